@@ -12,7 +12,7 @@ namespace tc::bench {
 class QuietApplication final : public interfaces::ApplicationInterface {
 public:
     // The sign-in data the benchmarks hand their sessions.
-    LoginInputdata& logindata() { return logindata_; }
+    LoginInputData& loginData() { return loginData_; }
     std::int64_t selectedLanguage() const override { return 0; }
     bool loginSuccess() const override { return false; }
     bool showConfirmationAlert() const override { return false; }
@@ -30,7 +30,7 @@ public:
     void quit() override {}
 
 private:
-    LoginInputdata logindata_;
+    LoginInputData loginData_;
 };
 
 } // namespace tc::bench

@@ -9,8 +9,8 @@ namespace {
 using namespace tc;
 
 void fillNewOrder(MessageBase& m) {
-    m.setMessagetype(60);
-    m.setNeworderrequestType(0);
+    m.setMessageType(60);
+    m.setNewOrderRequestType(0);
     auto& d = m.messageDataDictionary();
     d.clear();
     m.setValue(10, 60);

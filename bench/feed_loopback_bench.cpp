@@ -194,14 +194,14 @@ void BM_FeedLoopbackClientApplied(benchmark::State& state) {
     for (auto _ : state) {
         Publisher pub;
         QuietApplication app;
-        app.logindata().setIPAddress("127.0.0.1");
-        app.logindata().setPortNo(1);
+        app.loginData().setIPAddress("127.0.0.1");
+        app.loginData().setPortNo(1);
         auto defaults = platform::UserDefaults::inMemory();
         auto counting = std::make_shared<CountingFeed>();
         BusinessServices services;
         services.userDefaults = defaults.get();
         services.feed = counting;
-        auto business = tc::makeSession(app, app.logindata(), services);
+        auto business = tc::makeSession(app, app.loginData(), services);
         auto feed = std::make_shared<SessionFeed>(*business);
         feed->setDrainInterval(drainInterval);
         counting->target = feed.get();
@@ -217,7 +217,7 @@ void BM_FeedLoopbackClientApplied(benchmark::State& state) {
         business->session().ItemCollection.insert_or_assign(kMarker, marker);
         codes.push_back(kMarker);
         business->conn().ConnectToZMQSubServer("127.0.0.1", pub.port);
-        business->conn().ProcessSubscribeandUnSubscribeItems(codes, true);
+        business->conn().ProcessSubscribeAndUnsubscribeItems(codes, true);
         pub.warmUp([&] {
             platform::RunLoop::main().runOnce();
             return counting->received.load() > 0;

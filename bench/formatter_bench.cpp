@@ -21,7 +21,7 @@ BENCHMARK(BM_FormatDecimal);
 
 void BM_WireDateReformat(benchmark::State& state) {
     for (auto _ : state)
-        benchmark::DoNotOptimize(Formatter::formatDateandTimeFromString(
+        benchmark::DoNotOptimize(Formatter::formatDateAndTimeFromString(
             "20190501153000", Formatter::kWireDateTime, Formatter::kDisplayDateTime));
 }
 BENCHMARK(BM_WireDateReformat);
@@ -39,7 +39,7 @@ void BM_RtfRoundTrip(benchmark::State& state) {
     const std::string text = "Please check order 12345 \xF0\x9F\x91\x8D {urgent}\nThanks";
     for (auto _ : state)
         benchmark::DoNotOptimize(
-            tc::chat::RtfReader::ConvertRTFtoString(Formatter::convertStringtoRTF(text)));
+            tc::chat::RtfReader::ConvertRTFToString(Formatter::convertStringToRTF(text)));
 }
 BENCHMARK(BM_RtfRoundTrip);
 

@@ -84,8 +84,8 @@ struct RefreshSession {
             p->ItemCode = fmt::format("SYM{:04}", instrument(random));
             p->tradingMode = n % 2;
             p->deliveryMode = 1;
-            p->RemainingQty = std::to_string(1 + n % 7);
-            p->OrderPrice = fmt::format("{:.4f}", price(random));
+            p->RemainingQty = platform::Decimal::fromInt64(1 + n % 7);
+            p->OrderPrice = *platform::Decimal::fromString(fmt::format("{:.4f}", price(random)));
             model.OpenOrderCollection.push_back(p);
         }
     }

@@ -56,11 +56,11 @@ struct FeedSession {
 
     FeedSession() {
         platform::RunLoop::main().bindToCurrentThread();
-        app.logindata().setIPAddress("127.0.0.1");
-        app.logindata().setPortNo(1);
+        app.loginData().setIPAddress("127.0.0.1");
+        app.loginData().setPortNo(1);
         BusinessServices services;
         services.userDefaults = defaults.get();
-        business = tc::makeSession(app, app.logindata(), services);
+        business = tc::makeSession(app, app.loginData(), services);
         feed = std::dynamic_pointer_cast<SessionFeed>(business->services().feed);
         for (int i = 0; i < kInstruments; ++i) {
             auto item = std::make_shared<ItemDetails>();

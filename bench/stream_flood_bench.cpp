@@ -46,13 +46,13 @@ constexpr std::int32_t kAccount = 5001;
 // The requests of login completion go nowhere: only the stream is measured.
 class NoRequests final : public LoginRequests {
 public:
-    void pingToserver() override {}
+    void pingToServer() override {}
     void requestOpenPosition() override {}
     void requestPendingOrders() override {}
     void requestSettledOrders() override {}
     void requestCancelledOrders() override {}
-    void requestEquityPriceinfo(std::int32_t) override {}
-    void requestContactlist() override {}
+    void requestEquityPriceInfo(std::int32_t) override {}
+    void requestContactList() override {}
     void requestRecentConversation() override {}
     void requestOfflineMessages() override {}
     void requestAdvancedInstrumentInfo() override {}
@@ -218,16 +218,16 @@ void BM_StreamFlood(benchmark::State& state) {
     for (auto _ : state) {
         FloodServer server;
         bench::QuietApplication app;
-        app.logindata().setUserName("demo");
-        app.logindata().setPassword("demo1234");
-        app.logindata().setIPAddress("127.0.0.1");
-        app.logindata().setPortNo(server.port);
+        app.loginData().setUserName("demo");
+        app.loginData().setPassword("demo1234");
+        app.loginData().setIPAddress("127.0.0.1");
+        app.loginData().setPortNo(server.port);
         auto defaults = platform::UserDefaults::inMemory();
         BusinessServices services;
         services.userDefaults = defaults.get();
         services.requests = std::make_shared<NoRequests>();
         const bool peakReset = resetPeakMemory();
-        auto business = makeSession(app, app.logindata(), services);
+        auto business = makeSession(app, app.loginData(), services);
         server.start(rate);
         business->StreamingConnection(false);
         const bool loggedIn = platform::RunLoop::main().runUntil(

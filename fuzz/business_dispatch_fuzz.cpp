@@ -27,11 +27,11 @@ struct Session {
     Session() {
         platform::RunLoop::main().bindToCurrentThread();
         app = std::make_unique<HeadlessApplication>(*defaults);
-        app->logindata().setUserName("demo");
-        app->logindata().setPassword("demo1234");
+        app->loginData().setUserName("demo");
+        app->loginData().setPassword("demo1234");
         BusinessServices services;
         services.userDefaults = defaults.get();
-        business = tc::makeSession(*app, app->logindata(), services);
+        business = tc::makeSession(*app, app->loginData(), services);
     }
 };
 
@@ -43,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     session->business->ProcessMessage(text);
     platform::RunLoop::main().runOnce();
     platform::RunLoop::main().runOnce();
-    if (session->business->networkspeedStatus() < 0 || session->business->networkspeedStatus() > 3)
+    if (session->business->networkSpeedStatus() < 0 || session->business->networkSpeedStatus() > 3)
         std::abort();
-    (void)session->business->Requestid();
+    (void)session->business->RequestId();
     (void)session->business->ServerTime();
     session->app->clearCalls();
     return 0;

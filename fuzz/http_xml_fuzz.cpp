@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const auto& doc = std::any_cast<const XMLDocument&>(object);
     Error again;
-    auto reread = XMLDocument::fromData(toBytes(doc.XMLString()), 0, &again);
+    auto reread = XMLDocument::fromData(toBytes(doc.xmlString()), 0, &again);
     if (!reread || !(reread->rootElement() == doc.rootElement())) {
         std::fprintf(stderr, "document changed on the way through the writer\n");
         std::abort();

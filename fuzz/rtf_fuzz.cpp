@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (char c : input)
             if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n')
                 kept += c;
-        if (tc::chat::RtfReader::ConvertRTFtoString(platform::rtfFromPlainText(input)) != kept)
+        if (tc::chat::RtfReader::ConvertRTFToString(platform::rtfFromPlainText(input)) != kept)
             std::abort();
     }
     return 0;

@@ -161,7 +161,7 @@ ServerPorts TestServer::start(const ServerOptions& options) {
     dataService_->setPrices(prices_.get());
     productKey_ = options.productKey;
     if (productKey_.empty())
-        productKey_ = LoginInputdata().configuredSecurityKey().value_or("");
+        productKey_ = LoginInputData().configuredSecurityKey().value_or("");
     if (productKey_.empty())
         throw ServerError("no product key: the login property list has no SecurityKey");
 

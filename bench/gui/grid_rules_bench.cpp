@@ -66,8 +66,9 @@ struct GridSession {
             order->OpenPositionId = std::to_string(random() % 1000000);
             order->AccountNumber = std::to_string(1000 + random() % kAccounts);
             order->ItemCode = fmt::format("SYM{}", random() % kInstruments);
-            order->RemainingQty = order->OrderQty = fmt::format("{}.{}", 1 + random() % 20, random() % 10);
-            order->OrderPrice = fmt::format("{:.4f}", price(random));
+            order->RemainingQty = order->OrderQty =
+                *platform::Decimal::fromString(fmt::format("{}.{}", 1 + random() % 20, random() % 10));
+            order->OrderPrice = *platform::Decimal::fromString(fmt::format("{:.4f}", price(random)));
             order->tradingMode = static_cast<std::int32_t>(random() % 2);
             order->deliveryMode = 1 + static_cast<std::int32_t>(random() % 3);
             order->UnrealisedPL = price(random) - 75;

@@ -88,7 +88,7 @@ std::vector<ChatRoom> ChatTables::readRecentConversations(std::string_view table
         f.readText(1, r.Message);
         // The last text may come as the RTF document it was sent as: the lists show its plain text.
         if (r.Message.starts_with("{\\rtf"))
-            r.Message = RtfReader::ConvertRTFtoString(r.Message);
+            r.Message = RtfReader::ConvertRTFToString(r.Message);
         f.readText(2, r.RoomUsers);
         r.chatTime = chatTimeOf(f.text(3));
         f.readText(4, r.RoomId);
@@ -124,10 +124,10 @@ TableRead<RoomMessageRow> ChatTables::readRoomMessages(std::string_view table) {
         RoomMessageRow m;
         f.readText(0, m.messageId);
         f.readText(1, m.entry.sender);
-        m.entry.msg = RtfReader::ConvertRTFtoString(f.text(2));
+        m.entry.msg = RtfReader::ConvertRTFToString(f.text(2));
         m.entry.time = chatTimeOf(f.text(3));
         if (f.has(4))
-            m.entry.senderdisplayName = std::string(f.text(4));
+            m.entry.senderDisplayName = std::string(f.text(4));
         read.rows.push_back(std::move(m));
     }
     return read;

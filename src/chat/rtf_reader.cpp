@@ -524,7 +524,7 @@ RtfDocument RtfReader::read(std::string_view rtf) {
     return Reader(rtf).run();
 }
 
-std::string RtfReader::ConvertRTFtoString(std::string_view rtf) {
+std::string RtfReader::ConvertRTFToString(std::string_view rtf) {
     return read(rtf).text;
 }
 

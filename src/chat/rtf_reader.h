@@ -67,7 +67,7 @@ public:
     static constexpr std::size_t kMaxRuns = std::size_t{1} << 16;
 
     // The plain text of the document; "" when it cannot be read.
-    static std::string ConvertRTFtoString(std::string_view rtf);
+    static std::string ConvertRTFToString(std::string_view rtf);
     // The text with its formatting runs, or the error that ended the reading.
     static RtfDocument read(std::string_view rtf);
 };

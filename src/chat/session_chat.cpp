@@ -65,7 +65,7 @@ void append(ChatRoom& room, ChatMessageEntry entry) {
 } // namespace
 
 SessionChat::SessionChat(BusinessBase& business)
-    : business_(business), events_(SessionEvents::forPartOf(business)) {}
+    : business_(business), events_(SessionEvents::ForPartOf(business)) {}
 
 SessionChat::~SessionChat() = default;
 
@@ -97,19 +97,19 @@ void SessionChat::enterMessages(MessageRooms& rooms) {
                 [this](const RoomMessage& m) { UpdateChatQueueStatus(m.fields(), m.text(tag::kQueueId)); });
 }
 
-void SessionChat::setListeners(ChangeListener changes, NoticeListener notices) {
+void SessionChat::SetListeners(ChangeListener changes, NoticeListener notices) {
     changeListener_ = std::move(changes);
     noticeListener_ = std::move(notices);
 }
 
-void SessionChat::changed(Kind kind, std::string key) {
+void SessionChat::Changed(Kind kind, std::string key) {
     if (changeListener_)
         changeListener_({kind, std::move(key)});
 }
 
 // ---- requests
 
-interfaces::CommandResult SessionChat::CreateRoomforChat(std::string_view roomKey) {
+interfaces::CommandResult SessionChat::CreateRoomForChat(std::string_view roomKey) {
     if (roomKey.empty())
         return interfaces::CommandResult::refused("No conversation chosen.");
     if (auto refusal = refusedText("The contact's name", roomKey))
@@ -123,7 +123,7 @@ interfaces::CommandResult SessionChat::CreateRoomforChat(std::string_view roomKe
     return interfaces::CommandResult::done();
 }
 
-interfaces::CommandResult SessionChat::sendAll(const std::vector<ChatSend>& sends) {
+interfaces::CommandResult SessionChat::SendAll(const std::vector<ChatSend>& sends) {
     SessionRequests& r = business_.sessionRequests();
     for (const ChatSend& send : sends) {
         if (send.kind == ChatSend::Kind::RoomRequest) {
@@ -144,7 +144,7 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
         return interfaces::CommandResult::refused("Nothing to send.");
     if (auto refusal = refusedText("The text", text))
         return interfaces::CommandResult::refused(*refusal);
-    if (auto created = CreateRoomforChat(roomKey); !created)
+    if (auto created = CreateRoomForChat(roomKey); !created)
         return created;
     if (!business_.conn().isNetworkAvailable())
         return interfaces::CommandResult::refused("The server is not connected.");
@@ -161,12 +161,12 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
     // The user's own text is part of the transcript at once.
     ChatMessageEntry entry;
     entry.msg = std::string(text);
-    entry.sender = business_.logindata().userName().value_or("");
+    entry.sender = business_.loginData().userName().value_or("");
     // Stamped in the wire's time, as the server stamps what it relays, so both read alike.
     entry.time = chatTimeOf(wire::nowText());
     append(*room, std::move(entry));
-    room->SenderName = business_.logindata().userName().value_or("");
-    return sendAll(outcome.sends);
+    room->SenderName = business_.loginData().userName().value_or("");
+    return SendAll(outcome.sends);
 }
 
 interfaces::CommandResult SessionChat::SendChatQueueRequest(std::string_view queueId, std::string_view text) {
@@ -195,12 +195,12 @@ interfaces::CommandResult SessionChat::requestRoomMessage(std::string_view roomK
     return interfaces::CommandResult::done();
 }
 
-interfaces::CommandResult SessionChat::openNotice(std::string_view roomKey) {
+interfaces::CommandResult SessionChat::OpenNotice(std::string_view roomKey) {
     auto* held = chat_.ChatRoomCollection.get(std::string(roomKey));
     if (!held || !*held || !(*held)->isMessageNotices)
         return interfaces::CommandResult::refused("No such notice.");
     ChatRoom& room = **held;
-    room.isanUnreadMessage = false;
+    room.isAnUnreadMessage = false;
     if (room.messages.empty())
         return requestRoomMessage(roomKey);
     if (!business_.sessionRequests().requestChatMessageAcknowledgement(room.RoomName, room.MessageId))
@@ -246,9 +246,9 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
                 apply(room, f);
         // The texts typed while the room was being made go out now, in order, once.
         const RoomCreation creation{roomKey, room.RoomUsers, room.RoomId, room.RoomName};
-        if (auto sent = sendAll(waiting_.roomCreated(creation)); !sent)
+        if (auto sent = SendAll(waiting_.roomCreated(creation)); !sent)
             platform::Log::warning("chat room {}: {}", roomKey, sent.error);
-        changed(Kind::RoomReady, roomKey);
+        Changed(Kind::RoomReady, roomKey);
         return;
     }
 
@@ -260,11 +260,11 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
         if (f.tag == kNoticeTitle) {
             room->MessageTitle = std::string(f.value);
             room->isMessageNotices = true;
-            room->isanUnreadMessage = true;
+            room->isAnUnreadMessage = true;
             room->isChatRoomCreated = true;
         } else if (f.tag == tag::kQueueId) {
             room->QueueId = std::string(f.value);
-            room->isRoomCreationfromQueue = true;
+            room->isRoomCreationFromQueue = true;
             room->isChatRoomCreated = true;
             auto* queue = chat_.ChatQueueCollection.get(room->QueueId);
             if (auto agent = ChatTables::queueAgentOf(room->RoomUsers); queue && *queue && agent)
@@ -277,7 +277,7 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
             apply(*room, f);
         }
     }
-    const std::string key = room->isRoomCreationfromQueue ? room->QueueId
+    const std::string key = room->isRoomCreationFromQueue ? room->QueueId
                             : room->isMessageNotices      ? room->RoomId
                                                           : room->SenderName;
     if (key.empty()) {
@@ -289,7 +289,7 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
         return;
     }
     chat_.ChatRoomCollection.insert_or_assign(key, room);
-    changed(Kind::RoomReady, key);
+    Changed(Kind::RoomReady, key);
 }
 
 // ---- messages
@@ -324,7 +324,7 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
                 if (!textSeen && !display && !room.RoomUserDisplayName.empty())
                     display = room.RoomUserDisplayName;
                 textSeen = true;
-                const std::string text = RtfReader::ConvertRTFtoString(f.value);
+                const std::string text = RtfReader::ConvertRTFToString(f.value);
                 append(room, {text, room.SenderName, display, room.chatTime});
                 room.Message = text;
                 lastText = text;
@@ -370,9 +370,9 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
         }
     } else {
         events_->NewChatMessageNotification({sender, lastText, displayName.value_or("")}, chat_.chatUserName,
-                                            business_.logindata().userName().value_or(""));
+                                            business_.loginData().userName().value_or(""));
     }
-    changed(Kind::Message, roomName);
+    Changed(Kind::Message, roomName);
 }
 
 void SessionChat::FillRecentConversation(const Fields& fields) {
@@ -388,7 +388,7 @@ void SessionChat::FillRecentConversation(const Fields& fields) {
                                                       std::make_shared<ChatRoom>(std::move(row)));
         }
     }
-    changed(Kind::Recent, {});
+    Changed(Kind::Recent, {});
 }
 
 void SessionChat::FillOfflineMessages(const Fields& fields) {
@@ -399,7 +399,7 @@ void SessionChat::FillOfflineMessages(const Fields& fields) {
             continue;
         for (const std::string& roomId : ChatTables::readOfflineNoticeRooms(f.value)) {
             if (auto* room = chat_.ChatRoomCollection.get(roomId); room && *room) {
-                (*room)->isanUnreadMessage = true;
+                (*room)->isAnUnreadMessage = true;
                 ++count;
             }
         }
@@ -445,9 +445,9 @@ void SessionChat::FillRoomMessage(const Fields& fields) {
         return;
     if (last && last->isMessageNotices) {
         business_.sessionRequests().requestChatMessageAcknowledgement(last->RoomName, last->MessageId);
-        last->isanUnreadMessage = false;
+        last->isAnUnreadMessage = false;
     }
-    changed(Kind::Transcript, last ? last->RoomId : lastRoomId);
+    Changed(Kind::Transcript, last ? last->RoomId : lastRoomId);
 }
 
 // ---- contacts, presence, queues
@@ -502,7 +502,7 @@ void SessionChat::FillChatGroupsAndUsers(const Fields& fields) {
             }
         }
     }
-    changed(Kind::Contacts, {});
+    Changed(Kind::Contacts, {});
 }
 
 void SessionChat::UpdateChatUserStatus(const std::string& userName, const Fields& fields) {
@@ -511,7 +511,7 @@ void SessionChat::UpdateChatUserStatus(const std::string& userName, const Fields
             if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kStatus)
                 (*user)->setStatus(f.value);
     }
-    changed(Kind::Status, userName);
+    Changed(Kind::Status, userName);
 }
 
 void SessionChat::UpdateChatQueueStatus(const Fields& fields, const std::string& queueId) {
@@ -520,7 +520,7 @@ void SessionChat::UpdateChatQueueStatus(const Fields& fields, const std::string&
             if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kQueueAnswer)
                 (*queue)->isAvailable = platform::lenientFlag(f.value);
     }
-    changed(Kind::Queue, queueId);
+    Changed(Kind::Queue, queueId);
 }
 
 void SessionChat::UpdateChatResponseFromQueue(const Fields& fields, const std::string& queueId) {
@@ -530,7 +530,7 @@ void SessionChat::UpdateChatResponseFromQueue(const Fields& fields, const std::s
                 (*queue)->chartRequestStatus =
                     ChatQueue::requestStatusOf(MessageCracker::integerValue(f.value));
     }
-    changed(Kind::Queue, queueId);
+    Changed(Kind::Queue, queueId);
 }
 
 } // namespace tc::chat

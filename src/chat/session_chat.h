@@ -29,19 +29,19 @@ public:
     explicit SessionChat(BusinessBase& business);
     ~SessionChat() override;
 
-    const ChatCollections& collections() const { return chat_; }
-    const WaitingTexts& waitingTexts() const { return waiting_; }
-    void setListeners(ChangeListener changes, NoticeListener notices);
+    const ChatCollections& Collections() const { return chat_; }
+    const WaitingTexts& QueuedTexts() const { return waiting_; }
+    void SetListeners(ChangeListener changes, NoticeListener notices);
 
     // Stores an empty room under the key unless one is there (the contact the chat window selected).
-    interfaces::CommandResult CreateRoomforChat(std::string_view roomKey);
+    interfaces::CommandResult CreateRoomForChat(std::string_view roomKey);
     // A typed plain text for the room under the key: sent as RTF at once when the room is confirmed,
     // otherwise queued in order behind one room request and sent when the server confirms the room.
     interfaces::CommandResult SendChat(std::string_view roomKey, std::string_view text);
     interfaces::CommandResult SendChatQueueRequest(std::string_view queueId, std::string_view text);
     interfaces::CommandResult requestRoomMessage(std::string_view roomKey);
     // Marks the notice read, then acknowledges its messages, or asks for them when none are here.
-    interfaces::CommandResult openNotice(std::string_view roomKey);
+    interfaces::CommandResult OpenNotice(std::string_view roomKey);
     void setChatUserName(std::string_view userName) { chat_.chatUserName = std::string(userName); }
 
     // The chat messages (types 601 to 680), handled below.
@@ -57,8 +57,8 @@ public:
     void UpdateChatQueueStatus(const Fields& fields, const std::string& queueId);
 
 private:
-    interfaces::CommandResult sendAll(const std::vector<ChatSend>& sends);
-    void changed(interfaces::ChatChange::Kind kind, std::string key);
+    interfaces::CommandResult SendAll(const std::vector<ChatSend>& sends);
+    void Changed(interfaces::ChatChange::Kind kind, std::string key);
 
     BusinessBase& business_;
     std::unique_ptr<SessionEvents> events_;

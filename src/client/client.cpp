@@ -187,7 +187,7 @@ struct ClientCore {
     interfaces::ApplicationInterface& application;
     std::shared_ptr<Events> events = std::make_shared<Events>();
     std::shared_ptr<EventRelay> relay;
-    std::unique_ptr<LoginInputdata> login = std::make_unique<LoginInputdata>();
+    std::unique_ptr<LoginInputData> login = std::make_unique<LoginInputData>();
     std::unique_ptr<BusinessBase> business;
     SessionOrders* orders = nullptr; // owned by business, as are the four below
     funding::SessionFunding* funding = nullptr;
@@ -198,7 +198,7 @@ struct ClientCore {
     explicit ClientCore(interfaces::ApplicationInterface& app) : application(app) {}
     SessionRequests& requests() { return business->sessionRequests(); }
     std::string text(std::string_view key) const {
-        return LanguageString::stringforSelectedLanguage(application.selectedLanguage(), key)
+        return LanguageString::stringForSelectedLanguage(application.selectedLanguage(), key)
             .value_or(std::string(key));
     }
 };
@@ -228,26 +228,26 @@ public:
     }
     OrderResult closePosition(std::string_view positionId, const Decimal& quantity,
                               std::optional<std::int32_t> deviation) override {
-        return answer(requests().closePosition(positionId, quantity, deviation));
+        return answer(requests().ClosePosition(positionId, quantity, deviation));
     }
     OrderResult editPositionBrackets(std::string_view positionId, std::optional<Decimal> takeProfit,
                                      std::optional<Decimal> stopLoss) override {
-        return answer(requests().editPositionBrackets(positionId, takeProfit, stopLoss));
+        return answer(requests().EditPositionBrackets(positionId, takeProfit, stopLoss));
     }
     OrderResult editPendingOrder(std::string_view pendingOrderId, const Decimal& quantity,
                                  const Decimal& price, std::optional<Decimal> takeProfit,
                                  std::optional<Decimal> stopLoss) override {
-        return answer(requests().editPendingOrder(pendingOrderId, quantity, price, takeProfit, stopLoss));
+        return answer(requests().EditPendingOrder(pendingOrderId, quantity, price, takeProfit, stopLoss));
     }
     OrderResult cancelPendingOrder(std::string_view pendingOrderId) override {
-        return answer(requests().cancelPendingOrder(pendingOrderId));
+        return answer(requests().CancelPendingOrder(pendingOrderId));
     }
     OrderResult checkClosePosition(std::string_view positionId) override {
-        return answer(requests().validatePositionForCloseAll(positionId));
+        return answer(requests().ValidatePositionForCloseAll(positionId));
     }
     OrderResult closeAllPositions(std::span<const std::string> positionIds,
                                   interfaces::CloseAllScope scope) override {
-        return answer(requests().closeAllPositions(positionIds, scope));
+        return answer(requests().CloseAllPositions(positionIds, scope));
     }
     OrderResult offsetPosition(std::string_view positionId,
                                std::span<const interfaces::OffsetLeg> legs) override {
@@ -291,7 +291,7 @@ public:
     explicit FundingPart(ClientCore& core) : core_(core) {}
 
     interfaces::FundingRules rules() const override {
-        const LoginInputdata& login = *core_.login;
+        const LoginInputData& login = *core_.login;
         return {login.canSpecifyBankDetails(), login.canWithdrawFloatingPL(), login.minimumBalance()};
     }
     interfaces::WithdrawalFigures withdrawalFigures(std::int32_t accountId) const override {
@@ -367,13 +367,13 @@ public:
 
     const chat::ChatCollections& collections() const override {
         static const chat::ChatCollections none;
-        return core_.chat ? core_.chat->collections() : none;
+        return core_.chat ? core_.chat->Collections() : none;
     }
     CommandResult sendChat(std::string_view roomKey, std::string_view text) override {
         return core_.chat ? core_.chat->SendChat(roomKey, text) : unavailable();
     }
     CommandResult createChatRoom(std::string_view roomKey) override {
-        return core_.chat ? core_.chat->CreateRoomforChat(roomKey) : unavailable();
+        return core_.chat ? core_.chat->CreateRoomForChat(roomKey) : unavailable();
     }
     CommandResult requestChatQueue(std::string_view queueId, std::string_view text) override {
         return core_.chat ? core_.chat->SendChatQueueRequest(queueId, text) : unavailable();
@@ -386,7 +386,7 @@ public:
         return core_.chat ? core_.chat->requestRoomMessage(roomKey) : unavailable();
     }
     CommandResult openNotice(std::string_view roomKey) override {
-        return core_.chat ? core_.chat->openNotice(roomKey) : unavailable();
+        return core_.chat ? core_.chat->OpenNotice(roomKey) : unavailable();
     }
 
     std::unique_ptr<interfaces::Handler> handleChatChanged(ChangedFn fn) override {
@@ -524,7 +524,7 @@ public:
             return {false, "This session has signed in before; sign in again with a new one."};
         if (settings.user.empty())
             return {false, "Enter a user name."};
-        LoginInputdata& login = *core_.login;
+        LoginInputData& login = *core_.login;
         if (settings.mode == interfaces::LoginMode::Live) {
             if (!login.isLiveModeAvailable())
                 return {false, "Live mode is not offered by this program."};
@@ -550,7 +550,7 @@ public:
     CommandResult registerDemoUser(const interfaces::DemoRegistration& form) override {
         if (signInStarted_)
             return CommandResult::refused("This session has signed in before; register with a new one.");
-        LoginInputdata& login = *core_.login;
+        LoginInputData& login = *core_.login;
         login.loadDemoSettings();
         if (!form.server.empty())
             login.setIPAddress(form.server);
@@ -570,7 +570,7 @@ public:
     void signOut() override { business().disconnectServer(); }
     LoginState loginState() const override { return stateOf(business().loginPhase()); }
     NetworkSpeed networkSpeed() const override {
-        return {business().networkspeedStatus(), business().ServerTime().value_or("")};
+        return {business().networkSpeedStatus(), business().ServerTime().value_or("")};
     }
     bool isNetworkAvailable() const override { return core_.business->conn().isNetworkAvailable(); }
     void measureNetworkSpeed() override { business().calculateNetworkSpeedFromServerDate(); }
@@ -610,7 +610,7 @@ public:
     // ---- commands
 
     void setWatchList(const std::vector<std::string>& codes) override {
-        core_.business->watchList().SaveItemstoWatchList(codes);
+        core_.business->watchList().SaveItemsToWatchList(codes);
     }
     bool setCurrentAccount(std::int32_t accountId) override {
         return core_.orders->setCurrentAccount(accountId);
@@ -696,7 +696,7 @@ private:
                 [relay](const interfaces::FundingReply& r) { relay->later(&Events::fundingReply, r); },
                 [relay](const interfaces::FundingFailure& f) { relay->later(&Events::fundingFailure, f); });
         if (core_.chat)
-            core_.chat->setListeners(
+            core_.chat->SetListeners(
                 [relay](const interfaces::ChatChange& c) { relay->later(&Events::chatChanged, c); },
                 [relay](const interfaces::NoticeArrival& n) { relay->later(&Events::notice, n); });
         if (core_.statements)
@@ -722,7 +722,7 @@ private:
 } // namespace
 
 std::optional<MessageBase> composeDemoRegistration(const interfaces::DemoRegistration& form,
-                                                   const LoginInputdata& login) {
+                                                   const LoginInputData& login) {
     for (const std::string* text : {&form.name, &form.email, &form.phone, &form.country, &form.deposit})
         if (wire::findControlByte(*text) != std::string_view::npos)
             return std::nullopt;

@@ -10,7 +10,7 @@
 namespace tc {
 
 class BusinessBase;
-class LoginInputdata;
+class LoginInputData;
 class MessageBase;
 class SessionOrders;
 
@@ -18,7 +18,7 @@ class SessionOrders;
 // machine's facts, the constant request and reference numbers; nullopt when a text holds a wire
 // control byte.
 std::optional<MessageBase> composeDemoRegistration(const interfaces::DemoRegistration& form,
-                                                   const LoginInputdata& login);
+                                                   const LoginInputData& login);
 
 // Main thread. `services.events` is the client's own and is ignored here.
 std::unique_ptr<interfaces::Client> makeClient(interfaces::ApplicationInterface& application,

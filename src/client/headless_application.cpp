@@ -24,7 +24,7 @@ std::string_view clip(std::string_view text) {
 } // namespace
 
 HeadlessApplication::HeadlessApplication(platform::UserDefaults& defaults)
-    : defaults_(defaults), logindata_(std::make_unique<LoginInputdata>()) {}
+    : defaults_(defaults), loginData_(std::make_unique<LoginInputData>()) {}
 
 void HeadlessApplication::follow(interfaces::Client& client) {
     loginState_ = client.handleLoginStateChanged([this](interfaces::LoginState state) {

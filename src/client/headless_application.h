@@ -43,7 +43,7 @@ public:
     // Main queue: loginSuccess follows the client's login state from now on (signed in: true).
     void follow(interfaces::Client& client);
     // Sign-in data for a session made without a client (makeSession); a client keeps its own.
-    LoginInputdata& logindata() { return *logindata_; }
+    LoginInputData& loginData() { return *loginData_; }
     std::int64_t selectedLanguage() const override;
     bool loginSuccess() const override;
     bool showConfirmationAlert() const override;
@@ -83,7 +83,7 @@ private:
     bool soundsOff() const;
 
     platform::UserDefaults& defaults_;
-    std::unique_ptr<LoginInputdata> logindata_;
+    std::unique_ptr<LoginInputData> loginData_;
     std::unique_ptr<interfaces::Handler> loginState_;
 
     mutable std::mutex mutex_;

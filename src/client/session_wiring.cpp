@@ -40,7 +40,7 @@ public:
     void demoUserCreationFailureNotification() override { events_->demoUserCreationFailureNotification(); }
     std::string getLoginJournalData(int event) override {
         return JournalData::getLoginJournalData(
-            event, JournalContext::from(business_.logindata(), business_.application().selectedLanguage(),
+            event, JournalContext::from(business_.loginData(), business_.application().selectedLanguage(),
                                         business_.ServerTime().value_or("")));
     }
 
@@ -53,13 +53,13 @@ private:
 class ForwardingRequests final : public LoginRequests {
 public:
     explicit ForwardingRequests(BusinessBase& business) : business_(business) {}
-    void pingToserver() override { business_.pingToserver(); }
+    void pingToServer() override { business_.pingToServer(); }
     void requestOpenPosition() override { r().requestOpenPosition(); }
     void requestPendingOrders() override { r().requestPendingOrders(); }
     void requestSettledOrders() override { r().requestSettledOrders(); }
     void requestCancelledOrders() override { r().requestCancelledOrders(); }
-    void requestEquityPriceinfo(std::int32_t accountId) override { r().requestEquityPriceinfo(accountId); }
-    void requestContactlist() override { r().requestContactlist(); }
+    void requestEquityPriceInfo(std::int32_t accountId) override { r().requestEquityPriceInfo(accountId); }
+    void requestContactList() override { r().requestContactList(); }
     void requestRecentConversation() override { r().requestRecentConversation(); }
     void requestOfflineMessages() override { r().requestOfflineMessages(); }
     void requestAdvancedInstrumentInfo() override { r().requestAdvancedInstrumentInfo(); }
@@ -124,7 +124,7 @@ BusinessServices wireServices(BusinessBase& business, BusinessServices s, WiredS
 
 } // namespace
 
-WiredSession wireSession(interfaces::ApplicationInterface& application, LoginInputdata& login,
+WiredSession wireSession(interfaces::ApplicationInterface& application, LoginInputData& login,
                          BusinessServices services, ConnectionOptions connection) {
     WiredSession wired;
     wired.business = std::make_unique<BusinessBase>(
@@ -136,7 +136,7 @@ WiredSession wireSession(interfaces::ApplicationInterface& application, LoginInp
 }
 
 std::unique_ptr<BusinessBase> makeSession(interfaces::ApplicationInterface& application,
-                                          LoginInputdata& login, BusinessServices services,
+                                          LoginInputData& login, BusinessServices services,
                                           ConnectionOptions connection) {
     return wireSession(application, login, std::move(services), std::move(connection)).business;
 }

@@ -39,11 +39,11 @@ struct WiredSession {
 
 // Create and destroy the business object on the main thread; `login` (the session's sign-in data) must
 // outlive it.
-WiredSession wireSession(interfaces::ApplicationInterface& application, LoginInputdata& login,
+WiredSession wireSession(interfaces::ApplicationInterface& application, LoginInputData& login,
                          BusinessServices services = {}, ConnectionOptions connection = {});
 // The same when the order side is not wanted by name.
 std::unique_ptr<BusinessBase> makeSession(interfaces::ApplicationInterface& application,
-                                          LoginInputdata& login, BusinessServices services = {},
+                                          LoginInputData& login, BusinessServices services = {},
                                           ConnectionOptions connection = {});
 
 } // namespace tc

@@ -32,31 +32,31 @@ const char* describe(ConnectError error) {
     return "unknown error";
 }
 
-std::shared_ptr<ConnectionBase> ConnectionBase::create(ConnectionOwner& owner, LoginInputdata& logindata,
+std::shared_ptr<ConnectionBase> ConnectionBase::Create(ConnectionOwner& owner, LoginInputData& loginData,
                                                        MessageSender& sender, Options options) {
-    auto connection = std::make_shared<ConnectionBase>(owner, logindata, sender, std::move(options));
+    auto connection = std::make_shared<ConnectionBase>(owner, loginData, sender, std::move(options));
     connection->socket_->setDelegate(std::weak_ptr<StreamSocketDelegate>(connection),
                                      DelegateQueue(connection->newQueue_));
     return connection;
 }
 
-ConnectionBase::ConnectionBase(ConnectionOwner& owner, LoginInputdata& logindata, MessageSender& sender,
+ConnectionBase::ConnectionBase(ConnectionOwner& owner, LoginInputData& loginData, MessageSender& sender,
                                Options options)
-    : owner_(owner), logindata_(logindata), sender_(sender), options_(std::move(options)),
+    : owner_(owner), loginData_(loginData), sender_(sender), options_(std::move(options)),
       newQueue_(std::make_shared<platform::SerialQueue>(options_.delegateQueueLabel)),
       socket_(StreamSocket::create()), streamDeframer_(options_.maxFrameBytes),
       replyDeframer_(options_.maxFrameBytes) {}
 
 ConnectionBase::~ConnectionBase() {
-    shutdown();
+    Shutdown();
 }
 
-void ConnectionBase::shutdown() {
+void ConnectionBase::Shutdown() {
     if (shutDown_.exchange(true))
         return;
     socket_->synchronouslySetDelegate({});
     socket_->disconnect();
-    const ZmqObjects zmq = existingZmqObjects();
+    const ZmqObjects zmq = ExistingZmqObjects();
     if (zmq.feed)
         zmq.feed->stop();
     if (zmq.requester)
@@ -68,17 +68,17 @@ void ConnectionBase::shutdown() {
 
 ConnectError ConnectionBase::ConnectToServer(bool demoRegistration) {
     demoRegistration_.store(demoRegistration);
-    return connectStream();
+    return ConnectStream();
 }
 
 ConnectError ConnectionBase::reloginToServer() {
     // The server asks for a new sign-in while this stream is still up: it is closed here, quietly
     // (not a loss), so the new connection can be made; its login request follows on connect.
-    closeStreamQuietly();
-    return connectStream();
+    CloseStreamQuietly();
+    return ConnectStream();
 }
 
-bool ConnectionBase::closeStreamQuietly() {
+bool ConnectionBase::CloseStreamQuietly() {
     // Checked and closed in one step on the socket's queue: a stream that is started reports its end
     // exactly once, so exactly that report is the one kept quiet. A stream that ended by itself just
     // before reports its own end, a loss.
@@ -93,11 +93,11 @@ bool ConnectionBase::closeStreamQuietly() {
     return closing;
 }
 
-ConnectError ConnectionBase::connectStream() {
-    const std::optional<std::string> host = logindata_.IPAddress();
+ConnectError ConnectionBase::ConnectStream() {
+    const std::optional<std::string> host = loginData_.IPAddress();
     if (!host || host->empty())
         return ConnectError::NoServerAddress;
-    const std::int32_t port = logindata_.PortNo();
+    const std::int32_t port = loginData_.PortNo();
     if (port < 1 || port > 65535)
         return ConnectError::PortOutOfRange;
     // A stream that is still connected is left as it is; the socket refuses a second connect.
@@ -116,13 +116,13 @@ void ConnectionBase::LoginRequest() {
     message.setSender(&sender_);
     using namespace wire::tag;
     message.startRequest(wire::msg::kLogin);
-    message.setValue(kUserName, logindata_.userName().value_or(""));
-    message.setValue(kPassword, logindata_.password().value_or(""));
+    message.setValue(kUserName, loginData_.userName().value_or(""));
+    message.setValue(kPassword, loginData_.password().value_or(""));
     message.setValue(kRequestId, "0");
     message.setValue(kReferenceId, "1");
-    if (auto v = logindata_.productName())
+    if (auto v = loginData_.productName())
         message.setValue(kProductName, *v);
-    if (auto v = logindata_.productVersion())
+    if (auto v = loginData_.productVersion())
         message.setValue(kProductVersion, *v);
     if (auto v = DeviceInfo::ipAddress())
         message.setValue(kDeviceAddress, *v);
@@ -145,26 +145,26 @@ void ConnectionBase::sendMessage(std::string_view framedText) {
 void ConnectionBase::DisconnectServer() {
     ++streamGeneration_;
     cancelledAttempt_.store(connectAttempts_.load());
-    closeStreamQuietly();
-    stopReceiveThreads();
+    CloseStreamQuietly();
+    StopReceiveThreads();
 }
 
 void ConnectionBase::ReloginRequestDisconnectServer() {
     socket_->disconnect();
-    stopReceiveThreads();
+    StopReceiveThreads();
 }
 
-void ConnectionBase::loginDidComplete() {
+void ConnectionBase::LoginDidComplete() {
     loginCompleted_.store(true);
 }
 
-void ConnectionBase::startLoginDeadline() {
+void ConnectionBase::StartLoginDeadline() {
     const std::uint64_t generation = streamGeneration_.load();
     newQueue_->after(std::chrono::duration_cast<platform::Clock::duration>(
                          std::chrono::duration<double>(options_.loginTimeout)),
                      [weak = weak_from_this(), generation] {
                          auto self = weak.lock();
-                         if (!self || !self->alive() || self->streamGeneration_.load() != generation ||
+                         if (!self || !self->Alive() || self->streamGeneration_.load() != generation ||
                              self->loginCompleted_.load())
                              return;
                          platform::Log::error("the server did not complete the login within {} s",
@@ -173,14 +173,14 @@ void ConnectionBase::startLoginDeadline() {
                      });
 }
 
-void ConnectionBase::stopReceiveThreads() {
+void ConnectionBase::StopReceiveThreads() {
     // The caller may be one of the receive threads itself, which cannot wait for its own end: the
     // stop is made from the shared pool.
     platform::GlobalQueue::async([weak = weak_from_this()] {
         auto self = weak.lock();
         if (!self)
             return; // gone: its destructor stopped them
-        const ZmqObjects zmq = self->existingZmqObjects();
+        const ZmqObjects zmq = self->ExistingZmqObjects();
         if (zmq.feed)
             zmq.feed->stop();
         if (zmq.requester)
@@ -188,36 +188,36 @@ void ConnectionBase::stopReceiveThreads() {
     });
 }
 
-bool ConnectionBase::isStreamConnected() const {
+bool ConnectionBase::IsStreamConnected() const {
     return socket_->isConnected();
 }
 
-bool ConnectionBase::isFeedRunning() const {
-    const auto feed = existingZmqObjects().feed;
+bool ConnectionBase::IsFeedRunning() const {
+    const auto feed = ExistingZmqObjects().feed;
     return feed && feed->isRunning();
 }
 
-bool ConnectionBase::isRequesterRunning() const {
-    const auto requester = existingZmqObjects().requester;
+bool ConnectionBase::IsRequesterRunning() const {
+    const auto requester = ExistingZmqObjects().requester;
     return requester && requester->isRunning();
 }
 
-std::size_t ConnectionBase::pendingRequests() const {
-    const auto requester = existingZmqObjects().requester;
+std::size_t ConnectionBase::PendingRequests() const {
+    const auto requester = ExistingZmqObjects().requester;
     return requester ? requester->pendingRequests() : 0;
 }
 
-std::size_t ConnectionBase::outstandingRequests() const {
-    const auto requester = existingZmqObjects().requester;
+std::size_t ConnectionBase::OutstandingRequests() const {
+    const auto requester = ExistingZmqObjects().requester;
     return requester ? requester->outstandingRequests() : 0;
 }
 
-ConnectionBase::ZmqObjects ConnectionBase::existingZmqObjects() const {
+ConnectionBase::ZmqObjects ConnectionBase::ExistingZmqObjects() const {
     std::lock_guard lock(zmqLock_);
     return {feed_, requester_};
 }
 
-ConnectionBase::ZmqObjects ConnectionBase::zmqObjects() {
+ConnectionBase::ZmqObjects ConnectionBase::MadeZmqObjects() {
     std::lock_guard lock(zmqLock_);
     if (!zmqContext_) {
         int major = 0, minor = 0, patch = 0;
@@ -229,7 +229,7 @@ ConnectionBase::ZmqObjects ConnectionBase::zmqObjects() {
         feed_ = std::make_shared<ZMQFeedSubscriber>(
             zmqContext_,
             [this](const std::string& text) {
-                if (alive())
+                if (Alive())
                     owner_.connectionDidReceiveFeedMessage(text);
             },
             [](const ZMQException& error) { platform::Log::warning("feed stopped: {}", error.what()); });
@@ -237,16 +237,16 @@ ConnectionBase::ZmqObjects ConnectionBase::zmqObjects() {
     if (!requester_) {
         ZMQRequester::Handlers handlers;
         handlers.onReply = [this](const RequestMessage& request, std::string reply) {
-            deliverReply(request, std::move(reply));
+            DeliverReply(request, std::move(reply));
         };
         handlers.onFailure = [this](const RequestMessage& request, ZMQRequestError error,
                                     const std::string& detail) {
             platform::Log::warning("data-service request failed ({}): {}", describe(error), detail);
-            if (alive())
+            if (Alive())
                 owner_.connectionRequestFailed(request, describe(error));
         };
         handlers.onKeepAliveDue = [this] {
-            if (alive())
+            if (Alive())
                 owner_.connectionKeepAliveDue();
         };
         requester_ = std::make_shared<ZMQRequester>(zmqContext_, std::move(handlers), options_.requester);
@@ -255,10 +255,10 @@ ConnectionBase::ZmqObjects ConnectionBase::zmqObjects() {
 }
 
 bool ConnectionBase::ConnectToZMQSubServer(const std::string& host, int port) {
-    if (!alive())
+    if (!Alive())
         return false;
     try {
-        zmqObjects().feed->connect(host, port);
+        MadeZmqObjects().feed->connect(host, port);
         return true;
     } catch (const std::exception& e) {
         platform::Log::error("feed socket not connected to {}:{}: {}", host, port, e.what());
@@ -267,10 +267,10 @@ bool ConnectionBase::ConnectToZMQSubServer(const std::string& host, int port) {
 }
 
 bool ConnectionBase::ConnectToZMQReqServer(const std::string& host, int port) {
-    if (!alive())
+    if (!Alive())
         return false;
     try {
-        zmqObjects().requester->connect(host, port);
+        MadeZmqObjects().requester->connect(host, port);
         return true;
     } catch (const std::exception& e) {
         platform::Log::error("request socket not connected to {}:{}: {}", host, port, e.what());
@@ -278,7 +278,7 @@ bool ConnectionBase::ConnectToZMQReqServer(const std::string& host, int port) {
     }
 }
 
-void ConnectionBase::ProcessSubscribeandUnSubscribeItems(const std::vector<std::string>& codes,
+void ConnectionBase::ProcessSubscribeAndUnsubscribeItems(const std::vector<std::string>& codes,
                                                          bool subscribe) {
     if (!owner_.connectionSubscriptionsAllowed())
         return;
@@ -287,14 +287,14 @@ void ConnectionBase::ProcessSubscribeandUnSubscribeItems(const std::vector<std::
         // An empty topic would subscribe to every message of the feed.
         if (code.empty())
             continue;
-        SubscribeandUnsubscribe(code, option);
-        SubscribeandUnsubscribe(ZMQFeedSubscriber::depthTopic(code), option);
+        SubscribeAndUnsubscribe(code, option);
+        SubscribeAndUnsubscribe(ZMQFeedSubscriber::depthTopic(code), option);
     }
 }
 
-void ConnectionBase::SubscribeandUnsubscribe(const std::string& topic, int option) {
+void ConnectionBase::SubscribeAndUnsubscribe(const std::string& topic, int option) {
     try {
-        const auto feed = zmqObjects().feed;
+        const auto feed = MadeZmqObjects().feed;
         const bool queued = option == ZMQ_SUBSCRIBE ? feed->subscribe(topic) : feed->unsubscribe(topic);
         if (!queued)
             platform::Log::debug("feed topic change of {} bytes not queued", topic.size());
@@ -305,7 +305,7 @@ void ConnectionBase::SubscribeandUnsubscribe(const std::string& topic, int optio
 
 bool ConnectionBase::sendZMQRequestMessage(RequestMessage request) {
     try {
-        if (zmqObjects().requester->sendZMQRequestMessage(std::move(request)))
+        if (MadeZmqObjects().requester->sendZMQRequestMessage(std::move(request)))
             return true;
         platform::Log::warning("data-service request dropped: the queue is full");
     } catch (const std::exception& e) {
@@ -314,22 +314,22 @@ bool ConnectionBase::sendZMQRequestMessage(RequestMessage request) {
     return false;
 }
 
-void ConnectionBase::deliverReply(const RequestMessage& request, std::string reply) {
-    if (!alive())
+void ConnectionBase::DeliverReply(const RequestMessage& request, std::string reply) {
+    if (!Alive())
         return;
     // A reply is framed like the stream; an unfinished frame carries over to the next reply.
     const std::uint64_t oversizeBefore = replyDeframer_.stats().oversizeDropped;
     bool answered = false;
     bool refused = false;
     replyDeframer_.feed(reply, [&](std::string_view frame) {
-        if (!alive())
+        if (!Alive())
             return;
         if (owner_.connectionDidReceiveReply(frame))
             answered = true;
         else
             refused = true;
     });
-    if (answered || !alive())
+    if (answered || !Alive())
         return;
     // The request waits for an answer that is not coming: it has failed, and is told so.
     if (replyDeframer_.stats().oversizeDropped != oversizeBefore)
@@ -343,7 +343,7 @@ void ConnectionBase::deliverReply(const RequestMessage& request, std::string rep
 void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>& sock,
                                             const std::string& host, std::uint16_t port) {
     platform::Log::info("StreamSocket didConnectToHost: {} port: {}", host, port);
-    if (!alive())
+    if (!Alive())
         return;
     ++streamGeneration_;
     streamReached_.store(true);
@@ -369,33 +369,33 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
     // stream is closed again, quietly, and no login goes out.
     if (connectAttempts_.load() == cancelledAttempt_.load()) {
         platform::Log::info("stream connected after it was cancelled; no login is sent");
-        closeStreamQuietly();
+        CloseStreamQuietly();
         return;
     }
-    startLoginDeadline();
+    StartLoginDeadline();
     owner_.connectionDidConnectStream(false);
     LoginRequest();
 }
 
 void ConnectionBase::socketDidReadData(const std::shared_ptr<StreamSocket>& sock, SocketData data, long) {
-    if (!alive())
+    if (!Alive())
         return;
-    readStreamData(sock, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+    ReadStreamData(sock, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
-void ConnectionBase::readStreamData(const std::shared_ptr<StreamSocket>& sock, std::string_view bytes) {
+void ConnectionBase::ReadStreamData(const std::shared_ptr<StreamSocket>& sock, std::string_view bytes) {
     const std::uint64_t framesBefore = streamDeframer_.stats().frames;
     streamDeframer_.feed(bytes, [this](std::string_view frame) {
-        if (alive())
+        if (Alive())
             owner_.connectionDidReceiveMessage(frame);
     });
-    if (!alive())
+    if (!Alive())
         return;
     const platform::Clock::time_point now = platform::Clock::currentTime();
     if (streamDeframer_.stats().frames != framesBefore)
         lastMessageAt_ = now;
     if (!loginCompleted_.load()) {
-        readNext(sock, options_.readTimeout);
+        ReadNext(sock, options_.readTimeout);
         return;
     }
     // A peer that trickles bytes without ever finishing a message is as lost as a silent one.
@@ -406,28 +406,28 @@ void ConnectionBase::readStreamData(const std::shared_ptr<StreamSocket>& sock, s
         sock->disconnect();
         return;
     }
-    readNext(sock, options_.readTimeout - silent);
+    ReadNext(sock, options_.readTimeout - silent);
 }
 
-void ConnectionBase::readNext(const std::shared_ptr<StreamSocket>& sock, double timeout) {
+void ConnectionBase::ReadNext(const std::shared_ptr<StreamSocket>& sock, double timeout) {
     const std::uint64_t generation = streamGeneration_.load();
     const bool held = owner_.connectionHoldReading([weak = weak_from_this(), generation] {
         if (auto self = weak.lock())
-            self->resumeReading(generation);
+            self->ResumeReading(generation);
     });
     readingHeld_.store(held);
     if (!held)
         sock->readDataWithTimeout(timeout, nullptr, 0, options_.maxReadBytes, 0);
 }
 
-void ConnectionBase::resumeReading(std::uint64_t generation) {
+void ConnectionBase::ResumeReading(std::uint64_t generation) {
     newQueue_->async([weak = weak_from_this(), generation] {
         auto self = weak.lock();
-        if (!self || !self->alive() || self->streamGeneration_.load() != generation)
+        if (!self || !self->Alive() || self->streamGeneration_.load() != generation)
             return;
         // Nothing was read while held: the silence limit starts again from here.
         self->lastMessageAt_ = platform::Clock::currentTime();
-        self->readNext(self->socket_, self->options_.readTimeout);
+        self->ReadNext(self->socket_, self->options_.readTimeout);
     });
 }
 
@@ -435,7 +435,7 @@ void ConnectionBase::socketDidDisconnect(const std::shared_ptr<StreamSocket>&,
                                          const std::optional<SocketError>& error) {
     platform::Log::info("socketDisconnect : {}", error ? error->description : std::string("(no error)"));
     ++streamGeneration_;
-    if (!alive())
+    if (!Alive())
         return;
     // The end of a stream closed on purpose (each such close reports exactly once, in order), or of
     // a registration's stream.
@@ -447,7 +447,7 @@ void ConnectionBase::socketDidDisconnect(const std::shared_ptr<StreamSocket>&,
         return;
     const bool reached = streamReached_.exchange(false);
     isNetworkAvailable_.store(false);
-    stopReceiveThreads();
+    StopReceiveThreads();
     if (reached)
         owner_.connectionDidLoseStream(error);
     else

@@ -24,7 +24,7 @@
 
 namespace tc {
 
-class LoginInputdata;
+class LoginInputData;
 class MessageSender;
 class ZMQContext;
 class ZMQFeedSubscriber;
@@ -96,10 +96,10 @@ class ConnectionBase : public StreamSocketDelegate, public std::enable_shared_fr
 public:
     using Options = ConnectionOptions;
 
-    // Owner, login settings and message sender must outlive the connection (or shutdown()).
-    static std::shared_ptr<ConnectionBase> create(ConnectionOwner& owner, LoginInputdata& logindata,
+    // Owner, login settings and message sender must outlive the connection (or Shutdown()).
+    static std::shared_ptr<ConnectionBase> Create(ConnectionOwner& owner, LoginInputData& loginData,
                                                   MessageSender& sender, Options options = {});
-    ConnectionBase(ConnectionOwner& owner, LoginInputdata& logindata, MessageSender& sender, Options options);
+    ConnectionBase(ConnectionOwner& owner, LoginInputData& loginData, MessageSender& sender, Options options);
     ~ConnectionBase() override;
     ConnectionBase(const ConnectionBase&) = delete;
     ConnectionBase& operator=(const ConnectionBase&) = delete;
@@ -117,37 +117,37 @@ public:
     void DisconnectServer();
     // The owner's word that the login has completed (any thread): the login time limit no longer
     // applies, and from now on the stream lives by whole messages.
-    void loginDidComplete();
+    void LoginDidComplete();
     void ReloginRequestDisconnectServer();
 
     // Feed socket: (re)connects, subscribing the standing topics. Throws nothing; false on failure.
     bool ConnectToZMQSubServer(const std::string& host, int port);
     bool ConnectToZMQReqServer(const std::string& host, int port);
-    void ProcessSubscribeandUnSubscribeItems(const std::vector<std::string>& codes, bool subscribe);
+    void ProcessSubscribeAndUnsubscribeItems(const std::vector<std::string>& codes, bool subscribe);
     // Option 6 subscribes, 7 unsubscribes.
-    void SubscribeandUnsubscribe(const std::string& topic, int option);
+    void SubscribeAndUnsubscribe(const std::string& topic, int option);
     // Queued for the request thread; false when the queue is full.
     bool sendZMQRequestMessage(RequestMessage request);
 
     bool isNetworkAvailable() const { return isNetworkAvailable_.load(); }
     void setIsNetworkAvailable(bool value) { isNetworkAvailable_.store(value); }
-    bool isDemoRegistration() const { return demoRegistration_.load(); }
-    bool isStreamConnected() const;
+    bool IsDemoRegistration() const { return demoRegistration_.load(); }
+    bool IsStreamConnected() const;
     // Stream connects started so far (the first login and each relogin).
-    std::uint64_t streamConnectAttempts() const { return connectAttempts_.load(); }
+    std::uint64_t StreamConnectAttempts() const { return connectAttempts_.load(); }
     // The owner holds the stream's reading (it has too much work waiting).
-    bool isReadingHeld() const { return readingHeld_.load(); }
-    bool isFeedRunning() const;
-    bool isRequesterRunning() const;
+    bool IsReadingHeld() const { return readingHeld_.load(); }
+    bool IsFeedRunning() const;
+    bool IsRequesterRunning() const;
     // Request-socket requests queued, and those sent and awaiting their replies.
-    std::size_t pendingRequests() const;
-    std::size_t outstandingRequests() const;
+    std::size_t PendingRequests() const;
+    std::size_t OutstandingRequests() const;
     const std::shared_ptr<StreamSocket>& Socket() const { return socket_; }
     const std::shared_ptr<platform::SerialQueue>& delegateQueue() const { return newQueue_; }
 
     // Stops everything and waits for the callbacks in progress; the owner is never called afterwards.
     // The owner calls it before it goes away.
-    void shutdown();
+    void Shutdown();
 
     // Stream callbacks (on "NewQueue").
     void socketDidConnectToHost(const std::shared_ptr<StreamSocket>& sock, const std::string& host,
@@ -157,29 +157,29 @@ public:
                              const std::optional<SocketError>& error) override;
 
 private:
-    ConnectError connectStream();
+    ConnectError ConnectStream();
     // Closes the stream unless it is already down; its disconnect callback then stays quiet. True
     // when a stream was closed.
-    bool closeStreamQuietly();
+    bool CloseStreamQuietly();
     struct ZmqObjects {
         std::shared_ptr<ZMQFeedSubscriber> feed;
         std::shared_ptr<ZMQRequester> requester;
     };
     // The feed and requester, made on first use (throws when the library refuses).
-    ZmqObjects zmqObjects();
+    ZmqObjects MadeZmqObjects();
     // Those made so far, without making any.
-    ZmqObjects existingZmqObjects() const;
-    void stopReceiveThreads();
-    void startLoginDeadline();
-    void readStreamData(const std::shared_ptr<StreamSocket>& sock, std::string_view bytes);
+    ZmqObjects ExistingZmqObjects() const;
+    void StopReceiveThreads();
+    void StartLoginDeadline();
+    void ReadStreamData(const std::shared_ptr<StreamSocket>& sock, std::string_view bytes);
     // The next stream read, unless the owner holds it; then the owner resumes it.
-    void readNext(const std::shared_ptr<StreamSocket>& sock, double timeout);
-    void resumeReading(std::uint64_t generation);
-    void deliverReply(const RequestMessage& request, std::string reply);
-    bool alive() const { return !shutDown_.load(); }
+    void ReadNext(const std::shared_ptr<StreamSocket>& sock, double timeout);
+    void ResumeReading(std::uint64_t generation);
+    void DeliverReply(const RequestMessage& request, std::string reply);
+    bool Alive() const { return !shutDown_.load(); }
 
     ConnectionOwner& owner_;
-    LoginInputdata& logindata_;
+    LoginInputData& loginData_;
     MessageSender& sender_;
     Options options_;
 

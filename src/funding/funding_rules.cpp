@@ -109,6 +109,7 @@ interfaces::WithdrawalFigures withdrawalFigures(const AccountDetails& account,
     interfaces::WithdrawalFigures f;
     // The rule is worked in doubles, as the account's computed figures are.
     const double pending = pendingAmount.toDouble();
+    f.balance = account.Balance.toDouble();
     f.pending = pending;
     f.minimumBalance = rules.minimumBalance.value_or(0);
     double w =

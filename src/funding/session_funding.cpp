@@ -90,7 +90,7 @@ std::string amountText(const platform::Decimal& amount) {
 }
 
 std::string text(std::int64_t language, std::string_view key) {
-    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+    return LanguageString::stringForSelectedLanguage(language, key).value_or(std::string(key));
 }
 
 std::string line(std::int64_t language, std::string_view key, std::string_view value) {
@@ -226,7 +226,7 @@ ApprovalBanner approvalBanner(std::int64_t action, const ApprovalReq& request, s
 }
 
 SessionFunding::SessionFunding(BusinessBase& business)
-    : business_(business), events_(SessionEvents::forPartOf(business)) {}
+    : business_(business), events_(SessionEvents::ForPartOf(business)) {}
 
 SessionFunding::~SessionFunding() = default;
 
@@ -404,7 +404,7 @@ void SessionFunding::payGateTransactionResponse(const MessageBase& message) {
     announcePayGate(3, tx, error);
     PaymentOutcome outcome{tx->transStatus, tx->payTransactionId, tx->requestId, error};
     const std::string line = JournalData::getPaymentTransactionJournalData(
-        outcome, JournalContext::from(business_.logindata(), business_.application().selectedLanguage(),
+        outcome, JournalContext::from(business_.loginData(), business_.application().selectedLanguage(),
                                       business_.ServerTime().value_or("")));
     if (!line.empty())
         business_.appendJournal(line);
@@ -451,7 +451,7 @@ void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& re
     }
     ApprovalBanner banner = approvalBanner(action, request, language);
     if (!banner.title.empty())
-        events_->commonUserNotification(std::move(banner.message), std::move(banner.title));
+        events_->CommonUserNotification(std::move(banner.message), std::move(banner.title));
     emit({Kind::ApprovalCompleted, request.approvalRequestId, action, 0, {}});
 }
 

@@ -205,7 +205,7 @@ public:
         return headers_.value(name);
     }
     // The media type of Content-Type in lower case, without parameters; empty when there is none.
-    const std::string& MIMEType() const { return mimeType_; }
+    const std::string& mimeType() const { return mimeType_; }
     // The charset parameter of Content-Type; empty when there is none.
     const std::string& textEncodingName() const { return textEncodingName_; }
     // Content-Length, or -1 when unknown.

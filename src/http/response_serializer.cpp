@@ -102,12 +102,12 @@ bool HTTPResponseSerializer::validateResponse(const HTTPURLResponse* response, c
         return true;
     bool valid = true;
     std::optional<Error> validation;
-    if (acceptableContentTypes && !acceptableContentTypes->count(response->MIMEType())) {
+    if (acceptableContentTypes && !acceptableContentTypes->count(response->mimeType())) {
         valid = false;
         if (data && !data->empty())
             validation = serializationError(
                 urlerror::kCannotDecodeContentData,
-                fmt::format("Request failed: unacceptable content-type: {}", response->MIMEType()), response,
+                fmt::format("Request failed: unacceptable content-type: {}", response->mimeType()), response,
                 data);
     }
     if (acceptableStatusCodes && !acceptableStatusCodes->count(response->statusCode())) {

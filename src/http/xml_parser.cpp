@@ -451,7 +451,7 @@ std::optional<XMLDocument> XMLDocument::fromData(const Bytes& data, unsigned opt
     return doc;
 }
 
-std::string XMLDocument::XMLString() const {
+std::string XMLDocument::xmlString() const {
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
     writeNode(out, root_);
     return out;

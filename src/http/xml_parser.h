@@ -95,7 +95,7 @@ public:
     const XMLNode& rootElement() const { return root_; }
     unsigned options() const { return options_; }
     // The document as text (UTF-8, references escaped); reading it back gives an equal tree.
-    std::string XMLString() const;
+    std::string xmlString() const;
 
 private:
     XMLNode root_;

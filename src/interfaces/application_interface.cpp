@@ -19,7 +19,7 @@ InAppNotification makeCommonBanner(std::string_view applicationName, std::string
 }
 
 ProductInfo productInfo() {
-    tc::LoginInputdata login;
+    tc::LoginInputData login;
     ProductInfo info;
     info.productName = login.productName().value_or("");
     info.productVersion = login.productVersion().value_or("");
@@ -35,7 +35,7 @@ ProductInfo productInfo() {
 }
 
 void installProductTexts() {
-    tc::LanguageString::setProductLocalizationList(*tc::LoginInputdata().productLocalizationList());
+    tc::LanguageString::setProductLocalizationList(*tc::LoginInputData().productLocalizationList());
 }
 
 } // namespace interfaces

@@ -69,10 +69,14 @@ struct FundingRules {
 
 // What an account may withdraw at this moment.
 struct WithdrawalFigures {
+    double balance = 0;        // the account's balance
     double pending = 0;        // its open withdrawals: the approved amount where above 0, else the requested
     double minimumBalance = 0; // the login's floor, 0 for none
     double withdrawable =
         0; // equity less collateral, margin, open withdrawals and the floor; not floored at 0
+
+    // The balance once `amount` and the open withdrawals are paid out.
+    double resultingBalance(double amount) const { return balance - amount - pending; }
 };
 
 class Funding {

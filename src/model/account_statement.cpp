@@ -10,8 +10,13 @@
 namespace tc::statements {
 namespace {
 
-double number(std::string_view text) {
+[[maybe_unused]] double number(std::string_view text) {
     const double v = platform::lenientReal(text);
+    return std::isfinite(v) ? v : 0.0;
+}
+
+double number(const platform::Decimal& value) {
+    const double v = value.toDouble();
     return std::isfinite(v) ? v : 0.0;
 }
 
@@ -112,7 +117,7 @@ platform::Decimal AccountStatementInfo::getSettledPL() const {
 double AccountStatementInfo::getOpenQuantity() const {
     return sum(OpenPositionInfo, [](const auto& p) { return number(p.RemainingQty); });
 }
-double AccountStatementInfo::getOpenProfitorLoss() const {
+double AccountStatementInfo::getOpenProfitOrLoss() const {
     return sum(OpenPositionInfo, [](const auto& p) { return p.UnrealisedPL; });
 }
 double AccountStatementInfo::getOpenCommission() const {
@@ -124,7 +129,7 @@ double AccountStatementInfo::getOpenStorage() const {
 double AccountStatementInfo::getSettledQuantity() const {
     return sum(SettledPositionInfo, [](const auto& p) { return number(p.SettledQty); });
 }
-double AccountStatementInfo::getSettledProfitorLoss() const {
+double AccountStatementInfo::getSettledProfitOrLoss() const {
     return sum(SettledPositionInfo, [](const auto& p) { return number(p.SettledPL); });
 }
 double AccountStatementInfo::getSettledCommission() const {

@@ -79,11 +79,11 @@ struct AccountStatementInfo {
 
     // Sums over the lists; quantities and profits held as decimal text are read as numbers.
     double getOpenQuantity() const;
-    double getOpenProfitorLoss() const;
+    double getOpenProfitOrLoss() const;
     double getOpenCommission() const;
     double getOpenStorage() const;
     double getSettledQuantity() const;
-    double getSettledProfitorLoss() const;
+    double getSettledProfitOrLoss() const;
     double getSettledCommission() const;
     double getSettledStorage() const;
     double getSettledTDS() const;

@@ -31,7 +31,7 @@ std::vector<std::shared_ptr<const ChatRoom>> ChatCollections::getMessageNoticesC
     return roomsNewestFirst(*this, [](const ChatRoom& r) { return r.isMessageNotices; });
 }
 
-std::vector<std::shared_ptr<const ChatRoom>> ChatCollections::getrecentChatCollection() const {
+std::vector<std::shared_ptr<const ChatRoom>> ChatCollections::getRecentChatCollection() const {
     return roomsNewestFirst(*this,
                             [](const ChatRoom& r) { return !r.isMessageNotices && !r.isChatRoomCreated; });
 }

@@ -31,7 +31,7 @@ struct ChatCollections {
     // The notices, newest key first (digit runs compared by value, so room "10" comes before "9").
     std::vector<std::shared_ptr<const ChatRoom>> getMessageNoticesCollection() const;
     // The conversations that are neither notices nor rooms the server has confirmed, in that order.
-    std::vector<std::shared_ptr<const ChatRoom>> getrecentChatCollection() const;
+    std::vector<std::shared_ptr<const ChatRoom>> getRecentChatCollection() const;
 };
 
 } // namespace tc::chat

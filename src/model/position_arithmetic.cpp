@@ -5,6 +5,7 @@
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/session_model.h"
 #include "model/text/formatter.h"
 #include "platform/lenient.h"
@@ -71,11 +72,12 @@ double currencyConversion(double amount, double price, double isDirect) {
     return price == 0 ? amount : amount / price;
 }
 
-double calcCommission(std::string_view orderQuantity, std::string_view remainingQuantity, double commission) {
-    const double ordered = platform::lenientReal(orderQuantity);
+double calcCommission(const platform::Decimal& orderQuantity, const platform::Decimal& remainingQuantity,
+                      double commission) {
+    const double ordered = orderQuantity.toDouble();
     if (!(ordered > 0))
         return commission;
-    return commission / ordered * platform::lenientReal(remainingQuantity);
+    return commission / ordered * remainingQuantity.toDouble();
 }
 
 std::optional<double> floatingPLOfPosition(const Order& position, const ItemDetails* item,
@@ -83,8 +85,8 @@ std::optional<double> floatingPLOfPosition(const Order& position, const ItemDeta
     // Without the instrument (not in the snapshot) nothing can be priced: the server's figure stands.
     if (!item || (account && account->tradingStatus == AccountDetails::kStatusEquityHit))
         return std::nullopt;
-    const double quantity = platform::lenientReal(position.RemainingQty);
-    const double openPrice = platform::lenientReal(position.OrderPrice);
+    const double quantity = position.RemainingQty.toDouble();
+    const double openPrice = orZero(position.OrderPrice).toDouble();
     const double current = !item ? 0.0 : position.tradingMode != 0 ? item->Ask : item->Bid;
     return CalculateFloatingPL(item, position.tradingMode, quantity, openPrice, current);
 }
@@ -95,7 +97,7 @@ double closeResult(const Order& position, double quantity, const SessionLookup& 
         return 0;
     const double live = position.tradingMode == 0 ? item->Bid : item->Ask;
     const double result = CalculateFloatingPL(item.get(), position.tradingMode, quantity,
-                                              platform::lenientReal(position.OrderPrice), live);
+                                              orZero(position.OrderPrice).toDouble(), live);
     return convertIntoAccountCurrency(result, position, session);
 }
 
@@ -103,9 +105,9 @@ double offsetResult(const Order& leg, double quantity, const Order& position, co
     if (!item)
         return 0;
     const std::string shown =
-        Formatter::formatDecimal(platform::lenientReal(leg.OrderPrice), item->displayDecimalPlaces());
+        Formatter::formatDecimal(orZero(leg.OrderPrice).toDouble(), item->displayDecimalPlaces());
     return CalculateFloatingPL(item, leg.tradingMode, quantity, platform::lenientReal(shown),
-                               platform::lenientReal(position.OrderPrice));
+                               orZero(position.OrderPrice).toDouble());
 }
 
 void PositionArithmetic::CalcPL(Order& position) {
@@ -142,7 +144,7 @@ double marginForSingleLot(const Order& position, const GroupInstruments* setting
         value *= position.BaseCurrencyRate;
         break;
     case 1:
-        value *= platform::lenientReal(position.OrderPrice);
+        value *= orZero(position.OrderPrice).toDouble();
         break;
     default:
         break;
@@ -230,7 +232,7 @@ RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions, const 
 }
 
 double positionMargin(const Order& position, const GroupInstruments* settings, const ItemDetails& item) {
-    return marginForSingleLot(position, settings, item) * platform::lenientReal(position.RemainingQty);
+    return marginForSingleLot(position, settings, item) * position.RemainingQty.toDouble();
 }
 
 double hedgeMarginOfInstrument(const SessionModel& model, std::string_view code) {

@@ -5,6 +5,7 @@
 // currencyConversion, calcCommission). All amounts are doubles.
 #include "model/record_ptr.h"
 #include "model/session_services.h"
+#include "platform/decimal.h"
 
 #include <cstdint>
 #include <memory>
@@ -32,7 +33,8 @@ double currencyConversion(double amount, double price, double isDirect);
 
 // The commission paid for the whole order prorated to the remaining quantity. Unchanged when the
 // order quantity does not read as a number above 0: there is nothing to prorate against.
-double calcCommission(std::string_view orderQuantity, std::string_view remainingQuantity, double commission);
+double calcCommission(const platform::Decimal& orderQuantity, const platform::Decimal& remainingQuantity,
+                      double commission);
 
 // The position's floating P/L at the live quote (a buy at the Bid, a sell at the Ask), unconverted.
 // nullopt for an account in Equity Hit, or without the instrument; the stored figure then stands.

@@ -1,6 +1,7 @@
 #include "model/price_grid.h"
 
 #include "model/records/decimal_extension.h"
+#include "model/records/group_details.h"
 #include "model/records/item_details.h"
 
 #include <algorithm>
@@ -81,6 +82,19 @@ bool verifyFluctuationLimit(const ItemDetails* item, double price, double* up, d
     if (d > 0 && !(price >= d))
         return false;
     return true;
+}
+
+double bracketDefaultPrice(double base, bool buy, bool takeProfit, const ItemDetails* item,
+                           const GroupInstruments* settings) {
+    double distance = 0;
+    if (settings && item)
+        distance = (takeProfit ? settings->LimitMinPips : settings->StopMinPips) * item->TickSize.toDouble();
+    const bool up = buy == takeProfit;
+    return up ? base + distance : base - distance;
+}
+
+double steppedPrice(double price, double tickSize, int steps) {
+    return std::max(0.0, price + steps * tickSize);
 }
 
 } // namespace tc

@@ -9,6 +9,7 @@
 
 namespace tc {
 
+struct GroupInstruments;
 class ItemDetails;
 
 // Remainder of the price by the tick on the instrument's decimal scale (10^decimals, decimals
@@ -24,6 +25,14 @@ double CalculateContingentPrice(double price, double offset, bool add);
 // unchanged for a tick that is not above 0. The grid point is worked in decimals and then read as
 // the nearest double. The decimal places do not change the result.
 double doPriceTickCorrection(double tickSize, double price, std::uint32_t decimalPlaces, bool add);
+
+// The price a take profit (`takeProfit`) or stop loss gets when it is asked for: `base` moved by the
+// group's minimum distance in ticks, up for a buy's take profit and a sell's stop loss, down for the
+// others. No distance without the instrument or the settings.
+double bracketDefaultPrice(double base, bool buy, bool takeProfit, const ItemDetails* item,
+                           const GroupInstruments* settings);
+// A price moved by `steps` ticks, never below 0.
+double steppedPrice(double price, double tickSize, int steps);
 
 // Upper and lower limits of the daily band, 0 when there is none (no instrument, no absolute limit
 // and no percentage). A percentage band is rounded inwards onto the tick grid.

@@ -297,7 +297,7 @@ std::string SessionQueries::getDaysOfTheWeekName(std::uint64_t dayIndex) const {
 std::string SessionQueries::languageText(std::string_view key) const {
     // Without the language's table there is nothing sensible to show.
     const std::int64_t language = sources_.language ? sources_.language() : 0;
-    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string{});
+    return LanguageString::stringForSelectedLanguage(language, key).value_or(std::string{});
 }
 
 void sortOrderCollection(OrderList& orders, const std::vector<OrderSortDescriptor>& descriptors) {

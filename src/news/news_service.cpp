@@ -88,7 +88,7 @@ std::optional<std::string> feedURL(const interfaces::NewsSource& source, std::st
     return url;
 }
 
-interfaces::NewsSource sourceFromLoginList(const LoginInputdata& login, std::string_view section) {
+interfaces::NewsSource sourceFromLoginList(const LoginInputData& login, std::string_view section) {
     interfaces::NewsSource source;
     const auto text = [&](std::string_view key) -> std::string {
         const auto value = login.getLoginValueForMode(section, key);

@@ -12,7 +12,7 @@
 #include <string_view>
 
 namespace tc {
-class LoginInputdata;
+class LoginInputData;
 }
 
 namespace tc::http {
@@ -29,7 +29,7 @@ std::optional<std::string> feedURL(const interfaces::NewsSource& source, std::st
 
 // The source the login property list names for a mode's section ("LiveMode", "SimulationMode"):
 // NewsScheme (https when absent), NewsHost, NewsPort and NewsCertificate (a resource file name).
-interfaces::NewsSource sourceFromLoginList(const LoginInputdata& login, std::string_view section);
+interfaces::NewsSource sourceFromLoginList(const LoginInputData& login, std::string_view section);
 
 class NewsService {
 public:

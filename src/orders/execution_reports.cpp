@@ -29,9 +29,9 @@ void applyRejection(const ExecutionReport& r, OrderCollectionHandlers& lists, Or
         banners->OrderRejectionNotification(reason);
     host.events().bulkCloseRejected(r.offsetOrder, reason);
     if (!r.bracketPositionId || r.bracketPositionId->empty())
-        lists.clearBracketOfRejectedOrder(r.pendingOrderId);
+        lists.ClearBracketOfRejectedOrder(r.pendingOrderId);
     else
-        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, r.bracketPositionId, report::kRejected);
+        lists.ModifyBracketOrderUpdateOnOpenOrderCollection(r.fields, r.bracketPositionId, report::kRejected);
 }
 
 } // namespace
@@ -63,19 +63,19 @@ void applyExecutionReport(const ExecutionReport& r, OrderCollectionHandlers& lis
     case report::kPartlyFilled:
     case report::kEdited:
         lists.UpdatePendingOrderCollection(r.fields, id79);
-        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, r.bracketPositionId, r.status);
+        lists.ModifyBracketOrderUpdateOnOpenOrderCollection(r.fields, r.bracketPositionId, r.status);
         break;
     case report::kFullyFilled:
         lists.RemovePendingOrder(id79, true);
-        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, r.bracketPositionId,
+        lists.ModifyBracketOrderUpdateOnOpenOrderCollection(r.fields, r.bracketPositionId,
                                                             report::kFullyFilled);
         break;
     case report::kCancelled: {
         lists.RemovePendingOrder(id79, true);
         lists.FillCancelledOrderCollection(r.requestId, report::kCancelled, r.fields);
         const std::optional<std::string> reference =
-            r.bracketPositionId ? r.bracketPositionId : lists.refPositionIdOfRemovedPendingOrder(id79);
-        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, reference, report::kCancelled);
+            r.bracketPositionId ? r.bracketPositionId : lists.RefPositionIdOfRemovedPendingOrder(id79);
+        lists.ModifyBracketOrderUpdateOnOpenOrderCollection(r.fields, reference, report::kCancelled);
         break;
     }
     case report::kRejected:
@@ -83,11 +83,11 @@ void applyExecutionReport(const ExecutionReport& r, OrderCollectionHandlers& lis
         break;
     case report::kExpired:
     case report::kSuspended:
-        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, r.bracketPositionId, r.status);
+        lists.ModifyBracketOrderUpdateOnOpenOrderCollection(r.fields, r.bracketPositionId, r.status);
         break;
     case report::kPending:
         lists.FillPendingOrderCollection(r.fields, id79);
-        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, r.bracketPositionId, report::kPending);
+        lists.ModifyBracketOrderUpdateOnOpenOrderCollection(r.fields, r.bracketPositionId, report::kPending);
         break;
     default:
         break;

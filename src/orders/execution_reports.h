@@ -26,16 +26,16 @@ public:
     virtual void FillOpenOrderCollection(const Fields& fields) = 0;
     virtual void UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
                                            const std::string& remainingQuantity) = 0;
-    virtual void ModifyBracketOrderUpdateonOpenOrderCollection(
+    virtual void ModifyBracketOrderUpdateOnOpenOrderCollection(
         const Fields& fields, const std::optional<std::string>& refPositionId, int status) = 0;
     virtual void FillSettledOrderCollection(const Fields& fields) = 0;
     virtual std::string GetOrderRejectionReason(std::int32_t code) = 0;
     // The bracket reference of the removed pending order with that id (the last match), if any.
     virtual std::optional<std::string>
-    refPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) = 0;
+    RefPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) = 0;
     // A rejected bracket order without tag 573: clears the take-profit (order type 2) or stop-loss
     // (order type 3) of the positions it referred to.
-    virtual void clearBracketOfRejectedOrder(const std::string& pendingOrderId) = 0;
+    virtual void ClearBracketOfRejectedOrder(const std::string& pendingOrderId) = 0;
 };
 
 // Files `report` in `lists` by its type and status. A rejection is also told as the session's typed

@@ -2,7 +2,7 @@
 
 #include "model/records/group_details.h"
 #include "model/records/order.h"
-#include "platform/lenient.h"
+#include "model/records/record_decimal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,8 +15,8 @@ void addLotTotals(std::span<const std::shared_ptr<const Order>> positions, std::
         if (!position || position->deliveryMode != deliveryMode || position->AccountNumber != accountNumber ||
             position->ItemCode != itemCode)
             continue;
-        const double lots = platform::lenientReal(position->RemainingQty);
-        const double cost = platform::lenientReal(position->OrderPrice) * lots;
+        const double lots = position->RemainingQty.toDouble();
+        const double cost = orZero(position->OrderPrice).toDouble() * lots;
         if (position->tradingMode == 0) {
             totals.buyLots += lots;
             totals.buyCost += cost;
@@ -50,7 +50,7 @@ double Hedge(const AccountDetails*, double totalBuy, double totalSell, double ma
     return calculateHedgeMargin(totalBuy, totalSell, margin, marginPercent);
 }
 
-double calulateMargin(const LotMarginInputs& in) {
+double calculateMargin(const LotMarginInputs& in) {
     const double B = in.totalBuy;
     const double S = in.totalSell;
     const double T = B + S;

@@ -57,6 +57,6 @@ struct LotMarginInputs {
 
 // Margin of a set of lots. A rate total R of 0 under formula 4 leaves out the division by R ÷ T,
 // and an average that cannot be formed (no lots on that side) leaves the rate as it is.
-double calulateMargin(const LotMarginInputs& in);
+double calculateMargin(const LotMarginInputs& in);
 
 } // namespace tc

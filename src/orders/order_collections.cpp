@@ -7,6 +7,7 @@
 #include "model/records/history_rows.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/session_model.h"
 #include "model/text/language_string.h"
 #include "orders/order_numbers.h"
@@ -25,6 +26,7 @@
 
 namespace tc {
 
+using platform::Decimal;
 namespace report = wire::report;
 namespace tag = wire::tag;
 
@@ -70,6 +72,18 @@ std::optional<std::string_view> lastValue(const std::vector<Field>& fields, std:
 double number(std::string_view text) {
     const double value = platform::lenientReal(text);
     return std::isfinite(value) ? value : 0.0;
+}
+
+// A report's number (checked by reportReads); an empty text is 0.
+platform::Decimal decimalOf(std::string_view text) {
+    return strictDecimal(text).value_or(platform::Decimal());
+}
+
+// A report's price; an empty text is none, never 0.
+std::optional<platform::Decimal> priceOf(std::string_view text) {
+    if (text.empty())
+        return std::nullopt;
+    return decimalOf(text);
 }
 
 std::int32_t integer32(std::string_view text) {
@@ -170,24 +184,24 @@ void applyPendingField(Order& order, const Field& f, PendingMap map) {
         setSide(order, value);
         break;
     case tag::kQuantity:
-        order.OrderQty = value;
+        order.OrderQty = decimalOf(f.value);
         break;
     case tag::kPrice:
-        order.OrderPrice = value;
+        order.OrderPrice = priceOf(f.value);
         break;
     case tag::kLimitPrice:
         if (map != PendingMap::Cancel)
-            order.LimitPrice = value;
+            order.LimitPrice = priceOf(f.value);
         break;
     case tag::kStopPrice:
         if (map != PendingMap::Cancel)
-            order.StopPrice = value;
+            order.StopPrice = priceOf(f.value);
         break;
     case tag::kTimeInForce:
-        order.timeinForce = timeInForceOfCode(MessageCracker::integerValue(value));
+        order.timeInForce = timeInForceOfCode(MessageCracker::integerValue(value));
         break;
     case tag::kRemainingQuantity:
-        order.RemainingQty = value;
+        order.RemainingQty = decimalOf(f.value);
         break;
     case tag::kTransactionTime:
         order.TransactionDateTime = wireDate(value, kDisplayDateTime);
@@ -221,10 +235,6 @@ bool sameId(const std::string& held, std::string_view id) {
     return !id.empty() && held == id;
 }
 
-std::string sixDecimals(double value) {
-    return fmt::format("{:.6f}", value);
-}
-
 } // namespace
 
 OrderCollections::OrderCollections(OrderHost& host)
@@ -232,7 +242,7 @@ OrderCollections::OrderCollections(OrderHost& host)
       pendingIndex_(&Order::PendingOrderId), settledIndex_(&Order::SettlementId),
       cancelledIndex_(&Order::CancelledOrderId) {}
 
-OrderIdIndex* OrderCollections::indexOf(const OrderList& list) const {
+OrderIdIndex* OrderCollections::IndexOf(const OrderList& list) const {
     if (&list == &model_.OpenOrderCollection)
         return &openIndex_;
     if (&list == &model_.PendingOrderCollection)
@@ -244,78 +254,84 @@ OrderIdIndex* OrderCollections::indexOf(const OrderList& list) const {
     return nullptr;
 }
 
-bool OrderCollections::isZeroQuantity(std::string_view text) {
+bool OrderCollections::IsZeroQuantity(std::string_view text) {
     const auto value = strictNumber(text);
     return value && *value == 0.0;
 }
 
-bool OrderCollections::accountHeld(std::string_view accountNumber) const {
+bool OrderCollections::AccountHeld(std::string_view accountNumber) const {
     return !accountNumber.empty() && model_.AccountDetailCollection.contains(std::string(accountNumber));
 }
 
-bool OrderCollections::instrumentKnown(std::string_view code) const {
+bool OrderCollections::InstrumentKnown(std::string_view code) const {
     return !code.empty() && model_.ItemCollection.contains(std::string(code));
 }
 
-std::string OrderCollections::itemCodeForId(std::int32_t instrumentId) const {
+std::string OrderCollections::ItemCodeForId(std::int32_t instrumentId) const {
     for (const auto& [code, item] : model_.ItemCollection)
         if (item && item->InstrumentId == instrumentId)
             return item->Code;
     return {};
 }
 
-void OrderCollections::setInstrument(Order& order, std::int32_t instrumentId) const {
-    order.ItemCode = itemCodeForId(instrumentId);
+void OrderCollections::SetInstrument(Order& order, std::int32_t instrumentId) const {
+    order.ItemCode = ItemCodeForId(instrumentId);
     order.UnknownInstrumentId = order.ItemCode.empty() ? instrumentId : 0;
 }
 
 // A record of an instrument the snapshot lacks is kept, shown by its id and the server's code, so
 // nothing the server holds vanishes; what needs the instrument's details leaves it out.
-void OrderCollections::noteUnknownInstrument(std::string_view kind, std::string_view id,
+void OrderCollections::NoteUnknownInstrument(std::string_view kind, std::string_view id,
                                              std::string_view code) const {
-    if (!instrumentKnown(code))
+    if (!InstrumentKnown(code))
         platform::Log::warning("{} \"{}\" kept, its instrument \"{}\" is not in the snapshot", kind, id,
                                code);
 }
 
-void OrderCollections::noteUnknownInstrument(std::string_view kind, std::string_view id,
+void OrderCollections::NoteUnknownInstrument(std::string_view kind, std::string_view id,
                                              const Order& order) const {
     if (order.ItemCode.empty())
         platform::Log::warning("{} \"{}\" kept, its instrument {} is not in the snapshot", kind, id,
                                order.UnknownInstrumentId);
 }
 
-bool OrderCollections::append(OrderList& list, std::shared_ptr<Order> order, std::string_view listName) {
+bool OrderCollections::Append(OrderList& list, std::shared_ptr<Order> order, std::string_view listName) {
     if (list.size() >= SessionModel::kMaxEntriesPerCollection) {
         platform::Log::warning("{} is full ({} records); a new record is refused", listName, list.size());
         return false;
     }
     list.push_back(std::move(order));
-    if (OrderIdIndex* index = indexOf(list))
+    if (OrderIdIndex* index = IndexOf(list))
         index->appended(list);
     return true;
 }
 
-void OrderCollections::appendCopy(OrderList& copy, std::shared_ptr<Order> order) {
+void OrderCollections::AppendCopy(OrderList& copy, std::shared_ptr<Order> order) {
     // The copies only answer look-ups of later reports; the oldest are the least likely asked for.
     if (copy.size() >= SessionModel::kMaxEntriesPerCollection)
         copy.erase(copy.begin());
     copy.push_back(std::move(order));
 }
 
-void OrderCollections::journal(std::int32_t kind, const Order& order) {
-    std::string line = JournalData::getOrderJournalData(kind, order, host_.journalContext());
+void OrderCollections::Journal(std::int32_t kind, const Order& order) {
+    std::string line =
+        JournalData::getOrderJournalData(kind, order, host_.journalContext(), PriceDecimals(order));
     if (!line.empty())
         host_.appendJournal(std::move(line));
 }
 
-std::shared_ptr<Order> OrderCollections::findOpenPosition(std::string_view openPositionId) const {
+std::int32_t OrderCollections::PriceDecimals(const Order& order) const {
+    const auto* item = model_.ItemCollection.get(order.ItemCode);
+    return item && *item ? (*item)->displayDecimalPlaces() : 0;
+}
+
+std::shared_ptr<Order> OrderCollections::FindOpenPosition(std::string_view openPositionId) const {
     return openIndex_.find(model_.OpenOrderCollection, openPositionId);
 }
-std::shared_ptr<Order> OrderCollections::findPendingOrder(std::string_view pendingOrderId) const {
+std::shared_ptr<Order> OrderCollections::FindPendingOrder(std::string_view pendingOrderId) const {
     return pendingIndex_.find(model_.PendingOrderCollection, pendingOrderId);
 }
-std::shared_ptr<Order> OrderCollections::findSettlement(std::string_view settlementId) const {
+std::shared_ptr<Order> OrderCollections::FindSettlement(std::string_view settlementId) const {
     return settledIndex_.find(model_.SettledOrderCollection, settlementId);
 }
 
@@ -331,12 +347,12 @@ void OrderCollections::FillPendingOrderCollection(const Fields& fields, const st
     auto order = std::make_shared<Order>();
     for (const Field& f : parsed)
         applyPendingField(*order, f, PendingMap::NewPending);
-    if (order->PendingOrderId.empty() || !accountHeld(order->AccountNumber)) {
+    if (order->PendingOrderId.empty() || !AccountHeld(order->AccountNumber)) {
         platform::Log::warning("pending order refused: id \"{}\", account \"{}\", instrument \"{}\"",
                                order->PendingOrderId, order->AccountNumber, order->ItemCode);
         return;
     }
-    noteUnknownInstrument("pending order", order->PendingOrderId, order->ItemCode);
+    NoteUnknownInstrument("pending order", order->PendingOrderId, order->ItemCode);
 
     // The request number of this very report, not whatever the session holds by now; only local
     // records (made when the order was sent) carry one.
@@ -356,9 +372,9 @@ void OrderCollections::FillPendingOrderCollection(const Fields& fields, const st
             break;
         }
     }
-    if (!append(pending, order, "PendingOrderCollection"))
+    if (!Append(pending, order, "PendingOrderCollection"))
         return;
-    journal(JournalData::kPendingOrder, *order);
+    Journal(JournalData::kPendingOrder, *order);
     if (order->orderType == 2 || order->orderType == 3)
         if (pendingOrderStored_)
             pendingOrderStored_(order);
@@ -377,8 +393,8 @@ void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const 
         if (!order || !sameId(order->PendingOrderId, pendingOrderId))
             continue;
         // Brackets not restated by the report are gone.
-        order->LimitPrice.clear();
-        order->StopPrice.clear();
+        order->LimitPrice.reset();
+        order->StopPrice.reset();
         for (const Field& f : parsed)
             applyPendingField(*order, f, PendingMap::Update);
         if (order->PendingOrderId != pendingOrderId)
@@ -398,7 +414,7 @@ void OrderCollections::RemovePendingOrder(const std::string& id, bool byPendingO
         const bool match =
             byPendingOrderId ? sameId((*it)->PendingOrderId, id) : (*it)->RequestId == requestId;
         if (match) {
-            appendCopy(pendingCopy_, *it);
+            AppendCopy(pendingCopy_, *it);
             pending.erase(it);
             return;
         }
@@ -414,12 +430,12 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
         auto order = std::make_shared<Order>();
         for (const Field& f : parsed)
             applyPendingField(*order, f, PendingMap::Cancel);
-        if (order->PendingOrderId.empty() || !accountHeld(order->AccountNumber)) {
+        if (order->PendingOrderId.empty() || !AccountHeld(order->AccountNumber)) {
             platform::Log::warning("cancel record refused: id \"{}\", account \"{}\", instrument \"{}\"",
                                    order->PendingOrderId, order->AccountNumber, order->ItemCode);
             return;
         }
-        noteUnknownInstrument("cancelled order", order->PendingOrderId, order->ItemCode);
+        NoteUnknownInstrument("cancelled order", order->PendingOrderId, order->ItemCode);
         // The cancelled quantity is what was still open.
         for (auto it = pendingCopy_.rbegin(); it != pendingCopy_.rend(); ++it) {
             if (sameId((*it)->PendingOrderId, order->PendingOrderId)) {
@@ -427,7 +443,7 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
                 break;
             }
         }
-        append(model_.CancelledOrderCollection, std::move(order), "CancelledOrderCollection");
+        Append(model_.CancelledOrderCollection, std::move(order), "CancelledOrderCollection");
         return;
     }
     if (status != report::kRejected || id == 0)
@@ -444,8 +460,8 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
             continue;
         if (const auto time = lastValue(parsed, tag::kTransactionTime))
             order->TransactionDateTime = wireDate(*time, kDisplayDateTime);
-        if (append(model_.CancelledOrderCollection, order, "CancelledOrderCollection"))
-            journal(JournalData::kOrderCancelled, *order);
+        if (Append(model_.CancelledOrderCollection, order, "CancelledOrderCollection"))
+            Journal(JournalData::kOrderCancelled, *order);
         return;
     }
 }
@@ -471,11 +487,11 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             p.AccountNumber = value;
             break;
         case tag::kQuantity:
-            p.OrderQty = value;
+            p.OrderQty = decimalOf(f.value);
             p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
             break;
         case tag::kPrice:
-            p.OrderPrice = value;
+            p.OrderPrice = priceOf(f.value);
             break;
         case tag::kExpiryDate:
             p.ExpiryDate = wireDate(value, kDisplayDate);
@@ -484,7 +500,7 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             p.ExecutionId = value;
             break;
         case tag::kRemainingQuantity:
-            p.RemainingQty = value;
+            p.RemainingQty = decimalOf(f.value);
             break;
         case tag::kTransactionTime:
             p.TransactionDateTime = wireDate(value, kDisplayDateTime);
@@ -511,12 +527,12 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             break;
         }
     }
-    if (p.OpenPositionId.empty() || !accountHeld(p.AccountNumber)) {
+    if (p.OpenPositionId.empty() || !AccountHeld(p.AccountNumber)) {
         platform::Log::warning("executed order refused: position \"{}\", account \"{}\", instrument \"{}\"",
                                p.OpenPositionId, p.AccountNumber, p.ItemCode);
         return;
     }
-    noteUnknownInstrument("position", p.OpenPositionId, p.ItemCode);
+    NoteUnknownInstrument("position", p.OpenPositionId, p.ItemCode);
     // Side, type and brackets come from the order that was filled; a still-working one wins.
     for (const OrderList* list : {&pendingCopy_, &model_.PendingOrderCollection}) {
         for (const auto& order : *list) {
@@ -529,15 +545,16 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             p.LimitPrice = order->LimitPrice;
         }
     }
-    if (findOpenPosition(p.OpenPositionId))
+    if (FindOpenPosition(p.OpenPositionId))
         return;
-    if (isZeroQuantity(p.RemainingQty)) {
-        appendCopy(openCopy_, position);
-    } else if (!append(model_.OpenOrderCollection, position, "OpenOrderCollection")) {
+    // A report without its remaining quantity keeps the position open.
+    if (IsZeroQuantity(lastValue(parsed, tag::kRemainingQuantity).value_or(""))) {
+        AppendCopy(openCopy_, position);
+    } else if (!Append(model_.OpenOrderCollection, position, "OpenOrderCollection")) {
         return;
     }
     if (SessionEvents* events = banners_) {
-        if (auto line = events->orderexecutedNotification(position, host_.journalContext());
+        if (auto line = events->orderExecutedNotification(position, host_.journalContext(), PriceDecimals(p));
             line && !line->empty())
             host_.appendJournal(std::move(*line));
     }
@@ -548,10 +565,10 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
     if (positionId.empty())
         return;
     auto& open = model_.OpenOrderCollection;
-    if (isZeroQuantity(remainingQuantity)) {
+    if (IsZeroQuantity(remainingQuantity)) {
         for (auto it = open.begin(); it != open.end(); ++it) {
             if (sameId((*it)->OpenPositionId, positionId)) {
-                appendCopy(openCopy_, *it);
+                AppendCopy(openCopy_, *it);
                 open.erase(it);
                 return;
             }
@@ -572,10 +589,10 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
                 p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
                 break;
             case tag::kPrice:
-                p.OrderPrice = std::string(f.value);
+                p.OrderPrice = priceOf(f.value);
                 break;
             case tag::kRemainingQuantity:
-                p.RemainingQty = std::string(f.value);
+                p.RemainingQty = decimalOf(f.value);
                 break;
             case tag::kStorage:
                 p.Storage = number(f.value);
@@ -590,7 +607,7 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
     }
 }
 
-void OrderCollections::ModifyBracketOrderUpdateonOpenOrderCollection(
+void OrderCollections::ModifyBracketOrderUpdateOnOpenOrderCollection(
     const Fields& fields, const std::optional<std::string>& refPositionId, int status) {
     if (!refPositionId || refPositionId->empty())
         return;
@@ -608,11 +625,11 @@ void OrderCollections::ModifyBracketOrderUpdateonOpenOrderCollection(
             }
             if (f.tag != tag::kPrice || (bracketType != 30 && bracketType != 31))
                 continue;
-            std::string& price = bracketType == 31 ? position->StopPrice : position->LimitPrice;
+            auto& price = bracketType == 31 ? position->StopPrice : position->LimitPrice;
             if (legGone)
-                price.clear();
+                price.reset();
             else if (f.value.size() <= kMaxFieldBytes && (f.value.empty() || strictNumber(f.value)))
-                price = std::string(f.value);
+                price = priceOf(f.value);
         }
     }
 }
@@ -627,7 +644,7 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
         const std::string value(f.value);
         switch (f.tag) {
         case tag::kInstrument:
-            setInstrument(s, integer32(value));
+            SetInstrument(s, integer32(value));
             break;
         case tag::kAccount:
             s.AccountNumber = value;
@@ -645,10 +662,10 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
             s.ClosingPositionId = value;
             break;
         case tag::kSettledProfit:
-            s.SettledPL = value;
+            s.SettledPL = decimalOf(f.value);
             break;
         case tag::kSettledQuantity:
-            s.SettledQty = value;
+            s.SettledQty = decimalOf(f.value);
             break;
         case tag::kStorage:
             s.Storage = number(value);
@@ -669,12 +686,12 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
             break;
         }
     }
-    if (s.SettlementId.empty() || !accountHeld(s.AccountNumber)) {
+    if (s.SettlementId.empty() || !AccountHeld(s.AccountNumber)) {
         platform::Log::warning("settlement refused: id \"{}\", account \"{}\", instrument \"{}\"",
                                s.SettlementId, s.AccountNumber, s.ItemCode);
         return;
     }
-    noteUnknownInstrument("settlement", s.SettlementId, s);
+    NoteUnknownInstrument("settlement", s.SettlementId, s);
     for (const OrderList* list : {&model_.OpenOrderCollection, &openCopy_}) {
         for (const auto& position : *list) {
             if (sameId(position->OpenPositionId, s.OpenPositionId)) {
@@ -687,19 +704,20 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
                 s.SettledPrice = position->OrderPrice;
         }
     }
-    if (findSettlement(s.SettlementId))
+    if (FindSettlement(s.SettlementId))
         return;
-    if (!append(model_.SettledOrderCollection, record, "SettledOrderCollection"))
+    if (!Append(model_.SettledOrderCollection, record, "SettledOrderCollection"))
         return;
-    journal(JournalData::kPositionSettled, s);
+    Journal(JournalData::kPositionSettled, s);
     if (SessionEvents* events = banners_) {
-        events->ShowSettledOrderNotification(s.ItemCode + '#' + s.SettledPrice + '#' + s.SettlementId);
+        events->ShowSettledOrderNotification(
+            s.ItemCode + '#' + decimalText(s.SettledPrice, PriceDecimals(s)) + '#' + s.SettlementId);
     }
     if (positionSettled_)
         positionSettled_(record);
 }
 
-std::string_view OrderCollections::rejectionReasonKey(std::int32_t code) {
+std::string_view OrderCollections::RejectionReasonKey(std::int32_t code) {
     switch (code) {
     case 1:
     case 12:
@@ -734,22 +752,22 @@ std::string_view OrderCollections::rejectionReasonKey(std::int32_t code) {
 }
 
 std::string OrderCollections::GetOrderRejectionReason(std::int32_t code) {
-    const std::string_view key = rejectionReasonKey(code);
-    if (auto text = LanguageString::stringforSelectedLanguage(host_.application().selectedLanguage(), key))
+    const std::string_view key = RejectionReasonKey(code);
+    if (auto text = LanguageString::stringForSelectedLanguage(host_.application().selectedLanguage(), key))
         return *text;
     // A language without its table still shows the English text.
-    return LanguageString::stringforSelectedLanguage(0, key).value_or(std::string(key));
+    return LanguageString::stringForSelectedLanguage(0, key).value_or(std::string(key));
 }
 
 std::optional<std::string>
-OrderCollections::refPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) {
+OrderCollections::RefPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) {
     for (auto it = pendingCopy_.rbegin(); it != pendingCopy_.rend(); ++it)
         if (sameId((*it)->PendingOrderId, pendingOrderId))
             return (*it)->RefPositionIdOfBracket;
     return std::nullopt;
 }
 
-void OrderCollections::clearBracketOfRejectedOrder(const std::string& pendingOrderId) {
+void OrderCollections::ClearBracketOfRejectedOrder(const std::string& pendingOrderId) {
     for (const auto& order : pendingCopy_) {
         if (!sameId(order->PendingOrderId, pendingOrderId))
             continue;
@@ -757,9 +775,9 @@ void OrderCollections::clearBracketOfRejectedOrder(const std::string& pendingOrd
             if (!sameId(position->OpenPositionId, order->RefPositionIdOfBracket))
                 continue;
             if (order->orderType == 2)
-                position->LimitPrice.clear();
+                position->LimitPrice.reset();
             else if (order->orderType == 3)
-                position->StopPrice.clear();
+                position->StopPrice.reset();
         }
     }
 }
@@ -774,14 +792,15 @@ bool numbers(std::initializer_list<platform::Decimal> values) {
 }
 
 // The lists still hold the texts the execution reports write.
-std::string sixDecimals(const platform::Decimal& value) {
-    return sixDecimals(value.toDouble());
+// A row's number at six decimals, as the rows were always shown.
+Decimal sixDecimals(const Decimal& value) {
+    return Decimal::fromDouble(value.toDouble());
 }
 
 } // namespace
 
 void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
-    if (row.PositionId.empty() || !accountHeld(row.AccountId) ||
+    if (row.PositionId.empty() || !AccountHeld(row.AccountId) ||
         !numbers({row.PositionInitialQty, row.PositionQty, row.OrderPrice, row.CommisionPaid,
                   row.UnrealisedPL, row.Storage, row.BaseCurrencyRate})) {
         platform::Log::warning("open position row refused: position \"{}\", account \"{}\", instrument {}",
@@ -792,8 +811,8 @@ void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
     Order& p = *position;
     p.OpenPositionId = row.PositionId;
     p.AccountNumber = row.AccountId;
-    setInstrument(p, row.InstrumentId);
-    noteUnknownInstrument("open position row", p.OpenPositionId, p);
+    SetInstrument(p, row.InstrumentId);
+    NoteUnknownInstrument("open position row", p.OpenPositionId, p);
     p.tradingMode = row.IsBuy ? 0 : 1;
     p.ExecutionId = row.OrderExecutionId;
     p.PendingOrderId = row.RefPendingOrderId;
@@ -810,16 +829,16 @@ void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
     p.ValueDate = displayDate(row.ValueDate);
     p.ExpiryDate = displayDate(row.ExpiryDate);
     p.BaseCurrencyRate = row.BaseCurrencyRate.toDouble();
-    if (findOpenPosition(p.OpenPositionId))
+    if (FindOpenPosition(p.OpenPositionId))
         return;
     if (row.PositionQty.isZero())
-        appendCopy(openCopy_, std::move(position));
+        AppendCopy(openCopy_, std::move(position));
     else
-        append(model_.OpenOrderCollection, std::move(position), "OpenOrderCollection");
+        Append(model_.OpenOrderCollection, std::move(position), "OpenOrderCollection");
 }
 
 void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& row) {
-    if (row.PendingOrderId.empty() || !accountHeld(row.AccountId) ||
+    if (row.PendingOrderId.empty() || !AccountHeld(row.AccountId) ||
         !numbers({row.OrderQty, row.RemainingQty, row.OrderPrice, row.LimitPrice, row.StopPrice})) {
         platform::Log::warning("pending order row refused: order \"{}\", account \"{}\", instrument {}",
                                row.PendingOrderId, row.AccountId, row.InstrumentId);
@@ -830,17 +849,19 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
     o.PendingOrderId = row.PendingOrderId;
     o.TicketId = row.RefTicketId;
     o.AccountNumber = row.AccountId;
-    setInstrument(o, row.InstrumentId);
-    noteUnknownInstrument("pending order row", o.PendingOrderId, o);
+    SetInstrument(o, row.InstrumentId);
+    NoteUnknownInstrument("pending order row", o.PendingOrderId, o);
     o.tradingMode = row.IsBuy ? 0 : 1;
     o.orderType = codeOf(row.OrderTypeId);
     o.OrderQty = sixDecimals(row.OrderQty);
     o.RemainingQty = sixDecimals(row.RemainingQty);
     o.OrderPrice = sixDecimals(row.OrderPrice);
-    o.LimitPrice = row.LimitPrice.isZero() ? std::string() : sixDecimals(row.LimitPrice);
-    o.StopPrice = row.StopPrice.isZero() ? std::string() : sixDecimals(row.StopPrice);
+    if (!row.LimitPrice.isZero())
+        o.LimitPrice = sixDecimals(row.LimitPrice);
+    if (!row.StopPrice.isZero())
+        o.StopPrice = sixDecimals(row.StopPrice);
     o.deliveryMode = codeOf(row.DeliveryModeId);
-    o.timeinForce = codeOf(row.TimeInForceId);
+    o.timeInForce = codeOf(row.TimeInForceId);
     o.ExpiryDate = wireDateTime(row.ExpiryDateTime);
     o.Spread = row.Spread;
     o.OrderRouteId = row.RoutePendingOrderId;
@@ -848,18 +869,18 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
     o.RefPositionIdOfBracket = row.RefPositionIdOfBracket;
 
     // A take-profit or stop-loss order shows on its position; a repeated row refreshes it.
-    if (const auto position = findOpenPosition(o.RefPositionIdOfBracket))
+    if (const auto position = FindOpenPosition(o.RefPositionIdOfBracket))
         (o.orderType == 2 ? position->LimitPrice : position->StopPrice) = o.OrderPrice;
-    if (findPendingOrder(o.PendingOrderId))
+    if (FindPendingOrder(o.PendingOrderId))
         return;
     if (row.RemainingQty.isZero())
-        appendCopy(pendingCopy_, std::move(order));
+        AppendCopy(pendingCopy_, std::move(order));
     else
-        append(model_.PendingOrderCollection, std::move(order), "PendingOrderCollection");
+        Append(model_.PendingOrderCollection, std::move(order), "PendingOrderCollection");
 }
 
 void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& row) {
-    if (row.SettlementId.empty() || !accountHeld(row.AccountId) ||
+    if (row.SettlementId.empty() || !AccountHeld(row.AccountId) ||
         !numbers({row.SettledQty, row.SettledPL, row.CurrencyRate, row.Storage, row.CommisionPaid,
                   row.OtherCharges, row.accountCurrencyRate})) {
         platform::Log::warning(
@@ -867,34 +888,35 @@ void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& r
             row.SettlementId, row.AccountId, row.InstrumentId);
         return;
     }
-    if (findSettlement(row.SettlementId))
+    if (FindSettlement(row.SettlementId))
         return;
     auto record = std::make_shared<Order>();
     Order& s = *record;
     s.SettlementId = row.SettlementId;
     s.AccountNumber = row.AccountId;
-    setInstrument(s, row.InstrumentId);
-    noteUnknownInstrument("settled position row", s.SettlementId, s);
+    SetInstrument(s, row.InstrumentId);
+    NoteUnknownInstrument("settled position row", s.SettlementId, s);
     s.OpenPositionId = row.RefPositionId;
     s.ClosingPositionId = row.RefClosingPositionId;
     s.SettledQty = sixDecimals(row.SettledQty);
-    s.SettledPL = fmt::format("{:.2f}", row.SettledPL.toDouble());
+    // The amount at cents, as the server's statement shows it.
+    s.SettledPL = decimalOf(fmt::format("{:.2f}", row.SettledPL.toDouble()));
     s.TransactionDateTime = displayDateTime(row.SettlementDate);
     s.CurrencyRate = row.CurrencyRate.toDouble();
     s.Storage = row.Storage.toDouble();
     s.Commision = row.CommisionPaid.toDouble();
     s.OtherCharges = row.OtherCharges.toDouble();
     s.tradingMode = row.IsBuy ? 0 : 1;
-    s.OrderPrice = row.OpenPrice.toString();
-    s.SettledPrice = row.ClosePrice.toString();
+    s.OrderPrice = row.OpenPrice;
+    s.SettledPrice = row.ClosePrice;
     s.ItemTime = displayDateTime(row.OpenPositionDate);
     s.deliveryMode = codeOf(row.DeliveryModeId);
     s.accountCurrencyRate = row.accountCurrencyRate.toDouble();
-    append(model_.SettledOrderCollection, std::move(record), "SettledOrderCollection");
+    Append(model_.SettledOrderCollection, std::move(record), "SettledOrderCollection");
 }
 
 void OrderCollections::FillInitialCancelledOrderCollection(const CancelledOrderHD& row) {
-    if (row.InstrumentId == 0 || !accountHeld(row.AccountId))
+    if (row.InstrumentId == 0 || !AccountHeld(row.AccountId))
         return;
     if (row.CancelledOrderId.empty() || !numbers({row.CancelledQty, row.OrderPrice})) {
         platform::Log::warning("cancelled order row refused: order \"{}\", instrument {}",
@@ -909,15 +931,15 @@ void OrderCollections::FillInitialCancelledOrderCollection(const CancelledOrderH
     o.OrderQty = sixDecimals(row.CancelledQty);
     o.TicketId = row.RefTicketId;
     o.PendingOrderId = row.RefPendingOrderId;
-    setInstrument(o, row.InstrumentId);
-    noteUnknownInstrument("cancelled order row", o.CancelledOrderId, o);
+    SetInstrument(o, row.InstrumentId);
+    NoteUnknownInstrument("cancelled order row", o.CancelledOrderId, o);
     o.AccountNumber = row.AccountId;
     o.TransactionDateTime = displayDateTime(row.CancelDateTime);
     o.tradingMode = row.IsBuy ? 0 : 1;
     o.deliveryMode = codeOf(row.DeliveryMode);
     o.orderType = codeOf(row.OrderTypeId);
     o.OrderPrice = sixDecimals(row.OrderPrice);
-    append(model_.CancelledOrderCollection, std::move(order), "CancelledOrderCollection");
+    Append(model_.CancelledOrderCollection, std::move(order), "CancelledOrderCollection");
 }
 
 void OrderCollections::SetEquityHitPriceInOrders(const EquityHitPriceInfos& row) {

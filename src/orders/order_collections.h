@@ -3,8 +3,8 @@
 // execution reports (types 62, 66, 67) and first filled from the data service's history rows.
 //
 // Records are addressed by their ids (pending order id, position id, settlement id), never by a
-// row position: a dialog that holds an id finds the record again with findOpenPosition() and
-// findPendingOrder(), whatever reports arrived in between. An empty id matches nothing.
+// row position: a dialog that holds an id finds the record again with FindOpenPosition() and
+// FindPendingOrder(), whatever reports arrived in between. An empty id matches nothing.
 //
 // Main queue only: the lists carry no lock.
 #include "model/text/journal_data.h"
@@ -38,13 +38,13 @@ public:
     explicit OrderCollections(OrderHost& host);
 
     // Where the pending-order, trade-confirmation and settlement banners go; none by default.
-    void setBanners(SessionEvents* banners) { banners_ = banners; }
-    SessionEvents* banners() const { return banners_; }
+    void SetBanners(SessionEvents* banners) { banners_ = banners; }
+    SessionEvents* Banners() const { return banners_; }
     // Told when the server stored a limit or stop order, and when a settlement was filed (after its
     // banner). Nothing by default.
     using OrderHandler = std::function<void(const std::shared_ptr<Order>&)>;
-    void onPendingOrderStored(OrderHandler handler) { pendingOrderStored_ = std::move(handler); }
-    void onPositionSettled(OrderHandler handler) { positionSettled_ = std::move(handler); }
+    void OnPendingOrderStored(OrderHandler handler) { pendingOrderStored_ = std::move(handler); }
+    void OnPositionSettled(OrderHandler handler) { positionSettled_ = std::move(handler); }
 
     // OrderCollectionHandlers.
     void FillPendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) override;
@@ -54,13 +54,13 @@ public:
     void FillOpenOrderCollection(const Fields& fields) override;
     void UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
                                    const std::string& remainingQuantity) override;
-    void ModifyBracketOrderUpdateonOpenOrderCollection(const Fields& fields,
+    void ModifyBracketOrderUpdateOnOpenOrderCollection(const Fields& fields,
                                                        const std::optional<std::string>& refPositionId,
                                                        int status) override;
     void FillSettledOrderCollection(const Fields& fields) override;
     std::string GetOrderRejectionReason(std::int32_t code) override;
-    std::optional<std::string> refPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) override;
-    void clearBracketOfRejectedOrder(const std::string& pendingOrderId) override;
+    std::optional<std::string> RefPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) override;
+    void ClearBracketOfRejectedOrder(const std::string& pendingOrderId) override;
 
     // HistoryRowSink.
     void FillInitialOpenOrderCollection(const OpenOrderHD& row) override;
@@ -70,9 +70,9 @@ public:
     void SetEquityHitPriceInOrders(const EquityHitPriceInfos& row) override;
 
     // Look-ups by id for the dialogs; null when no such record is held.
-    std::shared_ptr<Order> findOpenPosition(std::string_view openPositionId) const;
-    std::shared_ptr<Order> findPendingOrder(std::string_view pendingOrderId) const;
-    std::shared_ptr<Order> findSettlement(std::string_view settlementId) const;
+    std::shared_ptr<Order> FindOpenPosition(std::string_view openPositionId) const;
+    std::shared_ptr<Order> FindPendingOrder(std::string_view pendingOrderId) const;
+    std::shared_ptr<Order> FindSettlement(std::string_view settlementId) const;
 
     // Pending orders that left the pending list, and positions that were closed or arrived closed;
     // later reports look up their details here. Oldest first.
@@ -80,25 +80,27 @@ public:
     const OrderList& OpenOrderCollectionCopy() const { return openCopy_; }
 
     // The language key of a rejection code's text.
-    static std::string_view rejectionReasonKey(std::int32_t code);
+    static std::string_view RejectionReasonKey(std::int32_t code);
     // True for a quantity text that reads as the number 0 ("0", "0.0", "0.00").
-    static bool isZeroQuantity(std::string_view text);
+    static bool IsZeroQuantity(std::string_view text);
 
 private:
-    bool accountHeld(std::string_view accountNumber) const;
-    bool instrumentKnown(std::string_view code) const;
-    std::string itemCodeForId(std::int32_t instrumentId) const;
+    bool AccountHeld(std::string_view accountNumber) const;
+    bool InstrumentKnown(std::string_view code) const;
+    std::string ItemCodeForId(std::int32_t instrumentId) const;
     // ItemCode of the instrument id, or the id kept as UnknownInstrumentId when the snapshot lacks it.
-    void setInstrument(Order& order, std::int32_t instrumentId) const;
-    void noteUnknownInstrument(std::string_view kind, std::string_view id, std::string_view code) const;
-    void noteUnknownInstrument(std::string_view kind, std::string_view id, const Order& order) const;
+    void SetInstrument(Order& order, std::int32_t instrumentId) const;
+    void NoteUnknownInstrument(std::string_view kind, std::string_view id, std::string_view code) const;
+    void NoteUnknownInstrument(std::string_view kind, std::string_view id, const Order& order) const;
     // Appends unless the list is full (then false, logged).
-    bool append(OrderList& list, std::shared_ptr<Order> order, std::string_view listName);
+    bool Append(OrderList& list, std::shared_ptr<Order> order, std::string_view listName);
     // Appends to a copy list; the oldest entry goes when it is full.
-    void appendCopy(OrderList& copy, std::shared_ptr<Order> order);
-    void journal(std::int32_t kind, const Order& order);
+    void AppendCopy(OrderList& copy, std::shared_ptr<Order> order);
+    void Journal(std::int32_t kind, const Order& order);
+    // The order's instrument's decimals, which its price shows with in a line or banner.
+    std::int32_t PriceDecimals(const Order& order) const;
 
-    OrderIdIndex* indexOf(const OrderList& list) const;
+    OrderIdIndex* IndexOf(const OrderList& list) const;
 
     OrderHost& host_;
     SessionModel& model_;

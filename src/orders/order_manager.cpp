@@ -78,10 +78,9 @@ std::string boundText(const PriceBound& bound, std::int32_t decimalPlaces, bool 
 
 // The bound as the user sees it (written with the instrument's decimals) against the typed price,
 // both as decimals, so a price exactly on the bound passes.
-bool keepsBound(std::string_view priceText, const PriceBound& bound, const std::string& written) {
-    const auto price = strictDecimal(priceText);
+bool keepsBound(const std::optional<Decimal>& price, const PriceBound& bound, const std::string& written) {
     const auto limit = strictDecimal(written);
-    if (!price || !limit)
+    if (!price || price->isNaN() || !limit)
         return false;
     return bound.atMost ? *price <= *limit : *price >= *limit;
 }
@@ -173,15 +172,15 @@ OrderAnswer OrderManager::Validate(const std::shared_ptr<Order>& order) const {
     if (c.itm().instrumentTradingStatus == 2 && !o.isCloseNew)
         return refuse("1068", order);
     // Typed texts that are not one number ("1.2.3") are refused like a zero, never sent.
-    const auto price = strictNumber(o.OrderPrice);
+    const auto price = numberOf(o.OrderPrice);
     if (!price || !(*price > 0))
         return refuse("1035", "0", order);
-    const auto quantity = strictDecimal(o.OrderQty);
-    if (!quantity || !(*quantity > Decimal()))
+    // NaN (none given) is not above 0 either.
+    if (!(o.OrderQty > Decimal()))
         return refuse("1003", order);
     if (o.isCloseNew) {
-        const Decimal previous = strictDecimal(o.PreviousOrderQty).value_or(Decimal());
-        if (*quantity > previous)
+        const Decimal previous = o.PreviousOrderQty.isNaN() ? Decimal() : o.PreviousOrderQty;
+        if (o.OrderQty > previous)
             return refuse("1030", previous.toString(), order);
     }
     if (!c.settings || !c.settings->isAvailableForTrading)
@@ -202,15 +201,15 @@ OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order) const
     const Order& o = *order;
     const Context c = contextOf(o);
     const ItemDetails& item = c.itm();
-    const double p = strictNumber(o.OrderPrice).value_or(0);
-    const double q = strictNumber(o.OrderQty).value_or(0);
+    const double p = numberOf(o.OrderPrice).value_or(0);
+    const double q = numberOf(o.OrderQty).value_or(0);
     const double bid = bidOf(item);
     const double ask = askOf(item);
 
     const auto session = lookup_.sessionSettingsForId(item.CurrentTradeSessionSettingId);
     if (!session)
         return refuse("1049", order);
-    switch (o.ordertypeInfo) {
+    switch (o.orderTypeInfo) {
     case 0:
         if (!session->allowNewMarket)
             return refuse(o.isEditBracketOrder ? "1051" : "1050", order);
@@ -243,7 +242,7 @@ OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order) const
     if (q > settings.MaxOrderQty.toDouble())
         return refuseBracketed("1023", limitText(settings.MaxOrderQty), order);
     // Closing the whole remainder of a position is allowed below the minimum and off the step.
-    const bool closesRemainder = o.isCloseNew && strictNumber(o.PreviousOrderQty) == q;
+    const bool closesRemainder = o.isCloseNew && numberOf(o.PreviousOrderQty) == q;
     if (q < settings.MinOrderQty.toDouble() && !closesRemainder)
         return refuseBracketed("1024", limitText(settings.MinOrderQty), order);
     if (settings.OrderQtyStep > Decimal()) {
@@ -253,7 +252,7 @@ OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order) const
     }
     const bool waivesDistances = (item.orderSettings2 & 1) != 0;
     const bool enforcesBand = (item.orderSettings2 & 2) != 0;
-    if (isContigentOrder(o)) {
+    if (isContingentOrder(o)) {
         if (!onGrid(p, item))
             return refuse("0423", order);
         if (!waivesDistances) {
@@ -293,7 +292,7 @@ OrderAnswer OrderManager::checkProtectivePrices(const std::shared_ptr<Order>& or
     const bool waivesDistances = (item.orderSettings2 & 1) != 0;
     const bool sells = protectiveSide != 0;
     if (o.isTakeProfitEnabled) {
-        const auto price = strictNumber(o.LimitPrice);
+        const auto price = numberOf(o.LimitPrice);
         if (!price || !onGrid(*price, item))
             return refuse("20232", order);
         if (!waivesDistances) {
@@ -304,7 +303,7 @@ OrderAnswer OrderManager::checkProtectivePrices(const std::shared_ptr<Order>& or
         }
     }
     if (o.isStopLossEnabled) {
-        const auto price = strictNumber(o.StopPrice);
+        const auto price = numberOf(o.StopPrice);
         if (!price || !onGrid(*price, item))
             return refuse("20229", order);
         if (!waivesDistances) {
@@ -417,7 +416,7 @@ std::string OrderManager::OrderTypeChange(std::int32_t orderType, std::int32_t s
     return boundText(*bound, c.itm().DecimalPlaces, withSign);
 }
 
-std::string OrderManager::UpdateTakeProfitandStopLoss(std::int32_t protectiveSide, std::string_view itemCode,
+std::string OrderManager::UpdateTakeProfitAndStopLoss(std::int32_t protectiveSide, std::string_view itemCode,
                                                       bool takeProfit, std::int32_t accountNo,
                                                       std::int32_t orderType, std::string_view price,
                                                       bool withSign) const {
@@ -453,7 +452,7 @@ bool OrderManager::CheckMargin(const Order& order) const {
     const Context c = contextOf(order);
     const GroupInstruments& settings = c.set();
     const double m = getMargin(c.settings, order.deliveryMode);
-    const double q = strictNumber(order.OrderQty).value_or(0);
+    const double q = numberOf(order.OrderQty).value_or(0);
     if (order.isCancelOrder)
         return true;
     if (q * m <= c.acc().AvailableMargin)
@@ -480,10 +479,10 @@ bool OrderManager::CheckMargin(const Order& order) const {
         in.totalOrderCost = totals.buyCost;
         in.totalSellOrderCost = totals.sellCost;
         in.baseCurrencyrate = totals.rateCost;
-        return tc::calulateMargin(in);
+        return tc::calculateMargin(in);
     };
     const double before = withTotals(t);
-    const double price = strictNumber(order.OrderPrice).value_or(0);
+    const double price = numberOf(order.OrderPrice).value_or(0);
     if (buy) {
         t.buyLots += q;
         t.buyCost += q * price;
@@ -563,7 +562,7 @@ double OrderManager::freeSellLots(std::string_view itemCode, std::string_view ac
         if (!working || working->tradingMode != 1 || working->deliveryMode != deliveryMode ||
             working->ItemCode != itemCode || working->AccountNumber != accountNumber)
             continue;
-        const double lots = platform::lenientReal(working->RemainingQty);
+        const double lots = working->RemainingQty.toDouble();
         if (!editedOrderId.empty() && working->PendingOrderId == editedOrderId) {
             own = lots;
             continue;
@@ -612,7 +611,7 @@ OrderAnswer OrderManager::verifyShortSellAllowed(const std::shared_ptr<Order>& o
         o.isEditBracketOrder ? idOf(o.OpenPositionId) : std::string_view();
     const double free =
         freeSellLots(o.ItemCode, o.AccountNumber, o.deliveryMode, editedOrder, editedPosition);
-    if (strictNumber(o.OrderQty).value_or(0) > free)
+    if (numberOf(o.OrderQty).value_or(0) > free)
         return refuse("1196", order);
     return OrderAnswer::ok();
 }

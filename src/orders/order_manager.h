@@ -39,7 +39,7 @@ public:
     OrderAnswer VerifyOrder(const std::shared_ptr<Order>& order) const;
     // Pre-check of closing hedged positions; its refusals carry no order.
     OrderAnswer validateOffsetPosition(std::string_view itemCode, std::string_view accountNumber) const;
-    static bool isContigentOrder(const Order& order) { return order.orderType == 2 || order.orderType == 3; }
+    static bool isContingentOrder(const Order& order) { return order.orderType == 2 || order.orderType == 3; }
     static bool isOrderAlongWithTPSL(const Order& order) {
         return order.isTakeProfitEnabled || order.isStopLossEnabled;
     }
@@ -63,7 +63,7 @@ public:
     // bound is prefixed "<= " or ">= ".
     std::string OrderTypeChange(std::int32_t orderType, std::int32_t side, std::string_view itemCode,
                                 std::int32_t accountNo, bool withSign) const;
-    std::string UpdateTakeProfitandStopLoss(std::int32_t protectiveSide, std::string_view itemCode,
+    std::string UpdateTakeProfitAndStopLoss(std::int32_t protectiveSide, std::string_view itemCode,
                                             bool takeProfit, std::int32_t accountNo, std::int32_t orderType,
                                             std::string_view price, bool withSign) const;
 
@@ -72,7 +72,7 @@ public:
     static double getMargin(const GroupInstruments* settings, std::int32_t deliveryMode) {
         return tc::getMargin(settings, deliveryMode);
     }
-    static double calulateMargin(const LotMarginInputs& inputs) { return tc::calulateMargin(inputs); }
+    static double calculateMargin(const LotMarginInputs& inputs) { return tc::calculateMargin(inputs); }
     static double calculateHedgeMargin(double totalBuy, double totalSell, double margin, double percent) {
         return tc::calculateHedgeMargin(totalBuy, totalSell, margin, percent);
     }

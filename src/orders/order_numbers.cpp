@@ -1,5 +1,7 @@
 #include "orders/order_numbers.h"
 
+#include "model/records/record_decimal.h"
+
 namespace tc {
 
 std::optional<platform::Decimal> strictDecimal(std::string_view text) {
@@ -16,22 +18,22 @@ std::optional<double> strictNumber(std::string_view text) {
     return value->toDouble();
 }
 
+std::optional<double> numberOf(const platform::Decimal& value) {
+    if (value.isNaN())
+        return std::nullopt;
+    return value.toDouble();
+}
+
+std::optional<double> numberOf(const std::optional<platform::Decimal>& value) {
+    return value ? numberOf(*value) : std::nullopt;
+}
+
 std::string priceText(const platform::Decimal& value, int decimalPlaces) {
-    std::string text = value.toString();
-    if (value.isNaN() || decimalPlaces <= 0)
-        return text;
-    const std::size_t point = text.find('.');
-    const int digits = point == std::string::npos ? 0 : static_cast<int>(text.size() - point - 1);
-    if (digits >= decimalPlaces)
-        return text;
-    if (point == std::string::npos)
-        text += '.';
-    text.append(static_cast<std::size_t>(decimalPlaces - digits), '0');
-    return text;
+    return decimalText(value, decimalPlaces);
 }
 
 std::string priceText(const std::optional<platform::Decimal>& value, int decimalPlaces) {
-    return value ? priceText(*value, decimalPlaces) : std::string();
+    return decimalText(value, decimalPlaces);
 }
 
 } // namespace tc

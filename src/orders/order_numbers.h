@@ -13,6 +13,10 @@ namespace tc {
 std::optional<platform::Decimal> strictDecimal(std::string_view text);
 std::optional<double> strictNumber(std::string_view text);
 
+// An order's decimal as a double; nullopt when it is NaN (none given) or absent.
+std::optional<double> numberOf(const platform::Decimal& value);
+std::optional<double> numberOf(const std::optional<platform::Decimal>& value);
+
 // The decimal's plain text with at least `decimalPlaces` digits after the point (never fewer than it
 // has: no value is rounded here, validation judges it). The one place a request's price becomes text.
 std::string priceText(const platform::Decimal& value, int decimalPlaces);

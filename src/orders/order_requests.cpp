@@ -31,20 +31,29 @@ namespace {
 
 const ItemDetails kNoItem;
 
-// A record's quantity text; NaN when it does not read.
-Decimal quantityOf(std::string_view text) {
-    return strictDecimal(text).value_or(Decimal::notANumber());
-}
-
 // A quantity given that reads and is above 0.
 bool isPositive(const std::optional<Decimal>& quantity) {
     return quantity && !quantity->isNaN() && *quantity > Decimal();
 }
 
-// A price text that does not read as a number counts as 0.
-bool isPositive(std::string_view text) {
-    const auto value = strictDecimal(text);
-    return value && *value > Decimal();
+bool isPositive(const Decimal& value) {
+    return value > Decimal(); // NaN is below every number
+}
+
+// A request's quantity on the wire: empty when none was given.
+std::string quantityText(const Decimal& quantity) {
+    return quantity.isNaN() ? std::string() : quantity.toString();
+}
+
+// A request's price on the wire: none for an order without a kind; a price taken from the live quote
+// as the quotes are written (two decimals at least), a given one at least at the instrument's decimals.
+std::string orderPriceText(const Order& o, std::int32_t decimals) {
+    if (o.orderType < 1 || o.orderType > 3)
+        return {};
+    if (!o.OrderPrice)
+        return {};
+    return o.priceFromQuote ? Formatter::formatDecimal(*o.OrderPrice, decimals)
+                            : priceText(*o.OrderPrice, decimals);
 }
 
 std::string price(double value, std::int32_t decimals) {
@@ -77,7 +86,7 @@ void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, s
     o.orderTypeTag = Order::GetOrderTypeTagValue(codeOf(info.kind));
     o.deliveryModeTag = Order::GetDeliveryModeTagValue(codeOf(info.delivery));
     o.tradingModeTag = Order::GetTradingModeTagValue(codeOf(info.side));
-    o.timeinForceTag = Order::GetTimeInForceTagValue(codeOf(info.timeInForce));
+    o.timeInForceTag = Order::GetTimeInForceTagValue(codeOf(info.timeInForce));
     o.deviation = info.deviation;
     o.Spread = "0";
     o.CurrentStatus = "0";
@@ -92,9 +101,9 @@ void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, s
 
 // Take-profit and stop-loss of a new order: the price when above 0, otherwise empty; and the deviation
 // allowed from a market price.
-void fillEntryBrackets(MessageBase& m, const Order& o) {
-    m.setValue(tag::kLimitPrice, isPositive(o.LimitPrice) ? o.LimitPrice : "");
-    m.setValue(tag::kStopPrice, isPositive(o.StopPrice) ? o.StopPrice : "");
+void fillEntryBrackets(MessageBase& m, const Order& o, std::int32_t decimals) {
+    m.setValue(tag::kLimitPrice, isPositive(o.LimitPrice) ? priceText(o.LimitPrice, decimals) : "");
+    m.setValue(tag::kStopPrice, isPositive(o.StopPrice) ? priceText(o.StopPrice, decimals) : "");
     m.setValue(tag::kDeviation, o.deviation);
 }
 
@@ -102,23 +111,22 @@ void fillEntryBrackets(MessageBase& m, const Order& o) {
 // "0", which removes it.
 void fillEditBrackets(MessageBase& m, const Order& o, const OrderInfo& info, std::int32_t decimals) {
     m.setValue(tag::kPrice, priceText(info.price, decimals));
-    m.setValue(tag::kLimitPrice, info.TakeProfitEnabled && isPositive(o.LimitPrice) ? o.LimitPrice : "0");
-    m.setValue(tag::kStopPrice, info.StopLossEnabled && isPositive(o.StopPrice) ? o.StopPrice : "0");
+    m.setValue(tag::kLimitPrice,
+               info.TakeProfitEnabled && isPositive(o.LimitPrice) ? priceText(o.LimitPrice, decimals) : "0");
+    m.setValue(tag::kStopPrice,
+               info.StopLossEnabled && isPositive(o.StopPrice) ? priceText(o.StopPrice, decimals) : "0");
 }
 
 // The order's price (the request's for a limit or stop order, else the live one of its side) and its
-// brackets, written at the instrument's decimals.
-void fillPrices(Order& o, const OrderInfo& info, std::int32_t decimals) {
+// brackets; they become text at the wire.
+void fillPrices(Order& o, const OrderInfo& info) {
     if (info.kind != OrderKind::Market && info.kind != OrderKind::Limit && info.kind != OrderKind::Stop)
         return;
     const bool entry = info.kind != OrderKind::Market;
-    o.OrderPrice = entry && info.price      ? priceText(*info.price, decimals)
-                   : info.side == Side::Buy ? o.Ask
-                                            : o.Bid;
-    if (info.limitPrice)
-        o.LimitPrice = priceText(*info.limitPrice, decimals);
-    if (info.stopPrice)
-        o.StopPrice = priceText(*info.stopPrice, decimals);
+    o.priceFromQuote = !(entry && info.price);
+    o.OrderPrice = !o.priceFromQuote ? info.price : strictDecimal(info.side == Side::Buy ? o.Ask : o.Bid);
+    o.LimitPrice = info.limitPrice;
+    o.StopPrice = info.stopPrice;
 }
 
 // A market request on a stored record: its instrument, account, delivery, time in force and remaining
@@ -130,9 +138,9 @@ OrderInfo requestOnRecord(const Order& record, bool oppositeSide) {
     info.side = oppositeSide ? opposite(side) : static_cast<Side>(record.tradingMode);
     info.accountNo = accountNumberOf(record).value_or(0);
     info.kind = OrderKind::Market;
-    info.quantity = quantityOf(record.RemainingQty);
+    info.quantity = record.RemainingQty;
     info.delivery = static_cast<Delivery>(record.deliveryMode);
-    info.timeInForce = static_cast<TimeInForce>(record.timeinForce);
+    info.timeInForce = static_cast<TimeInForce>(record.timeInForce);
     return info;
 }
 
@@ -155,15 +163,15 @@ std::shared_ptr<Order> findById(SessionModel::OrderList& list, std::string_view 
 
 } // namespace
 
-std::shared_ptr<Order> OrderRequests::openPositionForId(std::string_view positionId) const {
+std::shared_ptr<Order> OrderRequests::OpenPositionForId(std::string_view positionId) const {
     return findById(host_.model().OpenOrderCollection, positionId, &Order::OpenPositionId);
 }
 
-std::shared_ptr<Order> OrderRequests::pendingOrderForId(std::string_view pendingOrderId) const {
+std::shared_ptr<Order> OrderRequests::PendingOrderForId(std::string_view pendingOrderId) const {
     return findById(host_.model().PendingOrderCollection, pendingOrderId, &Order::PendingOrderId);
 }
 
-void OrderRequests::addPendingOrder(std::shared_ptr<Order> order) {
+void OrderRequests::AddPendingOrder(std::shared_ptr<Order> order) {
     auto& list = host_.model().PendingOrderCollection;
     if (list.size() >= kMaxPendingOrders) {
         platform::Log::warning("pending order list full; local record of request {} not kept",
@@ -173,34 +181,34 @@ void OrderRequests::addPendingOrder(std::shared_ptr<Order> order) {
     list.push_back(std::move(order));
 }
 
-OrderAnswer OrderRequests::refuse(std::string_view key, std::string_view detail) const {
+OrderAnswer OrderRequests::Refuse(std::string_view key, std::string_view detail) const {
     return OrderAnswer::refused(std::string(key), withDetail(host_.textForKey(key), detail));
 }
 
-OrderAnswer OrderRequests::notSendable(std::string_view detail) const {
+OrderAnswer OrderRequests::NotSendable(std::string_view detail) const {
     OrderAnswer answer = OrderAnswer::refused(std::string(kNotSendableKey),
                                               withDetail(host_.textForKey(kNotSendableKey), detail, true));
     answer.toldOnlyToCaller = true;
     return answer;
 }
 
-std::int32_t OrderRequests::decimalsOf(std::string_view itemCode) const {
+std::int32_t OrderRequests::DecimalsOf(std::string_view itemCode) const {
     const auto item = lookup_.instrumentForCode(itemCode);
     return item ? item->DecimalPlaces : 0;
 }
 
-OrderAnswer OrderRequests::streamUp() const {
+OrderAnswer OrderRequests::StreamUp() const {
     if (host_.isStreamConnected())
         return OrderAnswer::ok();
     platform::Log::warning("order request refused: the trading stream is down");
-    return refuse(kNotConnectedKey);
+    return Refuse(kNotConnectedKey);
 }
 
-OrderAnswer OrderRequests::send(MessageBase& message) {
+OrderAnswer OrderRequests::Send(MessageBase& message) {
     message.setSender(&host_.sender());
     const bool sent = message.BuildMessage();
     message.setSender(nullptr);
-    return sent ? OrderAnswer::ok() : refuse(kNotSendableKey);
+    return sent ? OrderAnswer::ok() : Refuse(kNotSendableKey);
 }
 
 // ---- orders
@@ -217,16 +225,16 @@ OrderAnswer OrderRequests::GenerateOrder(const OrderInfo& info) const {
     fillFromRequest(o, info, item, host_.serverTime());
     o.deliveryMode = codeOf(info.delivery);
     o.tradingMode = codeOf(info.side);
-    o.timeinForce = codeOf(info.timeInForce);
-    o.OrderQty = info.quantity ? info.quantity->toString() : std::string();
-    o.PreviousOrderQty = info.previousQuantity.toString();
+    o.timeInForce = codeOf(info.timeInForce);
+    o.OrderQty = info.quantity.value_or(Decimal::notANumber());
+    o.PreviousOrderQty = info.previousQuantity;
     o.LiqudateOrderNumber = info.orderNo;
-    fillPrices(o, info, item.DecimalPlaces);
+    fillPrices(o, info);
     if (info.kind == OrderKind::Market || info.kind == OrderKind::Limit || info.kind == OrderKind::Stop) {
         const bool entry = info.kind != OrderKind::Market;
-        o.ordertypeInfo = entry ? 2 : 0;
+        o.orderTypeInfo = entry ? 2 : 0;
         if (info.limitPrice || info.stopPrice)
-            o.ordertypeInfo = entry ? 3 : 1;
+            o.orderTypeInfo = entry ? 3 : 1;
     }
 
     o.isCloseNew = info.isCloseNew;
@@ -246,7 +254,7 @@ OrderAnswer OrderRequests::ValidationsBeforeOrderPlacing(const OrderInfo& info) 
     return GenerateOrder(info);
 }
 
-void OrderRequests::fillOrderTags(MessageBase& m, const Order& o) const {
+void OrderRequests::FillOrderTags(MessageBase& m, const Order& o) const {
     m.setValue(tag::kAccount, o.AccountNumber);
     m.setValue(tag::kUserName, host_.userName());
     m.setValue(tag::kOrderRequestId, o.RequestId);
@@ -254,14 +262,14 @@ void OrderRequests::fillOrderTags(MessageBase& m, const Order& o) const {
     m.setValue(tag::kInstrument, o.ItemCode);
     m.setValue(tag::kOrderType, o.orderTypeTag);
     m.setValue(tag::kDeliveryMode, o.deliveryModeTag);
-    m.setValue(tag::kQuantity, o.OrderQty);
-    m.setValue(tag::kPrice, o.OrderPrice);
+    m.setValue(tag::kQuantity, quantityText(o.OrderQty));
+    m.setValue(tag::kPrice, orderPriceText(o, DecimalsOf(o.ItemCode)));
     m.setValue(tag::kSpread, o.Spread);
     m.setValue(tag::kTradingMode, o.tradingModeTag);
     m.setValue(tag::kOrderStatus, o.CurrentStatus);
     // Left out, the writer puts "(null)" there, which the server reads as no time in force.
-    if (o.timeinForceTag != Order::kNotApplicable && o.timeinForceTag >= 0)
-        m.setValue(tag::kTimeInForce, o.timeinForceTag);
+    if (o.timeInForceTag != Order::kNotApplicable && o.timeInForceTag >= 0)
+        m.setValue(tag::kTimeInForce, o.timeInForceTag);
     m.setValue(tag::kBid, o.Bid);
     m.setValue(tag::kAsk, o.Ask);
     m.setValue(tag::kLast, o.Last);
@@ -271,7 +279,7 @@ void OrderRequests::fillOrderTags(MessageBase& m, const Order& o) const {
     m.setValue(tag::kTransactionTime, o.TransactionDateTime);
 }
 
-OrderAnswer OrderRequests::sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
+OrderAnswer OrderRequests::SendOrder(const OrderInfo& info, std::int64_t type, int subtype,
                                      const std::function<void(MessageBase&, const Order&)>& extra) {
     OrderAnswer built = GenerateOrder(info);
     if (!built)
@@ -280,42 +288,45 @@ OrderAnswer OrderRequests::sendOrder(const OrderInfo& info, std::int64_t type, i
     MessageBase m;
     m.startRequest(type);
     if (type == msg::kEditOrder)
-        m.setEditorderrequestType(subtype);
+        m.setEditOrderRequestType(subtype);
     else
-        m.setNeworderrequestType(subtype);
-    fillOrderTags(m, *order);
+        m.setNewOrderRequestType(subtype);
+    FillOrderTags(m, *order);
     extra(m, *order);
-    OrderAnswer sent = send(m);
+    OrderAnswer sent = Send(m);
     sent.order = order;
     return sent;
 }
 
-std::optional<OrderInfo> OrderRequests::requestOn(const std::shared_ptr<Order>& record, bool oppositeSide) {
+std::optional<OrderInfo> OrderRequests::RequestOn(const std::shared_ptr<Order>& record, bool oppositeSide) {
     if (!record || !accountNumberOf(*record))
         return std::nullopt;
     return requestOnRecord(*record, oppositeSide);
 }
 
 OrderAnswer OrderRequests::PlaceOrder(const OrderInfo& info) {
-    if (OrderAnswer up = streamUp(); !up)
+    if (OrderAnswer up = StreamUp(); !up)
         return up;
-    OrderAnswer sent = sendOrder(info, msg::kOrder, 0, fillEntryBrackets);
+    const std::int32_t decimals = DecimalsOf(info.itemCode);
+    OrderAnswer sent = SendOrder(info, msg::kOrder, 0, [decimals](MessageBase& m, const Order& o) {
+        fillEntryBrackets(m, o, decimals);
+    });
     if (!sent)
         return sent;
-    addPendingOrder(sent.order);
+    AddPendingOrder(sent.order);
     ShowNewOrderMessages(sent.order, 0);
     return sent;
 }
 
 OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
-    if (OrderAnswer up = streamUp(); !up)
+    if (OrderAnswer up = StreamUp(); !up)
         return up;
     const Decimal remaining = info.previousQuantity.isNaN() ? Decimal() : info.previousQuantity;
     if (info.quantity && !info.quantity->isNaN() && *info.quantity > remaining)
-        return refuse(kAboveRemainingKey, remaining.toString());
+        return Refuse(kAboveRemainingKey, remaining.toString());
     if (!isPositive(info.quantity))
-        return refuse(kBadQuantityKey);
-    OrderAnswer sent = sendOrder(info, msg::kOrder, 1, [&info](MessageBase& m, const Order& o) {
+        return Refuse(kBadQuantityKey);
+    OrderAnswer sent = SendOrder(info, msg::kOrder, 1, [&info](MessageBase& m, const Order& o) {
         m.setValue(tag::kOffsetOrder, info.orderNo);
         m.setValue(tag::kDeviation, o.deviation);
     });
@@ -325,10 +336,10 @@ OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
 }
 
 OrderAnswer OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
-    if (OrderAnswer up = streamUp(); !up)
+    if (OrderAnswer up = StreamUp(); !up)
         return up;
-    const std::int32_t decimals = decimalsOf(info.itemCode);
-    OrderAnswer sent = sendOrder(info, msg::kEditOrder, 0, [&info, decimals](MessageBase& m, const Order& o) {
+    const std::int32_t decimals = DecimalsOf(info.itemCode);
+    OrderAnswer sent = SendOrder(info, msg::kEditOrder, 0, [&info, decimals](MessageBase& m, const Order& o) {
         m.setValue(tag::kEditKind, "EBO");
         m.setValue(tag::kBracketPositionId, info.orderNo);
         fillEditBrackets(m, o, info, decimals);
@@ -339,33 +350,34 @@ OrderAnswer OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
 }
 
 OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
-    if (OrderAnswer up = streamUp(); !up)
+    if (OrderAnswer up = StreamUp(); !up)
         return up;
     if (!isPositive(info.quantity))
-        return refuse(kBadQuantityKey);
+        return Refuse(kBadQuantityKey);
     // Sub-type 0 would go out as a bracket change without its position.
-    if (info.editorderReqType != 1 && info.editorderReqType != 2)
-        return refuse(kIncompleteKey);
-    const bool cancel = info.editorderReqType == 1;
-    const std::int32_t decimals = decimalsOf(info.itemCode);
-    OrderAnswer sent = sendOrder(info, msg::kEditOrder, info.editorderReqType,
-                                 [&info, cancel, decimals](MessageBase& m, const Order& o) {
-                                     m.setValue(tag::kEditKind, "EWO");
-                                     m.setValue(tag::kPendingOrderId, info.orderNo);
-                                     m.setValue(tag::kQuantity, cancel ? std::string("0") : o.OrderQty);
-                                     fillEditBrackets(m, o, info, decimals);
-                                 });
+    if (info.editOrderReqType != 1 && info.editOrderReqType != 2)
+        return Refuse(kIncompleteKey);
+    const bool cancel = info.editOrderReqType == 1;
+    const std::int32_t decimals = DecimalsOf(info.itemCode);
+    OrderAnswer sent =
+        SendOrder(info, msg::kEditOrder, info.editOrderReqType,
+                  [&info, cancel, decimals](MessageBase& m, const Order& o) {
+                      m.setValue(tag::kEditKind, "EWO");
+                      m.setValue(tag::kPendingOrderId, info.orderNo);
+                      m.setValue(tag::kQuantity, cancel ? std::string("0") : quantityText(o.OrderQty));
+                      fillEditBrackets(m, o, info, decimals);
+                  });
     if (sent)
-        ShowEditOrderMessages(sent.order, info.editorderReqType);
+        ShowEditOrderMessages(sent.order, info.editOrderReqType);
     return sent;
 }
 
 OrderAnswer OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std::string_view itemCode,
                                             std::string_view accountNo) {
-    if (OrderAnswer up = streamUp(); !up)
+    if (OrderAnswer up = StreamUp(); !up)
         return up;
     if (offsetDetails.empty() || offsetDetails.size() > kMaxRecordText)
-        return refuse(kIncompleteKey);
+        return Refuse(kIncompleteKey);
     if (OrderAnswer allowed = manager_.validateOffsetPosition(itemCode, accountNo); !allowed)
         return allowed;
     MessageBase m;
@@ -376,10 +388,10 @@ OrderAnswer OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std:
     m.setValue(tag::kUserName, host_.userName());
     m.setValue(tag::kReferenceId, host_.referenceId());
     m.setValue(tag::kTime, host_.serverTime());
-    return send(m);
+    return Send(m);
 }
 
-std::string OrderRequests::offsetDetails(std::string_view positionId, const Decimal& offsetQuantity,
+std::string OrderRequests::OffsetDetails(std::string_view positionId, const Decimal& offsetQuantity,
                                          std::span<const OffsetLeg> legs) {
     std::string out(positionId);
     out += wire::kColumn;
@@ -397,31 +409,31 @@ std::string OrderRequests::offsetDetails(std::string_view positionId, const Deci
 }
 
 OrderAnswer OrderRequests::offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs) {
-    if (OrderAnswer up = streamUp(); !up)
+    if (OrderAnswer up = StreamUp(); !up)
         return up;
-    const auto position = openPositionForId(positionId);
+    const auto position = OpenPositionForId(positionId);
     if (!position)
-        return refuse(kUnknownRecordKey, positionId);
+        return Refuse(kUnknownRecordKey, positionId);
     if (legs.empty() || legs.size() > kMaxCloseAllPositions)
-        return refuse(kIncompleteKey);
+        return Refuse(kIncompleteKey);
     Decimal total;
     for (const OffsetLeg& leg : legs) {
-        const auto other = openPositionForId(leg.positionId);
+        const auto other = OpenPositionForId(leg.positionId);
         if (!other)
-            return refuse(kUnknownRecordKey, leg.positionId);
+            return Refuse(kUnknownRecordKey, leg.positionId);
         // Only an opposite position of the same account, instrument and delivery offsets this one.
         if (other->AccountNumber != position->AccountNumber || other->ItemCode != position->ItemCode ||
             other->deliveryMode != position->deliveryMode || other->tradingMode == position->tradingMode)
-            return refuse(kIncompleteKey, leg.positionId);
+            return Refuse(kIncompleteKey, leg.positionId);
         if (leg.quantity.isNaN() || !(leg.quantity > Decimal()))
-            return refuse(kZeroOffsetKey);
-        if (leg.quantity > strictDecimal(other->RemainingQty).value_or(Decimal()))
-            return refuse(kLegAboveHeldKey);
+            return Refuse(kZeroOffsetKey);
+        if (leg.quantity > other->RemainingQty)
+            return Refuse(kLegAboveHeldKey);
         total = total + leg.quantity;
     }
-    if (total > strictDecimal(position->RemainingQty).value_or(Decimal()))
-        return refuse(kOffsetAboveHeldKey);
-    return PlaceOffsetOrder(offsetDetails(position->OpenPositionId, total, legs), position->ItemCode,
+    if (total > position->RemainingQty)
+        return Refuse(kOffsetAboveHeldKey);
+    return PlaceOffsetOrder(OffsetDetails(position->OpenPositionId, total, legs), position->ItemCode,
                             position->AccountNumber);
 }
 
@@ -432,11 +444,11 @@ std::shared_ptr<Order> OrderRequests::GenerateBulkOrderDetails(const OrderInfo& 
     Order& o = *order;
     o.ItemCode = info.itemCode;
     fillFromRequest(o, info, item, host_.serverTime());
-    fillPrices(o, info, item.DecimalPlaces);
+    fillPrices(o, info);
     return order;
 }
 
-std::string OrderRequests::multiAccountDetails(std::span<const interfaces::AccountQuantity> accounts) const {
+std::string OrderRequests::MultiAccountDetails(std::span<const interfaces::AccountQuantity> accounts) const {
     const std::string requestId = platform::decimalText(followingRequestId(host_.requestId()));
     std::string out;
     for (const interfaces::AccountQuantity& a : accounts) {
@@ -452,20 +464,20 @@ std::string OrderRequests::multiAccountDetails(std::span<const interfaces::Accou
 }
 
 OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
-    if (OrderAnswer up = streamUp(); !up)
+    if (OrderAnswer up = StreamUp(); !up)
         return up;
     // Without a record no account would receive the order, yet it would be journalled as sent.
     const std::size_t accounts = recordCount(info.orderDetails);
     if (accounts == 0 || info.orderDetails.size() > kMaxRecordText)
-        return refuse(kIncompleteKey);
+        return Refuse(kIncompleteKey);
     const auto order = GenerateBulkOrderDetails(info);
     MessageBase m;
     m.startRequest(msg::kMultiAccountOrder);
     // The order's own account, request number and quantity are not in this message's layout.
-    fillOrderTags(m, *order);
-    fillEntryBrackets(m, *order);
+    FillOrderTags(m, *order);
+    fillEntryBrackets(m, *order, DecimalsOf(order->ItemCode));
     m.setValue(tag::kAccountRecords, info.orderDetails);
-    OrderAnswer sent = send(m);
+    OrderAnswer sent = Send(m);
     // Each account gets its own stored order, so each is confirmed once.
     if (sent)
         ShowNewOrderMessages(order, 0, accounts);
@@ -474,29 +486,29 @@ OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
 
 // ---- close-all
 
-OrderInfo OrderRequests::closeAllRequestFor(const Order& position) {
+OrderInfo OrderRequests::CloseAllRequestFor(const Order& position) {
     OrderInfo info = requestOnRecord(position, true);
-    info.previousQuantity = quantityOf(position.RemainingQty);
+    info.previousQuantity = position.RemainingQty;
     info.orderNo = position.OpenPositionId;
     info.isCloseNew = true;
     info.deviation = -1;
     return info;
 }
 
-OrderAnswer OrderRequests::validatePositionForCloseAll(std::string_view positionId) const {
-    const auto position = openPositionForId(positionId);
+OrderAnswer OrderRequests::ValidatePositionForCloseAll(std::string_view positionId) const {
+    const auto position = OpenPositionForId(positionId);
     if (!position)
-        return refuse(kUnknownRecordKey, positionId);
-    return GenerateOrder(closeAllRequestFor(*position));
+        return Refuse(kUnknownRecordKey, positionId);
+    return GenerateOrder(CloseAllRequestFor(*position));
 }
 
 OrderAnswer
 OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const Order>> positions,
                                            std::int32_t requestType) {
-    if (OrderAnswer up = streamUp(); !up)
+    if (OrderAnswer up = StreamUp(); !up)
         return up;
     if ((requestType != 1 && requestType != 3) || positions.size() > kMaxCloseAllPositions)
-        return refuse(kIncompleteKey);
+        return Refuse(kIncompleteKey);
 
     std::string instruments;
     std::string entries;
@@ -506,8 +518,8 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
         if (!p)
             continue;
         if (holdsControlByte(p->ItemCode) || holdsControlByte(p->AccountNumber) ||
-            holdsControlByte(p->OpenPositionId) || holdsControlByte(p->RemainingQty))
-            return refuse(kNotSendableKey);
+            holdsControlByte(p->OpenPositionId))
+            return Refuse(kNotSendableKey);
         const auto item = lookup_.instrumentForCode(p->ItemCode);
         instruments += platform::decimalText(item && item->InstrumentId > 0 ? item->InstrumentId
                                                                             : p->UnknownInstrumentId);
@@ -520,7 +532,7 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
             entries += p->OpenPositionId;
             entries += wire::kColumn;
             entries += wire::kColumn;
-            entries += p->RemainingQty;
+            entries += p->RemainingQty.toString();
             entries += wire::kColumn;
             entries += p->AccountNumber;
             entries += wire::kRecord;
@@ -564,16 +576,16 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
     m.setValue(tag::kReferenceId, host_.referenceId());
     const auto serverDate = host_.serverDate();
     m.setValue(tag::kTime, serverDate ? wire::dateText(*serverDate) : host_.serverTime());
-    return send(m);
+    return Send(m);
 }
 
-OrderAnswer OrderRequests::closeAllPositions(std::span<const std::string> positionIds,
+OrderAnswer OrderRequests::CloseAllPositions(std::span<const std::string> positionIds,
                                              interfaces::CloseAllScope scope) {
     const auto requestType = static_cast<std::int32_t>(scope);
     std::vector<std::shared_ptr<const Order>> positions;
     positions.reserve(std::min(positionIds.size(), kMaxCloseAllPositions + 1));
     for (const std::string& id : positionIds) {
-        auto p = openPositionForId(id);
+        auto p = OpenPositionForId(id);
         if (!p) {
             platform::Log::info("close-all: position {} is no longer open", id);
             continue;
@@ -592,29 +604,29 @@ OrderAnswer OrderRequests::closeAllPositions(std::span<const std::string> positi
 
 // ---- by id
 
-OrderAnswer OrderRequests::closePosition(std::string_view positionId, const Decimal& quantity,
+OrderAnswer OrderRequests::ClosePosition(std::string_view positionId, const Decimal& quantity,
                                          std::optional<std::int32_t> deviation) {
     if (quantity.isNaN())
-        return notSendable("the quantity is not a number");
-    const auto p = openPositionForId(positionId);
-    if (!requestOn(p, true))
-        return refuse(kUnknownRecordKey, positionId);
-    OrderInfo info = closeAllRequestFor(*p);
+        return NotSendable("the quantity is not a number");
+    const auto p = OpenPositionForId(positionId);
+    if (!RequestOn(p, true))
+        return Refuse(kUnknownRecordKey, positionId);
+    OrderInfo info = CloseAllRequestFor(*p);
     info.quantity = quantity;
     info.deviation = deviation.value_or(-1);
     return PlacePartialOrder(info);
 }
 
-OrderAnswer OrderRequests::editPositionBrackets(std::string_view positionId,
+OrderAnswer OrderRequests::EditPositionBrackets(std::string_view positionId,
                                                 const std::optional<Decimal>& takeProfit,
                                                 const std::optional<Decimal>& stopLoss) {
     if ((takeProfit && takeProfit->isNaN()) || (stopLoss && stopLoss->isNaN()))
-        return notSendable("a price is not a number");
-    const auto p = openPositionForId(positionId);
-    auto info = requestOn(p, true);
+        return NotSendable("a price is not a number");
+    const auto p = OpenPositionForId(positionId);
+    auto info = RequestOn(p, true);
     if (!info)
-        return refuse(kUnknownRecordKey, positionId);
-    info->price = strictDecimal(p->OrderPrice);
+        return Refuse(kUnknownRecordKey, positionId);
+    info->price = p->OrderPrice;
     info->limitPrice = takeProfit;
     info->stopPrice = stopLoss;
     info->TakeProfitEnabled = takeProfit.has_value();
@@ -625,16 +637,16 @@ OrderAnswer OrderRequests::editPositionBrackets(std::string_view positionId,
     return PlaceEditBracketOrder(*info);
 }
 
-OrderAnswer OrderRequests::editPendingOrder(std::string_view pendingOrderId, const Decimal& quantity,
+OrderAnswer OrderRequests::EditPendingOrder(std::string_view pendingOrderId, const Decimal& quantity,
                                             const Decimal& price, const std::optional<Decimal>& takeProfit,
                                             const std::optional<Decimal>& stopLoss) {
     if (quantity.isNaN() || price.isNaN() || (takeProfit && takeProfit->isNaN()) ||
         (stopLoss && stopLoss->isNaN()))
-        return notSendable("a number of the edit is not one");
-    const auto o = pendingOrderForId(pendingOrderId);
-    auto info = requestOn(o, false);
+        return NotSendable("a number of the edit is not one");
+    const auto o = PendingOrderForId(pendingOrderId);
+    auto info = RequestOn(o, false);
     if (!info)
-        return refuse(kUnknownRecordKey, pendingOrderId);
+        return Refuse(kUnknownRecordKey, pendingOrderId);
     info->kind = static_cast<OrderKind>(o->orderType);
     info->quantity = quantity;
     info->price = price;
@@ -644,21 +656,21 @@ OrderAnswer OrderRequests::editPendingOrder(std::string_view pendingOrderId, con
     info->StopLossEnabled = stopLoss.has_value();
     info->orderNo = o->PendingOrderId;
     info->pendingOrderID = o->PendingOrderId;
-    info->editorderReqType = 2;
+    info->editOrderReqType = 2;
     info->isEWO = true;
     return PlaceEditWorkingOrder(*info);
 }
 
-OrderAnswer OrderRequests::cancelPendingOrder(std::string_view pendingOrderId) {
-    const auto o = pendingOrderForId(pendingOrderId);
-    auto info = requestOn(o, false);
+OrderAnswer OrderRequests::CancelPendingOrder(std::string_view pendingOrderId) {
+    const auto o = PendingOrderForId(pendingOrderId);
+    auto info = RequestOn(o, false);
     if (!info)
-        return refuse(kUnknownRecordKey, pendingOrderId);
-    info->price = strictDecimal(o->OrderPrice);
+        return Refuse(kUnknownRecordKey, pendingOrderId);
+    info->price = o->OrderPrice;
     info->limitPrice = Decimal();
     info->stopPrice = Decimal();
     info->orderNo = o->PendingOrderId;
-    info->editorderReqType = 1;
+    info->editOrderReqType = 1;
     info->isEWO = true;
     info->isCancelOrder = true;
     return PlaceEditWorkingOrder(*info);
@@ -673,12 +685,13 @@ void OrderRequests::ShowNewOrderMessages(const std::shared_ptr<Order>& order, st
     JournalContext journal;
     journal.language = host_.application().selectedLanguage();
     journal.ServerTime = host_.serverTime();
-    std::string line = JournalData::getOrderJournalData(JournalData::kNewOrder, *order, journal);
+    std::string line = JournalData::getOrderJournalData(JournalData::kNewOrder, *order, journal,
+                                                        DecimalsOf(order->ItemCode));
     if (!line.empty())
         host_.appendJournal(std::move(line));
     if (order->orderType == 1) {
         platform::Log::info("Requesting Market Order {} {} lot(s) of @ Market Price",
-                            order->tradingMode == 0 ? "Buy" : "Sell", order->OrderQty);
+                            order->tradingMode == 0 ? "Buy" : "Sell", quantityText(order->OrderQty));
     } else if (order->orderType == 2 || order->orderType == 3) {
         awaitingConfirmations_ += confirmations;
     }
@@ -691,23 +704,24 @@ void OrderRequests::ShowEditOrderMessages(const std::shared_ptr<Order>&, std::in
 
 // ---- confirmation of stored pending orders
 
-std::pair<std::string, std::string> OrderRequests::confirmationText(const Order& order) const {
+std::pair<std::string, std::string> OrderRequests::ConfirmationText(const Order& order) const {
     std::string_view key;
     const bool buy = order.tradingMode == 0;
+    const std::int32_t decimals = DecimalsOf(order.ItemCode);
     if (order.orderType == 2)
         key = buy ? "20220" : "20221";
     else if (order.orderType == 3)
         key = buy ? "20222" : "20223";
     const std::string third =
-        key.empty()
-            ? std::string()
-            : fillPositional(host_.textForKey(key), {order.OrderQty, order.ItemCode, order.OrderPrice});
+        key.empty() ? std::string()
+                    : fillPositional(host_.textForKey(key), {order.OrderQty.toString(), order.ItemCode,
+                                                             priceText(order.OrderPrice, decimals)});
     std::string message = host_.textForKey("0012") + " : " + order.AccountNumber + "\n" +
                           host_.textForKey("0070") + " : " + order.PendingOrderId + "\n" + third + "\n";
     if (isPositive(order.LimitPrice))
-        message += host_.textForKey("0233") + " @ " + order.LimitPrice + "\n";
+        message += host_.textForKey("0233") + " @ " + priceText(order.LimitPrice, decimals) + "\n";
     if (isPositive(order.StopPrice))
-        message += host_.textForKey("0234") + " @ " + order.StopPrice;
+        message += host_.textForKey("0234") + " @ " + priceText(order.StopPrice, decimals);
     return {std::move(message), host_.textForKey("2139")};
 }
 
@@ -717,7 +731,7 @@ void OrderRequests::ShowOrderConfirmation(const Order& order) {
     // The same stored order announced again is not a second order.
     if (!order.PendingOrderId.empty() && !confirmedIds_.insert(order.PendingOrderId).second)
         return;
-    const auto [message, title] = confirmationText(order);
+    const auto [message, title] = ConfirmationText(order);
     // Counted before it is shown: a modal alert runs the main queue, and a stored order announced
     // meanwhile must find this one already confirmed.
     if (--awaitingConfirmations_ == 0)

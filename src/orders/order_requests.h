@@ -76,7 +76,7 @@ public:
     OrderAnswer PlacePartialOrder(const OrderInfo& info);
     // Take-profit and stop-loss change of a position (type 72, sub-type 0).
     OrderAnswer PlaceEditBracketOrder(const OrderInfo& info);
-    // Edit (editorderReqType 2) or cancel (1) of a pending order (type 72).
+    // Edit (editOrderReqType 2) or cancel (1) of a pending order (type 72).
     OrderAnswer PlaceEditWorkingOrder(const OrderInfo& info);
     // Close of a position against opposite positions (type 1052); the details as the offset window
     // composes them.
@@ -91,26 +91,26 @@ public:
                                             std::int32_t requestType);
 
     // A number handed in that is not one ("20260" with the detail in brackets), told only to the caller.
-    OrderAnswer notSendable(std::string_view detail) const;
+    OrderAnswer NotSendable(std::string_view detail) const;
 
     // The dialogs' entry points, by record id. A number that is not one is refused before anything
     // else (told only to the caller); a bracket given is enabled, none removes it. No deviation allows
     // any.
-    OrderAnswer closePosition(std::string_view positionId, const platform::Decimal& quantity,
+    OrderAnswer ClosePosition(std::string_view positionId, const platform::Decimal& quantity,
                               std::optional<std::int32_t> deviation);
-    OrderAnswer editPositionBrackets(std::string_view positionId,
+    OrderAnswer EditPositionBrackets(std::string_view positionId,
                                      const std::optional<platform::Decimal>& takeProfit,
                                      const std::optional<platform::Decimal>& stopLoss);
-    OrderAnswer editPendingOrder(std::string_view pendingOrderId, const platform::Decimal& quantity,
+    OrderAnswer EditPendingOrder(std::string_view pendingOrderId, const platform::Decimal& quantity,
                                  const platform::Decimal& price,
                                  const std::optional<platform::Decimal>& takeProfit,
                                  const std::optional<platform::Decimal>& stopLoss);
-    OrderAnswer cancelPendingOrder(std::string_view pendingOrderId);
+    OrderAnswer CancelPendingOrder(std::string_view pendingOrderId);
     // The close-all window's request for one position, and its check.
-    static OrderInfo closeAllRequestFor(const Order& position);
-    OrderAnswer validatePositionForCloseAll(std::string_view positionId) const;
+    static OrderInfo CloseAllRequestFor(const Order& position);
+    OrderAnswer ValidatePositionForCloseAll(std::string_view positionId) const;
     // Unknown ids are left out (logged); the request goes even when none is left.
-    OrderAnswer closeAllPositions(std::span<const std::string> positionIds, interfaces::CloseAllScope scope);
+    OrderAnswer CloseAllPositions(std::span<const std::string> positionIds, interfaces::CloseAllScope scope);
 
     // One opposite position of an offset and the quantity taken from it.
     using OffsetLeg = interfaces::OffsetLeg;
@@ -121,11 +121,11 @@ public:
     OrderAnswer offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs);
     // The details text (tag 583): the position, 0x05, the offset quantity, 0x06, 0x07; each leg's
     // position, 0x05, its quantity, 0x06; then 0x07. Quantities in plain decimal text.
-    static std::string offsetDetails(std::string_view positionId, const platform::Decimal& offsetQuantity,
+    static std::string OffsetDetails(std::string_view positionId, const platform::Decimal& offsetQuantity,
                                      std::span<const OffsetLeg> legs);
 
     // The record texts of a multi-account order: account 0x05 quantity ("%f") 0x05 request id 0x06.
-    std::string multiAccountDetails(std::span<const interfaces::AccountQuantity> accounts) const;
+    std::string MultiAccountDetails(std::span<const interfaces::AccountQuantity> accounts) const;
 
     // The step after a new (mode 0) or close (mode 1) request was handed over.
     void ShowNewOrderMessages(const std::shared_ptr<Order>& order, std::int32_t mode,
@@ -137,33 +137,33 @@ public:
     void ShowOrderConfirmation(const Order& order);
 
     // Stored limit and stop orders still awaiting their confirmation.
-    std::size_t awaitingConfirmations() const noexcept { return awaitingConfirmations_; }
+    std::size_t AwaitingConfirmations() const noexcept { return awaitingConfirmations_; }
     // The confirmation text of a stored pending order (message, title).
-    std::pair<std::string, std::string> confirmationText(const Order& order) const;
+    std::pair<std::string, std::string> ConfirmationText(const Order& order) const;
 
 private:
     // Refusal of a request: the text of `key` with a detail.
-    OrderAnswer refuse(std::string_view key, std::string_view detail = {}) const;
-    std::int32_t decimalsOf(std::string_view itemCode) const;
-    OrderAnswer streamUp() const;
+    OrderAnswer Refuse(std::string_view key, std::string_view detail = {}) const;
+    std::int32_t DecimalsOf(std::string_view itemCode) const;
+    OrderAnswer StreamUp() const;
     // Composes the message with its header and hands it over; refused when nothing was sent.
-    OrderAnswer send(MessageBase& message);
-    void fillOrderTags(MessageBase& message, const Order& order) const;
+    OrderAnswer Send(MessageBase& message);
+    void FillOrderTags(MessageBase& message, const Order& order) const;
     // The road of every single-account order request once its own checks have passed: the order built
     // and validated, its tags and the `extra` ones of the request's kind written, the message handed
     // over. Passed with the order sent, or the refusal.
-    OrderAnswer sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
+    OrderAnswer SendOrder(const OrderInfo& info, std::int64_t type, int subtype,
                           const std::function<void(MessageBase&, const Order&)>& extra);
     // The market request on a stored record (its instrument, account, delivery, time in force and
     // remaining quantity, on its own side or the opposite one); nullopt when the record is gone or
     // its account does not read.
-    static std::optional<OrderInfo> requestOn(const std::shared_ptr<Order>& record, bool oppositeSide);
+    static std::optional<OrderInfo> RequestOn(const std::shared_ptr<Order>& record, bool oppositeSide);
 
     // The live records by id (OpenPositionId, PendingOrderId); null when none is held.
-    std::shared_ptr<Order> openPositionForId(std::string_view positionId) const;
-    std::shared_ptr<Order> pendingOrderForId(std::string_view pendingOrderId) const;
+    std::shared_ptr<Order> OpenPositionForId(std::string_view positionId) const;
+    std::shared_ptr<Order> PendingOrderForId(std::string_view pendingOrderId) const;
     // The local record of a new single-account order, until the execution reports replace it.
-    void addPendingOrder(std::shared_ptr<Order> order);
+    void AddPendingOrder(std::shared_ptr<Order> order);
 
     OrderHost& host_;
     OrderManager& manager_;

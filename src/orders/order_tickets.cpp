@@ -63,13 +63,13 @@ OrderInfo orderInfoOf(const interfaces::OrderTicket& ticket) {
 
 OrderAnswer OrderTickets::check(const interfaces::OrderTicket& ticket) const {
     if (const auto fault = ticketFault(ticket))
-        return requests_.notSendable(*fault);
+        return requests_.NotSendable(*fault);
     return requests_.ValidationsBeforeOrderPlacing(orderInfoOf(ticket));
 }
 
 OrderAnswer OrderTickets::place(const interfaces::OrderTicket& ticket) {
     if (const auto fault = ticketFault(ticket))
-        return requests_.notSendable(*fault);
+        return requests_.NotSendable(*fault);
     return requests_.PlaceOrder(orderInfoOf(ticket));
 }
 
@@ -77,15 +77,15 @@ OrderAnswer OrderTickets::placeForAccounts(const interfaces::OrderTicket& ticket
                                            std::span<const interfaces::AccountQuantity> accounts) {
     for (const auto& a : accounts)
         if (a.quantity.isNaN())
-            return requests_.notSendable("the quantity is not a number");
+            return requests_.NotSendable("the quantity is not a number");
     interfaces::OrderTicket shared = ticket;
     shared.quantity = platform::Decimal(); // each account has its own
     if (const auto fault = ticketFault(shared))
-        return requests_.notSendable(*fault);
+        return requests_.NotSendable(*fault);
     OrderInfo info = orderInfoOf(shared);
     info.quantity.reset();
     info.accountNo = 0;
-    info.orderDetails = requests_.multiAccountDetails(accounts);
+    info.orderDetails = requests_.MultiAccountDetails(accounts);
     return requests_.CreateNewBulkOrderMessage(info);
 }
 
@@ -120,7 +120,7 @@ interfaces::PriceLimit OrderTickets::protectiveLimit(const interfaces::OrderTick
         return {};
     // The rules take the side of the order that protects the position: selling when the ticket buys.
     const std::string entry = ticket.price && !ticket.price->isNaN() ? ticket.price->toString() : "";
-    return limitOf(manager_.UpdateTakeProfitandStopLoss(codeOf(opposite(ticket.side)), ticket.instrument,
+    return limitOf(manager_.UpdateTakeProfitAndStopLoss(codeOf(opposite(ticket.side)), ticket.instrument,
                                                         takeProfit, ticket.account, codeOf(ticket.kind),
                                                         entry, true));
 }

@@ -15,14 +15,14 @@ SessionOrders::SessionOrders(OrderHost& host)
     : host_(host), banners_(host.application(), host.lifetime()), collections_(host), manager_(host),
       requests_(host, manager_), tickets_(manager_, requests_),
       refreshTimer_(kRefreshInterval, [this] { refreshFloatingFigures(); }) {
-    collections_.setBanners(&banners_);
+    collections_.SetBanners(&banners_);
     // A stored limit or stop order is confirmed by the requests that placed it, then told as an event.
-    collections_.onPendingOrderStored([this](const std::shared_ptr<Order>& order) {
+    collections_.OnPendingOrderStored([this](const std::shared_ptr<Order>& order) {
         if (order)
             requests_.ShowOrderConfirmation(*order);
         host_.events().orderStored(order);
     });
-    collections_.onPositionSettled(
+    collections_.OnPositionSettled(
         [this](const std::shared_ptr<Order>& settlement) { host_.events().bulkCloseSettled(settlement); });
 }
 

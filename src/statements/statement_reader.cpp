@@ -24,9 +24,14 @@ constexpr std::string_view kDate = "MM/dd/yyyy";
 // Loaders for the order record's columns, which it keeps as display texts and codes.
 template <class R>
 constexpr auto sideOf = [](R& r, bool buy) { r.tradingMode = buy ? 0 : 1; };
+// A price; an empty text is none, never 0.
+template <class R, std::optional<platform::Decimal> Order::*Field>
+constexpr auto priceOf = [](R& r, std::string_view text) {
+    r.*Field = text.empty() ? std::nullopt : std::optional(lenientDecimal(text));
+};
 template <class R, std::string Order::*Field, const std::string_view* Pattern>
 constexpr auto displayed =
-    [](R& r, std::string_view text) { r.*Field = Formatter::formatDateandTimeFromString(text, *Pattern); };
+    [](R& r, std::string_view text) { r.*Field = Formatter::formatDateAndTimeFromString(text, *Pattern); };
 
 constexpr auto kInstrumentLayout =
     recordLayout(int32("InstrumentId", &InstrumentHistoryInfo::InstrumentId),
@@ -46,8 +51,8 @@ constexpr auto kOpenLayout = recordLayout(
     isoDate("TOPEntryDateTime", &Open::TOPEntryDateTime), text("PositionId", &Open::OpenPositionId),
     text("AccountId", &Open::AccountNumber), int64("InstrumentId", &Open::InstrumentId),
     flag("IsBuy", sideOf<Open>), int64("RefOrderTicketId", &Open::RefOrderTicketId),
-    text("RefPendingOrderId", &Open::RefPositionIdOfBracket), text("PositionInitialQty", &Open::OrderQty),
-    text("PositionQty", &Open::RemainingQty), text("OrderPrice", &Open::OrderPrice),
+    text("RefPendingOrderId", &Open::RefPositionIdOfBracket), decimal("PositionInitialQty", &Open::OrderQty),
+    decimal("PositionQty", &Open::RemainingQty), text("OrderPrice", priceOf<Open, &Order::OrderPrice>),
     real("CommisionPaid", &Open::Commision),
     text("PositionDate", displayed<Open, &Order::TransactionDateTime, &kDateTime>),
     int64("ConfirmationModeId", &Open::ConfirmationModeId), real("UnrealisedPL", &Open::UnrealisedPL),
@@ -64,11 +69,13 @@ constexpr auto kPendingLayout = recordLayout(
     text("PendingOrderId", &Pending::PendingOrderId), int64("RefTicketId", &Pending::RefTicketId),
     text("AccountId", &Pending::AccountNumber), int64("InstrumentId", &Pending::InstrumentId),
     flag("IsBuy", sideOf<Pending>), int32("OrderTypeId", &Pending::orderType),
-    text("OrderQty", &Pending::OrderQty), decimal("MinQty", &Pending::MinQty),
-    decimal("DisclosedQty", &Pending::DisclosedQty), text("RemainingQty", &Pending::RemainingQty),
-    text("OrderPrice", &Pending::OrderPrice), text("LimitPrice", &Pending::LimitPrice),
-    text("StopPrice", &Pending::StopPrice), decimal("TralingStopPrice", &Pending::TralingStopPrice),
-    int32("DeliveryModeId", &Pending::deliveryMode), int32("TimeInForceId", &Pending::timeinForce),
+    decimal("OrderQty", &Pending::OrderQty), decimal("MinQty", &Pending::MinQty),
+    decimal("DisclosedQty", &Pending::DisclosedQty), decimal("RemainingQty", &Pending::RemainingQty),
+    text("OrderPrice", priceOf<Pending, &Order::OrderPrice>),
+    text("LimitPrice", priceOf<Pending, &Order::LimitPrice>),
+    text("StopPrice", priceOf<Pending, &Order::StopPrice>),
+    decimal("TralingStopPrice", &Pending::TralingStopPrice), int32("DeliveryModeId", &Pending::deliveryMode),
+    int32("TimeInForceId", &Pending::timeInForce),
     text("ExpiryDateTime", displayed<Pending, &Order::ExpiryDate, &kDateTime>),
     decimal("OCOLLimitPrice", &Pending::OCOLLimitPrice), decimal("OCOLStopPrice", &Pending::OCOLStopPrice),
     decimal("OCOSLimit", &Pending::OCOSLimit), decimal("OCOSStop", &Pending::OCOSStop),
@@ -83,14 +90,14 @@ using Settled = SettledPositionHistoryInfo;
 constexpr auto kSettledLayout = recordLayout(
     text("SettlementId", &Settled::SettlementId), text("AccountId", &Settled::AccountNumber),
     int64("InstrumentId", &Settled::InstrumentId), text("RefPositionId", &Settled::OpenPositionId),
-    text("RefClosingPositionId", &Settled::ClosingPositionId), text("SettledQty", &Settled::SettledQty),
-    flag("IsBuy", sideOf<Settled>), text("SettledPL", &Settled::SettledPL),
+    text("RefClosingPositionId", &Settled::ClosingPositionId), decimal("SettledQty", &Settled::SettledQty),
+    flag("IsBuy", sideOf<Settled>), decimal("SettledPL", &Settled::SettledPL),
     text("SettlementDate", displayed<Settled, &Order::TransactionDateTime, &kDateTime>),
     real("CurrencyRate", &Settled::CurrencyRate), real("AccumulatingStorage", &Settled::Storage),
     real("CommisionPaid", &Settled::Commision), real("OtherCharges", &Settled::OtherCharges),
-    text("OpenPrice", &Settled::OrderPrice), text("ClosePrice", &Settled::SettledPrice),
-    isoDate("OpenDate", &Settled::OpenDate), isoDate("CloseDate", &Settled::CloseDate),
-    int32("DeliveryModeId", &Settled::deliveryMode));
+    text("OpenPrice", priceOf<Settled, &Order::OrderPrice>),
+    text("ClosePrice", priceOf<Settled, &Order::SettledPrice>), isoDate("OpenDate", &Settled::OpenDate),
+    isoDate("CloseDate", &Settled::CloseDate), int32("DeliveryModeId", &Settled::deliveryMode));
 
 using Transaction = FinancialTransactionHistoryInfo;
 constexpr auto kTransactionLayout =
@@ -143,7 +150,12 @@ constexpr auto kSnapshotLayout = recordLayout(
     int64("AgentAccountId", &Snapshot::AgentAccountId), int32("MarginStatusId", marginStatus),
     int64("CreditRating", &Snapshot::CreditRating), int64("TradingPatternId", &Snapshot::TradingPatternId));
 
-double number(std::string_view text) {
+double number(const platform::Decimal& value) {
+    const double v = value.toDouble();
+    return std::isfinite(v) ? v : 0.0;
+}
+
+[[maybe_unused]] double number(std::string_view text) {
     const double v = platform::lenientReal(text);
     return std::isfinite(v) ? v : 0.0;
 }

@@ -69,7 +69,7 @@ std::int32_t portOf(const std::optional<PlistValue>& v) {
 
 } // namespace
 
-LoginInputdata::LoginInputdata() : productLocalizationList_(std::make_shared<const LocalizationList>()) {
+LoginInputData::LoginInputData() : productLocalizationList_(std::make_shared<const LocalizationList>()) {
     auto general = [this](std::string_view key) { return getLoginValueForMode("General", key); };
 
     productName_ = textOf(general("ProductName"));
@@ -104,7 +104,7 @@ LoginInputdata::LoginInputdata() : productLocalizationList_(std::make_shared<con
     baseCurrencyAvailable_ = boolOf(general("BaseCurrencyAvailable"));
 }
 
-std::optional<PlistValue> LoginInputdata::getLoginValueForMode(std::string_view section,
+std::optional<PlistValue> LoginInputData::getLoginValueForMode(std::string_view section,
                                                                std::string_view key) const {
     auto root = readResource(kLoginList);
     if (!root)
@@ -116,15 +116,15 @@ std::optional<PlistValue> LoginInputdata::getLoginValueForMode(std::string_view 
     return *value;
 }
 
-std::optional<PlistDictionary> LoginInputdata::getFinancialRequestRuleForKey(std::string_view name) const {
+std::optional<PlistDictionary> LoginInputData::getFinancialRequestRuleForKey(std::string_view name) const {
     return dictionaryEntry(kRulesList, name);
 }
 
-std::optional<PlistDictionary> LoginInputdata::getProductLocalizationListForKey(std::string_view name) const {
+std::optional<PlistDictionary> LoginInputData::getProductLocalizationListForKey(std::string_view name) const {
     return dictionaryEntry(kLocalizationList, name);
 }
 
-void LoginInputdata::loadServerSettings(std::string_view section) {
+void LoginInputData::loadServerSettings(std::string_view section) {
     auto address = textOf(getLoginValueForMode(section, "IPAddress"));
     auto port = portOf(getLoginValueForMode(section, "PortNo"));
     std::lock_guard lock(mutex_);
@@ -132,19 +132,19 @@ void LoginInputdata::loadServerSettings(std::string_view section) {
     PortNo_ = port;
 }
 
-void LoginInputdata::loadLiveSettings() {
+void LoginInputData::loadLiveSettings() {
     loadServerSettings("LiveMode");
 }
-void LoginInputdata::loadDemoSettings() {
+void LoginInputData::loadDemoSettings() {
     loadServerSettings("SimulationMode");
 }
 
 #define TC_LOGIN_PROPERTY(Type, getter, setter)                                                              \
-    Type LoginInputdata::getter() const {                                                                    \
+    Type LoginInputData::getter() const {                                                                    \
         std::lock_guard lock(mutex_);                                                                        \
         return getter##_;                                                                                    \
     }                                                                                                        \
-    void LoginInputdata::setter(Type value) {                                                                \
+    void LoginInputData::setter(Type value) {                                                                \
         std::lock_guard lock(mutex_);                                                                        \
         getter##_ = std::move(value);                                                                        \
     }
@@ -157,7 +157,7 @@ TC_LOGIN_PROPERTY(std::optional<std::string>, productName, setProductName)
 TC_LOGIN_PROPERTY(std::optional<std::string>, productVersion, setProductVersion)
 TC_LOGIN_PROPERTY(std::optional<std::string>, SecurityKey, setSecurityKey)
 
-std::optional<std::string> LoginInputdata::configuredSecurityKey() const {
+std::optional<std::string> LoginInputData::configuredSecurityKey() const {
     std::lock_guard lock(mutex_);
     return configuredSecurityKey_;
 }
@@ -172,12 +172,12 @@ TC_LOGIN_PROPERTY(bool, baseCurrencyAvailable, setBaseCurrencyAvailable)
 
 #undef TC_LOGIN_PROPERTY
 
-std::shared_ptr<const LoginInputdata::LocalizationList> LoginInputdata::productLocalizationList() const {
+std::shared_ptr<const LoginInputData::LocalizationList> LoginInputData::productLocalizationList() const {
     std::lock_guard lock(mutex_);
     return productLocalizationList_;
 }
 
-void LoginInputdata::setProductLocalizationList(LocalizationList value) {
+void LoginInputData::setProductLocalizationList(LocalizationList value) {
     auto list = std::make_shared<const LocalizationList>(std::move(value));
     std::lock_guard lock(mutex_);
     productLocalizationList_ = std::move(list);

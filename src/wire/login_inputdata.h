@@ -16,15 +16,15 @@
 
 namespace tc {
 
-class LoginInputdata {
+class LoginInputData {
 public:
     // Text key -> product-specific text key; shared and never changed once made.
     using LocalizationList = std::map<std::string, std::string>;
 
     // Loads every product value; leaves the server address, port, user name and password unset.
-    LoginInputdata();
-    LoginInputdata(const LoginInputdata&) = delete;
-    LoginInputdata& operator=(const LoginInputdata&) = delete;
+    LoginInputData();
+    LoginInputData(const LoginInputData&) = delete;
+    LoginInputData& operator=(const LoginInputData&) = delete;
 
     std::optional<std::string> IPAddress() const;
     void setIPAddress(std::optional<std::string> value);

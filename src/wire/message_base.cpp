@@ -22,7 +22,7 @@ const std::string* MessageBase::value(int tag) const noexcept {
 }
 
 void MessageBase::startRequest(std::int64_t type) {
-    setMessagetype(type);
+    setMessageType(type);
     messageDataDictionary_.clear();
     setValue(wire::tag::kMessageType, type);
 }
@@ -84,7 +84,7 @@ std::size_t MessageBase::fieldCount(std::string_view frameText) noexcept {
 
 std::int64_t MessageBase::loadFrame(std::string_view frameText, bool keepFields) {
     const std::int64_t type = typeOfFrame(frameText);
-    messagetype_ = type;
+    messageType_ = type;
     messageDataDictionary_.clear();
     const std::size_t cut = frameText.find(wire::kFieldEnd);
     if (cut != std::string_view::npos)

@@ -39,18 +39,18 @@ public:
 
     MessageBase() = default;
 
-    std::int64_t messagetype() const noexcept { return messagetype_; }
-    void setMessagetype(std::int64_t v) noexcept { messagetype_ = v; }
-    int neworderrequestType() const noexcept { return neworderrequestType_; }
-    void setNeworderrequestType(int v) noexcept { neworderrequestType_ = v; }
-    int editorderrequestType() const noexcept { return editorderrequestType_; }
-    void setEditorderrequestType(int v) noexcept { editorderrequestType_ = v; }
-    int dsrequestType() const noexcept { return dsrequestType_; }
-    void setDsrequestType(int v) noexcept { dsrequestType_ = v; }
-    std::int64_t messagetagvalue() const noexcept { return messagetagvalue_; }
-    void setMessagetagvalue(std::int64_t v) noexcept { messagetagvalue_ = v; }
-    std::int64_t messagetagkey() const noexcept { return messagetagkey_; }
-    void setMessagetagkey(std::int64_t v) noexcept { messagetagkey_ = v; }
+    std::int64_t messageType() const noexcept { return messageType_; }
+    void setMessageType(std::int64_t v) noexcept { messageType_ = v; }
+    int newOrderRequestType() const noexcept { return newOrderRequestType_; }
+    void setNewOrderRequestType(int v) noexcept { newOrderRequestType_ = v; }
+    int editOrderRequestType() const noexcept { return editOrderRequestType_; }
+    void setEditOrderRequestType(int v) noexcept { editOrderRequestType_ = v; }
+    int dsRequestType() const noexcept { return dsRequestType_; }
+    void setDsRequestType(int v) noexcept { dsRequestType_ = v; }
+    std::int64_t messageTagValue() const noexcept { return messageTagValue_; }
+    void setMessageTagValue(std::int64_t v) noexcept { messageTagValue_ = v; }
+    std::int64_t messageTagKey() const noexcept { return messageTagKey_; }
+    void setMessageTagKey(std::int64_t v) noexcept { messageTagKey_ = v; }
     std::uint64_t messageLength() const noexcept { return messageLength_; }
     void setMessageLength(std::uint64_t v) noexcept { messageLength_ = v; }
 
@@ -111,12 +111,12 @@ public:
 
 private:
     std::uint64_t messageLength_ = 0;
-    int neworderrequestType_ = 0;
-    int editorderrequestType_ = 0;
-    int dsrequestType_ = 0;
-    std::int64_t messagetype_ = 0;
-    std::int64_t messagetagvalue_ = 0;
-    std::int64_t messagetagkey_ = 0;
+    int newOrderRequestType_ = 0;
+    int editOrderRequestType_ = 0;
+    int dsRequestType_ = 0;
+    std::int64_t messageType_ = 0;
+    std::int64_t messageTagValue_ = 0;
+    std::int64_t messageTagKey_ = 0;
     Dictionary messageDataDictionary_;
     std::vector<std::string> messageArray_;
     MessageSender* sender_ = nullptr;

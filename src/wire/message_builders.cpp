@@ -265,11 +265,11 @@ static_assert(std::size(kLayouts) == 37, "one layout per builder");
 int subtypeOf(const MessageBase& m, SubtypeField field) noexcept {
     switch (field) {
     case SubtypeField::NewOrder:
-        return m.neworderrequestType();
+        return m.newOrderRequestType();
     case SubtypeField::EditOrder:
-        return m.editorderrequestType();
+        return m.editOrderRequestType();
     case SubtypeField::DataService:
-        return m.dsrequestType();
+        return m.dsRequestType();
     case SubtypeField::None:
         break;
     }
@@ -277,7 +277,7 @@ int subtypeOf(const MessageBase& m, SubtypeField field) noexcept {
 }
 
 bool matches(const MessageLayout& layout, const MessageBase& m) noexcept {
-    if (layout.type != m.messagetype())
+    if (layout.type != m.messageType())
         return false;
     if (layout.subtypeField == SubtypeField::None)
         return true;
@@ -390,14 +390,14 @@ bool MessageBase::BuildMessage(std::uint64_t requestSequence) {
         case ComposeStatus::TooLong:
             // Refused rather than cleaned: an order altered behind the user's back is worse than
             // one not sent. The value itself is not logged, it may be a password.
-            platform::Log::warning("message type {} ({}) not sent: tag {} {}", messagetype_,
+            platform::Log::warning("message type {} ({}) not sent: tag {} {}", messageType_,
                                    built.layout->builder, built.refusedTag, refusalReason(built.status));
             break;
         case ComposeStatus::Built: {
             const MessageLayout& layout = *built.layout;
             messageLength_ = built.bodyLength;
             if (sender_ == nullptr) {
-                platform::Log::debug("message type {} ({}) built without a sender; not sent", messagetype_,
+                platform::Log::debug("message type {} ({}) built without a sender; not sent", messageType_,
                                      layout.builder);
                 break;
             }

@@ -67,8 +67,8 @@ TEST(ChatTables, RecentOfflineAndRoomMessageTables) {
     ASSERT_EQ(messages.rows.size(), 2u);
     EXPECT_TRUE(messages.ended);
     EXPECT_EQ(messages.rows[0].entry.msg, "\xD8\xA7\xD9\x84 hi");
-    EXPECT_EQ(messages.rows[0].entry.senderdisplayName, "Alice");
-    EXPECT_FALSE(messages.rows[1].entry.senderdisplayName.has_value());
+    EXPECT_EQ(messages.rows[0].entry.senderDisplayName, "Alice");
+    EXPECT_FALSE(messages.rows[1].entry.senderDisplayName.has_value());
 }
 
 TEST(ChatTables, DisplayListsAndQueueAgents) {

@@ -34,7 +34,7 @@ TEST(RtfReader, ReadsTheDocumentsCharacters) {
         {"{\\pict\\bin2 \\}}x", "x"},
     };
     for (const auto& [rtf, text] : cases)
-        EXPECT_EQ(RtfReader::ConvertRTFtoString(rtf), text) << rtf;
+        EXPECT_EQ(RtfReader::ConvertRTFToString(rtf), text) << rtf;
 }
 
 TEST(RtfReader, ReadsNonLatinText) {
@@ -66,7 +66,7 @@ TEST(RtfReader, ReadsNonLatinText) {
          "abc"},
     };
     for (const auto& [rtf, text] : cases)
-        EXPECT_EQ(RtfReader::ConvertRTFtoString(rtf), text) << rtf;
+        EXPECT_EQ(RtfReader::ConvertRTFToString(rtf), text) << rtf;
 }
 
 TEST(RtfReader, ASyntaxErrorGivesNoTextAtAll) {
@@ -89,16 +89,16 @@ TEST(RtfReader, ASyntaxErrorGivesNoTextAtAll) {
     EXPECT_EQ(RtfReader::read(deep).error, RtfError::TooDeep);
     const std::string fine =
         std::string(RtfReader::kMaxGroupDepth, '{') + "x" + std::string(RtfReader::kMaxGroupDepth, '}');
-    EXPECT_EQ(RtfReader::ConvertRTFtoString(fine), "x");
+    EXPECT_EQ(RtfReader::ConvertRTFToString(fine), "x");
 }
 
 TEST(RtfReader, OverlongWordsAndParametersAreUnknownWords) {
     const std::string letters(RtfReader::kMaxKeywordLetters + 9, 'p');
-    EXPECT_EQ(RtfReader::ConvertRTFtoString("\\" + letters + " x"), "x");
+    EXPECT_EQ(RtfReader::ConvertRTFToString("\\" + letters + " x"), "x");
     // "par" with a parameter too long to hold is no paragraph break.
-    EXPECT_EQ(RtfReader::ConvertRTFtoString("\\par" + std::string(40, '9') + " x"), "x");
-    EXPECT_EQ(RtfReader::ConvertRTFtoString("\\u99999999999?x"), "\xEF\xBF\xBDx");
-    EXPECT_EQ(RtfReader::ConvertRTFtoString("{\\*\\" + letters + " hidden}y"), "y");
+    EXPECT_EQ(RtfReader::ConvertRTFToString("\\par" + std::string(40, '9') + " x"), "x");
+    EXPECT_EQ(RtfReader::ConvertRTFToString("\\u99999999999?x"), "\xEF\xBF\xBDx");
+    EXPECT_EQ(RtfReader::ConvertRTFToString("{\\*\\" + letters + " hidden}y"), "y");
 }
 
 TEST(RtfReader, KeepsFormattingAsRuns) {
@@ -128,7 +128,7 @@ TEST(RtfReader, FormattingRunsAreCappedTheTextIsNot) {
 
 TEST(RtfReader, ReadsWhatTheWriterWrites) {
     const std::string text = "Hi {team}\n\xD8\xB3\xD9\x84\xD8\xA7\xD9\x85 \xF0\x9F\x91\x8B C:\\path\tend";
-    EXPECT_EQ(RtfReader::ConvertRTFtoString(platform::rtfFromPlainText(text)), text);
+    EXPECT_EQ(RtfReader::ConvertRTFToString(platform::rtfFromPlainText(text)), text);
 }
 
 } // namespace

@@ -21,7 +21,7 @@ protected:
         services.notifications = std::make_shared<FakeNotifications>();
         services.requests = std::make_shared<FakeRequests>();
         services.userDefaults = defaults.get();
-        wired = wireSession(app, app.logindata(), services);
+        wired = wireSession(app, app.loginData(), services);
     }
     void TearDown() override {
         wired.business.reset();
@@ -50,15 +50,15 @@ TEST_F(SessionChatTest, ContactRepliesCannotGrowTheContactsAndQueuesWithoutEnd) 
     };
     reply(0, 60'000, 1'500);
     reply(60'000, 60'000, 0);
-    EXPECT_EQ(chat.collections().UserChatCollection.size(), chat::ChatCollections::kMaxUsers);
-    EXPECT_EQ(chat.collections().ChatQueueCollection.size(), chat::ChatCollections::kMaxQueues);
-    EXPECT_TRUE(chat.collections().UserChatCollection.contains("u0"));
+    EXPECT_EQ(chat.Collections().UserChatCollection.size(), chat::ChatCollections::kMaxUsers);
+    EXPECT_EQ(chat.Collections().ChatQueueCollection.size(), chat::ChatCollections::kMaxQueues);
+    EXPECT_TRUE(chat.Collections().UserChatCollection.contains("u0"));
 }
 
 TEST_F(SessionChatTest, ANoticeRaisesTheNoticeBannerAndAChatMessageTheChatBanner) {
     chat::SessionChat& chat = *wired.chat;
     std::vector<interfaces::NoticeArrival> notices;
-    chat.setListeners({}, [&](const interfaces::NoticeArrival& n) { notices.push_back(n); });
+    chat.SetListeners({}, [&](const interfaces::NoticeArrival& n) { notices.push_back(n); });
     // A notice room and a conversation, as the server opens them (601).
     chat.FillChatRoomDetails({"10=601", "161=Maintenance", "501=77", "502=N77", "503=77", "504=Server"},
                              "77");
@@ -88,7 +88,7 @@ TEST_F(SessionChatTest, ANoticeRaisesTheNoticeBannerAndAChatMessageTheChatBanner
     ASSERT_EQ(notices.size(), 2u);
     EXPECT_EQ(notices[1].roomId, "77");
     EXPECT_EQ(notices[1].title, "Maintenance");
-    const auto& room = **chat.collections().ChatRoomCollection.get("77");
+    const auto& room = **chat.Collections().ChatRoomCollection.get("77");
     ASSERT_EQ(room.messages.size(), 2u);
     EXPECT_EQ(room.messages[1].msg, "Late open");
 

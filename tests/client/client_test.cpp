@@ -55,7 +55,7 @@ using namespace std::chrono_literals;
 using interfaces::LoginState;
 
 std::string text(std::string_view key) {
-    return LanguageString::stringforSelectedLanguage(0, key).value_or("");
+    return LanguageString::stringForSelectedLanguage(0, key).value_or("");
 }
 
 class ClientEvents : public LoopbackTest {
@@ -237,7 +237,7 @@ TEST_F(ClientEvents, OrderStoredNamesTheServersPendingOrder) {
     ASSERT_TRUE(until([&] { return !stored.empty(); }));
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_FALSE(stored[0]->PendingOrderId.empty());
-    EXPECT_EQ(stored[0]->OrderPrice, "1.08300");
+    EXPECT_EQ(stored[0]->OrderPrice, *platform::Decimal::fromString("1.08300"));
     const auto pending = client->queries().getPendingOrderCollection();
     EXPECT_TRUE(std::any_of(pending.begin(), pending.end(), [&](const auto& o) { return o == stored[0]; }));
 }
@@ -284,7 +284,7 @@ TEST_F(ClientEvents, OrderRefusedTellsTheRequestersOwnRefusalFromTheServers) {
     EXPECT_EQ(refusals[0].origin, interfaces::OrderRefusal::Origin::Client);
     EXPECT_EQ(refusals[0].key, "1003");
     ASSERT_NE(refusals[0].order, nullptr);
-    EXPECT_EQ(refusals[0].order->OrderQty, "0");
+    EXPECT_EQ(refusals[0].order->OrderQty, platform::Decimal());
 
     // Refused by the server: sent here, rejected there with a code.
     ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
@@ -533,7 +533,7 @@ TEST_F(ClientEvents, NoticeArrivedTellsOfOfflineNoticesAndANewNoticeInRtf) {
     // The seeded unread notice is told at login.
     ASSERT_TRUE(until([&] { return !notices.empty(); }));
     EXPECT_EQ(notices[0].unreadCount, 1);
-    EXPECT_TRUE((*client->chat().collections().ChatRoomCollection.get("9001"))->isanUnreadMessage);
+    EXPECT_TRUE((*client->chat().collections().ChatRoomCollection.get("9001"))->isAnUnreadMessage);
     const std::string text = "Обслуживание в 22:00 — 保守 ✓";
     server->sendNotice("demo", "Maintenance", text);
     ASSERT_TRUE(until([&] { return notices.size() == 2; }));
@@ -560,7 +560,7 @@ TEST_F(ClientEvents, NoticeArrivedTellsOfOfflineNoticesAndANewNoticeInRtf) {
                   .msg.find("取引時間の変更"),
               std::string::npos);
     ASSERT_TRUE(until([&] { return streamCount(608) == 1; }));
-    EXPECT_FALSE((*client->chat().collections().ChatRoomCollection.get("9001"))->isanUnreadMessage);
+    EXPECT_FALSE((*client->chat().collections().ChatRoomCollection.get("9001"))->isAnUnreadMessage);
 }
 
 TEST_F(ClientEvents, StatementArrivedInstallsOnlyTheLastRequestsStatement) {
@@ -669,10 +669,10 @@ TEST_F(ClientEvents, PasswordRefusedAndChangedFollowTheServersAnswer) {
     ASSERT_TRUE(tc::sessionOf(*client).sessionRequests().changeMyPassword("not-it", "n3w"));
     ASSERT_TRUE(until([&] { return !refusals.empty(); }));
     EXPECT_EQ(refusals[0], "The old password is not correct.");
-    EXPECT_EQ(tc::sessionOf(*client).logindata().password(), "demo1234");
+    EXPECT_EQ(tc::sessionOf(*client).loginData().password(), "demo1234");
     ASSERT_TRUE(client->changePassword("demo1234", "n3w/pass", "n3w/pass"));
     ASSERT_TRUE(until([&] { return changed == 1; }));
-    EXPECT_EQ(tc::sessionOf(*client).logindata().password(), "n3w/pass");
+    EXPECT_EQ(tc::sessionOf(*client).loginData().password(), "n3w/pass");
     // The new password signs in from then on; the old one no longer.
     client.reset();
     client = tc::makeClient(app, {watchDefaults.get(), false});
@@ -688,7 +688,7 @@ TEST_F(ClientEvents, PasswordRefusedAndChangedFollowTheServersAnswer) {
 
 TEST(DemoRegistrationRequest, CarriesTheFormInItsFieldsSealedUnderTheProductKey) {
     platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
-    LoginInputdata login;
+    LoginInputData login;
     // The inner message of the request built for a form, opened with the product key.
     auto built = [&](const interfaces::DemoRegistration& form) {
         MessageBase m;

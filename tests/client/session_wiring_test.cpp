@@ -23,7 +23,7 @@ TEST(SessionWiring, EveryPartIsOwnedByTheBusinessObjectUnlessGiven) {
     HeadlessApplication app(*defaults);
     BusinessServices services;
     services.userDefaults = defaults.get();
-    WiredSession wired = wireSession(app, app.logindata(), services);
+    WiredSession wired = wireSession(app, app.loginData(), services);
     ASSERT_TRUE(wired.funding && wired.chat && wired.statements && wired.resources);
     EXPECT_EQ(wired.business->services().funding.get(), wired.funding);
     EXPECT_EQ(wired.business->services().chat.get(), wired.chat);
@@ -32,7 +32,7 @@ TEST(SessionWiring, EveryPartIsOwnedByTheBusinessObjectUnlessGiven) {
 
     auto chat = std::make_shared<GivenChat>();
     services.chat = chat;
-    WiredSession given = wireSession(app, app.logindata(), services);
+    WiredSession given = wireSession(app, app.loginData(), services);
     EXPECT_EQ(given.chat, nullptr);
     EXPECT_EQ(given.business->services().chat, chat);
     EXPECT_NE(given.funding, nullptr);

@@ -79,19 +79,19 @@ class ConnectionBaseTest : public ::testing::Test {
 protected:
     void SetUp() override {
         platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
-        logindata = std::make_shared<LoginInputdata>();
-        logindata->setUserName("demo");
-        logindata->setPassword("demo1234");
-        logindata->setIPAddress("127.0.0.1");
-        logindata->setPortNo(listener.port());
+        loginData = std::make_shared<LoginInputData>();
+        loginData->setUserName("demo");
+        loginData->setPassword("demo1234");
+        loginData->setIPAddress("127.0.0.1");
+        loginData->setPortNo(listener.port());
         ConnectionOptions options;
         options.requester.replyTimeout = 500ms;
         options.requester.passInterval = 20ms;
-        connection = ConnectionBase::create(owner, *logindata, owner, options);
+        connection = ConnectionBase::Create(owner, *loginData, owner, options);
         owner.connection = connection.get();
     }
     void TearDown() override {
-        connection->shutdown();
+        connection->Shutdown();
         if (peer != -1)
             ::close(peer);
         platform::Bundle::setResourcesRoot({});
@@ -119,15 +119,15 @@ protected:
     }
 
     PlainListener listener;
-    std::shared_ptr<LoginInputdata> logindata;
+    std::shared_ptr<LoginInputData> loginData;
     FakeOwner owner;
     std::shared_ptr<ConnectionBase> connection;
     int peer = -1;
 };
 
 TEST_F(ConnectionBaseTest, LoginRequestGoesOutOnConnectInTheInitialEnvelope) {
-    logindata->setProductName("TradeDesk");
-    logindata->setProductVersion("2.4");
+    loginData->setProductName("TradeDesk");
+    loginData->setProductVersion("2.4");
     const int fd = connectStream();
     EXPECT_EQ(owner.events.snapshot().front(), "connected");
 
@@ -212,7 +212,7 @@ TEST_F(ConnectionBaseTest, UnexpectedLossIsReportedOnceAndClearsTheNetworkFlag) 
     connection->delegateQueue()->sync([] {});
     EXPECT_EQ(owner.losses.load(), 1);
     EXPECT_FALSE(connection->isNetworkAvailable());
-    EXPECT_FALSE(connection->isStreamConnected());
+    EXPECT_FALSE(connection->IsStreamConnected());
 }
 
 TEST_F(ConnectionBaseTest, ManualDisconnectIsNotALoss) {
@@ -245,9 +245,9 @@ TEST_F(ConnectionBaseTest, ManualDisconnectBeforeTheConnectIsHeardIsNotALoss) {
     ASSERT_NE(peer, -1);
     // Connected once the socket says so: its news then waits behind the held delegate queue.
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!connection->isStreamConnected() && std::chrono::steady_clock::now() < deadline)
+    while (!connection->IsStreamConnected() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(1ms);
-    ASSERT_TRUE(connection->isStreamConnected());
+    ASSERT_TRUE(connection->IsStreamConnected());
     connection->DisconnectServer();
     release.signal();
     connection->delegateQueue()->sync([] {});
@@ -258,13 +258,13 @@ TEST_F(ConnectionBaseTest, ManualDisconnectBeforeTheConnectIsHeardIsNotALoss) {
 
 TEST_F(ConnectionBaseTest, UnusableAddressOrPortIsRefusedBeforeConnecting) {
     for (int port : {0, -1, 65536, 1 << 20}) {
-        logindata->setPortNo(port);
+        loginData->setPortNo(port);
         EXPECT_EQ(connection->ConnectToServer(false), ConnectError::PortOutOfRange) << port;
     }
-    logindata->setPortNo(listener.port());
-    logindata->setIPAddress(std::nullopt);
+    loginData->setPortNo(listener.port());
+    loginData->setIPAddress(std::nullopt);
     EXPECT_EQ(connection->ConnectToServer(false), ConnectError::NoServerAddress);
-    EXPECT_FALSE(connection->isStreamConnected());
+    EXPECT_FALSE(connection->IsStreamConnected());
 }
 
 class ConnectionZmqTest : public ConnectionBaseTest {
@@ -288,9 +288,9 @@ TEST_F(ConnectionZmqTest, InstrumentTopicsCoverPricesAndDepthUnlessRefused) {
     auto publisher = context->socketWithType(ZMQ_PUB);
     const std::string endpoint = zmqtest::bindLoopback(*publisher);
     ASSERT_TRUE(connection->ConnectToZMQSubServer("127.0.0.1", portOf(endpoint)));
-    connection->ProcessSubscribeandUnSubscribeItems({"EURUSD"}, true);
+    connection->ProcessSubscribeAndUnsubscribeItems({"EURUSD"}, true);
     owner.subscriptionsAllowed = false;
-    connection->ProcessSubscribeandUnSubscribeItems({"USDJPY"}, true);
+    connection->ProcessSubscribeAndUnsubscribeItems({"USDJPY"}, true);
 
     // The standing topic arrives once the subscription has reached the publisher.
     const auto deadline = std::chrono::steady_clock::now() + 10s;
@@ -319,7 +319,7 @@ TEST_F(ConnectionZmqTest, InstrumentTopicsCoverPricesAndDepthUnlessRefused) {
     EXPECT_FALSE(contains(feed, "GBPUSD 1.2"));
     EXPECT_FALSE(contains(feed, "USDJPY 150"));
     EXPECT_FALSE(contains(feed, "MD_USDJPY;3"));
-    EXPECT_TRUE(connection->isFeedRunning());
+    EXPECT_TRUE(connection->IsFeedRunning());
 }
 
 TEST_F(ConnectionZmqTest, RequestRepliesAreDeframedOnTheRequestThreadWithCarryOver) {
@@ -357,8 +357,8 @@ TEST_F(ConnectionZmqTest, SilentDataServicePeerDoesNotHoldUpShutdown) {
     // The request is out and waiting for a reply that never comes.
     zmq_pollitem_t item{server->socket(), 0, ZMQ_POLLIN, 0};
     ASSERT_EQ(ZMQContext::pollWithItems(&item, 1, 5'000'000), 1);
-    EXPECT_TRUE(zmqtest::finishesWithin([&] { connection->shutdown(); }, 3s));
-    EXPECT_FALSE(connection->isRequesterRunning());
+    EXPECT_TRUE(zmqtest::finishesWithin([&] { connection->Shutdown(); }, 3s));
+    EXPECT_FALSE(connection->IsRequesterRunning());
 }
 
 } // namespace

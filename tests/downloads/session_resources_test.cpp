@@ -32,7 +32,7 @@ TEST(SessionResources, TheMergedCalendarWaitsForTheListedCalendarsOnly) {
     services.notifications = std::make_shared<FakeNotifications>();
     services.requests = std::make_shared<FakeRequests>();
     services.userDefaults = defaults.get();
-    auto business = makeSession(app, app.logindata(), services);
+    auto business = makeSession(app, app.loginData(), services);
     const testing_support::TempDir dir;
     const fs::path folder = dir.path();
     SessionResources resources(*business, resources::ResourceStore(folder));

@@ -87,6 +87,10 @@ TEST(WithdrawableAmount, FormulaWithFloatingProfitAndMinimumBalance) {
     EXPECT_DOUBLE_EQ(f.withdrawable, 9000 - 200 - 1000);
     EXPECT_DOUBLE_EQ(f.minimumBalance, 1000);
     EXPECT_DOUBLE_EQ(f.pending, 200);
+    // What the balance comes to once the amount and the open withdrawals are paid out.
+    EXPECT_DOUBLE_EQ(f.balance, 9000);
+    EXPECT_DOUBLE_EQ(f.resultingBalance(0), 8800);
+    EXPECT_DOUBLE_EQ(f.resultingBalance(500.5), 8299.5);
     // A floor the balance already keeps changes nothing.
     rules.minimumBalance = 100;
     EXPECT_DOUBLE_EQ(

@@ -141,7 +141,7 @@ TEST(FundingNotices, TheAnswerToARequestIsToldOnceEvenWhenTheListBroughtItsRecor
     services.notifications = std::make_shared<sessiontest::FakeNotifications>();
     services.requests = std::make_shared<sessiontest::FakeRequests>();
     services.userDefaults = defaults.get();
-    WiredSession wired = wireSession(app, app.logindata(), services);
+    WiredSession wired = wireSession(app, app.loginData(), services);
     SessionFunding& funding = *wired.funding;
     std::vector<interfaces::FundingReply> replies;
     funding.setListeners([&](const interfaces::FundingReply& r) { replies.push_back(r); }, {});

@@ -215,7 +215,7 @@ TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
     StatementSelection january{"20001", utc(2024, 1, 1), utc(2024, 1, 31)};
     ASSERT_NE(client->statements().requestAccountStatement(january), 0u);
     ASSERT_NE(client->statements().requestCancelledOrderHistory(january), 0u);
-    ASSERT_TRUE(ask().requestEquityPriceinfo(20003));
+    ASSERT_TRUE(ask().requestEquityPriceInfo(20003));
     ASSERT_TRUE(answered());
     ASSERT_TRUE(eventually([&] {
         return histories == 1 && statementsArrived == 2 && got().ExecutedOrderSearchCollection.size() == 2 &&

@@ -46,10 +46,10 @@ protected:
         platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
-        app.logindata().setUserName("demo");
-        app.logindata().setPassword("demo1234");
-        app.logindata().setIPAddress("127.0.0.1");
-        app.logindata().setPortNo(listener.port());
+        app.loginData().setUserName("demo");
+        app.loginData().setPassword("demo1234");
+        app.loginData().setIPAddress("127.0.0.1");
+        app.loginData().setPortNo(listener.port());
         services.notifications = notifications;
         services.requests = requests;
         services.userDefaults = defaults.get();
@@ -71,7 +71,7 @@ protected:
         if (fd != -1)
             ::close(fd);
         app.log.clear();
-        business = makeSession(app, app.logindata(), services, options);
+        business = makeSession(app, app.loginData(), services, options);
         business->StreamingConnection(false);
         fd = listener.accept();
         EXPECT_NE(fd, -1);
@@ -198,16 +198,16 @@ TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnE
         {"a user without accounts", true,
          testing_support::ampSnapshotFixture().substr(0, testing_support::ampSnapshotFixture().find('\x07'))},
     };
-    const std::string expected = LanguageString::stringforSelectedLanguage(0, "20401").value();
+    const std::string expected = LanguageString::stringForSelectedLanguage(0, "20401").value();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         BusinessBase& b = open();
-        const auto key = app.logindata().SecurityKey();
+        const auto key = app.loginData().SecurityKey();
         send(peer::snapshotFrame(c.text, c.amp) + peer::completionFrame());
         ASSERT_TRUE(sessiontest::pumpUntil([&] { return !app.log.calls().empty(); }));
         EXPECT_EQ(app.log.calls(), std::vector<std::string>{"onLoginRefused:" + expected});
         EXPECT_FALSE(b.isLoginCompleted());
-        EXPECT_EQ(app.logindata().SecurityKey(), key);
+        EXPECT_EQ(app.loginData().SecurityKey(), key);
         EXPECT_TRUE(clientHungUp());
         sessiontest::pump();
         EXPECT_EQ(app.log.calls().size(), 1u); // the completion behind it changes nothing
@@ -219,7 +219,7 @@ TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnE
 TEST_F(HostileServerTest, ALoginTheServerDoesNotCompleteInTimeEndsWithAClearMessage) {
     options.loginTimeout = 0.3;
     const std::string expected =
-        "onLoginRefused:" + LanguageString::stringforSelectedLanguage(0, "20400").value();
+        "onLoginRefused:" + LanguageString::stringForSelectedLanguage(0, "20400").value();
     const std::vector<std::pair<const char*, std::function<void()>>> servers = {
         {"silent", [] {}},
         {"trickling", [this] { startTrickle(); }},
@@ -250,7 +250,7 @@ TEST_F(HostileServerTest, AfterLoginOnlyWholeMessagesKeepTheStreamAlive) {
         if (trickle)
             startTrickle();
         EXPECT_TRUE(within([&] { return app.connectionFailures.load() == 1; }));
-        EXPECT_FALSE(b.conn().isStreamConnected());
+        EXPECT_FALSE(b.conn().IsStreamConnected());
         stopTrickle();
     }
 }
@@ -293,7 +293,7 @@ TEST_F(HostileServerTest, OverlongCodesAreNeitherStoredNorSubscribed) {
         b.connectionDidReceiveFeedMessage("MD_USDJPY;150.1,5;150.2,6");
         ASSERT_TRUE(within([&] { return b.marketDepth().buy("USDJPY") != nullptr; }));
         EXPECT_EQ(b.marketDepth().size(), 1u);
-        b.conn().ProcessSubscribeandUnSubscribeItems({f.code}, true);
+        b.conn().ProcessSubscribeAndUnsubscribeItems({f.code}, true);
         EXPECT_TRUE(log.contains("feed: topic of " + std::to_string(f.code.size()) + " bytes refused"));
     }
     business.reset(); // the feed and its subscriptions go down cleanly
@@ -312,7 +312,7 @@ TEST_F(HostileServerTest, AFrameOfBareFieldSeparatorsIsDroppedAndTheSessionGoesO
     ASSERT_TRUE(within(
         [&] { return b.session().ItemCollection.get("USDJPY")->get()->CurrentTradeSessionSettingId == 9; }));
     EXPECT_TRUE(log.contains("of 12000001 fields dropped"));
-    EXPECT_TRUE(b.conn().isStreamConnected());
+    EXPECT_TRUE(b.conn().IsStreamConnected());
 }
 
 TEST_F(HostileServerTest, AFloodOfSmallMessagesHoldsTheStreamInsteadOfGrowingTheMainQueue) {
@@ -329,7 +329,7 @@ TEST_F(HostileServerTest, AFloodOfSmallMessagesHoldsTheStreamInsteadOfGrowingThe
     std::thread flooder([this, &flood] { sockettest::sendAll(fd, flood); });
 
     // Nobody drains the main queue: the client stops reading once its budget is spent.
-    ASSERT_TRUE(withoutPumping([&] { return b.conn().isReadingHeld(); }));
+    ASSERT_TRUE(withoutPumping([&] { return b.conn().IsReadingHeld(); }));
     const std::size_t waiting = b.pendingMainWork();
     EXPECT_GE(waiting, BusinessBase::kMainQueueHighWater);
     EXPECT_LT(waiting, BusinessBase::kMainQueueHighWater + ConnectionOptions{}.maxReadBytes / 30);
@@ -356,7 +356,7 @@ TEST_F(HostileServerTest, ABurstOfReloginRequestsReopensTheStreamOnceAndALossIsR
 
     // One relogin: the stream is closed quietly and one new stream asks to log in.
     send(burst);
-    ASSERT_TRUE(within([&] { return b.conn().streamConnectAttempts() == 2; }));
+    ASSERT_TRUE(within([&] { return b.conn().StreamConnectAttempts() == 2; }));
     const int second = listener.accept();
     ASSERT_NE(second, -1);
     EXPECT_EQ(readLoginRequest(second), 1u);
@@ -369,7 +369,7 @@ TEST_F(HostileServerTest, ABurstOfReloginRequestsReopensTheStreamOnceAndALossIsR
                                                                 "12=USDJPY\x03"
                                                                 "574=7\x03")));
     ASSERT_TRUE(within([&] { return settingOf() == 7; }));
-    EXPECT_EQ(b.conn().streamConnectAttempts(), 2u);
+    EXPECT_EQ(b.conn().StreamConnectAttempts(), 2u);
     EXPECT_TRUE(log.contains("relogin request dropped: a login is under way"));
     EXPECT_EQ(app.connectionFailures.load(), 0);
     EXPECT_NE(b.loginPhase(), LoginPhase::SignedIn);
@@ -384,24 +384,24 @@ TEST_F(HostileServerTest, ABurstOfReloginRequestsReopensTheStreamOnceAndALossIsR
     listener.close();
     EXPECT_TRUE(sockettest::sendAll(second, burst));
     ASSERT_TRUE(within([&] { return app.connectionFailures.load() == 1 && b.pendingMainWork() == 0; }));
-    EXPECT_EQ(b.conn().streamConnectAttempts(), 3u);
+    EXPECT_EQ(b.conn().StreamConnectAttempts(), 3u);
     EXPECT_EQ(app.log.count("onConnectionLost"), 1u);
     EXPECT_EQ(b.loginPhase(), LoginPhase::Lost);
-    EXPECT_FALSE(b.conn().isStreamConnected());
+    EXPECT_FALSE(b.conn().IsStreamConnected());
     ::close(second);
 }
 
 TEST_F(HostileServerTest, AReloginWhoseRepliesAreSealedUnderTheLoginRequestsKeySignsInAgain) {
     BusinessBase& b = open();
     ASSERT_TRUE(logIn());
-    const std::string productKey = app.logindata().configuredSecurityKey().value_or("");
+    const std::string productKey = app.loginData().configuredSecurityKey().value_or("");
     ASSERT_FALSE(productKey.empty());
     // The key the snapshot below derives, as the server derives it.
     const std::string sessionKey = peer::sessionKey("demo", "demo1234", "5", "20240102030405");
-    ASSERT_NE(app.logindata().SecurityKey().value_or(""), productKey);
+    ASSERT_NE(app.loginData().SecurityKey().value_or(""), productKey);
 
     send(peer::frame("10=1028\x03"));
-    ASSERT_TRUE(within([&] { return b.conn().streamConnectAttempts() == 2; }));
+    ASSERT_TRUE(within([&] { return b.conn().StreamConnectAttempts() == 2; }));
     const int second = listener.accept();
     ASSERT_NE(second, -1);
     EXPECT_EQ(readLoginRequest(second), 1u);
@@ -410,7 +410,7 @@ TEST_F(HostileServerTest, AReloginWhoseRepliesAreSealedUnderTheLoginRequestsKeyS
                                                 peer::seal(peer::completionFrame(), sessionKey, false)));
     ASSERT_TRUE(within([&] { return notifications->log.count("LoginSuccessNotification") == 2; }));
     EXPECT_EQ(b.loginPhase(), LoginPhase::SignedIn);
-    EXPECT_EQ(app.logindata().SecurityKey(), sessionKey);
+    EXPECT_EQ(app.loginData().SecurityKey(), sessionKey);
     EXPECT_TRUE(app.log.calls().empty());
 
     ::close(second);
@@ -443,7 +443,7 @@ TEST_F(HostileServerTest, AnUnreadableLoginReplyIsDroppedAndARefusalEndsTheLogin
         ASSERT_TRUE(within([&] { return !app.log.calls().empty(); }));
         EXPECT_EQ(app.log.calls(),
                   std::vector<std::string>{"onLoginRefused:" +
-                                           LanguageString::stringforSelectedLanguage(0, "20403").value()});
+                                           LanguageString::stringForSelectedLanguage(0, "20403").value()});
         EXPECT_EQ(b.loginPhase(), LoginPhase::SignedOut);
     }
 
@@ -457,7 +457,7 @@ TEST_F(HostileServerTest, AnUnreadableLoginReplyIsDroppedAndARefusalEndsTheLogin
     sessiontest::pump();
     EXPECT_EQ(app.log.calls(),
               std::vector<std::string>{"onLoginRefused:" +
-                                       LanguageString::stringforSelectedLanguage(0, "1004").value()});
+                                       LanguageString::stringForSelectedLanguage(0, "1004").value()});
     EXPECT_EQ(b.loginPhase(), LoginPhase::SignedOut);
     EXPECT_FALSE(b.isSnapshotLoaded());
     EXPECT_FALSE(b.isLoginCompleted());
@@ -484,7 +484,7 @@ TEST_F(HostileServerTest, JunkFramesAreDroppedAndTheLoginCompletes) {
         [&] { return b.session().ItemCollection.get("USDJPY")->get()->CurrentTradeSessionSettingId == 9; }));
     EXPECT_TRUE(app.log.calls().empty());
     EXPECT_EQ(b.loginPhase(), LoginPhase::SignedIn);
-    EXPECT_TRUE(b.conn().isStreamConnected());
+    EXPECT_TRUE(b.conn().IsStreamConnected());
     EXPECT_TRUE(log.contains("frame dropped: its first field is not a message type"));
 }
 
@@ -505,10 +505,10 @@ TEST_F(HostileServerTest, TheFeedCarriesInstrumentStatusAndNothingOfTheStream) {
                                                           "574=9\x03"));
     ASSERT_TRUE(within(
         [&] { return b.session().ItemCollection.get("USDJPY")->get()->CurrentTradeSessionSettingId == 9; }));
-    EXPECT_EQ(b.conn().streamConnectAttempts(), 1u);
+    EXPECT_EQ(b.conn().StreamConnectAttempts(), 1u);
     EXPECT_TRUE(app.log.calls().empty());
     EXPECT_EQ(b.loginPhase(), LoginPhase::SignedIn);
-    EXPECT_TRUE(b.conn().isStreamConnected());
+    EXPECT_TRUE(b.conn().IsStreamConnected());
     EXPECT_EQ(notifications->log.count("LoginSuccessNotification"), 1u);
     EXPECT_TRUE(log.contains("message type 1028 dropped: the feed carries instrument status only"));
     EXPECT_TRUE(log.contains("message type 105 dropped: the feed carries instrument status only"));
@@ -613,7 +613,7 @@ TEST_F(HostileDataServiceTest, ASilentServiceFailsEachRequestWithinItsTimeWithou
 
     std::size_t mostOutstanding = 0;
     ASSERT_TRUE(within([&] {
-        mostOutstanding = std::max(mostOutstanding, b.conn().outstandingRequests());
+        mostOutstanding = std::max(mostOutstanding, b.conn().OutstandingRequests());
         return failures->seen.size() == asked;
     }));
     // One after the other they would take a time-out each; every one fails within its own (the
@@ -623,7 +623,7 @@ TEST_F(HostileDataServiceTest, ASilentServiceFailsEachRequestWithinItsTimeWithou
     EXPECT_EQ(b.sessionRequests().pendingRequests().size(), 0u);
     EXPECT_EQ(
         std::count(failures->seen.begin(), failures->seen.end(), "getsessionschedule: no reply in time"), 3);
-    EXPECT_TRUE(b.conn().isStreamConnected());
+    EXPECT_TRUE(b.conn().IsStreamConnected());
 }
 
 TEST_F(HostileDataServiceTest, AReplyOverTheRequestSocketsCapFailsAtOnceWithALogLine) {
@@ -655,7 +655,7 @@ TEST_F(HostileDataServiceTest, AStreamMessageOnTheDataChannelIsRefusedAndAnOvers
     services.events = failures;
     BusinessBase& b = open();
     ASSERT_TRUE(logIn(1, port));
-    const auto key = app.logindata().SecurityKey();
+    const auto key = app.loginData().SecurityKey();
     const auto accounts = b.session().AccountDetailCollection.size();
 
     // Each request waits for its answer: a reply past the frame cap, a login snapshot that would
@@ -677,7 +677,7 @@ TEST_F(HostileDataServiceTest, AStreamMessageOnTheDataChannelIsRefusedAndAnOvers
                                         "getsessionschedule: the reply is not a data-service message",
                                         "getsessionschedule: the reply holds no message"}));
     EXPECT_EQ(b.sessionRequests().pendingRequests().size(), 0u);
-    EXPECT_EQ(app.logindata().SecurityKey(), key);
+    EXPECT_EQ(app.loginData().SecurityKey(), key);
     EXPECT_EQ(b.session().AccountDetailCollection.size(), accounts);
     EXPECT_TRUE(log.contains("message type 33 refused on the data-service channel"));
 }

@@ -100,7 +100,7 @@ TEST_F(LoginRoadTest, FullLoginLoadsTheSnapshotSwitchesTheKeyAndSubscribes) {
     EXPECT_EQ(c.loginState(), interfaces::LoginState::SignedIn);
     EXPECT_EQ(c.model().AccountDetailCollection.size(), 3u);
     EXPECT_GE(c.model().ItemCollection.size(), 12u);
-    const LoginInputdata& login = tc::sessionOf(c).logindata();
+    const LoginInputData& login = tc::sessionOf(c).loginData();
     EXPECT_NE(login.SecurityKey(), login.configuredSecurityKey());
     EXPECT_EQ(login.SecurityKey()->size(), 88u);
     EXPECT_TRUE(c.isNetworkAvailable());
@@ -171,7 +171,7 @@ TEST_F(LoginRoadTest, WrongPasswordIsRefusedWithTheServersCode) {
     ASSERT_TRUE(pumpUntil([&] { return !s.app.loginMessages().empty(); }));
     const interfaces::LoginMessageAlert alert = s.app.loginMessages()[0];
     EXPECT_EQ(alert.tag, "0");
-    EXPECT_EQ(alert.message, LanguageString::stringforSelectedLanguage(0, "1004").value_or("1004"));
+    EXPECT_EQ(alert.message, LanguageString::stringForSelectedLanguage(0, "1004").value_or("1004"));
     EXPECT_FALSE(alert.url.has_value());
     EXPECT_EQ(logins, 0);
     EXPECT_EQ(s.client->loginState(), interfaces::LoginState::SignedOut);
@@ -376,7 +376,7 @@ TEST_F(LoginRoadTest, IdleRequestSocketSendsItsKeepAliveOnThePumpedClock) {
         ASSERT_TRUE(pingSecond());
         server->waitFor([](const testserver::ServerStats& st) { return st.keepAlives > 0; }, 500ms);
     }
-    EXPECT_TRUE(sessions[0]->inside().conn().isRequesterRunning());
+    EXPECT_TRUE(sessions[0]->inside().conn().IsRequesterRunning());
     EXPECT_EQ(server->stats().keepAlives, 1);
 }
 
@@ -388,14 +388,14 @@ TEST_F(LoginRoadTest, ThirtySecondsOfSilenceOnTheStreamEndTheSession) {
     // The main loop stands still, so no ping goes out and nothing comes back.
     clock->advance(29s);
     std::this_thread::sleep_for(200ms);
-    EXPECT_TRUE(s.inside().conn().isStreamConnected());
+    EXPECT_TRUE(s.inside().conn().IsStreamConnected());
     // The last read may have been queued (and its 30 s begun) only after the first step: step on
     // past thirty seconds from either moment.
     clock->advance(31s);
     const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (s.inside().conn().isStreamConnected() && std::chrono::steady_clock::now() < deadline)
+    while (s.inside().conn().IsStreamConnected() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(20ms);
-    EXPECT_FALSE(s.inside().conn().isStreamConnected());
+    EXPECT_FALSE(s.inside().conn().IsStreamConnected());
     ASSERT_TRUE(pumpUntil([&] { return s.app.connectionFailures.load() > 0; }));
     EXPECT_FALSE(s.client->isNetworkAvailable());
 }
@@ -414,7 +414,7 @@ TEST_F(LoginRoadTest, NetworkLossAndReturnResubscribesOnce) {
     // Played by hand: the client's own watcher is off in these tests.
     SessionNetworkWatch& reach = b.networkWatch();
     // The loss is told in a banner: the program's name, "Network", the text of the loss.
-    const std::string network = LanguageString::stringforSelectedLanguage(0, "1078").value_or("1078");
+    const std::string network = LanguageString::stringForSelectedLanguage(0, "1078").value_or("1078");
     const auto networkBanners = [&] {
         std::vector<interfaces::InAppNotification> found;
         for (const auto& banner : s.app.banners)
@@ -429,7 +429,7 @@ TEST_F(LoginRoadTest, NetworkLossAndReturnResubscribesOnce) {
     ASSERT_EQ(networkBanners().size(), 1u);
     EXPECT_EQ(networkBanners()[0].title, "TradeClient");
     EXPECT_EQ(networkBanners()[0].informativeText,
-              LanguageString::stringforSelectedLanguage(0, "1074").value_or(""));
+              LanguageString::stringForSelectedLanguage(0, "1074").value_or(""));
     EXPECT_EQ(networkBanners()[0].feature.dismissDelayTime, 5.0);
     reach.reachabilityChanged(true);
     reach.reachabilityChanged(true); // a repeated report of the same state
@@ -443,7 +443,7 @@ TEST_F(LoginRoadTest, NetworkLossAndReturnResubscribesOnce) {
         s.feed->messages.clear();
     }
     EXPECT_TRUE(pumpUntil([&] { return s.feed->anyStartsWith(watched); }));
-    EXPECT_TRUE(b.conn().isFeedRunning());
+    EXPECT_TRUE(b.conn().IsFeedRunning());
 }
 
 } // namespace

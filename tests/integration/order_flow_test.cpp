@@ -41,6 +41,11 @@
 
 namespace {
 
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
+
 using namespace tc;
 using namespace std::chrono_literals;
 using OrderList = SessionModel::OrderList;
@@ -63,7 +68,7 @@ OrderRef findBy(const OrderList& list, std::string Order::*field, std::string_vi
 }
 
 std::string text(std::string_view key) {
-    return LanguageString::stringforSelectedLanguage(0, key).value_or("");
+    return LanguageString::stringForSelectedLanguage(0, key).value_or("");
 }
 
 // An order request handed to the server; a refusal names its key and text.
@@ -223,17 +228,17 @@ TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
         findBy(collections.PendingOrderCollectionCopy(), &Order::PendingOrderId, position->PendingOrderId);
     ASSERT_NE(served, nullptr) << "no pending record of the server for " << position->PendingOrderId;
     EXPECT_EQ(served->orderType, 1);
-    EXPECT_EQ(served->OrderQty, "1");
+    EXPECT_EQ(served->OrderQty, dec("1"));
     EXPECT_EQ(lists(s).PendingOrderCollection.size(), pendingBefore);
     EXPECT_EQ(
         std::count(lists(s).PendingOrderCollection.begin(), lists(s).PendingOrderCollection.end(), local), 0);
-    EXPECT_EQ(position->RemainingQty, "1");
+    EXPECT_EQ(position->RemainingQty, dec("1"));
     EXPECT_EQ(position->tradingMode, 0);
 
     const auto held = serverPosition(position->OpenPositionId);
     ASSERT_TRUE(held);
     EXPECT_EQ(std::to_string(held->refPendingOrderId), position->PendingOrderId);
-    EXPECT_EQ(held->openPrice, position->OrderPrice);
+    EXPECT_EQ(dec(held->openPrice), position->OrderPrice);
     EXPECT_EQ(held->qty, "1");
     EXPECT_EQ(idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId), serverPositions());
 }
@@ -255,7 +260,7 @@ TEST_F(OrderFlowTest, LimitOrderWaitsThenTriggersWhenTheQuoteCrossesIt) {
                 pending = o;
         return pending != nullptr;
     }));
-    EXPECT_EQ(pending->OrderPrice, "1.08300");
+    EXPECT_EQ(pending->OrderPrice, dec("1.08300"));
     const std::string id = pending->PendingOrderId;
     ASSERT_TRUE(serverOrder(id));
     EXPECT_EQ(idsOf(lists(s).PendingOrderCollection, &Order::PendingOrderId), serverPending());
@@ -276,7 +281,7 @@ TEST_F(OrderFlowTest, LimitOrderWaitsThenTriggersWhenTheQuoteCrossesIt) {
     EXPECT_FALSE(serverOrder(id));
     // orderType taken over from the pending order it came from.
     EXPECT_EQ(std::tuple(position->OrderPrice, position->RemainingQty, position->orderType),
-              std::tuple("1.08292", "0.5", 2));
+              std::tuple(dec("1.08292"), dec("0.5"), 2));
     EXPECT_TRUE(serverPosition(position->OpenPositionId));
 }
 
@@ -291,16 +296,16 @@ TEST_F(OrderFlowTest, PartialCloseLeavesTheRemainderAndFullCloseSettles) {
     ASSERT_TRUE(until([&] { return lists(s).SettledOrderCollection.size() == settledBefore + 1; }));
     const auto position = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001");
     ASSERT_NE(position, nullptr);
-    EXPECT_EQ(position->RemainingQty, "1");
+    EXPECT_EQ(position->RemainingQty, dec("1"));
     const OrderRef first = lists(s).SettledOrderCollection.back();
     // ItemCode the report names the instrument by its id.
     EXPECT_EQ(std::tuple(first->OpenPositionId, first->ItemCode, first->SettledQty, first->OrderPrice),
-              std::tuple("300001", "EURUSD", "0.5", position->OrderPrice));
+              std::tuple("300001", "EURUSD", dec("0.5"), position->OrderPrice));
     ASSERT_EQ(serverPosition("300001")->qty, "1");
     // The take-profit leg now closes what is left.
     ASSERT_TRUE(until([&] {
         const auto leg = findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, "310002");
-        return leg && leg->OrderQty == "1";
+        return leg && leg->OrderQty == dec("1");
     }));
     EXPECT_EQ(serverOrder("310002")->remainingQty, "1");
 
@@ -311,7 +316,7 @@ TEST_F(OrderFlowTest, PartialCloseLeavesTheRemainderAndFullCloseSettles) {
     }));
     const OrderRef last = lists(s).SettledOrderCollection.back();
     EXPECT_EQ(last->OpenPositionId, "300001");
-    EXPECT_EQ(last->SettledQty, "1");
+    EXPECT_EQ(last->SettledQty, dec("1"));
     EXPECT_NE(last->SettlementId, first->SettlementId);
     EXPECT_FALSE(serverPosition("300001"));
     // Its leg went with it, cancelled on both sides.
@@ -340,12 +345,12 @@ TEST_F(OrderFlowTest, EditAndCancelOfAPendingOrderAndBracketsOfAPosition) {
         client(s).orders().editPendingOrder("310001", dec("1"), dec("150.100"), std::nullopt, std::nullopt)));
     ASSERT_TRUE(until([&] {
         const auto o = findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, "310001");
-        return o && o->OrderPrice == "150.100";
+        return o && o->OrderPrice == dec("150.100");
     }));
     const auto edited = findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, "310001");
-    EXPECT_EQ(edited->OrderQty, "1");
-    EXPECT_EQ(edited->RemainingQty, "1");
-    EXPECT_TRUE(edited->LimitPrice.empty());
+    EXPECT_EQ(edited->OrderQty, dec("1"));
+    EXPECT_EQ(edited->RemainingQty, dec("1"));
+    EXPECT_TRUE(edited->LimitPrice.has_value() == false);
     const auto held = serverOrder("310001");
     ASSERT_TRUE(held);
     EXPECT_EQ(held->orderPrice, "150.100");
@@ -355,7 +360,7 @@ TEST_F(OrderFlowTest, EditAndCancelOfAPendingOrderAndBracketsOfAPosition) {
     ASSERT_TRUE(sent(client(s).orders().editPositionBrackets("300002", dec("2000.00"), dec("2080.00"))));
     ASSERT_TRUE(until([&] {
         const auto p = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300002");
-        return p && p->LimitPrice == "2000.00" && p->StopPrice == "2080.00";
+        return p && p->LimitPrice == dec("2000.00") && p->StopPrice == dec("2080.00");
     }));
     const auto legs = server->book().with([](const testserver::Books& b) {
         std::set<std::string> out;
@@ -374,7 +379,7 @@ TEST_F(OrderFlowTest, EditAndCancelOfAPendingOrderAndBracketsOfAPosition) {
     ASSERT_TRUE(until([&] { return lists(s).CancelledOrderCollection.size() == cancelledBefore + 1; }));
     const OrderRef cancelled = lists(s).CancelledOrderCollection.back();
     EXPECT_EQ(cancelled->PendingOrderId, "310001");
-    EXPECT_EQ(cancelled->OrderQty, "1"); // what was still open
+    EXPECT_EQ(cancelled->OrderQty, dec("1")); // what was still open
     EXPECT_FALSE(serverOrder("310001"));
     EXPECT_TRUE(server->book().with([](const testserver::Books& b) {
         return std::any_of(
@@ -425,7 +430,7 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
     }));
     const OrderRef settled = lists(s).SettledOrderCollection.back();
     EXPECT_EQ(std::tuple(settled->OpenPositionId, settled->ClosingPositionId, settled->SettledQty),
-              std::tuple(bought, sold, "1"));
+              std::tuple(bought, sold, dec("1")));
     EXPECT_FALSE(serverPosition(bought));
     EXPECT_FALSE(serverPosition(sold));
 }
@@ -513,7 +518,7 @@ TEST_F(OrderFlowTest, MultiAccountOrderOpensAPositionInEachAccount) {
         quantities.clear();
         for (const auto& p : lists(s).OpenOrderCollection)
             if (!before.contains(p->OpenPositionId))
-                quantities[p->AccountNumber] = p->RemainingQty;
+                quantities[p->AccountNumber] = p->RemainingQty.toString();
         return quantities.size() == 3;
     }));
     EXPECT_EQ(quantities,
@@ -707,7 +712,7 @@ TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccoun
     double profit = 0;
     for (const auto& settled : lists(s).SettledOrderCollection)
         if (settled->AccountNumber == "20001" && !settledBefore.contains(settled->SettlementId))
-            profit += std::stod(settled->SettledPL);
+            profit += settled->SettledPL.toDouble();
     EXPECT_GT(profit, 0);
     EXPECT_NEAR(account->Balance.toDouble(), balanceBefore + profit, 1e-6);
 
@@ -736,7 +741,7 @@ TEST_F(OrderFlowTest, TheReportsOfOneRequestArriveAsOneCompressedMessage) {
         [&](const testserver::ServerStats& st) { return st.compressedMessages > before; }, 5s));
     const auto position = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, id);
     ASSERT_NE(position, nullptr);
-    EXPECT_EQ(position->RemainingQty, "1.5");
+    EXPECT_EQ(position->RemainingQty, dec("1.5"));
     EXPECT_EQ(idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId), serverPositions());
 }
 

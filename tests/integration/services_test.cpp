@@ -184,7 +184,7 @@ TEST_F(ServicesRoundTrip, TwoUsersTalkAndSeeEachOthersPresence) {
     ASSERT_TRUE(until([&] { return traderRoom() && !traderRoom()->messages.empty(); }));
     EXPECT_EQ(traderRoom()->messages[0].msg, "Hello from demo");
     EXPECT_EQ(traderRoom()->messages[0].sender, "demo");
-    EXPECT_EQ(traderRoom()->messages[0].senderdisplayName, "Demo User");
+    EXPECT_EQ(traderRoom()->messages[0].senderDisplayName, "Demo User");
     // The answer goes back in the room the server made.
     ASSERT_TRUE(trader.client->chat().sendChat("demo", "Hi, Привет"));
     const chat::ChatRoom& demoRoom = **demo.client->chat().collections().ChatRoomCollection.get("trader");
@@ -205,7 +205,7 @@ TEST_F(ServicesRoundTrip, SupportQueueOpensItsRoomWithTheAgentsGreeting) {
         return r ? r->get() : nullptr;
     };
     ASSERT_TRUE(until([&] { return room() && !room()->messages.empty(); }));
-    EXPECT_TRUE(room()->isRoomCreationfromQueue);
+    EXPECT_TRUE(room()->isRoomCreationFromQueue);
     EXPECT_EQ(room()->messages[0].msg, "Hello, how can we help?");
     const chat::ChatQueue& queue = *demo.client->chat().collections().ChatQueueCollection.at("1");
     EXPECT_EQ(queue.roomUserName, "trader");

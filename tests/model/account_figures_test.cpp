@@ -72,8 +72,8 @@ protected:
         o->ItemCode = code;
         o->tradingMode = 0;
         o->deliveryMode = 1;
-        o->RemainingQty = qty;
-        o->OrderPrice = price;
+        o->RemainingQty = platform::Decimal::fromString(qty).value_or(platform::Decimal());
+        o->OrderPrice = platform::Decimal::fromString(price).value_or(platform::Decimal());
         o->UnrealisedPL = 7; // what the core's last refresh left
         positions.push_back(o);
         return o;

@@ -37,7 +37,7 @@ TEST(ChatCollections, NoticesAndRecentConversationsNewestFirst) {
     std::vector<std::string> notices, recent;
     for (const auto& r : chat.getMessageNoticesCollection())
         notices.push_back(r->RoomId);
-    for (const auto& r : chat.getrecentChatCollection())
+    for (const auto& r : chat.getRecentChatCollection())
         recent.push_back(r->RoomId);
     EXPECT_EQ(notices, (std::vector<std::string>{"10", "9"}));
     EXPECT_EQ(recent, (std::vector<std::string>{"11", "2"}));

@@ -58,7 +58,8 @@ private:
         out_.append(buf, r.ptr);
     }
     void put(float v) { put(static_cast<double>(v)); }
-    void put(const platform::Decimal& v) { out_ += v.toString(); }
+    // Stored figures print as their doubles did, without quotes.
+    void put(const platform::CompactDecimal& v) { out_ += v.toString(); }
     template <class I>
     requires std::is_integral_v<I>
     void put(I v) {
@@ -67,6 +68,8 @@ private:
         out_.append(buf, r.ptr);
     }
     void put(const std::string& s) { quote(s); }
+    void put(const platform::Decimal& d) { quote(d.toString()); }
+    void put(const std::optional<platform::Decimal>& d) { quote(d ? d->toString() : std::string()); }
     void put(const std::optional<WallTime>& t) { quote(displayDateTime(t)); }
     void put(const std::optional<CalibratedColor>& c) {
         if (!c) {
@@ -130,7 +133,7 @@ void dumpUser(std::string& out, const UserInfo* u) {
     const UserInfo& r = *u;
     TC_LINE("userInfo", UserId, LastRefId, DdeEnabled, UserEnabled, UserTypeId, NewRefId, ForceLogoutRefId,
             ForceLogoutLoadServerId, AppModeId, CanChangePassword, OfflineMessageCount, tradePubPort,
-            marketdepthPort, hdServerPort, productID, systemCurrencyId);
+            marketDepthPort, hdServerPort, productID, systemCurrencyId);
 }
 
 void dumpItem(std::string& out, std::string_view prefix, const ItemDetails& r) {
@@ -197,7 +200,7 @@ void dumpCurrency(std::string& out, std::string_view prefix, const TradeCurrency
 }
 
 void dumpSettings(std::string& out, std::string_view prefix, const SessionSettings& r) {
-    TC_LINE(prefix, sessionColor, settingsID, settingsName, editLimitOrder, editMarketMakertOrder,
+    TC_LINE(prefix, sessionColor, settingsID, settingsName, editLimitOrder, editMarketMakerOrder,
             editMarketOrder, enterLimitOrder, enterMarketMakerOrder, enterMarketOrder, executeOrders,
             matchMMWithMMOrders, publishMarketData, publishTradeData, useELP, allowNewMarket,
             allowNewContigent, allowEditContigent, allowNewTpSl, marketTradingStatus);
@@ -209,10 +212,10 @@ void dumpResource(std::string& out, std::string_view prefix, const ResourceDetai
 }
 
 void dumpOrder(std::string& out, std::string_view prefix, const Order& r) {
-    TC_LINE(prefix, tradingMode, orderType, deliveryMode, timeinForce, orderrejectReason, ordertypeInfo,
+    TC_LINE(prefix, tradingMode, orderType, deliveryMode, timeInForce, orderRejectReason, orderTypeInfo,
             AccountNumber, RequestId, ItemCode, OrderQty, OrderPrice, LimitPrice, StopPrice, Spread, Bid, Ask,
             Last, High, Low, ItemTime, CurrentStatus, orderTypeTag, deliveryModeTag, tradingModeTag,
-            timeinForceTag, TicketId, RemainingQty, TransactionDateTime, OrderStatus, OrderRouteId,
+            timeInForceTag, TicketId, RemainingQty, TransactionDateTime, OrderStatus, OrderRouteId,
             PendingOrderId, ExecutionId, Commision, OpenPositionId, SettledQty, SettledPL, ClosingPositionId,
             SettlementId, SettledPrice, UnrealisedPL, Storage, ExpiryDate, ValueDate, RefPositionIdOfBracket,
             CancelledOrderId, isCloseNew, isEditWorkOrder, isEditBracketOrder, LiqudateOrderNumber,

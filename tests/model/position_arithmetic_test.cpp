@@ -107,12 +107,13 @@ TEST(Conversion, DirectAndIndirectPrices) {
 }
 
 TEST(Commission, ProratedToTheRemainder) {
-    EXPECT_DOUBLE_EQ(calcCommission("10", "4", 5), 2);
-    EXPECT_DOUBLE_EQ(calcCommission("10", "0", 5), 0);
+    const auto d = [](std::int64_t v) { return platform::Decimal::fromInt64(v); };
+    EXPECT_DOUBLE_EQ(calcCommission(d(10), d(4), 5), 2);
+    EXPECT_DOUBLE_EQ(calcCommission(d(10), d(0), 5), 0);
     // Nothing to prorate against: the commission stays.
-    EXPECT_DOUBLE_EQ(calcCommission("0", "4", 5), 5);
-    EXPECT_DOUBLE_EQ(calcCommission("", "4", 5), 5);
-    EXPECT_DOUBLE_EQ(calcCommission("-2", "4", 5), 5);
+    EXPECT_DOUBLE_EQ(calcCommission(d(0), d(4), 5), 5);
+    EXPECT_DOUBLE_EQ(calcCommission(platform::Decimal::notANumber(), d(4), 5), 5);
+    EXPECT_DOUBLE_EQ(calcCommission(d(-2), d(4), 5), 5);
 }
 
 class PositionArithmeticOverSession : public OrderFixture {

@@ -119,12 +119,12 @@ TEST_F(PriceHints, EntryOrderBounds) {
 
 TEST_F(PriceHints, ProtectiveBounds) {
     // Market order: a protective sell from the bid, a protective buy from the ask.
-    EXPECT_EQ(manager.UpdateTakeProfitandStopLoss(1, "EURUSD", true, 1001, 1, "", true), ">= 1.2020");
-    EXPECT_EQ(manager.UpdateTakeProfitandStopLoss(1, "EURUSD", false, 1001, 1, "", true), "<= 1.1970");
-    EXPECT_EQ(manager.UpdateTakeProfitandStopLoss(0, "EURUSD", true, 1001, 1, "", true), "<= 1.1990");
-    EXPECT_EQ(manager.UpdateTakeProfitandStopLoss(0, "EURUSD", false, 1001, 1, "", false), "1.2040");
+    EXPECT_EQ(manager.UpdateTakeProfitAndStopLoss(1, "EURUSD", true, 1001, 1, "", true), ">= 1.2020");
+    EXPECT_EQ(manager.UpdateTakeProfitAndStopLoss(1, "EURUSD", false, 1001, 1, "", true), "<= 1.1970");
+    EXPECT_EQ(manager.UpdateTakeProfitAndStopLoss(0, "EURUSD", true, 1001, 1, "", true), "<= 1.1990");
+    EXPECT_EQ(manager.UpdateTakeProfitAndStopLoss(0, "EURUSD", false, 1001, 1, "", false), "1.2040");
     // Entry order: from the typed price.
-    EXPECT_EQ(manager.UpdateTakeProfitandStopLoss(0, "EURUSD", false, 1001, 2, "1.1500", true), ">= 1.1530");
+    EXPECT_EQ(manager.UpdateTakeProfitAndStopLoss(0, "EURUSD", false, 1001, 2, "1.1500", true), ">= 1.1530");
 }
 
 TEST_F(PriceHints, ZeroDecimalPlacesPrintTwo) {
@@ -132,6 +132,23 @@ TEST_F(PriceHints, ZeroDecimalPlacesPrintTwo) {
     item->TickSize = 1_cdec;
     item->Ask = 120;
     EXPECT_EQ(manager.OrderTypeChange(2, 0, "EURUSD", 1001, false), "116.00");
+}
+
+TEST(BracketPrices, DefaultDistanceAndSteps) {
+    ItemDetails item;
+    item.TickSize = 0.0001_cdec;
+    GroupInstruments settings;
+    settings.LimitMinPips = 10;
+    settings.StopMinPips = 20;
+    // A buy's take profit above the base, its stop loss below; a sell's the other way round.
+    EXPECT_NEAR(bracketDefaultPrice(1.1, true, true, &item, &settings), 1.101, 1e-12);
+    EXPECT_NEAR(bracketDefaultPrice(1.1, true, false, &item, &settings), 1.098, 1e-12);
+    EXPECT_NEAR(bracketDefaultPrice(1.05, false, true, &item, &settings), 1.049, 1e-12);
+    EXPECT_NEAR(bracketDefaultPrice(1.05, false, false, &item, &settings), 1.052, 1e-12);
+    EXPECT_DOUBLE_EQ(bracketDefaultPrice(1.05, false, false, &item, nullptr), 1.05)
+        << "no settings, no distance";
+    EXPECT_NEAR(steppedPrice(1.1, 0.0001, -2), 1.0998, 1e-12);
+    EXPECT_DOUBLE_EQ(steppedPrice(0.0001, 0.0001, -3), 0) << "never below 0";
 }
 
 } // namespace

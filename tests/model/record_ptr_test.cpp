@@ -114,7 +114,7 @@ static_assert(std::is_const_v<ReachedInMap<decltype(chat::ChatCollections::ChatR
 static_assert(readOnly<decltype(std::declval<const chat::ChatCollections&>()
                                     .getMessageNoticesCollection())::value_type>);
 static_assert(
-    readOnly<decltype(std::declval<const chat::ChatCollections&>().getrecentChatCollection())::value_type>);
+    readOnly<decltype(std::declval<const chat::ChatCollections&>().getRecentChatCollection())::value_type>);
 static_assert(readOnly<decltype(statements::AccountStatementInfo::StartInfo)>);
 static_assert(readOnly<decltype(statements::AccountStatementInfo::EndInfo)>);
 

@@ -91,13 +91,13 @@ TEST(SessionModel, NewKeysAreRefusedPastTheCapButReplacementsGoOn) {
 TEST(SessionModel, IsHandedOverWholeWithoutTheInstrumentAndAccountDefinitions) {
     SessionModel m;
     m.userInfo = std::make_shared<UserInfo>();
-    m.userInfo->marketdepthPort = 7002;
+    m.userInfo->marketDepthPort = 7002;
     m.symbolTypeCollection.insert_or_assign("Forex", "EURUSD:Euro");
     m.ItemCollection.insert_or_assign("EURUSD", nullptr); // slot only: the record type is incomplete here
     m.fileItemType(std::make_shared<ItemType>(ItemType{1, "Forex"}));
 
     SessionModel taken = std::move(m);
-    EXPECT_EQ(taken.userInfo->marketdepthPort, 7002);
+    EXPECT_EQ(taken.userInfo->marketDepthPort, 7002);
     EXPECT_TRUE(taken.ItemCollection.contains("EURUSD"));
     // The moved map's index still works.
     EXPECT_EQ(taken.getInstrumentTypeName(1), "Forex");

@@ -77,7 +77,7 @@ TEST(NewsFeedAddress, DoubledSlashEmptyParametersAndOnlyPlainCategories) {
 }
 
 TEST(NewsFeedAddress, TheSimulationEntryPinsTheTestServersCertificate) {
-    tc::LoginInputdata login;
+    tc::LoginInputData login;
     const interfaces::NewsSource simulation = tc::news::sourceFromLoginList(login, "SimulationMode");
     EXPECT_EQ(simulation.scheme, "https");
     EXPECT_EQ(simulation.host, "127.0.0.1");

@@ -5,6 +5,7 @@
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "orders/order_collections.h"
+#include "orders/order_numbers.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/business/session_events.h"
@@ -17,6 +18,11 @@
 #include <vector>
 
 namespace {
+
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
 
 using namespace tc;
 
@@ -106,7 +112,7 @@ protected:
     // The position's take profit and stop loss.
     std::string brackets(std::string_view id) const {
         const Order& p = openPosition(id);
-        return p.LimitPrice + "/" + p.StopPrice;
+        return priceText(p.LimitPrice, 4) + "/" + priceText(p.StopPrice, 4);
     }
 
     SessionModel model;
@@ -121,7 +127,7 @@ protected:
 TEST_F(ExecutionReportsTest, TheListsStandAsEachReportSays) {
     apply("10=67|73=74|34=1001|12=EURUSD|80=P1|37=10|38=1.2000|76=10|72=EP1");
     ASSERT_EQ(model.OpenOrderCollection.size(), 1u);
-    EXPECT_EQ(openPosition("P1").RemainingQty, "10");
+    EXPECT_EQ(openPosition("P1").RemainingQty, dec("10"));
 
     // A take profit and a stop loss of the position are stored, and the position shows them.
     apply("10=62|73=28|34=1001|12=EURUSD|79=501|32=30|36=46|37=10|38=1.2500|76=10|117=51|573=P1");
@@ -131,7 +137,7 @@ TEST_F(ExecutionReportsTest, TheListsStandAsEachReportSays) {
 
     // Edited: the order and the position follow the new price.
     apply("10=62|73=75|34=1001|12=EURUSD|79=501|32=30|36=46|37=10|38=1.2600|76=10|117=51|573=P1");
-    EXPECT_EQ(model.PendingOrderCollection[0]->OrderPrice, "1.2600");
+    EXPECT_EQ(model.PendingOrderCollection[0]->OrderPrice, dec("1.2600"));
     EXPECT_EQ(brackets("P1"), "1.2600/1.1500");
 
     // Cancelled without naming the position: the removed order's own reference clears its leg, and
@@ -140,7 +146,7 @@ TEST_F(ExecutionReportsTest, TheListsStandAsEachReportSays) {
     EXPECT_EQ(pendingIds(), std::vector<std::string>{"501"});
     ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
     EXPECT_EQ(model.CancelledOrderCollection[0]->PendingOrderId, "502");
-    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderQty, "10");
+    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderQty, dec("10"));
     EXPECT_EQ(brackets("P1"), "1.2600/");
 
     // Filled: the order leaves the pending list and its leg the position, which the position
@@ -149,10 +155,10 @@ TEST_F(ExecutionReportsTest, TheListsStandAsEachReportSays) {
     EXPECT_TRUE(model.PendingOrderCollection.empty());
     EXPECT_EQ(brackets("P1"), "/");
     apply("10=67|73=73|34=1001|12=EURUSD|80=P1|37=10|38=1.2000|76=4");
-    EXPECT_EQ(openPosition("P1").RemainingQty, "4");
+    EXPECT_EQ(openPosition("P1").RemainingQty, dec("4"));
     apply("10=66|34=1001|12=7|80=P1|87=C1|86=S1|88=60|89=6");
     ASSERT_EQ(model.SettledOrderCollection.size(), 1u);
-    EXPECT_EQ(model.SettledOrderCollection[0]->SettledQty, "6");
+    EXPECT_EQ(model.SettledOrderCollection[0]->SettledQty, dec("6"));
 
     // A status the switch does not know changes nothing.
     apply("10=62|73=21|34=1001|12=EURUSD|79=503|32=30|37=1|38=1.3|76=1");

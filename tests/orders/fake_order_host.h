@@ -41,7 +41,7 @@ public:
             return filed->second;
         if (keysAsTexts)
             return std::string(key);
-        return LanguageString::stringforSelectedLanguage(app_.selectedLanguage(), key)
+        return LanguageString::stringForSelectedLanguage(app_.selectedLanguage(), key)
             .value_or(std::string(key));
     }
     JournalContext journalContext() const override {

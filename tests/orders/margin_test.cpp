@@ -30,20 +30,20 @@ TEST(HedgeRule, NetLotsAtFullRateHedgedAtThePercentage) {
 }
 
 TEST(LotMargin, NoLotsAndOneSide) {
-    EXPECT_DOUBLE_EQ(calulateMargin(lots(0, 0, 100)), 0);
+    EXPECT_DOUBLE_EQ(calculateMargin(lots(0, 0, 100)), 0);
     auto in = lots(5, 3, 100);
     in.liquidationMargin = 50;
-    EXPECT_DOUBLE_EQ(calulateMargin(in), 350);
+    EXPECT_DOUBLE_EQ(calculateMargin(in), 350);
     in.isOneSideMargin = true; // the larger side only: 5 × 100
-    EXPECT_DOUBLE_EQ(calulateMargin(in), 500);
+    EXPECT_DOUBLE_EQ(calculateMargin(in), 500);
 }
 
 TEST(LotMargin, OvernightRateAppliesAtEndOfDayOnly) {
     auto in = lots(1, 0, 100);
     in.overnightMargin = 150;
-    EXPECT_DOUBLE_EQ(calulateMargin(in), 100);
+    EXPECT_DOUBLE_EQ(calculateMargin(in), 100);
     in.isEod = true; // 150 × 100 ÷ 100 per lot
-    EXPECT_DOUBLE_EQ(calulateMargin(in), 150);
+    EXPECT_DOUBLE_EQ(calculateMargin(in), 150);
 }
 
 // Percent-of-contract mode, one rate for both sides: 2 bought lots, rate 1 %, contract 100000,
@@ -61,29 +61,29 @@ protected:
 
 TEST_F(PercentMode, FormulaOneScalesByTheAveragePrice) {
     in.marginFormulaId = 1; // (2.4 ÷ 2) × 1000 = 1200 per lot, 2400
-    EXPECT_NEAR(calulateMargin(in), 2400, 1e-9);
+    EXPECT_NEAR(calculateMargin(in), 2400, 1e-9);
     in.marginFormulaId = 0; // counts as 1
-    EXPECT_NEAR(calulateMargin(in), 2400, 1e-9);
+    EXPECT_NEAR(calculateMargin(in), 2400, 1e-9);
 }
 
 TEST_F(PercentMode, FormulasThreeAndFourUseTheAverageRate) {
     in.baseCurrencyrate = 2 * 0.9; // R ÷ T = 0.9
     in.marginFormulaId = 3;        // 0.9 × 1000 = 900 per lot
-    EXPECT_NEAR(calulateMargin(in), 1800, 1e-9);
+    EXPECT_NEAR(calculateMargin(in), 1800, 1e-9);
     in.baseCurrencyrate = 2 * 0.8; // 1000 ÷ 0.8 = 1250 per lot
     in.marginFormulaId = 4;
-    EXPECT_NEAR(calulateMargin(in), 2500, 1e-9);
+    EXPECT_NEAR(calculateMargin(in), 2500, 1e-9);
 }
 
 TEST_F(PercentMode, FormulaFourWithoutARateSkipsTheDivision) {
     in.marginFormulaId = 4;
     in.baseCurrencyrate = 0; // 1000 per lot
-    EXPECT_DOUBLE_EQ(calulateMargin(in), 2000);
+    EXPECT_DOUBLE_EQ(calculateMargin(in), 2000);
 }
 
 TEST_F(PercentMode, OtherFormulasKeepTheRateWithoutTheContract) {
     in.marginFormulaId = 2; // 1 per lot
-    EXPECT_DOUBLE_EQ(calulateMargin(in), 2);
+    EXPECT_DOUBLE_EQ(calculateMargin(in), 2);
 }
 
 // Separate sell rate: 1 bought at 1.2, 2 sold at 1.1; buy 1 %, sell 2 % of 100000:
@@ -104,31 +104,31 @@ protected:
 
 TEST_F(SeparateSellRate, ContractFactorOnBothRates) {
     in.marginFormulaId = 2; // 1000 × 1 + 2000 × 2
-    EXPECT_DOUBLE_EQ(calulateMargin(in), 5000);
+    EXPECT_DOUBLE_EQ(calculateMargin(in), 5000);
 }
 
 TEST_F(SeparateSellRate, FormulaOneUsesEachSidesAveragePrice) {
     in.marginFormulaId = 1; // 1000 × 1.2 × 1 + 2000 × 1.1 × 2 = 1200 + 4400
-    EXPECT_NEAR(calulateMargin(in), 5600, 1e-9);
+    EXPECT_NEAR(calculateMargin(in), 5600, 1e-9);
 }
 
 TEST_F(SeparateSellRate, FormulasThreeAndFour) {
     in.baseCurrencyrate = 3 * 0.5; // R ÷ T = 0.5
     in.marginFormulaId = 3;        // 500 + 1000 × 2
-    EXPECT_DOUBLE_EQ(calulateMargin(in), 2500);
+    EXPECT_DOUBLE_EQ(calculateMargin(in), 2500);
     in.marginFormulaId = 4; // 2000 + 4000 × 2
-    EXPECT_DOUBLE_EQ(calulateMargin(in), 10000);
+    EXPECT_DOUBLE_EQ(calculateMargin(in), 10000);
     in.baseCurrencyrate = 0; // division skipped
-    EXPECT_DOUBLE_EQ(calulateMargin(in), 5000);
+    EXPECT_DOUBLE_EQ(calculateMargin(in), 5000);
 }
 
 TEST_F(SeparateSellRate, AmountModeTakesTheRatesAsTheyAre) {
     in.marginmode = 1;
     in.marginRequired = 100;
     in.sellMarginRequired = 150; // 100 × 1 + 150 × 2
-    EXPECT_DOUBLE_EQ(calulateMargin(in), 400);
+    EXPECT_DOUBLE_EQ(calculateMargin(in), 400);
     in.sellMarginRequired = 100; // same as the buy rate: hedge rule, |1 - 2| × 100 + 0.5 × 1 × 100
-    EXPECT_DOUBLE_EQ(calulateMargin(in), 150);
+    EXPECT_DOUBLE_EQ(calculateMargin(in), 150);
 }
 
 TEST(PerLotRate, ByDeliveryMode) {

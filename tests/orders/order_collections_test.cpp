@@ -26,6 +26,11 @@
 
 namespace {
 
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
+
 using namespace tc;
 
 using Fields = OrderCollectionHandlers::Fields;
@@ -73,6 +78,7 @@ protected:
         auto item = std::make_shared<ItemDetails>();
         item->Code = code;
         item->InstrumentId = id;
+        item->DecimalPlaces = 4;
         model.ItemCollection.insert_or_assign(code, item);
     }
 
@@ -108,7 +114,7 @@ protected:
     std::vector<std::shared_ptr<Order>> stored;
     OrderCollections c{host};
     void SetUp() override {
-        c.onPendingOrderStored([this](const std::shared_ptr<Order>& order) { stored.push_back(order); });
+        c.OnPendingOrderStored([this](const std::shared_ptr<Order>& order) { stored.push_back(order); });
     }
 };
 
@@ -133,13 +139,13 @@ TEST_F(OrderCollectionsTest, PendingReportReplacesTheLocalRecordOfTheSameRequest
     ASSERT_EQ(model.PendingOrderCollection.size(), 2u);
     EXPECT_EQ(model.PendingOrderCollection[0], other);
     const Order& o = *model.PendingOrderCollection[1];
-    EXPECT_EQ(std::tuple(o.PendingOrderId, o.orderType, o.tradingMode, o.deliveryMode, o.timeinForce,
+    EXPECT_EQ(std::tuple(o.PendingOrderId, o.orderType, o.tradingMode, o.deliveryMode, o.timeInForce,
                          o.LimitPrice, o.RemainingQty, o.TransactionDateTime),
-              std::tuple("P1", 2, 1, 2, 2, "1.3", "5", "01/31/2024 15:45:00"));
+              std::tuple("P1", 2, 1, 2, 2, std::optional(dec("1.3")), dec("5"), "01/31/2024 15:45:00"));
     EXPECT_EQ(o.RequestId, 0) << "tag 33 is not part of a new pending record";
     ASSERT_EQ(host.journal.size(), 1u);
     EXPECT_NE(host.journal[0].find("P1"), std::string::npos);
-    EXPECT_EQ(c.findPendingOrder("P1").get(), &o);
+    EXPECT_EQ(c.FindPendingOrder("P1").get(), &o);
 }
 
 TEST_F(OrderCollectionsTest, RepeatedPendingReportKeepsOneRecordPerOrder) {
@@ -181,21 +187,21 @@ TEST_F(OrderCollectionsTest, PendingUpdatesRestateTheBracketsOrClearThem) {
 
     // 75 without 39 and 40: both go; the other order is untouched.
     c.UpdatePendingOrderCollection(report("73=75|79=P1|38=1.26|37=3"), "P1");
-    const Order& o = *c.findPendingOrder("P1");
+    const Order& o = *c.FindPendingOrder("P1");
     EXPECT_EQ(std::tuple(o.LimitPrice, o.StopPrice, o.OrderPrice, o.OrderQty),
-              std::tuple("", "", "1.26", "3"));
-    EXPECT_EQ(c.findPendingOrder("P2")->OrderPrice, "1.2500");
+              std::tuple(std::nullopt, std::nullopt, dec("1.26"), dec("3")));
+    EXPECT_EQ(c.FindPendingOrder("P2")->OrderPrice, dec("1.2500"));
 
     // 22 with 39 "0": the text stands.
     c.UpdatePendingOrderCollection(report("73=22|79=P1|39=0|76=2"), "P1");
-    EXPECT_EQ(o.LimitPrice, "0");
-    EXPECT_EQ(o.RemainingQty, "2");
+    EXPECT_EQ(o.LimitPrice, dec("0"));
+    EXPECT_EQ(o.RemainingQty, dec("2"));
 
     // A malformed update changes nothing; an empty id addresses nothing.
     c.UpdatePendingOrderCollection(report("79=P1|76=lots"), "P1");
-    EXPECT_EQ(o.RemainingQty, "2");
+    EXPECT_EQ(o.RemainingQty, dec("2"));
     c.UpdatePendingOrderCollection(report("76=9"), "");
-    EXPECT_EQ(o.RemainingQty, "2");
+    EXPECT_EQ(o.RemainingQty, dec("2"));
 }
 
 TEST_F(OrderCollectionsTest, OnlyLimitAndStopOrdersAreHandedOnAsStored) {
@@ -210,41 +216,41 @@ TEST_F(OrderCollectionsTest, OnlyLimitAndStopOrdersAreHandedOnAsStored) {
 
 TEST_F(OrderCollectionsTest, FilledOrderMovesToTheCopyAndItsTakeProfitLegClears) {
     addPosition("X1");
-    c.findOpenPosition("X1")->LimitPrice = "1.3000";
-    c.findOpenPosition("X1")->StopPrice = "1.1000";
+    c.FindOpenPosition("X1")->LimitPrice = dec("1.3000");
+    c.FindOpenPosition("X1")->StopPrice = dec("1.1000");
     addPending("P1");
 
     c.RemovePendingOrder("P1", true);
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=1.3000"), "X1", 23);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=1.3000"), "X1", 23);
 
     EXPECT_TRUE(model.PendingOrderCollection.empty());
     EXPECT_EQ(ids(c.PendingOrderCollectionCopy(), &Order::PendingOrderId), (std::vector<std::string>{"P1"}));
-    EXPECT_EQ(c.findOpenPosition("X1")->LimitPrice, "");
-    EXPECT_EQ(c.findOpenPosition("X1")->StopPrice, "1.1000");
+    EXPECT_EQ(c.FindOpenPosition("X1")->LimitPrice, std::nullopt);
+    EXPECT_EQ(c.FindOpenPosition("X1")->StopPrice, dec("1.1000"));
 }
 
 TEST_F(OrderCollectionsTest, BracketLegsSetAndClearOnlyTheirOwnPrice) {
     addPosition("X1");
     addPosition("X2");
-    Order& x1 = *c.findOpenPosition("X1");
+    Order& x1 = *c.FindOpenPosition("X1");
     // 38 before any 32 changes nothing; a stop leg (31) sets StopPrice.
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("38=9|32=31|38=1.1"), "X1", 28);
-    EXPECT_EQ(x1.StopPrice, "1.1");
-    EXPECT_EQ(x1.LimitPrice, "");
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=1.3"), "X1", 75);
-    EXPECT_EQ(x1.LimitPrice, "1.3");
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("38=9|32=31|38=1.1"), "X1", 28);
+    EXPECT_EQ(x1.StopPrice, dec("1.1"));
+    EXPECT_EQ(x1.LimitPrice, std::nullopt);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=1.3"), "X1", 75);
+    EXPECT_EQ(x1.LimitPrice, dec("1.3"));
     // Expired and suspended legs keep showing their price; a cancelled one clears.
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=1.31"), "X1", 26);
-    EXPECT_EQ(x1.LimitPrice, "1.31");
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=31|38=1.1"), "X1", 24);
-    EXPECT_EQ(x1.StopPrice, "");
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=1.31"), "X1", 26);
+    EXPECT_EQ(x1.LimitPrice, dec("1.31"));
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=31|38=1.1"), "X1", 24);
+    EXPECT_EQ(x1.StopPrice, std::nullopt);
     // Other types, a malformed price, no reference: nothing.
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=29|38=2"), "X1", 28);
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=abc"), "X1", 28);
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=2"), std::nullopt, 28);
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=2"), "", 28);
-    EXPECT_EQ(x1.LimitPrice, "1.31");
-    EXPECT_EQ(c.findOpenPosition("X2")->LimitPrice, "");
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=29|38=2"), "X1", 28);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=abc"), "X1", 28);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=2"), std::nullopt, 28);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=2"), "", 28);
+    EXPECT_EQ(x1.LimitPrice, dec("1.31"));
+    EXPECT_EQ(c.FindOpenPosition("X2")->LimitPrice, std::nullopt);
 }
 
 TEST_F(OrderCollectionsTest, CancelRecordTakesTheQuantityStillOpen) {
@@ -259,15 +265,15 @@ TEST_F(OrderCollectionsTest, CancelRecordTakesTheQuantityStillOpen) {
     c.FillCancelledOrderCollection(17, 24, cancel);
 
     ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
-    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderQty, "3") << "not tag 37";
+    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderQty, dec("3")) << "not tag 37";
     EXPECT_EQ(model.CancelledOrderCollection[0]->RequestId, 17);
-    EXPECT_EQ(c.refPositionIdOfRemovedPendingOrder("P1"), std::optional<std::string>("X1"));
-    EXPECT_EQ(c.refPositionIdOfRemovedPendingOrder("P9"), std::nullopt);
+    EXPECT_EQ(c.RefPositionIdOfRemovedPendingOrder("P1"), std::optional<std::string>("X1"));
+    EXPECT_EQ(c.RefPositionIdOfRemovedPendingOrder("P9"), std::nullopt);
 
     // A cancel for an order never seen keeps tag 37.
     c.FillCancelledOrderCollection(0, 24, report("79=P7|34=1001|12=EURUSD|37=8"));
     ASSERT_EQ(model.CancelledOrderCollection.size(), 2u);
-    EXPECT_EQ(model.CancelledOrderCollection[1]->OrderQty, "8");
+    EXPECT_EQ(model.CancelledOrderCollection[1]->OrderQty, dec("8"));
 }
 
 TEST_F(OrderCollectionsTest, RejectionByPendingIdMovesTheSameRecordToCancelledAndCopy) {
@@ -310,21 +316,21 @@ TEST_F(OrderCollectionsTest, RejectionWithoutAnyIdTouchesNoOrder) {
 
 TEST_F(OrderCollectionsTest, RejectedBracketOrderClearsItsLegOnThePosition) {
     addPosition("X1");
-    Order& x1 = *c.findOpenPosition("X1");
+    Order& x1 = *c.FindOpenPosition("X1");
     for (const auto& [id, type] : {std::pair{"TP", "30"}, std::pair{"SL", "31"}}) {
         Fields f = pendingReport(id, type);
         f.push_back("573=X1");
         c.FillPendingOrderCollection(f, id);
     }
-    x1.LimitPrice = "1.3";
-    x1.StopPrice = "1.1";
+    x1.LimitPrice = dec("1.3");
+    x1.StopPrice = dec("1.1");
 
     c.RemovePendingOrder("SL", true);
-    c.clearBracketOfRejectedOrder("SL");
-    EXPECT_EQ(x1.StopPrice, "");
-    EXPECT_EQ(x1.LimitPrice, "1.3");
-    c.clearBracketOfRejectedOrder("TP"); // still working: not in the copy
-    EXPECT_EQ(x1.LimitPrice, "1.3");
+    c.ClearBracketOfRejectedOrder("SL");
+    EXPECT_EQ(x1.StopPrice, std::nullopt);
+    EXPECT_EQ(x1.LimitPrice, dec("1.3"));
+    c.ClearBracketOfRejectedOrder("TP"); // still working: not in the copy
+    EXPECT_EQ(x1.LimitPrice, dec("1.3"));
 }
 
 // ---- 67/74 and 67/73: positions
@@ -336,18 +342,18 @@ TEST_F(OrderCollectionsTest, ExecutionOpensAPositionWithTheFilledOrdersDetails) 
     c.RemovePendingOrder("P1", true);
     c.FillOpenOrderCollection(executedReport("X1", "10", "P1"));
 
-    const auto x1 = c.findOpenPosition("X1");
+    const auto x1 = c.FindOpenPosition("X1");
     ASSERT_TRUE(x1);
     EXPECT_EQ(std::tuple(x1->tradingMode, x1->orderType, x1->deliveryMode, x1->StopPrice, x1->ExecutionId),
-              std::tuple(1, 3, 2, "1.1", "EX1"));
+              std::tuple(1, 3, 2, std::optional(dec("1.1")), "EX1"));
 
     // Without a pending order it is a market position.
     addPosition("X2");
-    EXPECT_EQ(c.findOpenPosition("X2")->orderType, 1);
+    EXPECT_EQ(c.FindOpenPosition("X2")->orderType, 1);
     // A repeated execution adds nothing.
     addPosition("X2", "7");
     EXPECT_EQ(ids(model.OpenOrderCollection, &Order::OpenPositionId), (std::vector<std::string>{"X1", "X2"}));
-    EXPECT_EQ(c.findOpenPosition("X2")->RemainingQty, "10");
+    EXPECT_EQ(c.FindOpenPosition("X2")->RemainingQty, dec("10"));
 }
 
 TEST_F(OrderCollectionsTest, ExecutionWithNothingLeftGoesToTheCopyWhateverTheZerosSpelling) {
@@ -370,38 +376,38 @@ TEST_F(OrderCollectionsTest, ExecutionRefusedForForeignAccountOrBadNumbers) {
 TEST_F(OrderCollectionsTest, CommissionIsRescaledOnlyByTheValuesHeldWhenTag37Comes) {
     // 37 first: nothing to rescale yet, then the raw 545 stands.
     c.FillOpenOrderCollection(report("34=1001|12=EURUSD|80=A|37=10|545=5|76=4"));
-    EXPECT_DOUBLE_EQ(c.findOpenPosition("A")->Commision, 5.0);
+    EXPECT_DOUBLE_EQ(c.FindOpenPosition("A")->Commision, 5.0);
     // 545 and 76 first: 5 / 10 × 4.
     c.FillOpenOrderCollection(report("34=1001|12=EURUSD|80=B|545=5|76=4|37=10"));
-    EXPECT_DOUBLE_EQ(c.findOpenPosition("B")->Commision, 2.0);
+    EXPECT_DOUBLE_EQ(c.FindOpenPosition("B")->Commision, 2.0);
 }
 
 TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesByValue) {
     addPosition("X1");
     addPosition("X2");
-    Order& x2 = *c.findOpenPosition("X2");
+    Order& x2 = *c.FindOpenPosition("X2");
     x2.Commision = 5;
 
     c.UpdateOpenOrderCollection("X2", report("80=X2|76=4|37=6|141=-1.5|38=1.21"), "4");
-    EXPECT_EQ(x2.RemainingQty, "4");
-    EXPECT_EQ(x2.OrderQty, "10") << "tag 37 only rescales";
+    EXPECT_EQ(x2.RemainingQty, dec("4"));
+    EXPECT_EQ(x2.OrderQty, dec("10")) << "tag 37 only rescales";
     EXPECT_DOUBLE_EQ(x2.Commision, 2.0);
     EXPECT_DOUBLE_EQ(x2.Storage, -1.5);
-    EXPECT_EQ(x2.OrderPrice, "1.21");
+    EXPECT_EQ(x2.OrderPrice, dec("1.21"));
     EXPECT_EQ(model.OpenOrderCollection.size(), 2u);
 
     c.UpdateOpenOrderCollection("X1", report("80=X1|76=0.0"), "0.0");
     EXPECT_EQ(ids(model.OpenOrderCollection, &Order::OpenPositionId), (std::vector<std::string>{"X2"}));
     EXPECT_EQ(ids(c.OpenOrderCollectionCopy(), &Order::OpenPositionId), (std::vector<std::string>{"X1"}));
-    EXPECT_FALSE(c.findOpenPosition("X1"));
+    EXPECT_FALSE(c.FindOpenPosition("X1"));
     // The dialog holding X2 still reaches X2, though its row moved up.
-    EXPECT_EQ(c.findOpenPosition("X2").get(), &x2);
+    EXPECT_EQ(c.FindOpenPosition("X2").get(), &x2);
 
     // Unknown ids, malformed quantities: nothing.
     c.UpdateOpenOrderCollection("X9", report("76=0"), "0");
     c.UpdateOpenOrderCollection("X2", report("76=1,5"), "1,5");
     c.UpdateOpenOrderCollection("", report("76=0"), "0");
-    EXPECT_EQ(x2.RemainingQty, "4");
+    EXPECT_EQ(x2.RemainingQty, dec("4"));
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
 }
 
@@ -410,8 +416,8 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
 TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) {
     // A sell opened at 1.2000, closed by a buy at 1.1900 whose position is already in the copy.
     c.FillOpenOrderCollection(report("34=1001|12=EURUSD|80=X1|37=10|38=1.2000|76=10|78=20240130100000"));
-    c.findOpenPosition("X1")->tradingMode = 1;
-    c.findOpenPosition("X1")->deliveryMode = 3;
+    c.FindOpenPosition("X1")->tradingMode = 1;
+    c.FindOpenPosition("X1")->deliveryMode = 3;
     addPosition("C1", "0");
 
     const Fields settled = report("10=66|34=1001|12=7|80=X1|87=C1|86=S1|88=12.5|89=10|545=1.5|604=0.9");
@@ -421,15 +427,22 @@ TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) 
     ASSERT_EQ(model.SettledOrderCollection.size(), 1u);
     const Order& s = *model.SettledOrderCollection[0];
     EXPECT_EQ(s.ItemCode, "EURUSD") << "tag 12 carries the instrument id";
-    EXPECT_EQ(s.OrderPrice, "1.2000");
-    EXPECT_EQ(s.SettledPrice, "1.2000") << "the closing position's own open price";
+    EXPECT_EQ(s.OrderPrice, dec("1.2000"));
+    EXPECT_EQ(s.SettledPrice, dec("1.2000")) << "the closing position's own open price";
     EXPECT_EQ(std::tuple(s.tradingMode, s.deliveryMode, s.ItemTime, s.SettledPL),
-              std::tuple(1, 3, "01/30/2024 10:00:00", "12.5"));
+              std::tuple(1, 3, "01/30/2024 10:00:00", dec("12.5")));
     EXPECT_DOUBLE_EQ(s.Commision, 1.5);
     EXPECT_DOUBLE_EQ(s.accountCurrencyRate, 0.9);
-    EXPECT_EQ(c.findSettlement("S1").get(), &s);
+    EXPECT_EQ(c.FindSettlement("S1").get(), &s);
     ASSERT_FALSE(host.journal.empty());
-    EXPECT_NE(host.journal.back().find("#S1"), std::string::npos);
+    // The price with the instrument's four digits, as the report wrote it.
+    EXPECT_NE(host.journal.back().find("#S1 @1.2000"), std::string::npos) << host.journal.back();
+
+    // A closing position never seen leaves the close price absent, not 0.
+    c.FillSettledOrderCollection(report("10=66|34=1001|12=7|80=X1|87=C9|86=S2|88=1|89=10"));
+    ASSERT_TRUE(c.FindSettlement("S2"));
+    EXPECT_EQ(c.FindSettlement("S2")->SettledPrice, std::nullopt);
+    EXPECT_TRUE(host.journal.back().ends_with("#S2 @")) << host.journal.back();
 }
 
 TEST_F(OrderCollectionsTest, SettlementRefusedWithoutIdOrForAForeignAccount) {
@@ -465,12 +478,12 @@ TEST_F(OrderCollectionsTest, RecordsOfAnInstrumentTheSnapshotLacksAreKept) {
     c.FillInitialCancelledOrderCollection(
         CancelledOrderHD{.CancelledOrderId = "C1", .InstrumentId = 99, .AccountId = "1001"});
 
-    ASSERT_TRUE(c.findPendingOrder("P1"));
-    EXPECT_EQ(c.findPendingOrder("P1")->ItemCode, "XAUUSD");
-    ASSERT_TRUE(c.findOpenPosition("X1"));
-    EXPECT_EQ(c.findOpenPosition("X1")->ItemCode, "NOPE");
-    for (const auto& record : {c.findSettlement("S1"), c.findOpenPosition("X2"), c.findPendingOrder("P2"),
-                               c.findSettlement("S2")}) {
+    ASSERT_TRUE(c.FindPendingOrder("P1"));
+    EXPECT_EQ(c.FindPendingOrder("P1")->ItemCode, "XAUUSD");
+    ASSERT_TRUE(c.FindOpenPosition("X1"));
+    EXPECT_EQ(c.FindOpenPosition("X1")->ItemCode, "NOPE");
+    for (const auto& record : {c.FindSettlement("S1"), c.FindOpenPosition("X2"), c.FindPendingOrder("P2"),
+                               c.FindSettlement("S2")}) {
         ASSERT_TRUE(record);
         EXPECT_EQ(record->ItemCode, "");
         EXPECT_EQ(record->UnknownInstrumentId, 99);
@@ -481,8 +494,8 @@ TEST_F(OrderCollectionsTest, RecordsOfAnInstrumentTheSnapshotLacksAreKept) {
     open.PositionId = "X3";
     open.InstrumentId = 8;
     c.FillInitialOpenOrderCollection(open);
-    EXPECT_EQ(c.findOpenPosition("X3")->ItemCode, "GBPUSD");
-    EXPECT_EQ(c.findOpenPosition("X3")->UnknownInstrumentId, 0);
+    EXPECT_EQ(c.FindOpenPosition("X3")->ItemCode, "GBPUSD");
+    EXPECT_EQ(c.FindOpenPosition("X3")->UnknownInstrumentId, 0);
 }
 
 TEST_F(OrderCollectionsTest, DuplicateRowsAreRefusedAlsoAfterTheListsChangedElsewhere) {
@@ -505,18 +518,18 @@ TEST_F(OrderCollectionsTest, DuplicateRowsAreRefusedAlsoAfterTheListsChangedElse
                            .PositionQty = dec("1")};
     c.FillInitialOpenOrderCollection(open);
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
-    EXPECT_EQ(c.findOpenPosition("L1"), local);
+    EXPECT_EQ(c.FindOpenPosition("L1"), local);
     model.OpenOrderCollection.clear();
-    EXPECT_FALSE(c.findOpenPosition("L1"));
+    EXPECT_FALSE(c.FindOpenPosition("L1"));
     c.FillInitialOpenOrderCollection(open);
-    ASSERT_TRUE(c.findOpenPosition("L1"));
-    EXPECT_NE(c.findOpenPosition("L1"), local);
+    ASSERT_TRUE(c.FindOpenPosition("L1"));
+    EXPECT_NE(c.FindOpenPosition("L1"), local);
 
     // A pending order whose id a report changed is found under its new id only.
     addPending("P1");
     c.UpdatePendingOrderCollection(report("73=75|79=P9|38=1.26|37=3"), "P1");
-    EXPECT_FALSE(c.findPendingOrder("P1"));
-    EXPECT_TRUE(c.findPendingOrder("P9"));
+    EXPECT_FALSE(c.FindPendingOrder("P1"));
+    EXPECT_TRUE(c.FindPendingOrder("P9"));
 }
 
 // ---- bounds
@@ -532,8 +545,8 @@ TEST_F(OrderCollectionsTest, FullListsRefuseNewRecords) {
     addPending("P1");
     EXPECT_EQ(model.OpenOrderCollection.size(), SessionModel::kMaxEntriesPerCollection);
     EXPECT_EQ(model.PendingOrderCollection.size(), SessionModel::kMaxEntriesPerCollection);
-    EXPECT_FALSE(c.findOpenPosition("X1"));
-    EXPECT_FALSE(c.findPendingOrder("P1"));
+    EXPECT_FALSE(c.FindOpenPosition("X1"));
+    EXPECT_FALSE(c.FindPendingOrder("P1"));
 }
 
 // ---- rejection texts
@@ -569,8 +582,8 @@ TEST_F(RejectionTexts, LanguageWithoutTableFallsBackToEnglish) {
 TEST(ShippedRejectionTexts, EveryKeyHasAnEnglishText) {
     platform::Bundle::setResourcesRoot({});
     for (int code : {1, 2, 5, 8, 11, 12, 13, 15, 50, 51, 80, 81, 82, 83, 86, 0}) {
-        const std::string_view key = OrderCollections::rejectionReasonKey(code);
-        const auto text = LanguageString::stringforSelectedLanguage(0, key);
+        const std::string_view key = OrderCollections::RejectionReasonKey(code);
+        const auto text = LanguageString::stringForSelectedLanguage(0, key);
         ASSERT_TRUE(text);
         EXPECT_NE(*text, key) << "key " << key << " has no English text";
     }
@@ -597,7 +610,7 @@ TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedO
     ASSERT_EQ(model.OpenOrderCollection.size(), 1u);
     const Order& p = *model.OpenOrderCollection[0];
     EXPECT_EQ(std::tuple(p.ItemCode, p.tradingMode, p.OrderQty, p.RemainingQty, p.OrderPrice),
-              std::tuple("GBPUSD", 1, "10.000000", "4.000000", "1.250000"));
+              std::tuple("GBPUSD", 1, dec("10.000000"), dec("4.000000"), dec("1.250000")));
     EXPECT_DOUBLE_EQ(p.Commision, 2.0);
     EXPECT_EQ(p.TransactionDateTime, "01/31/2024 15:45:00");
     EXPECT_EQ(p.ValueDate, "02/02/2024");
@@ -643,18 +656,18 @@ TEST_F(OrderCollectionsTest, InitialPendingOrdersLinkTheirBracketsEvenWhenRepeat
     sl.OrderPrice = dec("1.1");
     c.FillInitialPendingOrderCollection(sl);
 
-    Order& x1 = *c.findOpenPosition("X1");
-    EXPECT_EQ(x1.LimitPrice, "1.300000");
-    EXPECT_EQ(x1.StopPrice, "1.100000");
-    const Order& p1 = *c.findPendingOrder("P1");
-    EXPECT_EQ(p1.LimitPrice, "");
-    EXPECT_EQ(p1.StopPrice, "1.250000");
+    Order& x1 = *c.FindOpenPosition("X1");
+    EXPECT_EQ(x1.LimitPrice, dec("1.300000"));
+    EXPECT_EQ(x1.StopPrice, dec("1.100000"));
+    const Order& p1 = *c.FindPendingOrder("P1");
+    EXPECT_EQ(p1.LimitPrice, std::nullopt);
+    EXPECT_EQ(p1.StopPrice, dec("1.250000"));
 
     // The second reply adds nothing but refreshes the position's legs.
-    x1.LimitPrice.clear();
+    x1.LimitPrice.reset();
     c.FillInitialPendingOrderCollection(tp);
     EXPECT_EQ(model.PendingOrderCollection.size(), 2u);
-    EXPECT_EQ(c.findOpenPosition("X1")->LimitPrice, "1.300000");
+    EXPECT_EQ(c.FindOpenPosition("X1")->LimitPrice, dec("1.300000"));
 
     PendingOrderHD done = tp;
     done.PendingOrderId = "P3";
@@ -681,7 +694,7 @@ TEST_F(OrderCollectionsTest, InitialSettledAndCancelledRows) {
         std::tuple(model.SettledOrderCollection[0]->SettledPL, model.SettledOrderCollection[0]->SettledQty,
                    model.SettledOrderCollection[0]->OrderPrice, model.SettledOrderCollection[0]->SettledPrice,
                    model.SettledOrderCollection[0]->tradingMode),
-        std::tuple("-12.35", "3.000000", "1.2", "1.21", 0));
+        std::tuple(dec("-12.35"), dec("3.000000"), dec("1.20"), dec("1.2100"), 0));
 
     const CancelledOrderHD k{.CancelledOrderId = "K1",
                              .CancelledQty = dec("1.5"),
@@ -702,22 +715,22 @@ TEST_F(OrderCollectionsTest, InitialSettledAndCancelledRows) {
     EXPECT_EQ(std::tuple(model.CancelledOrderCollection[0]->OrderQty,
                          model.CancelledOrderCollection[0]->ItemCode,
                          model.CancelledOrderCollection[0]->OrderPrice),
-              std::tuple("1.500000", "GBPUSD", "2.000000"));
+              std::tuple(dec("1.500000"), "GBPUSD", dec("2.000000")));
 }
 
 TEST_F(OrderCollectionsTest, EquityHitChangesOnlyThePositionWithThatId) {
     addPosition("X1");
     addPosition("X2");
-    c.findOpenPosition("X2")->UnrealisedPL = 7;
+    c.FindOpenPosition("X2")->UnrealisedPL = 7;
     EquityHitPriceInfos e;
     e.PositionId = "X1";
     e.HitPrice = dec("1.05");
     e.UnrealisedPL = dec("-300");
     c.SetEquityHitPriceInOrders(e);
-    EXPECT_DOUBLE_EQ(c.findOpenPosition("X1")->EquityHitPrice, 1.05);
-    EXPECT_DOUBLE_EQ(c.findOpenPosition("X1")->UnrealisedPL, -300);
-    EXPECT_DOUBLE_EQ(c.findOpenPosition("X2")->EquityHitPrice, 0);
-    EXPECT_DOUBLE_EQ(c.findOpenPosition("X2")->UnrealisedPL, 7);
+    EXPECT_DOUBLE_EQ(c.FindOpenPosition("X1")->EquityHitPrice, 1.05);
+    EXPECT_DOUBLE_EQ(c.FindOpenPosition("X1")->UnrealisedPL, -300);
+    EXPECT_DOUBLE_EQ(c.FindOpenPosition("X2")->EquityHitPrice, 0);
+    EXPECT_DOUBLE_EQ(c.FindOpenPosition("X2")->UnrealisedPL, 7);
 }
 
 } // namespace

@@ -93,18 +93,18 @@ protected:
         o->AccountNumber = "1001";
         o->ItemCode = "EURUSD";
         o->orderType = 2;
-        o->ordertypeInfo = 2;
+        o->orderTypeInfo = 2;
         o->tradingMode = 0;
         o->deliveryMode = 1;
-        o->OrderPrice = std::move(price);
-        o->OrderQty = std::move(qty);
+        o->OrderPrice = platform::Decimal::fromString(price).value_or(platform::Decimal());
+        o->OrderQty = platform::Decimal::fromString(qty).value_or(platform::Decimal());
         return o;
     }
     // A market order at the side's market price.
     std::shared_ptr<Order> market(std::int32_t side, std::string qty = "1") {
         auto o = limitBuy(side == 0 ? "1.2010" : "1.2000", std::move(qty));
         o->orderType = 1;
-        o->ordertypeInfo = 0;
+        o->orderTypeInfo = 0;
         o->tradingMode = side;
         return o;
     }
@@ -115,8 +115,8 @@ protected:
         o->ItemCode = "EURUSD";
         o->tradingMode = side;
         o->deliveryMode = 1;
-        o->RemainingQty = std::move(qty);
-        o->OrderPrice = std::move(price);
+        o->RemainingQty = platform::Decimal::fromString(qty).value_or(platform::Decimal());
+        o->OrderPrice = platform::Decimal::fromString(price).value_or(platform::Decimal());
         model.OpenOrderCollection.push_back(o);
         return o;
     }
@@ -127,7 +127,7 @@ protected:
         o->ItemCode = "EURUSD";
         o->tradingMode = 1;
         o->deliveryMode = 1;
-        o->RemainingQty = std::move(qty);
+        o->RemainingQty = platform::Decimal::fromString(qty).value_or(platform::Decimal());
         o->RefPositionIdOfBracket = std::move(refPosition);
         o->PendingOrderId = std::move(id);
         model.PendingOrderCollection.push_back(o);

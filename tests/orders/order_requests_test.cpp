@@ -88,7 +88,7 @@ protected:
                                         std::string accountNumber = "1001") {
         auto p = position(side, std::move(qty), "1.1950", std::move(accountNumber));
         p->OpenPositionId = std::move(id);
-        p->timeinForce = 1;
+        p->timeInForce = 1;
         return p;
     }
     std::shared_ptr<Order> workingLimitBuy(std::string id, std::string qty) {
@@ -98,9 +98,9 @@ protected:
         o->orderType = 2;
         o->tradingMode = 0;
         o->deliveryMode = 1;
-        o->timeinForce = 1;
-        o->OrderPrice = "1.1980";
-        o->RemainingQty = std::move(qty);
+        o->timeInForce = 1;
+        o->OrderPrice = dec("1.1980");
+        o->RemainingQty = dec(qty);
         o->PendingOrderId = std::move(id);
         model.PendingOrderCollection.push_back(o);
         return o;
@@ -121,7 +121,7 @@ TEST_F(OrderRequestsTest, MarketOrdersArePricedFromTheLiveQuoteAndJoinThePending
     ASSERT_EQ(model.PendingOrderCollection.size(), 1u);
     EXPECT_EQ(model.PendingOrderCollection[0]->RequestId, 42);
     EXPECT_EQ(host.journal.size(), 1u);
-    EXPECT_EQ(requests.awaitingConfirmations(), 0u);
+    EXPECT_EQ(requests.AwaitingConfirmations(), 0u);
     EXPECT_TRUE(notices.empty());
 
     // Sell at the bid; a take-profit of "0" counts as given but is not above 0, so 39 stays empty.
@@ -134,7 +134,7 @@ TEST_F(OrderRequestsTest, MarketOrdersArePricedFromTheLiveQuoteAndJoinThePending
     EXPECT_EQ(lastFrame(),
               frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=52|37=1|38=1.2000|39=|40=|"
                       "90=0|36=46|77=-1|24=0|43=(null)"));
-    EXPECT_EQ(model.PendingOrderCollection.back()->ordertypeInfo, 1);
+    EXPECT_EQ(model.PendingOrderCollection.back()->orderTypeInfo, 1);
 }
 
 TEST_F(OrderRequestsTest, LimitOrderCarriesItsPriceAndProtectivePricesAndAwaitsOneConfirmation) {
@@ -148,8 +148,8 @@ TEST_F(OrderRequestsTest, LimitOrderCarriesItsPriceAndProtectivePricesAndAwaitsO
     EXPECT_EQ(lastFrame(),
               frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=30|117=51|37=1|38=1.1990|39=1.2100|"
                       "40=|90=0|36=45|77=-1|24=0|43=54"));
-    EXPECT_EQ(requests.awaitingConfirmations(), 1u);
-    EXPECT_EQ(model.PendingOrderCollection.back()->ordertypeInfo, 3);
+    EXPECT_EQ(requests.AwaitingConfirmations(), 1u);
+    EXPECT_EQ(model.PendingOrderCollection.back()->orderTypeInfo, 3);
 }
 
 TEST_F(OrderRequestsTest, RefusedOrderTouchesNothing) {
@@ -175,7 +175,7 @@ TEST_F(OrderRequestsTest, CloseOfAPositionByIdSendsTheMarketPriceOfTheClosingSid
                 model.OpenOrderCollection.end());
     ASSERT_EQ(model.OpenOrderCollection.front(), other);
 
-    ASSERT_TRUE(kept(requests.closePosition("P1", dec("1.5"), 5)))
+    ASSERT_TRUE(kept(requests.ClosePosition("P1", dec("1.5"), 5)))
         << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(),
               frameOf("10=60|34=1001|125=P1|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=51|37=1.5|38=1.2000|"
@@ -185,16 +185,16 @@ TEST_F(OrderRequestsTest, CloseOfAPositionByIdSendsTheMarketPriceOfTheClosingSid
     EXPECT_TRUE(model.PendingOrderCollection.empty());
 
     // The whole remainder is allowed.
-    EXPECT_TRUE(kept(requests.closePosition("P1", dec("2.0"), std::nullopt)));
+    EXPECT_TRUE(kept(requests.ClosePosition("P1", dec("2.0"), std::nullopt)));
 }
 
 TEST_F(OrderRequestsTest, CloseQuantityChecksComeBeforeEverythingElse) {
     heldPosition("P1", 0, "1.00");
-    EXPECT_FALSE(kept(requests.closePosition("P1", dec("1.5"), std::nullopt)));
-    EXPECT_FALSE(kept(requests.closePosition("P1", dec("0"), std::nullopt)));
-    EXPECT_FALSE(kept(requests.closePosition("P1", dec("-1"), std::nullopt)));
-    EXPECT_FALSE(kept(requests.closePosition("P1", platform::Decimal::notANumber(), std::nullopt)));
-    EXPECT_FALSE(kept(requests.closePosition("P9", dec("1"), std::nullopt)));
+    EXPECT_FALSE(kept(requests.ClosePosition("P1", dec("1.5"), std::nullopt)));
+    EXPECT_FALSE(kept(requests.ClosePosition("P1", dec("0"), std::nullopt)));
+    EXPECT_FALSE(kept(requests.ClosePosition("P1", dec("-1"), std::nullopt)));
+    EXPECT_FALSE(kept(requests.ClosePosition("P1", platform::Decimal::notANumber(), std::nullopt)));
+    EXPECT_FALSE(kept(requests.ClosePosition("P9", dec("1"), std::nullopt)));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1030 1", "1003", "1003",
                                                        "20260 (the quantity is not a number)", "20261 P9"}));
     EXPECT_TRUE(host.capture.sent.empty());
@@ -202,24 +202,31 @@ TEST_F(OrderRequestsTest, CloseQuantityChecksComeBeforeEverythingElse) {
 
 TEST_F(OrderRequestsTest, BracketChangeSendsZeroForAnUntickedLeg) {
     heldPosition("P1", 0, "2");
-    ASSERT_TRUE(kept(requests.editPositionBrackets("P1", dec("1.2100"), std::nullopt)))
+    ASSERT_TRUE(kept(requests.EditPositionBrackets("P1", dec("1.2100"), std::nullopt)))
         << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EBO|34=1001|23=jdoe|573=P1|33=42|19=REF77|12=EURUSD|32=29|"
                                    "117=51|37=2|38=1.1950|39=1.2100|40=0|90=0|36=46|24=0|43=47"));
     EXPECT_TRUE(notices.empty());
     EXPECT_TRUE(app.soundsPlayed().empty());
+
+    // A position whose price was never reported sends no price, not 0.
+    heldPosition("P2", 0, "2")->OrderPrice.reset();
+    ASSERT_TRUE(kept(requests.EditPositionBrackets("P2", std::nullopt, dec("1.1800"))))
+        << (notices.empty() ? "" : notices[0].text);
+    EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EBO|34=1001|23=jdoe|573=P2|33=42|19=REF77|12=EURUSD|32=29|"
+                                   "117=51|37=2|38=|39=0|40=1.1800|90=0|36=46|24=0|43=47"));
 }
 
 TEST_F(OrderRequestsTest, EditAndCancelOfAPendingOrder) {
     workingLimitBuy("W9", "1");
-    ASSERT_TRUE(kept(requests.editPendingOrder("W9", dec("3"), dec("1.1985"), std::nullopt, std::nullopt)))
+    ASSERT_TRUE(kept(requests.EditPendingOrder("W9", dec("3"), dec("1.1985"), std::nullopt, std::nullopt)))
         << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EWO|34=1001|23=jdoe|79=W9|33=42|19=REF77|12=EURUSD|32=30|"
                                    "117=51|37=3|38=1.1985|39=0|40=0|90=0|36=45|24=0|43=47"));
     EXPECT_TRUE(app.soundsPlayed().empty());
 
     // A cancel goes out as a market order of quantity 0 at the order's own price.
-    ASSERT_TRUE(kept(requests.cancelPendingOrder("W9"))) << (notices.empty() ? "" : notices.back().text);
+    ASSERT_TRUE(kept(requests.CancelPendingOrder("W9"))) << (notices.empty() ? "" : notices.back().text);
     EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EWO|34=1001|23=jdoe|79=W9|33=42|19=REF77|12=EURUSD|32=29|"
                                    "117=51|37=0|38=1.1980|39=0|40=0|90=0|36=45|24=0|43=47"));
     EXPECT_EQ(app.soundsPlayed(), (std::vector<std::string>{"cancelOrder"}));
@@ -233,17 +240,17 @@ TEST_F(OrderRequestsTest, AWorkingSellKeepsItsOwnLotsForItsCancelOrReductionAfte
     heldPosition("P1", 0, "1");
     auto sell = workingLimitBuy("W1", "2");
     sell->tradingMode = 1;
-    sell->OrderPrice = "1.2040";
+    sell->OrderPrice = dec("1.2040");
     workingLimitBuy("W2", "2")->tradingMode = 1;
     ASSERT_LT(manager.getAllowedSellLots("EURUSD", "1001", 1), 0);
 
-    EXPECT_TRUE(kept(requests.cancelPendingOrder("W1"))) << (notices.empty() ? "" : notices.back().text);
-    EXPECT_TRUE(kept(requests.editPendingOrder("W1", dec("1"), dec("1.2040"), std::nullopt, std::nullopt)))
+    EXPECT_TRUE(kept(requests.CancelPendingOrder("W1"))) << (notices.empty() ? "" : notices.back().text);
+    EXPECT_TRUE(kept(requests.EditPendingOrder("W1", dec("1"), dec("1.2040"), std::nullopt, std::nullopt)))
         << (notices.empty() ? "" : notices.back().text);
-    EXPECT_TRUE(kept(requests.editPendingOrder("W1", dec("2"), dec("1.2040"), std::nullopt, std::nullopt)))
+    EXPECT_TRUE(kept(requests.EditPendingOrder("W1", dec("2"), dec("1.2040"), std::nullopt, std::nullopt)))
         << (notices.empty() ? "" : notices.back().text);
     // Growing it still needs free long lots.
-    EXPECT_FALSE(kept(requests.editPendingOrder("W1", dec("3"), dec("1.2040"), std::nullopt, std::nullopt)));
+    EXPECT_FALSE(kept(requests.EditPendingOrder("W1", dec("3"), dec("1.2040"), std::nullopt, std::nullopt)));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1196"}));
     EXPECT_EQ(host.capture.sent.size(), 3u);
 }
@@ -252,10 +259,10 @@ TEST_F(OrderRequestsTest, CancelOfAnOrderWithNothingRemainingIsRefusedWhateverTh
     workingLimitBuy("W1", "0");
     workingLimitBuy("W2", "0.0");
     workingLimitBuy("W3", "0.000000");
-    EXPECT_FALSE(kept(requests.cancelPendingOrder("W1")));
-    EXPECT_FALSE(kept(requests.cancelPendingOrder("W2")));
-    EXPECT_FALSE(kept(requests.cancelPendingOrder("W3")));
-    EXPECT_FALSE(kept(requests.cancelPendingOrder("gone")));
+    EXPECT_FALSE(kept(requests.CancelPendingOrder("W1")));
+    EXPECT_FALSE(kept(requests.CancelPendingOrder("W2")));
+    EXPECT_FALSE(kept(requests.CancelPendingOrder("W3")));
+    EXPECT_FALSE(kept(requests.CancelPendingOrder("gone")));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1003", "1003", "1003", "20261 gone"}));
     EXPECT_TRUE(host.capture.sent.empty());
     EXPECT_TRUE(app.soundsPlayed().empty());
@@ -265,8 +272,8 @@ TEST_F(OrderRequestsTest, RefusalsOfTheRequestsFillTheirValueIntoTheEnglishText)
     FakeOrderHost english(model, app);
     OrderRequests englishRequests(english, manager);
     heldPosition("P1", 0, "2.50");
-    EXPECT_FALSE(kept(englishRequests.cancelPendingOrder("W404")));
-    EXPECT_FALSE(kept(englishRequests.closePosition("P1", dec("3"), std::nullopt)));
+    EXPECT_FALSE(kept(englishRequests.CancelPendingOrder("W404")));
+    EXPECT_FALSE(kept(englishRequests.ClosePosition("P1", dec("3"), std::nullopt)));
     EXPECT_EQ(noticeTexts(),
               (std::vector<std::string>{"Position or order W404 is no longer held.",
                                         "The quantity is more than the position holds (2.5 lots)."}));
@@ -281,7 +288,7 @@ TEST_F(OrderRequestsTest, WorkingEditWithoutACancelOrEditSubtypeIsNotSent) {
     info.quantity = dec("1");
     info.price = dec("1.1985");
     info.orderNo = "W9";
-    info.editorderReqType = 0;
+    info.editOrderReqType = 0;
     EXPECT_FALSE(kept(requests.PlaceEditWorkingOrder(info)));
     EXPECT_TRUE(host.capture.sent.empty());
     // Said as an incomplete request, not as characters the server refuses.
@@ -318,7 +325,7 @@ TEST_F(OrderRequestsTest, OffsetByLegsComposesTheDetailsFromTheHeldPositions) {
     using Leg = OrderRequests::OffsetLeg;
     const Leg example[] = {{"611", *platform::Decimal::fromString("1")},
                            {"612", *platform::Decimal::fromString("2")}};
-    EXPECT_EQ(OrderRequests::offsetDetails("501", *platform::Decimal::fromString("3"), example),
+    EXPECT_EQ(OrderRequests::OffsetDetails("501", *platform::Decimal::fromString("3"), example),
               wireText("501<C>3<R><S>611<C>1<R>612<C>2<R><S>"));
 
     auto hedgeSession = std::make_shared<SessionSettings>();
@@ -370,7 +377,7 @@ TEST_F(OrderRequestsTest, MultiAccountOrderCarriesOneRecordPerAccountWithTheSame
     info.timeInForce = TimeInForce::Day;
     info.price = dec("1.2050");
     info.deviation = -1;
-    info.orderDetails = requests.multiAccountDetails(accounts);
+    info.orderDetails = requests.MultiAccountDetails(accounts);
     EXPECT_EQ(info.orderDetails,
               wireText("1001<C>1.000000<C>42<R>1002<C>2.500000<C>42<R>1003<C>0.100000<C>42<R>"));
     ASSERT_TRUE(kept(requests.CreateNewBulkOrderMessage(info)));
@@ -380,7 +387,7 @@ TEST_F(OrderRequestsTest, MultiAccountOrderCarriesOneRecordPerAccountWithTheSame
                       "91=1001<C>1.000000<C>42<R>1002<C>2.500000<C>42<R>1003<C>0.100000<C>42<R>"));
     EXPECT_TRUE(model.PendingOrderCollection.empty());
     EXPECT_EQ(host.journal.size(), 1u);
-    EXPECT_EQ(requests.awaitingConfirmations(), 3u);
+    EXPECT_EQ(requests.AwaitingConfirmations(), 3u);
 
     // No account at all: nothing to send.
     info.orderDetails.clear();
@@ -400,7 +407,7 @@ TEST_F(OrderRequestsTest, MultiAccountOrderNamesTheTypedInstrumentEvenWithoutAQu
               asciiFrame(body("10=77|23=jdoe|19=REF77|12=NOPE|32=29|117=51|38=0.00|39=|40=|90=0|36=45|"
                               "77=0|24=0|43=47|56=0.00|54=0.00|61=0.00|60=0.00|62=0.00|67=|"
                               "78=20240315093000|91=1001<C>1.000000<C>42<R>")));
-    EXPECT_EQ(requests.awaitingConfirmations(), 0u);
+    EXPECT_EQ(requests.AwaitingConfirmations(), 0u);
 }
 
 // ---- close-all
@@ -435,7 +442,7 @@ protected:
 
 TEST_F(CloseAllTest, AllListedPositionsInOneRequest) {
     const std::string ids[] = {"P1", "P2", "P3"};
-    ASSERT_TRUE(kept(requests.closeAllPositions(ids, static_cast<interfaces::CloseAllScope>(1))));
+    ASSERT_TRUE(kept(requests.CloseAllPositions(ids, static_cast<interfaces::CloseAllScope>(1))));
     EXPECT_EQ(lastFrame(),
               asciiFrame(body("10=82|583=1001<R>1002<R><S>1<S>2<S>7<R>8<R>7<R><S><S>"
                               "7<C>1.200000<C>1.201000<C>20240315092958<R>"
@@ -465,20 +472,20 @@ TEST_F(CloseAllTest, EmptyListStillGoesOutAndUnknownInstrumentsPriceAsZero) {
 }
 
 TEST_F(CloseAllTest, GonePositionsAndClosedRemaindersAreLeftOut) {
-    p2->RemainingQty = "0.0";
+    p2->RemainingQty = dec("0.0");
     const std::string ids[] = {"P2", "P9", "P3"};
-    ASSERT_TRUE(kept(requests.closeAllPositions(ids, static_cast<interfaces::CloseAllScope>(3))));
+    ASSERT_TRUE(kept(requests.CloseAllPositions(ids, static_cast<interfaces::CloseAllScope>(3))));
     EXPECT_EQ(bodyOf(lastFrame()), wireText("1002<R><S>3<S>2<S>7<R><S>P3<C><C>0.5<C>1002<R><S>7<C>1.200000<C>"
                                             "1.201000<C>20240315092958<R><S>0<S>0<S>0<S>0<S><S>"));
     // Request types other than 1 and 3 are not sent.
-    EXPECT_FALSE(kept(requests.closeAllPositions(ids, static_cast<interfaces::CloseAllScope>(2))));
+    EXPECT_FALSE(kept(requests.CloseAllPositions(ids, static_cast<interfaces::CloseAllScope>(2))));
     EXPECT_EQ(host.capture.sent.size(), 1u);
 }
 
 TEST_F(CloseAllTest, PerPositionCheckAnswersWithTheRefusedOrder) {
-    EXPECT_TRUE(kept(requests.validatePositionForCloseAll("P1")));
+    EXPECT_TRUE(kept(requests.ValidatePositionForCloseAll("P1")));
     account->tradingStatus = 3;
-    EXPECT_FALSE(kept(requests.validatePositionForCloseAll("P1")));
+    EXPECT_FALSE(kept(requests.ValidatePositionForCloseAll("P1")));
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].text, "0334");
     ASSERT_NE(notices[0].order, nullptr);
@@ -497,19 +504,19 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheStreamIsDown) {
     multi.orderDetails = wireText("1001<C>1.000000<C>42<R>");
     const std::string ids[] = {"P1"};
     EXPECT_FALSE(kept(requests.PlaceOrder(marketBuy())));
-    EXPECT_FALSE(kept(requests.closePosition("P1", dec("1"), std::nullopt)));
-    EXPECT_FALSE(kept(requests.editPositionBrackets("P1", dec("1.2100"), std::nullopt)));
-    EXPECT_FALSE(kept(requests.editPendingOrder("W9", dec("1"), dec("1.1985"), std::nullopt, std::nullopt)));
-    EXPECT_FALSE(kept(requests.cancelPendingOrder("W9")));
+    EXPECT_FALSE(kept(requests.ClosePosition("P1", dec("1"), std::nullopt)));
+    EXPECT_FALSE(kept(requests.EditPositionBrackets("P1", dec("1.2100"), std::nullopt)));
+    EXPECT_FALSE(kept(requests.EditPendingOrder("W9", dec("1"), dec("1.1985"), std::nullopt, std::nullopt)));
+    EXPECT_FALSE(kept(requests.CancelPendingOrder("W9")));
     EXPECT_FALSE(kept(requests.PlaceOffsetOrder(wireText("P1<C>1<R><S><S>"), "EURUSD", "1001")));
     EXPECT_FALSE(kept(requests.CreateNewBulkOrderMessage(multi)));
-    EXPECT_FALSE(kept(requests.closeAllPositions(ids, static_cast<interfaces::CloseAllScope>(1))));
+    EXPECT_FALSE(kept(requests.CloseAllPositions(ids, static_cast<interfaces::CloseAllScope>(1))));
     EXPECT_EQ(noticeTexts(), std::vector<std::string>(8, "1007"));
     EXPECT_TRUE(host.capture.sent.empty());
     EXPECT_EQ(model.PendingOrderCollection.size(), 1u);
     EXPECT_TRUE(host.journal.empty());
     EXPECT_TRUE(app.soundsPlayed().empty());
-    EXPECT_EQ(requests.awaitingConfirmations(), 0u);
+    EXPECT_EQ(requests.AwaitingConfirmations(), 0u);
 
     host.streamUp = true;
     EXPECT_TRUE(kept(requests.PlaceOrder(marketBuy())));
@@ -523,25 +530,25 @@ std::shared_ptr<Order> storedLimitBuy(std::string id) {
     o->PendingOrderId = std::move(id);
     o->orderType = 2;
     o->tradingMode = 0;
-    o->OrderQty = "2";
+    o->OrderQty = dec("2");
     o->ItemCode = "EURUSD";
-    o->OrderPrice = "1.2345";
-    o->LimitPrice = "1.2500";
-    o->StopPrice = "0";
+    o->OrderPrice = dec("1.2345");
+    o->LimitPrice = dec("1.2500");
+    o->StopPrice = dec("0");
     return o;
 }
 
 TEST_F(OrderRequestsTest, ConfirmationTextFillsTheOrderIntoItsLines) {
-    const auto [message, title] = requests.confirmationText(*storedLimitBuy("W77"));
+    const auto [message, title] = requests.ConfirmationText(*storedLimitBuy("W77"));
     EXPECT_EQ(message, "0012 : 1001\n0070 : W77\nBuy limit 2 lots of EURUSD at 1.2345\n0233 @ 1.2500\n");
     EXPECT_EQ(title, "2139");
 
     auto stop = storedLimitBuy("W78");
     stop->orderType = 3;
     stop->tradingMode = 1;
-    stop->LimitPrice.clear();
-    stop->StopPrice = "1.3000";
-    EXPECT_EQ(requests.confirmationText(*stop).first, "0012 : 1001\n0070 : W78\n20223\n0234 @ 1.3000");
+    stop->LimitPrice.reset();
+    stop->StopPrice = dec("1.3000");
+    EXPECT_EQ(requests.ConfirmationText(*stop).first, "0012 : 1001\n0070 : W78\n20223\n0234 @ 1.3000");
 }
 
 TEST_F(OrderRequestsTest, OnePendingOrderOneConfirmationHoweverManyWereSent) {
@@ -550,7 +557,7 @@ TEST_F(OrderRequestsTest, OnePendingOrderOneConfirmationHoweverManyWereSent) {
     limit.price = dec("1.1990");
     ASSERT_TRUE(kept(requests.PlaceOrder(limit)));
     ASSERT_TRUE(kept(requests.PlaceOrder(limit)));
-    ASSERT_EQ(requests.awaitingConfirmations(), 2u);
+    ASSERT_EQ(requests.AwaitingConfirmations(), 2u);
 
     const auto a = storedLimitBuy("A");
     requests.ShowOrderConfirmation(*a);
@@ -562,7 +569,7 @@ TEST_F(OrderRequestsTest, OnePendingOrderOneConfirmationHoweverManyWereSent) {
     ASSERT_EQ(alerts.size(), 2u);
     EXPECT_NE(alerts[0].args.at(0).find("0070 : A\n"), std::string::npos);
     EXPECT_NE(alerts[1].args.at(0).find("0070 : B\n"), std::string::npos);
-    EXPECT_EQ(requests.awaitingConfirmations(), 0u);
+    EXPECT_EQ(requests.AwaitingConfirmations(), 0u);
 }
 
 TEST_F(OrderRequestsTest, WithoutTheAlertPreferenceTheUserGetsABannerAndASystemNotification) {
@@ -611,14 +618,14 @@ TEST_F(OrderRequestsTest, AnOrderAnnouncedWhileTheConfirmationIsOpenIsNotConfirm
     const auto alerts = modal.callsNamed("showMessageAlert");
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_NE(alerts[0].args.at(0).find("0070 : A\n"), std::string::npos);
-    EXPECT_EQ(modalRequests.awaitingConfirmations(), 0u);
+    EXPECT_EQ(modalRequests.AwaitingConfirmations(), 0u);
 
     // The next limit order is confirmed as usual.
     ASSERT_TRUE(kept(modalRequests.PlaceOrder(limit)));
-    EXPECT_EQ(modalRequests.awaitingConfirmations(), 1u);
+    EXPECT_EQ(modalRequests.AwaitingConfirmations(), 1u);
     modalRequests.ShowOrderConfirmation(*storedLimitBuy("C"));
     ASSERT_EQ(modal.callsNamed("showMessageAlert").size(), 2u);
-    EXPECT_EQ(modalRequests.awaitingConfirmations(), 0u);
+    EXPECT_EQ(modalRequests.AwaitingConfirmations(), 0u);
 }
 
 TEST_F(OrderRequestsTest, StoredOrdersWhileNothingIsAwaitedAreNotConfirmed) {

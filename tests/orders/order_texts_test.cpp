@@ -15,6 +15,10 @@ namespace {
 
 using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
 
 using namespace tc;
 
@@ -39,7 +43,7 @@ TEST(OrderTexts, EveryKeyTheOrderCodeUsesHasAnEnglishText) {
     // The rules alone use more than forty keys; an empty scan would prove nothing.
     ASSERT_GT(keys.size(), 60u);
     for (const auto& key : keys) {
-        const auto text = LanguageString::stringforSelectedLanguage(0, key);
+        const auto text = LanguageString::stringForSelectedLanguage(0, key);
         ASSERT_TRUE(text);
         EXPECT_NE(*text, key) << "no English text for " << key;
     }
@@ -64,7 +68,7 @@ TEST_F(EnglishRefusals, ValuesAreFilledIntoTheSentence) {
     stopBuy->orderType = 3;
     auto closing = market(1, "6");
     closing->isCloseNew = true;
-    closing->PreviousOrderQty = "5.50";
+    closing->PreviousOrderQty = dec("5.50");
     const std::vector<std::pair<std::shared_ptr<Order>, std::string>> cases = {
         // ask 1.2010 less 4 ticks of 0.0005
         {limitBuy("1.1995"), "The buy limit price must be at or below 1.1990."},

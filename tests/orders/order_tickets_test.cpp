@@ -107,7 +107,7 @@ TEST_F(OrderTicketsTest, APriceFinerThanTheInstrumentIsNotRoundedButJudged) {
     EXPECT_FALSE(kept(tickets.check(t)));
     EXPECT_FALSE(kept(tickets.place(t)));
     ASSERT_EQ(notices.size(), 2u);
-    EXPECT_EQ(notices[1].order->OrderPrice, "1.19801");
+    EXPECT_EQ(notices[1].order->OrderPrice, dec("1.19801"));
     EXPECT_TRUE(host.capture.sent.empty());
 }
 

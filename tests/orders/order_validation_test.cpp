@@ -8,6 +8,10 @@ namespace {
 
 using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
 
 using namespace tc;
 
@@ -65,7 +69,7 @@ TEST_F(Validate, AccountTradingStatus) {
     // Close Position Only lets a closing order through.
     account->tradingStatus = 4;
     o->isCloseNew = true;
-    o->PreviousOrderQty = "1";
+    o->PreviousOrderQty = dec("1");
     expectAccepted(o);
     account->tradingStatus = 0; // unknown statuses pass
     expectAccepted(limitBuy());
@@ -78,7 +82,7 @@ TEST_F(Validate, AccountAccessTypeAndInstrumentStatusAllowOnlyClosing) {
     account->accountaccessType = 2;
     expectRefused(o, "1068");
     o->isCloseNew = true;
-    o->PreviousOrderQty = "1";
+    o->PreviousOrderQty = dec("1");
     expectAccepted(o);
     account->accountaccessType = 1;
     item->instrumentTradingStatus = 2;
@@ -99,9 +103,9 @@ TEST_F(Validate, QuantityMustBeOneNumberAboveZero) {
 TEST_F(Validate, ClosingMoreThanThePositionShowsTheRemainder) {
     auto o = limitBuy("1.1990", "6");
     o->isCloseNew = true;
-    o->PreviousOrderQty = "5.50";
+    o->PreviousOrderQty = dec("5.50");
     expectRefused(o, "1030 5.5");
-    o->OrderQty = "5.5";
+    o->OrderQty = dec("5.5");
     expectAccepted(o);
 }
 
@@ -148,7 +152,7 @@ TEST_F(Verify, SessionPermissionsByOrderKind) {
     bracket->isEditBracketOrder = true;
     expectRefused(bracket, "1051");
     auto withTp = market(0);
-    withTp->ordertypeInfo = 1;
+    withTp->orderTypeInfo = 1;
     withTp->isEditWorkOrder = true;
     expectRefused(withTp, "1053");
 
@@ -157,7 +161,7 @@ TEST_F(Verify, SessionPermissionsByOrderKind) {
     withTp->isEditWorkOrder = false;
     expectRefused(withTp, "1051");
     auto limitWithTp = limitBuy();
-    limitWithTp->ordertypeInfo = 3;
+    limitWithTp->orderTypeInfo = 3;
     expectRefused(limitWithTp, "1051");
     expectAccepted(limitBuy());
 
@@ -197,12 +201,12 @@ TEST_F(Verify, QuantityStepUsesTheSixDecimalRemainder) {
 TEST_F(Verify, ClosingTheWholeRemainderIsExemptFromMinimumAndStep) {
     auto o = limitBuy("1.1990", "0.05");
     o->isCloseNew = true;
-    o->PreviousOrderQty = "0.05";
+    o->PreviousOrderQty = dec("0.05");
     expectAccepted(o);
-    o->OrderQty = "0.25";
-    o->PreviousOrderQty = "0.25";
+    o->OrderQty = dec("0.25");
+    o->PreviousOrderQty = dec("0.25");
     expectAccepted(o);
-    o->PreviousOrderQty = "0.35";
+    o->PreviousOrderQty = dec("0.35");
     expectRefused(o, "1034 (0.1)");
 }
 
@@ -222,19 +226,19 @@ TEST_F(Verify, EntryDistancesPerTypeAndSide) {
     auto o = limitBuy("1.2015");
     o->tradingMode = 1;
     expectRefused(o, "1038 1.2020");
-    o->OrderPrice = "1.2020";
+    o->OrderPrice = dec("1.2020");
     expectAccepted(o);
     // Stop buy: at least ask + 6 ticks = 1.2040.
     o = limitBuy("1.2035");
     o->orderType = 3;
     expectRefused(o, "1042 1.2040");
-    o->OrderPrice = "1.2040";
+    o->OrderPrice = dec("1.2040");
     expectAccepted(o);
     // Stop sell: at most bid - 6 ticks = 1.1970.
     o->tradingMode = 1;
-    o->OrderPrice = "1.1975";
+    o->OrderPrice = dec("1.1975");
     expectRefused(o, "1043 1.1970");
-    o->OrderPrice = "1.1970";
+    o->OrderPrice = dec("1.1970");
     expectAccepted(o);
     // Without a bid or ask the last price stands in: limit buy at most 1.2005 - 0.0020.
     item->Ask = 0;
@@ -257,63 +261,63 @@ TEST_F(Verify, DailyBandOfContingentOrders) {
 
 TEST_F(Verify, TakeProfitOfAMarketBuyIsMeasuredFromTheBid) {
     auto o = market(0);
-    o->ordertypeInfo = 1;
+    o->orderTypeInfo = 1;
     o->isTakeProfitEnabled = true;
-    o->LimitPrice = "1.2020"; // bid 1.2000 + 4 ticks, exactly
+    o->LimitPrice = dec("1.2020"); // bid 1.2000 + 4 ticks, exactly
     expectAccepted(o);
-    o->LimitPrice = "1.2015";
+    o->LimitPrice = dec("1.2015");
     expectRefused(o, "20231 1.2020");
-    o->LimitPrice = "1.2021";
+    o->LimitPrice = dec("1.2021");
     expectRefused(o, "20232");
-    o->LimitPrice = "1.2.3";
+    o->LimitPrice = platform::Decimal::notANumber(); // typed as "1.2.3"
     expectRefused(o, "20232");
 }
 
 TEST_F(Verify, StopLossOfAMarketBuyFollowsTheTakeProfit) {
     auto o = market(0);
-    o->ordertypeInfo = 1;
+    o->orderTypeInfo = 1;
     o->isTakeProfitEnabled = true;
     o->isStopLossEnabled = true;
-    o->LimitPrice = "1.2015";
-    o->StopPrice = "1.1999";
+    o->LimitPrice = dec("1.2015");
+    o->StopPrice = dec("1.1999");
     expectRefused(o, "20231 1.2020"); // the take profit is checked first
-    o->LimitPrice = "1.2020";
+    o->LimitPrice = dec("1.2020");
     expectRefused(o, "20229");
-    o->StopPrice = "1.1975";
+    o->StopPrice = dec("1.1975");
     expectRefused(o, "20230 1.1970");
-    o->StopPrice = "1.1970";
+    o->StopPrice = dec("1.1970");
     expectAccepted(o);
 }
 
 TEST_F(Verify, ProtectivePricesOfAMarketSellAreMeasuredFromTheAsk) {
     auto o = market(1);
-    o->ordertypeInfo = 1;
+    o->orderTypeInfo = 1;
     o->isTakeProfitEnabled = true;
-    o->LimitPrice = "1.1995"; // at most ask 1.2010 - 4 ticks = 1.1990
+    o->LimitPrice = dec("1.1995"); // at most ask 1.2010 - 4 ticks = 1.1990
     expectRefused(o, "20233 1.1990");
-    o->LimitPrice = "1.1990";
+    o->LimitPrice = dec("1.1990");
     o->isStopLossEnabled = true;
-    o->StopPrice = "1.2035"; // at least ask + 6 ticks = 1.2040
+    o->StopPrice = dec("1.2035"); // at least ask + 6 ticks = 1.2040
     expectRefused(o, "20228 1.2040");
-    o->StopPrice = "1.2040";
+    o->StopPrice = dec("1.2040");
     expectAccepted(o);
     item->orderSettings2 = 1; // distances waived, grid kept
-    o->StopPrice = "1.2012";
+    o->StopPrice = dec("1.2012");
     expectRefused(o, "20229");
-    o->StopPrice = "1.2010";
+    o->StopPrice = dec("1.2010");
     expectAccepted(o);
 }
 
 TEST_F(Verify, EditedBracketIsMeasuredFromItsOwnPriceOnItsOwnSide) {
     // Editing the take profit of a long position: the edit sells, based on the order's price.
     auto o = market(1);
-    o->OrderPrice = "1.1000";
+    o->OrderPrice = dec("1.1000");
     o->isEditBracketOrder = true;
-    o->ordertypeInfo = 1;
+    o->orderTypeInfo = 1;
     o->isTakeProfitEnabled = true;
-    o->LimitPrice = "1.1015";
+    o->LimitPrice = dec("1.1015");
     expectRefused(o, "20231 1.1020");
-    o->LimitPrice = "1.1020";
+    o->LimitPrice = dec("1.1020");
     expectAccepted(o);
 }
 
@@ -321,9 +325,9 @@ TEST_F(Verify, BandOfTheProtectiveBase) {
     item->orderSettings2 = 2;
     item->circuitLimitUp = 1.1990_cdec; // the bid of 1.2000 is above the band
     auto o = market(0);
-    o->ordertypeInfo = 1;
+    o->orderTypeInfo = 1;
     o->isTakeProfitEnabled = true;
-    o->LimitPrice = "1.2020";
+    o->LimitPrice = dec("1.2020");
     expectRefused(o, "1202\n0760 : 1.1990\t0761 : 0.0000");
 }
 

@@ -3,6 +3,11 @@
 
 namespace {
 
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
+
 using namespace tc;
 
 class ShortSell : public OrderFixture {
@@ -68,10 +73,10 @@ TEST_F(ShortSell, AnEditedWorkingOrderGetsItsOwnLotsBack) {
     edit->isEditWorkOrder = true;
     edit->LiqudateOrderNumber = "P1"; // the request's order number
     EXPECT_TRUE(allowed(edit));
-    edit->OrderQty = "11";
+    edit->OrderQty = dec("11");
     EXPECT_FALSE(allowed(edit));
     // Another working order's lots stay committed.
-    edit->OrderQty = "10";
+    edit->OrderQty = dec("10");
     edit->LiqudateOrderNumber = "P2";
     EXPECT_FALSE(allowed(edit));
 }
@@ -85,13 +90,13 @@ TEST_F(ShortSell, AnEditedOrderKeepsItsOwnLotsWhenTheOthersExceedTheLongLots) {
     edit->isEditWorkOrder = true;
     edit->LiqudateOrderNumber = "P1";
     EXPECT_TRUE(allowed(edit));
-    edit->OrderQty = "3.5";
+    edit->OrderQty = dec("3.5");
     EXPECT_FALSE(allowed(edit));
     // With a above 0 the order gets a and its own lots: 6 - 4 = 2, plus 3.
     position(0, "4");
-    edit->OrderQty = "5";
+    edit->OrderQty = dec("5");
     EXPECT_TRUE(allowed(edit));
-    edit->OrderQty = "5.1";
+    edit->OrderQty = dec("5.1");
     EXPECT_FALSE(allowed(edit));
 }
 

@@ -170,7 +170,7 @@ TEST(StatementTotals, SumsAndPiesOverThePositions) {
     const PieInput settled = s.getSettledPLForItems();
     EXPECT_EQ(settled.titles, (std::vector<std::string>{"A", "B", "99"}));
     EXPECT_EQ(settled.values, (std::vector<double>{6, 3, 0.5}));
-    EXPECT_DOUBLE_EQ(s.getSettledProfitorLoss(), 9.5);
+    EXPECT_DOUBLE_EQ(s.getSettledProfitOrLoss(), 9.5);
     EXPECT_DOUBLE_EQ(s.getSettledQuantity(), 3.5);
     EXPECT_DOUBLE_EQ(s.getSettledTDS(), 0.25);
     EXPECT_DOUBLE_EQ(s.getSettledPLForItem("99"), 0.5);
@@ -190,7 +190,7 @@ TEST(StatementTotals, SumsAndPiesOverThePositions) {
     const PieInput open = mixed.getOpendPLForItems();
     EXPECT_EQ(open.titles, (std::vector<std::string>{"EURUSD"}));
     EXPECT_EQ(open.values, (std::vector<double>{3}));
-    EXPECT_DOUBLE_EQ(empty.getOpenProfitorLoss() + empty.getPendingQuantity(), 0);
+    EXPECT_DOUBLE_EQ(empty.getOpenProfitOrLoss() + empty.getPendingQuantity(), 0);
 }
 
 } // namespace

@@ -245,13 +245,13 @@ TEST_F(DataServiceTest, AStatementsAccountFiguresAgreeWithWhatItLists) {
     // XAUUSD sold 0.2 at 2041.25, ask 2034.85 (128.00).
     EXPECT_EQ(s.OpenPositionInfo[0].CurrentPrice.toString(), "1.086");
     EXPECT_DOUBLE_EQ(s.OpenPositionInfo[0].UnrealisedPL, 420);
-    EXPECT_DOUBLE_EQ(s.getOpenProfitorLoss(), 548);
+    EXPECT_DOUBLE_EQ(s.getOpenProfitOrLoss(), 548);
 
     // The end: the balance, the floating result of the positions listed, equity counting all of it,
     // the margin the 1.7 lots hold at the group's 1 per lot, the rest available.
     const AccountHistoryInfo& end = *s.EndInfo;
     EXPECT_DOUBLE_EQ(end.Balance.toDouble(), 10000);
-    EXPECT_DOUBLE_EQ(end.UnrealisedPL, s.getOpenProfitorLoss());
+    EXPECT_DOUBLE_EQ(end.UnrealisedPL, s.getOpenProfitOrLoss());
     EXPECT_DOUBLE_EQ(end.AccumulatingStorage.toDouble(), s.getOpenStorage());
     EXPECT_DOUBLE_EQ(end.Equity,
                      end.Balance.toDouble() + end.UnrealisedPL + end.AccumulatingStorage.toDouble());
@@ -262,7 +262,7 @@ TEST_F(DataServiceTest, AStatementsAccountFiguresAgreeWithWhatItLists) {
     // position opened on 3 January are the period's; the summary adds up from an opening balance of
     // 0 (before the opening deposit).
     EXPECT_DOUBLE_EQ(s.getSettledPL().toDouble(), 125.40);
-    EXPECT_DOUBLE_EQ(s.getSettledPL().toDouble(), s.getSettledProfitorLoss());
+    EXPECT_DOUBLE_EQ(s.getSettledPL().toDouble(), s.getSettledProfitOrLoss());
     EXPECT_DOUBLE_EQ(s.getCommission().toDouble(), -5.5);
     EXPECT_DOUBLE_EQ(s.getCommission().toDouble(), -(s.getOpenCommission() + s.getSettledCommission()));
     EXPECT_TRUE(s.StartInfo->OpeningBalanceOfDay.isZero());

@@ -55,7 +55,7 @@ TEST_F(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
 
     ASSERT_TRUE(model->userInfo);
     EXPECT_EQ(
-        std::tuple(model->userInfo->UserId, model->userInfo->marketdepthPort, model->userInfo->hdServerPort),
+        std::tuple(model->userInfo->UserId, model->userInfo->marketDepthPort, model->userInfo->hdServerPort),
         std::tuple(demo->id, 6101, 6102));
 
     ASSERT_EQ(model->ItemCollection.size(), market.instruments.size());

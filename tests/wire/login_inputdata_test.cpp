@@ -56,7 +56,7 @@ TEST_F(LoginBundle, ConstructionLoadsTheProductValues) {
                                  "<key>Acme</key><dict><key>10980</key><string>20980</string>"
                                  "<key>0007</key><integer>8</integer></dict></dict>");
 
-    LoginInputdata data;
+    LoginInputData data;
     EXPECT_EQ(data.productName(), "Acme FX");
     EXPECT_EQ(data.productVersion(), platform::Bundle::shortVersionString());
     EXPECT_EQ(data.SecurityKey(), "k3y");
@@ -70,7 +70,7 @@ TEST_F(LoginBundle, ConstructionLoadsTheProductValues) {
     EXPECT_FALSE(data.canWithdrawFloatingPL());
     EXPECT_EQ(data.minimumBalance(), 250.5);
     EXPECT_EQ(*data.productLocalizationList(),
-              (LoginInputdata::LocalizationList{{"10980", "20980"}, {"0007", "8"}}));
+              (LoginInputData::LocalizationList{{"10980", "20980"}, {"0007", "8"}}));
     // Set at login, not by construction.
     EXPECT_FALSE(data.IPAddress());
     EXPECT_EQ(data.PortNo(), 0);
@@ -80,7 +80,7 @@ TEST_F(LoginBundle, ConstructionLoadsTheProductValues) {
 
 TEST_F(LoginBundle, MissingValuesGiveNothingFalseAndZero) {
     writeLogin("<key>ProductName</key><dict/>", "", "");
-    LoginInputdata data;
+    LoginInputData data;
     EXPECT_FALSE(data.productName()); // present but not a text
     EXPECT_FALSE(data.SecurityKey());
     EXPECT_FALSE(data.liveAccountRegistrationURL());
@@ -100,7 +100,7 @@ TEST_F(LoginBundle, MissingValuesGiveNothingFalseAndZero) {
 }
 
 TEST_F(LoginBundle, NoPropertyListsAtAll) {
-    LoginInputdata data;
+    LoginInputData data;
     EXPECT_FALSE(data.productName());
     EXPECT_EQ(data.productVersion(), platform::Bundle::shortVersionString());
     ASSERT_NE(data.productLocalizationList(), nullptr);
@@ -116,7 +116,7 @@ TEST_F(LoginBundle, LiveAndDemoServersWithThePortAsTextOrNumber) {
     writeLogin(
         "", "<key>IPAddress</key><string>live.example.invalid</string><key>PortNo</key><string>5000</string>",
         "<key>IPAddress</key><string>127.0.0.1</string><key>PortNo</key><integer>5000</integer>");
-    LoginInputdata data;
+    LoginInputData data;
     data.loadLiveSettings();
     EXPECT_EQ(data.IPAddress(), "live.example.invalid");
     EXPECT_EQ(data.PortNo(), 5000);
@@ -146,7 +146,7 @@ TEST_F(LoginBundle, LookupsReadTheFilesAfreshAndWantDictionaries) {
           "</dict>");
     write("FinancialRequestRules", "<dict><key>Odd</key><array/></dict>");
     write("ProductLocalization", "<dict><key>Odd</key><string>x</string></dict>");
-    LoginInputdata data;
+    LoginInputData data;
     EXPECT_FALSE(data.getLoginValueForMode("General", "ProductName"));
     EXPECT_FALSE(data.getLoginValueForMode("LiveMode", "PortNo"));
     EXPECT_FALSE(data.getLoginValueForMode("Missing", "IPAddress"));
@@ -167,7 +167,7 @@ TEST_F(LoginBundle, LookupsReadTheFilesAfreshAndWantDictionaries) {
 
 TEST_F(LoginBundle, TheSessionKeyLeavesTheConfiguredKeyAlone) {
     writeLogin("<key>SecurityKey</key><string>k3y</string>", "", "");
-    LoginInputdata data;
+    LoginInputData data;
     EXPECT_EQ(data.SecurityKey(), "k3y");
     data.setSecurityKey("session-key==");
     auto before = data.productLocalizationList();
@@ -189,7 +189,7 @@ TEST(LoginResources, ShippedPropertyListsHaveTheKeys) {
         ASSERT_TRUE(r) << r.error();
         EXPECT_TRUE(r.value().isDictionary()) << name;
     }
-    LoginInputdata data;
+    LoginInputData data;
     EXPECT_EQ(data.productName(), "Tradeclient");
     ASSERT_TRUE(data.SecurityKey());
     EXPECT_EQ(data.SecurityKey()->size(), 32u);

@@ -46,7 +46,7 @@ TEST(MessageFrame, FrameWrittenThenDeframedThenReadGivesTheFields) {
     ASSERT_EQ(frames.size(), 1u);
     MessageBase in;
     EXPECT_EQ(in.loadFrame(frames[0]), 603);
-    EXPECT_EQ(in.messagetype(), 603);
+    EXPECT_EQ(in.messageType(), 603);
     EXPECT_EQ(in.messageDataDictionary(), (Dict{{10, "603"}, {105, "hi \xC3\xA9 105=x"}, {502, "room"}}));
     EXPECT_EQ(in.messageArray(),
               (std::vector<std::string>{"10=603", "502=room", "105=hi \xC3\xA9 105=x", ""}));

@@ -39,7 +39,7 @@ TEST(BuildMessage, ControlMessageGoesPlainToTheRequestSocket) {
     FakeSender sender;
     MessageBase m;
     m.setSender(&sender);
-    m.setMessagetype(1002);
+    m.setMessageType(1002);
     m.setValue(10, 1002);
     fillCommon(m);
     EXPECT_TRUE(m.BuildMessage(17));
@@ -51,7 +51,7 @@ TEST(BuildMessage, ControlMessageGoesPlainToTheRequestSocket) {
               std::tuple(0, 0, wireText("<B>43<F>10=1002<F>23=jdoe<F>19=REF77<F>21=20240315093000<F><E>")));
     EXPECT_EQ(m.messageLength(), 43u);
     EXPECT_TRUE(m.messageDataDictionary().empty());
-    EXPECT_EQ(m.messagetype(), 1002);
+    EXPECT_EQ(m.messageType(), 1002);
 }
 
 TEST(BuildMessage, DataServiceRequestsGoPlainAndOnlyTheDownloadWaitsForSeveralFrames) {
@@ -60,8 +60,8 @@ TEST(BuildMessage, DataServiceRequestsGoPlainAndOnlyTheDownloadWaitsForSeveralFr
         FakeSender sender;
         MessageBase m;
         m.setSender(&sender);
-        m.setMessagetype(1023);
-        m.setDsrequestType(sub);
+        m.setMessageType(1023);
+        m.setDsRequestType(sub);
         m.setValue(10, 1023);
         m.setValue(151, "getopenpositions");
         m.BuildMessage();
@@ -71,7 +71,7 @@ TEST(BuildMessage, DataServiceRequestsGoPlainAndOnlyTheDownloadWaitsForSeveralFr
                   std::tuple(true, 0, sub == 12 ? 1 : 0));
         EXPECT_EQ(sender.sent[0].message.rfind(wireText("<B>"), 0), 0u);
         // The sub-type stays for the reply side to read.
-        EXPECT_EQ(m.dsrequestType(), sub);
+        EXPECT_EQ(m.dsRequestType(), sub);
         EXPECT_TRUE(m.messageDataDictionary().empty());
     }
 }
@@ -88,27 +88,27 @@ TEST(BuildMessage, NothingToSendStillEmptiesTheDictionaryAndKeepsTheSubtypes) {
         FakeSender sender;
         MessageBase m;
         m.setSender(&sender);
-        m.setMessagetype(c.type);
-        m.setNeworderrequestType(c.newOrder);
-        m.setEditorderrequestType(c.editOrder);
-        m.setDsrequestType(c.ds);
+        m.setMessageType(c.type);
+        m.setNewOrderRequestType(c.newOrder);
+        m.setEditOrderRequestType(c.editOrder);
+        m.setDsRequestType(c.ds);
         m.setValue(10, c.type);
         fillCommon(m);
         EXPECT_FALSE(m.BuildMessage());
         EXPECT_TRUE(sender.sent.empty());
         EXPECT_TRUE(sender.events.empty());
         EXPECT_TRUE(m.messageDataDictionary().empty());
-        EXPECT_EQ(m.messagetype(), c.type);
-        EXPECT_EQ(m.neworderrequestType(), c.newOrder);
-        EXPECT_EQ(m.editorderrequestType(), c.editOrder);
-        EXPECT_EQ(m.dsrequestType(), c.ds);
+        EXPECT_EQ(m.messageType(), c.type);
+        EXPECT_EQ(m.newOrderRequestType(), c.newOrder);
+        EXPECT_EQ(m.editOrderRequestType(), c.editOrder);
+        EXPECT_EQ(m.dsRequestType(), c.ds);
     }
 }
 
 TEST(BuildMessage, WithoutASenderNothingIsSent) {
     LogCapture log;
     MessageBase m;
-    m.setMessagetype(1002);
+    m.setMessageType(1002);
     m.setValue(10, 1002);
     EXPECT_FALSE(m.BuildMessage()); // must not crash
     EXPECT_TRUE(m.messageDataDictionary().empty());
@@ -121,15 +121,15 @@ TEST(BuildMessage, SeparatorInAValueRefusesTheMessageAndSaysWhere) {
     FakeSender sender;
     MessageBase m;
     m.setSender(&sender);
-    m.setMessagetype(1023);
-    m.setDsrequestType(2);
+    m.setMessageType(1023);
+    m.setDsRequestType(2);
     m.setValue(10, 1023);
     m.setValue(551, wireText("#DWR<F>34=666"));
     fillCommon(m);
     EXPECT_FALSE(m.BuildMessage());
     EXPECT_TRUE(sender.sent.empty());
     EXPECT_TRUE(m.messageDataDictionary().empty());
-    EXPECT_EQ(m.dsrequestType(), 2);
+    EXPECT_EQ(m.dsRequestType(), 2);
     ASSERT_EQ(log.entries().size(), 1u);
     EXPECT_EQ(log.entries()[0].first, platform::LogLevel::Warning);
     EXPECT_NE(log.entries()[0].second.find("1023"), std::string::npos);
@@ -144,11 +144,11 @@ TEST(BuildMessage, AFailingSendEndsQuietly) {
     sender.throwOnSend = true;
     MessageBase m;
     m.setSender(&sender);
-    m.setMessagetype(1040);
+    m.setMessageType(1040);
     m.setValue(10, 1040);
     EXPECT_NO_THROW(m.BuildMessage());
     EXPECT_TRUE(m.messageDataDictionary().empty());
-    EXPECT_EQ(m.messagetype(), 1040);
+    EXPECT_EQ(m.messageType(), 1040);
     EXPECT_TRUE(log.entries().empty());
 }
 
@@ -229,7 +229,7 @@ TEST(BuildMessage, EveryStreamBuilderHandsOverItsGoldenFrameSealed) {
         EXPECT_EQ(e.fieldCount, initial ? 4u : 2u);
         EXPECT_EQ(e.inner, asciiFrame(g.fields));
         EXPECT_TRUE(m.messageDataDictionary().empty());
-        EXPECT_EQ(m.messagetype(), g.type);
+        EXPECT_EQ(m.messageType(), g.type);
     }
     // 21 stream builders, the working-order edit counted once per sub-type.
     EXPECT_EQ(streamBuilders, 22u);

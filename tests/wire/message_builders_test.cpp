@@ -142,12 +142,12 @@ TEST(MessageBuilders, UnknownTypesAndSubtypesHaveNoLayout) {
 TEST(MessageBuilders, SubtypeFieldsOfOtherTypesDoNotChooseTheLayout) {
     // A data-service sub-type left over from an earlier request does not disturb an order.
     MessageBase m = messageOf(60, Sub::NewOrder, 1);
-    m.setDsrequestType(10);
-    m.setEditorderrequestType(0);
+    m.setDsRequestType(10);
+    m.setEditOrderRequestType(0);
     ASSERT_NE(findLayout(m), nullptr);
     EXPECT_EQ(findLayout(m)->builder, "BuildOffsetOrderRequestMessage");
     MessageBase d = messageOf(1023, Sub::DataService, 12);
-    d.setNeworderrequestType(5);
+    d.setNewOrderRequestType(5);
     ASSERT_NE(findLayout(d), nullptr);
     EXPECT_EQ(findLayout(d)->builder, "buildDSRequestResourceDownload");
 }

@@ -34,13 +34,13 @@ enum class Sub { None, NewOrder, EditOrder, DataService };
 
 inline MessageBase messageOf(std::int64_t type, Sub field = Sub::None, int sub = 0) {
     MessageBase m;
-    m.setMessagetype(type);
+    m.setMessageType(type);
     if (field == Sub::NewOrder)
-        m.setNeworderrequestType(sub);
+        m.setNewOrderRequestType(sub);
     if (field == Sub::EditOrder)
-        m.setEditorderrequestType(sub);
+        m.setEditOrderRequestType(sub);
     if (field == Sub::DataService)
-        m.setDsrequestType(sub);
+        m.setDsRequestType(sub);
     return m;
 }
 

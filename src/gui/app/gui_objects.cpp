@@ -27,12 +27,12 @@ TradeTicketWindowController* GUIObjects::getTradeTicketWindowController() {
 void GUIObjects::showTradeTicket(QWidget* owner, std::optional<std::string> itemCode) {
     // No order starts from a session that is not signed in (lost, or a new login under way).
     const ClientModel* model = context_.clientModel();
-    if (!model || model->loginState() != interfaces::LoginState::SignedIn)
+    if (!model || !model->isSignedIn())
         return;
     TradeTicketWindowController* ticket = getTradeTicketWindowController();
     if (!ticket)
         return;
-    ticket->setIsTradeTicketfromWatchlist(itemCode.has_value());
+    ticket->setIsTradeTicketFromWatchlist(itemCode.has_value());
     if (itemCode)
         ticket->setValue(*itemCode);
     ticket->windowDidAppear();

@@ -25,7 +25,7 @@ namespace {
 // The table's text, or nullopt when the table lacks the key (the lookup then answers the key) or
 // holds an empty text.
 std::optional<std::string> tableText(std::int64_t language, const std::string& key) {
-    auto text = LanguageString::stringforSelectedLanguage(language, key);
+    auto text = LanguageString::stringForSelectedLanguage(language, key);
     if (!text || text->empty() || *text == LanguageString::getProductBasedKeyForKey(key))
         return std::nullopt;
     return text;

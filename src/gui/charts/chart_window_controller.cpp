@@ -1,5 +1,6 @@
 #include "gui/charts/chart_window_controller.h"
 
+#include "gui/app/connect_each.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
@@ -74,12 +75,10 @@ ChartWindowController::ChartWindowController(GuiContext& context, QWidget* paren
         ui_->crosshairButton->setChecked(false);
     });
 
-    connect(ui_->symbolPopButton, &QComboBox::activated, this,
-            &ChartWindowController::SymbolPopUpItemSelected);
-    connect(ui_->intervalPopUpButton, &QComboBox::activated, this,
-            &ChartWindowController::IntervalItemSelected);
-    connect(ui_->chartTypePopButton, &QComboBox::activated, this,
-            &ChartWindowController::ChartTypeControlSelected);
+    connectEach(&QComboBox::activated, this,
+                std::pair{ui_->symbolPopButton, &ChartWindowController::SymbolPopUpItemSelected},
+                std::pair{ui_->intervalPopUpButton, &ChartWindowController::IntervalItemSelected},
+                std::pair{ui_->chartTypePopButton, &ChartWindowController::ChartTypeControlSelected});
     connect(ui_->analysisButton, &QToolButton::clicked, this, &ChartWindowController::analysisButtonClicked);
     connect(ui_->crosshairButton, &QToolButton::toggled, this, [this](bool on) {
         if (chart_->crosshairMode() != on)

@@ -7,45 +7,63 @@
 #include <QHeaderView>
 #include <QTableView>
 
-#include <utility>
-
 namespace tc::gui {
 
-ChatRoomList::ChatRoomList(QWidget* owner, GuiContext& context, ChatRoomListModel::Kind kind,
-                           QTableView* table, const char* accessibleKey, Hooks hooks)
-    : owner_(owner), context_(context), table_(table),
-      model_(new ChatRoomListModel(kind, context.language(), owner)), hooks_(std::move(hooks)) {
+ChatRoomListWindow::ChatRoomListWindow(GuiContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window), context_(context) {}
+
+ChatRoomListWindow::~ChatRoomListWindow() = default;
+
+void ChatRoomListWindow::listRooms(ChatRoomListModel::Kind kind, QTableView* table,
+                                   const char* accessibleKey) {
+    table_ = table;
+    model_ = new ChatRoomListModel(kind, context_.language(), this);
     table->setModel(model_);
     table->setColumnWidth(0, 180);
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    QObject::connect(table, &QTableView::activated, owner,
-                     [this](const QModelIndex& index) { hooks_.activated(index.row()); });
+    connect(table, &QTableView::activated, this,
+            [this](const QModelIndex& index) { doubleAction(index.row()); });
 
     ClientModel& session = *context_.clientModel();
-    QObject::connect(
-        &session, &ClientModel::chatChanged, owner, [this](const interfaces::ChatChange& change) {
-            if (change.kind == interfaces::ChatChange::Kind::Transcript && awaited_.erase(change.key) > 0)
-                hooks_.open(change.key);
-            if (hooks_.reloadsOn(change.kind))
-                reload();
-        });
-    QObject::connect(&session, &ClientModel::clientAboutToBeReplaced, owner, [this] {
+    connect(&session, &ClientModel::chatChanged, this, [this](const interfaces::ChatChange& change) {
+        if (change.kind == interfaces::ChatChange::Kind::Transcript && awaited_.erase(change.key) > 0)
+            openRoom(change.key);
+        if (reloadsOn(change.kind))
+            reload();
+    });
+    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
         awaited_.clear();
         model_->clear();
     });
-    QObject::connect(&session, &ClientModel::clientReplaced, owner, [this] { reload(); });
-    bindLanguage(owner, context_.language(),
+    connect(&session, &ClientModel::clientReplaced, this, [this] { reload(); });
+    bindLanguage(this, context_.language(),
                  [this, accessibleKey] { table_->setAccessibleName(context_.text(accessibleKey)); });
+    reload();
 }
 
-void ChatRoomList::reload() {
+void ChatRoomListWindow::reload() {
     model_->reload(context_.clientModel()->client().chat().collections());
 }
 
-void ChatRoomList::showWindow() {
-    applyLanguage(owner_, context_.language());
+void ChatRoomListWindow::showWindow() {
+    applyLanguage(this, context_.language());
     table_->clearSelection();
     reload();
+}
+
+void ChatRoomListWindow::doubleAction(int row) {
+    const auto room = model_->roomAt(row);
+    if (!room)
+        return;
+    const std::string key = room->RoomId;
+    const bool here = !room->messages.empty();
+    if (!here && awaited_.contains(key))
+        return; // asked already: opens when they come
+    const bool asked = roomChosen(key, here);
+    if (here)
+        openRoom(key);
+    else if (asked)
+        awaited_.insert(key);
 }
 
 } // namespace tc::gui

@@ -28,7 +28,7 @@ const std::vector<std::string_view>& ChatRoomListModel::columns() const {
 
 void ChatRoomListModel::reload(const chat::ChatCollections& chat) {
     beginResetModel();
-    rooms_ = kind_ == Kind::Notices ? chat.getMessageNoticesCollection() : chat.getrecentChatCollection();
+    rooms_ = kind_ == Kind::Notices ? chat.getMessageNoticesCollection() : chat.getRecentChatCollection();
     endResetModel();
 }
 
@@ -69,7 +69,7 @@ QVariant ChatRoomListModel::data(const QModelIndex& index, int role) const {
             return qt(recentConversationName(room));
         return {};
     case Qt::FontRole:
-        if (kind_ == Kind::Notices && room.isanUnreadMessage) {
+        if (kind_ == Kind::Notices && room.isAnUnreadMessage) {
             QFont bold;
             bold.setBold(true);
             return bold;

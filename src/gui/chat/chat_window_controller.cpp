@@ -4,6 +4,7 @@
 #include "gui/app/images.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
+#include "gui/app/window_front.h"
 #include "gui/chat/chat_transcript_view.h"
 #include "gui/chat/recent_conversation_window_controller.h"
 #include "gui/models/client_model.h"
@@ -364,13 +365,7 @@ void ChatWindowController::chatChanged(const interfaces::ChatChange& change) {
 }
 
 RecentConversationWindowController* ChatWindowController::RecentConversationButtonClicked() {
-    if (!recent_)
-        recent_ = new RecentConversationWindowController(context_, this);
-    recent_->show();
-    recent_->showWindow();
-    recent_->raise();
-    recent_->activateWindow();
-    return recent_;
+    return showKeptWindow(recent_, context_, this, &RecentConversationWindowController::showWindow);
 }
 
 } // namespace tc::gui

@@ -92,8 +92,8 @@ QueueChoice chooseQueue(const chat::ChatQueue& queue) {
 
 TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_view ownUserName) {
     TranscriptLine line;
-    const std::string& name = entry.senderdisplayName && !entry.senderdisplayName->empty()
-                                  ? *entry.senderdisplayName
+    const std::string& name = entry.senderDisplayName && !entry.senderDisplayName->empty()
+                                  ? *entry.senderDisplayName
                                   : entry.sender;
     line.head = name + "[" + timeAs(entry.time, "dd/MM/yyyy hh:mm:ss a") + "]:";
     line.text = entry.msg;

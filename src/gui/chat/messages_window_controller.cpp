@@ -54,21 +54,12 @@ void NoticeMessageWindowController::showWindow(const std::string& roomKey) {
 // ---- the list
 
 MessagesWindowController::MessagesWindowController(GuiContext& context, QWidget* parent)
-    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::MessagesWindowController>()), context_(context) {
+    : ChatRoomListWindow(context, parent), ui_(std::make_unique<Ui::MessagesWindowController>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("MessagesWindowController"));
-    ChatRoomList::Hooks hooks;
-    hooks.activated = [this](int row) { doubleAction(row); };
-    hooks.open = [this](const std::string& key) { openNoticeMessageWindow(key); };
-    hooks.reloadsOn = [](interfaces::ChatChange::Kind kind) {
-        using Kind = interfaces::ChatChange::Kind;
-        return kind != Kind::Status && kind != Kind::Queue && kind != Kind::Contacts;
-    };
-    rooms_ = std::make_unique<ChatRoomList>(this, context_, ChatRoomListModel::Kind::Notices,
-                                            ui_->messagesTableView, texts::kNotices, std::move(hooks));
+    listRooms(ChatRoomListModel::Kind::Notices, ui_->messagesTableView, texts::kNotices);
     ui_->messagesTableView->setColumnWidth(1, 300);
-    connect(context_.clientModel(), &ClientModel::noticeArrived, this, [this] { rooms_->reload(); });
-    rooms_->reload();
+    connect(context_.clientModel(), &ClientModel::noticeArrived, this, [this] { reload(); });
 }
 
 MessagesWindowController::~MessagesWindowController() = default;
@@ -77,28 +68,18 @@ QTableView* MessagesWindowController::messagesTableView() const {
     return ui_->messagesTableView;
 }
 
-void MessagesWindowController::showWindow() {
-    rooms_->showWindow();
+bool MessagesWindowController::reloadsOn(interfaces::ChatChange::Kind kind) const {
+    using Kind = interfaces::ChatChange::Kind;
+    return kind != Kind::Status && kind != Kind::Queue && kind != Kind::Contacts;
 }
 
-void MessagesWindowController::doubleAction(int row) {
-    const auto room = rooms_->model()->roomAt(row);
-    if (!room)
-        return;
-    const std::string key = room->RoomId;
-    const bool here = !room->messages.empty();
-    if (!here && rooms_->awaited().contains(key))
-        return; // asked already: opens when they come
-    // Read from now on; acknowledged, or its messages asked for.
-    const bool sent = static_cast<bool>(context_.clientModel()->client().chat().openNotice(key));
-    rooms_->reload();
-    if (here)
-        openNoticeMessageWindow(key);
-    else if (sent)
-        rooms_->awaited().insert(key);
+bool MessagesWindowController::roomChosen(const std::string& roomKey, bool) {
+    const bool sent = static_cast<bool>(context_.clientModel()->client().chat().openNotice(roomKey));
+    reload();
+    return sent;
 }
 
-void MessagesWindowController::openNoticeMessageWindow(const std::string& roomKey) {
+void MessagesWindowController::openRoom(const std::string& roomKey) {
     showRoomWindow(notice_, context_, this, roomKey);
 }
 

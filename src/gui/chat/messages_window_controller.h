@@ -3,9 +3,7 @@
 // A double click (or Return) opens one: it is read from then on, the server is told (or asked for
 // its messages when none are here), and the notice pop-up shows its first message. Made once by the
 // main window and kept; a notice that arrives refreshes the list.
-#include "interfaces/client.h"
-
-#include <QWidget>
+#include "gui/chat/chat_room_list.h"
 
 #include <memory>
 #include <string>
@@ -21,7 +19,6 @@ class NoticeMessageWindowController;
 
 namespace tc::gui {
 
-class ChatRoomList;
 class GuiContext;
 
 // One notice: "Subject: " and its title, "Time: " and the first message's time, then its text.
@@ -42,26 +39,23 @@ private:
     GuiContext& context_;
 };
 
-class MessagesWindowController : public QWidget {
+class MessagesWindowController : public ChatRoomListWindow {
     Q_OBJECT
 public:
     // Needs the context's client model.
     explicit MessagesWindowController(GuiContext& context, QWidget* parent = nullptr);
     ~MessagesWindowController() override;
 
-    // Texts, no selection, the rows afresh.
-    void showWindow();
-    // The double click on a row.
-    void doubleAction(int row);
     QTableView* messagesTableView() const;
     NoticeMessageWindowController* noticeWindow() const { return notice_; }
 
 private:
-    void openNoticeMessageWindow(const std::string& roomKey);
+    bool reloadsOn(interfaces::ChatChange::Kind kind) const override;
+    // Read from now on: acknowledged, or its messages asked for.
+    bool roomChosen(const std::string& roomKey, bool messagesHere) override;
+    void openRoom(const std::string& roomKey) override;
 
     std::unique_ptr<Ui::MessagesWindowController> ui_;
-    GuiContext& context_;
-    std::unique_ptr<ChatRoomList> rooms_;
     NoticeMessageWindowController* notice_ = nullptr;
 };
 

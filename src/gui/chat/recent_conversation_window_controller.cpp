@@ -10,21 +10,11 @@
 namespace tc::gui {
 
 RecentConversationWindowController::RecentConversationWindowController(GuiContext& context, QWidget* parent)
-    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::RecentConversationWindowController>()),
-      context_(context) {
+    : ChatRoomListWindow(context, parent), ui_(std::make_unique<Ui::RecentConversationWindowController>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("RecentConversationWindowController"));
-    ChatRoomList::Hooks hooks;
-    hooks.activated = [this](int row) { doubleAction(row); };
-    hooks.open = [this](const std::string& key) { openRecentConversation(key); };
-    hooks.reloadsOn = [](interfaces::ChatChange::Kind kind) {
-        using Kind = interfaces::ChatChange::Kind;
-        return kind == Kind::Recent || kind == Kind::Transcript || kind == Kind::RoomReady;
-    };
-    rooms_ = std::make_unique<ChatRoomList>(this, context_, ChatRoomListModel::Kind::RecentConversations,
-                                            ui_->recentconversationTableView, texts::kRecentConversations,
-                                            std::move(hooks));
-    rooms_->reload();
+    listRooms(ChatRoomListModel::Kind::RecentConversations, ui_->recentconversationTableView,
+              texts::kRecentConversations);
 }
 
 RecentConversationWindowController::~RecentConversationWindowController() = default;
@@ -33,26 +23,16 @@ QTableView* RecentConversationWindowController::recentconversationTableView() co
     return ui_->recentconversationTableView;
 }
 
-void RecentConversationWindowController::showWindow() {
-    rooms_->showWindow();
+bool RecentConversationWindowController::reloadsOn(interfaces::ChatChange::Kind kind) const {
+    using Kind = interfaces::ChatChange::Kind;
+    return kind == Kind::Recent || kind == Kind::Transcript || kind == Kind::RoomReady;
 }
 
-void RecentConversationWindowController::doubleAction(int row) {
-    const auto room = rooms_->model()->roomAt(row);
-    if (!room)
-        return;
-    const std::string key = room->RoomId;
-    if (room->messages.empty()) {
-        if (rooms_->awaited().contains(key))
-            return; // asked already: opens when they come
-        if (context_.clientModel()->client().chat().requestRoomMessages(key))
-            rooms_->awaited().insert(key);
-        return;
-    }
-    openRecentConversation(key);
+bool RecentConversationWindowController::roomChosen(const std::string& roomKey, bool messagesHere) {
+    return !messagesHere && context_.clientModel()->client().chat().requestRoomMessages(roomKey);
 }
 
-void RecentConversationWindowController::openRecentConversation(const std::string& roomKey) {
+void RecentConversationWindowController::openRoom(const std::string& roomKey) {
     showRoomWindow(transcript_, context_, this, roomKey);
 }
 

@@ -3,9 +3,7 @@
 // newest first. A double click opens one in the transcript window, asking the server for its
 // messages first when none are here (the window opens when they arrive). Made once by the chat
 // window and kept; each opening refreshes texts and rows.
-#include "interfaces/client.h"
-
-#include <QWidget>
+#include "gui/chat/chat_room_list.h"
 
 #include <memory>
 #include <string>
@@ -19,29 +17,25 @@ class RecentConversationWindowController;
 namespace tc::gui {
 
 class ChatMessageWindowController;
-class ChatRoomList;
 class GuiContext;
 
-class RecentConversationWindowController : public QWidget {
+class RecentConversationWindowController : public ChatRoomListWindow {
     Q_OBJECT
 public:
     // Needs the context's client model.
     explicit RecentConversationWindowController(GuiContext& context, QWidget* parent = nullptr);
     ~RecentConversationWindowController() override;
 
-    // Texts, no selection, the rows afresh.
-    void showWindow();
-    // The double click on a row.
-    void doubleAction(int row);
     QTableView* recentconversationTableView() const;
     ChatMessageWindowController* transcriptWindow() const { return transcript_; }
 
 private:
-    void openRecentConversation(const std::string& roomKey);
+    bool reloadsOn(interfaces::ChatChange::Kind kind) const override;
+    // Only a room without messages asks for them.
+    bool roomChosen(const std::string& roomKey, bool messagesHere) override;
+    void openRoom(const std::string& roomKey) override;
 
     std::unique_ptr<Ui::RecentConversationWindowController> ui_;
-    GuiContext& context_;
-    std::unique_ptr<ChatRoomList> rooms_;
     ChatMessageWindowController* transcript_ = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "gui/funding/account_access_setting_window_controller.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/connect_each.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/models/client_model.h"
@@ -27,12 +28,10 @@ AccountAccessSettingWindowController::AccountAccessSettingWindowController(GuiCo
     for (const AccessRight& right : kAccessRights)
         ui_->rightsComboBox->addItem(
             QString::fromUtf8(right.text.data(), static_cast<qsizetype>(right.text.size())));
-    connect(ui_->accountComboBox, &QComboBox::activated, this,
-            &AccountAccessSettingWindowController::accountChosen);
-    connect(ui_->userComboBox, &QComboBox::activated, this,
-            &AccountAccessSettingWindowController::userChosen);
-    connect(ui_->rightsComboBox, &QComboBox::activated, this,
-            &AccountAccessSettingWindowController::rightChosen);
+    connectEach(&QComboBox::activated, this,
+                std::pair{ui_->accountComboBox, &AccountAccessSettingWindowController::accountChosen},
+                std::pair{ui_->userComboBox, &AccountAccessSettingWindowController::userChosen},
+                std::pair{ui_->rightsComboBox, &AccountAccessSettingWindowController::rightChosen});
     connect(ui_->applyButton, &QPushButton::clicked, this,
             &AccountAccessSettingWindowController::applyButtonClicked);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -61,7 +60,7 @@ void AccountAccessSettingWindowController::onWindowLoad() {
     }
     loadUsers();
     requestMaps();
-    updateValuesinViews();
+    updateValuesInViews();
     ui_->applyButton->setEnabled(false);
     ui_->accountComboBox->setFocus();
 }
@@ -113,7 +112,7 @@ void AccountAccessSettingWindowController::loadUsers() {
         ui_->userComboBox->addItem(idText(map.userId));
 }
 
-void AccountAccessSettingWindowController::updateValuesinViews() {
+void AccountAccessSettingWindowController::updateValuesInViews() {
     const AccessAccount* account = form_.account();
     const UserAccountMaps* user = form_.user();
     {
@@ -147,13 +146,13 @@ void AccountAccessSettingWindowController::accountChosen(int index) {
     loadUsers();
     requestMaps();
     ui_->applyButton->setEnabled(false);
-    updateValuesinViews();
+    updateValuesInViews();
 }
 
 void AccountAccessSettingWindowController::userChosen(int index) {
     form_.chooseUser(ui_->userComboBox->itemText(index).toULongLong());
     ui_->applyButton->setEnabled(false);
-    updateValuesinViews();
+    updateValuesInViews();
 }
 
 void AccountAccessSettingWindowController::rightChosen(int index) {
@@ -161,7 +160,7 @@ void AccountAccessSettingWindowController::rightChosen(int index) {
         return;
     form_.chooseRight(kAccessRights[static_cast<std::size_t>(index)].text);
     ui_->applyButton->setEnabled(editRequest_ == 0 && form_.edit().has_value());
-    updateValuesinViews();
+    updateValuesInViews();
 }
 
 void AccountAccessSettingWindowController::mapsArrived(const interfaces::UserAccessArrival& arrival) {
@@ -177,7 +176,7 @@ void AccountAccessSettingWindowController::mapsArrived(const interfaces::UserAcc
     if (pending && form_.user())
         form_.chooseRight(*accessRightText(picked));
     ui_->applyButton->setEnabled(pending && form_.edit().has_value());
-    updateValuesinViews();
+    updateValuesInViews();
 }
 
 void AccountAccessSettingWindowController::applyButtonClicked() {

@@ -43,7 +43,7 @@ private:
     void follow();
     void requestMaps();
     void loadUsers();
-    void updateValuesinViews();
+    void updateValuesInViews();
     void accountChosen(int index);
     void userChosen(int index);
     void rightChosen(int index);

@@ -42,7 +42,7 @@ ChangePasswordWindowController::ChangePasswordWindowController(GuiContext& conte
         if (!waiting_)
             return;
         // A late acceptance still reaches the remembered password (ShowStatusMessage).
-        setWaiting(false);
+        SetWaiting(false);
         ui_->statusLabel->setText(context_.text(texts::kServerDidNotAnswerTime));
     });
     connect(ui_->changeButton, &QPushButton::clicked, this,
@@ -54,7 +54,7 @@ ChangePasswordWindowController::ChangePasswordWindowController(GuiContext& conte
                 &ChangePasswordWindowController::ShowStatusMessage);
         connect(session, &ClientModel::passwordRefused, this, &ChangePasswordWindowController::ShowRefusal);
         connect(session, &ClientModel::clientAboutToBeReplaced, this, [this] {
-            setWaiting(false);
+            SetWaiting(false);
             if (isVisible())
                 reject();
         });
@@ -64,7 +64,7 @@ ChangePasswordWindowController::ChangePasswordWindowController(GuiContext& conte
 ChangePasswordWindowController::~ChangePasswordWindowController() = default;
 
 void ChangePasswordWindowController::onWindowLoad() {
-    setWaiting(false);
+    SetWaiting(false);
     sentPassword_.clear();
     ui_->OldPasswordTextField->clear();
     ui_->NewPasswordField->clear();
@@ -74,7 +74,7 @@ void ChangePasswordWindowController::onWindowLoad() {
     ui_->OldPasswordTextField->setFocus();
 }
 
-QString ChangePasswordWindowController::statusText() const {
+QString ChangePasswordWindowController::StatusText() const {
     return ui_->statusLabel->isHidden() ? QString() : ui_->statusLabel->text();
 }
 
@@ -82,7 +82,7 @@ void ChangePasswordWindowController::ValidationAlert(const QString& text) {
     CommonAlert::open(this, {context_.text(texts::kValidation), text, AlertSpec::Warning, {}, {}});
 }
 
-void ChangePasswordWindowController::setWaiting(bool waiting) {
+void ChangePasswordWindowController::SetWaiting(bool waiting) {
     waiting_ = waiting;
     if (waiting)
         replyTimer_.start();
@@ -116,7 +116,7 @@ void ChangePasswordWindowController::ChangePasswordButtonClicked() {
         return;
     }
     sentPassword_ = newText;
-    setWaiting(true);
+    SetWaiting(true);
 }
 
 void ChangePasswordWindowController::ShowStatusMessage() {
@@ -125,7 +125,7 @@ void ChangePasswordWindowController::ShowStatusMessage() {
         changed_(password);
     if (!waiting_)
         return;
-    setWaiting(false);
+    SetWaiting(false);
     QWidget* owner = parentWidget();
     accept();
     CommonAlert::open(owner, {context_.text(texts::kValidation),
@@ -138,7 +138,7 @@ void ChangePasswordWindowController::ShowStatusMessage() {
 void ChangePasswordWindowController::ShowRefusal(const std::string& reason) {
     if (!waiting_)
         return;
-    setWaiting(false);
+    SetWaiting(false);
     sentPassword_.clear();
     ui_->statusLabel->setText(context_.text(texts::kServerRefusedNewPassword)
                                   .replace(QStringLiteral("{0}"), readableReason(reason)));

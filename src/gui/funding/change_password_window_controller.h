@@ -29,7 +29,7 @@ public:
     ~ChangePasswordWindowController() override;
 
     // Told the new password once the server accepted it (the remembered user's record follows).
-    void setPasswordChangedHandler(std::function<void(const std::string& password)> handler) {
+    void SetPasswordChangedHandler(std::function<void(const std::string& password)> handler) {
         changed_ = std::move(handler);
     }
 
@@ -39,13 +39,13 @@ public:
     void ShowStatusMessage();
     void ShowRefusal(const std::string& reason);
     // Whether a change was sent and its answer has not come.
-    bool waiting() const { return waiting_; }
+    bool Waiting() const { return waiting_; }
     // The refusal shown in the sheet (empty when none).
-    QString statusText() const;
+    QString StatusText() const;
 
 private:
     void ValidationAlert(const QString& text);
-    void setWaiting(bool waiting);
+    void SetWaiting(bool waiting);
 
     std::unique_ptr<Ui::ChangePasswordWindowController> ui_;
     GuiContext& context_;

@@ -32,20 +32,18 @@ DepositRequestWindowController::DepositRequestWindowController(GuiContext& conte
     ui_->setupUi(this);
     setObjectName(QStringLiteral("DepositRequestWindowController"));
     attachFrame({ui_->depositRequestTabView, ui_->detailArea, ui_->detailAreaLayout, ui_->sendRequestButton,
-                 ui_->notNowButton, ui_->okButton, ui_->accountComboBox, kDepositsAllowedBit,
+                 ui_->notNowButton, ui_->okButton, ui_->accountComboBox, ui_->accountNameTextField,
+                 ui_->amountTextField, ui_->remarksTextField, kDepositsAllowedBit,
                  QStringLiteral("deposit")});
     QFont bold = ui_->headerLabel->font();
     bold.setBold(true);
     ui_->headerLabel->setFont(bold);
     ui_->depositDatePicker->setDateTime(QDateTime::currentDateTime());
 
-    connect(ui_->accountComboBox, qOverload<int>(&QComboBox::activated), this,
-            &DepositRequestWindowController::chooseAccount);
     connect(ui_->depositModeComboBox, qOverload<int>(&QComboBox::activated), this,
             &DepositRequestWindowController::chooseMode);
     connect(ui_->paymentGatewayComboBox, qOverload<int>(&QComboBox::activated), this,
             &DepositRequestWindowController::chooseGateway);
-    connect(ui_->amountTextField, &QLineEdit::textChanged, this, [this] { updateEstimatedAmount(); });
     connect(context_.clientModel(), &ClientModel::fundingFailed, this,
             &DepositRequestWindowController::fundingFailed);
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
@@ -59,7 +57,7 @@ void DepositRequestWindowController::windowDidAppear() {
     updateLanguageStrings();
     setDefaults();
     loadData();
-    updateValuesinViews();
+    updateValuesInViews();
     startTicking();
 }
 
@@ -111,17 +109,13 @@ std::shared_ptr<const funding::PayGateSetting> DepositRequestWindowController::g
     return client()->funding().collections().payGateSettings.find(payGateId_);
 }
 
-void DepositRequestWindowController::updateValuesinViews() {
-    const auto chosen = account();
-    showChosenAccount(chosen != nullptr);
-    ui_->accountNameTextField->setText(chosen ? qt(chosen->AccountName) : QString());
+void DepositRequestWindowController::updateValuesInViews() {
+    showChosenAccount();
     calcAccountDetails();
     ui_->depositDatePicker->setDateTime(QDateTime::currentDateTime());
     // Back to the first mode, with its layout: the mode box and the form never disagree.
     if (!modes_.empty())
         chooseMode(0);
-    // Nothing can be sent for no account.
-    ui_->sendRequestButton->setEnabled(chosen != nullptr);
 }
 
 void DepositRequestWindowController::calcAccountDetails() {
@@ -140,16 +134,12 @@ void DepositRequestWindowController::chooseAccount(int index) {
         return;
     // The modes are the chosen account's: online payment only where it is offered.
     loadFinancialTransferModes();
-    updateValuesinViews();
+    updateValuesInViews();
 }
 
 void DepositRequestWindowController::chooseMode(int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= modes_.size())
+    if (!selectQuietly(ui_->depositModeComboBox, index, modes_.size()))
         return;
-    {
-        QSignalBlocker block(ui_->depositModeComboBox);
-        ui_->depositModeComboBox->setCurrentIndex(index);
-    }
     ftMode_ = modes_[static_cast<std::size_t>(index)];
     isOnlinePayment_ = ftMode_ == funding::kOnlinePayment;
     ui_->depositDatePicker->setEnabled(!isOnlinePayment_);
@@ -185,12 +175,8 @@ void DepositRequestWindowController::loadPaymentGateway() {
 }
 
 void DepositRequestWindowController::chooseGateway(int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= gateways_.size())
+    if (!selectQuietly(ui_->paymentGatewayComboBox, index, gateways_.size()))
         return;
-    {
-        QSignalBlocker block(ui_->paymentGatewayComboBox);
-        ui_->paymentGatewayComboBox->setCurrentIndex(index);
-    }
     payGateId_ = gateways_[static_cast<std::size_t>(index)];
     showCurrencyOnLabel();
     updateEstimatedAmount();
@@ -235,7 +221,7 @@ void DepositRequestWindowController::updateEstimatedAmount() {
         qt(depositEstimate(str(ui_->amountTextField->text()), isOnlinePayment_, currencies())));
 }
 
-bool DepositRequestWindowController::sendRequest() {
+DepositForm DepositRequestWindowController::form() const {
     DepositForm form;
     form.networkAvailable = client() && client()->isNetworkAvailable();
     form.amountText = str(ui_->amountTextField->text());
@@ -249,19 +235,23 @@ bool DepositRequestWindowController::sendRequest() {
                   {texts::kDestinationAccount, str(ui_->depositedBankAccountTextField->text())},
                   {texts::kRemarks, str(ui_->remarksTextField->text())},
                   {texts::kEMail, form.email}};
-    const auto chosen = account();
-    if (auto refusal = checkDepositForm(form)) {
-        showValidationInfo(refusal->code == 0
-                               ? refusalText(*refusal)
-                               : QStringLiteral("%1 : %2\n%3")
-                                     .arg(context_.text(texts::kError), QString::number(refusal->code),
-                                          context_.text(texts::kAccountsCurrencyCannotPaidThrough)));
-        return false;
-    }
-    if (!chosen) {
-        ui_->sendRequestButton->setEnabled(false);
-        return false;
-    }
+    return form;
+}
+
+std::optional<QString>
+DepositRequestWindowController::checkForm(const std::shared_ptr<const AccountDetails>&) const {
+    const auto refusal = checkDepositForm(form());
+    if (!refusal)
+        return std::nullopt;
+    return refusal->code == 0 ? refusalText(*refusal)
+                              : QStringLiteral("%1 : %2\n%3")
+                                    .arg(context_.text(texts::kError), QString::number(refusal->code),
+                                         context_.text(texts::kAccountsCurrencyCannotPaidThrough));
+}
+
+interfaces::CommandResult
+DepositRequestWindowController::sendForm(const std::shared_ptr<const AccountDetails>& chosen) {
+    const DepositForm typed = form();
     funding::NewDeposit deposit;
     deposit.accountDetail = chosen;
     deposit.mode = ftMode_;
@@ -273,20 +263,15 @@ bool DepositRequestWindowController::sendRequest() {
     deposit.bankBranch = str(ui_->sourceBankBranchTextField->text());
     deposit.sourceAccount = str(ui_->sourceBankAccountTextField->text());
     deposit.depositedAccount = str(ui_->depositedBankAccountTextField->text());
-    deposit.amount = typedAmount(form.amountText);
+    deposit.amount = typedAmount(typed.amountText);
     deposit.remarks = str(ui_->remarksTextField->text());
-    deposit.email = form.email;
+    deposit.email = typed.email;
     deposit.payGateId = isOnlinePayment_ ? payGateId_ : 0;
     deposit.estimatedAmount = typedAmount(str(ui_->depositTextField->text()));
     const interfaces::CommandResult sent = client()->funding().requestDeposit(deposit);
-    if (!sent) {
-        showValidationInfo(qt(sent.error));
-        return false;
-    }
-    if (isOnlinePayment_)
+    if (sent && isOnlinePayment_)
         requests_->asked(this);
-    ui_->sendRequestButton->setEnabled(false);
-    return true;
+    return sent;
 }
 
 // ---- replies
@@ -400,26 +385,17 @@ bool DepositRequestWindowController::openWebAddress(const QUrl& address) {
 
 // ---- accessors
 
-QComboBox* DepositRequestWindowController::accountComboBox() const {
-    return ui_->accountComboBox;
-}
 QComboBox* DepositRequestWindowController::depositModeComboBox() const {
     return ui_->depositModeComboBox;
 }
 QComboBox* DepositRequestWindowController::paymentGatewayComboBox() const {
     return ui_->paymentGatewayComboBox;
 }
-QLineEdit* DepositRequestWindowController::amountTextField() const {
-    return ui_->amountTextField;
-}
 QLineEdit* DepositRequestWindowController::emailTextField() const {
     return ui_->emailTextField;
 }
 QLineEdit* DepositRequestWindowController::depositTextField() const {
     return ui_->depositTextField;
-}
-QLineEdit* DepositRequestWindowController::remarksTextField() const {
-    return ui_->remarksTextField;
 }
 QString DepositRequestWindowController::headerText() const {
     return ui_->headerLabel->text();

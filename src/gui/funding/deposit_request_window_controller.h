@@ -44,24 +44,20 @@ public:
     // The start sequence: texts, an empty form on the first page, the accounts and modes, the
     // figures, the one-second refresh.
     void windowDidAppear();
-    bool sendRequest() override;
     // Replaces the browser (tests, the screenshots).
     void setUrlOpener(UrlOpener opener) { opener_ = std::move(opener); }
     // The default opener: http and https addresses only, through the desktop's browser.
     static bool openWebAddress(const QUrl& address);
 
     // Choices as the boxes make them.
-    void chooseAccount(int index);
+    void chooseAccount(int index) override;
     void chooseMode(int index);
     void chooseGateway(int index);
 
-    QComboBox* accountComboBox() const;
     QComboBox* depositModeComboBox() const;
     QComboBox* paymentGatewayComboBox() const;
-    QLineEdit* amountTextField() const;
     QLineEdit* emailTextField() const;
     QLineEdit* depositTextField() const;
-    QLineEdit* remarksTextField() const;
     QString headerText() const;
     QString footerText() const;
     QString amountTitle() const;
@@ -75,12 +71,16 @@ protected:
 private:
     void refreshFigures() override { calcAccountDetails(); }
     void fundingReply(const interfaces::FundingReply& reply) override;
+    void amountEdited() override { updateEstimatedAmount(); }
+    std::optional<QString> checkForm(const std::shared_ptr<const AccountDetails>& chosen) const override;
+    interfaces::CommandResult sendForm(const std::shared_ptr<const AccountDetails>& chosen) override;
+    DepositForm form() const;
     void updateLanguageStrings();
     void setDefaults();
     void arrangeViews();
     void loadData();
     void loadFinancialTransferModes();
-    void updateValuesinViews();
+    void updateValuesInViews();
     void calcAccountDetails();
     void loadPaymentGateway();
     void showCurrencyOnLabel();

@@ -142,10 +142,6 @@ std::string withdrawableText(double withdrawable) {
     return withdrawable > 0 ? fixed2(withdrawable) : std::string("0.00");
 }
 
-double resultingBalance(const AccountDetails& account, std::string_view amountText, double pending) {
-    return account.Balance.toDouble() - leadingAmount(amountText) - pending;
-}
-
 std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form) {
     if (!form.networkAvailable)
         return refusal(texts::kNoConnectionTradingServer);

@@ -97,8 +97,6 @@ std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form);
 
 // The withdrawable field: W with "%.2f" when above 0, else "0.00".
 std::string withdrawableText(double withdrawable);
-// Balance - amount typed - the open withdrawals.
-double resultingBalance(const AccountDetails& account, std::string_view amountText, double pending);
 
 struct WithdrawalForm {
     bool networkAvailable = true;

@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 
@@ -39,6 +40,9 @@ void RequestWindow::attachFrame(Frame frame) {
     detail_->show();
 
     connect(send_, &QPushButton::clicked, this, [this] { sendRequest(); });
+    connect(frame_.accounts, qOverload<int>(&QComboBox::activated), this,
+            [this](int index) { chooseAccount(index); });
+    connect(frame_.amount, &QLineEdit::textChanged, this, [this] { amountEdited(); });
     connect(frame_.notNow, &QPushButton::clicked, this, &QWidget::close);
     connect(ok_, &QPushButton::clicked, this, &QWidget::close);
     installRequestSheetKeys(this, frame_.pages, send_, ok_);
@@ -113,10 +117,44 @@ bool RequestWindow::takeAccountAt(int index) {
     return true;
 }
 
-void RequestWindow::showChosenAccount(bool chosen) {
-    QSignalBlocker block(frame_.accounts);
-    const auto at = std::find(accounts_.begin(), accounts_.end(), accountId_);
-    frame_.accounts->setCurrentIndex(chosen ? static_cast<int>(at - accounts_.begin()) : -1);
+std::shared_ptr<const AccountDetails> RequestWindow::showChosenAccount() {
+    const auto chosen = account();
+    {
+        QSignalBlocker block(frame_.accounts);
+        const auto at = std::find(accounts_.begin(), accounts_.end(), accountId_);
+        frame_.accounts->setCurrentIndex(chosen ? static_cast<int>(at - accounts_.begin()) : -1);
+    }
+    frame_.accountName->setText(chosen ? QString::fromStdString(chosen->AccountName) : QString());
+    // Nothing can be sent for no account.
+    send_->setEnabled(chosen != nullptr);
+    return chosen;
+}
+
+bool RequestWindow::selectQuietly(QComboBox* box, int index, std::size_t choices) {
+    if (index < 0 || static_cast<std::size_t>(index) >= choices)
+        return false;
+    QSignalBlocker block(box);
+    box->setCurrentIndex(index);
+    return true;
+}
+
+bool RequestWindow::sendRequest() {
+    const auto chosen = account();
+    if (const auto refusal = checkForm(chosen)) {
+        showValidationInfo(*refusal);
+        return false;
+    }
+    if (!chosen) {
+        send_->setEnabled(false);
+        return false;
+    }
+    const interfaces::CommandResult sent = sendForm(chosen);
+    if (!sent) {
+        showValidationInfo(QString::fromStdString(sent.error));
+        return false;
+    }
+    send_->setEnabled(false);
+    return true;
 }
 
 std::shared_ptr<const AccountDetails> RequestWindow::account() const {

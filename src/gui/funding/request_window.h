@@ -9,10 +9,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QComboBox;
 class QLayout;
+class QLineEdit;
 class QPushButton;
 class QStackedWidget;
 
@@ -32,12 +34,17 @@ public:
     ~RequestWindow() override;
 
     // Checks the form and sends the request; false (with an alert, nothing sent) when refused.
-    virtual bool sendRequest() = 0;
+    bool sendRequest();
+    // The account box's choice.
+    virtual void chooseAccount(int index) = 0;
 
     // 0 the form, 1 the result.
     int currentPage() const;
     QPushButton* sendRequestButton() const { return send_; }
     QPushButton* okButton() const { return ok_; }
+    QComboBox* accountComboBox() const { return frame_.accounts; }
+    QLineEdit* amountTextField() const { return frame_.amount; }
+    QLineEdit* remarksTextField() const { return frame_.remarks; }
     DetailWindowController* detailWindow() const { return detail_; }
     // Whether the window follows the client model's one-second tick (from showing until closing).
     bool followsTick() const { return ticking_; }
@@ -56,6 +63,9 @@ protected:
         QPushButton* notNow;
         QPushButton* ok;
         QComboBox* accounts;
+        QLineEdit* accountName;
+        QLineEdit* amount;
+        QLineEdit* remarks;
         // The accounts listed are those whose settings carry this bit.
         std::int64_t allowedBit;
         // Alert id of the validation alerts.
@@ -69,6 +79,12 @@ protected:
     // The tick's refresh while the window shows.
     virtual void refreshFigures() = 0;
     virtual void fundingReply(const interfaces::FundingReply& reply) = 0;
+    // The amount typed changed.
+    virtual void amountEdited() = 0;
+    // The form's refusal text; nothing when it may be sent.
+    virtual std::optional<QString> checkForm(const std::shared_ptr<const AccountDetails>& chosen) const = 0;
+    // Sends the checked form for the chosen account.
+    virtual interfaces::CommandResult sendForm(const std::shared_ptr<const AccountDetails>& chosen) = 0;
 
     // No client once the session it was made for is being replaced.
     interfaces::Client* client() const;
@@ -89,9 +105,12 @@ protected:
     void loadAccountsData();
     // Chooses the account at the box's index; false for an index out of range.
     bool takeAccountAt(int index);
-    // The box shows the chosen account (none when it is gone).
-    void showChosenAccount(bool chosen);
+    // The box and the name field show the chosen account (none when it is gone), and Send is offered
+    // only for one; returns it.
+    std::shared_ptr<const AccountDetails> showChosenAccount();
     std::shared_ptr<const AccountDetails> account() const;
+    // Selects `index` of a choice box without announcing it; false for an index out of range.
+    static bool selectQuietly(QComboBox* box, int index, std::size_t choices);
 
     GuiContext& context_;
     std::int32_t accountId_ = 0; // 0: none chosen

@@ -20,15 +20,12 @@ WithdrawalRequestWindowController::WithdrawalRequestWindowController(GuiContext&
     setObjectName(QStringLiteral("WithdrawalRequestWindowController"));
     attachFrame({ui_->withdrawalRequestTabView, ui_->detailArea, ui_->detailAreaLayout,
                  ui_->sendRequestButton, ui_->notNowButton, ui_->okButton, ui_->accountComboBox,
+                 ui_->accountNameTextField, ui_->amountTextField, ui_->remarksTextField,
                  kWithdrawalsAllowedBit, QStringLiteral("withdrawal")});
     // Kept by the main window: the next session's figures once it is in place.
     followNewSessions();
     ui_->headerLabel->hide();
     ui_->footerLabel->hide();
-
-    connect(ui_->accountComboBox, qOverload<int>(&QComboBox::activated), this,
-            &WithdrawalRequestWindowController::chooseAccount);
-    connect(ui_->amountTextField, &QLineEdit::textChanged, this, [this] { calculateResultingBalance(); });
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
 }
 
@@ -38,7 +35,7 @@ void WithdrawalRequestWindowController::windowDidAppear() {
     updateLanguageStrings();
     setDefaults();
     loadAccountsData();
-    updateValuesinViews();
+    updateValuesInViews();
     startTicking();
 }
 
@@ -55,16 +52,12 @@ void WithdrawalRequestWindowController::setDefaults() {
 
 void WithdrawalRequestWindowController::chooseAccount(int index) {
     if (takeAccountAt(index))
-        updateValuesinViews();
+        updateValuesInViews();
 }
 
-void WithdrawalRequestWindowController::updateValuesinViews() {
-    const auto chosen = account();
-    showChosenAccount(chosen != nullptr);
-    ui_->accountNameTextField->setText(chosen ? qt(chosen->AccountName) : QString());
+void WithdrawalRequestWindowController::updateValuesInViews() {
+    showChosenAccount();
     updateAccountDetails();
-    // Nothing can be sent for no account.
-    ui_->sendRequestButton->setEnabled(chosen != nullptr);
 }
 
 interfaces::WithdrawalFigures
@@ -104,13 +97,12 @@ void WithdrawalRequestWindowController::calculateResultingBalance() {
         ui_->resultingBalanceTextField->clear();
         return;
     }
-    const double pending = figures(*chosen).pending;
     ui_->resultingBalanceTextField->setText(
-        qt(fixed2(resultingBalance(*chosen, str(ui_->amountTextField->text()), pending))));
+        qt(fixed2(figures(*chosen).resultingBalance(leadingAmount(str(ui_->amountTextField->text()))))));
 }
 
-bool WithdrawalRequestWindowController::sendRequest() {
-    const auto chosen = account();
+std::optional<QString>
+WithdrawalRequestWindowController::checkForm(const std::shared_ptr<const AccountDetails>& chosen) const {
     WithdrawalForm form;
     form.networkAvailable = client() && client()->isNetworkAvailable();
     form.amountText = str(ui_->amountTextField->text());
@@ -118,25 +110,18 @@ bool WithdrawalRequestWindowController::sendRequest() {
     // The withdrawable amount of this moment, not floored at 0.
     form.withdrawable = chosen && client() ? figures(*chosen).withdrawable : 0;
     form.texts = {{texts::kRemarks, str(ui_->remarksTextField->text())}};
-    if (auto refusal = checkWithdrawalForm(form)) {
-        showValidationInfo(refusalText(*refusal));
-        return false;
-    }
-    if (!chosen) {
-        ui_->sendRequestButton->setEnabled(false);
-        return false;
-    }
+    if (auto refusal = checkWithdrawalForm(form))
+        return refusalText(*refusal);
+    return std::nullopt;
+}
+
+interfaces::CommandResult
+WithdrawalRequestWindowController::sendForm(const std::shared_ptr<const AccountDetails>& chosen) {
     funding::NewWithdrawal withdrawal;
     withdrawal.accountDetail = chosen;
-    withdrawal.amount = typedAmount(form.amountText);
+    withdrawal.amount = typedAmount(str(ui_->amountTextField->text()));
     withdrawal.remarks = str(ui_->remarksTextField->text());
-    const interfaces::CommandResult sent = client()->funding().requestWithdrawal(withdrawal);
-    if (!sent) {
-        showValidationInfo(qt(sent.error));
-        return false;
-    }
-    ui_->sendRequestButton->setEnabled(false);
-    return true;
+    return client()->funding().requestWithdrawal(withdrawal);
 }
 
 void WithdrawalRequestWindowController::fundingReply(const interfaces::FundingReply& reply) {
@@ -145,15 +130,6 @@ void WithdrawalRequestWindowController::fundingReply(const interfaces::FundingRe
     showResult(reply.lines);
 }
 
-QComboBox* WithdrawalRequestWindowController::accountComboBox() const {
-    return ui_->accountComboBox;
-}
-QLineEdit* WithdrawalRequestWindowController::amountTextField() const {
-    return ui_->amountTextField;
-}
-QLineEdit* WithdrawalRequestWindowController::remarksTextField() const {
-    return ui_->remarksTextField;
-}
 QLineEdit* WithdrawalRequestWindowController::balanceTextField() const {
     return ui_->balanceTextField;
 }

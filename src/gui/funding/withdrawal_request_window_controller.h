@@ -30,14 +30,8 @@ public:
     // The start sequence: texts, an empty form on the first page, the accounts, the figures, the
     // one-second refresh.
     void windowDidAppear();
-    // Checks the amount against the withdrawable amount of this moment and sends the request; false
-    // (with an alert, nothing sent) when refused.
-    bool sendRequest() override;
-    void chooseAccount(int index);
+    void chooseAccount(int index) override;
 
-    QComboBox* accountComboBox() const;
-    QLineEdit* amountTextField() const;
-    QLineEdit* remarksTextField() const;
     QLineEdit* balanceTextField() const;
     QLineEdit* marginTextField() const;
     QLineEdit* withdrawableFundTextField() const;
@@ -47,9 +41,13 @@ public:
 private:
     void refreshFigures() override { updateAccountDetails(); }
     void fundingReply(const interfaces::FundingReply& reply) override;
+    void amountEdited() override { calculateResultingBalance(); }
+    // The amount is checked against the withdrawable amount of this moment.
+    std::optional<QString> checkForm(const std::shared_ptr<const AccountDetails>& chosen) const override;
+    interfaces::CommandResult sendForm(const std::shared_ptr<const AccountDetails>& chosen) override;
     void updateLanguageStrings();
     void setDefaults();
-    void updateValuesinViews();
+    void updateValuesInViews();
     void updateAccountDetails();
     void calculateResultingBalance();
     interfaces::WithdrawalFigures figures(const AccountDetails& account) const;

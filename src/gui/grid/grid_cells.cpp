@@ -32,14 +32,9 @@ Tone signTone(double value) {
     return value < 0 ? Tone::Loss : Tone::Gain;
 }
 
-// A price stored as text, read as a number and shown with the instrument's decimals.
-std::string storedPriceText(std::string_view text, const ItemDetails* item) {
-    return priceText(platform::lenientReal(text), item);
-}
-
 // Take-profit and stop-loss prices: "0.00" when the order has none.
-std::string bracketPriceText(std::string_view text, const ItemDetails* item) {
-    return text.empty() ? std::string("0.00") : storedPriceText(text, item);
+std::string bracketPriceText(const std::optional<platform::Decimal>& price, const ItemDetails* item) {
+    return price ? priceText(*price, item) : std::string("0.00");
 }
 
 const SessionSettings* currentSession(const SessionModel& model, const ItemDetails& item) {
@@ -54,9 +49,8 @@ std::string positionMarginText(const Order& position, const RowRecords& records)
     const auto perLot = position.GetMarginForSingleLot(records.settings, *records.item);
     if (!perLot)
         return moneyText(0);
-    const platform::Decimal quantity = decimalFromDouble(platform::lenientReal(position.RemainingQty));
     const platform::Decimal margin =
-        perLot->multiply(quantity, platform::DecimalRounding{platform::RoundingMode::Plain, 2});
+        perLot->multiply(position.RemainingQty, platform::DecimalRounding{platform::RoundingMode::Plain, 2});
     return margin.isNaN() ? moneyText(0) : moneyText(margin.toDouble());
 }
 
@@ -111,7 +105,15 @@ std::string priceText(double value, const ItemDetails* item) {
 }
 
 std::string priceText(const platform::Decimal& value, const ItemDetails* item) {
-    return Formatter::formatDecimal(value, item ? item->displayDecimalPlaces() : 0);
+    return priceText(value.toDouble(), item);
+}
+
+std::string priceText(const std::optional<platform::Decimal>& value, const ItemDetails* item) {
+    return priceText(orZero(value), item);
+}
+
+std::string priceText(const platform::CompactDecimal& value, const ItemDetails* item) {
+    return priceText(value.toDouble(), item);
 }
 
 platform::Decimal quantityValue(std::string_view text) {
@@ -122,6 +124,10 @@ platform::Decimal quantityValue(std::string_view text) {
 
 std::string quantityText(std::string_view text) {
     return quantityValue(text).toString();
+}
+
+std::string quantityText(const platform::Decimal& value) {
+    return value.toString();
 }
 
 std::string sixDecimalText(double value) {
@@ -138,6 +144,10 @@ std::string moneyText(double value) {
 
 std::string groupedMoneyText(const platform::Decimal& value) {
     return groupedMoneyText(value.toDouble());
+}
+
+std::string moneyText(const platform::Decimal& value) {
+    return moneyText(value.toDouble());
 }
 
 std::string groupedMoneyText(double value) {
@@ -271,7 +281,7 @@ std::string spreadText(const ItemDetails& item) {
 }
 
 std::string languageText(std::int64_t language, std::string_view key) {
-    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+    return LanguageString::stringForSelectedLanguage(language, key).value_or(std::string(key));
 }
 
 Cell boardCell(const SessionModel& model, const ItemDetails* item, Field field, const CellOptions& options) {
@@ -427,20 +437,19 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::SettledQty:
         return {quantityText(order.SettledQty)};
     case Field::ExecutedQty:
-        return {quantityText(platform::lenientReal(order.RemainingQty) != 0 ? order.RemainingQty
-                                                                            : order.OrderQty)};
+        return {quantityText(!order.RemainingQty.isZero() ? order.RemainingQty : order.OrderQty)};
     case Field::Side:
         return named(sideText(order.tradingMode));
     case Field::OrderType:
         return named(orderTypeText(order.orderType));
     case Field::OrderPrice:
-        return {storedPriceText(order.OrderPrice, item)};
+        return {priceText(order.OrderPrice, item)};
     case Field::SettledPrice:
-        return {storedPriceText(order.SettledPrice, item)};
+        return {priceText(order.SettledPrice, item)};
     case Field::UnrealisedPL:
         return {moneyText(order.UnrealisedPL), signTone(order.UnrealisedPL)};
     case Field::SettledPL:
-        return {moneyText(platform::lenientReal(order.SettledPL))};
+        return {moneyText(order.SettledPL)};
     case Field::TakeProfit:
         return {bracketPriceText(order.LimitPrice, item)};
     case Field::StopLoss:
@@ -479,7 +488,7 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::DeliveryMode:
         return named(deliveryModeText(order.deliveryMode));
     case Field::TimeInForce:
-        return named(timeInForceText(order.timeinForce));
+        return named(timeInForceText(order.timeInForce));
     case Field::BracketPosition:
         return {order.RefPositionIdOfBracket.empty() ? std::string("0") : order.RefPositionIdOfBracket};
     case Field::ValueDate:

@@ -71,17 +71,6 @@ void makeUnique(std::vector<std::string>& ids) {
     }
 }
 
-// Adds a position's profit, commission and storage to the totals; a figure that is not a number
-// would turn the whole sum into one.
-void addFigures(OpenPositionTotals& totals, const Order& position) {
-    if (std::isfinite(position.UnrealisedPL))
-        totals.profitLoss += position.UnrealisedPL;
-    if (std::isfinite(position.Commision))
-        totals.commission += position.Commision;
-    if (std::isfinite(position.Storage))
-        totals.storage += position.Storage;
-}
-
 // A grouped amount or price text as a number ("1,234.50" -> 1234.5).
 double numberOf(std::string_view text) {
     std::string plain;
@@ -159,12 +148,12 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         refresh(Scope::All);
         followLoginState();
     });
-    signedOut_ = session_.loginState() != interfaces::LoginState::SignedIn;
+    signedOut_ = !session_.isSignedIn();
     refresh(Scope::All);
 }
 
 void GridModel::followLoginState() {
-    const bool signedOut = session_.loginState() != interfaces::LoginState::SignedIn;
+    const bool signedOut = !session_.isSignedIn();
     if (signedOut == signedOut_)
         return;
     signedOut_ = signedOut;
@@ -355,7 +344,7 @@ void GridModel::refresh(Scope scope) {
         sumOpenPositionTotals();
         Q_EMIT totalsChanged();
     } else if (source_.totals == GridTotals::Settled && scope == Scope::All) {
-        settledTotals_ = tc::gui::settledTotals(snapshot.orders);
+        settledTotals_ = tc::settledTotals(snapshot.orders);
         Q_EMIT totalsChanged();
     }
     Q_EMIT refreshed();
@@ -366,10 +355,8 @@ void GridModel::sumOpenPositionTotals(const OpenPositionTotals* figures) {
     // or as the pass that refreshed them summed them.
     if (std::exchange(weightsMoved_, false)) {
         weightTotals_ = {};
-        for (const Row& row : rows_) {
-            weightTotals_.quantity = weightTotals_.quantity + row.weights.quantity;
-            weightTotals_.margin += row.weights.margin;
-        }
+        for (const Row& row : rows_)
+            addWeights(weightTotals_, row.weights);
     }
     OpenPositionTotals totals = weightTotals_;
     if (figures) {

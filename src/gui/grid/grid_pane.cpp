@@ -373,12 +373,8 @@ void GridPane::updateTotals() {
     }
 }
 
-bool GridPane::signedIn() const {
-    return context_.clientModel()->loginState() == interfaces::LoginState::SignedIn;
-}
-
 void GridPane::followLoginState() {
-    const bool live = signedIn();
+    const bool live = context_.clientModel()->isSignedIn();
     for (QLabel* value : totalValues_)
         value->setEnabled(live);
     if (closeAllButton_)
@@ -437,7 +433,7 @@ std::vector<MenuItem> GridPane::menuItems(const std::string& id) const {
     const RowRecords records = recordsOf(client.model(), *order);
     std::vector<MenuItem> items = gridSource(grid_).menu({*order, records, client.queries(), sheetOpen()});
     // A session that is not signed in sends no order: the order actions show, but cannot be chosen.
-    if (!signedIn())
+    if (!context_.clientModel()->isSignedIn())
         for (MenuItem& item : items)
             item.enabled = item.enabled && !isOrderAction(item.action);
     return items;
@@ -472,7 +468,7 @@ QMenu* GridPane::rowMenu(const std::string& id) {
 }
 
 void GridPane::runAction(RowAction action, const std::string& id) {
-    if (!isActionAvailable(action) || (isOrderAction(action) && !signedIn()))
+    if (!isActionAvailable(action) || (isOrderAction(action) && !context_.clientModel()->isSignedIn()))
         return;
     switch (action) {
     case RowAction::ClosePosition: {

@@ -99,7 +99,6 @@ private:
     void applyFontSize();
     // While the session is not signed in the totals read as stale and no order action starts.
     void followLoginState();
-    bool signedIn() const;
     void showRowMenu(const QPoint& at);
     std::string idAt(const QModelIndex& index) const;
     std::vector<MenuItem> menuItems(const std::string& id) const;

@@ -46,58 +46,92 @@ constexpr ColumnSpec kAccounts[] = {
     {"TradeCurrency", texts::kCurrency, Field::TradeCurrency, 70, false, false, true, false, 697},
 };
 
+// Columns the order grids share, sortable; the executed positions sort none of theirs.
+constexpr ColumnSpec kPositionIdColumn{
+    "OpenPositionId", texts::kPositionIDColumn, Field::OpenPositionId, 90, true, false, false, true, 317};
+constexpr ColumnSpec kOrderIdOrDashColumn{
+    "PendingOrderId", texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, true, 70};
+constexpr ColumnSpec kAccountNumberColumn{
+    "AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12};
+constexpr ColumnSpec kItemCodeColumn{
+    "ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11};
+constexpr ColumnSpec kSideColumn{"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20};
+constexpr ColumnSpec kTypeColumn{"OrderType", texts::kType, Field::OrderType, 60, false, false, false, true,
+                                 28};
+constexpr ColumnSpec kPriceColumn{
+    "OrderPrice", texts::kPriceField, Field::OrderPrice, 80, true, false, false, true, 232};
+constexpr ColumnSpec kOpenPriceColumn{
+    "OrderPrice", texts::kOpenPrice, Field::OrderPrice, 80, true, false, false, true, 318};
+constexpr ColumnSpec kTakeProfitColumn{
+    "TakeProfit", texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true, 233};
+constexpr ColumnSpec kStopLossColumn{
+    "StopLoss", texts::kStopLoss, Field::StopLoss, 80, true, false, false, true, 234};
+constexpr ColumnSpec kCommissionColumn{
+    "Commission", texts::kCommission, Field::Commission, 80, true, false, false, true, 275};
+constexpr ColumnSpec kStorageColumn{"Storage", texts::kStorage, Field::Storage, 80, true,
+                                    false,     false,           true,           432};
+constexpr ColumnSpec kDeliveryColumn{
+    "DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132};
+constexpr ColumnSpec kOpenTimeColumn{
+    "TransactionTime", texts::kOpenTime, Field::TransactionTime, 140, false, false, false, true, 137};
+
+constexpr ColumnSpec unsorted(ColumnSpec column) {
+    column.sortable = false;
+    return column;
+}
+
 constexpr ColumnSpec kOpenPositions[] = {
-    {"OpenPositionId", texts::kPositionIDColumn, Field::OpenPositionId, 90, true, false, false, true, 317},
-    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
-    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
+    kPositionIdColumn,
+    kAccountNumberColumn,
+    kItemCodeColumn,
     {"RemainingQty", texts::kQuantity, Field::RemainingQty, 60, true, false, false, true, 27},
-    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
-    {"OrderPrice", texts::kOpenPrice, Field::OrderPrice, 80, true, false, false, true, 318},
+    kSideColumn,
+    kOpenPriceColumn,
     {"ClosingPrice", texts::kMarketPrice, Field::ClosingPrice, 90, true, false, true, false, 147},
     {"UnrealisedPL", texts::kPL, Field::UnrealisedPL, 90, true, false, true, true, 319},
-    {"TakeProfit", texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true, 233},
-    {"StopLoss", texts::kStopLoss, Field::StopLoss, 80, true, false, false, true, 234},
-    {"TransactionTime", texts::kOpenTime, Field::TransactionTime, 140, false, false, false, true, 137},
-    {"Commission", texts::kCommission, Field::Commission, 80, true, false, false, true, 275},
+    kTakeProfitColumn,
+    kStopLossColumn,
+    kOpenTimeColumn,
+    kCommissionColumn,
     {"PositionMargin", texts::kMargin, Field::PositionMargin, 90, true, false, false, false, 128},
     {"BaseCurrencyRate", texts::kBaseCurrency, Field::BaseCurrencyRate, 90, true, true, false, true, 30469},
-    {"Storage", texts::kStorage, Field::Storage, 80, true, false, false, true, 432},
-    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
+    kStorageColumn,
+    kDeliveryColumn,
     {"ValueDate", texts::kValueDate, Field::ValueDate, 90, false, true, false, true, 478},
     {"ExpiryDate", texts::kExpiryDate, Field::ExpiryDate, 90, false, true, false, true, 483},
 };
 
 constexpr ColumnSpec kPendingOrders[] = {
     {"PendingOrderId", texts::kOrderID, Field::PendingOrderId, 90, true, false, false, true, 70},
-    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
-    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
+    kAccountNumberColumn,
+    kItemCodeColumn,
     {"OrderQty", texts::kOrderQty, Field::OrderQty, 60, true, false, false, true, 328},
     {"RemainingQty", texts::kRemainingQty, Field::RemainingQty, 60, true, false, false, true, 71},
-    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
-    {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, true, 28},
-    {"OrderPrice", texts::kPriceField, Field::OrderPrice, 80, true, false, false, true, 232},
+    kSideColumn,
+    kTypeColumn,
+    kPriceColumn,
     {"MarketPrice", texts::kMarketPrice, Field::MarketPrice, 90, true, false, true, false, 147},
-    {"TakeProfit", texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true, 233},
-    {"StopLoss", texts::kStopLoss, Field::StopLoss, 80, true, false, false, true, 234},
+    kTakeProfitColumn,
+    kStopLossColumn,
     {"BracketPosition", texts::kRefPosition, Field::BracketPosition, 90, true, false, false, true, 287},
     {"TimeInForce", texts::kTimeInForce, Field::TimeInForce, 50, false, false, false, true, 337},
-    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
+    kDeliveryColumn,
     {"TransactionTime", texts::kOrderTime, Field::TransactionTime, 140, false, false, false, true, 326},
 };
 
 constexpr ColumnSpec kSettledPositions[] = {
     {"SettlementId", texts::kSettlementID, Field::SettlementId, 90, true, false, false, true, 148},
-    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
-    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
+    kAccountNumberColumn,
+    kItemCodeColumn,
     {"SettledQty", texts::kQuantity, Field::SettledQty, 60, true, false, false, true, 27},
-    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
-    {"OrderPrice", texts::kOpenPrice, Field::OrderPrice, 80, true, false, false, true, 318},
+    kSideColumn,
+    kOpenPriceColumn,
     {"SettledPrice", texts::kClosePrice, Field::SettledPrice, 80, true, false, false, true, 77},
     {"SettledPL", texts::kPL, Field::SettledPL, 90, true, false, false, true, 319},
-    {"Commission", texts::kCommission, Field::Commission, 80, true, false, false, true, 275},
-    {"Storage", texts::kStorage, Field::Storage, 80, true, false, false, true, 432},
+    kCommissionColumn,
+    kStorageColumn,
     {"OtherCharges", texts::kOtherCharges, Field::OtherCharges, 80, true, false, false, true, 439},
-    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
+    kDeliveryColumn,
     {"OpenPositionId", texts::kOpenPositionID, Field::OpenPositionId, 90, true, false, false, true, 323},
     {"ClosingPositionId", texts::kClosingPositionID, Field::ClosingPositionId, 90, true, false, false, true,
      324},
@@ -109,27 +143,27 @@ constexpr ColumnSpec kSettledPositions[] = {
 };
 
 constexpr ColumnSpec kExecutedPositions[] = {
-    {"OpenPositionId", texts::kPositionIDColumn, Field::OpenPositionId, 90, true, false, false, false, 317},
-    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, false, 12},
-    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, false, 11},
+    unsorted(kPositionIdColumn),
+    unsorted(kAccountNumberColumn),
+    unsorted(kItemCodeColumn),
     {"ExecutedQty", texts::kQuantity, Field::ExecutedQty, 60, true, false, false, false, 27},
-    {"Side", texts::kSide, Field::Side, 40, false, false, false, false, 20},
-    {"OrderPrice", texts::kPriceField, Field::OrderPrice, 80, true, false, false, false, 232},
-    {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, false, 28},
-    {"PendingOrderId", texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, false, 70},
-    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, false, 132},
-    {"TransactionTime", texts::kOpenTime, Field::TransactionTime, 140, false, false, false, false, 137},
+    unsorted(kSideColumn),
+    unsorted(kPriceColumn),
+    unsorted(kTypeColumn),
+    unsorted(kOrderIdOrDashColumn),
+    unsorted(kDeliveryColumn),
+    unsorted(kOpenTimeColumn),
 };
 
 constexpr ColumnSpec kCancelledOrders[] = {
-    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
-    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
+    kAccountNumberColumn,
+    kItemCodeColumn,
     {"OrderQty", texts::kQuantity, Field::OrderQty, 60, true, false, false, true, 27},
-    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
-    {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, true, 28},
-    {"OrderPrice", texts::kPriceField, Field::OrderPrice, 80, true, false, false, true, 232},
-    {"PendingOrderId", texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, true, 70},
-    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
+    kSideColumn,
+    kTypeColumn,
+    kPriceColumn,
+    kOrderIdOrDashColumn,
+    kDeliveryColumn,
     {"TransactionTime", texts::kCancelledTime, Field::TransactionTime, 140, false, false, false, true, 495},
 };
 

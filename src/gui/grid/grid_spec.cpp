@@ -3,7 +3,6 @@
 
 #include "model/records/order.h"
 #include "model/text/language_string.h"
-#include "platform/lenient.h"
 #include "platform/numeric_order.h"
 #include "platform/user_defaults.h"
 
@@ -112,12 +111,6 @@ int compareText(std::string_view a, std::string_view b) {
     return naturalCompare(a, b);
 }
 
-int compareNumberText(std::string_view a, std::string_view b) {
-    const double x = platform::lenientReal(a);
-    const double y = platform::lenientReal(b);
-    return x < y ? -1 : y < x ? 1 : 0;
-}
-
 int compareDouble(double x, double y) {
     // Not-a-number goes first, as the smallest value, so the order stays strict.
     if (std::isnan(x) || std::isnan(y))
@@ -175,9 +168,13 @@ template <class Get>
 Compare byText(Get get) {
     return [get](const Order& a, const Order& b) { return compareText(get(a), get(b)); };
 }
+// NaN goes first, as in compareDouble.
 template <class Get>
-Compare byNumberText(Get get) {
-    return [get](const Order& a, const Order& b) { return compareNumberText(get(a), get(b)); };
+Compare byDecimal(Get get) {
+    return [get](const Order& a, const Order& b) {
+        const auto order = get(a).compare(get(b));
+        return order < 0 ? -1 : order > 0 ? 1 : 0;
+    };
 }
 template <class Get>
 Compare byDouble(Get get) {
@@ -210,21 +207,21 @@ std::optional<Compare> comparatorOf(Field field) {
     case Field::ItemCode:
         return byText([](const Order& o) -> const std::string& { return o.ItemCode; });
     case Field::RemainingQty:
-        return byNumberText([](const Order& o) -> const std::string& { return o.RemainingQty; });
+        return byDecimal([](const Order& o) { return o.RemainingQty; });
     case Field::OrderQty:
-        return byNumberText([](const Order& o) -> const std::string& { return o.OrderQty; });
+        return byDecimal([](const Order& o) { return o.OrderQty; });
     case Field::SettledQty:
-        return byNumberText([](const Order& o) -> const std::string& { return o.SettledQty; });
+        return byDecimal([](const Order& o) { return o.SettledQty; });
     case Field::OrderPrice:
-        return byNumberText([](const Order& o) -> const std::string& { return o.OrderPrice; });
+        return byDecimal([](const Order& o) { return o.OrderPrice.value_or(platform::Decimal()); });
     case Field::SettledPrice:
-        return byNumberText([](const Order& o) -> const std::string& { return o.SettledPrice; });
+        return byDecimal([](const Order& o) { return o.SettledPrice.value_or(platform::Decimal()); });
     case Field::SettledPL:
-        return byNumberText([](const Order& o) -> const std::string& { return o.SettledPL; });
+        return byDecimal([](const Order& o) { return o.SettledPL; });
     case Field::TakeProfit:
-        return byNumberText([](const Order& o) -> const std::string& { return o.LimitPrice; });
+        return byDecimal([](const Order& o) { return o.LimitPrice.value_or(platform::Decimal()); });
     case Field::StopLoss:
-        return byNumberText([](const Order& o) -> const std::string& { return o.StopPrice; });
+        return byDecimal([](const Order& o) { return o.StopPrice.value_or(platform::Decimal()); });
     case Field::UnrealisedPL:
         return byDouble([](const Order& o) { return o.UnrealisedPL; });
     case Field::Commission:
@@ -246,7 +243,7 @@ std::optional<Compare> comparatorOf(Field field) {
     case Field::DeliveryMode:
         return byInt([](const Order& o) { return o.deliveryMode; });
     case Field::TimeInForce:
-        return byInt([](const Order& o) { return o.timeinForce; });
+        return byInt([](const Order& o) { return o.timeInForce; });
     case Field::TransactionTime:
     case Field::TransactionTimeOnly:
         return byDate([](const Order& o) -> const std::string& { return o.TransactionDateTime; });
@@ -285,7 +282,7 @@ std::string headerTitle(const ColumnSpec& column, std::int64_t language) {
     if (column.field == Field::ContractDetail)
         return "i";
     const std::string key = LanguageString::setLanguageKey(column.title);
-    return LanguageString::stringforSelectedLanguage(language, key).value_or(key);
+    return LanguageString::stringForSelectedLanguage(language, key).value_or(key);
 }
 
 std::vector<ColumnState> columnStates(Grid grid, const ColumnSwitches& switches,

@@ -1,6 +1,7 @@
 #include "gui/login/login_window_controller.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/connect_each.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/language.h"
@@ -20,7 +21,6 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QKeyEvent>
 
 namespace tc::gui {
 namespace {
@@ -32,8 +32,8 @@ constexpr int kDemoSegment = 1;
 
 LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell, ClientModel& session,
                                              RememberedUsers& remembered, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::LoginWindowController>()), context_(context), shell_(shell),
-      session_(session), remembered_(remembered), product_(interfaces::productInfo()) {
+    : ProgramDialog(context, shell, session, parent), ui_(std::make_unique<Ui::LoginWindowController>()),
+      remembered_(remembered), product_(interfaces::productInfo()) {
     ui_->setupUi(this);
     modes_ = new QButtonGroup(this);
     modes_->addButton(ui_->liveModeButton, kLiveSegment);
@@ -62,15 +62,13 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
             connectionSegmentControlChanged(segment);
     });
     connect(ui_->CheckBox, &QCheckBox::toggled, this, &LoginWindowController::checkBoxStatus);
-    connect(ui_->loginButton, &QPushButton::clicked, this, &LoginWindowController::loginButtonClicked);
-    connect(ui_->cancelButton, &QPushButton::clicked, this, &LoginWindowController::cancelButtonClicked);
     connect(ui_->drawerButton, &QToolButton::toggled, ui_->rightDrawer, &QWidget::setVisible);
-    connect(ui_->resetdefaultsButton, &QPushButton::clicked, this,
-            &LoginWindowController::resetConnectionSettingsDefault);
-    connect(ui_->demouserCreationButton, &QPushButton::clicked, this,
-            &LoginWindowController::createDemoUserButtonClicked);
-    connect(ui_->openliveaccountButton, &QPushButton::clicked, this,
-            &LoginWindowController::liveAccountRegistrationButtonClicked);
+    connectEach(
+        &QPushButton::clicked, this, std::pair{ui_->loginButton, &LoginWindowController::loginButtonClicked},
+        std::pair{ui_->cancelButton, &LoginWindowController::cancelButtonClicked},
+        std::pair{ui_->resetdefaultsButton, &LoginWindowController::resetConnectionSettingsDefault},
+        std::pair{ui_->demouserCreationButton, &LoginWindowController::createDemoUserButtonClicked},
+        std::pair{ui_->openliveaccountButton, &LoginWindowController::liveAccountRegistrationButtonClicked});
     // A refusal or a lost stream gives the form back; the shell has shaken the window and tells why.
     connect(&shell_, &QtShell::loginRefused, this, [this] {
         setEnableUIObjects();
@@ -101,15 +99,6 @@ void LoginWindowController::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
     if (event->isAccepted())
         shell_.quit();
-}
-
-void LoginWindowController::keyPressEvent(QKeyEvent* event) {
-    // Escape does not close the program's first window; Return still presses the login button.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void LoginWindowController::loadLanguages() {

@@ -5,10 +5,10 @@
 // usable again), and the program's root closes it once the login completes. The demo-registration
 // sheet opens on it and fills the form with the user it registered.
 #include "gui/login/login_registration_window_controller.h"
+#include "gui/login/program_dialog.h"
 #include "interfaces/application_interface.h"
 #include "interfaces/client.h"
 
-#include <QDialog>
 #include <QPointer>
 #include <QString>
 
@@ -29,7 +29,7 @@ class GuiContext;
 class QtShell;
 class RememberedUsers;
 
-class LoginWindowController : public QDialog {
+class LoginWindowController : public ProgramDialog {
     Q_OBJECT
 public:
     // Fills the form for `mode` ("Live" or "Demo"); live mode when the program offers it.
@@ -61,7 +61,6 @@ public:
     void closeAfterLogin();
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     // Closed by the user, the login window ends the program, even with a lost main window still open
     // (which offers no way back to a login).
     void closeEvent(QCloseEvent* event) override;
@@ -79,9 +78,6 @@ private:
     void demoRegistrationSubmit(interfaces::DemoRegistration form);
 
     std::unique_ptr<Ui::LoginWindowController> ui_;
-    GuiContext& context_;
-    QtShell& shell_;
-    ClientModel& session_;
     RememberedUsers& remembered_;
     const interfaces::ProductInfo product_;
     QButtonGroup* modes_ = nullptr;

@@ -10,7 +10,6 @@
 #include "ui_unlock_window_controller.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 
 #include <utility>
 
@@ -18,8 +17,7 @@ namespace tc::gui {
 
 UnlockWindowController::UnlockWindowController(GuiContext& context, QtShell& shell, ClientModel& session,
                                                QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::UnlockWindowController>()), context_(context), shell_(shell),
-      session_(session) {
+    : ProgramDialog(context, shell, session, parent), ui_(std::make_unique<Ui::UnlockWindowController>()) {
     ui_->setupUi(this);
     ui_->unlockErrorLabel->hide();
     // A refusal is said in words as well as by the shake; typing again takes it away.
@@ -87,15 +85,6 @@ void UnlockWindowController::unLockButtonClicked() {
 
 void UnlockWindowController::quitButtonClicked() {
     shell_.quit();
-}
-
-void UnlockWindowController::keyPressEvent(QKeyEvent* event) {
-    // Escape does not get past the lock.
-    if (event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 void UnlockWindowController::closeEvent(QCloseEvent* event) {

@@ -3,7 +3,8 @@
 // window that asks again for the password typed at login (the one the server last accepted, after a
 // password change). A wrong password shakes the window, the right one brings the main window back,
 // Quit ends the program. The login, its timers and the connection stay alive while locked.
-#include <QDialog>
+#include "gui/login/program_dialog.h"
+
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -20,7 +21,7 @@ class ClientModel;
 class GuiContext;
 class QtShell;
 
-class UnlockWindowController : public QDialog {
+class UnlockWindowController : public ProgramDialog {
     Q_OBJECT
 public:
     UnlockWindowController(GuiContext& context, QtShell& shell, ClientModel& session,
@@ -40,16 +41,12 @@ Q_SIGNALS:
     void unlocked();
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void updateLanguageStrings();
 
     std::unique_ptr<Ui::UnlockWindowController> ui_;
-    GuiContext& context_;
-    QtShell& shell_;
-    ClientModel& session_;
     QPointer<QWidget> mainWindow_;
     // The main window's own windows (settings, About, its sheets) hidden with it, shown again at the
     // unlock.

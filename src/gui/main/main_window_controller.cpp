@@ -3,11 +3,13 @@
 #include "gui/main/network_status_view.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/connect_each.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
+#include "gui/app/window_front.h"
 #include "gui/charts/chart_slot_config.h"
 #include "gui/charts/chart_view_controller.h"
 #include "gui/charts/chart_window_controller.h"
@@ -133,10 +135,10 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
             loadAccountDetails();
     });
     connect(&session, &ClientModel::networkSpeedChanged, this,
-            &MainWindowController::changeNetworkStatusimage);
+            &MainWindowController::changeNetworkStatusImage);
     connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
         if (state == interfaces::LoginState::Lost)
-            changeNetworkStatusimage(context_.clientModel()->client().networkSpeed());
+            changeNetworkStatusImage(context_.clientModel()->client().networkSpeed());
         followLoginState();
         if (state == interfaces::LoginState::SignedIn) {
             updateAccountActions();
@@ -168,28 +170,25 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
         connect(pane, &GridPane::selectionChanged, this, &MainWindowController::updatePositionActions);
     connect(ui_->tradeMenu, &QMenu::aboutToShow, this, &MainWindowController::updatePositionActions);
     connect(&session, &ClientModel::tablesChanged, this, &MainWindowController::updatePositionActions);
-    connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);
-    connect(ui_->actionChangePassword, &QAction::triggered, this,
-            &MainWindowController::ChangePasswordClicked);
-    connect(ui_->actionAccessRights, &QAction::triggered, this, &MainWindowController::AccountAccessClicked);
-    connect(ui_->actionTradeTicket, &QAction::triggered, this,
-            &MainWindowController::TradeTicketButtonClicked);
-    connect(ui_->actionAddRemoveSymbols, &QAction::triggered, this,
-            &MainWindowController::AddRemoveSymbolstoWatchlistClicked);
-    connect(ui_->actionAccountStatement, &QAction::triggered, this,
-            &MainWindowController::AccountStatementButtonClicked);
-    connect(ui_->actionNewDeposit, &QAction::triggered, this, [this] { newDepositRequest(); });
-    connect(ui_->actionNewWithdrawal, &QAction::triggered, this, &MainWindowController::newWithdrawalRequest);
-    connect(ui_->actionDepositsWithdrawals, &QAction::triggered, this,
-            &MainWindowController::DepositsWithdrawalsButtonClicked);
-    connect(ui_->actionChart, &QAction::triggered, this, &MainWindowController::ChartButtonClicked);
-    connect(ui_->actionChat, &QAction::triggered, this, &MainWindowController::ChatButtonClicked);
-    connect(ui_->actionMessages, &QAction::triggered, this, &MainWindowController::MessagesButtonClicked);
-    connect(ui_->actionNews, &QAction::triggered, this, &MainWindowController::NewsButtonClicked);
-    connect(ui_->actionResources, &QAction::triggered, this, &MainWindowController::resourcesButtonClicked);
-    connect(ui_->actionAbout, &QAction::triggered, this, &MainWindowController::aboutApplication);
-    connect(ui_->actionLockConsole, &QAction::triggered, this, &MainWindowController::lockConsole);
-    connect(ui_->actionLogout, &QAction::triggered, this, &MainWindowController::logout);
+    connectEach(
+        &QAction::triggered, this,
+        std::pair{ui_->actionSettings, &MainWindowController::SettingsButtonClicked},
+        std::pair{ui_->actionChangePassword, &MainWindowController::changePasswordClicked},
+        std::pair{ui_->actionAccessRights, &MainWindowController::accountAccessClicked},
+        std::pair{ui_->actionTradeTicket, &MainWindowController::TradeTicketButtonClicked},
+        std::pair{ui_->actionAddRemoveSymbols, &MainWindowController::AddRemoveSymbolsToWatchlistClicked},
+        std::pair{ui_->actionAccountStatement, &MainWindowController::AccountStatementButtonClicked},
+        std::pair{ui_->actionNewDeposit, [this] { newDepositRequest(); }},
+        std::pair{ui_->actionNewWithdrawal, &MainWindowController::newWithdrawalRequest},
+        std::pair{ui_->actionDepositsWithdrawals, &MainWindowController::DepositsWithdrawalsButtonClicked},
+        std::pair{ui_->actionChart, &MainWindowController::ChartButtonClicked},
+        std::pair{ui_->actionChat, &MainWindowController::ChatButtonClicked},
+        std::pair{ui_->actionMessages, &MainWindowController::MessagesButtonClicked},
+        std::pair{ui_->actionNews, &MainWindowController::newsButtonClicked},
+        std::pair{ui_->actionResources, &MainWindowController::resourcesButtonClicked},
+        std::pair{ui_->actionAbout, &MainWindowController::aboutApplication},
+        std::pair{ui_->actionLockConsole, &MainWindowController::lockConsole},
+        std::pair{ui_->actionLogout, &MainWindowController::logout});
     connect(ui_->appMenu, &QMenu::aboutToShow, this, &MainWindowController::updateLockAction);
     connect(ui_->toggleLeftViewButton, &QToolButton::toggled, this,
             [this](bool shown) { toggleLeftViewSelectedIndex(shown ? 1 : 0); });
@@ -198,17 +197,13 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     updateAccountActions();
     boundGeneration_ = session.generation();
     getAccountDetails();
-    changeNetworkStatusimage(session.client().networkSpeed());
+    changeNetworkStatusImage(session.client().networkSpeed());
     loadAccountDetails();
     followLoginState();
 }
 
-bool MainWindowController::isSignedIn() const {
-    return context_.clientModel()->loginState() == interfaces::LoginState::SignedIn;
-}
-
 void MainWindowController::followLoginState() {
-    const bool live = isSignedIn();
+    const bool live = context_.clientModel()->isSignedIn();
     // No order starts from a session that is not signed in (the position commands follow the
     // grid's row menu, which offers none then).
     for (QAction* action : {ui_->actionTradeTicket, ui_->actionCloseAll})
@@ -306,12 +301,7 @@ void MainWindowController::addJournal() {
 }
 
 void MainWindowController::AccountStatementButtonClicked() {
-    if (!statement_)
-        statement_ = new AccountStatementWindowController(context_, this);
-    statement_->show();
-    statement_->windowDidAppear();
-    statement_->raise();
-    statement_->activateWindow();
+    showKeptWindow(statement_, context_, this, &AccountStatementWindowController::windowDidAppear);
 }
 
 void MainWindowController::setUrlOpener(std::function<bool(const QUrl&)> opener) {
@@ -321,7 +311,7 @@ void MainWindowController::setUrlOpener(std::function<bool(const QUrl&)> opener)
         resources_->setUrlOpener(urlOpener_);
 }
 
-void MainWindowController::NewsButtonClicked() {
+void MainWindowController::newsButtonClicked() {
     ui_->mainTabView->setCurrentWidget(ui_->newsTab);
     news_->setFocus();
 }
@@ -342,53 +332,30 @@ DepositRequestWindowController* MainWindowController::newDepositRequest() {
     window->setAttribute(Qt::WA_DeleteOnClose);
     if (urlOpener_)
         window->setUrlOpener(urlOpener_);
-    window->show();
-    window->windowDidAppear();
-    window->raise();
-    window->activateWindow();
+    showInFront(window, &DepositRequestWindowController::windowDidAppear);
     return window;
 }
 
 void MainWindowController::newWithdrawalRequest() {
-    if (!withdrawal_)
-        withdrawal_ = new WithdrawalRequestWindowController(context_, this);
-    else if (withdrawal_->isVisible())
+    if (withdrawal_ && withdrawal_->isVisible())
         return;
-    withdrawal_->show();
-    withdrawal_->windowDidAppear();
-    withdrawal_->raise();
-    withdrawal_->activateWindow();
+    showKeptWindow(withdrawal_, context_, this, &WithdrawalRequestWindowController::windowDidAppear);
 }
 
 void MainWindowController::DepositsWithdrawalsButtonClicked() {
-    if (!history_)
-        history_ = new DepositsWithdrawalsWindowController(context_, this);
-    history_->show();
-    history_->onWindowLoad();
-    history_->raise();
-    history_->activateWindow();
+    showKeptWindow(history_, context_, this, &DepositsWithdrawalsWindowController::onWindowLoad);
 }
 
 void MainWindowController::ChatButtonClicked() {
-    if (!chat_)
-        chat_ = new ChatWindowController(context_, this);
-    chat_->show();
-    chat_->showWindow();
-    chat_->raise();
-    chat_->activateWindow();
+    showKeptWindow(chat_, context_, this, &ChatWindowController::showWindow);
 }
 
 void MainWindowController::MessagesButtonClicked() {
-    if (!notices_)
-        notices_ = new MessagesWindowController(context_, this);
-    notices_->show();
-    notices_->showWindow();
-    notices_->raise();
-    notices_->activateWindow();
+    showKeptWindow(notices_, context_, this, &MessagesWindowController::showWindow);
 }
 
 void MainWindowController::TradeTicketButtonClicked() {
-    if (!isSignedIn() || context_.clientModel()->client().watchList().empty())
+    if (!context_.clientModel()->isSignedIn() || context_.clientModel()->client().watchList().empty())
         return;
     context_.guiObjects().showTradeTicket(this);
 }
@@ -403,7 +370,7 @@ void MainWindowController::addCharts() {
         charts_.push_back(chart);
         connect(chart, &ChartViewController::configurationChanged, this,
                 &MainWindowController::saveChartSlots);
-        connect(slots[i], &ChartDropArea::symbolDropped, this, &MainWindowController::ReloadDataforChart);
+        connect(slots[i], &ChartDropArea::symbolDropped, this, &MainWindowController::ReloadDataForChart);
     }
     startCharts();
     pie_ = new PieChartViewController(context_, ui_->pieChartPane);
@@ -434,7 +401,7 @@ ChartViewController* MainWindowController::chartSlot(std::size_t index) const {
     return index < charts_.size() ? charts_[index] : nullptr;
 }
 
-void MainWindowController::ReloadDataforChart(const QString& code, const QString& slot) {
+void MainWindowController::ReloadDataForChart(const QString& code, const QString& slot) {
     const std::array<ChartDropArea*, kChartSlots> slots{ui_->ChartView1, ui_->ChartView2, ui_->ChartView3,
                                                         ui_->ChartView4};
     for (std::size_t i = 0; i < kChartSlots && i < charts_.size(); ++i) {
@@ -464,12 +431,12 @@ ChartWindowController* MainWindowController::ChartButtonClicked() {
     return openChartWindow(context_, this);
 }
 
-void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {
+void MainWindowController::AddRemoveSymbolsToWatchlistClicked() {
     if (!addRemove_) {
         addRemove_ = new AddRemoveWindowController(context_, this);
-        connect(addRemove_, &AddRemoveWindowController::watchListSaved, this, [this] {
+        connect(addRemove_, &AddRemoveWindowController::WatchListSaved, this, [this] {
             if (TradeTicketWindowController* ticket = context_.guiObjects().tradeTicketWindowController())
-                ticket->updateItemsinSymbolComboBox();
+                ticket->updateItemsInSymbolComboBox();
             watchlist_->gridModel().refresh();
             advancedWatchlist_->refreshTableView();
             if (!watchlist_->selectionModel()->hasSelection() && watchlist_->model()->rowCount() > 0)
@@ -540,7 +507,7 @@ void MainWindowController::loadAccountDetails() {
     summary_->show(figures);
 }
 
-void MainWindowController::changeNetworkStatusimage(const interfaces::NetworkSpeed& speed) {
+void MainWindowController::changeNetworkStatusImage(const interfaces::NetworkSpeed& speed) {
     networkStatus_->show(speed,
                          context_.clientModel()->client().loginState() == interfaces::LoginState::Lost);
 }
@@ -567,7 +534,7 @@ void MainWindowController::SettingsButtonClicked() {
             [this] { return context_.clientModel()->client().isNetworkAvailable(); });
         settings_->setChangePasswordSheet([this](QWidget* owner) {
             auto* sheet = new ChangePasswordWindowController(context_, owner);
-            sheet->setPasswordChangedHandler([this](const std::string& password) {
+            sheet->SetPasswordChangedHandler([this](const std::string& password) {
                 if (passwordChanged_)
                     passwordChanged_(password);
             });
@@ -599,12 +566,12 @@ void MainWindowController::updatePositionActions() {
         action->setEnabled(!id.empty() && pane->offers(row, id));
 }
 
-void MainWindowController::ChangePasswordClicked() {
+void MainWindowController::changePasswordClicked() {
     SettingsButtonClicked();
     settings_->ChangePasswordButtonClicked();
 }
 
-void MainWindowController::AccountAccessClicked() {
+void MainWindowController::accountAccessClicked() {
     SettingsButtonClicked();
     settings_->accountAccessSettingButtonClicked();
 }

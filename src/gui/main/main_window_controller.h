@@ -74,14 +74,14 @@ public:
     void RefreshValues();
     // The network-speed class and the server's clock ("yyyyMMddHHmmss"); a class outside 0..3
     // changes neither the images nor the text. While the stream is lost it shows no connection.
-    void changeNetworkStatusimage(const interfaces::NetworkSpeed& speed);
+    void changeNetworkStatusImage(const interfaces::NetworkSpeed& speed);
     // The account pie's pane: 1 shows it, 0 hides it and gives the tabs the width.
     void toggleLeftViewSelectedIndex(int index);
 
     void SettingsButtonClicked();
     // The settings window, then its password or account-access sheet on it.
-    void ChangePasswordClicked();
-    void AccountAccessClicked();
+    void changePasswordClicked();
+    void accountAccessClicked();
     // Told the new password once the server accepted a change (the remembered user follows it).
     void setPasswordChangedHandler(std::function<void(const std::string& password)> handler) {
         passwordChanged_ = std::move(handler);
@@ -103,7 +103,7 @@ public:
     AdvancedWatchlistTableController* advancedWatchlist() const { return advancedWatchlist_; }
     MarketDepthPane* marketDepth() const { return depth_; }
     // The watch-list chooser, as a sheet on the window (made on first use).
-    void AddRemoveSymbolstoWatchlistClicked();
+    void AddRemoveSymbolsToWatchlistClicked();
     AddRemoveWindowController* addRemoveWindow() const { return addRemove_; }
     // The account, position and order grids (null for the watch list).
     GridPane* gridPane(Grid grid) const;
@@ -128,7 +128,7 @@ public:
     // replace it).
     void setUrlOpener(std::function<bool(const QUrl&)> opener);
     // The news tab, brought forward; the feed is read when it is first shown.
-    void NewsButtonClicked();
+    void newsButtonClicked();
     NewsTableController* newsView() const { return news_; }
     // The resources panel, a popup under the toolbar's Resources button (made at the first press).
     void resourcesButtonClicked();
@@ -139,7 +139,7 @@ public:
     ChartWindowController* ChartButtonClicked();
     // An instrument dropped on the slot "Chart1".."Chart4": that chart shows it, keeping its type
     // and interval; any other slot name changes nothing.
-    void ReloadDataforChart(const QString& code, const QString& slot);
+    void ReloadDataForChart(const QString& code, const QString& slot);
     // The chart of slot 0..3.
     ChartViewController* chartSlot(std::size_t index) const;
     PieChartViewController* accountPie() const { return pie_; }
@@ -166,7 +166,6 @@ private:
     void updateAccountActions();
     // Signed out (lost, or a new login under way): the order actions are off, the summary greyed.
     void followLoginState();
-    bool isSignedIn() const;
     // Close, modify and offset: enabled when the selected open position offers them.
     void updatePositionActions();
     void addCharts();

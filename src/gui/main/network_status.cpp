@@ -24,7 +24,7 @@ std::optional<NetworkStatusLook> networkStatusLook(std::int64_t speedClass) {
 NetworkStatusUpdate networkStatusUpdate(const interfaces::NetworkSpeed& speed, bool lost) {
     NetworkStatusUpdate update;
     if (!speed.serverTime.empty())
-        update.serverTime = Formatter::formatDateandTimeFromString(speed.serverTime, "yyyyMMddHHmmss",
+        update.serverTime = Formatter::formatDateAndTimeFromString(speed.serverTime, "yyyyMMddHHmmss",
                                                                    "MMM dd, yyyy HH:mm:ss");
     update.look = networkStatusLook(lost ? kNoConnectionClass : speed.speedClass);
     return update;

@@ -56,30 +56,30 @@ AddRemoveWindowController::AddRemoveWindowController(GuiContext& context, QWidge
     ui_->ItemTableView->horizontalHeader()->setHighlightSections(false);
     ui_->ItemTableView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     ui_->ItemTableView->setColumnWidth(0, 120);
-    connect(ui_->addButton, &QPushButton::clicked, this, [this] { ShowandHideSymbolsinWatchlist(100); });
-    connect(ui_->removeButton, &QPushButton::clicked, this, [this] { ShowandHideSymbolsinWatchlist(200); });
+    connect(ui_->addButton, &QPushButton::clicked, this, [this] { ShowAndHideSymbolsInWatchlist(100); });
+    connect(ui_->removeButton, &QPushButton::clicked, this, [this] { ShowAndHideSymbolsInWatchlist(200); });
     connect(ui_->closeButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->ItemTableView, &QTableView::doubleClicked, this,
-            [this] { ShowandHideSymbolsinWatchlist(0); });
+            [this] { ShowAndHideSymbolsInWatchlist(0); });
     connect(ui_->symbolSearchField, &QLineEdit::textChanged, this, &AddRemoveWindowController::SearchSymbols);
     connect(ui_->ItemCategoryOutlineView, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) {
                 // The group row selects nothing.
                 if (item && item->parent())
-                    selectType(item->parent()->indexOfChild(item));
+                    SelectType(item->parent()->indexOfChild(item));
             });
     bindLanguage(this, context_.language(), [this] { lines_->retitle(); });
 }
 
 AddRemoveWindowController::~AddRemoveWindowController() = default;
 
-QTreeWidget* AddRemoveWindowController::outline() const {
+QTreeWidget* AddRemoveWindowController::Outline() const {
     return ui_->ItemCategoryOutlineView;
 }
-QTableView* AddRemoveWindowController::table() const {
+QTableView* AddRemoveWindowController::Table() const {
     return ui_->ItemTableView;
 }
-QLineEdit* AddRemoveWindowController::searchField() const {
+QLineEdit* AddRemoveWindowController::SearchField() const {
     return ui_->symbolSearchField;
 }
 
@@ -88,7 +88,7 @@ void AddRemoveWindowController::onWindowLoad() {
     ClientModel& session = *context_.clientModel();
     if (!chooser_ || generation_ != session.generation()) {
         generation_ = session.generation();
-        loadTypes();
+        LoadTypes();
     } else {
         const interfaces::Client& client = session.client();
         SymbolChooser fresh(client.queries().getSymbolTypes(), client.watchList(), client.model());
@@ -104,10 +104,10 @@ void AddRemoveWindowController::onWindowLoad() {
     }
     ui_->ItemTableView->setFocus();
     chooser_->search({});
-    reloadTable();
+    ReloadTable();
 }
 
-void AddRemoveWindowController::loadTypes() {
+void AddRemoveWindowController::LoadTypes() {
     const interfaces::Client& client = context_.clientModel()->client();
     chooser_.emplace(client.queries().getSymbolTypes(), client.watchList(), client.model());
     QTreeWidget& tree = *ui_->ItemCategoryOutlineView;
@@ -129,14 +129,14 @@ void AddRemoveWindowController::loadTypes() {
     }
 }
 
-void AddRemoveWindowController::selectType(int index) {
+void AddRemoveWindowController::SelectType(int index) {
     if (!chooser_ || index < 0)
         return;
     ui_->ItemTableView->clearSelection();
     if (chooser_->selectType(static_cast<std::size_t>(index))) {
         const QSignalBlocker block(ui_->symbolSearchField);
         ui_->symbolSearchField->clear();
-        reloadTable();
+        ReloadTable();
     }
 }
 
@@ -144,10 +144,10 @@ void AddRemoveWindowController::SearchSymbols(const QString& text) {
     if (!chooser_)
         return;
     chooser_->search(text.toStdString());
-    reloadTable();
+    ReloadTable();
 }
 
-void AddRemoveWindowController::reloadTable() {
+void AddRemoveWindowController::ReloadTable() {
     // The program's palette: the sheet's own may not have taken the theme yet.
     const QColor mark = QApplication::palette().color(QPalette::Text);
     marks_[0] = membershipMark(false, mark);
@@ -162,7 +162,7 @@ void AddRemoveWindowController::reloadTable() {
     lines_->setRecords(std::move(lines));
 }
 
-void AddRemoveWindowController::ShowandHideSymbolsinWatchlist(int tag) {
+void AddRemoveWindowController::ShowAndHideSymbolsInWatchlist(int tag) {
     if (!chooser_)
         return;
     std::vector<std::size_t> rows;
@@ -170,7 +170,7 @@ void AddRemoveWindowController::ShowandHideSymbolsinWatchlist(int tag) {
         rows.push_back(static_cast<std::size_t>(index.row()));
     std::sort(rows.begin(), rows.end());
     chooser_->change(SymbolChooser::changeForTag(tag), rows, context_.clientModel()->client().model());
-    reloadTable();
+    ReloadTable();
     QItemSelectionModel& selection = *ui_->ItemTableView->selectionModel();
     for (std::size_t row : rows)
         selection.select(ui_->ItemTableView->model()->index(static_cast<int>(row), 0),
@@ -181,7 +181,7 @@ void AddRemoveWindowController::ShowandHideSymbolsinWatchlist(int tag) {
 void AddRemoveWindowController::SaveAddRemoveItems() {
     interfaces::Client& client = context_.clientModel()->client();
     client.setWatchList(chooser_->watchList(client.model()));
-    Q_EMIT watchListSaved();
+    Q_EMIT WatchListSaved();
 }
 
 } // namespace tc::gui

@@ -2,7 +2,7 @@
 // The watch-list chooser, a sheet on the main window: the instrument types in an outline, the
 // instruments of the selected type (or of a search across every type) with a mark on those on the
 // watch list, and the add, remove and close buttons; a double click toggles a row. Every change is
-// saved at once through the session's command and announced (watchListSaved), so the boards follow.
+// saved at once through the session's command and announced (WatchListSaved), so the boards follow.
 // The type last selected stays between showings; the search does not.
 #include "gui/app/sheet_controller.h"
 #include "gui/market/symbol_chooser.h"
@@ -33,21 +33,21 @@ public:
 
     void onWindowLoad() override;
     // The add button (100), the remove button (200), anything else toggles: the selected rows.
-    void ShowandHideSymbolsinWatchlist(int tag);
+    void ShowAndHideSymbolsInWatchlist(int tag);
     void SearchSymbols(const QString& text);
-    void selectType(int index);
+    void SelectType(int index);
 
-    QTreeWidget* outline() const;
-    QTableView* table() const;
-    QLineEdit* searchField() const;
-    const SymbolChooser* chooser() const { return chooser_ ? &*chooser_ : nullptr; }
+    QTreeWidget* Outline() const;
+    QTableView* Table() const;
+    QLineEdit* SearchField() const;
+    const SymbolChooser* Chooser() const { return chooser_ ? &*chooser_ : nullptr; }
 
 Q_SIGNALS:
-    void watchListSaved();
+    void WatchListSaved();
 
 private:
-    void loadTypes();
-    void reloadTable();
+    void LoadTypes();
+    void ReloadTable();
     void SaveAddRemoveItems();
 
     // One instrument of the list: its code, its name, and whether the watch list has it.

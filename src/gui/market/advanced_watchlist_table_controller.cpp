@@ -240,7 +240,7 @@ void AdvancedWatchlistTableController::refreshTableView() {
     }
     codes_ = codes;
     // Signed out, the tiles keep the last prices, greyed, and their buttons start no order.
-    const bool live = client.loginState() == interfaces::LoginState::SignedIn;
+    const bool live = context_.clientModel()->isSignedIn();
     for (AdvancedTableCell* tile : tiles_) {
         tile->setEnabled(live);
         tile->buyButton->setStale(!live);

@@ -4,6 +4,7 @@
 #include "gui/texts.h"
 #include "model/collection_keys.h"
 #include "model/data_service_collections.h"
+#include "model/position_quantities.h"
 #include "model/price_grid.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
@@ -12,7 +13,6 @@
 #include "model/records/record_decimal.h"
 #include "model/session_model.h"
 #include "model/text/formatter.h"
-#include "platform/lenient.h"
 
 #include <fmt/format.h>
 
@@ -153,9 +153,7 @@ DetailContent deliveryReceipt(const Order* position, const SessionModel& model, 
     const RowRecords records = recordsOf(model, *position);
     const AccountDetails* account =
         records.account ? records.account : accountOf(model, position->AccountNumber);
-    const double quantity = platform::lenientReal(position->OrderQty);
-    const double price = platform::lenientReal(position->OrderPrice);
-    const double contractSize = records.item ? records.item->ContractSize.toDouble() : 0;
+    const double price = orZero(position->OrderPrice).toDouble();
 
     rows.key(texts::kAccountNo, account ? std::to_string(account->AccountId) : std::string());
     rows.key(texts::kAccountName, account ? account->AccountName : std::string());
@@ -168,16 +166,9 @@ DetailContent deliveryReceipt(const Order* position, const SessionModel& model, 
     rows.key(texts::kBuySell, Order::GetTradingModeString(position->tradingMode, false, language));
     rows.key(texts::kQuantity, quantityText(position->OrderQty));
     rows.key(texts::kPriceField, priceText(price, records.item));
-    rows.literal("Total Cost", withWords(sixDecimalText(quantity * contractSize * price)));
-    std::string margin;
-    if (records.item)
-        if (const auto perLot = position->GetMarginForSingleLot(records.settings, *records.item)) {
-            const platform::Decimal total = perLot->multiply(
-                decimalFromDouble(quantity), platform::DecimalRounding{platform::RoundingMode::Plain, 0});
-            if (!total.isNaN())
-                margin = withWords(total.toString());
-        }
-    rows.key(texts::kInitialMargin, std::move(margin));
+    rows.literal("Total Cost", withWords(sixDecimalText(deliveryTotalCost(*position, records.item))));
+    const auto margin = deliveryMargin(*position, records.settings, records.item);
+    rows.key(texts::kInitialMargin, margin ? withWords(margin->toString()) : std::string());
     rows.key(texts::kOpenTime, position->TransactionDateTime);
     rows.literal("Delivery Date", position->ValueDate);
     rows.key(texts::kExpiryDate, position->ExpiryDate);

@@ -99,9 +99,9 @@ CloseCheck closeCheck(const Order& position, const RowRecords& records, const Or
     for (const auto& order : pendingOrders)
         if (order && order->LiqudateOrderNumber == position.OpenPositionId) {
             closing = true;
-            lots = lots + quantityValue(order->OrderQty);
+            lots = lots + order->OrderQty;
         }
-    if (closing && lots >= quantityValue(position.RemainingQty))
+    if (closing && lots >= position.RemainingQty)
         return CloseCheck::AlreadyClosing;
     return CloseCheck::Allowed;
 }

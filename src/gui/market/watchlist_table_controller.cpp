@@ -193,7 +193,7 @@ void WatchlistTableController::SetHeaderMenuItems() {
         item->setCheckable(true);
         item->setChecked(!state.hidden);
         connect(item, &QAction::toggled, this, [this, identifier](bool shown) {
-            HideandShowTableColumns(identifier.toStdString(), !shown);
+            HideAndShowTableColumns(identifier.toStdString(), !shown);
         });
     }
     retitleHeaderMenu();
@@ -208,7 +208,7 @@ void WatchlistTableController::retitleHeaderMenu() {
     }
 }
 
-void WatchlistTableController::HideandShowTableColumns(const std::string& identifier, bool hide) {
+void WatchlistTableController::HideAndShowTableColumns(const std::string& identifier, bool hide) {
     const int column = model_->columnOf(identifier);
     if (column < 0)
         return;

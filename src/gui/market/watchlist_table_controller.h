@@ -34,7 +34,7 @@ public:
     // the action's data.
     QMenu* headerMenu() const { return headerMenu_; }
     // Hides or shows the column of an identifier and remembers the board's hidden columns.
-    void HideandShowTableColumns(const std::string& identifier, bool hide);
+    void HideAndShowTableColumns(const std::string& identifier, bool hide);
     bool isColumnHiddenById(const std::string& identifier) const;
     // The menu of a row of the view (built afresh; the caller owns it).
     QMenu* rowMenu(int row);

@@ -52,6 +52,8 @@ public:
     // the outcome comes as demoRegistered.
     interfaces::CommandResult registerDemoUser(const interfaces::DemoRegistration& form);
     interfaces::LoginState loginState() const { return client_->loginState(); }
+    // Orders start, and figures move, only while signed in.
+    bool isSignedIn() const { return loginState() == interfaces::LoginState::SignedIn; }
     // Replaces the client with a new one, signed out (see the header comment).
     void replaceClient();
     // Counts the clients made: a holder that cached something of a client can tell whether it is

@@ -57,7 +57,7 @@ QWidget* accountSheet(ScreenContext& c, bool access, bool refused) {
             if (auto* edit = sheet->findChild<QLineEdit*>(QString::fromLatin1(field)))
                 edit->setText(QString::fromLatin1(text));
         sheet->ChangePasswordButtonClicked();
-        c.waitUntil([sheet] { return !sheet->waiting(); });
+        c.waitUntil([sheet] { return !sheet->Waiting(); });
     }
     return sheet;
 }

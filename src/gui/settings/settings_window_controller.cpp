@@ -1,6 +1,7 @@
 #include "gui/settings/settings_window_controller.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/connect_each.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_shell.h"
@@ -33,14 +34,12 @@ SettingsWindowController::SettingsWindowController(GuiContext& context, QWidget*
     });
     // The switch follows a theme chosen elsewhere.
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { loadThemeSettings(); });
-    connect(ui_->fontSizeButton, &QPushButton::clicked, this,
-            &SettingsWindowController::fontSizeSettingButtonClicked);
-    connect(ui_->idleTimeoutButton, &QPushButton::clicked, this,
-            &SettingsWindowController::IdleTimeoutButtonClicked);
-    connect(ui_->ChangePasswordButton, &QPushButton::clicked, this,
-            &SettingsWindowController::ChangePasswordButtonClicked);
-    connect(ui_->accountAccessSettingsButton, &QPushButton::clicked, this,
-            &SettingsWindowController::accountAccessSettingButtonClicked);
+    connectEach(&QPushButton::clicked, this,
+                std::pair{ui_->fontSizeButton, &SettingsWindowController::fontSizeSettingButtonClicked},
+                std::pair{ui_->idleTimeoutButton, &SettingsWindowController::IdleTimeoutButtonClicked},
+                std::pair{ui_->ChangePasswordButton, &SettingsWindowController::ChangePasswordButtonClicked},
+                std::pair{ui_->accountAccessSettingsButton,
+                          &SettingsWindowController::accountAccessSettingButtonClicked});
 }
 
 SettingsWindowController::~SettingsWindowController() = default;

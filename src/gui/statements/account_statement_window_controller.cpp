@@ -142,7 +142,7 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
     connect(ui_->detailsButton, &QPushButton::clicked, this,
             &AccountStatementWindowController::detailsButtonClicked);
     connect(ui_->printButton, &QPushButton::clicked, this, &AccountStatementWindowController::print);
-    connect(ui_->accountComboBox, &QComboBox::currentTextChanged, this, [this] { setMaxandMinDates(); });
+    connect(ui_->accountComboBox, &QComboBox::currentTextChanged, this, [this] { setMaxAndMinDates(); });
 
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::statementArrived, this,
@@ -165,7 +165,7 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
 
     setDateValues();
     loadAccountCombo();
-    setMaxandMinDates();
+    setMaxAndMinDates();
     applyTheme();
     showAccountStatement();
 }
@@ -187,7 +187,7 @@ void AccountStatementWindowController::bindSession() {
     accountStatementUpdate();
     setDateValues();
     loadAccountCombo();
-    setMaxandMinDates();
+    setMaxAndMinDates();
     // A user without accounts gets an empty window, not an alert it did not ask for.
     if (ui_->accountComboBox->count() > 0)
         showAccountStatement();
@@ -246,7 +246,7 @@ void AccountStatementWindowController::windowDidAppear() {
     updateLanguageStrings();
     applyTheme();
     setDateValues();
-    setMaxandMinDates();
+    setMaxAndMinDates();
     summaryButtonClicked();
 }
 
@@ -288,7 +288,7 @@ void AccountStatementWindowController::setDateValues() {
     ui_->toDatePicker->setDateTime(now);
 }
 
-void AccountStatementWindowController::setMaxandMinDates() {
+void AccountStatementWindowController::setMaxAndMinDates() {
     std::int32_t days = 0;
     if (const auto account = accountOf(ui_->accountComboBox->currentText())) {
         std::int32_t group = 0;

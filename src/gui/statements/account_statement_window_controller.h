@@ -89,7 +89,7 @@ private:
     void updateLanguageStrings();
     void applyTheme();
     void setDateValues();
-    void setMaxandMinDates();
+    void setMaxAndMinDates();
     void loadAccountCombo();
     // Takes up the current client: its accounts, and its first account's statement of today.
     void bindSession();

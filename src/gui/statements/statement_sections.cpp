@@ -3,7 +3,6 @@
 #include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "model/text/formatter.h"
-#include "platform/lenient.h"
 
 #include <fmt/format.h>
 
@@ -34,8 +33,12 @@ const std::vector<std::string_view> kCancelledColumns = {
     texts::kPriceField, texts::kOrderID, texts::kDelivery, texts::kCancelledTime};
 const std::vector<std::string_view> kInstrumentColumns = {texts::kSymbol, texts::kBid, texts::kAsk};
 
-double number(std::string_view text) {
-    return platform::lenientReal(text);
+double number(const platform::Decimal& value) {
+    return value.toDouble();
+}
+// A price the row lacks shows as 0, as its empty text did.
+double number(const std::optional<platform::Decimal>& value) {
+    return value ? value->toDouble() : 0.0;
 }
 
 // Prices with the instrument's decimal places; two without an instrument or with none.
@@ -149,13 +152,13 @@ std::string pendingCell(const AccountStatementInfo& s, const PendingOrderHistory
     if (key == texts::kPriceField)
         return price(number(o.OrderPrice), places);
     if (key == texts::kTakeProfit)
-        return o.LimitPrice.empty() ? "0.00" : price(number(o.LimitPrice), places);
+        return !o.LimitPrice ? "0.00" : price(number(*o.LimitPrice), places);
     if (key == texts::kStopLoss)
-        return o.StopPrice.empty() ? "0.00" : price(number(o.StopPrice), places);
+        return !o.StopPrice ? "0.00" : price(number(*o.StopPrice), places);
     if (key == texts::kOrderTime)
         return o.TransactionDateTime;
     if (key == texts::kTimeInForce)
-        return text(timeInForceText(o.timeinForce));
+        return text(timeInForceText(o.timeInForce));
     if (key == texts::kRefPosition)
         return o.RefPositionIdOfBracket.empty() ? "0" : o.RefPositionIdOfBracket;
     if (key == texts::kDelivery)
@@ -398,7 +401,7 @@ std::string openStatusLine(const AccountStatementInfo* s, std::int64_t language)
     const auto key = [&](std::string_view k) { return languageText(language, k); };
     return statusItems({
         {key(texts::kQuantity), quantityTotalText(s ? s->getOpenQuantity() : 0)},
-        {key(texts::kPL), groupedMoneyText(s ? s->getOpenProfitorLoss() : 0)},
+        {key(texts::kPL), groupedMoneyText(s ? s->getOpenProfitOrLoss() : 0)},
         {key(texts::kCommission), groupedMoneyText(s ? s->getOpenCommission() : 0)},
         {key(texts::kStorage), groupedMoneyText(s ? s->getOpenStorage() : 0)},
     });
@@ -408,7 +411,7 @@ std::string settledStatusLine(const AccountStatementInfo* s, std::int64_t langua
     const auto key = [&](std::string_view k) { return languageText(language, k); };
     return statusItems({
         {key(texts::kQuantity), quantityTotalText(s ? s->getSettledQuantity() : 0)},
-        {key(texts::kPL), groupedMoneyText(s ? s->getSettledProfitorLoss() : 0)},
+        {key(texts::kPL), groupedMoneyText(s ? s->getSettledProfitOrLoss() : 0)},
         {key(texts::kCommission), groupedMoneyText(s ? s->getSettledCommission() : 0)},
         {key(texts::kStorage), groupedMoneyText(s ? s->getSettledStorage() : 0)},
         {"TDS", groupedMoneyText(s ? s->getSettledTDS() : 0)},

@@ -10,27 +10,61 @@ namespace {
 constexpr std::string_view kSummaryCaptionColumn = texts::kItem;
 constexpr std::string_view kJournalColumns[] = {texts::kTimeColumn, texts::kEvent};
 
-// Header data shared by the models: the title in the selected language, or the key.
-QVariant header(const Language& language, std::string_view key, Qt::Orientation orientation, int role) {
-    if (orientation != Qt::Horizontal)
+} // namespace
+
+KeyedColumnsModel::KeyedColumnsModel(Language& language, QObject* parent)
+    : QAbstractTableModel(parent), language_(language) {
+    connect(&language_, &Language::changed, this, [this] {
+        Q_EMIT headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+        languageChanged();
+    });
+}
+
+std::string_view KeyedColumnsModel::columnKey(int column) const {
+    const auto columns = columnKeys();
+    return column >= 0 && static_cast<std::size_t>(column) < columns.size()
+               ? columns[static_cast<std::size_t>(column)]
+               : std::string_view();
+}
+
+int KeyedColumnsModel::columnOf(std::string_view key) const {
+    const auto columns = columnKeys();
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        if (columns[c] == key)
+            return static_cast<int>(c);
+    return -1;
+}
+
+int KeyedColumnsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(columnKeys().size());
+}
+
+QVariant KeyedColumnsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    const std::string_view key = columnKey(section);
+    if (orientation != Qt::Horizontal || key.empty())
         return {};
     if (role == Qt::DisplayRole)
-        return language.text(key);
+        return language_.text(key);
     if (role == IdentifierRole)
         return qt(key);
     return {};
 }
 
-} // namespace
+Qt::ItemFlags KeyedColumnsModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
+}
 
 StatementTableModel::StatementTableModel(StatementTable table, Language& language, QObject* parent)
-    : QAbstractTableModel(parent), table_(table), language_(language) {
-    connect(&language_, &Language::changed, this, [this] {
-        Q_EMIT headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
-        // The name columns read in the new language.
-        if (rowCount() > 0)
-            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
-    });
+    : KeyedColumnsModel(language, parent), table_(table) {}
+
+std::span<const std::string_view> StatementTableModel::columnKeys() const {
+    return statementColumns(table_);
+}
+
+void StatementTableModel::languageChanged() {
+    // The name columns read in the new language.
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
 }
 
 void StatementTableModel::setStatement(std::shared_ptr<const StatementData> data) {
@@ -39,27 +73,8 @@ void StatementTableModel::setStatement(std::shared_ptr<const StatementData> data
     endResetModel();
 }
 
-std::string_view StatementTableModel::columnKey(int column) const {
-    const auto& columns = statementColumns(table_);
-    return column >= 0 && static_cast<std::size_t>(column) < columns.size()
-               ? columns[static_cast<std::size_t>(column)]
-               : std::string_view();
-}
-
-int StatementTableModel::columnOf(std::string_view key) const {
-    const auto& columns = statementColumns(table_);
-    for (std::size_t c = 0; c < columns.size(); ++c)
-        if (columns[c] == key)
-            return static_cast<int>(c);
-    return -1;
-}
-
 int StatementTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() || !data_ ? 0 : static_cast<int>(statementRowCount(*data_, table_));
-}
-
-int StatementTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(statementColumns(table_).size());
 }
 
 QVariant StatementTableModel::data(const QModelIndex& index, int role) const {
@@ -71,14 +86,6 @@ QVariant StatementTableModel::data(const QModelIndex& index, int role) const {
         return {};
     return QString::fromStdString(statementShownCell(*data_, table_, static_cast<std::size_t>(index.row()),
                                                      columnKey(index.column()), language_.selected()));
-}
-
-QVariant StatementTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    return header(language_, columnKey(section), orientation, role);
-}
-
-Qt::ItemFlags StatementTableModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
 }
 
 namespace {
@@ -107,8 +114,10 @@ SummaryTableModel::SummaryTableModel(Language& language, QObject* parent, std::s
 }
 
 JournalTableModel::JournalTableModel(Language& language, QObject* parent)
-    : QAbstractTableModel(parent), language_(language) {
-    connect(&language_, &Language::changed, this, [this] { Q_EMIT headerDataChanged(Qt::Horizontal, 0, 1); });
+    : KeyedColumnsModel(language, parent) {}
+
+std::span<const std::string_view> JournalTableModel::columnKeys() const {
+    return kJournalColumns;
 }
 
 void JournalTableModel::setLines(const std::vector<std::string>* lines) {
@@ -135,10 +144,6 @@ int JournalTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : shown_;
 }
 
-int JournalTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 2;
-}
-
 QVariant JournalTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !lines_ || role != Qt::DisplayRole || index.row() >= shown_)
         return {};
@@ -149,16 +154,6 @@ QVariant JournalTableModel::data(const QModelIndex& index, int role) const {
         return {};
     const JournalRow row = splitJournalLine((*lines_)[at]);
     return QString::fromStdString(index.column() == 0 ? row.time : row.event);
-}
-
-QVariant JournalTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (section < 0 || section > 1)
-        return {};
-    return header(language_, kJournalColumns[section], orientation, role);
-}
-
-Qt::ItemFlags JournalTableModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
 }
 
 } // namespace tc::gui

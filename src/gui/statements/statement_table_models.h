@@ -11,6 +11,7 @@
 #include <QAbstractTableModel>
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,25 +24,43 @@ enum StatementRole {
     IdentifierRole = Qt::UserRole + 3, // header data: the column's language key (QString)
 };
 
-class StatementTableModel : public QAbstractTableModel {
+// A read-only table whose columns are language keys: titled in the selected language (the key itself
+// under IdentifierRole), retitled when the language changes, no cell selectable.
+class KeyedColumnsModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    std::string_view columnKey(int column) const;
+    int columnOf(std::string_view key) const;
+
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+protected:
+    KeyedColumnsModel(Language& language, QObject* parent);
+    virtual std::span<const std::string_view> columnKeys() const = 0;
+    // The language changed: the titles are retitled already.
+    virtual void languageChanged() {}
+
+    Language& language_;
+};
+
+class StatementTableModel : public KeyedColumnsModel {
     Q_OBJECT
 public:
     StatementTableModel(StatementTable table, Language& language, QObject* parent = nullptr);
 
     StatementTable table() const { return table_; }
     void setStatement(std::shared_ptr<const StatementData> data);
-    std::string_view columnKey(int column) const;
-    int columnOf(std::string_view key) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    std::span<const std::string_view> columnKeys() const override;
+    void languageChanged() override;
+
     StatementTable table_;
-    Language& language_;
     std::shared_ptr<const StatementData> data_;
 };
 
@@ -58,7 +77,7 @@ public:
 
 // The session's journal, newest line first: the time (kTimeColumn) and the event (kEvent). It reads the
 // client's journal as it stands; a line added is one row inserted at the top.
-class JournalTableModel : public QAbstractTableModel {
+class JournalTableModel : public KeyedColumnsModel {
     Q_OBJECT
 public:
     // `lines` must outlive the model, or be replaced with setLines before it goes.
@@ -69,13 +88,11 @@ public:
     void lineAppended();
 
     int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    Language& language_;
+    std::span<const std::string_view> columnKeys() const override;
+
     const std::vector<std::string>* lines_ = nullptr;
     int shown_ = 0; // the rows the view knows of
 };

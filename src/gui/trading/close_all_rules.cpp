@@ -2,8 +2,8 @@
 
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/session_model.h"
-#include "platform/lenient.h"
 
 #include <fmt/format.h>
 
@@ -146,7 +146,7 @@ void CloseAllFlow::sent(const SessionModel& model, const SessionQueries& queries
         const auto position = positionOf(listed, id);
         if (!position)
             continue;
-        CloseAllStatusRow row = rowOf(model, *position, platform::lenientReal(position->OrderPrice));
+        CloseAllStatusRow row = rowOf(model, *position, orZero(position->OrderPrice).toDouble());
         row.status = languageText(language, kStatusSentKey);
         row.tone = Tone::Gain;
         status_.push_back(std::move(row));

@@ -12,7 +12,6 @@
 #include "interfaces/client.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
-#include "platform/lenient.h"
 #include "ui_close_all_window_controller.h"
 
 #include <QBrush>
@@ -170,7 +169,7 @@ void CloseAllWindowController::loadRows() {
                          p->ItemCode,
                          p->tradingMode,
                          quantityText(p->RemainingQty),
-                         priceText(platform::lenientReal(p->OrderPrice), item),
+                         priceText(p->OrderPrice, item),
                          {},
                          0,
                          false});

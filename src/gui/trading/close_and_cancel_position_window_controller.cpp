@@ -6,6 +6,7 @@
 #include "gui/controls/input_filters.h"
 #include "gui/texts.h"
 #include "interfaces/client.h"
+#include "model/position_quantities.h"
 #include "ui_close_and_cancel_position_window_controller.h"
 
 #include <QLineEdit>
@@ -27,30 +28,27 @@ CloseAndCancelPositionWindowController::CloseAndCancelPositionWindowController(G
         if (!record().empty() && isVisible())
             fill();
     });
-    connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this, [this] {
-        if (!filling_)
-            updateValuesOnTimer(false);
-    });
+    connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this,
+            [this] { updateValuesOnTimer(false); });
     connect(ui_->DeviationCheckBox, &QCheckBox::toggled, this,
             &CloseAndCancelPositionWindowController::deviationCheckboxSelect);
     connectButtons(
-        ui_->CloseandCancelButton, [this] { closeAndCancelButtonClicked(); }, ui_->notNowButton);
+        ui_->CloseAndCancelButton, [this] { closeAndCancelButtonClicked(); }, ui_->notNowButton);
 }
 
 CloseAndCancelPositionWindowController::~CloseAndCancelPositionWindowController() = default;
 
 bool CloseAndCancelPositionWindowController::openFor(CloseJob job, const std::string& id) {
     job_ = job;
-    if (!followRecord(id, [&](interfaces::Client& c) {
-            return closeView(c.model(), c.queries(), job_, id, context().language().selected()).has_value();
-        }))
-        return false;
     // Each opening starts from the record: the deviation unticked and empty.
     ui_->DeviationCheckBox->setChecked(false);
     deviationCheckboxSelect(false);
-    fill();
-    openWithFocus({ui_->QuantityComboField, ui_->CloseandCancelButton});
-    return true;
+    return openRecord(
+        id,
+        [&](interfaces::Client& c) {
+            return closeView(c.model(), c.queries(), job_, id, context().language().selected()).has_value();
+        },
+        {ui_->QuantityComboField, ui_->CloseAndCancelButton});
 }
 
 void CloseAndCancelPositionWindowController::fill() {
@@ -61,33 +59,22 @@ void CloseAndCancelPositionWindowController::fill() {
         closeAsGone();
         return;
     }
-    filling_ = true;
     const bool close = job_ == CloseJob::Close;
-    ui_->ClosenadCancelBox->setTitle(qt(v->boxTitle));
-    setWindowTitle(qt(v->boxTitle));
-    ui_->AccountTextField->setText(qt(v->account));
-    ui_->SymbolTextField->setText(qt(v->symbol));
-    ui_->SymbolDescriptionTextField->setText(qt(v->name));
-    ui_->QuantityComboField->clear();
-    for (const std::string& entry : v->quantityList)
-        ui_->QuantityComboField->addItem(qt(entry));
-    ui_->QuantityComboField->setEditText(qt(v->quantity));
-    ui_->QuantityComboField->setEnabled(v->quantityEditable);
-    ui_->QuantityDescriptionTextField->setText(qt(v->quantityDescription));
-    ui_->OrderTypeTextField->setText(qt(v->orderType));
+    showRecordLines({ui_->ClosenadCancelBox, ui_->AccountTextField, ui_->SymbolTextField,
+                     ui_->SymbolDescriptionTextField, ui_->QuantityComboField,
+                     ui_->QuantityDescriptionTextField, ui_->OrderTypeTextField, ui_->CloseAndCancelButton},
+                    *v);
     ui_->OrderPriceTextField->setText(qt(v->orderPrice));
     ui_->CurrentPriceTextField->setText(qt(v->currentPrice));
     ui_->EstimatedPLLabel->setVisible(close);
     ui_->EstimatedPLTextField->setVisible(close);
     ui_->EstimatedPLTextField->setText(qt(v->estimatedResult));
-    ui_->CloseandCancelButton->setText(qt(v->buttonTitle));
     ui_->DeviationCheckBox->setVisible(v->deviationShown);
     ui_->DeviationTextField->setVisible(v->deviationShown);
     if (!v->deviationShown) {
         ui_->DeviationCheckBox->setChecked(false);
         deviationCheckboxSelect(false);
     }
-    filling_ = false;
 }
 
 void CloseAndCancelPositionWindowController::refresh(bool fromTick) {
@@ -111,7 +98,7 @@ void CloseAndCancelPositionWindowController::updateValuesOnTimer(bool fromTimer)
     ui_->EstimatedPLTextField->setText(qt(v->estimatedResult));
     if (!fromTimer) {
         ui_->QuantityDescriptionTextField->setText(qt(v->quantityDescription));
-        ui_->CloseandCancelButton->setText(qt(v->buttonTitle));
+        ui_->CloseAndCancelButton->setText(qt(v->buttonTitle));
     }
 }
 

@@ -34,13 +34,12 @@ protected:
     void refresh(bool fromTick) override;
 
 private:
-    void fill();
+    void fill() override;
     void updateValuesOnTimer(bool fromTimer);
     void deviationCheckboxSelect(bool ticked);
 
     std::unique_ptr<Ui::CloseAndCancelPositionWindowController> ui_;
     CloseJob job_ = CloseJob::Close;
-    bool filling_ = false;
 };
 
 } // namespace tc::gui

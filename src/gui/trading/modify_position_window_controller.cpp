@@ -39,7 +39,7 @@ ModifyPositionWindowController::ModifyPositionWindowController(GuiContext& conte
             return;
         if (const auto v = modifyView(c->model(), c->queries(), mode_, record(),
                                       this->context().language().selected())) {
-            showTitles(v->boxTitle, v->buttonTitle);
+            showTitles(recordFields(), *v);
             ui_->orderTypeTextField->setText(qt(v->orderType));
         }
     });
@@ -61,13 +61,12 @@ ModifyPositionWindowController::~ModifyPositionWindowController() = default;
 
 bool ModifyPositionWindowController::openFor(ModifyMode mode, const std::string& id) {
     mode_ = mode;
-    if (!followRecord(id, [&](interfaces::Client& c) {
+    return openRecord(
+        id,
+        [&](interfaces::Client& c) {
             return modifyView(c.model(), c.queries(), mode_, id, context().language().selected()).has_value();
-        }))
-        return false;
-    fill();
-    openWithFocus({ui_->QuantityComboField, ui_->takeProfitCheckBox, ui_->ModifyButton});
-    return true;
+        },
+        {ui_->QuantityComboField, ui_->takeProfitCheckBox, ui_->ModifyButton});
 }
 
 void ModifyPositionWindowController::fill() {
@@ -90,20 +89,7 @@ void ModifyPositionWindowController::fill() {
                                    this->record());
     const ItemDetails* item = record ? instrumentOf(c->model(), record->ItemCode) : nullptr;
     contractSize_ = item ? item->ContractSize.toDouble() : 0;
-    showTitles(v->boxTitle, v->buttonTitle);
-    ui_->AccountTextField->setText(qt(v->account));
-    ui_->SymbolTextField->setText(qt(v->symbol));
-    ui_->SymbolDescriptionTextField->setText(qt(v->name));
-    {
-        const QSignalBlocker block(ui_->QuantityComboField);
-        ui_->QuantityComboField->clear();
-        for (const std::string& entry : v->quantityList)
-            ui_->QuantityComboField->addItem(qt(entry));
-        ui_->QuantityComboField->setEditText(qt(v->quantity));
-    }
-    ui_->QuantityComboField->setEnabled(v->quantityEditable);
-    ui_->QuantityDescriptionTextField->setText(qt(v->quantityDescription));
-    ui_->orderTypeTextField->setText(qt(v->orderType));
+    showRecordLines(recordFields(), *v);
     ui_->OrderPriceTextField->setText(qt(v->price));
     ui_->OrderPriceTextField->setReadOnly(!v->priceEditable);
     setCheckedQuietly(ui_->takeProfitCheckBox, v->takeProfitOn);
@@ -128,10 +114,11 @@ void ModifyPositionWindowController::fill() {
         w->setVisible(v->stopLossShown);
 }
 
-void ModifyPositionWindowController::showTitles(const std::string& box, const std::string& button) {
-    ui_->EditOrderBox->setTitle(qt(box));
-    setWindowTitle(qt(box));
-    ui_->ModifyButton->setText(qt(button));
+RecordSheet::RecordFields ModifyPositionWindowController::recordFields() const {
+    return {ui_->EditOrderBox,       ui_->AccountTextField,
+            ui_->SymbolTextField,    ui_->SymbolDescriptionTextField,
+            ui_->QuantityComboField, ui_->QuantityDescriptionTextField,
+            ui_->orderTypeTextField, ui_->ModifyButton};
 }
 
 void ModifyPositionWindowController::refresh(bool) {

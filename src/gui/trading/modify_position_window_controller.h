@@ -32,8 +32,8 @@ protected:
     void refresh(bool fromTick) override;
 
 private:
-    void fill();
-    void showTitles(const std::string& box, const std::string& button);
+    void fill() override;
+    RecordFields recordFields() const;
     void step(bool takeProfit, int steps);
     // A bracket's box ticked or not: its field and steppers follow, with the record's default price.
     void bracketCheckboxSelect(bool takeProfit, bool ticked);

@@ -73,15 +73,13 @@ OffsetPositionWindowController::~OffsetPositionWindowController() = default;
 
 bool OffsetPositionWindowController::openFor(const std::string& positionId) {
     waiting_ = false;
-    if (!followRecord(positionId,
-                      [&](interfaces::Client& c) { return state_.fill(c.model(), c.queries(), positionId); }))
-        return false;
     // Only the answer to this sheet's own request closes it.
-    connect(context().clientModel(), &ClientModel::offsetAnswered, this,
-            &OffsetPositionWindowController::answered, Qt::UniqueConnection);
-    fill();
-    openWithFocus({ui_->offsetPositionTableView});
-    return true;
+    if (ClientModel* session = context().clientModel())
+        connect(session, &ClientModel::offsetAnswered, this, &OffsetPositionWindowController::answered,
+                Qt::UniqueConnection);
+    return openRecord(positionId,
+                      [&](interfaces::Client& c) { return state_.fill(c.model(), c.queries(), positionId); },
+                      {ui_->offsetPositionTableView});
 }
 
 std::string OffsetPositionWindowController::sideName(std::int32_t side) const {

@@ -48,7 +48,7 @@ protected:
     void refresh(bool fromTick) override;
 
 private:
-    void fill();
+    void fill() override;
     void showTitle();
     std::string sideName(std::int32_t side) const; // "B" or "S" in the selected language
     void showRows();

@@ -4,6 +4,7 @@
 #include "gui/texts.h"
 #include "gui/trading/position_dialog_rules.h"
 #include "model/position_arithmetic.h"
+#include "model/position_quantities.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
@@ -40,7 +41,7 @@ bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
     positionId_ = position.OpenPositionId;
     account_ = position.AccountNumber;
     symbol_ = position.ItemCode;
-    openPrice_ = priceText(platform::lenientReal(position.OrderPrice), item);
+    openPrice_ = priceText(position.OrderPrice, item);
     side_ = position.tradingMode;
     quantity_ = quantityText(position.RemainingQty);
     for (const auto& other : positions) {
@@ -50,7 +51,7 @@ bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
             continue;
         OffsetRow row;
         row.positionId = other->OpenPositionId;
-        row.openPrice = priceText(platform::lenientReal(other->OrderPrice), item);
+        row.openPrice = priceText(other->OrderPrice, item);
         row.side = other->tradingMode;
         row.totalQty = row.availableQty = quantityText(other->RemainingQty);
         rows_.push_back(std::move(row));
@@ -87,23 +88,24 @@ void OffsetState::setQuantity(const SessionModel& model, std::size_t row, std::s
     r.profitLoss = position && leg ? offsetResult(*leg, platform::lenientReal(r.offsetQty), *position,
                                                   instrumentOf(model, symbol_))
                                    : 0;
-    r.availableQty = (quantityValue(r.totalQty) - quantityValue(r.offsetQty)).toString();
+    const Decimal taken = quantityValue(r.offsetQty);
+    r.availableQty = offsetTotals(quantityValue(r.totalQty), {&taken, 1}).remaining.toString();
 }
 
-platform::Decimal OffsetState::totalOf() const {
-    Decimal total;
+OffsetTotals OffsetState::totals() const {
+    std::vector<Decimal> taken;
     for (std::size_t i = 0; i < rows_.size(); ++i)
         if (isTicked(i))
-            total = total + quantityValue(rows_[i].offsetQty);
-    return total;
+            taken.push_back(quantityValue(rows_[i].offsetQty));
+    return offsetTotals(quantityValue(quantity_), taken);
 }
 
 std::string OffsetState::offsetTotal() const {
-    return totalOf().toString();
+    return totals().offset.toString();
 }
 
 std::string OffsetState::remaining() const {
-    return (quantityValue(quantity_) - totalOf()).toString();
+    return totals().remaining.toString();
 }
 
 std::vector<std::string> OffsetState::quantityList(const SessionModel& model, std::size_t row) const {
@@ -119,14 +121,8 @@ std::vector<std::string> OffsetState::quantityList(const SessionModel& model, st
     const Decimal step = settings && settings->OrderQtyStep > Decimal()
                              ? settings->OrderQtyStep.toDecimal().rounded(6)
                              : Decimal();
-    Decimal value;
-    list.push_back(value.toString());
-    // Arithmetic steps with a cap: a tiny step on a large position gives its first entries, then the total.
-    if (!step.isZero() && !step.isNaN())
-        for (value = step; value < total && list.size() + 1 < kMaxOffsetEntries; value = value + step)
-            list.push_back(value.toString());
-    if (quantityValue(list.back()) < total)
-        list.push_back(total.toString());
+    for (const Decimal& quantity : offsetQuantitySteps(total, step, kMaxOffsetEntries))
+        list.push_back(quantity.toString());
     return list;
 }
 
@@ -135,7 +131,7 @@ std::optional<std::string> OffsetState::refusalKey(const SessionModel& model, bo
         return texts::kNoConnectionTradingServer;
     if (ticked_.empty())
         return std::string(kNothingTickedKey);
-    const Decimal total = totalOf();
+    const Decimal total = totals().offset;
     if (total.isNaN() || total.isZero())
         return texts::kEnterOffsetQuantityGreaterThan;
     if (total > quantityValue(quantity_))

@@ -5,6 +5,7 @@
 // Rows are kept by position id; the records are read again from the session at every use. No Qt.
 #include "gui/texts.h"
 #include "interfaces/orders.h"
+#include "model/position_quantities.h"
 #include "model/session_queries.h"
 #include "platform/decimal.h"
 
@@ -71,7 +72,7 @@ public:
     std::vector<interfaces::OffsetLeg> legs() const;
 
 private:
-    platform::Decimal totalOf() const;
+    OffsetTotals totals() const;
 
     std::string positionId_;
     std::string account_;

@@ -3,10 +3,13 @@
 #include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "model/position_arithmetic.h"
+#include "model/position_quantities.h"
+#include "model/price_grid.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/session_model.h"
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
@@ -47,9 +50,30 @@ double livePrice(const ItemDetails* item, std::int32_t side, CloseJob job) {
 
 // A bracket the record holds: a stored price that reads as a number other than 0 (the record
 // cannot tell an absent level from an empty one, and the server writes none as 0).
-bool holdsBracket(std::string_view price) {
-    const auto value = typedDecimal(price);
-    return value && !value->isZero();
+// A bracket price above 0.
+bool holdsBracket(const std::optional<Decimal>& price) {
+    return price && price->compare(Decimal()) > 0;
+}
+
+struct FoundRecord {
+    std::shared_ptr<const Order> order;
+    RowRecords records;
+};
+
+// The record under `id` in `list` with the records it names.
+std::optional<FoundRecord> dialogRecord(const SessionModel& model, const SessionQueries& queries,
+                                        DialogRecord list, std::string_view id) {
+    auto order = findRecord(queries, list, id);
+    if (!order)
+        return std::nullopt;
+    const RowRecords records = recordsOf(model, *order);
+    return FoundRecord{std::move(order), records};
+}
+
+void showRecord(RecordLines& lines, const Order& o, const ItemDetails* item) {
+    lines.account = o.AccountNumber;
+    lines.symbol = o.ItemCode;
+    lines.name = item ? item->Name : std::string();
 }
 
 } // namespace
@@ -67,21 +91,6 @@ std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRec
     return nullptr;
 }
 
-Decimal closingQuantity(const Order& position, const OrderView& pendingOrders) {
-    Decimal lots;
-    if (position.OpenPositionId.empty())
-        return lots;
-    for (const auto& order : pendingOrders)
-        if (order && order->LiqudateOrderNumber == position.OpenPositionId)
-            lots = lots + quantityValue(order->OrderQty);
-    return lots;
-}
-
-Decimal closableQuantity(const Order& position, const OrderView& pendingOrders) {
-    const Decimal left = quantityValue(position.RemainingQty) - closingQuantity(position, pendingOrders);
-    return left.isNaN() || left.isNegative() ? Decimal() : left;
-}
-
 std::vector<std::string> wholeQuantityList(const Decimal& upTo, std::size_t cap) {
     std::vector<std::string> list;
     if (upTo.isNaN() || !(upTo >= Decimal::fromInt64(1)))
@@ -97,7 +106,8 @@ std::vector<std::string> wholeQuantityList(const Decimal& upTo, std::size_t cap)
 
 std::string quantityDescription(std::string_view quantityText, double contractSize) {
     const double quantity = platform::lenientReal(quantityText);
-    return fmt::format("{} x {:.2f} = {:.2f}", quantityText, contractSize, contractSize * quantity);
+    return fmt::format("{} x {:.2f} = {:.2f}", quantityText, contractSize,
+                       contractValue(quantity, contractSize));
 }
 
 std::optional<Decimal> typedDecimal(std::string_view text) {
@@ -114,18 +124,16 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
                                    std::string_view id, std::int64_t language,
                                    std::optional<std::string_view> quantity) {
     const bool close = job == CloseJob::Close;
-    const auto record =
-        findRecord(queries, close ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
-    if (!record)
+    const auto found =
+        dialogRecord(model, queries, close ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
+    if (!found)
         return std::nullopt;
-    const Order& o = *record;
-    const RowRecords records = recordsOf(model, o);
+    const Order& o = *found->order;
+    const RowRecords& records = found->records;
     const ItemDetails* item = records.item;
     CloseView v;
-    v.account = o.AccountNumber;
-    v.symbol = o.ItemCode;
-    v.name = item ? item->Name : std::string();
-    v.orderPrice = priceText(platform::lenientReal(o.OrderPrice), item);
+    showRecord(v, o, item);
+    v.orderPrice = priceText(o.OrderPrice, item);
     v.currentPrice = priceText(livePrice(item, o.tradingMode, job), item);
     const double contract = item ? item->ContractSize.toDouble() : 0;
     if (close) {
@@ -184,22 +192,20 @@ std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decim
 std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries,
                                      ModifyMode mode, std::string_view id, std::int64_t language) {
     const bool position = mode == ModifyMode::PositionBrackets;
-    const auto record =
-        findRecord(queries, position ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
-    if (!record)
+    const auto found =
+        dialogRecord(model, queries, position ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
+    if (!found)
         return std::nullopt;
-    const Order& o = *record;
-    const RowRecords records = recordsOf(model, o);
+    const Order& o = *found->order;
+    const RowRecords& records = found->records;
     const ItemDetails* item = records.item;
     ModifyView v;
-    v.account = o.AccountNumber;
-    v.symbol = o.ItemCode;
-    v.name = item ? item->Name : std::string();
+    showRecord(v, o, item);
     v.quantity = quantityText(o.RemainingQty);
-    v.quantityList = wholeQuantityList(quantityValue(o.RemainingQty));
+    v.quantityList = wholeQuantityList(o.RemainingQty);
     v.quantityDescription = quantityDescription(v.quantity, item ? item->ContractSize.toDouble() : 0);
     v.orderType = shownName(language, orderTypeText(o.orderType));
-    v.price = priceText(platform::lenientReal(o.OrderPrice), item);
+    v.price = priceText(o.OrderPrice, item);
     if (position) {
         v.boxTitle = titled(text(language, texts::kModifyPosition), o.OpenPositionId);
     } else {
@@ -217,9 +223,9 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
     v.takeProfitOn = holdsBracket(o.LimitPrice);
     v.stopLossOn = holdsBracket(o.StopPrice);
     if (v.takeProfitOn)
-        v.takeProfit = priceText(platform::lenientReal(o.LimitPrice), item);
+        v.takeProfit = priceText(*o.LimitPrice, item);
     if (v.stopLossOn)
-        v.stopLoss = priceText(platform::lenientReal(o.StopPrice), item);
+        v.stopLoss = priceText(*o.StopPrice, item);
     const std::int32_t accountTypes = records.account ? records.account->availableOrderTypes : 0;
     const std::int32_t itemTypes = item ? item->availableOrderTypes : 0;
     v.takeProfitShown = (accountTypes & itemTypes & kTakeProfitBit) != 0;
@@ -234,23 +240,17 @@ std::string defaultBracketPrice(const SessionModel& model, const Order& record, 
     const RowRecords records = recordsOf(model, record);
     const ItemDetails* item = records.item;
     const bool buy = record.tradingMode == 0;
-    double base = platform::lenientReal(record.OrderPrice);
+    double base = orZero(record.OrderPrice).toDouble();
     if (mode == ModifyMode::PositionBrackets && item) {
         base = buy ? item->Bid : item->Ask;
         if (base == 0)
             base = item->Last;
     }
-    double distance = 0;
-    if (records.settings && item)
-        distance = (takeProfit ? records.settings->LimitMinPips : records.settings->StopMinPips) *
-                   item->TickSize.toDouble();
-    const bool up = buy == takeProfit;
-    return priceText(up ? base + distance : base - distance, item);
+    return priceText(bracketDefaultPrice(base, buy, takeProfit, item, records.settings), item);
 }
 
 std::string steppedPrice(std::string_view text, double tickSize, std::int32_t decimals, int steps) {
-    const double value = platform::lenientReal(text) + steps * tickSize;
-    return Formatter::formatDecimal(std::max(0.0, value), decimals);
+    return Formatter::formatDecimal(tc::steppedPrice(platform::lenientReal(text), tickSize, steps), decimals);
 }
 
 } // namespace tc::gui

@@ -39,11 +39,6 @@ enum class DialogRecord : std::uint8_t { OpenPosition, PendingOrder };
 std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRecord list,
                                         std::string_view id);
 
-// The lots of the pending orders that close the position (LiqudateOrderNumber equal to its id).
-Decimal closingQuantity(const Order& position, const OrderView& pendingOrders);
-// What may still be closed: the remaining quantity less the lots pending orders already close;
-// never below 0.
-Decimal closableQuantity(const Order& position, const OrderView& pendingOrders);
 // "1", "2", ... up to the whole lots of `upTo`, at most `cap` entries; fractions get no entry.
 std::vector<std::string> wholeQuantityList(const Decimal& upTo, std::size_t cap = kMaxQuantityEntries);
 // "<quantity> x <contract %.2f> = <quantity × contract %.2f>".
@@ -51,25 +46,30 @@ std::string quantityDescription(std::string_view quantityText, double contractSi
 // A typed decimal: nullopt for text that is not one plain number.
 std::optional<Decimal> typedDecimal(std::string_view text);
 
-// ---- the close and cancel sheet
-
-enum class CloseJob : std::uint8_t { Close, Cancel };
-
-struct CloseView {
+// What both sheets show of their record, in the same fields.
+struct RecordLines {
     std::string boxTitle;
     std::string account;
     std::string symbol;
     std::string name;
-    std::string quantity; // the closable (close) or remaining (cancel) quantity
+    std::string quantity;
     std::vector<std::string> quantityList;
     bool quantityEditable = false;
     std::string quantityDescription;
     std::string orderType;
+    std::string buttonTitle;
+};
+
+// ---- the close and cancel sheet
+
+enum class CloseJob : std::uint8_t { Close, Cancel };
+
+// `quantity`: the closable (close) or remaining (cancel) quantity.
+struct CloseView : RecordLines {
     std::string orderPrice;
     std::string currentPrice;
     bool resultShown = false;
     std::string estimatedResult;
-    std::string buttonTitle;
     bool deviationShown = false;
 };
 
@@ -92,16 +92,7 @@ std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decim
 
 enum class ModifyMode : std::uint8_t { PositionBrackets, PendingOrder };
 
-struct ModifyView {
-    std::string boxTitle;
-    std::string account;
-    std::string symbol;
-    std::string name;
-    std::string quantity;
-    std::vector<std::string> quantityList;
-    bool quantityEditable = false;
-    std::string quantityDescription;
-    std::string orderType;
+struct ModifyView : RecordLines {
     std::string price;
     bool priceEditable = false;
     bool takeProfitOn = false;
@@ -112,7 +103,6 @@ struct ModifyView {
     bool stopLossShown = false;
     double tickSize = 0;
     std::int32_t decimals = 0;
-    std::string buttonTitle;
 };
 
 std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries,

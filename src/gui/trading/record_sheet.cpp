@@ -3,11 +3,15 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/models/client_model.h"
 #include "gui/trading/position_dialog_rules.h"
 #include "interfaces/client.h"
 #include "model/text/positional_text.h"
 
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace tc::gui {
@@ -42,14 +46,40 @@ void RecordSheet::follow(const std::string& id) {
     }));
 }
 
-bool RecordSheet::followRecord(const std::string& id, const std::function<bool(interfaces::Client&)>& view) {
+bool RecordSheet::openRecord(const std::string& id, const std::function<bool(interfaces::Client&)>& view,
+                             std::initializer_list<QWidget*> focusOrder) {
     follow(id);
     interfaces::Client* c = client();
     if (!c || !view(*c)) {
         closeAsGone();
         return false;
     }
+    fill();
+    openWithFocus(focusOrder);
     return true;
+}
+
+void RecordSheet::showTitles(const RecordFields& fields, const RecordLines& lines) {
+    fields.box->setTitle(qt(lines.boxTitle));
+    setWindowTitle(qt(lines.boxTitle));
+    fields.button->setText(qt(lines.buttonTitle));
+}
+
+void RecordSheet::showRecordLines(const RecordFields& fields, const RecordLines& lines) {
+    showTitles(fields, lines);
+    fields.account->setText(qt(lines.account));
+    fields.symbol->setText(qt(lines.symbol));
+    fields.name->setText(qt(lines.name));
+    {
+        const QSignalBlocker block(fields.quantity);
+        fields.quantity->clear();
+        for (const std::string& entry : lines.quantityList)
+            fields.quantity->addItem(qt(entry));
+        fields.quantity->setEditText(qt(lines.quantity));
+    }
+    fields.quantity->setEnabled(lines.quantityEditable);
+    fields.quantityDescription->setText(qt(lines.quantityDescription));
+    fields.orderType->setText(qt(lines.orderType));
 }
 
 void RecordSheet::connectButtons(QPushButton* request, std::function<void()> send, QPushButton* notNow) {

@@ -5,6 +5,7 @@
 // sheet, and nothing that another window sends or is refused closes or alerts this one.
 #include "gui/app/sheet_controller.h"
 #include "gui/models/session_follow.h"
+#include "gui/trading/position_dialog_rules.h"
 
 #include <QMetaObject>
 #include <QString>
@@ -20,6 +21,9 @@ class Client;
 struct OrderResult;
 } // namespace interfaces
 
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
 class QPushButton;
 
 namespace tc::gui {
@@ -47,13 +51,30 @@ protected:
     // Keeps the id and follows the session (tick, table changes, replacement) while shown.
     void follow(const std::string& id);
     // Follows `id` and reads its record with `view`; false, with the sheet closed as gone, when there
-    // is no session or the record cannot be read.
-    bool followRecord(const std::string& id, const std::function<bool(interfaces::Client&)>& view);
+    // is no session or the record cannot be read. Else fills the sheet and opens it with the focus on
+    // the first of `focusOrder` that takes input.
+    bool openRecord(const std::string& id, const std::function<bool(interfaces::Client&)>& view,
+                    std::initializer_list<QWidget*> focusOrder);
+    // The sheet's fields from its record as it stands.
+    virtual void fill() = 0;
+
+    // The fields both sheets show their record in.
+    struct RecordFields {
+        QGroupBox* box;
+        QLineEdit* account;
+        QLineEdit* symbol;
+        QLineEdit* name;
+        QComboBox* quantity;
+        QLineEdit* quantityDescription;
+        QLineEdit* orderType;
+        QPushButton* button;
+    };
+    // The box, window and button titles.
+    void showTitles(const RecordFields& fields, const RecordLines& lines);
+    // The titles and the record's lines; the quantity box is filled without announcing it.
+    void showRecordLines(const RecordFields& fields, const RecordLines& lines);
     // The sheet's request button runs `send`; Not Now dismisses the sheet.
     void connectButtons(QPushButton* request, std::function<void()> send, QPushButton* notNow);
-    // Opens the sheet on its owner with the focus on the first of `order` that takes input (the
-    // last one whatever it is).
-    void openWithFocus(std::initializer_list<QWidget*> order);
     // Called at each tick and table change while the sheet shows; the subclass refreshes (and calls
     // closeAsGone() when the record is gone).
     virtual void refresh(bool fromTick) = 0;
@@ -72,6 +93,9 @@ protected:
 
 private:
     void dropSession();
+    // Opens the sheet on its owner with the focus on the first of `order` that takes input (the
+    // last one whatever it is).
+    void openWithFocus(std::initializer_list<QWidget*> order);
 
     GuiContext& context_;
     std::string record_;

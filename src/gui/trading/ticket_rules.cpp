@@ -1,6 +1,7 @@
 #include "gui/trading/ticket_rules.h"
 
 #include "gui/grid/grid_cells.h"
+#include "model/position_quantities.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
@@ -115,7 +116,8 @@ std::vector<std::string> quantityList(double minimum, double step, double maximu
 }
 
 std::string contractValueText(double quantity, double contractSize) {
-    return fmt::format("{:.2f} x {:.2f} = {:.2f}", quantity, contractSize, quantity * contractSize);
+    return fmt::format("{:.2f} x {:.2f} = {:.2f}", quantity, contractSize,
+                       contractValue(quantity, contractSize));
 }
 
 std::vector<OrderKind> orderKinds(const ItemDetails* item, const AccountDetails* account) {
@@ -295,7 +297,7 @@ std::string confirmationBody(const ConfirmationTexts& texts, std::string_view qu
                              std::string_view code, std::optional<std::string_view> takeProfit,
                              std::optional<std::string_view> stopLoss) {
     const platform::Decimal lots = fieldDecimal(quantity).value_or(platform::Decimal());
-    const double units = lots.toDouble() * contractSize;
+    const double units = contractValue(lots.toDouble(), contractSize);
     std::string body =
         fmt::format("{} {} ({:.0f}) {} @ {}\n\n", texts.side, lots.toString(), units, code, texts.atMarket);
     if (takeProfit)

@@ -264,7 +264,7 @@ void TradeTicketWindowController::windowDidAppear() {
     LoadQuantity();
     UpdateValuesInTimer();
     ticking_ = true;
-    checkMultiTradeisAvailable();
+    checkMultiTradeIsAvailable();
     setDefaultWindow();
 }
 
@@ -323,7 +323,7 @@ QString TradeTicketWindowController::shown(std::string_view name) const {
     return ticketText(shownName(context_.language().selected(), name));
 }
 
-void TradeTicketWindowController::updateItemsinSymbolComboBox() {
+void TradeTicketWindowController::updateItemsInSymbolComboBox() {
     ClientModel* model = session();
     if (!model || !isVisible())
         return;
@@ -503,7 +503,7 @@ void TradeTicketWindowController::showLeftDrawer(bool open) {
     ui_->leftDrawer->setVisible(open);
     if (isVisible())
         resize(before + (open ? room : -room), height());
-    DisableControlsonMultiTrade();
+    DisableControlsOnMultiTrade();
     state_.loadKinds(records(), orders());
     showOrderLists();
 }
@@ -516,11 +516,11 @@ void TradeTicketWindowController::setDefaultWindow() {
         ui_->leftDrawer->hide();
         setCheckedQuietly(ui_->multitradeButton, false);
     }
-    DisableControlsonMultiTrade();
+    DisableControlsOnMultiTrade();
     adjustSize();
 }
 
-void TradeTicketWindowController::checkMultiTradeisAvailable() {
+void TradeTicketWindowController::checkMultiTradeIsAvailable() {
     const bool offered = multiAccountOffered(state_.accounts());
     ui_->multitradeButton->setVisible(offered);
     if (offered)
@@ -535,7 +535,7 @@ void TradeTicketWindowController::reloadRows() {
         state_.bracket(TicketState::Bracket::StopLoss).on, state_.deviation().on));
 }
 
-void TradeTicketWindowController::DisableControlsonMultiTrade() {
+void TradeTicketWindowController::DisableControlsOnMultiTrade() {
     const bool single = state_.controls(records()).singleAccount;
     ui_->tradeTicketBox->setSingleAccount(single);
     if (!single) {

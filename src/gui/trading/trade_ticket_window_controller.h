@@ -47,13 +47,13 @@ public:
 
     // The opening sequence: whether the caller names the instrument, the instrument, the preparation,
     // then the showing above `owner` (no modal loop).
-    void setIsTradeTicketfromWatchlist(bool named) { fromWatchlist_ = named; }
+    void setIsTradeTicketFromWatchlist(bool named) { fromWatchlist_ = named; }
     void setValue(const std::string& itemCode) { state_.chooseInstrument(itemCode); }
     void windowDidAppear();
     void runModalWindow(QWidget* owner);
 
     // The watch list was saved: the ticket follows its first instrument, or closes when it is empty.
-    void updateItemsinSymbolComboBox();
+    void updateItemsInSymbolComboBox();
 
     // What the ticket stands on, for its tests and the benchmark.
     const std::string& itemCode() const { return state_.itemCode(); }
@@ -121,9 +121,9 @@ private:
     void showPriceHints();
 
     // Multi-account rows: rebuilt for the order as set (ticks and quantities go).
-    void checkMultiTradeisAvailable();
+    void checkMultiTradeIsAvailable();
     void reloadRows();
-    void DisableControlsonMultiTrade();
+    void DisableControlsOnMultiTrade();
     void showMultiAccountQuantity();
     void setDefaultWindow();
 

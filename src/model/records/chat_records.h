@@ -59,7 +59,7 @@ struct ChatQueue {
 struct ChatMessageEntry {
     std::string msg; // plain text
     std::string sender;
-    std::optional<std::string> senderdisplayName;
+    std::optional<std::string> senderDisplayName;
     std::optional<WallTime> time;
 };
 
@@ -76,11 +76,11 @@ struct ChatRoom {
     std::string MessageId;
     std::vector<ChatMessageEntry> messages; // oldest first
     std::string QueueId;
-    bool isRoomCreationfromQueue = false;
+    bool isRoomCreationFromQueue = false;
     std::string RoomUserDisplayName;
     std::string MessageTitle; // a notice's title
     bool isMessageNotices = false;
-    bool isanUnreadMessage = false;
+    bool isAnUnreadMessage = false;
 };
 
 } // namespace tc::chat

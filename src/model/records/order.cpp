@@ -4,7 +4,6 @@
 #include "model/records/item_details.h"
 #include "model/records/record_decimal.h"
 #include "model/text/language_string.h"
-#include "platform/lenient.h"
 
 #include <array>
 
@@ -39,7 +38,7 @@ std::string Order::GetTradingModeString(std::int32_t side, bool expandedText, st
     const std::string_view shortText = side == 0 ? "B" : "S";
     if (!expandedText)
         return std::string(shortText);
-    const auto text = LanguageString::stringforSelectedLanguage(language, side == 0 ? "0009" : "0010");
+    const auto text = LanguageString::stringForSelectedLanguage(language, side == 0 ? "0009" : "0010");
     return text ? *text : std::string(shortText);
 }
 
@@ -89,7 +88,7 @@ std::optional<platform::Decimal> Order::GetMarginForSingleLot(const GroupInstrum
             value = value * decimalFromDouble(BaseCurrencyRate);
             break;
         case 1:
-            value = value * decimalFromDouble(platform::lenientReal(OrderPrice));
+            value = value * orZero(OrderPrice);
             break;
         default:
             break;

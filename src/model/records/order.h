@@ -2,7 +2,8 @@
 // The order records: an order, position, cancelled order or settlement as the session keeps it
 // (`Order`), the request a window hands to the order service (`OrderInfo`), one row of the
 // offset window (`OffsetPosition`) and one account row of a bulk order (`MultiTrade`).
-// Numbers that come from or go to the wire are decimal text; computed money values are doubles.
+// Prices, quantities and settled amounts are decimals, read once where the record is filled; the
+// money figures the refresh computes stay doubles.
 #include "model/records/order_choices.h"
 #include "platform/decimal.h"
 
@@ -28,16 +29,18 @@ public:
     std::int32_t tradingMode = 0; // 0 buy, 1 sell
     std::int32_t orderType = 0;
     std::int32_t deliveryMode = 0;
-    std::int32_t timeinForce = 0;
-    std::int32_t orderrejectReason = 0;
-    std::int32_t ordertypeInfo = 0;
+    std::int32_t timeInForce = 0;
+    std::int32_t orderRejectReason = 0;
+    std::int32_t orderTypeInfo = 0;
     std::string AccountNumber;
     std::int32_t RequestId = 0;
     std::string ItemCode;
-    std::string OrderQty;
-    std::string OrderPrice;
-    std::string LimitPrice;
-    std::string StopPrice;
+    // NaN on a request: no quantity given (written as an empty field).
+    platform::Decimal OrderQty;
+    // None when no price was given or reported (an empty field, never 0).
+    std::optional<platform::Decimal> OrderPrice;
+    std::optional<platform::Decimal> LimitPrice; // take profit; none without one
+    std::optional<platform::Decimal> StopPrice;  // stop loss; none without one
     std::string Spread;
     std::string Bid;
     std::string Ask;
@@ -49,9 +52,9 @@ public:
     std::int32_t orderTypeTag = 0;
     std::int32_t deliveryModeTag = 0;
     std::int32_t tradingModeTag = 0;
-    std::int32_t timeinForceTag = 0;
+    std::int32_t timeInForceTag = 0;
     std::string TicketId;
-    std::string RemainingQty;
+    platform::Decimal RemainingQty;
     std::string TransactionDateTime;
     std::string OrderStatus;
     std::string OrderRouteId;
@@ -59,11 +62,11 @@ public:
     std::string ExecutionId;
     double Commision = 0;
     std::string OpenPositionId;
-    std::string SettledQty;
-    std::string SettledPL;
+    platform::Decimal SettledQty;
+    platform::Decimal SettledPL;
     std::string ClosingPositionId;
     std::string SettlementId;
-    std::string SettledPrice;
+    std::optional<platform::Decimal> SettledPrice; // none when the closing position is unknown
     double UnrealisedPL = 0;
     double Storage = 0;
     std::string ExpiryDate;
@@ -80,7 +83,7 @@ public:
     // The floating P/L the server fixed for a position of an account in equity hit, as it sent it: the
     // refresh converts a copy of it into the account currency each pass.
     std::optional<double> EquityHitPL;
-    std::string PreviousOrderQty;
+    platform::Decimal PreviousOrderQty;
     double CurrencyRate = 0;
     double OtherCharges = 0;
     double previousBid = 0;
@@ -89,6 +92,8 @@ public:
     std::string margin;
     double accountCurrencyRate = 0;
     bool isCancelOrder = false;
+    // A request's price taken from the live quote, written as the quotes are (two decimals at least).
+    bool priceFromQuote = false;
     bool validationResult = false;
     double BaseCurrencyRate = 0;
     // The server's instrument id of a record whose instrument the snapshot does not hold (its
@@ -124,7 +129,7 @@ struct OrderInfo {
     OrderKind kind{}; // none of the three: the order takes no price
     Delivery delivery{};
     TimeInForce timeInForce{};
-    std::int32_t editorderReqType = 0;
+    std::int32_t editOrderReqType = 0;
     std::int32_t accountNo = 0;
     bool TakeProfitEnabled = false;
     bool StopLossEnabled = false;
@@ -144,6 +149,8 @@ struct OrderInfo {
     std::string openPositionID;
     std::string pendingOrderID;
     bool isCancelOrder = false;
+    // A request's price taken from the live quote, written as the quotes are (two decimals at least).
+    bool priceFromQuote = false;
     std::optional<std::uint32_t> statusColor; // 0xRRGGBBAA
 };
 

@@ -24,4 +24,22 @@ platform::Decimal lenientDecimal(std::string_view text) {
     return d && !d->isNaN() ? *d : platform::Decimal();
 }
 
+std::string decimalText(const platform::Decimal& value, int places) {
+    std::string text = value.toString();
+    if (value.isNaN() || places <= 0)
+        return text;
+    const std::size_t point = text.find('.');
+    const int digits = point == std::string::npos ? 0 : static_cast<int>(text.size() - point - 1);
+    if (digits >= places)
+        return text;
+    if (point == std::string::npos)
+        text += '.';
+    text.append(static_cast<std::size_t>(places - digits), '0');
+    return text;
+}
+
+std::string decimalText(const std::optional<platform::Decimal>& value, int places) {
+    return value ? decimalText(*value, places) : std::string();
+}
+
 } // namespace tc

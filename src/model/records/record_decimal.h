@@ -2,6 +2,8 @@
 // Decimal numbers made from the doubles that the records hold.
 #include "platform/decimal.h"
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tc {
@@ -14,5 +16,15 @@ platform::Decimal decimalFromDouble(double value);
 // An outside amount read leniently: the text's leading number, 0 when it begins with none or the
 // number is out of the decimal's range.
 platform::Decimal lenientDecimal(std::string_view text);
+
+// An absent price counts as 0 in arithmetic and cells, as its empty text always did.
+inline platform::Decimal orZero(const std::optional<platform::Decimal>& value) {
+    return value.value_or(platform::Decimal());
+}
+
+// The decimal's plain text with at least `places` digits after the point, never rounded (a price
+// keeps every digit it came with and shows at least the instrument's). Empty when absent.
+std::string decimalText(const platform::Decimal& value, int places);
+std::string decimalText(const std::optional<platform::Decimal>& value, int places);
 
 } // namespace tc

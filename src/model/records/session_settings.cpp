@@ -57,7 +57,7 @@ constexpr auto kSessionSettingsLayout = recordLayout(
     flag(5, &SessionSettings::editMarketOrder), flag(6, &SessionSettings::executeOrders),
     flag(7, &SessionSettings::publishMarketData), flag(8, &SessionSettings::publishTradeData),
     flag(9, &SessionSettings::matchMMWithMMOrders), flag(10, &SessionSettings::enterMarketMakerOrder),
-    flag(11, &SessionSettings::editMarketMakertOrder),
+    flag(11, &SessionSettings::editMarketMakerOrder),
     int32(12, [](SessionSettings& s, std::int32_t rgb) { s.sessionColor = CalibratedColor::fromRGB(rgb); }),
     flag(13, &SessionSettings::useELP), int64(15, &SessionSettings::marketTradingStatus));
 

@@ -33,7 +33,7 @@ struct SessionSettings {
     std::uint64_t settingsID = 0;
     std::string settingsName;
     bool editLimitOrder = false;
-    bool editMarketMakertOrder = false;
+    bool editMarketMakerOrder = false;
     bool editMarketOrder = false;
     bool enterLimitOrder = false;
     bool enterMarketMakerOrder = false;

@@ -13,7 +13,7 @@ constexpr auto kUserLayout = recordLayout(
     flag(3, &UserInfo::DdeEnabled), flag(4, &UserInfo::UserEnabled), int32(5, &UserInfo::UserTypeId),
     int32(6, &UserInfo::ForceLogoutRefId), int32(7, &UserInfo::ForceLogoutLoadServerId),
     int32(8, &UserInfo::AppModeId), flag(9, &UserInfo::CanChangePassword), int32(10, &UserInfo::tradePubPort),
-    int32(11, &UserInfo::marketdepthPort), int32(12, &UserInfo::hdServerPort),
+    int32(11, &UserInfo::marketDepthPort), int32(12, &UserInfo::hdServerPort),
     int64(15, &UserInfo::systemCurrencyId));
 
 constexpr auto kProductLayout =

@@ -21,7 +21,7 @@ struct UserInfo {
     bool CanChangePassword = false;
     std::int32_t OfflineMessageCount = 0; // only the XML snapshot brings it
     std::int32_t tradePubPort = 0;
-    std::int32_t marketdepthPort = 0; // price and depth subscriber socket
+    std::int32_t marketDepthPort = 0; // price and depth subscriber socket
     std::int32_t hdServerPort = 0;    // data-service request socket
     std::uint64_t productID = 0;
     std::uint64_t systemCurrencyId = 0;

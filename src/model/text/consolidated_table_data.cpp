@@ -34,7 +34,7 @@ ConsolidatedTableData::getConsolidatedDataFromTableView(const TableView& tableVi
     header.reserve(visible.size());
     for (std::size_t i : visible) {
         std::string key = LanguageString::setLanguageKey(columns[i].identifier);
-        auto title = LanguageString::stringforSelectedLanguage(selectedLanguage, key);
+        auto title = LanguageString::stringForSelectedLanguage(selectedLanguage, key);
         header.push_back(title ? std::move(*title) : std::move(key));
     }
 

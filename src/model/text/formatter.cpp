@@ -114,7 +114,7 @@ std::string Formatter::formatDateTime(Date date) {
     return deviceFormatter(kDisplayDateTime).format(date);
 }
 
-std::optional<std::string> Formatter::formatDateandTimeFromString(std::string_view text,
+std::optional<std::string> Formatter::formatDateAndTimeFromString(std::string_view text,
                                                                   std::string_view sourceFormat,
                                                                   std::string_view destinationFormat) {
     if (text.empty() || text == kNullWireDateTime)
@@ -187,7 +187,7 @@ std::optional<std::string> Formatter::wireDateString(std::string_view text, std:
     return universalFormatter(destinationFormat).format(*date);
 }
 
-std::string Formatter::formatDateandTimeFromString(std::string_view text,
+std::string Formatter::formatDateAndTimeFromString(std::string_view text,
                                                    std::string_view destinationFormat) {
     if (text.empty())
         return {};
@@ -234,7 +234,7 @@ std::string Formatter::timeOfDisplayDateTime(std::string_view dateString) {
     return DateFormatter(kDisplayTime, kLocale, "GMT").format(*date);
 }
 
-std::string Formatter::convertStringtoRTF(std::string_view text) {
+std::string Formatter::convertStringToRTF(std::string_view text) {
     return platform::rtfFromPlainText(text);
 }
 

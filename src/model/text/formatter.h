@@ -56,7 +56,7 @@ public:
     static std::string formatDateTime(platform::Date date);
     // Reads `text` with sourceFormat and prints it with destinationFormat in the device's zone.
     // "" for an empty text or the null wire date; nullopt when the text does not match.
-    static std::optional<std::string> formatDateandTimeFromString(std::string_view text,
+    static std::optional<std::string> formatDateAndTimeFromString(std::string_view text,
                                                                   std::string_view sourceFormat,
                                                                   std::string_view destinationFormat);
     // Reads a text carrying a UTC offset ("+03:00", "-0230", "Z"; none means universal time) and
@@ -72,7 +72,7 @@ public:
                                                      std::string_view destinationFormat);
     // ISO local date-time, with or without milliseconds, printed with destinationFormat; "" for an empty
     // text, the text itself when it is not ISO.
-    static std::string formatDateandTimeFromString(std::string_view text, std::string_view destinationFormat);
+    static std::string formatDateAndTimeFromString(std::string_view text, std::string_view destinationFormat);
     // ISO local date-time, with or without milliseconds, in the device's zone.
     static std::optional<platform::Date> formatDateFromString(std::string_view text);
     // An "en_US" formatter in the device's zone.
@@ -85,7 +85,7 @@ public:
     static std::string timeOfDisplayDateTime(std::string_view dateString);
 
     // Plain text to an RTF document (chat messages travel as RTF; the chat's RtfReader reads them).
-    static std::string convertStringtoRTF(std::string_view text);
+    static std::string convertStringToRTF(std::string_view text);
 };
 
 } // namespace tc

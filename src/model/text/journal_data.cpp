@@ -1,6 +1,7 @@
 #include "model/text/journal_data.h"
 
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
 #include "model/text/positional_text.h"
@@ -13,7 +14,7 @@ namespace tc {
 namespace {
 
 std::string text(std::int64_t language, std::string_view key) {
-    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+    return LanguageString::stringForSelectedLanguage(language, key).value_or(std::string(key));
 }
 
 std::string orderTime(const Order& order, const JournalContext& context) {
@@ -38,14 +39,14 @@ std::string line(std::string time, std::string_view event) {
 
 } // namespace
 
-JournalContext JournalContext::from(const LoginInputdata& logindata, std::int64_t language,
+JournalContext JournalContext::from(const LoginInputData& loginData, std::int64_t language,
                                     std::string serverTime) {
     JournalContext c;
     c.language = language;
     c.ServerTime = std::move(serverTime);
-    c.IPAddress = logindata.IPAddress().value_or("");
-    c.PortNo = logindata.PortNo();
-    c.userName = logindata.userName().value_or("");
+    c.IPAddress = loginData.IPAddress().value_or("");
+    c.PortNo = loginData.PortNo();
+    c.userName = loginData.userName().value_or("");
     return c;
 }
 
@@ -77,7 +78,7 @@ std::string JournalData::getLoginJournalData(std::int32_t kind, const JournalCon
 }
 
 std::string JournalData::getOrderJournalData(std::int32_t kind, const Order& order,
-                                             const JournalContext& context) {
+                                             const JournalContext& context, std::int32_t priceDecimals) {
     const auto t = [&](std::string_view key) { return text(context.language, key); };
     std::string event;
     switch (kind) {
@@ -86,16 +87,18 @@ std::string JournalData::getOrderJournalData(std::int32_t kind, const Order& ord
         break;
     case kPendingOrder:
         event = t("1019") + ' ' + order.ItemCode + ' ' + t("0070") + " : " + order.PendingOrderId + ' ' +
-                t("0071") + " : " + order.RemainingQty;
+                t("0071") + " : " + order.RemainingQty.toString();
         break;
     case kPendingOrderShort:
         event = order.ItemCode + ' ' + t("0070") + " : " + order.PendingOrderId;
         break;
     case kOrderExecuted:
-        event = t("0019") + ' ' + order.ItemCode + " #" + order.OpenPositionId + " @" + order.OrderPrice;
+        event = t("0019") + ' ' + order.ItemCode + " #" + order.OpenPositionId + " @" +
+                decimalText(order.OrderPrice, priceDecimals);
         break;
     case kPositionSettled:
-        event = t("1020") + ' ' + order.ItemCode + " #" + order.SettlementId + " @" + order.SettledPrice;
+        event = t("1020") + ' ' + order.ItemCode + " #" + order.SettlementId + " @" +
+                decimalText(order.SettledPrice, priceDecimals);
         break;
     case kOrderCancelled:
         event = t("1018") + ' ' + order.ItemCode;

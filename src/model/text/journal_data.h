@@ -11,7 +11,7 @@
 
 namespace tc {
 
-class LoginInputdata;
+class LoginInputData;
 class Order;
 
 // What a payment-gateway result came to, as its journal line reads it.
@@ -36,7 +36,7 @@ struct JournalContext {
     // The moment of a login line; none means now.
     std::optional<platform::Date> now;
 
-    static JournalContext from(const LoginInputdata& logindata, std::int64_t language,
+    static JournalContext from(const LoginInputData& loginData, std::int64_t language,
                                std::string serverTime);
 };
 
@@ -57,9 +57,10 @@ public:
     // Time in GMT of the context's moment; "" for an unknown event.
     static std::string getLoginJournalData(std::int32_t kind, const JournalContext& context);
     // Time from the server clock, or from the order's TransactionDateTime (12-hour clock) when the
-    // server clock does not read; "" for an unknown event.
+    // server clock does not read; "" for an unknown event. Prices show at least `priceDecimals`
+    // digits after the point (the instrument's), as the server writes them.
     static std::string getOrderJournalData(std::int32_t kind, const Order& order,
-                                           const JournalContext& context);
+                                           const JournalContext& context, std::int32_t priceDecimals);
     // Success (error 0, status 3) or failure (an error, or status 4) line; "" otherwise.
     static std::string getPaymentTransactionJournalData(const PaymentOutcome& outcome,
                                                         const JournalContext& context);

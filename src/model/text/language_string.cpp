@@ -36,7 +36,7 @@ std::shared_ptr<const ProductMap> currentProductMap() {
 
 } // namespace
 
-std::optional<std::string> LanguageString::stringforSelectedLanguage(int64_t language, std::string_view key) {
+std::optional<std::string> LanguageString::stringForSelectedLanguage(int64_t language, std::string_view key) {
     const std::string productKey = getProductBasedKeyForKey(key);
     const auto folder = platform::Bundle::localizationFolder(folderForLanguage(language));
     if (!folder)

@@ -14,7 +14,7 @@ public:
     // The text of `key` in the language's table. The key is first redirected through the product
     // localisation list. A key the table lacks reads as itself (an untranslated label shows its
     // number); nullopt when the language folder is missing from the bundle.
-    static std::optional<std::string> stringforSelectedLanguage(int64_t language, std::string_view key);
+    static std::optional<std::string> stringForSelectedLanguage(int64_t language, std::string_view key);
 
     // Control tags double as keys: "4" -> "0004", "12" -> "0012", "123" -> "0123"; the empty text
     // and keys of four or more characters come back unchanged.

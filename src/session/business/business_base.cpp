@@ -21,9 +21,9 @@ namespace tc {
 namespace msg = wire::msg;
 namespace tag = wire::tag;
 
-BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginInputdata& logindata,
+BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginInputData& loginData,
                            const ServiceWiring& wire, ConnectionOptions connectionOptions)
-    : application_(application), logindata_(logindata) {
+    : application_(application), loginData_(loginData) {
     services_ = wire(*this);
     const std::pair<const void*, const char*> required[] = {
         {services_.notifications.get(), "notifications"},
@@ -50,7 +50,7 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginI
     watchList_.emplace(*this,
                        services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
                        [this](const std::vector<std::string>& codes, bool subscribe) {
-                           conn_->ProcessSubscribeandUnSubscribeItems(codes, subscribe);
+                           conn_->ProcessSubscribeAndUnsubscribeItems(codes, subscribe);
                        });
     // The order side's closed positions are read live: it may be attached after this.
     queries_.emplace(session_,
@@ -60,7 +60,7 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginI
                                          },
                                          &dataServiceCollections_,
                                          [&application] { return application.selectedLanguage(); }});
-    conn_ = ConnectionBase::create(*this, logindata_, *this, std::move(connectionOptions));
+    conn_ = ConnectionBase::Create(*this, loginData_, *this, std::move(connectionOptions));
     networkWatch_ = std::make_unique<SessionNetworkWatch>(*this);
 }
 
@@ -70,7 +70,7 @@ BusinessBase::~BusinessBase() {
     // Receiving threads first: after this nothing calls back into this object.
     networkWatch_.reset();
     orderSide_.reset();
-    conn_->shutdown();
+    conn_->Shutdown();
     guard_.disconnect();
     pingTimer_.reset();
 }
@@ -84,7 +84,7 @@ OrderSide* BusinessBase::orderReports() const {
 }
 
 bool BusinessBase::isStreamConnected() const {
-    return conn_->isStreamConnected();
+    return conn_->IsStreamConnected();
 }
 
 bool BusinessBase::isNetworkAvailable() const {
@@ -92,7 +92,7 @@ bool BusinessBase::isNetworkAvailable() const {
 }
 
 JournalContext BusinessBase::journalContext() const {
-    return JournalContext::from(logindata_, application_.selectedLanguage(), ServerTime().value_or(""));
+    return JournalContext::from(loginData_, application_.selectedLanguage(), ServerTime().value_or(""));
 }
 
 HistoryRowSink* BusinessBase::historyRows() const {
@@ -197,14 +197,14 @@ void BusinessBase::flushTablesChanged() {
     events().tablesChanged(tables);
 }
 
-void BusinessBase::reconnectZMQandSubscribeAllItems() {
-    if (!conn_->isStreamConnected())
+void BusinessBase::reconnectZMQAndSubscribeAllItems() {
+    if (!conn_->IsStreamConnected())
         return;
-    const std::string host = logindata_.IPAddress().value_or("");
+    const std::string host = loginData_.IPAddress().value_or("");
     const std::shared_ptr<UserInfo> user = session_.userInfo;
     if (!user)
         return;
-    conn_->ConnectToZMQSubServer(host, user->marketdepthPort);
+    conn_->ConnectToZMQSubServer(host, user->marketDepthPort);
     conn_->ConnectToZMQReqServer(host, user->hdServerPort);
     subscribeAllItems(true);
 }
@@ -219,7 +219,7 @@ void BusinessBase::sendMessage(RequestMessage message) {
 std::string BusinessBase::envelopeKey(bool isInitialRequest) const {
     // The product key stays apart from the session key: a later login in the same run still opens.
     const std::optional<std::string> key =
-        isInitialRequest ? logindata_.configuredSecurityKey() : logindata_.SecurityKey();
+        isInitialRequest ? loginData_.configuredSecurityKey() : loginData_.SecurityKey();
     return key.value_or("");
 }
 
@@ -229,7 +229,7 @@ void BusinessBase::pingSent() {
 }
 
 std::string BusinessBase::userName() const {
-    return logindata_.userName().value_or("");
+    return loginData_.userName().value_or("");
 }
 
 std::int32_t BusinessBase::userId() const {
@@ -242,11 +242,11 @@ std::uint64_t BusinessBase::productId() const {
     return session_.userInfo ? session_.userInfo->productID : 0;
 }
 
-void BusinessBase::pingToserver() {
+void BusinessBase::pingToServer() {
     MessageBase ping;
     ping.setSender(this);
     ping.startRequest(msg::kPing);
-    ping.setValue(tag::kRequestId, std::int64_t{Requestid()} + 1);
+    ping.setValue(tag::kRequestId, std::int64_t{RequestId()} + 1);
     ping.setValue(tag::kTime, wire::nowText());
     ping.BuildMessage();
 }
@@ -264,17 +264,17 @@ void BusinessBase::appendJournal(std::string line) {
 
 // ---- session values (main queue: written by the inbound road in arrival order) ----
 
-std::int32_t BusinessBase::Requestid() const {
+std::int32_t BusinessBase::RequestId() const {
     TC_ASSERT_MAIN_QUEUE();
     return Requestid_;
 }
 
-void BusinessBase::setRequestid(std::int32_t value) {
+void BusinessBase::setRequestId(std::int32_t value) {
     TC_ASSERT_MAIN_QUEUE();
     Requestid_ = value;
 }
 
-std::string BusinessBase::Referenceid() const {
+std::string BusinessBase::ReferenceId() const {
     TC_ASSERT_MAIN_QUEUE();
     return Referenceid_;
 }
@@ -369,14 +369,14 @@ void BusinessBase::connectionDidFailToConnect(const std::optional<SocketError>& 
     postMain([this, reason] {
         // A first login or a demo registration that never reached its server lost nothing: it ends
         // and says so. A session that was signed in (a relogin's connect) has ended, which is a loss.
-        const bool registration = conn_->isDemoRegistration();
+        const bool registration = conn_->IsDemoRegistration();
         if (!registration && (everSignedIn_ || loginPhase_ != LoginPhase::Connecting)) {
             reportLoss();
             return;
         }
         platform::Log::warning("the server cannot be reached: {}", reason);
-        const std::string host = logindata_.IPAddress().value_or("");
-        const std::string port = std::to_string(logindata_.PortNo());
+        const std::string host = loginData_.IPAddress().value_or("");
+        const std::string port = std::to_string(loginData_.PortNo());
         endLogin(fillPositional(textForKey(kServerUnreachableKey), {host, port}));
     });
 }
@@ -443,11 +443,11 @@ std::vector<std::string> BusinessBase::getAllItems() {
 }
 
 void BusinessBase::subscribeAllItems(bool subscribe) {
-    conn_->ProcessSubscribeandUnSubscribeItems(getAllItems(), subscribe);
+    conn_->ProcessSubscribeAndUnsubscribeItems(getAllItems(), subscribe);
 }
 
 std::string BusinessBase::textForKey(std::string_view key) const {
-    return LanguageString::stringforSelectedLanguage(application_.selectedLanguage(), key)
+    return LanguageString::stringForSelectedLanguage(application_.selectedLanguage(), key)
         .value_or(std::string(key));
 }
 
@@ -480,7 +480,7 @@ void BusinessBase::handleLoginSnapshot(const std::shared_ptr<SessionModel>& snap
     session_ = std::move(*snapshot);
     snapshotLoaded_ = true;
     // Restored against the new instruments, before anything subscribes.
-    watchList_->LoadItemstoWatchlist();
+    watchList_->LoadItemsToWatchlist();
     if (loginPhase_ == LoginPhase::Connecting)
         setLoginPhase(LoginPhase::Loading);
 }
@@ -515,7 +515,7 @@ void BusinessBase::handleLoginCompleted() {
         platform::Log::warning("login completion repeated; ignored");
         return;
     }
-    conn_->loginDidComplete();
+    conn_->LoginDidComplete();
     completeLoginOnMain();
 }
 
@@ -527,9 +527,9 @@ void BusinessBase::completeLoginOnMain() {
     conn_->setIsNetworkAvailable(true);
     startPingTimer();
 
-    const std::string host = logindata_.IPAddress().value_or("");
+    const std::string host = loginData_.IPAddress().value_or("");
     const std::shared_ptr<UserInfo> user = session_.userInfo;
-    conn_->ConnectToZMQSubServer(host, user ? user->marketdepthPort : 0);
+    conn_->ConnectToZMQSubServer(host, user ? user->marketDepthPort : 0);
     conn_->ConnectToZMQReqServer(host, user ? user->hdServerPort : 0);
 
     LoginRequests& r = *services_.requests;
@@ -539,9 +539,9 @@ void BusinessBase::completeLoginOnMain() {
     r.requestCancelledOrders();
     for (const auto& [id, account] : session_.AccountDetailCollection) {
         if (account && account->tradingStatus == 5)
-            r.requestEquityPriceinfo(account->AccountId);
+            r.requestEquityPriceInfo(account->AccountId);
     }
-    r.requestContactlist();
+    r.requestContactList();
     r.requestRecentConversation();
     r.requestOfflineMessages();
     r.requestAdvancedInstrumentInfo();
@@ -563,7 +563,7 @@ void BusinessBase::handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& l
     const std::int32_t code = loginInfo ? loginInfo->ErrorCode : 0;
     const std::int64_t language = application_.selectedLanguage();
     const auto textFor = [language](std::string_view key) {
-        return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+        return LanguageString::stringForSelectedLanguage(language, key).value_or(std::string(key));
     };
     std::string_view key = "1004";
     std::string_view tag = "0";
@@ -575,7 +575,7 @@ void BusinessBase::handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& l
     } else if (code == 12) {
         key = "1089";
         // The address offered for the newer version is opened only when it is a web address.
-        if (SessionEvents::isOpenableURL(loginInfo->Message)) {
+        if (SessionEvents::IsOpenableURL(loginInfo->Message)) {
             tag = "3";
             url = loginInfo->Message;
         }
@@ -595,10 +595,10 @@ interfaces::CommandResult BusinessBase::changePassword(std::string_view oldPassw
                                                        std::string_view newPassword,
                                                        std::string_view confirmPassword) {
     TC_ASSERT_MAIN_QUEUE();
-    const std::string current = logindata_.password().value_or("");
+    const std::string current = loginData_.password().value_or("");
     const auto refuse = [this](std::string_view key) {
         return interfaces::CommandResult::refused(
-            LanguageString::stringforSelectedLanguage(application_.selectedLanguage(), key)
+            LanguageString::stringForSelectedLanguage(application_.selectedLanguage(), key)
                 .value_or(std::string(key)));
     };
     if (oldPassword.empty() || newPassword.empty() || confirmPassword.empty())
@@ -619,7 +619,7 @@ interfaces::CommandResult BusinessBase::changePassword(std::string_view oldPassw
 SentRequest BusinessBase::requestChartData(std::string_view instrument, std::string_view interval,
                                            std::int32_t bars) {
     TC_ASSERT_MAIN_QUEUE();
-    setRequestid(static_cast<std::int32_t>(static_cast<std::uint32_t>(Requestid()) + 1u));
+    setRequestId(static_cast<std::int32_t>(static_cast<std::uint32_t>(RequestId()) + 1u));
     return requests_.requestChartData(instrument, interval, bars);
 }
 

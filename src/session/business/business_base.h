@@ -106,8 +106,8 @@ public:
     // `userDefaults`; a missing one throws std::invalid_argument. The real wiring is the client's
     // (client/session_wiring.h).
     using ServiceWiring = std::function<BusinessServices(BusinessBase&)>;
-    // `logindata` is the sign-in data of this session (the client's own); it must outlive the object.
-    BusinessBase(interfaces::ApplicationInterface& application, LoginInputdata& logindata,
+    // `loginData` is the sign-in data of this session (the client's own); it must outlive the object.
+    BusinessBase(interfaces::ApplicationInterface& application, LoginInputData& loginData,
                  const ServiceWiring& wire, ConnectionOptions connectionOptions = {});
     ~BusinessBase() override;
     BusinessBase(const BusinessBase&) = delete;
@@ -122,7 +122,7 @@ public:
     // goes out in place of a login request, once. Main queue; the error is returned, nothing shown.
     ConnectError startDemoRegistration(MessageBase request);
     void disconnectServer();
-    void reconnectZMQandSubscribeAllItems();
+    void reconnectZMQAndSubscribeAllItems();
 
     // MessageSender.
     void sendMessage(RequestMessage message) override;
@@ -135,7 +135,7 @@ public:
     void NewMessage(std::string_view frameText);
     void ProcessMessage(std::string_view text);
     // The framed messages of a feed "IS;" text: only the types the feed carries are taken.
-    void ProcessFeedMessage(std::string_view text) override;
+    void processFeedMessage(std::string_view text) override;
     // Which room handles each message type.
     const MessageRooms& rooms() const { return rooms_; }
 
@@ -146,7 +146,7 @@ public:
     void UpdateAccountDetails(const std::vector<std::string>& fields, const std::string& accountId);
 
     // Composes and sends the ping (type 1018) on the stream; the sender notes when it went out.
-    void pingToserver();
+    void pingToServer();
 
     // Commands of the signed-in user (main queue).
     // The password form: every field given, the old password the session's, the new one confirmed and
@@ -172,13 +172,13 @@ public:
     void userNotificationCenterDidActivateNotification(const std::map<std::string, std::string>& userInfo);
 
     // Session values (main queue).
-    std::int32_t Requestid() const;
-    void setRequestid(std::int32_t value);
-    std::string Referenceid() const;
+    std::int32_t RequestId() const;
+    void setRequestId(std::int32_t value);
+    std::string ReferenceId() const;
     std::optional<platform::Clock::time_point> pingTime() const;
     std::optional<platform::Date> serverDate() const override;
     std::optional<std::string> ServerTime() const;
-    std::int32_t networkspeedStatus() const { return networkspeedStatus_.load(); }
+    std::int32_t networkSpeedStatus() const { return networkSpeedStatus_.load(); }
     bool isSnapshotLoaded() const { return snapshotLoaded_; }
     bool isLoginCompleted() const { return loginCompleted_; }
 
@@ -215,7 +215,7 @@ public:
     // The subscription set: watch list, open positions and pending orders, without repeats.
     std::vector<std::string> getAllItems();
     // Renews the feed subscription to every item of getAllItems (after an order-history reply).
-    void SubscribePriceforHistoryData() { subscribeAllItems(true); }
+    void SubscribePriceForHistoryData() { subscribeAllItems(true); }
 
     // What the data service filled beside the model (main queue only) and the chart replies kept for
     // this login (any thread; the store has its own lock).
@@ -266,7 +266,7 @@ public:
     ConnectionBase& conn() { return *conn_; }
     interfaces::ApplicationInterface& application() override { return application_; }
     std::string textForKey(std::string_view key) const override;
-    LoginInputdata& logindata() const { return logindata_; }
+    LoginInputData& loginData() const { return loginData_; }
     const BusinessServices& services() const { return services_; }
 
     // ConnectionOwner.
@@ -289,8 +289,8 @@ public:
     std::string serverTime() const override { return ServerTime().value_or(""); }
     JournalContext journalContext() const override;
     std::string userName() const override;
-    std::string referenceId() const override { return Referenceid(); }
-    std::int32_t requestId() const override { return Requestid(); }
+    std::string referenceId() const override { return ReferenceId(); }
+    std::int32_t requestId() const override { return RequestId(); }
     std::int32_t userId() const override;
     std::uint64_t productId() const override;
     void requestAbandoned(const PendingRequest& request, const std::string& reason) override;
@@ -328,7 +328,7 @@ private:
     void subscribeAllItems(bool subscribe);
 
     interfaces::ApplicationInterface& application_;
-    LoginInputdata& logindata_;
+    LoginInputData& loginData_;
     BusinessServices services_;
     // Filled while this object is made, read-only after.
     MessageRooms rooms_;
@@ -343,7 +343,7 @@ private:
     std::string Referenceid_;
     std::optional<platform::Clock::time_point> pingTime_;
     std::optional<platform::Date> serverDate_;
-    std::atomic<std::int32_t> networkspeedStatus_{0};
+    std::atomic<std::int32_t> networkSpeedStatus_{0};
     bool snapshotLoaded_ = false;
     bool loginCompleted_ = false;
     bool endingLogin_ = false;

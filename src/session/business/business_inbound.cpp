@@ -42,7 +42,7 @@ void BusinessBase::ProcessMessage(std::string_view text) {
     processText(text, 0);
 }
 
-void BusinessBase::ProcessFeedMessage(std::string_view text) {
+void BusinessBase::processFeedMessage(std::string_view text) {
     // The feed carries instrument status and nothing else: a relogin, a login completion or a login
     // elsewhere there would act on the stream's session from a socket that has no part in it.
     StreamDeframer deframer;
@@ -183,8 +183,8 @@ bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
             snapshot = std::make_shared<SessionModel>(std::move(*model));
             // The key switches here, so the next envelope on this thread opens with it. It comes from
             // this message's own reference id and server time, which the main queue takes over next.
-            logindata_.setSecurityKey(GenerateNewEncryptionKey(
-                logindata_.userName().value_or(""), logindata_.password().value_or(""),
+            loginData_.setSecurityKey(GenerateNewEncryptionKey(
+                loginData_.userName().value_or(""), loginData_.password().value_or(""),
                 tags.referenceId.value_or(""), tags.time.value_or("")));
             loginRepliesUnderProductKey_.store(false);
         }

@@ -116,7 +116,7 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
                 break;
             case 5:
                 account.previoustradingStatus = status;
-                services_.requests->requestEquityPriceinfo(account.AccountId);
+                services_.requests->requestEquityPriceInfo(account.AccountId);
                 break;
             default:
                 break;
@@ -186,7 +186,7 @@ void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
     // too, with the server's text, so the user does not take the old password for the new one.
     if (success) {
         if (newPassword)
-            logindata_.setPassword(*newPassword);
+            loginData_.setPassword(*newPassword);
     } else if (text.empty()) {
         text = "The server refused the password change.";
     }
@@ -220,7 +220,7 @@ void BusinessBase::startPingTimer() {
         return;
     }
     pingTimer_ = std::make_unique<platform::RepeatingTimer>(std::chrono::seconds(1),
-                                                            [this] { services_.requests->pingToserver(); });
+                                                            [this] { services_.requests->pingToServer(); });
     pingTimer_->start();
 }
 
@@ -266,19 +266,19 @@ void BusinessBase::calculateNetworkSpeed(platform::Clock::time_point since,
                                          std::optional<platform::Clock::time_point> until) {
     const double elapsed =
         std::chrono::duration<double>(until.value_or(platform::Clock::currentTime()) - since).count();
-    networkspeedStatus_.store(networkSpeedClass(elapsed));
+    networkSpeedStatus_.store(networkSpeedClass(elapsed));
     announceNetworkSpeed();
 }
 
 void BusinessBase::calculateNetworkSpeedFromServerDate() {
     const std::optional<platform::Date> date = serverDate();
     const double elapsed = date ? platform::Date::now().secondsSince1970 - date->secondsSince1970 : -1.0;
-    networkspeedStatus_.store(networkSpeedClass(elapsed));
+    networkSpeedStatus_.store(networkSpeedClass(elapsed));
     announceNetworkSpeed();
 }
 
 void BusinessBase::announceNetworkSpeed() {
-    postMain([this, text = ServerTime(), speed = networkspeedStatus_.load()] {
+    postMain([this, text = ServerTime(), speed = networkSpeedStatus_.load()] {
         events().networkSpeedChanged(speed, text.value_or(""));
     });
 }
@@ -288,7 +288,7 @@ void BusinessBase::userNotificationCenterDidActivateNotification(
     auto it = userInfo.find("AppDownloadURL");
     if (it == userInfo.end() || it->second.empty())
         return;
-    if (!SessionEvents::isOpenableURL(it->second)) {
+    if (!SessionEvents::IsOpenableURL(it->second)) {
         platform::Log::warning("download address from the server is not a web address; not opened");
         return;
     }

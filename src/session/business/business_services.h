@@ -99,13 +99,13 @@ public:
 class LoginRequests {
 public:
     virtual ~LoginRequests() = default;
-    virtual void pingToserver() = 0;
+    virtual void pingToServer() = 0;
     virtual void requestOpenPosition() = 0;
     virtual void requestPendingOrders() = 0;
     virtual void requestSettledOrders() = 0;
     virtual void requestCancelledOrders() = 0;
-    virtual void requestEquityPriceinfo(std::int32_t accountId) = 0;
-    virtual void requestContactlist() = 0;
+    virtual void requestEquityPriceInfo(std::int32_t accountId) = 0;
+    virtual void requestContactList() = 0;
     virtual void requestRecentConversation() = 0;
     virtual void requestOfflineMessages() = 0;
     virtual void requestAdvancedInstrumentInfo() = 0;

@@ -30,7 +30,7 @@ public:
         : message_(message), room_(room), values_(values), compressedField_(compressedField),
           requestId_(requestId), arrivedAt_(arrivedAt) {}
 
-    std::int64_t type() const { return message_.messagetype(); }
+    std::int64_t type() const { return message_.messageType(); }
     const MessageBase& message() const { return message_; }
     // The field strings; empty unless the room reads them.
     const std::vector<std::string>& fields() const { return message_.messageArray(); }

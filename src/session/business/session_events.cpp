@@ -1,11 +1,11 @@
 #include "session/business/session_events.h"
 
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
 #include "model/text/positional_text.h"
 #include "platform/dispatch.h"
-#include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
 
@@ -22,7 +22,7 @@ constexpr double kMarginCallBannerSeconds = 30.0;
 constexpr double kStaysUntilActed = -1.0;
 
 std::string text(std::int64_t language, std::string_view key) {
-    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+    return LanguageString::stringForSelectedLanguage(language, key).value_or(std::string(key));
 }
 
 // Server texts beyond the cap are cut at a character boundary.
@@ -86,7 +86,7 @@ void SessionEvents::Context::activate(const interfaces::InAppNotification& notif
     const auto it = notification.userInfo.find(kAppDownloadURLKey);
     if (it == notification.userInfo.end() || it->second.empty())
         return;
-    if (!isOpenableURL(it->second)) {
+    if (!IsOpenableURL(it->second)) {
         platform::Log::warning("download address refused, not an http or https address: {}",
                                std::string_view(it->second).substr(0, 200));
         return;
@@ -100,21 +100,21 @@ SessionEvents::SessionEvents(interfaces::ApplicationInterface& app) : SessionEve
 SessionEvents::SessionEvents(interfaces::ApplicationInterface& app, platform::CallbackGuard::Scope owner)
     : context_(std::make_shared<const Context>(app, std::move(owner), bannerGuard_.scope())) {}
 
-void SessionEvents::onMain(std::function<void(const Context&)> work) const {
+void SessionEvents::OnMain(std::function<void(const Context&)> work) const {
     platform::MainQueue::async(
         context_->owner.bind([context = context_, work = std::move(work)] { work(*context); }));
 }
 
 void SessionEvents::LoginSuccessNotification() {
-    onMain([](const Context& c) { c.app.playSound("welcome"); });
+    OnMain([](const Context& c) { c.app.playSound("welcome"); });
 }
 
-std::unique_ptr<SessionEvents> SessionEvents::forPartOf(BusinessBase& business) {
+std::unique_ptr<SessionEvents> SessionEvents::ForPartOf(BusinessBase& business) {
     return std::make_unique<SessionEvents>(business.application(), business.lifetime());
 }
 
-void SessionEvents::commonUserNotification(std::string message, std::string title) {
-    onMain([message = bounded(std::move(message)), title = bounded(std::move(title))](const Context& c) {
+void SessionEvents::CommonUserNotification(std::string message, std::string title) {
+    OnMain([message = bounded(std::move(message)), title = bounded(std::move(title))](const Context& c) {
         c.commonBannerAndSystemNotification(message, title);
     });
 }
@@ -122,7 +122,7 @@ void SessionEvents::commonUserNotification(std::string message, std::string titl
 // ---- banners and alerts
 
 void SessionEvents::demoUserCreationFailureNotification() {
-    onMain([](const Context& c) { c.app.showMessageAlert(c.t("0314"), c.app.applicationName()); });
+    OnMain([](const Context& c) { c.app.showMessageAlert(c.t("0314"), c.app.applicationName()); });
 }
 
 void SessionEvents::NewChatMessageNotification(const std::vector<std::string>& message,
@@ -137,7 +137,7 @@ void SessionEvents::NewChatMessageNotification(const std::vector<std::string>& m
 }
 
 void SessionEvents::TriggerNewChatNotification(std::string displayName, std::string message) {
-    onMain([displayName = bounded(std::move(displayName)),
+    OnMain([displayName = bounded(std::move(displayName)),
             message = bounded(std::move(message))](const Context& c) {
         const std::string subtitle = c.t("20240") + " : " + displayName;
         c.deliver(banner(c.app.applicationName(), subtitle, message, kChatBannerSeconds));
@@ -146,7 +146,7 @@ void SessionEvents::TriggerNewChatNotification(std::string displayName, std::str
 }
 
 void SessionEvents::NewMessageNotification(std::string noticeTitle) {
-    onMain([title = bounded(std::move(noticeTitle))](const Context& c) {
+    OnMain([title = bounded(std::move(noticeTitle))](const Context& c) {
         const std::string info = c.t("1073");
         c.deliver(banner(c.app.applicationName(), title, info, kNoticeBannerSeconds));
         c.app.showSystemNotification(title, info);
@@ -154,7 +154,7 @@ void SessionEvents::NewMessageNotification(std::string noticeTitle) {
 }
 
 void SessionEvents::NewMessagesNotification(std::int64_t count) {
-    onMain([count](const Context& c) {
+    OnMain([count](const Context& c) {
         const std::string subtitle = c.t("0099");
         const std::string info = fillPositional(c.t("20234"), {std::to_string(count)});
         c.deliver(banner(c.app.applicationName(), subtitle, info, kChatBannerSeconds));
@@ -163,7 +163,7 @@ void SessionEvents::NewMessagesNotification(std::int64_t count) {
 }
 
 void SessionEvents::MarginCallNotification(std::int32_t accountNumber) {
-    onMain([accountNumber](const Context& c) {
+    OnMain([accountNumber](const Context& c) {
         const std::string subtitle = c.t("0012") + " : " + std::to_string(accountNumber);
         const std::string info = c.t("20217");
         c.deliver(banner(c.app.applicationName(), subtitle, info, kMarginCallBannerSeconds));
@@ -172,7 +172,7 @@ void SessionEvents::MarginCallNotification(std::int32_t accountNumber) {
 }
 
 void SessionEvents::appUpdateNotification(std::string message) {
-    onMain([message = bounded(std::move(message))](const Context& c) {
+    OnMain([message = bounded(std::move(message))](const Context& c) {
         interfaces::InAppNotification n =
             banner("App Updates Available", fillPositional(c.t("20252"), {"\n"}), message, kStaysUntilActed);
         n.hasActionButton = true;
@@ -185,7 +185,7 @@ void SessionEvents::appUpdateNotification(std::string message) {
 }
 
 void SessionEvents::ShowSettledOrderNotification(std::string settlement) {
-    onMain([settlement = bounded(std::move(settlement))](const Context& c) {
+    OnMain([settlement = bounded(std::move(settlement))](const Context& c) {
         std::array<std::string, 3> parts; // ItemCode, SettledPrice, SettlementId
         std::size_t start = 0;
         for (std::size_t i = 0; i < parts.size() && start <= settlement.size(); ++i) {
@@ -201,7 +201,7 @@ void SessionEvents::ShowSettledOrderNotification(std::string settlement) {
 }
 
 void SessionEvents::OrderRejectionNotification(std::string reason) {
-    onMain([reason = bounded(std::move(reason))](const Context& c) {
+    OnMain([reason = bounded(std::move(reason))](const Context& c) {
         const std::string title = c.t("11006");
         const std::string message = c.t("0072") + " : " + c.t("0538") + '\n' + c.t("0728") + ' ' + reason;
         c.commonBannerAndSystemNotification(message, title);
@@ -209,7 +209,7 @@ void SessionEvents::OrderRejectionNotification(std::string reason) {
 }
 
 void SessionEvents::TradeConfirmationNotification(std::string message) {
-    onMain([message = bounded(std::move(message))](const Context& c) {
+    OnMain([message = bounded(std::move(message))](const Context& c) {
         c.app.playSound("order");
         const std::string title = c.t("0307");
         if (c.app.showConfirmationAlert())
@@ -220,17 +220,18 @@ void SessionEvents::TradeConfirmationNotification(std::string message) {
     });
 }
 
-std::optional<std::string> SessionEvents::orderexecutedNotification(const std::shared_ptr<Order>& order,
-                                                                    const JournalContext& context) {
-    if (!order || !(platform::lenientReal(order->RemainingQty) > 0))
+std::optional<std::string> SessionEvents::orderExecutedNotification(const std::shared_ptr<Order>& order,
+                                                                    const JournalContext& context,
+                                                                    std::int32_t priceDecimals) {
+    if (!order || !(order->RemainingQty > platform::Decimal()))
         return std::nullopt;
     const std::int64_t language = context_->app.selectedLanguage();
     const std::string side = fillPositional(text(language, order->tradingMode != 0 ? "20219" : "20218"),
-                                            {order->RemainingQty, order->ItemCode});
+                                            {order->RemainingQty.toString(), order->ItemCode});
     TradeConfirmationNotification(text(language, "0012") + " : " + order->AccountNumber + '\n' +
                                   text(language, "0075") + " : " + order->OpenPositionId + '\n' + side +
-                                  " @ " + order->OrderPrice);
-    return JournalData::getOrderJournalData(JournalData::kOrderExecuted, *order, context);
+                                  " @ " + decimalText(order->OrderPrice, priceDecimals));
+    return JournalData::getOrderJournalData(JournalData::kOrderExecuted, *order, context, priceDecimals);
 }
 
 // ---- banner centre delegate
@@ -239,7 +240,7 @@ void SessionEvents::didActivateNotification(const interfaces::InAppNotification&
     context_->activate(notification);
 }
 
-bool SessionEvents::isOpenableURL(std::string_view url) {
+bool SessionEvents::IsOpenableURL(std::string_view url) {
     if (url.empty() || url.size() > kMaxURLBytes)
         return false;
     for (char ch : url) {

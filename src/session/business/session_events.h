@@ -36,12 +36,12 @@ public:
 
     // The events of a part of the session (funding, chat, statements): nothing queued is shown once
     // the business object is going.
-    static std::unique_ptr<SessionEvents> forPartOf(BusinessBase& business);
+    static std::unique_ptr<SessionEvents> ForPartOf(BusinessBase& business);
 
     // Plays "welcome".
     void LoginSuccessNotification();
     // The banner and system notification of an approval: title and message as composed by the caller.
-    void commonUserNotification(std::string message, std::string title);
+    void CommonUserNotification(std::string message, std::string title);
 
     // Banners and alerts.
     void demoUserCreationFailureNotification();
@@ -61,9 +61,11 @@ public:
     // Sound "order", then the modal alert or the banner as the user prefers, then the system notification.
     void TradeConfirmationNotification(std::string message);
     // An executed order with quantity left: queues the trade confirmation and returns the journal line
-    // to append; nullopt (and nothing shown) for no order or no quantity left.
-    std::optional<std::string> orderexecutedNotification(const std::shared_ptr<Order>& order,
-                                                         const JournalContext& context);
+    // to append; nullopt (and nothing shown) for no order or no quantity left. The price shows at least
+    // `priceDecimals` digits after the point (the instrument's).
+    std::optional<std::string> orderExecutedNotification(const std::shared_ptr<Order>& order,
+                                                         const JournalContext& context,
+                                                         std::int32_t priceDecimals);
 
     // The banner centre's delegate.
     bool shouldPresentNotification(const interfaces::InAppNotification&) const { return true; }
@@ -72,11 +74,11 @@ public:
     void didDeliverNotification(const interfaces::InAppNotification&) {}
 
     // An absolute http or https address with a host, no blanks or control characters, within the cap.
-    static bool isOpenableURL(std::string_view url);
+    static bool IsOpenableURL(std::string_view url);
 
 private:
     struct Context;
-    void onMain(std::function<void(const Context&)> work) const;
+    void OnMain(std::function<void(const Context&)> work) const;
 
     platform::CallbackGuard bannerGuard_;
     std::shared_ptr<const Context> context_;

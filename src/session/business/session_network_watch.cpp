@@ -29,17 +29,17 @@ void SessionNetworkWatch::reachabilityChanged(bool reachable) {
         // Signed in or not, the user hears that the network went.
         interfaces::ApplicationInterface& app = business_.application();
         const auto text = [&app](std::string_view key) {
-            return LanguageString::stringforSelectedLanguage(app.selectedLanguage(), key)
+            return LanguageString::stringForSelectedLanguage(app.selectedLanguage(), key)
                 .value_or(std::string(key));
         };
         app.showBanner(interfaces::makeCommonBanner(app.applicationName(), text("1074"), text("1078")));
     }
-    if (returned && business_.isLoginCompleted() && business_.conn().isStreamConnected()) {
+    if (returned && business_.isLoginCompleted() && business_.conn().IsStreamConnected()) {
         platform::Log::info("network back: feed and data service reconnected");
         ++resubscriptions_;
-        business_.reconnectZMQandSubscribeAllItems();
+        business_.reconnectZMQAndSubscribeAllItems();
     }
-    if (lost && business_.isLoginCompleted() && business_.conn().isStreamConnected()) {
+    if (lost && business_.isLoginCompleted() && business_.conn().IsStreamConnected()) {
         business_.postMainAfter(kSpeedCheckDelay,
                                 [&business = business_] { business.calculateNetworkSpeedFromServerDate(); });
     }

@@ -161,10 +161,10 @@ SentRequest SessionRequests::send(MessageBase& message, PendingRequest pending) 
     return {sequence};
 }
 
-MessageBase SessionRequests::dataServiceMessage(int dsrequestType, std::string_view procedure) const {
+MessageBase SessionRequests::dataServiceMessage(int dsRequestType, std::string_view procedure) const {
     MessageBase m;
     m.startRequest(msg::kDataService);
-    m.setDsrequestType(dsrequestType);
+    m.setDsRequestType(dsRequestType);
     m.setValue(tag::kProcedure, procedure);
     m.setValue(tag::kPageSize, "1000");
     m.setValue(tag::kPage, "1");
@@ -177,7 +177,7 @@ SentRequest SessionRequests::sendDataService(MessageBase& message, std::string s
     PendingRequest pending;
     pending.requestId = readInt32(message.value(tag::kRequestId)).value_or(0);
     pending.messageType = msg::kDataService;
-    pending.dsrequestType = message.dsrequestType();
+    pending.dsRequestType = message.dsRequestType();
     if (const std::string* procedure = message.value(tag::kProcedure))
         pending.procedure = *procedure;
     pending.subject = std::move(subject);
@@ -206,7 +206,7 @@ SentRequest SessionRequests::requestCancelledOrders() {
     return sendDataService(m);
 }
 
-SentRequest SessionRequests::requestEquityPriceinfo(std::int32_t accountId) {
+SentRequest SessionRequests::requestEquityPriceInfo(std::int32_t accountId) {
     MessageBase m = dataServiceMessage(kDsEquityHit, "getequityhitpriceinfo");
     m.setValue(tag::kPayloadForm, "0");
     m.setValue(tag::kAccount, platform::decimalText(accountId));
@@ -364,7 +364,7 @@ bool SessionRequests::requestControlClientConnectMessage() {
 
 // ---- Chat
 
-bool SessionRequests::requestContactlist() {
+bool SessionRequests::requestContactList() {
     MessageBase m;
     m.startRequest(msg::kContactList);
     m.setValue(tag::kChatUser, context_.userName());

@@ -63,7 +63,7 @@ struct PendingRequest {
     std::uint64_t sequence = 0;   // order of sending within the registry, unique
     std::int32_t requestId = 0;   // tag 20 as sent
     std::int64_t messageType = 0; // 1023 (data service) or 1040 (chart)
-    int dsrequestType = 0;        // sub-type of a data-service request
+    int dsRequestType = 0;        // sub-type of a data-service request
     std::string procedure;        // tag 151; empty for a chart request
     std::string subject;  // resource search: the type; download: the resource name; chart: the instrument
     std::string interval; // chart only: the bar interval
@@ -121,7 +121,7 @@ public:
 
     // Puts the common header into the message: 23 user name, 19 reference id, 21 local wire time.
     void setMessageProperties(MessageBase& message) const;
-    // The tag-20 value of a request: Requestid + 1 in 32-bit arithmetic (wrapping as the server's
+    // The tag-20 value of a request: RequestId + 1 in 32-bit arithmetic (wrapping as the server's
     // counter does), never stored.
     std::int32_t nextRequestId() const;
     // Sends a request composed elsewhere (funding, chat) in its own message on the stream: adds the
@@ -133,7 +133,7 @@ public:
     SentRequest requestPendingOrders();
     SentRequest requestSettledOrders();
     SentRequest requestCancelledOrders();
-    SentRequest requestEquityPriceinfo(std::int32_t accountId);
+    SentRequest requestEquityPriceInfo(std::int32_t accountId);
     SentRequest requestFinancialTransactions(const SearchInfo& search);
     SentRequest requestAccountStatement(const StatementSelection& selection);
     SentRequest requestBankDetails(const AccountDetails& account);
@@ -151,7 +151,7 @@ public:
     SentRequest requestResourceSearch(std::string_view resourceType);
     SentRequest requestFileResourceDownload(const FileResource& resource);
 
-    // Chart data, type 1040. Tag 20 is Requestid as it stands: the chart raises it first and keys
+    // Chart data, type 1040. Tag 20 is RequestId as it stands: the chart raises it first and keys
     // the reply by it.
     SentRequest requestChartData(std::string_view instrument, std::string_view interval,
                                  std::int32_t noOfData);
@@ -162,7 +162,7 @@ public:
     bool requestControlClientConnectMessage();
 
     // Chat requests on the stream. The chat room's texts are passed as they stand in its record.
-    bool requestContactlist();
+    bool requestContactList();
     bool requestRecentConversation();
     bool requestOfflineMessages();
     bool requestRoomMessage(std::string_view roomName, std::string_view roomId);
@@ -178,7 +178,7 @@ public:
 
 private:
     // A type-1023 message with the fields every data-service request carries.
-    MessageBase dataServiceMessage(int dsrequestType, std::string_view procedure) const;
+    MessageBase dataServiceMessage(int dsRequestType, std::string_view procedure) const;
     // Adds the header, builds and sends; a pending entry is recorded before the send (a fast reply
     // must find it) and withdrawn when nothing was sent.
     bool send(MessageBase& message);

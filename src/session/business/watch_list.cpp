@@ -36,7 +36,7 @@ void appendDistinct(std::vector<std::string>& out, std::unordered_set<std::strin
 WatchList::WatchList(WatchListContext& context, platform::UserDefaults& defaults, SubscribeCallback subscribe)
     : context_(context), defaults_(defaults), subscribe_(std::move(subscribe)) {}
 
-std::string WatchList::storageKey(std::string_view userName) {
+std::string WatchList::StorageKey(std::string_view userName) {
     std::string key(kKeyPrefix);
     key += userName;
     return key;
@@ -47,19 +47,19 @@ std::vector<std::string> WatchList::selectedSymbols() const {
     return selected_;
 }
 
-void WatchList::store(const std::vector<std::string>& codes) {
-    defaults_.setStringArray(storageKey(context_.userName()), codes);
+void WatchList::Store(const std::vector<std::string>& codes) {
+    defaults_.setStringArray(StorageKey(context_.userName()), codes);
     defaults_.synchronize();
 }
 
-std::vector<std::string> WatchList::storedList() {
+std::vector<std::string> WatchList::StoredList() {
     const std::string user = context_.userName();
-    std::optional<std::vector<std::string>> list = defaults_.stringArrayForKey(storageKey(user));
+    std::optional<std::vector<std::string>> list = defaults_.stringArrayForKey(StorageKey(user));
     if (!list) {
         // Earlier versions kept the list under the bare user name, where it could collide with any
         // other setting; take it over only when it reads as a list of our instruments.
         std::optional<std::vector<std::string>> legacy = defaults_.stringArrayForKey(user);
-        if (legacy && !user.empty() && !UpdateItemonWatchList(*legacy).empty()) {
+        if (legacy && !user.empty() && !UpdateItemOnWatchList(*legacy).empty()) {
             platform::Log::info("watch list of {} taken over from its old settings key", user);
             list = std::move(legacy);
         }
@@ -73,7 +73,7 @@ std::vector<std::string> WatchList::storedList() {
     return std::move(*list);
 }
 
-std::vector<std::string> WatchList::UpdateItemonWatchList(const std::vector<std::string>& codes) {
+std::vector<std::string> WatchList::UpdateItemOnWatchList(const std::vector<std::string>& codes) {
     const SessionModel& model = context_.model();
     std::vector<std::string> out;
     out.reserve(codes.size());
@@ -84,7 +84,7 @@ std::vector<std::string> WatchList::UpdateItemonWatchList(const std::vector<std:
     return out;
 }
 
-void WatchList::UpdateItemonAddRemoveList(const std::vector<std::string>& codes) {
+void WatchList::UpdateItemOnAddRemoveList(const std::vector<std::string>& codes) {
     SessionModel& model = context_.model();
     for (const std::string& code : codes) {
         RecordPtr<ItemDetails>* item = model.ItemCollection.get(code);
@@ -95,16 +95,16 @@ void WatchList::UpdateItemonAddRemoveList(const std::vector<std::string>& codes)
     }
 }
 
-void WatchList::LoadItemstoWatchlist() {
-    const std::vector<std::string> stored = storedList();
+void WatchList::LoadItemsToWatchlist() {
+    const std::vector<std::string> stored = StoredList();
     if (!stored.empty()) {
-        std::vector<std::string> kept = UpdateItemonWatchList(stored);
+        std::vector<std::string> kept = UpdateItemOnWatchList(stored);
         {
             std::lock_guard lock(mutex_);
             selected_ = kept;
         }
-        store(kept);
-        UpdateItemonAddRemoveList(kept);
+        Store(kept);
+        UpdateItemOnAddRemoveList(kept);
         return;
     }
 
@@ -129,11 +129,11 @@ void WatchList::LoadItemstoWatchlist() {
         std::lock_guard lock(mutex_);
         selected_ = codes;
     }
-    UpdateItemonAddRemoveList(codes);
-    store(codes);
+    UpdateItemOnAddRemoveList(codes);
+    Store(codes);
 }
 
-std::vector<std::string> WatchList::subscriptionSet(const std::vector<std::string>& watched) {
+std::vector<std::string> WatchList::SubscriptionSet(const std::vector<std::string>& watched) {
     const SessionModel& model = context_.model();
     const SessionModelLookup lookup(model);
     std::vector<std::string> out;
@@ -152,13 +152,13 @@ std::vector<std::string> WatchList::subscriptionSet(const std::vector<std::strin
 }
 
 std::vector<std::string> WatchList::getAllItems() {
-    return subscriptionSet(selectedSymbols());
+    return SubscriptionSet(selectedSymbols());
 }
 
-void WatchList::SaveItemstoWatchList(const std::vector<std::string>& codes) {
-    store(codes);
+void WatchList::SaveItemsToWatchList(const std::vector<std::string>& codes) {
+    Store(codes);
 
-    const std::vector<std::string> newSet = subscriptionSet(codes);
+    const std::vector<std::string> newSet = SubscriptionSet(codes);
     if (subscribe_)
         subscribe_(newSet, true);
     platform::Log::info("subscribeItems {}", joined(newSet));

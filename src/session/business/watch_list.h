@@ -31,7 +31,7 @@ public:
 class WatchList {
 public:
     // The feed's subscribe (true) or unsubscribe (false) of instrument codes; the business object
-    // passes the connection's ProcessSubscribeandUnSubscribeItems.
+    // passes the connection's ProcessSubscribeAndUnsubscribeItems.
     using SubscribeCallback = std::function<void(const std::vector<std::string>& codes, bool subscribe)>;
 
     // Longest stored list read back; the rest of a longer one is ignored.
@@ -42,31 +42,31 @@ public:
     WatchList(WatchListContext& context, platform::UserDefaults& defaults, SubscribeCallback subscribe);
 
     // The defaults key of a user's list.
-    static std::string storageKey(std::string_view userName);
+    static std::string StorageKey(std::string_view userName);
 
     // Restores the list after a snapshot, dropping codes the snapshot lacks, or starts one from every
     // instrument of the first instrument type. Neither subscribes nor notifies. A list stored by
     // earlier versions under the bare user name is taken over when nothing is stored under the
     // prefixed key and it names at least one loaded instrument.
-    void LoadItemstoWatchlist();
+    void LoadItemsToWatchlist();
     // Stores the new list, subscribes its set and unsubscribes what is no longer needed.
-    void SaveItemstoWatchList(const std::vector<std::string>& codes);
+    void SaveItemsToWatchList(const std::vector<std::string>& codes);
     // The codes that name a loaded instrument, in the given order, duplicates kept.
-    std::vector<std::string> UpdateItemonWatchList(const std::vector<std::string>& codes);
+    std::vector<std::string> UpdateItemOnWatchList(const std::vector<std::string>& codes);
     // Marks each loaded instrument of the list as watched; never clears a mark.
-    void UpdateItemonAddRemoveList(const std::vector<std::string>& codes);
+    void UpdateItemOnAddRemoveList(const std::vector<std::string>& codes);
     // The subscription set: the distinct codes of the watch list, then of the open positions, then of
     // the pending orders, in that order of first appearance.
     std::vector<std::string> getAllItems();
 
     std::vector<std::string> selectedSymbols() const;
     bool isWatchlistDataUpdated() const noexcept { return updated_.load(); }
-    void setWatchlistDataUpdated(bool value) noexcept { updated_.store(value); }
+    void SetWatchlistDataUpdated(bool value) noexcept { updated_.store(value); }
 
 private:
-    std::vector<std::string> subscriptionSet(const std::vector<std::string>& watched);
-    void store(const std::vector<std::string>& codes);
-    std::vector<std::string> storedList();
+    std::vector<std::string> SubscriptionSet(const std::vector<std::string>& watched);
+    void Store(const std::vector<std::string>& codes);
+    std::vector<std::string> StoredList();
 
     WatchListContext& context_;
     platform::UserDefaults& defaults_;

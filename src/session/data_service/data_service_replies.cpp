@@ -2,6 +2,7 @@
 
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
@@ -146,18 +147,18 @@ Overloaded(F...) -> Overloaded<F...>; // clang 14 does not deduce aggregates yet
 DataServiceReply DataServiceReplies::parse(const PendingRequest& request,
                                            const std::optional<std::string>& data,
                                            std::string_view compressedField) {
-    return parse(request.procedure, request.dsrequestType, data, compressedField);
+    return parse(request.procedure, request.dsRequestType, data, compressedField);
 }
 
 bool DataServiceReplies::isRefusal(std::string_view text) {
     return isFailure(text);
 }
 
-DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsrequestType,
+DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsRequestType,
                                            const std::optional<std::string>& data,
                                            std::string_view compressedField) {
     using namespace dsreply;
-    DataServiceReply reply{std::string(procedure), dsrequestType, Ignored{}};
+    DataServiceReply reply{std::string(procedure), dsRequestType, Ignored{}};
     const std::string_view text = data ? std::string_view(*data) : std::string_view();
     // These two are not cut into records, so "ERROR" is just text to them, and an oversize one is
     // no failure of the split either: the access window still needs its answer.
@@ -193,7 +194,7 @@ DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsreq
         reply.value = SettledPositions{history::parseRows<SettledOrderHD>(text)};
     } else if (procedure == "getcancelledorders") {
         reply.value =
-            CancelledOrders{history::parseRows<CancelledOrderHD>(text), dsrequestType == kStatementSubType};
+            CancelledOrders{history::parseRows<CancelledOrderHD>(text), dsRequestType == kStatementSubType};
     } else if (procedure == "getequityhitpriceinfo") {
         reply.value = EquityHitPrices{history::parseRows<EquityHitPriceInfos>(text)};
     } else if (procedure == "getbankaccounts") {
@@ -241,7 +242,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
     using namespace dsreply;
     DataServiceOutcome out;
     const std::string& procedure = reply.procedure;
-    const bool forStatement = reply.dsrequestType == kStatementSubType;
+    const bool forStatement = reply.dsRequestType == kStatementSubType;
 
     // Before the records: the lists these requests replace, emptied even when the reply failed.
     if (procedure == "getfinancialtransactions")
@@ -305,7 +306,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                         break;
                     auto order = std::make_shared<Order>();
                     order->CancelledOrderId = r.CancelledOrderId;
-                    order->OrderQty = fmt::format("{:.6f}", r.CancelledQty.toDouble());
+                    order->OrderQty = platform::Decimal::fromDouble(r.CancelledQty.toDouble());
                     order->TicketId = r.RefTicketId;
                     order->PendingOrderId = r.RefPendingOrderId;
                     order->ItemCode = queries.getItemCode(r.InstrumentId);
@@ -314,7 +315,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                     order->tradingMode = r.IsBuy ? 0 : 1;
                     order->deliveryMode = codeOf(r.DeliveryMode);
                     order->orderType = codeOf(r.OrderTypeId);
-                    order->OrderPrice = fmt::format("{:.6f}", r.OrderPrice.toDouble());
+                    order->OrderPrice = platform::Decimal::fromDouble(r.OrderPrice.toDouble());
                     targets.cancelledOrderInfo.push_back(std::move(order));
                 }
             },
@@ -338,9 +339,10 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                     order->AccountNumber = r.AccountNumber;
                     order->ItemCode = queries.getItemCode(r.InstrumentId);
                     order->tradingMode = r.tradingMode;
-                    order->RemainingQty = r.RemainingQty;
-                    order->OrderQty = r.OrderQty;
-                    order->OrderPrice = r.OrderPrice;
+                    order->RemainingQty = lenientDecimal(r.RemainingQty);
+                    order->OrderQty = lenientDecimal(r.OrderQty);
+                    if (!r.OrderPrice.empty())
+                        order->OrderPrice = lenientDecimal(r.OrderPrice);
                     order->orderType = r.orderType;
                     order->deliveryMode = r.deliveryMode;
                     order->TransactionDateTime = r.TransactionDateTime;
@@ -417,7 +419,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
 
     // After the records.
     if (procedure == "getfinancialtransactions") {
-        out.events.push_back(DataServiceEvent::depositwithdrawalNotification);
+        out.events.push_back(DataServiceEvent::depositWithdrawalNotification);
     } else if (procedure == "getexecutedpositions") {
         out.events.push_back(DataServiceEvent::executedPositionSearchNotification);
     } else if (procedure == "getsessionschedule") {

@@ -108,7 +108,7 @@ using ParsedDataServiceReply =
 
 struct DataServiceReply {
     std::string procedure;
-    int dsrequestType = 0; // sub-type of the request answered
+    int dsRequestType = 0; // sub-type of the request answered
     ParsedDataServiceReply value;
 };
 
@@ -125,7 +125,7 @@ public:
 
 // What apply() asks the caller to announce, in this order.
 enum class DataServiceEvent {
-    depositwithdrawalNotification,
+    depositWithdrawalNotification,
     executedPositionSearchNotification,
     MarketSessionScheduleNotification,
     UserAccountMapNotification,
@@ -157,7 +157,7 @@ public:
     static DataServiceReply parse(const PendingRequest& request, const std::optional<std::string>& data,
                                   std::string_view compressedField);
     // The same by procedure name and data-service sub-type.
-    static DataServiceReply parse(std::string_view procedure, int dsrequestType,
+    static DataServiceReply parse(std::string_view procedure, int dsRequestType,
                                   const std::optional<std::string>& data, std::string_view compressedField);
 
     // Fills the collections from a parsed reply. `rows` may be null when no order collections are

@@ -98,7 +98,7 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
         SessionEventSink& sink = business_.events();
         for (const DataServiceEvent event : outcome.events) {
             switch (event) {
-            case DataServiceEvent::depositwithdrawalNotification:
+            case DataServiceEvent::depositWithdrawalNotification:
                 sink.fundingHistoryArrived(sequence);
                 break;
             case DataServiceEvent::executedPositionSearchNotification:
@@ -134,7 +134,7 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
             }
         }
         if (outcome.subscribeAllItems)
-            business_.SubscribePriceforHistoryData();
+            business_.SubscribePriceForHistoryData();
     };
 }
 

@@ -20,7 +20,7 @@ public:
     virtual void postMain(std::function<void()> work) = 0;
     virtual void postMainAfter(platform::Clock::duration delay, std::function<void()> work) = 0;
     // Feed thread: the framed messages of an "IS;" text, dispatched as the stream's are.
-    virtual void ProcessFeedMessage(std::string_view text) = 0;
+    virtual void processFeedMessage(std::string_view text) = 0;
     // Main queue.
     virtual ItemCollectionMap& feedItems() = 0;
     virtual MarketDepthStore& marketDepth() = 0;

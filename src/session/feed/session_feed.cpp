@@ -104,7 +104,7 @@ void SessionFeed::ZMQNewMessage(const std::string& text) {
     }
     case FeedTextKind::ServerMessage:
         // The session's dispatcher moves whatever the message changes to the main queue itself.
-        host_.ProcessFeedMessage(routed.body);
+        host_.processFeedMessage(routed.body);
         return;
     case FeedTextKind::Bookmark:
         return;

@@ -340,7 +340,7 @@ bool XmlSnapshotLoader::fillUserInfoDetails(const XmlSnapshotRow& row, SessionMo
     c.integer("forceLogoutRefid", user->ForceLogoutRefId);
     c.integer("hdserverPort", user->hdServerPort);
     c.integer("lastrefid", user->LastRefId);
-    c.integer("marketdepthPort", user->marketdepthPort);
+    c.integer("marketdepthPort", user->marketDepthPort);
     c.integer("tradePubPort", user->tradePubPort);
     c.integer("userTypeId", user->UserTypeId);
     c.flag("userenabled", user->UserEnabled);
@@ -585,7 +585,7 @@ bool XmlSnapshotLoader::fillSessionSettingCollection(const XmlSnapshotRow& row, 
     bool enterMarket = false;
     bool editLimit = false;
     const bool hasEditLimit = c.flag("EditLimitOrder", editLimit);
-    c.flag("EditMarketMakertOrder", s.editMarketMakertOrder);
+    c.flag("EditMarketMakertOrder", s.editMarketMakerOrder);
     c.flag("EditMarketOrder", s.editMarketOrder);
     const bool hasEnterLimit = c.flag("EnterLimitOrder", enterLimit);
     c.flag("EnterMarketMakerOrder", s.enterMarketMakerOrder);

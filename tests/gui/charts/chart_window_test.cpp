@@ -431,8 +431,8 @@ TEST_F(ChartWindowTest, SlotsFollowDropsAndComeBackAtTheNextSignIn) {
         EXPECT_EQ(main->chartSlot(i)->chartController()->chart().interval().code, int(i) + 1);
         ASSERT_TRUE(loaded(*main->chartSlot(i)->chartController()));
     }
-    main->ReloadDataforChart("XAUUSD", "Chart3");
-    main->ReloadDataforChart("GBPUSD", "Chart9"); // no such slot
+    main->ReloadDataForChart("XAUUSD", "Chart3");
+    main->ReloadDataForChart("GBPUSD", "Chart9"); // no such slot
     EXPECT_EQ(main->chartSlot(2)->chartController()->chart().code(), "XAUUSD");
     EXPECT_EQ(main->chartSlot(2)->currentInterval(), 3u) << "the drop keeps interval and type";
     EXPECT_EQ(main->chartSlot(1)->chartController()->chart().code(), first.toStdString());

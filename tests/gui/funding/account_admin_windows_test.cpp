@@ -133,7 +133,7 @@ TEST_F(AccountAdminTest, ARightGrantedToAMappedUserIsSeenOnTheServerAndAnAccount
     told->close();
 
     // The next opening shows the right the server holds now.
-    window->AccountAccessClicked();
+    window->accountAccessClicked();
     ASSERT_TRUE(
         waitFor([&] { return sheet->isVisible() && sheet->mapRequest() == 0 && users->count() == 1; }));
     EXPECT_EQ(rights->currentText(), "Close Only");
@@ -184,12 +184,12 @@ TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFi
     ASSERT_TRUE(server->setPassword("demo", "changed-elsewhere"));
     type(sheet, "demo1234", "n3w-password", "n3w-password");
     QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
-    EXPECT_TRUE(sheet->waiting());
+    EXPECT_TRUE(sheet->Waiting());
     EXPECT_FALSE(find<QPushButton>(sheet, "changeButton")->isEnabled());
-    ASSERT_TRUE(waitFor([&] { return !sheet->waiting(); }));
+    ASSERT_TRUE(waitFor([&] { return !sheet->Waiting(); }));
     EXPECT_TRUE(sheet->isVisible());
-    EXPECT_TRUE(sheet->statusText().contains("The old password is not correct."))
-        << sheet->statusText().toStdString();
+    EXPECT_TRUE(sheet->StatusText().contains("The old password is not correct."))
+        << sheet->StatusText().toStdString();
     EXPECT_EQ(find<QLineEdit>(sheet, "NewPasswordField")->text(), "n3w-password");
     EXPECT_TRUE(find<QPushButton>(sheet, "changeButton")->isEnabled());
     EXPECT_TRUE(remembered.empty()) << "a refusal leaves the remembered password alone";
@@ -199,8 +199,8 @@ TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFi
     ASSERT_TRUE(server->setPassword("demo", "demo1234"));
     type(sheet, "demo1234", "short", "short");
     QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return !sheet->waiting(); }));
-    EXPECT_TRUE(sheet->statusText().contains("at least 8 characters")) << sheet->statusText().toStdString();
+    ASSERT_TRUE(waitFor([&] { return !sheet->Waiting(); }));
+    EXPECT_TRUE(sheet->StatusText().contains("at least 8 characters")) << sheet->StatusText().toStdString();
     EXPECT_TRUE(sheet->isVisible());
 }
 
@@ -218,10 +218,10 @@ TEST_F(AccountAdminTest, ARightPasswordChangesItAndTheNextSignInNeedsTheNewOne) 
     told->close();
 
     // Opened again, the sheet starts empty.
-    window->ChangePasswordClicked();
+    window->changePasswordClicked();
     ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
     EXPECT_TRUE(find<QLineEdit>(sheet, "OldPasswordTextField")->text().isEmpty());
-    EXPECT_TRUE(sheet->statusText().isEmpty());
+    EXPECT_TRUE(sheet->StatusText().isEmpty());
     sheet->reject();
 
     const int refusals = server->stats().refusals;

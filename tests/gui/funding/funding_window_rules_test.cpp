@@ -1,11 +1,10 @@
 // The funding windows' arithmetic and checks without widgets: the withdrawable amount's text and the
-// resulting balance; the deposit estimate in every
+// amount typed; the deposit estimate in every
 // currency case; the checks in their order with their texts; the history's types, cells and period;
 // which deposit window a gateway reply belongs to.
 #include "gui/funding/funding_window_rules.h"
 #include "gui/funding/pay_gate_requests.h"
 #include "gui/texts.h"
-#include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 #include "model/records/record_decimal.h"
 
@@ -22,26 +21,13 @@ using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 using namespace tc::gui;
-using tc::AccountDetails;
 using tc::TradeCurrency;
 
-AccountDetails account(double balance, double equity, double collateral, double margin, double leverage) {
-    AccountDetails a;
-    a.AccountId = 20001;
-    a.Balance = tc::platform::CompactDecimal(tc::decimalFromDouble(balance));
-    a.Equity = equity;
-    a.CollateralSecurity = tc::platform::CompactDecimal(tc::decimalFromDouble(collateral));
-    a.oneSideMargin = tc::platform::CompactDecimal(tc::decimalFromDouble(margin));
-    a.Leverage = leverage;
-    return a;
-}
-
-TEST(WithdrawableAmount, FieldTextsAndTheResultingBalance) {
+TEST(WithdrawableAmount, FieldTexts) {
     EXPECT_EQ(withdrawableText(7800), "7800.00");
     EXPECT_EQ(withdrawableText(0), "0.00");
     EXPECT_EQ(withdrawableText(-12.5), "0.00");
-    EXPECT_DOUBLE_EQ(resultingBalance(account(9000, 0, 0, 0, 0), "", 200), 8800);
-    EXPECT_DOUBLE_EQ(resultingBalance(account(9000, 0, 0, 0, 0), "500.5xyz", 200), 8299.5);
+    EXPECT_DOUBLE_EQ(leadingAmount("500.5xyz"), 500.5);
 }
 
 TEST(WithdrawalChecks, OrderAndTexts) {

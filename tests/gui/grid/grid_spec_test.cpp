@@ -19,6 +19,11 @@ using namespace tc::gui;
 
 namespace {
 
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
+
 constexpr Grid kGrids[] = {Grid::Watchlist,       Grid::Accounts,         Grid::OpenPositions,
                            Grid::PendingOrders,   Grid::SettledPositions, Grid::ExecutedPositions,
                            Grid::CancelledOrders, Grid::BuyDepth,         Grid::SellDepth};
@@ -109,11 +114,11 @@ TEST(GridSpec, ATitleShowsItsGridsField) {
     markettest::Session s;
     s.item("EURUSD", 1, 2);
     Order row;
-    row.RemainingQty = "1.50";
-    row.OrderQty = "5.000";
-    row.SettledQty = "2.250";
-    row.OrderPrice = "1.2";
-    row.SettledPrice = "1.3";
+    row.RemainingQty = dec("1.50");
+    row.OrderQty = dec("5.000");
+    row.SettledQty = dec("2.250");
+    row.OrderPrice = dec("1.2");
+    row.SettledPrice = dec("1.3");
     row.PendingOrderId = "";
     row.TransactionDateTime = "03/05/2024 14:30:00";
     row.ItemCode = "EURUSD";
@@ -216,18 +221,26 @@ TEST(GridSpec, ColumnsSortByValueAndDatesByTime) {
          {"12/31/2023 23:59:59", "01/02/2024 00:00:00", "not a date"}},
     };
     for (const Case& c : cases) {
-        const auto field = [&](Order& o) -> std::string& {
+        const auto set = [&](Order& o, const std::string& v) {
+            if (c.field == Field::OpenPositionId)
+                o.OpenPositionId = v;
+            else if (c.field == Field::RemainingQty)
+                o.RemainingQty = dec(v);
+            else
+                o.TransactionDateTime = v;
+        };
+        const auto get = [&](const Order& o) {
             return c.field == Field::OpenPositionId ? o.OpenPositionId
-                   : c.field == Field::RemainingQty ? o.RemainingQty
+                   : c.field == Field::RemainingQty ? o.RemainingQty.toString()
                                                     : o.TransactionDateTime;
         };
         OrderList orders;
         for (const auto& v : c.values)
-            field(*orders.emplace_back(std::make_shared<Order>())) = v;
+            set(*orders.emplace_back(std::make_shared<Order>()), v);
         sortOrderCollection(orders, {*sortDescriptor(c.field, c.ascending)});
         std::vector<std::string> out;
         for (auto& o : orders)
-            out.push_back(field(*o));
+            out.push_back(get(*o));
         EXPECT_EQ(out, c.sorted);
     }
     for (Grid grid : kGrids)

@@ -14,6 +14,10 @@ namespace {
 
 using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
 
 TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
     markettest::Session s;
@@ -48,12 +52,12 @@ TEST(GridTotals, SettledStatusLine) {
         settledStatusLine(settledTotals({}), 0),
         "Quantity : 0     P/L : 0.00     Commission : 0.00     Storage : 0.00     Other Charges : 0.00     ");
     auto a = markettest::Session::order("1", "11", "EURUSD");
-    a->SettledQty = "0.1";
-    a->SettledPL = "-1234.5";
+    a->SettledQty = dec("0.1");
+    a->SettledPL = dec("-1234.5");
     a->OtherCharges = 2;
     auto b = markettest::Session::order("2", "11", "EURUSD");
-    b->SettledQty = "0.2";
-    b->SettledPL = "34.5";
+    b->SettledQty = dec("0.2");
+    b->SettledPL = dec("34.5");
     EXPECT_EQ(settledStatusLine(settledTotals({a, b}), 0),
               "Quantity : 0.3     P/L : -1,200.00     Commission : 0.00     Storage : 0.00     Other Charges "
               ": 2.00     ");

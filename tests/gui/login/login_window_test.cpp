@@ -500,7 +500,7 @@ TEST_F(HeldPricesLoginTest, ASignInAfterALostServerShowsWhatTheFirstSignInShowed
     main.fundingHistoryWindow()->close();
     // The news tab reads its first category from the feed the login list names.
     tc::gui::NewsTableController& news = *main.newsView();
-    main.NewsButtonClicked();
+    main.newsButtonClicked();
     ASSERT_TRUE(waitFor([&] { return news.model()->rowCount() > 0; }, 20000));
     const QStringList headlines = titlesOf(news);
     EXPECT_EQ(server->newsDesk()->answered("BreakingNews"), 1u);
@@ -669,6 +669,9 @@ TEST_F(LoginWindowTest, ClosingTheLoginWindowEndsTheProgramEvenWithALostMainWind
     ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
     alertsOn(login).front()->buttons().front()->click();
     EXPECT_TRUE(delegate->mainWindow()->isVisible());
+    // Escape neither closes the program's first window nor ends the program.
+    QTest::keyClick(login, Qt::Key_Escape);
+    EXPECT_TRUE(login->isVisible());
     EXPECT_EQ(terminations, 0);
     login->close();
     EXPECT_EQ(terminations, 1);

@@ -46,7 +46,7 @@ class RememberedUsersTest : public ::testing::Test {
 protected:
     std::unique_ptr<tc::platform::UserDefaults> defaults = tc::platform::UserDefaults::inMemory();
     MemorySecrets secrets;
-    LoginInputdata login; // the shipped property lists: the configured key
+    LoginInputData login; // the shipped property lists: the configured key
     std::string productKey = login.configuredSecurityKey().value();
 };
 
@@ -74,7 +74,7 @@ TEST_F(RememberedUsersTest, AnEntryWrittenAfterALoginReadsAtTheNextStart) {
     RememberedUsers(*defaults, login.configuredSecurityKey().value(), secrets)
         .store(kDemoMode, {"demo", "demo1234", "127.0.0.1", "5100"});
 
-    LoginInputdata nextStart;
+    LoginInputData nextStart;
     RememberedUsers reader(*defaults, nextStart.configuredSecurityKey().value(), secrets);
     ASSERT_TRUE(reader.load(kDemoMode));
     EXPECT_EQ(reader.load(kDemoMode)->userName, "demo");

@@ -177,14 +177,14 @@ TEST_F(MainWindowTest, EveryGridAndLadderHasAnAccessibleNameInTheLanguageChosen)
 }
 
 TEST_F(MainWindowTest, NetworkStatusTakesTheFourClassesAndNothingElse) {
-    window->changeNetworkStatusimage({3, "20240307101500"});
+    window->changeNetworkStatusImage({3, "20240307101500"});
     EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kNoConnectionTradingServer));
     EXPECT_EQ(label("ServerTimeTextField"), "Mar 07, 2024 10:15:00");
     const QImage poor = window->findChild<QLabel*>("NetworkStatusIndicatorImage")->pixmap().toImage();
-    window->changeNetworkStatusimage({7, "not a time"});
+    window->changeNetworkStatusImage({7, "not a time"});
     EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kNoConnectionTradingServer));
     EXPECT_EQ(label("ServerTimeTextField"), "Mar 07, 2024 10:15:00");
-    window->changeNetworkStatusimage({0, ""});
+    window->changeNetworkStatusImage({0, ""});
     EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kConnected));
     EXPECT_NE(window->findChild<QLabel*>("NetworkStatusIndicatorImage")->pixmap().toImage(), poor);
 }

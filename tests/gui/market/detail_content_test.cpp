@@ -14,6 +14,10 @@ namespace {
 
 using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
 
 std::string valueOf(const DetailContent& content, std::string_view caption) {
     for (const DetailRow& row : content.rows)
@@ -55,7 +59,7 @@ protected:
 
 TEST_F(DetailContentTest, DeliveryReceipt) {
     auto position = markettest::Session::order("P7", "11", "GOLD", "2");
-    position->OrderPrice = "1.5";
+    position->OrderPrice = dec("1.5");
     position->TransactionDateTime = "03/05/2024 14:30:00";
     BankDetails bank;
     bank.BankName = "First Bank";
@@ -72,8 +76,8 @@ TEST_F(DetailContentTest, DeliveryReceipt) {
     EXPECT_EQ(valueOf(receipt, "Total Cost"), "300 (three hundred)");
     EXPECT_EQ(valueOf(receipt, "Initial Margin"), "25 (twenty-five)");
 
-    position->RemainingQty = position->OrderQty = "3";
-    position->OrderPrice = "4.1152";
+    position->RemainingQty = position->OrderQty = dec("3");
+    position->OrderPrice = dec("4.1152");
     bank.BankAccountNumber = 123456789;
     receipt = deliveryReceipt(position.get(), s.model, &bank, 0);
     // 3 x 100 x 4.1152 = 1234.56: the words are those of the whole part.

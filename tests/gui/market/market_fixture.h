@@ -49,7 +49,8 @@ struct Session {
         order->OpenPositionId = std::move(id);
         order->AccountNumber = std::move(account);
         order->ItemCode = std::move(code);
-        order->RemainingQty = order->OrderQty = std::move(quantity);
+        order->RemainingQty = order->OrderQty =
+            platform::Decimal::fromString(quantity).value_or(platform::Decimal());
         order->tradingMode = side;
         return order;
     }

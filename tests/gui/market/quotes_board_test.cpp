@@ -275,13 +275,13 @@ TEST_F(QuotesBoardTest, ChooserAddsAndRemovesAndTheBoardAndTilesFollow) {
         }
     ASSERT_FALSE(extra.empty());
 
-    window->AddRemoveSymbolstoWatchlistClicked();
+    window->AddRemoveSymbolsToWatchlistClicked();
     tc::gui::AddRemoveWindowController* chooser = window->addRemoveWindow();
     ASSERT_TRUE(chooser && waitFor([&] { return chooser->isVisible(); }));
-    EXPECT_GT(chooser->outline()->topLevelItem(0)->childCount(), 0);
+    EXPECT_GT(chooser->Outline()->topLevelItem(0)->childCount(), 0);
     // A search in lower case finds the code across every type.
-    QTest::keyClicks(chooser->searchField(), QString::fromStdString(extra).toLower());
-    QTableView& table = *chooser->table();
+    QTest::keyClicks(chooser->SearchField(), QString::fromStdString(extra).toLower());
+    QTableView& table = *chooser->Table();
     QAbstractItemModelTester tester(table.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     const auto watchedMark = [&](int r) { return table.model()->index(r, 0).data(Qt::UserRole).toBool(); };
     int row = -1;
@@ -312,7 +312,7 @@ TEST_F(QuotesBoardTest, ChooserAddsAndRemovesAndTheBoardAndTilesFollow) {
     QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, at.center());
     EXPECT_EQ(session->client().watchList(), nowWatched);
     table.selectRow(row);
-    chooser->ShowandHideSymbolsinWatchlist(0);
+    chooser->ShowAndHideSymbolsInWatchlist(0);
     EXPECT_EQ(session->client().watchList(), watched);
     EXPECT_EQ(codes(view), watched);
     delete window;

@@ -79,9 +79,9 @@ TEST_F(SymbolChooserTest, AddRemoveToggleAndSaveInCollectionOrder) {
     platform::RunLoop::main().bindToCurrentThread();
     auto defaults = platform::UserDefaults::inMemory();
     WatchList watchList(*this, *defaults, {});
-    watchList.SaveItemstoWatchList(saved);
+    watchList.SaveItemsToWatchList(saved);
     platform::RunLoop::main().discardPending();
-    EXPECT_EQ(defaults->stringArrayForKey(WatchList::storageKey("demo")), saved);
+    EXPECT_EQ(defaults->stringArrayForKey(WatchList::StorageKey("demo")), saved);
     EXPECT_EQ(watchList.selectedSymbols(), saved);
 }
 

@@ -12,6 +12,11 @@ namespace texts = tc::gui::texts;
 
 namespace {
 
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
+
 using tc::gui::JournalRow;
 using tc::gui::StatementData;
 using tc::gui::StatementTable;
@@ -94,7 +99,7 @@ TEST(StatementSections, StatusLinesEndEveryItemWithFiveBlanks) {
     // Sums in double: single precision would show 16777217 lots as 16777216.
     for (const char* qty : {"16777216", "1", "0.25"}) {
         tc::OpenPositionHistoryInfo p;
-        p.RemainingQty = qty;
+        p.RemainingQty = dec(qty);
         p.UnrealisedPL = 1000.5;
         p.Commision = -1;
         s.OpenPositionInfo.push_back(p);
@@ -102,8 +107,8 @@ TEST(StatementSections, StatusLinesEndEveryItemWithFiveBlanks) {
     EXPECT_EQ(tc::gui::openStatusLine(&s, 0),
               "Quantity : 16777217.25     P/L : 3,001.50     Commission : -3.00     Storage : 0.00     ");
     tc::SettledPositionHistoryInfo settled;
-    settled.SettledQty = "1.5";
-    settled.SettledPL = "-12.345";
+    settled.SettledQty = dec("1.5");
+    settled.SettledPL = dec("-12.345");
     settled.OtherCharges = 2;
     s.SettledPositionInfo = {settled, settled};
     EXPECT_EQ(tc::gui::settledStatusLine(&s, 0), "Quantity : 3     P/L : -24.69     Commission : 0.00     "
@@ -113,11 +118,11 @@ TEST(StatementSections, StatusLinesEndEveryItemWithFiveBlanks) {
 TEST(StatementSections, OrderAndMarginSummaries) {
     auto s = std::make_shared<AccountStatementInfo>();
     tc::PendingOrderHistoryInfo pending;
-    pending.OrderQty = "12.5";
+    pending.OrderQty = dec("12.5");
     s->PendingOrderInfo = {pending};
     s->marginCallSummaryInfo.insert_or_assign("20001", tc::MarginCallSummaryInfo{20001, 2});
     auto cancelled = std::make_shared<tc::Order>();
-    cancelled->OrderQty = "1.000000";
+    cancelled->OrderQty = dec("1.000000");
     const StatementData data = tc::gui::makeStatementData(s, {cancelled}, {});
     EXPECT_EQ(tc::gui::orderSummaryRows(data, 0), (std::vector<SummaryRow>{{"Settled Positions", "0"},
                                                                            {"Open Positions", "0"},
@@ -136,21 +141,21 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
                                                    tc::decimalFromDouble(1.10012)});
     tc::OpenPositionHistoryInfo open;
     open.InstrumentId = 7;
-    open.RemainingQty = "100.000";
+    open.RemainingQty = dec("100.000");
     open.tradingMode = 2;
-    open.OrderPrice = "1.0832";
+    open.OrderPrice = dec("1.0832");
     open.deliveryMode = 4;
     open.UnrealisedPL = -3.456;
     s->OpenPositionInfo = {open};
     tc::PendingOrderHistoryInfo pending;
     pending.InstrumentId = 99; // not in the statement: two decimals
-    pending.OrderPrice = "150.25";
+    pending.OrderPrice = dec("150.25");
     pending.orderType = 4;
-    pending.timeinForce = 3;
+    pending.timeInForce = 3;
     s->PendingOrderInfo = {pending};
     auto cancelled = std::make_shared<tc::Order>();
     cancelled->ItemCode = "USDJPY";
-    cancelled->OrderPrice = "150.250000";
+    cancelled->OrderPrice = dec("150.250000");
     const StatementData data = tc::gui::makeStatementData(
         s, {cancelled}, [](std::string_view code) { return code == "USDJPY" ? 3 : -1; });
 

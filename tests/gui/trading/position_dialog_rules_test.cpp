@@ -4,6 +4,7 @@
 #include "gui/trading/close_all_rules.h"
 #include "gui/trading/offset_rules.h"
 #include "gui/trading/position_dialog_rules.h"
+#include "model/position_quantities.h"
 #include "model/records/session_settings.h"
 
 #include "support/decimal_literal.h"
@@ -50,7 +51,7 @@ protected:
     std::shared_ptr<Order> position(const char* id, const char* quantity, std::int32_t side = 0,
                                     const char* price = "1.00000") {
         auto p = Session::order(id, "20001", "EURUSD", quantity, side);
-        p->OrderPrice = price;
+        p->OrderPrice = dec(price);
         s.model.OpenOrderCollection.push_back(p);
         return p;
     }
@@ -59,7 +60,7 @@ protected:
         auto o = Session::order("", "20001", "EURUSD", quantity, side);
         o->PendingOrderId = id;
         o->orderType = type;
-        o->OrderPrice = "1.05";
+        o->OrderPrice = dec("1.05");
         o->LiqudateOrderNumber = closes;
         s.model.PendingOrderCollection.push_back(o);
         return o;
@@ -153,7 +154,7 @@ TEST_F(DialogRules, CloseAndCancelViewsPriceAndEstimate) {
 
 TEST_F(DialogRules, ModifyViewsAndBracketDefaults) {
     auto p = position("1", "2.5", 0, "1.00000");
-    p->LimitPrice = "1.25";
+    p->LimitPrice = dec("1.25");
     auto v = modifyView(s.model, queries, ModifyMode::PositionBrackets, "1", 0);
     ASSERT_TRUE(v);
     EXPECT_EQ(v->boxTitle, "Modify Position #1");

@@ -6,6 +6,7 @@
 #include "gui/app/language.h"
 #include "gui/app/sound_notification.h"
 #include "gui/controls/grid_table.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/grid/grid_model.h"
 #include "gui/grid/grid_pane.h"
 #include "gui/grid/grid_view_proxy.h"
@@ -17,7 +18,9 @@
 #include "gui/trading/close_position_status_window_controller.h"
 #include "gui/trading/modify_position_window_controller.h"
 #include "gui/trading/offset_position_window_controller.h"
+#include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "platform/lenient.h"
 
 #include <QAbstractItemModelTester>
@@ -34,6 +37,11 @@
 #include <QToolButton>
 
 namespace {
+
+// A decimal written in the test.
+tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
 
 using guitest::waitFor;
 using namespace tc::gui;
@@ -126,14 +134,14 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
     EXPECT_EQ(find<QComboBox>(sheet, "QuantityComboField")->currentText(), "1.5");
     EXPECT_EQ(find<QComboBox>(sheet, "QuantityComboField")->count(), 1);
-    EXPECT_EQ(find<QPushButton>(sheet, "CloseandCancelButton")->text(),
+    EXPECT_EQ(find<QPushButton>(sheet, "CloseAndCancelButton")->text(),
               "Close #300001 (Sell 1.5 EURUSD @ Market Rate)");
 
     // More than is held is refused on the sheet, which stays open.
     type(find<QComboBox>(sheet, "QuantityComboField"), "5");
-    EXPECT_EQ(find<QPushButton>(sheet, "CloseandCancelButton")->text(),
+    EXPECT_EQ(find<QPushButton>(sheet, "CloseAndCancelButton")->text(),
               "Close #300001 (Sell 5 EURUSD @ Market Rate)");
-    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
     QMessageBox* refusal = alertOn(sheet);
     ASSERT_TRUE(refusal);
     EXPECT_EQ(refusal->informativeText(),
@@ -149,17 +157,18 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     QTest::mouseClick(deviation, Qt::LeftButton);
     EXPECT_EQ(find<QLineEdit>(sheet, "DeviationTextField")->text(), "0");
     find<QLineEdit>(sheet, "DeviationTextField")->clear();
-    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
     ASSERT_TRUE(alertOn(sheet));
     EXPECT_EQ(alertOn(sheet)->informativeText(), context->text(kDeviationMissingKey));
     alertOn(sheet)->accept();
     QTest::keyClicks(find<QLineEdit>(sheet, "DeviationTextField"), "25");
 
     type(find<QComboBox>(sheet, "QuantityComboField"), "0.5");
-    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
     EXPECT_FALSE(sheet->isVisible());
     ASSERT_TRUE(waitFor([&] { return serverPosition(300001) && serverPosition(300001)->qty == "1"; }));
-    ASSERT_TRUE(waitFor([&] { return record(DialogRecord::OpenPosition, "300001")->RemainingQty == "1"; }));
+    ASSERT_TRUE(
+        waitFor([&] { return record(DialogRecord::OpenPosition, "300001")->RemainingQty == dec("1"); }));
 
     open->runAction(RowAction::ClosePosition, "300001");
     ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
@@ -228,7 +237,7 @@ TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAnd
     open->runAction(RowAction::ClosePosition, "300002");
     auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
     ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
-    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
     EXPECT_FALSE(sheet->isVisible());
 
     std::shared_ptr<const tc::Order> settled;
@@ -238,9 +247,12 @@ TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAnd
                 settled = s;
         return settled != nullptr;
     }));
-    const std::string expected = "#" + settled->SettlementId + "\n" +
-                                 context->text(texts::kSettled).toStdString() + " " + settled->ItemCode +
-                                 " @" + settled->SettledPrice + " ";
+    // The price as the server writes it: with the instrument's digits.
+    const tc::ItemDetails* item = instrumentOf(session->client().model(), settled->ItemCode);
+    ASSERT_NE(item, nullptr);
+    const std::string expected =
+        "#" + settled->SettlementId + "\n" + context->text(texts::kSettled).toStdString() + " " +
+        settled->ItemCode + " @" + tc::decimalText(settled->SettledPrice, item->displayDecimalPlaces()) + " ";
     InAppNotificationBannerController* shown = nullptr;
     ASSERT_TRUE(waitFor([&] {
         for (auto* banner : context->banners().banners())
@@ -252,7 +264,8 @@ TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAnd
     // On screen, not only made.
     EXPECT_TRUE(waitFor([&] { return shown->phase() == InAppNotificationBannerController::Phase::Shown; }));
     EXPECT_TRUE(shown->isVisible());
-    EXPECT_FALSE(settled->SettledPrice.empty());
+    ASSERT_TRUE(settled->SettledPrice.has_value());
+    EXPECT_FALSE(settled->SettledPrice->isZero());
     EXPECT_TRUE(
         sounds.contains(QVariantList{QString::fromUtf8(interfaces::kInAppNotificationDefaultSound.data(),
                                                        interfaces::kInAppNotificationDefaultSound.size())}));
@@ -283,7 +296,8 @@ TEST_F(PositionDialogsTest, ASheetWhoseRecordGoesClosesWithAMessageAndOthersAnsw
 
 TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     // The demo's take profit of 300001 comes with the pending orders, after the login.
-    ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::OpenPosition, "300001")->LimitPrice.empty(); }));
+    ASSERT_TRUE(waitFor(
+        [&] { return !record(DialogRecord::OpenPosition, "300001")->LimitPrice.has_value() == false; }));
     open->runAction(RowAction::ModifyBrackets, "300001");
     auto* modify = window->findChild<ModifyPositionWindowController*>();
     ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
@@ -310,8 +324,7 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     EXPECT_FALSE(modify->isVisible());
     ASSERT_TRUE(waitFor([&] {
         const auto p = record(DialogRecord::OpenPosition, "300001");
-        return p &&
-               tc::platform::lenientReal(p->LimitPrice) == tc::platform::lenientReal(raised.toStdString());
+        return p && p->LimitPrice == dec(raised.toStdString());
     }));
 
     // A limit order below the market, edited to another price, then cancelled.
@@ -327,8 +340,8 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     ASSERT_TRUE(waitFor([&] {
         const auto orders = session->client().queries().getPendingOrderCollection();
         for (const auto& o : orders)
-            if (o->orderType == 2 && tc::platform::lenientReal(o->OrderPrice) == 1.05 &&
-                !o->PendingOrderId.empty() && pending->gridModel().rowOf(o->PendingOrderId) >= 0)
+            if (o->orderType == 2 && o->OrderPrice == dec("1.05") && !o->PendingOrderId.empty() &&
+                pending->gridModel().rowOf(o->PendingOrderId) >= 0)
                 id = o->PendingOrderId;
         return orders.size() > before && !id.empty();
     }));
@@ -358,7 +371,7 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     EXPECT_FALSE(modify->isVisible());
     ASSERT_TRUE(waitFor([&] {
         const auto o = record(DialogRecord::PendingOrder, id);
-        return o && tc::platform::lenientReal(o->OrderPrice) == 1.04 && o->RemainingQty == "2";
+        return o && o->OrderPrice == dec("1.04") && o->RemainingQty == dec("2");
     }));
 
     pending->runAction(RowAction::CancelOrder, id);
@@ -367,9 +380,9 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     EXPECT_EQ(cancel->job(), CloseJob::Cancel);
     EXPECT_FALSE(find<QComboBox>(cancel, "QuantityComboField")->isEnabled());
     EXPECT_FALSE(find<QLineEdit>(cancel, "EstimatedPLTextField")->isVisible());
-    EXPECT_EQ(find<QPushButton>(cancel, "CloseandCancelButton")->text(),
+    EXPECT_EQ(find<QPushButton>(cancel, "CloseAndCancelButton")->text(),
               QString("Cancel Limit Order #%1").arg(QString::fromStdString(id)));
-    QTest::mouseClick(find<QPushButton>(cancel, "CloseandCancelButton"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(cancel, "CloseAndCancelButton"), Qt::LeftButton);
     EXPECT_FALSE(cancel->isVisible());
     ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::PendingOrder, id); }));
 }

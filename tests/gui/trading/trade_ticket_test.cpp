@@ -182,7 +182,7 @@ TEST_F(TradeTicketTest, TheMainWindowAndTheTilesOpenItAndAnEmptiedWatchListClose
     EXPECT_EQ(child<QComboBox>("SymbolComboBox")->currentText().toStdString(), watched[1]);
 
     session->client().setWatchList({});
-    ticket->updateItemsinSymbolComboBox();
+    ticket->updateItemsInSymbolComboBox();
     EXPECT_FALSE(ticket->isVisible());
     action->trigger(); // nothing to trade
     EXPECT_FALSE(ticket->isVisible());

@@ -12,6 +12,10 @@ namespace {
 
 using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
 
 using namespace tc;
 
@@ -90,9 +94,9 @@ TEST_F(MarginOfOneLot, PercentageFormulas) {
     EXPECT_EQ(margin(order), "2000");
     // Formula 1: times the order price, 2000 x 1.23456 = 2469.12.
     item.MarginFormulaId = 1;
-    order.OrderPrice = "1.23456";
+    order.OrderPrice = dec("1.23456");
     EXPECT_EQ(margin(order), "2469.12");
-    order.OrderPrice = "not a price";
+    order.OrderPrice = dec("not a price");
     EXPECT_EQ(margin(order), "0");
     // Formula 3: times the base-currency rate, 2000 x 1.1 = 2200 exactly (2200.0000000000005 in
     // doubles); rate 0 gives 0.
@@ -129,7 +133,7 @@ TEST_F(MarginOfOneLot, ValuesOutOfRangeGiveNoMargin) {
     item.ContractSize = 100000_cdec;
     item.MarginFormulaId = 1;
     Order order;
-    order.OrderPrice = "inf";
+    order.OrderPrice = platform::Decimal::notANumber(); // out of the decimal range
     EXPECT_EQ(margin(order), "none");
 }
 

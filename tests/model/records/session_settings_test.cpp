@@ -35,7 +35,7 @@ TEST(SessionSettings, SnapshotRecordReadsIdsColourAndStatus) {
     EXPECT_EQ(s.settingsID, UINT64_MAX);
     EXPECT_EQ(s.settingsName, "Pre-open");
     EXPECT_TRUE(s.executeOrders && s.publishMarketData && s.publishTradeData && s.matchMMWithMMOrders &&
-                s.enterMarketMakerOrder && s.editMarketMakertOrder && s.useELP);
+                s.enterMarketMakerOrder && s.editMarketMakerOrder && s.useELP);
     ASSERT_TRUE(s.sessionColor);
     EXPECT_EQ(*s.sessionColor, (CalibratedColor{1.0f, 0.0f, 0.0f, 1.0f}));
     EXPECT_EQ(s.marketTradingStatus, 2u);

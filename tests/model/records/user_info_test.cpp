@@ -32,13 +32,13 @@ TEST(UserInfo, SnapshotRecordFillsByPositionAndSkipsTheUnreadOnes) {
               std::tuple(501, 11, 12, 1, true, 3));
     EXPECT_EQ(std::tuple(u.ForceLogoutRefId, u.ForceLogoutLoadServerId, u.AppModeId, u.CanChangePassword),
               std::tuple(4, 5, 6, true));
-    EXPECT_EQ(std::tuple(u.tradePubPort, u.marketdepthPort, u.hdServerPort), std::tuple(7001, 7002, 7003));
+    EXPECT_EQ(std::tuple(u.tradePubPort, u.marketDepthPort, u.hdServerPort), std::tuple(7001, 7002, 7003));
     EXPECT_EQ(u.systemCurrencyId, 8000000000u); // a 64-bit reading
     EXPECT_EQ(std::tuple(u.productID, u.OfflineMessageCount), std::tuple(0u, 0));
 
     // A short record keeps the initial values past its end.
     auto shortUser = UserInfo::fromAmpRecord(RecordFields(wireText("9<C><C><C>N")));
-    EXPECT_EQ(std::tuple(shortUser.UserId, shortUser.DdeEnabled, shortUser.marketdepthPort),
+    EXPECT_EQ(std::tuple(shortUser.UserId, shortUser.DdeEnabled, shortUser.marketDepthPort),
               std::tuple(9, 0, 0));
 }
 

@@ -70,7 +70,7 @@ TEST(FormatDecimal, IgnoresTheCppAndIcuDefaultLocales) {
     EXPECT_EQ(Formatter::formatDecimalWithString("1234567.891"), "1,234,567.891");
     EXPECT_EQ(Formatter::roundupDouble(1234.561, 2), "1,234.57");
     EXPECT_EQ(Formatter::spelloutFromString("3"), "three");
-    EXPECT_EQ(Formatter::formatDateandTimeFromString("20191201100000", Formatter::kWireDateTime, "MMM yyyy"),
+    EXPECT_EQ(Formatter::formatDateAndTimeFromString("20191201100000", Formatter::kWireDateTime, "MMM yyyy"),
               "Dec 2019");
 
     icu::Locale::setDefault(savedIcu, status);
@@ -131,22 +131,22 @@ TEST(WireDates, PrintInTheDeviceZone) {
     EXPECT_EQ(Formatter::formatDate(Date{kMay1At10 + 3 * 3600}), "05/02/2019");
 }
 
-TEST(FormatDateandTimeFromString, ReformatsOrGivesNil) {
+TEST(FormatDateAndTimeFromString, ReformatsOrGivesNil) {
     const auto wire = Formatter::kWireDateTime;
-    EXPECT_EQ(Formatter::formatDateandTimeFromString("00010101000000", wire, "MM/dd/yyyy"), "");
-    EXPECT_EQ(Formatter::formatDateandTimeFromString("00010101000000", "nonsense", "x"), "");
-    EXPECT_EQ(Formatter::formatDateandTimeFromString("", wire, "MM/dd/yyyy"), "");
-    EXPECT_EQ(Formatter::formatDateandTimeFromString("20190501153000", wire, Formatter::kEventDateTime),
+    EXPECT_EQ(Formatter::formatDateAndTimeFromString("00010101000000", wire, "MM/dd/yyyy"), "");
+    EXPECT_EQ(Formatter::formatDateAndTimeFromString("00010101000000", "nonsense", "x"), "");
+    EXPECT_EQ(Formatter::formatDateAndTimeFromString("", wire, "MM/dd/yyyy"), "");
+    EXPECT_EQ(Formatter::formatDateAndTimeFromString("20190501153000", wire, Formatter::kEventDateTime),
               "May 01, 2019 15:30:00");
-    EXPECT_EQ(Formatter::formatDateandTimeFromString("20190501153000", wire, Formatter::kEventDateTime12h),
+    EXPECT_EQ(Formatter::formatDateAndTimeFromString("20190501153000", wire, Formatter::kEventDateTime12h),
               "May 01, 2019 03:30:00 PM");
-    EXPECT_EQ(Formatter::formatDateandTimeFromString("20241230120000", wire, Formatter::kEventDateTime),
+    EXPECT_EQ(Formatter::formatDateAndTimeFromString("20241230120000", wire, Formatter::kEventDateTime),
               "Dec 30, 2024 12:00:00");
-    EXPECT_FALSE(Formatter::formatDateandTimeFromString("garbage", wire, "MM/dd/yyyy"));
-    EXPECT_FALSE(Formatter::formatDateandTimeFromString("2019050115300", wire, "MM/dd/yyyy"));
+    EXPECT_FALSE(Formatter::formatDateAndTimeFromString("garbage", wire, "MM/dd/yyyy"));
+    EXPECT_FALSE(Formatter::formatDateAndTimeFromString("2019050115300", wire, "MM/dd/yyyy"));
     // Read and printed in the same zone: the wall-clock time is kept.
     DeviceZone zone("Asia/Riyadh");
-    EXPECT_EQ(Formatter::formatDateandTimeFromString("20190501153000", wire, "HH:mm"), "15:30");
+    EXPECT_EQ(Formatter::formatDateAndTimeFromString("20190501153000", wire, "HH:mm"), "15:30");
 }
 
 TEST(DateStringFromString, HonoursTheTextsOffset) {
@@ -187,10 +187,10 @@ TEST(WireDateString, ShowsUniversalTimeWhateverTheDeviceZone) {
 
 TEST(IsoDates, WithAndWithoutMilliseconds) {
     DeviceZone utc("UTC");
-    EXPECT_EQ(Formatter::formatDateandTimeFromString("2019-05-01T10:00:00.250", "HH:mm"), "10:00");
-    EXPECT_EQ(Formatter::formatDateandTimeFromString("2019-05-01T10:00:00", "HH:mm"), "10:00");
-    EXPECT_EQ(Formatter::formatDateandTimeFromString("garbage", "HH:mm"), "garbage");
-    EXPECT_EQ(Formatter::formatDateandTimeFromString("", "HH:mm"), "");
+    EXPECT_EQ(Formatter::formatDateAndTimeFromString("2019-05-01T10:00:00.250", "HH:mm"), "10:00");
+    EXPECT_EQ(Formatter::formatDateAndTimeFromString("2019-05-01T10:00:00", "HH:mm"), "10:00");
+    EXPECT_EQ(Formatter::formatDateAndTimeFromString("garbage", "HH:mm"), "garbage");
+    EXPECT_EQ(Formatter::formatDateAndTimeFromString("", "HH:mm"), "");
 
     auto plain = Formatter::formatDateFromString("2019-05-01T10:00:00");
     auto millis = Formatter::formatDateFromString("2019-05-01T10:00:00.250");

@@ -14,6 +14,11 @@
 
 namespace {
 
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
+
 using namespace tc;
 
 TEST(FillPositional, FillsPlaceholdersAndLeavesEverythingElseAlone) {
@@ -46,11 +51,11 @@ protected:
         o.ItemCode = "EURUSD";
         o.RequestId = 314;
         o.PendingOrderId = "PO9";
-        o.RemainingQty = "2.5";
+        o.RemainingQty = dec("2.5");
         o.OpenPositionId = "P77";
-        o.OrderPrice = "1.08345";
+        o.OrderPrice = dec("1.08345");
         o.SettlementId = "S5";
-        o.SettledPrice = "1.09";
+        o.SettledPrice = dec("1.09");
         o.TransactionDateTime = "20240102030405";
         return o;
     }
@@ -76,36 +81,54 @@ TEST_F(JournalLines, OrderLinesForEveryEvent) {
     const auto c = context();
     const Order o = order();
     const std::string t = "Mar 15, 2024 14:30:05#$#";
-    EXPECT_EQ(JournalData::getOrderJournalData(3, o, c), t + "New EURUSD Req : 314");
-    EXPECT_EQ(JournalData::getOrderJournalData(4, o, c), t + "Pending EURUSD PO : PO9 Qty : 2.5");
-    EXPECT_EQ(JournalData::getOrderJournalData(5, o, c), t + "EURUSD PO : PO9");
-    EXPECT_EQ(JournalData::getOrderJournalData(6, o, c), t + "Exec EURUSD #P77 @1.08345");
-    EXPECT_EQ(JournalData::getOrderJournalData(7, o, c), t + "Settled EURUSD #S5 @1.09");
-    EXPECT_EQ(JournalData::getOrderJournalData(8, o, c), t + "Cancelled EURUSD");
+    EXPECT_EQ(JournalData::getOrderJournalData(3, o, c, 0), t + "New EURUSD Req : 314");
+    EXPECT_EQ(JournalData::getOrderJournalData(4, o, c, 0), t + "Pending EURUSD PO : PO9 Qty : 2.5");
+    EXPECT_EQ(JournalData::getOrderJournalData(5, o, c, 0), t + "EURUSD PO : PO9");
+    EXPECT_EQ(JournalData::getOrderJournalData(6, o, c, 0), t + "Exec EURUSD #P77 @1.08345");
+    EXPECT_EQ(JournalData::getOrderJournalData(7, o, c, 0), t + "Settled EURUSD #S5 @1.09");
+    EXPECT_EQ(JournalData::getOrderJournalData(8, o, c, 0), t + "Cancelled EURUSD");
     for (int kind : {0, 2, 9, -3})
-        EXPECT_EQ(JournalData::getOrderJournalData(kind, o, c), "") << kind;
+        EXPECT_EQ(JournalData::getOrderJournalData(kind, o, c, 0), "") << kind;
 
     // Record fields from the server are text, never a format.
     Order odd = o;
     odd.ItemCode = "%s%n{0}";
-    EXPECT_EQ(JournalData::getOrderJournalData(8, odd, c), t + "Cancelled %s%n{0}");
+    EXPECT_EQ(JournalData::getOrderJournalData(8, odd, c, 0), t + "Cancelled %s%n{0}");
+}
+
+TEST_F(JournalLines, PricesShowTheInstrumentsDigitsAndAnAbsentPriceShowsNothing) {
+    const auto c = context();
+    Order o = order();
+    const std::string t = "Mar 15, 2024 14:30:05#$#";
+    // The server writes "1.09000" for a five-digit instrument; the line shows it so.
+    EXPECT_EQ(JournalData::getOrderJournalData(7, o, c, 5), t + "Settled EURUSD #S5 @1.09000");
+    EXPECT_EQ(JournalData::getOrderJournalData(6, o, c, 5), t + "Exec EURUSD #P77 @1.08345");
+    // Digits past the instrument's are kept, never rounded away.
+    EXPECT_EQ(JournalData::getOrderJournalData(6, o, c, 2), t + "Exec EURUSD #P77 @1.08345");
+    o.OrderPrice = dec("120");
+    EXPECT_EQ(JournalData::getOrderJournalData(6, o, c, 3), t + "Exec EURUSD #P77 @120.000");
+    // A settlement whose closing position was never seen has no price, not 0.
+    o.OrderPrice.reset();
+    o.SettledPrice.reset();
+    EXPECT_EQ(JournalData::getOrderJournalData(6, o, c, 5), t + "Exec EURUSD #P77 @");
+    EXPECT_EQ(JournalData::getOrderJournalData(7, o, c, 5), t + "Settled EURUSD #S5 @");
 }
 
 TEST_F(JournalLines, OrderTimeFallsBackToTheTransactionTimeOnlyWhenTheServerClockIsUnreadable) {
     auto c = context();
     const Order o = order();
     c.ServerTime = "2024-03-15";
-    EXPECT_EQ(JournalData::getOrderJournalData(8, o, c), "Jan 02, 2024 03:04:05 AM#$#Cancelled EURUSD");
+    EXPECT_EQ(JournalData::getOrderJournalData(8, o, c, 0), "Jan 02, 2024 03:04:05 AM#$#Cancelled EURUSD");
     Order afternoon = o;
     afternoon.TransactionDateTime = "20240102150405";
-    EXPECT_EQ(JournalData::getOrderJournalData(8, afternoon, c),
+    EXPECT_EQ(JournalData::getOrderJournalData(8, afternoon, c, 0),
               "Jan 02, 2024 03:04:05 PM#$#Cancelled EURUSD");
     Order unreadable = o;
     unreadable.TransactionDateTime = "soon";
-    EXPECT_EQ(JournalData::getOrderJournalData(8, unreadable, c), "#$#Cancelled EURUSD");
+    EXPECT_EQ(JournalData::getOrderJournalData(8, unreadable, c, 0), "#$#Cancelled EURUSD");
     // No server clock at all: no time, and no fallback either.
     c.ServerTime.clear();
-    EXPECT_EQ(JournalData::getOrderJournalData(8, o, c), "#$#Cancelled EURUSD");
+    EXPECT_EQ(JournalData::getOrderJournalData(8, o, c, 0), "#$#Cancelled EURUSD");
 }
 
 TEST_F(JournalLines, ServerClockIsPrintedAsSentWhateverTheDeviceZone) {
@@ -113,10 +136,10 @@ TEST_F(JournalLines, ServerClockIsPrintedAsSentWhateverTheDeviceZone) {
     ASSERT_TRUE(platform::setDeviceTimeZone("Europe/London"));
     auto c = context();
     c.ServerTime = "20240331013000";
-    EXPECT_EQ(JournalData::getOrderJournalData(8, order(), c), "Mar 31, 2024 01:30:00#$#Cancelled EURUSD");
+    EXPECT_EQ(JournalData::getOrderJournalData(8, order(), c, 0), "Mar 31, 2024 01:30:00#$#Cancelled EURUSD");
     ASSERT_TRUE(platform::setDeviceTimeZone("America/New_York"));
     c.ServerTime = "20241231235959";
-    EXPECT_EQ(JournalData::getOrderJournalData(8, order(), c), "Dec 31, 2024 23:59:59#$#Cancelled EURUSD");
+    EXPECT_EQ(JournalData::getOrderJournalData(8, order(), c, 0), "Dec 31, 2024 23:59:59#$#Cancelled EURUSD");
 }
 
 TEST_F(JournalLines, PaymentLines) {
@@ -151,7 +174,7 @@ TEST(ShippedTexts, EnglishTableHasEveryEventText) {
     const auto keys = platform::StringTable::parse(testing_support::fixtureText("event_texts.txt"), "events");
     ASSERT_GT(keys.size(), 40u);
     for (const auto& [key, text] : keys.entries()) {
-        const auto shipped = LanguageString::stringforSelectedLanguage(0, key);
+        const auto shipped = LanguageString::stringForSelectedLanguage(0, key);
         ASSERT_TRUE(shipped.has_value());
         EXPECT_NE(*shipped, key);
     }

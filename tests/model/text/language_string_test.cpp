@@ -49,32 +49,32 @@ protected:
 };
 
 TEST_F(LanguageStringLookup, ReadsTheTableOfTheChosenLanguage) {
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(0, "0004"), "Please enter the server address.");
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(7, "0004"), "Veuillez saisir l'adresse du serveur.");
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(0, "10980"), "Validation");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(0, "0004"), "Please enter the server address.");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(7, "0004"), "Veuillez saisir l'adresse du serveur.");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(0, "10980"), "Validation");
 }
 
 TEST_F(LanguageStringLookup, UnknownLanguageNumbersReadEnglish) {
     for (int64_t n : {int64_t{12}, int64_t{-1}, std::numeric_limits<int64_t>::min()})
-        EXPECT_EQ(LanguageString::stringforSelectedLanguage(n, "0005"), "Please enter the port.") << n;
+        EXPECT_EQ(LanguageString::stringForSelectedLanguage(n, "0005"), "Please enter the port.") << n;
 }
 
 TEST_F(LanguageStringLookup, MissingKeyReadsAsItself) {
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(0, "0999"), "0999");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(0, "0999"), "0999");
     // No fallback to English: an untranslated label shows its number.
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(7, "0005"), "0005");
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(11, "0004"), "0004");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(7, "0005"), "0005");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(11, "0004"), "0004");
     // An unpadded tag is a different key.
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(0, "4"), "4");
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(0, LanguageString::setLanguageKey("4")),
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(0, "4"), "4");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(0, LanguageString::setLanguageKey("4")),
               "Please enter the server address.");
 }
 
 TEST_F(LanguageStringLookup, MissingFolderGivesNothing) {
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(1, "0004"), std::nullopt); // no zh-Hans.lproj
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(6, "0004"), std::nullopt); // no ru.lproj
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(1, "0004"), std::nullopt); // no zh-Hans.lproj
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(6, "0004"), std::nullopt); // no ru.lproj
     std::filesystem::remove_all(resources.path() / "en.lproj");
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(-1, "0004"), std::nullopt);
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(-1, "0004"), std::nullopt);
 }
 
 TEST_F(LanguageStringLookup, ProductListRedirectsKeysOnce) {
@@ -82,15 +82,15 @@ TEST_F(LanguageStringLookup, ProductListRedirectsKeysOnce) {
     EXPECT_EQ(LanguageString::getProductBasedKeyForKey("0004"), "0005");
     EXPECT_EQ(LanguageString::getProductBasedKeyForKey("10980"), "10980");
     // The first key reads the second key's text; the redirected key is not redirected again.
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(0, "0004"), "Please enter the port.");
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(0, "0005"), "Please enter the user name.");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(0, "0004"), "Please enter the port.");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(0, "0005"), "Please enter the user name.");
     // A redirect to a key the table lacks shows the redirected key.
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(0, "0007"), "0999");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(0, "0007"), "0999");
     // The redirect applies before the folder is chosen, so it holds in every language.
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(7, "0004"), "0005");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(7, "0004"), "0005");
 
     LanguageString::setProductLocalizationList({});
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(0, "0004"), "Please enter the server address.");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(0, "0004"), "Please enter the server address.");
 }
 
 TEST_F(LanguageStringLookup, LookupsRaceSafelyWithProductListChanges) {
@@ -100,7 +100,7 @@ TEST_F(LanguageStringLookup, LookupsRaceSafelyWithProductListChanges) {
     for (int i = 0; i < 4; ++i)
         readers.emplace_back([&] {
             while (!stop.load()) {
-                auto s = LanguageString::stringforSelectedLanguage(0, "0004");
+                auto s = LanguageString::stringForSelectedLanguage(0, "0004");
                 if (s != "Please enter the server address." && s != "Please enter the port.")
                     ++unexpected;
             }
@@ -182,8 +182,8 @@ TEST_F(ShippedStringTables, EnglishHasATextForEveryKey) {
             EXPECT_EQ(p, next++) << key << ": " << text;
     }
     // The keys the lookup rules name as examples come back translated.
-    EXPECT_EQ(LanguageString::stringforSelectedLanguage(0, "10980"), "Validation");
-    EXPECT_NE(LanguageString::stringforSelectedLanguage(0, LanguageString::setLanguageKey("4")), "0004");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(0, "10980"), "Validation");
+    EXPECT_NE(LanguageString::stringForSelectedLanguage(0, LanguageString::setLanguageKey("4")), "0004");
 }
 
 TEST_F(ShippedStringTables, TranslationsUseEnglishKeysAndPlaceholders) {

@@ -40,10 +40,10 @@ protected:
         platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
-        app.logindata().setUserName("demo");
-        app.logindata().setPassword("demo1234");
-        app.logindata().setIPAddress("127.0.0.1");
-        app.logindata().setPortNo(1); // never connected in these tests
+        app.loginData().setUserName("demo");
+        app.loginData().setPassword("demo1234");
+        app.loginData().setIPAddress("127.0.0.1");
+        app.loginData().setPortNo(1); // never connected in these tests
         services.notifications = notifications;
         services.events = events;
         services.requests = requests;
@@ -57,7 +57,7 @@ protected:
     }
 
     BusinessBase& make() {
-        business = tc::makeSession(app, app.logindata(), services);
+        business = tc::makeSession(app, app.loginData(), services);
         return *business;
     }
 
@@ -99,14 +99,14 @@ protected:
 TEST_F(BusinessBaseTest, RequestIdTakesWhicheverOfTags20And33ComesLast) {
     BusinessBase& b = make();
     deliver("10=999|20=5|33=7|21=20240102030405");
-    EXPECT_EQ(b.Requestid(), 7);
+    EXPECT_EQ(b.RequestId(), 7);
     deliver("10=999|33=9|20=4");
-    EXPECT_EQ(b.Requestid(), 4);
+    EXPECT_EQ(b.RequestId(), 4);
     // A repeated tag ends with its last value; a message without either leaves the value alone.
     deliver("10=999|20=11|20=12");
-    EXPECT_EQ(b.Requestid(), 12);
+    EXPECT_EQ(b.RequestId(), 12);
     deliver("10=999|17=x");
-    EXPECT_EQ(b.Requestid(), 12);
+    EXPECT_EQ(b.RequestId(), 12);
 }
 
 TEST_F(BusinessBaseTest, MessagesOfAReceivingThreadAreAppliedOnTheMainQueueInTheirOrder) {
@@ -117,10 +117,10 @@ TEST_F(BusinessBaseTest, MessagesOfAReceivingThreadAreAppliedOnTheMainQueueInThe
     });
     stream.join();
     // Nothing of it is applied off the main queue.
-    EXPECT_EQ(b.Requestid(), 0);
+    EXPECT_EQ(b.RequestId(), 0);
     EXPECT_EQ(refreshes(), 0u);
     pump();
-    EXPECT_EQ(b.Requestid(), 50);
+    EXPECT_EQ(b.RequestId(), 50);
     EXPECT_EQ(refreshes(), 1u); // one pass, one refresh
 }
 
@@ -139,11 +139,11 @@ TEST_F(BusinessBaseTest, ReferenceIdIsTakenOnlyFromTheLoginSnapshot) {
     prepareSnapshot();
     BusinessBase& b = make();
     deliver("10=62|19=555");
-    EXPECT_EQ(b.Referenceid(), "");
+    EXPECT_EQ(b.ReferenceId(), "");
     deliver(std::string("10=33|19=42|21=20240102030405|160=AMP|") + compressedField("x"));
-    EXPECT_EQ(b.Referenceid(), "42");
+    EXPECT_EQ(b.ReferenceId(), "42");
     deliver("10=1045|19=77");
-    EXPECT_EQ(b.Referenceid(), "42");
+    EXPECT_EQ(b.ReferenceId(), "42");
 }
 
 TEST_F(BusinessBaseTest, EveryMessageButEnvelopesAndPingReplyRefreshesTheTablesItTouches) {
@@ -158,18 +158,18 @@ TEST_F(BusinessBaseTest, EveryMessageButEnvelopesAndPingReplyRefreshesTheTablesI
 
 TEST_F(BusinessBaseTest, EnvelopeContentsAreDispatchedInOrderAndRefreshTheTables) {
     BusinessBase& b = make();
-    const std::string key = app.logindata().SecurityKey().value();
+    const std::string key = app.loginData().SecurityKey().value();
     const std::string inner =
         MessageBase::frame(body("10=1045|20=3")) + MessageBase::frame(body("10=62|20=8"));
     b.NewMessage(envelopeText(inner, key));
     pump();
-    EXPECT_EQ(b.Requestid(), 8); // both opened on this thread, applied in order
+    EXPECT_EQ(b.RequestId(), 8); // both opened on this thread, applied in order
     EXPECT_EQ(refreshes(), 1u);
 
     // A compressed message holding an envelope holding a message: each level opens.
     const std::string nested = "\x01" + envelopeText(MessageBase::frame(body("10=1045|20=21")), key) + "\x02";
     deliver(std::string("10=105|") + compressedField(nested));
-    EXPECT_EQ(b.Requestid(), 21);
+    EXPECT_EQ(b.RequestId(), 21);
     pump();
     EXPECT_EQ(refreshes(), 2u);
 }
@@ -178,19 +178,19 @@ TEST_F(BusinessBaseTest, EnvelopeSealedWithAnotherKeyDispatchesNothing) {
     BusinessBase& b = make();
     b.NewMessage(envelopeText(MessageBase::frame(body("10=999|20=3")), "some other key of the right size!"));
     pump();
-    EXPECT_EQ(b.Requestid(), 0);
+    EXPECT_EQ(b.RequestId(), 0);
     EXPECT_EQ(refreshes(), 0u);
 }
 
 TEST_F(BusinessBaseTest, SnapshotSwitchesTheSessionKeyOnTheReceivingThread) {
     prepareSnapshot();
     BusinessBase& b = make();
-    const std::string configured = app.logindata().configuredSecurityKey().value();
+    const std::string configured = app.loginData().configuredSecurityKey().value();
     b.NewMessage(
         frameText(body(std::string("10=33|19=42|21=20240102030405|160=AMP|") + compressedField("snapshot"))));
     // Switched before the main queue has run anything: the next envelope on this thread opens.
     const std::string expected = GenerateNewEncryptionKey("demo", "demo1234", "42", "20240102030405");
-    EXPECT_EQ(app.logindata().SecurityKey(), expected);
+    EXPECT_EQ(app.loginData().SecurityKey(), expected);
     EXPECT_EQ(b.envelopeKey(false), expected);
     EXPECT_EQ(b.envelopeKey(true), configured);
     EXPECT_NE(expected, configured);
@@ -200,20 +200,20 @@ TEST_F(BusinessBaseTest, SnapshotSwitchesTheSessionKeyOnTheReceivingThread) {
 
     // The model and the session values reach the session only on the main queue, in arrival order.
     EXPECT_TRUE(b.session().AccountDetailCollection.empty());
-    EXPECT_EQ(b.Referenceid(), "");
+    EXPECT_EQ(b.ReferenceId(), "");
     pump();
     EXPECT_EQ(b.session().AccountDetailCollection.size(), 1u);
-    EXPECT_EQ(b.Referenceid(), "42");
-    EXPECT_EQ(b.Requestid(), 30);
+    EXPECT_EQ(b.ReferenceId(), "42");
+    EXPECT_EQ(b.RequestId(), 30);
     EXPECT_EQ(b.JournalDataCollection(), std::vector<std::string>{"journal 1"});
 }
 
 TEST_F(BusinessBaseTest, UnreadableSnapshotEndsTheLogin) {
     BusinessBase& b = make(); // the loader has no model
-    const auto before = app.logindata().SecurityKey();
+    const auto before = app.loginData().SecurityKey();
     deliver("10=33|19=42|21=20240102030405|160=AMP|1050=AAAA");
     pump();
-    EXPECT_EQ(app.logindata().SecurityKey(), before);
+    EXPECT_EQ(app.loginData().SecurityKey(), before);
     EXPECT_FALSE(b.isSnapshotLoaded());
     ASSERT_EQ(app.log.calls().size(), 1u);
     EXPECT_EQ(app.log.calls()[0].rfind("onLoginRefused:", 0), 0u);
@@ -229,9 +229,9 @@ TEST_F(BusinessBaseTest, LoginCompletionSendsTheFirstRequestsInOrder) {
                                                "requestPendingOrders",
                                                "requestSettledOrders",
                                                "requestCancelledOrders",
-                                               "requestEquityPriceinfo:7",
-                                               "requestEquityPriceinfo:9",
-                                               "requestContactlist",
+                                               "requestEquityPriceInfo:7",
+                                               "requestEquityPriceInfo:9",
+                                               "requestContactList",
                                                "requestRecentConversation",
                                                "requestOfflineMessages",
                                                "requestAdvancedInstrumentInfo",
@@ -289,17 +289,17 @@ TEST_F(BusinessBaseTest, RepeatedLoginCompletionKeepsOnePingTimer) {
     pump();
     manual->advance(std::chrono::milliseconds(1000));
     pump();
-    EXPECT_EQ(requests->log.count("pingToserver"), 1u);
+    EXPECT_EQ(requests->log.count("pingToServer"), 1u);
     manual->advance(std::chrono::milliseconds(1000));
     pump();
-    EXPECT_EQ(requests->log.count("pingToserver"), 2u);
+    EXPECT_EQ(requests->log.count("pingToServer"), 2u);
     // A disconnect stops the ping for good.
     b.disconnectServer();
     pump();
     EXPECT_FALSE(b.isPingTimerRunning());
     manual->advance(std::chrono::milliseconds(3000));
     pump();
-    EXPECT_EQ(requests->log.count("pingToserver"), 2u);
+    EXPECT_EQ(requests->log.count("pingToServer"), 2u);
 }
 
 TEST_F(BusinessBaseTest, RefusalCodesPickTheirTextTagAndAddress) {
@@ -315,7 +315,7 @@ TEST_F(BusinessBaseTest, RefusalCodesPickTheirTextTagAndAddress) {
     };
     make();
     const auto text = [](const char* key) {
-        return LanguageString::stringforSelectedLanguage(0, key).value_or(key);
+        return LanguageString::stringForSelectedLanguage(0, key).value_or(key);
     };
     auto m = refuse(12, "https://example.invalid/download");
     EXPECT_EQ(std::tuple(m.tag, m.url, m.message),
@@ -350,14 +350,14 @@ TEST_F(BusinessBaseTest, PasswordIsReplacedOnlyOnSuccess) {
     make();
     deliver("10=38|17=Failed|103=newpass1");
     pump();
-    EXPECT_EQ(app.logindata().password(), "demo1234");
+    EXPECT_EQ(app.loginData().password(), "demo1234");
     EXPECT_EQ(events->log.count("passwordChangeAnswered:0|Failed"), 1u);
     deliver("10=38|103=newpass2");
     pump();
-    EXPECT_EQ(app.logindata().password(), "demo1234");
+    EXPECT_EQ(app.loginData().password(), "demo1234");
     deliver("10=38|17=SuCcEsS|103=newpass3");
     pump();
-    EXPECT_EQ(app.logindata().password(), "newpass3");
+    EXPECT_EQ(app.loginData().password(), "newpass3");
     EXPECT_EQ(events->log.count("passwordChangeAnswered:1|"), 1u);
 }
 
@@ -399,7 +399,7 @@ TEST_F(BusinessBaseTest, AccountSummaryUpdatesOnlyKnownAccounts) {
     deliver("10=1045|34=8|24=825");
     deliver("10=1045|34=8|24=825");
     pump();
-    EXPECT_EQ(requests->log.count("requestEquityPriceinfo:8"), 1u);
+    EXPECT_EQ(requests->log.count("requestEquityPriceInfo:8"), 1u);
     EXPECT_EQ(b.session().AccountDetailCollection.find("8")->second->tradingStatus, 5);
 }
 
@@ -424,7 +424,7 @@ TEST_F(BusinessBaseTest, PingReplyClassifiesOnThePlatformClock) {
     manual->advance(std::chrono::milliseconds(1500));
     deliver("10=1019");
     pump();
-    EXPECT_EQ(b.networkspeedStatus(), 1);
+    EXPECT_EQ(b.networkSpeedStatus(), 1);
     EXPECT_FALSE(b.ServerTime().has_value());
     EXPECT_EQ(events->log.calls(), std::vector<std::string>{"networkSpeed:1|"});
 
@@ -432,7 +432,7 @@ TEST_F(BusinessBaseTest, PingReplyClassifiesOnThePlatformClock) {
     manual->advance(std::chrono::milliseconds(2500));
     deliver("10=1019|21=20240102030405");
     pump();
-    EXPECT_EQ(b.networkspeedStatus(), 2);
+    EXPECT_EQ(b.networkSpeedStatus(), 2);
     EXPECT_EQ(b.ServerTime(), "20240102030405");
     EXPECT_EQ(events->log.count("networkSpeed:2|20240102030405"), 1u);
 
@@ -441,20 +441,20 @@ TEST_F(BusinessBaseTest, PingReplyClassifiesOnThePlatformClock) {
     manual->advance(std::chrono::milliseconds(200));
     deliver("10=1019");
     pump();
-    EXPECT_EQ(b.networkspeedStatus(), 0);
+    EXPECT_EQ(b.networkSpeedStatus(), 0);
     EXPECT_EQ(events->log.count("networkSpeed:0|20240102030405"), 1u);
 }
 
 TEST_F(BusinessBaseTest, PortOutOfRangeEndsTheLoginAtOnce) {
     for (int port : {0, 70000, -5}) {
         app.log.clear();
-        app.logindata().setPortNo(port);
+        app.loginData().setPortNo(port);
         BusinessBase& b = make();
         b.StreamingConnection(false);
         pump();
         ASSERT_EQ(app.log.calls().size(), 1u) << port;
         EXPECT_NE(app.log.calls()[0].find("1 and 65535"), std::string::npos);
-        EXPECT_FALSE(b.conn().isStreamConnected());
+        EXPECT_FALSE(b.conn().IsStreamConnected());
     }
 }
 
@@ -465,7 +465,7 @@ TEST_F(BusinessBaseTest, UnknownTypeChangesNothing) {
     deliver("garbage without fields");
     pump();
     EXPECT_EQ(refreshes(), 0u) << "it touches no table";
-    EXPECT_EQ(b.Requestid(), 0);
+    EXPECT_EQ(b.RequestId(), 0);
     EXPECT_TRUE(app.log.calls().empty());
 }
 
@@ -500,12 +500,12 @@ protected:
 
 TEST_F(BusinessStreamTest, LoginGoesOutOnConnectAndMessagesRouteByTransport) {
     sockettest::PlainListener listener;
-    app.logindata().setPortNo(listener.port());
+    app.loginData().setPortNo(listener.port());
     BusinessBase& b = make();
     b.StreamingConnection(false);
     const int fd = listener.accept();
     ASSERT_NE(fd, -1);
-    const std::string configured = app.logindata().configuredSecurityKey().value();
+    const std::string configured = app.loginData().configuredSecurityKey().value();
     const auto login = openEnvelope(readFrame(fd), configured);
     ASSERT_FALSE(login.empty());
     EXPECT_EQ(login[0], "10=32");
@@ -519,23 +519,23 @@ TEST_F(BusinessStreamTest, LoginGoesOutOnConnectAndMessagesRouteByTransport) {
     // The ping: tags 10, 20 and 21 in the envelope of the current key, and its time noted.
     deliver("10=999|20=41");
     EXPECT_FALSE(b.pingTime().has_value());
-    b.pingToserver();
-    const auto ping = openEnvelope(readFrame(fd), app.logindata().SecurityKey().value());
+    b.pingToServer();
+    const auto ping = openEnvelope(readFrame(fd), app.loginData().SecurityKey().value());
     ASSERT_EQ(ping.size(), 4u);
     EXPECT_EQ(ping[0], "10=1018");
     EXPECT_EQ(ping[1], "20=42");
     EXPECT_EQ(ping[2].substr(0, 3), "21=");
     EXPECT_EQ(ping[2].size(), 17u);
     EXPECT_TRUE(b.pingTime().has_value());
-    EXPECT_EQ(b.Requestid(), 41); // sending never stores the request number
+    EXPECT_EQ(b.RequestId(), 41); // sending never stores the request number
 
     // The data sockets are reconnected only while the stream is up.
     b.disconnectServer();
     ::close(fd);
-    ASSERT_TRUE(pumpUntil([&] { return !b.conn().isStreamConnected(); }));
-    b.reconnectZMQandSubscribeAllItems();
-    EXPECT_FALSE(b.conn().isFeedRunning());
-    EXPECT_FALSE(b.conn().isRequesterRunning());
+    ASSERT_TRUE(pumpUntil([&] { return !b.conn().IsStreamConnected(); }));
+    b.reconnectZMQAndSubscribeAllItems();
+    EXPECT_FALSE(b.conn().IsFeedRunning());
+    EXPECT_FALSE(b.conn().IsRequesterRunning());
     EXPECT_EQ(app.connectionFailures.load(), 0);
 }
 
@@ -597,7 +597,7 @@ TEST_F(BusinessBaseTest, AMessageWithMoreFieldsThanTheCapIsDroppedWhole) {
     b.NewMessage(frameText(std::string(3'000'000, '\x03')));
     const auto errors = log.lines();
     pump();
-    EXPECT_EQ(b.Requestid(), 7);
+    EXPECT_EQ(b.RequestId(), 7);
     EXPECT_EQ(side->log.calls(), (std::vector<std::string>{"62/28/501/-////0/7"}));
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_NE(errors[0].find("type 62 of 65537 fields dropped"), std::string::npos) << errors[0];

@@ -87,9 +87,9 @@ public:
 // Records the shell's calls that the login road makes; the rest do nothing.
 class FakeApplication final : public interfaces::ApplicationInterface {
 public:
-    FakeApplication() : logindata_(std::make_unique<LoginInputdata>()) {}
+    FakeApplication() : loginData_(std::make_unique<LoginInputData>()) {}
     // The sign-in data the tests hand their sessions.
-    LoginInputdata& logindata() { return *logindata_; }
+    LoginInputData& loginData() { return *loginData_; }
     std::int64_t selectedLanguage() const override { return 0; }
     bool loginSuccess() const override { return false; }
     bool showConfirmationAlert() const override { return false; }
@@ -120,7 +120,7 @@ public:
         return loginMessages_;
     }
 
-    std::unique_ptr<LoginInputdata> logindata_;
+    std::unique_ptr<LoginInputData> loginData_;
     CallLog log;
     std::atomic<int> connectionFailures{0};
     std::vector<interfaces::InAppNotification> banners; // main queue
@@ -174,15 +174,15 @@ public:
 // Records the requests; the ping and keep-alive go through the real builder so they reach the sender.
 class FakeRequests final : public LoginRequests {
 public:
-    void pingToserver() override { log.add("pingToserver"); }
+    void pingToServer() override { log.add("pingToServer"); }
     void requestOpenPosition() override { log.add("requestOpenPosition"); }
     void requestPendingOrders() override { log.add("requestPendingOrders"); }
     void requestSettledOrders() override { log.add("requestSettledOrders"); }
     void requestCancelledOrders() override { log.add("requestCancelledOrders"); }
-    void requestEquityPriceinfo(std::int32_t id) override {
-        log.add("requestEquityPriceinfo:" + std::to_string(id));
+    void requestEquityPriceInfo(std::int32_t id) override {
+        log.add("requestEquityPriceInfo:" + std::to_string(id));
     }
-    void requestContactlist() override { log.add("requestContactlist"); }
+    void requestContactList() override { log.add("requestContactList"); }
     void requestRecentConversation() override { log.add("requestRecentConversation"); }
     void requestOfflineMessages() override { log.add("requestOfflineMessages"); }
     void requestAdvancedInstrumentInfo() override { log.add("requestAdvancedInstrumentInfo"); }

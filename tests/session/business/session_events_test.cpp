@@ -20,6 +20,11 @@
 
 namespace {
 
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
+
 using namespace tc;
 using testing_support::wireText;
 
@@ -210,31 +215,35 @@ TEST_F(SessionEventsTest, TradeConfirmationFollowsTheUsersPreference) {
 TEST_F(SessionEventsTest, ExecutedOrderConfirmsAndGivesItsJournalLine) {
     JournalContext context;
     context.ServerTime = "20240315143005";
-    EXPECT_EQ(events_.orderexecutedNotification(nullptr, context), std::nullopt);
+    EXPECT_EQ(events_.orderExecutedNotification(nullptr, context, 0), std::nullopt);
     auto order = std::make_shared<Order>();
     order->AccountNumber = "12";
     order->OpenPositionId = "P7";
     order->ItemCode = "{1}%s";
-    order->OrderPrice = "1.5";
-    for (const char* none : {"0", "", "-1", "abc"}) {
+    order->OrderPrice = dec("1.5");
+    for (const platform::Decimal& none : {dec("0"), dec("-1"), platform::Decimal::notANumber()}) {
         order->RemainingQty = none;
-        EXPECT_EQ(events_.orderexecutedNotification(order, context), std::nullopt) << none;
+        EXPECT_EQ(events_.orderExecutedNotification(order, context, 0), std::nullopt) << none.toString();
     }
     pump();
     EXPECT_TRUE(app_.calls().empty());
 
-    order->RemainingQty = "2.5";
+    order->RemainingQty = dec("2.5");
     order->tradingMode = 1;
-    EXPECT_EQ(events_.orderexecutedNotification(order, context),
+    EXPECT_EQ(events_.orderExecutedNotification(order, context, 0),
               "Mar 15, 2024 14:30:05#$#Exec {1}%s #P7 @1.5");
+    // The price shows the instrument's digits, as the server wrote it, in the line and the banner.
+    EXPECT_EQ(events_.orderExecutedNotification(order, context, 3),
+              "Mar 15, 2024 14:30:05#$#Exec {1}%s #P7 @1.500");
     order->tradingMode = 0;
-    EXPECT_TRUE(events_.orderexecutedNotification(order, context).has_value());
+    EXPECT_TRUE(events_.orderExecutedNotification(order, context, 0).has_value());
     EXPECT_TRUE(app_.calls().empty());
     pump();
     const auto alerts = app_.callsNamed("showMessageAlert");
-    ASSERT_EQ(alerts.size(), 2u);
+    ASSERT_EQ(alerts.size(), 3u);
     EXPECT_EQ(alerts[0].args[0], "Acct : 12\nPos : P7\nSold 2.5 {1}%s @ 1.5");
-    EXPECT_EQ(alerts[1].args[0], "Acct : 12\nPos : P7\nBought 2.5 {1}%s @ 1.5");
+    EXPECT_EQ(alerts[1].args[0], "Acct : 12\nPos : P7\nSold 2.5 {1}%s @ 1.500");
+    EXPECT_EQ(alerts[2].args[0], "Acct : 12\nPos : P7\nBought 2.5 {1}%s @ 1.5");
 }
 
 TEST_F(SessionEventsTest, AppUpdateBannerOpensOnlyWebAddresses) {
@@ -283,16 +292,16 @@ TEST_F(SessionEventsTest, AppUpdateBannerOpensOnlyWebAddresses) {
 }
 
 TEST(SessionEventsUrl, OnlyAbsoluteWebAddressesWithAHost) {
-    EXPECT_TRUE(SessionEvents::isOpenableURL("http://example.com"));
-    EXPECT_TRUE(SessionEvents::isOpenableURL("HTTPS://Example.com:8443/a?b=c#d"));
-    EXPECT_TRUE(SessionEvents::isOpenableURL("https://user@example.com/"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL("https://user@/x"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL("https:example.com"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL(" https://example.com"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL("https://example.com/\n"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL("https:\\\\example.com"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL("httpx://example.com"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL("https://example.com/" + std::string(3000, 'a')));
+    EXPECT_TRUE(SessionEvents::IsOpenableURL("http://example.com"));
+    EXPECT_TRUE(SessionEvents::IsOpenableURL("HTTPS://Example.com:8443/a?b=c#d"));
+    EXPECT_TRUE(SessionEvents::IsOpenableURL("https://user@example.com/"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL("https://user@/x"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL("https:example.com"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL(" https://example.com"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL("https://example.com/\n"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL("https:\\\\example.com"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL("httpx://example.com"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL("https://example.com/" + std::string(3000, 'a')));
 }
 
 TEST_F(SessionEventsTest, HeadlessApplicationShellBehaviour) {

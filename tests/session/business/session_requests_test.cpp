@@ -71,7 +71,7 @@ TEST_F(SessionRequestsTest, DataServiceRequestsGoPlainToTheRequestSocketInTheirW
     EXPECT_TRUE(last().isZMQ);
     EXPECT_EQ(last().receivingStrategy, 0);
 
-    ASSERT_TRUE(requests.requestEquityPriceinfo(77));
+    ASSERT_TRUE(requests.requestEquityPriceInfo(77));
     EXPECT_EQ(last().message, asciiFrame(body("10=1023|151=getequityhitpriceinfo|152=1000|160=0|153=1|20=42|"
                                               "34=77|115=9001|23=jdoe|19=REF77|21=20240315093000")));
 
@@ -181,7 +181,7 @@ TEST_F(SessionRequestsTest, StreamRequestsAreSealedWithTheSessionKey) {
     EXPECT_FALSE(requests.requestChatMessageAcknowledgement("R1", wireText("9<R>05")));
     EXPECT_EQ(sent().size(), before);
 
-    ASSERT_TRUE(requests.requestContactlist());
+    ASSERT_TRUE(requests.requestContactList());
     EXPECT_EQ(context.capture.opened(last()),
               asciiFrame(body("10=617|23=jdoe|520=1|504=jdoe|19=REF77|21=20240315093000")));
 
@@ -241,8 +241,8 @@ TEST_F(SessionRequestsTest, PendingRegistryRoutesRepliesByWhatTheRequestAsked) {
     auto first = pending.take(1023, 42, "getcancelledorders");
     auto second = pending.take(1023, 42, "getcancelledorders");
     ASSERT_TRUE(first && second);
-    EXPECT_EQ(first->dsrequestType, 0);
-    EXPECT_EQ(second->dsrequestType, 10);
+    EXPECT_EQ(first->dsRequestType, 0);
+    EXPECT_EQ(second->dsRequestType, 10);
     EXPECT_LT(first->sequence, second->sequence);
     EXPECT_FALSE(pending.take(1023, 42, "getcancelledorders"));
 
@@ -285,7 +285,7 @@ TEST_F(SessionRequestsTest, RequestsFromSeveralThreadsStayWhole) {
     });
     threads.emplace_back([&] {
         for (int i = 0; i < kPerThread; ++i)
-            requests.requestEquityPriceinfo(77);
+            requests.requestEquityPriceInfo(77);
     });
     threads.emplace_back([&] {
         for (int i = 0; i < kPerThread; ++i)

@@ -70,7 +70,7 @@ protected:
 
 TEST_F(WatchListTest, LoadRestoresTheStoredListWithoutInstrumentsTheSnapshotLacks) {
     defaults->setStringArray("Watchlist.jdoe", {"XAUUSD", "OLDCODE", "EURUSD", "XAUUSD"});
-    list.LoadItemstoWatchlist();
+    list.LoadItemsToWatchlist();
 
     const Codes kept = {"XAUUSD", "EURUSD", "XAUUSD"};
     EXPECT_EQ(list.selectedSymbols(), kept);
@@ -86,7 +86,7 @@ TEST_F(WatchListTest, LoadRestoresTheStoredListWithoutInstrumentsTheSnapshotLack
 TEST_F(WatchListTest, LoadWithoutStoredListTakesTheFirstInstrumentType) {
     // An empty stored list counts as none.
     defaults->setStringArray("Watchlist.jdoe", {});
-    list.LoadItemstoWatchlist();
+    list.LoadItemsToWatchlist();
     const Codes forex = {"EURUSD", "GBPUSD"};
     EXPECT_EQ(list.selectedSymbols(), forex);
     EXPECT_EQ(defaults->stringArrayForKey("Watchlist.jdoe"), forex);
@@ -97,7 +97,7 @@ TEST_F(WatchListTest, LoadWithoutStoredListTakesTheFirstInstrumentType) {
     FakeWatchContext bare;
     bare.user = "other";
     WatchList empty(bare, *defaults, {});
-    empty.LoadItemstoWatchlist();
+    empty.LoadItemsToWatchlist();
     EXPECT_TRUE(empty.selectedSymbols().empty());
     EXPECT_FALSE(defaults->objectForKey("Watchlist.other"));
 }
@@ -107,12 +107,12 @@ TEST_F(WatchListTest, SaveSubscribesTheNewSetAndDropsOnlyWhatIsNoLongerNeeded) {
     addOrder(context.session.PendingOrderCollection, "EURUSD");
     addOrder(context.session.PendingOrderCollection, "USDJPY");
     defaults->setStringArray("Watchlist.jdoe", {"GBPUSD", "USDJPY", "XAUUSD"});
-    list.LoadItemstoWatchlist();
+    list.LoadItemsToWatchlist();
     EXPECT_EQ(list.getAllItems(), (Codes{"GBPUSD", "USDJPY", "XAUUSD", "EURUSD"}));
 
     // USDJPY leaves the list but stays subscribed for its position; XAUUSD stays in the list;
     // GBPUSD alone is dropped.
-    list.SaveItemstoWatchList({"XAUUSD", "EURUSD"});
+    list.SaveItemsToWatchList({"XAUUSD", "EURUSD"});
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0], (SubscribeCall{{"XAUUSD", "EURUSD", "USDJPY"}, true}));
     EXPECT_EQ(calls[1], (SubscribeCall{{"GBPUSD"}, false}));
@@ -122,7 +122,7 @@ TEST_F(WatchListTest, SaveSubscribesTheNewSetAndDropsOnlyWhatIsNoLongerNeeded) {
 
     // Saving the same list again drops nothing.
     calls.clear();
-    list.SaveItemstoWatchList({"XAUUSD", "EURUSD"});
+    list.SaveItemsToWatchList({"XAUUSD", "EURUSD"});
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_TRUE(calls[0].subscribe);
     platform::RunLoop::main().runOnce();
@@ -135,7 +135,7 @@ TEST_F(WatchListTest, OrdersOfHiddenAccountsAreNotSubscribed) {
     context.session.AccountDetailCollection.insert_or_assign("6", closed);
     addOrder(context.session.OpenOrderCollection, "USDJPY", "6");
     addOrder(context.session.PendingOrderCollection, "GBPUSD", "7");
-    list.SaveItemstoWatchList({"EURUSD"});
+    list.SaveItemsToWatchList({"EURUSD"});
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls[0].codes, (Codes{"EURUSD", "GBPUSD"}));
     platform::RunLoop::main().runOnce();
@@ -146,7 +146,7 @@ TEST_F(WatchListTest, RecordsWhoseInstrumentTheSnapshotLacksSubscribeNothing) {
     addOrder(context.session.OpenOrderCollection, "");
     addOrder(context.session.PendingOrderCollection, "NOPE");
     addOrder(context.session.OpenOrderCollection, "USDJPY");
-    list.SaveItemstoWatchList({"EURUSD"});
+    list.SaveItemsToWatchList({"EURUSD"});
     ASSERT_FALSE(calls.empty());
     EXPECT_EQ(calls[0].codes, (Codes{"EURUSD", "USDJPY"}));
     platform::RunLoop::main().runOnce();
@@ -156,16 +156,16 @@ TEST_F(WatchListTest, StoredUnderItsOwnKeySoAUserNameCannotOverwriteOtherSetting
     // A user whose name is also a settings key leaves that setting alone.
     context.user = "selectedLanguage";
     defaults->set("selectedLanguage", platform::PlistValue(std::string("de")));
-    list.SaveItemstoWatchList({"EURUSD"});
+    list.SaveItemsToWatchList({"EURUSD"});
     EXPECT_EQ(defaults->stringForKey("selectedLanguage"), "de");
     EXPECT_EQ(defaults->stringArrayForKey("Watchlist.selectedLanguage"), (Codes{"EURUSD"}));
-    EXPECT_EQ(WatchList::storageKey("jdoe"), "Watchlist.jdoe");
+    EXPECT_EQ(WatchList::StorageKey("jdoe"), "Watchlist.jdoe");
     platform::RunLoop::main().runOnce();
 }
 
 TEST_F(WatchListTest, ListUnderTheOldBareKeyIsTakenOverOnlyWhenItNamesOurInstruments) {
     defaults->setStringArray("jdoe", {"GONE", "XAUUSD"});
-    list.LoadItemstoWatchlist();
+    list.LoadItemsToWatchlist();
     EXPECT_EQ(list.selectedSymbols(), (Codes{"XAUUSD"}));
     EXPECT_EQ(defaults->stringArrayForKey("Watchlist.jdoe"), (Codes{"XAUUSD"}));
     // The old entry is left as it was: it may be somebody else's setting.
@@ -178,14 +178,14 @@ TEST_F(WatchListTest, ListUnderTheOldBareKeyIsTakenOverOnlyWhenItNamesOurInstrum
     other.user = "AppleLanguages";
     defaults->setStringArray("AppleLanguages", {"en", "de"});
     WatchList second(other, *defaults, {});
-    second.LoadItemstoWatchlist();
+    second.LoadItemsToWatchlist();
     EXPECT_EQ(second.selectedSymbols(), (Codes{"EURUSD", "GBPUSD"}));
     EXPECT_EQ(defaults->stringArrayForKey("AppleLanguages"), (Codes{"en", "de"}));
 }
 
 TEST_F(WatchListTest, OverlongStoredListIsCut) {
     defaults->setStringArray("Watchlist.jdoe", Codes(WatchList::kMaxStoredCodes + 5, "EURUSD"));
-    list.LoadItemstoWatchlist();
+    list.LoadItemsToWatchlist();
     EXPECT_EQ(list.selectedSymbols().size(), WatchList::kMaxStoredCodes);
 }
 

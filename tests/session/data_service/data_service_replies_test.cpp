@@ -86,7 +86,7 @@ TEST_F(DataServiceRepliesTest, CancelledOrdersRoutedByTheRequestNotTheLastBuilt)
     for (int subType : {10, 4}) {
         PendingRequest request;
         request.messageType = 1023;
-        request.dsrequestType = subType;
+        request.dsRequestType = subType;
         request.procedure = "getcancelledorders";
         pending.add(request);
     }
@@ -101,10 +101,11 @@ TEST_F(DataServiceRepliesTest, CancelledOrdersRoutedByTheRequestNotTheLastBuilt)
     EXPECT_EQ(out.events, std::vector<E>{E::accountStatementUpdateNotification});
     ASSERT_EQ(targets.cancelledOrderInfo.size(), 1u);
     const Order& o = *targets.cancelledOrderInfo[0];
-    EXPECT_EQ(
-        std::tuple(o.CancelledOrderId, o.OrderQty, o.TicketId, o.PendingOrderId, o.ItemCode, o.AccountNumber,
-                   o.TransactionDateTime, o.tradingMode, o.deliveryMode, o.orderType, o.OrderPrice),
-        std::tuple("C1", "2.500000", "T1", "PO1", "EURUSD", "7", "01/02/2024 03:04:05", 0, 3, 2, "1.250000"));
+    EXPECT_EQ(std::tuple(o.CancelledOrderId, o.OrderQty, o.TicketId, o.PendingOrderId, o.ItemCode,
+                         o.AccountNumber, o.TransactionDateTime, o.tradingMode, o.deliveryMode, o.orderType,
+                         o.OrderPrice),
+              std::tuple("C1", *platform::Decimal::fromString("2.5"), "T1", "PO1", "EURUSD", "7",
+                         "01/02/2024 03:04:05", 0, 3, 2, *platform::Decimal::fromString("1.25")));
     EXPECT_TRUE(rows.of("cancelled").empty());
 
     auto second = pending.take(1023, std::nullopt, "getcancelledorders");
@@ -128,7 +129,7 @@ TEST_F(DataServiceRepliesTest, ErrorRepliesClearBankDetailsButKeepTheRoutingStep
     EXPECT_FALSE(targets.bankDetails);
     EXPECT_TRUE(targets.FinancialTransactionCollection.empty());
     EXPECT_EQ(out.events,
-              (std::vector<E>{E::bankDetailsReceivedNotification, E::depositwithdrawalNotification}));
+              (std::vector<E>{E::bankDetailsReceivedNotification, E::depositWithdrawalNotification}));
 
     // Nothing to clear any more: no bank notification; an empty text is a list without rows.
     out = run("getsessionschedule", "");
@@ -161,7 +162,7 @@ TEST_F(DataServiceRepliesTest, OversizeUnsplitRepliesKeepTheirOwnRouting) {
     out = run("getfinancialtransactions", huge);
     EXPECT_FALSE(targets.bankDetails);
     EXPECT_EQ(out.events,
-              (std::vector<E>{E::bankDetailsReceivedNotification, E::depositwithdrawalNotification}));
+              (std::vector<E>{E::bankDetailsReceivedNotification, E::depositWithdrawalNotification}));
 }
 
 TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {

@@ -48,9 +48,9 @@ protected:
         platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
-        app.logindata().setUserName("demo");
-        app.logindata().setIPAddress("127.0.0.1");
-        app.logindata().setPortNo(1);
+        app.loginData().setUserName("demo");
+        app.loginData().setIPAddress("127.0.0.1");
+        app.loginData().setPortNo(1);
         services.notifications = std::make_shared<FakeNotifications>();
         services.events = events;
         services.requests = std::make_shared<FakeRequests>();
@@ -58,7 +58,7 @@ protected:
         services.subscriptions = subscriptions;
         services.resources = resources;
         services.userDefaults = defaults.get();
-        business = tc::makeSession(app, app.logindata(), services);
+        business = tc::makeSession(app, app.loginData(), services);
         auto account = std::make_shared<AccountDetails>();
         account->AccountId = 20001;
         business->session().AccountDetailCollection.insert_or_assign("20001", account);
@@ -77,7 +77,7 @@ protected:
         PendingRequest p;
         p.messageType = 1023;
         p.procedure = std::move(procedure);
-        p.dsrequestType = subType;
+        p.dsRequestType = subType;
         business->sessionRequests().pendingRequests().add(p);
     }
     void reply(const std::string& procedure, const std::string& text) {

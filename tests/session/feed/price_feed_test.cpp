@@ -251,7 +251,7 @@ TEST(PriceFeedQuote, QuoteTimesKeepTheServersWallClock) {
     // Not a calendar time: the date formatter's reading, which is no time at all here.
     f[1] = "20230229101010";
     EXPECT_EQ(displayDateTime(decoded(f).Time),
-              Formatter::formatDateandTimeFromString(f[1], wire::kDatePattern, "MM/dd/yyyy HH:mm:ss")
+              Formatter::formatDateAndTimeFromString(f[1], wire::kDatePattern, "MM/dd/yyyy HH:mm:ss")
                   .value_or(std::string()));
     f[1] = "2024022923595";
     EXPECT_EQ(displayDateTime(decoded(f).Time), "");

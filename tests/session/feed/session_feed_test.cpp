@@ -41,12 +41,12 @@ protected:
         platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
-        app.logindata().setUserName("demo");
-        app.logindata().setIPAddress("127.0.0.1");
-        app.logindata().setPortNo(1); // never connected
+        app.loginData().setUserName("demo");
+        app.loginData().setIPAddress("127.0.0.1");
+        app.loginData().setPortNo(1); // never connected
         services.notifications = notifications;
         services.userDefaults = defaults.get();
-        business = tc::makeSession(app, app.logindata(), services);
+        business = tc::makeSession(app, app.loginData(), services);
         feed = std::dynamic_pointer_cast<SessionFeed>(business->services().feed);
         ASSERT_TRUE(feed);
         // Drains as soon as the main queue runs, so one pump shows each step.

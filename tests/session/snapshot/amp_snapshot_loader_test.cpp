@@ -100,7 +100,7 @@ TEST_F(AmpFixture, UserAndProduct) {
     EXPECT_EQ(std::tuple(u.UserId, u.LastRefId, u.NewRefId, u.DdeEnabled), std::tuple(1001, 55, 56, 1));
     EXPECT_TRUE(u.UserEnabled);
     EXPECT_TRUE(u.CanChangePassword);
-    EXPECT_EQ(std::tuple(u.tradePubPort, u.marketdepthPort, u.hdServerPort, u.systemCurrencyId, u.productID),
+    EXPECT_EQ(std::tuple(u.tradePubPort, u.marketDepthPort, u.hdServerPort, u.systemCurrencyId, u.productID),
               std::tuple(5560, 5570, 5580, 1u, 7u));
     EXPECT_EQ(std::tuple(stats.sections, stats.recordsSkipped, stats.recordsDropped),
               std::tuple(22u, 0u, 0u));
@@ -315,7 +315,7 @@ TEST(AmpSnapshotLoader, SectionBoundaries) {
     auto empty = loadOrFail("");
     ASSERT_TRUE(empty.userInfo);
     EXPECT_EQ(empty.userInfo->UserId, 0);
-    EXPECT_EQ(empty.userInfo->marketdepthPort, 0);
+    EXPECT_EQ(empty.userInfo->marketDepthPort, 0);
 
     // Only the first record of the user and product sections is read; a trailing 0x07 is an empty
     // section that files nothing.

@@ -1,0 +1,48 @@
+#pragma once
+// The quantities and amounts the position sheets show, worked out from the records so that the
+// windows only format them: what a position may still close, the contract value of a quantity (the
+// close and modify sheets' total), a delivery's total cost and initial margin, and the offset
+// sheet's totals and quantity steps.
+#include "model/session_queries.h"
+#include "platform/decimal.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace tc {
+
+struct GroupInstruments;
+class ItemDetails;
+class Order;
+
+// The lots of the pending orders that close the position (LiqudateOrderNumber equal to its id).
+platform::Decimal closingQuantity(const Order& position, const OrderView& pendingOrders);
+// What may still be closed: the remaining quantity less the lots pending orders already close;
+// never below 0.
+platform::Decimal closableQuantity(const Order& position, const OrderView& pendingOrders);
+
+// What `quantity` lots come to: quantity × contract size.
+double contractValue(double quantity, double contractSize);
+// A delivery's total cost: quantity × contract size × price, multiplied as doubles.
+double deliveryTotalCost(const Order& position, const ItemDetails* item);
+// A delivery's initial margin: the position's margin for one lot times its order quantity, rounded
+// plain to whole units; nullopt without an instrument, a margin for one lot, or a number.
+std::optional<platform::Decimal> deliveryMargin(const Order& position, const GroupInstruments* settings,
+                                                const ItemDetails* item);
+
+// The offset sheet's totals: the quantities taken from the opposite positions, summed, and what the
+// position keeps once they are offset.
+struct OffsetTotals {
+    platform::Decimal offset;
+    platform::Decimal remaining;
+};
+OffsetTotals offsetTotals(const platform::Decimal& positionQuantity,
+                          std::span<const platform::Decimal> taken);
+// The quantities one opposite position of `total` lots may give: 0, step, 2 × step, ... below the
+// total, then the total; 0 and the total without a step. At most `cap` entries before the total.
+std::vector<platform::Decimal> offsetQuantitySteps(const platform::Decimal& total,
+                                                   const platform::Decimal& step, std::size_t cap);
+
+} // namespace tc

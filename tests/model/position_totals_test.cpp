@@ -1,0 +1,69 @@
+// The open and settled positions' totals: lots summed exactly, margins only where the group has
+// settings, and figures that are not numbers left out of the sums.
+#include "model/position_totals.h"
+
+#include "model/records/group_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+
+#include <gtest/gtest.h>
+
+#include "support/decimal_literal.h"
+#include <limits>
+#include <memory>
+
+namespace {
+
+using tc::testing_support::operator""_cdec;
+
+using namespace tc;
+using platform::Decimal;
+
+Decimal dec(const char* text) {
+    return *Decimal::fromString(text);
+}
+
+TEST(PositionTotals, OpenPositionsWeightsAndFigures) {
+    ItemDetails item;
+    GroupInstruments settings;
+    settings.InitialMargin = 12.5_cdec;
+    Order a;
+    a.RemainingQty = dec("0.1");
+    a.UnrealisedPL = 1000.25;
+    Order b;
+    b.RemainingQty = dec("10000000.2");
+    b.UnrealisedPL = -0.25;
+    b.Commision = 1.5;
+    b.Storage = std::numeric_limits<double>::quiet_NaN();
+
+    OpenPositionTotals totals;
+    addWeights(totals, positionWeights(a, &item, &settings));
+    addWeights(totals, positionWeights(b, &item, nullptr));
+    addFigures(totals, a);
+    addFigures(totals, b);
+    EXPECT_EQ(totals.quantity, dec("10000000.3")) << "lots summed exactly";
+    EXPECT_DOUBLE_EQ(totals.margin, 1.25) << "12.5 × 0.1; the position without settings adds none";
+    EXPECT_DOUBLE_EQ(totals.profitLoss, 1000);
+    EXPECT_DOUBLE_EQ(totals.commission, 1.5);
+    EXPECT_DOUBLE_EQ(totals.storage, 0) << "a figure that is not a number adds nothing";
+    EXPECT_DOUBLE_EQ(positionWeights(a, nullptr, &settings).margin, 0);
+}
+
+TEST(PositionTotals, SettledPositions) {
+    auto a = std::make_shared<Order>();
+    a->SettledQty = dec("0.1");
+    a->SettledPL = dec("-1234.5");
+    a->OtherCharges = 2;
+    auto b = std::make_shared<Order>();
+    b->SettledQty = dec("0.2");
+    b->SettledPL = dec("34.5");
+    b->Commision = std::numeric_limits<double>::infinity();
+    const SettledTotals totals = settledTotals({a, nullptr, b});
+    EXPECT_EQ(totals.quantity, dec("0.3"));
+    EXPECT_DOUBLE_EQ(totals.profitLoss, -1200);
+    EXPECT_DOUBLE_EQ(totals.commission, 0);
+    EXPECT_DOUBLE_EQ(totals.otherCharges, 2);
+    EXPECT_TRUE(settledTotals({}).quantity.isZero());
+}
+
+} // namespace
