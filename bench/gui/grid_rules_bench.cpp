@@ -72,7 +72,7 @@ struct GridSession {
             order->tradingMode = static_cast<std::int32_t>(random() % 2);
             order->deliveryMode = 1 + static_cast<std::int32_t>(random() % 3);
             order->UnrealisedPL = price(random) - 75;
-            order->Commision = price(random) / 100;
+            order->Commission = price(random) / 100;
             order->TransactionDateTime =
                 fmt::format("{:02}/{:02}/20{:02} {:02}:{:02}:{:02}", 1 + random() % 12, 1 + random() % 28,
                             20 + random() % 5, random() % 24, random() % 60, random() % 60);

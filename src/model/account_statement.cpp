@@ -121,7 +121,7 @@ double AccountStatementInfo::getOpenProfitOrLoss() const {
     return sum(OpenPositionInfo, [](const auto& p) { return p.UnrealisedPL; });
 }
 double AccountStatementInfo::getOpenCommission() const {
-    return sum(OpenPositionInfo, [](const auto& p) { return p.Commision; });
+    return sum(OpenPositionInfo, [](const auto& p) { return p.Commission; });
 }
 double AccountStatementInfo::getOpenStorage() const {
     return sum(OpenPositionInfo, [](const auto& p) { return p.Storage; });
@@ -133,7 +133,7 @@ double AccountStatementInfo::getSettledProfitOrLoss() const {
     return sum(SettledPositionInfo, [](const auto& p) { return number(p.SettledPL); });
 }
 double AccountStatementInfo::getSettledCommission() const {
-    return sum(SettledPositionInfo, [](const auto& p) { return p.Commision; });
+    return sum(SettledPositionInfo, [](const auto& p) { return p.Commission; });
 }
 double AccountStatementInfo::getSettledStorage() const {
     return sum(SettledPositionInfo, [](const auto& p) { return p.Storage; });

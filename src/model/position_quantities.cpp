@@ -13,7 +13,7 @@ Decimal closingQuantity(const Order& position, const OrderView& pendingOrders) {
     if (position.OpenPositionId.empty())
         return lots;
     for (const auto& order : pendingOrders)
-        if (order && order->LiqudateOrderNumber == position.OpenPositionId)
+        if (order && order->LiquidateOrderNumber == position.OpenPositionId)
             lots = lots + order->OrderQty;
     return lots;
 }

@@ -17,7 +17,7 @@ struct GroupInstruments;
 class ItemDetails;
 class Order;
 
-// The lots of the pending orders that close the position (LiqudateOrderNumber equal to its id).
+// The lots of the pending orders that close the position (LiquidateOrderNumber equal to its id).
 platform::Decimal closingQuantity(const Order& position, const OrderView& pendingOrders);
 // What may still be closed: the remaining quantity less the lots pending orders already close;
 // never below 0.

@@ -31,7 +31,7 @@ void addWeights(OpenPositionTotals& totals, const PositionWeights& weights) {
 
 void addFigures(OpenPositionTotals& totals, const Order& position) {
     addFinite(totals.profitLoss, position.UnrealisedPL);
-    addFinite(totals.commission, position.Commision);
+    addFinite(totals.commission, position.Commission);
     addFinite(totals.storage, position.Storage);
 }
 
@@ -42,7 +42,7 @@ SettledTotals settledTotals(const OrderView& settled) {
             continue;
         totals.quantity = totals.quantity + row->SettledQty;
         addFinite(totals.profitLoss, row->SettledPL.toDouble());
-        addFinite(totals.commission, row->Commision);
+        addFinite(totals.commission, row->Commission);
         addFinite(totals.storage, row->Storage);
         addFinite(totals.otherCharges, row->OtherCharges);
     }

@@ -1,6 +1,7 @@
 #include "model/session_model_lookup.h"
 
 #include "model/records/account_details.h"
+#include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
@@ -46,6 +47,17 @@ std::shared_ptr<const TradeCurrency> SessionModelLookup::currencyForId(std::uint
 
 std::shared_ptr<const AccountDetails> SessionModelLookup::accountForId(std::string_view accountId) const {
     return entry(model_.AccountDetailCollection, accountId);
+}
+
+OrderRecords SessionModelLookup::recordsFor(std::string_view itemCode, std::string_view accountId) const {
+    OrderRecords r;
+    r.account = accountForId(accountId);
+    r.item = instrumentForCode(itemCode);
+    if (r.account)
+        r.group = groupForId(r.account->GroupId);
+    if (r.group)
+        r.settings = r.group->groupInstrument(r.item ? r.item->InstrumentId : 0);
+    return r;
 }
 
 bool SessionModelLookup::isOrderOfVisibleAccount(const Order& order) const {

@@ -4,8 +4,18 @@
 
 namespace tc {
 
+struct GroupInstruments;
 struct SessionModel;
 struct SessionSettings;
+
+// The records an order is judged by: its account, its instrument, the account's group and that
+// group's settings for the instrument; each null when not loaded.
+struct OrderRecords {
+    std::shared_ptr<const AccountDetails> account;
+    std::shared_ptr<const ItemDetails> item;
+    std::shared_ptr<const GroupDetails> group;
+    const GroupInstruments* settings = nullptr; // held by `group`
+};
 
 class SessionModelLookup : public SessionLookup {
 public:
@@ -19,6 +29,9 @@ public:
     std::vector<std::shared_ptr<const Order>> getOpenOrderCollection() const override;
     // The displayable working orders, filtered as getOpenOrderCollection filters positions.
     std::vector<std::shared_ptr<const Order>> getPendingOrderCollection() const;
+    // The records of an order on this instrument and account. Without the instrument, the group's
+    // settings are those of instrument id 0.
+    OrderRecords recordsFor(std::string_view itemCode, std::string_view accountId) const;
     // SessionSettingCollection by settingsID; null for a negative id.
     std::shared_ptr<const SessionSettings> sessionSettingsForId(std::int64_t settingsId) const;
 

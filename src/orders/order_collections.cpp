@@ -217,7 +217,7 @@ void applyPendingField(Order& order, const Field& f, PendingMap map) {
         break;
     case tag::kOffsetOrder:
         if (map == PendingMap::NewPending)
-            order.LiqudateOrderNumber = value;
+            order.LiquidateOrderNumber = value;
         break;
     case tag::kOrderRouteId:
         order.OrderRouteId = value;
@@ -488,7 +488,7 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             break;
         case tag::kQuantity:
             p.OrderQty = decimalOf(f.value);
-            p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
+            p.Commission = calcCommission(p.OrderQty, p.RemainingQty, p.Commission);
             break;
         case tag::kPrice:
             p.OrderPrice = priceOf(f.value);
@@ -515,7 +515,7 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             p.BaseCurrencyRate = number(value);
             break;
         case tag::kCommission:
-            p.Commision = number(value);
+            p.Commission = number(value);
             break;
         case tag::kOrderRouteId:
             p.OrderRouteId = value;
@@ -586,7 +586,7 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
         for (const Field& f : parsed) {
             switch (f.tag) {
             case tag::kQuantity:
-                p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
+                p.Commission = calcCommission(p.OrderQty, p.RemainingQty, p.Commission);
                 break;
             case tag::kPrice:
                 p.OrderPrice = priceOf(f.value);
@@ -598,7 +598,7 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
                 p.Storage = number(f.value);
                 break;
             case tag::kCommission:
-                p.Commision = number(f.value);
+                p.Commission = number(f.value);
                 break;
             default:
                 break;
@@ -677,7 +677,7 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
             s.OtherCharges = number(value);
             break;
         case tag::kCommission:
-            s.Commision = number(value);
+            s.Commission = number(value);
             break;
         case tag::kAccountCurrencyRate:
             s.accountCurrencyRate = number(value);
@@ -801,7 +801,7 @@ Decimal sixDecimals(const Decimal& value) {
 
 void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
     if (row.PositionId.empty() || !AccountHeld(row.AccountId) ||
-        !numbers({row.PositionInitialQty, row.PositionQty, row.OrderPrice, row.CommisionPaid,
+        !numbers({row.PositionInitialQty, row.PositionQty, row.OrderPrice, row.CommissionPaid,
                   row.UnrealisedPL, row.Storage, row.BaseCurrencyRate})) {
         platform::Log::warning("open position row refused: position \"{}\", account \"{}\", instrument {}",
                                row.PositionId, row.AccountId, row.InstrumentId);
@@ -819,7 +819,7 @@ void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
     p.OrderQty = sixDecimals(row.PositionInitialQty);
     p.RemainingQty = sixDecimals(row.PositionQty);
     p.OrderPrice = sixDecimals(row.OrderPrice);
-    p.Commision = calcCommission(p.OrderQty, p.RemainingQty, row.CommisionPaid.toDouble());
+    p.Commission = calcCommission(p.OrderQty, p.RemainingQty, row.CommissionPaid.toDouble());
     p.TransactionDateTime = displayDateTime(row.PositionDate);
     p.UnrealisedPL = row.UnrealisedPL.toDouble();
     p.OrderRouteId = row.RoutePositionId;
@@ -881,7 +881,7 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
 
 void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& row) {
     if (row.SettlementId.empty() || !AccountHeld(row.AccountId) ||
-        !numbers({row.SettledQty, row.SettledPL, row.CurrencyRate, row.Storage, row.CommisionPaid,
+        !numbers({row.SettledQty, row.SettledPL, row.CurrencyRate, row.Storage, row.CommissionPaid,
                   row.OtherCharges, row.accountCurrencyRate})) {
         platform::Log::warning(
             "settled position row refused: settlement \"{}\", account \"{}\", instrument {}",
@@ -904,7 +904,7 @@ void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& r
     s.TransactionDateTime = displayDateTime(row.SettlementDate);
     s.CurrencyRate = row.CurrencyRate.toDouble();
     s.Storage = row.Storage.toDouble();
-    s.Commision = row.CommisionPaid.toDouble();
+    s.Commission = row.CommissionPaid.toDouble();
     s.OtherCharges = row.OtherCharges.toDouble();
     s.tradingMode = row.IsBuy ? 0 : 1;
     s.OrderPrice = row.OpenPrice;

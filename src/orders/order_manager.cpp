@@ -97,26 +97,14 @@ bool onGrid(double price, const ItemDetails& item) {
 
 } // namespace
 
-struct OrderManager::Context {
-    std::shared_ptr<const AccountDetails> account;
-    std::shared_ptr<const ItemDetails> item;
-    std::shared_ptr<const GroupDetails> group;
-    const GroupInstruments* settings = nullptr; // held by `group`
-
+struct OrderManager::Context : OrderRecords {
     const AccountDetails& acc() const { return account ? *account : kNoAccount; }
     const ItemDetails& itm() const { return item ? *item : kNoItem; }
     const GroupInstruments& set() const { return settings ? *settings : kNoSettings; }
 };
 
 OrderManager::Context OrderManager::contextOf(const Order& order) const {
-    Context c;
-    c.account = lookup_.accountForId(order.AccountNumber);
-    c.item = lookup_.instrumentForCode(order.ItemCode);
-    if (c.account)
-        c.group = lookup_.groupForId(c.account->GroupId);
-    if (c.group)
-        c.settings = c.group->groupInstrument(c.itm().InstrumentId);
-    return c;
+    return {lookup_.recordsFor(order.ItemCode, order.AccountNumber)};
 }
 
 OrderAnswer OrderManager::refuse(std::string_view key, const std::shared_ptr<Order>& order) const {
@@ -604,7 +592,7 @@ OrderAnswer OrderManager::verifyShortSellAllowed(const std::shared_ptr<Order>& o
         return OrderAnswer::ok();
     // The edited order's id travels as the request's order number when the record has none.
     const auto idOf = [&o](const std::string& own) -> std::string_view {
-        return own.empty() ? std::string_view(o.LiqudateOrderNumber) : std::string_view(own);
+        return own.empty() ? std::string_view(o.LiquidateOrderNumber) : std::string_view(own);
     };
     const std::string_view editedOrder = o.isEditWorkOrder ? idOf(o.PendingOrderId) : std::string_view();
     const std::string_view editedPosition =

@@ -228,7 +228,7 @@ OrderAnswer OrderRequests::GenerateOrder(const OrderInfo& info) const {
     o.timeInForce = codeOf(info.timeInForce);
     o.OrderQty = info.quantity.value_or(Decimal::notANumber());
     o.PreviousOrderQty = info.previousQuantity;
-    o.LiqudateOrderNumber = info.orderNo;
+    o.LiquidateOrderNumber = info.orderNo;
     fillPrices(o, info);
     if (info.kind == OrderKind::Market || info.kind == OrderKind::Limit || info.kind == OrderKind::Stop) {
         const bool entry = info.kind != OrderKind::Market;

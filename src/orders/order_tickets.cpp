@@ -106,12 +106,8 @@ interfaces::PriceLimit OrderTickets::stopLossLimit(const interfaces::OrderTicket
 
 // The rules read a missing record as zeros: no limit is given for it.
 bool OrderTickets::knowsSettings(const interfaces::OrderTicket& ticket) const {
-    const auto item = lookup_.instrumentForCode(ticket.instrument);
-    const auto account = lookup_.accountForId(platform::decimalText(ticket.account));
-    if (!item || !account)
-        return false;
-    const auto group = lookup_.groupForId(account->GroupId);
-    return group && group->groupInstrument(item->InstrumentId);
+    const OrderRecords r = lookup_.recordsFor(ticket.instrument, platform::decimalText(ticket.account));
+    return r.item && r.settings;
 }
 
 interfaces::PriceLimit OrderTickets::protectiveLimit(const interfaces::OrderTicket& ticket,

@@ -53,7 +53,7 @@ constexpr auto kOpenLayout = recordLayout(
     flag("IsBuy", sideOf<Open>), int64("RefOrderTicketId", &Open::RefOrderTicketId),
     text("RefPendingOrderId", &Open::RefPositionIdOfBracket), decimal("PositionInitialQty", &Open::OrderQty),
     decimal("PositionQty", &Open::RemainingQty), text("OrderPrice", priceOf<Open, &Order::OrderPrice>),
-    real("CommisionPaid", &Open::Commision),
+    real("CommisionPaid", &Open::Commission),
     text("PositionDate", displayed<Open, &Order::TransactionDateTime, &kDateTime>),
     int64("ConfirmationModeId", &Open::ConfirmationModeId), real("UnrealisedPL", &Open::UnrealisedPL),
     int64("TradeRouteId", &Open::TradeRouteId), int64("RoutePositionId", &Open::RoutePositionId),
@@ -94,7 +94,7 @@ constexpr auto kSettledLayout = recordLayout(
     flag("IsBuy", sideOf<Settled>), decimal("SettledPL", &Settled::SettledPL),
     text("SettlementDate", displayed<Settled, &Order::TransactionDateTime, &kDateTime>),
     real("CurrencyRate", &Settled::CurrencyRate), real("AccumulatingStorage", &Settled::Storage),
-    real("CommisionPaid", &Settled::Commision), real("OtherCharges", &Settled::OtherCharges),
+    real("CommisionPaid", &Settled::Commission), real("OtherCharges", &Settled::OtherCharges),
     text("OpenPrice", priceOf<Settled, &Order::OrderPrice>),
     text("ClosePrice", priceOf<Settled, &Order::SettledPrice>), isoDate("OpenDate", &Settled::OpenDate),
     isoDate("CloseDate", &Settled::CloseDate), int32("DeliveryModeId", &Settled::deliveryMode));
@@ -244,8 +244,8 @@ public:
                 return;
             // The commission paid for the opening quantity, scaled to what is still open.
             const double opened = number(p.OrderQty);
-            if (opened > 0 && p.Commision > 0)
-                p.Commision = number(p.RemainingQty) * (p.Commision / opened);
+            if (opened > 0 && p.Commission > 0)
+                p.Commission = number(p.RemainingQty) * (p.Commission / opened);
             s_.OpenPositionInfo.push_back(std::move(p));
         });
         sortBy(s_.OpenPositionInfo, &Order::OpenPositionId);

@@ -216,9 +216,9 @@ void dumpOrder(std::string& out, std::string_view prefix, const Order& r) {
             AccountNumber, RequestId, ItemCode, OrderQty, OrderPrice, LimitPrice, StopPrice, Spread, Bid, Ask,
             Last, High, Low, ItemTime, CurrentStatus, orderTypeTag, deliveryModeTag, tradingModeTag,
             timeInForceTag, TicketId, RemainingQty, TransactionDateTime, OrderStatus, OrderRouteId,
-            PendingOrderId, ExecutionId, Commision, OpenPositionId, SettledQty, SettledPL, ClosingPositionId,
+            PendingOrderId, ExecutionId, Commission, OpenPositionId, SettledQty, SettledPL, ClosingPositionId,
             SettlementId, SettledPrice, UnrealisedPL, Storage, ExpiryDate, ValueDate, RefPositionIdOfBracket,
-            CancelledOrderId, isCloseNew, isEditWorkOrder, isEditBracketOrder, LiqudateOrderNumber,
+            CancelledOrderId, isCloseNew, isEditWorkOrder, isEditBracketOrder, LiquidateOrderNumber,
             isTakeProfitEnabled, isStopLossEnabled, EquityHitPrice, PreviousOrderQty, CurrencyRate,
             OtherCharges, previousBid, previousAsk, deviation, margin, accountCurrencyRate, isCancelOrder,
             validationResult, BaseCurrencyRate);

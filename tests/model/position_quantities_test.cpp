@@ -25,7 +25,7 @@ Decimal dec(const char* text) {
 std::shared_ptr<const Order> order(const char* quantity, const char* closes) {
     auto o = std::make_shared<Order>();
     o->OrderQty = o->RemainingQty = dec(quantity);
-    o->LiqudateOrderNumber = closes;
+    o->LiquidateOrderNumber = closes;
     return o;
 }
 

@@ -33,7 +33,7 @@ TEST(PositionTotals, OpenPositionsWeightsAndFigures) {
     Order b;
     b.RemainingQty = dec("10000000.2");
     b.UnrealisedPL = -0.25;
-    b.Commision = 1.5;
+    b.Commission = 1.5;
     b.Storage = std::numeric_limits<double>::quiet_NaN();
 
     OpenPositionTotals totals;
@@ -57,7 +57,7 @@ TEST(PositionTotals, SettledPositions) {
     auto b = std::make_shared<Order>();
     b->SettledQty = dec("0.2");
     b->SettledPL = dec("34.5");
-    b->Commision = std::numeric_limits<double>::infinity();
+    b->Commission = std::numeric_limits<double>::infinity();
     const SettledTotals totals = settledTotals({a, nullptr, b});
     EXPECT_EQ(totals.quantity, dec("0.3"));
     EXPECT_DOUBLE_EQ(totals.profitLoss, -1200);

@@ -376,22 +376,22 @@ TEST_F(OrderCollectionsTest, ExecutionRefusedForForeignAccountOrBadNumbers) {
 TEST_F(OrderCollectionsTest, CommissionIsRescaledOnlyByTheValuesHeldWhenTag37Comes) {
     // 37 first: nothing to rescale yet, then the raw 545 stands.
     c.FillOpenOrderCollection(report("34=1001|12=EURUSD|80=A|37=10|545=5|76=4"));
-    EXPECT_DOUBLE_EQ(c.FindOpenPosition("A")->Commision, 5.0);
+    EXPECT_DOUBLE_EQ(c.FindOpenPosition("A")->Commission, 5.0);
     // 545 and 76 first: 5 / 10 × 4.
     c.FillOpenOrderCollection(report("34=1001|12=EURUSD|80=B|545=5|76=4|37=10"));
-    EXPECT_DOUBLE_EQ(c.FindOpenPosition("B")->Commision, 2.0);
+    EXPECT_DOUBLE_EQ(c.FindOpenPosition("B")->Commission, 2.0);
 }
 
 TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesByValue) {
     addPosition("X1");
     addPosition("X2");
     Order& x2 = *c.FindOpenPosition("X2");
-    x2.Commision = 5;
+    x2.Commission = 5;
 
     c.UpdateOpenOrderCollection("X2", report("80=X2|76=4|37=6|141=-1.5|38=1.21"), "4");
     EXPECT_EQ(x2.RemainingQty, dec("4"));
     EXPECT_EQ(x2.OrderQty, dec("10")) << "tag 37 only rescales";
-    EXPECT_DOUBLE_EQ(x2.Commision, 2.0);
+    EXPECT_DOUBLE_EQ(x2.Commission, 2.0);
     EXPECT_DOUBLE_EQ(x2.Storage, -1.5);
     EXPECT_EQ(x2.OrderPrice, dec("1.21"));
     EXPECT_EQ(model.OpenOrderCollection.size(), 2u);
@@ -431,7 +431,7 @@ TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) 
     EXPECT_EQ(s.SettledPrice, dec("1.2000")) << "the closing position's own open price";
     EXPECT_EQ(std::tuple(s.tradingMode, s.deliveryMode, s.ItemTime, s.SettledPL),
               std::tuple(1, 3, "01/30/2024 10:00:00", dec("12.5")));
-    EXPECT_DOUBLE_EQ(s.Commision, 1.5);
+    EXPECT_DOUBLE_EQ(s.Commission, 1.5);
     EXPECT_DOUBLE_EQ(s.accountCurrencyRate, 0.9);
     EXPECT_EQ(c.FindSettlement("S1").get(), &s);
     ASSERT_FALSE(host.journal.empty());
@@ -599,7 +599,7 @@ TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedO
                     .PositionInitialQty = dec("10"),
                     .PositionQty = dec("4"),
                     .OrderPrice = dec("1.25"),
-                    .CommisionPaid = dec("5"),
+                    .CommissionPaid = dec("5"),
                     .PositionDate = at("20240131154500"),
                     .DeliveryMode = Delivery::Intraday,
                     .OrderTypeId = OrderKind::Stop,
@@ -611,7 +611,7 @@ TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedO
     const Order& p = *model.OpenOrderCollection[0];
     EXPECT_EQ(std::tuple(p.ItemCode, p.tradingMode, p.OrderQty, p.RemainingQty, p.OrderPrice),
               std::tuple("GBPUSD", 1, dec("10.000000"), dec("4.000000"), dec("1.250000")));
-    EXPECT_DOUBLE_EQ(p.Commision, 2.0);
+    EXPECT_DOUBLE_EQ(p.Commission, 2.0);
     EXPECT_EQ(p.TransactionDateTime, "01/31/2024 15:45:00");
     EXPECT_EQ(p.ValueDate, "02/02/2024");
     EXPECT_EQ(p.deliveryMode, 2) << "row codes are stored as they come";

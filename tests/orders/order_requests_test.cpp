@@ -489,7 +489,7 @@ TEST_F(CloseAllTest, PerPositionCheckAnswersWithTheRefusedOrder) {
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].text, "0334");
     ASSERT_NE(notices[0].order, nullptr);
-    EXPECT_EQ(std::tuple(notices[0].order->LiqudateOrderNumber, notices[0].order->tradingMode,
+    EXPECT_EQ(std::tuple(notices[0].order->LiquidateOrderNumber, notices[0].order->tradingMode,
                          notices[0].order->isCloseNew),
               std::tuple("P1", 1, true));
     EXPECT_TRUE(host.capture.sent.empty());

@@ -71,13 +71,13 @@ TEST_F(ShortSell, AnEditedWorkingOrderGetsItsOwnLotsBack) {
     workingSell("3", "", "P1");
     auto edit = market(1, "10");
     edit->isEditWorkOrder = true;
-    edit->LiqudateOrderNumber = "P1"; // the request's order number
+    edit->LiquidateOrderNumber = "P1"; // the request's order number
     EXPECT_TRUE(allowed(edit));
     edit->OrderQty = dec("11");
     EXPECT_FALSE(allowed(edit));
     // Another working order's lots stay committed.
     edit->OrderQty = dec("10");
-    edit->LiqudateOrderNumber = "P2";
+    edit->LiquidateOrderNumber = "P2";
     EXPECT_FALSE(allowed(edit));
 }
 
@@ -88,7 +88,7 @@ TEST_F(ShortSell, AnEditedOrderKeepsItsOwnLotsWhenTheOthersExceedTheLongLots) {
     workingSell("1", "", "P2");
     auto edit = market(1, "3");
     edit->isEditWorkOrder = true;
-    edit->LiqudateOrderNumber = "P1";
+    edit->LiquidateOrderNumber = "P1";
     EXPECT_TRUE(allowed(edit));
     edit->OrderQty = dec("3.5");
     EXPECT_FALSE(allowed(edit));

@@ -81,8 +81,8 @@ TEST(AccountStatement, ReadsPositionsWithTheirInstrumentsAndPrices) {
     EXPECT_EQ(ten.ItemCode, "EURUSD");
     EXPECT_EQ(ten.CurrentPrice.toString(), "1.1");     // a buy at the bid
     EXPECT_EQ(nine.CurrentPrice.toString(), "1.1002"); // a sell at the ask
-    EXPECT_DOUBLE_EQ(ten.Commision, 10);               // 25 paid for 100, 40 still open
-    EXPECT_DOUBLE_EQ(nine.Commision, 25);
+    EXPECT_DOUBLE_EQ(ten.Commission, 10);              // 25 paid for 100, 40 still open
+    EXPECT_DOUBLE_EQ(nine.Commission, 25);
     EXPECT_EQ(ten.TransactionDateTime, "03/02/2015 14:05:09");
     EXPECT_EQ(ten.ValueDate, "03/04/2015");
     EXPECT_EQ(s.InstrumentInfo.get("7")->Name, "Euro & Dollar");

@@ -472,7 +472,7 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::ItemTime:
         return {dateTimeForWidth(order.ItemTime, options.columnWidth)};
     case Field::Commission:
-        return {moneyText(order.Commision)};
+        return {moneyText(order.Commission)};
     case Field::PositionMargin:
         return {positionMarginText(order, records)};
     case Field::BaseCurrencyRate:

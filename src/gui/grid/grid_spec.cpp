@@ -225,7 +225,7 @@ std::optional<Compare> comparatorOf(Field field) {
     case Field::UnrealisedPL:
         return byDouble([](const Order& o) { return o.UnrealisedPL; });
     case Field::Commission:
-        return byDouble([](const Order& o) { return o.Commision; });
+        return byDouble([](const Order& o) { return o.Commission; });
     case Field::BaseCurrencyRate:
         return byDouble([](const Order& o) { return o.BaseCurrencyRate; });
     case Field::Storage:

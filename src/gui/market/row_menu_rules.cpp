@@ -97,7 +97,7 @@ CloseCheck closeCheck(const Order& position, const RowRecords& records, const Or
     bool closing = false;
     platform::Decimal lots;
     for (const auto& order : pendingOrders)
-        if (order && order->LiqudateOrderNumber == position.OpenPositionId) {
+        if (order && order->LiquidateOrderNumber == position.OpenPositionId) {
             closing = true;
             lots = lots + order->OrderQty;
         }

@@ -64,7 +64,7 @@ enum class CloseCheck : std::uint8_t {
                     // kPendingOrdersAlreadyCloseWhole
     Allowed,
 };
-// `pendingOrders`: the pending orders shown; those naming the position in LiqudateOrderNumber close
+// `pendingOrders`: the pending orders shown; those naming the position in LiquidateOrderNumber close
 // it. Lots are summed exactly, and orders for more lots than remain also leave nothing to close.
 CloseCheck closeCheck(const Order& position, const RowRecords& records, const OrderView& pendingOrders);
 inline constexpr std::string_view kAlreadyClosingKey = texts::kPendingOrdersAlreadyCloseWhole;

@@ -82,7 +82,7 @@ std::string openCell(const AccountStatementInfo& s, const OpenPositionHistoryInf
     if (key == texts::kOpenTime)
         return p.TransactionDateTime;
     if (key == texts::kCommission)
-        return moneyText(p.Commision);
+        return moneyText(p.Commission);
     if (key == texts::kStorage)
         return moneyText(p.Storage);
     if (key == texts::kDelivery)
@@ -112,7 +112,7 @@ std::string settledCell(const AccountStatementInfo& s, const SettledPositionHist
     if (key == texts::kPL)
         return moneyText(number(p.SettledPL));
     if (key == texts::kCommission)
-        return moneyText(p.Commision);
+        return moneyText(p.Commission);
     if (key == texts::kStorage)
         return moneyText(p.Storage);
     if (key == texts::kTime)

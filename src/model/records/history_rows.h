@@ -42,7 +42,7 @@ struct OpenOrderHD {
     platform::Decimal PositionInitialQty;
     platform::Decimal PositionQty;
     platform::Decimal OrderPrice;
-    platform::Decimal CommisionPaid;
+    platform::Decimal CommissionPaid;
     std::optional<WallTime> PositionDate;
     std::string ConfirmationModeId;
     std::string ConfirmedBy;
@@ -105,7 +105,7 @@ struct SettledOrderHD {
     std::optional<WallTime> SettlementDate;
     platform::Decimal CurrencyRate;
     platform::Decimal Storage;
-    platform::Decimal CommisionPaid;
+    platform::Decimal CommissionPaid;
     platform::Decimal OtherCharges;
     bool IsBuy = false;
     platform::Decimal OpenPrice;

@@ -60,7 +60,7 @@ public:
     std::string OrderRouteId;
     std::string PendingOrderId;
     std::string ExecutionId;
-    double Commision = 0;
+    double Commission = 0;
     std::string OpenPositionId;
     platform::Decimal SettledQty;
     platform::Decimal SettledPL;
@@ -76,7 +76,7 @@ public:
     bool isCloseNew = false;
     bool isEditWorkOrder = false;
     bool isEditBracketOrder = false;
-    std::string LiqudateOrderNumber;
+    std::string LiquidateOrderNumber;
     bool isTakeProfitEnabled = false;
     bool isStopLossEnabled = false;
     double EquityHitPrice = 0;

@@ -31,7 +31,7 @@ TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
     positions.emplace_back(markettest::Session::order("3", "11", "GOLD", "10000000"));
     positions[0]->UnrealisedPL = 1000.25;
     positions[1]->UnrealisedPL = -0.25;
-    positions[2]->Commision = 1.5;
+    positions[2]->Commission = 1.5;
     positions[2]->Storage = std::numeric_limits<double>::quiet_NaN();
     const auto bar =
         openPositionTotalsBar(openPositionTotals(s.model, OrderView(positions.begin(), positions.end())));

@@ -82,7 +82,7 @@ TEST(RowMenus, PendingAndExecutedMenus) {
 TEST(RowMenus, CloseIsRefusedWhenPendingOrdersAlreadyCloseEveryLot) {
     const auto closing = [](std::string id, std::string quantity) {
         auto order = markettest::Session::order("", "11", "EURUSD", std::move(quantity));
-        order->LiqudateOrderNumber = std::move(id);
+        order->LiquidateOrderNumber = std::move(id);
         return order;
     };
     GroupInstruments tradable;

@@ -101,7 +101,7 @@ TEST(StatementSections, StatusLinesEndEveryItemWithFiveBlanks) {
         tc::OpenPositionHistoryInfo p;
         p.RemainingQty = dec(qty);
         p.UnrealisedPL = 1000.5;
-        p.Commision = -1;
+        p.Commission = -1;
         s.OpenPositionInfo.push_back(p);
     }
     EXPECT_EQ(tc::gui::openStatusLine(&s, 0),

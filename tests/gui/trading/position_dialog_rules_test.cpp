@@ -61,7 +61,7 @@ protected:
         o->PendingOrderId = id;
         o->orderType = type;
         o->OrderPrice = dec("1.05");
-        o->LiqudateOrderNumber = closes;
+        o->LiquidateOrderNumber = closes;
         s.model.PendingOrderCollection.push_back(o);
         return o;
     }
