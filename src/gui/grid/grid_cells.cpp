@@ -370,7 +370,7 @@ Cell accountCell(const AccountDetails& account, Field field) {
     case Field::AccountType:
         return {std::string(AccountDetails::getAccountType(account.tradeAccountType))};
     case Field::AccessType:
-        return {std::string(AccountDetails::getAccountAccessType(account.accountaccessType))};
+        return {std::string(AccountDetails::getAccountAccessType(account.accountAccessType))};
     case Field::TradeCurrency:
         return {account.tradeCurrency ? account.tradeCurrency->currencyCode : std::string()};
     default:

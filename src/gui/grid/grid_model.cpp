@@ -379,7 +379,7 @@ std::vector<GridModel::AccountState> GridModel::accountStates(const SessionModel
     states.reserve(model.AccountDetailCollection.size());
     for (const auto& [key, account] : model.AccountDetailCollection)
         if (account)
-            states.push_back({account.get(), account->tradingStatus, account->accountaccessType});
+            states.push_back({account.get(), account->tradingStatus, account->accountAccessType});
     return states;
 }
 

@@ -47,7 +47,7 @@ void ItemDetails::ApplySpread(PriceUpdate& update) const {
         return;
     if (!isPositive(priceTick))
         return;
-    switch (Spreadtype) {
+    switch (SpreadType) {
     case kSpreadFixed:
         ApplyFixedSpread(update, BidSpread, AskSpread);
         break;

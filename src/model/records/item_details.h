@@ -43,7 +43,7 @@ struct PriceUpdate {
 
 class ItemDetails {
 public:
-    // Spreadtype codes.
+    // SpreadType codes.
     static constexpr std::int32_t kSpreadNone = 0;
     static constexpr std::int32_t kSpreadFixed = 1;
     static constexpr std::int32_t kSpreadMinimum = 2;
@@ -99,7 +99,7 @@ public:
     double previousAsk = 0;
     std::int32_t BidSpread = 0;
     std::int32_t AskSpread = 0;
-    std::int32_t Spreadtype = kSpreadNone;
+    std::int32_t SpreadType = kSpreadNone;
     std::int32_t instrumentTradingStatus = 0;
     std::int32_t availableOrderTypes = 0;
     std::int32_t HedgeModeId = 0;

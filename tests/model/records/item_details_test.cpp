@@ -22,7 +22,7 @@ ItemDetails instrument(std::int32_t type, std::int32_t bidPoints, std::int32_t a
     item.Code = "EURUSD";
     item.TickSize = 0.00005_cdec;
     item.priceTick = 0.00001_cdec;
-    item.Spreadtype = type;
+    item.SpreadType = type;
     item.BidSpread = bidPoints;
     item.AskSpread = askPoints;
     return item;
