@@ -48,7 +48,7 @@ double CalculateFloatingPL(const ItemDetails* item, std::int32_t side, double qu
         raw = (1 / openPrice - 1 / currentPrice) * quantity * cs;
         break;
     case 3:
-        raw = std::round(kPowersOfTen[static_cast<std::size_t>(item->displayDecimalPlaces())] *
+        raw = std::round(kPowersOfTen[static_cast<std::size_t>(item->DisplayDecimalPlaces())] *
                          (openPrice - currentPrice) * item->Point.toDouble() * quantity);
         break;
     case 4:
@@ -105,7 +105,7 @@ double offsetResult(const Order& leg, double quantity, const Order& position, co
     if (!item)
         return 0;
     const std::string shown =
-        Formatter::formatDecimal(orZero(leg.OrderPrice).toDouble(), item->displayDecimalPlaces());
+        Formatter::formatDecimal(orZero(leg.OrderPrice).toDouble(), item->DisplayDecimalPlaces());
     return CalculateFloatingPL(item, leg.tradingMode, quantity, platform::lenientReal(shown),
                                orZero(position.OrderPrice).toDouble());
 }

@@ -101,7 +101,7 @@ RowRecords RowRecordsCache::recordsOf(const Order& order, bool withSettings) {
 }
 
 std::string priceText(double value, const ItemDetails* item) {
-    return Formatter::formatDecimal(value, item ? item->displayDecimalPlaces() : 0);
+    return Formatter::formatDecimal(value, item ? item->DisplayDecimalPlaces() : 0);
 }
 
 std::string priceText(const platform::Decimal& value, const ItemDetails* item) {

@@ -431,7 +431,7 @@ GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order,
     key.known = true;
     const ItemDetails* item = inputs.item;
     key.record = item;
-    key.state = item ? item->displayDecimalPlaces() : -1;
+    key.state = item ? item->DisplayDecimalPlaces() : -1;
     if (source_.rows == RowKind::Instrument) {
         if (!item)
             return key;

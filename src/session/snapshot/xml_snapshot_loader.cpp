@@ -456,7 +456,7 @@ bool XmlSnapshotLoader::fillItemType(const XmlSnapshotRow& row, SessionModel& mo
 bool XmlSnapshotLoader::fillItemDetails(const XmlSnapshotRow& row, SessionModel& model) {
     const Columns c(row);
     const auto* code = c.get("Code");
-    if (!code || !ItemDetails::isAcceptableCode(*code))
+    if (!code || !ItemDetails::IsAcceptableCode(*code))
         return false;
     auto item = recordFor(model.ItemCollection, *code, "ItemCollection");
     if (!item)
