@@ -1,4 +1,5 @@
 #include "model/records/decimal_extension.h"
+#include "platform/compact_decimal.h"
 #include "platform/decimal.h"
 
 #include <benchmark/benchmark.h>
@@ -83,5 +84,49 @@ void BM_ModuloForDoubleOffTick(benchmark::State& state) {
         benchmark::DoNotOptimize(moduloForDouble(price, 0.00005));
 }
 BENCHMARK(BM_ModuloForDoubleOffTick);
+
+// The compact stored form: the wire's plain text into it, and the trips to and from Decimal that
+// every arithmetic on a stored figure makes.
+void BM_CompactParsePrice(benchmark::State& state) {
+    const std::vector<std::string> prices{"1.23455", "108.125", "0.00005", "27150.50", "-3.75"};
+    std::size_t i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(platform::CompactDecimal::fromPlainText(prices[i++ % prices.size()]));
+}
+BENCHMARK(BM_CompactParsePrice);
+
+void BM_CompactToDecimal(benchmark::State& state) {
+    const platform::CompactDecimal c(dec("-27150.125"));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(c);
+        benchmark::DoNotOptimize(c.toDecimal());
+    }
+}
+BENCHMARK(BM_CompactToDecimal);
+
+void BM_CompactFromDecimal(benchmark::State& state) {
+    const Decimal d = dec("-27150.125");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(d);
+        benchmark::DoNotOptimize(platform::CompactDecimal(d));
+    }
+}
+BENCHMARK(BM_CompactFromDecimal);
+
+void BM_CompactFromLongDecimal(benchmark::State& state) {
+    const Decimal d = dec("-1234567890123456789.0123456789012345678");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(d);
+        benchmark::DoNotOptimize(platform::CompactDecimal(d));
+    }
+}
+BENCHMARK(BM_CompactFromLongDecimal);
+
+void BM_CompactToString(benchmark::State& state) {
+    const platform::CompactDecimal c(dec("1.23455"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(c.toString());
+}
+BENCHMARK(BM_CompactToString);
 
 } // namespace

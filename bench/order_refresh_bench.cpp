@@ -35,8 +35,8 @@ struct RefreshSession {
             item->Code = fmt::format("SYM{:04}", n);
             item->InstrumentId = n + 1;
             item->DecimalPlaces = 4;
-            item->Point = 1;
-            item->ContractSize = 1000;
+            item->Point = platform::CompactDecimal::fromString("1").value();
+            item->ContractSize = platform::CompactDecimal::fromString("1000").value();
             item->PLCalcModeId = 1 + n % 6;
             item->Bid = price(random);
             item->Ask = item->Bid + 0.0005;
@@ -54,8 +54,8 @@ struct RefreshSession {
             for (int n = 0; n < kInstruments; ++n) {
                 GroupInstruments s;
                 s.InstrumentId = n + 1;
-                s.InitialMargin = 2;
-                s.InitialSellMargin = 3;
+                s.InitialMargin = platform::CompactDecimal::fromString("2").value();
+                s.InitialSellMargin = platform::CompactDecimal::fromString("3").value();
                 s.margincalculationMode = g == 0 ? 2 : 1;
                 group->fileGroupInstrument(s);
             }
@@ -70,8 +70,8 @@ struct RefreshSession {
             auto currency = std::make_shared<TradeCurrency>();
             currency->conversionMode = a % 6;
             currency->instrumentID = static_cast<std::uint64_t>(kInstruments - a); // late in the list
-            currency->bidRate = 0.9;
-            currency->askRate = 1.1;
+            currency->bidRate = platform::CompactDecimal::fromString("0.9").value();
+            currency->askRate = platform::CompactDecimal::fromString("1.1").value();
             account->tradeCurrency = currency;
             model.AccountDetailCollection.insert_or_assign(std::to_string(account->AccountId), account);
         }

@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& [code, item] : model->ItemCollection) {
         if (!item || item->Code != code || code.empty())
             std::abort();
-        if (!(item->TickSize >= 0) || !std::isfinite(item->TickSize) || !(item->priceTick >= 0) ||
-            !std::isfinite(item->priceTick) || !std::isfinite(item->Bid) || !std::isfinite(item->Ask))
+        if (item->TickSize.isNaN() || item->TickSize.isNegative() || item->priceTick.isNaN() ||
+            item->priceTick.isNegative() || !std::isfinite(item->Bid) || !std::isfinite(item->Ask))
             std::abort();
     }
     for (const auto& [key, group] : model->GroupDetailCollection) {

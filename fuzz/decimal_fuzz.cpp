@@ -2,6 +2,7 @@
 // control byte picking the rounding of the arithmetic.
 #include "fuzz_support.h"
 #include "model/records/decimal_extension.h"
+#include "platform/compact_decimal.h"
 #include "platform/decimal.h"
 
 #include <charconv>
@@ -37,6 +38,13 @@ void checkText(const Decimal& d) {
     std::from_chars(text.data(), text.data() + text.size(), expected);
     const double value = d.toDouble();
     check(value == expected || (std::isnan(value) && std::isnan(expected)));
+    // The stored form keeps 16 digits exactly, prints the same text and keeps Decimal's order.
+    const platform::CompactDecimal compact(d);
+    if (!compact.isNaN() && compact.toDecimal() == d) {
+        check(compact.toString() == text);
+        check(compact.toDouble() == value || (std::isnan(value) && compact.isNaN()));
+    }
+    check(d.isNaN() || compact.isNaN() || compact.toDecimal() == d || d.mantissa() > 9'999'999'999'999'999u);
 }
 
 } // namespace
@@ -52,6 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const std::size_t bar = input.find('|');
     const auto a = Decimal::fromString(input.substr(0, bar));
+    // The plain wire form reads into the stored form as Decimal reads it.
+    if (const auto plain = platform::CompactDecimal::fromPlainText(input.substr(0, bar)))
+        check(a && *plain == platform::CompactDecimal(*a));
     if (a)
         checkText(*a);
     if (bar == std::string_view::npos || !a)
@@ -63,6 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     check((a->compare(*b) < 0) == (b->compare(*a) > 0));
     check((*a == *b) == (b->compare(*a) == 0));
+    const platform::CompactDecimal ca(*a), cb(*b);
+    if (ca.toDecimal() == *a && cb.toDecimal() == *b)
+        check((ca <=> cb) == a->compare(*b));
     for (const Decimal& r : {a->add(*b, rounding), a->subtract(*b, rounding), a->multiply(*b, rounding),
                              a->divide(*b, rounding), moduloFor(*a, *b), decimalPlaces(*a),
                              absoluteNumber(*a), greaterNumber(*a, *b), smallerNumber(*a, *b)})

@@ -33,10 +33,10 @@ void quote(std::string_view body) {
     if (decodePlainPriceUpdate(body, plain)) {
         check(d.quote.has_value());
         const PriceUpdate g = d.quote->toPriceUpdate();
-        check(plain.ItemCode == g.ItemCode && plain.Time == g.Time);
-        const double mine[] = {plain.DotPosition, plain.Last, plain.Low,  plain.Bid,
-                               plain.Ask,         plain.High, plain.Open, plain.PreviousClose};
-        const double theirs[] = {g.DotPosition, g.Last, g.Low, g.Bid, g.Ask, g.High, g.Open, g.PreviousClose};
+        check(plain.ItemCode == g.ItemCode && plain.Time == g.Time && plain.DotPosition == g.DotPosition);
+        const double mine[] = {plain.Last, plain.Low,  plain.Bid,          plain.Ask,
+                               plain.High, plain.Open, plain.PreviousClose};
+        const double theirs[] = {g.Last, g.Low, g.Bid, g.Ask, g.High, g.Open, g.PreviousClose};
         check(std::memcmp(mine, theirs, sizeof mine) == 0);
     }
     if (!d.quote)
@@ -46,12 +46,12 @@ void quote(std::string_view body) {
     for (const auto* v : {&q.Last, &q.Bid, &q.Ask, &q.High, &q.Low, &q.Open, &q.PreviousClose})
         check(finiteOrZero(*v));
     const PriceUpdate u = q.toPriceUpdate();
-    check(std::isfinite(u.DotPosition) && u.DotPosition >= 1);
+    check(u.DotPosition >= 0 && u.DotPosition <= PriceUpdate::kMaxDotDecimals);
     ItemCollectionMap items;
     auto item = std::make_shared<ItemDetails>();
     item->Code = q.ItemCode;
     item->Spreadtype = ItemDetails::kSpreadTopup;
-    item->priceTick = 0.0001;
+    item->priceTick = tc::platform::CompactDecimal(platform::Decimal::fromParts(false, 1, -4));
     item->BidSpread = 1;
     item->AskSpread = 2;
     items.insert_or_assign(q.ItemCode, item);

@@ -28,6 +28,10 @@ bool isFinite(double v) {
     return std::isfinite(v);
 }
 
+bool isNumberNotBelowZero(const platform::Decimal& v) {
+    return !v.isNaN() && !v.isNegative();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     XmlSnapshotLoader::fillTableDetails(tables, m);
     for (const auto& [code, item] : m.ItemCollection) {
         check(item && !code.empty() && item->Code == code, "instrument under another code");
-        check(isFinite(item->TickSize) && item->TickSize >= 0, "tick size");
-        check(isFinite(item->priceTick) && item->priceTick >= 0, "price tick");
+        check(isNumberNotBelowZero(item->TickSize), "tick size");
+        check(isNumberNotBelowZero(item->priceTick), "price tick");
         check(isFinite(item->Bid) && isFinite(item->Ask), "quote");
     }
     for (const auto& [key, account] : m.AccountDetailCollection)

@@ -42,7 +42,7 @@ struct GridSession {
             item->Code = fmt::format("SYM{}", n);
             item->InstrumentId = n + 1;
             item->DecimalPlaces = 4;
-            item->priceTick = 0.0001;
+            item->priceTick = platform::CompactDecimal::fromString("0.0001").value();
             item->Bid = price(random);
             item->Ask = item->Bid + 0.0005;
             item->UpdateTime = wallTimeFromWire("20240305143000");
@@ -50,7 +50,7 @@ struct GridSession {
             watchList.push_back(item->Code);
             GroupInstruments settings;
             settings.InstrumentId = n + 1;
-            settings.InitialMargin = 12.5;
+            settings.InitialMargin = platform::CompactDecimal::fromString("12.5").value();
             group->fileGroupInstrument(settings);
         }
         model.GroupDetailCollection.insert_or_assign("1", group);

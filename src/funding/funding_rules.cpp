@@ -107,15 +107,16 @@ interfaces::WithdrawalFigures withdrawalFigures(const AccountDetails& account,
                                                 const platform::Decimal& pendingAmount,
                                                 const interfaces::FundingRules& rules) {
     interfaces::WithdrawalFigures f;
-    // The account's figures are doubles: the arithmetic stays in them.
+    // The rule is worked in doubles, as the account's computed figures are.
     const double pending = pendingAmount.toDouble();
-    f.balance = account.Balance;
+    f.balance = account.Balance.toDouble();
     f.pending = pending;
     f.minimumBalance = rules.minimumBalance.value_or(0);
-    double w = account.Equity - account.CollateralSecurity - account.oneSideMargin - pending;
+    double w =
+        account.Equity - account.CollateralSecurity.toDouble() - account.oneSideMargin.toDouble() - pending;
     if (account.Leverage > 0 && !rules.canWithdrawFloatingPL)
         w -= account.Leverage;
-    const double remaining = account.Balance - (pending + w);
+    const double remaining = account.Balance.toDouble() - (pending + w);
     if (f.minimumBalance > 0 && remaining < f.minimumBalance)
         w -= f.minimumBalance - remaining;
     f.withdrawable = w;

@@ -5,6 +5,8 @@
 #include "model/records/financial_transaction.h"
 #include "model/records/history_rows.h"
 #include "model/records/request_records.h"
+#include "platform/compact_decimal.h"
+#include "platform/decimal.h"
 #include "platform/ordered_map.h"
 
 #include <cstddef>
@@ -37,7 +39,7 @@ struct AdvancedInstrumentInfo {
     std::string descriptions;
     std::string iconResource;
     std::uint64_t priceUnitID = 0;
-    double priceUnitValue = 0;
+    platform::CompactDecimal priceUnitValue;
     std::string extraInfo;
 };
 

@@ -37,7 +37,8 @@ double CalculateFloatingPL(const ItemDetails* item, std::int32_t side, double qu
     if (!item || !(quantity > 0) || !(openPrice > 0) || !(currentPrice > 0))
         return 0;
     const std::int32_t mode = item->PLCalcModeId <= 0 ? 1 : item->PLCalcModeId;
-    const double cs = item->ContractSize;
+    // Profit is worked in doubles, as the prices are.
+    const double cs = item->ContractSize.toDouble();
     double raw = 0;
     switch (mode) {
     case 1:
@@ -48,7 +49,7 @@ double CalculateFloatingPL(const ItemDetails* item, std::int32_t side, double qu
         break;
     case 3:
         raw = std::round(kPowersOfTen[static_cast<std::size_t>(item->displayDecimalPlaces())] *
-                         (openPrice - currentPrice) * item->Point * quantity);
+                         (openPrice - currentPrice) * item->Point.toDouble() * quantity);
         break;
     case 4:
         raw = (openPrice - currentPrice) * cs * quantity / currentPrice;
@@ -123,16 +124,17 @@ double PositionArithmetic::calculateCurrencyConversionForValue(double value, con
 double marginForSingleLot(const Order& position, const GroupInstruments* settings, const ItemDetails& item) {
     if (!settings)
         return 0;
-    double rate = settings->InitialMargin;
+    // The per-lot figure is worked in doubles, as the margin totals it feeds are.
+    double rate = settings->InitialMargin.toDouble();
     if (position.deliveryMode == 3)
-        rate = settings->BTSTOrderMargin;
+        rate = settings->BTSTOrderMargin.toDouble();
     else if (position.deliveryMode == 2)
-        rate = settings->IntradayOrderMargin;
-    else if (position.tradingMode == 1 && settings->InitialSellMargin > 0)
-        rate = settings->InitialSellMargin;
+        rate = settings->IntradayOrderMargin.toDouble();
+    else if (position.tradingMode == 1 && settings->InitialSellMargin > platform::Decimal())
+        rate = settings->InitialSellMargin.toDouble();
     if (settings->margincalculationMode != 2)
         return rate;
-    double value = rate * item.ContractSize / 100;
+    double value = rate * item.ContractSize.toDouble() / 100;
     switch (item.MarginFormulaId) {
     case 4:
         if (position.BaseCurrencyRate > 0)

@@ -28,7 +28,7 @@ double contractValue(double quantity, double contractSize) {
 }
 
 double deliveryTotalCost(const Order& position, const ItemDetails* item) {
-    const double contractSize = item ? item->ContractSize : 0;
+    const double contractSize = item ? item->ContractSize.toDouble() : 0;
     return position.OrderQty.toDouble() * contractSize * orZero(position.OrderPrice).toDouble();
 }
 

@@ -46,11 +46,12 @@ double doPriceTickCorrection(double tickSize, double price, std::uint32_t, bool 
 double getFluctuationLimitUpPrice(const ItemDetails* item) {
     if (!item)
         return 0;
-    if (item->circuitLimitUp > 0)
-        return item->circuitLimitUp;
-    if (item->CircuitLimit > 0) {
-        const double up = item->PrevClose + (item->PrevClose * item->CircuitLimit) / 100;
-        return doPriceTickCorrection(item->TickSize, up,
+    if (item->circuitLimitUp > Decimal())
+        return item->circuitLimitUp.toDouble();
+    if (item->CircuitLimit > Decimal()) {
+        // The band is worked in doubles, as the previous close is.
+        const double up = item->PrevClose + (item->PrevClose * item->CircuitLimit.toDouble()) / 100;
+        return doPriceTickCorrection(item->TickSize.toDouble(), up,
                                      static_cast<std::uint32_t>(item->displayDecimalPlaces()), false);
     }
     return 0;
@@ -59,11 +60,11 @@ double getFluctuationLimitUpPrice(const ItemDetails* item) {
 double getFluctuationLimitDownPrice(const ItemDetails* item) {
     if (!item)
         return 0;
-    if (item->circuitLimitDown > 0)
-        return item->circuitLimitDown;
-    if (item->CircuitLimit > 0) {
-        const double down = item->PrevClose + (item->PrevClose * item->CircuitLimit) / -100;
-        return doPriceTickCorrection(item->TickSize, down,
+    if (item->circuitLimitDown > Decimal())
+        return item->circuitLimitDown.toDouble();
+    if (item->CircuitLimit > Decimal()) {
+        const double down = item->PrevClose + (item->PrevClose * item->CircuitLimit.toDouble()) / -100;
+        return doPriceTickCorrection(item->TickSize.toDouble(), down,
                                      static_cast<std::uint32_t>(item->displayDecimalPlaces()), true);
     }
     return 0;
@@ -87,7 +88,7 @@ double bracketDefaultPrice(double base, bool buy, bool takeProfit, const ItemDet
                            const GroupInstruments* settings) {
     double distance = 0;
     if (settings && item)
-        distance = (takeProfit ? settings->LimitMinPips : settings->StopMinPips) * item->TickSize;
+        distance = (takeProfit ? settings->LimitMinPips : settings->StopMinPips) * item->TickSize.toDouble();
     const bool up = buy == takeProfit;
     return up ? base + distance : base - distance;
 }

@@ -32,10 +32,10 @@ double getMargin(const GroupInstruments* settings, std::int32_t deliveryMode) {
     if (!settings)
         return 0;
     if (deliveryMode == 2)
-        return settings->IntradayOrderMargin;
+        return settings->IntradayOrderMargin.toDouble();
     if (deliveryMode == 3)
-        return settings->BTSTOrderMargin;
-    return settings->InitialMargin;
+        return settings->BTSTOrderMargin.toDouble();
+    return settings->InitialMargin.toDouble();
 }
 
 double calculateHedgeMargin(double totalBuy, double totalSell, double margin, double marginPercent) {

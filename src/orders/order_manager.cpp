@@ -47,11 +47,11 @@ std::optional<PriceBound> entryBound(std::int32_t orderType, std::int32_t side, 
                                      const GroupInstruments& settings) {
     const bool buy = side == 0;
     if (orderType == 2) {
-        const double d = settings.LimitMinPips * item.TickSize;
+        const double d = settings.LimitMinPips * item.TickSize.toDouble();
         return buy ? PriceBound{askOf(item) - d, true} : PriceBound{bidOf(item) + d, false};
     }
     if (orderType == 3) {
-        const double d = settings.StopMinPips * item.TickSize;
+        const double d = settings.StopMinPips * item.TickSize.toDouble();
         return buy ? PriceBound{askOf(item) + d, false} : PriceBound{bidOf(item) - d, true};
     }
     return std::nullopt;
@@ -62,10 +62,10 @@ PriceBound protectiveBound(bool takeProfit, std::int32_t protectiveSide, double 
                            const GroupInstruments& settings) {
     const bool sell = protectiveSide != 0;
     if (takeProfit) {
-        const double d = settings.LimitMinPips * item.TickSize;
+        const double d = settings.LimitMinPips * item.TickSize.toDouble();
         return sell ? PriceBound{base + d, false} : PriceBound{base - d, true};
     }
-    const double d = settings.StopMinPips * item.TickSize;
+    const double d = settings.StopMinPips * item.TickSize.toDouble();
     return sell ? PriceBound{base - d, true} : PriceBound{base + d, false};
 }
 
@@ -86,12 +86,13 @@ bool keepsBound(const std::optional<Decimal>& price, const PriceBound& bound, co
 }
 
 // A quantity limit as it is shown: six decimals read back, so 100 shows as 100 and 0.5 as 0.5.
-std::string limitText(double limit) {
-    return Decimal::fromDouble(limit).toString();
+// Six decimals, as the double's "%f" text wrote the limit.
+std::string limitText(const Decimal& limit) {
+    return Decimal::fromDouble(limit.toDouble()).toString();
 }
 
 bool onGrid(double price, const ItemDetails& item) {
-    return CheckTickPrice(price, item.DecimalPlaces, item.TickSize).isZero();
+    return CheckTickPrice(price, item.DecimalPlaces, item.TickSize.toDouble()).isZero();
 }
 
 } // namespace
@@ -225,14 +226,15 @@ OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order) const
     if (!c.settings)
         return refuse("1075", order);
     const GroupInstruments& settings = *c.settings;
-    if (q > settings.MaxOrderQty)
+    // The quantity rules are worked in doubles: the step's remainder is a double remainder.
+    if (q > settings.MaxOrderQty.toDouble())
         return refuseBracketed("1023", limitText(settings.MaxOrderQty), order);
     // Closing the whole remainder of a position is allowed below the minimum and off the step.
     const bool closesRemainder = o.isCloseNew && numberOf(o.PreviousOrderQty) == q;
-    if (q < settings.MinOrderQty && !closesRemainder)
+    if (q < settings.MinOrderQty.toDouble() && !closesRemainder)
         return refuseBracketed("1024", limitText(settings.MinOrderQty), order);
-    if (settings.OrderQtyStep > 0) {
-        const double r = std::fabs(std::remainder(q, settings.OrderQtyStep));
+    if (settings.OrderQtyStep > Decimal()) {
+        const double r = std::fabs(std::remainder(q, settings.OrderQtyStep.toDouble()));
         if (!Decimal::fromDouble(r).isZero() && !closesRemainder)
             return refuseBracketed("1034", limitText(settings.OrderQtyStep), order);
     }
@@ -452,11 +454,11 @@ bool OrderManager::CheckMargin(const Order& order) const {
     LotMarginInputs in;
     in.marginRequired = m;
     in.marginmode = settings.margincalculationMode;
-    in.overnightMargin = settings.OverNightMargin;
-    in.contractSize = c.itm().ContractSize;
+    in.overnightMargin = settings.OverNightMargin.toDouble();
+    in.contractSize = c.itm().ContractSize.toDouble();
     in.isEod = false;
-    in.liquidationMargin = settings.LiquidationMargin;
-    in.sellMarginRequired = settings.InitialSellMargin;
+    in.liquidationMargin = settings.LiquidationMargin.toDouble();
+    in.sellMarginRequired = settings.InitialSellMargin.toDouble();
     in.isOneSideMargin = false;
     in.marginFormulaId = c.itm().MarginFormulaId;
     const auto withTotals = [&in](const LotTotals& totals) {
@@ -478,7 +480,7 @@ bool OrderManager::CheckMargin(const Order& order) const {
     }
     t.rateCost += q * order.BaseCurrencyRate;
     const double after = withTotals(t);
-    return c.acc().Equity > c.acc().UsedMargin - before + after;
+    return c.acc().Equity > c.acc().UsedMargin.toDouble() - before + after;
 }
 
 double OrderManager::hedgeMarginOf(const Order& order, const AccountDetails* account, double totalBuy,
@@ -487,7 +489,7 @@ double OrderManager::hedgeMarginOf(const Order& order, const AccountDetails* acc
     const auto group = account ? lookup_.groupForId(account->GroupId) : nullptr;
     const GroupInstruments* settings =
         group ? group->groupInstrument(item ? item->InstrumentId : 0) : nullptr;
-    const double percent = settings ? settings->LiquidationMargin : 0;
+    const double percent = settings ? settings->LiquidationMargin.toDouble() : 0;
     const auto perLot = order.GetMarginForSingleLot(settings, item ? *item : kNoItem);
     const double rate = perLot ? perLot->toDouble() : 0;
     const bool netOnly = (account ? account->HedgeModeId : kNoAccount.HedgeModeId) != 1;

@@ -98,6 +98,7 @@ public:
 
 private:
     friend struct DecimalBuilder;
+    friend class CompactDecimal; // hands over its canonical parts as they are
 
     unsigned __int128 mantissa_ = 0;
     std::int16_t exponent_ = 0;

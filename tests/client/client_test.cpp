@@ -308,8 +308,8 @@ TEST_F(ClientEvents, PriceLimitsOfATicketFollowItsSideKindAndTheLiveQuote) {
     const auto settings =
         (*model.GroupDetailCollection.get(account(20001)->GroupId))->groupInstrument(item.InstrumentId);
     ASSERT_TRUE(settings);
-    const double limitGap = settings->LimitMinPips * item.TickSize;
-    const double stopGap = settings->StopMinPips * item.TickSize;
+    const double limitGap = settings->LimitMinPips * item.TickSize.toDouble();
+    const double stopGap = settings->StopMinPips * item.TickSize.toDouble();
     const auto written = [&](double value) { return Formatter::formatDecimal(value, item.DecimalPlaces); };
     interfaces::Orders& orders = client->orders();
 

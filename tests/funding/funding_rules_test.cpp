@@ -18,10 +18,10 @@ using tc::AccountDetails;
 AccountDetails account(double balance, double equity, double collateral, double margin, double leverage) {
     AccountDetails a;
     a.AccountId = 20001;
-    a.Balance = balance;
+    a.Balance = tc::platform::CompactDecimal(tc::decimalFromDouble(balance));
     a.Equity = equity;
-    a.CollateralSecurity = collateral;
-    a.oneSideMargin = margin;
+    a.CollateralSecurity = tc::platform::CompactDecimal(tc::decimalFromDouble(collateral));
+    a.oneSideMargin = tc::platform::CompactDecimal(tc::decimalFromDouble(margin));
     a.Leverage = leverage;
     return a;
 }

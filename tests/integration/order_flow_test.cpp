@@ -692,7 +692,7 @@ TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccoun
     auto* held = model.AccountDetailCollection.get("20001");
     ASSERT_NE(held, nullptr);
     const std::shared_ptr<AccountDetails> account = *held;
-    const double balanceBefore = account->Balance;
+    const double balanceBefore = account->Balance.toDouble();
     ASSERT_DOUBLE_EQ(balanceBefore, 10000);
 
     alignQuote(s, "EURUSD");
@@ -707,21 +707,22 @@ TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccoun
         [&] { return findBy(lists(s).SettledOrderCollection, &Order::OpenPositionId, id) != nullptr; }));
     const std::string serverBalance =
         server->book().with([](const testserver::Books& b) { return b.balances.at(20001); });
-    ASSERT_TRUE(until([&] { return account->Balance == std::stod(serverBalance); }))
-        << account->Balance << " while the server holds " << serverBalance;
+    ASSERT_TRUE(until([&] { return account->Balance.toDouble() == std::stod(serverBalance); }))
+        << account->Balance.toDouble() << " while the server holds " << serverBalance;
     double profit = 0;
     for (const auto& settled : lists(s).SettledOrderCollection)
         if (settled->AccountNumber == "20001" && !settledBefore.contains(settled->SettlementId))
             profit += settled->SettledPL.toDouble();
     EXPECT_GT(profit, 0);
-    EXPECT_NEAR(account->Balance, balanceBefore + profit, 1e-6);
+    EXPECT_NEAR(account->Balance.toDouble(), balanceBefore + profit, 1e-6);
 
     // The account refresh keeps the profit in equity: Balance plus what is still open.
     SessionModelLookup lookup(lists(s));
     PositionArithmetic arithmetic(lookup);
     account->calculateAccountDetails(model.OpenOrderCollection, lookup, arithmetic);
     EXPECT_DOUBLE_EQ(account->Equity, balanceBefore + profit + account->Leverage +
-                                          account->AccumulatingStorage + account->CollateralSecurity);
+                                          account->AccumulatingStorage.toDouble() +
+                                          account->CollateralSecurity.toDouble());
 }
 
 TEST_F(OrderFlowTest, TheReportsOfOneRequestArriveAsOneCompressedMessage) {
@@ -776,7 +777,7 @@ TEST_F(OrderFlowTest, TheXmlFormOfTheSnapshotSignsInToTheSameModel) {
                           Formatter::formatDecimal(item->ContractSize, 2) + "/" +
                           std::to_string(item->CurrentTradeSessionSettingId));
         for (const auto& [id, account] : m.AccountDetailCollection)
-            out.push_back(id + "=" + Formatter::formatDecimal(account->Balance, 2));
+            out.push_back(id + "=" + Formatter::formatDecimal(account->Balance.toDouble(), 2));
         out.push_back(std::to_string(m.GroupDetailCollection.size()) + " groups");
         for (const auto& id : idsOf(m.OpenOrderCollection, &Order::OpenPositionId))
             out.push_back(id);
@@ -837,7 +838,7 @@ TEST_F(OrderFlowTest, TheCoreRefreshesFloatingFiguresOnceASecondAndAnnouncesTheT
             held.push_back(std::make_shared<Order>(*p));
     const double margin = refreshOpenPositions(held, lookup).margin;
     EXPECT_GT(margin, 0);
-    EXPECT_NEAR(account.UsedMargin, margin, 1e-9);
+    EXPECT_NEAR(account.UsedMargin.toDouble(), margin, 1e-9);
     EXPECT_NEAR(account.AvailableMargin, account.Equity - margin, 1e-9);
 
     // The current account is the session's to keep; one it does not hold is refused.

@@ -67,8 +67,8 @@ TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTrans
     std::vector<interfaces::FundingReply> replies;
     auto handler = demo.client->funding().handleFundingReply(
         [&](const interfaces::FundingReply& r) { replies.push_back(r); });
-    const double depositedBefore = demo.account(20003)->Balance;
-    const double withdrawnBefore = demo.account(20001)->Balance;
+    const double depositedBefore = demo.account(20003)->Balance.toDouble();
+    const double withdrawnBefore = demo.account(20001)->Balance.toDouble();
     funding::NewDeposit deposit;
     deposit.accountDetail = demo.account(20003);
     deposit.mode = funding::kBankTransfer;
@@ -84,10 +84,10 @@ TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTrans
     ASSERT_TRUE(until([&] { return replies.size() == 4; }));
     // Once approved, the money has moved: the server tells each account's new balance.
     EXPECT_TRUE(until([&] {
-        return demo.account(20003)->Balance == depositedBefore + 750 &&
-               demo.account(20001)->Balance == withdrawnBefore - 125.5;
-    })) << demo.account(20003)->Balance
-        << " and " << demo.account(20001)->Balance;
+        return demo.account(20003)->Balance.toDouble() == depositedBefore + 750 &&
+               demo.account(20001)->Balance.toDouble() == withdrawnBefore - 125.5;
+    })) << demo.account(20003)->Balance.toDouble()
+        << " and " << demo.account(20001)->Balance.toDouble();
     server->book().with([](const testserver::Books& b) {
         EXPECT_EQ(b.balances.at(20003), "25750");
         EXPECT_EQ(b.balances.at(20001), "9874.5");

@@ -8,6 +8,8 @@
 #include "model/records/order.h"
 #include "model/session_model.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -15,6 +17,9 @@
 #include <vector>
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 
@@ -44,7 +49,7 @@ protected:
         for (std::int32_t id : {7, 3}) {
             GroupInstruments settings;
             settings.InstrumentId = id;
-            settings.InitialMargin = id == 7 ? 1000 : 500;
+            settings.InitialMargin = id == 7 ? 1000_cdec : 500_cdec;
             group->fileGroupInstrument(settings);
         }
         model.fileGroup(group);
@@ -55,7 +60,7 @@ protected:
         item->InstrumentId = id;
         item->Bid = bid;
         item->Ask = ask;
-        item->ContractSize = 100000;
+        item->ContractSize = 100000_cdec;
         item->PLCalcModeId = 1;
         model.ItemCollection.insert_or_assign(code, item);
         return item;
@@ -131,8 +136,8 @@ TEST_F(AccountFigures, MarginSharesOfEquityAndNoneWithoutEquity) {
 }
 
 TEST_F(AccountFigures, EachAccountsFiguresAreWorkedOutOnCopiesFromTheStoredFigures) {
-    account->Balance = 1000;
-    account->UsedMargin = 100;
+    account->Balance = 1000_cdec;
+    account->UsedMargin = 100_cdec;
     model.GroupDetailCollection.get("5")->get()->LeverageOnFProfit = 50;
     auto hit = std::make_shared<AccountDetails>(*account);
     hit->AccountId = 1002;

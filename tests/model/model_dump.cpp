@@ -58,6 +58,8 @@ private:
         out_.append(buf, r.ptr);
     }
     void put(float v) { put(static_cast<double>(v)); }
+    // Stored figures print as their doubles did, without quotes.
+    void put(const platform::CompactDecimal& v) { out_ += v.toString(); }
     template <class I>
     requires std::is_integral_v<I>
     void put(I v) {

@@ -1,5 +1,7 @@
 #include "model/model_dump.h"
 
+#include "support/decimal_literal.h"
+
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/session_model.h"
@@ -7,6 +9,9 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 
@@ -35,7 +40,7 @@ TEST(ModelDump, OrderEscapingAndLinks) {
     auto eur = std::make_shared<ItemDetails>();
     eur->Code = "EURUSD";
     eur->CalculationItems = eur;
-    eur->TickSize = 0.1;
+    eur->TickSize = 0.1_cdec;
     m.ItemCollection.insert_or_assign("EURUSD", eur);
     m.AccountDetailCollection.insert_or_assign("7", nullptr);
     const std::string text = dumpSessionModel(m);

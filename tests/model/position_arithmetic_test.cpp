@@ -4,18 +4,23 @@
 #include "model/position_arithmetic.h"
 
 #include "model/records/currency_records.h"
+#include "model/records/record_decimal.h"
 #include "orders/order_fixture.h"
+#include "support/decimal_literal.h"
 
 #include <limits>
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 
 ItemDetails instrument(std::int32_t mode, double contractSize) {
     ItemDetails i;
     i.PLCalcModeId = mode;
-    i.ContractSize = contractSize;
+    i.ContractSize = tc::platform::CompactDecimal(tc::decimalFromDouble(contractSize));
     return i;
 }
 
@@ -36,12 +41,12 @@ TEST(FloatingPL, ModeTwoByInversePrices) {
 TEST(FloatingPL, ModeThreeInPointsRoundedHalfAway) {
     ItemDetails i = instrument(3, 0);
     i.DecimalPlaces = 4;
-    i.Point = 10;
+    i.Point = 10_cdec;
     // 10^4 × (1.2000 - 1.1995) × 10 × 2 = 100 on a sell.
     EXPECT_DOUBLE_EQ(CalculateFloatingPL(&i, 1, 2, 1.2, 1.1995), 100);
     // Exactly half a point: 10^0 × (1.5 - 1.25) × 2 × 1 = 0.5, away from zero to 1 (not to even 0).
     i.DecimalPlaces = 0;
-    i.Point = 2;
+    i.Point = 2_cdec;
     EXPECT_DOUBLE_EQ(CalculateFloatingPL(&i, 1, 1, 1.5, 1.25), 1);
     EXPECT_DOUBLE_EQ(CalculateFloatingPL(&i, 0, 1, 1.5, 1.25), -1);
 }
@@ -86,7 +91,7 @@ TEST(FloatingPL, NoQuoteGivesNothingInEveryMode) {
     for (std::int32_t mode = 1; mode <= 6; ++mode) {
         ItemDetails i = instrument(mode, 100000);
         i.DecimalPlaces = 4;
-        i.Point = 1;
+        i.Point = 1_cdec;
         i.CalculationItems = calc;
         EXPECT_DOUBLE_EQ(CalculateFloatingPL(&i, 0, 1, 1.2, 0), 0) << mode;
         EXPECT_DOUBLE_EQ(CalculateFloatingPL(&i, 1, 1, 1.2, 0), 0) << mode;
@@ -261,7 +266,7 @@ TEST_F(PositionArithmeticOverSession, APositionWithoutItsInstrumentKeepsTheServe
 
 TEST_F(PositionArithmeticOverSession, MarginOfOneLotMatchesTheDecimalRule) {
     settings->margincalculationMode = 2;
-    settings->InitialMargin = 2; // 2 % of 100000 = 2000
+    settings->InitialMargin = 2_cdec; // 2 % of 100000 = 2000
     item->MarginFormulaId = 1;
     auto p = position(0, "1", "1.25"); // × 1.25 = 2500
     EXPECT_DOUBLE_EQ(marginForSingleLot(*p, settings, *item), 2500);

@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/decimal_literal.h"
 #include <memory>
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
 
 using namespace tc;
 using platform::Decimal;
@@ -43,7 +46,7 @@ TEST(PositionQuantities, ClosableIsTheRemainderLessPendingClosesNeverBelowZero) 
 TEST(PositionQuantities, ContractValueTotalCostAndDeliveryMargin) {
     EXPECT_DOUBLE_EQ(contractValue(2.5, 100000), 250000);
     ItemDetails gold;
-    gold.ContractSize = 100;
+    gold.ContractSize = 100_cdec;
     Order position;
     position.OrderQty = dec("3");
     position.OrderPrice = dec("4.1152");
@@ -53,7 +56,7 @@ TEST(PositionQuantities, ContractValueTotalCostAndDeliveryMargin) {
     EXPECT_DOUBLE_EQ(deliveryTotalCost(position, &gold), 0) << "no price, no cost";
 
     GroupInstruments settings;
-    settings.InitialMargin = 12.5;
+    settings.InitialMargin = 12.5_cdec;
     // 12.5 × 3 = 37.5, plain rounding to whole units.
     EXPECT_EQ(deliveryMargin(position, &settings, &gold), dec("38"));
     EXPECT_FALSE(deliveryMargin(position, &settings, nullptr));

@@ -8,10 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/decimal_literal.h"
 #include <limits>
 #include <memory>
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
 
 using namespace tc;
 using platform::Decimal;
@@ -23,7 +26,7 @@ Decimal dec(const char* text) {
 TEST(PositionTotals, OpenPositionsWeightsAndFigures) {
     ItemDetails item;
     GroupInstruments settings;
-    settings.InitialMargin = 12.5;
+    settings.InitialMargin = 12.5_cdec;
     Order a;
     a.RemainingQty = dec("0.1");
     a.UnrealisedPL = 1000.25;

@@ -1,12 +1,17 @@
 // Tick grid, rounding onto the grid, the daily band and the price hints.
 #include "model/price_grid.h"
 
+#include "support/decimal_literal.h"
+
 #include "orders/order_fixture.h"
 
 #include <cmath>
 #include <limits>
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 
@@ -57,26 +62,26 @@ class DailyBand : public ::testing::Test {
 protected:
     DailyBand() {
         item.PrevClose = 100;
-        item.TickSize = 0.5;
+        item.TickSize = 0.5_cdec;
         item.DecimalPlaces = 2;
     }
     ItemDetails item;
 };
 
 TEST_F(DailyBand, PercentageBandOnTheGridStays) {
-    item.CircuitLimit = 7; // 100 ± 7
+    item.CircuitLimit = 7_cdec; // 100 ± 7
     EXPECT_DOUBLE_EQ(getFluctuationLimitUpPrice(&item), 107);
     EXPECT_DOUBLE_EQ(getFluctuationLimitDownPrice(&item), 93);
 }
 
 TEST_F(DailyBand, PercentageBandIsRoundedInwards) {
-    item.CircuitLimit = 7.3; // 107.3 down to 107, 92.7 up to 93
+    item.CircuitLimit = 7.3_cdec; // 107.3 down to 107, 92.7 up to 93
     EXPECT_DOUBLE_EQ(getFluctuationLimitUpPrice(&item), 107);
     EXPECT_DOUBLE_EQ(getFluctuationLimitDownPrice(&item), 93);
 }
 
 TEST_F(DailyBand, BoundsAreInclusive) {
-    item.CircuitLimit = 7;
+    item.CircuitLimit = 7_cdec;
     double up = 0;
     double down = 0;
     EXPECT_TRUE(verifyFluctuationLimit(&item, 107, &up, &down));
@@ -88,13 +93,13 @@ TEST_F(DailyBand, BoundsAreInclusive) {
 }
 
 TEST_F(DailyBand, AbsoluteLimitsWinAndAZeroLimitDoesNotBound) {
-    item.circuitLimitUp = 105;
+    item.circuitLimitUp = 105_cdec;
     EXPECT_DOUBLE_EQ(getFluctuationLimitUpPrice(&item), 105);
     EXPECT_DOUBLE_EQ(getFluctuationLimitDownPrice(&item), 0);
     EXPECT_TRUE(verifyFluctuationLimit(&item, 1, nullptr, nullptr));
     EXPECT_FALSE(verifyFluctuationLimit(&item, 105.5, nullptr, nullptr));
-    item.circuitLimitUp = 0;
-    item.circuitLimitDown = 95;
+    item.circuitLimitUp = 0_cdec;
+    item.circuitLimitDown = 95_cdec;
     EXPECT_FALSE(verifyFluctuationLimit(&item, 94, nullptr, nullptr));
     EXPECT_TRUE(verifyFluctuationLimit(&item, 1e9, nullptr, nullptr));
     EXPECT_TRUE(verifyFluctuationLimit(nullptr, 1e9, nullptr, nullptr));
@@ -124,14 +129,14 @@ TEST_F(PriceHints, ProtectiveBounds) {
 
 TEST_F(PriceHints, ZeroDecimalPlacesPrintTwo) {
     item->DecimalPlaces = 0;
-    item->TickSize = 1;
+    item->TickSize = 1_cdec;
     item->Ask = 120;
     EXPECT_EQ(manager.OrderTypeChange(2, 0, "EURUSD", 1001, false), "116.00");
 }
 
 TEST(BracketPrices, DefaultDistanceAndSteps) {
     ItemDetails item;
-    item.TickSize = 0.0001;
+    item.TickSize = 0.0001_cdec;
     GroupInstruments settings;
     settings.LimitMinPips = 10;
     settings.StopMinPips = 20;

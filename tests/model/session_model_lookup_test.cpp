@@ -1,5 +1,7 @@
 #include "model/session_model_lookup.h"
 
+#include "support/decimal_literal.h"
+
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
@@ -13,6 +15,9 @@
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
+
 using namespace tc;
 
 constexpr double kEps = 1e-9;
@@ -24,8 +29,8 @@ protected:
         item = std::make_shared<ItemDetails>();
         item->InstrumentId = 5;
         item->Code = "EURUSD";
-        item->TickSize = 0.00005;
-        item->priceTick = 0.00001;
+        item->TickSize = 0.00005_cdec;
+        item->priceTick = 0.00001_cdec;
         item->Bid = 1.10000;
         item->Ask = 1.10010;
         item->High = 1.2;

@@ -58,7 +58,7 @@ TEST(SessionModel, ALaterRecordOfTheSameKeyReplacesTheEarlierInItsPlace) {
     ASSERT_TRUE(usd);
     EXPECT_EQ(dynamic_cast<CurrenyList*>(usd.get()), nullptr);
     EXPECT_TRUE(usd->isDirect);
-    EXPECT_DOUBLE_EQ(usd->depositRate, 2);
+    EXPECT_EQ(usd->depositRate.toDouble(), 2);
     // A currency only in the list section stays a list entry.
     m.fileTradeCurrency(std::make_shared<CurrenyList>(
         CurrenyList::fromAmpRecord(RecordFields(wireText("36<C>AUD<C>0<C>0<C>0<C>0<C>Y")))));

@@ -2,9 +2,14 @@
 // hand from the margin rules.
 #include "orders/margin_rules.h"
 
+#include "support/decimal_literal.h"
+
 #include "order_fixture.h"
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 
@@ -128,9 +133,9 @@ TEST_F(SeparateSellRate, AmountModeTakesTheRatesAsTheyAre) {
 
 TEST(PerLotRate, ByDeliveryMode) {
     GroupInstruments s;
-    s.InitialMargin = 10;
-    s.IntradayOrderMargin = 20;
-    s.BTSTOrderMargin = 30;
+    s.InitialMargin = 10_cdec;
+    s.IntradayOrderMargin = 20_cdec;
+    s.BTSTOrderMargin = 30_cdec;
     EXPECT_DOUBLE_EQ(getMargin(&s, 1), 10);
     EXPECT_DOUBLE_EQ(getMargin(&s, 2), 20);
     EXPECT_DOUBLE_EQ(getMargin(&s, 3), 30);
@@ -141,9 +146,9 @@ TEST(PerLotRate, ByDeliveryMode) {
 class CheckMargin : public OrderFixture {
 protected:
     CheckMargin() {
-        settings->LiquidationMargin = 50;
+        settings->LiquidationMargin = 50_cdec;
         account->AvailableMargin = 0;
-        account->UsedMargin = 10000;
+        account->UsedMargin = 10000_cdec;
         position(0, "5"); // 5 bought: 5 × 1000 = 5000 of margin
     }
 };
@@ -202,8 +207,8 @@ TEST_F(CheckMargin, LotTotalsAddOntoTheCallersValues) {
 using PieChartMargin = OrderFixture;
 
 TEST_F(PieChartMargin, SelectedAccountsFigureWithTwoDecimals) {
-    settings->LiquidationMargin = 50;
-    settings->InitialMargin = 100;
+    settings->LiquidationMargin = 50_cdec;
+    settings->InitialMargin = 100_cdec;
     manager.setCurrentAccount(1001);
     position(0, "5");
     position(1, "3");
@@ -221,8 +226,8 @@ TEST_F(PieChartMargin, SelectedAccountsFigureWithTwoDecimals) {
 }
 
 TEST_F(PieChartMargin, EveryInstrumentAndModeOfTheSelectedAccountInOnePass) {
-    settings->LiquidationMargin = 50;
-    settings->InitialMargin = 100;
+    settings->LiquidationMargin = 50_cdec;
+    settings->InitialMargin = 100_cdec;
     manager.setCurrentAccount(1001);
     // 1.5 lots bought and 0.5 sold: the sold half-lot offsets, it is not charged again.
     position(0, "1.5");
@@ -242,7 +247,7 @@ TEST_F(PieChartMargin, EveryInstrumentAndModeOfTheSelectedAccountInOnePass) {
     account->HedgeModeId = 1;
     EXPECT_EQ(figure("EURUSD#1"), "125.00");
     // As many single figures in turn would leave, the last position's per-lot rate counts.
-    settings->InitialSellMargin = 200; // the sold position is last: 200 + 0.5 x 0.5 x 200
+    settings->InitialSellMargin = 200_cdec; // the sold position is last: 200 + 0.5 x 0.5 x 200
     EXPECT_EQ(figure("EURUSD#1"), "250.00");
     manager.CalcHedgeMargin(*model.OpenOrderCollection[1]);
     EXPECT_EQ(*model.HedgeMarginCollection.get("EURUSD#1"), "250.00");

@@ -13,6 +13,8 @@
 #include "orders/order_manager.h"
 #include "platform/user_defaults.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -20,6 +22,9 @@
 #include <vector>
 
 namespace tc {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 // A refusal as its answer gave it.
 struct PostedNotice {
@@ -36,14 +41,14 @@ protected:
         item->Code = "EURUSD";
         item->InstrumentId = 7;
         item->DecimalPlaces = 4;
-        item->TickSize = 0.0005;
+        item->TickSize = 0.0005_cdec;
         item->Bid = 1.2000;
         item->Ask = 1.2010;
         item->Last = 1.2005;
         item->availableOrderTypes = 1;
         item->instrumentTradingStatus = 1;
         item->CurrentTradeSessionSettingId = 3;
-        item->ContractSize = 100000;
+        item->ContractSize = 100000_cdec;
         model.ItemCollection.insert_or_assign("EURUSD", item);
 
         account = std::make_shared<AccountDetails>();
@@ -62,14 +67,14 @@ protected:
         GroupInstruments filed;
         filed.InstrumentId = 7;
         filed.isAvailableForTrading = true;
-        filed.MaxOrderQty = 100;
-        filed.MinOrderQty = 0.1;
-        filed.OrderQtyStep = 0.1;
+        filed.MaxOrderQty = 100_cdec;
+        filed.MinOrderQty = 0.1_cdec;
+        filed.OrderQtyStep = 0.1_cdec;
         filed.LimitMinPips = 4; // 0.0020
         filed.StopMinPips = 6;  // 0.0030
         filed.availableOrderSettings = 3;
         filed.AllowShortSelling = true;
-        filed.InitialMargin = 1000;
+        filed.InitialMargin = 1000_cdec;
         group->fileGroupInstrument(filed);
         settings = group->groupInstrument(7);
         model.fileGroup(group);

@@ -3,6 +3,8 @@
 #include "model/text/positional_text.h"
 #include "order_fixture.h"
 
+#include "support/decimal_literal.h"
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -11,6 +13,8 @@
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 // A decimal written in the test; "" is 0.
 [[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
     return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
@@ -90,7 +94,7 @@ TEST_F(EnglishRefusals, ValuesAreFilledIntoTheSentence) {
     // The band names both limits.
     item->orderSettings2 = 2;
     item->PrevClose = 1.2;
-    item->CircuitLimit = 1;
+    item->CircuitLimit = 1_cdec;
     EXPECT_EQ(refusal(limitBuy("1.1875")),
               "The price is outside today's price limits.\nUpper limit : 1.2120\tLower limit : 1.1880");
 }

@@ -2,8 +2,12 @@
 // ends the chain with exactly one notice that carries the order.
 #include "order_fixture.h"
 
+#include "support/decimal_literal.h"
+
 namespace {
 
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 // A decimal written in the test; "" is 0.
 [[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
     return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
@@ -181,9 +185,9 @@ TEST_F(Verify, GroupTradingSwitchAndMissingSettings) {
 
 TEST_F(Verify, QuantityLimitsShowTheLimitAsWritten) {
     expectRefused(limitBuy("1.1990", "150"), "1023 (100)");
-    settings->MaxOrderQty = 0.5;
+    settings->MaxOrderQty = 0.5_cdec;
     expectRefused(limitBuy("1.1990", "0.6"), "1023 (0.5)");
-    settings->MaxOrderQty = 100;
+    settings->MaxOrderQty = 100_cdec;
     expectRefused(limitBuy("1.1990", "0.05"), "1024 (0.1)");
 }
 
@@ -246,7 +250,7 @@ TEST_F(Verify, EntryDistancesPerTypeAndSide) {
 TEST_F(Verify, DailyBandOfContingentOrders) {
     item->orderSettings2 = 2;
     item->PrevClose = 1.2;
-    item->CircuitLimit = 1; // 1.212 and 1.188, both on the 0.0005 grid
+    item->CircuitLimit = 1_cdec; // 1.212 and 1.188, both on the 0.0005 grid
     expectAccepted(limitBuy("1.1880"));
     expectRefused(limitBuy("1.1875"), "1202\n0760 : 1.2120\t0761 : 1.1880");
     // Market orders are not banded at their own price.
@@ -319,7 +323,7 @@ TEST_F(Verify, EditedBracketIsMeasuredFromItsOwnPriceOnItsOwnSide) {
 
 TEST_F(Verify, BandOfTheProtectiveBase) {
     item->orderSettings2 = 2;
-    item->circuitLimitUp = 1.1990; // the bid of 1.2000 is above the band
+    item->circuitLimitUp = 1.1990_cdec; // the bid of 1.2000 is above the band
     auto o = market(0);
     o->orderTypeInfo = 1;
     o->isTakeProfitEnabled = true;
@@ -330,7 +334,7 @@ TEST_F(Verify, BandOfTheProtectiveBase) {
 TEST_F(Verify, MarginIsTheLastCheck) {
     account->AvailableMargin = 500; // one lot needs 1000
     account->Equity = 500;
-    account->UsedMargin = 0;
+    account->UsedMargin = 0_cdec;
     expectRefused(limitBuy(), "1067");
     auto cancel = limitBuy();
     cancel->isCancelOrder = true;
@@ -341,11 +345,11 @@ TEST_F(Verify, EntryBoundIsComparedAsTheWrittenDecimal) {
     // 0.3 - 2 × 0.1 is 0.09999999999999998 in binary, below a limit buy at 0.1; the bound the user
     // sees is 0.1, so that price is accepted. Likewise 0.1 + 0.2 > 0.3 for a limit sell.
     item->DecimalPlaces = 1;
-    item->TickSize = 0.1;
+    item->TickSize = 0.1_cdec;
     item->Ask = 0.3;
     item->Bid = 0.1;
     settings->LimitMinPips = 2;
-    settings->InitialMargin = 0;
+    settings->InitialMargin = 0_cdec;
     expectAccepted(limitBuy("0.1"));
     expectRefused(limitBuy("0.2"), "1039 0.1");
     auto sell = limitBuy("0.3");

@@ -43,8 +43,8 @@ TEST(AccountStatement, TakesTheEarliestAndTheLatestSnapshot) {
     const auto three = parse({snapshot("2015-03-31T00:00:00", "3"), snapshot("2015-03-01T00:00:00.250", "1"),
                               snapshot("2015-03-15T00:00:00", "2")});
     ASSERT_TRUE(three.StartInfo && three.EndInfo);
-    EXPECT_EQ(three.StartInfo->Balance, 1);
-    EXPECT_EQ(three.EndInfo->Balance, 3);
+    EXPECT_EQ(three.StartInfo->Balance.toDouble(), 1);
+    EXPECT_EQ(three.EndInfo->Balance.toDouble(), 3);
     const auto one = parse({snapshot("2015-03-31T00:00:00", "3")});
     EXPECT_EQ(one.StartInfo, one.EndInfo);
     const auto unreadable = parse({snapshot("2015-03-31T00:00:00", "3"), snapshot("", "1")});

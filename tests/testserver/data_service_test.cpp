@@ -250,12 +250,13 @@ TEST_F(DataServiceTest, AStatementsAccountFiguresAgreeWithWhatItLists) {
     // The end: the balance, the floating result of the positions listed, equity counting all of it,
     // the margin the 1.7 lots hold at the group's 1 per lot, the rest available.
     const AccountHistoryInfo& end = *s.EndInfo;
-    EXPECT_DOUBLE_EQ(end.Balance, 10000);
+    EXPECT_DOUBLE_EQ(end.Balance.toDouble(), 10000);
     EXPECT_DOUBLE_EQ(end.UnrealisedPL, s.getOpenProfitOrLoss());
-    EXPECT_DOUBLE_EQ(end.AccumulatingStorage, s.getOpenStorage());
-    EXPECT_DOUBLE_EQ(end.Equity, end.Balance + end.UnrealisedPL + end.AccumulatingStorage);
-    EXPECT_DOUBLE_EQ(end.UsedMargin, 1.7);
-    EXPECT_DOUBLE_EQ(end.AvailableMargin, end.Equity - end.UsedMargin);
+    EXPECT_DOUBLE_EQ(end.AccumulatingStorage.toDouble(), s.getOpenStorage());
+    EXPECT_DOUBLE_EQ(end.Equity,
+                     end.Balance.toDouble() + end.UnrealisedPL + end.AccumulatingStorage.toDouble());
+    EXPECT_DOUBLE_EQ(end.UsedMargin.toDouble(), 1.7);
+    EXPECT_DOUBLE_EQ(end.AvailableMargin, end.Equity - end.UsedMargin.toDouble());
 
     // The settlement of 2 January is the period's settled profit; its commission and that of the
     // position opened on 3 January are the period's; the summary adds up from an opening balance of
@@ -265,7 +266,7 @@ TEST_F(DataServiceTest, AStatementsAccountFiguresAgreeWithWhatItLists) {
     EXPECT_DOUBLE_EQ(s.getCommission().toDouble(), -5.5);
     EXPECT_DOUBLE_EQ(s.getCommission().toDouble(), -(s.getOpenCommission() + s.getSettledCommission()));
     EXPECT_TRUE(s.StartInfo->OpeningBalanceOfDay.isZero());
-    EXPECT_NEAR(s.StartInfo->OpeningBalanceOfDay.toDouble() + movementsOf(s), end.Balance, 1e-9);
+    EXPECT_NEAR(s.StartInfo->OpeningBalanceOfDay.toDouble() + movementsOf(s), end.Balance.toDouble(), 1e-9);
 }
 
 // Settlements of the professional account: two in March beside the March transactions' own settled
@@ -301,15 +302,15 @@ TEST_F(StatementTotalsTest, SettledResultsAreTotalledAndTheBalanceIsThatOfThePer
     EXPECT_EQ(march.getFinancialTransactionHistoryInfo(7)->DrAmount.toString(), "32.5");
     EXPECT_DOUBLE_EQ(march.getDeposit().toDouble(), 1500);
     // Today's balance (25000, the market file's) less April's settled 50.
-    EXPECT_DOUBLE_EQ(march.EndInfo->Balance, 24950);
-    EXPECT_NEAR(march.StartInfo->OpeningBalanceOfDay.toDouble() + movementsOf(march), march.EndInfo->Balance,
-                1e-9);
+    EXPECT_DOUBLE_EQ(march.EndInfo->Balance.toDouble(), 24950);
+    EXPECT_NEAR(march.StartInfo->OpeningBalanceOfDay.toDouble() + movementsOf(march),
+                march.EndInfo->Balance.toDouble(), 1e-9);
 
     const auto april = statements::parseAccountStatement(
         text("getdsaccountstatement", statementOf("20003", "20240401000000", "20240430235959")));
     ASSERT_TRUE(april.StartInfo && april.EndInfo);
-    EXPECT_DOUBLE_EQ(april.StartInfo->OpeningBalanceOfDay.toDouble(), march.EndInfo->Balance);
-    EXPECT_DOUBLE_EQ(april.EndInfo->Balance, 25000);
+    EXPECT_DOUBLE_EQ(april.StartInfo->OpeningBalanceOfDay.toDouble(), march.EndInfo->Balance.toDouble());
+    EXPECT_DOUBLE_EQ(april.EndInfo->Balance.toDouble(), 25000);
     EXPECT_DOUBLE_EQ(april.getSettledPL().toDouble(), 50);
 }
 

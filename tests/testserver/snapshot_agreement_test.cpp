@@ -65,7 +65,8 @@ TEST_F(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
         const auto* item = model->ItemCollection.get(instrument.code);
         ASSERT_NE(item, nullptr) << instrument.code;
         EXPECT_EQ((*item)->DecimalPlaces, instrument.decimals) << instrument.code;
-        EXPECT_NEAR((*item)->TickSize, std::pow(10.0, -instrument.decimals), 1e-12) << instrument.code;
+        EXPECT_NEAR((*item)->TickSize.toDouble(), std::pow(10.0, -instrument.decimals), 1e-12)
+            << instrument.code;
         EXPECT_GT((*item)->Bid, 0.0) << instrument.code;
         // The groups put no spread of their own on the quotes: the market's spread stands.
         const double tick = std::pow(10.0, -instrument.decimals);
@@ -86,7 +87,7 @@ TEST_F(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
     for (auto& [id, account] : model->AccountDetailCollection) {
         for (const double floating : {250.0, -250.0}) {
             account->applyFloatingPL(floating, lookup);
-            EXPECT_DOUBLE_EQ(account->Equity, account->Balance + floating) << id;
+            EXPECT_DOUBLE_EQ(account->Equity, account->Balance.toDouble() + floating) << id;
         }
     }
 }
@@ -108,12 +109,12 @@ TEST_F(SnapshotAgreement, TheServersTwoFormsLoadToTheSameModel) {
     EXPECT_EQ(dumpSessionModel(*amp), dumpSessionModel(xml));
     ASSERT_EQ(xml.ItemCollection.size(), market.instruments.size());
     ASSERT_EQ(xml.AccountDetailCollection.size(), market.accountsOf("demo").size());
-    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20001"))->Balance, 10123.45);
-    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20002"))->Balance, 5000);
+    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20001"))->Balance.toDouble(), 10123.45);
+    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20002"))->Balance.toDouble(), 5000);
     // What the open positions hold is used, the rest of the balance free.
-    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20001"))->UsedMargin, 1.7);
+    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20001"))->UsedMargin.toDouble(), 1.7);
     EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20001"))->AvailableMargin, 10121.75);
-    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20002"))->UsedMargin, 0);
+    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20002"))->UsedMargin.toDouble(), 0);
     EXPECT_EQ(displayDateTime((*xml.ItemCollection.get("EURUSD"))->UpdateTime), "12/06/2026 12:00:00");
     // A currency pair is counted in currency, gold in troy ounces.
     EXPECT_EQ(ItemDetails::getUnits(static_cast<std::uint64_t>((*xml.ItemCollection.get("EURUSD"))->UnitId)),

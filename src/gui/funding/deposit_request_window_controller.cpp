@@ -121,7 +121,7 @@ void DepositRequestWindowController::updateValuesInViews() {
 void DepositRequestWindowController::calcAccountDetails() {
     const auto chosen = account();
     const auto figure = [&](double value) { return chosen ? qt(groupedAmount(value)) : QString(); };
-    ui_->balanceTextField->setText(figure(chosen ? chosen->Balance : 0));
+    ui_->balanceTextField->setText(figure(chosen ? chosen->Balance.toDouble() : 0));
     ui_->equityTextField->setText(figure(chosen ? chosen->Equity : 0));
     ui_->availableMarginTextField->setText(figure(chosen ? chosen->AvailableMargin : 0));
     // Gateways arrive after the request for them; the box lists what is held.

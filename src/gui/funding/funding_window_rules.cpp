@@ -62,9 +62,9 @@ std::string depositEstimate(std::string_view amountText, bool onlinePayment, con
         return asTyped;
     const double x = leadingAmount(amountText);
     if (c.system->currencyID == c.account->currencyID)
-        return fixed2(currencyConversion(x, c.gateway->depositRate, !c.gateway->isDirect));
+        return fixed2(currencyConversion(x, c.gateway->depositRate.toDouble(), !c.gateway->isDirect));
     if (c.system->currencyID == c.gateway->currencyID)
-        return fixed2(currencyConversion(x, c.account->depositRate, c.account->isDirect));
+        return fixed2(currencyConversion(x, c.account->depositRate.toDouble(), c.account->isDirect));
     return asTyped;
 }
 

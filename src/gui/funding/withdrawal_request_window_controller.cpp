@@ -78,8 +78,12 @@ void WithdrawalRequestWindowController::updateAccountDetails() {
         return;
     }
     const interfaces::WithdrawalFigures f = figures(*chosen);
-    const double values[] = {chosen->Balance,       chosen->UnrealisedPL,    chosen->Equity,
-                             chosen->oneSideMargin, chosen->AvailableMargin, f.pending,
+    const double values[] = {chosen->Balance.toDouble(),
+                             chosen->UnrealisedPL,
+                             chosen->Equity,
+                             chosen->oneSideMargin.toDouble(),
+                             chosen->AvailableMargin,
+                             f.pending,
                              f.minimumBalance};
     for (std::size_t i = 0; i < std::size(values); ++i)
         fields[i]->setText(qt(fixed2(values[i])));

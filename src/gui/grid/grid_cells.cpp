@@ -112,6 +112,10 @@ std::string priceText(const std::optional<platform::Decimal>& value, const ItemD
     return priceText(orZero(value), item);
 }
 
+std::string priceText(const platform::CompactDecimal& value, const ItemDetails* item) {
+    return priceText(value.toDouble(), item);
+}
+
 platform::Decimal quantityValue(std::string_view text) {
     if (const auto exact = platform::Decimal::fromString(text); exact && !exact->isNaN())
         return *exact;
@@ -130,8 +134,16 @@ std::string sixDecimalText(double value) {
     return platform::Decimal::fromDouble(value).toString();
 }
 
+std::string sixDecimalText(const platform::Decimal& value) {
+    return sixDecimalText(value.toDouble());
+}
+
 std::string moneyText(double value) {
     return fmt::format("{:.2f}", value);
+}
+
+std::string groupedMoneyText(const platform::Decimal& value) {
+    return groupedMoneyText(value.toDouble());
 }
 
 std::string moneyText(const platform::Decimal& value) {
@@ -262,9 +274,10 @@ std::string dateTimeForWidth(std::string_view text, double columnWidth) {
 }
 
 std::string spreadText(const ItemDetails& item) {
-    if (!(item.priceTick > 0))
+    if (!(item.priceTick > platform::Decimal()))
         return "0";
-    return sixDecimalText((item.Ask - item.Bid) / item.priceTick);
+    // In doubles, as the quote's prices are.
+    return sixDecimalText((item.Ask - item.Bid) / item.priceTick.toDouble());
 }
 
 std::string languageText(std::int64_t language, std::string_view key) {

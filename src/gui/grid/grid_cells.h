@@ -5,6 +5,7 @@
 #include "gui/grid/grid_spec.h"
 #include "gui/grid/tick_tracker.h"
 #include "model/records/session_settings.h"
+#include "platform/compact_decimal.h"
 #include "platform/decimal.h"
 
 #include <cstdint>
@@ -91,6 +92,7 @@ std::string priceText(double value, const ItemDetails* item);
 std::string priceText(const platform::Decimal& value, const ItemDetails* item);
 // An absent price shows as 0, as its empty text did.
 std::string priceText(const std::optional<platform::Decimal>& value, const ItemDetails* item);
+std::string priceText(const platform::CompactDecimal& value, const ItemDetails* item);
 // A quantity text as an exact number; a text that is not a number is read leniently.
 platform::Decimal quantityValue(std::string_view text);
 // A decimal text with its trailing fraction zeros dropped ("1.50" -> "1.5", "5.000" -> "5"); a text
@@ -100,15 +102,18 @@ std::string quantityText(std::string_view text);
 std::string quantityText(const platform::Decimal& value);
 // A double written with six decimals and then with its trailing zeros dropped ("10.000000" -> "10").
 std::string sixDecimalText(double value);
+// The same of a decimal's nearest double, so a number reads as its double did.
+std::string sixDecimalText(const platform::Decimal& value);
 // "%.2f".
 std::string moneyText(double value);
 std::string moneyText(const platform::Decimal& value);
 // "%.2f" with grouping separators ("1,234.50").
 std::string groupedMoneyText(double value);
-std::string_view sideText(std::int32_t tradingMode);    // "B" for 0, else "S"
-std::string_view orderTypeText(std::int32_t orderType); // None, Market, Limit, Stop; "" otherwise
-std::string_view deliveryModeText(std::int32_t mode);   // Regular, Intraday, BTST; "Unknown" otherwise
-std::string_view timeInForceText(std::int32_t tif);     // Unknown (0), GTC, GTF, Day; "" otherwise
+std::string groupedMoneyText(const platform::Decimal& value); // of the nearest double
+std::string_view sideText(std::int32_t tradingMode);          // "B" for 0, else "S"
+std::string_view orderTypeText(std::int32_t orderType);       // None, Market, Limit, Stop; "" otherwise
+std::string_view deliveryModeText(std::int32_t mode);         // Regular, Intraday, BTST; "Unknown" otherwise
+std::string_view timeInForceText(std::int32_t tif);           // Unknown (0), GTC, GTF, Day; "" otherwise
 // The language key of one of the English names above (and of the ticket's order type, validity and
 // time in force names); "" for any other text.
 std::string_view nameKey(std::string_view name);

@@ -445,7 +445,7 @@ GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order,
         case Field::SpreadTicks:
             key.values[0] = item->Ask;
             key.values[1] = item->Bid;
-            key.values[2] = item->priceTick;
+            key.values[2] = item->priceTick.toDouble();
             break;
         case Field::Open:
             key.values[0] = item->Open;

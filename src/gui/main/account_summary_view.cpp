@@ -2,13 +2,15 @@
 
 #include "model/records/account_details.h"
 #include "model/text/formatter.h"
+#include "platform/decimal.h"
 
 #include <QLabel>
 
 namespace tc::gui {
 
-std::string summaryAmount(double value) {
-    const std::string fixed = Formatter::formatDecimal(value, 2);
+namespace {
+
+std::string grouped2(const std::string& fixed) {
     std::string grouped = Formatter::formatDecimalWithString(fixed).value_or(fixed);
     const auto point = grouped.find('.');
     if (point == std::string::npos)
@@ -16,6 +18,16 @@ std::string summaryAmount(double value) {
     else if (grouped.size() - point - 1 < 2)
         grouped.append(2 - (grouped.size() - point - 1), '0');
     return grouped;
+}
+
+} // namespace
+
+std::string summaryAmount(double value) {
+    return grouped2(Formatter::formatDecimal(value, 2));
+}
+
+std::string summaryAmount(const platform::Decimal& value) {
+    return grouped2(Formatter::formatDecimal(value, 2));
 }
 
 std::array<std::string, kSummaryFigures> accountSummaryTexts(const AccountDetails& figures) {

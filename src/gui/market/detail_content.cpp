@@ -37,7 +37,7 @@ private:
 };
 
 // Margins print without trailing zeros, and with "%" when the group charges them in percent.
-std::string marginText(double value, const GroupInstruments& settings) {
+std::string marginText(const platform::Decimal& value, const GroupInstruments& settings) {
     std::string text = sixDecimalText(value);
     if (settings.margincalculationMode == 2)
         text += "%";
@@ -75,9 +75,9 @@ void instrumentDetails(RowBuilder& rows, const ItemDetails& item, const GroupIns
     rows.literal("Limit Min Pips", std::to_string(settings.LimitMinPips));
     rows.literal("Stop Min Pips", std::to_string(settings.StopMinPips));
     rows.literal("Initial Margin", marginText(settings.InitialMargin, settings));
-    if (settings.IntradayOrderMargin != 0)
+    if (!settings.IntradayOrderMargin.isZero())
         rows.literal("Intraday Margin", marginText(settings.IntradayOrderMargin, settings));
-    if (settings.BTSTOrderMargin != 0)
+    if (!settings.BTSTOrderMargin.isZero())
         rows.literal("BTST Margin", marginText(settings.BTSTOrderMargin, settings));
     rows.literal("Overnight Margin", marginText(settings.OverNightMargin, settings));
 }
@@ -196,7 +196,7 @@ DetailContent instrumentDetail(DetailType type, std::string_view code, const Ins
         rows.literal("Exchange", item.exchangeName);
         break;
     case DetailType::ContractSpecification:
-        rows.key(texts::kContractSize, fmt::format("{:.2f}", item.ContractSize));
+        rows.key(texts::kContractSize, Formatter::formatDecimal(item.ContractSize, 2));
         rows.key(texts::kTickSize, priceText(item.priceTick, &item));
         rows.key(texts::kUnit, std::string(ItemDetails::getUnits(
                                    item.UnitId < 0 ? 0 : static_cast<std::uint64_t>(item.UnitId))));
@@ -211,9 +211,9 @@ DetailContent instrumentDetail(DetailType type, std::string_view code, const Ins
         rows.key(texts::kInitialMargin, marginText(settings.InitialMargin, settings));
         // The initial margin again under its second caption: the figure the server's product shows.
         rows.key(texts::kOvernightMargin, marginText(settings.InitialMargin, settings));
-        if (settings.IntradayOrderMargin != 0)
+        if (!settings.IntradayOrderMargin.isZero())
             rows.key(texts::kIntradayMargin, marginText(settings.IntradayOrderMargin, settings));
-        if (settings.BTSTOrderMargin != 0)
+        if (!settings.BTSTOrderMargin.isZero())
             rows.key(texts::kBTSTMargin, marginText(settings.BTSTOrderMargin, settings));
         break;
     case DetailType::DailyPriceLimits:

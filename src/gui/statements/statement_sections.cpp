@@ -362,12 +362,12 @@ std::vector<SummaryRow> accountSummaryRows(const AccountStatementInfo* s, std::i
     if (s->isMonthlyTDSAvailable())
         addExact(key(texts::kMonthly) + " TDS", s->getMonthlyTDS());
     const AccountHistoryInfo& end = *s->EndInfo;
-    add(key(texts::kClosingBalance), end.Balance);
-    add(key(texts::kAccumulatedStorage), end.AccumulatingStorage);
+    addExact(key(texts::kClosingBalance), end.Balance);
+    addExact(key(texts::kAccumulatedStorage), end.AccumulatingStorage);
     add(key(texts::kFloatingPL), end.UnrealisedPL);
     add(key(texts::kEquity), end.Equity);
-    add(key(texts::kCollateralSecurity), end.CollateralSecurity);
-    add(key(texts::kUsedMargin), end.UsedMargin);
+    addExact(key(texts::kCollateralSecurity), end.CollateralSecurity);
+    addExact(key(texts::kUsedMargin), end.UsedMargin);
     add(key(texts::kAvailableMargin), end.AvailableMargin);
     addExact(key(texts::kMiscellaneous), s->getMiscellaneous());
     return rows;

@@ -88,7 +88,7 @@ void ModifyPositionWindowController::fill() {
                                                                          : DialogRecord::PendingOrder,
                                    this->record());
     const ItemDetails* item = record ? instrumentOf(c->model(), record->ItemCode) : nullptr;
-    contractSize_ = item ? item->ContractSize : 0;
+    contractSize_ = item ? item->ContractSize.toDouble() : 0;
     showRecordLines(recordFields(), *v);
     ui_->OrderPriceTextField->setText(qt(v->price));
     ui_->OrderPriceTextField->setReadOnly(!v->priceEditable);

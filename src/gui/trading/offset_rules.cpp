@@ -117,8 +117,10 @@ std::vector<std::string> OffsetState::quantityList(const SessionModel& model, st
     const auto* account = model.AccountDetailCollection.get(account_);
     const ItemDetails* item = instrumentOf(model, symbol_);
     const GroupInstruments* settings = groupSettings(model, account ? account->get() : nullptr, item);
-    const Decimal step =
-        settings && settings->OrderQtyStep > 0 ? Decimal::fromDouble(settings->OrderQtyStep) : Decimal();
+    // Steps list at six decimals, as they always have.
+    const Decimal step = settings && settings->OrderQtyStep > Decimal()
+                             ? settings->OrderQtyStep.toDecimal().rounded(6)
+                             : Decimal();
     for (const Decimal& quantity : offsetQuantitySteps(total, step, kMaxOffsetEntries))
         list.push_back(quantity.toString());
     return list;

@@ -135,7 +135,7 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
     showRecord(v, o, item);
     v.orderPrice = priceText(o.OrderPrice, item);
     v.currentPrice = priceText(livePrice(item, o.tradingMode, job), item);
-    const double contract = item ? item->ContractSize : 0;
+    const double contract = item ? item->ContractSize.toDouble() : 0;
     if (close) {
         const Decimal closable = closableQuantity(o, queries.getPendingOrderCollection());
         v.boxTitle = titled(text(language, texts::kClosePosition), o.OpenPositionId);
@@ -203,7 +203,7 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
     showRecord(v, o, item);
     v.quantity = quantityText(o.RemainingQty);
     v.quantityList = wholeQuantityList(o.RemainingQty);
-    v.quantityDescription = quantityDescription(v.quantity, item ? item->ContractSize : 0);
+    v.quantityDescription = quantityDescription(v.quantity, item ? item->ContractSize.toDouble() : 0);
     v.orderType = shownName(language, orderTypeText(o.orderType));
     v.price = priceText(o.OrderPrice, item);
     if (position) {
@@ -230,7 +230,7 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
     const std::int32_t itemTypes = item ? item->availableOrderTypes : 0;
     v.takeProfitShown = (accountTypes & itemTypes & kTakeProfitBit) != 0;
     v.stopLossShown = (accountTypes & itemTypes & kStopLossBit) != 0;
-    v.tickSize = item ? item->TickSize : 0;
+    v.tickSize = item ? item->TickSize.toDouble() : 0;
     v.decimals = item ? item->displayDecimalPlaces() : 0;
     return v;
 }

@@ -153,11 +153,11 @@ std::vector<interfaces::Delivery> deliveries(const GroupInstruments* settings) {
     std::vector<interfaces::Delivery> list;
     if (!settings)
         return list;
-    if (settings->InitialMargin != 0)
+    if (!settings->InitialMargin.isZero())
         list.push_back(interfaces::Delivery::Regular);
-    if (settings->IntradayOrderMargin != 0)
+    if (!settings->IntradayOrderMargin.isZero())
         list.push_back(interfaces::Delivery::Intraday);
-    if (settings->BTSTOrderMargin != 0)
+    if (!settings->BTSTOrderMargin.isZero())
         list.push_back(interfaces::Delivery::Btst);
     return list;
 }
@@ -272,14 +272,13 @@ PriceCheck checkPrice(std::string_view fieldText, const interfaces::PriceLimit& 
     return valid ? PriceCheck::Valid : PriceCheck::Invalid;
 }
 
-std::string stepPrice(std::string_view fieldText, double tickSize, std::int32_t decimals, bool up) {
+std::string stepPrice(std::string_view fieldText, const platform::Decimal& tickSize, std::int32_t decimals,
+                      bool up) {
     decimals = std::clamp<std::int32_t>(decimals, 0, 10);
     const platform::Decimal zero = platform::Decimal::fromInt64(0);
     const platform::Decimal value = fieldDecimal(fieldText).value_or(zero);
-    platform::Decimal tick =
-        std::isfinite(tickSize) && tickSize > 0
-            ? platform::Decimal::fromString(fmt::format("{:.10f}", tickSize)).value_or(zero)
-            : zero;
+    // At most ten decimals, as a display shows.
+    const platform::Decimal tick = tickSize > zero ? tickSize.rounded(10) : zero;
     platform::Decimal next = up ? value + tick : value - tick;
     if (next.isNegative())
         next = zero;

@@ -126,7 +126,8 @@ PriceCheck checkPrice(std::string_view fieldText, const interfaces::PriceLimit& 
 
 // The field's price moved one tick up or down, written at the instrument's decimals; an empty or
 // unreadable field starts from 0, and no price goes below 0.
-std::string stepPrice(std::string_view fieldText, double tickSize, std::int32_t decimals, bool up);
+std::string stepPrice(std::string_view fieldText, const platform::Decimal& tickSize, std::int32_t decimals,
+                      bool up);
 
 // A typed price or quantity as the order takes it; nullopt for an empty or unreadable text.
 std::optional<platform::Decimal> fieldDecimal(std::string_view text);

@@ -205,13 +205,15 @@ TicketPriceHints TicketState::priceHints(const interfaces::Orders* orders) const
 }
 
 std::string TicketState::contractValue(const ItemDetails* item) const {
-    return contractValueText(decimalOr0(quantity_).toDouble(), item ? item->ContractSize : 0);
+    return contractValueText(decimalOr0(quantity_).toDouble(), item ? item->ContractSize.toDouble() : 0);
 }
 
 std::vector<std::string> TicketState::quantities(const GroupInstruments* settings) {
     if (!settings)
         return {};
-    return quantityList(settings->MinOrderQty, settings->OrderQtyStep, settings->MaxOrderQty);
+    // The list is worked out on doubles.
+    return quantityList(settings->MinOrderQty.toDouble(), settings->OrderQtyStep.toDouble(),
+                        settings->MaxOrderQty.toDouble());
 }
 
 interfaces::OrderTicket TicketState::ticket() const {
@@ -297,7 +299,7 @@ std::string TicketState::confirmation(const ConfirmationTexts& texts, const plat
     const auto optional = [](const TicketField& field) {
         return field.on ? std::optional<std::string_view>(field.text) : std::nullopt;
     };
-    return confirmationBody(texts, quantity.toString(), item ? item->ContractSize : 0, itemCode_,
+    return confirmationBody(texts, quantity.toString(), item ? item->ContractSize.toDouble() : 0, itemCode_,
                             optional(takeProfit_), optional(stopLoss_));
 }
 

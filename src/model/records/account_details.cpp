@@ -95,8 +95,9 @@ void AccountDetails::applyFloatingPL(double unrealisedPL, const SessionLookup& s
                                               : static_cast<double>(group->LeverageOnFProfit);
     Leverage = percent * UnrealisedPL / 100;
     if (tradingStatus != kStatusEquityHit)
-        Equity = Balance + Leverage + AccumulatingStorage + CollateralSecurity;
-    AvailableMargin = Equity - UsedMargin;
+        Equity =
+            Balance.toDouble() + Leverage + AccumulatingStorage.toDouble() + CollateralSecurity.toDouble();
+    AvailableMargin = Equity - UsedMargin.toDouble();
 }
 
 void AccountDetails::loadAccountAccessTypeId(std::int32_t id) {
@@ -117,9 +118,9 @@ using namespace records;
 
 constexpr auto kAccountLayout = recordLayout(
     int32(0, &AccountDetails::AccountId), text(1, &AccountDetails::GroupId),
-    int64(2, &AccountDetails::tradeAccountType), real(4, &AccountDetails::Balance),
-    real(5, &AccountDetails::UnrealisedPL), real(6, &AccountDetails::LeverageOnPositions),
-    real(7, &AccountDetails::CollateralSecurity), real(8, &AccountDetails::UsedMargin),
+    int64(2, &AccountDetails::tradeAccountType), decimal(4, &AccountDetails::Balance),
+    real(5, &AccountDetails::UnrealisedPL), decimal(6, &AccountDetails::LeverageOnPositions),
+    decimal(7, &AccountDetails::CollateralSecurity), decimal(8, &AccountDetails::UsedMargin),
     real(9, &AccountDetails::Equity), real(10, &AccountDetails::AvailableMargin),
     int32(12, &AccountDetails::HedgeModeId), int32(13, &AccountDetails::TradeRouteId),
     int32(14, &AccountDetails::AutoExecutionModeId), text(15, &AccountDetails::AccountName),
@@ -127,10 +128,10 @@ constexpr auto kAccountLayout = recordLayout(
     int32(18, &AccountDetails::WatchlistItemLimit),
     int32(19, [](AccountDetails& a, std::int32_t id) { a.loadAccountAccessTypeId(id); }),
     int32(20, [](AccountDetails& a, std::int32_t id) { a.loadTradingStatusId(id); }),
-    real(22, &AccountDetails::AccumulatingStorage), int64(23, &AccountDetails::primaryAccountHolderUserid),
+    decimal(22, &AccountDetails::AccumulatingStorage), int64(23, &AccountDetails::primaryAccountHolderUserid),
     int32(24, &AccountDetails::availableOrderTypes), int32(28, &AccountDetails::accountSettings),
     int64(33, &AccountDetails::currencyID), text(34, &AccountDetails::accountSettings2),
-    real(35, &AccountDetails::oneSideMargin));
+    decimal(35, &AccountDetails::oneSideMargin));
 
 } // namespace
 

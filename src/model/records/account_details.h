@@ -3,6 +3,7 @@
 // that derives floating P/L, floating credit, equity and free margin from its open positions.
 // Plain record; the session model owns it and guards concurrent access.
 #include "model/record_ptr.h"
+#include "platform/compact_decimal.h"
 
 #include <cstdint>
 #include <memory>
@@ -29,23 +30,23 @@ public:
     std::string AccountName;
     bool AccountEnabled = false;
     std::int32_t BranchId = 0;
-    double Balance = 0;
-    double UnrealisedPL = 0;
-    double UsedMargin = 0;
-    double AvailableMargin = 0;
-    double Equity = 0;
+    platform::CompactDecimal Balance;
+    double UnrealisedPL = 0; // the positions' floating P/L summed in doubles
+    platform::CompactDecimal UsedMargin;
+    double AvailableMargin = 0; // Equity - UsedMargin, worked in doubles
+    double Equity = 0;          // the double sum of applyFloatingPL, which the server's figure seeds
     std::int32_t InstrumentLimit = 0;
     std::int32_t WatchlistItemLimit = 0;
     std::int32_t AutoExecutionModeId = 0;
     std::int32_t TradeRouteId = 0;
     std::int32_t HedgeModeId = 0;
-    double CollateralSecurity = 0;
-    double LeverageOnPositions = 0;
+    platform::CompactDecimal CollateralSecurity;
+    platform::CompactDecimal LeverageOnPositions;
     std::int32_t AccountAccessTypeId = 0;
     std::int32_t TradingStatusId = 0;
     std::int32_t MarginStatus = 0;
-    double AccumulatingStorage = 0;
-    double Leverage = 0;
+    platform::CompactDecimal AccumulatingStorage;
+    double Leverage = 0; // a percentage of UnrealisedPL, worked in doubles
     std::int32_t tradingStatus = 0;
     std::int32_t previoustradingStatus = 0;
     std::int32_t accountaccessType = 0;
@@ -57,7 +58,7 @@ public:
     std::uint64_t currencyID = 0;
     std::shared_ptr<const TradeCurrency> tradeCurrency;
     std::uint64_t primaryAccountHolderUserid = 0;
-    double oneSideMargin = 0;
+    platform::CompactDecimal oneSideMargin;
     std::string accountSettings2;
 
     // Stores the server's access type and derives accountaccessType: 1, 2, 3, 4 and 10 as they are,

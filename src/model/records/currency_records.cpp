@@ -27,7 +27,7 @@ double TradeCurrency::convert(double amount, const ConversionQuote* quote) const
         price = amount >= 0 ? quote->Bid : quote->Ask;
         break;
     case 4:
-        price = amount >= 0 ? bidRate : askRate;
+        price = (amount >= 0 ? bidRate : askRate).toDouble(); // the conversion is worked in doubles
         break;
     case 5:
         price = (quote->Bid + quote->Ask) * 0.5;
@@ -50,11 +50,11 @@ using namespace records;
 // The currency list's fields lead the currency record's.
 constexpr auto kCurrencyListLayout =
     recordLayout(int64(0, &TradeCurrency::currencyID), text(1, &TradeCurrency::currencyCode),
-                 int64(2, &TradeCurrency::instrumentID), real(3, &TradeCurrency::bidRate),
-                 real(4, &TradeCurrency::askRate), int64(5, &TradeCurrency::conversionMode));
+                 int64(2, &TradeCurrency::instrumentID), decimal(3, &TradeCurrency::bidRate),
+                 decimal(4, &TradeCurrency::askRate), int64(5, &TradeCurrency::conversionMode));
 
 constexpr auto kCurrencyTailLayout =
-    recordLayout(flag(6, &TradeCurrency::isDirect), real(7, &TradeCurrency::depositRate));
+    recordLayout(flag(6, &TradeCurrency::isDirect), decimal(7, &TradeCurrency::depositRate));
 
 constexpr auto kResourceLayout =
     recordLayout(int64(0, &ResourceDetails::resourceId), text(1, &ResourceDetails::caption),

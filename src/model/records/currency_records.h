@@ -1,5 +1,7 @@
 #pragma once
 // Account currencies with their conversion rule, and the resources offered by the server.
+#include "platform/compact_decimal.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,12 +27,12 @@ public:
 
     std::uint64_t currencyID = 0;
     std::string currencyCode;
-    std::uint64_t instrumentID = 0; // InstrumentId of the conversion instrument
-    double bidRate = 0;             // mode 4, amounts of 0 or more
-    double askRate = 0;             // mode 4, negative amounts
+    std::uint64_t instrumentID = 0;   // InstrumentId of the conversion instrument
+    platform::CompactDecimal bidRate; // mode 4, amounts of 0 or more
+    platform::CompactDecimal askRate; // mode 4, negative amounts
     std::int64_t conversionMode = 0;
     bool isDirect = false; // amounts are divided by the price rather than multiplied
-    double depositRate = 0;
+    platform::CompactDecimal depositRate;
 
     // Whether the conversion needs the conversion instrument's quote (modes 1, 2, 3 and 5).
     bool needsConversionQuote() const;

@@ -23,18 +23,18 @@ using namespace records;
 
 constexpr auto kGroupInstrumentLayout = recordLayout(
     int32(0, &GroupInstruments::groupdetailsid), int32(1, &GroupInstruments::GroupId),
-    int32(2, &GroupInstruments::InstrumentId), real(3, &GroupInstruments::OrderQtyStep),
-    real(4, &GroupInstruments::MaxOrderQty), real(5, &GroupInstruments::MinOrderQty),
+    int32(2, &GroupInstruments::InstrumentId), decimal(3, &GroupInstruments::OrderQtyStep),
+    decimal(4, &GroupInstruments::MaxOrderQty), decimal(5, &GroupInstruments::MinOrderQty),
     int32(6, &GroupInstruments::SpreadBid), int32(7, &GroupInstruments::SpreadAsk),
-    int32(8, &GroupInstruments::SpreadTypeId), real(9, &GroupInstruments::BuyInterestRate),
-    real(10, &GroupInstruments::SellInterestRate), int32(11, &GroupInstruments::LimitMinPips),
+    int32(8, &GroupInstruments::SpreadTypeId), decimal(9, &GroupInstruments::BuyInterestRate),
+    decimal(10, &GroupInstruments::SellInterestRate), int32(11, &GroupInstruments::LimitMinPips),
     int32(12, &GroupInstruments::StopMinPips), flag(13, &GroupInstruments::AllowShortSelling),
-    real(14, &GroupInstruments::InitialMargin), real(15, &GroupInstruments::LimitOrderMargin),
-    real(16, &GroupInstruments::LiquidationMargin), real(17, &GroupInstruments::IntradayOrderMargin),
-    real(18, &GroupInstruments::BTSTOrderMargin), real(19, &GroupInstruments::OverNightMargin),
-    real(20, &GroupInstruments::Commission), int32(21, &GroupInstruments::AutoExecutionModeId),
+    decimal(14, &GroupInstruments::InitialMargin), decimal(15, &GroupInstruments::LimitOrderMargin),
+    decimal(16, &GroupInstruments::LiquidationMargin), decimal(17, &GroupInstruments::IntradayOrderMargin),
+    decimal(18, &GroupInstruments::BTSTOrderMargin), decimal(19, &GroupInstruments::OverNightMargin),
+    decimal(20, &GroupInstruments::Commission), int32(21, &GroupInstruments::AutoExecutionModeId),
     int32(22, [](GroupInstruments& g, std::int32_t mode) { g.loadMarginCalcModeId(mode); }),
-    real(25, &GroupInstruments::InitialSellMargin), int32(26, &GroupInstruments::availableOrderSettings),
+    decimal(25, &GroupInstruments::InitialSellMargin), int32(26, &GroupInstruments::availableOrderSettings),
     flag(27, &GroupInstruments::isAvailableForTrading));
 
 constexpr auto kGroupLayout = recordLayout(
@@ -42,9 +42,9 @@ constexpr auto kGroupLayout = recordLayout(
     int32(3, &GroupDetails::CompanyId), flag(5, &GroupDetails::IsNewsEnabled),
     flag(6, &GroupDetails::IsMailEnabled), flag(7, &GroupDetails::IsChatEnabled),
     flag(8, &GroupDetails::IsEAEnabled), int32(9, &GroupDetails::InstrumentLimit),
-    int32(10, &GroupDetails::WatchlistItemLimit), real(11, &GroupDetails::MaxOrderQty),
-    real(12, &GroupDetails::OrderQtyStep), flag(13, &GroupDetails::IsTrailingStopEnabled),
-    real(14, &GroupDetails::MarginCallLevel), real(15, &GroupDetails::StopOutLevel),
+    int32(10, &GroupDetails::WatchlistItemLimit), decimal(11, &GroupDetails::MaxOrderQty),
+    decimal(12, &GroupDetails::OrderQtyStep), flag(13, &GroupDetails::IsTrailingStopEnabled),
+    decimal(14, &GroupDetails::MarginCallLevel), decimal(15, &GroupDetails::StopOutLevel),
     int32(16, &GroupDetails::LeverageOnFProfit), int32(17, &GroupDetails::RevLeverageOnFLoss),
     int32(18, &GroupDetails::ReportHistoryDaysLimit), flag(19, &GroupDetails::SendMailReports),
     flag(20, &GroupDetails::SendExecutionSMS), int32(21, &GroupDetails::CreditRating));

@@ -1,5 +1,7 @@
 #pragma once
 // Account groups and their settings per instrument.
+#include "platform/compact_decimal.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -16,34 +18,36 @@ struct GroupInstruments {
     // Margin mode 0 from the server means "not applicable", which the margin arithmetic knows as 926.
     static constexpr std::int32_t kMarginModeNotApplicable = 926;
 
+    // The numbers first and the small fields after them: a 16-byte aligned number between two ints
+    // would pad each (a group may hold 100,000 of these).
+    platform::CompactDecimal OrderQtyStep;
+    platform::CompactDecimal MaxOrderQty;
+    platform::CompactDecimal MinOrderQty;
+    platform::CompactDecimal InitialMargin;
+    platform::CompactDecimal InitialSellMargin;
+    platform::CompactDecimal LimitOrderMargin;
+    platform::CompactDecimal LiquidationMargin;
+    platform::CompactDecimal BuyInterestRate;
+    platform::CompactDecimal SellInterestRate;
+    platform::CompactDecimal IntradayOrderMargin;
+    platform::CompactDecimal BTSTOrderMargin;
+    platform::CompactDecimal OverNightMargin;
+    platform::CompactDecimal Commission;
     std::int32_t GroupId = 0;
     std::int32_t InstrumentId = 0;
-    double OrderQtyStep = 0;
-    double MaxOrderQty = 0;
-    double MinOrderQty = 0;
-    double InitialMargin = 0;
-    double InitialSellMargin = 0;
-    double LimitOrderMargin = 0;
-    double LiquidationMargin = 0;
     std::int32_t SpreadBid = 0;
     std::int32_t SpreadAsk = 0;
     std::int32_t SpreadTypeId = 0;
-    double BuyInterestRate = 0;
-    double SellInterestRate = 0;
     std::int32_t LimitMinPips = 0;
     std::int32_t StopMinPips = 0;
-    bool AllowShortSelling = false;
-    double IntradayOrderMargin = 0;
-    double BTSTOrderMargin = 0;
-    double OverNightMargin = 0;
-    double Commission = 0;
     std::int32_t PLCalcModeId = 0;
     std::int32_t AutoExecutionModeId = 0;
     std::int32_t MarginCalcModeId = 0;
     std::int32_t groupdetailsid = 0;
     std::int32_t margincalculationMode = 0;
-    bool isAvailableForTrading = false;
     std::int32_t availableOrderSettings = 0;
+    bool AllowShortSelling = false;
+    bool isAvailableForTrading = false;
 
     // Stores the server's mode and derives margincalculationMode: 1 and 2 as they are, 0 as 926,
     // any other value leaves it unchanged.
@@ -194,11 +198,11 @@ public:
     bool IsEAEnabled = false;
     std::int32_t InstrumentLimit = 0;
     std::int32_t WatchlistItemLimit = 0;
-    double MaxOrderQty = 0;
-    double OrderQtyStep = 0;
+    platform::CompactDecimal MaxOrderQty;
+    platform::CompactDecimal OrderQtyStep;
     bool IsTrailingStopEnabled = false;
-    double MarginCallLevel = 0;
-    double StopOutLevel = 0;
+    platform::CompactDecimal MarginCallLevel;
+    platform::CompactDecimal StopOutLevel;
     std::int32_t LeverageOnFProfit = 0;
     std::int32_t RevLeverageOnFLoss = 0;
     std::int32_t ReportHistoryDaysLimit = 0;

@@ -10,37 +10,34 @@
 
 namespace tc {
 
+using platform::CompactDecimal;
 using platform::Decimal;
 using platform::DecimalRounding;
 using platform::RoundingMode;
 
 namespace {
 
-bool isPositiveFinite(double value) {
-    return std::isfinite(value) && value > 0;
+// Above 0, so not NaN either.
+bool isPositive(const Decimal& value) {
+    return value > Decimal();
 }
 
 } // namespace
 
-double PriceUpdate::GetSpread(double pointSize) const {
-    if (!isPositiveFinite(pointSize))
+double PriceUpdate::GetSpread(const Decimal& pointSize) const {
+    if (!isPositive(pointSize))
         return 0;
     // Worked in decimals: in doubles a spread of exactly 5 points of 0.00001 counts as 4.9999...
     const Decimal bid = decimalFromDouble(Bid);
     const Decimal ask = decimalFromDouble(Ask);
-    const Decimal point = decimalFromDouble(pointSize);
-    const double points = absoluteNumber(ask - bid).divide(point).toDouble();
+    const double points = absoluteNumber(ask - bid).divide(pointSize).toDouble();
     if (std::isfinite(points))
         return points;
-    return std::fabs(Ask - Bid) / pointSize;
+    return std::fabs(Ask - Bid) / pointSize.toDouble();
 }
 
-double PriceUpdate::dotPositionForDecimals(std::int64_t decimals) {
-    const auto d = std::clamp<std::int64_t>(decimals, 0, kMaxDotDecimals);
-    double scale = 1;
-    for (std::int64_t i = 0; i < d; ++i)
-        scale *= 10;
-    return scale;
+std::int32_t PriceUpdate::dotPositionForDecimals(std::int64_t decimals) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(decimals, 0, kMaxDotDecimals));
 }
 
 void ItemDetails::ApplySpread(PriceUpdate& update) const {
@@ -48,7 +45,7 @@ void ItemDetails::ApplySpread(PriceUpdate& update) const {
         return;
     if (update.Bid == 0 || update.Ask == 0)
         return;
-    if (!isPositiveFinite(priceTick))
+    if (!isPositive(priceTick))
         return;
     switch (Spreadtype) {
     case kSpreadFixed:
@@ -69,27 +66,30 @@ void ItemDetails::ApplySpread(PriceUpdate& update) const {
     }
 }
 
+// The spread is worked in doubles, as the quote's prices are.
 void ItemDetails::ApplyFixedSpread(PriceUpdate& update, double bidPoints, double askPoints) const {
-    if (!isPositiveFinite(priceTick))
+    if (!isPositive(priceTick))
         return;
+    const double tick = priceTick.toDouble();
     const double mid = DoMidPriceTickCorrection((update.Bid + update.Ask) * 0.5);
-    update.Bid = mid - bidPoints * priceTick;
-    update.Ask = mid + askPoints * priceTick;
+    update.Bid = mid - bidPoints * tick;
+    update.Ask = mid + askPoints * tick;
 }
 
 void ItemDetails::ApplyTopupSpread(PriceUpdate& update, double bidPoints, double askPoints) const {
-    if (!isPositiveFinite(priceTick))
+    if (!isPositive(priceTick))
         return;
-    update.Bid = update.Bid - bidPoints * priceTick;
-    update.Ask = update.Ask + askPoints * priceTick;
+    const double tick = priceTick.toDouble();
+    update.Bid = update.Bid - bidPoints * tick;
+    update.Ask = update.Ask + askPoints * tick;
 }
 
 double ItemDetails::DoMidPriceTickCorrection(double price) const {
-    if (!isPositiveFinite(TickSize) || !std::isfinite(price))
+    if (!isPositive(TickSize) || !std::isfinite(price))
         return price;
     const Decimal x = decimalFromDouble(price);
-    const Decimal tick = decimalFromDouble(TickSize);
-    if (x.isNaN() || tick.isNaN() || tick.isZero())
+    const Decimal& tick = TickSize;
+    if (x.isNaN())
         return price;
     // Truncating remainder: the quotient is cut toward zero, so r has the sign of x.
     const RoundingMode toZero = x.isNegative() ? RoundingMode::Up : RoundingMode::Down;
@@ -111,12 +111,10 @@ std::int32_t ItemDetails::displayDecimalPlaces() const {
 }
 
 void ItemDetails::settleTickSizes() {
-    // Exact powers, so 5 decimals give the same double as the literal 0.00001.
-    static constexpr std::array<double, kMaxDecimalPlaces + 1> kGrid = {1,    1e-1, 1e-2, 1e-3, 1e-4, 1e-5,
-                                                                        1e-6, 1e-7, 1e-8, 1e-9, 1e-10};
-    if (!isPositiveFinite(TickSize))
-        TickSize = DecimalPlaces > 0 ? kGrid[static_cast<std::size_t>(displayDecimalPlaces())] : 0.0;
-    if (!isPositiveFinite(priceTick))
+    if (!isPositive(TickSize))
+        TickSize = DecimalPlaces > 0 ? CompactDecimal(Decimal::fromParts(false, 1, -displayDecimalPlaces()))
+                                     : CompactDecimal();
+    if (!isPositive(priceTick))
         priceTick = TickSize;
 }
 
@@ -129,9 +127,9 @@ using namespace records;
 constexpr auto kItemLayout = recordLayout(
     int32(0, &ItemDetails::InstrumentId), text(1, &ItemDetails::Name), text(2, &ItemDetails::Code),
     int32(3, &ItemDetails::CurrencyID), flag(4, &ItemDetails::Enabled),
-    int32(5, &ItemDetails::InstrumentTypeId), real(6, &ItemDetails::TickSize), real(7, &ItemDetails::Point),
-    int32(8, &ItemDetails::DecimalPlaces), text(9, &ItemDetails::MonthCode),
-    real(10, &ItemDetails::ContractSize), int32(11, &ItemDetails::UnitId),
+    int32(5, &ItemDetails::InstrumentTypeId), decimal(6, &ItemDetails::TickSize),
+    decimal(7, &ItemDetails::Point), int32(8, &ItemDetails::DecimalPlaces), text(9, &ItemDetails::MonthCode),
+    decimal(10, &ItemDetails::ContractSize), int32(11, &ItemDetails::UnitId),
     int32(12,
           [](ItemDetails& item, std::int32_t status) {
               item.TradingStatusId = status;
@@ -139,7 +137,7 @@ constexpr auto kItemLayout = recordLayout(
           }),
     flag(13, &ItemDetails::IsAvailableForWatchlist), int32(14, &ItemDetails::UnderlyingInstrumentId),
     real(15, &ItemDetails::MaxUpdateFrequency), int32(16, &ItemDetails::CutOffLimitPercentCP),
-    time(17, &ItemDetails::FND), time(18, &ItemDetails::LTD), real(19, &ItemDetails::CircuitLimit),
+    time(17, &ItemDetails::FND), time(18, &ItemDetails::LTD), decimal(19, &ItemDetails::CircuitLimit),
     int32(20, &ItemDetails::PLCalcModeId), real(21, &ItemDetails::Bid), real(22, &ItemDetails::Ask),
     real(23, &ItemDetails::Last), real(24, &ItemDetails::High), real(25, &ItemDetails::Low),
     real(26, &ItemDetails::DayOpen), real(27, &ItemDetails::PrevClose), time(28, &ItemDetails::UpdateTime),
@@ -147,8 +145,8 @@ constexpr auto kItemLayout = recordLayout(
     int32(31, &ItemDetails::MaxHoldingDays), int32(32, &ItemDetails::HighlightColor),
     int32(33, &ItemDetails::availableOrderTypes), flag(37, &ItemDetails::isAvailableForTrading),
     int32(38, &ItemDetails::availableOrderSettings), int64(41, &ItemDetails::mostSignificantDigitLength),
-    int64(42, &ItemDetails::leastSignificantDigitLength), real(43, &ItemDetails::priceTick),
-    real(44, &ItemDetails::circuitLimitUp), real(45, &ItemDetails::circuitLimitDown),
+    int64(42, &ItemDetails::leastSignificantDigitLength), decimal(43, &ItemDetails::priceTick),
+    decimal(44, &ItemDetails::circuitLimitUp), decimal(45, &ItemDetails::circuitLimitDown),
     int64(46, &ItemDetails::orderSettings2), int64(47, &ItemDetails::BaseCurrencyId),
     int64(48, &ItemDetails::MarginFormulaId));
 

@@ -3,6 +3,7 @@
 // spread that the user's account groups put on the raw feed price. Plain record; the session
 // model owns it and guards concurrent access.
 #include "model/records/wall_time.h"
+#include "platform/compact_decimal.h"
 
 #include <cstdint>
 #include <memory>
@@ -22,7 +23,7 @@ struct PriceUpdate {
 
     std::string ItemCode;
     std::optional<WallTime> Time;
-    double DotPosition = 0;
+    std::int32_t DotPosition = 0; // the decimals of the message's price offsets, 0..kMaxDotDecimals
     double Last = 0;
     double Bid = 0;
     double Ask = 0;
@@ -32,12 +33,12 @@ struct PriceUpdate {
     double PreviousClose = 0;
 
     // |Ask - Bid| counted in points of `pointSize`, worked on the prices' exact decimal texts so a
-    // whole number of points counts as whole; 0 when the point size is not a positive finite number
-    // (a point without a size has no count).
-    double GetSpread(double pointSize) const;
+    // whole number of points counts as whole; 0 when the point size is not above 0 (a point without a
+    // size has no count).
+    double GetSpread(const platform::Decimal& pointSize) const;
 
-    // 10^decimals with decimals clamped to 0..kMaxDotDecimals: the feed's scale of price offsets.
-    static double dotPositionForDecimals(std::int64_t decimals);
+    // The feed's decimals of price offsets clamped to 0..kMaxDotDecimals.
+    static std::int32_t dotPositionForDecimals(std::int64_t decimals);
 };
 
 class ItemDetails {
@@ -64,20 +65,20 @@ public:
     bool Enabled = false;
     std::int32_t InstrumentTypeId = 0;
     std::string InstrumentTypeName;
-    double TickSize = 0;
-    double Point = 0;
+    platform::CompactDecimal TickSize;
+    platform::CompactDecimal Point;
     std::int32_t DecimalPlaces = 0;
     std::string MonthCode;
-    double ContractSize = 0;
+    platform::CompactDecimal ContractSize;
     std::int32_t UnitId = 0;
     std::int32_t TradingStatusId = 0;
     bool IsAvailableForWatchlist = false;
     std::int32_t UnderlyingInstrumentId = 0;
-    double MaxUpdateFrequency = 0;
+    double MaxUpdateFrequency = 0; // a rate the server may write with a fraction ("0.5"), not money
     std::int32_t CutOffLimitPercentCP = 0;
     std::optional<WallTime> FND;
     std::optional<WallTime> LTD;
-    double CircuitLimit = 0;
+    platform::CompactDecimal CircuitLimit; // percent of the previous close
     std::int32_t PLCalcModeId = 0;
     double Ask = 0;
     double Bid = 0;
@@ -112,12 +113,12 @@ public:
     std::string descriptions;
     std::uint64_t mostSignificantDigitLength = 0;
     std::uint64_t leastSignificantDigitLength = 0;
-    double priceTick = 0;
-    double circuitLimitUp = 0;
-    double circuitLimitDown = 0;
+    platform::CompactDecimal priceTick;
+    platform::CompactDecimal circuitLimitUp;
+    platform::CompactDecimal circuitLimitDown;
     std::string iconResource;
     std::uint64_t priceUnitID = 0;
-    double priceUnitValue = 0;
+    platform::CompactDecimal priceUnitValue;
     std::string extraInfo;
     std::int64_t orderSettings2 = 0;
     std::uint64_t BaseCurrencyId = 0;
@@ -125,7 +126,7 @@ public:
 
     // Puts this instrument's spread on the update's Bid and Ask in place. Nothing happens for an
     // update of another code, a quote without both sides, spread types 0, 4 and unknown ones, and
-    // an instrument whose priceTick is not a positive finite number (its points have no value).
+    // an instrument whose priceTick is not above 0 (its points have no value).
     void ApplySpread(PriceUpdate& update) const;
     // Bid and Ask become the tick-corrected mid minus / plus the points times priceTick.
     void ApplyFixedSpread(PriceUpdate& update, double bidPoints, double askPoints) const;
@@ -133,9 +134,8 @@ public:
     void ApplyTopupSpread(PriceUpdate& update, double bidPoints, double askPoints) const;
     // The price put on the TickSize grid: up to the next line when the remainder is more than half
     // a tick, else down. Worked in exact decimals of the values' shortest texts, so a price that is
-    // on the grid or exactly half way is recognised as such. A TickSize that is not a positive
-    // finite number, and a price that is not finite or out of the decimal range, come back
-    // unchanged.
+    // on the grid or exactly half way is recognised as such. A TickSize that is not above 0, and a
+    // price that is not finite or out of the decimal range, come back unchanged.
     double DoMidPriceTickCorrection(double price) const;
 
     // DecimalPlaces clamped to 0..kMaxDecimalPlaces.
@@ -143,7 +143,7 @@ public:
 
     // Settles the price grid after loading: a TickSize that is not above 0 becomes 10^-decimals
     // (decimals clamped as for display; 0 when DecimalPlaces is not above 0), and a priceTick that
-    // is not above 0 becomes TickSize. Neither is ever negative, NaN or infinite afterwards.
+    // is not above 0 becomes TickSize. Neither is ever negative or NaN afterwards.
     void settleTickSizes();
 
     // A record of the snapshot's instrument section (fields 0 to 48); the grid is settled whatever the

@@ -68,18 +68,17 @@ std::optional<platform::Decimal> Order::GetMarginForSingleLot(const GroupInstrum
     using platform::Decimal;
     if (!settings)
         return std::nullopt;
-    double rate = settings->InitialMargin;
+    Decimal value = settings->InitialMargin;
     if (deliveryMode == 3)
-        rate = settings->BTSTOrderMargin;
+        value = settings->BTSTOrderMargin;
     else if (deliveryMode == 2)
-        rate = settings->IntradayOrderMargin;
-    else if (tradingMode == 1 && settings->InitialSellMargin > 0)
-        rate = settings->InitialSellMargin;
+        value = settings->IntradayOrderMargin;
+    else if (tradingMode == 1 && settings->InitialSellMargin > Decimal())
+        value = settings->InitialSellMargin;
 
-    Decimal value = decimalFromDouble(rate);
     if (settings->margincalculationMode == 2) {
         static const Decimal kHundred = Decimal::fromInt64(100);
-        value = value * decimalFromDouble(item.ContractSize) / kHundred;
+        value = value * item.ContractSize / kHundred;
         switch (item.MarginFormulaId) {
         case 4:
             if (BaseCurrencyRate > 0)

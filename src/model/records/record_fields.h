@@ -2,7 +2,9 @@
 // The fields of one server record text cut at 0x05, read by position with the lenient readings of
 // outside numbers and flags. A position past the end is absent: readers leave their target alone
 // and return false, so a short record keeps the initial values of its missing properties.
+#include "platform/compact_decimal.h"
 #include "platform/decimal.h"
+#include "platform/plain_number.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -60,6 +62,21 @@ public:
             out = toDecimal(fields_[pos]);
         return true;
     }
+    // The same reading stored in 16 digits (longer ones rounded); one past the stored range gives 0.
+    bool readDecimal(std::size_t pos, platform::CompactDecimal& out) const {
+        if (!has(pos))
+            return false;
+        if (auto plain = platform::CompactDecimal::fromPlainText(fields_[pos]))
+            out = *plain;
+        else
+            out = compactOf(toDecimal(fields_[pos]));
+        return true;
+    }
+    // The stored form of an exact reading; NaN, past the stored range, as 0 like the readings.
+    static platform::CompactDecimal compactOf(const platform::Decimal& value) {
+        const platform::CompactDecimal c(value);
+        return c.isNaN() ? platform::CompactDecimal() : c;
+    }
     bool readBool(std::size_t pos, bool& out) const;
     // A flag stored as 0 or 1.
     bool readBool(std::size_t pos, std::int32_t& out) const;
@@ -84,59 +101,25 @@ private:
         out = text[0] == '-' ? -v : v;
         return true;
     }
-    // An optional '-', then at most 15 digits with at most one point among or after them, nothing
-    // else: the digits and a power of ten are exact doubles, so one division rounds correctly.
+    // At most 15 digits: the digits and a power of ten are exact doubles, so one division rounds
+    // correctly.
     static bool plainDecimal(std::string_view text, double& out) {
         static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
-        std::uint64_t mantissa = 0;
-        int digits = 0;
-        int fraction = 0;
-        bool point = false;
-        for (; i < text.size(); ++i) {
-            const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
-            if (digit <= 9) {
-                if (++digits > 15)
-                    return false;
-                mantissa = mantissa * 10 + digit;
-                fraction += point ? 1 : 0;
-            } else if (text[i] == '.' && !point) {
-                point = true;
-            } else {
-                return false;
-            }
-        }
-        if (digits == 0)
+        platform::PlainNumber n;
+        if (!platform::scanPlainNumber(text, 15, n))
             return false;
-        const double whole = static_cast<double>(mantissa);
-        const double value = fraction == 0 ? whole : whole / kPowers[fraction];
-        out = text[0] == '-' ? -value : value;
+        const double whole = static_cast<double>(n.mantissa);
+        const double value = n.fraction == 0 ? whole : whole / kPowers[n.fraction];
+        out = n.negative ? -value : value;
         return true;
     }
-    // The same plain form read exactly, with up to 19 digits (they fit 64 bits).
+    // Read exactly, with up to 19 digits (they fit 64 bits).
     static bool plainDecimal(std::string_view text, platform::Decimal& out) {
-        std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
-        std::uint64_t mantissa = 0;
-        int digits = 0;
-        int fraction = 0;
-        bool point = false;
-        for (; i < text.size(); ++i) {
-            const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
-            if (digit <= 9) {
-                if (++digits > 19)
-                    return false;
-                mantissa = mantissa * 10 + digit;
-                fraction += point ? 1 : 0;
-            } else if (text[i] == '.' && !point) {
-                point = true;
-            } else {
-                return false;
-            }
-        }
-        if (digits == 0)
+        platform::PlainNumber n;
+        if (!platform::scanPlainNumber(text, 19, n))
             return false;
-        out = platform::Decimal::fromParts(text[0] == '-', mantissa, -fraction);
+        out = platform::Decimal::fromParts(n.negative, n.mantissa, -n.fraction);
         return true;
     }
     // The general reading, non-finite as 0.

@@ -16,6 +16,7 @@
 #include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 #include "model/records/wall_time.h"
+#include "platform/compact_decimal.h"
 #include "platform/date_format.h"
 #include "platform/decimal.h"
 #include "platform/lenient.h"
@@ -168,6 +169,8 @@ template <class V, class W>
 V converted(W value) {
     if constexpr (std::is_same_v<V, std::string>)
         return std::string(value);
+    else if constexpr (std::is_same_v<V, platform::CompactDecimal>)
+        return RecordFields::compactOf(value);
     else if constexpr (std::is_same_v<W, bool> && !std::is_same_v<V, bool>)
         return static_cast<V>(value ? 1 : 0);
     else if constexpr (std::is_integral_v<V> && std::is_signed_v<W> && std::is_unsigned_v<V>)
@@ -193,6 +196,13 @@ template <FieldType Type, class Target, class R>
 void readRow(const RecordFields& f, const FieldRow<Type, Target>& row, R& out) {
     if (!f.has(row.position))
         return;
+    if constexpr (Type == FieldType::Decimal && std::is_member_object_pointer_v<Target>) {
+        // A stored decimal is read straight into its form, without a Decimal between.
+        if constexpr (std::is_same_v<typename MemberOf<Target>::type, platform::CompactDecimal>) {
+            f.readDecimal(row.position, out.*row.target);
+            return;
+        }
+    }
     store<Type>(row.target, out, reading<Type>(f, row.position));
 }
 

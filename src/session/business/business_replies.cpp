@@ -2,6 +2,8 @@
 // and demo-registration replies; the ping and the network speed.
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
+#include "model/records/record_decimal.h"
+#include "model/records/record_fields.h"
 #include "model/text/formatter.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
@@ -125,13 +127,13 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
             account.AccountId = intValue(f.value);
             break;
         case tag::kUsedMargin:
-            account.UsedMargin = platform::lenientReal(f.value);
+            account.UsedMargin = RecordFields::compactOf(lenientDecimal(f.value));
             break;
         case tag::kAvailableMargin:
             account.AvailableMargin = platform::lenientReal(f.value);
             break;
         case tag::kOneSideMargin:
-            account.oneSideMargin = platform::lenientReal(f.value);
+            account.oneSideMargin = RecordFields::compactOf(lenientDecimal(f.value));
             break;
         case tag::kMarginStatus: {
             const std::int32_t margin = intValue(f.value);
@@ -148,16 +150,16 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
             account.Equity = platform::lenientReal(f.value);
             break;
         case tag::kLeverage:
-            account.LeverageOnPositions = platform::lenientReal(f.value);
+            account.LeverageOnPositions = RecordFields::compactOf(lenientDecimal(f.value));
             break;
         case tag::kStorage:
-            account.AccumulatingStorage = platform::lenientReal(f.value);
+            account.AccumulatingStorage = RecordFields::compactOf(lenientDecimal(f.value));
             break;
         case tag::kCollateral:
-            account.CollateralSecurity = platform::lenientReal(f.value);
+            account.CollateralSecurity = RecordFields::compactOf(lenientDecimal(f.value));
             break;
         case tag::kBalance:
-            account.Balance = platform::lenientReal(f.value);
+            account.Balance = RecordFields::compactOf(lenientDecimal(f.value));
             break;
         default:
             break;

@@ -107,7 +107,7 @@ AdvancedInstrumentInfo instrumentInfoFrom(std::string_view record) {
     f.readText(3, i.descriptions);
     f.readText(5, i.iconResource);
     f.readInt64(6, i.priceUnitID);
-    f.readDouble(7, i.priceUnitValue);
+    f.readDecimal(7, i.priceUnitValue);
     f.readText(8, i.extraInfo);
     return i;
 }

@@ -3,6 +3,7 @@
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
+#include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
@@ -80,6 +81,19 @@ public:
         }
         return v;
     }
+    // The exact reading, as the record layouts read it: malformed, NaN and out-of-range texts as 0.
+    bool real(std::string_view name, platform::Decimal& out) const {
+        const auto* v = get(name);
+        if (v)
+            out = lenientDecimal(*v);
+        return v;
+    }
+    bool real(std::string_view name, platform::CompactDecimal& out) const {
+        const auto* v = get(name);
+        if (v)
+            out = RecordFields::compactOf(lenientDecimal(*v));
+        return v;
+    }
     bool flag(std::string_view name, bool& out) const {
         const auto* v = get(name);
         if (v)
@@ -128,29 +142,23 @@ std::shared_ptr<V> recordFor(SessionModel::Collection<V>& collection, const std:
     return made;
 }
 
-double powerOfTen(std::int32_t exponent) {
-    double scale = 1;
-    for (std::int32_t i = 0; i < exponent; ++i)
-        scale *= 10;
-    return scale;
-}
-
-// A tick that is not a positive finite number falls back on the decimals (clamped to what a display
+// A tick that is not above 0 falls back on the decimals (clamped to what a display
 // shows, so 1 / 10^d stays a normal positive number); priceTick, when not sent, follows TickSize.
 void applyTickRules(ItemDetails& item) {
-    if (!(std::isfinite(item.TickSize) && item.TickSize > 0)) {
-        item.TickSize = 0;
+    if (!(item.TickSize > platform::Decimal())) {
+        item.TickSize = platform::CompactDecimal();
         if (item.DecimalPlaces > 0) {
             if (item.DecimalPlaces > ItemDetails::kMaxDecimalPlaces)
                 platform::Log::warning("instrument \"{}\": {} decimal places taken as {} for its tick",
                                        item.Code.substr(0, 64), item.DecimalPlaces,
                                        ItemDetails::kMaxDecimalPlaces);
-            item.TickSize = 1 / powerOfTen(std::min(item.DecimalPlaces, ItemDetails::kMaxDecimalPlaces));
+            item.TickSize = platform::CompactDecimal(platform::Decimal::fromParts(
+                false, 1, -std::min(item.DecimalPlaces, ItemDetails::kMaxDecimalPlaces)));
         }
     }
-    if (!(std::isfinite(item.priceTick) && item.priceTick > 0))
+    if (!(item.priceTick > platform::Decimal()))
         item.priceTick = item.TickSize;
-    if (item.priceTick == 0)
+    if (item.priceTick.isZero())
         platform::Log::info("instrument \"{}\" has no tick size; spreads leave its quote alone",
                             item.Code.substr(0, 64));
 }

@@ -6,6 +6,9 @@
 #include "gui/funding/pay_gate_requests.h"
 #include "gui/texts.h"
 #include "model/records/currency_records.h"
+#include "model/records/record_decimal.h"
+
+#include "support/decimal_literal.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +16,9 @@
 #include <memory>
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 using namespace tc::gui;
 using tc::TradeCurrency;
@@ -64,7 +70,7 @@ struct Currencies {
         usd.currencyCode = "USD";
         eur.currencyID = 2;
         eur.currencyCode = "EUR";
-        eur.depositRate = 0.92;
+        eur.depositRate = 0.92_cdec;
         eur.isDirect = true;
         chf.currencyID = 3;
         chf.currencyCode = "CHF";
@@ -81,9 +87,9 @@ TEST(DepositEstimate, EveryCurrencyCase) {
     c = {&k.eur, &k.usd, &k.usd, true};
     EXPECT_EQ(depositEstimate("100", true, c), "108.70");
     // Rate 0 with a direct conversion leaves the amount.
-    k.eur.depositRate = 0;
+    k.eur.depositRate = 0_cdec;
     EXPECT_EQ(depositEstimate("100", true, c), "100.00");
-    k.eur.depositRate = 0.92;
+    k.eur.depositRate = 0.92_cdec;
     // The text as typed: same currency, no system currency, a third system currency, anything missing.
     EXPECT_EQ(depositEstimate("100.0", true, {&k.usd, &k.usd, &k.eur, true}), "100.0");
     EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, nullptr, true}), "100");

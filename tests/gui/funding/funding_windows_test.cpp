@@ -196,7 +196,7 @@ TEST_F(FundingWindowsTest, WithdrawalRefusedAboveTheWithdrawableAmountAndAccepte
 
     window->amountTextField()->clear();
     QTest::keyClicks(window->amountTextField(), "100");
-    const double balance = client().model().AccountDetailCollection.get("20001")->get()->Balance;
+    const double balance = client().model().AccountDetailCollection.get("20001")->get()->Balance.toDouble();
     EXPECT_EQ(window->resultingBalanceTextField()->text(), QString::number(balance - 100, 'f', 2));
     QSignalSpy shown(window, &WithdrawalRequestWindowController::resultShown);
     // Return presses the form's default button.
@@ -359,18 +359,19 @@ TEST_F(HeldFundingWindowsTest, WithdrawableAmountLeavesTheMarginAndTheBalanceFol
     EXPECT_EQ(window->withdrawableFundTextField()->text().toStdString(),
               tc::gui::withdrawableText(figures.withdrawable));
     // The login's rules keep a floating profit back and set no floor.
-    EXPECT_NEAR(figures.withdrawable,
-                account.Equity - account.CollateralSecurity - std::max(0.0, account.Leverage) - 1.7, 1e-9)
+    EXPECT_NEAR(
+        figures.withdrawable,
+        account.Equity - account.CollateralSecurity.toDouble() - std::max(0.0, account.Leverage) - 1.7, 1e-9)
         << "what the positions hold cannot be withdrawn";
 
-    const double balance = held().Balance;
+    const double balance = held().Balance.toDouble();
     QTest::keyClicks(window->amountTextField(), "100");
     ASSERT_TRUE(window->sendRequest());
     // The server approves at once and tells the new balance, which the window shows.
     EXPECT_TRUE(waitFor([&] {
-        return held().Balance == balance - 100 &&
+        return held().Balance.toDouble() == balance - 100 &&
                window->balanceTextField()->text().toStdString() == tc::gui::fixed2(balance - 100);
-    })) << held().Balance;
+    })) << held().Balance.toDouble();
     delete window;
 }
 

@@ -1,6 +1,8 @@
 #include "gui/grid/grid_cells.h"
 #include "gui/market/market_fixture.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 using namespace tc;
@@ -8,6 +10,9 @@ using namespace tc;
 using namespace tc::gui;
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 TEST(GridCells, SharedFormats) {
     EXPECT_EQ(quantityText("1.50"), "1.5");
@@ -31,7 +36,7 @@ TEST(GridCells, SharedFormats) {
 
 TEST(GridCells, SpreadInTicks) {
     ItemDetails item;
-    item.priceTick = 0.0001;
+    item.priceTick = 0.0001_cdec;
     struct Case {
         double bid, ask;
         std::string text;
@@ -39,7 +44,7 @@ TEST(GridCells, SpreadInTicks) {
     for (const Case& c : {Case{1.1000, 1.1020, "20"}, Case{1.1000, 1.10025, "2.5"}, Case{1.1000, 1.1002, "2"},
                           Case{1.1, 1.1, "0"}})
         EXPECT_EQ((item.Bid = c.bid, item.Ask = c.ask, spreadText(item)), c.text);
-    item.priceTick = 0;
+    item.priceTick = 0_cdec;
     EXPECT_EQ(spreadText(item), "0");
 }
 
@@ -86,7 +91,7 @@ TEST(GridCells, PositionPricesAndMargin) {
     item.Ask = 1.2;
     AccountDetails& account = s.account(11);
     GroupInstruments& settings = s.settings(1);
-    settings.InitialMargin = 12.5;
+    settings.InitialMargin = 12.5_cdec;
     auto buy = markettest::Session::order("1", "11", "EURUSD", "3", 0);
     auto sell = markettest::Session::order("2", "11", "EURUSD", "3", 1);
     sell->EquityHitPrice = *tc::platform::Decimal::fromString("1.15");

@@ -2,6 +2,8 @@
 #include "gui/market/market_fixture.h"
 #include "gui/texts.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 using namespace tc;
@@ -10,6 +12,8 @@ using namespace tc::gui;
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 // A decimal written in the test; "" is 0.
 [[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
     return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
@@ -20,7 +24,7 @@ TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
     s.item("EURUSD", 1);
     s.item("GOLD", 2);
     s.account(11);
-    s.settings(1).InitialMargin = 12.5; // GOLD has no settings in the group
+    s.settings(1).InitialMargin = 12.5_cdec; // GOLD has no settings in the group
     OrderList positions;
     positions.emplace_back(markettest::Session::order("1", "11", "EURUSD", "0.1"));
     positions.emplace_back(markettest::Session::order("2", "11", "EURUSD", "0.2"));

@@ -78,7 +78,7 @@ TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
         QString text = QLocale(QLocale::English).toString(v, 'f', 2);
         return QStringLiteral(": ") + text;
     };
-    EXPECT_EQ(label("BalanceValueTextField"), amount(figures.Balance));
+    EXPECT_EQ(label("BalanceValueTextField"), amount(figures.Balance.toDouble()));
     EXPECT_EQ(label("equityValueTextField"), amount(figures.Equity));
     EXPECT_EQ(label("AvailableMarginValueTextField"), amount(figures.AvailableMargin));
     EXPECT_EQ(label("ProfitLossValueTextField"), amount(figures.UnrealisedPL));

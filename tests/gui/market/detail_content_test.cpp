@@ -2,6 +2,8 @@
 #include "gui/market/market_fixture.h"
 #include "session/data_service/data_service_replies.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 using namespace tc;
@@ -10,6 +12,8 @@ using namespace tc::gui;
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 // A decimal written in the test; "" is 0.
 [[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
     return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
@@ -33,13 +37,13 @@ class DetailContentTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ItemDetails& item = s.item("GOLD", 4, 2);
-        item.ContractSize = 100;
+        item.ContractSize = 100_cdec;
         item.Name = "Gold";
         item.InstrumentTypeName = "Metal";
         item.marketID = 9;
         s.account(11).AccountName = "Trader";
         settings = &s.settings(4);
-        settings->InitialMargin = 12.5;
+        settings->InitialMargin = 12.5_cdec;
     }
 
     DetailContent instrument(DetailType type) {
@@ -94,7 +98,7 @@ TEST_F(DetailContentTest, DeliveryReceipt) {
 TEST_F(DetailContentTest, InstrumentDetailsLeaveOutNullDatesAndZeroMargins) {
     s.model.ItemCollection.get("GOLD")->get()->FND =
         WallTime{std::chrono::sys_days{std::chrono::year{1} / 1 / 1}};
-    settings->BuyInterestRate = 2.5;
+    settings->BuyInterestRate = 2.5_cdec;
     DetailContent details = instrument(DetailType::InstrumentDetails);
     EXPECT_EQ(captions(details),
               (std::vector<std::string>{"Symbol", "Type", "Name", "Tick", "Contract Size", "Last Trading Day",
@@ -105,8 +109,8 @@ TEST_F(DetailContentTest, InstrumentDetailsLeaveOutNullDatesAndZeroMargins) {
     EXPECT_EQ(valueOf(details, "Initial Margin"), "12.5");
 
     settings->margincalculationMode = 2;
-    settings->InitialMargin = 5;
-    settings->IntradayOrderMargin = 3;
+    settings->InitialMargin = 5_cdec;
+    settings->IntradayOrderMargin = 3_cdec;
     EXPECT_EQ(valueOf(instrument(DetailType::InstrumentDetails), "Intraday Margin"), "3%");
     const DetailContent margins = instrument(DetailType::MarginRequirement);
     EXPECT_EQ(margins.rows,
@@ -118,8 +122,8 @@ TEST_F(DetailContentTest, ContractPanes) {
     ItemDetails& item = *s.model.ItemCollection.get("GOLD")->get();
     item.UnitId = 9;
     item.LTD = wallTimeFromWire("20241227000000");
-    settings->MinOrderQty = 0.01;
-    settings->SellInterestRate = -1.25;
+    settings->MinOrderQty = 0.01_cdec;
+    settings->SellInterestRate = -1.25_cdec;
     const DetailContent contract = instrument(DetailType::ContractSpecification);
     EXPECT_EQ(valueOf(contract, "Contract Size"), "100.00");
     EXPECT_EQ(valueOf(contract, "Unit"), "TroyOunces");
@@ -131,8 +135,8 @@ TEST_F(DetailContentTest, ContractPanes) {
     item.exchangeName = "COMEX";
     EXPECT_EQ(instrument(DetailType::SymbolSpecification).rows,
               (std::vector<DetailRow>{{"Name", "Gold"}, {"Exchange", "COMEX"}}));
-    item.circuitLimitUp = 2100.456;
-    item.circuitLimitDown = 1900;
+    item.circuitLimitUp = 2100.456_cdec;
+    item.circuitLimitDown = 1900_cdec;
     EXPECT_EQ(instrument(DetailType::DailyPriceLimits).rows,
               (std::vector<DetailRow>{{"Upper limit", "2100.46"}, {"Lower limit", "1900.00"}}))
         << "prices with the instrument's two decimals";

@@ -27,14 +27,15 @@ std::shared_ptr<AccountStatementInfo> withSnapshots() {
     auto s = std::make_shared<AccountStatementInfo>();
     auto start = std::make_shared<tc::AccountHistoryInfo>();
     start->OpeningBalanceOfDay = *tc::platform::Decimal::fromString("12345.678");
-    start->Balance = 1; // the closing balance must come from the end snapshot
+    start->Balance = tc::platform::CompactDecimal(
+        tc::platform::Decimal::fromInt64(1)); // the closing balance must come from the end snapshot
     auto end = std::make_shared<tc::AccountHistoryInfo>();
-    end->Balance = 900;
-    end->AccumulatingStorage = -4;
+    end->Balance = tc::platform::CompactDecimal(tc::platform::Decimal::fromInt64(900));
+    end->AccumulatingStorage = tc::platform::CompactDecimal(tc::platform::Decimal::fromInt64(-4));
     end->UnrealisedPL = 55.5;
     end->Equity = 955.5;
-    end->CollateralSecurity = 7;
-    end->UsedMargin = 100;
+    end->CollateralSecurity = tc::platform::CompactDecimal(tc::platform::Decimal::fromInt64(7));
+    end->UsedMargin = tc::platform::CompactDecimal(tc::platform::Decimal::fromInt64(100));
     end->AvailableMargin = 855.5;
     s->StartInfo = start;
     s->EndInfo = end;

@@ -7,11 +7,16 @@
 #include "model/position_quantities.h"
 #include "model/records/session_settings.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 #include <tuple>
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 using namespace tc::gui;
 using markettest::Session;
@@ -27,15 +32,15 @@ protected:
         eur.Name = "Euro";
         eur.Bid = 1.1;
         eur.Ask = 1.2;
-        eur.ContractSize = 1000;
-        eur.TickSize = 0.0001;
+        eur.ContractSize = 1000_cdec;
+        eur.TickSize = 0.0001_cdec;
         eur.availableOrderTypes = 2 | 4;
         eur.CurrentTradeSessionSettingId = 1;
         AccountDetails& account = s.account(20001);
         account.availableOrderTypes = 2;
         GroupInstruments& settings = s.settings(1);
         settings.isAvailableForTrading = true;
-        settings.OrderQtyStep = 1;
+        settings.OrderQtyStep = 1_cdec;
         settings.LimitMinPips = 10;
         settings.StopMinPips = 20;
         auto session = std::make_shared<SessionSettings>();
@@ -206,10 +211,10 @@ TEST_F(DialogRules, OffsetRowsListsAndChecksInOrder) {
     offset.toggle(0);
     EXPECT_EQ(offset.refusalKey(s.model, true), texts::kEnterOffsetQuantityGreaterThan);
     EXPECT_EQ(offset.quantityList(s.model, 0), (std::vector<std::string>{"0", "1", "2", "2.5"}));
-    s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->OrderQtyStep = 0.5;
+    s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->OrderQtyStep = 0.5_cdec;
     EXPECT_EQ(offset.quantityList(s.model, 0),
               (std::vector<std::string>{"0", "0.5", "1", "1.5", "2", "2.5"}));
-    s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->OrderQtyStep = 0;
+    s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->OrderQtyStep = 0_cdec;
     EXPECT_EQ(offset.quantityList(s.model, 0), (std::vector<std::string>{"0", "2.5"}));
 
     offset.setQuantity(s.model, 0, "2.5");

@@ -2,6 +2,7 @@
 
 #include "gui/grid/grid_cells.h"
 #include "gui/market/market_fixture.h"
+#include "support/decimal_literal.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,9 @@
 
 namespace tc::gui {
 namespace {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 using interfaces::Delivery;
 using interfaces::OrderKind;
@@ -93,8 +97,8 @@ TEST(TicketOffer, OrderTypesValiditiesAndSidesByTheMasks) {
 
     GroupInstruments settings;
     EXPECT_TRUE(deliveries(&settings).empty());
-    settings.InitialMargin = 100;
-    settings.BTSTOrderMargin = 50;
+    settings.InitialMargin = 100_cdec;
+    settings.BTSTOrderMargin = 50_cdec;
     EXPECT_EQ(deliveries(&settings), (std::vector<Delivery>{Delivery::Regular, Delivery::Btst}));
 
     settings.availableOrderSettings = 2; // selling only
@@ -169,11 +173,11 @@ TEST(TicketPrices, FieldsAgainstTheirLimitsAndTheStepper) {
     EXPECT_EQ(atMost.signedText(), "<= 1.10500");
     EXPECT_EQ(PriceLimit{}.signedText(), "");
 
-    EXPECT_EQ(stepPrice("1.10500", 0.00005, 5, true), "1.10505");
-    EXPECT_EQ(stepPrice("1.105", 0.00005, 5, false), "1.10495");
-    EXPECT_EQ(stepPrice("", 0.25, 2, true), "0.25");
-    EXPECT_EQ(stepPrice("0.1", 0.25, 2, false), "0.00"); // never below zero
-    EXPECT_EQ(stepPrice("151", 1, 0, true), "152");
+    EXPECT_EQ(stepPrice("1.10500", 0.00005_dec, 5, true), "1.10505");
+    EXPECT_EQ(stepPrice("1.105", 0.00005_dec, 5, false), "1.10495");
+    EXPECT_EQ(stepPrice("", 0.25_dec, 2, true), "0.25");
+    EXPECT_EQ(stepPrice("0.1", 0.25_dec, 2, false), "0.00"); // never below zero
+    EXPECT_EQ(stepPrice("151", 1_dec, 0, true), "152");
     EXPECT_FALSE(fieldDecimal("").has_value());
     EXPECT_FALSE(fieldDecimal("1.2.3").has_value());
 }

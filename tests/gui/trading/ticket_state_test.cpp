@@ -75,8 +75,8 @@ struct TicketStateTest : ::testing::Test, markettest::Session {
         auto& eur = item("EURUSD", 1);
         eur.availableOrderTypes =
             kMarketOrders | kLimitOrders | kStopOrders | kTakeProfitOrders | kStopLossOrders;
-        eur.ContractSize = 1000;
-        eur.TickSize = 0.0001;
+        eur.ContractSize = tc::platform::CompactDecimal(platform::Decimal::fromInt64(1000));
+        eur.TickSize = tc::platform::CompactDecimal(platform::Decimal::fromParts(false, 1, -4));
         eur.DecimalPlaces = 4;
         settings(1).availableOrderSettings = 3;
         for (std::int32_t id : {1001, 1002}) {

@@ -248,7 +248,7 @@ TEST_F(TradeTicketTest, SimpleModeRefusesWhatTheRulesWouldBeforeAnyConfirmation)
     QMessageBox* sheet = ticket->confirmationSheet();
     ASSERT_TRUE(sheet && sheet->isVisible());
     const double contract =
-        session->client().model().ItemCollection.get(ticket->itemCode())->get()->ContractSize;
+        session->client().model().ItemCollection.get(ticket->itemCode())->get()->ContractSize.toDouble();
     EXPECT_TRUE(child<QLabel>("QuantityDescriptionTextField")
                     ->text()
                     .endsWith(QString::number(1.5 * contract, 'f', 2)));

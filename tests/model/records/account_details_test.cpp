@@ -1,10 +1,15 @@
 #include "model/records/account_details.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 
@@ -23,10 +28,10 @@ protected:
     void SetUp() override {
         session.addGroup(7, 50, 100);
         account = session.addAccount(42, "7");
-        account->Balance = 10000;
-        account->AccumulatingStorage = -20;
-        account->CollateralSecurity = 500;
-        account->UsedMargin = 1200;
+        account->Balance = 10000_cdec;
+        account->AccumulatingStorage = -20_cdec;
+        account->CollateralSecurity = 500_cdec;
+        account->UsedMargin = 1200_cdec;
         account->tradingStatus = 1;
         orders.conversionFactor = 2;
     }

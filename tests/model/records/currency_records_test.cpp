@@ -1,7 +1,10 @@
 #include "model/records/currency_records.h"
+#include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 
 #include "support/wire_text.h"
+
+#include "support/decimal_literal.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +15,8 @@
 
 namespace {
 
+using tc::testing_support::operator""_dec;
+
 using namespace tc;
 using testing_support::wireText;
 
@@ -19,8 +24,8 @@ TradeCurrency currency(std::int64_t mode, bool direct, double bidRate = 0, doubl
     TradeCurrency c;
     c.conversionMode = mode;
     c.isDirect = direct;
-    c.bidRate = bidRate;
-    c.askRate = askRate;
+    c.bidRate = tc::platform::CompactDecimal(decimalFromDouble(bidRate));
+    c.askRate = tc::platform::CompactDecimal(decimalFromDouble(askRate));
     return c;
 }
 
@@ -72,13 +77,13 @@ TEST(TradeCurrency, SnapshotRecordsOfBothSections) {
     auto full = TradeCurrency::fromAmpRecord(RecordFields(text));
     EXPECT_EQ(std::tuple(full.currencyID, full.currencyCode, full.instrumentID, full.bidRate, full.askRate,
                          full.conversionMode, full.isDirect, full.depositRate),
-              std::tuple(8000000001u, "EUR", 42u, 1.1, 1.2, 3, true, 0.95));
+              std::tuple(8000000001u, "EUR", 42u, 1.1_dec, 1.2_dec, 3, true, 0.95_dec));
 
     // The currency-list section's record ignores the direct flag and deposit rate.
     std::shared_ptr<TradeCurrency> listed =
         std::make_shared<CurrenyList>(CurrenyList::fromAmpRecord(RecordFields(text)));
     EXPECT_EQ(std::tuple(listed->isDirect, listed->depositRate, listed->currencyCode),
-              std::tuple(false, 0, "EUR"));
+              std::tuple(false, 0_dec, "EUR"));
     EXPECT_NE(dynamic_cast<CurrenyList*>(listed.get()), nullptr);
 }
 

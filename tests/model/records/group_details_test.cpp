@@ -3,6 +3,8 @@
 
 #include "support/wire_text.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -11,6 +13,8 @@
 #include <vector>
 
 namespace {
+
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 using testing_support::wireText;
@@ -140,11 +144,11 @@ TEST(GroupInstruments, SnapshotRecordFillsEveryListedPosition) {
         std::tuple(g.groupdetailsid, g.GroupId, g.InstrumentId, g.SpreadBid, g.SpreadAsk, g.SpreadTypeId),
         std::tuple(77, 4, 12, 3, 5, 2));
     EXPECT_EQ(std::tuple(g.OrderQtyStep, g.MaxOrderQty, g.MinOrderQty, g.BuyInterestRate, g.SellInterestRate),
-              std::tuple(0.01, 100.0, 0.1, 1.5, -0.5));
+              std::tuple(0.01_dec, 100_dec, 0.1_dec, 1.5_dec, -0.5_dec));
     EXPECT_EQ(std::tuple(g.LimitMinPips, g.StopMinPips, g.AllowShortSelling), std::tuple(10, 20, true));
     EXPECT_EQ(std::tuple(g.InitialMargin, g.LimitOrderMargin, g.LiquidationMargin, g.IntradayOrderMargin,
                          g.BTSTOrderMargin, g.OverNightMargin, g.Commission, g.InitialSellMargin),
-              std::tuple(1000.0, 500.0, 250.0, 300.0, 400.0, 600.0, 7.5, 900.0));
+              std::tuple(1000_dec, 500_dec, 250_dec, 300_dec, 400_dec, 600_dec, 7.5_dec, 900_dec));
     EXPECT_EQ(
         std::tuple(g.AutoExecutionModeId, g.availableOrderSettings, g.isAvailableForTrading, g.PLCalcModeId),
         std::tuple(1, 6, true, 0));
@@ -158,10 +162,10 @@ TEST(GroupDetails, SnapshotRecordSkipsPositionFour) {
     EXPECT_EQ(std::tuple(g.IsNewsEnabled, g.IsMailEnabled, g.IsChatEnabled, g.IsEAEnabled),
               std::tuple(true, false, true, false));
     EXPECT_EQ(std::tuple(g.InstrumentLimit, g.WatchlistItemLimit, g.MaxOrderQty, g.OrderQtyStep),
-              std::tuple(50, 20, 1000.0, 0.01));
+              std::tuple(50, 20, 1000_dec, 0.01_dec));
     EXPECT_EQ(std::tuple(g.IsTrailingStopEnabled, g.MarginCallLevel, g.StopOutLevel, g.LeverageOnFProfit,
                          g.RevLeverageOnFLoss, g.ReportHistoryDaysLimit),
-              std::tuple(true, 80.0, 50.0, 100, 200, 90));
+              std::tuple(true, 80_dec, 50_dec, 100, 200, 90));
     EXPECT_EQ(std::tuple(g.SendMailReports, g.SendExecutionSMS, g.CreditRating), std::tuple(true, false, 3));
     EXPECT_TRUE(g.GroupInstrumentCollection.empty());
 }

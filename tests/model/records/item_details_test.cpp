@@ -1,11 +1,16 @@
 #include "model/records/item_details.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 
@@ -15,8 +20,8 @@ constexpr double kEps = 1e-9;
 ItemDetails instrument(std::int32_t type, std::int32_t bidPoints, std::int32_t askPoints) {
     ItemDetails item;
     item.Code = "EURUSD";
-    item.TickSize = 0.00005;
-    item.priceTick = 0.00001;
+    item.TickSize = 0.00005_cdec;
+    item.priceTick = 0.00001_cdec;
     item.Spreadtype = type;
     item.BidSpread = bidPoints;
     item.AskSpread = askPoints;
@@ -33,7 +38,7 @@ PriceUpdate quote(double bid, double ask) {
 
 TEST(ItemDetails, MidPriceCorrection) {
     ItemDetails item;
-    item.TickSize = 0.5;
+    item.TickSize = 0.5_cdec;
     EXPECT_DOUBLE_EQ(item.DoMidPriceTickCorrection(10.25), 10.0); // exact half rounds down
     EXPECT_DOUBLE_EQ(item.DoMidPriceTickCorrection(10.26), 10.5);
     EXPECT_DOUBLE_EQ(item.DoMidPriceTickCorrection(10.5), 10.5);
@@ -42,29 +47,28 @@ TEST(ItemDetails, MidPriceCorrection) {
     EXPECT_DOUBLE_EQ(item.DoMidPriceTickCorrection(-10.26), -10.0);
     // Exact halves that a double remainder misreads: fmod(0.55, 0.1) = 0.05000000000000002 and
     // fmod(0.025, 0.01) = 0.005000000000000001 look above half and would round up.
-    item.TickSize = 0.1;
+    item.TickSize = 0.1_cdec;
     EXPECT_NEAR(item.DoMidPriceTickCorrection(0.55), 0.5, kEps);
-    item.TickSize = 0.01;
+    item.TickSize = 0.01_cdec;
     EXPECT_NEAR(item.DoMidPriceTickCorrection(0.025), 0.02, kEps);
     // 1.100025 on a 0.00005 grid: remainder 0.000025, exactly half, down.
-    item.TickSize = 0.00005;
+    item.TickSize = 0.00005_cdec;
     EXPECT_NEAR(item.DoMidPriceTickCorrection(1.100025), 1.10000, kEps);
-    item.TickSize = 0.0001;
+    item.TickSize = 0.0001_cdec;
     EXPECT_NEAR(item.DoMidPriceTickCorrection(1.23456), 1.2346, kEps);
     EXPECT_NEAR(item.DoMidPriceTickCorrection(1.2346), 1.2346, kEps); // on the grid stays
 }
 
 TEST(ItemDetails, MidPriceCorrectionWithoutUsableTickLeavesThePrice) {
     ItemDetails item;
-    for (double tick :
-         {0.0, -0.5, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
-        item.TickSize = tick;
-        EXPECT_DOUBLE_EQ(item.DoMidPriceTickCorrection(10.26), 10.26) << tick;
+    for (const platform::Decimal& tick : {0_dec, -0.5_dec, platform::Decimal::notANumber()}) {
+        item.TickSize = tc::platform::CompactDecimal(tick);
+        EXPECT_DOUBLE_EQ(item.DoMidPriceTickCorrection(10.26), 10.26) << tick.toString();
     }
-    item.TickSize = 0.5;
+    item.TickSize = 0.5_cdec;
     EXPECT_TRUE(std::isinf(item.DoMidPriceTickCorrection(std::numeric_limits<double>::infinity())));
     EXPECT_DOUBLE_EQ(item.DoMidPriceTickCorrection(1e300), 1e300); // beyond the decimal range
-    item.TickSize = 1e-200;                                        // tick beyond the range too
+    item.TickSize = 1e-128_cdec;                                   // a quotient beyond the range too
     EXPECT_DOUBLE_EQ(item.DoMidPriceTickCorrection(1.5), 1.5);
 }
 
@@ -87,14 +91,14 @@ TEST(ItemDetails, FixedSpreadAroundCorrectedMid) {
 
 TEST(ItemDetails, MinimumSpreadOnlyWidens) {
     auto item = instrument(ItemDetails::kSpreadMinimum, 2, 3);
-    item.TickSize = 0.00001;
+    item.TickSize = 0.00001_cdec;
     // Raw spread exactly 5 points (1.10005 - 1.10000 = 0.00005 = 5 x 0.00001): 5 is not > 5.
     // Counted in doubles it would be 4.99999999998 and wrongly replaced.
     auto u = quote(1.10000, 1.10005);
     item.ApplySpread(u);
     EXPECT_DOUBLE_EQ(u.Bid, 1.10000);
     EXPECT_DOUBLE_EQ(u.Ask, 1.10005);
-    EXPECT_EQ(quote(1.10000, 1.10005).GetSpread(0.00001), 5.0);
+    EXPECT_EQ(quote(1.10000, 1.10005).GetSpread(0.00001_dec), 5.0);
 
     // Raw 4.9 points: mid 1.1000245, remainder 0.0000045 on the 0.00001 grid is below half:
     // mid 1.10002, bid 1.10002 - 0.00002 = 1.10000, ask 1.10002 + 0.00003 = 1.10005.
@@ -157,26 +161,26 @@ TEST(ItemDetails, QuotesPassRaw) {
 }
 
 TEST(ItemDetails, PointsWithoutValuePassQuotesRaw) {
-    for (double pointValue : {0.0, -0.00001, std::numeric_limits<double>::quiet_NaN()}) {
+    for (const platform::Decimal& pointValue : {0_dec, -0.00001_dec, platform::Decimal::notANumber()}) {
         for (std::int32_t type : {1, 2, 3}) {
             auto item = instrument(type, 2, 3);
-            item.priceTick = pointValue;
+            item.priceTick = tc::platform::CompactDecimal(pointValue);
             auto u = quote(1.10000, 1.10010);
             item.ApplySpread(u);
             EXPECT_EQ(u.Bid, 1.10000);
             EXPECT_EQ(u.Ask, 1.10010);
         }
     }
-    EXPECT_EQ(quote(1.0, 1.1).GetSpread(0), 0);
-    EXPECT_EQ(quote(1.0, 1.1).GetSpread(-1), 0);
+    EXPECT_EQ(quote(1.0, 1.1).GetSpread(0_dec), 0);
+    EXPECT_EQ(quote(1.0, 1.1).GetSpread(-1_dec), 0);
     // Sides crossed: the count is absolute.
-    EXPECT_EQ(quote(1.1, 1.0).GetSpread(0.01), 10.0);
+    EXPECT_EQ(quote(1.1, 1.0).GetSpread(0.01_dec), 10.0);
 }
 
 TEST(ItemDetails, FixedSpreadWithoutGridUsesRawMid) {
     // TickSize 0: the mid is not corrected. Mid 1.100025; bid 1.100005, ask 1.100055.
     auto item = instrument(ItemDetails::kSpreadFixed, 2, 3);
-    item.TickSize = 0;
+    item.TickSize = 0_cdec;
     auto u = quote(1.10001, 1.10004);
     item.ApplySpread(u);
     EXPECT_NEAR(u.Bid, 1.100005, kEps);
@@ -192,10 +196,10 @@ TEST(ItemDetails, DisplayBounds) {
     item.DecimalPlaces = 5;
     EXPECT_EQ(item.displayDecimalPlaces(), 5);
 
-    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(5), 100000.0);
-    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(0), 1.0);
-    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(-4), 1.0);
-    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(400), 1e15);
+    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(5), 5);
+    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(0), 0);
+    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(-4), 0);
+    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(400), PriceUpdate::kMaxDotDecimals);
 }
 
 } // namespace

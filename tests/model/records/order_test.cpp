@@ -1,5 +1,6 @@
 #include "model/records/order.h"
 
+#include "support/decimal_literal.h"
 #include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 // A decimal written in the test; "" is 0.
 [[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
     return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
@@ -43,12 +46,12 @@ using platform::Decimal;
 class MarginOfOneLot : public ::testing::Test {
 protected:
     void SetUp() override {
-        settings.InitialMargin = 1000;
-        settings.InitialSellMargin = 1500;
-        settings.IntradayOrderMargin = 250;
-        settings.BTSTOrderMargin = 400;
+        settings.InitialMargin = 1000_cdec;
+        settings.InitialSellMargin = 1500_cdec;
+        settings.IntradayOrderMargin = 250_cdec;
+        settings.BTSTOrderMargin = 400_cdec;
         settings.margincalculationMode = 1;
-        item.ContractSize = 100000;
+        item.ContractSize = 100000_cdec;
     }
     std::string margin(const Order& order) const {
         const auto m = order.GetMarginForSingleLot(&settings, item);
@@ -64,9 +67,9 @@ TEST_F(MarginOfOneLot, RateByDeliveryModeAndSide) {
     sell.tradingMode = 1;
     EXPECT_EQ(margin(buy), "1000"); // a buy never takes the sell margin
     EXPECT_EQ(margin(sell), "1500");
-    settings.InitialSellMargin = 0;
+    settings.InitialSellMargin = 0_cdec;
     EXPECT_EQ(margin(sell), "1000"); // no sell margin: the initial one
-    settings.InitialSellMargin = -5;
+    settings.InitialSellMargin = -5_cdec;
     EXPECT_EQ(margin(sell), "1000");
     sell.deliveryMode = buy.deliveryMode = 2;
     EXPECT_EQ(margin(buy), "250");
@@ -86,7 +89,7 @@ TEST_F(MarginOfOneLot, RateByDeliveryModeAndSide) {
 TEST_F(MarginOfOneLot, PercentageFormulas) {
     // Rate 2 % of a 100000 contract: 2 x 100000 / 100 = 2000.
     settings.margincalculationMode = 2;
-    settings.InitialMargin = 2;
+    settings.InitialMargin = 2_cdec;
     Order order;
     EXPECT_EQ(margin(order), "2000");
     // Formula 1: times the order price, 2000 x 1.23456 = 2469.12.
@@ -114,19 +117,20 @@ TEST_F(MarginOfOneLot, PercentageFormulas) {
     EXPECT_EQ(margin(order).substr(0, 12), "666.66666666");
     // Other formulas leave rate x size / 100; half a percent of 1000 is 5.
     item.MarginFormulaId = 2;
-    item.ContractSize = 1000;
-    settings.InitialMargin = 0.5;
+    item.ContractSize = 1000_cdec;
+    settings.InitialMargin = 0.5_cdec;
     EXPECT_EQ(margin(order), "5");
 }
 
 TEST_F(MarginOfOneLot, ValuesOutOfRangeGiveNoMargin) {
     settings.margincalculationMode = 2;
-    settings.InitialMargin = std::numeric_limits<double>::infinity();
+    settings.InitialMargin = tc::platform::CompactDecimal(Decimal::notANumber());
     EXPECT_EQ(margin(Order()), "none");
-    settings.InitialMargin = 2;
-    item.ContractSize = 1e300;
+    settings.InitialMargin = 9999999999999999e127_cdec;
+    item.ContractSize = 9999999999999999e127_cdec; // their product is past the range
     EXPECT_EQ(margin(Order()), "none");
-    item.ContractSize = 100000;
+    settings.InitialMargin = 2_cdec;
+    item.ContractSize = 100000_cdec;
     item.MarginFormulaId = 1;
     Order order;
     order.OrderPrice = platform::Decimal::notANumber(); // out of the decimal range

@@ -1,3 +1,4 @@
+#include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 #include "platform/lenient.h"
 #include "support/wire_text.h"
@@ -168,6 +169,9 @@ TEST(RecordFields, NumbersReadAsTheGeneralReadingsReadThem) {
                                  "0.1234567890123456",
                                  "12345678901234.5",
                                  "-999999999999999",
+                                 "1234567890123456789",
+                                 "12345678901234567890",
+                                 "-0.1234567890123456789",
                                  "1,5",
                                  "\x85"};
     std::string text;
@@ -188,6 +192,12 @@ TEST(RecordFields, NumbersReadAsTheGeneralReadingsReadThem) {
         const double general = platform::lenientReal(texts[pos]);
         EXPECT_EQ(d, std::isfinite(general) ? general : 0.0) << texts[pos];
         EXPECT_EQ(std::signbit(d), std::signbit(general)) << texts[pos];
+        // The exact reading, whose nearest double is the double reading: records keep decimals where
+        // their arithmetic still runs in doubles.
+        platform::Decimal x = platform::Decimal::fromInt64(-99);
+        ASSERT_TRUE(f.readDecimal(pos, x));
+        EXPECT_EQ(x, lenientDecimal(texts[pos])) << texts[pos];
+        EXPECT_EQ(x.toDouble(), d) << texts[pos];
     }
 }
 

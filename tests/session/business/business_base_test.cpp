@@ -380,9 +380,9 @@ TEST_F(BusinessBaseTest, AccountSummaryUpdatesOnlyKnownAccounts) {
     deliver("10=1045|34=7|560=1234.5|130=99.25|84=10");
     pump();
     const auto& account = *b.session().AccountDetailCollection.find("7")->second;
-    EXPECT_DOUBLE_EQ(account.Balance, 1234.5);
+    EXPECT_EQ(account.Balance.toDouble(), 1234.5);
     EXPECT_DOUBLE_EQ(account.Equity, 99.25);
-    EXPECT_DOUBLE_EQ(account.UsedMargin, 10);
+    EXPECT_EQ(account.UsedMargin.toDouble(), 10);
     EXPECT_EQ(notifications->log.count("MarginCallNotification:99"), 0u);
 
     // Margin status 0, 2, 2 raises one banner; then 0, 2 another.

@@ -232,13 +232,14 @@ TEST_F(DataServiceRepliesTest, InstrumentDetailsLandOnKnownInstrumentsOnly) {
     const ItemDetails& item = *model.ItemCollection.at("EURUSD");
     EXPECT_EQ(std::tuple(item.marketID, item.exchangeName, item.iconResource, item.priceUnitID),
               std::tuple(3u, "LSE", "icon", 9u));
-    EXPECT_DOUBLE_EQ(item.priceUnitValue, 0.01);
+    EXPECT_EQ(item.priceUnitValue.toString(), "0.01");
     EXPECT_EQ(item.extraInfo, "more");
     EXPECT_EQ(model.ItemCollection.size(), 1u);
 
     // Absent columns count as 0 or empty.
     run("getinstruments", wireText("42<C>5<R>"));
-    EXPECT_EQ(std::tuple(item.marketID, item.exchangeName, item.priceUnitValue), std::tuple(5u, "", 0));
+    EXPECT_EQ(std::tuple(item.marketID, item.exchangeName, item.priceUnitValue.toString()),
+              std::tuple(5u, "", "0"));
 }
 
 TEST_F(DataServiceRepliesTest, UnknownProceduresAndAbsentTextsFillNothing) {

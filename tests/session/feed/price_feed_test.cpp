@@ -4,6 +4,7 @@
 #include "platform/date_format.h"
 
 #include "price_book.h"
+#include "support/decimal_literal.h"
 #include "support/depth_levels.h"
 #include "wire/wire_date.h"
 
@@ -17,6 +18,9 @@
 #include <vector>
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 using platform::Decimal;
@@ -96,9 +100,10 @@ TEST(PlainPriceUpdate, MatchesTheGeneralReadingWheneverItIsTaken) {
         const PriceUpdate g = general.quote->toPriceUpdate();
         ++compared;
         EXPECT_EQ(std::tie(plain->ItemCode, plain->Time), std::tie(g.ItemCode, g.Time)) << text;
-        const double mine[] = {plain->DotPosition, plain->Last, plain->Bid,  plain->Ask,
-                               plain->High,        plain->Low,  plain->Open, plain->PreviousClose};
-        const double theirs[] = {g.DotPosition, g.Last, g.Bid, g.Ask, g.High, g.Low, g.Open, g.PreviousClose};
+        EXPECT_EQ(plain->DotPosition, g.DotPosition) << text;
+        const double mine[] = {plain->Last, plain->Bid,  plain->Ask,          plain->High,
+                               plain->Low,  plain->Open, plain->PreviousClose};
+        const double theirs[] = {g.Last, g.Bid, g.Ask, g.High, g.Low, g.Open, g.PreviousClose};
         for (std::size_t k = 0; k < std::size(mine); ++k)
             EXPECT_EQ(std::bit_cast<std::uint64_t>(mine[k]), std::bit_cast<std::uint64_t>(theirs[k]))
                 << text << " value " << k << ": " << mine[k] << " vs " << theirs[k];
@@ -121,7 +126,7 @@ TEST(PriceFeedQuote, FullQuoteIsBasePlusScaledOffsets) {
                          dec("1.2347"), dec("1.239"), dec("1.231"), dec("1.233"), dec("1.232")));
 
     const PriceUpdate u = q.toPriceUpdate();
-    EXPECT_EQ(u.DotPosition, 100000.0);
+    EXPECT_EQ(u.DotPosition, 5);
     EXPECT_DOUBLE_EQ(u.Bid, 1.23456);
     EXPECT_DOUBLE_EQ(u.PreviousClose, 1.232);
     EXPECT_EQ(displayDateTime(u.Time), "03/05/2024 14:30:15");
@@ -183,7 +188,7 @@ TEST(PriceFeedQuote, DecimalsCountIsClampedIntoRange) {
     FeedQuote q = decoded(f);
     EXPECT_EQ(q.Decimals, 15);
     EXPECT_EQ(q.Bid, dec("1.23"));
-    EXPECT_EQ(q.toPriceUpdate().DotPosition, 1e15);
+    EXPECT_EQ(q.toPriceUpdate().DotPosition, 15);
     f[10] = "99999999999999999999999999";
     EXPECT_EQ(decoded(f).Decimals, 15);
     // A negative count is no count: offsets are whole units.
@@ -191,7 +196,7 @@ TEST(PriceFeedQuote, DecimalsCountIsClampedIntoRange) {
     q = decoded(f);
     EXPECT_EQ(q.Decimals, 0);
     EXPECT_EQ(q.Bid, dec("457.23"));
-    EXPECT_EQ(q.toPriceUpdate().DotPosition, 1.0);
+    EXPECT_EQ(q.toPriceUpdate().DotPosition, 0);
     f[10] = "none";
     EXPECT_EQ(decoded(f).Decimals, 0);
 }
@@ -328,7 +333,7 @@ TEST(PriceFeedApply, SpreadGoesOnOnlyWhenBothSidesAreCarried) {
     ItemDetails eur;
     eur.Code = "EURUSD";
     eur.Spreadtype = ItemDetails::kSpreadTopup;
-    eur.priceTick = 0.00001;
+    eur.priceTick = 0.00001_cdec;
     eur.BidSpread = 2;
     eur.AskSpread = 3;
     eur.Bid = 1.1;

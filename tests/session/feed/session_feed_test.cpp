@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_test_support.h"
+#include "support/decimal_literal.h"
 #include "support/depth_levels.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,9 @@
 #include <thread>
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 using namespace sessiontest;
@@ -141,7 +145,7 @@ TEST_F(SessionFeedTest, CoalescedOneSidedQuoteKeepsItsSideUnspread) {
     for (const char* code : {"EURUSD", "GBPUSD"}) {
         ItemDetails& i = item(code);
         i.Spreadtype = ItemDetails::kSpreadTopup;
-        i.priceTick = 0.0001;
+        i.priceTick = 0.0001_cdec;
         i.BidSpread = 5;
         i.AskSpread = 5;
     }

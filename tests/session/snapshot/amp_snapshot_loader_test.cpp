@@ -9,6 +9,8 @@
 #include "support/log_capture.h"
 #include "support/wire_text.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -18,6 +20,8 @@
 #include <vector>
 
 namespace {
+
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 
@@ -125,15 +129,15 @@ TEST_F(AmpFixture, Instruments) {
                          displayDateTime(eur->FND), displayDateTime(eur->LTD),
                          displayDateTime(eur->UpdateTime), eur->DayOpen, eur->mostSignificantDigitLength,
                          eur->BaseCurrencyId),
-              std::tuple(1, "Euro vs US Dollar", "Forex", 5, 0.00001, 0.00001, 100000, 1, "",
+              std::tuple(1, "Euro vs US Dollar", "Forex", 5, 0.00001_dec, 0.00001_dec, 100000_dec, 1, "",
                          "12/31/2030 17:00:00", "03/15/2024 09:30:15", 1.101, 3u, 2u));
     EXPECT_FALSE(eur->CalculationItems.lock());
 
     // Neither tick sent: both come from the 3 decimals.
     auto jpy = item(model, "USDJPY");
     ASSERT_TRUE(jpy);
-    EXPECT_EQ(jpy->TickSize, 0.001);
-    EXPECT_EQ(jpy->priceTick, 0.001);
+    EXPECT_EQ(jpy->TickSize, 0.001_dec);
+    EXPECT_EQ(jpy->priceTick, 0.001_dec);
     EXPECT_EQ(jpy->CalculationItems.lock(), jpy);
 
     auto gold = item(model, "XAUUSD");
@@ -156,9 +160,9 @@ TEST_F(AmpFixture, GroupsAndTheirInstrumentSettings) {
     ASSERT_TRUE(standard && pro);
     EXPECT_EQ(std::tuple(standard->Name, standard->WatchlistItemLimit, standard->OrderQtyStep,
                          standard->ReportHistoryDaysLimit),
-              std::tuple("Standard", 40, 0.01, 90));
+              std::tuple("Standard", 40, 0.01_dec, 90));
     EXPECT_EQ(std::tuple(pro->StopOutLevel, pro->SendExecutionSMS, pro->CreditRating),
-              std::tuple(30, true, 5));
+              std::tuple(30_dec, true, 5));
 
     std::vector<std::int32_t> ids;
     for (const GroupInstruments& settings : standard->GroupInstrumentCollection)
@@ -168,7 +172,7 @@ TEST_F(AmpFixture, GroupsAndTheirInstrumentSettings) {
     ASSERT_TRUE(eur);
     EXPECT_EQ(std::tuple(eur->groupdetailsid, eur->SpreadTypeId, eur->Commission, eur->InitialSellMargin,
                          eur->margincalculationMode),
-              std::tuple(101, 1, 3.5, 1100, 1));
+              std::tuple(101, 1, 3.5_dec, 1100_dec, 1));
     // The margin-mode rules of a record have their own tests.
     EXPECT_EQ(pro->groupInstrument(3)->MarginCalcModeId, 3);
     EXPECT_FALSE(pro->groupInstrument(3)->isAvailableForTrading);
@@ -182,7 +186,7 @@ TEST_F(AmpFixture, AccountsAndTheirCurrencies) {
                          usd->AvailableMargin, usd->accountSettings, usd->accountSettings2,
                          usd->oneSideMargin, usd->primaryAccountHolderUserid, usd->accountaccessType,
                          usd->tradingStatus),
-              std::tuple("10", "Demo USD", 10000.5, -12.25, 9738.25, 4, "A1", 0.5, 1001u, 1, 1));
+              std::tuple("10", "Demo USD", 10000.5_dec, -12.25, 9738.25, 4, "A1", 0.5_dec, 1001u, 1, 1));
 
     // Access type 7 is unknown: 0. Status 9 is out of range: the initial 0 stays.
     auto savings = account(model, "5003");
@@ -200,7 +204,7 @@ TEST_F(AmpFixture, AccountsAndTheirCurrencies) {
     ASSERT_TRUE(eur);
     EXPECT_FALSE(dynamic_cast<const CurrenyList*>(eur.get()));
     EXPECT_EQ(eur->conversionMode, 5);
-    EXPECT_EQ(eur->depositRate, 1.0);
+    EXPECT_EQ(eur->depositRate, 1_dec);
     EXPECT_EQ(savings->tradeCurrency, eur);
     EXPECT_EQ(keysOf(model.tradeCurrencyCollection), (std::vector<std::string>{"1", "2"}));
 }
@@ -380,18 +384,18 @@ TEST(AmpSnapshotLoader, TickSizesNeverLeaveAGridThatBreaksArithmetic) {
                                  // Price tick of its own is kept.
                                  instrument("6", "OWN", "1", "0.25", "2", "0.5"));
     auto m = loadOrFail(text);
-    EXPECT_EQ(item(m, "NEG")->TickSize, 0.01);
-    EXPECT_EQ(item(m, "NEG")->priceTick, 0.01);
+    EXPECT_EQ(item(m, "NEG")->TickSize, 0.01_dec);
+    EXPECT_EQ(item(m, "NEG")->priceTick, 0.01_dec);
     EXPECT_EQ(item(m, "DEEP")->DecimalPlaces, 400);
-    EXPECT_EQ(item(m, "DEEP")->TickSize, 1e-10);
-    EXPECT_EQ(item(m, "FLAT")->TickSize, 0);
-    EXPECT_EQ(item(m, "FLAT")->priceTick, 0);
-    EXPECT_EQ(item(m, "NEGDEC")->TickSize, 0);
-    EXPECT_EQ(item(m, "NEGDEC")->priceTick, 0);
-    EXPECT_EQ(item(m, "SHORT")->TickSize, 0.0001);
-    EXPECT_EQ(item(m, "SHORT")->priceTick, 0.0001);
-    EXPECT_EQ(item(m, "OWN")->TickSize, 0.25);
-    EXPECT_EQ(item(m, "OWN")->priceTick, 0.5);
+    EXPECT_EQ(item(m, "DEEP")->TickSize, 1e-10_dec);
+    EXPECT_EQ(item(m, "FLAT")->TickSize, 0_dec);
+    EXPECT_EQ(item(m, "FLAT")->priceTick, 0_dec);
+    EXPECT_EQ(item(m, "NEGDEC")->TickSize, 0_dec);
+    EXPECT_EQ(item(m, "NEGDEC")->priceTick, 0_dec);
+    EXPECT_EQ(item(m, "SHORT")->TickSize, 0.0001_dec);
+    EXPECT_EQ(item(m, "SHORT")->priceTick, 0.0001_dec);
+    EXPECT_EQ(item(m, "OWN")->TickSize, 0.25_dec);
+    EXPECT_EQ(item(m, "OWN")->priceTick, 0.5_dec);
 
     // A fixed spread on the instrument without a grid leaves its quote alone.
     const std::shared_ptr<ItemDetails> flat = *m.ItemCollection.get("FLAT");
@@ -406,8 +410,8 @@ TEST(AmpSnapshotLoader, TickSizesNeverLeaveAGridThatBreaksArithmetic) {
     EXPECT_EQ(quote.Bid, 10);
     EXPECT_EQ(quote.Ask, 11);
     for (const auto& [code, i] : m.ItemCollection) {
-        EXPECT_TRUE(std::isfinite(i->TickSize) && i->TickSize >= 0) << code;
-        EXPECT_TRUE(std::isfinite(i->priceTick) && i->priceTick >= 0) << code;
+        EXPECT_TRUE(!i->TickSize.isNaN() && i->TickSize >= 0_dec) << code;
+        EXPECT_TRUE(!i->priceTick.isNaN() && i->priceTick >= 0_dec) << code;
     }
 }
 

@@ -104,7 +104,7 @@ TEST(XmlSnapshotLoader, ALaterRowUpdatesTheSameRecordInPlace) {
                                         account(200, "1") + account(100, "2", "<Balance>9</Balance>")));
     ASSERT_EQ(m.AccountDetailCollection.size(), 2u);
     const auto& a = *m.AccountDetailCollection.get("100");
-    EXPECT_DOUBLE_EQ(a->Balance, 9);
+    EXPECT_EQ(a->Balance.toDouble(), 9);
     EXPECT_DOUBLE_EQ(a->Equity, 7); // not in the later row: kept
     EXPECT_EQ(a->GroupId, "2");
     EXPECT_EQ(m.AccountDetailCollection.front().first, "100");
@@ -247,8 +247,8 @@ TEST(XmlSnapshotLoader, TickRulesNeverGiveNonFiniteTicks) {
         // Spreads on all of them, with quotes.
         "<Table4><AccountId>1</AccountId><GroupId>1</GroupId></Table4><Table8><GroupId>1</GroupId></"
         "Table8>"));
-    auto tick = [&](const char* code) { return (*m.ItemCollection.get(code))->TickSize; };
-    auto priceTick = [&](const char* code) { return (*m.ItemCollection.get(code))->priceTick; };
+    auto tick = [&](const char* code) { return (*m.ItemCollection.get(code))->TickSize.toDouble(); };
+    auto priceTick = [&](const char* code) { return (*m.ItemCollection.get(code))->priceTick.toDouble(); };
     EXPECT_DOUBLE_EQ(tick("A"), 0.00001);
     EXPECT_DOUBLE_EQ(priceTick("A"), 0.00001);
     EXPECT_DOUBLE_EQ(tick("B"), 1e-10);
@@ -259,8 +259,8 @@ TEST(XmlSnapshotLoader, TickRulesNeverGiveNonFiniteTicks) {
     EXPECT_DOUBLE_EQ(tick("E"), 0.25);
     EXPECT_DOUBLE_EQ(priceTick("E"), 0.5);
     for (const auto& [code, item] : m.ItemCollection) {
-        EXPECT_TRUE(std::isfinite(item->TickSize) && item->TickSize >= 0) << code;
-        EXPECT_TRUE(std::isfinite(item->priceTick) && item->priceTick >= 0) << code;
+        EXPECT_TRUE(!item->TickSize.isNaN() && !item->TickSize.isNegative()) << code;
+        EXPECT_TRUE(!item->priceTick.isNaN() && !item->priceTick.isNegative()) << code;
     }
     EXPECT_TRUE(log.contains("400 decimal places"));
     EXPECT_TRUE(log.contains("\"C\" has no tick size"));

@@ -1,0 +1,109 @@
+#pragma once
+// An exact decimal stored in 8 bytes, for the figures of records that are held by the hundred
+// thousand (a Decimal takes 32). It keeps 16 significant digits, more than the double it replaces;
+// arithmetic and rounding stay in Decimal, to which it converts without loss.
+//
+// The 64 bits hold a signed 56-bit mantissa above an 8-bit exponent (-128..127), in the canonical
+// form of Decimal: no trailing zeros in the mantissa (unless the exponent would pass 127), zero as
+// 0 with exponent 0. So equal values have equal bits. NaN is the one pattern whose mantissa is
+// -2^55, which no value reaches.
+#include "platform/decimal.h"
+#include "platform/plain_number.h"
+
+#include <compare>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tc::platform {
+
+class CompactDecimal {
+public:
+    static constexpr int kMaxDigits = 16;
+    static constexpr std::int64_t kMaxMantissa = 9'999'999'999'999'999;
+
+    constexpr CompactDecimal() = default; // zero
+    // The value rounded Plain to 16 significant digits; NaN when that passes the exponent range.
+    explicit CompactDecimal(const Decimal& value);
+    static constexpr CompactDecimal notANumber() { return ofBits(kNaNBits); }
+
+    // The plain wire form that scanPlainNumber reads ("-12.50"), rounded Plain to 16 digits;
+    // nullopt for every other form, which Decimal::fromString then reads.
+    static std::optional<CompactDecimal> fromPlainText(std::string_view text) {
+        PlainNumber n;
+        if (!scanPlainNumber(text, 19, n))
+            return std::nullopt;
+        if (n.mantissa > static_cast<std::uint64_t>(kMaxMantissa))
+            return CompactDecimal(Decimal::fromParts(n.negative, n.mantissa, -n.fraction));
+        std::uint64_t m = n.mantissa;
+        int exponent = -n.fraction;
+        if (m == 0)
+            return CompactDecimal();
+        while (m % 10 == 0) {
+            m /= 10;
+            ++exponent;
+        }
+        const auto signedMantissa = static_cast<std::int64_t>(m);
+        return ofBits(make(n.negative ? -signedMantissa : signedMantissa, exponent));
+    }
+    // What Decimal::fromString reads, rounded Plain to 16 digits.
+    static std::optional<CompactDecimal> fromString(std::string_view text);
+
+    // Exact: the same canonical parts.
+    Decimal toDecimal() const {
+        if (isNaN())
+            return Decimal::notANumber();
+        Decimal d;
+        const std::int64_t m = mantissa();
+        d.mantissa_ = static_cast<unsigned __int128>(m < 0 ? -m : m);
+        d.exponent_ = static_cast<std::int16_t>(exponent());
+        d.negative_ = m < 0;
+        return d;
+    }
+    // Widening is exact, so it is implicit: arithmetic takes a stored figure as it is.
+    operator Decimal() const { return toDecimal(); }
+
+    // The text Decimal::toString gives for the same value.
+    std::string toString() const;
+    // Nearest double (NaN for NaN).
+    double toDouble() const;
+
+    bool isNaN() const { return bits_ == kNaNBits; }
+    bool isZero() const { return bits_ == 0; }
+    bool isNegative() const { return bits_ < 0 && bits_ != kNaNBits; } // false for NaN
+    // The canonical parts: a signed mantissa (0 for zero and NaN) and its exponent.
+    std::int64_t mantissa() const { return isNaN() ? 0 : bits_ >> 8; }
+    int exponent() const { return static_cast<std::int8_t>(static_cast<std::uint8_t>(bits_ & 0xff)); }
+
+    // Exact: the mantissa's range is symmetric. NaN stays NaN.
+    CompactDecimal operator-() const {
+        return isNaN() || isZero() ? *this : ofBits(make(-mantissa(), exponent()));
+    }
+
+    // Decimal's order: NaN equals NaN and is less than every number.
+    std::strong_ordering compare(const CompactDecimal& other) const;
+    friend bool operator==(const CompactDecimal& a, const CompactDecimal& b) { return a.bits_ == b.bits_; }
+    friend std::strong_ordering operator<=>(const CompactDecimal& a, const CompactDecimal& b) {
+        return a.compare(b);
+    }
+
+private:
+    static constexpr std::int64_t kNaNBits = std::numeric_limits<std::int64_t>::min();
+
+    static constexpr CompactDecimal ofBits(std::int64_t bits) {
+        CompactDecimal c;
+        c.bits_ = bits;
+        return c;
+    }
+    // Canonical parts within range.
+    static constexpr std::int64_t make(std::int64_t mantissa, int exponent) {
+        return static_cast<std::int64_t>(static_cast<std::uint64_t>(mantissa) << 8) |
+               static_cast<std::uint8_t>(static_cast<std::int8_t>(exponent));
+    }
+
+    std::int64_t bits_ = 0;
+};
+
+} // namespace tc::platform
