@@ -52,7 +52,7 @@ double getFluctuationLimitUpPrice(const ItemDetails* item) {
         // The band is worked in doubles, as the previous close is.
         const double up = item->PrevClose + (item->PrevClose * item->CircuitLimit.toDouble()) / 100;
         return doPriceTickCorrection(item->TickSize.toDouble(), up,
-                                     static_cast<std::uint32_t>(item->displayDecimalPlaces()), false);
+                                     static_cast<std::uint32_t>(item->DisplayDecimalPlaces()), false);
     }
     return 0;
 }
@@ -65,7 +65,7 @@ double getFluctuationLimitDownPrice(const ItemDetails* item) {
     if (item->CircuitLimit > Decimal()) {
         const double down = item->PrevClose + (item->PrevClose * item->CircuitLimit.toDouble()) / -100;
         return doPriceTickCorrection(item->TickSize.toDouble(), down,
-                                     static_cast<std::uint32_t>(item->displayDecimalPlaces()), true);
+                                     static_cast<std::uint32_t>(item->DisplayDecimalPlaces()), true);
     }
     return 0;
 }

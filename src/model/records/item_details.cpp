@@ -36,7 +36,7 @@ double PriceUpdate::GetSpread(const Decimal& pointSize) const {
     return std::fabs(Ask - Bid) / pointSize.toDouble();
 }
 
-std::int32_t PriceUpdate::dotPositionForDecimals(std::int64_t decimals) {
+std::int32_t PriceUpdate::DotPositionForDecimals(std::int64_t decimals) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(decimals, 0, kMaxDotDecimals));
 }
 
@@ -47,7 +47,7 @@ void ItemDetails::ApplySpread(PriceUpdate& update) const {
         return;
     if (!isPositive(priceTick))
         return;
-    switch (Spreadtype) {
+    switch (SpreadType) {
     case kSpreadFixed:
         ApplyFixedSpread(update, BidSpread, AskSpread);
         break;
@@ -106,13 +106,13 @@ double ItemDetails::DoMidPriceTickCorrection(double price) const {
     return std::isfinite(result) ? result : price;
 }
 
-std::int32_t ItemDetails::displayDecimalPlaces() const {
+std::int32_t ItemDetails::DisplayDecimalPlaces() const {
     return std::clamp<std::int32_t>(DecimalPlaces, 0, kMaxDecimalPlaces);
 }
 
-void ItemDetails::settleTickSizes() {
+void ItemDetails::SettleTickSizes() {
     if (!isPositive(TickSize))
-        TickSize = DecimalPlaces > 0 ? CompactDecimal(Decimal::fromParts(false, 1, -displayDecimalPlaces()))
+        TickSize = DecimalPlaces > 0 ? CompactDecimal(Decimal::fromParts(false, 1, -DisplayDecimalPlaces()))
                                      : CompactDecimal();
     if (!isPositive(priceTick))
         priceTick = TickSize;
@@ -156,7 +156,7 @@ ItemDetails ItemDetails::fromAmpRecord(const RecordFields& f) {
     ItemDetails item;
     readRecord(f, kItemLayout, item);
     // Every record gets a grid, short ones too: an instrument without one cannot carry a spread.
-    item.settleTickSizes();
+    item.SettleTickSizes();
     return item;
 }
 
