@@ -471,7 +471,10 @@ GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order,
     switch (field) {
     case Field::ClosingPrice:
         // closingPrice(): a buy closes at the bid, a sell at the ask; none when frozen or unpriced.
-        key.values[0] = frozen ? order->EquityHitPrice : !item ? 0 : inputs.side == 0 ? item->Bid : item->Ask;
+        key.values[0] = frozen             ? order->EquityHitPrice.toDouble()
+                        : !item            ? 0
+                        : inputs.side == 0 ? item->Bid
+                                           : item->Ask;
         key.values[1] = frozen ? kFrozen : item ? kPriced : kUnpriced;
         break;
     case Field::MarketPrice:
