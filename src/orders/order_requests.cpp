@@ -56,7 +56,7 @@ std::string orderPriceText(const Order& o, std::int32_t decimals) {
                             : priceText(*o.OrderPrice, decimals);
 }
 
-std::string price(double value, std::int32_t decimals) {
+std::string price(const platform::Decimal& value, std::int32_t decimals) {
     return Formatter::formatDecimal(value, decimals);
 }
 
