@@ -59,7 +59,7 @@ struct RefreshSession {
                 s.InstrumentId = n + 1;
                 s.InitialMargin = platform::CompactDecimal::fromString("2").value();
                 s.InitialSellMargin = platform::CompactDecimal::fromString("3").value();
-                s.margincalculationMode = g == 0 ? 2 : 1;
+                s.marginCalculationMode = g == 0 ? 2 : 1;
                 group->fileGroupInstrument(s);
             }
             model.fileGroup(group);
@@ -69,7 +69,7 @@ struct RefreshSession {
             account->AccountId = 1000 + a;
             account->GroupId = std::to_string(1 + a % 2);
             account->tradingStatus = 1;
-            account->accountaccessType = 1;
+            account->accountAccessType = 1;
             auto currency = std::make_shared<TradeCurrency>();
             currency->conversionMode = a % 6;
             currency->instrumentID = static_cast<std::uint64_t>(kInstruments - a); // late in the list

@@ -51,7 +51,7 @@ void quote(std::string_view body) {
     ItemCollectionMap items;
     auto item = std::make_shared<ItemDetails>();
     item->Code = q.ItemCode;
-    item->Spreadtype = ItemDetails::kSpreadTopup;
+    item->SpreadType = ItemDetails::kSpreadTopup;
     item->priceTick = tc::platform::CompactDecimal(platform::Decimal::fromParts(false, 1, -4));
     item->BidSpread = 1;
     item->AskSpread = 2;

@@ -61,7 +61,7 @@ struct GridSession {
             auto account = std::make_shared<AccountDetails>();
             account->AccountId = 1000 + a;
             account->GroupId = "1";
-            account->tradingStatus = account->accountaccessType = 1;
+            account->tradingStatus = account->accountAccessType = 1;
             model.AccountDetailCollection.insert_or_assign(std::to_string(account->AccountId), account);
         }
         for (int p = 0; p < kPositions; ++p) {

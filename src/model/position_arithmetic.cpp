@@ -48,7 +48,7 @@ double CalculateFloatingPL(const ItemDetails* item, std::int32_t side, double qu
         raw = (1 / openPrice - 1 / currentPrice) * quantity * cs;
         break;
     case 3:
-        raw = std::round(kPowersOfTen[static_cast<std::size_t>(item->displayDecimalPlaces())] *
+        raw = std::round(kPowersOfTen[static_cast<std::size_t>(item->DisplayDecimalPlaces())] *
                          (openPrice - currentPrice) * item->Point.toDouble() * quantity);
         break;
     case 4:
@@ -107,7 +107,7 @@ double offsetResult(const Order& leg, double quantity, const Order& position, co
     if (!item)
         return 0;
     const std::string shown =
-        Formatter::formatDecimal(orZero(leg.OrderPrice).toDouble(), item->displayDecimalPlaces());
+        Formatter::formatDecimal(orZero(leg.OrderPrice).toDouble(), item->DisplayDecimalPlaces());
     return CalculateFloatingPL(item, leg.tradingMode, quantity, platform::lenientReal(shown),
                                orZero(position.OrderPrice).toDouble());
 }
@@ -134,7 +134,7 @@ double marginForSingleLot(const Order& position, const GroupInstruments* setting
         rate = settings->IntradayOrderMargin.toDouble();
     else if (position.tradingMode == 1 && settings->InitialSellMargin > platform::Decimal())
         rate = settings->InitialSellMargin.toDouble();
-    if (settings->margincalculationMode != 2)
+    if (settings->marginCalculationMode != 2)
         return rate;
     double value = rate * item.ContractSize.toDouble() / 100;
     switch (item.MarginFormulaId) {
@@ -172,7 +172,7 @@ ResolvedAccount resolveAccount(std::string_view number, const SessionLookup& ses
     // The rule of the displayable list: suspended and closed accounts, and access types 4 (view
     // market) and 10 (none), are not shown.
     const std::int32_t status = r.account->tradingStatus;
-    const std::int32_t access = r.account->accountaccessType;
+    const std::int32_t access = r.account->accountAccessType;
     r.shown = status != 3 && status != 6 && access != 4 && access != 10;
     r.group = session.groupForId(r.account->GroupId);
     const auto& currency = r.account->tradeCurrency;

@@ -53,7 +53,7 @@ double getFluctuationLimitUpPrice(const ItemDetails* item) {
         const double prevClose = item->PrevClose.toDouble();
         const double up = prevClose + (prevClose * item->CircuitLimit.toDouble()) / 100;
         return doPriceTickCorrection(item->TickSize.toDouble(), up,
-                                     static_cast<std::uint32_t>(item->displayDecimalPlaces()), false);
+                                     static_cast<std::uint32_t>(item->DisplayDecimalPlaces()), false);
     }
     return 0;
 }
@@ -67,7 +67,7 @@ double getFluctuationLimitDownPrice(const ItemDetails* item) {
         const double prevClose = item->PrevClose.toDouble();
         const double down = prevClose + (prevClose * item->CircuitLimit.toDouble()) / -100;
         return doPriceTickCorrection(item->TickSize.toDouble(), down,
-                                     static_cast<std::uint32_t>(item->displayDecimalPlaces()), true);
+                                     static_cast<std::uint32_t>(item->DisplayDecimalPlaces()), true);
     }
     return 0;
 }

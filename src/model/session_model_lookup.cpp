@@ -65,7 +65,7 @@ bool SessionModelLookup::isOrderOfVisibleAccount(const Order& order) const {
     if (!account)
         return true;
     const std::int32_t status = account->tradingStatus;
-    const std::int32_t access = account->accountaccessType;
+    const std::int32_t access = account->accountAccessType;
     return status != 3 && status != 6 && access != 4 && access != 10;
 }
 
@@ -216,7 +216,7 @@ void SetAllSymbolsSpread(SessionModel& model) {
     std::vector<SpreadState> spreads(byId.items().size());
     for (std::size_t i = 0; i < spreads.size(); ++i) {
         const ItemDetails& item = *byId.items()[i];
-        spreads[i] = {item.Spreadtype, item.BidSpread, item.AskSpread};
+        spreads[i] = {item.SpreadType, item.BidSpread, item.AskSpread};
     }
     for (const GroupDetails* group : groups) {
         for (const GroupInstruments& settings : group->GroupInstrumentCollection) {
@@ -232,7 +232,7 @@ void SetAllSymbolsSpread(SessionModel& model) {
     }
     for (std::size_t i = 0; i < spreads.size(); ++i) {
         ItemDetails& item = *byId.items()[i];
-        item.Spreadtype = spreads[i].type;
+        item.SpreadType = spreads[i].type;
         item.BidSpread = spreads[i].bid;
         item.AskSpread = spreads[i].ask;
     }
@@ -240,8 +240,8 @@ void SetAllSymbolsSpread(SessionModel& model) {
     // instrument on its own, so a large list is shared out over the cores.
     std::vector<ItemDetails*> spreadItems;
     for (auto& [code, item] : model.ItemCollection) {
-        if (item && item->Spreadtype != ItemDetails::kSpreadNone &&
-            item->Spreadtype != ItemDetails::kSpreadGroupsDisagree)
+        if (item && item->SpreadType != ItemDetails::kSpreadNone &&
+            item->SpreadType != ItemDetails::kSpreadGroupsDisagree)
             spreadItems.push_back(item.get());
     }
     platform::forEachShare(spreadItems.size(), 2048, [&](std::size_t begin, std::size_t end) {

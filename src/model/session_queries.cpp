@@ -172,7 +172,7 @@ OrderView SessionQueries::getExecutedOrderCollection() const {
 
 bool SessionQueries::canShowAccount(const AccountDetails& account) {
     const std::int32_t status = account.tradingStatus;
-    const std::int32_t access = account.accountaccessType;
+    const std::int32_t access = account.accountAccessType;
     const bool statusShown = status == 1 || status == 2 || status == 4 || status == 5;
     const bool accessShown = access == 1 || access == 2 || access == 3;
     return statusShown && accessShown;

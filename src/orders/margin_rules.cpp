@@ -60,12 +60,12 @@ double calculateMargin(const LotMarginInputs& in) {
     if (in.overnightMargin > 0 && in.isEod)
         m = in.overnightMargin * in.marginRequired / 100;
     const std::uint64_t formula = in.marginFormulaId == 0 ? 1 : in.marginFormulaId;
-    const double averageRate = in.baseCurrencyrate / T; // R ÷ T
+    const double averageRate = in.baseCurrencyRate / T; // R ÷ T
 
     if (in.sellMarginRequired != 0 && in.sellMarginRequired != in.marginRequired) {
         double mb = m;
         double ms = in.sellMarginRequired;
-        if (in.marginmode == 2) {
+        if (in.marginMode == 2) {
             mb = m * in.contractSize / 100;
             ms = in.sellMarginRequired * in.contractSize / 100;
             if (formula == 4) {
@@ -86,7 +86,7 @@ double calculateMargin(const LotMarginInputs& in) {
         return mb * B + ms * S;
     }
 
-    if (in.marginmode == 2) {
+    if (in.marginMode == 2) {
         const double x = in.contractSize * m / 100;
         if (formula == 4)
             m = averageRate != 0 ? x / averageRate : x;

@@ -42,7 +42,7 @@ struct LotMarginInputs {
     double totalBuy = 0;         // B
     double totalSell = 0;        // S
     double marginRequired = 0;   // m, the buy (or common) rate
-    std::int32_t marginmode = 0; // 2: rates are percent of the contract
+    std::int32_t marginMode = 0; // 2: rates are percent of the contract
     double overnightMargin = 0;  // percent applied at end of day
     double contractSize = 0;
     double totalOrderCost = 0; // Cb
@@ -52,7 +52,7 @@ struct LotMarginInputs {
     double sellMarginRequired = 0; // separate sell rate, 0 for none
     bool isOneSideMargin = false;
     std::uint64_t marginFormulaId = 0; // 0 counts as 1
-    double baseCurrencyrate = 0;       // R
+    double baseCurrencyRate = 0;       // R
 };
 
 // Margin of a set of lots. A rate total R of 0 under formula 4 leaves out the division by R ÷ T,

@@ -322,7 +322,7 @@ void OrderCollections::Journal(std::int32_t kind, const Order& order) {
 
 std::int32_t OrderCollections::PriceDecimals(const Order& order) const {
     const auto* item = model_.ItemCollection.get(order.ItemCode);
-    return item && *item ? (*item)->displayDecimalPlaces() : 0;
+    return item && *item ? (*item)->DisplayDecimalPlaces() : 0;
 }
 
 std::shared_ptr<Order> OrderCollections::FindOpenPosition(std::string_view openPositionId) const {

@@ -155,7 +155,7 @@ OrderAnswer OrderManager::Validate(const std::shared_ptr<Order>& order) const {
     default:
         break;
     }
-    if (c.acc().accountaccessType == 3 || (c.acc().accountaccessType == 2 && !o.isCloseNew))
+    if (c.acc().accountAccessType == 3 || (c.acc().accountAccessType == 2 && !o.isCloseNew))
         return refuse("1068", order);
     if (c.itm().instrumentTradingStatus == 2 && !o.isCloseNew)
         return refuse("1068", order);
@@ -341,7 +341,7 @@ OrderAnswer OrderManager::validateOffsetPosition(std::string_view itemCode,
     default:
         break;
     }
-    if (acc.accountaccessType == 3 || acc.accountaccessType == 2)
+    if (acc.accountAccessType == 3 || acc.accountAccessType == 2)
         return refuse("1072", nullptr);
     const auto group = account ? lookup_.groupForId(acc.GroupId) : nullptr;
     if (!group || !group->TradingEnabled)
@@ -453,7 +453,7 @@ bool OrderManager::CheckMargin(const Order& order) const {
         return true;
     LotMarginInputs in;
     in.marginRequired = m;
-    in.marginmode = settings.margincalculationMode;
+    in.marginMode = settings.marginCalculationMode;
     in.overnightMargin = settings.OverNightMargin.toDouble();
     in.contractSize = c.itm().ContractSize.toDouble();
     in.isEod = false;
@@ -466,7 +466,7 @@ bool OrderManager::CheckMargin(const Order& order) const {
         in.totalSell = totals.sellLots;
         in.totalOrderCost = totals.buyCost;
         in.totalSellOrderCost = totals.sellCost;
-        in.baseCurrencyrate = totals.rateCost;
+        in.baseCurrencyRate = totals.rateCost;
         return tc::calculateMargin(in);
     };
     const double before = withTotals(t);

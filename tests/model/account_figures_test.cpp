@@ -39,7 +39,7 @@ protected:
         account->AccountId = 1001;
         account->GroupId = "5";
         account->tradingStatus = 1;
-        account->accountaccessType = 1;
+        account->accountAccessType = 1;
         account->Equity = 10000;
         account->AvailableMargin = 6000;
         account->tradeCurrency = currency;
@@ -166,7 +166,7 @@ TEST_F(AccountFigures, EachAccountsFiguresAreWorkedOutOnCopiesFromTheStoredFigur
     // Over the stored list as it stands, a hidden account's position among them: the same figures.
     auto hidden = std::make_shared<AccountDetails>(*account);
     hidden->AccountId = 1003;
-    hidden->accountaccessType = 4;
+    hidden->accountAccessType = 4;
     model.AccountDetailCollection.insert_or_assign("1003", hidden);
     position("EURUSD", "1", "1.2", "1003");
     SessionModel::OrderList stored;

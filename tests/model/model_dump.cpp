@@ -143,7 +143,7 @@ void dumpItem(std::string& out, std::string_view prefix, const ItemDetails& r) {
             IsAvailableForWatchlist, UnderlyingInstrumentId, MaxUpdateFrequency, CutOffLimitPercentCP, FND,
             LTD, CircuitLimit, PLCalcModeId, Ask, Bid, High, Low, Last, PrevClose, DayOpen, UpdateTime,
             isWatchlistSymbol, isWatchlistSymbolTemp, CurrentTradeSessionSettingId, Open, previousBid,
-            previousAsk, BidSpread, AskSpread, Spreadtype, instrumentTradingStatus, availableOrderTypes,
+            previousAsk, BidSpread, AskSpread, SpreadType, instrumentTradingStatus, availableOrderTypes,
             HedgeModeId, MaxHoldingDays, HighlightColor, isPriceUpdateReceived, availableOrderSettings,
             isAvailableForTrading, marketID, exchangeName, descriptions, mostSignificantDigitLength,
             leastSignificantDigitLength, priceTick, circuitLimitUp, circuitLimitDown, iconResource,
@@ -175,7 +175,7 @@ void dumpGroup(std::string& out, std::string_view key, const GroupDetails& group
                 InitialSellMargin, LimitOrderMargin, LiquidationMargin, SpreadBid, SpreadAsk, SpreadTypeId,
                 BuyInterestRate, SellInterestRate, LimitMinPips, StopMinPips, AllowShortSelling,
                 IntradayOrderMargin, BTSTOrderMargin, OverNightMargin, Commission, PLCalcModeId,
-                AutoExecutionModeId, MarginCalcModeId, groupdetailsid, margincalculationMode,
+                AutoExecutionModeId, MarginCalcModeId, groupdetailsid, marginCalculationMode,
                 isAvailableForTrading, availableOrderSettings);
     }
 }
@@ -186,8 +186,8 @@ void dumpAccount(std::string& out, std::string_view prefix, const AccountDetails
             UsedMargin, AvailableMargin, Equity, InstrumentLimit, WatchlistItemLimit, AutoExecutionModeId,
             TradeRouteId, HedgeModeId, CollateralSecurity, LeverageOnPositions, AccountAccessTypeId,
             TradingStatusId, MarginStatus, AccumulatingStorage, Leverage, tradingStatus,
-            previoustradingStatus, accountaccessType, availableOrderTypes, accountSettings,
-            accountMarginStatus, previousaccountMarginStatus, tradeAccountType, currencyID,
+            previousTradingStatus, accountAccessType, availableOrderTypes, accountSettings,
+            accountMarginStatus, previousAccountMarginStatus, tradeAccountType, currencyID,
             primaryAccountHolderUserid, oneSideMargin, accountSettings2)
         .f("tradeCurrency", c ? std::to_string(c->currencyID) + ":" + c->currencyCode : std::string("-"));
 }

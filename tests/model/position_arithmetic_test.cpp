@@ -224,9 +224,9 @@ TEST_F(PositionArithmeticOverSession, RefreshLeavesOutPositionsOfHiddenAccounts)
     EXPECT_DOUBLE_EQ(hidden->UnrealisedPL, 5);
     EXPECT_NEAR(totals.unrealisedPL, 1000, 1e-6); // (1.21 - 1.2) × 1 × 100000, no conversion
     suspended->tradingStatus = 1;
-    suspended->accountaccessType = 10;
+    suspended->accountAccessType = 10;
     EXPECT_EQ(refreshOpenPositions(model.OpenOrderCollection, lookup).positions, 1u);
-    suspended->accountaccessType = 1;
+    suspended->accountAccessType = 1;
     EXPECT_EQ(refreshOpenPositions(model.OpenOrderCollection, lookup).positions, 2u);
 }
 
@@ -265,7 +265,7 @@ TEST_F(PositionArithmeticOverSession, APositionWithoutItsInstrumentKeepsTheServe
 }
 
 TEST_F(PositionArithmeticOverSession, MarginOfOneLotMatchesTheDecimalRule) {
-    settings->margincalculationMode = 2;
+    settings->marginCalculationMode = 2;
     settings->InitialMargin = 2_cdec; // 2 % of 100000 = 2000
     item->MarginFormulaId = 1;
     auto p = position(0, "1", "1.25"); // × 1.25 = 2500

@@ -57,7 +57,7 @@ protected:
         model.AccountDetailCollection.insert_or_assign(std::to_string(id), a);
     }
     void expectSpread(std::int32_t type, std::int32_t bid, std::int32_t ask) const {
-        EXPECT_EQ(std::tuple(item->Spreadtype, item->BidSpread, item->AskSpread), std::tuple(type, bid, ask));
+        EXPECT_EQ(std::tuple(item->SpreadType, item->BidSpread, item->AskSpread), std::tuple(type, bid, ask));
     }
     void expectRawQuote() const {
         EXPECT_EQ(item->Bid, 1.10000_cdec);
@@ -151,18 +151,18 @@ TEST_F(GroupSpreads, SettingsAreFoundByTheInstrumentId) {
     account(2, 7);
     SetAllSymbolsSpread(model);
     expectSpread(1, 2, 3);
-    EXPECT_EQ(twin->Spreadtype, 1);
+    EXPECT_EQ(twin->SpreadType, 1);
     EXPECT_EQ(twin->AskSpread, 3);
 
     // Ids far apart are matched just the same.
     twin->InstrumentId = 2'000'000'000;
-    twin->Spreadtype = 0;
+    twin->SpreadType = 0;
     GroupInstruments far = stray;
     far.InstrumentId = 2'000'000'000;
     far.SpreadTypeId = 2;
     g8->fileGroupInstrument(far);
     SetAllSymbolsSpread(model);
-    EXPECT_EQ(twin->Spreadtype, 2);
+    EXPECT_EQ(twin->SpreadType, 2);
 }
 
 TEST_F(GroupSpreads, NoHeldQuoteGetsSettingsOnly) {
@@ -229,7 +229,7 @@ TEST(SessionModelLookup, VisibleOpenOrdersAndLookups) {
         auto a = std::make_shared<AccountDetails>();
         a->AccountId = id;
         a->tradingStatus = status;
-        a->accountaccessType = access;
+        a->accountAccessType = access;
         model.AccountDetailCollection.insert_or_assign(std::to_string(id), a);
     };
     addAccount(1, 1, 1);

@@ -20,7 +20,7 @@ std::shared_ptr<AccountDetails> account(std::int32_t id, std::int32_t status, st
     auto a = std::make_shared<AccountDetails>();
     a->AccountId = id;
     a->tradingStatus = status;
-    a->accountaccessType = access;
+    a->accountAccessType = access;
     a->primaryAccountHolderUserid = holder;
     return a;
 }

@@ -52,7 +52,7 @@ class PercentMode : public ::testing::Test {
 protected:
     PercentMode() {
         in = lots(2, 0, 1);
-        in.marginmode = 2;
+        in.marginMode = 2;
         in.contractSize = 100000;
         in.totalOrderCost = 2 * 1.2;
     }
@@ -67,17 +67,17 @@ TEST_F(PercentMode, FormulaOneScalesByTheAveragePrice) {
 }
 
 TEST_F(PercentMode, FormulasThreeAndFourUseTheAverageRate) {
-    in.baseCurrencyrate = 2 * 0.9; // R ÷ T = 0.9
+    in.baseCurrencyRate = 2 * 0.9; // R ÷ T = 0.9
     in.marginFormulaId = 3;        // 0.9 × 1000 = 900 per lot
     EXPECT_NEAR(calculateMargin(in), 1800, 1e-9);
-    in.baseCurrencyrate = 2 * 0.8; // 1000 ÷ 0.8 = 1250 per lot
+    in.baseCurrencyRate = 2 * 0.8; // 1000 ÷ 0.8 = 1250 per lot
     in.marginFormulaId = 4;
     EXPECT_NEAR(calculateMargin(in), 2500, 1e-9);
 }
 
 TEST_F(PercentMode, FormulaFourWithoutARateSkipsTheDivision) {
     in.marginFormulaId = 4;
-    in.baseCurrencyrate = 0; // 1000 per lot
+    in.baseCurrencyRate = 0; // 1000 per lot
     EXPECT_DOUBLE_EQ(calculateMargin(in), 2000);
 }
 
@@ -93,7 +93,7 @@ protected:
     SeparateSellRate() {
         in = lots(1, 2, 1);
         in.sellMarginRequired = 2;
-        in.marginmode = 2;
+        in.marginMode = 2;
         in.contractSize = 100000;
         in.totalOrderCost = 1.2;
         in.totalSellOrderCost = 2 * 1.1;
@@ -113,17 +113,17 @@ TEST_F(SeparateSellRate, FormulaOneUsesEachSidesAveragePrice) {
 }
 
 TEST_F(SeparateSellRate, FormulasThreeAndFour) {
-    in.baseCurrencyrate = 3 * 0.5; // R ÷ T = 0.5
+    in.baseCurrencyRate = 3 * 0.5; // R ÷ T = 0.5
     in.marginFormulaId = 3;        // 500 + 1000 × 2
     EXPECT_DOUBLE_EQ(calculateMargin(in), 2500);
     in.marginFormulaId = 4; // 2000 + 4000 × 2
     EXPECT_DOUBLE_EQ(calculateMargin(in), 10000);
-    in.baseCurrencyrate = 0; // division skipped
+    in.baseCurrencyRate = 0; // division skipped
     EXPECT_DOUBLE_EQ(calculateMargin(in), 5000);
 }
 
 TEST_F(SeparateSellRate, AmountModeTakesTheRatesAsTheyAre) {
-    in.marginmode = 1;
+    in.marginMode = 1;
     in.marginRequired = 100;
     in.sellMarginRequired = 150; // 100 × 1 + 150 × 2
     EXPECT_DOUBLE_EQ(calculateMargin(in), 400);

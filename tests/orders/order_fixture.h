@@ -56,7 +56,7 @@ protected:
         account->GroupId = "5";
         account->availableOrderTypes = 1;
         account->tradingStatus = 1;
-        account->accountaccessType = 1;
+        account->accountAccessType = 1;
         account->AvailableMargin = 1e9;
         account->Equity = 1e9;
         model.AccountDetailCollection.insert_or_assign("1001", account);

@@ -77,14 +77,14 @@ TEST_F(Validate, AccountTradingStatus) {
 
 TEST_F(Validate, AccountAccessTypeAndInstrumentStatusAllowOnlyClosing) {
     auto o = limitBuy();
-    account->accountaccessType = 3;
+    account->accountAccessType = 3;
     expectRefused(o, "1068");
-    account->accountaccessType = 2;
+    account->accountAccessType = 2;
     expectRefused(o, "1068");
     o->isCloseNew = true;
     o->PreviousOrderQty = dec("1");
     expectAccepted(o);
-    account->accountaccessType = 1;
+    account->accountAccessType = 1;
     item->instrumentTradingStatus = 2;
     expectAccepted(o);
     expectRefused(limitBuy(), "1068");
@@ -385,9 +385,9 @@ TEST_F(OffsetCheck, RefusalsCarryNoOrder) {
         expectOffsetRefused(key);
     }
     account->tradingStatus = 1;
-    account->accountaccessType = 2;
+    account->accountAccessType = 2;
     expectOffsetRefused("1072");
-    account->accountaccessType = 1;
+    account->accountAccessType = 1;
     group->TradingEnabled = false;
     expectOffsetRefused("1072");
     group->TradingEnabled = true;

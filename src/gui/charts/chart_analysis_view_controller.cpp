@@ -55,7 +55,7 @@ const std::array<RowNames, tc::charts::kStudyCount>& rowNames() {
         {"stdDevCheckBox", {"stdDevPeriodTextField"}, {}, {}},
         {"cciCheckBox", {"cciPeriodTextField"}, {}, {}},
         {"rsiCheckBox", {"rsiPeriodTextField"}, {}, {}},
-        {"stochosticOscillatorCheckBox",
+        {"stochasticOscillatorCheckBox",
          {"kStochasticTextField", "dStochasticTextField", "slowingTextField"},
          {},
          {}},

@@ -15,20 +15,20 @@ ChatMessageWindowController::ChatMessageWindowController(GuiContext& context, QW
       context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("ChatMessageWindowController"));
-    ui_->chatmessageTableView->setThemes(context_.themes());
+    ui_->chatMessageTableView->setThemes(context_.themes());
     connect(context_.clientModel(), &ClientModel::clientAboutToBeReplaced, this, [this] {
         room_.reset();
-        ui_->chatmessageTableView->transcript()->setRoom(nullptr, {});
+        ui_->chatMessageTableView->transcript()->setRoom(nullptr, {});
     });
     bindLanguage(this, context_.language(), [this] {
-        ui_->chatmessageTableView->setAccessibleName(context_.text(texts::kConversation));
+        ui_->chatMessageTableView->setAccessibleName(context_.text(texts::kConversation));
     });
 }
 
 ChatMessageWindowController::~ChatMessageWindowController() = default;
 
-TranscriptView* ChatMessageWindowController::chatmessageTableView() const {
-    return ui_->chatmessageTableView;
+TranscriptView* ChatMessageWindowController::chatMessageTableView() const {
+    return ui_->chatMessageTableView;
 }
 
 void ChatMessageWindowController::showWindow(std::string_view roomKey) {
@@ -39,7 +39,7 @@ void ChatMessageWindowController::showWindow(std::string_view roomKey) {
         setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
     }
     // The rows are taken now: later replies are seen at the next opening.
-    ui_->chatmessageTableView->transcript()->setRoom(room_, client.userName());
+    ui_->chatMessageTableView->transcript()->setRoom(room_, client.userName());
 }
 
 } // namespace tc::gui

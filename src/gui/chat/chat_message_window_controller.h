@@ -28,7 +28,7 @@ public:
     // Shows the room under the key in the chat collections (nothing when there is none).
     void showWindow(std::string_view roomKey);
     const std::shared_ptr<const chat::ChatRoom>& room() const { return room_; }
-    TranscriptView* chatmessageTableView() const;
+    TranscriptView* chatMessageTableView() const;
 
 private:
     std::unique_ptr<Ui::ChatMessageWindowController> ui_;

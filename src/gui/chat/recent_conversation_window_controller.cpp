@@ -13,14 +13,14 @@ RecentConversationWindowController::RecentConversationWindowController(GuiContex
     : ChatRoomListWindow(context, parent), ui_(std::make_unique<Ui::RecentConversationWindowController>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("RecentConversationWindowController"));
-    listRooms(ChatRoomListModel::Kind::RecentConversations, ui_->recentconversationTableView,
+    listRooms(ChatRoomListModel::Kind::RecentConversations, ui_->recentConversationTableView,
               texts::kRecentConversations);
 }
 
 RecentConversationWindowController::~RecentConversationWindowController() = default;
 
-QTableView* RecentConversationWindowController::recentconversationTableView() const {
-    return ui_->recentconversationTableView;
+QTableView* RecentConversationWindowController::recentConversationTableView() const {
+    return ui_->recentConversationTableView;
 }
 
 bool RecentConversationWindowController::reloadsOn(interfaces::ChatChange::Kind kind) const {

@@ -26,7 +26,7 @@ public:
     explicit RecentConversationWindowController(GuiContext& context, QWidget* parent = nullptr);
     ~RecentConversationWindowController() override;
 
-    QTableView* recentconversationTableView() const;
+    QTableView* recentConversationTableView() const;
     ChatMessageWindowController* transcriptWindow() const { return transcript_; }
 
 private:

@@ -74,14 +74,14 @@ QWidget* noticePopup(ScreenContext& c) {
 RecentConversationWindowController* recentConversations(ScreenContext& c) {
     auto* chat = c.own(new ChatWindowController(c.context()));
     RecentConversationWindowController* window = chat->RecentConversationButtonClicked();
-    c.waitUntil([window] { return window->recentconversationTableView()->model()->rowCount() > 0; }, 10000);
+    c.waitUntil([window] { return window->recentConversationTableView()->model()->rowCount() > 0; }, 10000);
     return window;
 }
 
 QWidget* chatTranscript(ScreenContext& c) {
     RecentConversationWindowController* recent = recentConversations(c);
     recent->doubleAction(
-        rowShowing(recent->recentconversationTableView()->model(), QStringLiteral("Trader Two")));
+        rowShowing(recent->recentConversationTableView()->model(), QStringLiteral("Trader Two")));
     c.waitUntil([recent] { return recent->transcriptWindow() && recent->transcriptWindow()->isVisible(); },
                 10000);
     return recent->transcriptWindow();

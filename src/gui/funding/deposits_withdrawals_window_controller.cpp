@@ -60,7 +60,7 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
     ui_->setupUi(this);
     setObjectName(QStringLiteral("DepositsWithdrawalsWindowController"));
     model_ = new FundingHistoryTableModel(context_.language(), this);
-    QTableView* table = ui_->depositwithdrawalTableView;
+    QTableView* table = ui_->depositWithdrawalTableView;
     table->setModel(model_);
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
@@ -72,7 +72,7 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
     }
     // A typed account is sent as typed; a typed type is none of the list's.
     ui_->accountComboBox->setInsertPolicy(QComboBox::NoInsert);
-    ui_->transactioncodeComboBox->setInsertPolicy(QComboBox::NoInsert);
+    ui_->transactionCodeComboBox->setInsertPolicy(QComboBox::NoInsert);
 
     connect(ui_->searchButton, &QPushButton::clicked, this, [this] { searchButtonClicked(); });
     connect(ui_->clearButton, &QPushButton::clicked, this,
@@ -85,8 +85,8 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
         connect(shortcut, &QShortcut::activated, this, [this] { searchButtonClicked(); });
     }
     // A typed text that matches no type leaves no type chosen.
-    connect(ui_->transactioncodeComboBox, &QComboBox::editTextChanged, this, [this](const QString& text) {
-        QComboBox* box = ui_->transactioncodeComboBox;
+    connect(ui_->transactionCodeComboBox, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        QComboBox* box = ui_->transactionCodeComboBox;
         if (box->currentIndex() >= 0 && box->itemText(box->currentIndex()) != text) {
             QSignalBlocker block(box);
             box->setCurrentIndex(-1);
@@ -120,9 +120,9 @@ void DepositsWithdrawalsWindowController::onWindowLoad() {
 
 void DepositsWithdrawalsWindowController::updateLanguageStrings() {
     setWindowTitle(context_.text(texts::kDepositsAndWithdrawals));
-    ui_->depositwithdrawalTableView->setAccessibleName(context_.text(texts::kDepositsAndWithdrawals));
+    ui_->depositWithdrawalTableView->setAccessibleName(context_.text(texts::kDepositsAndWithdrawals));
     // The type labels follow the language; the choice stays.
-    QComboBox* box = ui_->transactioncodeComboBox;
+    QComboBox* box = ui_->transactionCodeComboBox;
     for (int i = 0; i < box->count() && static_cast<std::size_t>(i) < kTransactionTypes.size(); ++i)
         box->setItemText(i, context_.text(kTransactionTypes[static_cast<std::size_t>(i)].labelKey));
 }
@@ -134,9 +134,9 @@ void DepositsWithdrawalsWindowController::setDefaultValues() {
     model_->setRows({});
     // A reply still on its way no longer fills the cleared table.
     awaited_ = 0;
-    QSignalBlocker block(ui_->transactioncodeComboBox);
-    ui_->transactioncodeComboBox->setCurrentIndex(-1);
-    ui_->transactioncodeComboBox->setEditText(QString());
+    QSignalBlocker block(ui_->transactionCodeComboBox);
+    ui_->transactionCodeComboBox->setCurrentIndex(-1);
+    ui_->transactionCodeComboBox->setEditText(QString());
 }
 
 void DepositsWithdrawalsWindowController::loadAccountCombo() {
@@ -155,7 +155,7 @@ void DepositsWithdrawalsWindowController::loadAccountCombo() {
 }
 
 void DepositsWithdrawalsWindowController::loadTransactionCodeCombo() {
-    QComboBox* box = ui_->transactioncodeComboBox;
+    QComboBox* box = ui_->transactionCodeComboBox;
     QSignalBlocker block(box);
     box->clear();
     for (const TransactionType& type : kTransactionTypes)
@@ -165,7 +165,7 @@ void DepositsWithdrawalsWindowController::loadTransactionCodeCombo() {
 }
 
 bool DepositsWithdrawalsWindowController::searchButtonClicked() {
-    QComboBox* types = ui_->transactioncodeComboBox;
+    QComboBox* types = ui_->transactionCodeComboBox;
     std::optional<std::size_t> chosen;
     if (types->currentIndex() >= 0)
         chosen = static_cast<std::size_t>(types->currentIndex());
@@ -210,7 +210,7 @@ void DepositsWithdrawalsWindowController::print() {
 bool DepositsWithdrawalsWindowController::printTo(QPrinter& printer) const {
     TablePrinter out(context_.text(texts::kDepositsAndWithdrawals));
     out.addTable(
-        printRowsOf(*ui_->depositwithdrawalTableView, context_.language().selected(), IdentifierRole));
+        printRowsOf(*ui_->depositWithdrawalTableView, context_.language().selected(), IdentifierRole));
     return out.print(printer);
 }
 
@@ -222,11 +222,11 @@ void DepositsWithdrawalsWindowController::setPeriod(const QDateTime& from, const
 QComboBox* DepositsWithdrawalsWindowController::accountComboBox() const {
     return ui_->accountComboBox;
 }
-QComboBox* DepositsWithdrawalsWindowController::transactioncodeComboBox() const {
-    return ui_->transactioncodeComboBox;
+QComboBox* DepositsWithdrawalsWindowController::transactionCodeComboBox() const {
+    return ui_->transactionCodeComboBox;
 }
-QTableView* DepositsWithdrawalsWindowController::depositwithdrawalTableView() const {
-    return ui_->depositwithdrawalTableView;
+QTableView* DepositsWithdrawalsWindowController::depositWithdrawalTableView() const {
+    return ui_->depositWithdrawalTableView;
 }
 QDateTime DepositsWithdrawalsWindowController::fromDate() const {
     return ui_->fromDatePicker->dateTime();

@@ -57,8 +57,8 @@ public:
 
     void setPeriod(const QDateTime& from, const QDateTime& to);
     QComboBox* accountComboBox() const;
-    QComboBox* transactioncodeComboBox() const;
-    QTableView* depositwithdrawalTableView() const;
+    QComboBox* transactionCodeComboBox() const;
+    QTableView* depositWithdrawalTableView() const;
     QDateTime fromDate() const;
     QDateTime toDate() const;
     // The request of the last search, 0 when none is awaited.

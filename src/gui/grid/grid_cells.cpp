@@ -101,7 +101,7 @@ RowRecords RowRecordsCache::recordsOf(const Order& order, bool withSettings) {
 }
 
 std::string priceText(double value, const ItemDetails* item) {
-    return Formatter::formatDecimal(value, item ? item->displayDecimalPlaces() : 0);
+    return Formatter::formatDecimal(value, item ? item->DisplayDecimalPlaces() : 0);
 }
 
 std::string priceText(const platform::Decimal& value, const ItemDetails* item) {
@@ -370,7 +370,7 @@ Cell accountCell(const AccountDetails& account, Field field) {
     case Field::AccountType:
         return {std::string(AccountDetails::getAccountType(account.tradeAccountType))};
     case Field::AccessType:
-        return {std::string(AccountDetails::getAccountAccessType(account.accountaccessType))};
+        return {std::string(AccountDetails::getAccountAccessType(account.accountAccessType))};
     case Field::TradeCurrency:
         return {account.tradeCurrency ? account.tradeCurrency->currencyCode : std::string()};
     default:

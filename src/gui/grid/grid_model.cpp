@@ -379,7 +379,7 @@ std::vector<GridModel::AccountState> GridModel::accountStates(const SessionModel
     states.reserve(model.AccountDetailCollection.size());
     for (const auto& [key, account] : model.AccountDetailCollection)
         if (account)
-            states.push_back({account.get(), account->tradingStatus, account->accountaccessType});
+            states.push_back({account.get(), account->tradingStatus, account->accountAccessType});
     return states;
 }
 
@@ -431,7 +431,7 @@ GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order,
     key.known = true;
     const ItemDetails* item = inputs.item;
     key.record = item;
-    key.state = item ? item->displayDecimalPlaces() : -1;
+    key.state = item ? item->DisplayDecimalPlaces() : -1;
     if (source_.rows == RowKind::Instrument) {
         if (!item)
             return key;

@@ -93,7 +93,7 @@ void LoginRegistrationWindowController::setWaiting(bool waiting) {
     waiting_ = waiting;
     ui_->registrationProgressIndicator->setVisible(waiting);
     ui_->submitButton->setEnabled(!waiting);
-    ui_->createdemouserBox->setEnabled(!waiting);
+    ui_->createDemoUserBox->setEnabled(!waiting);
 }
 
 void LoginRegistrationWindowController::requestDone(const interfaces::DemoRegistrationResult& result) {

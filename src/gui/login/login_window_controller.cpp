@@ -66,9 +66,9 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
     connectEach(
         &QPushButton::clicked, this, std::pair{ui_->loginButton, &LoginWindowController::loginButtonClicked},
         std::pair{ui_->cancelButton, &LoginWindowController::cancelButtonClicked},
-        std::pair{ui_->resetdefaultsButton, &LoginWindowController::resetConnectionSettingsDefault},
-        std::pair{ui_->demouserCreationButton, &LoginWindowController::createDemoUserButtonClicked},
-        std::pair{ui_->openliveaccountButton, &LoginWindowController::liveAccountRegistrationButtonClicked});
+        std::pair{ui_->resetDefaultsButton, &LoginWindowController::resetConnectionSettingsDefault},
+        std::pair{ui_->demoUserCreationButton, &LoginWindowController::createDemoUserButtonClicked},
+        std::pair{ui_->openLiveAccountButton, &LoginWindowController::liveAccountRegistrationButtonClicked});
     // A refusal or a lost stream gives the form back; the shell has shaken the window and tells why.
     connect(&shell_, &QtShell::loginRefused, this, [this] {
         setEnableUIObjects();
@@ -89,7 +89,7 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
 
     const bool live = product_.liveModeAvailable;
     ui_->liveModeButton->setEnabled(live);
-    ui_->openliveaccountButton->setEnabled(live && !product_.liveAccountRegistrationURL.empty());
+    ui_->openLiveAccountButton->setEnabled(live && !product_.liveAccountRegistrationURL.empty());
     selectConnectionMode(live ? kLiveSegment : kDemoSegment);
 }
 
@@ -239,14 +239,14 @@ void LoginWindowController::setEnableUIObjects() {
     ui_->cancelButton->hide();
     ui_->loginProgressIndicator->hide();
     for (QWidget* w :
-         {static_cast<QWidget*>(ui_->demouserCreationButton), static_cast<QWidget*>(ui_->usernameTextField),
+         {static_cast<QWidget*>(ui_->demoUserCreationButton), static_cast<QWidget*>(ui_->usernameTextField),
           static_cast<QWidget*>(ui_->passwordTextField), static_cast<QWidget*>(ui_->serverTextField),
           static_cast<QWidget*>(ui_->portTextField),
           static_cast<QWidget*>(ui_->connectionModeSegmentedControl), static_cast<QWidget*>(ui_->CheckBox),
           static_cast<QWidget*>(ui_->languagesComboBox)})
         w->setEnabled(true);
     ui_->liveModeButton->setEnabled(product_.liveModeAvailable);
-    ui_->openliveaccountButton->setEnabled(product_.liveModeAvailable &&
+    ui_->openLiveAccountButton->setEnabled(product_.liveModeAvailable &&
                                            !product_.liveAccountRegistrationURL.empty());
     ui_->loginButton->setDefault(true);
 }
@@ -257,8 +257,8 @@ void LoginWindowController::setDisableUIObjects() {
     ui_->cancelButton->show();
     ui_->loginProgressIndicator->show();
     for (QWidget* w :
-         {static_cast<QWidget*>(ui_->demouserCreationButton),
-          static_cast<QWidget*>(ui_->openliveaccountButton), static_cast<QWidget*>(ui_->usernameTextField),
+         {static_cast<QWidget*>(ui_->demoUserCreationButton),
+          static_cast<QWidget*>(ui_->openLiveAccountButton), static_cast<QWidget*>(ui_->usernameTextField),
           static_cast<QWidget*>(ui_->passwordTextField), static_cast<QWidget*>(ui_->serverTextField),
           static_cast<QWidget*>(ui_->portTextField),
           static_cast<QWidget*>(ui_->connectionModeSegmentedControl), static_cast<QWidget*>(ui_->CheckBox),

@@ -30,7 +30,7 @@ UnlockWindowController::UnlockWindowController(GuiContext& context, QtShell& she
 UnlockWindowController::~UnlockWindowController() = default;
 
 void UnlockWindowController::updateLanguageStrings() {
-    ui_->lockpasswordtitleTextField->setText(
+    ui_->lockPasswordTitleTextField->setText(
         QStringLiteral("%1 :").arg(context_.text(texts::kUnlockPassword)));
     setWindowTitle(QStringLiteral("%1 %2").arg(context_.text(texts::kUnlock),
                                                QString::fromStdString(session_.client().userName())));

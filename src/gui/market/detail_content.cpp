@@ -39,7 +39,7 @@ private:
 // Margins print without trailing zeros, and with "%" when the group charges them in percent.
 std::string marginText(const platform::Decimal& value, const GroupInstruments& settings) {
     std::string text = sixDecimalText(value);
-    if (settings.margincalculationMode == 2)
+    if (settings.marginCalculationMode == 2)
         text += "%";
     return text;
 }

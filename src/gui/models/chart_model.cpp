@@ -29,7 +29,7 @@ std::optional<charts::InstrumentInfo> ChartModel::instrument(std::string_view co
     const ItemDetails* item = instrumentOf(session_.client().model(), code);
     if (!item)
         return std::nullopt;
-    return charts::InstrumentInfo{item->Code, item->displayDecimalPlaces()};
+    return charts::InstrumentInfo{item->Code, item->DisplayDecimalPlaces()};
 }
 
 std::optional<charts::LiveQuote> ChartModel::quote(std::string_view code) {

@@ -98,7 +98,7 @@ void OffsetPositionWindowController::fill() {
     showTitle();
     ui_->AccountTextField->setText(qt(state_.account()));
     ui_->SymbolTextField->setText(qt(state_.symbol()));
-    ui_->OpenpriceTextField->setText(qt(state_.openPrice()));
+    ui_->OpenPriceTextField->setText(qt(state_.openPrice()));
     ui_->QuantityTextField->setText(qt(state_.quantity()));
     ui_->offsetButton->setEnabled(true);
     showRows();

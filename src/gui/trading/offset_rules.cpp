@@ -162,7 +162,7 @@ std::optional<std::string> OffsetState::refusalKey(const SessionModel& model, bo
         default:
             break;
         }
-        if (account->accountaccessType == 3)
+        if (account->accountAccessType == 3)
             return texts::kTradingNotAllowedAccountOr;
     }
     const ItemDetails* item = instrumentOf(model, symbol_);

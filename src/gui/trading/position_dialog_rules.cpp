@@ -231,7 +231,7 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
     v.takeProfitShown = (accountTypes & itemTypes & kTakeProfitBit) != 0;
     v.stopLossShown = (accountTypes & itemTypes & kStopLossBit) != 0;
     v.tickSize = item ? item->TickSize.toDouble() : 0;
-    v.decimals = item ? item->displayDecimalPlaces() : 0;
+    v.decimals = item ? item->DisplayDecimalPlaces() : 0;
     return v;
 }
 

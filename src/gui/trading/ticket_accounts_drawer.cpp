@@ -47,7 +47,7 @@ TicketAccountsDrawer::TicketAccountsDrawer(QWidget* parent)
     ui_->setupUi(this);
     model_ = new MultiAccountTableModel(
         [this](std::string_view key) { return text_ ? text_(key) : QString(); }, this);
-    QTableView* table = ui_->multitradeTableView;
+    QTableView* table = ui_->multiTradeTableView;
     table->setModel(model_);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
@@ -88,10 +88,10 @@ void TicketAccountsDrawer::clearSelectAll() {
 }
 
 void TicketAccountsDrawer::retranslate() {
-    ui_->multitradeTableView->setAccessibleName(text_(texts::kMultiAccount));
+    ui_->multiTradeTableView->setAccessibleName(text_(texts::kMultiAccount));
     model_->retitle();
-    const int tableWidth = widthForTitles(ui_->multitradeTableView);
-    ui_->multitradeTableView->setMinimumWidth(tableWidth);
+    const int tableWidth = widthForTitles(ui_->multiTradeTableView);
+    ui_->multiTradeTableView->setMinimumWidth(tableWidth);
     // The drawer does not grow with the window beyond its rows' needs; the ticket takes the rest.
     setMaximumWidth(std::max(kLeftDrawerWidth, tableWidth + 2 * kDrawerMargin + 2 * frameWidth()));
 }

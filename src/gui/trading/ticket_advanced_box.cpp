@@ -26,7 +26,7 @@ TicketAdvancedBox::TicketAdvancedBox(QWidget* parent)
         if (index >= 0 && index < static_cast<int>(kinds.size()))
             Q_EMIT orderTypeChosen(kinds[static_cast<std::size_t>(index)]);
     });
-    connect(ui_->TimeinforceComboBox, &QComboBox::activated, this, [this](int index) {
+    connect(ui_->TimeInForceComboBox, &QComboBox::activated, this, [this](int index) {
         if (index >= 0 && index < static_cast<int>(std::size(kTimesInForce)))
             state_->setTimeInForce(kTimesInForce[index]);
     });
@@ -80,7 +80,7 @@ void TicketAdvancedBox::fillTimesInForce(const Namer& shown) {
     QStringList names;
     for (auto tif : kTimesInForce)
         names << shown(timeInForceName(tif));
-    fillQuietly(ui_->TimeinforceComboBox, names, shown(timeInForceName(state_->timeInForce())));
+    fillQuietly(ui_->TimeInForceComboBox, names, shown(timeInForceName(state_->timeInForce())));
 }
 
 void TicketAdvancedBox::fillValidity(const std::vector<interfaces::Delivery>& offered, const Namer& shown) {
@@ -103,9 +103,9 @@ void TicketAdvancedBox::renameLists(const Namer& shown) {
     const auto& kinds = state_->kinds();
     for (int i = 0; i < ui_->OrderTypeComboBox->count() && i < static_cast<int>(kinds.size()); ++i)
         ui_->OrderTypeComboBox->setItemText(i, shown(orderKindName(kinds[static_cast<std::size_t>(i)])));
-    for (int i = 0; i < ui_->TimeinforceComboBox->count() && i < static_cast<int>(std::size(kTimesInForce));
+    for (int i = 0; i < ui_->TimeInForceComboBox->count() && i < static_cast<int>(std::size(kTimesInForce));
          ++i)
-        ui_->TimeinforceComboBox->setItemText(i, shown(timeInForceName(kTimesInForce[i])));
+        ui_->TimeInForceComboBox->setItemText(i, shown(timeInForceName(kTimesInForce[i])));
     for (int i = 0; i < ui_->ValidityComboBox->count() && i < static_cast<int>(deliveries_.size()); ++i)
         ui_->ValidityComboBox->setItemText(i, shown(deliveryName(deliveries_[static_cast<std::size_t>(i)])));
     ui_->ValidityComboBox->setPlaceholderText(shown(deliveryName(interfaces::Delivery::Regular)));
@@ -144,7 +144,7 @@ void TicketAdvancedBox::show(const TicketControls& c) {
     }
     ui_->PriceTextField->setEnabled(c.pendingPrice);
     ui_->PriceStepper->setEnabled(c.pendingPrice);
-    ui_->TimeinforceComboBox->setEnabled(c.pendingPrice);
+    ui_->TimeInForceComboBox->setEnabled(c.pendingPrice);
     showChanged(ui_->PriceTextField, ticketText(state.price()));
 
     struct BracketWidgets {
@@ -158,10 +158,10 @@ void TicketAdvancedBox::show(const TicketControls& c) {
     for (const BracketWidgets& b :
          {BracketWidgets{Bracket::TakeProfit, c.takeProfitShown, ui_->TakeProfitCheckBox,
                          ui_->TakeProfitPriceTextField, ui_->TakeProfitStepper,
-                         ui_->takeprofitpricesuggestionLabel},
+                         ui_->takeProfitPriceSuggestionLabel},
           BracketWidgets{Bracket::StopLoss, c.stopLossShown, ui_->StopLossCheckBox,
                          ui_->StopLossPriceTextField, ui_->StopLossStepper,
-                         ui_->stoplosspricesuggestionLabel}}) {
+                         ui_->stopLossPriceSuggestionLabel}}) {
         const TicketField& field = state.bracket(b.which);
         for (QWidget* w : {static_cast<QWidget*>(b.box), static_cast<QWidget*>(b.field), b.stepper,
                            static_cast<QWidget*>(b.hint)})
@@ -199,11 +199,11 @@ void TicketAdvancedBox::showHints(const TicketPriceHints& hints, const ThemeMana
         field->setStyleSheet(
             QStringLiteral("QLineEdit { background-color: %1; color: %2; }").arg(ground.name(), text.name()));
     };
-    showChanged(ui_->contigentpricesuggestionLabel, ticketText(hints.entry.limit));
+    showChanged(ui_->contingentPriceSuggestionLabel, ticketText(hints.entry.limit));
     paint(ui_->PriceTextField, hints.entry.check);
-    showChanged(ui_->takeprofitpricesuggestionLabel, ticketText(hints.takeProfit.limit));
+    showChanged(ui_->takeProfitPriceSuggestionLabel, ticketText(hints.takeProfit.limit));
     paint(ui_->TakeProfitPriceTextField, hints.takeProfit.check);
-    showChanged(ui_->stoplosspricesuggestionLabel, ticketText(hints.stopLoss.limit));
+    showChanged(ui_->stopLossPriceSuggestionLabel, ticketText(hints.stopLoss.limit));
     paint(ui_->StopLossPriceTextField, hints.stopLoss.check);
 }
 

@@ -78,14 +78,14 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
                              "StopLossPriceTextField",
                              "DeviationCheckBox",
                              "DeviationTextField",
-                             "TimeinforceComboBox",
+                             "TimeInForceComboBox",
                              "ValidityComboBox",
                              "PlaceOrderButton",
-                             "multitradeButton",
+                             "multiTradeButton",
                              "showConfirmationCheckBox",
                              "marketDepthChartButton",
                              "multiAccountSelectAllCheckBox",
-                             "multitradeTableView"}) {
+                             "multiTradeTableView"}) {
         auto* next = findChild<QWidget*>(QLatin1String(name));
         if (previous && next)
             setTabOrder(previous, next);
@@ -157,7 +157,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     ui_->showConfirmationCheckBox->setChecked(context_.guiObjects().showConfirmationAlert());
     connect(ui_->showConfirmationCheckBox, &QCheckBox::toggled, this,
             [this](bool on) { context_.guiObjects().setShowConfirmationAlert(on); });
-    connect(ui_->multitradeButton, &QPushButton::toggled, this, &TradeTicketWindowController::showLeftDrawer);
+    connect(ui_->multiTradeButton, &QPushButton::toggled, this, &TradeTicketWindowController::showLeftDrawer);
     connect(ui_->marketDepthChartButton, &QPushButton::toggled, this,
             &TradeTicketWindowController::showRightDrawer);
 
@@ -309,7 +309,7 @@ void TradeTicketWindowController::updateLanguageStrings() {
     const auto buttonText = [](QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); };
     ui_->marketDepthChartButton->setText(
         buttonText(context_.text(texts::kMarketDepthChart) + QStringLiteral(" >>")));
-    ui_->multitradeButton->setText(buttonText(QStringLiteral("<< ") + context_.text(texts::kMultiAccount)));
+    ui_->multiTradeButton->setText(buttonText(QStringLiteral("<< ") + context_.text(texts::kMultiAccount)));
     ui_->quotePanel->setSideNames(context_.text(texts::kBuy), context_.text(texts::kSell));
     ui_->AdvancedTradeTicketBox->retranslate(text);
     ui_->rightDrawer->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
@@ -477,7 +477,7 @@ void TradeTicketWindowController::toggleRightDrawer() {
 }
 
 void TradeTicketWindowController::toggleLeftDrawer() {
-    ui_->multitradeButton->setChecked(!state_.multiAccount());
+    ui_->multiTradeButton->setChecked(!state_.multiAccount());
 }
 
 void TradeTicketWindowController::showRightDrawer(bool open) {
@@ -514,7 +514,7 @@ void TradeTicketWindowController::setDefaultWindow() {
     if (state_.multiAccount()) {
         state_.setMultiAccount(false);
         ui_->leftDrawer->hide();
-        setCheckedQuietly(ui_->multitradeButton, false);
+        setCheckedQuietly(ui_->multiTradeButton, false);
     }
     DisableControlsOnMultiTrade();
     adjustSize();
@@ -522,7 +522,7 @@ void TradeTicketWindowController::setDefaultWindow() {
 
 void TradeTicketWindowController::checkMultiTradeIsAvailable() {
     const bool offered = multiAccountOffered(state_.accounts());
-    ui_->multitradeButton->setVisible(offered);
+    ui_->multiTradeButton->setVisible(offered);
     if (offered)
         reloadRows();
 }

@@ -29,7 +29,7 @@ bool isListed(const Order& position, const SessionLookup& session) {
     if (!account)
         return true;
     const std::int32_t status = account->tradingStatus;
-    const std::int32_t access = account->accountaccessType;
+    const std::int32_t access = account->accountAccessType;
     return status != 3 && status != 6 && access != 4 && access != 10;
 }
 
@@ -103,7 +103,7 @@ void AccountDetails::applyFloatingPL(double unrealisedPL, const SessionLookup& s
 void AccountDetails::loadAccountAccessTypeId(std::int32_t id) {
     AccountAccessTypeId = id;
     const bool known = (id >= 1 && id <= 4) || id == 10;
-    accountaccessType = known ? id : 0;
+    accountAccessType = known ? id : 0;
 }
 
 void AccountDetails::loadTradingStatusId(std::int32_t id) {

@@ -48,12 +48,12 @@ public:
     platform::CompactDecimal AccumulatingStorage;
     double Leverage = 0; // a percentage of UnrealisedPL, worked in doubles
     std::int32_t tradingStatus = 0;
-    std::int32_t previoustradingStatus = 0;
-    std::int32_t accountaccessType = 0;
+    std::int32_t previousTradingStatus = 0;
+    std::int32_t accountAccessType = 0;
     std::int32_t availableOrderTypes = 0;
     std::int64_t accountSettings = 0;
     std::int32_t accountMarginStatus = 0;
-    std::int32_t previousaccountMarginStatus = 0;
+    std::int32_t previousAccountMarginStatus = 0;
     std::int64_t tradeAccountType = 0;
     std::uint64_t currencyID = 0;
     std::shared_ptr<const TradeCurrency> tradeCurrency;
@@ -61,7 +61,7 @@ public:
     platform::CompactDecimal oneSideMargin;
     std::string accountSettings2;
 
-    // Stores the server's access type and derives accountaccessType: 1, 2, 3, 4 and 10 as they are,
+    // Stores the server's access type and derives accountAccessType: 1, 2, 3, 4 and 10 as they are,
     // anything else 0.
     void loadAccountAccessTypeId(std::int32_t id);
     // Stores the server's status and derives tradingStatus: 0 to 6 as they are, anything else

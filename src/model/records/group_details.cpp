@@ -12,9 +12,9 @@ namespace tc {
 void GroupInstruments::loadMarginCalcModeId(std::int32_t mode) {
     MarginCalcModeId = mode;
     if (mode == 1 || mode == 2)
-        margincalculationMode = mode;
+        marginCalculationMode = mode;
     else if (mode == 0)
-        margincalculationMode = kMarginModeNotApplicable;
+        marginCalculationMode = kMarginModeNotApplicable;
 }
 
 namespace {

@@ -44,12 +44,12 @@ struct GroupInstruments {
     std::int32_t AutoExecutionModeId = 0;
     std::int32_t MarginCalcModeId = 0;
     std::int32_t groupdetailsid = 0;
-    std::int32_t margincalculationMode = 0;
+    std::int32_t marginCalculationMode = 0;
     std::int32_t availableOrderSettings = 0;
     bool AllowShortSelling = false;
     bool isAvailableForTrading = false;
 
-    // Stores the server's mode and derives margincalculationMode: 1 and 2 as they are, 0 as 926,
+    // Stores the server's mode and derives marginCalculationMode: 1 and 2 as they are, 0 as 926,
     // any other value leaves it unchanged.
     void loadMarginCalcModeId(std::int32_t mode);
 

@@ -37,7 +37,7 @@ double PriceUpdate::GetSpread(const Decimal& pointSize) const {
     return std::fabs(Ask.toDouble() - Bid.toDouble()) / pointSize.toDouble();
 }
 
-std::int32_t PriceUpdate::dotPositionForDecimals(std::int64_t decimals) {
+std::int32_t PriceUpdate::DotPositionForDecimals(std::int64_t decimals) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(decimals, 0, kMaxDotDecimals));
 }
 
@@ -48,7 +48,7 @@ void ItemDetails::ApplySpread(PriceUpdate& update) const {
         return;
     if (!isPositive(priceTick))
         return;
-    switch (Spreadtype) {
+    switch (SpreadType) {
     case kSpreadFixed:
         ApplyFixedSpread(update, BidSpread, AskSpread);
         break;
@@ -107,13 +107,13 @@ Decimal ItemDetails::DoMidPriceTickCorrection(const Decimal& price) const {
     return corrected.isNaN() ? price : corrected;
 }
 
-std::int32_t ItemDetails::displayDecimalPlaces() const {
+std::int32_t ItemDetails::DisplayDecimalPlaces() const {
     return std::clamp<std::int32_t>(DecimalPlaces, 0, kMaxDecimalPlaces);
 }
 
-void ItemDetails::settleTickSizes() {
+void ItemDetails::SettleTickSizes() {
     if (!isPositive(TickSize))
-        TickSize = DecimalPlaces > 0 ? CompactDecimal(Decimal::fromParts(false, 1, -displayDecimalPlaces()))
+        TickSize = DecimalPlaces > 0 ? CompactDecimal(Decimal::fromParts(false, 1, -DisplayDecimalPlaces()))
                                      : CompactDecimal();
     if (!isPositive(priceTick))
         priceTick = TickSize;
@@ -157,7 +157,7 @@ ItemDetails ItemDetails::fromAmpRecord(const RecordFields& f) {
     ItemDetails item;
     readRecord(f, kItemLayout, item);
     // Every record gets a grid, short ones too: an instrument without one cannot carry a spread.
-    item.settleTickSizes();
+    item.SettleTickSizes();
     return item;
 }
 

@@ -38,12 +38,12 @@ struct PriceUpdate {
     double GetSpread(const platform::Decimal& pointSize) const;
 
     // The feed's decimals of price offsets clamped to 0..kMaxDotDecimals.
-    static std::int32_t dotPositionForDecimals(std::int64_t decimals);
+    static std::int32_t DotPositionForDecimals(std::int64_t decimals);
 };
 
 class ItemDetails {
 public:
-    // Spreadtype codes.
+    // SpreadType codes.
     static constexpr std::int32_t kSpreadNone = 0;
     static constexpr std::int32_t kSpreadFixed = 1;
     static constexpr std::int32_t kSpreadMinimum = 2;
@@ -54,7 +54,7 @@ public:
     // Longest instrument code taken from the server: a code is a collection key, a feed topic and a
     // column of every table.
     static constexpr std::size_t kMaxCodeBytes = 64;
-    static bool isAcceptableCode(std::string_view code) {
+    static bool IsAcceptableCode(std::string_view code) {
         return !code.empty() && code.size() <= kMaxCodeBytes;
     }
 
@@ -99,7 +99,7 @@ public:
     platform::CompactDecimal previousAsk;
     std::int32_t BidSpread = 0;
     std::int32_t AskSpread = 0;
-    std::int32_t Spreadtype = kSpreadNone;
+    std::int32_t SpreadType = kSpreadNone;
     std::int32_t instrumentTradingStatus = 0;
     std::int32_t availableOrderTypes = 0;
     std::int32_t HedgeModeId = 0;
@@ -138,12 +138,12 @@ public:
     platform::Decimal DoMidPriceTickCorrection(const platform::Decimal& price) const;
 
     // DecimalPlaces clamped to 0..kMaxDecimalPlaces.
-    std::int32_t displayDecimalPlaces() const;
+    std::int32_t DisplayDecimalPlaces() const;
 
     // Settles the price grid after loading: a TickSize that is not above 0 becomes 10^-decimals
     // (decimals clamped as for display; 0 when DecimalPlaces is not above 0), and a priceTick that
     // is not above 0 becomes TickSize. Neither is ever negative or NaN afterwards.
-    void settleTickSizes();
+    void SettleTickSizes();
 
     // A record of the snapshot's instrument section (fields 0 to 48); the grid is settled whatever the
     // record's length. InstrumentTypeName and CalculationItems are the loader's: they need the other

@@ -76,7 +76,7 @@ std::optional<platform::Decimal> Order::GetMarginForSingleLot(const GroupInstrum
     else if (tradingMode == 1 && settings->InitialSellMargin > Decimal())
         value = settings->InitialSellMargin;
 
-    if (settings->margincalculationMode == 2) {
+    if (settings->marginCalculationMode == 2) {
         static const Decimal kHundred = Decimal::fromInt64(100);
         value = value * item.ContractSize / kHundred;
         switch (item.MarginFormulaId) {

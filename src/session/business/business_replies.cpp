@@ -99,23 +99,23 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
                 break;
             }
             account.tradingStatus = status;
-            if (account.previoustradingStatus == status)
+            if (account.previousTradingStatus == status)
                 break;
             switch (status) {
             case 1:
             case 2:
             case 4:
-                account.previoustradingStatus = status;
+                account.previousTradingStatus = status;
                 subscribeAllItems(true);
                 break;
             case 3:
             case 6:
-                account.previoustradingStatus = status;
+                account.previousTradingStatus = status;
                 if (onlyAccount)
                     subscribeAllItems(false);
                 break;
             case 5:
-                account.previoustradingStatus = status;
+                account.previousTradingStatus = status;
                 services_.requests->requestEquityPriceInfo(account.AccountId);
                 break;
             default:
@@ -139,8 +139,8 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
             const std::int32_t margin = intValue(f.value);
             account.MarginStatus = margin;
             account.accountMarginStatus = margin;
-            if (account.previousaccountMarginStatus != margin) {
-                account.previousaccountMarginStatus = margin;
+            if (account.previousAccountMarginStatus != margin) {
+                account.previousAccountMarginStatus = margin;
                 if (margin == 2)
                     services_.notifications->MarginCallNotification(sessionKey(account.AccountId));
             }

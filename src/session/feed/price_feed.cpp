@@ -105,7 +105,7 @@ PriceUpdate FeedQuote::toPriceUpdate() && {
     PriceUpdate u;
     u.ItemCode = std::move(ItemCode);
     u.Time = Time;
-    u.DotPosition = PriceUpdate::dotPositionForDecimals(Decimals);
+    u.DotPosition = PriceUpdate::DotPositionForDecimals(Decimals);
     auto price = [](const std::optional<Decimal>& v) {
         return v ? RecordFields::compactOf(*v) : platform::CompactDecimal();
     };
@@ -311,7 +311,7 @@ bool decodePlainPriceUpdate(std::string_view text, PriceUpdate& u) {
     }
     u.ItemCode.assign(fields[0]);
     u.Time = wallTimeFromWire(fields[1]);
-    u.DotPosition = PriceUpdate::dotPositionForDecimals(decimals);
+    u.DotPosition = PriceUpdate::DotPositionForDecimals(decimals);
     return true;
 }
 
@@ -392,7 +392,7 @@ DepthDecoding decodeMarketDepth(std::string_view text) {
         return {std::nullopt, FeedError::TooFewPieces};
     if (pieces[0].empty())
         return {std::nullopt, FeedError::EmptyCode};
-    if (!ItemDetails::isAcceptableCode(pieces[0]))
+    if (!ItemDetails::IsAcceptableCode(pieces[0]))
         return {std::nullopt, FeedError::CodeTooLong};
     MarketDepthLadder ladder;
     ladder.Code = std::string(pieces[0]);

@@ -286,7 +286,7 @@ private:
             records, [](const RecordFields& f) -> std::shared_ptr<ItemDetails> {
                 // Without a code an instrument cannot be filed, quoted or subscribed, and an
                 // overlong one must not be.
-                if (!ItemDetails::isAcceptableCode(f.text(2)))
+                if (!ItemDetails::IsAcceptableCode(f.text(2)))
                     return nullptr;
                 return std::make_shared<ItemDetails>(ItemDetails::fromAmpRecord(f));
             });

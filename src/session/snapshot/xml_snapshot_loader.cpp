@@ -374,7 +374,7 @@ bool XmlSnapshotLoader::fillAccountDetails(const XmlSnapshotRow& row, SessionMod
     AccountDetails& a = *account;
     if (c.integer("AccountAccessTypeId", a.AccountAccessTypeId)) {
         const std::int32_t v = a.AccountAccessTypeId;
-        a.accountaccessType = (v >= 1 && v <= 4) || v == 10 ? v : 0;
+        a.accountAccessType = (v >= 1 && v <= 4) || v == 10 ? v : 0;
     }
     c.flag("AccountEnabled", a.AccountEnabled);
     c.integer("AccountId", a.AccountId);
@@ -456,7 +456,7 @@ bool XmlSnapshotLoader::fillItemType(const XmlSnapshotRow& row, SessionModel& mo
 bool XmlSnapshotLoader::fillItemDetails(const XmlSnapshotRow& row, SessionModel& model) {
     const Columns c(row);
     const auto* code = c.get("Code");
-    if (!code || !ItemDetails::isAcceptableCode(*code))
+    if (!code || !ItemDetails::IsAcceptableCode(*code))
         return false;
     auto item = recordFor(model.ItemCollection, *code, "ItemCollection");
     if (!item)

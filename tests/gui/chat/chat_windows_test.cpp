@@ -283,7 +283,7 @@ TEST_F(ChatWindowsTest, RecentConversationsOpenTheirTranscripts) {
     chat->findChild<QAction*>("rcToolbarItem")->trigger();
     tc::gui::RecentConversationWindowController* recent = chat->recentConversations();
     ASSERT_TRUE(recent && recent->isVisible());
-    QTableView* table = recent->recentconversationTableView();
+    QTableView* table = recent->recentConversationTableView();
     QAbstractItemModelTester tester(table->model(), QAbstractItemModelTester::FailureReportingMode::Warning);
     ASSERT_TRUE(waitFor([&] { return rowOf(table, "Trader Two") >= 0; }));
     const int row = rowOf(table, "Trader Two");
@@ -295,7 +295,7 @@ TEST_F(ChatWindowsTest, RecentConversationsOpenTheirTranscripts) {
         waitFor([&] { return recent->transcriptWindow() && recent->transcriptWindow()->isVisible(); }));
     tc::gui::ChatMessageWindowController* window = recent->transcriptWindow();
     EXPECT_EQ(window->windowTitle(), "Trader Two");
-    TranscriptModel* transcript = window->chatmessageTableView()->transcript();
+    TranscriptModel* transcript = window->chatMessageTableView()->transcript();
     ASSERT_EQ(transcript->rowCount(), 2);
     EXPECT_EQ(transcript->line(0).whole(),
               "Trader Two[04/01/2024 10:15:00 AM]:\tYour EURUSD order is filled at 1.0850.");

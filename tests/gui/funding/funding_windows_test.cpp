@@ -252,7 +252,7 @@ TEST_F(FundingWindowsTest, ReloginClosesTheRequestWindowsAndOnlyTheKeptOneTakesT
 
 TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) {
     auto* window = new DepositsWithdrawalsWindowController(*context);
-    QAbstractItemModelTester tester(window->depositwithdrawalTableView()->model(),
+    QAbstractItemModelTester tester(window->depositWithdrawalTableView()->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     window->show();
     window->onWindowLoad();
@@ -260,8 +260,8 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     EXPECT_EQ(window->fromDate(), QDateTime(today, QTime(0, 0)));
     EXPECT_EQ(window->toDate(), QDateTime(today, QTime(12, 0)));
     EXPECT_EQ(window->accountComboBox()->currentText(), "20001");
-    EXPECT_TRUE(window->transactioncodeComboBox()->currentText().isEmpty());
-    EXPECT_EQ(window->transactioncodeComboBox()->count(), 11);
+    EXPECT_TRUE(window->transactionCodeComboBox()->currentText().isEmpty());
+    EXPECT_EQ(window->transactionCodeComboBox()->count(), 11);
 
     window->accountComboBox()->setEditText("20003");
     window->setPeriod(QDateTime(QDate(2024, 3, 1), QTime(0, 0)),
@@ -269,7 +269,7 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     QSignalSpy shown(window, &DepositsWithdrawalsWindowController::historyShown);
     ASSERT_TRUE(window->searchButtonClicked());
     ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }));
-    const QAbstractItemModel* model = window->depositwithdrawalTableView()->model();
+    const QAbstractItemModel* model = window->depositWithdrawalTableView()->model();
     ASSERT_EQ(model->rowCount(), 18);
     EXPECT_EQ(model->index(0, 0).data().toString(), "20003");
     EXPECT_EQ(model->index(0, 3).data().toString(), "1,000.00");
@@ -289,12 +289,12 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
         EXPECT_TRUE(text.contains(expected)) << expected.toStdString();
 
     // A type typed by hand is none of the list's: nothing is sent.
-    window->transactioncodeComboBox()->setEditText("nonsense");
+    window->transactionCodeComboBox()->setEditText("nonsense");
     EXPECT_FALSE(window->searchButtonClicked());
     // Clear: the default period, no type, no rows; the account stays.
     window->setDefaultValues();
     EXPECT_EQ(model->rowCount(), 0);
-    EXPECT_TRUE(window->transactioncodeComboBox()->currentText().isEmpty());
+    EXPECT_TRUE(window->transactionCodeComboBox()->currentText().isEmpty());
     EXPECT_EQ(window->accountComboBox()->currentText(), "20003");
     EXPECT_EQ(window->toDate(), QDateTime(today, QTime(12, 0)));
     delete window;

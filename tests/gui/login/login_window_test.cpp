@@ -781,7 +781,7 @@ TEST_F(LoginWindowTest, ADemoRegistrationThatCannotReachItsServerSaysSoAndStopsW
     login->selectConnectionMode(1);
     QTest::mouseClick(child<QToolButton>(login, "drawerButton"), Qt::LeftButton);
     type("portTextField", QString::number(ports.stream));
-    QTest::mouseClick(child<QPushButton>(login, "demouserCreationButton"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(login, "demoUserCreationButton"), Qt::LeftButton);
     tc::gui::LoginRegistrationWindowController* sheet = login->registrationSheet();
     ASSERT_TRUE(sheet);
     ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
@@ -803,7 +803,7 @@ TEST_F(LoginWindowTest, ADemoRegistrationFillsTheFormAndThatUserSignsIn) {
     login->selectConnectionMode(0);
     QTest::mouseClick(child<QToolButton>(login, "drawerButton"), Qt::LeftButton);
     type("portTextField", QString::number(ports.stream));
-    QTest::mouseClick(child<QPushButton>(login, "demouserCreationButton"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(login, "demoUserCreationButton"), Qt::LeftButton);
     EXPECT_EQ(login->connectionTypeKey(), "Demo"); // the sheet opens in simulation mode
     tc::gui::LoginRegistrationWindowController* sheet = login->registrationSheet();
     ASSERT_TRUE(sheet);

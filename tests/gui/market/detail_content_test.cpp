@@ -108,7 +108,7 @@ TEST_F(DetailContentTest, InstrumentDetailsLeaveOutNullDatesAndZeroMargins) {
     EXPECT_EQ(valueOf(details, "Buy Storage Rate"), "2.5");
     EXPECT_EQ(valueOf(details, "Initial Margin"), "12.5");
 
-    settings->margincalculationMode = 2;
+    settings->marginCalculationMode = 2;
     settings->InitialMargin = 5_cdec;
     settings->IntradayOrderMargin = 3_cdec;
     EXPECT_EQ(valueOf(instrument(DetailType::InstrumentDetails), "Intraday Margin"), "3%");

@@ -29,7 +29,7 @@ struct Session {
         auto account = std::make_shared<AccountDetails>();
         account->AccountId = id;
         account->GroupId = "7";
-        account->tradingStatus = account->accountaccessType = 1;
+        account->tradingStatus = account->accountAccessType = 1;
         model.AccountDetailCollection.insert_or_assign(std::to_string(id), account);
         return *account;
     }

@@ -244,9 +244,9 @@ TEST_F(DialogRules, OffsetRowsListsAndChecksInOrder) {
         EXPECT_EQ(offset.refusalKey(s.model, true), key) << status;
     }
     account.tradingStatus = 4; // close only passes
-    account.accountaccessType = 3;
+    account.accountAccessType = 3;
     EXPECT_EQ(offset.refusalKey(s.model, true), texts::kTradingNotAllowedAccountOr);
-    account.accountaccessType = 1;
+    account.accountAccessType = 1;
     s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->isAvailableForTrading = false;
     EXPECT_EQ(offset.refusalKey(s.model, true), texts::kInstrumentNotAvailableTradingAccount);
     s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->isAvailableForTrading = true;

@@ -252,7 +252,7 @@ TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAnd
     ASSERT_NE(item, nullptr);
     const std::string expected =
         "#" + settled->SettlementId + "\n" + context->text(texts::kSettled).toStdString() + " " +
-        settled->ItemCode + " @" + tc::decimalText(settled->SettledPrice, item->displayDecimalPlaces()) + " ";
+        settled->ItemCode + " @" + tc::decimalText(settled->SettledPrice, item->DisplayDecimalPlaces()) + " ";
     InAppNotificationBannerController* shown = nullptr;
     ASSERT_TRUE(waitFor([&] {
         for (auto* banner : context->banners().banners())

@@ -269,7 +269,7 @@ TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheT
     auto* price = child<tc::gui::DecimalTextField>("PriceTextField");
     ASSERT_TRUE(price->isEnabled());
     ASSERT_FALSE(price->text().isEmpty()); // the nearest level the rules allow
-    EXPECT_TRUE(child<QLabel>("contigentpricesuggestionLabel")->text().startsWith("<= "));
+    EXPECT_TRUE(child<QLabel>("contingentPriceSuggestionLabel")->text().startsWith("<= "));
     ticket->UpdateValuesInTimer();
     EXPECT_EQ(price->property("priceCheck").toInt(), static_cast<int>(tc::gui::PriceCheck::Valid));
 
@@ -358,7 +358,7 @@ TEST_F(TradeTicketTest, TogglesActOnTheirStateWhateverChangedIt) {
     EXPECT_TRUE(ticket->buyDepth()->isVisible());
     depthButton->setChecked(false);
     EXPECT_FALSE(ticket->isMarketDepthOpen());
-    auto* multiButton = child<QPushButton>("multitradeButton");
+    auto* multiButton = child<QPushButton>("multiTradeButton");
     ASSERT_TRUE(multiButton->isVisibleTo(ticket));
     ASSERT_TRUE(accessibleToggle(multiButton));
     ASSERT_TRUE(ticket->isMultiAccountMode());
@@ -402,7 +402,7 @@ TEST_F(TradeTicketTest, NamesFollowTheLanguageAndTheChoiceStays) {
         return out;
     };
     const auto shown = [&] {
-        return QStringList{items("OrderTypeComboBox").join(','), items("TimeinforceComboBox").join(','),
+        return QStringList{items("OrderTypeComboBox").join(','), items("TimeInForceComboBox").join(','),
                            child<QComboBox>("OrderTypeComboBox")->currentText(),
                            child<QLabel>("LowTextLabel")->text().section(" : ", 0, 0),
                            child<QLabel>("HighTextLabel")->text().section(" : ", 0, 0)};
@@ -424,7 +424,7 @@ TEST_F(TradeTicketTest, NamesFollowTheLanguageAndTheChoiceStays) {
 
 TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) {
     open();
-    auto* button = child<QPushButton>("multitradeButton");
+    auto* button = child<QPushButton>("multiTradeButton");
     ASSERT_TRUE(button->isVisibleTo(ticket));
     button->click();
     ASSERT_TRUE(ticket->isMultiAccountMode());
@@ -443,7 +443,7 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     // quantity is no longer ordered.
     child<QCheckBox>("multiAccountSelectAllCheckBox")->click();
     EXPECT_EQ(rows.tickedCount(), 3);
-    auto* view = child<QTableView>("multitradeTableView");
+    auto* view = child<QTableView>("multiTradeTableView");
     Q_EMIT view->horizontalHeader()->sectionDoubleClicked(MultiAccountTableModel::Quantity);
     auto* header = view->horizontalHeader()->findChild<QLineEdit*>("headerEditor");
     ASSERT_TRUE(header && header->isVisible());

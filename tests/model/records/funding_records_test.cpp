@@ -229,7 +229,7 @@ std::shared_ptr<AccountDetails> account(std::int64_t settings, std::int32_t stat
     auto a = std::make_shared<AccountDetails>();
     a->AccountId = 5001;
     a->tradingStatus = status;
-    a->accountaccessType = 1;
+    a->accountAccessType = 1;
     a->accountSettings = settings;
     return a;
 }

@@ -124,18 +124,18 @@ TEST(GroupInstrumentTable, EntriesStayPutKeepFilingOrderAndCopyWhole) {
 }
 
 TEST(GroupInstruments, MarginModeZeroMeansNotApplicableAndUnknownModesLeaveItAlone) {
-    EXPECT_EQ(GroupInstruments::fromAmpRecord(RecordFields(groupInstrumentRecord("0"))).margincalculationMode,
+    EXPECT_EQ(GroupInstruments::fromAmpRecord(RecordFields(groupInstrumentRecord("0"))).marginCalculationMode,
               926);
-    EXPECT_EQ(GroupInstruments::fromAmpRecord(RecordFields(groupInstrumentRecord("2"))).margincalculationMode,
+    EXPECT_EQ(GroupInstruments::fromAmpRecord(RecordFields(groupInstrumentRecord("2"))).marginCalculationMode,
               2);
     auto g = GroupInstruments::fromAmpRecord(RecordFields(groupInstrumentRecord("3")));
     EXPECT_EQ(g.MarginCalcModeId, 3);
-    EXPECT_EQ(g.margincalculationMode, 0);
+    EXPECT_EQ(g.marginCalculationMode, 0);
     g.loadMarginCalcModeId(1);
     g.loadMarginCalcModeId(7);
-    EXPECT_EQ(g.margincalculationMode, 1);
+    EXPECT_EQ(g.marginCalculationMode, 1);
     // Without the field nothing is derived.
-    EXPECT_EQ(GroupInstruments::fromAmpRecord(RecordFields(wireText("1<C>2<C>3"))).margincalculationMode, 0);
+    EXPECT_EQ(GroupInstruments::fromAmpRecord(RecordFields(wireText("1<C>2<C>3"))).marginCalculationMode, 0);
 }
 
 TEST(GroupInstruments, SnapshotRecordFillsEveryListedPosition) {

@@ -20,7 +20,7 @@ ItemDetails instrument(std::int32_t type, std::int32_t bidPoints, std::int32_t a
     item.Code = "EURUSD";
     item.TickSize = 0.00005_cdec;
     item.priceTick = 0.00001_cdec;
-    item.Spreadtype = type;
+    item.SpreadType = type;
     item.BidSpread = bidPoints;
     item.AskSpread = askPoints;
     return item;
@@ -187,16 +187,16 @@ TEST(ItemDetails, FixedSpreadWithoutGridUsesRawMid) {
 TEST(ItemDetails, DisplayBounds) {
     ItemDetails item;
     item.DecimalPlaces = -3;
-    EXPECT_EQ(item.displayDecimalPlaces(), 0);
+    EXPECT_EQ(item.DisplayDecimalPlaces(), 0);
     item.DecimalPlaces = 99;
-    EXPECT_EQ(item.displayDecimalPlaces(), ItemDetails::kMaxDecimalPlaces);
+    EXPECT_EQ(item.DisplayDecimalPlaces(), ItemDetails::kMaxDecimalPlaces);
     item.DecimalPlaces = 5;
-    EXPECT_EQ(item.displayDecimalPlaces(), 5);
+    EXPECT_EQ(item.DisplayDecimalPlaces(), 5);
 
-    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(5), 5);
-    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(0), 0);
-    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(-4), 0);
-    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(400), PriceUpdate::kMaxDotDecimals);
+    EXPECT_EQ(PriceUpdate::DotPositionForDecimals(5), 5);
+    EXPECT_EQ(PriceUpdate::DotPositionForDecimals(0), 0);
+    EXPECT_EQ(PriceUpdate::DotPositionForDecimals(-4), 0);
+    EXPECT_EQ(PriceUpdate::DotPositionForDecimals(400), PriceUpdate::kMaxDotDecimals);
 }
 
 } // namespace

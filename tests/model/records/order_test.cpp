@@ -50,7 +50,7 @@ protected:
         settings.InitialSellMargin = 1500_cdec;
         settings.IntradayOrderMargin = 250_cdec;
         settings.BTSTOrderMargin = 400_cdec;
-        settings.margincalculationMode = 1;
+        settings.marginCalculationMode = 1;
         item.ContractSize = 100000_cdec;
     }
     std::string margin(const Order& order) const {
@@ -88,7 +88,7 @@ TEST_F(MarginOfOneLot, RateByDeliveryModeAndSide) {
 
 TEST_F(MarginOfOneLot, PercentageFormulas) {
     // Rate 2 % of a 100000 contract: 2 x 100000 / 100 = 2000.
-    settings.margincalculationMode = 2;
+    settings.marginCalculationMode = 2;
     settings.InitialMargin = 2_cdec;
     Order order;
     EXPECT_EQ(margin(order), "2000");
@@ -123,7 +123,7 @@ TEST_F(MarginOfOneLot, PercentageFormulas) {
 }
 
 TEST_F(MarginOfOneLot, ValuesOutOfRangeGiveNoMargin) {
-    settings.margincalculationMode = 2;
+    settings.marginCalculationMode = 2;
     settings.InitialMargin = tc::platform::CompactDecimal(Decimal::notANumber());
     EXPECT_EQ(margin(Order()), "none");
     settings.InitialMargin = 9999999999999999e127_cdec;

@@ -333,7 +333,7 @@ TEST(PriceFeedApply, CarriedPricesReplaceTheRecordsOnes) {
 TEST(PriceFeedApply, SpreadGoesOnOnlyWhenBothSidesAreCarried) {
     ItemDetails eur;
     eur.Code = "EURUSD";
-    eur.Spreadtype = ItemDetails::kSpreadTopup;
+    eur.SpreadType = ItemDetails::kSpreadTopup;
     eur.priceTick = 0.00001_cdec;
     eur.BidSpread = 2;
     eur.AskSpread = 3;

@@ -144,7 +144,7 @@ TEST_F(SessionFeedTest, MergedQuoteKeepsPricesThatOnlyTheEarlierCarried) {
 TEST_F(SessionFeedTest, CoalescedOneSidedQuoteKeepsItsSideUnspread) {
     for (const char* code : {"EURUSD", "GBPUSD"}) {
         ItemDetails& i = item(code);
-        i.Spreadtype = ItemDetails::kSpreadTopup;
+        i.SpreadType = ItemDetails::kSpreadTopup;
         i.priceTick = 0.0001_cdec;
         i.BidSpread = 5;
         i.AskSpread = 5;

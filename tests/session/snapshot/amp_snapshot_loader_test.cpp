@@ -172,7 +172,7 @@ TEST_F(AmpFixture, GroupsAndTheirInstrumentSettings) {
     auto eur = standard->groupInstrument(1);
     ASSERT_TRUE(eur);
     EXPECT_EQ(std::tuple(eur->groupdetailsid, eur->SpreadTypeId, eur->Commission, eur->InitialSellMargin,
-                         eur->margincalculationMode),
+                         eur->marginCalculationMode),
               std::tuple(101, 1, 3.5_dec, 1100_dec, 1));
     // The margin-mode rules of a record have their own tests.
     EXPECT_EQ(pro->groupInstrument(3)->MarginCalcModeId, 3);
@@ -185,7 +185,7 @@ TEST_F(AmpFixture, AccountsAndTheirCurrencies) {
     ASSERT_TRUE(usd);
     EXPECT_EQ(std::tuple(usd->GroupId, usd->AccountName, usd->Balance, usd->UnrealisedPL,
                          usd->AvailableMargin, usd->accountSettings, usd->accountSettings2,
-                         usd->oneSideMargin, usd->primaryAccountHolderUserid, usd->accountaccessType,
+                         usd->oneSideMargin, usd->primaryAccountHolderUserid, usd->accountAccessType,
                          usd->tradingStatus),
               std::tuple("10", "Demo USD", 10000.5_dec, -12.25, 9738.25, 4, "A1", 0.5_dec, 1001u, 1, 1));
 
@@ -193,7 +193,7 @@ TEST_F(AmpFixture, AccountsAndTheirCurrencies) {
     auto savings = account(model, "5003");
     ASSERT_TRUE(savings);
     EXPECT_FALSE(savings->AccountEnabled);
-    EXPECT_EQ(std::tuple(savings->AccountAccessTypeId, savings->accountaccessType, savings->TradingStatusId,
+    EXPECT_EQ(std::tuple(savings->AccountAccessTypeId, savings->accountAccessType, savings->TradingStatusId,
                          savings->tradingStatus),
               std::tuple(7, 0, 9, 0));
 
@@ -217,20 +217,20 @@ TEST_F(AmpFixture, GroupSpreadsSettledAndApplied) {
     // on the 0.00001 grid the remainder 0.000005 is exactly half a tick, which rounds down: 1.10008.
     // Bid = 1.10008 - 2 x 0.00001 = 1.10006, Ask = 1.10008 + 3 x 0.00001 = 1.10011.
     auto eur = item(model, "EURUSD");
-    EXPECT_EQ(std::tuple(eur->Spreadtype, eur->BidSpread, eur->AskSpread),
+    EXPECT_EQ(std::tuple(eur->SpreadType, eur->BidSpread, eur->AskSpread),
               std::tuple(ItemDetails::kSpreadFixed, 2, 3));
     EXPECT_NEAR(eur->Bid.toDouble(), 1.10006, kEps);
     EXPECT_NEAR(eur->Ask.toDouble(), 1.10011, kEps);
 
     // USDJPY: both groups top-up 1/2 -> agree. Bid = 150.100 - 0.001, Ask = 150.120 + 2 x 0.001.
     auto jpy = item(model, "USDJPY");
-    EXPECT_EQ(jpy->Spreadtype, ItemDetails::kSpreadTopup);
+    EXPECT_EQ(jpy->SpreadType, ItemDetails::kSpreadTopup);
     EXPECT_NEAR(jpy->Bid.toDouble(), 150.099, kEps);
     EXPECT_NEAR(jpy->Ask.toDouble(), 150.122, kEps);
 
     // XAUUSD: fixed 5/5 against minimum 10/10 -> the groups disagree, the quote stays raw.
     auto gold = item(model, "XAUUSD");
-    EXPECT_EQ(std::tuple(gold->Spreadtype, gold->BidSpread, gold->AskSpread, gold->Bid, gold->Ask),
+    EXPECT_EQ(std::tuple(gold->SpreadType, gold->BidSpread, gold->AskSpread, gold->Bid, gold->Ask),
               std::tuple(ItemDetails::kSpreadGroupsDisagree, 0, 0, 2150.10_dec, 2150.60_dec));
 }
 
@@ -400,7 +400,7 @@ TEST(AmpSnapshotLoader, TickSizesNeverLeaveAGridThatBreaksArithmetic) {
 
     // A fixed spread on the instrument without a grid leaves its quote alone.
     const std::shared_ptr<ItemDetails> flat = *m.ItemCollection.get("FLAT");
-    flat->Spreadtype = ItemDetails::kSpreadFixed;
+    flat->SpreadType = ItemDetails::kSpreadFixed;
     flat->BidSpread = 2;
     flat->AskSpread = 3;
     PriceUpdate quote;

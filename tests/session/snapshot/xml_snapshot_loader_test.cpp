@@ -42,7 +42,7 @@ TEST(XmlSnapshotLoader, TheHookSeesTheInstrumentsBeforeTheGroupSpreads) {
             instruments = model.ItemCollection.size();
             settledSpreads = 0;
             for (const auto& [code, i] : model.ItemCollection)
-                settledSpreads += i->Spreadtype != ItemDetails::kSpreadNone;
+                settledSpreads += i->SpreadType != ItemDetails::kSpreadNone;
             (*model.ItemCollection.get("EURUSD"))->isWatchlistSymbol = true;
         });
     EXPECT_EQ(instruments, 3u);
@@ -118,9 +118,9 @@ TEST(XmlSnapshotLoader, AccessTypeAndTradingStatusRules) {
         account(2, "1", "<AccountAccessTypeId>10</AccountAccessTypeId><TradingStatusId>9</TradingStatusId>") +
         "<Table6><Code>A</Code><TradingStatusId>9</TradingStatusId></Table6>"
         "<Table6><Code>B</Code><TradingStatusId>4</TradingStatusId></Table6>"));
-    EXPECT_EQ((*m.AccountDetailCollection.get("1"))->accountaccessType, 0);
+    EXPECT_EQ((*m.AccountDetailCollection.get("1"))->accountAccessType, 0);
     EXPECT_EQ((*m.AccountDetailCollection.get("1"))->tradingStatus, 3);
-    EXPECT_EQ((*m.AccountDetailCollection.get("2"))->accountaccessType, 10);
+    EXPECT_EQ((*m.AccountDetailCollection.get("2"))->accountAccessType, 10);
     EXPECT_EQ((*m.AccountDetailCollection.get("2"))->tradingStatus, 0);
     EXPECT_EQ((*m.ItemCollection.get("A"))->instrumentTradingStatus, 0);
     EXPECT_EQ((*m.ItemCollection.get("B"))->instrumentTradingStatus, 4);
@@ -276,7 +276,7 @@ TEST(XmlSnapshotLoader, ASpreadOnAnInstrumentWithoutTickLeavesItsQuote) {
                 "<SpreadBid>2</SpreadBid><SpreadAsk>2</SpreadAsk></Table7>" +
                 account(1, "1")));
     const auto& a = *m.ItemCollection.get("A");
-    EXPECT_EQ(std::tuple(a->Spreadtype, a->Bid, a->Ask), std::tuple(1, 10_dec, 11_dec));
+    EXPECT_EQ(std::tuple(a->SpreadType, a->Bid, a->Ask), std::tuple(1, 10_dec, 11_dec));
 }
 
 TEST(XmlSnapshotLoader, DatesHonourTheirOffset) {
