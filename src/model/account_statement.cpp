@@ -124,7 +124,7 @@ double AccountStatementInfo::getOpenCommission() const {
     return sum(OpenPositionInfo, [](const auto& p) { return p.Commission; });
 }
 double AccountStatementInfo::getOpenStorage() const {
-    return sum(OpenPositionInfo, [](const auto& p) { return p.Storage; });
+    return sum(OpenPositionInfo, [](const auto& p) { return p.Storage.toDouble(); });
 }
 double AccountStatementInfo::getSettledQuantity() const {
     return sum(SettledPositionInfo, [](const auto& p) { return number(p.SettledQty); });
@@ -136,10 +136,10 @@ double AccountStatementInfo::getSettledCommission() const {
     return sum(SettledPositionInfo, [](const auto& p) { return p.Commission; });
 }
 double AccountStatementInfo::getSettledStorage() const {
-    return sum(SettledPositionInfo, [](const auto& p) { return p.Storage; });
+    return sum(SettledPositionInfo, [](const auto& p) { return p.Storage.toDouble(); });
 }
 double AccountStatementInfo::getSettledTDS() const {
-    return sum(SettledPositionInfo, [](const auto& p) { return p.OtherCharges; });
+    return sum(SettledPositionInfo, [](const auto& p) { return p.OtherCharges.toDouble(); });
 }
 double AccountStatementInfo::getPendingQuantity() const {
     return sum(PendingOrderInfo, [](const auto& o) { return number(o.OrderQty); });

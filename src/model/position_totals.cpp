@@ -32,7 +32,7 @@ void addWeights(OpenPositionTotals& totals, const PositionWeights& weights) {
 void addFigures(OpenPositionTotals& totals, const Order& position) {
     addFinite(totals.profitLoss, position.UnrealisedPL);
     addFinite(totals.commission, position.Commission);
-    addFinite(totals.storage, position.Storage);
+    addFinite(totals.storage, position.Storage.toDouble());
 }
 
 SettledTotals settledTotals(const OrderView& settled) {
@@ -43,8 +43,8 @@ SettledTotals settledTotals(const OrderView& settled) {
         totals.quantity = totals.quantity + row->SettledQty;
         addFinite(totals.profitLoss, row->SettledPL.toDouble());
         addFinite(totals.commission, row->Commission);
-        addFinite(totals.storage, row->Storage);
-        addFinite(totals.otherCharges, row->OtherCharges);
+        addFinite(totals.storage, row->Storage.toDouble());
+        addFinite(totals.otherCharges, row->OtherCharges.toDouble());
     }
     return totals;
 }

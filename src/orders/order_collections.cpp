@@ -595,7 +595,7 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
                 p.RemainingQty = decimalOf(f.value);
                 break;
             case tag::kStorage:
-                p.Storage = number(f.value);
+                p.Storage = lenientDecimal(f.value);
                 break;
             case tag::kCommission:
                 p.Commission = number(f.value);
@@ -668,19 +668,19 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
             s.SettledQty = decimalOf(f.value);
             break;
         case tag::kStorage:
-            s.Storage = number(value);
+            s.Storage = lenientDecimal(value);
             break;
         case tag::kCurrencyRate:
-            s.CurrencyRate = number(value);
+            s.CurrencyRate = lenientDecimal(value);
             break;
         case tag::kOtherCharges:
-            s.OtherCharges = number(value);
+            s.OtherCharges = lenientDecimal(value);
             break;
         case tag::kCommission:
             s.Commission = number(value);
             break;
         case tag::kAccountCurrencyRate:
-            s.accountCurrencyRate = number(value);
+            s.accountCurrencyRate = lenientDecimal(value);
             break;
         default:
             break;
@@ -825,7 +825,7 @@ void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
     p.OrderRouteId = row.RoutePositionId;
     p.deliveryMode = codeOf(row.DeliveryMode);
     p.orderType = codeOf(row.OrderTypeId);
-    p.Storage = row.Storage.toDouble();
+    p.Storage = row.Storage;
     p.ValueDate = displayDate(row.ValueDate);
     p.ExpiryDate = displayDate(row.ExpiryDate);
     p.BaseCurrencyRate = row.BaseCurrencyRate.toDouble();
@@ -902,16 +902,16 @@ void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& r
     // The amount at cents, as the server's statement shows it.
     s.SettledPL = decimalOf(fmt::format("{:.2f}", row.SettledPL.toDouble()));
     s.TransactionDateTime = displayDateTime(row.SettlementDate);
-    s.CurrencyRate = row.CurrencyRate.toDouble();
-    s.Storage = row.Storage.toDouble();
+    s.CurrencyRate = row.CurrencyRate;
+    s.Storage = row.Storage;
     s.Commission = row.CommissionPaid.toDouble();
-    s.OtherCharges = row.OtherCharges.toDouble();
+    s.OtherCharges = row.OtherCharges;
     s.tradingMode = row.IsBuy ? 0 : 1;
     s.OrderPrice = row.OpenPrice;
     s.SettledPrice = row.ClosePrice;
     s.ItemTime = displayDateTime(row.OpenPositionDate);
     s.deliveryMode = codeOf(row.DeliveryModeId);
-    s.accountCurrencyRate = row.accountCurrencyRate.toDouble();
+    s.accountCurrencyRate = row.accountCurrencyRate;
     Append(model_.SettledOrderCollection, std::move(record), "SettledOrderCollection");
 }
 
@@ -948,7 +948,7 @@ void OrderCollections::SetEquityHitPriceInOrders(const EquityHitPriceInfos& row)
     for (auto& position : model_.OpenOrderCollection) {
         if (!sameId(position->OpenPositionId, row.PositionId))
             continue;
-        position->EquityHitPrice = row.HitPrice.toDouble();
+        position->EquityHitPrice = row.HitPrice;
         position->UnrealisedPL = row.UnrealisedPL.toDouble();
         position->EquityHitPL = row.UnrealisedPL.toDouble();
     }

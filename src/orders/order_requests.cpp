@@ -7,6 +7,7 @@
 #include "model/text/journal_data.h"
 #include "model/text/positional_text.h"
 #include "orders/order_numbers.h"
+#include "orders/request_layout.h"
 #include "platform/decimal_text.h"
 #include "platform/log.h"
 #include "session/business/order_host.h"
@@ -38,22 +39,6 @@ bool isPositive(const std::optional<Decimal>& quantity) {
 
 bool isPositive(const Decimal& value) {
     return value > Decimal(); // NaN is below every number
-}
-
-// A request's quantity on the wire: empty when none was given.
-std::string quantityText(const Decimal& quantity) {
-    return quantity.isNaN() ? std::string() : quantity.toString();
-}
-
-// A request's price on the wire: none for an order without a kind; a price taken from the live quote
-// as the quotes are written (two decimals at least), a given one at least at the instrument's decimals.
-std::string orderPriceText(const Order& o, std::int32_t decimals) {
-    if (o.orderType < 1 || o.orderType > 3)
-        return {};
-    if (!o.OrderPrice)
-        return {};
-    return o.priceFromQuote ? Formatter::formatDecimal(*o.OrderPrice, decimals)
-                            : priceText(*o.OrderPrice, decimals);
 }
 
 std::string price(const platform::Decimal& value, std::int32_t decimals) {
@@ -99,23 +84,106 @@ void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, s
     o.TransactionDateTime = std::move(serverTime);
 }
 
-// Take-profit and stop-loss of a new order: the price when above 0, otherwise empty; and the deviation
-// allowed from a market price.
-void fillEntryBrackets(MessageBase& m, const Order& o, std::int32_t decimals) {
-    m.setValue(tag::kLimitPrice, isPositive(o.LimitPrice) ? priceText(o.LimitPrice, decimals) : "");
-    m.setValue(tag::kStopPrice, isPositive(o.StopPrice) ? priceText(o.StopPrice, decimals) : "");
-    m.setValue(tag::kDeviation, o.deviation);
+// ---- the request layouts: what each request writes, read by requests::writeRequest
+
+using requests::WirePrice;
+using requests::WriteContext;
+namespace rq = requests;
+using enum requests::WireForm;
+
+// None for an order without a kind.
+WirePrice orderPriceOf(const Order& o, const WriteContext&) {
+    if (o.orderType < 1 || o.orderType > 3)
+        return {};
+    return {o.OrderPrice, o.priceFromQuote};
 }
 
-// The new price of an edit and its legs: a leg unticked, or ticked without a price above 0, goes as
-// "0", which removes it.
-void fillEditBrackets(MessageBase& m, const Order& o, const OrderInfo& info, std::int32_t decimals) {
-    m.setValue(tag::kPrice, priceText(info.price, decimals));
-    m.setValue(tag::kLimitPrice,
-               info.TakeProfitEnabled && isPositive(o.LimitPrice) ? priceText(o.LimitPrice, decimals) : "0");
-    m.setValue(tag::kStopPrice,
-               info.StopLossEnabled && isPositive(o.StopPrice) ? priceText(o.StopPrice, decimals) : "0");
+// A leg an edit leaves unticked goes as no price, which the wire writes as "0".
+std::optional<Decimal> takeProfitIfTicked(const Order& o, const WriteContext&) {
+    return o.isTakeProfitEnabled ? o.LimitPrice : std::nullopt;
 }
+
+std::optional<Decimal> stopLossIfTicked(const Order& o, const WriteContext&) {
+    return o.isStopLossEnabled ? o.StopPrice : std::nullopt;
+}
+
+// A cancel is an edit to quantity 0.
+Decimal workingQuantity(const Order& o, const WriteContext& c) {
+    return c.cancel ? Decimal() : o.OrderQty;
+}
+
+constexpr auto kSessionNames = rq::recordLayout(rq::as<Text>(tag::kUserName, &WriteContext::userName),
+                                                rq::as<Text>(tag::kReferenceId, &WriteContext::referenceId));
+
+// Every order request: the order, its instrument's quote as it stood and the session's names. Its
+// quantity and price are each request's own.
+constexpr auto kOrderTags = rq::joined(
+    kSessionNames,
+    rq::recordLayout(rq::as<Text>(tag::kAccount, &Order::AccountNumber),
+                     rq::as<Integer>(tag::kOrderRequestId, &Order::RequestId),
+                     rq::as<Text>(tag::kInstrument, &Order::ItemCode),
+                     rq::as<Integer>(tag::kOrderType, &Order::orderTypeTag),
+                     rq::as<Integer>(tag::kDeliveryMode, &Order::deliveryModeTag),
+                     rq::as<Text>(tag::kSpread, &Order::Spread),
+                     rq::as<Integer>(tag::kTradingMode, &Order::tradingModeTag),
+                     rq::as<Text>(tag::kOrderStatus, &Order::CurrentStatus),
+                     rq::as<Code>(tag::kTimeInForce, &Order::timeInForceTag),
+                     rq::as<Text>(tag::kBid, &Order::Bid), rq::as<Text>(tag::kAsk, &Order::Ask),
+                     rq::as<Text>(tag::kLast, &Order::Last), rq::as<Text>(tag::kHigh, &Order::High),
+                     rq::as<Text>(tag::kLow, &Order::Low), rq::as<Text>(tag::kItemTime, &Order::ItemTime),
+                     rq::as<Text>(tag::kTransactionTime, &Order::TransactionDateTime)));
+
+// New and close orders: the order's own quantity and price.
+constexpr auto kPlacedOrder =
+    rq::joined(kOrderTags, rq::recordLayout(rq::as<Quantity>(tag::kQuantity, &Order::OrderQty),
+                                            rq::as<Price>(tag::kPrice, &orderPriceOf)));
+
+// Take-profit and stop-loss of a new order, and the deviation allowed from a market price.
+constexpr auto kEntryBrackets = rq::recordLayout(rq::as<PriceAboveZero>(tag::kLimitPrice, &Order::LimitPrice),
+                                                 rq::as<PriceAboveZero>(tag::kStopPrice, &Order::StopPrice),
+                                                 rq::as<Integer>(tag::kDeviation, &Order::deviation));
+
+// The new price of an edit and its legs.
+constexpr auto kEditBrackets = rq::recordLayout(rq::as<Price>(tag::kPrice, &WriteContext::editPrice),
+                                                rq::as<PriceOrZero>(tag::kLimitPrice, &takeProfitIfTicked),
+                                                rq::as<PriceOrZero>(tag::kStopPrice, &stopLossIfTicked));
+
+constexpr auto kNewOrderLayout = rq::joined(kPlacedOrder, kEntryBrackets);
+
+constexpr auto kCloseOrderLayout =
+    rq::joined(kPlacedOrder, rq::recordLayout(rq::as<Text>(tag::kOffsetOrder, &Order::LiquidateOrderNumber),
+                                              rq::as<Integer>(tag::kDeviation, &Order::deviation)));
+
+constexpr auto kBracketEditLayout =
+    rq::joined(kOrderTags,
+               rq::recordLayout(rq::as<Text>(tag::kEditKind, "EBO"),
+                                rq::as<Text>(tag::kBracketPositionId, &Order::LiquidateOrderNumber),
+                                rq::as<Quantity>(tag::kQuantity, &Order::OrderQty)),
+               kEditBrackets);
+
+constexpr auto kWorkingEditLayout =
+    rq::joined(kOrderTags,
+               rq::recordLayout(rq::as<Text>(tag::kEditKind, "EWO"),
+                                rq::as<Text>(tag::kPendingOrderId, &Order::LiquidateOrderNumber),
+                                rq::as<Quantity>(tag::kQuantity, &workingQuantity)),
+               kEditBrackets);
+
+// The order's own account, request number and quantity are written but left out by this message's
+// tag list: the per-account records carry them.
+constexpr auto kMultiAccountLayout =
+    rq::joined(kPlacedOrder, kEntryBrackets,
+               rq::recordLayout(rq::as<Text>(tag::kAccountRecords, &WriteContext::records)));
+
+constexpr auto kOffsetLayout =
+    rq::joined(kSessionNames, rq::recordLayout(rq::as<Text>(tag::kAccount, &Order::AccountNumber),
+                                               rq::as<Text>(tag::kInstrument, &Order::ItemCode),
+                                               rq::as<Text>(tag::kCloseRecords, &WriteContext::records),
+                                               rq::as<Text>(tag::kTime, &WriteContext::time)));
+
+constexpr auto kCloseAllLayout =
+    rq::joined(kSessionNames, rq::recordLayout(rq::as<Text>(tag::kCloseRecords, &WriteContext::records),
+                                               rq::as<Integer>(tag::kRequestId, &WriteContext::requestId),
+                                               rq::as<Text>(tag::kTime, &WriteContext::time)));
 
 // The order's price (the request's for a limit or stop order, else the live one of its side) and its
 // brackets; they become text at the wire.
@@ -254,33 +322,17 @@ OrderAnswer OrderRequests::ValidationsBeforeOrderPlacing(const OrderInfo& info) 
     return GenerateOrder(info);
 }
 
-void OrderRequests::FillOrderTags(MessageBase& m, const Order& o) const {
-    m.setValue(tag::kAccount, o.AccountNumber);
-    m.setValue(tag::kUserName, host_.userName());
-    m.setValue(tag::kOrderRequestId, o.RequestId);
-    m.setValue(tag::kReferenceId, host_.referenceId());
-    m.setValue(tag::kInstrument, o.ItemCode);
-    m.setValue(tag::kOrderType, o.orderTypeTag);
-    m.setValue(tag::kDeliveryMode, o.deliveryModeTag);
-    m.setValue(tag::kQuantity, quantityText(o.OrderQty));
-    m.setValue(tag::kPrice, orderPriceText(o, DecimalsOf(o.ItemCode)));
-    m.setValue(tag::kSpread, o.Spread);
-    m.setValue(tag::kTradingMode, o.tradingModeTag);
-    m.setValue(tag::kOrderStatus, o.CurrentStatus);
-    // Left out, the writer puts "(null)" there, which the server reads as no time in force.
-    if (o.timeInForceTag != Order::kNotApplicable && o.timeInForceTag >= 0)
-        m.setValue(tag::kTimeInForce, o.timeInForceTag);
-    m.setValue(tag::kBid, o.Bid);
-    m.setValue(tag::kAsk, o.Ask);
-    m.setValue(tag::kLast, o.Last);
-    m.setValue(tag::kHigh, o.High);
-    m.setValue(tag::kLow, o.Low);
-    m.setValue(tag::kItemTime, o.ItemTime);
-    m.setValue(tag::kTransactionTime, o.TransactionDateTime);
+WriteContext OrderRequests::ContextFor(const Order& order) const {
+    WriteContext c;
+    c.userName = host_.userName();
+    c.referenceId = host_.referenceId();
+    c.decimals = DecimalsOf(order.ItemCode);
+    return c;
 }
 
+template <class Layout>
 OrderAnswer OrderRequests::SendOrder(const OrderInfo& info, std::int64_t type, int subtype,
-                                     const std::function<void(MessageBase&, const Order&)>& extra) {
+                                     const Layout& layout) {
     OrderAnswer built = GenerateOrder(info);
     if (!built)
         return built;
@@ -291,8 +343,10 @@ OrderAnswer OrderRequests::SendOrder(const OrderInfo& info, std::int64_t type, i
         m.setEditOrderRequestType(subtype);
     else
         m.setNewOrderRequestType(subtype);
-    FillOrderTags(m, *order);
-    extra(m, *order);
+    WriteContext context = ContextFor(*order);
+    context.editPrice = info.price;
+    context.cancel = type == msg::kEditOrder && subtype == 1;
+    rq::writeRequest(m, layout, *order, context);
     OrderAnswer sent = Send(m);
     sent.order = order;
     return sent;
@@ -307,10 +361,7 @@ std::optional<OrderInfo> OrderRequests::RequestOn(const std::shared_ptr<Order>& 
 OrderAnswer OrderRequests::PlaceOrder(const OrderInfo& info) {
     if (OrderAnswer up = StreamUp(); !up)
         return up;
-    const std::int32_t decimals = DecimalsOf(info.itemCode);
-    OrderAnswer sent = SendOrder(info, msg::kOrder, 0, [decimals](MessageBase& m, const Order& o) {
-        fillEntryBrackets(m, o, decimals);
-    });
+    OrderAnswer sent = SendOrder(info, msg::kOrder, 0, kNewOrderLayout);
     if (!sent)
         return sent;
     AddPendingOrder(sent.order);
@@ -326,10 +377,7 @@ OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
         return Refuse(kAboveRemainingKey, remaining.toString());
     if (!isPositive(info.quantity))
         return Refuse(kBadQuantityKey);
-    OrderAnswer sent = SendOrder(info, msg::kOrder, 1, [&info](MessageBase& m, const Order& o) {
-        m.setValue(tag::kOffsetOrder, info.orderNo);
-        m.setValue(tag::kDeviation, o.deviation);
-    });
+    OrderAnswer sent = SendOrder(info, msg::kOrder, 1, kCloseOrderLayout);
     if (sent)
         ShowNewOrderMessages(sent.order, 1);
     return sent;
@@ -338,12 +386,7 @@ OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
 OrderAnswer OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
     if (OrderAnswer up = StreamUp(); !up)
         return up;
-    const std::int32_t decimals = DecimalsOf(info.itemCode);
-    OrderAnswer sent = SendOrder(info, msg::kEditOrder, 0, [&info, decimals](MessageBase& m, const Order& o) {
-        m.setValue(tag::kEditKind, "EBO");
-        m.setValue(tag::kBracketPositionId, info.orderNo);
-        fillEditBrackets(m, o, info, decimals);
-    });
+    OrderAnswer sent = SendOrder(info, msg::kEditOrder, 0, kBracketEditLayout);
     if (sent)
         ShowEditOrderMessages(sent.order, 0);
     return sent;
@@ -357,16 +400,7 @@ OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
     // Sub-type 0 would go out as a bracket change without its position.
     if (info.editOrderReqType != 1 && info.editOrderReqType != 2)
         return Refuse(kIncompleteKey);
-    const bool cancel = info.editOrderReqType == 1;
-    const std::int32_t decimals = DecimalsOf(info.itemCode);
-    OrderAnswer sent =
-        SendOrder(info, msg::kEditOrder, info.editOrderReqType,
-                  [&info, cancel, decimals](MessageBase& m, const Order& o) {
-                      m.setValue(tag::kEditKind, "EWO");
-                      m.setValue(tag::kPendingOrderId, info.orderNo);
-                      m.setValue(tag::kQuantity, cancel ? std::string("0") : quantityText(o.OrderQty));
-                      fillEditBrackets(m, o, info, decimals);
-                  });
+    OrderAnswer sent = SendOrder(info, msg::kEditOrder, info.editOrderReqType, kWorkingEditLayout);
     if (sent)
         ShowEditOrderMessages(sent.order, info.editOrderReqType);
     return sent;
@@ -380,14 +414,15 @@ OrderAnswer OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std:
         return Refuse(kIncompleteKey);
     if (OrderAnswer allowed = manager_.validateOffsetPosition(itemCode, accountNo); !allowed)
         return allowed;
+    Order position;
+    position.AccountNumber = accountNo;
+    position.ItemCode = itemCode;
+    WriteContext context = ContextFor(position);
+    context.records = offsetDetails;
+    context.time = host_.serverTime();
     MessageBase m;
     m.startRequest(msg::kCloseHedged);
-    m.setValue(tag::kAccount, accountNo);
-    m.setValue(tag::kInstrument, itemCode);
-    m.setValue(tag::kCloseRecords, offsetDetails);
-    m.setValue(tag::kUserName, host_.userName());
-    m.setValue(tag::kReferenceId, host_.referenceId());
-    m.setValue(tag::kTime, host_.serverTime());
+    rq::writeRequest(m, kOffsetLayout, position, context);
     return Send(m);
 }
 
@@ -473,10 +508,9 @@ OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
     const auto order = GenerateBulkOrderDetails(info);
     MessageBase m;
     m.startRequest(msg::kMultiAccountOrder);
-    // The order's own account, request number and quantity are not in this message's layout.
-    FillOrderTags(m, *order);
-    fillEntryBrackets(m, *order, DecimalsOf(order->ItemCode));
-    m.setValue(tag::kAccountRecords, info.orderDetails);
+    WriteContext context = ContextFor(*order);
+    context.records = info.orderDetails;
+    rq::writeRequest(m, kMultiAccountLayout, *order, context);
     OrderAnswer sent = Send(m);
     // Each account gets its own stored order, so each is confirmed once.
     if (sent)
@@ -568,14 +602,15 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
         body += wire::kSection;
     }
 
+    const Order none;
+    WriteContext context = ContextFor(none);
+    context.records = body;
+    context.requestId = static_cast<std::int64_t>(host_.requestId()) + 1;
+    const auto serverDate = host_.serverDate();
+    context.time = serverDate ? wire::dateText(*serverDate) : host_.serverTime();
     MessageBase m;
     m.startRequest(msg::kCloseAll);
-    m.setValue(tag::kCloseRecords, body);
-    m.setValue(tag::kRequestId, static_cast<std::int64_t>(host_.requestId()) + 1);
-    m.setValue(tag::kUserName, host_.userName());
-    m.setValue(tag::kReferenceId, host_.referenceId());
-    const auto serverDate = host_.serverDate();
-    m.setValue(tag::kTime, serverDate ? wire::dateText(*serverDate) : host_.serverTime());
+    rq::writeRequest(m, kCloseAllLayout, none, context);
     return Send(m);
 }
 
@@ -691,7 +726,7 @@ void OrderRequests::ShowNewOrderMessages(const std::shared_ptr<Order>& order, st
         host_.appendJournal(std::move(line));
     if (order->orderType == 1) {
         platform::Log::info("Requesting Market Order {} {} lot(s) of @ Market Price",
-                            order->tradingMode == 0 ? "Buy" : "Sell", quantityText(order->OrderQty));
+                            order->tradingMode == 0 ? "Buy" : "Sell", rq::quantityOnWire(order->OrderQty));
     } else if (order->orderType == 2 || order->orderType == 3) {
         awaitingConfirmations_ += confirmations;
     }

@@ -13,13 +13,13 @@
 #include "model/records/order.h"
 #include "orders/order_answer.h"
 #include "orders/order_manager.h"
+#include "orders/request_layout.h"
 #include "platform/date_format.h"
 #include "platform/decimal.h"
 #include "wire/message_base.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -148,12 +148,13 @@ private:
     OrderAnswer StreamUp() const;
     // Composes the message with its header and hands it over; refused when nothing was sent.
     OrderAnswer Send(MessageBase& message);
-    void FillOrderTags(MessageBase& message, const Order& order) const;
+    // The session's names and the order's instrument decimals, as every request writes them.
+    requests::WriteContext ContextFor(const Order& order) const;
     // The road of every single-account order request once its own checks have passed: the order built
-    // and validated, its tags and the `extra` ones of the request's kind written, the message handed
-    // over. Passed with the order sent, or the refusal.
-    OrderAnswer SendOrder(const OrderInfo& info, std::int64_t type, int subtype,
-                          const std::function<void(MessageBase&, const Order&)>& extra);
+    // and validated, written through the request's layout, the message handed over. Passed with the
+    // order sent, or the refusal.
+    template <class Layout>
+    OrderAnswer SendOrder(const OrderInfo& info, std::int64_t type, int subtype, const Layout& layout);
     // The market request on a stored record (its instrument, account, delivery, time in force and
     // remaining quantity, on its own side or the opposite one); nullopt when the record is gone or
     // its account does not read.

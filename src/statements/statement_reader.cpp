@@ -57,7 +57,7 @@ constexpr auto kOpenLayout = recordLayout(
     text("PositionDate", displayed<Open, &Order::TransactionDateTime, &kDateTime>),
     int64("ConfirmationModeId", &Open::ConfirmationModeId), real("UnrealisedPL", &Open::UnrealisedPL),
     int64("TradeRouteId", &Open::TradeRouteId), int64("RoutePositionId", &Open::RoutePositionId),
-    int32("DeliveryModeId", &Open::deliveryMode), real("AccumulatingStorage", &Open::Storage),
+    int32("DeliveryModeId", &Open::deliveryMode), decimal("AccumulatingStorage", &Open::Storage),
     text("ValueDate", displayed<Open, &Order::ValueDate, &kDate>),
     text("ExpiryDate", displayed<Open, &Order::ExpiryDate, &kDate>),
     decimal("UnrealisedCharges", &Open::UnRealisedCharges));
@@ -93,8 +93,8 @@ constexpr auto kSettledLayout = recordLayout(
     text("RefClosingPositionId", &Settled::ClosingPositionId), decimal("SettledQty", &Settled::SettledQty),
     flag("IsBuy", sideOf<Settled>), decimal("SettledPL", &Settled::SettledPL),
     text("SettlementDate", displayed<Settled, &Order::TransactionDateTime, &kDateTime>),
-    real("CurrencyRate", &Settled::CurrencyRate), real("AccumulatingStorage", &Settled::Storage),
-    real("CommisionPaid", &Settled::Commission), real("OtherCharges", &Settled::OtherCharges),
+    decimal("CurrencyRate", &Settled::CurrencyRate), decimal("AccumulatingStorage", &Settled::Storage),
+    real("CommisionPaid", &Settled::Commission), decimal("OtherCharges", &Settled::OtherCharges),
     text("OpenPrice", priceOf<Settled, &Order::OrderPrice>),
     text("ClosePrice", priceOf<Settled, &Order::SettledPrice>), isoDate("OpenDate", &Settled::OpenDate),
     isoDate("CloseDate", &Settled::CloseDate), int32("DeliveryModeId", &Settled::deliveryMode));

@@ -34,7 +34,7 @@ TEST(PositionTotals, OpenPositionsWeightsAndFigures) {
     b.RemainingQty = dec("10000000.2");
     b.UnrealisedPL = -0.25;
     b.Commission = 1.5;
-    b.Storage = std::numeric_limits<double>::quiet_NaN();
+    b.Storage = tc::platform::Decimal::notANumber();
 
     OpenPositionTotals totals;
     addWeights(totals, positionWeights(a, &item, &settings));
@@ -53,7 +53,7 @@ TEST(PositionTotals, SettledPositions) {
     auto a = std::make_shared<Order>();
     a->SettledQty = dec("0.1");
     a->SettledPL = dec("-1234.5");
-    a->OtherCharges = 2;
+    a->OtherCharges = dec("2");
     auto b = std::make_shared<Order>();
     b->SettledQty = dec("0.2");
     b->SettledPL = dec("34.5");

@@ -392,7 +392,7 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
     EXPECT_EQ(x2.RemainingQty, dec("4"));
     EXPECT_EQ(x2.OrderQty, dec("10")) << "tag 37 only rescales";
     EXPECT_DOUBLE_EQ(x2.Commission, 2.0);
-    EXPECT_DOUBLE_EQ(x2.Storage, -1.5);
+    EXPECT_EQ(x2.Storage, dec("-1.5"));
     EXPECT_EQ(x2.OrderPrice, dec("1.21"));
     EXPECT_EQ(model.OpenOrderCollection.size(), 2u);
 
@@ -432,7 +432,7 @@ TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) 
     EXPECT_EQ(std::tuple(s.tradingMode, s.deliveryMode, s.ItemTime, s.SettledPL),
               std::tuple(1, 3, "01/30/2024 10:00:00", dec("12.5")));
     EXPECT_DOUBLE_EQ(s.Commission, 1.5);
-    EXPECT_DOUBLE_EQ(s.accountCurrencyRate, 0.9);
+    EXPECT_EQ(s.accountCurrencyRate, dec("0.9"));
     EXPECT_EQ(c.FindSettlement("S1").get(), &s);
     ASSERT_FALSE(host.journal.empty());
     // The price with the instrument's four digits, as the report wrote it.
@@ -727,9 +727,9 @@ TEST_F(OrderCollectionsTest, EquityHitChangesOnlyThePositionWithThatId) {
     e.HitPrice = dec("1.05");
     e.UnrealisedPL = dec("-300");
     c.SetEquityHitPriceInOrders(e);
-    EXPECT_DOUBLE_EQ(c.FindOpenPosition("X1")->EquityHitPrice, 1.05);
+    EXPECT_EQ(c.FindOpenPosition("X1")->EquityHitPrice, dec("1.05"));
     EXPECT_DOUBLE_EQ(c.FindOpenPosition("X1")->UnrealisedPL, -300);
-    EXPECT_DOUBLE_EQ(c.FindOpenPosition("X2")->EquityHitPrice, 0);
+    EXPECT_EQ(c.FindOpenPosition("X2")->EquityHitPrice, dec("0"));
     EXPECT_DOUBLE_EQ(c.FindOpenPosition("X2")->UnrealisedPL, 7);
 }
 

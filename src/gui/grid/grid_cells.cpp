@@ -484,7 +484,7 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::CurrencyRate:
         return {priceText(order.CurrencyRate, item)};
     case Field::AccountCurrencyRate:
-        return {fmt::format("{:f}", order.accountCurrencyRate)};
+        return {fmt::format("{:f}", order.accountCurrencyRate.toDouble())};
     case Field::DeliveryMode:
         return named(deliveryModeText(order.deliveryMode));
     case Field::TimeInForce:

@@ -471,7 +471,7 @@ GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order,
     switch (field) {
     case Field::ClosingPrice:
         // closingPrice(): a buy closes at the bid, a sell at the ask; none when frozen or unpriced.
-        key.values[0] = frozen  ? order->EquityHitPrice
+        key.values[0] = frozen  ? order->EquityHitPrice.toDouble()
                         : !item ? 0
                                 : (inputs.side == 0 ? item->Bid : item->Ask).toDouble();
         key.values[1] = frozen ? kFrozen : item ? kPriced : kUnpriced;

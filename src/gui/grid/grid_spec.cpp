@@ -229,13 +229,13 @@ std::optional<Compare> comparatorOf(Field field) {
     case Field::BaseCurrencyRate:
         return byDouble([](const Order& o) { return o.BaseCurrencyRate; });
     case Field::Storage:
-        return byDouble([](const Order& o) { return o.Storage; });
+        return byDecimal([](const Order& o) { return o.Storage; });
     case Field::OtherCharges:
-        return byDouble([](const Order& o) { return o.OtherCharges; });
+        return byDecimal([](const Order& o) { return o.OtherCharges; });
     case Field::CurrencyRate:
-        return byDouble([](const Order& o) { return o.CurrencyRate; });
+        return byDecimal([](const Order& o) { return o.CurrencyRate; });
     case Field::AccountCurrencyRate:
-        return byDouble([](const Order& o) { return o.accountCurrencyRate; });
+        return byDecimal([](const Order& o) { return o.accountCurrencyRate; });
     case Field::Side:
         return byInt([](const Order& o) { return o.tradingMode; });
     case Field::OrderType:

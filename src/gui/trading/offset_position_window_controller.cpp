@@ -42,8 +42,8 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
         {texts::kOffsetOpenPrice, [](const OffsetLine& l) { return qt(l.row.openPrice); }},
         {texts::kSide, [this](const OffsetLine& l) { return qt(sideName(l.row.side)); }},
         {texts::kFloatingPL, [](const OffsetLine& l) { return qt(moneyText(l.row.profitLoss)); }},
-        {texts::kTotalQty, [](const OffsetLine& l) { return qt(l.row.totalQty); }},
-        {texts::kAvailableQty, [](const OffsetLine& l) { return qt(l.row.availableQty); }},
+        {texts::kTotalQty, [](const OffsetLine& l) { return qt(quantityText(l.row.totalQty)); }},
+        {texts::kAvailableQty, [](const OffsetLine& l) { return qt(quantityText(l.row.availableQty)); }},
         {texts::kOffsetQty, {}}};
     lines_ = new RecordTableModel<OffsetLine>(
         std::move(columns), [](const OffsetLine& l) { return l.row.positionId; },
@@ -99,7 +99,7 @@ void OffsetPositionWindowController::fill() {
     ui_->AccountTextField->setText(qt(state_.account()));
     ui_->SymbolTextField->setText(qt(state_.symbol()));
     ui_->OpenPriceTextField->setText(qt(state_.openPrice()));
-    ui_->QuantityTextField->setText(qt(state_.quantity()));
+    ui_->QuantityTextField->setText(qt(quantityText(state_.quantity())));
     ui_->offsetButton->setEnabled(true);
     showRows();
     updateTextFieldValues();

@@ -43,7 +43,7 @@ bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
     symbol_ = position.ItemCode;
     openPrice_ = priceText(position.OrderPrice, item);
     side_ = position.tradingMode;
-    quantity_ = quantityText(position.RemainingQty);
+    quantity_ = position.RemainingQty;
     for (const auto& other : positions) {
         if (!other || other->AccountNumber != position.AccountNumber ||
             other->ItemCode != position.ItemCode || other->deliveryMode != position.deliveryMode ||
@@ -53,7 +53,7 @@ bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
         row.positionId = other->OpenPositionId;
         row.openPrice = priceText(other->OrderPrice, item);
         row.side = other->tradingMode;
-        row.totalQty = row.availableQty = quantityText(other->RemainingQty);
+        row.totalQty = row.availableQty = other->RemainingQty;
         rows_.push_back(std::move(row));
     }
     return true;
@@ -89,7 +89,7 @@ void OffsetState::setQuantity(const SessionModel& model, std::size_t row, std::s
                                                   instrumentOf(model, symbol_))
                                    : 0;
     const Decimal taken = quantityValue(r.offsetQty);
-    r.availableQty = offsetTotals(quantityValue(r.totalQty), {&taken, 1}).remaining.toString();
+    r.availableQty = offsetTotals(r.totalQty, {&taken, 1}).remaining;
 }
 
 OffsetTotals OffsetState::totals() const {
@@ -97,7 +97,7 @@ OffsetTotals OffsetState::totals() const {
     for (std::size_t i = 0; i < rows_.size(); ++i)
         if (isTicked(i))
             taken.push_back(quantityValue(rows_[i].offsetQty));
-    return offsetTotals(quantityValue(quantity_), taken);
+    return offsetTotals(quantity_, taken);
 }
 
 std::string OffsetState::offsetTotal() const {
@@ -113,7 +113,7 @@ std::vector<std::string> OffsetState::quantityList(const SessionModel& model, st
     if (!isTicked(row))
         return list;
     const OffsetRow& r = rows_[row];
-    const Decimal total = quantityValue(r.totalQty);
+    const Decimal& total = r.totalQty;
     const auto* account = model.AccountDetailCollection.get(account_);
     const ItemDetails* item = instrumentOf(model, symbol_);
     const GroupInstruments* settings = groupSettings(model, account ? account->get() : nullptr, item);
@@ -134,7 +134,7 @@ std::optional<std::string> OffsetState::refusalKey(const SessionModel& model, bo
     const Decimal total = totals().offset;
     if (total.isNaN() || total.isZero())
         return texts::kEnterOffsetQuantityGreaterThan;
-    if (total > quantityValue(quantity_))
+    if (total > quantity_)
         return texts::kOffsetQuantityMoreThanPosition;
     for (const std::string& id : ticked_) {
         const auto row =
@@ -145,7 +145,7 @@ std::optional<std::string> OffsetState::refusalKey(const SessionModel& model, bo
         const auto quantity = typedDecimal(row->offsetQty);
         if (!quantity || !(*quantity > Decimal()))
             return texts::kEnterOffsetQuantityGreaterThan;
-        if (*quantity > quantityValue(row->totalQty))
+        if (*quantity > row->totalQty)
             return texts::kQuantityTakenFromPositionMore;
     }
     const auto* found = model.AccountDetailCollection.get(account_);

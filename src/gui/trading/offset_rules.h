@@ -31,9 +31,9 @@ struct OffsetRow {
     std::string positionId;
     std::string openPrice; // formatted with the instrument's decimals
     std::int32_t side = 0;
-    std::string totalQty;
-    std::string offsetQty = "0";
-    std::string availableQty;
+    platform::Decimal totalQty;  // the leg's remaining quantity
+    std::string offsetQty = "0"; // as typed or picked
+    platform::Decimal availableQty;
     double profitLoss = 0;
 };
 
@@ -48,7 +48,7 @@ public:
     const std::string& openPrice() const { return openPrice_; }
     // The position's side (0 buy, else sell) as filled.
     std::int32_t side() const { return side_; }
-    const std::string& quantity() const { return quantity_; }
+    const platform::Decimal& quantity() const { return quantity_; }
     const std::vector<OffsetRow>& rows() const { return rows_; }
     bool isTicked(std::size_t row) const;
     // The ticked rows' ids in the order they were ticked.
@@ -79,7 +79,7 @@ private:
     std::string symbol_;
     std::string openPrice_;
     std::int32_t side_ = 0;
-    std::string quantity_;
+    platform::Decimal quantity_;
     std::vector<OffsetRow> rows_;
     std::vector<std::string> ticked_;
 };

@@ -5,6 +5,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
 #include "gui/charts/chart_controller.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/market/market_depth_table_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/trading/close_all_window_controller.h"
@@ -120,7 +121,8 @@ QWidget* offsetSheet(ScreenContext& c) {
         auto* sheet = openOffsetDialog(c.context(), owner, firstPosition(session));
         if (sheet && !sheet->state().rows().empty()) {
             sheet->hitCheckbox(0);
-            sheet->QuantitySelectedAtIndex(0, QString::fromStdString(sheet->state().rows().front().totalQty));
+            sheet->QuantitySelectedAtIndex(
+                0, QString::fromStdString(quantityText(sheet->state().rows().front().totalQty)));
         }
         return sheet;
     });

@@ -2,8 +2,8 @@
 // The order records: an order, position, cancelled order or settlement as the session keeps it
 // (`Order`), the request a window hands to the order service (`OrderInfo`), one row of the
 // offset window (`OffsetPosition`) and one account row of a bulk order (`MultiTrade`).
-// Prices, quantities and settled amounts are decimals, read once where the record is filled; the
-// money figures the refresh computes stay doubles.
+// Prices, quantities, amounts and rates are decimals, read once where the record is filled; the
+// figures that rules compute in doubles stay doubles.
 #include "model/records/order_choices.h"
 #include "platform/decimal.h"
 
@@ -60,6 +60,7 @@ public:
     std::string OrderRouteId;
     std::string PendingOrderId;
     std::string ExecutionId;
+    // Prorated by the quantities in doubles (calcCommission), matched bit for bit.
     double Commission = 0;
     std::string OpenPositionId;
     platform::Decimal SettledQty;
@@ -67,8 +68,9 @@ public:
     std::string ClosingPositionId;
     std::string SettlementId;
     std::optional<platform::Decimal> SettledPrice; // none when the closing position is unknown
+    // Recomputed by the refresh in the floating P/L's own double arithmetic, matched bit for bit.
     double UnrealisedPL = 0;
-    double Storage = 0;
+    platform::Decimal Storage;
     std::string ExpiryDate;
     std::string ValueDate;
     std::string RefPositionIdOfBracket;
@@ -79,22 +81,21 @@ public:
     std::string LiquidateOrderNumber;
     bool isTakeProfitEnabled = false;
     bool isStopLossEnabled = false;
-    double EquityHitPrice = 0;
+    platform::Decimal EquityHitPrice; // the price the server froze the position at in equity hit
     // The floating P/L the server fixed for a position of an account in equity hit, as it sent it: the
-    // refresh converts a copy of it into the account currency each pass.
+    // refresh converts a copy of it into the account currency each pass, in the conversion's doubles.
     std::optional<double> EquityHitPL;
     platform::Decimal PreviousOrderQty;
-    double CurrencyRate = 0;
-    double OtherCharges = 0;
-    double previousBid = 0;
-    double previousAsk = 0;
+    platform::Decimal CurrencyRate;
+    platform::Decimal OtherCharges;
     std::int32_t deviation = 0;
     std::string margin;
-    double accountCurrencyRate = 0;
+    platform::Decimal accountCurrencyRate;
     bool isCancelOrder = false;
     // A request's price taken from the live quote, written as the quotes are (two decimals at least).
     bool priceFromQuote = false;
     bool validationResult = false;
+    // Divides and multiplies the margin and the floating P/L in their doubles, matched bit for bit.
     double BaseCurrencyRate = 0;
     // The server's instrument id of a record whose instrument the snapshot does not hold (its
     // ItemCode is then empty); 0 otherwise. The record is kept and names the instrument by this.

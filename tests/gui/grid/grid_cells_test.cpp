@@ -94,7 +94,7 @@ TEST(GridCells, PositionPricesAndMargin) {
     settings.InitialMargin = 12.5_cdec;
     auto buy = markettest::Session::order("1", "11", "EURUSD", "3", 0);
     auto sell = markettest::Session::order("2", "11", "EURUSD", "3", 1);
-    sell->EquityHitPrice = 1.15;
+    sell->EquityHitPrice = *tc::platform::Decimal::fromString("1.15");
 
     EXPECT_EQ(orderCell(*buy, recordsOf(s.model, *buy), Field::ClosingPrice, {1e9, Tick::Down}),
               Cell("1.10000", Tone::TickDown));

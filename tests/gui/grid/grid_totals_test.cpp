@@ -32,7 +32,7 @@ TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
     positions[0]->UnrealisedPL = 1000.25;
     positions[1]->UnrealisedPL = -0.25;
     positions[2]->Commission = 1.5;
-    positions[2]->Storage = std::numeric_limits<double>::quiet_NaN();
+    positions[2]->Storage = tc::platform::Decimal::notANumber();
     const auto bar =
         openPositionTotalsBar(openPositionTotals(s.model, OrderView(positions.begin(), positions.end())));
     EXPECT_EQ(bar[0], (TotalsEntry{texts::kQuantity, "10000000.3"}))
@@ -54,7 +54,7 @@ TEST(GridTotals, SettledStatusLine) {
     auto a = markettest::Session::order("1", "11", "EURUSD");
     a->SettledQty = dec("0.1");
     a->SettledPL = dec("-1234.5");
-    a->OtherCharges = 2;
+    a->OtherCharges = dec("2");
     auto b = markettest::Session::order("2", "11", "EURUSD");
     b->SettledQty = dec("0.2");
     b->SettledPL = dec("34.5");

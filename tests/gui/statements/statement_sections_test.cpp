@@ -109,7 +109,7 @@ TEST(StatementSections, StatusLinesEndEveryItemWithFiveBlanks) {
     tc::SettledPositionHistoryInfo settled;
     settled.SettledQty = dec("1.5");
     settled.SettledPL = dec("-12.345");
-    settled.OtherCharges = 2;
+    settled.OtherCharges = dec("2");
     s.SettledPositionInfo = {settled, settled};
     EXPECT_EQ(tc::gui::settledStatusLine(&s, 0), "Quantity : 3     P/L : -24.69     Commission : 0.00     "
                                                  "Storage : 0.00     TDS : 4.00     ");

@@ -1,0 +1,92 @@
+#include "orders/request_layout.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using namespace tc;
+using namespace tc::requests;
+
+platform::Decimal dec(std::string_view text) {
+    return *platform::Decimal::fromString(text);
+}
+
+std::string valueOr(const MessageBase& m, int tag, std::string_view absent = "(absent)") {
+    const std::string* v = m.value(tag);
+    return v ? *v : std::string(absent);
+}
+
+WirePrice quoted(const Order& o, const WriteContext&) {
+    return {o.OrderPrice, true};
+}
+
+TEST(RequestLayout, EachRowReadsItsSourceAndWritesItsForm) {
+    constexpr auto layout = recordLayout(
+        as<WireForm::Text>(1, &Order::AccountNumber), as<WireForm::Text>(2, &WriteContext::userName),
+        as<WireForm::Text>(3, "EBO"), as<WireForm::Integer>(4, &Order::RequestId),
+        as<WireForm::Code>(5, &Order::timeInForceTag), as<WireForm::Quantity>(6, &Order::OrderQty),
+        as<WireForm::Price>(7, &Order::OrderPrice), as<WireForm::Price>(8, &quoted),
+        as<WireForm::PriceAboveZero>(9, &Order::LimitPrice), as<WireForm::PriceOrZero>(10, &Order::StopPrice),
+        as<WireForm::Price>(11, &WriteContext::editPrice));
+    Order o;
+    o.AccountNumber = "1001";
+    o.RequestId = 42;
+    o.timeInForceTag = 54;
+    o.OrderQty = dec("1.5");
+    o.OrderPrice = dec("1.23456");
+    o.LimitPrice = dec("1.1");
+    o.StopPrice = dec("0.9");
+    WriteContext c;
+    c.userName = "jdoe";
+    c.decimals = 4;
+    MessageBase m;
+    writeRequest(m, layout, o, c);
+    // A typed price keeps its digits, at least the instrument's; a quoted one is written as quotes are.
+    EXPECT_EQ(m.messageDataDictionary(), (MessageBase::Dictionary{{1, "1001"},
+                                                                  {2, "jdoe"},
+                                                                  {3, "EBO"},
+                                                                  {4, "42"},
+                                                                  {5, "54"},
+                                                                  {6, "1.5"},
+                                                                  {7, "1.23456"},
+                                                                  {8, "1.2346"},
+                                                                  {9, "1.1000"},
+                                                                  {10, "0.9000"},
+                                                                  {11, ""}}));
+
+    // Nothing given, nothing applicable: each form's own answer.
+    o.timeInForceTag = Order::kNotApplicable;
+    o.OrderQty = platform::Decimal::notANumber();
+    o.OrderPrice = dec("1.2");
+    o.LimitPrice = dec("0");
+    o.StopPrice = std::nullopt;
+    c.decimals = 0;
+    MessageBase none;
+    writeRequest(none, layout, o, c);
+    EXPECT_EQ(valueOr(none, 5), "(absent)");
+    EXPECT_EQ(valueOr(none, 6), "");
+    EXPECT_EQ(valueOr(none, 7), "1.2");
+    EXPECT_EQ(valueOr(none, 8), "1.20");
+    EXPECT_EQ(valueOr(none, 9), "");
+    EXPECT_EQ(valueOr(none, 10), "0");
+    o.timeInForceTag = -1;
+    o.LimitPrice = dec("-1");
+    writeRequest(none, layout, o, c);
+    EXPECT_EQ(valueOr(none, 5), "(absent)");
+    EXPECT_EQ(valueOr(none, 9), "");
+}
+
+TEST(RequestLayout, AJoinedTableWritesATagTwiceListedByItsLaterRow) {
+    constexpr auto layout =
+        joined(recordLayout(as<WireForm::Text>(1, &Order::ItemCode), as<WireForm::Text>(2, "first")),
+               recordLayout(as<WireForm::Text>(2, "second")));
+    Order o;
+    o.ItemCode = "EURUSD";
+    MessageBase m;
+    writeRequest(m, layout, o, WriteContext{});
+    EXPECT_EQ(m.messageDataDictionary(), (MessageBase::Dictionary{{1, "EURUSD"}, {2, "second"}}));
+}
+
+} // namespace
