@@ -84,7 +84,7 @@ ChatWindowController::ChatWindowController(GuiContext& context, QWidget* parent)
          }}};
     queues_ = new RecordTableModel<QueueRow>(
         std::move(queueColumns), [](const QueueRow& row) { return row.queueId; },
-        [this](std::string_view key) { return context_.text(key); }, this);
+        [&context = context_](std::string_view key) { return context.text(key); }, this);
     ui_->chatQueueTableView->setModel(queues_);
     ui_->chatQueueTableView->horizontalHeader()->setHighlightSections(false);
     ui_->chatQueueTableView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -91,7 +91,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     networkStatus_ = new NetworkStatusView(
         {ui_->NetworkStatusIndicatorImage, ui_->ConnectionStatusImage, ui_->ConnectionStatusTextField,
          ui_->ServerTimeTextField},
-        [this](std::string_view key) { return context_.text(key); }, this);
+        [&context = context_](std::string_view key) { return context.text(key); }, this);
     // The window fills the screen it is on.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         setGeometry(screen->availableGeometry());

@@ -50,8 +50,8 @@ AddRemoveWindowController::AddRemoveWindowController(GuiContext& context, QWidge
               return role == Qt::UserRole ? QVariant(l.member) : QVariant();
           }},
          {texts::kDescription, [](const Line& l) { return fromView(l.name); }}},
-        [](const Line& l) { return l.code; }, [this](std::string_view key) { return context_.text(key); },
-        this);
+        [](const Line& l) { return l.code; },
+        [&context = context_](std::string_view key) { return context.text(key); }, this);
     ui_->ItemTableView->setModel(lines_);
     ui_->ItemTableView->horizontalHeader()->setHighlightSections(false);
     ui_->ItemTableView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);

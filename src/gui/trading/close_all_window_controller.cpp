@@ -79,7 +79,7 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
          }}};
     lines_ = new RecordTableModel<CloseAllLine>(
         std::move(columns), [](const CloseAllLine& l) { return l.id; },
-        [this](std::string_view key) { return context_.text(key); }, this);
+        [&context = context_](std::string_view key) { return context.text(key); }, this);
     lines_->setSelectable(false);
     lines_->onTick([this](const std::string& id, bool ticked) {
         if (ticked != flow_.isTicked(id))

@@ -47,7 +47,7 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
         {texts::kOffsetQty, {}}};
     lines_ = new RecordTableModel<OffsetLine>(
         std::move(columns), [](const OffsetLine& l) { return l.row.positionId; },
-        [this](std::string_view key) { return text(key); }, this);
+        [&shown = context](std::string_view key) { return shown.text(key); }, this);
     lines_->setSelectable(false);
     lines_->onTick([this](const std::string& id, bool ticked) {
         const int row = lines_->rowOf(id);

@@ -71,7 +71,10 @@ TicketAccountsDrawer::TicketAccountsDrawer(QWidget* parent)
             [this](bool all) { model_->tickAll(all); });
 }
 
-TicketAccountsDrawer::~TicketAccountsDrawer() = default;
+// The table's header asks for its titles while the frame hides on the way out, after text_ is gone.
+TicketAccountsDrawer::~TicketAccountsDrawer() {
+    ui_->multiTradeTableView->setModel(nullptr);
+}
 
 void TicketAccountsDrawer::setTextSource(std::function<QString(std::string_view)> text) {
     text_ = std::move(text);

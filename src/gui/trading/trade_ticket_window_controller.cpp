@@ -57,7 +57,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     setAttribute(Qt::WA_QuitOnClose, false);
     ui_->tradeTicketBox->bind(state_);
     ui_->AdvancedTradeTicketBox->bind(state_);
-    ui_->leftDrawer->setTextSource([this](std::string_view key) { return context_.text(key); });
+    ui_->leftDrawer->setTextSource([&context = context_](std::string_view key) { return context.text(key); });
 
     // The tab order runs through the parts in reading order, the drawers last.
     QWidget* previous = nullptr;
