@@ -10,6 +10,7 @@
 #include "model/session_model_lookup.h"
 
 #include <benchmark/benchmark.h>
+#include <cmath>
 #include <fmt/format.h>
 
 #include <memory>
@@ -38,8 +39,10 @@ struct RefreshSession {
             item->Point = platform::CompactDecimal::fromString("1").value();
             item->ContractSize = platform::CompactDecimal::fromString("1000").value();
             item->PLCalcModeId = 1 + n % 6;
-            item->Bid = price(random);
-            item->Ask = item->Bid + 0.0005;
+            // Quotes come on the instrument's 4 decimals, as the feed sends them.
+            const auto units = std::llround(price(random) * 1e4);
+            item->Bid = platform::CompactDecimal::fromUnits(units, -4);
+            item->Ask = platform::CompactDecimal::fromUnits(units + 5, -4);
             model.ItemCollection.insert_or_assign(item->Code, item);
         }
         // Modes 5 and 6 convert by another instrument's quote.

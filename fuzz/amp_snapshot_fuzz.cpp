@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!item || item->Code != code || code.empty())
             std::abort();
         if (item->TickSize.isNaN() || item->TickSize.isNegative() || item->priceTick.isNaN() ||
-            item->priceTick.isNegative() || !std::isfinite(item->Bid) || !std::isfinite(item->Ask))
+            item->priceTick.isNegative() || item->Bid.isNaN() || item->Ask.isNaN())
             std::abort();
     }
     for (const auto& [key, group] : model->GroupDetailCollection) {

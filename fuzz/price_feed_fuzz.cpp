@@ -34,9 +34,10 @@ void quote(std::string_view body) {
         check(d.quote.has_value());
         const PriceUpdate g = d.quote->toPriceUpdate();
         check(plain.ItemCode == g.ItemCode && plain.Time == g.Time && plain.DotPosition == g.DotPosition);
-        const double mine[] = {plain.Last, plain.Low,  plain.Bid,          plain.Ask,
-                               plain.High, plain.Open, plain.PreviousClose};
-        const double theirs[] = {g.Last, g.Low, g.Bid, g.Ask, g.High, g.Open, g.PreviousClose};
+        const platform::CompactDecimal mine[] = {plain.Last, plain.Low,  plain.Bid,          plain.Ask,
+                                                 plain.High, plain.Open, plain.PreviousClose};
+        const platform::CompactDecimal theirs[] = {g.Last, g.Low,  g.Bid,          g.Ask,
+                                                   g.High, g.Open, g.PreviousClose};
         check(std::memcmp(mine, theirs, sizeof mine) == 0);
     }
     if (!d.quote)

@@ -24,10 +24,6 @@ void check(bool ok, const char* what) {
     }
 }
 
-bool isFinite(double v) {
-    return std::isfinite(v);
-}
-
 bool isNumberNotBelowZero(const platform::Decimal& v) {
     return !v.isNaN() && !v.isNegative();
 }
@@ -57,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(item && !code.empty() && item->Code == code, "instrument under another code");
         check(isNumberNotBelowZero(item->TickSize), "tick size");
         check(isNumberNotBelowZero(item->priceTick), "price tick");
-        check(isFinite(item->Bid) && isFinite(item->Ask), "quote");
+        check(!item->Bid.isNaN() && !item->Ask.isNaN(), "quote");
     }
     for (const auto& [key, account] : m.AccountDetailCollection)
         check(account && key == sessionKey(account->AccountId), "account under another id");

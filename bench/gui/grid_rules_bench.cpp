@@ -11,6 +11,7 @@
 #include "model/session_model.h"
 
 #include <benchmark/benchmark.h>
+#include <cmath>
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -43,8 +44,10 @@ struct GridSession {
             item->InstrumentId = n + 1;
             item->DecimalPlaces = 4;
             item->priceTick = platform::CompactDecimal::fromString("0.0001").value();
-            item->Bid = price(random);
-            item->Ask = item->Bid + 0.0005;
+            // Quotes come on the instrument's 4 decimals, as the feed sends them.
+            const auto units = std::llround(price(random) * 1e4);
+            item->Bid = platform::CompactDecimal::fromUnits(units, -4);
+            item->Ask = platform::CompactDecimal::fromUnits(units + 5, -4);
             item->UpdateTime = wallTimeFromWire("20240305143000");
             model.ItemCollection.insert_or_assign(item->Code, item);
             watchList.push_back(item->Code);

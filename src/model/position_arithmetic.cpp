@@ -26,7 +26,7 @@ double calculationMid(const ItemDetails& item) {
     const auto calc = item.CalculationItems.lock();
     if (!calc)
         return 1.0;
-    const double mid = (calc->Bid + calc->Ask) * 0.5;
+    const double mid = (calc->Bid.toDouble() + calc->Ask.toDouble()) * 0.5;
     return mid == 0 ? 1.0 : mid;
 }
 
@@ -87,7 +87,9 @@ std::optional<double> floatingPLOfPosition(const Order& position, const ItemDeta
         return std::nullopt;
     const double quantity = position.RemainingQty.toDouble();
     const double openPrice = orZero(position.OrderPrice).toDouble();
-    const double current = !item ? 0.0 : position.tradingMode != 0 ? item->Ask : item->Bid;
+    const double current = !item                       ? 0.0
+                           : position.tradingMode != 0 ? item->Ask.toDouble()
+                                                       : item->Bid.toDouble();
     return CalculateFloatingPL(item, position.tradingMode, quantity, openPrice, current);
 }
 
@@ -95,7 +97,7 @@ double closeResult(const Order& position, double quantity, const SessionLookup& 
     const auto item = session.instrumentForCode(position.ItemCode);
     if (!item)
         return 0;
-    const double live = position.tradingMode == 0 ? item->Bid : item->Ask;
+    const double live = (position.tradingMode == 0 ? item->Bid : item->Ask).toDouble();
     const double result = CalculateFloatingPL(item.get(), position.tradingMode, quantity,
                                               orZero(position.OrderPrice).toDouble(), live);
     return convertIntoAccountCurrency(result, position, session);

@@ -50,7 +50,8 @@ double getFluctuationLimitUpPrice(const ItemDetails* item) {
         return item->circuitLimitUp.toDouble();
     if (item->CircuitLimit > Decimal()) {
         // The band is worked in doubles, as the previous close is.
-        const double up = item->PrevClose + (item->PrevClose * item->CircuitLimit.toDouble()) / 100;
+        const double prevClose = item->PrevClose.toDouble();
+        const double up = prevClose + (prevClose * item->CircuitLimit.toDouble()) / 100;
         return doPriceTickCorrection(item->TickSize.toDouble(), up,
                                      static_cast<std::uint32_t>(item->DisplayDecimalPlaces()), false);
     }
@@ -63,7 +64,8 @@ double getFluctuationLimitDownPrice(const ItemDetails* item) {
     if (item->circuitLimitDown > Decimal())
         return item->circuitLimitDown.toDouble();
     if (item->CircuitLimit > Decimal()) {
-        const double down = item->PrevClose + (item->PrevClose * item->CircuitLimit.toDouble()) / -100;
+        const double prevClose = item->PrevClose.toDouble();
+        const double down = prevClose + (prevClose * item->CircuitLimit.toDouble()) / -100;
         return doPriceTickCorrection(item->TickSize.toDouble(), down,
                                      static_cast<std::uint32_t>(item->DisplayDecimalPlaces()), true);
     }

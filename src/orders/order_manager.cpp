@@ -30,10 +30,10 @@ const ItemDetails kNoItem;
 const GroupInstruments kNoSettings;
 
 double bidOf(const ItemDetails& item) {
-    return item.Bid == 0 ? item.Last : item.Bid;
+    return (item.Bid.isZero() ? item.Last : item.Bid).toDouble();
 }
 double askOf(const ItemDetails& item) {
-    return item.Ask == 0 ? item.Last : item.Ask;
+    return (item.Ask.isZero() ? item.Last : item.Ask).toDouble();
 }
 
 // A minimum-distance bound and the side of it a price must keep.

@@ -41,7 +41,7 @@ bool isPositive(const Decimal& value) {
     return value > Decimal(); // NaN is below every number
 }
 
-std::string price(double value, std::int32_t decimals) {
+std::string price(const platform::Decimal& value, std::int32_t decimals) {
     return Formatter::formatDecimal(value, decimals);
 }
 

@@ -48,6 +48,17 @@ public:
         const auto signedMantissa = static_cast<std::int64_t>(m);
         return ofBits(make(n.negative ? -signedMantissa : signedMantissa, exponent));
     }
+    // units × 10^exponent, exact for |units| up to kMaxMantissa and an exponent in -128..127 (what
+    // the feed's whole units are).
+    static CompactDecimal fromUnits(std::int64_t units, int exponent) {
+        if (units == 0)
+            return CompactDecimal();
+        while (units % 10 == 0 && exponent < 127) {
+            units /= 10;
+            ++exponent;
+        }
+        return ofBits(make(units, exponent));
+    }
     // What Decimal::fromString reads, rounded Plain to 16 digits.
     static std::optional<CompactDecimal> fromString(std::string_view text);
 

@@ -301,7 +301,7 @@ TEST_F(ClientEvents, PriceLimitsOfATicketFollowItsSideKindAndTheLiveQuote) {
     ASSERT_TRUE(server->setQuote("EURUSD", "1.08500", "1.08512"));
     ASSERT_TRUE(until([&] {
         const auto* item = client->model().ItemCollection.get("EURUSD");
-        return item && *item && (*item)->Ask > 1.08511 && (*item)->Ask < 1.08513;
+        return item && *item && (*item)->Ask.toDouble() > 1.08511 && (*item)->Ask.toDouble() < 1.08513;
     }));
     const auto& model = client->model();
     const ItemDetails& item = **model.ItemCollection.get("EURUSD");

@@ -130,7 +130,7 @@ TEST_F(LoginRoadTest, LiveQuotesAndDepthReachTheWatchedInstruments) {
     ASSERT_FALSE(watched.empty());
 
     // The bids the snapshot left, to see them move.
-    std::map<std::string, double> snapshotBids;
+    std::map<std::string, platform::CompactDecimal> snapshotBids;
     for (const auto& code : watched)
         if (const auto* item = client.model().ItemCollection.get(code))
             snapshotBids[code] = (*item)->Bid;
@@ -140,7 +140,7 @@ TEST_F(LoginRoadTest, LiveQuotesAndDepthReachTheWatchedInstruments) {
         std::size_t moved = 0;
         for (const auto& [code, bid] : snapshotBids) {
             const ItemDetails& item = **client.model().ItemCollection.get(code);
-            moved += item.isPriceUpdateReceived && item.Bid != bid && item.Bid > 0;
+            moved += item.isPriceUpdateReceived && item.Bid != bid && item.Bid.toDouble() > 0;
         }
         return moved;
     };
@@ -154,7 +154,7 @@ TEST_F(LoginRoadTest, LiveQuotesAndDepthReachTheWatchedInstruments) {
         }
         return std::string();
     }();
-    const double firstBid = (*client.model().ItemCollection.get(code))->Bid;
+    const platform::CompactDecimal firstBid = (*client.model().ItemCollection.get(code))->Bid;
     EXPECT_TRUE(pumpUntil([&] { return (*client.model().ItemCollection.get(code))->Bid != firstBid; }));
     // The feed's depth lands in the depth store of the session.
     EXPECT_TRUE(pumpUntil([&] {

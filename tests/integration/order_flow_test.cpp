@@ -569,7 +569,7 @@ TEST_F(OrderFlowTest, MarketOrderBeyondItsDeviationIsRefusedAndWithinItFills) {
     // The server's ask moves 20 points away: refused, nothing opened.
     const auto* item = lists(s).ItemCollection.get("EURUSD");
     ASSERT_TRUE(item);
-    const std::string away = Formatter::formatDecimal((*item)->Ask + 0.0002, 5);
+    const std::string away = Formatter::formatDecimal((*item)->Ask.toDouble() + 0.0002, 5);
     ASSERT_TRUE(server->setQuote("EURUSD", away, away));
     const std::size_t cancelledBefore = lists(s).CancelledOrderCollection.size();
     ASSERT_TRUE(sent(client(s).orders().placeOrder(info)));
@@ -818,8 +818,8 @@ TEST_F(OrderFlowTest, TheCoreRefreshesFloatingFiguresOnceASecondAndAnnouncesTheT
     };
     ASSERT_TRUE(until([&] {
         const auto* item = lists(s).ItemCollection.get("EURUSD");
-        return item && std::abs((*item)->Bid - 1.089) < 0.001 && position->UnrealisedPL == expected() &&
-               std::any_of(changes.begin(), changes.end(), refreshed);
+        return item && std::abs((*item)->Bid.toDouble() - 1.089) < 0.001 &&
+               position->UnrealisedPL == expected() && std::any_of(changes.begin(), changes.end(), refreshed);
     })) << position->UnrealisedPL
         << " against " << expected();
     EXPECT_GT(position->UnrealisedPL, 0); // bought at 1.08320

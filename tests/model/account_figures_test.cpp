@@ -28,9 +28,9 @@ using namespace tc;
 class AccountFigures : public ::testing::Test {
 protected:
     AccountFigures() {
-        euro = instrument("EURUSD", 7, 1.2100, 1.2110);
-        gold = instrument("XAUUSD", 3, 2000, 2001);
-        auto conversion = instrument("USDJPY", 9, 2, 4);
+        euro = instrument("EURUSD", 7, 1.2100_cdec, 1.2110_cdec);
+        gold = instrument("XAUUSD", 3, 2000_cdec, 2001_cdec);
+        auto conversion = instrument("USDJPY", 9, 2_cdec, 4_cdec);
         (void)conversion;
         auto currency = std::make_shared<TradeCurrency>();
         currency->instrumentID = 9;
@@ -54,7 +54,8 @@ protected:
         }
         model.fileGroup(group);
     }
-    std::shared_ptr<ItemDetails> instrument(const char* code, std::int32_t id, double bid, double ask) {
+    std::shared_ptr<ItemDetails> instrument(const char* code, std::int32_t id, platform::CompactDecimal bid,
+                                            platform::CompactDecimal ask) {
         auto item = std::make_shared<ItemDetails>();
         item->Code = code;
         item->InstrumentId = id;

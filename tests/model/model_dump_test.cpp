@@ -50,7 +50,7 @@ TEST(ModelDump, OrderEscapingAndLinks) {
     EXPECT_NE(text.find("AccountDetailCollection[7] null\n"), std::string::npos);
 
     // Any field change shows.
-    eur->previousAsk = 1e-300;
+    eur->previousAsk = 1e-100_cdec;
     EXPECT_NE(dumpSessionModel(m), text);
 }
 

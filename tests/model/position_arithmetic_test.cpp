@@ -59,8 +59,8 @@ TEST(FloatingPL, ModeFourDividedByTheCurrentPrice) {
 
 TEST(FloatingPL, ModesFiveAndSixUseTheCalculationMid) {
     auto calc = std::make_shared<ItemDetails>();
-    calc->Bid = 1.3;
-    calc->Ask = 1.5; // mid 1.4
+    calc->Bid = 1.3_cdec;
+    calc->Ask = 1.5_cdec; // mid 1.4
     ItemDetails five = instrument(5, 100);
     five.CalculationItems = calc;
     // Buy 1 at 1.0, bid 1.1: (1.0 - 1.1) × 1 × 100 × 1.4 = -14, negated.
@@ -68,8 +68,8 @@ TEST(FloatingPL, ModesFiveAndSixUseTheCalculationMid) {
     ItemDetails six = instrument(6, 100);
     six.CalculationItems = calc; // 10 ÷ 1.4
     EXPECT_NEAR(CalculateFloatingPL(&six, 0, 1, 1.0, 1.1), 10 / 1.4, 1e-9);
-    calc->Bid = 0;
-    calc->Ask = 0; // a mid of 0 counts as 1
+    calc->Bid = 0_cdec;
+    calc->Ask = 0_cdec; // a mid of 0 counts as 1
     EXPECT_NEAR(CalculateFloatingPL(&six, 0, 1, 1.0, 1.1), 10, 1e-9);
     five.CalculationItems.reset();
     EXPECT_NEAR(CalculateFloatingPL(&five, 0, 1, 1.0, 1.1), 10, 1e-9);
@@ -87,7 +87,7 @@ TEST(FloatingPL, ModesOutsideTheTableAndEmptyInputs) {
 
 TEST(FloatingPL, NoQuoteGivesNothingInEveryMode) {
     auto calc = std::make_shared<ItemDetails>();
-    calc->Bid = calc->Ask = 2;
+    calc->Bid = calc->Ask = 2_cdec;
     for (std::int32_t mode = 1; mode <= 6; ++mode) {
         ItemDetails i = instrument(mode, 100000);
         i.DecimalPlaces = 4;
@@ -122,8 +122,8 @@ protected:
         conversion = std::make_shared<ItemDetails>();
         conversion->Code = "USDJPY";
         conversion->InstrumentId = 9;
-        conversion->Bid = 2;
-        conversion->Ask = 4;
+        conversion->Bid = 2_cdec;
+        conversion->Ask = 4_cdec;
         model.ItemCollection.insert_or_assign("USDJPY", conversion);
         currency = std::make_shared<TradeCurrency>();
         currency->instrumentID = 9;
@@ -138,8 +138,8 @@ protected:
 TEST_F(PositionArithmeticOverSession, BuyValuedAtBidSellAtAsk) {
     auto buy = position(0, "2", "1.2000");
     auto sell = position(1, "1", "1.2000");
-    item->Bid = 1.2100;
-    item->Ask = 1.2110;
+    item->Bid = 1.2100_cdec;
+    item->Ask = 1.2110_cdec;
     arithmetic.CalcPL(*buy);
     arithmetic.CalcPL(*sell);
     EXPECT_NEAR(buy->UnrealisedPL, 2000, 1e-6);   // (1.21 - 1.2) × 2 × 100000
@@ -150,8 +150,8 @@ TEST_F(PositionArithmeticOverSession, ACloseIsValuedAtTheClosingSidesPriceInTheA
     currency->conversionMode = 1; // × 2
     auto buy = position(0, "2", "1.2000");
     auto sell = position(1, "1", "1.2000");
-    item->Bid = 1.2100;
-    item->Ask = 1.2110;
+    item->Bid = 1.2100_cdec;
+    item->Ask = 1.2110_cdec;
     EXPECT_NEAR(closeResult(*buy, 0.5, lookup), 1000, 1e-6); // (1.21 - 1.2) × 0.5 × 100000 × 2
     EXPECT_NEAR(closeResult(*sell, 1, lookup), -2200, 1e-6); // (1.2 - 1.211) × 1 × 100000 × 2
     EXPECT_DOUBLE_EQ(closeResult(*buy, 0, lookup), 0);
@@ -178,7 +178,7 @@ TEST_F(PositionArithmeticOverSession, EquityHitKeepsTheStoredFigure) {
 
 TEST_F(PositionArithmeticOverSession, RefreshConvertsEachPositionAndAddsMargins) {
     currency->conversionMode = 1; // × 2
-    item->Bid = 1.2100;
+    item->Bid = 1.2100_cdec;
     auto buy = position(0, "2", "1.2000");
     auto frozen = position(0, "1", "1.0", "2002");
     auto frozenAccount = std::make_shared<AccountDetails>();
@@ -211,7 +211,7 @@ TEST_F(PositionArithmeticOverSession, RefreshConvertsTheEquityHitFigureOnceEvery
 }
 
 TEST_F(PositionArithmeticOverSession, RefreshLeavesOutPositionsOfHiddenAccounts) {
-    item->Bid = 1.2100;
+    item->Bid = 1.2100_cdec;
     auto shown = position(0, "1", "1.2000");
     auto hidden = position(0, "1", "1.2000", "2002");
     auto suspended = std::make_shared<AccountDetails>();
@@ -232,8 +232,8 @@ TEST_F(PositionArithmeticOverSession, RefreshLeavesOutPositionsOfHiddenAccounts)
 
 TEST_F(PositionArithmeticOverSession, RefreshAgreesWithThePerPositionOperations) {
     currency->conversionMode = 3;
-    item->Bid = 1.1950;
-    item->Ask = 1.1960;
+    item->Bid = 1.1950_cdec;
+    item->Ask = 1.1960_cdec;
     std::vector<std::shared_ptr<Order>> copies;
     for (int n = 1; n <= 6; ++n) {
         auto p = position(n % 2, std::to_string(n), n % 3 ? "1.2000" : "1.1900");
@@ -248,7 +248,7 @@ TEST_F(PositionArithmeticOverSession, RefreshAgreesWithThePerPositionOperations)
 }
 
 TEST_F(PositionArithmeticOverSession, APositionWithoutItsInstrumentKeepsTheServersFigureAndNeedsNoMargin) {
-    item->Bid = 1.2100;
+    item->Bid = 1.2100_cdec;
     position(0, "1", "1.2000");
     auto orphan = position(0, "3", "1.2000");
     orphan->ItemCode.clear();

@@ -61,7 +61,7 @@ TEST(TickGrid, ContingentPrice) {
 class DailyBand : public ::testing::Test {
 protected:
     DailyBand() {
-        item.PrevClose = 100;
+        item.PrevClose = 100_cdec;
         item.TickSize = 0.5_cdec;
         item.DecimalPlaces = 2;
     }
@@ -130,7 +130,7 @@ TEST_F(PriceHints, ProtectiveBounds) {
 TEST_F(PriceHints, ZeroDecimalPlacesPrintTwo) {
     item->DecimalPlaces = 0;
     item->TickSize = 1_cdec;
-    item->Ask = 120;
+    item->Ask = 120_cdec;
     EXPECT_EQ(manager.OrderTypeChange(2, 0, "EURUSD", 1001, false), "116.00");
 }
 

@@ -31,9 +31,9 @@ protected:
         item->Code = "EURUSD";
         item->TickSize = 0.00005_cdec;
         item->priceTick = 0.00001_cdec;
-        item->Bid = 1.10000;
-        item->Ask = 1.10010;
-        item->High = 1.2;
+        item->Bid = 1.10000_cdec;
+        item->Ask = 1.10010_cdec;
+        item->High = 1.2_cdec;
         model.ItemCollection.insert_or_assign("EURUSD", item);
     }
     // Group `groupId` puts spread `type` with the points on instrument 5 (no entry when type < 0).
@@ -60,8 +60,8 @@ protected:
         EXPECT_EQ(std::tuple(item->SpreadType, item->BidSpread, item->AskSpread), std::tuple(type, bid, ask));
     }
     void expectRawQuote() const {
-        EXPECT_EQ(item->Bid, 1.10000);
-        EXPECT_EQ(item->Ask, 1.10010);
+        EXPECT_EQ(item->Bid, 1.10000_cdec);
+        EXPECT_EQ(item->Ask, 1.10010_cdec);
     }
     SessionModel model;
     std::shared_ptr<ItemDetails> item;
@@ -73,9 +73,9 @@ TEST_F(GroupSpreads, OneGroupSettlesAndReappliesTheSpread) {
     account(1, 7);
     SetAllSymbolsSpread(model);
     expectSpread(1, 2, 3);
-    EXPECT_NEAR(item->Bid, 1.10003, kEps);
-    EXPECT_NEAR(item->Ask, 1.10008, kEps);
-    EXPECT_EQ(item->High, 1.2);
+    EXPECT_NEAR(item->Bid.toDouble(), 1.10003, kEps);
+    EXPECT_NEAR(item->Ask.toDouble(), 1.10008, kEps);
+    EXPECT_EQ(item->High, 1.2_cdec);
 }
 
 TEST_F(GroupSpreads, AgreeingGroupsActAsOne) {
@@ -85,7 +85,7 @@ TEST_F(GroupSpreads, AgreeingGroupsActAsOne) {
     account(2, 8);
     SetAllSymbolsSpread(model);
     expectSpread(1, 2, 3);
-    EXPECT_NEAR(item->Bid, 1.10003, kEps);
+    EXPECT_NEAR(item->Bid.toDouble(), 1.10003, kEps);
 }
 
 TEST_F(GroupSpreads, DisagreeingGroupsLeaveNoSpread) {
@@ -166,13 +166,13 @@ TEST_F(GroupSpreads, SettingsAreFoundByTheInstrumentId) {
 }
 
 TEST_F(GroupSpreads, NoHeldQuoteGetsSettingsOnly) {
-    item->Bid = 0;
+    item->Bid = 0_cdec;
     group(7, 3, 2, 3);
     account(1, 7);
     SetAllSymbolsSpread(model);
     expectSpread(3, 2, 3);
-    EXPECT_EQ(item->Bid, 0);
-    EXPECT_EQ(item->Ask, 1.10010);
+    EXPECT_EQ(item->Bid, 0_cdec);
+    EXPECT_EQ(item->Ask, 1.10010_cdec);
 }
 
 // A large list is shared out over the cores: every instrument gets its own group's spread applied
@@ -207,14 +207,14 @@ TEST_F(GroupSpreads, ALargeListGetsEverySpreadAppliedOnce) {
     for (std::size_t n = 0; n < items.size(); ++n) {
         if (n % 3 == 0) {
             // Top-up: the raw quote widened by the points, once.
-            EXPECT_NEAR(items[n]->Bid, 1.10000 - 0.00002, kEps) << n;
-            EXPECT_NEAR(items[n]->Ask, 1.10010 + 0.00003, kEps) << n;
+            EXPECT_EQ(items[n]->Bid, 1.09998_cdec) << n;
+            EXPECT_EQ(items[n]->Ask, 1.10013_cdec) << n;
         } else {
-            EXPECT_NEAR(items[n]->Bid, 1.10003, kEps) << n;
-            EXPECT_NEAR(items[n]->Ask, 1.10008, kEps) << n;
+            EXPECT_NEAR(items[n]->Bid.toDouble(), 1.10003, kEps) << n;
+            EXPECT_NEAR(items[n]->Ask.toDouble(), 1.10008, kEps) << n;
         }
     }
-    EXPECT_NEAR(item->Bid, 1.10003, kEps);
+    EXPECT_NEAR(item->Bid.toDouble(), 1.10003, kEps);
 }
 
 TEST_F(GroupSpreads, NothingLoadedChangesNothing) {

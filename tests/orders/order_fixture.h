@@ -42,9 +42,9 @@ protected:
         item->InstrumentId = 7;
         item->DecimalPlaces = 4;
         item->TickSize = 0.0005_cdec;
-        item->Bid = 1.2000;
-        item->Ask = 1.2010;
-        item->Last = 1.2005;
+        item->Bid = 1.2000_cdec;
+        item->Ask = 1.2010_cdec;
+        item->Last = 1.2005_cdec;
         item->availableOrderTypes = 1;
         item->instrumentTradingStatus = 1;
         item->CurrentTradeSessionSettingId = 3;

@@ -48,8 +48,8 @@ std::string frameOf(std::string_view head, std::string_view tail = "") {
 class OrderRequestsTest : public OrderFixture {
 protected:
     OrderRequestsTest() {
-        item->High = 1.2100;
-        item->Low = 1.1900;
+        item->High = 1.2100_cdec;
+        item->Low = 1.1900_cdec;
         item->UpdateTime = wallTimeFromWire("20240315092958");
         fileConfirmationLine(host);
     }
@@ -419,8 +419,8 @@ protected:
         gbp->Code = "GBPUSD";
         gbp->InstrumentId = 8;
         gbp->DecimalPlaces = 4;
-        gbp->Bid = 1.3;
-        gbp->Ask = 1.3002;
+        gbp->Bid = 1.3_cdec;
+        gbp->Ask = 1.3002_cdec;
         gbp->UpdateTime = wallTimeFromWire("20240315092959");
         model.ItemCollection.insert_or_assign("GBPUSD", gbp);
         p1 = heldPosition("P1", 0, "2");

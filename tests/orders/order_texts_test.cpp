@@ -93,7 +93,7 @@ TEST_F(EnglishRefusals, ValuesAreFilledIntoTheSentence) {
 
     // The band names both limits.
     item->orderSettings2 = 2;
-    item->PrevClose = 1.2;
+    item->PrevClose = 1.2_cdec;
     item->CircuitLimit = 1_cdec;
     EXPECT_EQ(refusal(limitBuy("1.1875")),
               "The price is outside today's price limits.\nUpper limit : 1.2120\tLower limit : 1.1880");

@@ -241,7 +241,7 @@ TEST_F(Verify, EntryDistancesPerTypeAndSide) {
     o->OrderPrice = dec("1.1970");
     expectAccepted(o);
     // Without a bid or ask the last price stands in: limit buy at most 1.2005 - 0.0020.
-    item->Ask = 0;
+    item->Ask = 0_cdec;
     expectRefused(limitBuy("1.1990"), "1039 1.1985");
     item->orderSettings2 = 1;
     expectAccepted(limitBuy("1.1990"));
@@ -249,13 +249,13 @@ TEST_F(Verify, EntryDistancesPerTypeAndSide) {
 
 TEST_F(Verify, DailyBandOfContingentOrders) {
     item->orderSettings2 = 2;
-    item->PrevClose = 1.2;
+    item->PrevClose = 1.2_cdec;
     item->CircuitLimit = 1_cdec; // 1.212 and 1.188, both on the 0.0005 grid
     expectAccepted(limitBuy("1.1880"));
     expectRefused(limitBuy("1.1875"), "1202\n0760 : 1.2120\t0761 : 1.1880");
     // Market orders are not banded at their own price.
-    item->Bid = 1.3;
-    item->Ask = 1.3;
+    item->Bid = 1.3_cdec;
+    item->Ask = 1.3_cdec;
     expectAccepted(market(0));
 }
 
@@ -346,8 +346,8 @@ TEST_F(Verify, EntryBoundIsComparedAsTheWrittenDecimal) {
     // sees is 0.1, so that price is accepted. Likewise 0.1 + 0.2 > 0.3 for a limit sell.
     item->DecimalPlaces = 1;
     item->TickSize = 0.1_cdec;
-    item->Ask = 0.3;
-    item->Bid = 0.1;
+    item->Ask = 0.3_cdec;
+    item->Bid = 0.1_cdec;
     settings->LimitMinPips = 2;
     settings->InitialMargin = 0_cdec;
     expectAccepted(limitBuy("0.1"));

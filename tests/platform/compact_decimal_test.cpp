@@ -93,6 +93,18 @@ TEST(CompactDecimal, TextsReadAsDecimalReadsThem) {
     EXPECT_FALSE(CompactDecimal::fromString("1,5").has_value());
 }
 
+TEST(CompactDecimal, WholeUnitsGiveTheCanonicalValue) {
+    // The feed's units of 10^-6: trailing zeros fold away, so equal prices have equal bits.
+    EXPECT_EQ(CompactDecimal::fromUnits(1'234'500, -6), CompactDecimal(dec("1.2345")));
+    EXPECT_EQ(CompactDecimal::fromUnits(1'234'500, -6).exponent(), -4);
+    EXPECT_EQ(CompactDecimal::fromUnits(-50, -6), CompactDecimal(dec("-0.00005")));
+    EXPECT_EQ(CompactDecimal::fromUnits(0, -6), CompactDecimal());
+    EXPECT_TRUE(CompactDecimal::fromUnits(0, -6).isZero());
+    const std::int64_t below2To53 = (std::int64_t{1} << 53) - 1;
+    EXPECT_EQ(CompactDecimal::fromUnits(below2To53, -6), CompactDecimal(dec("9007199254.740991")));
+    EXPECT_EQ(CompactDecimal::fromUnits(-below2To53, -6).toString(), "-9007199254.740991");
+}
+
 TEST(CompactDecimal, AgreesWithDecimalOnTextDoubleAndOrder) {
     std::mt19937_64 rng(20261208);
     for (int i = 0; i < 20000; ++i) {

@@ -67,10 +67,11 @@ TEST_F(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
         EXPECT_EQ((*item)->DecimalPlaces, instrument.decimals) << instrument.code;
         EXPECT_NEAR((*item)->TickSize.toDouble(), std::pow(10.0, -instrument.decimals), 1e-12)
             << instrument.code;
-        EXPECT_GT((*item)->Bid, 0.0) << instrument.code;
+        EXPECT_GT((*item)->Bid.toDouble(), 0.0) << instrument.code;
         // The groups put no spread of their own on the quotes: the market's spread stands.
         const double tick = std::pow(10.0, -instrument.decimals);
-        EXPECT_NEAR((*item)->Ask - (*item)->Bid, static_cast<double>(instrument.spread) * tick, tick / 2)
+        EXPECT_NEAR((*item)->Ask.toDouble() - (*item)->Bid.toDouble(),
+                    static_cast<double>(instrument.spread) * tick, tick / 2)
             << instrument.code;
     }
 

@@ -277,7 +277,7 @@ std::string spreadText(const ItemDetails& item) {
     if (!(item.priceTick > platform::Decimal()))
         return "0";
     // In doubles, as the quote's prices are.
-    return sixDecimalText((item.Ask - item.Bid) / item.priceTick.toDouble());
+    return sixDecimalText((item.Ask.toDouble() - item.Bid.toDouble()) / item.priceTick.toDouble());
 }
 
 std::string languageText(std::int64_t language, std::string_view key) {
@@ -382,11 +382,11 @@ AdvancedTile advancedTile(std::string_view code, const ItemDetails* item, const 
     AdvancedTile tile;
     tile.code = item ? item->Code : std::string(code);
     tile.time = item ? clockTime(item->UpdateTime) : std::string();
-    tile.low = "L : " + priceText(item ? item->Low : 0, item);
-    tile.high = "H : " + priceText(item ? item->High : 0, item);
+    tile.low = "L : " + priceText(item ? item->Low : platform::CompactDecimal(), item);
+    tile.high = "H : " + priceText(item ? item->High : platform::CompactDecimal(), item);
     tile.spread = item ? spreadText(*item) : "0";
-    tile.buyPrice = priceText(item ? item->Ask : 0, item);
-    tile.sellPrice = priceText(item ? item->Bid : 0, item);
+    tile.buyPrice = priceText(item ? item->Ask : platform::CompactDecimal(), item);
+    tile.sellPrice = priceText(item ? item->Bid : platform::CompactDecimal(), item);
     tile.buyTick = ticks.ask.tick(code);
     tile.sellTick = ticks.bid.tick(code);
     return tile;
@@ -399,7 +399,7 @@ bool isEquityHit(const AccountDetails* account) {
 std::optional<double> closingPrice(const Order& position, const RowRecords& records) {
     if (isEquityHit(records.account) || !records.item)
         return std::nullopt;
-    return position.tradingMode == 0 ? records.item->Bid : records.item->Ask;
+    return (position.tradingMode == 0 ? records.item->Bid : records.item->Ask).toDouble();
 }
 
 namespace {
@@ -503,8 +503,8 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
 void refreshQuoteTicks(QuoteTicks& ticks, const SessionModel& model, const std::vector<std::string>& codes) {
     for (const std::string& code : codes) {
         if (const ItemDetails* item = instrumentOf(model, code)) {
-            ticks.bid.note(code, item->Bid);
-            ticks.ask.note(code, item->Ask);
+            ticks.bid.note(code, item->Bid.toDouble());
+            ticks.ask.note(code, item->Ask.toDouble());
         }
     }
     ticks.bid.endRefresh();

@@ -437,30 +437,30 @@ GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order,
             return key;
         switch (field) {
         case Field::Bid:
-            key.values[0] = item->Bid;
+            key.values[0] = item->Bid.toDouble();
             break;
         case Field::Ask:
-            key.values[0] = item->Ask;
+            key.values[0] = item->Ask.toDouble();
             break;
         case Field::SpreadTicks:
-            key.values[0] = item->Ask;
-            key.values[1] = item->Bid;
+            key.values[0] = item->Ask.toDouble();
+            key.values[1] = item->Bid.toDouble();
             key.values[2] = item->priceTick.toDouble();
             break;
         case Field::Open:
-            key.values[0] = item->Open;
+            key.values[0] = item->Open.toDouble();
             break;
         case Field::High:
-            key.values[0] = item->High;
+            key.values[0] = item->High.toDouble();
             break;
         case Field::Low:
-            key.values[0] = item->Low;
+            key.values[0] = item->Low.toDouble();
             break;
         case Field::PrevClose:
-            key.values[0] = item->PrevClose;
+            key.values[0] = item->PrevClose.toDouble();
             break;
         case Field::Last:
-            key.values[0] = item->Last;
+            key.values[0] = item->Last.toDouble();
             break;
         default:
             return {};
@@ -471,14 +471,13 @@ GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order,
     switch (field) {
     case Field::ClosingPrice:
         // closingPrice(): a buy closes at the bid, a sell at the ask; none when frozen or unpriced.
-        key.values[0] = frozen             ? order->EquityHitPrice.toDouble()
-                        : !item            ? 0
-                        : inputs.side == 0 ? item->Bid
-                                           : item->Ask;
+        key.values[0] = frozen  ? order->EquityHitPrice.toDouble()
+                        : !item ? 0
+                                : (inputs.side == 0 ? item->Bid : item->Ask).toDouble();
         key.values[1] = frozen ? kFrozen : item ? kPriced : kUnpriced;
         break;
     case Field::MarketPrice:
-        key.values[0] = frozen || !item ? 0 : inputs.side == 0 ? item->Ask : item->Bid;
+        key.values[0] = frozen || !item ? 0 : (inputs.side == 0 ? item->Ask : item->Bid).toDouble();
         break;
     case Field::UnrealisedPL:
         key.values[0] = order->UnrealisedPL;

@@ -38,7 +38,7 @@ std::optional<charts::LiveQuote> ChartModel::quote(std::string_view code) {
         return std::nullopt;
     const std::int64_t time =
         item->UpdateTime ? item->UpdateTime->time_since_epoch().count() : charts::kNoTime;
-    return charts::LiveQuote{time, item->Last, item->Bid, item->Ask};
+    return charts::LiveQuote{time, item->Last.toDouble(), item->Bid.toDouble(), item->Ask.toDouble()};
 }
 
 std::shared_ptr<const charts::BarSeries> ChartModel::cachedBars(std::string_view chartKey,

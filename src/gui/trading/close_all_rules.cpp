@@ -37,7 +37,7 @@ double closePrice(const SessionModel& model, const Order& position) {
     const ItemDetails* item = instrumentOf(model, position.ItemCode);
     if (!item)
         return 0;
-    return position.tradingMode == 0 ? item->Bid : item->Ask;
+    return (position.tradingMode == 0 ? item->Bid : item->Ask).toDouble();
 }
 
 } // namespace

@@ -200,7 +200,8 @@ void CloseAllWindowController::showLines(std::vector<CloseAllLine> lines) {
             continue; // gone: the row keeps its last figures until the list is read again
         const Order& p = **found;
         const ItemDetails* item = instrumentOf(client.model(), p.ItemCode);
-        line.live = priceText(item ? (p.tradingMode == 0 ? item->Bid : item->Ask) : 0, item);
+        line.live =
+            priceText(item ? (p.tradingMode == 0 ? item->Bid : item->Ask) : platform::CompactDecimal(), item);
         line.profit = p.UnrealisedPL;
     }
     lines_->setRecords(std::move(lines));

@@ -44,8 +44,8 @@ double livePrice(const ItemDetails* item, std::int32_t side, CloseJob job) {
         return 0;
     const bool buy = side == 0;
     if (job == CloseJob::Close)
-        return buy ? item->Bid : item->Ask;
-    return buy ? item->Ask : item->Bid;
+        return (buy ? item->Bid : item->Ask).toDouble();
+    return (buy ? item->Ask : item->Bid).toDouble();
 }
 
 // A bracket the record holds: a stored price that reads as a number other than 0 (the record
@@ -242,9 +242,9 @@ std::string defaultBracketPrice(const SessionModel& model, const Order& record, 
     const bool buy = record.tradingMode == 0;
     double base = orZero(record.OrderPrice).toDouble();
     if (mode == ModifyMode::PositionBrackets && item) {
-        base = buy ? item->Bid : item->Ask;
+        base = (buy ? item->Bid : item->Ask).toDouble();
         if (base == 0)
-            base = item->Last;
+            base = item->Last.toDouble();
     }
     return priceText(bracketDefaultPrice(base, buy, takeProfit, item, records.settings), item);
 }

@@ -177,8 +177,8 @@ TicketQuote TicketState::quote(const ItemDetails* item) {
     TicketQuote q = quoteTexts(item);
     if (!item)
         return q;
-    q.askTick = ticks_.note("ask", item->Ask);
-    q.bidTick = ticks_.note("bid", item->Bid);
+    q.askTick = ticks_.note("ask", item->Ask.toDouble());
+    q.bidTick = ticks_.note("bid", item->Bid.toDouble());
     ticks_.endRefresh();
     return q;
 }

@@ -18,19 +18,19 @@ double TradeCurrency::convert(double amount, const ConversionQuote* quote) const
     double price = 0;
     switch (conversionMode) {
     case 1:
-        price = quote->Bid;
+        price = quote->Bid.toDouble();
         break;
     case 2:
-        price = quote->Ask;
+        price = quote->Ask.toDouble();
         break;
     case 3:
-        price = amount >= 0 ? quote->Bid : quote->Ask;
+        price = (amount >= 0 ? quote->Bid : quote->Ask).toDouble();
         break;
     case 4:
         price = (amount >= 0 ? bidRate : askRate).toDouble(); // the conversion is worked in doubles
         break;
     case 5:
-        price = (quote->Bid + quote->Ask) * 0.5;
+        price = (quote->Bid.toDouble() + quote->Ask.toDouble()) * 0.5;
         break;
     }
     return currencyConversion(amount, price, isDirect);

@@ -12,8 +12,8 @@ class RecordFields;
 
 // The live quote of a currency's conversion instrument.
 struct ConversionQuote {
-    double Bid = 0;
-    double Ask = 0;
+    platform::CompactDecimal Bid;
+    platform::CompactDecimal Ask;
 };
 
 class TradeCurrency {

@@ -2,6 +2,7 @@
 
 #include "model/records/decimal_extension.h"
 #include "model/records/record_decimal.h"
+#include "model/records/record_fields.h"
 #include "model/records/record_layout.h"
 
 #include <algorithm>
@@ -28,12 +29,12 @@ double PriceUpdate::GetSpread(const Decimal& pointSize) const {
     if (!isPositive(pointSize))
         return 0;
     // Worked in decimals: in doubles a spread of exactly 5 points of 0.00001 counts as 4.9999...
-    const Decimal bid = decimalFromDouble(Bid);
-    const Decimal ask = decimalFromDouble(Ask);
+    const Decimal bid = Bid;
+    const Decimal ask = Ask;
     const double points = absoluteNumber(ask - bid).divide(pointSize).toDouble();
     if (std::isfinite(points))
         return points;
-    return std::fabs(Ask - Bid) / pointSize.toDouble();
+    return std::fabs(Ask.toDouble() - Bid.toDouble()) / pointSize.toDouble();
 }
 
 std::int32_t PriceUpdate::DotPositionForDecimals(std::int64_t decimals) {
@@ -43,7 +44,7 @@ std::int32_t PriceUpdate::DotPositionForDecimals(std::int64_t decimals) {
 void ItemDetails::ApplySpread(PriceUpdate& update) const {
     if (update.ItemCode != Code)
         return;
-    if (update.Bid == 0 || update.Ask == 0)
+    if (update.Bid.isZero() || update.Ask.isZero())
         return;
     if (!isPositive(priceTick))
         return;
@@ -66,31 +67,32 @@ void ItemDetails::ApplySpread(PriceUpdate& update) const {
     }
 }
 
-// The spread is worked in doubles, as the quote's prices are.
-void ItemDetails::ApplyFixedSpread(PriceUpdate& update, double bidPoints, double askPoints) const {
+// Worked in exact decimals: the spread puts the prices on whole points of the tick.
+void ItemDetails::ApplyFixedSpread(PriceUpdate& update, std::int64_t bidPoints,
+                                   std::int64_t askPoints) const {
     if (!isPositive(priceTick))
         return;
-    const double tick = priceTick.toDouble();
-    const double mid = DoMidPriceTickCorrection((update.Bid + update.Ask) * 0.5);
-    update.Bid = mid - bidPoints * tick;
-    update.Ask = mid + askPoints * tick;
+    const Decimal tick = priceTick;
+    static const Decimal kHalf = Decimal::fromString("0.5").value();
+    const Decimal mid = DoMidPriceTickCorrection((Decimal(update.Bid) + Decimal(update.Ask)) * kHalf);
+    update.Bid = RecordFields::compactOf(mid - Decimal::fromInt64(bidPoints) * tick);
+    update.Ask = RecordFields::compactOf(mid + Decimal::fromInt64(askPoints) * tick);
 }
 
-void ItemDetails::ApplyTopupSpread(PriceUpdate& update, double bidPoints, double askPoints) const {
+void ItemDetails::ApplyTopupSpread(PriceUpdate& update, std::int64_t bidPoints,
+                                   std::int64_t askPoints) const {
     if (!isPositive(priceTick))
         return;
-    const double tick = priceTick.toDouble();
-    update.Bid = update.Bid - bidPoints * tick;
-    update.Ask = update.Ask + askPoints * tick;
+    const Decimal tick = priceTick;
+    update.Bid = RecordFields::compactOf(Decimal(update.Bid) - Decimal::fromInt64(bidPoints) * tick);
+    update.Ask = RecordFields::compactOf(Decimal(update.Ask) + Decimal::fromInt64(askPoints) * tick);
 }
 
-double ItemDetails::DoMidPriceTickCorrection(double price) const {
-    if (!isPositive(TickSize) || !std::isfinite(price))
+Decimal ItemDetails::DoMidPriceTickCorrection(const Decimal& price) const {
+    if (!isPositive(TickSize) || price.isNaN())
         return price;
-    const Decimal x = decimalFromDouble(price);
-    const Decimal& tick = TickSize;
-    if (x.isNaN())
-        return price;
+    const Decimal& x = price;
+    const Decimal tick = TickSize;
     // Truncating remainder: the quotient is cut toward zero, so r has the sign of x.
     const RoundingMode toZero = x.isNegative() ? RoundingMode::Up : RoundingMode::Down;
     const Decimal quotient = x.divide(tick, DecimalRounding{toZero, 0});
@@ -102,8 +104,7 @@ double ItemDetails::DoMidPriceTickCorrection(double price) const {
     Decimal corrected = x - remainder;
     if (remainder > half)
         corrected = corrected + tick;
-    const double result = corrected.toDouble();
-    return std::isfinite(result) ? result : price;
+    return corrected.isNaN() ? price : corrected;
 }
 
 std::int32_t ItemDetails::DisplayDecimalPlaces() const {
@@ -138,17 +139,17 @@ constexpr auto kItemLayout = recordLayout(
     flag(13, &ItemDetails::IsAvailableForWatchlist), int32(14, &ItemDetails::UnderlyingInstrumentId),
     real(15, &ItemDetails::MaxUpdateFrequency), int32(16, &ItemDetails::CutOffLimitPercentCP),
     time(17, &ItemDetails::FND), time(18, &ItemDetails::LTD), decimal(19, &ItemDetails::CircuitLimit),
-    int32(20, &ItemDetails::PLCalcModeId), real(21, &ItemDetails::Bid), real(22, &ItemDetails::Ask),
-    real(23, &ItemDetails::Last), real(24, &ItemDetails::High), real(25, &ItemDetails::Low),
-    real(26, &ItemDetails::DayOpen), real(27, &ItemDetails::PrevClose), time(28, &ItemDetails::UpdateTime),
-    int32(29, &ItemDetails::CurrentTradeSessionSettingId), int32(30, &ItemDetails::HedgeModeId),
-    int32(31, &ItemDetails::MaxHoldingDays), int32(32, &ItemDetails::HighlightColor),
-    int32(33, &ItemDetails::availableOrderTypes), flag(37, &ItemDetails::isAvailableForTrading),
-    int32(38, &ItemDetails::availableOrderSettings), int64(41, &ItemDetails::mostSignificantDigitLength),
-    int64(42, &ItemDetails::leastSignificantDigitLength), decimal(43, &ItemDetails::priceTick),
-    decimal(44, &ItemDetails::circuitLimitUp), decimal(45, &ItemDetails::circuitLimitDown),
-    int64(46, &ItemDetails::orderSettings2), int64(47, &ItemDetails::BaseCurrencyId),
-    int64(48, &ItemDetails::MarginFormulaId));
+    int32(20, &ItemDetails::PLCalcModeId), decimal(21, &ItemDetails::Bid), decimal(22, &ItemDetails::Ask),
+    decimal(23, &ItemDetails::Last), decimal(24, &ItemDetails::High), decimal(25, &ItemDetails::Low),
+    decimal(26, &ItemDetails::DayOpen), decimal(27, &ItemDetails::PrevClose),
+    time(28, &ItemDetails::UpdateTime), int32(29, &ItemDetails::CurrentTradeSessionSettingId),
+    int32(30, &ItemDetails::HedgeModeId), int32(31, &ItemDetails::MaxHoldingDays),
+    int32(32, &ItemDetails::HighlightColor), int32(33, &ItemDetails::availableOrderTypes),
+    flag(37, &ItemDetails::isAvailableForTrading), int32(38, &ItemDetails::availableOrderSettings),
+    int64(41, &ItemDetails::mostSignificantDigitLength), int64(42, &ItemDetails::leastSignificantDigitLength),
+    decimal(43, &ItemDetails::priceTick), decimal(44, &ItemDetails::circuitLimitUp),
+    decimal(45, &ItemDetails::circuitLimitDown), int64(46, &ItemDetails::orderSettings2),
+    int64(47, &ItemDetails::BaseCurrencyId), int64(48, &ItemDetails::MarginFormulaId));
 
 } // namespace
 

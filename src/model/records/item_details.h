@@ -24,17 +24,17 @@ struct PriceUpdate {
     std::string ItemCode;
     std::optional<WallTime> Time;
     std::int32_t DotPosition = 0; // the decimals of the message's price offsets, 0..kMaxDotDecimals
-    double Last = 0;
-    double Bid = 0;
-    double Ask = 0;
-    double High = 0;
-    double Low = 0;
-    double Open = 0;
-    double PreviousClose = 0;
+    platform::CompactDecimal Last;
+    platform::CompactDecimal Bid;
+    platform::CompactDecimal Ask;
+    platform::CompactDecimal High;
+    platform::CompactDecimal Low;
+    platform::CompactDecimal Open;
+    platform::CompactDecimal PreviousClose;
 
-    // |Ask - Bid| counted in points of `pointSize`, worked on the prices' exact decimal texts so a
-    // whole number of points counts as whole; 0 when the point size is not above 0 (a point without a
-    // size has no count).
+    // |Ask - Bid| counted in points of `pointSize`, worked in exact decimals so a whole number of
+    // points counts as whole; 0 when the point size is not above 0 (a point without a size has no
+    // count).
     double GetSpread(const platform::Decimal& pointSize) const;
 
     // The feed's decimals of price offsets clamped to 0..kMaxDotDecimals.
@@ -80,23 +80,23 @@ public:
     std::optional<WallTime> LTD;
     platform::CompactDecimal CircuitLimit; // percent of the previous close
     std::int32_t PLCalcModeId = 0;
-    double Ask = 0;
-    double Bid = 0;
-    double High = 0;
-    double Low = 0;
-    double Last = 0;
-    double PrevClose = 0;
-    double DayOpen = 0;
+    platform::CompactDecimal Ask;
+    platform::CompactDecimal Bid;
+    platform::CompactDecimal High;
+    platform::CompactDecimal Low;
+    platform::CompactDecimal Last;
+    platform::CompactDecimal PrevClose;
+    platform::CompactDecimal DayOpen;
     std::optional<WallTime> UpdateTime;
     bool isWatchlistSymbol = false;
     bool isWatchlistSymbolTemp = false;
     std::int32_t CurrentTradeSessionSettingId = 0;
-    double Open = 0;
+    platform::CompactDecimal Open;
     // The instrument whose InstrumentId equals CurrencyID. Held weakly: the session's instrument
     // collection owns every instrument, and an instrument may name itself.
     std::weak_ptr<const ItemDetails> CalculationItems;
-    double previousBid = 0;
-    double previousAsk = 0;
+    platform::CompactDecimal previousBid;
+    platform::CompactDecimal previousAsk;
     std::int32_t BidSpread = 0;
     std::int32_t AskSpread = 0;
     std::int32_t SpreadType = kSpreadNone;
@@ -129,14 +129,13 @@ public:
     // an instrument whose priceTick is not above 0 (its points have no value).
     void ApplySpread(PriceUpdate& update) const;
     // Bid and Ask become the tick-corrected mid minus / plus the points times priceTick.
-    void ApplyFixedSpread(PriceUpdate& update, double bidPoints, double askPoints) const;
+    void ApplyFixedSpread(PriceUpdate& update, std::int64_t bidPoints, std::int64_t askPoints) const;
     // Bid and Ask widen by the points times priceTick.
-    void ApplyTopupSpread(PriceUpdate& update, double bidPoints, double askPoints) const;
+    void ApplyTopupSpread(PriceUpdate& update, std::int64_t bidPoints, std::int64_t askPoints) const;
     // The price put on the TickSize grid: up to the next line when the remainder is more than half
-    // a tick, else down. Worked in exact decimals of the values' shortest texts, so a price that is
-    // on the grid or exactly half way is recognised as such. A TickSize that is not above 0, and a
-    // price that is not finite or out of the decimal range, come back unchanged.
-    double DoMidPriceTickCorrection(double price) const;
+    // a tick, else down. Worked in exact decimals, so a price that is on the grid or exactly half way
+    // is recognised as such. A TickSize that is not above 0, and a NaN price, come back unchanged.
+    platform::Decimal DoMidPriceTickCorrection(const platform::Decimal& price) const;
 
     // DecimalPlaces clamped to 0..kMaxDecimalPlaces.
     std::int32_t DisplayDecimalPlaces() const;

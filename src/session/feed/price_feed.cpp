@@ -1,6 +1,7 @@
 #include "session/feed/price_feed.h"
 #include "wire/wire_names.h"
 
+#include "model/records/record_fields.h"
 #include "model/text/formatter.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
@@ -105,7 +106,9 @@ PriceUpdate FeedQuote::toPriceUpdate() && {
     u.ItemCode = std::move(ItemCode);
     u.Time = Time;
     u.DotPosition = PriceUpdate::DotPositionForDecimals(Decimals);
-    auto price = [](const std::optional<Decimal>& v) { return v ? v->toDouble() : 0.0; };
+    auto price = [](const std::optional<Decimal>& v) {
+        return v ? RecordFields::compactOf(*v) : platform::CompactDecimal();
+    };
     u.Last = price(Last);
     u.Bid = price(Bid);
     u.Ask = price(Ask);
@@ -289,11 +292,11 @@ bool decodePlainPriceUpdate(std::string_view text, PriceUpdate& u) {
     const std::size_t last = fields.count - 1;
     const int decimals = static_cast<int>(
         std::clamp<std::int64_t>(platform::lenientInteger(fields[last]), 0, PriceUpdate::kMaxDotDecimals));
-    std::array<double*, 7> prices{&u.Last, &u.Bid, &u.Ask, &u.High, &u.Low, &u.Open, &u.PreviousClose};
-    for (double* price : prices)
-        *price = 0;
-    // Below 2^53 units a price and a power of ten are exact doubles: one division rounds as the decimal
-    // reading does.
+    std::array<platform::CompactDecimal*, 7> prices{&u.Last, &u.Bid,  &u.Ask,          &u.High,
+                                                    &u.Low,  &u.Open, &u.PreviousClose};
+    for (platform::CompactDecimal* price : prices)
+        *price = platform::CompactDecimal();
+    // Below 2^53 units a price has at most 16 digits: its units are the compact mantissa as they are.
     constexpr __int128 kExact = __int128{1} << 53;
     for (std::size_t i = 3; i < last && i <= 9; ++i) {
         if (fields[i].empty())
@@ -304,7 +307,7 @@ bool decodePlainPriceUpdate(std::string_view text, PriceUpdate& u) {
         const __int128 sum = __int128{*base} + offsetUnits(whole, decimals);
         if (sum >= kExact || sum <= -kExact)
             return false;
-        *prices[i - 3] = static_cast<double>(static_cast<std::int64_t>(sum)) / 1e6;
+        *prices[i - 3] = platform::CompactDecimal::fromUnits(static_cast<std::int64_t>(sum), -kHeldDecimals);
     }
     u.ItemCode.assign(fields[0]);
     u.Time = wallTimeFromWire(fields[1]);
@@ -359,8 +362,8 @@ bool applyPriceUpdate(ItemDetails& item, PriceUpdate update) {
         return false;
     item.ApplySpread(update);
     item.UpdateTime = update.Time;
-    auto carry = [](double& to, double from) {
-        if (from != 0)
+    auto carry = [](platform::CompactDecimal& to, platform::CompactDecimal from) {
+        if (!from.isZero())
             to = from;
     };
     carry(item.Bid, update.Bid);

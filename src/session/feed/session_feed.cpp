@@ -6,12 +6,12 @@
 namespace tc {
 
 SessionFeed::PendingQuote::PendingQuote(const PriceUpdate& first) : update(first) {
-    if ((update.Bid == 0) != (update.Ask == 0)) {
-        if (update.Bid != 0)
+    if (update.Bid.isZero() != update.Ask.isZero()) {
+        if (!update.Bid.isZero())
             rawBid = update.Bid;
-        if (update.Ask != 0)
+        if (!update.Ask.isZero())
             rawAsk = update.Ask;
-        update.Bid = update.Ask = 0;
+        update.Bid = update.Ask = platform::CompactDecimal();
     }
 }
 
@@ -21,17 +21,17 @@ void SessionFeed::mergeQuote(PendingQuote& pending, const PriceUpdate& later) {
     p.DotPosition = later.DotPosition;
     for (auto field : {&PriceUpdate::Last, &PriceUpdate::High, &PriceUpdate::Low, &PriceUpdate::Open,
                        &PriceUpdate::PreviousClose}) {
-        if (later.*field != 0)
+        if (!(later.*field).isZero())
             p.*field = later.*field;
     }
-    if (later.Bid != 0 && later.Ask != 0) {
+    if (!later.Bid.isZero() && !later.Ask.isZero()) {
         p.Bid = later.Bid;
         p.Ask = later.Ask;
         pending.rawBid.reset();
         pending.rawAsk.reset();
-    } else if (later.Bid != 0) {
+    } else if (!later.Bid.isZero()) {
         pending.rawBid = later.Bid;
-    } else if (later.Ask != 0) {
+    } else if (!later.Ask.isZero()) {
         pending.rawAsk = later.Ask;
     }
 }

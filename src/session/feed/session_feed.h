@@ -58,7 +58,7 @@ public:
     // whatever the last two-sided quote gives that side.
     struct PendingQuote {
         PriceUpdate update; // bid and ask both from the last two-sided quote, or both 0
-        std::optional<double> rawBid, rawAsk;
+        std::optional<platform::CompactDecimal> rawBid, rawAsk;
         explicit PendingQuote(const PriceUpdate& first);
     };
     // Two quotes of one instrument as one: the later time, and each price the later quote carries

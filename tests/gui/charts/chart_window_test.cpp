@@ -285,7 +285,7 @@ TEST_F(HeldPriceChartTest, OscillatorsTakeTheLowerPaneOneAtATimeAndAnyStudyHolds
     ASSERT_TRUE(server->setQuote(first.toStdString(), "1.20000", "1.20020"));
     ASSERT_TRUE(waitFor([&] {
         const auto* item = tc::gui::instrumentOf(session->client().model(), first.toStdString());
-        return item && item->Bid == 1.2;
+        return item && item->Bid.toDouble() == 1.2;
     }));
     chart.newChartData();
     EXPECT_EQ(chart.chart().bars().back().close, close);
@@ -336,7 +336,7 @@ TEST_F(HeldPriceChartTest, OneTickOfTheSessionStepsEveryLiveChart) {
     ASSERT_TRUE(server->setQuote(first.toStdString(), "1.20000", "1.20020"));
     ASSERT_TRUE(waitFor([&] {
         const auto* item = tc::gui::instrumentOf(session->client().model(), first.toStdString());
-        return item && item->Bid == 1.2;
+        return item && item->Bid.toDouble() == 1.2;
     }));
     session->tickNow();
     EXPECT_NEAR(a.chart().bid().value_or(0), 1.2, 1e-9);

@@ -38,11 +38,11 @@ TEST(GridCells, SpreadInTicks) {
     ItemDetails item;
     item.priceTick = 0.0001_cdec;
     struct Case {
-        double bid, ask;
+        platform::CompactDecimal bid, ask;
         std::string text;
     };
-    for (const Case& c : {Case{1.1000, 1.1020, "20"}, Case{1.1000, 1.10025, "2.5"}, Case{1.1000, 1.1002, "2"},
-                          Case{1.1, 1.1, "0"}})
+    for (const Case& c : {Case{1.1000_cdec, 1.1020_cdec, "20"}, Case{1.1000_cdec, 1.10025_cdec, "2.5"},
+                          Case{1.1000_cdec, 1.1002_cdec, "2"}, Case{1.1_cdec, 1.1_cdec, "0"}})
         EXPECT_EQ((item.Bid = c.bid, item.Ask = c.ask, spreadText(item)), c.text);
     item.priceTick = 0_cdec;
     EXPECT_EQ(spreadText(item), "0");
@@ -61,7 +61,7 @@ TEST(GridCells, BoardRowsOfMissingAndSessionColouredInstruments) {
     session->sessionColor = CalibratedColor::fromRGB(0xFF0000);
     s.model.fileSessionSettings(session);
     item.CurrentTradeSessionSettingId = 2;
-    item.Bid = 1.123456;
+    item.Bid = 1.123456_cdec;
     const Cell code = boardCell(s.model, &item, Field::Code);
     ASSERT_TRUE(code.background);
     EXPECT_EQ(code.background->red, 1.0f);
@@ -87,8 +87,8 @@ TEST(GridCells, AccountFiguresAreColouredBySign) {
 TEST(GridCells, PositionPricesAndMargin) {
     markettest::Session s;
     ItemDetails& item = s.item("EURUSD", 1, 5);
-    item.Bid = 1.1;
-    item.Ask = 1.2;
+    item.Bid = 1.1_cdec;
+    item.Ask = 1.2_cdec;
     AccountDetails& account = s.account(11);
     GroupInstruments& settings = s.settings(1);
     settings.InitialMargin = 12.5_cdec;

@@ -455,7 +455,7 @@ TEST_F(HeldPrices, CellsMadeWhenFirstReadAreTheGridRulesCells) {
     const tc::SessionModel& model = session->client().model();
     const tc::ItemDetails* euro = tc::gui::instrumentOf(model, "EURUSD");
     ASSERT_NE(euro, nullptr);
-    const double bidBefore = euro->Bid;
+    const tc::platform::CompactDecimal bidBefore = euro->Bid;
     ASSERT_TRUE(server->setQuote("EURUSD", "1.09100", "1.09113"));
     ASSERT_TRUE(waitFor([&] { return euro->Bid != bidBefore; }, 15000));
     session->tickNow();

@@ -2,6 +2,8 @@
 #include "gui/grid/tick_tracker.h"
 #include "gui/market/market_fixture.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 using namespace tc;
@@ -9,6 +11,8 @@ using namespace tc;
 using namespace tc::gui;
 
 namespace {
+
+using tc::testing_support::operator""_cdec;
 
 // Each step is one refresh: the price noted and the tick it must give.
 TEST(TickTracker, OneDirectionPerRefresh) {
@@ -37,15 +41,15 @@ TEST(TickTracker, EveryViewSeesTheTickOnItsOwn) {
     ItemDetails& item = s.item("EURUSD");
     QuoteTicks board;
     QuoteTicks ticket;
-    item.Bid = 1.1;
+    item.Bid = 1.1_cdec;
     refreshQuoteTicks(board, s.model, {"EURUSD"});
     refreshQuoteTicks(ticket, s.model, {"EURUSD"});
-    item.Bid = 1.2;
+    item.Bid = 1.2_cdec;
     refreshQuoteTicks(board, s.model, {"EURUSD"});
     refreshQuoteTicks(ticket, s.model, {"EURUSD"});
     EXPECT_EQ(board.bid.tick("EURUSD"), Tick::Up);
     EXPECT_EQ(ticket.bid.tick("EURUSD"), Tick::Up);
-    EXPECT_EQ(item.previousBid, 0) << "the instrument record is not written";
+    EXPECT_EQ(item.previousBid, 0_cdec) << "the instrument record is not written";
     const AdvancedTile tile = advancedTile("EURUSD", &item, board);
     EXPECT_EQ(tile.sellTick, Tick::Up);
     EXPECT_EQ(tile.low, "L : 0.00000");
@@ -62,14 +66,14 @@ TEST(TickTracker, PositionsTickOnTheirClosingSide) {
     const OrderView positions = {markettest::Session::order("1", "11", "EURUSD", "1", 1),
                                  markettest::Session::order("2", "12", "EURUSD", "1", 0)};
     TickTracker ticks;
-    item.Bid = 1.1;
-    item.Ask = 1.2;
+    item.Bid = 1.1_cdec;
+    item.Ask = 1.2_cdec;
     refreshPositionTicks(ticks, s.model, positions);
     frozen.tradingStatus = 5;
-    item.Bid = 1.0; // the sell closes at the ask, which stays
+    item.Bid = 1.0_cdec; // the sell closes at the ask, which stays
     refreshPositionTicks(ticks, s.model, positions);
     EXPECT_EQ(ticks.tick("1"), Tick::Same);
-    item.Ask = 1.3;
+    item.Ask = 1.3_cdec;
     refreshPositionTicks(ticks, s.model, positions);
     EXPECT_EQ(ticks.tick("1"), Tick::Up);
     EXPECT_EQ(ticks.size(), 2u) << "an equity-hit position keeps its state";

@@ -30,8 +30,8 @@ protected:
     void SetUp() override {
         ItemDetails& eur = s.item("EURUSD", 1, 5);
         eur.Name = "Euro";
-        eur.Bid = 1.1;
-        eur.Ask = 1.2;
+        eur.Bid = 1.1_cdec;
+        eur.Ask = 1.2_cdec;
         eur.ContractSize = 1000_cdec;
         eur.TickSize = 0.0001_cdec;
         eur.availableOrderTypes = 2 | 4;

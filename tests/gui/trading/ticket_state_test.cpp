@@ -3,10 +3,14 @@
 #include "gui/grid/grid_cells.h"
 #include "gui/market/market_fixture.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 namespace tc::gui {
 namespace {
+
+using tc::testing_support::operator""_cdec;
 
 using interfaces::OrderKind;
 using interfaces::Side;
@@ -197,13 +201,13 @@ TEST_F(TicketStateTest, SeveralAccountsCheckEachTickedRowWithItsQuantity) {
 }
 
 TEST_F(TicketStateTest, QuoteHintsStepsAndTheConfirmation) {
-    eur().Ask = 1.2345;
-    eur().Bid = 1.2343;
+    eur().Ask = 1.2345_cdec;
+    eur().Bid = 1.2343_cdec;
     EXPECT_FALSE(state.quote(nullptr).known);
     auto quote = state.quote(&eur());
     EXPECT_EQ(quote.code, "EURUSD");
     EXPECT_EQ(quote.askTick, Tick::Same); // the first price has no direction
-    eur().Ask = 1.2346;
+    eur().Ask = 1.2346_cdec;
     quote = state.quote(&eur());
     EXPECT_EQ(quote.askTick, Tick::Up);
     EXPECT_EQ(quote.bidTick, Tick::Same);

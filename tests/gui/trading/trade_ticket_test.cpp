@@ -66,7 +66,7 @@ protected:
             if (list.empty())
                 return false;
             const auto* item = session->client().model().ItemCollection.get(list.front());
-            return item && *item && (*item)->Bid > 0;
+            return item && *item && (*item)->Bid.toDouble() > 0;
         }));
     }
     void TearDown() override {

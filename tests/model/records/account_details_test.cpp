@@ -144,8 +144,8 @@ TEST_F(AccountArithmetic, StoredFiguresSummedAsTheyAre) {
 TEST_F(AccountArithmetic, ConversionByTheAccountsTradeCurrency) {
     auto usd = std::make_shared<ItemDetails>();
     usd->InstrumentId = 12;
-    usd->Bid = 1.10;
-    usd->Ask = 1.12;
+    usd->Bid = 1.10_cdec;
+    usd->Ask = 1.12_cdec;
     session.instruments.push_back(usd);
     auto currency = std::make_shared<TradeCurrency>();
     currency->instrumentID = 12;

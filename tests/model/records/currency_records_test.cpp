@@ -15,6 +15,7 @@
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 using namespace tc;
@@ -30,7 +31,7 @@ TradeCurrency currency(std::int64_t mode, bool direct, double bidRate = 0, doubl
 }
 
 TEST(TradeCurrency, EachModeChoosesItsPrice) {
-    const ConversionQuote quote{1.10, 1.12};
+    const ConversionQuote quote{1.10_cdec, 1.12_cdec};
     // Mode 3: bid for gains, ask for losses.
     EXPECT_DOUBLE_EQ(currency(3, false).convert(100, &quote), 110);
     EXPECT_DOUBLE_EQ(currency(3, false).convert(-100, &quote), -112);
@@ -46,7 +47,7 @@ TEST(TradeCurrency, EachModeChoosesItsPrice) {
 }
 
 TEST(TradeCurrency, AmountsStayUnchangedWhenThereIsNothingToConvertWith) {
-    const ConversionQuote quote{2, 3};
+    const ConversionQuote quote{2_cdec, 3_cdec};
     EXPECT_EQ(currency(1, false).convert(0, &quote), 0);
     EXPECT_EQ(currency(0, false).convert(7, &quote), 7);
     EXPECT_EQ(currency(6, false).convert(7, &quote), 7);
@@ -68,7 +69,7 @@ TEST(TradeCurrency, ConversionNeverYieldsNaNOrInfinity) {
     EXPECT_EQ(TradeCurrency::currencyConversion(1e300, 1e-300, true), 1e300);
     EXPECT_EQ(TradeCurrency::currencyConversion(1e300, 1e300, false), 1e300);
     EXPECT_DOUBLE_EQ(TradeCurrency::currencyConversion(50, -2, false), -100);
-    const ConversionQuote broken{nan, 1};
+    const ConversionQuote broken{tc::platform::CompactDecimal::notANumber(), 1_cdec};
     EXPECT_EQ(currency(1, true).convert(3, &broken), 3);
 }
 

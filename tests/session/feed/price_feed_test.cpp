@@ -89,7 +89,7 @@ TEST(PlainPriceUpdate, MatchesTheGeneralReadingWheneverItIsTaken) {
         f.push_back(counts[pick(counts.size())]);
         const std::string text = quote(f);
         PriceUpdate reused;
-        reused.Last = 9; // a reading writes every field, whatever a reused update held
+        reused.Last = 9_cdec; // a reading writes every field, whatever a reused update held
         reused.Time = wallTimeFromWire("19990101000000");
         const auto plain = decodePlainPriceUpdate(text, reused) ? std::optional(reused) : std::nullopt;
         const PriceDecoding general = decodePriceText(text);
@@ -101,12 +101,13 @@ TEST(PlainPriceUpdate, MatchesTheGeneralReadingWheneverItIsTaken) {
         ++compared;
         EXPECT_EQ(std::tie(plain->ItemCode, plain->Time), std::tie(g.ItemCode, g.Time)) << text;
         EXPECT_EQ(plain->DotPosition, g.DotPosition) << text;
-        const double mine[] = {plain->Last, plain->Bid,  plain->Ask,          plain->High,
-                               plain->Low,  plain->Open, plain->PreviousClose};
-        const double theirs[] = {g.Last, g.Bid, g.Ask, g.High, g.Low, g.Open, g.PreviousClose};
+        const platform::CompactDecimal mine[] = {plain->Last, plain->Bid,  plain->Ask,          plain->High,
+                                                 plain->Low,  plain->Open, plain->PreviousClose};
+        const platform::CompactDecimal theirs[] = {g.Last, g.Bid,  g.Ask,          g.High,
+                                                   g.Low,  g.Open, g.PreviousClose};
         for (std::size_t k = 0; k < std::size(mine); ++k)
             EXPECT_EQ(std::bit_cast<std::uint64_t>(mine[k]), std::bit_cast<std::uint64_t>(theirs[k]))
-                << text << " value " << k << ": " << mine[k] << " vs " << theirs[k];
+                << text << " value " << k << ": " << mine[k].toString() << " vs " << theirs[k].toString();
     }
     EXPECT_EQ(taken, compared);
     EXPECT_GT(taken, 2'000u);
@@ -127,8 +128,8 @@ TEST(PriceFeedQuote, FullQuoteIsBasePlusScaledOffsets) {
 
     const PriceUpdate u = q.toPriceUpdate();
     EXPECT_EQ(u.DotPosition, 5);
-    EXPECT_DOUBLE_EQ(u.Bid, 1.23456);
-    EXPECT_DOUBLE_EQ(u.PreviousClose, 1.232);
+    EXPECT_EQ(u.Bid, 1.23456_cdec);
+    EXPECT_EQ(u.PreviousClose, 1.232_cdec);
     EXPECT_EQ(displayDateTime(u.Time), "03/05/2024 14:30:15");
 }
 
@@ -170,7 +171,7 @@ TEST(PriceFeedQuote, NonNumericOrUnreadablePriceIsAbsent) {
     EXPECT_FALSE(q.Open.has_value());
     EXPECT_EQ(q.Last, dec("1.2345"));
     const PriceUpdate u = q.toPriceUpdate();
-    EXPECT_EQ(std::tuple(u.Bid, u.Ask, u.Low), std::tuple(0.0, 0.0, 0.0));
+    EXPECT_EQ(std::tuple(u.Bid, u.Ask, u.Low), std::tuple(0_dec, 0_dec, 0_dec));
 }
 
 TEST(PriceFeedQuote, PriceOfMinusOneIsAPriceNotAnAbsentMark) {
@@ -294,28 +295,28 @@ TEST(PriceFeedQuote, EveryPriceIsBasePlusOffsetHeldToSixDecimals) {
 TEST(PriceFeedApply, CarriedPricesReplaceTheRecordsOnes) {
     ItemCollectionMap items;
     auto eur = instrument("EURUSD");
-    eur->Bid = 1.1;
-    eur->Ask = 1.2;
-    eur->DayOpen = 9;
+    eur->Bid = 1.1_cdec;
+    eur->Ask = 1.2_cdec;
+    eur->DayOpen = 9_cdec;
     items.insert_or_assign("EURUSD", eur);
 
     std::vector<std::string> f = kFull;
     f[3] = "junk"; // Last not carried: the record's stays
     ASSERT_TRUE(UpdateItemCollection(items, decoded(f).toPriceUpdate()));
-    EXPECT_DOUBLE_EQ(eur->Bid, 1.23456);
-    EXPECT_DOUBLE_EQ(eur->Ask, 1.2347);
-    EXPECT_EQ(eur->Last, 0.0);
-    EXPECT_DOUBLE_EQ(eur->High, 1.239);
-    EXPECT_DOUBLE_EQ(eur->Low, 1.231);
-    EXPECT_DOUBLE_EQ(eur->Open, 1.233);
-    EXPECT_DOUBLE_EQ(eur->PrevClose, 1.232);
+    EXPECT_EQ(eur->Bid, 1.23456_cdec);
+    EXPECT_EQ(eur->Ask, 1.2347_cdec);
+    EXPECT_EQ(eur->Last, 0.0_cdec);
+    EXPECT_EQ(eur->High, 1.239_cdec);
+    EXPECT_EQ(eur->Low, 1.231_cdec);
+    EXPECT_EQ(eur->Open, 1.233_cdec);
+    EXPECT_EQ(eur->PrevClose, 1.232_cdec);
     EXPECT_EQ(std::tuple(eur->DayOpen, displayDateTime(eur->UpdateTime), eur->isPriceUpdateReceived),
-              std::tuple(9.0, "03/05/2024 14:30:15", true));
+              std::tuple(9_dec, "03/05/2024 14:30:15", true));
 
     // A quote carrying nothing still moves the update time.
     f = {"EURUSD", "20240305143016", "1", "2"};
     ASSERT_TRUE(UpdateItemCollection(items, decoded(f).toPriceUpdate()));
-    EXPECT_DOUBLE_EQ(eur->Bid, 1.23456);
+    EXPECT_EQ(eur->Bid, 1.23456_cdec);
     EXPECT_EQ(displayDateTime(eur->UpdateTime), "03/05/2024 14:30:16");
 
     // Unknown codes change nothing; the feed never adds an instrument.
@@ -336,18 +337,18 @@ TEST(PriceFeedApply, SpreadGoesOnOnlyWhenBothSidesAreCarried) {
     eur.priceTick = 0.00001_cdec;
     eur.BidSpread = 2;
     eur.AskSpread = 3;
-    eur.Bid = 1.1;
+    eur.Bid = 1.1_cdec;
     ASSERT_TRUE(applyPriceUpdate(eur, decoded(kFull).toPriceUpdate()));
-    EXPECT_NEAR(eur.Bid, 1.23454, 1e-12);
-    EXPECT_NEAR(eur.Ask, 1.23473, 1e-12);
+    EXPECT_NEAR(eur.Bid.toDouble(), 1.23454, 1e-12);
+    EXPECT_NEAR(eur.Ask.toDouble(), 1.23473, 1e-12);
 
     // Bid not a number: no spread at all, the record's bid stays, the raw ask is stored.
     std::vector<std::string> f = kFull;
     f[4] = "n/a";
     f[5] = "480";
     ASSERT_TRUE(applyPriceUpdate(eur, decoded(f).toPriceUpdate()));
-    EXPECT_NEAR(eur.Bid, 1.23454, 1e-12);
-    EXPECT_DOUBLE_EQ(eur.Ask, 1.2348);
+    EXPECT_NEAR(eur.Bid.toDouble(), 1.23454, 1e-12);
+    EXPECT_EQ(eur.Ask, 1.2348_cdec);
 }
 
 TEST(PriceFeedRoute, PrefixesDecideTheDecoder) {

@@ -78,14 +78,14 @@ TEST_F(SessionFeedTest, QuoteIsAppliedOnTheMainQueueOnly) {
     feed->ZMQNewMessage(eurusd("20240305101112", "456", "470"));
     // Nothing changes before the main queue runs.
     EXPECT_FALSE(item("EURUSD").isPriceUpdateReceived);
-    EXPECT_EQ(item("EURUSD").Bid, 0);
+    EXPECT_EQ(item("EURUSD").Bid, 0_cdec);
     pump();
     const ItemDetails& i = item("EURUSD");
     EXPECT_TRUE(i.isPriceUpdateReceived);
-    EXPECT_DOUBLE_EQ(i.Bid, 1.2456);
-    EXPECT_DOUBLE_EQ(i.Ask, 1.247);
-    EXPECT_DOUBLE_EQ(i.Last, 1.201);
-    EXPECT_DOUBLE_EQ(i.High, 1.29);
+    EXPECT_EQ(i.Bid, 1.2456_cdec);
+    EXPECT_EQ(i.Ask, 1.247_cdec);
+    EXPECT_EQ(i.Last, 1.201_cdec);
+    EXPECT_EQ(i.High, 1.29_cdec);
     EXPECT_EQ(displayDateTime(i.UpdateTime), "03/05/2024 10:11:12");
     EXPECT_FALSE(item("GBPUSD").isPriceUpdateReceived);
     EXPECT_EQ(feed->pendingCodes(), 0u);
@@ -98,13 +98,13 @@ TEST_F(SessionFeedTest, QuotesOfOneInstrumentCoalesceBeforeTheDrain) {
     EXPECT_EQ(feed->quotesMerged(), 9u);
     // One drain is scheduled, not ten.
     EXPECT_EQ(platform::RunLoop::main().runOnce(), 1u);
-    EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.211);
+    EXPECT_EQ(item("EURUSD").Bid, 1.211_cdec);
     EXPECT_EQ(displayDateTime(item("EURUSD").UpdateTime), "03/05/2024 10:11:20");
 
     // After a drain the next quote schedules a new one.
     feed->ZMQNewMessage(eurusd("20240305101130", "200", "500"));
     pump();
-    EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.22);
+    EXPECT_EQ(item("EURUSD").Bid, 1.22_cdec);
 }
 
 TEST_F(SessionFeedTest, ADrainIntervalGathersQuotesUntilItPasses) {
@@ -119,7 +119,7 @@ TEST_F(SessionFeedTest, ADrainIntervalGathersQuotesUntilItPasses) {
     manual->advance(std::chrono::milliseconds(16));
     // One drain applies both instruments.
     EXPECT_EQ(platform::RunLoop::main().runOnce(), 1u);
-    EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.2456);
+    EXPECT_EQ(item("EURUSD").Bid, 1.2456_cdec);
     EXPECT_TRUE(item("GBPUSD").isPriceUpdateReceived);
     EXPECT_EQ(feed->pendingCodes(), 0u);
 }
@@ -132,10 +132,10 @@ TEST_F(SessionFeedTest, MergedQuoteKeepsPricesThatOnlyTheEarlierCarried) {
         quote({"EURUSD", "20240305101113", "1.2", "11", "101", "111", "x", "x", "x", "x", "4"}));
     pump();
     const ItemDetails& i = item("EURUSD");
-    EXPECT_DOUBLE_EQ(i.Bid, 1.2101);
-    EXPECT_DOUBLE_EQ(i.Last, 1.2011);
-    EXPECT_DOUBLE_EQ(i.High, 1.29);
-    EXPECT_DOUBLE_EQ(i.PrevClose, 1.203);
+    EXPECT_EQ(i.Bid, 1.2101_cdec);
+    EXPECT_EQ(i.Last, 1.2011_cdec);
+    EXPECT_EQ(i.High, 1.29_cdec);
+    EXPECT_EQ(i.PrevClose, 1.203_cdec);
     EXPECT_EQ(displayDateTime(i.UpdateTime), "03/05/2024 10:11:13");
 }
 
@@ -160,17 +160,17 @@ TEST_F(SessionFeedTest, CoalescedOneSidedQuoteKeepsItsSideUnspread) {
     send("GBPUSD", "x", "130");
     EXPECT_EQ(feed->pendingCodes(), 2u);
     pump();
-    EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.2095); // 1.2100 - 5 ticks
-    EXPECT_DOUBLE_EQ(item("EURUSD").Ask, 1.213);
-    EXPECT_DOUBLE_EQ(item("GBPUSD").Bid, 1.21);
-    EXPECT_DOUBLE_EQ(item("GBPUSD").Ask, 1.213);
+    EXPECT_EQ(item("EURUSD").Bid, 1.2095_cdec); // 1.2100 - 5 ticks
+    EXPECT_EQ(item("EURUSD").Ask, 1.213_cdec);
+    EXPECT_EQ(item("GBPUSD").Bid, 1.21_cdec);
+    EXPECT_EQ(item("GBPUSD").Ask, 1.213_cdec);
 
     // A later two-sided quote spreads both sides again, whatever came before it.
     send("EURUSD", "x", "140");
     send("EURUSD", "200", "220");
     pump();
-    EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.2195);
-    EXPECT_DOUBLE_EQ(item("EURUSD").Ask, 1.2225);
+    EXPECT_EQ(item("EURUSD").Bid, 1.2195_cdec);
+    EXPECT_EQ(item("EURUSD").Ask, 1.2225_cdec);
 }
 
 TEST_F(SessionFeedTest, PendingSetIsBoundedByInstrumentsNotByTexts) {
@@ -189,7 +189,7 @@ TEST_F(SessionFeedTest, PendingSetIsBoundedByInstrumentsNotByTexts) {
     EXPECT_GE(platform::RunLoop::main().runOnce(), 1u);
     EXPECT_EQ(feed->pendingCodes(), 0u);
     // The last of the 5000 quotes carried bid offset 4999 % 900 = 499.
-    EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.2499);
+    EXPECT_EQ(item("EURUSD").Bid, 1.2499_cdec);
 }
 
 TEST_F(SessionFeedTest, DepthIsStoredPerInstrumentAndTheLatestLadderWins) {
@@ -244,7 +244,7 @@ TEST_F(SessionFeedTest, QuotesFromAnotherThreadAllArriveAsTheLastOne) {
     producer.join();
     ASSERT_TRUE(
         pumpUntil([&] { return displayDateTime(item("EURUSD").UpdateTime) == "03/05/2024 10:11:59"; }));
-    EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.2777);
+    EXPECT_EQ(item("EURUSD").Bid, 1.2777_cdec);
 }
 
 } // namespace

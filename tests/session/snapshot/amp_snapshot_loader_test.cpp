@@ -21,6 +21,7 @@
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 using namespace tc;
@@ -130,7 +131,7 @@ TEST_F(AmpFixture, Instruments) {
                          displayDateTime(eur->UpdateTime), eur->DayOpen, eur->mostSignificantDigitLength,
                          eur->BaseCurrencyId),
               std::tuple(1, "Euro vs US Dollar", "Forex", 5, 0.00001_dec, 0.00001_dec, 100000_dec, 1, "",
-                         "12/31/2030 17:00:00", "03/15/2024 09:30:15", 1.101, 3u, 2u));
+                         "12/31/2030 17:00:00", "03/15/2024 09:30:15", 1.101_dec, 3u, 2u));
     EXPECT_FALSE(eur->CalculationItems.lock());
 
     // Neither tick sent: both come from the 3 decimals.
@@ -218,19 +219,19 @@ TEST_F(AmpFixture, GroupSpreadsSettledAndApplied) {
     auto eur = item(model, "EURUSD");
     EXPECT_EQ(std::tuple(eur->SpreadType, eur->BidSpread, eur->AskSpread),
               std::tuple(ItemDetails::kSpreadFixed, 2, 3));
-    EXPECT_NEAR(eur->Bid, 1.10006, kEps);
-    EXPECT_NEAR(eur->Ask, 1.10011, kEps);
+    EXPECT_NEAR(eur->Bid.toDouble(), 1.10006, kEps);
+    EXPECT_NEAR(eur->Ask.toDouble(), 1.10011, kEps);
 
     // USDJPY: both groups top-up 1/2 -> agree. Bid = 150.100 - 0.001, Ask = 150.120 + 2 x 0.001.
     auto jpy = item(model, "USDJPY");
     EXPECT_EQ(jpy->SpreadType, ItemDetails::kSpreadTopup);
-    EXPECT_NEAR(jpy->Bid, 150.099, kEps);
-    EXPECT_NEAR(jpy->Ask, 150.122, kEps);
+    EXPECT_NEAR(jpy->Bid.toDouble(), 150.099, kEps);
+    EXPECT_NEAR(jpy->Ask.toDouble(), 150.122, kEps);
 
     // XAUUSD: fixed 5/5 against minimum 10/10 -> the groups disagree, the quote stays raw.
     auto gold = item(model, "XAUUSD");
     EXPECT_EQ(std::tuple(gold->SpreadType, gold->BidSpread, gold->AskSpread, gold->Bid, gold->Ask),
-              std::tuple(ItemDetails::kSpreadGroupsDisagree, 0, 0, 2150.10, 2150.60));
+              std::tuple(ItemDetails::kSpreadGroupsDisagree, 0, 0, 2150.10_dec, 2150.60_dec));
 }
 
 TEST_F(AmpFixture, LoginMessageAndResource) {
@@ -404,11 +405,11 @@ TEST(AmpSnapshotLoader, TickSizesNeverLeaveAGridThatBreaksArithmetic) {
     flat->AskSpread = 3;
     PriceUpdate quote;
     quote.ItemCode = "FLAT";
-    quote.Bid = 10;
-    quote.Ask = 11;
+    quote.Bid = 10_cdec;
+    quote.Ask = 11_cdec;
     flat->ApplySpread(quote);
-    EXPECT_EQ(quote.Bid, 10);
-    EXPECT_EQ(quote.Ask, 11);
+    EXPECT_EQ(quote.Bid, 10_cdec);
+    EXPECT_EQ(quote.Ask, 11_cdec);
     for (const auto& [code, i] : m.ItemCollection) {
         EXPECT_TRUE(!i->TickSize.isNaN() && i->TickSize >= 0_dec) << code;
         EXPECT_TRUE(!i->priceTick.isNaN() && i->priceTick >= 0_dec) << code;

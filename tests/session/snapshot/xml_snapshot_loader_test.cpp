@@ -3,6 +3,7 @@
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "platform/log.h"
+#include "support/decimal_literal.h"
 #include "support/log_capture.h"
 #include "support/wire_text.h"
 
@@ -29,6 +30,7 @@ std::string account(int id, const std::string& group, const std::string& extra =
 }
 
 using testing_support::LogCapture;
+using testing_support::operator""_dec;
 
 // The fixture's values are checked on the control-character form; the two forms load to the same
 // model, field for field (snapshot_forms_test).
@@ -255,7 +257,7 @@ TEST(XmlSnapshotLoader, TickRulesNeverGiveNonFiniteTicks) {
     EXPECT_EQ(tick("C"), 0);
     EXPECT_EQ(priceTick("C"), 0);
     EXPECT_DOUBLE_EQ(tick("D"), 0.01);
-    EXPECT_EQ((*m.ItemCollection.get("D"))->Bid, 0);
+    EXPECT_TRUE((*m.ItemCollection.get("D"))->Bid.isZero());
     EXPECT_DOUBLE_EQ(tick("E"), 0.25);
     EXPECT_DOUBLE_EQ(priceTick("E"), 0.5);
     for (const auto& [code, item] : m.ItemCollection) {
@@ -274,7 +276,7 @@ TEST(XmlSnapshotLoader, ASpreadOnAnInstrumentWithoutTickLeavesItsQuote) {
                 "<SpreadBid>2</SpreadBid><SpreadAsk>2</SpreadAsk></Table7>" +
                 account(1, "1")));
     const auto& a = *m.ItemCollection.get("A");
-    EXPECT_EQ(std::tuple(a->SpreadType, a->Bid, a->Ask), std::tuple(1, 10, 11));
+    EXPECT_EQ(std::tuple(a->SpreadType, a->Bid, a->Ask), std::tuple(1, 10_dec, 11_dec));
 }
 
 TEST(XmlSnapshotLoader, DatesHonourTheirOffset) {
