@@ -12,21 +12,6 @@
 #include <regex>
 
 namespace tc::gui {
-namespace {
-
-// A plain number grouped, with at least two decimals: the grouping drops trailing zeros.
-std::string groupedWithTwoDecimals(const std::string& plain) {
-    std::string grouped = Formatter::formatDecimalWithString(plain).value_or(plain);
-    const std::size_t point = grouped.find('.');
-    if (point == std::string::npos)
-        grouped += ".00";
-    else if (grouped.size() - point - 1 < 2)
-        grouped.append(2 - (grouped.size() - point - 1), '0');
-    return grouped;
-}
-
-} // namespace
-
 double leadingAmount(std::string_view text) {
     return platform::lenientReal(text);
 }
@@ -45,7 +30,7 @@ std::string fixed2(const platform::Decimal& amount) {
 }
 
 std::string groupedAmount(double value) {
-    return groupedWithTwoDecimals(fixed2(value));
+    return Formatter::formatAmountWithString(fixed2(value));
 }
 
 double currencyConversion(double amount, double rate, bool direct) {
@@ -174,7 +159,7 @@ std::string amountCell(const platform::Decimal& amount) {
     std::string plain = ec == std::errc() ? std::string(buf, end) : std::string("0");
     if (plain.find_first_of("eE") != std::string::npos)
         plain = Formatter::formatDecimal(value, 2);
-    return groupedWithTwoDecimals(plain);
+    return Formatter::formatAmountWithString(plain);
 }
 
 } // namespace

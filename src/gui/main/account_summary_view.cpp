@@ -8,26 +8,12 @@
 
 namespace tc::gui {
 
-namespace {
-
-std::string grouped2(const std::string& fixed) {
-    std::string grouped = Formatter::formatDecimalWithString(fixed).value_or(fixed);
-    const auto point = grouped.find('.');
-    if (point == std::string::npos)
-        grouped += ".00";
-    else if (grouped.size() - point - 1 < 2)
-        grouped.append(2 - (grouped.size() - point - 1), '0');
-    return grouped;
-}
-
-} // namespace
-
 std::string summaryAmount(double value) {
-    return grouped2(Formatter::formatDecimal(value, 2));
+    return Formatter::formatAmountWithString(Formatter::formatDecimal(value, 2));
 }
 
 std::string summaryAmount(const platform::Decimal& value) {
-    return grouped2(Formatter::formatDecimal(value, 2));
+    return Formatter::formatAmountWithString(Formatter::formatDecimal(value, 2));
 }
 
 std::array<std::string, kSummaryFigures> accountSummaryTexts(const AccountDetails& figures) {

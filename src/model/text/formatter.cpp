@@ -48,6 +48,16 @@ std::optional<std::string> Formatter::formatDecimalWithString(std::string_view t
     return platform::number::reprintWithGrouping(text, kLocale);
 }
 
+std::string Formatter::formatAmountWithString(std::string_view text) {
+    std::string grouped = formatDecimalWithString(text).value_or(std::string(text));
+    const std::size_t point = grouped.find('.');
+    if (point == std::string::npos)
+        grouped += ".00";
+    else if (grouped.size() - point - 1 < 2)
+        grouped.append(2 - (grouped.size() - point - 1), '0');
+    return grouped;
+}
+
 std::string Formatter::roundupDouble(double value, int32_t fractionDigits) {
     return platform::number::decimalRoundedUp(value, fractionDigits, kLocale);
 }

@@ -41,6 +41,9 @@ public:
     // A plain number text re-printed with grouping: "1234567.891" -> "1,234,567.891" (0 to 3 fraction
     // digits, half-even). nullopt when the text is not a plain number.
     static std::optional<std::string> formatDecimalWithString(std::string_view text);
+    // The same with at least two fraction digits, as amounts show ("1234.5" -> "1,234.50"); a text
+    // that is not a plain number comes back as it is, padded the same way.
+    static std::string formatAmountWithString(std::string_view text);
     // Grouped decimal text rounded away from zero to at most fractionDigits digits.
     static std::string roundupDouble(double value, int32_t fractionDigits);
     // The text's leading integer (0 when none) in English words.

@@ -96,6 +96,14 @@ TEST(FormatDecimal, IgnoresTheCProcessLocale) {
     std::setlocale(LC_ALL, saved.c_str());
 }
 
+// Amounts show grouped with at least two decimals; more are kept.
+TEST(FormatAmountWithString, GroupsAndPadsToTwoDecimals) {
+    EXPECT_EQ(Formatter::formatAmountWithString("1234567"), "1,234,567.00");
+    EXPECT_EQ(Formatter::formatAmountWithString("1234.5"), "1,234.50");
+    EXPECT_EQ(Formatter::formatAmountWithString("-0.125"), "-0.125");
+    EXPECT_EQ(Formatter::formatAmountWithString("12.30"), "12.30");
+}
+
 // Grouping and rounding up are the platform's number texts, tested there.
 TEST(SpelloutFromString, LeadingIntegerInWords) {
     EXPECT_EQ(Formatter::spelloutFromString("12abc"), "twelve");
