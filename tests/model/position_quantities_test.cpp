@@ -18,9 +18,7 @@ using tc::testing_support::operator""_cdec;
 using namespace tc;
 using platform::Decimal;
 
-Decimal dec(const char* text) {
-    return *Decimal::fromString(text);
-}
+using tc::testing_support::dec;
 
 std::shared_ptr<const Order> order(const char* quantity, const char* closes) {
     auto o = std::make_shared<Order>();

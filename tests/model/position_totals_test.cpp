@@ -19,9 +19,7 @@ using tc::testing_support::operator""_cdec;
 using namespace tc;
 using platform::Decimal;
 
-Decimal dec(const char* text) {
-    return *Decimal::fromString(text);
-}
+using tc::testing_support::dec;
 
 TEST(PositionTotals, OpenPositionsWeightsAndFigures) {
     ItemDetails item;

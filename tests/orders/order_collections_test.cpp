@@ -13,6 +13,7 @@
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/business/session_events.h"
+#include "support/decimal_literal.h"
 #include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
@@ -26,19 +27,12 @@
 
 namespace {
 
-// A decimal written in the test; "" is 0.
-[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
-    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
-}
-
 using namespace tc;
 
 using Fields = OrderCollectionHandlers::Fields;
 using platform::Decimal;
 
-Decimal dec(const char* text) {
-    return *Decimal::fromString(text);
-}
+using tc::testing_support::dec;
 
 WallTime at(const char* wire) {
     return *wallTimeFromWire(wire);

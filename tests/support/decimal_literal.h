@@ -15,6 +15,11 @@ inline platform::Decimal operator""_dec(const char* text) {
     return *value;
 }
 
+// The same as a function, for tests that call it by name.
+inline platform::Decimal dec(const char* text) {
+    return operator""_dec(text);
+}
+
 // The same value in the form records store, for a literal of at most 16 digits.
 inline platform::CompactDecimal operator""_cdec(const char* text) {
     return platform::CompactDecimal(operator""_dec(text));

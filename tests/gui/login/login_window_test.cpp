@@ -24,6 +24,7 @@
 #include "gui/login/idle_time.h"
 #include "gui/login/login_registration_window_controller.h"
 #include "gui/login/login_window_controller.h"
+#include "gui/login/memory_secrets.h"
 #include "gui/login/remembered_users.h"
 #include "gui/login/unlock_window_controller.h"
 #include "gui/main/about_window_controller.h"
@@ -67,19 +68,7 @@ namespace {
 using guitest::waitFor;
 using tc::gui::AppDelegate;
 
-class MemorySecrets : public tc::gui::SecretStore {
-public:
-    void write(const std::string& key, const std::string& secret, WriteDone done) override {
-        secrets[key] = secret;
-        done(true, {});
-    }
-    void read(const std::string& key, ReadDone done) override {
-        auto it = secrets.find(key);
-        done(it == secrets.end() ? std::nullopt : std::optional(it->second));
-    }
-    void remove(const std::string& key) override { secrets.erase(key); }
-    std::map<std::string, std::string> secrets;
-};
+using guitest::MemorySecrets;
 
 class FakeIdle : public tc::gui::IdleSource {
 public:

@@ -1,6 +1,7 @@
 #include "gui/login/remembered_users.h"
 
 #include "gui/gui_test_support.h"
+#include "gui/login/memory_secrets.h"
 #include "platform/base64.h"
 #include "platform/message_cipher.h"
 #include "platform/user_defaults.h"
@@ -13,25 +14,7 @@
 namespace tc::gui {
 namespace {
 
-class MemorySecrets : public SecretStore {
-public:
-    void write(const std::string& key, const std::string& secret, WriteDone done) override {
-        if (!available) {
-            done(false, "no Secret Service in this test");
-            return;
-        }
-        secrets[key] = secret;
-        done(true, {});
-    }
-    void read(const std::string& key, ReadDone done) override {
-        auto it = secrets.find(key);
-        done(it == secrets.end() ? std::nullopt : std::optional(it->second));
-    }
-    void remove(const std::string& key) override { secrets.erase(key); }
-
-    bool available = true;
-    std::map<std::string, std::string> secrets;
-};
+using guitest::MemorySecrets;
 
 // The entry's plain text, decrypted here with the configured key, apart from the code under test.
 std::string plainEntry(const tc::platform::UserDefaults& defaults, std::string_view mode,

@@ -21,9 +21,7 @@ using tc::testing_support::operator""_dec;
 using namespace tc::gui;
 using markettest::Session;
 
-Decimal dec(const char* text) {
-    return *Decimal::fromString(text);
-}
+using tc::testing_support::dec;
 
 class DialogRules : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 #include "model/records/history_rows.h"
 
 #include "model/records/record_fields.h"
+#include "support/decimal_literal.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +15,7 @@ namespace {
 using namespace tc;
 using platform::Decimal;
 
-Decimal dec(const char* text) {
-    return *Decimal::fromString(text);
-}
+using tc::testing_support::dec;
 
 WallTime at(const char* wire) {
     return *wallTimeFromWire(wire);
