@@ -84,8 +84,8 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
                                                                        : std::nullopt);
         keySlots_.push_back(isKeyed(source_.rows, column.field) ? static_cast<int>(keyCount_++) : -1);
         const bool stored = column.numeric && !sorts_.back() && keySlots_.back() < 0;
-        numberSlots_.push_back(stored ? static_cast<int>(numberCount_++) : -1);
         Q_ASSERT(!stored || source_.number);
+        numberSlots_.push_back(stored && source_.number ? static_cast<int>(numberCount_++) : -1);
         allColumns_.push_back(allColumns_.size());
         if (column.live)
             liveColumns_.push_back(allColumns_.back());
