@@ -67,11 +67,7 @@ using RequestLayout = records::RecordLayout<Rows...>;
 using records::recordLayout;
 
 // Tables one after another; a tag listed twice is written by its later row.
-template <class... Layouts>
-constexpr auto joined(const Layouts&... layouts) {
-    return std::apply([](const auto&... rows) { return recordLayout(rows...); },
-                      std::tuple_cat(layouts.rows...));
-}
+using records::joined;
 
 // A row of the given form: `as<WireForm::Price>(tag::kPrice, &Order::OrderPrice)`.
 template <WireForm Form, class S>
