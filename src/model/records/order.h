@@ -41,12 +41,14 @@ public:
     std::optional<platform::Decimal> OrderPrice;
     std::optional<platform::Decimal> LimitPrice; // take profit; none without one
     std::optional<platform::Decimal> StopPrice;  // stop loss; none without one
-    std::string Spread;
-    std::string Bid;
-    std::string Ask;
-    std::string Last;
-    std::string High;
-    std::string Low;
+    // A request's quote as it stood, at the instrument's decimals as the wire writes them (NaN for a
+    // quote that is not a number); a stored order keeps only the spread it was placed with.
+    platform::Decimal Spread;
+    platform::Decimal Bid;
+    platform::Decimal Ask;
+    platform::Decimal Last;
+    platform::Decimal High;
+    platform::Decimal Low;
     std::string ItemTime;
     std::string CurrentStatus;
     std::int32_t orderTypeTag = 0;
@@ -89,7 +91,6 @@ public:
     platform::Decimal CurrencyRate;
     platform::Decimal OtherCharges;
     std::int32_t deviation = 0;
-    std::string margin;
     platform::Decimal accountCurrencyRate;
     bool isCancelOrder = false;
     // A request's price taken from the live quote, written as the quotes are (two decimals at least).
@@ -155,21 +156,24 @@ struct OrderInfo {
     std::optional<std::uint32_t> statusColor; // 0xRRGGBBAA
 };
 
+// An opposite position of the held one's account, instrument and delivery that the offset may
+// close it against, and what is taken from it.
 struct OffsetPosition {
     std::string accountNo;
     std::string itemCode;
-    std::string postionId;
-    std::string closePrice;
-    std::int32_t tradingMode = 0; // 0 buy, 1 sell
-    double profitLoss = 0;
-    std::string totalQty;
-    std::string QtyAvailable;
-    std::string offsetQty;
+    std::string positionId;
+    std::optional<platform::Decimal> closePrice; // its open price; none without one
+    std::int32_t tradingMode = 0;                // 0 buy, 1 sell
+    platform::Decimal profitLoss;                // what the quantity taken fixes
+    platform::Decimal totalQty;                  // its remaining quantity
+    platform::Decimal QtyAvailable;              // what is left of it after the quantity taken
+    // The quantity taken from it; none when what was given is not a number.
+    std::optional<platform::Decimal> offsetQty = platform::Decimal();
 };
 
 struct MultiTrade {
-    double quantity = 0;
     std::shared_ptr<const AccountDetails> accountDet;
+    platform::Decimal quantity;
 };
 
 } // namespace tc
