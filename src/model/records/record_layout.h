@@ -42,8 +42,9 @@ enum class FieldType : std::uint8_t {
     Decimal, // exact, malformed or non-finite as 0
     Flag,    // true/false, or 1/0 into an integer target
     Text,
-    Time,    // "yyyyMMddHHmmss" into an optional WallTime, none when it names no time
-    IsoDate, // ISO local date-time into an optional platform::Date in the device's zone
+    Time,      // "yyyyMMddHHmmss" into an optional WallTime, none when it names no time
+    IsoDate,   // ISO local date-time into an optional platform::Date in the device's zone
+    ZonedTime, // "yyyy-MM-ddTHH:mm:ss" with a UTC offset into an optional WallTime, none as for Time
 };
 
 // "yyyy-MM-ddTHH:mm:ss", with or without milliseconds, in the device's zone; none otherwise.
@@ -95,6 +96,7 @@ inline constexpr RowMaker<FieldType::Flag> flag{};
 inline constexpr RowMaker<FieldType::Text> text{};
 inline constexpr RowMaker<FieldType::Time> time{};
 inline constexpr RowMaker<FieldType::IsoDate> isoDate{};
+inline constexpr RowMaker<FieldType::ZonedTime> zonedTime{};
 
 namespace detail {
 
@@ -132,6 +134,8 @@ auto reading(const RecordFields& f, std::size_t pos) {
         return wallTimeFromWire(f.text(pos));
     } else if constexpr (Type == FieldType::IsoDate) {
         return isoDateFromText(f.text(pos));
+    } else if constexpr (Type == FieldType::ZonedTime) {
+        return wallTimeFromText(f.text(pos), kZonedTimeFormat);
     } else {
         return f.text(pos);
     }
@@ -159,6 +163,8 @@ auto readingOf(std::string_view text) {
         return wallTimeFromWire(text);
     else if constexpr (Type == FieldType::IsoDate)
         return isoDateFromText(text);
+    else if constexpr (Type == FieldType::ZonedTime)
+        return wallTimeFromText(text, kZonedTimeFormat);
     else
         return text;
 }
