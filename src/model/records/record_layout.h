@@ -52,6 +52,7 @@ enum class FieldType : std::uint8_t {
     Time,          // "yyyyMMddHHmmss" into an optional WallTime, none when it names no time
     IsoDate,       // ISO local date-time into an optional platform::Date in the device's zone
     DecimalOrNone, // a Decimal's reading into an optional, none when the field is empty
+    ZonedTime,     // "yyyy-MM-ddTHH:mm:ss" with a UTC offset into an optional WallTime, none as for Time
 };
 
 // "yyyy-MM-ddTHH:mm:ss", with or without milliseconds, in the device's zone; none otherwise.
@@ -117,6 +118,7 @@ inline constexpr RowMaker<FieldType::Flag> flag{};
 inline constexpr RowMaker<FieldType::Text> text{};
 inline constexpr RowMaker<FieldType::Time> time{};
 inline constexpr RowMaker<FieldType::IsoDate> isoDate{};
+inline constexpr RowMaker<FieldType::ZonedTime> zonedTime{};
 
 namespace detail {
 
@@ -156,6 +158,8 @@ auto reading(const RecordFields& f, std::size_t pos) {
         return wallTimeFromWire(f.text(pos));
     } else if constexpr (Type == FieldType::IsoDate) {
         return isoDateFromText(f.text(pos));
+    } else if constexpr (Type == FieldType::ZonedTime) {
+        return wallTimeFromText(f.text(pos), kZonedTimeFormat);
     } else {
         return f.text(pos);
     }
@@ -185,6 +189,8 @@ auto readingOf(std::string_view text) {
         return wallTimeFromWire(text);
     else if constexpr (Type == FieldType::IsoDate)
         return isoDateFromText(text);
+    else if constexpr (Type == FieldType::ZonedTime)
+        return wallTimeFromText(text, kZonedTimeFormat);
     else
         return text;
 }
