@@ -247,6 +247,33 @@ TEST(RecordLayout, ADecimalThatMayBeNoneIsNoneOnlyForAnEmptyField) {
     EXPECT_EQ(untouched.price, dec("9"));
 }
 
+TEST(RecordLayout, CopyTablesFillARecordFromAnotherInTableOrder) {
+    enum class Kind : std::int32_t { Limit = 2 };
+    struct Row {
+        std::string name = "EURUSD";
+        Kind kind = Kind::Limit;
+        Decimal rate = dec("1.0834");
+        Decimal paid = dec("3");
+    };
+    struct Filled {
+        std::string name;
+        std::int32_t kind = 0;
+        double rate = 0;
+        Decimal paid;
+        std::string seen;
+    };
+    constexpr auto layout = recordLayout(
+        copied(&Row::name, &Filled::name), copied(&Row::kind, &Filled::kind),
+        copied(&Row::rate, &Filled::rate),
+        // Sees what the rows before it filled.
+        copied(&Row::paid, [](Filled& f, const Decimal& paid) { f.seen = f.name + ":" + paid.toString(); }),
+        copied(&Row::paid, &Filled::paid));
+    Filled f;
+    copyRecord(Row{}, layout, f);
+    EXPECT_EQ(std::tuple(f.name, f.kind, f.rate, f.paid, f.seen),
+              std::tuple("EURUSD", 2, 1.0834, dec("3"), "EURUSD:3"));
+}
+
 TEST(RecordLayout, AWriterVisitsTheMemberRowsInTableOrderWithTheirTypes) {
     Sample s;
     s.id = 3;
