@@ -4,6 +4,7 @@
 #include "interfaces/client.h"
 #include "model/account_figures.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/session_model.h"
 
 #include <array>
@@ -254,7 +255,7 @@ double levelNumber(const RowView& row, Field field) {
     const DepthLevel& level = row.rows.depth[row.index];
     if (field == Field::DepthPrice)
         return level.price.toDouble();
-    return level.quantity ? level.quantity->toDouble() : 0;
+    return orZero(level.quantity).toDouble();
 }
 
 // ---- row menus
