@@ -15,7 +15,6 @@
 #include "platform/log.h"
 #include "session/business/session_events.h"
 #include "wire/message_cracker.h"
-#include "wire/wire_date.h"
 #include "wire/wire_names.h"
 
 #include <fmt/format.h>
@@ -36,8 +35,6 @@ using Fields = OrderCollectionHandlers::Fields;
 
 // A report field longer than this is not a value of ours: the report is refused.
 constexpr std::size_t kMaxFieldBytes = 4096;
-constexpr std::string_view kDisplayDateTime = "MM/dd/yyyy HH:mm:ss";
-constexpr std::string_view kDisplayDate = "MM/dd/yyyy";
 
 struct Field {
     std::int64_t tag = 0;
@@ -90,10 +87,6 @@ std::int32_t integer32(std::string_view text) {
     const std::int64_t value = MessageCracker::integerValue(text);
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
                                                               std::numeric_limits<std::int32_t>::max()));
-}
-
-std::string wireDate(std::string_view text, std::string_view pattern) {
-    return JournalData::reformatClockText(text, wire::kDatePattern, pattern).value_or("");
 }
 
 std::int32_t orderTypeOfCode(std::int64_t code) {
@@ -204,7 +197,7 @@ void applyPendingField(Order& order, const Field& f, PendingMap map) {
         order.RemainingQty = decimalOf(f.value);
         break;
     case tag::kTransactionTime:
-        order.TransactionDateTime = wireDate(value, kDisplayDateTime);
+        order.TransactionDateTime = wallTimeFromWire(value);
         break;
     case tag::kPendingOrderId:
         order.PendingOrderId = value;
@@ -459,7 +452,7 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
         if (!match)
             continue;
         if (const auto time = lastValue(parsed, tag::kTransactionTime))
-            order->TransactionDateTime = wireDate(*time, kDisplayDateTime);
+            order->TransactionDateTime = wallTimeFromWire(*time);
         if (Append(model_.CancelledOrderCollection, order, "CancelledOrderCollection"))
             Journal(JournalData::kOrderCancelled, *order);
         return;
@@ -494,7 +487,7 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             p.OrderPrice = priceOf(f.value);
             break;
         case tag::kExpiryDate:
-            p.ExpiryDate = wireDate(value, kDisplayDate);
+            p.ExpiryDate = wallTimeFromWire(value);
             break;
         case tag::kExecutionId:
             p.ExecutionId = value;
@@ -503,7 +496,7 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             p.RemainingQty = decimalOf(f.value);
             break;
         case tag::kTransactionTime:
-            p.TransactionDateTime = wireDate(value, kDisplayDateTime);
+            p.TransactionDateTime = wallTimeFromWire(value);
             break;
         case tag::kPendingOrderId:
             p.PendingOrderId = value;
@@ -521,7 +514,7 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             p.OrderRouteId = value;
             break;
         case tag::kValueDate:
-            p.ValueDate = wireDate(value, kDisplayDate);
+            p.ValueDate = wallTimeFromWire(value);
             break;
         default:
             break;
@@ -650,7 +643,7 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
             s.AccountNumber = value;
             break;
         case tag::kTransactionTime:
-            s.TransactionDateTime = wireDate(value, kDisplayDateTime);
+            s.TransactionDateTime = wallTimeFromWire(value);
             break;
         case tag::kPositionId:
             s.OpenPositionId = value;
@@ -820,14 +813,14 @@ void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
     p.RemainingQty = sixDecimals(row.PositionQty);
     p.OrderPrice = sixDecimals(row.OrderPrice);
     p.Commission = calcCommission(p.OrderQty, p.RemainingQty, row.CommissionPaid.toDouble());
-    p.TransactionDateTime = displayDateTime(row.PositionDate);
+    p.TransactionDateTime = row.PositionDate;
     p.UnrealisedPL = row.UnrealisedPL.toDouble();
     p.OrderRouteId = row.RoutePositionId;
     p.deliveryMode = codeOf(row.DeliveryMode);
     p.orderType = codeOf(row.OrderTypeId);
     p.Storage = row.Storage;
-    p.ValueDate = displayDate(row.ValueDate);
-    p.ExpiryDate = displayDate(row.ExpiryDate);
+    p.ValueDate = row.ValueDate;
+    p.ExpiryDate = row.ExpiryDate;
     p.BaseCurrencyRate = row.BaseCurrencyRate.toDouble();
     if (FindOpenPosition(p.OpenPositionId))
         return;
@@ -862,10 +855,10 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
         o.StopPrice = sixDecimals(row.StopPrice);
     o.deliveryMode = codeOf(row.DeliveryModeId);
     o.timeInForce = codeOf(row.TimeInForceId);
-    o.ExpiryDate = wireDateTime(row.ExpiryDateTime);
+    o.ExpiryDate = row.ExpiryDateTime;
     o.Spread = row.Spread;
     o.OrderRouteId = row.RoutePendingOrderId;
-    o.TransactionDateTime = displayDateTime(row.OrderAtServerDateTime);
+    o.TransactionDateTime = row.OrderAtServerDateTime;
     o.RefPositionIdOfBracket = row.RefPositionIdOfBracket;
 
     // A take-profit or stop-loss order shows on its position; a repeated row refreshes it.
@@ -901,7 +894,7 @@ void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& r
     s.SettledQty = sixDecimals(row.SettledQty);
     // The amount at cents, as the server's statement shows it.
     s.SettledPL = decimalOf(fmt::format("{:.2f}", row.SettledPL.toDouble()));
-    s.TransactionDateTime = displayDateTime(row.SettlementDate);
+    s.TransactionDateTime = row.SettlementDate;
     s.CurrencyRate = row.CurrencyRate;
     s.Storage = row.Storage;
     s.Commission = row.CommissionPaid.toDouble();
@@ -909,7 +902,7 @@ void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& r
     s.tradingMode = row.IsBuy ? 0 : 1;
     s.OrderPrice = row.OpenPrice;
     s.SettledPrice = row.ClosePrice;
-    s.ItemTime = displayDateTime(row.OpenPositionDate);
+    s.ItemTime = row.OpenPositionDate;
     s.deliveryMode = codeOf(row.DeliveryModeId);
     s.accountCurrencyRate = row.accountCurrencyRate;
     Append(model_.SettledOrderCollection, std::move(record), "SettledOrderCollection");
@@ -934,7 +927,7 @@ void OrderCollections::FillInitialCancelledOrderCollection(const CancelledOrderH
     SetInstrument(o, row.InstrumentId);
     NoteUnknownInstrument("cancelled order row", o.CancelledOrderId, o);
     o.AccountNumber = row.AccountId;
-    o.TransactionDateTime = displayDateTime(row.CancelDateTime);
+    o.TransactionDateTime = row.CancelDateTime;
     o.tradingMode = row.IsBuy ? 0 : 1;
     o.deliveryMode = codeOf(row.DeliveryMode);
     o.orderType = codeOf(row.OrderTypeId);

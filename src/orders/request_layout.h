@@ -11,6 +11,7 @@
 // or a fixed text.
 #include "model/records/order.h"
 #include "model/records/record_layout.h"
+#include "model/records/wall_time.h"
 #include "platform/decimal.h"
 #include "wire/message_base.h"
 
@@ -51,6 +52,7 @@ enum class WireForm : std::uint8_t {
     Price,          // a WirePrice or decimal at the instrument's decimals; empty when none
     PriceAboveZero, // a bracket: the price when above 0, else empty
     PriceOrZero,    // an edited bracket: the price when above 0, else "0", which removes it
+    Time,           // "yyyyMMddHHmmss"; empty without a time
 };
 
 template <WireForm Form, class Source>
@@ -119,6 +121,8 @@ void writeRow(MessageBase& m, const WriteRow<Form, S>& row, const Order& order, 
             m.setValue(row.tag, priceOnWire(WirePrice{value, false}, context.decimals));
     } else if constexpr (Form == WireForm::PriceAboveZero) {
         m.setValue(row.tag, bracketOnWire(value, context.decimals, ""));
+    } else if constexpr (Form == WireForm::Time) {
+        m.setValue(row.tag, wireDateTime(value));
     } else {
         static_assert(Form == WireForm::PriceOrZero);
         m.setValue(row.tag, bracketOnWire(value, context.decimals, "0"));
