@@ -1,6 +1,7 @@
 // The initial lists from the data service, filled on the main queue: 100,000 settled rows, and
 // 100,000 open positions with a take-profit order each. Each row's duplicate check and bracket link
-// is a look-up by id, so the fill grows with the rows, not with their square.
+// is a look-up by id, so the fill grows with the rows, not with their square. And the execution
+// reports of an order's life (stored, edited, filled, partly closed, settled) read into the lists.
 #include "client/headless_application.h"
 #include "model/records/account_details.h"
 #include "model/records/history_rows.h"
@@ -15,6 +16,7 @@
 #include <fmt/format.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -157,5 +159,92 @@ void BM_FillPositionsWithBrackets(benchmark::State& state) {
     });
 }
 BENCHMARK(BM_FillPositionsWithBrackets)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Each order's reports, as the dispatcher hands them over: the order stored, its price edited, the
+// fill, a partial close of the position and its settlement. 300 orders per pass, so the look-ups
+// along the lists stay small beside the reading.
+void BM_ExecutionReportRoad(benchmark::State& state) {
+    constexpr int kOrders = 300;
+    using Fields = OrderCollections::Fields;
+    struct Road {
+        std::string pendingId, positionId;
+        Fields stored, edited, filled, reduced, settled;
+    };
+    std::vector<Road> roads(kOrders);
+    for (int n = 0; n < kOrders; ++n) {
+        Road& r = roads[static_cast<std::size_t>(n)];
+        r.pendingId = std::to_string(7'000'000 + n);
+        r.positionId = std::to_string(5'000'000 + n);
+        const std::string account = std::to_string(1000 + n % 4);
+        const std::string code = fmt::format("SYM{:03}", n % kInstruments);
+        const std::string quantity = std::to_string(1 + n % 5);
+        r.stored = {"10=62",
+                    "73=21",
+                    "12=" + code,
+                    "32=30",
+                    "33=0",
+                    "34=" + account,
+                    "36=45",
+                    "37=" + quantity,
+                    "38=1.2345",
+                    "39=1.2500",
+                    "40=1.2000",
+                    "43=47",
+                    "76=" + quantity,
+                    "78=20240131154500",
+                    "79=" + r.pendingId,
+                    "81=T" + r.pendingId,
+                    "117=51",
+                    "570=R" + r.pendingId};
+        r.edited = {"10=62",     "73=75",     "79=" + r.pendingId, "38=1.2350",        "37=" + quantity,
+                    "39=1.2600", "40=1.1900", "76=" + quantity,    "78=20240131154510"};
+        r.filled = {"10=66",
+                    "73=23",
+                    "12=" + code,
+                    "33=0",
+                    "34=" + account,
+                    "37=" + quantity,
+                    "38=1.2350",
+                    "44=20240301000000",
+                    "72=E" + r.pendingId,
+                    "76=" + quantity,
+                    "78=20240131154520",
+                    "79=" + r.pendingId,
+                    "80=" + r.positionId,
+                    "162=1.0834",
+                    "545=2.5",
+                    "570=R" + r.positionId,
+                    "585=20240202000000"};
+        r.reduced = {"10=66", "80=" + r.positionId, "37=" + quantity, "38=1.2350",
+                     "76=1",  "141=0.12",           "545=1.5"};
+        r.settled = {"10=67",
+                     "12=" + std::to_string(1 + n % kInstruments),
+                     "34=" + account,
+                     "78=20240131160000",
+                     "80=" + r.positionId,
+                     "86=S" + r.positionId,
+                     "87=" + r.positionId,
+                     "88=-12.50",
+                     "89=1",
+                     "141=0.12",
+                     "142=1.0834",
+                     "143=0",
+                     "545=1.5",
+                     "604=1"};
+    }
+    timeFill(state, kOrders * 5, [&](OrderCollections& collections, SessionModel& model) {
+        for (const Road& r : roads) {
+            collections.FillPendingOrderCollection(r.stored, r.pendingId);
+            collections.UpdatePendingOrderCollection(r.edited, r.pendingId);
+            collections.FillOpenOrderCollection(r.filled);
+            collections.RemovePendingOrder(r.pendingId, true);
+            collections.UpdateOpenOrderCollection(r.positionId, r.reduced, "1");
+            collections.FillSettledOrderCollection(r.settled);
+        }
+        if (model.OpenOrderCollection.size() != kOrders || model.SettledOrderCollection.size() != kOrders)
+            state.SkipWithError("reports lost");
+    });
+}
+BENCHMARK(BM_ExecutionReportRoad)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/records/record_decimal.h"
+#include "model/records/record_layout.h"
 #include "model/session_model.h"
 #include "model/text/language_string.h"
 #include "orders/order_numbers.h"
@@ -32,24 +33,21 @@ namespace tag = wire::tag;
 namespace {
 
 using Fields = OrderCollectionHandlers::Fields;
+using records::TaggedField;
 
 // A report field longer than this is not a value of ours: the report is refused.
 constexpr std::size_t kMaxFieldBytes = 4096;
 
-struct Field {
-    std::int64_t tag = 0;
-    std::string_view value;
-};
-
-std::optional<Field> splitField(std::string_view field) {
+std::optional<TaggedField> splitField(std::string_view field) {
     const auto value = MessageCracker::GetMessageValue(field, "=");
     if (!value)
         return std::nullopt;
-    return Field{MessageCracker::integerValue(field.substr(0, field.size() - value->size() - 1)), *value};
+    return TaggedField{MessageCracker::integerValue(field.substr(0, field.size() - value->size() - 1)),
+                       *value};
 }
 
-std::vector<Field> splitFields(const Fields& fields) {
-    std::vector<Field> out;
+std::vector<TaggedField> splitFields(const Fields& fields) {
+    std::vector<TaggedField> out;
     out.reserve(fields.size());
     for (const std::string& f : fields)
         if (auto field = splitField(f))
@@ -57,18 +55,12 @@ std::vector<Field> splitFields(const Fields& fields) {
     return out;
 }
 
-std::optional<std::string_view> lastValue(const std::vector<Field>& fields, std::int64_t tag) {
+std::optional<std::string_view> lastValue(const std::vector<TaggedField>& fields, std::int64_t tag) {
     std::optional<std::string_view> value;
-    for (const Field& f : fields)
+    for (const TaggedField& f : fields)
         if (f.tag == tag)
             value = f.value;
     return value;
-}
-
-// The wire's leading number; anything that does not read, or reads as infinite, counts as 0.
-double number(std::string_view text) {
-    const double value = platform::lenientReal(text);
-    return std::isfinite(value) ? value : 0.0;
 }
 
 // A report's number (checked by reportReads); an empty text is 0.
@@ -89,44 +81,26 @@ std::int32_t integer32(std::string_view text) {
                                                               std::numeric_limits<std::int32_t>::max()));
 }
 
-std::int32_t orderTypeOfCode(std::int64_t code) {
-    switch (code) {
-    case 29:
-        return 1;
-    case 30:
-        return 2;
-    case 31:
-        return 3;
-    default:
+// The ticket's choice whose wire value a report names (the inverse of Order's Get...TagValue); 0 for
+// any other value.
+std::int32_t choiceOfCode(std::int64_t code, std::int32_t (*wireValueOf)(std::int32_t)) {
+    if (code == Order::kNotApplicable)
         return 0;
-    }
+    for (std::int32_t choice = 1; choice <= 5; ++choice)
+        if (wireValueOf(choice) == code)
+            return choice;
+    return 0;
 }
-std::int32_t timeInForceOfCode(std::int64_t code) {
-    switch (code) {
-    case 47:
-        return 1;
-    case 48:
-        return 2;
-    case 54:
-        return 5;
-    default:
-        return 0;
-    }
+void setOrderType(Order& order, std::int64_t code) {
+    order.orderType = choiceOfCode(code, Order::GetOrderTypeTagValue);
 }
-std::int32_t deliveryModeOfCode(std::int64_t code) {
-    switch (code) {
-    case 51:
-        return 1;
-    case 52:
-        return 2;
-    case 53:
-        return 3;
-    default:
-        return 0;
-    }
+void setTimeInForce(Order& order, std::int64_t code) {
+    order.timeInForce = choiceOfCode(code, Order::GetTimeInForceTagValue);
 }
-void setSide(Order& order, std::string_view value) {
-    const std::int64_t code = MessageCracker::integerValue(value);
+void setDeliveryMode(Order& order, std::int64_t code) {
+    order.deliveryMode = choiceOfCode(code, Order::GetDeliveryModeTagValue);
+}
+void setSide(Order& order, std::int64_t code) {
     if (code == 45)
         order.tradingMode = 0;
     else if (code == 46)
@@ -136,7 +110,7 @@ void setSide(Order& order, std::string_view value) {
 // Quantity and price texts are stored as they come, so they must be numbers; an empty text means
 // "no value". Anything else refuses the whole report rather than put text a grid cannot read into
 // the lists.
-bool reportReads(const std::vector<Field>& fields, const Fields& raw,
+bool reportReads(const std::vector<TaggedField>& fields, const Fields& raw,
                  std::initializer_list<std::int64_t> numeric, std::string_view what) {
     for (const std::string& f : raw) {
         if (f.size() > kMaxFieldBytes) {
@@ -144,7 +118,7 @@ bool reportReads(const std::vector<Field>& fields, const Fields& raw,
             return false;
         }
     }
-    for (const Field& f : fields) {
+    for (const TaggedField& f : fields) {
         if (f.value.empty() || std::find(numeric.begin(), numeric.end(), f.tag) == numeric.end())
             continue;
         if (!strictNumber(f.value)) {
@@ -155,74 +129,92 @@ bool reportReads(const std::vector<Field>& fields, const Fields& raw,
     return true;
 }
 
-enum class PendingMap { NewPending, Update, Cancel };
+// ---- the reports' layouts
 
-void applyPendingField(Order& order, const Field& f, PendingMap map) {
-    const std::string value(f.value);
-    switch (f.tag) {
-    case tag::kInstrument:
-        order.ItemCode = value;
-        break;
-    case tag::kOrderType:
-        order.orderType = orderTypeOfCode(MessageCracker::integerValue(value));
-        break;
-    case tag::kOrderRequestId:
-        if (map == PendingMap::Cancel)
-            order.RequestId = integer32(value);
-        break;
-    case tag::kAccount:
-        order.AccountNumber = value;
-        break;
-    case tag::kTradingMode:
-        setSide(order, value);
-        break;
-    case tag::kQuantity:
-        order.OrderQty = decimalOf(f.value);
-        break;
-    case tag::kPrice:
-        order.OrderPrice = priceOf(f.value);
-        break;
-    case tag::kLimitPrice:
-        if (map != PendingMap::Cancel)
-            order.LimitPrice = priceOf(f.value);
-        break;
-    case tag::kStopPrice:
-        if (map != PendingMap::Cancel)
-            order.StopPrice = priceOf(f.value);
-        break;
-    case tag::kTimeInForce:
-        order.timeInForce = timeInForceOfCode(MessageCracker::integerValue(value));
-        break;
-    case tag::kRemainingQuantity:
-        order.RemainingQty = decimalOf(f.value);
-        break;
-    case tag::kTransactionTime:
-        order.TransactionDateTime = wallTimeFromWire(value);
-        break;
-    case tag::kPendingOrderId:
-        order.PendingOrderId = value;
-        break;
-    case tag::kTicketId:
-        order.TicketId = value;
-        break;
-    case tag::kDeliveryMode:
-        order.deliveryMode = deliveryModeOfCode(MessageCracker::integerValue(value));
-        break;
-    case tag::kOffsetOrder:
-        if (map == PendingMap::NewPending)
-            order.LiquidateOrderNumber = value;
-        break;
-    case tag::kOrderRouteId:
-        order.OrderRouteId = value;
-        break;
-    case tag::kBracketPositionId:
-        if (map == PendingMap::NewPending)
-            order.RefPositionIdOfBracket = value;
-        break;
-    default:
-        break;
-    }
-}
+namespace layouts {
+
+using namespace records;
+
+// What the reports of an order and of its fill both say.
+constexpr auto kPriceAndRemaining = recordLayout(decimalOrNone(tag::kPrice, &Order::OrderPrice),
+                                                 decimal(tag::kRemainingQuantity, &Order::RemainingQty));
+constexpr auto kReportedOrder =
+    joined(kPriceAndRemaining,
+           recordLayout(text(tag::kInstrument, &Order::ItemCode), text(tag::kAccount, &Order::AccountNumber),
+                        time(tag::kTransactionTime, &Order::TransactionDateTime),
+                        text(tag::kPendingOrderId, &Order::PendingOrderId),
+                        text(tag::kOrderRouteId, &Order::OrderRouteId)));
+constexpr auto kRequestNumber = recordLayout(int32(tag::kOrderRequestId, &Order::RequestId));
+constexpr auto kCharges =
+    recordLayout(decimal(tag::kStorage, &Order::Storage), real(tag::kCommission, &Order::Commission));
+
+// A pending order's report: stored, updated or cancelled.
+constexpr auto kPendingOrder =
+    joined(kReportedOrder,
+           recordLayout(int64(tag::kOrderType, setOrderType), int64(tag::kTradingMode, setSide),
+                        decimal(tag::kQuantity, &Order::OrderQty), int64(tag::kTimeInForce, setTimeInForce),
+                        text(tag::kTicketId, &Order::TicketId), int64(tag::kDeliveryMode, setDeliveryMode)));
+// A cancel record keeps no brackets.
+constexpr auto kBrackets = recordLayout(decimalOrNone(tag::kLimitPrice, &Order::LimitPrice),
+                                        decimalOrNone(tag::kStopPrice, &Order::StopPrice));
+constexpr auto kStoredPendingOrder =
+    joined(kPendingOrder, kBrackets,
+           recordLayout(text(tag::kOffsetOrder, &Order::LiquidateOrderNumber),
+                        text(tag::kBracketPositionId, &Order::RefPositionIdOfBracket)));
+constexpr auto kUpdatedPendingOrder = joined(kPendingOrder, kBrackets);
+constexpr auto kCancelledOrder = joined(kPendingOrder, kRequestNumber);
+constexpr auto kRejectedOrder = recordLayout(time(tag::kTransactionTime, &Order::TransactionDateTime));
+
+// A fill: the new position.
+constexpr auto kFill = joined(
+    kReportedOrder, kRequestNumber,
+    recordLayout(decimal(tag::kQuantity,
+                         [](Order& p, const Decimal& quantity) {
+                             p.OrderQty = quantity;
+                             // Prorated by what the fields before it gave.
+                             p.Commission = calcCommission(p.OrderQty, p.RemainingQty, p.Commission);
+                         }),
+                 time(tag::kExpiryDate, &Order::ExpiryDate), text(tag::kExecutionId, &Order::ExecutionId),
+                 text(tag::kPositionId, &Order::OpenPositionId),
+                 real(tag::kBaseCurrencyRate, &Order::BaseCurrencyRate),
+                 real(tag::kCommission, &Order::Commission), time(tag::kValueDate, &Order::ValueDate)));
+
+// A position's change: its quantity field only prorates the commission again.
+constexpr auto kPositionUpdate =
+    joined(kPriceAndRemaining, kCharges, recordLayout(text(tag::kQuantity, [](Order& p, std::string_view) {
+               p.Commission = calcCommission(p.OrderQty, p.RemainingQty, p.Commission);
+           })));
+
+// A settlement; its instrument is an id, looked up apart.
+constexpr auto kSettlement = joined(
+    kCharges,
+    recordLayout(
+        text(tag::kAccount, &Order::AccountNumber), time(tag::kTransactionTime, &Order::TransactionDateTime),
+        text(tag::kPositionId, &Order::OpenPositionId), text(tag::kSettlementId, &Order::SettlementId),
+        text(tag::kClosingPositionId, &Order::ClosingPositionId),
+        decimal(tag::kSettledProfit, &Order::SettledPL), decimal(tag::kSettledQuantity, &Order::SettledQty),
+        decimal(tag::kCurrencyRate, &Order::CurrencyRate), decimal(tag::kOtherCharges, &Order::OtherCharges),
+        decimal(tag::kAccountCurrencyRate, &Order::accountCurrencyRate)));
+
+// A bracket leg's report on its position: the price is the take-profit's (type 30) or the stop-loss's
+// (31), as named by the type field before it; a leg that is gone clears it.
+struct BracketLeg {
+    Order& position;
+    bool gone = false;
+    std::int64_t type = 0;
+};
+constexpr auto kBracketLeg = recordLayout(
+    int64(tag::kOrderType, &BracketLeg::type), text(tag::kPrice, [](BracketLeg& leg, std::string_view value) {
+        if (leg.type != 30 && leg.type != 31)
+            return;
+        auto& price = leg.type == 31 ? leg.position.StopPrice : leg.position.LimitPrice;
+        if (leg.gone)
+            price.reset();
+        else if (value.size() <= kMaxFieldBytes && (value.empty() || strictNumber(value)))
+            price = priceOf(value);
+    }));
+
+} // namespace layouts
 
 bool sameId(const std::string& held, std::string_view id) {
     return !id.empty() && held == id;
@@ -331,15 +323,14 @@ std::shared_ptr<Order> OrderCollections::FindSettlement(std::string_view settlem
 // ---- execution reports
 
 void OrderCollections::FillPendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) {
-    const std::vector<Field> parsed = splitFields(fields);
+    const std::vector<TaggedField> parsed = splitFields(fields);
     if (!reportReads(
             parsed, fields,
             {tag::kQuantity, tag::kPrice, tag::kLimitPrice, tag::kStopPrice, tag::kRemainingQuantity},
             "pending order"))
         return;
     auto order = std::make_shared<Order>();
-    for (const Field& f : parsed)
-        applyPendingField(*order, f, PendingMap::NewPending);
+    records::readTagged(parsed, layouts::kStoredPendingOrder, *order);
     if (order->PendingOrderId.empty() || !AccountHeld(order->AccountNumber)) {
         platform::Log::warning("pending order refused: id \"{}\", account \"{}\", instrument \"{}\"",
                                order->PendingOrderId, order->AccountNumber, order->ItemCode);
@@ -351,7 +342,7 @@ void OrderCollections::FillPendingOrderCollection(const Fields& fields, const st
     // records (made when the order was sent) carry one.
     const auto reportRequest = [&]() -> std::int32_t {
         std::optional<std::string_view> last;
-        for (const Field& f : parsed)
+        for (const TaggedField& f : parsed)
             if (f.tag == tag::kRequestId || f.tag == tag::kOrderRequestId)
                 last = f.value;
         return last ? integer32(*last) : host_.requestId();
@@ -376,7 +367,7 @@ void OrderCollections::FillPendingOrderCollection(const Fields& fields, const st
 void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) {
     if (pendingOrderId.empty())
         return;
-    const std::vector<Field> parsed = splitFields(fields);
+    const std::vector<TaggedField> parsed = splitFields(fields);
     if (!reportReads(
             parsed, fields,
             {tag::kQuantity, tag::kPrice, tag::kLimitPrice, tag::kStopPrice, tag::kRemainingQuantity},
@@ -388,8 +379,7 @@ void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const 
         // Brackets not restated by the report are gone.
         order->LimitPrice.reset();
         order->StopPrice.reset();
-        for (const Field& f : parsed)
-            applyPendingField(*order, f, PendingMap::Update);
+        records::readTagged(parsed, layouts::kUpdatedPendingOrder, *order);
         if (order->PendingOrderId != pendingOrderId)
             pendingIndex_.invalidate();
     }
@@ -415,14 +405,13 @@ void OrderCollections::RemovePendingOrder(const std::string& id, bool byPendingO
 }
 
 void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status, const Fields& fields) {
-    const std::vector<Field> parsed = splitFields(fields);
+    const std::vector<TaggedField> parsed = splitFields(fields);
     if (status == report::kCancelled) {
         if (!reportReads(parsed, fields, {tag::kQuantity, tag::kPrice, tag::kRemainingQuantity},
                          "cancelled order"))
             return;
         auto order = std::make_shared<Order>();
-        for (const Field& f : parsed)
-            applyPendingField(*order, f, PendingMap::Cancel);
+        records::readTagged(parsed, layouts::kCancelledOrder, *order);
         if (order->PendingOrderId.empty() || !AccountHeld(order->AccountNumber)) {
             platform::Log::warning("cancel record refused: id \"{}\", account \"{}\", instrument \"{}\"",
                                    order->PendingOrderId, order->AccountNumber, order->ItemCode);
@@ -451,8 +440,7 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
                                             : order->RequestId == id;
         if (!match)
             continue;
-        if (const auto time = lastValue(parsed, tag::kTransactionTime))
-            order->TransactionDateTime = wallTimeFromWire(*time);
+        records::readTagged(parsed, layouts::kRejectedOrder, *order);
         if (Append(model_.CancelledOrderCollection, order, "CancelledOrderCollection"))
             Journal(JournalData::kOrderCancelled, *order);
         return;
@@ -460,66 +448,14 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
 }
 
 void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
-    const std::vector<Field> parsed = splitFields(fields);
+    const std::vector<TaggedField> parsed = splitFields(fields);
     if (!reportReads(parsed, fields, {tag::kQuantity, tag::kPrice, tag::kRemainingQuantity},
                      "executed order"))
         return;
     auto position = std::make_shared<Order>();
     Order& p = *position;
     p.orderType = 1;
-    for (const Field& f : parsed) {
-        const std::string value(f.value);
-        switch (f.tag) {
-        case tag::kInstrument:
-            p.ItemCode = value;
-            break;
-        case tag::kOrderRequestId:
-            p.RequestId = integer32(value);
-            break;
-        case tag::kAccount:
-            p.AccountNumber = value;
-            break;
-        case tag::kQuantity:
-            p.OrderQty = decimalOf(f.value);
-            p.Commission = calcCommission(p.OrderQty, p.RemainingQty, p.Commission);
-            break;
-        case tag::kPrice:
-            p.OrderPrice = priceOf(f.value);
-            break;
-        case tag::kExpiryDate:
-            p.ExpiryDate = wallTimeFromWire(value);
-            break;
-        case tag::kExecutionId:
-            p.ExecutionId = value;
-            break;
-        case tag::kRemainingQuantity:
-            p.RemainingQty = decimalOf(f.value);
-            break;
-        case tag::kTransactionTime:
-            p.TransactionDateTime = wallTimeFromWire(value);
-            break;
-        case tag::kPendingOrderId:
-            p.PendingOrderId = value;
-            break;
-        case tag::kPositionId:
-            p.OpenPositionId = value;
-            break;
-        case tag::kBaseCurrencyRate:
-            p.BaseCurrencyRate = number(value);
-            break;
-        case tag::kCommission:
-            p.Commission = number(value);
-            break;
-        case tag::kOrderRouteId:
-            p.OrderRouteId = value;
-            break;
-        case tag::kValueDate:
-            p.ValueDate = wallTimeFromWire(value);
-            break;
-        default:
-            break;
-        }
-    }
+    records::readTagged(parsed, layouts::kFill, p);
     if (p.OpenPositionId.empty() || !AccountHeld(p.AccountNumber)) {
         platform::Log::warning("executed order refused: position \"{}\", account \"{}\", instrument \"{}\"",
                                p.OpenPositionId, p.AccountNumber, p.ItemCode);
@@ -568,35 +504,14 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
         }
         return;
     }
-    const std::vector<Field> parsed = splitFields(fields);
+    const std::vector<TaggedField> parsed = splitFields(fields);
     if (!reportReads(parsed, fields, {tag::kQuantity, tag::kPrice, tag::kRemainingQuantity},
                      "position update"))
         return;
     for (auto& position : open) {
         if (!sameId(position->OpenPositionId, positionId))
             continue;
-        Order& p = *position;
-        for (const Field& f : parsed) {
-            switch (f.tag) {
-            case tag::kQuantity:
-                p.Commission = calcCommission(p.OrderQty, p.RemainingQty, p.Commission);
-                break;
-            case tag::kPrice:
-                p.OrderPrice = priceOf(f.value);
-                break;
-            case tag::kRemainingQuantity:
-                p.RemainingQty = decimalOf(f.value);
-                break;
-            case tag::kStorage:
-                p.Storage = lenientDecimal(f.value);
-                break;
-            case tag::kCommission:
-                p.Commission = number(f.value);
-                break;
-            default:
-                break;
-            }
-        }
+        records::readTagged(parsed, layouts::kPositionUpdate, *position);
     }
 }
 
@@ -604,81 +519,26 @@ void OrderCollections::ModifyBracketOrderUpdateOnOpenOrderCollection(
     const Fields& fields, const std::optional<std::string>& refPositionId, int status) {
     if (!refPositionId || refPositionId->empty())
         return;
-    const std::vector<Field> parsed = splitFields(fields);
+    const std::vector<TaggedField> parsed = splitFields(fields);
     const bool legGone =
         status == report::kFullyFilled || status == report::kCancelled || status == report::kRejected;
     for (auto& position : model_.OpenOrderCollection) {
         if (!sameId(position->OpenPositionId, *refPositionId))
             continue;
-        std::int64_t bracketType = 0;
-        for (const Field& f : parsed) {
-            if (f.tag == tag::kOrderType) {
-                bracketType = MessageCracker::integerValue(f.value);
-                continue;
-            }
-            if (f.tag != tag::kPrice || (bracketType != 30 && bracketType != 31))
-                continue;
-            auto& price = bracketType == 31 ? position->StopPrice : position->LimitPrice;
-            if (legGone)
-                price.reset();
-            else if (f.value.size() <= kMaxFieldBytes && (f.value.empty() || strictNumber(f.value)))
-                price = priceOf(f.value);
-        }
+        layouts::BracketLeg leg{*position, legGone};
+        records::readTagged(parsed, layouts::kBracketLeg, leg);
     }
 }
 
 void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
-    const std::vector<Field> parsed = splitFields(fields);
+    const std::vector<TaggedField> parsed = splitFields(fields);
     if (!reportReads(parsed, fields, {tag::kSettledProfit, tag::kSettledQuantity}, "settlement"))
         return;
     auto record = std::make_shared<Order>();
     Order& s = *record;
-    for (const Field& f : parsed) {
-        const std::string value(f.value);
-        switch (f.tag) {
-        case tag::kInstrument:
-            SetInstrument(s, integer32(value));
-            break;
-        case tag::kAccount:
-            s.AccountNumber = value;
-            break;
-        case tag::kTransactionTime:
-            s.TransactionDateTime = wallTimeFromWire(value);
-            break;
-        case tag::kPositionId:
-            s.OpenPositionId = value;
-            break;
-        case tag::kSettlementId:
-            s.SettlementId = value;
-            break;
-        case tag::kClosingPositionId:
-            s.ClosingPositionId = value;
-            break;
-        case tag::kSettledProfit:
-            s.SettledPL = decimalOf(f.value);
-            break;
-        case tag::kSettledQuantity:
-            s.SettledQty = decimalOf(f.value);
-            break;
-        case tag::kStorage:
-            s.Storage = lenientDecimal(value);
-            break;
-        case tag::kCurrencyRate:
-            s.CurrencyRate = lenientDecimal(value);
-            break;
-        case tag::kOtherCharges:
-            s.OtherCharges = lenientDecimal(value);
-            break;
-        case tag::kCommission:
-            s.Commission = number(value);
-            break;
-        case tag::kAccountCurrencyRate:
-            s.accountCurrencyRate = lenientDecimal(value);
-            break;
-        default:
-            break;
-        }
-    }
+    records::readTagged(parsed, layouts::kSettlement, s);
+    if (const auto instrumentId = lastValue(parsed, tag::kInstrument))
+        SetInstrument(s, integer32(*instrumentId));
     if (s.SettlementId.empty() || !AccountHeld(s.AccountNumber)) {
         platform::Log::warning("settlement refused: id \"{}\", account \"{}\", instrument \"{}\"",
                                s.SettlementId, s.AccountNumber, s.ItemCode);

@@ -41,8 +41,10 @@ bool isPositive(const Decimal& value) {
     return value > Decimal(); // NaN is below every number
 }
 
-std::string price(const platform::Decimal& value, std::int32_t decimals) {
-    return Formatter::formatDecimal(value, decimals);
+// The quote at the instrument's decimals, rounded as its double prints: the text the wire has
+// always carried, and the price a market order takes. NaN when that text is not a number.
+Decimal quoteAt(const Decimal& value, std::int32_t decimals) {
+    return strictDecimal(Formatter::formatDecimal(value, decimals)).value_or(Decimal::notANumber());
 }
 
 std::optional<std::int32_t> accountNumberOf(const Order& record) {
@@ -73,13 +75,13 @@ void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, s
     o.tradingModeTag = Order::GetTradingModeTagValue(codeOf(info.side));
     o.timeInForceTag = Order::GetTimeInForceTagValue(codeOf(info.timeInForce));
     o.deviation = info.deviation;
-    o.Spread = "0";
+    o.Spread = Decimal();
     o.CurrentStatus = "0";
-    o.Bid = price(item.Bid, item.DecimalPlaces);
-    o.Ask = price(item.Ask, item.DecimalPlaces);
-    o.Last = price(item.Last, item.DecimalPlaces);
-    o.High = price(item.High, item.DecimalPlaces);
-    o.Low = price(item.Low, item.DecimalPlaces);
+    o.Bid = quoteAt(item.Bid, item.DecimalPlaces);
+    o.Ask = quoteAt(item.Ask, item.DecimalPlaces);
+    o.Last = quoteAt(item.Last, item.DecimalPlaces);
+    o.High = quoteAt(item.High, item.DecimalPlaces);
+    o.Low = quoteAt(item.Low, item.DecimalPlaces);
     o.ItemTime = item.UpdateTime;
     o.TransactionDateTime = wallTimeFromWire(serverTime);
 }
@@ -124,13 +126,13 @@ constexpr auto kOrderTags = rq::joined(
                      rq::as<Text>(tag::kInstrument, &Order::ItemCode),
                      rq::as<Integer>(tag::kOrderType, &Order::orderTypeTag),
                      rq::as<Integer>(tag::kDeliveryMode, &Order::deliveryModeTag),
-                     rq::as<Text>(tag::kSpread, &Order::Spread),
+                     rq::as<Quantity>(tag::kSpread, &Order::Spread),
                      rq::as<Integer>(tag::kTradingMode, &Order::tradingModeTag),
                      rq::as<Text>(tag::kOrderStatus, &Order::CurrentStatus),
                      rq::as<Code>(tag::kTimeInForce, &Order::timeInForceTag),
-                     rq::as<Text>(tag::kBid, &Order::Bid), rq::as<Text>(tag::kAsk, &Order::Ask),
-                     rq::as<Text>(tag::kLast, &Order::Last), rq::as<Text>(tag::kHigh, &Order::High),
-                     rq::as<Text>(tag::kLow, &Order::Low), rq::as<Time>(tag::kItemTime, &Order::ItemTime),
+                     rq::as<Quote>(tag::kBid, &Order::Bid), rq::as<Quote>(tag::kAsk, &Order::Ask),
+                     rq::as<Quote>(tag::kLast, &Order::Last), rq::as<Quote>(tag::kHigh, &Order::High),
+                     rq::as<Quote>(tag::kLow, &Order::Low), rq::as<Time>(tag::kItemTime, &Order::ItemTime),
                      rq::as<Time>(tag::kTransactionTime, &Order::TransactionDateTime)));
 
 // New and close orders: the order's own quantity and price.
@@ -192,7 +194,8 @@ void fillPrices(Order& o, const OrderInfo& info) {
         return;
     const bool entry = info.kind != OrderKind::Market;
     o.priceFromQuote = !(entry && info.price);
-    o.OrderPrice = !o.priceFromQuote ? info.price : strictDecimal(info.side == Side::Buy ? o.Ask : o.Bid);
+    const Decimal& quote = info.side == Side::Buy ? o.Ask : o.Bid;
+    o.OrderPrice = !o.priceFromQuote ? info.price : quote.isNaN() ? std::nullopt : std::optional(quote);
     o.LimitPrice = info.limitPrice;
     o.StopPrice = info.stopPrice;
 }

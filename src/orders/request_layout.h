@@ -48,7 +48,8 @@ enum class WireForm : std::uint8_t {
     Text,
     Integer,        // plain decimal text
     Code,           // an integer code, left out when not applicable (the writer then puts "(null)")
-    Quantity,       // the decimal's own text; empty when none was given
+    Quantity,       // the decimal's own text (a quantity, the spread); empty when none was given
+    Quote,          // a decimal at the instrument's decimals as the quotes are written (two at least)
     Price,          // a WirePrice or decimal at the instrument's decimals; empty when none
     PriceAboveZero, // a bracket: the price when above 0, else empty
     PriceOrZero,    // an edited bracket: the price when above 0, else "0", which removes it
@@ -68,11 +69,7 @@ using RequestLayout = records::RecordLayout<Rows...>;
 using records::recordLayout;
 
 // Tables one after another; a tag listed twice is written by its later row.
-template <class... Layouts>
-constexpr auto joined(const Layouts&... layouts) {
-    return std::apply([](const auto&... rows) { return recordLayout(rows...); },
-                      std::tuple_cat(layouts.rows...));
-}
+using records::joined;
 
 // A row of the given form: `as<WireForm::Price>(tag::kPrice, &Order::OrderPrice)`.
 template <WireForm Form, class S>
@@ -114,6 +111,8 @@ void writeRow(MessageBase& m, const WriteRow<Form, S>& row, const Order& order, 
             m.setValue(row.tag, static_cast<std::int64_t>(value));
     } else if constexpr (Form == WireForm::Quantity) {
         m.setValue(row.tag, quantityOnWire(value));
+    } else if constexpr (Form == WireForm::Quote) {
+        m.setValue(row.tag, priceOnWire(WirePrice{value, true}, context.decimals));
     } else if constexpr (Form == WireForm::Price) {
         if constexpr (std::is_same_v<V, WirePrice>)
             m.setValue(row.tag, priceOnWire(value, context.decimals));

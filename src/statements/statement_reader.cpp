@@ -87,7 +87,7 @@ constexpr auto kPendingLayout = recordLayout(
     text("ExpiryDateTime", wallClockOnly<Pending, &Order::ExpiryDate>),
     decimal("OCOLLimitPrice", &Pending::OCOLLimitPrice), decimal("OCOLStopPrice", &Pending::OCOLStopPrice),
     decimal("OCOSLimit", &Pending::OCOSLimit), decimal("OCOSStop", &Pending::OCOSStop),
-    text("Spread", &Pending::Spread), int64("TradeRouteId", &Pending::TradeRouteId),
+    decimal("Spread", &Pending::Spread), int64("TradeRouteId", &Pending::TradeRouteId),
     int64("RoutePendingOrderId", &Pending::RoutePendingOrderId),
     decimal("ExecutedQty", &Pending::ExecutedQty), text("OrderStatusId", &Pending::OrderStatus),
     text("OrderTime", wallClock<Pending, &Order::TransactionDateTime, &Pending::OrderTimeAsSent>),

@@ -220,8 +220,7 @@ void dumpOrder(std::string& out, std::string_view prefix, const Order& r) {
             SettlementId, SettledPrice, UnrealisedPL, Storage, ExpiryDate, ValueDate, RefPositionIdOfBracket,
             CancelledOrderId, isCloseNew, isEditWorkOrder, isEditBracketOrder, LiquidateOrderNumber,
             isTakeProfitEnabled, isStopLossEnabled, EquityHitPrice, PreviousOrderQty, CurrencyRate,
-            OtherCharges, deviation, margin, accountCurrencyRate, isCancelOrder, validationResult,
-            BaseCurrencyRate);
+            OtherCharges, deviation, accountCurrencyRate, isCancelOrder, validationResult, BaseCurrencyRate);
 }
 
 // Each entry of a keyed collection of records, a null entry shown as such.

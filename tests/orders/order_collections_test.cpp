@@ -405,6 +405,41 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
 }
 
+TEST_F(OrderCollectionsTest, ARepeatedTagInAReportKeepsItsLastValue) {
+    c.FillPendingOrderCollection(report("34=1001|12=GBPUSD|79=P1|32=31|36=45|37=5|38=1.2|39=1.3|12=EURUSD|"
+                                        "32=30|36=46|38=1.25|39=|37=6|76=6"),
+                                 "P1");
+    const Order& p = *c.FindPendingOrder("P1");
+    EXPECT_EQ(std::tuple(p.ItemCode, p.orderType, p.tradingMode, p.OrderQty, p.OrderPrice, p.LimitPrice),
+              std::tuple("EURUSD", 2, 1, dec("6"), std::optional(dec("1.25")), std::optional<Decimal>()));
+
+    c.FillOpenOrderCollection(report("34=1001|12=EURUSD|80=X1|37=10|38=1.2|38=1.21|72=E0|72=E1|76=10"));
+    EXPECT_EQ(c.FindOpenPosition("X1")->OrderPrice, dec("1.21"));
+    EXPECT_EQ(c.FindOpenPosition("X1")->ExecutionId, "E1");
+
+    c.FillSettledOrderCollection(report("34=1001|12=8|80=X1|86=S1|88=1|89=2|89=3|12=7"));
+    ASSERT_TRUE(c.FindSettlement("S1"));
+    EXPECT_EQ(c.FindSettlement("S1")->ItemCode, "EURUSD");
+    EXPECT_EQ(c.FindSettlement("S1")->SettledQty, dec("3"));
+}
+
+TEST_F(OrderCollectionsTest, AReportsChoiceCodesReadAsTheTicketsChoicesAndAnyOtherAsNone) {
+    // (type, time in force, delivery) as sent, and as read back.
+    const std::vector<std::pair<std::string, std::tuple<int, int, int>>> cases = {
+        {"32=29|43=47|117=51", {1, 1, 1}}, {"32=30|43=48|117=52", {2, 2, 2}},
+        {"32=31|43=54|117=53", {3, 5, 3}}, {"32=926|43=926|117=926", {0, 0, 0}},
+        {"32=28|43=49|117=54", {0, 0, 0}}, {"32=-29|43=0|117=", {0, 0, 0}},
+    };
+    int n = 0;
+    for (const auto& [codes, expected] : cases) {
+        const std::string id = "C" + std::to_string(++n);
+        c.FillPendingOrderCollection(report("34=1001|12=EURUSD|79=" + id + "|" + codes), id);
+        const auto order = c.FindPendingOrder(id);
+        ASSERT_TRUE(order) << codes;
+        EXPECT_EQ(std::tuple(order->orderType, order->timeInForce, order->deliveryMode), expected) << codes;
+    }
+}
+
 // ---- 66: settlements
 
 TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) {

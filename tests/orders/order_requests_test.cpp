@@ -137,6 +137,18 @@ TEST_F(OrderRequestsTest, MarketOrdersArePricedFromTheLiveQuoteAndJoinThePending
     EXPECT_EQ(model.PendingOrderCollection.back()->orderTypeInfo, 1);
 }
 
+TEST_F(OrderRequestsTest, AQuoteFinerThanTheInstrumentGoesOutAndPricesAtItsDecimals) {
+    // 1.20105 is just below its half as a double, so it prints 1.2010; 1.19995 prints 1.2000.
+    item->Ask = 1.20105_cdec;
+    item->Bid = 1.19995_cdec;
+    ASSERT_TRUE(kept(requests.PlaceOrder(marketBuy())));
+    EXPECT_EQ(lastFrame(),
+              frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=51|37=1|38=1.2010|39=|40=|"
+                      "90=0|36=45|77=-1|24=0|43=47"));
+    EXPECT_EQ(model.PendingOrderCollection.back()->OrderPrice, dec("1.201"));
+    EXPECT_EQ(model.PendingOrderCollection.back()->Bid, dec("1.2"));
+}
+
 TEST_F(OrderRequestsTest, LimitOrderCarriesItsPriceAndProtectivePricesAndAwaitsOneConfirmation) {
     OrderInfo limit = marketBuy();
     limit.kind = OrderKind::Limit;

@@ -29,7 +29,8 @@ TEST(RequestLayout, EachRowReadsItsSourceAndWritesItsForm) {
         as<WireForm::Code>(5, &Order::timeInForceTag), as<WireForm::Quantity>(6, &Order::OrderQty),
         as<WireForm::Price>(7, &Order::OrderPrice), as<WireForm::Price>(8, &quoted),
         as<WireForm::PriceAboveZero>(9, &Order::LimitPrice), as<WireForm::PriceOrZero>(10, &Order::StopPrice),
-        as<WireForm::Price>(11, &WriteContext::editPrice));
+        as<WireForm::Price>(11, &WriteContext::editPrice), as<WireForm::Quote>(12, &Order::Bid),
+        as<WireForm::Quantity>(13, &Order::Spread));
     Order o;
     o.AccountNumber = "1001";
     o.RequestId = 42;
@@ -38,6 +39,7 @@ TEST(RequestLayout, EachRowReadsItsSourceAndWritesItsForm) {
     o.OrderPrice = dec("1.23456");
     o.LimitPrice = dec("1.1");
     o.StopPrice = dec("0.9");
+    o.Bid = dec("1.3");
     WriteContext c;
     c.userName = "jdoe";
     c.decimals = 4;
@@ -54,7 +56,9 @@ TEST(RequestLayout, EachRowReadsItsSourceAndWritesItsForm) {
                                                                   {8, "1.2346"},
                                                                   {9, "1.1000"},
                                                                   {10, "0.9000"},
-                                                                  {11, ""}}));
+                                                                  {11, ""},
+                                                                  {12, "1.3000"},
+                                                                  {13, "0"}}));
 
     // Nothing given, nothing applicable: each form's own answer.
     o.timeInForceTag = Order::kNotApplicable;
@@ -71,6 +75,7 @@ TEST(RequestLayout, EachRowReadsItsSourceAndWritesItsForm) {
     EXPECT_EQ(valueOr(none, 8), "1.20");
     EXPECT_EQ(valueOr(none, 9), "");
     EXPECT_EQ(valueOr(none, 10), "0");
+    EXPECT_EQ(valueOr(none, 12), "1.30");
     o.timeInForceTag = -1;
     o.LimitPrice = dec("-1");
     writeRequest(none, layout, o, c);

@@ -59,7 +59,7 @@ constexpr auto kPendingLayout =
                  int32(14, &PendingOrderHD::DeliveryModeId), int32(15, &PendingOrderHD::TimeInForceId),
                  time(16, &PendingOrderHD::ExpiryDateTime), decimal(17, &PendingOrderHD::OCOLLimitPrice),
                  decimal(18, &PendingOrderHD::OCOLStopPrice), decimal(19, &PendingOrderHD::OCOSLimit),
-                 decimal(20, &PendingOrderHD::OCOSStop), text(21, &PendingOrderHD::Spread),
+                 decimal(20, &PendingOrderHD::OCOSStop), decimal(21, &PendingOrderHD::Spread),
                  text(22, &PendingOrderHD::TradeRouteId), text(23, &PendingOrderHD::RoutePendingOrderId),
                  time(24, &PendingOrderHD::OrderAtServerDateTime),
                  text(25, &PendingOrderHD::RefPositionIdOfBracket), decimal(26, &PendingOrderHD::TouchQty),

@@ -82,7 +82,7 @@ struct PendingOrderHD {
     platform::Decimal OCOLStopPrice;
     platform::Decimal OCOSLimit;
     platform::Decimal OCOSStop;
-    std::string Spread;
+    platform::Decimal Spread;
     std::string TradeRouteId;
     std::string RoutePendingOrderId;
     std::optional<WallTime> OrderAtServerDateTime;

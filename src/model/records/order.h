@@ -42,12 +42,14 @@ public:
     std::optional<platform::Decimal> OrderPrice;
     std::optional<platform::Decimal> LimitPrice; // take profit; none without one
     std::optional<platform::Decimal> StopPrice;  // stop loss; none without one
-    std::string Spread;
-    std::string Bid;
-    std::string Ask;
-    std::string Last;
-    std::string High;
-    std::string Low;
+    // A request's quote as it stood, at the instrument's decimals as the wire writes them (NaN for a
+    // quote that is not a number); a stored order keeps only the spread it was placed with.
+    platform::Decimal Spread;
+    platform::Decimal Bid;
+    platform::Decimal Ask;
+    platform::Decimal Last;
+    platform::Decimal High;
+    platform::Decimal Low;
     // The quote's time on a request; a settlement's opening time.
     std::optional<WallTime> ItemTime;
     std::string CurrentStatus;
@@ -91,7 +93,6 @@ public:
     platform::Decimal CurrencyRate;
     platform::Decimal OtherCharges;
     std::int32_t deviation = 0;
-    std::string margin;
     platform::Decimal accountCurrencyRate;
     bool isCancelOrder = false;
     // A request's price taken from the live quote, written as the quotes are (two decimals at least).

@@ -13,6 +13,12 @@
 //
 //     constexpr auto kNameLayout = recordLayout(text("Name", &Instrument::Name));
 //     readColumns(row, kNameLayout, instrument);
+//
+// Tables of a tag=value message name the tag where a record's table names the position, and are
+// read by `readTagged`, field by field in the message's order:
+//
+//     constexpr auto kFillLayout = recordLayout(text(tag::kAccount, &Order::AccountNumber));
+//     readTagged(fields, kFillLayout, order);
 #include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 #include "model/records/wall_time.h"
@@ -26,6 +32,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -42,17 +49,24 @@ enum class FieldType : std::uint8_t {
     Decimal, // exact, malformed or non-finite as 0
     Flag,    // true/false, or 1/0 into an integer target
     Text,
-    Time,    // "yyyyMMddHHmmss" into an optional WallTime, none when it names no time
-    IsoDate, // ISO local date-time into an optional platform::Date in the device's zone
+    Time,          // "yyyyMMddHHmmss" into an optional WallTime, none when it names no time
+    IsoDate,       // ISO local date-time into an optional platform::Date in the device's zone
+    DecimalOrNone, // a Decimal's reading into an optional, none when the field is empty
 };
 
 // "yyyy-MM-ddTHH:mm:ss", with or without milliseconds, in the device's zone; none otherwise.
 std::optional<platform::Date> isoDateFromText(std::string_view text);
 
+// One field of a tag=value message.
+struct TaggedField {
+    std::int64_t tag = 0;
+    std::string_view value;
+};
+
 template <FieldType Type, class Target>
 struct FieldRow {
     static constexpr FieldType type = Type;
-    std::size_t position;
+    std::size_t position; // the tag, in a table of a tag=value message
     // A member pointer, or a loader `void(Record&, Value)` for fields that set more than one member.
     Target target;
 };
@@ -75,6 +89,13 @@ constexpr RecordLayout<Rows...> recordLayout(Rows... rows) {
     return {std::tuple<Rows...>{rows...}};
 }
 
+// Tables one after another, as one table.
+template <class... Layouts>
+constexpr auto joined(const Layouts&... layouts) {
+    return std::apply([](const auto&... rows) { return recordLayout(rows...); },
+                      std::tuple_cat(layouts.rows...));
+}
+
 // The row makers, one per wire type: `int32(3, &Record::Member)`.
 template <FieldType Type>
 struct RowMaker {
@@ -91,6 +112,7 @@ inline constexpr RowMaker<FieldType::Int32> int32{};
 inline constexpr RowMaker<FieldType::Int64> int64{};
 inline constexpr RowMaker<FieldType::Real> real{};
 inline constexpr RowMaker<FieldType::Decimal> decimal{};
+inline constexpr RowMaker<FieldType::DecimalOrNone> decimalOrNone{};
 inline constexpr RowMaker<FieldType::Flag> flag{};
 inline constexpr RowMaker<FieldType::Text> text{};
 inline constexpr RowMaker<FieldType::Time> time{};
@@ -124,6 +146,8 @@ auto reading(const RecordFields& f, std::size_t pos) {
         platform::Decimal v;
         f.readDecimal(pos, v);
         return v;
+    } else if constexpr (Type == FieldType::DecimalOrNone) {
+        return f.text(pos).empty() ? std::nullopt : std::optional(reading<FieldType::Decimal>(f, pos));
     } else if constexpr (Type == FieldType::Flag) {
         bool v = false;
         f.readBool(pos, v);
@@ -153,6 +177,8 @@ auto readingOf(std::string_view text) {
         return finiteReal(text);
     else if constexpr (Type == FieldType::Decimal)
         return lenientDecimal(text);
+    else if constexpr (Type == FieldType::DecimalOrNone)
+        return text.empty() ? std::nullopt : std::optional(lenientDecimal(text));
     else if constexpr (Type == FieldType::Flag)
         return platform::lenientFlag(text);
     else if constexpr (Type == FieldType::Time)
@@ -212,6 +238,12 @@ void readColumn(const Columns& columns, const ColumnRow<Type, Target>& row, R& o
         store<Type>(row.target, out, readingOf<Type>(*text));
 }
 
+template <FieldType Type, class Target, class R>
+void readTaggedRow(const TaggedField& field, const FieldRow<Type, Target>& row, R& out) {
+    if (field.tag == static_cast<std::int64_t>(row.position))
+        store<Type>(row.target, out, readingOf<Type>(field.value));
+}
+
 } // namespace detail
 
 // Reads each field the record holds into its target; fields past the record's end leave their
@@ -226,6 +258,15 @@ void readRecord(const RecordFields& f, const RecordLayout<Rows...>& layout, R& o
 template <class Columns, class R, class... Rows>
 void readColumns(const Columns& columns, const RecordLayout<Rows...>& layout, R& out) {
     std::apply([&](const auto&... row) { (detail::readColumn(columns, row, out), ...); }, layout.rows);
+}
+
+// Reads each field of the message into the targets of the rows of its tag, in the message's order:
+// a repeated tag leaves its last value, a loader sees what the fields before it set, and tags the
+// table lacks leave the record alone.
+template <class R, class... Rows>
+void readTagged(std::span<const TaggedField> fields, const RecordLayout<Rows...>& layout, R& out) {
+    for (const TaggedField& field : fields)
+        std::apply([&](const auto&... row) { (detail::readTaggedRow(field, row, out), ...); }, layout.rows);
 }
 
 // Calls `visit(position, type, value)` for each member row in table order (loader rows have no

@@ -82,7 +82,7 @@ TEST(HistoryRows, EveryRowTakesItsLastPosition) {
               std::tuple("100", 103, dec("106"), dec("113"), static_cast<TimeInForce>(115), dec("120")));
     EXPECT_EQ(std::tuple(pending->Spread, pending->RefPositionIdOfBracket, pending->TouchPrice,
                          pending->TouchDateTime),
-              std::tuple("121", "125", dec("127"), std::nullopt));
+              std::tuple(dec("121"), "125", dec("127"), std::nullopt));
 
     const auto cancelled = CancelledOrderHD::initWithMessage(numbered(18));
     ASSERT_TRUE(cancelled);

@@ -157,6 +157,90 @@ TEST(RecordLayout, ColumnTablesReadByNameWithTheFieldsReadings) {
     EXPECT_FALSE(blank.when); // not ISO: no date
 }
 
+// The same sample read from a tag=value message, the tags standing where the positions stood.
+constexpr auto kSampleTags = recordLayout(
+    int32(100, &Sample::id), int32(101, &Sample::wideFrom32), int32(102, &Sample::unsignedFrom32),
+    int64(103, &Sample::wide), int64(104, &Sample::unsignedWide), real(105, &Sample::real),
+    decimal(106, &Sample::price), flag(107, &Sample::enabled), flag(108, &Sample::flagAsNumber),
+    text(109, &Sample::name), int32(110, [](Sample& s, std::int32_t v) {
+        // Sees what the fields before it in the message set.
+        s.loaded = v * 2 + s.id;
+        ++s.loaderCalls;
+    }));
+
+TEST(RecordLayout, TagTablesReadEachFieldByItsTagWithTheFieldsReadings) {
+    const std::vector<TaggedField> fields = {
+        {110, "21"},      {109, "EURUSD"},      {108, "t"},  {107, "Y"},
+        {106, "1.23455"}, {105, "2.5"},         {104, "-2"}, {103, "99999999999"},
+        {102, "-1"},      {101, "99999999999"}, {100, "12"}, {999, "not ours"},
+    };
+    Sample s;
+    readTagged(fields, kSampleTags, s);
+    EXPECT_EQ(s.id, 12);
+    EXPECT_EQ(s.wideFrom32, std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(s.unsignedFrom32, std::numeric_limits<std::uint64_t>::max());
+    EXPECT_EQ(s.wide, 99999999999);
+    EXPECT_EQ(s.unsignedWide, std::numeric_limits<std::uint64_t>::max() - 1);
+    EXPECT_EQ(s.real, 2.5);
+    EXPECT_EQ(s.price.toString(), "1.23455");
+    EXPECT_TRUE(s.enabled);
+    EXPECT_EQ(s.flagAsNumber, 1);
+    EXPECT_EQ(s.name, "EURUSD");
+    EXPECT_EQ(s.loaded, 42 - 1); // the id was not read yet when the loader ran
+    EXPECT_EQ(s.loaderCalls, 1);
+
+    // Absent tags leave their targets alone; present but empty ones read as 0 or the empty text.
+    Sample sparse;
+    readTagged(std::vector<TaggedField>{{100, ""}, {109, ""}, {-100, "5"}}, kSampleTags, sparse);
+    EXPECT_EQ(std::tuple(sparse.id, sparse.wide, sparse.price, sparse.name, sparse.loaderCalls),
+              std::tuple(0, std::int64_t{-1}, dec("-1"), std::string(), 0));
+}
+
+TEST(RecordLayout, ARepeatedTagIsReadEachTimeSoItsLastValueStays) {
+    Sample s;
+    readTagged(std::vector<TaggedField>{{109, "first"}, {100, "3"}, {110, "1"}, {109, "last"}, {110, "2"}},
+               kSampleTags, s);
+    EXPECT_EQ(s.name, "last");
+    EXPECT_EQ(s.loaded, 7);
+    EXPECT_EQ(s.loaderCalls, 2);
+
+    // Joined tables read a field into every row of its tag, in table order.
+    std::vector<std::string> seen;
+    struct Log {
+        std::vector<std::string>* seen;
+    } log{&seen};
+    constexpr auto first =
+        recordLayout(text(1, [](Log& l, std::string_view v) { l.seen->push_back("a" + std::string(v)); }));
+    constexpr auto second =
+        recordLayout(text(1, [](Log& l, std::string_view v) { l.seen->push_back("b" + std::string(v)); }),
+                     text(2, [](Log& l, std::string_view v) { l.seen->push_back("c" + std::string(v)); }));
+    readTagged(std::vector<TaggedField>{{2, "x"}, {1, "y"}}, joined(first, second), log);
+    EXPECT_EQ(seen, (std::vector<std::string>{"cx", "ay", "by"}));
+}
+
+TEST(RecordLayout, ADecimalThatMayBeNoneIsNoneOnlyForAnEmptyField) {
+    struct Quote {
+        std::optional<Decimal> price = dec("9");
+    };
+    constexpr auto byTag = recordLayout(decimalOrNone(7, &Quote::price));
+    const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+        {"", std::nullopt}, {"0", "0"}, {"1.2500", "1.25"}, {"abc", "0"}, {" 3x", "3"}};
+    for (const auto& [text, expected] : cases) {
+        Quote tagged, positional;
+        readTagged(std::vector<TaggedField>{{7, text}}, byTag, tagged);
+        readRecord(RecordFields(text), recordLayout(decimalOrNone(0, &Quote::price)), positional);
+        for (const Quote& q : {tagged, positional}) {
+            ASSERT_EQ(q.price.has_value(), expected.has_value()) << text;
+            if (expected) {
+                EXPECT_EQ(q.price->toString(), *expected) << text;
+            }
+        }
+    }
+    Quote untouched;
+    readTagged(std::vector<TaggedField>{{8, ""}}, byTag, untouched);
+    EXPECT_EQ(untouched.price, dec("9"));
+}
+
 TEST(RecordLayout, AWriterVisitsTheMemberRowsInTableOrderWithTheirTypes) {
     Sample s;
     s.id = 3;
