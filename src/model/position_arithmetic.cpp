@@ -103,13 +103,15 @@ double closeResult(const Order& position, double quantity, const SessionLookup& 
     return convertIntoAccountCurrency(result, position, session);
 }
 
-double offsetResult(const Order& leg, double quantity, const Order& position, const ItemDetails* item) {
+platform::Decimal offsetResult(const Order& leg, const platform::Decimal& quantity, const Order& position,
+                               const ItemDetails* item) {
     if (!item)
-        return 0;
+        return {};
     const std::string shown =
         Formatter::formatDecimal(orZero(leg.OrderPrice).toDouble(), item->DisplayDecimalPlaces());
-    return CalculateFloatingPL(item, leg.tradingMode, quantity, platform::lenientReal(shown),
-                               orZero(position.OrderPrice).toDouble());
+    return decimalFromDouble(CalculateFloatingPL(item, leg.tradingMode, quantity.toDouble(),
+                                                 platform::lenientReal(shown),
+                                                 orZero(position.OrderPrice).toDouble()));
 }
 
 void PositionArithmetic::CalcPL(Order& position) {

@@ -48,8 +48,10 @@ double closeResult(const Order& position, double quantity, const SessionLookup& 
 
 // What offsetting `quantity` of the opposite position `leg` against `position` fixes, in the
 // instrument's terms: the leg valued from its open price as shown (at the instrument's decimals) to
-// the position's open price. 0 without the instrument.
-double offsetResult(const Order& leg, double quantity, const Order& position, const ItemDetails* item);
+// the position's open price. 0 without the instrument. Worked in the floating P/L's doubles; the
+// decimal of the result's shortest text.
+platform::Decimal offsetResult(const Order& leg, const platform::Decimal& quantity, const Order& position,
+                               const ItemDetails* item);
 
 // The order manager's position arithmetic over the session look-ups.
 class PositionArithmetic : public OrderServices {

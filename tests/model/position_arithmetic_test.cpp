@@ -161,11 +161,12 @@ TEST_F(PositionArithmeticOverSession, ACloseIsValuedAtTheClosingSidesPriceInTheA
 
 TEST_F(PositionArithmeticOverSession, AnOffsetValuesTheLegAtItsShownPriceAgainstThePosition) {
     auto held = position(0, "2", "1.2000");
-    auto leg = position(1, "1", "1.21004");                             // shown at four decimals: 1.2100
-    EXPECT_NEAR(offsetResult(*leg, 0.5, *held, item.get()), 500, 1e-6); // (1.21 - 1.2) × 0.5 × 100000
+    auto leg = position(1, "1", "1.21004"); // shown at four decimals: 1.2100
+    EXPECT_NEAR(offsetResult(*leg, 0.5_dec, *held, item.get()).toDouble(), 500,
+                1e-6); // (1.21 - 1.2) × 0.5 × 100000
     // A buy leg against the sell: from 1.2000 to the position's own unshown price.
-    EXPECT_NEAR(offsetResult(*held, 1, *leg, item.get()), 1004, 1e-6);
-    EXPECT_DOUBLE_EQ(offsetResult(*leg, 0.5, *held, nullptr), 0);
+    EXPECT_NEAR(offsetResult(*held, 1_dec, *leg, item.get()).toDouble(), 1004, 1e-6);
+    EXPECT_EQ(offsetResult(*leg, 0.5_dec, *held, nullptr), 0_dec);
 }
 
 TEST_F(PositionArithmeticOverSession, EquityHitKeepsTheStoredFigure) {

@@ -12,7 +12,6 @@
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
 #include "platform/decimal.h"
-#include "platform/lenient.h"
 
 #include <fmt/format.h>
 
@@ -114,16 +113,6 @@ std::string priceText(const std::optional<platform::Decimal>& value, const ItemD
 
 std::string priceText(const platform::CompactDecimal& value, const ItemDetails* item) {
     return priceText(value.toDouble(), item);
-}
-
-platform::Decimal quantityValue(std::string_view text) {
-    if (const auto exact = platform::Decimal::fromString(text); exact && !exact->isNaN())
-        return *exact;
-    return decimalFromDouble(platform::lenientReal(text));
-}
-
-std::string quantityText(std::string_view text) {
-    return quantityValue(text).toString();
 }
 
 std::string quantityText(const platform::Decimal& value) {

@@ -94,12 +94,7 @@ std::string priceText(const platform::Decimal& value, const ItemDetails* item);
 // An absent price shows as 0, as its empty text did.
 std::string priceText(const std::optional<platform::Decimal>& value, const ItemDetails* item);
 std::string priceText(const platform::CompactDecimal& value, const ItemDetails* item);
-// A quantity text as an exact number; a text that is not a number is read leniently.
-platform::Decimal quantityValue(std::string_view text);
-// A decimal text with its trailing fraction zeros dropped ("1.50" -> "1.5", "5.000" -> "5"); a text
-// that is not a number is read leniently.
-std::string quantityText(std::string_view text);
-// A quantity as its plain text ("1.5", "5").
+// A quantity as its plain text, without trailing fraction zeros ("1.5", "5").
 std::string quantityText(const platform::Decimal& value);
 // A double written with six decimals and then with its trailing zeros dropped ("10.000000" -> "10").
 std::string sixDecimalText(double value);

@@ -23,7 +23,7 @@ int MultiAccountTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString MultiAccountTableModel::marginText(int row) const {
-    const auto& account = rows_[static_cast<std::size_t>(row)].account;
+    const auto& account = rows_[static_cast<std::size_t>(row)].accountDet;
     return account ? QString::fromStdString(groupedMoneyText(account->AvailableMargin)) : QString();
 }
 
@@ -39,7 +39,7 @@ QVariant MultiAccountTableModel::data(const QModelIndex& index, int role) const 
         return {};
     switch (index.column()) {
     case Account:
-        return row.account ? QString::number(row.account->AccountId) : QString();
+        return row.accountDet ? QString::number(row.accountDet->AccountId) : QString();
     case Quantity:
         return QString::fromStdString(row.quantity.toString());
     case Margin:
@@ -93,7 +93,7 @@ void MultiAccountTableModel::setAccounts(const AccountList& accounts) {
 
 int MultiAccountTableModel::rowOf(std::int32_t accountId) const {
     for (std::size_t i = 0; i < rows_.size(); ++i)
-        if (rows_[i].account && rows_[i].account->AccountId == accountId)
+        if (rows_[i].accountDet && rows_[i].accountDet->AccountId == accountId)
             return static_cast<int>(i);
     return -1;
 }

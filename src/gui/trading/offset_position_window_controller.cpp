@@ -39,11 +39,12 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
     std::vector<Column> columns{
         {"", {}, {}, {}, [](const OffsetLine& l) { return l.ticked; }},
         {texts::kPositionIDColumn, [](const OffsetLine& l) { return qt(l.row.positionId); }},
-        {texts::kOffsetOpenPrice, [](const OffsetLine& l) { return qt(l.row.openPrice); }},
-        {texts::kSide, [this](const OffsetLine& l) { return qt(sideName(l.row.side)); }},
+        {texts::kOffsetOpenPrice,
+         [this](const OffsetLine& l) { return qt(priceText(l.row.closePrice, instrument())); }},
+        {texts::kSide, [this](const OffsetLine& l) { return qt(sideName(l.row.tradingMode)); }},
         {texts::kFloatingPL, [](const OffsetLine& l) { return qt(moneyText(l.row.profitLoss)); }},
         {texts::kTotalQty, [](const OffsetLine& l) { return qt(quantityText(l.row.totalQty)); }},
-        {texts::kAvailableQty, [](const OffsetLine& l) { return qt(quantityText(l.row.availableQty)); }},
+        {texts::kAvailableQty, [](const OffsetLine& l) { return qt(quantityText(l.row.QtyAvailable)); }},
         {texts::kOffsetQty, {}}};
     lines_ = new RecordTableModel<OffsetLine>(
         std::move(columns), [](const OffsetLine& l) { return l.row.positionId; },
@@ -80,6 +81,11 @@ bool OffsetPositionWindowController::openFor(const std::string& positionId) {
     return openRecord(positionId,
                       [&](interfaces::Client& c) { return state_.fill(c.model(), c.queries(), positionId); },
                       {ui_->offsetPositionTableView});
+}
+
+const ItemDetails* OffsetPositionWindowController::instrument() const {
+    interfaces::Client* c = client();
+    return c ? instrumentOf(c->model(), state_.symbol()) : nullptr;
 }
 
 std::string OffsetPositionWindowController::sideName(std::int32_t side) const {
@@ -144,13 +150,13 @@ void OffsetPositionWindowController::updateRow(int row) {
     const bool ticked = state_.isTicked(static_cast<std::size_t>(row));
     lines_->setRecords(lines());
     QComboBox* box = quantityBoxes_[static_cast<std::size_t>(row)];
-    if (box->currentText() != qt(r.offsetQty) || box->count() == 0 || !ticked) {
+    if (box->currentText() != qt(r.offsetText) || box->count() == 0 || !ticked) {
         const QSignalBlocker block(box);
         box->clear();
         if (interfaces::Client* c = client())
             for (const std::string& entry : state_.quantityList(c->model(), static_cast<std::size_t>(row)))
                 box->addItem(qt(entry));
-        box->setEditText(qt(r.offsetQty));
+        box->setEditText(qt(r.offsetText));
     }
     box->setEnabled(ticked);
     showing_ = wasShowing;

@@ -51,6 +51,7 @@ private:
     void fill() override;
     void showTitle();
     std::string sideName(std::int32_t side) const; // "B" or "S" in the selected language
+    const ItemDetails* instrument() const;         // the position's, for the rows' prices; null when gone
     void showRows();
     void updateRow(int row);
     void updateTextFieldValues();

@@ -11,7 +11,6 @@
 #include "model/records/order.h"
 #include "model/records/session_settings.h"
 #include "model/session_model.h"
-#include "platform/lenient.h"
 
 #include <algorithm>
 
@@ -50,10 +49,12 @@ bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
             other->tradingMode == position.tradingMode)
             continue;
         OffsetRow row;
+        row.accountNo = other->AccountNumber;
+        row.itemCode = other->ItemCode;
         row.positionId = other->OpenPositionId;
-        row.openPrice = priceText(other->OrderPrice, item);
-        row.side = other->tradingMode;
-        row.totalQty = row.availableQty = other->RemainingQty;
+        row.closePrice = other->OrderPrice;
+        row.tradingMode = other->tradingMode;
+        row.totalQty = row.QtyAvailable = other->RemainingQty;
         rows_.push_back(std::move(row));
     }
     return true;
@@ -73,30 +74,31 @@ void OffsetState::toggle(std::size_t row) {
         ticked_.erase(at);
     else
         ticked_.push_back(r.positionId);
-    r.offsetQty.assign(1, '0');
-    r.profitLoss = 0;
-    r.availableQty = r.totalQty;
+    r.offsetText.assign(1, '0');
+    r.offsetQty = Decimal();
+    r.profitLoss = Decimal();
+    r.QtyAvailable = r.totalQty;
 }
 
 void OffsetState::setQuantity(const SessionModel& model, std::size_t row, std::string_view quantity) {
     if (row >= rows_.size())
         return;
     OffsetRow& r = rows_[row];
-    r.offsetQty = std::string(quantity);
+    r.offsetText = std::string(quantity);
+    r.offsetQty = typedDecimal(quantity);
+    const Decimal taken = r.offsetQty.value_or(Decimal());
     const auto* position = openPosition(model, positionId_);
     const auto* leg = openPosition(model, r.positionId);
-    r.profitLoss = position && leg ? offsetResult(*leg, platform::lenientReal(r.offsetQty), *position,
-                                                  instrumentOf(model, symbol_))
-                                   : 0;
-    const Decimal taken = quantityValue(r.offsetQty);
-    r.availableQty = offsetTotals(r.totalQty, {&taken, 1}).remaining;
+    r.profitLoss =
+        position && leg ? offsetResult(*leg, taken, *position, instrumentOf(model, symbol_)) : Decimal();
+    r.QtyAvailable = offsetTotals(r.totalQty, {&taken, 1}).remaining;
 }
 
 OffsetTotals OffsetState::totals() const {
     std::vector<Decimal> taken;
     for (std::size_t i = 0; i < rows_.size(); ++i)
         if (isTicked(i))
-            taken.push_back(quantityValue(rows_[i].offsetQty));
+            taken.push_back(rows_[i].offsetQty.value_or(Decimal()));
     return offsetTotals(quantity_, taken);
 }
 
@@ -142,7 +144,7 @@ std::optional<std::string> OffsetState::refusalKey(const SessionModel& model, bo
         if (row == rows_.end())
             continue;
         // A text that is not one plain number offsets nothing.
-        const auto quantity = typedDecimal(row->offsetQty);
+        const auto& quantity = row->offsetQty;
         if (!quantity || !(*quantity > Decimal()))
             return texts::kEnterOffsetQuantityGreaterThan;
         if (*quantity > row->totalQty)
@@ -185,7 +187,7 @@ std::vector<interfaces::OffsetLeg> OffsetState::legs() const {
         const auto row =
             std::find_if(rows_.begin(), rows_.end(), [&](const OffsetRow& r) { return r.positionId == id; });
         if (row != rows_.end())
-            out.push_back({row->positionId, quantityValue(row->offsetQty)});
+            out.push_back({row->positionId, row->offsetQty.value_or(Decimal())});
     }
     return out;
 }

@@ -6,6 +6,7 @@
 #include "gui/texts.h"
 #include "interfaces/orders.h"
 #include "model/position_quantities.h"
+#include "model/records/order.h"
 #include "model/session_queries.h"
 #include "platform/decimal.h"
 
@@ -27,14 +28,10 @@ inline constexpr std::string_view kNothingTickedKey = texts::kTickLeastOnePositi
 // Longest quantity list a row's combo box gets.
 inline constexpr std::size_t kMaxOffsetEntries = 1000;
 
-struct OffsetRow {
-    std::string positionId;
-    std::string openPrice; // formatted with the instrument's decimals
-    std::int32_t side = 0;
-    platform::Decimal totalQty;  // the leg's remaining quantity
-    std::string offsetQty = "0"; // as typed or picked
-    platform::Decimal availableQty;
-    double profitLoss = 0;
+// A row: the opposite position, and its quantity box's text as typed or picked (read once, into
+// offsetQty).
+struct OffsetRow : OffsetPosition {
+    std::string offsetText = "0";
 };
 
 class OffsetState {
@@ -56,8 +53,8 @@ public:
 
     // Ticks or unticks a row; either resets its quantity to "0".
     void toggle(std::size_t row);
-    // The quantity chosen for a row (the text as typed or picked) and its result, valued as if
-    // closed at the position's open price.
+    // The quantity chosen for a row (the text as typed or picked; one that is not a plain number
+    // takes nothing) and its result, valued as if closed at the position's open price.
     void setQuantity(const SessionModel& model, std::size_t row, std::string_view quantity);
     // The ticked rows' quantities summed, and the position's quantity less that.
     std::string offsetTotal() const;

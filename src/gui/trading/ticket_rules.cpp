@@ -248,8 +248,8 @@ platform::Decimal tickedTotal(const std::vector<MultiAccountRow>& rows) {
 std::vector<interfaces::AccountQuantity> tickedAccounts(const std::vector<MultiAccountRow>& rows) {
     std::vector<interfaces::AccountQuantity> ticked;
     for (const auto& row : rows)
-        if (row.ticked && row.account)
-            ticked.push_back({row.account->AccountId, row.quantity});
+        if (row.ticked && row.accountDet)
+            ticked.push_back({row.accountDet->AccountId, row.quantity});
     return ticked;
 }
 

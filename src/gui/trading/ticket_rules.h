@@ -4,6 +4,7 @@
 // order rules' limits, the stepper and the confirmation's text. No Qt here.
 #include "gui/texts.h"
 #include "interfaces/orders.h"
+#include "model/records/order.h"
 #include "platform/decimal.h"
 
 #include <cstddef>
@@ -104,10 +105,8 @@ AccountList multiAccountRowAccounts(const AccountList& accounts, const ItemDetai
                                     std::optional<interfaces::OrderKind> kind, bool takeProfit, bool stopLoss,
                                     bool deviation);
 
-// One row: the account and its quantity, ticked or not.
-struct MultiAccountRow {
-    std::shared_ptr<const AccountDetails> account;
-    platform::Decimal quantity = platform::Decimal::fromInt64(0);
+// One row: the account and its quantity (a bulk order's record), ticked or not.
+struct MultiAccountRow : MultiTrade {
     bool ticked = false;
 };
 // The order's quantity: the sum over the ticked rows only (a quantity left on an unticked row is

@@ -158,21 +158,24 @@ struct OrderInfo {
     std::optional<std::uint32_t> statusColor; // 0xRRGGBBAA
 };
 
+// An opposite position of the held one's account, instrument and delivery that the offset may
+// close it against, and what is taken from it.
 struct OffsetPosition {
     std::string accountNo;
     std::string itemCode;
-    std::string postionId;
-    std::string closePrice;
-    std::int32_t tradingMode = 0; // 0 buy, 1 sell
-    double profitLoss = 0;
-    std::string totalQty;
-    std::string QtyAvailable;
-    std::string offsetQty;
+    std::string positionId;
+    std::optional<platform::Decimal> closePrice; // its open price; none without one
+    std::int32_t tradingMode = 0;                // 0 buy, 1 sell
+    platform::Decimal profitLoss;                // what the quantity taken fixes
+    platform::Decimal totalQty;                  // its remaining quantity
+    platform::Decimal QtyAvailable;              // what is left of it after the quantity taken
+    // The quantity taken from it; none when what was given is not a number.
+    std::optional<platform::Decimal> offsetQty = platform::Decimal();
 };
 
 struct MultiTrade {
-    double quantity = 0;
     std::shared_ptr<const AccountDetails> accountDet;
+    platform::Decimal quantity;
 };
 
 } // namespace tc

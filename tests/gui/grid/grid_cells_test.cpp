@@ -15,9 +15,9 @@ using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 TEST(GridCells, SharedFormats) {
-    EXPECT_EQ(quantityText("1.50"), "1.5");
-    EXPECT_EQ(quantityText("5.000"), "5");
-    EXPECT_EQ(quantityText("abc"), "0");
+    EXPECT_EQ(quantityText(1.50_dec), "1.5");
+    EXPECT_EQ(quantityText(5.000_dec), "5");
+    EXPECT_EQ(quantityText(0_dec), "0");
     EXPECT_EQ(sixDecimalText(10.0), "10");
     EXPECT_EQ(sixDecimalText(1.99999999), "2"); // six decimals first, as the grids print it
     EXPECT_EQ(moneyText(-0.001), "-0.00");

@@ -221,9 +221,9 @@ TEST_F(DialogRules, OffsetRowsListsAndChecksInOrder) {
     EXPECT_EQ(offset.refusalKey(s.model, true), texts::kOffsetQuantityMoreThanPosition);
     offset.setQuantity(s.model, 0, "1.5");
     EXPECT_EQ(offset.remaining(), "0.5");
-    EXPECT_EQ(offset.rows()[0].availableQty, dec("1"));
+    EXPECT_EQ(offset.rows()[0].QtyAvailable, dec("1"));
     // The sell leg valued as closed at the position's open price: (1.1 - 1.0) × 1.5 × 1000.
-    EXPECT_NEAR(offset.rows()[0].profitLoss, 150.0, 1e-6);
+    EXPECT_NEAR(offset.rows()[0].profitLoss.toDouble(), 150.0, 1e-6);
     offset.setQuantity(s.model, 1, "0");
     EXPECT_EQ(offset.refusalKey(s.model, true), texts::kEnterOffsetQuantityGreaterThan);
     offset.setQuantity(s.model, 1, "1.2.3");
@@ -260,9 +260,9 @@ TEST_F(DialogRules, OffsetRowsListsAndChecksInOrder) {
     EXPECT_EQ(legs[0].quantity, dec("1"));
     // Unticking resets the row.
     offset.toggle(0);
-    EXPECT_EQ(std::tie(offset.rows()[0].offsetQty, offset.rows()[0].availableQty),
-              std::make_tuple("0", dec("2.5")));
-    EXPECT_EQ(offset.rows()[0].profitLoss, 0);
+    EXPECT_EQ(std::tie(offset.rows()[0].offsetText, offset.rows()[0].offsetQty, offset.rows()[0].QtyAvailable,
+                       offset.rows()[0].profitLoss),
+              std::make_tuple("0", std::optional(dec("0")), dec("2.5"), dec("0")));
     EXPECT_FALSE(offset.fill(s.model, queries, "99"));
 }
 

@@ -460,8 +460,8 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     std::vector<std::int32_t> accounts;
     std::vector<std::size_t> before;
     for (const auto& row : rows.rows()) {
-        accounts.push_back(row.account->AccountId);
-        before.push_back(positions(row.account->AccountId));
+        accounts.push_back(row.accountDet->AccountId);
+        before.push_back(positions(row.accountDet->AccountId));
     }
     QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
     QTest::mouseClick(child<QPushButton>("buyButton"), Qt::LeftButton);
