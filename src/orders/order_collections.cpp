@@ -650,6 +650,97 @@ Decimal sixDecimals(const Decimal& value) {
     return Decimal::fromDouble(value.toDouble());
 }
 
+// The rows' loaders: a number at six decimals into its member, the side from the buy flag.
+template <auto Member>
+void atSixDecimals(Order& order, const Decimal& value) {
+    order.*Member = sixDecimals(value);
+}
+void setBuy(Order& order, bool isBuy) {
+    order.tradingMode = isBuy ? 0 : 1;
+}
+
+using records::copied;
+using records::recordLayout;
+
+// Each row's fields as the lists hold them; the instrument is an id, looked up apart.
+constexpr auto kOpenRow = recordLayout(
+    copied(&OpenOrderHD::PositionId, &Order::OpenPositionId),
+    copied(&OpenOrderHD::AccountId, &Order::AccountNumber), copied(&OpenOrderHD::IsBuy, setBuy),
+    copied(&OpenOrderHD::OrderExecutionId, &Order::ExecutionId),
+    copied(&OpenOrderHD::RefPendingOrderId, &Order::PendingOrderId),
+    copied(&OpenOrderHD::PositionInitialQty, atSixDecimals<&Order::OrderQty>),
+    copied(&OpenOrderHD::PositionQty, atSixDecimals<&Order::RemainingQty>),
+    copied(&OpenOrderHD::OrderPrice, atSixDecimals<&Order::OrderPrice>),
+    // After both quantities.
+    copied(&OpenOrderHD::CommissionPaid,
+           [](Order& p, const Decimal& paid) {
+               p.Commission = calcCommission(p.OrderQty, p.RemainingQty, paid.toDouble());
+           }),
+    copied(&OpenOrderHD::PositionDate, &Order::TransactionDateTime),
+    copied(&OpenOrderHD::UnrealisedPL, &Order::UnrealisedPL),
+    copied(&OpenOrderHD::RoutePositionId, &Order::OrderRouteId),
+    copied(&OpenOrderHD::DeliveryMode, &Order::deliveryMode),
+    copied(&OpenOrderHD::OrderTypeId, &Order::orderType), copied(&OpenOrderHD::Storage, &Order::Storage),
+    copied(&OpenOrderHD::ValueDate, &Order::ValueDate), copied(&OpenOrderHD::ExpiryDate, &Order::ExpiryDate),
+    copied(&OpenOrderHD::BaseCurrencyRate, &Order::BaseCurrencyRate));
+
+// A bracket of 0 is none.
+template <auto Member>
+void bracketAtSixDecimals(Order& order, const Decimal& value) {
+    if (!value.isZero())
+        order.*Member = sixDecimals(value);
+}
+
+constexpr auto kPendingRow = recordLayout(
+    copied(&PendingOrderHD::PendingOrderId, &Order::PendingOrderId),
+    copied(&PendingOrderHD::RefTicketId, &Order::TicketId),
+    copied(&PendingOrderHD::AccountId, &Order::AccountNumber), copied(&PendingOrderHD::IsBuy, setBuy),
+    copied(&PendingOrderHD::OrderTypeId, &Order::orderType),
+    copied(&PendingOrderHD::OrderQty, atSixDecimals<&Order::OrderQty>),
+    copied(&PendingOrderHD::RemainingQty, atSixDecimals<&Order::RemainingQty>),
+    copied(&PendingOrderHD::OrderPrice, atSixDecimals<&Order::OrderPrice>),
+    copied(&PendingOrderHD::LimitPrice, bracketAtSixDecimals<&Order::LimitPrice>),
+    copied(&PendingOrderHD::StopPrice, bracketAtSixDecimals<&Order::StopPrice>),
+    copied(&PendingOrderHD::DeliveryModeId, &Order::deliveryMode),
+    copied(&PendingOrderHD::TimeInForceId, &Order::timeInForce),
+    copied(&PendingOrderHD::ExpiryDateTime, &Order::ExpiryDate),
+    copied(&PendingOrderHD::Spread, &Order::Spread),
+    copied(&PendingOrderHD::RoutePendingOrderId, &Order::OrderRouteId),
+    copied(&PendingOrderHD::OrderAtServerDateTime, &Order::TransactionDateTime),
+    copied(&PendingOrderHD::RefPositionIdOfBracket, &Order::RefPositionIdOfBracket));
+
+constexpr auto kSettledRow = recordLayout(
+    copied(&SettledOrderHD::SettlementId, &Order::SettlementId),
+    copied(&SettledOrderHD::AccountId, &Order::AccountNumber),
+    copied(&SettledOrderHD::RefPositionId, &Order::OpenPositionId),
+    copied(&SettledOrderHD::RefClosingPositionId, &Order::ClosingPositionId),
+    copied(&SettledOrderHD::SettledQty, atSixDecimals<&Order::SettledQty>),
+    // The amount at cents, as the server's statement shows it.
+    copied(
+        &SettledOrderHD::SettledPL,
+        [](Order& s, const Decimal& pl) { s.SettledPL = decimalOf(fmt::format("{:.2f}", pl.toDouble())); }),
+    copied(&SettledOrderHD::SettlementDate, &Order::TransactionDateTime),
+    copied(&SettledOrderHD::CurrencyRate, &Order::CurrencyRate),
+    copied(&SettledOrderHD::Storage, &Order::Storage),
+    copied(&SettledOrderHD::CommissionPaid, &Order::Commission),
+    copied(&SettledOrderHD::OtherCharges, &Order::OtherCharges), copied(&SettledOrderHD::IsBuy, setBuy),
+    copied(&SettledOrderHD::OpenPrice, &Order::OrderPrice),
+    copied(&SettledOrderHD::ClosePrice, &Order::SettledPrice),
+    copied(&SettledOrderHD::OpenPositionDate, &Order::ItemTime),
+    copied(&SettledOrderHD::DeliveryModeId, &Order::deliveryMode),
+    copied(&SettledOrderHD::accountCurrencyRate, &Order::accountCurrencyRate));
+
+constexpr auto kCancelledRow = recordLayout(
+    copied(&CancelledOrderHD::CancelledOrderId, &Order::CancelledOrderId),
+    copied(&CancelledOrderHD::CancelledQty, atSixDecimals<&Order::OrderQty>),
+    copied(&CancelledOrderHD::RefTicketId, &Order::TicketId),
+    copied(&CancelledOrderHD::RefPendingOrderId, &Order::PendingOrderId),
+    copied(&CancelledOrderHD::AccountId, &Order::AccountNumber),
+    copied(&CancelledOrderHD::CancelDateTime, &Order::TransactionDateTime),
+    copied(&CancelledOrderHD::IsBuy, setBuy), copied(&CancelledOrderHD::DeliveryMode, &Order::deliveryMode),
+    copied(&CancelledOrderHD::OrderTypeId, &Order::orderType),
+    copied(&CancelledOrderHD::OrderPrice, atSixDecimals<&Order::OrderPrice>));
+
 } // namespace
 
 void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
@@ -662,26 +753,9 @@ void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
     }
     auto position = std::make_shared<Order>();
     Order& p = *position;
-    p.OpenPositionId = row.PositionId;
-    p.AccountNumber = row.AccountId;
+    records::copyRecord(row, kOpenRow, p);
     SetInstrument(p, row.InstrumentId);
     NoteUnknownInstrument("open position row", p.OpenPositionId, p);
-    p.tradingMode = row.IsBuy ? 0 : 1;
-    p.ExecutionId = row.OrderExecutionId;
-    p.PendingOrderId = row.RefPendingOrderId;
-    p.OrderQty = sixDecimals(row.PositionInitialQty);
-    p.RemainingQty = sixDecimals(row.PositionQty);
-    p.OrderPrice = sixDecimals(row.OrderPrice);
-    p.Commission = calcCommission(p.OrderQty, p.RemainingQty, row.CommissionPaid.toDouble());
-    p.TransactionDateTime = row.PositionDate;
-    p.UnrealisedPL = row.UnrealisedPL.toDouble();
-    p.OrderRouteId = row.RoutePositionId;
-    p.deliveryMode = codeOf(row.DeliveryMode);
-    p.orderType = codeOf(row.OrderTypeId);
-    p.Storage = row.Storage;
-    p.ValueDate = row.ValueDate;
-    p.ExpiryDate = row.ExpiryDate;
-    p.BaseCurrencyRate = row.BaseCurrencyRate.toDouble();
     if (FindOpenPosition(p.OpenPositionId))
         return;
     if (row.PositionQty.isZero())
@@ -699,27 +773,9 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
     }
     auto order = std::make_shared<Order>();
     Order& o = *order;
-    o.PendingOrderId = row.PendingOrderId;
-    o.TicketId = row.RefTicketId;
-    o.AccountNumber = row.AccountId;
+    records::copyRecord(row, kPendingRow, o);
     SetInstrument(o, row.InstrumentId);
     NoteUnknownInstrument("pending order row", o.PendingOrderId, o);
-    o.tradingMode = row.IsBuy ? 0 : 1;
-    o.orderType = codeOf(row.OrderTypeId);
-    o.OrderQty = sixDecimals(row.OrderQty);
-    o.RemainingQty = sixDecimals(row.RemainingQty);
-    o.OrderPrice = sixDecimals(row.OrderPrice);
-    if (!row.LimitPrice.isZero())
-        o.LimitPrice = sixDecimals(row.LimitPrice);
-    if (!row.StopPrice.isZero())
-        o.StopPrice = sixDecimals(row.StopPrice);
-    o.deliveryMode = codeOf(row.DeliveryModeId);
-    o.timeInForce = codeOf(row.TimeInForceId);
-    o.ExpiryDate = row.ExpiryDateTime;
-    o.Spread = row.Spread;
-    o.OrderRouteId = row.RoutePendingOrderId;
-    o.TransactionDateTime = row.OrderAtServerDateTime;
-    o.RefPositionIdOfBracket = row.RefPositionIdOfBracket;
 
     // A take-profit or stop-loss order shows on its position; a repeated row refreshes it.
     if (const auto position = FindOpenPosition(o.RefPositionIdOfBracket))
@@ -745,26 +801,9 @@ void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& r
         return;
     auto record = std::make_shared<Order>();
     Order& s = *record;
-    s.SettlementId = row.SettlementId;
-    s.AccountNumber = row.AccountId;
+    records::copyRecord(row, kSettledRow, s);
     SetInstrument(s, row.InstrumentId);
     NoteUnknownInstrument("settled position row", s.SettlementId, s);
-    s.OpenPositionId = row.RefPositionId;
-    s.ClosingPositionId = row.RefClosingPositionId;
-    s.SettledQty = sixDecimals(row.SettledQty);
-    // The amount at cents, as the server's statement shows it.
-    s.SettledPL = decimalOf(fmt::format("{:.2f}", row.SettledPL.toDouble()));
-    s.TransactionDateTime = row.SettlementDate;
-    s.CurrencyRate = row.CurrencyRate;
-    s.Storage = row.Storage;
-    s.Commission = row.CommissionPaid.toDouble();
-    s.OtherCharges = row.OtherCharges;
-    s.tradingMode = row.IsBuy ? 0 : 1;
-    s.OrderPrice = row.OpenPrice;
-    s.SettledPrice = row.ClosePrice;
-    s.ItemTime = row.OpenPositionDate;
-    s.deliveryMode = codeOf(row.DeliveryModeId);
-    s.accountCurrencyRate = row.accountCurrencyRate;
     Append(model_.SettledOrderCollection, std::move(record), "SettledOrderCollection");
 }
 
@@ -780,18 +819,9 @@ void OrderCollections::FillInitialCancelledOrderCollection(const CancelledOrderH
         return;
     auto order = std::make_shared<Order>();
     Order& o = *order;
-    o.CancelledOrderId = row.CancelledOrderId;
-    o.OrderQty = sixDecimals(row.CancelledQty);
-    o.TicketId = row.RefTicketId;
-    o.PendingOrderId = row.RefPendingOrderId;
+    records::copyRecord(row, kCancelledRow, o);
     SetInstrument(o, row.InstrumentId);
     NoteUnknownInstrument("cancelled order row", o.CancelledOrderId, o);
-    o.AccountNumber = row.AccountId;
-    o.TransactionDateTime = row.CancelDateTime;
-    o.tradingMode = row.IsBuy ? 0 : 1;
-    o.deliveryMode = codeOf(row.DeliveryMode);
-    o.orderType = codeOf(row.OrderTypeId);
-    o.OrderPrice = sixDecimals(row.OrderPrice);
     Append(model_.CancelledOrderCollection, std::move(order), "CancelledOrderCollection");
 }
 

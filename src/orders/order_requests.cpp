@@ -182,10 +182,58 @@ constexpr auto kOffsetLayout =
                                                rq::as<Text>(tag::kCloseRecords, &WriteContext::records),
                                                rq::as<Text>(tag::kTime, &WriteContext::time)));
 
-constexpr auto kCloseAllLayout =
-    rq::joined(kSessionNames, rq::recordLayout(rq::as<Text>(tag::kCloseRecords, &WriteContext::records),
-                                               rq::as<Integer>(tag::kRequestId, &WriteContext::requestId),
-                                               rq::as<Text>(tag::kTime, &WriteContext::time)));
+// The offset's details: the held position with the quantity offset, then each leg with its own.
+struct OffsetBody {
+    std::span<const OrderRequests::OffsetLeg> held;
+    std::span<const OrderRequests::OffsetLeg> legs;
+};
+
+constexpr auto kLegColumns = rq::recordLayout(rq::column<Text>(&OrderRequests::OffsetLeg::positionId),
+                                              rq::column<Quantity>(&OrderRequests::OffsetLeg::quantity));
+
+constexpr auto kOffsetDetails = rq::sections(tag::kCloseRecords, rq::list(&OffsetBody::held, kLegColumns),
+                                             rq::list(&OffsetBody::legs, kLegColumns));
+
+// One record per account: its number, its quantity ("%f", as the server has always been sent it)
+// and the request id, the same for every account.
+constexpr auto kAccountRecords =
+    rq::list(tag::kAccountRecords, rq::itself,
+             rq::recordLayout(rq::column<Integer>(&interfaces::AccountQuantity::accountId),
+                              rq::column<SixDecimals>(&interfaces::AccountQuantity::quantity),
+                              rq::column<Integer>(&WriteContext::requestId)));
+
+// What a close-all request lists of its positions.
+struct CloseAllBody {
+    std::vector<std::string> accounts; // each once, as first listed
+    std::int32_t requestType = 0;
+    std::vector<std::int32_t> instruments;             // one per position
+    std::vector<std::shared_ptr<const Order>> entries; // the positions, when only those are closed
+    std::vector<const ItemDetails*> quotes;            // each instrument once, as first listed
+};
+
+std::string quoteTime(const ItemDetails* item, const WriteContext&) {
+    return wireDateTime(item->UpdateTime);
+}
+
+constexpr auto kCloseAllBody = rq::sections(
+    tag::kCloseRecords, rq::list(&CloseAllBody::accounts, rq::recordLayout(rq::column<Text>(rq::itself))),
+    rq::column<Integer>(&CloseAllBody::requestType), rq::column<Text>("2"),
+    rq::list(&CloseAllBody::instruments, rq::recordLayout(rq::column<Integer>(rq::itself))),
+    // The second field of an entry is left empty.
+    rq::list(&CloseAllBody::entries,
+             rq::recordLayout(rq::column<Text>(&Order::OpenPositionId), rq::column<Text>(""),
+                              rq::column<Quantity>(&Order::RemainingQty),
+                              rq::column<Text>(&Order::AccountNumber))),
+    rq::list(&CloseAllBody::quotes,
+             rq::recordLayout(rq::column<Integer>(&ItemDetails::InstrumentId),
+                              rq::column<SixDecimals>(&ItemDetails::Bid),
+                              rq::column<SixDecimals>(&ItemDetails::Ask), rq::column<Text>(&quoteTime))),
+    rq::column<Text>("0"), rq::column<Text>("0"), rq::column<Text>("0"), rq::column<Text>("0"),
+    rq::column<Text>(""));
+
+constexpr auto kCloseAllLayout = rq::joined(
+    kSessionNames, rq::recordLayout(kCloseAllBody, rq::as<Integer>(tag::kRequestId, &WriteContext::requestId),
+                                    rq::as<Text>(tag::kTime, &WriteContext::time)));
 
 // The order's price (the request's for a limit or stop order, else the live one of its side) and its
 // brackets; they become text at the wire.
@@ -431,19 +479,8 @@ OrderAnswer OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std:
 
 std::string OrderRequests::OffsetDetails(std::string_view positionId, const Decimal& offsetQuantity,
                                          std::span<const OffsetLeg> legs) {
-    std::string out(positionId);
-    out += wire::kColumn;
-    out += offsetQuantity.toString();
-    out += wire::kRecord;
-    out += wire::kSection;
-    for (const OffsetLeg& leg : legs) {
-        out += leg.positionId;
-        out += wire::kColumn;
-        out += leg.quantity.toString();
-        out += wire::kRecord;
-    }
-    out += wire::kSection;
-    return out;
+    const OffsetLeg held{std::string(positionId), offsetQuantity};
+    return rq::fieldText(kOffsetDetails, OffsetBody{{&held, 1}, legs}, WriteContext{});
 }
 
 OrderAnswer OrderRequests::offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs) {
@@ -487,18 +524,9 @@ std::shared_ptr<Order> OrderRequests::GenerateBulkOrderDetails(const OrderInfo& 
 }
 
 std::string OrderRequests::MultiAccountDetails(std::span<const interfaces::AccountQuantity> accounts) const {
-    const std::string requestId = platform::decimalText(followingRequestId(host_.requestId()));
-    std::string out;
-    for (const interfaces::AccountQuantity& a : accounts) {
-        out += platform::decimalText(a.accountId);
-        out += wire::kColumn;
-        // Written as "%f" of the double, as the server has always been sent it.
-        out += Formatter::formatDecimal(a.quantity.toDouble(), 6);
-        out += wire::kColumn;
-        out += requestId;
-        out += wire::kRecord;
-    }
-    return out;
+    WriteContext context;
+    context.requestId = followingRequestId(host_.requestId());
+    return rq::fieldText(kAccountRecords, accounts, context);
 }
 
 OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
@@ -547,10 +575,9 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
     if ((requestType != 1 && requestType != 3) || positions.size() > kMaxCloseAllPositions)
         return Refuse(kIncompleteKey);
 
-    std::string instruments;
-    std::string entries;
-    std::vector<std::string> codes;
-    std::vector<std::string> accounts;
+    CloseAllBody body;
+    body.requestType = requestType;
+    std::vector<std::string_view> codes;
     for (const auto& p : positions) {
         if (!p)
             continue;
@@ -558,62 +585,29 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
             holdsControlByte(p->OpenPositionId))
             return Refuse(kNotSendableKey);
         const auto item = lookup_.instrumentForCode(p->ItemCode);
-        instruments += platform::decimalText(item && item->InstrumentId > 0 ? item->InstrumentId
-                                                                            : p->UnknownInstrumentId);
-        instruments += wire::kRecord;
+        body.instruments.push_back(item && item->InstrumentId > 0 ? item->InstrumentId
+                                                                  : p->UnknownInstrumentId);
+        if (std::find(body.accounts.begin(), body.accounts.end(), p->AccountNumber) == body.accounts.end())
+            body.accounts.push_back(p->AccountNumber);
+        if (requestType == 3)
+            body.entries.push_back(p);
         if (std::find(codes.begin(), codes.end(), p->ItemCode) == codes.end())
             codes.push_back(p->ItemCode);
-        if (std::find(accounts.begin(), accounts.end(), p->AccountNumber) == accounts.end())
-            accounts.push_back(p->AccountNumber);
-        if (requestType == 3) {
-            entries += p->OpenPositionId;
-            entries += wire::kColumn;
-            entries += wire::kColumn;
-            entries += p->RemainingQty.toString();
-            entries += wire::kColumn;
-            entries += p->AccountNumber;
-            entries += wire::kRecord;
-        }
     }
-    std::string prices;
-    for (const std::string& code : codes) {
-        const auto found = lookup_.instrumentForCode(code);
-        const ItemDetails& item = found ? *found : kNoItem;
-        prices += platform::decimalText(item.InstrumentId);
-        prices += wire::kColumn;
-        prices += Formatter::formatDecimal(item.Bid, 6);
-        prices += wire::kColumn;
-        prices += Formatter::formatDecimal(item.Ask, 6);
-        prices += wire::kColumn;
-        prices += wireDateTime(item.UpdateTime);
-        prices += wire::kRecord;
-    }
-    std::string accountField;
-    for (const std::string& a : accounts) {
-        accountField += a;
-        accountField += wire::kRecord;
+    // The instruments' records stay alive while the request is written.
+    std::vector<std::shared_ptr<const ItemDetails>> items;
+    for (const std::string_view code : codes) {
+        items.push_back(lookup_.instrumentForCode(code));
+        body.quotes.push_back(items.back() ? items.back().get() : &kNoItem);
     }
 
-    const std::string typeText = platform::decimalText(requestType);
-    std::string body;
-    for (const std::string_view field :
-         {std::string_view(accountField), std::string_view(typeText), std::string_view("2"),
-          std::string_view(instruments), std::string_view(entries), std::string_view(prices),
-          std::string_view("0"), std::string_view("0"), std::string_view("0"), std::string_view("0"),
-          std::string_view()}) {
-        body += field;
-        body += wire::kSection;
-    }
-
-    const Order none;
-    WriteContext context = ContextFor(none);
-    context.records = body;
+    WriteContext context = ContextFor(Order());
     context.requestId = static_cast<std::int64_t>(host_.requestId()) + 1;
     const auto serverDate = host_.serverDate();
     context.time = serverDate ? wire::dateText(*serverDate) : host_.serverTime();
     MessageBase m;
     m.startRequest(msg::kCloseAll);
-    rq::writeRequest(m, kCloseAllLayout, none, context);
+    rq::writeRequest(m, kCloseAllLayout, body, context);
     return Send(m);
 }
 

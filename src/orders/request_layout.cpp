@@ -16,6 +16,10 @@ std::string quantityOnWire(const platform::Decimal& quantity) {
     return quantity.isNaN() ? std::string() : quantity.toString();
 }
 
+std::string sixDecimalsOnWire(const platform::Decimal& value) {
+    return Formatter::formatDecimal(value.toDouble(), 6);
+}
+
 std::string bracketOnWire(const std::optional<platform::Decimal>& price, std::int32_t decimals,
                           std::string_view otherwise) {
     // NaN is below every number, so it is no price either.

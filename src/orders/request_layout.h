@@ -8,15 +8,20 @@
 //     writeRequest(message, kCloseLayout, order, context);
 //
 // A row's source is a member of the order, a member of the request's context, a function of both,
-// or a fixed text.
+// or a fixed text. A field may also be a list of records, each through its own columns, or a run
+// of sections (`list`, `sections`); `fieldText` gives such a field's text for a request that
+// carries it as text.
 #include "model/records/order.h"
 #include "model/records/record_layout.h"
 #include "model/records/wall_time.h"
 #include "platform/decimal.h"
+#include "platform/decimal_text.h"
 #include "wire/message_base.h"
+#include "wire/separators.h"
 
 #include <concepts>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,6 +55,7 @@ enum class WireForm : std::uint8_t {
     Code,           // an integer code, left out when not applicable (the writer then puts "(null)")
     Quantity,       // the decimal's own text (a quantity, the spread); empty when none was given
     Quote,          // a decimal at the instrument's decimals as the quotes are written (two at least)
+    SixDecimals,    // a decimal's double with six decimals, as "%f" prints it
     Price,          // a WirePrice or decimal at the instrument's decimals; empty when none
     PriceAboveZero, // a bracket: the price when above 0, else empty
     PriceOrZero,    // an edited bracket: the price when above 0, else "0", which removes it
@@ -80,61 +86,164 @@ constexpr WriteRow<Form, S> as(int tag, S source) {
 // The value texts of the forms that need more than the number's own text.
 std::string priceOnWire(const WirePrice& price, std::int32_t decimals);
 std::string quantityOnWire(const platform::Decimal& quantity);
+std::string sixDecimalsOnWire(const platform::Decimal& value);
 // A bracket's price when above 0, else `otherwise`.
 std::string bracketOnWire(const std::optional<platform::Decimal>& price, std::int32_t decimals,
                           std::string_view otherwise);
 
+// A field made of records: each record the source gives (a range) written through `columns`, its
+// column texts separated by 0x05 and each record ended by 0x06. A column's source is a member of
+// the record, a function of the record and the context, `itself`, or a fixed text.
+template <class Source, class Columns>
+struct ListRow {
+    int tag;
+    Source source;
+    Columns columns;
+};
+
+// A field made of sections, each ended by 0x07: a section is a column's text or a record list.
+template <class... Parts>
+struct SectionsRow {
+    int tag;
+    std::tuple<Parts...> parts;
+};
+
+// A column of a record list or a part of a section (it has no tag of its own).
+template <WireForm Form, class S>
+constexpr WriteRow<Form, S> column(S source) {
+    return {0, source};
+}
+
+template <class S, class... Columns>
+constexpr ListRow<S, RequestLayout<Columns...>> list(int tag, S source, RequestLayout<Columns...> columns) {
+    return {tag, source, columns};
+}
+
+// A record list that is a section.
+template <class S, class... Columns>
+constexpr ListRow<S, RequestLayout<Columns...>> list(S source, RequestLayout<Columns...> columns) {
+    return {0, source, columns};
+}
+
+template <class... Parts>
+constexpr SectionsRow<Parts...> sections(int tag, Parts... parts) {
+    return {tag, std::tuple<Parts...>{parts...}};
+}
+
+// The column source that is the record itself (a list of texts or numbers).
+inline constexpr auto itself = [](const auto& record, const WriteContext&) -> const auto& {
+    return record;
+};
+
 namespace detail {
 
-template <class S>
-decltype(auto) valueOf(const S& source, const Order& order, const WriteContext& context) {
+// A member of the record is read through a pointer or shared pointer too.
+template <class S, class R>
+decltype(auto) valueOf(const S& source, const R& record, const WriteContext& context) {
     if constexpr (std::is_convertible_v<S, std::string_view>)
         return std::string_view(source);
-    else if constexpr (std::is_member_object_pointer_v<S> && std::is_invocable_v<S, const Order&>)
-        return order.*source;
+    else if constexpr (std::is_member_object_pointer_v<S> && std::is_invocable_v<S, const R&>)
+        return std::invoke(source, record);
     else if constexpr (std::is_member_object_pointer_v<S>)
         return context.*source;
     else
-        return source(order, context);
+        return source(record, context);
 }
 
-template <WireForm Form, class S>
-void writeRow(MessageBase& m, const WriteRow<Form, S>& row, const Order& order, const WriteContext& context) {
-    const auto& value = valueOf(row.source, order, context);
+// The text the row's form gives its value; none for a code that does not apply.
+template <WireForm Form, class S, class R>
+std::optional<std::string> formText(const WriteRow<Form, S>& row, const R& record,
+                                    const WriteContext& context) {
+    const auto& value = valueOf(row.source, record, context);
     using V = std::decay_t<decltype(value)>;
     if constexpr (Form == WireForm::Text) {
-        m.setValue(row.tag, std::string_view(value));
+        return std::string(std::string_view(value));
     } else if constexpr (Form == WireForm::Integer) {
-        m.setValue(row.tag, static_cast<std::int64_t>(value));
+        return platform::decimalText(static_cast<std::int64_t>(value));
     } else if constexpr (Form == WireForm::Code) {
-        if (value != Order::kNotApplicable && value >= 0)
-            m.setValue(row.tag, static_cast<std::int64_t>(value));
+        if (value == Order::kNotApplicable || value < 0)
+            return std::nullopt;
+        return platform::decimalText(static_cast<std::int64_t>(value));
     } else if constexpr (Form == WireForm::Quantity) {
-        m.setValue(row.tag, quantityOnWire(value));
+        return quantityOnWire(value);
     } else if constexpr (Form == WireForm::Quote) {
-        m.setValue(row.tag, priceOnWire(WirePrice{value, true}, context.decimals));
+        return priceOnWire(WirePrice{value, true}, context.decimals);
+    } else if constexpr (Form == WireForm::SixDecimals) {
+        return sixDecimalsOnWire(platform::Decimal(value));
     } else if constexpr (Form == WireForm::Price) {
         if constexpr (std::is_same_v<V, WirePrice>)
-            m.setValue(row.tag, priceOnWire(value, context.decimals));
+            return priceOnWire(value, context.decimals);
         else
-            m.setValue(row.tag, priceOnWire(WirePrice{value, false}, context.decimals));
+            return priceOnWire(WirePrice{value, false}, context.decimals);
     } else if constexpr (Form == WireForm::PriceAboveZero) {
-        m.setValue(row.tag, bracketOnWire(value, context.decimals, ""));
+        return bracketOnWire(value, context.decimals, "");
     } else if constexpr (Form == WireForm::Time) {
-        m.setValue(row.tag, wireDateTime(value));
+        return wireDateTime(value);
     } else {
         static_assert(Form == WireForm::PriceOrZero);
-        m.setValue(row.tag, bracketOnWire(value, context.decimals, "0"));
+        return bracketOnWire(value, context.decimals, "0");
     }
+}
+
+template <WireForm Form, class S, class R>
+void appendPart(std::string& out, const WriteRow<Form, S>& part, const R& record,
+                const WriteContext& context) {
+    out += formText(part, record, context).value_or(std::string());
+}
+
+template <class S, class Columns, class R>
+void appendPart(std::string& out, const ListRow<S, Columns>& list, const R& record,
+                const WriteContext& context) {
+    for (const auto& item : valueOf(list.source, record, context)) {
+        bool first = true;
+        auto one = [&](const auto& column) {
+            if (!first)
+                out += wire::kColumn;
+            first = false;
+            appendPart(out, column, item, context);
+        };
+        std::apply([&](const auto&... column) { (one(column), ...); }, list.columns.rows);
+        out += wire::kRecord;
+    }
+}
+
+template <class... Parts, class R>
+void appendPart(std::string& out, const SectionsRow<Parts...>& row, const R& record,
+                const WriteContext& context) {
+    std::apply(
+        [&](const auto&... part) { ((appendPart(out, part, record, context), out += wire::kSection), ...); },
+        row.parts);
+}
+
+template <WireForm Form, class S, class R>
+void writeRow(MessageBase& m, const WriteRow<Form, S>& row, const R& record, const WriteContext& context) {
+    if (auto text = formText(row, record, context))
+        m.setValue(row.tag, *text);
+}
+
+template <class Row, class R>
+void writeRow(MessageBase& m, const Row& row, const R& record, const WriteContext& context) {
+    std::string text;
+    appendPart(text, row, record, context);
+    m.setValue(row.tag, text);
 }
 
 } // namespace detail
 
-// Writes every row of the table into the message, in table order.
-template <class... Rows>
-void writeRequest(MessageBase& m, const RequestLayout<Rows...>& layout, const Order& order,
+// The text a record list or sections row writes, for a request that carries it as text.
+template <class Row, class R>
+std::string fieldText(const Row& row, const R& record, const WriteContext& context) {
+    std::string text;
+    detail::appendPart(text, row, record, context);
+    return text;
+}
+
+// Writes every row of the table into the message, in table order. The record is the order, or the
+// request's own record for requests that carry no order.
+template <class R, class... Rows>
+void writeRequest(MessageBase& m, const RequestLayout<Rows...>& layout, const R& record,
                   const WriteContext& context) {
-    std::apply([&](const auto&... row) { (detail::writeRow(m, row, order, context), ...); }, layout.rows);
+    std::apply([&](const auto&... row) { (detail::writeRow(m, row, record, context), ...); }, layout.rows);
 }
 
 } // namespace tc::requests

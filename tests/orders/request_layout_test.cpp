@@ -1,13 +1,18 @@
 #include "orders/request_layout.h"
 
+#include "support/wire_text.h"
+
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
 using namespace tc;
 using namespace tc::requests;
+using testing_support::wireText;
 
 platform::Decimal dec(std::string_view text) {
     return *platform::Decimal::fromString(text);
@@ -92,6 +97,49 @@ TEST(RequestLayout, AJoinedTableWritesATagTwiceListedByItsLaterRow) {
     MessageBase m;
     writeRequest(m, layout, o, WriteContext{});
     EXPECT_EQ(m.messageDataDictionary(), (MessageBase::Dictionary{{1, "EURUSD"}, {2, "second"}}));
+}
+
+struct Line {
+    std::string id;
+    platform::Decimal quantity;
+};
+
+struct Body {
+    std::vector<Line> lines;
+    std::vector<int> codes;
+    std::vector<std::shared_ptr<const Order>> orders;
+};
+
+std::string doubled(const Line& l, const WriteContext&) {
+    return l.id + l.id;
+}
+
+TEST(RequestLayout, ListsAndSectionsJoinTheirColumnsRecordsAndSections) {
+    constexpr auto lines = recordLayout(
+        column<WireForm::Text>(&Line::id), column<WireForm::Text>(""),
+        column<WireForm::Quantity>(&Line::quantity), column<WireForm::SixDecimals>(&Line::quantity),
+        column<WireForm::Text>(&doubled), column<WireForm::Integer>(&WriteContext::requestId));
+    constexpr auto layout = recordLayout(
+        sections(1, list(&Body::lines, lines), column<WireForm::Text>("2"),
+                 list(&Body::codes, recordLayout(column<WireForm::Integer>(itself))),
+                 list(&Body::orders, recordLayout(column<WireForm::Text>(&Order::AccountNumber)))),
+        list(2, &Body::lines, recordLayout(column<WireForm::Text>(&Line::id))));
+    auto order = std::make_shared<Order>();
+    order->AccountNumber = "1001";
+    const Body body{{{"P1", dec("1.5")}, {"P2", dec("0.1234567")}}, {7, -8}, {order}};
+    WriteContext c;
+    c.requestId = 42;
+    MessageBase m;
+    writeRequest(m, layout, body, c);
+    EXPECT_EQ(valueOr(m, 1), wireText("P1<C><C>1.5<C>1.500000<C>P1P1<C>42<R>"
+                                      "P2<C><C>0.1234567<C>0.123457<C>P2P2<C>42<R><S>"
+                                      "2<S>7<R>-8<R><S>1001<R><S>"));
+    EXPECT_EQ(valueOr(m, 2), wireText("P1<R>P2<R>"));
+    EXPECT_EQ(fieldText(std::get<0>(layout.rows), body, c), valueOr(m, 1));
+    // No records, no separators of their own; each section still ends.
+    writeRequest(m, layout, Body{}, c);
+    EXPECT_EQ(valueOr(m, 1), wireText("<S>2<S><S><S>"));
+    EXPECT_EQ(valueOr(m, 2), "");
 }
 
 } // namespace

@@ -116,6 +116,9 @@ namespace {
 
 using namespace records;
 
+constexpr auto loadAccessType = [](AccountDetails& a, std::int32_t id) { a.loadAccountAccessTypeId(id); };
+constexpr auto loadTradingStatus = [](AccountDetails& a, std::int32_t id) { a.loadTradingStatusId(id); };
+
 constexpr auto kAccountLayout = recordLayout(
     int32(0, &AccountDetails::AccountId), text(1, &AccountDetails::GroupId),
     int64(2, &AccountDetails::tradeAccountType), decimal(4, &AccountDetails::Balance),
@@ -125,13 +128,34 @@ constexpr auto kAccountLayout = recordLayout(
     int32(12, &AccountDetails::HedgeModeId), int32(13, &AccountDetails::TradeRouteId),
     int32(14, &AccountDetails::AutoExecutionModeId), text(15, &AccountDetails::AccountName),
     flag(16, &AccountDetails::AccountEnabled), int32(17, &AccountDetails::InstrumentLimit),
-    int32(18, &AccountDetails::WatchlistItemLimit),
-    int32(19, [](AccountDetails& a, std::int32_t id) { a.loadAccountAccessTypeId(id); }),
-    int32(20, [](AccountDetails& a, std::int32_t id) { a.loadTradingStatusId(id); }),
+    int32(18, &AccountDetails::WatchlistItemLimit), int32(19, loadAccessType), int32(20, loadTradingStatus),
     decimal(22, &AccountDetails::AccumulatingStorage), int64(23, &AccountDetails::primaryAccountHolderUserid),
     int32(24, &AccountDetails::availableOrderTypes), int32(28, &AccountDetails::accountSettings),
     int64(33, &AccountDetails::currencyID), text(34, &AccountDetails::accountSettings2),
     decimal(35, &AccountDetails::oneSideMargin));
+
+constexpr auto kAccountColumns = recordLayout(
+    int32("AccountAccessTypeId", loadAccessType), flag("AccountEnabled", &AccountDetails::AccountEnabled),
+    int32("AccountId", &AccountDetails::AccountId), text("AccountName", &AccountDetails::AccountName),
+    int64("AccountTypeId", &AccountDetails::tradeAccountType),
+    int32("AutoExecutionModeId", &AccountDetails::AutoExecutionModeId),
+    real("AvailableMargin", &AccountDetails::AvailableMargin), decimal("Balance", &AccountDetails::Balance),
+    int32("BranchId", &AccountDetails::BranchId),
+    decimal("CollateralSecurity", &AccountDetails::CollateralSecurity),
+    real("Equity", &AccountDetails::Equity), text("GroupId", &AccountDetails::GroupId),
+    int32("HedgeModeId", &AccountDetails::HedgeModeId),
+    int32("InstrumentLimit", &AccountDetails::InstrumentLimit),
+    decimal("LeverageOnPositions", &AccountDetails::LeverageOnPositions),
+    int32("TradeRouteId", &AccountDetails::TradeRouteId), int32("TradingStatusId", loadTradingStatus),
+    real("UnrealisedPL", &AccountDetails::UnrealisedPL), decimal("UsedMargin", &AccountDetails::UsedMargin),
+    int32("WatchListItemLimit", &AccountDetails::WatchlistItemLimit),
+    decimal("AccumulatingStorage", &AccountDetails::AccumulatingStorage),
+    int32("AvailableOrderTypes", &AccountDetails::availableOrderTypes),
+    int64("primaryAccountHolderUserid", &AccountDetails::primaryAccountHolderUserid),
+    int32("accountSettings", &AccountDetails::accountSettings),
+    int64("currencyID", &AccountDetails::currencyID),
+    text("accountSettings2", &AccountDetails::accountSettings2),
+    decimal("oneSideMargin", &AccountDetails::oneSideMargin));
 
 } // namespace
 
@@ -139,6 +163,10 @@ AccountDetails AccountDetails::fromAmpRecord(const RecordFields& f) {
     AccountDetails a;
     readRecord(f, kAccountLayout, a);
     return a;
+}
+
+void AccountDetails::readSnapshotColumns(const SnapshotColumns& row) {
+    readColumns(row, kAccountColumns, *this);
 }
 
 } // namespace tc

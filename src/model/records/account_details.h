@@ -3,6 +3,7 @@
 // that derives floating P/L, floating credit, equity and free margin from its open positions.
 // Plain record; the session model owns it and guards concurrent access.
 #include "model/record_ptr.h"
+#include "model/records/snapshot_columns.h"
 #include "platform/compact_decimal.h"
 
 #include <cstdint>
@@ -70,6 +71,8 @@ public:
 
     // A record of the snapshot's account section. The trade currency is linked by the loader.
     static AccountDetails fromAmpRecord(const RecordFields& fields);
+    // Its row of the snapshot's XML form; columns the row lacks leave their members alone.
+    void readSnapshotColumns(const SnapshotColumns& row);
 
     // Literal texts (not language keys); "" for codes outside the tables.
     static std::string_view getAccountStatus(std::int32_t code);

@@ -56,6 +56,14 @@ constexpr auto kCurrencyListLayout =
 constexpr auto kCurrencyTailLayout =
     recordLayout(flag(6, &TradeCurrency::isDirect), decimal(7, &TradeCurrency::depositRate));
 
+constexpr auto kCurrencyListColumns = recordLayout(
+    int64("currencyID", &TradeCurrency::currencyID), text("currencyCode", &TradeCurrency::currencyCode),
+    int64("instrumentID", &TradeCurrency::instrumentID), decimal("bidRate", &TradeCurrency::bidRate),
+    decimal("askRate", &TradeCurrency::askRate), int64("conversionMode", &TradeCurrency::conversionMode));
+
+constexpr auto kCurrencyTailColumns = recordLayout(flag("isDirect", &TradeCurrency::isDirect),
+                                                   decimal("depositRate", &TradeCurrency::depositRate));
+
 constexpr auto kResourceLayout =
     recordLayout(int64(0, &ResourceDetails::resourceId), text(1, &ResourceDetails::caption),
                  text(2, &ResourceDetails::URL), text(3, &ResourceDetails::iconResourceId),
@@ -63,6 +71,14 @@ constexpr auto kResourceLayout =
                  int64(6, &ResourceDetails::productId), flag(7, &ResourceDetails::isNew),
                  flag(8, &ResourceDetails::showFocus), flag(9, &ResourceDetails::enabled),
                  flag(10, &ResourceDetails::extraData));
+
+constexpr auto kResourceColumns = recordLayout(
+    int64("resourceId", &ResourceDetails::resourceId), text("caption", &ResourceDetails::caption),
+    text("URL", &ResourceDetails::URL), text("iconResourceId", &ResourceDetails::iconResourceId),
+    text("groupName", &ResourceDetails::groupName), text("resourceType", &ResourceDetails::resourceType),
+    int64("productId", &ResourceDetails::productId), flag("isNew", &ResourceDetails::isNew),
+    flag("showFocus", &ResourceDetails::showFocus), flag("enabled", &ResourceDetails::enabled),
+    flag("extraData", &ResourceDetails::extraData));
 
 } // namespace
 
@@ -73,10 +89,19 @@ TradeCurrency TradeCurrency::fromAmpRecord(const RecordFields& f) {
     return c;
 }
 
+void TradeCurrency::readSnapshotColumns(const SnapshotColumns& row) {
+    readColumns(row, kCurrencyListColumns, *this);
+    readColumns(row, kCurrencyTailColumns, *this);
+}
+
 CurrenyList CurrenyList::fromAmpRecord(const RecordFields& f) {
     CurrenyList c;
     readRecord(f, kCurrencyListLayout, static_cast<TradeCurrency&>(c));
     return c;
+}
+
+void CurrenyList::readSnapshotColumns(const SnapshotColumns& row) {
+    readColumns(row, kCurrencyListColumns, static_cast<TradeCurrency&>(*this));
 }
 
 std::optional<ResourceDetails> ResourceDetails::fromAmpRecord(const RecordFields& f) {
@@ -85,6 +110,10 @@ std::optional<ResourceDetails> ResourceDetails::fromAmpRecord(const RecordFields
     ResourceDetails r;
     readRecord(f, kResourceLayout, r);
     return r;
+}
+
+void ResourceDetails::readSnapshotColumns(const SnapshotColumns& row) {
+    readColumns(row, kResourceColumns, *this);
 }
 
 } // namespace tc

@@ -1,5 +1,6 @@
 #pragma once
 // Account currencies with their conversion rule, and the resources offered by the server.
+#include "model/records/snapshot_columns.h"
 #include "platform/compact_decimal.h"
 
 #include <cstdint>
@@ -48,6 +49,8 @@ public:
 
     // Fields 0 to 7 of the snapshot's trade-currency section.
     static TradeCurrency fromAmpRecord(const RecordFields& fields);
+    // Its row of the snapshot's XML form; columns the row lacks leave their members alone.
+    void readSnapshotColumns(const SnapshotColumns& row);
 };
 
 // A currency as the snapshot's currency-list section brings it: never direct, no deposit rate.
@@ -55,6 +58,8 @@ class CurrenyList : public TradeCurrency {
 public:
     // Fields 0 to 5.
     static CurrenyList fromAmpRecord(const RecordFields& fields);
+    // The currency list's columns alone.
+    void readSnapshotColumns(const SnapshotColumns& row);
 };
 
 struct ResourceDetails {
@@ -78,6 +83,8 @@ struct ResourceDetails {
     // nullopt for a record too short to carry iconResourceId (under four fields); only that record
     // is skipped.
     static std::optional<ResourceDetails> fromAmpRecord(const RecordFields& fields);
+    // Its row of the snapshot's XML form; columns the row lacks leave their members alone.
+    void readSnapshotColumns(const SnapshotColumns& row);
 };
 
 } // namespace tc

@@ -21,6 +21,8 @@ namespace {
 
 using namespace records;
 
+constexpr auto loadMarginMode = [](GroupInstruments& g, std::int32_t mode) { g.loadMarginCalcModeId(mode); };
+
 constexpr auto kGroupInstrumentLayout = recordLayout(
     int32(0, &GroupInstruments::groupdetailsid), int32(1, &GroupInstruments::GroupId),
     int32(2, &GroupInstruments::InstrumentId), decimal(3, &GroupInstruments::OrderQtyStep),
@@ -33,9 +35,8 @@ constexpr auto kGroupInstrumentLayout = recordLayout(
     decimal(16, &GroupInstruments::LiquidationMargin), decimal(17, &GroupInstruments::IntradayOrderMargin),
     decimal(18, &GroupInstruments::BTSTOrderMargin), decimal(19, &GroupInstruments::OverNightMargin),
     decimal(20, &GroupInstruments::Commission), int32(21, &GroupInstruments::AutoExecutionModeId),
-    int32(22, [](GroupInstruments& g, std::int32_t mode) { g.loadMarginCalcModeId(mode); }),
-    decimal(25, &GroupInstruments::InitialSellMargin), int32(26, &GroupInstruments::availableOrderSettings),
-    flag(27, &GroupInstruments::isAvailableForTrading));
+    int32(22, loadMarginMode), decimal(25, &GroupInstruments::InitialSellMargin),
+    int32(26, &GroupInstruments::availableOrderSettings), flag(27, &GroupInstruments::isAvailableForTrading));
 
 constexpr auto kGroupLayout = recordLayout(
     int32(0, &GroupDetails::GroupId), text(1, &GroupDetails::Name), flag(2, &GroupDetails::TradingEnabled),
@@ -49,12 +50,59 @@ constexpr auto kGroupLayout = recordLayout(
     int32(18, &GroupDetails::ReportHistoryDaysLimit), flag(19, &GroupDetails::SendMailReports),
     flag(20, &GroupDetails::SendExecutionSMS), int32(21, &GroupDetails::CreditRating));
 
+constexpr auto kGroupInstrumentColumns = recordLayout(
+    flag("AllowShortSelling", &GroupInstruments::AllowShortSelling),
+    int32("AutoExecutionModeId", &GroupInstruments::AutoExecutionModeId),
+    decimal("BTSTOrderMargin", &GroupInstruments::BTSTOrderMargin),
+    decimal("Commission", &GroupInstruments::Commission),
+    decimal("Initialmargin", &GroupInstruments::InitialMargin),
+    int32("InstrumentId", &GroupInstruments::InstrumentId),
+    decimal("IntradayOrderMargin", &GroupInstruments::IntradayOrderMargin),
+    int32("LimitMinPips", &GroupInstruments::LimitMinPips),
+    decimal("LimitOrderMargin", &GroupInstruments::LimitOrderMargin),
+    decimal("LiquidationMargin", &GroupInstruments::LiquidationMargin),
+    int32("MarginCalcModeId", loadMarginMode), decimal("MaxOrderQty", &GroupInstruments::MaxOrderQty),
+    decimal("MinOrderQty", &GroupInstruments::MinOrderQty),
+    decimal("OrderQtyStep", &GroupInstruments::OrderQtyStep),
+    decimal("OverNightMargin", &GroupInstruments::OverNightMargin),
+    int32("PLCalcModeId", &GroupInstruments::PLCalcModeId), int32("SpreadAsk", &GroupInstruments::SpreadAsk),
+    int32("SpreadBid", &GroupInstruments::SpreadBid), int32("SpreadTypeId", &GroupInstruments::SpreadTypeId),
+    int32("StopMinPips", &GroupInstruments::StopMinPips),
+    decimal("buyInterestRate", &GroupInstruments::BuyInterestRate),
+    int32("groupdetailsid", &GroupInstruments::groupdetailsid), int32("groupid", &GroupInstruments::GroupId),
+    decimal("sellInterestRate", &GroupInstruments::SellInterestRate),
+    decimal("InitialSellMargin", &GroupInstruments::InitialSellMargin),
+    int32("availableOrderSettings", &GroupInstruments::availableOrderSettings),
+    flag("isAvailableForTrading", &GroupInstruments::isAvailableForTrading));
+
+constexpr auto kGroupColumns = recordLayout(
+    int32("CompanyId", &GroupDetails::CompanyId), int32("CreditRating", &GroupDetails::CreditRating),
+    int32("GroupId", &GroupDetails::GroupId), int32("InstrumentLimit", &GroupDetails::InstrumentLimit),
+    flag("IsChatEnabled", &GroupDetails::IsChatEnabled), flag("IsEAEnabled", &GroupDetails::IsEAEnabled),
+    flag("IsMailEnabled", &GroupDetails::IsMailEnabled), flag("IsNewsEnabled", &GroupDetails::IsNewsEnabled),
+    flag("IsTrailingStopEnabled", &GroupDetails::IsTrailingStopEnabled),
+    int32("LeverageOnFProfit", &GroupDetails::LeverageOnFProfit),
+    decimal("MarginCallLevel", &GroupDetails::MarginCallLevel),
+    decimal("MaxOrderQty", &GroupDetails::MaxOrderQty), text("Name", &GroupDetails::Name),
+    decimal("OrderQtyStep", &GroupDetails::OrderQtyStep),
+    int32("ReportHistoryDaysLimit", &GroupDetails::ReportHistoryDaysLimit),
+    int32("RevLeverageOnFLoss", &GroupDetails::RevLeverageOnFLoss),
+    flag("SendExecutionSMS", &GroupDetails::SendExecutionSMS),
+    flag("SendMailReports", &GroupDetails::SendMailReports),
+    decimal("StopOutLevel", &GroupDetails::StopOutLevel),
+    flag("TradingEnabled", &GroupDetails::TradingEnabled),
+    int32("WatchListItemLimit", &GroupDetails::WatchlistItemLimit));
+
 } // namespace
 
 GroupInstruments GroupInstruments::fromAmpRecord(const RecordFields& f) {
     GroupInstruments g;
     readRecord(f, kGroupInstrumentLayout, g);
     return g;
+}
+
+void GroupInstruments::readSnapshotColumns(const SnapshotColumns& row) {
+    readColumns(row, kGroupInstrumentColumns, *this);
 }
 
 // Entries are copied into raw block storage and never destroyed one by one.
@@ -225,6 +273,10 @@ GroupDetails GroupDetails::fromAmpRecord(const RecordFields& f) {
     GroupDetails g;
     readRecord(f, kGroupLayout, g);
     return g;
+}
+
+void GroupDetails::readSnapshotColumns(const SnapshotColumns& row) {
+    readColumns(row, kGroupColumns, *this);
 }
 
 } // namespace tc

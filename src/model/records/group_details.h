@@ -1,5 +1,6 @@
 #pragma once
 // Account groups and their settings per instrument.
+#include "model/records/snapshot_columns.h"
 #include "platform/compact_decimal.h"
 
 #include <cstddef>
@@ -55,6 +56,9 @@ struct GroupInstruments {
 
     // A record of the snapshot's group-instrument section (PLCalcModeId is not in it).
     static GroupInstruments fromAmpRecord(const RecordFields& fields);
+    // Its row of the snapshot's XML form, which carries PLCalcModeId as well; columns the row lacks
+    // leave their members alone.
+    void readSnapshotColumns(const SnapshotColumns& row);
 };
 
 // A group's settings per instrument, held by value and found by InstrumentId. Entries keep their
@@ -231,6 +235,8 @@ public:
 
     // A record of the snapshot's group section.
     static GroupDetails fromAmpRecord(const RecordFields& fields);
+    // Its row of the snapshot's XML form; columns the row lacks leave their members alone.
+    void readSnapshotColumns(const SnapshotColumns& row);
 };
 
 } // namespace tc

@@ -123,6 +123,11 @@ namespace {
 
 using namespace records;
 
+constexpr auto loadTradingStatus = [](ItemDetails& item, std::int32_t status) {
+    item.TradingStatusId = status;
+    item.instrumentTradingStatus = status >= 1 && status <= 4 ? status : 0;
+};
+
 // Positions 34 to 36 and 49 on only say that no quote has been applied yet, which a new record
 // already says.
 constexpr auto kItemLayout = recordLayout(
@@ -130,12 +135,7 @@ constexpr auto kItemLayout = recordLayout(
     int32(3, &ItemDetails::CurrencyID), flag(4, &ItemDetails::Enabled),
     int32(5, &ItemDetails::InstrumentTypeId), decimal(6, &ItemDetails::TickSize),
     decimal(7, &ItemDetails::Point), int32(8, &ItemDetails::DecimalPlaces), text(9, &ItemDetails::MonthCode),
-    decimal(10, &ItemDetails::ContractSize), int32(11, &ItemDetails::UnitId),
-    int32(12,
-          [](ItemDetails& item, std::int32_t status) {
-              item.TradingStatusId = status;
-              item.instrumentTradingStatus = status >= 1 && status <= 4 ? status : 0;
-          }),
+    decimal(10, &ItemDetails::ContractSize), int32(11, &ItemDetails::UnitId), int32(12, loadTradingStatus),
     flag(13, &ItemDetails::IsAvailableForWatchlist), int32(14, &ItemDetails::UnderlyingInstrumentId),
     real(15, &ItemDetails::MaxUpdateFrequency), int32(16, &ItemDetails::CutOffLimitPercentCP),
     time(17, &ItemDetails::FND), time(18, &ItemDetails::LTD), decimal(19, &ItemDetails::CircuitLimit),
@@ -151,6 +151,38 @@ constexpr auto kItemLayout = recordLayout(
     decimal(45, &ItemDetails::circuitLimitDown), int64(46, &ItemDetails::orderSettings2),
     int64(47, &ItemDetails::BaseCurrencyId), int64(48, &ItemDetails::MarginFormulaId));
 
+constexpr auto kItemColumns = recordLayout(
+    decimal("Ask", &ItemDetails::Ask), decimal("Bid", &ItemDetails::Bid),
+    decimal("CircuitLimit", &ItemDetails::CircuitLimit), text("Code", &ItemDetails::Code),
+    decimal("ContractSize", &ItemDetails::ContractSize), int32("CurrencyID", &ItemDetails::CurrencyID),
+    int32("CutOffLimitPercentCP", &ItemDetails::CutOffLimitPercentCP),
+    decimal("DayOpen", &ItemDetails::DayOpen), int32("DecimalPlaces", &ItemDetails::DecimalPlaces),
+    flag("Enabled", &ItemDetails::Enabled), zonedTime("FND", &ItemDetails::FND),
+    decimal("High", &ItemDetails::High), decimal("Low", &ItemDetails::Low),
+    decimal("Last", &ItemDetails::Last), int32("InstrumentId", &ItemDetails::InstrumentId),
+    int32("InstrumentTypeId", &ItemDetails::InstrumentTypeId),
+    flag("IsAvailableForWatchList", &ItemDetails::IsAvailableForWatchlist),
+    zonedTime("LTD", &ItemDetails::LTD), real("MaxUpdateFrequency", &ItemDetails::MaxUpdateFrequency),
+    text("MonthCode", &ItemDetails::MonthCode), text("Name", &ItemDetails::Name),
+    int32("PLCalcModeId", &ItemDetails::PLCalcModeId), decimal("Point", &ItemDetails::Point),
+    decimal("PrevClose", &ItemDetails::PrevClose), decimal("TickSize", &ItemDetails::TickSize),
+    int32("TradingStatusId", loadTradingStatus),
+    int32("UnderlyingInstrumentId", &ItemDetails::UnderlyingInstrumentId),
+    int32("UnitId", &ItemDetails::UnitId), zonedTime("UpdateTime", &ItemDetails::UpdateTime),
+    int32("CurrentTradeSessionSettingId", &ItemDetails::CurrentTradeSessionSettingId),
+    int32("AvailableOrderTypes", &ItemDetails::availableOrderTypes),
+    int32("HedgeModeId", &ItemDetails::HedgeModeId), int32("MaxHoldingDays", &ItemDetails::MaxHoldingDays),
+    int32("HighlightColor", &ItemDetails::HighlightColor),
+    flag("isAvailableForTrading", &ItemDetails::isAvailableForTrading),
+    int32("availableOrderSettings", &ItemDetails::availableOrderSettings),
+    int64("mostSignificantDigitLength", &ItemDetails::mostSignificantDigitLength),
+    int64("leastSignificantDigitLength", &ItemDetails::leastSignificantDigitLength),
+    decimal("priceTick", &ItemDetails::priceTick), decimal("circuitLimitUp", &ItemDetails::circuitLimitUp),
+    decimal("circuitLimitDown", &ItemDetails::circuitLimitDown),
+    int64("orderSettings2", &ItemDetails::orderSettings2),
+    int64("BaseCurrencyId", &ItemDetails::BaseCurrencyId),
+    int64("MarginFormulaId", &ItemDetails::MarginFormulaId));
+
 } // namespace
 
 ItemDetails ItemDetails::fromAmpRecord(const RecordFields& f) {
@@ -159,6 +191,10 @@ ItemDetails ItemDetails::fromAmpRecord(const RecordFields& f) {
     // Every record gets a grid, short ones too: an instrument without one cannot carry a spread.
     item.SettleTickSizes();
     return item;
+}
+
+void ItemDetails::readSnapshotColumns(const SnapshotColumns& row) {
+    readColumns(row, kItemColumns, *this);
 }
 
 std::string_view ItemDetails::getInstrumentTradingStatus(std::int32_t status) {

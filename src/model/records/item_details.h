@@ -2,6 +2,7 @@
 // One tradable instrument: its static definition, its live quote, its watch-list flags and the
 // spread that the user's account groups put on the raw feed price. Plain record; the session
 // model owns it and guards concurrent access.
+#include "model/records/snapshot_columns.h"
 #include "model/records/wall_time.h"
 #include "platform/compact_decimal.h"
 
@@ -149,6 +150,9 @@ public:
     // record's length. InstrumentTypeName and CalculationItems are the loader's: they need the other
     // collections.
     static ItemDetails fromAmpRecord(const RecordFields& fields);
+    // Its row of the snapshot's XML form, times with their UTC offset; columns the row lacks leave
+    // their members alone, and the grid is the loader's.
+    void readSnapshotColumns(const SnapshotColumns& row);
 
     // Literal texts (not language keys); "" for codes outside the tables.
     static std::string_view getInstrumentTradingStatus(std::int32_t status);

@@ -19,6 +19,12 @@
 //
 //     constexpr auto kFillLayout = recordLayout(text(tag::kAccount, &Order::AccountNumber));
 //     readTagged(fields, kFillLayout, order);
+//
+// Tables that fill a record from another, already read one name the source's member instead, and
+// are read by `copyRecord`:
+//
+//     constexpr auto kRowLayout = recordLayout(copied(&PositionRow::AccountId, &Order::AccountNumber));
+//     copyRecord(row, kRowLayout, order);
 #include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 #include "model/records/wall_time.h"
@@ -52,6 +58,7 @@ enum class FieldType : std::uint8_t {
     Time,          // "yyyyMMddHHmmss" into an optional WallTime, none when it names no time
     IsoDate,       // ISO local date-time into an optional platform::Date in the device's zone
     DecimalOrNone, // a Decimal's reading into an optional, none when the field is empty
+    ZonedTime,     // "yyyy-MM-ddTHH:mm:ss" with a UTC offset into an optional WallTime, none as for Time
 };
 
 // "yyyy-MM-ddTHH:mm:ss", with or without milliseconds, in the device's zone; none otherwise.
@@ -76,6 +83,13 @@ template <FieldType Type, class Target>
 struct ColumnRow {
     static constexpr FieldType type = Type;
     std::string_view column;
+    Target target;
+};
+
+// A row of a table filled from another record: the source's member and the target.
+template <class Source, class Target>
+struct CopyRow {
+    Source source;
     Target target;
 };
 
@@ -117,6 +131,12 @@ inline constexpr RowMaker<FieldType::Flag> flag{};
 inline constexpr RowMaker<FieldType::Text> text{};
 inline constexpr RowMaker<FieldType::Time> time{};
 inline constexpr RowMaker<FieldType::IsoDate> isoDate{};
+inline constexpr RowMaker<FieldType::ZonedTime> zonedTime{};
+
+template <class S, class T>
+constexpr CopyRow<S, T> copied(S source, T target) {
+    return {source, target};
+}
 
 namespace detail {
 
@@ -156,6 +176,8 @@ auto reading(const RecordFields& f, std::size_t pos) {
         return wallTimeFromWire(f.text(pos));
     } else if constexpr (Type == FieldType::IsoDate) {
         return isoDateFromText(f.text(pos));
+    } else if constexpr (Type == FieldType::ZonedTime) {
+        return wallTimeFromText(f.text(pos), kZonedTimeFormat);
     } else {
         return f.text(pos);
     }
@@ -185,6 +207,8 @@ auto readingOf(std::string_view text) {
         return wallTimeFromWire(text);
     else if constexpr (Type == FieldType::IsoDate)
         return isoDateFromText(text);
+    else if constexpr (Type == FieldType::ZonedTime)
+        return wallTimeFromText(text, kZonedTimeFormat);
     else
         return text;
 }
@@ -201,6 +225,8 @@ V converted(W value) {
         return static_cast<V>(value ? 1 : 0);
     else if constexpr (std::is_integral_v<V> && std::is_signed_v<W> && std::is_unsigned_v<V>)
         return static_cast<V>(static_cast<std::int64_t>(value));
+    else if constexpr (std::is_same_v<W, platform::Decimal> && std::is_floating_point_v<V>)
+        return static_cast<V>(value.toDouble());
     else
         return static_cast<V>(value);
 }
@@ -244,6 +270,19 @@ void readTaggedRow(const TaggedField& field, const FieldRow<Type, Target>& row, 
         store<Type>(row.target, out, readingOf<Type>(field.value));
 }
 
+template <class From, class Source, class Target, class R>
+void copyRow(const From& from, const CopyRow<Source, Target>& row, R& out) {
+    const auto& value = from.*row.source;
+    if constexpr (std::is_member_object_pointer_v<Target>) {
+        using V = typename MemberOf<Target>::type;
+        if constexpr (std::is_same_v<V, std::decay_t<decltype(value)>>)
+            out.*row.target = value;
+        else
+            out.*row.target = converted<V>(value);
+    } else
+        row.target(out, value);
+}
+
 } // namespace detail
 
 // Reads each field the record holds into its target; fields past the record's end leave their
@@ -267,6 +306,13 @@ template <class R, class... Rows>
 void readTagged(std::span<const TaggedField> fields, const RecordLayout<Rows...>& layout, R& out) {
     for (const TaggedField& field : fields)
         std::apply([&](const auto&... row) { (detail::readTaggedRow(field, row, out), ...); }, layout.rows);
+}
+
+// Fills each row's target from its member of `from`, converted as the readings are (a choice into its
+// code, a decimal into a double by its value). Rows run in table order.
+template <class From, class R, class... Rows>
+void copyRecord(const From& from, const RecordLayout<Rows...>& layout, R& out) {
+    std::apply([&](const auto&... row) { (detail::copyRow(from, row, out), ...); }, layout.rows);
 }
 
 // Calls `visit(position, type, value)` for each member row in table order (loader rows have no

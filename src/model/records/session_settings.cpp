@@ -11,12 +11,19 @@ using namespace records;
 constexpr auto kItemTypeLayout =
     recordLayout(int32(0, &ItemType::InstrumentTypeId), text(1, &ItemType::InstrumentTypeName));
 
+constexpr auto kItemTypeColumns = recordLayout(int32("InstrumentTypeId", &ItemType::InstrumentTypeId),
+                                               text("InstrumentTypeName", &ItemType::InstrumentTypeName));
+
 } // namespace
 
 ItemType ItemType::fromAmpRecord(const RecordFields& f) {
     ItemType t;
     readRecord(f, kItemTypeLayout, t);
     return t;
+}
+
+void ItemType::readSnapshotColumns(const SnapshotColumns& row) {
+    readColumns(row, kItemTypeColumns, *this);
 }
 
 CalibratedColor CalibratedColor::fromRGB(std::int32_t rgb) {
@@ -49,17 +56,35 @@ void SessionSettings::loadEditLimitOrder(bool value) {
 
 namespace {
 
+constexpr auto loadEnterLimit = [](SessionSettings& s, bool v) { s.loadEnterLimitOrder(v); };
+constexpr auto loadEnterMarket = [](SessionSettings& s, bool v) { s.loadEnterMarketOrder(v); };
+constexpr auto loadEditLimit = [](SessionSettings& s, bool v) { s.loadEditLimitOrder(v); };
+constexpr auto loadColor = [](SessionSettings& s, std::int32_t rgb) {
+    s.sessionColor = CalibratedColor::fromRGB(rgb);
+};
+
 constexpr auto kSessionSettingsLayout = recordLayout(
-    int32(0, &SessionSettings::settingsID), text(1, &SessionSettings::settingsName),
-    flag(2, [](SessionSettings& s, bool v) { s.loadEnterLimitOrder(v); }),
-    flag(3, [](SessionSettings& s, bool v) { s.loadEnterMarketOrder(v); }),
-    flag(4, [](SessionSettings& s, bool v) { s.loadEditLimitOrder(v); }),
-    flag(5, &SessionSettings::editMarketOrder), flag(6, &SessionSettings::executeOrders),
-    flag(7, &SessionSettings::publishMarketData), flag(8, &SessionSettings::publishTradeData),
-    flag(9, &SessionSettings::matchMMWithMMOrders), flag(10, &SessionSettings::enterMarketMakerOrder),
-    flag(11, &SessionSettings::editMarketMakerOrder),
-    int32(12, [](SessionSettings& s, std::int32_t rgb) { s.sessionColor = CalibratedColor::fromRGB(rgb); }),
-    flag(13, &SessionSettings::useELP), int64(15, &SessionSettings::marketTradingStatus));
+    int32(0, &SessionSettings::settingsID), text(1, &SessionSettings::settingsName), flag(2, loadEnterLimit),
+    flag(3, loadEnterMarket), flag(4, loadEditLimit), flag(5, &SessionSettings::editMarketOrder),
+    flag(6, &SessionSettings::executeOrders), flag(7, &SessionSettings::publishMarketData),
+    flag(8, &SessionSettings::publishTradeData), flag(9, &SessionSettings::matchMMWithMMOrders),
+    flag(10, &SessionSettings::enterMarketMakerOrder), flag(11, &SessionSettings::editMarketMakerOrder),
+    int32(12, loadColor), flag(13, &SessionSettings::useELP),
+    int64(15, &SessionSettings::marketTradingStatus));
+
+// The allow flags follow the wire's order: enter limit, enter market, edit limit.
+constexpr auto kSessionSettingsColumns = recordLayout(
+    flag("EditMarketMakertOrder", &SessionSettings::editMarketMakerOrder),
+    flag("EditMarketOrder", &SessionSettings::editMarketOrder),
+    flag("EnterMarketMakerOrder", &SessionSettings::enterMarketMakerOrder),
+    flag("EnterLimitOrder", loadEnterLimit), flag("EnterMarketOrder", loadEnterMarket),
+    flag("EditLimitOrder", loadEditLimit), flag("ExecuteOrders", &SessionSettings::executeOrders),
+    flag("MatchMMwithMMOrders", &SessionSettings::matchMMWithMMOrders),
+    flag("PublishMarketData", &SessionSettings::publishMarketData),
+    flag("PublishTradeData", &SessionSettings::publishTradeData), int32("SessionColor", loadColor),
+    int32("SettingsId", &SessionSettings::settingsID), text("SettingsName", &SessionSettings::settingsName),
+    flag("UseELP", &SessionSettings::useELP),
+    int64("marketTradingStatus", &SessionSettings::marketTradingStatus));
 
 } // namespace
 
@@ -67,6 +92,10 @@ SessionSettings SessionSettings::fromAmpRecord(const RecordFields& f) {
     SessionSettings s;
     readRecord(f, kSessionSettingsLayout, s);
     return s;
+}
+
+void SessionSettings::readSnapshotColumns(const SnapshotColumns& row) {
+    readColumns(row, kSessionSettingsColumns, *this);
 }
 
 } // namespace tc

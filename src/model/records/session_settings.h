@@ -1,5 +1,6 @@
 #pragma once
 // Instrument types and the permissions of each kind of trading session.
+#include "model/records/snapshot_columns.h"
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,6 +15,8 @@ struct ItemType {
 
     // Fields 0 (id) and 1 (name); further fields are ignored.
     static ItemType fromAmpRecord(const RecordFields& fields);
+    // Its row of the snapshot's XML form; columns the row lacks leave their members alone.
+    void readSnapshotColumns(const SnapshotColumns& row);
 };
 
 // An opaque colour in the calibrated RGB space, components 0..1.
@@ -57,6 +60,9 @@ struct SessionSettings {
 
     // Fields in position order (so allowNewTpSl follows the last of positions 2, 3, 4 present).
     static SessionSettings fromAmpRecord(const RecordFields& fields);
+    // Its row of the snapshot's XML form, the allow flags derived in the order above whatever the
+    // columns' order; columns the row lacks leave their members alone.
+    void readSnapshotColumns(const SnapshotColumns& row);
 };
 
 } // namespace tc

@@ -16,6 +16,17 @@ constexpr auto kUserLayout = recordLayout(
     int32(11, &UserInfo::marketDepthPort), int32(12, &UserInfo::hdServerPort),
     int64(15, &UserInfo::systemCurrencyId));
 
+constexpr auto kUserColumns = recordLayout(
+    int32("NewRefid", &UserInfo::NewRefId), int32("OfflineMessageCount", &UserInfo::OfflineMessageCount),
+    int32("appModeId", &UserInfo::AppModeId), flag("canChangePassword", &UserInfo::CanChangePassword),
+    int32("ddeenabled", &UserInfo::DdeEnabled),
+    int32("forceLogoutLoadServerId", &UserInfo::ForceLogoutLoadServerId),
+    int32("forceLogoutRefid", &UserInfo::ForceLogoutRefId), int32("hdserverPort", &UserInfo::hdServerPort),
+    int32("lastrefid", &UserInfo::LastRefId), int32("marketdepthPort", &UserInfo::marketDepthPort),
+    int32("tradePubPort", &UserInfo::tradePubPort), int32("userTypeId", &UserInfo::UserTypeId),
+    flag("userenabled", &UserInfo::UserEnabled), int32("userid", &UserInfo::UserId),
+    int64("systemCurrencyId", &UserInfo::systemCurrencyId));
+
 constexpr auto kProductLayout =
     recordLayout(int32(0, &ProductInfo::ProductId), text(1, &ProductInfo::ProductName),
                  text(2, &ProductInfo::LatestBuild), text(4, &ProductInfo::LatestSupportedBuild));
@@ -23,12 +34,19 @@ constexpr auto kProductLayout =
 constexpr auto kLoginMessageLayout =
     recordLayout(int32(0, &LoginInfoMessage::DisplayMode), text(1, &LoginInfoMessage::Message));
 
+constexpr auto kLoginMessageColumns = recordLayout(int32("DisplayMode", &LoginInfoMessage::DisplayMode),
+                                                   text("Message", &LoginInfoMessage::Message));
+
 } // namespace
 
 UserInfo UserInfo::fromAmpRecord(const RecordFields& f) {
     UserInfo u;
     readRecord(f, kUserLayout, u);
     return u;
+}
+
+void UserInfo::readSnapshotColumns(const SnapshotColumns& row) {
+    readColumns(row, kUserColumns, *this);
 }
 
 ProductInfo ProductInfo::fromAmpRecord(const RecordFields& f) {
@@ -52,6 +70,10 @@ std::optional<LoginInfoMessage> LoginInfoMessage::fromAmpRecord(const RecordFiel
     readRecord(f, kLoginMessageLayout, m);
     m.ErrorCode = code;
     return m;
+}
+
+void LoginInfoMessage::readSnapshotColumns(const SnapshotColumns& row) {
+    readColumns(row, kLoginMessageColumns, *this);
 }
 
 } // namespace tc

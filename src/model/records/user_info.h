@@ -1,5 +1,6 @@
 #pragma once
 // Who the signed-in user is, the product of the session, and the server's texts for login codes.
+#include "model/records/snapshot_columns.h"
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -28,6 +29,8 @@ struct UserInfo {
 
     // The first record of the snapshot's user section. productID stays 0: the product record brings it.
     static UserInfo fromAmpRecord(const RecordFields& fields);
+    // Its row of the snapshot's XML form; columns the row lacks leave their members alone.
+    void readSnapshotColumns(const SnapshotColumns& row);
 };
 
 struct ProductInfo {
@@ -52,6 +55,9 @@ struct LoginInfoMessage {
     // record without a code field, or whose code is not a known login code; such a record is skipped
     // and the records after it are still read.
     static std::optional<LoginInfoMessage> fromAmpRecord(const RecordFields& fields);
+    // The display mode and message of its row in the snapshot's XML form (the code is the loader's,
+    // which decides whether the row is kept).
+    void readSnapshotColumns(const SnapshotColumns& row);
 };
 
 } // namespace tc

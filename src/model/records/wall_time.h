@@ -13,6 +13,8 @@ using WallTime = std::chrono::sys_seconds;
 // "yyyyMMddHHmmss": nullopt for the wire's null time ("00010101000000"), an empty text and anything
 // that names no real time.
 std::optional<WallTime> wallTimeFromWire(std::string_view text);
+// The date-time pattern of texts with a UTC offset ("2024-06-27T20:00:00+03:00").
+inline constexpr std::string_view kZonedTimeFormat = "yyyy-MM-dd'T'HH:mm:ssZZZ";
 // A date-time text of `sourceFormat` (a date formatter pattern, in universal time): nullopt as above.
 std::optional<WallTime> wallTimeFromText(std::string_view text, std::string_view sourceFormat);
 

@@ -3,18 +3,14 @@
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
-#include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
 #include "model/session_model_lookup.h"
-#include "model/text/formatter.h"
-#include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/utf8.h"
 #include "platform/xml_entities.h"
 #include "wire/xml_tree.h"
 
-#include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <utility>
@@ -26,109 +22,17 @@ namespace {
 // Skipped rows are logged one by one up to this many per table, then only counted.
 constexpr std::size_t kLoggedSkipsPerTable = 5;
 
-// Typed readings of a row's columns. Each stores the column's reading into `out` when the row holds
-// the column and leaves `out` alone otherwise.
-class Columns {
-public:
-    explicit Columns(const XmlSnapshotRow& row) : row_(row) {}
-
-    const std::string* get(std::string_view name) const { return row_.get(name); }
-    bool has(std::string_view name) const { return row_.contains(name); }
-
-    bool text(std::string_view name, std::string& out) const {
-        const auto* v = get(name);
-        if (v)
-            out = *v;
-        return v;
-    }
-    bool integer(std::string_view name, std::int32_t& out) const {
-        const auto* v = get(name);
-        if (v)
-            out = RecordFields::toInt(*v);
-        return v;
-    }
-    // A 32-bit reading sign-extended into a 64-bit target.
-    bool integer(std::string_view name, std::int64_t& out) const {
-        const auto* v = get(name);
-        if (v)
-            out = RecordFields::toInt(*v);
-        return v;
-    }
-    bool integer(std::string_view name, std::uint64_t& out) const {
-        const auto* v = get(name);
-        if (v)
-            out = static_cast<std::uint64_t>(static_cast<std::int64_t>(RecordFields::toInt(*v)));
-        return v;
-    }
-    bool long64(std::string_view name, std::int64_t& out) const {
-        const auto* v = get(name);
-        if (v)
-            out = RecordFields::toInt64(*v);
-        return v;
-    }
-    bool long64(std::string_view name, std::uint64_t& out) const {
-        const auto* v = get(name);
-        if (v)
-            out = static_cast<std::uint64_t>(RecordFields::toInt64(*v));
-        return v;
-    }
-    // "nan" and "inf" read as 0: no price or amount of the server is one, and they poison every sum.
-    bool real(std::string_view name, double& out) const {
-        const auto* v = get(name);
-        if (v) {
-            const double d = platform::lenientReal(*v);
-            out = std::isfinite(d) ? d : 0.0;
-        }
-        return v;
-    }
-    // The exact reading, as the record layouts read it: malformed, NaN and out-of-range texts as 0.
-    bool real(std::string_view name, platform::Decimal& out) const {
-        const auto* v = get(name);
-        if (v)
-            out = lenientDecimal(*v);
-        return v;
-    }
-    bool real(std::string_view name, platform::CompactDecimal& out) const {
-        const auto* v = get(name);
-        if (v)
-            out = RecordFields::compactOf(lenientDecimal(*v));
-        return v;
-    }
-    bool flag(std::string_view name, bool& out) const {
-        const auto* v = get(name);
-        if (v)
-            out = platform::lenientFlag(*v);
-        return v;
-    }
-    // The display text of a date with a UTC offset, in universal time; "" when the text is not such a date.
-    bool date(std::string_view name, std::string& out) const {
-        const auto* v = get(name);
-        if (v) {
-            out = Formatter::wireDateString(*v, XmlSnapshotLoader::kSourceDateFormat,
-                                            XmlSnapshotLoader::kDisplayDateFormat)
-                      .value_or(std::string());
-        }
-        return v;
-    }
-    bool date(std::string_view name, std::optional<WallTime>& out) const {
-        const auto* v = get(name);
-        if (v)
-            out = wallTimeFromText(*v, XmlSnapshotLoader::kSourceDateFormat);
-        return v;
-    }
-
-private:
-    const XmlSnapshotRow& row_;
-};
-
 // The collection key of a 32-bit id column read leniently, so look-ups by id find the record whatever
 // the server's spelling ("007", " 7"); nullopt when the row has no such column.
-std::optional<std::string> idKey(const Columns& c, std::string_view column) {
-    const auto* v = c.get(column);
+std::optional<std::string> idKey(const XmlSnapshotRow& row, std::string_view column) {
+    const auto* v = row.get(column);
     if (!v)
         return std::nullopt;
     return sessionKey(RecordFields::toInt(*v));
 }
+
+// Only the product id outlives the snapshot, in the user record (as the other form keeps it).
+constexpr auto kProductColumns = records::recordLayout(records::int32("productId", &UserInfo::productID));
 
 // Looks up the record under `key`, or makes one and files it; nullptr when the collection is full.
 template <class V>
@@ -329,185 +233,60 @@ SessionModel XmlSnapshotLoader::load(std::string_view xml, const Limits& limits,
 }
 
 bool XmlSnapshotLoader::fillUserInfoDetails(const XmlSnapshotRow& row, SessionModel& model) {
-    const Columns c(row);
     auto user = std::make_shared<UserInfo>();
-    c.integer("NewRefid", user->NewRefId);
-    c.integer("OfflineMessageCount", user->OfflineMessageCount);
-    c.integer("appModeId", user->AppModeId);
-    c.flag("canChangePassword", user->CanChangePassword);
-    c.integer("ddeenabled", user->DdeEnabled);
-    c.integer("forceLogoutLoadServerId", user->ForceLogoutLoadServerId);
-    c.integer("forceLogoutRefid", user->ForceLogoutRefId);
-    c.integer("hdserverPort", user->hdServerPort);
-    c.integer("lastrefid", user->LastRefId);
-    c.integer("marketdepthPort", user->marketDepthPort);
-    c.integer("tradePubPort", user->tradePubPort);
-    c.integer("userTypeId", user->UserTypeId);
-    c.flag("userenabled", user->UserEnabled);
-    c.integer("userid", user->UserId);
-    c.long64("systemCurrencyId", user->systemCurrencyId);
+    user->readSnapshotColumns(row);
     model.userInfo = std::move(user);
     return true;
 }
 
 bool XmlSnapshotLoader::fillProductInfoDetails(const XmlSnapshotRow& row, SessionModel& model) {
-    const Columns c(row);
-    ProductInfo product;
-    c.text("LatestBuild", product.LatestBuild);
-    c.text("LatestSupportedBuild", product.LatestSupportedBuild);
-    const bool hasId = c.integer("productId", product.ProductId);
-    c.text("productName", product.ProductName);
-    // Only the product id outlives the snapshot, in the user record (as the other form keeps it).
-    if (hasId && model.userInfo)
-        model.userInfo->productID = static_cast<std::uint64_t>(static_cast<std::int64_t>(product.ProductId));
+    if (model.userInfo)
+        records::readColumns(row, kProductColumns, *model.userInfo);
     return true;
 }
 
 bool XmlSnapshotLoader::fillAccountDetails(const XmlSnapshotRow& row, SessionModel& model) {
-    const Columns c(row);
-    const auto key = idKey(c, "AccountId");
+    const auto key = idKey(row, "AccountId");
     if (!key)
         return false;
     auto account = recordFor(model.AccountDetailCollection, *key, "AccountDetailCollection");
     if (!account)
         return false;
-    AccountDetails& a = *account;
-    if (c.integer("AccountAccessTypeId", a.AccountAccessTypeId)) {
-        const std::int32_t v = a.AccountAccessTypeId;
-        a.accountAccessType = (v >= 1 && v <= 4) || v == 10 ? v : 0;
-    }
-    c.flag("AccountEnabled", a.AccountEnabled);
-    c.integer("AccountId", a.AccountId);
-    c.text("AccountName", a.AccountName);
-    c.long64("AccountTypeId", a.tradeAccountType);
-    c.integer("AutoExecutionModeId", a.AutoExecutionModeId);
-    c.real("AvailableMargin", a.AvailableMargin);
-    c.real("Balance", a.Balance);
-    c.integer("BranchId", a.BranchId);
-    c.real("CollateralSecurity", a.CollateralSecurity);
-    c.real("Equity", a.Equity);
-    c.text("GroupId", a.GroupId);
-    c.integer("HedgeModeId", a.HedgeModeId);
-    c.integer("InstrumentLimit", a.InstrumentLimit);
-    c.real("LeverageOnPositions", a.LeverageOnPositions);
-    c.integer("TradeRouteId", a.TradeRouteId);
-    if (c.integer("TradingStatusId", a.TradingStatusId) && a.TradingStatusId >= 0 && a.TradingStatusId <= 6)
-        a.tradingStatus = a.TradingStatusId;
-    c.real("UnrealisedPL", a.UnrealisedPL);
-    c.real("UsedMargin", a.UsedMargin);
-    c.integer("WatchListItemLimit", a.WatchlistItemLimit);
-    c.real("AccumulatingStorage", a.AccumulatingStorage);
-    c.integer("AvailableOrderTypes", a.availableOrderTypes);
-    // Columns the other form of the snapshot carries as well.
-    c.long64("primaryAccountHolderUserid", a.primaryAccountHolderUserid);
-    c.integer("accountSettings", a.accountSettings);
-    c.long64("currencyID", a.currencyID);
-    c.text("accountSettings2", a.accountSettings2);
-    c.real("oneSideMargin", a.oneSideMargin);
+    account->readSnapshotColumns(row);
     return true;
 }
 
 bool XmlSnapshotLoader::fillGroupDetails(const XmlSnapshotRow& row, SessionModel& model) {
-    const Columns c(row);
-    const auto key = idKey(c, "GroupId");
+    const auto key = idKey(row, "GroupId");
     if (!key)
         return false;
     auto group = recordFor(model.GroupDetailCollection, *key, "GroupDetailCollection");
     if (!group)
         return false;
-    GroupDetails& g = *group;
-    c.integer("CompanyId", g.CompanyId);
-    c.integer("CreditRating", g.CreditRating);
-    c.integer("GroupId", g.GroupId);
-    c.integer("InstrumentLimit", g.InstrumentLimit);
-    c.flag("IsChatEnabled", g.IsChatEnabled);
-    c.flag("IsEAEnabled", g.IsEAEnabled);
-    c.flag("IsMailEnabled", g.IsMailEnabled);
-    c.flag("IsNewsEnabled", g.IsNewsEnabled);
-    c.flag("IsTrailingStopEnabled", g.IsTrailingStopEnabled);
-    c.integer("LeverageOnFProfit", g.LeverageOnFProfit);
-    c.real("MarginCallLevel", g.MarginCallLevel);
-    c.real("MaxOrderQty", g.MaxOrderQty);
-    c.text("Name", g.Name);
-    c.real("OrderQtyStep", g.OrderQtyStep);
-    c.integer("ReportHistoryDaysLimit", g.ReportHistoryDaysLimit);
-    c.integer("RevLeverageOnFLoss", g.RevLeverageOnFLoss);
-    c.flag("SendExecutionSMS", g.SendExecutionSMS);
-    c.flag("SendMailReports", g.SendMailReports);
-    c.real("StopOutLevel", g.StopOutLevel);
-    c.flag("TradingEnabled", g.TradingEnabled);
-    c.integer("WatchListItemLimit", g.WatchlistItemLimit);
+    group->readSnapshotColumns(row);
     return true;
 }
 
 bool XmlSnapshotLoader::fillItemType(const XmlSnapshotRow& row, SessionModel& model) {
-    const Columns c(row);
-    const auto key = idKey(c, "InstrumentTypeId");
+    const auto key = idKey(row, "InstrumentTypeId");
     if (!key)
         return false;
     auto type = recordFor(model.ItemTypeCollection, *key, "ItemTypeCollection");
     if (!type)
         return false;
-    c.integer("InstrumentTypeId", type->InstrumentTypeId);
-    c.text("InstrumentTypeName", type->InstrumentTypeName);
+    type->readSnapshotColumns(row);
     return true;
 }
 
 bool XmlSnapshotLoader::fillItemDetails(const XmlSnapshotRow& row, SessionModel& model) {
-    const Columns c(row);
-    const auto* code = c.get("Code");
+    const auto* code = row.get("Code");
     if (!code || !ItemDetails::IsAcceptableCode(*code))
         return false;
     auto item = recordFor(model.ItemCollection, *code, "ItemCollection");
     if (!item)
         return false;
     ItemDetails& i = *item;
-    c.real("Ask", i.Ask);
-    c.real("Bid", i.Bid);
-    c.real("CircuitLimit", i.CircuitLimit);
-    c.text("Code", i.Code);
-    c.real("ContractSize", i.ContractSize);
-    c.integer("CurrencyID", i.CurrencyID);
-    c.integer("CutOffLimitPercentCP", i.CutOffLimitPercentCP);
-    c.real("DayOpen", i.DayOpen);
-    c.integer("DecimalPlaces", i.DecimalPlaces);
-    c.flag("Enabled", i.Enabled);
-    c.date("FND", i.FND);
-    c.real("High", i.High);
-    c.real("Low", i.Low);
-    c.real("Last", i.Last);
-    c.integer("InstrumentId", i.InstrumentId);
-    c.integer("InstrumentTypeId", i.InstrumentTypeId);
-    c.flag("IsAvailableForWatchList", i.IsAvailableForWatchlist);
-    c.date("LTD", i.LTD);
-    c.real("MaxUpdateFrequency", i.MaxUpdateFrequency);
-    c.text("MonthCode", i.MonthCode);
-    c.text("Name", i.Name);
-    c.integer("PLCalcModeId", i.PLCalcModeId);
-    c.real("Point", i.Point);
-    c.real("PrevClose", i.PrevClose);
-    c.real("TickSize", i.TickSize);
-    if (c.integer("TradingStatusId", i.TradingStatusId))
-        i.instrumentTradingStatus = i.TradingStatusId >= 1 && i.TradingStatusId <= 4 ? i.TradingStatusId : 0;
-    c.integer("UnderlyingInstrumentId", i.UnderlyingInstrumentId);
-    c.integer("UnitId", i.UnitId);
-    c.date("UpdateTime", i.UpdateTime);
-    c.integer("CurrentTradeSessionSettingId", i.CurrentTradeSessionSettingId);
-    c.integer("AvailableOrderTypes", i.availableOrderTypes);
-    // Columns the other form of the snapshot carries as well.
-    c.integer("HedgeModeId", i.HedgeModeId);
-    c.integer("MaxHoldingDays", i.MaxHoldingDays);
-    c.integer("HighlightColor", i.HighlightColor);
-    c.flag("isAvailableForTrading", i.isAvailableForTrading);
-    c.integer("availableOrderSettings", i.availableOrderSettings);
-    c.long64("mostSignificantDigitLength", i.mostSignificantDigitLength);
-    c.long64("leastSignificantDigitLength", i.leastSignificantDigitLength);
-    c.real("priceTick", i.priceTick);
-    c.real("circuitLimitUp", i.circuitLimitUp);
-    c.real("circuitLimitDown", i.circuitLimitDown);
-    c.long64("orderSettings2", i.orderSettings2);
-    c.long64("BaseCurrencyId", i.BaseCurrencyId);
-    c.long64("MarginFormulaId", i.MarginFormulaId);
+    i.readSnapshotColumns(row);
     applyTickRules(i);
 
     i.InstrumentTypeName = model.getInstrumentTypeName(i.InstrumentTypeId).value_or(std::string());
@@ -523,9 +302,8 @@ bool XmlSnapshotLoader::fillItemDetails(const XmlSnapshotRow& row, SessionModel&
 }
 
 bool XmlSnapshotLoader::fillGroupInstruments(const XmlSnapshotRow& row, SessionModel& model) {
-    const Columns c(row);
-    const auto groupKey = idKey(c, "groupid");
-    const auto* instrumentText = c.get("InstrumentId");
+    const auto groupKey = idKey(row, "groupid");
+    const auto* instrumentText = row.get("InstrumentId");
     if (!groupKey || !instrumentText)
         return false;
     auto* group = model.GroupDetailCollection.get(*groupKey);
@@ -535,42 +313,13 @@ bool XmlSnapshotLoader::fillGroupInstruments(const XmlSnapshotRow& row, SessionM
     // A row for settings already filed fills them in further.
     const GroupInstruments* known = (*group)->groupInstrument(instrumentId);
     GroupInstruments s = known ? *known : GroupInstruments();
-    c.flag("AllowShortSelling", s.AllowShortSelling);
-    c.integer("AutoExecutionModeId", s.AutoExecutionModeId);
-    c.real("BTSTOrderMargin", s.BTSTOrderMargin);
-    c.real("Commission", s.Commission);
-    c.real("Initialmargin", s.InitialMargin);
-    c.integer("InstrumentId", s.InstrumentId);
-    c.real("IntradayOrderMargin", s.IntradayOrderMargin);
-    c.integer("LimitMinPips", s.LimitMinPips);
-    c.real("LimitOrderMargin", s.LimitOrderMargin);
-    c.real("LiquidationMargin", s.LiquidationMargin);
-    if (const auto* mode = c.get("MarginCalcModeId"))
-        s.loadMarginCalcModeId(RecordFields::toInt(*mode));
-    c.real("MaxOrderQty", s.MaxOrderQty);
-    c.real("MinOrderQty", s.MinOrderQty);
-    c.real("OrderQtyStep", s.OrderQtyStep);
-    c.real("OverNightMargin", s.OverNightMargin);
-    c.integer("PLCalcModeId", s.PLCalcModeId);
-    c.integer("SpreadAsk", s.SpreadAsk);
-    c.integer("SpreadBid", s.SpreadBid);
-    c.integer("SpreadTypeId", s.SpreadTypeId);
-    c.integer("StopMinPips", s.StopMinPips);
-    c.real("buyInterestRate", s.BuyInterestRate);
-    c.integer("groupdetailsid", s.groupdetailsid);
-    c.integer("groupid", s.GroupId);
-    c.real("sellInterestRate", s.SellInterestRate);
-    // Columns the other form of the snapshot carries as well.
-    c.real("InitialSellMargin", s.InitialSellMargin);
-    c.integer("availableOrderSettings", s.availableOrderSettings);
-    c.flag("isAvailableForTrading", s.isAvailableForTrading);
+    s.readSnapshotColumns(row);
     // InstrumentId was read from the same text as instrumentId, so this replaces `known`.
     return (*group)->fileGroupInstrument(s);
 }
 
 bool XmlSnapshotLoader::fillSessionSettingCollection(const XmlSnapshotRow& row, SessionModel& model) {
-    const Columns c(row);
-    const auto* id = c.get("SettingsId");
+    const auto* id = row.get("SettingsId");
     if (!id)
         return false;
     const auto key =
@@ -578,99 +327,43 @@ bool XmlSnapshotLoader::fillSessionSettingCollection(const XmlSnapshotRow& row, 
     auto settings = recordFor(model.SessionSettingCollection, key, "SessionSettingCollection");
     if (!settings)
         return false;
-    SessionSettings& s = *settings;
-    // The allow flags are derived in one order whatever the columns' order (enter limit, enter market,
-    // edit limit, as the other form sends them), so both forms give the same permissions.
-    bool enterLimit = false;
-    bool enterMarket = false;
-    bool editLimit = false;
-    const bool hasEditLimit = c.flag("EditLimitOrder", editLimit);
-    c.flag("EditMarketMakertOrder", s.editMarketMakerOrder);
-    c.flag("EditMarketOrder", s.editMarketOrder);
-    const bool hasEnterLimit = c.flag("EnterLimitOrder", enterLimit);
-    c.flag("EnterMarketMakerOrder", s.enterMarketMakerOrder);
-    const bool hasEnterMarket = c.flag("EnterMarketOrder", enterMarket);
-    if (hasEnterLimit)
-        s.loadEnterLimitOrder(enterLimit);
-    if (hasEnterMarket)
-        s.loadEnterMarketOrder(enterMarket);
-    if (hasEditLimit)
-        s.loadEditLimitOrder(editLimit);
-    c.flag("ExecuteOrders", s.executeOrders);
-    c.flag("MatchMMwithMMOrders", s.matchMMWithMMOrders);
-    c.flag("PublishMarketData", s.publishMarketData);
-    c.flag("PublishTradeData", s.publishTradeData);
-    std::int32_t color = 0;
-    if (c.integer("SessionColor", color))
-        s.sessionColor = CalibratedColor::fromRGB(color);
-    c.integer("SettingsId", s.settingsID);
-    c.text("SettingsName", s.settingsName);
-    c.flag("UseELP", s.useELP);
-    // A column the other form of the snapshot carries as well.
-    c.long64("marketTradingStatus", s.marketTradingStatus);
+    settings->readSnapshotColumns(row);
     return true;
 }
 
-namespace {
-
-void readCurrencyListColumns(const Columns& c, TradeCurrency& currency) {
-    c.long64("currencyID", currency.currencyID);
-    c.text("currencyCode", currency.currencyCode);
-    c.long64("instrumentID", currency.instrumentID);
-    c.real("bidRate", currency.bidRate);
-    c.real("askRate", currency.askRate);
-    c.long64("conversionMode", currency.conversionMode);
-}
-
-} // namespace
-
 bool XmlSnapshotLoader::fillCurrencyListDetails(const XmlSnapshotRow& row, SessionModel& model) {
-    const Columns c(row);
-    if (!c.has("currencyID"))
+    if (!row.contains("currencyID"))
         return false;
     auto currency = std::make_shared<CurrenyList>();
-    readCurrencyListColumns(c, *currency);
+    currency->readSnapshotColumns(row);
     return model.fileTradeCurrency(std::move(currency));
 }
 
 // Replaces a currency-list entry of the same currency.
 bool XmlSnapshotLoader::fillTradeCurrencyDetails(const XmlSnapshotRow& row, SessionModel& model) {
-    const Columns c(row);
-    if (!c.has("currencyID"))
+    if (!row.contains("currencyID"))
         return false;
     auto currency = std::make_shared<TradeCurrency>();
-    readCurrencyListColumns(c, *currency);
-    c.flag("isDirect", currency->isDirect);
-    c.real("depositRate", currency->depositRate);
+    currency->readSnapshotColumns(row);
     return model.fileTradeCurrency(std::move(currency));
 }
 
 bool XmlSnapshotLoader::fillLoginInfoDetails(const XmlSnapshotRow& row, SessionModel& model) {
-    const Columns c(row);
-    std::int32_t code = 0;
-    if (!c.integer("ErrorCode", code) || code <= 0 || !LoginInfoMessage::isEnumDefined(code))
+    const auto* codeText = row.get("ErrorCode");
+    if (!codeText)
+        return false;
+    const std::int32_t code = RecordFields::toInt(*codeText);
+    if (code <= 0 || !LoginInfoMessage::isEnumDefined(code))
         return false;
     auto message = std::make_shared<LoginInfoMessage>();
-    c.integer("DisplayMode", message->DisplayMode);
-    c.text("Message", message->Message);
+    message->readSnapshotColumns(row);
     message->ErrorCode = code;
     return model.fileLoginInfoMessage(std::move(message));
 }
 
 bool XmlSnapshotLoader::fillResourceDetails(const XmlSnapshotRow& row, SessionModel& model) {
-    const Columns c(row);
     auto resource = std::make_shared<ResourceDetails>();
-    c.long64("resourceId", resource->resourceId);
-    c.text("caption", resource->caption);
-    c.text("URL", resource->URL);
-    c.text("iconResourceId", resource->iconResourceId);
-    c.text("groupName", resource->groupName);
-    c.text("resourceType", resource->resourceType);
-    c.long64("productId", resource->productId);
-    c.flag("isNew", resource->isNew);
-    c.flag("showFocus", resource->showFocus);
-    c.flag("enabled", resource->enabled);
-    c.flag("extraData", resource->extraData);
+    resource->readSnapshotColumns(row);
     // A resource with neither an icon nor a caption has no key to be found under.
     if (resource->collectionKey().empty())
         return false;

@@ -3,6 +3,7 @@
 // ("Table1", "Table6", ...) and whose child elements are the columns. Reading it is two steps, both
 // free of shared state so two snapshots (or two threads) never see each other's rows: the rows are
 // collected into tables, then the tables are loaded into a fresh session model.
+#include "model/records/snapshot_columns.h"
 #include "model/session_model.h"
 #include "platform/ordered_map.h"
 
@@ -15,7 +16,7 @@
 namespace tc {
 
 // Column name -> text, entities decoded; a later column of the same name overwrites an earlier one.
-using XmlSnapshotRow = platform::OrderedMap<std::string, std::string>;
+using XmlSnapshotRow = SnapshotColumns;
 
 // The rows of one snapshot by table name, each table's rows in document order.
 struct XmlSnapshotTables {
@@ -61,10 +62,6 @@ public:
     static constexpr std::string_view kSessionSettingsTable = "Table10";
     static constexpr std::string_view kResourceTable = "Table11";
     static constexpr std::string_view kTradeCurrencyTable = "Table12";
-
-    // The source and display patterns of the data set's dates.
-    static constexpr std::string_view kSourceDateFormat = "yyyy-MM-dd'T'HH:mm:ssZZZ";
-    static constexpr std::string_view kDisplayDateFormat = "MM/dd/yyyy HH:mm:ss";
 
     using Limits = XmlSnapshotLimits;
     // Called right after the instrument table (with or without one) with the model being built, so

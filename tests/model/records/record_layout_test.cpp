@@ -124,14 +124,15 @@ struct Dated {
     bool buy = false;
     std::optional<platform::Date> when;
     std::optional<WallTime> wireTime;
+    std::optional<WallTime> zoned;
     std::string note = "kept";
     int side = -1;
 };
 
-constexpr auto kDatedLayout =
-    recordLayout(int32("Id", &Dated::id), decimal("Amount", &Dated::amount), flag("IsBuy", &Dated::buy),
-                 isoDate("When", &Dated::when), records::time("Wire", &Dated::wireTime),
-                 text("Note", &Dated::note), flag("IsBuy", [](Dated& d, bool buy) { d.side = buy ? 0 : 1; }));
+constexpr auto kDatedLayout = recordLayout(
+    int32("Id", &Dated::id), decimal("Amount", &Dated::amount), flag("IsBuy", &Dated::buy),
+    isoDate("When", &Dated::when), records::time("Wire", &Dated::wireTime), zonedTime("Zoned", &Dated::zoned),
+    text("Note", &Dated::note), flag("IsBuy", [](Dated& d, bool buy) { d.side = buy ? 0 : 1; }));
 
 TEST(RecordLayout, ColumnTablesReadByNameWithTheFieldsReadings) {
     Dated d;
@@ -140,6 +141,7 @@ TEST(RecordLayout, ColumnTablesReadByNameWithTheFieldsReadings) {
                           {"IsBuy", "true"},
                           {"When", "2015-03-02T14:05:09.123"},
                           {"Wire", "00010101000000"},
+                          {"Zoned", "2024-06-27T20:00:00+03:00"},
                           {"Other", "9"}}},
                 kDatedLayout, d);
     EXPECT_EQ(d.id, std::numeric_limits<std::int32_t>::max());
@@ -148,13 +150,17 @@ TEST(RecordLayout, ColumnTablesReadByNameWithTheFieldsReadings) {
     EXPECT_EQ(d.side, 0);
     ASSERT_TRUE(d.when);
     EXPECT_EQ(*d.when, *isoDateFromText("2015-03-02T14:05:09.123"));
-    EXPECT_FALSE(d.wireTime);  // the wire's null time
-    EXPECT_EQ(d.note, "kept"); // a missing column leaves its target alone
+    EXPECT_FALSE(d.wireTime);                                   // the wire's null time
+    EXPECT_EQ(displayDateTime(d.zoned), "06/27/2024 17:00:00"); // in universal time
+    EXPECT_EQ(d.note, "kept");                                  // a missing column leaves its target alone
 
     Dated blank;
-    readColumns(NamedRow{{{"Amount", "nan"}, {"When", "03/02/2015"}, {"IsBuy", "0"}}}, kDatedLayout, blank);
+    readColumns(
+        NamedRow{{{"Amount", "nan"}, {"When", "03/02/2015"}, {"IsBuy", "0"}, {"Zoned", "20240627200000"}}},
+        kDatedLayout, blank);
     EXPECT_EQ(std::tuple(blank.id, blank.amount, blank.buy, blank.side), std::tuple(-1, Decimal(), false, 1));
-    EXPECT_FALSE(blank.when); // not ISO: no date
+    EXPECT_FALSE(blank.when);  // not ISO: no date
+    EXPECT_FALSE(blank.zoned); // no offset: no time
 }
 
 // The same sample read from a tag=value message, the tags standing where the positions stood.
@@ -239,6 +245,33 @@ TEST(RecordLayout, ADecimalThatMayBeNoneIsNoneOnlyForAnEmptyField) {
     Quote untouched;
     readTagged(std::vector<TaggedField>{{8, ""}}, byTag, untouched);
     EXPECT_EQ(untouched.price, dec("9"));
+}
+
+TEST(RecordLayout, CopyTablesFillARecordFromAnotherInTableOrder) {
+    enum class Kind : std::int32_t { Limit = 2 };
+    struct Row {
+        std::string name = "EURUSD";
+        Kind kind = Kind::Limit;
+        Decimal rate = dec("1.0834");
+        Decimal paid = dec("3");
+    };
+    struct Filled {
+        std::string name;
+        std::int32_t kind = 0;
+        double rate = 0;
+        Decimal paid;
+        std::string seen;
+    };
+    constexpr auto layout = recordLayout(
+        copied(&Row::name, &Filled::name), copied(&Row::kind, &Filled::kind),
+        copied(&Row::rate, &Filled::rate),
+        // Sees what the rows before it filled.
+        copied(&Row::paid, [](Filled& f, const Decimal& paid) { f.seen = f.name + ":" + paid.toString(); }),
+        copied(&Row::paid, &Filled::paid));
+    Filled f;
+    copyRecord(Row{}, layout, f);
+    EXPECT_EQ(std::tuple(f.name, f.kind, f.rate, f.paid, f.seen),
+              std::tuple("EURUSD", 2, 1.0834, dec("3"), "EURUSD:3"));
 }
 
 TEST(RecordLayout, AWriterVisitsTheMemberRowsInTableOrderWithTheirTypes) {
