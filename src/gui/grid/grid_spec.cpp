@@ -1,4 +1,5 @@
 #include "gui/grid/grid_spec.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/grid/grid_sources.h"
 
 #include "model/records/order.h"
@@ -111,13 +112,6 @@ int compareText(std::string_view a, std::string_view b) {
     return naturalCompare(a, b);
 }
 
-int compareDouble(double x, double y) {
-    // Not-a-number goes first, as the smallest value, so the order stays strict.
-    if (std::isnan(x) || std::isnan(y))
-        return std::isnan(x) == std::isnan(y) ? 0 : std::isnan(x) ? -1 : 1;
-    return x < y ? -1 : y < x ? 1 : 0;
-}
-
 int compareInt(std::int64_t x, std::int64_t y) {
     return x < y ? -1 : y < x ? 1 : 0;
 }
@@ -142,7 +136,7 @@ template <class Get>
 Compare byText(Get get) {
     return [get](const Order& a, const Order& b) { return compareText(get(a), get(b)); };
 }
-// NaN goes first, as in compareDouble.
+// NaN goes first, as in compareNumbers.
 template <class Get>
 Compare byDecimal(Get get) {
     return [get](const Order& a, const Order& b) {
@@ -152,7 +146,7 @@ Compare byDecimal(Get get) {
 }
 template <class Get>
 Compare byDouble(Get get) {
-    return [get](const Order& a, const Order& b) { return compareDouble(get(a), get(b)); };
+    return [get](const Order& a, const Order& b) { return compareNumbers(get(a), get(b)); };
 }
 template <class Get>
 Compare byInt(Get get) {
@@ -190,6 +184,8 @@ std::optional<Compare> comparatorOf(Field field) {
         return byDecimal([](const Order& o) { return o.OrderQty; });
     case Field::SettledQty:
         return byDecimal([](const Order& o) { return o.SettledQty; });
+    case Field::ExecutedQty:
+        return byDecimal(executedQuantity);
     case Field::OrderPrice:
         return byDecimal([](const Order& o) { return o.OrderPrice.value_or(platform::Decimal()); });
     case Field::SettledPrice:
@@ -237,6 +233,13 @@ std::optional<Compare> comparatorOf(Field field) {
 }
 
 } // namespace
+
+int compareNumbers(double x, double y) {
+    // Not-a-number goes first, as the smallest value, so the order stays strict.
+    if (std::isnan(x) || std::isnan(y))
+        return std::isnan(x) == std::isnan(y) ? 0 : std::isnan(x) ? -1 : 1;
+    return x < y ? -1 : y < x ? 1 : 0;
+}
 
 int naturalCompare(std::string_view a, std::string_view b) {
     if (isAsciiAlnum(a) && isAsciiAlnum(b))

@@ -46,22 +46,12 @@ std::shared_ptr<V> recordFor(SessionModel::Collection<V>& collection, const std:
     return made;
 }
 
-// A tick that is not above 0 falls back on the decimals (clamped to what a display
-// shows, so 1 / 10^d stays a normal positive number); priceTick, when not sent, follows TickSize.
+// The grid settled as the other form settles it, with word of what the server left out.
 void applyTickRules(ItemDetails& item) {
-    if (!(item.TickSize > platform::Decimal())) {
-        item.TickSize = platform::CompactDecimal();
-        if (item.DecimalPlaces > 0) {
-            if (item.DecimalPlaces > ItemDetails::kMaxDecimalPlaces)
-                platform::Log::warning("instrument \"{}\": {} decimal places taken as {} for its tick",
-                                       item.Code.substr(0, 64), item.DecimalPlaces,
-                                       ItemDetails::kMaxDecimalPlaces);
-            item.TickSize = platform::CompactDecimal(platform::Decimal::fromParts(
-                false, 1, -std::min(item.DecimalPlaces, ItemDetails::kMaxDecimalPlaces)));
-        }
-    }
-    if (!(item.priceTick > platform::Decimal()))
-        item.priceTick = item.TickSize;
+    if (!(item.TickSize > platform::Decimal()) && item.DecimalPlaces > ItemDetails::kMaxDecimalPlaces)
+        platform::Log::warning("instrument \"{}\": {} decimal places taken as {} for its tick",
+                               item.Code.substr(0, 64), item.DecimalPlaces, ItemDetails::kMaxDecimalPlaces);
+    item.SettleTickSizes();
     if (item.priceTick.isZero())
         platform::Log::info("instrument \"{}\" has no tick size; spreads leave its quote alone",
                             item.Code.substr(0, 64));

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -110,6 +111,22 @@ TEST(XmlSnapshotLoader, ALaterRowUpdatesTheSameRecordInPlace) {
     EXPECT_DOUBLE_EQ(a->Equity, 7); // not in the later row: kept
     EXPECT_EQ(a->GroupId, "2");
     EXPECT_EQ(m.AccountDetailCollection.front().first, "100");
+}
+
+// The forms test cannot see these: the control-character form has no such fields.
+TEST(XmlSnapshotLoader, ColumnsOnlyThisFormCarriesAreRead) {
+    const auto m = XmlSnapshotLoader::load(dataSet(
+        "<Table1><userid>5</userid><OfflineMessageCount>3</OfflineMessageCount></Table1>"
+        "<Table2><productId>-1</productId></Table2>" +
+        account(1, "1", "<BranchId>12</BranchId>") +
+        "<Table8><GroupId>1</GroupId></Table8><Table7><groupid>1</groupid><InstrumentId>4</InstrumentId>"
+        "<PLCalcModeId>2</PLCalcModeId></Table7>"));
+    ASSERT_TRUE(m.userInfo);
+    EXPECT_EQ(std::tuple(m.userInfo->UserId, m.userInfo->OfflineMessageCount), std::tuple(5, 3));
+    EXPECT_EQ(m.userInfo->productID, ~std::uint64_t{0}); // a 32-bit id widened with its sign
+    EXPECT_EQ((*m.AccountDetailCollection.get("1"))->BranchId, 12);
+    ASSERT_NE(m.group(1)->groupInstrument(4), nullptr);
+    EXPECT_EQ(m.group(1)->groupInstrument(4)->PLCalcModeId, 2);
 }
 
 TEST(XmlSnapshotLoader, AccessTypeAndTradingStatusRules) {
