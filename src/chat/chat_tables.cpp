@@ -2,12 +2,14 @@
 
 #include "chat/rtf_reader.h"
 #include "model/records/record_fields.h"
-#include "platform/lenient.h"
+#include "model/records/record_layout.h"
 #include "platform/log.h"
 #include "wire/separators.h"
 
 namespace tc::chat {
 namespace {
+
+using namespace records;
 
 std::vector<std::string_view> rowsOf(std::string_view table, std::string_view what) {
     bool truncated = false;
@@ -16,6 +18,51 @@ std::vector<std::string_view> rowsOf(std::string_view table, std::string_view wh
         platform::Log::warning("{} table cut at {} rows", what, ChatTables::kMaxRows);
     return rows;
 }
+
+// A notice names its title; a conversation leaves the column empty.
+void noticeTitle(ChatRoom& r, std::string_view title) {
+    if (title.empty())
+        return;
+    r.MessageTitle = std::string(title);
+    r.isMessageNotices = true;
+}
+
+constexpr auto kGroupLayout =
+    recordLayout(text(0, &ChatGroup::GroupID), text(1, &ChatGroup::GroupName), text(2, &ChatGroup::ParentID));
+
+constexpr auto kUserLayout = recordLayout(
+    text(0, &ChatUser::UserID), text(1, &ChatUser::UserName),
+    text(2, [](ChatUser& u, std::string_view status) { u.setStatus(status); }), text(4, &ChatUser::GroupId),
+    text(5, [](ChatUser& u, std::string_view listed) { u.IsUserInMyContactList = listed == "1"; }),
+    text(7, &ChatUser::DisplayName));
+
+constexpr auto kQueueLayout = recordLayout(text(0, &ChatQueue::QueueId), text(1, &ChatQueue::QueueName),
+                                           flag(2, &ChatQueue::isAgent), flag(3, &ChatQueue::isAvailable));
+
+constexpr auto kRecentConversationLayout =
+    recordLayout(text(0, &ChatRoom::SenderName),
+                 // The last text may come as the RTF document it was sent as: the lists show its plain text.
+                 text(1,
+                      [](ChatRoom& r, std::string_view message) {
+                          r.Message = message.starts_with("{\\rtf") ? RtfReader::ConvertRTFToString(message)
+                                                                    : std::string(message);
+                      }),
+                 text(2, &ChatRoom::RoomUsers), time(3, &ChatRoom::chatTime), text(4, &ChatRoom::RoomId),
+                 text(5, &ChatRoom::RoomName), text(7, noticeTitle), text(8, &ChatRoom::RoomUserDisplayName));
+
+// An offline message row has a recent conversation's columns; only its room and title count.
+constexpr auto kOfflineNoticeLayout = recordLayout(text(4, &ChatRoom::RoomId), text(7, noticeTitle));
+
+constexpr auto kRoomMessageLayout = recordLayout(
+    text(0, &RoomMessageRow::messageId),
+    text(1, [](RoomMessageRow& m, std::string_view sender) { m.entry.sender = std::string(sender); }),
+    text(2,
+         [](RoomMessageRow& m, std::string_view rtf) { m.entry.msg = RtfReader::ConvertRTFToString(rtf); }),
+    time(3, [](RoomMessageRow& m, std::optional<WallTime> at) { m.entry.time = at; }),
+    text(4, [](RoomMessageRow& m, std::string_view name) { m.entry.senderDisplayName = std::string(name); }));
+
+constexpr auto kDisplayNameLayout = recordLayout(
+    text(1, [](std::optional<std::string>& name, std::string_view shown) { name = std::string(shown); }));
 
 } // namespace
 
@@ -34,9 +81,7 @@ TableRead<ChatGroup> ChatTables::readGroups(std::string_view table) {
         }
         first = false;
         ChatGroup g;
-        f.readText(0, g.GroupID);
-        f.readText(1, g.GroupName);
-        f.readText(2, g.ParentID);
+        readRecord(f, kGroupLayout, g);
         read.rows.push_back(std::move(g));
     }
     return read;
@@ -51,12 +96,7 @@ TableRead<ChatUser> ChatTables::readUsers(std::string_view table) {
             break;
         }
         ChatUser u;
-        f.readText(0, u.UserID);
-        f.readText(1, u.UserName);
-        u.setStatus(f.text(2));
-        f.readText(4, u.GroupId);
-        u.IsUserInMyContactList = f.text(5) == "1";
-        f.readText(7, u.DisplayName);
+        readRecord(f, kUserLayout, u);
         read.rows.push_back(std::move(u));
     }
     return read;
@@ -69,10 +109,7 @@ std::vector<ChatQueue> ChatTables::readQueues(std::string_view table) {
         if (f.size() < 3)
             continue;
         ChatQueue q;
-        f.readText(0, q.QueueId);
-        f.readText(1, q.QueueName);
-        f.readBool(2, q.isAgent);
-        f.readBool(3, q.isAvailable);
+        readRecord(f, kQueueLayout, q);
         if (q.hasUsableId())
             queues.push_back(std::move(q));
     }
@@ -82,22 +119,8 @@ std::vector<ChatQueue> ChatTables::readQueues(std::string_view table) {
 std::vector<ChatRoom> ChatTables::readRecentConversations(std::string_view table) {
     std::vector<ChatRoom> rooms;
     for (std::string_view row : rowsOf(table, "recent conversation")) {
-        const RecordFields f(row);
         ChatRoom r;
-        f.readText(0, r.SenderName);
-        f.readText(1, r.Message);
-        // The last text may come as the RTF document it was sent as: the lists show its plain text.
-        if (r.Message.starts_with("{\\rtf"))
-            r.Message = RtfReader::ConvertRTFToString(r.Message);
-        f.readText(2, r.RoomUsers);
-        r.chatTime = chatTimeOf(f.text(3));
-        f.readText(4, r.RoomId);
-        f.readText(5, r.RoomName);
-        if (!f.text(7).empty()) {
-            r.MessageTitle = std::string(f.text(7));
-            r.isMessageNotices = true;
-        }
-        f.readText(8, r.RoomUserDisplayName);
+        readRecord(RecordFields(row), kRecentConversationLayout, r);
         rooms.push_back(std::move(r));
     }
     return rooms;
@@ -107,8 +130,12 @@ std::vector<std::string> ChatTables::readOfflineNoticeRooms(std::string_view tab
     std::vector<std::string> rooms;
     for (std::string_view row : rowsOf(table, "offline message")) {
         const RecordFields f(row);
-        if (f.size() >= 8 && !f.text(7).empty())
-            rooms.emplace_back(f.text(4));
+        if (f.size() < 8)
+            continue;
+        ChatRoom r;
+        readRecord(f, kOfflineNoticeLayout, r);
+        if (r.isMessageNotices)
+            rooms.push_back(std::move(r.RoomId));
     }
     return rooms;
 }
@@ -122,12 +149,7 @@ TableRead<RoomMessageRow> ChatTables::readRoomMessages(std::string_view table) {
             break;
         }
         RoomMessageRow m;
-        f.readText(0, m.messageId);
-        f.readText(1, m.entry.sender);
-        m.entry.msg = RtfReader::ConvertRTFToString(f.text(2));
-        m.entry.time = chatTimeOf(f.text(3));
-        if (f.has(4))
-            m.entry.senderDisplayName = std::string(f.text(4));
+        readRecord(f, kRoomMessageLayout, m);
         read.rows.push_back(std::move(m));
     }
     return read;
@@ -135,10 +157,9 @@ TableRead<RoomMessageRow> ChatTables::readRoomMessages(std::string_view table) {
 
 std::optional<std::string> ChatTables::displayNameOfList(std::string_view list) {
     const std::string_view first = list.substr(0, list.find(';'));
-    const RecordFields f(first);
-    if (!f.has(1))
-        return std::nullopt;
-    return std::string(f.text(1));
+    std::optional<std::string> name;
+    readRecord(RecordFields(first), kDisplayNameLayout, name);
+    return name;
 }
 
 std::optional<std::string> ChatTables::queueAgentOf(std::string_view roomUsers) {

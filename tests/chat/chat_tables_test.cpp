@@ -71,6 +71,23 @@ TEST(ChatTables, RecentOfflineAndRoomMessageTables) {
     EXPECT_FALSE(messages.rows[1].entry.senderDisplayName.has_value());
 }
 
+TEST(ChatTables, TimesAreReadAsTimePointsAndOnlyRealTimesCount) {
+    const auto recent = ChatTables::readRecentConversations(
+        wireText("alice<C>hi<C>alice;me<C>20260102030405<C>R1<R>bob<C>yo<C>bob;me<C>00010101000000<C>R2<R>"));
+    ASSERT_EQ(recent.size(), 2u);
+    EXPECT_EQ(displayDateTime(recent[0].chatTime), "01/02/2026 03:04:05");
+    EXPECT_FALSE(recent[1].chatTime.has_value());
+    EXPECT_EQ(recent[1].RoomId, "R2");
+    EXPECT_TRUE(recent[1].RoomName.empty()); // a row that stops early leaves the rest as it was
+
+    const auto messages = ChatTables::readRoomMessages(wireText("m1<C>alice<C>hi<C>20261231235959<R>"
+                                                                "m2<C>bob<C>yo<C>20261331000000<R>"));
+    ASSERT_EQ(messages.rows.size(), 2u);
+    EXPECT_EQ(clockTime(messages.rows[0].entry.time), "23:59:59");
+    EXPECT_FALSE(messages.rows[1].entry.time.has_value());
+    EXPECT_EQ(messages.rows[1].entry.sender, "bob");
+}
+
 TEST(ChatTables, DisplayListsAndQueueAgents) {
     EXPECT_EQ(ChatTables::displayNameOfList(wireText("u1<C>Alice A<C>x") + ";" + wireText("u2<C>B")),
               "Alice A");

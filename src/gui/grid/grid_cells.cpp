@@ -42,18 +42,22 @@ const SessionSettings* currentSession(const SessionModel& model, const ItemDetai
     return model.sessionSettings(static_cast<std::uint64_t>(item.CurrentTradeSessionSettingId)).get();
 }
 
-std::string positionMarginText(const Order& position, const RowRecords& records) {
+} // namespace
+
+double positionMarginValue(const Order& position, const RowRecords& records) {
     if (!records.item)
-        return moneyText(0);
+        return 0;
     const auto perLot = position.GetMarginForSingleLot(records.settings, *records.item);
     if (!perLot)
-        return moneyText(0);
+        return 0;
     const platform::Decimal margin =
         perLot->multiply(position.RemainingQty, platform::DecimalRounding{platform::RoundingMode::Plain, 2});
-    return margin.isNaN() ? moneyText(0) : moneyText(margin.toDouble());
+    return margin.isNaN() ? 0 : margin.toDouble();
 }
 
-} // namespace
+platform::Decimal executedQuantity(const Order& order) {
+    return !order.RemainingQty.isZero() ? order.RemainingQty : order.OrderQty;
+}
 
 const ItemDetails* instrumentOf(const SessionModel& model, std::string_view code) {
     return entry(model.ItemCollection, code);
@@ -119,8 +123,12 @@ std::string quantityText(const platform::Decimal& value) {
     return value.toString();
 }
 
+platform::Decimal sixDecimals(double value) {
+    return platform::Decimal::fromDouble(value);
+}
+
 std::string sixDecimalText(double value) {
-    return platform::Decimal::fromDouble(value).toString();
+    return sixDecimals(value).toString();
 }
 
 std::string sixDecimalText(const platform::Decimal& value) {
@@ -262,6 +270,10 @@ std::string dateTimeForWidth(std::string_view text, double columnWidth) {
     return columnWidth <= kNarrowDateColumnWidth ? timeOnly(text) : std::string(text);
 }
 
+std::string dateTimeForWidth(std::optional<WallTime> time, double columnWidth) {
+    return columnWidth <= kNarrowDateColumnWidth ? clockTime(time) : displayDateTime(time);
+}
+
 std::string spreadText(const ItemDetails& item) {
     if (!(item.priceTick > platform::Decimal()))
         return "0";
@@ -367,6 +379,29 @@ Cell accountCell(const AccountDetails& account, Field field) {
     }
 }
 
+double accountFigure(const AccountDetails& account, Field field) {
+    switch (field) {
+    case Field::AccountId:
+        return account.AccountId;
+    case Field::Balance:
+        return account.Balance.toDouble();
+    case Field::FloatingPL:
+        return account.UnrealisedPL;
+    case Field::FloatingCredit:
+        return account.Leverage;
+    case Field::AccumulatedStorage:
+        return account.AccumulatingStorage.toDouble();
+    case Field::Equity:
+        return account.Equity;
+    case Field::UsedMargin:
+        return account.UsedMargin.toDouble();
+    case Field::AvailableMargin:
+        return account.AvailableMargin;
+    default:
+        return 0;
+    }
+}
+
 AdvancedTile advancedTile(std::string_view code, const ItemDetails* item, const QuoteTicks& ticks) {
     AdvancedTile tile;
     tile.code = item ? item->Code : std::string(code);
@@ -426,7 +461,7 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::SettledQty:
         return {quantityText(order.SettledQty)};
     case Field::ExecutedQty:
-        return {quantityText(!order.RemainingQty.isZero() ? order.RemainingQty : order.OrderQty)};
+        return {quantityText(executedQuantity(order))};
     case Field::Side:
         return named(sideText(order.tradingMode));
     case Field::OrderType:
@@ -457,13 +492,13 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::TransactionTime:
         return {dateTimeForWidth(order.TransactionDateTime, options.columnWidth)};
     case Field::TransactionTimeOnly:
-        return {timeOnly(order.TransactionDateTime)};
+        return {clockTime(order.TransactionDateTime)};
     case Field::ItemTime:
         return {dateTimeForWidth(order.ItemTime, options.columnWidth)};
     case Field::Commission:
         return {moneyText(order.Commission)};
     case Field::PositionMargin:
-        return {positionMarginText(order, records)};
+        return {moneyText(positionMarginValue(order, records))};
     case Field::BaseCurrencyRate:
         return {fmt::format("{:f}", order.BaseCurrencyRate)};
     case Field::Storage:
@@ -481,9 +516,9 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::BracketPosition:
         return {order.RefPositionIdOfBracket.empty() ? std::string("0") : order.RefPositionIdOfBracket};
     case Field::ValueDate:
-        return {order.ValueDate};
+        return {displayDate(order.ValueDate)};
     case Field::ExpiryDate:
-        return {order.ExpiryDate};
+        return {displayDate(order.ExpiryDate)};
     default:
         return {};
     }

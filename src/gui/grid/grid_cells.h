@@ -5,6 +5,7 @@
 #include "gui/grid/grid_spec.h"
 #include "gui/grid/tick_tracker.h"
 #include "model/records/session_settings.h"
+#include "model/records/wall_time.h"
 #include "platform/compact_decimal.h"
 #include "platform/decimal.h"
 
@@ -95,6 +96,8 @@ std::string priceText(const std::optional<platform::Decimal>& value, const ItemD
 std::string priceText(const platform::CompactDecimal& value, const ItemDetails* item);
 // A quantity as its plain text, without trailing fraction zeros ("1.5", "5").
 std::string quantityText(const platform::Decimal& value);
+// A double at six decimals, as "%f" rounds it; NaN for a value that is not finite.
+platform::Decimal sixDecimals(double value);
 // A double written with six decimals and then with its trailing zeros dropped ("10.000000" -> "10").
 std::string sixDecimalText(double value);
 // The same of a decimal's nearest double, so a number reads as its double did.
@@ -117,6 +120,8 @@ std::string shownName(std::int64_t language, std::string_view name);
 // A "MM/dd/yyyy HH:mm:ss" text as a date column of that width shows it: only the time when the
 // column is kNarrowDateColumnWidth or narrower.
 std::string dateTimeForWidth(std::string_view text, double columnWidth);
+// The same of a time; "" without one.
+std::string dateTimeForWidth(std::optional<WallTime> time, double columnWidth);
 // Only the time of a "MM/dd/yyyy HH:mm:ss" text naming a real calendar second; the text as it is
 // when it is not one.
 std::string timeOnly(std::string_view text);
@@ -140,6 +145,14 @@ Cell boardCell(const SessionModel& model, const ItemDetails* item, Field field,
 Cell accountCell(const AccountDetails& account, Field field);
 // A row of the open, pending, settled, executed or cancelled grid.
 Cell orderCell(const Order& order, const RowRecords& records, Field field, const CellOptions& options = {});
+
+// The numbers some cells show, as their records hold them (what the grids sort those columns by).
+// An account's figure or id; 0 for a field that is no number of an account.
+double accountFigure(const AccountDetails& account, Field field);
+// A position's margin in two decimals; 0 without its instrument or a margin for its group.
+double positionMarginValue(const Order& position, const RowRecords& records);
+// The executed grid's quantity: the remaining quantity, or the order quantity once nothing remains.
+platform::Decimal executedQuantity(const Order& order);
 
 // Every tile of the advanced board is this tall, in points.
 inline constexpr double kAdvancedTileHeight = 129.0;

@@ -10,7 +10,6 @@
 #include "model/records/order.h"
 #include "model/session_model.h"
 #include "model/text/formatter.h"
-#include "platform/lenient.h"
 
 #include <QFont>
 
@@ -47,6 +46,7 @@ bool isKeyed(RowKind rows, Field field) {
     case Field::ClosingPrice:
     case Field::MarketPrice:
     case Field::UnrealisedPL:
+    case Field::PositionMargin:
         return rows == RowKind::Order;
     default:
         return false;
@@ -71,16 +71,6 @@ void makeUnique(std::vector<std::string>& ids) {
     }
 }
 
-// A grouped amount or price text as a number ("1,234.50" -> 1234.5).
-double numberOf(std::string_view text) {
-    std::string plain;
-    plain.reserve(text.size());
-    for (char c : text)
-        if (c != ',')
-            plain += c;
-    return platform::lenientReal(plain);
-}
-
 } // namespace
 
 GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
@@ -88,8 +78,14 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
       columns_(source_.columns.begin(), source_.columns.end()) {
     const bool orders = source_.rows == RowKind::Order;
     for (const ColumnSpec& column : columns_) {
-        sorts_.push_back(orders && column.sortable ? sortDescriptor(column.field, true) : std::nullopt);
+        // Numbers sort by value, as their records hold them: an order's own field, the numbers a
+        // keyed cell is made of, or the number the grid's rows keep beside their cells.
+        sorts_.push_back(orders && (column.sortable || column.numeric) ? sortDescriptor(column.field, true)
+                                                                       : std::nullopt);
         keySlots_.push_back(isKeyed(source_.rows, column.field) ? static_cast<int>(keyCount_++) : -1);
+        const bool stored = column.numeric && !sorts_.back() && keySlots_.back() < 0;
+        Q_ASSERT(!stored || source_.number);
+        numberSlots_.push_back(stored && source_.number ? static_cast<int>(numberCount_++) : -1);
         allColumns_.push_back(allColumns_.size());
         if (column.live)
             liveColumns_.push_back(allColumns_.back());
@@ -282,14 +278,15 @@ int GridModel::compareRows(int left, int right, int column) const {
     const auto c = static_cast<std::size_t>(column);
     if (sorts_[c] && a.order && b.order)
         return sorts_[c]->compare(*a.order, *b.order);
-    const std::string& x = a.cells[c].text;
-    const std::string& y = b.cells[c].text;
-    if (columns_[c].numeric) {
-        const double p = numberOf(x);
-        const double q = numberOf(y);
-        return p < q ? -1 : q < p ? 1 : 0;
+    if (const int slot = keySlots_[c]; slot >= 0) {
+        const auto k = static_cast<std::size_t>(slot);
+        return compareNumbers(keyedNumber(columns_[c].field, a.keys[k]),
+                              keyedNumber(columns_[c].field, b.keys[k]));
     }
-    return naturalCompare(x, y);
+    if (const int slot = numberSlots_[c]; slot >= 0)
+        return compareNumbers(a.numbers[static_cast<std::size_t>(slot)],
+                              b.numbers[static_cast<std::size_t>(slot)]);
+    return naturalCompare(a.cells[c].text, b.cells[c].text);
 }
 
 void GridModel::refresh() {
@@ -425,6 +422,12 @@ Cell GridModel::cellOf(const Snapshot& s, std::size_t i, const RowInputs& inputs
     return source_.cell({*s.model, s, i, inputs.item, inputs.records}, column.field);
 }
 
+void GridModel::noteNumber(Row& row, const Snapshot& s, std::size_t i, std::size_t column) const {
+    if (const int slot = numberSlots_[column]; slot >= 0)
+        row.numbers[static_cast<std::size_t>(slot)] =
+            source_.number({*s.model, s, i, row.inputs.item, row.inputs.records}, columns_[column].field);
+}
+
 GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order, Field field) const {
     // Each key holds every number its cell's text and tone are made of (see boardCell, orderCell).
     CellKey key;
@@ -482,6 +485,9 @@ GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order,
     case Field::UnrealisedPL:
         key.values[0] = order->UnrealisedPL;
         break;
+    case Field::PositionMargin:
+        key.values[0] = positionMarginValue(*order, inputs.records);
+        break;
     default:
         return {};
     }
@@ -500,9 +506,7 @@ Cell GridModel::keyedCell(Field field, const CellKey& key) const {
         case Field::Ask:
             return {price(key.values[0]), Tone::TickSame};
         case Field::SpreadTicks:
-            return {key.record && key.values[2] > 0
-                        ? sixDecimalText((key.values[0] - key.values[1]) / key.values[2])
-                        : std::string("0")};
+            return {spreadTicks(key).toString()};
         default:
             return {price(key.values[0])};
         }
@@ -512,9 +516,23 @@ Cell GridModel::keyedCell(Field field, const CellKey& key) const {
         return {price(key.values[0]), key.values[1] == kFrozen ? Tone::Frozen : Tone::TickSame};
     case Field::UnrealisedPL:
         return {moneyText(key.values[0]), key.values[0] < 0 ? Tone::Loss : Tone::Gain};
+    case Field::PositionMargin:
+        return {moneyText(key.values[0])};
     default:
         return {price(key.values[0])};
     }
+}
+
+platform::Decimal GridModel::spreadTicks(const CellKey& key) {
+    return key.record && key.values[2] > 0 ? sixDecimals((key.values[0] - key.values[1]) / key.values[2])
+                                           : platform::Decimal();
+}
+
+double GridModel::keyedNumber(Field field, const CellKey& key) const {
+    // The number keyedCell shows; a row without its instrument shows zeros.
+    if (source_.rows == RowKind::Instrument && field == Field::SpreadTicks)
+        return spreadTicks(key).toDouble();
+    return key.values[0];
 }
 
 GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) {
@@ -529,12 +547,14 @@ GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) {
     lookUpRecords(row, s, index);
     row.cells.resize(columns_.size());
     row.keys.resize(keyCount_);
+    row.numbers.resize(numberCount_);
     for (std::size_t c = 0; c < columns_.size(); ++c) {
         if (const int slot = keySlots_[c]; slot >= 0) {
             row.keys[static_cast<std::size_t>(slot)] = keyOf(row.inputs, order, columns_[c].field);
             row.stale |= 1U << slot;
         } else {
             row.cells[c] = cellOf(s, index, row.inputs, columns_[c]);
+            noteNumber(row, s, index, c);
         }
     }
     row.fresh = true;
@@ -712,6 +732,8 @@ bool GridModel::updateCells(const Snapshot* snapshot, Scope scope, OpenPositionT
             } else {
                 if (!snapshot)
                     continue;
+                // The number may move under an unchanged text (past the decimals shown).
+                noteNumber(row, *snapshot, r, c);
                 Cell now = cellOf(*snapshot, r, row.inputs, columns_[c]);
                 if (now == row.cells[c])
                     continue;

@@ -97,7 +97,8 @@ public:
     // Whether the column's cells carry a tick colour.
     bool isTickColumn(int column) const;
     // The grid's order of two rows by a column (<0, 0, >0): the session's list order for the order
-    // grids, numbers by value in numeric columns, texts with digit runs by value otherwise.
+    // grids, numbers by the value their records hold in numeric columns (never read back from the
+    // cell's text), texts with digit runs by value otherwise.
     int compareRows(int left, int right, int column) const;
 
     // Reads the session now and signals what changed (the tick and the client's events do this).
@@ -154,9 +155,10 @@ private:
         // A keyed cell's text is made from its key when it is first read after the key moved (the
         // bits of `stale`, by key slot): cells nobody looks at are never formatted.
         mutable std::vector<Cell> cells;
-        std::vector<CellKey> keys; // one per keyed column (keySlots_)
-        RowInputs inputs;          // looked up under recordsStamp
-        PositionWeights weights;   // the open positions' lots and margin, with the inputs
+        std::vector<CellKey> keys;   // one per keyed column (keySlots_)
+        std::vector<double> numbers; // one per column sorted by a number kept here (numberSlots_)
+        RowInputs inputs;            // looked up under recordsStamp
+        PositionWeights weights;     // the open positions' lots and margin, with the inputs
         std::uint64_t recordsStamp = 0;
         std::uint64_t serial = 0;
         mutable std::uint32_t stale = 0;
@@ -189,6 +191,13 @@ private:
                 const ColumnSpec& column) const;
     CellKey keyOf(const RowInputs& inputs, const Order* order, Field field) const;
     Cell keyedCell(Field field, const CellKey& key) const;
+    // The board's spread in ticks from its key (ask, bid, tick), at the six decimals it shows: the
+    // doubles' noise would otherwise tell equal spreads apart. 0 without an instrument or a tick price.
+    static platform::Decimal spreadTicks(const CellKey& key);
+    // The number a keyed cell shows, which its column sorts by.
+    double keyedNumber(Field field, const CellKey& key) const;
+    // Keeps the row's number of the column, when the column sorts by one kept beside its cell.
+    void noteNumber(Row& row, const Snapshot& snapshot, std::size_t index, std::size_t column) const;
     std::vector<AccountState> accountStates(const SessionModel& model) const;
     void sumOpenPositionTotals(const OpenPositionTotals* figures = nullptr);
     void fillIds(Snapshot& snapshot) const;
@@ -202,6 +211,10 @@ private:
     std::vector<std::optional<OrderSortDescriptor>> sorts_;
     std::vector<int> keySlots_; // per column, its place in Row::keys; -1 for cells worked out always
     std::size_t keyCount_ = 0;
+    // Per column, its place in Row::numbers: numeric columns whose rows keep no record to sort by
+    // (accounts, depth levels); -1 for the others.
+    std::vector<int> numberSlots_;
+    std::size_t numberCount_ = 0;
     std::vector<std::size_t> allColumns_;  // 0, 1, 2, ...
     std::vector<std::size_t> liveColumns_; // the columns refreshed every second
     // The live columns a quote can move: a position's profit moves only with the core's figures pass,

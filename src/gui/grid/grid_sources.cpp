@@ -4,6 +4,7 @@
 #include "interfaces/client.h"
 #include "model/account_figures.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/session_model.h"
 
 #include <array>
@@ -202,8 +203,11 @@ void readOrders(const interfaces::Client& client, const std::string&, GridRows& 
 
 template <DepthSide side>
 void readDepth(const interfaces::Client& client, const std::string& instrument, GridRows& rows) {
-    if (!instrument.empty())
+    if (!instrument.empty()) {
         rows.levels = ladderRows(client.depth(), instrument, side, instrumentOf(client.model(), instrument));
+        const auto levels = ladderLevels(client.depth(), instrument, side);
+        rows.depth.assign(levels.begin(), levels.end());
+    }
     for (std::size_t i = 0; i < rows.levels.size(); ++i)
         rows.ids.push_back(std::to_string(i));
     rows.idsFilled = true;
@@ -238,6 +242,20 @@ Cell orderRowCell(const RowView& row, Field field) {
 Cell levelCell(const RowView& row, Field field) {
     const LadderRow& level = row.rows.levels[row.index];
     return field == Field::DepthPrice ? Cell(level.price) : Cell(level.quantity);
+}
+
+// ---- numbers
+
+double accountRowNumber(const RowView& row, Field field) {
+    return accountFigure(row.rows.accounts[row.index], field);
+}
+
+// A level without a quantity shows none: it sorts as 0.
+double levelNumber(const RowView& row, Field field) {
+    const DepthLevel& level = row.rows.depth[row.index];
+    if (field == Field::DepthPrice)
+        return level.price.toDouble();
+    return orZero(level.quantity).toDouble();
 }
 
 // ---- row menus
@@ -283,6 +301,7 @@ constexpr GridSource kSources[] = {
      nullptr,
      nullptr,
      instrumentCell,
+     nullptr,
      {},
      false,
      false,
@@ -302,6 +321,7 @@ constexpr GridSource kSources[] = {
      nullptr,
      nullptr,
      accountRowCell,
+     accountRowNumber,
      kAccountsTable,
      false,
      false,
@@ -312,10 +332,26 @@ constexpr GridSource kSources[] = {
      GridTotals::None,
      false,
      nullptr},
-    {Grid::OpenPositions, "OpenPositions", texts::kOpenPositionsTab, kOpenPositions, RowKind::Order,
-     readOrders<&SessionQueries::getOpenOrderCollection>, &SessionQueries::getOpenOrderCollection, positionId,
-     orderRowCell, kOpenTable, true, true, false, OnTick::Quotes, LiveColumns::Flagged, kPositionTicks,
-     GridTotals::OpenPositions, true, openPositionRowMenu},
+    {Grid::OpenPositions,
+     "OpenPositions",
+     texts::kOpenPositionsTab,
+     kOpenPositions,
+     RowKind::Order,
+     readOrders<&SessionQueries::getOpenOrderCollection>,
+     &SessionQueries::getOpenOrderCollection,
+     positionId,
+     orderRowCell,
+     nullptr,
+     kOpenTable,
+     true,
+     true,
+     false,
+     OnTick::Quotes,
+     LiveColumns::Flagged,
+     kPositionTicks,
+     GridTotals::OpenPositions,
+     true,
+     openPositionRowMenu},
     {Grid::PendingOrders,
      "PendingOrders",
      texts::kPendingOrdersTab,
@@ -325,6 +361,7 @@ constexpr GridSource kSources[] = {
      &SessionQueries::getPendingOrderCollection,
      pendingOrderId,
      orderRowCell,
+     nullptr,
      kPendingTable,
      false,
      true,
@@ -344,6 +381,7 @@ constexpr GridSource kSources[] = {
      &SessionQueries::getSettledOrderCollection,
      settlementId,
      orderRowCell,
+     nullptr,
      kSettledTable,
      false,
      true,
@@ -363,6 +401,7 @@ constexpr GridSource kSources[] = {
      &SessionQueries::getExecutedOrderCollection,
      positionId,
      orderRowCell,
+     nullptr,
      kExecutedTables,
      false,
      true,
@@ -382,6 +421,7 @@ constexpr GridSource kSources[] = {
      &SessionQueries::getCancelledOrderCollection,
      pendingOrderId,
      orderRowCell,
+     nullptr,
      kCancelledTable,
      false,
      true,
@@ -401,6 +441,7 @@ constexpr GridSource kSources[] = {
      nullptr,
      nullptr,
      levelCell,
+     levelNumber,
      {},
      false,
      false,
@@ -420,6 +461,7 @@ constexpr GridSource kSources[] = {
      nullptr,
      nullptr,
      levelCell,
+     levelNumber,
      {},
      false,
      false,

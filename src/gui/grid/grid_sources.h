@@ -8,6 +8,7 @@
 #include "gui/market/depth_ladder.h"
 #include "gui/market/row_menu_rules.h"
 #include "interfaces/tables.h"
+#include "model/market_depth.h"
 #include "model/records/account_details.h"
 
 #include <cstdint>
@@ -59,6 +60,7 @@ struct GridRows {
     std::vector<std::shared_ptr<const Order>> orders; // orders
     std::vector<AccountDetails> accounts;             // accounts, with this read's figures
     std::vector<LadderRow> levels;                    // depth levels
+    std::vector<DepthLevel> depth;                    // the levels' numbers, beside their rows
 };
 
 // What a cell function reads of its row.
@@ -90,6 +92,10 @@ struct GridSource {
     OrderView (SessionQueries::*orders)() const;
     const std::string& (*orderId)(const Order& order);
     Cell (*cell)(const RowView& row, Field field);
+    // The number a numeric cell shows, as the row's record holds it: what the grid sorts the column
+    // by when its rows keep no record of their own (accounts, depth levels). nullptr for the others,
+    // whose numeric columns sort by the order's record or by the numbers their cells are made of.
+    double (*number)(const RowView& row, Field field);
     // Announcements of these tables re-read the rows and every cell.
     std::span<const interfaces::Table> tables;
     bool followsFigures;  // the positions' one-second figures move the live cells and the totals

@@ -158,6 +158,9 @@ void storeHiddenColumns(platform::UserDefaults& defaults, Grid grid, const std::
 // does not sort (or a field that is not an order's).
 std::optional<OrderSortDescriptor> sortDescriptor(Field field, bool ascending);
 
+// Numbers by value, not-a-number first (as the smallest): a strict order even over NaN. <0, 0 or >0.
+int compareNumbers(double x, double y);
+
 // The order of the session's lists (letters without regard to case, digit runs by value, as the
 // core's numeric order has it), worked out without the collator for texts of ASCII letters and
 // digits, the ids and codes a sort compares ten thousand times over. <0, 0 or >0.

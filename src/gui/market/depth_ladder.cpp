@@ -7,19 +7,22 @@
 
 namespace tc::gui {
 
+std::span<const DepthLevel> ladderLevels(const MarketDepthStore& depth, std::string_view code,
+                                         DepthSide side) {
+    const std::vector<DepthLevel>* levels = side == DepthSide::Buy ? depth.buy(code) : depth.sell(code);
+    if (!levels)
+        return {};
+    return std::span<const DepthLevel>(*levels).first(std::min(levels->size(), kLadderLevels));
+}
+
 std::vector<LadderRow> ladderRows(const MarketDepthStore& depth, std::string_view code, DepthSide side,
                                   const ItemDetails* item) {
-    const std::vector<DepthLevel>* levels = side == DepthSide::Buy ? depth.buy(code) : depth.sell(code);
+    const std::span<const DepthLevel> levels = ladderLevels(depth, code, side);
     std::vector<LadderRow> rows;
-    if (!levels)
-        return rows;
-    const std::size_t count = std::min(levels->size(), kLadderLevels);
-    rows.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        const DepthLevel& level = (*levels)[i];
+    rows.reserve(levels.size());
+    for (const DepthLevel& level : levels)
         rows.push_back(
             {priceText(level.price.toDouble(), item), level.quantity ? level.quantity->toString() : ""});
-    }
     return rows;
 }
 

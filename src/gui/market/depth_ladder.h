@@ -2,6 +2,7 @@
 // The rows of the order ticket's two market-depth ladders: the first levels of one side of an
 // instrument's depth, in the order the feed sent them, neither sorted nor merged. No Qt here.
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,7 @@
 namespace tc {
 class ItemDetails;
 class MarketDepthStore;
+struct DepthLevel;
 } // namespace tc
 
 namespace tc::gui {
@@ -23,6 +25,10 @@ struct LadderRow {
     friend bool operator==(const LadderRow&, const LadderRow&) = default;
 };
 
+// The levels the rows show, as the depth holds them: at most kLadderLevels; none when the
+// instrument has no depth.
+std::span<const DepthLevel> ladderLevels(const MarketDepthStore& depth, std::string_view code,
+                                         DepthSide side);
 // At most kLadderLevels rows; none when the instrument has no depth.
 std::vector<LadderRow> ladderRows(const MarketDepthStore& depth, std::string_view code, DepthSide side,
                                   const ItemDetails* item);

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <numeric>
+#include <utility>
 #include <vector>
 
 namespace texts = tc::gui::texts;
@@ -215,6 +217,74 @@ TEST_F(GridModelTest, EachViewSortsItsOwnWayNumbersAsNumbers) {
     EXPECT_EQ(ids(byId), before);
     // The shared model keeps the session's order.
     EXPECT_EQ(ids(open).front(), "300001");
+}
+
+// Accounts whose balances read differently as texts and as numbers: grouped, negative and tied; and
+// a watch-list code without an instrument.
+class NumericSorts : public GridModelTest {
+protected:
+    void seedMarket(testserver::Market& market) override {
+        GridModelTest::seedMarket(market);
+        testserver::Account account = market.accounts.front(); // 20001, demo
+        for (const auto& [id, balance] :
+             {std::pair{20004, "1234.5"}, {20005, "-20"}, {20006, "1234.5"}, {20007, "999.99"}}) {
+            account.id = id;
+            account.balance = balance;
+            market.accounts.push_back(account);
+        }
+    }
+    // The number a cell shows, as the grids once read it back from the text ("-" and "" as 0).
+    static double shown(const GridModel& grid, int row, int column) {
+        QString text = grid.index(row, column).data().toString();
+        return text.remove(',').toDouble();
+    }
+    static int sign(double value) { return value < 0 ? -1 : value > 0 ? 1 : 0; }
+};
+
+TEST_F(NumericSorts, NumbersSortByTheirRecordsAsTheyShow) {
+    ASSERT_TRUE(signIn());
+    std::vector<GridModel*> all;
+    for (Grid which : {Grid::Watchlist, Grid::Accounts, Grid::OpenPositions, Grid::PendingOrders,
+                       Grid::ExecutedPositions, Grid::BuyDepth, Grid::SellDepth})
+        all.push_back(&grid(which));
+    GridModel& accounts = *all[1];
+    all[5]->setInstrument("EURUSD");
+    all[6]->setInstrument("EURUSD");
+    watchList(*all[0], {"EURUSD", "NOSUCH", "XAUUSD", "USDJPY", "GBPUSD"});
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return accounts.rowCount() == 7 && all[2]->rowCount() >= 4 && all[3]->rowCount() >= 2 &&
+                   all[4]->rowCount() >= 4 && all[5]->rowCount() > 0 && all[6]->rowCount() > 0;
+        },
+        15000));
+    // By balance: "1,234.50" after "999.99", "-20.00" first, the tie as listed.
+    std::vector<int> rows(static_cast<std::size_t>(accounts.rowCount()));
+    std::iota(rows.begin(), rows.end(), 0);
+    const int balance = accounts.columnOf("Balance");
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&](int a, int b) { return accounts.compareRows(a, b, balance) < 0; });
+    std::vector<std::string> byBalance;
+    for (int row : rows)
+        byBalance.push_back(accounts.rowId(row));
+    EXPECT_EQ(text(accounts, "20004", "Balance"), "1,234.50");
+    const bool tieAsListed = accounts.rowOf("20004") < accounts.rowOf("20006");
+    EXPECT_EQ(byBalance,
+              (std::vector<std::string>{"20005", "20007", tieAsListed ? "20004" : "20006",
+                                        tieAsListed ? "20006" : "20004", "20002", "20001", "20003"}));
+
+    // Every numeric column that no view sorts by the session's list: the order of the numbers shown,
+    // ties as ties, whatever the order of their texts.
+    for (GridModel* grid : all) {
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            const auto& spec = grid->columnSpec(c);
+            if (!spec.numeric || (spec.sortable && tc::gui::isSortableGrid(grid->grid())))
+                continue;
+            for (int a = 0; a < grid->rowCount(); ++a)
+                for (int b = 0; b < grid->rowCount(); ++b)
+                    EXPECT_EQ(sign(grid->compareRows(a, b, c)), sign(shown(*grid, a, c) - shown(*grid, b, c)))
+                        << spec.id << " " << grid->rowId(a) << " " << grid->rowId(b);
+        }
+    }
 }
 
 class HeldPrices : public GridModelTest {

@@ -30,6 +30,8 @@ TEST(GridSources, EveryGridHasOneRowConsistentWithTheRowsItReads) {
         EXPECT_EQ(source.orderId != nullptr, orders);
         EXPECT_TRUE(orders || (!source.menu && !source.sortable && !source.followsAccounts));
         EXPECT_EQ(source.followsDepth, source.rows == RowKind::Level);
+        // Rows that keep no record of their own keep the numbers their numeric columns sort by.
+        EXPECT_EQ(source.number != nullptr, source.rows == RowKind::Account || source.rows == RowKind::Level);
         // A tick colour is for a live column of the grid's own.
         for (const Field field : source.tickFields)
             EXPECT_TRUE(std::any_of(source.columns.begin(), source.columns.end(),
