@@ -76,9 +76,9 @@ struct GridSession {
             order->deliveryMode = 1 + static_cast<std::int32_t>(random() % 3);
             order->UnrealisedPL = price(random) - 75;
             order->Commission = price(random) / 100;
-            order->TransactionDateTime =
-                fmt::format("{:02}/{:02}/20{:02} {:02}:{:02}:{:02}", 1 + random() % 12, 1 + random() % 28,
-                            20 + random() % 5, random() % 24, random() % 60, random() % 60);
+            order->TransactionDateTime = wallTimeFromWire(
+                fmt::format("20{:02}{:02}{:02}{:02}{:02}{:02}", 20 + random() % 5, 1 + random() % 12,
+                            1 + random() % 28, random() % 24, random() % 60, random() % 60));
             positions.push_back(std::move(order));
         }
         view.assign(positions.begin(), positions.end());

@@ -5,6 +5,7 @@
 #include "model/records/financial_transaction.h"
 #include "model/records/history_rows.h"
 #include "model/records/request_records.h"
+#include "model/records/wall_time.h"
 #include "platform/compact_decimal.h"
 #include "platform/decimal.h"
 #include "platform/ordered_map.h"
@@ -54,9 +55,9 @@ struct ExecutedPositionRow {
     std::string OrderPrice;
     std::int32_t orderType = 0;
     std::int32_t deliveryMode = 0;
-    std::string TransactionDateTime; // "MM/dd/yyyy HH:mm:ss"
-    std::string ValueDate;           // "MM/dd/yyyy"
-    std::string ExpiryDate;          // "MM/dd/yyyy"
+    std::optional<WallTime> TransactionDateTime;
+    std::optional<WallTime> ValueDate;
+    std::optional<WallTime> ExpiryDate;
     std::string PendingOrderId;
 };
 

@@ -16,7 +16,6 @@
 #include "platform/log.h"
 #include "session/business/session_events.h"
 #include "wire/message_cracker.h"
-#include "wire/wire_date.h"
 #include "wire/wire_names.h"
 
 #include <fmt/format.h>
@@ -38,8 +37,6 @@ using records::TaggedField;
 
 // A report field longer than this is not a value of ours: the report is refused.
 constexpr std::size_t kMaxFieldBytes = 4096;
-constexpr std::string_view kDisplayDateTime = "MM/dd/yyyy HH:mm:ss";
-constexpr std::string_view kDisplayDate = "MM/dd/yyyy";
 
 std::optional<TaggedField> splitField(std::string_view field) {
     const auto value = MessageCracker::GetMessageValue(field, "=");
@@ -82,10 +79,6 @@ std::int32_t integer32(std::string_view text) {
     const std::int64_t value = MessageCracker::integerValue(text);
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
                                                               std::numeric_limits<std::int32_t>::max()));
-}
-
-std::string wireDate(std::string_view text, std::string_view pattern) {
-    return JournalData::reformatClockText(text, wire::kDatePattern, pattern).value_or("");
 }
 
 // The ticket's choice whose wire value a report names (the inverse of Order's Get...TagValue); 0 for
@@ -142,18 +135,13 @@ namespace layouts {
 
 using namespace records;
 
-// Until the times are held as times, the lists keep the wire's times as display texts.
-void transactionTime(Order& order, std::string_view value) {
-    order.TransactionDateTime = wireDate(value, kDisplayDateTime);
-}
-
 // What the reports of an order and of its fill both say.
 constexpr auto kPriceAndRemaining = recordLayout(decimalOrNone(tag::kPrice, &Order::OrderPrice),
                                                  decimal(tag::kRemainingQuantity, &Order::RemainingQty));
 constexpr auto kReportedOrder =
     joined(kPriceAndRemaining,
            recordLayout(text(tag::kInstrument, &Order::ItemCode), text(tag::kAccount, &Order::AccountNumber),
-                        text(tag::kTransactionTime, transactionTime),
+                        time(tag::kTransactionTime, &Order::TransactionDateTime),
                         text(tag::kPendingOrderId, &Order::PendingOrderId),
                         text(tag::kOrderRouteId, &Order::OrderRouteId)));
 constexpr auto kRequestNumber = recordLayout(int32(tag::kOrderRequestId, &Order::RequestId));
@@ -175,7 +163,7 @@ constexpr auto kStoredPendingOrder =
                         text(tag::kBracketPositionId, &Order::RefPositionIdOfBracket)));
 constexpr auto kUpdatedPendingOrder = joined(kPendingOrder, kBrackets);
 constexpr auto kCancelledOrder = joined(kPendingOrder, kRequestNumber);
-constexpr auto kRejectedOrder = recordLayout(text(tag::kTransactionTime, transactionTime));
+constexpr auto kRejectedOrder = recordLayout(time(tag::kTransactionTime, &Order::TransactionDateTime));
 
 // A fill: the new position.
 constexpr auto kFill = joined(
@@ -186,13 +174,10 @@ constexpr auto kFill = joined(
                              // Prorated by what the fields before it gave.
                              p.Commission = calcCommission(p.OrderQty, p.RemainingQty, p.Commission);
                          }),
-                 text(tag::kExpiryDate,
-                      [](Order& p, std::string_view v) { p.ExpiryDate = wireDate(v, kDisplayDate); }),
-                 text(tag::kExecutionId, &Order::ExecutionId), text(tag::kPositionId, &Order::OpenPositionId),
+                 time(tag::kExpiryDate, &Order::ExpiryDate), text(tag::kExecutionId, &Order::ExecutionId),
+                 text(tag::kPositionId, &Order::OpenPositionId),
                  real(tag::kBaseCurrencyRate, &Order::BaseCurrencyRate),
-                 real(tag::kCommission, &Order::Commission),
-                 text(tag::kValueDate,
-                      [](Order& p, std::string_view v) { p.ValueDate = wireDate(v, kDisplayDate); })));
+                 real(tag::kCommission, &Order::Commission), time(tag::kValueDate, &Order::ValueDate)));
 
 // A position's change: its quantity field only prorates the commission again.
 constexpr auto kPositionUpdate =
@@ -204,7 +189,7 @@ constexpr auto kPositionUpdate =
 constexpr auto kSettlement = joined(
     kCharges,
     recordLayout(
-        text(tag::kAccount, &Order::AccountNumber), text(tag::kTransactionTime, transactionTime),
+        text(tag::kAccount, &Order::AccountNumber), time(tag::kTransactionTime, &Order::TransactionDateTime),
         text(tag::kPositionId, &Order::OpenPositionId), text(tag::kSettlementId, &Order::SettlementId),
         text(tag::kClosingPositionId, &Order::ClosingPositionId),
         decimal(tag::kSettledProfit, &Order::SettledPL), decimal(tag::kSettledQuantity, &Order::SettledQty),
@@ -691,16 +676,12 @@ constexpr auto kOpenRow = recordLayout(
            [](Order& p, const Decimal& paid) {
                p.Commission = calcCommission(p.OrderQty, p.RemainingQty, paid.toDouble());
            }),
-    copied(&OpenOrderHD::PositionDate,
-           [](Order& p, const std::optional<WallTime>& t) { p.TransactionDateTime = displayDateTime(t); }),
+    copied(&OpenOrderHD::PositionDate, &Order::TransactionDateTime),
     copied(&OpenOrderHD::UnrealisedPL, &Order::UnrealisedPL),
     copied(&OpenOrderHD::RoutePositionId, &Order::OrderRouteId),
     copied(&OpenOrderHD::DeliveryMode, &Order::deliveryMode),
     copied(&OpenOrderHD::OrderTypeId, &Order::orderType), copied(&OpenOrderHD::Storage, &Order::Storage),
-    copied(&OpenOrderHD::ValueDate,
-           [](Order& p, const std::optional<WallTime>& t) { p.ValueDate = displayDate(t); }),
-    copied(&OpenOrderHD::ExpiryDate,
-           [](Order& p, const std::optional<WallTime>& t) { p.ExpiryDate = displayDate(t); }),
+    copied(&OpenOrderHD::ValueDate, &Order::ValueDate), copied(&OpenOrderHD::ExpiryDate, &Order::ExpiryDate),
     copied(&OpenOrderHD::BaseCurrencyRate, &Order::BaseCurrencyRate));
 
 // A bracket of 0 is none.
@@ -722,12 +703,10 @@ constexpr auto kPendingRow = recordLayout(
     copied(&PendingOrderHD::StopPrice, bracketAtSixDecimals<&Order::StopPrice>),
     copied(&PendingOrderHD::DeliveryModeId, &Order::deliveryMode),
     copied(&PendingOrderHD::TimeInForceId, &Order::timeInForce),
-    copied(&PendingOrderHD::ExpiryDateTime,
-           [](Order& o, const std::optional<WallTime>& t) { o.ExpiryDate = wireDateTime(t); }),
+    copied(&PendingOrderHD::ExpiryDateTime, &Order::ExpiryDate),
     copied(&PendingOrderHD::Spread, &Order::Spread),
     copied(&PendingOrderHD::RoutePendingOrderId, &Order::OrderRouteId),
-    copied(&PendingOrderHD::OrderAtServerDateTime,
-           [](Order& o, const std::optional<WallTime>& t) { o.TransactionDateTime = displayDateTime(t); }),
+    copied(&PendingOrderHD::OrderAtServerDateTime, &Order::TransactionDateTime),
     copied(&PendingOrderHD::RefPositionIdOfBracket, &Order::RefPositionIdOfBracket));
 
 constexpr auto kSettledRow = recordLayout(
@@ -740,16 +719,14 @@ constexpr auto kSettledRow = recordLayout(
     copied(
         &SettledOrderHD::SettledPL,
         [](Order& s, const Decimal& pl) { s.SettledPL = decimalOf(fmt::format("{:.2f}", pl.toDouble())); }),
-    copied(&SettledOrderHD::SettlementDate,
-           [](Order& s, const std::optional<WallTime>& t) { s.TransactionDateTime = displayDateTime(t); }),
+    copied(&SettledOrderHD::SettlementDate, &Order::TransactionDateTime),
     copied(&SettledOrderHD::CurrencyRate, &Order::CurrencyRate),
     copied(&SettledOrderHD::Storage, &Order::Storage),
     copied(&SettledOrderHD::CommissionPaid, &Order::Commission),
     copied(&SettledOrderHD::OtherCharges, &Order::OtherCharges), copied(&SettledOrderHD::IsBuy, setBuy),
     copied(&SettledOrderHD::OpenPrice, &Order::OrderPrice),
     copied(&SettledOrderHD::ClosePrice, &Order::SettledPrice),
-    copied(&SettledOrderHD::OpenPositionDate,
-           [](Order& s, const std::optional<WallTime>& t) { s.ItemTime = displayDateTime(t); }),
+    copied(&SettledOrderHD::OpenPositionDate, &Order::ItemTime),
     copied(&SettledOrderHD::DeliveryModeId, &Order::deliveryMode),
     copied(&SettledOrderHD::accountCurrencyRate, &Order::accountCurrencyRate));
 
@@ -759,8 +736,7 @@ constexpr auto kCancelledRow = recordLayout(
     copied(&CancelledOrderHD::RefTicketId, &Order::TicketId),
     copied(&CancelledOrderHD::RefPendingOrderId, &Order::PendingOrderId),
     copied(&CancelledOrderHD::AccountId, &Order::AccountNumber),
-    copied(&CancelledOrderHD::CancelDateTime,
-           [](Order& o, const std::optional<WallTime>& t) { o.TransactionDateTime = displayDateTime(t); }),
+    copied(&CancelledOrderHD::CancelDateTime, &Order::TransactionDateTime),
     copied(&CancelledOrderHD::IsBuy, setBuy), copied(&CancelledOrderHD::DeliveryMode, &Order::deliveryMode),
     copied(&CancelledOrderHD::OrderTypeId, &Order::orderType),
     copied(&CancelledOrderHD::OrderPrice, atSixDecimals<&Order::OrderPrice>));

@@ -68,7 +68,7 @@ std::size_t recordCount(std::string_view details) {
 }
 
 // The tags of the request's kinds and the instrument's prices as they stand now.
-void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, std::string serverTime) {
+void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, std::string_view serverTime) {
     o.orderType = codeOf(info.kind);
     o.orderTypeTag = Order::GetOrderTypeTagValue(codeOf(info.kind));
     o.deliveryModeTag = Order::GetDeliveryModeTagValue(codeOf(info.delivery));
@@ -82,8 +82,8 @@ void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, s
     o.Last = quoteAt(item.Last, item.DecimalPlaces);
     o.High = quoteAt(item.High, item.DecimalPlaces);
     o.Low = quoteAt(item.Low, item.DecimalPlaces);
-    o.ItemTime = wireDateTime(item.UpdateTime);
-    o.TransactionDateTime = std::move(serverTime);
+    o.ItemTime = item.UpdateTime;
+    o.TransactionDateTime = wallTimeFromWire(serverTime);
 }
 
 // ---- the request layouts: what each request writes, read by requests::writeRequest
@@ -132,8 +132,8 @@ constexpr auto kOrderTags = rq::joined(
                      rq::as<Code>(tag::kTimeInForce, &Order::timeInForceTag),
                      rq::as<Quote>(tag::kBid, &Order::Bid), rq::as<Quote>(tag::kAsk, &Order::Ask),
                      rq::as<Quote>(tag::kLast, &Order::Last), rq::as<Quote>(tag::kHigh, &Order::High),
-                     rq::as<Quote>(tag::kLow, &Order::Low), rq::as<Text>(tag::kItemTime, &Order::ItemTime),
-                     rq::as<Text>(tag::kTransactionTime, &Order::TransactionDateTime)));
+                     rq::as<Quote>(tag::kLow, &Order::Low), rq::as<Time>(tag::kItemTime, &Order::ItemTime),
+                     rq::as<Time>(tag::kTransactionTime, &Order::TransactionDateTime)));
 
 // New and close orders: the order's own quantity and price.
 constexpr auto kPlacedOrder =

@@ -13,6 +13,7 @@
 // carries it as text.
 #include "model/records/order.h"
 #include "model/records/record_layout.h"
+#include "model/records/wall_time.h"
 #include "platform/decimal.h"
 #include "platform/decimal_text.h"
 #include "wire/message_base.h"
@@ -58,6 +59,7 @@ enum class WireForm : std::uint8_t {
     Price,          // a WirePrice or decimal at the instrument's decimals; empty when none
     PriceAboveZero, // a bracket: the price when above 0, else empty
     PriceOrZero,    // an edited bracket: the price when above 0, else "0", which removes it
+    Time,           // "yyyyMMddHHmmss"; empty without a time
 };
 
 template <WireForm Form, class Source>
@@ -175,6 +177,8 @@ std::optional<std::string> formText(const WriteRow<Form, S>& row, const R& recor
             return priceOnWire(WirePrice{value, false}, context.decimals);
     } else if constexpr (Form == WireForm::PriceAboveZero) {
         return bracketOnWire(value, context.decimals, "");
+    } else if constexpr (Form == WireForm::Time) {
+        return wireDateTime(value);
     } else {
         static_assert(Form == WireForm::PriceOrZero);
         return bracketOnWire(value, context.decimals, "0");

@@ -18,9 +18,6 @@ namespace {
 
 using namespace records;
 
-constexpr std::string_view kDateTime = "MM/dd/yyyy HH:mm:ss";
-constexpr std::string_view kDate = "MM/dd/yyyy";
-
 // Loaders for the order record's columns, which it keeps as display texts and codes.
 template <class R>
 constexpr auto sideOf = [](R& r, bool buy) { r.tradingMode = buy ? 0 : 1; };
@@ -29,9 +26,20 @@ template <class R, std::optional<platform::Decimal> Order::*Field>
 constexpr auto priceOf = [](R& r, std::string_view text) {
     r.*Field = text.empty() ? std::nullopt : std::optional(lenientDecimal(text));
 };
-template <class R, std::string Order::*Field, const std::string_view* Pattern>
-constexpr auto displayed =
-    [](R& r, std::string_view text) { r.*Field = Formatter::formatDateAndTimeFromString(text, *Pattern); };
+// The statement's local date-time, with or without milliseconds, as the wall clock it names.
+std::optional<WallTime> statementTime(std::string_view text) {
+    if (auto time = wallTimeFromText(text, Formatter::kIsoDateTimeMillis))
+        return time;
+    return wallTimeFromText(text, Formatter::kIsoDateTime);
+}
+template <class R, std::optional<WallTime> Order::*Field, std::string R::*AsSent>
+constexpr auto wallClock = [](R& r, std::string_view text) {
+    r.*Field = statementTime(text);
+    r.*AsSent = r.*Field ? std::string() : std::string(text);
+};
+// A time no window shows: one that does not read is none.
+template <class R, std::optional<WallTime> Order::*Field>
+constexpr auto wallClockOnly = [](R& r, std::string_view text) { r.*Field = statementTime(text); };
 
 constexpr auto kInstrumentLayout =
     recordLayout(int32("InstrumentId", &InstrumentHistoryInfo::InstrumentId),
@@ -54,12 +62,12 @@ constexpr auto kOpenLayout = recordLayout(
     text("RefPendingOrderId", &Open::RefPositionIdOfBracket), decimal("PositionInitialQty", &Open::OrderQty),
     decimal("PositionQty", &Open::RemainingQty), text("OrderPrice", priceOf<Open, &Order::OrderPrice>),
     real("CommisionPaid", &Open::Commission),
-    text("PositionDate", displayed<Open, &Order::TransactionDateTime, &kDateTime>),
+    text("PositionDate", wallClock<Open, &Order::TransactionDateTime, &Open::PositionDateAsSent>),
     int64("ConfirmationModeId", &Open::ConfirmationModeId), real("UnrealisedPL", &Open::UnrealisedPL),
     int64("TradeRouteId", &Open::TradeRouteId), int64("RoutePositionId", &Open::RoutePositionId),
     int32("DeliveryModeId", &Open::deliveryMode), decimal("AccumulatingStorage", &Open::Storage),
-    text("ValueDate", displayed<Open, &Order::ValueDate, &kDate>),
-    text("ExpiryDate", displayed<Open, &Order::ExpiryDate, &kDate>),
+    text("ValueDate", wallClock<Open, &Order::ValueDate, &Open::ValueDateAsSent>),
+    text("ExpiryDate", wallClock<Open, &Order::ExpiryDate, &Open::ExpiryDateAsSent>),
     decimal("UnrealisedCharges", &Open::UnRealisedCharges));
 
 using Pending = PendingOrderHistoryInfo;
@@ -76,13 +84,13 @@ constexpr auto kPendingLayout = recordLayout(
     text("StopPrice", priceOf<Pending, &Order::StopPrice>),
     decimal("TralingStopPrice", &Pending::TralingStopPrice), int32("DeliveryModeId", &Pending::deliveryMode),
     int32("TimeInForceId", &Pending::timeInForce),
-    text("ExpiryDateTime", displayed<Pending, &Order::ExpiryDate, &kDateTime>),
+    text("ExpiryDateTime", wallClockOnly<Pending, &Order::ExpiryDate>),
     decimal("OCOLLimitPrice", &Pending::OCOLLimitPrice), decimal("OCOLStopPrice", &Pending::OCOLStopPrice),
     decimal("OCOSLimit", &Pending::OCOSLimit), decimal("OCOSStop", &Pending::OCOSStop),
     decimal("Spread", &Pending::Spread), int64("TradeRouteId", &Pending::TradeRouteId),
     int64("RoutePendingOrderId", &Pending::RoutePendingOrderId),
     decimal("ExecutedQty", &Pending::ExecutedQty), text("OrderStatusId", &Pending::OrderStatus),
-    text("OrderTime", displayed<Pending, &Order::TransactionDateTime, &kDateTime>),
+    text("OrderTime", wallClock<Pending, &Order::TransactionDateTime, &Pending::OrderTimeAsSent>),
     text("RefPosIdOfBracket", &Pending::RefPositionIdOfBracket), decimal("TouchQty", &Pending::TouchQty),
     decimal("TouchPrice", &Pending::TouchPrice), isoDate("TouchTime", &Pending::TouchTime));
 
@@ -92,7 +100,7 @@ constexpr auto kSettledLayout = recordLayout(
     int64("InstrumentId", &Settled::InstrumentId), text("RefPositionId", &Settled::OpenPositionId),
     text("RefClosingPositionId", &Settled::ClosingPositionId), decimal("SettledQty", &Settled::SettledQty),
     flag("IsBuy", sideOf<Settled>), decimal("SettledPL", &Settled::SettledPL),
-    text("SettlementDate", displayed<Settled, &Order::TransactionDateTime, &kDateTime>),
+    text("SettlementDate", wallClock<Settled, &Order::TransactionDateTime, &Settled::SettlementDateAsSent>),
     decimal("CurrencyRate", &Settled::CurrencyRate), decimal("AccumulatingStorage", &Settled::Storage),
     real("CommisionPaid", &Settled::Commission), decimal("OtherCharges", &Settled::OtherCharges),
     text("OpenPrice", priceOf<Settled, &Order::OrderPrice>),

@@ -134,7 +134,7 @@ TEST_F(OrderCollectionsTest, PendingReportReplacesTheLocalRecordOfTheSameRequest
     EXPECT_EQ(model.PendingOrderCollection[0], other);
     const Order& o = *model.PendingOrderCollection[1];
     EXPECT_EQ(std::tuple(o.PendingOrderId, o.orderType, o.tradingMode, o.deliveryMode, o.timeInForce,
-                         o.LimitPrice, o.RemainingQty, o.TransactionDateTime),
+                         o.LimitPrice, o.RemainingQty, displayDateTime(o.TransactionDateTime)),
               std::tuple("P1", 2, 1, 2, 2, std::optional(dec("1.3")), dec("5"), "01/31/2024 15:45:00"));
     EXPECT_EQ(o.RequestId, 0) << "tag 33 is not part of a new pending record";
     ASSERT_EQ(host.journal.size(), 1u);
@@ -279,7 +279,7 @@ TEST_F(OrderCollectionsTest, RejectionByPendingIdMovesTheSameRecordToCancelledAn
     ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
     ASSERT_EQ(c.PendingOrderCollectionCopy().size(), 1u);
     EXPECT_EQ(model.CancelledOrderCollection[0], c.PendingOrderCollectionCopy()[0]);
-    EXPECT_EQ(model.CancelledOrderCollection[0]->TransactionDateTime, "01/31/2024 09:00:00");
+    EXPECT_EQ(displayDateTime(model.CancelledOrderCollection[0]->TransactionDateTime), "01/31/2024 09:00:00");
     EXPECT_TRUE(model.PendingOrderCollection.empty());
     EXPECT_EQ(host.journal.size(), 2u) << "pending line, then the cancel line";
 }
@@ -458,7 +458,7 @@ TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) 
     EXPECT_EQ(s.ItemCode, "EURUSD") << "tag 12 carries the instrument id";
     EXPECT_EQ(s.OrderPrice, dec("1.2000"));
     EXPECT_EQ(s.SettledPrice, dec("1.2000")) << "the closing position's own open price";
-    EXPECT_EQ(std::tuple(s.tradingMode, s.deliveryMode, s.ItemTime, s.SettledPL),
+    EXPECT_EQ(std::tuple(s.tradingMode, s.deliveryMode, displayDateTime(s.ItemTime), s.SettledPL),
               std::tuple(1, 3, "01/30/2024 10:00:00", dec("12.5")));
     EXPECT_DOUBLE_EQ(s.Commission, 1.5);
     EXPECT_EQ(s.accountCurrencyRate, dec("0.9"));
@@ -641,8 +641,8 @@ TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedO
     EXPECT_EQ(std::tuple(p.ItemCode, p.tradingMode, p.OrderQty, p.RemainingQty, p.OrderPrice),
               std::tuple("GBPUSD", 1, dec("10.000000"), dec("4.000000"), dec("1.250000")));
     EXPECT_DOUBLE_EQ(p.Commission, 2.0);
-    EXPECT_EQ(p.TransactionDateTime, "01/31/2024 15:45:00");
-    EXPECT_EQ(p.ValueDate, "02/02/2024");
+    EXPECT_EQ(p.TransactionDateTime, at("20240131154500"));
+    EXPECT_EQ(p.ValueDate, at("20240202000000"));
     EXPECT_EQ(p.deliveryMode, 2) << "row codes are stored as they come";
     EXPECT_EQ(p.orderType, 3);
 

@@ -1,6 +1,7 @@
 #include "statements/statement_reader.h"
 
 #include "model/text/formatter.h"
+#include "support/device_zone.h"
 
 #include <gtest/gtest.h>
 
@@ -83,11 +84,37 @@ TEST(AccountStatement, ReadsPositionsWithTheirInstrumentsAndPrices) {
     EXPECT_EQ(nine.CurrentPrice.toString(), "1.1002"); // a sell at the ask
     EXPECT_DOUBLE_EQ(ten.Commission, 10);              // 25 paid for 100, 40 still open
     EXPECT_DOUBLE_EQ(nine.Commission, 25);
-    EXPECT_EQ(ten.TransactionDateTime, "03/02/2015 14:05:09");
-    EXPECT_EQ(ten.ValueDate, "03/04/2015");
+    EXPECT_EQ(displayDateTime(ten.TransactionDateTime), "03/02/2015 14:05:09");
+    EXPECT_EQ(displayDateTime(ten.ValueDate), "03/04/2015 00:00:00");
     EXPECT_EQ(s.InstrumentInfo.get("7")->Name, "Euro & Dollar");
     ASSERT_EQ(s.PendingOrderInfo.size(), 1u);
     EXPECT_TRUE(s.SettledPositionInfo.empty());
+}
+
+TEST(AccountStatement, OrderTimesAreWallClockTimesAndOnesThatDoNotReadAreKeptAsSent) {
+    // In New York 02:30 on 8 March 2015 is skipped; the statement's digits still stand.
+    const testing_support::DeviceZone zone("America/New_York");
+    const auto s = parse({
+        row("Table1", "PositionId=1|PositionDate=2015-03-08T02:30:00|ValueDate=2015-03-04T00:00:00+05:00|"
+                      "ExpiryDate="),
+        row("Table2", "PendingOrderId=P1|OrderTime=soon|ExpiryDateTime=2015-03-09T10:00:00"),
+        row("Table3", "SettlementId=S1|SettlementDate=2015-03-02T14:05:09.999"),
+    });
+    ASSERT_EQ(std::tuple(s.OpenPositionInfo.size(), s.PendingOrderInfo.size(), s.SettledPositionInfo.size()),
+              std::tuple(1u, 1u, 1u));
+    const auto& open = s.OpenPositionInfo[0];
+    EXPECT_EQ(std::tuple(displayDateTime(open.TransactionDateTime), open.PositionDateAsSent),
+              std::tuple("03/08/2015 02:30:00", ""));
+    EXPECT_EQ(std::tuple(open.ValueDate, open.ValueDateAsSent),
+              std::tuple(std::nullopt, "2015-03-04T00:00:00+05:00"));
+    EXPECT_EQ(std::tuple(open.ExpiryDate, open.ExpiryDateAsSent), std::tuple(std::nullopt, ""));
+    const auto& pending = s.PendingOrderInfo[0];
+    EXPECT_EQ(std::tuple(pending.TransactionDateTime, pending.OrderTimeAsSent),
+              std::tuple(std::nullopt, "soon"));
+    EXPECT_EQ(pending.ExpiryDate, wallTimeFromWire("20150309100000"));
+    EXPECT_EQ(std::tuple(displayDateTime(s.SettledPositionInfo[0].TransactionDateTime),
+                         s.SettledPositionInfo[0].SettlementDateAsSent),
+              std::tuple("03/02/2015 14:05:09", ""));
 }
 
 TEST(AccountStatement, TheStatementsOwnColumnsAreTyped) {
@@ -119,7 +146,7 @@ TEST(AccountStatement, TheStatementsOwnColumnsAreTyped) {
     const auto& settled = s.SettledPositionInfo[0];
     EXPECT_EQ(settled.OpenDate, Formatter::formatDateFromString("2015-03-01T10:00:00.500"));
     EXPECT_FALSE(settled.CloseDate);
-    EXPECT_EQ(settled.TransactionDateTime, "03/02/2015 00:00:00");
+    EXPECT_EQ(displayDateTime(settled.TransactionDateTime), "03/02/2015 00:00:00");
 }
 
 TEST(AccountStatement, AccountTablesAndTheirLookups) {

@@ -416,7 +416,7 @@ TEST_F(DataServiceTest, ClientParsersReadTheServersReplies) {
         parse("getexecutedpositions", 5, "575=20240103000000|576=20240103235959"));
     ASSERT_EQ(executed.rows.size(), 1u);
     EXPECT_EQ(executed.rows[0].tradingMode, 0);
-    EXPECT_EQ(executed.rows[0].TransactionDateTime, "01/03/2024 09:15:00");
+    EXPECT_EQ(displayDateTime(executed.rows[0].TransactionDateTime), "01/03/2024 09:15:00");
 
     EXPECT_TRUE(std::get<dsreply::EditUserAccess>(
                     parse("addedituac", 9, "1132=edituabycl|159=1002<C>20001<C>2<C><R>"))

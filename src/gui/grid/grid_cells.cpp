@@ -270,6 +270,10 @@ std::string dateTimeForWidth(std::string_view text, double columnWidth) {
     return columnWidth <= kNarrowDateColumnWidth ? timeOnly(text) : std::string(text);
 }
 
+std::string dateTimeForWidth(std::optional<WallTime> time, double columnWidth) {
+    return columnWidth <= kNarrowDateColumnWidth ? clockTime(time) : displayDateTime(time);
+}
+
 std::string spreadText(const ItemDetails& item) {
     if (!(item.priceTick > platform::Decimal()))
         return "0";
@@ -488,7 +492,7 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::TransactionTime:
         return {dateTimeForWidth(order.TransactionDateTime, options.columnWidth)};
     case Field::TransactionTimeOnly:
-        return {timeOnly(order.TransactionDateTime)};
+        return {clockTime(order.TransactionDateTime)};
     case Field::ItemTime:
         return {dateTimeForWidth(order.ItemTime, options.columnWidth)};
     case Field::Commission:
@@ -512,9 +516,9 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::BracketPosition:
         return {order.RefPositionIdOfBracket.empty() ? std::string("0") : order.RefPositionIdOfBracket};
     case Field::ValueDate:
-        return {order.ValueDate};
+        return {displayDate(order.ValueDate)};
     case Field::ExpiryDate:
-        return {order.ExpiryDate};
+        return {displayDate(order.ExpiryDate)};
     default:
         return {};
     }

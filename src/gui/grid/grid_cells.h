@@ -5,6 +5,7 @@
 #include "gui/grid/grid_spec.h"
 #include "gui/grid/tick_tracker.h"
 #include "model/records/session_settings.h"
+#include "model/records/wall_time.h"
 #include "platform/compact_decimal.h"
 #include "platform/decimal.h"
 
@@ -119,6 +120,8 @@ std::string shownName(std::int64_t language, std::string_view name);
 // A "MM/dd/yyyy HH:mm:ss" text as a date column of that width shows it: only the time when the
 // column is kNarrowDateColumnWidth or narrower.
 std::string dateTimeForWidth(std::string_view text, double columnWidth);
+// The same of a time; "" without one.
+std::string dateTimeForWidth(std::optional<WallTime> time, double columnWidth);
 // Only the time of a "MM/dd/yyyy HH:mm:ss" text naming a real calendar second; the text as it is
 // when it is not one.
 std::string timeOnly(std::string_view text);

@@ -8,7 +8,7 @@
 #include "platform/user_defaults.h"
 
 #include <algorithm>
-#include <array>
+#include <chrono>
 #include <cmath>
 
 namespace tc::gui {
@@ -116,44 +116,18 @@ int compareInt(std::int64_t x, std::int64_t y) {
     return x < y ? -1 : y < x ? 1 : 0;
 }
 
-// "MM/dd/yyyy" or "MM/dd/yyyy HH:mm:ss" rearranged so that comparing the keys compares the dates;
-// an empty key for any other text.
-using DateKey = std::array<char, 14>;
-bool dateSortKey(std::string_view t, DateKey& key) {
-    const auto digitsAt = [&](std::initializer_list<std::size_t> at) {
-        return std::all_of(at.begin(), at.end(), [&](std::size_t i) { return isDigit(t[i]); });
-    };
-    if ((t.size() != 10 && t.size() != 19) || t[2] != '/' || t[5] != '/' ||
-        !digitsAt({0, 1, 3, 4, 6, 7, 8, 9}))
-        return false;
-    key.fill('0');
-    const auto put = [&](std::size_t to, std::size_t from, std::size_t n) {
-        t.copy(key.data() + to, n, from);
-    };
-    put(0, 6, 4);
-    put(4, 0, 2);
-    put(6, 3, 2);
-    if (t.size() == 19) {
-        if (t[10] != ' ' || t[13] != ':' || t[16] != ':' || !digitsAt({11, 12, 14, 15, 17, 18}))
-            return false;
-        put(8, 11, 2);
-        put(10, 14, 2);
-        put(12, 17, 2);
-    }
-    return true;
+// Times in time order, none after them.
+int compareTime(std::optional<WallTime> a, std::optional<WallTime> b) {
+    if (a && b)
+        return *a < *b ? -1 : *b < *a ? 1 : 0;
+    return a ? -1 : b ? 1 : 0;
 }
 
-// Dates in time order; texts that are not dates after them, in text order.
-int compareDateText(std::string_view a, std::string_view b) {
-    DateKey x;
-    DateKey y;
-    const bool isDateA = dateSortKey(a, x);
-    const bool isDateB = dateSortKey(b, y);
-    if (isDateA && isDateB)
-        return x < y ? -1 : y < x ? 1 : 0;
-    if (isDateA || isDateB)
-        return isDateA ? -1 : 1;
-    return compareText(a, b);
+// Only the day a day column shows: times of one day keep their order among themselves.
+std::optional<WallTime> dayOf(std::optional<WallTime> time) {
+    if (time)
+        return std::chrono::floor<std::chrono::days>(*time);
+    return time;
 }
 
 using Compare = std::function<int(const Order&, const Order&)>;
@@ -179,8 +153,12 @@ Compare byInt(Get get) {
     return [get](const Order& a, const Order& b) { return compareInt(get(a), get(b)); };
 }
 template <class Get>
-Compare byDate(Get get) {
-    return [get](const Order& a, const Order& b) { return compareDateText(get(a), get(b)); };
+Compare byTime(Get get) {
+    return [get](const Order& a, const Order& b) { return compareTime(get(a), get(b)); };
+}
+template <class Get>
+Compare byDay(Get get) {
+    return [get](const Order& a, const Order& b) { return compareTime(dayOf(get(a)), dayOf(get(b))); };
 }
 
 std::optional<Compare> comparatorOf(Field field) {
@@ -242,13 +220,13 @@ std::optional<Compare> comparatorOf(Field field) {
         return byInt([](const Order& o) { return o.timeInForce; });
     case Field::TransactionTime:
     case Field::TransactionTimeOnly:
-        return byDate([](const Order& o) -> const std::string& { return o.TransactionDateTime; });
+        return byTime([](const Order& o) { return o.TransactionDateTime; });
     case Field::ItemTime:
-        return byDate([](const Order& o) -> const std::string& { return o.ItemTime; });
+        return byTime([](const Order& o) { return o.ItemTime; });
     case Field::ValueDate:
-        return byDate([](const Order& o) -> const std::string& { return o.ValueDate; });
+        return byDay([](const Order& o) { return o.ValueDate; });
     case Field::ExpiryDate:
-        return byDate([](const Order& o) -> const std::string& { return o.ExpiryDate; });
+        return byDay([](const Order& o) { return o.ExpiryDate; });
     default:
         return std::nullopt;
     }

@@ -169,9 +169,9 @@ DetailContent deliveryReceipt(const Order* position, const SessionModel& model, 
     rows.literal("Total Cost", withWords(sixDecimalText(deliveryTotalCost(*position, records.item))));
     const auto margin = deliveryMargin(*position, records.settings, records.item);
     rows.key(texts::kInitialMargin, margin ? withWords(margin->toString()) : std::string());
-    rows.key(texts::kOpenTime, position->TransactionDateTime);
-    rows.literal("Delivery Date", position->ValueDate);
-    rows.key(texts::kExpiryDate, position->ExpiryDate);
+    rows.key(texts::kOpenTime, displayDateTime(position->TransactionDateTime));
+    rows.literal("Delivery Date", displayDate(position->ValueDate));
+    rows.key(texts::kExpiryDate, displayDate(position->ExpiryDate));
     content.rows = std::move(rows.rows);
     return content;
 }

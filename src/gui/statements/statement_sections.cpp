@@ -63,6 +63,12 @@ std::string text(std::string_view s) {
     return std::string(s);
 }
 
+// A statement time as it came when it did not read.
+std::string shown(std::string (*display)(std::optional<WallTime>), std::optional<WallTime> time,
+                  const std::string& asSent) {
+    return time ? display(time) : asSent;
+}
+
 std::string openCell(const AccountStatementInfo& s, const OpenPositionHistoryInfo& p, std::string_view key) {
     const std::int32_t places = decimalsOf(s, p.InstrumentId);
     if (key == texts::kPositionIDColumn)
@@ -80,7 +86,7 @@ std::string openCell(const AccountStatementInfo& s, const OpenPositionHistoryInf
     if (key == texts::kPL)
         return moneyText(p.UnrealisedPL);
     if (key == texts::kOpenTime)
-        return p.TransactionDateTime;
+        return shown(displayDateTime, p.TransactionDateTime, p.PositionDateAsSent);
     if (key == texts::kCommission)
         return moneyText(p.Commission);
     if (key == texts::kStorage)
@@ -88,9 +94,9 @@ std::string openCell(const AccountStatementInfo& s, const OpenPositionHistoryInf
     if (key == texts::kDelivery)
         return text(deliveryModeText(p.deliveryMode));
     if (key == texts::kValueDate)
-        return p.ValueDate;
+        return shown(displayDate, p.ValueDate, p.ValueDateAsSent);
     if (key == texts::kExpiryDate)
-        return p.ExpiryDate;
+        return shown(displayDate, p.ExpiryDate, p.ExpiryDateAsSent);
     return {};
 }
 
@@ -116,7 +122,7 @@ std::string settledCell(const AccountStatementInfo& s, const SettledPositionHist
     if (key == texts::kStorage)
         return moneyText(p.Storage);
     if (key == texts::kTime)
-        return p.TransactionDateTime;
+        return shown(displayDateTime, p.TransactionDateTime, p.SettlementDateAsSent);
     if (key == texts::kOpenPositionID)
         return p.OpenPositionId;
     if (key == texts::kClosingPositionID)
@@ -156,7 +162,7 @@ std::string pendingCell(const AccountStatementInfo& s, const PendingOrderHistory
     if (key == texts::kStopLoss)
         return !o.StopPrice ? "0.00" : price(number(*o.StopPrice), places);
     if (key == texts::kOrderTime)
-        return o.TransactionDateTime;
+        return shown(displayDateTime, o.TransactionDateTime, o.OrderTimeAsSent);
     if (key == texts::kTimeInForce)
         return text(timeInForceText(o.timeInForce));
     if (key == texts::kRefPosition)
@@ -184,7 +190,7 @@ std::string cancelledCell(const Order& o, std::int32_t decimals, std::string_vie
     if (key == texts::kDelivery)
         return text(deliveryModeText(o.deliveryMode));
     if (key == texts::kCancelledTime)
-        return o.TransactionDateTime;
+        return displayDateTime(o.TransactionDateTime);
     return {};
 }
 

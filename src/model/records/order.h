@@ -2,9 +2,10 @@
 // The order records: an order, position, cancelled order or settlement as the session keeps it
 // (`Order`), the request a window hands to the order service (`OrderInfo`), one row of the
 // offset window (`OffsetPosition`) and one account row of a bulk order (`MultiTrade`).
-// Prices, quantities, amounts and rates are decimals, read once where the record is filled; the
-// figures that rules compute in doubles stay doubles.
+// Prices, quantities, amounts and rates are decimals and times wall-clock time points, read once
+// where the record is filled; the figures that rules compute in doubles stay doubles.
 #include "model/records/order_choices.h"
+#include "model/records/wall_time.h"
 #include "platform/decimal.h"
 
 #include <cstdint>
@@ -49,7 +50,8 @@ public:
     platform::Decimal Last;
     platform::Decimal High;
     platform::Decimal Low;
-    std::string ItemTime;
+    // The quote's time on a request; a settlement's opening time.
+    std::optional<WallTime> ItemTime;
     std::string CurrentStatus;
     std::int32_t orderTypeTag = 0;
     std::int32_t deliveryModeTag = 0;
@@ -57,7 +59,7 @@ public:
     std::int32_t timeInForceTag = 0;
     std::string TicketId;
     platform::Decimal RemainingQty;
-    std::string TransactionDateTime;
+    std::optional<WallTime> TransactionDateTime;
     std::string OrderStatus;
     std::string OrderRouteId;
     std::string PendingOrderId;
@@ -73,8 +75,8 @@ public:
     // Recomputed by the refresh in the floating P/L's own double arithmetic, matched bit for bit.
     double UnrealisedPL = 0;
     platform::Decimal Storage;
-    std::string ExpiryDate;
-    std::string ValueDate;
+    std::optional<WallTime> ExpiryDate; // a position shows only its day
+    std::optional<WallTime> ValueDate;  // shown as a day
     std::string RefPositionIdOfBracket;
     std::string CancelledOrderId;
     bool isCloseNew = false;

@@ -1,7 +1,9 @@
 #pragma once
 // Rows of the account statement, read column by column by the statement reader. Three extend
 // the order record and one the account record with the statement's extra columns. Their own dates
-// are the statement's ISO local times in the device's zone, none when a text names no time.
+// are the statement's ISO local times in the device's zone, none when a text names no time. The
+// order record's times are read as the wall clock they name; a shown one that does not read (one with
+// a zone suffix, say) is kept as the statement sent it, beside, and shown so.
 #include "model/records/account_details.h"
 #include "model/records/order.h"
 #include "platform/date_format.h"
@@ -24,6 +26,7 @@ struct OpenPositionHistoryInfo : public Order {
     platform::Decimal UnRealisedCharges;
     std::uint64_t InstrumentId = 0;
     platform::Decimal CurrentPrice; // the statement's closing price on the position's side
+    std::string PositionDateAsSent, ValueDateAsSent, ExpiryDateAsSent; // only when they do not read
 };
 
 struct PendingOrderHistoryInfo : public Order {
@@ -46,12 +49,14 @@ struct PendingOrderHistoryInfo : public Order {
     platform::Decimal TouchPrice;
     std::optional<platform::Date> TouchTime;
     std::uint64_t InstrumentId = 0;
+    std::string OrderTimeAsSent; // only when it does not read
 };
 
 struct SettledPositionHistoryInfo : public Order {
     std::optional<platform::Date> OpenDate;
     std::optional<platform::Date> CloseDate;
     std::uint64_t InstrumentId = 0;
+    std::string SettlementDateAsSent; // only when it does not read
 };
 
 struct AccountHistoryInfo : public AccountDetails {

@@ -21,9 +21,7 @@ std::string orderTime(const Order& order, const JournalContext& context) {
     if (auto t = JournalData::reformatClockText(context.ServerTime, Formatter::kWireDateTime,
                                                 Formatter::kEventDateTime))
         return *t;
-    return JournalData::reformatClockText(order.TransactionDateTime, Formatter::kWireDateTime,
-                                          Formatter::kEventDateTime12h)
-        .value_or("");
+    return wallTimeText(order.TransactionDateTime, Formatter::kEventDateTime12h);
 }
 
 std::string serverTime(const JournalContext& context) {

@@ -6,11 +6,9 @@
 #include "model/records/record_fields.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
-#include "model/text/formatter.h"
 #include "platform/log.h"
 #include "session/business/session_requests.h"
 #include "wire/envelope_opener.h"
-#include "wire/wire_date.h"
 
 #include <fmt/format.h>
 
@@ -57,10 +55,6 @@ std::vector<std::string_view> readableRecords(std::string_view reply) {
     return records;
 }
 
-std::string wireDate(std::string_view text, std::string_view destination) {
-    return Formatter::wireDateString(text, Formatter::kWireDateTime, destination).value_or("");
-}
-
 BankDetails bankDetailsFrom(std::string_view record) {
     RecordFields f(record);
     BankDetails b;
@@ -89,11 +83,11 @@ ExecutedPositionRow executedPositionFrom(std::string_view record) {
     f.readInt(7, r.orderType);
     f.readInt(8, r.deliveryMode);
     if (f.has(9))
-        r.TransactionDateTime = wireDate(f.text(9), "MM/dd/yyyy HH:mm:ss");
+        r.TransactionDateTime = wallTimeFromWire(f.text(9));
     if (f.has(10))
-        r.ValueDate = wireDate(f.text(10), "MM/dd/yyyy");
+        r.ValueDate = wallTimeFromWire(f.text(10));
     if (f.has(11))
-        r.ExpiryDate = wireDate(f.text(11), "MM/dd/yyyy");
+        r.ExpiryDate = wallTimeFromWire(f.text(11));
     f.readText(12, r.PendingOrderId);
     return r;
 }
@@ -311,7 +305,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                     order->PendingOrderId = r.RefPendingOrderId;
                     order->ItemCode = queries.getItemCode(r.InstrumentId);
                     order->AccountNumber = r.AccountId;
-                    order->TransactionDateTime = displayDateTime(r.CancelDateTime);
+                    order->TransactionDateTime = r.CancelDateTime;
                     order->tradingMode = r.IsBuy ? 0 : 1;
                     order->deliveryMode = codeOf(r.DeliveryMode);
                     order->orderType = codeOf(r.OrderTypeId);

@@ -120,7 +120,7 @@ TEST(GridSpec, ATitleShowsItsGridsField) {
     row.OrderPrice = dec("1.2");
     row.SettledPrice = dec("1.3");
     row.PendingOrderId = "";
-    row.TransactionDateTime = "03/05/2024 14:30:00";
+    row.TransactionDateTime = wallTimeFromWire("20240305143000");
     row.ItemCode = "EURUSD";
     const RowRecords records = recordsOf(s.model, row);
     struct Case {
@@ -215,10 +215,16 @@ TEST(GridSpec, ColumnsSortByValueAndDatesByTime) {
     const Case cases[] = {
         {Field::OpenPositionId, true, {"100", "9", "10"}, {"9", "10", "100"}},
         {Field::RemainingQty, false, {"10", "2.5", "9"}, {"10", "9", "2.5"}},
+        // Times as the wire gives them; a time that did not read goes last.
         {Field::TransactionTime,
          true,
-         {"01/02/2024 00:00:00", "not a date", "12/31/2023 23:59:59"},
-         {"12/31/2023 23:59:59", "01/02/2024 00:00:00", "not a date"}},
+         {"20240102000000", "not a date", "20231231235959"},
+         {"20231231235959", "20240102000000", ""}},
+        // A day column sorts by the day it shows: times of one day keep their order.
+        {Field::ValueDate,
+         true,
+         {"20240102150000", "", "20240102090000", "20240101230000"},
+         {"20240101230000", "20240102150000", "20240102090000", ""}},
     };
     for (const Case& c : cases) {
         const auto set = [&](Order& o, const std::string& v) {
@@ -226,13 +232,16 @@ TEST(GridSpec, ColumnsSortByValueAndDatesByTime) {
                 o.OpenPositionId = v;
             else if (c.field == Field::RemainingQty)
                 o.RemainingQty = dec(v);
+            else if (c.field == Field::ValueDate)
+                o.ValueDate = wallTimeFromWire(v);
             else
-                o.TransactionDateTime = v;
+                o.TransactionDateTime = wallTimeFromWire(v);
         };
         const auto get = [&](const Order& o) {
             return c.field == Field::OpenPositionId ? o.OpenPositionId
                    : c.field == Field::RemainingQty ? o.RemainingQty.toString()
-                                                    : o.TransactionDateTime;
+                   : c.field == Field::ValueDate    ? wireDateTime(o.ValueDate)
+                                                    : wireDateTime(o.TransactionDateTime);
         };
         OrderList orders;
         for (const auto& v : c.values)

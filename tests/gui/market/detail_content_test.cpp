@@ -60,7 +60,7 @@ protected:
 TEST_F(DetailContentTest, DeliveryReceipt) {
     auto position = markettest::Session::order("P7", "11", "GOLD", "2");
     position->OrderPrice = dec("1.5");
-    position->TransactionDateTime = "03/05/2024 14:30:00";
+    position->TransactionDateTime = wallTimeFromWire("20240305143000");
     BankDetails bank;
     bank.BankName = "First Bank";
     DetailContent receipt = deliveryReceipt(findPosition({position}, "P7"), s.model, &bank, 0);

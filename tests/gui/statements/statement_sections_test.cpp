@@ -192,6 +192,33 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     EXPECT_EQ(tc::gui::statementCell(settledData, StatementTable::SettledPositions, 0, texts::kCloseDate),
               "");
     EXPECT_EQ(tc::gui::statementRowCount(data, StatementTable::SettledPositions), 0u);
+
+    // The order times show in the column's form; one the statement sent unreadable shows as sent.
+    tc::OpenPositionHistoryInfo timed;
+    timed.TransactionDateTime = tc::wallTimeFromWire("20150302140509");
+    timed.ValueDate = tc::wallTimeFromWire("20150304120000");
+    timed.ExpiryDateAsSent = "2015-03-09T00:00:00Z";
+    tc::PendingOrderHistoryInfo unread;
+    unread.OrderTimeAsSent = "soon";
+    settled.TransactionDateTime = tc::wallTimeFromWire("20150303000000");
+    auto times = std::make_shared<AccountStatementInfo>();
+    times->OpenPositionInfo = {timed};
+    times->PendingOrderInfo = {unread};
+    times->SettledPositionInfo = {settled};
+    auto cancelledAt = std::make_shared<tc::Order>();
+    cancelledAt->TransactionDateTime = tc::wallTimeFromWire("20150305101112");
+    const StatementData timesData = tc::gui::makeStatementData(times, {cancelledAt}, {});
+    const auto cell = [&](StatementTable table, std::string_view key) {
+        return tc::gui::statementCell(timesData, table, 0, key);
+    };
+    EXPECT_EQ(std::tuple(cell(StatementTable::OpenPositions, texts::kOpenTime),
+                         cell(StatementTable::OpenPositions, texts::kValueDate),
+                         cell(StatementTable::OpenPositions, texts::kExpiryDate),
+                         cell(StatementTable::PendingOrders, texts::kOrderTime),
+                         cell(StatementTable::SettledPositions, texts::kTime),
+                         cell(StatementTable::CancelledOrders, texts::kCancelledTime)),
+              std::tuple("03/02/2015 14:05:09", "03/04/2015", "2015-03-09T00:00:00Z", "soon",
+                         "03/03/2015 00:00:00", "03/05/2015 10:11:12"));
     EXPECT_EQ(tc::gui::statementRowCount(StatementData{}, StatementTable::Instruments), 0u);
     EXPECT_TRUE(tc::gui::isStatementDateColumn(StatementTable::CancelledOrders, texts::kCancelledTime));
     EXPECT_FALSE(tc::gui::hasStatementHeaderMenu(StatementTable::Instruments));

@@ -56,7 +56,7 @@ protected:
         o.OrderPrice = dec("1.08345");
         o.SettlementId = "S5";
         o.SettledPrice = dec("1.09");
-        o.TransactionDateTime = "20240102030405";
+        o.TransactionDateTime = wallTimeFromWire("20240102030405");
         return o;
     }
 
@@ -120,11 +120,11 @@ TEST_F(JournalLines, OrderTimeFallsBackToTheTransactionTimeOnlyWhenTheServerCloc
     c.ServerTime = "2024-03-15";
     EXPECT_EQ(JournalData::getOrderJournalData(8, o, c, 0), "Jan 02, 2024 03:04:05 AM#$#Cancelled EURUSD");
     Order afternoon = o;
-    afternoon.TransactionDateTime = "20240102150405";
+    afternoon.TransactionDateTime = wallTimeFromWire("20240102150405");
     EXPECT_EQ(JournalData::getOrderJournalData(8, afternoon, c, 0),
               "Jan 02, 2024 03:04:05 PM#$#Cancelled EURUSD");
     Order unreadable = o;
-    unreadable.TransactionDateTime = "soon";
+    unreadable.TransactionDateTime.reset();
     EXPECT_EQ(JournalData::getOrderJournalData(8, unreadable, c, 0), "#$#Cancelled EURUSD");
     // No server clock at all: no time, and no fallback either.
     c.ServerTime.clear();

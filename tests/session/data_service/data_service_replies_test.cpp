@@ -102,8 +102,8 @@ TEST_F(DataServiceRepliesTest, CancelledOrdersRoutedByTheRequestNotTheLastBuilt)
     ASSERT_EQ(targets.cancelledOrderInfo.size(), 1u);
     const Order& o = *targets.cancelledOrderInfo[0];
     EXPECT_EQ(std::tuple(o.CancelledOrderId, o.OrderQty, o.TicketId, o.PendingOrderId, o.ItemCode,
-                         o.AccountNumber, o.TransactionDateTime, o.tradingMode, o.deliveryMode, o.orderType,
-                         o.OrderPrice),
+                         o.AccountNumber, displayDateTime(o.TransactionDateTime), o.tradingMode,
+                         o.deliveryMode, o.orderType, o.OrderPrice),
               std::tuple("C1", *platform::Decimal::fromString("2.5"), "T1", "PO1", "EURUSD", "7",
                          "01/02/2024 03:04:05", 0, 3, 2, *platform::Decimal::fromString("1.25")));
     EXPECT_TRUE(rows.of("cancelled").empty());
@@ -181,9 +181,9 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     EXPECT_EQ(out.events, std::vector<E>{E::executedPositionSearchNotification});
     ASSERT_EQ(targets.ExecutedOrderSearchCollection.size(), 1u);
     const Order& e = *targets.ExecutedOrderSearchCollection[0];
-    EXPECT_EQ(std::tuple(e.ItemCode, e.tradingMode, e.orderType, e.TransactionDateTime, e.ValueDate,
-                         e.ExpiryDate, e.PendingOrderId),
-              std::tuple("EURUSD", 1, 4, "01/02/2024 03:04:05", "01/03/2024", "", "PO1"));
+    EXPECT_EQ(std::tuple(e.ItemCode, e.tradingMode, e.orderType, displayDateTime(e.TransactionDateTime),
+                         displayDate(e.ValueDate), e.ExpiryDate, e.PendingOrderId),
+              std::tuple("EURUSD", 1, 4, "01/02/2024 03:04:05", "01/03/2024", std::nullopt, "PO1"));
 
     // Access maps are one per user and account: a user's access to a second account does not
     // replace the first; the same user and account again does. Resources replace by name.

@@ -133,7 +133,7 @@ TEST_F(SessionDataServiceTest, TwoCancelledOrderRequestsInFlightKeepTheirOwnPurp
     const auto& statement = business->dataServiceCollections().cancelledOrderInfo;
     ASSERT_EQ(statement.size(), 1u);
     EXPECT_EQ(statement[0]->ItemCode, "EURUSD");
-    EXPECT_EQ(statement[0]->TransactionDateTime, "01/05/2026 10:30:00");
+    EXPECT_EQ(displayDateTime(statement[0]->TransactionDateTime), "01/05/2026 10:30:00");
     EXPECT_EQ(events->log.count("cancelledOrders"), 1u);
     EXPECT_EQ(business->sessionRequests().pendingRequests().size(), 0u);
 }
