@@ -200,6 +200,17 @@ TEST(RecordLayout, TagTablesReadEachFieldByItsTagWithTheFieldsReadings) {
     readTagged(std::vector<TaggedField>{{100, ""}, {109, ""}, {-100, "5"}}, kSampleTags, sparse);
     EXPECT_EQ(std::tuple(sparse.id, sparse.wide, sparse.price, sparse.name, sparse.loaderCalls),
               std::tuple(0, std::int64_t{-1}, dec("-1"), std::string(), 0));
+
+    // Times and dates by tag, with the column tables' readings.
+    constexpr auto timed = recordLayout(records::time(78, &Dated::wireTime), isoDate(79, &Dated::when));
+    Dated d;
+    readTagged(std::vector<TaggedField>{{78, "20240131154500"}, {79, "2015-03-02T14:05:09"}}, timed, d);
+    EXPECT_EQ(d.wireTime, wallTimeFromWire("20240131154500"));
+    EXPECT_EQ(d.when, isoDateFromText("2015-03-02T14:05:09"));
+    ASSERT_TRUE(d.wireTime && d.when);
+    readTagged(std::vector<TaggedField>{{78, "00010101000000"}, {79, "03/02/2015"}}, timed, d);
+    EXPECT_FALSE(d.wireTime); // the wire's null time
+    EXPECT_FALSE(d.when);
 }
 
 TEST(RecordLayout, ARepeatedTagIsReadEachTimeSoItsLastValueStays) {
