@@ -1,20 +1,21 @@
 #include "chat/session_chat.h"
 
 #include "chat/rtf_reader.h"
-#include "platform/lenient.h"
+#include "model/records/record_layout.h"
 #include "platform/log.h"
 #include "platform/rtf_writer.h"
 #include "session/business/business_base.h"
 #include "session/business/session_events.h"
 #include "wire/login_inputdata.h"
 #include "wire/message_builders.h"
-#include "wire/message_cracker.h"
 #include "wire/record_text.h"
 #include "wire/wire_date.h"
 #include "wire/wire_fields.h"
 #include "wire/wire_names.h"
 
+#include <algorithm>
 #include <optional>
+#include <span>
 
 namespace tc::chat {
 
@@ -36,6 +37,70 @@ constexpr std::size_t kMaxRooms = 100'000;
 constexpr std::size_t kMaxTranscript = 100'000;
 
 using Kind = interfaces::ChatChange::Kind;
+using records::TaggedField;
+
+// The fields that carry a value, as the tables read them.
+std::vector<TaggedField> taggedFields(const SessionChat::Fields& fields) {
+    std::vector<TaggedField> out;
+    out.reserve(fields.size());
+    for (const std::string& piece : fields)
+        if (const wire::Field f = wire::parseField(piece); f.hasValue)
+            out.push_back({f.tag, f.value});
+    return out;
+}
+
+template <class Layout>
+constexpr bool readsTag(const Layout& layout, std::int64_t tag) {
+    return std::apply(
+        [&](const auto&... row) { return ((static_cast<std::int64_t>(row.position) == tag) || ...); },
+        layout.rows);
+}
+
+// What a room's creation, or its reply, says of the room.
+constexpr auto kRoomDetailsLayout = records::recordLayout(
+    records::text(tag::kRoomId, &ChatRoom::RoomId), records::text(tag::kRoomName, &ChatRoom::RoomName),
+    records::text(tag::kChatPartner, &ChatRoom::RoomUsers),
+    records::text(tag::kChatUser, &ChatRoom::SenderName),
+    records::text(tag::kRequestId, &ChatRoom::RequestId),
+    // The whole number cut to 32 bits, as the room always took it (not saturated).
+    records::int64(tag::kRoomState, &ChatRoom::AddUserToRoomMode));
+
+// What only a new room's creation says besides: a notice's title, the partner's shown name.
+constexpr auto kNewRoomLayout =
+    records::joined(kRoomDetailsLayout,
+                    records::recordLayout(records::text(kNoticeTitle,
+                                                        [](ChatRoom& r, std::string_view title) {
+                                                            r.MessageTitle = title;
+                                                            r.isMessageNotices = true;
+                                                            r.isAnUnreadMessage = true;
+                                                            r.isChatRoomCreated = true;
+                                                        }),
+                                          records::text(kDisplayList, [](ChatRoom& r, std::string_view list) {
+                                              r.isChatRoomCreated = true;
+                                              if (auto name = ChatTables::displayNameOfList(list))
+                                                  r.RoomUserDisplayName = *name;
+                                          })));
+
+// Any field beyond the room's details (the message type's, at least) tells that the room is made.
+bool tellsRoomMade(std::span<const TaggedField> fields) {
+    return std::ranges::any_of(fields,
+                               [](const TaggedField& f) { return !readsTag(kRoomDetailsLayout, f.tag); });
+}
+
+// What a chat message says of its room; its texts, and the name shown with them, are read beside.
+constexpr auto kChatMessageLayout = records::recordLayout(
+    records::time(tag::kTime, &ChatRoom::chatTime), records::text(tag::kRoomId, &ChatRoom::RoomId),
+    records::text(tag::kRoomName, &ChatRoom::RoomName), records::text(kMessageId, &ChatRoom::MessageId),
+    records::text(tag::kChatUser, &ChatRoom::SenderName));
+
+constexpr auto kUserStatusLayout = records::recordLayout(
+    records::text(kStatus, [](ChatUser& u, std::string_view status) { u.setStatus(status); }));
+constexpr auto kQueueStatusLayout =
+    records::recordLayout(records::flag(kQueueAnswer, &ChatQueue::isAvailable));
+constexpr auto kQueueReplyLayout =
+    records::recordLayout(records::int64(kQueueAnswer, [](ChatQueue& q, std::int64_t answer) {
+        q.chartRequestStatus = ChatQueue::requestStatusOf(answer);
+    }));
 
 // A key or typed text that would carry a wire control byte is refused, never sent.
 std::optional<std::string> refusedText(std::string_view what, std::string_view text) {
@@ -211,39 +276,13 @@ interfaces::CommandResult SessionChat::OpenNotice(std::string_view roomKey) {
 // ---- rooms
 
 void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& roomKey) {
-    const auto apply = [](ChatRoom& room, const wire::Field& f) {
-        const std::string value(f.value);
-        switch (f.tag) {
-        case tag::kRoomId:
-            room.RoomId = value;
-            break;
-        case tag::kRoomName:
-            room.RoomName = value;
-            break;
-        case tag::kChatPartner:
-            room.RoomUsers = value;
-            break;
-        case tag::kChatUser:
-            room.SenderName = value;
-            break;
-        case tag::kRequestId:
-            room.RequestId = value;
-            break;
-        case tag::kRoomState:
-            room.AddUserToRoomMode = static_cast<std::int32_t>(MessageCracker::integerValue(value));
-            break;
-        default:
-            room.isChatRoomCreated = true;
-            return false;
-        }
-        return true;
-    };
+    const std::vector<TaggedField> parsed = taggedFields(fields);
+    const bool made = tellsRoomMade(parsed);
 
     if (auto* held = chat_.ChatRoomCollection.get(roomKey); held && *held) {
         ChatRoom& room = **held;
-        for (const std::string& piece : fields)
-            if (const wire::Field f = wire::parseField(piece); f.hasValue)
-                apply(room, f);
+        records::readTagged(parsed, kRoomDetailsLayout, room);
+        room.isChatRoomCreated = room.isChatRoomCreated || made;
         // The texts typed while the room was being made go out now, in order, once.
         const RoomCreation creation{roomKey, room.RoomUsers, room.RoomId, room.RoomName};
         if (auto sent = SendAll(waiting_.roomCreated(creation)); !sent)
@@ -253,30 +292,18 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
     }
 
     auto room = std::make_shared<ChatRoom>();
-    for (const std::string& piece : fields) {
-        const wire::Field f = wire::parseField(piece);
-        if (!f.hasValue)
-            continue;
-        if (f.tag == kNoticeTitle) {
-            room->MessageTitle = std::string(f.value);
-            room->isMessageNotices = true;
-            room->isAnUnreadMessage = true;
-            room->isChatRoomCreated = true;
-        } else if (f.tag == tag::kQueueId) {
-            room->QueueId = std::string(f.value);
-            room->isRoomCreationFromQueue = true;
-            room->isChatRoomCreated = true;
-            auto* queue = chat_.ChatQueueCollection.get(room->QueueId);
-            if (auto agent = ChatTables::queueAgentOf(room->RoomUsers); queue && *queue && agent)
+    // A queue's room names its agent on the queue, as the partners read before it give the agent.
+    const auto fromQueue =
+        records::recordLayout(records::text(tag::kQueueId, [this](ChatRoom& r, std::string_view id) {
+            r.QueueId = id;
+            r.isRoomCreationFromQueue = true;
+            r.isChatRoomCreated = true;
+            auto* queue = chat_.ChatQueueCollection.get(r.QueueId);
+            if (auto agent = ChatTables::queueAgentOf(r.RoomUsers); queue && *queue && agent)
                 (*queue)->roomUserName = *agent;
-        } else if (f.tag == kDisplayList) {
-            room->isChatRoomCreated = true;
-            if (auto name = ChatTables::displayNameOfList(f.value))
-                room->RoomUserDisplayName = *name;
-        } else {
-            apply(*room, f);
-        }
-    }
+        }));
+    records::readTagged(parsed, records::joined(kNewRoomLayout, fromQueue), *room);
+    room->isChatRoomCreated = room->isChatRoomCreated || made;
     const std::string key = room->isRoomCreationFromQueue ? room->QueueId
                             : room->isMessageNotices      ? room->RoomId
                                                           : room->SenderName;
@@ -297,6 +324,7 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
 void SessionChat::FillChatMessages(const Fields& fields, const std::string& roomName) {
     if (chat_.ChatRoomCollection.empty())
         return;
+    const std::vector<TaggedField> parsed = taggedFields(fields);
     bool matched = false;
     bool notice = false;
     std::string noticeTitle;
@@ -315,47 +343,26 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
         }
         std::optional<std::string> display;
         bool textSeen = false;
-        for (const std::string& piece : fields) {
-            const wire::Field f = wire::parseField(piece);
-            if (!f.hasValue)
-                continue;
-            switch (f.tag) {
-            case tag::kText: {
-                if (!textSeen && !display && !room.RoomUserDisplayName.empty())
-                    display = room.RoomUserDisplayName;
+        const auto transcript = records::recordLayout(
+            records::text(tag::kChatUser, [&](ChatRoom&, std::string_view user) { sender = user; }),
+            records::text(kSenderDisplayName,
+                          [&](ChatRoom&, std::string_view name) {
+                              if (!textSeen)
+                                  display = std::string(name);
+                          }),
+            // Each text is an entry from the sender and at the time read before it.
+            records::text(tag::kText, [&](ChatRoom& r, std::string_view rtf) {
+                if (!textSeen && !display && !r.RoomUserDisplayName.empty())
+                    display = r.RoomUserDisplayName;
                 textSeen = true;
-                const std::string text = RtfReader::ConvertRTFToString(f.value);
-                append(room, {text, room.SenderName, display, room.chatTime});
-                room.Message = text;
-                lastText = text;
-                sender = room.SenderName;
+                const std::string plain = RtfReader::ConvertRTFToString(rtf);
+                append(r, {plain, r.SenderName, display, r.chatTime});
+                r.Message = plain;
+                lastText = plain;
+                sender = r.SenderName;
                 displayName = display;
-                break;
-            }
-            case tag::kTime:
-                room.chatTime = chatTimeOf(f.value);
-                break;
-            case tag::kRoomId:
-                room.RoomId = std::string(f.value);
-                break;
-            case tag::kRoomName:
-                room.RoomName = std::string(f.value);
-                break;
-            case kMessageId:
-                room.MessageId = std::string(f.value);
-                break;
-            case tag::kChatUser:
-                room.SenderName = std::string(f.value);
-                sender = room.SenderName;
-                break;
-            case kSenderDisplayName:
-                if (!textSeen)
-                    display = std::string(f.value);
-                break;
-            default:
-                break;
-            }
-        }
+            }));
+        records::readTagged(parsed, records::joined(kChatMessageLayout, transcript), room);
     }
     if (!matched)
         return;
@@ -376,9 +383,8 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
 }
 
 void SessionChat::FillRecentConversation(const Fields& fields) {
-    for (const std::string& piece : fields) {
-        const wire::Field f = wire::parseField(piece);
-        if (!f.hasValue || f.tag != tag::kText)
+    for (const TaggedField& f : taggedFields(fields)) {
+        if (f.tag != tag::kText)
             continue;
         for (ChatRoom& row : ChatTables::readRecentConversations(f.value)) {
             std::string key = row.RoomId;
@@ -393,9 +399,8 @@ void SessionChat::FillRecentConversation(const Fields& fields) {
 
 void SessionChat::FillOfflineMessages(const Fields& fields) {
     std::int64_t count = 0;
-    for (const std::string& piece : fields) {
-        const wire::Field f = wire::parseField(piece);
-        if (!f.hasValue || f.tag != tag::kText)
+    for (const TaggedField& f : taggedFields(fields)) {
+        if (f.tag != tag::kText)
             continue;
         for (const std::string& roomId : ChatTables::readOfflineNoticeRooms(f.value)) {
             if (auto* room = chat_.ChatRoomCollection.get(roomId); room && *room) {
@@ -416,10 +421,7 @@ void SessionChat::FillRoomMessage(const Fields& fields) {
     std::shared_ptr<ChatRoom> last;
     std::string lastRoomId;
     bool tableSeen = false;
-    for (const std::string& piece : fields) {
-        const wire::Field f = wire::parseField(piece);
-        if (!f.hasValue)
-            continue;
+    for (const TaggedField& f : taggedFields(fields)) {
         if (f.tag == tag::kRoomId) {
             roomId = std::string(f.value);
             continue;
@@ -454,10 +456,7 @@ void SessionChat::FillRoomMessage(const Fields& fields) {
 
 void SessionChat::FillChatGroupsAndUsers(const Fields& fields) {
     chat_.GroupChatCollection.clear();
-    for (const std::string& piece : fields) {
-        const wire::Field f = wire::parseField(piece);
-        if (!f.hasValue)
-            continue;
+    for (const TaggedField& f : taggedFields(fields)) {
         if (f.tag == kGroupsTable) {
             TableRead<ChatGroup> read = ChatTables::readGroups(f.value);
             for (ChatGroup& g : read.rows) {
@@ -506,30 +505,20 @@ void SessionChat::FillChatGroupsAndUsers(const Fields& fields) {
 }
 
 void SessionChat::UpdateChatUserStatus(const std::string& userName, const Fields& fields) {
-    if (auto* user = chat_.UserChatCollection.get(userName); user && *user) {
-        for (const std::string& piece : fields)
-            if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kStatus)
-                (*user)->setStatus(f.value);
-    }
+    if (auto* user = chat_.UserChatCollection.get(userName); user && *user)
+        records::readTagged(taggedFields(fields), kUserStatusLayout, **user);
     Changed(Kind::Status, userName);
 }
 
 void SessionChat::UpdateChatQueueStatus(const Fields& fields, const std::string& queueId) {
-    if (auto* queue = chat_.ChatQueueCollection.get(queueId); queue && *queue) {
-        for (const std::string& piece : fields)
-            if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kQueueAnswer)
-                (*queue)->isAvailable = platform::lenientFlag(f.value);
-    }
+    if (auto* queue = chat_.ChatQueueCollection.get(queueId); queue && *queue)
+        records::readTagged(taggedFields(fields), kQueueStatusLayout, **queue);
     Changed(Kind::Queue, queueId);
 }
 
 void SessionChat::UpdateChatResponseFromQueue(const Fields& fields, const std::string& queueId) {
-    if (auto* queue = chat_.ChatQueueCollection.get(queueId); queue && *queue) {
-        for (const std::string& piece : fields)
-            if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kQueueAnswer)
-                (*queue)->chartRequestStatus =
-                    ChatQueue::requestStatusOf(MessageCracker::integerValue(f.value));
-    }
+    if (auto* queue = chat_.ChatQueueCollection.get(queueId); queue && *queue)
+        records::readTagged(taggedFields(fields), kQueueReplyLayout, **queue);
     Changed(Kind::Queue, queueId);
 }
 

@@ -104,4 +104,78 @@ TEST_F(SessionChatTest, ANoticeRaisesTheNoticeBannerAndAChatMessageTheChatBanner
     EXPECT_EQ(notices.size(), 2u);
 }
 
+TEST_F(SessionChatTest, EachChatMessageLeavesWhatItSaysInTheRecords) {
+    chat::SessionChat& chat = *wired.chat;
+    chat.FillChatGroupsAndUsers({"521=1\x05u1\x05"
+                                 "Away\x05\x05\x05"
+                                 "1\x05\x05U One\x06",
+                                 "1019=5\x05Help\x05"
+                                 "0\x05"
+                                 "0\x06"});
+    const auto& rooms = chat.Collections().ChatRoomCollection;
+    ASSERT_TRUE(chat.Collections().ChatQueueCollection.contains("5"));
+    ASSERT_TRUE(chat.Collections().UserChatCollection.contains("u1"));
+    const chat::ChatQueue& queue = **chat.Collections().ChatQueueCollection.get("5");
+
+    // A queue's room: kept under the queue, its agent named on the queue.
+    chat.FillChatRoomDetails({"10=602", "501=90", "502=Q90", "503=me;agent7", "504=me", "20=12", "530=3",
+                              "1026=5",
+                              "1051=x\x05"
+                              "Agent Seven;y\x05Other"},
+                             "me;agent7");
+    ASSERT_TRUE(rooms.contains("5"));
+    const chat::ChatRoom& queued = **rooms.get("5");
+    EXPECT_EQ(queued.RoomId, "90");
+    EXPECT_EQ(queued.RoomName, "Q90");
+    EXPECT_EQ(queued.RoomUsers, "me;agent7");
+    EXPECT_EQ(queued.SenderName, "me");
+    EXPECT_EQ(queued.RequestId, "12");
+    EXPECT_EQ(queued.AddUserToRoomMode, 3);
+    EXPECT_EQ(queued.QueueId, "5");
+    EXPECT_TRUE(queued.isRoomCreationFromQueue && queued.isChatRoomCreated && !queued.isMessageNotices);
+    EXPECT_EQ(queued.RoomUserDisplayName, "Agent Seven");
+    EXPECT_EQ(queue.roomUserName, "agent7");
+
+    // A room the window made is filled in place; only a field of no detail marks it made.
+    ASSERT_TRUE(chat.CreateRoomForChat("carol"));
+    chat.FillChatRoomDetails({"501=78", "502=R78", "503=carol", "504=me", "530=x"}, "carol");
+    const chat::ChatRoom& carol = **rooms.get("carol");
+    EXPECT_EQ(carol.RoomId, "78");
+    EXPECT_EQ(carol.AddUserToRoomMode, 0);
+    EXPECT_FALSE(carol.isChatRoomCreated);
+    chat.FillChatRoomDetails({"10=602", "504=carol"}, "carol");
+    EXPECT_EQ(carol.SenderName, "carol");
+    EXPECT_TRUE(carol.isChatRoomCreated);
+
+    // Each text takes the sender and time read before it; the shown name is fixed by the first text.
+    chat.FillChatMessages({"10=603", "517=Carol C", "21=20240501090000", "17=first", "517=Late", "504=dave",
+                           "21=20240501090500", "506=m9", "17=second"},
+                          "R78");
+    ASSERT_EQ(carol.messages.size(), 2u);
+    EXPECT_EQ(carol.messages[0].msg, "first");
+    EXPECT_EQ(carol.messages[0].sender, "carol");
+    EXPECT_EQ(carol.messages[0].time, chat::chatTimeOf("20240501090000"));
+    EXPECT_EQ(carol.messages[1].sender, "dave");
+    EXPECT_EQ(carol.messages[1].time, chat::chatTimeOf("20240501090500"));
+    for (const chat::ChatMessageEntry& entry : carol.messages)
+        EXPECT_EQ(entry.senderDisplayName, std::optional<std::string>("Carol C"));
+    EXPECT_EQ(carol.Message, "second");
+    EXPECT_EQ(carol.MessageId, "m9");
+    EXPECT_EQ(carol.chatTime, chat::chatTimeOf("20240501090500"));
+
+    // Presence and the queue's answers, each by its one field.
+    const chat::ChatUser& user = **chat.Collections().UserChatCollection.get("u1");
+    chat.UpdateChatUserStatus("u1", {"10=640", "24=online"});
+    EXPECT_EQ(user.Status, "online");
+    EXPECT_TRUE(user.IsUserOnline);
+    chat.UpdateChatQueueStatus({"10=670", "572=1"}, "5");
+    EXPECT_TRUE(queue.isAvailable);
+    chat.UpdateChatResponseFromQueue({"10=671", "572=2"}, "5");
+    EXPECT_EQ(queue.chartRequestStatus, 2);
+    chat.UpdateChatResponseFromQueue({"572=7"}, "5");
+    EXPECT_EQ(queue.chartRequestStatus, -1);
+    chat.UpdateChatQueueStatus({"572=0"}, "5");
+    EXPECT_FALSE(queue.isAvailable);
+}
+
 } // namespace
