@@ -50,9 +50,9 @@ struct ExecutedPositionRow {
     std::string AccountNumber;
     std::int32_t InstrumentId = 0;
     std::int32_t tradingMode = 0; // 0 buy, 1 sell
-    std::string RemainingQty;
-    std::string OrderQty;
-    std::string OrderPrice;
+    platform::Decimal RemainingQty;
+    platform::Decimal OrderQty;
+    std::optional<platform::Decimal> OrderPrice; // none when the field is empty
     std::int32_t orderType = 0;
     std::int32_t deliveryMode = 0;
     std::optional<WallTime> TransactionDateTime;

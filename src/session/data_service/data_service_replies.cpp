@@ -4,6 +4,7 @@
 #include "model/records/order.h"
 #include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
 #include "platform/log.h"
@@ -55,55 +56,38 @@ std::vector<std::string_view> readableRecords(std::string_view reply) {
     return records;
 }
 
-BankDetails bankDetailsFrom(std::string_view record) {
-    RecordFields f(record);
-    BankDetails b;
-    f.readInt64(0, b.BankAccountId);
-    f.readInt64(1, b.BankAccountNumber);
-    f.readInt64(2, b.BankBranchId);
-    f.readText(3, b.AccountName);
-    f.readInt64(4, b.CurrencyId);
-    f.readText(5, b.Remarks);
-    f.readText(6, b.BankName);
-    return b;
-}
+namespace layouts {
 
-ExecutedPositionRow executedPositionFrom(std::string_view record) {
-    RecordFields f(record);
-    ExecutedPositionRow r;
-    f.readText(0, r.OpenPositionId);
-    f.readText(1, r.AccountNumber);
-    f.readInt(2, r.InstrumentId);
-    bool isBuy = false;
-    if (f.readBool(3, isBuy))
-        r.tradingMode = isBuy ? 0 : 1;
-    f.readText(4, r.RemainingQty);
-    f.readText(5, r.OrderQty);
-    f.readText(6, r.OrderPrice);
-    f.readInt(7, r.orderType);
-    f.readInt(8, r.deliveryMode);
-    if (f.has(9))
-        r.TransactionDateTime = wallTimeFromWire(f.text(9));
-    if (f.has(10))
-        r.ValueDate = wallTimeFromWire(f.text(10));
-    if (f.has(11))
-        r.ExpiryDate = wallTimeFromWire(f.text(11));
-    f.readText(12, r.PendingOrderId);
-    return r;
-}
+using namespace records;
 
-AdvancedInstrumentInfo instrumentInfoFrom(std::string_view record) {
-    RecordFields f(record);
-    AdvancedInstrumentInfo i;
-    f.readInt(0, i.instrumentId);
-    f.readInt64(1, i.marketID);
-    f.readText(2, i.exchangeName);
-    f.readText(3, i.descriptions);
-    f.readText(5, i.iconResource);
-    f.readInt64(6, i.priceUnitID);
-    f.readDecimal(7, i.priceUnitValue);
-    f.readText(8, i.extraInfo);
-    return i;
+constexpr auto kBankDetails = recordLayout(
+    int64(0, &BankDetails::BankAccountId), int64(1, &BankDetails::BankAccountNumber),
+    int64(2, &BankDetails::BankBranchId), text(3, &BankDetails::AccountName),
+    int64(4, &BankDetails::CurrencyId), text(5, &BankDetails::Remarks), text(6, &BankDetails::BankName));
+
+using Executed = ExecutedPositionRow;
+constexpr auto kExecutedPosition = recordLayout(
+    text(0, &Executed::OpenPositionId), text(1, &Executed::AccountNumber), int32(2, &Executed::InstrumentId),
+    flag(3, [](Executed& r, bool isBuy) { r.tradingMode = isBuy ? 0 : 1; }),
+    decimal(4, &Executed::RemainingQty), decimal(5, &Executed::OrderQty),
+    decimalOrNone(6, &Executed::OrderPrice), int32(7, &Executed::orderType),
+    int32(8, &Executed::deliveryMode), time(9, &Executed::TransactionDateTime),
+    time(10, &Executed::ValueDate), time(11, &Executed::ExpiryDate), text(12, &Executed::PendingOrderId));
+
+// Position 4 is not read.
+constexpr auto kInstrumentInfo = recordLayout(
+    int32(0, &AdvancedInstrumentInfo::instrumentId), int64(1, &AdvancedInstrumentInfo::marketID),
+    text(2, &AdvancedInstrumentInfo::exchangeName), text(3, &AdvancedInstrumentInfo::descriptions),
+    text(5, &AdvancedInstrumentInfo::iconResource), int64(6, &AdvancedInstrumentInfo::priceUnitID),
+    decimal(7, &AdvancedInstrumentInfo::priceUnitValue), text(8, &AdvancedInstrumentInfo::extraInfo));
+
+} // namespace layouts
+
+template <class Row, class Layout>
+Row rowOf(std::string_view record, const Layout& layout) {
+    Row row;
+    records::readRecord(RecordFields(record), layout, row);
+    return row;
 }
 
 template <class Row, class Read>
@@ -112,6 +96,11 @@ std::vector<Row> rowsOf(std::string_view reply, Read read) {
     for (std::string_view record : readableRecords(reply))
         rows.push_back(read(record));
     return rows;
+}
+
+template <class Row, class... Rows>
+std::vector<Row> rowsOf(std::string_view reply, const records::RecordLayout<Rows...>& layout) {
+    return rowsOf<Row>(reply, [&](std::string_view record) { return rowOf<Row>(record, layout); });
 }
 
 std::vector<std::string> textsOf(std::string_view reply) {
@@ -195,12 +184,12 @@ DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsReq
         BankAccounts v;
         auto records = readableRecords(text);
         if (!records.empty())
-            v.details = bankDetailsFrom(records.front());
+            v.details = rowOf<BankDetails>(records.front(), layouts::kBankDetails);
         reply.value = std::move(v);
     } else if (procedure == "getexecutedpositions") {
-        reply.value = ExecutedPositions{rowsOf<ExecutedPositionRow>(text, executedPositionFrom)};
+        reply.value = ExecutedPositions{rowsOf<ExecutedPositionRow>(text, layouts::kExecutedPosition)};
     } else if (procedure == "getinstruments") {
-        reply.value = Instruments{rowsOf<AdvancedInstrumentInfo>(text, instrumentInfoFrom)};
+        reply.value = Instruments{rowsOf<AdvancedInstrumentInfo>(text, layouts::kInstrumentInfo)};
     } else if (procedure == "getsessionschedule") {
         reply.value = SessionSchedules{rowsOf<SessionScheduleInfo>(
             text, [](std::string_view r) { return SessionScheduleInfo::fromFields(RecordFields(r)); })};
@@ -300,7 +289,8 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                         break;
                     auto order = std::make_shared<Order>();
                     order->CancelledOrderId = r.CancelledOrderId;
-                    order->OrderQty = platform::Decimal::fromDouble(r.CancelledQty.toDouble());
+                    // Six decimals, as the rows were always shown, rounded from the exact value.
+                    order->OrderQty = r.CancelledQty.rounded(6);
                     order->TicketId = r.RefTicketId;
                     order->PendingOrderId = r.RefPendingOrderId;
                     order->ItemCode = queries.getItemCode(r.InstrumentId);
@@ -309,7 +299,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                     order->tradingMode = r.IsBuy ? 0 : 1;
                     order->deliveryMode = codeOf(r.DeliveryMode);
                     order->orderType = codeOf(r.OrderTypeId);
-                    order->OrderPrice = platform::Decimal::fromDouble(r.OrderPrice.toDouble());
+                    order->OrderPrice = r.OrderPrice.rounded(6);
                     targets.cancelledOrderInfo.push_back(std::move(order));
                 }
             },
@@ -333,10 +323,9 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                     order->AccountNumber = r.AccountNumber;
                     order->ItemCode = queries.getItemCode(r.InstrumentId);
                     order->tradingMode = r.tradingMode;
-                    order->RemainingQty = lenientDecimal(r.RemainingQty);
-                    order->OrderQty = lenientDecimal(r.OrderQty);
-                    if (!r.OrderPrice.empty())
-                        order->OrderPrice = lenientDecimal(r.OrderPrice);
+                    order->RemainingQty = r.RemainingQty;
+                    order->OrderQty = r.OrderQty;
+                    order->OrderPrice = r.OrderPrice;
                     order->orderType = r.orderType;
                     order->deliveryMode = r.deliveryMode;
                     order->TransactionDateTime = r.TransactionDateTime;

@@ -8,6 +8,7 @@
 #include "model/text/formatter.h"
 #include "session/business/business_test_support.h"
 #include "session/business/session_requests.h"
+#include "support/decimal_literal.h"
 #include "support/wire_text.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,7 @@ using namespace tc;
 
 using E = DataServiceEvent;
 using sessiontest::RowLog;
+using testing_support::dec;
 using testing_support::wireText;
 
 // Records each ended by 0x06.
@@ -93,13 +95,18 @@ TEST_F(DataServiceRepliesTest, CancelledOrdersRoutedByTheRequestNotTheLastBuilt)
 
     const std::string text = reply(
         {wireText("C1<C>2.5<C>T1<C>PO1<C>42<C>7<C>r<C>20240102030405<C>u<C>Y<C>3<C><C><C><C><C>2<C>1.25"),
+         // Past a double's digits, at six decimals.
+         wireText("C4<C>123456789012345.1<C>T4<C>PO4<C>42<C>7<C><C><C><C><C><C><C><C><C><C><C>0.0000005"),
          wireText("C2<C>1<C>T2<C>PO2<C>42<C>99"), // account not held
          wireText("C3<C>1<C>T3<C>PO3<C>0<C>7")}); // no instrument
     auto first = pending.take(1023, std::nullopt, "getcancelledorders");
     ASSERT_TRUE(first);
     auto out = DataServiceReplies::apply(DataServiceReplies::parse(*first, text, ""), model, targets, &rows);
     EXPECT_EQ(out.events, std::vector<E>{E::accountStatementUpdateNotification});
-    ASSERT_EQ(targets.cancelledOrderInfo.size(), 1u);
+    ASSERT_EQ(targets.cancelledOrderInfo.size(), 2u);
+    const Order& big = *targets.cancelledOrderInfo[1];
+    EXPECT_EQ(std::tuple(big.OrderQty.toString(), big.OrderPrice->toString()),
+              std::tuple("123456789012345.1", "0.000001"));
     const Order& o = *targets.cancelledOrderInfo[0];
     EXPECT_EQ(std::tuple(o.CancelledOrderId, o.OrderQty, o.TicketId, o.PendingOrderId, o.ItemCode,
                          o.AccountNumber, displayDateTime(o.TransactionDateTime), o.tradingMode,
@@ -112,8 +119,8 @@ TEST_F(DataServiceRepliesTest, CancelledOrdersRoutedByTheRequestNotTheLastBuilt)
     ASSERT_TRUE(second);
     out = DataServiceReplies::apply(DataServiceReplies::parse(*second, text, ""), model, targets, &rows);
     EXPECT_TRUE(out.events.empty());
-    EXPECT_EQ(rows.of("cancelled"), (std::vector<std::string>{"C1", "C2", "C3"}));
-    EXPECT_EQ(targets.cancelledOrderInfo.size(), 1u); // the statement's list is left alone
+    EXPECT_EQ(rows.of("cancelled"), (std::vector<std::string>{"C1", "C4", "C2", "C3"}));
+    EXPECT_EQ(targets.cancelledOrderInfo.size(), 2u); // the statement's list is left alone
 }
 
 TEST_F(DataServiceRepliesTest, ErrorRepliesClearBankDetailsButKeepTheRoutingSteps) {
@@ -175,12 +182,20 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     EXPECT_FALSE(targets.sessionSchedulesArray[1].stopTime);
 
     targets.ExecutedOrderSearchCollection.push_back(std::make_shared<Order>());
-    out = run(
-        "getexecutedpositions",
-        wireText("OP1<C>7<C>42<C>N<C>1<C>2<C>1.5<C>4<C>5<C>20240102030405<C>20240103000000<C>bad<C>PO1<R>"));
+    out =
+        run("getexecutedpositions",
+            wireText("OP1<C>7<C>42<C>N<C>1<C>2<C>1.5<C>4<C>5<C>20240102030405<C>20240103000000<C>bad<C>PO1<R>"
+                     "OP2<C>7<C>42<C>Y<C>x<C>2.50<C><R>"));
     EXPECT_EQ(out.events, std::vector<E>{E::executedPositionSearchNotification});
-    ASSERT_EQ(targets.ExecutedOrderSearchCollection.size(), 1u);
+    ASSERT_EQ(targets.ExecutedOrderSearchCollection.size(), 2u);
     const Order& e = *targets.ExecutedOrderSearchCollection[0];
+    const Order& unpriced = *targets.ExecutedOrderSearchCollection[1];
+    EXPECT_EQ(std::tuple(e.RemainingQty, e.OrderQty, e.OrderPrice),
+              std::tuple(dec("1"), dec("2"), dec("1.5")));
+    // A quantity that does not read is 0; an empty price is none, never 0.
+    EXPECT_EQ(std::tuple(unpriced.tradingMode, unpriced.RemainingQty, unpriced.OrderQty.toString(),
+                         unpriced.OrderPrice, unpriced.TransactionDateTime),
+              std::tuple(0, dec("0"), "2.5", std::nullopt, std::nullopt));
     EXPECT_EQ(std::tuple(e.ItemCode, e.tradingMode, e.orderType, displayDateTime(e.TransactionDateTime),
                          displayDate(e.ValueDate), e.ExpiryDate, e.PendingOrderId),
               std::tuple("EURUSD", 1, 4, "01/02/2024 03:04:05", "01/03/2024", std::nullopt, "PO1"));
