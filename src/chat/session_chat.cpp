@@ -2,6 +2,7 @@
 
 #include "chat/rtf_reader.h"
 #include "model/records/record_layout.h"
+#include "model/records/tagged_fields.h"
 #include "platform/log.h"
 #include "platform/rtf_writer.h"
 #include "session/business/business_base.h"
@@ -10,7 +11,6 @@
 #include "wire/message_builders.h"
 #include "wire/record_text.h"
 #include "wire/wire_date.h"
-#include "wire/wire_fields.h"
 #include "wire/wire_names.h"
 
 #include <algorithm>
@@ -38,16 +38,7 @@ constexpr std::size_t kMaxTranscript = 100'000;
 
 using Kind = interfaces::ChatChange::Kind;
 using records::TaggedField;
-
-// The fields that carry a value, as the tables read them.
-std::vector<TaggedField> taggedFields(const SessionChat::Fields& fields) {
-    std::vector<TaggedField> out;
-    out.reserve(fields.size());
-    for (const std::string& piece : fields)
-        if (const wire::Field f = wire::parseField(piece); f.hasValue)
-            out.push_back({f.tag, f.value});
-    return out;
-}
+using records::taggedFields;
 
 template <class Layout>
 constexpr bool readsTag(const Layout& layout, std::int64_t tag) {

@@ -8,7 +8,6 @@
 
 #include "chat/session_chat.h"
 #include "client/signal.h"
-#include "connection/device_info.h"
 #include "connection/reachability_notifier.h"
 #include "downloads/session_resources.h"
 #include "funding/session_funding.h"
@@ -720,35 +719,6 @@ private:
 };
 
 } // namespace
-
-std::optional<MessageBase> composeDemoRegistration(const interfaces::DemoRegistration& form,
-                                                   const LoginInputData& login) {
-    for (const std::string* text : {&form.name, &form.email, &form.phone, &form.country, &form.deposit})
-        if (wire::findControlByte(*text) != std::string_view::npos)
-            return std::nullopt;
-    namespace tag = wire::tag;
-    MessageBase m;
-    m.startRequest(wire::msg::kDemoRegistration);
-    m.setValue(tag::kEmail, form.email);
-    m.setValue(tag::kRegistrationKind, "Trade");
-    m.setValue(tag::kAmount, form.deposit);
-    m.setValue(tag::kQualifier, form.country);
-    m.setValue(tag::kRegistrationField2, "");
-    m.setValue(tag::kRegistrationField3, "");
-    m.setValue(tag::kRegistrationField4, "");
-    m.setValue(tag::kRegistrationField5, "");
-    m.setValue(tag::kTelephone, form.phone);
-    m.setValue(tag::kNewsletter, form.newsletter ? "1" : "0");
-    m.setValue(tag::kFullName, form.name);
-    m.setValue(tag::kRegistrationProduct, login.productName().value_or(""));
-    m.setValue(tag::kRequestId, "1");
-    m.setValue(tag::kReferenceId, "1");
-    m.setValue(tag::kDeviceAddress, DeviceInfo::ipAddress().value_or(""));
-    m.setValue(tag::kDeviceDescription,
-               DeviceInfo::model().value_or("") + "#" + DeviceInfo::systemVersion().value_or(""));
-    m.setValue(tag::kDeviceUser, DeviceInfo::userName().value_or(""));
-    return m;
-}
 
 std::unique_ptr<interfaces::Client> makeClient(interfaces::ApplicationInterface& application,
                                                const interfaces::ClientOptions& options,

@@ -5,20 +5,11 @@
 #include "interfaces/client.h"
 
 #include <memory>
-#include <optional>
 
 namespace tc {
 
 class BusinessBase;
-class LoginInputData;
-class MessageBase;
 class SessionOrders;
-
-// The demo-registration request (type 1026) of a form: its fields, the product's name and this
-// machine's facts, the constant request and reference numbers; nullopt when a text holds a wire
-// control byte.
-std::optional<MessageBase> composeDemoRegistration(const interfaces::DemoRegistration& form,
-                                                   const LoginInputData& login);
 
 // Main thread. `services.events` is the client's own and is ignored here.
 std::unique_ptr<interfaces::Client> makeClient(interfaces::ApplicationInterface& application,

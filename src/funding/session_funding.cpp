@@ -4,6 +4,8 @@
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 #include "model/records/record_decimal.h"
+#include "model/records/record_layout.h"
+#include "model/records/tagged_fields.h"
 #include "model/records/wall_time.h"
 #include "model/text/formatter.h"
 #include "model/text/journal_data.h"
@@ -14,9 +16,7 @@
 #include "session/business/business_base.h"
 #include "session/business/session_events.h"
 #include "wire/login_inputdata.h"
-#include "wire/message_cracker.h"
 #include "wire/record_text.h"
-#include "wire/wire_fields.h"
 #include "wire/wire_names.h"
 
 #include <charconv>
@@ -49,37 +49,88 @@ constexpr int kApprovalReference = 1064;
 
 constexpr char kLineSeparator = '\x03';
 
-std::map<int, std::string> tagsOf(const std::vector<std::string>& fields) {
-    std::map<int, std::string> tags;
-    for (const std::string& piece : fields) {
-        if (piece.empty())
-            continue;
-        const wire::Field f = wire::parseField(piece);
-        if (f.hasValue)
-            tags[f.tag] = std::string(f.value);
-    }
-    return tags;
-}
+using records::TaggedField;
 
-const std::string* find(const std::map<int, std::string>& tags, int t) {
-    const auto it = tags.find(t);
-    return it == tags.end() ? nullptr : &it->second;
-}
-std::uint64_t unsignedOf(const std::map<int, std::string>& tags, int t) {
-    const std::string* v = find(tags, t);
-    return v ? static_cast<std::uint64_t>(MessageCracker::integerValue(*v)) : 0;
-}
-std::int64_t integerOf(const std::map<int, std::string>& tags, int t) {
-    const std::string* v = find(tags, t);
-    return v ? MessageCracker::integerValue(*v) : 0;
-}
-std::string textOf(const std::map<int, std::string>& tags, int t) {
-    const std::string* v = find(tags, t);
-    return v ? *v : std::string();
-}
-bool boolOf(const std::map<int, std::string>& tags, int t) {
-    const std::string* v = find(tags, t);
-    return v && platform::lenientFlag(*v);
+// A gateway transaction as the master reply opens it.
+constexpr auto kPayGateMasterLayout =
+    records::recordLayout(records::int64(kGatewayRequestId, &PayGateTransaction::requestId),
+                          records::int64(tag::kReferenceId, &PayGateTransaction::clientSessionId),
+                          records::int64(tag::kAccount, &PayGateTransaction::accountId),
+                          records::int64(tag::kPayGate, &PayGateTransaction::payGateId),
+                          records::text(tag::kRemarks, &PayGateTransaction::remarks),
+                          records::text(tag::kEmail, &PayGateTransaction::email),
+                          records::text(tag::kTransactionFilter, &PayGateTransaction::transactionKey),
+                          records::decimal(tag::kApprovalAmount, &PayGateTransaction::payRequestAmount),
+                          records::int64(tag::kFundingUserId, &PayGateTransaction::requestedByUserId),
+                          records::int64(kGatewayStatus, &PayGateTransaction::status),
+                          records::time(kRequestTime, &PayGateTransaction::requestTime));
+
+// The server's error on a gateway reply (0 for none) and its text.
+struct ServerError {
+    std::int64_t error = 0;
+    std::string text;
+};
+constexpr auto kServerErrorLayout = records::recordLayout(records::int64(kServerError, &ServerError::error),
+                                                          records::text(tag::kText, &ServerError::text));
+
+// A gateway status reply. The state it reports replaces the held one, 0 for a missing value; its
+// times are kept as sent, since an empty one and a missing one mean different things.
+struct GatewayStatus {
+    std::uint64_t requestId = 0;
+    std::int64_t status = 0;
+    std::int64_t apiStatus = 0;
+    bool closed = false;
+    std::optional<std::string_view> initiated, redirected, notified;
+};
+constexpr auto kGatewayStatusLayout = records::recordLayout(
+    records::int64(kGatewayRequestId, &GatewayStatus::requestId),
+    records::int64(kGatewayStatus, &GatewayStatus::status),
+    records::int64(kGatewayApiStatus, &GatewayStatus::apiStatus),
+    records::flag(kGatewayClosed, &GatewayStatus::closed),
+    records::text(kGatewayInitiated, [](GatewayStatus& r, std::string_view v) { r.initiated = v; }),
+    records::text(kGatewayRedirected, [](GatewayStatus& r, std::string_view v) { r.redirected = v; }),
+    records::text(kGatewayNotified, [](GatewayStatus& r, std::string_view v) { r.notified = v; }));
+
+// A gateway transaction's result record, in its form.
+struct GatewayResult {
+    std::string text;
+    std::int64_t form = 0;
+};
+constexpr auto kGatewayResultLayout = records::recordLayout(
+    records::text(kResultText, &GatewayResult::text), records::int64(kResultForm, &GatewayResult::form));
+
+// What an approval reply says of the request it names, read only when present.
+constexpr auto kApprovalStatusLayout =
+    records::recordLayout(records::flag(kApprovalOpen, &ApprovalReq::isOpen),
+                          records::flag(kApprovalReadyToPost, &ApprovalReq::isReadyToPost),
+                          records::flag(kApprovalSentOn, &ApprovalReq::isRequestSentToCMS),
+                          records::int64(kApprovalReference, &ApprovalReq::refRequestId));
+
+// A request as the answer to a new one opens it, then its status.
+constexpr auto kNewApprovalLayout = records::joined(
+    records::recordLayout(records::int64(kApprovalRequestId, &ApprovalReq::approvalRequestId),
+                          records::int64(tag::kApprovalCount, &ApprovalReq::approvalType),
+                          records::int64(tag::kFundingUserId, &ApprovalReq::requestedByUserId),
+                          records::time(kRequestTime, &ApprovalReq::requestedDateTime),
+                          records::text(tag::kRemarks, &ApprovalReq::remarks),
+                          records::int64(kGatewayRequestId, &ApprovalReq::transMasterId)),
+    kApprovalStatusLayout);
+
+// The request an approval reply names and the approval record it carries, in its form.
+struct ApprovalAnswer {
+    std::uint64_t requestId = 0;
+    std::optional<std::string_view> record;
+    std::int64_t recordForm = 0;
+};
+constexpr auto kApprovalAnswerLayout = records::recordLayout(
+    records::int64(kApprovalRequestId, &ApprovalAnswer::requestId),
+    records::text(tag::kApprovalRecord, [](ApprovalAnswer& a, std::string_view v) { a.record = v; }),
+    records::int64(tag::kApprovalFlag, &ApprovalAnswer::recordForm));
+
+ApprovalAnswer approvalAnswerOf(const std::vector<TaggedField>& fields) {
+    ApprovalAnswer answer;
+    records::readTagged(fields, kApprovalAnswerLayout, answer);
+    return answer;
 }
 
 // An amount as the shortest text of its nearest double, the product's form: "250", "99.5".
@@ -336,24 +387,16 @@ void SessionFunding::announcePayGate(std::int32_t state, const std::shared_ptr<P
 }
 
 void SessionFunding::payGateMasterResponse(const MessageBase& message) {
-    const Tags tags = tagsOf(message.messageArray());
+    const Tags tags = records::taggedFields(message.messageArray());
     auto tx = std::make_shared<PayGateTransaction>();
-    tx->requestId = unsignedOf(tags, kGatewayRequestId);
-    tx->clientSessionId = unsignedOf(tags, tag::kReferenceId);
-    tx->accountId = unsignedOf(tags, tag::kAccount);
-    tx->payGateId = unsignedOf(tags, tag::kPayGate);
+    records::readTagged(tags, kPayGateMasterLayout, *tx);
     tx->payGate = collections_.payGateSettings.find(tx->payGateId);
-    tx->remarks = textOf(tags, tag::kRemarks);
-    tx->email = textOf(tags, tag::kEmail);
-    tx->transactionKey = textOf(tags, tag::kTransactionFilter);
-    tx->payRequestAmount = lenientDecimal(textOf(tags, tag::kApprovalAmount));
-    tx->requestedByUserId = unsignedOf(tags, tag::kFundingUserId);
-    tx->status = integerOf(tags, kGatewayStatus);
-    tx->requestTime = wallTimeFromWire(textOf(tags, kRequestTime));
-    const std::int64_t error = integerOf(tags, kServerError);
+    ServerError answer;
+    records::readTagged(tags, kServerErrorLayout, answer);
+    const std::int64_t error = answer.error;
     if (error != 0) {
         // The server refused the payment: say so with its text, or the deposit would wait forever.
-        std::string reason = textOf(tags, tag::kText);
+        std::string reason = std::move(answer.text);
         if (reason.empty())
             reason = "The server refused the payment (error " + std::to_string(error) + ").";
         platform::Log::warning("payment request {} refused by the server: error {}", tx->requestId, error);
@@ -367,34 +410,37 @@ void SessionFunding::payGateMasterResponse(const MessageBase& message) {
 }
 
 void SessionFunding::payGateStatusResponse(const MessageBase& message) {
-    const Tags tags = tagsOf(message.messageArray());
-    auto* held =
-        collections_.payGateTransactions.get(platform::decimalText(unsignedOf(tags, kGatewayRequestId)));
+    GatewayStatus reply;
+    records::readTagged(records::taggedFields(message.messageArray()), kGatewayStatusLayout, reply);
+    auto* held = collections_.payGateTransactions.get(platform::decimalText(reply.requestId));
     if (!held || !*held)
         return;
     PayGateTransaction& tx = **held;
-    tx.status = integerOf(tags, kGatewayStatus);
-    tx.apiStatus = integerOf(tags, kGatewayApiStatus);
-    tx.isClosed = boolOf(tags, kGatewayClosed);
+    tx.status = reply.status;
+    tx.apiStatus = reply.apiStatus;
+    tx.isClosed = reply.closed;
     // An empty value keeps the time known; an absent one clears it.
-    for (const auto& [t, field] :
-         {std::pair{kGatewayInitiated, &tx.initiatedTime}, std::pair{kGatewayRedirected, &tx.redirectedTime},
-          std::pair{kGatewayNotified, &tx.notifiedTime}}) {
-        const std::string* v = find(tags, t);
-        if (!v)
+    for (const auto& [sent, field] :
+         {std::pair{reply.initiated, &tx.initiatedTime}, std::pair{reply.redirected, &tx.redirectedTime},
+          std::pair{reply.notified, &tx.notifiedTime}}) {
+        if (!sent)
             field->reset();
-        else if (!v->empty())
-            *field = wallTimeFromWire(*v);
+        else if (!sent->empty())
+            *field = wallTimeFromWire(*sent);
     }
     announcePayGate(2, *held, 0);
 }
 
 void SessionFunding::payGateTransactionResponse(const MessageBase& message) {
-    const Tags tags = tagsOf(message.messageArray());
-    const std::int64_t error = integerOf(tags, kServerError);
+    const Tags tags = records::taggedFields(message.messageArray());
+    ServerError answer;
+    records::readTagged(tags, kServerErrorLayout, answer);
+    const std::int64_t error = answer.error;
+    GatewayResult reply;
+    records::readTagged(tags, kGatewayResultLayout, reply);
     AmpPayGateTransaction result;
-    if (const std::string* text = find(tags, kResultText); text && !text->empty())
-        result.loadFromString(*text, integerOf(tags, kResultForm));
+    if (!reply.text.empty())
+        result.loadFromString(reply.text, reply.form);
     auto fresh = std::make_shared<PayGateTransaction>();
     fresh->requestId = result.refRequestId;
     auto tx = addOrUpdatePayGateTransaction(fresh);
@@ -412,30 +458,18 @@ void SessionFunding::payGateTransactionResponse(const MessageBase& message) {
 
 // ---- approvals
 
-std::shared_ptr<ApprovalReq> SessionFunding::findRequest(const Tags& tags) {
-    const std::uint64_t id = unsignedOf(tags, kApprovalRequestId);
-    if (id == 0)
+std::shared_ptr<ApprovalReq> SessionFunding::findRequest(std::uint64_t approvalRequestId) {
+    if (approvalRequestId == 0)
         return nullptr;
-    const auto it = collections_.approvalRequests.find(id);
+    const auto it = collections_.approvalRequests.find(approvalRequestId);
     return it == collections_.approvalRequests.end() ? nullptr : it->second;
 }
 
 namespace {
 
-void setApprovalStatus(ApprovalReq& request, const std::map<int, std::string>& tags) {
-    if (find(tags, kApprovalOpen))
-        request.isOpen = boolOf(tags, kApprovalOpen);
-    if (find(tags, kApprovalReadyToPost))
-        request.isReadyToPost = boolOf(tags, kApprovalReadyToPost);
-    if (find(tags, kApprovalSentOn))
-        request.isRequestSentToCMS = boolOf(tags, kApprovalSentOn);
-    if (find(tags, kApprovalReference))
-        request.refRequestId = unsignedOf(tags, kApprovalReference);
-}
-
-void readFinancialApproval(FinancialApproval& approval, const std::map<int, std::string>& tags) {
-    if (const std::string* text = find(tags, tag::kApprovalRecord))
-        approval.loadFromString(*text, integerOf(tags, tag::kApprovalFlag));
+void readFinancialApproval(FinancialApproval& approval, const ApprovalAnswer& answer) {
+    if (answer.record)
+        approval.loadFromString(*answer.record, answer.recordForm);
 }
 
 } // namespace
@@ -456,9 +490,10 @@ void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& re
 }
 
 void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
-    const std::uint64_t id = unsignedOf(tags, kApprovalRequestId);
+    const ApprovalAnswer answer = approvalAnswerOf(tags);
+    const std::uint64_t id = answer.requestId;
     auto approval = std::make_shared<FinancialApproval>();
-    readFinancialApproval(*approval, tags);
+    readFinancialApproval(*approval, answer);
     const std::uint64_t account = action == 801 ? approval->beneficiaryAccount : approval->benefactorAccount;
     if (id == 0 || approval->approvalRequestId != id || account == 0)
         return;
@@ -471,7 +506,7 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
             request.information = approval;
             collections_.financialApprovals.try_emplace(id, approval);
         }
-        setApprovalStatus(request, tags);
+        records::readTagged(tags, kApprovalStatusLayout, request);
         if (announced_.insert(id).second && (action == 802 || request.transMasterId == 0))
             announceApproval(action, request);
         return;
@@ -481,15 +516,9 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
         return;
     }
     auto request = std::make_shared<ApprovalReq>();
-    request->approvalRequestId = id;
-    request->approvalType = integerOf(tags, tag::kApprovalCount);
-    request->requestedByUserId = unsignedOf(tags, tag::kFundingUserId);
-    request->requestedDateTime = wallTimeFromWire(textOf(tags, kRequestTime));
-    request->remarks = textOf(tags, tag::kRemarks);
-    request->transMasterId = unsignedOf(tags, kGatewayRequestId);
+    records::readTagged(tags, kNewApprovalLayout, *request);
     request->approvalSubType = action == 801 ? ApprovalReq::kDepositSubType : ApprovalReq::kWithdrawalSubType;
     request->information = approval;
-    setApprovalStatus(*request, tags);
     collections_.approvalRequests[id] = request;
     collections_.financialApprovals[id] = approval;
     announced_.insert(id);
@@ -499,7 +528,7 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
 }
 
 void SessionFunding::createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) {
-    const Tags tags = tagsOf(fields);
+    const Tags tags = records::taggedFields(fields);
     switch (actionCode) {
     case 801:
     case 802:
@@ -508,13 +537,14 @@ void SessionFunding::createApprovalAction(std::int64_t actionCode, const std::ve
     case 927:
     case 928:
     case 929: {
-        auto request = findRequest(tags);
+        const ApprovalAnswer answer = approvalAnswerOf(tags);
+        auto request = findRequest(answer.requestId);
         if (!request)
             return;
-        setApprovalStatus(*request, tags);
+        records::readTagged(tags, kApprovalStatusLayout, *request);
         if (actionCode == 929 && request->information) {
             FinancialApproval amounts;
-            readFinancialApproval(amounts, tags);
+            readFinancialApproval(amounts, answer);
             request->information->requestedAmount = amounts.requestedAmount;
             request->information->approvedAmount = amounts.approvedAmount;
         }
@@ -524,20 +554,21 @@ void SessionFunding::createApprovalAction(std::int64_t actionCode, const std::ve
     }
     case 930:
     case 931: {
-        auto request = findRequest(tags);
+        const ApprovalAnswer answer = approvalAnswerOf(tags);
+        auto request = findRequest(answer.requestId);
         if (!request)
             return;
-        setApprovalStatus(*request, tags);
+        records::readTagged(tags, kApprovalStatusLayout, *request);
         if (!request->information) {
             auto approval = std::make_shared<FinancialApproval>();
-            readFinancialApproval(*approval, tags);
+            readFinancialApproval(*approval, answer);
             request->information = approval;
             collections_.financialApprovals[request->approvalRequestId] = approval;
         } else {
             auto& stored = collections_.financialApprovals[request->approvalRequestId];
             if (!stored)
                 stored = request->information;
-            readFinancialApproval(*stored, tags);
+            readFinancialApproval(*stored, answer);
         }
         announceApproval(actionCode, *request);
         return;

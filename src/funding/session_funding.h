@@ -9,6 +9,7 @@
 #include "model/funding_collections.h"
 #include "model/records/financial_approval.h"
 #include "model/records/funding_records.h"
+#include "model/records/record_layout.h"
 #include "platform/ordered_map.h"
 #include "session/business/business_services.h"
 
@@ -78,7 +79,7 @@ public:
     void fillPayGateSettings(const std::vector<std::string>& rows) override;
 
 private:
-    using Tags = std::map<int, std::string>;
+    using Tags = std::vector<records::TaggedField>;
 
     bool accountHeld(const std::shared_ptr<const AccountDetails>& account) const;
     interfaces::CommandResult send(MessageBase& message);
@@ -87,7 +88,7 @@ private:
                          std::int64_t error);
     void announceApproval(std::int64_t action, const ApprovalReq& request);
     void newApprovalRequest(std::int64_t action, const Tags& tags);
-    std::shared_ptr<ApprovalReq> findRequest(const Tags& tags);
+    std::shared_ptr<ApprovalReq> findRequest(std::uint64_t approvalRequestId);
     void emit(interfaces::FundingReply reply);
 
     BusinessBase& business_;

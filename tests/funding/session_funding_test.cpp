@@ -3,6 +3,7 @@
 #include "client/session_wiring.h"
 #include "funding/session_funding.h"
 #include "model/records/account_details.h"
+#include "model/records/wall_time.h"
 #include "model/text/event_texts.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
@@ -12,6 +13,8 @@
 #include "wire/message_golden.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
@@ -132,19 +135,32 @@ TEST(FundingNotices, ApprovalRequestsBecomeLabelledLinesAndBanners) {
     }
 }
 
-// The login's list of requests can bring a request's record before the answer to the request itself.
-TEST(FundingNotices, TheAnswerToARequestIsToldOnceEvenWhenTheListBroughtItsRecordFirst) {
-    platform::RunLoop::main().bindToCurrentThread();
+// A wired session's funding room, its replies collected.
+class FundingReplies : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::RunLoop::main().bindToCurrentThread();
+        services.notifications = std::make_shared<sessiontest::FakeNotifications>();
+        services.requests = std::make_shared<sessiontest::FakeRequests>();
+        services.userDefaults = defaults.get();
+        wired = wireSession(app, app.loginData(), services);
+        wired.funding->setListeners([this](const interfaces::FundingReply& r) { replies.push_back(r); }, {});
+    }
+    void TearDown() override {
+        wired.business.reset();
+        platform::RunLoop::main().discardPending();
+    }
+
     sessiontest::FakeApplication app;
-    auto defaults = platform::UserDefaults::inMemory();
+    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
     BusinessServices services;
-    services.notifications = std::make_shared<sessiontest::FakeNotifications>();
-    services.requests = std::make_shared<sessiontest::FakeRequests>();
-    services.userDefaults = defaults.get();
-    WiredSession wired = wireSession(app, app.loginData(), services);
-    SessionFunding& funding = *wired.funding;
+    WiredSession wired;
     std::vector<interfaces::FundingReply> replies;
-    funding.setListeners([&](const interfaces::FundingReply& r) { replies.push_back(r); }, {});
+};
+
+// The login's list of requests can bring a request's record before the answer to the request itself.
+TEST_F(FundingReplies, TheAnswerToARequestIsToldOnceEvenWhenTheListBroughtItsRecordFirst) {
+    SessionFunding& funding = *wired.funding;
 
     // Request 55, open, listed by the data service before its answer arrives.
     funding.fillApprovalRequests({"55\x05"
@@ -181,9 +197,78 @@ TEST(FundingNotices, TheAnswerToARequestIsToldOnceEvenWhenTheListBroughtItsRecor
     ASSERT_TRUE(request.information);
     EXPECT_EQ(request.information->beneficiaryAccount, 20003u);
     EXPECT_EQ(request.information->requestedAmount, platform::Decimal::fromInt64(750));
+}
 
-    wired.business.reset();
-    platform::RunLoop::main().discardPending();
+TEST_F(FundingReplies, GatewayAndApprovalRepliesReadIntoTheirRecords) {
+    SessionFunding& funding = *wired.funding;
+    const auto message = [](std::vector<std::string> fields) {
+        MessageBase m;
+        m.setMessageArray(std::move(fields));
+        return m;
+    };
+
+    // A repeated tag keeps its last value; a piece without "<tag>=" is passed over.
+    funding.payGateMasterResponse(
+        message({"10=94", "147=40", "147=41", "19=9", "34=7", "145=3", "535=note", "1152=a@b.test",
+                 "551=TK-41", "1038=250.5", "1040=1001", "572=1", "1058=20240102030405", "junk"}));
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].kind, interfaces::FundingReply::Kind::PayGateStarted);
+    const PayGateTransaction& tx = **funding.collections().payGateTransactions.get("41");
+    EXPECT_EQ(std::tie(tx.requestId, tx.clientSessionId, tx.accountId, tx.payGateId, tx.requestedByUserId),
+              std::tuple(41u, 9u, 7u, 3u, 1001u));
+    EXPECT_EQ(std::tie(tx.remarks, tx.email, tx.transactionKey), std::tuple("note", "a@b.test", "TK-41"));
+    EXPECT_EQ(tx.payRequestAmount, *platform::Decimal::fromString("250.5"));
+    EXPECT_EQ(tx.status, 1);
+    EXPECT_EQ(tx.requestTime, wallTimeFromWire("20240102030405"));
+    EXPECT_FALSE(tx.payGate);
+
+    // Status: its state replaces the held one (0 when missing); a missing time clears, an empty one keeps.
+    funding.payGateStatusResponse(message({"10=98", "147=41", "572=2", "150=4", "49=1", "146=20240102030506",
+                                           "148=20240102030607", "149=20240102030708"}));
+    EXPECT_EQ(std::tie(tx.status, tx.apiStatus, tx.isClosed), std::tuple(2, 4, true));
+    EXPECT_EQ(tx.initiatedTime, wallTimeFromWire("20240102030506"));
+    funding.payGateStatusResponse(message({"10=98", "147=41", "148=", "149=20240102030809"}));
+    EXPECT_EQ(std::tie(tx.status, tx.apiStatus, tx.isClosed), std::tuple(0, 0, false));
+    EXPECT_FALSE(tx.initiatedTime);
+    EXPECT_EQ(tx.redirectedTime, wallTimeFromWire("20240102030607"));
+    EXPECT_EQ(tx.notifiedTime, wallTimeFromWire("20240102030809"));
+    ASSERT_EQ(replies.size(), 3u);
+    EXPECT_EQ(replies[1].status, 2);
+
+    // A withdrawal request, then updates: a status tag sets its flag only when present, and 929 takes
+    // the amounts of the record it carries.
+    funding.createApprovalAction(802, {"10=694", "1054=60", "1055=1",
+                                       "1059=60\x05"
+                                       "1\x05"
+                                       "0\x05"
+                                       "20004\x05"
+                                       "300\x05"
+                                       "0\x05"
+                                       "2",
+                                       "1060=0", "1063=2", "1040=1001", "1058=20240601090000", "535=Rent",
+                                       "147=0"});
+    const ApprovalReq& request = *funding.collections().approvalRequests.at(60);
+    EXPECT_EQ(std::tie(request.approvalRequestId, request.approvalType, request.requestedByUserId),
+              std::tuple(60u, 2, 1001u));
+    EXPECT_EQ(request.remarks, "Rent");
+    EXPECT_EQ(request.requestedDateTime, wallTimeFromWire("20240601090000"));
+    EXPECT_EQ(std::tie(request.isOpen, request.isReadyToPost, request.isRequestSentToCMS),
+              std::tuple(true, false, false));
+    funding.createApprovalAction(927, {"10=694", "1054=60", "1057=1", "1064=77"});
+    EXPECT_EQ(std::tie(request.isOpen, request.isReadyToPost, request.refRequestId),
+              std::tuple(true, true, 77u));
+    funding.createApprovalAction(929, {"10=694", "1054=60", "1055=0", "1056=Y",
+                                       "1059=60\x05"
+                                       "1\x05"
+                                       "0\x05"
+                                       "20004\x05"
+                                       "310\x05"
+                                       "290",
+                                       "1060=1"});
+    EXPECT_EQ(std::tie(request.isOpen, request.isRequestSentToCMS), std::tuple(false, true));
+    EXPECT_EQ(request.information->requestedAmount, platform::Decimal::fromInt64(310));
+    EXPECT_EQ(request.information->approvedAmount, platform::Decimal::fromInt64(290));
+    EXPECT_EQ(replies.back().kind, interfaces::FundingReply::Kind::ApprovalUpdated);
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "model/records/account_details.h"
 #include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
+#include "model/records/tagged_fields.h"
 #include "model/text/formatter.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
@@ -26,17 +28,86 @@ namespace tag = wire::tag;
 
 namespace {
 
-std::int32_t intValue(std::string_view text) {
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(platform::lenientInteger(text), INT32_MIN, INT32_MAX));
-}
-
 std::string lowercaseAscii(std::string_view text) {
     std::string out(text);
     for (char& c : out)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
+
+bool carries(const std::vector<records::TaggedField>& fields, int t) {
+    return std::ranges::any_of(fields, [t](const records::TaggedField& f) { return f.tag == t; });
+}
+
+std::int32_t tradingStatusOfCode(std::int64_t code) {
+    switch (code) {
+    case 814:
+        return 1;
+    case 815:
+        return 2;
+    case 816:
+        return 3;
+    case 817:
+        return 4;
+    case 819:
+        return 6;
+    case 825:
+        return 5;
+    default:
+        return 0;
+    }
+}
+
+// The summary's figures and statuses; what a status change sets off runs once they are read.
+// AvailableMargin and Equity keep their plain double reading, a figure that is not finite included.
+constexpr auto kAccountSummaryLayout = records::recordLayout(
+    records::int64(tag::kAccountStatus,
+                   [](AccountDetails& a, std::int64_t code) { a.tradingStatus = tradingStatusOfCode(code); }),
+    records::int32(tag::kAccount, &AccountDetails::AccountId),
+    records::decimal(tag::kUsedMargin, &AccountDetails::UsedMargin),
+    records::text(
+        tag::kAvailableMargin,
+        [](AccountDetails& a, std::string_view v) { a.AvailableMargin = platform::lenientReal(v); }),
+    records::decimal(tag::kOneSideMargin, &AccountDetails::oneSideMargin),
+    records::int32(tag::kMarginStatus,
+                   [](AccountDetails& a, std::int32_t margin) {
+                       a.MarginStatus = margin;
+                       a.accountMarginStatus = margin;
+                   }),
+    records::text(tag::kEquity,
+                  [](AccountDetails& a, std::string_view v) { a.Equity = platform::lenientReal(v); }),
+    records::decimal(tag::kLeverage, &AccountDetails::LeverageOnPositions),
+    records::decimal(tag::kStorage, &AccountDetails::AccumulatingStorage),
+    records::decimal(tag::kCollateral, &AccountDetails::CollateralSecurity),
+    records::decimal(tag::kBalance, &AccountDetails::Balance));
+
+struct PasswordChangeReply {
+    std::string text;
+    std::optional<std::string> newPassword;
+};
+constexpr auto kPasswordChangeLayout =
+    records::recordLayout(records::text(tag::kText, &PasswordChangeReply::text),
+                          records::text(tag::kNewPassword, [](PasswordChangeReply& r, std::string_view v) {
+                              r.newPassword = std::string(v);
+                          }));
+
+struct DemoUserReply {
+    std::optional<std::string> user;
+    std::optional<std::string> password;
+};
+constexpr auto kDemoUserLayout = records::recordLayout(
+    records::text(tag::kUserName, [](DemoUserReply& r, std::string_view v) { r.user = std::string(v); }),
+    records::text(tag::kPassword, [](DemoUserReply& r, std::string_view v) { r.password = std::string(v); }));
+
+struct PingReply {
+    std::optional<platform::Date> serverDate;
+};
+// A time that does not read leaves the one read before.
+constexpr auto kPingLayout =
+    records::recordLayout(records::text(tag::kTime, [](PingReply& r, std::string_view v) {
+        if (std::optional<platform::Date> date = wire::parseDate(v))
+            r.serverDate = *date;
+    }));
 
 } // namespace
 
@@ -68,145 +139,60 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
         return;
     AccountDetails& account = *it->second;
     const bool onlyAccount = session_.AccountDetailCollection.size() == 1;
-    for (const std::string& piece : fields) {
-        const wire::Field f = wire::parseField(piece);
-        if (!f.hasValue)
-            continue;
-        switch (f.tag) {
-        case tag::kAccountStatus: {
-            int status = 0;
-            switch (platform::lenientInteger(f.value)) {
-            case 814:
-                status = 1;
-                break;
-            case 815:
-                status = 2;
-                break;
-            case 816:
-                status = 3;
-                break;
-            case 817:
-                status = 4;
-                break;
-            case 819:
-                status = 6;
-                break;
-            case 825:
-                status = 5;
-                break;
-            default:
-                status = 0;
-                break;
-            }
-            account.tradingStatus = status;
-            if (account.previousTradingStatus == status)
-                break;
-            switch (status) {
-            case 1:
-            case 2:
-            case 4:
-                account.previousTradingStatus = status;
-                subscribeAllItems(true);
-                break;
-            case 3:
-            case 6:
-                account.previousTradingStatus = status;
-                if (onlyAccount)
-                    subscribeAllItems(false);
-                break;
-            case 5:
-                account.previousTradingStatus = status;
-                services_.requests->requestEquityPriceInfo(account.AccountId);
-                break;
-            default:
-                break;
-            }
+    const std::vector<records::TaggedField> parsed = records::taggedFields(fields);
+    records::readTagged(parsed, kAccountSummaryLayout, account);
+    if (carries(parsed, tag::kAccountStatus) && account.previousTradingStatus != account.tradingStatus) {
+        switch (account.tradingStatus) {
+        case 1:
+        case 2:
+        case 4:
+            account.previousTradingStatus = account.tradingStatus;
+            subscribeAllItems(true);
             break;
-        }
-        case tag::kAccount:
-            account.AccountId = intValue(f.value);
+        case 3:
+        case 6:
+            account.previousTradingStatus = account.tradingStatus;
+            if (onlyAccount)
+                subscribeAllItems(false);
             break;
-        case tag::kUsedMargin:
-            account.UsedMargin = RecordFields::compactOf(lenientDecimal(f.value));
-            break;
-        case tag::kAvailableMargin:
-            account.AvailableMargin = platform::lenientReal(f.value);
-            break;
-        case tag::kOneSideMargin:
-            account.oneSideMargin = RecordFields::compactOf(lenientDecimal(f.value));
-            break;
-        case tag::kMarginStatus: {
-            const std::int32_t margin = intValue(f.value);
-            account.MarginStatus = margin;
-            account.accountMarginStatus = margin;
-            if (account.previousAccountMarginStatus != margin) {
-                account.previousAccountMarginStatus = margin;
-                if (margin == 2)
-                    services_.notifications->MarginCallNotification(sessionKey(account.AccountId));
-            }
-            break;
-        }
-        case tag::kEquity:
-            account.Equity = platform::lenientReal(f.value);
-            break;
-        case tag::kLeverage:
-            account.LeverageOnPositions = RecordFields::compactOf(lenientDecimal(f.value));
-            break;
-        case tag::kStorage:
-            account.AccumulatingStorage = RecordFields::compactOf(lenientDecimal(f.value));
-            break;
-        case tag::kCollateral:
-            account.CollateralSecurity = RecordFields::compactOf(lenientDecimal(f.value));
-            break;
-        case tag::kBalance:
-            account.Balance = RecordFields::compactOf(lenientDecimal(f.value));
+        case 5:
+            account.previousTradingStatus = account.tradingStatus;
+            services_.requests->requestEquityPriceInfo(account.AccountId);
             break;
         default:
             break;
         }
     }
+    if (carries(parsed, tag::kMarginStatus) &&
+        account.previousAccountMarginStatus != account.accountMarginStatus) {
+        account.previousAccountMarginStatus = account.accountMarginStatus;
+        if (account.accountMarginStatus == 2)
+            services_.notifications->MarginCallNotification(sessionKey(account.AccountId));
+    }
 }
 
 void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
-    bool success = false;
-    std::string text;
-    std::optional<std::string> newPassword;
-    for (const std::string& piece : fields) {
-        const wire::Field f = wire::parseField(piece);
-        if (!f.hasValue)
-            continue;
-        if (f.tag == tag::kText) {
-            text = std::string(f.value);
-            success = lowercaseAscii(f.value) == "success";
-        } else if (f.tag == tag::kNewPassword) {
-            newPassword = std::string(f.value);
-        }
-    }
+    PasswordChangeReply reply;
+    records::readTagged(records::taggedFields(fields), kPasswordChangeLayout, reply);
+    const bool success = lowercaseAscii(reply.text) == "success";
     // The stored password follows the server only when the change went through; a refusal is told
     // too, with the server's text, so the user does not take the old password for the new one.
     if (success) {
-        if (newPassword)
-            loginData_.setPassword(*newPassword);
-    } else if (text.empty()) {
-        text = "The server refused the password change.";
+        if (reply.newPassword)
+            loginData_.setPassword(*reply.newPassword);
+    } else if (reply.text.empty()) {
+        reply.text = "The server refused the password change.";
     }
-    services_.events->passwordChangeAnswered(success, success ? std::string() : text);
+    services_.events->passwordChangeAnswered(success, success ? std::string() : reply.text);
 }
 
 void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fields) {
-    std::optional<std::string> user, password;
-    for (const std::string& piece : fields) {
-        const wire::Field f = wire::parseField(piece);
-        if (!f.hasValue)
-            continue;
-        if (f.tag == tag::kUserName)
-            user = std::string(f.value);
-        else if (f.tag == tag::kPassword)
-            password = std::string(f.value);
-    }
-    if (!user || !password)
+    DemoUserReply reply;
+    records::readTagged(records::taggedFields(fields), kDemoUserLayout, reply);
+    const bool created = reply.user && reply.password;
+    if (!created)
         services_.notifications->demoUserCreationFailureNotification();
-    services_.events->demoUserCreated(user && password, user.value_or(""), password.value_or(""));
+    services_.events->demoUserCreated(created, reply.user.value_or(""), reply.password.value_or(""));
 }
 
 // ---- ping ----
@@ -247,13 +233,10 @@ std::int32_t BusinessBase::networkSpeedClass(double elapsed) {
 
 void BusinessBase::handlePingReply(const std::vector<std::string>& fields,
                                    platform::Clock::time_point arrivedAt) {
-    for (const std::string& piece : fields) {
-        const wire::Field f = wire::parseField(piece);
-        if (!f.hasValue || f.tag != tag::kTime)
-            continue;
-        if (std::optional<platform::Date> date = wire::parseDate(f.value))
-            serverDate_ = *date;
-    }
+    PingReply reply;
+    records::readTagged(records::taggedFields(fields), kPingLayout, reply);
+    if (reply.serverDate)
+        serverDate_ = *reply.serverDate;
     const std::optional<platform::Clock::time_point> sent = pingTime();
     // Measured to the reply's arrival, not to the moment the main queue got to it.
     if (sent)

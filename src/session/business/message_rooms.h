@@ -6,6 +6,7 @@
 // message's turn. Nothing is entered once the stream runs, so the receiving threads read the table
 // without a lock.
 #include "interfaces/tables.h"
+#include "model/records/record_layout.h"
 #include "platform/clock.h"
 #include "wire/message_base.h"
 
@@ -39,6 +40,8 @@ public:
     std::string text(int tag) const { return value(tag).value_or(std::string()); }
     // Read as the message cracker reads numbers; `absent` when the tag is missing.
     std::int64_t integer(int tag, std::int64_t absent = 0) const;
+    // The tags the room entered that the message holds, with their values, as `readTagged` reads them.
+    std::vector<records::TaggedField> tagged() const;
     // The whole compressed-payload field as received ("1050=<Base64>"), empty when absent.
     const std::string& compressedField() const { return compressedField_; }
     // The session's request number as this message left it (0 on the receiving thread, where the

@@ -1,10 +1,11 @@
 // The order side's messages, read into their report for whichever order side the session has.
+#include "model/records/record_layout.h"
 #include "platform/log.h"
 #include "session/business/business_services.h"
 #include "wire/wire_names.h"
 
-#include <algorithm>
-#include <limits>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace tc {
@@ -14,10 +15,16 @@ namespace {
 namespace msg = wire::msg;
 namespace tag = wire::tag;
 
-std::int32_t clampToInt32(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                              std::numeric_limits<std::int32_t>::max()));
-}
+// A missing rejection code leaves 0: done, or the general text.
+constexpr auto kReportLayout = records::recordLayout(
+    records::int64(tag::kReportStatus, &ExecutionReport::status),
+    records::text(tag::kPendingOrderId, &ExecutionReport::pendingOrderId),
+    records::text(tag::kBracketPositionId,
+                  [](ExecutionReport& r, std::string_view v) { r.bracketPositionId = std::string(v); }),
+    records::text(tag::kPositionId, &ExecutionReport::positionId),
+    records::text(tag::kRemainingQuantity, &ExecutionReport::remainingQuantity),
+    records::text(tag::kOffsetOrder, &ExecutionReport::offsetOrder),
+    records::int32(tag::kRejectionCode, &ExecutionReport::rejectionCode));
 
 } // namespace
 
@@ -29,14 +36,7 @@ void enterOrderMessages(MessageRooms& rooms, std::function<OrderSide*()> side) {
             return;
         }
         ExecutionReport report(m.type(), m.fields());
-        report.status = static_cast<int>(m.integer(tag::kReportStatus));
-        report.pendingOrderId = m.text(tag::kPendingOrderId);
-        report.bracketPositionId = m.value(tag::kBracketPositionId);
-        report.positionId = m.text(tag::kPositionId);
-        report.remainingQuantity = m.text(tag::kRemainingQuantity);
-        report.offsetOrder = m.text(tag::kOffsetOrder);
-        // A missing rejection code reads as 0: done, or the general text.
-        report.rejectionCode = clampToInt32(m.integer(tag::kRejectionCode));
+        records::readTagged(m.tagged(), kReportLayout, report);
         report.requestId = m.requestId();
         orders->executionReport(report);
     };

@@ -1,11 +1,14 @@
 #include "session/business/session_requests.h"
 
+#include "connection/device_info.h"
+#include "interfaces/client.h"
 #include "model/records/account_details.h"
 #include "model/records/request_records.h"
 #include "model/session_model.h"
 #include "model/text/formatter.h"
 #include "platform/decimal_text.h"
 #include "platform/log.h"
+#include "wire/login_inputdata.h"
 #include "wire/record_text.h"
 #include "wire/separators.h"
 #include "wire/wire_date.h"
@@ -449,6 +452,34 @@ bool SessionRequests::SendChatQueueRequest(std::string_view queueId, std::string
     m.setValue(tag::kRoomState, "0");
     m.setValue(tag::kChatUser, context_.userName());
     return send(m);
+}
+
+std::optional<MessageBase> composeDemoRegistration(const interfaces::DemoRegistration& form,
+                                                   const LoginInputData& login) {
+    for (const std::string* text : {&form.name, &form.email, &form.phone, &form.country, &form.deposit})
+        if (wire::findControlByte(*text) != std::string_view::npos)
+            return std::nullopt;
+    MessageBase m;
+    m.startRequest(wire::msg::kDemoRegistration);
+    m.setValue(tag::kEmail, form.email);
+    m.setValue(tag::kRegistrationKind, "Trade");
+    m.setValue(tag::kAmount, form.deposit);
+    m.setValue(tag::kQualifier, form.country);
+    m.setValue(tag::kRegistrationField2, "");
+    m.setValue(tag::kRegistrationField3, "");
+    m.setValue(tag::kRegistrationField4, "");
+    m.setValue(tag::kRegistrationField5, "");
+    m.setValue(tag::kTelephone, form.phone);
+    m.setValue(tag::kNewsletter, form.newsletter ? "1" : "0");
+    m.setValue(tag::kFullName, form.name);
+    m.setValue(tag::kRegistrationProduct, login.productName().value_or(""));
+    m.setValue(tag::kRequestId, "1");
+    m.setValue(tag::kReferenceId, "1");
+    m.setValue(tag::kDeviceAddress, DeviceInfo::ipAddress().value_or(""));
+    m.setValue(tag::kDeviceDescription,
+               DeviceInfo::model().value_or("") + "#" + DeviceInfo::systemVersion().value_or(""));
+    m.setValue(tag::kDeviceUser, DeviceInfo::userName().value_or(""));
+    return m;
 }
 
 } // namespace tc

@@ -17,9 +17,14 @@
 #include <string>
 #include <string_view>
 
+namespace interfaces {
+struct DemoRegistration;
+}
+
 namespace tc {
 
 class AccountDetails;
+class LoginInputData;
 struct FileResource;
 struct SearchInfo;
 struct SessionModel;
@@ -188,5 +193,11 @@ private:
     RequestContext& context_;
     PendingRequests pending_;
 };
+
+// The demo-registration request (type 1026) of a form, sent in place of a login: its fields, the
+// product's name and this machine's facts, the constant request and reference numbers; nullopt when
+// a text holds a wire control byte.
+std::optional<MessageBase> composeDemoRegistration(const interfaces::DemoRegistration& form,
+                                                   const LoginInputData& login);
 
 } // namespace tc

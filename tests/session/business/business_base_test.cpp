@@ -403,6 +403,37 @@ TEST_F(BusinessBaseTest, AccountSummaryUpdatesOnlyKnownAccounts) {
     EXPECT_EQ(b.session().AccountDetailCollection.find("8")->second->tradingStatus, 5);
 }
 
+TEST_F(BusinessBaseTest, AccountSummaryReadsEveryFigureAndMapsTheStatusCodes) {
+    prepareSnapshot({{7, 0}, {8, 0}});
+    BusinessBase& b = make();
+    deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
+    deliver("10=1045|34=7|84=10.5|85=89.75|120=3.25|130=100.25|132=50|141=-1.5|144=20|560=1000|129=2|24=815");
+    const AccountDetails& account = *b.session().AccountDetailCollection.find("7")->second;
+    EXPECT_EQ(account.AccountId, 7);
+    for (const auto& [figure, text] :
+         {std::pair{account.UsedMargin, "10.5"}, std::pair{account.oneSideMargin, "3.25"},
+          std::pair{account.LeverageOnPositions, "50"}, std::pair{account.AccumulatingStorage, "-1.5"},
+          std::pair{account.CollateralSecurity, "20"}, std::pair{account.Balance, "1000"}})
+        EXPECT_EQ(figure.toDecimal(), *platform::Decimal::fromString(text)) << text;
+    EXPECT_EQ(std::tie(account.AvailableMargin, account.Equity), std::tuple(89.75, 100.25));
+    EXPECT_EQ(
+        std::tie(account.MarginStatus, account.accountMarginStatus, account.previousAccountMarginStatus),
+        std::tuple(2, 2, 2));
+    // The margin call names the account even when its status comes in the same message.
+    EXPECT_EQ(notifications->log.count("MarginCallNotification:7"), 1u);
+
+    // Each status code as the account holds it; an unknown one is 0 and sets nothing off.
+    for (const auto& [code, status] :
+         {std::pair{"814", 1}, std::pair{"815", 2}, std::pair{"816", 3}, std::pair{"817", 4},
+          std::pair{"819", 6}, std::pair{"825", 5}, std::pair{"999", 0}}) {
+        deliver(std::string("10=1045|34=8|24=") + code);
+        const AccountDetails& other = *b.session().AccountDetailCollection.find("8")->second;
+        EXPECT_EQ(other.tradingStatus, status) << code;
+        EXPECT_EQ(other.previousTradingStatus, status == 0 ? 5 : status) << code;
+    }
+    EXPECT_EQ(requests->log.count("requestEquityPriceInfo:8"), 1u);
+}
+
 TEST_F(BusinessBaseTest, NetworkSpeedClassBoundaries) {
     EXPECT_EQ(BusinessBase::networkSpeedClass(0.0), 0);
     EXPECT_EQ(BusinessBase::networkSpeedClass(0.999), 0);
