@@ -35,10 +35,6 @@ std::string lowercaseAscii(std::string_view text) {
     return out;
 }
 
-bool carries(const std::vector<records::TaggedField>& fields, int t) {
-    return std::ranges::any_of(fields, [t](const records::TaggedField& f) { return f.tag == t; });
-}
-
 std::int32_t tradingStatusOfCode(std::int64_t code) {
     switch (code) {
     case 814:
@@ -58,28 +54,31 @@ std::int32_t tradingStatusOfCode(std::int64_t code) {
     }
 }
 
-// The summary's figures and statuses; what a status change sets off runs once they are read.
-// AvailableMargin and Equity keep their plain double reading, a figure that is not finite included.
+// The summary's figures. AvailableMargin and Equity keep their plain double reading, a figure that is
+// not finite included.
 constexpr auto kAccountSummaryLayout = records::recordLayout(
-    records::int64(tag::kAccountStatus,
-                   [](AccountDetails& a, std::int64_t code) { a.tradingStatus = tradingStatusOfCode(code); }),
     records::int32(tag::kAccount, &AccountDetails::AccountId),
     records::decimal(tag::kUsedMargin, &AccountDetails::UsedMargin),
     records::text(
         tag::kAvailableMargin,
         [](AccountDetails& a, std::string_view v) { a.AvailableMargin = platform::lenientReal(v); }),
     records::decimal(tag::kOneSideMargin, &AccountDetails::oneSideMargin),
-    records::int32(tag::kMarginStatus,
-                   [](AccountDetails& a, std::int32_t margin) {
-                       a.MarginStatus = margin;
-                       a.accountMarginStatus = margin;
-                   }),
     records::text(tag::kEquity,
                   [](AccountDetails& a, std::string_view v) { a.Equity = platform::lenientReal(v); }),
     records::decimal(tag::kLeverage, &AccountDetails::LeverageOnPositions),
     records::decimal(tag::kStorage, &AccountDetails::AccumulatingStorage),
     records::decimal(tag::kCollateral, &AccountDetails::CollateralSecurity),
     records::decimal(tag::kBalance, &AccountDetails::Balance));
+
+// The summary's statuses, kept apart: only a status the message carries sets off its transition.
+struct SummaryStatus {
+    std::optional<std::int32_t> trading;
+    std::optional<std::int32_t> margin;
+};
+constexpr auto kSummaryStatusLayout = records::recordLayout(
+    records::int64(tag::kAccountStatus,
+                   [](SummaryStatus& s, std::int64_t code) { s.trading = tradingStatusOfCode(code); }),
+    records::int32(tag::kMarginStatus, [](SummaryStatus& s, std::int32_t margin) { s.margin = margin; }));
 
 struct PasswordChangeReply {
     std::string text;
@@ -139,41 +138,48 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
         return;
     AccountDetails& account = *it->second;
     const bool onlyAccount = session_.AccountDetailCollection.size() == 1;
-    const std::vector<records::TaggedField> parsed = records::taggedFields(fields);
-    records::readTagged(parsed, kAccountSummaryLayout, account);
-    if (carries(parsed, tag::kAccountStatus) && account.previousTradingStatus != account.tradingStatus) {
-        switch (account.tradingStatus) {
-        case 1:
-        case 2:
-        case 4:
-            account.previousTradingStatus = account.tradingStatus;
-            subscribeAllItems(true);
-            break;
-        case 3:
-        case 6:
-            account.previousTradingStatus = account.tradingStatus;
-            if (onlyAccount)
-                subscribeAllItems(false);
-            break;
-        case 5:
-            account.previousTradingStatus = account.tradingStatus;
-            services_.requests->requestEquityPriceInfo(account.AccountId);
-            break;
-        default:
-            break;
+    records::readTagged(fields, kAccountSummaryLayout, account);
+    SummaryStatus status;
+    records::readTagged(fields, kSummaryStatusLayout, status);
+    if (status.trading) {
+        account.tradingStatus = *status.trading;
+        if (account.previousTradingStatus != account.tradingStatus) {
+            switch (account.tradingStatus) {
+            case 1:
+            case 2:
+            case 4:
+                account.previousTradingStatus = account.tradingStatus;
+                subscribeAllItems(true);
+                break;
+            case 3:
+            case 6:
+                account.previousTradingStatus = account.tradingStatus;
+                if (onlyAccount)
+                    subscribeAllItems(false);
+                break;
+            case 5:
+                account.previousTradingStatus = account.tradingStatus;
+                services_.requests->requestEquityPriceInfo(account.AccountId);
+                break;
+            default:
+                break;
+            }
         }
     }
-    if (carries(parsed, tag::kMarginStatus) &&
-        account.previousAccountMarginStatus != account.accountMarginStatus) {
-        account.previousAccountMarginStatus = account.accountMarginStatus;
-        if (account.accountMarginStatus == 2)
-            services_.notifications->MarginCallNotification(sessionKey(account.AccountId));
+    if (status.margin) {
+        account.MarginStatus = *status.margin;
+        account.accountMarginStatus = *status.margin;
+        if (account.previousAccountMarginStatus != *status.margin) {
+            account.previousAccountMarginStatus = *status.margin;
+            if (*status.margin == 2)
+                services_.notifications->MarginCallNotification(sessionKey(account.AccountId));
+        }
     }
 }
 
 void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
     PasswordChangeReply reply;
-    records::readTagged(records::taggedFields(fields), kPasswordChangeLayout, reply);
+    records::readTagged(fields, kPasswordChangeLayout, reply);
     const bool success = lowercaseAscii(reply.text) == "success";
     // The stored password follows the server only when the change went through; a refusal is told
     // too, with the server's text, so the user does not take the old password for the new one.
@@ -188,7 +194,7 @@ void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
 
 void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fields) {
     DemoUserReply reply;
-    records::readTagged(records::taggedFields(fields), kDemoUserLayout, reply);
+    records::readTagged(fields, kDemoUserLayout, reply);
     const bool created = reply.user && reply.password;
     if (!created)
         services_.notifications->demoUserCreationFailureNotification();
@@ -234,7 +240,7 @@ std::int32_t BusinessBase::networkSpeedClass(double elapsed) {
 void BusinessBase::handlePingReply(const std::vector<std::string>& fields,
                                    platform::Clock::time_point arrivedAt) {
     PingReply reply;
-    records::readTagged(records::taggedFields(fields), kPingLayout, reply);
+    records::readTagged(fields, kPingLayout, reply);
     if (reply.serverDate)
         serverDate_ = *reply.serverDate;
     const std::optional<platform::Clock::time_point> sent = pingTime();

@@ -20,14 +20,6 @@ std::int64_t RoomMessage::integer(int tag, std::int64_t absent) const {
     return v ? MessageCracker::integerValue(*v) : absent;
 }
 
-std::vector<records::TaggedField> RoomMessage::tagged() const {
-    std::vector<records::TaggedField> out;
-    for (std::size_t i = 0; i < room_.tags.size() && i < values_.size(); ++i)
-        if (values_[i])
-            out.push_back({room_.tags[i], *values_[i]});
-    return out;
-}
-
 void MessageRooms::enter(std::int64_t type, MessageRoom room) {
     if (!rooms_.emplace(type, std::move(room)).second)
         throw std::logic_error("message type " + std::to_string(type) + " entered by two rooms");

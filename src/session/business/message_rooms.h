@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -40,8 +41,9 @@ public:
     std::string text(int tag) const { return value(tag).value_or(std::string()); }
     // Read as the message cracker reads numbers; `absent` when the tag is missing.
     std::int64_t integer(int tag, std::int64_t absent = 0) const;
-    // The tags the room entered that the message holds, with their values, as `readTagged` reads them.
-    std::vector<records::TaggedField> tagged() const;
+    // Reads the tags the room entered that the message holds through a tag table, in the room's order.
+    template <class R, class... Rows>
+    void readTagged(const records::RecordLayout<Rows...>& layout, R& out) const;
     // The whole compressed-payload field as received ("1050=<Base64>"), empty when absent.
     const std::string& compressedField() const { return compressedField_; }
     // The session's request number as this message left it (0 on the receiving thread, where the
@@ -72,6 +74,16 @@ struct MessageRoom {
     // Marked changed after the message, also when it did not parse.
     interfaces::TableSet tables;
 };
+
+template <class R, class... Rows>
+void RoomMessage::readTagged(const records::RecordLayout<Rows...>& layout, R& out) const {
+    for (std::size_t i = 0; i < room_.tags.size() && i < values_.size(); ++i) {
+        if (!values_[i])
+            continue;
+        const records::TaggedField field{room_.tags[i], *values_[i]};
+        records::readTagged(std::span(&field, 1), layout, out);
+    }
+}
 
 class MessageRooms {
 public:

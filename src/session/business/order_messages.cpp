@@ -36,7 +36,7 @@ void enterOrderMessages(MessageRooms& rooms, std::function<OrderSide*()> side) {
             return;
         }
         ExecutionReport report(m.type(), m.fields());
-        records::readTagged(m.tagged(), kReportLayout, report);
+        m.readTagged(kReportLayout, report);
         report.requestId = m.requestId();
         orders->executionReport(report);
     };
