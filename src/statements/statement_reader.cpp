@@ -26,20 +26,14 @@ template <class R, std::optional<platform::Decimal> Order::*Field>
 constexpr auto priceOf = [](R& r, std::string_view text) {
     r.*Field = text.empty() ? std::nullopt : std::optional(lenientDecimal(text));
 };
-// The statement's local date-time, with or without milliseconds, as the wall clock it names.
-std::optional<WallTime> statementTime(std::string_view text) {
-    if (auto time = wallTimeFromText(text, Formatter::kIsoDateTimeMillis))
-        return time;
-    return wallTimeFromText(text, Formatter::kIsoDateTime);
-}
 template <class R, std::optional<WallTime> Order::*Field, std::string R::*AsSent>
 constexpr auto wallClock = [](R& r, std::string_view text) {
-    r.*Field = statementTime(text);
+    r.*Field = wallTimeFromIso(text);
     r.*AsSent = r.*Field ? std::string() : std::string(text);
 };
 // A time no window shows: one that does not read is none.
 template <class R, std::optional<WallTime> Order::*Field>
-constexpr auto wallClockOnly = [](R& r, std::string_view text) { r.*Field = statementTime(text); };
+constexpr auto wallClockOnly = [](R& r, std::string_view text) { r.*Field = wallTimeFromIso(text); };
 
 constexpr auto kInstrumentLayout =
     recordLayout(int32("InstrumentId", &InstrumentHistoryInfo::InstrumentId),

@@ -87,6 +87,19 @@ std::optional<WallTime> wallTimeFromText(std::string_view text, std::string_view
     return display ? fromDisplay(*display) : std::nullopt;
 }
 
+std::optional<WallTime> wallTimeFromIso(std::string_view t) {
+    // Statements carry thousands of these: the usual form is read here, anything else by the formatter.
+    if ((t.size() == 19 || (t.size() == 23 && t[19] == '.' && digitsAt(t, 20, 3) >= 0)) && t[4] == '-' &&
+        t[7] == '-' && t[10] == 'T' && t[13] == ':' && t[16] == ':') {
+        if (auto time = civil(digitsAt(t, 0, 4), digitsAt(t, 5, 2), digitsAt(t, 8, 2), digitsAt(t, 11, 2),
+                              digitsAt(t, 14, 2), digitsAt(t, 17, 2)))
+            return time;
+    }
+    if (auto time = wallTimeFromText(t, Formatter::kIsoDateTimeMillis))
+        return time;
+    return wallTimeFromText(t, Formatter::kIsoDateTime);
+}
+
 std::string displayDateTime(std::optional<WallTime> time) {
     std::string out;
     if (!time)

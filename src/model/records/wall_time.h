@@ -17,6 +17,8 @@ std::optional<WallTime> wallTimeFromWire(std::string_view text);
 inline constexpr std::string_view kZonedTimeFormat = "yyyy-MM-dd'T'HH:mm:ssZZZ";
 // A date-time text of `sourceFormat` (a date formatter pattern, in universal time): nullopt as above.
 std::optional<WallTime> wallTimeFromText(std::string_view text, std::string_view sourceFormat);
+// "yyyy-MM-ddTHH:mm:ss", with or without ".SSS" (dropped): nullopt as above.
+std::optional<WallTime> wallTimeFromIso(std::string_view text);
 
 // "MM/dd/yyyy HH:mm:ss"; "" without a time.
 std::string displayDateTime(std::optional<WallTime> time);

@@ -21,6 +21,20 @@ TEST(WallTime, WireTimesReadAsTheServersClockAndWriteBackInEachForm) {
     EXPECT_EQ(wireDateTime(wallTimeFromWire("99991231235959")), "99991231235959");
 }
 
+TEST(WallTime, IsoTimesReadTheirDigitsWithOrWithoutMilliseconds) {
+    EXPECT_EQ(wallTimeFromIso("2015-03-02T14:05:09"), wallTimeFromWire("20150302140509"));
+    EXPECT_EQ(wallTimeFromIso("2015-03-02T14:05:09.999"), wallTimeFromWire("20150302140509"));
+    // The short forms agree with the formatter's reading of the same texts.
+    for (std::string text : {"2024-02-29T23:59:58", "0005-01-02T03:04:05.120", "2023-02-29T10:10:10",
+                             "2015-03-02T24:00:00", "2015-03-02T14:05:09.12x"})
+        EXPECT_EQ(wallTimeFromIso(text), text.size() == 19
+                                             ? wallTimeFromText(text, "yyyy-MM-dd'T'HH:mm:ss")
+                                             : wallTimeFromText(text, "yyyy-MM-dd'T'HH:mm:ss.SSS"))
+            << text;
+    for (const char* text : {"", "2015-03-02", "2015-03-02T14:05:09+05:00", "2015-03-02 14:05:09", "soon"})
+        EXPECT_FALSE(wallTimeFromIso(text)) << text;
+}
+
 TEST(WallTime, TextsThatNameNoTimeGiveNoneWhichWritesAsNothing) {
     const std::vector<std::string> none = {"",          "00010101000000", "20230229101010", "2024022923595",
                                            "yesterday", "20241301000000", "20240101240000", "20240101006000"};
