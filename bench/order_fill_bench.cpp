@@ -238,7 +238,7 @@ void BM_ExecutionReportRoad(benchmark::State& state) {
             collections.UpdatePendingOrderCollection(r.edited, r.pendingId);
             collections.FillOpenOrderCollection(r.filled);
             collections.RemovePendingOrder(r.pendingId, true);
-            collections.UpdateOpenOrderCollection(r.positionId, r.reduced, "1");
+            collections.UpdateOpenOrderCollection(r.positionId, r.reduced, platform::Decimal::fromInt64(1));
             collections.FillSettledOrderCollection(r.settled);
         }
         if (model.OpenOrderCollection.size() != kOrders || model.SettledOrderCollection.size() != kOrders)

@@ -25,7 +25,7 @@ public:
     virtual void FillCancelledOrderCollection(std::int64_t id, int status, const Fields& fields) = 0;
     virtual void FillOpenOrderCollection(const Fields& fields) = 0;
     virtual void UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
-                                           const std::string& remainingQuantity) = 0;
+                                           const std::optional<platform::Decimal>& remainingQuantity) = 0;
     virtual void ModifyBracketOrderUpdateOnOpenOrderCollection(
         const Fields& fields, const std::optional<std::string>& refPositionId, int status) = 0;
     virtual void FillSettledOrderCollection(const Fields& fields) = 0;

@@ -240,8 +240,12 @@ OrderIdIndex* OrderCollections::IndexOf(const OrderList& list) const {
 }
 
 bool OrderCollections::IsZeroQuantity(std::string_view text) {
-    const auto value = strictNumber(text);
-    return value && *value == 0.0;
+    return IsZeroQuantity(strictDecimal(text));
+}
+
+bool OrderCollections::IsZeroQuantity(const std::optional<platform::Decimal>& quantity) {
+    // Compared as the double it always was.
+    return quantity && quantity->toDouble() == 0.0;
 }
 
 bool OrderCollections::AccountHeld(std::string_view accountNumber) const {
@@ -490,7 +494,7 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
 }
 
 void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
-                                                 const std::string& remainingQuantity) {
+                                                 const std::optional<platform::Decimal>& remainingQuantity) {
     if (positionId.empty())
         return;
     auto& open = model_.OpenOrderCollection;

@@ -53,7 +53,7 @@ public:
     void FillCancelledOrderCollection(std::int64_t id, int status, const Fields& fields) override;
     void FillOpenOrderCollection(const Fields& fields) override;
     void UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
-                                   const std::string& remainingQuantity) override;
+                                   const std::optional<platform::Decimal>& remainingQuantity) override;
     void ModifyBracketOrderUpdateOnOpenOrderCollection(const Fields& fields,
                                                        const std::optional<std::string>& refPositionId,
                                                        int status) override;
@@ -83,6 +83,7 @@ public:
     static std::string_view RejectionReasonKey(std::int32_t code);
     // True for a quantity text that reads as the number 0 ("0", "0.0", "0.00").
     static bool IsZeroQuantity(std::string_view text);
+    static bool IsZeroQuantity(const std::optional<platform::Decimal>& quantity);
 
 private:
     bool AccountHeld(std::string_view accountNumber) const;

@@ -1,6 +1,7 @@
 #pragma once
 // Reading the number texts of an order. Texts a user typed are read strictly: the whole text must
 // be one number, so "1.2.3" or "5x" is refused rather than read as its leading part.
+#include "model/records/record_decimal.h"
 #include "platform/decimal.h"
 
 #include <optional>
@@ -9,8 +10,7 @@
 
 namespace tc {
 
-// The text's value when it is one finite number, blanks around allowed; nullopt otherwise.
-std::optional<platform::Decimal> strictDecimal(std::string_view text);
+// strictDecimal's value as a double.
 std::optional<double> strictNumber(std::string_view text);
 
 // An order's decimal as a double; nullopt when it is NaN (none given) or absent.

@@ -89,7 +89,7 @@ protected:
             else if (tag == "80")
                 r.positionId = value;
             else if (tag == "76")
-                r.remainingQuantity = value;
+                r.remainingQuantity = strictDecimal(value);
             else if (tag == "125")
                 r.offsetOrder = value;
             else if (tag == "74")

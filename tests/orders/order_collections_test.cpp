@@ -382,7 +382,7 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
     Order& x2 = *c.FindOpenPosition("X2");
     x2.Commission = 5;
 
-    c.UpdateOpenOrderCollection("X2", report("80=X2|76=4|37=6|141=-1.5|38=1.21"), "4");
+    c.UpdateOpenOrderCollection("X2", report("80=X2|76=4|37=6|141=-1.5|38=1.21"), dec("4"));
     EXPECT_EQ(x2.RemainingQty, dec("4"));
     EXPECT_EQ(x2.OrderQty, dec("10")) << "tag 37 only rescales";
     EXPECT_DOUBLE_EQ(x2.Commission, 2.0);
@@ -390,7 +390,7 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
     EXPECT_EQ(x2.OrderPrice, dec("1.21"));
     EXPECT_EQ(model.OpenOrderCollection.size(), 2u);
 
-    c.UpdateOpenOrderCollection("X1", report("80=X1|76=0.0"), "0.0");
+    c.UpdateOpenOrderCollection("X1", report("80=X1|76=0.0"), dec("0.0"));
     EXPECT_EQ(ids(model.OpenOrderCollection, &Order::OpenPositionId), (std::vector<std::string>{"X2"}));
     EXPECT_EQ(ids(c.OpenOrderCollectionCopy(), &Order::OpenPositionId), (std::vector<std::string>{"X1"}));
     EXPECT_FALSE(c.FindOpenPosition("X1"));
@@ -398,9 +398,9 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
     EXPECT_EQ(c.FindOpenPosition("X2").get(), &x2);
 
     // Unknown ids, malformed quantities: nothing.
-    c.UpdateOpenOrderCollection("X9", report("76=0"), "0");
-    c.UpdateOpenOrderCollection("X2", report("76=1,5"), "1,5");
-    c.UpdateOpenOrderCollection("", report("76=0"), "0");
+    c.UpdateOpenOrderCollection("X9", report("76=0"), dec("0"));
+    c.UpdateOpenOrderCollection("X2", report("76=1,5"), strictDecimal("1,5"));
+    c.UpdateOpenOrderCollection("", report("76=0"), dec("0"));
     EXPECT_EQ(x2.RemainingQty, dec("4"));
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
 }

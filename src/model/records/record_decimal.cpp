@@ -24,6 +24,13 @@ platform::Decimal lenientDecimal(std::string_view text) {
     return d && !d->isNaN() ? *d : platform::Decimal();
 }
 
+std::optional<platform::Decimal> strictDecimal(std::string_view text) {
+    auto value = platform::Decimal::fromString(text);
+    if (!value || value->isNaN())
+        return std::nullopt;
+    return value;
+}
+
 std::string decimalText(const platform::Decimal& value, int places) {
     std::string text = value.toString();
     if (value.isNaN() || places <= 0)

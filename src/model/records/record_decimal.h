@@ -17,6 +17,9 @@ platform::Decimal decimalFromDouble(double value);
 // number is out of the decimal's range.
 platform::Decimal lenientDecimal(std::string_view text);
 
+// The text's value when it is one finite number, blanks around allowed; nullopt otherwise.
+std::optional<platform::Decimal> strictDecimal(std::string_view text);
+
 // An absent price counts as 0 in arithmetic and cells, as its empty text always did.
 inline platform::Decimal orZero(const std::optional<platform::Decimal>& value) {
     return value.value_or(platform::Decimal());

@@ -123,13 +123,13 @@ struct ExecutionReport {
 
     std::int64_t type = 0;
     const std::vector<std::string>& fields;
-    int status = 0;                               // tag 73
-    std::string pendingOrderId;                   // tag 79
-    std::optional<std::string> bracketPositionId; // tag 573
-    std::string positionId;                       // tag 80
-    std::string remainingQuantity;                // tag 76
-    std::string offsetOrder;                      // tag 125
-    std::int32_t rejectionCode = 0;               // tag 74 (0 when absent)
+    int status = 0;                                     // tag 73
+    std::string pendingOrderId;                         // tag 79
+    std::optional<std::string> bracketPositionId;       // tag 573
+    std::string positionId;                             // tag 80
+    std::optional<platform::Decimal> remainingQuantity; // tag 76; none when absent or not one number
+    std::string offsetOrder;                            // tag 125
+    std::int32_t rejectionCode = 0;                     // tag 74 (0 when absent)
     // The request number as this report left it (reports are applied in arrival order).
     std::int32_t requestId = 0;
 };

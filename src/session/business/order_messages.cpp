@@ -1,4 +1,5 @@
 // The order side's messages, read into their report for whichever order side the session has.
+#include "model/records/record_decimal.h"
 #include "model/records/record_layout.h"
 #include "platform/log.h"
 #include "session/business/business_services.h"
@@ -22,7 +23,8 @@ constexpr auto kReportLayout = records::recordLayout(
     records::text(tag::kBracketPositionId,
                   [](ExecutionReport& r, std::string_view v) { r.bracketPositionId = std::string(v); }),
     records::text(tag::kPositionId, &ExecutionReport::positionId),
-    records::text(tag::kRemainingQuantity, &ExecutionReport::remainingQuantity),
+    records::text(tag::kRemainingQuantity,
+                  [](ExecutionReport& r, std::string_view v) { r.remainingQuantity = strictDecimal(v); }),
     records::text(tag::kOffsetOrder, &ExecutionReport::offsetOrder),
     records::int32(tag::kRejectionCode, &ExecutionReport::rejectionCode));
 

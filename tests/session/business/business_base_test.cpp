@@ -580,8 +580,9 @@ class RecordingSide final : public OrderSide {
 public:
     void executionReport(const ExecutionReport& r) override {
         log.add(std::to_string(r.type) + "/" + std::to_string(r.status) + "/" + r.pendingOrderId + "/" +
-                r.bracketPositionId.value_or("-") + "/" + r.positionId + "/" + r.remainingQuantity + "/" +
-                r.offsetOrder + "/" + std::to_string(r.rejectionCode) + "/" + std::to_string(r.requestId));
+                r.bracketPositionId.value_or("-") + "/" + r.positionId + "/" +
+                (r.remainingQuantity ? r.remainingQuantity->toString() : "") + "/" + r.offsetOrder + "/" +
+                std::to_string(r.rejectionCode) + "/" + std::to_string(r.requestId));
     }
     HistoryRowSink& historyRows() override { return rows; }
     RowLog rows;
@@ -595,16 +596,17 @@ TEST_F(BusinessBaseTest, ExecutionReportsAndOffsetAnswersGoToTheOrderSideAsRead)
     deliver("10=62|73=28|79=501|573=P9");
     deliver("10=62|73=25|74=3|125=C1|20=80");
     deliver("10=67|73=73|80=900|76=0");
+    deliver("10=67|73=73|80=901|76=1,5");
     deliver("10=66|80=902");
     deliver("10=1052|74=12");
     deliver("10=1052");
     pump();
-    const std::vector<std::string> expected = {"62/28/501/P9////0/0",  "62/25//-///C1/3/80",
-                                               "67/73//-/900/0//0/80", "66/0//-/902///0/80",
-                                               "1052/0//-////12/80",   "1052/0//-////0/80"};
+    const std::vector<std::string> expected = {
+        "62/28/501/P9////0/0", "62/25//-///C1/3/80", "67/73//-/900/0//0/80", "67/73//-/901///0/80",
+        "66/0//-/902///0/80",  "1052/0//-////12/80", "1052/0//-////0/80"};
     EXPECT_EQ(side->log.calls(), expected);
     // The reports touch the order tables; an offset answer touches none.
-    EXPECT_EQ(refreshes(), 4u);
+    EXPECT_EQ(refreshes(), 5u);
 }
 
 TEST_F(BusinessBaseTest, AMessageWithMoreFieldsThanTheCapIsDroppedWhole) {
