@@ -648,10 +648,10 @@ bool numbers(std::initializer_list<platform::Decimal> values) {
     return std::none_of(values.begin(), values.end(), [](const platform::Decimal& v) { return v.isNaN(); });
 }
 
-// The lists still hold the texts the execution reports write.
-// A row's number at six decimals, as the rows were always shown.
+// A row's number at six decimals, as the rows were always shown; rounded from the exact value, since a
+// double holds only 15 to 17 digits.
 Decimal sixDecimals(const Decimal& value) {
-    return Decimal::fromDouble(value.toDouble());
+    return value.rounded(6);
 }
 
 // The rows' loaders: a number at six decimals into its member, the side from the buy flag.

@@ -663,6 +663,20 @@ TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedO
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
 }
 
+TEST_F(OrderCollectionsTest, InitialRowsKeepTheirNumbersPastWhatADoubleHolds) {
+    c.FillInitialOpenOrderCollection(OpenOrderHD{.PositionId = "X1",
+                                                 .AccountId = "1001",
+                                                 .InstrumentId = 7,
+                                                 .PositionInitialQty = dec("123456789012345.1"),
+                                                 .PositionQty = dec("123456789012345.1"),
+                                                 .OrderPrice = dec("0.0000005")});
+    ASSERT_EQ(model.OpenOrderCollection.size(), 1u);
+    const Order& p = *model.OpenOrderCollection[0];
+    EXPECT_EQ(p.OrderQty.toString(), "123456789012345.1");
+    EXPECT_EQ(p.RemainingQty.toString(), "123456789012345.1");
+    EXPECT_EQ(p.OrderPrice, dec("0.000001")) << "six decimals, the half rounded up";
+}
+
 TEST_F(OrderCollectionsTest, InitialPendingOrdersLinkTheirBracketsEvenWhenRepeated) {
     c.FillInitialOpenOrderCollection(OpenOrderHD{.PositionId = "X1",
                                                  .AccountId = "1001",
