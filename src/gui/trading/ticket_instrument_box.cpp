@@ -11,11 +11,10 @@ TicketInstrumentBox::TicketInstrumentBox(QWidget* parent)
     : QGroupBox(parent), ui_(std::make_unique<Ui::TicketInstrumentBox>()) {
     ui_->setupUi(this);
     installDecimalFilter(ui_->QuantityComboBox);
-    connect(ui_->AccountComboBox, &QComboBox::activated, this, [this] {
-        bool number = false;
-        const int id = ui_->AccountComboBox->currentText().toInt(&number);
-        if (number)
-            Q_EMIT accountChosen(id);
+    connect(ui_->AccountComboBox, &QComboBox::activated, this, [this](int index) {
+        const QVariant id = ui_->AccountComboBox->itemData(index);
+        if (id.isValid())
+            Q_EMIT accountChosen(id.value<std::int32_t>());
     });
     connect(ui_->SymbolComboBox, &QComboBox::activated, this,
             [this] { Q_EMIT instrumentChosen(ui_->SymbolComboBox->currentText()); });
@@ -35,8 +34,14 @@ TicketInstrumentBox::TicketInstrumentBox(QWidget* parent)
 
 TicketInstrumentBox::~TicketInstrumentBox() = default;
 
-void TicketInstrumentBox::setAccounts(const QStringList& numbers, const QString& current) {
-    fillQuietly(ui_->AccountComboBox, numbers, current);
+void TicketInstrumentBox::setAccounts(const std::vector<std::int32_t>& ids, std::int32_t current) {
+    QStringList numbers;
+    for (const std::int32_t id : ids)
+        numbers << QString::number(id);
+    fillQuietly(ui_->AccountComboBox, numbers, QString::number(current));
+    // The id rides with its entry, so choosing one never reads the shown number back.
+    for (int i = 0; i < static_cast<int>(ids.size()); ++i)
+        ui_->AccountComboBox->setItemData(i, QVariant::fromValue(ids[static_cast<std::size_t>(i)]));
 }
 
 void TicketInstrumentBox::setInstruments(const QStringList& codes, const QString& current) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class TicketInstrumentBox;
@@ -22,7 +23,7 @@ public:
     ~TicketInstrumentBox() override;
 
     void bind(TicketState& state) { state_ = &state; }
-    void setAccounts(const QStringList& numbers, const QString& current);
+    void setAccounts(const std::vector<std::int32_t>& ids, std::int32_t current);
     void setInstruments(const QStringList& codes, const QString& current);
     void showInstrument(const QString& code, const QString& name);
     // The quantities offered, and the field's text; neither is the user's edit.

@@ -348,10 +348,10 @@ void TradeTicketWindowController::LoadAccountDetails() {
     // Built at opening only, for the instrument selected then.
     state_.setAccounts(ticketAccounts(model->client().model(),
                                       model->client().queries().getAccountCollection(), state_.itemCode()));
-    QStringList numbers;
+    std::vector<std::int32_t> ids;
     for (const auto& a : state_.accounts())
-        numbers << QString::number(a->AccountId);
-    ui_->tradeTicketBox->setAccounts(numbers, QString::number(state_.accountId()));
+        ids.push_back(a->AccountId);
+    ui_->tradeTicketBox->setAccounts(ids, state_.accountId());
 }
 
 void TradeTicketWindowController::LoadSymbolDetails(bool named) {

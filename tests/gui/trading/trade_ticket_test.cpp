@@ -122,6 +122,15 @@ TEST_F(TradeTicketTest, OpensForTheFirstWatchedInstrumentWithItsAccountsQuoteAnd
     EXPECT_FALSE(ticket->isAdvancedMode());
     EXPECT_GT(child<QComboBox>("AccountComboBox")->count(), 0);
     EXPECT_EQ(child<QComboBox>("AccountComboBox")->currentText().toInt(), ticket->accountId());
+    // Choosing another account in the box trades on it.
+    auto* accounts = child<QComboBox>("AccountComboBox");
+    ASSERT_GT(accounts->count(), 1);
+    const int last = accounts->count() - 1;
+    accounts->setCurrentIndex(last);
+    Q_EMIT accounts->activated(last);
+    EXPECT_EQ(ticket->accountId(), accounts->itemText(last).toInt());
+    accounts->setCurrentIndex(0);
+    Q_EMIT accounts->activated(0);
     EXPECT_GT(child<QComboBox>("QuantityComboBox")->count(), 1);
     EXPECT_EQ(child<QComboBox>("QuantityComboBox")->itemText(0), "0");
     EXPECT_FALSE(child<tc::gui::PriceButton>("buyButton")->price().isEmpty());
