@@ -167,7 +167,13 @@ auto reading(const RecordFields& f, std::size_t pos) {
         f.readDecimal(pos, v);
         return v;
     } else if constexpr (Type == FieldType::DecimalOrNone) {
-        return f.text(pos).empty() ? std::nullopt : std::optional(reading<FieldType::Decimal>(f, pos));
+        std::optional<platform::Decimal> v;
+        if (!f.text(pos).empty()) {
+            platform::Decimal d;
+            f.readDecimal(pos, d);
+            v = d;
+        }
+        return v;
     } else if constexpr (Type == FieldType::Flag) {
         bool v = false;
         f.readBool(pos, v);
