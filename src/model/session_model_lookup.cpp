@@ -29,6 +29,11 @@ std::shared_ptr<const ItemDetails> SessionModelLookup::instrumentForCode(std::st
     return entry(model_.ItemCollection, code);
 }
 
+const ItemDetails* SessionModelLookup::instrumentRecordForCode(std::string_view code) const {
+    const auto* found = model_.ItemCollection.get(code);
+    return found ? found->get() : nullptr;
+}
+
 std::shared_ptr<const ItemDetails> SessionModelLookup::instrumentForId(std::int64_t instrumentId) const {
     for (const auto& [code, item] : model_.ItemCollection) {
         if (item && item->InstrumentId == instrumentId)

@@ -22,6 +22,7 @@ public:
     explicit SessionModelLookup(const SessionModel& model) : model_(model) {}
 
     std::shared_ptr<const ItemDetails> instrumentForCode(std::string_view code) const override;
+    const ItemDetails* instrumentRecordForCode(std::string_view code) const override;
     std::shared_ptr<const ItemDetails> instrumentForId(std::int64_t instrumentId) const override;
     std::shared_ptr<const GroupDetails> groupForId(std::string_view groupId) const override;
     std::shared_ptr<const TradeCurrency> currencyForId(std::uint64_t currencyId) const override;

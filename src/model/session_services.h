@@ -20,6 +20,9 @@ public:
     virtual ~SessionLookup() = default;
     // ItemCollection by Code.
     virtual std::shared_ptr<const ItemDetails> instrumentForCode(std::string_view code) const = 0;
+    // The same record held only by the collection, for passes over thousands of positions on the
+    // thread that owns the collections: valid until the collection changes.
+    virtual const ItemDetails* instrumentRecordForCode(std::string_view code) const = 0;
     // The first instrument (in collection order) with that InstrumentId.
     virtual std::shared_ptr<const ItemDetails> instrumentForId(std::int64_t instrumentId) const = 0;
     // GroupDetailCollection by the account's group id text.

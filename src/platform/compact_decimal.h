@@ -97,6 +97,7 @@ public:
     bool isNaN() const { return bits_ == kNaNBits; }
     bool isZero() const { return bits_ == 0; }
     bool isNegative() const { return bits_ < 0 && bits_ != kNaNBits; } // false for NaN
+    bool isPositive() const { return mantissa() > 0; }                 // strictly above zero; false for NaN
     // The canonical parts: a signed mantissa (0 for zero and NaN) and its exponent.
     std::int64_t mantissa() const { return isNaN() ? 0 : bits_ >> 8; }
     int exponent() const { return static_cast<std::int8_t>(static_cast<std::uint8_t>(bits_ & 0xff)); }

@@ -569,18 +569,9 @@ std::string Decimal::toString() const {
     return out;
 }
 
-double Decimal::toDouble() const {
+double Decimal::wideToDouble() const {
     if (nan_)
         return std::numeric_limits<double>::quiet_NaN();
-    // Exact mantissa and power of ten: one correctly rounded operation gives what from_chars would.
-    static constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    if (mantissa_ < (u128{1} << 53) && exponent_ >= -22 && exponent_ <= 22) {
-        const double m = static_cast<double>(static_cast<u64>(mantissa_));
-        const double v = exponent_ < 0 ? m / kExactPow10[-exponent_] : m * kExactPow10[exponent_];
-        return negative_ ? -v : v;
-    }
     // "-<digits>e<exponent>" read back by the locale-independent, correctly rounding from_chars.
     char text[64];
     char* p = text;

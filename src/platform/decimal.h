@@ -67,7 +67,20 @@ public:
     // Canonical plain text without exponent: "0.0005", "-7", "1234500", "0", "NaN".
     std::string toString() const;
     // Nearest double (NaN for NaN).
-    double toDouble() const;
+    // Inline: the position refresh converts each position's quantity and price every second.
+    double toDouble() const {
+        // The mantissa and a power of ten up to 22 are exact doubles: one operation rounds correctly.
+        static constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        if (!nan_ && mantissa_ < (static_cast<unsigned __int128>(1) << 53) && exponent_ >= -22 &&
+            exponent_ <= 22) {
+            const auto m = static_cast<double>(static_cast<std::uint64_t>(mantissa_));
+            const double v = exponent_ < 0 ? m / kExactPow10[-exponent_] : m * kExactPow10[exponent_];
+            return negative_ ? -v : v;
+        }
+        return wideToDouble();
+    }
     // Truncated toward zero; saturated at the type's limits; 0 for NaN.
     std::int32_t int32Value() const;
     std::int64_t int64Value() const;
@@ -97,6 +110,9 @@ public:
     friend std::strong_ordering operator<=>(const Decimal& a, const Decimal& b) { return a.compare(b); }
 
 private:
+    // NaN, or a mantissa or exponent past the exact doubles: read back from its text.
+    double wideToDouble() const;
+
     friend struct DecimalBuilder;
     friend class CompactDecimal; // hands over its canonical parts as they are
 

@@ -72,6 +72,7 @@ TEST(CompactDecimal, LongerValuesRoundPlainToSixteenDigitsOrOverflowToNaN) {
     EXPECT_EQ(CompactDecimal::notANumber().toString(), "NaN");
     EXPECT_TRUE(std::isnan(CompactDecimal::notANumber().toDouble()));
     EXPECT_FALSE(CompactDecimal::notANumber().isNegative());
+    EXPECT_FALSE(CompactDecimal::notANumber().isPositive());
     EXPECT_EQ(CompactDecimal::notANumber().mantissa(), 0);
 }
 
@@ -100,6 +101,7 @@ TEST(CompactDecimal, WholeUnitsGiveTheCanonicalValue) {
     EXPECT_EQ(CompactDecimal::fromUnits(-50, -6), CompactDecimal(dec("-0.00005")));
     EXPECT_EQ(CompactDecimal::fromUnits(0, -6), CompactDecimal());
     EXPECT_TRUE(CompactDecimal::fromUnits(0, -6).isZero());
+    EXPECT_FALSE(CompactDecimal::fromUnits(0, -6).isPositive());
     const std::int64_t below2To53 = (std::int64_t{1} << 53) - 1;
     EXPECT_EQ(CompactDecimal::fromUnits(below2To53, -6), CompactDecimal(dec("9007199254.740991")));
     EXPECT_EQ(CompactDecimal::fromUnits(-below2To53, -6).toString(), "-9007199254.740991");
@@ -119,6 +121,7 @@ TEST(CompactDecimal, AgreesWithDecimalOnTextDoubleAndOrder) {
         ASSERT_EQ(ca.toString(), a.toString());
         ASSERT_EQ(ca.toDouble(), a.toDouble()) << a.toString();
         ASSERT_EQ(ca.isNegative(), a.isNegative());
+        ASSERT_EQ(ca.isPositive(), a > Decimal()) << a.toString();
         if (!cb.isNaN() && cb.toDecimal() == b) {
             ASSERT_EQ(ca <=> cb, a <=> b) << a.toString() << " " << b.toString();
         }

@@ -73,7 +73,7 @@ std::optional<platform::Decimal> Order::GetMarginForSingleLot(const GroupInstrum
         value = settings->BTSTOrderMargin;
     else if (deliveryMode == 2)
         value = settings->IntradayOrderMargin;
-    else if (tradingMode == 1 && settings->InitialSellMargin > Decimal())
+    else if (tradingMode == 1 && settings->InitialSellMargin.isPositive())
         value = settings->InitialSellMargin;
 
     if (settings->marginCalculationMode == 2) {

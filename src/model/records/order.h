@@ -40,6 +40,16 @@ public:
     platform::Decimal OrderQty;
     // None when no price was given or reported (an empty field, never 0).
     std::optional<platform::Decimal> OrderPrice;
+    // The one-second refresh of every position reads these and the fields above: together they
+    // share the record's first lines instead of a line each further on.
+    platform::Decimal RemainingQty;
+    // Recomputed by the refresh in the floating P/L's own double arithmetic, matched bit for bit.
+    double UnrealisedPL = 0;
+    // The floating P/L the server fixed for a position of an account in equity hit, as it sent it: the
+    // refresh converts a copy of it into the account currency each pass, in the conversion's doubles.
+    std::optional<double> EquityHitPL;
+    // Divides and multiplies the margin and the floating P/L in their doubles, matched bit for bit.
+    double BaseCurrencyRate = 0;
     std::optional<platform::Decimal> LimitPrice; // take profit; none without one
     std::optional<platform::Decimal> StopPrice;  // stop loss; none without one
     // A request's quote as it stood, at the instrument's decimals as the wire writes them (NaN for a
@@ -58,7 +68,6 @@ public:
     std::int32_t tradingModeTag = 0;
     std::int32_t timeInForceTag = 0;
     std::string TicketId;
-    platform::Decimal RemainingQty;
     std::optional<WallTime> TransactionDateTime;
     std::string OrderStatus;
     std::string OrderRouteId;
@@ -72,8 +81,6 @@ public:
     std::string ClosingPositionId;
     std::string SettlementId;
     std::optional<platform::Decimal> SettledPrice; // none when the closing position is unknown
-    // Recomputed by the refresh in the floating P/L's own double arithmetic, matched bit for bit.
-    double UnrealisedPL = 0;
     platform::Decimal Storage;
     std::optional<WallTime> ExpiryDate; // a position shows only its day
     std::optional<WallTime> ValueDate;  // shown as a day
@@ -86,9 +93,6 @@ public:
     bool isTakeProfitEnabled = false;
     bool isStopLossEnabled = false;
     platform::Decimal EquityHitPrice; // the price the server froze the position at in equity hit
-    // The floating P/L the server fixed for a position of an account in equity hit, as it sent it: the
-    // refresh converts a copy of it into the account currency each pass, in the conversion's doubles.
-    std::optional<double> EquityHitPL;
     platform::Decimal PreviousOrderQty;
     platform::Decimal CurrencyRate;
     platform::Decimal OtherCharges;
@@ -98,8 +102,6 @@ public:
     // A request's price taken from the live quote, written as the quotes are (two decimals at least).
     bool priceFromQuote = false;
     bool validationResult = false;
-    // Divides and multiplies the margin and the floating P/L in their doubles, matched bit for bit.
-    double BaseCurrencyRate = 0;
     // The server's instrument id of a record whose instrument the snapshot does not hold (its
     // ItemCode is then empty); 0 otherwise. The record is kept and names the instrument by this.
     std::int32_t UnknownInstrumentId = 0;

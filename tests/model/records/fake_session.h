@@ -30,6 +30,9 @@ public:
                 return i;
         return nullptr;
     }
+    const ItemDetails* instrumentRecordForCode(std::string_view code) const override {
+        return instrumentForCode(code).get(); // the vector holds it
+    }
     std::shared_ptr<const ItemDetails> instrumentForId(std::int64_t id) const override {
         for (const auto& i : instruments)
             if (i->InstrumentId == id)
