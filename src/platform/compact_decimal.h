@@ -35,10 +35,25 @@ public:
         PlainNumber n;
         if (!scanPlainNumber(text, 19, n))
             return std::nullopt;
-        if (n.mantissa > static_cast<std::uint64_t>(kMaxMantissa))
-            return CompactDecimal(Decimal::fromParts(n.negative, n.mantissa, -n.fraction));
         std::uint64_t m = n.mantissa;
         int exponent = -n.fraction;
+        if (m > static_cast<std::uint64_t>(kMaxMantissa)) {
+            // 17 to 19 digits (a double printed in full, often): rounded Plain at the 16th digit
+            // here, in 64 bits, as the wide decimal would round it.
+            std::uint64_t unit = 1;
+            while (m / unit > static_cast<std::uint64_t>(kMaxMantissa)) {
+                unit *= 10;
+                ++exponent;
+            }
+            const std::uint64_t rest = m % unit;
+            m /= unit;
+            if (rest >= unit / 2)
+                ++m;
+            if (m > static_cast<std::uint64_t>(kMaxMantissa)) { // 99...9 carried into a 17th digit
+                m /= 10;
+                ++exponent;
+            }
+        }
         if (m == 0)
             return CompactDecimal();
         while (m % 10 == 0) {

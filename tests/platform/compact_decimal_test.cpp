@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <compare>
 #include <cstdint>
@@ -92,6 +93,44 @@ TEST(CompactDecimal, TextsReadAsDecimalReadsThem) {
               CompactDecimal(dec("12345678901234570000")));
     EXPECT_TRUE(CompactDecimal::fromString("nan")->isNaN());
     EXPECT_FALSE(CompactDecimal::fromString("1,5").has_value());
+}
+
+TEST(CompactDecimal, LongPlainTextsRoundAsTheWideDecimalRoundsThem) {
+    // 17 to 19 digits with the point anywhere: exact halves, runs of nines that carry, and the
+    // shortest texts of doubles, which carry 17 digits of noise.
+    std::mt19937_64 rng(20261208);
+    for (int i = 0; i < 20000; ++i) {
+        const int digits = std::uniform_int_distribution<int>(17, 19)(rng);
+        std::string text;
+        for (int d = 0; d < digits; ++d)
+            text += static_cast<char>('0' + rng() % 10);
+        switch (i % 4) {
+        case 1: // a half at the 17th digit
+            text.replace(16, std::string::npos,
+                         "5" + std::string(static_cast<std::size_t>(digits - 17), '0'));
+            break;
+        case 2: // nines that carry into a 17th digit
+            text.replace(0, 16, std::string(16, '9'));
+            break;
+        case 3: { // the digits of a double's shortest text
+            char buffer[32];
+            const auto end = std::to_chars(buffer, buffer + sizeof buffer, 1.0 + i * 0.00013).ptr;
+            text.assign(buffer, end);
+            std::erase(text, '.');
+            break;
+        }
+        default:
+            break;
+        }
+        const std::size_t point = rng() % (text.size() + 1);
+        if (point < text.size())
+            text.insert(point, ".");
+        if (rng() & 1)
+            text.insert(0, "-");
+        const auto plain = CompactDecimal::fromPlainText(text);
+        ASSERT_TRUE(plain.has_value()) << text;
+        ASSERT_EQ(*plain, CompactDecimal(dec(text.c_str()))) << text;
+    }
 }
 
 TEST(CompactDecimal, WholeUnitsGiveTheCanonicalValue) {

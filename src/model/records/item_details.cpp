@@ -22,6 +22,9 @@ namespace {
 bool isPositive(const Decimal& value) {
     return value > Decimal();
 }
+bool isPositive(const CompactDecimal& value) {
+    return value.isPositive();
+}
 
 } // namespace
 
@@ -113,8 +116,8 @@ std::int32_t ItemDetails::DisplayDecimalPlaces() const {
 
 void ItemDetails::SettleTickSizes() {
     if (!isPositive(TickSize))
-        TickSize = DecimalPlaces > 0 ? CompactDecimal(Decimal::fromParts(false, 1, -DisplayDecimalPlaces()))
-                                     : CompactDecimal();
+        TickSize =
+            DecimalPlaces > 0 ? CompactDecimal::fromUnits(1, -DisplayDecimalPlaces()) : CompactDecimal();
     if (!isPositive(priceTick))
         priceTick = TickSize;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -197,6 +198,32 @@ TEST(ItemDetails, DisplayBounds) {
     EXPECT_EQ(PriceUpdate::DotPositionForDecimals(0), 0);
     EXPECT_EQ(PriceUpdate::DotPositionForDecimals(-4), 0);
     EXPECT_EQ(PriceUpdate::DotPositionForDecimals(400), PriceUpdate::kMaxDotDecimals);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ItemDetailsTicks, ARecordWithoutATickSizeTakesOneUnitOfItsShownDecimals) {
+    for (std::int32_t places = -1; places <= 12; ++places) {
+        ItemDetails item;
+        item.DecimalPlaces = places;
+        item.SettleTickSizes();
+        const int shown = std::clamp(places, 0, ItemDetails::kMaxDecimalPlaces);
+        const auto expected = places > 0
+                                  ? platform::CompactDecimal(platform::Decimal::fromParts(false, 1, -shown))
+                                  : platform::CompactDecimal();
+        // Equal values have equal bits only in the normal form the decimal gives.
+        EXPECT_EQ(item.TickSize, expected) << places;
+        EXPECT_EQ(item.priceTick, expected) << places;
+    }
+    ItemDetails quoted;
+    quoted.DecimalPlaces = 5;
+    quoted.TickSize = 0.00005_cdec;
+    quoted.priceTick = -1_cdec;
+    quoted.SettleTickSizes();
+    EXPECT_EQ(quoted.TickSize, 0.00005_cdec);
+    EXPECT_EQ(quoted.priceTick, 0.00005_cdec); // a tick that is not above 0 takes the record's
 }
 
 } // namespace
