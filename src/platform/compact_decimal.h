@@ -97,14 +97,11 @@ public:
     // Inline: quote arithmetic converts every price it reads, ten thousand positions a refresh.
     double toDouble() const {
         // The mantissa and a power of ten up to 22 are exact doubles: one operation rounds correctly.
-        static constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
         const std::int64_t m = mantissa();
         const int e = exponent();
         if (!isNaN() && m < (std::int64_t{1} << 53) && m > -(std::int64_t{1} << 53) && e >= -22 && e <= 22) {
             const auto x = static_cast<double>(m);
-            return e < 0 ? x / kExactPow10[-e] : x * kExactPow10[e];
+            return e < 0 ? x / kExactPowersOfTen[-e] : x * kExactPowersOfTen[e];
         }
         return wideToDouble();
     }

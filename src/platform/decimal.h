@@ -38,6 +38,12 @@ struct DecimalRounding {
     int scale = 0;
 };
 
+// The powers of ten a double holds exactly (up to 10^22): a mantissa below 2^53 scaled by one of
+// them in a single operation is the correctly rounded double of the decimal.
+inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 class Decimal {
 public:
     static constexpr int kMaxDigits = 38;
@@ -70,13 +76,11 @@ public:
     // Inline: the position refresh converts each position's quantity and price every second.
     double toDouble() const {
         // The mantissa and a power of ten up to 22 are exact doubles: one operation rounds correctly.
-        static constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
         if (!nan_ && mantissa_ < (static_cast<unsigned __int128>(1) << 53) && exponent_ >= -22 &&
             exponent_ <= 22) {
             const auto m = static_cast<double>(static_cast<std::uint64_t>(mantissa_));
-            const double v = exponent_ < 0 ? m / kExactPow10[-exponent_] : m * kExactPow10[exponent_];
+            const double v =
+                exponent_ < 0 ? m / kExactPowersOfTen[-exponent_] : m * kExactPowersOfTen[exponent_];
             return negative_ ? -v : v;
         }
         return wideToDouble();

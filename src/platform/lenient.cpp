@@ -1,5 +1,7 @@
 #include "platform/lenient.h"
 
+#include "platform/decimal.h"
+
 #include <charconv>
 #include <limits>
 #include <system_error>
@@ -46,10 +48,6 @@ std::int64_t lenientInteger(std::string_view s) noexcept {
 
 namespace {
 
-// Exact powers of ten as doubles: 10^0 .. 10^22.
-constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 // Plain decimals of at most 15 digits without exponent ("0.00001", "-12.25", "100000"): the
 // digits as an integer below 2^53 and a power of ten are both exact doubles, so one division
 // gives the correctly rounded value, the same as the general reader. nullopt for anything else.
@@ -80,7 +78,7 @@ bool readShortDecimal(std::string_view s, double& out) noexcept {
         return false;
     // Whole numbers are common and need no division (its latency is most of a short number's cost).
     const double whole = static_cast<double>(mantissa);
-    const double value = fraction == 0 ? whole : whole / kExactPowers[fraction];
+    const double value = fraction == 0 ? whole : whole / kExactPowersOfTen[fraction];
     out = negative ? -value : value;
     return true;
 }

@@ -104,13 +104,11 @@ private:
     // At most 15 digits: the digits and a power of ten are exact doubles, so one division rounds
     // correctly.
     static bool plainDecimal(std::string_view text, double& out) {
-        static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
         platform::PlainNumber n;
         if (!platform::scanPlainNumber(text, 15, n))
             return false;
         const double whole = static_cast<double>(n.mantissa);
-        const double value = n.fraction == 0 ? whole : whole / kPowers[n.fraction];
+        const double value = n.fraction == 0 ? whole : whole / platform::kExactPowersOfTen[n.fraction];
         out = n.negative ? -value : value;
         return true;
     }
