@@ -118,4 +118,17 @@ void BM_FeedDecodeOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_FeedDecodeOnly)->Unit(benchmark::kMillisecond);
 
+// The usual quote's road: integer offsets read without decimal arithmetic, into a reused update.
+void BM_FeedDecodePlain(benchmark::State& state) {
+    const std::vector<std::string> texts = quoteTexts(20'000);
+    PriceUpdate update;
+    for (auto _ : state)
+        for (const std::string& text : texts) {
+            benchmark::DoNotOptimize(decodePlainPriceUpdate(text, update));
+            benchmark::ClobberMemory();
+        }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(texts.size()));
+}
+BENCHMARK(BM_FeedDecodePlain)->Unit(benchmark::kMillisecond);
+
 } // namespace

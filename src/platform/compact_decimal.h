@@ -10,6 +10,7 @@
 #include "platform/decimal.h"
 #include "platform/plain_number.h"
 
+#include <bit>
 #include <compare>
 #include <cstdint>
 #include <limits>
@@ -56,10 +57,7 @@ public:
         }
         if (m == 0)
             return CompactDecimal();
-        while (m % 10 == 0) {
-            m /= 10;
-            ++exponent;
-        }
+        exponent += stripTens(m, std::numeric_limits<int>::max());
         const auto signedMantissa = static_cast<std::int64_t>(m);
         return ofBits(make(n.negative ? -signedMantissa : signedMantissa, exponent));
     }
@@ -68,11 +66,11 @@ public:
     static CompactDecimal fromUnits(std::int64_t units, int exponent) {
         if (units == 0)
             return CompactDecimal();
-        while (units % 10 == 0 && exponent < 127) {
-            units /= 10;
-            ++exponent;
-        }
-        return ofBits(make(units, exponent));
+        std::uint64_t m =
+            units < 0 ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
+        exponent += stripTens(m, 127 - exponent);
+        const auto signedMantissa = static_cast<std::int64_t>(m);
+        return ofBits(make(units < 0 ? -signedMantissa : signedMantissa, exponent));
     }
     // What Decimal::fromString reads, rounded Plain to 16 digits.
     static std::optional<CompactDecimal> fromString(std::string_view text);
@@ -134,6 +132,30 @@ private:
         CompactDecimal c;
         c.bits_ = bits;
         return c;
+    }
+    // Divides the trailing zeros out of m (not 0), at most `room` of them; returns how many.
+    // Each quote carries seven prices, so no division: m is a multiple of 100 exactly when m times
+    // the inverse of 25 modulo 2^64, rotated right by two, is at most (2^64-1)/100, and that is then
+    // m/100 (likewise for 10 with the inverse of 5).
+    static constexpr int stripTens(std::uint64_t& m, int room) {
+        constexpr std::uint64_t kInverse5 = 0xCCCCCCCCCCCCCCCDu;
+        constexpr std::uint64_t kInverse25 = kInverse5 * kInverse5;
+        constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+        int stripped = 0;
+        for (; room - stripped >= 2; stripped += 2) {
+            const std::uint64_t q = std::rotr(m * kInverse25, 2);
+            if (q > kMax / 100)
+                break;
+            m = q;
+        }
+        if (room - stripped >= 1) {
+            const std::uint64_t q = std::rotr(m * kInverse5, 1);
+            if (q <= kMax / 10) {
+                m = q;
+                ++stripped;
+            }
+        }
+        return stripped;
     }
     // Canonical parts within range.
     static constexpr std::int64_t make(std::int64_t mantissa, int exponent) {

@@ -144,6 +144,29 @@ TEST(CompactDecimal, WholeUnitsGiveTheCanonicalValue) {
     const std::int64_t below2To53 = (std::int64_t{1} << 53) - 1;
     EXPECT_EQ(CompactDecimal::fromUnits(below2To53, -6), CompactDecimal(dec("9007199254.740991")));
     EXPECT_EQ(CompactDecimal::fromUnits(-below2To53, -6).toString(), "-9007199254.740991");
+
+    // Every count of trailing zeros a 16-digit mantissa can carry, odd and even, either sign, and
+    // multiples of 2 or 5 alone that must keep their digits.
+    for (const std::int64_t digits : {1LL, 7LL, 25LL, 4LL, 125LL, 2LL, 5LL, 1234567LL}) {
+        std::int64_t units = digits;
+        for (int zeros = 0; units <= CompactDecimal::kMaxMantissa; ++zeros, units *= 10) {
+            for (const std::int64_t signedUnits : {units, -units}) {
+                const CompactDecimal c = CompactDecimal::fromUnits(signedUnits, -6);
+                const Decimal expected =
+                    Decimal::fromParts(signedUnits < 0, static_cast<std::uint64_t>(units), -6);
+                EXPECT_EQ(c, CompactDecimal(expected)) << signedUnits;
+                EXPECT_EQ(c.mantissa(), signedUnits < 0 ? -digits : digits) << signedUnits;
+                EXPECT_EQ(c.exponent(), zeros - 6) << signedUnits;
+            }
+            if (units > CompactDecimal::kMaxMantissa / 10)
+                break;
+        }
+    }
+    // Zeros fold only while the exponent has room; the rest stay in the mantissa.
+    EXPECT_EQ(CompactDecimal::fromUnits(12'000, 125).mantissa(), 120);
+    EXPECT_EQ(CompactDecimal::fromUnits(12'000, 125).exponent(), 127);
+    EXPECT_EQ(CompactDecimal::fromUnits(-1'000, 126).mantissa(), -100);
+    EXPECT_EQ(CompactDecimal::fromUnits(5'000, 127).mantissa(), 5'000);
 }
 
 TEST(CompactDecimal, AgreesWithDecimalOnTextDoubleAndOrder) {

@@ -9,8 +9,14 @@
 #include "wire/separators.h"
 #include "wire/wire_date.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <limits>
 
 namespace tc {
@@ -256,7 +262,8 @@ struct QuotePieces {
     std::string_view operator[](std::size_t i) const { return i + 1 == count ? last : first[i]; }
 };
 
-// Pieces are a few bytes long: one pass over the bytes costs less than a search call per piece.
+// Pieces are a few bytes long: one pass over the bytes costs less than a search call per piece,
+// and sixteen bytes compared at once less than one at a time.
 QuotePieces quotePieces(std::string_view text, char separator) {
     QuotePieces out;
     const char* const data = text.data();
@@ -268,7 +275,17 @@ QuotePieces quotePieces(std::string_view text, char separator) {
         ++out.count;
         from = at + 1;
     };
-    for (std::size_t i = 0; i < text.size(); ++i)
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(separator);
+    for (; i + 16 <= text.size(); i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        for (auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted)));
+             bits != 0; bits &= bits - 1)
+            cut(i + static_cast<std::size_t>(std::countr_zero(bits)));
+    }
+#endif
+    for (; i < text.size(); ++i)
         if (data[i] == separator)
             cut(i);
     out.last = std::string_view(data + from, text.size() - from);
