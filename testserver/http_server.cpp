@@ -1,5 +1,7 @@
 #include "http_server.h"
 
+#include "platform/crypto.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -140,6 +142,7 @@ HttpServer::HttpServer(Handler handler, const Tls& tls, int port) : handler_(std
     // TLS writes go through write(2): a client that hangs up must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
     if (tls.certificate) {
+        tc::platform::initialiseCrypto();
         tls_ = SSL_CTX_new(TLS_server_method());
         SSL_CTX_use_certificate(tls_, tls.certificate);
         for (X509* c : tls.chain)

@@ -1,6 +1,7 @@
 #include "http/url_loader.h"
 
 #include "platform/base64.h"
+#include "platform/crypto.h"
 #include "platform/log.h"
 
 #include <curl/curl.h>
@@ -33,6 +34,7 @@ void resetHandle(CURL* easy) {
 class Loop {
 public:
     Loop() {
+        platform::initialiseCrypto(); // before libcurl starts OpenSSL
         curl_global_init(CURL_GLOBAL_ALL);
         multi_ = curl_multi_init();
         curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, 32L);

@@ -13,7 +13,15 @@
 
 namespace tc::platform {
 
+void initialiseCrypto() {
+    static const bool once = OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr) == 1;
+    (void)once;
+}
+
 namespace {
+
+// Before main: the first use of OpenSSL, whichever thread makes it, finds the library set up.
+[[maybe_unused]] const bool initialisedBeforeMain = (initialiseCrypto(), true);
 
 struct CipherCtxFree {
     void operator()(EVP_CIPHER_CTX* c) const { EVP_CIPHER_CTX_free(c); }

@@ -67,4 +67,11 @@ std::string toHex(ByteView bytes);
 // Bytes of a hexadecimal text (either case, no separators); nullopt on an odd length or a non-hex digit.
 std::optional<Bytes> fromHex(std::string_view hex);
 
+// Sets OpenSSL up without its exit handler. That handler tears the library down while worker threads
+// may still be finishing (a queue released on its own thread, a loader's thread), and each such
+// thread then loses its per-thread state instead of freeing it. Idempotent and thread-safe; it runs
+// before main wherever this file is linked, and everything else that starts OpenSSL (the HTTP
+// client, TLS sockets) calls it first.
+void initialiseCrypto();
+
 } // namespace tc::platform

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <string>
+#include <thread>
 
 #include <sys/mman.h>
 
@@ -229,6 +233,32 @@ TEST(Hex, RoundTripAndRejects) {
     EXPECT_FALSE(platform::fromHex("abc"));
     EXPECT_FALSE(platform::fromHex("0g"));
     EXPECT_FALSE(platform::fromHex("0 "));
+}
+
+// A worker that used OpenSSL and ends while the process exits (a queue released on its own thread
+// ends so) frees its per-thread state. Had OpenSSL torn itself down first, that state would be
+// lost: the sanitizer build's leak check at exit reports it and fails this test's process.
+TEST(CryptoLifetime, AWorkerEndingAtExitStillFreesItsState) {
+    static std::atomic<bool> release{false};
+    static std::atomic<int> digestBytes{-1};
+    static std::thread* worker = nullptr;
+    // Registered before the worker's first use of OpenSSL, so it runs after anything OpenSSL
+    // registers then.
+    std::atexit([] {
+        release = true;
+        release.notify_one();
+        worker->join();
+        delete worker;
+    });
+    worker = new std::thread([] {
+        const auto digest = platform::sha512(platform::asBytes("abc"));
+        digestBytes = digest ? static_cast<int>(digest->size()) : 0;
+        release.wait(false);
+    });
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (digestBytes.load() < 0 && std::chrono::steady_clock::now() < limit)
+        std::this_thread::yield();
+    EXPECT_EQ(digestBytes.load(), static_cast<int>(platform::kSha512Bytes));
 }
 
 } // namespace

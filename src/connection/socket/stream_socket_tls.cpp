@@ -2,6 +2,7 @@
 // our own, so bytes read ahead before the upgrade are handed to the engine first.
 #include "connection/socket/stream_socket.h"
 #include "connection/socket/stream_socket_internal.h"
+#include "platform/crypto.h"
 #include "platform/log.h"
 
 #include <openssl/bio.h>
@@ -211,6 +212,7 @@ void StreamSocket::startTLSEngine() {
     manualTrust_ = manual && *manual;
     (void)falseStart; // the engine has no false start; accepted and ignored
 
+    platform::initialiseCrypto();
     ERR_clear_error();
     sslCtx_ = SSL_CTX_new(tlsIsServer_ ? TLS_server_method() : TLS_client_method());
     if (sslCtx_)
