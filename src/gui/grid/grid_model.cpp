@@ -428,7 +428,10 @@ void GridModel::noteNumber(Row& row, const Snapshot& s, std::size_t i, std::size
             source_.number({*s.model, s, i, row.inputs.item, row.inputs.records}, columns_[column].field);
 }
 
-GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order, Field field) const {
+// Inlined into the pass over every row each second: a call per cell, its key handed back through
+// memory, cost more than working the key out.
+[[gnu::always_inline]] inline GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order,
+                                                                  Field field) const {
     // Each key holds every number its cell's text and tone are made of (see boardCell, orderCell).
     CellKey key;
     key.known = true;
