@@ -2,9 +2,7 @@
 
 #include "wire/separators.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "platform/byte_mask.h"
 
 #include <charconv>
 #include <climits>
@@ -74,21 +72,9 @@ Field parseField(std::string_view piece) noexcept {
 
 void FieldIterator::fill(const char* from) noexcept {
     const std::size_t n = static_cast<std::size_t>(e_ - from) < 64 ? static_cast<std::size_t>(e_ - from) : 64;
-    std::uint64_t mask = 0;
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i end = _mm_set1_epi8(kFieldEnd);
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-        const auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, end)));
-        mask |= static_cast<std::uint64_t>(bits) << i;
-    }
-#endif
-    for (; i < n; ++i)
-        mask |= static_cast<std::uint64_t>(from[i] == kFieldEnd) << i;
     block_ = from;
     blockEnd_ = from + n;
-    mask_ = mask;
+    mask_ = platform::byteMask(from, n, kFieldEnd);
 }
 
 FieldIterator FieldIterator::overFrame(std::string_view frameText) noexcept {

@@ -3,15 +3,12 @@
 
 #include "model/records/record_fields.h"
 #include "model/text/formatter.h"
+#include "platform/byte_mask.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "wire/message_cracker.h"
 #include "wire/separators.h"
 #include "wire/wire_date.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include <algorithm>
 #include <array>
@@ -262,8 +259,7 @@ struct QuotePieces {
     std::string_view operator[](std::size_t i) const { return i + 1 == count ? last : first[i]; }
 };
 
-// Pieces are a few bytes long: one pass over the bytes costs less than a search call per piece,
-// and sixteen bytes compared at once less than one at a time.
+// Pieces are a few bytes long: a bit scan per piece costs less than a search call or a byte loop.
 QuotePieces quotePieces(std::string_view text, char separator) {
     QuotePieces out;
     const char* const data = text.data();
@@ -275,19 +271,11 @@ QuotePieces quotePieces(std::string_view text, char separator) {
         ++out.count;
         from = at + 1;
     };
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i wanted = _mm_set1_epi8(separator);
-    for (; i + 16 <= text.size(); i += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-        for (auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted)));
-             bits != 0; bits &= bits - 1)
-            cut(i + static_cast<std::size_t>(std::countr_zero(bits)));
+    for (std::size_t block = 0; block < text.size(); block += 64) {
+        const std::size_t n = std::min<std::size_t>(64, text.size() - block);
+        for (std::uint64_t mask = platform::byteMask(data + block, n, separator); mask != 0; mask &= mask - 1)
+            cut(block + static_cast<std::size_t>(std::countr_zero(mask)));
     }
-#endif
-    for (; i < text.size(); ++i)
-        if (data[i] == separator)
-            cut(i);
     out.last = std::string_view(data + from, text.size() - from);
     if (out.count < QuotePieces::kRead)
         out.first[out.count] = out.last;
