@@ -22,9 +22,6 @@ namespace {
 bool isPositive(const Decimal& value) {
     return value > Decimal();
 }
-bool isPositive(const CompactDecimal& value) {
-    return value.isPositive();
-}
 
 } // namespace
 
@@ -49,7 +46,7 @@ void ItemDetails::ApplySpread(PriceUpdate& update) const {
         return;
     if (update.Bid.isZero() || update.Ask.isZero())
         return;
-    if (!isPositive(priceTick))
+    if (!priceTick.isPositive())
         return;
     switch (SpreadType) {
     case kSpreadFixed:
@@ -73,7 +70,7 @@ void ItemDetails::ApplySpread(PriceUpdate& update) const {
 // Worked in exact decimals: the spread puts the prices on whole points of the tick.
 void ItemDetails::ApplyFixedSpread(PriceUpdate& update, std::int64_t bidPoints,
                                    std::int64_t askPoints) const {
-    if (!isPositive(priceTick))
+    if (!priceTick.isPositive())
         return;
     const Decimal tick = priceTick;
     static const Decimal kHalf = Decimal::fromString("0.5").value();
@@ -84,7 +81,7 @@ void ItemDetails::ApplyFixedSpread(PriceUpdate& update, std::int64_t bidPoints,
 
 void ItemDetails::ApplyTopupSpread(PriceUpdate& update, std::int64_t bidPoints,
                                    std::int64_t askPoints) const {
-    if (!isPositive(priceTick))
+    if (!priceTick.isPositive())
         return;
     const Decimal tick = priceTick;
     update.Bid = RecordFields::compactOf(Decimal(update.Bid) - Decimal::fromInt64(bidPoints) * tick);
@@ -92,7 +89,7 @@ void ItemDetails::ApplyTopupSpread(PriceUpdate& update, std::int64_t bidPoints,
 }
 
 Decimal ItemDetails::DoMidPriceTickCorrection(const Decimal& price) const {
-    if (!isPositive(TickSize) || price.isNaN())
+    if (!TickSize.isPositive() || price.isNaN())
         return price;
     const Decimal& x = price;
     const Decimal tick = TickSize;
@@ -115,10 +112,10 @@ std::int32_t ItemDetails::DisplayDecimalPlaces() const {
 }
 
 void ItemDetails::SettleTickSizes() {
-    if (!isPositive(TickSize))
+    if (!TickSize.isPositive())
         TickSize =
             DecimalPlaces > 0 ? CompactDecimal::fromUnits(1, -DisplayDecimalPlaces()) : CompactDecimal();
-    if (!isPositive(priceTick))
+    if (!priceTick.isPositive())
         priceTick = TickSize;
 }
 
