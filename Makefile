@@ -101,7 +101,7 @@ install: deps
 	cmake --build build -j $(JOBS)
 	DESTDIR="$(DESTDIR)" cmake --install build
 
-# Product and test line counts and their ratio.
+# Program and test line counts and their ratio.
 loc:
 	@tools/loc.sh
 

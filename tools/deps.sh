@@ -16,7 +16,7 @@ packages=(
     # core, Chinese in CJK; Latin and Cyrillic are DejaVu's
     fonts-noto-core fonts-noto-cjk
 )
-# Yardsticks for the benchmarks only (`tools/deps.sh bench`); never linked into the product.
+# Yardsticks for the benchmarks only (`tools/deps.sh bench`); never linked into the programs.
 if [ "${1:-}" = "bench" ]; then
     packages+=(libquickfix-dev libqcustomplot-dev)
 fi

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Lines of product code (src/, testserver/) and of tests (tests/), C++ sources and headers only, so
-# fixture data (.xml, .txt, .inc golden files) is left out; then the ratio of tests to product.
+# Lines of program code (src/, testserver/) and of tests (tests/), C++ sources and headers only, so
+# fixture data (.xml, .txt, .inc golden files) is left out; then the ratio of tests to program code.
 # Counts the files git tracks or would track. The last line is the summary, e.g.
-#   product 35305 tests 25351 ratio 0.72
+#   program 35305 tests 25351 ratio 0.72
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,9 +14,9 @@ count() {
     echo "$total"
 }
 
-product_src=$(count src)
-product_server=$(count testserver)
+program_src=$(count src)
+program_server=$(count testserver)
 tests=$(count tests)
-product=$((product_src + product_server))
-echo "src ${product_src} testserver ${product_server}"
-awk -v p="$product" -v t="$tests" 'BEGIN { printf "product %d tests %d ratio %.2f\n", p, t, (p ? t / p : 0) }'
+program=$((program_src + program_server))
+echo "src ${program_src} testserver ${program_server}"
+awk -v p="$program" -v t="$tests" 'BEGIN { printf "program %d tests %d ratio %.2f\n", p, t, (p ? t / p : 0) }'

@@ -133,7 +133,7 @@ ApprovalAnswer approvalAnswerOf(const std::vector<TaggedField>& fields) {
     return answer;
 }
 
-// An amount as the shortest text of its nearest double, the product's form: "250", "99.5".
+// An amount in the pay-gate request's form: the shortest text of its nearest double, "250", "99.5".
 std::string amountText(const platform::Decimal& amount) {
     char buf[64];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, amount.toDouble());

@@ -1,6 +1,6 @@
 #pragma once
-// The program's images, drawn as SVG for it. Names are those the windows use, with or without the
-// ".png" of the original names ("Network_Speed_Good.png" and "Network_Speed_Good" are one image).
+// The program's images, drawn as SVG for it. Names are those the windows use, with or without
+// a ".png" ending ("Network_Speed_Good.png" and "Network_Speed_Good" are one image).
 #include <QIcon>
 #include <QString>
 

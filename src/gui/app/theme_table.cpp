@@ -27,7 +27,7 @@ constexpr std::array<ThemeEntry, kThemeRoleCount> kTable{{
     {R::FieldBorder, "FieldBorder", {0x4d, 0x4d, 0x4d}, {0xaa, 0xaa, 0xaa}}, // white 0.3; light grey
     {R::GridLine, "GridLine", {0x33, 0x33, 0x33, 0x80}, {0xd0, 0xd0, 0xd0}}, // white 0.2 at half alpha
 
-    // The product's green (0, 0.6, 0) and red (230, 0, 38), lightened on dark rows and darkened
+    // Gains in green (0, 0.6, 0) and losses in red (230, 0, 38), lightened on dark rows and darkened
     // where white text stands on them.
     {R::GainText, "GainText", {0x4c, 0xd9, 0x64}, {0x00, 0x78, 0x00}},
     {R::LossText, "LossText", {0xff, 0x6b, 0x6b}, {0xc8, 0x00, 0x26}},
@@ -83,8 +83,8 @@ constexpr std::array<ThemeEntry, kThemeRoleCount> kTable{{
     {R::PieSlice3, "PieSlice3", {0x3e, 0xad, 0xdb}, {0x1f, 0x7e, 0xad}},
     {R::PieSlice4, "PieSlice4", {0xe5, 0x42, 0x73}, {0xc8, 0x2a, 0x5a}},
     {R::PieSlice5, "PieSlice5", {0x94, 0x8d, 0x8b}, {0x6e, 0x68, 0x66}},
-    // The product's dark red (0.6, 0, 0) and green (0, 0.6, 0): as they are on light rows (the green
-    // darkened to read as text), lightened on dark ones.
+    // Own messages in dark red (0.6, 0, 0), the other side's in green (0, 0.6, 0): as they are on light
+    // rows (the green darkened to read as text), lightened on dark ones.
     {R::ChatOwnHead, "ChatOwnHead", {0xff, 0x80, 0x80}, {0x99, 0x00, 0x00}},
     {R::ChatOtherHead, "ChatOtherHead", {0x5c, 0xd6, 0x5c}, {0x00, 0x7a, 0x00}},
 }};

@@ -10,7 +10,7 @@
 namespace tc::gui {
 namespace {
 
-// The message column reads "Message": the product's key for it names the journal's events here.
+// The message column reads "Message" under a key of its own; kEvent is the journal's "Event" column.
 const std::vector<std::string_view> kNoticeColumns{texts::kSubject, texts::kMessage, texts::kTimeColumn};
 const std::vector<std::string_view> kRecentColumns{texts::kContact, texts::kMessage};
 

@@ -209,7 +209,8 @@ DetailContent instrumentDetail(DetailType type, std::string_view code, const Ins
         break;
     case DetailType::MarginRequirement:
         rows.key(texts::kInitialMargin, marginText(settings.InitialMargin, settings));
-        // The initial margin again under its second caption: the figure the server's product shows.
+        // The overnight row repeats the initial margin, as this list always has; the instrument details
+        // list shows OverNightMargin itself.
         rows.key(texts::kOvernightMargin, marginText(settings.InitialMargin, settings));
         if (!settings.IntradayOrderMargin.isZero())
             rows.key(texts::kIntradayMargin, marginText(settings.IntradayOrderMargin, settings));

@@ -15,7 +15,7 @@ std::uint64_t accountIdOf(const std::shared_ptr<const AccountDetails>& account) 
     return account ? static_cast<std::uint64_t>(static_cast<std::int64_t>(account->AccountId)) : 0;
 }
 
-// Printed as "%.2f" prints the nearest double, the product's rounding (0.125 gives 0.12).
+// Printed as "%.2f" prints the nearest double (0.125 gives 0.12), as Formatter::formatDecimal prints amounts.
 std::string twoDecimals(const platform::Decimal& amount) {
     return fmt::format("{:.2f}", amount.toDouble());
 }

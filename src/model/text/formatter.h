@@ -35,8 +35,8 @@ public:
     // Fixed notation with `decimals` fraction digits (2 when decimals is 0 or negative, at most 64),
     // rounded to nearest from the exact binary value, no grouping, "." whatever the process locale.
     static std::string formatDecimal(double value, int32_t decimals);
-    // The same of an amount's nearest double, so a decimal amount prints as the product prints it
-    // ("%.2f" of 0.125 gives 0.12).
+    // The same of an amount's nearest double, so an amount prints alike whether held as a decimal or
+    // a double ("%.2f" of 0.125 gives 0.12).
     static std::string formatDecimal(const platform::Decimal& value, int32_t decimals);
     // A plain number text re-printed with grouping: "1234567.891" -> "1,234,567.891" (0 to 3 fraction
     // digits, half-even). nullopt when the text is not a plain number.
