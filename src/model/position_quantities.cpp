@@ -1,8 +1,11 @@
 #include "model/position_quantities.h"
 
+#include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/records/record_decimal.h"
+
+#include <cmath>
 
 namespace tc {
 
@@ -21,6 +24,23 @@ Decimal closingQuantity(const Order& position, const OrderView& pendingOrders) {
 Decimal closableQuantity(const Order& position, const OrderView& pendingOrders) {
     const Decimal left = position.RemainingQty - closingQuantity(position, pendingOrders);
     return left.isNaN() || left.isNegative() ? Decimal() : left;
+}
+
+std::optional<QuantityBreach> quantityBreach(double quantity, const GroupInstruments& settings,
+                                             bool closesRemainder) {
+    using Rule = QuantityBreach::Rule;
+    if (quantity > settings.MaxOrderQty.toDouble())
+        return QuantityBreach{Rule::AboveMaximum, settings.MaxOrderQty.toDecimal()};
+    if (closesRemainder)
+        return std::nullopt;
+    if (quantity < settings.MinOrderQty.toDouble())
+        return QuantityBreach{Rule::BelowMinimum, settings.MinOrderQty.toDecimal()};
+    if (settings.OrderQtyStep > Decimal()) {
+        const double r = std::fabs(std::remainder(quantity, settings.OrderQtyStep.toDouble()));
+        if (!Decimal::fromDouble(r).isZero())
+            return QuantityBreach{Rule::OffStep, settings.OrderQtyStep.toDecimal()};
+    }
+    return std::nullopt;
 }
 
 double contractValue(double quantity, double contractSize) {

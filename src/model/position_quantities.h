@@ -2,11 +2,12 @@
 // The quantities and amounts the position sheets show, worked out from the records so that the
 // windows only format them: what a position may still close, the contract value of a quantity (the
 // close and modify sheets' total), a delivery's total cost and initial margin, and the offset
-// sheet's totals and quantity steps.
+// sheet's totals and quantity steps; and the group's quantity rules an order is held to.
 #include "model/session_queries.h"
 #include "platform/decimal.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
@@ -22,6 +23,18 @@ platform::Decimal closingQuantity(const Order& position, const OrderView& pendin
 // What may still be closed: the remaining quantity less the lots pending orders already close;
 // never below 0.
 platform::Decimal closableQuantity(const Order& position, const OrderView& pendingOrders);
+
+// The first of the group's quantity rules `quantity` lots break, and the limit it sets: above the
+// maximum, below the minimum, off the step; nullopt when the quantity keeps them. Closing a position's
+// whole remainder may go below the minimum and off the step. Worked in doubles, the step's remainder
+// a double remainder, as the order rules always have.
+struct QuantityBreach {
+    enum class Rule : std::uint8_t { AboveMaximum, BelowMinimum, OffStep };
+    Rule rule;
+    platform::Decimal limit;
+};
+std::optional<QuantityBreach> quantityBreach(double quantity, const GroupInstruments& settings,
+                                             bool closesRemainder = false);
 
 // What `quantity` lots come to: quantity × contract size.
 double contractValue(double quantity, double contractSize);

@@ -1,5 +1,6 @@
 #include "orders/order_manager.h"
 
+#include "model/position_quantities.h"
 #include "model/price_grid.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
@@ -226,17 +227,13 @@ OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order) const
     if (!c.settings)
         return refuse("1075", order);
     const GroupInstruments& settings = *c.settings;
-    // The quantity rules are worked in doubles: the step's remainder is a double remainder.
-    if (q > settings.MaxOrderQty.toDouble())
-        return refuseBracketed("1023", limitText(settings.MaxOrderQty), order);
-    // Closing the whole remainder of a position is allowed below the minimum and off the step.
     const bool closesRemainder = o.isCloseNew && numberOf(o.PreviousOrderQty) == q;
-    if (q < settings.MinOrderQty.toDouble() && !closesRemainder)
-        return refuseBracketed("1024", limitText(settings.MinOrderQty), order);
-    if (settings.OrderQtyStep > Decimal()) {
-        const double r = std::fabs(std::remainder(q, settings.OrderQtyStep.toDouble()));
-        if (!Decimal::fromDouble(r).isZero() && !closesRemainder)
-            return refuseBracketed("1034", limitText(settings.OrderQtyStep), order);
+    if (const auto breach = quantityBreach(q, settings, closesRemainder)) {
+        using Rule = QuantityBreach::Rule;
+        const char* key = breach->rule == Rule::AboveMaximum   ? "1023"
+                          : breach->rule == Rule::BelowMinimum ? "1024"
+                                                               : "1034";
+        return refuseBracketed(key, limitText(breach->limit), order);
     }
     const bool waivesDistances = (item.orderSettings2 & 1) != 0;
     const bool enforcesBand = (item.orderSettings2 & 2) != 0;

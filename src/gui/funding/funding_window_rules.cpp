@@ -41,6 +41,11 @@ double currencyConversion(double amount, double rate, bool direct) {
 
 std::string depositEstimate(std::string_view amountText, bool onlinePayment, const DepositCurrencies& c) {
     const std::string asTyped(amountText);
+    // Only the amount's own checks: a bank deposit asks nothing more of a form without texts.
+    DepositForm form;
+    form.amountText = asTyped;
+    if (checkDepositForm(form))
+        return {};
     if (!onlinePayment || !c.account || !c.gatewayChosen || !c.gateway)
         return asTyped;
     if (c.account->currencyID == c.gateway->currencyID || !c.system)
@@ -138,6 +143,16 @@ std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form
     if (auto uncarried = firstUncarried(form.texts))
         return uncarried;
     return std::nullopt;
+}
+
+std::string resultingBalanceText(const interfaces::WithdrawalFigures& figures, std::string_view amountText) {
+    // Only the amount's own checks: the form's texts and the connection do not touch the figure.
+    WithdrawalForm form;
+    form.amountText = std::string(amountText);
+    form.withdrawable = figures.withdrawable;
+    if (checkWithdrawalForm(form))
+        return {};
+    return fixed2(figures.resultingBalance(leadingAmount(amountText)));
 }
 
 std::optional<std::string_view> transactionCodeFor(bool typeTextEmpty, std::optional<std::size_t> chosen) {

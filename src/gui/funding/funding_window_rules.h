@@ -57,7 +57,8 @@ struct DepositCurrencies {
     bool gatewayChosen = false;
 };
 
-// The estimate shown for the amount text: the text as typed, or the converted amount with "%.2f".
+// The estimate shown for the amount text: the text as typed, or the converted amount with "%.2f";
+// empty for an amount the deposit's checks refuse.
 std::string depositEstimate(std::string_view amountText, bool onlinePayment, const DepositCurrencies& c);
 
 // The currency rule of a gateway payment: 0 accepts, else the refusal's code (10000 to 10003).
@@ -107,6 +108,10 @@ struct WithdrawalForm {
 };
 
 std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form);
+
+// The resulting balance for the amount text, "%.2f"; empty for an amount the withdrawal's checks
+// refuse (not a usable number, or more than may be withdrawn).
+std::string resultingBalanceText(const interfaces::WithdrawalFigures& figures, std::string_view amountText);
 
 // ---- funding history
 

@@ -98,7 +98,7 @@ void WithdrawalRequestWindowController::calculateResultingBalance() {
         return;
     }
     ui_->resultingBalanceTextField->setText(
-        qt(fixed2(figures(*chosen).resultingBalance(leadingAmount(str(ui_->amountTextField->text()))))));
+        qt(resultingBalanceText(figures(*chosen), str(ui_->amountTextField->text()))));
 }
 
 std::optional<QString>

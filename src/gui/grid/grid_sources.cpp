@@ -136,7 +136,7 @@ constexpr ColumnSpec kSettledPositions[] = {
     {"OpenPositionId", texts::kOpenPositionID, Field::OpenPositionId, 90, true, false, false, true, 323},
     {"ClosingPositionId", texts::kClosingPositionID, Field::ClosingPositionId, 90, true, false, false, true,
      324},
-    {"ItemTime", texts::kCloseTime, Field::ItemTime, 140, false, false, false, true, 325},
+    {"ItemTime", texts::kSettledOpenTime, Field::ItemTime, 140, false, false, false, true, 325},
     {"TransactionTimeOnly", texts::kTime, Field::TransactionTimeOnly, 70, false, false, false, true, 151},
     {"CurrencyRate", texts::kCurrencyRate, Field::CurrencyRate, 80, true, true, false, true, 434},
     {"AccountCurrencyRate", texts::kAccountCurrencyRate, Field::AccountCurrencyRate, 90, true, false, false,

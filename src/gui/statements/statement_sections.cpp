@@ -22,7 +22,7 @@ const std::vector<std::string_view> kSettledColumns = {
     texts::kSide,         texts::kOpenPrice,      texts::kClosePrice,
     texts::kPL,           texts::kCommission,     texts::kStorage,
     texts::kTime,         texts::kOpenPositionID, texts::kClosingPositionID,
-    texts::kCurrencyRate, texts::kDelivery,       texts::kCloseTime,
+    texts::kCurrencyRate, texts::kDelivery,       texts::kSettledOpenTime,
     texts::kCloseDate,    texts::kOtherCharges};
 const std::vector<std::string_view> kPendingColumns = {
     texts::kOrderID,     texts::kSymbol,      texts::kOrderQty,   texts::kRemainingQty, texts::kSide,
@@ -131,7 +131,7 @@ std::string settledCell(const AccountStatementInfo& s, const SettledPositionHist
         return price(p.CurrencyRate, places);
     if (key == texts::kDelivery)
         return text(deliveryModeText(p.deliveryMode));
-    if (key == texts::kCloseTime)
+    if (key == texts::kSettledOpenTime)
         return dateTimeText(p.OpenDate);
     if (key == texts::kCloseDate)
         return dateTimeText(p.CloseDate);

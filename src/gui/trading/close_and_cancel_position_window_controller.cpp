@@ -83,7 +83,7 @@ void CloseAndCancelPositionWindowController::refresh(bool fromTick) {
 
 void CloseAndCancelPositionWindowController::updateValuesOnTimer(bool fromTimer) {
     interfaces::Client* c = client();
-    const std::string typed = ui_->QuantityComboField->currentText().toStdString();
+    const std::string typed = ui_->QuantityComboField->currentText().trimmed().toStdString();
     const auto v =
         c ? closeView(c->model(), c->queries(), job_, record(), context().language().selected(),
                       job_ == CloseJob::Close ? std::optional<std::string_view>(typed) : std::nullopt)

@@ -131,8 +131,8 @@ void ModifyPositionWindowController::refresh(bool) {
 }
 
 void ModifyPositionWindowController::UpdateValueFields() {
-    ui_->QuantityDescriptionTextField->setText(
-        qt(quantityDescription(ui_->QuantityComboField->currentText().toStdString(), contractSize_)));
+    ui_->QuantityDescriptionTextField->setText(qt(typedQuantityDescription(
+        ui_->QuantityComboField->currentText().trimmed().toStdString(), contractSize_)));
 }
 
 void ModifyPositionWindowController::step(bool takeProfit, int steps) {
@@ -185,13 +185,12 @@ void ModifyPositionWindowController::ModifyButtonClicked() {
         return;
     }
     const std::string quantity = ui_->QuantityComboField->currentText().trimmed().toStdString();
-    const auto typed = typedDecimal(quantity);
-    if (!typed || !(*typed > Decimal())) {
-        showRefusal(refusalText(kBadQuantityKey));
+    if (const auto refusal = quantityRefusal(quantity)) {
+        showRefusal(refusalText(refusal->key));
         return;
     }
-    takeResult(c->orders().editPendingOrder(record(), *typed, priceOf(ui_->OrderPriceTextField->text()),
-                                            takeProfit, stopLoss));
+    takeResult(c->orders().editPendingOrder(record(), *typedDecimal(quantity),
+                                            priceOf(ui_->OrderPriceTextField->text()), takeProfit, stopLoss));
 }
 
 } // namespace tc::gui

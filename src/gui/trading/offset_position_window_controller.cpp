@@ -22,6 +22,7 @@ namespace tc::gui {
 struct OffsetLine {
     OffsetRow row;
     bool ticked = false;
+    bool refused = false; // its quantity is refused: no figure is worked from it
 };
 
 namespace {
@@ -42,9 +43,11 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
         {texts::kOffsetOpenPrice,
          [this](const OffsetLine& l) { return qt(priceText(l.row.closePrice, instrument())); }},
         {texts::kSide, [this](const OffsetLine& l) { return qt(sideName(l.row.tradingMode)); }},
-        {texts::kFloatingPL, [](const OffsetLine& l) { return qt(moneyText(l.row.profitLoss)); }},
+        {texts::kFloatingPL,
+         [](const OffsetLine& l) { return l.refused ? QString() : qt(moneyText(l.row.profitLoss)); }},
         {texts::kTotalQty, [](const OffsetLine& l) { return qt(quantityText(l.row.totalQty)); }},
-        {texts::kAvailableQty, [](const OffsetLine& l) { return qt(quantityText(l.row.QtyAvailable)); }},
+        {texts::kAvailableQty,
+         [](const OffsetLine& l) { return l.refused ? QString() : qt(quantityText(l.row.QtyAvailable)); }},
         {texts::kOffsetQty, {}}};
     lines_ = new RecordTableModel<OffsetLine>(
         std::move(columns), [](const OffsetLine& l) { return l.row.positionId; },
@@ -114,7 +117,7 @@ void OffsetPositionWindowController::fill() {
 std::vector<OffsetLine> OffsetPositionWindowController::lines() const {
     std::vector<OffsetLine> lines;
     for (std::size_t i = 0; i < state_.rows().size(); ++i)
-        lines.push_back({state_.rows()[i], state_.isTicked(i)});
+        lines.push_back({state_.rows()[i], state_.isTicked(i), state_.refusedEntry(i)});
     return lines;
 }
 

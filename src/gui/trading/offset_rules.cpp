@@ -25,6 +25,17 @@ const Order* openPosition(const SessionModel& model, std::string_view id) {
     return nullptr;
 }
 
+// The check of one ticked row's quantity: a plain number above 0, and no more than the row holds.
+std::optional<std::string> rowRefusal(const OffsetRow& row) {
+    // A text that is not one plain number offsets nothing.
+    const auto& quantity = row.offsetQty;
+    if (!quantity || !(*quantity > Decimal()))
+        return texts::kEnterOffsetQuantityGreaterThan;
+    if (*quantity > row.totalQty)
+        return texts::kQuantityTakenFromPositionMore;
+    return std::nullopt;
+}
+
 } // namespace
 
 bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
@@ -102,12 +113,24 @@ OffsetTotals OffsetState::totals() const {
     return offsetTotals(quantity_, taken);
 }
 
+bool OffsetState::refusedEntry(std::size_t row) const {
+    return isTicked(row) && rowRefusal(rows_[row]).has_value();
+}
+
+bool OffsetState::anyRefusedEntry() const {
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (refusedEntry(i))
+            return true;
+    return false;
+}
+
 std::string OffsetState::offsetTotal() const {
-    return totals().offset.toString();
+    return anyRefusedEntry() ? std::string() : totals().offset.toString();
 }
 
 std::string OffsetState::remaining() const {
-    return totals().remaining.toString();
+    const OffsetTotals t = totals();
+    return anyRefusedEntry() || t.offset > quantity_ ? std::string() : t.remaining.toString();
 }
 
 std::vector<std::string> OffsetState::quantityList(const SessionModel& model, std::size_t row) const {
@@ -143,12 +166,8 @@ std::optional<std::string> OffsetState::refusalKey(const SessionModel& model, bo
             std::find_if(rows_.begin(), rows_.end(), [&](const OffsetRow& r) { return r.positionId == id; });
         if (row == rows_.end())
             continue;
-        // A text that is not one plain number offsets nothing.
-        const auto& quantity = row->offsetQty;
-        if (!quantity || !(*quantity > Decimal()))
-            return texts::kEnterOffsetQuantityGreaterThan;
-        if (*quantity > row->totalQty)
-            return texts::kQuantityTakenFromPositionMore;
+        if (auto refusal = rowRefusal(*row))
+            return refusal;
     }
     const auto* found = model.AccountDetailCollection.get(account_);
     const AccountDetails* account = found ? found->get() : nullptr;

@@ -56,7 +56,10 @@ public:
     // The quantity chosen for a row (the text as typed or picked; one that is not a plain number
     // takes nothing) and its result, valued as if closed at the position's open price.
     void setQuantity(const SessionModel& model, std::size_t row, std::string_view quantity);
-    // The ticked rows' quantities summed, and the position's quantity less that.
+    // A ticked row whose quantity the sheet refuses: its result and what it leaves are not shown.
+    bool refusedEntry(std::size_t row) const;
+    // The ticked rows' quantities summed, and the position's quantity less that; empty while a row's
+    // quantity is refused, and the remainder also while the total is more than the position holds.
     std::string offsetTotal() const;
     std::string remaining() const;
     // A ticked row's list: 0, step, 2 × step, ... below its total, then the total; 0 and the total
@@ -70,6 +73,7 @@ public:
 
 private:
     OffsetTotals totals() const;
+    bool anyRefusedEntry() const;
 
     std::string positionId_;
     std::string account_;

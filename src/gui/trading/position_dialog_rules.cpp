@@ -120,6 +120,10 @@ std::optional<Decimal> typedDecimal(std::string_view text) {
     return value;
 }
 
+std::string typedQuantityDescription(std::string_view quantityText, double contractSize) {
+    return quantityRefusal(quantityText) ? std::string() : quantityDescription(quantityText, contractSize);
+}
+
 std::optional<CloseView> closeView(const SessionModel& model, const SessionQueries& queries, CloseJob job,
                                    std::string_view id, std::int64_t language,
                                    std::optional<std::string_view> quantity) {
@@ -144,8 +148,10 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
         v.quantityEditable = true;
         v.orderType = shownName(language, "Market");
         v.resultShown = true;
-        v.estimatedResult = moneyText(
-            closeResult(o, std::max(0.0, platform::lenientReal(v.quantity)), SessionModelLookup(model)));
+        // Lots the sheet would refuse are worked into no figure.
+        if (!closeRefusal(v.quantity, closable, std::nullopt))
+            v.estimatedResult =
+                moneyText(closeResult(o, platform::lenientReal(v.quantity), SessionModelLookup(model)));
         // The position's side is sold or bought back.
         const std::string side = text(language, o.tradingMode == 0 ? texts::kSell : texts::kBuy);
         v.buttonTitle = fmt::format("{} #{} ({} {} {} @ {})", text(language, texts::kClose), o.OpenPositionId,
@@ -171,20 +177,28 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
         }
         v.buttonTitle = titled(word.empty() ? std::string() : text(language, word), o.PendingOrderId);
     }
-    v.quantityDescription = quantityDescription(v.quantity, contract);
+    if (!close || !v.estimatedResult.empty())
+        v.quantityDescription = quantityDescription(v.quantity, contract);
     return v;
+}
+
+std::optional<DialogRefusal> quantityRefusal(std::string_view quantity) {
+    const auto value = typedDecimal(quantity);
+    if (!value || !(*value > Decimal()))
+        return DialogRefusal{std::string(kBadQuantityKey), {}};
+    return std::nullopt;
 }
 
 std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decimal& closable,
                                           std::optional<std::string_view> deviation) {
     if (deviation && deviation->empty())
         return DialogRefusal{std::string(kDeviationMissingKey), {}};
-    const auto value = typedDecimal(quantity);
-    if (!value || !(*value > Decimal()))
-        return DialogRefusal{std::string(kBadQuantityKey), {}};
+    if (auto refusal = quantityRefusal(quantity))
+        return refusal;
+    const Decimal value = *typedDecimal(quantity);
     // Lots that pending orders already close are not offered again: closing them twice would open
     // a position the other way once both fill.
-    if (*value > closable)
+    if (value > closable)
         return DialogRefusal{std::string(kAboveClosableKey), closable.toString()};
     return std::nullopt;
 }

@@ -45,6 +45,9 @@ std::vector<std::string> wholeQuantityList(const Decimal& upTo, std::size_t cap 
 std::string quantityDescription(std::string_view quantityText, double contractSize);
 // A typed decimal: nullopt for text that is not one plain number.
 std::optional<Decimal> typedDecimal(std::string_view text);
+// The description of a quantity typed into a sheet that sends it as typed; empty for one the sheet
+// refuses (kBadQuantityKey), so no figure stands beside it.
+std::string typedQuantityDescription(std::string_view quantityText, double contractSize);
 
 // What both sheets show of their record, in the same fields.
 struct RecordLines {
@@ -64,7 +67,8 @@ struct RecordLines {
 
 enum class CloseJob : std::uint8_t { Close, Cancel };
 
-// `quantity`: the closable (close) or remaining (cancel) quantity.
+// `quantity`: the closable (close) or remaining (cancel) quantity. A typed quantity the sheet refuses
+// gets no estimate and no description.
 struct CloseView : RecordLines {
     std::string orderPrice;
     std::string currentPrice;
@@ -85,6 +89,8 @@ struct DialogRefusal {
     std::string key;
     std::string detail;
 };
+// A typed quantity that is not one plain number above 0.
+std::optional<DialogRefusal> quantityRefusal(std::string_view quantity);
 std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decimal& closable,
                                           std::optional<std::string_view> deviation);
 

@@ -115,11 +115,6 @@ std::vector<std::string> quantityList(double minimum, double step, double maximu
     return list;
 }
 
-std::string contractValueText(double quantity, double contractSize) {
-    return fmt::format("{:.2f} x {:.2f} = {:.2f}", quantity, contractSize,
-                       contractValue(quantity, contractSize));
-}
-
 std::vector<OrderKind> orderKinds(const ItemDetails* item, const AccountDetails* account) {
     std::vector<OrderKind> kinds;
     for (OrderKind kind : kKinds)

@@ -52,9 +52,6 @@ inline constexpr std::size_t kMaxTicketQuantities = 500;
 std::vector<std::string> quantityList(double minimum, double step, double maximum,
                                       std::size_t cap = kMaxTicketQuantities);
 
-// "%.2f x %.2f = %.2f": quantity, contract size and their product.
-std::string contractValueText(double quantity, double contractSize);
-
 // The order types offered in the order Market, Limit, Stop. One account: account and instrument
 // both have the bit. Several: the instrument has it and at least one of the accounts.
 std::vector<interfaces::OrderKind> orderKinds(const ItemDetails* item, const AccountDetails* account);

@@ -1,7 +1,9 @@
 #include "gui/trading/ticket_state.h"
 
 #include "gui/grid/grid_cells.h"
+#include "gui/trading/position_dialog_rules.h"
 #include "interfaces/orders.h"
+#include "model/position_quantities.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
@@ -204,8 +206,14 @@ TicketPriceHints TicketState::priceHints(const interfaces::Orders* orders) const
     return hints;
 }
 
-std::string TicketState::contractValue(const ItemDetails* item) const {
-    return contractValueText(decimalOr0(quantity_).toDouble(), item ? item->ContractSize.toDouble() : 0);
+std::string TicketState::contractValue(const TicketRecords& r) const {
+    const platform::Decimal lots = decimalOr0(quantity_);
+    if (!(lots > platform::Decimal()))
+        return {};
+    // Several accounts' rows are held to the rules one by one, not their total.
+    if (!multiAccount_ && r.settings && quantityBreach(lots.toDouble(), *r.settings))
+        return {};
+    return quantityDescription(quantity_, r.item ? r.item->ContractSize.toDouble() : 0);
 }
 
 std::vector<std::string> TicketState::quantities(const GroupInstruments* settings) {

@@ -152,8 +152,9 @@ public:
     // The same texts without noting the prices (a change of language rewords them).
     TicketQuote quoteTexts(const ItemDetails* item) const;
     TicketPriceHints priceHints(const interfaces::Orders* orders) const;
-    // "quantity x contract size = value" for the quantity field.
-    std::string contractValue(const ItemDetails* item) const;
+    // "quantity x contract size = value" for the quantity field, the lots as typed; empty beside lots
+    // the order rules would refuse (none, or off the group's quantity rules for one account).
+    std::string contractValue(const TicketRecords& r) const;
     // The quantity field's entries for the group's minimum, step and maximum.
     static std::vector<std::string> quantities(const GroupInstruments* settings);
 

@@ -112,6 +112,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         state_.resetDelivery();
         state_.applySideRights(records(), orders());
         showOrderLists();
+        refreshContractValue();
     });
     connect(instrument, &TicketInstrumentBox::instrumentChosen, this, [this](const QString& code) {
         SymbolSelectionIsChanging(code.toStdString());
@@ -402,7 +403,7 @@ void TradeTicketWindowController::LoadQuantity() {
 }
 
 void TradeTicketWindowController::refreshContractValue() {
-    ui_->tradeTicketBox->showContractValue(ticketText(state_.contractValue(item())));
+    ui_->tradeTicketBox->showContractValue(ticketText(state_.contractValue(records())));
 }
 
 // ---- order type, side, brackets, mode

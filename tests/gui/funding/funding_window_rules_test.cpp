@@ -63,6 +63,16 @@ TEST(WithdrawalChecks, OrderAndTexts) {
     EXPECT_TRUE(checkWithdrawalForm(form));
 }
 
+TEST(WithdrawalFigures, NoResultingBalanceForARefusedAmount) {
+    interfaces::WithdrawalFigures f;
+    f.balance = 11320.5;
+    f.pending = 100;
+    f.withdrawable = 1000;
+    EXPECT_EQ(resultingBalanceText(f, "250.25"), "10970.25");
+    for (const char* refused : {"-100", "0", "", "abc", "1e400", "1000.01"})
+        EXPECT_EQ(resultingBalanceText(f, refused), "") << refused;
+}
+
 struct Currencies {
     TradeCurrency usd, eur, chf;
     Currencies() {
@@ -97,6 +107,11 @@ TEST(DepositEstimate, EveryCurrencyCase) {
     EXPECT_EQ(depositEstimate("100", true, {nullptr, &k.eur, &k.usd, true}), "100");
     EXPECT_EQ(depositEstimate("100", true, {&k.usd, nullptr, &k.usd, true}), "100");
     EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, &k.usd, false}), "100");
+    // An amount the deposit refuses is worked into no estimate, nor shown as one.
+    for (const char* refused : {"-100", "0", "abc", "1e13"}) {
+        EXPECT_EQ(depositEstimate(refused, true, {&k.usd, &k.eur, &k.usd, true}), "") << refused;
+        EXPECT_EQ(depositEstimate(refused, false, c), "") << refused;
+    }
 
     EXPECT_EQ(currencyRefusalCode({nullptr, &k.eur, &k.usd, true}), 10001);
     EXPECT_EQ(currencyRefusalCode({&k.usd, nullptr, &k.usd, true}), 10002);

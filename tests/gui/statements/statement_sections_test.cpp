@@ -187,8 +187,9 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     settled.OpenDate = tc::Formatter::formatDateFromString("2015-03-02T14:05:09");
     dated->SettledPositionInfo = {settled};
     const StatementData settledData = tc::gui::makeStatementData(dated, {}, {});
-    EXPECT_EQ(tc::gui::statementCell(settledData, StatementTable::SettledPositions, 0, texts::kCloseTime),
-              "03/02/2015 14:05:09");
+    EXPECT_EQ(
+        tc::gui::statementCell(settledData, StatementTable::SettledPositions, 0, texts::kSettledOpenTime),
+        "03/02/2015 14:05:09");
     EXPECT_EQ(tc::gui::statementCell(settledData, StatementTable::SettledPositions, 0, texts::kCloseDate),
               "");
     EXPECT_EQ(tc::gui::statementRowCount(data, StatementTable::SettledPositions), 0u);

@@ -150,6 +150,24 @@ TEST_F(DialogRules, CloseAndCancelViewsPriceAndEstimate) {
     EXPECT_EQ(close("p3", CloseJob::Cancel)->buttonTitle, " #p3");
 }
 
+TEST_F(DialogRules, RefusedQuantitiesGetNoEstimateOrDescription) {
+    position("1", "2", 0, "1.00000");
+    const auto typed = [&](const char* quantity) { return close("1", CloseJob::Close, quantity); };
+    // Lots the sheet refuses: more than it holds, none, not a number.
+    for (const char* refused : {"99999999999", "2.5", "0", "1.2.3", ""}) {
+        const auto v = typed(refused);
+        ASSERT_TRUE(v) << refused;
+        EXPECT_EQ(std::tie(v->estimatedResult, v->quantityDescription), std::make_tuple("", "")) << refused;
+        EXPECT_TRUE(v->resultShown);
+    }
+    EXPECT_EQ(std::tie(typed("2")->estimatedResult, typed("2")->quantityDescription),
+              std::make_tuple("200.00", "2 x 1000.00 = 2000.00"));
+    // The modify sheet's typed quantity is held to its own check the same way.
+    EXPECT_EQ(typedQuantityDescription("-5", 1000), "");
+    EXPECT_EQ(typedQuantityDescription("abc", 1000), "");
+    EXPECT_EQ(typedQuantityDescription("0.015", 100000), "0.015 x 100000.00 = 1500.00");
+}
+
 TEST_F(DialogRules, ModifyViewsAndBracketDefaults) {
     auto p = position("1", "2.5", 0, "1.00000");
     p->LimitPrice = dec("1.25");
@@ -264,6 +282,36 @@ TEST_F(DialogRules, OffsetRowsListsAndChecksInOrder) {
                        offset.rows()[0].profitLoss),
               std::make_tuple("0", std::optional(dec("0")), dec("2.5"), dec("0")));
     EXPECT_FALSE(offset.fill(s.model, queries, "99"));
+}
+
+TEST_F(DialogRules, OffsetShowsNoFigureWorkedFromARefusedQuantity) {
+    position("1", "0.1", 0, "1.00000");
+    position("2", "1.5", 1, "1.10000");
+    position("3", "1", 1, "1.20000");
+    OffsetState offset;
+    ASSERT_TRUE(offset.fill(s.model, queries, "1"));
+    offset.toggle(0);
+    offset.toggle(1);
+    offset.setQuantity(s.model, 1, "0.05");
+    // More than the row holds: neither what it leaves nor the totals worked from it.
+    offset.setQuantity(s.model, 0, "5");
+    EXPECT_TRUE(offset.refusedEntry(0));
+    EXPECT_FALSE(offset.refusedEntry(1));
+    EXPECT_EQ(std::tuple(offset.offsetTotal(), offset.remaining()), std::tuple("", ""));
+    // Not a number: nothing either.
+    offset.setQuantity(s.model, 0, "1.2.3");
+    EXPECT_TRUE(offset.refusedEntry(0));
+    EXPECT_EQ(offset.offsetTotal(), "");
+    // Each row within what it holds, but more than the position: the total stands, not the remainder.
+    offset.setQuantity(s.model, 0, "1");
+    EXPECT_FALSE(offset.refusedEntry(0));
+    EXPECT_EQ(std::tuple(offset.offsetTotal(), offset.remaining()), std::tuple("1.05", ""));
+    offset.setQuantity(s.model, 0, "0.05");
+    EXPECT_EQ(std::tuple(offset.offsetTotal(), offset.remaining()), std::tuple("0.1", "0"));
+    // An unticked row is not sent: its "0" refuses nothing.
+    offset.toggle(1);
+    EXPECT_FALSE(offset.refusedEntry(1));
+    EXPECT_EQ(offset.remaining(), "0.05");
 }
 
 TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {

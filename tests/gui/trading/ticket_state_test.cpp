@@ -200,6 +200,26 @@ TEST_F(TicketStateTest, SeveralAccountsCheckEachTickedRowWithItsQuantity) {
     EXPECT_EQ(state.check(Side::Buy, false, records(), &orders, rows).key, "1007");
 }
 
+TEST_F(TicketStateTest, UnitsLineShowsTheLotsAsTypedBesideNoRefusedQuantity) {
+    GroupInstruments& rules = settings(1);
+    rules.MinOrderQty = 0.01_cdec;
+    rules.OrderQtyStep = 0.005_cdec;
+    rules.MaxOrderQty = 100_cdec;
+    // The lots shown are the ones multiplied, not a rounding of them.
+    state.setQuantity("0.015");
+    EXPECT_EQ(state.contractValue(records()), "0.015 x 1000.00 = 15.00");
+    // Whatever the order rules refuse gets no product: none, negative, unreadable, above the maximum,
+    // below the minimum, off the step.
+    for (const char* refused : {"0", "-1", "", "1.2.3", "100.005", "9999999999999999999", "0.005", "0.012"}) {
+        state.setQuantity(refused);
+        EXPECT_EQ(state.contractValue(records()), "") << refused;
+    }
+    // Several accounts' rows are checked one by one: their total is shown whatever it comes to.
+    state.setMultiAccount(true);
+    state.setQuantity("150");
+    EXPECT_EQ(state.contractValue(records()), "150 x 1000.00 = 150000.00");
+}
+
 TEST_F(TicketStateTest, QuoteHintsStepsAndTheConfirmation) {
     eur().Ask = 1.2345_cdec;
     eur().Bid = 1.2343_cdec;
@@ -226,7 +246,8 @@ TEST_F(TicketStateTest, QuoteHintsStepsAndTheConfirmation) {
     EXPECT_EQ(state.priceHints(nullptr).entry.check, PriceCheck::Untested);
 
     state.setQuantity("0531.50");
-    EXPECT_EQ(state.contractValue(&eur()), "531.50 x 1000.00 = 531500.00");
+    settings(1).MaxOrderQty = 1000_cdec;
+    EXPECT_EQ(state.contractValue(records()), "0531.50 x 1000.00 = 531500.00");
     state.setBracket(Bracket::StopLoss, true, &orders);
     state.setBracketText(Bracket::StopLoss, "1.0900");
     const std::string body = state.confirmation({"Buy", "at market", "TP", "SL"},
