@@ -33,8 +33,8 @@ DepositRequestWindowController::DepositRequestWindowController(GuiContext& conte
     setObjectName(QStringLiteral("DepositRequestWindowController"));
     attachFrame({ui_->depositRequestTabView, ui_->detailArea, ui_->detailAreaLayout, ui_->sendRequestButton,
                  ui_->notNowButton, ui_->okButton, ui_->accountComboBox, ui_->accountNameTextField,
-                 ui_->amountTextField, ui_->remarksTextField, kDepositsAllowedBit,
-                 QStringLiteral("deposit")});
+                 ui_->amountTextField, ui_->remarksTextField, kDepositsAllowedBit, QStringLiteral("deposit"),
+                 interfaces::FundingFailure::Request::Deposit});
     QFont bold = ui_->headerLabel->font();
     bold.setBold(true);
     ui_->headerLabel->setFont(bold);
