@@ -291,6 +291,8 @@ void DepositRequestWindowController::fundingReply(const interfaces::FundingReply
             client()->funding().collections().payGateTransactions.get(std::to_string(reply.id));
         if (!held || !*held)
             return;
+        if (requests_->ownerOf(reply.id) == this)
+            answered();
         // The state the reply brought: the record may have moved on before this event was read.
         if (reply.kind == Kind::PayGateResult)
             handleTransactionUpdate(*held, reply.status, reply.code);

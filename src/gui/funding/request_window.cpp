@@ -113,7 +113,7 @@ void RequestWindow::giveUpAnswer(const QString& message) {
 }
 
 void RequestWindow::showResult(const std::vector<interfaces::LabelValue>& lines) {
-    answerTimer_.stop();
+    answered();
     frame_.pages->setCurrentIndex(1);
     detail_->setLines(lines);
     Q_EMIT resultShown();

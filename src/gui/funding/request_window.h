@@ -108,6 +108,8 @@ protected:
     void showForm();
     // The result page with these lines; the request sent has its answer.
     void showResult(const std::vector<interfaces::LabelValue>& lines);
+    // The request sent has its answer, whatever the window shows of it.
+    void answered() { answerTimer_.stop(); }
     void showValidationInfo(const QString& message);
     // The refusal's text with its field named.
     QString refusalText(const FundingRefusalText& refusal) const;
