@@ -42,10 +42,8 @@ double currencyConversion(double amount, double rate, bool direct) {
 
 std::string depositEstimate(std::string_view amountText, bool onlinePayment, const DepositCurrencies& c) {
     const std::string asTyped(amountText);
-    // Only the amount's own checks: a bank deposit asks nothing more of a form without texts.
-    DepositForm form;
-    form.amountText = asTyped;
-    if (checkDepositForm(form))
+    // Only the amount's own checks.
+    if (depositAmountRefusal(amountText, onlinePayment))
         return {};
     if (!onlinePayment || !c.account || !c.gatewayChosen || !c.gateway)
         return asTyped;
@@ -121,11 +119,14 @@ std::optional<FundingRefusalText> amountRefusal(std::string_view text, std::stri
 
 } // namespace
 
+std::optional<FundingRefusalText> depositAmountRefusal(std::string_view amountText, bool onlinePayment) {
+    return amountRefusal(amountText, texts::kEnterAmountGreaterThanZero, !onlinePayment);
+}
+
 std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form) {
     if (!form.networkAvailable)
         return refusal(texts::kNoConnectionTradingServer);
-    if (auto amount = amountRefusal(form.amountText, texts::kEnterAmountGreaterThanZero,
-                                    form.mode != funding::kOnlinePayment))
+    if (auto amount = depositAmountRefusal(form.amountText, form.mode == funding::kOnlinePayment))
         return amount;
     if (auto uncarried = firstUncarried(form.texts))
         return uncarried;

@@ -93,6 +93,9 @@ struct DepositForm {
     std::vector<std::pair<std::string, std::string>> texts;
 };
 
+// The amount's own checks (above 0, within the cap, and for a bank deposit at most two decimals);
+// nullopt when it may be sent.
+std::optional<FundingRefusalText> depositAmountRefusal(std::string_view amountText, bool onlinePayment);
 // nullopt when the deposit may be sent.
 std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form);
 

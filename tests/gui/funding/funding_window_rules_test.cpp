@@ -118,6 +118,9 @@ TEST(DepositEstimate, EveryCurrencyCase) {
         EXPECT_EQ(depositEstimate(refused, true, {&k.usd, &k.eur, &k.usd, true}), "") << refused;
         EXPECT_EQ(depositEstimate(refused, false, c), "") << refused;
     }
+    // A third decimal is refused in a bank deposit only: a gateway takes its currency's own.
+    EXPECT_EQ(depositEstimate("0.001", false, c), "");
+    EXPECT_EQ(depositEstimate("0.001", true, {&k.usd, &k.usd, &k.usd, true}), "0.001");
 
     EXPECT_EQ(currencyRefusalCode({nullptr, &k.eur, &k.usd, true}), 10001);
     EXPECT_EQ(currencyRefusalCode({&k.usd, nullptr, &k.usd, true}), 10002);
