@@ -253,11 +253,34 @@ std::vector<DeskMessage> ServiceDesk::approvalRequest(const std::string& user, c
     const int accountId = static_cast<int>(deposit ? money.beneficiaryAccount : money.benefactorAccount);
     const Account* account = market_.findAccount(accountId);
     const std::int64_t right = deposit ? 0x10 : 0x20;
-    if ((action != 801 && action != 802) || !account || account->user != user ||
-        (account->settings & right) == 0 || money.requestedAmount.isNaN() ||
-        money.requestedAmount <= tc::platform::Decimal()) {
-        Log::warning("testserver: approval request {} of {} for account {} refused", action, user, accountId);
+    if (action != 801 && action != 802) {
+        Log::warning("testserver: approval request {} of {} refused: unknown action", action, user);
         return {};
+    }
+    int error = 0;
+    std::string refusal;
+    const double asked = money.requestedAmount.isNaN() ? 0 : money.requestedAmount.toDouble();
+    if (!account || account->user != user || (account->settings & right) == 0) {
+        error = kApprovalAccountError;
+        refusal =
+            deposit ? "This account does not take deposits." : "This account does not allow withdrawals.";
+    } else if (!(asked > 0)) {
+        error = kApprovalAmountError;
+        refusal = "The amount must be above 0.00.";
+    } else if (asked > kApprovalLimit) {
+        error = kApprovalAmountError;
+        refusal = fmt::format("The amount is above the limit of {} for one request.", kApprovalLimit);
+    }
+    if (error != 0) {
+        // As a trading server does: the action answered with the error and its text, and the
+        // client's request number.
+        Log::warning("testserver: approval request {} of {} for account {} refused: {}", action, user,
+                     accountId, refusal);
+        return {{"", frameFields({typeField(msg::kApprovalReply),
+                                  {tag::kApprovalAction, std::to_string(action)},
+                                  {tag::kRequestId, valueOf(f, tag::kRequestId, "0")},
+                                  {1015, std::to_string(error)},
+                                  {tag::kText, refusal}})}};
     }
     const User* u = market_.findUser(user);
     Approval a;

@@ -31,6 +31,12 @@ struct DeskMessage {
 // Above this a gateway payment is refused with a server error (reply 94, tag 1015).
 inline constexpr double kGatewayLimit = 50'000;
 inline constexpr int kGatewayLimitError = 7;
+// Approval requests the desk refuses are answered with their action code, a server error (tag 1015)
+// and its text: an account that is not the user's or does not allow the kind, an amount that is not
+// above 0, or one above this limit.
+inline constexpr double kApprovalLimit = 1'000'000;
+inline constexpr int kApprovalAccountError = 3;
+inline constexpr int kApprovalAmountError = 8;
 // Rooms and transcripts kept; past these new ones are refused.
 inline constexpr std::size_t kMaxRooms = 10'000;
 inline constexpr std::size_t kMaxTranscript = 1'000;

@@ -576,6 +576,10 @@ void TestServer::handleMessage(Client& client, std::string_view frameText, bool)
                              client.id);
                 break;
             }
+            if (type == msg::kApproval && approvalsSilent_) {
+                Log::info("testserver: approval request of {} left unanswered", client.user);
+                break;
+            }
             deliverDesk(&client, desk_->handle(client.user, fields));
             break;
         }

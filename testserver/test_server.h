@@ -110,6 +110,8 @@ public:
     void dropStreams();
     // Holds data-service requests unanswered while on (a silent peer); answers them once off again.
     void setDataServiceSilent(bool silent);
+    // Leaves approval requests (deposits and withdrawals, type 693) unanswered while on.
+    void setApprovalsSilent(bool silent) { approvalsSilent_ = silent; }
     // Answers every data-service request of that procedure with an error from now on.
     void refuseDataServiceProcedure(std::string procedure);
     // Sends a framed message to every signed-in stream client, sealed under its session key.
@@ -190,6 +192,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> dataSilent_{false};
+    std::atomic<bool> approvalsSilent_{false};
     std::atomic<bool> pricesHeld_{false};
 
     int listener_ = -1;

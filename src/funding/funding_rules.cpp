@@ -29,6 +29,15 @@ std::optional<FundingRefusal> checkAmount(std::string_view name, const platform:
     return std::nullopt;
 }
 
+// The amount of an approval request, which goes out with two decimals.
+std::optional<FundingRefusal> checkApprovalAmount(const platform::Decimal& amount) {
+    if (auto refusal = checkAmount("amount", amount))
+        return refusal;
+    if (!FinancialApproval::carriesExactly(amount))
+        return FundingRefusal{FundingRefusalCode::AmountPastCents, "amount has more than two decimals"};
+    return std::nullopt;
+}
+
 std::optional<FundingRefusal> checkText(std::string_view name, const std::optional<std::string>& text) {
     if (text && wire::findControlByte(*text) != std::string_view::npos)
         return FundingRefusal{FundingRefusalCode::TextNotCarried,
@@ -56,7 +65,9 @@ eligibleAccounts(const std::vector<std::shared_ptr<AccountDetails>>& accounts, F
 std::optional<FundingRefusal> checkDeposit(const NewDeposit& deposit) {
     if (auto refusal = checkAccount(deposit.accountDetail, FundingKind::Deposit))
         return refusal;
-    if (auto refusal = checkAmount("amount", deposit.amount))
+    // A gateway payment goes in the gateway's currency, whose decimals are its own.
+    if (auto refusal = deposit.mode == kOnlinePayment ? checkAmount("amount", deposit.amount)
+                                                      : checkApprovalAmount(deposit.amount))
         return refusal;
     if (deposit.mode == kOnlinePayment) {
         if ((deposit.accountDetail->accountSettings & kOnlinePaymentOffered) == 0)
@@ -84,9 +95,13 @@ std::optional<FundingRefusal> checkDeposit(const NewDeposit& deposit) {
 std::optional<FundingRefusal> checkWithdrawal(const NewWithdrawal& withdrawal) {
     if (auto refusal = checkAccount(withdrawal.accountDetail, FundingKind::Withdrawal))
         return refusal;
-    if (auto refusal = checkAmount("amount", withdrawal.amount))
+    if (auto refusal = checkApprovalAmount(withdrawal.amount))
         return refusal;
     return checkText("remarks", withdrawal.remarks);
+}
+
+platform::Decimal standingAmount(const FinancialApproval& approval) {
+    return approval.approvedAmount > platform::Decimal() ? approval.approvedAmount : approval.requestedAmount;
 }
 
 platform::Decimal pendingWithdrawals(const FundingCollections& funding, std::int32_t accountId) {
@@ -97,8 +112,7 @@ platform::Decimal pendingWithdrawals(const FundingCollections& funding, std::int
         const FinancialApproval& info = *request->information;
         if (accountId <= 0 || info.benefactorAccount != static_cast<std::uint64_t>(accountId))
             continue;
-        pending = pending +
-                  (info.approvedAmount > platform::Decimal() ? info.approvedAmount : info.requestedAmount);
+        pending = pending + standingAmount(info);
     }
     return pending;
 }

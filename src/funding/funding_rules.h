@@ -29,8 +29,9 @@ enum class FundingRefusalCode {
     AccountNotEligible, // hidden from the user, or its settings do not allow the kind (or mode)
     AmountNotFinite,
     AmountNotPositive,
-    NoPayGate,      // an online payment without a gateway
-    TextNotCarried, // a typed text holds a control character that the message cannot carry
+    AmountPastCents, // an approval request carries two decimals; more would change the amount sent
+    NoPayGate,       // an online payment without a gateway
+    TextNotCarried,  // a typed text holds a control character that the message cannot carry
 };
 
 struct FundingRefusal {
@@ -48,8 +49,12 @@ eligibleAccounts(const std::vector<std::shared_ptr<AccountDetails>>& accounts, F
 std::optional<FundingRefusal> checkDeposit(const NewDeposit& deposit);
 std::optional<FundingRefusal> checkWithdrawal(const NewWithdrawal& withdrawal);
 
-// The open withdrawals of an account: each open request naming it as benefactor counts with its
-// approved amount when above 0, else with its requested amount. 0 for an id of 0 or below.
+// What an approval request stands for until it is settled: its approved amount once above 0, else
+// the amount asked for.
+platform::Decimal standingAmount(const FinancialApproval& approval);
+
+// The open withdrawals of an account: the standing amount of each open request naming it as
+// benefactor. 0 for an id of 0 or below.
 platform::Decimal pendingWithdrawals(const FundingCollections& funding, std::int32_t accountId);
 
 // The withdrawable amount: equity less collateral, the one-side margin and the open withdrawals,

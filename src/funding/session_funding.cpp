@@ -242,7 +242,7 @@ std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& r
             l("0726", tc::displayDate(request.requestedDateTime)),
             l("0714", FinancialEnum::getFinancialTransferMode(static_cast<std::int64_t>(info.transferMode))),
             l("0715", displayDate(info.dateOfTransaction)),
-            l("0590", twoDecimals(info.approvedAmount)),
+            l("0590", twoDecimals(standingAmount(info))),
             l("0624", orEmpty(info.bankName)),
             l("0716", orEmpty(info.branch)),
             l("0717", orEmpty(info.sourceBankAccount)),
@@ -254,7 +254,7 @@ std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& r
             l("0725", std::to_string(request.approvalRequestId)),
             l("0012", std::to_string(info.benefactorAccount)),
             l("0726", tc::displayDate(request.requestedDateTime)),
-            l("0590", twoDecimals(info.approvedAmount)),
+            l("0590", twoDecimals(standingAmount(info))),
             l("0622", request.remarks),
         };
     return {};
@@ -490,6 +490,20 @@ void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& re
 }
 
 void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
+    ServerError refusal;
+    records::readTagged(tags, kServerErrorLayout, refusal);
+    if (refusal.error != 0) {
+        // The server refused the request: say so with its text, or the request would wait for ever.
+        std::string reason = std::move(refusal.text);
+        if (reason.empty())
+            reason = "The server refused the request (error " + std::to_string(refusal.error) + ").";
+        platform::Log::warning("approval request {} refused by the server: error {}", action, refusal.error);
+        using Request = interfaces::FundingFailure::Request;
+        if (failureListener_)
+            failureListener_({0, refusal.error, std::move(reason),
+                              action == 801 ? Request::Deposit : Request::Withdrawal});
+        return;
+    }
     const ApprovalAnswer answer = approvalAnswerOf(tags);
     const std::uint64_t id = answer.requestId;
     auto approval = std::make_shared<FinancialApproval>();

@@ -38,6 +38,7 @@ FundingMessage depositMessage(const NewDeposit& deposit);
 FundingMessage withdrawalMessage(const NewWithdrawal& withdrawal);
 
 // The label-0x03-value lines of a deposit (801) or withdrawal (802) request; empty for other actions.
+// The amount is the request's standing amount: what was asked for while nothing is approved.
 std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& request,
                                        std::int64_t language);
 // The banner (title, message) of a completed approval (930, 931) of a deposit or withdrawal.

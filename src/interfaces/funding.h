@@ -49,9 +49,13 @@ struct FundingReply {
 
 // A funding request the server refused: the gateway request id (0 when none), its error code and text.
 struct FundingFailure {
+    // What was refused: a gateway payment, or the approval request of a deposit or a withdrawal
+    // (which names no request of the client's: it answers the oldest one waiting).
+    enum class Request { Payment, Deposit, Withdrawal };
     std::uint64_t id = 0;
     std::int64_t code = 0;
     std::string text;
+    Request request = Request::Payment;
 };
 
 // The bank details an account's request brought (none when the reply held no record).

@@ -143,6 +143,9 @@ TEST_F(ServicesRoundTrip, NothingIsSentForAnIneligibleAccountOrAnAmountThatIsNot
         EXPECT_FALSE(
             demo.client->funding().requestDeposit((deposit.amount = decimalFromDouble(amount), deposit)))
             << amount;
+    // The approval record carries two decimals: a third would be lost on the way.
+    deposit.amount = *platform::Decimal::fromString("0.001");
+    EXPECT_NE(demo.client->funding().requestDeposit(deposit).error.find("two decimals"), std::string::npos);
     deposit.amount = platform::Decimal::fromInt64(100);
     deposit.bankName = std::string("Bank\x06"
                                    "injected");
@@ -164,6 +167,26 @@ TEST_F(ServicesRoundTrip, NothingIsSentForAnIneligibleAccountOrAnAmountThatIsNot
     ASSERT_TRUE(tc::sessionOf(*demo.client).sessionRequests().changeMyPassword("not-it", "x"));
     ASSERT_TRUE(until([&] { return answered == 1; }));
     EXPECT_EQ(streamCount(693) + streamCount(93), before);
+}
+
+TEST_F(ServicesRoundTrip, TheServersRefusalOfAnApprovalRequestIsToldWithItsText) {
+    std::vector<interfaces::FundingFailure> failures;
+    auto failed = demo.client->funding().handleFundingFailure(
+        [&](const interfaces::FundingFailure& f) { failures.push_back(f); });
+    std::vector<interfaces::FundingReply> replies;
+    auto handler = demo.client->funding().handleFundingReply(
+        [&](const interfaces::FundingReply& r) { replies.push_back(r); });
+    const std::size_t held = demo.client->funding().collections().approvalRequests.size();
+    funding::NewWithdrawal withdrawal;
+    withdrawal.accountDetail = demo.account(20001);
+    withdrawal.amount = decimalFromDouble(testserver::kApprovalLimit + 1);
+    ASSERT_TRUE(demo.client->funding().requestWithdrawal(withdrawal));
+    ASSERT_TRUE(until([&] { return !failures.empty(); }));
+    EXPECT_EQ(failures[0].request, interfaces::FundingFailure::Request::Withdrawal);
+    EXPECT_EQ(failures[0].code, testserver::kApprovalAmountError);
+    EXPECT_NE(failures[0].text.find("limit"), std::string::npos) << failures[0].text;
+    EXPECT_TRUE(replies.empty());
+    EXPECT_EQ(demo.client->funding().collections().approvalRequests.size(), held);
 }
 
 TEST_F(ServicesRoundTrip, TwoUsersTalkAndSeeEachOthersPresence) {

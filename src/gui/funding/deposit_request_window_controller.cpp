@@ -33,8 +33,8 @@ DepositRequestWindowController::DepositRequestWindowController(GuiContext& conte
     setObjectName(QStringLiteral("DepositRequestWindowController"));
     attachFrame({ui_->depositRequestTabView, ui_->detailArea, ui_->detailAreaLayout, ui_->sendRequestButton,
                  ui_->notNowButton, ui_->okButton, ui_->accountComboBox, ui_->accountNameTextField,
-                 ui_->amountTextField, ui_->remarksTextField, kDepositsAllowedBit,
-                 QStringLiteral("deposit")});
+                 ui_->amountTextField, ui_->remarksTextField, kDepositsAllowedBit, QStringLiteral("deposit"),
+                 interfaces::FundingFailure::Request::Deposit});
     QFont bold = ui_->headerLabel->font();
     bold.setBold(true);
     ui_->headerLabel->setFont(bold);
@@ -291,6 +291,8 @@ void DepositRequestWindowController::fundingReply(const interfaces::FundingReply
             client()->funding().collections().payGateTransactions.get(std::to_string(reply.id));
         if (!held || !*held)
             return;
+        if (requests_->ownerOf(reply.id) == this)
+            answered();
         // The state the reply brought: the record may have moved on before this event was read.
         if (reply.kind == Kind::PayGateResult)
             handleTransactionUpdate(*held, reply.status, reply.code);

@@ -3,6 +3,7 @@
 
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
+#include "model/records/financial_approval.h"
 #include "model/records/wall_time.h"
 #include "model/text/formatter.h"
 #include "platform/lenient.h"
@@ -41,10 +42,8 @@ double currencyConversion(double amount, double rate, bool direct) {
 
 std::string depositEstimate(std::string_view amountText, bool onlinePayment, const DepositCurrencies& c) {
     const std::string asTyped(amountText);
-    // Only the amount's own checks: a bank deposit asks nothing more of a form without texts.
-    DepositForm form;
-    form.amountText = asTyped;
-    if (checkDepositForm(form))
+    // Only the amount's own checks.
+    if (depositAmountRefusal(amountText, onlinePayment))
         return {};
     if (!onlinePayment || !c.account || !c.gatewayChosen || !c.gateway)
         return asTyped;
@@ -92,29 +91,43 @@ bool isCarriedText(std::string_view text) {
 namespace {
 
 FundingRefusalText refusal(std::string key, std::int64_t code = 0) {
-    return FundingRefusalText{std::move(key), code, {}};
+    return FundingRefusalText{std::move(key), code, {}, {}};
 }
 
 std::optional<FundingRefusalText>
 firstUncarried(const std::vector<std::pair<std::string, std::string>>& texts) {
     for (const auto& [key, text] : texts)
         if (!isCarriedText(text))
-            return FundingRefusalText{std::string(kTextNotCarriedKey), 0, key};
+            return FundingRefusalText{std::string(kTextNotCarriedKey), 0, key, {}};
     return std::nullopt;
 }
 
-// A positive, finite amount within the cap.
-bool isUsableAmount(double amount) {
-    return std::isfinite(amount) && amount > 0 && amount <= kMaxFundingAmount;
+// The amount typed, in the order of its faults: not above 0 (`notPositiveKey`), above the cap,
+// more decimals than an approval request carries (only when `approval`: a gateway payment goes in
+// the gateway's currency, whose decimals are its own).
+std::optional<FundingRefusalText> amountRefusal(std::string_view text, std::string_view notPositiveKey,
+                                                bool approval) {
+    const double amount = leadingAmount(text);
+    if (!std::isfinite(amount) || amount <= 0)
+        return refusal(std::string(notPositiveKey));
+    if (amount > kMaxFundingAmount)
+        return FundingRefusalText{texts::kAmountAboveMostOneRequest, 0, {}, groupedAmount(kMaxFundingAmount)};
+    if (approval && !funding::FinancialApproval::carriesExactly(typedAmount(text)))
+        return refusal(texts::kAmountMoreThanTwoDecimals);
+    return std::nullopt;
 }
 
 } // namespace
 
+std::optional<FundingRefusalText> depositAmountRefusal(std::string_view amountText, bool onlinePayment) {
+    return amountRefusal(amountText, texts::kEnterAmountGreaterThanZero, !onlinePayment);
+}
+
 std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form) {
     if (!form.networkAvailable)
         return refusal(texts::kNoConnectionTradingServer);
-    if (!isUsableAmount(leadingAmount(form.amountText)))
-        return refusal(texts::kEnterAmountGreaterThanZero);
+    if (auto amount = depositAmountRefusal(form.amountText, form.mode == funding::kOnlinePayment))
+        return amount;
     if (auto uncarried = firstUncarried(form.texts))
         return uncarried;
     if (form.mode != funding::kOnlinePayment)
@@ -135,10 +148,9 @@ std::string withdrawableText(double withdrawable) {
 std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form) {
     if (!form.networkAvailable)
         return refusal(texts::kNoConnectionTradingServer);
-    const double amount = leadingAmount(form.amountText);
-    if (!isUsableAmount(amount))
-        return refusal(texts::kAmountMustGreaterThanZero);
-    if (form.accountChosen && amount > form.withdrawable)
+    if (auto amount = amountRefusal(form.amountText, texts::kAmountMustGreaterThanZero, true))
+        return amount;
+    if (form.accountChosen && leadingAmount(form.amountText) > form.withdrawable)
         return refusal(texts::kAmountMustGreaterThanZero);
     if (auto uncarried = firstUncarried(form.texts))
         return uncarried;

@@ -67,11 +67,13 @@ std::int64_t currencyRefusalCode(const DepositCurrencies& c);
 bool isValidEmail(std::string_view text);
 
 // A refusal: the text key to show and, for the currency rule, its code (the message is then
-// "<0541> : <code>\n<20306>"). A key of kTextNotCarriedKey names the field in `field`.
+// "<0541> : <code>\n<20306>"). A key of kTextNotCarriedKey names the field in `field`; the cap's
+// text shows the cap in `figure`.
 struct FundingRefusalText {
     std::string key;
     std::int64_t code = 0;
-    std::string field; // the text key of the field that cannot be carried
+    std::string field;       // the text key of the field that cannot be carried
+    std::string figure = {}; // fills {0} of the key's text when not empty
     friend bool operator==(const FundingRefusalText&, const FundingRefusalText&) = default;
 };
 
@@ -91,6 +93,9 @@ struct DepositForm {
     std::vector<std::pair<std::string, std::string>> texts;
 };
 
+// The amount's own checks (above 0, within the cap, and for a bank deposit at most two decimals);
+// nullopt when it may be sent.
+std::optional<FundingRefusalText> depositAmountRefusal(std::string_view amountText, bool onlinePayment);
 // nullopt when the deposit may be sent.
 std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form);
 
@@ -138,10 +143,10 @@ inline constexpr std::array<TransactionType, 11> kTransactionTypes{{
 // (nothing sent) for a typed text with no entry chosen.
 std::optional<std::string_view> transactionCodeFor(bool typeTextEmpty, std::optional<std::size_t> chosen);
 
-// The default period: the day's 00:00:00 to its 12:00:00, as seconds into the day.
+// The default period: the whole day, 00:00:00 to 23:59:59, as seconds into the day.
 struct DayPeriod {
     int fromSecond = 0;
-    int toSecond = 12 * 3600;
+    int toSecond = 24 * 3600 - 1;
 };
 inline constexpr DayPeriod kDefaultHistoryPeriod{};
 

@@ -23,7 +23,12 @@
 namespace tc::gui {
 
 RequestWindow::RequestWindow(GuiContext& context, QWidget* parent)
-    : QWidget(parent, Qt::Window), context_(context) {}
+    : QWidget(parent, Qt::Window), context_(context) {
+    answerTimer_.setSingleShot(true);
+    answerTimer_.setInterval(kAnswerTimeLimit);
+    connect(&answerTimer_, &QTimer::timeout, this,
+            [this] { giveUpAnswer(context_.text(texts::kServerDidNotAnswerRequest)); });
+}
 
 RequestWindow::~RequestWindow() = default;
 
@@ -54,9 +59,16 @@ void RequestWindow::attachFrame(Frame frame) {
     });
     connect(&session, &ClientModel::fundingReply, this,
             [this](const interfaces::FundingReply& reply) { fundingReply(reply); });
+    // An approval refusal names no request: it answers the window still waiting for one of its kind.
+    connect(&session, &ClientModel::fundingFailed, this, [this](const interfaces::FundingFailure& failure) {
+        if (failure.request == frame_.approvals && awaitsAnswer())
+            giveUpAnswer(context_.text(texts::kServerRefusedRequest)
+                             .replace(QStringLiteral("{0}"), QString::fromStdString(failure.text)));
+    });
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
         // The accounts and replies were the old session's: nothing more to show or send.
         sessionGone_ = true;
+        answerTimer_.stop();
         ticking_ = false;
         close();
     });
@@ -72,8 +84,10 @@ interfaces::Client* RequestWindow::client() const {
 }
 
 void RequestWindow::closeEvent(QCloseEvent* event) {
-    // Only this window's refresh stops; the other funding windows keep theirs.
+    // Only this window's refresh stops; the other funding windows keep theirs. A request still
+    // waiting is no longer this window's to tell.
     ticking_ = false;
+    answerTimer_.stop();
     QWidget::closeEvent(event);
 }
 
@@ -87,7 +101,19 @@ void RequestWindow::showForm() {
     frame_.pages->setCurrentIndex(0);
 }
 
+void RequestWindow::setAnswerTimeLimit(std::chrono::milliseconds limit) {
+    answerTimer_.setInterval(limit);
+}
+
+void RequestWindow::giveUpAnswer(const QString& message) {
+    answerTimer_.stop();
+    showValidationInfo(message);
+    // The form keeps what was typed; Send is offered again for the account still chosen.
+    send_->setEnabled(account() != nullptr);
+}
+
 void RequestWindow::showResult(const std::vector<interfaces::LabelValue>& lines) {
+    answered();
     frame_.pages->setCurrentIndex(1);
     detail_->setLines(lines);
     Q_EMIT resultShown();
@@ -102,6 +128,8 @@ QString RequestWindow::refusalText(const FundingRefusalText& refusal) const {
     QString message = context_.text(refusal.key);
     if (!refusal.field.empty())
         message.replace(QStringLiteral("{0}"), context_.text(refusal.field));
+    else if (!refusal.figure.empty())
+        message.replace(QStringLiteral("{0}"), QString::fromStdString(refusal.figure));
     return message;
 }
 
@@ -154,6 +182,7 @@ bool RequestWindow::sendRequest() {
         return false;
     }
     send_->setEnabled(false);
+    answerTimer_.start();
     return true;
 }
 

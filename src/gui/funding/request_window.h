@@ -2,11 +2,15 @@
 // What the funding request windows share: a form page and a result page in a stack, the detail
 // window embedded as the result list, Send on the form and OK on the result, the session let go of
 // on a re-login and the account figures refreshed on the client model's one-second tick while the
-// window shows. Each window keeps its own form, checks and replies.
+// window shows. A request sent waits for its answer at most answerTimeLimit(): the server's refusal
+// of an approval request, or no answer in time, is told and Send offered again. Each window keeps
+// its own form, checks and replies.
 #include "interfaces/client.h"
 
+#include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -48,6 +52,11 @@ public:
     DetailWindowController* detailWindow() const { return detail_; }
     // Whether the window follows the client model's one-second tick (from showing until closing).
     bool followsTick() const { return ticking_; }
+    // How long a request sent waits for the server's answer before the window gives up on it.
+    static constexpr std::chrono::milliseconds kAnswerTimeLimit{30'000};
+    void setAnswerTimeLimit(std::chrono::milliseconds limit);
+    // A request was sent and neither its answer nor its refusal has come.
+    bool awaitsAnswer() const { return answerTimer_.isActive(); }
 
 Q_SIGNALS:
     // The second page shows a reply.
@@ -70,6 +79,8 @@ protected:
         std::int64_t allowedBit;
         // Alert id of the validation alerts.
         QString alertId;
+        // The approval requests this window sends, whose refusals it shows.
+        interfaces::FundingFailure::Request approvals;
     };
     // Needs the context's client model, signed in.
     RequestWindow(GuiContext& context, QWidget* parent);
@@ -95,8 +106,10 @@ protected:
 
     // Focus off and the form page up.
     void showForm();
-    // The result page with these lines.
+    // The result page with these lines; the request sent has its answer.
     void showResult(const std::vector<interfaces::LabelValue>& lines);
+    // The request sent has its answer, whatever the window shows of it.
+    void answered() { answerTimer_.stop(); }
     void showValidationInfo(const QString& message);
     // The refusal's text with its field named.
     QString refusalText(const FundingRefusalText& refusal) const;
@@ -120,6 +133,10 @@ private:
     QPushButton* send_ = nullptr;
     QPushButton* ok_ = nullptr;
     DetailWindowController* detail_ = nullptr;
+    // The request sent waits no longer: a refusal or the time limit leaves the form as it was.
+    void giveUpAnswer(const QString& message);
+
+    QTimer answerTimer_;
     std::vector<std::int32_t> accounts_; // the box's accounts, in its order
     bool sessionGone_ = false;
     bool ticking_ = false;

@@ -21,7 +21,8 @@ WithdrawalRequestWindowController::WithdrawalRequestWindowController(GuiContext&
     attachFrame({ui_->withdrawalRequestTabView, ui_->detailArea, ui_->detailAreaLayout,
                  ui_->sendRequestButton, ui_->notNowButton, ui_->okButton, ui_->accountComboBox,
                  ui_->accountNameTextField, ui_->amountTextField, ui_->remarksTextField,
-                 kWithdrawalsAllowedBit, QStringLiteral("withdrawal")});
+                 kWithdrawalsAllowedBit, QStringLiteral("withdrawal"),
+                 interfaces::FundingFailure::Request::Withdrawal});
     // Kept by the main window: the next session's figures once it is in place.
     followNewSessions();
     ui_->headerLabel->hide();

@@ -16,8 +16,7 @@
 namespace tc::gui {
 namespace {
 
-// A price typed, as the request takes it; a text that is not a number goes as NaN, which the core
-// refuses with its own text.
+// A price typed, as the request takes it; the sheet refuses one that is not a number before this.
 Decimal priceOf(const QString& text) {
     return typedDecimal(text.trimmed().toStdString()).value_or(Decimal::notANumber());
 }
@@ -174,11 +173,22 @@ void ModifyPositionWindowController::ModifyButtonClicked() {
         closeAsGone();
         return;
     }
+    const auto typed = [](const QLineEdit* field, bool used) {
+        return used ? std::optional<std::string>(field->text().trimmed().toStdString()) : std::nullopt;
+    };
+    const auto priceText = typed(ui_->OrderPriceTextField, !position);
+    const auto takeProfitText = typed(ui_->TakeProfitTextField, ui_->takeProfitCheckBox->isChecked());
+    const auto stopLossText = typed(ui_->StopLossTextField, ui_->stopLossCheckBox->isChecked());
+    // A field left empty is named, rather than reaching the core as a number that is not one.
+    if (const auto refusal = modifyRefusal(priceText, takeProfitText, stopLossText)) {
+        showRefusal(refusalText(refusal->key, refusal->detail));
+        return;
+    }
     std::optional<Decimal> takeProfit;
     std::optional<Decimal> stopLoss;
-    if (ui_->takeProfitCheckBox->isChecked())
+    if (takeProfitText)
         takeProfit = priceOf(ui_->TakeProfitTextField->text());
-    if (ui_->stopLossCheckBox->isChecked())
+    if (stopLossText)
         stopLoss = priceOf(ui_->StopLossTextField->text());
     if (position) {
         takeResult(c->orders().editPositionBrackets(record(), takeProfit, stopLoss));

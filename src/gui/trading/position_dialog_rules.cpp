@@ -267,4 +267,15 @@ std::string steppedPrice(std::string_view text, double tickSize, std::int32_t de
     return Formatter::formatDecimal(tc::steppedPrice(platform::lenientReal(text), tickSize, steps), decimals);
 }
 
+std::optional<DialogRefusal> modifyRefusal(std::optional<std::string_view> price,
+                                           std::optional<std::string_view> takeProfit,
+                                           std::optional<std::string_view> stopLoss) {
+    for (const auto& [text, key] :
+         {std::pair{price, kBadOrderPriceKey}, std::pair{takeProfit, kBadTakeProfitKey},
+          std::pair{stopLoss, kBadStopLossKey}})
+        if (text && !typedDecimal(*text))
+            return DialogRefusal{std::string(key), {}};
+    return std::nullopt;
+}
+
 } // namespace tc::gui

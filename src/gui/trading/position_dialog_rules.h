@@ -123,4 +123,14 @@ std::string defaultBracketPrice(const SessionModel& model, const Order& record, 
 // A price field's text moved by `steps` ticks of the instrument, at its decimals.
 std::string steppedPrice(std::string_view text, double tickSize, std::int32_t decimals, int steps);
 
+// A modify the sheet refuses before asking the core, naming the field to fill: the order price
+// (`price`: a pending order's field; nullopt for a position, whose price is not edited) or a ticked
+// bracket (nullopt when unticked) that is empty or not a number.
+inline constexpr std::string_view kBadOrderPriceKey = texts::kOrderPriceMissingOrNot;
+inline constexpr std::string_view kBadTakeProfitKey = texts::kTakeProfitPriceMissingOr;
+inline constexpr std::string_view kBadStopLossKey = texts::kStopLossPriceMissingOr;
+std::optional<DialogRefusal> modifyRefusal(std::optional<std::string_view> price,
+                                           std::optional<std::string_view> takeProfit,
+                                           std::optional<std::string_view> stopLoss);
+
 } // namespace tc::gui

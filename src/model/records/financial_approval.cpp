@@ -78,6 +78,10 @@ FinancialApproval FinancialApproval::forWithdrawal(const NewWithdrawal& withdraw
     return a;
 }
 
+bool FinancialApproval::carriesExactly(const platform::Decimal& amount) {
+    return !amount.isNaN() && amount.rounded(2) == amount;
+}
+
 wire::RecordText FinancialApproval::getString(std::int64_t form) const {
     wire::RecordWriter w;
     if (requestedAmount.isNaN())

@@ -47,6 +47,9 @@ struct FinancialApproval {
     static FinancialApproval forDeposit(const NewDeposit& deposit);
     static FinancialApproval forWithdrawal(const NewWithdrawal& withdrawal);
 
+    // True when the two decimals the text writes an amount with keep it unchanged.
+    static bool carriesExactly(const platform::Decimal& amount);
+
     // Form 0: the fourteen fields; any other form: the first seven. The account a type does not
     // use is written "(null)", amounts with two decimals. Refused (with the field named) when a text
     // holds a wire control byte or an amount is not a number.

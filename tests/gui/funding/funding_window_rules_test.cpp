@@ -45,7 +45,13 @@ TEST(WithdrawalChecks, OrderAndTexts) {
     EXPECT_EQ(key("abc"), texts::kAmountMustGreaterThanZero);
     EXPECT_EQ(key("inf"), texts::kAmountMustGreaterThanZero);
     EXPECT_EQ(key("1e400"), texts::kAmountMustGreaterThanZero);
-    form.withdrawable = -50; // nothing to withdraw: every amount is refused
+    // The request carries two decimals: an amount they would change is refused, not rounded.
+    EXPECT_EQ(key("0.001"), texts::kAmountMoreThanTwoDecimals);
+    EXPECT_EQ(key("99.999"), texts::kAmountMoreThanTwoDecimals);
+    EXPECT_EQ(key("99.990"), "accepted");
+    EXPECT_EQ(key("0.01"), "accepted");
+    EXPECT_EQ(key("1e13"), texts::kAmountAboveMostOneRequest); // the cap, whatever is withdrawable
+    form.withdrawable = -50;                                   // nothing to withdraw: every amount is refused
     EXPECT_EQ(key("1"), texts::kAmountMustGreaterThanZero);
     form.accountChosen = false; // no account: the withdrawable amount is not checked
     EXPECT_EQ(key("1"), "accepted");
@@ -112,6 +118,9 @@ TEST(DepositEstimate, EveryCurrencyCase) {
         EXPECT_EQ(depositEstimate(refused, true, {&k.usd, &k.eur, &k.usd, true}), "") << refused;
         EXPECT_EQ(depositEstimate(refused, false, c), "") << refused;
     }
+    // A third decimal is refused in a bank deposit only: a gateway takes its currency's own.
+    EXPECT_EQ(depositEstimate("0.001", false, c), "");
+    EXPECT_EQ(depositEstimate("0.001", true, {&k.usd, &k.usd, &k.usd, true}), "0.001");
 
     EXPECT_EQ(currencyRefusalCode({nullptr, &k.eur, &k.usd, true}), 10001);
     EXPECT_EQ(currencyRefusalCode({&k.usd, nullptr, &k.usd, true}), 10002);
@@ -141,8 +150,15 @@ TEST(DepositChecks, OrderAndTexts) {
     };
     EXPECT_EQ(key("250"), "accepted"); // a bank mode asks nothing more
     EXPECT_EQ(key("250abc"), "accepted");
-    for (const char* bad : {"0", "-1", "abc", "", "inf", "nan", "1e400", "1e13"})
+    for (const char* bad : {"0", "-1", "abc", "", "inf", "nan", "1e400"})
         EXPECT_EQ(key(bad), texts::kEnterAmountGreaterThanZero) << bad;
+    // Above the cap: said so, with the cap.
+    EXPECT_EQ(refusal("1e13"),
+              (FundingRefusalText{texts::kAmountAboveMostOneRequest, 0, "", "1,000,000,000,000.00"}));
+    EXPECT_EQ(key("1000000000000"), "accepted");
+    for (const char* cents : {"0.001", "1000.005", "12.5001"})
+        EXPECT_EQ(key(cents), texts::kAmountMoreThanTwoDecimals) << cents;
+    EXPECT_EQ(key("0.10"), "accepted");
     form.networkAvailable = false;
     EXPECT_EQ(key("abc"), texts::kNoConnectionTradingServer);
     form.networkAvailable = true;
@@ -153,6 +169,7 @@ TEST(DepositChecks, OrderAndTexts) {
     EXPECT_EQ(key("250"), texts::kChoosePaymentGateway); // no gateway named
     form.gatewayText = "Loopback Pay";
     EXPECT_EQ(key("250"), "accepted");
+    EXPECT_EQ(key("0.001"), "accepted"); // in the gateway's currency, with its own decimals
     for (const char* bad : {"a@b.c", "a@b.abcde", " a@b.com", "a@b.com ", "ab.com", ""}) {
         form.email = bad;
         EXPECT_EQ(key("250"), texts::kEnterValidEMailAddress) << bad;
@@ -183,7 +200,7 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     EXPECT_FALSE(transactionCodeFor(false, 11));
 
     EXPECT_EQ(kDefaultHistoryPeriod.fromSecond, 0);
-    EXPECT_EQ(kDefaultHistoryPeriod.toSecond, 12 * 3600); // noon, not the day's end
+    EXPECT_EQ(kDefaultHistoryPeriod.toSecond, 24 * 3600 - 1); // the day's end: this afternoon too
 
     tc::FinancialTransactionDetails row;
     row.AccountId = 20003;

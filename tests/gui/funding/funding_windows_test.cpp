@@ -171,8 +171,56 @@ TEST_F(FundingWindowsTest, BankDepositShowsTheRequest) {
     ASSERT_EQ(table->rowCount(), 11);
     EXPECT_EQ(detailValue(window->detailWindow(), 1), "20001");
     EXPECT_EQ(detailValue(window->detailWindow(), 3), "TTCopy");
+    // Nothing is approved while the request is open: the amount asked for.
+    EXPECT_EQ(detailValue(window->detailWindow(), 5), "1500.00");
     EXPECT_EQ(detailValue(window->detailWindow(), 10), "TT copy");
     EXPECT_TRUE(opened.isEmpty());
+    delete window;
+}
+
+// The refusals of a bank deposit: above the cap and past two decimals in the form, then the server's
+// own refusal told with its text; each leaves the form as typed with Send offered again, as does a
+// request the server leaves unanswered, given up after the time limit.
+TEST_F(FundingWindowsTest, BankDepositRefusalsLeaveTheFormUsable) {
+    DepositRequestWindowController* window = depositWindow();
+    const auto refusedWith = [&](const QString& amount) {
+        window->amountTextField()->setText(amount);
+        QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+        return alertText(window, "deposit");
+    };
+    EXPECT_EQ(refusedWith("20000000000000"),
+              context->text(texts::kAmountAboveMostOneRequest).replace("{0}", "1,000,000,000,000.00"));
+    EXPECT_EQ(refusedWith("0.001"), context->text(texts::kAmountMoreThanTwoDecimals));
+    EXPECT_TRUE(window->sendRequestButton()->isEnabled());
+    EXPECT_FALSE(window->awaitsAnswer());
+
+    // Above the desk's limit: the server refuses, and says why.
+    window->amountTextField()->setText(QString::number(testserver::kApprovalLimit * 2, 'f', 0));
+    ASSERT_TRUE(window->sendRequest());
+    EXPECT_FALSE(window->sendRequestButton()->isEnabled());
+    EXPECT_TRUE(window->awaitsAnswer());
+    ASSERT_TRUE(waitFor([&] { return tc::gui::CommonAlert::showing(window, "deposit") != nullptr; }));
+    const QString refused = alertText(window, "deposit");
+    EXPECT_TRUE(refused.startsWith(context->text(texts::kServerRefusedRequest).remove("{0}")) &&
+                refused.contains("limit"))
+        << refused.toStdString();
+    EXPECT_TRUE(window->sendRequestButton()->isEnabled());
+    EXPECT_FALSE(window->awaitsAnswer());
+    EXPECT_EQ(window->currentPage(), 0);
+    delete window;
+}
+
+TEST_F(FundingWindowsTest, ARequestWithoutAnswerIsGivenUpAfterTheLimit) {
+    DepositRequestWindowController* window = depositWindow();
+    server->setApprovalsSilent(true);
+    window->setAnswerTimeLimit(std::chrono::milliseconds(50));
+    window->amountTextField()->setText(QStringLiteral("250"));
+    ASSERT_TRUE(window->sendRequest());
+    ASSERT_TRUE(waitFor([&] { return tc::gui::CommonAlert::showing(window, "deposit") != nullptr; }));
+    EXPECT_EQ(alertText(window, "deposit"), context->text(texts::kServerDidNotAnswerRequest));
+    EXPECT_TRUE(window->sendRequestButton()->isEnabled());
+    EXPECT_EQ(window->amountTextField()->text(), "250");
+    EXPECT_EQ(window->currentPage(), 0);
     delete window;
 }
 
@@ -208,6 +256,7 @@ TEST_F(FundingWindowsTest, WithdrawalRefusedAboveTheWithdrawableAmountAndAccepte
     EXPECT_EQ(window->currentPage(), 1);
     EXPECT_EQ(window->detailWindow()->detailTableView()->rowCount(), 5);
     EXPECT_EQ(detailValue(window->detailWindow(), 1), "20001");
+    EXPECT_EQ(detailValue(window->detailWindow(), 3), "100.00");
     // Escape closes it, which stops its refresh; the next opening starts on an empty form.
     QApplication::setActiveWindow(window);
     QTest::keyClick(window, Qt::Key_Escape);
@@ -258,7 +307,8 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     window->onWindowLoad();
     const QDate today = QDate::currentDate();
     EXPECT_EQ(window->fromDate(), QDateTime(today, QTime(0, 0)));
-    EXPECT_EQ(window->toDate(), QDateTime(today, QTime(12, 0)));
+    // The whole day: what was approved this afternoon is listed.
+    EXPECT_EQ(window->toDate(), QDateTime(today, QTime(23, 59, 59)));
     EXPECT_EQ(window->accountComboBox()->currentText(), "20001");
     EXPECT_TRUE(window->transactionCodeComboBox()->currentText().isEmpty());
     EXPECT_EQ(window->transactionCodeComboBox()->count(), 11);
@@ -296,7 +346,7 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     EXPECT_EQ(model->rowCount(), 0);
     EXPECT_TRUE(window->transactionCodeComboBox()->currentText().isEmpty());
     EXPECT_EQ(window->accountComboBox()->currentText(), "20003");
-    EXPECT_EQ(window->toDate(), QDateTime(today, QTime(12, 0)));
+    EXPECT_EQ(window->toDate(), QDateTime(today, QTime(23, 59, 59)));
     delete window;
 }
 

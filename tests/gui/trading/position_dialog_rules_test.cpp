@@ -104,6 +104,13 @@ TEST_F(DialogRules, ClosableQuantityListsAndLimit) {
     EXPECT_EQ(closeRefusal("1.2.3", closable, std::nullopt)->key, kBadQuantityKey);
     EXPECT_EQ(closeRefusal("1", closable, std::string_view())->key, kDeviationMissingKey);
     EXPECT_FALSE(closeRefusal("1", closable, std::string_view("0")));
+    // A modify names the field that is empty or not a number, in the sheet's order; unticked
+    // brackets and a position's price are not looked at.
+    EXPECT_FALSE(modifyRefusal(std::nullopt, std::nullopt, std::nullopt));
+    EXPECT_FALSE(modifyRefusal("1.05", "1.1", "1.0"));
+    EXPECT_EQ(modifyRefusal("", "", "")->key, kBadOrderPriceKey);
+    EXPECT_EQ(modifyRefusal(std::nullopt, "", "")->key, kBadTakeProfitKey);
+    EXPECT_EQ(modifyRefusal("1.05", "1.1", "1..0")->key, kBadStopLossKey);
 
     // A record that went away is told, not replaced by another row.
     EXPECT_FALSE(close("9"));

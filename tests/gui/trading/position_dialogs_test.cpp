@@ -362,6 +362,13 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     alertOn(modify)->accept();
     EXPECT_TRUE(modify->isVisible());
     type(find<QComboBox>(modify, "QuantityComboField"), "2");
+    // So is an empty price, named as such.
+    find<QLineEdit>(modify, "OrderPriceTextField")->clear();
+    QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
+    ASSERT_TRUE(alertOn(modify));
+    EXPECT_EQ(alertOn(modify)->informativeText(), context->text(kBadOrderPriceKey));
+    alertOn(modify)->accept();
+    EXPECT_TRUE(modify->isVisible());
     find<QLineEdit>(modify, "OrderPriceTextField")->selectAll();
     QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
     // A sixth decimal or a second point does not go in: the instrument has five.
@@ -412,6 +419,20 @@ TEST_F(PositionDialogsTest, ModifyBracketBoxesActOnTheirStateNotOnlyOnClicks) {
     takeProfit->setChecked(!takeProfit->isChecked());
     EXPECT_EQ(find<QLineEdit>(modify, "TakeProfitTextField")->isEnabled(), takeProfit->isChecked());
     EXPECT_EQ(find<QLineEdit>(modify, "TakeProfitTextField")->text().isEmpty(), !takeProfit->isChecked());
+    // Both ticked and emptied: the refusal names the box to fill, first the take profit, then the
+    // stop loss, and the sheet stays.
+    takeProfit->setChecked(true);
+    stopLoss->setChecked(true);
+    find<QLineEdit>(modify, "TakeProfitTextField")->clear();
+    field->clear();
+    for (const auto key : {kBadTakeProfitKey, kBadStopLossKey}) {
+        QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
+        ASSERT_TRUE(alertOn(modify)) << key;
+        EXPECT_EQ(alertOn(modify)->informativeText(), context->text(key));
+        alertOn(modify)->accept();
+        EXPECT_TRUE(modify->isVisible());
+        takeProfit->setChecked(false);
+    }
     find<QPushButton>(modify, "notNowButton")->click();
     EXPECT_FALSE(modify->isVisible());
 }
