@@ -42,7 +42,8 @@ struct ServerOptions {
     // Seal the login reply (33) and the refusal (47) in an envelope under the product key, as every
     // later stream reply is sealed under the session key. Off: they go plain, compressed only.
     bool sealLoginReplies = false;
-    // Envelope key of the initial requests; empty: the configured key of the login property list.
+    // Envelope key of the initial requests; empty: the configured key of the login property list. An
+    // initial request that does not open under it is refused.
     std::string productKey;
     SnapshotForm snapshotForm = SnapshotForm::Amp;
     // Several reports for one user from one request go as one compressed message (type 105).

@@ -542,6 +542,10 @@ void TestServer::handleFrame(Client& client, std::string_view frameText) {
     }
     Log::warning("testserver: stream client {} sent an envelope that does not open", client.id);
     updateStats([](ServerStats& s) { ++s.unreadableFrames; });
+    // A login sealed under another product key is refused, in this server's own key when its login
+    // replies are sealed, and nothing more is said.
+    if (initial)
+        refuse(client, kLoginInvalidCredentials, "The login request could not be read.");
 }
 
 void TestServer::handleMessage(Client& client, std::string_view frameText, bool) {

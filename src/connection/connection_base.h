@@ -83,6 +83,9 @@ struct ConnectionOptions {
     // Seconds from the connect to the login's completion (the login road's own limit, whatever
     // arrives meanwhile).
     double loginTimeout = 60.0;
+    // Seconds a login waits, after a reply of it that no key opens, for a reply it can read (one
+    // sealed under a key the client does not hold is followed by nothing readable).
+    double unopenedLoginReplyWait = 5.0;
     std::string delegateQueueLabel = "NewQueue";
     ZMQRequesterOptions requester;
     // Longest frame accepted from the stream or a request reply.

@@ -7,6 +7,7 @@
 #include "model/records/item_details.h"
 #include "model/text/language_string.h"
 #include "platform/bundle.h"
+#include "platform/clock.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
 #include "platform/user_defaults.h"
@@ -436,7 +437,7 @@ TEST_F(HostileServerTest, AnUnreadableLoginReplyIsDroppedAndARefusalEndsTheLogin
         EXPECT_TRUE(log.contains("encrypted envelope did not open; dropped"));
     }
 
-    // Alone, it leaves the login to its deadline, which then names the server's reply.
+    // Alone, under a deadline shorter than the wait for a readable reply, the deadline names it.
     {
         BusinessBase& b = open();
         send(unreadable);
@@ -464,6 +465,55 @@ TEST_F(HostileServerTest, AnUnreadableLoginReplyIsDroppedAndARefusalEndsTheLogin
     EXPECT_EQ(notifications->log.count("LoginSuccessNotification"), 0u);
     EXPECT_EQ(requests->log.count("requestOpenPosition"), 0u);
     EXPECT_TRUE(b.session().AccountDetailCollection.empty());
+}
+
+TEST_F(HostileServerTest, AfterAnUnreadableLoginReplyOnlyAReadableOneWithinTheWaitKeepsTheLogin) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped(clock);
+    platform::RunLoop& loop = platform::RunLoop::main();
+    options.unopenedLoginReplyWait = 3.0;
+    const std::string unreadable = peer::seal(peer::snapshotFrame(snapshot()), "not the key", false);
+    const std::vector<std::string> unopened{"onLoginRefused:" +
+                                            LanguageString::stringForSelectedLanguage(0, "20403").value()};
+
+    // The snapshot follows within the wait: the login goes on past it and completes.
+    {
+        BusinessBase& b = open();
+        send(unreadable + peer::snapshotFrame(snapshot()));
+        ASSERT_TRUE(within([&] { return b.loginPhase() == LoginPhase::Loading; }));
+        clock->advance(4s);
+        ASSERT_TRUE(within([&] { return !loop.timeUntilNextDue(); })) << "the wait ran out";
+        EXPECT_TRUE(app.log.calls().empty());
+        send(peer::completionFrame());
+        ASSERT_TRUE(within([&] { return b.loginPhase() == LoginPhase::SignedIn; }));
+    }
+    // Nothing readable follows: the login ends when the wait runs out, not at its deadline 60 s on
+    // nor when the stream's 30 s of silence drop it.
+    {
+        BusinessBase& b = open();
+        ASSERT_TRUE(within([&] { return !loop.timeUntilNextDue(); }));
+        send(unreadable);
+        ASSERT_TRUE(withoutPumping([&] { return loop.timeUntilNextDue().has_value(); }));
+        clock->advance(2s);
+        sessiontest::pump();
+        EXPECT_TRUE(app.log.calls().empty());
+        clock->advance(2s);
+        ASSERT_TRUE(within([&] { return !app.log.calls().empty(); }));
+        EXPECT_EQ(app.log.calls(), unopened);
+        EXPECT_EQ(b.loginPhase(), LoginPhase::SignedOut);
+        EXPECT_TRUE(clientHungUp());
+    }
+    // The stream ends before the wait does: the same message, not a lost connection.
+    options.unopenedLoginReplyWait = 600;
+    {
+        BusinessBase& b = open();
+        send(unreadable);
+        ::close(std::exchange(fd, -1));
+        ASSERT_TRUE(within([&] { return !app.log.calls().empty(); }));
+        EXPECT_EQ(app.log.calls(), unopened);
+        EXPECT_EQ(b.loginPhase(), LoginPhase::SignedOut);
+    }
+    EXPECT_EQ(app.connectionFailures.load(), 0);
 }
 
 TEST_F(HostileServerTest, JunkFramesAreDroppedAndTheLoginCompletes) {

@@ -73,12 +73,13 @@ protected:
     };
 
     // With `recordFeed` false the session keeps its own feed handler.
-    Session& open(const std::string& user, const std::string& password, bool recordFeed = true) {
+    Session& open(const std::string& user, const std::string& password, bool recordFeed = true,
+                  ConnectionOptions connection = {}) {
         auto s = std::make_unique<Session>();
         BusinessServices services;
         if (recordFeed)
             services.feed = s->feed;
-        s->client = tc::makeClient(s->app, {s->defaults.get(), false}, services);
+        s->client = tc::makeClient(s->app, {s->defaults.get(), false}, services, std::move(connection));
         countLogins(*s->client);
         EXPECT_TRUE(s->client->signIn(loginOf(user, password)));
         sessions.push_back(std::move(s));
@@ -280,6 +281,26 @@ TEST_F(LoginRoadTest, AServerThatCannotBeReachedEndsTheLoginSayingSoNotAsALoss) 
                                  "network connection, then try again.");
     EXPECT_EQ(alert.tag, "0");
     EXPECT_EQ(s.app.connectionFailures.load(), 0) << "nothing was lost: the server was never reached";
+    EXPECT_EQ(s.client->loginState(), interfaces::LoginState::SignedOut);
+}
+
+TEST_F(LoginRoadTest, AServerOfAnotherProductKeyEndsTheLoginNamingItsReplyNotAsALoss) {
+    // It cannot read the login, refuses it under its own key, which the client does not hold, and
+    // then says nothing more.
+    server->stop();
+    testserver::ServerOptions options;
+    options.rate = 0;
+    options.productKey = "another product's key";
+    options.sealLoginReplies = true;
+    startServer(options);
+    ConnectionOptions connection;
+    connection.unopenedLoginReplyWait = 0.2;
+    Session& s = open("demo", "demo1234", true, connection);
+    ASSERT_TRUE(pumpUntil([&] { return !s.app.loginMessages().empty(); }));
+    EXPECT_EQ(s.app.loginMessages().front().message,
+              LanguageString::stringForSelectedLanguage(0, "20403").value_or("20403"));
+    EXPECT_EQ(server->stats().refusals, 1);
+    EXPECT_EQ(s.app.connectionFailures.load(), 0);
     EXPECT_EQ(s.client->loginState(), interfaces::LoginState::SignedOut);
 }
 

@@ -40,15 +40,19 @@ protected:
     void startServer(double rate, std::uint64_t seed, bool holdPrices = false,
                      testserver::SnapshotForm snapshotForm = testserver::SnapshotForm::Amp,
                      bool sealLoginReplies = false) {
-        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
-        ASSERT_TRUE(market.market) << market.error;
-        server = std::make_unique<testserver::TestServer>(std::move(*market.market));
         testserver::ServerOptions options;
-        options.port = options.feedPort = options.dataPort = 0;
         options.rate = rate;
         options.seed = seed;
         options.snapshotForm = snapshotForm;
         options.sealLoginReplies = sealLoginReplies;
+        startServer(options, holdPrices);
+    }
+    // The same with any options; the ports are free ones.
+    void startServer(testserver::ServerOptions options, bool holdPrices = false) {
+        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+        ASSERT_TRUE(market.market) << market.error;
+        server = std::make_unique<testserver::TestServer>(std::move(*market.market));
+        options.port = options.feedPort = options.dataPort = 0;
         if (holdPrices)
             server->holdPrices(true);
         ports = server->start(options);

@@ -1,5 +1,6 @@
 #include "gui/app/qt_shell.h"
 
+#include "gui/app/browser.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
@@ -14,7 +15,6 @@
 #include "platform/log.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -30,7 +30,7 @@ QString fromStd(const std::string& text) {
 } // namespace
 
 QtShell::QtShell(GuiContext& context, QObject* parent)
-    : QObject(parent), context_(context), applicationName_(kApplicationName) {
+    : QObject(parent), context_(context), applicationName_(kApplicationName), opener_(openInBrowser) {
     interfaces::installProductTexts();
 }
 
@@ -149,8 +149,15 @@ void QtShell::openAddress(const std::string& url) {
         platform::Log::warning("not opened, not an http or https address: {}", url.substr(0, 200));
         return;
     }
-    if (!QDesktopServices::openUrl(address))
+    if (!opener_ || !opener_(address)) {
         platform::Log::warning("Failed to open url: {}", url.substr(0, 200));
+        // No browser took it: said, so the user can open it by hand.
+        showAlert({text(texts::kLinkCouldNotOpenedWeb),
+                   fromStd(url).left(200),
+                   AlertSpec::Warning,
+                   {},
+                   QStringLiteral("addressNotOpened")});
+    }
 }
 
 void QtShell::quit() {

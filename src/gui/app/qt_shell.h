@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
 #include <atomic>
@@ -46,7 +47,8 @@ public:
     void setBannerDelegate(BannerActivation onActivate) override;
     void showSystemNotification(const std::string& title, const std::string& subTitle) override;
     void playSound(std::string_view name) override;
-    // Opens http and https addresses in the browser; anything else is refused and logged.
+    // Opens http and https addresses in the browser; anything else is refused and logged. One no
+    // browser takes is said in an alert.
     void openAddress(const std::string& url) override;
     void quit() override;
 
@@ -67,6 +69,8 @@ public:
     }
     // What quit() does; by default the Qt event loop quits.
     void setTerminationHandler(std::function<void()> handler) { terminationHandler_ = std::move(handler); }
+    // The browser openAddress hands addresses to (tests replace it).
+    void setUrlOpener(std::function<bool(const QUrl&)> opener) { opener_ = std::move(opener); }
 
     static constexpr double kConnectionFailureFollowUpSeconds = 3.5;
 
@@ -87,6 +91,7 @@ private:
     std::atomic<bool> loginSuccess_{false};
     std::function<void()> connectionFailureFollowUp_;
     std::function<void()> terminationHandler_;
+    std::function<bool(const QUrl&)> opener_;
     MessageAlertLine messageAlerts_;
     const QObject* messageBox_ = nullptr; // the message alert showing; compared, never used
     platform::CallbackGuard guard_;       // last: work left on the main queue stops before the members go

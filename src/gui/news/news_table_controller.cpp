@@ -1,6 +1,7 @@
 #include "gui/news/news_table_controller.h"
 
 #include "gui/app/browser.h"
+#include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
@@ -183,14 +184,25 @@ bool NewsTableController::openItem(int row) {
     if (!address) {
         platform::Log::warning("news link not opened, not an http or https address: {}",
                                news->link.substr(0, 200));
+        sayNotOpened(news->link);
         return false;
     }
     const QUrl url(qt(*address), QUrl::StrictMode);
     if (!url.isValid() || !opener_ || !opener_(url)) {
         platform::Log::warning("Failed to open url: {}", address->substr(0, 200));
+        sayNotOpened(*address);
         return false;
     }
     return true;
+}
+
+void NewsTableController::sayNotOpened(const std::string& link) {
+    // A double click that changes nothing on screen would look like a click not taken.
+    CommonAlert::open(this, {context_.text(texts::kLinkCouldNotOpenedWeb),
+                             qt(link).left(200),
+                             AlertSpec::Warning,
+                             {},
+                             QStringLiteral("newsLink")});
 }
 
 } // namespace tc::gui

@@ -5,7 +5,8 @@
 // a new client's login completes; a new load cancels the one before it, so only the chosen category's
 // items ever show. A load that fails (the server cannot be reached, a body past 8 MiB or not XML)
 // shows why in the view instead of the list.
-// A double click, or Return, on an item opens its link in the browser when it is http or https.
+// A double click, or Return, on an item opens its link in the browser when it is http or https;
+// a link that does not open is said in an alert.
 #include "gui/texts.h"
 #include "interfaces/news.h"
 
@@ -63,8 +64,8 @@ public:
     void PopUpItemSelected();
     // Loads a category and shows it in the chooser; false (nothing asked) for an unknown name.
     bool LoadNews(const QString& category);
-    // Opens the link of the item at `row`; false when it is not an http or https address or the
-    // browser did not take it.
+    // Opens the link of the item at `row`; false, with an alert that says so, when it is not an http
+    // or https address or the browser did not take it.
     bool openItem(int row);
     // The browser (tests replace it).
     void setUrlOpener(std::function<bool(const QUrl&)> opener) { opener_ = std::move(opener); }
@@ -88,6 +89,7 @@ private:
     void updateLanguageStrings();
     void loaded(const interfaces::NewsLoad& load);
     void showError(const QString& detail);
+    void sayNotOpened(const std::string& link);
 
     std::unique_ptr<Ui::NewsTableController> ui_;
     GuiContext& context_;

@@ -344,6 +344,10 @@ bool AccountStatementWindowController::showAccountStatement() {
                                  QStringLiteral("statement")});
         return false;
     };
+    // Signed out nothing would answer: the window would wait for good under the last figures.
+    const ClientModel& session = *context_.clientModel();
+    if (!session.isSignedIn() || !session.client().isNetworkAvailable())
+        return refuse(context_.text(texts::kNoConnectionTradingServer));
     if (!account)
         return refuse(
             context_.text(texts::kAccountNotOneAccounts).replace(QStringLiteral("{0}"), text.trimmed()));

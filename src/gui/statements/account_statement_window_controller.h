@@ -48,7 +48,8 @@ public:
     void windowDidAppear();
 
     // Sends the two requests for the chosen account and period; refused with an alert (nothing
-    // sent, false) for a from-date after the to-date or an account the user does not hold.
+    // sent, false) while signed out, for a from-date after the to-date or an account the user does
+    // not hold.
     bool showAccountStatement();
     // The period and account the next show asks for (tests, the screenshots).
     void setPeriod(const QDateTime& from, const QDateTime& to);

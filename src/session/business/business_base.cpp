@@ -23,7 +23,9 @@ namespace tag = wire::tag;
 
 BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginInputData& loginData,
                            const ServiceWiring& wire, ConnectionOptions connectionOptions)
-    : application_(application), loginData_(loginData) {
+    : application_(application), loginData_(loginData),
+      unopenedReplyWait_(std::chrono::duration_cast<platform::Clock::duration>(
+          std::chrono::duration<double>(connectionOptions.unopenedLoginReplyWait))) {
     services_ = wire(*this);
     const std::pair<const void*, const char*> required[] = {
         {services_.notifications.get(), "notifications"},
@@ -345,11 +347,14 @@ void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
         return;
     }
     // Until its snapshot arrives, this stream's login replies are sealed (if at all) under the key its
-    // login request used; until its completion or refusal, an envelope that opens under neither key
-    // ends the login. Set here, before the first read of this stream.
+    // login request used. An envelope that opens under neither key is dropped; the login ends naming
+    // it when no readable login reply follows within the wait, or when the stream ends before the
+    // completion. Set here, before the first read of this stream.
     loginRepliesUnderProductKey_.store(true);
     streamLoginUnderWay_.store(true);
     unopenedLoginReply_.store(false);
+    loginReplyAfterUnopened_.store(false);
+    ++unopenedReplyMark_;
     // Ahead of every message of this stream on the main queue: a new login sequence must bring its
     // own snapshot before its completion.
     postMain([this] {
@@ -361,7 +366,16 @@ void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
 }
 
 void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
-    postMain([this] { reportLoss(); });
+    // A stream that ends under a login whose reply could not be opened ends for that reason: the
+    // server has said all it will, in a key the client does not hold.
+    const bool unopened = streamLoginUnderWay_.load() && unopenedLoginReply_.load();
+    postMain([this, unopened] {
+        if (unopened && !loginCompleted_ && !loginOver_) {
+            endLogin(textForKey(kUnopenedLoginReplyKey));
+            return;
+        }
+        reportLoss();
+    });
 }
 
 void BusinessBase::connectionDidFailToConnect(const std::optional<SocketError>& error) {
@@ -401,6 +415,13 @@ void BusinessBase::connectionLoginTimedOut() {
         if (!loginCompleted_)
             endLogin(textForKey(unopenedLoginReply_.load() ? kUnopenedLoginReplyKey : kLoginTimedOutKey));
     });
+}
+
+void BusinessBase::unopenedReplyWaitOver(std::uint64_t mark) {
+    if (mark != unopenedReplyMark_.load() || loginReplyAfterUnopened_.load() ||
+        !streamLoginUnderWay_.load() || loginCompleted_ || loginOver_)
+        return;
+    endLogin(textForKey(kUnopenedLoginReplyKey));
 }
 
 bool BusinessBase::connectionHoldReading(std::function<void()> resume) {

@@ -319,6 +319,9 @@ private:
     void handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& loginInfo);
     void handlePingReply(const std::vector<std::string>& fields, platform::Clock::time_point arrivedAt);
     void endLogin(const std::string& reason);
+    // Main queue: the wait after the unopened reply `mark` ran out; without a readable login reply
+    // since, the login ends naming it.
+    void unopenedReplyWaitOver(std::uint64_t mark);
     // The stream of a session that was under way or signed in ended: told once (main queue).
     void reportLoss();
     // A text of the user's language by key.
@@ -356,6 +359,12 @@ private:
     std::atomic<bool> streamLoginUnderWay_{false};
     // A reply of the login under way did not open; named if the login then runs out of time.
     std::atomic<bool> unopenedLoginReply_{false};
+    // A login reply (snapshot, completion, refusal) was read after the last one that did not open.
+    std::atomic<bool> loginReplyAfterUnopened_{false};
+    // Moves at each new stream and each reply that does not open: a wait for a readable reply is
+    // over only while it still names the latest one.
+    std::atomic<std::uint64_t> unopenedReplyMark_{0};
+    platform::Clock::duration unopenedReplyWait_{};
     // Main queue: the loss was reported (once per session); a dropped relogin request was logged.
     bool lossReported_ = false;
     bool reloginDropLogged_ = false;

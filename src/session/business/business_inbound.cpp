@@ -151,10 +151,14 @@ bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
             processText(*plain, depth + 1);
         } else {
             platform::Log::warning("encrypted envelope did not open; dropped");
-            // One unreadable reply does not end a login whose good replies may follow; if it never
-            // completes, its deadline names the cause.
-            if (streamLoginUnderWay_.load())
+            // One unreadable reply does not end a login whose good replies may follow, but a server
+            // that sealed it under another key says nothing readable after it: a short wait decides.
+            if (streamLoginUnderWay_.load()) {
                 unopenedLoginReply_.store(true);
+                loginReplyAfterUnopened_.store(false);
+                const std::uint64_t mark = ++unopenedReplyMark_;
+                postMainAfter(unopenedReplyWait_, [this, mark] { unopenedReplyWaitOver(mark); });
+            }
         }
         return false; // its messages are posted each in its turn; the envelope itself changes nothing
     }
@@ -171,6 +175,7 @@ bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
         return false;
     }
     case msg::kLoginSnapshot: {
+        loginReplyAfterUnopened_.store(true);
         const bool isAmp = tags.payloadForm && *tags.payloadForm == "AMP";
         std::optional<SessionModel> model = services_.snapshotLoader->load(tags.compressedField, isAmp);
         // A session without a single account is no session: whatever the server meant, it is no login.
@@ -192,9 +197,11 @@ bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
         return true;
     }
     case msg::kLoginCompleted:
+        loginReplyAfterUnopened_.store(true);
         streamLoginUnderWay_.store(false);
         return true;
     case msg::kLoginRefused: {
+        loginReplyAfterUnopened_.store(true);
         streamLoginUnderWay_.store(false);
         std::shared_ptr<LoginInfoMessage> loginInfo;
         if (tags.payloadForm && *tags.payloadForm == "AMP") {

@@ -123,12 +123,27 @@ TEST_F(ShellAlerts, SoundsAreSilentWhenSwitchedOffOrUnknown) {
     EXPECT_EQ(sounds.count(), 6); // every sound the program names ships with it
 }
 
-TEST_F(ShellAlerts, OnlyWebAddressesAreOpened) {
+TEST_F(ShellAlerts, OnlyWebAddressesAreOpenedAndOneNoBrowserTookIsSaid) {
     guitest::LogCapture log;
+    std::vector<QString> opened;
+    bool browser = true;
+    shell->setUrlOpener([&](const QUrl& url) {
+        opened.push_back(url.toString());
+        return browser;
+    });
     for (const char* url :
          {"file:///etc/passwd", "javascript:alert(1)", "ftp://host/x", "https://", "not a url"})
         shell->openAddress(url);
     EXPECT_EQ(log.count("not opened"), 5u);
+    EXPECT_TRUE(opened.empty());
+    shell->openAddress("https://example.org/update");
+    EXPECT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(alerts().isEmpty());
+    browser = false;
+    shell->openAddress("https://example.org/update");
+    ASSERT_EQ(alerts().size(), 1);
+    EXPECT_EQ(alerts().front()->text(), context->text(texts::kLinkCouldNotOpenedWeb));
+    EXPECT_EQ(alerts().front()->informativeText(), "https://example.org/update");
 }
 
 } // namespace

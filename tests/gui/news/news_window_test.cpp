@@ -1,5 +1,8 @@
 // The news view against the in-process test server's news desk over HTTPS, its test certificate
-// pinned: a category's items, a quick change of category, a feed that is no feed, links opened.
+// pinned: a category's items, a quick change of category, a feed that is no feed, links opened or
+// said not to open.
+#include "gui/app/common_alert.h"
+#include "gui/app/language.h"
 #include "gui/models/session_fixture.h"
 #include "gui/news/news_table_controller.h"
 #include "gui/texts.h"
@@ -8,6 +11,7 @@
 #include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTableView>
 
 namespace texts = tc::gui::texts;
@@ -140,7 +144,27 @@ TEST_F(NewsWindowTest, AFeedThatIsNoFeedShowsWhyAndOnlyHttpLinksOpen) {
     EXPECT_FALSE(view->openItem(0));
     EXPECT_FALSE(view->openItem(1));
     EXPECT_TRUE(opened.empty());
+    EXPECT_TRUE(tc::gui::CommonAlert::showing(view.get(), QStringLiteral("newsLink"))); // said, not opened
     EXPECT_FALSE(view->LoadNews("NoSuchCategory"));
+}
+
+TEST_F(NewsWindowTest, ALinkNoBrowserTakesIsSaidInTheChosenLanguage) {
+    view->setUrlOpener([this](const QUrl& url) {
+        opened.push_back(url.toString());
+        return false;
+    });
+    ASSERT_TRUE(context->language().select(7)); // French
+    view->show();
+    ASSERT_TRUE(guitest::waitFor([&] { return shown.size() == 1; }));
+    ASSERT_GT(view->model()->rowCount(), 0);
+    EXPECT_FALSE(view->openItem(0));
+    ASSERT_EQ(opened.size(), 1u);
+    QMessageBox* alert = tc::gui::CommonAlert::showing(view.get(), QStringLiteral("newsLink"));
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->text(), context->text(texts::kLinkCouldNotOpenedWeb));
+    EXPECT_NE(alert->text(), tc::gui::lookupText(0, texts::kLinkCouldNotOpenedWeb));
+    EXPECT_EQ(alert->informativeText(), opened.front());
+    ASSERT_TRUE(context->language().select(0));
 }
 
 TEST_F(NewsWindowTest, ASecondSignInReadsTheChosenCategoryAgainFromItsNewClient) {

@@ -1,6 +1,7 @@
 // The account statement window against the in-process test server, signed in as demo: the seeded
-// statement of a period in every table, refusals before sending, replies of an earlier show dropped,
-// hidden columns left out of print, the printed PDF read back; the journal and the main window's action.
+// statement of a period in every table, refusals before sending (signed out too), replies of an
+// earlier show dropped, hidden columns left out of print, the printed PDF read back; the journal and
+// the main window's action.
 #include "gui/app/common_alert.h"
 #include "gui/app/language.h"
 #include "gui/charts/pie_chart_controller.h"
@@ -209,6 +210,19 @@ TEST_F(StatementWindowTest, RefusesABackwardPeriodAndAForeignAccountBeforeSendin
     EXPECT_EQ(window->selectedAccountId(),
               session->client().queries().getAccountCollection().front()->AccountId);
     EXPECT_EQ(window->shownData(), before) << "nothing was sent, nothing arrived";
+}
+
+TEST_F(StatementWindowTest, SignedOutAShowIsRefusedAtOnceInsteadOfWaitingForGood) {
+    const auto* before = window->shownData();
+    const QString status = window->requestStatusText();
+    session->signOut();
+    ASSERT_TRUE(waitFor([&] { return signalledState == interfaces::LoginState::SignedOut; }));
+    EXPECT_FALSE(show("20001", kJanuary1, kJanuary31));
+    QMessageBox* alert = tc::gui::CommonAlert::showing(window, QStringLiteral("statement"));
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->informativeText(), context->text(texts::kNoConnectionTradingServer));
+    EXPECT_EQ(window->requestStatusText(), status) << "nothing is awaited";
+    EXPECT_EQ(window->shownData(), before);
 }
 
 TEST_F(StatementWindowTest, TwoShowsInARowShowOnlyTheSecondsReplies) {
