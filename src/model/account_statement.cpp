@@ -135,7 +135,7 @@ double AccountStatementInfo::getOpenProfitOrLoss() const {
     return sum(OpenPositionInfo, [](const auto& p) { return p.UnrealisedPL; });
 }
 double AccountStatementInfo::getOpenCommission() const {
-    return sum(OpenPositionInfo, [](const auto& p) { return p.Commission; });
+    return sum(OpenPositionInfo, [](const auto& p) { return positionCommission(p); });
 }
 double AccountStatementInfo::getOpenStorage() const {
     return sum(OpenPositionInfo, [](const auto& p) { return p.Storage.toDouble(); });
