@@ -98,17 +98,16 @@ std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const Ord
         if (!position || platform::lenientReal(position->AccountNumber) != accountId)
             continue;
         const auto item = lookup.instrumentForCode(position->ItemCode);
-        const auto account = lookup.accountForId(position->AccountNumber);
         charts::PieHolding holding{position->ItemCode, item ? item->InstrumentId : 0, 0};
         if (mode == PieMode::Margin) {
             // The instrument's figure under the hedge rule covers all its positions: once.
             if (!instruments.insert(position->ItemCode).second)
                 continue;
             holding.amount = hedgeMarginOfInstrument(model, position->ItemCode);
-        } else if (const auto pl = floatingPLOfPosition(*position, item.get(), account.get())) {
-            holding.amount = convertIntoAccountCurrency(*pl, *position, lookup);
         } else {
-            holding.amount = position->UnrealisedPL; // an account in Equity Hit: the server's figure
+            // The figure the core's last refresh wrote, as the grids' totals and the summary sum it:
+            // once the stream is lost every figure stays at that refresh, the pie's too.
+            holding.amount = position->UnrealisedPL;
         }
         out.push_back(std::move(holding));
     }

@@ -35,8 +35,8 @@ enum class PieMode { ProfitLoss, Margin };
 
 // One holding per open position of `accountId`, in the order given; for the margin, one per
 // instrument (the first position's place) with the session's hedge-margin figure. The floating P/L
-// is worked out from the live quote into the holding, converted into the account currency; an
-// account in Equity Hit keeps the server's figure. The positions' records are not changed.
+// is the position's stored UnrealisedPL, which the one-second refresh keeps in the account currency
+// (the server's figure for an account in Equity Hit).
 std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const OrderView& positions,
                                             std::int32_t accountId, PieMode mode);
 

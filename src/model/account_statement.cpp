@@ -1,6 +1,9 @@
 // The figures of a statement, worked out afresh from its lists on every call; sums in list order.
 #include "model/account_statement.h"
 
+#include "model/position_arithmetic.h"
+#include "model/session_model.h"
+#include "model/session_model_lookup.h"
 #include "platform/lenient.h"
 
 #include <cmath>
@@ -114,6 +117,17 @@ platform::Decimal AccountStatementInfo::getSettledPL() const {
     return firstOf(*this, 8) + firstOf(*this, 7);
 }
 
+std::optional<double> AccountStatementInfo::getFloatingCredit(const SessionModel& session) const {
+    if (!EndInfo)
+        return std::nullopt;
+    const SessionModelLookup lookup(session);
+    auto group = lookup.groupForId(EndInfo->GroupId);
+    if (!group)
+        if (const auto account = lookup.accountForId(std::to_string(EndInfo->AccountId)))
+            group = lookup.groupForId(account->GroupId);
+    return AccountDetails::floatingCreditOf(EndInfo->UnrealisedPL, group.get());
+}
+
 double AccountStatementInfo::getOpenQuantity() const {
     return sum(OpenPositionInfo, [](const auto& p) { return number(p.RemainingQty); });
 }
@@ -121,7 +135,7 @@ double AccountStatementInfo::getOpenProfitOrLoss() const {
     return sum(OpenPositionInfo, [](const auto& p) { return p.UnrealisedPL; });
 }
 double AccountStatementInfo::getOpenCommission() const {
-    return sum(OpenPositionInfo, [](const auto& p) { return p.Commission; });
+    return sum(OpenPositionInfo, [](const auto& p) { return positionCommission(p); });
 }
 double AccountStatementInfo::getOpenStorage() const {
     return sum(OpenPositionInfo, [](const auto& p) { return p.Storage.toDouble(); });

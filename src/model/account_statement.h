@@ -16,6 +16,10 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+struct SessionModel;
+}
+
 namespace tc::statements {
 
 // An instrument of the statement ("Table5"), with its closing prices ("Table6").
@@ -77,10 +81,15 @@ struct AccountStatementInfo {
     bool isDailyTDSAvailable() const { return !getDailyTDS().isZero(); }
     bool isMonthlyTDSAvailable() const { return !getMonthlyTDS().isZero(); }
 
+    // The floating credit of the statement's end snapshot: its group's share of the snapshot's
+    // floating result, so that the header and the summary read one moment. The group is the
+    // snapshot's, else that of the session's record of the account; nullopt without an end snapshot.
+    std::optional<double> getFloatingCredit(const SessionModel& session) const;
+
     // Sums over the lists; quantities and profits held as decimal text are read as numbers.
     double getOpenQuantity() const;
     double getOpenProfitOrLoss() const;
-    double getOpenCommission() const;
+    double getOpenCommission() const; // of positionCommission, as the live positions show it
     double getOpenStorage() const;
     double getSettledQuantity() const;
     double getSettledProfitOrLoss() const;

@@ -80,6 +80,18 @@ double calcCommission(const platform::Decimal& orderQuantity, const platform::De
     return commission / ordered * remainingQuantity.toDouble();
 }
 
+double positionCommission(const Order& position) {
+    return calcCommission(position.OrderQty, position.RemainingQty, position.Commission);
+}
+
+const platform::CompactDecimal& closingQuote(const ItemDetails& item, std::int32_t side) {
+    return closingQuote(side, item.Bid, item.Ask);
+}
+
+const platform::CompactDecimal& closingQuote(const ItemDetails& item, const Order& position) {
+    return closingQuote(item, position.tradingMode);
+}
+
 std::optional<double> floatingPLOfPosition(const Order& position, const ItemDetails* item,
                                            const AccountDetails* account) {
     // Without the instrument (not in the snapshot) nothing can be priced: the server's figure stands.
@@ -87,9 +99,7 @@ std::optional<double> floatingPLOfPosition(const Order& position, const ItemDeta
         return std::nullopt;
     const double quantity = position.RemainingQty.toDouble();
     const double openPrice = orZero(position.OrderPrice).toDouble();
-    const double current = !item                       ? 0.0
-                           : position.tradingMode != 0 ? item->Ask.toDouble()
-                                                       : item->Bid.toDouble();
+    const double current = closingQuote(*item, position).toDouble();
     return CalculateFloatingPL(item, position.tradingMode, quantity, openPrice, current);
 }
 
@@ -97,7 +107,7 @@ double closeResult(const Order& position, double quantity, const SessionLookup& 
     const auto item = session.instrumentForCode(position.ItemCode);
     if (!item)
         return 0;
-    const double live = (position.tradingMode == 0 ? item->Bid : item->Ask).toDouble();
+    const double live = closingQuote(*item, position).toDouble();
     const double result = CalculateFloatingPL(item.get(), position.tradingMode, quantity,
                                               orZero(position.OrderPrice).toDouble(), live);
     return convertIntoAccountCurrency(result, position, session);

@@ -5,6 +5,7 @@
 // currencyConversion, calcCommission). All amounts are doubles.
 #include "model/record_ptr.h"
 #include "model/session_services.h"
+#include "platform/compact_decimal.h"
 #include "platform/decimal.h"
 
 #include <cstdint>
@@ -36,7 +37,22 @@ double currencyConversion(double amount, double price, double isDirect);
 double calcCommission(const platform::Decimal& orderQuantity, const platform::Decimal& remainingQuantity,
                       double commission);
 
-// The position's floating P/L at the live quote (a buy at the Bid, a sell at the Ask), unconverted.
+// The quote a position of `side` closes at: a buy sells at the Bid, a sell (any other side) buys back
+// at the Ask. The one rule for every figure valued at the closing side.
+template <typename Quote>
+constexpr const Quote& closingQuote(std::int32_t side, const Quote& bid, const Quote& ask) {
+    return side == 0 ? bid : ask;
+}
+// The instrument's live quote that a position of `side` closes at.
+const platform::CompactDecimal& closingQuote(const ItemDetails& item, std::int32_t side);
+// The same for the position's own side.
+const platform::CompactDecimal& closingQuote(const ItemDetails& item, const Order& position);
+
+// The commission an open position carries: what was paid for its opening quantity, prorated to the
+// quantity still open (calcCommission). Every window shows this one figure for a position.
+double positionCommission(const Order& position);
+
+// The position's floating P/L at its closing quote, unconverted.
 // nullopt for an account in Equity Hit, or without the instrument; the stored figure then stands.
 std::optional<double> floatingPLOfPosition(const Order& position, const ItemDetails* item,
                                            const AccountDetails* account);

@@ -13,6 +13,11 @@ void addFinite(double& sum, double value) {
         sum += value;
 }
 
+void addFinite(platform::Decimal& sum, const platform::Decimal& value) {
+    if (!value.isNaN())
+        sum = sum + value;
+}
+
 } // namespace
 
 PositionWeights positionWeights(const Order& position, const ItemDetails* item,
@@ -31,8 +36,8 @@ void addWeights(OpenPositionTotals& totals, const PositionWeights& weights) {
 
 void addFigures(OpenPositionTotals& totals, const Order& position) {
     addFinite(totals.profitLoss, position.UnrealisedPL);
-    addFinite(totals.commission, position.Commission);
-    addFinite(totals.storage, position.Storage.toDouble());
+    addFinite(totals.commission, positionCommission(position));
+    addFinite(totals.storage, position.Storage);
 }
 
 SettledTotals settledTotals(const OrderView& settled) {
@@ -41,10 +46,10 @@ SettledTotals settledTotals(const OrderView& settled) {
         if (!row)
             continue;
         totals.quantity = totals.quantity + row->SettledQty;
-        addFinite(totals.profitLoss, row->SettledPL.toDouble());
+        addFinite(totals.profitLoss, row->SettledPL);
         addFinite(totals.commission, row->Commission);
-        addFinite(totals.storage, row->Storage.toDouble());
-        addFinite(totals.otherCharges, row->OtherCharges.toDouble());
+        addFinite(totals.storage, row->Storage);
+        addFinite(totals.otherCharges, row->OtherCharges);
     }
     return totals;
 }

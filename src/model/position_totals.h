@@ -11,12 +11,14 @@ struct GroupInstruments;
 class ItemDetails;
 class Order;
 
+// Figures the records hold as decimals are summed as decimals, exactly; those worked out in doubles
+// (profit and loss, commission, margin) in doubles.
 struct OpenPositionTotals {
     platform::Decimal quantity; // exact: a sum of lots is never rounded
     double profitLoss = 0;
     double commission = 0;
     double margin = 0; // per-lot margin times remaining lots, of every position with settings
-    double storage = 0;
+    platform::Decimal storage;
 };
 
 // One position's lots and margin: they stand until its record or its records change, while its
@@ -36,10 +38,10 @@ void addFigures(OpenPositionTotals& totals, const Order& position);
 
 struct SettledTotals {
     platform::Decimal quantity;
-    double profitLoss = 0;
+    platform::Decimal profitLoss;
     double commission = 0;
-    double storage = 0;
-    double otherCharges = 0;
+    platform::Decimal storage;
+    platform::Decimal otherCharges;
 };
 SettledTotals settledTotals(const OrderView& settled);
 

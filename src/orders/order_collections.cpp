@@ -168,22 +168,14 @@ constexpr auto kRejectedOrder = recordLayout(time(tag::kTransactionTime, &Order:
 // A fill: the new position.
 constexpr auto kFill = joined(
     kReportedOrder, kRequestNumber,
-    recordLayout(decimal(tag::kQuantity,
-                         [](Order& p, const Decimal& quantity) {
-                             p.OrderQty = quantity;
-                             // Prorated by what the fields before it gave.
-                             p.Commission = calcCommission(p.OrderQty, p.RemainingQty, p.Commission);
-                         }),
-                 time(tag::kExpiryDate, &Order::ExpiryDate), text(tag::kExecutionId, &Order::ExecutionId),
-                 text(tag::kPositionId, &Order::OpenPositionId),
+    recordLayout(decimal(tag::kQuantity, &Order::OrderQty), time(tag::kExpiryDate, &Order::ExpiryDate),
+                 text(tag::kExecutionId, &Order::ExecutionId), text(tag::kPositionId, &Order::OpenPositionId),
                  real(tag::kBaseCurrencyRate, &Order::BaseCurrencyRate),
                  real(tag::kCommission, &Order::Commission), time(tag::kValueDate, &Order::ValueDate)));
 
-// A position's change: its quantity field only prorates the commission again.
-constexpr auto kPositionUpdate =
-    joined(kPriceAndRemaining, kCharges, recordLayout(text(tag::kQuantity, [](Order& p, std::string_view) {
-               p.Commission = calcCommission(p.OrderQty, p.RemainingQty, p.Commission);
-           })));
+// A position's change. Its quantity field is not stored: the position keeps the quantity it opened
+// with, which its commission was paid for (positionCommission prorates it to what is still open).
+constexpr auto kPositionUpdate = joined(kPriceAndRemaining, kCharges);
 
 // A settlement; its instrument is an id, looked up apart.
 constexpr auto kSettlement = joined(
@@ -676,10 +668,7 @@ constexpr auto kOpenRow = recordLayout(
     copied(&OpenOrderHD::PositionQty, atSixDecimals<&Order::RemainingQty>),
     copied(&OpenOrderHD::OrderPrice, atSixDecimals<&Order::OrderPrice>),
     // After both quantities.
-    copied(&OpenOrderHD::CommissionPaid,
-           [](Order& p, const Decimal& paid) {
-               p.Commission = calcCommission(p.OrderQty, p.RemainingQty, paid.toDouble());
-           }),
+    copied(&OpenOrderHD::CommissionPaid, &Order::Commission),
     copied(&OpenOrderHD::PositionDate, &Order::TransactionDateTime),
     copied(&OpenOrderHD::UnrealisedPL, &Order::UnrealisedPL),
     copied(&OpenOrderHD::RoutePositionId, &Order::OrderRouteId),

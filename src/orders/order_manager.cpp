@@ -1,5 +1,6 @@
 #include "orders/order_manager.h"
 
+#include "model/position_arithmetic.h"
 #include "model/position_quantities.h"
 #include "model/price_grid.h"
 #include "model/records/account_details.h"
@@ -256,7 +257,7 @@ OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order) const
     if (isOrderAlongWithTPSL(o)) {
         double base = p;
         if (!o.isEditBracketOrder && o.orderType == 1)
-            base = o.tradingMode == 0 ? bid : ask;
+            base = closingQuote(o.tradingMode, bid, ask);
         if (OrderAnswer protective = checkProtectivePrices(order, c, base); !protective)
             return protective;
         if (enforcesBand)

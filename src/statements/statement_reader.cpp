@@ -1,5 +1,6 @@
 #include "statements/statement_reader.h"
 
+#include "model/position_arithmetic.h"
 #include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 #include "model/records/record_layout.h"
@@ -152,16 +153,6 @@ constexpr auto kSnapshotLayout = recordLayout(
     int64("AgentAccountId", &Snapshot::AgentAccountId), int32("MarginStatusId", marginStatus),
     int64("CreditRating", &Snapshot::CreditRating), int64("TradingPatternId", &Snapshot::TradingPatternId));
 
-double number(const platform::Decimal& value) {
-    const double v = value.toDouble();
-    return std::isfinite(v) ? v : 0.0;
-}
-
-[[maybe_unused]] double number(std::string_view text) {
-    const double v = platform::lenientReal(text);
-    return std::isfinite(v) ? v : 0.0;
-}
-
 std::string key(std::uint64_t id) {
     return std::to_string(id);
 }
@@ -241,13 +232,9 @@ public:
         readTable<OpenPositionHistoryInfo>(tables, "Table1", kOpenLayout, [&](const auto& row, auto p) {
             itemCode(row, p);
             if (const auto* i = s_.InstrumentInfo.get(key(p.InstrumentId)))
-                p.CurrentPrice = p.tradingMode == 0 ? i->Bid : i->Ask;
+                p.CurrentPrice = closingQuote(p.tradingMode, i->Bid, i->Ask);
             if (RecordFields::toInt(p.OpenPositionId) <= 0)
                 return;
-            // The commission paid for the opening quantity, scaled to what is still open.
-            const double opened = number(p.OrderQty);
-            if (opened > 0 && p.Commission > 0)
-                p.Commission = number(p.RemainingQty) * (p.Commission / opened);
             s_.OpenPositionInfo.push_back(std::move(p));
         });
         sortBy(s_.OpenPositionInfo, &Order::OpenPositionId);

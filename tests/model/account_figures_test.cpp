@@ -66,8 +66,8 @@ protected:
         model.ItemCollection.insert_or_assign(code, item);
         return item;
     }
-    std::shared_ptr<const Order> position(const char* code, const char* qty, const char* price,
-                                          const char* accountNumber = "1001") {
+    std::shared_ptr<Order> position(const char* code, const char* qty, const char* price,
+                                    const char* accountNumber = "1001") {
         auto o = std::make_shared<Order>();
         o->AccountNumber = accountNumber;
         o->ItemCode = code;
@@ -86,27 +86,27 @@ protected:
     OrderView positions;
 };
 
-TEST_F(AccountFigures, ProfitAndLossIsConvertedIntoThePiesOwnCopyOnly) {
+TEST_F(AccountFigures, ProfitAndLossIsTheLastRefreshsFigureAsTheTotalsSumIt) {
+    // The quotes have moved since the last refresh (or the stream was lost after they came): the
+    // pie stays with the refresh, as the totals and the summary do.
     position("EURUSD", "2", "1.2000");
-    position("EURUSD", "1", "1.2200");
+    position("EURUSD", "1", "1.2200")->UnrealisedPL = -2.5;
     position("XAUUSD", "1", "2000.5");
     position("EURUSD", "5", "1.0000", "2002"); // another account's
     const auto holdings = pieHoldings(model, positions, 1001, PieMode::ProfitLoss);
     ASSERT_EQ(holdings.size(), 3u);
-    // (1.21 - 1.20) x 2 x 100000 = 2000, converted at twice: 4000; the second loses (1.22 - 1.21) x 1.
-    EXPECT_NEAR(holdings[0].amount, 4000, 1e-6);
-    EXPECT_NEAR(holdings[1].amount, -2000, 1e-6);
+    EXPECT_EQ(holdings[0].amount, 7);
+    EXPECT_EQ(holdings[1].amount, -2.5);
     EXPECT_EQ(holdings[2].instrumentId, 3);
-    for (const auto& p : positions)
-        EXPECT_EQ(p->UnrealisedPL, 7) << "the session's records keep the core's figures";
 
     const auto slices = accountPieSlices(model, positions, 1001, PieMode::ProfitLoss);
     ASSERT_EQ(slices.size(), 2u);
-    EXPECT_EQ(slices[0].title, "EURUSD");
-    EXPECT_NEAR(slices[0].value, 2000, 1e-6) << "one slice per instrument, its positions summed";
-    EXPECT_EQ(slices[1].title, "XAUUSD");
+    EXPECT_EQ(slices[0].title, "XAUUSD");
+    EXPECT_EQ(slices[1].title, "EURUSD");
+    EXPECT_EQ(slices[1].value, 4.5) << "one slice per instrument, its positions summed";
+    EXPECT_EQ(slices[0].value + slices[1].value, floatingPLByAccount(positions).at(1001));
 
-    // An account in Equity Hit keeps the server's figure.
+    // An account in Equity Hit: the server's figure, which the refresh keeps there.
     account->tradingStatus = AccountDetails::kStatusEquityHit;
     EXPECT_EQ(pieHoldings(model, positions, 1001, PieMode::ProfitLoss)[0].amount, 7);
 }

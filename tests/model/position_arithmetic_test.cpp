@@ -116,6 +116,28 @@ TEST(Commission, ProratedToTheRemainder) {
     EXPECT_DOUBLE_EQ(calcCommission(d(-2), d(4), 5), 5);
 }
 
+TEST(ClosingQuote, ABuySellsAtTheBidAnyOtherSideBuysBackAtTheAsk) {
+    ItemDetails i;
+    i.Bid = 1.2100_cdec;
+    i.Ask = 1.2103_cdec;
+    Order position;
+    EXPECT_EQ(&closingQuote(i, position), &i.Bid);
+    for (const std::int32_t side : {1, 7, -1}) {
+        position.tradingMode = side;
+        EXPECT_EQ(&closingQuote(i, position), &i.Ask) << side;
+    }
+    // Quotes of another form (a statement's closing prices, a request's doubles) by the same rule.
+    EXPECT_EQ(closingQuote(0, 1.5, 1.6), 1.5);
+    EXPECT_EQ(closingQuote(1, 1.5, 1.6), 1.6);
+
+    // The floating result is valued at it: a sell of 1 opened at 1.2000, 0.0103 against it.
+    i.PLCalcModeId = 1;
+    i.ContractSize = 1000_cdec;
+    position.RemainingQty = 1_dec;
+    position.OrderPrice = 1.2_dec;
+    EXPECT_NEAR(*floatingPLOfPosition(position, &i, nullptr), -10.3, 1e-9);
+}
+
 class PositionArithmeticOverSession : public OrderFixture {
 protected:
     PositionArithmeticOverSession() {

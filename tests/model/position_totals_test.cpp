@@ -43,7 +43,7 @@ TEST(PositionTotals, OpenPositionsWeightsAndFigures) {
     EXPECT_DOUBLE_EQ(totals.margin, 1.25) << "12.5 × 0.1; the position without settings adds none";
     EXPECT_DOUBLE_EQ(totals.profitLoss, 1000);
     EXPECT_DOUBLE_EQ(totals.commission, 1.5);
-    EXPECT_DOUBLE_EQ(totals.storage, 0) << "a figure that is not a number adds nothing";
+    EXPECT_TRUE(totals.storage.isZero()) << "a figure that is not a number adds nothing";
     EXPECT_DOUBLE_EQ(positionWeights(a, nullptr, &settings).margin, 0);
 }
 
@@ -58,9 +58,9 @@ TEST(PositionTotals, SettledPositions) {
     b->Commission = std::numeric_limits<double>::infinity();
     const SettledTotals totals = settledTotals({a, nullptr, b});
     EXPECT_EQ(totals.quantity, dec("0.3"));
-    EXPECT_DOUBLE_EQ(totals.profitLoss, -1200);
+    EXPECT_EQ(totals.profitLoss, dec("-1200"));
     EXPECT_DOUBLE_EQ(totals.commission, 0);
-    EXPECT_DOUBLE_EQ(totals.otherCharges, 2);
+    EXPECT_EQ(totals.otherCharges, dec("2"));
     EXPECT_TRUE(settledTotals({}).quantity.isZero());
 }
 

@@ -3,6 +3,7 @@
 #include "fake_order_host.h"
 
 #include "client/headless_application.h"
+#include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/history_rows.h"
 #include "model/records/item_details.h"
@@ -367,13 +368,14 @@ TEST_F(OrderCollectionsTest, ExecutionRefusedForForeignAccountOrBadNumbers) {
     EXPECT_TRUE(c.OpenOrderCollectionCopy().empty());
 }
 
-TEST_F(OrderCollectionsTest, CommissionIsRescaledOnlyByTheValuesHeldWhenTag37Comes) {
-    // 37 first: nothing to rescale yet, then the raw 545 stands.
+TEST_F(OrderCollectionsTest, AFillKeepsTheCommissionPaidAndShowsItsShareWhateverTheFieldsOrder) {
     c.FillOpenOrderCollection(report("34=1001|12=EURUSD|80=A|37=10|545=5|76=4"));
-    EXPECT_DOUBLE_EQ(c.FindOpenPosition("A")->Commission, 5.0);
-    // 545 and 76 first: 5 / 10 × 4.
     c.FillOpenOrderCollection(report("34=1001|12=EURUSD|80=B|545=5|76=4|37=10"));
-    EXPECT_DOUBLE_EQ(c.FindOpenPosition("B")->Commission, 2.0);
+    for (const char* id : {"A", "B"}) {
+        const auto p = c.FindOpenPosition(id);
+        EXPECT_DOUBLE_EQ(p->Commission, 5.0) << id;
+        EXPECT_DOUBLE_EQ(positionCommission(*p), 2.0) << id << ": 5 / 10 × 4";
+    }
 }
 
 TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesByValue) {
@@ -384,11 +386,15 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
 
     c.UpdateOpenOrderCollection("X2", report("80=X2|76=4|37=6|141=-1.5|38=1.21"), dec("4"));
     EXPECT_EQ(x2.RemainingQty, dec("4"));
-    EXPECT_EQ(x2.OrderQty, dec("10")) << "tag 37 only rescales";
-    EXPECT_DOUBLE_EQ(x2.Commission, 2.0);
+    EXPECT_EQ(x2.OrderQty, dec("10")) << "tag 37 is not stored";
+    EXPECT_DOUBLE_EQ(positionCommission(x2), 2.0);
     EXPECT_EQ(x2.Storage, dec("-1.5"));
     EXPECT_EQ(x2.OrderPrice, dec("1.21"));
     EXPECT_EQ(model.OpenOrderCollection.size(), 2u);
+    // A second partial close, reported without the quantity field as the server may: the share
+    // follows what is still open, of the commission paid, not of the share shown before.
+    c.UpdateOpenOrderCollection("X2", report("80=X2|76=3"), dec("3"));
+    EXPECT_DOUBLE_EQ(positionCommission(x2), 1.5);
 
     c.UpdateOpenOrderCollection("X1", report("80=X1|76=0.0"), dec("0.0"));
     EXPECT_EQ(ids(model.OpenOrderCollection, &Order::OpenPositionId), (std::vector<std::string>{"X2"}));
@@ -401,7 +407,7 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
     c.UpdateOpenOrderCollection("X9", report("76=0"), dec("0"));
     c.UpdateOpenOrderCollection("X2", report("76=1,5"), strictDecimal("1,5"));
     c.UpdateOpenOrderCollection("", report("76=0"), dec("0"));
-    EXPECT_EQ(x2.RemainingQty, dec("4"));
+    EXPECT_EQ(x2.RemainingQty, dec("3"));
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
 }
 
@@ -640,7 +646,7 @@ TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedO
     const Order& p = *model.OpenOrderCollection[0];
     EXPECT_EQ(std::tuple(p.ItemCode, p.tradingMode, p.OrderQty, p.RemainingQty, p.OrderPrice),
               std::tuple("GBPUSD", 1, dec("10.000000"), dec("4.000000"), dec("1.250000")));
-    EXPECT_DOUBLE_EQ(p.Commission, 2.0);
+    EXPECT_DOUBLE_EQ(positionCommission(p), 2.0);
     EXPECT_EQ(p.TransactionDateTime, at("20240131154500"));
     EXPECT_EQ(p.ValueDate, at("20240202000000"));
     EXPECT_EQ(p.deliveryMode, 2) << "row codes are stored as they come";

@@ -1,5 +1,6 @@
 #include "statements/statement_reader.h"
 
+#include "model/position_arithmetic.h"
 #include "model/text/formatter.h"
 #include "support/device_zone.h"
 
@@ -82,8 +83,8 @@ TEST(AccountStatement, ReadsPositionsWithTheirInstrumentsAndPrices) {
     EXPECT_EQ(ten.ItemCode, "EURUSD");
     EXPECT_EQ(ten.CurrentPrice.toString(), "1.1");     // a buy at the bid
     EXPECT_EQ(nine.CurrentPrice.toString(), "1.1002"); // a sell at the ask
-    EXPECT_DOUBLE_EQ(ten.Commission, 10);              // 25 paid for 100, 40 still open
-    EXPECT_DOUBLE_EQ(nine.Commission, 25);
+    EXPECT_DOUBLE_EQ(positionCommission(ten), 10);     // 25 paid for 100, 40 still open
+    EXPECT_DOUBLE_EQ(positionCommission(nine), 25);
     EXPECT_EQ(displayDateTime(ten.TransactionDateTime), "03/02/2015 14:05:09");
     EXPECT_EQ(displayDateTime(ten.ValueDate), "03/04/2015 00:00:00");
     EXPECT_EQ(s.InstrumentInfo.get("7")->Name, "Euro & Dollar");

@@ -2,6 +2,7 @@
 #include "gui/grid/grid_tones.h"
 #include "gui/texts.h"
 
+#include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 #include "model/records/group_details.h"
@@ -15,7 +16,9 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <utility>
 
 namespace tc::gui {
@@ -139,30 +142,46 @@ std::string moneyText(double value) {
     return fmt::format("{:.2f}", value);
 }
 
-std::string groupedMoneyText(const platform::Decimal& value) {
-    return groupedMoneyText(value.toDouble());
-}
-
 std::string moneyText(const platform::Decimal& value) {
-    return moneyText(value.toDouble());
+    if (value.isNaN())
+        return moneyText(value.toDouble());
+    // The decimal's own cents: a sum of decimals keeps them at any size, where its nearest double
+    // would not.
+    std::string text = value.rounded(2).toString();
+    const std::size_t point = text.find('.');
+    if (point == std::string::npos)
+        return text + ".00";
+    text.append(2 - std::min<std::size_t>(2, text.size() - point - 1), '0');
+    return text;
 }
 
-std::string groupedMoneyText(double value) {
-    const std::string plain = moneyText(value);
-    if (!std::isfinite(value))
-        return plain;
-    // Two decimals always, and a comma between each three digits of the whole part.
+namespace {
+
+// Two decimals always, and a comma between each three digits of the whole part.
+std::string grouped(const std::string& plain) {
     const std::size_t sign = plain[0] == '-' ? 1 : 0;
     const std::size_t point = plain.find('.');
     const std::size_t digits = point - sign;
-    std::string grouped = plain.substr(0, sign);
+    std::string out = plain.substr(0, sign);
     for (std::size_t i = 0; i < digits; ++i) {
         if (i > 0 && (digits - i) % 3 == 0)
-            grouped += ',';
-        grouped += plain[sign + i];
+            out += ',';
+        out += plain[sign + i];
     }
-    grouped += plain.substr(point);
-    return grouped;
+    out += plain.substr(point);
+    return out;
+}
+
+} // namespace
+
+std::string groupedMoneyText(double value) {
+    const std::string plain = moneyText(value);
+    return std::isfinite(value) ? grouped(plain) : plain;
+}
+
+std::string groupedMoneyText(const platform::Decimal& value) {
+    const std::string plain = moneyText(value);
+    return value.isNaN() ? plain : grouped(plain);
 }
 
 std::string_view sideText(std::int32_t tradingMode) {
@@ -423,7 +442,7 @@ bool isEquityHit(const AccountDetails* account) {
 std::optional<double> closingPrice(const Order& position, const RowRecords& records) {
     if (isEquityHit(records.account) || !records.item)
         return std::nullopt;
-    return (position.tradingMode == 0 ? records.item->Bid : records.item->Ask).toDouble();
+    return closingQuote(*records.item, position).toDouble();
 }
 
 namespace {
@@ -497,6 +516,8 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
         return {dateTimeForWidth(order.ItemTime, options.columnWidth)};
     case Field::Commission:
         return {moneyText(order.Commission)};
+    case Field::PositionCommission:
+        return {moneyText(positionCommission(order))};
     case Field::PositionMargin:
         return {moneyText(positionMarginValue(order, records))};
     case Field::BaseCurrencyRate:

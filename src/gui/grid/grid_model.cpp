@@ -5,6 +5,7 @@
 #include "gui/grid/row_changes.h"
 #include "gui/models/client_model.h"
 #include "model/account_figures.h"
+#include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
@@ -476,10 +477,10 @@ void GridModel::noteNumber(Row& row, const Snapshot& s, std::size_t i, std::size
     const bool frozen = isEquityHit(inputs.records.account);
     switch (field) {
     case Field::ClosingPrice:
-        // closingPrice(): a buy closes at the bid, a sell at the ask; none when frozen or unpriced.
+        // As closingPrice(): none when frozen or unpriced.
         key.values[0] = frozen  ? order->EquityHitPrice.toDouble()
                         : !item ? 0
-                                : (inputs.side == 0 ? item->Bid : item->Ask).toDouble();
+                                : closingQuote(*item, inputs.side).toDouble();
         key.values[1] = frozen ? kFrozen : item ? kPriced : kUnpriced;
         break;
     case Field::MarketPrice:

@@ -93,7 +93,7 @@ constexpr ColumnSpec kOpenPositions[] = {
     kTakeProfitColumn,
     kStopLossColumn,
     kOpenTimeColumn,
-    kCommissionColumn,
+    {"Commission", texts::kCommission, Field::PositionCommission, 80, true, false, false, true, 275},
     {"PositionMargin", texts::kMargin, Field::PositionMargin, 90, true, false, false, false, 128},
     {"BaseCurrencyRate", texts::kBaseCurrency, Field::BaseCurrencyRate, 90, true, true, false, true, 30469},
     kStorageColumn,

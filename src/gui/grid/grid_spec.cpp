@@ -2,6 +2,7 @@
 #include "gui/grid/grid_cells.h"
 #include "gui/grid/grid_sources.h"
 
+#include "model/position_arithmetic.h"
 #include "model/records/order.h"
 #include "model/text/language_string.h"
 #include "platform/numeric_order.h"
@@ -200,6 +201,8 @@ std::optional<Compare> comparatorOf(Field field) {
         return byDouble([](const Order& o) { return o.UnrealisedPL; });
     case Field::Commission:
         return byDouble([](const Order& o) { return o.Commission; });
+    case Field::PositionCommission:
+        return byDouble(positionCommission);
     case Field::BaseCurrencyRate:
         return byDouble([](const Order& o) { return o.BaseCurrencyRate; });
     case Field::Storage:

@@ -91,7 +91,8 @@ enum class Field : std::uint8_t {
     TransactionTime,
     TransactionTimeOnly,
     ItemTime,
-    Commission,
+    Commission,         // settled positions: the settlement's own
+    PositionCommission, // open positions: positionCommission(), prorated to what is still open
     PositionMargin,
     BaseCurrencyRate,
     Storage,

@@ -357,9 +357,6 @@ bool AccountStatementWindowController::showAccountStatement() {
     selectedAccountId_ = account->AccountId;
     ui_->accountNumberLabel->setText(QString::number(account->AccountId));
     ui_->statementPeriodLabel->setText(QStringLiteral("%1 - %2").arg(displayDate(from), displayDate(to)));
-    // The account's floating credit now (its group's share of the floating result), under that name:
-    // it is no leverage.
-    ui_->leverageLabel->setText(QString::number(account->Leverage, 'f', 2));
 
     interfaces::Statements& statements = context_.clientModel()->client().statements();
     const StatementSelection selection{std::to_string(account->AccountId), dateOf(from), dateOf(to)};
@@ -426,6 +423,11 @@ void AccountStatementWindowController::accountStatementUpdate() {
     ui_->closedStatusLabel->setText(
         figuresKeptWhole(language, QString::fromStdString(settledStatusLine(statement, language))));
     accountSummary_->setRows(accountSummaryRows(statement, language));
+    // The floating credit (the group's share of the floating result; no leverage, whatever the
+    // label's name) of the statement's own end snapshot, the moment its summary shows.
+    const auto credit =
+        statement ? statement->getFloatingCredit(context_.clientModel()->client().model()) : std::nullopt;
+    ui_->leverageLabel->setText(credit ? QString::number(*credit, 'f', 2) : QString());
     if (selectedAccountId_ != 0 && statement) {
         ui_->addressLabel->setText(
             QString::fromStdString(statement->getClientAddressForAccountId(selectedAccountId_).value_or("")));

@@ -2,6 +2,7 @@
 
 #include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
+#include "model/position_arithmetic.h"
 #include "model/text/formatter.h"
 
 #include <fmt/format.h>
@@ -88,7 +89,7 @@ std::string openCell(const AccountStatementInfo& s, const OpenPositionHistoryInf
     if (key == texts::kOpenTime)
         return shown(displayDateTime, p.TransactionDateTime, p.PositionDateAsSent);
     if (key == texts::kCommission)
-        return moneyText(p.Commission);
+        return moneyText(positionCommission(p));
     if (key == texts::kStorage)
         return moneyText(p.Storage);
     if (key == texts::kDelivery)

@@ -1,5 +1,6 @@
 #include "gui/trading/close_all_rules.h"
 
+#include "model/position_arithmetic.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/records/record_decimal.h"
@@ -37,7 +38,7 @@ double closePrice(const SessionModel& model, const Order& position) {
     const ItemDetails* item = instrumentOf(model, position.ItemCode);
     if (!item)
         return 0;
-    return (position.tradingMode == 0 ? item->Bid : item->Ask).toDouble();
+    return closingQuote(*item, position).toDouble();
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "gui/trading/close_position_status_window_controller.h"
 #include "gui/trading/position_dialog_rules.h"
 #include "interfaces/client.h"
+#include "model/position_arithmetic.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "ui_close_all_window_controller.h"
@@ -200,8 +201,7 @@ void CloseAllWindowController::showLines(std::vector<CloseAllLine> lines) {
             continue; // gone: the row keeps its last figures until the list is read again
         const Order& p = **found;
         const ItemDetails* item = instrumentOf(client.model(), p.ItemCode);
-        line.live =
-            priceText(item ? (p.tradingMode == 0 ? item->Bid : item->Ask) : platform::CompactDecimal(), item);
+        line.live = priceText(item ? closingQuote(*item, p) : platform::CompactDecimal(), item);
         line.profit = p.UnrealisedPL;
     }
     lines_->setRecords(std::move(lines));

@@ -44,7 +44,7 @@ double livePrice(const ItemDetails* item, std::int32_t side, CloseJob job) {
         return 0;
     const bool buy = side == 0;
     if (job == CloseJob::Close)
-        return (buy ? item->Bid : item->Ask).toDouble();
+        return closingQuote(*item, side).toDouble();
     return (buy ? item->Ask : item->Bid).toDouble();
 }
 
@@ -256,7 +256,7 @@ std::string defaultBracketPrice(const SessionModel& model, const Order& record, 
     const bool buy = record.tradingMode == 0;
     double base = orZero(record.OrderPrice).toDouble();
     if (mode == ModifyMode::PositionBrackets && item) {
-        base = (buy ? item->Bid : item->Ask).toDouble();
+        base = closingQuote(*item, record).toDouble();
         if (base == 0)
             base = item->Last.toDouble();
     }

@@ -89,15 +89,18 @@ void AccountDetails::calcAccountDetails(const SessionLookup& session) {
 
 void AccountDetails::applyFloatingPL(double unrealisedPL, const SessionLookup& session) {
     UnrealisedPL = unrealisedPL;
-    const auto group = session.groupForId(GroupId);
-    const double percent = !group             ? 0.0
-                           : UnrealisedPL < 0 ? static_cast<double>(group->RevLeverageOnFLoss)
-                                              : static_cast<double>(group->LeverageOnFProfit);
-    Leverage = percent * UnrealisedPL / 100;
+    Leverage = floatingCreditOf(UnrealisedPL, session.groupForId(GroupId).get());
     if (tradingStatus != kStatusEquityHit)
         Equity =
             Balance.toDouble() + Leverage + AccumulatingStorage.toDouble() + CollateralSecurity.toDouble();
     AvailableMargin = Equity - UsedMargin.toDouble();
+}
+
+double AccountDetails::floatingCreditOf(double unrealisedPL, const GroupDetails* group) {
+    const double percent = !group             ? 0.0
+                           : unrealisedPL < 0 ? static_cast<double>(group->RevLeverageOnFLoss)
+                                              : static_cast<double>(group->LeverageOnFProfit);
+    return percent * unrealisedPL / 100;
 }
 
 void AccountDetails::loadAccountAccessTypeId(std::int32_t id) {

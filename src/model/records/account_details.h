@@ -14,6 +14,7 @@
 
 namespace tc {
 
+class GroupDetails;
 class OrderServices;
 class RecordFields;
 class SessionLookup;
@@ -91,6 +92,9 @@ public:
     // Steps after the floating P/L: UnrealisedPL := unrealisedPL, then Leverage from the group's
     // percentages (0 without a group), Equity unless in Equity Hit, and AvailableMargin.
     void applyFloatingPL(double unrealisedPL, const SessionLookup& session);
+    // The floating credit of a floating result: the group's percentage of it (LeverageOnFProfit of a
+    // profit, RevLeverageOnFLoss of a loss); 0 without a group.
+    static double floatingCreditOf(double unrealisedPL, const GroupDetails* group);
 
     // Whether a position's AccountNumber, read leniently as a 32-bit integer, is this account.
     bool ownsPosition(const Order& position) const;

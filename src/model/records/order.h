@@ -73,7 +73,9 @@ public:
     std::string OrderRouteId;
     std::string PendingOrderId;
     std::string ExecutionId;
-    // Prorated by the quantities in doubles (calcCommission), matched bit for bit.
+    // An open position's: the commission paid for its opening quantity (OrderQty), as reported;
+    // what it carries while part of it is closed is positionCommission() (model/position_arithmetic.h).
+    // A settlement's: its own.
     double Commission = 0;
     std::string OpenPositionId;
     platform::Decimal SettledQty;

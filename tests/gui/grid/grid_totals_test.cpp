@@ -1,3 +1,5 @@
+#include "gui/grid/grid_cells.h"
+#include "gui/grid/grid_sources.h"
 #include "gui/grid/grid_totals.h"
 #include "gui/market/market_fixture.h"
 #include "gui/texts.h"
@@ -5,6 +7,10 @@
 #include "support/decimal_literal.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 using namespace tc;
 
@@ -45,6 +51,43 @@ TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
     const auto empty = openPositionTotalsBar(openPositionTotals(s.model, {}));
     EXPECT_EQ(empty[0].value, "0");
     EXPECT_EQ(empty[3].value, "0.00");
+}
+
+TEST(GridTotals, APartlyClosedPositionShowsItsShareOfTheCommissionInItsCellAndTheTotals) {
+    markettest::Session s;
+    s.item("EURUSD", 1);
+    s.account(11);
+    // 1.5 lots opened for 3.50 of commission; 0.1 of them offset since.
+    auto position = markettest::Session::order("1", "11", "EURUSD", "1.5");
+    position->RemainingQty = dec("1.4");
+    position->Commission = 3.5;
+    const auto& columns = gridSource(Grid::OpenPositions).columns;
+    const auto column = std::find_if(columns.begin(), columns.end(),
+                                     [](const ColumnSpec& c) { return c.id == "Commission"; });
+    ASSERT_NE(column, columns.end());
+    EXPECT_EQ(orderCell(*position, recordsOf(s.model, *position), column->field).text, "3.27")
+        << "3.50 × 1.4 / 1.5, as the statement shows it";
+    const auto bar = openPositionTotalsBar(openPositionTotals(s.model, OrderView{position}));
+    EXPECT_EQ(bar[2], (TotalsEntry{texts::kCommission, "3.27"}));
+}
+
+TEST(GridTotals, ChargesAndSettledResultsAreSummedAsTheDecimalsTheyAre) {
+    // Past 2^46 a double holds no cent: 0.01 added twice in doubles would show 0.05.
+    std::vector<std::shared_ptr<Order>> rows;
+    for (const char* amount : {"70368744177664.01", "0.01", "0.01"}) {
+        auto row = markettest::Session::order(amount, "11", "EURUSD");
+        row->SettledPL = row->Storage = row->OtherCharges = dec(amount);
+        rows.push_back(row);
+    }
+    const OrderView view(rows.begin(), rows.end());
+    EXPECT_EQ(settledStatusLine(settledTotals(view), 0),
+              "Quantity : 0     P/L : 70,368,744,177,664.03     Commission : 0.00     Storage : "
+              "70,368,744,177,664.03     Other Charges : 70,368,744,177,664.03     ");
+    markettest::Session s;
+    s.item("EURUSD", 1);
+    s.account(11);
+    EXPECT_EQ(openPositionTotalsBar(openPositionTotals(s.model, view))[4],
+              (TotalsEntry{texts::kStorage, "70,368,744,177,664.03"}));
 }
 
 TEST(GridTotals, SettledStatusLine) {

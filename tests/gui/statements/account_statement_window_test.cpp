@@ -197,6 +197,28 @@ TEST_F(HeldQuotesStatementTest, OneStatementOfAnAccountWithPositionsAgreesWithIt
               context->text(texts::kValue));
 }
 
+TEST_F(HeldQuotesStatementTest, TheHeadersFloatingCreditIsOfTheMomentTheSummaryShows) {
+    const QTableView* account = window->accountSummaryView();
+    const auto floatingPL = [&] { return row(account, context->text(texts::kFloatingPL)); };
+    // The statement asked for as the window opened, right after the sign-in: the core had not
+    // valued the positions yet, the server had.
+    ASSERT_EQ(window->selectedAccountId(), 20001);
+    EXPECT_EQ(floatingPL(), "398.00");
+    EXPECT_EQ(label("leverageLabel"), "398.00") << "the group credits the whole floating result";
+
+    // Valued by the session, then the quote moves on the server before the session hears of it.
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& a : session->client().queries().getAccountCollection())
+            if (a && a->AccountId == 20001)
+                return std::abs(a->Leverage - 398) < 0.005;
+        return false;
+    }));
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.08600", "1.08620"));
+    ASSERT_TRUE(showAndWait("20001", kJanuary1, QDateTime::currentDateTime()));
+    EXPECT_EQ(floatingPL(), "548.00") << "(1.08600 - 1.08320) × 1.5 × 100000 + 128.00";
+    EXPECT_EQ(label("leverageLabel"), floatingPL());
+}
+
 TEST_F(StatementWindowTest, RefusesABackwardPeriodAndAForeignAccountBeforeSending) {
     const auto* before = window->shownData();
     EXPECT_FALSE(show("20001", kJanuary31, kJanuary1));
