@@ -399,15 +399,9 @@ void GridPane::applyFontSize() {
         size = PreferenceManager::getFontSizeInfoForKey(context_.defaults(), kPositionsFontSizeKey);
     if (size <= 0)
         size = kDefaultFontSize;
-    if (size == fontSize_)
-        return;
-    fontSize_ = static_cast<int>(size);
     // The setting's points are the desktop's logical pixels, as the sizes offered (10 to 20) were
     // chosen for: 12 is about the system font.
-    QFont font = table_->font();
-    font.setPixelSize(fontSize_);
-    table_->setFont(font);
-    table_->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
+    table_->setCellFontSize(static_cast<int>(size));
 }
 
 std::string GridPane::idAt(const QModelIndex& index) const {
