@@ -1,9 +1,11 @@
 // tradegui_screens: renders every window and sheet offscreen, in both themes, to PNG files, signed
 // in as the demo user to the in-process test server, so every window shows live data.
-//   tradegui_screens [DIR] [--languages all|FOLDER,...] [SCREEN...]   (DIR defaults to build/screenshots)
-// With --languages, the screens named (the login and the main window when none is) are written once
-// per language, as <screen>-<folder>-dark.png and -light.png (folder: en, fr, zh-Hans, ...).
-//   tradegui_screens --check-layout [--languages FOLDER,...] [SCREEN...]
+//   tradegui_screens [DIR] [--languages all|FOLDER,...] [--font-size N] [SCREEN...]
+// (DIR defaults to build/screenshots.) With --languages, the screens named (the login and the main
+// window when none is) are written once per language, as <screen>-<folder>-dark.png and -light.png
+// (folder: en, fr, zh-Hans, ...). --font-size sets the quotes board and the order grids in one of the
+// sizes the settings offer (10, 12, 16 or 20), as a user would.
+//   tradegui_screens --check-layout [--languages FOLDER,...] [--font-size N] [SCREEN...]
 // lays every screen (or those named) out at its first-run and its smallest size, in English and
 // Arabic unless --languages names others, and fails on a cut, elided or overlapping control.
 #include "gui/app/gui_context.h"
@@ -15,6 +17,7 @@
 #include "gui/screens/offscreen_desktop.h"
 #include "gui/screens/screen_layouts.h"
 #include "gui/screens/screen_registry.h"
+#include "gui/settings/font_sizes.h"
 #include "market.h"
 #include "model/session_queries.h"
 #include "model/text/language_string.h"
@@ -137,25 +140,31 @@ bool pickLanguages(const QString& list, std::vector<std::int64_t>& out) {
     return !out.empty();
 }
 
+// Takes "--NAME VALUE" or "--NAME=VALUE" out of the arguments; empty when not given.
+QString takeOption(QStringList& args, const QString& name) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i].startsWith(name + QLatin1Char('='))) {
+            const QString value = args[i].section(QLatin1Char('='), 1);
+            args.removeAt(i);
+            return value;
+        }
+        if (args[i] == name && i + 1 < args.size()) {
+            const QString value = args[i + 1];
+            args.remove(i, 2);
+            return value;
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     useDesktopSizedScreen();
     QApplication app(argc, argv);
     QStringList args = QApplication::arguments().mid(1);
-    QString languagesArg;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i].startsWith(QStringLiteral("--languages="))) {
-            languagesArg = args[i].section(QLatin1Char('='), 1);
-            args.removeAt(i);
-            break;
-        }
-        if (args[i] == QStringLiteral("--languages") && i + 1 < args.size()) {
-            languagesArg = args[i + 1];
-            args.remove(i, 2);
-            break;
-        }
-    }
+    const QString languagesArg = takeOption(args, QStringLiteral("--languages"));
+    const QString fontSizeArg = takeOption(args, QStringLiteral("--font-size"));
     const bool checkLayout = args.removeAll(QStringLiteral("--check-layout")) > 0;
     std::vector<std::int64_t> languages;
     if (!languagesArg.isEmpty() && !pickLanguages(languagesArg, languages)) {
@@ -163,11 +172,25 @@ int main(int argc, char** argv) {
                      qPrintable(languagesArg), qPrintable(languageFolders().join(QLatin1Char(','))));
         return 2;
     }
+    std::int64_t fontSize = 0;
+    if (!fontSizeArg.isEmpty()) {
+        fontSize = fontSizeArg.toLongLong();
+        if (!tc::gui::fontSizeChoiceIndex(fontSize)) {
+            std::fprintf(
+                stderr,
+                "tradegui_screens: --font-size %s is not a size the settings offer (10, 12, 16, 20)\n",
+                qPrintable(fontSizeArg));
+            return 2;
+        }
+    }
     const QString dir = args.value(0, QStringLiteral("build/screenshots"));
 
     // The user's own settings are neither read nor changed, nor the resource files in the data folder:
     // the resources panel downloads into a folder of its own.
     auto defaults = tc::platform::UserDefaults::inMemory();
+    if (fontSize > 0)
+        for (std::string_view key : {tc::gui::kWatchlistFontSizeKey, tc::gui::kPositionsFontSizeKey})
+            tc::gui::PreferenceManager::saveFontSizeInfo(*defaults, fontSize, key);
     QTemporaryDir dataFolder(QDir::temp().filePath(QStringLiteral("tradegui-screens-data-XXXXXX")));
     const QString data = dataFolder.path();
     qputenv("XDG_DATA_HOME", data.toLocal8Bit());

@@ -1,6 +1,7 @@
 #include "gui/app/language.h"
 
 #include "gui/app/language_list.h"
+#include "gui/app/qt_translations.h"
 #include "gui/texts_by_name.h"
 #include "model/text/language_string.h"
 #include "platform/user_defaults.h"
@@ -118,19 +119,44 @@ QString figuresKeptWhole(std::int64_t language, QString line) {
     return line;
 }
 
-Language::Language(platform::UserDefaults& defaults, QObject* parent) : QObject(parent), defaults_(defaults) {
+namespace {
+constexpr QChar kRightToLeftMark(0x200F);
+constexpr QChar kLeftToRightIsolate(0x2066);
+constexpr QChar kPopDirectionalIsolate(0x2069);
+} // namespace
+
+QString pairValue(std::int64_t language, const QString& value) {
+    if (!isRightToLeft(language))
+        return QStringLiteral(": ") + value;
+    // A label of selectable text takes its direction from its first strong letter, and ": 20001" has
+    // none: it would be laid out left to right and show "20001 :" after the caption. The mark makes
+    // the line right to left; the isolate keeps the figure (a minus, grouping) in its own order.
+    return kRightToLeftMark + QStringLiteral(": ") + kLeftToRightIsolate + value + kPopDirectionalIsolate;
+}
+
+QString valueOfPair(QString shown) {
+    shown.remove(kRightToLeftMark).remove(kLeftToRightIsolate).remove(kPopDirectionalIsolate);
+    return shown.startsWith(QStringLiteral(": ")) ? shown.mid(2) : shown;
+}
+
+Language::Language(platform::UserDefaults& defaults, QObject* parent)
+    : QObject(parent), defaults_(defaults), qtTexts_(std::make_unique<QtTranslations>()) {
     std::optional<std::int64_t> stored;
     if (defaults_.objectForKey(kLanguageKey))
         stored = defaults_.integerForKey(kLanguageKey);
     selected_ = languageForStoredValue(stored);
     applyDirection(selected_);
+    qtTexts_->select(selected_);
 }
+
+Language::~Language() = default;
 
 bool Language::select(std::int64_t language) {
     if (!isLanguage(language))
         return false;
     selected_ = language;
     applyDirection(language);
+    qtTexts_->select(language);
     defaults_.set(kLanguageKey, language);
     defaults_.synchronize();
     Q_EMIT changed();

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string_view>
 
 class QWidget;
@@ -19,6 +20,8 @@ class UserDefaults;
 }
 
 namespace tc::gui {
+
+class QtTranslations;
 
 inline constexpr char kLangKeyProperty[] = "langKey";
 inline constexpr char kLangToolTipKeyProperty[] = "langToolTipKey";
@@ -33,12 +36,13 @@ public:
     // Takes the language stored under "LanguageKey" and its layout direction; a number outside the
     // list means English and leaves the stored value as it is.
     explicit Language(platform::UserDefaults& defaults, QObject* parent = nullptr);
+    ~Language() override;
 
     // The language number every text lookup uses; readable from any thread.
     std::int64_t selected() const { return selected_.load(); }
     // Stores the number under "LanguageKey", lays the application out right to left for Dari,
-    // Pashto and Arabic (left to right otherwise) and re-applies every bound window. A number
-    // outside 0..11 changes nothing (false).
+    // Pashto and Arabic (left to right otherwise), puts Qt's own texts (standard buttons) in the
+    // language and re-applies every bound window. A number outside 0..11 changes nothing (false).
     bool select(std::int64_t language);
     QString text(std::string_view key) const { return lookupText(selected(), key); }
 
@@ -48,12 +52,20 @@ Q_SIGNALS:
 private:
     platform::UserDefaults& defaults_;
     std::atomic<std::int64_t> selected_{0};
+    std::unique_ptr<QtTranslations> qtTexts_;
 };
 
 // A line of captions and figures ("P/L : -24.69     ...") as a right-to-left language shows it: each
 // minus sign directly before a digit is bound to its number, which would otherwise read "24.69-".
 // Left-to-right languages get the line unchanged.
 QString figuresKeptWhole(std::int64_t language, QString line);
+
+// The value label of a "caption : value" pair, the caption in a label of its own before it: ": value".
+// In a right-to-left language the colon is bound to the caption's side and the figure kept whole, so
+// that the pair reads "caption : value" from the right, whatever the label's own direction.
+QString pairValue(std::int64_t language, const QString& value);
+// The value of a text pairValue() made.
+QString valueOfPair(QString shown);
 
 // Puts the selected language's texts on `root` and every object inside it that carries a key:
 // button and label texts, group-box titles, line-edit placeholders, action texts, the titles of

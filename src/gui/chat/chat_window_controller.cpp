@@ -35,11 +35,16 @@ QueueRequestSheet::QueueRequestSheet(GuiContext& context, QWidget* parent)
     : SheetController(parent), ui_(std::make_unique<Ui::QueueRequestSheet>()), context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("QueueRequestSheet"));
+    // Buttons of our own texts, not standard ones: a language change gives a standard button the
+    // standard text back.
+    requestButton_ = ui_->buttons->addButton(QString(), QDialogButtonBox::AcceptRole);
+    requestButton_->setDefault(true);
+    cancelButton_ = ui_->buttons->addButton(QString(), QDialogButtonBox::RejectRole);
     connect(ui_->buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(ui_->buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     bindLanguage(this, context_.language(), [this] {
-        ui_->buttons->button(QDialogButtonBox::Ok)->setText(context_.text(texts::kRequest));
-        ui_->buttons->button(QDialogButtonBox::Cancel)->setText(context_.text(texts::kCancel));
+        requestButton_->setText(context_.text(texts::kRequest));
+        cancelButton_->setText(context_.text(texts::kCancel));
     });
 }
 
@@ -56,7 +61,7 @@ QLineEdit* QueueRequestSheet::messageField() const {
 }
 
 QPushButton* QueueRequestSheet::requestButton() const {
-    return ui_->buttons->button(QDialogButtonBox::Ok);
+    return requestButton_;
 }
 
 // ---- the chat window

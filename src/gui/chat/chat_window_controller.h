@@ -49,6 +49,8 @@ public:
 private:
     std::unique_ptr<Ui::QueueRequestSheet> ui_;
     GuiContext& context_;
+    QPushButton* requestButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
 };
 
 class ChatWindowController : public QMainWindow {

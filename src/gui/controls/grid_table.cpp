@@ -5,6 +5,7 @@
 #include "gui/app/theme_manager.h"
 #include "gui/grid/grid_model.h"
 #include "gui/grid/grid_view_proxy.h"
+#include "gui/settings/font_sizes.h"
 
 #include <QHeaderView>
 #include <QStyle>
@@ -50,13 +51,26 @@ int GridTable::titleWidth(int column) const {
     return horizontalHeader()->fontMetrics().horizontalAdvance(title);
 }
 
+void GridTable::setCellFontSize(int size) {
+    if (size == fontSize_)
+        return;
+    fontSize_ = size;
+    QFont cells = font();
+    cells.setPixelSize(size);
+    setFont(cells);
+    verticalHeader()->setDefaultSectionSize(QFontMetrics(cells).height() + 6);
+    fitColumns();
+}
+
 void GridTable::fitColumns() {
-    // The grid's width, or the header title's where that is wider: no title is cut.
+    // The grid's width at the cells' font size, or the header title's where that is wider: no title
+    // is cut.
     const QHeaderView& header = *horizontalHeader();
     const int padding = 2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header) +
                         header.style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, &header);
     for (int column = 0; column < model_->columnCount(); ++column)
-        setColumnWidth(column, std::max(model_->columnSpec(column).width, titleWidth(column) + padding));
+        setColumnWidth(column, std::max(columnWidthForFontSize(model_->columnSpec(column).width, fontSize_),
+                                        titleWidth(column) + padding));
 }
 
 } // namespace tc::gui

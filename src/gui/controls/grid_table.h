@@ -1,8 +1,9 @@
 #pragma once
 // A grid of the session in a table view (its lines filled, see FilledGridTableView): its own GridModel over
 // the context's client model, a GridViewProxy of its own (sort order, tick colours), the columns' default
-// widths (widened to their header titles) and hidden columns from the grid's column specs, and the language
-// and theme of the context, followed when they change. Made only once a client model is set on the context.
+// widths (grown with the cells' font, widened to their header titles) and hidden columns from the grid's
+// column specs, and the language and theme of the context, followed when they change. Made only once a client
+// model is set on the context.
 #include "gui/controls/filled_grid_table_view.h"
 #include "gui/grid/grid_spec.h"
 
@@ -22,12 +23,15 @@ public:
     GridViewProxy& proxy() const { return *proxy_; }
     // The width of a column's header title in the header's font.
     int titleWidth(int column) const;
+    // Sets the cells in a font of `size` pixels; rows and columns grow with it.
+    void setCellFontSize(int size);
 
 private:
     void fitColumns();
 
     GridModel* model_ = nullptr;
     GridViewProxy* proxy_ = nullptr;
+    int fontSize_ = 0;
 };
 
 } // namespace tc::gui

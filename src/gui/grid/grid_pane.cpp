@@ -364,8 +364,9 @@ void GridPane::addRequestButtons() {
 void GridPane::updateTotals() {
     if (gridSource(grid_).totals == GridTotals::OpenPositions) {
         const auto entries = openPositionTotalsBar(gridModel().openPositionTotals());
+        const std::int64_t language = context_.language().selected();
         for (std::size_t i = 0; i < entries.size() && i < totalValues_.size(); ++i)
-            totalValues_[i]->setText(QStringLiteral(": ") + QString::fromStdString(entries[i].value));
+            totalValues_[i]->setText(pairValue(language, QString::fromStdString(entries[i].value)));
     } else if (statusLine_) {
         const std::int64_t language = context_.language().selected();
         statusLine_->setText(figuresKeptWhole(language, QString::fromStdString(tc::gui::settledStatusLine(
@@ -384,7 +385,7 @@ void GridPane::followLoginState() {
 QString GridPane::totalValue(std::string_view key) const {
     for (std::size_t i = 0; i < kTotalsFields.size() && i < totalValues_.size(); ++i)
         if (kTotalsFields[i].key == key)
-            return totalValues_[i]->text().mid(2);
+            return valueOfPair(totalValues_[i]->text());
     return {};
 }
 
@@ -399,15 +400,9 @@ void GridPane::applyFontSize() {
         size = PreferenceManager::getFontSizeInfoForKey(context_.defaults(), kPositionsFontSizeKey);
     if (size <= 0)
         size = kDefaultFontSize;
-    if (size == fontSize_)
-        return;
-    fontSize_ = static_cast<int>(size);
     // The setting's points are the desktop's logical pixels, as the sizes offered (10 to 20) were
     // chosen for: 12 is about the system font.
-    QFont font = table_->font();
-    font.setPixelSize(fontSize_);
-    table_->setFont(font);
-    table_->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
+    table_->setCellFontSize(static_cast<int>(size));
 }
 
 std::string GridPane::idAt(const QModelIndex& index) const {

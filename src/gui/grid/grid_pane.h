@@ -114,7 +114,6 @@ private:
     QLabel* statusLine_ = nullptr;
     QDateEdit* searchDate_ = nullptr;
     bool searching_ = false;
-    int fontSize_ = 0;
 };
 
 } // namespace tc::gui

@@ -1,5 +1,6 @@
 #include "gui/main/account_summary_view.h"
 
+#include "gui/app/language.h"
 #include "model/records/account_details.h"
 #include "model/text/formatter.h"
 #include "platform/decimal.h"
@@ -17,19 +18,18 @@ std::string summaryAmount(const platform::Decimal& value) {
 }
 
 std::array<std::string, kSummaryFigures> accountSummaryTexts(const AccountDetails& figures) {
-    const auto shown = [](const std::string& value) { return ": " + value; };
-    return {shown(std::to_string(figures.AccountId)), shown(summaryAmount(figures.Equity)),
-            shown(summaryAmount(figures.Balance)),    shown(summaryAmount(figures.UnrealisedPL)),
-            shown(summaryAmount(figures.UsedMargin)), shown(summaryAmount(figures.AvailableMargin))};
+    return {std::to_string(figures.AccountId), summaryAmount(figures.Equity),
+            summaryAmount(figures.Balance),    summaryAmount(figures.UnrealisedPL),
+            summaryAmount(figures.UsedMargin), summaryAmount(figures.AvailableMargin)};
 }
 
 AccountSummaryView::AccountSummaryView(std::array<QLabel*, kSummaryFigures> values, QObject* parent)
     : QObject(parent), values_(values) {}
 
-void AccountSummaryView::show(const AccountDetails& figures) {
+void AccountSummaryView::show(const AccountDetails& figures, std::int64_t language) {
     const auto texts = accountSummaryTexts(figures);
     for (std::size_t i = 0; i < kSummaryFigures; ++i)
-        values_[i]->setText(QString::fromStdString(texts[i]));
+        values_[i]->setText(pairValue(language, QString::fromStdString(texts[i])));
 }
 
 void AccountSummaryView::setLive(bool live) {

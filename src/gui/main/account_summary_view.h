@@ -1,9 +1,10 @@
 #pragma once
 // The main window's account summary strip: the current account's number, equity, balance, profit,
-// used and available margin, each after ": ". The figures stay greyed while signed out.
+// used and available margin, each after ": " (pairValue). The figures stay greyed while signed out.
 #include <QObject>
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 class QLabel;
@@ -18,7 +19,7 @@ class Decimal; // declared only: moc cannot read the decimal header
 
 namespace tc::gui {
 
-// The strip's texts in its order; an amount is grouped with two decimals ("1,234.50"). No Qt here.
+// The strip's figures in its order; an amount is grouped with two decimals ("1,234.50"). No Qt here.
 inline constexpr std::size_t kSummaryFigures = 6;
 std::array<std::string, kSummaryFigures> accountSummaryTexts(const AccountDetails& figures);
 std::string summaryAmount(double value);
@@ -30,7 +31,7 @@ public:
     // The value labels in the strip's order.
     explicit AccountSummaryView(std::array<QLabel*, kSummaryFigures> values, QObject* parent = nullptr);
 
-    void show(const AccountDetails& figures);
+    void show(const AccountDetails& figures, std::int64_t language);
     // Signed out: the last figures stay, greyed.
     void setLive(bool live);
 

@@ -504,7 +504,7 @@ void MainWindowController::loadAccountDetails() {
     for (const auto& account : context_.clientModel()->client().queries().getAccountCollection())
         if (account_ && account->AccountId == *account_)
             figures = *account;
-    summary_->show(figures);
+    summary_->show(figures, context_.language().selected());
 }
 
 void MainWindowController::changeNetworkStatusImage(const interfaces::NetworkSpeed& speed) {

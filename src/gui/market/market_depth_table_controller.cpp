@@ -51,10 +51,12 @@ MarketDepthTableController::~MarketDepthTableController() = default;
 void MarketDepthTableController::setHeaderTitles() {
     model_->setLanguage(context_.language().selected());
     setAccessibleName(context_.text(gridNameKey(model_->grid())));
-    // The columns share the width evenly: each gets room for the widest title, none is cut.
+    // The columns share the width evenly: each gets room for the widest title, none is cut, and for
+    // a figure of eight digits (a price or a quantity of the ladder) where the titles are short.
     const QHeaderView& header = *horizontalHeader();
     const int margin = header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);
-    int widest = 0;
+    const int cellMargin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    int widest = fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 2 * cellMargin - 2 * margin;
     for (int column = 0; column < model_->columnCount(); ++column)
         widest = std::max(widest, header.fontMetrics().horizontalAdvance(
                                       model_->headerData(column, Qt::Horizontal).toString()));

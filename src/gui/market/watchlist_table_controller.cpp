@@ -214,7 +214,7 @@ void WatchlistTableController::HideAndShowTableColumns(const std::string& identi
         return;
     setColumnHidden(column, hide);
     if (!hide && columnWidth(column) == 0)
-        setColumnWidth(column, model_->columnSpec(column).width);
+        setColumnWidth(column, columnWidthForFontSize(model_->columnSpec(column).width, fontSize_));
     for (QAction* item : headerMenu_->actions())
         if (item->data().toString().toStdString() == identifier)
             item->setChecked(!hide);
@@ -231,13 +231,14 @@ bool WatchlistTableController::isColumnHiddenById(const std::string& identifier)
 }
 
 void WatchlistTableController::fitColumns() {
-    // The grid's width, or the header title's where that is wider: no title is cut.
+    // The grid's width at the cells' font size, or the header title's where that is wider: no title
+    // is cut.
     const QHeaderView& header = *horizontalHeader();
     const int padding = 2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header) + 4;
     const QFontMetrics cells(font());
     for (int column = 0; column < model_->columnCount(); ++column) {
         const QString title = model_->headerData(column, Qt::Horizontal).toString();
-        int width = std::max(model_->columnSpec(column).width,
+        int width = std::max(columnWidthForFontSize(model_->columnSpec(column).width, fontSize_),
                              header.fontMetrics().horizontalAdvance(title) + padding);
         // The update time stands whole in the cells' font.
         if (model_->columnSpec(column).field == Field::UpdateTime)

@@ -27,7 +27,9 @@
 #include <QSplitterHandle>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionViewItem>
 #include <QTabBar>
+#include <QTableView>
 #include <QToolButton>
 
 #include <algorithm>
@@ -37,6 +39,8 @@ namespace {
 
 // A glyph may touch the edge of its room by this much without being cut.
 constexpr int kSlack = 1;
+// The rows of a table whose cells are read: enough for every screen's rows, few enough for a long list.
+constexpr int kCellRows = 200;
 
 // The text as drawn: mnemonic marks gone, "&&" kept as one "&".
 QString shownText(const QString& text) {
@@ -199,8 +203,10 @@ private:
             place(w, whole, seenAll, seenPage);
             return;
         }
-        if (qobject_cast<const QAbstractItemView*>(w)) {
+        if (const auto* view = qobject_cast<const QAbstractItemView*>(w)) {
             place(w, whole, seenAll, seenPage);
+            if (const auto* table = qobject_cast<const QTableView*>(view))
+                checkCells(table);
             // Its cells scroll; its headers are read on their own.
             for (const QObject* child : w->children())
                 if (const auto* header = qobject_cast<const QHeaderView*>(child);
@@ -352,6 +358,43 @@ private:
             if (width + kSlack < needs)
                 fault(LayoutFault::Kind::Elided, header,
                       QStringLiteral("column %1: %2").arg(section).arg(room(title, needs, width)));
+        }
+    }
+
+    // A symbol or a figure (a cell's text without a space) elided by its column: what its delegate
+    // asks for against the column's width. Names and sentences may end in "..." by design. Cells
+    // scroll, columns do not: every row counts, not only those in sight.
+    void checkCells(const QTableView* table) {
+        const QAbstractItemModel* model = table->model();
+        if (!model)
+            return;
+        const QModelIndex root = table->rootIndex();
+        const int rows = std::min(model->rowCount(root), kCellRows);
+        for (int column = 0; column < model->columnCount(root); ++column) {
+            const int width = table->columnWidth(column);
+            if (table->isColumnHidden(column) || width <= 0)
+                continue;
+            for (int row = 0; row < rows; ++row) {
+                const QModelIndex index = model->index(row, column, root);
+                const QString text = index.data(Qt::DisplayRole).toString();
+                if (table->isRowHidden(row) || text.isEmpty() || text.contains(QLatin1Char(' ')))
+                    continue;
+                QStyleOptionViewItem option;
+                option.initFrom(table);
+                option.widget = table;
+                option.font = table->font();
+                option.textElideMode = table->textElideMode();
+                option.rect = QRect(0, 0, width, table->rowHeight(row));
+                const QSize needs = table->itemDelegateForIndex(index)->sizeHint(option, index);
+                if (width + kSlack < needs.width()) {
+                    fault(LayoutFault::Kind::Elided, table,
+                          QStringLiteral("row %1, column %2: %3")
+                              .arg(row)
+                              .arg(column)
+                              .arg(room(text, needs.width(), width)));
+                    break; // one cut cell names its column
+                }
+            }
         }
     }
 

@@ -11,6 +11,12 @@ std::optional<std::size_t> fontSizeChoiceIndex(std::int64_t size) {
     return std::nullopt;
 }
 
+int columnWidthForFontSize(int width, std::int64_t size) {
+    if (size <= kDefaultFontSize)
+        return width;
+    return static_cast<int>((width * size + kDefaultFontSize - 1) / kDefaultFontSize);
+}
+
 void PreferenceManager::saveFontSizeInfo(platform::UserDefaults& defaults, std::int64_t size,
                                          std::string_view key) {
     defaults.set(key, size);

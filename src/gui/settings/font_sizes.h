@@ -30,6 +30,9 @@ inline constexpr std::array<FontSizeChoice, 4> kFontSizeChoices = {{
 inline constexpr std::int64_t kDefaultFontSize = 12;
 // The row of a size in kFontSizeChoices; nullopt for any other size.
 std::optional<std::size_t> fontSizeChoiceIndex(std::int64_t size);
+// A column's width at a font size: the widths the grids are laid out with suit kDefaultFontSize, and a
+// larger font widens them in proportion, so that symbols and prices stay whole. Never narrower.
+int columnWidthForFontSize(int width, std::int64_t size);
 
 class PreferenceManager {
 public:

@@ -1,13 +1,18 @@
 #include "gui/app/common_alert.h"
+#include "gui/app/language.h"
+#include "gui/app/language_list.h"
 #include "gui/app/sound_notification.h"
 #include "gui/gui_test_support.h"
 #include "gui/texts.h"
 #include "platform/dispatch.h"
 
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTranslator>
 
 namespace texts = tc::gui::texts;
 
@@ -36,6 +41,50 @@ TEST_F(ShellAlerts, AlertsAreWindowModalAndTheSameOneIsNotStacked) {
     EXPECT_TRUE(box->isVisible());
     EXPECT_EQ(box->windowModality(), Qt::WindowModal);
     EXPECT_EQ(box->text(), "Margin call");
+}
+
+// A message box's standard buttons speak the language chosen, in all twelve, as our own windows name
+// the same buttons; Qt's other words come from its own translation where one is installed. A box
+// already open follows a change.
+TEST_F(ShellAlerts, StandardButtonsSpeakTheLanguageChosen) {
+    struct Button {
+        QMessageBox::StandardButton which;
+        std::string_view key;
+    };
+    const Button buttons[] = {{QMessageBox::Ok, texts::kOK},
+                              {QMessageBox::Cancel, texts::kCancel},
+                              {QMessageBox::Yes, texts::kYes},
+                              {QMessageBox::No, texts::kNo},
+                              {QMessageBox::Close, texts::kCloseButton}};
+    const auto shown = [](QMessageBox& box, QMessageBox::StandardButton which) {
+        return box.button(which)->text().remove(QLatin1Char('&'));
+    };
+    for (std::int64_t language = 0; language < 12; ++language) {
+        const std::string_view locale = tc::gui::kLanguageLocales[static_cast<std::size_t>(language)];
+        SCOPED_TRACE(locale);
+        ASSERT_TRUE(context->language().select(language));
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No |
+                               QMessageBox::Close);
+        for (const Button& button : buttons)
+            EXPECT_EQ(shown(box, button.which), tc::gui::lookupText(language, button.key)) << button.key;
+        QTranslator installed;
+        if (language != 0 && installed.load(QLocale(QString::fromLatin1(locale.data(), locale.size())),
+                                            QStringLiteral("qtbase"), QStringLiteral("_"),
+                                            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            EXPECT_NE(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("&Copy"));
+        }
+    }
+    ASSERT_TRUE(context->language().select(0));
+    QMessageBox open;
+    open.setStandardButtons(QMessageBox::Ok);
+    open.show();
+    ASSERT_EQ(shown(open, QMessageBox::Ok), "OK");
+    ASSERT_TRUE(context->language().select(5)); // Arabic
+    EXPECT_TRUE(
+        waitFor([&] { return shown(open, QMessageBox::Ok) == tc::gui::lookupText(5, texts::kOK); }, 5000));
+    ASSERT_TRUE(context->language().select(0));
+    EXPECT_TRUE(waitFor([&] { return shown(open, QMessageBox::Ok) == "OK"; }, 5000));
 }
 
 TEST_F(ShellAlerts, MessageAlertsShowOneAtATimeInOrder) {

@@ -10,6 +10,8 @@
 #include "gui/main/main_window_controller.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/session_fixture.h"
+#include "gui/screens/layout_check.h"
+#include "gui/settings/font_sizes.h"
 #include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "platform/lenient.h"
@@ -20,6 +22,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTableView>
 
 #include <memory>
 #include <set>
@@ -306,6 +309,27 @@ TEST_F(GridPaneTest, HiddenColumnsSurviveARestartAndTotalsStayRight) {
 }
 
 // A value stored before columns had ids hides the column it named; the next change stores ids.
+// At every size the settings offer, the order grids' symbols and prices (a take profit among them)
+// fit their columns.
+TEST_F(GridPaneTest, SymbolsAndPricesFitTheirColumnsAtEveryFontSize) {
+    for (const tc::gui::FontSizeChoice& choice : tc::gui::kFontSizeChoices) {
+        SCOPED_TRACE(choice.size);
+        tc::gui::PreferenceManager::saveFontSizeInfo(context->defaults(), choice.size,
+                                                     tc::gui::kPositionsFontSizeKey);
+        for (Grid grid : {Grid::OpenPositions, Grid::PendingOrders}) {
+            GridPane& shown = pane(grid);
+            ASSERT_TRUE(waitFor([&] { return shown.gridModel().rowCount() > 0; }, 15000));
+            auto* table = shown.findChild<QTableView*>();
+            ASSERT_TRUE(table);
+            EXPECT_EQ(table->font().pixelSize(), choice.size);
+            for (const tc::gui::LayoutFault& fault : tc::gui::layoutFaults(table))
+                ADD_FAILURE() << tc::gui::kindName(fault.kind).toStdString() << ": "
+                              << fault.detail.toStdString();
+            shown.window()->close();
+        }
+    }
+}
+
 TEST_F(GridPaneTest, HiddenColumnsStoredByHeaderKeysStillHideTheirColumns) {
     const std::string key = tc::gui::hiddenColumnsKey(Grid::SettledPositions);
     context->defaults().setStringArray(key, {"0027", "0077"}); // as stored before ids

@@ -19,12 +19,17 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QEventLoop>
+#include <QGlyphRun>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
@@ -100,6 +105,70 @@ TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
     window->setAccount(accounts.front()->AccountId);
     EXPECT_TRUE(waitFor([&] { return !label("ServerTimeTextField").isEmpty(); }, 10000));
     EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kConnected));
+}
+
+// Where a label of selectable text draws each character of its text: the x of its glyph in the
+// label's own layout (-1 for a mark that draws nothing).
+std::vector<qreal> characterXs(QLabel* label) {
+    label->adjustSize();
+    auto* document = label->findChild<QTextDocument*>();
+    if (!document)
+        return {};
+    document->size(); // lays the text out
+    const QTextLayout* layout = document->firstBlock().layout();
+    if (!layout || layout->lineCount() != 1)
+        return {};
+    std::vector<qreal> xs;
+    for (int i = 0; i < label->text().size(); ++i) {
+        const QList<QGlyphRun> runs = layout->glyphRuns(i, 1);
+        xs.push_back(
+            runs.isEmpty() || runs.front().positions().isEmpty() ? -1 : runs.front().positions().front().x());
+    }
+    return xs;
+}
+
+// Each "caption : value" pair of the summary strip and of the positions' totals reads from the right
+// in Arabic: caption, colon, then the figure, its minus and digits in their own order.
+TEST_F(MainWindowTest, PairsOfTheStatusBarAndTotalsReadRightToLeftInArabic) {
+    ASSERT_TRUE(context->language().select(5));
+    session->tickNow();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return window->findChild<QLabel*>("AccountIdTextField")->x() >
+                   window->findChild<QLabel*>("AccountIdValueTextField")->x();
+        },
+        5000));
+    for (const char* name : {"AccountIdValueTextField", "equityValueTextField", "ProfitLossValueTextField",
+                             "QuantityValueTextField", "MarginValueTextField", "CommisonValueTextField"}) {
+        for (QLabel* value : window->findChildren<QLabel*>(name)) {
+            SCOPED_TRACE(name);
+            const QString text = value->text();
+            ASSERT_FALSE(text.isEmpty());
+            const std::vector<qreal> xs = characterXs(value);
+            ASSERT_EQ(xs.size(), static_cast<std::size_t>(text.size())) << text.toStdString();
+            const qsizetype colon = text.indexOf(QLatin1Char(':'));
+            ASSERT_GE(colon, 0);
+            std::vector<qreal> figure; // the digits, signs and separators, in the text's order
+            for (qsizetype i = colon + 1; i < text.size(); ++i)
+                if (text[i].isDigit() || text[i] == QLatin1Char('-') || text[i] == QLatin1Char(',') ||
+                    text[i] == QLatin1Char('.'))
+                    figure.push_back(xs[static_cast<std::size_t>(i)]);
+            ASSERT_FALSE(figure.empty());
+            for (qreal x : figure)
+                EXPECT_GT(xs[static_cast<std::size_t>(colon)], x) << "the colon stands right of its figure";
+            EXPECT_TRUE(std::is_sorted(figure.begin(), figure.end())) << "the figure reads left to right";
+            // The caption is right of its value in the mirrored strip.
+            const QWidget* caption =
+                value->parentWidget()->findChild<QLabel*>(QString::fromLatin1(name).replace(
+                    QStringLiteral("ValueTextField"), QStringLiteral("TextField")));
+            if (caption && value->isVisible()) {
+                EXPECT_GT(caption->mapTo(window, QPoint()).x(), value->mapTo(window, QPoint()).x());
+            }
+        }
+    }
+    ASSERT_TRUE(context->language().select(0));
+    session->tickNow();
+    EXPECT_EQ(label("AccountIdValueTextField"), QStringLiteral(": %1").arg(*window->account()));
 }
 
 // A window made in a right-to-left language picks the board's first instrument (for the depth

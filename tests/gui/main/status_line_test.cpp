@@ -8,7 +8,7 @@
 namespace tc::gui {
 namespace {
 
-TEST(AccountSummary, AmountsGroupedWithTwoDecimalsAfterAColon) {
+TEST(AccountSummary, AmountsGroupedWithTwoDecimals) {
     EXPECT_EQ(summaryAmount(1234567.891), "1,234,567.89");
     EXPECT_EQ(summaryAmount(-0.5), "-0.50");
     EXPECT_EQ(summaryAmount(12), "12.00");
@@ -17,10 +17,10 @@ TEST(AccountSummary, AmountsGroupedWithTwoDecimalsAfterAColon) {
     figures.Equity = 2500;
     figures.AvailableMargin = 99.999;
     const auto texts = accountSummaryTexts(figures);
-    EXPECT_EQ(texts[0], ": 1001");
-    EXPECT_EQ(texts[1], ": 2,500.00");
-    EXPECT_EQ(texts[2], ": 0.00");
-    EXPECT_EQ(texts[5], ": 100.00");
+    EXPECT_EQ(texts[0], "1001");
+    EXPECT_EQ(texts[1], "2,500.00");
+    EXPECT_EQ(texts[2], "0.00");
+    EXPECT_EQ(texts[5], "100.00");
 }
 
 TEST(NetworkStatus, APingSetsTheLookAndTheClockAndALostStreamReadsAsNoConnection) {

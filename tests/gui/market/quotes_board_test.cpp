@@ -12,6 +12,8 @@
 #include "gui/market/market_depth_table_controller.h"
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/session_fixture.h"
+#include "gui/screens/layout_check.h"
+#include "gui/settings/font_sizes.h"
 #include "gui/texts.h"
 #include "model/market_depth.h"
 #include "model/records/item_details.h"
@@ -90,6 +92,22 @@ TEST_F(QuotesBoardTest, ShowsEveryWatchedInstrumentAndFollowsTheFeed) {
             return false;
         },
         15000));
+}
+
+// At every size the settings offer, the board's symbols, prices and titles fit their columns.
+TEST_F(QuotesBoardTest, SymbolsAndPricesFitTheirColumnsAtEveryFontSize) {
+    for (const tc::gui::FontSizeChoice& choice : tc::gui::kFontSizeChoices) {
+        SCOPED_TRACE(choice.size);
+        tc::gui::PreferenceManager::saveFontSizeInfo(context->defaults(), choice.size,
+                                                     tc::gui::kWatchlistFontSizeKey);
+        WatchlistTableController& view = board();
+        view.show();
+        ASSERT_TRUE(
+            waitFor([&] { return view.model()->rowCount() > 0 && !cell(view, 0, "Bid").isEmpty(); }, 10000));
+        for (const tc::gui::LayoutFault& fault : tc::gui::layoutFaults(&view))
+            ADD_FAILURE() << tc::gui::kindName(fault.kind).toStdString() << ": "
+                          << fault.detail.toStdString();
+    }
 }
 
 TEST_F(QuotesBoardTest, HiddenColumnsThroughTheHeaderMenuSurviveARestart) {
