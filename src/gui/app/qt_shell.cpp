@@ -152,11 +152,7 @@ void QtShell::openAddress(const std::string& url) {
     if (!opener_ || !opener_(address)) {
         platform::Log::warning("Failed to open url: {}", url.substr(0, 200));
         // No browser took it: said, so the user can open it by hand.
-        showAlert({text(texts::kLinkCouldNotOpenedWeb),
-                   fromStd(url).left(200),
-                   AlertSpec::Warning,
-                   {},
-                   QStringLiteral("addressNotOpened")});
+        showAlert(addressNotOpenedAlert(context_, url, QStringLiteral("addressNotOpened")));
     }
 }
 

@@ -1,6 +1,8 @@
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/caption_alignment.h"
 
+#include "gui/app/browser.h"
+#include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
@@ -15,7 +17,6 @@
 #include "platform/log.h"
 #include "ui_deposit_request_window_controller.h"
 
-#include <QDesktopServices>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -373,8 +374,11 @@ void DepositRequestWindowController::redirectToPaymentGateway(const funding::Pay
     if (!requests_->takePageOpening(tx.requestId, this))
         return;
     const std::string address = client()->funding().paymentPageAddress(tx.requestId);
-    if (address.empty() || !opener_ || !opener_(QUrl(qt(address), QUrl::StrictMode)))
+    if (address.empty() || !opener_ || !opener_(QUrl(qt(address), QUrl::StrictMode))) {
         platform::Log::warning("Failed to open url for payment request {}", tx.requestId);
+        // The payment waits on that page: said, with its address, so it can be opened by hand.
+        CommonAlert::open(this, addressNotOpenedAlert(context_, address, QStringLiteral("paymentPage")));
+    }
 }
 
 bool DepositRequestWindowController::openWebAddress(const QUrl& address) {
@@ -382,7 +386,7 @@ bool DepositRequestWindowController::openWebAddress(const QUrl& address) {
     if (!address.isValid() || address.host().isEmpty() ||
         (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
         return false;
-    return QDesktopServices::openUrl(address);
+    return openInBrowser(address);
 }
 
 // ---- accessors

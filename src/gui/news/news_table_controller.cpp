@@ -198,11 +198,7 @@ bool NewsTableController::openItem(int row) {
 
 void NewsTableController::sayNotOpened(const std::string& link) {
     // A double click that changes nothing on screen would look like a click not taken.
-    CommonAlert::open(this, {context_.text(texts::kLinkCouldNotOpenedWeb),
-                             qt(link).left(200),
-                             AlertSpec::Warning,
-                             {},
-                             QStringLiteral("newsLink")});
+    CommonAlert::open(this, addressNotOpenedAlert(context_, link, QStringLiteral("newsLink")));
 }
 
 } // namespace tc::gui

@@ -1,6 +1,7 @@
 #include "gui/resources/resources_view_controller.h"
 
 #include "gui/app/browser.h"
+#include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
@@ -103,14 +104,23 @@ bool ResourcesViewController::openResourceURL(int row) {
     if (!entry.address) {
         platform::Log::warning("resource {} not opened: its address is not http or https",
                                entry.caption.substr(0, 200));
+        sayNotOpened(entry.caption);
         return false;
     }
     const QUrl url(qt(*entry.address), QUrl::StrictMode);
     if (!url.isValid() || !opener_ || !opener_(url)) {
         platform::Log::warning("Failed to open url: {}", entry.address->substr(0, 200));
+        sayNotOpened(*entry.address);
         return false;
     }
     return true;
+}
+
+void ResourcesViewController::sayNotOpened(const std::string& what) {
+    // Said on the window below: a popup closes at the first click outside it, the alert with it.
+    QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    hide();
+    CommonAlert::open(owner, addressNotOpenedAlert(context_, what, QStringLiteral("resourceNotOpened")));
 }
 
 } // namespace tc::gui

@@ -48,6 +48,7 @@ protected:
 
 private:
     void updateLanguageStrings();
+    void sayNotOpened(const std::string& what);
 
     std::unique_ptr<Ui::ResourcesViewController> ui_;
     GuiContext& context_;

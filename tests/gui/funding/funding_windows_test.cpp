@@ -126,6 +126,22 @@ TEST_F(FundingWindowsTest, GatewayDepositFromSendToResultOpensThePageOnce) {
     delete window;
 }
 
+TEST_F(FundingWindowsTest, APaymentPageNoBrowserOpensIsSaidWithItsAddress) {
+    DepositRequestWindowController* window = depositWindow();
+    window->setUrlOpener([](const QUrl&) { return false; });
+    chooseGateway(window);
+    QTest::keyClicks(window->amountTextField(), "250");
+    QTest::keyClicks(window->emailTextField(), "demo@example.com");
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(
+        waitFor([&] { return tc::gui::CommonAlert::showing(window, QStringLiteral("paymentPage")); }));
+    QMessageBox* alert = tc::gui::CommonAlert::showing(window, QStringLiteral("paymentPage"));
+    EXPECT_EQ(alert->text(), context->text(texts::kLinkCouldNotOpenedWeb));
+    EXPECT_TRUE(alert->informativeText().startsWith("https://pay.example.test/checkout?p1="));
+    alert->done(0);
+    delete window;
+}
+
 TEST_F(FundingWindowsTest, RefusedPaymentAndRefusedInputAnswerTheWindowThatAsked) {
     DepositRequestWindowController* other = depositWindow();
     DepositRequestWindowController* window = depositWindow();

@@ -1,9 +1,13 @@
 // The resources panel against the in-process test server: the login's resource list in natural order
 // without hidden captions, the files its entries name downloaded once, an entry opened in the browser.
+#include "gui/app/common_alert.h"
 #include "gui/models/session_fixture.h"
 #include "gui/resources/resources_view_controller.h"
+#include "gui/texts.h"
 
 #include <QListWidget>
+#include <QMessageBox>
+#include <QScopeGuard>
 
 #include <cstdlib>
 #include <filesystem>
@@ -91,6 +95,21 @@ TEST_F(ResourcesPanelTest, ListsTheServersEntriesDownloadsTheirFilesOnceAndOpens
     QTest::keyClick(list, Qt::Key_Return);
     ASSERT_EQ(opened.size(), 3u);
     EXPECT_EQ(opened.back(), "https://calendar.example.invalid/week");
+}
+
+TEST_F(ResourcesPanelTest, AnEntryNoBrowserOpensIsSaidWithItsAddress) {
+    QWidget owner;
+    panel->setParent(&owner, Qt::Popup);
+    const auto detach = qScopeGuard([&] { panel->setParent(nullptr); });
+    panel->setUrlOpener([](const QUrl&) { return false; });
+    panel->showBelow(nullptr);
+    EXPECT_FALSE(panel->openResourceURL(3));
+    QMessageBox* alert = tc::gui::CommonAlert::showing(&owner, QStringLiteral("resourceNotOpened"));
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->text(), context->text(tc::gui::texts::kLinkCouldNotOpenedWeb));
+    EXPECT_EQ(alert->informativeText(), "https://www.example.invalid/hours");
+    EXPECT_FALSE(panel->isVisible()); // the popup would take the alert with it
+    alert->done(0);
 }
 
 } // namespace
