@@ -239,7 +239,8 @@ struct URLSessionManager::SessionDelegate final : URLSessionDelegate {
         std::optional<URL> target;
         if (auto b = m->block(&Blocks::downloadTaskDidFinishDownloading))
             target = b(task, temporary);
-        else if (td && td->destination) {
+        // A manager block that names no place leaves the file to the task's own destination.
+        if (!target && td && td->destination) {
             auto response = task->response();
             target = td->destination(temporary, response.get());
         }

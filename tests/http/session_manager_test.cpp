@@ -123,6 +123,46 @@ TEST_F(SessionTest, UploadReportsProgressAndDownloadMovesToItsDestination) {
     tc::platform::NotificationCenter::defaultCenter().removeObserver(o);
 }
 
+// The manager's block decides first; when it names no place, the task's own destination still does.
+TEST_F(SessionTest, DownloadGoesToTheTaskDestinationWhenTheManagerBlockNamesNone) {
+    auto m = URLSessionManager::create();
+    std::optional<URL> managerAnswer;
+    int asked = 0;
+    m->setDownloadTaskDidFinishDownloadingBlock([&](const auto&, const URL&) {
+        ++asked;
+        return managerAnswer;
+    });
+    auto download = [&](const std::filesystem::path& own) {
+        ResponseObject object;
+        std::optional<Error> error;
+        bool done = false;
+        m->downloadTaskWithRequest(
+             URLRequest(*URL::parse(server.url("/file"))), nullptr,
+             [own](const URL&, const HTTPURLResponse*) {
+                 return std::optional<URL>(URL::fileURL(own.string()));
+             },
+             [&](auto, const ResponseObject& o, const std::optional<Error>& e) {
+                 object = o, error = e, done = true;
+             })
+            ->resume();
+        EXPECT_TRUE(http_test::pumpUntil([&] { return done; }));
+        EXPECT_FALSE(error) << error->describe();
+        return object.has_value() ? std::optional<URL>(std::any_cast<URL>(object)) : std::nullopt;
+    };
+
+    auto own = folder / "own.bin";
+    EXPECT_EQ(download(own), URL::fileURL(own.string()));
+    EXPECT_EQ(asked, 1);
+    ASSERT_TRUE(std::filesystem::exists(own));
+    EXPECT_EQ(std::filesystem::file_size(own), 200000u);
+
+    auto chosen = folder / "chosen.bin";
+    managerAnswer = URL::fileURL(chosen.string());
+    EXPECT_EQ(download(folder / "unused.bin"), managerAnswer);
+    EXPECT_TRUE(std::filesystem::exists(chosen));
+    EXPECT_FALSE(std::filesystem::exists(folder / "unused.bin"));
+}
+
 TEST_F(SessionTest, MultipartPostStreamsTheBodyAndSuspendedTasksWaitForResume) {
     auto m = HTTPSessionManager::create(URL::parse(server.url("/")));
     bool done = false;
