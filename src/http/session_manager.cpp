@@ -362,6 +362,10 @@ void URLSessionManager::setUp(URLSessionConfiguration configuration) {
         center.addObserver(kSessionTaskDidSuspendHookNotification, relay(kTaskDidSuspendNotification));
 }
 
+std::shared_ptr<URLSessionManager> URLSessionManager::makeCopy() const {
+    return create(session_->configuration());
+}
+
 URLSessionManager::~URLSessionManager() {
     auto& center = platform::NotificationCenter::defaultCenter();
     center.removeObserver(resumeObserver_);
@@ -595,6 +599,14 @@ std::shared_ptr<HTTPSessionManager> HTTPSessionManager::create(std::optional<URL
     m->setUp(std::move(configuration));
     if (baseURL)
         m->baseURL_ = normalizedBaseURL(*baseURL);
+    return m;
+}
+
+std::shared_ptr<URLSessionManager> HTTPSessionManager::makeCopy() const {
+    auto m = create(baseURL_, session()->configuration());
+    m->setRequestSerializer(requestSerializer_->copy());
+    m->setResponseSerializer(responseSerializer()->copy());
+    m->securityPolicy = securityPolicy ? securityPolicy->copy() : nullptr;
     return m;
 }
 
