@@ -239,7 +239,8 @@ struct URLSessionManager::SessionDelegate final : URLSessionDelegate {
         std::optional<URL> target;
         if (auto b = m->block(&Blocks::downloadTaskDidFinishDownloading))
             target = b(task, temporary);
-        else if (td && td->destination) {
+        // A manager block that names no place leaves the file to the task's own destination.
+        if (!target && td && td->destination) {
             auto response = task->response();
             target = td->destination(temporary, response.get());
         }
@@ -359,6 +360,10 @@ void URLSessionManager::setUp(URLSessionConfiguration configuration) {
         center.addObserver(kSessionTaskDidResumeHookNotification, relay(kTaskDidResumeNotification));
     suspendObserver_ =
         center.addObserver(kSessionTaskDidSuspendHookNotification, relay(kTaskDidSuspendNotification));
+}
+
+std::shared_ptr<URLSessionManager> URLSessionManager::makeCopy() const {
+    return create(session_->configuration());
 }
 
 URLSessionManager::~URLSessionManager() {
@@ -594,6 +599,14 @@ std::shared_ptr<HTTPSessionManager> HTTPSessionManager::create(std::optional<URL
     m->setUp(std::move(configuration));
     if (baseURL)
         m->baseURL_ = normalizedBaseURL(*baseURL);
+    return m;
+}
+
+std::shared_ptr<URLSessionManager> HTTPSessionManager::makeCopy() const {
+    auto m = create(baseURL_, session()->configuration());
+    m->setRequestSerializer(requestSerializer_->copy());
+    m->setResponseSerializer(responseSerializer()->copy());
+    m->securityPolicy = securityPolicy ? securityPolicy->copy() : nullptr;
     return m;
 }
 

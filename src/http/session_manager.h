@@ -63,6 +63,9 @@ public:
 
     static std::shared_ptr<URLSessionManager> create(URLSessionConfiguration configuration = {});
     virtual ~URLSessionManager();
+    // A new manager of the same class on this session's configuration, with its own session. Blocks,
+    // response serializer and security policy start from their defaults.
+    std::shared_ptr<URLSessionManager> copy() const { return makeCopy(); }
 
     const std::shared_ptr<URLSession>& session() const { return session_; }
     std::shared_ptr<HTTPResponseSerializer> responseSerializer() const;
@@ -160,6 +163,8 @@ public:
 protected:
     URLSessionManager() = default;
     void setUp(URLSessionConfiguration configuration);
+    // Each class of manager answers a copy of its own class.
+    virtual std::shared_ptr<URLSessionManager> makeCopy() const;
 
 private:
     struct TaskDelegate;
@@ -192,6 +197,11 @@ public:
 
     static std::shared_ptr<HTTPSessionManager> create(std::optional<URL> baseURL,
                                                       URLSessionConfiguration configuration = {});
+    // Same base URL and session configuration, with copies of both serializers and the security
+    // policy (changing them leaves this manager's alone); blocks are not copied.
+    std::shared_ptr<HTTPSessionManager> copy() const {
+        return std::static_pointer_cast<HTTPSessionManager>(makeCopy());
+    }
     const std::optional<URL>& baseURL() const { return baseURL_; }
     std::shared_ptr<HTTPRequestSerializer> requestSerializer() const { return requestSerializer_; }
     void setRequestSerializer(std::shared_ptr<HTTPRequestSerializer> serializer);
@@ -217,6 +227,9 @@ public:
                                           Success s, Failure f);
     std::shared_ptr<URLSessionTask> DELETE(std::string_view URLString, const std::optional<Parameters>& p,
                                            Success s, Failure f);
+
+protected:
+    std::shared_ptr<URLSessionManager> makeCopy() const override;
 
 private:
     CompletionHandler dispatchTo(std::shared_ptr<std::weak_ptr<URLSessionTask>> task, Success success,

@@ -14,7 +14,9 @@ namespace {
 
 struct SessionTest : ::testing::Test {
     std::string uploaded;
+    testserver::HttpRequest lastRequest;
     testserver::HttpServer server{[this](const testserver::HttpRequest& req) {
+        lastRequest = req;
         testserver::HttpResponse r;
         if (req.method == "POST" || req.method == "PUT") {
             uploaded = req.body;
@@ -123,6 +125,46 @@ TEST_F(SessionTest, UploadReportsProgressAndDownloadMovesToItsDestination) {
     tc::platform::NotificationCenter::defaultCenter().removeObserver(o);
 }
 
+// The manager's block decides first; when it names no place, the task's own destination still does.
+TEST_F(SessionTest, DownloadGoesToTheTaskDestinationWhenTheManagerBlockNamesNone) {
+    auto m = URLSessionManager::create();
+    std::optional<URL> managerAnswer;
+    int asked = 0;
+    m->setDownloadTaskDidFinishDownloadingBlock([&](const auto&, const URL&) {
+        ++asked;
+        return managerAnswer;
+    });
+    auto download = [&](const std::filesystem::path& own) {
+        ResponseObject object;
+        std::optional<Error> error;
+        bool done = false;
+        m->downloadTaskWithRequest(
+             URLRequest(*URL::parse(server.url("/file"))), nullptr,
+             [own](const URL&, const HTTPURLResponse*) {
+                 return std::optional<URL>(URL::fileURL(own.string()));
+             },
+             [&](auto, const ResponseObject& o, const std::optional<Error>& e) {
+                 object = o, error = e, done = true;
+             })
+            ->resume();
+        EXPECT_TRUE(http_test::pumpUntil([&] { return done; }));
+        EXPECT_FALSE(error) << error->describe();
+        return object.has_value() ? std::optional<URL>(std::any_cast<URL>(object)) : std::nullopt;
+    };
+
+    auto own = folder / "own.bin";
+    EXPECT_EQ(download(own), URL::fileURL(own.string()));
+    EXPECT_EQ(asked, 1);
+    ASSERT_TRUE(std::filesystem::exists(own));
+    EXPECT_EQ(std::filesystem::file_size(own), 200000u);
+
+    auto chosen = folder / "chosen.bin";
+    managerAnswer = URL::fileURL(chosen.string());
+    EXPECT_EQ(download(folder / "unused.bin"), managerAnswer);
+    EXPECT_TRUE(std::filesystem::exists(chosen));
+    EXPECT_FALSE(std::filesystem::exists(folder / "unused.bin"));
+}
+
 TEST_F(SessionTest, MultipartPostStreamsTheBodyAndSuspendedTasksWaitForResume) {
     auto m = HTTPSessionManager::create(URL::parse(server.url("/")));
     bool done = false;
@@ -143,4 +185,57 @@ TEST_F(SessionTest, MultipartPostStreamsTheBodyAndSuspendedTasksWaitForResume) {
     EXPECT_EQ(t->state(), URLSessionTask::State::Suspended);
     t->cancel();
     ASSERT_TRUE(http_test::pumpUntil([&] { return cancelled; }));
+}
+
+TEST_F(SessionTest, CopiesKeepTheConfigurationAndOwnTheirSerializersAndPolicy) {
+    URLSessionConfiguration configuration;
+    configuration.HTTPAdditionalHeaders.set("X-Desk", "7");
+    configuration.timeoutIntervalForRequest = 12;
+    auto plain = URLSessionManager::create(configuration);
+    plain->setTaskWillPerformHTTPRedirectionBlock([](const auto&, const auto&, const auto& r) { return r; });
+    plain->setResponseSerializer(HTTPResponseSerializer::serializer());
+    auto plainCopy = plain->copy();
+    EXPECT_EQ(typeid(*plainCopy), typeid(URLSessionManager));
+    EXPECT_NE(plainCopy->session(), plain->session());
+    EXPECT_EQ(plainCopy->session()->configuration().HTTPAdditionalHeaders,
+              configuration.HTTPAdditionalHeaders);
+    EXPECT_EQ(plainCopy->session()->configuration().timeoutIntervalForRequest, 12);
+    EXPECT_FALSE(plainCopy->respondsTo(URLSessionManager::OptionalCallback::TaskWillPerformHTTPRedirection));
+    EXPECT_NE(dynamic_cast<JSONResponseSerializer*>(plainCopy->responseSerializer().get()), nullptr);
+
+    auto m = HTTPSessionManager::create(URL::parse(server.url("/api")), configuration);
+    m->requestSerializer()->setValueForHTTPHeaderField("abc", "X-Token");
+    auto json = JSONResponseSerializer::serializerWithReadingOptions(JSONResponseSerializer::kAllowFragments);
+    json->removesKeysWithNullValues = true;
+    m->setResponseSerializer(json);
+    m->securityPolicy = SecurityPolicy::policyWithPinningMode(SSLPinningMode::Certificate);
+    std::shared_ptr<URLSessionManager> asBase = m;
+    auto copy = std::dynamic_pointer_cast<HTTPSessionManager>(asBase->copy()); // the class survives the base
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->baseURL(), m->baseURL());
+    EXPECT_EQ(copy->session()->configuration().HTTPAdditionalHeaders, configuration.HTTPAdditionalHeaders);
+
+    ASSERT_NE(copy->requestSerializer(), m->requestSerializer());
+    EXPECT_EQ(copy->requestSerializer()->valueForHTTPHeaderField("X-Token"), "abc");
+    copy->requestSerializer()->setValueForHTTPHeaderField("other", "X-Token");
+    EXPECT_EQ(m->requestSerializer()->valueForHTTPHeaderField("X-Token"), "abc");
+    auto copiedJson = std::dynamic_pointer_cast<JSONResponseSerializer>(copy->responseSerializer());
+    ASSERT_TRUE(copiedJson);
+    ASSERT_NE(copiedJson, json);
+    EXPECT_EQ(copiedJson->readingOptions, JSONResponseSerializer::kAllowFragments);
+    EXPECT_TRUE(copiedJson->removesKeysWithNullValues);
+    ASSERT_NE(copy->securityPolicy, m->securityPolicy);
+    EXPECT_EQ(copy->securityPolicy->pinningMode, SSLPinningMode::Certificate);
+    copy->securityPolicy->pinningMode = SSLPinningMode::None;
+    EXPECT_EQ(m->securityPolicy->pinningMode, SSLPinningMode::Certificate);
+
+    // The copy runs requests on its own: its base, its session's and its serializer's headers are sent.
+    nlohmann::json result;
+    copy->GET(
+        "items", std::nullopt,
+        [&](const auto&, const ResponseObject& o) { result = std::any_cast<nlohmann::json>(o); }, nullptr);
+    ASSERT_TRUE(http_test::pumpUntil([&] { return !result.is_null(); }));
+    EXPECT_EQ(result["path"], "/api/items");
+    EXPECT_EQ(lastRequest.header("x-desk"), "7");
+    EXPECT_EQ(lastRequest.header("x-token"), "other");
 }
