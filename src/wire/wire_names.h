@@ -58,6 +58,7 @@ inline constexpr std::int64_t kContactListReply = 618;
 inline constexpr std::int64_t kChatUserStatus = 619;
 inline constexpr std::int64_t kRecentConversation = 626;
 inline constexpr std::int64_t kRecentConversationReply = 627;
+inline constexpr std::int64_t kAddUserReply = 643;
 inline constexpr std::int64_t kChatQueueRequest = 678;
 inline constexpr std::int64_t kChatQueueReply = 679;
 inline constexpr std::int64_t kChatQueueStatus = 680;
@@ -194,9 +195,10 @@ inline constexpr int kInitialEnvelope = 1153;
 
 } // namespace tag
 
-// Statuses of an execution report (tag 73) the dispatcher acts on.
+// Statuses of an execution report (tag 73) the dispatcher acts on or names.
 namespace report {
 
+inline constexpr int kNew = 21;
 inline constexpr int kPartlyFilled = 22;
 inline constexpr int kFullyFilled = 23;
 inline constexpr int kCancelled = 24;
@@ -205,6 +207,7 @@ inline constexpr int kExpired = 26;
 inline constexpr int kSuspended = 27;
 inline constexpr int kPending = 28;
 inline constexpr int kEdited = 75;
+inline constexpr int kExchangeRejected = 826;
 // Of a position report.
 inline constexpr int kPositionUpdate = 73;
 inline constexpr int kPositionOpened = 74;

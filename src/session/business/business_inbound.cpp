@@ -7,6 +7,7 @@
 
 #include "model/records/account_details.h"
 #include "platform/log.h"
+#include "session/business/message_labels.h"
 #include "wire/envelope_key.h"
 #include "wire/envelope_opener.h"
 #include "wire/login_inputdata.h"
@@ -30,6 +31,22 @@ namespace {
 std::int32_t clampToInt32(std::int64_t v) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
                                                               std::numeric_limits<std::int32_t>::max()));
+}
+
+// The name and the size only: the values may hold a password or a key.
+void traceInbound(const MessageBase& mb, std::size_t fields) {
+    if (!platform::Log::enabled(platform::LogLevel::Debug))
+        return;
+    const std::int64_t type = mb.messageType();
+    std::int64_t status = 0;
+    if (type == msg::kExecutionReport || type == msg::kPositionReport)
+        if (const std::string* s = mb.value(tag::kReportStatus))
+            status = MessageCracker::integerValue(*s);
+    const std::string_view label = inboundMessageLabel(type, status);
+    if (label.empty())
+        platform::Log::debug("incoming message type {} ({} fields)", type, fields);
+    else
+        platform::Log::debug("incoming {} (type {}, {} fields)", label, type, fields);
 }
 
 } // namespace
@@ -66,8 +83,8 @@ void BusinessBase::processText(std::string_view text, int depth) {
 }
 
 void BusinessBase::dispatch(std::string_view frameText, int depth) {
-    if (const std::size_t fields = MessageBase::fieldCount(frameText);
-        fields > MessageBase::kMaxFieldsPerFrame) {
+    const std::size_t fields = MessageBase::fieldCount(frameText);
+    if (fields > MessageBase::kMaxFieldsPerFrame) {
         platform::Log::error("message type {} of {} fields dropped: a message may have {} at most",
                              MessageBase::typeOfFrame(frameText), fields, MessageBase::kMaxFieldsPerFrame);
         return;
@@ -83,6 +100,7 @@ void BusinessBase::dispatch(std::string_view frameText, int depth) {
     message->room = rooms_.find(type);
     try {
         message->type = message->mb->loadFrame(frameText, message->room && message->room->readsFields);
+        traceInbound(*message->mb, fields);
         readTags(frameText, *message);
         if (!readOnReceivingThread(*message, depth))
             return;

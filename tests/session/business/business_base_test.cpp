@@ -500,6 +500,41 @@ TEST_F(BusinessBaseTest, UnknownTypeChangesNothing) {
     EXPECT_TRUE(app.log.calls().empty());
 }
 
+TEST_F(BusinessBaseTest, EachIncomingMessageIsTracedUnderItsNameWithoutItsValues) {
+    make();
+    const auto traced = [](const testing_support::LogCapture& log) {
+        std::vector<std::string> out;
+        for (const auto& [level, line] : log.entries())
+            if (line.starts_with("incoming")) {
+                EXPECT_EQ(level, platform::LogLevel::Debug) << line;
+                out.push_back(line);
+            }
+        return out;
+    };
+    {
+        testing_support::LogCapture log(platform::LogLevel::Info);
+        deliver("10=66|80=902");
+        EXPECT_TRUE(traced(log).empty()) << "nothing is traced above debug";
+    }
+    testing_support::LogCapture log(platform::LogLevel::Debug);
+    deliver("10=66|80=902");
+    deliver("10=1024|151=GetUserKey|159=secret-record");
+    deliver("10=62|73=24|79=501");
+    deliver("10=4242|18=hunter2");
+    const std::vector<std::string> lines = traced(log);
+    ASSERT_EQ(lines.size(), 4u);
+    const std::pair<const char*, const char*> expected[] = {{"OrderSettled", "type 66,"},
+                                                            {"DSResponse", "type 1024,"},
+                                                            {"OrderCancelled", "type 62,"},
+                                                            {"", "type 4242 "}};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_NE(lines[i].find(expected[i].first), std::string::npos) << lines[i];
+        EXPECT_NE(lines[i].find(expected[i].second), std::string::npos) << lines[i];
+        for (const char* value : {"902", "GetUserKey", "secret-record", "501", "hunter2"})
+            EXPECT_EQ(lines[i].find(value), std::string::npos) << lines[i];
+    }
+}
+
 } // namespace
 
 namespace {
