@@ -118,7 +118,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     addCharts();
     news_ = new NewsTableController(context_, ui_->newsTab);
     ui_->newsTabLayout->addWidget(news_);
-    ui_->newsTab->setFocusProxy(news_);
+    ui_->newsTab->setFocusProxy(news_->newsTableView());
 
     if (!idle) {
         ownIdle_ = std::make_unique<DesktopIdleSource>();
