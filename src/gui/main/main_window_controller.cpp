@@ -118,6 +118,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     addCharts();
     news_ = new NewsTableController(context_, ui_->newsTab);
     ui_->newsTabLayout->addWidget(news_);
+    ui_->newsTab->setFocusProxy(news_->newsTableView());
 
     if (!idle) {
         ownIdle_ = std::make_unique<DesktopIdleSource>();
@@ -184,11 +185,14 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
         std::pair{ui_->actionChart, &MainWindowController::ChartButtonClicked},
         std::pair{ui_->actionChat, &MainWindowController::ChatButtonClicked},
         std::pair{ui_->actionMessages, &MainWindowController::MessagesButtonClicked},
-        std::pair{ui_->actionNews, &MainWindowController::newsButtonClicked},
         std::pair{ui_->actionResources, &MainWindowController::resourcesButtonClicked},
         std::pair{ui_->actionAbout, &MainWindowController::aboutApplication},
         std::pair{ui_->actionLockConsole, &MainWindowController::lockConsole},
         std::pair{ui_->actionLogout, &MainWindowController::logout});
+    // The View menu holds one item per main tab, each carrying its tab's index.
+    for (QAction* item : ui_->viewMenu->actions())
+        if (!item->isSeparator())
+            connect(item, &QAction::triggered, this, [this, item] { mainToolbarButtonClicked(item); });
     connect(ui_->appMenu, &QMenu::aboutToShow, this, &MainWindowController::updateLockAction);
     connect(ui_->toggleLeftViewButton, &QToolButton::toggled, this,
             [this](bool shown) { toggleLeftViewSelectedIndex(shown ? 1 : 0); });
@@ -241,6 +245,8 @@ void MainWindowController::addGridTables() {
         layout->addWidget(pane);
         tables_.push_back(&pane->table());
         panes_.push_back(pane);
+        // A tab brought forward from the menu or the keyboard focuses its table.
+        layout->parentWidget()->setFocusProxy(&pane->table());
         if (grid == Grid::Accounts) {
             connect(pane, &GridPane::accountChosen, this, &MainWindowController::setAccount);
             connect(pane, &GridPane::newDepositRequested, this, [this] { newDepositRequest(); });
@@ -288,6 +294,7 @@ void MainWindowController::addJournal() {
     journal_->setWordWrap(false);
     journal_->setAccessibleName(context_.text(texts::kJournal));
     ui_->journalTabLayout->addWidget(journal_);
+    ui_->journalTab->setFocusProxy(journal_);
 
     ClientModel& session = *context_.clientModel();
     journalModel_->setLines(&session.client().journal());
@@ -311,9 +318,14 @@ void MainWindowController::setUrlOpener(std::function<bool(const QUrl&)> opener)
         resources_->setUrlOpener(urlOpener_);
 }
 
-void MainWindowController::newsButtonClicked() {
-    ui_->mainTabView->setCurrentWidget(ui_->newsTab);
-    news_->setFocus();
+void MainWindowController::mainToolbarButtonClicked(const QAction* item) {
+    bool isIndex = false;
+    const int index = item ? item->data().toInt(&isIndex) : -1;
+    QWidget* page = isIndex ? ui_->mainTabView->widget(index) : nullptr;
+    if (!page)
+        return;
+    ui_->mainTabView->setCurrentWidget(page);
+    page->setFocus(); // its focus proxy: the tab's table
 }
 
 void MainWindowController::resourcesButtonClicked() {

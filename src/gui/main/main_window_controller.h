@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QUrl>
 
+class QAction;
 class QTableView;
 
 #include <cstdint>
@@ -127,8 +128,10 @@ public:
     // The browser the deposit windows, the news and the resources panel open addresses with (tests
     // replace it).
     void setUrlOpener(std::function<bool(const QUrl&)> opener);
-    // The news tab, brought forward; the feed is read when it is first shown.
-    void newsButtonClicked();
+    // A View menu or toolbar item (News is both): brings forward the main tab whose index the item
+    // carries as its data, and focuses that tab's table. The news feed is read when its tab is first
+    // shown. An item whose data names no tab changes nothing.
+    void mainToolbarButtonClicked(const QAction* item);
     NewsTableController* newsView() const { return news_; }
     // The resources panel, a popup under the toolbar's Resources button (made at the first press).
     void resourcesButtonClicked();

@@ -30,6 +30,7 @@
 #include <QStyleOptionViewItem>
 #include <QTabBar>
 #include <QTableView>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <algorithm>
@@ -198,6 +199,8 @@ private:
             checkHeader(header);
             return;
         }
+        if (const auto* bar = qobject_cast<const QToolBar*>(w))
+            checkToolBar(bar);
         if (const auto* bar = qobject_cast<const QTabBar*>(w)) {
             checkTabs(bar);
             place(w, whole, seenAll, seenPage);
@@ -419,6 +422,19 @@ private:
                   .arg(wants)
                   .arg(has)
                   .arg(hidden.join(QStringLiteral(", "))));
+    }
+
+    // A toolbar too narrow for its items hides the last ones behind its extension arrow.
+    void checkToolBar(const QToolBar* bar) {
+        QStringList hidden;
+        for (QAction* action : bar->actions()) {
+            const QWidget* item = bar->widgetForAction(action);
+            if (action->isVisible() && !action->isSeparator() && item && item->isHidden())
+                hidden << quoted(shownText(action->text()));
+        }
+        if (!hidden.isEmpty())
+            fault(LayoutFault::Kind::Elided, bar,
+                  QStringLiteral("toolbar items out of sight: %1").arg(hidden.join(QStringLiteral(", "))));
     }
 
     void findOverlaps() {

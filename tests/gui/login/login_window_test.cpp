@@ -489,7 +489,7 @@ TEST_F(HeldPricesLoginTest, ASignInAfterALostServerShowsWhatTheFirstSignInShowed
     main.fundingHistoryWindow()->close();
     // The news tab reads its first category from the feed the login list names.
     tc::gui::NewsTableController& news = *main.newsView();
-    main.newsButtonClicked();
+    main.findChild<QAction*>("actionNews")->trigger();
     ASSERT_TRUE(waitFor([&] { return news.model()->rowCount() > 0; }, 20000));
     const QStringList headlines = titlesOf(news);
     EXPECT_EQ(server->newsDesk()->answered("BreakingNews"), 1u);

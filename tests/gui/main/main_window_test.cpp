@@ -17,17 +17,23 @@
 #include "model/session_queries.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QEventLoop>
 #include <QGlyphRun>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
+#include <QSet>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QToolBar>
 
 #include <algorithm>
 #include <cstdlib>
@@ -256,6 +262,55 @@ TEST_F(MainWindowTest, NetworkStatusTakesTheFourClassesAndNothingElse) {
     window->changeNetworkStatusImage({0, ""});
     EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kConnected));
     EXPECT_NE(window->findChild<QLabel*>("NetworkStatusIndicatorImage")->pixmap().toImage(), poor);
+}
+
+TEST_F(MainWindowTest, ViewItemsAndTheNewsButtonBringForwardTheTabTheirIndexNames) {
+    auto* tabs = window->findChild<QTabWidget*>("mainTabView");
+    auto* view = window->findChild<QMenu*>("viewMenu");
+    ASSERT_TRUE(tabs && view);
+    const QList<QAction*> items = view->actions();
+    ASSERT_EQ(items.size(), tabs->count()) << "one item per tab";
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    // Last to first, so that no item finds its tab already in front.
+    for (int i = tabs->count() - 1; i >= 0; --i) {
+        QAction* item = items[i];
+        SCOPED_TRACE(item->objectName().toStdString());
+        EXPECT_EQ(item->data().toInt(), i);
+        EXPECT_EQ(item->property(tc::gui::kLangKeyProperty),
+                  tabs->widget(i)->property(tc::gui::kLangKeyProperty))
+            << "named as its tab";
+        EXPECT_EQ(item->text(), tabs->tabText(i));
+        item->trigger();
+        EXPECT_EQ(tabs->currentIndex(), i);
+        QWidget* focused = QApplication::focusWidget();
+        EXPECT_TRUE(qobject_cast<QAbstractItemView*>(focused) && tabs->currentWidget()->isAncestorOf(focused))
+            << "its table focused";
+    }
+    for (int i = tabs->count() - 1; i >= 0; --i) {
+        QTest::keyClick(window, static_cast<Qt::Key>(Qt::Key_1 + i), Qt::ControlModifier);
+        EXPECT_EQ(tabs->currentIndex(), i) << "Ctrl+" << i + 1;
+    }
+    // No other action of the window answers the same keys.
+    QStringList keys;
+    for (const QAction* a : window->findChildren<QAction*>())
+        if (!a->shortcut().isEmpty())
+            keys << a->shortcut().toString();
+    EXPECT_EQ(keys.size(), QSet<QString>(keys.begin(), keys.end()).size()) << keys.join(' ').toStdString();
+
+    QAction stray;
+    stray.setData(tabs->count());
+    window->mainToolbarButtonClicked(&stray);
+    EXPECT_EQ(tabs->currentIndex(), 0);
+
+    // News is on the toolbar too, in sight at the window's size.
+    auto* toolbar = window->findChild<QToolBar*>("mainToolbar");
+    ASSERT_TRUE(toolbar);
+    QWidget* news = toolbar->widgetForAction(action("actionNews"));
+    ASSERT_TRUE(news);
+    ASSERT_TRUE(news->isVisible());
+    QTest::mouseClick(news, Qt::LeftButton);
+    EXPECT_EQ(tabs->currentWidget(), window->findChild<QWidget*>("newsTab"));
 }
 
 TEST_F(MainWindowTest, TheNewsActionShowsTheNewsTabAndResourcesOpensThePanel) {

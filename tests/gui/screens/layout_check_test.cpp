@@ -7,11 +7,13 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -131,6 +133,29 @@ TEST(LayoutCheck, HeaderTitlesAndTabsThatDoNotFitAreElided) {
     ASSERT_EQ(elided.size(), 2u) << widgets(elided).toStdString();
     EXPECT_TRUE(elided[0].detail.contains("Available Margin")) << elided[0].detail.toStdString();
     EXPECT_TRUE(elided[1].detail.contains("Journal")) << elided[1].detail.toStdString();
+}
+
+TEST(LayoutCheck, ToolbarItemsBehindTheExtensionArrowAreOutOfSight) {
+    QMainWindow window;
+    auto* toolbar = window.addToolBar(QStringLiteral("tools"));
+    toolbar->setObjectName(QStringLiteral("tools"));
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    for (const char* text : {"New Order", "Account Statement", "Deposits and Withdrawals", "News"})
+        toolbar->addAction(QString::fromLatin1(text));
+    toolbar->addSeparator();
+    toolbar->addAction(QStringLiteral("Hidden"))->setVisible(false);
+    window.setCentralWidget(new QWidget);
+    window.resize(900, 200);
+    window.show();
+    EXPECT_TRUE(faultsOf(window, LayoutFault::Kind::Elided).empty());
+
+    window.resize(200, 200);
+    const auto elided = faultsOf(window, LayoutFault::Kind::Elided);
+    ASSERT_EQ(elided.size(), 1u) << widgets(elided).toStdString();
+    EXPECT_EQ(elided[0].widget, "tools");
+    EXPECT_TRUE(elided[0].detail.contains("\"News\"")) << elided[0].detail.toStdString();
+    EXPECT_FALSE(elided[0].detail.contains("Hidden"));
+    EXPECT_FALSE(elided[0].detail.contains("New Order")) << "the first item fits";
 }
 
 TEST(LayoutCheck, TheSmallestSizeIsTheLayoutsMinimumOrTheSizeOfAWindowThatCannotResize) {
