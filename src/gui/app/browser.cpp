@@ -7,7 +7,8 @@
 namespace tc::gui {
 
 AlertSpec addressNotOpenedAlert(const GuiContext& context, const std::string& address, const QString& topic) {
-    return {context.text(texts::kLinkCouldNotOpenedWeb), qt(address).left(200), AlertSpec::Warning, {}, topic};
+    return {
+        context.text(texts::kLinkCouldNotOpenedWeb), qt(address).left(200), AlertSpec::Warning, {}, topic};
 }
 
 } // namespace tc::gui
