@@ -176,7 +176,6 @@ TEST_F(ServicesRoundTrip, TheServersRefusalOfAnApprovalRequestIsToldWithItsText)
     std::vector<interfaces::FundingReply> replies;
     auto handler = demo.client->funding().handleFundingReply(
         [&](const interfaces::FundingReply& r) { replies.push_back(r); });
-    const std::size_t held = demo.client->funding().collections().approvalRequests.size();
     funding::NewWithdrawal withdrawal;
     withdrawal.accountDetail = demo.account(20001);
     withdrawal.amount = decimalFromDouble(testserver::kApprovalLimit + 1);
@@ -186,7 +185,10 @@ TEST_F(ServicesRoundTrip, TheServersRefusalOfAnApprovalRequestIsToldWithItsText)
     EXPECT_EQ(failures[0].code, testserver::kApprovalAmountError);
     EXPECT_NE(failures[0].text.find("limit"), std::string::npos) << failures[0].text;
     EXPECT_TRUE(replies.empty());
-    EXPECT_EQ(demo.client->funding().collections().approvalRequests.size(), held);
+    // Nothing is held for it (the login's own list may still be arriving, so no count is compared).
+    for (const auto& [id, request] : demo.client->funding().collections().approvalRequests)
+        EXPECT_FALSE(request->information && request->information->requestedAmount == withdrawal.amount)
+            << id;
 }
 
 TEST_F(ServicesRoundTrip, TwoUsersTalkAndSeeEachOthersPresence) {
