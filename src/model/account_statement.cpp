@@ -31,6 +31,15 @@ double sum(const Rows& rows, Value value) {
     return total;
 }
 
+// Figures the rows hold as decimals are summed as decimals: their cents stay exact at any count.
+template <class Rows, class Value>
+platform::Decimal decimalSum(const Rows& rows, Value value) {
+    platform::Decimal total;
+    for (const auto& row : rows)
+        total = total + value(row);
+    return total;
+}
+
 // An instrument's pie key: its code, or its id where the statement brought no code.
 template <class Row>
 std::string itemKey(const Row& row) {
@@ -137,23 +146,23 @@ double AccountStatementInfo::getOpenProfitOrLoss() const {
 double AccountStatementInfo::getOpenCommission() const {
     return sum(OpenPositionInfo, [](const auto& p) { return positionCommission(p); });
 }
-double AccountStatementInfo::getOpenStorage() const {
-    return sum(OpenPositionInfo, [](const auto& p) { return p.Storage.toDouble(); });
+platform::Decimal AccountStatementInfo::getOpenStorage() const {
+    return decimalSum(OpenPositionInfo, [](const auto& p) { return p.Storage; });
 }
 double AccountStatementInfo::getSettledQuantity() const {
     return sum(SettledPositionInfo, [](const auto& p) { return number(p.SettledQty); });
 }
-double AccountStatementInfo::getSettledProfitOrLoss() const {
-    return sum(SettledPositionInfo, [](const auto& p) { return number(p.SettledPL); });
+platform::Decimal AccountStatementInfo::getSettledProfitOrLoss() const {
+    return decimalSum(SettledPositionInfo, [](const auto& p) { return p.SettledPL; });
 }
 double AccountStatementInfo::getSettledCommission() const {
     return sum(SettledPositionInfo, [](const auto& p) { return p.Commission; });
 }
-double AccountStatementInfo::getSettledStorage() const {
-    return sum(SettledPositionInfo, [](const auto& p) { return p.Storage.toDouble(); });
+platform::Decimal AccountStatementInfo::getSettledStorage() const {
+    return decimalSum(SettledPositionInfo, [](const auto& p) { return p.Storage; });
 }
-double AccountStatementInfo::getSettledTDS() const {
-    return sum(SettledPositionInfo, [](const auto& p) { return p.OtherCharges.toDouble(); });
+platform::Decimal AccountStatementInfo::getSettledTDS() const {
+    return decimalSum(SettledPositionInfo, [](const auto& p) { return p.OtherCharges; });
 }
 double AccountStatementInfo::getPendingQuantity() const {
     return sum(PendingOrderInfo, [](const auto& o) { return number(o.OrderQty); });

@@ -90,12 +90,12 @@ struct AccountStatementInfo {
     double getOpenQuantity() const;
     double getOpenProfitOrLoss() const;
     double getOpenCommission() const; // of positionCommission, as the live positions show it
-    double getOpenStorage() const;
+    platform::Decimal getOpenStorage() const;
     double getSettledQuantity() const;
-    double getSettledProfitOrLoss() const;
+    platform::Decimal getSettledProfitOrLoss() const;
     double getSettledCommission() const;
-    double getSettledStorage() const;
-    double getSettledTDS() const;
+    platform::Decimal getSettledStorage() const;
+    platform::Decimal getSettledTDS() const;
     double getPendingQuantity() const;
     // The orders cancelled in the period are not part of the statement's reply: the cancelled-order
     // reply that follows each statement request fills the data service's list

@@ -198,9 +198,9 @@ TEST(StatementTotals, SumsAndPiesOverThePositions) {
     const PieInput settled = s.getSettledPLForItems();
     EXPECT_EQ(settled.titles, (std::vector<std::string>{"A", "B", "99"}));
     EXPECT_EQ(settled.values, (std::vector<double>{6, 3, 0.5}));
-    EXPECT_DOUBLE_EQ(s.getSettledProfitOrLoss(), 9.5);
+    EXPECT_DOUBLE_EQ(s.getSettledProfitOrLoss().toDouble(), 9.5);
     EXPECT_DOUBLE_EQ(s.getSettledQuantity(), 3.5);
-    EXPECT_DOUBLE_EQ(s.getSettledTDS(), 0.25);
+    EXPECT_DOUBLE_EQ(s.getSettledTDS().toDouble(), 0.25);
     EXPECT_DOUBLE_EQ(s.getSettledPLForItem("99"), 0.5);
     EXPECT_EQ(s.getOpendPLForItems().titles, (std::vector<std::string>{"B"}));
     EXPECT_DOUBLE_EQ(s.getOpenQuantity(), 3);

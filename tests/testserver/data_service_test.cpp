@@ -252,7 +252,7 @@ TEST_F(DataServiceTest, AStatementsAccountFiguresAgreeWithWhatItLists) {
     const AccountHistoryInfo& end = *s.EndInfo;
     EXPECT_DOUBLE_EQ(end.Balance.toDouble(), 10000);
     EXPECT_DOUBLE_EQ(end.UnrealisedPL, s.getOpenProfitOrLoss());
-    EXPECT_DOUBLE_EQ(end.AccumulatingStorage.toDouble(), s.getOpenStorage());
+    EXPECT_DOUBLE_EQ(end.AccumulatingStorage.toDouble(), s.getOpenStorage().toDouble());
     EXPECT_DOUBLE_EQ(end.Equity,
                      end.Balance.toDouble() + end.UnrealisedPL + end.AccumulatingStorage.toDouble());
     EXPECT_DOUBLE_EQ(end.UsedMargin.toDouble(), 1.7);
@@ -262,7 +262,7 @@ TEST_F(DataServiceTest, AStatementsAccountFiguresAgreeWithWhatItLists) {
     // position opened on 3 January are the period's; the summary adds up from an opening balance of
     // 0 (before the opening deposit).
     EXPECT_DOUBLE_EQ(s.getSettledPL().toDouble(), 125.40);
-    EXPECT_DOUBLE_EQ(s.getSettledPL().toDouble(), s.getSettledProfitOrLoss());
+    EXPECT_DOUBLE_EQ(s.getSettledPL().toDouble(), s.getSettledProfitOrLoss().toDouble());
     EXPECT_DOUBLE_EQ(s.getCommission().toDouble(), -5.5);
     EXPECT_DOUBLE_EQ(s.getCommission().toDouble(), -(s.getOpenCommission() + s.getSettledCommission()));
     EXPECT_TRUE(s.StartInfo->OpeningBalanceOfDay.isZero());

@@ -410,7 +410,7 @@ std::string openStatusLine(const AccountStatementInfo* s, std::int64_t language)
         {key(texts::kQuantity), quantityTotalText(s ? s->getOpenQuantity() : 0)},
         {key(texts::kPL), groupedMoneyText(s ? s->getOpenProfitOrLoss() : 0)},
         {key(texts::kCommission), groupedMoneyText(s ? s->getOpenCommission() : 0)},
-        {key(texts::kStorage), groupedMoneyText(s ? s->getOpenStorage() : 0)},
+        {key(texts::kStorage), groupedMoneyText(s ? s->getOpenStorage() : platform::Decimal())},
     });
 }
 
@@ -418,10 +418,10 @@ std::string settledStatusLine(const AccountStatementInfo* s, std::int64_t langua
     const auto key = [&](std::string_view k) { return languageText(language, k); };
     return statusItems({
         {key(texts::kQuantity), quantityTotalText(s ? s->getSettledQuantity() : 0)},
-        {key(texts::kPL), groupedMoneyText(s ? s->getSettledProfitOrLoss() : 0)},
+        {key(texts::kPL), groupedMoneyText(s ? s->getSettledProfitOrLoss() : platform::Decimal())},
         {key(texts::kCommission), groupedMoneyText(s ? s->getSettledCommission() : 0)},
-        {key(texts::kStorage), groupedMoneyText(s ? s->getSettledStorage() : 0)},
-        {"TDS", groupedMoneyText(s ? s->getSettledTDS() : 0)},
+        {key(texts::kStorage), groupedMoneyText(s ? s->getSettledStorage() : platform::Decimal())},
+        {"TDS", groupedMoneyText(s ? s->getSettledTDS() : platform::Decimal())},
     });
 }
 

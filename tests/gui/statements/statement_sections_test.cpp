@@ -113,6 +113,16 @@ TEST(StatementSections, StatusLinesEndEveryItemWithFiveBlanks) {
     s.SettledPositionInfo = {settled, settled};
     EXPECT_EQ(tc::gui::settledStatusLine(&s, 0), "Quantity : 3     P/L : -24.69     Commission : 0.00     "
                                                  "Storage : 0.00     TDS : 4.00     ");
+    // Storage and charges are summed as the decimals they are: three of 0.005 make a cent and a
+    // half, which rounds up, where their sum in double lies just below it.
+    tc::SettledPositionHistoryInfo half;
+    half.Storage = half.OtherCharges = half.SettledPL = dec("0.005");
+    s.SettledPositionInfo = {half, half, half};
+    EXPECT_EQ(tc::gui::settledStatusLine(&s, 0), "Quantity : 0     P/L : 0.02     Commission : 0.00     "
+                                                 "Storage : 0.02     TDS : 0.02     ");
+    for (auto& open : s.OpenPositionInfo)
+        open.Storage = dec("0.005");
+    EXPECT_NE(tc::gui::openStatusLine(&s, 0).find("Storage : 0.02     "), std::string::npos);
 }
 
 TEST(StatementSections, OrderAndMarginSummaries) {
