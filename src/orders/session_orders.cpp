@@ -32,10 +32,15 @@ void SessionOrders::executionReport(const ExecutionReport& report) {
 
 void SessionOrders::loginPhaseChanged(LoginPhase phase) {
     // Only a signed-in session has figures to refresh; nothing runs on the main queue otherwise.
-    if (phase == LoginPhase::SignedIn)
+    if (phase == LoginPhase::SignedIn) {
         refreshTimer_.start();
-    else
-        refreshTimer_.stop();
+        return;
+    }
+    // A lost stream freezes every figure: valued once more at the last quotes held (the feed stopped
+    // with the stream), so the prices shown and the figures worked from them agree.
+    if (phase == LoginPhase::Lost && refreshTimer_.isRunning())
+        refreshFloatingFigures();
+    refreshTimer_.stop();
 }
 
 bool SessionOrders::setCurrentAccount(std::int32_t accountId) {
