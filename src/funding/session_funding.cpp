@@ -19,6 +19,8 @@
 #include "wire/record_text.h"
 #include "wire/wire_names.h"
 
+#include <fmt/format.h>
+
 #include <charconv>
 #include <cmath>
 
@@ -391,19 +393,9 @@ void SessionFunding::payGateMasterResponse(const MessageBase& message) {
     auto tx = std::make_shared<PayGateTransaction>();
     records::readTagged(tags, kPayGateMasterLayout, *tx);
     tx->payGate = collections_.payGateSettings.find(tx->payGateId);
-    ServerError answer;
-    records::readTagged(tags, kServerErrorLayout, answer);
-    const std::int64_t error = answer.error;
-    if (error != 0) {
-        // The server refused the payment: say so with its text, or the deposit would wait forever.
-        std::string reason = std::move(answer.text);
-        if (reason.empty())
-            reason = "The server refused the payment (error " + std::to_string(error) + ").";
-        platform::Log::warning("payment request {} refused by the server: error {}", tx->requestId, error);
-        if (failureListener_)
-            failureListener_({tx->requestId, error, reason});
+    if (toldRefusal(tags, {tx->requestId, 0, {}, interfaces::FundingFailure::Request::Payment},
+                    tx->requestId))
         return;
-    }
     auto stored = addOrUpdatePayGateTransaction(tx);
     if (stored && stored == tx)
         announcePayGate(1, stored, 0);
@@ -489,21 +481,28 @@ void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& re
     emit({Kind::ApprovalCompleted, request.approvalRequestId, action, 0, {}});
 }
 
+bool SessionFunding::toldRefusal(const Tags& tags, interfaces::FundingFailure failure, std::uint64_t number) {
+    ServerError answer;
+    records::readTagged(tags, kServerErrorLayout, answer);
+    if (answer.error == 0)
+        return false;
+    const bool payment = failure.request == interfaces::FundingFailure::Request::Payment;
+    failure.code = answer.error;
+    failure.text = answer.text.empty() ? fmt::format("The server refused the {} (error {}).",
+                                                     payment ? "payment" : "request", answer.error)
+                                       : std::move(answer.text);
+    platform::Log::warning("{} request {} refused by the server: error {}", payment ? "payment" : "approval",
+                           number, answer.error);
+    if (failureListener_)
+        failureListener_(std::move(failure));
+    return true;
+}
+
 void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
-    ServerError refusal;
-    records::readTagged(tags, kServerErrorLayout, refusal);
-    if (refusal.error != 0) {
-        // The server refused the request: say so with its text, or the request would wait for ever.
-        std::string reason = std::move(refusal.text);
-        if (reason.empty())
-            reason = "The server refused the request (error " + std::to_string(refusal.error) + ").";
-        platform::Log::warning("approval request {} refused by the server: error {}", action, refusal.error);
-        using Request = interfaces::FundingFailure::Request;
-        if (failureListener_)
-            failureListener_({0, refusal.error, std::move(reason),
-                              action == 801 ? Request::Deposit : Request::Withdrawal});
+    using Request = interfaces::FundingFailure::Request;
+    if (toldRefusal(tags, {0, 0, {}, action == 801 ? Request::Deposit : Request::Withdrawal},
+                    static_cast<std::uint64_t>(action)))
         return;
-    }
     const ApprovalAnswer answer = approvalAnswerOf(tags);
     const std::uint64_t id = answer.requestId;
     auto approval = std::make_shared<FinancialApproval>();

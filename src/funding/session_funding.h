@@ -89,6 +89,10 @@ private:
                          std::int64_t error);
     void announceApproval(std::int64_t action, const ApprovalReq& request);
     void newApprovalRequest(std::int64_t action, const Tags& tags);
+    // The server's refusal a reply carries (its error, tag 1015, and text), told to the failure
+    // listener as `failure`, else the window waiting for the request would wait for ever. False when
+    // the reply carries no error. `number` names the request in the log.
+    bool toldRefusal(const Tags& tags, interfaces::FundingFailure failure, std::uint64_t number);
     std::shared_ptr<ApprovalReq> findRequest(std::uint64_t approvalRequestId);
     void emit(interfaces::FundingReply reply);
 
