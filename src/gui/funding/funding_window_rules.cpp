@@ -145,24 +145,28 @@ std::string withdrawableText(double withdrawable) {
     return withdrawable > 0 ? fixed2(withdrawable) : std::string("0.00");
 }
 
+std::optional<FundingRefusalText> withdrawalAmountRefusal(std::string_view amountText,
+                                                          std::optional<double> withdrawable) {
+    if (auto amount = amountRefusal(amountText, texts::kAmountMustGreaterThanZero, true))
+        return amount;
+    if (withdrawable && leadingAmount(amountText) > *withdrawable)
+        return refusal(texts::kAmountMustGreaterThanZero);
+    return std::nullopt;
+}
+
 std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form) {
     if (!form.networkAvailable)
         return refusal(texts::kNoConnectionTradingServer);
-    if (auto amount = amountRefusal(form.amountText, texts::kAmountMustGreaterThanZero, true))
+    if (auto amount = withdrawalAmountRefusal(
+            form.amountText, form.accountChosen ? std::optional<double>(form.withdrawable) : std::nullopt))
         return amount;
-    if (form.accountChosen && leadingAmount(form.amountText) > form.withdrawable)
-        return refusal(texts::kAmountMustGreaterThanZero);
     if (auto uncarried = firstUncarried(form.texts))
         return uncarried;
     return std::nullopt;
 }
 
 std::string resultingBalanceText(const interfaces::WithdrawalFigures& figures, std::string_view amountText) {
-    // Only the amount's own checks: the form's texts and the connection do not touch the figure.
-    WithdrawalForm form;
-    form.amountText = std::string(amountText);
-    form.withdrawable = figures.withdrawable;
-    if (checkWithdrawalForm(form))
+    if (withdrawalAmountRefusal(amountText, figures.withdrawable))
         return {};
     return fixed2(figures.resultingBalance(leadingAmount(amountText)));
 }

@@ -112,6 +112,10 @@ struct WithdrawalForm {
     std::vector<std::pair<std::string, std::string>> texts;
 };
 
+// The amount's own checks (above 0, within the cap, at most two decimals, and no more than
+// `withdrawable` when an account gives one); nullopt when it may be sent.
+std::optional<FundingRefusalText> withdrawalAmountRefusal(std::string_view amountText,
+                                                          std::optional<double> withdrawable);
 std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form);
 
 // The resulting balance for the amount text, "%.2f"; empty for an amount the withdrawal's checks
