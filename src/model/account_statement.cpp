@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <iterator>
+#include <type_traits>
 #include <unordered_map>
 
 namespace tc::statements {
@@ -23,18 +25,12 @@ double number(const platform::Decimal& value) {
     return std::isfinite(v) ? v : 0.0;
 }
 
+// A sum in the type of what is summed: figures the rows hold as decimals stay decimals, their cents
+// exact at any count.
 template <class Rows, class Value>
-double sum(const Rows& rows, Value value) {
-    double total = 0.0;
-    for (const auto& row : rows)
-        total += value(row);
-    return total;
-}
-
-// Figures the rows hold as decimals are summed as decimals: their cents stay exact at any count.
-template <class Rows, class Value>
-platform::Decimal decimalSum(const Rows& rows, Value value) {
-    platform::Decimal total;
+auto sum(const Rows& rows, Value value) {
+    using Total = std::decay_t<decltype(value(*std::begin(rows)))>;
+    Total total{};
     for (const auto& row : rows)
         total = total + value(row);
     return total;
@@ -147,22 +143,22 @@ double AccountStatementInfo::getOpenCommission() const {
     return sum(OpenPositionInfo, [](const auto& p) { return positionCommission(p); });
 }
 platform::Decimal AccountStatementInfo::getOpenStorage() const {
-    return decimalSum(OpenPositionInfo, [](const auto& p) { return p.Storage; });
+    return sum(OpenPositionInfo, [](const auto& p) { return p.Storage; });
 }
 double AccountStatementInfo::getSettledQuantity() const {
     return sum(SettledPositionInfo, [](const auto& p) { return number(p.SettledQty); });
 }
 platform::Decimal AccountStatementInfo::getSettledProfitOrLoss() const {
-    return decimalSum(SettledPositionInfo, [](const auto& p) { return p.SettledPL; });
+    return sum(SettledPositionInfo, [](const auto& p) { return p.SettledPL; });
 }
 double AccountStatementInfo::getSettledCommission() const {
     return sum(SettledPositionInfo, [](const auto& p) { return p.Commission; });
 }
 platform::Decimal AccountStatementInfo::getSettledStorage() const {
-    return decimalSum(SettledPositionInfo, [](const auto& p) { return p.Storage; });
+    return sum(SettledPositionInfo, [](const auto& p) { return p.Storage; });
 }
 platform::Decimal AccountStatementInfo::getSettledTDS() const {
-    return decimalSum(SettledPositionInfo, [](const auto& p) { return p.OtherCharges; });
+    return sum(SettledPositionInfo, [](const auto& p) { return p.OtherCharges; });
 }
 double AccountStatementInfo::getPendingQuantity() const {
     return sum(PendingOrderInfo, [](const auto& o) { return number(o.OrderQty); });
