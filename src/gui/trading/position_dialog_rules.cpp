@@ -140,6 +140,8 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
     v.orderPrice = priceText(o.OrderPrice, item);
     v.currentPrice = priceText(livePrice(item, o.tradingMode, job), item);
     const double contract = item ? item->ContractSize.toDouble() : 0;
+    // Lots the sheet would refuse are worked into no figure.
+    bool figuresShown = true;
     if (close) {
         const Decimal closable = closableQuantity(o, queries.getPendingOrderCollection());
         v.boxTitle = titled(text(language, texts::kClosePosition), o.OpenPositionId);
@@ -148,8 +150,8 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
         v.quantityEditable = true;
         v.orderType = shownName(language, "Market");
         v.resultShown = true;
-        // Lots the sheet would refuse are worked into no figure.
-        if (!closeRefusal(v.quantity, closable, std::nullopt))
+        figuresShown = !closeRefusal(v.quantity, closable, std::nullopt);
+        if (figuresShown)
             v.estimatedResult =
                 moneyText(closeResult(o, platform::lenientReal(v.quantity), SessionModelLookup(model)));
         // The position's side is sold or bought back.
@@ -177,7 +179,7 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
         }
         v.buttonTitle = titled(word.empty() ? std::string() : text(language, word), o.PendingOrderId);
     }
-    if (!close || !v.estimatedResult.empty())
+    if (figuresShown)
         v.quantityDescription = quantityDescription(v.quantity, contract);
     return v;
 }
