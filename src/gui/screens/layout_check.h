@@ -2,8 +2,8 @@
 // A window's layout read without painting it: texts that do not fit their labels, buttons, tabs,
 // group titles, table headers or the symbols and figures of table cells (cut or elided), toolbar
 // items hidden behind the toolbar's arrow, controls that overlap one another, and controls cut by
-// the pane they stand in. Content that scrolls (a
-// scroll area's page, a table's cells) is judged against its page, not the scrolled view.
+// the pane they stand in. Content that scrolls (a scroll area's page, a table's cells) is judged
+// against its page, not the scrolled view.
 //
 //     window->resize(smallestSize(window));
 //     settleLayout();
