@@ -4,10 +4,13 @@
 #include "client/client_factory.h"
 #include "client/headless_application.h"
 #include "funding/session_funding.h"
+#include "interfaces/statements.h"
+#include "model/account_statement.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/request_records.h"
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
@@ -698,6 +701,9 @@ TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccoun
     alignQuote(s, "EURUSD");
     const std::string id = openPosition(s, "EURUSD", 20001, true, "1");
     ASSERT_FALSE(id.empty());
+    // Its opening paid the group's commission.
+    const double paid = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, id)->Commission;
+    EXPECT_DOUBLE_EQ(paid, 3);
     const auto settledBefore = idsOf(lists(s).SettledOrderCollection, &Order::SettlementId);
     // The market rises; the server closes the buy at its new bid (and the seeded take-profit legs
     // the rise reaches close their positions too).
@@ -714,13 +720,13 @@ TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccoun
         if (settled->AccountNumber == "20001" && !settledBefore.contains(settled->SettlementId))
             profit += settled->SettledPL.toDouble();
     EXPECT_GT(profit, 0);
-    EXPECT_NEAR(account->Balance.toDouble(), balanceBefore + profit, 1e-6);
+    EXPECT_NEAR(account->Balance.toDouble(), balanceBefore - paid + profit, 1e-6);
 
     // The account refresh keeps the profit in equity: Balance plus what is still open.
     SessionModelLookup lookup(lists(s));
     PositionArithmetic arithmetic(lookup);
     account->calculateAccountDetails(model.OpenOrderCollection, lookup, arithmetic);
-    EXPECT_DOUBLE_EQ(account->Equity, balanceBefore + profit + account->Leverage +
+    EXPECT_DOUBLE_EQ(account->Equity, balanceBefore - paid + profit + account->Leverage +
                                           account->AccumulatingStorage.toDouble() +
                                           account->CollateralSecurity.toDouble());
 }
@@ -884,3 +890,114 @@ TEST_F(OrderFlowTest, TheCurrentAccountsHedgeMarginsFollowItsPositions) {
 }
 
 } // namespace
+
+// ---- commission
+
+namespace {
+
+// The period's movements as the statement's account summary lists them.
+double statementMovements(const statements::AccountStatementInfo& s) {
+    return (s.getDeposit() + s.getWithDrawal() + s.getAdjustments() + s.getCommission() +
+            s.getRealizedStorage() + s.getSettledPL() + s.getTDS() + s.getDailyTDS() + s.getMonthlyTDS() +
+            s.getMiscellaneous())
+        .toDouble();
+}
+
+} // namespace
+
+TEST_F(OrderFlowTest, CommissionIsPaidOnOpeningAndSettledByTheClosesSoBalanceSettlementsAndStatementAgree) {
+    Session& s = login();
+    const auto balance = [&] { return (*lists(s).AccountDetailCollection.get("20001"))->Balance.toDouble(); };
+    const double balanceBefore = balance();
+    const auto settledBefore = idsOf(lists(s).SettledOrderCollection, &Order::SettlementId);
+    const auto openOf20001 = [&] {
+        std::vector<OrderRef> out;
+        for (const auto& p : lists(s).OpenOrderCollection)
+            if (p->AccountNumber == "20001")
+                out.push_back(p);
+        return out;
+    };
+    // What the account's positions carry now was paid before this session: 3.50 of 300001.
+    double carriedBefore = 0;
+    for (const auto& p : openOf20001())
+        carriedBefore += positionCommission(*p);
+    EXPECT_DOUBLE_EQ(carriedBefore, 3.5);
+    alignQuote(s, "EURUSD");
+    alignQuote(s, "XAUUSD");
+
+    // A new position pays the group's 3 per lot on opening, in full: 2.10 for 0.7 lots.
+    const std::string id = openPosition(s, "EURUSD", 20001, true, "0.7");
+    ASSERT_FALSE(id.empty());
+    const auto opened = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, id);
+    EXPECT_DOUBLE_EQ(opened->Commission, 2.1);
+    EXPECT_DOUBLE_EQ(opened->BaseCurrencyRate, 1);
+    EXPECT_TRUE(until([&] { return std::abs(balance() - (balanceBefore - 2.1)) < 1e-9; })) << balance();
+
+    // A part of 300001 settles the share its lots carried; the rest keeps what the grid shows.
+    const auto settledOf = [&](const std::string& position) {
+        std::vector<OrderRef> out;
+        for (const auto& x : lists(s).SettledOrderCollection)
+            if (x->OpenPositionId == position && !settledBefore.contains(x->SettlementId))
+                out.push_back(x);
+        return out;
+    };
+    ASSERT_TRUE(sent(client(s).orders().closePosition("300001", dec("0.5"))));
+    ASSERT_TRUE(until([&] { return settledOf("300001").size() == 1; }));
+    EXPECT_DOUBLE_EQ(settledOf("300001")[0]->Commission, 1.17);
+    EXPECT_EQ(settledOf("300001")[0]->CurrencyRate, dec("1"));
+    EXPECT_EQ(
+        Formatter::formatDecimal(
+            positionCommission(*findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001")), 2),
+        "2.33");
+    ASSERT_TRUE(sent(client(s).orders().closePosition(id, dec("0.3"))));
+    ASSERT_TRUE(until([&] { return settledOf(id).size() == 1; }));
+    EXPECT_DOUBLE_EQ(settledOf(id)[0]->Commission, 0.9);
+
+    // Close All of the account: each settles the rest of its commission.
+    std::vector<std::string> ids;
+    for (const auto& p : openOf20001())
+        ids.push_back(p->OpenPositionId);
+    ASSERT_EQ(ids.size(), 3u);
+    ASSERT_TRUE(sent(client(s).orders().closeAllPositions(ids, interfaces::CloseAllScope::Selected)));
+    ASSERT_TRUE(until([&] { return openOf20001().empty() && settledOf("300001").size() == 2; }));
+    ASSERT_TRUE(until([&] { return settledOf(id).size() == 2 && settledOf("300002").size() == 1; }));
+    double commission300001 = 0;
+    for (const auto& x : settledOf("300001"))
+        commission300001 += x->Commission;
+    EXPECT_DOUBLE_EQ(commission300001, 3.5);
+
+    // The balance moved by the settled profit less the commission paid in this session (what the
+    // settlements carried beyond what the positions carried before).
+    double pl = 0, commission = 0;
+    std::size_t settlements = 0;
+    for (const auto& x : lists(s).SettledOrderCollection)
+        if (x->AccountNumber == "20001" && !settledBefore.contains(x->SettlementId)) {
+            pl += x->SettledPL.toDouble();
+            commission += x->Commission;
+            ++settlements;
+        }
+    EXPECT_EQ(settlements, 5u);
+    EXPECT_NEAR(commission, carriedBefore + 2.1, 1e-9);
+    const std::string serverBalance =
+        server->book().with([](const testserver::Books& b) { return b.balances.at(20001); });
+    ASSERT_TRUE(until([&] { return balance() == std::stod(serverBalance); }));
+    EXPECT_NEAR(balance() - balanceBefore, pl - (commission - carriedBefore), 1e-6);
+
+    // The statement of the hour around now: the settlements' profit and commission, the commission
+    // charged in it, and a summary that adds up from the balance before to the balance now.
+    const double now = platform::Date::now().secondsSince1970;
+    ASSERT_NE(client(s).statements().requestAccountStatement(
+                  StatementSelection{"20001", platform::Date{now - 3600}, platform::Date{now + 3600}}),
+              0u);
+    ASSERT_TRUE(until([&] { return client(s).statements().statement() != nullptr; }));
+    const statements::AccountStatementInfo& statement = *client(s).statements().statement();
+    ASSERT_TRUE(statement.StartInfo && statement.EndInfo);
+    EXPECT_EQ(statement.SettledPositionInfo.size(), 5u);
+    EXPECT_NEAR(statement.getSettledPL().toDouble(), pl, 1e-6);
+    EXPECT_NEAR(statement.getSettledCommission(), commission, 1e-9);
+    EXPECT_NEAR(statement.getCommission().toDouble(), -2.1, 1e-9);
+    EXPECT_NEAR(statement.StartInfo->OpeningBalanceOfDay.toDouble(), balanceBefore, 1e-6);
+    EXPECT_NEAR(statement.EndInfo->Balance.toDouble(), balance(), 1e-6);
+    EXPECT_NEAR(statement.StartInfo->OpeningBalanceOfDay.toDouble() + statementMovements(statement),
+                statement.EndInfo->Balance.toDouble(), 1e-6);
+}
