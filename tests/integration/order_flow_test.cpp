@@ -893,98 +893,54 @@ TEST_F(OrderFlowTest, TheCurrentAccountsHedgeMarginsFollowItsPositions) {
 
 // ---- commission
 
-namespace {
-
-// The period's movements as the statement's account summary lists them.
-double statementMovements(const statements::AccountStatementInfo& s) {
-    return (s.getDeposit() + s.getWithDrawal() + s.getAdjustments() + s.getCommission() +
-            s.getRealizedStorage() + s.getSettledPL() + s.getTDS() + s.getDailyTDS() + s.getMonthlyTDS() +
-            s.getMiscellaneous())
-        .toDouble();
-}
-
-} // namespace
-
 TEST_F(OrderFlowTest, CommissionIsPaidOnOpeningAndSettledByTheClosesSoBalanceSettlementsAndStatementAgree) {
     Session& s = login();
     const auto balance = [&] { return (*lists(s).AccountDetailCollection.get("20001"))->Balance.toDouble(); };
-    const double balanceBefore = balance();
+    const double before = balance();
     const auto settledBefore = idsOf(lists(s).SettledOrderCollection, &Order::SettlementId);
-    const auto openOf20001 = [&] {
-        std::vector<OrderRef> out;
-        for (const auto& p : lists(s).OpenOrderCollection)
-            if (p->AccountNumber == "20001")
-                out.push_back(p);
-        return out;
-    };
-    // What the account's positions carry now was paid before this session: 3.50 of 300001.
-    double carriedBefore = 0;
-    for (const auto& p : openOf20001())
-        carriedBefore += positionCommission(*p);
-    EXPECT_DOUBLE_EQ(carriedBefore, 3.5);
-    alignQuote(s, "EURUSD");
-    alignQuote(s, "XAUUSD");
-
-    // A new position pays the group's 3 per lot on opening, in full: 2.10 for 0.7 lots.
-    const std::string id = openPosition(s, "EURUSD", 20001, true, "0.7");
-    ASSERT_FALSE(id.empty());
-    const auto opened = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, id);
-    EXPECT_DOUBLE_EQ(opened->Commission, 2.1);
-    EXPECT_DOUBLE_EQ(opened->BaseCurrencyRate, 1);
-    EXPECT_TRUE(until([&] { return std::abs(balance() - (balanceBefore - 2.1)) < 1e-9; })) << balance();
-
-    // A part of 300001 settles the share its lots carried; the rest keeps what the grid shows.
-    const auto settledOf = [&](const std::string& position) {
+    const auto settled = [&] {
         std::vector<OrderRef> out;
         for (const auto& x : lists(s).SettledOrderCollection)
-            if (x->OpenPositionId == position && !settledBefore.contains(x->SettlementId))
+            if (x->AccountNumber == "20001" && !settledBefore.contains(x->SettlementId))
                 out.push_back(x);
         return out;
     };
+    alignQuote(s, "EURUSD");
+    alignQuote(s, "XAUUSD");
+
+    // A new position pays the group's 3 per lot on opening: 2.10 for 0.7 lots.
+    const std::string id = openPosition(s, "EURUSD", 20001, true, "0.7");
+    ASSERT_FALSE(id.empty());
+    const auto opened = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, id);
+    EXPECT_EQ(std::pair(opened->Commission, opened->BaseCurrencyRate), std::pair(2.1, 1.0));
+    EXPECT_TRUE(until([&] { return std::abs(balance() - (before - 2.1)) < 1e-9; })) << balance();
+
+    // Half a lot of 300001 (3.50 paid for 1.5 lots before this session) settles the share it
+    // carried; the rest keeps what the grid shows.
     ASSERT_TRUE(sent(client(s).orders().closePosition("300001", dec("0.5"))));
-    ASSERT_TRUE(until([&] { return settledOf("300001").size() == 1; }));
-    EXPECT_DOUBLE_EQ(settledOf("300001")[0]->Commission, 1.17);
-    EXPECT_EQ(settledOf("300001")[0]->CurrencyRate, dec("1"));
-    EXPECT_EQ(
-        Formatter::formatDecimal(
-            positionCommission(*findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001")), 2),
-        "2.33");
-    ASSERT_TRUE(sent(client(s).orders().closePosition(id, dec("0.3"))));
-    ASSERT_TRUE(until([&] { return settledOf(id).size() == 1; }));
-    EXPECT_DOUBLE_EQ(settledOf(id)[0]->Commission, 0.9);
+    ASSERT_TRUE(until([&] { return settled().size() == 1; }));
+    EXPECT_EQ(std::pair(settled()[0]->Commission, settled()[0]->CurrencyRate), std::pair(1.17, dec("1")));
+    const auto rest = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001");
+    EXPECT_EQ(Formatter::formatDecimal(positionCommission(*rest), 2), "2.33");
 
-    // Close All of the account: each settles the rest of its commission.
-    std::vector<std::string> ids;
-    for (const auto& p : openOf20001())
-        ids.push_back(p->OpenPositionId);
-    ASSERT_EQ(ids.size(), 3u);
+    // Close All settles the rest: 2.33 of 300001, 2.10 of the new one, none of 300002.
+    const std::vector<std::string> ids{"300001", "300002", id};
     ASSERT_TRUE(sent(client(s).orders().closeAllPositions(ids, interfaces::CloseAllScope::Selected)));
-    ASSERT_TRUE(until([&] { return openOf20001().empty() && settledOf("300001").size() == 2; }));
-    ASSERT_TRUE(until([&] { return settledOf(id).size() == 2 && settledOf("300002").size() == 1; }));
-    double commission300001 = 0;
-    for (const auto& x : settledOf("300001"))
-        commission300001 += x->Commission;
-    EXPECT_DOUBLE_EQ(commission300001, 3.5);
-
-    // The balance moved by the settled profit less the commission paid in this session (what the
-    // settlements carried beyond what the positions carried before).
+    ASSERT_TRUE(until([&] { return settled().size() == 4; }));
     double pl = 0, commission = 0;
-    std::size_t settlements = 0;
-    for (const auto& x : lists(s).SettledOrderCollection)
-        if (x->AccountNumber == "20001" && !settledBefore.contains(x->SettlementId)) {
-            pl += x->SettledPL.toDouble();
-            commission += x->Commission;
-            ++settlements;
-        }
-    EXPECT_EQ(settlements, 5u);
-    EXPECT_NEAR(commission, carriedBefore + 2.1, 1e-9);
-    const std::string serverBalance =
+    for (const auto& x : settled()) {
+        pl += x->SettledPL.toDouble();
+        commission += x->Commission;
+    }
+    EXPECT_NEAR(commission, 3.5 + 2.1, 1e-9);
+    // The balance moved by the settled profit less what this session's opening paid.
+    const std::string atServer =
         server->book().with([](const testserver::Books& b) { return b.balances.at(20001); });
-    ASSERT_TRUE(until([&] { return balance() == std::stod(serverBalance); }));
-    EXPECT_NEAR(balance() - balanceBefore, pl - (commission - carriedBefore), 1e-6);
+    ASSERT_TRUE(until([&] { return balance() == std::stod(atServer); }));
+    EXPECT_NEAR(balance() - before, pl - 2.1, 1e-6);
 
-    // The statement of the hour around now: the settlements' profit and commission, the commission
-    // charged in it, and a summary that adds up from the balance before to the balance now.
+    // The statement of the hour around now lists the settlements and counts the commission charged
+    // in it; its summary runs from the balance before to the balance now.
     const double now = platform::Date::now().secondsSince1970;
     ASSERT_NE(client(s).statements().requestAccountStatement(
                   StatementSelection{"20001", platform::Date{now - 3600}, platform::Date{now + 3600}}),
@@ -992,12 +948,12 @@ TEST_F(OrderFlowTest, CommissionIsPaidOnOpeningAndSettledByTheClosesSoBalanceSet
     ASSERT_TRUE(until([&] { return client(s).statements().statement() != nullptr; }));
     const statements::AccountStatementInfo& statement = *client(s).statements().statement();
     ASSERT_TRUE(statement.StartInfo && statement.EndInfo);
-    EXPECT_EQ(statement.SettledPositionInfo.size(), 5u);
-    EXPECT_NEAR(statement.getSettledPL().toDouble(), pl, 1e-6);
     EXPECT_NEAR(statement.getSettledCommission(), commission, 1e-9);
+    EXPECT_NEAR(statement.getSettledPL().toDouble(), pl, 1e-6);
     EXPECT_NEAR(statement.getCommission().toDouble(), -2.1, 1e-9);
-    EXPECT_NEAR(statement.StartInfo->OpeningBalanceOfDay.toDouble(), balanceBefore, 1e-6);
-    EXPECT_NEAR(statement.EndInfo->Balance.toDouble(), balance(), 1e-6);
-    EXPECT_NEAR(statement.StartInfo->OpeningBalanceOfDay.toDouble() + statementMovements(statement),
+    const double opening = statement.StartInfo->OpeningBalanceOfDay.toDouble();
+    EXPECT_NEAR(opening, before, 1e-6);
+    EXPECT_NEAR(opening + (statement.getSettledPL() + statement.getCommission()).toDouble(),
                 statement.EndInfo->Balance.toDouble(), 1e-6);
+    EXPECT_NEAR(statement.EndInfo->Balance.toDouble(), balance(), 1e-6);
 }
