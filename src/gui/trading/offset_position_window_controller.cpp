@@ -22,12 +22,13 @@ namespace tc::gui {
 struct OffsetLine {
     OffsetRow row;
     bool ticked = false;
-    bool refused = false; // its quantity is refused: no figure is worked from it
+    bool refused = false;           // its quantity is refused: no figure is worked from it
+    std::optional<double> floating; // the position's floating P/L, as the grid shows it
 };
 
 namespace {
 
-constexpr int kQuantityColumn = 7;
+constexpr int kQuantityColumn = 8;
 
 } // namespace
 
@@ -44,6 +45,9 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
          [this](const OffsetLine& l) { return qt(priceText(l.row.closePrice, instrument())); }},
         {texts::kSide, [this](const OffsetLine& l) { return qt(sideName(l.row.tradingMode)); }},
         {texts::kFloatingPL,
+         [](const OffsetLine& l) { return l.floating ? qt(moneyText(*l.floating)) : QString(); }},
+        // What offsetting the chosen quantity fixes: a figure of its own, beside the floating one.
+        {texts::kOffsetPL,
          [](const OffsetLine& l) { return l.refused ? QString() : qt(moneyText(l.row.profitLoss)); }},
         {texts::kTotalQty, [](const OffsetLine& l) { return qt(quantityText(l.row.totalQty)); }},
         {texts::kAvailableQty,
@@ -116,8 +120,10 @@ void OffsetPositionWindowController::fill() {
 
 std::vector<OffsetLine> OffsetPositionWindowController::lines() const {
     std::vector<OffsetLine> lines;
+    const interfaces::Client* c = client();
     for (std::size_t i = 0; i < state_.rows().size(); ++i)
-        lines.push_back({state_.rows()[i], state_.isTicked(i), state_.refusedEntry(i)});
+        lines.push_back({state_.rows()[i], state_.isTicked(i), state_.refusedEntry(i),
+                         c ? state_.floatingPL(c->model(), i) : std::nullopt});
     return lines;
 }
 
@@ -220,8 +226,15 @@ void OffsetPositionWindowController::answered(const interfaces::OffsetAnswer& an
 }
 
 void OffsetPositionWindowController::refresh(bool fromTick) {
+    // The floating P/L moves every second, as in the grid; ticks and typed quantities stay.
+    if (!state_.positionId().empty()) {
+        const bool wasShowing = showing_;
+        showing_ = true;
+        lines_->setRecords(lines());
+        showing_ = wasShowing;
+    }
     if (fromTick || waiting_)
-        return; // no live values; while waiting, the offset itself changes the positions
+        return; // while waiting, the offset itself changes the positions
     interfaces::Client* c = client();
     if (!c || !findRecord(c->queries(), DialogRecord::OpenPosition, record()))
         closeAsGone();
