@@ -5,13 +5,16 @@
 
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/theme_manager.h"
 #include "gui/controls/input_filters.h"
 #include "gui/grid/grid_cells.h"
+#include "gui/grid/grid_tones.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "interfaces/client.h"
 #include "ui_offset_position_window_controller.h"
 
+#include <QBrush>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QTableView>
@@ -45,7 +48,17 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
          [this](const OffsetLine& l) { return qt(priceText(l.row.closePrice, instrument())); }},
         {texts::kSide, [this](const OffsetLine& l) { return qt(sideName(l.row.tradingMode)); }},
         {texts::kFloatingPL,
-         [](const OffsetLine& l) { return l.floating ? qt(moneyText(*l.floating)) : QString(); }},
+         [](const OffsetLine& l) { return l.floating ? qt(moneyText(*l.floating)) : QString(); },
+         {},
+         // In the grid's colours of a gain and a loss.
+         [&context](const OffsetLine& l, int role) -> QVariant {
+             if (role != Qt::ForegroundRole || !l.floating)
+                 return {};
+             const auto colour = toneStyle(Grid::OpenPositions, *l.floating < 0 ? Tone::Loss : Tone::Gain,
+                                           context.themes().getThemeForKey())
+                                     .foreground;
+             return colour ? QVariant(QBrush(*colour)) : QVariant();
+         }},
         // What offsetting the chosen quantity fixes: a figure of its own, beside the floating one.
         {texts::kOffsetPL,
          [](const OffsetLine& l) { return l.refused ? QString() : qt(moneyText(l.row.profitLoss)); }},
