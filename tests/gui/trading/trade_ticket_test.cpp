@@ -434,52 +434,37 @@ TEST_F(TradeTicketTest, NamesFollowTheLanguageAndTheChoiceStays) {
 }
 
 // An account's free margin reads the same in the status bar, the ticket's account rows and the
-// withdrawal window at every refresh of the accounts' figures; the withdrawal's own margin, the
-// larger side of hedged positions, says which figure it is.
+// withdrawal window at every refresh; the withdrawal's own margin says it is the one-side margin.
 TEST_F(TradeTicketTest, AnAccountsMarginReadsOneMomentInEveryWindow) {
-    auto* window = new tc::gui::MainWindowController(*context);
+    auto window = std::make_unique<tc::gui::MainWindowController>(*context);
     window->show();
     open();
     child<QPushButton>("multiTradeButton")->click();
-    ASSERT_TRUE(ticket->isMultiAccountMode());
-    auto* withdrawal = new tc::gui::WithdrawalRequestWindowController(*context);
+    auto withdrawal = std::make_unique<tc::gui::WithdrawalRequestWindowController>(*context);
     withdrawal->show();
     withdrawal->windowDidAppear();
-    const std::int32_t account = session->client().currentAccount();
-    ASSERT_EQ(withdrawal->accountComboBox()->currentText().toInt(), account);
-    const MultiAccountTableModel& rows = ticket->multiAccountModel();
-    const int row = rows.rowOf(account);
+    const int row = ticket->multiAccountModel().rowOf(withdrawal->accountComboBox()->currentText().toInt());
     ASSERT_GE(row, 0);
-    auto* bar = window->findChild<QLabel*>(QStringLiteral("AvailableMarginValueTextField"));
-    auto* available = withdrawal->findChild<QLineEdit*>(QStringLiteral("availableMarginTextField"));
-    ASSERT_TRUE(bar && available);
     const auto number = [](QString text) {
         return text.remove(QRegularExpression(QStringLiteral("[^0-9.-]")));
     };
     const auto shown = [&] {
-        return std::array{number(bar->text()),
-                          number(rows.index(row, MultiAccountTableModel::Margin).data().toString()),
-                          number(available->text())};
+        return std::array{
+            number(window->findChild<QLabel*>(QStringLiteral("AvailableMarginValueTextField"))->text()),
+            number(ticket->multiAccountModel().index(row, MultiAccountTableModel::Margin).data().toString()),
+            number(withdrawal->findChild<QLineEdit*>(QStringLiteral("availableMarginTextField"))->text())};
     };
-    // Read as each refresh is announced, after every window had it.
-    std::vector<std::array<QString, 3>> seen;
-    QObject::connect(session.get(), &tc::gui::ClientModel::tablesChanged, window,
-                     [&](interfaces::TableSet tables) {
-                         if (tables.contains(interfaces::Table::Accounts))
-                             seen.push_back(shown());
-                     });
-    const QString before = number(bar->text());
+    std::vector<std::array<QString, 3>> seen; // as each refresh is announced, after every window had it
+    QObject::connect(session.get(), &tc::gui::ClientModel::tablesChanged, window.get(), [&](auto tables) {
+        if (tables.contains(interfaces::Table::Accounts))
+            seen.push_back(shown());
+    });
+    const QString before = shown()[0];
     ASSERT_TRUE(server->setQuote("EURUSD", "1.09100", "1.09112"));
     ASSERT_TRUE(waitFor([&] { return !seen.empty() && seen.back()[0] != before; }));
-    for (const auto& figures : seen) {
-        EXPECT_EQ(figures[1], figures[0]) << "the ticket's row";
-        EXPECT_EQ(figures[2], figures[0]) << "the withdrawal window";
-    }
-    auto* caption = withdrawal->findChild<QLabel*>(QStringLiteral("marginLabel"));
-    ASSERT_TRUE(caption);
-    EXPECT_EQ(caption->text(), context->text("92200"));
-    delete withdrawal;
-    delete window;
+    for (const auto& figures : seen)
+        EXPECT_EQ(figures, (std::array{figures[0], figures[0], figures[0]}));
+    EXPECT_EQ(withdrawal->findChild<QLabel*>(QStringLiteral("marginLabel"))->text(), context->text("92200"));
 }
 
 TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) {
