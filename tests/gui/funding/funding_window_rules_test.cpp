@@ -224,6 +224,15 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     EXPECT_EQ(historyCell(row, texts::kTransactionDate), "");
     EXPECT_EQ(groupedAmount(1234.5), "1,234.50");
     EXPECT_EQ(groupedAmount(-7), "-7.00");
+    // Sub-types are named as the statement groups them; a code no figure counts has no name.
+    EXPECT_EQ(subTypeNameKey(14), texts::kDeposit);
+    EXPECT_EQ(subTypeNameKey(12), texts::kWithdrawal);
+    EXPECT_EQ(subTypeNameKey(18), texts::kMiscellaneous);
+    for (const std::int64_t code : {0, 3, -1})
+        EXPECT_EQ(subTypeNameKey(code), std::nullopt) << code;
+    EXPECT_TRUE(subTypeNameKey(kLastNamedSubType));
+    for (std::int64_t code = kLastNamedSubType + 1; code < 100; ++code)
+        EXPECT_EQ(subTypeNameKey(code), std::nullopt) << code;
 }
 
 TEST(PayGateRequests, RepliesGoToTheWindowsInTheOrderTheyAsked) {
