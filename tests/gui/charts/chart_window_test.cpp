@@ -43,7 +43,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
 namespace {
@@ -146,6 +148,51 @@ TEST_F(ChartWindowTest, NewChartsStartInTheProgramsTheme) {
     EXPECT_EQ(slot.chartController()->graph().theme().background, light);
     delete window;
     context->themes().saveTheme(0);
+}
+
+// The share of pixels two pictures of one size differ in, by more than a faint shade.
+double changedShare(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull())
+        return 0;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    qint64 changed = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+            const int most = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                       std::abs(qBlue(p) - qBlue(q))});
+            changed += most > 24 ? 1 : 0;
+        }
+    return static_cast<double>(changed) / (static_cast<double>(x.width()) * x.height());
+}
+
+// The crosshair button on looks on, in both themes, in a chart window and in a slot: the pressed
+// shade of a toggle alone is hard to tell from off.
+TEST_F(ChartWindowTest, TheCrosshairButtonLooksOnWhileItIsOn) {
+    ChartWindowController* window = openWindow();
+    ChartViewController slot(*context);
+    slot.setValue({first.toStdString(), 1, 3});
+    QWidget* view = slot.view();
+    view->resize(600, 400);
+    view->show();
+    const QList<QAbstractButton*> buttons{window->findChild<QAbstractButton*>("crosshairButton"),
+                                          view->findChild<QAbstractButton*>("crosshairButton")};
+    for (const std::int64_t theme : {0, 1}) {
+        context->themes().saveTheme(theme);
+        for (QAbstractButton* button : buttons) {
+            ASSERT_TRUE(button && button->isCheckable() && button->isVisible());
+            button->setChecked(false);
+            const QImage off = button->grab().toImage();
+            button->setChecked(true);
+            const QImage on = button->grab().toImage();
+            EXPECT_GT(changedShare(off, on), 0.3)
+                << "theme " << theme << ", " << button->text().toStdString();
+            button->setChecked(false);
+        }
+    }
+    context->themes().saveTheme(0);
+    delete window;
 }
 
 // A tile dragged by its face carries its instrument's code; dropped on a slot, that slot charts it.

@@ -82,6 +82,36 @@ TEST_F(Settings, TheIdleSheetStoresTheChosenSeconds) {
     EXPECT_EQ(defaults->integerForKey("IdleTime"), 1800);
 }
 
+// The ellipsis belongs to the button that opens a dialog, not to the dialog's title or its boxes.
+TEST_F(Settings, SheetsAreTitledWithoutTheEllipsisOfTheirButtons) {
+    const QChar ellipsis(0x2026);
+    const auto titles = [](QWidget* sheet) {
+        QStringList all{sheet->windowTitle()};
+        for (const QGroupBox* box : sheet->findChildren<QGroupBox*>())
+            all << box->title();
+        return all;
+    };
+    const auto check = [&](QPushButton* button, QWidget* (*sheetOf)(tc::gui::SettingsWindowController*),
+                           std::string_view title) {
+        EXPECT_TRUE(button->text().endsWith(ellipsis)) << button->text().toStdString();
+        button->click();
+        QWidget* sheet = sheetOf(settings);
+        ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+        EXPECT_EQ(sheet->windowTitle(), context->text(title));
+        for (const QString& text : titles(sheet))
+            EXPECT_FALSE(text.contains(ellipsis)) << text.toStdString();
+        sheet->close();
+    };
+    check(
+        child<QPushButton>(settings, "fontSizeButton"),
+        [](tc::gui::SettingsWindowController* s) -> QWidget* { return s->fontSizeSheet(); },
+        texts::kFontSizeBox);
+    check(
+        child<QPushButton>(settings, "idleTimeoutButton"),
+        [](tc::gui::SettingsWindowController* s) -> QWidget* { return s->idleTimeoutSheet(); },
+        texts::kIdleTimeOut);
+}
+
 TEST_F(Settings, AccountSheetsWaitForTheirWindowsAndThePasswordNeedsTheNetwork) {
     auto* password = child<QPushButton>(settings, "ChangePasswordButton");
     EXPECT_FALSE(password->isEnabled());
