@@ -318,29 +318,21 @@ TEST_F(MainWindowTest, ViewItemsAndTheNewsButtonBringForwardTheTabTheirIndexName
 // A screen reader is told every item of a menu on screen as shown, News in the Messages menu too
 // (the View menu has one, and a screen reader may have read that menu first).
 TEST_F(MainWindowTest, EveryItemOfAMenuOnScreenIsToldAsShown) {
-    auto* bar = window->findChild<QMenuBar*>("menuBar");
-    ASSERT_TRUE(bar);
     int news = 0;
-    for (QAction* entry : bar->actions()) {
+    for (QAction* entry : window->findChild<QMenuBar*>("menuBar")->actions()) {
         QMenu* menu = entry->menu();
-        ASSERT_TRUE(menu);
-        SCOPED_TRACE(menu->objectName().toStdString());
         menu->popup(window->mapToGlobal(QPoint(40, 40)));
         ASSERT_TRUE(waitFor([&] { return menu->isVisible(); }));
         QAccessibleInterface* told = QAccessible::queryAccessibleInterface(menu);
-        ASSERT_TRUE(told);
-        EXPECT_FALSE(told->state().invisible);
         ASSERT_EQ(told->childCount(), menu->actions().size());
         for (int i = 0; i < told->childCount(); ++i) {
-            QAccessibleInterface* item = told->child(i);
-            ASSERT_TRUE(item);
-            if (menu->actions()[i]->isSeparator() || !menu->actions()[i]->isVisible())
-                continue;
-            EXPECT_FALSE(item->state().invisible) << item->text(QAccessible::Name).toStdString();
-            news += item->text(QAccessible::Name) == context->text(texts::kNews) ? 1 : 0;
+            const QString name = told->child(i)->text(QAccessible::Name);
+            if (menu->actions()[i]->isVisible() && !menu->actions()[i]->isSeparator()) {
+                EXPECT_FALSE(told->child(i)->state().invisible) << name.toStdString();
+            }
+            news += name == context->text(texts::kNews) ? 1 : 0;
         }
         menu->close();
-        ASSERT_TRUE(waitFor([&] { return !menu->isVisible(); }));
     }
     EXPECT_EQ(news, 2) << "View and Messages";
 }
