@@ -1,5 +1,7 @@
 #include "gui/controls/input_rules.h"
 
+#include "gui/texts.h"
+
 #include <algorithm>
 
 namespace tc::gui {
@@ -34,6 +36,37 @@ std::size_t decimalPlacesOf(std::string_view text) {
 
 bool isAmountText(std::string_view text, std::size_t maxDecimals) {
     return isDecimalText(text) && decimalPlacesOf(text) <= maxDecimals;
+}
+
+EntryHold holdNumberEntry(std::string_view text, platform::EntryRules rules) {
+    if (text.size() > platform::kMaxEntryLength)
+        return EntryHold::Refused;
+    const platform::NumberEntry entry = platform::readNumberEntry(text, rules);
+    return entry.ok() || entry.fault == platform::EntryFault::Empty ? EntryHold::Acceptable
+                                                                    : EntryHold::Shown;
+}
+
+std::string_view entryFaultKey(platform::EntryFault fault) {
+    using platform::EntryFault;
+    switch (fault) {
+    case EntryFault::None:
+        return {};
+    case EntryFault::Empty:
+        return texts::kIsEmpty;
+    case EntryFault::Comma:
+        return texts::kHoldsAComma;
+    case EntryFault::InnerBlank:
+        return texts::kHoldsSpaceInsideNumber;
+    case EntryFault::Negative:
+        return texts::kCannotBeNegative;
+    case EntryFault::NotANumber:
+        return texts::kNotNumber;
+    case EntryFault::TooLarge:
+        return texts::kIsTooLarge;
+    case EntryFault::TooManyDecimals:
+        return texts::kTooManyDecimals;
+    }
+    return texts::kNotNumber;
 }
 
 bool isPortText(std::string_view text) {

@@ -371,9 +371,11 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     EXPECT_TRUE(modify->isVisible());
     find<QLineEdit>(modify, "OrderPriceTextField")->selectAll();
     QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
-    // A sixth decimal or a second point does not go in: the instrument has five.
+    // A sixth decimal or a second point stays as typed, never cut back to another price.
     QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.");
-    EXPECT_EQ(find<QLineEdit>(modify, "OrderPriceTextField")->text(), "1.04000");
+    EXPECT_EQ(find<QLineEdit>(modify, "OrderPriceTextField")->text(), "1.040001.");
+    find<QLineEdit>(modify, "OrderPriceTextField")->selectAll();
+    QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
     EXPECT_FALSE(modify->isVisible());
     ASSERT_TRUE(waitFor([&] {
