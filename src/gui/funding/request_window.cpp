@@ -14,6 +14,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -43,6 +44,7 @@ void RequestWindow::attachFrame(Frame frame) {
     if (auto* close = detail_->findChild<QPushButton*>(QStringLiteral("closeButton")))
         close->hide();
     frame_.detailAreaLayout->addWidget(detail_);
+    frame_.noAccountNote->hide();
     detail_->show();
 
     connect(send_, &QPushButton::clicked, this, [this] { sendRequest(); });
@@ -122,6 +124,8 @@ void RequestWindow::showResult(const std::vector<interfaces::LabelValue>& lines)
     answered();
     frame_.pages->setCurrentIndex(1);
     detail_->setLines(lines);
+    // A refusal brings no lines: an empty list with its Print button would only puzzle.
+    detail_->setVisible(!lines.empty());
     Q_EMIT resultShown();
 }
 
@@ -142,6 +146,8 @@ QString RequestWindow::refusalText(const FundingRefusalText& refusal) const {
 void RequestWindow::loadAccountsData() {
     accounts_ = listFundingAccounts(frame_.accounts, client(), frame_.allowedBit);
     accountId_ = accounts_.empty() ? 0 : accounts_.front();
+    // An empty list and blank figures alone would not tell the trader why nothing can be sent.
+    frame_.noAccountNote->setVisible(accounts_.empty());
 }
 
 bool RequestWindow::takeAccountAt(int index) {

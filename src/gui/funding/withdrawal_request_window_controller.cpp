@@ -20,7 +20,7 @@ WithdrawalRequestWindowController::WithdrawalRequestWindowController(GuiContext&
     setObjectName(QStringLiteral("WithdrawalRequestWindowController"));
     attachFrame({ui_->withdrawalRequestTabView, ui_->detailArea, ui_->detailAreaLayout,
                  ui_->sendRequestButton, ui_->notNowButton, ui_->okButton, ui_->accountComboBox,
-                 ui_->accountNameTextField, ui_->amountTextField, ui_->remarksTextField,
+                 ui_->accountNameTextField, ui_->amountTextField, ui_->remarksTextField, ui_->noAccountLabel,
                  kWithdrawalsAllowedBit, QStringLiteral("withdrawal"),
                  interfaces::FundingFailure::Request::Withdrawal});
     // Kept by the main window: the next session's figures once it is in place.

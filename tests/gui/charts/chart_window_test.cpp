@@ -44,6 +44,7 @@
 #include <QToolButton>
 
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
 namespace {
@@ -146,6 +147,29 @@ TEST_F(ChartWindowTest, NewChartsStartInTheProgramsTheme) {
     EXPECT_EQ(slot.chartController()->graph().theme().background, light);
     delete window;
     context->themes().saveTheme(0);
+}
+
+// The crosshair button on looks on in both themes: the pressed shade of a toggle alone was hard to
+// tell from off, and in the dark theme not there at all.
+TEST_F(ChartWindowTest, TheCrosshairButtonLooksOnWhileItIsOn) {
+    ChartWindowController* window = openWindow();
+    auto* button = window->findChild<QAbstractButton*>("crosshairButton");
+    ASSERT_TRUE(button && button->isCheckable());
+    for (const std::int64_t theme : {0, 1}) {
+        context->themes().saveTheme(theme);
+        const QImage off = button->grab().toImage().convertToFormat(QImage::Format_Grayscale8);
+        button->setChecked(true);
+        const QImage on = button->grab().toImage().convertToFormat(QImage::Format_Grayscale8);
+        button->setChecked(false);
+        ASSERT_EQ(on.size(), off.size());
+        int changed = 0; // pixels more than a faint shade apart
+        for (int y = 0; y < on.height(); ++y)
+            for (int x = 0; x < on.width(); ++x)
+                changed += std::abs(qGray(on.pixel(x, y)) - qGray(off.pixel(x, y))) > 16 ? 1 : 0;
+        EXPECT_GT(changed, on.width() * on.height() / 3) << "theme " << theme;
+    }
+    context->themes().saveTheme(0);
+    delete window;
 }
 
 // A tile dragged by its face carries its instrument's code; dropped on a slot, that slot charts it.
