@@ -70,7 +70,7 @@ QWidget* chartWindow(ScreenContext& c, int type, bool panel, bool refused = fals
         studies.checkBox(study)->setChecked(true);
     if (refused) {
         using tc::charts::Study;
-        studies.field(Study::ExponentialMovingAverage, 0)->setText(QStringLiteral("99999"));
+        studies.field(Study::ExponentialMovingAverage, 0)->setText(QString::number(99999));
         studies.checkBox(Study::ExponentialMovingAverage)->setChecked(true);
         studies.field(Study::RateOfChange, 0)->setText(QStringLiteral("1,5"));
         studies.field(Study::StochasticOscillator, 0)->setText(QStringLiteral("150"));
