@@ -232,90 +232,65 @@ TEST_F(FundingWindowsTest, BankDepositRefusalsLeaveTheFormUsable) {
 // out no figure and is refused by Send with that reason: nothing goes out. "1,000" was sent as 1.00.
 TEST_F(FundingWindowsTest, AnAmountThatIsNoNumberIsRefusedWithItsReason) {
     DepositRequestWindowController* deposit = depositWindow();
-    auto* withdrawal = new WithdrawalRequestWindowController(*context);
+    auto withdrawal = std::make_unique<WithdrawalRequestWindowController>(*context);
     withdrawal->show();
     withdrawal->windowDidAppear();
+    // The alert's text when Send refused the text typed, as the field's mark says it.
+    const auto refusal = [&](tc::gui::RequestWindow* window, const char* text, const char* topic) {
+        window->amountTextField()->clear();
+        QTest::keyClicks(window->amountTextField(), text);
+        EXPECT_EQ(window->amountTextField()->text(), text);
+        EXPECT_EQ(window->amountTextField()->toolTip(), window->amountFault());
+        QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+        EXPECT_FALSE(window->awaitsAnswer()) << text;
+        return alertText(window, topic);
+    };
     const auto reason = [&](std::string_view key) {
         return context->text(key).replace("{0}", context->text(texts::kAmount));
     };
-    const auto typed = [](tc::gui::RequestWindow* window, const QString& text) {
-        window->amountTextField()->clear();
-        QTest::keyClicks(window->amountTextField(), text);
-        return window->amountTextField()->text();
-    };
-    struct Case {
-        const char* text;
-        std::string_view key;
-    };
-    for (const Case& c : {Case{"1,000", texts::kHoldsAComma}, Case{"5,5", texts::kHoldsAComma},
-                          Case{"1 000", texts::kHoldsSpaceInsideNumber}, Case{"abc", texts::kNotNumber},
-                          Case{"$100", texts::kNotNumber}, Case{"250abc", texts::kNotNumber}}) {
-        EXPECT_EQ(typed(deposit, c.text), c.text);
-        EXPECT_EQ(deposit->amountFault(), reason(c.key)) << c.text;
-        EXPECT_EQ(deposit->amountTextField()->toolTip(), reason(c.key)) << c.text;
-        EXPECT_TRUE(deposit->depositTextField()->text().isEmpty()) << c.text;
-        QTest::mouseClick(deposit->sendRequestButton(), Qt::LeftButton);
-        EXPECT_EQ(alertText(deposit, "deposit"), reason(c.key)) << c.text;
-        EXPECT_FALSE(deposit->awaitsAnswer()) << c.text;
-
-        EXPECT_EQ(typed(withdrawal, c.text), c.text);
-        EXPECT_EQ(withdrawal->amountFault(), reason(c.key)) << c.text;
-        EXPECT_TRUE(withdrawal->resultingBalanceTextField()->text().isEmpty()) << c.text;
-        QTest::mouseClick(withdrawal->sendRequestButton(), Qt::LeftButton);
-        EXPECT_EQ(alertText(withdrawal, "withdrawal"), reason(c.key)) << c.text;
-        EXPECT_FALSE(withdrawal->awaitsAnswer()) << c.text;
+    for (const auto& [text, key] :
+         {std::pair{"1,000", texts::kHoldsAComma}, std::pair{"1 000", texts::kHoldsSpaceInsideNumber},
+          std::pair{"abc", texts::kNotNumber}, std::pair{"$100", texts::kNotNumber}}) {
+        EXPECT_EQ(refusal(deposit, text, "deposit"), reason(key)) << text;
+        EXPECT_EQ(deposit->amountFault(), reason(key)) << text;
+        EXPECT_TRUE(deposit->depositTextField()->text().isEmpty()) << text;
     }
-    // An online payment's amount is held to the same rule.
-    chooseGateway(deposit);
+    EXPECT_EQ(refusal(withdrawal.get(), "5,5", "withdrawal"), reason(texts::kHoldsAComma));
+    EXPECT_TRUE(withdrawal->resultingBalanceTextField()->text().isEmpty());
+    chooseGateway(deposit); // an online payment's amount too
     QTest::keyClicks(deposit->emailTextField(), "demo@example.com");
-    typed(deposit, "1,000");
-    QTest::mouseClick(deposit->sendRequestButton(), Qt::LeftButton);
-    EXPECT_EQ(alertText(deposit, "deposit"), reason(texts::kHoldsAComma));
-    EXPECT_FALSE(deposit->awaitsAnswer());
-    // A number takes the mark off; nothing was sent for any of the texts above.
-    typed(withdrawal, "1000");
-    EXPECT_TRUE(withdrawal->amountFault().isEmpty());
+    EXPECT_EQ(refusal(deposit, "250abc", "deposit"), reason(texts::kNotNumber));
+    // A number takes the mark off.
+    withdrawal->amountTextField()->setText(QStringLiteral("1000"));
     EXPECT_TRUE(withdrawal->amountTextField()->toolTip().isEmpty());
     EXPECT_FALSE(withdrawal->resultingBalanceTextField()->text().isEmpty());
-    EXPECT_TRUE(deposit->sendRequestButton()->isEnabled() && withdrawal->sendRequestButton()->isEnabled());
-    delete withdrawal;
     delete deposit;
 }
 
 // Two deposit windows wait for the server's refusals: each refusal ends the wait of the window whose
 // request it answers, the other waits on; a receipt shows only in the window that sent its request.
 TEST_F(FundingWindowsTest, ApprovalAnswersReachOnlyTheWindowThatSentTheRequest) {
-    DepositRequestWindowController* first = depositWindow();
-    DepositRequestWindowController* second = depositWindow();
-    DepositRequestWindowController* idle = depositWindow();
+    std::unique_ptr<DepositRequestWindowController> first(depositWindow()), second(depositWindow());
     std::vector<std::pair<bool, bool>> waitingAtEachRefusal;
-    QObject::connect(session.get(), &tc::gui::ClientModel::fundingFailed, first, [&] {
+    QObject::connect(session.get(), &tc::gui::ClientModel::fundingFailed, first.get(), [&] {
         waitingAtEachRefusal.emplace_back(first->awaitsAnswer(), second->awaitsAnswer());
     });
     // Above the desk's limit: both are refused, in the order they were sent.
-    for (DepositRequestWindowController* window : {first, second}) {
+    for (DepositRequestWindowController* window : {first.get(), second.get()}) {
         window->amountTextField()->setText(QString::number(testserver::kApprovalLimit * 2, 'f', 0));
         ASSERT_TRUE(window->sendRequest());
     }
     ASSERT_TRUE(waitFor([&] { return waitingAtEachRefusal.size() == 2; }));
-    EXPECT_EQ(waitingAtEachRefusal[0], std::pair(false, true));
-    EXPECT_EQ(waitingAtEachRefusal[1], std::pair(false, false));
-    for (DepositRequestWindowController* window : {first, second}) {
-        EXPECT_TRUE(alertText(window, "deposit").contains("limit"));
-        EXPECT_TRUE(window->sendRequestButton()->isEnabled());
-    }
-    EXPECT_TRUE(alertText(idle, "deposit").isEmpty());
+    EXPECT_EQ(waitingAtEachRefusal, (std::vector{std::pair(false, true), std::pair(false, false)}));
+    EXPECT_TRUE(alertText(first.get(), "deposit").contains("limit"));
+    EXPECT_TRUE(alertText(second.get(), "deposit").contains("limit"));
 
     first->amountTextField()->setText(QStringLiteral("1500"));
-    QSignalSpy shown(first, &DepositRequestWindowController::resultShown);
+    QSignalSpy shown(first.get(), &DepositRequestWindowController::resultShown);
     ASSERT_TRUE(first->sendRequest());
     ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }));
     EXPECT_EQ(detailValue(first->detailWindow(), 5), "1500.00");
     EXPECT_EQ(second->currentPage(), 0);
-    EXPECT_EQ(idle->currentPage(), 0);
-    delete idle;
-    delete second;
-    delete first;
 }
 
 TEST_F(FundingWindowsTest, ARequestWithoutAnswerIsGivenUpAfterTheLimit) {
@@ -455,15 +430,10 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     account->clear();
     QTest::keyClicks(account, "20,003");
     const QString comma = context->text(texts::kHoldsAComma).replace("{0}", context->text(texts::kAccount));
-    EXPECT_EQ(window->accountFault(), comma);
     EXPECT_EQ(account->toolTip(), comma);
-    const interfaces::RequestId before = window->awaitedRequest();
     EXPECT_FALSE(window->searchButtonClicked());
     EXPECT_EQ(alertText(window, "fundingHistory"), comma);
-    EXPECT_EQ(window->awaitedRequest(), before);
-    account->clear();
-    QTest::keyClicks(account, "20003");
-    EXPECT_TRUE(window->accountFault().isEmpty());
+    account->setText(QStringLiteral("20003"));
     EXPECT_TRUE(account->toolTip().isEmpty());
     // Clear: the default period, no type, no rows; the account stays.
     window->setDefaultValues();
