@@ -120,7 +120,8 @@ void DepositRequestWindowController::updateValuesInViews() {
 }
 
 void DepositRequestWindowController::calcAccountDetails() {
-    const auto chosen = account();
+    // The chosen account's figures of this moment, as the status bar shows them.
+    const auto chosen = chosenFigures();
     const auto figure = [&](double value) { return chosen ? qt(groupedAmount(value)) : QString(); };
     ui_->balanceTextField->setText(figure(chosen ? chosen->Balance.toDouble() : 0));
     ui_->equityTextField->setText(figure(chosen ? chosen->Equity : 0));

@@ -12,6 +12,7 @@
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
+#include "model/account_figures.h"
 #include "model/records/account_details.h"
 #include "model/session_queries.h"
 
@@ -64,6 +65,11 @@ void RequestWindow::attachFrame(Frame frame) {
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::tick, this, [this] {
         if (ticking_)
+            refreshFigures();
+    });
+    // The figures move with the core's refresh: shown then, they read the moment the status bar does.
+    connect(&session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+        if (ticking_ && tables.contains(interfaces::Table::Accounts))
             refreshFigures();
     });
     connect(&session, &ClientModel::fundingReply, this,
@@ -205,6 +211,12 @@ bool RequestWindow::sendRequest() {
     send_->setEnabled(false);
     answerTimer_.start();
     return true;
+}
+
+std::optional<AccountDetails> RequestWindow::chosenFigures() const {
+    if (!account())
+        return std::nullopt;
+    return accountFiguresOf(client()->model(), accountId_);
 }
 
 std::shared_ptr<const AccountDetails> RequestWindow::account() const {

@@ -130,6 +130,9 @@ protected:
     // only for one; returns it.
     std::shared_ptr<const AccountDetails> showChosenAccount();
     std::shared_ptr<const AccountDetails> account() const;
+    // The chosen account's figures of this moment, as the status bar and the accounts grid show
+    // them; none while no account is chosen.
+    std::optional<AccountDetails> chosenFigures() const;
     // Selects `index` of a choice box without announcing it; false for an index out of range.
     static bool selectQuietly(QComboBox* box, int index, std::size_t choices);
 

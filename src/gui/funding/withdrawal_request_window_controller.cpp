@@ -79,13 +79,11 @@ void WithdrawalRequestWindowController::updateAccountDetails() {
         return;
     }
     const interfaces::WithdrawalFigures f = figures(*chosen);
-    const double values[] = {chosen->Balance.toDouble(),
-                             chosen->UnrealisedPL,
-                             chosen->Equity,
-                             chosen->oneSideMargin.toDouble(),
-                             chosen->AvailableMargin,
-                             f.pending,
-                             f.minimumBalance};
+    // The account's figures of this moment, as the status bar shows them.
+    const AccountDetails now = chosenFigures().value_or(*chosen);
+    const double values[] = {
+        now.Balance.toDouble(), now.UnrealisedPL, now.Equity,      now.oneSideMargin.toDouble(),
+        now.AvailableMargin,    f.pending,        f.minimumBalance};
     for (std::size_t i = 0; i < std::size(values); ++i)
         fields[i]->setText(qt(fixed2(values[i])));
     ui_->withdrawableFundTextField->setText(qt(withdrawableText(f.withdrawable)));

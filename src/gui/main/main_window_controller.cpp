@@ -42,6 +42,7 @@
 #include "gui/texts.h"
 #include "gui/trading/position_dialogs.h"
 #include "gui/trading/trade_ticket_window_controller.h"
+#include "model/account_figures.h"
 #include "model/records/account_details.h"
 #include "model/records/user_info.h"
 #include "model/session_model.h"
@@ -511,12 +512,16 @@ void MainWindowController::RefreshValues() {
 }
 
 void MainWindowController::loadAccountDetails() {
-    // The session refreshes every account's figures each second; no account shows zeros.
-    AccountDetails figures;
-    for (const auto& account : context_.clientModel()->client().queries().getAccountCollection())
+    // The session refreshes every account's figures each second; no account shows zeros. They are
+    // worked as the accounts grid, the ticket and the funding windows work them, so all agree.
+    const interfaces::Client& client = context_.clientModel()->client();
+    std::vector<std::shared_ptr<const AccountDetails>> current;
+    for (const auto& account : client.queries().getAccountCollection())
         if (account_ && account->AccountId == *account_)
-            figures = *account;
-    summary_->show(figures, context_.language().selected());
+            current.push_back(account);
+    const SessionModel& model = client.model();
+    const auto figures = accountFigures(model, current, model.OpenOrderCollection);
+    summary_->show(figures.empty() ? AccountDetails() : figures.front(), context_.language().selected());
 }
 
 void MainWindowController::changeNetworkStatusImage(const interfaces::NetworkSpeed& speed) {
