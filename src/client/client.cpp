@@ -319,12 +319,12 @@ public:
         static const funding::FundingCollections none;
         return core_.funding ? core_.funding->collections() : none;
     }
-    CommandResult requestDeposit(const funding::NewDeposit& deposit) override {
+    interfaces::FundingRequestSent requestDeposit(const funding::NewDeposit& deposit) override {
         if (!core_.funding)
             return unavailable();
         return core_.funding->sendDepositRequest(deposit);
     }
-    CommandResult requestWithdrawal(const funding::NewWithdrawal& withdrawal) override {
+    interfaces::FundingRequestSent requestWithdrawal(const funding::NewWithdrawal& withdrawal) override {
         if (!core_.funding)
             return unavailable();
         return core_.funding->sendWithdrawalRequest(withdrawal);
