@@ -9,6 +9,8 @@
 #include "gui/texts.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -176,7 +178,8 @@ TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFi
     QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
     alert = alertOn(sheet);
     ASSERT_TRUE(alert);
-    EXPECT_EQ(alert->informativeText(), context->text(texts::kPasswordCannotHoldControlCharacters));
+    EXPECT_EQ(alert->informativeText(), context->text(texts::kHoldsCharacterCannotSentControl)
+                                            .replace("{0}", context->text(texts::kNewPassword)));
     alert->close();
     EXPECT_EQ(streamMessagesOf(37), 0);
 
@@ -202,6 +205,47 @@ TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFi
     ASSERT_TRUE(waitFor([&] { return !sheet->Waiting(); }));
     EXPECT_TRUE(sheet->StatusText().contains("at least 8 characters")) << sheet->StatusText().toStdString();
     EXPECT_TRUE(sheet->isVisible());
+}
+
+// A password from a password manager is taken whole up to the limit every password field shares,
+// and refused past it: never cut to fit and then confirmed.
+TEST_F(AccountAdminTest, ALongPasswordIsTakenWholeOrRefusedNeverCutAndConfirmed) {
+    auto* sheet = openSheet<ChangePasswordWindowController>("actionChangePassword");
+    ASSERT_TRUE(sheet);
+    const auto paste = [&](const char* name, const QString& text) {
+        QLineEdit* edit = find<QLineEdit>(sheet, name);
+        edit->clear();
+        QApplication::clipboard()->setText(text);
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(edit->text(), text) << name << " holds the paste whole";
+    };
+    type(sheet, "demo1234", "", "");
+    const QString tooLong(257, QLatin1Char('p'));
+    paste("NewPasswordField", tooLong);
+    paste("ConfirmPasswordField", tooLong);
+    QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
+    QMessageBox* alert = alertOn(sheet);
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->informativeText(), context->text(texts::kLongerThanCharacters)
+                                            .replace("{0}", context->text(texts::kNewPassword))
+                                            .replace("{1}", "256"));
+    alert->close();
+    EXPECT_EQ(streamMessagesOf(37), 0);
+
+    const QString managed = QString(20, QLatin1Char('k')) + QString(180, QLatin1Char('7'));
+    paste("NewPasswordField", managed);
+    paste("ConfirmPasswordField", managed);
+    QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    QMessageBox* told = alertOn(window->settingsWindow());
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->informativeText(), context->text(texts::kPasswordChanged));
+    told->close();
+    EXPECT_EQ(remembered, std::vector<std::string>{managed.toStdString()});
+    // The password confirmed is the one that signs in.
+    signalledState = interfaces::LoginState::SignedOut;
+    ASSERT_TRUE(signIn("demo", managed.toStdString()));
+    EXPECT_TRUE(session->client().isSessionPassword(managed.toStdString()));
 }
 
 TEST_F(AccountAdminTest, ARightPasswordChangesItAndTheNextSignInNeedsTheNewOne) {
