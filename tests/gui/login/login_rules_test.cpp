@@ -9,24 +9,39 @@ namespace texts = tc::gui::texts;
 
 namespace {
 
-using tc::gui::registrationValidationKey;
+using tc::gui::registrationRefusal;
+using tc::gui::TextRefusal;
 
 TEST(RegistrationRules, TheFirstFailingCheckNamesItsTextInTheOrderNameEmailPhoneCountry) {
     struct Case {
-        const char *name, *email, *phone, *country;
-        std::optional<std::string_view> key;
+        std::string name, email, phone, country;
+        std::optional<TextRefusal> refusal;
     };
+    const TextRefusal notAPhone{texts::kNotPhoneNumber, texts::kPhone};
     const Case cases[] = {
-        {"", "", "", "", texts::kEnterName},                    // the name first, whatever else is missing
-        {"Ann", "ann", "", "", texts::kEnterValidEMailAddress}, //
-        {"Ann", "ann@example.org", "", "", texts::kEnterPhoneNumber}, //
-        {"Ann", "ann@example.org", " ", "", texts::kChooseCountry},   // a single blank is a phone
-        {"Ann", "ann@example.org", " ", "Nepal", {}},                 //
-        {" ", "a.b+c_d%e-f@mail-1.example.co", "1", "X", {}},
+        {"", "", "", "", TextRefusal{texts::kEnterName}}, // the name first, whatever else is missing
+        {"Ann", "ann", "", "", TextRefusal{texts::kEnterValidEMailAddress}},
+        {"Ann", "ann@example.org", "", "", TextRefusal{texts::kEnterPhoneNumber}},
+        {"Ann", "ann@example.org", "+977 1 4000000", "", TextRefusal{texts::kChooseCountry}},
+        {"Ann", "ann@example.org", "+977 1 4000000", "Nepal", {}},
+        {" ", "a.b+c_d%e-f@mail-1.example.co", "(01) 234-567", "X", {}}, // a name is taken as typed
+        // A phone that is no phone number, with the reason.
+        {"Ann", "ann@example.org", "abc", "Nepal", notAPhone},
+        {"Ann", "ann@example.org", " ", "Nepal", notAPhone},
+        {"Ann", "ann@example.org", "1", "Nepal", notAPhone},
+        // A text that cannot be sent, or is too long, names its field.
+        {"An\x03n", "ann@example.org", "123456", "Nepal",
+         TextRefusal{texts::kHoldsCharacterCannotSentControl, texts::kRegistrationName, 256}},
+        {std::string(257, 'n'), "ann@example.org", "123456", "Nepal",
+         TextRefusal{texts::kLongerThanCharacters, texts::kRegistrationName, 256}},
+        {"Ann", std::string(250, 'a') + "@b.cd", "123456", "Nepal",
+         TextRefusal{texts::kLongerThanCharacters, texts::kRegistrationEMail, 254}},
+        {"Ann", "ann@example.org", "123456\n", "Nepal",
+         TextRefusal{texts::kHoldsCharacterCannotSentControl, texts::kPhone, 32}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + "|" + c.email + "|" + c.phone + "|" + c.country);
-        EXPECT_EQ(registrationValidationKey({c.name, c.email, c.phone, c.country}), c.key);
+        SCOPED_TRACE(c.name.substr(0, 8) + "|" + c.email.substr(0, 20) + "|" + c.phone + "|" + c.country);
+        EXPECT_EQ(registrationRefusal({c.name, c.email, c.phone, c.country}), c.refusal);
     }
 }
 
