@@ -231,12 +231,10 @@ TEST_F(StatementWindowTest, RefusesABackwardPeriodAndAForeignAccountBeforeSendin
     EXPECT_TRUE(alert->informativeText().contains(context->text(texts::kFromDateMustNotAfter)));
     alert->close();
     // An account pasted with a character no one sees is said to hold it, not to be someone else's.
-    window->setPeriod(kJanuary1, kJanuary31);
     QLineEdit* account = window->findChild<QComboBox*>(QStringLiteral("accountComboBox"))->lineEdit();
     account->clear();
     QApplication::clipboard()->setText(QStringLiteral("20001\x03"));
     QTest::keyClick(account, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(account->text(), QStringLiteral("20001\x03"));
     QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("showButton")), Qt::LeftButton);
     alert = tc::gui::CommonAlert::showing(window, QStringLiteral("statement"));
     ASSERT_TRUE(alert);
