@@ -227,8 +227,8 @@ TEST_F(AccountAdminTest, ALongPasswordIsTakenWholeOrRefusedNeverCutAndConfirmed)
             alert->close();
         }
     }
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); })); // the server's answer came
     EXPECT_EQ(streamMessagesOf(37), 1) << "the longer one was refused";
-    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
     const std::string taken(200, '7');
     EXPECT_EQ(remembered, std::vector<std::string>{taken});
     signalledState = interfaces::LoginState::SignedOut;
