@@ -23,6 +23,7 @@
 #include "orders/session_orders.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
+#include "platform/utf8.h"
 #include "session/business/business_base.h"
 #include "statements/session_statements.h"
 #include "wire/login_inputdata.h"
@@ -525,6 +526,11 @@ public:
             return {false, "This session has signed in before; sign in again with a new one."};
         if (settings.user.empty())
             return {false, "Enter a user name."};
+        // The login request would not be built: said now, not after the login's time runs out.
+        for (const auto& [what, text] : {std::pair{"user name", std::string_view(settings.user)},
+                                         std::pair{"password", std::string_view(settings.password)}})
+            if (wire::findControlByte(text) != std::string_view::npos || !platform::isValidUtf8(text))
+                return {false, std::string("The ") + what + " holds a character that cannot be sent."};
         LoginInputData& login = *core_.login;
         if (settings.mode == interfaces::LoginMode::Live) {
             if (!login.isLiveModeAvailable())

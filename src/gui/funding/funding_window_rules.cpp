@@ -1,4 +1,5 @@
 #include "gui/funding/funding_window_rules.h"
+#include "gui/controls/text_entry_rules.h"
 #include "gui/texts.h"
 
 #include "gui/controls/input_rules.h"
@@ -93,12 +94,7 @@ bool isValidEmail(std::string_view text) {
 }
 
 bool isCarriedText(std::string_view text) {
-    if (text.size() > kMaxFundingText)
-        return false;
-    for (const char c : text)
-        if (c >= 0x01 && c <= 0x07)
-            return false;
-    return text.find('\0') == std::string_view::npos;
+    return textEntryFault(text, kMaxFundingText) == TextFault::None;
 }
 
 namespace {
@@ -110,8 +106,9 @@ FundingRefusalText refusal(std::string key, std::int64_t code = 0) {
 std::optional<FundingRefusalText>
 firstUncarried(const std::vector<std::pair<std::string, std::string>>& texts) {
     for (const auto& [key, text] : texts)
-        if (!isCarriedText(text))
-            return FundingRefusalText{std::string(kTextNotCarriedKey), 0, key, {}};
+        if (const TextFault fault = textEntryFault(text, kMaxFundingText); fault != TextFault::None)
+            return FundingRefusalText{std::string(textFaultKey(fault)), 0, key,
+                                      fault == TextFault::TooLong ? std::to_string(kMaxFundingText) : ""};
     return std::nullopt;
 }
 

@@ -63,12 +63,13 @@ bool isValidEmail(std::string_view text);
 
 // A refusal: the text key to show and, for the currency rule, its code (the message is then
 // "<0541> : <code>\n<20306>"). A text that names its field (a text the wire cannot carry, an entry
-// that is no number) has the field's label key in `field`; the cap's text shows the cap in `figure`.
+// that is no number) has the field's label key in `field` (and a text too long the limit in
+// `figure`); the amount cap's text shows the cap in `figure`.
 struct FundingRefusalText {
     std::string key;
     std::int64_t code = 0;
     std::string field;       // the text key of the field named in {0}
-    std::string figure = {}; // fills {0} of the key's text when not empty
+    std::string figure = {}; // fills {1} beside a field, else {0}, when not empty
     friend bool operator==(const FundingRefusalText&, const FundingRefusalText&) = default;
 };
 
@@ -79,9 +80,8 @@ std::optional<platform::Decimal> typedAmount(std::string_view text);
 // nothing for a number or an empty text, whose checks come before sending.
 std::optional<FundingRefusalText> amountEntryRefusal(std::string_view text);
 
-inline constexpr std::string_view kTextNotCarriedKey = texts::kHoldsCharacterCannotSentOr;
-
-// A typed text that the request cannot carry: a wire control byte, or past kMaxFundingText.
+// A typed text that the request can carry: no character the wire cannot carry or the trader cannot
+// see (text_entry_rules.h), and at most kMaxFundingText characters.
 bool isCarriedText(std::string_view text);
 
 struct DepositForm {

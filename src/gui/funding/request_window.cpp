@@ -157,7 +157,8 @@ void RequestWindow::showValidationInfo(const QString& message) {
 QString RequestWindow::refusalText(const FundingRefusalText& refusal) const {
     QString message = context_.text(refusal.key);
     if (!refusal.field.empty())
-        message.replace(QStringLiteral("{0}"), context_.text(refusal.field));
+        message.replace(QStringLiteral("{0}"), context_.text(refusal.field))
+            .replace(QStringLiteral("{1}"), QString::fromStdString(refusal.figure));
     else if (!refusal.figure.empty())
         message.replace(QStringLiteral("{0}"), QString::fromStdString(refusal.figure));
     return message;

@@ -63,9 +63,12 @@ TEST(WithdrawalChecks, OrderAndTexts) {
     form.amountText = "10";
     const auto refusal = checkWithdrawalForm(form);
     ASSERT_TRUE(refusal);
-    EXPECT_EQ(*refusal, (FundingRefusalText{texts::kHoldsCharacterCannotSentOr, 0, texts::kRemarks}));
+    EXPECT_EQ(*refusal, (FundingRefusalText{texts::kHoldsCharacterCannotSentControl, 0, texts::kRemarks}));
     form.texts = {{texts::kRemarks, std::string(kMaxFundingText + 1, 'a')}};
-    EXPECT_TRUE(checkWithdrawalForm(form));
+    EXPECT_EQ(checkWithdrawalForm(form),
+              (FundingRefusalText{texts::kLongerThanCharacters, 0, texts::kRemarks, "500"}));
+    form.texts = {{texts::kRemarks, std::string(kMaxFundingText, 'a')}};
+    EXPECT_FALSE(checkWithdrawalForm(form));
 }
 
 TEST(WithdrawalFigures, NoResultingBalanceForARefusedAmount) {
@@ -188,7 +191,8 @@ TEST(DepositChecks, OrderAndTexts) {
     EXPECT_EQ(refusal("250"), (FundingRefusalText{texts::kAccountsCurrencyCannotPaidThrough, 10003, ""}));
     // A text the wire cannot carry, before the gateway's checks.
     form.texts = {{texts::kRemarks, "ok"}, {texts::kBankName, std::string("bank\x05")}};
-    EXPECT_EQ(refusal("250"), (FundingRefusalText{texts::kHoldsCharacterCannotSentOr, 0, texts::kBankName}));
+    EXPECT_EQ(refusal("250"),
+              (FundingRefusalText{texts::kHoldsCharacterCannotSentControl, 0, texts::kBankName}));
 }
 
 TEST(FundingHistory, TypeCodesCellsAndPeriod) {

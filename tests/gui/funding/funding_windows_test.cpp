@@ -20,6 +20,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -171,10 +172,18 @@ TEST_F(FundingWindowsTest, RefusedPaymentAndRefusedInputAnswerTheWindowThatAsked
     QTest::keyClicks(window->emailTextField(), ".com");
     window->remarksTextField()->setText(QStringLiteral("note\x02"));
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
-    EXPECT_EQ(
-        alertText(window, "deposit"),
-        context->text(texts::kHoldsCharacterCannotSentOr).replace("{0}", context->text(texts::kRemarks)));
+    EXPECT_EQ(alertText(window, "deposit"), context->text(texts::kHoldsCharacterCannotSentControl)
+                                                .replace("{0}", context->text(texts::kRemarks)));
     EXPECT_TRUE(window->sendRequestButton()->isEnabled());
+    // A remark pasted past the limit is kept whole and refused with the limit, never cut and sent.
+    window->remarksTextField()->clear();
+    QApplication::clipboard()->setText(QString(tc::gui::kMaxFundingText + 1, QLatin1Char('r')));
+    QTest::keyClick(window->remarksTextField(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(window->remarksTextField()->text().size(), qsizetype(tc::gui::kMaxFundingText + 1));
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    EXPECT_EQ(alertText(window, "deposit"), context->text(texts::kLongerThanCharacters)
+                                                .replace("{0}", context->text(texts::kRemarks))
+                                                .replace("{1}", QString::number(tc::gui::kMaxFundingText)));
     window->remarksTextField()->clear();
     // Past the gateway's limit: the server refuses and the window that asked says so.
     ASSERT_TRUE(window->sendRequest());
