@@ -117,6 +117,24 @@ protected:
         box->lineEdit()->selectAll();
         QTest::keyClicks(box->lineEdit(), text);
     }
+    static void type(QLineEdit* field, const QString& text) {
+        field->selectAll();
+        QTest::keyClicks(field, text);
+    }
+    // A field's refusal as the sheets word it: the fault's text naming the field.
+    QString words(const char* key, const char* field, const QString& limit = {}) const {
+        return context->text(key).replace("{0}", context->text(field)).replace("{1}", limit);
+    }
+    // The sheet's refusal to `button`, then the alert gone; empty when none showed.
+    static QString refusedBy(QWidget* sheet, QPushButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        QMessageBox* alert = alertOn(sheet);
+        if (!alert)
+            return {};
+        const QString text = alert->informativeText();
+        alert->accept();
+        return text;
+    }
 
     std::unique_ptr<MainWindowController> window;
     GridPane* open = nullptr;
@@ -177,6 +195,41 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     EXPECT_FALSE(sheet->isVisible());
     ASSERT_TRUE(waitFor([&] { return !serverPosition(300001); }));
     ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::OpenPosition, "300001"); }));
+}
+
+// The close sheet reads what is typed whole or refuses it with its reason, and works no figure from
+// lots it refuses or the group's rules refuse (Standard: steps of 0.01).
+TEST_F(PositionDialogsTest, CloseRefusesWhatIsNoNumberAndShowsNoFigureTheRulesRefuse) {
+    open->runAction(RowAction::ClosePosition, "300001");
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    auto* quantity = find<QComboBox>(sheet, "QuantityComboField");
+    auto* button = find<QPushButton>(sheet, "CloseAndCancelButton");
+    const auto figures = [&] {
+        return find<QLineEdit>(sheet, "QuantityDescriptionTextField")->text() +
+               find<QLineEdit>(sheet, "EstimatedPLTextField")->text();
+    };
+    type(quantity, "0,05");
+    EXPECT_EQ(quantity->currentText(), "0,05");
+    EXPECT_EQ(quantity->toolTip(), words(texts::kHoldsAComma, texts::kQuantity));
+    EXPECT_TRUE(figures().isEmpty());
+    EXPECT_EQ(refusedBy(sheet, button), words(texts::kHoldsAComma, texts::kQuantity));
+    type(quantity, "0.005");
+    EXPECT_TRUE(quantity->toolTip().isEmpty());
+    EXPECT_TRUE(figures().isEmpty());
+    type(quantity, "0.05");
+    EXPECT_TRUE(find<QLineEdit>(sheet, "QuantityDescriptionTextField")->text().startsWith("0.05 x "));
+    EXPECT_FALSE(find<QLineEdit>(sheet, "EstimatedPLTextField")->text().isEmpty());
+
+    // The deviation keeps a comma as typed and says why it is refused.
+    QTest::mouseClick(find<QCheckBox>(sheet, "DeviationCheckBox"), Qt::LeftButton);
+    auto* deviation = find<QLineEdit>(sheet, "DeviationTextField");
+    type(deviation, "1,5");
+    EXPECT_EQ(deviation->text(), "1,5");
+    EXPECT_EQ(deviation->toolTip(), words(texts::kHoldsAComma, texts::kDeviation));
+    EXPECT_EQ(refusedBy(sheet, button), words(texts::kHoldsAComma, texts::kDeviation));
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 }
 
 TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionNotTheFocusedOne) {
@@ -437,6 +490,61 @@ TEST_F(PositionDialogsTest, ModifyBracketBoxesActOnTheirStateNotOnlyOnClicks) {
     }
     find<QPushButton>(modify, "notNowButton")->click();
     EXPECT_FALSE(modify->isVisible());
+}
+
+// The modify sheet names the price field whose text is no price, and shows no units beside lots the
+// group's rules refuse; the offset sheet names a row's quantity that is no number.
+TEST_F(PositionDialogsTest, ModifyAndOffsetRefuseWhatIsNoNumberWithItsReason) {
+    interfaces::OrderTicket ticket;
+    ticket.instrument = "EURUSD";
+    ticket.account = 20001;
+    ticket.kind = interfaces::OrderKind::Limit;
+    ticket.quantity = *interfaces::Decimal::fromString("1");
+    ticket.price = *interfaces::Decimal::fromString("1.05000");
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
+    std::string id;
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& o : session->client().queries().getPendingOrderCollection())
+            if (o->orderType == 2 && o->OrderPrice == dec("1.05") &&
+                pending->gridModel().rowOf(o->PendingOrderId) >= 0)
+                id = o->PendingOrderId;
+        return !id.empty();
+    }));
+    pending->runAction(RowAction::EditOrder, id);
+    auto* modify = window->findChild<ModifyPositionWindowController*>();
+    ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
+    auto* units = find<QLineEdit>(modify, "QuantityDescriptionTextField");
+    type(find<QComboBox>(modify, "QuantityComboField"), "99999999999");
+    EXPECT_TRUE(units->text().isEmpty());
+    type(find<QComboBox>(modify, "QuantityComboField"), "2");
+    EXPECT_TRUE(units->text().startsWith("2 x "));
+    auto* price = find<QLineEdit>(modify, "OrderPriceTextField");
+    type(price, "1,04");
+    EXPECT_EQ(price->toolTip(), words(texts::kHoldsAComma, texts::kPriceField));
+    EXPECT_EQ(refusedBy(modify, find<QPushButton>(modify, "ModifyButton")),
+              words(texts::kHoldsAComma, texts::kPriceField));
+    type(price, "1.04000");
+    find<QCheckBox>(modify, "takeProfitCheckBox")->setChecked(true);
+    type(find<QLineEdit>(modify, "TakeProfitTextField"), "1.0600001");
+    EXPECT_EQ(refusedBy(modify, find<QPushButton>(modify, "ModifyButton")),
+              words(texts::kTooManyDecimals, texts::kTakeProfit, "5"));
+    find<QPushButton>(modify, "notNowButton")->click();
+    EXPECT_EQ(record(DialogRecord::PendingOrder, id)->OrderPrice, dec("1.05"));
+
+    open->runAction(RowAction::OffsetPosition, "300001");
+    auto* offset = window->findChild<OffsetPositionWindowController*>();
+    ASSERT_TRUE(offset && waitFor([&] { return offset->isVisible(); }));
+    QAbstractItemModel* lines = find<QTableView>(offset, "offsetPositionTableView")->model();
+    lines->setData(lines->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    auto* quantity = qobject_cast<QComboBox*>(
+        find<QTableView>(offset, "offsetPositionTableView")->indexWidget(lines->index(0, 7)));
+    ASSERT_TRUE(quantity);
+    type(quantity, "0,5");
+    EXPECT_EQ(quantity->toolTip(), words(texts::kHoldsAComma, texts::kOffsetQty));
+    EXPECT_TRUE(find<QLineEdit>(offset, "OffsetQtyTextField")->text().isEmpty());
+    EXPECT_EQ(refusedBy(offset, find<QPushButton>(offset, "offsetButton")),
+              words(texts::kHoldsAComma, texts::kOffsetQty));
+    EXPECT_FALSE(offset->isWaiting());
 }
 
 TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
