@@ -11,6 +11,7 @@
 #include "connection/reachability_notifier.h"
 #include "downloads/session_resources.h"
 #include "funding/session_funding.h"
+#include "model/account_figures.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
@@ -294,10 +295,11 @@ public:
         return {login.canSpecifyBankDetails(), login.canWithdrawFloatingPL(), login.minimumBalance()};
     }
     interfaces::WithdrawalFigures withdrawalFigures(std::int32_t accountId) const override {
-        const auto* account = core_.business->session().AccountDetailCollection.get(sessionKey(accountId));
-        if (!core_.funding || !account || !*account)
+        // The account's figures of this moment, as every window shows them.
+        const auto account = accountFiguresOf(core_.business->session(), accountId);
+        if (!core_.funding || !account)
             return {};
-        return funding::withdrawalFigures(**account, funding::pendingWithdrawals(collections(), accountId),
+        return funding::withdrawalFigures(*account, funding::pendingWithdrawals(collections(), accountId),
                                           rules());
     }
     std::string paymentPageAddress(std::uint64_t requestId) const override {

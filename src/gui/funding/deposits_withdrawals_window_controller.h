@@ -1,6 +1,6 @@
 #pragma once
 // The funding history window: the financial transactions of one account over a period and of one
-// transaction type (all types when none is chosen), as the data service lists them, and their print.
+// transaction type (all types chosen at first), as the data service lists them, and their print.
 // The main window makes it once and keeps it; each opening refreshes texts and keeps the choices and
 // rows shown before. The rows are those of the window's last search (a copy taken when the reply
 // arrived; the next reply or Clear replaces them).
@@ -46,7 +46,7 @@ public:
 
     // Each opening: texts; choices and rows stay.
     void onWindowLoad();
-    // The Clear button: today 00:00:00 to 12:00:00, no type, no rows; the account stays.
+    // The Clear button: the whole of today, all transactions, no rows; the account stays.
     void setDefaultValues();
     // Sends the search; false when nothing was sent (a typed type that is none of the list's).
     bool searchButtonClicked();
@@ -70,8 +70,11 @@ Q_SIGNALS:
 
 private:
     void updateLanguageStrings();
+    // Each column as wide as its title, the sub-types' as their longest name.
+    void fitColumns();
     void loadAccountCombo();
     void loadTransactionCodeCombo();
+    void chooseAllTransactions();
     void historyArrived(interfaces::RequestId id);
     QPrinter& printer();
 

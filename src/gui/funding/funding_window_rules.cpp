@@ -215,4 +215,35 @@ std::string historyCell(const FinancialTransactionDetails& row, std::string_view
     return {};
 }
 
+std::optional<std::string_view> subTypeNameKey(std::int64_t code) {
+    using S = FinancialSubType;
+    switch (financialSubTypeOf(code)) {
+    case S::Deposit:
+        return texts::kDeposit;
+    case S::Withdrawal:
+        return texts::kWithdrawal;
+    case S::Commission:
+        return texts::kCommission;
+    case S::TDS:
+        return texts::kTDS;
+    case S::RealizedStorage:
+        return texts::kRealizedStorage;
+    case S::SettledLoss:
+        return texts::kSettledLoss;
+    case S::SettledProfit:
+        return texts::kSettledProfit;
+    case S::Adjustment:
+        return texts::kAdjustment;
+    case S::Miscellaneous:
+        return texts::kMiscellaneous;
+    case S::DailyTDS:
+        return texts::kDailyTDS;
+    case S::MonthlyTDS:
+        return texts::kMonthlyTDS;
+    case S::Other:
+        break;
+    }
+    return std::nullopt;
+}
+
 } // namespace tc::gui

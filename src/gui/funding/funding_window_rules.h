@@ -159,7 +159,13 @@ inline constexpr std::array<std::string_view, 8> kHistoryColumns{
     texts::kAccountNo, texts::kSubType,      texts::kCode,      texts::kCredit,
     texts::kDebit,     texts::kBalanceAfter, texts::kNarration, texts::kTransactionDate};
 
-// A cell of a history row by its column key; empty for a key outside the history's columns.
+// A cell of a history row by its column key; empty for a key outside the history's columns. The
+// sub-type is its code here: the window shows its name (subTypeNameKey) where it has one.
 std::string historyCell(const FinancialTransactionDetails& row, std::string_view columnKey);
+
+// The text key naming what a sub-type code books; nullopt for a code with no name, shown as it came.
+std::optional<std::string_view> subTypeNameKey(std::int64_t code);
+// No code above this one has a name.
+inline constexpr std::int64_t kLastNamedSubType = 19;
 
 } // namespace tc::gui

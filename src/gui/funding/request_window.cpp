@@ -8,11 +8,13 @@
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
+#include "model/account_figures.h"
 #include "model/records/account_details.h"
 #include "model/session_queries.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,6 +44,7 @@ void RequestWindow::attachFrame(Frame frame) {
     if (auto* close = detail_->findChild<QPushButton*>(QStringLiteral("closeButton")))
         close->hide();
     frame_.detailAreaLayout->addWidget(detail_);
+    frame_.noAccountNote->hide();
     detail_->show();
 
     connect(send_, &QPushButton::clicked, this, [this] { sendRequest(); });
@@ -55,6 +58,11 @@ void RequestWindow::attachFrame(Frame frame) {
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::tick, this, [this] {
         if (ticking_)
+            refreshFigures();
+    });
+    // The figures move with the core's refresh: shown then, they read the moment the status bar does.
+    connect(&session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+        if (ticking_ && tables.contains(interfaces::Table::Accounts))
             refreshFigures();
     });
     connect(&session, &ClientModel::fundingReply, this,
@@ -116,6 +124,8 @@ void RequestWindow::showResult(const std::vector<interfaces::LabelValue>& lines)
     answered();
     frame_.pages->setCurrentIndex(1);
     detail_->setLines(lines);
+    // A refusal brings no lines: an empty list with its Print button would only puzzle.
+    detail_->setVisible(!lines.empty());
     Q_EMIT resultShown();
 }
 
@@ -136,6 +146,8 @@ QString RequestWindow::refusalText(const FundingRefusalText& refusal) const {
 void RequestWindow::loadAccountsData() {
     accounts_ = listFundingAccounts(frame_.accounts, client(), frame_.allowedBit);
     accountId_ = accounts_.empty() ? 0 : accounts_.front();
+    // An empty list and blank figures alone would not tell the trader why nothing can be sent.
+    frame_.noAccountNote->setVisible(accounts_.empty());
 }
 
 bool RequestWindow::takeAccountAt(int index) {
@@ -184,6 +196,12 @@ bool RequestWindow::sendRequest() {
     send_->setEnabled(false);
     answerTimer_.start();
     return true;
+}
+
+std::optional<AccountDetails> RequestWindow::chosenFigures() const {
+    if (!account())
+        return std::nullopt;
+    return accountFiguresOf(client()->model(), accountId_);
 }
 
 std::shared_ptr<const AccountDetails> RequestWindow::account() const {

@@ -17,6 +17,7 @@
 #include <vector>
 
 class QComboBox;
+class QLabel;
 class QLayout;
 class QLineEdit;
 class QPushButton;
@@ -49,6 +50,7 @@ public:
     QComboBox* accountComboBox() const { return frame_.accounts; }
     QLineEdit* amountTextField() const { return frame_.amount; }
     QLineEdit* remarksTextField() const { return frame_.remarks; }
+    QLabel* noAccountNote() const { return frame_.noAccountNote; }
     DetailWindowController* detailWindow() const { return detail_; }
     // Whether the window follows the client model's one-second tick (from showing until closing).
     bool followsTick() const { return ticking_; }
@@ -75,6 +77,8 @@ protected:
         QLineEdit* accountName;
         QLineEdit* amount;
         QLineEdit* remarks;
+        // Says why the form is empty while no account of the user allows this kind of request.
+        QLabel* noAccountNote;
         // The accounts listed are those whose settings carry this bit.
         std::int64_t allowedBit;
         // Alert id of the validation alerts.
@@ -114,7 +118,7 @@ protected:
     // The refusal's text with its field named.
     QString refusalText(const FundingRefusalText& refusal) const;
 
-    // The account box afresh, the first account chosen.
+    // The account box afresh, the first account chosen; with none the note says why.
     void loadAccountsData();
     // Chooses the account at the box's index; false for an index out of range.
     bool takeAccountAt(int index);
@@ -122,6 +126,9 @@ protected:
     // only for one; returns it.
     std::shared_ptr<const AccountDetails> showChosenAccount();
     std::shared_ptr<const AccountDetails> account() const;
+    // The chosen account's figures of this moment, as the status bar and the accounts grid show
+    // them; none while no account is chosen.
+    std::optional<AccountDetails> chosenFigures() const;
     // Selects `index` of a choice box without announcing it; false for an index out of range.
     static bool selectQuietly(QComboBox* box, int index, std::size_t choices);
 

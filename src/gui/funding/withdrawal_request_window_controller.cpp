@@ -20,7 +20,7 @@ WithdrawalRequestWindowController::WithdrawalRequestWindowController(GuiContext&
     setObjectName(QStringLiteral("WithdrawalRequestWindowController"));
     attachFrame({ui_->withdrawalRequestTabView, ui_->detailArea, ui_->detailAreaLayout,
                  ui_->sendRequestButton, ui_->notNowButton, ui_->okButton, ui_->accountComboBox,
-                 ui_->accountNameTextField, ui_->amountTextField, ui_->remarksTextField,
+                 ui_->accountNameTextField, ui_->amountTextField, ui_->remarksTextField, ui_->noAccountLabel,
                  kWithdrawalsAllowedBit, QStringLiteral("withdrawal"),
                  interfaces::FundingFailure::Request::Withdrawal});
     // Kept by the main window: the next session's figures once it is in place.
@@ -79,13 +79,11 @@ void WithdrawalRequestWindowController::updateAccountDetails() {
         return;
     }
     const interfaces::WithdrawalFigures f = figures(*chosen);
-    const double values[] = {chosen->Balance.toDouble(),
-                             chosen->UnrealisedPL,
-                             chosen->Equity,
-                             chosen->oneSideMargin.toDouble(),
-                             chosen->AvailableMargin,
-                             f.pending,
-                             f.minimumBalance};
+    // The account's figures of this moment, as the status bar shows them.
+    const AccountDetails now = chosenFigures().value_or(*chosen);
+    const double values[] = {
+        now.Balance.toDouble(), now.UnrealisedPL, now.Equity,      now.oneSideMargin.toDouble(),
+        now.AvailableMargin,    f.pending,        f.minimumBalance};
     for (std::size_t i = 0; i < std::size(values); ++i)
         fields[i]->setText(qt(fixed2(values[i])));
     ui_->withdrawableFundTextField->setText(qt(withdrawableText(f.withdrawable)));

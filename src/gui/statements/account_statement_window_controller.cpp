@@ -49,6 +49,10 @@ QString displayDate(const QDateTime& time) {
     return QString::fromStdString(Formatter::formatDate(dateOf(time)));
 }
 
+QString momentText(const QDateTime& time) {
+    return QString::fromStdString(Formatter::formatDateTime(dateOf(time)));
+}
+
 // Date-time columns 135 px wide or narrower show only the time, following the column as it is
 // dragged.
 class DateColumnDelegate : public QStyledItemDelegate {
@@ -180,8 +184,9 @@ void AccountStatementWindowController::bindSession() {
     statement_.reset();
     cancelled_.clear();
     data_.reset();
-    for (QLabel* label : {ui_->accountNumberLabel, ui_->statementPeriodLabel, ui_->leverageLabel,
-                          ui_->addressLabel, ui_->companyAddressLabel, ui_->requestStatusLabel})
+    for (QLabel* label :
+         {ui_->accountNumberLabel, ui_->statementPeriodLabel, ui_->leverageLabel, ui_->figuresMomentLabel,
+          ui_->addressLabel, ui_->companyAddressLabel, ui_->requestStatusLabel})
         label->clear();
     marginSummary_->setRows({});
     accountStatementUpdate();
@@ -361,6 +366,7 @@ bool AccountStatementWindowController::showAccountStatement() {
     interfaces::Statements& statements = context_.clientModel()->client().statements();
     const StatementSelection selection{std::to_string(account->AccountId), dateOf(from), dateOf(to)};
     awaitedStatement_ = statements.requestAccountStatement(selection);
+    awaitedTo_ = to;
     awaitedCancelled_ = statements.requestCancelledOrderHistory(selection);
     requestError_.clear();
     if (awaitedStatement_ == 0 || awaitedCancelled_ == 0) {
@@ -386,6 +392,9 @@ void AccountStatementWindowController::statementArrived(const interfaces::Statem
             return;
         awaitedStatement_ = 0;
         statement_ = client.statements().statement();
+        // Kept until another statement comes: the window opened again later, signed out or not,
+        // still says which moment its figures are of.
+        ui_->figuresMomentLabel->setText(momentText(awaitedTo_));
     }
     const SessionModel& model = client.model();
     data_ = std::make_shared<const StatementData>(

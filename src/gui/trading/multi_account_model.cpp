@@ -22,9 +22,8 @@ int MultiAccountTableModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QString MultiAccountTableModel::marginText(int row) const {
-    const auto& account = rows_[static_cast<std::size_t>(row)].accountDet;
-    return account ? QString::fromStdString(groupedMoneyText(account->AvailableMargin)) : QString();
+QString MultiAccountTableModel::marginText(const AccountDetails& figures) {
+    return QString::fromStdString(groupedMoneyText(figures.AvailableMargin));
 }
 
 QVariant MultiAccountTableModel::data(const QModelIndex& index, int role) const {
@@ -85,8 +84,8 @@ void MultiAccountTableModel::setAccounts(const AccountList& accounts) {
     for (const auto& account : accounts)
         rows_.push_back({account, platform::Decimal::fromInt64(0), false});
     margins_.clear();
-    for (int row = 0; row < static_cast<int>(rows_.size()); ++row)
-        margins_.push_back(marginText(row));
+    for (const auto& row : rows_)
+        margins_.push_back(row.accountDet ? marginText(*row.accountDet) : QString());
     endResetModel();
     Q_EMIT orderChanged();
 }
@@ -145,9 +144,15 @@ int MultiAccountTableModel::tickedCount() const {
         std::count_if(rows_.begin(), rows_.end(), [](const auto& r) { return r.ticked; }));
 }
 
-void MultiAccountTableModel::refreshMargins() {
+void MultiAccountTableModel::refreshMargins(const std::vector<AccountDetails>& figures) {
     for (int row = 0; row < rowCount(); ++row) {
-        QString now = marginText(row);
+        const auto& account = rows_[static_cast<std::size_t>(row)].accountDet;
+        const auto found = std::find_if(figures.begin(), figures.end(), [&](const AccountDetails& f) {
+            return account && f.AccountId == account->AccountId;
+        });
+        if (found == figures.end())
+            continue;
+        QString now = marginText(*found);
         if (now == margins_[row])
             continue;
         margins_[row] = std::move(now);

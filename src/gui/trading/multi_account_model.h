@@ -1,6 +1,7 @@
 #pragma once
 // The multi-account rows of the order ticket: a tick, the account number, the quantity (editable on
-// ticked rows) and the account's available margin, which the one-second refresh follows cell by cell.
+// ticked rows) and the account's available margin, which each refresh of the accounts' figures
+// follows cell by cell.
 // Rows are rebuilt whole when the order's settings change (ticks and quantities go with them).
 #include "gui/trading/ticket_rules.h"
 
@@ -41,8 +42,9 @@ public:
     // The quantity column's header edit: every ticked row takes the quantity.
     void setTickedQuantity(const platform::Decimal& quantity);
     int tickedCount() const;
-    // The one-second refresh: the margin cells whose text moved.
-    void refreshMargins();
+    // The accounts' figures of this moment (accountFigures, as the status bar and the accounts grid
+    // read them): the margin cells whose text moved. A row's account missing from them keeps its cell.
+    void refreshMargins(const std::vector<AccountDetails>& figures);
     // Headers in the language in force.
     void retitle();
 
@@ -55,7 +57,7 @@ Q_SIGNALS:
     void quantityRefused(const QString& text);
 
 private:
-    QString marginText(int row) const;
+    static QString marginText(const AccountDetails& figures);
 
     std::function<QString(std::string_view)> text_;
     std::vector<MultiAccountRow> rows_;

@@ -114,6 +114,11 @@ OffsetTotals OffsetState::totals() const {
     return offsetTotals(quantity_, taken);
 }
 
+std::optional<double> OffsetState::floatingPL(const SessionModel& model, std::size_t row) const {
+    const Order* position = row < rows_.size() ? openPosition(model, rows_[row].positionId) : nullptr;
+    return position ? std::optional(position->UnrealisedPL) : std::nullopt;
+}
+
 bool OffsetState::refusedEntry(std::size_t row) const {
     return isTicked(row) && rowRefusal(rows_[row]).has_value();
 }

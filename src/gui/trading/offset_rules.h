@@ -57,6 +57,9 @@ public:
     // The quantity chosen for a row (the text as typed or picked; one that is not a plain number
     // takes nothing) and its result, valued as if closed at the position's open price.
     void setQuantity(const SessionModel& model, std::size_t row, std::string_view quantity);
+    // The row's position's floating P/L as the positions grid shows it (its stored figure, which
+    // the one-second refresh keeps current); none once the position is gone.
+    std::optional<double> floatingPL(const SessionModel& model, std::size_t row) const;
     // A ticked row whose quantity the sheet refuses: its result and what it leaves are not shown.
     bool refusedEntry(std::size_t row) const;
     // The ticked rows' quantities summed, and the position's quantity less that; empty while a row's

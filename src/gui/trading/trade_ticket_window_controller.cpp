@@ -16,9 +16,11 @@
 #include "gui/trading/ticket_instrument_box.h"
 #include "gui/trading/ticket_quote_panel.h"
 #include "gui/trading/ticket_widgets.h"
+#include "model/account_figures.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
+#include "model/session_model.h"
 #include "model/session_queries.h"
 #include "ui_trade_ticket_window_controller.h"
 
@@ -182,6 +184,12 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         connect(model, &ClientModel::tick, this, [this] {
             if (ticking_)
                 UpdateValuesInTimer();
+        });
+        // The accounts' figures move with the core's refresh, not the ticket's second: the margins
+        // follow it, as the status bar and the accounts grid do, so all read one moment.
+        connect(model, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+            if (ticking_ && tables.contains(interfaces::Table::Accounts))
+                refreshMargins();
         });
     }
     followLoginState();
@@ -501,8 +509,16 @@ void TradeTicketWindowController::UpdateValuesInTimer() {
         showState();
     else
         showPriceHints();
-    if (state_.multiAccount())
-        ui_->leftDrawer->model().refreshMargins();
+    refreshMargins();
+}
+
+void TradeTicketWindowController::refreshMargins() {
+    ClientModel* model = session();
+    if (!model || !state_.multiAccount())
+        return;
+    const SessionModel& records = model->client().model();
+    ui_->leftDrawer->model().refreshMargins(
+        accountFigures(records, state_.accounts(), records.OpenOrderCollection));
 }
 
 // ---- drawers and multi-account rows
@@ -568,6 +584,7 @@ void TradeTicketWindowController::reloadRows() {
     ui_->leftDrawer->setRows(multiAccountRowAccounts(
         state_.accounts(), item(), state_.kind(), state_.bracket(TicketState::Bracket::TakeProfit).on,
         state_.bracket(TicketState::Bracket::StopLoss).on, state_.deviation().on));
+    refreshMargins();
 }
 
 void TradeTicketWindowController::DisableControlsOnMultiTrade() {

@@ -72,6 +72,8 @@ public:
 
     // The one-second refresh of the quote, the price checks, the ladders and the margin column.
     void UpdateValuesInTimer();
+    // The multi-account rows' margins from the accounts' figures of this moment.
+    void refreshMargins();
     void setMode(int mode);
     // Chooses an order type of those offered, as the order type box does; false when it is not offered.
     bool selectOrderType(interfaces::OrderKind kind);

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -162,6 +163,9 @@ TEST_F(AccountAdminTest, ARefusedEditClosesTheSheetAndSaysSo) {
 TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFieldsKept) {
     auto* sheet = openSheet<ChangePasswordWindowController>("actionChangePassword");
     ASSERT_TRUE(sheet);
+    // Headed without the ellipsis of the menu item that opened it.
+    EXPECT_EQ(find<QGroupBox>(sheet, "changePasswordBox")->title(),
+              context->text(texts::kChangePasswordTitle));
     // Refused here: nothing goes to the server.
     type(sheet, "demo12345", "n3w-password", "n3w-password");
     QTest::keyClick(find<QLineEdit>(sheet, "ConfirmPasswordField"), Qt::Key_Return);

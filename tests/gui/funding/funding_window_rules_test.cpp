@@ -224,6 +224,14 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     EXPECT_EQ(historyCell(row, texts::kTransactionDate), "");
     EXPECT_EQ(groupedAmount(1234.5), "1,234.50");
     EXPECT_EQ(groupedAmount(-7), "-7.00");
+    // Sub-types are named as the statement groups them; a code no figure counts has no name.
+    EXPECT_EQ(subTypeNameKey(14), texts::kDeposit);
+    EXPECT_EQ(subTypeNameKey(12), texts::kWithdrawal);
+    EXPECT_EQ(subTypeNameKey(18), texts::kMiscellaneous);
+    EXPECT_TRUE(subTypeNameKey(kLastNamedSubType));
+    for (const std::int64_t code :
+         {std::int64_t{0}, std::int64_t{3}, std::int64_t{-1}, kLastNamedSubType + 1})
+        EXPECT_EQ(subTypeNameKey(code), std::nullopt) << code;
 }
 
 TEST(PayGateRequests, RepliesGoToTheWindowsInTheOrderTheyAsked) {

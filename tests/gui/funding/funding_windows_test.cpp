@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
@@ -43,6 +44,13 @@ class NoIdle : public tc::gui::IdleSource {
 public:
     std::int64_t idleSeconds() override { return 0; }
 };
+
+// Whether the window shows a line of this text.
+bool showsLine(const QWidget* window, const QString& text) {
+    const auto labels = window->findChildren<QLabel*>();
+    return std::any_of(labels.begin(), labels.end(),
+                       [&](const QLabel* label) { return label->isVisible() && label->text() == text; });
+}
 
 class FundingWindowsTest : public guitest::SessionTest {
 protected:
@@ -93,10 +101,15 @@ TEST_F(FundingWindowsTest, GatewayDepositFromSendToResultOpensThePageOnce) {
     EXPECT_EQ(window->accountComboBox()->itemText(0), "20001");
     EXPECT_EQ(window->accountComboBox()->itemText(1), "20003");
     EXPECT_EQ(window->depositModeComboBox()->count(), 3);
+    EXPECT_FALSE(showsLine(window, context->text(texts::kNoneAccountsAllowsDeposits)));
     EXPECT_TRUE(window->followsTick());
     chooseGateway(window);
     EXPECT_FALSE(window->okButton()->isEnabled());
     EXPECT_EQ(window->estimateTitle(), context->text(texts::kDeposit) + " (USD)");
+    // The server holds two gateways but has disabled "Euro Pay": only the usable one is offered.
+    ASSERT_EQ(client().funding().collections().payGateSettings.size(), 2u);
+    ASSERT_EQ(window->paymentGatewayComboBox()->count(), 1);
+    EXPECT_EQ(window->paymentGatewayComboBox()->itemText(0), "Loopback Pay");
 
     QTest::keyClicks(window->amountTextField(), "250");
     EXPECT_EQ(window->depositTextField()->text(), "250"); // same currency: as typed
@@ -166,6 +179,8 @@ TEST_F(FundingWindowsTest, RefusedPaymentAndRefusedInputAnswerTheWindowThatAsked
     ASSERT_TRUE(waitFor([&] { return window->okButton()->isEnabled() && window->currentPage() == 1; }));
     EXPECT_EQ(window->headerText(), context->text(texts::kPaymentFailed).toUpper());
     EXPECT_TRUE(window->footerText().contains("limit")) << window->footerText().toStdString();
+    // The refusal has no lines to list or print.
+    EXPECT_FALSE(window->detailWindow()->isVisible());
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_EQ(other->currentPage(), 0);
     delete window;
@@ -326,7 +341,8 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     // The whole day: what was approved this afternoon is listed.
     EXPECT_EQ(window->toDate(), QDateTime(today, QTime(23, 59, 59)));
     EXPECT_EQ(window->accountComboBox()->currentText(), "20001");
-    EXPECT_TRUE(window->transactionCodeComboBox()->currentText().isEmpty());
+    // It opens on a type, the whole: a blank chooser leaves the trader guessing.
+    EXPECT_EQ(window->transactionCodeComboBox()->currentText(), context->text(texts::kAllTransactions));
     EXPECT_EQ(window->transactionCodeComboBox()->count(), 11);
 
     window->accountComboBox()->setEditText("20003");
@@ -341,6 +357,20 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     EXPECT_EQ(model->index(0, 3).data().toString(), "1,000.00");
     EXPECT_EQ(model->index(0, 7).data().toString(), "03/01/2024 10:00:00");
     EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString(), context->text(texts::kCredit));
+    // Sub-types by name: the seeded codes 1, 11, 14, 2, 12, 4, 5, 6, 7, 8, 9, 10, ... in this order.
+    const auto subType = [&](int row) { return model->index(row, 1).data().toString(); };
+    for (const auto& [row, key] : {std::pair{0, texts::kDeposit},
+                                   {2, texts::kDeposit},
+                                   {3, texts::kWithdrawal},
+                                   {5, texts::kCommission},
+                                   {6, texts::kTDS},
+                                   {8, texts::kSettledLoss},
+                                   {9, texts::kSettledProfit},
+                                   {10, texts::kAdjustment},
+                                   {11, texts::kMiscellaneous},
+                                   {13, texts::kDailyTDS},
+                                   {14, texts::kMonthlyTDS}})
+        EXPECT_EQ(subType(row), context->text(key)) << row;
 
     QTemporaryDir dir;
     QPrinter printer;
@@ -349,18 +379,20 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     ASSERT_TRUE(window->printTo(printer));
     const QString text = guitest::pdfText(printer.outputFileName());
     ASSERT_FALSE(text.isEmpty());
-    for (const QString& expected : {context->text(texts::kDepositsAndWithdrawals),
-                                    context->text(texts::kCredit), context->text(texts::kBalanceAfter),
-                                    QStringLiteral("1,000.00"), QStringLiteral("03/18/2024 10:00:00")})
+    for (const QString& expected :
+         {context->text(texts::kDepositsAndWithdrawals), context->text(texts::kCredit),
+          context->text(texts::kBalanceAfter), context->text(texts::kCommission), QStringLiteral("1,000.00"),
+          QStringLiteral("03/18/2024 10:00:00")})
         EXPECT_TRUE(text.contains(expected)) << expected.toStdString();
 
     // A type typed by hand is none of the list's: nothing is sent.
     window->transactionCodeComboBox()->setEditText("nonsense");
     EXPECT_FALSE(window->searchButtonClicked());
-    // Clear: the default period, no type, no rows; the account stays.
+    // Clear: the default period, all transactions, no rows; the account stays.
+    window->transactionCodeComboBox()->setCurrentIndex(2);
     window->setDefaultValues();
     EXPECT_EQ(model->rowCount(), 0);
-    EXPECT_TRUE(window->transactionCodeComboBox()->currentText().isEmpty());
+    EXPECT_EQ(window->transactionCodeComboBox()->currentText(), context->text(texts::kAllTransactions));
     EXPECT_EQ(window->accountComboBox()->currentText(), "20003");
     EXPECT_EQ(window->toDate(), QDateTime(today, QTime(23, 59, 59)));
     delete window;
@@ -414,6 +446,7 @@ TEST_F(HeldFundingWindowsTest, WithdrawableAmountLeavesTheMarginAndTheBalanceFol
     window->show();
     window->windowDidAppear();
     ASSERT_EQ(window->accountComboBox()->currentText(), "20001");
+    EXPECT_FALSE(showsLine(window, context->text(texts::kNoneAccountsAllowsWithdrawals)));
     // Seeded: 1.5 EURUSD bought and 0.2 XAUUSD sold; the server charges the group's 1 per lot on
     // the larger side of each instrument.
     ASSERT_TRUE(waitFor([&] { return window->marginTextField()->text() == "1.70"; }))
@@ -443,7 +476,7 @@ TEST_F(HeldFundingWindowsTest, WithdrawableAmountLeavesTheMarginAndTheBalanceFol
 
 class NoFundingAccountTest : public guitest::SessionTest {};
 
-TEST_F(NoFundingAccountTest, NoEligibleAccountDisablesSend) {
+TEST_F(NoFundingAccountTest, NoEligibleAccountDisablesSendAndSaysWhy) {
     context->setClientModel(session.get());
     ASSERT_TRUE(signIn("trader", "trader1234"));
     auto* deposit = new DepositRequestWindowController(*context);
@@ -452,12 +485,14 @@ TEST_F(NoFundingAccountTest, NoEligibleAccountDisablesSend) {
     EXPECT_EQ(deposit->accountComboBox()->count(), 0);
     EXPECT_FALSE(deposit->sendRequestButton()->isEnabled());
     EXPECT_FALSE(deposit->sendRequest());
+    EXPECT_TRUE(showsLine(deposit, context->text(texts::kNoneAccountsAllowsDeposits)));
     auto* withdrawal = new WithdrawalRequestWindowController(*context);
     withdrawal->show();
     withdrawal->windowDidAppear();
     EXPECT_EQ(withdrawal->accountComboBox()->count(), 0);
     EXPECT_FALSE(withdrawal->sendRequestButton()->isEnabled());
     EXPECT_TRUE(withdrawal->withdrawableFundTextField()->text().isEmpty());
+    EXPECT_TRUE(showsLine(withdrawal, context->text(texts::kNoneAccountsAllowsWithdrawals)));
     delete deposit;
     delete withdrawal;
 }

@@ -247,6 +247,24 @@ TEST_F(StatementWindowTest, SignedOutAShowIsRefusedAtOnceInsteadOfWaitingForGood
     EXPECT_EQ(window->shownData(), before);
 }
 
+// Opened again signed out, the pickers go back to today while the figures, still January's, say so.
+TEST_F(StatementWindowTest, OpenedAgainSignedOutItSaysTheMomentItsFiguresAreOf) {
+    ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
+    auto* caption = window->findChild<QLabel*>(QStringLiteral("figuresMomentCaption"));
+    auto* moment = window->findChild<QLabel*>(QStringLiteral("figuresMomentLabel"));
+    ASSERT_TRUE(caption && moment);
+    EXPECT_EQ(caption->text(), context->text(texts::kFiguresAsOf));
+    const auto* figures = window->shownData();
+    session->signOut();
+    ASSERT_TRUE(waitFor([&] { return signalledState == interfaces::LoginState::SignedOut; }));
+    window->hide();
+    window->show();
+    window->windowDidAppear();
+    EXPECT_EQ(window->shownData(), figures);
+    EXPECT_TRUE(moment->isVisible());
+    EXPECT_EQ(moment->text(), "01/31/2024 23:59:59");
+}
+
 TEST_F(StatementWindowTest, TwoShowsInARowShowOnlyTheSecondsReplies) {
     const int before = shown->count();
     ASSERT_TRUE(show("20001", kJanuary1, kJanuary31));

@@ -537,7 +537,7 @@ TEST_F(PositionDialogsTest, ModifyAndOffsetRefuseWhatIsNoNumberWithItsReason) {
     QAbstractItemModel* lines = find<QTableView>(offset, "offsetPositionTableView")->model();
     lines->setData(lines->index(0, 0), Qt::Checked, Qt::CheckStateRole);
     auto* quantity = qobject_cast<QComboBox*>(
-        find<QTableView>(offset, "offsetPositionTableView")->indexWidget(lines->index(0, 7)));
+        find<QTableView>(offset, "offsetPositionTableView")->indexWidget(lines->index(0, 8)));
     ASSERT_TRUE(quantity);
     type(quantity, "0,5");
     EXPECT_EQ(quantity->toolTip(), words(texts::kHoldsAComma, texts::kOffsetQty));
@@ -556,6 +556,15 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     QAbstractItemModelTester tester(lines, QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_EQ(lines->rowCount(), 1);
     EXPECT_EQ(cellText(lines, 0, 1), "300901");
+    // The row's floating P/L reads as the grid's, moving with it; the offset's result has a column.
+    const GridModel& grid = open->gridModel();
+    const auto gridPL = [&] {
+        return grid.index(grid.rowOf("300901"), grid.columnOf("UnrealisedPL")).data().toString();
+    };
+    const QString before = gridPL();
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.08100", "1.08112"));
+    EXPECT_TRUE(waitFor([&] { return gridPL() != before && cellText(lines, 0, 4) == gridPL(); }));
+    EXPECT_EQ(cellText(lines, 0, 5), "0.00");
 
     // Nothing ticked says so.
     QTest::mouseClick(find<QPushButton>(offset, "offsetButton"), Qt::LeftButton);
@@ -565,12 +574,13 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     told->accept();
 
     lines->setData(lines->index(0, 0), Qt::Checked, Qt::CheckStateRole);
-    auto* quantity = qobject_cast<QComboBox*>(table->indexWidget(lines->index(0, 7)));
+    auto* quantity = qobject_cast<QComboBox*>(table->indexWidget(lines->index(0, 8)));
     ASSERT_TRUE(quantity && quantity->isEnabled());
     // 0 up to the whole position in the group's steps.
     EXPECT_EQ(quantity->itemText(0), "0");
     EXPECT_EQ(quantity->itemText(quantity->count() - 1), "1");
     type(quantity, "1");
+    EXPECT_EQ(cellText(lines, 0, 4), gridPL());
     EXPECT_EQ(find<QLineEdit>(offset, "OffsetQtyTextField")->text(), "1");
     EXPECT_EQ(find<QLineEdit>(offset, "RemainingQtyTextField")->text(), "0.5");
     // The side letters follow a language change; the tick and the quantity typed stay.

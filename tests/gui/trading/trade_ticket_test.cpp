@@ -7,6 +7,7 @@
 #include "gui/charts/chart_controller.h"
 #include "gui/controls/decimal_text_field.h"
 #include "gui/controls/price_stepper.h"
+#include "gui/funding/withdrawal_request_window_controller.h"
 #include "gui/main/main_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/market_depth_table_controller.h"
@@ -31,6 +32,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
@@ -449,6 +451,40 @@ TEST_F(TradeTicketTest, NamesFollowTheLanguageAndTheChoiceStays) {
     ASSERT_TRUE(context->language().select(0));
     EXPECT_EQ(shown(), english);
     EXPECT_EQ(child<QComboBox>("ValidityComboBox")->placeholderText(), "Regular");
+}
+
+// An account's free margin reads the same in the status bar, the ticket's account rows and the
+// withdrawal window at every refresh; the withdrawal's own margin says it is the one-side margin.
+TEST_F(TradeTicketTest, AnAccountsMarginReadsOneMomentInEveryWindow) {
+    auto window = std::make_unique<tc::gui::MainWindowController>(*context);
+    window->show();
+    open();
+    child<QPushButton>("multiTradeButton")->click();
+    auto withdrawal = std::make_unique<tc::gui::WithdrawalRequestWindowController>(*context);
+    withdrawal->show();
+    withdrawal->windowDidAppear();
+    const int row = ticket->multiAccountModel().rowOf(withdrawal->accountComboBox()->currentText().toInt());
+    ASSERT_GE(row, 0);
+    const auto number = [](QString text) {
+        return text.remove(QRegularExpression(QStringLiteral("[^0-9.-]")));
+    };
+    const auto shown = [&] {
+        return std::array{
+            number(window->findChild<QLabel*>(QStringLiteral("AvailableMarginValueTextField"))->text()),
+            number(ticket->multiAccountModel().index(row, MultiAccountTableModel::Margin).data().toString()),
+            number(withdrawal->findChild<QLineEdit*>(QStringLiteral("availableMarginTextField"))->text())};
+    };
+    std::vector<std::array<QString, 3>> seen; // as each refresh is announced, after every window had it
+    QObject::connect(session.get(), &tc::gui::ClientModel::tablesChanged, window.get(), [&](auto tables) {
+        if (tables.contains(interfaces::Table::Accounts))
+            seen.push_back(shown());
+    });
+    const QString before = shown()[0];
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.09100", "1.09112"));
+    ASSERT_TRUE(waitFor([&] { return !seen.empty() && seen.back()[0] != before; }));
+    for (const auto& figures : seen)
+        EXPECT_EQ(figures, (std::array{figures[0], figures[0], figures[0]}));
+    EXPECT_EQ(withdrawal->findChild<QLabel*>(QStringLiteral("marginLabel"))->text(), context->text("92200"));
 }
 
 TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) {
