@@ -414,7 +414,17 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     ASSERT_TRUE(alertOn(modify));
     alertOn(modify)->accept();
     EXPECT_TRUE(modify->isVisible());
+    // Lots the group's maximum refuses get no units line.
+    type(find<QComboBox>(modify, "QuantityComboField"), "99999999999");
+    EXPECT_TRUE(find<QLineEdit>(modify, "QuantityDescriptionTextField")->text().isEmpty());
     type(find<QComboBox>(modify, "QuantityComboField"), "2");
+    EXPECT_TRUE(find<QLineEdit>(modify, "QuantityDescriptionTextField")->text().startsWith("2 x "));
+    // A price that is no price is marked and refused with its reason.
+    type(find<QLineEdit>(modify, "OrderPriceTextField"), "1,04");
+    EXPECT_EQ(find<QLineEdit>(modify, "OrderPriceTextField")->toolTip(),
+              words(texts::kHoldsAComma, texts::kPriceField));
+    EXPECT_EQ(refusedBy(modify, find<QPushButton>(modify, "ModifyButton")),
+              words(texts::kHoldsAComma, texts::kPriceField));
     // So is an empty price, named as such.
     find<QLineEdit>(modify, "OrderPriceTextField")->clear();
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
@@ -427,6 +437,9 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     // A sixth decimal or a second point stays as typed, never cut back to another price.
     QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.");
     EXPECT_EQ(find<QLineEdit>(modify, "OrderPriceTextField")->text(), "1.040001.");
+    type(find<QLineEdit>(modify, "OrderPriceTextField"), "1.040001");
+    EXPECT_EQ(refusedBy(modify, find<QPushButton>(modify, "ModifyButton")),
+              words(texts::kTooManyDecimals, texts::kPriceField, "5"));
     find<QLineEdit>(modify, "OrderPriceTextField")->selectAll();
     QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
@@ -492,61 +505,6 @@ TEST_F(PositionDialogsTest, ModifyBracketBoxesActOnTheirStateNotOnlyOnClicks) {
     EXPECT_FALSE(modify->isVisible());
 }
 
-// The modify sheet names the price field whose text is no price, and shows no units beside lots the
-// group's rules refuse; the offset sheet names a row's quantity that is no number.
-TEST_F(PositionDialogsTest, ModifyAndOffsetRefuseWhatIsNoNumberWithItsReason) {
-    interfaces::OrderTicket ticket;
-    ticket.instrument = "EURUSD";
-    ticket.account = 20001;
-    ticket.kind = interfaces::OrderKind::Limit;
-    ticket.quantity = *interfaces::Decimal::fromString("1");
-    ticket.price = *interfaces::Decimal::fromString("1.05000");
-    ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
-    std::string id;
-    ASSERT_TRUE(waitFor([&] {
-        for (const auto& o : session->client().queries().getPendingOrderCollection())
-            if (o->orderType == 2 && o->OrderPrice == dec("1.05") &&
-                pending->gridModel().rowOf(o->PendingOrderId) >= 0)
-                id = o->PendingOrderId;
-        return !id.empty();
-    }));
-    pending->runAction(RowAction::EditOrder, id);
-    auto* modify = window->findChild<ModifyPositionWindowController*>();
-    ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
-    auto* units = find<QLineEdit>(modify, "QuantityDescriptionTextField");
-    type(find<QComboBox>(modify, "QuantityComboField"), "99999999999");
-    EXPECT_TRUE(units->text().isEmpty());
-    type(find<QComboBox>(modify, "QuantityComboField"), "2");
-    EXPECT_TRUE(units->text().startsWith("2 x "));
-    auto* price = find<QLineEdit>(modify, "OrderPriceTextField");
-    type(price, "1,04");
-    EXPECT_EQ(price->toolTip(), words(texts::kHoldsAComma, texts::kPriceField));
-    EXPECT_EQ(refusedBy(modify, find<QPushButton>(modify, "ModifyButton")),
-              words(texts::kHoldsAComma, texts::kPriceField));
-    type(price, "1.04000");
-    find<QCheckBox>(modify, "takeProfitCheckBox")->setChecked(true);
-    type(find<QLineEdit>(modify, "TakeProfitTextField"), "1.0600001");
-    EXPECT_EQ(refusedBy(modify, find<QPushButton>(modify, "ModifyButton")),
-              words(texts::kTooManyDecimals, texts::kTakeProfit, "5"));
-    find<QPushButton>(modify, "notNowButton")->click();
-    EXPECT_EQ(record(DialogRecord::PendingOrder, id)->OrderPrice, dec("1.05"));
-
-    open->runAction(RowAction::OffsetPosition, "300001");
-    auto* offset = window->findChild<OffsetPositionWindowController*>();
-    ASSERT_TRUE(offset && waitFor([&] { return offset->isVisible(); }));
-    QAbstractItemModel* lines = find<QTableView>(offset, "offsetPositionTableView")->model();
-    lines->setData(lines->index(0, 0), Qt::Checked, Qt::CheckStateRole);
-    auto* quantity = qobject_cast<QComboBox*>(
-        find<QTableView>(offset, "offsetPositionTableView")->indexWidget(lines->index(0, 8)));
-    ASSERT_TRUE(quantity);
-    type(quantity, "0,5");
-    EXPECT_EQ(quantity->toolTip(), words(texts::kHoldsAComma, texts::kOffsetQty));
-    EXPECT_TRUE(find<QLineEdit>(offset, "OffsetQtyTextField")->text().isEmpty());
-    EXPECT_EQ(refusedBy(offset, find<QPushButton>(offset, "offsetButton")),
-              words(texts::kHoldsAComma, texts::kOffsetQty));
-    EXPECT_FALSE(offset->isWaiting());
-}
-
 TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     open->runAction(RowAction::OffsetPosition, "300001");
     auto* offset = window->findChild<OffsetPositionWindowController*>();
@@ -579,6 +537,12 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     // 0 up to the whole position in the group's steps.
     EXPECT_EQ(quantity->itemText(0), "0");
     EXPECT_EQ(quantity->itemText(quantity->count() - 1), "1");
+    // A quantity that is no number is marked, worked into no total, and refused with its reason.
+    type(quantity, "0,5");
+    EXPECT_EQ(quantity->toolTip(), words(texts::kHoldsAComma, texts::kOffsetQty));
+    EXPECT_TRUE(find<QLineEdit>(offset, "OffsetQtyTextField")->text().isEmpty());
+    EXPECT_EQ(refusedBy(offset, find<QPushButton>(offset, "offsetButton")),
+              words(texts::kHoldsAComma, texts::kOffsetQty));
     type(quantity, "1");
     EXPECT_EQ(cellText(lines, 0, 4), gridPL());
     EXPECT_EQ(find<QLineEdit>(offset, "OffsetQtyTextField")->text(), "1");
