@@ -44,13 +44,28 @@ TradeEntry readPointsEntry(std::string_view text) {
         out.value = platform::Decimal::fromInt64(*entry.value);
         return out;
     }
-    if (entry.ok() || entry.fault == EntryFault::TooLarge) {
+    switch (entry.ok() ? EntryFault::TooLarge : entry.fault) {
+    case EntryFault::TooLarge:
         out.refusal = {texts::kTooManyDigits, std::to_string(kMaxDeviationDigits)};
-        return out;
+        break;
+    // Points come whole: the texts say so.
+    case EntryFault::Empty:
+        out.refusal.key = texts::kIsEmpty92600;
+        break;
+    case EntryFault::Comma:
+        out.refusal.key = texts::kHoldsAComma92601;
+        break;
+    case EntryFault::InnerBlank:
+        out.refusal.key = texts::kHoldsSpaceInsideNumber92602;
+        break;
+    case EntryFault::NotANumber:
+        out.refusal.key =
+            platform::readNumberEntry(text, {true, {}}).ok() ? texts::kHoldsDecimals : texts::kNotWholeNumber;
+        break;
+    default:
+        out.refusal.key = std::string(entryFaultKey(entry.fault));
+        break;
     }
-    // A point, a letter or a sign: points come whole.
-    out.refusal.key = entry.fault == EntryFault::NotANumber ? texts::kNotWholeNumber
-                                                            : std::string(entryFaultKey(entry.fault));
     return out;
 }
 

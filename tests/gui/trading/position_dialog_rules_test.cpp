@@ -109,7 +109,8 @@ TEST_F(DialogRules, ClosableQuantityListsAndLimit) {
     EXPECT_EQ(closeRefusal("0,5", closable, std::nullopt)->key, texts::kHoldsAComma);
     EXPECT_EQ(closeRefusal("1", closable, std::string_view())->key, kDeviationMissingKey);
     EXPECT_FALSE(closeRefusal("1", closable, std::string_view("0")));
-    EXPECT_EQ(closeRefusal("1", closable, std::string_view("1.5"))->key, texts::kNotWholeNumber);
+    EXPECT_EQ(closeRefusal("1", closable, std::string_view("1.5"))->key, texts::kHoldsDecimals);
+    EXPECT_EQ(closeRefusal("1", closable, std::string_view("x1"))->key, texts::kNotWholeNumber);
     EXPECT_EQ(closeRefusal("1", closable, std::string_view("123456"))->key, texts::kTooManyDigits);
     // A modify names the field that is empty or not a number, in the sheet's order; unticked
     // brackets and a position's price are not looked at.

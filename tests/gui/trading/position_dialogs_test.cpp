@@ -226,8 +226,8 @@ TEST_F(PositionDialogsTest, CloseRefusesWhatIsNoNumberAndShowsNoFigureTheRulesRe
     auto* deviation = find<QLineEdit>(sheet, "DeviationTextField");
     type(deviation, "1,5");
     EXPECT_EQ(deviation->text(), "1,5");
-    EXPECT_EQ(deviation->toolTip(), words(texts::kHoldsAComma, texts::kDeviation));
-    EXPECT_EQ(refusedBy(sheet, button), words(texts::kHoldsAComma, texts::kDeviation));
+    EXPECT_EQ(deviation->toolTip(), words(texts::kHoldsAComma92601, texts::kDeviation));
+    EXPECT_EQ(refusedBy(sheet, button), words(texts::kHoldsAComma92601, texts::kDeviation));
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 }

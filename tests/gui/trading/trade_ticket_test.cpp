@@ -608,8 +608,8 @@ TEST_F(TradeTicketTest, NumbersAreReadWholeOrRefusedAtOnceWithTheirReason) {
     child<QCheckBox>("DeviationCheckBox")->click();
     auto* deviation = child<QLineEdit>("DeviationTextField");
     const std::tuple<const char*, const char*, const char*> deviations[] = {
-        {"1,5", texts::kHoldsAComma, ""},
-        {"1.5", texts::kNotWholeNumber, ""},
+        {"1,5", texts::kHoldsAComma92601, ""},
+        {"1.5", texts::kHoldsDecimals, ""},
         {"123456", texts::kTooManyDigits, "5"}};
     for (const auto& [typed, key, limit] : deviations) {
         typeInto(deviation, QString::fromLatin1(typed));
