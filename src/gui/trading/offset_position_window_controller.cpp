@@ -11,6 +11,7 @@
 #include "gui/grid/grid_tones.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
+#include "gui/trading/trade_entries.h"
 #include "interfaces/client.h"
 #include "ui_offset_position_window_controller.h"
 
@@ -181,6 +182,7 @@ void OffsetPositionWindowController::updateRow(int row) {
         box->setEditText(qt(r.offsetText));
     }
     box->setEnabled(ticked);
+    markField(box, ticked ? readQuantityEntry(r.offsetText) : TradeEntry{Decimal(), {}}, texts::kOffsetQty);
     showing_ = wasShowing;
 }
 
@@ -210,8 +212,8 @@ void OffsetPositionWindowController::OffsetButtonClicked() {
     interfaces::Client* c = client();
     if (!c || waiting_)
         return;
-    if (const auto key = state_.refusalKey(c->model(), c->isNetworkAvailable())) {
-        showRefusal(text(*key));
+    if (const auto refusal = state_.refusal(c->model(), c->isNetworkAvailable())) {
+        showRefusal(refusalText(*refusal));
         return;
     }
     const auto legs = state_.legs();
