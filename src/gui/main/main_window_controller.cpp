@@ -194,6 +194,9 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     for (QAction* item : ui_->viewMenu->actions())
         if (!item->isSeparator())
             connect(item, &QAction::triggered, this, [this, item] { mainToolbarButtonClicked(item); });
+    // The Messages menu's News item is an action of its own: one action in two menus is told to a
+    // screen reader as the item of the menu that asked first, hidden while the other one shows.
+    connect(ui_->actionMessagesNews, &QAction::triggered, ui_->actionNews, &QAction::trigger);
     connect(ui_->appMenu, &QMenu::aboutToShow, this, &MainWindowController::updateLockAction);
     connect(ui_->toggleLeftViewButton, &QToolButton::toggled, this,
             [this](bool shown) { toggleLeftViewSelectedIndex(shown ? 1 : 0); });
