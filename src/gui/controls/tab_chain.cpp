@@ -7,6 +7,13 @@ void chainTabOrder(const std::vector<QWidget*>& parts) {
     for (QWidget* part : parts) {
         if (!part)
             continue;
+        // A container that hands its focus to a child of its own (a tab widget to its tab bar) is
+        // left out of the chain: Tab on it went to that child from the container's old place.
+        QList<QWidget*> inPart = part->findChildren<QWidget*>();
+        inPart.prepend(part);
+        for (QWidget* w : inPart)
+            if (w->focusProxy() && w->isAncestorOf(w->focusProxy()) && (w->focusPolicy() & Qt::TabFocus))
+                w->setFocusPolicy(Qt::ClickFocus);
         // The window's chain is a ring: walk it once from the window and keep what lies in the part.
         QWidget* window = part->window();
         for (QWidget* w = window->nextInFocusChain(); w && w != window; w = w->nextInFocusChain())
