@@ -2,7 +2,7 @@
 
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
-#include "gui/app/theme_manager.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/controls/input_filters.h"
 #include "gui/texts.h"
 #include "platform/number_entry.h"
@@ -231,19 +231,11 @@ void ChartAnalysisViewController::showRow(Study study) {
         text = context_.text(texts::kDeviationMustNumber);
     if (row.refusal)
         row.refusal->setText(text);
-    const ThemeManager& themes = context_.themes();
-    const QString wrong = QStringLiteral("QLineEdit { background-color: %1; color: %2; }")
-                              .arg(themes.colour(ThemeRole::PriceInvalidGround).name(),
-                                   themes.colour(ThemeRole::PriceInvalidText).name());
     for (std::size_t i = 0; i < row.fields.size(); ++i) {
         const bool marked =
             std::find(verdict.wrongFields.begin(), verdict.wrongFields.end(), i) != verdict.wrongFields.end();
-        QLineEdit* field = row.fields[i];
-        const QString sheet = marked ? wrong : QString();
-        if (field->styleSheet() != sheet)
-            field->setStyleSheet(sheet); // a style sheet change costs; only a change is applied
-        field->setToolTip(marked ? verdict.text : QString());
-        field->setProperty("refused", marked);
+        markEntry(row.fields[i], marked ? verdict.text : QString(), context_.themes());
+        row.fields[i]->setProperty("refused", marked);
     }
 }
 

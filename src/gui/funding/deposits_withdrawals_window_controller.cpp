@@ -5,7 +5,7 @@
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
-#include "gui/funding/entry_fault_mark.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/funding/funding_window_rules.h"
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_table_models.h"
@@ -231,7 +231,7 @@ QString DepositsWithdrawalsWindowController::accountFault() const {
 
 void DepositsWithdrawalsWindowController::markAccount() {
     if (QLineEdit* field = ui_->accountComboBox->lineEdit())
-        markEntryFault(field, accountFault(), context_.themes());
+        markEntry(field, accountFault(), context_.themes());
 }
 
 void DepositsWithdrawalsWindowController::historyArrived(interfaces::RequestId id) {

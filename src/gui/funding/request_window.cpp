@@ -1,5 +1,5 @@
 #include "gui/funding/request_window.h"
-#include "gui/funding/entry_fault_mark.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/funding/funding_accounts.h"
 #include "gui/funding/funding_window_rules.h"
 #include "gui/funding/request_sheet_keys.h"
@@ -137,7 +137,7 @@ QString RequestWindow::amountFault() const {
 }
 
 void RequestWindow::markAmount() {
-    markEntryFault(frame_.amount, amountFault(), context_.themes());
+    markEntry(frame_.amount, amountFault(), context_.themes());
 }
 
 void RequestWindow::showResult(const std::vector<interfaces::LabelValue>& lines) {

@@ -6,7 +6,7 @@
 #include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
 #include "gui/models/client_model.h"
-#include "gui/trading/entry_marks.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/trading/position_dialog_rules.h"
 #include "gui/trading/trade_entries.h"
 #include "interfaces/client.h"

@@ -7,7 +7,7 @@
 #include "gui/controls/price_stepper.h"
 #include "gui/controls/toggles.h"
 #include "gui/texts.h"
-#include "gui/trading/entry_marks.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/trading/ticket_widgets.h"
 #include "ui_ticket_advanced_box.h"
 

@@ -1,6 +1,6 @@
 #pragma once
-// A numeric field of the trading windows that holds a text it refuses shows so at once: painted as
-// an invalid price is, the reason as its tooltip (and for screen readers); cleared once it reads.
+// A field that holds a text it refuses shows so at once: painted as an invalid price is, the reason
+// as its tooltip (and for screen readers); cleared once it reads.
 #include <QString>
 
 class QWidget;

@@ -1,4 +1,4 @@
-#include "gui/trading/entry_marks.h"
+#include "gui/controls/entry_marks.h"
 
 #include "gui/app/theme_manager.h"
 
