@@ -3,11 +3,11 @@
 #include "gui/app/images.h"
 #include "gui/app/theme_manager.h"
 #include "gui/controls/decimal_text_field.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/controls/input_filters.h"
 #include "gui/controls/price_stepper.h"
 #include "gui/controls/toggles.h"
 #include "gui/texts.h"
-#include "gui/controls/entry_marks.h"
 #include "gui/trading/ticket_widgets.h"
 #include "ui_ticket_advanced_box.h"
 

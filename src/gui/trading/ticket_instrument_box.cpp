@@ -1,7 +1,7 @@
 #include "gui/trading/ticket_instrument_box.h"
 
-#include "gui/controls/input_filters.h"
 #include "gui/controls/entry_marks.h"
+#include "gui/controls/input_filters.h"
 #include "gui/trading/ticket_state.h"
 #include "gui/trading/ticket_widgets.h"
 #include "ui_ticket_instrument_box.h"
