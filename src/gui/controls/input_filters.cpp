@@ -4,6 +4,7 @@
 
 #include "gui/app/language.h"
 #include "gui/controls/input_rules.h"
+#include "platform/number_entry.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -37,7 +38,10 @@ QString entryRefusal(std::int64_t language, const QString& text, const QString& 
 }
 
 QValidator::State PortValidator::validate(QString& input, int&) const {
-    return isPortText(input.toStdString()) ? Acceptable : Invalid;
+    // A letter or a sixth digit stays as typed, for the login to refuse: dropped, it left another port.
+    if (isPortText(input.toStdString()))
+        return Acceptable;
+    return static_cast<std::size_t>(input.size()) <= platform::kMaxEntryLength ? Intermediate : Invalid;
 }
 
 void installDecimalFilter(QLineEdit* field) {
@@ -51,7 +55,6 @@ void installDecimalFilter(QComboBox* box) {
 
 void installPortFilter(QLineEdit* field) {
     field->setValidator(new PortValidator(field));
-    field->setMaxLength(static_cast<int>(kPortFieldLength));
 }
 
 } // namespace tc::gui

@@ -18,7 +18,7 @@ public:
     State validate(QString& input, int& pos) const override;
 };
 
-// At most five digits (the server port).
+// At most five digits (the server port); other text is shown, not taken.
 class PortValidator : public QValidator {
     Q_OBJECT
 public:

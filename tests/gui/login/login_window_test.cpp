@@ -363,10 +363,14 @@ TEST_F(LoginWindowTest, AWrongPasswordShowsTheRefusalAndTheFormSignsInAfterwards
 TEST_F(LoginWindowTest, AUserNameOrPasswordThatCannotBeSentIsRefusedAtOnce) {
     QTest::mouseClick(child<QToolButton>(login, "drawerButton"), Qt::LeftButton);
     type("serverTextField", QStringLiteral("127.0.0.1"));
-    type("portTextField", QString::number(ports.stream));
     type("passwordTextField", QStringLiteral("demo1234"));
-    paste(field("usernameTextField"), QStringLiteral("de\x03mo"));
     auto* loginButton = child<QPushButton>(login, "loginButton");
+    // A port with a letter typed in is refused as it stands, not sent as the digits left.
+    type("usernameTextField", QStringLiteral("demo"));
+    type("portTextField", QString::number(ports.stream).insert(2, 'x'));
+    EXPECT_TRUE(refusedWith(login, loginButton, context->text(texts::kEnterPortNumberFrom1)));
+    type("portTextField", QString::number(ports.stream));
+    paste(field("usernameTextField"), QStringLiteral("de\x03mo"));
     EXPECT_TRUE(
         refusedWith(login, loginButton, refusal(texts::kHoldsCharacterCannotSentControl, texts::kUserName)));
     // A password past the one limit of every password field is kept whole and refused as too long.
