@@ -54,10 +54,45 @@ TEST(TablePrint, ColumnsFitThePageAndTextsWrap) {
     const TableLayout words = layoutTable(rows, kMetrics, {2 * (40 + kInset), 700});
     EXPECT_EQ(words.columnWidths, (std::vector<double>{40 + kInset, 40 + kInset}));
     EXPECT_EQ(words.cells[2][0].lines, (std::vector<std::string>{"Sessions"}));
-    EXPECT_EQ(layoutTable(rows, kMetrics, {80, 700}).columnWidths, (std::vector<double>{40, 40}));
+    // Narrower, each column keeps its header's widest word ("Entity" 30, "Details" 35) and they
+    // share the rest.
+    EXPECT_EQ(layoutTable(rows, kMetrics, {80, 700}).columnWidths,
+              (std::vector<double>{30 + kInset + 3.4, 35 + kInset + 3.4}));
     // A word longer than its column is cut.
     TableLayout tiny = layoutTable({{"A"}, {"abcdefghij"}}, kMetrics, {30, 700});
     EXPECT_EQ(tiny.cells[1][0].lines, (std::vector<std::string>{"abcde", "fghij"}));
+}
+
+TEST(TablePrint, HeadersAndFiguresNeverBreakWithinAWordAndFiguresStandRight) {
+    // A text laid out to its own width fits it, whatever adding and taking away the padding does to
+    // the sum: 3.04 points a character makes "Debit" 15.2, which comes back a hair less.
+    const TextMetrics odd{[](std::string_view text) { return 3.04 * static_cast<double>(text.size()); }, 10};
+    const TableLayout natural = layoutTable({{"Debit", "Credit"}, {"", "1.00"}}, odd, {500, 700});
+    EXPECT_EQ(natural.cells[0][0].lines, (std::vector<std::string>{"Debit"}));
+
+    // Too narrow for every word: the header's words and the right-aligned figures keep their
+    // widths, the narration gives way and only it breaks within a word.
+    TablePrintStyle style;
+    style.alignments = {CellAlignment::Left, CellAlignment::Right, CellAlignment::Center};
+    const PrintRows rows = {{"Narration", "Balance After", "Ref"},
+                            {"transferredfromsavings", "1,000,000.00", "x"},
+                            {"fee", "0.50", "y"}};
+    const TableLayout narrow = layoutTable(rows, kMetrics, {140, 700}, style);
+    // Kept: "Narration" 45, "1,000,000.00" 60, "Ref" 15.
+    EXPECT_DOUBLE_EQ(narrow.columnWidths[1], 60 + kInset);
+    EXPECT_DOUBLE_EQ(narrow.columnWidths[2], 15 + kInset);
+    EXPECT_DOUBLE_EQ(narrow.columnWidths[0] + narrow.columnWidths[1] + narrow.columnWidths[2], 140);
+    EXPECT_EQ(narrow.cells[0][0].lines, (std::vector<std::string>{"Narration"}));
+    EXPECT_EQ(narrow.cells[0][1].lines, (std::vector<std::string>{"Balance", "After"}));
+    EXPECT_EQ(narrow.cells[1][1].lines, (std::vector<std::string>{"1,000,000.00"}));
+    EXPECT_GT(narrow.cells[1][0].lines.size(), 1u);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        EXPECT_EQ(narrow.cells[r][0].alignment, CellAlignment::Left);
+        EXPECT_EQ(narrow.cells[r][1].alignment, CellAlignment::Right) << "the header over its figures too";
+        EXPECT_EQ(narrow.cells[r][2].alignment, CellAlignment::Center);
+    }
+    // Columns the style names no alignment for read from the left.
+    EXPECT_EQ(layoutTable({{"A", "B"}}, kMetrics, {500, 700}).cells[0][1].alignment, CellAlignment::Left);
 }
 
 TEST(TablePrint, RowsFlowOntoPagesUnderARepeatedHeader) {
