@@ -23,14 +23,17 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGlyphRun>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTextLayout>
 #include <QToolButton>
 
 namespace texts = tc::gui::texts;
@@ -429,6 +432,62 @@ TEST_F(TradeTicketTest, NamesFollowTheLanguageAndTheChoiceStays) {
     ASSERT_TRUE(context->language().select(0));
     EXPECT_EQ(shown(), english);
     EXPECT_EQ(child<QComboBox>("ValidityComboBox")->placeholderText(), "Regular");
+}
+
+// Where a button's arrows stand beside its label and which way they point (-1 left, +1 right), as
+// the button lays its text out in its direction (a right-to-left run shows "<" mirrored).
+std::pair<int, int> arrowsOf(const QPushButton& button, const QString& label) {
+    const QString text = button.text();
+    const qsizetype at = text.indexOf(QRegularExpression(QStringLiteral("<<|>>")));
+    const qsizetype from = text.indexOf(label);
+    if (at < 0 || from < 0)
+        return {0, 0};
+    QTextLayout layout(text, button.font());
+    QTextOption option;
+    option.setTextDirection(button.layoutDirection());
+    layout.setTextOption(option);
+    layout.beginLayout();
+    layout.createLine().setLineWidth(10000);
+    layout.endLayout();
+    const auto box = [&](qsizetype start, qsizetype length) {
+        QRectF r;
+        for (const QGlyphRun& run : layout.glyphRuns(static_cast<int>(start), static_cast<int>(length)))
+            r |= run.boundingRect();
+        return r;
+    };
+    const QList<QGlyphRun> arrows = layout.glyphRuns(static_cast<int>(at), 2);
+    const bool mirrored = !arrows.isEmpty() && arrows.front().isRightToLeft();
+    return {box(at, 2).center().x() > box(from, label.size()).center().x() ? 1 : -1,
+            (text[at] == QLatin1Char('>')) != mirrored ? 1 : -1};
+}
+
+// Both drawer buttons point to where their panels open, mirrored in Dari, in the text itself (what
+// a screen reader reads) and as painted.
+TEST_F(TradeTicketTest, DrawerButtonsPointWhereTheirPanelsOpenInEitherDirection) {
+    for (const std::int64_t language : {3, 0}) {
+        SCOPED_TRACE(language);
+        ASSERT_TRUE(context->language().select(language));
+        open();
+        ASSERT_EQ(ticket->isRightToLeft(), language == 3);
+        for (const auto& [name, panel, key] :
+             {std::tuple{"multiTradeButton", "leftDrawer", texts::kMultiAccount},
+              std::tuple{"marketDepthChartButton", "rightDrawer", texts::kMarketDepthChart}}) {
+            SCOPED_TRACE(name);
+            auto* button = child<QPushButton>(name);
+            auto* drawer = child<QWidget>(panel);
+            button->click();
+            ASSERT_TRUE(waitFor([&] { return drawer->isVisible() && drawer->width() > 0; }));
+            const QPoint middle = drawer->mapTo(ticket, drawer->rect().center());
+            const int side = middle.x() > button->mapTo(ticket, button->rect().center()).x() ? 1 : -1;
+            const QString text = button->text();
+            EXPECT_EQ(text.contains(QStringLiteral(">>")) ? 1 : -1, side) << text.toStdString();
+            // A button doubles the label's "&" (no shortcut mark).
+            const QString label = context->text(key).replace('&', QStringLiteral("&&"));
+            EXPECT_EQ(arrowsOf(*button, label), std::pair(side, side));
+            button->click();
+        }
+        ticket->close();
+    }
 }
 
 TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) {
