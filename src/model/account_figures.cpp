@@ -1,5 +1,6 @@
 #include "model/account_figures.h"
 
+#include "model/collection_keys.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
@@ -87,6 +88,15 @@ std::vector<AccountDetails> accountFigures(const SessionModel& model,
                                            const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
                                            const std::vector<RecordPtr<Order>>& openPositions) {
     return figuresOver(model, accounts, openPositions);
+}
+
+std::optional<AccountDetails> accountFiguresOf(const SessionModel& model, std::int32_t accountId) {
+    const auto* held = model.AccountDetailCollection.get(sessionKey(accountId));
+    if (!held || !*held)
+        return std::nullopt;
+    const std::vector<std::shared_ptr<const AccountDetails>> one{held->shared()};
+    auto figures = figuresOver(model, one, model.OpenOrderCollection);
+    return figures.empty() ? std::nullopt : std::optional(std::move(figures.front()));
 }
 
 std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const OrderView& positions,

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -30,6 +31,11 @@ std::vector<AccountDetails> accountFigures(const SessionModel& model,
 std::vector<AccountDetails> accountFigures(const SessionModel& model,
                                            const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
                                            const std::vector<RecordPtr<Order>>& openPositions);
+
+// One account's figures of this moment, worked as accountFigures works them, so that a window
+// showing one account reads what the status bar and the accounts grid read; nullopt when the
+// session does not hold the account.
+std::optional<AccountDetails> accountFiguresOf(const SessionModel& model, std::int32_t accountId);
 
 enum class PieMode { ProfitLoss, Margin };
 

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QColor>
 #include <QDateTimeEdit>
+#include <QPainter>
+#include <QPen>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QStyle>
@@ -43,6 +45,25 @@ public:
         field->setLayoutDirection(Qt::LeftToRight);
         if (date)
             date->setDisplayFormat(format);
+    }
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        // A tool button that is on (the chart's crosshair, a pane's toggle) reads so at a glance:
+        // Fusion's pressed shade alone is hard to tell from off, and in the dark theme not at all.
+        if (element == PE_PanelButtonTool && (option->state & State_On)) {
+            const QColor mark = option->palette.color(QPalette::Highlight);
+            QColor fill = mark;
+            fill.setAlpha(option->state & State_MouseOver ? 130 : 100);
+            painter->save();
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->setPen(QPen(mark, 1));
+            painter->setBrush(fill);
+            painter->drawRoundedRect(QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+            painter->restore();
+            return;
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
     }
 
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,

@@ -166,7 +166,7 @@ void ChartController::addPricePlot() {
             line->pen = QPen(colour, 1.5);
             line->setTitle(title);
             line->setDataSource(this);
-            legend.entries.push_back({title, colour});
+            legend.entries.push_back({title, colour, {}});
             graph_->addPlot(std::move(line));
         }
         legend.displacement = QPointF(4, 4);

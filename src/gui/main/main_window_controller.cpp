@@ -42,6 +42,7 @@
 #include "gui/texts.h"
 #include "gui/trading/position_dialogs.h"
 #include "gui/trading/trade_ticket_window_controller.h"
+#include "model/account_figures.h"
 #include "model/records/account_details.h"
 #include "model/records/user_info.h"
 #include "model/session_model.h"
@@ -193,6 +194,9 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     for (QAction* item : ui_->viewMenu->actions())
         if (!item->isSeparator())
             connect(item, &QAction::triggered, this, [this, item] { mainToolbarButtonClicked(item); });
+    // The Messages menu's News item is an action of its own: one action in two menus is told to a
+    // screen reader as the item of the menu that asked first, hidden while the other one shows.
+    connect(ui_->actionMessagesNews, &QAction::triggered, ui_->actionNews, &QAction::trigger);
     connect(ui_->appMenu, &QMenu::aboutToShow, this, &MainWindowController::updateLockAction);
     connect(ui_->toggleLeftViewButton, &QToolButton::toggled, this,
             [this](bool shown) { toggleLeftViewSelectedIndex(shown ? 1 : 0); });
@@ -511,12 +515,16 @@ void MainWindowController::RefreshValues() {
 }
 
 void MainWindowController::loadAccountDetails() {
-    // The session refreshes every account's figures each second; no account shows zeros.
-    AccountDetails figures;
-    for (const auto& account : context_.clientModel()->client().queries().getAccountCollection())
+    // The session refreshes every account's figures each second; no account shows zeros. They are
+    // worked as the accounts grid, the ticket and the funding windows work them, so all agree.
+    const interfaces::Client& client = context_.clientModel()->client();
+    std::vector<std::shared_ptr<const AccountDetails>> current;
+    for (const auto& account : client.queries().getAccountCollection())
         if (account_ && account->AccountId == *account_)
-            figures = *account;
-    summary_->show(figures, context_.language().selected());
+            current.push_back(account);
+    const SessionModel& model = client.model();
+    const auto figures = accountFigures(model, current, model.OpenOrderCollection);
+    summary_->show(figures.empty() ? AccountDetails() : figures.front(), context_.language().selected());
 }
 
 void MainWindowController::changeNetworkStatusImage(const interfaces::NetworkSpeed& speed) {

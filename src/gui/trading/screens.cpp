@@ -118,6 +118,11 @@ std::string firstPendingOrder(ClientModel& session) {
 
 QWidget* offsetSheet(ScreenContext& c) {
     return positionSheet(c, [&](QWidget* owner, ClientModel& session) -> QWidget* {
+        // The rows' floating P/L of the core's first refresh, not the sign-in's zeros.
+        c.waitUntil([&session] {
+            const auto positions = session.client().queries().getOpenOrderCollection();
+            return !positions.empty() && positions.front()->UnrealisedPL != 0;
+        });
         auto* sheet = openOffsetDialog(c.context(), owner, firstPosition(session));
         if (sheet && !sheet->state().rows().empty()) {
             sheet->hitCheckbox(0);

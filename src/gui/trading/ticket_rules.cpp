@@ -6,6 +6,7 @@
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/session_model.h"
+#include "platform/number_entry.h"
 
 #include <fmt/format.h>
 
@@ -249,21 +250,19 @@ std::vector<interfaces::AccountQuantity> tickedAccounts(const std::vector<MultiA
 }
 
 std::optional<platform::Decimal> fieldDecimal(std::string_view text) {
-    if (text.empty())
-        return std::nullopt;
-    auto value = platform::Decimal::fromString(text);
-    if (!value || value->isNaN())
-        return std::nullopt;
-    return value;
+    return platform::readNumberEntry(text).value;
 }
 
 PriceCheck checkPrice(std::string_view fieldText, const interfaces::PriceLimit& limit) {
     if (limit.price.empty())
         return PriceCheck::Untested;
     const platform::Decimal zero = platform::Decimal::fromInt64(0);
-    const platform::Decimal value = fieldDecimal(fieldText).value_or(zero);
+    const auto value = fieldDecimal(fieldText);
+    // No price, or none above 0, is one the order rules refuse whatever side of the limit it is on.
+    if (!value || !(*value > zero))
+        return PriceCheck::Invalid;
     const platform::Decimal bound = fieldDecimal(limit.price).value_or(zero);
-    const bool valid = limit.atMost ? value <= bound : value >= bound;
+    const bool valid = limit.atMost ? *value <= bound : *value >= bound;
     return valid ? PriceCheck::Valid : PriceCheck::Invalid;
 }
 

@@ -115,17 +115,18 @@ std::vector<interfaces::AccountQuantity> tickedAccounts(const std::vector<MultiA
 // ---- prices
 
 // A price field against its limit: not tested (a market order's entry, a box off, no limit), valid
-// or not. Colours only inform; nothing is blocked by them. A field that does not read as a number
-// is tested as 0.
+// or not. Colours only inform; nothing is blocked by them. A field that does not read as a price above
+// 0 (empty, no number, 0) is invalid: the order rules refuse it wherever the limit lies.
 enum class PriceCheck : std::uint8_t { Untested, Valid, Invalid };
 PriceCheck checkPrice(std::string_view fieldText, const interfaces::PriceLimit& limit);
 
-// The field's price moved one tick up or down, written at the instrument's decimals; an empty or
-// unreadable field starts from 0, and no price goes below 0.
+// The field's price moved one tick up or down, written at the instrument's decimals; an empty field
+// starts from 0 (the ticket steps no text that is no price), and no price goes below 0.
 std::string stepPrice(std::string_view fieldText, const platform::Decimal& tickSize, std::int32_t decimals,
                       bool up);
 
-// A typed price or quantity as the order takes it; nullopt for an empty or unreadable text.
+// A typed price or quantity read whole (platform::readNumberEntry); nullopt for a text that is not one
+// plain number of zero or more.
 std::optional<platform::Decimal> fieldDecimal(std::string_view text);
 
 // ---- sending

@@ -16,9 +16,11 @@
 #include "gui/trading/ticket_instrument_box.h"
 #include "gui/trading/ticket_quote_panel.h"
 #include "gui/trading/ticket_widgets.h"
+#include "model/account_figures.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
+#include "model/session_model.h"
 #include "model/session_queries.h"
 #include "ui_trade_ticket_window_controller.h"
 
@@ -150,11 +152,16 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         showState();
     });
     connect(advanced, &TicketAdvancedBox::stepped, this, &TradeTicketWindowController::stepField);
+    connect(advanced, &TicketAdvancedBox::fieldEdited, this, &TradeTicketWindowController::showPriceHints);
     connect(advanced, &TicketAdvancedBox::placeClicked, this,
             &TradeTicketWindowController::placeOrderButtonClicked);
 
     connect(ui_->leftDrawer, &TicketAccountsDrawer::orderChanged, this,
             &TradeTicketWindowController::showMultiAccountQuantity);
+    connect(ui_->leftDrawer, &TicketAccountsDrawer::quantityRefused, this, [this](const QString& text) {
+        showRefusal(
+            {}, refusalWords(readQuantityEntry(text.toStdString()).refusal, texts::kQuantity).toStdString());
+    });
     ui_->showConfirmationCheckBox->setChecked(context_.guiObjects().showConfirmationAlert());
     connect(ui_->showConfirmationCheckBox, &QCheckBox::toggled, this,
             [this](bool on) { context_.guiObjects().setShowConfirmationAlert(on); });
@@ -166,6 +173,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         ui_->rightDrawer->applyTheme(static_cast<int>(theme));
         ui_->AdvancedTradeTicketBox->forgetHintColours();
         showPriceHints();
+        refreshContractValue();
     });
     ui_->rightDrawer->applyTheme(static_cast<int>(context_.themes().getThemeForKey()));
     // Another session: the ticket lets go of every record of the old one.
@@ -176,6 +184,12 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         connect(model, &ClientModel::tick, this, [this] {
             if (ticking_)
                 UpdateValuesInTimer();
+        });
+        // The accounts' figures move with the core's refresh, not the ticket's second: the margins
+        // follow it, as the status bar and the accounts grid do, so all read one moment.
+        connect(model, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+            if (ticking_ && tables.contains(interfaces::Table::Accounts))
+                refreshMargins();
         });
     }
     followLoginState();
@@ -321,6 +335,14 @@ void TradeTicketWindowController::updateLanguageStrings() {
     ui_->AdvancedTradeTicketBox->renameLists(names);
     ui_->quotePanel->showRange(state_.quoteTexts(item()), context_.text(texts::kLow),
                                context_.text(texts::kHigh));
+    // The reasons a field gives read in the language too.
+    showPriceHints();
+    refreshContractValue();
+}
+
+QString TradeTicketWindowController::refusalWords(const EntryRefusal& refusal,
+                                                  std::string_view fieldKey) const {
+    return ticketText(tc::gui::refusalWords(context_.language().selected(), refusal, fieldKey));
 }
 
 QString TradeTicketWindowController::shown(std::string_view name) const {
@@ -375,8 +397,10 @@ void TradeTicketWindowController::SymbolSelectionIsChanging(const std::string& c
     const ItemDetails* instrument = item();
     ui_->tradeTicketBox->showInstrument(ticketText(code),
                                         instrument ? ticketText(instrument->Name) : QString());
-    ui_->AdvancedTradeTicketBox->setDecimals(
-        instrument ? std::clamp(instrument->DecimalPlaces, 0, ItemDetails::kMaxDecimalPlaces) : 2);
+    const int decimals =
+        instrument ? std::clamp(instrument->DecimalPlaces, 0, ItemDetails::kMaxDecimalPlaces) : 2;
+    ui_->AdvancedTradeTicketBox->setDecimals(decimals);
+    state_.setPriceDecimals(decimals);
     ui_->rightDrawer->setInstrument(code);
     UpdateValuesInTimer();
     state_.applySideRights(records(), orders());
@@ -406,7 +430,16 @@ void TradeTicketWindowController::LoadQuantity() {
 }
 
 void TradeTicketWindowController::refreshContractValue() {
-    ui_->tradeTicketBox->showContractValue(ticketText(state_.contractValue(records())));
+    std::vector<TickedLots> ticked;
+    if (ClientModel* model = session(); model && state_.multiAccount())
+        for (const auto& row : ui_->leftDrawer->model().rows())
+            if (row.ticked)
+                ticked.push_back(
+                    {row.quantity, groupSettings(model->client().model(), row.accountDet.get(), item())});
+    ui_->tradeTicketBox->showContractValue(ticketText(state_.contractValue(records(), ticked)));
+    const EntryRefusal refusal = state_.quantityRefusal();
+    ui_->tradeTicketBox->markQuantity(refusal.refused() ? refusalWords(refusal, texts::kQuantity) : QString(),
+                                      context_.themes());
 }
 
 // ---- order type, side, brackets, mode
@@ -464,14 +497,31 @@ void TradeTicketWindowController::showState() {
 }
 
 void TradeTicketWindowController::showPriceHints() {
-    ui_->AdvancedTradeTicketBox->showHints(state_.priceHints(orders()), context_.themes());
+    ui_->AdvancedTradeTicketBox->showHints(state_.priceHints(orders()), context_.themes(),
+                                           [this](const EntryRefusal& refusal, std::string_view fieldKey) {
+                                               return refusalWords(refusal, fieldKey);
+                                           });
 }
 
 void TradeTicketWindowController::UpdateValuesInTimer() {
     ui_->quotePanel->showQuote(state_.quote(item()), context_.text(texts::kLow), context_.text(texts::kHigh));
-    showPriceHints();
-    if (state_.multiAccount())
-        ui_->leftDrawer->model().refreshMargins();
+    // The prices the ticket filled keep to their limits as the quote moves, until the user sets them;
+    // not while a confirmation shows them, so the order sent is the one confirmed.
+    const bool confirming = confirmation_ && confirmation_->isVisible();
+    if (!confirming && state_.followLimits(orders()))
+        showState();
+    else
+        showPriceHints();
+    refreshMargins();
+}
+
+void TradeTicketWindowController::refreshMargins() {
+    ClientModel* model = session();
+    if (!model || !state_.multiAccount())
+        return;
+    const SessionModel& records = model->client().model();
+    ui_->leftDrawer->model().refreshMargins(
+        accountFigures(records, state_.accounts(), records.OpenOrderCollection));
 }
 
 // ---- drawers and multi-account rows
@@ -537,6 +587,7 @@ void TradeTicketWindowController::reloadRows() {
     ui_->leftDrawer->setRows(multiAccountRowAccounts(
         state_.accounts(), item(), state_.kind(), state_.bracket(TicketState::Bracket::TakeProfit).on,
         state_.bracket(TicketState::Bracket::StopLoss).on, state_.deviation().on));
+    refreshMargins();
 }
 
 void TradeTicketWindowController::DisableControlsOnMultiTrade() {
@@ -570,7 +621,10 @@ bool TradeTicketWindowController::validate(Side side, bool placeButton) {
     const TicketVerdict verdict =
         state_.check(side, placeButton, records(), orders(), ui_->leftDrawer->model().rows());
     if (verdict.outcome == TicketVerdict::Outcome::Refused)
-        showRefusal(verdict.key, verdict.text);
+        showRefusal(verdict.key,
+                    verdict.fieldKey.empty()
+                        ? verdict.text
+                        : refusalWords({verdict.key, verdict.limit}, verdict.fieldKey).toStdString());
     return verdict.go();
 }
 

@@ -72,6 +72,8 @@ public:
 
     // The one-second refresh of the quote, the price checks, the ladders and the margin column.
     void UpdateValuesInTimer();
+    // The multi-account rows' margins from the accounts' figures of this moment.
+    void refreshMargins();
     void setMode(int mode);
     // Chooses an order type of those offered, as the order type box does; false when it is not offered.
     bool selectOrderType(interfaces::OrderKind kind);
@@ -110,7 +112,10 @@ private:
     // The order types, times in force and validities as the state offers them, then the state.
     void showOrderLists();
     void LoadQuantity();
+    // The units line, and the quantity field marked when its text is no number.
     void refreshContractValue();
+    // A field's refusal in the selected language.
+    QString refusalWords(const EntryRefusal& refusal, std::string_view fieldKey) const;
     void changeMode(bool advanced);
     void changeOrderType(std::optional<interfaces::OrderKind> kind);
     void changeSide(interfaces::Side side);

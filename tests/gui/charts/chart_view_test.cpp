@@ -409,7 +409,27 @@ TEST(PieChartView, SlicesLegendAndAnglesFollowTheValuesInOrder) {
     };
     QImage img = pie.graph().grab().toImage();
     EXPECT_EQ(pixelAt(img, 45 + 120), pie.sliceColor(0).rgb());
-    EXPECT_EQ(pixelAt(img, 45 + 240 + 60), pie.sliceColor(1).rgb());
+    // The loss is striped in the ground's colour over its own, in the pie and the legend; the gain is
+    // not. Along a ray through each slice's middle:
+    const auto groundOnRay = [&](double degrees) {
+        const double a = degrees * std::numbers::pi / 180;
+        int ground = 0;
+        for (double part = 0.2; part < 0.9; part += 0.02) {
+            const QPointF at = pie.pieCentre() + part * pie.pieRadius() * QPointF(std::cos(a), -std::sin(a));
+            ground += img.pixelColor(at.toPoint()).rgb() == pie.graph().theme().background.rgb();
+        }
+        return ground;
+    };
+    EXPECT_EQ(groundOnRay(45 + 120), 0);
+    EXPECT_GT(groundOnRay(45 + 300), 2);
+    EXPECT_EQ(pie.graph().legend()->entries[1].hatch, pie.graph().theme().background);
+    EXPECT_FALSE(pie.graph().legend()->entries[0].hatch.isValid());
+    // Another order and sign: each title keeps its colour, the stripes follow the loss.
+    pie.loadChart({"Y", "X"}, {7, -2});
+    EXPECT_EQ(std::pair(pie.colourOfSlice(0), pie.colourOfSlice(1)),
+              std::pair(pie.sliceColor(1), pie.sliceColor(0)));
+    EXPECT_EQ(std::pair(pie.hatchOfSlice(0).isValid(), pie.hatchOfSlice(1).isValid()),
+              std::pair(false, true));
 
     // An account without equity has no shares at all: nothing is drawn.
     const std::vector<tc::charts::PieHolding> margins{{"EURUSD", 1, 50.0}};

@@ -18,6 +18,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QEventLoop>
@@ -25,6 +26,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QSet>
 #include <QSignalSpy>
@@ -311,6 +313,28 @@ TEST_F(MainWindowTest, ViewItemsAndTheNewsButtonBringForwardTheTabTheirIndexName
     ASSERT_TRUE(news->isVisible());
     QTest::mouseClick(news, Qt::LeftButton);
     EXPECT_EQ(tabs->currentWidget(), window->findChild<QWidget*>("newsTab"));
+}
+
+// A screen reader is told every item of a menu on screen as shown, News in the Messages menu too
+// (the View menu has one, and a screen reader may have read that menu first).
+TEST_F(MainWindowTest, EveryItemOfAMenuOnScreenIsToldAsShown) {
+    int news = 0;
+    for (QAction* entry : window->findChild<QMenuBar*>("menuBar")->actions()) {
+        QMenu* menu = entry->menu();
+        menu->popup(window->mapToGlobal(QPoint(40, 40)));
+        ASSERT_TRUE(waitFor([&] { return menu->isVisible(); }));
+        QAccessibleInterface* told = QAccessible::queryAccessibleInterface(menu);
+        ASSERT_EQ(told->childCount(), menu->actions().size());
+        for (int i = 0; i < told->childCount(); ++i) {
+            const QString name = told->child(i)->text(QAccessible::Name);
+            if (menu->actions()[i]->isVisible() && !menu->actions()[i]->isSeparator()) {
+                EXPECT_FALSE(told->child(i)->state().invisible) << name.toStdString();
+            }
+            news += name == context->text(texts::kNews) ? 1 : 0;
+        }
+        menu->close();
+    }
+    EXPECT_EQ(news, 2) << "View and Messages";
 }
 
 TEST_F(MainWindowTest, TheNewsActionShowsTheNewsTabAndResourcesOpensThePanel) {

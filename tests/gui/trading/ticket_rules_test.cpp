@@ -167,7 +167,12 @@ TEST(TicketPrices, FieldsAgainstTheirLimitsAndTheStepper) {
     EXPECT_EQ(checkPrice("1.105", atLeast), PriceCheck::Valid); // exactly at the bound
     EXPECT_EQ(checkPrice("1.10499", atLeast), PriceCheck::Invalid);
     EXPECT_EQ(checkPrice("1.10499", atMost), PriceCheck::Valid);
-    EXPECT_EQ(checkPrice("", atMost), PriceCheck::Valid); // an empty field reads 0
+    // No price above 0 is refused by the order rules wherever the limit lies: red, not green.
+    const std::string nines(64, '9');
+    for (const std::string_view refused :
+         {std::string_view(), std::string_view("0"), std::string_view("-1"), std::string_view("1,1"),
+          std::string_view("1e5"), std::string_view(nines)})
+        EXPECT_EQ(checkPrice(refused, atMost), PriceCheck::Invalid) << refused;
     EXPECT_EQ(checkPrice("1.2", PriceLimit{}), PriceCheck::Untested);
     EXPECT_EQ(atMost.signedText(), "<= 1.10500");
     EXPECT_EQ(PriceLimit{}.signedText(), "");
