@@ -401,12 +401,13 @@ std::optional<TicketVerdict> TicketState::entryFault(bool placeButton) const {
 }
 
 std::string TicketState::confirmation(const ConfirmationTexts& texts, const platform::Decimal& quantity,
-                                      const ItemDetails* item) const {
+                                      const ItemDetails* item,
+                                      std::span<const interfaces::AccountQuantity> accounts) const {
     const auto optional = [](const TicketField& field) {
         return field.on ? std::optional<std::string_view>(field.text) : std::nullopt;
     };
     return confirmationBody(texts, quantity.toString(), item ? item->ContractSize.toDouble() : 0, itemCode_,
-                            optional(takeProfit_), optional(stopLoss_));
+                            optional(takeProfit_), optional(stopLoss_), accounts);
 }
 
 } // namespace tc::gui

@@ -195,9 +195,11 @@ public:
     // they would refuse is confirmed first.
     TicketVerdict check(interfaces::Side side, bool placeButton, const TicketRecords& r,
                         interfaces::Orders* orders, const std::vector<MultiAccountRow>& rows) const;
-    // The confirmation's text for the order about to go.
+    // The confirmation's text for the order about to go; `accounts`, the ticked rows of an order over
+    // several accounts, each named with its share.
     std::string confirmation(const ConfirmationTexts& texts, const platform::Decimal& quantity,
-                             const ItemDetails* item) const;
+                             const ItemDetails* item,
+                             std::span<const interfaces::AccountQuantity> accounts = {}) const;
 
 private:
     void clearUnoffered(const TicketRecords& r);

@@ -657,7 +657,10 @@ void TradeTicketWindowController::orderConfirmation(Side side, const platform::D
     texts.atMarket = context_.text(texts::kMarketRate).toStdString();
     texts.takeProfit = context_.text(texts::kTakeProfit).toStdString();
     texts.stopLoss = context_.text(texts::kStopLoss).toStdString();
-    const std::string body = state_.confirmation(texts, quantity, item());
+    texts.accountShare = context_.text(texts::kAccountShareLine).toStdString();
+    const auto accounts = state_.multiAccount() ? tickedAccounts(ui_->leftDrawer->model().rows())
+                                                : std::vector<interfaces::AccountQuantity>();
+    const std::string body = state_.confirmation(texts, quantity, item(), accounts);
 
     auto* sheet = new QMessageBox(this);
     sheet->setObjectName(QStringLiteral("orderConfirmationSheet"));
@@ -676,7 +679,7 @@ void TradeTicketWindowController::orderConfirmation(Side side, const platform::D
     cancel->setObjectName(QStringLiteral("cancelButton"));
     sheet->setDefaultButton(place);
     sheet->setEscapeButton(cancel);
-    auto* suppress = new QCheckBox(context_.text(texts::kDoNotAskAgain), sheet);
+    auto* suppress = new QCheckBox(context_.text(texts::kDoNotAskAgainUntil), sheet);
     suppress->setObjectName(QStringLiteral("suppressionCheckBox"));
     sheet->setCheckBox(suppress);
     connect(sheet, &QMessageBox::buttonClicked, this,

@@ -187,7 +187,7 @@ TEST(TicketPrices, FieldsAgainstTheirLimitsAndTheStepper) {
 }
 
 TEST(TicketConfirmation, TheOrderInWordsWithItsBrackets) {
-    const ConfirmationTexts texts{"Buy", "Market", "Take Profit", "Stop Loss"};
+    const ConfirmationTexts texts{"Buy", "Market", "Take Profit", "Stop Loss", "Account {0}: {1} ({2})"};
     EXPECT_EQ(confirmationBody(texts, "2.5", 100000, "EURUSD", std::nullopt, std::nullopt),
               "Buy 2.5 (250000) EURUSD @ Market\n\n");
     EXPECT_EQ(confirmationBody(texts, "1", 10, "XAUUSD", "2050.5", "1990"),
@@ -199,6 +199,11 @@ TEST(TicketConfirmation, TheOrderInWordsWithItsBrackets) {
               "Buy 1.5 (150000) EURUSD @ Market\n\n");
     EXPECT_EQ(confirmationBody(texts, "0531.2399999999999", 100000, "EURUSD", std::nullopt, std::nullopt),
               "Buy 531.2399999999999 (53124000) EURUSD @ Market\n\n");
+    // Over several accounts each goes out on its own: the confirmation names them with their shares.
+    const std::vector<interfaces::AccountQuantity> split{{20001, 0.01_dec}, {20002, 0.02_dec}};
+    EXPECT_EQ(confirmationBody(texts, "0.03", 100000, "EURUSD", std::nullopt, "1.05", split),
+              "Buy 0.03 (3000) EURUSD @ Market\n\nAccount 20001: 0.01 (1000)\nAccount 20002: 0.02 (2000)\n\n"
+              "Stop Loss @ 1.05\n\n");
 }
 
 } // namespace

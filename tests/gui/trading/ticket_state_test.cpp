@@ -255,7 +255,7 @@ TEST_F(TicketStateTest, QuoteHintsStepsAndTheConfirmation) {
     EXPECT_EQ(state.contractValue(records()), "0531.50 x 1000.00 = 531500.00");
     state.setBracket(Bracket::StopLoss, true, &orders);
     state.setBracketText(Bracket::StopLoss, "1.0900");
-    const std::string body = state.confirmation({"Buy", "at market", "TP", "SL"},
+    const std::string body = state.confirmation({"Buy", "at market", "TP", "SL", "Account {0}: {1} ({2})"},
                                                 state.orderQuantity(Side::Buy, false, {}), &eur());
     EXPECT_NE(body.find("531.5"), std::string::npos);
     EXPECT_NE(body.find("SL"), std::string::npos);

@@ -245,7 +245,10 @@ TEST_F(TradeTicketTest, SimpleModePlacesAMarketOrderThroughTheConfirmationAndSta
     QTest::mouseClick(child<QPushButton>("sellButton"), Qt::LeftButton);
     ASSERT_TRUE(
         waitFor([&] { return ticket->confirmationSheet() && ticket->confirmationSheet()->isVisible(); }));
-    ticket->confirmationSheet()->findChild<QCheckBox*>("suppressionCheckBox")->setChecked(true);
+    auto* suppress = ticket->confirmationSheet()->findChild<QCheckBox*>("suppressionCheckBox");
+    // It says how long the choice holds.
+    EXPECT_EQ(suppress->text().toStdString(), "Do not ask again until the program closes");
+    suppress->setChecked(true);
     ticket->confirmationSheet()->findChild<QPushButton*>("confirmButton")->click();
     EXPECT_EQ(sent.count(), 2);
     EXPECT_TRUE(context->guiObjects().dontShowOrderConfirmation());
@@ -589,8 +592,17 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
     QTest::mouseClick(child<QPushButton>("buyButton"), Qt::LeftButton);
     ASSERT_TRUE(ticket->confirmationSheet());
-    EXPECT_TRUE(
-        ticket->confirmationSheet()->informativeText().startsWith(context->text(texts::kBuy) + " 3 ("));
+    // The question names each ticked account with its share, and no other account.
+    const QString question = ticket->confirmationSheet()->informativeText();
+    EXPECT_TRUE(question.startsWith(context->text(texts::kBuy) + " 3 ("));
+    const double contractSize =
+        (*session->client().model().ItemCollection.get(ticket->itemCode()))->ContractSize.toDouble();
+    const std::pair<std::int32_t, int> shares[] = {{accounts[0], 2}, {accounts[1], 1}};
+    for (const auto& [account, lots] : shares)
+        EXPECT_TRUE(question.contains(
+            QStringLiteral("Account %1: %2 (%3)").arg(account).arg(lots).arg(lots * contractSize, 0, 'f', 0)))
+            << question.toStdString();
+    EXPECT_FALSE(question.contains(QString::number(accounts[2]))) << question.toStdString();
     ticket->confirmationSheet()->findChild<QPushButton*>("confirmButton")->click();
     EXPECT_EQ(sent.count(), 1);
     EXPECT_TRUE(waitFor(
