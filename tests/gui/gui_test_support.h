@@ -11,9 +11,11 @@
 #include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QFile>
+#include <QGlyphRun>
 #include <QPointer>
 #include <QRectF>
 #include <QTest>
+#include <QTextLayout>
 #include <QWidget>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
@@ -83,30 +85,43 @@ inline QString pdfText(const QString& path, bool boxes = false) {
     return QString::fromUtf8(text);
 }
 
-// The words of a PDF with their boxes (in points from the top left of their page), in reading order.
+// The words of a PDF with their boxes (points from the top left of their page), in reading order.
 struct PdfWord {
     QString text;
     QRectF box;
-    int page = 0;
 };
 inline std::vector<PdfWord> pdfWords(const QString& path) {
     std::vector<PdfWord> words;
     QXmlStreamReader xml(pdfText(path, true));
-    int page = -1;
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        if (xml.name() == QLatin1String("page")) {
-            ++page;
-        } else if (xml.name() == QLatin1String("word")) {
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("word")) {
             const auto at = [&](const char* name) {
                 return xml.attributes().value(QLatin1String(name)).toDouble();
             };
             const QRectF box(QPointF(at("xMin"), at("yMin")), QPointF(at("xMax"), at("yMax")));
-            words.push_back({xml.readElementText(), box, page});
+            words.push_back({xml.readElementText(), box});
         }
-    }
     return words;
+}
+
+// Where the characters [from, from + length) of a text stand as Qt lays it out on one line in
+// `direction`, and whether they run right to left (where "<" shows mirrored).
+inline std::pair<QRectF, bool> laidOut(const QString& text, const QFont& font, Qt::LayoutDirection direction,
+                                       qsizetype from, qsizetype length) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setTextDirection(direction);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    layout.createLine().setLineWidth(10000);
+    layout.endLayout();
+    QRectF box;
+    bool rightToLeft = false;
+    for (const QGlyphRun& run : layout.glyphRuns(static_cast<int>(from), static_cast<int>(length))) {
+        box |= run.boundingRect();
+        rightToLeft = run.isRightToLeft();
+    }
+    return {box, rightToLeft};
 }
 
 // The program's context and shell over settings kept in memory; quitting is counted instead of done.

@@ -26,7 +26,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QGlyphRun>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,7 +35,6 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
-#include <QTextLayout>
 #include <QToolButton>
 
 namespace texts = tc::gui::texts;
@@ -458,33 +456,6 @@ TEST_F(TradeTicketTest, NamesFollowTheLanguageAndTheChoiceStays) {
     EXPECT_EQ(child<QComboBox>("ValidityComboBox")->placeholderText(), "Regular");
 }
 
-// Where a button's arrows stand beside its label and which way they point (-1 left, +1 right), as
-// the button lays its text out in its direction (a right-to-left run shows "<" mirrored).
-std::pair<int, int> arrowsOf(const QPushButton& button, const QString& label) {
-    const QString text = button.text();
-    const qsizetype at = text.indexOf(QRegularExpression(QStringLiteral("<<|>>")));
-    const qsizetype from = text.indexOf(label);
-    if (at < 0 || from < 0)
-        return {0, 0};
-    QTextLayout layout(text, button.font());
-    QTextOption option;
-    option.setTextDirection(button.layoutDirection());
-    layout.setTextOption(option);
-    layout.beginLayout();
-    layout.createLine().setLineWidth(10000);
-    layout.endLayout();
-    const auto box = [&](qsizetype start, qsizetype length) {
-        QRectF r;
-        for (const QGlyphRun& run : layout.glyphRuns(static_cast<int>(start), static_cast<int>(length)))
-            r |= run.boundingRect();
-        return r;
-    };
-    const QList<QGlyphRun> arrows = layout.glyphRuns(static_cast<int>(at), 2);
-    const bool mirrored = !arrows.isEmpty() && arrows.front().isRightToLeft();
-    return {box(at, 2).center().x() > box(from, label.size()).center().x() ? 1 : -1,
-            (text[at] == QLatin1Char('>')) != mirrored ? 1 : -1};
-}
-
 // Both drawer buttons point to where their panels open, mirrored in Dari, in the text itself (what
 // a screen reader reads) and as painted.
 TEST_F(TradeTicketTest, DrawerButtonsPointWhereTheirPanelsOpenInEitherDirection) {
@@ -504,10 +475,16 @@ TEST_F(TradeTicketTest, DrawerButtonsPointWhereTheirPanelsOpenInEitherDirection)
             const QPoint middle = drawer->mapTo(ticket, drawer->rect().center());
             const int side = middle.x() > button->mapTo(ticket, button->rect().center()).x() ? 1 : -1;
             const QString text = button->text();
-            EXPECT_EQ(text.contains(QStringLiteral(">>")) ? 1 : -1, side) << text.toStdString();
-            // A button doubles the label's "&" (no shortcut mark).
-            const QString label = context->text(key).replace('&', QStringLiteral("&&"));
-            EXPECT_EQ(arrowsOf(*button, label), std::pair(side, side));
+            const qsizetype at = text.indexOf(QRegularExpression(QStringLiteral("<<|>>")));
+            ASSERT_GE(at, 0) << text.toStdString();
+            EXPECT_EQ(text[at] == '>' ? 1 : -1, side) << text.toStdString();
+            // As painted in the button's direction: beside the label (its "&" doubled) on the panel's
+            // side, and pointing there.
+            const auto label = guitest::laidOut(text, button->font(), button->layoutDirection(),
+                                                text.indexOf(context->text(key).replace('&', "&&")), 2);
+            const auto arrows = guitest::laidOut(text, button->font(), button->layoutDirection(), at, 2);
+            EXPECT_EQ(arrows.first.center().x() > label.first.center().x() ? 1 : -1, side);
+            EXPECT_EQ((text[at] == '>') != arrows.second ? 1 : -1, side);
             button->click();
         }
         ticket->close();
