@@ -480,10 +480,11 @@ TEST_F(TradeTicketTest, DrawerButtonsPointWhereTheirPanelsOpenInEitherDirection)
             EXPECT_EQ(text[at] == '>' ? 1 : -1, side) << text.toStdString();
             // As painted in the button's direction: beside the label (its "&" doubled) on the panel's
             // side, and pointing there.
-            const auto label = guitest::laidOut(text, button->font(), button->layoutDirection(),
-                                                text.indexOf(context->text(key).replace('&', "&&")), 2);
+            const QString label = context->text(key).replace('&', "&&");
+            const auto named = guitest::laidOut(text, button->font(), button->layoutDirection(),
+                                                text.indexOf(label), label.size());
             const auto arrows = guitest::laidOut(text, button->font(), button->layoutDirection(), at, 2);
-            EXPECT_EQ(arrows.first.center().x() > label.first.center().x() ? 1 : -1, side);
+            EXPECT_EQ(arrows.first.center().x() > named.first.center().x() ? 1 : -1, side);
             EXPECT_EQ((text[at] == '>') != arrows.second ? 1 : -1, side);
             button->click();
         }
