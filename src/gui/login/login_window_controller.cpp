@@ -92,6 +92,8 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
     ui_->liveModeButton->setEnabled(live);
     ui_->openLiveAccountButton->setEnabled(live && !product_.liveAccountRegistrationURL.empty());
     selectConnectionMode(live ? kLiveSegment : kDemoSegment);
+    // The window opens on the user name: typed letters go there, not to the language chooser above.
+    ui_->usernameTextField->setFocus();
 }
 
 LoginWindowController::~LoginWindowController() = default;

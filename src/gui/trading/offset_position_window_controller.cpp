@@ -7,6 +7,7 @@
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
 #include "gui/controls/input_filters.h"
+#include "gui/controls/tab_chain.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/grid/grid_tones.h"
 #include "gui/models/client_model.h"
@@ -163,6 +164,8 @@ void OffsetPositionWindowController::showRows() {
         updateRow(row);
     }
     table->resizeColumnsToContents();
+    // Each row's quantity box is reached from the table, row by row, before the buttons.
+    chainTabOrder({ui_->OffsetBox, table, ui_->notNowButton, ui_->offsetButton});
     showing_ = false;
 }
 

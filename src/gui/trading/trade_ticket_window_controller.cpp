@@ -303,11 +303,15 @@ void TradeTicketWindowController::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (state_.advanced() && state_.controls(records()).ordersEnabled) {
-            ui_->AdvancedTradeTicketBox->placeButton()->click();
+        // An order is placed only by its own button: Return on a focused button presses it, and
+        // does nothing in an entry field, where it was typed to end a price, not to trade.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && isAncestorOf(button)) {
+            if (button->isEnabled())
+                button->click();
             return;
         }
-        break;
+        event->accept();
+        return;
     case Qt::Key_Escape:
         close();
         return;

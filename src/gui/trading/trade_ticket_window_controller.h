@@ -89,7 +89,8 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // Return places the order in advanced mode (simple mode has two sides, no default); Escape closes.
+    // Return presses the focused button and nothing else (no order from an entry field); Escape
+    // closes.
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

@@ -681,6 +681,17 @@ TEST_F(LoginWindowTest, AfterALossPricesReadAsStaleAndNoOrderCanBeStarted) {
     EXPECT_TRUE(equity->isEnabled() && totalProfit->isEnabled() && closeAll->isEnabled());
 }
 
+// The window opens on the user name: a trader who starts typing types the name, not a language.
+TEST_F(LoginWindowTest, TheWindowOpensWithTheUserNameFocusedSoTypingGoesThere) {
+    login->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(login));
+    const std::int64_t language = context->language().selected();
+    ASSERT_EQ(QApplication::focusWidget(), field("usernameTextField"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("demo"));
+    EXPECT_EQ(field("usernameTextField")->text(), "demo");
+    EXPECT_EQ(context->language().selected(), language);
+}
+
 TEST_F(LoginWindowTest, TheLoginWindowOffersTheAboutWindowBeforeAnyLogin) {
     auto* about = child<QAction>(login, "actionAbout");
     ASSERT_TRUE(about);

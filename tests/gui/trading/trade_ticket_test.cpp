@@ -322,7 +322,15 @@ TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheT
     refusal()->close();
 
     child<tc::gui::PriceStepper>("PriceStepper")->downButton()->click();
-    QTest::keyClick(price, Qt::Key_Return);    // the place button is the default
+    // Return typed to end the price places nothing; on the focused place button it places the order.
+    price->setFocus();
+    QTest::keyClick(price, Qt::Key_Return);
+    QTest::keyClick(child<QComboBox>("QuantityComboBox")->lineEdit(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(sent.count(), 0);
+    EXPECT_EQ(pendingOrders(account), before);
+    auto* place = child<QPushButton>("PlaceOrderButton");
+    place->setFocus();
+    QTest::keyClick(place, Qt::Key_Return);
     EXPECT_FALSE(ticket->confirmationSheet()); // limit orders are not confirmed
     EXPECT_EQ(sent.count(), 1);
     EXPECT_TRUE(waitFor([&] { return pendingOrders(account) == before + 1; }));
@@ -560,6 +568,18 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     ASSERT_TRUE(rows.setQuantity(1, "1"));
     EXPECT_FALSE(rows.setQuantity(2, "1")); // an unticked row takes no quantity
     EXPECT_EQ(child<QComboBox>("QuantityComboBox")->currentText(), "3");
+
+    // Tab and Ctrl+Tab leave the accounts' grid for the controls after it; they never step its cells.
+    ticket->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(ticket));
+    for (Qt::KeyboardModifiers modifiers :
+         {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
+        view->setFocus();
+        const QModelIndex current = view->currentIndex();
+        QTest::keyClick(view, Qt::Key_Tab, modifiers);
+        EXPECT_FALSE(view->hasFocus());
+        EXPECT_EQ(view->currentIndex(), current);
+    }
 
     std::vector<std::int32_t> accounts;
     std::vector<std::size_t> before;
