@@ -246,10 +246,14 @@ void DepositsWithdrawalsWindowController::historyArrived(interfaces::RequestId i
 QPrinter& DepositsWithdrawalsWindowController::printer() {
     if (!printer_) {
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer_->setPageOrientation(QPageLayout::Landscape);
-        printer_->setPageMargins(QMarginsF(36, 36, 36, 36), QPageLayout::Point);
+        setUpPrinter(*printer_);
     }
     return *printer_;
+}
+
+void DepositsWithdrawalsWindowController::setUpPrinter(QPrinter& printer) {
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setPageMargins(QMarginsF(36, 36, 36, 36), QPageLayout::Point);
 }
 
 void DepositsWithdrawalsWindowController::print() {
@@ -262,8 +266,7 @@ void DepositsWithdrawalsWindowController::print() {
 
 bool DepositsWithdrawalsWindowController::printTo(QPrinter& printer) const {
     TablePrinter out(context_.text(texts::kDepositsAndWithdrawals));
-    out.addTable(
-        printRowsOf(*ui_->depositWithdrawalTableView, context_.language().selected(), IdentifierRole));
+    out.addTable(*ui_->depositWithdrawalTableView, context_.language().selected(), IdentifierRole);
     return out.print(printer);
 }
 

@@ -57,6 +57,8 @@ public:
     void print();
     // Prints the table as shown now; false when the printer cannot be painted on.
     bool printTo(QPrinter& printer) const;
+    // The history's page settings, which the print dialog starts from.
+    static void setUpPrinter(QPrinter& printer);
 
     void setPeriod(const QDateTime& from, const QDateTime& to);
     QComboBox* accountComboBox() const;

@@ -585,7 +585,7 @@ bool AccountStatementWindowController::printTo(QPrinter& printer) const {
 
     const auto section = [&](std::string_view heading, const QTableView* view) {
         document.addHeading(context_.text(heading), sectionHeading());
-        document.addTable(printRowsOf(*view, language, IdentifierRole));
+        document.addTable(*view, language, IdentifierRole);
     };
     section(texts::kAccountSummary, ui_->accountSummaryHistoryTableView);
     document.addLineFeeds(1);

@@ -326,9 +326,12 @@ void TradeTicketWindowController::updateLanguageStrings() {
     const auto names = [this](std::string_view name) { return shown(name); };
     // A button reads "&" as its shortcut mark: the texts' own ones are doubled.
     const auto buttonText = [](QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); };
-    ui_->marketDepthChartButton->setText(
-        buttonText(context_.text(texts::kMarketDepthChart) + QStringLiteral(" >>")));
-    ui_->multiTradeButton->setText(buttonText(QStringLiteral("<< ") + context_.text(texts::kMultiAccount)));
+    // The depth panel opens on the trailing side, the accounts panel on the leading one: the
+    // arrows point there in either layout direction.
+    ui_->marketDepthChartButton->setText(buttonText(
+        panelButtonText(context_.text(texts::kMarketDepthChart), PanelEdge::Trailing, layoutDirection())));
+    ui_->multiTradeButton->setText(buttonText(
+        panelButtonText(context_.text(texts::kMultiAccount), PanelEdge::Leading, layoutDirection())));
     ui_->quotePanel->setSideNames(context_.text(texts::kBuy), context_.text(texts::kSell));
     ui_->AdvancedTradeTicketBox->retranslate(text);
     ui_->rightDrawer->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));

@@ -2,6 +2,7 @@
 #include "charts/chart_source.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/charts/pie_chart_controller.h"
+#include "gui/gui_test_support.h"
 #include "platform/clock.h"
 
 #include <QApplication>
@@ -317,6 +318,28 @@ TEST_F(ChartViewTest, StudiesWaitForTheBarsHoldTheLiveUpdateAndReadOnlyTheirSeri
     EXPECT_EQ(view.loadStudy(Study::RelativeStrengthIndex, three), tc::charts::StudyError::PeriodBelowOne);
     EXPECT_FALSE(view.indicatorGraph().plot("RSILinePlot"));
     EXPECT_FALSE(view.liveUpdateFrozen());
+}
+
+// On a chart dragged short, a bid and an ask a pip apart: both tags stand whole on the price axis.
+TEST_F(ChartViewTest, TheBidAndAskTagsNeverCoverEachOther) {
+    view.setValue("EURUSD", "1#1");
+    source.live = tc::charts::LiveQuote{tc::charts::wallSeconds({2024, 3, 11, 10, 10, 30}), 0, 110, 110.01};
+    view.newChartData();
+    view.resize(500, 0); // as short as the chart gets
+    ASSERT_TRUE(guitest::waitFor([&] { return view.graph().height() == view.graph().minimumHeight(); }));
+    const QImage img = image();
+    const std::vector<QRectF> boxes = view.graph().textBoxes();
+    const auto& tags = view.graph().textAnnotations(); // the bid's, then the ask's
+    ASSERT_EQ(tags.size(), 2u);
+    EXPECT_LT(boxes[1].bottom(), boxes[0].top() + 1) << "the ask's above the bid's, clear of it";
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_TRUE(view.graph().plotArea().adjusted(-1e3, 0, 1e3, 0).contains(boxes[i]));
+        // Its own colour all down its left margin: nothing lies over it.
+        const int x = static_cast<int>(std::ceil(boxes[i].left())) + 1;
+        for (int y = static_cast<int>(std::ceil(boxes[i].top())) + 2; y < boxes[i].bottom() - 2; ++y)
+            ASSERT_EQ(img.pixelColor(x, y).rgb(), tags[i].fill.rgb())
+                << tags[i].text.toStdString() << " at " << y;
+    }
 }
 
 TEST(GraphViewAxis, LabelsStayWholeApartAndClearOfPriceTags) {

@@ -38,6 +38,7 @@
 #include <QMetaMethod>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -500,6 +501,43 @@ TEST_F(ChartWindowTest, ChartTitlesNameTheIntervalInTheSelectedLanguageAndFollow
     EXPECT_EQ(chart.titleLabel().text().toStdString(), chart.chart().title());
     delete main;
     delete window;
+}
+
+// In Dari the title stands at the right and reads from there: the code, the comma, the period; in
+// English from the left. As the label lays it out (in the direction of its first strong letter)
+// and paints it.
+TEST_F(ChartWindowTest, ChartTitlesReadInOrderInEitherDirection) {
+    for (const std::int64_t language : {3, 0}) {
+        SCOPED_TRACE(language);
+        ASSERT_TRUE(context->language().select(language));
+        ChartWindowController* window = openWindow();
+        QLabel& title = window->chartController().titleLabel();
+        const QString text = title.text(), period = lookupText(language, texts::kOneMinute);
+        const auto middle = [&](qsizetype from, qsizetype length) {
+            EXPECT_GE(from, 0) << text.toStdString();
+            const auto direction = text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+            return guitest::laidOut(text, title.font(), direction, from, length).first.center().x();
+        };
+        const double code = middle(text.indexOf(first), first.size()),
+                     comma = middle(text.indexOf(QRegularExpression(QStringLiteral("[,\\x{060C}]"))), 1),
+                     named = middle(text.indexOf(period), period.size());
+        const bool rightToLeft = language == 3;
+        EXPECT_EQ(rightToLeft, code > comma && comma > named);
+        EXPECT_EQ(!rightToLeft, code < comma && comma < named);
+        // The painted text keeps to the reading side's half.
+        ASSERT_TRUE(waitFor([&] { return title.isVisible() && title.width() > 200; }));
+        const QImage image = title.grab().toImage();
+        int inked = 0, far = 0;
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                if (image.pixel(x, y) != image.pixel(1, 1)) {
+                    ++inked;
+                    far += (x < image.width() / 2) == rightToLeft;
+                }
+        EXPECT_GT(inked, 0);
+        EXPECT_EQ(far, 0);
+        delete window;
+    }
 }
 
 TEST_F(ChartWindowTest, ASlotConfiguredBeforeItsViewDrawsOnceTheViewIsMade) {

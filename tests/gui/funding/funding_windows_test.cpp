@@ -27,12 +27,15 @@
 #include <QMessageBox>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <map>
 
 namespace texts = tc::gui::texts;
 
@@ -448,18 +451,43 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
                                    {14, texts::kMonthlyTDS}})
         EXPECT_EQ(subType(row), context->text(key)) << row;
 
+    // Printed on the window's own page settings, in languages of several scripts: every word of
+    // every title whole, and the amounts right-aligned as the grid shows them.
     QTemporaryDir dir;
-    QPrinter printer;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(dir.filePath("history.pdf"));
-    ASSERT_TRUE(window->printTo(printer));
-    const QString text = guitest::pdfText(printer.outputFileName());
-    ASSERT_FALSE(text.isEmpty());
-    for (const QString& expected :
-         {context->text(texts::kDepositsAndWithdrawals), context->text(texts::kCredit),
-          context->text(texts::kBalanceAfter), context->text(texts::kCommission), QStringLiteral("1,000.00"),
-          QStringLiteral("03/18/2024 10:00:00")})
-        EXPECT_TRUE(text.contains(expected)) << expected.toStdString();
+    for (const std::int64_t language : {0, 6, 7, 10, 11}) {
+        ASSERT_TRUE(context->language().select(language));
+        SCOPED_TRACE(language);
+        QPrinter printer(QPrinter::HighResolution);
+        DepositsWithdrawalsWindowController::setUpPrinter(printer);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("history-%1.pdf").arg(language)));
+        ASSERT_TRUE(window->printTo(printer));
+        const std::vector<guitest::PdfWord> words = guitest::pdfWords(printer.outputFileName());
+        QSet<QString> printed;
+        for (const guitest::PdfWord& word : words)
+            printed.insert(word.text);
+        QStringList expected{context->text(texts::kDepositsAndWithdrawals), context->text(texts::kCommission),
+                             QStringLiteral("1,000.00 03/18/2024 10:00:00")};
+        for (int c = 0; c < model->columnCount(); ++c)
+            expected << model->headerData(c, Qt::Horizontal).toString();
+        for (const QString& word : expected.join(' ').split(' ', Qt::SkipEmptyParts))
+            EXPECT_TRUE(printed.contains(word)) << word.toStdString();
+        // Each row's credit, debit and balance end where the first row's do.
+        std::map<int, std::vector<QRectF>> rows; // amounts by the top of their line
+        static const QRegularExpression amount(QStringLiteral("^\\d[\\d,]*\\.\\d\\d$"));
+        for (const guitest::PdfWord& word : words)
+            if (amount.match(word.text).hasMatch())
+                rows[qRound(word.box.top())].push_back(word.box);
+        ASSERT_EQ(rows.size(), 18u);
+        const std::vector<QRectF>& first = rows.begin()->second;
+        for (auto& [top, amounts] : rows) {
+            std::sort(amounts.begin(), amounts.end(), [](QRectF a, QRectF b) { return a.left() < b.left(); });
+            ASSERT_EQ(amounts.size(), 3u) << top;
+            for (std::size_t a = 0; a < 3; ++a)
+                EXPECT_NEAR(amounts[a].right(), first[a].right(), 0.5) << "amount " << a << " at " << top;
+        }
+    }
+    ASSERT_TRUE(context->language().select(0));
 
     // A type typed by hand is none of the list's: nothing is sent.
     window->transactionCodeComboBox()->setEditText("nonsense");

@@ -464,6 +464,42 @@ TEST_F(TradeTicketTest, NamesFollowTheLanguageAndTheChoiceStays) {
     EXPECT_EQ(child<QComboBox>("ValidityComboBox")->placeholderText(), "Regular");
 }
 
+// Both drawer buttons point to where their panels open, mirrored in Dari, in the text itself (what
+// a screen reader reads) and as painted.
+TEST_F(TradeTicketTest, DrawerButtonsPointWhereTheirPanelsOpenInEitherDirection) {
+    for (const std::int64_t language : {3, 0}) {
+        SCOPED_TRACE(language);
+        ASSERT_TRUE(context->language().select(language));
+        open();
+        ASSERT_EQ(ticket->isRightToLeft(), language == 3);
+        for (const auto& [name, panel, key] :
+             {std::tuple{"multiTradeButton", "leftDrawer", texts::kMultiAccount},
+              std::tuple{"marketDepthChartButton", "rightDrawer", texts::kMarketDepthChart}}) {
+            SCOPED_TRACE(name);
+            auto* button = child<QPushButton>(name);
+            auto* drawer = child<QWidget>(panel);
+            button->click();
+            ASSERT_TRUE(waitFor([&] { return drawer->isVisible() && drawer->width() > 0; }));
+            const QPoint middle = drawer->mapTo(ticket, drawer->rect().center());
+            const int side = middle.x() > button->mapTo(ticket, button->rect().center()).x() ? 1 : -1;
+            const QString text = button->text();
+            const qsizetype at = text.indexOf(QRegularExpression(QStringLiteral("<<|>>")));
+            ASSERT_GE(at, 0) << text.toStdString();
+            EXPECT_EQ(text[at] == '>' ? 1 : -1, side) << text.toStdString();
+            // As painted in the button's direction: beside the label (its "&" doubled) on the panel's
+            // side, and pointing there.
+            const QString label = context->text(key).replace('&', "&&");
+            const auto named = guitest::laidOut(text, button->font(), button->layoutDirection(),
+                                                text.indexOf(label), label.size());
+            const auto arrows = guitest::laidOut(text, button->font(), button->layoutDirection(), at, 2);
+            EXPECT_EQ(arrows.first.center().x() > named.first.center().x() ? 1 : -1, side);
+            EXPECT_EQ((text[at] == '>') != arrows.second ? 1 : -1, side);
+            button->click();
+        }
+        ticket->close();
+    }
+}
+
 // An account's free margin reads the same in the status bar, the ticket's account rows and the
 // withdrawal window at every refresh; the withdrawal's own margin says it is the one-side margin.
 TEST_F(TradeTicketTest, AnAccountsMarginReadsOneMomentInEveryWindow) {
