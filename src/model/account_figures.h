@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -15,6 +16,10 @@ namespace tc {
 
 class AccountDetails;
 struct SessionModel;
+
+// The account a record's AccountNumber names, read leniently as a 32-bit id as an account reads it:
+// what a position counts towards in every figure of one account.
+std::int32_t accountIdOfNumber(std::string_view number);
 
 // Each account's floating P/L: the finite stored UnrealisedPL of the positions naming it, summed in
 // their order, the account number read leniently as a 32-bit id as an account reads it.

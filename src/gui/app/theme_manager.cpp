@@ -51,6 +51,14 @@ public:
             date->setDisplayFormat(format);
     }
 
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        // Alt pressed and let go puts the menu bar under the keys, as on the desktops.
+        if (hint == SH_MenuBar_AltKeyNavigation)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                        const QWidget* widget) const override {
         // A tool button that is on (the chart's crosshair, a pane's toggle) reads so at a glance:

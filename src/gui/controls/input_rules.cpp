@@ -73,20 +73,6 @@ bool isPortText(std::string_view text) {
     return text.size() <= kPortFieldLength && std::all_of(text.begin(), text.end(), isDigit);
 }
 
-std::string sanitizeDecimal(std::string_view text) {
-    std::string out;
-    bool point = false;
-    for (char c : text) {
-        if (isDigit(c)) {
-            out += c;
-        } else if (c == '.' && !point) {
-            point = true;
-            out += c;
-        }
-    }
-    return out;
-}
-
 PriceHighlight priceHighlight(std::string_view price, std::size_t bigDigits, std::size_t smallDigits) {
     PriceHighlight h;
     h.text = std::string(price);

@@ -30,9 +30,6 @@ std::string_view entryFaultKey(platform::EntryFault fault);
 // The port field: at most five digits.
 inline constexpr std::size_t kPortFieldLength = 5;
 bool isPortText(std::string_view text);
-// The editable column header: keeps the digits and the first point of a text, drops the rest
-// ("12a" gives "12", "1.2." gives "1.2").
-std::string sanitizeDecimal(std::string_view text);
 
 // A quote with its big-figure digits enlarged and its last digits small and raised. Indices are
 // into `text`, which is the price as given (its point where it was).

@@ -263,7 +263,7 @@ DepositRequestWindowController::checkForm(const std::shared_ptr<const AccountDet
                                          context_.text(texts::kAccountsCurrencyCannotPaidThrough));
 }
 
-interfaces::CommandResult
+interfaces::FundingRequestSent
 DepositRequestWindowController::sendForm(const std::shared_ptr<const AccountDetails>& chosen) {
     const DepositForm typed = form();
     funding::NewDeposit deposit;
@@ -277,12 +277,12 @@ DepositRequestWindowController::sendForm(const std::shared_ptr<const AccountDeta
     deposit.bankBranch = str(ui_->sourceBankBranchTextField->text());
     deposit.sourceAccount = str(ui_->sourceBankAccountTextField->text());
     deposit.depositedAccount = str(ui_->depositedBankAccountTextField->text());
-    deposit.amount = typedAmount(typed.amountText);
+    deposit.amount = typedAmount(typed.amountText).value_or(platform::Decimal());
     deposit.remarks = str(ui_->remarksTextField->text());
     deposit.email = typed.email;
     deposit.payGateId = isOnlinePayment_ ? payGateId_ : 0;
-    deposit.estimatedAmount = typedAmount(str(ui_->depositTextField->text()));
-    const interfaces::CommandResult sent = client()->funding().requestDeposit(deposit);
+    deposit.estimatedAmount = typedAmount(str(ui_->depositTextField->text())).value_or(platform::Decimal());
+    const interfaces::FundingRequestSent sent = client()->funding().requestDeposit(deposit);
     if (sent && isOnlinePayment_)
         requests_->asked(this);
     return sent;
@@ -296,7 +296,9 @@ void DepositRequestWindowController::fundingReply(const interfaces::FundingReply
         return;
     switch (reply.kind) {
     case Kind::DepositRequested:
-        showResult(reply.lines);
+        // The receipt of another window's request is that window's.
+        if (answersOwnRequest(reply))
+            showResult(reply.lines);
         return;
     case Kind::PayGateStarted:
     case Kind::PayGateProgress:

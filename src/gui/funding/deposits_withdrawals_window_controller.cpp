@@ -1,8 +1,11 @@
 #include "gui/funding/deposits_withdrawals_window_controller.h"
 
+#include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
+#include "gui/app/theme_manager.h"
+#include "gui/funding/entry_fault_mark.h"
 #include "gui/funding/funding_window_rules.h"
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_table_models.h"
@@ -99,6 +102,10 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
             box->setEditText(text);
         }
     });
+    // A typed account that is no account number is marked while it is there.
+    connect(ui_->accountComboBox, &QComboBox::editTextChanged, this, [this] { markAccount(); });
+    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { markAccount(); });
+    connect(&context_.language(), &Language::changed, this, [this] { markAccount(); });
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::fundingHistoryArrived, this,
             &DepositsWithdrawalsWindowController::historyArrived);
@@ -198,13 +205,33 @@ bool DepositsWithdrawalsWindowController::searchButtonClicked() {
     const auto code = transactionCodeFor(types->currentText().isEmpty(), chosen);
     if (!code)
         return false;
+    const HistoryAccount account = historyAccountOf(str(ui_->accountComboBox->currentText()));
+    if (account.refusal) {
+        CommonAlert::open(this, {context_.text(texts::kValidation),
+                                 accountFault(),
+                                 AlertSpec::Warning,
+                                 {},
+                                 QStringLiteral("fundingHistory")});
+        return false;
+    }
     SearchInfo search;
-    search.AccountNumber = ui_->accountComboBox->currentText().trimmed().toStdString();
+    search.AccountNumber = account.number;
     search.FromDate = dateOf(ui_->fromDatePicker->dateTime());
     search.ToDate = dateOf(ui_->toDatePicker->dateTime());
     search.TransactionDetails = std::string(*code);
     awaited_ = context_.clientModel()->client().funding().requestFinancialTransactions(search);
     return awaited_ != 0;
+}
+
+QString DepositsWithdrawalsWindowController::accountFault() const {
+    const auto refusal = historyAccountOf(str(ui_->accountComboBox->currentText())).refusal;
+    return refusal ? context_.text(refusal->key).replace(QStringLiteral("{0}"), context_.text(refusal->field))
+                   : QString();
+}
+
+void DepositsWithdrawalsWindowController::markAccount() {
+    if (QLineEdit* field = ui_->accountComboBox->lineEdit())
+        markEntryFault(field, accountFault(), context_.themes());
 }
 
 void DepositsWithdrawalsWindowController::historyArrived(interfaces::RequestId id) {

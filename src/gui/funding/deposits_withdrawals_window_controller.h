@@ -48,8 +48,11 @@ public:
     void onWindowLoad();
     // The Clear button: the whole of today, all transactions, no rows; the account stays.
     void setDefaultValues();
-    // Sends the search; false when nothing was sent (a typed type that is none of the list's).
+    // Sends the search; false when nothing was sent (a typed type that is none of the list's, or a
+    // typed account that is no account number, which is refused with its reason).
     bool searchButtonClicked();
+    // Why the account typed is no account number (the field is marked with it); empty when it is one.
+    QString accountFault() const;
     // The print dialog, window-modal; the table prints once it is accepted.
     void print();
     // Prints the table as shown now; false when the printer cannot be painted on.
@@ -76,6 +79,7 @@ private:
     void loadTransactionCodeCombo();
     void chooseAllTransactions();
     void historyArrived(interfaces::RequestId id);
+    void markAccount();
     QPrinter& printer();
 
     std::unique_ptr<Ui::DepositsWithdrawalsWindowController> ui_;

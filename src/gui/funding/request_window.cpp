@@ -1,10 +1,14 @@
 #include "gui/funding/request_window.h"
+#include "gui/funding/entry_fault_mark.h"
 #include "gui/funding/funding_accounts.h"
 #include "gui/funding/funding_window_rules.h"
 #include "gui/funding/request_sheet_keys.h"
 
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/app/qt_text.h"
+#include "gui/app/theme_manager.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
@@ -50,7 +54,12 @@ void RequestWindow::attachFrame(Frame frame) {
     connect(send_, &QPushButton::clicked, this, [this] { sendRequest(); });
     connect(frame_.accounts, qOverload<int>(&QComboBox::activated), this,
             [this](int index) { chooseAccount(index); });
-    connect(frame_.amount, &QLineEdit::textChanged, this, [this] { amountEdited(); });
+    connect(frame_.amount, &QLineEdit::textChanged, this, [this] {
+        markAmount();
+        amountEdited();
+    });
+    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { markAmount(); });
+    connect(&context_.language(), &Language::changed, this, [this] { markAmount(); });
     connect(frame_.notNow, &QPushButton::clicked, this, &QWidget::close);
     connect(ok_, &QPushButton::clicked, this, &QWidget::close);
     installRequestSheetKeys(this, frame_.pages, send_, ok_);
@@ -67,9 +76,9 @@ void RequestWindow::attachFrame(Frame frame) {
     });
     connect(&session, &ClientModel::fundingReply, this,
             [this](const interfaces::FundingReply& reply) { fundingReply(reply); });
-    // An approval refusal names no request: it answers the window still waiting for one of its kind.
+    // An approval refusal answers one request: only the window that sent it is told.
     connect(&session, &ClientModel::fundingFailed, this, [this](const interfaces::FundingFailure& failure) {
-        if (failure.request == frame_.approvals && awaitsAnswer())
+        if (failure.request == frame_.approvals && ticket_ != 0 && failure.id == ticket_)
             giveUpAnswer(context_.text(texts::kServerRefusedRequest)
                              .replace(QStringLiteral("{0}"), QString::fromStdString(failure.text)));
     });
@@ -77,6 +86,7 @@ void RequestWindow::attachFrame(Frame frame) {
         // The accounts and replies were the old session's: nothing more to show or send.
         sessionGone_ = true;
         answerTimer_.stop();
+        ticket_ = 0;
         ticking_ = false;
         close();
     });
@@ -96,6 +106,7 @@ void RequestWindow::closeEvent(QCloseEvent* event) {
     // waiting is no longer this window's to tell.
     ticking_ = false;
     answerTimer_.stop();
+    ticket_ = 0;
     QWidget::closeEvent(event);
 }
 
@@ -120,6 +131,15 @@ void RequestWindow::giveUpAnswer(const QString& message) {
     send_->setEnabled(account() != nullptr);
 }
 
+QString RequestWindow::amountFault() const {
+    const auto refusal = amountEntryRefusal(str(frame_.amount->text()));
+    return refusal ? refusalText(*refusal) : QString();
+}
+
+void RequestWindow::markAmount() {
+    markEntryFault(frame_.amount, amountFault(), context_.themes());
+}
+
 void RequestWindow::showResult(const std::vector<interfaces::LabelValue>& lines) {
     answered();
     frame_.pages->setCurrentIndex(1);
@@ -137,7 +157,8 @@ void RequestWindow::showValidationInfo(const QString& message) {
 QString RequestWindow::refusalText(const FundingRefusalText& refusal) const {
     QString message = context_.text(refusal.key);
     if (!refusal.field.empty())
-        message.replace(QStringLiteral("{0}"), context_.text(refusal.field));
+        message.replace(QStringLiteral("{0}"), context_.text(refusal.field))
+            .replace(QStringLiteral("{1}"), QString::fromStdString(refusal.figure));
     else if (!refusal.figure.empty())
         message.replace(QStringLiteral("{0}"), QString::fromStdString(refusal.figure));
     return message;
@@ -188,11 +209,12 @@ bool RequestWindow::sendRequest() {
         send_->setEnabled(false);
         return false;
     }
-    const interfaces::CommandResult sent = sendForm(chosen);
+    const interfaces::FundingRequestSent sent = sendForm(chosen);
     if (!sent) {
         showValidationInfo(QString::fromStdString(sent.error));
         return false;
     }
+    ticket_ = sent.ticket;
     send_->setEnabled(false);
     answerTimer_.start();
     return true;

@@ -114,17 +114,18 @@ WithdrawalRequestWindowController::checkForm(const std::shared_ptr<const Account
     return std::nullopt;
 }
 
-interfaces::CommandResult
+interfaces::FundingRequestSent
 WithdrawalRequestWindowController::sendForm(const std::shared_ptr<const AccountDetails>& chosen) {
     funding::NewWithdrawal withdrawal;
     withdrawal.accountDetail = chosen;
-    withdrawal.amount = typedAmount(str(ui_->amountTextField->text()));
+    withdrawal.amount = typedAmount(str(ui_->amountTextField->text())).value_or(platform::Decimal());
     withdrawal.remarks = str(ui_->remarksTextField->text());
     return client()->funding().requestWithdrawal(withdrawal);
 }
 
 void WithdrawalRequestWindowController::fundingReply(const interfaces::FundingReply& reply) {
-    if (reply.kind != interfaces::FundingReply::Kind::WithdrawalRequested || !isVisible())
+    if (reply.kind != interfaces::FundingReply::Kind::WithdrawalRequested || !isVisible() ||
+        !answersOwnRequest(reply))
         return;
     showResult(reply.lines);
 }

@@ -2,6 +2,7 @@
 
 #include "gui/main/network_status_view.h"
 
+#include "gui/app/access_key_rules.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/connect_each.h"
 #include "gui/app/gui_context.h"
@@ -18,6 +19,7 @@
 #include "gui/chat/messages_window_controller.h"
 #include "gui/controls/chart_drop_area.h"
 #include "gui/controls/grid_table.h"
+#include "gui/controls/tab_chain.h"
 #include "gui/funding/account_access_setting_window_controller.h"
 #include "gui/funding/change_password_window_controller.h"
 #include "gui/funding/deposit_request_window_controller.h"
@@ -56,7 +58,10 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -120,6 +125,9 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     news_ = new NewsTableController(context_, ui_->newsTab);
     ui_->newsTabLayout->addWidget(news_);
     ui_->newsTab->setFocusProxy(news_->newsTableView());
+    // Tab reads the window as it stands: the quotes, the charts, the pie and the tabs, the status line.
+    chainTabOrder(
+        {ui_->watchlistTabView, ui_->chartArea, ui_->pieChartPane, ui_->mainTabView, ui_->statusArea});
 
     if (!idle) {
         ownIdle_ = std::make_unique<DesktopIdleSource>();
@@ -200,6 +208,10 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     connect(ui_->appMenu, &QMenu::aboutToShow, this, &MainWindowController::updateLockAction);
     connect(ui_->toggleLeftViewButton, &QToolButton::toggled, this,
             [this](bool shown) { toggleLeftViewSelectedIndex(shown ? 1 : 0); });
+
+    // F10 opens the first menu, as on the desktops; Alt with a menu's access key opens that menu.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, &MainWindowController::openFirstMenu);
 
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
     updateAccountActions();
@@ -482,11 +494,29 @@ void MainWindowController::setUserName(const QString& userName) {
 }
 
 void MainWindowController::updateLanguageStrings() {
+    // The toolbar names its commands as the menus do, without their access keys.
+    for (QAction* action : ui_->mainToolbar->actions())
+        if (!action->isSeparator())
+            action->setIconText(QString::fromStdString(withoutAccessKey(action->text().toStdString())));
     // The pie's switch shows a sign, not a word: screen readers read its tooltip.
     ui_->toggleLeftViewButton->setAccessibleName(ui_->toggleLeftViewButton->toolTip());
     setWindowTitle(QStringLiteral("%1 v%2 - %3")
                        .arg(QGuiApplication::applicationDisplayName(),
                             QString::fromStdString(platform::Bundle::shortVersionString()), userName_));
+}
+
+void MainWindowController::openFirstMenu() {
+    const QList<QAction*> menus = ui_->menuBar->actions();
+    if (menus.isEmpty())
+        return;
+    ui_->menuBar->setActiveAction(menus.front());
+    // Its first item is current, so that the arrows, Return and the items' keys act at once.
+    if (QMenu* menu = menus.front()->menu())
+        for (QAction* item : menu->actions())
+            if (!item->isSeparator() && item->isVisible() && item->isEnabled()) {
+                menu->setActiveAction(item);
+                break;
+            }
 }
 
 void MainWindowController::getAccountDetails() {

@@ -159,6 +159,8 @@ protected:
 
 private:
     void updateLanguageStrings();
+    // The menu bar's first menu, open with its first item current (F10).
+    void openFirstMenu();
     void getAccountDetails();
     void loadAccountDetails();
     void addGridTables();

@@ -6,6 +6,7 @@
 #include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
 #include "gui/charts/pie_chart_controller.h"
+#include "gui/controls/text_refusal.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_table_models.h"
@@ -18,6 +19,7 @@
 #include "model/session_queries.h"
 #include "model/text/formatter.h"
 #include "platform/log.h"
+#include "platform/number_entry.h"
 #include "ui_account_statement_window_controller.h"
 
 #include <QAction>
@@ -353,6 +355,10 @@ bool AccountStatementWindowController::showAccountStatement() {
     const ClientModel& session = *context_.clientModel();
     if (!session.isSignedIn() || !session.client().isNetworkAvailable())
         return refuse(context_.text(texts::kNoConnectionTradingServer));
+    // An account typed with a character no one sees is said to be so, not to be someone else's.
+    if (const auto unsendable =
+            firstTextRefusal({{texts::kAccount, text.trimmed().toStdString(), platform::kMaxEntryLength}}))
+        return refuse(textRefusalText(context_.language().selected(), *unsendable));
     if (!account)
         return refuse(
             context_.text(texts::kAccountNotOneAccounts).replace(QStringLiteral("{0}"), text.trimmed()));

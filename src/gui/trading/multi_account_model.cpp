@@ -1,8 +1,8 @@
 #include "gui/trading/multi_account_model.h"
 
-#include "gui/controls/input_rules.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
+#include "gui/trading/trade_entries.h"
 #include "model/records/account_details.h"
 
 #include <algorithm>
@@ -111,11 +111,12 @@ void MultiAccountTableModel::setTicked(int row, bool ticked) {
 bool MultiAccountTableModel::setQuantity(int row, const QString& text) {
     if (row < 0 || row >= rowCount() || !rows_[static_cast<std::size_t>(row)].ticked)
         return false;
-    const std::string typed = text.trimmed().toStdString();
-    if (!isDecimalText(typed))
+    const TradeEntry entry = readQuantityEntry(text.toStdString());
+    if (!entry.ok()) {
+        Q_EMIT quantityRefused(text);
         return false;
-    rows_[static_cast<std::size_t>(row)].quantity =
-        fieldDecimal(typed).value_or(platform::Decimal::fromInt64(0));
+    }
+    rows_[static_cast<std::size_t>(row)].quantity = *entry.value;
     Q_EMIT dataChanged(index(row, Quantity), index(row, Quantity));
     Q_EMIT orderChanged();
     return true;

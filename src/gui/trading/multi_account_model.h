@@ -34,7 +34,8 @@ public:
     int rowOf(std::int32_t accountId) const;
     // Ticks a row (its quantity goes back to 0 whichever way it turns).
     void setTicked(int row, bool ticked);
-    // The quantity of a ticked row; false for an unticked row or a text that is not a number.
+    // The quantity of a ticked row; false for an unticked row or a text that is not a number (which
+    // is announced, never read as another number).
     bool setQuantity(int row, const QString& text);
     // Ticks every row or none; quantities stay.
     void tickAll(bool ticked);
@@ -52,6 +53,8 @@ Q_SIGNALS:
     void orderChanged();
     // The user ticked or unticked one row.
     void rowTicked(int row);
+    // A quantity typed into a ticked row is no number; the row keeps its quantity.
+    void quantityRefused(const QString& text);
 
 private:
     static QString marginText(const AccountDetails& figures);

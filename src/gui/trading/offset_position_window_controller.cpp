@@ -7,10 +7,12 @@
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
 #include "gui/controls/input_filters.h"
+#include "gui/controls/tab_chain.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/grid/grid_tones.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
+#include "gui/trading/trade_entries.h"
 #include "interfaces/client.h"
 #include "ui_offset_position_window_controller.h"
 
@@ -162,6 +164,8 @@ void OffsetPositionWindowController::showRows() {
         updateRow(row);
     }
     table->resizeColumnsToContents();
+    // Each row's quantity box is reached from the table, row by row, before the buttons.
+    chainTabOrder({ui_->OffsetBox, table, ui_->notNowButton, ui_->offsetButton});
     showing_ = false;
 }
 
@@ -181,6 +185,7 @@ void OffsetPositionWindowController::updateRow(int row) {
         box->setEditText(qt(r.offsetText));
     }
     box->setEnabled(ticked);
+    markField(box, ticked ? readQuantityEntry(r.offsetText) : TradeEntry{Decimal(), {}}, texts::kOffsetQty);
     showing_ = wasShowing;
 }
 
@@ -210,8 +215,8 @@ void OffsetPositionWindowController::OffsetButtonClicked() {
     interfaces::Client* c = client();
     if (!c || waiting_)
         return;
-    if (const auto key = state_.refusalKey(c->model(), c->isNetworkAvailable())) {
-        showRefusal(text(*key));
+    if (const auto refusal = state_.refusal(c->model(), c->isNetworkAvailable())) {
+        showRefusal(refusalText(*refusal));
         return;
     }
     const auto legs = state_.legs();

@@ -4,6 +4,7 @@
 // were ticked) and how much each gives, the totals, the checks before sending and the legs sent.
 // Rows are kept by position id; the records are read again from the session at every use. No Qt.
 #include "gui/texts.h"
+#include "gui/trading/position_dialog_rules.h"
 #include "interfaces/orders.h"
 #include "model/position_quantities.h"
 #include "model/records/order.h"
@@ -71,6 +72,8 @@ public:
 
     // The sheet's checks in their order; the key of the first that fails, nullopt when it may go.
     std::optional<std::string> refusalKey(const SessionModel& model, bool networkAvailable) const;
+    // The same, a ticked row whose text is no number first, naming the field and its fault.
+    std::optional<DialogRefusal> refusal(const SessionModel& model, bool networkAvailable) const;
     // What is sent: the ticked rows in tick order, each with its quantity.
     std::vector<interfaces::OffsetLeg> legs() const;
 

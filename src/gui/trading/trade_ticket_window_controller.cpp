@@ -152,11 +152,16 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         showState();
     });
     connect(advanced, &TicketAdvancedBox::stepped, this, &TradeTicketWindowController::stepField);
+    connect(advanced, &TicketAdvancedBox::fieldEdited, this, &TradeTicketWindowController::showPriceHints);
     connect(advanced, &TicketAdvancedBox::placeClicked, this,
             &TradeTicketWindowController::placeOrderButtonClicked);
 
     connect(ui_->leftDrawer, &TicketAccountsDrawer::orderChanged, this,
             &TradeTicketWindowController::showMultiAccountQuantity);
+    connect(ui_->leftDrawer, &TicketAccountsDrawer::quantityRefused, this, [this](const QString& text) {
+        showRefusal(
+            {}, refusalWords(readQuantityEntry(text.toStdString()).refusal, texts::kQuantity).toStdString());
+    });
     ui_->showConfirmationCheckBox->setChecked(context_.guiObjects().showConfirmationAlert());
     connect(ui_->showConfirmationCheckBox, &QCheckBox::toggled, this,
             [this](bool on) { context_.guiObjects().setShowConfirmationAlert(on); });
@@ -168,6 +173,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         ui_->rightDrawer->applyTheme(static_cast<int>(theme));
         ui_->AdvancedTradeTicketBox->forgetHintColours();
         showPriceHints();
+        refreshContractValue();
     });
     ui_->rightDrawer->applyTheme(static_cast<int>(context_.themes().getThemeForKey()));
     // Another session: the ticket lets go of every record of the old one.
@@ -297,11 +303,15 @@ void TradeTicketWindowController::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (state_.advanced() && state_.controls(records()).ordersEnabled) {
-            ui_->AdvancedTradeTicketBox->placeButton()->click();
+        // An order is placed only by its own button: Return on a focused button presses it, and
+        // does nothing in an entry field, where it was typed to end a price, not to trade.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && isAncestorOf(button)) {
+            if (button->isEnabled())
+                button->click();
             return;
         }
-        break;
+        event->accept();
+        return;
     case Qt::Key_Escape:
         close();
         return;
@@ -326,6 +336,14 @@ void TradeTicketWindowController::updateLanguageStrings() {
     ui_->AdvancedTradeTicketBox->renameLists(names);
     ui_->quotePanel->showRange(state_.quoteTexts(item()), context_.text(texts::kLow),
                                context_.text(texts::kHigh));
+    // The reasons a field gives read in the language too.
+    showPriceHints();
+    refreshContractValue();
+}
+
+QString TradeTicketWindowController::refusalWords(const EntryRefusal& refusal,
+                                                  std::string_view fieldKey) const {
+    return ticketText(tc::gui::refusalWords(context_.language().selected(), refusal, fieldKey));
 }
 
 QString TradeTicketWindowController::shown(std::string_view name) const {
@@ -380,8 +398,10 @@ void TradeTicketWindowController::SymbolSelectionIsChanging(const std::string& c
     const ItemDetails* instrument = item();
     ui_->tradeTicketBox->showInstrument(ticketText(code),
                                         instrument ? ticketText(instrument->Name) : QString());
-    ui_->AdvancedTradeTicketBox->setDecimals(
-        instrument ? std::clamp(instrument->DecimalPlaces, 0, ItemDetails::kMaxDecimalPlaces) : 2);
+    const int decimals =
+        instrument ? std::clamp(instrument->DecimalPlaces, 0, ItemDetails::kMaxDecimalPlaces) : 2;
+    ui_->AdvancedTradeTicketBox->setDecimals(decimals);
+    state_.setPriceDecimals(decimals);
     ui_->rightDrawer->setInstrument(code);
     UpdateValuesInTimer();
     state_.applySideRights(records(), orders());
@@ -411,7 +431,16 @@ void TradeTicketWindowController::LoadQuantity() {
 }
 
 void TradeTicketWindowController::refreshContractValue() {
-    ui_->tradeTicketBox->showContractValue(ticketText(state_.contractValue(records())));
+    std::vector<TickedLots> ticked;
+    if (ClientModel* model = session(); model && state_.multiAccount())
+        for (const auto& row : ui_->leftDrawer->model().rows())
+            if (row.ticked)
+                ticked.push_back(
+                    {row.quantity, groupSettings(model->client().model(), row.accountDet.get(), item())});
+    ui_->tradeTicketBox->showContractValue(ticketText(state_.contractValue(records(), ticked)));
+    const EntryRefusal refusal = state_.quantityRefusal();
+    ui_->tradeTicketBox->markQuantity(refusal.refused() ? refusalWords(refusal, texts::kQuantity) : QString(),
+                                      context_.themes());
 }
 
 // ---- order type, side, brackets, mode
@@ -469,12 +498,21 @@ void TradeTicketWindowController::showState() {
 }
 
 void TradeTicketWindowController::showPriceHints() {
-    ui_->AdvancedTradeTicketBox->showHints(state_.priceHints(orders()), context_.themes());
+    ui_->AdvancedTradeTicketBox->showHints(state_.priceHints(orders()), context_.themes(),
+                                           [this](const EntryRefusal& refusal, std::string_view fieldKey) {
+                                               return refusalWords(refusal, fieldKey);
+                                           });
 }
 
 void TradeTicketWindowController::UpdateValuesInTimer() {
     ui_->quotePanel->showQuote(state_.quote(item()), context_.text(texts::kLow), context_.text(texts::kHigh));
-    showPriceHints();
+    // The prices the ticket filled keep to their limits as the quote moves, until the user sets them;
+    // not while a confirmation shows them, so the order sent is the one confirmed.
+    const bool confirming = confirmation_ && confirmation_->isVisible();
+    if (!confirming && state_.followLimits(orders()))
+        showState();
+    else
+        showPriceHints();
     refreshMargins();
 }
 
@@ -584,7 +622,10 @@ bool TradeTicketWindowController::validate(Side side, bool placeButton) {
     const TicketVerdict verdict =
         state_.check(side, placeButton, records(), orders(), ui_->leftDrawer->model().rows());
     if (verdict.outcome == TicketVerdict::Outcome::Refused)
-        showRefusal(verdict.key, verdict.text);
+        showRefusal(verdict.key,
+                    verdict.fieldKey.empty()
+                        ? verdict.text
+                        : refusalWords({verdict.key, verdict.limit}, verdict.fieldKey).toStdString());
     return verdict.go();
 }
 
@@ -617,7 +658,10 @@ void TradeTicketWindowController::orderConfirmation(Side side, const platform::D
     texts.atMarket = context_.text(texts::kMarketRate).toStdString();
     texts.takeProfit = context_.text(texts::kTakeProfit).toStdString();
     texts.stopLoss = context_.text(texts::kStopLoss).toStdString();
-    const std::string body = state_.confirmation(texts, quantity, item());
+    texts.accountShare = context_.text(texts::kAccountShareLine).toStdString();
+    const auto accounts = state_.multiAccount() ? tickedAccounts(ui_->leftDrawer->model().rows())
+                                                : std::vector<interfaces::AccountQuantity>();
+    const std::string body = state_.confirmation(texts, quantity, item(), accounts);
 
     auto* sheet = new QMessageBox(this);
     sheet->setObjectName(QStringLiteral("orderConfirmationSheet"));
@@ -636,7 +680,7 @@ void TradeTicketWindowController::orderConfirmation(Side side, const platform::D
     cancel->setObjectName(QStringLiteral("cancelButton"));
     sheet->setDefaultButton(place);
     sheet->setEscapeButton(cancel);
-    auto* suppress = new QCheckBox(context_.text(texts::kDoNotAskAgain), sheet);
+    auto* suppress = new QCheckBox(context_.text(texts::kDoNotAskAgainUntil), sheet);
     suppress->setObjectName(QStringLiteral("suppressionCheckBox"));
     sheet->setCheckBox(suppress);
     connect(sheet, &QMessageBox::buttonClicked, this,

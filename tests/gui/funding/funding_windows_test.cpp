@@ -1,7 +1,9 @@
 // The deposit, withdrawal and funding-history windows against the in-process test server, signed in
 // as demo: a gateway payment from send to result with the payment page opened once at the right
-// address, a refused payment, a bank deposit, a withdrawal refused above the withdrawable amount and
-// accepted below it, the history of a period and its print, and the main window's actions.
+// address, a refused payment, a bank deposit, amounts that are no number refused at once with their
+// reason, the answers to approval requests reaching only the window that sent each, a withdrawal
+// refused above the withdrawable amount and accepted below it, the history of a period and its print,
+// and the main window's actions.
 #include "gui/app/common_alert.h"
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/deposits_withdrawals_window_controller.h"
@@ -18,6 +20,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -169,10 +172,18 @@ TEST_F(FundingWindowsTest, RefusedPaymentAndRefusedInputAnswerTheWindowThatAsked
     QTest::keyClicks(window->emailTextField(), ".com");
     window->remarksTextField()->setText(QStringLiteral("note\x02"));
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
-    EXPECT_EQ(
-        alertText(window, "deposit"),
-        context->text(texts::kHoldsCharacterCannotSentOr).replace("{0}", context->text(texts::kRemarks)));
+    EXPECT_EQ(alertText(window, "deposit"), context->text(texts::kHoldsCharacterCannotSentControl)
+                                                .replace("{0}", context->text(texts::kRemarks)));
     EXPECT_TRUE(window->sendRequestButton()->isEnabled());
+    // A remark pasted past the limit is kept whole and refused with the limit, never cut and sent.
+    window->remarksTextField()->clear();
+    QApplication::clipboard()->setText(QString(tc::gui::kMaxFundingText + 1, QLatin1Char('r')));
+    QTest::keyClick(window->remarksTextField(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(window->remarksTextField()->text().size(), qsizetype(tc::gui::kMaxFundingText + 1));
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    EXPECT_EQ(alertText(window, "deposit"), context->text(texts::kLongerThanCharacters)
+                                                .replace("{0}", context->text(texts::kRemarks))
+                                                .replace("{1}", QString::number(tc::gui::kMaxFundingText)));
     window->remarksTextField()->clear();
     // Past the gateway's limit: the server refuses and the window that asked says so.
     ASSERT_TRUE(window->sendRequest());
@@ -239,6 +250,71 @@ TEST_F(FundingWindowsTest, BankDepositRefusalsLeaveTheFormUsable) {
     EXPECT_FALSE(window->awaitsAnswer());
     EXPECT_EQ(window->currentPage(), 0);
     delete window;
+}
+
+// An amount that is no number stays as typed, is marked with its reason while it is there, works
+// out no figure and is refused by Send with that reason: nothing goes out. "1,000" was sent as 1.00.
+TEST_F(FundingWindowsTest, AnAmountThatIsNoNumberIsRefusedWithItsReason) {
+    DepositRequestWindowController* deposit = depositWindow();
+    auto withdrawal = std::make_unique<WithdrawalRequestWindowController>(*context);
+    withdrawal->show();
+    withdrawal->windowDidAppear();
+    // The alert's text when Send refused the text typed, as the field's mark says it.
+    const auto refusal = [&](tc::gui::RequestWindow* window, const char* text, const char* topic) {
+        window->amountTextField()->clear();
+        QTest::keyClicks(window->amountTextField(), text);
+        EXPECT_EQ(window->amountTextField()->text(), text);
+        EXPECT_EQ(window->amountTextField()->toolTip(), window->amountFault());
+        QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+        EXPECT_FALSE(window->awaitsAnswer()) << text;
+        return alertText(window, topic);
+    };
+    const auto reason = [&](std::string_view key) {
+        return context->text(key).replace("{0}", context->text(texts::kAmount));
+    };
+    for (const auto& [text, key] :
+         {std::pair{"1,000", texts::kHoldsAComma}, std::pair{"1 000", texts::kHoldsSpaceInsideNumber},
+          std::pair{"abc", texts::kNotNumber}, std::pair{"$100", texts::kNotNumber}}) {
+        EXPECT_EQ(refusal(deposit, text, "deposit"), reason(key)) << text;
+        EXPECT_EQ(deposit->amountFault(), reason(key)) << text;
+        EXPECT_TRUE(deposit->depositTextField()->text().isEmpty()) << text;
+    }
+    EXPECT_EQ(refusal(withdrawal.get(), "5,5", "withdrawal"), reason(texts::kHoldsAComma));
+    EXPECT_TRUE(withdrawal->resultingBalanceTextField()->text().isEmpty());
+    chooseGateway(deposit); // an online payment's amount too
+    QTest::keyClicks(deposit->emailTextField(), "demo@example.com");
+    EXPECT_EQ(refusal(deposit, "250abc", "deposit"), reason(texts::kNotNumber));
+    // A number takes the mark off.
+    withdrawal->amountTextField()->setText(QStringLiteral("1000"));
+    EXPECT_TRUE(withdrawal->amountTextField()->toolTip().isEmpty());
+    EXPECT_FALSE(withdrawal->resultingBalanceTextField()->text().isEmpty());
+    delete deposit;
+}
+
+// Two deposit windows wait for the server's refusals: each refusal ends the wait of the window whose
+// request it answers, the other waits on; a receipt shows only in the window that sent its request.
+TEST_F(FundingWindowsTest, ApprovalAnswersReachOnlyTheWindowThatSentTheRequest) {
+    std::unique_ptr<DepositRequestWindowController> first(depositWindow()), second(depositWindow());
+    std::vector<std::pair<bool, bool>> waitingAtEachRefusal;
+    QObject::connect(session.get(), &tc::gui::ClientModel::fundingFailed, first.get(), [&] {
+        waitingAtEachRefusal.emplace_back(first->awaitsAnswer(), second->awaitsAnswer());
+    });
+    // Above the desk's limit: both are refused, in the order they were sent.
+    for (DepositRequestWindowController* window : {first.get(), second.get()}) {
+        window->amountTextField()->setText(QString::number(testserver::kApprovalLimit * 2, 'f', 0));
+        ASSERT_TRUE(window->sendRequest());
+    }
+    ASSERT_TRUE(waitFor([&] { return waitingAtEachRefusal.size() == 2; }));
+    EXPECT_EQ(waitingAtEachRefusal, (std::vector{std::pair(false, true), std::pair(false, false)}));
+    EXPECT_TRUE(alertText(first.get(), "deposit").contains("limit"));
+    EXPECT_TRUE(alertText(second.get(), "deposit").contains("limit"));
+
+    first->amountTextField()->setText(QStringLiteral("1500"));
+    QSignalSpy shown(first.get(), &DepositRequestWindowController::resultShown);
+    ASSERT_TRUE(first->sendRequest());
+    ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }));
+    EXPECT_EQ(detailValue(first->detailWindow(), 5), "1500.00");
+    EXPECT_EQ(second->currentPage(), 0);
 }
 
 TEST_F(FundingWindowsTest, ARequestWithoutAnswerIsGivenUpAfterTheLimit) {
@@ -388,6 +464,17 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     // A type typed by hand is none of the list's: nothing is sent.
     window->transactionCodeComboBox()->setEditText("nonsense");
     EXPECT_FALSE(window->searchButtonClicked());
+    window->transactionCodeComboBox()->setEditText(QString());
+    // An account that is no account number is marked and refused with its reason, never cut to one.
+    QLineEdit* account = window->accountComboBox()->lineEdit();
+    account->clear();
+    QTest::keyClicks(account, "20,003");
+    const QString comma = context->text(texts::kHoldsAComma).replace("{0}", context->text(texts::kAccount));
+    EXPECT_EQ(account->toolTip(), comma);
+    EXPECT_FALSE(window->searchButtonClicked());
+    EXPECT_EQ(alertText(window, "fundingHistory"), comma);
+    account->setText(QStringLiteral("20003"));
+    EXPECT_TRUE(account->toolTip().isEmpty());
     // Clear: the default period, all transactions, no rows; the account stays.
     window->transactionCodeComboBox()->setCurrentIndex(2);
     window->setDefaultValues();

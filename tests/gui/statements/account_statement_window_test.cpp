@@ -15,11 +15,15 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPrinter>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -225,6 +229,17 @@ TEST_F(StatementWindowTest, RefusesABackwardPeriodAndAForeignAccountBeforeSendin
     QMessageBox* alert = tc::gui::CommonAlert::showing(window, QStringLiteral("statement"));
     ASSERT_TRUE(alert);
     EXPECT_TRUE(alert->informativeText().contains(context->text(texts::kFromDateMustNotAfter)));
+    alert->close();
+    // An account pasted with a character no one sees is said to hold it, not to be someone else's.
+    QLineEdit* account = window->findChild<QComboBox*>(QStringLiteral("accountComboBox"))->lineEdit();
+    account->clear();
+    QApplication::clipboard()->setText(QStringLiteral("20001\x03"));
+    QTest::keyClick(account, Qt::Key_V, Qt::ControlModifier);
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("showButton")), Qt::LeftButton);
+    alert = tc::gui::CommonAlert::showing(window, QStringLiteral("statement"));
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->informativeText(), context->text(texts::kHoldsCharacterCannotSentControl)
+                                            .replace("{0}", context->text(texts::kAccount)));
     alert->close();
     // The trader's account is not the demo's, nor is text that names no account.
     EXPECT_FALSE(show("20011", kJanuary1, kJanuary31));
