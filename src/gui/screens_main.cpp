@@ -8,6 +8,9 @@
 //   tradegui_screens --check-layout [--languages FOLDER,...] [--font-size N] [SCREEN...]
 // lays every screen (or those named) out at its first-run and its smallest size, in English and
 // Arabic unless --languages names others, and fails on a cut, elided or overlapping control.
+//   tradegui_screens --check-texts [--languages FOLDER,...] [SCREEN...]
+// reads every screen (or those named) in English and in each language (all unless --languages names
+// some), and fails where texts shown together read the same while their English texts differ.
 //   tradegui_screens --check-tabs [--languages FOLDER,...] [SCREEN...]
 // walks every screen's tab chain with the Tab key and fails where Tab misses a control, stays in one
 // or runs against reading order.
@@ -21,6 +24,7 @@
 #include "gui/screens/screen_layouts.h"
 #include "gui/screens/screen_registry.h"
 #include "gui/screens/tab_order_check.h"
+#include "gui/screens/text_check.h"
 #include "gui/settings/font_sizes.h"
 #include "market.h"
 #include "model/session_queries.h"
@@ -170,6 +174,7 @@ int main(int argc, char** argv) {
     const QString languagesArg = takeOption(args, QStringLiteral("--languages"));
     const QString fontSizeArg = takeOption(args, QStringLiteral("--font-size"));
     const bool checkLayout = args.removeAll(QStringLiteral("--check-layout")) > 0;
+    const bool checkTexts = args.removeAll(QStringLiteral("--check-texts")) > 0;
     const bool checkTabs = args.removeAll(QStringLiteral("--check-tabs")) > 0;
     std::vector<std::int64_t> languages;
     if (!languagesArg.isEmpty() && !pickLanguages(languagesArg, languages)) {
@@ -226,6 +231,13 @@ int main(int argc, char** argv) {
         const int faults = tc::gui::checkScreenLayouts(context, shell, registry, languages, out, args);
         out << faults << " layout fault(s)\n";
         return faults == 0 ? 0 : 1;
+    }
+    if (checkTexts) {
+        if (languages.empty())
+            pickLanguages(QStringLiteral("all"), languages);
+        const int clashes = tc::gui::checkScreenTexts(context, shell, registry, languages, out, args);
+        out << clashes << " text(s) shown together that read the same\n";
+        return clashes == 0 ? 0 : 1;
     }
     if (languages.empty()) {
         const int failures = tc::gui::captureScreens(context, shell, registry, dir, out, args.mid(1));
