@@ -112,6 +112,15 @@ firstUncarried(const std::vector<std::pair<std::string, std::string>>& texts) {
     return std::nullopt;
 }
 
+constexpr int kMaxGatewayAmountDigits = 15;
+
+int significantDigits(const platform::Decimal& value) {
+    int digits = 0;
+    for (unsigned __int128 m = value.mantissa(); m != 0; m /= 10)
+        ++digits;
+    return digits;
+}
+
 // The amount typed, in the order of its faults: not above 0 (`notPositiveKey`), above the cap,
 // more decimals than an approval request carries (only when `approval`: a gateway payment goes in
 // the gateway's currency, whose decimals are its own).
@@ -131,6 +140,10 @@ std::optional<FundingRefusalText> amountRefusal(std::string_view text, std::stri
         return aboveCap;
     if (approval && !funding::FinancialApproval::carriesExactly(*entry.value))
         return refusal(texts::kAmountMoreThanTwoDecimals);
+    // A gateway payment goes out as a double: past its digits it would be another amount.
+    if (!approval && significantDigits(*entry.value) > kMaxGatewayAmountDigits)
+        return FundingRefusalText{texts::kTooManyDigits, 0, texts::kAmount,
+                                  std::to_string(kMaxGatewayAmountDigits)};
     return std::nullopt;
 }
 

@@ -176,6 +176,10 @@ TEST(DepositChecks, OrderAndTexts) {
     form.gatewayText = "Loopback Pay";
     EXPECT_EQ(key("250"), "accepted");
     EXPECT_EQ(key("0.001"), "accepted"); // in the gateway's currency, with its own decimals
+    // It goes out as a double: more digits than one carries would send another amount.
+    EXPECT_EQ(key("12345.1234567891"), "accepted");
+    EXPECT_EQ(refusal("12345.12345678901"),
+              (FundingRefusalText{texts::kTooManyDigits, 0, texts::kAmount, "15"}));
     for (const char* bad : {"a@b.c", "a@b.abcde", " a@b.com", "a@b.com ", "ab.com", ""}) {
         form.email = bad;
         EXPECT_EQ(key("250"), texts::kEnterValidEMailAddress) << bad;
