@@ -124,7 +124,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     addCharts();
     news_ = new NewsTableController(context_, ui_->newsTab);
     ui_->newsTabLayout->addWidget(news_);
-    ui_->newsTab->setFocusProxy(news_->newsTableView());
+    pageTables_.emplace(ui_->newsTab, news_->newsTableView());
     // Tab reads the window as it stands: the quotes, the charts, the pie and the tabs, the status line.
     chainTabOrder(
         {ui_->watchlistTabView, ui_->chartArea, ui_->pieChartPane, ui_->mainTabView, ui_->statusArea});
@@ -261,8 +261,7 @@ void MainWindowController::addGridTables() {
         layout->addWidget(pane);
         tables_.push_back(&pane->table());
         panes_.push_back(pane);
-        // A tab brought forward from the menu or the keyboard focuses its table.
-        layout->parentWidget()->setFocusProxy(&pane->table());
+        pageTables_.emplace(layout->parentWidget(), &pane->table());
         if (grid == Grid::Accounts) {
             connect(pane, &GridPane::accountChosen, this, &MainWindowController::setAccount);
             connect(pane, &GridPane::newDepositRequested, this, [this] { newDepositRequest(); });
@@ -310,7 +309,7 @@ void MainWindowController::addJournal() {
     journal_->setWordWrap(false);
     journal_->setAccessibleName(context_.text(texts::kJournal));
     ui_->journalTabLayout->addWidget(journal_);
-    ui_->journalTab->setFocusProxy(journal_);
+    pageTables_.emplace(ui_->journalTab, journal_);
 
     ClientModel& session = *context_.clientModel();
     journalModel_->setLines(&session.client().journal());
@@ -341,7 +340,10 @@ void MainWindowController::mainToolbarButtonClicked(const QAction* item) {
     if (!page)
         return;
     ui_->mainTabView->setCurrentWidget(page);
-    page->setFocus(); // its focus proxy: the tab's table
+    // A tab brought forward focuses its table. Not through a focus proxy: Tab would land on the page
+    // from wherever it stands in the focus chain and jump to its table out of reading order.
+    const auto table = pageTables_.find(page);
+    (table != pageTables_.end() ? table->second : page)->setFocus();
 }
 
 void MainWindowController::resourcesButtonClicked() {

@@ -22,6 +22,7 @@ class QTableView;
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -190,6 +191,7 @@ private:
     std::optional<std::int32_t> account_;
     QPointer<SettingsWindowController> settings_;
     std::vector<GridTable*> tables_;
+    std::map<QWidget*, QWidget*> pageTables_; // each tab page's table, focused when it is brought forward
     WatchlistTableController* watchlist_ = nullptr;
     AdvancedWatchlistTableController* advancedWatchlist_ = nullptr;
     MarketDepthPane* depth_ = nullptr;
