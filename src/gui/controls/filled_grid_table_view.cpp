@@ -64,6 +64,18 @@ std::vector<QRect> FilledGridTableView::gridLineRects(const QRect& dirty) const 
     return lines;
 }
 
+void FilledGridTableView::setCellFont(const QFont& font) {
+    cellFont_ = font;
+    setFont(font);
+}
+
+void FilledGridTableView::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    // The style's repolish ends in this event, after it has set the font it remembers.
+    if (event->type() == QEvent::StyleChange && cellFont_ && font() != *cellFont_)
+        setFont(*cellFont_);
+}
+
 void FilledGridTableView::paintEvent(QPaintEvent* event) {
     QTableView::paintEvent(event);
     if (!showGrid() || !model())

@@ -7,6 +7,7 @@
 // Only solid lines are drawn, as the grids use.
 #include <QTableView>
 
+#include <optional>
 #include <vector>
 
 namespace tc::gui {
@@ -23,8 +24,16 @@ public:
     std::vector<QRect> gridLineRects(const QRect& dirty) const;
     static constexpr int kPieceHeight = 64;
 
+    // Sets the cells' font and keeps it: a style sheet set on the program (a theme switch) gives
+    // every widget back the font it had when first polished, which would undo a size chosen later.
+    void setCellFont(const QFont& font);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    std::optional<QFont> cellFont_;
 };
 
 } // namespace tc::gui

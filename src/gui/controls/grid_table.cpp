@@ -57,7 +57,7 @@ void GridTable::setCellFontSize(int size) {
     fontSize_ = size;
     QFont cells = font();
     cells.setPixelSize(size);
-    setFont(cells);
+    setCellFont(cells);
     verticalHeader()->setDefaultSectionSize(QFontMetrics(cells).height() + 6);
     fitColumns();
 }

@@ -255,8 +255,8 @@ void WatchlistTableController::applyFontSize() {
     fontSize_ = size;
     QFont cells = font();
     cells.setPointSize(static_cast<int>(size));
-    setFont(cells);
-    horizontalHeader()->setFont(QWidget::font());
+    // The header keeps the window's font, as the other grids' do.
+    setCellFont(cells);
     // Room for the bid and ask's enlarged big figure.
     verticalHeader()->setDefaultSectionSize(QFontMetrics(cells).height() + 12);
     if (headerMenu_)
