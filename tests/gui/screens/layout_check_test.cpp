@@ -135,6 +135,47 @@ TEST(LayoutCheck, HeaderTitlesAndTabsThatDoNotFitAreElided) {
     EXPECT_TRUE(elided[1].detail.contains("Journal")) << elided[1].detail.toStdString();
 }
 
+// The view's edge through a column of prices: the part in sight shows the price or its title in
+// part, or not at all. Columns wholly out of sight are scrolled to, not cut.
+TEST(LayoutCheck, AColumnThatTheViewsEdgeCutsShowsItsTitleAndFiguresInPart) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* table = new QTableView(&window);
+    table->setObjectName(QStringLiteral("board"));
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(false);
+    table->horizontalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QStandardItemModel model(3, 5);
+    model.setHorizontalHeaderLabels({"Symbol", "Bid", "Ask", "Open", "High"});
+    for (int row = 0; row < model.rowCount(); ++row)
+        for (int column = 0; column < model.columnCount(); ++column) {
+            model.setItem(row, column, new QStandardItem(QStringLiteral("1.08511")));
+            model.item(row, column)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        }
+    table->setModel(&model);
+    layout->addWidget(table);
+    window.show();
+    for (int column = 0; column < model.columnCount(); ++column)
+        table->setColumnWidth(column, 100);
+    const int frame = 2 * table->frameWidth();
+    for (Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+        window.setLayoutDirection(direction);
+        window.resize(300 + frame, 200); // three columns whole, the rest past a scroll bar
+        EXPECT_TRUE(faultsOf(window, LayoutFault::Kind::CutByPane).empty()) << direction;
+        window.resize(240 + frame, 200); // the edge 40 px into the ask column
+        const auto cut = faultsOf(window, LayoutFault::Kind::CutByPane);
+        ASSERT_EQ(widgets(cut), "board") << direction;
+        EXPECT_TRUE(cut[0].detail.contains("column 2: its title \"Ask\"")) << cut[0].detail.toStdString();
+    }
+    // A title that starts where the part in sight does: the prices alone are cut.
+    table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    window.setLayoutDirection(Qt::LeftToRight);
+    const auto prices = faultsOf(window, LayoutFault::Kind::CutByPane);
+    ASSERT_EQ(widgets(prices), "board");
+    EXPECT_TRUE(prices[0].detail.contains("column 2: row 0, \"1.08511\"")) << prices[0].detail.toStdString();
+}
+
 TEST(LayoutCheck, ToolbarItemsBehindTheExtensionArrowAreOutOfSight) {
     QMainWindow window;
     auto* toolbar = window.addToolBar(QStringLiteral("tools"));
