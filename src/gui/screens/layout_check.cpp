@@ -375,6 +375,9 @@ private:
             return;
         const QModelIndex root = table->rootIndex();
         const int rows = std::min(model->rowCount(root), kCellRows);
+        // The grid line takes the last pixel of every cell; the delegate elides what needs more
+        // than the rest, to the pixel.
+        const int line = table->showGrid() ? 1 : 0;
         for (int column = 0; column < model->columnCount(root); ++column) {
             const int width = table->columnWidth(column);
             if (table->isColumnHidden(column) || width <= 0)
@@ -389,14 +392,14 @@ private:
                 option.widget = table;
                 option.font = table->font();
                 option.textElideMode = table->textElideMode();
-                option.rect = QRect(0, 0, width, table->rowHeight(row));
+                option.rect = QRect(0, 0, width - line, table->rowHeight(row));
                 const QSize needs = table->itemDelegateForIndex(index)->sizeHint(option, index);
-                if (width + kSlack < needs.width()) {
+                if (width - line < needs.width()) {
                     fault(LayoutFault::Kind::Elided, table,
                           QStringLiteral("row %1, column %2: %3")
                               .arg(row)
                               .arg(column)
-                              .arg(room(text, needs.width(), width)));
+                              .arg(room(text, needs.width(), width - line)));
                     break; // one cut cell names its column
                 }
             }

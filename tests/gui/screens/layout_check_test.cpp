@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStandardItemModel>
+#include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
@@ -133,6 +134,36 @@ TEST(LayoutCheck, HeaderTitlesAndTabsThatDoNotFitAreElided) {
     ASSERT_EQ(elided.size(), 2u) << widgets(elided).toStdString();
     EXPECT_TRUE(elided[0].detail.contains("Available Margin")) << elided[0].detail.toStdString();
     EXPECT_TRUE(elided[1].detail.contains("Journal")) << elided[1].detail.toStdString();
+}
+
+// A figure's cell is its column less the grid line on its last pixel: a column as wide as the
+// figure needs, and no wider, elides it.
+TEST(LayoutCheck, AFigureElidedByAPixelOfItsColumnIsFound) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* table = new QTableView(&window);
+    table->setObjectName(QStringLiteral("prices"));
+    QStandardItemModel model(1, 2);
+    model.setItem(0, 0, new QStandardItem(QStringLiteral("164.076")));
+    model.setItem(0, 1, new QStandardItem(QStringLiteral("EURUSD")));
+    table->setModel(&model);
+    layout->addWidget(table);
+    window.resize(600, 200);
+    window.show();
+    QStyleOptionViewItem option;
+    option.initFrom(table);
+    option.font = table->font();
+    const int needs = table->itemDelegate()->sizeHint(option, model.index(0, 0)).width();
+    for (bool grid : {true, false}) {
+        SCOPED_TRACE(grid);
+        table->setShowGrid(grid);
+        table->setColumnWidth(0, needs + (grid ? 1 : 0));
+        EXPECT_TRUE(faultsOf(window, LayoutFault::Kind::Elided).empty());
+        table->setColumnWidth(0, needs - (grid ? 0 : 1));
+        const auto elided = faultsOf(window, LayoutFault::Kind::Elided);
+        ASSERT_EQ(elided.size(), 1u);
+        EXPECT_TRUE(elided[0].detail.contains("\"164.076\"")) << elided[0].detail.toStdString();
+    }
 }
 
 // The view's edge through a column of prices: the part in sight shows the price or its title in
