@@ -156,8 +156,12 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    // The board's pane grows (never shrinks) until the board shows its columns through the ask
+    // price whole, at the board's font size and in the language's titles.
+    void widenBoardToItsPrices();
     void updateLanguageStrings();
     void getAccountDetails();
     void loadAccountDetails();
@@ -209,6 +213,7 @@ private:
     ResourcesViewController* resources_ = nullptr;
     std::function<void(const std::string&)> passwordChanged_;
     bool refreshing_ = false;
+    bool boardFitted_ = false;
     // The client (ClientModel::generation) whose session the window has taken up.
     std::uint64_t boundGeneration_ = 0;
 };

@@ -526,4 +526,28 @@ TEST_F(MainWindowTest, AThemeSwitchKeepsTheChosenFontSizes) {
     }
 }
 
+// At every font size the settings offer, chosen while the window shows, the board's pane widens
+// until the board shows its bid and ask whole, never narrower than it was.
+TEST_F(MainWindowTest, TheBoardShowsItsPricesWholeAtEveryFontSize) {
+    window->resize(1600, 1000); // as on the screen the program first opens on
+    const tc::gui::WatchlistTableController& board = *window->watchlistBoard();
+    const QWidget* pane = window->findChild<QWidget*>("watchlistTabView");
+    const auto wholeInSight = [&](const char* identifier) {
+        const int column = board.gridModel().columnOf(identifier);
+        const int left = board.columnViewportPosition(column);
+        return left >= 0 && left + board.columnWidth(column) <= board.viewport()->width();
+    };
+    int width = pane->width();
+    for (const tc::gui::FontSizeChoice& choice : tc::gui::kFontSizeChoices) {
+        SCOPED_TRACE(choice.size);
+        tc::gui::PreferenceManager::saveFontSizeInfo(*defaults, choice.size, tc::gui::kWatchlistFontSizeKey);
+        session->tickNow();
+        EXPECT_TRUE(waitFor([&] {
+            return board.font().pointSize() == choice.size && wholeInSight("Bid") && wholeInSight("Ask");
+        }));
+        EXPECT_GE(pane->width(), width);
+        width = pane->width();
+    }
+}
+
 } // namespace
