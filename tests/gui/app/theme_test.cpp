@@ -1,11 +1,15 @@
 #include "gui/app/gui_objects.h"
 #include "gui/app/in_app_notification_center.h"
+#include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
 #include "gui/app/theme_table.h"
 #include "gui/gui_test_support.h"
 #include "gui/settings/settings_window_controller.h"
 
 #include <QCheckBox>
+#include <QIcon>
+#include <QImage>
+#include <QPushButton>
 #include <QSignalSpy>
 
 namespace {
@@ -60,6 +64,32 @@ TEST_F(Themes, AnUnknownStoredThemeLeavesTheLookAsItIs) {
     const QColor before = QApplication::palette().color(QPalette::Window);
     context->themes().saveTheme(2);
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), before);
+}
+
+// A button's icon stands before its text as the window reads, the pair centred: at the text's left
+// in English, at its right in Arabic.
+TEST_F(Themes, AButtonsIconAndTextAreMirroredTogether) {
+    QPixmap square(16, 16);
+    square.fill(Qt::magenta);
+    QPushButton button(QIcon(square), QStringLiteral("\u0648\u0636\u0639 \u0623\u0645\u0631"));
+    QPalette blue = button.palette();
+    blue.setColor(QPalette::ButtonText, Qt::blue);
+    button.setPalette(blue);
+    button.resize(300, 32);
+    for (const std::int64_t language : {0, 5}) { // English, Arabic
+        ASSERT_TRUE(context->language().select(language));
+        const QImage shot = button.grab().toImage();
+        const auto icon =
+            guitest::columnsWhere(shot, [](const QColor& c) { return c.red() > 200 && c.green() < 60; });
+        const auto text =
+            guitest::columnsWhere(shot, [](const QColor& c) { return c.blue() > c.red() + 80; });
+        ASSERT_TRUE(icon.first < icon.second && text.first < text.second) << language;
+        EXPECT_EQ(icon.first > text.second, language == 5) << language;
+        EXPECT_NEAR(std::min(icon.first, text.first) + std::max(icon.second, text.second), button.width() - 1,
+                    8)
+            << language;
+    }
+    ASSERT_TRUE(context->language().select(0));
 }
 
 } // namespace
