@@ -30,6 +30,7 @@ public:
     // Sets the cells' font and keeps it: a style sheet set on the program (a theme switch) gives
     // every widget back the font it had when first polished, which would undo a size chosen later.
     void setCellFont(const QFont& font);
+    bool hasCellFont() const { return cellFont_.has_value(); }
 
     // On by default; off, the view shows a column in part where it reaches past the edge.
     void setWholeColumns(bool whole);

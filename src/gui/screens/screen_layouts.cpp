@@ -2,6 +2,7 @@
 
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/controls/filled_grid_table_view.h"
 #include "gui/screens/screen_registry.h"
 #include "model/text/language_string.h"
 
@@ -10,6 +11,7 @@
 #include <QTextStream>
 #include <QWidget>
 
+#include <algorithm>
 #include <set>
 
 namespace tc::gui {
@@ -43,11 +45,17 @@ void settleScreen() {
     settleLayout();
 }
 
+bool showsChosenFontSize(const QWidget* widget) {
+    const auto tables = widget->findChildren<const FilledGridTableView*>();
+    return std::any_of(tables.begin(), tables.end(),
+                       [](const FilledGridTableView* table) { return table->hasCellFont(); });
+}
+
 } // namespace
 
 int checkScreenLayouts(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry,
-                       const std::vector<std::int64_t>& languages, QTextStream& log,
-                       const QStringList& only) {
+                       const std::vector<std::int64_t>& languages, QTextStream& log, const QStringList& only,
+                       QStringList* fontSized) {
     int faults = 0;
     std::set<const LayoutAllowance*> used;
     const std::int64_t languageBefore = gui.language().selected();
@@ -68,6 +76,8 @@ int checkScreenLayouts(GuiContext& gui, QtShell& shell, const ScreenRegistry& re
             }
             widget->show();
             settleScreen();
+            if (fontSized && !fontSized->contains(screen.name) && showsChosenFontSize(widget))
+                fontSized->append(screen.name);
             const QSize firstRun = widget->size();
             const QSize smallest = smallestSize(widget);
             for (const auto& [size, label] :

@@ -29,9 +29,11 @@ struct LayoutAllowance {
 const std::vector<LayoutAllowance>& layoutAllowances();
 
 // Checks the screens (all, or those in `only`) in each language; reports every fault on `log`, the
-// allowed ones marked so. Returns the number of faults not allowed.
+// allowed ones marked so. Returns the number of faults not allowed. `fontSized`, when given, gets the
+// names of the screens that show a table in the font size the settings choose (the board, the
+// grids): the only ones another font size changes.
 int checkScreenLayouts(GuiContext& context, QtShell& shell, const ScreenRegistry& registry,
                        const std::vector<std::int64_t>& languages, QTextStream& log,
-                       const QStringList& only = {});
+                       const QStringList& only = {}, QStringList* fontSized = nullptr);
 
 } // namespace tc::gui
