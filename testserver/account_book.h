@@ -21,6 +21,8 @@ struct ServerPosition {
     std::string initialQty = "0";
     std::string qty = "0";
     std::string openPrice = "0";
+    // Paid in full when the position opened, for its initial quantity; what the open part still
+    // carries is this prorated (commissionCarried).
     std::string commission = "0";
     std::string openedAt;
     std::int64_t refTicketId = 0;
@@ -29,6 +31,8 @@ struct ServerPosition {
     int orderTypeId = 1;
     int deliveryMode = 0;
     std::string storage = "0";
+    // The rate of the instrument's base currency at the fill: 1, as this server converts nothing.
+    std::string baseCurrencyRate = "1";
 };
 
 struct ServerPendingOrder {
@@ -60,7 +64,13 @@ struct ServerSettlement {
     std::string qty = "0";
     std::string pl = "0";
     std::string settledAt;
+    // The share of the commission paid at opening that the settled quantity carried (already
+    // charged to the balance then; told here so the settlements add up to what was paid).
     std::string commission = "0";
+    // What the profit was converted at, into the account's currency and from the quote currency:
+    // 1, as this server converts nothing.
+    std::string currencyRate = "1";
+    std::string accountCurrencyRate = "1";
     bool isBuy = true;
     std::string openPrice = "0";
     std::string closePrice = "0";
@@ -86,6 +96,14 @@ struct ServerCancellation {
     std::string orderedAt;
 };
 
+// A commission charged to an account's balance: on opening a position, for its whole quantity.
+struct ServerCharge {
+    int accountId = 0;
+    std::int64_t positionId = 0;
+    std::string amount = "0";
+    std::string chargedAt;
+};
+
 // Everything of every account; ids are unique across the server.
 struct Books {
     std::vector<ServerPosition> positions;
@@ -95,7 +113,10 @@ struct Books {
     // Executed positions keep every position ever opened, closed or not, for the executed-position
     // search.
     std::vector<ServerPosition> executed;
-    // Balance of every account (decimal text): the market file's, plus every settled profit since.
+    // The commissions charged, as the statements count them.
+    std::vector<ServerCharge> charges;
+    // Balance of every account (decimal text): the market file's, plus every settled profit since,
+    // less every commission charged since.
     std::map<int, std::string> balances;
     std::int64_t nextId = 100001;
 

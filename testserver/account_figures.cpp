@@ -20,14 +20,19 @@ Decimal decimalOf(const std::string& text) {
     return Decimal::fromString(text).value_or(Decimal());
 }
 
-// The group's margin per lot of the account; none for an unknown account or group.
-std::optional<Decimal> perLotOf(const Market& market, int accountId) {
+const Group* groupOf(const Market& market, int accountId) {
     const Account* account = market.findAccount(accountId);
     if (!account)
-        return std::nullopt;
+        return nullptr;
     const auto group = std::find_if(market.groups.begin(), market.groups.end(),
                                     [&](const Group& g) { return g.id == account->group; });
-    if (group == market.groups.end())
+    return group == market.groups.end() ? nullptr : &*group;
+}
+
+// The group's margin per lot of the account; none for an unknown account or group.
+std::optional<Decimal> perLotOf(const Market& market, int accountId) {
+    const Group* group = groupOf(market, accountId);
+    if (!group)
         return std::nullopt;
     // Every delivery mode and side takes the group's one margin per lot (the snapshot sends it as
     // the initial, sell, intraday and BTST margin alike).
@@ -88,6 +93,27 @@ std::string oneSideMarginOf(const Market& market, const Books& books, int accoun
     for (const auto& [key, lots] : sides)
         margin = margin.add(perLot->multiply(std::max(lots.first, lots.second)));
     return margin.rounded(2).toString();
+}
+
+std::string openingCommissionOf(const Market& market, int accountId, const std::string& qty) {
+    const Group* group = groupOf(market, accountId);
+    if (!group)
+        return "0";
+    return decimalOf(group->commission).multiply(decimalOf(qty)).rounded(2).toString();
+}
+
+Decimal commissionCarried(const std::string& paid, const std::string& initialQty, const std::string& qty) {
+    const Decimal amount = decimalOf(paid);
+    const Decimal initial = decimalOf(initialQty);
+    if (!(initial > Decimal()))
+        return amount;
+    return amount.multiply(decimalOf(qty)).divide(initial).rounded(2);
+}
+
+Decimal commissionSettled(const ServerPosition& position, const std::string& before,
+                          const std::string& after) {
+    return commissionCarried(position.commission, position.initialQty, before)
+        .subtract(commissionCarried(position.commission, position.initialQty, after));
 }
 
 WireFields accountSummaryFields(const Market& market, const Books& books, const Account& account,

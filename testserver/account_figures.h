@@ -1,10 +1,13 @@
 #pragma once
 // What the server tells of an account's money: the balance the book holds, the margin its open
-// positions hold, its one-side margin, and the account summary (type 1045) that carries them after
-// a fill, a settlement or an approved deposit or withdrawal. Called under the book's lock.
+// positions hold, its one-side margin, the commission of its positions, and the account summary
+// (type 1045) that carries them after a fill, a settlement or an approved deposit or withdrawal.
+// Called under the book's lock.
 #include "account_book.h"
 #include "market.h"
 #include "server_wire.h"
+
+#include "platform/decimal.h"
 
 #include <string>
 
@@ -20,6 +23,21 @@ std::string usedMarginOf(const Market& market, const Books& books, int accountId
 // The margin of the larger side only: per instrument and delivery mode, the group's amount per lot
 // times the greater of the bought and the sold lots. What a withdrawal must leave in the account.
 std::string oneSideMarginOf(const Market& market, const Books& books, int accountId);
+
+// The commission of opening `qty` lots in the account: its group's amount per lot times the lots,
+// to the cent, charged in full on opening. Decimal text; "0" for an unknown account or group.
+std::string openingCommissionOf(const Market& market, int accountId, const std::string& qty);
+
+// What a position whose opening paid `paid` for `initialQty` still carries while `qty` is open: the
+// paid amount prorated to the open quantity, as the client shows it, to the cent. The whole paid
+// amount when the initial quantity is not above 0 (nothing to prorate against).
+tc::platform::Decimal commissionCarried(const std::string& paid, const std::string& initialQty,
+                                        const std::string& qty);
+
+// The share of the paid commission a close from `before` to `after` open lots settles: what the
+// position carried less what it still carries, so the shares of its closes add up to what was paid.
+tc::platform::Decimal commissionSettled(const ServerPosition& position, const std::string& before,
+                                        const std::string& after);
 
 // The account summary of the account now: status, balance (also as equity: this server values no
 // position), used, available and one-side margin.

@@ -125,7 +125,12 @@ void writeGroups(Sections& s, const Market& m) {
                 .set(10, "0")
                 .set(11, 0);
             gi.set(12, 0).flag(13, true).set(14, g.margin).set(15, g.margin).set(16, g.margin);
-            gi.set(17, g.margin).set(18, g.margin).set(19, g.margin).set(20, "0").set(21, 1).set(22, 1);
+            gi.set(17, g.margin)
+                .set(18, g.margin)
+                .set(19, g.margin)
+                .set(20, g.commission)
+                .set(21, 1)
+                .set(22, 1);
             gi.set(23, "").set(24, "").set(25, g.margin).set(26, 255).flag(27, true);
             addRecord(s[kSectionGroupInstruments], gi);
         }

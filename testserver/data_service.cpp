@@ -136,9 +136,9 @@ void openPositionRow(Rows& rows, const ServerPosition& p) {
     rows.text("1").blank().text("0"); // confirmation mode, confirmed by, unrealised P/L
     rows.text("0").text("0");         // trade route, route position
     rows.num(p.deliveryMode).num(p.orderTypeId).text(p.storage);
-    rows.blank(2);  // value date, expiry date
-    rows.blank(5);  // 22..26 are not read
-    rows.text("1"); // base currency rate
+    rows.blank(2); // value date, expiry date
+    rows.blank(5); // 22..26 are not read
+    rows.text(p.baseCurrencyRate);
     rows.end();
 }
 
@@ -161,9 +161,9 @@ void pendingOrderRow(Rows& rows, const ServerPendingOrder& o) {
 void settlementRow(Rows& rows, const ServerSettlement& s) {
     rows.num(s.settlementId).num(s.accountId).num(s.instrumentId).num(s.refPositionId);
     rows.num(s.refClosingPositionId).text(s.qty).text(s.pl).text(s.settledAt);
-    rows.text("1").text("0").text(s.commission).text("0").flag(s.isBuy); // rate, storage, charges
+    rows.text(s.currencyRate).text("0").text(s.commission).text("0").flag(s.isBuy); // storage, charges
     rows.text(s.openPrice).text(s.closePrice).text(s.openedAt).text(s.closedAt).num(s.deliveryMode);
-    rows.blank().text("1"); // 18 is not read; account currency rate
+    rows.blank().text(s.accountCurrencyRate); // 18 is not read
     rows.end();
 }
 
@@ -231,16 +231,12 @@ bool totalled(std::int64_t sub) {
 }
 
 // The account's money movements dated within `within`: its transactions; its settlements, as settled
-// profit (8) or loss (7) and the commission they paid (4); the commission its open positions paid
-// when they opened.
+// profit (8) or loss (7); the commissions charged when its positions opened (4). A settlement's
+// commission is its share of one of those charges and moves nothing again.
 template <typename Within>
 std::vector<Movement> movementsOf(const Books& books, const std::vector<FinancialTransaction>& transactions,
                                   int account, Within within) {
     std::vector<Movement> out;
-    const auto commission = [&](const std::string& paid) {
-        if (const double amount = amountOf(paid); amount != 0)
-            out.push_back({4, 0, amount, 3});
-    };
     for (const auto& t : transactions)
         if (t.account == account && counted(t.subId) && within(t.date))
             out.push_back({t.subId, amountOf(t.credit), amountOf(t.debit), t.type});
@@ -249,11 +245,11 @@ std::vector<Movement> movementsOf(const Books& books, const std::vector<Financia
             continue;
         const double pl = amountOf(s.pl);
         out.push_back(pl < 0 ? Movement{7, 0, -pl, 3} : Movement{8, pl, 0, 3});
-        commission(s.commission);
     }
-    for (const auto& p : books.positions)
-        if (p.accountId == account && within(p.openedAt))
-            commission(p.commission);
+    for (const auto& c : books.charges)
+        if (const double amount = amountOf(c.amount);
+            c.accountId == account && amount != 0 && within(c.chargedAt))
+            out.push_back({4, 0, amount, 3});
     return out;
 }
 
@@ -495,6 +491,16 @@ void seedAccountBook(const Market& market, AccountBook& book) {
         b.pendingOrders = market.orders;
         b.settlements = market.settlements;
         b.cancellations = market.cancellations;
+        // The market's balances have paid the commissions of its positions when they opened; a
+        // settlement of a position no longer listed stands for the charge of the part it closed.
+        std::set<std::int64_t> listed;
+        for (const auto& p : market.positions) {
+            listed.insert(p.positionId);
+            b.charges.push_back({p.accountId, p.positionId, p.commission, p.openedAt});
+        }
+        for (const auto& s : market.settlements)
+            if (!listed.contains(s.refPositionId))
+                b.charges.push_back({s.accountId, s.refPositionId, s.commission, s.openedAt});
         for (const auto& a : market.accounts)
             b.balances.insert_or_assign(a.id, a.balance);
         std::int64_t top = 0;

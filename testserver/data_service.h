@@ -60,8 +60,9 @@ private:
     std::atomic<const PriceBook*> prices_{nullptr};
 };
 
-// Fills the book with the market's positions, orders, settlements and cancellations; the seeded
-// positions are also the executed ones. Later ids start above every seeded id.
+// Fills the book with the market's positions, orders, settlements and cancellations, and the
+// commissions their openings were charged; the seeded positions are also the executed ones. Later
+// ids start above every seeded id.
 void seedAccountBook(const Market& market, AccountBook& book);
 
 } // namespace testserver

@@ -585,6 +585,9 @@ void readRecord(Market& m, const Line& line) {
         g.qtyStep = r.number("step", g.qtyStep);
         g.minQty = r.number("minqty", g.minQty);
         g.margin = r.number("margin", g.margin);
+        g.commission = r.number("commission", g.commission);
+        if (g.commission.starts_with('-'))
+            throw MarketError(r.number(), "a group's commission is not below 0: " + g.commission);
         g.spreadBid = static_cast<int>(r.integer("spreadbid", 0, -1000000, 1000000));
         g.spreadAsk = static_cast<int>(r.integer("spreadask", 0, -1000000, 1000000));
         g.spreadType = static_cast<int>(r.integer("spreadtype", 0, 0, 3));

@@ -52,6 +52,9 @@ struct Group {
     std::string qtyStep = "0.01";
     std::string minQty = "0.01";
     std::string margin = "1"; // initial margin per group instrument
+    // Charged per lot in the account's currency when a position opens (the group instruments'
+    // commission in the snapshot).
+    std::string commission = "0";
     int spreadBid = 0;
     int spreadAsk = 0;
     // How the client puts the points on the feed's quotes: 0 not at all (quotes pass raw), 1 fixed

@@ -310,6 +310,24 @@ ServerPendingOrder legOf(const ServerPosition& p, std::int64_t id, std::int64_t 
     return leg;
 }
 
+// The settlement report (66): the profit, the share of the commission paid at opening that the
+// settled quantity carried, and the rates the profit was taken at.
+WireFields settlementFields(const ServerSettlement& s, const std::string& time) {
+    return {typeField(msg::kPositionSettled),
+            {tag::kTime, time},
+            {tag::kInstrument, std::to_string(s.instrumentId)},
+            {tag::kAccount, std::to_string(s.accountId)},
+            {tag::kTransactionTime, time},
+            {tag::kPositionId, std::to_string(s.refPositionId)},
+            {tag::kSettlementId, std::to_string(s.settlementId)},
+            {tag::kClosingPositionId, std::to_string(s.refClosingPositionId)},
+            {tag::kSettledProfit, s.pl},
+            {tag::kSettledQuantity, s.qty},
+            {tag::kCurrencyRate, s.currencyRate},
+            {tag::kCommission, s.commission},
+            {tag::kAccountCurrencyRate, s.accountCurrencyRate}};
+}
+
 bool bookFull(const Books& b) {
     return b.positions.size() + b.pendingOrders.size() >= kMaxBookEntries;
 }
@@ -425,6 +443,7 @@ void OrderEngine::fill(Call& c, ServerPendingOrder o, std::int64_t price, const 
     p.refPendingOrderId = o.pendingOrderId;
     p.orderTypeId = o.orderTypeId;
     p.deliveryMode = o.deliveryMode;
+    p.commission = openingCommissionOf(market_, p.accountId, p.initialQty);
 
     ServerPendingOrder filled = o;
     filled.remainingQty = "0";
@@ -438,6 +457,7 @@ void OrderEngine::fill(Call& c, ServerPendingOrder o, std::int64_t price, const 
                        {tag::kPendingOrderId, std::to_string(p.refPendingOrderId)},
                        {tag::kPositionId, std::to_string(p.positionId)},
                        {tag::kPrice, p.openPrice},
+                       {tag::kBaseCurrencyRate, p.baseCurrencyRate},
                        {tag::kCommission, p.commission},
                        {tag::kRemainingQuantity, p.qty},
                        {tag::kQuantity, p.initialQty},
@@ -445,7 +465,7 @@ void OrderEngine::fill(Call& c, ServerPendingOrder o, std::int64_t price, const 
     c.send(user, e);
     c.books.positions.push_back(p);
     appendBounded(c.books.executed, p);
-    c.summarize.insert(p.accountId);
+    charge(c, p);
 
     // The take profit and stop loss become legs: opposite orders that close the position.
     for (auto [type, text] : {std::pair{2, o.limitPrice}, std::pair{3, o.stopPrice}}) {
@@ -498,6 +518,7 @@ void OrderEngine::closePart(Call& c, std::size_t positionIndex, std::int64_t qty
     const std::string qtyClosed = quantityText(qty);
     const std::string priceText = formatScaled(price, instrument->decimals);
     const std::int64_t remaining = amountOf(p.qty, kQuantityDecimals).value_or(0) - qty;
+    const std::string commission = commissionSettled(p, p.qty, quantityText(remaining)).toString();
     p.qty = quantityText(remaining);
 
     // The closing deal: an executed order that is closed at once (remaining "0").
@@ -548,23 +569,15 @@ void OrderEngine::closePart(Call& c, std::size_t positionIndex, std::int64_t qty
     s.closePrice = priceText;
     s.openedAt = p.openedAt;
     s.deliveryMode = p.deliveryMode;
-    c.send(user, {typeField(msg::kPositionSettled),
-                  {tag::kTime, c.time},
-                  {tag::kInstrument, std::to_string(p.instrumentId)},
-                  {tag::kAccount, std::to_string(p.accountId)},
-                  {tag::kTransactionTime, c.time},
-                  {tag::kPositionId, std::to_string(p.positionId)},
-                  {tag::kSettlementId, std::to_string(s.settlementId)},
-                  {tag::kClosingPositionId, std::to_string(closingId)},
-                  {tag::kSettledProfit, s.pl},
-                  {tag::kSettledQuantity, s.qty},
-                  {tag::kCommission, "0"}});
+    s.commission = commission;
+    c.send(user, settlementFields(s, c.time));
     settle(c, user, std::move(s));
 
     for (auto& e : c.books.executed)
         if (e.positionId == p.positionId)
             e.qty = p.qty;
     ServerPosition closing = p;
+    closing.commission = "0"; // a close charges nothing of its own
     closing.positionId = closingId;
     closing.isBuy = !p.isBuy;
     closing.initialQty = qtyClosed;
@@ -978,9 +991,13 @@ void OrderEngine::offset(Call& c) {
     // Each opposite position settles against the first at the two open prices.
     const std::string user = account->user;
     for (const auto& leg : others) {
+        // Both positions settle the share of their commission that the offset quantity carried.
+        platform::Decimal commission;
         for (std::int64_t id : {first->id, leg.id}) {
             auto p = find(id);
+            const std::string before = p->qty;
             p->qty = quantityText(amountOf(p->qty, kQuantityDecimals).value_or(0) - leg.qty);
+            commission = commission.add(commissionSettled(*p, before, p->qty));
             for (auto& e : c.books.executed)
                 if (e.positionId == id)
                     e.qty = p->qty;
@@ -1021,17 +1038,8 @@ void OrderEngine::offset(Call& c) {
         s.closePrice = o->openPrice;
         s.openedAt = b->openedAt;
         s.deliveryMode = b->deliveryMode;
-        c.send(user, {typeField(msg::kPositionSettled),
-                      {tag::kTime, c.time},
-                      {tag::kInstrument, std::to_string(instrument->id)},
-                      {tag::kAccount, std::to_string(accountId)},
-                      {tag::kTransactionTime, c.time},
-                      {tag::kPositionId, std::to_string(first->id)},
-                      {tag::kSettlementId, std::to_string(s.settlementId)},
-                      {tag::kClosingPositionId, std::to_string(leg.id)},
-                      {tag::kSettledProfit, s.pl},
-                      {tag::kSettledQuantity, s.qty},
-                      {tag::kCommission, "0"}});
+        s.commission = commission.toString();
+        c.send(user, settlementFields(s, c.time));
         settle(c, user, std::move(s));
     }
     // Positions closed in full leave the book with their legs; the others' legs follow the quantity.
@@ -1054,6 +1062,19 @@ void OrderEngine::offset(Call& c) {
             }
     }
     answer(0);
+}
+
+void OrderEngine::charge(Call& c, const ServerPosition& position) {
+    using platform::Decimal;
+    const Decimal amount = Decimal::fromString(position.commission).value_or(Decimal());
+    if (amount != Decimal()) {
+        const std::string before = balanceOf(market_, c.books, position.accountId);
+        c.books.balances[position.accountId] =
+            Decimal::fromString(before).value_or(Decimal()).subtract(amount).rounded(2).toString();
+        appendBounded(c.books.charges,
+                      ServerCharge{position.accountId, position.positionId, position.commission, c.time});
+    }
+    c.summarize.insert(position.accountId);
 }
 
 void OrderEngine::settle(Call& c, const std::string&, ServerSettlement settlement) {

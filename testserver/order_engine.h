@@ -78,8 +78,11 @@ private:
     void fill(Call& c, ServerPendingOrder order, std::int64_t price, const std::string& requestId);
     void closePart(Call& c, std::size_t positionIndex, std::int64_t qty, std::int64_t price);
     void cancelLegs(Call& c, std::int64_t positionId, std::int64_t exceptOrderId);
-    // Books a settlement: its profit goes to the account's balance, and the account's user hears
-    // the new figures in an account summary (1045) at the end of the call.
+    // Charges the commission of a position just opened to its account's balance, in full.
+    void charge(Call& c, const ServerPosition& position);
+    // Books a settlement: its profit goes to the account's balance (its share of the commission was
+    // charged at opening), and the account's user hears the new figures in an account summary
+    // (1045) at the end of the call.
     void settle(Call& c, const std::string& user, ServerSettlement settlement);
     // The account summary of every account whose balance or open positions the call changed.
     void sendSummaries(Call& c);

@@ -32,6 +32,48 @@ std::string legendText(const PieSlice& slice) {
     return fmt::format("{}: {:.2f}", slice.title, shown == 0 ? 0.0 : slice.value);
 }
 
+bool isLoss(const PieSlice& slice) {
+    return std::isfinite(slice.value) && std::round(slice.value * 100) < 0;
+}
+
+std::vector<std::size_t> SliceColours::assign(std::span<const PieSlice> slices) {
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> colours(slices.size(), kNone);
+    std::vector<std::size_t> held(colours_, 0);
+    const auto keptOf = [this](const std::string& title) {
+        return std::find_if(kept_.begin(), kept_.end(), [&](const auto& k) { return k.first == title; });
+    };
+    // Titles seen before keep their colours first, so a newcomer never takes one of them.
+    for (std::size_t i = 0; i < slices.size(); ++i)
+        if (const auto kept = keptOf(slices[i].title); kept != kept_.end() && held[kept->second] == 0) {
+            colours[i] = kept->second;
+            ++held[kept->second];
+        }
+    for (std::size_t i = 0; i < slices.size(); ++i) {
+        if (colours[i] != kNone)
+            continue;
+        // The least held colour; among those, one no other title had, then the first.
+        std::size_t best = 0;
+        bool bestOwned = true;
+        for (std::size_t c = 0; c < colours_; ++c) {
+            const bool owned = std::any_of(kept_.begin(), kept_.end(), [&](const auto& k) {
+                return k.second == c && k.first != slices[i].title;
+            });
+            if (c == 0 || held[c] < held[best] || (held[c] == held[best] && bestOwned && !owned)) {
+                best = c;
+                bestOwned = owned;
+            }
+        }
+        colours[i] = best;
+        ++held[best];
+        if (const auto kept = keptOf(slices[i].title); kept != kept_.end())
+            kept->second = best;
+        else
+            kept_.emplace_back(slices[i].title, best);
+    }
+    return colours;
+}
+
 std::vector<double> sliceAngles(std::span<const double> sizes) {
     auto counted = [](double size) { return std::isfinite(size) && size > 0 ? size : 0.0; };
     double total = 0;

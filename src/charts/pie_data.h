@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tc::charts {
@@ -18,6 +19,23 @@ struct PieSlice {
 std::vector<PieSlice> pieSlices(std::span<const std::string> titles, std::span<const double> values);
 // "X: 10.00", "Y: -5.00".
 std::string legendText(const PieSlice& slice);
+// A loss: a value that shows below 0 in the legend. Its slice is the loss's size, as a gain's is,
+// so the chart marks it apart.
+bool isLoss(const PieSlice& slice);
+
+// The colour of each slice of one pie, by title: a title keeps the colour it had while no other
+// slice shown takes it, whatever the order of the slices; a new title takes the first colour no
+// slice shown holds (with more slices than colours, the least held). Kept for as long as its pie.
+class SliceColours {
+public:
+    explicit SliceColours(std::size_t colours) : colours_(colours == 0 ? 1 : colours) {}
+    // The colour number (below the count given) of each slice, in their order.
+    std::vector<std::size_t> assign(std::span<const PieSlice> slices);
+
+private:
+    std::size_t colours_;
+    std::vector<std::pair<std::string, std::size_t>> kept_; // title, colour
+};
 // The angle of each slice of these sizes in radians (they add up to 2 pi); sizes that are not
 // finite or not above 0 get none, and all are 0 when no slice has a size.
 std::vector<double> sliceAngles(std::span<const double> sizes);

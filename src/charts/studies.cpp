@@ -452,6 +452,167 @@ Series movingStandardDeviation(std::span<const double> values, std::size_t perio
     return out;
 }
 
+std::span<const StudyParam> studyParamsOf(Study study) {
+    using P = StudyParam;
+    static constexpr P kPeriod[] = {P::Period};
+    static constexpr P kBands[] = {P::Period, P::Deviation};
+    static constexpr P kMacd[] = {P::FastPeriod, P::SlowPeriod, P::SignalPeriod};
+    static constexpr P kStochastic[] = {P::KPeriod, P::DPeriod, P::Slowing};
+    static constexpr P kAlligator[] = {P::JawsPeriod, P::TeethPeriod, P::LipsPeriod};
+    switch (study) {
+    case Study::BollingerBands:
+        return kBands;
+    case Study::Macd:
+    case Study::MacdHistogram:
+        return kMacd;
+    case Study::StochasticOscillator:
+        return kStochastic;
+    case Study::Alligator:
+        return kAlligator;
+    case Study::AwesomeOscillator:
+    case Study::AcceleratorOscillator:
+        return {};
+    default:
+        return kPeriod;
+    }
+}
+
+namespace {
+
+// Clamped into int: a checked value always fits, an unchecked one still cannot wrap.
+int toInt(long long v) {
+    return static_cast<int>(
+        std::clamp<long long>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+void setParam(StudyParams& p, StudyParam which, long long v) {
+    switch (which) {
+    case StudyParam::Period:
+        p.period = toInt(v);
+        break;
+    case StudyParam::Deviation:
+        p.deviation = static_cast<double>(v);
+        break;
+    case StudyParam::FastPeriod:
+        p.fastPeriod = toInt(v);
+        break;
+    case StudyParam::SlowPeriod:
+        p.slowPeriod = toInt(v);
+        break;
+    case StudyParam::SignalPeriod:
+        p.signalPeriod = toInt(v);
+        break;
+    case StudyParam::KPeriod:
+        p.kPeriod = toInt(v);
+        break;
+    case StudyParam::DPeriod:
+        p.dPeriod = toInt(v);
+        break;
+    case StudyParam::Slowing:
+        p.slowing = toInt(v);
+        break;
+    case StudyParam::JawsPeriod:
+        p.jawsPeriod = toInt(v);
+        break;
+    case StudyParam::TeethPeriod:
+        p.teethPeriod = toInt(v);
+        break;
+    case StudyParam::LipsPeriod:
+        p.lipsPeriod = toInt(v);
+        break;
+    }
+}
+
+// Bars needed in 64 bits, so that no period entered can wrap it.
+long long needed(Study study, const StudyParams& p) {
+    const auto n = [](int v) { return static_cast<long long>(v); };
+    switch (study) {
+    case Study::RelativeStrengthIndex:
+    case Study::RateOfChange:
+    case Study::Momentum:
+    case Study::DeMarker:
+    case Study::AverageTrueRange:
+        return n(p.period) + 1; // p changes from bar to bar
+    case Study::Trix:
+        return 3 * n(p.period) - 1; // three averages seeded in turn, then a change of one bar
+    case Study::Macd:
+    case Study::MacdHistogram:
+        return std::max(n(p.fastPeriod), n(p.slowPeriod)) + n(p.signalPeriod) - 1;
+    case Study::StochasticOscillator:
+        return n(p.kPeriod) + n(p.slowing) + n(p.dPeriod) - 2;
+    case Study::Alligator:
+        return std::max({n(p.jawsPeriod), n(p.teethPeriod), n(p.lipsPeriod)});
+    case Study::AwesomeOscillator:
+        return 34;
+    case Study::AcceleratorOscillator:
+        return 34 + 5 - 1;
+    default:
+        return n(p.period);
+    }
+}
+
+} // namespace
+
+StudyParams studyParamsFrom(Study study, std::span<const long long> values) {
+    StudyParams p;
+    const auto params = studyParamsOf(study);
+    for (std::size_t i = 0; i < params.size() && i < values.size(); ++i)
+        setParam(p, params[i], values[i]);
+    return p;
+}
+
+std::size_t barsNeeded(Study study, const StudyParams& params) {
+    return static_cast<std::size_t>(std::max(needed(study, params), 1LL));
+}
+
+StudyCheck checkStudyParams(Study study, std::span<const long long> values, std::size_t bars) {
+    const auto params = studyParamsOf(study);
+    const long long held = static_cast<long long>(std::min<std::size_t>(bars, 1'000'000'000));
+    StudyCheck check;
+    // Every period at 1, the deviation at its least.
+    std::vector<long long> least(params.size(), 1);
+    for (std::size_t i = 0; i < params.size(); ++i)
+        if (params[i] == StudyParam::Deviation)
+            least[i] = kMinDeviation;
+    const long long fewest = needed(study, studyParamsFrom(study, least));
+    if (fewest > held) {
+        check.fault = StudyCheck::Fault::TooFewBars;
+        check.needed = static_cast<std::size_t>(fewest);
+        return check;
+    }
+    for (std::size_t i = 0; i < params.size() && i < values.size(); ++i) {
+        long long lo = 1, hi = 1;
+        if (params[i] == StudyParam::Deviation) {
+            lo = kMinDeviation, hi = kMaxDeviation;
+        } else {
+            // The longest period that still fits, the others at their least: bars needed grow with
+            // each period.
+            std::vector<long long> trial = least;
+            long long below = 1, above = held + 1; // fits, does not fit
+            while (above - below > 1) {
+                const long long mid = below + (above - below) / 2;
+                trial[i] = mid;
+                (needed(study, studyParamsFrom(study, trial)) <= held ? below : above) = mid;
+            }
+            hi = below;
+        }
+        if (values[i] < lo || values[i] > hi) {
+            check.fault = StudyCheck::Fault::OutOfRange;
+            check.param = i;
+            check.min = lo;
+            check.max = hi;
+            check.rangeFollowsBars = params[i] != StudyParam::Deviation;
+            return check;
+        }
+    }
+    const long long together = needed(study, studyParamsFrom(study, values));
+    if (together > held) {
+        check.fault = StudyCheck::Fault::PeriodsTooLong;
+        check.needed = static_cast<std::size_t>(together);
+    }
+    return check;
+}
+
 bool barRises(std::span<const double> values, std::size_t i) {
     if (i == 0 || i >= values.size() || !finite(values[i - 1]))
         return true;

@@ -66,6 +66,52 @@ struct StudyResult {
     bool ok() const { return error == StudyError::None; }
 };
 
+// The whole-number parameters each study reads, in the order the analysis panel lists its fields
+// (none for the awesome and accelerator oscillators).
+enum class StudyParam {
+    Period,
+    Deviation,
+    FastPeriod,
+    SlowPeriod,
+    SignalPeriod,
+    KPeriod,
+    DPeriod,
+    Slowing,
+    JawsPeriod,
+    TeethPeriod,
+    LipsPeriod,
+};
+std::span<const StudyParam> studyParamsOf(Study study);
+// The study's parameters from `values` in that order (missing ones keep their defaults).
+StudyParams studyParamsFrom(Study study, std::span<const long long> values);
+
+// Whole standard deviations of the Bollinger bands: past five the bands lie far outside the prices.
+inline constexpr long long kMinDeviation = 1;
+inline constexpr long long kMaxDeviation = 5;
+
+// The fewest bars on which the study has a value worked from whole windows: a period p needs p
+// bars, a change over p bars p + 1, chained averages the sum of their lead-ins.
+std::size_t barsNeeded(Study study, const StudyParams& params);
+
+// What entered parameters draw on the bars a chart holds. Each must lie in its range: 1 up to the
+// longest period whose study still has a value on those bars (the other periods at 1), the
+// deviation kMinDeviation to kMaxDeviation; then the periods together must fit the bars.
+struct StudyCheck {
+    enum class Fault {
+        None,
+        OutOfRange,    // values[param] lies outside [min, max]
+        TooFewBars,    // even the shortest periods need `needed` bars
+        PeriodsTooLong // these periods together need `needed` bars
+    };
+    Fault fault = Fault::None;
+    std::size_t param = 0;
+    long long min = 0, max = 0;
+    bool rangeFollowsBars = false; // the range is the bars' (a period), not a fixed one
+    std::size_t needed = 0;
+    bool ok() const { return fault == Fault::None; }
+};
+StudyCheck checkStudyParams(Study study, std::span<const long long> values, std::size_t bars);
+
 // Periods: "period" for the single-period studies; fast, slow and signal for both MACD studies;
 // %K, %D and slowing for the stochastic; jaws, teeth and lips for the Alligator; none for the
 // awesome and accelerator oscillators (5 and 34). A period below 1 is refused.

@@ -11,6 +11,7 @@
 #include "connection/reachability_notifier.h"
 #include "downloads/session_resources.h"
 #include "funding/session_funding.h"
+#include "model/account_figures.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
@@ -22,6 +23,7 @@
 #include "orders/session_orders.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
+#include "platform/utf8.h"
 #include "session/business/business_base.h"
 #include "statements/session_statements.h"
 #include "wire/login_inputdata.h"
@@ -294,10 +296,11 @@ public:
         return {login.canSpecifyBankDetails(), login.canWithdrawFloatingPL(), login.minimumBalance()};
     }
     interfaces::WithdrawalFigures withdrawalFigures(std::int32_t accountId) const override {
-        const auto* account = core_.business->session().AccountDetailCollection.get(sessionKey(accountId));
-        if (!core_.funding || !account || !*account)
+        // The account's figures of this moment, as every window shows them.
+        const auto account = accountFiguresOf(core_.business->session(), accountId);
+        if (!core_.funding || !account)
             return {};
-        return funding::withdrawalFigures(**account, funding::pendingWithdrawals(collections(), accountId),
+        return funding::withdrawalFigures(*account, funding::pendingWithdrawals(collections(), accountId),
                                           rules());
     }
     std::string paymentPageAddress(std::uint64_t requestId) const override {
@@ -317,12 +320,12 @@ public:
         static const funding::FundingCollections none;
         return core_.funding ? core_.funding->collections() : none;
     }
-    CommandResult requestDeposit(const funding::NewDeposit& deposit) override {
+    interfaces::FundingRequestSent requestDeposit(const funding::NewDeposit& deposit) override {
         if (!core_.funding)
             return unavailable();
         return core_.funding->sendDepositRequest(deposit);
     }
-    CommandResult requestWithdrawal(const funding::NewWithdrawal& withdrawal) override {
+    interfaces::FundingRequestSent requestWithdrawal(const funding::NewWithdrawal& withdrawal) override {
         if (!core_.funding)
             return unavailable();
         return core_.funding->sendWithdrawalRequest(withdrawal);
@@ -523,6 +526,11 @@ public:
             return {false, "This session has signed in before; sign in again with a new one."};
         if (settings.user.empty())
             return {false, "Enter a user name."};
+        // The login request would not be built: said now, not after the login's time runs out.
+        for (const auto& [what, text] : {std::pair{"user name", std::string_view(settings.user)},
+                                         std::pair{"password", std::string_view(settings.password)}})
+            if (wire::findControlByte(text) != std::string_view::npos || !platform::isValidUtf8(text))
+                return {false, std::string("The ") + what + " holds a character that cannot be sent."};
         LoginInputData& login = *core_.login;
         if (settings.mode == interfaces::LoginMode::Live) {
             if (!login.isLiveModeAvailable())

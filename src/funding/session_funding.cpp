@@ -129,6 +129,20 @@ constexpr auto kApprovalAnswerLayout = records::recordLayout(
     records::text(tag::kApprovalRecord, [](ApprovalAnswer& a, std::string_view v) { a.record = v; }),
     records::int64(tag::kApprovalFlag, &ApprovalAnswer::recordForm));
 
+// The request number (tag 20) an answer echoes, when it carries one that reads.
+std::optional<std::int64_t> echoedRequestNumber(const std::vector<TaggedField>& fields) {
+    std::optional<std::int64_t> echoed;
+    for (const TaggedField& f : fields) {
+        if (f.tag != tag::kRequestId)
+            continue;
+        std::int64_t value = 0;
+        const auto [end, ec] = std::from_chars(f.value.data(), f.value.data() + f.value.size(), value);
+        echoed =
+            ec == std::errc() && end == f.value.data() + f.value.size() ? std::optional(value) : std::nullopt;
+    }
+    return echoed;
+}
+
 ApprovalAnswer approvalAnswerOf(const std::vector<TaggedField>& fields) {
     ApprovalAnswer answer;
     records::readTagged(fields, kApprovalAnswerLayout, answer);
@@ -316,17 +330,20 @@ bool SessionFunding::accountHeld(const std::shared_ptr<const AccountDetails>& ac
     return held && *held;
 }
 
-interfaces::CommandResult SessionFunding::send(MessageBase& message) {
-    message.setValue(tag::kRequestId, platform::decimalText(business_.sessionRequests().nextRequestId()));
+interfaces::FundingRequestSent SessionFunding::send(MessageBase& message, std::int64_t approvalAction) {
+    const std::int32_t number = business_.sessionRequests().nextRequestId();
+    message.setValue(tag::kRequestId, platform::decimalText(number));
     message.setValue(tag::kFundingUserId, platform::decimalText(business_.userId()));
     if (!business_.conn().isNetworkAvailable())
         return interfaces::CommandResult::refused("The server is not connected.");
     if (!business_.sessionRequests().sendRequest(message))
         return interfaces::CommandResult::refused("The request could not be written; nothing was sent.");
-    return interfaces::CommandResult::done();
+    if (approvalAction == 0)
+        return interfaces::CommandResult::done();
+    return {interfaces::CommandResult::done(), waiting_.sent(approvalAction, number)};
 }
 
-interfaces::CommandResult SessionFunding::sendDepositRequest(const NewDeposit& deposit) {
+interfaces::FundingRequestSent SessionFunding::sendDepositRequest(const NewDeposit& deposit) {
     if (auto refusal = checkDeposit(deposit))
         return interfaces::CommandResult::refused("Deposit refused: " + refusal->message + ".");
     if (!accountHeld(deposit.accountDetail))
@@ -337,11 +354,10 @@ interfaces::CommandResult SessionFunding::sendDepositRequest(const NewDeposit& d
     FundingMessage composed = depositMessage(deposit);
     if (!composed.error.empty())
         return interfaces::CommandResult::refused("Deposit refused: " + composed.error + ".");
-    MessageBase& m = composed.message;
-    return send(m);
+    return send(composed.message, deposit.mode == kOnlinePayment ? 0 : 801);
 }
 
-interfaces::CommandResult SessionFunding::sendWithdrawalRequest(const NewWithdrawal& withdrawal) {
+interfaces::FundingRequestSent SessionFunding::sendWithdrawalRequest(const NewWithdrawal& withdrawal) {
     if (auto refusal = checkWithdrawal(withdrawal))
         return interfaces::CommandResult::refused("Withdrawal refused: " + refusal->message + ".");
     if (!accountHeld(withdrawal.accountDetail))
@@ -350,7 +366,7 @@ interfaces::CommandResult SessionFunding::sendWithdrawalRequest(const NewWithdra
     FundingMessage composed = withdrawalMessage(withdrawal);
     if (!composed.error.empty())
         return interfaces::CommandResult::refused("Withdrawal refused: " + composed.error + ".");
-    return send(composed.message);
+    return send(composed.message, 802);
 }
 
 interfaces::RequestId SessionFunding::requestGetAllPayGateSettings() {
@@ -466,13 +482,13 @@ void readFinancialApproval(FinancialApproval& approval, const ApprovalAnswer& an
 
 } // namespace
 
-void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& request) {
+void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& request, std::uint64_t ticket) {
     const std::int64_t language = business_.application().selectedLanguage();
     using Kind = interfaces::FundingReply::Kind;
     if (action == 801 || action == 802) {
         std::vector<std::string> lines = approvalLines(action, request, language);
         emit({action == 801 ? Kind::DepositRequested : Kind::WithdrawalRequested, request.approvalRequestId,
-              action, 0, labelValuesOf(lines)});
+              action, 0, labelValuesOf(lines), ticket});
         return;
     }
     ApprovalBanner banner = approvalBanner(action, request, language);
@@ -487,6 +503,10 @@ bool SessionFunding::toldRefusal(const Tags& tags, interfaces::FundingFailure fa
     if (answer.error == 0)
         return false;
     const bool payment = failure.request == interfaces::FundingFailure::Request::Payment;
+    if (!payment)
+        failure.id =
+            waiting_.answered(failure.request == interfaces::FundingFailure::Request::Deposit ? 801 : 802,
+                              echoedRequestNumber(tags));
     failure.code = answer.error;
     failure.text = answer.text.empty() ? fmt::format("The server refused the {} (error {}).",
                                                      payment ? "payment" : "request", answer.error)
@@ -521,7 +541,7 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
         }
         records::readTagged(tags, kApprovalStatusLayout, request);
         if (announced_.insert(id).second && (action == 802 || request.transMasterId == 0))
-            announceApproval(action, request);
+            announceApproval(action, request, waiting_.answered(action, echoedRequestNumber(tags)));
         return;
     }
     if (collections_.approvalRequests.size() >= FundingCollections::kMaxEntries) {
@@ -535,9 +555,10 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
     collections_.approvalRequests[id] = request;
     collections_.financialApprovals[id] = approval;
     announced_.insert(id);
-    // A gateway deposit is followed by the gateway's own announcements instead.
+    // A gateway deposit is followed by the gateway's own announcements instead, and answers no
+    // approval request of ours.
     if (action == 802 || request->transMasterId == 0)
-        announceApproval(action, *request);
+        announceApproval(action, *request, waiting_.answered(action, echoedRequestNumber(tags)));
 }
 
 void SessionFunding::createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) {

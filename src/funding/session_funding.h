@@ -5,6 +5,7 @@
 // the data service. The business object owns it (through its services) and forwards to it; everything
 // here runs on the main queue.
 #include "funding/funding_rules.h"
+#include "funding/waiting_approvals.h"
 #include "interfaces/funding.h"
 #include "model/funding_collections.h"
 #include "model/records/financial_approval.h"
@@ -57,9 +58,10 @@ public:
     ~SessionFunding() override;
 
     // Requests. Refused (nothing sent) when the checks of funding_rules fail, when the account is not
-    // one of this session's, or when the writer refuses a value; the error says why.
-    interfaces::CommandResult sendDepositRequest(const NewDeposit& deposit);
-    interfaces::CommandResult sendWithdrawalRequest(const NewWithdrawal& withdrawal);
+    // one of this session's, or when the writer refuses a value; the error says why. An approval
+    // request sent has a ticket, which the event of its answer names.
+    interfaces::FundingRequestSent sendDepositRequest(const NewDeposit& deposit);
+    interfaces::FundingRequestSent sendWithdrawalRequest(const NewWithdrawal& withdrawal);
     interfaces::RequestId requestGetAllPayGateSettings();
 
     // The gateways held, in the order they arrived.
@@ -83,15 +85,18 @@ private:
     using Tags = std::vector<records::TaggedField>;
 
     bool accountHeld(const std::shared_ptr<const AccountDetails>& account) const;
-    interfaces::CommandResult send(MessageBase& message);
+    // Sends a composed request; `approvalAction` (801, 802) makes it an approval request that waits
+    // for its answer, 0 a gateway payment.
+    interfaces::FundingRequestSent send(MessageBase& message, std::int64_t approvalAction);
     std::shared_ptr<PayGateTransaction> addOrUpdatePayGateTransaction(std::shared_ptr<PayGateTransaction> tx);
     void announcePayGate(std::int32_t state, const std::shared_ptr<PayGateTransaction>& tx,
                          std::int64_t error);
-    void announceApproval(std::int64_t action, const ApprovalReq& request);
+    void announceApproval(std::int64_t action, const ApprovalReq& request, std::uint64_t ticket = 0);
     void newApprovalRequest(std::int64_t action, const Tags& tags);
     // The server's refusal a reply carries (its error, tag 1015, and text), told to the failure
-    // listener as `failure`, else the window waiting for the request would wait for ever. False when
-    // the reply carries no error. `number` names the request in the log.
+    // listener as `failure`, else the window waiting for the request would wait for ever; a refused
+    // approval request names the ticket of the request it answers. False when the reply carries no
+    // error. `number` names the request in the log.
     bool toldRefusal(const Tags& tags, interfaces::FundingFailure failure, std::uint64_t number);
     std::shared_ptr<ApprovalReq> findRequest(std::uint64_t approvalRequestId);
     void emit(interfaces::FundingReply reply);
@@ -101,6 +106,7 @@ private:
     FundingCollections collections_;
     // Requests whose answer (801, 802) was told; within the requests held, so bounded by them.
     std::unordered_set<std::uint64_t> announced_;
+    WaitingApprovals waiting_;
     ReplyListener replyListener_;
     FailureListener failureListener_;
 };

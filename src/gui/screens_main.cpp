@@ -9,6 +9,12 @@
 // lays every screen (or those named) out at its first-run and its smallest size, in English and
 // Arabic unless --languages names others, at each font size named in turn, and fails on a cut,
 // elided or overlapping control.
+//   tradegui_screens --check-texts [--languages FOLDER,...] [SCREEN...]
+// reads every screen (or those named) in English and in each language (all unless --languages names
+// some), and fails where texts shown together read the same while their English texts differ.
+//   tradegui_screens --check-tabs [--languages FOLDER,...] [SCREEN...]
+// walks every screen's tab chain with the Tab key and fails where Tab misses a control, stays in one
+// or runs against reading order.
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/language_list.h"
@@ -18,6 +24,8 @@
 #include "gui/screens/offscreen_desktop.h"
 #include "gui/screens/screen_layouts.h"
 #include "gui/screens/screen_registry.h"
+#include "gui/screens/tab_order_check.h"
+#include "gui/screens/text_check.h"
 #include "gui/settings/font_sizes.h"
 #include "market.h"
 #include "model/session_queries.h"
@@ -167,6 +175,8 @@ int main(int argc, char** argv) {
     const QString languagesArg = takeOption(args, QStringLiteral("--languages"));
     const QString fontSizeArg = takeOption(args, QStringLiteral("--font-size"));
     const bool checkLayout = args.removeAll(QStringLiteral("--check-layout")) > 0;
+    const bool checkTexts = args.removeAll(QStringLiteral("--check-texts")) > 0;
+    const bool checkTabs = args.removeAll(QStringLiteral("--check-tabs")) > 0;
     std::vector<std::int64_t> languages;
     if (!languagesArg.isEmpty() && !pickLanguages(languagesArg, languages)) {
         std::fprintf(stderr, "tradegui_screens: unknown language in --languages %s (all, or folders: %s)\n",
@@ -217,6 +227,13 @@ int main(int argc, char** argv) {
     tc::gui::ScreenRegistry registry;
     tc::gui::registerScreens(registry);
     QTextStream out(stdout);
+    if (checkTabs) {
+        if (languages.empty())
+            pickLanguages(QStringLiteral("en,ar"), languages);
+        const int faults = tc::gui::checkScreenTabs(context, shell, registry, languages, out, args);
+        out << faults << " tab order fault(s)\n";
+        return faults == 0 ? 0 : 1;
+    }
     if (checkLayout) {
         if (languages.empty())
             pickLanguages(QStringLiteral("en,ar"), languages);
@@ -241,6 +258,13 @@ int main(int argc, char** argv) {
         }
         out << faults << " layout fault(s)\n";
         return faults == 0 ? 0 : 1;
+    }
+    if (checkTexts) {
+        if (languages.empty())
+            pickLanguages(QStringLiteral("all"), languages);
+        const int clashes = tc::gui::checkScreenTexts(context, shell, registry, languages, out, args);
+        out << clashes << " text(s) shown together that read the same\n";
+        return clashes == 0 ? 0 : 1;
     }
     if (languages.empty()) {
         const int failures = tc::gui::captureScreens(context, shell, registry, dir, out, args.mid(1));

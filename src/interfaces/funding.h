@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace interfaces {
@@ -45,17 +46,30 @@ struct FundingReply {
     // PayGateStarted and PayGateProgress the transaction's status, PayGateResult its trans status.
     std::int64_t status = 0;
     std::vector<LabelValue> lines;
+    // DepositRequested and WithdrawalRequested: the ticket of the request it answers
+    // (FundingRequestSent::ticket), 0 for none of this client's.
+    std::uint64_t ticket = 0;
 };
 
-// A funding request the server refused: the gateway request id (0 when none), its error code and text.
+// A funding request the server refused, with its error code and text.
 struct FundingFailure {
     // What was refused: a gateway payment, or the approval request of a deposit or a withdrawal
-    // (which names no request of the client's: it answers the oldest one waiting).
+    // (which names no request of the client's: it answers the oldest one of its kind waiting).
     enum class Request { Payment, Deposit, Withdrawal };
+    // A payment: the gateway request id (0 when none). A deposit or withdrawal: the ticket of the
+    // request it answers (FundingRequestSent::ticket), 0 when none of the client's waits.
     std::uint64_t id = 0;
     std::int64_t code = 0;
     std::string text;
     Request request = Request::Payment;
+};
+
+// What a deposit or withdrawal request came to; when an approval request went out, the ticket that
+// its answer names (FundingReply::ticket, FundingFailure::id). 0 for a gateway payment or nothing sent.
+struct FundingRequestSent : CommandResult {
+    std::uint64_t ticket = 0;
+    FundingRequestSent(CommandResult result, std::uint64_t sentTicket = 0)
+        : CommandResult(std::move(result)), ticket(sentTicket) {}
 };
 
 // The bank details an account's request brought (none when the reply held no record).
@@ -103,8 +117,8 @@ public:
     // A deposit (gateway payment when its mode is online payment, else an approval request) or a
     // withdrawal; refused before anything is sent when the account is not eligible, the amount not a
     // finite positive number or a text holds a control character.
-    virtual CommandResult requestDeposit(const tc::funding::NewDeposit& deposit) = 0;
-    virtual CommandResult requestWithdrawal(const tc::funding::NewWithdrawal& withdrawal) = 0;
+    virtual FundingRequestSent requestDeposit(const tc::funding::NewDeposit& deposit) = 0;
+    virtual FundingRequestSent requestWithdrawal(const tc::funding::NewWithdrawal& withdrawal) = 0;
     virtual RequestId requestPayGateSettings() = 0;
     // The bank account of one of the user's accounts; 0 for an unknown account.
     virtual RequestId requestBankDetails(std::int32_t accountId) = 0;

@@ -1,5 +1,6 @@
 #include "model/account_figures.h"
 
+#include "model/collection_keys.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
@@ -22,12 +23,6 @@ namespace {
 // Account numbers remembered in one pass; past them each position's is read again.
 constexpr std::size_t kRememberedNumbers = 16;
 
-std::int32_t accountIdOf(std::string_view number) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(platform::lenientInteger(number),
-                                                              std::numeric_limits<std::int32_t>::min(),
-                                                              std::numeric_limits<std::int32_t>::max()));
-}
-
 template <typename Positions>
 std::unordered_map<std::int32_t, double> floatingOver(const Positions& openPositions) {
     std::unordered_map<std::int32_t, double> floating;
@@ -40,7 +35,7 @@ std::unordered_map<std::int32_t, double> floatingOver(const Positions& openPosit
         auto known =
             std::find_if(sums.begin(), sums.end(), [&](const auto& entry) { return entry.first == number; });
         if (known == sums.end()) {
-            double* sum = &floating[accountIdOf(number)];
+            double* sum = &floating[accountIdOfNumber(number)];
             if (sums.size() >= kRememberedNumbers) {
                 *sum += position->UnrealisedPL;
                 continue;
@@ -73,6 +68,12 @@ std::vector<AccountDetails> figuresOver(const SessionModel& model,
 
 } // namespace
 
+std::int32_t accountIdOfNumber(std::string_view number) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(platform::lenientInteger(number),
+                                                              std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
 std::unordered_map<std::int32_t, double> floatingPLByAccount(const OrderView& openPositions) {
     return floatingOver(openPositions);
 }
@@ -87,6 +88,15 @@ std::vector<AccountDetails> accountFigures(const SessionModel& model,
                                            const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
                                            const std::vector<RecordPtr<Order>>& openPositions) {
     return figuresOver(model, accounts, openPositions);
+}
+
+std::optional<AccountDetails> accountFiguresOf(const SessionModel& model, std::int32_t accountId) {
+    const auto* held = model.AccountDetailCollection.get(sessionKey(accountId));
+    if (!held || !*held)
+        return std::nullopt;
+    const std::vector<std::shared_ptr<const AccountDetails>> one{held->shared()};
+    auto figures = figuresOver(model, one, model.OpenOrderCollection);
+    return figures.empty() ? std::nullopt : std::optional(std::move(figures.front()));
 }
 
 std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const OrderView& positions,

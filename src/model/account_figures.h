@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -14,6 +16,10 @@ namespace tc {
 
 class AccountDetails;
 struct SessionModel;
+
+// The account a record's AccountNumber names, read leniently as a 32-bit id as an account reads it:
+// what a position counts towards in every figure of one account.
+std::int32_t accountIdOfNumber(std::string_view number);
 
 // Each account's floating P/L: the finite stored UnrealisedPL of the positions naming it, summed in
 // their order, the account number read leniently as a 32-bit id as an account reads it.
@@ -30,6 +36,11 @@ std::vector<AccountDetails> accountFigures(const SessionModel& model,
 std::vector<AccountDetails> accountFigures(const SessionModel& model,
                                            const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
                                            const std::vector<RecordPtr<Order>>& openPositions);
+
+// One account's figures of this moment, worked as accountFigures works them, so that a window
+// showing one account reads what the status bar and the accounts grid read; nullopt when the
+// session does not hold the account.
+std::optional<AccountDetails> accountFiguresOf(const SessionModel& model, std::int32_t accountId);
 
 enum class PieMode { ProfitLoss, Margin };
 

@@ -2,12 +2,12 @@
 #include "model/account_statement.h"
 
 #include "model/position_arithmetic.h"
+#include "model/records/financial_transaction.h"
 #include "model/session_model.h"
 #include "model/session_model_lookup.h"
 #include "platform/lenient.h"
 
 #include <cmath>
-#include <initializer_list>
 #include <iterator>
 #include <type_traits>
 #include <unordered_map>
@@ -78,27 +78,25 @@ platform::Decimal firstOf(const AccountStatementInfo& s, std::int32_t subType) {
     return t ? t->amount() : platform::Decimal();
 }
 
-platform::Decimal allOf(const AccountStatementInfo& s, std::initializer_list<std::int32_t> subTypes) {
+// Every row of the codes that book `kind`.
+platform::Decimal allOf(const AccountStatementInfo& s, FinancialSubType kind) {
     platform::Decimal total;
     for (const auto& t : s.FinancialTransactionInfo)
-        for (std::int32_t code : subTypes)
-            if (t.SubTransactionType == code) {
-                total = total + t.amount();
-                break;
-            }
+        if (financialSubTypeOf(t.SubTransactionType) == kind)
+            total = total + t.amount();
     return total;
 }
 
 } // namespace
 
 platform::Decimal AccountStatementInfo::getDeposit() const {
-    return allOf(*this, {1, 11, 14});
+    return allOf(*this, FinancialSubType::Deposit);
 }
 platform::Decimal AccountStatementInfo::getWithDrawal() const {
-    return allOf(*this, {2, 12});
+    return allOf(*this, FinancialSubType::Withdrawal);
 }
 platform::Decimal AccountStatementInfo::getMiscellaneous() const {
-    return allOf(*this, {10, 13, 17, 18, 19});
+    return allOf(*this, FinancialSubType::Miscellaneous);
 }
 platform::Decimal AccountStatementInfo::getCommission() const {
     return firstOf(*this, 4);

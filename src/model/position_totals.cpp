@@ -1,5 +1,6 @@
 #include "model/position_totals.h"
 
+#include "model/account_figures.h"
 #include "model/position_arithmetic.h"
 #include "model/records/order.h"
 
@@ -40,17 +41,20 @@ void addFigures(OpenPositionTotals& totals, const Order& position) {
     addFinite(totals.storage, position.Storage);
 }
 
-SettledTotals settledTotals(const OrderView& settled) {
+void addSettlement(SettledTotals& totals, const Order& settled) {
+    totals.quantity = totals.quantity + settled.SettledQty;
+    addFinite(totals.profitLoss, settled.SettledPL);
+    addFinite(totals.commission, settled.Commission);
+    addFinite(totals.storage, settled.Storage);
+    addFinite(totals.otherCharges, settled.OtherCharges);
+}
+
+SettledTotals settledTotals(const OrderView& settled, std::int32_t account) {
     SettledTotals totals;
-    for (const auto& row : settled) {
-        if (!row)
-            continue;
-        totals.quantity = totals.quantity + row->SettledQty;
-        addFinite(totals.profitLoss, row->SettledPL);
-        addFinite(totals.commission, row->Commission);
-        addFinite(totals.storage, row->Storage);
-        addFinite(totals.otherCharges, row->OtherCharges);
-    }
+    totals.account = account;
+    for (const auto& row : settled)
+        if (row && accountIdOfNumber(row->AccountNumber) == account)
+            addSettlement(totals, *row);
     return totals;
 }
 

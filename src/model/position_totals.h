@@ -2,8 +2,14 @@
 // The totals the position grids show beside their rows: the open positions' lots, profit and loss,
 // commission, margin and storage, and the settled positions' lots, profit and loss and charges.
 // Worked out here so that the grids only sum what a refresh read and format it.
+//
+// Totals are one account's: each account keeps its own currency, so a sum over the rows of several
+// would add dollars to euros. A record counts towards the account its AccountNumber names, read as
+// the account's own figures read it (accountIdOfNumber), so the totals agree with the status bar.
 #include "model/session_queries.h"
 #include "platform/decimal.h"
+
+#include <cstdint>
 
 namespace tc {
 
@@ -14,6 +20,7 @@ class Order;
 // Figures the records hold as decimals are summed as decimals, exactly; those worked out in doubles
 // (profit and loss, commission, margin) in doubles.
 struct OpenPositionTotals {
+    std::int32_t account = 0;   // whose positions; 0 while no account is chosen (nothing counts)
     platform::Decimal quantity; // exact: a sum of lots is never rounded
     double profitLoss = 0;
     double commission = 0;
@@ -37,12 +44,16 @@ void addWeights(OpenPositionTotals& totals, const PositionWeights& weights);
 void addFigures(OpenPositionTotals& totals, const Order& position);
 
 struct SettledTotals {
+    std::int32_t account = 0; // whose settlements, as OpenPositionTotals
     platform::Decimal quantity;
     platform::Decimal profitLoss;
     double commission = 0;
     platform::Decimal storage;
     platform::Decimal otherCharges;
 };
-SettledTotals settledTotals(const OrderView& settled);
+// Adds one settlement's lots, result and charges.
+void addSettlement(SettledTotals& totals, const Order& settled);
+// The settlements of `account` in the list.
+SettledTotals settledTotals(const OrderView& settled, std::int32_t account);
 
 } // namespace tc

@@ -138,22 +138,24 @@ using namespace records;
 // What the reports of an order and of its fill both say.
 constexpr auto kPriceAndRemaining = recordLayout(decimalOrNone(tag::kPrice, &Order::OrderPrice),
                                                  decimal(tag::kRemainingQuantity, &Order::RemainingQty));
-constexpr auto kReportedOrder =
+constexpr auto kNamedOrder =
     joined(kPriceAndRemaining,
            recordLayout(text(tag::kInstrument, &Order::ItemCode), text(tag::kAccount, &Order::AccountNumber),
-                        time(tag::kTransactionTime, &Order::TransactionDateTime),
                         text(tag::kPendingOrderId, &Order::PendingOrderId),
                         text(tag::kOrderRouteId, &Order::OrderRouteId)));
+constexpr auto kTransactionTime = recordLayout(time(tag::kTransactionTime, &Order::TransactionDateTime));
+constexpr auto kReportedOrder = joined(kNamedOrder, kTransactionTime);
 constexpr auto kRequestNumber = recordLayout(int32(tag::kOrderRequestId, &Order::RequestId));
 constexpr auto kCharges =
     recordLayout(decimal(tag::kStorage, &Order::Storage), real(tag::kCommission, &Order::Commission));
 
-// A pending order's report: stored, updated or cancelled.
-constexpr auto kPendingOrder =
-    joined(kReportedOrder,
+// What a pending order's reports (stored, updated or cancelled) say of it, but its time.
+constexpr auto kPendingTerms =
+    joined(kNamedOrder,
            recordLayout(int64(tag::kOrderType, setOrderType), int64(tag::kTradingMode, setSide),
                         decimal(tag::kQuantity, &Order::OrderQty), int64(tag::kTimeInForce, setTimeInForce),
                         text(tag::kTicketId, &Order::TicketId), int64(tag::kDeliveryMode, setDeliveryMode)));
+constexpr auto kPendingOrder = joined(kPendingTerms, kTransactionTime);
 // A cancel record keeps no brackets.
 constexpr auto kBrackets = recordLayout(decimalOrNone(tag::kLimitPrice, &Order::LimitPrice),
                                         decimalOrNone(tag::kStopPrice, &Order::StopPrice));
@@ -161,7 +163,9 @@ constexpr auto kStoredPendingOrder =
     joined(kPendingOrder, kBrackets,
            recordLayout(text(tag::kOffsetOrder, &Order::LiquidateOrderNumber),
                         text(tag::kBracketPositionId, &Order::RefPositionIdOfBracket)));
-constexpr auto kUpdatedPendingOrder = joined(kPendingOrder, kBrackets);
+// An update's time is the change's: the order keeps the time it was placed at, the one its
+// statement row and every window show.
+constexpr auto kUpdatedPendingOrder = joined(kPendingTerms, kBrackets);
 constexpr auto kCancelledOrder = joined(kPendingOrder, kRequestNumber);
 constexpr auto kRejectedOrder = recordLayout(time(tag::kTransactionTime, &Order::TransactionDateTime));
 

@@ -69,7 +69,28 @@ TEST(PieData, InstrumentSlicesComeInAStableOrderAndNeverDivideByNoEquity) {
     EXPECT_EQ(charts::legendText(pl[0]), "GBPUSD: 25.00");
     EXPECT_EQ(charts::legendText(pl[1]), "EURUSD: -30.00");
     EXPECT_EQ(pl[1].size, 30);
+    EXPECT_EQ(std::tuple(charts::isLoss(pl[1]), charts::isLoss(pl[0]), charts::isLoss({"Z", -0.001, 0})),
+              std::tuple(true, false, false))
+        << "a loss that shows as 0.00 is none";
     EXPECT_TRUE(charts::profitLossShares({}).empty());
+}
+
+TEST(PieData, AnInstrumentKeepsItsColourWhateverTheOrderOfTheSlices) {
+    const auto colours = [](charts::SliceColours& keeper, std::vector<std::string> titles) {
+        std::vector<charts::PieSlice> slices;
+        for (auto& t : titles)
+            slices.push_back({std::move(t), 1, 1});
+        return keeper.assign(slices);
+    };
+    using Colours = std::vector<std::size_t>;
+    charts::SliceColours keeper(3);
+    EXPECT_EQ(colours(keeper, {"EURUSD", "XAUUSD"}), (Colours{0, 1}));
+    EXPECT_EQ(colours(keeper, {"XAUUSD", "EURUSD"}), (Colours{1, 0})) << "the order turned round";
+    EXPECT_EQ(colours(keeper, {"GBPUSD", "XAUUSD", "EURUSD"}), (Colours{2, 1, 0}))
+        << "a newcomer, a free colour";
+    EXPECT_EQ(colours(keeper, {"USDJPY", "XAUUSD", "GBPUSD"}), (Colours{0, 1, 2}))
+        << "EURUSD's colour is free";
+    EXPECT_EQ(colours(keeper, {"A", "B", "C", "D"}), (Colours{0, 1, 2, 0})) << "more slices than colours";
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -451,3 +452,96 @@ TEST(Studies, OscillatorBarsCompareWithThePreviousBar) {
 }
 
 } // namespace
+
+namespace {
+
+charts::StudyCheck check(Study study, std::vector<long long> values, std::size_t bars) {
+    return charts::checkStudyParams(study, values, bars);
+}
+
+} // namespace
+
+TEST(StudyRanges, EachPeriodRunsFromOneToTheLongestThatStillHasAValueOnTheBarsHeld) {
+    using Fault = charts::StudyCheck::Fault;
+    struct Case {
+        Study study;
+        std::vector<long long> values;
+        std::size_t bars;
+        Fault fault;
+        std::size_t param;
+        long long max;
+    };
+    const Case cases[] = {
+        {Study::SimpleMovingAverage, {200}, 200, Fault::None, 0, 0},
+        {Study::SimpleMovingAverage, {201}, 200, Fault::OutOfRange, 0, 200},
+        {Study::SimpleMovingAverage, {0}, 200, Fault::OutOfRange, 0, 200},
+        {Study::ExponentialMovingAverage, {-5}, 200, Fault::OutOfRange, 0, 200},
+        {Study::RateOfChange, {200}, 200, Fault::OutOfRange, 0, 199}, // a change over p bars
+        {Study::Trix, {68}, 200, Fault::OutOfRange, 0, 67},           // three averages in turn
+        {Study::Macd, {12, 26, 9}, 200, Fault::None, 0, 0},
+        {Study::Macd, {12, 201, 9}, 200, Fault::OutOfRange, 1, 200},
+        {Study::MacdHistogram, {12, 26, 9}, 30, Fault::PeriodsTooLong, 0, 0},
+        {Study::StochasticOscillator, {5, 3, 3}, 200, Fault::None, 0, 0},
+        {Study::Alligator, {13, 8, 300}, 200, Fault::OutOfRange, 2, 200},
+    };
+    for (const Case& c : cases) {
+        const auto r = check(c.study, c.values, c.bars);
+        EXPECT_EQ(r.fault, c.fault) << static_cast<int>(c.study) << " " << c.values[0];
+        if (c.fault == Fault::OutOfRange) {
+            EXPECT_EQ(r.param, c.param);
+            EXPECT_EQ(r.min, 1);
+            EXPECT_EQ(r.max, c.max);
+            EXPECT_TRUE(r.rangeFollowsBars);
+        }
+    }
+    // Slow alone fits; with the signal's lead-in the periods need more bars than are held.
+    const auto joint = check(Study::Macd, {12, 200, 9}, 200);
+    EXPECT_EQ(joint.fault, Fault::PeriodsTooLong);
+    EXPECT_EQ(joint.needed, 208u);
+    // The deviation's range is its own, whatever the bars.
+    for (long long deviation : {0LL, 6LL}) {
+        const auto r = check(Study::BollingerBands, {20, deviation}, 200);
+        EXPECT_EQ(r.fault, Fault::OutOfRange);
+        EXPECT_EQ(r.param, 1u);
+        EXPECT_EQ(r.min, charts::kMinDeviation);
+        EXPECT_EQ(r.max, charts::kMaxDeviation);
+        EXPECT_FALSE(r.rangeFollowsBars);
+    }
+    // Too few bars for any period, or for the fixed ones.
+    EXPECT_EQ(check(Study::SimpleMovingAverage, {1}, 0).needed, 1u);
+    EXPECT_EQ(check(Study::AwesomeOscillator, {}, 33).fault, Fault::TooFewBars);
+    EXPECT_EQ(check(Study::AcceleratorOscillator, {}, 37).needed, 38u);
+    EXPECT_TRUE(check(Study::AcceleratorOscillator, {}, 38).ok());
+}
+
+TEST(StudyRanges, TheLongestPeriodAcceptedStillDrawsAValueFromAWholeWindow) {
+    // Rising prices: the longest period accepted fits the bars, one more would not, and the last
+    // bar has a value of its own.
+    Ohlc s;
+    for (int i = 0; i < 40; ++i) {
+        s.o.push_back(1 + i * 0.01);
+        s.c.push_back(1.005 + i * 0.01);
+        s.h.push_back(1.008 + i * 0.01);
+        s.l.push_back(0.998 + i * 0.01);
+    }
+    const charts::BarSeries bars = toBars(s);
+    for (Study study : {Study::SimpleMovingAverage, Study::RateOfChange, Study::Trix}) {
+        const auto longest = check(study, {1000}, bars.size()).max;
+        const auto q = charts::studyParamsFrom(study, std::vector<long long>{longest});
+        EXPECT_LE(charts::barsNeeded(study, q), bars.size());
+        EXPECT_GT(
+            charts::barsNeeded(study, charts::studyParamsFrom(study, std::vector<long long>{longest + 1})),
+            bars.size());
+        const auto r = charts::computeStudy(study, q, bars);
+        ASSERT_TRUE(r.ok());
+        EXPECT_TRUE(std::isfinite(r.lines[0].values.back()));
+        EXPECT_NE(r.lines[0].values.back(), 0.0) << static_cast<int>(study);
+    }
+    const auto bands = charts::studyParamsFrom(Study::BollingerBands, std::vector<long long>{20, 3});
+    EXPECT_EQ(bands.period, 20);
+    EXPECT_EQ(bands.deviation, 3.0);
+    const auto stochastic =
+        charts::studyParamsFrom(Study::StochasticOscillator, std::vector<long long>{7, 4, 2});
+    EXPECT_EQ(std::make_tuple(stochastic.kPeriod, stochastic.dPeriod, stochastic.slowing),
+              std::make_tuple(7, 4, 2));
+}

@@ -108,6 +108,15 @@ protected:
     std::unique_ptr<interfaces::Client> client;
 };
 
+TEST_F(ClientEvents, ALoginThatCannotBeSentIsRefusedAtOnceAndTheClientStillSignsIn) {
+    EXPECT_EQ(client->signIn(loginOf("de\x03mo", "demo1234")).error,
+              "The user name holds a character that cannot be sent.");
+    EXPECT_EQ(client->signIn(loginOf("demo", "demo\x01")).error,
+              "The password holds a character that cannot be sent.");
+    EXPECT_EQ(client->loginState(), LoginState::SignedOut) << "nothing was started";
+    EXPECT_TRUE(signIn());
+}
+
 TEST_F(ClientEvents, LoginStateFollowsTheLoginRoad) {
     struct Case {
         std::string password;

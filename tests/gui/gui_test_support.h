@@ -12,10 +12,14 @@
 #include <QApplication>
 #include <QColor>
 #include <QFile>
+#include <QGlyphRun>
 #include <QImage>
 #include <QPointer>
+#include <QRectF>
 #include <QTest>
+#include <QTextLayout>
 #include <QWidget>
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -61,7 +65,8 @@ inline bool accessibleToggle(QAbstractButton* button) {
 // The text of a PDF as pdftotext reads it (poppler-utils), in reading order; empty when it cannot.
 // Started with posix_spawn, not QProcess: under ThreadSanitizer the child of QProcess's fork shares
 // the test's memory and leaves the sanitizer's state of the test broken (it dies at its next thread).
-inline QString pdfText(const QString& path) {
+// With `boxes`, pdftotext's -bbox listing of every word and its box instead of the laid-out text.
+inline QString pdfText(const QString& path, bool boxes = false) {
     int out[2];
     if (::pipe(out) != 0)
         return {};
@@ -71,8 +76,8 @@ inline QString pdfText(const QString& path) {
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addclose(&actions, out[1]);
     QByteArray file = QFile::encodeName(path);
-    char program[] = "pdftotext", layout[] = "-layout", toStdout[] = "-";
-    char* argv[] = {program, layout, file.data(), toStdout, nullptr};
+    char program[] = "pdftotext", layout[] = "-layout", bbox[] = "-bbox", toStdout[] = "-";
+    char* argv[] = {program, boxes ? bbox : layout, file.data(), toStdout, nullptr};
     pid_t pid = 0;
     const int spawned = ::posix_spawnp(&pid, program, &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -91,6 +96,45 @@ inline QString pdfText(const QString& path) {
     if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return {};
     return QString::fromUtf8(text);
+}
+
+// The words of a PDF with their boxes (points from the top left of their page), in reading order.
+struct PdfWord {
+    QString text;
+    QRectF box;
+};
+inline std::vector<PdfWord> pdfWords(const QString& path) {
+    std::vector<PdfWord> words;
+    QXmlStreamReader xml(pdfText(path, true));
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("word")) {
+            const auto at = [&](const char* name) {
+                return xml.attributes().value(QLatin1String(name)).toDouble();
+            };
+            const QRectF box(QPointF(at("xMin"), at("yMin")), QPointF(at("xMax"), at("yMax")));
+            words.push_back({xml.readElementText(), box});
+        }
+    return words;
+}
+
+// Where the characters [from, from + length) of a text stand as Qt lays it out on one line in
+// `direction`, and whether they run right to left (where "<" shows mirrored).
+inline std::pair<QRectF, bool> laidOut(const QString& text, const QFont& font, Qt::LayoutDirection direction,
+                                       qsizetype from, qsizetype length) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setTextDirection(direction);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    layout.createLine().setLineWidth(10000);
+    layout.endLayout();
+    QRectF box;
+    bool rightToLeft = false;
+    for (const QGlyphRun& run : layout.glyphRuns(static_cast<int>(from), static_cast<int>(length))) {
+        box |= run.boundingRect();
+        rightToLeft = run.isRightToLeft();
+    }
+    return {box, rightToLeft};
 }
 
 // The program's context and shell over settings kept in memory; quitting is counted instead of done.

@@ -4,10 +4,13 @@
 #include "client/client_factory.h"
 #include "client/headless_application.h"
 #include "funding/session_funding.h"
+#include "interfaces/statements.h"
+#include "model/account_statement.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/request_records.h"
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
@@ -698,6 +701,9 @@ TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccoun
     alignQuote(s, "EURUSD");
     const std::string id = openPosition(s, "EURUSD", 20001, true, "1");
     ASSERT_FALSE(id.empty());
+    // Its opening paid the group's commission.
+    const double paid = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, id)->Commission;
+    EXPECT_DOUBLE_EQ(paid, 3);
     const auto settledBefore = idsOf(lists(s).SettledOrderCollection, &Order::SettlementId);
     // The market rises; the server closes the buy at its new bid (and the seeded take-profit legs
     // the rise reaches close their positions too).
@@ -714,13 +720,13 @@ TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccoun
         if (settled->AccountNumber == "20001" && !settledBefore.contains(settled->SettlementId))
             profit += settled->SettledPL.toDouble();
     EXPECT_GT(profit, 0);
-    EXPECT_NEAR(account->Balance.toDouble(), balanceBefore + profit, 1e-6);
+    EXPECT_NEAR(account->Balance.toDouble(), balanceBefore - paid + profit, 1e-6);
 
     // The account refresh keeps the profit in equity: Balance plus what is still open.
     SessionModelLookup lookup(lists(s));
     PositionArithmetic arithmetic(lookup);
     account->calculateAccountDetails(model.OpenOrderCollection, lookup, arithmetic);
-    EXPECT_DOUBLE_EQ(account->Equity, balanceBefore + profit + account->Leverage +
+    EXPECT_DOUBLE_EQ(account->Equity, balanceBefore - paid + profit + account->Leverage +
                                           account->AccumulatingStorage.toDouble() +
                                           account->CollateralSecurity.toDouble());
 }
@@ -884,3 +890,70 @@ TEST_F(OrderFlowTest, TheCurrentAccountsHedgeMarginsFollowItsPositions) {
 }
 
 } // namespace
+
+// ---- commission
+
+TEST_F(OrderFlowTest, CommissionIsPaidOnOpeningAndSettledByTheClosesSoBalanceSettlementsAndStatementAgree) {
+    Session& s = login();
+    const auto balance = [&] { return (*lists(s).AccountDetailCollection.get("20001"))->Balance.toDouble(); };
+    const double before = balance();
+    const auto settledBefore = idsOf(lists(s).SettledOrderCollection, &Order::SettlementId);
+    const auto settled = [&] {
+        std::vector<OrderRef> out;
+        for (const auto& x : lists(s).SettledOrderCollection)
+            if (x->AccountNumber == "20001" && !settledBefore.contains(x->SettlementId))
+                out.push_back(x);
+        return out;
+    };
+    alignQuote(s, "EURUSD");
+    alignQuote(s, "XAUUSD");
+
+    // A new position pays the group's 3 per lot on opening: 2.10 for 0.7 lots.
+    const std::string id = openPosition(s, "EURUSD", 20001, true, "0.7");
+    ASSERT_FALSE(id.empty());
+    const auto opened = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, id);
+    EXPECT_EQ(std::pair(opened->Commission, opened->BaseCurrencyRate), std::pair(2.1, 1.0));
+    EXPECT_TRUE(until([&] { return std::abs(balance() - (before - 2.1)) < 1e-9; })) << balance();
+
+    // Half a lot of 300001 (3.50 paid for 1.5 lots before this session) settles the share it
+    // carried; the rest keeps what the grid shows.
+    ASSERT_TRUE(sent(client(s).orders().closePosition("300001", dec("0.5"))));
+    ASSERT_TRUE(until([&] { return settled().size() == 1; }));
+    EXPECT_EQ(std::pair(settled()[0]->Commission, settled()[0]->CurrencyRate), std::pair(1.17, dec("1")));
+    const auto rest = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001");
+    EXPECT_EQ(Formatter::formatDecimal(positionCommission(*rest), 2), "2.33");
+
+    // Close All settles the rest: 2.33 of 300001, 2.10 of the new one, none of 300002.
+    const std::vector<std::string> ids{"300001", "300002", id};
+    ASSERT_TRUE(sent(client(s).orders().closeAllPositions(ids, interfaces::CloseAllScope::Selected)));
+    ASSERT_TRUE(until([&] { return settled().size() == 4; }));
+    double pl = 0, commission = 0;
+    for (const auto& x : settled()) {
+        pl += x->SettledPL.toDouble();
+        commission += x->Commission;
+    }
+    EXPECT_NEAR(commission, 3.5 + 2.1, 1e-9);
+    // The balance moved by the settled profit less what this session's opening paid.
+    const std::string atServer =
+        server->book().with([](const testserver::Books& b) { return b.balances.at(20001); });
+    ASSERT_TRUE(until([&] { return balance() == std::stod(atServer); }));
+    EXPECT_NEAR(balance() - before, pl - 2.1, 1e-6);
+
+    // The statement of the hour around now lists the settlements and counts the commission charged
+    // in it; its summary runs from the balance before to the balance now.
+    const double now = platform::Date::now().secondsSince1970;
+    ASSERT_NE(client(s).statements().requestAccountStatement(
+                  StatementSelection{"20001", platform::Date{now - 3600}, platform::Date{now + 3600}}),
+              0u);
+    ASSERT_TRUE(until([&] { return client(s).statements().statement() != nullptr; }));
+    const statements::AccountStatementInfo& statement = *client(s).statements().statement();
+    ASSERT_TRUE(statement.StartInfo && statement.EndInfo);
+    EXPECT_NEAR(statement.getSettledCommission(), commission, 1e-9);
+    EXPECT_NEAR(statement.getSettledPL().toDouble(), pl, 1e-6);
+    EXPECT_NEAR(statement.getCommission().toDouble(), -2.1, 1e-9);
+    const double opening = statement.StartInfo->OpeningBalanceOfDay.toDouble();
+    EXPECT_NEAR(opening, before, 1e-6);
+    EXPECT_NEAR(opening + (statement.getSettledPL() + statement.getCommission()).toDouble(),
+                statement.EndInfo->Balance.toDouble(), 1e-6);
+    EXPECT_NEAR(statement.EndInfo->Balance.toDouble(), balance(), 1e-6);
+}

@@ -47,21 +47,31 @@ TEST(PositionTotals, OpenPositionsWeightsAndFigures) {
     EXPECT_DOUBLE_EQ(positionWeights(a, nullptr, &settings).margin, 0);
 }
 
-TEST(PositionTotals, SettledPositions) {
+TEST(PositionTotals, SettledPositionsOfOneAccount) {
     auto a = std::make_shared<Order>();
+    a->AccountNumber = "20001";
     a->SettledQty = dec("0.1");
     a->SettledPL = dec("-1234.5");
     a->OtherCharges = dec("2");
     auto b = std::make_shared<Order>();
+    b->AccountNumber = "20001";
     b->SettledQty = dec("0.2");
     b->SettledPL = dec("34.5");
     b->Commission = std::numeric_limits<double>::infinity();
-    const SettledTotals totals = settledTotals({a, nullptr, b});
+    // Another account's settlement, in its own currency: never added to 20001's.
+    auto euros = std::make_shared<Order>();
+    euros->AccountNumber = "20002";
+    euros->SettledQty = dec("0.5");
+    euros->SettledPL = dec("-40.1");
+    const SettledTotals totals = settledTotals({a, nullptr, euros, b}, 20001);
+    EXPECT_EQ(totals.account, 20001);
     EXPECT_EQ(totals.quantity, dec("0.3"));
     EXPECT_EQ(totals.profitLoss, dec("-1200"));
     EXPECT_DOUBLE_EQ(totals.commission, 0);
     EXPECT_EQ(totals.otherCharges, dec("2"));
-    EXPECT_TRUE(settledTotals({}).quantity.isZero());
+    EXPECT_EQ(settledTotals({a, euros, b}, 20002).profitLoss, dec("-40.1"));
+    EXPECT_TRUE(settledTotals({a, euros, b}, 0).quantity.isZero()) << "no account chosen: nothing counts";
+    EXPECT_TRUE(settledTotals({}, 20001).quantity.isZero());
 }
 
 } // namespace

@@ -173,18 +173,20 @@ TEST_F(OrderCollectionsTest, PendingReportsRefusedForForeignAccountOrBadNumbers)
     EXPECT_TRUE(host.journal.empty());
 }
 
-TEST_F(OrderCollectionsTest, PendingUpdatesRestateTheBracketsOrClearThem) {
+TEST_F(OrderCollectionsTest, PendingUpdatesRestateTheBracketsOrClearThemAndKeepThePlacingTime) {
     Fields f = pendingReport("P1", "30");
     f.push_back("39=1.3");
     f.push_back("40=1.1");
+    f.push_back("78=20240103091500");
     c.FillPendingOrderCollection(f, "P1");
     addPending("P2");
 
-    // 75 without 39 and 40: both go; the other order is untouched.
-    c.UpdatePendingOrderCollection(report("73=75|79=P1|38=1.26|37=3"), "P1");
+    // 75 without 39 and 40: both go; the other order is untouched. The change's time is not the
+    // order's: it keeps the time it was placed at.
+    c.UpdatePendingOrderCollection(report("73=75|79=P1|38=1.26|37=3|78=20260812181705"), "P1");
     const Order& o = *c.FindPendingOrder("P1");
-    EXPECT_EQ(std::tuple(o.LimitPrice, o.StopPrice, o.OrderPrice, o.OrderQty),
-              std::tuple(std::nullopt, std::nullopt, dec("1.26"), dec("3")));
+    EXPECT_EQ(std::tuple(o.LimitPrice, o.StopPrice, o.OrderPrice, o.OrderQty, o.TransactionDateTime),
+              std::tuple(std::nullopt, std::nullopt, dec("1.26"), dec("3"), at("20240103091500")));
     EXPECT_EQ(c.FindPendingOrder("P2")->OrderPrice, dec("1.2500"));
 
     // 22 with 39 "0": the text stands.

@@ -212,20 +212,29 @@ TEST_F(OrderEngineTest, FeedTicksTriggerOrdersToo) {
 }
 
 TEST_F(OrderEngineTest, PartialThenFullCloseSettlesEachPart) {
-    const std::string position = openPosition("45", "2");
-    send(closeOrder("20001", position, "0.5", "1.08500"));
+    // The fill reports the commission paid for the 2 lots (the group's 3 per lot) and the base rate.
+    send(newOrder("20001", "45", "29", "2", "1.08512", "3"));
     auto got = reports(3);
+    ASSERT_EQ(kinds(got), (std::vector<std::string>{"62/28", "62/23", "67/74"}));
+    EXPECT_EQ(got[2].at({545, 162, 37}), (std::vector<std::string>{"6", "1", "2"}));
+    const std::string position = got[2].at(80);
+    send(closeOrder("20001", position, "0.5", "1.08500"));
+    got = reports(3);
     ASSERT_EQ(kinds(got), (std::vector<std::string>{"67/74", "67/73", "66/-"}));
     EXPECT_EQ(got[0].at(37), "0.5");
     EXPECT_EQ(got[0].at(76), "0");
+    EXPECT_EQ(got[0].at(545), "0"); // the closing deal pays nothing of its own
     EXPECT_EQ(got[1].at(80), position);
     EXPECT_EQ(got[1].at(76), "1.5");
     EXPECT_EQ(got[2].at(89), "0.5");
     EXPECT_EQ(got[2].at(88), "-6"); // bought at 1.08512, sold at 1.08500: -0.00012 x 0.5 x 100000
+    // The share of the commission the half lot carried, and the rates the profit was taken at.
+    EXPECT_EQ(got[2].at({545, 142, 604}), (std::vector<std::string>{"1.5", "1", "1"}));
     server_->book().with([](const testserver::Books& b) {
         ASSERT_EQ(b.positions.size(), 1u);
         EXPECT_EQ(b.positions[0].qty, "1.5");
         EXPECT_EQ(b.positions[0].initialQty, "2");
+        EXPECT_EQ(b.positions[0].commission, "6");
     });
 
     // More than is open is refused and names the position.
@@ -240,13 +249,14 @@ TEST_F(OrderEngineTest, PartialThenFullCloseSettlesEachPart) {
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[1].at(76), "0");
     EXPECT_EQ(got[2].at(88), "-18");
+    EXPECT_EQ(got[2].at(545), "4.5");
     EXPECT_EQ(positions(), 0u);
     server_->book().with([](const testserver::Books& b) { EXPECT_EQ(b.settlements.size(), 2u); });
 
     // The open and each settlement are announced in an account summary: the balance (10000 in the
-    // market file) moved by each settled profit, the margin the open lots hold (the group's 1 per
-    // lot) taken from what is free, and the one-side margin; the reports of each close came as one
-    // compressed message.
+    // market file) less the commission paid on opening, then moved by each settled profit, the
+    // margin the open lots hold (the group's 1 per lot) taken from what is free, and the one-side
+    // margin; the reports of each close came as one compressed message.
     ASSERT_EQ(summaries_.size(), 3u);
     std::vector<std::vector<std::string>> figures;
     for (const auto& summary : summaries_) {
@@ -254,11 +264,11 @@ TEST_F(OrderEngineTest, PartialThenFullCloseSettlesEachPart) {
         EXPECT_EQ(summary.at(24), "814");
         figures.push_back(summary.at({560, 130, 84, 85, 120}));
     }
-    EXPECT_EQ(figures, (std::vector<std::vector<std::string>>{{"10000", "10000", "2", "9998", "2"},
-                                                              {"9994", "9994", "1.5", "9992.5", "1.5"},
-                                                              {"9976", "9976", "0", "9976", "0"}}));
+    EXPECT_EQ(figures, (std::vector<std::vector<std::string>>{{"9994", "9994", "2", "9992", "2"},
+                                                              {"9988", "9988", "1.5", "9986.5", "1.5"},
+                                                              {"9970", "9970", "0", "9970", "0"}}));
     EXPECT_GE(bursts_, 2);
-    server_->book().with([](const testserver::Books& b) { EXPECT_EQ(b.balances.at(20001), "9976"); });
+    server_->book().with([](const testserver::Books& b) { EXPECT_EQ(b.balances.at(20001), "9970"); });
 }
 
 TEST_F(OrderEngineTest, TheOneSideMarginChargesTheLargerSideOfEachInstrument) {
@@ -267,7 +277,8 @@ TEST_F(OrderEngineTest, TheOneSideMarginChargesTheLargerSideOfEachInstrument) {
     ASSERT_FALSE(openPosition("45", "2").empty());
     ASSERT_FALSE(openPosition("46", "0.5").empty());
     ASSERT_EQ(summaries_.size(), 2u);
-    EXPECT_EQ(summaries_.back().at({84, 85, 120}), (std::vector<std::string>{"2.5", "9997.5", "2"}));
+    // 10000 less the commission of 2.5 lots at 3, less the 2.5 used.
+    EXPECT_EQ(summaries_.back().at({84, 85, 120}), (std::vector<std::string>{"2.5", "9990", "2"}));
 }
 
 TEST_F(OrderEngineTest, PendingOrderEditedThenCancelled) {
@@ -357,11 +368,12 @@ TEST_F(OrderEngineTest, OffsetSettlesTheHedgedPositionsAgainstEachOther) {
     EXPECT_EQ(got[0].at(76), "0.6");
     EXPECT_EQ(got[1].at(80), sellA);
     EXPECT_EQ(got[1].at(76), "0");
-    // 88: bought 1.08512, sold 1.08500: -0.00012 x 0.4 x 100000
-    EXPECT_EQ(got[2].at({80, 87, 88}),
-              (std::vector<std::string>{std::string(buy), std::string(sellA), "-4.8"}));
+    // 88: bought 1.08512, sold 1.08500: -0.00012 x 0.4 x 100000; 545: the commission both sides'
+    // 0.4 lots carried (1.20 of the buy's 3.00, all 1.20 of the first sell's).
+    EXPECT_EQ(got[2].at({80, 87, 88, 545}),
+              (std::vector<std::string>{std::string(buy), std::string(sellA), "-4.8", "2.4"}));
     EXPECT_EQ(got[3].at(76), "0");
-    EXPECT_EQ(got[5].at(88), "-7.2");
+    EXPECT_EQ(got[5].at({88, 545}), (std::vector<std::string>{"-7.2", "3.6"}));
     EXPECT_EQ(got[6].at(74), "0");
     EXPECT_EQ(positions(), 0u);
 

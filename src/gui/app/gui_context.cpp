@@ -1,5 +1,6 @@
 #include "gui/app/gui_context.h"
 
+#include "gui/app/grid_tab_keys.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/in_app_notification_center.h"
 #include "gui/app/label_line_height.h"
@@ -30,6 +31,7 @@ GuiContext::GuiContext(platform::UserDefaults& defaults, QObject* parent)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/AppIcon.svg")));
 
     lineHeights_ = std::make_unique<LabelLineHeight>();
+    gridTabKeys_ = std::make_unique<GridTabKeys>();
     language_ = std::make_unique<Language>(defaults_);
     themes_ = std::make_unique<ThemeManager>(defaults_);
     sounds_ = std::make_unique<SoundNotification>(defaults_);

@@ -19,6 +19,7 @@ namespace tc::gui {
 class ClientModel;
 class GUIObjects;
 class InAppNotificationCenter;
+class GridTabKeys;
 class LabelLineHeight;
 class Language;
 class SoundNotification;
@@ -60,6 +61,7 @@ Q_SIGNALS:
 private:
     platform::UserDefaults& defaults_;
     std::unique_ptr<LabelLineHeight> lineHeights_;
+    std::unique_ptr<GridTabKeys> gridTabKeys_;
     std::unique_ptr<Language> language_;
     std::unique_ptr<ThemeManager> themes_;
     std::unique_ptr<SoundNotification> sounds_;

@@ -30,7 +30,7 @@ constexpr int kShowMs = 420;
 constexpr int kHideMs = 560;
 constexpr double kSlide = 22.0; // how far a banner moves down as it appears
 constexpr double kRadius = 5.0;
-// Texts close to the Parts' grey on the light banner, dark enough to read at small sizes.
+// Mid greys on the light banner: quieter than black, still dark enough to read at small sizes.
 const QColor kTitleColour = QColor::fromRgbF(0.28f, 0.28f, 0.28f);
 const QColor kTextColour = QColor::fromRgbF(0.36f, 0.36f, 0.36f);
 

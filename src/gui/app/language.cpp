@@ -122,8 +122,47 @@ QString figuresKeptWhole(std::int64_t language, QString line) {
 namespace {
 constexpr QChar kRightToLeftMark(0x200F);
 constexpr QChar kLeftToRightIsolate(0x2066);
+constexpr QChar kFirstStrongIsolate(0x2068);
 constexpr QChar kPopDirectionalIsolate(0x2069);
+
+QString isolated(const QString& text, QChar isolate = kFirstStrongIsolate) {
+    return isolate + text + kPopDirectionalIsolate;
+}
 } // namespace
+
+QString panelButtonText(const QString& label, PanelEdge edge, Qt::LayoutDirection direction) {
+    const bool rightToLeft = direction == Qt::RightToLeft;
+    const bool left = (edge == PanelEdge::Leading) != rightToLeft;
+    if (!rightToLeft)
+        return left ? QStringLiteral("<< ") + label : label + QStringLiteral(" >>");
+    // A button lays its text out in the direction of its first letter: a right-to-left label would
+    // take the arrows to its other end and turn them round. One left-to-right isolate holds the
+    // arrows where they are meant to be, the label in its own direction within it.
+    const QString shown =
+        left ? QStringLiteral("<< ") + isolated(label) : isolated(label) + QStringLiteral(" >>");
+    return isolated(shown, kLeftToRightIsolate);
+}
+
+QString filledText(std::int64_t language, std::string_view key, const QStringList& values) {
+    const QString text = lookupText(language, key);
+    const bool rightToLeft = isRightToLeft(language);
+    // One pass, so that a value holding "{1}" stays as it is.
+    QString out = rightToLeft ? QString(kRightToLeftMark) : QString();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype close = text.indexOf(QLatin1Char('}'), i);
+        if (text[i] == QLatin1Char('{') && close > i + 1) {
+            bool number = false;
+            const qsizetype index = text.mid(i + 1, close - i - 1).toLongLong(&number);
+            if (number && index >= 0 && index < values.size()) {
+                out += rightToLeft ? isolated(values[index]) : values[index];
+                i = close;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
 
 QString pairValue(std::int64_t language, const QString& value) {
     if (!isRightToLeft(language))

@@ -6,6 +6,7 @@
 // table reads in English, and one missing there too shows its key: never an empty label.
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <cstdint>
@@ -66,6 +67,19 @@ QString figuresKeptWhole(std::int64_t language, QString line);
 QString pairValue(std::int64_t language, const QString& value);
 // The value of a text pairValue() made.
 QString valueOfPair(QString shown);
+
+// The side of a window a button's panel opens on, in the window's reading order: the leading edge is
+// the left in a left-to-right layout and the right in a right-to-left one.
+enum class PanelEdge : std::uint8_t { Leading, Trailing };
+// The text of a button that opens a side panel: its label with "<<" or ">>" on the side the panel
+// opens on, pointing to it ("<< Multi Account" for a panel on the left, "Market Depth >>" for one on
+// the right), mirrored with the layout; the arrows stand so in a label of any script.
+QString panelButtonText(const QString& label, PanelEdge edge, Qt::LayoutDirection direction);
+
+// The text of a key with its {0}, {1}... filled in. In a right-to-left language the line reads right
+// to left whatever its first letter, and each value keeps its own direction in its place, so that
+// "EURUSD" and a period name read in the text's order with its comma between them.
+QString filledText(std::int64_t language, std::string_view key, const QStringList& values);
 
 // Puts the selected language's texts on `root` and every object inside it that carries a key:
 // button and label texts, group-box titles, line-edit placeholders, action texts, the titles of

@@ -1,5 +1,6 @@
 #include "gui/app/theme_manager.h"
 
+#include "gui/app/text_baseline.h"
 #include "gui/app/theme_table.h"
 #include "platform/user_defaults.h"
 
@@ -7,7 +8,9 @@
 #include <QApplication>
 #include <QColor>
 #include <QDateTimeEdit>
+#include <QLineEdit>
 #include <QPainter>
+#include <QPen>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QStyle>
@@ -24,7 +27,7 @@ QString cssColor(Rgba c) {
 
 // Fusion, but in a right-to-left layout the cells of item views still read their figures, dates and
 // codes left to right ("-95.50", not "95.50-"; the cell keeps its mirrored alignment), and so do
-// date, time and number fields.
+// date, time and number fields; and a line of any script stands on the font's own baseline.
 class ProgramStyle : public QProxyStyle {
 public:
     ProgramStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
@@ -32,6 +35,8 @@ public:
     using QProxyStyle::polish;
     void polish(QWidget* widget) override {
         QProxyStyle::polish(widget);
+        if (auto* line = qobject_cast<QLineEdit*>(widget))
+            keepOnBaseline(line);
         // Dates, times and numbers in a field are typed and read left to right in every language.
         // Set even when already so, so that a later switch of language leaves the field as it is.
         auto* field = qobject_cast<QAbstractSpinBox*>(widget);
@@ -47,6 +52,33 @@ public:
             date->setDisplayFormat(format);
     }
 
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        // Alt pressed and let go puts the menu bar under the keys, as on the desktops.
+        if (hint == SH_MenuBar_AltKeyNavigation)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        // A tool button that is on (the chart's crosshair, a pane's toggle) reads so at a glance:
+        // Fusion's pressed shade alone is hard to tell from off, and in the dark theme not at all.
+        if (element == PE_PanelButtonTool && (option->state & State_On)) {
+            const QColor mark = option->palette.color(QPalette::Highlight);
+            QColor fill = mark;
+            fill.setAlpha(option->state & State_MouseOver ? 130 : 100);
+            painter->save();
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->setPen(QPen(mark, 1));
+            painter->setBrush(fill);
+            painter->drawRoundedRect(QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+            painter->restore();
+            return;
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override {
         if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
@@ -57,18 +89,66 @@ public:
             return;
         }
         const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option);
-        if (element != CE_ItemViewItem || !item || item->direction != Qt::RightToLeft) {
+        if (element != CE_ItemViewItem || !item) {
             QProxyStyle::drawControl(element, option, painter, widget);
             return;
         }
-        QStyleOptionViewItem leftToRight(*item);
-        leftToRight.displayAlignment =
-            QStyle::visualAlignment(Qt::RightToLeft, item->displayAlignment) | Qt::AlignAbsolute;
-        leftToRight.direction = Qt::LeftToRight;
-        QProxyStyle::drawControl(element, &leftToRight, painter, widget);
+        QStyleOptionViewItem cell(*item);
+        if (item->direction == Qt::RightToLeft) {
+            cell.displayAlignment =
+                QStyle::visualAlignment(Qt::RightToLeft, item->displayAlignment) | Qt::AlignAbsolute;
+            cell.direction = Qt::LeftToRight;
+        }
+        drawItemViewItem(cell, painter, widget);
+    }
+
+    // Labels, buttons, tabs and headers: one line stands on the font's own baseline, whatever script.
+    void drawItemText(QPainter* painter, const QRect& rect, int flags, const QPalette& palette, bool enabled,
+                      const QString& text, QPalette::ColorRole textRole) const override {
+        const int shift = qRound(baselineShift(painter->font(), text, Qt::Alignment(flags)));
+        QProxyStyle::drawItemText(painter, rect.translated(0, shift), flags, palette, enabled, text,
+                                  textRole);
     }
 
 private:
+    // A cell of one line whose script moves it off the font's baseline: the style draws the cell
+    // without its text, and the text is drawn here on that baseline, as the style would draw it.
+    void drawItemViewItem(const QStyleOptionViewItem& cell, QPainter* painter, const QWidget* widget) const {
+        const bool plain = !(cell.features &
+                             (QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDecoration));
+        const int shift = plain ? qRound(baselineShift(cell.font, cell.text, cell.displayAlignment)) : 0;
+        if (shift == 0) {
+            QProxyStyle::drawControl(CE_ItemViewItem, &cell, painter, widget);
+            return;
+        }
+        const int margin = proxy()->pixelMetric(PM_FocusFrameHMargin, &cell, widget) + 1;
+        const QRect room =
+            proxy()->subElementRect(SE_ItemViewItemText, &cell, widget).adjusted(margin, 0, -margin, 0);
+        const QFontMetrics metrics(cell.font);
+        // A wrapped cell whose text takes more than one line is left as the style lays it out.
+        if ((cell.features & QStyleOptionViewItem::WrapText) &&
+            metrics.horizontalAdvance(cell.text) > room.width()) {
+            QProxyStyle::drawControl(CE_ItemViewItem, &cell, painter, widget);
+            return;
+        }
+        QStyleOptionViewItem blank(cell);
+        blank.text.clear();
+        QProxyStyle::drawControl(CE_ItemViewItem, &blank, painter, widget);
+        QPalette::ColorGroup group = (cell.state & State_Enabled) ? QPalette::Normal : QPalette::Disabled;
+        if (group == QPalette::Normal && !(cell.state & State_Active))
+            group = QPalette::Inactive;
+        const bool selected = (cell.state & State_Selected) && !(cell.state & State_Editing);
+        painter->save();
+        painter->setFont(cell.font);
+        painter->setLayoutDirection(cell.direction);
+        painter->setPen(cell.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(room.translated(0, shift),
+                          static_cast<int>(QStyle::visualAlignment(cell.direction, cell.displayAlignment)) |
+                              Qt::TextSingleLine,
+                          metrics.elidedText(cell.text, cell.textElideMode, room.width()));
+        painter->restore();
+    }
+
     // A button's icon and text right to left: the pair centred, the icon at the right of the text.
     // The common style puts the icon there but aligns the text to the right of its room by a flag
     // the painter mirrors again, so the text stood against the button's left edge.

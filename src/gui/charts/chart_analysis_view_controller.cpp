@@ -2,8 +2,10 @@
 
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/controls/input_filters.h"
 #include "gui/texts.h"
+#include "platform/number_entry.h"
 #include "ui_chart_analysis_view_controller.h"
 
 #include <QCheckBox>
@@ -18,6 +20,7 @@
 #include <QToolButton>
 
 #include <array>
+#include <limits>
 
 namespace tc::gui {
 
@@ -79,9 +82,27 @@ const std::array<RowNames, tc::charts::kStudyCount>& rowNames() {
     return names;
 }
 
-// A field's whole number; empty is 0. Fields take at most five digits.
-int number(const QLineEdit* field) {
-    return field ? field->text().toInt() : 0;
+// Why a text is no whole number: the text naming its fault.
+std::string_view wholeNumberFault(const QString& text, platform::EntryFault fault) {
+    switch (fault) {
+    case platform::EntryFault::Empty:
+        return texts::kIsEmpty92600;
+    case platform::EntryFault::Comma:
+        return texts::kHoldsAComma92601;
+    case platform::EntryFault::InnerBlank:
+        return texts::kHoldsSpaceInsideNumber92602;
+    default:
+        break;
+    }
+    return platform::readNumberEntry(text.toStdString(), {true, {}}).ok() ? texts::kHoldsDecimals
+                                                                          : texts::kNotWholeNumber;
+}
+
+QString filled(QString text, std::initializer_list<QString> values) {
+    int i = 0;
+    for (const QString& value : values)
+        text.replace(QStringLiteral("{%1}").arg(i++), value);
+    return text;
 }
 
 } // namespace
@@ -97,8 +118,14 @@ ChartAnalysisViewController::ChartAnalysisViewController(GuiContext& context, QW
         row.box = findChild<QCheckBox*>(QString::fromLatin1(names.box));
         for (const char* f : names.fields) {
             auto* field = findChild<QLineEdit*>(QString::fromLatin1(f));
-            installPortFilter(field); // digits only, at most five
+            // Any text is kept as typed, to be judged whole and refused with its reason.
+            installDecimalFilter(field);
             row.fields.push_back(field);
+            row.names.push_back(nullptr);
+            connect(field, &QLineEdit::textEdited, this, [this, study] {
+                rows_[static_cast<std::size_t>(study)].touched = true;
+                showRow(study);
+            });
         }
         for (std::size_t c = 0; c < names.colours.size(); ++c) {
             auto* button = findChild<QToolButton*>(QString::fromLatin1(names.colours[c]));
@@ -112,6 +139,11 @@ ChartAnalysisViewController::ChartAnalysisViewController(GuiContext& context, QW
             row.refusal = qobject_cast<QLabel*>(item->widget());
         connect(row.box, &QCheckBox::toggled, this, [this, study] { checkBoxChanged(study); });
     }
+    for (QLabel* label : findChildren<QLabel*>())
+        for (Row& row : rows_)
+            for (std::size_t f = 0; f < row.fields.size(); ++f)
+                if (label->buddy() == row.fields[f])
+                    row.names[f] = label;
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
 }
 
@@ -122,7 +154,88 @@ void ChartAnalysisViewController::updateLanguageStrings() {
         Row& row = rows_[i];
         for (QToolButton* button : row.colourButtons)
             button->setAccessibleName(button->toolTip());
-        showRefusal(static_cast<Study>(i), row.error);
+        showRow(static_cast<Study>(i));
+    }
+}
+
+void ChartAnalysisViewController::setBarCounter(std::function<std::size_t()> counter) {
+    barCounter_ = std::move(counter);
+}
+
+ChartAnalysisViewController::Verdict ChartAnalysisViewController::judge(Study study) const {
+    const Row& row = rows_[static_cast<std::size_t>(study)];
+    const auto name = [&row](std::size_t i) { return row.names[i] ? row.names[i]->text() : QString(); };
+    Verdict verdict;
+    for (std::size_t i = 0; i < row.fields.size(); ++i) {
+        const QString text = row.fields[i]->text();
+        // A sign or too many digits is a number all the same: its range says what to type.
+        const platform::IntegerEntry entry = platform::readIntegerEntry(text.toStdString(), true);
+        if (entry.ok() || entry.fault == platform::EntryFault::TooLarge) {
+            verdict.values.push_back(entry.value.value_or(std::numeric_limits<long long>::max()));
+            continue;
+        }
+        verdict.text = filled(context_.text(wholeNumberFault(text, entry.fault)), {name(i)});
+        verdict.wrongFields = {i};
+        verdict.entryFault = true;
+        return verdict;
+    }
+    const std::size_t bars = barCounter_ ? barCounter_() : std::numeric_limits<std::size_t>::max();
+    const tc::charts::StudyCheck check = tc::charts::checkStudyParams(study, verdict.values, bars);
+    const QString held = QString::number(bars);
+    using Fault = tc::charts::StudyCheck::Fault;
+    switch (check.fault) {
+    case Fault::None:
+        return verdict;
+    case Fault::OutOfRange:
+        verdict.wrongFields = {check.param};
+        verdict.text =
+            check.rangeFollowsBars
+                ? filled(context_.text(texts::kMustFromBarsChartHolds),
+                         {name(check.param), QString::number(check.min), QString::number(check.max), held})
+                : filled(context_.text(texts::kMustFrom),
+                         {name(check.param), QString::number(check.min), QString::number(check.max)});
+        return verdict;
+    case Fault::TooFewBars:
+    case Fault::PeriodsTooLong:
+        for (std::size_t i = 0; i < row.fields.size(); ++i)
+            verdict.wrongFields.push_back(i);
+        verdict.text =
+            filled(context_.text(check.fault == Fault::TooFewBars ? texts::kNeedsLeastBarsChartHolds
+                                                                  : texts::kNeedsBarsWithThesePeriods),
+                   {title(study), QString::number(check.needed), held});
+        return verdict;
+    }
+    return verdict;
+}
+
+QString ChartAnalysisViewController::refusal(Study study) const {
+    return judge(study).text;
+}
+
+void ChartAnalysisViewController::recheck() {
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        showRow(static_cast<Study>(i));
+}
+
+void ChartAnalysisViewController::showRow(Study study) {
+    Row& row = rows_[static_cast<std::size_t>(study)];
+    Verdict verdict = judge(study);
+    // A range depends on the bars held: it is said once the trader has touched the row, while a
+    // text that is no number is said at once.
+    if (!row.touched && !verdict.entryFault)
+        verdict = {};
+    QString text = verdict.text;
+    if (text.isEmpty() && row.error == tc::charts::StudyError::PeriodBelowOne)
+        text = context_.text(texts::kPeriodMust1OrMore);
+    else if (text.isEmpty() && row.error == tc::charts::StudyError::DeviationNotFinite)
+        text = context_.text(texts::kDeviationMustNumber);
+    if (row.refusal)
+        row.refusal->setText(text);
+    for (std::size_t i = 0; i < row.fields.size(); ++i) {
+        const bool marked =
+            std::find(verdict.wrongFields.begin(), verdict.wrongFields.end(), i) != verdict.wrongFields.end();
+        markEntry(row.fields[i], marked ? verdict.text : QString(), context_.themes());
+        row.fields[i]->setProperty("refused", marked);
     }
 }
 
@@ -130,6 +243,15 @@ void ChartAnalysisViewController::checkBoxChanged(Study study) {
     Row& row = rows_[static_cast<std::size_t>(study)];
     if (!row.box->isChecked()) {
         Q_EMIT studySwitchedOff(study);
+        return;
+    }
+    row.touched = true;
+    row.error = tc::charts::StudyError::None;
+    showRow(study);
+    if (!judge(study).text.isEmpty()) {
+        // Refused before anything changes: the oscillator shown stays, and so does its box.
+        const QSignalBlocker quiet(row.box);
+        row.box->setChecked(false);
         return;
     }
     if (!tc::charts::isPriceStudy(study)) {
@@ -147,30 +269,11 @@ void ChartAnalysisViewController::checkBoxChanged(Study study) {
 
 tc::charts::StudyParams ChartAnalysisViewController::params(Study study) const {
     const Row& row = rows_[static_cast<std::size_t>(study)];
-    auto at = [&row](std::size_t i) { return i < row.fields.size() ? number(row.fields[i]) : 0; };
-    tc::charts::StudyParams p;
-    switch (study) {
-    case Study::Macd:
-    case Study::MacdHistogram:
-        p.fastPeriod = at(0), p.slowPeriod = at(1), p.signalPeriod = at(2);
-        break;
-    case Study::StochasticOscillator:
-        p.kPeriod = at(0), p.dPeriod = at(1), p.slowing = at(2);
-        break;
-    case Study::Alligator:
-        p.jawsPeriod = at(0), p.teethPeriod = at(1), p.lipsPeriod = at(2);
-        break;
-    case Study::BollingerBands:
-        p.period = at(0), p.deviation = at(1);
-        break;
-    case Study::AwesomeOscillator:
-    case Study::AcceleratorOscillator:
-        break;
-    default:
-        p.period = at(0);
-        break;
-    }
-    return p;
+    std::vector<long long> values;
+    // A field that is no number gives 0, which the study refuses.
+    for (const QLineEdit* field : row.fields)
+        values.push_back(platform::readIntegerEntry(field->text().toStdString(), true).value.value_or(0));
+    return tc::charts::studyParamsFrom(study, values);
 }
 
 QList<QColor> ChartAnalysisViewController::colours(Study study) const {
@@ -215,21 +318,8 @@ void ChartAnalysisViewController::paintColourButtons(Row& row) {
 }
 
 void ChartAnalysisViewController::showRefusal(Study study, tc::charts::StudyError error) {
-    Row& row = rows_[static_cast<std::size_t>(study)];
-    row.error = error;
-    if (!row.refusal)
-        return;
-    switch (error) {
-    case tc::charts::StudyError::None:
-        row.refusal->clear();
-        break;
-    case tc::charts::StudyError::PeriodBelowOne:
-        row.refusal->setText(context_.text(texts::kPeriodMust1OrMore));
-        break;
-    case tc::charts::StudyError::DeviationNotFinite:
-        row.refusal->setText(context_.text(texts::kDeviationMustNumber));
-        break;
-    }
+    rows_[static_cast<std::size_t>(study)].error = error;
+    showRow(study);
 }
 
 void ChartAnalysisViewController::resetCheckBoxSelection() {

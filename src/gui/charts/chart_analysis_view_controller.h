@@ -3,13 +3,16 @@
 // switched on reports the study with its parameters, one switched off reports that. Checking an
 // oscillator unchecks the other oscillators without a word (the new one replaces them on the lower
 // graph); the four price studies combine with each other and with one oscillator. Fields and colours
-// keep their values while the panel lives; a study's refusal of its parameters shows beside them.
+// keep their values while the panel lives. Each field takes a whole number in the range its study
+// draws on the bars the chart holds: a field holding anything else is marked and its reason shows
+// beside it as it is typed, and its box does not go on.
 #include "charts/study_board.h"
 
 #include <QColor>
 #include <QList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,8 +37,15 @@ public:
 
     // Unchecks every box, telling no one (a new instrument or interval: no study is drawn).
     void resetCheckBoxSelection();
-    // The study's parameters as the fields read now; an empty field is 0, which the study refuses.
+    // How many bars the chart holds, asked whenever a period is judged.
+    void setBarCounter(std::function<std::size_t()> counter);
+    // The study's parameters as the fields read now (judged first: see refusal()).
     tc::charts::StudyParams params(tc::charts::Study study) const;
+    // Why the study's fields draw nothing on the bars held, in the selected language; empty when
+    // they are sound.
+    QString refusal(tc::charts::Study study) const;
+    // Judges again every row that showed or was touched (the bars held may have changed).
+    void recheck();
     // The colours of the study's lines (the price studies; none for the others).
     QList<QColor> colours(tc::charts::Study study) const;
     void setColour(tc::charts::Study study, int index, const QColor& colour);
@@ -56,14 +66,24 @@ Q_SIGNALS:
     void studySwitchedOff(tc::charts::Study study);
 
 private:
+    struct Verdict {
+        QString text;
+        std::vector<std::size_t> wrongFields;
+        bool entryFault = false; // the text itself is no whole number (shown untouched too)
+        std::vector<long long> values;
+    };
     struct Row {
         QCheckBox* box = nullptr;
         std::vector<QLineEdit*> fields;
+        std::vector<QLabel*> names; // each field's label
+        bool touched = false;       // edited or switched on: its range refusals show
         std::vector<QToolButton*> colourButtons;
         QList<QColor> colours;
         QLabel* refusal = nullptr;
         tc::charts::StudyError error = tc::charts::StudyError::None;
     };
+    Verdict judge(tc::charts::Study study) const;
+    void showRow(tc::charts::Study study);
     void checkBoxChanged(tc::charts::Study study);
     void chooseColour(tc::charts::Study study, int index);
     void paintColourButtons(Row& row);
@@ -72,6 +92,7 @@ private:
     std::unique_ptr<Ui::ChartAnalysisViewController> ui_;
     GuiContext& context_;
     std::vector<Row> rows_; // by study
+    std::function<std::size_t()> barCounter_;
 };
 
 } // namespace tc::gui

@@ -3,6 +3,7 @@
 #include "gui/app/language.h"
 #include "gui/charts/titled_graph.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -165,7 +166,7 @@ void ChartController::addPricePlot() {
             line->pen = QPen(colour, 1.5);
             line->setTitle(title);
             line->setDataSource(this);
-            legend.entries.push_back({title, colour});
+            legend.entries.push_back({title, colour, {}});
             graph_->addPlot(std::move(line));
         }
         legend.displacement = QPointF(4, 4);
@@ -341,7 +342,9 @@ void ChartController::retitle() {
         title_->setText(QString::fromStdString(chart_.title()));
         return;
     }
-    title_->setText(QString::fromStdString(chart_.code()) + QStringLiteral(", ") + language_->text(key));
+    // In a right-to-left language the code still leads, from the right.
+    title_->setText(filledText(language_->selected(), texts::kChartTitleFormat,
+                               {QString::fromStdString(chart_.code()), language_->text(key)}));
 }
 
 std::size_t ChartController::numberOfRecords(const Plot& plot) const {

@@ -103,6 +103,7 @@ ChartAnalysisViewController& ChartWindowController::analysisPanel() {
         auto* layout = new QVBoxLayout(popup_);
         layout->setContentsMargins(4, 4, 4, 4);
         panel_ = new ChartAnalysisViewController(context_, popup_);
+        panel_->setBarCounter([this] { return chart_->chart().bars().size(); });
         layout->addWidget(panel_);
         connect(panel_, &ChartAnalysisViewController::studySwitchedOn, this,
                 &ChartWindowController::studySwitchedOn);
@@ -206,19 +207,26 @@ void ChartWindowController::ChartTypeControlSelected(int index) {
 void ChartWindowController::analysisButtonClicked() {
     chart_->resetCrosshairToggle();
     ui_->crosshairButton->setChecked(false);
-    analysisPanel();
-    // Under the button, its right edges on the button's, kept on the screen.
+    // The bars held may have changed since the panel last judged its periods.
+    analysisPanel().recheck();
+    // Under the button, its right edges on the button's, kept on the screen. Before its first showing
+    // the panel's hint is some 60 pixels short (its rows not yet laid out), cutting the reasons
+    // beside the fields: it is measured again once it shows.
     QToolButton* button = ui_->analysisButton;
-    const QSize size = popup_->sizeHint().boundedTo(QSize(960, 720)).expandedTo(QSize(420, 200));
-    popup_->resize(size);
-    QPoint at = button->mapToGlobal(QPoint(button->width() - size.width(), button->height()));
-    if (const QScreen* screen = button->screen()) {
-        const QRect room = screen->availableGeometry();
-        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - size.width())));
-        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - size.height())));
-    }
-    popup_->move(at);
+    const auto place = [this, button] {
+        const QSize size = popup_->sizeHint().boundedTo(QSize(960, 720)).expandedTo(QSize(420, 200));
+        popup_->resize(size);
+        QPoint at = button->mapToGlobal(QPoint(button->width() - size.width(), button->height()));
+        if (const QScreen* screen = button->screen()) {
+            const QRect room = screen->availableGeometry();
+            at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - size.width())));
+            at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - size.height())));
+        }
+        popup_->move(at);
+    };
+    place();
     popup_->show();
+    place();
 }
 
 void ChartWindowController::crosshairButtonClicked() {

@@ -17,7 +17,8 @@ constexpr double kLegendGap = 5;
 
 } // namespace
 
-PieChartController::PieChartController(QWidget* parent) : QWidget(parent) {
+PieChartController::PieChartController(QWidget* parent)
+    : QWidget(parent), colours_(std::tuple_size_v<decltype(PlotTheme::pieSlices)>) {
     const TitledGraph parts = addTitledGraph(*this);
     title_ = parts.title;
     graph_ = parts.graph;
@@ -49,6 +50,16 @@ QColor PieChartController::sliceColor(std::size_t index) const {
     return graph_->theme().pieSlice(index);
 }
 
+QColor PieChartController::colourOfSlice(std::size_t record) const {
+    return sliceColor(record < colourOf_.size() ? colourOf_[record] : record);
+}
+
+QColor PieChartController::hatchOfSlice(std::size_t record) const {
+    // The ground's colour: stripes that read on every slice colour of the theme.
+    return record < slices_.size() && tc::charts::isLoss(slices_[record]) ? graph_->theme().background
+                                                                          : QColor();
+}
+
 void PieChartController::loadChart(const QStringList& titles, const QList<double>& values,
                                    const std::function<void(bool)>& completion) {
     std::vector<std::string> texts;
@@ -60,6 +71,7 @@ void PieChartController::loadChart(const QStringList& titles, const QList<double
     sizes_.clear();
     for (const auto& s : slices_)
         sizes_.push_back(s.size);
+    colourOf_ = colours_.assign(slices_);
     if (!constructed_) {
         constructGraph();
         if (completion)
@@ -88,7 +100,8 @@ void PieChartController::layoutPie() {
     font.setBold(true);
     legend.font = font;
     for (std::size_t i = 0; i < slices_.size(); ++i)
-        legend.entries.push_back({QString::fromStdString(tc::charts::legendText(slices_[i])), sliceColor(i)});
+        legend.entries.push_back(
+            {QString::fromStdString(tc::charts::legendText(slices_[i])), colourOfSlice(i), hatchOfSlice(i)});
     legend.displacement = QPointF(-kLegendGap, 0);
     // The pie takes the room left of the legend, so the two never overlap.
     const double legendWidth = legend.entries.isEmpty() ? 0 : legend.size().width() + 2 * kLegendGap;
@@ -149,7 +162,11 @@ QString PieChartController::legendTitle(const PiePlot&, std::size_t record) cons
 }
 
 QColor PieChartController::sliceFill(const PiePlot&, std::size_t record) const {
-    return sliceColor(record);
+    return colourOfSlice(record);
+}
+
+QColor PieChartController::sliceHatch(const PiePlot&, std::size_t record) const {
+    return hatchOfSlice(record);
 }
 
 } // namespace tc::gui

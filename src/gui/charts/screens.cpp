@@ -53,8 +53,9 @@ QWidget* chart(ScreenContext& c, int type, bool crosshair) {
 }
 
 // A chart window on the first watched instrument with the SMA, the Bollinger bands and MACD shown,
-// as `type` (1 line, 2 OHLC bars, 3 candlesticks); with the analysis panel open when asked.
-QWidget* chartWindow(ScreenContext& c, int type, bool panel) {
+// as `type` (1 line, 2 OHLC bars, 3 candlesticks); with the analysis panel open when asked, and
+// with some of its fields refused.
+QWidget* chartWindow(ScreenContext& c, int type, bool panel, bool refused = false) {
     auto* window = c.own(new ChartWindowController(c.context()));
     window->setAttribute(Qt::WA_DeleteOnClose, false); // the screenshot tool deletes it
     window->resize(1100, 680);
@@ -67,6 +68,16 @@ QWidget* chartWindow(ScreenContext& c, int type, bool panel) {
     for (auto study :
          {tc::charts::Study::SimpleMovingAverage, tc::charts::Study::BollingerBands, tc::charts::Study::Macd})
         studies.checkBox(study)->setChecked(true);
+    if (refused) {
+        using tc::charts::Study;
+        studies.field(Study::ExponentialMovingAverage, 0)->setText(QString::number(99999));
+        studies.checkBox(Study::ExponentialMovingAverage)->setChecked(true);
+        studies.field(Study::RateOfChange, 0)->setText(QStringLiteral("1,5"));
+        studies.field(Study::StochasticOscillator, 0)->setText(QStringLiteral("150"));
+        studies.field(Study::StochasticOscillator, 1)->setText(QStringLiteral("60"));
+        studies.checkBox(Study::StochasticOscillator)->setChecked(true);
+        studies.recheck();
+    }
     if (!panel)
         return window;
     window->analysisButtonClicked();
@@ -122,6 +133,7 @@ void registerChartsScreens(ScreenRegistry& r) {
     r.add("chart-window-ohlc", [](ScreenContext& c) { return chartWindow(c, 2, false); });
     r.add("chart-window-candle", [](ScreenContext& c) { return chartWindow(c, 3, false); });
     r.add("chart-analysis", [](ScreenContext& c) { return chartWindow(c, 3, true); });
+    r.add("chart-analysis-refused", [](ScreenContext& c) { return chartWindow(c, 3, true, true); });
 }
 
 } // namespace tc::gui

@@ -1,5 +1,6 @@
 #include "gui/chat/chat_window_controller.h"
 
+#include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
@@ -7,6 +8,7 @@
 #include "gui/app/window_front.h"
 #include "gui/chat/chat_transcript_view.h"
 #include "gui/chat/recent_conversation_window_controller.h"
+#include "gui/controls/text_refusal.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "ui_chat_window_controller.h"
@@ -40,7 +42,19 @@ QueueRequestSheet::QueueRequestSheet(GuiContext& context, QWidget* parent)
     requestButton_ = ui_->buttons->addButton(QString(), QDialogButtonBox::AcceptRole);
     requestButton_->setDefault(true);
     cancelButton_ = ui_->buttons->addButton(QString(), QDialogButtonBox::RejectRole);
-    connect(ui_->buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    // A text that cannot be sent keeps the sheet open and says why.
+    connect(ui_->buttons, &QDialogButtonBox::accepted, this, [this] {
+        if (const auto refusal = firstTextRefusal(
+                {{texts::kRequestMessage, ui_->messageField->text().toStdString(), kMaxChatTextLength}})) {
+            CommonAlert::open(this, {context_.text(texts::kValidation),
+                                     textRefusalText(context_.language().selected(), *refusal),
+                                     AlertSpec::Warning,
+                                     {},
+                                     QStringLiteral("chat")});
+            return;
+        }
+        accept();
+    });
     connect(ui_->buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     bindLanguage(this, context_.language(), [this] {
         requestButton_->setText(context_.text(texts::kRequest));
@@ -109,6 +123,8 @@ ChatWindowController::ChatWindowController(GuiContext& context, QWidget* parent)
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
         ui_->messageTableView->transcript()->setRoom(nullptr, {});
         userName_.clear();
+        drafts_.clear();
+        ui_->messageTextView->clear();
     });
     connect(&session, &ClientModel::clientReplaced, this, [this] {
         buildContactTree();
@@ -160,12 +176,14 @@ void ChatWindowController::updateLanguageStrings() {
 }
 
 void ChatWindowController::loadDefaults() {
+    moveDraft({});
     userName_.clear();
     if (context_.clientModel())
         context_.clientModel()->client().chat().setOpenConversation({});
     setWindowTitle(context_.text(texts::kChat));
     ui_->sendButton->setEnabled(false);
-    ui_->messageTextView->clear();
+    // No text without a conversation to go to.
+    ui_->messageTextView->setEnabled(false);
     if (QWidget* focused = focusWidget())
         focused->clearFocus();
     reloadTranscript();
@@ -238,6 +256,8 @@ void ChatWindowController::userSelectedAtIndex(const std::string& userName, cons
     }
     interfaces::Chat& chat = context_.clientModel()->client().chat();
     ui_->sendButton->setEnabled(true);
+    ui_->messageTextView->setEnabled(true);
+    moveDraft(userName);
     userName_ = userName;
     chat.setOpenConversation(userName);
     setWindowTitle(qt(displayName.empty() ? userName : displayName));
@@ -290,6 +310,7 @@ void ChatWindowController::ChatSupportSelectedAtIndex(const std::string& queueId
     const QueueChoice choice = chooseQueue(queue);
     if (choice == QueueChoice::Ignore)
         return;
+    moveDraft(queueId);
     userName_ = queueId;
     chat.setOpenConversation(queue.roomUserName);
     setWindowTitle(qt(queue.QueueName));
@@ -300,6 +321,7 @@ void ChatWindowController::ChatSupportSelectedAtIndex(const std::string& queueId
         return;
     }
     ui_->sendButton->setEnabled(true);
+    ui_->messageTextView->setEnabled(true);
     if (choice == QueueChoice::AskFirst)
         loadRequestQueueMessageSheet();
 }
@@ -311,7 +333,9 @@ void ChatWindowController::loadRequestQueueMessageSheet() {
             if (userName_.empty())
                 return;
             const std::string text = queueSheet_->messageField()->text().toStdString();
-            context_.clientModel()->client().chat().requestChatQueue(userName_, text);
+            if (const auto asked = context_.clientModel()->client().chat().requestChatQueue(userName_, text);
+                !asked)
+                refuse(qt(asked.error));
         });
         connect(queueSheet_, &QDialog::rejected, this, &ChatWindowController::loadDefaults);
     }
@@ -329,11 +353,28 @@ void ChatWindowController::SendChatButtonClicked() {
     const QString text = ui_->messageTextView->text();
     if (text.isEmpty() || userName_.empty() || !ui_->sendButton->isEnabled())
         return;
-    // A refused text stays in the field, so nothing typed is lost.
-    if (!context_.clientModel()->client().chat().sendChat(userName_, text.toStdString()))
+    // A refused text stays in the field, so nothing typed is lost, and the window says why.
+    const std::string typed = text.toStdString();
+    if (const auto refusal = firstTextRefusal({{texts::kMessage, typed, kMaxChatTextLength}})) {
+        refuse(textRefusalText(context_.language().selected(), *refusal));
         return;
+    }
+    if (const auto sent = context_.clientModel()->client().chat().sendChat(userName_, typed); !sent) {
+        refuse(qt(sent.error));
+        return;
+    }
     ui_->messageTextView->clear();
     reloadTranscript();
+}
+
+void ChatWindowController::refuse(const QString& message) {
+    CommonAlert::open(
+        this, {context_.text(texts::kValidation), message, AlertSpec::Warning, {}, QStringLiteral("chat")});
+}
+
+void ChatWindowController::moveDraft(const std::string& to) {
+    ui_->messageTextView->setText(
+        qt(drafts_.move(userName_, ui_->messageTextView->text().toStdString(), to)));
 }
 
 void ChatWindowController::reloadTranscript() {

@@ -4,7 +4,9 @@
 // text goes to the core as plain text (which sends it as RTF, in order, once the room exists); the
 // transcript follows the open room as messages arrive; the core's banners announce messages of other
 // conversations. The main window makes it once and keeps it; every opening and every close returns
-// it to its empty state. Its toolbar opens the recent conversations.
+// it to its empty state, where nothing can be typed. Each conversation keeps its own unsent text,
+// which comes back when it is open again; a text that cannot be sent is refused with the reason and
+// stays in the field. Its toolbar opens the recent conversations.
 #include "gui/app/sheet_controller.h"
 #include "gui/chat/chat_window_rules.h"
 #include "gui/models/record_table_model.h"
@@ -99,11 +101,15 @@ private:
     void deselectContacts();
     void deselectQueues();
     void loadRequestQueueMessageSheet();
+    // Puts the open conversation's text aside and the draft of `to` into the field.
+    void moveDraft(const std::string& to);
+    void refuse(const QString& message);
 
     std::unique_ptr<Ui::ChatWindowController> ui_;
     GuiContext& context_;
     std::vector<ContactNode> tree_;
     std::string userName_;
+    ChatDrafts drafts_;
     RecordTableModel<QueueRow>* queues_ = nullptr;
     QPointer<QueueRequestSheet> queueSheet_;
     RecentConversationWindowController* recent_ = nullptr;

@@ -114,4 +114,19 @@ std::shared_ptr<const chat::ChatRoom> roomOf(const chat::ChatCollections& chat, 
     return room && *room ? room->shared() : nullptr;
 }
 
+std::string ChatDrafts::move(const std::string& from, std::string text, const std::string& to) {
+    if (!from.empty()) {
+        if (text.empty())
+            drafts_.erase(from);
+        else
+            drafts_[from] = std::move(text);
+    }
+    const auto it = drafts_.find(to);
+    if (it == drafts_.end())
+        return {};
+    std::string draft = std::move(it->second);
+    drafts_.erase(it);
+    return draft;
+}
+
 } // namespace tc::gui

@@ -5,6 +5,7 @@
 #include "model/chat_collections.h"
 
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,6 +67,20 @@ TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_v
 std::string noticeTime(const std::optional<WallTime>& time);
 // The other party of a recent conversation: its display name, else the sender's name.
 std::string recentConversationName(const chat::ChatRoom& room);
+
+// The unsent text of each conversation: a draft stays with the conversation it was written for and
+// comes back when that conversation is open again.
+class ChatDrafts {
+public:
+    // Leaving conversation `from` (none when empty) with `text` in the field, for conversation `to`:
+    // keeps the text as the draft of `from` and answers the draft of `to`, which it gives up.
+    std::string move(const std::string& from, std::string text, const std::string& to);
+    void clear() { drafts_.clear(); }
+    std::size_t size() const { return drafts_.size(); }
+
+private:
+    std::map<std::string, std::string> drafts_;
+};
 
 // The room under a key, or null.
 std::shared_ptr<const chat::ChatRoom> roomOf(const chat::ChatCollections& chat, std::string_view key);

@@ -1,5 +1,6 @@
 #include "gui/controls/decimal_text_field.h"
 
+#include "gui/controls/entry_refusal.h"
 #include "gui/controls/input_rules.h"
 
 #include <algorithm>
@@ -10,7 +11,8 @@ AmountValidator::AmountValidator(int maxDecimals, QObject* parent)
     : QValidator(parent), maxDecimals_(std::max(0, maxDecimals)) {}
 
 QValidator::State AmountValidator::validate(QString& input, int&) const {
-    return isAmountText(input.toStdString(), static_cast<std::size_t>(maxDecimals_)) ? Acceptable : Invalid;
+    return validatorState(holdNumberEntry(
+        input.toStdString(), platform::EntryRules{false, static_cast<std::size_t>(maxDecimals_)}));
 }
 
 void AmountValidator::setMaximumDecimals(int decimals) {

@@ -1,7 +1,8 @@
 #pragma once
 // A one-line field for an amount: digits and one point, at most a set number of decimals (two unless
 // the window asks for more, as a price at the instrument's decimals does). The text an edit would
-// leave is judged whole, so typing, pasting and dropping obey the same rule; deletions always pass.
+// leave is judged whole, so typing, pasting and dropping obey the same rule; a text outside it is
+// kept as typed (Intermediate) for the window to refuse, never cut to another number.
 #include <QLineEdit>
 #include <QValidator>
 

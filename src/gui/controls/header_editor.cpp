@@ -1,10 +1,11 @@
 #include "gui/controls/header_editor.h"
 
 #include "gui/controls/input_filters.h"
-#include "gui/controls/input_rules.h"
+#include "platform/number_entry.h"
 
 #include <QAbstractItemModel>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 namespace tc::gui {
@@ -15,7 +16,24 @@ HeaderEditor::HeaderEditor(QHeaderView* header) : QObject(header), header_(heade
     field_->setAlignment(Qt::AlignCenter);
     field_->hide();
     installDecimalFilter(field_);
+    // Return and leaving the field end the edit whatever it holds: a text that is no number is the
+    // owner's to refuse with its reason, not a key press that silently does nothing.
+    field_->installEventFilter(this);
     connect(field_, &QLineEdit::editingFinished, this, &HeaderEditor::finish);
+}
+
+bool HeaderEditor::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == field_) {
+        const bool enter =
+            event->type() == QEvent::KeyPress && (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                                                  static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
+        if (enter || event->type() == QEvent::FocusOut) {
+            finish();
+            if (enter)
+                return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void HeaderEditor::edit(int section) {
@@ -24,7 +42,9 @@ void HeaderEditor::edit(int section) {
     QString shown;
     if (header_->model())
         shown = header_->model()->headerData(section, header_->orientation()).toString();
-    field_->setText(QString::fromStdString(sanitizeDecimal(shown.toStdString())));
+    // A title that is no number starts the field empty; nothing is picked out of it.
+    const bool number = platform::readNumberEntry(shown.toStdString()).ok();
+    field_->setText(number ? shown.trimmed() : QString());
     const int x = header_->sectionViewportPosition(section);
     field_->setGeometry(x, 0, header_->sectionSize(section), header_->viewport()->height());
     field_->show();

@@ -1,6 +1,7 @@
 #pragma once
 // An editable column header for a number (the order ticket's quantity column): a field laid over
-// the header section that takes digits and one point, and reports its text when the edit ends.
+// the header section that keeps what is typed, as every numeric field does, and reports its text
+// when the edit ends for the owner to read whole or refuse.
 #include <QObject>
 #include <QPointer>
 
@@ -21,6 +22,9 @@ public:
 Q_SIGNALS:
     // "TableHeaderEditNotification": the final text, also when it is empty.
     void edited(const QString& text);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void finish();

@@ -1,6 +1,8 @@
 #pragma once
 // Numeric fields: the validators judge the text an edit would leave, so typing, pasting and
-// dropping are held to the same rule.
+// dropping are held to the same rule. A text that is not a number is kept as typed (an
+// Intermediate state) for the window to refuse with entryRefusal() (entry_refusal.h), never trimmed
+// into another number.
 #include <QValidator>
 
 class QComboBox;
@@ -8,7 +10,7 @@ class QLineEdit;
 
 namespace tc::gui {
 
-// Digits with at most one point (prices, quantities, amounts).
+// Digits with at most one point (prices, quantities, amounts); anything else is shown, not taken.
 class DecimalValidator : public QValidator {
     Q_OBJECT
 public:
@@ -16,7 +18,7 @@ public:
     State validate(QString& input, int& pos) const override;
 };
 
-// At most five digits (the server port).
+// At most five digits (the server port); other text is shown, not taken.
 class PortValidator : public QValidator {
     Q_OBJECT
 public:

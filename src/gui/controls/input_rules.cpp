@@ -1,5 +1,7 @@
 #include "gui/controls/input_rules.h"
 
+#include "gui/texts.h"
+
 #include <algorithm>
 
 namespace tc::gui {
@@ -36,22 +38,39 @@ bool isAmountText(std::string_view text, std::size_t maxDecimals) {
     return isDecimalText(text) && decimalPlacesOf(text) <= maxDecimals;
 }
 
-bool isPortText(std::string_view text) {
-    return text.size() <= kPortFieldLength && std::all_of(text.begin(), text.end(), isDigit);
+EntryHold holdNumberEntry(std::string_view text, platform::EntryRules rules) {
+    if (text.size() > platform::kMaxEntryLength)
+        return EntryHold::Refused;
+    const platform::NumberEntry entry = platform::readNumberEntry(text, rules);
+    return entry.ok() || entry.fault == platform::EntryFault::Empty ? EntryHold::Acceptable
+                                                                    : EntryHold::Shown;
 }
 
-std::string sanitizeDecimal(std::string_view text) {
-    std::string out;
-    bool point = false;
-    for (char c : text) {
-        if (isDigit(c)) {
-            out += c;
-        } else if (c == '.' && !point) {
-            point = true;
-            out += c;
-        }
+std::string_view entryFaultKey(platform::EntryFault fault) {
+    using platform::EntryFault;
+    switch (fault) {
+    case EntryFault::None:
+        return {};
+    case EntryFault::Empty:
+        return texts::kIsEmpty;
+    case EntryFault::Comma:
+        return texts::kHoldsAComma;
+    case EntryFault::InnerBlank:
+        return texts::kHoldsSpaceInsideNumber;
+    case EntryFault::Negative:
+        return texts::kCannotBeNegative;
+    case EntryFault::NotANumber:
+        return texts::kNotNumber;
+    case EntryFault::TooLarge:
+        return texts::kIsTooLarge;
+    case EntryFault::TooManyDecimals:
+        return texts::kTooManyDecimals;
     }
-    return out;
+    return texts::kNotNumber;
+}
+
+bool isPortText(std::string_view text) {
+    return text.size() <= kPortFieldLength && std::all_of(text.begin(), text.end(), isDigit);
 }
 
 PriceHighlight priceHighlight(std::string_view price, std::size_t bigDigits, std::size_t smallDigits) {

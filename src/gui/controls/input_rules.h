@@ -1,5 +1,7 @@
 #pragma once
 // Rules of the numeric input fields and of the price text, free of Qt.
+#include "platform/number_entry.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -16,12 +18,18 @@ std::size_t decimalPlacesOf(std::string_view text);
 // An amount field (`DecimalTextField`): a decimal text with at most `maxDecimals` decimals. The whole
 // text an edit would leave is judged, so a paste cannot bring in a second point or a third decimal.
 bool isAmountText(std::string_view text, std::size_t maxDecimals);
+// How a numeric field holds what is typed: a readable number (or nothing) is acceptable; any other
+// text up to the entry length is kept as typed, so that the field shows it and its refusal names
+// what is wrong, never dropping a comma or a letter to leave another number; past the length the
+// edit is not taken.
+enum class EntryHold { Acceptable, Shown, Refused };
+EntryHold holdNumberEntry(std::string_view text, platform::EntryRules rules = {});
+// The text that names an entry's fault ({0} the field's name, {1} the most decimals); empty for
+// None.
+std::string_view entryFaultKey(platform::EntryFault fault);
 // The port field: at most five digits.
 inline constexpr std::size_t kPortFieldLength = 5;
 bool isPortText(std::string_view text);
-// The editable column header: keeps the digits and the first point of a text, drops the rest
-// ("12a" gives "12", "1.2." gives "1.2").
-std::string sanitizeDecimal(std::string_view text);
 
 // A quote with its big-figure digits enlarged and its last digits small and raised. Indices are
 // into `text`, which is the price as given (its point where it was).

@@ -18,10 +18,6 @@ std::optional<std::string_view> accessRightText(std::uint64_t value) {
     return std::nullopt;
 }
 
-bool holdsWireControlByte(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) { return c >= 0x01 && c <= 0x07; });
-}
-
 void AccountAccessForm::loadAccounts(const std::vector<std::shared_ptr<const AccountDetails>>& visible,
                                      std::uint64_t userId) {
     signedIn_ = userId;

@@ -34,9 +34,6 @@ inline constexpr std::array<AccessRight, 5> kAccessRights{{
 std::optional<std::uint64_t> accessRightOfText(std::string_view text);
 std::optional<std::string_view> accessRightText(std::uint64_t value);
 
-// Whether a typed text holds a byte that would cut a wire frame, field or record (0x01-0x07).
-bool holdsWireControlByte(std::string_view text);
-
 struct AccessAccount {
     std::uint64_t id = 0;
     std::string name;

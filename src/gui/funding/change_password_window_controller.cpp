@@ -3,7 +3,7 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
-#include "gui/funding/account_access_rules.h"
+#include "gui/controls/text_refusal.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "ui_change_password_window_controller.h"
@@ -105,9 +105,13 @@ void ChangePasswordWindowController::ChangePasswordButtonClicked() {
     const std::string oldText = ui_->OldPasswordTextField->text().toStdString();
     const std::string newText = ui_->NewPasswordField->text().toStdString();
     const std::string confirmText = ui_->ConfirmPasswordField->text().toStdString();
-    // Such a byte would cut the request on the wire; the core refuses it too, this says why.
-    if (holdsWireControlByte(oldText) || holdsWireControlByte(newText) || holdsWireControlByte(confirmText)) {
-        ValidationAlert(context_.text(texts::kPasswordCannotHoldControlCharacters));
+    // Taken whole or refused: a password cut to fit would be confirmed as one never typed. A
+    // character the wire cannot carry is said here; the core would only refuse the request.
+    if (const auto refusal =
+            firstTextRefusal({{texts::kCurrentPassword, oldText, kMaxPasswordLength},
+                              {texts::kNewPassword, newText, kMaxPasswordLength},
+                              {texts::kConfirmNewPassword, confirmText, kMaxPasswordLength}})) {
+        ValidationAlert(textRefusalText(context_.language().selected(), *refusal));
         return;
     }
     const interfaces::CommandResult sent = session->client().changePassword(oldText, newText, confirmText);

@@ -34,8 +34,8 @@ DepositRequestWindowController::DepositRequestWindowController(GuiContext& conte
     setObjectName(QStringLiteral("DepositRequestWindowController"));
     attachFrame({ui_->depositRequestTabView, ui_->detailArea, ui_->detailAreaLayout, ui_->sendRequestButton,
                  ui_->notNowButton, ui_->okButton, ui_->accountComboBox, ui_->accountNameTextField,
-                 ui_->amountTextField, ui_->remarksTextField, kDepositsAllowedBit, QStringLiteral("deposit"),
-                 interfaces::FundingFailure::Request::Deposit});
+                 ui_->amountTextField, ui_->remarksTextField, ui_->noAccountLabel, kDepositsAllowedBit,
+                 QStringLiteral("deposit"), interfaces::FundingFailure::Request::Deposit});
     QFont bold = ui_->headerLabel->font();
     bold.setBold(true);
     ui_->headerLabel->setFont(bold);
@@ -120,7 +120,8 @@ void DepositRequestWindowController::updateValuesInViews() {
 }
 
 void DepositRequestWindowController::calcAccountDetails() {
-    const auto chosen = account();
+    // The chosen account's figures of this moment, as the status bar shows them.
+    const auto chosen = chosenFigures();
     const auto figure = [&](double value) { return chosen ? qt(groupedAmount(value)) : QString(); };
     ui_->balanceTextField->setText(figure(chosen ? chosen->Balance.toDouble() : 0));
     ui_->equityTextField->setText(figure(chosen ? chosen->Equity : 0));
@@ -159,20 +160,32 @@ void DepositRequestWindowController::chooseMode(int index) {
 void DepositRequestWindowController::loadPaymentGateway() {
     if (!client())
         return;
-    const auto settings = client()->funding().collections().payGateSettings.getAllPayGateSettings();
+    // Only the gateways the server has enabled: a payment through another one can only be refused.
+    std::vector<std::shared_ptr<const funding::PayGateSetting>> usable;
+    for (const auto& setting : client()->funding().collections().payGateSettings.getAllPayGateSettings())
+        if (setting && setting->enabled)
+            usable.push_back(setting);
     std::vector<std::uint64_t> ids;
-    for (const auto& setting : settings)
-        ids.push_back(setting ? setting->payGateId : 0);
+    for (const auto& setting : usable)
+        ids.push_back(setting->payGateId);
     if (ids == gateways_)
         return;
     gateways_ = std::move(ids);
-    QSignalBlocker block(ui_->paymentGatewayComboBox);
-    ui_->paymentGatewayComboBox->clear();
-    for (const auto& setting : settings)
-        ui_->paymentGatewayComboBox->addItem(setting ? qt(setting->name) : QString());
     const auto held = std::find(gateways_.begin(), gateways_.end(), payGateId_);
-    ui_->paymentGatewayComboBox->setCurrentIndex(
-        payGateId_ != 0 && held != gateways_.end() ? static_cast<int>(held - gateways_.begin()) : -1);
+    {
+        QSignalBlocker block(ui_->paymentGatewayComboBox);
+        ui_->paymentGatewayComboBox->clear();
+        for (const auto& setting : usable)
+            ui_->paymentGatewayComboBox->addItem(qt(setting->name));
+        ui_->paymentGatewayComboBox->setCurrentIndex(
+            payGateId_ != 0 && held != gateways_.end() ? static_cast<int>(held - gateways_.begin()) : -1);
+    }
+    if (payGateId_ != 0 && held == gateways_.end()) {
+        // The gateway chosen was disabled since: no longer chosen, nor its currency shown.
+        payGateId_ = 0;
+        showCurrencyOnLabel();
+        updateEstimatedAmount();
+    }
 }
 
 void DepositRequestWindowController::chooseGateway(int index) {
@@ -250,7 +263,7 @@ DepositRequestWindowController::checkForm(const std::shared_ptr<const AccountDet
                                          context_.text(texts::kAccountsCurrencyCannotPaidThrough));
 }
 
-interfaces::CommandResult
+interfaces::FundingRequestSent
 DepositRequestWindowController::sendForm(const std::shared_ptr<const AccountDetails>& chosen) {
     const DepositForm typed = form();
     funding::NewDeposit deposit;
@@ -264,12 +277,12 @@ DepositRequestWindowController::sendForm(const std::shared_ptr<const AccountDeta
     deposit.bankBranch = str(ui_->sourceBankBranchTextField->text());
     deposit.sourceAccount = str(ui_->sourceBankAccountTextField->text());
     deposit.depositedAccount = str(ui_->depositedBankAccountTextField->text());
-    deposit.amount = typedAmount(typed.amountText);
+    deposit.amount = typedAmount(typed.amountText).value_or(platform::Decimal());
     deposit.remarks = str(ui_->remarksTextField->text());
     deposit.email = typed.email;
     deposit.payGateId = isOnlinePayment_ ? payGateId_ : 0;
-    deposit.estimatedAmount = typedAmount(str(ui_->depositTextField->text()));
-    const interfaces::CommandResult sent = client()->funding().requestDeposit(deposit);
+    deposit.estimatedAmount = typedAmount(str(ui_->depositTextField->text())).value_or(platform::Decimal());
+    const interfaces::FundingRequestSent sent = client()->funding().requestDeposit(deposit);
     if (sent && isOnlinePayment_)
         requests_->asked(this);
     return sent;
@@ -283,7 +296,9 @@ void DepositRequestWindowController::fundingReply(const interfaces::FundingReply
         return;
     switch (reply.kind) {
     case Kind::DepositRequested:
-        showResult(reply.lines);
+        // The receipt of another window's request is that window's.
+        if (answersOwnRequest(reply))
+            showResult(reply.lines);
         return;
     case Kind::PayGateStarted:
     case Kind::PayGateProgress:

@@ -73,7 +73,7 @@ private:
     void fundingReply(const interfaces::FundingReply& reply) override;
     void amountEdited() override { updateEstimatedAmount(); }
     std::optional<QString> checkForm(const std::shared_ptr<const AccountDetails>& chosen) const override;
-    interfaces::CommandResult sendForm(const std::shared_ptr<const AccountDetails>& chosen) override;
+    interfaces::FundingRequestSent sendForm(const std::shared_ptr<const AccountDetails>& chosen) override;
     DepositForm form() const;
     void updateLanguageStrings();
     void setDefaults();

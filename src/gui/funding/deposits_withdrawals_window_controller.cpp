@@ -1,8 +1,11 @@
 #include "gui/funding/deposits_withdrawals_window_controller.h"
 
+#include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
+#include "gui/app/theme_manager.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/funding/funding_window_rules.h"
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_table_models.h"
@@ -31,13 +34,22 @@ bool isAmountColumn(std::string_view key) {
     return key == texts::kCredit || key == texts::kDebit || key == texts::kBalanceAfter;
 }
 
-std::vector<FundingHistoryTableModel::Column> historyColumns() {
+std::vector<FundingHistoryTableModel::Column> historyColumns(const Language& language) {
     std::vector<FundingHistoryTableModel::Column> columns;
-    for (const std::string_view key : kHistoryColumns)
+    for (const std::string_view key : kHistoryColumns) {
+        auto cell = [key](const FinancialTransactionDetails& row) { return qt(historyCell(row, key)); };
+        // A trader reads what the transaction booked, not the server's code for it.
+        auto subType = [&language](const FinancialTransactionDetails& row) {
+            const auto name = subTypeNameKey(row.SubTransactionId);
+            return name ? language.text(*name) : QString::number(row.SubTransactionId);
+        };
         columns.push_back(
-            {key, [key](const FinancialTransactionDetails& row) { return qt(historyCell(row, key)); },
+            {key,
+             key == texts::kSubType ? std::function<QString(const FinancialTransactionDetails&)>(subType)
+                                    : cell,
              isAmountColumn(key) ? std::optional<Qt::Alignment>(Qt::AlignRight | Qt::AlignVCenter)
                                  : std::nullopt});
+    }
     return columns;
 }
 
@@ -45,13 +57,16 @@ std::vector<FundingHistoryTableModel::Column> historyColumns() {
 
 FundingHistoryTableModel::FundingHistoryTableModel(Language& language, QObject* parent)
     : RecordTableModel(
-          historyColumns(),
+          historyColumns(language),
           [](const FinancialTransactionDetails& row) {
               return std::to_string(row.TransactionId) + '.' + std::to_string(row.SubTransactionId);
           },
           [&language](std::string_view key) { return language.text(key); }, parent) {
     setKeyRole(IdentifierRole);
-    connect(&language, &Language::changed, this, [this] { retitle(); });
+    connect(&language, &Language::changed, this, [this] {
+        retitle();
+        refreshAll(); // the sub-types' names
+    });
 }
 
 DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiContext& context, QWidget* parent)
@@ -64,12 +79,6 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
     table->setModel(model_);
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
-    for (int column = 0; column < model_->columnCount(); ++column) {
-        const QString title = context_.text(kHistoryColumns[static_cast<std::size_t>(column)]);
-        table->setColumnWidth(column,
-                              std::max(table->horizontalHeader()->fontMetrics().horizontalAdvance(title) + 28,
-                                       column == 7 ? 150 : 90));
-    }
     // A typed account is sent as typed; a typed type is none of the list's.
     ui_->accountComboBox->setInsertPolicy(QComboBox::NoInsert);
     ui_->transactionCodeComboBox->setInsertPolicy(QComboBox::NoInsert);
@@ -93,6 +102,10 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
             box->setEditText(text);
         }
     });
+    // A typed account that is no account number is marked while it is there.
+    connect(ui_->accountComboBox, &QComboBox::editTextChanged, this, [this] { markAccount(); });
+    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { markAccount(); });
+    connect(&context_.language(), &Language::changed, this, [this] { markAccount(); });
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::fundingHistoryArrived, this,
             &DepositsWithdrawalsWindowController::historyArrived);
@@ -118,8 +131,25 @@ void DepositsWithdrawalsWindowController::onWindowLoad() {
     updateLanguageStrings();
 }
 
+void DepositsWithdrawalsWindowController::fitColumns() {
+    QTableView* table = ui_->depositWithdrawalTableView;
+    const QFontMetrics header = table->horizontalHeader()->fontMetrics();
+    const QFontMetrics cells = table->fontMetrics();
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        const std::string_view key = kHistoryColumns[static_cast<std::size_t>(column)];
+        int width = std::max(header.horizontalAdvance(context_.text(key)) + 28, column == 7 ? 150 : 90);
+        // The sub-types' names in this language, whichever rows come.
+        if (key == texts::kSubType)
+            for (std::int64_t code = 0; code <= kLastNamedSubType; ++code)
+                if (const auto name = subTypeNameKey(code))
+                    width = std::max(width, cells.horizontalAdvance(context_.text(*name)) + 16);
+        table->setColumnWidth(column, width);
+    }
+}
+
 void DepositsWithdrawalsWindowController::updateLanguageStrings() {
     setWindowTitle(context_.text(texts::kDepositsAndWithdrawals));
+    fitColumns();
     ui_->depositWithdrawalTableView->setAccessibleName(context_.text(texts::kDepositsAndWithdrawals));
     // The type labels follow the language; the choice stays.
     QComboBox* box = ui_->transactionCodeComboBox;
@@ -134,9 +164,13 @@ void DepositsWithdrawalsWindowController::setDefaultValues() {
     model_->setRows({});
     // A reply still on its way no longer fills the cleared table.
     awaited_ = 0;
+    chooseAllTransactions();
+}
+
+void DepositsWithdrawalsWindowController::chooseAllTransactions() {
+    // A blank chooser would leave the trader guessing what a search lists: it names the whole.
     QSignalBlocker block(ui_->transactionCodeComboBox);
-    ui_->transactionCodeComboBox->setCurrentIndex(-1);
-    ui_->transactionCodeComboBox->setEditText(QString());
+    ui_->transactionCodeComboBox->setCurrentIndex(ui_->transactionCodeComboBox->count() > 0 ? 0 : -1);
 }
 
 void DepositsWithdrawalsWindowController::loadAccountCombo() {
@@ -160,8 +194,7 @@ void DepositsWithdrawalsWindowController::loadTransactionCodeCombo() {
     box->clear();
     for (const TransactionType& type : kTransactionTypes)
         box->addItem(context_.text(type.labelKey), qt(type.code));
-    box->setCurrentIndex(-1);
-    box->setEditText(QString());
+    chooseAllTransactions();
 }
 
 bool DepositsWithdrawalsWindowController::searchButtonClicked() {
@@ -172,13 +205,33 @@ bool DepositsWithdrawalsWindowController::searchButtonClicked() {
     const auto code = transactionCodeFor(types->currentText().isEmpty(), chosen);
     if (!code)
         return false;
+    const HistoryAccount account = historyAccountOf(str(ui_->accountComboBox->currentText()));
+    if (account.refusal) {
+        CommonAlert::open(this, {context_.text(texts::kValidation),
+                                 accountFault(),
+                                 AlertSpec::Warning,
+                                 {},
+                                 QStringLiteral("fundingHistory")});
+        return false;
+    }
     SearchInfo search;
-    search.AccountNumber = ui_->accountComboBox->currentText().trimmed().toStdString();
+    search.AccountNumber = account.number;
     search.FromDate = dateOf(ui_->fromDatePicker->dateTime());
     search.ToDate = dateOf(ui_->toDatePicker->dateTime());
     search.TransactionDetails = std::string(*code);
     awaited_ = context_.clientModel()->client().funding().requestFinancialTransactions(search);
     return awaited_ != 0;
+}
+
+QString DepositsWithdrawalsWindowController::accountFault() const {
+    const auto refusal = historyAccountOf(str(ui_->accountComboBox->currentText())).refusal;
+    return refusal ? context_.text(refusal->key).replace(QStringLiteral("{0}"), context_.text(refusal->field))
+                   : QString();
+}
+
+void DepositsWithdrawalsWindowController::markAccount() {
+    if (QLineEdit* field = ui_->accountComboBox->lineEdit())
+        markEntry(field, accountFault(), context_.themes());
 }
 
 void DepositsWithdrawalsWindowController::historyArrived(interfaces::RequestId id) {
@@ -193,10 +246,14 @@ void DepositsWithdrawalsWindowController::historyArrived(interfaces::RequestId i
 QPrinter& DepositsWithdrawalsWindowController::printer() {
     if (!printer_) {
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer_->setPageOrientation(QPageLayout::Landscape);
-        printer_->setPageMargins(QMarginsF(36, 36, 36, 36), QPageLayout::Point);
+        setUpPrinter(*printer_);
     }
     return *printer_;
+}
+
+void DepositsWithdrawalsWindowController::setUpPrinter(QPrinter& printer) {
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setPageMargins(QMarginsF(36, 36, 36, 36), QPageLayout::Point);
 }
 
 void DepositsWithdrawalsWindowController::print() {
@@ -209,8 +266,7 @@ void DepositsWithdrawalsWindowController::print() {
 
 bool DepositsWithdrawalsWindowController::printTo(QPrinter& printer) const {
     TablePrinter out(context_.text(texts::kDepositsAndWithdrawals));
-    out.addTable(
-        printRowsOf(*ui_->depositWithdrawalTableView, context_.language().selected(), IdentifierRole));
+    out.addTable(*ui_->depositWithdrawalTableView, context_.language().selected(), IdentifierRole);
     return out.print(printer);
 }
 

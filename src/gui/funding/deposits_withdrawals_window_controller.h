@@ -1,6 +1,6 @@
 #pragma once
 // The funding history window: the financial transactions of one account over a period and of one
-// transaction type (all types when none is chosen), as the data service lists them, and their print.
+// transaction type (all types chosen at first), as the data service lists them, and their print.
 // The main window makes it once and keeps it; each opening refreshes texts and keeps the choices and
 // rows shown before. The rows are those of the window's last search (a copy taken when the reply
 // arrived; the next reply or Clear replaces them).
@@ -46,14 +46,19 @@ public:
 
     // Each opening: texts; choices and rows stay.
     void onWindowLoad();
-    // The Clear button: today 00:00:00 to 12:00:00, no type, no rows; the account stays.
+    // The Clear button: the whole of today, all transactions, no rows; the account stays.
     void setDefaultValues();
-    // Sends the search; false when nothing was sent (a typed type that is none of the list's).
+    // Sends the search; false when nothing was sent (a typed type that is none of the list's, or a
+    // typed account that is no account number, which is refused with its reason).
     bool searchButtonClicked();
+    // Why the account typed is no account number (the field is marked with it); empty when it is one.
+    QString accountFault() const;
     // The print dialog, window-modal; the table prints once it is accepted.
     void print();
     // Prints the table as shown now; false when the printer cannot be painted on.
     bool printTo(QPrinter& printer) const;
+    // The history's page settings, which the print dialog starts from.
+    static void setUpPrinter(QPrinter& printer);
 
     void setPeriod(const QDateTime& from, const QDateTime& to);
     QComboBox* accountComboBox() const;
@@ -70,9 +75,13 @@ Q_SIGNALS:
 
 private:
     void updateLanguageStrings();
+    // Each column as wide as its title, the sub-types' as their longest name.
+    void fitColumns();
     void loadAccountCombo();
     void loadTransactionCodeCombo();
+    void chooseAllTransactions();
     void historyArrived(interfaces::RequestId id);
+    void markAccount();
     QPrinter& printer();
 
     std::unique_ptr<Ui::DepositsWithdrawalsWindowController> ui_;

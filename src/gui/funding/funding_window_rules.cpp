@@ -1,25 +1,39 @@
 #include "gui/funding/funding_window_rules.h"
+#include "gui/controls/text_entry_rules.h"
 #include "gui/texts.h"
 
+#include "gui/controls/input_rules.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 #include "model/records/financial_approval.h"
 #include "model/records/wall_time.h"
 #include "model/text/formatter.h"
-#include "platform/lenient.h"
 
 #include <charconv>
 #include <cmath>
 #include <regex>
 
 namespace tc::gui {
-double leadingAmount(std::string_view text) {
-    return platform::lenientReal(text);
+namespace {
+
+// Signs are read, so that "-5" is refused as no amount above 0, as "0" is.
+platform::NumberEntry readAmount(std::string_view text) {
+    return platform::readNumberEntry(text, {.allowNegative = true, .maxDecimals = std::nullopt});
 }
 
-platform::Decimal typedAmount(std::string_view text) {
-    const auto amount = platform::leadingDecimal(text);
-    return amount && !amount->isNaN() ? *amount : platform::Decimal();
+} // namespace
+
+std::optional<platform::Decimal> typedAmount(std::string_view text) {
+    return readAmount(text).value;
+}
+
+std::optional<FundingRefusalText> amountEntryRefusal(std::string_view text) {
+    const platform::NumberEntry entry = readAmount(text);
+    // Past the digits any field takes is past the cap too, which the checks name with its figure.
+    if (entry.ok() || entry.fault == platform::EntryFault::Empty ||
+        entry.fault == platform::EntryFault::TooLarge)
+        return std::nullopt;
+    return FundingRefusalText{std::string(entryFaultKey(entry.fault)), 0, texts::kAmount, {}};
 }
 
 std::string fixed2(double value) {
@@ -49,7 +63,7 @@ std::string depositEstimate(std::string_view amountText, bool onlinePayment, con
         return asTyped;
     if (c.account->currencyID == c.gateway->currencyID || !c.system)
         return asTyped;
-    const double x = leadingAmount(amountText);
+    const double x = typedAmount(amountText).value_or(platform::Decimal()).toDouble();
     if (c.system->currencyID == c.account->currencyID)
         return fixed2(currencyConversion(x, c.gateway->depositRate.toDouble(), !c.gateway->isDirect));
     if (c.system->currencyID == c.gateway->currencyID)
@@ -80,12 +94,7 @@ bool isValidEmail(std::string_view text) {
 }
 
 bool isCarriedText(std::string_view text) {
-    if (text.size() > kMaxFundingText)
-        return false;
-    for (const char c : text)
-        if (c >= 0x01 && c <= 0x07)
-            return false;
-    return text.find('\0') == std::string_view::npos;
+    return textEntryFault(text, kMaxFundingText) == TextFault::None;
 }
 
 namespace {
@@ -97,8 +106,9 @@ FundingRefusalText refusal(std::string key, std::int64_t code = 0) {
 std::optional<FundingRefusalText>
 firstUncarried(const std::vector<std::pair<std::string, std::string>>& texts) {
     for (const auto& [key, text] : texts)
-        if (!isCarriedText(text))
-            return FundingRefusalText{std::string(kTextNotCarriedKey), 0, key, {}};
+        if (const TextFault fault = textEntryFault(text, kMaxFundingText); fault != TextFault::None)
+            return FundingRefusalText{std::string(textFaultKey(fault)), 0, key,
+                                      fault == TextFault::TooLong ? std::to_string(kMaxFundingText) : ""};
     return std::nullopt;
 }
 
@@ -107,12 +117,19 @@ firstUncarried(const std::vector<std::pair<std::string, std::string>>& texts) {
 // the gateway's currency, whose decimals are its own).
 std::optional<FundingRefusalText> amountRefusal(std::string_view text, std::string_view notPositiveKey,
                                                 bool approval) {
-    const double amount = leadingAmount(text);
+    if (auto notANumber = amountEntryRefusal(text))
+        return notANumber;
+    const platform::NumberEntry entry = readAmount(text);
+    const FundingRefusalText aboveCap{
+        texts::kAmountAboveMostOneRequest, 0, {}, groupedAmount(kMaxFundingAmount)};
+    if (entry.fault == platform::EntryFault::TooLarge)
+        return aboveCap;
+    const double amount = entry.value ? entry.value->toDouble() : 0;
     if (!std::isfinite(amount) || amount <= 0)
         return refusal(std::string(notPositiveKey));
     if (amount > kMaxFundingAmount)
-        return FundingRefusalText{texts::kAmountAboveMostOneRequest, 0, {}, groupedAmount(kMaxFundingAmount)};
-    if (approval && !funding::FinancialApproval::carriesExactly(typedAmount(text)))
+        return aboveCap;
+    if (approval && !funding::FinancialApproval::carriesExactly(*entry.value))
         return refusal(texts::kAmountMoreThanTwoDecimals);
     return std::nullopt;
 }
@@ -149,7 +166,7 @@ std::optional<FundingRefusalText> withdrawalAmountRefusal(std::string_view amoun
                                                           std::optional<double> withdrawable) {
     if (auto amount = amountRefusal(amountText, texts::kAmountMustGreaterThanZero, true))
         return amount;
-    if (withdrawable && leadingAmount(amountText) > *withdrawable)
+    if (withdrawable && typedAmount(amountText).value_or(platform::Decimal()).toDouble() > *withdrawable)
         return refusal(texts::kAmountMustGreaterThanZero);
     return std::nullopt;
 }
@@ -168,7 +185,7 @@ std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form
 std::string resultingBalanceText(const interfaces::WithdrawalFigures& figures, std::string_view amountText) {
     if (withdrawalAmountRefusal(amountText, figures.withdrawable))
         return {};
-    return fixed2(figures.resultingBalance(leadingAmount(amountText)));
+    return fixed2(figures.resultingBalance(typedAmount(amountText).value_or(platform::Decimal()).toDouble()));
 }
 
 std::optional<std::string_view> transactionCodeFor(bool typeTextEmpty, std::optional<std::size_t> chosen) {
@@ -177,6 +194,15 @@ std::optional<std::string_view> transactionCodeFor(bool typeTextEmpty, std::opti
     if (!chosen || *chosen >= kTransactionTypes.size())
         return std::nullopt;
     return kTransactionTypes[*chosen].code;
+}
+
+HistoryAccount historyAccountOf(std::string_view typed) {
+    const platform::IntegerEntry entry = platform::readIntegerEntry(typed);
+    if (entry.fault == platform::EntryFault::Empty)
+        return {};
+    if (!entry.ok())
+        return {{}, FundingRefusalText{std::string(entryFaultKey(entry.fault)), 0, texts::kAccount, {}}};
+    return {std::to_string(*entry.value), std::nullopt};
 }
 
 namespace {
@@ -213,6 +239,37 @@ std::string historyCell(const FinancialTransactionDetails& row, std::string_view
     if (columnKey == texts::kTransactionDate)
         return displayDateTime(row.TransactionDate);
     return {};
+}
+
+std::optional<std::string_view> subTypeNameKey(std::int64_t code) {
+    using S = FinancialSubType;
+    switch (financialSubTypeOf(code)) {
+    case S::Deposit:
+        return texts::kDeposit;
+    case S::Withdrawal:
+        return texts::kWithdrawal;
+    case S::Commission:
+        return texts::kCommission;
+    case S::TDS:
+        return texts::kTDS;
+    case S::RealizedStorage:
+        return texts::kRealizedStorage;
+    case S::SettledLoss:
+        return texts::kSettledLoss;
+    case S::SettledProfit:
+        return texts::kSettledProfit;
+    case S::Adjustment:
+        return texts::kAdjustment;
+    case S::Miscellaneous:
+        return texts::kMiscellaneous;
+    case S::DailyTDS:
+        return texts::kDailyTDS;
+    case S::MonthlyTDS:
+        return texts::kMonthlyTDS;
+    case S::Other:
+        break;
+    }
+    return std::nullopt;
 }
 
 } // namespace tc::gui

@@ -33,11 +33,6 @@ inline constexpr double kMaxFundingAmount = 1e12;
 // Longest text a funding field takes; a longer one is refused before sending.
 inline constexpr std::size_t kMaxFundingText = 500;
 
-// The leading number of a text ("12.5abc" is 12.5); 0 when it begins with none.
-double leadingAmount(std::string_view text);
-// The same as the decimal a request carries: exactly as typed.
-platform::Decimal typedAmount(std::string_view text);
-
 // "%.2f".
 std::string fixed2(double value);
 // "%.2f" of the amount's nearest double.
@@ -67,19 +62,26 @@ std::int64_t currencyRefusalCode(const DepositCurrencies& c);
 bool isValidEmail(std::string_view text);
 
 // A refusal: the text key to show and, for the currency rule, its code (the message is then
-// "<0541> : <code>\n<20306>"). A key of kTextNotCarriedKey names the field in `field`; the cap's
-// text shows the cap in `figure`.
+// "<0541> : <code>\n<20306>"). A text that names its field (a text the wire cannot carry, an entry
+// that is no number) has the field's label key in `field` (and a text too long the limit in
+// `figure`); the amount cap's text shows the cap in `figure`.
 struct FundingRefusalText {
     std::string key;
     std::int64_t code = 0;
-    std::string field;       // the text key of the field that cannot be carried
-    std::string figure = {}; // fills {0} of the key's text when not empty
+    std::string field;       // the text key of the field named in {0}
+    std::string figure = {}; // fills {1} beside a field, else {0}, when not empty
     friend bool operator==(const FundingRefusalText&, const FundingRefusalText&) = default;
 };
 
-inline constexpr std::string_view kTextNotCarriedKey = texts::kHoldsCharacterCannotSentOr;
+// An amount as typed, read whole by the number rule (platform::readNumberEntry): nothing for an
+// empty text or one that is no number, never its leading digits.
+std::optional<platform::Decimal> typedAmount(std::string_view text);
+// Why the amount typed is no number, naming the amount field ("1,000", "1 000", "abc", "$100");
+// nothing for a number or an empty text, whose checks come before sending.
+std::optional<FundingRefusalText> amountEntryRefusal(std::string_view text);
 
-// A typed text that the request cannot carry: a wire control byte, or past kMaxFundingText.
+// A typed text that the request can carry: no character the wire cannot carry or the trader cannot
+// see (text_entry_rules.h), and at most kMaxFundingText characters.
 bool isCarriedText(std::string_view text);
 
 struct DepositForm {
@@ -93,8 +95,8 @@ struct DepositForm {
     std::vector<std::pair<std::string, std::string>> texts;
 };
 
-// The amount's own checks (above 0, within the cap, and for a bank deposit at most two decimals);
-// nullopt when it may be sent.
+// The amount's own checks (a number, above 0, within the cap, and for a bank deposit at most two
+// decimals); nullopt when it may be sent.
 std::optional<FundingRefusalText> depositAmountRefusal(std::string_view amountText, bool onlinePayment);
 // nullopt when the deposit may be sent.
 std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form);
@@ -112,8 +114,8 @@ struct WithdrawalForm {
     std::vector<std::pair<std::string, std::string>> texts;
 };
 
-// The amount's own checks (above 0, within the cap, at most two decimals, and no more than
-// `withdrawable` when an account gives one); nullopt when it may be sent.
+// The amount's own checks (a number, above 0, within the cap, at most two decimals, and no more
+// than `withdrawable` when an account gives one); nullopt when it may be sent.
 std::optional<FundingRefusalText> withdrawalAmountRefusal(std::string_view amountText,
                                                           std::optional<double> withdrawable);
 std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form);
@@ -147,6 +149,14 @@ inline constexpr std::array<TransactionType, 11> kTransactionTypes{{
 // (nothing sent) for a typed text with no entry chosen.
 std::optional<std::string_view> transactionCodeFor(bool typeTextEmpty, std::optional<std::size_t> chosen);
 
+// The account a history search names, read whole as an account number: its digits as sent ("" when
+// none is typed, which is sent so), or why the text is no account number, naming the account field.
+struct HistoryAccount {
+    std::string number;
+    std::optional<FundingRefusalText> refusal;
+};
+HistoryAccount historyAccountOf(std::string_view typed);
+
 // The default period: the whole day, 00:00:00 to 23:59:59, as seconds into the day.
 struct DayPeriod {
     int fromSecond = 0;
@@ -159,7 +169,13 @@ inline constexpr std::array<std::string_view, 8> kHistoryColumns{
     texts::kAccountNo, texts::kSubType,      texts::kCode,      texts::kCredit,
     texts::kDebit,     texts::kBalanceAfter, texts::kNarration, texts::kTransactionDate};
 
-// A cell of a history row by its column key; empty for a key outside the history's columns.
+// A cell of a history row by its column key; empty for a key outside the history's columns. The
+// sub-type is its code here: the window shows its name (subTypeNameKey) where it has one.
 std::string historyCell(const FinancialTransactionDetails& row, std::string_view columnKey);
+
+// The text key naming what a sub-type code books; nullopt for a code with no name, shown as it came.
+std::optional<std::string_view> subTypeNameKey(std::int64_t code);
+// No code above this one has a name.
+inline constexpr std::int64_t kLastNamedSubType = 19;
 
 } // namespace tc::gui

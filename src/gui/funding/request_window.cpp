@@ -1,18 +1,24 @@
 #include "gui/funding/request_window.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/funding/funding_accounts.h"
 #include "gui/funding/funding_window_rules.h"
 #include "gui/funding/request_sheet_keys.h"
 
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/app/qt_text.h"
+#include "gui/app/theme_manager.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
+#include "model/account_figures.h"
 #include "model/records/account_details.h"
 #include "model/session_queries.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,12 +48,18 @@ void RequestWindow::attachFrame(Frame frame) {
     if (auto* close = detail_->findChild<QPushButton*>(QStringLiteral("closeButton")))
         close->hide();
     frame_.detailAreaLayout->addWidget(detail_);
+    frame_.noAccountNote->hide();
     detail_->show();
 
     connect(send_, &QPushButton::clicked, this, [this] { sendRequest(); });
     connect(frame_.accounts, qOverload<int>(&QComboBox::activated), this,
             [this](int index) { chooseAccount(index); });
-    connect(frame_.amount, &QLineEdit::textChanged, this, [this] { amountEdited(); });
+    connect(frame_.amount, &QLineEdit::textChanged, this, [this] {
+        markAmount();
+        amountEdited();
+    });
+    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { markAmount(); });
+    connect(&context_.language(), &Language::changed, this, [this] { markAmount(); });
     connect(frame_.notNow, &QPushButton::clicked, this, &QWidget::close);
     connect(ok_, &QPushButton::clicked, this, &QWidget::close);
     installRequestSheetKeys(this, frame_.pages, send_, ok_);
@@ -57,11 +69,16 @@ void RequestWindow::attachFrame(Frame frame) {
         if (ticking_)
             refreshFigures();
     });
+    // The figures move with the core's refresh: shown then, they read the moment the status bar does.
+    connect(&session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+        if (ticking_ && tables.contains(interfaces::Table::Accounts))
+            refreshFigures();
+    });
     connect(&session, &ClientModel::fundingReply, this,
             [this](const interfaces::FundingReply& reply) { fundingReply(reply); });
-    // An approval refusal names no request: it answers the window still waiting for one of its kind.
+    // An approval refusal answers one request: only the window that sent it is told.
     connect(&session, &ClientModel::fundingFailed, this, [this](const interfaces::FundingFailure& failure) {
-        if (failure.request == frame_.approvals && awaitsAnswer())
+        if (failure.request == frame_.approvals && ticket_ != 0 && failure.id == ticket_)
             giveUpAnswer(context_.text(texts::kServerRefusedRequest)
                              .replace(QStringLiteral("{0}"), QString::fromStdString(failure.text)));
     });
@@ -69,6 +86,7 @@ void RequestWindow::attachFrame(Frame frame) {
         // The accounts and replies were the old session's: nothing more to show or send.
         sessionGone_ = true;
         answerTimer_.stop();
+        ticket_ = 0;
         ticking_ = false;
         close();
     });
@@ -88,6 +106,7 @@ void RequestWindow::closeEvent(QCloseEvent* event) {
     // waiting is no longer this window's to tell.
     ticking_ = false;
     answerTimer_.stop();
+    ticket_ = 0;
     QWidget::closeEvent(event);
 }
 
@@ -112,10 +131,21 @@ void RequestWindow::giveUpAnswer(const QString& message) {
     send_->setEnabled(account() != nullptr);
 }
 
+QString RequestWindow::amountFault() const {
+    const auto refusal = amountEntryRefusal(str(frame_.amount->text()));
+    return refusal ? refusalText(*refusal) : QString();
+}
+
+void RequestWindow::markAmount() {
+    markEntry(frame_.amount, amountFault(), context_.themes());
+}
+
 void RequestWindow::showResult(const std::vector<interfaces::LabelValue>& lines) {
     answered();
     frame_.pages->setCurrentIndex(1);
     detail_->setLines(lines);
+    // A refusal brings no lines: an empty list with its Print button would only puzzle.
+    detail_->setVisible(!lines.empty());
     Q_EMIT resultShown();
 }
 
@@ -127,7 +157,8 @@ void RequestWindow::showValidationInfo(const QString& message) {
 QString RequestWindow::refusalText(const FundingRefusalText& refusal) const {
     QString message = context_.text(refusal.key);
     if (!refusal.field.empty())
-        message.replace(QStringLiteral("{0}"), context_.text(refusal.field));
+        message.replace(QStringLiteral("{0}"), context_.text(refusal.field))
+            .replace(QStringLiteral("{1}"), QString::fromStdString(refusal.figure));
     else if (!refusal.figure.empty())
         message.replace(QStringLiteral("{0}"), QString::fromStdString(refusal.figure));
     return message;
@@ -136,6 +167,8 @@ QString RequestWindow::refusalText(const FundingRefusalText& refusal) const {
 void RequestWindow::loadAccountsData() {
     accounts_ = listFundingAccounts(frame_.accounts, client(), frame_.allowedBit);
     accountId_ = accounts_.empty() ? 0 : accounts_.front();
+    // An empty list and blank figures alone would not tell the trader why nothing can be sent.
+    frame_.noAccountNote->setVisible(accounts_.empty());
 }
 
 bool RequestWindow::takeAccountAt(int index) {
@@ -176,14 +209,21 @@ bool RequestWindow::sendRequest() {
         send_->setEnabled(false);
         return false;
     }
-    const interfaces::CommandResult sent = sendForm(chosen);
+    const interfaces::FundingRequestSent sent = sendForm(chosen);
     if (!sent) {
         showValidationInfo(QString::fromStdString(sent.error));
         return false;
     }
+    ticket_ = sent.ticket;
     send_->setEnabled(false);
     answerTimer_.start();
     return true;
+}
+
+std::optional<AccountDetails> RequestWindow::chosenFigures() const {
+    if (!account())
+        return std::nullopt;
+    return accountFiguresOf(client()->model(), accountId_);
 }
 
 std::shared_ptr<const AccountDetails> RequestWindow::account() const {

@@ -2,9 +2,11 @@
 // What the funding request windows share: a form page and a result page in a stack, the detail
 // window embedded as the result list, Send on the form and OK on the result, the session let go of
 // on a re-login and the account figures refreshed on the client model's one-second tick while the
-// window shows. A request sent waits for its answer at most answerTimeLimit(): the server's refusal
-// of an approval request, or no answer in time, is told and Send offered again. Each window keeps
-// its own form, checks and replies.
+// window shows. An amount that is no number is marked in its field with the reason while it is
+// there. A request sent waits for its answer at most answerTimeLimit(): the server's refusal of an
+// approval request, or no answer in time, is told and Send offered again. The answers to an approval
+// request (its receipt or refusal) reach only the window that sent it. Each window keeps its own
+// form, checks and replies.
 #include "interfaces/client.h"
 
 #include <QTimer>
@@ -17,6 +19,7 @@
 #include <vector>
 
 class QComboBox;
+class QLabel;
 class QLayout;
 class QLineEdit;
 class QPushButton;
@@ -49,6 +52,7 @@ public:
     QComboBox* accountComboBox() const { return frame_.accounts; }
     QLineEdit* amountTextField() const { return frame_.amount; }
     QLineEdit* remarksTextField() const { return frame_.remarks; }
+    QLabel* noAccountNote() const { return frame_.noAccountNote; }
     DetailWindowController* detailWindow() const { return detail_; }
     // Whether the window follows the client model's one-second tick (from showing until closing).
     bool followsTick() const { return ticking_; }
@@ -57,6 +61,8 @@ public:
     void setAnswerTimeLimit(std::chrono::milliseconds limit);
     // A request was sent and neither its answer nor its refusal has come.
     bool awaitsAnswer() const { return answerTimer_.isActive(); }
+    // The reason the amount field is marked with; empty while it holds a number or nothing.
+    QString amountFault() const;
 
 Q_SIGNALS:
     // The second page shows a reply.
@@ -75,6 +81,8 @@ protected:
         QLineEdit* accountName;
         QLineEdit* amount;
         QLineEdit* remarks;
+        // Says why the form is empty while no account of the user allows this kind of request.
+        QLabel* noAccountNote;
         // The accounts listed are those whose settings carry this bit.
         std::int64_t allowedBit;
         // Alert id of the validation alerts.
@@ -95,7 +103,11 @@ protected:
     // The form's refusal text; nothing when it may be sent.
     virtual std::optional<QString> checkForm(const std::shared_ptr<const AccountDetails>& chosen) const = 0;
     // Sends the checked form for the chosen account.
-    virtual interfaces::CommandResult sendForm(const std::shared_ptr<const AccountDetails>& chosen) = 0;
+    virtual interfaces::FundingRequestSent sendForm(const std::shared_ptr<const AccountDetails>& chosen) = 0;
+    // Whether an approval receipt answers this window's last request (told while the window is open).
+    bool answersOwnRequest(const interfaces::FundingReply& reply) const {
+        return ticket_ != 0 && reply.ticket == ticket_;
+    }
 
     // No client once the session it was made for is being replaced.
     interfaces::Client* client() const;
@@ -114,7 +126,7 @@ protected:
     // The refusal's text with its field named.
     QString refusalText(const FundingRefusalText& refusal) const;
 
-    // The account box afresh, the first account chosen.
+    // The account box afresh, the first account chosen; with none the note says why.
     void loadAccountsData();
     // Chooses the account at the box's index; false for an index out of range.
     bool takeAccountAt(int index);
@@ -122,6 +134,9 @@ protected:
     // only for one; returns it.
     std::shared_ptr<const AccountDetails> showChosenAccount();
     std::shared_ptr<const AccountDetails> account() const;
+    // The chosen account's figures of this moment, as the status bar and the accounts grid show
+    // them; none while no account is chosen.
+    std::optional<AccountDetails> chosenFigures() const;
     // Selects `index` of a choice box without announcing it; false for an index out of range.
     static bool selectQuietly(QComboBox* box, int index, std::size_t choices);
 
@@ -135,8 +150,12 @@ private:
     DetailWindowController* detail_ = nullptr;
     // The request sent waits no longer: a refusal or the time limit leaves the form as it was.
     void giveUpAnswer(const QString& message);
+    // The amount field marked, or not, for what it holds.
+    void markAmount();
 
     QTimer answerTimer_;
+    // The last approval request this window sent, whose answers it takes; 0 for none.
+    std::uint64_t ticket_ = 0;
     std::vector<std::int32_t> accounts_; // the box's accounts, in its order
     bool sessionGone_ = false;
     bool ticking_ = false;

@@ -15,19 +15,21 @@
 namespace tc::gui {
 namespace {
 
-enum class DepositScreen { Bank, Online, GatewayResult };
+enum class DepositScreen { Bank, AmountNoNumber, Online, GatewayResult };
 
-// A deposit window of demo's first account: a bank transfer filled in, an online payment with its
-// gateway chosen, or a gateway payment's result (the browser left closed).
+// A deposit window of demo's first account: a bank transfer filled in (or with an amount that is
+// no number, marked), an online payment with its gateway chosen, or a gateway payment's result (the
+// browser left closed).
 QWidget* depositWindow(ScreenContext& c, DepositScreen screen) {
     c.session();
     auto* window = c.own(new DepositRequestWindowController(c.context()));
     window->setUrlOpener([](const QUrl&) { return true; });
     window->show();
     window->windowDidAppear();
-    if (screen == DepositScreen::Bank) {
+    if (screen == DepositScreen::Bank || screen == DepositScreen::AmountNoNumber) {
         window->chooseMode(1);
-        window->amountTextField()->setText(QStringLiteral("1500"));
+        window->amountTextField()->setText(screen == DepositScreen::Bank ? QStringLiteral("1500")
+                                                                         : QStringLiteral("1,000"));
         window->remarksTextField()->setText(QStringLiteral("Transfer of 4 March"));
         return window;
     }
@@ -76,6 +78,8 @@ QWidget* fundingHistory(ScreenContext& c) {
 
 void registerFundingScreens(ScreenRegistry& r) {
     r.add("deposit-bank", [](ScreenContext& c) { return depositWindow(c, DepositScreen::Bank); });
+    r.add("deposit-amount-no-number",
+          [](ScreenContext& c) { return depositWindow(c, DepositScreen::AmountNoNumber); });
     r.add("deposit-online", [](ScreenContext& c) { return depositWindow(c, DepositScreen::Online); });
     r.add("deposit-gateway-result",
           [](ScreenContext& c) { return depositWindow(c, DepositScreen::GatewayResult); });

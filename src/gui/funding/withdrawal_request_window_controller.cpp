@@ -20,7 +20,7 @@ WithdrawalRequestWindowController::WithdrawalRequestWindowController(GuiContext&
     setObjectName(QStringLiteral("WithdrawalRequestWindowController"));
     attachFrame({ui_->withdrawalRequestTabView, ui_->detailArea, ui_->detailAreaLayout,
                  ui_->sendRequestButton, ui_->notNowButton, ui_->okButton, ui_->accountComboBox,
-                 ui_->accountNameTextField, ui_->amountTextField, ui_->remarksTextField,
+                 ui_->accountNameTextField, ui_->amountTextField, ui_->remarksTextField, ui_->noAccountLabel,
                  kWithdrawalsAllowedBit, QStringLiteral("withdrawal"),
                  interfaces::FundingFailure::Request::Withdrawal});
     // Kept by the main window: the next session's figures once it is in place.
@@ -79,13 +79,11 @@ void WithdrawalRequestWindowController::updateAccountDetails() {
         return;
     }
     const interfaces::WithdrawalFigures f = figures(*chosen);
-    const double values[] = {chosen->Balance.toDouble(),
-                             chosen->UnrealisedPL,
-                             chosen->Equity,
-                             chosen->oneSideMargin.toDouble(),
-                             chosen->AvailableMargin,
-                             f.pending,
-                             f.minimumBalance};
+    // The account's figures of this moment, as the status bar shows them.
+    const AccountDetails now = chosenFigures().value_or(*chosen);
+    const double values[] = {
+        now.Balance.toDouble(), now.UnrealisedPL, now.Equity,      now.oneSideMargin.toDouble(),
+        now.AvailableMargin,    f.pending,        f.minimumBalance};
     for (std::size_t i = 0; i < std::size(values); ++i)
         fields[i]->setText(qt(fixed2(values[i])));
     ui_->withdrawableFundTextField->setText(qt(withdrawableText(f.withdrawable)));
@@ -116,17 +114,18 @@ WithdrawalRequestWindowController::checkForm(const std::shared_ptr<const Account
     return std::nullopt;
 }
 
-interfaces::CommandResult
+interfaces::FundingRequestSent
 WithdrawalRequestWindowController::sendForm(const std::shared_ptr<const AccountDetails>& chosen) {
     funding::NewWithdrawal withdrawal;
     withdrawal.accountDetail = chosen;
-    withdrawal.amount = typedAmount(str(ui_->amountTextField->text()));
+    withdrawal.amount = typedAmount(str(ui_->amountTextField->text())).value_or(platform::Decimal());
     withdrawal.remarks = str(ui_->remarksTextField->text());
     return client()->funding().requestWithdrawal(withdrawal);
 }
 
 void WithdrawalRequestWindowController::fundingReply(const interfaces::FundingReply& reply) {
-    if (reply.kind != interfaces::FundingReply::Kind::WithdrawalRequested || !isVisible())
+    if (reply.kind != interfaces::FundingReply::Kind::WithdrawalRequested || !isVisible() ||
+        !answersOwnRequest(reply))
         return;
     showResult(reply.lines);
 }

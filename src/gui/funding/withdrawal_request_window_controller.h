@@ -44,7 +44,7 @@ private:
     void amountEdited() override { calculateResultingBalance(); }
     // The amount is checked against the withdrawable amount of this moment.
     std::optional<QString> checkForm(const std::shared_ptr<const AccountDetails>& chosen) const override;
-    interfaces::CommandResult sendForm(const std::shared_ptr<const AccountDetails>& chosen) override;
+    interfaces::FundingRequestSent sendForm(const std::shared_ptr<const AccountDetails>& chosen) override;
     void updateLanguageStrings();
     void setDefaults();
     void updateValuesInViews();

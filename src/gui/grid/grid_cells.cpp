@@ -34,9 +34,10 @@ Tone signTone(double value) {
     return value < 0 ? Tone::Loss : Tone::Gain;
 }
 
-// Take-profit and stop-loss prices: "0.00" when the order has none.
+// Take-profit and stop-loss prices: 0 when the order has none, in the instrument's decimals as its
+// other prices and its statement row show it ("0.00" without the instrument).
 std::string bracketPriceText(const std::optional<platform::Decimal>& price, const ItemDetails* item) {
-    return price ? priceText(*price, item) : std::string("0.00");
+    return priceText(price.value_or(platform::Decimal()), item);
 }
 
 const SessionSettings* currentSession(const SessionModel& model, const ItemDetails& item) {

@@ -303,21 +303,28 @@ void GridModel::refresh(Scope scope) {
         modelGeneration_ = model.generation;
         ++recordsStamp_;
     }
+    // A choice of another account (the session announces its accounts then) moves the totals alone.
+    const bool accountMoved = totalsAccountMoved();
     if (orders) {
         // An order grid's rows change with its table's announcement, or when an account's change
         // shows or hides its orders; else the live cells follow the records the rows hold.
         std::vector<AccountState> accounts = accountStates(model);
         if (scope != Scope::All && accounts == accountsSeen_ && rowsReadAt_ == recordsStamp_ && liveKeyed_) {
-            if (!hasLiveColumns_)
+            if (!hasLiveColumns_ && !accountMoved)
                 return;
             const bool figures = source_.totals == GridTotals::OpenPositions && scope == Scope::Figures;
-            // The figures' pass leaves the quote-driven cells as the tick left them.
-            if (scope != Scope::Figures)
-                ++quotesRead_;
             OpenPositionTotals summed;
-            updateCells(nullptr, scope, figures ? &summed : nullptr);
-            if (figures) {
-                sumOpenPositionTotals(&summed);
+            if (hasLiveColumns_) {
+                // The figures' pass leaves the quote-driven cells as the tick left them.
+                if (scope != Scope::Figures)
+                    ++quotesRead_;
+                updateCells(nullptr, scope, figures ? &summed : nullptr);
+            }
+            if (source_.totals == GridTotals::OpenPositions && (figures || accountMoved)) {
+                sumOpenPositionTotals(figures ? &summed : nullptr);
+                Q_EMIT totalsChanged();
+            } else if (source_.totals == GridTotals::Settled && accountMoved) {
+                sumSettledTotals();
                 Q_EMIT totalsChanged();
             }
             Q_EMIT refreshed();
@@ -338,14 +345,36 @@ void GridModel::refresh(Scope scope) {
     // From the rows read, not from the cells: a hidden margin column still counts. Only when the
     // table or the positions' figures changed: the figures summed are the records', which the core
     // announces when its one-second refresh moves them, so the quote-driven tick has nothing to add.
-    if (source_.totals == GridTotals::OpenPositions && (scope == Scope::Figures || scope == Scope::All)) {
+    if (source_.totals == GridTotals::OpenPositions &&
+        (scope == Scope::Figures || scope == Scope::All || accountMoved)) {
         sumOpenPositionTotals();
         Q_EMIT totalsChanged();
-    } else if (source_.totals == GridTotals::Settled && scope == Scope::All) {
-        settledTotals_ = tc::settledTotals(snapshot.orders);
+    } else if (source_.totals == GridTotals::Settled) {
+        // The rows were read: an account's change may have shown or hidden some.
+        sumSettledTotals();
         Q_EMIT totalsChanged();
     }
     Q_EMIT refreshed();
+}
+
+bool GridModel::totalsAccountMoved() {
+    if (source_.totals == GridTotals::None)
+        return false;
+    const std::int32_t account = session_.client().currentAccount();
+    if (account == totalsAccount_)
+        return false;
+    totalsAccount_ = account;
+    weightsMoved_ = true;
+    return true;
+}
+
+void GridModel::sumSettledTotals() {
+    SettledTotals totals;
+    totals.account = totalsAccount_;
+    for (const Row& row : rows_)
+        if (row.order && row.account == totalsAccount_)
+            addSettlement(totals, *row.order);
+    settledTotals_ = totals;
 }
 
 void GridModel::sumOpenPositionTotals(const OpenPositionTotals* figures) {
@@ -354,9 +383,11 @@ void GridModel::sumOpenPositionTotals(const OpenPositionTotals* figures) {
     if (std::exchange(weightsMoved_, false)) {
         weightTotals_ = {};
         for (const Row& row : rows_)
-            addWeights(weightTotals_, row.weights);
+            if (row.account == totalsAccount_)
+                addWeights(weightTotals_, row.weights);
     }
     OpenPositionTotals totals = weightTotals_;
+    totals.account = totalsAccount_;
     if (figures) {
         totals.profitLoss = figures->profitLoss;
         totals.commission = figures->commission;
@@ -364,7 +395,8 @@ void GridModel::sumOpenPositionTotals(const OpenPositionTotals* figures) {
     } else {
         OpenPositionTotals summed;
         for (const Row& row : rows_)
-            addFigures(summed, *row.order);
+            if (row.account == totalsAccount_)
+                addFigures(summed, *row.order);
         totals.profitLoss = summed.profitLoss;
         totals.commission = summed.commission;
         totals.storage = summed.storage;
@@ -411,6 +443,8 @@ void GridModel::lookUpRecords(Row& row, const Snapshot& s, std::size_t i) const 
         inputs.records = s.records->of(*s.orders[i]);
         inputs.item = inputs.records.item;
         inputs.side = s.orders[i]->tradingMode;
+        if (source_.totals != GridTotals::None)
+            row.account = accountIdOfNumber(s.orders[i]->AccountNumber);
         if (source_.totals == GridTotals::OpenPositions)
             row.weights = positionWeights(*s.orders[i], inputs.records);
     }
@@ -701,7 +735,7 @@ bool GridModel::updateCells(const Snapshot* snapshot, Scope scope, OpenPositionT
     for (std::size_t r = 0; r < rows_.size(); ++r) {
         Row& row = rows_[r];
         // The totals' figures in the same pass over the rows.
-        if (figures && row.order)
+        if (figures && row.order && row.account == totalsAccount_)
             addFigures(*figures, *row.order);
         if (row.fresh) {
             row.fresh = false;

@@ -113,7 +113,8 @@ public:
     bool isLiveColumn(int column) const;
 
     // The open positions' totals bar and the settled positions' totals, worked out from the rows of
-    // every refresh (zero for the other grids), whichever columns a view shows.
+    // every refresh (zero for the other grids), whichever columns a view shows. They are the totals
+    // of the session's current account, the one the status bar shows, and follow it when it changes.
     const OpenPositionTotals& openPositionTotals() const { return openTotals_; }
     const SettledTotals& settledTotals() const { return settledTotals_; }
 
@@ -160,6 +161,7 @@ private:
         std::vector<double> numbers; // one per column sorted by a number kept here (numberSlots_)
         RowInputs inputs;            // looked up under recordsStamp
         PositionWeights weights;     // the open positions' lots and margin, with the inputs
+        std::int32_t account = 0;    // the account the order counts towards, with the inputs
         std::uint64_t recordsStamp = 0;
         std::uint64_t serial = 0;
         mutable std::uint32_t stale = 0;
@@ -201,6 +203,9 @@ private:
     void noteNumber(Row& row, const Snapshot& snapshot, std::size_t index, std::size_t column) const;
     std::vector<AccountState> accountStates(const SessionModel& model) const;
     void sumOpenPositionTotals(const OpenPositionTotals* figures = nullptr);
+    void sumSettledTotals();
+    // Whether the session's current account moved since the totals were summed (noted then).
+    bool totalsAccountMoved();
     void fillIds(Snapshot& snapshot) const;
     void dropClient();
     void followLoginState();
@@ -239,6 +244,7 @@ private:
     std::uint64_t announcementsRead_ = 0; // as of the last refresh that read the session
     OpenPositionTotals openTotals_;
     SettledTotals settledTotals_;
+    std::int32_t totalsAccount_ = 0; // the account the totals are of
     std::string instrument_;
     std::int64_t language_ = 0;
     std::int64_t theme_ = 0;

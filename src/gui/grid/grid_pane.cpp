@@ -46,7 +46,8 @@ struct TotalsField {
     const char* caption;
     const char* value;
 };
-constexpr std::array<TotalsField, 5> kTotalsFields = {{
+constexpr std::array<TotalsField, kOpenTotalsEntries> kTotalsFields = {{
+    {texts::kTotalsOfAccount, "AccountTextField", "AccountValueTextField"},
     {texts::kQuantity, "QuantityTextField", "QuantityValueTextField"},
     {texts::kPL, "ProfitLossTextField", "ProfitLossValueTextField"},
     {texts::kCommission, "CommisonTextField", "CommisonValueTextField"},

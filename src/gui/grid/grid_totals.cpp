@@ -2,6 +2,7 @@
 
 #include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
+#include "model/account_figures.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
@@ -9,11 +10,13 @@
 #include <string_view>
 
 namespace tc::gui {
-OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderView& positions) {
+OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderView& positions,
+                                      std::int32_t account) {
     RowRecordsCache records(model);
     OpenPositionTotals totals;
+    totals.account = account;
     for (const auto& position : positions) {
-        if (!position)
+        if (!position || accountIdOfNumber(position->AccountNumber) != account)
             continue;
         addWeights(totals, positionWeights(*position, records.of(*position)));
         addFigures(totals, *position);
@@ -25,8 +28,17 @@ PositionWeights positionWeights(const Order& position, const RowRecords& records
     return tc::positionWeights(position, records.item, records.settings);
 }
 
-std::array<TotalsEntry, 5> openPositionTotalsBar(const OpenPositionTotals& totals) {
+namespace {
+
+std::string accountText(std::int32_t account) {
+    return account == 0 ? std::string() : std::to_string(account);
+}
+
+} // namespace
+
+std::array<TotalsEntry, kOpenTotalsEntries> openPositionTotalsBar(const OpenPositionTotals& totals) {
     return {{
+        {texts::kTotalsOfAccount, accountText(totals.account)},
         {texts::kQuantity, totals.quantity.toString()},
         {texts::kPL, groupedMoneyText(totals.profitLoss)},
         {texts::kCommission, groupedMoneyText(totals.commission)},
@@ -37,6 +49,7 @@ std::array<TotalsEntry, 5> openPositionTotalsBar(const OpenPositionTotals& total
 
 std::string settledStatusLine(const SettledTotals& totals, std::int64_t language) {
     const std::pair<std::string_view, std::string> segments[] = {
+        {texts::kTotalsOfAccount, accountText(totals.account)},
         {texts::kQuantity, totals.quantity.toString()},
         {texts::kPL, groupedMoneyText(totals.profitLoss)},
         {texts::kCommission, groupedMoneyText(totals.commission)},

@@ -24,8 +24,9 @@ namespace tc::gui {
 
 struct RowRecords;
 
-// The open positions' totals over the session's list, their records looked up once.
-OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderView& positions);
+// The totals of `account`'s open positions in the session's list, their records looked up once.
+OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderView& positions,
+                                      std::int32_t account);
 // One position's lots and margin with the records a row names.
 PositionWeights positionWeights(const Order& position, const RowRecords& records);
 
@@ -35,12 +36,14 @@ struct TotalsEntry {
     std::string value;
     friend bool operator==(const TotalsEntry&, const TotalsEntry&) = default;
 };
-// Quantity (kQuantity), profit and loss (kPL), commission (kCommission), margin (kMargin) and storage
+// Whose totals they are (kTotalsOfAccount: the account's number, empty while none is chosen), then
+// quantity (kQuantity), profit and loss (kPL), commission (kCommission), margin (kMargin) and storage
 // (kStorage); amounts with grouping.
-std::array<TotalsEntry, 5> openPositionTotalsBar(const OpenPositionTotals& totals);
+inline constexpr std::size_t kOpenTotalsEntries = 6;
+std::array<TotalsEntry, kOpenTotalsEntries> openPositionTotalsBar(const OpenPositionTotals& totals);
 
-// "Quantity : q", "P/L : p" and so on for quantity, profit and loss, commission, storage and
-// other charges, each segment followed by five spaces.
+// "Totals of account : a", "Quantity : q", "P/L : p" and so on for quantity, profit and loss,
+// commission, storage and other charges, each segment followed by five spaces.
 std::string settledStatusLine(const SettledTotals& totals, std::int64_t language);
 
 // Which funding request buttons the accounts grid shows: deposit when some account allows deposit

@@ -5,6 +5,8 @@
 #include "gui/grid/grid_model.h"
 #include "gui/grid/grid_pane.h"
 #include "gui/models/client_model.h"
+#include "model/records/account_details.h"
+#include "model/session_queries.h"
 
 namespace tc::gui {
 namespace {
@@ -12,6 +14,10 @@ namespace {
 // An account, position or order grid of the main window's tabs, with its totals, status line or
 // search bar.
 QWidget* gridPane(ScreenContext& c, Grid which) {
+    // The totals are the current account's: the first, as the main window chooses it at sign-in.
+    interfaces::Client& client = c.session().client();
+    if (const auto accounts = client.queries().getAccountCollection(); !accounts.empty() && accounts.front())
+        client.setCurrentAccount(accounts.front()->AccountId);
     auto* pane = c.own(new GridPane(c.context(), which));
     pane->resize(1400, 320);
     pane->show();

@@ -11,6 +11,10 @@ std::size_t idleChoiceIndex(std::int64_t storedSeconds) {
     return 0;
 }
 
+std::int64_t idleTimeoutInForce(std::int64_t storedSeconds) {
+    return kIdleChoices[idleChoiceIndex(storedSeconds)].seconds;
+}
+
 bool idleTimeoutReached(std::int64_t settingSeconds, std::int64_t idleSeconds) {
     return settingSeconds > 0 && idleSeconds >= 0 && idleSeconds >= settingSeconds;
 }
@@ -22,7 +26,7 @@ IdleTimeChecker::IdleTimeChecker(const platform::UserDefaults& defaults, IdleSou
 void IdleTimeChecker::startCheckingIdleTime() {
     if (fired_)
         return;
-    const std::int64_t setting = defaults_.integerForKey(kIdleTimeKey);
+    const std::int64_t setting = idleTimeoutInForce(defaults_.integerForKey(kIdleTimeKey));
     if (setting <= 0)
         return; // never: the idle source is not even asked
     if (!idleTimeoutReached(setting, source_.idleSeconds()))

@@ -28,6 +28,9 @@ inline constexpr std::string_view kIdleNeverKey = texts::kNever;
 inline constexpr std::string_view kIdleMinutesKey = texts::kMinutesWithoutInput;
 // The choice that shows a stored "IdleTime"; any value not in the list shows "never" (0).
 std::size_t idleChoiceIndex(std::int64_t storedSeconds);
+// The time-out in force for a stored "IdleTime": what its choice says, so a value no choice holds
+// (a hand-edited file) is never, as the sheet shows it, rather than ending the program unannounced.
+std::int64_t idleTimeoutInForce(std::int64_t storedSeconds);
 
 // Seconds since the user last touched keyboard or mouse, or -1 when that cannot be told.
 class IdleSource {
@@ -41,7 +44,7 @@ public:
 bool idleTimeoutReached(std::int64_t settingSeconds, std::int64_t idleSeconds);
 
 // Run by the main window's one-second refresh: reads "IdleTime" at every check, so a new setting
-// takes effect at the next one, and calls onTimeout once when the time-out is reached.
+// takes effect at the next one, and calls onTimeout once when the time-out in force is reached.
 class IdleTimeChecker {
 public:
     IdleTimeChecker(const platform::UserDefaults& defaults, IdleSource& source,

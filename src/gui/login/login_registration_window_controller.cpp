@@ -4,6 +4,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/language_list.h"
+#include "gui/controls/text_refusal.h"
 #include "gui/login/login_rules.h"
 #include "gui/texts.h"
 #include "platform/countries.h"
@@ -81,9 +82,12 @@ void LoginRegistrationWindowController::registerButtonClicked() {
     if (waiting_)
         return;
     const interfaces::DemoRegistration f = form();
-    if (const auto key = registrationValidationKey({f.name, f.email, f.phone, f.country})) {
-        CommonAlert::open(
-            this, {context_.text(texts::kValidation), context_.text(*key), AlertSpec::Informational, {}, {}});
+    if (const auto refusal = registrationRefusal({f.name, f.email, f.phone, f.country})) {
+        CommonAlert::open(this, {context_.text(texts::kValidation),
+                                 textRefusalText(context_.language().selected(), *refusal),
+                                 AlertSpec::Informational,
+                                 {},
+                                 {}});
         return;
     }
     Q_EMIT submitted(f);

@@ -10,19 +10,29 @@
 namespace tc::gui {
 
 bool isRegistrationEmail(std::string_view text) {
+    // Addresses are short; the cap keeps the pattern's work bounded.
+    if (text.size() > kMaxEmailLength)
+        return false;
     static const std::regex pattern("[A-Z0-9a-z._%+-]+@[A-Za-z0-9.-]+\\.[A-Za-z]{2,4}");
     return std::regex_match(text.begin(), text.end(), pattern);
 }
 
-std::optional<std::string_view> registrationValidationKey(const RegistrationFields& fields) {
+std::optional<TextRefusal> registrationRefusal(const RegistrationFields& fields) {
     if (fields.name.empty())
-        return texts::kEnterName;
+        return TextRefusal{texts::kEnterName};
+    if (auto refusal = firstTextRefusal({{texts::kRegistrationName, fields.name, kMaxFormTextLength},
+                                         {texts::kRegistrationEMail, fields.email, kMaxEmailLength}}))
+        return refusal;
     if (!isRegistrationEmail(fields.email))
-        return texts::kEnterValidEMailAddress;
+        return TextRefusal{texts::kEnterValidEMailAddress};
     if (fields.phone.empty())
-        return texts::kEnterPhoneNumber;
+        return TextRefusal{texts::kEnterPhoneNumber};
+    if (auto refusal = firstTextRefusal({{texts::kPhone, fields.phone, kMaxPhoneLength}}))
+        return refusal;
+    if (!isPhoneNumber(fields.phone))
+        return TextRefusal{texts::kNotPhoneNumber, texts::kPhone};
     if (fields.country.empty())
-        return texts::kChooseCountry;
+        return TextRefusal{texts::kChooseCountry};
     return std::nullopt;
 }
 

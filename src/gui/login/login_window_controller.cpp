@@ -9,6 +9,7 @@
 #include "gui/app/qt_shell.h"
 #include "gui/app/qt_text.h"
 #include "gui/controls/input_filters.h"
+#include "gui/controls/text_refusal.h"
 #include "gui/controls/toggles.h"
 #include "gui/login/login_form_checks.h"
 #include "gui/login/login_registration_window_controller.h"
@@ -91,6 +92,8 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
     ui_->liveModeButton->setEnabled(live);
     ui_->openLiveAccountButton->setEnabled(live && !product_.liveAccountRegistrationURL.empty());
     selectConnectionMode(live ? kLiveSegment : kDemoSegment);
+    // The window opens on the user name: typed letters go there, not to the language chooser above.
+    ui_->usernameTextField->setFocus();
 }
 
 LoginWindowController::~LoginWindowController() = default;
@@ -202,6 +205,15 @@ bool LoginWindowController::checkLoginValidation() {
     const std::string password = ui_->passwordTextField->text().toStdString();
     if (const auto key = loginValidationKey({server, port, user, password})) {
         alert(context_.text(*key));
+        return false;
+    }
+    // What is sent: the server and the user trimmed, the password as typed.
+    const std::string sentServer = ui_->serverTextField->text().trimmed().toStdString();
+    const std::string sentUser = ui_->usernameTextField->text().trimmed().toStdString();
+    if (const auto refusal = firstTextRefusal({{texts::kServerAddress, sentServer},
+                                               {texts::kUserName, sentUser},
+                                               {texts::kPassword, password, kMaxPasswordLength}})) {
+        alert(textRefusalText(context_.language().selected(), *refusal));
         return false;
     }
     return true;

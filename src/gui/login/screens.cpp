@@ -72,12 +72,22 @@ QWidget* unlock(ScreenContext& c) {
     return window;
 }
 
+// The lock refusing a paste longer than any password field takes: the longest of its refusals.
+QWidget* unlockRefused(ScreenContext& c) {
+    auto* window = static_cast<UnlockWindowController*>(unlock(c));
+    window->findChild<QLineEdit*>(QStringLiteral("lockPasswordTextField"))
+        ->setText(QString(300, QLatin1Char('x')));
+    window->unLockButtonClicked();
+    return window;
+}
+
 } // namespace
 
 void registerLoginScreens(ScreenRegistry& r) {
     r.add("login", login);
     r.add("demo-registration", demoRegistration);
     r.add("unlock", unlock);
+    r.add("unlock-refused", unlockRefused);
 }
 
 } // namespace tc::gui

@@ -5,6 +5,7 @@
 #include "gui/app/language.h"
 #include "gui/app/qt_shell.h"
 #include "gui/app/window_shake.h"
+#include "gui/controls/text_refusal.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "ui_unlock_window_controller.h"
@@ -32,6 +33,9 @@ UnlockWindowController::~UnlockWindowController() = default;
 void UnlockWindowController::updateLanguageStrings() {
     ui_->lockPasswordTitleTextField->setText(
         QStringLiteral("%1 :").arg(context_.text(texts::kUnlockPassword)));
+    ui_->unlockErrorLabel->setText(refusalText());
+    if (ui_->unlockErrorLabel->isVisible())
+        ui_->lockPasswordTextField->setAccessibleDescription(ui_->unlockErrorLabel->text());
     setWindowTitle(QStringLiteral("%1 %2").arg(context_.text(texts::kUnlock),
                                                QString::fromStdString(session_.client().userName())));
 }
@@ -58,13 +62,30 @@ void UnlockWindowController::lock(QWidget* mainWindow) {
     updateLanguageStrings();
 }
 
+QString UnlockWindowController::refusalText() const {
+    return refusal_ ? textRefusalText(context_.language().selected(), *refusal_)
+                    : context_.text(texts::kPasswordNotCorrect);
+}
+
+void UnlockWindowController::refuse(std::optional<TextRefusal> refusal) {
+    refusal_ = refusal;
+    shakeWindow(this);
+    ui_->unlockErrorLabel->setText(refusalText());
+    ui_->unlockErrorLabel->show();
+    ui_->lockPasswordTextField->setAccessibleDescription(ui_->unlockErrorLabel->text());
+    ui_->lockPasswordTextField->selectAll();
+}
+
 void UnlockWindowController::unLockButtonClicked() {
-    // Compared exactly, as typed: the password is not trimmed.
-    if (!session_.client().isSessionPassword(ui_->lockPasswordTextField->text().toStdString())) {
-        shakeWindow(this);
-        ui_->unlockErrorLabel->show();
-        ui_->lockPasswordTextField->setAccessibleDescription(ui_->unlockErrorLabel->text());
-        ui_->lockPasswordTextField->selectAll();
+    // Compared exactly, as typed: the password is not trimmed. A text no password field takes is
+    // said to be so, not to be wrong: the field holds it whole, and the trader sees why.
+    const std::string typed = ui_->lockPasswordTextField->text().toStdString();
+    if (const auto refusal = firstTextRefusal({{texts::kUnlockPassword, typed, kMaxPasswordLength}})) {
+        refuse(refusal);
+        return;
+    }
+    if (!session_.client().isSessionPassword(typed)) {
+        refuse(std::nullopt);
         return;
     }
     ui_->unlockErrorLabel->hide();

@@ -1,8 +1,10 @@
 #pragma once
 // The console lock: the main window (with its own windows and the banners) is hidden behind a
 // window that asks again for the password typed at login (the one the server last accepted, after a
-// password change). A wrong password shakes the window, the right one brings the main window back,
+// password change). A wrong password shakes the window and says so, as does one no password field
+// takes (too long, or a character that cannot be typed); the right one brings the main window back,
 // Quit ends the program. The login, its timers and the connection stay alive while locked.
+#include "gui/controls/text_entry_rules.h"
 #include "gui/login/program_dialog.h"
 
 #include <QList>
@@ -10,6 +12,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class UnlockWindowController;
@@ -45,12 +48,16 @@ protected:
 
 private:
     void updateLanguageStrings();
+    void refuse(std::optional<TextRefusal> refusal);
+    QString refusalText() const;
 
     std::unique_ptr<Ui::UnlockWindowController> ui_;
     QPointer<QWidget> mainWindow_;
     // The main window's own windows (settings, About, its sheets) hidden with it, shown again at the
     // unlock.
     QList<QPointer<QWidget>> hiddenWindows_;
+    // Why the last try was refused: a text no password field takes, else a wrong password.
+    std::optional<TextRefusal> refusal_;
 };
 
 } // namespace tc::gui

@@ -2,6 +2,7 @@
 
 #include "gui/main/network_status_view.h"
 
+#include "gui/app/access_key_rules.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/connect_each.h"
 #include "gui/app/gui_context.h"
@@ -18,6 +19,7 @@
 #include "gui/chat/messages_window_controller.h"
 #include "gui/controls/chart_drop_area.h"
 #include "gui/controls/grid_table.h"
+#include "gui/controls/tab_chain.h"
 #include "gui/funding/account_access_setting_window_controller.h"
 #include "gui/funding/change_password_window_controller.h"
 #include "gui/funding/deposit_request_window_controller.h"
@@ -42,6 +44,7 @@
 #include "gui/texts.h"
 #include "gui/trading/position_dialogs.h"
 #include "gui/trading/trade_ticket_window_controller.h"
+#include "model/account_figures.h"
 #include "model/records/account_details.h"
 #include "model/records/user_info.h"
 #include "model/session_model.h"
@@ -55,7 +58,10 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
@@ -120,6 +126,9 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     news_ = new NewsTableController(context_, ui_->newsTab);
     ui_->newsTabLayout->addWidget(news_);
     ui_->newsTab->setFocusProxy(news_->newsTableView());
+    // Tab reads the window as it stands: the quotes, the charts, the pie and the tabs, the status line.
+    chainTabOrder(
+        {ui_->watchlistTabView, ui_->chartArea, ui_->pieChartPane, ui_->mainTabView, ui_->statusArea});
 
     if (!idle) {
         ownIdle_ = std::make_unique<DesktopIdleSource>();
@@ -194,9 +203,16 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     for (QAction* item : ui_->viewMenu->actions())
         if (!item->isSeparator())
             connect(item, &QAction::triggered, this, [this, item] { mainToolbarButtonClicked(item); });
+    // The Messages menu's News item is an action of its own: one action in two menus is told to a
+    // screen reader as the item of the menu that asked first, hidden while the other one shows.
+    connect(ui_->actionMessagesNews, &QAction::triggered, ui_->actionNews, &QAction::trigger);
     connect(ui_->appMenu, &QMenu::aboutToShow, this, &MainWindowController::updateLockAction);
     connect(ui_->toggleLeftViewButton, &QToolButton::toggled, this,
             [this](bool shown) { toggleLeftViewSelectedIndex(shown ? 1 : 0); });
+
+    // F10 opens the first menu, as on the desktops; Alt with a menu's access key opens that menu.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, &MainWindowController::openFirstMenu);
 
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
     updateAccountActions();
@@ -484,11 +500,29 @@ void MainWindowController::setUserName(const QString& userName) {
 }
 
 void MainWindowController::updateLanguageStrings() {
+    // The toolbar names its commands as the menus do, without their access keys.
+    for (QAction* action : ui_->mainToolbar->actions())
+        if (!action->isSeparator())
+            action->setIconText(QString::fromStdString(withoutAccessKey(action->text().toStdString())));
     // The pie's switch shows a sign, not a word: screen readers read its tooltip.
     ui_->toggleLeftViewButton->setAccessibleName(ui_->toggleLeftViewButton->toolTip());
     setWindowTitle(QStringLiteral("%1 v%2 - %3")
                        .arg(QGuiApplication::applicationDisplayName(),
                             QString::fromStdString(platform::Bundle::shortVersionString()), userName_));
+}
+
+void MainWindowController::openFirstMenu() {
+    const QList<QAction*> menus = ui_->menuBar->actions();
+    if (menus.isEmpty())
+        return;
+    ui_->menuBar->setActiveAction(menus.front());
+    // Its first item is current, so that the arrows, Return and the items' keys act at once.
+    if (QMenu* menu = menus.front()->menu())
+        for (QAction* item : menu->actions())
+            if (!item->isSeparator() && item->isVisible() && item->isEnabled()) {
+                menu->setActiveAction(item);
+                break;
+            }
 }
 
 void MainWindowController::getAccountDetails() {
@@ -517,12 +551,16 @@ void MainWindowController::RefreshValues() {
 }
 
 void MainWindowController::loadAccountDetails() {
-    // The session refreshes every account's figures each second; no account shows zeros.
-    AccountDetails figures;
-    for (const auto& account : context_.clientModel()->client().queries().getAccountCollection())
+    // The session refreshes every account's figures each second; no account shows zeros. They are
+    // worked as the accounts grid, the ticket and the funding windows work them, so all agree.
+    const interfaces::Client& client = context_.clientModel()->client();
+    std::vector<std::shared_ptr<const AccountDetails>> current;
+    for (const auto& account : client.queries().getAccountCollection())
         if (account_ && account->AccountId == *account_)
-            figures = *account;
-    summary_->show(figures, context_.language().selected());
+            current.push_back(account);
+    const SessionModel& model = client.model();
+    const auto figures = accountFigures(model, current, model.OpenOrderCollection);
+    summary_->show(figures.empty() ? AccountDetails() : figures.front(), context_.language().selected());
 }
 
 void MainWindowController::changeNetworkStatusImage(const interfaces::NetworkSpeed& speed) {

@@ -163,6 +163,8 @@ private:
     // price whole, at the board's font size and in the language's titles.
     void widenBoardToItsPrices();
     void updateLanguageStrings();
+    // The menu bar's first menu, open with its first item current (F10).
+    void openFirstMenu();
     void getAccountDetails();
     void loadAccountDetails();
     void addGridTables();

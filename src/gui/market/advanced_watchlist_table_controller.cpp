@@ -146,6 +146,7 @@ AdvancedTableCell::AdvancedTableCell(GuiContext& context, QWidget* parent)
     grid->addLayout(buyHead, 1, 2, 1, 2);
     grid->addWidget(sellButton, 2, 0, 1, 2);
     grid->addWidget(buyButton, 2, 2, 1, 2);
+    setTabOrder(sellButton, buyButton); // as they read: sell, then buy
     grid->addWidget(lowTextLabel, 3, 0);
     grid->addWidget(spreadTextLabel, 3, 1, 1, 2);
     grid->addWidget(highTextLabel, 3, 3, Qt::AlignRight);

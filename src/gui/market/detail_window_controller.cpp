@@ -279,8 +279,7 @@ void DetailWindowController::print() {
 
 bool DetailWindowController::printNow() {
     TablePrinter table{qt(std::string(kPrintJobTitle))};
-    table.addTable(
-        printRowsOf(*ui_->detailTableView, context_.language().selected(), GridModel::IdentifierRole));
+    table.addTable(*ui_->detailTableView, context_.language().selected(), GridModel::IdentifierRole);
     return table.print(printer());
 }
 

@@ -20,10 +20,13 @@ QRectF TextAnnotation::box(const PlotSpace& space) const {
     return {anchor.x(), top, size.width(), size.height()};
 }
 
-void TextAnnotation::draw(QPainter& painter, const PlotSpace& space) const {
-    if (!std::isfinite(x) || !std::isfinite(y) || text.isEmpty())
+bool TextAnnotation::shown() const {
+    return std::isfinite(x) && std::isfinite(y) && !text.isEmpty();
+}
+
+void TextAnnotation::draw(QPainter& painter, const QRectF& r) const {
+    if (!shown())
         return;
-    const QRectF r = box(space);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(Qt::NoPen);

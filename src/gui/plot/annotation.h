@@ -22,11 +22,14 @@ struct TextAnnotation {
     QColor fill;
     double cornerRadius = 2.0;
     QFont font;
-    // Kept within the plot area's height when its price lies above or below the range.
+    // A tag on the price axis: kept within the plot area's height when its price lies above or
+    // below the range, and pushed clear of the other pinned tags (see GraphView::textBoxes).
     bool pinned = false;
-    // The box's rectangle in view coordinates.
+    // The box's rectangle in view coordinates, on its own.
     QRectF box(const PlotSpace& space) const;
-    void draw(QPainter& painter, const PlotSpace& space) const;
+    // Whether it is drawn at all: a finite anchor and some text.
+    bool shown() const;
+    void draw(QPainter& painter, const QRectF& box) const;
 };
 
 struct HorizontalLine {

@@ -1,5 +1,7 @@
 #include "gui/plot/graph_view.h"
 
+#include "gui/plot/axis_tag_rules.h"
+
 #include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
@@ -97,6 +99,26 @@ void GraphView::removeAllAnnotations() {
     update();
 }
 
+std::vector<QRectF> GraphView::textBoxes() const {
+    const PlotSpace& space = *spaces_.front();
+    std::vector<QRectF> boxes;
+    std::vector<std::size_t> pinned;
+    std::vector<AxisTag> tags;
+    for (const TextAnnotation& text : texts_) {
+        boxes.push_back(text.box(space));
+        if (text.pinned && text.shown()) {
+            pinned.push_back(boxes.size() - 1);
+            tags.push_back({boxes.back().center().y(), boxes.back().height()});
+        }
+    }
+    // Two prices a pip apart on a short chart would put one tag over the other.
+    const QRectF area = space.area();
+    const std::vector<double> tops = spreadTags(tags, area.top(), area.bottom());
+    for (std::size_t i = 0; i < pinned.size(); ++i)
+        boxes[pinned[i]].moveTop(tops[i]);
+    return boxes;
+}
+
 void GraphView::setCrosshair(std::optional<Crosshair> crosshair) {
     crosshair_ = std::move(crosshair);
     update();
@@ -145,16 +167,17 @@ void GraphView::paint(QPainter& painter, const QRect& target) {
         painter.restore();
     }
     // Price tags and the crosshair's tag are drawn over the price axis: its labels give way.
+    const std::vector<QRectF> boxes = textBoxes();
     std::vector<QRectF> tags;
-    for (const auto& text : texts_)
-        if (std::isfinite(text.x) && std::isfinite(text.y) && !text.text.isEmpty())
-            tags.push_back(text.box(space));
+    for (std::size_t i = 0; i < texts_.size(); ++i)
+        if (texts_[i].shown())
+            tags.push_back(boxes[i]);
     if (crosshair_ && !crosshair_->tagBox(space).isEmpty())
         tags.push_back(crosshair_->tagBox(space));
     xAxis_.draw(painter, space, theme_.axis, QRectF(target));
     yAxis_.draw(painter, space, theme_.axis, QRectF(target), tags);
-    for (const auto& text : texts_)
-        text.draw(painter, space);
+    for (std::size_t i = 0; i < texts_.size(); ++i)
+        texts_[i].draw(painter, boxes[i]);
     if (crosshair_) {
         painter.save();
         painter.setClipRect(target);

@@ -54,6 +54,9 @@ public:
     void removeAnnotation(const QString& identifier);
     void removeAllAnnotations();
     const std::vector<TextAnnotation>& textAnnotations() const { return texts_; }
+    // Where each text annotation stands, in the order of textAnnotations(): the pinned tags of the
+    // price axis pushed apart so that none covers another.
+    std::vector<QRectF> textBoxes() const;
     void setCrosshair(std::optional<Crosshair> crosshair);
     const std::optional<Crosshair>& crosshair() const { return crosshair_; }
     void setLegend(std::optional<Legend> legend);

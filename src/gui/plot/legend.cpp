@@ -64,6 +64,8 @@ void Legend::draw(QPainter& painter, const QRectF& graph, QColor themeText) cons
         const QRectF swatch(x, y + (rowHeight - swatchSize.height()) / 2, swatchSize.width(),
                             swatchSize.height());
         painter.fillRect(swatch, entries[i].swatch);
+        if (entries[i].hatch.isValid())
+            painter.fillRect(swatch, QBrush(entries[i].hatch, Qt::BDiagPattern));
         painter.setPen(textColor.isValid() ? textColor : themeText);
         painter.drawText(
             QPointF(swatch.right() + 4, y + (rowHeight + metrics.ascent() - metrics.descent()) / 2),

@@ -16,6 +16,7 @@ namespace tc::gui {
 struct LegendEntry {
     QString title;
     QColor swatch;
+    QColor hatch; // stripes over the swatch, as over its slice; invalid: none
 };
 
 struct Legend {

@@ -248,6 +248,9 @@ void PiePlot::draw(QPainter& painter, const PlotSpace& space, const PlotTheme&) 
         const QColor fill = dataSource() ? dataSource()->sliceFill(*this, i) : QColor();
         painter.setBrush(fill.isValid() ? fill : QColor(Qt::gray));
         painter.drawPath(slice);
+        if (const QColor hatch = dataSource() ? dataSource()->sliceHatch(*this, i) : QColor();
+            hatch.isValid())
+            painter.fillPath(slice, QBrush(hatch, Qt::BDiagPattern));
         angle += sweep;
     }
     painter.restore();

@@ -35,6 +35,8 @@ public:
     virtual QColor barFill(const BarPlot&, std::size_t /*record*/) const { return {}; }
     virtual QString legendTitle(const PiePlot&, std::size_t /*record*/) const { return {}; }
     virtual QColor sliceFill(const PiePlot&, std::size_t /*record*/) const { return {}; }
+    // Stripes of this colour over the slice's fill; an invalid colour: none.
+    virtual QColor sliceHatch(const PiePlot&, std::size_t /*record*/) const { return {}; }
 };
 
 class Plot {

@@ -1,5 +1,7 @@
 #include "gui/screens/layout_check.h"
 
+#include "gui/app/text_baseline.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractSlider>
@@ -96,7 +98,10 @@ Ink inkOf(const QFont& font, const QString& text, Qt::Alignment alignment, const
         painter.setFont(font);
         painter.setPen(Qt::black);
         // Unclipped, to see where the letters would go; the label itself cuts them at its edge.
-        painter.drawText(contents.translated(0, pad), static_cast<int>(alignment) | Qt::TextDontClip, text);
+        // On the baseline the program's style draws it on.
+        const int shift = qRound(baselineShift(font, text, alignment));
+        painter.drawText(contents.translated(0, pad + shift), static_cast<int>(alignment) | Qt::TextDontClip,
+                         text);
     }
     int top = -1;
     int bottom = -1;

@@ -6,6 +6,7 @@
 #include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
 #include "gui/charts/pie_chart_controller.h"
+#include "gui/controls/text_refusal.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_table_models.h"
@@ -18,6 +19,7 @@
 #include "model/session_queries.h"
 #include "model/text/formatter.h"
 #include "platform/log.h"
+#include "platform/number_entry.h"
 #include "ui_account_statement_window_controller.h"
 
 #include <QAction>
@@ -47,6 +49,10 @@ platform::Date dateOf(const QDateTime& time) {
 
 QString displayDate(const QDateTime& time) {
     return QString::fromStdString(Formatter::formatDate(dateOf(time)));
+}
+
+QString momentText(const QDateTime& time) {
+    return QString::fromStdString(Formatter::formatDateTime(dateOf(time)));
 }
 
 // Date-time columns 135 px wide or narrower show only the time, following the column as it is
@@ -180,8 +186,9 @@ void AccountStatementWindowController::bindSession() {
     statement_.reset();
     cancelled_.clear();
     data_.reset();
-    for (QLabel* label : {ui_->accountNumberLabel, ui_->statementPeriodLabel, ui_->leverageLabel,
-                          ui_->addressLabel, ui_->companyAddressLabel, ui_->requestStatusLabel})
+    for (QLabel* label :
+         {ui_->accountNumberLabel, ui_->statementPeriodLabel, ui_->leverageLabel, ui_->figuresMomentLabel,
+          ui_->addressLabel, ui_->companyAddressLabel, ui_->requestStatusLabel})
         label->clear();
     marginSummary_->setRows({});
     accountStatementUpdate();
@@ -348,6 +355,10 @@ bool AccountStatementWindowController::showAccountStatement() {
     const ClientModel& session = *context_.clientModel();
     if (!session.isSignedIn() || !session.client().isNetworkAvailable())
         return refuse(context_.text(texts::kNoConnectionTradingServer));
+    // An account typed with a character no one sees is said to be so, not to be someone else's.
+    if (const auto unsendable =
+            firstTextRefusal({{texts::kAccount, text.trimmed().toStdString(), platform::kMaxEntryLength}}))
+        return refuse(textRefusalText(context_.language().selected(), *unsendable));
     if (!account)
         return refuse(
             context_.text(texts::kAccountNotOneAccounts).replace(QStringLiteral("{0}"), text.trimmed()));
@@ -361,6 +372,7 @@ bool AccountStatementWindowController::showAccountStatement() {
     interfaces::Statements& statements = context_.clientModel()->client().statements();
     const StatementSelection selection{std::to_string(account->AccountId), dateOf(from), dateOf(to)};
     awaitedStatement_ = statements.requestAccountStatement(selection);
+    awaitedTo_ = to;
     awaitedCancelled_ = statements.requestCancelledOrderHistory(selection);
     requestError_.clear();
     if (awaitedStatement_ == 0 || awaitedCancelled_ == 0) {
@@ -386,6 +398,9 @@ void AccountStatementWindowController::statementArrived(const interfaces::Statem
             return;
         awaitedStatement_ = 0;
         statement_ = client.statements().statement();
+        // Kept until another statement comes: the window opened again later, signed out or not,
+        // still says which moment its figures are of.
+        ui_->figuresMomentLabel->setText(momentText(awaitedTo_));
     }
     const SessionModel& model = client.model();
     data_ = std::make_shared<const StatementData>(
@@ -570,7 +585,7 @@ bool AccountStatementWindowController::printTo(QPrinter& printer) const {
 
     const auto section = [&](std::string_view heading, const QTableView* view) {
         document.addHeading(context_.text(heading), sectionHeading());
-        document.addTable(printRowsOf(*view, language, IdentifierRole));
+        document.addTable(*view, language, IdentifierRole);
     };
     section(texts::kAccountSummary, ui_->accountSummaryHistoryTableView);
     document.addLineFeeds(1);

@@ -117,6 +117,7 @@ private:
     std::int32_t selectedAccountId_ = 0;
     interfaces::RequestId awaitedStatement_ = 0;
     interfaces::RequestId awaitedCancelled_ = 0;
+    QDateTime awaitedTo_; // the end of the period the awaited statement is of
     QString requestError_;
     std::shared_ptr<const statements::AccountStatementInfo> statement_;
     std::vector<std::shared_ptr<const Order>> cancelled_;

@@ -159,9 +159,9 @@ std::string pendingCell(const AccountStatementInfo& s, const PendingOrderHistory
     if (key == texts::kPriceField)
         return price(number(o.OrderPrice), places);
     if (key == texts::kTakeProfit)
-        return !o.LimitPrice ? "0.00" : price(number(*o.LimitPrice), places);
+        return price(number(o.LimitPrice), places); // 0 when it has none, as the grid shows it
     if (key == texts::kStopLoss)
-        return !o.StopPrice ? "0.00" : price(number(*o.StopPrice), places);
+        return price(number(o.StopPrice), places);
     if (key == texts::kOrderTime)
         return shown(displayDateTime, o.TransactionDateTime, o.OrderTimeAsSent);
     if (key == texts::kTimeInForce)

@@ -37,7 +37,9 @@ public:
     }
 
 private:
-    bool fits(std::string_view text) const { return metrics_.width(text) <= width_; }
+    // A column laid out to a text's own width holds it, though adding and taking away the cell's
+    // padding may leave the width a hair short of it.
+    bool fits(std::string_view text) const { return metrics_.width(text) <= width_ + 1e-6; }
 
     // Words are cut at spaces (runs of spaces count as one); a paragraph is at least one line.
     void wrapParagraph(std::string_view paragraph, std::vector<std::string>& lines) const {
@@ -136,18 +138,31 @@ std::vector<double> shareWidths(const std::vector<double>& natural, double avail
 
 // Too wide for the page: the columns first give up what their texts can wrap at blanks, each in
 // proportion to what it can give, so no word breaks while the widest words still fit side by side.
+// Narrower still, each column keeps its `kept` width (the words that must never break) and they
+// share the rest as shareWidths does.
 std::vector<double> fitWidths(const std::vector<double>& natural, const std::vector<double>& words,
-                              double available) {
+                              const std::vector<double>& kept, double available) {
     const double total = std::accumulate(natural.begin(), natural.end(), 0.0);
     if (total <= available)
         return natural;
     const double least = std::accumulate(words.begin(), words.end(), 0.0);
-    if (least > available || total <= least)
-        return shareWidths(words, available);
-    const double keep = (available - least) / (total - least);
-    std::vector<double> widths(natural.size());
-    for (std::size_t c = 0; c < natural.size(); ++c)
-        widths[c] = words[c] + (natural[c] - words[c]) * keep;
+    if (least <= available && total > least) {
+        const double keep = (available - least) / (total - least);
+        std::vector<double> widths(natural.size());
+        for (std::size_t c = 0; c < natural.size(); ++c)
+            widths[c] = words[c] + (natural[c] - words[c]) * keep;
+        return widths;
+    }
+    const double floor = std::accumulate(kept.begin(), kept.end(), 0.0);
+    // Not even those fit the page: it is shared as best it can be.
+    if (floor > available)
+        return shareWidths(kept, available);
+    std::vector<double> more(words.size());
+    for (std::size_t c = 0; c < words.size(); ++c)
+        more[c] = std::max(0.0, words[c] - kept[c]);
+    std::vector<double> widths = shareWidths(more, available - floor);
+    for (std::size_t c = 0; c < widths.size(); ++c)
+        widths[c] += kept[c];
     return widths;
 }
 
@@ -193,21 +208,27 @@ TableLayout layoutTable(const PrintRows& rows, const TextMetrics& metrics, PageA
     for (const auto& row : rows)
         for (std::size_t c = 0; c < columns && c < row.size(); ++c)
             natural[c] = std::max(natural[c], maxLineWidth(row[c], metrics) + inset);
+    const auto alignment = [&](std::size_t column) {
+        return column < style.alignments.size() ? style.alignments[column] : CellAlignment::Left;
+    };
     // The widest words are measured only when the table does not fit as it stands; a text without
-    // a blank is its own widest word.
-    std::vector<double> words = natural;
+    // a blank is its own widest word. The header's words and a right-aligned column's figures are
+    // the ones that never break.
+    std::vector<double> words = natural, kept(columns, inset);
     if (std::accumulate(natural.begin(), natural.end(), 0.0) > page.width) {
         words.assign(columns, inset);
-        for (const auto& row : rows)
-            for (std::size_t c = 0; c < columns && c < row.size(); ++c) {
-                const std::string& text = row[c];
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            for (std::size_t c = 0; c < columns && c < rows[r].size(); ++c) {
+                const std::string& text = rows[r][c];
                 const double widest = text.find_first_of(" \n") == std::string::npos
                                           ? metrics.width(text)
                                           : widestWord(text, metrics);
                 words[c] = std::max(words[c], widest + inset);
+                if ((r == 0 && style.headerRow) || alignment(c) == CellAlignment::Right)
+                    kept[c] = std::max(kept[c], widest + inset);
             }
     }
-    layout.columnWidths = fitWidths(natural, words, page.width);
+    layout.columnWidths = fitWidths(natural, words, kept, page.width);
 
     static const std::string kEmpty;
     layout.cells.resize(rows.size());
@@ -221,6 +242,7 @@ TableLayout layoutTable(const PrintRows& rows, const TextMetrics& metrics, PageA
             cell.lines = wrapper.wrap(c < rows[r].size() ? rows[r][c] : kEmpty);
             cell.fill = cellFill(r, c, style);
             cell.textStyle = cellTextStyle(r, c, style);
+            cell.alignment = alignment(c);
             lines = std::max(lines, cell.lines.size());
         }
         layout.rowHeights[r] =

@@ -16,14 +16,19 @@ namespace tc::gui {
 // Row 0 holds the header texts; its length fixes the number of columns.
 using PrintRows = std::vector<std::vector<std::string>>;
 
+// Where a column's texts stand in their cells: figures stand right, as the on-screen tables show
+// them, and their header over them.
+enum class CellAlignment : std::uint8_t { Left, Right, Center };
+
 struct TablePrintStyle {
-    bool headerRow = true;          // row 0 is a header row
-    bool headerColumn = false;      // column 0 of every row is a header cell
-    bool alternateRows = true;      // every second data row gets the alternate fill
-    bool alternateTextRows = false; // and the alternate text style
-    double borderWidth = 0.1;       // points
-    double horizontalPadding = 2.0; // points, left and right of the text
-    double verticalPadding = 1.0;   // points, above and below the text
+    bool headerRow = true;                 // row 0 is a header row
+    bool headerColumn = false;             // column 0 of every row is a header cell
+    bool alternateRows = true;             // every second data row gets the alternate fill
+    bool alternateTextRows = false;        // and the alternate text style
+    double borderWidth = 0.1;              // points
+    double horizontalPadding = 2.0;        // points, left and right of the text
+    double verticalPadding = 1.0;          // points, above and below the text
+    std::vector<CellAlignment> alignments; // per column; a column without one reads from the left
 };
 
 enum class CellFill : std::uint8_t { Row, AlternateRow, Header };
@@ -49,6 +54,7 @@ struct PrintCell {
     std::vector<std::string> lines; // the text wrapped to its column
     CellFill fill = CellFill::Row;
     CellTextStyle textStyle = CellTextStyle::Row;
+    CellAlignment alignment = CellAlignment::Left;
 };
 
 struct PlacedRow {
@@ -68,10 +74,12 @@ struct TableLayout {
 
 // Lays the table out from `startTop` on page `startPage` (a caller printing several tables, with
 // headings between them, chains them through lastPage and endTop). Columns keep their natural
-// width when the table fits the page; otherwise narrow columns keep theirs and the wide ones share
-// the rest, their texts wrapped at spaces (and within a word longer than the column). A row never
-// splits across pages; one taller than a page stands alone on its page. The header is not left
-// alone at the foot of a page.
+// width when the table fits the page; otherwise they give up what their texts can wrap at spaces.
+// Where even the widest words cannot stand side by side, each column keeps the widest word of its
+// header and, in a right-aligned column, of its figures, and the columns share what is left; only
+// other texts are then cut within a word longer than their column. A row never splits across
+// pages; one taller than a page stands alone on its page. The header is not left alone at the foot
+// of a page.
 TableLayout layoutTable(const PrintRows& rows, const TextMetrics& metrics, PageArea page,
                         const TablePrintStyle& style = {}, std::size_t startPage = 0, double startTop = 0);
 

@@ -36,18 +36,26 @@ public:
             logical_.push_back(logical);
             // A column without an identifier is titled by its header's text as it stands: read as a
             // key, a title such as "2" would turn into some other text.
-            if (!view.isColumnHidden(logical))
-                plainTitles_.push_back(
-                    identifier.isEmpty()
-                        ? std::optional<std::string>(
-                              model->headerData(logical, Qt::Horizontal).toString().toStdString())
-                        : std::nullopt);
+            if (view.isColumnHidden(logical))
+                continue;
+            plainTitles_.push_back(
+                identifier.isEmpty()
+                    ? std::optional<std::string>(
+                          model->headerData(logical, Qt::Horizontal).toString().toStdString())
+                    : std::nullopt);
+            // As the view shows the column's cells (its header where it has no rows).
+            const QVariant aligned = model->rowCount() > 0
+                                         ? model->index(0, logical).data(Qt::TextAlignmentRole)
+                                         : model->headerData(logical, Qt::Horizontal, Qt::TextAlignmentRole);
+            alignments_.push_back(alignmentOf(aligned));
         }
     }
 
     std::vector<TableColumn> tableColumns() const override { return columns_; }
     // Per visible column: the header's own text where the column has no identifier.
     const std::vector<std::optional<std::string>>& plainTitles() const { return plainTitles_; }
+    // Per visible column: where its texts stand.
+    const std::vector<CellAlignment>& alignments() const { return alignments_; }
     std::optional<std::string> objectValueForTableColumn(const TableColumn&, std::uint64_t row,
                                                          std::size_t columnIndex) const override {
         const QAbstractItemModel* model = view_.model();
@@ -65,6 +73,14 @@ private:
     std::vector<TableColumn> columns_;
     std::vector<int> logical_;
     std::vector<std::optional<std::string>> plainTitles_;
+    std::vector<CellAlignment> alignments_;
+
+    static CellAlignment alignmentOf(const QVariant& value) {
+        const Qt::Alignment alignment = value.isValid() ? Qt::Alignment(value.toInt()) : Qt::Alignment();
+        if (alignment & (Qt::AlignRight | Qt::AlignTrailing))
+            return CellAlignment::Right;
+        return alignment & Qt::AlignHCenter ? CellAlignment::Center : CellAlignment::Left;
+    }
 };
 
 // Points of the layout to the printer's device units and back.
@@ -169,9 +185,15 @@ public:
             const double lineHeight = metrics_->height();
             const double textHeight = lineHeight * static_cast<double>(cell.lines.size());
             double y = box.top() + (box.height() - textHeight) / 2 + metrics_->ascent();
+            const double padding = scale_(style.horizontalPadding);
             for (const std::string& line : cell.lines) {
-                painter_.drawText(QPointF(box.left() + scale_(style.horizontalPadding), y),
-                                  QString::fromStdString(line));
+                const QString text = QString::fromStdString(line);
+                double x = box.left() + padding;
+                if (cell.alignment != CellAlignment::Left) {
+                    const double room = box.width() - 2 * padding - metrics_->horizontalAdvance(text);
+                    x += cell.alignment == CellAlignment::Right ? room : room / 2;
+                }
+                painter_.drawText(QPointF(x, y), text);
                 y += lineHeight;
             }
             left += width;
@@ -270,8 +292,9 @@ std::vector<QString> wrapLines(const QString& text, const TextMetrics& metrics, 
 
 } // namespace
 
-PrintRows printRowsOf(const QTableView& view, std::int64_t language, int identifierRole) {
-    const ItemViewTable table(view, identifierRole);
+namespace {
+
+PrintRows rowsOf(const ItemViewTable& table, const QTableView& view, std::int64_t language) {
     const int rows = view.model() ? view.model()->rowCount() : 0;
     PrintRows out = ConsolidatedTableData::getConsolidatedDataFromTableView(
         table, static_cast<std::uint64_t>(rows), language);
@@ -279,6 +302,16 @@ PrintRows printRowsOf(const QTableView& view, std::int64_t language, int identif
         if (table.plainTitles()[c])
             out.front()[c] = *table.plainTitles()[c];
     return out;
+}
+
+} // namespace
+
+PrintRows printRowsOf(const QTableView& view, std::int64_t language, int identifierRole) {
+    return rowsOf(ItemViewTable(view, identifierRole), view, language);
+}
+
+std::vector<CellAlignment> printAlignmentsOf(const QTableView& view) {
+    return ItemViewTable(view, Qt::DisplayRole).alignments();
 }
 
 TablePrinter::TablePrinter(QString jobTitle) : jobTitle_(std::move(jobTitle)) {}
@@ -306,6 +339,13 @@ void TablePrinter::addTable(PrintRows rows, TablePrintStyle style) {
     block.rows = std::move(rows);
     block.style = style;
     blocks_.push_back(std::move(block));
+}
+
+void TablePrinter::addTable(const QTableView& view, std::int64_t language, int identifierRole,
+                            TablePrintStyle style) {
+    const ItemViewTable table(view, identifierRole);
+    style.alignments = table.alignments();
+    addTable(rowsOf(table, view, language), std::move(style));
 }
 
 void TablePrinter::addText(QString text, PrintTextStyle style) {

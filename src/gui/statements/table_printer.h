@@ -25,6 +25,9 @@ namespace tc::gui {
 // order, titled by the text of their identifier (header data under `identifierRole`; the header's
 // own text where a column has none), then every row of the view's model in the view's order.
 PrintRows printRowsOf(const QTableView& view, std::int64_t language, int identifierRole);
+// Where the texts of those columns stand, as the view shows its cells (its header's alignment when
+// it has no rows): figures the grid right-aligns print right-aligned.
+std::vector<CellAlignment> printAlignmentsOf(const QTableView& view);
 
 // A run of text in the system font: its size, colours and underline.
 struct PrintTextStyle {
@@ -45,6 +48,9 @@ public:
     void addHeading(QString text, const PrintTextStyle& style);
     // A table; row 0 holds the header texts. A table without rows is left out.
     void addTable(PrintRows rows, TablePrintStyle style = {});
+    // An on-screen table as it prints (printRowsOf), each column aligned as the view shows it.
+    void addTable(const QTableView& view, std::int64_t language, int identifierRole,
+                  TablePrintStyle style = {});
     // Plain text (never read as markup): its lines as given, each wrapped to the page width.
     void addText(QString text, PrintTextStyle style = {});
     // An image at its aspect ratio, `height` points tall (narrowed to the page width).

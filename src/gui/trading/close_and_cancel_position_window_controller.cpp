@@ -5,13 +5,12 @@
 #include "gui/app/qt_text.h"
 #include "gui/controls/input_filters.h"
 #include "gui/texts.h"
+#include "gui/trading/trade_entries.h"
 #include "interfaces/client.h"
 #include "model/position_quantities.h"
 #include "ui_close_and_cancel_position_window_controller.h"
 
 #include <QLineEdit>
-
-#include <charconv>
 
 namespace tc::gui {
 
@@ -20,8 +19,9 @@ CloseAndCancelPositionWindowController::CloseAndCancelPositionWindowController(G
     : RecordSheet(context, parent), ui_(std::make_unique<Ui::CloseAndCancelPositionWindowController>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("CloseAndCancelPositionWindowController"));
+    // Both keep what is typed; a text that is no number is marked at once and refused by the button.
     installDecimalFilter(ui_->QuantityComboField);
-    installPortFilter(ui_->DeviationTextField);
+    installDecimalFilter(ui_->DeviationTextField);
     ui_->QuantityComboField->setInsertPolicy(QComboBox::NoInsert);
     bindLanguage(this, context.language(), [this] {
         ui_->DeviationTextField->setAccessibleName(text(texts::kDeviation));
@@ -30,6 +30,7 @@ CloseAndCancelPositionWindowController::CloseAndCancelPositionWindowController(G
     });
     connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this,
             [this] { updateValuesOnTimer(false); });
+    connect(ui_->DeviationTextField, &QLineEdit::textChanged, this, [this] { markDeviation(); });
     connect(ui_->DeviationCheckBox, &QCheckBox::toggled, this,
             &CloseAndCancelPositionWindowController::deviationCheckboxSelect);
     connectButtons(
@@ -64,6 +65,8 @@ void CloseAndCancelPositionWindowController::fill() {
                      ui_->SymbolDescriptionTextField, ui_->QuantityComboField,
                      ui_->QuantityDescriptionTextField, ui_->OrderTypeTextField, ui_->CloseAndCancelButton},
                     *v);
+    // The record's own quantity reads; a mark left from an earlier opening goes.
+    markField(ui_->QuantityComboField, readQuantityEntry(v->quantity), texts::kQuantity);
     ui_->OrderPriceTextField->setText(qt(v->orderPrice));
     ui_->CurrentPriceTextField->setText(qt(v->currentPrice));
     ui_->EstimatedPLLabel->setVisible(close);
@@ -84,6 +87,8 @@ void CloseAndCancelPositionWindowController::refresh(bool fromTick) {
 void CloseAndCancelPositionWindowController::updateValuesOnTimer(bool fromTimer) {
     interfaces::Client* c = client();
     const std::string typed = ui_->QuantityComboField->currentText().trimmed().toStdString();
+    if (job_ == CloseJob::Close)
+        markField(ui_->QuantityComboField, readQuantityEntry(typed), texts::kQuantity);
     const auto v =
         c ? closeView(c->model(), c->queries(), job_, record(), context().language().selected(),
                       job_ == CloseJob::Close ? std::optional<std::string_view>(typed) : std::nullopt)
@@ -105,6 +110,16 @@ void CloseAndCancelPositionWindowController::updateValuesOnTimer(bool fromTimer)
 void CloseAndCancelPositionWindowController::deviationCheckboxSelect(bool ticked) {
     ui_->DeviationTextField->setEnabled(ticked);
     ui_->DeviationTextField->setText(ticked ? QStringLiteral("0") : QString());
+    markDeviation();
+}
+
+void CloseAndCancelPositionWindowController::markDeviation() {
+    // An empty field is being typed; the button names it.
+    const QString typed = ui_->DeviationTextField->text();
+    markField(ui_->DeviationTextField,
+              ui_->DeviationCheckBox->isChecked() && !typed.isEmpty() ? readPointsEntry(typed.toStdString())
+                                                                      : TradeEntry{Decimal(), {}},
+              texts::kDeviation);
 }
 
 void CloseAndCancelPositionWindowController::closeAndCancelButtonClicked() {
@@ -130,16 +145,13 @@ void CloseAndCancelPositionWindowController::closeAndCancelButtonClicked() {
     const Decimal closable = closableQuantity(*position, c->queries().getPendingOrderCollection());
     if (const auto refusal = closeRefusal(
             quantity, closable, deviation ? std::optional<std::string_view>(deviationText) : std::nullopt)) {
-        showRefusal(refusalText(refusal->key, refusal->detail));
+        showRefusal(refusalText(*refusal));
         return;
     }
     std::optional<std::int32_t> points;
-    if (deviation) {
-        std::int32_t value = 0;
-        std::from_chars(deviationText.data(), deviationText.data() + deviationText.size(), value);
-        points = value;
-    }
-    takeResult(c->orders().closePosition(record(), *typedDecimal(quantity), points));
+    if (deviation)
+        points = static_cast<std::int32_t>(readPointsEntry(deviationText).value->int64Value());
+    takeResult(c->orders().closePosition(record(), *readQuantityEntry(quantity).value, points));
 }
 
 } // namespace tc::gui

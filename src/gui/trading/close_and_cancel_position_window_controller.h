@@ -37,6 +37,8 @@ private:
     void fill() override;
     void updateValuesOnTimer(bool fromTimer);
     void deviationCheckboxSelect(bool ticked);
+    // The deviation field marked when its text is no number of points.
+    void markDeviation();
 
     std::unique_ptr<Ui::CloseAndCancelPositionWindowController> ui_;
     CloseJob job_ = CloseJob::Close;

@@ -8,6 +8,7 @@
 #include "gui/controls/toggles.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
+#include "gui/trading/trade_entries.h"
 #include "interfaces/client.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
@@ -17,8 +18,8 @@ namespace tc::gui {
 namespace {
 
 // A price typed, as the request takes it; the sheet refuses one that is not a number before this.
-Decimal priceOf(const QString& text) {
-    return typedDecimal(text.trimmed().toStdString()).value_or(Decimal::notANumber());
+Decimal priceOf(const QString& text, std::int32_t decimals) {
+    return readPriceEntry(text.toStdString(), decimals).value.value_or(Decimal::notANumber());
 }
 
 } // namespace
@@ -52,6 +53,11 @@ ModifyPositionWindowController::ModifyPositionWindowController(GuiContext& conte
     connect(ui_->stopLossStepperDown, &QToolButton::clicked, this, [this] { step(false, -1); });
     connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this,
             &ModifyPositionWindowController::UpdateValueFields);
+    // Each price field shows at once whether its text is a price.
+    for (QLineEdit* field :
+         {static_cast<QLineEdit*>(ui_->OrderPriceTextField),
+          static_cast<QLineEdit*>(ui_->TakeProfitTextField), static_cast<QLineEdit*>(ui_->StopLossTextField)})
+        connect(field, &QLineEdit::textChanged, this, [this] { markPrices(); });
     connectButtons(
         ui_->ModifyButton, [this] { ModifyButtonClicked(); }, ui_->notNowButton);
 }
@@ -82,13 +88,9 @@ void ModifyPositionWindowController::fill() {
     for (DecimalTextField* field :
          {ui_->OrderPriceTextField, ui_->TakeProfitTextField, ui_->StopLossTextField})
         field->setMaximumDecimals(decimals_);
-    const auto record = findRecord(c->queries(),
-                                   mode_ == ModifyMode::PositionBrackets ? DialogRecord::OpenPosition
-                                                                         : DialogRecord::PendingOrder,
-                                   this->record());
-    const ItemDetails* item = record ? instrumentOf(c->model(), record->ItemCode) : nullptr;
-    contractSize_ = item ? item->ContractSize.toDouble() : 0;
     showRecordLines(recordFields(), *v);
+    // The record's own quantity reads; a mark left from an earlier opening goes.
+    markField(ui_->QuantityComboField, readQuantityEntry(v->quantity), texts::kQuantity);
     ui_->OrderPriceTextField->setText(qt(v->price));
     ui_->OrderPriceTextField->setReadOnly(!v->priceEditable);
     setCheckedQuietly(ui_->takeProfitCheckBox, v->takeProfitOn);
@@ -111,6 +113,7 @@ void ModifyPositionWindowController::fill() {
          {static_cast<QWidget*>(ui_->stopLossCheckBox), static_cast<QWidget*>(ui_->StopLossTextField),
           static_cast<QWidget*>(ui_->stopLossStepperUp), static_cast<QWidget*>(ui_->stopLossStepperDown)})
         w->setVisible(v->stopLossShown);
+    markPrices();
 }
 
 RecordSheet::RecordFields ModifyPositionWindowController::recordFields() const {
@@ -130,8 +133,28 @@ void ModifyPositionWindowController::refresh(bool) {
 }
 
 void ModifyPositionWindowController::UpdateValueFields() {
-    ui_->QuantityDescriptionTextField->setText(qt(typedQuantityDescription(
-        ui_->QuantityComboField->currentText().trimmed().toStdString(), contractSize_)));
+    const std::string typed = ui_->QuantityComboField->currentText().toStdString();
+    if (ui_->QuantityComboField->isEnabled())
+        markField(ui_->QuantityComboField, readQuantityEntry(typed), texts::kQuantity);
+    interfaces::Client* c = client();
+    ui_->QuantityDescriptionTextField->setText(
+        c ? qt(modifyQuantityDescription(c->model(), c->queries(), mode_, record(), typed)) : QString());
+}
+
+void ModifyPositionWindowController::markPrices() {
+    // A field not sent (a position's price, an unticked bracket) or being emptied is not marked;
+    // the button names an empty one.
+    const TradeEntry reads{Decimal(), {}};
+    const auto entry = [&](const QLineEdit* field, bool sent) {
+        return sent && !field->text().isEmpty() ? readPriceEntry(field->text().toStdString(), decimals_)
+                                                : reads;
+    };
+    markField(ui_->OrderPriceTextField, entry(ui_->OrderPriceTextField, mode_ == ModifyMode::PendingOrder),
+              texts::kPriceField);
+    markField(ui_->TakeProfitTextField, entry(ui_->TakeProfitTextField, ui_->takeProfitCheckBox->isChecked()),
+              texts::kTakeProfit);
+    markField(ui_->StopLossTextField, entry(ui_->StopLossTextField, ui_->stopLossCheckBox->isChecked()),
+              texts::kStopLoss);
 }
 
 void ModifyPositionWindowController::step(bool takeProfit, int steps) {
@@ -161,6 +184,7 @@ void ModifyPositionWindowController::bracketCheckboxSelect(bool takeProfit, bool
     (takeProfit ? ui_->takeProfitStepperDown : ui_->stopLossStepperDown)->setEnabled(ticked);
     field->setText(ticked && record ? qt(defaultBracketPrice(c->model(), *record, mode_, takeProfit))
                                     : QString());
+    markPrices();
 }
 
 void ModifyPositionWindowController::ModifyButtonClicked() {
@@ -180,27 +204,28 @@ void ModifyPositionWindowController::ModifyButtonClicked() {
     const auto takeProfitText = typed(ui_->TakeProfitTextField, ui_->takeProfitCheckBox->isChecked());
     const auto stopLossText = typed(ui_->StopLossTextField, ui_->stopLossCheckBox->isChecked());
     // A field left empty is named, rather than reaching the core as a number that is not one.
-    if (const auto refusal = modifyRefusal(priceText, takeProfitText, stopLossText)) {
-        showRefusal(refusalText(refusal->key, refusal->detail));
+    if (const auto refusal = modifyRefusal(priceText, takeProfitText, stopLossText, decimals_)) {
+        showRefusal(refusalText(*refusal));
         return;
     }
     std::optional<Decimal> takeProfit;
     std::optional<Decimal> stopLoss;
     if (takeProfitText)
-        takeProfit = priceOf(ui_->TakeProfitTextField->text());
+        takeProfit = priceOf(ui_->TakeProfitTextField->text(), decimals_);
     if (stopLossText)
-        stopLoss = priceOf(ui_->StopLossTextField->text());
+        stopLoss = priceOf(ui_->StopLossTextField->text(), decimals_);
     if (position) {
         takeResult(c->orders().editPositionBrackets(record(), takeProfit, stopLoss));
         return;
     }
     const std::string quantity = ui_->QuantityComboField->currentText().trimmed().toStdString();
     if (const auto refusal = quantityRefusal(quantity)) {
-        showRefusal(refusalText(refusal->key));
+        showRefusal(refusalText(*refusal));
         return;
     }
-    takeResult(c->orders().editPendingOrder(record(), *typedDecimal(quantity),
-                                            priceOf(ui_->OrderPriceTextField->text()), takeProfit, stopLoss));
+    takeResult(c->orders().editPendingOrder(record(), *readQuantityEntry(quantity).value,
+                                            priceOf(ui_->OrderPriceTextField->text(), decimals_), takeProfit,
+                                            stopLoss));
 }
 
 } // namespace tc::gui

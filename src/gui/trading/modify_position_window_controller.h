@@ -37,13 +37,15 @@ private:
     void step(bool takeProfit, int steps);
     // A bracket's box ticked or not: its field and steppers follow, with the record's default price.
     void bracketCheckboxSelect(bool takeProfit, bool ticked);
+    // The quantity typed: its description, and its field marked when it is no number.
     void UpdateValueFields();
+    // The price fields the modify sends, marked when their text is no price.
+    void markPrices();
 
     std::unique_ptr<Ui::ModifyPositionWindowController> ui_;
     ModifyMode mode_ = ModifyMode::PositionBrackets;
     double tickSize_ = 0;
     std::int32_t decimals_ = 0;
-    double contractSize_ = 0;
 };
 
 } // namespace tc::gui

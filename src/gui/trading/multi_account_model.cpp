@@ -1,8 +1,8 @@
 #include "gui/trading/multi_account_model.h"
 
-#include "gui/controls/input_rules.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
+#include "gui/trading/trade_entries.h"
 #include "model/records/account_details.h"
 
 #include <algorithm>
@@ -22,9 +22,8 @@ int MultiAccountTableModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QString MultiAccountTableModel::marginText(int row) const {
-    const auto& account = rows_[static_cast<std::size_t>(row)].accountDet;
-    return account ? QString::fromStdString(groupedMoneyText(account->AvailableMargin)) : QString();
+QString MultiAccountTableModel::marginText(const AccountDetails& figures) {
+    return QString::fromStdString(groupedMoneyText(figures.AvailableMargin));
 }
 
 QVariant MultiAccountTableModel::data(const QModelIndex& index, int role) const {
@@ -85,8 +84,8 @@ void MultiAccountTableModel::setAccounts(const AccountList& accounts) {
     for (const auto& account : accounts)
         rows_.push_back({account, platform::Decimal::fromInt64(0), false});
     margins_.clear();
-    for (int row = 0; row < static_cast<int>(rows_.size()); ++row)
-        margins_.push_back(marginText(row));
+    for (const auto& row : rows_)
+        margins_.push_back(row.accountDet ? marginText(*row.accountDet) : QString());
     endResetModel();
     Q_EMIT orderChanged();
 }
@@ -112,11 +111,12 @@ void MultiAccountTableModel::setTicked(int row, bool ticked) {
 bool MultiAccountTableModel::setQuantity(int row, const QString& text) {
     if (row < 0 || row >= rowCount() || !rows_[static_cast<std::size_t>(row)].ticked)
         return false;
-    const std::string typed = text.trimmed().toStdString();
-    if (!isDecimalText(typed))
+    const TradeEntry entry = readQuantityEntry(text.toStdString());
+    if (!entry.ok()) {
+        Q_EMIT quantityRefused(text);
         return false;
-    rows_[static_cast<std::size_t>(row)].quantity =
-        fieldDecimal(typed).value_or(platform::Decimal::fromInt64(0));
+    }
+    rows_[static_cast<std::size_t>(row)].quantity = *entry.value;
     Q_EMIT dataChanged(index(row, Quantity), index(row, Quantity));
     Q_EMIT orderChanged();
     return true;
@@ -144,9 +144,15 @@ int MultiAccountTableModel::tickedCount() const {
         std::count_if(rows_.begin(), rows_.end(), [](const auto& r) { return r.ticked; }));
 }
 
-void MultiAccountTableModel::refreshMargins() {
+void MultiAccountTableModel::refreshMargins(const std::vector<AccountDetails>& figures) {
     for (int row = 0; row < rowCount(); ++row) {
-        QString now = marginText(row);
+        const auto& account = rows_[static_cast<std::size_t>(row)].accountDet;
+        const auto found = std::find_if(figures.begin(), figures.end(), [&](const AccountDetails& f) {
+            return account && f.AccountId == account->AccountId;
+        });
+        if (found == figures.end())
+            continue;
+        QString now = marginText(*found);
         if (now == margins_[row])
             continue;
         margins_[row] = std::move(now);

@@ -1,6 +1,7 @@
 #pragma once
 // The multi-account rows of the order ticket: a tick, the account number, the quantity (editable on
-// ticked rows) and the account's available margin, which the one-second refresh follows cell by cell.
+// ticked rows) and the account's available margin, which each refresh of the accounts' figures
+// follows cell by cell.
 // Rows are rebuilt whole when the order's settings change (ticks and quantities go with them).
 #include "gui/trading/ticket_rules.h"
 
@@ -33,15 +34,17 @@ public:
     int rowOf(std::int32_t accountId) const;
     // Ticks a row (its quantity goes back to 0 whichever way it turns).
     void setTicked(int row, bool ticked);
-    // The quantity of a ticked row; false for an unticked row or a text that is not a number.
+    // The quantity of a ticked row; false for an unticked row or a text that is not a number (which
+    // is announced, never read as another number).
     bool setQuantity(int row, const QString& text);
     // Ticks every row or none; quantities stay.
     void tickAll(bool ticked);
     // The quantity column's header edit: every ticked row takes the quantity.
     void setTickedQuantity(const platform::Decimal& quantity);
     int tickedCount() const;
-    // The one-second refresh: the margin cells whose text moved.
-    void refreshMargins();
+    // The accounts' figures of this moment (accountFigures, as the status bar and the accounts grid
+    // read them): the margin cells whose text moved. A row's account missing from them keeps its cell.
+    void refreshMargins(const std::vector<AccountDetails>& figures);
     // Headers in the language in force.
     void retitle();
 
@@ -50,9 +53,11 @@ Q_SIGNALS:
     void orderChanged();
     // The user ticked or unticked one row.
     void rowTicked(int row);
+    // A quantity typed into a ticked row is no number; the row keeps its quantity.
+    void quantityRefused(const QString& text);
 
 private:
-    QString marginText(int row) const;
+    static QString marginText(const AccountDetails& figures);
 
     std::function<QString(std::string_view)> text_;
     std::vector<MultiAccountRow> rows_;

@@ -5,13 +5,18 @@
 
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/theme_manager.h"
 #include "gui/controls/input_filters.h"
+#include "gui/controls/tab_chain.h"
 #include "gui/grid/grid_cells.h"
+#include "gui/grid/grid_tones.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
+#include "gui/trading/trade_entries.h"
 #include "interfaces/client.h"
 #include "ui_offset_position_window_controller.h"
 
+#include <QBrush>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QTableView>
@@ -22,12 +27,13 @@ namespace tc::gui {
 struct OffsetLine {
     OffsetRow row;
     bool ticked = false;
-    bool refused = false; // its quantity is refused: no figure is worked from it
+    bool refused = false;           // its quantity is refused: no figure is worked from it
+    std::optional<double> floating; // the position's floating P/L, as the grid shows it
 };
 
 namespace {
 
-constexpr int kQuantityColumn = 7;
+constexpr int kQuantityColumn = 8;
 
 } // namespace
 
@@ -44,6 +50,19 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
          [this](const OffsetLine& l) { return qt(priceText(l.row.closePrice, instrument())); }},
         {texts::kSide, [this](const OffsetLine& l) { return qt(sideName(l.row.tradingMode)); }},
         {texts::kFloatingPL,
+         [](const OffsetLine& l) { return l.floating ? qt(moneyText(*l.floating)) : QString(); },
+         {},
+         // In the grid's colours of a gain and a loss.
+         [&context](const OffsetLine& l, int role) -> QVariant {
+             if (role != Qt::ForegroundRole || !l.floating)
+                 return {};
+             const auto colour = toneStyle(Grid::OpenPositions, *l.floating < 0 ? Tone::Loss : Tone::Gain,
+                                           context.themes().getThemeForKey())
+                                     .foreground;
+             return colour ? QVariant(QBrush(*colour)) : QVariant();
+         }},
+        // What offsetting the chosen quantity fixes: a figure of its own, beside the floating one.
+        {texts::kOffsetPL,
          [](const OffsetLine& l) { return l.refused ? QString() : qt(moneyText(l.row.profitLoss)); }},
         {texts::kTotalQty, [](const OffsetLine& l) { return qt(quantityText(l.row.totalQty)); }},
         {texts::kAvailableQty,
@@ -116,8 +135,10 @@ void OffsetPositionWindowController::fill() {
 
 std::vector<OffsetLine> OffsetPositionWindowController::lines() const {
     std::vector<OffsetLine> lines;
+    const interfaces::Client* c = client();
     for (std::size_t i = 0; i < state_.rows().size(); ++i)
-        lines.push_back({state_.rows()[i], state_.isTicked(i), state_.refusedEntry(i)});
+        lines.push_back({state_.rows()[i], state_.isTicked(i), state_.refusedEntry(i),
+                         c ? state_.floatingPL(c->model(), i) : std::nullopt});
     return lines;
 }
 
@@ -143,6 +164,8 @@ void OffsetPositionWindowController::showRows() {
         updateRow(row);
     }
     table->resizeColumnsToContents();
+    // Each row's quantity box is reached from the table, row by row, before the buttons.
+    chainTabOrder({ui_->OffsetBox, table, ui_->notNowButton, ui_->offsetButton});
     showing_ = false;
 }
 
@@ -162,6 +185,7 @@ void OffsetPositionWindowController::updateRow(int row) {
         box->setEditText(qt(r.offsetText));
     }
     box->setEnabled(ticked);
+    markField(box, ticked ? readQuantityEntry(r.offsetText) : TradeEntry{Decimal(), {}}, texts::kOffsetQty);
     showing_ = wasShowing;
 }
 
@@ -191,8 +215,8 @@ void OffsetPositionWindowController::OffsetButtonClicked() {
     interfaces::Client* c = client();
     if (!c || waiting_)
         return;
-    if (const auto key = state_.refusalKey(c->model(), c->isNetworkAvailable())) {
-        showRefusal(text(*key));
+    if (const auto refusal = state_.refusal(c->model(), c->isNetworkAvailable())) {
+        showRefusal(refusalText(*refusal));
         return;
     }
     const auto legs = state_.legs();
@@ -220,8 +244,15 @@ void OffsetPositionWindowController::answered(const interfaces::OffsetAnswer& an
 }
 
 void OffsetPositionWindowController::refresh(bool fromTick) {
+    // The floating P/L moves every second, as in the grid; ticks and typed quantities stay.
+    if (!state_.positionId().empty()) {
+        const bool wasShowing = showing_;
+        showing_ = true;
+        lines_->setRecords(lines());
+        showing_ = wasShowing;
+    }
     if (fromTick || waiting_)
-        return; // no live values; while waiting, the offset itself changes the positions
+        return; // while waiting, the offset itself changes the positions
     interfaces::Client* c = client();
     if (!c || !findRecord(c->queries(), DialogRecord::OpenPosition, record()))
         closeAsGone();

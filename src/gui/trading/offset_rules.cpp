@@ -3,6 +3,7 @@
 #include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "gui/trading/position_dialog_rules.h"
+#include "gui/trading/trade_entries.h"
 #include "model/position_arithmetic.h"
 #include "model/position_quantities.h"
 #include "model/records/account_details.h"
@@ -96,7 +97,7 @@ void OffsetState::setQuantity(const SessionModel& model, std::size_t row, std::s
         return;
     OffsetRow& r = rows_[row];
     r.offsetText = std::string(quantity);
-    r.offsetQty = typedDecimal(quantity);
+    r.offsetQty = readQuantityEntry(quantity).value;
     const Decimal taken = r.offsetQty.value_or(Decimal());
     const auto* position = openPosition(model, positionId_);
     const auto* leg = openPosition(model, r.positionId);
@@ -111,6 +112,11 @@ OffsetTotals OffsetState::totals() const {
         if (isTicked(i))
             taken.push_back(rows_[i].offsetQty.value_or(Decimal()));
     return offsetTotals(quantity_, taken);
+}
+
+std::optional<double> OffsetState::floatingPL(const SessionModel& model, std::size_t row) const {
+    const Order* position = row < rows_.size() ? openPosition(model, rows_[row].positionId) : nullptr;
+    return position ? std::optional(position->UnrealisedPL) : std::nullopt;
 }
 
 bool OffsetState::refusedEntry(std::size_t row) const {
@@ -149,6 +155,22 @@ std::vector<std::string> OffsetState::quantityList(const SessionModel& model, st
     for (const Decimal& quantity : offsetQuantitySteps(total, step, kMaxOffsetEntries))
         list.push_back(quantity.toString());
     return list;
+}
+
+std::optional<DialogRefusal> OffsetState::refusal(const SessionModel& model, bool networkAvailable) const {
+    // A ticked row whose text is no number says why, before any total is worked from it.
+    if (networkAvailable)
+        for (const std::string& id : ticked_) {
+            const auto row = std::find_if(rows_.begin(), rows_.end(),
+                                          [&](const OffsetRow& r) { return r.positionId == id; });
+            if (row == rows_.end())
+                continue;
+            if (auto refused = gui::refusedEntry(readQuantityEntry(row->offsetText), texts::kOffsetQty))
+                return refused;
+        }
+    if (auto key = refusalKey(model, networkAvailable))
+        return DialogRefusal{*key, {}, {}};
+    return std::nullopt;
 }
 
 std::optional<std::string> OffsetState::refusalKey(const SessionModel& model, bool networkAvailable) const {

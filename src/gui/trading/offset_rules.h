@@ -4,6 +4,7 @@
 // were ticked) and how much each gives, the totals, the checks before sending and the legs sent.
 // Rows are kept by position id; the records are read again from the session at every use. No Qt.
 #include "gui/texts.h"
+#include "gui/trading/position_dialog_rules.h"
 #include "interfaces/orders.h"
 #include "model/position_quantities.h"
 #include "model/records/order.h"
@@ -56,6 +57,9 @@ public:
     // The quantity chosen for a row (the text as typed or picked; one that is not a plain number
     // takes nothing) and its result, valued as if closed at the position's open price.
     void setQuantity(const SessionModel& model, std::size_t row, std::string_view quantity);
+    // The row's position's floating P/L as the positions grid shows it (its stored figure, which
+    // the one-second refresh keeps current); none once the position is gone.
+    std::optional<double> floatingPL(const SessionModel& model, std::size_t row) const;
     // A ticked row whose quantity the sheet refuses: its result and what it leaves are not shown.
     bool refusedEntry(std::size_t row) const;
     // The ticked rows' quantities summed, and the position's quantity less that; empty while a row's
@@ -68,6 +72,8 @@ public:
 
     // The sheet's checks in their order; the key of the first that fails, nullopt when it may go.
     std::optional<std::string> refusalKey(const SessionModel& model, bool networkAvailable) const;
+    // The same, a ticked row whose text is no number first, naming the field and its fault.
+    std::optional<DialogRefusal> refusal(const SessionModel& model, bool networkAvailable) const;
     // What is sent: the ticked rows in tick order, each with its quantity.
     std::vector<interfaces::OffsetLeg> legs() const;
 

@@ -2,6 +2,7 @@
 
 #include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
+#include "gui/trading/trade_entries.h"
 #include "model/position_arithmetic.h"
 #include "model/position_quantities.h"
 #include "model/price_grid.h"
@@ -13,12 +14,12 @@
 #include "model/session_model.h"
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
-#include "platform/lenient.h"
 
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace tc::gui {
 namespace {
@@ -105,23 +106,19 @@ std::vector<std::string> wholeQuantityList(const Decimal& upTo, std::size_t cap)
 }
 
 std::string quantityDescription(std::string_view quantityText, double contractSize) {
-    const double quantity = platform::lenientReal(quantityText);
+    const TradeEntry quantity = readQuantityEntry(quantityText);
+    if (!quantity.ok())
+        return {};
     return fmt::format("{} x {:.2f} = {:.2f}", quantityText, contractSize,
-                       contractValue(quantity, contractSize));
+                       contractValue(quantity.value->toDouble(), contractSize));
 }
 
-std::optional<Decimal> typedDecimal(std::string_view text) {
-    // Blanks, signs and exponents are not typed into a quantity or price field.
-    if (text.empty() || text.find_first_not_of("0123456789.") != std::string_view::npos)
-        return std::nullopt;
-    const auto value = Decimal::fromString(text);
-    if (!value || value->isNaN())
-        return std::nullopt;
-    return value;
-}
-
-std::string typedQuantityDescription(std::string_view quantityText, double contractSize) {
-    return quantityRefusal(quantityText) ? std::string() : quantityDescription(quantityText, contractSize);
+std::string typedQuantityDescription(std::string_view quantityText, double contractSize,
+                                     const GroupInstruments* settings) {
+    if (quantityRefusal(quantityText) ||
+        !keepsQuantityRules(*readQuantityEntry(quantityText).value, settings))
+        return {};
+    return quantityDescription(quantityText, contractSize);
 }
 
 std::optional<CloseView> closeView(const SessionModel& model, const SessionQueries& queries, CloseJob job,
@@ -151,9 +148,14 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
         v.orderType = shownName(language, "Market");
         v.resultShown = true;
         figuresShown = !closeRefusal(v.quantity, closable, std::nullopt);
+        if (figuresShown) {
+            // The order rules' own test: the whole remainder may close below the minimum and off the step.
+            const Decimal lots = *readQuantityEntry(v.quantity).value;
+            figuresShown = keepsQuantityRules(lots, records.settings, lots.compare(o.RemainingQty) == 0);
+        }
         if (figuresShown)
-            v.estimatedResult =
-                moneyText(closeResult(o, platform::lenientReal(v.quantity), SessionModelLookup(model)));
+            v.estimatedResult = moneyText(
+                closeResult(o, readQuantityEntry(v.quantity).value->toDouble(), SessionModelLookup(model)));
         // The position's side is sold or bought back.
         const std::string side = text(language, o.tradingMode == 0 ? texts::kSell : texts::kBuy);
         v.buttonTitle = fmt::format("{} #{} ({} {} {} @ {})", text(language, texts::kClose), o.OpenPositionId,
@@ -184,24 +186,35 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
     return v;
 }
 
+std::optional<DialogRefusal> refusedEntry(const TradeEntry& entry, std::string_view fieldKey) {
+    if (entry.ok())
+        return std::nullopt;
+    return DialogRefusal{entry.refusal.key, entry.refusal.limit, std::string(fieldKey)};
+}
+
 std::optional<DialogRefusal> quantityRefusal(std::string_view quantity) {
-    const auto value = typedDecimal(quantity);
-    if (!value || !(*value > Decimal()))
-        return DialogRefusal{std::string(kBadQuantityKey), {}};
+    const TradeEntry entry = readQuantityEntry(quantity);
+    if (auto refusal = refusedEntry(entry, texts::kQuantity))
+        return refusal;
+    if (!(*entry.value > Decimal()))
+        return DialogRefusal{std::string(kBadQuantityKey), {}, {}};
     return std::nullopt;
 }
 
 std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decimal& closable,
                                           std::optional<std::string_view> deviation) {
     if (deviation && deviation->empty())
-        return DialogRefusal{std::string(kDeviationMissingKey), {}};
+        return DialogRefusal{std::string(kDeviationMissingKey), {}, {}};
+    if (deviation)
+        if (auto refusal = refusedEntry(readPointsEntry(*deviation), texts::kDeviation))
+            return refusal;
     if (auto refusal = quantityRefusal(quantity))
         return refusal;
-    const Decimal value = *typedDecimal(quantity);
+    const Decimal value = *readQuantityEntry(quantity).value;
     // Lots that pending orders already close are not offered again: closing them twice would open
     // a position the other way once both fill.
     if (value > closable)
-        return DialogRefusal{std::string(kAboveClosableKey), closable.toString()};
+        return DialogRefusal{std::string(kAboveClosableKey), closable.toString(), {}};
     return std::nullopt;
 }
 
@@ -251,6 +264,18 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
     return v;
 }
 
+std::string modifyQuantityDescription(const SessionModel& model, const SessionQueries& queries,
+                                      ModifyMode mode, std::string_view id, std::string_view quantityText) {
+    const auto found = dialogRecord(
+        model, queries,
+        mode == ModifyMode::PositionBrackets ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
+    if (!found)
+        return {};
+    const ItemDetails* item = found->records.item;
+    return typedQuantityDescription(quantityText, item ? item->ContractSize.toDouble() : 0,
+                                    found->records.settings);
+}
+
 std::string defaultBracketPrice(const SessionModel& model, const Order& record, ModifyMode mode,
                                 bool takeProfit) {
     const RowRecords records = recordsOf(model, record);
@@ -266,17 +291,28 @@ std::string defaultBracketPrice(const SessionModel& model, const Order& record, 
 }
 
 std::string steppedPrice(std::string_view text, double tickSize, std::int32_t decimals, int steps) {
-    return Formatter::formatDecimal(tc::steppedPrice(platform::lenientReal(text), tickSize, steps), decimals);
+    const TradeEntry price = readPriceEntry(text, decimals);
+    if (!text.empty() && !price.ok())
+        return std::string(text);
+    const double from = price.ok() ? price.value->toDouble() : 0;
+    return Formatter::formatDecimal(tc::steppedPrice(from, tickSize, steps), decimals);
 }
 
 std::optional<DialogRefusal> modifyRefusal(std::optional<std::string_view> price,
                                            std::optional<std::string_view> takeProfit,
-                                           std::optional<std::string_view> stopLoss) {
-    for (const auto& [text, key] :
-         {std::pair{price, kBadOrderPriceKey}, std::pair{takeProfit, kBadTakeProfitKey},
-          std::pair{stopLoss, kBadStopLossKey}})
-        if (text && !typedDecimal(*text))
-            return DialogRefusal{std::string(key), {}};
+                                           std::optional<std::string_view> stopLoss, std::int32_t decimals) {
+    for (const auto& [text, key, field] :
+         {std::tuple{price, kBadOrderPriceKey, std::string_view(texts::kPriceField)},
+          std::tuple{takeProfit, kBadTakeProfitKey, std::string_view(texts::kTakeProfit)},
+          std::tuple{stopLoss, kBadStopLossKey, std::string_view(texts::kStopLoss)}}) {
+        if (!text)
+            continue;
+        // An empty field is named as the one to fill; any other text that is no price says why.
+        if (text->empty())
+            return DialogRefusal{std::string(key), {}, {}};
+        if (auto refusal = refusedEntry(readPriceEntry(*text, decimals), field))
+            return refusal;
+    }
     return std::nullopt;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 namespace tc {
+struct GroupInstruments;
 class ItemDetails;
 class Order;
 struct SessionModel;
@@ -21,6 +22,7 @@ struct SessionModel;
 
 namespace tc::gui {
 
+struct TradeEntry;
 using platform::Decimal;
 
 // Alert title of every refusal a dialog finds itself.
@@ -41,13 +43,13 @@ std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRec
 
 // "1", "2", ... up to the whole lots of `upTo`, at most `cap` entries; fractions get no entry.
 std::vector<std::string> wholeQuantityList(const Decimal& upTo, std::size_t cap = kMaxQuantityEntries);
-// "<quantity> x <contract %.2f> = <quantity × contract %.2f>".
+// "<quantity> x <contract %.2f> = <quantity × contract %.2f>", the quantity as written; empty for a
+// text that is no number (readQuantityEntry), so no figure is worked from it.
 std::string quantityDescription(std::string_view quantityText, double contractSize);
-// A typed decimal: nullopt for text that is not one plain number.
-std::optional<Decimal> typedDecimal(std::string_view text);
 // The description of a quantity typed into a sheet that sends it as typed; empty for one the sheet
-// refuses (kBadQuantityKey), so no figure stands beside it.
-std::string typedQuantityDescription(std::string_view quantityText, double contractSize);
+// refuses (quantityRefusal) or the group's quantity rules break, so no figure stands beside it.
+std::string typedQuantityDescription(std::string_view quantityText, double contractSize,
+                                     const GroupInstruments* settings);
 
 // What both sheets show of their record, in the same fields.
 struct RecordLines {
@@ -67,8 +69,9 @@ struct RecordLines {
 
 enum class CloseJob : std::uint8_t { Close, Cancel };
 
-// `quantity`: the closable (close) or remaining (cancel) quantity. A typed quantity the sheet refuses
-// gets no estimate and no description.
+// `quantity`: the closable (close) or remaining (cancel) quantity. A typed quantity the sheet refuses,
+// or one the group's quantity rules break (a close of the whole remainder keeps them), gets no
+// estimate and no description.
 struct CloseView : RecordLines {
     std::string orderPrice;
     std::string currentPrice;
@@ -84,12 +87,16 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
                                    std::optional<std::string_view> quantity = std::nullopt);
 
 // A close the sheet refuses before asking the core: the language key and the detail that follows
-// it. `deviation`: nullopt when the box is not ticked, else the field's text.
+// it. A field whose text is no number names itself: `fieldKey` is its name's key, filling {0}, and
+// `detail` fills {1}. `deviation`: nullopt when the box is not ticked, else the field's text.
 struct DialogRefusal {
     std::string key;
     std::string detail;
+    std::string fieldKey;
 };
-// A typed quantity that is not one plain number above 0.
+// The refusal of a field's text that is no number; nullopt when it reads.
+std::optional<DialogRefusal> refusedEntry(const TradeEntry& entry, std::string_view fieldKey);
+// A typed quantity that is not one plain number (named by its fault) or not above 0.
 std::optional<DialogRefusal> quantityRefusal(std::string_view quantity);
 std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decimal& closable,
                                           std::optional<std::string_view> deviation);
@@ -113,6 +120,10 @@ struct ModifyView : RecordLines {
 
 std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries,
                                      ModifyMode mode, std::string_view id, std::int64_t language);
+// The description beside a quantity typed for the record (typedQuantityDescription with its
+// instrument and its group's rules as they stand); empty when the record is gone.
+std::string modifyQuantityDescription(const SessionModel& model, const SessionQueries& queries,
+                                      ModifyMode mode, std::string_view id, std::string_view quantityText);
 
 // The price a bracket box gets when it is ticked: the live price (position: a buy's Bid, a sell's Ask,
 // Last when 0) or the stored order price (pending order), moved by the group's minimum distance in
@@ -120,17 +131,19 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
 std::string defaultBracketPrice(const SessionModel& model, const Order& record, ModifyMode mode,
                                 bool takeProfit);
 
-// A price field's text moved by `steps` ticks of the instrument, at its decimals.
+// A price field's text moved by `steps` ticks of the instrument, at its decimals; an empty field
+// starts from 0, and a text that is no price stays as typed.
 std::string steppedPrice(std::string_view text, double tickSize, std::int32_t decimals, int steps);
 
 // A modify the sheet refuses before asking the core, naming the field to fill: the order price
 // (`price`: a pending order's field; nullopt for a position, whose price is not edited) or a ticked
-// bracket (nullopt when unticked) that is empty or not a number.
+// bracket (nullopt when unticked) that is empty, or whose text is no price at `decimals` (then the
+// refusal says why).
 inline constexpr std::string_view kBadOrderPriceKey = texts::kOrderPriceMissingOrNot;
 inline constexpr std::string_view kBadTakeProfitKey = texts::kTakeProfitPriceMissingOr;
 inline constexpr std::string_view kBadStopLossKey = texts::kStopLossPriceMissingOr;
 std::optional<DialogRefusal> modifyRefusal(std::optional<std::string_view> price,
                                            std::optional<std::string_view> takeProfit,
-                                           std::optional<std::string_view> stopLoss);
+                                           std::optional<std::string_view> stopLoss, std::int32_t decimals);
 
 } // namespace tc::gui

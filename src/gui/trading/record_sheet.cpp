@@ -4,8 +4,11 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
+#include "gui/app/theme_manager.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/models/client_model.h"
 #include "gui/trading/position_dialog_rules.h"
+#include "gui/trading/trade_entries.h"
 #include "interfaces/client.h"
 #include "model/text/positional_text.h"
 
@@ -128,6 +131,19 @@ QString RecordSheet::refusalText(std::string_view key, std::string_view detail) 
     if (base.find("{0}") != std::string::npos)
         return QString::fromStdString(fillPositional(base, {detail}));
     return QString::fromStdString(base + " " + std::string(detail));
+}
+
+QString RecordSheet::refusalText(const DialogRefusal& refusal) const {
+    if (refusal.fieldKey.empty())
+        return refusalText(refusal.key, refusal.detail);
+    return qt(refusalWords(context_.language().selected(), {refusal.key, refusal.detail}, refusal.fieldKey));
+}
+
+void RecordSheet::markField(QWidget* field, const TradeEntry& entry, std::string_view fieldKey) const {
+    markEntry(field,
+              entry.ok() ? QString()
+                         : qt(refusalWords(context_.language().selected(), entry.refusal, fieldKey)),
+              context_.themes());
 }
 
 void RecordSheet::showRefusal(const QString& message) {

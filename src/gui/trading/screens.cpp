@@ -82,8 +82,7 @@ QWidget* ticketMultiAccount(ScreenContext& c) {
     return window;
 }
 
-QWidget* ticketConfirmation(ScreenContext& c) {
-    TradeTicketWindowController* window = ticket(c);
+QWidget* confirmationOn(ScreenContext& c, TradeTicketWindowController* window) {
     if (!window)
         return nullptr;
     window->findChild<QPushButton*>(QStringLiteral("buyButton"))->click();
@@ -118,6 +117,11 @@ std::string firstPendingOrder(ClientModel& session) {
 
 QWidget* offsetSheet(ScreenContext& c) {
     return positionSheet(c, [&](QWidget* owner, ClientModel& session) -> QWidget* {
+        // The rows' floating P/L of the core's first refresh, not the sign-in's zeros.
+        c.waitUntil([&session] {
+            const auto positions = session.client().queries().getOpenOrderCollection();
+            return !positions.empty() && positions.front()->UnrealisedPL != 0;
+        });
         auto* sheet = openOffsetDialog(c.context(), owner, firstPosition(session));
         if (sheet && !sheet->state().rows().empty()) {
             sheet->hitCheckbox(0);
@@ -159,7 +163,11 @@ void registerTradingScreens(ScreenRegistry& r) {
     r.add("ticket-simple", [](ScreenContext& c) { return static_cast<QWidget*>(ticket(c)); });
     r.add("ticket-advanced", ticketAdvanced);
     r.add("ticket-multi-account", ticketMultiAccount);
-    r.add("ticket-confirmation", ticketConfirmation);
+    r.add("ticket-confirmation", [](ScreenContext& c) { return confirmationOn(c, ticket(c)); });
+    // The question of an order over two accounts, each named with its share.
+    r.add("ticket-multi-account-confirmation", [](ScreenContext& c) {
+        return confirmationOn(c, static_cast<TradeTicketWindowController*>(ticketMultiAccount(c)));
+    });
     r.add("close-position", [](ScreenContext& c) {
         return positionSheet(c, [&](QWidget* owner, ClientModel& session) -> QWidget* {
             return openCloseDialog(c.context(), owner, CloseJob::Close, firstPosition(session));

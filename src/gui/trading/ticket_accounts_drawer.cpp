@@ -4,6 +4,7 @@
 #include "gui/controls/toggles.h"
 #include "gui/texts.h"
 #include "gui/trading/multi_account_model.h"
+#include "gui/trading/trade_entries.h"
 #include "ui_ticket_accounts_drawer.h"
 
 #include <QHeaderView>
@@ -61,10 +62,16 @@ TicketAccountsDrawer::TicketAccountsDrawer(QWidget* parent)
         if (section == MultiAccountTableModel::Quantity && model_->tickedCount() >= 2)
             headerEditor_->edit(section);
     });
+    // An empty header edit sets nothing; any other text is a quantity for every ticked row, or refused.
     connect(headerEditor_, &HeaderEditor::edited, this, [this](const QString& text) {
-        if (const auto quantity = fieldDecimal(text.toStdString()))
-            model_->setTickedQuantity(*quantity);
+        if (text.trimmed().isEmpty())
+            return;
+        if (const TradeEntry entry = readQuantityEntry(text.toStdString()); entry.ok())
+            model_->setTickedQuantity(*entry.value);
+        else
+            Q_EMIT quantityRefused(text);
     });
+    connect(model_, &MultiAccountTableModel::quantityRefused, this, &TicketAccountsDrawer::quantityRefused);
     connect(model_, &MultiAccountTableModel::orderChanged, this, &TicketAccountsDrawer::orderChanged);
     connect(model_, &MultiAccountTableModel::rowTicked, this, [this] { clearSelectAll(); });
     connect(ui_->multiAccountSelectAllCheckBox, &QCheckBox::toggled, this,

@@ -36,6 +36,8 @@ public:
 Q_SIGNALS:
     // A tick or a quantity changed: the order's total moved.
     void orderChanged();
+    // A quantity typed into a row or the quantity header is no number; nothing took it.
+    void quantityRefused(const QString& text);
 
 private:
     std::unique_ptr<Ui::TicketAccountsDrawer> ui_;

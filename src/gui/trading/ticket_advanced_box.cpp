@@ -3,12 +3,15 @@
 #include "gui/app/images.h"
 #include "gui/app/theme_manager.h"
 #include "gui/controls/decimal_text_field.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/controls/input_filters.h"
 #include "gui/controls/price_stepper.h"
 #include "gui/controls/toggles.h"
 #include "gui/texts.h"
 #include "gui/trading/ticket_widgets.h"
 #include "ui_ticket_advanced_box.h"
+
+#include <tuple>
 
 namespace tc::gui {
 
@@ -19,7 +22,8 @@ using PriceField = TicketState::PriceField;
 TicketAdvancedBox::TicketAdvancedBox(QWidget* parent)
     : QGroupBox(parent), ui_(std::make_unique<Ui::TicketAdvancedBox>()) {
     ui_->setupUi(this);
-    installPortFilter(ui_->DeviationTextField); // digits only, at most five
+    // Whole points: a text that is no such number is kept as typed and refused with its reason.
+    installDecimalFilter(ui_->DeviationTextField);
 
     connect(ui_->OrderTypeComboBox, &QComboBox::activated, this, [this](int index) {
         const auto& kinds = state_->kinds();
@@ -35,14 +39,23 @@ TicketAdvancedBox::TicketAdvancedBox(QWidget* parent)
             state_->setDelivery(deliveries_[static_cast<std::size_t>(index)]);
     });
     // The fields write what is typed (or filled) into the state; the state fills them back.
-    connect(ui_->PriceTextField, &QLineEdit::textChanged, this,
-            [this](const QString& text) { state_->setPrice(text.toStdString()); });
-    connect(ui_->TakeProfitPriceTextField, &QLineEdit::textChanged, this,
-            [this](const QString& text) { state_->setBracketText(Bracket::TakeProfit, text.toStdString()); });
-    connect(ui_->StopLossPriceTextField, &QLineEdit::textChanged, this,
-            [this](const QString& text) { state_->setBracketText(Bracket::StopLoss, text.toStdString()); });
-    connect(ui_->DeviationTextField, &QLineEdit::textChanged, this,
-            [this](const QString& text) { state_->setDeviationText(text.toStdString()); });
+    // Each edit is judged at once: the hints and the fields' marks follow the text.
+    connect(ui_->PriceTextField, &QLineEdit::textChanged, this, [this](const QString& text) {
+        state_->setPrice(text.toStdString());
+        Q_EMIT fieldEdited();
+    });
+    connect(ui_->TakeProfitPriceTextField, &QLineEdit::textChanged, this, [this](const QString& text) {
+        state_->setBracketText(Bracket::TakeProfit, text.toStdString());
+        Q_EMIT fieldEdited();
+    });
+    connect(ui_->StopLossPriceTextField, &QLineEdit::textChanged, this, [this](const QString& text) {
+        state_->setBracketText(Bracket::StopLoss, text.toStdString());
+        Q_EMIT fieldEdited();
+    });
+    connect(ui_->DeviationTextField, &QLineEdit::textChanged, this, [this](const QString& text) {
+        state_->setDeviationText(text.toStdString());
+        Q_EMIT fieldEdited();
+    });
     connect(ui_->TakeProfitCheckBox, &QCheckBox::toggled, this,
             [this](bool on) { Q_EMIT bracketToggled(Bracket::TakeProfit, on); });
     connect(ui_->StopLossCheckBox, &QCheckBox::toggled, this,
@@ -181,7 +194,8 @@ void TicketAdvancedBox::show(const TicketControls& c) {
     showChanged(ui_->DeviationTextField, ticketText(state.deviation().text));
 }
 
-void TicketAdvancedBox::showHints(const TicketPriceHints& hints, const ThemeManager& themes) {
+void TicketAdvancedBox::showHints(const TicketPriceHints& hints, const ThemeManager& themes,
+                                  const Words& words) {
     const auto paint = [&themes](QLineEdit* field, PriceCheck check) {
         const int shown = static_cast<int>(check);
         const QVariant was = field->property("priceCheck");
@@ -199,12 +213,19 @@ void TicketAdvancedBox::showHints(const TicketPriceHints& hints, const ThemeMana
         field->setStyleSheet(
             QStringLiteral("QLineEdit { background-color: %1; color: %2; }").arg(ground.name(), text.name()));
     };
-    showChanged(ui_->contingentPriceSuggestionLabel, ticketText(hints.entry.limit));
-    paint(ui_->PriceTextField, hints.entry.check);
-    showChanged(ui_->takeProfitPriceSuggestionLabel, ticketText(hints.takeProfit.limit));
-    paint(ui_->TakeProfitPriceTextField, hints.takeProfit.check);
-    showChanged(ui_->stopLossPriceSuggestionLabel, ticketText(hints.stopLoss.limit));
-    paint(ui_->StopLossPriceTextField, hints.stopLoss.check);
+    for (const auto& [hint, field, label, key] :
+         {std::tuple{&hints.entry, ui_->PriceTextField, ui_->contingentPriceSuggestionLabel,
+                     std::string_view(texts::kPriceField)},
+          std::tuple{&hints.takeProfit, ui_->TakeProfitPriceTextField, ui_->takeProfitPriceSuggestionLabel,
+                     std::string_view(texts::kTakeProfit)},
+          std::tuple{&hints.stopLoss, ui_->StopLossPriceTextField, ui_->stopLossPriceSuggestionLabel,
+                     std::string_view(texts::kStopLoss)}}) {
+        showChanged(label, ticketText(hint->limit));
+        paint(field, hint->check);
+        noteEntry(field, hint->refusal.refused() ? words(hint->refusal, key) : QString());
+    }
+    markEntry(ui_->DeviationTextField,
+              hints.deviation.refused() ? words(hints.deviation, texts::kDeviation) : QString(), themes);
 }
 
 void TicketAdvancedBox::forgetHintColours() {

@@ -40,7 +40,10 @@ public:
     void setDecimals(int decimals);
 
     void show(const TicketControls& controls);
-    void showHints(const TicketPriceHints& hints, const ThemeManager& themes);
+    // The hints and colours; a field whose text is no price says why (`words` puts a refusal in the
+    // selected language, naming the field by its key).
+    using Words = std::function<QString(const EntryRefusal&, std::string_view fieldKey)>;
+    void showHints(const TicketPriceHints& hints, const ThemeManager& themes, const Words& words);
     // A theme change: every field is painted again at the next hints.
     void forgetHintColours();
     void setLive(bool live);
@@ -52,6 +55,8 @@ Q_SIGNALS:
     void bracketToggled(tc::gui::TicketState::Bracket which, bool on);
     void deviationToggled(bool on);
     void stepped(tc::gui::TicketState::PriceField field, bool up);
+    // A price or the deviation was typed (the state has it).
+    void fieldEdited();
     void placeClicked();
 
 private:

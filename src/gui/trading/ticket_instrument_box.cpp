@@ -1,5 +1,6 @@
 #include "gui/trading/ticket_instrument_box.h"
 
+#include "gui/controls/entry_marks.h"
 #include "gui/controls/input_filters.h"
 #include "gui/trading/ticket_state.h"
 #include "gui/trading/ticket_widgets.h"
@@ -71,6 +72,10 @@ void TicketInstrumentBox::showQuantity(const QString& text) {
 
 void TicketInstrumentBox::showContractValue(const QString& text) {
     ui_->QuantityDescriptionTextField->setText(text);
+}
+
+void TicketInstrumentBox::markQuantity(const QString& reason, const ThemeManager& themes) {
+    markEntry(ui_->QuantityComboBox, reason, themes);
 }
 
 void TicketInstrumentBox::setSingleAccount(bool single) {

@@ -14,6 +14,7 @@ class TicketInstrumentBox;
 
 namespace tc::gui {
 
+class ThemeManager;
 class TicketState;
 
 class TicketInstrumentBox : public QGroupBox {
@@ -30,6 +31,8 @@ public:
     void setQuantities(const QStringList& entries, const QString& text);
     void showQuantity(const QString& text);
     void showContractValue(const QString& text);
+    // Why the quantity typed is refused (empty: it reads).
+    void markQuantity(const QString& reason, const ThemeManager& themes);
     // Several accounts take their rows' quantities: the account and quantity boxes are off.
     void setSingleAccount(bool single);
 

@@ -6,6 +6,8 @@
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/session_model.h"
+#include "model/text/positional_text.h"
+#include "platform/number_entry.h"
 
 #include <fmt/format.h>
 
@@ -249,21 +251,19 @@ std::vector<interfaces::AccountQuantity> tickedAccounts(const std::vector<MultiA
 }
 
 std::optional<platform::Decimal> fieldDecimal(std::string_view text) {
-    if (text.empty())
-        return std::nullopt;
-    auto value = platform::Decimal::fromString(text);
-    if (!value || value->isNaN())
-        return std::nullopt;
-    return value;
+    return platform::readNumberEntry(text).value;
 }
 
 PriceCheck checkPrice(std::string_view fieldText, const interfaces::PriceLimit& limit) {
     if (limit.price.empty())
         return PriceCheck::Untested;
     const platform::Decimal zero = platform::Decimal::fromInt64(0);
-    const platform::Decimal value = fieldDecimal(fieldText).value_or(zero);
+    const auto value = fieldDecimal(fieldText);
+    // No price, or none above 0, is one the order rules refuse whatever side of the limit it is on.
+    if (!value || !(*value > zero))
+        return PriceCheck::Invalid;
     const platform::Decimal bound = fieldDecimal(limit.price).value_or(zero);
-    const bool valid = limit.atMost ? value <= bound : value >= bound;
+    const bool valid = limit.atMost ? *value <= bound : *value >= bound;
     return valid ? PriceCheck::Valid : PriceCheck::Invalid;
 }
 
@@ -290,11 +290,21 @@ std::string stepPrice(std::string_view fieldText, const platform::Decimal& tickS
 
 std::string confirmationBody(const ConfirmationTexts& texts, std::string_view quantity, double contractSize,
                              std::string_view code, std::optional<std::string_view> takeProfit,
-                             std::optional<std::string_view> stopLoss) {
+                             std::optional<std::string_view> stopLoss,
+                             std::span<const interfaces::AccountQuantity> accounts) {
     const platform::Decimal lots = fieldDecimal(quantity).value_or(platform::Decimal());
     const double units = contractValue(lots.toDouble(), contractSize);
     std::string body =
         fmt::format("{} {} ({:.0f}) {} @ {}\n\n", texts.side, lots.toString(), units, code, texts.atMarket);
+    for (const auto& share : accounts) {
+        const std::string account = std::to_string(share.accountId);
+        const std::string shareLots = share.quantity.toString();
+        const std::string shareUnits = fmt::format(
+            "{:.0f}", contractValue(share.quantity.isNaN() ? 0 : share.quantity.toDouble(), contractSize));
+        body += fillPositional(texts.accountShare, {account, shareLots, shareUnits}) + "\n";
+    }
+    if (!accounts.empty())
+        body += "\n";
     if (takeProfit)
         body += fmt::format("{} @ {}\n\n", texts.takeProfit, *takeProfit);
     if (stopLoss)

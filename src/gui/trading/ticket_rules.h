@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -115,17 +116,18 @@ std::vector<interfaces::AccountQuantity> tickedAccounts(const std::vector<MultiA
 // ---- prices
 
 // A price field against its limit: not tested (a market order's entry, a box off, no limit), valid
-// or not. Colours only inform; nothing is blocked by them. A field that does not read as a number
-// is tested as 0.
+// or not. Colours only inform; nothing is blocked by them. A field that does not read as a price above
+// 0 (empty, no number, 0) is invalid: the order rules refuse it wherever the limit lies.
 enum class PriceCheck : std::uint8_t { Untested, Valid, Invalid };
 PriceCheck checkPrice(std::string_view fieldText, const interfaces::PriceLimit& limit);
 
-// The field's price moved one tick up or down, written at the instrument's decimals; an empty or
-// unreadable field starts from 0, and no price goes below 0.
+// The field's price moved one tick up or down, written at the instrument's decimals; an empty field
+// starts from 0 (the ticket steps no text that is no price), and no price goes below 0.
 std::string stepPrice(std::string_view fieldText, const platform::Decimal& tickSize, std::int32_t decimals,
                       bool up);
 
-// A typed price or quantity as the order takes it; nullopt for an empty or unreadable text.
+// A typed price or quantity read whole (platform::readNumberEntry); nullopt for a text that is not one
+// plain number of zero or more.
 std::optional<platform::Decimal> fieldDecimal(std::string_view text);
 
 // ---- sending
@@ -144,15 +146,20 @@ inline constexpr std::string_view kTicketAlertTitleKey = texts::kValidation;
 // The confirmation's text: "<side> <quantity> (<quantity x contract size>) <code> @ <market>", then
 // a line for the take profit and the stop loss when they are on, each followed by a blank line.
 // The quantity is written as the number the order carries ("0531.50" reads "531.5"), and the units
-// are worked from that number as the ticket's contract value is.
+// are worked from that number as the ticket's contract value is. An order over several accounts
+// goes out once per account, so the order's line is followed by one line per account naming it with
+// its quantity and units ("Account 20001: 0.01 (1000)"), then a blank line: the total alone would
+// hide the split, and the ticket's account box names one account only.
 struct ConfirmationTexts {
-    std::string side;       // the text of kBuy or kSell
-    std::string atMarket;   // the text of kMarketRate
-    std::string takeProfit; // the text of kTakeProfit
-    std::string stopLoss;   // the text of kStopLoss
+    std::string side;         // the text of kBuy or kSell
+    std::string atMarket;     // the text of kMarketRate
+    std::string takeProfit;   // the text of kTakeProfit
+    std::string stopLoss;     // the text of kStopLoss
+    std::string accountShare; // the text of kAccountShareLine
 };
 std::string confirmationBody(const ConfirmationTexts& texts, std::string_view quantity, double contractSize,
                              std::string_view code, std::optional<std::string_view> takeProfit,
-                             std::optional<std::string_view> stopLoss);
+                             std::optional<std::string_view> stopLoss,
+                             std::span<const interfaces::AccountQuantity> accounts = {});
 
 } // namespace tc::gui

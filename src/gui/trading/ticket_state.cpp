@@ -9,8 +9,6 @@
 #include "model/records/item_details.h"
 #include "model/records/wall_time.h"
 
-#include <charconv>
-
 namespace tc::gui {
 
 using interfaces::OrderKind;
@@ -22,12 +20,25 @@ bool pending(std::optional<OrderKind> kind) {
     return kind == OrderKind::Limit || kind == OrderKind::Stop;
 }
 
-platform::Decimal decimalOr0(std::string_view text) {
-    return fieldDecimal(text).value_or(platform::Decimal());
+// A text the order carries: its number, or NaN, which no check passes and the core refuses.
+platform::Decimal numberOr(const TradeEntry& entry) {
+    return entry.value.value_or(platform::Decimal::notANumber());
 }
 
 TicketVerdict refused(std::string key, std::string text = {}) {
-    return {TicketVerdict::Outcome::Refused, std::move(key), std::move(text)};
+    return {TicketVerdict::Outcome::Refused, std::move(key), std::move(text), {}, {}};
+}
+
+TicketVerdict refusedEntry(const EntryRefusal& refusal, std::string_view fieldKey) {
+    return {TicketVerdict::Outcome::Refused, refusal.key, {}, std::string(fieldKey), refusal.limit};
+}
+
+// A price field's hint: a text that is no price is Invalid whatever the limit.
+TicketPriceHint priceHint(const TradeEntry& entry, bool inUse, const interfaces::PriceLimit& limit,
+                          std::string_view text) {
+    if (inUse && !entry.ok())
+        return {limit.signedText(), PriceCheck::Invalid, entry.refusal};
+    return {limit.signedText(), checkPrice(text, limit), {}};
 }
 
 } // namespace
@@ -38,8 +49,19 @@ void TicketState::setAccounts(AccountList accounts) {
         accountId_ = accounts_.front()->AccountId;
 }
 
+void TicketState::setPrice(std::string text) {
+    if (text == price_)
+        return;
+    price_ = std::move(text);
+    priceFilled_ = false;
+}
+
 void TicketState::setBracketText(Bracket which, std::string text) {
-    (which == Bracket::TakeProfit ? takeProfit_ : stopLoss_).text = std::move(text);
+    TicketField& field = which == Bracket::TakeProfit ? takeProfit_ : stopLoss_;
+    if (text == field.text)
+        return;
+    field.text = std::move(text);
+    field.filled = false;
 }
 
 void TicketState::setMode(bool advanced, const TicketRecords& r, const interfaces::Orders* orders) {
@@ -103,14 +125,9 @@ void TicketState::selectSide(Side side, const interfaces::Orders* orders) {
 
 void TicketState::setBracket(Bracket which, bool on, const interfaces::Orders* orders) {
     TicketField& field = which == Bracket::TakeProfit ? takeProfit_ : stopLoss_;
-    field.on = on;
-    if (on && orders) {
-        const interfaces::OrderTicket t = ticket();
-        field.text =
-            (which == Bracket::TakeProfit ? orders->takeProfitLimit(t) : orders->stopLossLimit(t)).price;
-    } else {
-        field.text.clear();
-    }
+    field = {on, {}, false};
+    if (on && orders)
+        fillBracket(which, ticket(), *orders);
 }
 
 void TicketState::setDeviation(bool on) {
@@ -118,21 +135,52 @@ void TicketState::setDeviation(bool on) {
     deviation_.text = on ? "0" : "";
 }
 
+bool TicketState::fillBracket(Bracket which, const interfaces::OrderTicket& t,
+                              const interfaces::Orders& orders) {
+    TicketField& field = which == Bracket::TakeProfit ? takeProfit_ : stopLoss_;
+    // A limit or stop order's brackets are measured from its entry price: none from one that is no price.
+    const bool measurable = t.kind == OrderKind::Market || (t.price && !t.price->isNaN());
+    std::string text;
+    if (measurable)
+        text = (which == Bracket::TakeProfit ? orders.takeProfitLimit(t) : orders.stopLossLimit(t)).price;
+    field.filled = true;
+    if (text == field.text)
+        return false;
+    field.text = std::move(text);
+    return true;
+}
+
 void TicketState::fillPrices(const interfaces::Orders* orders) {
     if (!orders || !advanced_ || !kind_)
         return;
-    interfaces::OrderTicket t = ticket();
     if (*kind_ != OrderKind::Market) {
-        price_ = orders->entryPriceLimit(t).price;
-        t.price = fieldDecimal(price_);
+        price_ = orders->entryPriceLimit(ticket()).price;
+        priceFilled_ = true;
     } else {
         price_.clear();
+        priceFilled_ = false;
     }
     // The brackets are measured from the entry price just filled.
-    if (takeProfit_.on)
-        takeProfit_.text = orders->takeProfitLimit(t).price;
-    if (stopLoss_.on)
-        stopLoss_.text = orders->stopLossLimit(t).price;
+    const interfaces::OrderTicket t = ticket();
+    for (Bracket which : {Bracket::TakeProfit, Bracket::StopLoss})
+        if (bracket(which).on)
+            fillBracket(which, t, *orders);
+}
+
+bool TicketState::followLimits(const interfaces::Orders* orders) {
+    if (!orders || !advanced_ || !kind_)
+        return false;
+    bool changed = false;
+    if (pending(kind_) && priceFilled_) {
+        std::string now = orders->entryPriceLimit(ticket()).price;
+        changed = now != price_;
+        price_ = std::move(now);
+    }
+    const interfaces::OrderTicket t = ticket();
+    for (Bracket which : {Bracket::TakeProfit, Bracket::StopLoss})
+        if (bracket(which).on && bracket(which).filled)
+            changed = fillBracket(which, t, *orders) || changed;
+    return changed;
 }
 
 bool TicketState::step(PriceField field, const ItemDetails* item, bool up) {
@@ -141,7 +189,13 @@ bool TicketState::step(PriceField field, const ItemDetails* item, bool up) {
     std::string& text = field == PriceField::Entry        ? price_
                         : field == PriceField::TakeProfit ? takeProfit_.text
                                                           : stopLoss_.text;
+    if (!text.empty() && !readPrice(text).ok())
+        return false;
     text = stepPrice(text, item->TickSize, item->DecimalPlaces, up);
+    // A stepped price is the user's choice: the ticket no longer refills it.
+    (field == PriceField::Entry        ? priceFilled_
+     : field == PriceField::TakeProfit ? takeProfit_.filled
+                                       : stopLoss_.filled) = false;
     return true;
 }
 
@@ -191,28 +245,46 @@ TicketPriceHints TicketState::priceHints(const interfaces::Orders* orders) const
     if (tested)
         t = ticket();
     TicketPriceHints hints;
+    const TradeEntry entryPrice = readPrice(price_);
     interfaces::PriceLimit entry;
     if (tested && *kind_ != OrderKind::Market)
         entry = orders->entryPriceLimit(t);
-    hints.entry = {entry.signedText(), checkPrice(price_, entry)};
+    hints.entry = priceHint(entryPrice, tested && pending(kind_), entry, price_);
+    // The brackets of a limit or stop order are measured from its entry price: none from one that is
+    // no price.
+    const bool measurable = tested && (!pending(kind_) || entryPrice.ok());
     interfaces::PriceLimit takeProfit;
-    if (tested && takeProfit_.on)
+    if (measurable && takeProfit_.on)
         takeProfit = orders->takeProfitLimit(t);
-    hints.takeProfit = {takeProfit.signedText(), checkPrice(takeProfit_.text, takeProfit)};
+    hints.takeProfit =
+        priceHint(readPrice(takeProfit_.text), tested && takeProfit_.on, takeProfit, takeProfit_.text);
     interfaces::PriceLimit stopLoss;
-    if (tested && stopLoss_.on)
+    if (measurable && stopLoss_.on)
         stopLoss = orders->stopLossLimit(t);
-    hints.stopLoss = {stopLoss.signedText(), checkPrice(stopLoss_.text, stopLoss)};
+    hints.stopLoss = priceHint(readPrice(stopLoss_.text), tested && stopLoss_.on, stopLoss, stopLoss_.text);
+    // An empty deviation is being typed; the place button names it.
+    if (advanced_ && deviation_.on && !deviation_.text.empty())
+        hints.deviation = readPointsEntry(deviation_.text).refusal;
     return hints;
 }
 
-std::string TicketState::contractValue(const TicketRecords& r) const {
-    const platform::Decimal lots = decimalOr0(quantity_);
-    if (!(lots > platform::Decimal()))
+EntryRefusal TicketState::quantityRefusal() const {
+    return multiAccount_ ? EntryRefusal{} : readQuantityEntry(quantity_).refusal;
+}
+
+std::string TicketState::contractValue(const TicketRecords& r, const std::vector<TickedLots>& ticked) const {
+    const TradeEntry lots = readQuantityEntry(quantity_);
+    if (!lots.ok() || !(*lots.value > platform::Decimal()))
         return {};
-    // Several accounts' rows are held to the rules one by one, not their total.
-    if (!multiAccount_ && r.settings && quantityBreach(lots.toDouble(), *r.settings))
+    if (multiAccount_) {
+        // Each ticked row is held to its own account's rules, as the order is.
+        for (const TickedLots& row : ticked)
+            if (row.quantity.isNaN() || !(row.quantity > platform::Decimal()) ||
+                !keepsQuantityRules(row.quantity, row.settings))
+                return {};
+    } else if (!keepsQuantityRules(*lots.value, r.settings)) {
         return {};
+    }
     return quantityDescription(quantity_, r.item ? r.item->ContractSize.toDouble() : 0);
 }
 
@@ -232,21 +304,17 @@ interfaces::OrderTicket TicketState::ticket() const {
     t.kind = kind_.value_or(OrderKind::Market);
     t.delivery = delivery_;
     t.timeInForce = timeInForce_;
-    t.quantity = decimalOr0(quantity_);
+    // A text that is no number goes as NaN: the checks refuse it before anything is sent.
+    t.quantity = numberOr(readQuantityEntry(quantity_));
     if (t.kind != OrderKind::Market)
-        t.price = decimalOr0(price_);
-    // A box on with an empty field asks for 0, which the order rules refuse with the limit.
+        t.price = numberOr(readPrice(price_));
     if (takeProfit_.on)
-        t.takeProfit = decimalOr0(takeProfit_.text);
+        t.takeProfit = numberOr(readPrice(takeProfit_.text));
     if (stopLoss_.on)
-        t.stopLoss = decimalOr0(stopLoss_.text);
-    if (deviation_.on) {
-        std::int32_t points = 0;
-        const std::string& text = deviation_.text;
-        if (std::from_chars(text.data(), text.data() + text.size(), points).ec != std::errc())
-            points = 0;
-        t.deviation = points;
-    }
+        t.stopLoss = numberOr(readPrice(stopLoss_.text));
+    if (deviation_.on)
+        t.deviation = static_cast<std::int32_t>(
+            readPointsEntry(deviation_.text).value.value_or(platform::Decimal()).int64Value());
     return t;
 }
 
@@ -274,6 +342,8 @@ TicketVerdict TicketState::check(Side side, bool placeButton, const TicketRecord
         return {};
     if (placeButton && deviation_.on && deviation_.text.empty())
         return refused(std::string(kNoDeviationKey));
+    if (auto fault = entryFault(placeButton))
+        return *fault;
     if (!placeButton || !kind_) {
         // Simple mode sends at the market (and the place button needs an order type).
         const bool market =
@@ -289,7 +359,7 @@ TicketVerdict TicketState::check(Side side, bool placeButton, const TicketRecord
         return refused(std::move(result.refusalKey), std::move(result.refusalText));
     };
     if (!multiAccount_)
-        return ruled().value_or(TicketVerdict{TicketVerdict::Outcome::Go, {}, {}});
+        return ruled().value_or(TicketVerdict{TicketVerdict::Outcome::Go, {}, {}, {}, {}});
     const auto ticked = tickedAccounts(rows);
     if (ticked.empty())
         return refused(std::string(kNoAccountTickedKey));
@@ -299,16 +369,45 @@ TicketVerdict TicketState::check(Side side, bool placeButton, const TicketRecord
         if (auto refusal = ruled())
             return *refusal;
     }
-    return {TicketVerdict::Outcome::Go, {}, {}};
+    return {TicketVerdict::Outcome::Go, {}, {}, {}, {}};
+}
+
+std::optional<TicketVerdict> TicketState::entryFault(bool placeButton) const {
+    // Several accounts take their rows' quantities, each read as it was entered.
+    if (const EntryRefusal quantity = quantityRefusal(); quantity.refused())
+        return refusedEntry(quantity, texts::kQuantity);
+    // Simple mode sends at the market, without the advanced fields.
+    if (!placeButton)
+        return std::nullopt;
+    const auto fault = [](const TradeEntry& entry,
+                          std::string_view fieldKey) -> std::optional<TicketVerdict> {
+        if (entry.ok())
+            return std::nullopt;
+        return refusedEntry(entry.refusal, fieldKey);
+    };
+    if (pending(kind_))
+        if (auto f = fault(readPrice(price_), texts::kPriceField))
+            return f;
+    if (takeProfit_.on)
+        if (auto f = fault(readPrice(takeProfit_.text), texts::kTakeProfit))
+            return f;
+    if (stopLoss_.on)
+        if (auto f = fault(readPrice(stopLoss_.text), texts::kStopLoss))
+            return f;
+    if (deviation_.on)
+        if (auto f = fault(readPointsEntry(deviation_.text), texts::kDeviation))
+            return f;
+    return std::nullopt;
 }
 
 std::string TicketState::confirmation(const ConfirmationTexts& texts, const platform::Decimal& quantity,
-                                      const ItemDetails* item) const {
+                                      const ItemDetails* item,
+                                      std::span<const interfaces::AccountQuantity> accounts) const {
     const auto optional = [](const TicketField& field) {
         return field.on ? std::optional<std::string_view>(field.text) : std::nullopt;
     };
     return confirmationBody(texts, quantity.toString(), item ? item->ContractSize.toDouble() : 0, itemCode_,
-                            optional(takeProfit_), optional(stopLoss_));
+                            optional(takeProfit_), optional(stopLoss_), accounts);
 }
 
 } // namespace tc::gui

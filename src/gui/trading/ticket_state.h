@@ -5,6 +5,7 @@
 // are language keys (or the order rules' own texts), worded by the window. No Qt here.
 #include "gui/grid/tick_tracker.h"
 #include "gui/trading/ticket_rules.h"
+#include "gui/trading/trade_entries.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -26,10 +27,12 @@ struct TicketRecords {
     const GroupInstruments* settings = nullptr;
 };
 
-// A price or deviation field with its box: on or off, and its text as typed or filled.
+// A price or deviation field with its box: on or off, and its text as typed or filled. `filled`: the
+// text is the ticket's own fill, not yet touched by the user.
 struct TicketField {
     bool on = false;
     std::string text;
+    bool filled = false;
 };
 
 // Which of the advanced box's controls are shown and usable for the order as set.
@@ -61,25 +64,37 @@ struct TicketQuote {
     Tick bidTick = Tick::Same;
 };
 
-// A price field's hint ("<= 1.2345", empty when untested) and its check.
+// A price field's hint ("<= 1.2345", empty when untested), its check, and why its text is no price
+// when it is not one (the check is then Invalid).
 struct TicketPriceHint {
     std::string limit;
     PriceCheck check = PriceCheck::Untested;
+    EntryRefusal refusal;
 };
 struct TicketPriceHints {
     TicketPriceHint entry;
     TicketPriceHint takeProfit;
     TicketPriceHint stopLoss;
+    EntryRefusal deviation; // why the deviation typed is no number of points
 };
 
 // The ticket's answer before sending: go on, stop quietly (not signed in), or a refusal to show,
-// either a language key or the order rules' text as given (which then wins).
+// either a language key or the order rules' text as given (which then wins). A field whose text is no
+// number names itself: `fieldKey` is its name's key (filling {0} of `key`), `limit` fills {1}.
 struct TicketVerdict {
     enum class Outcome : std::uint8_t { Go, Quiet, Refused };
     Outcome outcome = Outcome::Quiet;
     std::string key;
     std::string text;
+    std::string fieldKey;
+    std::string limit;
     bool go() const { return outcome == Outcome::Go; }
+};
+
+// One ticked row of several accounts: its lots and its account's rules for the instrument.
+struct TickedLots {
+    platform::Decimal quantity;
+    const GroupInstruments* settings = nullptr;
 };
 
 class TicketState {
@@ -112,8 +127,11 @@ public:
     void chooseAccount(std::int32_t accountId) { accountId_ = accountId; }
     void chooseInstrument(std::string code) { itemCode_ = std::move(code); }
     void setQuantity(std::string text) { quantity_ = std::move(text); }
-    void setPrice(std::string text) { price_ = std::move(text); }
+    // A text other than the one standing is the user's: the ticket no longer refills it.
+    void setPrice(std::string text);
     void setBracketText(Bracket which, std::string text);
+    // The instrument's decimals, the most a price takes (any count until they are known).
+    void setPriceDecimals(std::int32_t decimals) { priceDecimals_ = decimals; }
     void setDeviationText(std::string text) { deviation_.text = std::move(text); }
     void setTimeInForce(interfaces::TimeInForce tif) { timeInForce_ = tif; }
     void setDelivery(interfaces::Delivery delivery) { delivery_ = delivery; }
@@ -139,9 +157,13 @@ public:
     void setDeviation(bool on);
     // The entry price (limit, stop) and the brackets that are on, filled with their limits.
     void fillPrices(const interfaces::Orders* orders);
+    // The prices the ticket filled and the user has not touched follow their limits as the quote
+    // moves, so a filled price never stands outside the limit shown beside it. True when one changed.
+    bool followLimits(const interfaces::Orders* orders);
     // The quantity back to 0, as at opening.
     void resetQuantity() { quantity_ = "0"; }
-    // One tick up or down on the entry price or a bracket; false without an instrument.
+    // One tick up or down on the entry price or a bracket; false without an instrument or when the
+    // field holds a text that is no price (it stays as typed).
     enum class PriceField : std::uint8_t { Entry, TakeProfit, StopLoss };
     bool step(PriceField field, const ItemDetails* item, bool up);
 
@@ -152,9 +174,12 @@ public:
     // The same texts without noting the prices (a change of language rewords them).
     TicketQuote quoteTexts(const ItemDetails* item) const;
     TicketPriceHints priceHints(const interfaces::Orders* orders) const;
+    // Why the quantity typed is no number (nothing while several accounts fill it).
+    EntryRefusal quantityRefusal() const;
     // "quantity x contract size = value" for the quantity field, the lots as typed; empty beside lots
-    // the order rules would refuse (none, or off the group's quantity rules for one account).
-    std::string contractValue(const TicketRecords& r) const;
+    // the order rules would refuse: none, a text that is no number, or lots off the group's quantity
+    // rules (of the account, or of each ticked row's account when there are several).
+    std::string contractValue(const TicketRecords& r, const std::vector<TickedLots>& ticked = {}) const;
     // The quantity field's entries for the group's minimum, step and maximum.
     static std::vector<std::string> quantities(const GroupInstruments* settings);
 
@@ -170,12 +195,21 @@ public:
     // they would refuse is confirmed first.
     TicketVerdict check(interfaces::Side side, bool placeButton, const TicketRecords& r,
                         interfaces::Orders* orders, const std::vector<MultiAccountRow>& rows) const;
-    // The confirmation's text for the order about to go.
+    // The confirmation's text for the order about to go; `accounts`, the ticked rows of an order over
+    // several accounts, each named with its share.
     std::string confirmation(const ConfirmationTexts& texts, const platform::Decimal& quantity,
-                             const ItemDetails* item) const;
+                             const ItemDetails* item,
+                             std::span<const interfaces::AccountQuantity> accounts = {}) const;
 
 private:
     void clearUnoffered(const TicketRecords& r);
+    // The first field the order reads whose text is no number, as a refusal.
+    std::optional<TicketVerdict> entryFault(bool placeButton) const;
+    // Fills a bracket with its limit measured from `t`; true when its text changed.
+    bool fillBracket(Bracket which, const interfaces::OrderTicket& t, const interfaces::Orders& orders);
+    TradeEntry readPrice(std::string_view text) const {
+        return priceDecimals_ ? readPriceEntry(text, *priceDecimals_) : readQuantityEntry(text);
+    }
 
     std::string itemCode_;
     std::int32_t accountId_ = 0;
@@ -190,6 +224,8 @@ private:
     interfaces::Side side_ = interfaces::Side::Buy;
     std::string quantity_ = "0";
     std::string price_;
+    bool priceFilled_ = false;
+    std::optional<std::int32_t> priceDecimals_;
     TicketField takeProfit_;
     TicketField stopLoss_;
     TicketField deviation_;

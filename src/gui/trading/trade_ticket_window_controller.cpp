@@ -16,9 +16,11 @@
 #include "gui/trading/ticket_instrument_box.h"
 #include "gui/trading/ticket_quote_panel.h"
 #include "gui/trading/ticket_widgets.h"
+#include "model/account_figures.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
+#include "model/session_model.h"
 #include "model/session_queries.h"
 #include "ui_trade_ticket_window_controller.h"
 
@@ -150,11 +152,16 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         showState();
     });
     connect(advanced, &TicketAdvancedBox::stepped, this, &TradeTicketWindowController::stepField);
+    connect(advanced, &TicketAdvancedBox::fieldEdited, this, &TradeTicketWindowController::showPriceHints);
     connect(advanced, &TicketAdvancedBox::placeClicked, this,
             &TradeTicketWindowController::placeOrderButtonClicked);
 
     connect(ui_->leftDrawer, &TicketAccountsDrawer::orderChanged, this,
             &TradeTicketWindowController::showMultiAccountQuantity);
+    connect(ui_->leftDrawer, &TicketAccountsDrawer::quantityRefused, this, [this](const QString& text) {
+        showRefusal(
+            {}, refusalWords(readQuantityEntry(text.toStdString()).refusal, texts::kQuantity).toStdString());
+    });
     ui_->showConfirmationCheckBox->setChecked(context_.guiObjects().showConfirmationAlert());
     connect(ui_->showConfirmationCheckBox, &QCheckBox::toggled, this,
             [this](bool on) { context_.guiObjects().setShowConfirmationAlert(on); });
@@ -166,6 +173,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         ui_->rightDrawer->applyTheme(static_cast<int>(theme));
         ui_->AdvancedTradeTicketBox->forgetHintColours();
         showPriceHints();
+        refreshContractValue();
     });
     ui_->rightDrawer->applyTheme(static_cast<int>(context_.themes().getThemeForKey()));
     // Another session: the ticket lets go of every record of the old one.
@@ -176,6 +184,12 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         connect(model, &ClientModel::tick, this, [this] {
             if (ticking_)
                 UpdateValuesInTimer();
+        });
+        // The accounts' figures move with the core's refresh, not the ticket's second: the margins
+        // follow it, as the status bar and the accounts grid do, so all read one moment.
+        connect(model, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+            if (ticking_ && tables.contains(interfaces::Table::Accounts))
+                refreshMargins();
         });
     }
     followLoginState();
@@ -289,11 +303,15 @@ void TradeTicketWindowController::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (state_.advanced() && state_.controls(records()).ordersEnabled) {
-            ui_->AdvancedTradeTicketBox->placeButton()->click();
+        // An order is placed only by its own button: Return on a focused button presses it, and
+        // does nothing in an entry field, where it was typed to end a price, not to trade.
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && isAncestorOf(button)) {
+            if (button->isEnabled())
+                button->click();
             return;
         }
-        break;
+        event->accept();
+        return;
     case Qt::Key_Escape:
         close();
         return;
@@ -308,9 +326,12 @@ void TradeTicketWindowController::updateLanguageStrings() {
     const auto names = [this](std::string_view name) { return shown(name); };
     // A button reads "&" as its shortcut mark: the texts' own ones are doubled.
     const auto buttonText = [](QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); };
-    ui_->marketDepthChartButton->setText(
-        buttonText(context_.text(texts::kMarketDepthChart) + QStringLiteral(" >>")));
-    ui_->multiTradeButton->setText(buttonText(QStringLiteral("<< ") + context_.text(texts::kMultiAccount)));
+    // The depth panel opens on the trailing side, the accounts panel on the leading one: the
+    // arrows point there in either layout direction.
+    ui_->marketDepthChartButton->setText(buttonText(
+        panelButtonText(context_.text(texts::kMarketDepthChart), PanelEdge::Trailing, layoutDirection())));
+    ui_->multiTradeButton->setText(buttonText(
+        panelButtonText(context_.text(texts::kMultiAccount), PanelEdge::Leading, layoutDirection())));
     ui_->quotePanel->setSideNames(context_.text(texts::kBuy), context_.text(texts::kSell));
     ui_->AdvancedTradeTicketBox->retranslate(text);
     ui_->rightDrawer->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
@@ -318,6 +339,14 @@ void TradeTicketWindowController::updateLanguageStrings() {
     ui_->AdvancedTradeTicketBox->renameLists(names);
     ui_->quotePanel->showRange(state_.quoteTexts(item()), context_.text(texts::kLow),
                                context_.text(texts::kHigh));
+    // The reasons a field gives read in the language too.
+    showPriceHints();
+    refreshContractValue();
+}
+
+QString TradeTicketWindowController::refusalWords(const EntryRefusal& refusal,
+                                                  std::string_view fieldKey) const {
+    return ticketText(tc::gui::refusalWords(context_.language().selected(), refusal, fieldKey));
 }
 
 QString TradeTicketWindowController::shown(std::string_view name) const {
@@ -372,8 +401,10 @@ void TradeTicketWindowController::SymbolSelectionIsChanging(const std::string& c
     const ItemDetails* instrument = item();
     ui_->tradeTicketBox->showInstrument(ticketText(code),
                                         instrument ? ticketText(instrument->Name) : QString());
-    ui_->AdvancedTradeTicketBox->setDecimals(
-        instrument ? std::clamp(instrument->DecimalPlaces, 0, ItemDetails::kMaxDecimalPlaces) : 2);
+    const int decimals =
+        instrument ? std::clamp(instrument->DecimalPlaces, 0, ItemDetails::kMaxDecimalPlaces) : 2;
+    ui_->AdvancedTradeTicketBox->setDecimals(decimals);
+    state_.setPriceDecimals(decimals);
     ui_->rightDrawer->setInstrument(code);
     UpdateValuesInTimer();
     state_.applySideRights(records(), orders());
@@ -403,7 +434,16 @@ void TradeTicketWindowController::LoadQuantity() {
 }
 
 void TradeTicketWindowController::refreshContractValue() {
-    ui_->tradeTicketBox->showContractValue(ticketText(state_.contractValue(records())));
+    std::vector<TickedLots> ticked;
+    if (ClientModel* model = session(); model && state_.multiAccount())
+        for (const auto& row : ui_->leftDrawer->model().rows())
+            if (row.ticked)
+                ticked.push_back(
+                    {row.quantity, groupSettings(model->client().model(), row.accountDet.get(), item())});
+    ui_->tradeTicketBox->showContractValue(ticketText(state_.contractValue(records(), ticked)));
+    const EntryRefusal refusal = state_.quantityRefusal();
+    ui_->tradeTicketBox->markQuantity(refusal.refused() ? refusalWords(refusal, texts::kQuantity) : QString(),
+                                      context_.themes());
 }
 
 // ---- order type, side, brackets, mode
@@ -461,14 +501,31 @@ void TradeTicketWindowController::showState() {
 }
 
 void TradeTicketWindowController::showPriceHints() {
-    ui_->AdvancedTradeTicketBox->showHints(state_.priceHints(orders()), context_.themes());
+    ui_->AdvancedTradeTicketBox->showHints(state_.priceHints(orders()), context_.themes(),
+                                           [this](const EntryRefusal& refusal, std::string_view fieldKey) {
+                                               return refusalWords(refusal, fieldKey);
+                                           });
 }
 
 void TradeTicketWindowController::UpdateValuesInTimer() {
     ui_->quotePanel->showQuote(state_.quote(item()), context_.text(texts::kLow), context_.text(texts::kHigh));
-    showPriceHints();
-    if (state_.multiAccount())
-        ui_->leftDrawer->model().refreshMargins();
+    // The prices the ticket filled keep to their limits as the quote moves, until the user sets them;
+    // not while a confirmation shows them, so the order sent is the one confirmed.
+    const bool confirming = confirmation_ && confirmation_->isVisible();
+    if (!confirming && state_.followLimits(orders()))
+        showState();
+    else
+        showPriceHints();
+    refreshMargins();
+}
+
+void TradeTicketWindowController::refreshMargins() {
+    ClientModel* model = session();
+    if (!model || !state_.multiAccount())
+        return;
+    const SessionModel& records = model->client().model();
+    ui_->leftDrawer->model().refreshMargins(
+        accountFigures(records, state_.accounts(), records.OpenOrderCollection));
 }
 
 // ---- drawers and multi-account rows
@@ -534,6 +591,7 @@ void TradeTicketWindowController::reloadRows() {
     ui_->leftDrawer->setRows(multiAccountRowAccounts(
         state_.accounts(), item(), state_.kind(), state_.bracket(TicketState::Bracket::TakeProfit).on,
         state_.bracket(TicketState::Bracket::StopLoss).on, state_.deviation().on));
+    refreshMargins();
 }
 
 void TradeTicketWindowController::DisableControlsOnMultiTrade() {
@@ -567,7 +625,10 @@ bool TradeTicketWindowController::validate(Side side, bool placeButton) {
     const TicketVerdict verdict =
         state_.check(side, placeButton, records(), orders(), ui_->leftDrawer->model().rows());
     if (verdict.outcome == TicketVerdict::Outcome::Refused)
-        showRefusal(verdict.key, verdict.text);
+        showRefusal(verdict.key,
+                    verdict.fieldKey.empty()
+                        ? verdict.text
+                        : refusalWords({verdict.key, verdict.limit}, verdict.fieldKey).toStdString());
     return verdict.go();
 }
 
@@ -600,7 +661,10 @@ void TradeTicketWindowController::orderConfirmation(Side side, const platform::D
     texts.atMarket = context_.text(texts::kMarketRate).toStdString();
     texts.takeProfit = context_.text(texts::kTakeProfit).toStdString();
     texts.stopLoss = context_.text(texts::kStopLoss).toStdString();
-    const std::string body = state_.confirmation(texts, quantity, item());
+    texts.accountShare = context_.text(texts::kAccountShareLine).toStdString();
+    const auto accounts = state_.multiAccount() ? tickedAccounts(ui_->leftDrawer->model().rows())
+                                                : std::vector<interfaces::AccountQuantity>();
+    const std::string body = state_.confirmation(texts, quantity, item(), accounts);
 
     auto* sheet = new QMessageBox(this);
     sheet->setObjectName(QStringLiteral("orderConfirmationSheet"));
@@ -620,7 +684,7 @@ void TradeTicketWindowController::orderConfirmation(Side side, const platform::D
     cancel->setObjectName(QStringLiteral("cancelButton"));
     sheet->setDefaultButton(place);
     sheet->setEscapeButton(cancel);
-    auto* suppress = new QCheckBox(context_.text(texts::kDoNotAskAgain), sheet);
+    auto* suppress = new QCheckBox(context_.text(texts::kDoNotAskAgainUntil), sheet);
     suppress->setObjectName(QStringLiteral("suppressionCheckBox"));
     sheet->setCheckBox(suppress);
     connect(sheet, &QMessageBox::buttonClicked, this,

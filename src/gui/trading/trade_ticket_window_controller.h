@@ -72,6 +72,8 @@ public:
 
     // The one-second refresh of the quote, the price checks, the ladders and the margin column.
     void UpdateValuesInTimer();
+    // The multi-account rows' margins from the accounts' figures of this moment.
+    void refreshMargins();
     void setMode(int mode);
     // Chooses an order type of those offered, as the order type box does; false when it is not offered.
     bool selectOrderType(interfaces::OrderKind kind);
@@ -87,7 +89,8 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // Return places the order in advanced mode (simple mode has two sides, no default); Escape closes.
+    // Return presses the focused button and nothing else (no order from an entry field); Escape
+    // closes.
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -110,7 +113,10 @@ private:
     // The order types, times in force and validities as the state offers them, then the state.
     void showOrderLists();
     void LoadQuantity();
+    // The units line, and the quantity field marked when its text is no number.
     void refreshContractValue();
+    // A field's refusal in the selected language.
+    QString refusalWords(const EntryRefusal& refusal, std::string_view fieldKey) const;
     void changeMode(bool advanced);
     void changeOrderType(std::optional<interfaces::OrderKind> kind);
     void changeSide(interfaces::Side side);

@@ -16,6 +16,43 @@ constexpr auto kTransactionLayout =
 
 } // namespace
 
+FinancialSubType financialSubTypeOf(std::int64_t code) {
+    using S = FinancialSubType;
+    switch (code) {
+    case 1:
+    case 11:
+    case 14:
+        return S::Deposit;
+    case 2:
+    case 12:
+        return S::Withdrawal;
+    case 4:
+        return S::Commission;
+    case 5:
+        return S::TDS;
+    case 6:
+        return S::RealizedStorage;
+    case 7:
+        return S::SettledLoss;
+    case 8:
+        return S::SettledProfit;
+    case 9:
+        return S::Adjustment;
+    case 10:
+    case 13:
+    case 17:
+    case 18:
+    case 19:
+        return S::Miscellaneous;
+    case 15:
+        return S::DailyTDS;
+    case 16:
+        return S::MonthlyTDS;
+    default:
+        return S::Other;
+    }
+}
+
 FinancialTransactionDetails FinancialTransactionDetails::fromRecord(std::string_view record) {
     FinancialTransactionDetails d;
     readRecord(RecordFields(record), kTransactionLayout, d);

@@ -11,6 +11,24 @@
 
 namespace tc {
 
+// What a transaction of a sub-type code books, as the statement's figures group the codes; Other for
+// a code no figure counts.
+enum class FinancialSubType {
+    Other,
+    Deposit,         // 1, 11, 14
+    Withdrawal,      // 2, 12
+    Commission,      // 4
+    TDS,             // 5
+    RealizedStorage, // 6
+    SettledLoss,     // 7
+    SettledProfit,   // 8
+    Adjustment,      // 9
+    Miscellaneous,   // 10, 13, 17, 18, 19
+    DailyTDS,        // 15
+    MonthlyTDS,      // 16
+};
+FinancialSubType financialSubTypeOf(std::int64_t code);
+
 // One row of the deposit and withdrawal history ("getfinancialtransactions"); the statement reader
 // fills the same record from its own table, with the two type fields.
 struct FinancialTransactionDetails {

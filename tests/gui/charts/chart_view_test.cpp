@@ -2,6 +2,7 @@
 #include "charts/chart_source.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/charts/pie_chart_controller.h"
+#include "gui/gui_test_support.h"
 #include "platform/clock.h"
 
 #include <QApplication>
@@ -319,6 +320,28 @@ TEST_F(ChartViewTest, StudiesWaitForTheBarsHoldTheLiveUpdateAndReadOnlyTheirSeri
     EXPECT_FALSE(view.liveUpdateFrozen());
 }
 
+// On a chart dragged short, a bid and an ask a pip apart: both tags stand whole on the price axis.
+TEST_F(ChartViewTest, TheBidAndAskTagsNeverCoverEachOther) {
+    view.setValue("EURUSD", "1#1");
+    source.live = tc::charts::LiveQuote{tc::charts::wallSeconds({2024, 3, 11, 10, 10, 30}), 0, 110, 110.01};
+    view.newChartData();
+    view.resize(500, 0); // as short as the chart gets
+    ASSERT_TRUE(guitest::waitFor([&] { return view.graph().height() == view.graph().minimumHeight(); }));
+    const QImage img = image();
+    const std::vector<QRectF> boxes = view.graph().textBoxes();
+    const auto& tags = view.graph().textAnnotations(); // the bid's, then the ask's
+    ASSERT_EQ(tags.size(), 2u);
+    EXPECT_LT(boxes[1].bottom(), boxes[0].top() + 1) << "the ask's above the bid's, clear of it";
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_TRUE(view.graph().plotArea().adjusted(-1e3, 0, 1e3, 0).contains(boxes[i]));
+        // Its own colour all down its left margin: nothing lies over it.
+        const int x = static_cast<int>(std::ceil(boxes[i].left())) + 1;
+        for (int y = static_cast<int>(std::ceil(boxes[i].top())) + 2; y < boxes[i].bottom() - 2; ++y)
+            ASSERT_EQ(img.pixelColor(x, y).rgb(), tags[i].fill.rgb())
+                << tags[i].text.toStdString() << " at " << y;
+    }
+}
+
 TEST(GraphViewAxis, LabelsStayWholeApartAndClearOfPriceTags) {
     PlotSpace space("Graph");
     space.setArea(QRectF(0, 0, 200, 100));
@@ -375,7 +398,27 @@ TEST(PieChartView, SlicesLegendAndAnglesFollowTheValuesInOrder) {
     };
     QImage img = pie.graph().grab().toImage();
     EXPECT_EQ(pixelAt(img, 45 + 120), pie.sliceColor(0).rgb());
-    EXPECT_EQ(pixelAt(img, 45 + 240 + 60), pie.sliceColor(1).rgb());
+    // The loss is striped in the ground's colour over its own, in the pie and the legend; the gain is
+    // not. Along a ray through each slice's middle:
+    const auto groundOnRay = [&](double degrees) {
+        const double a = degrees * std::numbers::pi / 180;
+        int ground = 0;
+        for (double part = 0.2; part < 0.9; part += 0.02) {
+            const QPointF at = pie.pieCentre() + part * pie.pieRadius() * QPointF(std::cos(a), -std::sin(a));
+            ground += img.pixelColor(at.toPoint()).rgb() == pie.graph().theme().background.rgb();
+        }
+        return ground;
+    };
+    EXPECT_EQ(groundOnRay(45 + 120), 0);
+    EXPECT_GT(groundOnRay(45 + 300), 2);
+    EXPECT_EQ(pie.graph().legend()->entries[1].hatch, pie.graph().theme().background);
+    EXPECT_FALSE(pie.graph().legend()->entries[0].hatch.isValid());
+    // Another order and sign: each title keeps its colour, the stripes follow the loss.
+    pie.loadChart({"Y", "X"}, {7, -2});
+    EXPECT_EQ(std::pair(pie.colourOfSlice(0), pie.colourOfSlice(1)),
+              std::pair(pie.sliceColor(1), pie.sliceColor(0)));
+    EXPECT_EQ(std::pair(pie.hatchOfSlice(0).isValid(), pie.hatchOfSlice(1).isValid()),
+              std::pair(false, true));
 
     // An account without equity has no shares at all: nothing is drawn.
     const std::vector<tc::charts::PieHolding> margins{{"EURUSD", 1, 50.0}};

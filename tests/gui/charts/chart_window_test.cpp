@@ -38,12 +38,14 @@
 #include <QMetaMethod>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
 
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
 namespace {
@@ -146,6 +148,29 @@ TEST_F(ChartWindowTest, NewChartsStartInTheProgramsTheme) {
     EXPECT_EQ(slot.chartController()->graph().theme().background, light);
     delete window;
     context->themes().saveTheme(0);
+}
+
+// The crosshair button on looks on in both themes: the pressed shade of a toggle alone was hard to
+// tell from off, and in the dark theme not there at all.
+TEST_F(ChartWindowTest, TheCrosshairButtonLooksOnWhileItIsOn) {
+    ChartWindowController* window = openWindow();
+    auto* button = window->findChild<QAbstractButton*>("crosshairButton");
+    ASSERT_TRUE(button && button->isCheckable());
+    for (const std::int64_t theme : {0, 1}) {
+        context->themes().saveTheme(theme);
+        const QImage off = button->grab().toImage().convertToFormat(QImage::Format_Grayscale8);
+        button->setChecked(true);
+        const QImage on = button->grab().toImage().convertToFormat(QImage::Format_Grayscale8);
+        button->setChecked(false);
+        ASSERT_EQ(on.size(), off.size());
+        int changed = 0; // pixels more than a faint shade apart
+        for (int y = 0; y < on.height(); ++y)
+            for (int x = 0; x < on.width(); ++x)
+                changed += std::abs(qGray(on.pixel(x, y)) - qGray(off.pixel(x, y))) > 16 ? 1 : 0;
+        EXPECT_GT(changed, on.width() * on.height() / 3) << "theme " << theme;
+    }
+    context->themes().saveTheme(0);
+    delete window;
 }
 
 // A tile dragged by its face carries its instrument's code; dropped on a slot, that slot charts it.
@@ -307,13 +332,90 @@ TEST_F(HeldPriceChartTest, OscillatorsTakeTheLowerPaneOneAtATimeAndAnyStudyHolds
     panel.field(Study::CommodityChannelIndex, 0)->setText("0");
     panel.checkBox(Study::CommodityChannelIndex)->click();
     EXPECT_FALSE(panel.checkBox(Study::CommodityChannelIndex)->isChecked());
-    EXPECT_EQ(panel.refusalLabel(Study::CommodityChannelIndex)->text(),
-              context->text(texts::kPeriodMust1OrMore));
+    EXPECT_TRUE(panel.refusalLabel(Study::CommodityChannelIndex)->text().contains(QStringLiteral(" 1 ")));
     EXPECT_FALSE(chart.indicatorGraph().plot("CCILinePlot"));
     EXPECT_FALSE(window->lowerPaneShown());
     EXPECT_FALSE(chart.liveUpdateFrozen());
-    QTest::keyClicks(panel.field(Study::CommodityChannelIndex, 0), "x123456");
-    EXPECT_EQ(panel.field(Study::CommodityChannelIndex, 0)->text(), "01234") << "digits only, at most five";
+    window->close();
+}
+
+// Each study's fields take whole numbers in the range the study draws on the bars held: anything
+// else stays as typed, is marked, says why beside the row at once, and its box does not go on.
+TEST_F(HeldPriceChartTest, StudyParametersOutsideTheirRangeAreRefusedWithTheRange) {
+    ChartWindowController* window = openWindow();
+    ChartController& chart = window->chartController();
+    ASSERT_TRUE(loaded(chart));
+    window->analysisButtonClicked();
+    ChartAnalysisViewController& panel = window->analysisPanel();
+    const auto held = [&chart] { return QString::number(chart.chart().bars().size()); };
+    const auto retype = [](QLineEdit* field, const char* text) {
+        field->selectAll();
+        QTest::keyClicks(field, text);
+    };
+
+    QLineEdit* sma = panel.field(Study::SimpleMovingAverage, 0);
+    retype(sma, "99999");
+    const QString range = context->text(texts::kMustFromBarsChartHolds)
+                              .replace("{0}", context->text(texts::kIndicatorPeriod))
+                              .replace("{1}", "1")
+                              .replace("{2}", held())
+                              .replace("{3}", held());
+    EXPECT_EQ(panel.refusalLabel(Study::SimpleMovingAverage)->text(), range) << "said as it is typed";
+    EXPECT_TRUE(sma->property("refused").toBool());
+    EXPECT_EQ(sma->toolTip(), range);
+    panel.checkBox(Study::SimpleMovingAverage)->click();
+    EXPECT_FALSE(panel.checkBox(Study::SimpleMovingAverage)->isChecked());
+    EXPECT_FALSE(chart.graph().plot("SMA"));
+    EXPECT_FALSE(chart.liveUpdateFrozen());
+    retype(sma, "20");
+    EXPECT_TRUE(panel.refusalLabel(Study::SimpleMovingAverage)->text().isEmpty());
+    EXPECT_FALSE(sma->property("refused").toBool());
+    panel.checkBox(Study::SimpleMovingAverage)->click();
+    EXPECT_TRUE(chart.graph().plot("SMA"));
+
+    // Texts that are no whole number stay as typed, each with its own reason.
+    QLineEdit* deviation = panel.field(Study::BollingerBands, 1);
+    const std::pair<const char*, const char*> faults[] = {{"2.5", texts::kHoldsDecimals},
+                                                          {"1,5", texts::kHoldsAComma92601},
+                                                          {"x12", texts::kNotWholeNumber},
+                                                          {"1 2", texts::kHoldsSpaceInsideNumber92602},
+                                                          {"", texts::kIsEmpty92600}};
+    for (const auto& [typed, key] : faults) {
+        retype(deviation, typed);
+        if (!*typed)
+            QTest::keyClick(deviation, Qt::Key_Backspace);
+        EXPECT_EQ(deviation->text(), QString::fromLatin1(typed));
+        EXPECT_EQ(panel.refusalLabel(Study::BollingerBands)->text(),
+                  context->text(key).replace("{0}", context->text(texts::kIndicatorDeviation)));
+        EXPECT_TRUE(deviation->property("refused").toBool());
+        EXPECT_FALSE(panel.field(Study::BollingerBands, 0)->property("refused").toBool());
+    }
+    retype(deviation, "9");
+    EXPECT_EQ(panel.refusalLabel(Study::BollingerBands)->text(),
+              context->text(texts::kMustFrom)
+                  .replace("{0}", context->text(texts::kIndicatorDeviation))
+                  .replace("{1}", "1")
+                  .replace("{2}", "5"));
+
+    // A refused oscillator leaves the one shown, and its box, as they were.
+    panel.checkBox(Study::Macd)->click();
+    ASSERT_TRUE(chart.indicatorGraph().plot("MACDLinePlot"));
+    retype(panel.field(Study::Trix, 0), "100");
+    EXPECT_TRUE(panel.refusalLabel(Study::Trix)->text().contains(QStringLiteral(" 1 ")));
+    panel.checkBox(Study::Trix)->click();
+    EXPECT_FALSE(panel.checkBox(Study::Trix)->isChecked());
+    EXPECT_TRUE(panel.checkBox(Study::Macd)->isChecked());
+    EXPECT_TRUE(chart.indicatorGraph().plot("MACDLinePlot"));
+    EXPECT_FALSE(chart.indicatorGraph().plot("TRIXLinePlot"));
+
+    // Periods that each fit but not together: the study names the bars it needs, every field marked.
+    retype(panel.field(Study::MacdHistogram, 1), held().toLatin1().constData());
+    panel.checkBox(Study::MacdHistogram)->click();
+    EXPECT_FALSE(panel.checkBox(Study::MacdHistogram)->isChecked());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(panel.field(Study::MacdHistogram, i)->property("refused").toBool());
+    EXPECT_TRUE(
+        panel.refusalLabel(Study::MacdHistogram)->text().startsWith(panel.title(Study::MacdHistogram)));
     window->close();
 }
 
@@ -399,6 +501,43 @@ TEST_F(ChartWindowTest, ChartTitlesNameTheIntervalInTheSelectedLanguageAndFollow
     EXPECT_EQ(chart.titleLabel().text().toStdString(), chart.chart().title());
     delete main;
     delete window;
+}
+
+// In Dari the title stands at the right and reads from there: the code, the comma, the period; in
+// English from the left. As the label lays it out (in the direction of its first strong letter)
+// and paints it.
+TEST_F(ChartWindowTest, ChartTitlesReadInOrderInEitherDirection) {
+    for (const std::int64_t language : {3, 0}) {
+        SCOPED_TRACE(language);
+        ASSERT_TRUE(context->language().select(language));
+        ChartWindowController* window = openWindow();
+        QLabel& title = window->chartController().titleLabel();
+        const QString text = title.text(), period = lookupText(language, texts::kOneMinute);
+        const auto middle = [&](qsizetype from, qsizetype length) {
+            EXPECT_GE(from, 0) << text.toStdString();
+            const auto direction = text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+            return guitest::laidOut(text, title.font(), direction, from, length).first.center().x();
+        };
+        const double code = middle(text.indexOf(first), first.size()),
+                     comma = middle(text.indexOf(QRegularExpression(QStringLiteral("[,\\x{060C}]"))), 1),
+                     named = middle(text.indexOf(period), period.size());
+        const bool rightToLeft = language == 3;
+        EXPECT_EQ(rightToLeft, code > comma && comma > named);
+        EXPECT_EQ(!rightToLeft, code < comma && comma < named);
+        // The painted text keeps to the reading side's half.
+        ASSERT_TRUE(waitFor([&] { return title.isVisible() && title.width() > 200; }));
+        const QImage image = title.grab().toImage();
+        int inked = 0, far = 0;
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                if (image.pixel(x, y) != image.pixel(1, 1)) {
+                    ++inked;
+                    far += (x < image.width() / 2) == rightToLeft;
+                }
+        EXPECT_GT(inked, 0);
+        EXPECT_EQ(far, 0);
+        delete window;
+    }
 }
 
 TEST_F(ChartWindowTest, ASlotConfiguredBeforeItsViewDrawsOnceTheViewIsMade) {

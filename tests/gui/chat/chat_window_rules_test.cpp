@@ -123,4 +123,13 @@ TEST(ChatWindowRules, TranscriptLinesNameTheSenderAndTimeAndTellOwnMessages) {
     EXPECT_EQ(recentConversationName(room), "Trader Two");
 }
 
+TEST(ChatDrafts, EachConversationKeepsItsOwnUnsentText) {
+    ChatDrafts drafts;
+    EXPECT_EQ(drafts.move("trader", "for trader", "bob"), "");
+    EXPECT_EQ(drafts.move("bob", "for bob", "trader"), "for trader");
+    EXPECT_EQ(drafts.move("trader", "", ""), "") << "an emptied field leaves no draft";
+    EXPECT_EQ(drafts.move("", "for no one", "bob"), "for bob");
+    EXPECT_EQ(drafts.size(), 0u);
+}
+
 } // namespace

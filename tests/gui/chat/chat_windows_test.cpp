@@ -1,6 +1,7 @@
 // The chat windows against the in-process test server, signed in as demo and opened from the main
 // window: texts typed before their room exists, the replies with their banners, the support queue's
 // request, the notices with their pop-up, the recent conversations with their transcripts.
+#include "gui/app/common_alert.h"
 #include "gui/app/in_app_notification_center.h"
 #include "gui/chat/chat_message_window_controller.h"
 #include "gui/chat/chat_room_list_model.h"
@@ -16,8 +17,11 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -185,7 +189,7 @@ TEST_F(ChatWindowsTest, TextsTypedBeforeTheRoomExistsGoOutOnceInOrderAndRepliesS
     EXPECT_EQ(transcript->rowCount(), 0);
 }
 
-TEST_F(ChatWindowsTest, ATextTheCoreRefusesStaysInTheField) {
+TEST_F(ChatWindowsTest, ATextTheCoreRefusesStaysInTheFieldAndTheWindowSaysWhy) {
     action("actionChat")->trigger();
     ChatWindowController* chat = main->chatWindow();
     ASSERT_TRUE(waitFor([&] { return contact(chat, "trader") != nullptr; }));
@@ -194,8 +198,48 @@ TEST_F(ChatWindowsTest, ATextTheCoreRefusesStaysInTheField) {
     ASSERT_TRUE(waitFor([&] { return !session->client().isNetworkAvailable(); }));
     type(chat, "kept", true);
     EXPECT_EQ(chat->messageTextView()->text(), "kept");
+    QMessageBox* alert = tc::gui::CommonAlert::showing(chat, QStringLiteral("chat"));
+    ASSERT_TRUE(alert);
+    EXPECT_FALSE(alert->informativeText().isEmpty());
+    alert->close();
     EXPECT_EQ(chat->messageTableView()->transcript()->rowCount(), 0);
     EXPECT_EQ(sent(601) + sent(603), 0);
+}
+
+// A pasted control character is refused with its reason; a draft stays with its conversation.
+TEST_F(ChatWindowsTest, AnUnsendableTextIsRefusedWithItsReasonAndDraftsStayWithTheirConversation) {
+    action("actionChat")->trigger();
+    ChatWindowController* chat = main->chatWindow();
+    ASSERT_TRUE(waitFor([&] { return contact(chat, "trader") != nullptr && contact(chat, "suspended"); }));
+    EXPECT_FALSE(chat->messageTextView()->isEnabled()) << "nothing is typed for no one";
+    const auto pasteAndRefuse = [&](QLineEdit* field, QAbstractButton* press, const char* fieldKey) {
+        QApplication::clipboard()->setText(QStringLiteral("for trader\x03"));
+        QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+        QTest::mouseClick(press, Qt::LeftButton);
+        QMessageBox* alert = tc::gui::CommonAlert::showing(press->window(), QStringLiteral("chat"));
+        ASSERT_TRUE(alert);
+        EXPECT_EQ(
+            alert->informativeText(),
+            context->text(texts::kHoldsCharacterCannotSentControl).replace("{0}", context->text(fieldKey)));
+        alert->close();
+    };
+    chat->contactsOutlineView()->setCurrentItem(contact(chat, "trader"));
+    QLineEdit* field = chat->messageTextView();
+    pasteAndRefuse(field, chat->sendButton(), texts::kMessage);
+    EXPECT_EQ(field->text(), QStringLiteral("for trader\x03"));
+    chat->contactsOutlineView()->setCurrentItem(contact(chat, "suspended"));
+    EXPECT_TRUE(field->text().isEmpty());
+    chat->contactsOutlineView()->setCurrentItem(contact(chat, "trader"));
+    EXPECT_EQ(field->text(), QStringLiteral("for trader\x03"));
+
+    // A support request that cannot be sent keeps its sheet open.
+    chat->chatQueueTableView()->selectRow(0);
+    ASSERT_TRUE(chat->queueRequestSheet() && chat->queueRequestSheet()->isVisible());
+    chat->queueRequestSheet()->messageField()->clear();
+    pasteAndRefuse(chat->queueRequestSheet()->messageField(), chat->queueRequestSheet()->requestButton(),
+                   texts::kRequestMessage);
+    EXPECT_TRUE(chat->queueRequestSheet()->isVisible());
+    EXPECT_EQ(sent(601) + sent(603) + sent(678), 0);
 }
 
 TEST_F(ChatWindowsTest, ASupportQueueIsAskedFirstThenItsConversationOpens) {

@@ -1,6 +1,7 @@
 #include "gui/app/window_shake.h"
 #include "gui/controls/chart_drop_area.h"
 #include "gui/controls/decimal_text_field.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/controls/header_editor.h"
 #include "gui/controls/input_filters.h"
 #include "gui/gui_test_support.h"
@@ -18,68 +19,82 @@
 
 namespace {
 
-TEST(InputFilters, TypedAndPastedTextIsHeldToTheSameRule) {
-    QLineEdit price;
-    tc::gui::installDecimalFilter(&price);
-    price.show();
-    QTest::keyClicks(&price, "1.5.a7");
-    EXPECT_EQ(price.text(), "1.57");
+TEST(InputFilters, TextThatIsNoNumberStaysAsTypedAndIsRefusedWithItsReason) {
+    const QString field = "Quantity";
+    // A dropped comma or letter left another number ("0,5" became 5 lots): the text stays whole.
+    for (const char* typed : {"0,5", "1.5.a7", "1e5", "1 000", "-1"}) {
+        SCOPED_TRACE(typed);
+        QLineEdit quantity;
+        tc::gui::installDecimalFilter(&quantity);
+        quantity.show();
+        QTest::keyClicks(&quantity, typed);
+        EXPECT_EQ(quantity.text(), typed);
+        EXPECT_FALSE(quantity.hasAcceptableInput());
+        EXPECT_FALSE(tc::gui::entryRefusal(0, quantity.text(), field).isEmpty());
+    }
+    EXPECT_EQ(tc::gui::entryRefusal(0, "0,5", field),
+              "Quantity holds a comma. Numbers take a point for decimals and no thousands separators: "
+              "type 1000.5, not 1,000.5 or 1000,5.");
+    EXPECT_EQ(tc::gui::entryRefusal(0, "abc", field),
+              "Quantity is not a number. Type digits with at most one point, for example 1000.5.");
+    EXPECT_EQ(tc::gui::entryRefusal(0, "0.5", field), "");
 
-    QLineEdit empty;
-    tc::gui::installDecimalFilter(&empty);
+    QLineEdit pasted;
+    tc::gui::installDecimalFilter(&pasted);
     QApplication::clipboard()->setText("1.2.3");
-    empty.paste();
-    EXPECT_EQ(empty.text(), "");
+    pasted.paste();
+    EXPECT_EQ(pasted.text(), "1.2.3");
+    EXPECT_FALSE(pasted.hasAcceptableInput());
+    pasted.clear();
+    QApplication::clipboard()->setText(QString(320, '9')); // past any number's length: not taken
+    pasted.paste();
+    EXPECT_EQ(pasted.text(), "");
     QApplication::clipboard()->setText("12.5");
-    empty.paste();
-    EXPECT_EQ(empty.text(), "12.5");
+    pasted.paste();
+    EXPECT_EQ(pasted.text(), "12.5");
+    EXPECT_TRUE(pasted.hasAcceptableInput());
 
     QLineEdit port;
     tc::gui::installPortFilter(&port);
     QTest::keyClicks(&port, "51x0099");
-    EXPECT_EQ(port.text(), "51009");
-    QTest::keyClick(&port, Qt::Key_Backspace);
-    EXPECT_EQ(port.text(), "5100");
+    EXPECT_EQ(port.text(), "51x0099"); // not 51009
+    EXPECT_FALSE(port.hasAcceptableInput());
+    port.setText("5100");
+    EXPECT_TRUE(port.hasAcceptableInput());
 
     QComboBox quantity;
     quantity.setEditable(true);
     tc::gui::installDecimalFilter(&quantity);
     QTest::keyClicks(quantity.lineEdit(), "0.1.");
-    EXPECT_EQ(quantity.currentText(), "0.1");
+    EXPECT_EQ(quantity.currentText(), "0.1.");
+    EXPECT_FALSE(quantity.lineEdit()->hasAcceptableInput());
 }
 
-TEST(DecimalTextField, TypingAndPastingStopAtTheDecimalLimit) {
+TEST(DecimalTextField, DecimalsPastTheLimitStayAndAreRefusedNotCut) {
     tc::gui::DecimalTextField amount;
     amount.show();
-    QTest::keyClicks(&amount, "12.5.07");
-    EXPECT_EQ(amount.text(), "12.50"); // the second point and the third decimal are refused
-    EXPECT_EQ(amount.decimalPlaces(), 2);
-    amount.setCursorPosition(0);
-    QTest::keyClicks(&amount, "9");
-    EXPECT_EQ(amount.text(), "912.50");
-    amount.end(false);
+    QTest::keyClicks(&amount, "12.507");
+    EXPECT_EQ(amount.text(), "12.507"); // not 12.50: the third decimal is shown and refused
+    EXPECT_FALSE(amount.hasAcceptableInput());
+    EXPECT_EQ(tc::gui::entryRefusal(0, amount.text(), "Amount", {false, 2}),
+              "Amount has too many decimals. Type at most 2 digits after the point.");
     QTest::keyClick(&amount, Qt::Key_Backspace);
-    EXPECT_EQ(amount.text(), "912.5");
+    EXPECT_EQ(amount.text(), "12.50");
+    EXPECT_TRUE(amount.hasAcceptableInput());
+    EXPECT_EQ(amount.decimalPlaces(), 2);
 
     amount.clear();
-    QApplication::clipboard()->setText("1.2.3");
+    QApplication::clipboard()->setText("1,000");
     amount.paste();
-    EXPECT_EQ(amount.text(), "");
-    QApplication::clipboard()->setText("0.125");
-    amount.paste();
-    EXPECT_EQ(amount.text(), "");
-    QApplication::clipboard()->setText("2x");
-    amount.paste();
-    EXPECT_EQ(amount.text(), "");
+    EXPECT_EQ(amount.text(), "1,000");
+    EXPECT_FALSE(amount.hasAcceptableInput());
 
+    amount.clear();
     amount.setMaximumDecimals(5); // a price at the instrument's decimals
-    amount.paste();
-    EXPECT_EQ(amount.text(), "");
     QApplication::clipboard()->setText("1.23456");
     amount.paste();
     EXPECT_EQ(amount.text(), "1.23456");
-    QTest::keyClicks(&amount, "7");
-    EXPECT_EQ(amount.text(), "1.23456");
+    EXPECT_TRUE(amount.hasAcceptableInput());
 }
 
 TEST(WindowShake, TheWindowComesToRestWhereItWasAlsoWhenShakenAgainMidSwing) {
@@ -119,9 +134,9 @@ TEST(ChartDropArea, TakesACopiedCodeAndRefusesOtherDrags) {
     EXPECT_EQ(dropped.front(), (QList<QVariant>{"EURUSD", "Chart3"}));
 }
 
-TEST(HeaderEditor, EditsTheNumberOfAHeaderAndReportsTheFinalTextEvenEmpty) {
-    QStandardItemModel model(1, 2);
-    model.setHorizontalHeaderLabels({"Symbol", "1.5 lots"});
+TEST(HeaderEditor, EditsTheNumberOfAHeaderAndReportsTheFinalTextWhateverItHolds) {
+    QStandardItemModel model(1, 3);
+    model.setHorizontalHeaderLabels({"Symbol", "1.5", "2 lots"});
     QTableView table;
     table.setModel(&model);
     table.show();
@@ -132,14 +147,19 @@ TEST(HeaderEditor, EditsTheNumberOfAHeaderAndReportsTheFinalTextEvenEmpty) {
     auto* field = table.horizontalHeader()->findChild<QLineEdit*>("headerEditor");
     ASSERT_TRUE(field && field->isVisible());
     EXPECT_EQ(field->text(), "1.5");
-    QTest::keyClicks(field, "2.5x");
+    QTest::keyClicks(field, "2,5");
+    EXPECT_EQ(field->text(), "2,5"); // kept as typed, not read as 25
+    // Return ends the edit with the text as it stands, for the owner to read whole or refuse.
     QTest::keyClick(field, Qt::Key_Return);
-    EXPECT_EQ(edited.count(), 1);
-    EXPECT_EQ(edited.front().front().toString(), "2.5");
+    ASSERT_EQ(edited.count(), 1);
+    EXPECT_EQ(edited.back().front().toString(), "2,5");
+    EXPECT_FALSE(field->isVisible());
 
-    editor.edit(1);
-    field->clear();
+    // A title that is no number starts the field empty: no digits are picked out of it.
+    editor.edit(2);
+    EXPECT_EQ(field->text(), "");
     QTest::keyClick(field, Qt::Key_Return);
+    ASSERT_EQ(edited.count(), 2);
     EXPECT_EQ(edited.back().front().toString(), "");
 }
 

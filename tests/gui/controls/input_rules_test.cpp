@@ -43,12 +43,6 @@ TEST(InputRules, PortFieldTakesAtMostFiveDigits) {
     EXPECT_FALSE(isPortText("51 0"));
 }
 
-TEST(InputRules, HeaderTextKeepsDigitsAndTheFirstPoint) {
-    EXPECT_EQ(sanitizeDecimal("12a"), "12");
-    EXPECT_EQ(sanitizeDecimal("1.2."), "1.2");
-    EXPECT_EQ(sanitizeDecimal("1.2.3 lots"), "1.23");
-}
-
 TEST(PriceHighlight, BigFigureAndRaisedDigitsAroundThePoint) {
     // 1.23456 with two big and one small digit: "45" big, "6" small, the point stays after "1".
     const PriceHighlight h = priceHighlight("1.23456", 2, 1);

@@ -35,14 +35,6 @@ TEST(AccessRights, FiveRightsInOrderWithNoneAsTenAndTextsBothWays) {
     EXPECT_FALSE(accessRightText(0));
 }
 
-TEST(AccessRights, WireControlBytesAreFoundAnywhereInATypedText) {
-    for (char c = 0x01; c <= 0x07; ++c)
-        EXPECT_TRUE(holdsWireControlByte(std::string("pass") + c + "word")) << int(c);
-    EXPECT_FALSE(holdsWireControlByte("pass word\t!"));
-    EXPECT_FALSE(holdsWireControlByte(std::string("a\x08z")));
-    EXPECT_FALSE(holdsWireControlByte(""));
-}
-
 TEST(AccountAccessForm, OffersOnlyTheAccountsTheUserHoldsAndSendsNothingWithoutOne) {
     AccountAccessForm form;
     form.loadAccounts({account(20001, 1001, "Demo USD"), account(20011, 1002), nullptr, account(20003, 1001)},

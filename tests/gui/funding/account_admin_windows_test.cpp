@@ -9,7 +9,10 @@
 #include "gui/texts.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -162,6 +165,9 @@ TEST_F(AccountAdminTest, ARefusedEditClosesTheSheetAndSaysSo) {
 TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFieldsKept) {
     auto* sheet = openSheet<ChangePasswordWindowController>("actionChangePassword");
     ASSERT_TRUE(sheet);
+    // Headed without the ellipsis of the menu item that opened it.
+    EXPECT_EQ(find<QGroupBox>(sheet, "changePasswordBox")->title(),
+              context->text(texts::kChangePasswordTitle));
     // Refused here: nothing goes to the server.
     type(sheet, "demo12345", "n3w-password", "n3w-password");
     QTest::keyClick(find<QLineEdit>(sheet, "ConfirmPasswordField"), Qt::Key_Return);
@@ -176,7 +182,8 @@ TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFi
     QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
     alert = alertOn(sheet);
     ASSERT_TRUE(alert);
-    EXPECT_EQ(alert->informativeText(), context->text(texts::kPasswordCannotHoldControlCharacters));
+    EXPECT_EQ(alert->informativeText(), context->text(texts::kHoldsCharacterCannotSentControl)
+                                            .replace("{0}", context->text(texts::kNewPassword)));
     alert->close();
     EXPECT_EQ(streamMessagesOf(37), 0);
 
@@ -202,6 +209,34 @@ TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFi
     ASSERT_TRUE(waitFor([&] { return !sheet->Waiting(); }));
     EXPECT_TRUE(sheet->StatusText().contains("at least 8 characters")) << sheet->StatusText().toStdString();
     EXPECT_TRUE(sheet->isVisible());
+}
+
+// A pasted password is taken whole up to the limit every password field shares and refused past
+// it: never cut to fit and then confirmed.
+TEST_F(AccountAdminTest, ALongPasswordIsTakenWholeOrRefusedNeverCutAndConfirmed) {
+    auto* sheet = openSheet<ChangePasswordWindowController>("actionChangePassword");
+    ASSERT_TRUE(sheet);
+    for (const QString& password : {QString(257, QLatin1Char('p')), QString(200, QLatin1Char('7'))}) {
+        type(sheet, "demo1234", "", "");
+        for (const char* name : {"NewPasswordField", "ConfirmPasswordField"}) {
+            QApplication::clipboard()->setText(password);
+            QTest::keyClick(find<QLineEdit>(sheet, name), Qt::Key_V, Qt::ControlModifier);
+            EXPECT_EQ(find<QLineEdit>(sheet, name)->text(), password) << name << " holds the paste whole";
+        }
+        QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
+        if (QMessageBox* alert = alertOn(sheet)) {
+            EXPECT_EQ(alert->informativeText(), context->text(texts::kLongerThanCharacters)
+                                                    .replace("{0}", context->text(texts::kNewPassword))
+                                                    .replace("{1}", "256"));
+            alert->close();
+        }
+    }
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); })); // the server's answer came
+    EXPECT_EQ(streamMessagesOf(37), 1) << "the longer one was refused";
+    const std::string taken(200, '7');
+    EXPECT_EQ(remembered, std::vector<std::string>{taken});
+    signalledState = interfaces::LoginState::SignedOut;
+    EXPECT_TRUE(signIn("demo", taken)) << "the password confirmed is the one that signs in";
 }
 
 TEST_F(AccountAdminTest, ARightPasswordChangesItAndTheNextSignInNeedsTheNewOne) {

@@ -1,5 +1,5 @@
 // The funding windows' arithmetic and checks without widgets: the withdrawable amount's text and the
-// amount typed; the deposit estimate in every
+// amount typed, read whole or refused with its reason; the deposit estimate in every
 // currency case; the checks in their order with their texts; the history's types, cells and period;
 // which deposit window a gateway reply belongs to.
 #include "gui/funding/funding_window_rules.h"
@@ -27,7 +27,6 @@ TEST(WithdrawableAmount, FieldTexts) {
     EXPECT_EQ(withdrawableText(7800), "7800.00");
     EXPECT_EQ(withdrawableText(0), "0.00");
     EXPECT_EQ(withdrawableText(-12.5), "0.00");
-    EXPECT_DOUBLE_EQ(leadingAmount("500.5xyz"), 500.5);
 }
 
 TEST(WithdrawalChecks, OrderAndTexts) {
@@ -42,16 +41,16 @@ TEST(WithdrawalChecks, OrderAndTexts) {
     EXPECT_EQ(key("100.01"), texts::kAmountMustGreaterThanZero);
     EXPECT_EQ(key("0"), texts::kAmountMustGreaterThanZero);
     EXPECT_EQ(key("-5"), texts::kAmountMustGreaterThanZero);
-    EXPECT_EQ(key("abc"), texts::kAmountMustGreaterThanZero);
-    EXPECT_EQ(key("inf"), texts::kAmountMustGreaterThanZero);
-    EXPECT_EQ(key("1e400"), texts::kAmountMustGreaterThanZero);
+    EXPECT_EQ(key(""), texts::kAmountMustGreaterThanZero);
+    EXPECT_EQ(key("100abc"), texts::kNotNumber);
+    EXPECT_EQ(key("1,000"), texts::kHoldsAComma); // never 1.00
     // The request carries two decimals: an amount they would change is refused, not rounded.
     EXPECT_EQ(key("0.001"), texts::kAmountMoreThanTwoDecimals);
     EXPECT_EQ(key("99.999"), texts::kAmountMoreThanTwoDecimals);
     EXPECT_EQ(key("99.990"), "accepted");
     EXPECT_EQ(key("0.01"), "accepted");
-    EXPECT_EQ(key("1e13"), texts::kAmountAboveMostOneRequest); // the cap, whatever is withdrawable
-    form.withdrawable = -50;                                   // nothing to withdraw: every amount is refused
+    EXPECT_EQ(key("1234567890123456789"), texts::kAmountAboveMostOneRequest); // whatever is withdrawable
+    form.withdrawable = -50; // nothing to withdraw: every amount is refused
     EXPECT_EQ(key("1"), texts::kAmountMustGreaterThanZero);
     form.accountChosen = false; // no account: the withdrawable amount is not checked
     EXPECT_EQ(key("1"), "accepted");
@@ -64,9 +63,12 @@ TEST(WithdrawalChecks, OrderAndTexts) {
     form.amountText = "10";
     const auto refusal = checkWithdrawalForm(form);
     ASSERT_TRUE(refusal);
-    EXPECT_EQ(*refusal, (FundingRefusalText{texts::kHoldsCharacterCannotSentOr, 0, texts::kRemarks}));
+    EXPECT_EQ(*refusal, (FundingRefusalText{texts::kHoldsCharacterCannotSentControl, 0, texts::kRemarks}));
     form.texts = {{texts::kRemarks, std::string(kMaxFundingText + 1, 'a')}};
-    EXPECT_TRUE(checkWithdrawalForm(form));
+    EXPECT_EQ(checkWithdrawalForm(form),
+              (FundingRefusalText{texts::kLongerThanCharacters, 0, texts::kRemarks, "500"}));
+    form.texts = {{texts::kRemarks, std::string(kMaxFundingText, 'a')}};
+    EXPECT_FALSE(checkWithdrawalForm(form));
 }
 
 TEST(WithdrawalFigures, NoResultingBalanceForARefusedAmount) {
@@ -75,7 +77,7 @@ TEST(WithdrawalFigures, NoResultingBalanceForARefusedAmount) {
     f.pending = 100;
     f.withdrawable = 1000;
     EXPECT_EQ(resultingBalanceText(f, "250.25"), "10970.25");
-    for (const char* refused : {"-100", "0", "", "abc", "1e400", "1000.01"})
+    for (const char* refused : {"-100", "0", "", "abc", "1e400", "1000.01", "250abc", "1,000"})
         EXPECT_EQ(resultingBalanceText(f, refused), "") << refused;
 }
 
@@ -96,7 +98,7 @@ struct Currencies {
 TEST(DepositEstimate, EveryCurrencyCase) {
     Currencies k;
     DepositCurrencies c{&k.usd, &k.eur, &k.usd, true};
-    EXPECT_EQ(depositEstimate("12abc", false, c), "12abc"); // not a gateway payment
+    EXPECT_EQ(depositEstimate("12", false, c), "12"); // not a gateway payment: as typed
     // System currency is the account's: the gateway's rate, direct the other way round.
     EXPECT_EQ(depositEstimate("100", true, c), "92.00");
     // System currency is the gateway's: the account's rate as it stands.
@@ -114,7 +116,7 @@ TEST(DepositEstimate, EveryCurrencyCase) {
     EXPECT_EQ(depositEstimate("100", true, {&k.usd, nullptr, &k.usd, true}), "100");
     EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, &k.usd, false}), "100");
     // An amount the deposit refuses is worked into no estimate, nor shown as one.
-    for (const char* refused : {"-100", "0", "abc", "1e13"}) {
+    for (const char* refused : {"-100", "0", "abc", "1e13", "12abc", "1,000"}) {
         EXPECT_EQ(depositEstimate(refused, true, {&k.usd, &k.eur, &k.usd, true}), "") << refused;
         EXPECT_EQ(depositEstimate(refused, false, c), "") << refused;
     }
@@ -149,11 +151,15 @@ TEST(DepositChecks, OrderAndTexts) {
         return r ? r->key : std::string("accepted");
     };
     EXPECT_EQ(key("250"), "accepted"); // a bank mode asks nothing more
-    EXPECT_EQ(key("250abc"), "accepted");
-    for (const char* bad : {"0", "-1", "abc", "", "inf", "nan", "1e400"})
+    for (const char* bad : {"0", "-1", ""})
         EXPECT_EQ(key(bad), texts::kEnterAmountGreaterThanZero) << bad;
+    // No number at all is said so, naming the field, and never read by its leading digits.
+    for (const char* bad : {"abc", "$100", "250abc", "inf", "1e400"})
+        EXPECT_EQ(refusal(bad), (FundingRefusalText{texts::kNotNumber, 0, texts::kAmount})) << bad;
+    EXPECT_EQ(refusal("5,5"), (FundingRefusalText{texts::kHoldsAComma, 0, texts::kAmount}));
+    EXPECT_EQ(refusal("1 000"), (FundingRefusalText{texts::kHoldsSpaceInsideNumber, 0, texts::kAmount}));
     // Above the cap: said so, with the cap.
-    EXPECT_EQ(refusal("1e13"),
+    EXPECT_EQ(refusal("10000000000000"),
               (FundingRefusalText{texts::kAmountAboveMostOneRequest, 0, "", "1,000,000,000,000.00"}));
     EXPECT_EQ(key("1000000000000"), "accepted");
     for (const char* cents : {"0.001", "1000.005", "12.5001"})
@@ -185,7 +191,8 @@ TEST(DepositChecks, OrderAndTexts) {
     EXPECT_EQ(refusal("250"), (FundingRefusalText{texts::kAccountsCurrencyCannotPaidThrough, 10003, ""}));
     // A text the wire cannot carry, before the gateway's checks.
     form.texts = {{texts::kRemarks, "ok"}, {texts::kBankName, std::string("bank\x05")}};
-    EXPECT_EQ(refusal("250"), (FundingRefusalText{texts::kHoldsCharacterCannotSentOr, 0, texts::kBankName}));
+    EXPECT_EQ(refusal("250"),
+              (FundingRefusalText{texts::kHoldsCharacterCannotSentControl, 0, texts::kBankName}));
 }
 
 TEST(FundingHistory, TypeCodesCellsAndPeriod) {
@@ -198,6 +205,14 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     EXPECT_EQ(kTransactionTypes[7].labelKey, texts::kAdjustments);
     EXPECT_FALSE(transactionCodeFor(false, std::nullopt)); // typed by hand: nothing is sent
     EXPECT_FALSE(transactionCodeFor(false, 11));
+
+    // The account searched for is read whole: its number as sent, nothing for none, else the reason.
+    EXPECT_EQ(historyAccountOf(" 020003 ").number, "20003");
+    EXPECT_FALSE(historyAccountOf("").refusal);
+    for (const auto& [typed, key] :
+         {std::pair{"20,003", texts::kHoldsAComma}, std::pair{"2000.3", texts::kNotNumber},
+          std::pair{"-20003", texts::kCannotBeNegative}})
+        EXPECT_EQ(historyAccountOf(typed).refusal, (FundingRefusalText{key, 0, texts::kAccount})) << typed;
 
     EXPECT_EQ(kDefaultHistoryPeriod.fromSecond, 0);
     EXPECT_EQ(kDefaultHistoryPeriod.toSecond, 24 * 3600 - 1); // the day's end: this afternoon too
@@ -224,6 +239,14 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     EXPECT_EQ(historyCell(row, texts::kTransactionDate), "");
     EXPECT_EQ(groupedAmount(1234.5), "1,234.50");
     EXPECT_EQ(groupedAmount(-7), "-7.00");
+    // Sub-types are named as the statement groups them; a code no figure counts has no name.
+    EXPECT_EQ(subTypeNameKey(14), texts::kDeposit);
+    EXPECT_EQ(subTypeNameKey(12), texts::kWithdrawal);
+    EXPECT_EQ(subTypeNameKey(18), texts::kMiscellaneous);
+    EXPECT_TRUE(subTypeNameKey(kLastNamedSubType));
+    for (const std::int64_t code :
+         {std::int64_t{0}, std::int64_t{3}, std::int64_t{-1}, kLastNamedSubType + 1})
+        EXPECT_EQ(subTypeNameKey(code), std::nullopt) << code;
 }
 
 TEST(PayGateRequests, RepliesGoToTheWindowsInTheOrderTheyAsked) {

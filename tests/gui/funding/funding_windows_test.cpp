@@ -1,7 +1,9 @@
 // The deposit, withdrawal and funding-history windows against the in-process test server, signed in
 // as demo: a gateway payment from send to result with the payment page opened once at the right
-// address, a refused payment, a bank deposit, a withdrawal refused above the withdrawable amount and
-// accepted below it, the history of a period and its print, and the main window's actions.
+// address, a refused payment, a bank deposit, amounts that are no number refused at once with their
+// reason, the answers to approval requests reaching only the window that sent each, a withdrawal
+// refused above the withdrawable amount and accepted below it, the history of a period and its print,
+// and the main window's actions.
 #include "gui/app/common_alert.h"
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/deposits_withdrawals_window_controller.h"
@@ -18,17 +20,22 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <map>
 
 namespace texts = tc::gui::texts;
 
@@ -43,6 +50,13 @@ class NoIdle : public tc::gui::IdleSource {
 public:
     std::int64_t idleSeconds() override { return 0; }
 };
+
+// Whether the window shows a line of this text.
+bool showsLine(const QWidget* window, const QString& text) {
+    const auto labels = window->findChildren<QLabel*>();
+    return std::any_of(labels.begin(), labels.end(),
+                       [&](const QLabel* label) { return label->isVisible() && label->text() == text; });
+}
 
 class FundingWindowsTest : public guitest::SessionTest {
 protected:
@@ -93,10 +107,15 @@ TEST_F(FundingWindowsTest, GatewayDepositFromSendToResultOpensThePageOnce) {
     EXPECT_EQ(window->accountComboBox()->itemText(0), "20001");
     EXPECT_EQ(window->accountComboBox()->itemText(1), "20003");
     EXPECT_EQ(window->depositModeComboBox()->count(), 3);
+    EXPECT_FALSE(showsLine(window, context->text(texts::kNoneAccountsAllowsDeposits)));
     EXPECT_TRUE(window->followsTick());
     chooseGateway(window);
     EXPECT_FALSE(window->okButton()->isEnabled());
     EXPECT_EQ(window->estimateTitle(), context->text(texts::kDeposit) + " (USD)");
+    // The server holds two gateways but has disabled "Euro Pay": only the usable one is offered.
+    ASSERT_EQ(client().funding().collections().payGateSettings.size(), 2u);
+    ASSERT_EQ(window->paymentGatewayComboBox()->count(), 1);
+    EXPECT_EQ(window->paymentGatewayComboBox()->itemText(0), "Loopback Pay");
 
     QTest::keyClicks(window->amountTextField(), "250");
     EXPECT_EQ(window->depositTextField()->text(), "250"); // same currency: as typed
@@ -156,16 +175,26 @@ TEST_F(FundingWindowsTest, RefusedPaymentAndRefusedInputAnswerTheWindowThatAsked
     QTest::keyClicks(window->emailTextField(), ".com");
     window->remarksTextField()->setText(QStringLiteral("note\x02"));
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
-    EXPECT_EQ(
-        alertText(window, "deposit"),
-        context->text(texts::kHoldsCharacterCannotSentOr).replace("{0}", context->text(texts::kRemarks)));
+    EXPECT_EQ(alertText(window, "deposit"), context->text(texts::kHoldsCharacterCannotSentControl)
+                                                .replace("{0}", context->text(texts::kRemarks)));
     EXPECT_TRUE(window->sendRequestButton()->isEnabled());
+    // A remark pasted past the limit is kept whole and refused with the limit, never cut and sent.
+    window->remarksTextField()->clear();
+    QApplication::clipboard()->setText(QString(tc::gui::kMaxFundingText + 1, QLatin1Char('r')));
+    QTest::keyClick(window->remarksTextField(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(window->remarksTextField()->text().size(), qsizetype(tc::gui::kMaxFundingText + 1));
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    EXPECT_EQ(alertText(window, "deposit"), context->text(texts::kLongerThanCharacters)
+                                                .replace("{0}", context->text(texts::kRemarks))
+                                                .replace("{1}", QString::number(tc::gui::kMaxFundingText)));
     window->remarksTextField()->clear();
     // Past the gateway's limit: the server refuses and the window that asked says so.
     ASSERT_TRUE(window->sendRequest());
     ASSERT_TRUE(waitFor([&] { return window->okButton()->isEnabled() && window->currentPage() == 1; }));
     EXPECT_EQ(window->headerText(), context->text(texts::kPaymentFailed).toUpper());
     EXPECT_TRUE(window->footerText().contains("limit")) << window->footerText().toStdString();
+    // The refusal has no lines to list or print.
+    EXPECT_FALSE(window->detailWindow()->isVisible());
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_EQ(other->currentPage(), 0);
     delete window;
@@ -224,6 +253,71 @@ TEST_F(FundingWindowsTest, BankDepositRefusalsLeaveTheFormUsable) {
     EXPECT_FALSE(window->awaitsAnswer());
     EXPECT_EQ(window->currentPage(), 0);
     delete window;
+}
+
+// An amount that is no number stays as typed, is marked with its reason while it is there, works
+// out no figure and is refused by Send with that reason: nothing goes out. "1,000" was sent as 1.00.
+TEST_F(FundingWindowsTest, AnAmountThatIsNoNumberIsRefusedWithItsReason) {
+    DepositRequestWindowController* deposit = depositWindow();
+    auto withdrawal = std::make_unique<WithdrawalRequestWindowController>(*context);
+    withdrawal->show();
+    withdrawal->windowDidAppear();
+    // The alert's text when Send refused the text typed, as the field's mark says it.
+    const auto refusal = [&](tc::gui::RequestWindow* window, const char* text, const char* topic) {
+        window->amountTextField()->clear();
+        QTest::keyClicks(window->amountTextField(), text);
+        EXPECT_EQ(window->amountTextField()->text(), text);
+        EXPECT_EQ(window->amountTextField()->toolTip(), window->amountFault());
+        QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+        EXPECT_FALSE(window->awaitsAnswer()) << text;
+        return alertText(window, topic);
+    };
+    const auto reason = [&](std::string_view key) {
+        return context->text(key).replace("{0}", context->text(texts::kAmount));
+    };
+    for (const auto& [text, key] :
+         {std::pair{"1,000", texts::kHoldsAComma}, std::pair{"1 000", texts::kHoldsSpaceInsideNumber},
+          std::pair{"abc", texts::kNotNumber}, std::pair{"$100", texts::kNotNumber}}) {
+        EXPECT_EQ(refusal(deposit, text, "deposit"), reason(key)) << text;
+        EXPECT_EQ(deposit->amountFault(), reason(key)) << text;
+        EXPECT_TRUE(deposit->depositTextField()->text().isEmpty()) << text;
+    }
+    EXPECT_EQ(refusal(withdrawal.get(), "5,5", "withdrawal"), reason(texts::kHoldsAComma));
+    EXPECT_TRUE(withdrawal->resultingBalanceTextField()->text().isEmpty());
+    chooseGateway(deposit); // an online payment's amount too
+    QTest::keyClicks(deposit->emailTextField(), "demo@example.com");
+    EXPECT_EQ(refusal(deposit, "250abc", "deposit"), reason(texts::kNotNumber));
+    // A number takes the mark off.
+    withdrawal->amountTextField()->setText(QStringLiteral("1000"));
+    EXPECT_TRUE(withdrawal->amountTextField()->toolTip().isEmpty());
+    EXPECT_FALSE(withdrawal->resultingBalanceTextField()->text().isEmpty());
+    delete deposit;
+}
+
+// Two deposit windows wait for the server's refusals: each refusal ends the wait of the window whose
+// request it answers, the other waits on; a receipt shows only in the window that sent its request.
+TEST_F(FundingWindowsTest, ApprovalAnswersReachOnlyTheWindowThatSentTheRequest) {
+    std::unique_ptr<DepositRequestWindowController> first(depositWindow()), second(depositWindow());
+    std::vector<std::pair<bool, bool>> waitingAtEachRefusal;
+    QObject::connect(session.get(), &tc::gui::ClientModel::fundingFailed, first.get(), [&] {
+        waitingAtEachRefusal.emplace_back(first->awaitsAnswer(), second->awaitsAnswer());
+    });
+    // Above the desk's limit: both are refused, in the order they were sent.
+    for (DepositRequestWindowController* window : {first.get(), second.get()}) {
+        window->amountTextField()->setText(QString::number(testserver::kApprovalLimit * 2, 'f', 0));
+        ASSERT_TRUE(window->sendRequest());
+    }
+    ASSERT_TRUE(waitFor([&] { return waitingAtEachRefusal.size() == 2; }));
+    EXPECT_EQ(waitingAtEachRefusal, (std::vector{std::pair(false, true), std::pair(false, false)}));
+    EXPECT_TRUE(alertText(first.get(), "deposit").contains("limit"));
+    EXPECT_TRUE(alertText(second.get(), "deposit").contains("limit"));
+
+    first->amountTextField()->setText(QStringLiteral("1500"));
+    QSignalSpy shown(first.get(), &DepositRequestWindowController::resultShown);
+    ASSERT_TRUE(first->sendRequest());
+    ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }));
+    EXPECT_EQ(detailValue(first->detailWindow(), 5), "1500.00");
+    EXPECT_EQ(second->currentPage(), 0);
 }
 
 TEST_F(FundingWindowsTest, ARequestWithoutAnswerIsGivenUpAfterTheLimit) {
@@ -326,7 +420,8 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     // The whole day: what was approved this afternoon is listed.
     EXPECT_EQ(window->toDate(), QDateTime(today, QTime(23, 59, 59)));
     EXPECT_EQ(window->accountComboBox()->currentText(), "20001");
-    EXPECT_TRUE(window->transactionCodeComboBox()->currentText().isEmpty());
+    // It opens on a type, the whole: a blank chooser leaves the trader guessing.
+    EXPECT_EQ(window->transactionCodeComboBox()->currentText(), context->text(texts::kAllTransactions));
     EXPECT_EQ(window->transactionCodeComboBox()->count(), 11);
 
     window->accountComboBox()->setEditText("20003");
@@ -341,26 +436,78 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     EXPECT_EQ(model->index(0, 3).data().toString(), "1,000.00");
     EXPECT_EQ(model->index(0, 7).data().toString(), "03/01/2024 10:00:00");
     EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString(), context->text(texts::kCredit));
+    // Sub-types by name: the seeded codes 1, 11, 14, 2, 12, 4, 5, 6, 7, 8, 9, 10, ... in this order.
+    const auto subType = [&](int row) { return model->index(row, 1).data().toString(); };
+    for (const auto& [row, key] : {std::pair{0, texts::kDeposit},
+                                   {2, texts::kDeposit},
+                                   {3, texts::kWithdrawal},
+                                   {5, texts::kCommission},
+                                   {6, texts::kTDS},
+                                   {8, texts::kSettledLoss},
+                                   {9, texts::kSettledProfit},
+                                   {10, texts::kAdjustment},
+                                   {11, texts::kMiscellaneous},
+                                   {13, texts::kDailyTDS},
+                                   {14, texts::kMonthlyTDS}})
+        EXPECT_EQ(subType(row), context->text(key)) << row;
 
+    // Printed on the window's own page settings, in languages of several scripts: every word of
+    // every title whole, and the amounts right-aligned as the grid shows them.
     QTemporaryDir dir;
-    QPrinter printer;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(dir.filePath("history.pdf"));
-    ASSERT_TRUE(window->printTo(printer));
-    const QString text = guitest::pdfText(printer.outputFileName());
-    ASSERT_FALSE(text.isEmpty());
-    for (const QString& expected : {context->text(texts::kDepositsAndWithdrawals),
-                                    context->text(texts::kCredit), context->text(texts::kBalanceAfter),
-                                    QStringLiteral("1,000.00"), QStringLiteral("03/18/2024 10:00:00")})
-        EXPECT_TRUE(text.contains(expected)) << expected.toStdString();
+    for (const std::int64_t language : {0, 6, 7, 10, 11}) {
+        ASSERT_TRUE(context->language().select(language));
+        SCOPED_TRACE(language);
+        QPrinter printer(QPrinter::HighResolution);
+        DepositsWithdrawalsWindowController::setUpPrinter(printer);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("history-%1.pdf").arg(language)));
+        ASSERT_TRUE(window->printTo(printer));
+        const std::vector<guitest::PdfWord> words = guitest::pdfWords(printer.outputFileName());
+        QSet<QString> printed;
+        for (const guitest::PdfWord& word : words)
+            printed.insert(word.text);
+        QStringList expected{context->text(texts::kDepositsAndWithdrawals), context->text(texts::kCommission),
+                             QStringLiteral("1,000.00 03/18/2024 10:00:00")};
+        for (int c = 0; c < model->columnCount(); ++c)
+            expected << model->headerData(c, Qt::Horizontal).toString();
+        for (const QString& word : expected.join(' ').split(' ', Qt::SkipEmptyParts))
+            EXPECT_TRUE(printed.contains(word)) << word.toStdString();
+        // Each row's credit, debit and balance end where the first row's do.
+        std::map<int, std::vector<QRectF>> rows; // amounts by the top of their line
+        static const QRegularExpression amount(QStringLiteral("^\\d[\\d,]*\\.\\d\\d$"));
+        for (const guitest::PdfWord& word : words)
+            if (amount.match(word.text).hasMatch())
+                rows[qRound(word.box.top())].push_back(word.box);
+        ASSERT_EQ(rows.size(), 18u);
+        const std::vector<QRectF>& first = rows.begin()->second;
+        for (auto& [top, amounts] : rows) {
+            std::sort(amounts.begin(), amounts.end(), [](QRectF a, QRectF b) { return a.left() < b.left(); });
+            ASSERT_EQ(amounts.size(), 3u) << top;
+            for (std::size_t a = 0; a < 3; ++a)
+                EXPECT_NEAR(amounts[a].right(), first[a].right(), 0.5) << "amount " << a << " at " << top;
+        }
+    }
+    ASSERT_TRUE(context->language().select(0));
 
     // A type typed by hand is none of the list's: nothing is sent.
     window->transactionCodeComboBox()->setEditText("nonsense");
     EXPECT_FALSE(window->searchButtonClicked());
-    // Clear: the default period, no type, no rows; the account stays.
+    window->transactionCodeComboBox()->setEditText(QString());
+    // An account that is no account number is marked and refused with its reason, never cut to one.
+    QLineEdit* account = window->accountComboBox()->lineEdit();
+    account->clear();
+    QTest::keyClicks(account, "20,003");
+    const QString comma = context->text(texts::kHoldsAComma).replace("{0}", context->text(texts::kAccount));
+    EXPECT_EQ(account->toolTip(), comma);
+    EXPECT_FALSE(window->searchButtonClicked());
+    EXPECT_EQ(alertText(window, "fundingHistory"), comma);
+    account->setText(QStringLiteral("20003"));
+    EXPECT_TRUE(account->toolTip().isEmpty());
+    // Clear: the default period, all transactions, no rows; the account stays.
+    window->transactionCodeComboBox()->setCurrentIndex(2);
     window->setDefaultValues();
     EXPECT_EQ(model->rowCount(), 0);
-    EXPECT_TRUE(window->transactionCodeComboBox()->currentText().isEmpty());
+    EXPECT_EQ(window->transactionCodeComboBox()->currentText(), context->text(texts::kAllTransactions));
     EXPECT_EQ(window->accountComboBox()->currentText(), "20003");
     EXPECT_EQ(window->toDate(), QDateTime(today, QTime(23, 59, 59)));
     delete window;
@@ -414,6 +561,7 @@ TEST_F(HeldFundingWindowsTest, WithdrawableAmountLeavesTheMarginAndTheBalanceFol
     window->show();
     window->windowDidAppear();
     ASSERT_EQ(window->accountComboBox()->currentText(), "20001");
+    EXPECT_FALSE(showsLine(window, context->text(texts::kNoneAccountsAllowsWithdrawals)));
     // Seeded: 1.5 EURUSD bought and 0.2 XAUUSD sold; the server charges the group's 1 per lot on
     // the larger side of each instrument.
     ASSERT_TRUE(waitFor([&] { return window->marginTextField()->text() == "1.70"; }))
@@ -443,7 +591,7 @@ TEST_F(HeldFundingWindowsTest, WithdrawableAmountLeavesTheMarginAndTheBalanceFol
 
 class NoFundingAccountTest : public guitest::SessionTest {};
 
-TEST_F(NoFundingAccountTest, NoEligibleAccountDisablesSend) {
+TEST_F(NoFundingAccountTest, NoEligibleAccountDisablesSendAndSaysWhy) {
     context->setClientModel(session.get());
     ASSERT_TRUE(signIn("trader", "trader1234"));
     auto* deposit = new DepositRequestWindowController(*context);
@@ -452,12 +600,14 @@ TEST_F(NoFundingAccountTest, NoEligibleAccountDisablesSend) {
     EXPECT_EQ(deposit->accountComboBox()->count(), 0);
     EXPECT_FALSE(deposit->sendRequestButton()->isEnabled());
     EXPECT_FALSE(deposit->sendRequest());
+    EXPECT_TRUE(showsLine(deposit, context->text(texts::kNoneAccountsAllowsDeposits)));
     auto* withdrawal = new WithdrawalRequestWindowController(*context);
     withdrawal->show();
     withdrawal->windowDidAppear();
     EXPECT_EQ(withdrawal->accountComboBox()->count(), 0);
     EXPECT_FALSE(withdrawal->sendRequestButton()->isEnabled());
     EXPECT_TRUE(withdrawal->withdrawableFundTextField()->text().isEmpty());
+    EXPECT_TRUE(showsLine(withdrawal, context->text(texts::kNoneAccountsAllowsWithdrawals)));
     delete deposit;
     delete withdrawal;
 }

@@ -106,6 +106,8 @@ TEST(GridCells, PositionPricesAndMargin) {
     buy->UnrealisedPL = 0;
     EXPECT_EQ(orderCell(*buy, {}, Field::UnrealisedPL).tone, Tone::Gain);
     EXPECT_EQ(orderCell(*buy, {}, Field::TakeProfit).text, "0.00");
+    // No bracket: 0 in the instrument's decimals, as its statement row reads.
+    EXPECT_EQ(orderCell(*buy, recordsOf(s.model, *buy), Field::StopLoss).text, "0.00000");
     EXPECT_EQ(orderCell(*buy, {}, Field::BracketPosition).text, "0");
 
     account.tradingStatus = 5;

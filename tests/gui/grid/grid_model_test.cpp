@@ -362,6 +362,7 @@ TEST_F(HeldPrices, ATickFollowsItsRowWhenRowsMove) {
 
 TEST_F(HeldPrices, TheSecondsFiguresRefreshOnlyTheOpenPositionsLiveCells) {
     ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return session->client().setCurrentAccount(20001); }));
     GridModel& open = grid(Grid::OpenPositions);
     GridModel& executed = grid(Grid::ExecutedPositions);
     // The pending orders come after the positions: 310002, the take-profit of 300001, fills its cell.
@@ -425,7 +426,8 @@ TEST_F(HeldPrices, TheSecondsFiguresRefreshOnlyTheOpenPositionsLiveCells) {
     EXPECT_EQ(view.tick(open.rowOf("300001"), closing), Tick::Up);
     double profit = 0;
     for (const auto& position : session->client().queries().getOpenOrderCollection())
-        profit += std::isfinite(position->UnrealisedPL) ? position->UnrealisedPL : 0;
+        if (position->AccountNumber == "20001")
+            profit += std::isfinite(position->UnrealisedPL) ? position->UnrealisedPL : 0;
     EXPECT_DOUBLE_EQ(open.openPositionTotals().profitLoss, profit);
     session->tickNow();
     EXPECT_EQ(view.tick(open.rowOf("300001"), closing), Tick::Same);

@@ -66,6 +66,8 @@ protected:
                        !queries.getCancelledOrderCollection().empty();
             },
             15000));
+        // The totals are the current account's, as the main window chooses it at sign-in.
+        ASSERT_TRUE(session->client().setCurrentAccount(20001));
     }
     void TearDown() override {
         testers.clear();
@@ -191,9 +193,10 @@ TEST_F(GridPaneTest, MarketOrderShowsWithTheServersFiguresAndItsCloseMovesItToSe
     EXPECT_TRUE(line.endsWith(QStringLiteral("     "))) << line.toStdString();
     double lots = 0;
     for (const std::string& row : ids(settled))
-        lots += amountOf(cell(settled, row, "SettledQty"));
-    EXPECT_TRUE(
-        line.startsWith(QStringLiteral("Quantity : ") + QString::number(lots) + QStringLiteral("     ")))
+        if (cell(settled, row, "AccountNumber") == "20001")
+            lots += amountOf(cell(settled, row, "SettledQty"));
+    EXPECT_TRUE(line.startsWith(QStringLiteral("Totals of account : 20001     Quantity : ") +
+                                QString::number(lots) + QStringLiteral("     ")))
         << line.toStdString();
 }
 
@@ -377,6 +380,56 @@ TEST_F(GridPaneTest, SwitchedOffColumnsStayHiddenAndOutOfTheMenu) {
     auto shown =
         std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{true, true});
     EXPECT_TRUE(shown->headerMenu().findChild<QAction*>("column_AccountCurrencyRate"));
+}
+
+// The totals under the position grids are the chosen account's alone, in its currency, and read as
+// the status bar does; another account chosen in the accounts grid moves them to its rows.
+TEST_F(GridPaneTest, TotalsAreTheChosenAccountsAndAgreeWithTheStatusBar) {
+    tc::gui::MainWindowController window(*context);
+    window.show();
+    GridPane* open = window.gridPane(Grid::OpenPositions);
+    GridPane* settled = window.gridPane(Grid::SettledPositions);
+    GridPane* accounts = window.gridPane(Grid::Accounts);
+    // A position of the EUR account beside the USD account's, with a figure of its own once the
+    // price moves (below 300001's take profit).
+    const auto before = serverPositionIds();
+    auto euros = ticket("1");
+    euros.account = 20002;
+    ASSERT_TRUE(session->client().orders().placeOrder(euros).sent());
+    std::string id;
+    ASSERT_TRUE(waitFor([&] { return !(id = newIn(serverPositionIds(), before)).empty(); }, 30000));
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.09200", "1.09212"));
+    ASSERT_TRUE(
+        waitFor([&] { return session->tickNow(), amountOf(cell(*open, id, "UnrealisedPL")) != 0; }, 30000));
+    QLabel* statusPL = nullptr; // the status bar's, not the totals bar's label of the same name
+    for (QLabel* label : window.findChildren<QLabel*>(QStringLiteral("ProfitLossValueTextField")))
+        statusPL = open->isAncestorOf(label) ? statusPL : label;
+    const auto sumOf = [](const GridPane& pane, const char* account, std::string_view column) {
+        double sum = 0;
+        for (const std::string& row : ids(pane))
+            sum += cell(pane, row, "AccountNumber") == account ? amountOf(cell(pane, row, column)) : 0;
+        return sum;
+    };
+    for (const char* account : {"20001", "20002"}) {
+        SCOPED_TRACE(account);
+        if (std::string_view(account) == "20002")
+            Q_EMIT accounts->table().clicked(accounts->table().proxy().mapFromSource(
+                accounts->gridModel().index(accounts->gridModel().rowOf("20002"), 0)));
+        const QString line = QStringLiteral("Totals of account : ") + account;
+        EXPECT_TRUE(waitFor(
+            [&] {
+                session->tickNow();
+                return open->totalValue(texts::kTotalsOfAccount) == account &&
+                       open->totalValue(texts::kPL) == tc::gui::valueOfPair(statusPL->text()) &&
+                       settled->statusLine().startsWith(line);
+            },
+            15000))
+            << open->totalValue(texts::kPL).toStdString() << " beside " << statusPL->text().toStdString();
+        EXPECT_DOUBLE_EQ(amountOf(open->totalValue(texts::kQuantity)), sumOf(*open, account, "RemainingQty"));
+        EXPECT_TRUE(settled->statusLine().contains(
+            QStringLiteral("P/L : %1 ").arg(sumOf(*settled, account, "SettledPL"), 0, 'f', 2)))
+            << settled->statusLine().toStdString();
+    }
 }
 
 TEST_F(GridPaneTest, MainWindowRowMenusAndAccountClicks) {

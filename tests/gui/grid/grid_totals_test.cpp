@@ -39,18 +39,28 @@ TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
     positions[1]->UnrealisedPL = -0.25;
     positions[2]->Commission = 1.5;
     positions[2]->Storage = tc::platform::Decimal::notANumber();
-    const auto bar =
-        openPositionTotalsBar(openPositionTotals(s.model, OrderView(positions.begin(), positions.end())));
-    EXPECT_EQ(bar[0], (TotalsEntry{texts::kQuantity, "10000000.3"}))
+    // Account 12 keeps another currency: none of its figures joins 11's.
+    s.account(12);
+    positions.emplace_back(markettest::Session::order("4", "12", "EURUSD", "5"));
+    positions[3]->UnrealisedPL = -1.19;
+    positions[3]->Commission = 7;
+    const OrderView view(positions.begin(), positions.end());
+    const auto bar = openPositionTotalsBar(openPositionTotals(s.model, view, 11));
+    EXPECT_EQ(bar[0], (TotalsEntry{texts::kTotalsOfAccount, "11"}));
+    EXPECT_EQ(bar[1], (TotalsEntry{texts::kQuantity, "10000000.3"}))
         << "lots summed exactly, never in exponent form";
-    EXPECT_EQ(bar[1], (TotalsEntry{texts::kPL, "1,000.00"}));
-    EXPECT_EQ(bar[2], (TotalsEntry{texts::kCommission, "1.50"}));
-    EXPECT_EQ(bar[3], (TotalsEntry{texts::kMargin, "3.75"}));
-    EXPECT_EQ(bar[4], (TotalsEntry{texts::kStorage, "0.00"})) << "a figure that is not a number adds nothing";
+    EXPECT_EQ(bar[2], (TotalsEntry{texts::kPL, "1,000.00"}));
+    EXPECT_EQ(bar[3], (TotalsEntry{texts::kCommission, "1.50"}));
+    EXPECT_EQ(bar[4], (TotalsEntry{texts::kMargin, "3.75"}));
+    EXPECT_EQ(bar[5], (TotalsEntry{texts::kStorage, "0.00"})) << "a figure that is not a number adds nothing";
+    const auto other = openPositionTotalsBar(openPositionTotals(s.model, view, 12));
+    EXPECT_EQ(other[1].value, "5");
+    EXPECT_EQ(other[2].value, "-1.19");
 
-    const auto empty = openPositionTotalsBar(openPositionTotals(s.model, {}));
-    EXPECT_EQ(empty[0].value, "0");
-    EXPECT_EQ(empty[3].value, "0.00");
+    const auto empty = openPositionTotalsBar(openPositionTotals(s.model, {}, 0));
+    EXPECT_EQ(empty[0].value, "") << "no account chosen";
+    EXPECT_EQ(empty[1].value, "0");
+    EXPECT_EQ(empty[4].value, "0.00");
 }
 
 TEST(GridTotals, APartlyClosedPositionShowsItsShareOfTheCommissionInItsCellAndTheTotals) {
@@ -67,8 +77,8 @@ TEST(GridTotals, APartlyClosedPositionShowsItsShareOfTheCommissionInItsCellAndTh
     ASSERT_NE(column, columns.end());
     EXPECT_EQ(orderCell(*position, recordsOf(s.model, *position), column->field).text, "3.27")
         << "3.50 × 1.4 / 1.5, as the statement shows it";
-    const auto bar = openPositionTotalsBar(openPositionTotals(s.model, OrderView{position}));
-    EXPECT_EQ(bar[2], (TotalsEntry{texts::kCommission, "3.27"}));
+    const auto bar = openPositionTotalsBar(openPositionTotals(s.model, OrderView{position}, 11));
+    EXPECT_EQ(bar[3], (TotalsEntry{texts::kCommission, "3.27"}));
 }
 
 TEST(GridTotals, ChargesAndSettledResultsAreSummedAsTheDecimalsTheyAre) {
@@ -80,20 +90,21 @@ TEST(GridTotals, ChargesAndSettledResultsAreSummedAsTheDecimalsTheyAre) {
         rows.push_back(row);
     }
     const OrderView view(rows.begin(), rows.end());
-    EXPECT_EQ(settledStatusLine(settledTotals(view), 0),
-              "Quantity : 0     P/L : 70,368,744,177,664.03     Commission : 0.00     Storage : "
+    EXPECT_EQ(settledStatusLine(settledTotals(view, 11), 0),
+              "Totals of account : 11     Quantity : 0     P/L : 70,368,744,177,664.03     Commission : 0.00 "
+              "    Storage : "
               "70,368,744,177,664.03     Other Charges : 70,368,744,177,664.03     ");
     markettest::Session s;
     s.item("EURUSD", 1);
     s.account(11);
-    EXPECT_EQ(openPositionTotalsBar(openPositionTotals(s.model, view))[4],
+    EXPECT_EQ(openPositionTotalsBar(openPositionTotals(s.model, view, 11))[5],
               (TotalsEntry{texts::kStorage, "70,368,744,177,664.03"}));
 }
 
 TEST(GridTotals, SettledStatusLine) {
-    EXPECT_EQ(
-        settledStatusLine(settledTotals({}), 0),
-        "Quantity : 0     P/L : 0.00     Commission : 0.00     Storage : 0.00     Other Charges : 0.00     ");
+    EXPECT_EQ(settledStatusLine(settledTotals({}, 0), 0),
+              "Totals of account :      Quantity : 0     P/L : 0.00     Commission : 0.00     Storage : 0.00 "
+              "    Other Charges : 0.00     ");
     auto a = markettest::Session::order("1", "11", "EURUSD");
     a->SettledQty = dec("0.1");
     a->SettledPL = dec("-1234.5");
@@ -101,8 +112,9 @@ TEST(GridTotals, SettledStatusLine) {
     auto b = markettest::Session::order("2", "11", "EURUSD");
     b->SettledQty = dec("0.2");
     b->SettledPL = dec("34.5");
-    EXPECT_EQ(settledStatusLine(settledTotals({a, b}), 0),
-              "Quantity : 0.3     P/L : -1,200.00     Commission : 0.00     Storage : 0.00     Other Charges "
+    EXPECT_EQ(settledStatusLine(settledTotals({a, b}, 11), 0),
+              "Totals of account : 11     Quantity : 0.3     P/L : -1,200.00     Commission : 0.00     "
+              "Storage : 0.00     Other Charges "
               ": 2.00     ");
 }
 

@@ -34,6 +34,23 @@ TEST(IdleTimeChecker, FiresOnceWhenIdleReachesTheSettingEvenOnALateCheck) {
     EXPECT_EQ(fired, 1);
 }
 
+TEST(IdleTimeChecker, AStoredTimeNoChoiceHoldsIsNeverAsTheSheetShowsIt) {
+    auto defaults = tc::platform::UserDefaults::inMemory();
+    FakeIdle idle;
+    int fired = 0;
+    IdleTimeChecker checker(*defaults, idle, [&] { ++fired; });
+    idle.seconds = 5000;
+    for (std::int64_t stored : {120, 301, -300}) {
+        defaults->set(kIdleTimeKey, stored);
+        EXPECT_EQ(idleChoiceIndex(stored), 0u);
+        checker.startCheckingIdleTime();
+    }
+    EXPECT_EQ(fired, 0);
+    defaults->set(kIdleTimeKey, std::int64_t{600});
+    checker.startCheckingIdleTime();
+    EXPECT_EQ(fired, 1);
+}
+
 TEST(IdleTimeChecker, AnUnreadableIdleTimeNeverFires) {
     EXPECT_FALSE(idleTimeoutReached(300, -1));
     EXPECT_FALSE(idleTimeoutReached(0, 100));

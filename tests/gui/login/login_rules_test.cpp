@@ -9,24 +9,28 @@ namespace texts = tc::gui::texts;
 
 namespace {
 
-using tc::gui::registrationValidationKey;
+using tc::gui::registrationRefusal;
+using tc::gui::TextRefusal;
 
 TEST(RegistrationRules, TheFirstFailingCheckNamesItsTextInTheOrderNameEmailPhoneCountry) {
     struct Case {
         const char *name, *email, *phone, *country;
-        std::optional<std::string_view> key;
+        std::optional<TextRefusal> refusal;
     };
     const Case cases[] = {
-        {"", "", "", "", texts::kEnterName},                    // the name first, whatever else is missing
-        {"Ann", "ann", "", "", texts::kEnterValidEMailAddress}, //
-        {"Ann", "ann@example.org", "", "", texts::kEnterPhoneNumber}, //
-        {"Ann", "ann@example.org", " ", "", texts::kChooseCountry},   // a single blank is a phone
-        {"Ann", "ann@example.org", " ", "Nepal", {}},                 //
-        {" ", "a.b+c_d%e-f@mail-1.example.co", "1", "X", {}},
+        {"", "", "", "", TextRefusal{texts::kEnterName}}, // the name first, whatever else is missing
+        {"Ann", "ann", "", "", TextRefusal{texts::kEnterValidEMailAddress}},
+        {"Ann", "ann@example.org", "", "", TextRefusal{texts::kEnterPhoneNumber}},
+        {"Ann", "ann@example.org", "abc", "", TextRefusal{texts::kNotPhoneNumber, texts::kPhone}},
+        {"Ann", "ann@example.org", " ", "", TextRefusal{texts::kNotPhoneNumber, texts::kPhone}},
+        {"Ann", "ann@example.org", "+977 1 4000000", "", TextRefusal{texts::kChooseCountry}},
+        {" ", "a.b+c_d%e-f@mail-1.example.co", "(01) 234-567", "X", {}}, // a name is taken as typed
+        {"An\tn", "ann@example.org", "123456", "X",
+         TextRefusal{texts::kHoldsCharacterCannotSentControl, texts::kRegistrationName, 256}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + "|" + c.email + "|" + c.phone + "|" + c.country);
-        EXPECT_EQ(registrationValidationKey({c.name, c.email, c.phone, c.country}), c.key);
+        EXPECT_EQ(registrationRefusal({c.name, c.email, c.phone, c.country}), c.refusal);
     }
 }
 

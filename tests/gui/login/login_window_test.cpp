@@ -44,7 +44,9 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -158,6 +160,26 @@ protected:
         type("usernameTextField", user);
         type("passwordTextField", password);
         QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    }
+    // Pastes the text into a field after emptying it, as Ctrl+V does.
+    static void paste(QLineEdit* f, const QString& text) {
+        f->clear();
+        QApplication::clipboard()->setText(text);
+        QTest::keyClick(f, Qt::Key_V, Qt::ControlModifier);
+    }
+    QString refusal(const char* faultKey, const char* fieldKey, int limit = 0) {
+        return context->text(faultKey)
+            .replace("{0}", context->text(fieldKey))
+            .replace("{1}", QString::number(limit));
+    }
+    // Whether `press` brought up one alert on the window saying `text`; the alert is closed.
+    bool refusedWith(QWidget* window, QAbstractButton* press, const QString& text) {
+        QTest::mouseClick(press, Qt::LeftButton);
+        if (alertsOn(window).size() != 1)
+            return false;
+        EXPECT_EQ(alertsOn(window).front()->informativeText(), text);
+        alertsOn(window).front()->buttons().front()->click();
+        return waitFor([&] { return alertsOn(window).isEmpty(); });
     }
     bool signedIn() {
         return waitFor(
@@ -335,6 +357,30 @@ TEST_F(LoginWindowTest, AWrongPasswordShowsTheRefusalAndTheFormSignsInAfterwards
 
     signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
     EXPECT_TRUE(signedIn());
+}
+
+// A text the login cannot send is refused when Login is pressed: nothing is sent, nothing waits.
+TEST_F(LoginWindowTest, AUserNameOrPasswordThatCannotBeSentIsRefusedAtOnce) {
+    QTest::mouseClick(child<QToolButton>(login, "drawerButton"), Qt::LeftButton);
+    type("serverTextField", QStringLiteral("127.0.0.1"));
+    type("passwordTextField", QStringLiteral("demo1234"));
+    auto* loginButton = child<QPushButton>(login, "loginButton");
+    // A port with a letter typed in is refused as it stands, not sent as the digits left.
+    type("usernameTextField", QStringLiteral("demo"));
+    type("portTextField", QString::number(ports.stream).insert(2, 'x'));
+    EXPECT_TRUE(refusedWith(login, loginButton, context->text(texts::kEnterPortNumberFrom1)));
+    type("portTextField", QString::number(ports.stream));
+    paste(field("usernameTextField"), QStringLiteral("de\x03mo"));
+    EXPECT_TRUE(
+        refusedWith(login, loginButton, refusal(texts::kHoldsCharacterCannotSentControl, texts::kUserName)));
+    // A password past the one limit of every password field is kept whole and refused as too long.
+    type("usernameTextField", QStringLiteral("demo"));
+    paste(field("passwordTextField"), QString(300, QLatin1Char('p')));
+    EXPECT_EQ(field("passwordTextField")->text().size(), 300);
+    EXPECT_TRUE(
+        refusedWith(login, loginButton, refusal(texts::kLongerThanCharacters, texts::kPassword, 256)));
+    EXPECT_FALSE(login->isLoggingIn());
+    EXPECT_EQ(server->stats().connections, 0) << "nothing was sent";
 }
 
 TEST_F(LoginWindowTest, CancellingALoginGivesTheFormBackWithoutTheLossAlert) {
@@ -639,6 +685,17 @@ TEST_F(LoginWindowTest, AfterALossPricesReadAsStaleAndNoOrderCanBeStarted) {
     EXPECT_TRUE(equity->isEnabled() && totalProfit->isEnabled() && closeAll->isEnabled());
 }
 
+// The window opens on the user name: a trader who starts typing types the name, not a language.
+TEST_F(LoginWindowTest, TheWindowOpensWithTheUserNameFocusedSoTypingGoesThere) {
+    login->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(login));
+    const std::int64_t language = context->language().selected();
+    ASSERT_EQ(QApplication::focusWidget(), field("usernameTextField"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("demo"));
+    EXPECT_EQ(field("usernameTextField")->text(), "demo");
+    EXPECT_EQ(context->language().selected(), language);
+}
+
 TEST_F(LoginWindowTest, TheLoginWindowOffersTheAboutWindowBeforeAnyLogin) {
     auto* about = child<QAction>(login, "actionAbout");
     ASSERT_TRUE(about);
@@ -712,6 +769,14 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     QTest::keyClick(&unlock, Qt::Key_Escape);
     EXPECT_TRUE(unlock.isLocked());
 
+    // A paste longer than any password field takes is kept whole and refused as too long, not wrong.
+    paste(password, QString(3000, QLatin1Char('x')));
+    EXPECT_EQ(password->text().size(), 3000);
+    QTest::keyClick(password, Qt::Key_Return);
+    EXPECT_EQ(password->accessibleDescription(),
+              refusal(texts::kLongerThanCharacters, texts::kUnlockPassword, 256));
+    EXPECT_TRUE(visibleTexts().contains(password->accessibleDescription()));
+
     password->clear();
     QTest::keyClicks(password, QStringLiteral("demo1234"));
     EXPECT_FALSE(visibleTexts().contains(context->text(texts::kPasswordNotCorrect)));
@@ -762,6 +827,27 @@ TEST_F(LoginWindowTest, TheRegistrationNamesCountriesInTheLanguageChosenAndSends
     EXPECT_EQ(sheet->form().country, "Германия");
     ASSERT_TRUE(context->language().select(0));
     EXPECT_EQ(sheet->form().country, "Germany");
+    sheet->reject();
+}
+
+// A phone that is no phone number, and a name past its limit, are refused with the reason.
+TEST_F(LoginWindowTest, TheRegistrationRefusesAPhoneThatIsNoPhoneNumberAndANameTooLong) {
+    QTest::mouseClick(child<QPushButton>(login, "demoUserCreationButton"), Qt::LeftButton);
+    tc::gui::LoginRegistrationWindowController* sheet = login->registrationSheet();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    QTest::keyClicks(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
+    QTest::keyClicks(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
+    QTest::keyClicks(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("abc"));
+    child<QComboBox>(sheet, "CountryComboBox")->setCurrentIndex(3);
+    auto* submit = child<QPushButton>(sheet, "submitButton");
+    EXPECT_TRUE(refusedWith(sheet, submit, refusal(texts::kNotPhoneNumber, texts::kPhone)));
+    child<QLineEdit>(sheet, "PhoneTextField")->setText(QStringLiteral("+977 1 4000000"));
+    paste(child<QLineEdit>(sheet, "NameTextField"), QString(300, QLatin1Char('n')));
+    EXPECT_EQ(child<QLineEdit>(sheet, "NameTextField")->text().size(), 300) << "kept whole";
+    EXPECT_TRUE(
+        refusedWith(sheet, submit, refusal(texts::kLongerThanCharacters, texts::kRegistrationName, 256)));
+    EXPECT_EQ(server->stats().demoRegistrations, 0);
     sheet->reject();
 }
 

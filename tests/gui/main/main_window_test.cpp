@@ -1,6 +1,8 @@
 // The main window against the in-process test server, signed in as demo.
+#include "gui/app/access_key_rules.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
 #include "gui/app/theme_table.h"
@@ -15,18 +17,22 @@
 #include "gui/settings/font_sizes.h"
 #include "gui/settings/settings_window_controller.h"
 #include "gui/texts.h"
+#include "gui/trading/trade_ticket_window_controller.h"
 #include "model/records/account_details.h"
 #include "model/session_queries.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QEventLoop>
 #include <QGlyphRun>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QSet>
 #include <QSignalSpy>
@@ -279,10 +285,9 @@ TEST_F(MainWindowTest, ViewItemsAndTheNewsButtonBringForwardTheTabTheirIndexName
         QAction* item = items[i];
         SCOPED_TRACE(item->objectName().toStdString());
         EXPECT_EQ(item->data().toInt(), i);
-        EXPECT_EQ(item->property(tc::gui::kLangKeyProperty),
-                  tabs->widget(i)->property(tc::gui::kLangKeyProperty))
+        EXPECT_EQ(QString::fromStdString(tc::gui::withoutAccessKey(item->text().toStdString())),
+                  tabs->tabText(i))
             << "named as its tab";
-        EXPECT_EQ(item->text(), tabs->tabText(i));
         item->trigger();
         EXPECT_EQ(tabs->currentIndex(), i);
         QWidget* focused = QApplication::focusWidget();
@@ -313,6 +318,130 @@ TEST_F(MainWindowTest, ViewItemsAndTheNewsButtonBringForwardTheTabTheirIndexName
     ASSERT_TRUE(news->isVisible());
     QTest::mouseClick(news, Qt::LeftButton);
     EXPECT_EQ(tabs->currentWidget(), window->findChild<QWidget*>("newsTab"));
+}
+
+// Every menu and item has one access key, unique within its menu, in every language.
+TEST_F(MainWindowTest, EveryMenuAndItemHasAnAccessKeyOfItsOwnInEveryLanguage) {
+    auto* bar = window->findChild<QMenuBar*>("menuBar");
+    const auto checkKeys = [](const QList<QAction*>& actions, const std::string& where) {
+        QStringList keys;
+        for (const QAction* a : actions) {
+            if (a->isSeparator())
+                continue;
+            SCOPED_TRACE(where + ": " + a->text().toStdString());
+            EXPECT_EQ(tc::gui::accessKeysOf(a->text().toStdString()).size(), 1u);
+            keys << QKeySequence::mnemonic(a->text()).toString();
+        }
+        EXPECT_FALSE(keys.contains(QString())) << where;
+        EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()).size(), keys.size())
+            << where << ": " << keys.join(' ').toStdString();
+    };
+    auto* toolbar = window->findChild<QToolBar*>("mainToolbar");
+    for (std::int64_t language = 0; language < 12; ++language) {
+        ASSERT_TRUE(context->language().select(language));
+        const std::string name = std::to_string(language);
+        checkKeys(bar->actions(), name + " menu bar");
+        for (QAction* entry : bar->actions())
+            checkKeys(entry->menu()->actions(), name + " " + entry->text().toStdString());
+        // The toolbar names its commands without the keys.
+        EXPECT_EQ(
+            qobject_cast<QAbstractButton*>(toolbar->widgetForAction(action("actionTradeTicket")))->text(),
+            context->text(texts::kNewOrder))
+            << name;
+    }
+    ASSERT_TRUE(context->language().select(0));
+}
+
+// Alt with a menu's key opens it and Return acts on its item; F10 and Alt alone reach the menu bar;
+// New Order has its shortcut, shown in the menu.
+TEST_F(MainWindowTest, TheMenusOpenFromTheKeyboardAndNewOrderHasItsShortcut) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    auto* bar = window->findChild<QMenuBar*>("menuBar");
+    auto* trade = window->findChild<QMenu*>("tradeMenu");
+    const auto focused = [] { return QApplication::focusWidget(); };
+    const auto ticketShown = [&] {
+        auto* ticket = context->guiObjects().tradeTicketWindowController();
+        return ticket && ticket->isVisible();
+    };
+
+    QTest::keyClick(focused(), Qt::Key_T, Qt::AltModifier);
+    ASSERT_TRUE(waitFor([&] { return trade->isVisible(); }));
+    EXPECT_EQ(trade->activeAction(), action("actionTradeTicket"));
+    QTest::keyClick(trade, Qt::Key_Return);
+    EXPECT_TRUE(waitFor(ticketShown)) << "Return on New Order opens the ticket";
+    context->guiObjects().tradeTicketWindowController()->close();
+
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    auto* tabs = window->findChild<QTabWidget*>("mainTabView");
+    QTest::keyClick(focused(), Qt::Key_V, Qt::AltModifier);
+    auto* view = window->findChild<QMenu*>("viewMenu");
+    ASSERT_TRUE(waitFor([&] { return view->isVisible(); }));
+    QTest::keyClick(view, Qt::Key_J); // the Journal's key
+    EXPECT_EQ(tabs->currentWidget(), window->findChild<QWidget*>("journalTab"));
+    EXPECT_FALSE(view->isVisible());
+
+    window->watchlistBoard()->setFocus();
+    QTest::keyPress(focused(), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(focused(), Qt::Key_Alt);
+    EXPECT_EQ(bar->activeAction(), bar->actions().front()) << "Alt alone puts the menu bar under the keys";
+    QTest::keyClick(focused(), Qt::Key_Escape);
+    EXPECT_EQ(focused(), window->watchlistBoard()) << "Escape gives the focus back";
+
+    QTest::keyClick(focused(), Qt::Key_F10);
+    auto* app = window->findChild<QMenu*>("appMenu");
+    ASSERT_TRUE(waitFor([&] { return app->isVisible(); }));
+    EXPECT_EQ(app->activeAction(), action("actionAbout"));
+    QTest::keyClick(app, Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([&] { return !app->isVisible(); }));
+    QTest::keyClick(focused(), Qt::Key_Escape);
+
+    EXPECT_EQ(action("actionTradeTicket")->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(focused(), Qt::Key_N, Qt::ControlModifier);
+    EXPECT_TRUE(waitFor(ticketShown));
+    context->guiObjects().tradeTicketWindowController()->close();
+}
+
+// Tab leaves the quotes board for the next control and leaves its selected instrument as it was.
+TEST_F(MainWindowTest, TabLeavesTheQuotesBoardWithoutChangingTheInstrument) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTableView* board = window->watchlistBoard();
+    ASSERT_TRUE(waitFor([&] { return board->model()->rowCount() > 1; }));
+    board->setFocus();
+    ASSERT_TRUE(board->hasFocus());
+    const QModelIndex current = board->currentIndex();
+    QTest::keyClick(board, Qt::Key_Tab);
+    EXPECT_FALSE(board->hasFocus());
+    EXPECT_EQ(board->currentIndex(), current);
+    board->setFocus();
+    QTest::keyClick(board, Qt::Key_Down);
+    EXPECT_EQ(board->currentIndex().row(), current.row() + 1) << "the arrows move inside";
+}
+
+// A screen reader is told every item of a menu on screen as shown, News in the Messages menu too
+// (the View menu has one, and a screen reader may have read that menu first).
+TEST_F(MainWindowTest, EveryItemOfAMenuOnScreenIsToldAsShown) {
+    int news = 0;
+    for (QAction* entry : window->findChild<QMenuBar*>("menuBar")->actions()) {
+        QMenu* menu = entry->menu();
+        menu->popup(window->mapToGlobal(QPoint(40, 40)));
+        ASSERT_TRUE(waitFor([&] { return menu->isVisible(); }));
+        QAccessibleInterface* told = QAccessible::queryAccessibleInterface(menu);
+        ASSERT_EQ(told->childCount(), menu->actions().size());
+        for (int i = 0; i < told->childCount(); ++i) {
+            const QString name = told->child(i)->text(QAccessible::Name);
+            if (menu->actions()[i]->isVisible() && !menu->actions()[i]->isSeparator()) {
+                EXPECT_FALSE(told->child(i)->state().invisible) << name.toStdString();
+            }
+            news += name == context->text(texts::kNews) ? 1 : 0;
+        }
+        menu->close();
+    }
+    EXPECT_EQ(news, 2) << "View and Messages";
 }
 
 TEST_F(MainWindowTest, TheNewsActionShowsTheNewsTabAndResourcesOpensThePanel) {

@@ -82,6 +82,18 @@ TEST_F(Settings, TheIdleSheetStoresTheChosenSeconds) {
     EXPECT_EQ(defaults->integerForKey("IdleTime"), 1800);
 }
 
+// The ellipsis belongs to the button that opens a dialog, not to the dialog's title or its box.
+TEST_F(Settings, SheetsAreTitledWithoutTheEllipsisOfTheirButtons) {
+    child<QPushButton>(settings, "fontSizeButton")->click();
+    child<QPushButton>(settings, "idleTimeoutButton")->click();
+    EXPECT_TRUE(child<QPushButton>(settings, "fontSizeButton")->text().endsWith(QChar(0x2026)));
+    for (QWidget* sheet : {static_cast<QWidget*>(settings->fontSizeSheet()),
+                           static_cast<QWidget*>(settings->idleTimeoutSheet())})
+        EXPECT_EQ(sheet->windowTitle(), sheet->findChild<QGroupBox*>()->title());
+    EXPECT_EQ(settings->fontSizeSheet()->windowTitle(), context->text(texts::kFontSizeBox));
+    EXPECT_EQ(settings->idleTimeoutSheet()->windowTitle(), context->text(texts::kIdleTimeOut));
+}
+
 TEST_F(Settings, AccountSheetsWaitForTheirWindowsAndThePasswordNeedsTheNetwork) {
     auto* password = child<QPushButton>(settings, "ChangePasswordButton");
     EXPECT_FALSE(password->isEnabled());

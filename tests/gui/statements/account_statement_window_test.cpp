@@ -15,11 +15,15 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPrinter>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -226,6 +230,17 @@ TEST_F(StatementWindowTest, RefusesABackwardPeriodAndAForeignAccountBeforeSendin
     ASSERT_TRUE(alert);
     EXPECT_TRUE(alert->informativeText().contains(context->text(texts::kFromDateMustNotAfter)));
     alert->close();
+    // An account pasted with a character no one sees is said to hold it, not to be someone else's.
+    QLineEdit* account = window->findChild<QComboBox*>(QStringLiteral("accountComboBox"))->lineEdit();
+    account->clear();
+    QApplication::clipboard()->setText(QStringLiteral("20001\x03"));
+    QTest::keyClick(account, Qt::Key_V, Qt::ControlModifier);
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("showButton")), Qt::LeftButton);
+    alert = tc::gui::CommonAlert::showing(window, QStringLiteral("statement"));
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->informativeText(), context->text(texts::kHoldsCharacterCannotSentControl)
+                                            .replace("{0}", context->text(texts::kAccount)));
+    alert->close();
     // The trader's account is not the demo's, nor is text that names no account.
     EXPECT_FALSE(show("20011", kJanuary1, kJanuary31));
     EXPECT_FALSE(show("twenty", kJanuary1, kJanuary31));
@@ -245,6 +260,24 @@ TEST_F(StatementWindowTest, SignedOutAShowIsRefusedAtOnceInsteadOfWaitingForGood
     EXPECT_EQ(alert->informativeText(), context->text(texts::kNoConnectionTradingServer));
     EXPECT_EQ(window->requestStatusText(), status) << "nothing is awaited";
     EXPECT_EQ(window->shownData(), before);
+}
+
+// Opened again signed out, the pickers go back to today while the figures, still January's, say so.
+TEST_F(StatementWindowTest, OpenedAgainSignedOutItSaysTheMomentItsFiguresAreOf) {
+    ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
+    auto* caption = window->findChild<QLabel*>(QStringLiteral("figuresMomentCaption"));
+    auto* moment = window->findChild<QLabel*>(QStringLiteral("figuresMomentLabel"));
+    ASSERT_TRUE(caption && moment);
+    EXPECT_EQ(caption->text(), context->text(texts::kFiguresAsOf));
+    const auto* figures = window->shownData();
+    session->signOut();
+    ASSERT_TRUE(waitFor([&] { return signalledState == interfaces::LoginState::SignedOut; }));
+    window->hide();
+    window->show();
+    window->windowDidAppear();
+    EXPECT_EQ(window->shownData(), figures);
+    EXPECT_TRUE(moment->isVisible());
+    EXPECT_EQ(moment->text(), "01/31/2024 23:59:59");
 }
 
 TEST_F(StatementWindowTest, TwoShowsInARowShowOnlyTheSecondsReplies) {

@@ -162,7 +162,9 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     pending.OrderPrice = dec("150.25");
     pending.orderType = 4;
     pending.timeInForce = 3;
-    s->PendingOrderInfo = {pending};
+    tc::PendingOrderHistoryInfo leg; // a take profit without a stop loss
+    leg.InstrumentId = 7;
+    s->PendingOrderInfo = {pending, leg};
     auto cancelled = std::make_shared<tc::Order>();
     cancelled->ItemCode = "USDJPY";
     cancelled->OrderPrice = dec("150.250000");
@@ -184,6 +186,8 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     EXPECT_EQ(pending0(texts::kPriceField), "150.25");
     EXPECT_EQ(pending0(texts::kTakeProfit), "0.00");
     EXPECT_EQ(pending0(texts::kRefPosition), "0");
+    // No stop loss: 0 in the instrument's decimals, as the grid shows the order's.
+    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::PendingOrders, 1, texts::kStopLoss), "0.00000");
     EXPECT_EQ(pending0(texts::kType), "");
     EXPECT_EQ(pending0(texts::kTimeInForce), "");
     EXPECT_EQ(tc::gui::statementCell(data, StatementTable::CancelledOrders, 0, texts::kPriceField),

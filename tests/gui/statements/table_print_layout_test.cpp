@@ -54,10 +54,36 @@ TEST(TablePrint, ColumnsFitThePageAndTextsWrap) {
     const TableLayout words = layoutTable(rows, kMetrics, {2 * (40 + kInset), 700});
     EXPECT_EQ(words.columnWidths, (std::vector<double>{40 + kInset, 40 + kInset}));
     EXPECT_EQ(words.cells[2][0].lines, (std::vector<std::string>{"Sessions"}));
-    EXPECT_EQ(layoutTable(rows, kMetrics, {80, 700}).columnWidths, (std::vector<double>{40, 40}));
+    // Narrower, each column keeps its header's widest word ("Entity" 30, "Details" 35) and they
+    // share the rest.
+    EXPECT_EQ(layoutTable(rows, kMetrics, {80, 700}).columnWidths,
+              (std::vector<double>{30 + kInset + 3.4, 35 + kInset + 3.4}));
     // A word longer than its column is cut.
     TableLayout tiny = layoutTable({{"A"}, {"abcdefghij"}}, kMetrics, {30, 700});
     EXPECT_EQ(tiny.cells[1][0].lines, (std::vector<std::string>{"abcde", "fghij"}));
+}
+
+TEST(TablePrint, HeadersAndFiguresNeverBreakWithinAWordAndFiguresStandRight) {
+    // A column as wide as its text holds it, though the padding added and taken away leaves a hair
+    // less: at 3.04 points a character, "Debit" measures 15.2.
+    const TextMetrics odd{[](std::string_view text) { return 3.04 * static_cast<double>(text.size()); }, 10};
+    EXPECT_EQ(layoutTable({{"Debit"}}, odd, {500, 700}).cells[0][0].lines,
+              (std::vector<std::string>{"Debit"}));
+    // Too narrow for every word: the header's words and the right-aligned figures ("1,000,000.00",
+    // 60) keep their widths; only the narration breaks within a word.
+    TablePrintStyle style;
+    style.alignments = {CellAlignment::Left, CellAlignment::Right};
+    const TableLayout narrow =
+        layoutTable({{"Narration", "Balance After", "Ref"}, {"transferredfromsavings", "1,000,000.00", "x"}},
+                    kMetrics, {140, 700}, style);
+    EXPECT_EQ(narrow.columnWidths[1], 60 + kInset);
+    EXPECT_EQ(narrow.cells[0][0].lines, (std::vector<std::string>{"Narration"}));
+    EXPECT_EQ(narrow.cells[0][1].lines, (std::vector<std::string>{"Balance", "After"}));
+    EXPECT_EQ(narrow.cells[1][1].lines, (std::vector<std::string>{"1,000,000.00"}));
+    EXPECT_GT(narrow.cells[1][0].lines.size(), 1u);
+    // The header stands over its figures; a column the style names nothing for reads from the left.
+    EXPECT_EQ(narrow.cells[0][1].alignment, CellAlignment::Right);
+    EXPECT_EQ(narrow.cells[1][2].alignment, CellAlignment::Left);
 }
 
 TEST(TablePrint, RowsFlowOntoPagesUnderARepeatedHeader) {

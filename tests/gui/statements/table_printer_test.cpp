@@ -30,12 +30,18 @@ TEST(TablePrinter, CopiesTheVisibleColumnsInDisplayOrder) {
         for (int r = 0; r < 2; ++r)
             model.setItem(r, c, new QStandardItem(QStringLiteral("r%1c%2").arg(r).arg(c)));
     }
+    // The quantity's figures stand right, the account's cells say nothing.
+    for (int r = 0; r < 2; ++r)
+        model.item(r, 2)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     QTableView view;
     view.setModel(&model);
     view.setColumnHidden(1, true);
     view.horizontalHeader()->moveSection(2, 0); // the quantity column first
     EXPECT_EQ(tc::gui::printRowsOf(view, 0, GridModel::IdentifierRole),
               (PrintRows{{"Quantity", "Account"}, {"r0c2", "r0c0"}, {"r1c2", "r1c0"}}));
+    EXPECT_EQ(
+        tc::gui::printAlignmentsOf(view),
+        (std::vector<tc::gui::CellAlignment>{tc::gui::CellAlignment::Right, tc::gui::CellAlignment::Left}));
     // Without identifiers a column is titled by its header's text.
     EXPECT_EQ(tc::gui::printRowsOf(view, 0, Qt::UserRole + 99).front(), (std::vector<std::string>{"2", "0"}));
 }

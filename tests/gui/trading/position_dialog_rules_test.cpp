@@ -38,7 +38,9 @@ protected:
         account.availableOrderTypes = 2;
         GroupInstruments& settings = s.settings(1);
         settings.isAvailableForTrading = true;
+        settings.MinOrderQty = 1_cdec;
         settings.OrderQtyStep = 1_cdec;
+        settings.MaxOrderQty = 100_cdec;
         settings.LimitMinPips = 10;
         settings.StopMinPips = 20;
         auto session = std::make_shared<SessionSettings>();
@@ -101,16 +103,26 @@ TEST_F(DialogRules, ClosableQuantityListsAndLimit) {
     ASSERT_TRUE(above);
     EXPECT_EQ(std::tie(above->key, above->detail), std::make_tuple(kAboveClosableKey, "3"));
     EXPECT_EQ(closeRefusal("0", closable, std::nullopt)->key, kBadQuantityKey);
-    EXPECT_EQ(closeRefusal("1.2.3", closable, std::nullopt)->key, kBadQuantityKey);
+    // A text that is no number says why, naming the field.
+    const auto unread = closeRefusal("1.2.3", closable, std::nullopt);
+    EXPECT_EQ(std::tie(unread->key, unread->fieldKey), std::make_tuple(texts::kNotNumber, texts::kQuantity));
+    EXPECT_EQ(closeRefusal("0,5", closable, std::nullopt)->key, texts::kHoldsAComma);
     EXPECT_EQ(closeRefusal("1", closable, std::string_view())->key, kDeviationMissingKey);
     EXPECT_FALSE(closeRefusal("1", closable, std::string_view("0")));
+    EXPECT_EQ(closeRefusal("1", closable, std::string_view("1.5"))->key, texts::kHoldsDecimals);
+    EXPECT_EQ(closeRefusal("1", closable, std::string_view("x1"))->key, texts::kNotWholeNumber);
+    EXPECT_EQ(closeRefusal("1", closable, std::string_view("123456"))->key, texts::kTooManyDigits);
     // A modify names the field that is empty or not a number, in the sheet's order; unticked
     // brackets and a position's price are not looked at.
-    EXPECT_FALSE(modifyRefusal(std::nullopt, std::nullopt, std::nullopt));
-    EXPECT_FALSE(modifyRefusal("1.05", "1.1", "1.0"));
-    EXPECT_EQ(modifyRefusal("", "", "")->key, kBadOrderPriceKey);
-    EXPECT_EQ(modifyRefusal(std::nullopt, "", "")->key, kBadTakeProfitKey);
-    EXPECT_EQ(modifyRefusal("1.05", "1.1", "1..0")->key, kBadStopLossKey);
+    EXPECT_FALSE(modifyRefusal(std::nullopt, std::nullopt, std::nullopt, 5));
+    EXPECT_FALSE(modifyRefusal("1.05", "1.1", "1.0", 5));
+    EXPECT_EQ(modifyRefusal("", "", "", 5)->key, kBadOrderPriceKey);
+    EXPECT_EQ(modifyRefusal(std::nullopt, "", "", 5)->key, kBadTakeProfitKey);
+    const auto stop = modifyRefusal("1.05", "1.1", "1..0", 5);
+    EXPECT_EQ(std::tie(stop->key, stop->fieldKey), std::make_tuple(texts::kNotNumber, texts::kStopLoss));
+    const auto decimals = modifyRefusal("1.050001", std::nullopt, std::nullopt, 5);
+    EXPECT_EQ(std::tie(decimals->key, decimals->detail, decimals->fieldKey),
+              std::make_tuple(texts::kTooManyDecimals, "5", texts::kPriceField));
 
     // A record that went away is told, not replaced by another row.
     EXPECT_FALSE(close("9"));
@@ -131,9 +143,9 @@ TEST_F(DialogRules, CloseAndCancelViewsPriceAndEstimate) {
     EXPECT_EQ(buy->orderPrice, "1.00000");
     EXPECT_FALSE(buy->deviationShown);
     // A typed quantity drives the estimate, the description and the title.
-    auto typed = close("1", CloseJob::Close, "0.5");
-    EXPECT_EQ(typed->estimatedResult, "50.00");
-    EXPECT_EQ(typed->buttonTitle, "Close #1 (Sell 0.5 EURUSD @ Market Rate)");
+    auto typed = close("1", CloseJob::Close, "1");
+    EXPECT_EQ(typed->estimatedResult, "100.00");
+    EXPECT_EQ(typed->buttonTitle, "Close #1 (Sell 1 EURUSD @ Market Rate)");
     auto sell = close("2");
     EXPECT_EQ(sell->currentPrice, "1.20000");
     EXPECT_EQ(sell->estimatedResult, "200.00");
@@ -160,8 +172,9 @@ TEST_F(DialogRules, CloseAndCancelViewsPriceAndEstimate) {
 TEST_F(DialogRules, RefusedQuantitiesGetNoEstimateOrDescription) {
     position("1", "2", 0, "1.00000");
     const auto typed = [&](const char* quantity) { return close("1", CloseJob::Close, quantity); };
-    // Lots the sheet refuses: more than it holds, none, not a number.
-    for (const char* refused : {"99999999999", "2.5", "0", "1.2.3", ""}) {
+    // Lots the sheet refuses: more than it holds, none, not a number; and lots the group's rules
+    // refuse: off the step of 1, below the minimum of 1 without closing the whole remainder.
+    for (const char* refused : {"99999999999", "2.5", "0", "1.2.3", "", "0,5", "1e0", "0.5", "1.5"}) {
         const auto v = typed(refused);
         ASSERT_TRUE(v) << refused;
         EXPECT_EQ(std::tie(v->estimatedResult, v->quantityDescription), std::make_tuple("", "")) << refused;
@@ -169,10 +182,16 @@ TEST_F(DialogRules, RefusedQuantitiesGetNoEstimateOrDescription) {
     }
     EXPECT_EQ(std::tie(typed("2")->estimatedResult, typed("2")->quantityDescription),
               std::make_tuple("200.00", "2 x 1000.00 = 2000.00"));
+    EXPECT_EQ(typed("0.5")->buttonTitle, "Close #1 (Sell 0.5 EURUSD @ Market Rate)"); // what is asked
+    // The whole remainder closes whatever the minimum and step; the maximum still holds.
+    position("3", "0.5", 0, "1.00000");
+    EXPECT_EQ(close("3", CloseJob::Close, "0.5")->quantityDescription, "0.5 x 1000.00 = 500.00");
+    position("4", "150", 0, "1.00000");
+    EXPECT_EQ(close("4", CloseJob::Close, "150")->estimatedResult, "");
     // The modify sheet's typed quantity is held to its own check the same way.
-    EXPECT_EQ(typedQuantityDescription("-5", 1000), "");
-    EXPECT_EQ(typedQuantityDescription("abc", 1000), "");
-    EXPECT_EQ(typedQuantityDescription("0.015", 100000), "0.015 x 100000.00 = 1500.00");
+    EXPECT_EQ(typedQuantityDescription("-5", 1000, nullptr), "");
+    EXPECT_EQ(typedQuantityDescription("abc", 1000, nullptr), "");
+    EXPECT_EQ(typedQuantityDescription("0.015", 100000, nullptr), "0.015 x 100000.00 = 1500.00");
 }
 
 TEST_F(DialogRules, ModifyViewsAndBracketDefaults) {

@@ -117,6 +117,24 @@ protected:
         box->lineEdit()->selectAll();
         QTest::keyClicks(box->lineEdit(), text);
     }
+    static void type(QLineEdit* field, const QString& text) {
+        field->selectAll();
+        QTest::keyClicks(field, text);
+    }
+    // A field's refusal as the sheets word it: the fault's text naming the field.
+    QString words(const char* key, const char* field, const QString& limit = {}) const {
+        return context->text(key).replace("{0}", context->text(field)).replace("{1}", limit);
+    }
+    // The sheet's refusal to `button`, then the alert gone; empty when none showed.
+    static QString refusedBy(QWidget* sheet, QPushButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        QMessageBox* alert = alertOn(sheet);
+        if (!alert)
+            return {};
+        const QString text = alert->informativeText();
+        alert->accept();
+        return text;
+    }
 
     std::unique_ptr<MainWindowController> window;
     GridPane* open = nullptr;
@@ -177,6 +195,41 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     EXPECT_FALSE(sheet->isVisible());
     ASSERT_TRUE(waitFor([&] { return !serverPosition(300001); }));
     ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::OpenPosition, "300001"); }));
+}
+
+// The close sheet reads what is typed whole or refuses it with its reason, and works no figure from
+// lots it refuses or the group's rules refuse (Standard: steps of 0.01).
+TEST_F(PositionDialogsTest, CloseRefusesWhatIsNoNumberAndShowsNoFigureTheRulesRefuse) {
+    open->runAction(RowAction::ClosePosition, "300001");
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    auto* quantity = find<QComboBox>(sheet, "QuantityComboField");
+    auto* button = find<QPushButton>(sheet, "CloseAndCancelButton");
+    const auto figures = [&] {
+        return find<QLineEdit>(sheet, "QuantityDescriptionTextField")->text() +
+               find<QLineEdit>(sheet, "EstimatedPLTextField")->text();
+    };
+    type(quantity, "0,05");
+    EXPECT_EQ(quantity->currentText(), "0,05");
+    EXPECT_EQ(quantity->toolTip(), words(texts::kHoldsAComma, texts::kQuantity));
+    EXPECT_TRUE(figures().isEmpty());
+    EXPECT_EQ(refusedBy(sheet, button), words(texts::kHoldsAComma, texts::kQuantity));
+    type(quantity, "0.005");
+    EXPECT_TRUE(quantity->toolTip().isEmpty());
+    EXPECT_TRUE(figures().isEmpty());
+    type(quantity, "0.05");
+    EXPECT_TRUE(find<QLineEdit>(sheet, "QuantityDescriptionTextField")->text().startsWith("0.05 x "));
+    EXPECT_FALSE(find<QLineEdit>(sheet, "EstimatedPLTextField")->text().isEmpty());
+
+    // The deviation keeps a comma as typed and says why it is refused.
+    QTest::mouseClick(find<QCheckBox>(sheet, "DeviationCheckBox"), Qt::LeftButton);
+    auto* deviation = find<QLineEdit>(sheet, "DeviationTextField");
+    type(deviation, "1,5");
+    EXPECT_EQ(deviation->text(), "1,5");
+    EXPECT_EQ(deviation->toolTip(), words(texts::kHoldsAComma92601, texts::kDeviation));
+    EXPECT_EQ(refusedBy(sheet, button), words(texts::kHoldsAComma92601, texts::kDeviation));
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 }
 
 TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionNotTheFocusedOne) {
@@ -361,7 +414,17 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     ASSERT_TRUE(alertOn(modify));
     alertOn(modify)->accept();
     EXPECT_TRUE(modify->isVisible());
+    // Lots the group's maximum refuses get no units line.
+    type(find<QComboBox>(modify, "QuantityComboField"), "99999999999");
+    EXPECT_TRUE(find<QLineEdit>(modify, "QuantityDescriptionTextField")->text().isEmpty());
     type(find<QComboBox>(modify, "QuantityComboField"), "2");
+    EXPECT_TRUE(find<QLineEdit>(modify, "QuantityDescriptionTextField")->text().startsWith("2 x "));
+    // A price that is no price is marked and refused with its reason.
+    type(find<QLineEdit>(modify, "OrderPriceTextField"), "1,04");
+    EXPECT_EQ(find<QLineEdit>(modify, "OrderPriceTextField")->toolTip(),
+              words(texts::kHoldsAComma, texts::kPriceField));
+    EXPECT_EQ(refusedBy(modify, find<QPushButton>(modify, "ModifyButton")),
+              words(texts::kHoldsAComma, texts::kPriceField));
     // So is an empty price, named as such.
     find<QLineEdit>(modify, "OrderPriceTextField")->clear();
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
@@ -371,9 +434,14 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     EXPECT_TRUE(modify->isVisible());
     find<QLineEdit>(modify, "OrderPriceTextField")->selectAll();
     QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
-    // A sixth decimal or a second point does not go in: the instrument has five.
+    // A sixth decimal or a second point stays as typed, never cut back to another price.
     QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.");
-    EXPECT_EQ(find<QLineEdit>(modify, "OrderPriceTextField")->text(), "1.04000");
+    EXPECT_EQ(find<QLineEdit>(modify, "OrderPriceTextField")->text(), "1.040001.");
+    type(find<QLineEdit>(modify, "OrderPriceTextField"), "1.040001");
+    EXPECT_EQ(refusedBy(modify, find<QPushButton>(modify, "ModifyButton")),
+              words(texts::kTooManyDecimals, texts::kPriceField, "5"));
+    find<QLineEdit>(modify, "OrderPriceTextField")->selectAll();
+    QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
     EXPECT_FALSE(modify->isVisible());
     ASSERT_TRUE(waitFor([&] {
@@ -446,6 +514,15 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     QAbstractItemModelTester tester(lines, QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_EQ(lines->rowCount(), 1);
     EXPECT_EQ(cellText(lines, 0, 1), "300901");
+    // The row's floating P/L reads as the grid's, moving with it; the offset's result has a column.
+    const GridModel& grid = open->gridModel();
+    const auto gridPL = [&] {
+        return grid.index(grid.rowOf("300901"), grid.columnOf("UnrealisedPL")).data().toString();
+    };
+    const QString before = gridPL();
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.08100", "1.08112"));
+    EXPECT_TRUE(waitFor([&] { return gridPL() != before && cellText(lines, 0, 4) == gridPL(); }));
+    EXPECT_EQ(cellText(lines, 0, 5), "0.00");
 
     // Nothing ticked says so.
     QTest::mouseClick(find<QPushButton>(offset, "offsetButton"), Qt::LeftButton);
@@ -455,12 +532,19 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     told->accept();
 
     lines->setData(lines->index(0, 0), Qt::Checked, Qt::CheckStateRole);
-    auto* quantity = qobject_cast<QComboBox*>(table->indexWidget(lines->index(0, 7)));
+    auto* quantity = qobject_cast<QComboBox*>(table->indexWidget(lines->index(0, 8)));
     ASSERT_TRUE(quantity && quantity->isEnabled());
     // 0 up to the whole position in the group's steps.
     EXPECT_EQ(quantity->itemText(0), "0");
     EXPECT_EQ(quantity->itemText(quantity->count() - 1), "1");
+    // A quantity that is no number is marked, worked into no total, and refused with its reason.
+    type(quantity, "0,5");
+    EXPECT_EQ(quantity->toolTip(), words(texts::kHoldsAComma, texts::kOffsetQty));
+    EXPECT_TRUE(find<QLineEdit>(offset, "OffsetQtyTextField")->text().isEmpty());
+    EXPECT_EQ(refusedBy(offset, find<QPushButton>(offset, "offsetButton")),
+              words(texts::kHoldsAComma, texts::kOffsetQty));
     type(quantity, "1");
+    EXPECT_EQ(cellText(lines, 0, 4), gridPL());
     EXPECT_EQ(find<QLineEdit>(offset, "OffsetQtyTextField")->text(), "1");
     EXPECT_EQ(find<QLineEdit>(offset, "RemainingQtyTextField")->text(), "0.5");
     // The side letters follow a language change; the tick and the quantity typed stay.

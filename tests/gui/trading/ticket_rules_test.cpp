@@ -167,7 +167,12 @@ TEST(TicketPrices, FieldsAgainstTheirLimitsAndTheStepper) {
     EXPECT_EQ(checkPrice("1.105", atLeast), PriceCheck::Valid); // exactly at the bound
     EXPECT_EQ(checkPrice("1.10499", atLeast), PriceCheck::Invalid);
     EXPECT_EQ(checkPrice("1.10499", atMost), PriceCheck::Valid);
-    EXPECT_EQ(checkPrice("", atMost), PriceCheck::Valid); // an empty field reads 0
+    // No price above 0 is refused by the order rules wherever the limit lies: red, not green.
+    const std::string nines(64, '9');
+    for (const std::string_view refused :
+         {std::string_view(), std::string_view("0"), std::string_view("-1"), std::string_view("1,1"),
+          std::string_view("1e5"), std::string_view(nines)})
+        EXPECT_EQ(checkPrice(refused, atMost), PriceCheck::Invalid) << refused;
     EXPECT_EQ(checkPrice("1.2", PriceLimit{}), PriceCheck::Untested);
     EXPECT_EQ(atMost.signedText(), "<= 1.10500");
     EXPECT_EQ(PriceLimit{}.signedText(), "");
@@ -182,7 +187,7 @@ TEST(TicketPrices, FieldsAgainstTheirLimitsAndTheStepper) {
 }
 
 TEST(TicketConfirmation, TheOrderInWordsWithItsBrackets) {
-    const ConfirmationTexts texts{"Buy", "Market", "Take Profit", "Stop Loss"};
+    const ConfirmationTexts texts{"Buy", "Market", "Take Profit", "Stop Loss", "Account {0}: {1} ({2})"};
     EXPECT_EQ(confirmationBody(texts, "2.5", 100000, "EURUSD", std::nullopt, std::nullopt),
               "Buy 2.5 (250000) EURUSD @ Market\n\n");
     EXPECT_EQ(confirmationBody(texts, "1", 10, "XAUUSD", "2050.5", "1990"),
@@ -194,6 +199,11 @@ TEST(TicketConfirmation, TheOrderInWordsWithItsBrackets) {
               "Buy 1.5 (150000) EURUSD @ Market\n\n");
     EXPECT_EQ(confirmationBody(texts, "0531.2399999999999", 100000, "EURUSD", std::nullopt, std::nullopt),
               "Buy 531.2399999999999 (53124000) EURUSD @ Market\n\n");
+    // Over several accounts each goes out on its own: the confirmation names them with their shares.
+    const std::vector<interfaces::AccountQuantity> split{{20001, 0.01_dec}, {20002, 0.02_dec}};
+    EXPECT_EQ(confirmationBody(texts, "0.03", 100000, "EURUSD", std::nullopt, "1.05", split),
+              "Buy 0.03 (3000) EURUSD @ Market\n\nAccount 20001: 0.01 (1000)\nAccount 20002: 0.02 (2000)\n\n"
+              "Stop Loss @ 1.05\n\n");
 }
 
 } // namespace

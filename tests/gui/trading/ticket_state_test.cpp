@@ -11,6 +11,7 @@ namespace tc::gui {
 namespace {
 
 using tc::testing_support::operator""_cdec;
+using tc::testing_support::operator""_dec;
 
 using interfaces::OrderKind;
 using interfaces::Side;
@@ -214,10 +215,14 @@ TEST_F(TicketStateTest, UnitsLineShowsTheLotsAsTypedBesideNoRefusedQuantity) {
         state.setQuantity(refused);
         EXPECT_EQ(state.contractValue(records()), "") << refused;
     }
-    // Several accounts' rows are checked one by one: their total is shown whatever it comes to.
+    // Several accounts: each ticked row is held to its own account's rules, as the order is; the
+    // total shows only when every row keeps them.
     state.setMultiAccount(true);
     state.setQuantity("150");
-    EXPECT_EQ(state.contractValue(records()), "150 x 1000.00 = 150000.00");
+    EXPECT_EQ(state.contractValue(records(), {{75_dec, &rules}, {75_dec, &rules}}),
+              "150 x 1000.00 = 150000.00");
+    EXPECT_EQ(state.contractValue(records(), {{149.995_dec, &rules}, {0.005_dec, &rules}}), "");
+    EXPECT_EQ(state.contractValue(records(), {{150_dec, &rules}}), "");
 }
 
 TEST_F(TicketStateTest, QuoteHintsStepsAndTheConfirmation) {
@@ -250,7 +255,7 @@ TEST_F(TicketStateTest, QuoteHintsStepsAndTheConfirmation) {
     EXPECT_EQ(state.contractValue(records()), "0531.50 x 1000.00 = 531500.00");
     state.setBracket(Bracket::StopLoss, true, &orders);
     state.setBracketText(Bracket::StopLoss, "1.0900");
-    const std::string body = state.confirmation({"Buy", "at market", "TP", "SL"},
+    const std::string body = state.confirmation({"Buy", "at market", "TP", "SL", "Account {0}: {1} ({2})"},
                                                 state.orderQuantity(Side::Buy, false, {}), &eur());
     EXPECT_NE(body.find("531.5"), std::string::npos);
     EXPECT_NE(body.find("SL"), std::string::npos);

@@ -7,6 +7,7 @@
 #include "gui/charts/chart_controller.h"
 #include "gui/controls/decimal_text_field.h"
 #include "gui/controls/price_stepper.h"
+#include "gui/funding/withdrawal_request_window_controller.h"
 #include "gui/main/main_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/market_depth_table_controller.h"
@@ -21,7 +22,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -29,6 +32,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
@@ -109,6 +113,24 @@ protected:
     }
     QMessageBox* refusal() const {
         return tc::gui::CommonAlert::showing(ticket, QStringLiteral("ticketRefusal"));
+    }
+    // A field's refusal as the ticket words it: the fault's text naming the field.
+    QString words(const char* key, const char* field, const QString& limit = {}) const {
+        return context->text(key).replace("{0}", context->text(field)).replace("{1}", limit);
+    }
+    static void typeInto(QLineEdit* field, const QString& text) {
+        field->selectAll();
+        QTest::keyClicks(field, text);
+    }
+    // The button's refusal, then the alert gone; empty when none showed.
+    QString refusedBy(QAbstractButton* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        QMessageBox* alert = refusal();
+        if (!alert)
+            return {};
+        const QString text = alert->informativeText();
+        alert->close();
+        return text;
     }
 
     QPointer<TradeTicketWindowController> ticket;
@@ -221,7 +243,10 @@ TEST_F(TradeTicketTest, SimpleModePlacesAMarketOrderThroughTheConfirmationAndSta
     QTest::mouseClick(child<QPushButton>("sellButton"), Qt::LeftButton);
     ASSERT_TRUE(
         waitFor([&] { return ticket->confirmationSheet() && ticket->confirmationSheet()->isVisible(); }));
-    ticket->confirmationSheet()->findChild<QCheckBox*>("suppressionCheckBox")->setChecked(true);
+    auto* suppress = ticket->confirmationSheet()->findChild<QCheckBox*>("suppressionCheckBox");
+    // It says how long the choice holds.
+    EXPECT_EQ(suppress->text().toStdString(), "Do not ask again until the program closes");
+    suppress->setChecked(true);
     ticket->confirmationSheet()->findChild<QPushButton*>("confirmButton")->click();
     EXPECT_EQ(sent.count(), 2);
     EXPECT_TRUE(context->guiObjects().dontShowOrderConfirmation());
@@ -297,7 +322,15 @@ TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheT
     refusal()->close();
 
     child<tc::gui::PriceStepper>("PriceStepper")->downButton()->click();
-    QTest::keyClick(price, Qt::Key_Return);    // the place button is the default
+    // Return typed to end the price places nothing; on the focused place button it places the order.
+    price->setFocus();
+    QTest::keyClick(price, Qt::Key_Return);
+    QTest::keyClick(child<QComboBox>("QuantityComboBox")->lineEdit(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(sent.count(), 0);
+    EXPECT_EQ(pendingOrders(account), before);
+    auto* place = child<QPushButton>("PlaceOrderButton");
+    place->setFocus();
+    QTest::keyClick(place, Qt::Key_Return);
     EXPECT_FALSE(ticket->confirmationSheet()); // limit orders are not confirmed
     EXPECT_EQ(sent.count(), 1);
     EXPECT_TRUE(waitFor([&] { return pendingOrders(account) == before + 1; }));
@@ -431,6 +464,76 @@ TEST_F(TradeTicketTest, NamesFollowTheLanguageAndTheChoiceStays) {
     EXPECT_EQ(child<QComboBox>("ValidityComboBox")->placeholderText(), "Regular");
 }
 
+// Both drawer buttons point to where their panels open, mirrored in Dari, in the text itself (what
+// a screen reader reads) and as painted.
+TEST_F(TradeTicketTest, DrawerButtonsPointWhereTheirPanelsOpenInEitherDirection) {
+    for (const std::int64_t language : {3, 0}) {
+        SCOPED_TRACE(language);
+        ASSERT_TRUE(context->language().select(language));
+        open();
+        ASSERT_EQ(ticket->isRightToLeft(), language == 3);
+        for (const auto& [name, panel, key] :
+             {std::tuple{"multiTradeButton", "leftDrawer", texts::kMultiAccount},
+              std::tuple{"marketDepthChartButton", "rightDrawer", texts::kMarketDepthChart}}) {
+            SCOPED_TRACE(name);
+            auto* button = child<QPushButton>(name);
+            auto* drawer = child<QWidget>(panel);
+            button->click();
+            ASSERT_TRUE(waitFor([&] { return drawer->isVisible() && drawer->width() > 0; }));
+            const QPoint middle = drawer->mapTo(ticket, drawer->rect().center());
+            const int side = middle.x() > button->mapTo(ticket, button->rect().center()).x() ? 1 : -1;
+            const QString text = button->text();
+            const qsizetype at = text.indexOf(QRegularExpression(QStringLiteral("<<|>>")));
+            ASSERT_GE(at, 0) << text.toStdString();
+            EXPECT_EQ(text[at] == '>' ? 1 : -1, side) << text.toStdString();
+            // As painted in the button's direction: beside the label (its "&" doubled) on the panel's
+            // side, and pointing there.
+            const QString label = context->text(key).replace('&', "&&");
+            const auto named = guitest::laidOut(text, button->font(), button->layoutDirection(),
+                                                text.indexOf(label), label.size());
+            const auto arrows = guitest::laidOut(text, button->font(), button->layoutDirection(), at, 2);
+            EXPECT_EQ(arrows.first.center().x() > named.first.center().x() ? 1 : -1, side);
+            EXPECT_EQ((text[at] == '>') != arrows.second ? 1 : -1, side);
+            button->click();
+        }
+        ticket->close();
+    }
+}
+
+// An account's free margin reads the same in the status bar, the ticket's account rows and the
+// withdrawal window at every refresh; the withdrawal's own margin says it is the one-side margin.
+TEST_F(TradeTicketTest, AnAccountsMarginReadsOneMomentInEveryWindow) {
+    auto window = std::make_unique<tc::gui::MainWindowController>(*context);
+    window->show();
+    open();
+    child<QPushButton>("multiTradeButton")->click();
+    auto withdrawal = std::make_unique<tc::gui::WithdrawalRequestWindowController>(*context);
+    withdrawal->show();
+    withdrawal->windowDidAppear();
+    const int row = ticket->multiAccountModel().rowOf(withdrawal->accountComboBox()->currentText().toInt());
+    ASSERT_GE(row, 0);
+    const auto number = [](QString text) {
+        return text.remove(QRegularExpression(QStringLiteral("[^0-9.-]")));
+    };
+    const auto shown = [&] {
+        return std::array{
+            number(window->findChild<QLabel*>(QStringLiteral("AvailableMarginValueTextField"))->text()),
+            number(ticket->multiAccountModel().index(row, MultiAccountTableModel::Margin).data().toString()),
+            number(withdrawal->findChild<QLineEdit*>(QStringLiteral("availableMarginTextField"))->text())};
+    };
+    std::vector<std::array<QString, 3>> seen; // as each refresh is announced, after every window had it
+    QObject::connect(session.get(), &tc::gui::ClientModel::tablesChanged, window.get(), [&](auto tables) {
+        if (tables.contains(interfaces::Table::Accounts))
+            seen.push_back(shown());
+    });
+    const QString before = shown()[0];
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.09100", "1.09112"));
+    ASSERT_TRUE(waitFor([&] { return !seen.empty() && seen.back()[0] != before; }));
+    for (const auto& figures : seen)
+        EXPECT_EQ(figures, (std::array{figures[0], figures[0], figures[0]}));
+    EXPECT_EQ(withdrawal->findChild<QLabel*>(QStringLiteral("marginLabel"))->text(), context->text("92200"));
+}
+
 TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) {
     open();
     auto* button = child<QPushButton>("multiTradeButton");
@@ -466,6 +569,18 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     EXPECT_FALSE(rows.setQuantity(2, "1")); // an unticked row takes no quantity
     EXPECT_EQ(child<QComboBox>("QuantityComboBox")->currentText(), "3");
 
+    // Tab and Ctrl+Tab leave the accounts' grid for the controls after it; they never step its cells.
+    ticket->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(ticket));
+    for (Qt::KeyboardModifiers modifiers :
+         {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
+        view->setFocus();
+        const QModelIndex current = view->currentIndex();
+        QTest::keyClick(view, Qt::Key_Tab, modifiers);
+        EXPECT_FALSE(view->hasFocus());
+        EXPECT_EQ(view->currentIndex(), current);
+    }
+
     std::vector<std::int32_t> accounts;
     std::vector<std::size_t> before;
     for (const auto& row : rows.rows()) {
@@ -475,8 +590,17 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
     QTest::mouseClick(child<QPushButton>("buyButton"), Qt::LeftButton);
     ASSERT_TRUE(ticket->confirmationSheet());
-    EXPECT_TRUE(
-        ticket->confirmationSheet()->informativeText().startsWith(context->text(texts::kBuy) + " 3 ("));
+    // The question names each ticked account with its share, and no other account.
+    const QString question = ticket->confirmationSheet()->informativeText();
+    EXPECT_TRUE(question.startsWith(context->text(texts::kBuy) + " 3 ("));
+    const double contractSize =
+        (*session->client().model().ItemCollection.get(ticket->itemCode()))->ContractSize.toDouble();
+    const std::pair<std::int32_t, int> shares[] = {{accounts[0], 2}, {accounts[1], 1}};
+    for (const auto& [account, lots] : shares)
+        EXPECT_TRUE(question.contains(
+            QStringLiteral("Account %1: %2 (%3)").arg(account).arg(lots).arg(lots * contractSize, 0, 'f', 0)))
+            << question.toStdString();
+    EXPECT_FALSE(question.contains(QString::number(accounts[2]))) << question.toStdString();
     ticket->confirmationSheet()->findChild<QPushButton*>("confirmButton")->click();
     EXPECT_EQ(sent.count(), 1);
     EXPECT_TRUE(waitFor(
@@ -498,6 +622,143 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     ASSERT_EQ(rows.rowCount(), 1);
     ticket->setMode(TradeTicketWindowController::kSimpleMode);
     EXPECT_EQ(rows.rowCount(), 3);
+}
+
+// A number is read whole or refused at once, in the field and at the button, with what is wrong and
+// what to type; nothing typed is dropped into another number.
+TEST_F(TradeTicketTest, NumbersAreReadWholeOrRefusedAtOnceWithTheirReason) {
+    open();
+    QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
+    auto* quantity = child<QComboBox>("QuantityComboBox");
+    auto* units = child<QLabel>("QuantityDescriptionTextField");
+    const std::pair<const char*, const char*> quantities[] = {{"0,5", texts::kHoldsAComma},
+                                                              {"1 000", texts::kHoldsSpaceInsideNumber},
+                                                              {"1e5", texts::kNotNumber},
+                                                              {"1.2.3", texts::kNotNumber},
+                                                              {"-1", texts::kCannotBeNegative}};
+    for (const auto& [typed, key] : quantities) {
+        typeInto(quantity->lineEdit(), QString::fromLatin1(typed));
+        EXPECT_EQ(quantity->currentText(), typed);
+        EXPECT_EQ(quantity->toolTip(), words(key, texts::kQuantity)) << typed;
+        EXPECT_TRUE(units->text().isEmpty()) << typed;
+        EXPECT_EQ(refusedBy(child<QPushButton>("buyButton")), words(key, texts::kQuantity)) << typed;
+        EXPECT_FALSE(ticket->confirmationSheet()) << typed;
+    }
+    typeInto(quantity->lineEdit(), "0.5");
+    EXPECT_TRUE(quantity->toolTip().isEmpty());
+    EXPECT_TRUE(units->text().startsWith("0.5 x "));
+
+    // The prices: red with the reason, and refused by the place button.
+    ticket->setMode(TradeTicketWindowController::kAdvancedMode);
+    chooseOrderType("Limit");
+    auto* price = child<QLineEdit>("PriceTextField");
+    auto* place = child<QPushButton>("PlaceOrderButton");
+    const auto check = [&] { return price->property("priceCheck").toInt(); };
+    typeInto(price, "-1");
+    EXPECT_EQ(check(), static_cast<int>(tc::gui::PriceCheck::Invalid));
+    EXPECT_EQ(price->toolTip(), words(texts::kCannotBeNegative, texts::kPriceField));
+    EXPECT_EQ(refusedBy(place), words(texts::kCannotBeNegative, texts::kPriceField));
+    // No price above 0 is red: the order rules refuse it wherever the limit lies.
+    typeInto(price, "0");
+    EXPECT_EQ(check(), static_cast<int>(tc::gui::PriceCheck::Invalid));
+    // A sell limit at ">=": a pasted price too large to hold is red and refused as too large.
+    child<QCheckBox>("SellCheckBox")->click();
+    ASSERT_TRUE(child<QLabel>("contingentPriceSuggestionLabel")->text().startsWith(">= "));
+    QApplication::clipboard()->setText(QString(64, QLatin1Char('9')));
+    price->selectAll();
+    QTest::keySequence(price, QKeySequence::Paste);
+    EXPECT_EQ(price->text(), QString(64, QLatin1Char('9')));
+    EXPECT_EQ(check(), static_cast<int>(tc::gui::PriceCheck::Invalid));
+    EXPECT_EQ(refusedBy(place), words(texts::kIsTooLarge, texts::kPriceField));
+
+    // The deviation keeps a comma or a point as typed and refuses it; whole points have five digits.
+    chooseOrderType("Market");
+    child<QCheckBox>("DeviationCheckBox")->click();
+    auto* deviation = child<QLineEdit>("DeviationTextField");
+    const std::tuple<const char*, const char*, const char*> deviations[] = {
+        {"1,5", texts::kHoldsAComma92601, ""},
+        {"1.5", texts::kHoldsDecimals, ""},
+        {"123456", texts::kTooManyDigits, "5"}};
+    for (const auto& [typed, key, limit] : deviations) {
+        typeInto(deviation, QString::fromLatin1(typed));
+        EXPECT_EQ(deviation->text(), typed);
+        EXPECT_EQ(deviation->toolTip(), words(key, texts::kDeviation, limit)) << typed;
+        EXPECT_EQ(refusedBy(place), words(key, texts::kDeviation, limit)) << typed;
+    }
+    EXPECT_EQ(sent.count(), 0);
+}
+
+// The ticket's own prices keep to the limits shown beside them as the quote moves; a price the
+// trader set stays where it was put.
+TEST_F(TradeTicketTest, AFilledPriceKeepsToItsLimitUntilTheTraderSetsIt) {
+    open();
+    ticket->setMode(TradeTicketWindowController::kAdvancedMode);
+    chooseOrderType("Limit");
+    auto* price = child<QLineEdit>("PriceTextField");
+    auto* hint = child<QLabel>("contingentPriceSuggestionLabel");
+    const auto check = [&] { return price->property("priceCheck").toInt(); };
+    const tc::ItemDetails& item = **session->client().model().ItemCollection.get(ticket->itemCode());
+    const auto tickDown = [&] {
+        const auto tick = item.TickSize.toDecimal();
+        const auto ask = item.Ask.toDecimal();
+        ASSERT_TRUE(server->setQuote(ticket->itemCode(), (item.Bid.toDecimal() - tick).toString(),
+                                     (ask - tick).toString()));
+        ASSERT_TRUE(waitFor([&] { return item.Ask.toDecimal() < ask; }));
+        ticket->UpdateValuesInTimer();
+    };
+    ASSERT_EQ(hint->text(), "<= " + price->text());
+    tickDown();
+    EXPECT_EQ(hint->text(), "<= " + price->text());
+    EXPECT_EQ(check(), static_cast<int>(tc::gui::PriceCheck::Valid));
+
+    child<tc::gui::PriceStepper>("PriceStepper")->downButton()->click();
+    const QString set = price->text();
+    tickDown();
+    EXPECT_EQ(price->text(), set);
+}
+
+// Several accounts: a quantity that is no number is refused with its reason wherever it is typed,
+// and no units line stands beside a row the group's rules refuse.
+TEST_F(TradeTicketTest, SeveralAccountsRefuseWhatIsNoNumberAndShowNoUnitsForRefusedRows) {
+    open();
+    child<QPushButton>("multiTradeButton")->click();
+    ASSERT_TRUE(ticket->isMultiAccountMode());
+    MultiAccountTableModel& rows = ticket->multiAccountModel();
+    child<QCheckBox>("multiAccountSelectAllCheckBox")->click();
+    auto* view = child<QTableView>("multiTradeTableView");
+    Q_EMIT view->horizontalHeader()->sectionDoubleClicked(MultiAccountTableModel::Quantity);
+    auto* header = view->horizontalHeader()->findChild<QLineEdit*>("headerEditor");
+    ASSERT_TRUE(header && header->isVisible());
+    QTest::keyClicks(header, "1,5");
+    QTest::keyClick(header, Qt::Key_Return);
+    ASSERT_TRUE(refusal());
+    EXPECT_EQ(refusal()->informativeText(), words(texts::kHoldsAComma, texts::kQuantity));
+    refusal()->close();
+    EXPECT_EQ(tc::gui::tickedTotal(rows.rows()).toString(), "0");
+
+    auto* units = child<QLabel>("QuantityDescriptionTextField");
+    const auto typeRow = [&](int row, const char* text) {
+        view->edit(rows.index(row, MultiAccountTableModel::Quantity));
+        auto* editor = view->viewport()->findChild<QLineEdit*>();
+        ASSERT_TRUE(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, QString::fromLatin1(text));
+        QTest::keyClick(editor, Qt::Key_Return); // the view takes the edit from its event loop
+    };
+    typeRow(0, "abc");
+    ASSERT_TRUE(waitFor([&] { return refusal() != nullptr; }));
+    EXPECT_EQ(refusal()->informativeText(), words(texts::kNotNumber, texts::kQuantity));
+    refusal()->close();
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        typeRow(row, "1");
+        ASSERT_TRUE(
+            waitFor([&] { return rows.rows()[static_cast<std::size_t>(row)].quantity.toString() == "1"; }));
+    }
+    EXPECT_TRUE(units->text().startsWith(QString::number(rows.rowCount()) + " x "));
+    // Above every group's maximum: the rules refuse that row, so the total gets no units.
+    typeRow(0, "250");
+    ASSERT_TRUE(waitFor([&] { return rows.rows()[0].quantity.toString() == "250"; }));
+    EXPECT_TRUE(units->text().isEmpty());
 }
 
 } // namespace

@@ -1,0 +1,50 @@
+#pragma once
+// Texts a window shows together that read the same in a language where their English texts differ:
+// two rows of a form, two buttons or two columns under one name leave the trader guessing which is
+// which. Read without painting, from the widgets a window shows: labels, buttons, group titles,
+// tabs, column titles, table cells, the menu bar and the window title as one group; the items of
+// each list box and of each menu as a group of their own, since they show together when it opens.
+//   tradegui_screens --check-texts [--languages FOLDER,...] [SCREEN...]
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+class QTextStream;
+class QWidget;
+
+namespace tc::gui {
+
+class GuiContext;
+class QtShell;
+class ScreenRegistry;
+
+struct ShownText {
+    QString group; // "window", or the list box or menu whose items these are
+    QString place; // the control and the part of it, the same in every language
+    QString text;
+};
+
+// What the window shows, in the order met; texts without a letter (figures, dates) are left out.
+std::vector<ShownText> shownTexts(QWidget* window);
+
+struct TextClash {
+    QString group;
+    QString text;        // as the language reads it
+    QStringList english; // the different English texts that read so
+    QStringList places;  // each with its English text
+};
+
+// The texts of `other` that read the same in one group while the same places read differently in
+// `english`. Case, mnemonic marks, a closing colon or ellipsis and blanks do not make texts differ.
+std::vector<TextClash> textClashes(const std::vector<ShownText>& english,
+                                   const std::vector<ShownText>& other);
+
+// Builds each screen (all, or those in `only`) in English and in each of `languages`, and reports
+// every clash on `log`. Returns the number of clashes.
+int checkScreenTexts(GuiContext& context, QtShell& shell, const ScreenRegistry& registry,
+                     const std::vector<std::int64_t>& languages, QTextStream& log,
+                     const QStringList& only = {});
+
+} // namespace tc::gui
