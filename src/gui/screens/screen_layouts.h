@@ -23,7 +23,8 @@ struct LayoutAllowance {
     const char* screen; // the screen's name
     const char* widget; // a part of the control's path
     LayoutFault::Kind kind;
-    const char* why; // who owns the fault and why it is let through for now
+    const char* why;                // who owns the fault and why it is let through for now
+    const char* language = nullptr; // the language's folder it is let through in; null: all
 };
 
 const std::vector<LayoutAllowance>& layoutAllowances();
