@@ -5,9 +5,10 @@
 // window when none is) are written once per language, as <screen>-<folder>-dark.png and -light.png
 // (folder: en, fr, zh-Hans, ...). --font-size sets the quotes board and the order grids in one of the
 // sizes the settings offer (10, 12, 16 or 20), as a user would.
-//   tradegui_screens --check-layout [--languages FOLDER,...] [--font-size N] [SCREEN...]
+//   tradegui_screens --check-layout [--languages FOLDER,...] [--font-size N[,N...]] [SCREEN...]
 // lays every screen (or those named) out at its first-run and its smallest size, in English and
-// Arabic unless --languages names others, and fails on a cut, elided or overlapping control.
+// Arabic unless --languages names others, at each font size named in turn, and fails on a cut,
+// elided or overlapping control.
 //   tradegui_screens --check-texts [--languages FOLDER,...] [SCREEN...]
 // reads every screen (or those named) in English and in each language (all unless --languages names
 // some), and fails where texts shown together read the same while their English texts differ.
@@ -182,25 +183,33 @@ int main(int argc, char** argv) {
                      qPrintable(languagesArg), qPrintable(languageFolders().join(QLatin1Char(','))));
         return 2;
     }
-    std::int64_t fontSize = 0;
-    if (!fontSizeArg.isEmpty()) {
-        fontSize = fontSizeArg.toLongLong();
-        if (!tc::gui::fontSizeChoiceIndex(fontSize)) {
+    // One size, or for the layout check several apart by commas, each checked in turn.
+    std::vector<std::int64_t> fontSizes;
+    for (const QString& size : fontSizeArg.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        fontSizes.push_back(size.trimmed().toLongLong());
+        if (!tc::gui::fontSizeChoiceIndex(fontSizes.back())) {
             std::fprintf(
                 stderr,
                 "tradegui_screens: --font-size %s is not a size the settings offer (10, 12, 16, 20)\n",
-                qPrintable(fontSizeArg));
+                qPrintable(size));
             return 2;
         }
+    }
+    if (fontSizes.size() > 1 && !checkLayout) {
+        std::fprintf(stderr, "tradegui_screens: several font sizes are for --check-layout only\n");
+        return 2;
     }
     const QString dir = args.value(0, QStringLiteral("build/screenshots"));
 
     // The user's own settings are neither read nor changed, nor the resource files in the data folder:
     // the resources panel downloads into a folder of its own.
     auto defaults = tc::platform::UserDefaults::inMemory();
-    if (fontSize > 0)
+    const auto useFontSize = [&defaults](std::int64_t size) {
         for (std::string_view key : {tc::gui::kWatchlistFontSizeKey, tc::gui::kPositionsFontSizeKey})
-            tc::gui::PreferenceManager::saveFontSizeInfo(*defaults, fontSize, key);
+            tc::gui::PreferenceManager::saveFontSizeInfo(*defaults, size, key);
+    };
+    if (!fontSizes.empty())
+        useFontSize(fontSizes.front());
     QTemporaryDir dataFolder(QDir::temp().filePath(QStringLiteral("tradegui-screens-data-XXXXXX")));
     const QString data = dataFolder.path();
     qputenv("XDG_DATA_HOME", data.toLocal8Bit());
@@ -228,7 +237,25 @@ int main(int argc, char** argv) {
     if (checkLayout) {
         if (languages.empty())
             pickLanguages(QStringLiteral("en,ar"), languages);
-        const int faults = tc::gui::checkScreenLayouts(context, shell, registry, languages, out, args);
+        int faults = 0;
+        if (fontSizes.empty())
+            fontSizes.push_back(0); // as stored: the default sizes
+        // After the first size, only the screens a font size changes are laid out again.
+        QStringList only = args;
+        QStringList fontSized;
+        for (std::size_t i = 0; i < fontSizes.size(); ++i) {
+            if (fontSizes[i] > 0) {
+                useFontSize(fontSizes[i]);
+                out << "font size " << fontSizes[i] << '\n';
+            }
+            if (i == 1) {
+                only = fontSized;
+                if (only.isEmpty())
+                    break;
+            }
+            faults += tc::gui::checkScreenLayouts(context, shell, registry, languages, out, only,
+                                                  i == 0 ? &fontSized : nullptr);
+        }
         out << faults << " layout fault(s)\n";
         return faults == 0 ? 0 : 1;
     }

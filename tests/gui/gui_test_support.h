@@ -10,8 +10,10 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QApplication>
+#include <QColor>
 #include <QFile>
 #include <QGlyphRun>
+#include <QImage>
 #include <QPointer>
 #include <QRectF>
 #include <QTest>
@@ -27,6 +29,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace guitest {
@@ -37,6 +40,16 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 15000) {
 }
 
 using LogCapture = tc::testing_support::LogCapture;
+
+// The first and last columns of an image where some pixel is `ink`; first > last when none is.
+inline std::pair<int, int> columnsWhere(const QImage& image, const std::function<bool(const QColor&)>& ink) {
+    std::pair<int, int> span{image.width(), -1};
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (ink(image.pixelColor(x, y)))
+                span = {std::min(span.first, x), std::max(span.second, x)};
+    return span;
+}
 
 // What a screen reader does to a check box, radio or toggle button: its accessible toggle action
 // (the button's state changes; no click). False when the button offers no such action.

@@ -1,6 +1,7 @@
 #include "gui/app/common_alert.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -26,7 +27,31 @@ QMessageBox::Icon iconOf(int style) {
     }
 }
 
+// A label sets plain text at the side its first letters read from: a title that starts with the
+// program's name stood at the left of a right-to-left alert, its icon at the right.
+void alignTexts(QMessageBox* box) {
+    const Qt::Alignment side = (box->isRightToLeft() ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignAbsolute;
+    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"})
+        if (auto* label = box->findChild<QLabel*>(QLatin1String(name)))
+            label->setAlignment(side | (label->alignment() & Qt::AlignVertical_Mask));
+}
+
+class TextSide : public QObject {
+public:
+    explicit TextSide(QMessageBox* box) : QObject(box) { box->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::LayoutDirectionChange)
+            alignTexts(static_cast<QMessageBox*>(watched));
+        return false;
+    }
+};
+
 } // namespace
+
+void CommonAlert::keepTextsAtReadingSide(QMessageBox* box) {
+    alignTexts(box);
+    new TextSide(box);
+}
 
 QMessageBox* CommonAlert::showing(QWidget* parent, const QString& topic) {
     QList<QMessageBox*> boxes;
@@ -68,6 +93,7 @@ QMessageBox* CommonAlert::open(QWidget* parent, const AlertSpec& spec, std::func
         label->setFont(bold);
     }
     box->setWindowTitle(QApplication::applicationDisplayName());
+    keepTextsAtReadingSide(box);
 
     QList<QAbstractButton*> buttons;
     if (spec.buttons.isEmpty()) {

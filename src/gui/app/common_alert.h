@@ -29,6 +29,9 @@ public:
     static QMessageBox* open(QWidget* parent, const AlertSpec& spec, std::function<void(int)> done = {});
     // The alert showing for a topic on a window, or nullptr.
     static QMessageBox* showing(QWidget* parent, const QString& topic);
+    // Keeps a message box's texts at the side its window reads from (the right, right to left),
+    // whatever script they start with, now and after a change of direction. Once per box.
+    static void keepTextsAtReadingSide(QMessageBox* box);
 };
 
 } // namespace tc::gui

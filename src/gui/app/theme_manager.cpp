@@ -106,6 +106,13 @@ public:
 
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override {
+        if (const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+            element == CE_PushButtonLabel && button && button->direction == Qt::RightToLeft &&
+            !button->icon.isNull() && !button->text.isEmpty() &&
+            !(button->features & QStyleOptionButton::HasMenu)) {
+            drawMirroredButtonLabel(*button, painter, widget);
+            return;
+        }
         const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option);
         if (element != CE_ItemViewItem || !item) {
             QProxyStyle::drawControl(element, option, painter, widget);
@@ -165,6 +172,33 @@ private:
                               Qt::TextSingleLine,
                           metrics.elidedText(cell.text, cell.textElideMode, room.width()));
         painter->restore();
+    }
+
+    // A button's icon and text right to left: the pair centred, the icon at the right of the text.
+    // The common style puts the icon there but aligns the text to the right of its room by a flag
+    // the painter mirrors again, so the text stood against the button's left edge.
+    void drawMirroredButtonLabel(const QStyleOptionButton& button, QPainter* painter,
+                                 const QWidget* widget) const {
+        int flags = Qt::AlignVCenter | Qt::TextShowMnemonic;
+        if (!proxy()->styleHint(SH_UnderlineShortcut, &button, widget))
+            flags |= Qt::TextHideMnemonic;
+        QIcon::Mode mode = button.state & State_Enabled ? QIcon::Normal : QIcon::Disabled;
+        if (mode == QIcon::Normal && button.state & State_HasFocus)
+            mode = QIcon::Active;
+        const QIcon::State state = button.state & State_On ? QIcon::On : QIcon::Off;
+        const QPixmap pixmap =
+            button.icon.pixmap(button.iconSize, painter->device()->devicePixelRatio(), mode, state);
+        const QSize icon = pixmap.deviceIndependentSize().toSize();
+        constexpr int kSpacing = 4; // as the button's size hint counts it
+        const QRect area = button.rect;
+        const int textWidth = button.fontMetrics.boundingRect(area, flags, button.text).width();
+        const int left = area.x() + (area.width() - textWidth - kSpacing - icon.width()) / 2;
+        painter->drawPixmap(
+            QRect(QPoint(left + textWidth + kSpacing, area.y() + (area.height() - icon.height()) / 2), icon),
+            pixmap);
+        proxy()->drawItemText(painter, QRect(left, area.y(), textWidth, area.height()),
+                              flags | Qt::AlignRight | Qt::AlignAbsolute, button.palette,
+                              (button.state & State_Enabled) != 0, button.text, QPalette::ButtonText);
     }
 };
 

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyleOptionViewItem>
 
 #include <algorithm>
@@ -13,6 +14,86 @@ FilledGridTableView::FilledGridTableView(QWidget* parent) : QTableView(parent) {
     // The grid stays on (it keeps each cell a pixel short of its column and row, as ever) but is
     // stroked with no pen; paintEvent fills it.
     setGridStyle(Qt::NoPen);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
+    // The width left empty past the last whole column reads as the table's own empty ground.
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &FilledGridTableView::updateGeometries);
+}
+
+void FilledGridTableView::setWholeColumns(bool whole) {
+    wholeColumns_ = whole;
+    setHorizontalScrollMode(whole ? QAbstractItemView::ScrollPerItem : QAbstractItemView::ScrollPerPixel);
+    updateGeometries();
+}
+
+void FilledGridTableView::updateGeometries() {
+    // Narrowing the viewport below comes back here; the outer call finishes the layout.
+    if (fitting_)
+        return;
+    QTableView::updateGeometries();
+    if (const int least = minimumSizeHint().width(); least != leastWidth_) {
+        leastWidth_ = least;
+        updateGeometry();
+    }
+    // The table's own margins hold the headers and leave the trailing side (the right, the left in
+    // a right-to-left view) free: what stands there is the width left empty.
+    QMargins margins = viewportMargins();
+    const bool rightToLeft = isRightToLeft();
+    const int trailing = rightToLeft ? margins.left() : margins.right();
+    cut_ = wholeColumns_ ? widthPastWholeColumns(viewport()->width() + trailing) : 0;
+    if (trailing == cut_)
+        return;
+    if (rightToLeft)
+        margins.setLeft(cut_);
+    else
+        margins.setRight(cut_);
+    fitting_ = true;
+    setViewportMargins(margins);
+    fitting_ = false;
+    QHeaderView* header = horizontalHeader();
+    const QRect port = viewport()->geometry();
+    header->setGeometry(port.left(), header->y(), port.width(), header->height());
+}
+
+QSize FilledGridTableView::minimumSizeHint() const {
+    QSize least = QTableView::minimumSizeHint();
+    if (!wholeColumns_)
+        return least;
+    const QHeaderView& header = *horizontalHeader();
+    int widest = 0;
+    for (int visual = 0; visual < header.count(); ++visual) {
+        const int column = header.logicalIndex(visual);
+        const bool stretched = header.sectionResizeMode(column) == QHeaderView::Stretch ||
+                               (header.stretchLastSection() && visual == header.count() - 1);
+        if (!header.isSectionHidden(column) && !stretched)
+            widest = std::max(widest, header.sectionSize(column));
+    }
+    const int sides = 2 * frameWidth() + (verticalHeader()->isHidden() ? 0 : verticalHeader()->width()) +
+                      style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    least.setWidth(std::max(least.width(), widest + sides));
+    return least;
+}
+
+int FilledGridTableView::columnRoom() const {
+    return viewport()->width() + cut_;
+}
+
+int FilledGridTableView::widthPastWholeColumns(int room) const {
+    // Scrolling a column at a time, the first column in sight starts at the view's edge; the
+    // columns from it on that fit the room whole.
+    const QHeaderView& header = *horizontalHeader();
+    int used = 0;
+    for (int visual = 0; visual < header.count(); ++visual) {
+        const int column = header.logicalIndex(visual);
+        if (header.isSectionHidden(column) || header.sectionPosition(column) < header.offset())
+            continue;
+        const int size = header.sectionSize(column);
+        if (used + size > room)
+            return used > 0 ? room - used : 0; // a column wider than the view shows as far as it goes
+        used += size;
+    }
+    return 0;
 }
 
 std::vector<QRect> FilledGridTableView::gridLineRects(const QRect& dirty) const {
@@ -62,6 +143,18 @@ std::vector<QRect> FilledGridTableView::gridLineRects(const QRect& dirty) const 
             lines.emplace_back(at, from, 1, std::min(kPieceHeight, area.bottom() - from + 1));
     }
     return lines;
+}
+
+void FilledGridTableView::setCellFont(const QFont& font) {
+    cellFont_ = font;
+    setFont(font);
+}
+
+void FilledGridTableView::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    // The style's repolish ends in this event, after it has set the font it remembers.
+    if (event->type() == QEvent::StyleChange && cellFont_ && font() != *cellFont_)
+        setFont(*cellFont_);
 }
 
 void FilledGridTableView::paintEvent(QPaintEvent* event) {

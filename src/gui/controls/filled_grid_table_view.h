@@ -5,8 +5,12 @@
 // woke them twice per row and column, which on a busy machine kept a key press from its repaint
 // for several frames. A filled rectangle is drawn on the painting thread; the pixels are the same.
 // Only solid lines are drawn, as the grids use.
+// It shows whole columns only: where the columns reach past the view, the view ends at the last
+// column that shows whole (the rest of its width left empty) and scrolls a column at a time, so no
+// price, symbol or title stands cut in half at its edge.
 #include <QTableView>
 
+#include <optional>
 #include <vector>
 
 namespace tc::gui {
@@ -23,8 +27,33 @@ public:
     std::vector<QRect> gridLineRects(const QRect& dirty) const;
     static constexpr int kPieceHeight = 64;
 
+    // Sets the cells' font and keeps it: a style sheet set on the program (a theme switch) gives
+    // every widget back the font it had when first polished, which would undo a size chosen later.
+    void setCellFont(const QFont& font);
+    bool hasCellFont() const { return cellFont_.has_value(); }
+
+    // On by default; off, the view shows a column in part where it reaches past the edge.
+    void setWholeColumns(bool whole);
+    // The width left empty past the last whole column.
+    int widthLeftEmpty() const { return cut_; }
+    // The width the columns have in sight: the viewport's and the width left empty.
+    int columnRoom() const;
+    // Wide enough for its widest column whole (a stretched one aside), wherever it is scrolled to.
+    QSize minimumSizeHint() const override;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void updateGeometries() override;
+
+private:
+    int widthPastWholeColumns(int room) const;
+
+    std::optional<QFont> cellFont_;
+    bool wholeColumns_ = true;
+    bool fitting_ = false;
+    int cut_ = 0;
+    int leastWidth_ = 0;
 };
 
 } // namespace tc::gui

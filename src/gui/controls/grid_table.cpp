@@ -3,12 +3,14 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/grid/grid_model.h"
 #include "gui/grid/grid_view_proxy.h"
 #include "gui/settings/font_sizes.h"
 
 #include <QHeaderView>
 #include <QStyle>
+#include <QtMath>
 
 #include <algorithm>
 
@@ -57,20 +59,30 @@ void GridTable::setCellFontSize(int size) {
     fontSize_ = size;
     QFont cells = font();
     cells.setPixelSize(size);
-    setFont(cells);
+    setCellFont(cells);
     verticalHeader()->setDefaultSectionSize(QFontMetrics(cells).height() + 6);
     fitColumns();
 }
 
 void GridTable::fitColumns() {
     // The grid's width at the cells' font size, or the header title's where that is wider: no title
-    // is cut.
+    // is cut. A column of names is as wide as its longest name in the language and the cells' font.
     const QHeaderView& header = *horizontalHeader();
     const int padding = 2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header) +
                         header.style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, &header);
-    for (int column = 0; column < model_->columnCount(); ++column)
-        setColumnWidth(column, std::max(columnWidthForFontSize(model_->columnSpec(column).width, fontSize_),
-                                        titleWidth(column) + padding));
+    // The text's margins in its cell, and the grid line on the cell's last pixel.
+    const int cellPadding =
+        2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + (showGrid() ? 1 : 0);
+    const QFontMetricsF cells(font());
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        const ColumnSpec& spec = model_->columnSpec(column);
+        int width = std::max(columnWidthForFontSize(spec.width, fontSize_), titleWidth(column) + padding);
+        for (std::string_view name : namesOf(spec.field))
+            width = std::max(width, qCeil(cells.horizontalAdvance(
+                                        QString::fromStdString(shownName(model_->language(), name)))) +
+                                        cellPadding);
+        setColumnWidth(column, width);
+    }
 }
 
 } // namespace tc::gui

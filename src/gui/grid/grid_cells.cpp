@@ -232,6 +232,25 @@ std::string_view timeInForceText(std::int32_t tif) {
     }
 }
 
+std::span<const std::string_view> namesOf(Field field) {
+    static constexpr std::string_view kSides[] = {"B", "S"};
+    static constexpr std::string_view kOrderTypes[] = {"None", "Market", "Limit", "Stop"};
+    static constexpr std::string_view kDeliveryModes[] = {"Regular", "Intraday", "BTST", "Unknown"};
+    static constexpr std::string_view kTimesInForce[] = {"Unknown", "GTC", "GTF", "Day"};
+    switch (field) {
+    case Field::Side:
+        return kSides;
+    case Field::OrderType:
+        return kOrderTypes;
+    case Field::DeliveryMode:
+        return kDeliveryModes;
+    case Field::TimeInForce:
+        return kTimesInForce;
+    default:
+        return {};
+    }
+}
+
 std::string_view nameKey(std::string_view name) {
     static constexpr std::pair<std::string_view, std::string_view> kKeys[] = {{"Market", texts::kMarket},
                                                                               {"Limit", texts::kLimit},

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -112,6 +113,9 @@ std::string_view sideText(std::int32_t tradingMode);    // "B" for 0, else "S"
 std::string_view orderTypeText(std::int32_t orderType); // None, Market, Limit, Stop; "" otherwise
 std::string_view deliveryModeText(std::int32_t mode);   // Regular, Intraday, BTST; "Unknown" otherwise
 std::string_view timeInForceText(std::int32_t tif);     // Unknown (0), GTC, GTF, Day; "" otherwise
+// Every English name above a field of names can show (none for any other field), so that its
+// column can be wide enough for the longest in any language.
+std::span<const std::string_view> namesOf(Field field);
 // The language key of one of the English names above (and of the ticket's order type, validity and
 // time in force names); "" for any other text.
 std::string_view nameKey(std::string_view name);

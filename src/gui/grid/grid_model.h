@@ -74,6 +74,7 @@ public:
     void setLanguage(std::int64_t language);
     void setTheme(std::int64_t theme);
     std::int64_t theme() const { return theme_; }
+    std::int64_t language() const { return language_; }
 
     // The live price a view's tick colour follows (the board's bid and ask, a position's closing
     // price) as the grid's last refresh read it; nullopt for other columns, or when the row has none.

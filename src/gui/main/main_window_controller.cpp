@@ -64,6 +64,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <array>
 #include <utility>
@@ -282,6 +283,11 @@ void MainWindowController::addQuotesBoard() {
     ui_->watchlistLayout->addWidget(split);
     connect(watchlist_, &WatchlistTableController::instrumentSelected, depth_,
             &MarketDepthPane::setInstrument);
+    // A larger font or longer titles widen the board's columns: its pane follows, once laid out.
+    connect(watchlist_, &WatchlistTableController::columnsFitted, this, [this] {
+        if (boardFitted_)
+            QTimer::singleShot(0, this, &MainWindowController::widenBoardToItsPrices);
+    });
     if (watchlist_->model()->rowCount() > 0)
         selectFirstRow(watchlist_);
 
@@ -659,6 +665,26 @@ void MainWindowController::logout() {
                           if (button == 0)
                               Q_EMIT quitRequested();
                       });
+}
+
+void MainWindowController::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Once the panes have their first sizes.
+    if (!boardFitted_) {
+        boardFitted_ = true;
+        QTimer::singleShot(0, this, &MainWindowController::widenBoardToItsPrices);
+    }
+}
+
+void MainWindowController::widenBoardToItsPrices() {
+    const int missing = watchlist_->widthThrough("Ask") - watchlist_->columnRoom();
+    QList<int> sizes = ui_->marketSplitView->sizes();
+    if (missing <= 0 || sizes.size() < 2)
+        return;
+    const int wanted = std::min(sizes[0] + missing, ui_->watchlistTabView->maximumWidth());
+    sizes[1] -= wanted - sizes[0];
+    sizes[0] = wanted;
+    ui_->marketSplitView->setSizes(sizes);
 }
 
 void MainWindowController::closeEvent(QCloseEvent* event) {

@@ -157,8 +157,12 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    // The board's pane grows (never shrinks) until the board shows its columns through the ask
+    // price whole, at the board's font size and in the language's titles.
+    void widenBoardToItsPrices();
     void updateLanguageStrings();
     // The menu bar's first menu, open with its first item current (F10).
     void openFirstMenu();
@@ -213,6 +217,7 @@ private:
     ResourcesViewController* resources_ = nullptr;
     std::function<void(const std::string&)> passwordChanged_;
     bool refreshing_ = false;
+    bool boardFitted_ = false;
     // The client (ClientModel::generation) whose session the window has taken up.
     std::uint64_t boundGeneration_ = 0;
 };

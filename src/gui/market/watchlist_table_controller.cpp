@@ -245,6 +245,19 @@ void WatchlistTableController::fitColumns() {
             width = std::max(width, cells.horizontalAdvance(QStringLiteral("00:00:00")) + 12);
         setColumnWidth(column, width);
     }
+    Q_EMIT columnsFitted();
+}
+
+int WatchlistTableController::widthThrough(std::string_view identifier) const {
+    const int last = model_->columnOf(identifier);
+    if (last < 0 || isColumnHidden(last))
+        return 0;
+    const QHeaderView& header = *horizontalHeader();
+    int width = 0;
+    for (int visual = 0; visual <= header.visualIndex(last); ++visual)
+        if (const int column = header.logicalIndex(visual); !isColumnHidden(column))
+            width += columnWidth(column);
+    return width;
 }
 
 void WatchlistTableController::applyFontSize() {
@@ -255,8 +268,8 @@ void WatchlistTableController::applyFontSize() {
     fontSize_ = size;
     QFont cells = font();
     cells.setPointSize(static_cast<int>(size));
-    setFont(cells);
-    horizontalHeader()->setFont(QWidget::font());
+    // The header keeps the window's font, as the other grids' do.
+    setCellFont(cells);
     // Room for the bid and ask's enlarged big figure.
     verticalHeader()->setDefaultSectionSize(QFontMetrics(cells).height() + 12);
     if (headerMenu_)

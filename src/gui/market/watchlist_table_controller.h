@@ -46,9 +46,14 @@ public:
     // kInstrumentNotAvailableTradingAccount.
     void openTicket(int row);
     void contractDetailButtonClicked(int row);
+    // The width of the columns in sight up to and with the column of an identifier (0 when it is
+    // hidden or unknown).
+    int widthThrough(std::string_view identifier) const;
 
 Q_SIGNALS:
     void instrumentSelected(const QString& code);
+    // The columns took new widths (a font size or a language).
+    void columnsFitted();
 
 protected:
     void startDrag(Qt::DropActions supportedActions) override;

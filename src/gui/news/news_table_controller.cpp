@@ -72,6 +72,8 @@ NewsTableController::NewsTableController(GuiContext& context, QWidget* parent)
     table->verticalHeader()->hide();
     table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Interactive);
+    // The subject's title stands where its sentences start, in sight however narrow the window.
+    table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeading | Qt::AlignVCenter);
     table->setColumnWidth(
         1, table->fontMetrics().horizontalAdvance(QStringLiteral("Mon, 07 Dec 2026 17:00:00 GMT")) + 24);
     for (std::string_view category : interfaces::kNewsCategories)

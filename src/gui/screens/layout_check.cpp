@@ -245,8 +245,10 @@ private:
         }
         if (const auto* view = qobject_cast<const QAbstractItemView*>(w)) {
             place(w, whole, seenAll, seenPage);
-            if (const auto* table = qobject_cast<const QTableView*>(view))
+            if (const auto* table = qobject_cast<const QTableView*>(view)) {
                 checkCells(table);
+                checkColumnsInSight(table, seenAll);
+            }
             // Its cells scroll; its headers are read on their own.
             for (const QObject* child : w->children())
                 if (const auto* header = qobject_cast<const QHeaderView*>(child);
@@ -413,6 +415,9 @@ private:
             return;
         const QModelIndex root = table->rootIndex();
         const int rows = std::min(model->rowCount(root), kCellRows);
+        // The grid line takes the last pixel of every cell; the delegate elides what needs more
+        // than the rest, to the pixel.
+        const int line = table->showGrid() ? 1 : 0;
         for (int column = 0; column < model->columnCount(root); ++column) {
             const int width = table->columnWidth(column);
             if (table->isColumnHidden(column) || width <= 0)
@@ -427,18 +432,102 @@ private:
                 option.widget = table;
                 option.font = table->font();
                 option.textElideMode = table->textElideMode();
-                option.rect = QRect(0, 0, width, table->rowHeight(row));
+                option.rect = QRect(0, 0, width - line, table->rowHeight(row));
                 const QSize needs = table->itemDelegateForIndex(index)->sizeHint(option, index);
-                if (width + kSlack < needs.width()) {
+                if (width - line < needs.width()) {
                     fault(LayoutFault::Kind::Elided, table,
                           QStringLiteral("row %1, column %2: %3")
                               .arg(row)
                               .arg(column)
-                              .arg(room(text, needs.width(), width)));
+                              .arg(room(text, needs.width(), width - line)));
                     break; // one cut cell names its column
                 }
             }
         }
+    }
+
+    // A column the view's edge cuts through: the part of it in sight must hold its title and its
+    // symbols and figures whole. The view scrolls to the rest, but a column that shows only part of
+    // a price, or a price without its title, reads wrong. Columns wholly out of sight are fine.
+    void checkColumnsInSight(const QTableView* table, const QRect& seen) {
+        const QAbstractItemModel* model = table->model();
+        const QHeaderView* header = table->horizontalHeader();
+        if (!model)
+            return;
+        const QRect port = inWindow(table->viewport(), window_);
+        const QRect shown = port & seen;
+        if (shown.isEmpty())
+            return;
+        // In the viewport's own coordinates.
+        const int from = shown.left() - port.left();
+        const int to = shown.right() - port.left();
+        const QModelIndex root = table->rootIndex();
+        const int rows = std::min(model->rowCount(root), kCellRows);
+        const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+        for (int column = 0; column < model->columnCount(root); ++column) {
+            const int width = table->columnWidth(column);
+            const int left = table->columnViewportPosition(column);
+            const int right = left + width - 1;
+            if (table->isColumnHidden(column) || width <= 0 || right < from || left > to ||
+                (left + kSlack >= from && right - kSlack <= to))
+                continue;
+            const auto cut = [&](const QString& what, int needs, const QVariant& alignment) {
+                const auto [a, b] = spanIn(left, width, needs, alignment, table->layoutDirection());
+                if (a + kSlack >= from && b - kSlack <= to)
+                    return false;
+                fault(LayoutFault::Kind::CutByPane, table,
+                      QStringLiteral("column %1: %2 lies at %3 to %4 px, the view shows %5 to %6")
+                          .arg(column)
+                          .arg(what)
+                          .arg(a)
+                          .arg(b)
+                          .arg(from)
+                          .arg(to));
+                return true;
+            };
+            const QString title = model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+            if (!header->isHidden() && !title.isEmpty()) {
+                const int needs = textWidth(header->fontMetrics(), title) + 2 * margin;
+                const QVariant alignment = model->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole);
+                if (cut(QStringLiteral("its title ") + quoted(title), needs,
+                        alignment.isValid() ? alignment : QVariant::fromValue(header->defaultAlignment())))
+                    continue; // one fault names its column
+            }
+            for (int row = 0; row < rows; ++row) {
+                const QModelIndex index = model->index(row, column, root);
+                const QString text = index.data(Qt::DisplayRole).toString();
+                if (table->isRowHidden(row) || text.isEmpty() || text.contains(QLatin1Char(' ')))
+                    continue;
+                QStyleOptionViewItem option;
+                option.initFrom(table);
+                option.widget = table;
+                option.font = table->font();
+                option.rect = QRect(0, 0, width, table->rowHeight(row));
+                const int needs = table->itemDelegateForIndex(index)->sizeHint(option, index).width();
+                if (cut(QStringLiteral("row %1, ").arg(row) + quoted(text), needs,
+                        index.data(Qt::TextAlignmentRole)))
+                    break;
+            }
+        }
+    }
+
+    // Where content `needs` px wide sits in a column at `left`, `width` wide, by its alignment (the
+    // start side when it has none).
+    static std::pair<int, int> spanIn(int left, int width, int needs, const QVariant& alignment,
+                                      Qt::LayoutDirection direction) {
+        needs = std::min(needs, width);
+        Qt::Alignment align = Qt::AlignLeft;
+        if (alignment.typeId() == QMetaType::Int)
+            align = Qt::Alignment(alignment.toInt());
+        else if (alignment.isValid())
+            align = alignment.value<Qt::Alignment>();
+        align = QStyle::visualAlignment(direction, align & Qt::AlignHorizontal_Mask);
+        int start = left;
+        if (align & Qt::AlignRight)
+            start = left + width - needs;
+        else if (align & Qt::AlignHCenter)
+            start = left + (width - needs) / 2;
+        return {start, start + needs - 1};
     }
 
     void checkTabs(const QTabBar* bar) {

@@ -3,7 +3,8 @@
 // group titles, table headers or the symbols and figures of table cells (cut or elided), toolbar
 // items hidden behind the toolbar's arrow, controls that overlap one another, and controls cut by
 // the pane they stand in. Content that scrolls (a scroll area's page, a table's cells) is judged
-// against its page, not the scrolled view.
+// against its page, not the scrolled view; but a table column that the view's edge cuts through
+// must show its title and its symbols and figures whole in the part in sight.
 //
 //     window->resize(smallestSize(window));
 //     settleLayout();

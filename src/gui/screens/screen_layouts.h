@@ -23,15 +23,18 @@ struct LayoutAllowance {
     const char* screen; // the screen's name
     const char* widget; // a part of the control's path
     LayoutFault::Kind kind;
-    const char* why; // who owns the fault and why it is let through for now
+    const char* why;                // who owns the fault and why it is let through for now
+    const char* language = nullptr; // the language's folder it is let through in; null: all
 };
 
 const std::vector<LayoutAllowance>& layoutAllowances();
 
 // Checks the screens (all, or those in `only`) in each language; reports every fault on `log`, the
-// allowed ones marked so. Returns the number of faults not allowed.
+// allowed ones marked so. Returns the number of faults not allowed. `fontSized`, when given, gets the
+// names of the screens that show a table in the font size the settings choose (the board, the
+// grids): the only ones another font size changes.
 int checkScreenLayouts(GuiContext& context, QtShell& shell, const ScreenRegistry& registry,
                        const std::vector<std::int64_t>& languages, QTextStream& log,
-                       const QStringList& only = {});
+                       const QStringList& only = {}, QStringList* fontSized = nullptr);
 
 } // namespace tc::gui

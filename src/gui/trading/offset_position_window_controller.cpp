@@ -19,7 +19,11 @@
 #include <QBrush>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QScreen>
+#include <QStyle>
 #include <QTableView>
+
+#include <algorithm>
 
 namespace tc::gui {
 
@@ -34,6 +38,8 @@ struct OffsetLine {
 namespace {
 
 constexpr int kQuantityColumn = 8;
+// The table's width in the form, below which it never goes.
+constexpr int kLeastTableWidth = 720;
 
 } // namespace
 
@@ -163,7 +169,18 @@ void OffsetPositionWindowController::showRows() {
         quantityBoxes_.push_back(box);
         updateRow(row);
     }
+    // The sheet is never narrower than its columns (the quantity boxes are the last of them), as
+    // far as the screen allows; measured without the last column's stretch, which would keep its
+    // title's room.
+    QHeaderView* header = table->horizontalHeader();
+    header->setStretchLastSection(false);
     table->resizeColumnsToContents();
+    int least = header->length() + 2 * table->frameWidth() +
+                table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table);
+    if (const QScreen* shown = screen())
+        least = std::min(least, shown->availableGeometry().width() * 9 / 10);
+    header->setStretchLastSection(true);
+    table->setMinimumWidth(std::max(least, kLeastTableWidth));
     // Each row's quantity box is reached from the table, row by row, before the buttons.
     chainTabOrder({ui_->OffsetBox, table, ui_->notNowButton, ui_->offsetButton});
     showing_ = false;

@@ -675,6 +675,7 @@ void TradeTicketWindowController::orderConfirmation(Side side, const platform::D
     sheet->setWindowTitle(context_.text(texts::kOrderConfirmation));
     sheet->setText(context_.text(texts::kOrderConfirmation));
     sheet->setInformativeText(QString::fromStdString(body).trimmed());
+    CommonAlert::keepTextsAtReadingSide(sheet);
     // Room for the order's line without wrapping it.
     sheet->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 300px; }"));
     QPushButton* place = sheet->addButton(context_.text(texts::kPlace), QMessageBox::AcceptRole);

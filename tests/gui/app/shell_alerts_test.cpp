@@ -87,6 +87,33 @@ TEST_F(ShellAlerts, StandardButtonsSpeakTheLanguageChosen) {
     EXPECT_TRUE(waitFor([&] { return shown(open, QMessageBox::Ok) == "OK"; }, 5000));
 }
 
+// An alert's texts stand at the side its window reads from, also when they start with a word of a
+// left-to-right script (the program's name, an address): at the right in Arabic, also after a switch.
+TEST_F(ShellAlerts, AnAlertsTextsStandAtTheSideItsWindowReadsFrom) {
+    const auto atReadingSide = [](QLabel* label) {
+        const QImage shot = label->grab().toImage();
+        const int ground = shot.pixelColor(0, 0).lightness();
+        const auto [first, last] = guitest::columnsWhere(
+            shot, [ground](const QColor& c) { return std::abs(c.lightness() - ground) > 60; });
+        const QRect room = label->contentsRect();
+        return first <= last && (label->isRightToLeft() ? room.right() - last : first - room.left()) <= 3;
+    };
+    QMessageBox* box = nullptr;
+    for (const std::int64_t language : {0, 5, 0}) { // English, Arabic with the alert open, English
+        ASSERT_TRUE(context->language().select(language));
+        if (!box)
+            box = tc::gui::CommonAlert::open(
+                window, {QStringLiteral("TradeClient"),
+                         QStringLiteral("127.0.0.1 \u0644\u0627 \u064a\u062c\u064a\u0628"),
+                         tc::gui::AlertSpec::Critical,
+                         {},
+                         {}});
+        for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"})
+            EXPECT_TRUE(waitFor([&] { return atReadingSide(box->findChild<QLabel*>(name)); }, 5000))
+                << language << ' ' << name;
+    }
+}
+
 TEST_F(ShellAlerts, MessageAlertsShowOneAtATimeInOrder) {
     // A confirmation per fill on an unattended desk must not keep a window per fill.
     for (const char* fill : {"Bought 2 USDJPY", "Sold 1 EURUSD", "Bought 2 USDJPY", "Bought 3 GER40"})

@@ -1,5 +1,6 @@
 #include "gui/app/gui_objects.h"
 #include "gui/app/in_app_notification_center.h"
+#include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
 #include "gui/app/theme_table.h"
 #include "gui/gui_test_support.h"
@@ -9,6 +10,8 @@
 
 #include <QCheckBox>
 #include <QHBoxLayout>
+#include <QIcon>
+#include <QImage>
 #include <QPushButton>
 #include <QSignalSpy>
 
@@ -82,6 +85,32 @@ TEST_F(Themes, AButtonWithTextKeepsTheStylesMarginBesideIt) {
     for (const tc::gui::LayoutFault& fault : tc::gui::layoutFaults(&window))
         faults << fault.widget + QStringLiteral(": ") + fault.detail;
     EXPECT_EQ(faults.join(QLatin1Char('\n')).toStdString(), "");
+}
+
+// A button's icon stands before its text as the window reads, the pair centred: at the text's left
+// in English, at its right in Arabic.
+TEST_F(Themes, AButtonsIconAndTextAreMirroredTogether) {
+    QPixmap square(16, 16);
+    square.fill(Qt::magenta);
+    QPushButton button(QIcon(square), QStringLiteral("\u0648\u0636\u0639 \u0623\u0645\u0631"));
+    QPalette blue = button.palette();
+    blue.setColor(QPalette::ButtonText, Qt::blue);
+    button.setPalette(blue);
+    button.resize(300, 32);
+    for (const std::int64_t language : {0, 5}) { // English, Arabic
+        ASSERT_TRUE(context->language().select(language));
+        const QImage shot = button.grab().toImage();
+        const auto icon =
+            guitest::columnsWhere(shot, [](const QColor& c) { return c.red() > 200 && c.green() < 60; });
+        const auto text =
+            guitest::columnsWhere(shot, [](const QColor& c) { return c.blue() > c.red() + 80; });
+        ASSERT_TRUE(icon.first < icon.second && text.first < text.second) << language;
+        EXPECT_EQ(icon.first > text.second, language == 5) << language;
+        EXPECT_NEAR(std::min(icon.first, text.first) + std::max(icon.second, text.second), button.width() - 1,
+                    8)
+            << language;
+    }
+    ASSERT_TRUE(context->language().select(0));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <QHeaderView>
 #include <QImage>
+#include <QScrollBar>
 #include <QStandardItemModel>
 
 namespace {
@@ -23,6 +24,7 @@ TEST(FilledGridTableView, PaintsTheSamePixelsAsTheStrokedGrid) {
         for (int column = 0; column < model.columnCount(); ++column)
             model.setItem(row, column, new QStandardItem(QStringLiteral("%1.%2").arg(row).arg(column)));
     FilledGridTableView filled;
+    filled.setWholeColumns(false); // the lines alone, against a view that shows columns in part
     QTableView stroked;
     for (QTableView* view : {static_cast<QTableView*>(&filled), &stroked}) {
         view->setModel(&model);
@@ -61,6 +63,49 @@ TEST(FilledGridTableView, PaintsTheSamePixelsAsTheStrokedGrid) {
     filled.setShowGrid(false);
     stroked.setShowGrid(false);
     EXPECT_EQ(painted(filled, whole), painted(stroked, whole));
+}
+
+// Where the columns reach past the view, it ends at the last whole one, either way round and
+// wherever it is scrolled to, a column at a time; it is never too narrow for its widest column.
+TEST(FilledGridTableView, ShowsWholeColumnsOnlyAndScrollsAColumnAtATime) {
+    QStandardItemModel model(3, 6);
+    FilledGridTableView view;
+    view.setModel(&model);
+    view.verticalHeader()->hide();
+    view.horizontalHeader()->setStretchLastSection(false);
+    for (int column = 0; column < model.columnCount(); ++column)
+        view.setColumnWidth(column, column == 3 ? 180 : 100);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    EXPECT_GE(view.minimumSizeHint().width(), 180 + 2 * view.frameWidth());
+    for (Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+        view.setLayoutDirection(direction);
+        view.horizontalScrollBar()->setValue(0);
+        view.resize(250 + 2 * view.frameWidth(), 200);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(view.columnRoom(), 250) << direction;
+        EXPECT_EQ(view.horizontalHeader()->width(), view.viewport()->width()) << direction;
+        // What is left empty is on the trailing side.
+        EXPECT_EQ(view.viewport()->geometry().center().x() < view.width() / 2, direction == Qt::LeftToRight);
+        for (int step = 0; step <= view.horizontalScrollBar()->maximum(); ++step) {
+            view.horizontalScrollBar()->setValue(step);
+            QCoreApplication::processEvents();
+            // Each column wholly in sight or out of it; the viewport as wide as those in sight,
+            // unless the last one is among them.
+            int inSight = 0;
+            bool last = false;
+            for (int column = 0; column < model.columnCount(); ++column) {
+                const int left = view.columnViewportPosition(column);
+                const int right = left + view.columnWidth(column);
+                const bool whole = left >= 0 && right <= view.viewport()->width();
+                EXPECT_TRUE(whole || right <= 0 || left >= view.viewport()->width())
+                    << direction << " step " << step << " column " << column;
+                inSight += whole ? view.columnWidth(column) : 0;
+                last = whole && column == model.columnCount() - 1;
+            }
+            EXPECT_TRUE(last || inSight == view.viewport()->width()) << direction << " step " << step;
+        }
+    }
 }
 
 } // namespace

@@ -312,28 +312,31 @@ TEST_F(GridPaneTest, HiddenColumnsSurviveARestartAndTotalsStayRight) {
     EXPECT_TRUE(third.isColumnShown("PositionMargin"));
 }
 
-// A value stored before columns had ids hides the column it named; the next change stores ids.
-// At every size the settings offer, the order grids' symbols and prices (a take profit among them)
-// fit their columns.
-TEST_F(GridPaneTest, SymbolsAndPricesFitTheirColumnsAtEveryFontSize) {
-    for (const tc::gui::FontSizeChoice& choice : tc::gui::kFontSizeChoices) {
-        SCOPED_TRACE(choice.size);
-        tc::gui::PreferenceManager::saveFontSizeInfo(context->defaults(), choice.size,
-                                                     tc::gui::kPositionsFontSizeKey);
-        for (Grid grid : {Grid::OpenPositions, Grid::PendingOrders}) {
-            GridPane& shown = pane(grid);
-            ASSERT_TRUE(waitFor([&] { return shown.gridModel().rowCount() > 0; }, 15000));
-            auto* table = shown.findChild<QTableView*>();
-            ASSERT_TRUE(table);
-            EXPECT_EQ(table->font().pixelSize(), choice.size);
-            for (const tc::gui::LayoutFault& fault : tc::gui::layoutFaults(table))
-                ADD_FAILURE() << tc::gui::kindName(fault.kind).toStdString() << ": "
-                              << fault.detail.toStdString();
-            shown.window()->close();
+// At every size the settings offer, the order grids' symbols, prices (a take profit among them) and
+// names (a time in force, longest in Chinese; an order type, longest in Russian) fit their columns.
+TEST_F(GridPaneTest, SymbolsPricesAndNamesFitTheirColumnsAtEveryFontSize) {
+    for (const std::int64_t language : {0, 1, 6}) // English, Chinese, Russian
+        for (const tc::gui::FontSizeChoice& choice : tc::gui::kFontSizeChoices) {
+            SCOPED_TRACE(testing::Message() << "language " << language << ", size " << choice.size);
+            context->language().select(language);
+            tc::gui::PreferenceManager::saveFontSizeInfo(context->defaults(), choice.size,
+                                                         tc::gui::kPositionsFontSizeKey);
+            for (Grid grid : {Grid::OpenPositions, Grid::PendingOrders}) {
+                GridPane& shown = pane(grid);
+                ASSERT_TRUE(waitFor([&] { return shown.gridModel().rowCount() > 0; }, 15000));
+                auto* table = shown.findChild<QTableView*>();
+                ASSERT_TRUE(table);
+                EXPECT_EQ(table->font().pixelSize(), choice.size);
+                for (const tc::gui::LayoutFault& fault : tc::gui::layoutFaults(table))
+                    ADD_FAILURE() << tc::gui::kindName(fault.kind).toStdString() << ": "
+                                  << fault.detail.toStdString();
+                shown.window()->close();
+            }
         }
-    }
+    context->language().select(0);
 }
 
+// A value stored before columns had ids hides the column it named; the next change stores ids.
 TEST_F(GridPaneTest, HiddenColumnsStoredByHeaderKeysStillHideTheirColumns) {
     const std::string key = tc::gui::hiddenColumnsKey(Grid::SettledPositions);
     context->defaults().setStringArray(key, {"0027", "0077"}); // as stored before ids

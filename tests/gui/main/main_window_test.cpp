@@ -8,11 +8,13 @@
 #include "gui/app/theme_table.h"
 #include "gui/controls/grid_table.h"
 #include "gui/grid/grid_model.h"
+#include "gui/grid/grid_pane.h"
 #include "gui/main/main_window_controller.h"
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/session_fixture.h"
 #include "gui/news/news_table_controller.h"
 #include "gui/resources/resources_view_controller.h"
+#include "gui/settings/font_sizes.h"
 #include "gui/settings/settings_window_controller.h"
 #include "gui/texts.h"
 #include "gui/trading/trade_ticket_window_controller.h"
@@ -620,6 +622,61 @@ TEST_F(MainWindowTest, AThemeSwitchRepaintsTheMainWindowAndItsGrids) {
     EXPECT_EQ(window->watchlistBoard()->gridModel().theme(), 1);
     EXPECT_TRUE(waitFor([&] { return paints > 0; }));
     window->removeEventFilter(&counter);
+}
+
+} // namespace
+
+namespace {
+
+// A theme switch keeps the board and the grids in the font size the settings chose, in rows of that
+// size, under headers in the window's font.
+TEST_F(MainWindowTest, AThemeSwitchKeepsTheChosenFontSizes) {
+    for (std::string_view key : {tc::gui::kWatchlistFontSizeKey, tc::gui::kPositionsFontSizeKey})
+        tc::gui::PreferenceManager::saveFontSizeInfo(*defaults, 16, key);
+    const QTableView* board = window->watchlistBoard();
+    const QTableView* positions = &window->gridPane(tc::gui::Grid::OpenPositions)->table();
+    const auto looks = [&] {
+        return std::tuple{board->font().pointSize(), positions->font().pixelSize(),
+                          board->verticalHeader()->defaultSectionSize(),
+                          board->horizontalHeader()->font().pointSizeF()};
+    };
+    session->tickNow();
+    ASSERT_TRUE(waitFor([&] { return std::get<0>(looks()) == 16 && std::get<1>(looks()) == 16; }));
+    const auto large = looks();
+    EXPECT_EQ(std::get<3>(large), positions->horizontalHeader()->font().pointSizeF());
+
+    auto* settings = new tc::gui::SettingsWindowController(*context);
+    settings->show();
+    for (int theme : {1, 0}) {
+        settings->findChild<QAbstractButton*>("themeButton")->click();
+        ASSERT_EQ(defaults->integerForKey("Theme"), theme);
+        session->tickNow();
+        EXPECT_EQ(looks(), large) << theme;
+    }
+}
+
+// At every font size the settings offer, chosen while the window shows, the board's pane widens
+// until the board shows its bid and ask whole, never narrower than it was.
+TEST_F(MainWindowTest, TheBoardShowsItsPricesWholeAtEveryFontSize) {
+    window->resize(1600, 1000); // as on the screen the program first opens on
+    const tc::gui::WatchlistTableController& board = *window->watchlistBoard();
+    const QWidget* pane = window->findChild<QWidget*>("watchlistTabView");
+    const auto wholeInSight = [&](const char* identifier) {
+        const int column = board.gridModel().columnOf(identifier);
+        const int left = board.columnViewportPosition(column);
+        return left >= 0 && left + board.columnWidth(column) <= board.viewport()->width();
+    };
+    int width = pane->width();
+    for (const tc::gui::FontSizeChoice& choice : tc::gui::kFontSizeChoices) {
+        SCOPED_TRACE(choice.size);
+        tc::gui::PreferenceManager::saveFontSizeInfo(*defaults, choice.size, tc::gui::kWatchlistFontSizeKey);
+        session->tickNow();
+        EXPECT_TRUE(waitFor([&] {
+            return board.font().pointSize() == choice.size && wholeInSight("Bid") && wholeInSight("Ask");
+        }));
+        EXPECT_GE(pane->width(), width);
+        width = pane->width();
+    }
 }
 
 } // namespace

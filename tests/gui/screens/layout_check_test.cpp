@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStandardItemModel>
+#include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
@@ -161,6 +162,77 @@ TEST(LayoutCheck, HeaderTitlesAndTabsThatDoNotFitAreElided) {
     ASSERT_EQ(elided.size(), 2u) << widgets(elided).toStdString();
     EXPECT_TRUE(elided[0].detail.contains("Available Margin")) << elided[0].detail.toStdString();
     EXPECT_TRUE(elided[1].detail.contains("Journal")) << elided[1].detail.toStdString();
+}
+
+// A figure's cell is its column less the grid line on its last pixel: a column as wide as the
+// figure needs, and no wider, elides it.
+TEST(LayoutCheck, AFigureElidedByAPixelOfItsColumnIsFound) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* table = new QTableView(&window);
+    table->setObjectName(QStringLiteral("prices"));
+    QStandardItemModel model(1, 2);
+    model.setItem(0, 0, new QStandardItem(QStringLiteral("164.076")));
+    model.setItem(0, 1, new QStandardItem(QStringLiteral("EURUSD")));
+    table->setModel(&model);
+    layout->addWidget(table);
+    window.resize(600, 200);
+    window.show();
+    QStyleOptionViewItem option;
+    option.initFrom(table);
+    option.font = table->font();
+    const int needs = table->itemDelegate()->sizeHint(option, model.index(0, 0)).width();
+    for (bool grid : {true, false}) {
+        SCOPED_TRACE(grid);
+        table->setShowGrid(grid);
+        table->setColumnWidth(0, needs + (grid ? 1 : 0));
+        EXPECT_TRUE(faultsOf(window, LayoutFault::Kind::Elided).empty());
+        table->setColumnWidth(0, needs - (grid ? 0 : 1));
+        const auto elided = faultsOf(window, LayoutFault::Kind::Elided);
+        ASSERT_EQ(elided.size(), 1u);
+        EXPECT_TRUE(elided[0].detail.contains("\"164.076\"")) << elided[0].detail.toStdString();
+    }
+}
+
+// The view's edge through a column of prices: the part in sight shows the price or its title in
+// part, or not at all. Columns wholly out of sight are scrolled to, not cut.
+TEST(LayoutCheck, AColumnThatTheViewsEdgeCutsShowsItsTitleAndFiguresInPart) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* table = new QTableView(&window);
+    table->setObjectName(QStringLiteral("board"));
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(false);
+    table->horizontalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QStandardItemModel model(3, 5);
+    model.setHorizontalHeaderLabels({"Symbol", "Bid", "Ask", "Open", "High"});
+    for (int row = 0; row < model.rowCount(); ++row)
+        for (int column = 0; column < model.columnCount(); ++column) {
+            model.setItem(row, column, new QStandardItem(QStringLiteral("1.08511")));
+            model.item(row, column)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        }
+    table->setModel(&model);
+    layout->addWidget(table);
+    window.show();
+    for (int column = 0; column < model.columnCount(); ++column)
+        table->setColumnWidth(column, 100);
+    const int frame = 2 * table->frameWidth();
+    for (Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+        window.setLayoutDirection(direction);
+        window.resize(300 + frame, 200); // three columns whole, the rest past a scroll bar
+        EXPECT_TRUE(faultsOf(window, LayoutFault::Kind::CutByPane).empty()) << direction;
+        window.resize(240 + frame, 200); // the edge 40 px into the ask column
+        const auto cut = faultsOf(window, LayoutFault::Kind::CutByPane);
+        ASSERT_EQ(widgets(cut), "board") << direction;
+        EXPECT_TRUE(cut[0].detail.contains("column 2: its title \"Ask\"")) << cut[0].detail.toStdString();
+    }
+    // A title that starts where the part in sight does: the prices alone are cut.
+    table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    window.setLayoutDirection(Qt::LeftToRight);
+    const auto prices = faultsOf(window, LayoutFault::Kind::CutByPane);
+    ASSERT_EQ(widgets(prices), "board");
+    EXPECT_TRUE(prices[0].detail.contains("column 2: row 0, \"1.08511\"")) << prices[0].detail.toStdString();
 }
 
 TEST(LayoutCheck, ToolbarItemsBehindTheExtensionArrowAreOutOfSight) {
