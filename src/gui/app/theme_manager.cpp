@@ -15,7 +15,10 @@
 #include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOptionButton>
 #include <QStyleOptionViewItem>
+
+#include <algorithm>
 
 namespace tc::gui {
 namespace {
@@ -57,6 +60,29 @@ public:
         if (hint == SH_MenuBar_AltKeyNavigation)
             return 1;
         return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+
+    // Fusion leaves a push button's text half its margin on each side, which reads as touching the
+    // frame; every button with text keeps the whole margin beside it.
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
+                           const QWidget* widget) const override {
+        QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
+        const auto* button = qstyleoption_cast<const QStyleOptionButton*>(option);
+        if (type != CT_PushButton || !button || (button->text.isEmpty() && !button->icon.isNull()))
+            return size;
+        int frame = proxy()->pixelMetric(PM_DefaultFrameWidth, option, widget);
+        if (button->features & QStyleOptionButton::AutoDefaultButton)
+            frame += proxy()->pixelMetric(PM_ButtonDefaultIndicator, option, widget);
+        const int margin = proxy()->pixelMetric(PM_ButtonMargin, option, widget);
+        // Some scripts' letters reach past their advance; their ink keeps the margin too.
+        int text = contents.width();
+        for (const QString& line : button->text.split(QLatin1Char('\n'))) {
+            const QRect ink = button->fontMetrics.boundingRect(line);
+            text = std::max(text, std::max(ink.right() + 1, button->fontMetrics.horizontalAdvance(line)) -
+                                      std::min(0, ink.left()));
+        }
+        size.setWidth(std::max(size.width(), text + 2 * (frame + margin)));
+        return size;
     }
 
     void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,

@@ -166,6 +166,38 @@ bool isDrawnLeaf(const QWidget* widget) {
            name != QLatin1String("tc::gui::ChartDropArea");
 }
 
+// A push button's text keeps the style's margin clear on both sides inside the button's frame:
+// a button filled edge to edge reads as cut. Measured by the letters' ink as well as their advance,
+// since some scripts reach past it. Empty when the text has its margins.
+QString missingButtonMargin(const QPushButton* push, const QString& text) {
+    if (text.isEmpty() || !push->icon().isNull() || push->menu() || push->isFlat())
+        return {};
+    QStyleOptionButton option;
+    option.initFrom(push);
+    option.text = text;
+    if (push->autoDefault() || push->isDefault())
+        option.features |= QStyleOptionButton::AutoDefaultButton;
+    if (push->isDefault())
+        option.features |= QStyleOptionButton::DefaultButton;
+    const QStyle* style = push->style();
+    const int margin = style->pixelMetric(QStyle::PM_ButtonMargin, &option, push);
+    const QRect contents = style->subElementRect(QStyle::SE_PushButtonContents, &option, push);
+    const QFontMetrics metrics = push->fontMetrics();
+    int ink = 0;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        const QRect drawn = metrics.boundingRect(line);
+        ink = std::max(ink, std::max(metrics.horizontalAdvance(line), drawn.right() + 1) -
+                                std::min(0, drawn.left()));
+    }
+    const int beside = (contents.width() - ink) / 2;
+    if (beside + kSlack >= margin)
+        return {};
+    return QStringLiteral("%1 leaves %2 px beside it, the style keeps %3")
+        .arg(quoted(text))
+        .arg(beside)
+        .arg(margin);
+}
+
 struct Placed {
     const QWidget* widget;
     QRect seen; // what shows of it in the window
@@ -313,6 +345,9 @@ private:
                      inkOf(button->font(), text, Qt::AlignCenter, button->rect(), button->height());
                  !ink.fits)
             fault(LayoutFault::Kind::TextCut, w, inkRoom(text, ink, button->height()));
+        else if (const auto* push = qobject_cast<const QPushButton*>(button))
+            if (QString missing = missingButtonMargin(push, text); !missing.isEmpty())
+                fault(LayoutFault::Kind::TextCut, w, std::move(missing));
     }
 
     void checkLabel(const QLabel* label) {

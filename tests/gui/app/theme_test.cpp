@@ -6,7 +6,10 @@
 #include "gui/gui_test_support.h"
 #include "gui/settings/settings_window_controller.h"
 
+#include "gui/screens/layout_check.h"
+
 #include <QCheckBox>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QImage>
 #include <QPushButton>
@@ -90,6 +93,24 @@ TEST_F(Themes, AButtonsIconAndTextAreMirroredTogether) {
             << language;
     }
     ASSERT_TRUE(context->language().select(0));
+}
+
+TEST_F(Themes, AButtonWithTextKeepsTheStylesMarginBesideIt) {
+    QWidget window;
+    auto* layout = new QHBoxLayout(&window);
+    for (const char* text : {"Close #300001 (Sell 1.5 EURUSD @ Market Rate)", "डेमो खाता खोल्नुहोस्",
+                             "⁦<< ⁨عمق السوق والرسم البياني⁩⁩", "OK"}) {
+        auto* button = new QPushButton(QString::fromUtf8(text), &window);
+        button->setDefault(std::string_view(text) == "OK");
+        layout->addWidget(button);
+    }
+    window.show();
+    window.resize(window.sizeHint());
+    tc::gui::settleLayout();
+    QStringList faults;
+    for (const tc::gui::LayoutFault& fault : tc::gui::layoutFaults(&window))
+        faults << fault.widget + QStringLiteral(": ") + fault.detail;
+    EXPECT_EQ(faults.join(QLatin1Char('\n')).toStdString(), "");
 }
 
 } // namespace

@@ -53,7 +53,9 @@ TEST(LayoutCheck, TextsThatDoNotFitTheirLabelsAndButtonsAreCut) {
 
     // Each at its natural size: nothing is cut.
     label->setGeometry(QRect(QPoint(0, 0), label->sizeHint()));
-    button->setGeometry(QRect(QPoint(0, 40), button->sizeHint()));
+    // The plain style's size leaves half the margin beside the text; the program's style the whole.
+    const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+    button->setGeometry(QRect(QPoint(0, 40), button->sizeHint() + QSize(margin, 0)));
     box->setGeometry(QRect(QPoint(0, 80), box->sizeHint()));
     low->setGeometry(QRect(QPoint(0, 120), low->sizeHint()));
     EXPECT_EQ(widgets(faultsOf(window, LayoutFault::Kind::TextCut)), "");
@@ -64,6 +66,32 @@ TEST(LayoutCheck, TextsThatDoNotFitTheirLabelsAndButtonsAreCut) {
     box->resize(box->sizeHint().width() - 20, box->height());
     low->resize(low->width(), low->fontMetrics().height() / 3);
     EXPECT_EQ(widgets(faultsOf(window, LayoutFault::Kind::TextCut)), "caption,scroll,confirm,low");
+}
+
+TEST(LayoutCheck, AButtonWhoseTextLeavesLessThanTheStylesMarginBesideItIsCut) {
+    QWidget window;
+    window.resize(600, 100);
+    auto* button = new QPushButton(QStringLiteral("Close #300001 (Sell 1.5 EURUSD @ Market Rate)"), &window);
+    button->setObjectName(QStringLiteral("close"));
+    window.show();
+    const QStyle* style = button->style();
+    const int margin = style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+    const int frame = style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+    const QRect ink = button->fontMetrics().boundingRect(button->text());
+    const int text = std::max(ink.right() + 1, button->fontMetrics().horizontalAdvance(button->text())) -
+                     std::min(0, ink.left());
+    const int height = button->sizeHint().height();
+
+    // The whole margin beside the text on both sides inside the frame.
+    button->setGeometry(0, 0, text + 2 * (frame + margin), height);
+    EXPECT_EQ(widgets(faultsOf(window, LayoutFault::Kind::TextCut)), "");
+    // Half of it, as the letters' room alone would allow: edge to edge.
+    button->setGeometry(0, 0, text + 2 * frame + margin, height);
+    const auto faults = faultsOf(window, LayoutFault::Kind::TextCut);
+    EXPECT_EQ(widgets(faults), "close");
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_TRUE(faults.front().detail.contains(QStringLiteral("beside it")))
+        << faults.front().detail.toStdString();
 }
 
 TEST(LayoutCheck, OverlappingControlsAndControlsOutsideTheirPaneAreFound) {
