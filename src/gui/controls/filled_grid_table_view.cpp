@@ -19,6 +19,18 @@ FilledGridTableView::FilledGridTableView(QWidget* parent) : QTableView(parent) {
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &FilledGridTableView::updateGeometries);
+    // The view lays its columns out later, on a timer; the window's layout must hear of a wider
+    // column at once, or it keeps the least width it last asked for.
+    QHeaderView* header = horizontalHeader();
+    connect(header, &QHeaderView::sectionResized, this, &FilledGridTableView::tellLeastWidth);
+    connect(header, &QHeaderView::sectionCountChanged, this, &FilledGridTableView::tellLeastWidth);
+}
+
+void FilledGridTableView::tellLeastWidth() {
+    if (const int least = minimumSizeHint().width(); least != leastWidth_) {
+        leastWidth_ = least;
+        updateGeometry();
+    }
 }
 
 void FilledGridTableView::setWholeColumns(bool whole) {
@@ -32,10 +44,7 @@ void FilledGridTableView::updateGeometries() {
     if (fitting_)
         return;
     QTableView::updateGeometries();
-    if (const int least = minimumSizeHint().width(); least != leastWidth_) {
-        leastWidth_ = least;
-        updateGeometry();
-    }
+    tellLeastWidth();
     // The table's own margins hold the headers and leave the trailing side (the right, the left in
     // a right-to-left view) free: what stands there is the width left empty.
     QMargins margins = viewportMargins();

@@ -48,6 +48,7 @@ protected:
 
 private:
     int widthPastWholeColumns(int room) const;
+    void tellLeastWidth();
 
     std::optional<QFont> cellFont_;
     bool wholeColumns_ = true;

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QScrollBar>
 #include <QStandardItemModel>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -106,6 +107,23 @@ TEST(FilledGridTableView, ShowsWholeColumnsOnlyAndScrollsAColumnAtATime) {
             EXPECT_TRUE(last || inSight == view.viewport()->width()) << direction << " step " << step;
         }
     }
+}
+
+// The window's layout keeps the least width it last asked for until told; a column widened
+// before the view lays itself out again must still widen the window's least size.
+TEST(FilledGridTableView, AWiderColumnWidensTheWindowsLeastSizeAtOnce) {
+    QStandardItemModel model(3, 3);
+    QWidget window;
+    auto* view = new FilledGridTableView(&window);
+    (new QVBoxLayout(&window))->addWidget(view);
+    view->setModel(&model);
+    view->horizontalHeader()->setStretchLastSection(false);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const int before = window.minimumSize().width();
+    view->setColumnWidth(1, before + 200);
+    window.layout()->activate();
+    EXPECT_GE(window.minimumSize().width(), before + 200);
 }
 
 } // namespace
