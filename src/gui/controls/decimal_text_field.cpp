@@ -1,6 +1,6 @@
 #include "gui/controls/decimal_text_field.h"
 
-#include "gui/controls/entry_refusal.h"
+#include "gui/controls/input_filters.h"
 #include "gui/controls/input_rules.h"
 
 #include <algorithm>

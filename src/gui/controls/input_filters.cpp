@@ -1,8 +1,5 @@
 #include "gui/controls/input_filters.h"
 
-#include "gui/controls/entry_refusal.h"
-
-#include "gui/app/language.h"
 #include "gui/controls/input_rules.h"
 #include "platform/number_entry.h"
 
@@ -25,16 +22,6 @@ QValidator::State validatorState(EntryHold hold) {
 
 QValidator::State DecimalValidator::validate(QString& input, int&) const {
     return validatorState(holdNumberEntry(input.toStdString()));
-}
-
-QString entryRefusal(std::int64_t language, const QString& text, const QString& fieldName,
-                     platform::EntryRules rules) {
-    const platform::NumberEntry entry = platform::readNumberEntry(text.toStdString(), rules);
-    if (entry.ok())
-        return {};
-    return lookupText(language, entryFaultKey(entry.fault))
-        .replace(QLatin1String("{0}"), fieldName)
-        .replace(QLatin1String("{1}"), QString::number(rules.maxDecimals.value_or(0)));
 }
 
 QValidator::State PortValidator::validate(QString& input, int&) const {

@@ -1,7 +1,7 @@
 #pragma once
 // Numeric fields: the validators judge the text an edit would leave, so typing, pasting and
 // dropping are held to the same rule. A text that is not a number is kept as typed (an
-// Intermediate state) for the window to refuse with entryRefusal() (entry_refusal.h), never trimmed
+// Intermediate state) for the window to refuse with refusalWords() (entry_refusal.h), never trimmed
 // into another number.
 #include <QValidator>
 
@@ -9,6 +9,11 @@ class QComboBox;
 class QLineEdit;
 
 namespace tc::gui {
+
+enum class EntryHold; // input_rules.h
+
+// A validator's state for how a numeric field holds a text.
+QValidator::State validatorState(EntryHold hold);
 
 // Digits with at most one point (prices, quantities, amounts); anything else is shown, not taken.
 class DecimalValidator : public QValidator {

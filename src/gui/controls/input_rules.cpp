@@ -69,6 +69,33 @@ std::string_view entryFaultKey(platform::EntryFault fault) {
     return texts::kNotNumber;
 }
 
+std::string_view wholeNumberFaultKey(std::string_view text, platform::EntryFault fault) {
+    using platform::EntryFault;
+    switch (fault) {
+    case EntryFault::Empty:
+        return texts::kIsEmpty92600;
+    case EntryFault::Comma:
+        return texts::kHoldsAComma92601;
+    case EntryFault::InnerBlank:
+        return texts::kHoldsSpaceInsideNumber92602;
+    case EntryFault::NotANumber:
+        return platform::readNumberEntry(text, {true, {}}).ok() ? texts::kHoldsDecimals
+                                                                : texts::kNotWholeNumber;
+    default:
+        break;
+    }
+    return entryFaultKey(fault);
+}
+
+EntryRefusal numberEntryRefusal(const platform::NumberEntry& entry, platform::EntryRules rules) {
+    if (entry.ok())
+        return {};
+    EntryRefusal refusal{std::string(entryFaultKey(entry.fault)), {}};
+    if (entry.fault == platform::EntryFault::TooManyDecimals)
+        refusal.limit = std::to_string(rules.maxDecimals.value_or(0));
+    return refusal;
+}
+
 bool isPortText(std::string_view text) {
     return text.size() <= kPortFieldLength && std::all_of(text.begin(), text.end(), isDigit);
 }

@@ -27,6 +27,21 @@ EntryHold holdNumberEntry(std::string_view text, platform::EntryRules rules = {}
 // The text that names an entry's fault ({0} the field's name, {1} the most decimals); empty for
 // None.
 std::string_view entryFaultKey(platform::EntryFault fault);
+// The text that names why a text read as a whole number (platform::readIntegerEntry) is none, in
+// the words of whole numbers: an empty text, a comma, a blank or a point each say to type digits
+// only. A sign refused and a number too large keep their own texts.
+std::string_view wholeNumberFaultKey(std::string_view text, platform::EntryFault fault);
+
+// Why a field's text is refused: a language key whose {0} is the field's name and {1} `limit` (the
+// most decimals or digits). No key: the text reads. Worded by refusalWords() (entry_refusal.h).
+struct EntryRefusal {
+    std::string key;
+    std::string limit;
+    bool refused() const { return !key.empty(); }
+};
+// The refusal of a number read with `rules`; none when it reads.
+EntryRefusal numberEntryRefusal(const platform::NumberEntry& entry, platform::EntryRules rules = {});
+
 // The port field: at most five digits.
 inline constexpr std::size_t kPortFieldLength = 5;
 bool isPortText(std::string_view text);

@@ -5,6 +5,7 @@
 #include "gui/controls/header_editor.h"
 #include "gui/controls/input_filters.h"
 #include "gui/gui_test_support.h"
+#include "gui/texts.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -19,8 +20,15 @@
 
 namespace {
 
+namespace texts = tc::gui::texts;
+
+// What a numeric field says of `text`, in English, as every window words it.
+QString refusalOf(const QString& text, std::string_view fieldKey, tc::platform::EntryRules rules = {}) {
+    const auto entry = tc::platform::readNumberEntry(text.toStdString(), rules);
+    return tc::gui::refusalWords(0, tc::gui::numberEntryRefusal(entry, rules), fieldKey);
+}
+
 TEST(InputFilters, TextThatIsNoNumberStaysAsTypedAndIsRefusedWithItsReason) {
-    const QString field = "Quantity";
     // A dropped comma or letter left another number ("0,5" became 5 lots): the text stays whole.
     for (const char* typed : {"0,5", "1.5.a7", "1e5", "1 000", "-1"}) {
         SCOPED_TRACE(typed);
@@ -30,14 +38,14 @@ TEST(InputFilters, TextThatIsNoNumberStaysAsTypedAndIsRefusedWithItsReason) {
         QTest::keyClicks(&quantity, typed);
         EXPECT_EQ(quantity.text(), typed);
         EXPECT_FALSE(quantity.hasAcceptableInput());
-        EXPECT_FALSE(tc::gui::entryRefusal(0, quantity.text(), field).isEmpty());
+        EXPECT_FALSE(refusalOf(quantity.text(), texts::kQuantity).isEmpty());
     }
-    EXPECT_EQ(tc::gui::entryRefusal(0, "0,5", field),
+    EXPECT_EQ(refusalOf("0,5", texts::kQuantity),
               "Quantity holds a comma. Numbers take a point for decimals and no thousands separators: "
               "type 1000.5, not 1,000.5 or 1000,5.");
-    EXPECT_EQ(tc::gui::entryRefusal(0, "abc", field),
+    EXPECT_EQ(refusalOf("abc", texts::kQuantity),
               "Quantity is not a number. Type digits with at most one point, for example 1000.5.");
-    EXPECT_EQ(tc::gui::entryRefusal(0, "0.5", field), "");
+    EXPECT_EQ(refusalOf("0.5", texts::kQuantity), "");
 
     QLineEdit pasted;
     tc::gui::installDecimalFilter(&pasted);
@@ -76,7 +84,7 @@ TEST(DecimalTextField, DecimalsPastTheLimitStayAndAreRefusedNotCut) {
     QTest::keyClicks(&amount, "12.507");
     EXPECT_EQ(amount.text(), "12.507"); // not 12.50: the third decimal is shown and refused
     EXPECT_FALSE(amount.hasAcceptableInput());
-    EXPECT_EQ(tc::gui::entryRefusal(0, amount.text(), "Amount", {false, 2}),
+    EXPECT_EQ(refusalOf(amount.text(), texts::kAmount, {false, 2}),
               "Amount has too many decimals. Type at most 2 digits after the point.");
     QTest::keyClick(&amount, Qt::Key_Backspace);
     EXPECT_EQ(amount.text(), "12.50");
@@ -95,6 +103,22 @@ TEST(DecimalTextField, DecimalsPastTheLimitStayAndAreRefusedNotCut) {
     amount.paste();
     EXPECT_EQ(amount.text(), "1.23456");
     EXPECT_TRUE(amount.hasAcceptableInput());
+}
+
+TEST(EntryRefusal, OneWordingNamesTheFieldAndItsLimitOrFillsTheFigureOfARefusalNamingNoField) {
+    using tc::gui::refusalWords;
+    EXPECT_EQ(refusalWords(0, {texts::kTooManyDigits, "5"}, texts::kDeviation),
+              "Deviation has too many digits. Type at most 5 digits.");
+    EXPECT_EQ(refusalWords(0, {}, texts::kQuantity), "");
+    // The amount cap names no field: its figure fills {0}; a text without figure stands as it is.
+    EXPECT_EQ(refusalWords(0, {texts::kAmountAboveMostOneRequest, "1,000.00"}, {}),
+              "The amount is above 1,000.00, the most one request can carry. Please enter a smaller amount.");
+    EXPECT_EQ(refusalWords(0, {texts::kEnterAmountGreaterThanZero, {}}, {}),
+              "Please enter an amount greater than zero.");
+    // A field named by its label; a placeholder in the name stays as it is.
+    const std::string decimals(tc::gui::wholeNumberFaultKey("2.5", tc::platform::EntryFault::NotANumber));
+    EXPECT_EQ(tc::gui::refusalNaming(0, {decimals, {}}, "Period {1}"),
+              "Period {1} holds decimals. Type a whole number, without a point.");
 }
 
 TEST(WindowShake, TheWindowComesToRestWhereItWasAlsoWhenShakenAgainMidSwing) {
