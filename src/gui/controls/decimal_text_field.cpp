@@ -34,8 +34,4 @@ void DecimalTextField::setMaximumDecimals(int decimals) {
     validator_->setMaximumDecimals(decimals);
 }
 
-int DecimalTextField::decimalPlaces() const {
-    return static_cast<int>(decimalPlacesOf(text().toStdString()));
-}
-
 } // namespace tc::gui

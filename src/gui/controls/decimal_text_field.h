@@ -31,8 +31,6 @@ public:
     // A text already standing with more decimals stays until it is edited; a later edit must bring
     // it within the new limit or shorten it.
     void setMaximumDecimals(int decimals);
-    // The decimals of the current text ("1.2.3" counts none).
-    int decimalPlaces() const;
 
 private:
     AmountValidator* validator_;

@@ -13,31 +13,6 @@ bool isDigit(char c) {
 
 } // namespace
 
-bool isDecimalText(std::string_view text) {
-    bool point = false;
-    for (char c : text) {
-        if (c == '.') {
-            if (point)
-                return false;
-            point = true;
-        } else if (!isDigit(c)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::size_t decimalPlacesOf(std::string_view text) {
-    const std::size_t point = text.find('.');
-    if (point == std::string_view::npos || text.find('.', point + 1) != std::string_view::npos)
-        return 0;
-    return text.size() - point - 1;
-}
-
-bool isAmountText(std::string_view text, std::size_t maxDecimals) {
-    return isDecimalText(text) && decimalPlacesOf(text) <= maxDecimals;
-}
-
 EntryHold holdNumberEntry(std::string_view text, platform::EntryRules rules) {
     if (text.size() > platform::kMaxEntryLength)
         return EntryHold::Refused;

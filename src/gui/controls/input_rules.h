@@ -8,16 +8,6 @@
 
 namespace tc::gui {
 
-// A price or quantity field: digits with at most one point. The empty text is allowed (a field
-// being cleared). Fields check the text an edit would leave, so a pasted "1.2.3" is refused like a
-// typed second point.
-bool isDecimalText(std::string_view text);
-// The decimals a text holds: the length after its point when it has exactly one, else 0 (so "1.2.3"
-// counts none).
-std::size_t decimalPlacesOf(std::string_view text);
-// An amount field (`DecimalTextField`): a decimal text with at most `maxDecimals` decimals. The whole
-// text an edit would leave is judged, so a paste cannot bring in a second point or a third decimal.
-bool isAmountText(std::string_view text, std::size_t maxDecimals);
 // How a numeric field holds what is typed: a readable number (or nothing) is acceptable; any other
 // text up to the entry length is kept as typed, so that the field shows it and its refusal names
 // what is wrong, never dropping a comma or a letter to leave another number; past the length the

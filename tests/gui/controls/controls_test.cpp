@@ -89,7 +89,6 @@ TEST(DecimalTextField, DecimalsPastTheLimitStayAndAreRefusedNotCut) {
     QTest::keyClick(&amount, Qt::Key_Backspace);
     EXPECT_EQ(amount.text(), "12.50");
     EXPECT_TRUE(amount.hasAcceptableInput());
-    EXPECT_EQ(amount.decimalPlaces(), 2);
 
     amount.clear();
     QApplication::clipboard()->setText("1,000");
