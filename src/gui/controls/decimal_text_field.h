@@ -4,21 +4,10 @@
 // leave is judged whole, so typing, pasting and dropping obey the same rule; a text outside it is
 // kept as typed (Intermediate) for the window to refuse, never cut to another number.
 #include <QLineEdit>
-#include <QValidator>
 
 namespace tc::gui {
 
-class AmountValidator : public QValidator {
-    Q_OBJECT
-public:
-    explicit AmountValidator(int maxDecimals, QObject* parent = nullptr);
-    State validate(QString& input, int& pos) const override;
-    int maximumDecimals() const { return maxDecimals_; }
-    void setMaximumDecimals(int decimals);
-
-private:
-    int maxDecimals_;
-};
+class DecimalValidator;
 
 class DecimalTextField : public QLineEdit {
     Q_OBJECT
@@ -33,7 +22,7 @@ public:
     void setMaximumDecimals(int decimals);
 
 private:
-    AmountValidator* validator_;
+    DecimalValidator* validator_;
 };
 
 } // namespace tc::gui

@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace tc::gui {
 
 QValidator::State validatorState(EntryHold hold) {
@@ -21,7 +23,15 @@ QValidator::State validatorState(EntryHold hold) {
 }
 
 QValidator::State DecimalValidator::validate(QString& input, int&) const {
-    return validatorState(holdNumberEntry(input.toStdString()));
+    platform::EntryRules rules;
+    if (maxDecimals_)
+        rules.maxDecimals = static_cast<std::size_t>(*maxDecimals_);
+    return validatorState(holdNumberEntry(input.toStdString(), rules));
+}
+
+void DecimalValidator::setMaximumDecimals(int decimals) {
+    maxDecimals_ = std::max(0, decimals);
+    Q_EMIT changed();
 }
 
 QValidator::State PortValidator::validate(QString& input, int&) const {

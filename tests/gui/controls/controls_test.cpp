@@ -1,11 +1,14 @@
+#include "gui/app/theme_manager.h"
 #include "gui/app/window_shake.h"
 #include "gui/controls/chart_drop_area.h"
 #include "gui/controls/decimal_text_field.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/controls/entry_refusal.h"
 #include "gui/controls/header_editor.h"
 #include "gui/controls/input_filters.h"
 #include "gui/gui_test_support.h"
 #include "gui/texts.h"
+#include "platform/user_defaults.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -118,6 +121,47 @@ TEST(EntryRefusal, OneWordingNamesTheFieldAndItsLimitOrFillsTheFigureOfARefusalN
     const std::string decimals(tc::gui::wholeNumberFaultKey("2.5", tc::platform::EntryFault::NotANumber));
     EXPECT_EQ(tc::gui::refusalNaming(0, {decimals, {}}, "Period {1}"),
               "Period {1} holds decimals. Type a whole number, without a point.");
+}
+
+// A field that holds a refused text is painted as the ticket paints a refused price, a combo box on
+// its field; both come back to the field's own look.
+TEST(EntryMarks, RefusedEntriesAndCheckedPricesShareOnePaintAndClearToTheFieldsOwnLook) {
+    using tc::gui::ThemeRole;
+    auto defaults = tc::platform::UserDefaults::inMemory();
+    tc::gui::ThemeManager themes(*defaults);
+    QLineEdit amount;
+    QLineEdit price;
+    QComboBox quantity;
+    quantity.setEditable(true);
+    for (QWidget* field : {static_cast<QWidget*>(&amount), static_cast<QWidget*>(&price),
+                           static_cast<QWidget*>(&quantity)}) {
+        field->resize(120, 30);
+        field->show();
+    }
+    const auto ground = [](QWidget* field) {
+        return field->grab().toImage().pixelColor(field->width() / 2, field->height() / 2);
+    };
+    const QColor own = ground(&amount);
+    const QColor red = themes.colour(ThemeRole::PriceInvalidGround);
+    ASSERT_NE(own, red);
+
+    tc::gui::markEntry(&amount, "Amount holds a comma.", themes);
+    tc::gui::markEntry(&quantity, "Quantity is empty.", themes);
+    tc::gui::paintEntry(&price, false, themes);
+    EXPECT_EQ(ground(&amount), red);
+    EXPECT_EQ(ground(quantity.lineEdit()), red);
+    EXPECT_EQ(ground(&price), red);
+    EXPECT_EQ(amount.toolTip(), "Amount holds a comma.");
+    EXPECT_EQ(quantity.accessibleDescription(), "Quantity is empty.");
+    EXPECT_TRUE(price.toolTip().isEmpty()); // the colour alone
+    tc::gui::paintEntry(&price, true, themes);
+    EXPECT_EQ(ground(&price), themes.colour(ThemeRole::PriceValidGround));
+
+    tc::gui::markEntry(&amount, {}, themes);
+    tc::gui::paintEntry(&price, std::nullopt, themes);
+    EXPECT_EQ(ground(&amount), own);
+    EXPECT_EQ(ground(&price), own);
+    EXPECT_TRUE(amount.toolTip().isEmpty());
 }
 
 TEST(WindowShake, TheWindowComesToRestWhereItWasAlsoWhenShakenAgainMidSwing) {
