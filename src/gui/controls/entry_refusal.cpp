@@ -31,4 +31,9 @@ QString refusalNaming(std::int64_t language, const EntryRefusal& refusal, const 
     return filled(language, refusal.key, {name, refusal.limit});
 }
 
+QString refusalWords(std::int64_t language, const TextRefusal& refusal) {
+    const std::string limit = refusal.limit != 0 ? std::to_string(refusal.limit) : std::string();
+    return refusalWords(language, {std::string(refusal.key), limit}, refusal.fieldKey);
+}
+
 } // namespace tc::gui

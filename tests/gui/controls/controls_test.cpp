@@ -1,3 +1,4 @@
+#include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
 #include "gui/app/window_shake.h"
 #include "gui/controls/chart_drop_area.h"
@@ -121,6 +122,11 @@ TEST(EntryRefusal, OneWordingNamesTheFieldAndItsLimitOrFillsTheFigureOfARefusalN
     const std::string decimals(tc::gui::wholeNumberFaultKey("2.5", tc::platform::EntryFault::NotANumber));
     EXPECT_EQ(tc::gui::refusalNaming(0, {decimals, {}}, "Period {1}"),
               "Period {1} holds decimals. Type a whole number, without a point.");
+    // A text the wire cannot carry is worded alike.
+    EXPECT_EQ(refusalWords(0, tc::gui::TextRefusal{texts::kLongerThanCharacters, texts::kMessage, 4000}),
+              "Message is longer than 4000 characters. Enter at most 4000 characters.");
+    EXPECT_EQ(refusalWords(0, tc::gui::TextRefusal{texts::kEnterName}),
+              tc::gui::lookupText(0, texts::kEnterName));
 }
 
 // A field that holds a refused text is painted as the ticket paints a refused price, a combo box on
@@ -133,8 +139,8 @@ TEST(EntryMarks, RefusedEntriesAndCheckedPricesShareOnePaintAndClearToTheFieldsO
     QLineEdit price;
     QComboBox quantity;
     quantity.setEditable(true);
-    for (QWidget* field : {static_cast<QWidget*>(&amount), static_cast<QWidget*>(&price),
-                           static_cast<QWidget*>(&quantity)}) {
+    for (QWidget* field :
+         {static_cast<QWidget*>(&amount), static_cast<QWidget*>(&price), static_cast<QWidget*>(&quantity)}) {
         field->resize(120, 30);
         field->show();
     }
