@@ -3,6 +3,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/controls/entry_marks.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/controls/input_filters.h"
 #include "gui/texts.h"
 #include "platform/number_entry.h"
@@ -82,22 +83,6 @@ const std::array<RowNames, tc::charts::kStudyCount>& rowNames() {
     return names;
 }
 
-// Why a text is no whole number: the text naming its fault.
-std::string_view wholeNumberFault(const QString& text, platform::EntryFault fault) {
-    switch (fault) {
-    case platform::EntryFault::Empty:
-        return texts::kIsEmpty92600;
-    case platform::EntryFault::Comma:
-        return texts::kHoldsAComma92601;
-    case platform::EntryFault::InnerBlank:
-        return texts::kHoldsSpaceInsideNumber92602;
-    default:
-        break;
-    }
-    return platform::readNumberEntry(text.toStdString(), {true, {}}).ok() ? texts::kHoldsDecimals
-                                                                          : texts::kNotWholeNumber;
-}
-
 QString filled(QString text, std::initializer_list<QString> values) {
     int i = 0;
     for (const QString& value : values)
@@ -174,7 +159,8 @@ ChartAnalysisViewController::Verdict ChartAnalysisViewController::judge(Study st
             verdict.values.push_back(entry.value.value_or(std::numeric_limits<long long>::max()));
             continue;
         }
-        verdict.text = filled(context_.text(wholeNumberFault(text, entry.fault)), {name(i)});
+        const EntryRefusal refusal{std::string(wholeNumberFaultKey(text.toStdString(), entry.fault)), {}};
+        verdict.text = refusalNaming(context_.language().selected(), refusal, name(i));
         verdict.wrongFields = {i};
         verdict.entryFault = true;
         return verdict;

@@ -8,7 +8,7 @@
 #include "gui/app/window_front.h"
 #include "gui/chat/chat_transcript_view.h"
 #include "gui/chat/recent_conversation_window_controller.h"
-#include "gui/controls/text_refusal.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "ui_chat_window_controller.h"
@@ -47,7 +47,7 @@ QueueRequestSheet::QueueRequestSheet(GuiContext& context, QWidget* parent)
         if (const auto refusal = firstTextRefusal(
                 {{texts::kRequestMessage, ui_->messageField->text().toStdString(), kMaxChatTextLength}})) {
             CommonAlert::open(this, {context_.text(texts::kValidation),
-                                     textRefusalText(context_.language().selected(), *refusal),
+                                     refusalWords(context_.language().selected(), *refusal),
                                      AlertSpec::Warning,
                                      {},
                                      QStringLiteral("chat")});
@@ -356,7 +356,7 @@ void ChatWindowController::SendChatButtonClicked() {
     // A refused text stays in the field, so nothing typed is lost, and the window says why.
     const std::string typed = text.toStdString();
     if (const auto refusal = firstTextRefusal({{texts::kMessage, typed, kMaxChatTextLength}})) {
-        refuse(textRefusalText(context_.language().selected(), *refusal));
+        refuse(refusalWords(context_.language().selected(), *refusal));
         return;
     }
     if (const auto sent = context_.clientModel()->client().chat().sendChat(userName_, typed); !sent) {

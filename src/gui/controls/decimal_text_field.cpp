@@ -1,41 +1,22 @@
 #include "gui/controls/decimal_text_field.h"
 
-#include "gui/controls/entry_refusal.h"
-#include "gui/controls/input_rules.h"
-
-#include <algorithm>
+#include "gui/controls/input_filters.h"
 
 namespace tc::gui {
 
-AmountValidator::AmountValidator(int maxDecimals, QObject* parent)
-    : QValidator(parent), maxDecimals_(std::max(0, maxDecimals)) {}
-
-QValidator::State AmountValidator::validate(QString& input, int&) const {
-    return validatorState(holdNumberEntry(
-        input.toStdString(), platform::EntryRules{false, static_cast<std::size_t>(maxDecimals_)}));
-}
-
-void AmountValidator::setMaximumDecimals(int decimals) {
-    maxDecimals_ = std::max(0, decimals);
-    Q_EMIT changed();
-}
-
 DecimalTextField::DecimalTextField(QWidget* parent)
-    : QLineEdit(parent), validator_(new AmountValidator(kDefaultDecimals, this)) {
+    : QLineEdit(parent), validator_(new DecimalValidator(this)) {
+    validator_->setMaximumDecimals(kDefaultDecimals);
     setValidator(validator_);
     setInputMethodHints(Qt::ImhFormattedNumbersOnly);
 }
 
 int DecimalTextField::maximumDecimals() const {
-    return validator_->maximumDecimals();
+    return validator_->maximumDecimals().value_or(kDefaultDecimals);
 }
 
 void DecimalTextField::setMaximumDecimals(int decimals) {
     validator_->setMaximumDecimals(decimals);
-}
-
-int DecimalTextField::decimalPlaces() const {
-    return static_cast<int>(decimalPlacesOf(text().toStdString()));
 }
 
 } // namespace tc::gui

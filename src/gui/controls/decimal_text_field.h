@@ -4,21 +4,10 @@
 // leave is judged whole, so typing, pasting and dropping obey the same rule; a text outside it is
 // kept as typed (Intermediate) for the window to refuse, never cut to another number.
 #include <QLineEdit>
-#include <QValidator>
 
 namespace tc::gui {
 
-class AmountValidator : public QValidator {
-    Q_OBJECT
-public:
-    explicit AmountValidator(int maxDecimals, QObject* parent = nullptr);
-    State validate(QString& input, int& pos) const override;
-    int maximumDecimals() const { return maxDecimals_; }
-    void setMaximumDecimals(int decimals);
-
-private:
-    int maxDecimals_;
-};
+class DecimalValidator;
 
 class DecimalTextField : public QLineEdit {
     Q_OBJECT
@@ -31,11 +20,9 @@ public:
     // A text already standing with more decimals stays until it is edited; a later edit must bring
     // it within the new limit or shorten it.
     void setMaximumDecimals(int decimals);
-    // The decimals of the current text ("1.2.3" counts none).
-    int decimalPlaces() const;
 
 private:
-    AmountValidator* validator_;
+    DecimalValidator* validator_;
 };
 
 } // namespace tc::gui

@@ -24,16 +24,23 @@ void noteEntry(QWidget* field, const QString& reason) {
     field->setAccessibleDescription(reason);
 }
 
-void markEntry(QWidget* field, const QString& reason, const ThemeManager& themes) {
-    noteEntry(field, reason);
+void paintEntry(QWidget* field, std::optional<bool> passed, const ThemeManager& themes) {
     QWidget* edit = fieldOf(field);
-    const QString sheet = reason.isEmpty() ? QString()
-                                           : QStringLiteral("QLineEdit { background-color: %1; color: %2; }")
-                                                 .arg(themes.colour(ThemeRole::PriceInvalidGround).name(),
-                                                      themes.colour(ThemeRole::PriceInvalidText).name());
+    QString sheet;
+    if (passed)
+        sheet =
+            QStringLiteral("QLineEdit { background-color: %1; color: %2; }")
+                .arg(themes.colour(*passed ? ThemeRole::PriceValidGround : ThemeRole::PriceInvalidGround)
+                         .name(),
+                     themes.colour(*passed ? ThemeRole::PriceValidText : ThemeRole::PriceInvalidText).name());
     // A style sheet change costs a polish: only a change is painted.
     if (edit->styleSheet() != sheet)
         edit->setStyleSheet(sheet);
+}
+
+void markEntry(QWidget* field, const QString& reason, const ThemeManager& themes) {
+    noteEntry(field, reason);
+    paintEntry(field, reason.isEmpty() ? std::nullopt : std::optional<bool>(false), themes);
 }
 
 } // namespace tc::gui

@@ -3,6 +3,8 @@
 // as its tooltip (and for screen readers); cleared once it reads.
 #include <QString>
 
+#include <optional>
+
 class QWidget;
 
 namespace tc::gui {
@@ -13,5 +15,8 @@ class ThemeManager;
 void markEntry(QWidget* field, const QString& reason, const ThemeManager& themes);
 // The reason alone, for a field whose colour its own check paints (the ticket's price fields).
 void noteEntry(QWidget* field, const QString& reason);
+// The colour alone: a field's check passed (true) or refused (false, as markEntry paints it), or its
+// own look (nullopt).
+void paintEntry(QWidget* field, std::optional<bool> passed, const ThemeManager& themes);
 
 } // namespace tc::gui

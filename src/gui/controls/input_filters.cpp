@@ -1,13 +1,12 @@
 #include "gui/controls/input_filters.h"
 
-#include "gui/controls/entry_refusal.h"
-
-#include "gui/app/language.h"
 #include "gui/controls/input_rules.h"
 #include "platform/number_entry.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+
+#include <algorithm>
 
 namespace tc::gui {
 
@@ -24,17 +23,15 @@ QValidator::State validatorState(EntryHold hold) {
 }
 
 QValidator::State DecimalValidator::validate(QString& input, int&) const {
-    return validatorState(holdNumberEntry(input.toStdString()));
+    platform::EntryRules rules;
+    if (maxDecimals_)
+        rules.maxDecimals = static_cast<std::size_t>(*maxDecimals_);
+    return validatorState(holdNumberEntry(input.toStdString(), rules));
 }
 
-QString entryRefusal(std::int64_t language, const QString& text, const QString& fieldName,
-                     platform::EntryRules rules) {
-    const platform::NumberEntry entry = platform::readNumberEntry(text.toStdString(), rules);
-    if (entry.ok())
-        return {};
-    return lookupText(language, entryFaultKey(entry.fault))
-        .replace(QLatin1String("{0}"), fieldName)
-        .replace(QLatin1String("{1}"), QString::number(rules.maxDecimals.value_or(0)));
+void DecimalValidator::setMaximumDecimals(int decimals) {
+    maxDecimals_ = std::max(0, decimals);
+    Q_EMIT changed();
 }
 
 QValidator::State PortValidator::validate(QString& input, int&) const {

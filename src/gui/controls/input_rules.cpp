@@ -13,31 +13,6 @@ bool isDigit(char c) {
 
 } // namespace
 
-bool isDecimalText(std::string_view text) {
-    bool point = false;
-    for (char c : text) {
-        if (c == '.') {
-            if (point)
-                return false;
-            point = true;
-        } else if (!isDigit(c)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::size_t decimalPlacesOf(std::string_view text) {
-    const std::size_t point = text.find('.');
-    if (point == std::string_view::npos || text.find('.', point + 1) != std::string_view::npos)
-        return 0;
-    return text.size() - point - 1;
-}
-
-bool isAmountText(std::string_view text, std::size_t maxDecimals) {
-    return isDecimalText(text) && decimalPlacesOf(text) <= maxDecimals;
-}
-
 EntryHold holdNumberEntry(std::string_view text, platform::EntryRules rules) {
     if (text.size() > platform::kMaxEntryLength)
         return EntryHold::Refused;
@@ -67,6 +42,33 @@ std::string_view entryFaultKey(platform::EntryFault fault) {
         return texts::kTooManyDecimals;
     }
     return texts::kNotNumber;
+}
+
+std::string_view wholeNumberFaultKey(std::string_view text, platform::EntryFault fault) {
+    using platform::EntryFault;
+    switch (fault) {
+    case EntryFault::Empty:
+        return texts::kIsEmpty92600;
+    case EntryFault::Comma:
+        return texts::kHoldsAComma92601;
+    case EntryFault::InnerBlank:
+        return texts::kHoldsSpaceInsideNumber92602;
+    case EntryFault::NotANumber:
+        return platform::readNumberEntry(text, {true, {}}).ok() ? texts::kHoldsDecimals
+                                                                : texts::kNotWholeNumber;
+    default:
+        break;
+    }
+    return entryFaultKey(fault);
+}
+
+EntryRefusal numberEntryRefusal(const platform::NumberEntry& entry, platform::EntryRules rules) {
+    if (entry.ok())
+        return {};
+    EntryRefusal refusal{std::string(entryFaultKey(entry.fault)), {}};
+    if (entry.fault == platform::EntryFault::TooManyDecimals)
+        refusal.limit = std::to_string(rules.maxDecimals.value_or(0));
+    return refusal;
 }
 
 bool isPortText(std::string_view text) {

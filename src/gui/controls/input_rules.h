@@ -8,16 +8,6 @@
 
 namespace tc::gui {
 
-// A price or quantity field: digits with at most one point. The empty text is allowed (a field
-// being cleared). Fields check the text an edit would leave, so a pasted "1.2.3" is refused like a
-// typed second point.
-bool isDecimalText(std::string_view text);
-// The decimals a text holds: the length after its point when it has exactly one, else 0 (so "1.2.3"
-// counts none).
-std::size_t decimalPlacesOf(std::string_view text);
-// An amount field (`DecimalTextField`): a decimal text with at most `maxDecimals` decimals. The whole
-// text an edit would leave is judged, so a paste cannot bring in a second point or a third decimal.
-bool isAmountText(std::string_view text, std::size_t maxDecimals);
 // How a numeric field holds what is typed: a readable number (or nothing) is acceptable; any other
 // text up to the entry length is kept as typed, so that the field shows it and its refusal names
 // what is wrong, never dropping a comma or a letter to leave another number; past the length the
@@ -27,6 +17,21 @@ EntryHold holdNumberEntry(std::string_view text, platform::EntryRules rules = {}
 // The text that names an entry's fault ({0} the field's name, {1} the most decimals); empty for
 // None.
 std::string_view entryFaultKey(platform::EntryFault fault);
+// The text that names why a text read as a whole number (platform::readIntegerEntry) is none, in
+// the words of whole numbers: an empty text, a comma, a blank or a point each say to type digits
+// only. A sign refused and a number too large keep their own texts.
+std::string_view wholeNumberFaultKey(std::string_view text, platform::EntryFault fault);
+
+// Why a field's text is refused: a language key whose {0} is the field's name and {1} `limit` (the
+// most decimals or digits). No key: the text reads. Worded by refusalWords() (entry_refusal.h).
+struct EntryRefusal {
+    std::string key;
+    std::string limit;
+    bool refused() const { return !key.empty(); }
+};
+// The refusal of a number read with `rules`; none when it reads.
+EntryRefusal numberEntryRefusal(const platform::NumberEntry& entry, platform::EntryRules rules = {});
+
 // The port field: at most five digits.
 inline constexpr std::size_t kPortFieldLength = 5;
 bool isPortText(std::string_view text);

@@ -3,7 +3,7 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
-#include "gui/controls/text_refusal.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "ui_change_password_window_controller.h"
@@ -111,7 +111,7 @@ void ChangePasswordWindowController::ChangePasswordButtonClicked() {
             firstTextRefusal({{texts::kCurrentPassword, oldText, kMaxPasswordLength},
                               {texts::kNewPassword, newText, kMaxPasswordLength},
                               {texts::kConfirmNewPassword, confirmText, kMaxPasswordLength}})) {
-        ValidationAlert(textRefusalText(context_.language().selected(), *refusal));
+        ValidationAlert(refusalWords(context_.language().selected(), *refusal));
         return;
     }
     const interfaces::CommandResult sent = session->client().changePassword(oldText, newText, confirmText);

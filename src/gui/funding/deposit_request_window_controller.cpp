@@ -6,6 +6,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "model/records/account_details.h"
@@ -257,7 +258,7 @@ DepositRequestWindowController::checkForm(const std::shared_ptr<const AccountDet
     const auto refusal = checkDepositForm(form());
     if (!refusal)
         return std::nullopt;
-    return refusal->code == 0 ? refusalText(*refusal)
+    return refusal->code == 0 ? refusalWords(context_.language().selected(), refusal->words(), refusal->field)
                               : QStringLiteral("%1 : %2\n%3")
                                     .arg(context_.text(texts::kError), QString::number(refusal->code),
                                          context_.text(texts::kAccountsCurrencyCannotPaidThrough));

@@ -6,6 +6,7 @@
 #include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
 #include "gui/controls/entry_marks.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/funding/funding_window_rules.h"
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_table_models.h"
@@ -225,7 +226,7 @@ bool DepositsWithdrawalsWindowController::searchButtonClicked() {
 
 QString DepositsWithdrawalsWindowController::accountFault() const {
     const auto refusal = historyAccountOf(str(ui_->accountComboBox->currentText())).refusal;
-    return refusal ? context_.text(refusal->key).replace(QStringLiteral("{0}"), context_.text(refusal->field))
+    return refusal ? refusalWords(context_.language().selected(), refusal->words(), refusal->field)
                    : QString();
 }
 

@@ -23,6 +23,10 @@ platform::NumberEntry readAmount(std::string_view text) {
 
 } // namespace
 
+EntryRefusal FundingRefusalText::words() const {
+    return {key, figure};
+}
+
 std::optional<platform::Decimal> typedAmount(std::string_view text) {
     return readAmount(text).value;
 }

@@ -23,6 +23,8 @@ class TradeCurrency;
 
 namespace tc::gui {
 
+struct EntryRefusal;
+
 // accountSettings bits: deposits, withdrawals, online payments offered.
 inline constexpr std::int64_t kDepositsAllowedBit = 0x10;
 inline constexpr std::int64_t kWithdrawalsAllowedBit = 0x20;
@@ -64,12 +66,14 @@ bool isValidEmail(std::string_view text);
 // A refusal: the text key to show and, for the currency rule, its code (the message is then
 // "<0541> : <code>\n<20306>"). A text that names its field (a text the wire cannot carry, an entry
 // that is no number) has the field's label key in `field` (and a text too long the limit in
-// `figure`); the amount cap's text shows the cap in `figure`.
+// `figure`); the amount cap's text shows the cap in `figure`. Without a code it reads as
+// refusalWords(language, refusal.words(), refusal.field) says (entry_refusal.h).
 struct FundingRefusalText {
     std::string key;
     std::int64_t code = 0;
     std::string field;       // the text key of the field named in {0}
     std::string figure = {}; // fills {1} beside a field, else {0}, when not empty
+    EntryRefusal words() const;
     friend bool operator==(const FundingRefusalText&, const FundingRefusalText&) = default;
 };
 

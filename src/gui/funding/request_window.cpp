@@ -1,5 +1,6 @@
 #include "gui/funding/request_window.h"
 #include "gui/controls/entry_marks.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/funding/funding_accounts.h"
 #include "gui/funding/funding_window_rules.h"
 #include "gui/funding/request_sheet_keys.h"
@@ -133,7 +134,8 @@ void RequestWindow::giveUpAnswer(const QString& message) {
 
 QString RequestWindow::amountFault() const {
     const auto refusal = amountEntryRefusal(str(frame_.amount->text()));
-    return refusal ? refusalText(*refusal) : QString();
+    return refusal ? refusalWords(context_.language().selected(), refusal->words(), refusal->field)
+                   : QString();
 }
 
 void RequestWindow::markAmount() {
@@ -152,16 +154,6 @@ void RequestWindow::showResult(const std::vector<interfaces::LabelValue>& lines)
 void RequestWindow::showValidationInfo(const QString& message) {
     CommonAlert::open(this,
                       {context_.text(texts::kValidation), message, AlertSpec::Warning, {}, frame_.alertId});
-}
-
-QString RequestWindow::refusalText(const FundingRefusalText& refusal) const {
-    QString message = context_.text(refusal.key);
-    if (!refusal.field.empty())
-        message.replace(QStringLiteral("{0}"), context_.text(refusal.field))
-            .replace(QStringLiteral("{1}"), QString::fromStdString(refusal.figure));
-    else if (!refusal.figure.empty())
-        message.replace(QStringLiteral("{0}"), QString::fromStdString(refusal.figure));
-    return message;
 }
 
 void RequestWindow::loadAccountsData() {

@@ -33,7 +33,6 @@ namespace tc::gui {
 
 class DetailWindowController;
 class GuiContext;
-struct FundingRefusalText;
 
 class RequestWindow : public QWidget {
     Q_OBJECT
@@ -123,8 +122,6 @@ protected:
     // The request sent has its answer, whatever the window shows of it.
     void answered() { answerTimer_.stop(); }
     void showValidationInfo(const QString& message);
-    // The refusal's text with its field named.
-    QString refusalText(const FundingRefusalText& refusal) const;
 
     // The account box afresh, the first account chosen; with none the note says why.
     void loadAccountsData();

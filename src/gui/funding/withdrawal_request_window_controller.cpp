@@ -4,6 +4,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "ui_withdrawal_request_window_controller.h"
@@ -110,7 +111,7 @@ WithdrawalRequestWindowController::checkForm(const std::shared_ptr<const Account
     form.withdrawable = chosen && client() ? figures(*chosen).withdrawable : 0;
     form.texts = {{texts::kRemarks, str(ui_->remarksTextField->text())}};
     if (auto refusal = checkWithdrawalForm(form))
-        return refusalText(*refusal);
+        return refusalWords(context_.language().selected(), refusal->words(), refusal->field);
     return std::nullopt;
 }
 

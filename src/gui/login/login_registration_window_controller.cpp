@@ -4,7 +4,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/language_list.h"
-#include "gui/controls/text_refusal.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/login/login_rules.h"
 #include "gui/texts.h"
 #include "platform/countries.h"
@@ -84,7 +84,7 @@ void LoginRegistrationWindowController::registerButtonClicked() {
     const interfaces::DemoRegistration f = form();
     if (const auto refusal = registrationRefusal({f.name, f.email, f.phone, f.country})) {
         CommonAlert::open(this, {context_.text(texts::kValidation),
-                                 textRefusalText(context_.language().selected(), *refusal),
+                                 refusalWords(context_.language().selected(), *refusal),
                                  AlertSpec::Informational,
                                  {},
                                  {}});

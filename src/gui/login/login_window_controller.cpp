@@ -8,8 +8,8 @@
 #include "gui/app/language_list.h"
 #include "gui/app/qt_shell.h"
 #include "gui/app/qt_text.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/controls/input_filters.h"
-#include "gui/controls/text_refusal.h"
 #include "gui/controls/toggles.h"
 #include "gui/login/login_form_checks.h"
 #include "gui/login/login_registration_window_controller.h"
@@ -213,7 +213,7 @@ bool LoginWindowController::checkLoginValidation() {
     if (const auto refusal = firstTextRefusal({{texts::kServerAddress, sentServer},
                                                {texts::kUserName, sentUser},
                                                {texts::kPassword, password, kMaxPasswordLength}})) {
-        alert(textRefusalText(context_.language().selected(), *refusal));
+        alert(refusalWords(context_.language().selected(), *refusal));
         return false;
     }
     return true;

@@ -5,7 +5,7 @@
 #include "gui/app/language.h"
 #include "gui/app/qt_shell.h"
 #include "gui/app/window_shake.h"
-#include "gui/controls/text_refusal.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "ui_unlock_window_controller.h"
@@ -63,7 +63,7 @@ void UnlockWindowController::lock(QWidget* mainWindow) {
 }
 
 QString UnlockWindowController::refusalText() const {
-    return refusal_ ? textRefusalText(context_.language().selected(), *refusal_)
+    return refusal_ ? refusalWords(context_.language().selected(), *refusal_)
                     : context_.text(texts::kPasswordNotCorrect);
 }
 

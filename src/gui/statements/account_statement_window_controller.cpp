@@ -6,7 +6,7 @@
 #include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
 #include "gui/charts/pie_chart_controller.h"
-#include "gui/controls/text_refusal.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_table_models.h"
@@ -358,7 +358,7 @@ bool AccountStatementWindowController::showAccountStatement() {
     // An account typed with a character no one sees is said to be so, not to be someone else's.
     if (const auto unsendable =
             firstTextRefusal({{texts::kAccount, text.trimmed().toStdString(), platform::kMaxEntryLength}}))
-        return refuse(textRefusalText(context_.language().selected(), *unsendable));
+        return refuse(refusalWords(context_.language().selected(), *unsendable));
     if (!account)
         return refuse(
             context_.text(texts::kAccountNotOneAccounts).replace(QStringLiteral("{0}"), text.trimmed()));

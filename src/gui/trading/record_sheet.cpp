@@ -6,6 +6,7 @@
 #include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
 #include "gui/controls/entry_marks.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/models/client_model.h"
 #include "gui/trading/position_dialog_rules.h"
 #include "gui/trading/trade_entries.h"
@@ -136,13 +137,12 @@ QString RecordSheet::refusalText(std::string_view key, std::string_view detail) 
 QString RecordSheet::refusalText(const DialogRefusal& refusal) const {
     if (refusal.fieldKey.empty())
         return refusalText(refusal.key, refusal.detail);
-    return qt(refusalWords(context_.language().selected(), {refusal.key, refusal.detail}, refusal.fieldKey));
+    return refusalWords(context_.language().selected(), {refusal.key, refusal.detail}, refusal.fieldKey);
 }
 
 void RecordSheet::markField(QWidget* field, const TradeEntry& entry, std::string_view fieldKey) const {
     markEntry(field,
-              entry.ok() ? QString()
-                         : qt(refusalWords(context_.language().selected(), entry.refusal, fieldKey)),
+              entry.ok() ? QString() : refusalWords(context_.language().selected(), entry.refusal, fieldKey),
               context_.themes());
 }
 

@@ -202,16 +202,10 @@ void TicketAdvancedBox::showHints(const TicketPriceHints& hints, const ThemeMana
         if (was.isValid() && was.toInt() == shown)
             return; // a style sheet change costs; only a change is painted
         field->setProperty("priceCheck", shown);
-        if (check == PriceCheck::Untested) {
-            field->setStyleSheet(QString());
-            return;
-        }
-        const bool valid = check == PriceCheck::Valid;
-        const QColor ground =
-            themes.colour(valid ? ThemeRole::PriceValidGround : ThemeRole::PriceInvalidGround);
-        const QColor text = themes.colour(valid ? ThemeRole::PriceValidText : ThemeRole::PriceInvalidText);
-        field->setStyleSheet(
-            QStringLiteral("QLineEdit { background-color: %1; color: %2; }").arg(ground.name(), text.name()));
+        paintEntry(field,
+                   check == PriceCheck::Untested ? std::nullopt
+                                                 : std::optional<bool>(check == PriceCheck::Valid),
+                   themes);
     };
     for (const auto& [hint, field, label, key] :
          {std::tuple{&hints.entry, ui_->PriceTextField, ui_->contingentPriceSuggestionLabel,

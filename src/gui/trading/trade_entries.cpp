@@ -1,11 +1,9 @@
 #include "gui/trading/trade_entries.h"
 
 #include "gui/controls/input_rules.h"
-#include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "model/position_quantities.h"
 #include "model/records/group_details.h"
-#include "model/text/positional_text.h"
 #include "platform/number_entry.h"
 
 #include <algorithm>
@@ -13,27 +11,19 @@
 namespace tc::gui {
 namespace {
 
-TradeEntry fromNumber(const platform::NumberEntry& entry, std::optional<std::size_t> maxDecimals) {
-    TradeEntry out;
-    if (entry.ok()) {
-        out.value = entry.value;
-        return out;
-    }
-    out.refusal.key = std::string(entryFaultKey(entry.fault));
-    if (entry.fault == platform::EntryFault::TooManyDecimals)
-        out.refusal.limit = std::to_string(maxDecimals.value_or(0));
-    return out;
+TradeEntry fromNumber(const platform::NumberEntry& entry, platform::EntryRules rules) {
+    return {entry.value, numberEntryRefusal(entry, rules)};
 }
 
 } // namespace
 
 TradeEntry readQuantityEntry(std::string_view text) {
-    return fromNumber(platform::readNumberEntry(text), std::nullopt);
+    return fromNumber(platform::readNumberEntry(text), {});
 }
 
 TradeEntry readPriceEntry(std::string_view text, std::int32_t decimals) {
-    const std::size_t most = static_cast<std::size_t>(std::max(0, decimals));
-    return fromNumber(platform::readNumberEntry(text, {false, most}), most);
+    const platform::EntryRules rules{false, static_cast<std::size_t>(std::max(0, decimals))};
+    return fromNumber(platform::readNumberEntry(text, rules), rules);
 }
 
 TradeEntry readPointsEntry(std::string_view text) {
@@ -44,36 +34,11 @@ TradeEntry readPointsEntry(std::string_view text) {
         out.value = platform::Decimal::fromInt64(*entry.value);
         return out;
     }
-    switch (entry.ok() ? EntryFault::TooLarge : entry.fault) {
-    case EntryFault::TooLarge:
+    if (entry.ok() || entry.fault == EntryFault::TooLarge)
         out.refusal = {texts::kTooManyDigits, std::to_string(kMaxDeviationDigits)};
-        break;
-    // Points come whole: the texts say so.
-    case EntryFault::Empty:
-        out.refusal.key = texts::kIsEmpty92600;
-        break;
-    case EntryFault::Comma:
-        out.refusal.key = texts::kHoldsAComma92601;
-        break;
-    case EntryFault::InnerBlank:
-        out.refusal.key = texts::kHoldsSpaceInsideNumber92602;
-        break;
-    case EntryFault::NotANumber:
-        out.refusal.key =
-            platform::readNumberEntry(text, {true, {}}).ok() ? texts::kHoldsDecimals : texts::kNotWholeNumber;
-        break;
-    default:
-        out.refusal.key = std::string(entryFaultKey(entry.fault));
-        break;
-    }
+    else
+        out.refusal.key = std::string(wholeNumberFaultKey(text, entry.fault)); // points come whole
     return out;
-}
-
-std::string refusalWords(std::int64_t language, const EntryRefusal& refusal, std::string_view fieldKey) {
-    if (!refusal.refused())
-        return {};
-    return fillPositional(languageText(language, refusal.key),
-                          {languageText(language, fieldKey), refusal.limit});
 }
 
 bool keepsQuantityRules(const platform::Decimal& lots, const GroupInstruments* settings,

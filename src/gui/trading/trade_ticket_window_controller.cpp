@@ -5,6 +5,7 @@
 #include "gui/app/gui_objects.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
+#include "gui/controls/entry_refusal.h"
 #include "gui/controls/toggles.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
@@ -346,7 +347,7 @@ void TradeTicketWindowController::updateLanguageStrings() {
 
 QString TradeTicketWindowController::refusalWords(const EntryRefusal& refusal,
                                                   std::string_view fieldKey) const {
-    return ticketText(tc::gui::refusalWords(context_.language().selected(), refusal, fieldKey));
+    return tc::gui::refusalWords(context_.language().selected(), refusal, fieldKey);
 }
 
 QString TradeTicketWindowController::shown(std::string_view name) const {

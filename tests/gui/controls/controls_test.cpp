@@ -1,10 +1,15 @@
+#include "gui/app/language.h"
+#include "gui/app/theme_manager.h"
 #include "gui/app/window_shake.h"
 #include "gui/controls/chart_drop_area.h"
 #include "gui/controls/decimal_text_field.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/controls/entry_refusal.h"
 #include "gui/controls/header_editor.h"
 #include "gui/controls/input_filters.h"
 #include "gui/gui_test_support.h"
+#include "gui/texts.h"
+#include "platform/user_defaults.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -19,8 +24,15 @@
 
 namespace {
 
+namespace texts = tc::gui::texts;
+
+// What a numeric field says of `text`, in English, as every window words it.
+QString refusalOf(const QString& text, std::string_view fieldKey, tc::platform::EntryRules rules = {}) {
+    const auto entry = tc::platform::readNumberEntry(text.toStdString(), rules);
+    return tc::gui::refusalWords(0, tc::gui::numberEntryRefusal(entry, rules), fieldKey);
+}
+
 TEST(InputFilters, TextThatIsNoNumberStaysAsTypedAndIsRefusedWithItsReason) {
-    const QString field = "Quantity";
     // A dropped comma or letter left another number ("0,5" became 5 lots): the text stays whole.
     for (const char* typed : {"0,5", "1.5.a7", "1e5", "1 000", "-1"}) {
         SCOPED_TRACE(typed);
@@ -30,14 +42,14 @@ TEST(InputFilters, TextThatIsNoNumberStaysAsTypedAndIsRefusedWithItsReason) {
         QTest::keyClicks(&quantity, typed);
         EXPECT_EQ(quantity.text(), typed);
         EXPECT_FALSE(quantity.hasAcceptableInput());
-        EXPECT_FALSE(tc::gui::entryRefusal(0, quantity.text(), field).isEmpty());
+        EXPECT_FALSE(refusalOf(quantity.text(), texts::kQuantity).isEmpty());
     }
-    EXPECT_EQ(tc::gui::entryRefusal(0, "0,5", field),
+    EXPECT_EQ(refusalOf("0,5", texts::kQuantity),
               "Quantity holds a comma. Numbers take a point for decimals and no thousands separators: "
               "type 1000.5, not 1,000.5 or 1000,5.");
-    EXPECT_EQ(tc::gui::entryRefusal(0, "abc", field),
+    EXPECT_EQ(refusalOf("abc", texts::kQuantity),
               "Quantity is not a number. Type digits with at most one point, for example 1000.5.");
-    EXPECT_EQ(tc::gui::entryRefusal(0, "0.5", field), "");
+    EXPECT_EQ(refusalOf("0.5", texts::kQuantity), "");
 
     QLineEdit pasted;
     tc::gui::installDecimalFilter(&pasted);
@@ -76,12 +88,11 @@ TEST(DecimalTextField, DecimalsPastTheLimitStayAndAreRefusedNotCut) {
     QTest::keyClicks(&amount, "12.507");
     EXPECT_EQ(amount.text(), "12.507"); // not 12.50: the third decimal is shown and refused
     EXPECT_FALSE(amount.hasAcceptableInput());
-    EXPECT_EQ(tc::gui::entryRefusal(0, amount.text(), "Amount", {false, 2}),
+    EXPECT_EQ(refusalOf(amount.text(), texts::kAmount, {false, 2}),
               "Amount has too many decimals. Type at most 2 digits after the point.");
     QTest::keyClick(&amount, Qt::Key_Backspace);
     EXPECT_EQ(amount.text(), "12.50");
     EXPECT_TRUE(amount.hasAcceptableInput());
-    EXPECT_EQ(amount.decimalPlaces(), 2);
 
     amount.clear();
     QApplication::clipboard()->setText("1,000");
@@ -95,6 +106,68 @@ TEST(DecimalTextField, DecimalsPastTheLimitStayAndAreRefusedNotCut) {
     amount.paste();
     EXPECT_EQ(amount.text(), "1.23456");
     EXPECT_TRUE(amount.hasAcceptableInput());
+}
+
+TEST(EntryRefusal, OneWordingNamesTheFieldAndItsLimitOrFillsTheFigureOfARefusalNamingNoField) {
+    using tc::gui::refusalWords;
+    EXPECT_EQ(refusalWords(0, {texts::kTooManyDigits, "5"}, texts::kDeviation),
+              "Deviation has too many digits. Type at most 5 digits.");
+    EXPECT_EQ(refusalWords(0, {}, texts::kQuantity), "");
+    // The amount cap names no field: its figure fills {0}; a text without figure stands as it is.
+    EXPECT_EQ(refusalWords(0, {texts::kAmountAboveMostOneRequest, "1,000.00"}, {}),
+              "The amount is above 1,000.00, the most one request can carry. Please enter a smaller amount.");
+    EXPECT_EQ(refusalWords(0, {texts::kEnterAmountGreaterThanZero, {}}, {}),
+              "Please enter an amount greater than zero.");
+    // A field named by its label; a placeholder in the name stays as it is.
+    const std::string decimals(tc::gui::wholeNumberFaultKey("2.5", tc::platform::EntryFault::NotANumber));
+    EXPECT_EQ(tc::gui::refusalNaming(0, {decimals, {}}, "Period {1}"),
+              "Period {1} holds decimals. Type a whole number, without a point.");
+    // A text the wire cannot carry is worded alike.
+    EXPECT_EQ(refusalWords(0, tc::gui::TextRefusal{texts::kLongerThanCharacters, texts::kMessage, 4000}),
+              "Message is longer than 4000 characters. Enter at most 4000 characters.");
+    EXPECT_EQ(refusalWords(0, tc::gui::TextRefusal{texts::kEnterName}),
+              tc::gui::lookupText(0, texts::kEnterName));
+}
+
+// A field that holds a refused text is painted as the ticket paints a refused price, a combo box on
+// its field; both come back to the field's own look.
+TEST(EntryMarks, RefusedEntriesAndCheckedPricesShareOnePaintAndClearToTheFieldsOwnLook) {
+    using tc::gui::ThemeRole;
+    auto defaults = tc::platform::UserDefaults::inMemory();
+    tc::gui::ThemeManager themes(*defaults);
+    QLineEdit amount;
+    QLineEdit price;
+    QComboBox quantity;
+    quantity.setEditable(true);
+    for (QWidget* field :
+         {static_cast<QWidget*>(&amount), static_cast<QWidget*>(&price), static_cast<QWidget*>(&quantity)}) {
+        field->resize(120, 30);
+        field->show();
+    }
+    const auto ground = [](QWidget* field) {
+        return field->grab().toImage().pixelColor(field->width() / 2, field->height() / 2);
+    };
+    const QColor own = ground(&amount);
+    const QColor red = themes.colour(ThemeRole::PriceInvalidGround);
+    ASSERT_NE(own, red);
+
+    tc::gui::markEntry(&amount, "Amount holds a comma.", themes);
+    tc::gui::markEntry(&quantity, "Quantity is empty.", themes);
+    tc::gui::paintEntry(&price, false, themes);
+    EXPECT_EQ(ground(&amount), red);
+    EXPECT_EQ(ground(quantity.lineEdit()), red);
+    EXPECT_EQ(ground(&price), red);
+    EXPECT_EQ(amount.toolTip(), "Amount holds a comma.");
+    EXPECT_EQ(quantity.accessibleDescription(), "Quantity is empty.");
+    EXPECT_TRUE(price.toolTip().isEmpty()); // the colour alone
+    tc::gui::paintEntry(&price, true, themes);
+    EXPECT_EQ(ground(&price), themes.colour(ThemeRole::PriceValidGround));
+
+    tc::gui::markEntry(&amount, {}, themes);
+    tc::gui::paintEntry(&price, std::nullopt, themes);
+    EXPECT_EQ(ground(&amount), own);
+    EXPECT_EQ(ground(&price), own);
+    EXPECT_TRUE(amount.toolTip().isEmpty());
 }
 
 TEST(WindowShake, TheWindowComesToRestWhereItWasAlsoWhenShakenAgainMidSwing) {

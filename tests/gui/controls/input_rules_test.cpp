@@ -5,37 +5,6 @@
 namespace tc::gui {
 namespace {
 
-TEST(InputRules, DecimalFieldsJudgeTheWholeResultingText) {
-    EXPECT_TRUE(isDecimalText(""));
-    EXPECT_TRUE(isDecimalText("1.5"));
-    EXPECT_TRUE(isDecimalText(".5"));
-    EXPECT_FALSE(isDecimalText("1.5."));  // a typed second point
-    EXPECT_FALSE(isDecimalText("1.2.3")); // the same pasted at once
-    EXPECT_FALSE(isDecimalText("1,5"));
-    EXPECT_FALSE(isDecimalText("-1"));
-}
-
-TEST(InputRules, AmountFieldsCountDecimalsAndJudgeTheResultingText) {
-    EXPECT_EQ(decimalPlacesOf("12.50"), 2u);
-    EXPECT_EQ(decimalPlacesOf("12."), 0u);
-    EXPECT_EQ(decimalPlacesOf("12"), 0u);
-    EXPECT_EQ(decimalPlacesOf("1.2.3"), 0u); // two points count none
-
-    EXPECT_TRUE(isAmountText("123", 2));  // 12 takes a typed 3
-    EXPECT_TRUE(isAmountText("12.", 2));  // or a point
-    EXPECT_TRUE(isAmountText("12.5", 2)); // or a 5 after it
-    EXPECT_FALSE(isAmountText("12.5.", 2));
-    EXPECT_FALSE(isAmountText("12.505", 2)); // a third decimal, typed or pasted
-    EXPECT_TRUE(isAmountText("912.50", 2));  // a digit before the point leaves two decimals
-    EXPECT_TRUE(isAmountText("12.5", 2));    // 12.50 after a deletion
-    EXPECT_FALSE(isAmountText("21.5.5", 2)); // 1.5 pasted into 2.5 leaves two points: refused
-    EXPECT_FALSE(isAmountText("1.2.3", 2));
-    EXPECT_FALSE(isAmountText("1a", 2));
-    EXPECT_TRUE(isAmountText("1.23456", 5)); // a price field at the instrument's decimals
-    EXPECT_FALSE(isAmountText("1.5", 0));
-    EXPECT_TRUE(isAmountText("", 2));
-}
-
 TEST(InputRules, PortFieldTakesAtMostFiveDigits) {
     EXPECT_TRUE(isPortText("65535"));
     EXPECT_TRUE(isPortText(""));
