@@ -204,12 +204,6 @@ int main(int argc, char** argv) {
     // The user's own settings are neither read nor changed, nor the resource files in the data folder:
     // the resources panel downloads into a folder of its own.
     auto defaults = tc::platform::UserDefaults::inMemory();
-    const auto useFontSize = [&defaults](std::int64_t size) {
-        for (std::string_view key : {tc::gui::kWatchlistFontSizeKey, tc::gui::kPositionsFontSizeKey})
-            tc::gui::PreferenceManager::saveFontSizeInfo(*defaults, size, key);
-    };
-    if (!fontSizes.empty())
-        useFontSize(fontSizes.front());
     QTemporaryDir dataFolder(QDir::temp().filePath(QStringLiteral("tradegui-screens-data-XXXXXX")));
     const QString data = dataFolder.path();
     qputenv("XDG_DATA_HOME", data.toLocal8Bit());
@@ -227,58 +221,34 @@ int main(int argc, char** argv) {
     tc::gui::ScreenRegistry registry;
     tc::gui::registerScreens(registry);
     QTextStream out(stdout);
+    tc::gui::ScreenWalk walk;
+    walk.languages = languages;
+    walk.fontSizes = fontSizes;
+    walk.only = args;
     if (checkTabs) {
-        if (languages.empty())
-            pickLanguages(QStringLiteral("en,ar"), languages);
-        const int faults = tc::gui::checkScreenTabs(context, shell, registry, languages, out, args);
+        if (walk.languages.empty())
+            pickLanguages(QStringLiteral("en,ar"), walk.languages);
+        const int faults = tc::gui::checkScreenTabs(context, shell, registry, walk, out);
         out << faults << " tab order fault(s)\n";
         return faults == 0 ? 0 : 1;
     }
     if (checkLayout) {
-        if (languages.empty())
-            pickLanguages(QStringLiteral("en,ar"), languages);
-        int faults = 0;
-        if (fontSizes.empty())
-            fontSizes.push_back(0); // as stored: the default sizes
-        // After the first size, only the screens a font size changes are laid out again.
-        QStringList only = args;
-        QStringList fontSized;
-        for (std::size_t i = 0; i < fontSizes.size(); ++i) {
-            if (fontSizes[i] > 0) {
-                useFontSize(fontSizes[i]);
-                out << "font size " << fontSizes[i] << '\n';
-            }
-            if (i == 1) {
-                only = fontSized;
-                if (only.isEmpty())
-                    break;
-            }
-            faults += tc::gui::checkScreenLayouts(context, shell, registry, languages, out, only,
-                                                  i == 0 ? &fontSized : nullptr);
-        }
+        if (walk.languages.empty())
+            pickLanguages(QStringLiteral("en,ar"), walk.languages);
+        const int faults = tc::gui::checkScreenLayouts(context, shell, registry, walk, out);
         out << faults << " layout fault(s)\n";
         return faults == 0 ? 0 : 1;
     }
     if (checkTexts) {
-        if (languages.empty())
-            pickLanguages(QStringLiteral("all"), languages);
-        const int clashes = tc::gui::checkScreenTexts(context, shell, registry, languages, out, args);
+        if (walk.languages.empty())
+            pickLanguages(QStringLiteral("all"), walk.languages);
+        const int clashes = tc::gui::checkScreenTexts(context, shell, registry, walk, out);
         out << clashes << " text(s) shown together that read the same\n";
         return clashes == 0 ? 0 : 1;
     }
-    if (languages.empty()) {
-        const int failures = tc::gui::captureScreens(context, shell, registry, dir, out, args.mid(1));
-        return failures == 0 ? 0 : 1;
-    }
-    QStringList only = args.mid(1);
-    if (only.isEmpty())
-        only = {QStringLiteral("login"), QStringLiteral("main-window")};
-    int failures = 0;
-    for (std::int64_t language : languages) {
-        context.language().select(language);
-        const QString tag = QLatin1Char('-') + languageFolders().at(static_cast<qsizetype>(language));
-        failures += tc::gui::captureScreens(context, shell, registry, dir, out, only, tag);
-    }
-    context.language().select(0);
+    walk.only = args.mid(1);
+    if (!walk.languages.empty() && walk.only.isEmpty())
+        walk.only = {QStringLiteral("login"), QStringLiteral("main-window")};
+    const int failures = tc::gui::captureScreens(context, shell, registry, walk, dir, out);
     return failures == 0 ? 0 : 1;
 }
