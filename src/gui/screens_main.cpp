@@ -1,20 +1,6 @@
-// tradegui_screens: renders every window and sheet offscreen, in both themes, to PNG files, signed
-// in as the demo user to the in-process test server, so every window shows live data.
-//   tradegui_screens [DIR] [--languages all|FOLDER,...] [--font-size N] [SCREEN...]
-// (DIR defaults to build/screenshots.) With --languages, the screens named (the login and the main
-// window when none is) are written once per language, as <screen>-<folder>-dark.png and -light.png
-// (folder: en, fr, zh-Hans, ...). --font-size sets the quotes board and the order grids in one of the
-// sizes the settings offer (10, 12, 16 or 20), as a user would.
-//   tradegui_screens --check-layout [--languages FOLDER,...] [--font-size N[,N...]] [SCREEN...]
-// lays every screen (or those named) out at its first-run and its smallest size, in English and
-// Arabic unless --languages names others, at each font size named in turn, and fails on a cut,
-// elided or overlapping control.
-//   tradegui_screens --check-texts [--languages FOLDER,...] [SCREEN...]
-// reads every screen (or those named) in English and in each language (all unless --languages names
-// some), and fails where texts shown together read the same while their English texts differ.
-//   tradegui_screens --check-tabs [--languages FOLDER,...] [SCREEN...]
-// walks every screen's tab chain with the Tab key and fails where Tab misses a control, stays in one
-// or runs against reading order.
+// tradegui_screens: renders every window and sheet offscreen to PNG files, signed in as the demo
+// user to the in-process test server so that every window shows live data, and checks their
+// layout, tab order and texts. How to run it is kUsage below, which --help prints.
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/language_list.h"
@@ -44,6 +30,30 @@
 #include <vector>
 
 namespace {
+
+constexpr char kUsage[] = R"(Usage:
+  tradegui_screens [DIR] [--languages all|FOLDER,...] [--font-size N] [SCREEN...]
+    Renders every screen (or those named) offscreen, in the dark and the light theme, to
+    DIR/<screen>-dark.png and -light.png (DIR defaults to build/screenshots). With --languages, the
+    screens named (the login and the main window when none is) are written once per language, as
+    <screen>-<folder>-dark.png and -light.png. --font-size sets the quotes board and the order grids
+    in one of the sizes the settings offer (10, 12, 16 or 20), as a user would.
+  tradegui_screens --check-layout [--languages FOLDER,...] [--font-size N[,N...]] [SCREEN...]
+    Lays every screen (or those named) out at its first-run and its smallest size, in English and
+    Arabic unless --languages names others, at each font size named in turn, and fails on a cut,
+    elided or overlapping control.
+  tradegui_screens --check-texts [--languages FOLDER,...] [SCREEN...]
+    Reads every screen (or those named) in English and in each language (all unless --languages
+    names some), and fails where texts shown together read the same while their English texts
+    differ.
+  tradegui_screens --check-tabs [--languages FOLDER,...] [SCREEN...]
+    Walks every screen's tab chain with the Tab key, in English and Arabic unless --languages names
+    others, and fails where Tab misses a control, stays in one or runs against reading order.
+  tradegui_screens --help
+    Prints this.
+Exit status: 0 when all went well, 1 on a fault or a screen that could not be shown, 2 on a wrong
+option.
+)";
 
 // The loopback server with the default market on free ports, and the demo user signed in to it with
 // the accounts, positions and a quote of every watched instrument loaded.
@@ -166,17 +176,57 @@ QString takeOption(QStringList& args, const QString& name) {
     return {};
 }
 
+// The usage, then the language folders and the screens' names, each list wrapped to lines.
+void printUsage(const QStringList& folders, const tc::gui::ScreenRegistry& registry) {
+    QTextStream out(stdout);
+    out << kUsage;
+    const auto list = [&out](const QString& title, const QStringList& names) {
+        out << title << ':';
+        qsizetype column = title.size() + 1;
+        for (const QString& name : names) {
+            if (column + 1 + name.size() > 100) {
+                out << "\n ";
+                column = 1;
+            }
+            out << ' ' << name;
+            column += 1 + name.size();
+        }
+        out << '\n';
+    };
+    list(QStringLiteral("Languages (FOLDER)"), folders);
+    QStringList screens;
+    for (const tc::gui::Screen& screen : registry.screens())
+        screens << screen.name;
+    list(QStringLiteral("Screens (SCREEN)"), screens);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     useDesktopSizedScreen();
     QApplication app(argc, argv);
     QStringList args = QApplication::arguments().mid(1);
+    tc::gui::ScreenRegistry registry;
+    tc::gui::registerScreens(registry);
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        printUsage(languageFolders(), registry);
+        return 0;
+    }
     const QString languagesArg = takeOption(args, QStringLiteral("--languages"));
     const QString fontSizeArg = takeOption(args, QStringLiteral("--font-size"));
     const bool checkLayout = args.removeAll(QStringLiteral("--check-layout")) > 0;
     const bool checkTexts = args.removeAll(QStringLiteral("--check-texts")) > 0;
     const bool checkTabs = args.removeAll(QStringLiteral("--check-tabs")) > 0;
+    // Whatever else starts with "-" is no folder or screen: an option mistyped, or one without its value.
+    for (const QString& arg : args)
+        if (arg.startsWith(QLatin1Char('-'))) {
+            if (arg == QLatin1String("--languages") || arg == QLatin1String("--font-size"))
+                std::fprintf(stderr, "tradegui_screens: %s needs a value\n", qPrintable(arg));
+            else
+                std::fprintf(stderr, "tradegui_screens: unknown option %s (--help lists them)\n",
+                             qPrintable(arg));
+            return 2;
+        }
     std::vector<std::int64_t> languages;
     if (!languagesArg.isEmpty() && !pickLanguages(languagesArg, languages)) {
         std::fprintf(stderr, "tradegui_screens: unknown language in --languages %s (all, or folders: %s)\n",
@@ -204,12 +254,6 @@ int main(int argc, char** argv) {
     // The user's own settings are neither read nor changed, nor the resource files in the data folder:
     // the resources panel downloads into a folder of its own.
     auto defaults = tc::platform::UserDefaults::inMemory();
-    const auto useFontSize = [&defaults](std::int64_t size) {
-        for (std::string_view key : {tc::gui::kWatchlistFontSizeKey, tc::gui::kPositionsFontSizeKey})
-            tc::gui::PreferenceManager::saveFontSizeInfo(*defaults, size, key);
-    };
-    if (!fontSizes.empty())
-        useFontSize(fontSizes.front());
     QTemporaryDir dataFolder(QDir::temp().filePath(QStringLiteral("tradegui-screens-data-XXXXXX")));
     const QString data = dataFolder.path();
     qputenv("XDG_DATA_HOME", data.toLocal8Bit());
@@ -224,61 +268,35 @@ int main(int argc, char** argv) {
     }
     context.setClientModel(demo.session.get());
 
-    tc::gui::ScreenRegistry registry;
-    tc::gui::registerScreens(registry);
     QTextStream out(stdout);
+    tc::gui::ScreenWalk walk;
+    walk.languages = languages;
+    walk.fontSizes = fontSizes;
+    walk.only = args;
     if (checkTabs) {
-        if (languages.empty())
-            pickLanguages(QStringLiteral("en,ar"), languages);
-        const int faults = tc::gui::checkScreenTabs(context, shell, registry, languages, out, args);
+        if (walk.languages.empty())
+            pickLanguages(QStringLiteral("en,ar"), walk.languages);
+        const int faults = tc::gui::checkScreenTabs(context, shell, registry, walk, out);
         out << faults << " tab order fault(s)\n";
         return faults == 0 ? 0 : 1;
     }
     if (checkLayout) {
-        if (languages.empty())
-            pickLanguages(QStringLiteral("en,ar"), languages);
-        int faults = 0;
-        if (fontSizes.empty())
-            fontSizes.push_back(0); // as stored: the default sizes
-        // After the first size, only the screens a font size changes are laid out again.
-        QStringList only = args;
-        QStringList fontSized;
-        for (std::size_t i = 0; i < fontSizes.size(); ++i) {
-            if (fontSizes[i] > 0) {
-                useFontSize(fontSizes[i]);
-                out << "font size " << fontSizes[i] << '\n';
-            }
-            if (i == 1) {
-                only = fontSized;
-                if (only.isEmpty())
-                    break;
-            }
-            faults += tc::gui::checkScreenLayouts(context, shell, registry, languages, out, only,
-                                                  i == 0 ? &fontSized : nullptr);
-        }
+        if (walk.languages.empty())
+            pickLanguages(QStringLiteral("en,ar"), walk.languages);
+        const int faults = tc::gui::checkScreenLayouts(context, shell, registry, walk, out);
         out << faults << " layout fault(s)\n";
         return faults == 0 ? 0 : 1;
     }
     if (checkTexts) {
-        if (languages.empty())
-            pickLanguages(QStringLiteral("all"), languages);
-        const int clashes = tc::gui::checkScreenTexts(context, shell, registry, languages, out, args);
+        if (walk.languages.empty())
+            pickLanguages(QStringLiteral("all"), walk.languages);
+        const int clashes = tc::gui::checkScreenTexts(context, shell, registry, walk, out);
         out << clashes << " text(s) shown together that read the same\n";
         return clashes == 0 ? 0 : 1;
     }
-    if (languages.empty()) {
-        const int failures = tc::gui::captureScreens(context, shell, registry, dir, out, args.mid(1));
-        return failures == 0 ? 0 : 1;
-    }
-    QStringList only = args.mid(1);
-    if (only.isEmpty())
-        only = {QStringLiteral("login"), QStringLiteral("main-window")};
-    int failures = 0;
-    for (std::int64_t language : languages) {
-        context.language().select(language);
-        const QString tag = QLatin1Char('-') + languageFolders().at(static_cast<qsizetype>(language));
-        failures += tc::gui::captureScreens(context, shell, registry, dir, out, only, tag);
-    }
-    context.language().select(0);
+    walk.only = args.mid(1);
+    if (!walk.languages.empty() && walk.only.isEmpty())
+        walk.only = {QStringLiteral("login"), QStringLiteral("main-window")};
+    const int failures = tc::gui::captureScreens(context, shell, registry, walk, dir, out);
     return failures == 0 ? 0 : 1;
 }

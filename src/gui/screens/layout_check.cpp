@@ -198,6 +198,22 @@ QString missingButtonMargin(const QPushButton* push, const QString& text) {
         .arg(margin);
 }
 
+// A cell's room as the view paints it: the grid line takes the last pixel of every cell.
+int cellWidth(const QTableView* table, int column) {
+    return table->columnWidth(column) - (table->showGrid() ? 1 : 0);
+}
+
+// The width a cell's delegate asks for, told of the cell as the view paints it.
+int widthAskedFor(const QTableView* table, const QModelIndex& index) {
+    QStyleOptionViewItem option;
+    option.initFrom(table);
+    option.widget = table;
+    option.font = table->font();
+    option.textElideMode = table->textElideMode();
+    option.rect = QRect(0, 0, cellWidth(table, index.column()), table->rowHeight(index.row()));
+    return table->itemDelegateForIndex(index)->sizeHint(option, index).width();
+}
+
 struct Placed {
     const QWidget* widget;
     QRect seen; // what shows of it in the window
@@ -415,31 +431,23 @@ private:
             return;
         const QModelIndex root = table->rootIndex();
         const int rows = std::min(model->rowCount(root), kCellRows);
-        // The grid line takes the last pixel of every cell; the delegate elides what needs more
-        // than the rest, to the pixel.
-        const int line = table->showGrid() ? 1 : 0;
         for (int column = 0; column < model->columnCount(root); ++column) {
-            const int width = table->columnWidth(column);
-            if (table->isColumnHidden(column) || width <= 0)
+            if (table->isColumnHidden(column) || table->columnWidth(column) <= 0)
                 continue;
+            // The delegate elides what needs more than the cell's room, to the pixel.
+            const int width = cellWidth(table, column);
             for (int row = 0; row < rows; ++row) {
                 const QModelIndex index = model->index(row, column, root);
                 const QString text = index.data(Qt::DisplayRole).toString();
                 if (table->isRowHidden(row) || text.isEmpty() || text.contains(QLatin1Char(' ')))
                     continue;
-                QStyleOptionViewItem option;
-                option.initFrom(table);
-                option.widget = table;
-                option.font = table->font();
-                option.textElideMode = table->textElideMode();
-                option.rect = QRect(0, 0, width - line, table->rowHeight(row));
-                const QSize needs = table->itemDelegateForIndex(index)->sizeHint(option, index);
-                if (width - line < needs.width()) {
+                const int needs = widthAskedFor(table, index);
+                if (width < needs) {
                     fault(LayoutFault::Kind::Elided, table,
                           QStringLiteral("row %1, column %2: %3")
                               .arg(row)
                               .arg(column)
-                              .arg(room(text, needs.width(), width - line)));
+                              .arg(room(text, needs, width)));
                     break; // one cut cell names its column
                 }
             }
@@ -498,12 +506,7 @@ private:
                 const QString text = index.data(Qt::DisplayRole).toString();
                 if (table->isRowHidden(row) || text.isEmpty() || text.contains(QLatin1Char(' ')))
                     continue;
-                QStyleOptionViewItem option;
-                option.initFrom(table);
-                option.widget = table;
-                option.font = table->font();
-                option.rect = QRect(0, 0, width, table->rowHeight(row));
-                const int needs = table->itemDelegateForIndex(index)->sizeHint(option, index).width();
+                const int needs = widthAskedFor(table, index);
                 if (cut(QStringLiteral("row %1, ").arg(row) + quoted(text), needs,
                         index.data(Qt::TextAlignmentRole)))
                     break;

@@ -1,12 +1,9 @@
 #include "gui/screens/screen_layouts.h"
 
 #include "gui/app/gui_context.h"
-#include "gui/app/language.h"
-#include "gui/controls/filled_grid_table_view.h"
 #include "gui/screens/screen_registry.h"
 #include "model/text/language_string.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QTextStream>
 #include <QWidget>
@@ -56,80 +53,59 @@ const LayoutAllowance* allowanceFor(const QString& screen, const QString& folder
     return nullptr;
 }
 
-void settleScreen() {
-    settleLayout();
-}
-
-bool showsChosenFontSize(const QWidget* widget) {
-    const auto tables = widget->findChildren<const FilledGridTableView*>();
-    return std::any_of(tables.begin(), tables.end(),
-                       [](const FilledGridTableView* table) { return table->hasCellFont(); });
-}
-
 } // namespace
 
-int checkScreenLayouts(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry,
-                       const std::vector<std::int64_t>& languages, QTextStream& log, const QStringList& only,
-                       QStringList* fontSized) {
+int checkScreenLayouts(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry, ScreenWalk walk,
+                       QTextStream& log) {
     int faults = 0;
     std::set<const LayoutAllowance*> used;
-    const std::int64_t languageBefore = gui.language().selected();
-    for (const std::int64_t language : languages) {
-        gui.language().select(language);
-        const QString folder = QString::fromLatin1(LanguageString::folderForLanguage(language));
-        for (const Screen& screen : registry.screens()) {
-            if (!only.isEmpty() && !only.contains(screen.name))
-                continue;
-            QElapsedTimer clock;
-            clock.start();
-            ScreenContext context(gui, shell);
-            QPointer<QWidget> widget = context.own(screen.build(context));
-            if (!widget) {
-                log << "FAILED " << screen.name << " [" << folder << "]: nothing to lay out\n";
-                ++faults;
-                continue;
-            }
-            widget->show();
-            settleScreen();
-            if (fontSized && !fontSized->contains(screen.name) && showsChosenFontSize(widget))
-                fontSized->append(screen.name);
-            const QSize firstRun = widget->size();
-            const QSize smallest = smallestSize(widget);
-            for (const auto& [size, label] :
-                 {std::pair{firstRun, "first-run"}, std::pair{smallest, "smallest"}}) {
-                if (!widget)
-                    break;
-                if (widget->size() != size) {
-                    widget->resize(size);
-                    settleScreen();
-                }
-                for (const LayoutFault& fault : layoutFaults(widget)) {
-                    const LayoutAllowance* allowed = allowanceFor(screen.name, folder, fault, used);
-                    if (!allowed)
-                        ++faults;
-                    log << (allowed ? "allowed " : "FAULT ") << screen.name << " [" << folder << ", " << label
-                        << ' ' << widget->width() << 'x' << widget->height() << "] " << kindName(fault.kind)
-                        << ": " << fault.widget << ": " << fault.detail;
-                    if (allowed)
-                        log << " (" << allowed->why << ')';
-                    log << '\n';
-                }
-                if (size == smallest && smallest == firstRun)
-                    break;
-            }
-            log << "checked " << screen.name << " [" << folder << "] at " << firstRun.width() << 'x'
-                << firstRun.height() << " and " << smallest.width() << 'x' << smallest.height() << " in "
-                << clock.elapsed() << " ms\n";
-            log.flush();
+    walk.atFontSize = [&log](std::int64_t size) {
+        if (size > 0)
+            log << "font size " << size << '\n';
+    };
+    walkScreens(gui, shell, registry, walk, [&](const ShownScreen& shown) {
+        const QString& name = shown.screen.name;
+        QPointer<QWidget> widget = shown.widget;
+        if (!widget) {
+            log << "FAILED " << name << " [" << shown.folder << "]: nothing to lay out\n";
+            ++faults;
+            return;
         }
-    }
-    gui.language().select(languageBefore);
+        const QSize firstRun = widget->size();
+        const QSize smallest = smallestSize(widget);
+        for (const auto& [size, label] :
+             {std::pair{firstRun, "first-run"}, std::pair{smallest, "smallest"}}) {
+            if (!widget)
+                break;
+            if (widget->size() != size) {
+                widget->resize(size);
+                settleLayout();
+            }
+            for (const LayoutFault& fault : layoutFaults(widget)) {
+                const LayoutAllowance* allowed = allowanceFor(name, shown.folder, fault, used);
+                if (!allowed)
+                    ++faults;
+                log << (allowed ? "allowed " : "FAULT ") << name << " [" << shown.folder << ", " << label
+                    << ' ' << widget->width() << 'x' << widget->height() << "] " << kindName(fault.kind)
+                    << ": " << fault.widget << ": " << fault.detail;
+                if (allowed)
+                    log << " (" << allowed->why << ')';
+                log << '\n';
+            }
+            if (size == smallest && smallest == firstRun)
+                break;
+        }
+        log << "checked " << name << " [" << shown.folder << "] at " << firstRun.width() << 'x'
+            << firstRun.height() << " and " << smallest.width() << 'x' << smallest.height() << " in "
+            << shown.clock.elapsed() << " ms\n";
+        log.flush();
+    });
     // An allowance nothing needed any more is named, so that it can go (all screens checked, in its
     // language, only).
     QStringList folders;
-    for (const std::int64_t language : languages)
+    for (const std::int64_t language : walk.languages)
         folders << QString::fromLatin1(LanguageString::folderForLanguage(language));
-    if (only.isEmpty())
+    if (walk.only.isEmpty())
         for (const LayoutAllowance& entry : layoutAllowances())
             if (!used.contains(&entry) &&
                 std::any_of(folders.begin(), folders.end(),

@@ -18,6 +18,7 @@ namespace tc::gui {
 class GuiContext;
 class QtShell;
 class ScreenRegistry;
+struct ScreenWalk;
 
 struct LayoutAllowance {
     const char* screen; // the screen's name
@@ -29,12 +30,9 @@ struct LayoutAllowance {
 
 const std::vector<LayoutAllowance>& layoutAllowances();
 
-// Checks the screens (all, or those in `only`) in each language; reports every fault on `log`, the
-// allowed ones marked so. Returns the number of faults not allowed. `fontSized`, when given, gets the
-// names of the screens that show a table in the font size the settings choose (the board, the
-// grids): the only ones another font size changes.
-int checkScreenLayouts(GuiContext& context, QtShell& shell, const ScreenRegistry& registry,
-                       const std::vector<std::int64_t>& languages, QTextStream& log,
-                       const QStringList& only = {}, QStringList* fontSized = nullptr);
+// Checks the screens of the walk; reports every fault on `log`, the allowed ones marked so, and each
+// font size as its turn begins. Returns the number of faults not allowed.
+int checkScreenLayouts(GuiContext& context, QtShell& shell, const ScreenRegistry& registry, ScreenWalk walk,
+                       QTextStream& log);
 
 } // namespace tc::gui

@@ -8,10 +8,13 @@
 //     registry.add("order-ticket", [](ScreenContext& c) { ...; return window; });
 // The builder returns the widget to capture, shown and settled; it is deleted after the capture,
 // and so is everything else the builder hands to ScreenContext::own() (owners of sheets, sessions).
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -87,10 +90,41 @@ void registerSettingsScreens(ScreenRegistry& registry);
 void registerStatementsScreens(ScreenRegistry& registry);
 void registerTradingScreens(ScreenRegistry& registry);
 
-// Builds each screen (or those whose name is in `only`, when not empty), captures it in the dark and
-// the light theme into `dir` as <name><tag>-dark.png and -light.png, and reports each file on `log`.
-// Returns the number of screens that could not be captured.
-int captureScreens(GuiContext& context, QtShell& shell, const ScreenRegistry& registry, const QString& dir,
-                   QTextStream& log, const QStringList& only = {}, const QString& tag = {});
+// Which screens a walk builds, in which languages and at which font sizes.
+struct ScreenWalk {
+    QStringList only;                    // the screens' names; empty: every screen
+    std::vector<std::int64_t> languages; // each in turn; empty: the one selected
+    // The board's and the grids' font size, each in turn, as the settings store it; empty: as stored.
+    // After the first size, only the screens showing a table in that size are built again: no
+    // other screen changes with it.
+    std::vector<std::int64_t> fontSizes;
+    // Each screen in every language before the next screen, instead of every screen in a language.
+    bool screenByScreen = false;
+    // The layout settled before the visit.
+    bool settle = true;
+    // Told as each font size's turn begins.
+    std::function<void(std::int64_t size)> atFontSize;
+};
+
+// A screen built and shown in one language at one font size.
+struct ShownScreen {
+    const Screen& screen;
+    std::int64_t language;
+    QString folder;      // the language's folder: "en", "ar", ...
+    QWidget* widget;     // null when the builder gave nothing
+    QElapsedTimer clock; // started as the build began
+};
+
+// Builds each screen of the walk in turn, shows it, lets its layout settle and hands it to `visit`;
+// deletes it (and all it owns) once `visit` returns. Selects the languages as it goes and puts the
+// one selected before back at the end.
+void walkScreens(GuiContext& context, QtShell& shell, const ScreenRegistry& registry, const ScreenWalk& walk,
+                 const std::function<void(const ShownScreen&)>& visit);
+
+// Captures each screen of the walk in the dark and the light theme into `dir` as <name>-dark.png and
+// -light.png (<name>-<folder>-dark.png when the walk names languages), and reports each file on
+// `log`. Returns the number of screens that could not be captured.
+int captureScreens(GuiContext& context, QtShell& shell, const ScreenRegistry& registry,
+                   const ScreenWalk& walk, const QString& dir, QTextStream& log);
 
 } // namespace tc::gui

@@ -1,17 +1,13 @@
 #include "gui/screens/tab_order_check.h"
 
-#include "gui/app/gui_context.h"
-#include "gui/app/language.h"
 #include "gui/screens/layout_check.h"
 #include "gui/screens/screen_registry.h"
-#include "model/text/language_string.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QKeyEvent>
-#include <QPointer>
 #include <QTextStream>
 
 #include <algorithm>
@@ -188,38 +184,27 @@ std::vector<TabFault> tabOrderFaults(QWidget* window) {
     return faults;
 }
 
-int checkScreenTabs(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry,
-                    const std::vector<std::int64_t>& languages, QTextStream& log, const QStringList& only) {
+int checkScreenTabs(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry, const ScreenWalk& walk,
+                    QTextStream& log) {
     int faults = 0;
-    const std::int64_t languageBefore = gui.language().selected();
-    for (const std::int64_t language : languages) {
-        gui.language().select(language);
-        const QString folder = QString::fromLatin1(LanguageString::folderForLanguage(language));
-        for (const Screen& screen : registry.screens()) {
-            if (!only.isEmpty() && !only.contains(screen.name))
-                continue;
-            ScreenContext context(gui, shell);
-            QPointer<QWidget> widget = context.own(screen.build(context));
-            if (!widget) {
-                log << "FAILED " << screen.name << " [" << folder << "]: nothing to walk\n";
-                ++faults;
-                continue;
-            }
-            widget->show();
-            settleLayout();
-            QWidget* window = widget->window();
-            const std::vector<TabFault> found = tabOrderFaults(window);
-            for (const TabFault& fault : found)
-                log << "FAULT " << screen.name << " [" << folder << "] " << fault.widget << ": "
-                    << fault.detail << '\n';
-            if (!found.empty())
-                log << "  chain: " << tabChain(window).join(QStringLiteral(", ")) << '\n';
-            faults += static_cast<int>(found.size());
-            log << "checked " << screen.name << " [" << folder << "]\n";
-            log.flush();
+    walkScreens(gui, shell, registry, walk, [&](const ShownScreen& shown) {
+        const QString& name = shown.screen.name;
+        if (!shown.widget) {
+            log << "FAILED " << name << " [" << shown.folder << "]: nothing to walk\n";
+            ++faults;
+            return;
         }
-    }
-    gui.language().select(languageBefore);
+        QWidget* window = shown.widget->window();
+        const std::vector<TabFault> found = tabOrderFaults(window);
+        for (const TabFault& fault : found)
+            log << "FAULT " << name << " [" << shown.folder << "] " << fault.widget << ": " << fault.detail
+                << '\n';
+        if (!found.empty())
+            log << "  chain: " << tabChain(window).join(QStringLiteral(", ")) << '\n';
+        faults += static_cast<int>(found.size());
+        log << "checked " << name << " [" << shown.folder << "]\n";
+        log.flush();
+    });
     log.flush();
     return faults;
 }

@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
 #include <vector>
 
 class QTextStream;
@@ -20,6 +19,7 @@ namespace tc::gui {
 class GuiContext;
 class QtShell;
 class ScreenRegistry;
+struct ScreenWalk;
 
 struct TabFault {
     // The control, as a path of object names from the window down.
@@ -34,9 +34,8 @@ std::vector<TabFault> tabOrderFaults(QWidget* window);
 // The controls in the order Tab reached them from the window's first control (for a report).
 QStringList tabChain(QWidget* window);
 
-// Checks the screens (all, or those in `only`) in each language; returns the number of faults.
+// Checks the screens of the walk; returns the number of faults.
 int checkScreenTabs(GuiContext& context, QtShell& shell, const ScreenRegistry& registry,
-                    const std::vector<std::int64_t>& languages, QTextStream& log,
-                    const QStringList& only = {});
+                    const ScreenWalk& walk, QTextStream& log);
 
 } // namespace tc::gui

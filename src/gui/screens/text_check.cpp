@@ -1,10 +1,7 @@
 #include "gui/screens/text_check.h"
 
-#include "gui/app/gui_context.h"
-#include "gui/app/language.h"
 #include "gui/screens/layout_check.h"
 #include "gui/screens/screen_registry.h"
-#include "model/text/language_string.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -16,7 +13,6 @@
 #include <QMap>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QSet>
 #include <QTabBar>
 #include <QTextDocumentFragment>
@@ -208,47 +204,38 @@ std::vector<TextClash> textClashes(const std::vector<ShownText>& english,
     return clashes;
 }
 
-int checkScreenTexts(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry,
-                     const std::vector<std::int64_t>& languages, QTextStream& log, const QStringList& only) {
-    const std::int64_t languageBefore = gui.language().selected();
-    const auto textsOf = [&](const Screen& screen, std::int64_t language, bool& built) {
-        gui.language().select(language);
-        ScreenContext context(gui, shell);
-        QPointer<QWidget> widget = context.own(screen.build(context));
-        built = widget;
-        if (!widget)
-            return std::vector<ShownText>{};
-        widget->show();
-        settleLayout();
-        return shownTexts(widget);
-    };
+int checkScreenTexts(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry, ScreenWalk walk,
+                     QTextStream& log) {
+    // Each screen in English first, which the other languages are held against.
+    std::erase(walk.languages, std::int64_t{0});
+    walk.languages.insert(walk.languages.begin(), 0);
+    walk.screenByScreen = true;
     int clashes = 0;
-    for (const Screen& screen : registry.screens()) {
-        if (!only.isEmpty() && !only.contains(screen.name))
-            continue;
-        bool built = false;
-        const std::vector<ShownText> english = textsOf(screen, 0, built);
-        if (!built) {
-            log << "FAILED " << screen.name << ": nothing to read\n";
-            ++clashes;
-            continue;
-        }
-        for (const std::int64_t language : languages) {
-            if (language == 0)
-                continue;
-            const QString folder = QString::fromLatin1(LanguageString::folderForLanguage(language));
-            const std::vector<ShownText> texts = textsOf(screen, language, built);
-            for (const TextClash& clash : textClashes(english, texts)) {
+    std::vector<ShownText> english;
+    bool englishBuilt = false;
+    walkScreens(gui, shell, registry, walk, [&](const ShownScreen& shown) {
+        const QString& name = shown.screen.name;
+        if (shown.language == 0) {
+            englishBuilt = shown.widget;
+            english = shownTexts(shown.widget);
+            if (!englishBuilt) {
+                log << "FAILED " << name << ": nothing to read\n";
                 ++clashes;
-                log << "SAME " << screen.name << " [" << folder << "] " << clash.group << ": \"" << clash.text
-                    << "\" for \"" << clash.english.join(QStringLiteral("\", \"")) << "\" ("
-                    << clash.places.join(QStringLiteral(", ")) << ")\n";
             }
-            log << "read " << screen.name << " [" << folder << "]: " << texts.size() << " texts\n";
-            log.flush();
+            return;
         }
-    }
-    gui.language().select(languageBefore);
+        if (!englishBuilt)
+            return;
+        const std::vector<ShownText> texts = shownTexts(shown.widget);
+        for (const TextClash& clash : textClashes(english, texts)) {
+            ++clashes;
+            log << "SAME " << name << " [" << shown.folder << "] " << clash.group << ": \"" << clash.text
+                << "\" for \"" << clash.english.join(QStringLiteral("\", \"")) << "\" ("
+                << clash.places.join(QStringLiteral(", ")) << ")\n";
+        }
+        log << "read " << name << " [" << shown.folder << "]: " << texts.size() << " texts\n";
+        log.flush();
+    });
     log.flush();
     return clashes;
 }

@@ -8,7 +8,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
 #include <vector>
 
 class QTextStream;
@@ -19,6 +18,7 @@ namespace tc::gui {
 class GuiContext;
 class QtShell;
 class ScreenRegistry;
+struct ScreenWalk;
 
 struct ShownText {
     QString group; // "window", or the list box or menu whose items these are
@@ -41,10 +41,9 @@ struct TextClash {
 std::vector<TextClash> textClashes(const std::vector<ShownText>& english,
                                    const std::vector<ShownText>& other);
 
-// Builds each screen (all, or those in `only`) in English and in each of `languages`, and reports
-// every clash on `log`. Returns the number of clashes.
-int checkScreenTexts(GuiContext& context, QtShell& shell, const ScreenRegistry& registry,
-                     const std::vector<std::int64_t>& languages, QTextStream& log,
-                     const QStringList& only = {});
+// Builds each screen of the walk in English and then in each of its languages, and reports every
+// clash on `log`. Returns the number of clashes.
+int checkScreenTexts(GuiContext& context, QtShell& shell, const ScreenRegistry& registry, ScreenWalk walk,
+                     QTextStream& log);
 
 } // namespace tc::gui
