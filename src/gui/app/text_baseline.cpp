@@ -6,6 +6,10 @@
 #include <QLineEdit>
 #include <QTextLayout>
 
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
 namespace tc::gui {
 namespace {
 
@@ -17,14 +21,23 @@ bool plainLatin(const QString& text) {
     return true;
 }
 
-// The ascent and descent of the line Qt lays out for `text`.
-std::pair<qreal, qreal> lineMetrics(const QFont& font, const QString& text) {
+// The line Qt lays out for a text, and how far its letters reach above and below its baseline: some
+// scripts' marks reach past their font's own descent.
+struct LineOf {
+    qreal ascent = 0;
+    qreal descent = 0;
+    qreal inkTop = 0; // negative: above the baseline
+    qreal inkBottom = 0;
+};
+
+LineOf lineMetrics(const QFont& font, const QString& text) {
     QTextLayout layout(text, font);
     layout.beginLayout();
     QTextLine line = layout.createLine();
     line.setLineWidth(1e6);
     layout.endLayout();
-    return {line.ascent(), line.descent()};
+    const QRectF ink = QFontMetricsF(font).tightBoundingRect(text);
+    return {line.ascent(), line.descent(), ink.top(), ink.bottom()};
 }
 
 // Moves a field's text by its margins just before it paints: down at the top as much as up at the
@@ -51,15 +64,19 @@ void keepOnBaseline(QLineEdit* field) {
     field->installEventFilter(&filter); // once: a second install only moves it to the front
 }
 
-qreal baselineShift(const QFont& font, const QString& text, Qt::Alignment alignment) {
+namespace {
+
+// The ascent and descent of the line of a text whose line may not stand on the font's baseline;
+// nothing for one that does.
+std::optional<LineOf> shiftedLine(const QFont& font, const QString& text, Qt::Alignment alignment) {
     if (text.isEmpty() || plainLatin(text) || text.contains(QLatin1Char('\n')) ||
         text.contains(QChar::LineSeparator))
-        return 0;
+        return std::nullopt;
     QString shown = text;
     if (alignment & (Qt::TextShowMnemonic | Qt::TextHideMnemonic))
         shown.remove(QLatin1Char('&')); // the mark is not drawn, so it does not set the line
     // A window repaints the same few words again and again; figures never come here.
-    static QHash<QString, std::pair<qreal, qreal>> known;
+    static QHash<QString, LineOf> known;
     const QString key = font.key() + QChar(0) + shown;
     auto it = known.constFind(key);
     if (it == known.cend()) {
@@ -67,13 +84,44 @@ qreal baselineShift(const QFont& font, const QString& text, Qt::Alignment alignm
             known.clear();
         it = known.insert(key, lineMetrics(font, shown));
     }
-    const auto [ascent, descent] = *it;
+    return *it;
+}
+
+} // namespace
+
+qreal baselineShift(const QFont& font, const QString& text, Qt::Alignment alignment) {
+    const auto line = shiftedLine(font, text, alignment);
+    if (!line)
+        return 0;
+    const qreal ascent = line->ascent;
+    const qreal descent = line->descent;
     const QFontMetricsF own(font);
     if (alignment & Qt::AlignTop)
         return own.ascent() - ascent;
     if (alignment & Qt::AlignBottom)
         return descent - own.descent();
     return ((own.ascent() - own.descent()) - (ascent - descent)) / 2;
+}
+
+int baselineShiftWithin(const QFont& font, const QString& text, Qt::Alignment alignment, const QRect& rect) {
+    const auto line = shiftedLine(font, text, alignment);
+    if (!line)
+        return 0;
+    const int shift = qRound(baselineShift(font, text, alignment));
+    // Where Qt sets the line's baseline in the rectangle, before the shift.
+    const qreal height = line->ascent + line->descent;
+    qreal top = rect.top();
+    if (alignment & Qt::AlignBottom)
+        top = rect.bottom() + 1 - height;
+    else if (!(alignment & Qt::AlignTop))
+        top = rect.top() + (rect.height() - height) / 2;
+    const qreal baseline = top + line->ascent;
+    // The shifts that keep every letter inside; where none does, the letters stay where Qt sets them.
+    const int highest = static_cast<int>(std::ceil(rect.top() - (baseline + line->inkTop)));
+    const int lowest = static_cast<int>(std::floor(rect.bottom() + 1 - (baseline + line->inkBottom)));
+    if (highest > lowest)
+        return 0;
+    return std::clamp(shift, highest, lowest);
 }
 
 } // namespace tc::gui

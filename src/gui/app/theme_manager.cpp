@@ -130,7 +130,7 @@ public:
     // Labels, buttons, tabs and headers: one line stands on the font's own baseline, whatever script.
     void drawItemText(QPainter* painter, const QRect& rect, int flags, const QPalette& palette, bool enabled,
                       const QString& text, QPalette::ColorRole textRole) const override {
-        const int shift = qRound(baselineShift(painter->font(), text, Qt::Alignment(flags)));
+        const int shift = baselineShiftWithin(painter->font(), text, Qt::Alignment(flags), rect);
         QProxyStyle::drawItemText(painter, rect.translated(0, shift), flags, palette, enabled, text,
                                   textRole);
     }

@@ -99,7 +99,7 @@ Ink inkOf(const QFont& font, const QString& text, Qt::Alignment alignment, const
         painter.setPen(Qt::black);
         // Unclipped, to see where the letters would go; the label itself cuts them at its edge.
         // On the baseline the program's style draws it on.
-        const int shift = qRound(baselineShift(font, text, alignment));
+        const int shift = baselineShiftWithin(font, text, alignment, contents);
         painter.drawText(contents.translated(0, pad + shift), static_cast<int>(alignment) | Qt::TextDontClip,
                          text);
     }

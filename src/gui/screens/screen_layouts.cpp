@@ -18,17 +18,7 @@ const std::vector<LayoutAllowance>& layoutAllowances() {
     //     {"screen", "part of the control's path", LayoutFault::Kind::TextCut, "why"[, "folder"]},
     // An entry goes once its fault is mended. A screen name ending in "*" stands for every screen
     // starting so; a folder limits the entry to that language.
-    static constexpr char kPashtoBelowTheLine[] =
-        "Pashto's letters that reach below the line (its yeh with two dots beneath) fall 2 px below a "
-        "one-line label once set on the program font's baseline (text_baseline.h), while the label is "
-        "one line of its font tall (label_line_height.h) whatever its text; owned by that work, found "
-        "when the layout check first ran in every language";
-    static const std::vector<LayoutAllowance> allowed{
-        {"alert", "QLabel", LayoutFault::Kind::TextCut, kPashtoBelowTheLine, "ps-AF"},
-        {"pie-empty", "QLabel", LayoutFault::Kind::TextCut, kPashtoBelowTheLine, "ps-AF"},
-        {"resources", "resourcesTitleLabel", LayoutFault::Kind::TextCut, kPashtoBelowTheLine, "ps-AF"},
-        {"statement-*", "figuresMomentCaption", LayoutFault::Kind::TextCut, kPashtoBelowTheLine, "ps-AF"},
-    };
+    static const std::vector<LayoutAllowance> allowed{};
     return allowed;
 }
 

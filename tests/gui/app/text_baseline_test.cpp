@@ -107,4 +107,31 @@ TEST_F(TextBaseline, WordsOfEveryScriptStandOnTheFiguresLineInCellsLabelsAndFiel
     }
 }
 
+// A Pashto word whose marks reach below its font's line keeps them in a label one line of the
+// program's font tall: set on the baseline in full, they fell under the label's edge.
+TEST_F(TextBaseline, ALabelOneLineTallKeepsTheLettersThatReachBelowTheLine) {
+    ASSERT_TRUE(context->language().select(4)); // Pashto
+    const QString word = QString::fromUtf8("سرچینې");
+    QWidget form;
+    auto* row = new QHBoxLayout(&form);
+    auto* tight = new QLabel(word);
+    auto* tall = new QLabel(word);
+    tight->setFixedHeight(QFontMetrics(tight->font()).height());
+    tall->setFixedHeight(3 * QFontMetrics(tall->font()).height());
+    row->addWidget(tight);
+    row->addWidget(tall);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QImage shown = form.grab().toImage();
+    // Its letters from top to foot, measured against the same word with room to spare.
+    const auto reach = [&shown](const QLabel* label) {
+        const QRect area = label->geometry();
+        const QImage flipped = shown.copy(area).mirrored(false, true);
+        return inkBottom(shown, area) - (area.bottom() - inkBottom(flipped, flipped.rect()));
+    };
+    EXPECT_GT(reach(tall), 0);
+    EXPECT_EQ(reach(tight), reach(tall));
+    ASSERT_TRUE(context->language().select(0));
+}
+
 } // namespace
