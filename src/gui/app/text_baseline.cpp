@@ -89,25 +89,29 @@ std::optional<LineOf> shiftedLine(const QFont& font, const QString& text, Qt::Al
 
 } // namespace
 
-qreal baselineShift(const QFont& font, const QString& text, Qt::Alignment alignment) {
-    const auto line = shiftedLine(font, text, alignment);
-    if (!line)
-        return 0;
-    const qreal ascent = line->ascent;
-    const qreal descent = line->descent;
+namespace {
+
+qreal shiftOf(const LineOf& line, const QFont& font, Qt::Alignment alignment) {
     const QFontMetricsF own(font);
     if (alignment & Qt::AlignTop)
-        return own.ascent() - ascent;
+        return own.ascent() - line.ascent;
     if (alignment & Qt::AlignBottom)
-        return descent - own.descent();
-    return ((own.ascent() - own.descent()) - (ascent - descent)) / 2;
+        return line.descent - own.descent();
+    return ((own.ascent() - own.descent()) - (line.ascent - line.descent)) / 2;
+}
+
+} // namespace
+
+qreal baselineShift(const QFont& font, const QString& text, Qt::Alignment alignment) {
+    const auto line = shiftedLine(font, text, alignment);
+    return line ? shiftOf(*line, font, alignment) : 0;
 }
 
 int baselineShiftWithin(const QFont& font, const QString& text, Qt::Alignment alignment, const QRect& rect) {
     const auto line = shiftedLine(font, text, alignment);
     if (!line)
         return 0;
-    const int shift = qRound(baselineShift(font, text, alignment));
+    const int shift = qRound(shiftOf(*line, font, alignment));
     // Where Qt sets the line's baseline in the rectangle, before the shift.
     const qreal height = line->ascent + line->descent;
     qreal top = rect.top();
@@ -122,6 +126,16 @@ int baselineShiftWithin(const QFont& font, const QString& text, Qt::Alignment al
     if (highest > lowest)
         return 0;
     return std::clamp(shift, highest, lowest);
+}
+
+int inkWidth(const QFontMetrics& metrics, const QString& text) {
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        const QRect ink = metrics.boundingRect(line);
+        widest = std::max(widest, std::max(ink.right() + 1, metrics.horizontalAdvance(line)) -
+                                      std::min(0, ink.left()));
+    }
+    return widest;
 }
 
 } // namespace tc::gui

@@ -4,6 +4,7 @@
 // centred in a cell or beside a field stood higher than the figures next to it. A line is put back
 // on the baseline the widget's own font gives, which figures and Latin words use, in every script.
 #include <QFont>
+#include <QFontMetrics>
 #include <QRect>
 #include <QString>
 
@@ -20,6 +21,10 @@ qreal baselineShift(const QFont& font, const QString& text, Qt::Alignment alignm
 // the text inside the rectangle: a Pashto word whose letters reach lower than the font's own would
 // otherwise be cut at the foot of a label one line of its font tall.
 int baselineShiftWithin(const QFont& font, const QString& text, Qt::Alignment alignment, const QRect& rect);
+
+// The width the widest line of `text` takes: its advance or, where some scripts' letters reach past
+// it, their ink.
+int inkWidth(const QFontMetrics& metrics, const QString& text);
 
 // A field sets its line below the top the font's own height leaves, by the line's ascent: from now
 // on, at each paint, its text (or placeholder) is moved onto the font's baseline. Its height stays.

@@ -75,12 +75,7 @@ public:
             frame += proxy()->pixelMetric(PM_ButtonDefaultIndicator, option, widget);
         const int margin = proxy()->pixelMetric(PM_ButtonMargin, option, widget);
         // Some scripts' letters reach past their advance; their ink keeps the margin too.
-        int text = contents.width();
-        for (const QString& line : button->text.split(QLatin1Char('\n'))) {
-            const QRect ink = button->fontMetrics.boundingRect(line);
-            text = std::max(text, std::max(ink.right() + 1, button->fontMetrics.horizontalAdvance(line)) -
-                                      std::min(0, ink.left()));
-        }
+        const int text = std::max(contents.width(), inkWidth(button->fontMetrics, button->text));
         size.setWidth(std::max(size.width(), text + 2 * (frame + margin)));
         return size;
     }

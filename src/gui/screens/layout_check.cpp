@@ -182,14 +182,7 @@ QString missingButtonMargin(const QPushButton* push, const QString& text) {
     const QStyle* style = push->style();
     const int margin = style->pixelMetric(QStyle::PM_ButtonMargin, &option, push);
     const QRect contents = style->subElementRect(QStyle::SE_PushButtonContents, &option, push);
-    const QFontMetrics metrics = push->fontMetrics();
-    int ink = 0;
-    for (const QString& line : text.split(QLatin1Char('\n'))) {
-        const QRect drawn = metrics.boundingRect(line);
-        ink = std::max(ink, std::max(metrics.horizontalAdvance(line), drawn.right() + 1) -
-                                std::min(0, drawn.left()));
-    }
-    const int beside = (contents.width() - ink) / 2;
+    const int beside = (contents.width() - inkWidth(push->fontMetrics(), text)) / 2;
     if (beside + kSlack >= margin)
         return {};
     return QStringLiteral("%1 leaves %2 px beside it, the style keeps %3")
