@@ -66,6 +66,11 @@ std::string balanceOf(const Market& market, const Books& books, int accountId) {
     return account ? account->balance : std::string("0");
 }
 
+void addToBalance(const Market& market, Books& books, int accountId, const Decimal& change) {
+    books.balances.insert_or_assign(
+        accountId, decimalOf(balanceOf(market, books, accountId)).add(change).rounded(2).toString());
+}
+
 std::string usedMarginOf(const Market& market, const Books& books, int accountId) {
     const auto perLot = perLotOf(market, accountId);
     if (!perLot)

@@ -15,6 +15,9 @@ namespace testserver {
 
 // The book's balance of the account, else the market file's; "0" for an unknown account.
 std::string balanceOf(const Market& market, const Books& books, int accountId);
+// Moves the account's balance by `change`, to the cent: a settled profit, a commission charged, a
+// deposit or withdrawal approved.
+void addToBalance(const Market& market, Books& books, int accountId, const tc::platform::Decimal& change);
 
 // The margin the account's open positions hold, as the client works it out from the group settings
 // the snapshot sends: the group's margin is an amount per lot. Decimal text, two places at most.

@@ -1068,9 +1068,7 @@ void OrderEngine::charge(Call& c, const ServerPosition& position) {
     using platform::Decimal;
     const Decimal amount = Decimal::fromString(position.commission).value_or(Decimal());
     if (amount != Decimal()) {
-        const std::string before = balanceOf(market_, c.books, position.accountId);
-        c.books.balances[position.accountId] =
-            Decimal::fromString(before).value_or(Decimal()).subtract(amount).rounded(2).toString();
+        addToBalance(market_, c.books, position.accountId, amount.negated());
         appendBounded(c.books.charges,
                       ServerCharge{position.accountId, position.positionId, position.commission, c.time});
     }
@@ -1080,9 +1078,7 @@ void OrderEngine::charge(Call& c, const ServerPosition& position) {
 void OrderEngine::settle(Call& c, const std::string&, ServerSettlement settlement) {
     using platform::Decimal;
     const int accountId = settlement.accountId;
-    std::string& balance = c.books.balances[accountId];
-    const Decimal before = Decimal::fromString(balance).value_or(Decimal());
-    balance = before.add(Decimal::fromString(settlement.pl).value_or(Decimal())).rounded(2).toString();
+    addToBalance(market_, c.books, accountId, Decimal::fromString(settlement.pl).value_or(Decimal()));
     appendBounded(c.books.settlements, std::move(settlement));
     c.summarize.insert(accountId);
 }

@@ -239,8 +239,7 @@ DeskMessage ServiceDesk::moveBalance(const Account& account, double amount) {
     using tc::platform::Decimal;
     const Decimal change = Decimal::fromString(number(amount)).value_or(Decimal());
     return book_.with([&](Books& books) {
-        const Decimal before = Decimal::fromString(balanceOf(market_, books, account.id)).value_or(Decimal());
-        books.balances.insert_or_assign(account.id, before.add(change).rounded(2).toString());
+        addToBalance(market_, books, account.id, change);
         return DeskMessage{account.user, frameFields(accountSummaryFields(market_, books, account, now()))};
     });
 }

@@ -23,10 +23,10 @@
 #include "orders/session_orders.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
-#include "platform/utf8.h"
 #include "session/business/business_base.h"
 #include "statements/session_statements.h"
 #include "wire/login_inputdata.h"
+#include "wire/message_builders.h"
 #include "wire/record_text.h"
 #include "wire/url_encoding.h"
 #include "wire/wire_names.h"
@@ -529,7 +529,7 @@ public:
         // The login request would not be built: said now, not after the login's time runs out.
         for (const auto& [what, text] : {std::pair{"user name", std::string_view(settings.user)},
                                          std::pair{"password", std::string_view(settings.password)}})
-            if (wire::findControlByte(text) != std::string_view::npos || !platform::isValidUtf8(text))
+            if (checkMessageValue(text, false) != ComposeStatus::Built)
                 return {false, std::string("The ") + what + " holds a character that cannot be sent."};
         LoginInputData& login = *core_.login;
         if (settings.mode == interfaces::LoginMode::Live) {

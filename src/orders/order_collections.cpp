@@ -167,7 +167,8 @@ constexpr auto kStoredPendingOrder =
 // statement row and every window show.
 constexpr auto kUpdatedPendingOrder = joined(kPendingTerms, kBrackets);
 constexpr auto kCancelledOrder = joined(kPendingOrder, kRequestNumber);
-constexpr auto kRejectedOrder = recordLayout(time(tag::kTransactionTime, &Order::TransactionDateTime));
+// A rejection tells only its time.
+constexpr auto kRejectedOrder = kTransactionTime;
 
 // A fill: the new position.
 constexpr auto kFill = joined(

@@ -285,9 +285,11 @@ bool matches(const MessageLayout& layout, const MessageBase& m) noexcept {
     return sub >= 0 && sub < 16 && (layout.subtypeMask >> sub & 1u) != 0;
 }
 
+} // namespace
+
 // A value may not hold the bytes that cut frames and fields (0x01-0x04); the record separators
 // (0x05-0x07) belong only in the layout's record text, anywhere else the server would cut there.
-ComposeStatus checkValue(std::string_view value, bool isRecord) noexcept {
+ComposeStatus checkMessageValue(std::string_view value, bool isRecord) noexcept {
     const char lastAllowedBelow = isRecord ? wire::kColumn : wire::kSection + 1;
     for (char c : value) {
         if (c >= wire::kFrameStart && c < lastAllowedBelow)
@@ -297,8 +299,6 @@ ComposeStatus checkValue(std::string_view value, bool isRecord) noexcept {
         return ComposeStatus::InvalidText;
     return ComposeStatus::Built;
 }
-
-} // namespace
 
 std::span<const MessageLayout> messageLayouts() noexcept {
     return kLayouts;
@@ -330,7 +330,7 @@ ComposedMessage composeWithLayout(const MessageBase& message, const MessageLayou
     for (const std::uint16_t tag : layout.tags.view()) {
         const auto it = dict.find(tag);
         const std::string_view value = it == dict.end() ? kMissingValue : std::string_view(it->second);
-        const ComposeStatus check = checkValue(value, tag == layout.recordTag);
+        const ComposeStatus check = checkMessageValue(value, tag == layout.recordTag);
         if (check == ComposeStatus::Built && body.size() + value.size() + 8 > kMaxMessageBody)
             out.status = ComposeStatus::TooLong;
         else

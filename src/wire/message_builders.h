@@ -87,6 +87,10 @@ enum class ComposeStatus : std::uint8_t {
     TooLong,          // the body would pass kMaxMessageBody
 };
 
+// Whether a value goes into a message as it stands (Built), else why not (SeparatorInValue,
+// InvalidText); `isRecord` for the layout's record text, which may hold the record separators.
+ComposeStatus checkMessageValue(std::string_view value, bool isRecord) noexcept;
+
 // Ceiling on one outgoing body; nothing the client sends comes near it.
 inline constexpr std::size_t kMaxMessageBody = 4u << 20;
 

@@ -21,6 +21,15 @@ platform::NumberEntry readAmount(std::string_view text) {
     return platform::readNumberEntry(text, {.allowNegative = true, .maxDecimals = std::nullopt});
 }
 
+// Why the entry is no number, naming the amount field. Past the digits any field takes is past the
+// cap too, which the checks name with its figure.
+std::optional<FundingRefusalText> notANumber(const platform::NumberEntry& entry) {
+    if (entry.ok() || entry.fault == platform::EntryFault::Empty ||
+        entry.fault == platform::EntryFault::TooLarge)
+        return std::nullopt;
+    return FundingRefusalText{std::string(entryFaultKey(entry.fault)), 0, texts::kAmount, {}};
+}
+
 } // namespace
 
 EntryRefusal FundingRefusalText::words() const {
@@ -32,12 +41,7 @@ std::optional<platform::Decimal> typedAmount(std::string_view text) {
 }
 
 std::optional<FundingRefusalText> amountEntryRefusal(std::string_view text) {
-    const platform::NumberEntry entry = readAmount(text);
-    // Past the digits any field takes is past the cap too, which the checks name with its figure.
-    if (entry.ok() || entry.fault == platform::EntryFault::Empty ||
-        entry.fault == platform::EntryFault::TooLarge)
-        return std::nullopt;
-    return FundingRefusalText{std::string(entryFaultKey(entry.fault)), 0, texts::kAmount, {}};
+    return notANumber(readAmount(text));
 }
 
 std::string fixed2(double value) {
@@ -130,9 +134,9 @@ int significantDigits(const platform::Decimal& value) {
 // the gateway's currency, whose decimals are its own).
 std::optional<FundingRefusalText> amountRefusal(std::string_view text, std::string_view notPositiveKey,
                                                 bool approval) {
-    if (auto notANumber = amountEntryRefusal(text))
-        return notANumber;
     const platform::NumberEntry entry = readAmount(text);
+    if (auto fault = notANumber(entry))
+        return fault;
     const FundingRefusalText aboveCap{
         texts::kAmountAboveMostOneRequest, 0, {}, groupedAmount(kMaxFundingAmount)};
     if (entry.fault == platform::EntryFault::TooLarge)
