@@ -15,6 +15,13 @@ std::string_view skipBlanks(std::string_view s) noexcept {
     return s.substr(i);
 }
 
+std::string_view trimBlanks(std::string_view s) noexcept {
+    s = skipBlanks(s);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
 std::int64_t lenientInteger(std::string_view s) noexcept {
     if (!s.empty() && isBlank(s.front()))
         s = skipBlanks(s);

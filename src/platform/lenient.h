@@ -23,6 +23,8 @@ constexpr int hexDigitValue(char c) noexcept {
 }
 // Leading blanks removed.
 std::string_view skipBlanks(std::string_view text) noexcept;
+// Leading and trailing blanks removed.
+std::string_view trimBlanks(std::string_view text) noexcept;
 // Saturates at the int64 limits.
 std::int64_t lenientInteger(std::string_view text) noexcept;
 double lenientReal(std::string_view text) noexcept;

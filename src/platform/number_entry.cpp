@@ -9,13 +9,6 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-std::string_view trimmed(std::string_view text) {
-    text = skipBlanks(text);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 // The first fault of a trimmed text. A comma or an inner blank among digits says how to write the
 // number; a letter or symbol anywhere makes it no number at all ("5 lots", "$1,000").
 EntryFault shapeFault(std::string_view text, bool allowNegative, std::size_t& wholeDigits,
@@ -72,7 +65,7 @@ EntryFault shapeFault(std::string_view text, bool allowNegative, std::size_t& wh
 } // namespace
 
 NumberEntry readNumberEntry(std::string_view text, EntryRules rules) {
-    text = trimmed(text);
+    text = trimBlanks(text);
     std::size_t wholeDigits = 0;
     std::size_t decimals = 0;
     NumberEntry entry;
@@ -92,7 +85,7 @@ NumberEntry readNumberEntry(std::string_view text, EntryRules rules) {
 }
 
 IntegerEntry readIntegerEntry(std::string_view text, bool allowNegative) {
-    text = trimmed(text);
+    text = trimBlanks(text);
     std::size_t wholeDigits = 0;
     std::size_t decimals = 0;
     IntegerEntry entry;

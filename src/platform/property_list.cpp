@@ -312,13 +312,6 @@ struct ParseError {
     std::size_t at;
 };
 
-std::string_view trimBlanks(std::string_view s) {
-    s = skipBlanks(s);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
 // Outside text quoted in an error message is kept short.
 std::string excerpt(std::string_view s) {
     constexpr std::size_t max = 40;

@@ -15,6 +15,7 @@ using namespace tc;
 using platform::lenientFlag;
 using platform::lenientInteger;
 using platform::lenientReal;
+using platform::trimBlanks;
 
 TEST(Lenient, NumbersAreTheLeadingNumberOrZero) {
     EXPECT_EQ(lenientInteger("5000"), 5000);
@@ -43,6 +44,12 @@ TEST(Lenient, FlagsReadTheFirstSignificantCharacter) {
         EXPECT_TRUE(lenientFlag(yes)) << yes;
     for (const char* no : {"", "N", "false", "0", "000", "no", " ", "-", "x"})
         EXPECT_FALSE(lenientFlag(no)) << no;
+}
+
+TEST(Lenient, TrimBlanksTakesBlanksFromBothEnds) {
+    EXPECT_EQ(trimBlanks(" \t1 000\r\n"), "1 000");
+    EXPECT_EQ(trimBlanks(" \f\v "), "");
+    EXPECT_EQ(trimBlanks("x"), "x");
 }
 
 } // namespace

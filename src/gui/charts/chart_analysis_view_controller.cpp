@@ -194,16 +194,12 @@ ChartAnalysisViewController::Verdict ChartAnalysisViewController::judge(Study st
     return verdict;
 }
 
-QString ChartAnalysisViewController::refusal(Study study) const {
-    return judge(study).text;
-}
-
 void ChartAnalysisViewController::recheck() {
     for (std::size_t i = 0; i < rows_.size(); ++i)
         showRow(static_cast<Study>(i));
 }
 
-void ChartAnalysisViewController::showRow(Study study) {
+bool ChartAnalysisViewController::showRow(Study study) {
     Row& row = rows_[static_cast<std::size_t>(study)];
     Verdict verdict = judge(study);
     // A range depends on the bars held: it is said once the trader has touched the row, while a
@@ -223,6 +219,7 @@ void ChartAnalysisViewController::showRow(Study study) {
         markEntry(row.fields[i], marked ? verdict.text : QString(), context_.themes());
         row.fields[i]->setProperty("refused", marked);
     }
+    return !verdict.text.isEmpty();
 }
 
 void ChartAnalysisViewController::checkBoxChanged(Study study) {
@@ -233,8 +230,7 @@ void ChartAnalysisViewController::checkBoxChanged(Study study) {
     }
     row.touched = true;
     row.error = tc::charts::StudyError::None;
-    showRow(study);
-    if (!judge(study).text.isEmpty()) {
+    if (showRow(study)) {
         // Refused before anything changes: the oscillator shown stays, and so does its box.
         const QSignalBlocker quiet(row.box);
         row.box->setChecked(false);

@@ -39,11 +39,8 @@ public:
     void resetCheckBoxSelection();
     // How many bars the chart holds, asked whenever a period is judged.
     void setBarCounter(std::function<std::size_t()> counter);
-    // The study's parameters as the fields read now (judged first: see refusal()).
+    // The study's parameters as the fields read now (a box goes on only when they are sound).
     tc::charts::StudyParams params(tc::charts::Study study) const;
-    // Why the study's fields draw nothing on the bars held, in the selected language; empty when
-    // they are sound.
-    QString refusal(tc::charts::Study study) const;
     // Judges again every row that showed or was touched (the bars held may have changed).
     void recheck();
     // The colours of the study's lines (the price studies; none for the others).
@@ -83,7 +80,8 @@ private:
         tc::charts::StudyError error = tc::charts::StudyError::None;
     };
     Verdict judge(tc::charts::Study study) const;
-    void showRow(tc::charts::Study study);
+    // Shows the row's verdict; true when its fields are refused (a range only once it is touched).
+    bool showRow(tc::charts::Study study);
     void checkBoxChanged(tc::charts::Study study);
     void chooseColour(tc::charts::Study study, int index);
     void paintColourButtons(Row& row);

@@ -14,14 +14,6 @@ bool isUnseenControl(char32_t c) {
 
 } // namespace
 
-std::size_t characterCount(std::string_view utf8) {
-    std::size_t count = 0;
-    for (const char c : utf8)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-            ++count;
-    return count;
-}
-
 TextFault textEntryFault(std::string_view utf8, std::size_t maxCharacters) {
     std::size_t characters = 0;
     for (std::size_t at = 0; at < utf8.size();) {

@@ -30,8 +30,6 @@ enum class TextFault {
     TooLong,    // more characters than the field takes
 };
 
-// Characters (code points) of a UTF-8 text.
-std::size_t characterCount(std::string_view utf8);
 TextFault textEntryFault(std::string_view utf8, std::size_t maxCharacters);
 
 // A field to check: the text key of its name as the window labels it, what it holds, its limit.

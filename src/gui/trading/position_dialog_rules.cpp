@@ -152,10 +152,9 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
             // The order rules' own test: the whole remainder may close below the minimum and off the step.
             const Decimal lots = *readQuantityEntry(v.quantity).value;
             figuresShown = keepsQuantityRules(lots, records.settings, lots.compare(o.RemainingQty) == 0);
+            if (figuresShown)
+                v.estimatedResult = moneyText(closeResult(o, lots.toDouble(), SessionModelLookup(model)));
         }
-        if (figuresShown)
-            v.estimatedResult = moneyText(
-                closeResult(o, readQuantityEntry(v.quantity).value->toDouble(), SessionModelLookup(model)));
         // The position's side is sold or bought back.
         const std::string side = text(language, o.tradingMode == 0 ? texts::kSell : texts::kBuy);
         v.buttonTitle = fmt::format("{} #{} ({} {} {} @ {})", text(language, texts::kClose), o.OpenPositionId,

@@ -196,12 +196,9 @@ void TicketAdvancedBox::show(const TicketControls& c) {
 
 void TicketAdvancedBox::showHints(const TicketPriceHints& hints, const ThemeManager& themes,
                                   const Words& words) {
+    // paintEntry sets a style sheet only when it changes, a theme's new colours included.
     const auto paint = [&themes](QLineEdit* field, PriceCheck check) {
-        const int shown = static_cast<int>(check);
-        const QVariant was = field->property("priceCheck");
-        if (was.isValid() && was.toInt() == shown)
-            return; // a style sheet change costs; only a change is painted
-        field->setProperty("priceCheck", shown);
+        field->setProperty("priceCheck", static_cast<int>(check));
         paintEntry(field,
                    check == PriceCheck::Untested ? std::nullopt
                                                  : std::optional<bool>(check == PriceCheck::Valid),
@@ -220,13 +217,6 @@ void TicketAdvancedBox::showHints(const TicketPriceHints& hints, const ThemeMana
     }
     markEntry(ui_->DeviationTextField,
               hints.deviation.refused() ? words(hints.deviation, texts::kDeviation) : QString(), themes);
-}
-
-void TicketAdvancedBox::forgetHintColours() {
-    for (QWidget* field :
-         {static_cast<QWidget*>(ui_->PriceTextField), static_cast<QWidget*>(ui_->TakeProfitPriceTextField),
-          static_cast<QWidget*>(ui_->StopLossPriceTextField)})
-        field->setProperty("priceCheck", QVariant()); // repainted at the next check
 }
 
 } // namespace tc::gui

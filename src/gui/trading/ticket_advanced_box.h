@@ -44,8 +44,6 @@ public:
     // selected language, naming the field by its key).
     using Words = std::function<QString(const EntryRefusal&, std::string_view fieldKey)>;
     void showHints(const TicketPriceHints& hints, const ThemeManager& themes, const Words& words);
-    // A theme change: every field is painted again at the next hints.
-    void forgetHintColours();
     void setLive(bool live);
     QPushButton* placeButton() const;
 

@@ -172,7 +172,6 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
 
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this](std::int64_t theme) {
         ui_->rightDrawer->applyTheme(static_cast<int>(theme));
-        ui_->AdvancedTradeTicketBox->forgetHintColours();
         showPriceHints();
         refreshContractValue();
     });
