@@ -45,24 +45,6 @@ constexpr int kSlack = 1;
 // The rows of a table whose cells are read: enough for every screen's rows, few enough for a long list.
 constexpr int kCellRows = 200;
 
-// The text as drawn: mnemonic marks gone, "&&" kept as one "&".
-QString shownText(const QString& text) {
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('&') && i + 1 < text.size()) {
-            ++i;
-            if (text[i] == QLatin1Char('&'))
-                out += QLatin1Char('&');
-            else
-                out += text[i];
-            continue;
-        }
-        out += text[i];
-    }
-    return out;
-}
-
 int textWidth(const QFontMetrics& metrics, const QString& text) {
     int widest = 0;
     for (const QString& line : text.split(QLatin1Char('\n')))
@@ -600,6 +582,23 @@ QString kindName(LayoutFault::Kind kind) {
         return QStringLiteral("cut by its pane");
     }
     return {};
+}
+
+QString shownText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && i + 1 < text.size()) {
+            ++i;
+            if (text[i] == QLatin1Char('&'))
+                out += QLatin1Char('&');
+            else
+                out += text[i];
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
 }
 
 QString widgetPath(const QWidget* widget, const QWidget* window) {

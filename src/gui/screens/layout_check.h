@@ -39,6 +39,9 @@ QSize smallestSize(QWidget* window);
 // Runs pending layouts and resizes to the end.
 void settleLayout();
 
+// The text as drawn: mnemonic marks gone, "&&" kept as one "&".
+QString shownText(const QString& text);
+
 // A control's path as layoutFaults() names it.
 QString widgetPath(const QWidget* widget, const QWidget* window);
 

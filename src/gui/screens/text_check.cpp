@@ -32,15 +32,8 @@ bool hasLetter(const QString& text) {
 }
 
 // The text as a person reads it: no mnemonic mark, no closing colon or ellipsis, one case.
-QString reading(QString text) {
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('&') && i + 1 < text.size())
-            ++i;
-        out += text[i];
-    }
-    out = out.simplified();
+QString reading(const QString& text) {
+    QString out = shownText(text).simplified();
     for (const QString& end : {QStringLiteral("..."), QStringLiteral("\u2026"), QStringLiteral(":"),
                                QStringLiteral("\uff1a"), QStringLiteral("\u061b")})
         if (out.endsWith(end))
