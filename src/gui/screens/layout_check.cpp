@@ -42,8 +42,6 @@ namespace {
 
 // A glyph may touch the edge of its room by this much without being cut.
 constexpr int kSlack = 1;
-// The rows of a table whose cells are read: enough for every screen's rows, few enough for a long list.
-constexpr int kCellRows = 200;
 
 int textWidth(const QFontMetrics& metrics, const QString& text) {
     int widest = 0;

@@ -18,6 +18,9 @@ class QWidget;
 
 namespace tc::gui {
 
+// The rows of a table whose cells are read: enough for every screen's rows, few enough for a long list.
+inline constexpr int kCellRows = 200;
+
 struct LayoutFault {
     enum class Kind { TextCut, Elided, Overlap, CutByPane };
     Kind kind;

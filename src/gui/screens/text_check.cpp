@@ -24,9 +24,6 @@
 namespace tc::gui {
 namespace {
 
-// The rows of a table whose cells are read, as the layout check reads them.
-constexpr int kCellRows = 200;
-
 bool hasLetter(const QString& text) {
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetter(); });
 }
