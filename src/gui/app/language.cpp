@@ -4,6 +4,7 @@
 #include "gui/app/qt_translations.h"
 #include "gui/texts_by_name.h"
 #include "model/text/language_string.h"
+#include "model/text/positional_text.h"
 #include "platform/user_defaults.h"
 
 #include <QAbstractButton>
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace tc::gui {
 namespace {
@@ -144,24 +146,15 @@ QString panelButtonText(const QString& label, PanelEdge edge, Qt::LayoutDirectio
 }
 
 QString filledText(std::int64_t language, std::string_view key, const QStringList& values) {
-    const QString text = lookupText(language, key);
     const bool rightToLeft = isRightToLeft(language);
+    std::vector<std::string> held;
+    held.reserve(static_cast<std::size_t>(values.size()));
+    for (const QString& value : values)
+        held.push_back((rightToLeft ? isolated(value) : value).toStdString());
+    const std::vector<std::string_view> args(held.begin(), held.end());
     // One pass, so that a value holding "{1}" stays as it is.
-    QString out = rightToLeft ? QString(kRightToLeftMark) : QString();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype close = text.indexOf(QLatin1Char('}'), i);
-        if (text[i] == QLatin1Char('{') && close > i + 1) {
-            bool number = false;
-            const qsizetype index = text.mid(i + 1, close - i - 1).toLongLong(&number);
-            if (number && index >= 0 && index < values.size()) {
-                out += rightToLeft ? isolated(values[index]) : values[index];
-                i = close;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
+    const QString out = QString::fromStdString(fillPositional(lookupText(language, key).toStdString(), args));
+    return rightToLeft ? kRightToLeftMark + out : out;
 }
 
 QString pairValue(std::int64_t language, const QString& value) {
