@@ -1,8 +1,12 @@
 #include "gui/app/app_delegate.h"
 
+#include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
+#include "gui/app/in_app_notification_center.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_shell.h"
+#include "gui/app/qt_text.h"
 #include "gui/login/desktop_idle_source.h"
 #include "gui/login/idle_time.h"
 #include "gui/login/keychain_secret_store.h"
@@ -10,10 +14,13 @@
 #include "gui/login/remembered_users.h"
 #include "gui/login/unlock_window_controller.h"
 #include "gui/main/main_window_controller.h"
+#include "gui/texts.h"
 #include "interfaces/client.h"
 
 #include <QScreen>
 #include <QWidget>
+
+#include <utility>
 
 namespace tc::gui {
 
@@ -60,6 +67,7 @@ AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, Q
         login_->selectConnectionMode(1);
     shell_.setPrimaryWindow(login_.get());
 
+    connect(session_.get(), &ClientModel::userChanged, this, &AppDelegate::userChanged);
     connect(session_.get(), &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
         if (state == interfaces::LoginState::SignedIn)
             loginSuccess();
@@ -118,6 +126,28 @@ void AppDelegate::loginSuccess() {
     }
     // The main window first, so the program never stands without a window.
     login_->closeAfterLogin();
+    if (!endedLockOf_.isEmpty()) {
+        const QString locker = std::exchange(endedLockOf_, QString());
+        CommonAlert::open(mainWindow_.get(),
+                          {qt(shell_.applicationName()),
+                           filledText(context_.language().selected(), texts::kLockedSessionEnded,
+                                      {locker, QString::fromStdString(session_->client().userName())}),
+                           AlertSpec::Informational,
+                           {},
+                           {}});
+    }
+}
+
+void AppDelegate::userChanged() {
+    if (unlock_->isLocked())
+        endedLockOf_ = unlock_->endForAnotherUser();
+    // The last user's banners, on screen or held behind the lock, are not the new user's to read.
+    context_.banners().forgetAll();
+    context_.banners().setHeld(false);
+    // "Do not ask again" was the last user's choice: the next one is asked before each order.
+    context_.guiObjects().setShowConfirmationAlert(true);
+    if (mainWindow_)
+        mainWindow_->forgetUser();
 }
 
 void AppDelegate::connectionLost() {

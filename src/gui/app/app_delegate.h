@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 #include <cstdint>
 #include <functional>
@@ -58,6 +59,8 @@ public:
 private:
     void loginSuccess();
     void connectionLost();
+    // A login completed for another user: nothing of the last one stays, a lock of theirs included.
+    void userChanged();
 
     GuiContext& context_;
     QtShell& shell_;
@@ -68,6 +71,8 @@ private:
     std::unique_ptr<ClientModel> session_;
     // The client whose stream was lost last (ClientModel::generation).
     std::uint64_t lostGeneration_ = 0;
+    // The user whose locked session a sign-in of another user ended, told once the console shows.
+    QString endedLockOf_;
     // Windows last: they go before the session they show.
     std::unique_ptr<MainWindowController> mainWindow_;
     std::unique_ptr<UnlockWindowController> unlock_;

@@ -328,6 +328,13 @@ void InAppNotificationCenter::setDelegate(interfaces::ApplicationInterface::Bann
     delegate_ = std::move(delegate);
 }
 
+void InAppNotificationCenter::forgetAll() {
+    waiting_.clear();
+    for (const auto& banner : QList(banners_))
+        if (banner)
+            banner->closeNow();
+}
+
 void InAppNotificationCenter::dismissAllBanners() {
     for (const auto& banner : QList(banners_))
         if (banner)

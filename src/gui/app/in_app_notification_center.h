@@ -93,6 +93,8 @@ public:
     static constexpr qsizetype kMaxHeld = 8;
     // Who acts on a clicked banner or its action button; without one a click only announces itself.
     void setDelegate(interfaces::ApplicationInterface::BannerActivation delegate);
+    // Another user signed in: the banners on screen close at once and those held are dropped.
+    void forgetAll();
     // "InAppNotificationDismissBannerNotification": every banner on screen leaves.
     void dismissAllBanners();
     QList<InAppNotificationBannerController*> banners() const;

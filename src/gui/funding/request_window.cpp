@@ -26,6 +26,7 @@
 #include <QStackedWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace tc::gui {
 
@@ -83,18 +84,42 @@ void RequestWindow::attachFrame(Frame frame) {
             giveUpAnswer(context_.text(texts::kServerRefusedRequest)
                              .replace(QStringLiteral("{0}"), QString::fromStdString(failure.text)));
     });
+    user_ = session.signedInUser();
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
-        // The accounts and replies were the old session's: nothing more to show or send.
+        // The accounts and replies were the old session's: nothing more to show or send until the
+        // same user is signed in again. What was typed stays.
         sessionGone_ = true;
+        const bool waited = awaitsAnswer();
         answerTimer_.stop();
         ticket_ = 0;
-        ticking_ = false;
-        close();
+        tickingWhenGone_ = std::exchange(ticking_, false);
+        // The request's answer can no longer come: the trader is told to look before sending again.
+        if (waited && isVisible())
+            giveUpAnswer(context_.text(texts::kServerDidNotAnswerRequest));
     });
-    connect(&session, &ClientModel::clientReplaced, this, [this] {
-        if (followsNewSessions_)
-            sessionGone_ = false;
+    connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
+        if (state == interfaces::LoginState::SignedIn && sessionGone_ &&
+            context_.clientModel()->signedInUser() == user_)
+            sessionBack();
     });
+}
+
+void RequestWindow::sessionBack() {
+    sessionGone_ = false;
+    // A closed window reads its session afresh at its next showing.
+    if (!isVisible())
+        return;
+    const std::int32_t chosen = accountId_;
+    loadAccountsData();
+    if (std::find(accounts_.begin(), accounts_.end(), chosen) != accounts_.end())
+        accountId_ = chosen;
+    showChosenAccount();
+    // While a result shows, its OK stays the way on.
+    if (currentPage() == 1)
+        send_->setEnabled(false);
+    ticking_ = tickingWhenGone_;
+    if (ticking_)
+        refreshFigures();
 }
 
 interfaces::Client* RequestWindow::client() const {

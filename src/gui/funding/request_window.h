@@ -7,6 +7,7 @@
 // approval request, or no answer in time, is told and Send offered again. The answers to an approval
 // request (its receipt or refusal) reach only the window that sent it. Each window keeps its own
 // form, checks and replies.
+#include "gui/models/client_model.h"
 #include "interfaces/client.h"
 
 #include <QTimer>
@@ -110,10 +111,11 @@ protected:
 
     // No client once the session it was made for is being replaced.
     interfaces::Client* client() const;
-    // A window kept across sessions takes the new one once it is in place.
-    void followNewSessions() { followsNewSessions_ = true; }
     void startTicking() { ticking_ = true; }
     void closeEvent(QCloseEvent* event) override;
+    // The same user signed in again: the new session's accounts with the chosen one kept, and the
+    // form as typed.
+    void sessionBack();
 
     // Focus off and the form page up.
     void showForm();
@@ -156,7 +158,11 @@ private:
     std::vector<std::int32_t> accounts_; // the box's accounts, in its order
     bool sessionGone_ = false;
     bool ticking_ = false;
-    bool followsNewSessions_ = false;
+    // Whose session the window serves: a sign-in of this user again gives the window the new session
+    // with the form as typed; another user's never reaches it (the main window closes it first).
+    std::optional<SignInUser> user_;
+    // Whether the window was following the tick when its session went, to follow it again.
+    bool tickingWhenGone_ = false;
 };
 
 } // namespace tc::gui

@@ -24,8 +24,6 @@ WithdrawalRequestWindowController::WithdrawalRequestWindowController(GuiContext&
                  ui_->accountNameTextField, ui_->amountTextField, ui_->remarksTextField, ui_->noAccountLabel,
                  kWithdrawalsAllowedBit, QStringLiteral("withdrawal"),
                  interfaces::FundingFailure::Request::Withdrawal});
-    // Kept by the main window: the next session's figures once it is in place.
-    followNewSessions();
     ui_->headerLabel->hide();
     ui_->footerLabel->hide();
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });

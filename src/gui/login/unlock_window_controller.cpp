@@ -36,13 +36,14 @@ void UnlockWindowController::updateLanguageStrings() {
     ui_->unlockErrorLabel->setText(refusalText());
     if (ui_->unlockErrorLabel->isVisible())
         ui_->lockPasswordTextField->setAccessibleDescription(ui_->unlockErrorLabel->text());
-    setWindowTitle(QStringLiteral("%1 %2").arg(context_.text(texts::kUnlock),
-                                               QString::fromStdString(session_.client().userName())));
+    setWindowTitle(QStringLiteral("%1 %2").arg(context_.text(texts::kUnlock), lockedUserName_));
 }
 
 void UnlockWindowController::lock(QWidget* mainWindow) {
     if (mainWindow && mainWindow->isVisible()) {
         mainWindow_ = mainWindow;
+        lockedUser_ = session_.signedInUser();
+        lockedUserName_ = QString::fromStdString(session_.client().userName());
         // Its own windows stand apart from it on screen: they hide with it.
         hiddenWindows_.clear();
         for (QWidget* child : mainWindow->findChildren<QWidget*>())
@@ -84,7 +85,8 @@ void UnlockWindowController::unLockButtonClicked() {
         refuse(refusal);
         return;
     }
-    if (!session_.client().isSessionPassword(typed)) {
+    // A client signing in (or signed in) for someone else holds their password, not the locker's.
+    if (!lockedUser_ || session_.signInUser() != lockedUser_ || !session_.client().isSessionPassword(typed)) {
         refuse(std::nullopt);
         return;
     }
@@ -102,6 +104,22 @@ void UnlockWindowController::unLockButtonClicked() {
         mainWindow_->activateWindow();
     }
     Q_EMIT unlocked();
+}
+
+QString UnlockWindowController::endForAnotherUser() {
+    for (const auto& window : std::exchange(hiddenWindows_, {}))
+        if (window)
+            window->close();
+    mainWindow_ = nullptr;
+    lockedUser_.reset();
+    refusal_.reset();
+    ui_->unlockErrorLabel->hide();
+    ui_->lockPasswordTextField->setAccessibleDescription(QString());
+    ui_->lockPasswordTextField->clear();
+    hide();
+    const QString locker = std::exchange(lockedUserName_, QString());
+    updateLanguageStrings();
+    return locker;
 }
 
 void UnlockWindowController::quitButtonClicked() {

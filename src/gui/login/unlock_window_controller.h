@@ -4,8 +4,11 @@
 // password change). A wrong password shakes the window and says so, as does one no password field
 // takes (too long, or a character that cannot be typed); the right one brings the main window back,
 // Quit ends the program. The login, its timers and the connection stay alive while locked.
+// The lock is the user's who locked it: it opens only to their password, and only while the session
+// is theirs (signed in again after a loss included); another user signing in ends it instead.
 #include "gui/controls/text_entry_rules.h"
 #include "gui/login/program_dialog.h"
+#include "gui/models/client_model.h"
 
 #include <QList>
 #include <QPointer>
@@ -35,6 +38,9 @@ public:
     // Locking again only renews the title.
     void lock(QWidget* mainWindow);
     bool isLocked() const { return isVisible(); }
+    // Another user signed in over the lock: the locked user's hidden windows are closed, not shown
+    // again, and the lock goes without an unlock. Returns the name of the user who had locked.
+    QString endForAnotherUser();
 
     void unLockButtonClicked();
     void quitButtonClicked();
@@ -56,6 +62,9 @@ private:
     // The main window's own windows (settings, About, its sheets) hidden with it, shown again at the
     // unlock.
     QList<QPointer<QWidget>> hiddenWindows_;
+    // Who locked: the user signed in at the lock, whose password alone opens it.
+    std::optional<SignInUser> lockedUser_;
+    QString lockedUserName_;
     // Why the last try was refused: a text no password field takes, else a wrong password.
     std::optional<TextRefusal> refusal_;
 };

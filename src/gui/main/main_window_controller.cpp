@@ -328,6 +328,28 @@ void MainWindowController::addJournal() {
             [this] { journalModel_->setLines(&context_.clientModel()->client().journal()); });
 }
 
+void MainWindowController::forgetUser() {
+    // Each window standing on this one goes with its own (a sheet's alerts, the chat's transcripts):
+    // the kept ones held rows, lists and forms of the last user, and are made afresh when next opened.
+    // Menus, choice lists and the resources panel are popups of this window's own, not windows of a user.
+    for (QWidget* window : findChildren<QWidget*>()) {
+        const Qt::WindowType type = window->windowType();
+        if ((type != Qt::Window && type != Qt::Dialog && type != Qt::Sheet) || !window->parentWidget() ||
+            window->parentWidget()->window() != this)
+            continue;
+        window->close();
+        window->hide(); // an alert whose only button was not pressed refuses to close
+        window->deleteLater();
+    }
+    statement_ = nullptr;
+    withdrawal_ = nullptr;
+    history_ = nullptr;
+    chat_ = nullptr;
+    notices_ = nullptr;
+    addRemove_ = nullptr;
+    settings_ = nullptr;
+}
+
 void MainWindowController::AccountStatementButtonClicked() {
     showKeptWindow(statement_, context_, this, &AccountStatementWindowController::windowDidAppear);
 }

@@ -67,6 +67,10 @@ public:
 
     // The login user named in the title.
     void setUserName(const QString& userName);
+    // Another user signed in: every window of the window's own (sheets, alerts, funding, statement,
+    // chat, notices, detail and chart windows, settings) closes and goes; the kept ones are made afresh
+    // at their next opening, so none holds the last user's rows or forms.
+    void forgetUser();
     // The account the summary shows (the accounts table picks another); none when it is not shown.
     void setAccount(std::int32_t accountId);
     std::optional<std::int32_t> account() const { return account_; }

@@ -22,6 +22,7 @@ void ClientModel::makeClient() {
     client_ = factory_();
     ++generation_;
     loginUsed_ = false;
+    signInUser_.reset();
     subscribe();
 }
 
@@ -40,6 +41,7 @@ void ClientModel::replaceClient() {
 interfaces::SignInResult ClientModel::signIn(const interfaces::LoginSettings& settings) {
     if (loginUsed_)
         replaceClient();
+    signInUser_ = SignInUser{settings.mode, settings.server, settings.port, settings.user};
     interfaces::SignInResult result = client_->signIn(settings);
     loginUsed_ = result.started;
     return result;
@@ -68,6 +70,11 @@ void ClientModel::subscribe() {
     };
     keep(c.handleLoginStateChanged([this](interfaces::LoginState state) {
         lastState_ = state;
+        if (state == interfaces::LoginState::SignedIn && signInUser_) {
+            const std::optional<SignInUser> previous = std::exchange(signedInUser_, signInUser_);
+            if (previous && *previous != *signInUser_)
+                Q_EMIT userChanged(*previous);
+        }
         Q_EMIT loginStateChanged(state);
     }));
     keep(c.handleTablesChanged([this](interfaces::TableSet tables) { Q_EMIT tablesChanged(tables); }));

@@ -17,6 +17,10 @@
 // one is made by the factory, and clientReplaced follows. Nothing of the old session arrives after
 // clientAboutToBeReplaced. Everything here runs on the GUI thread, which is the core's main queue;
 // each signal is emitted from a main-queue task of its own, never inside a command a window is making.
+//
+// A new client is not a new user: after a lost stream the same user signs in again and finds their
+// windows as they were. When a login completes for another user than the one signed in before,
+// userChanged comes first (everything of the last user is emptied or closed), then loginStateChanged.
 #include "interfaces/client.h"
 
 #include <QObject>
@@ -24,10 +28,21 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tc::gui {
+
+// Who a sign-in is for: the mode, the server and the user name as sent. The same name on another
+// server, or in the other mode, is another user.
+struct SignInUser {
+    interfaces::LoginMode mode = interfaces::LoginMode::Simulation;
+    std::string server;
+    std::int32_t port = 0;
+    std::string user;
+    bool operator==(const SignInUser&) const = default;
+};
 
 class ClientModel : public QObject {
     Q_OBJECT
@@ -56,6 +71,10 @@ public:
     bool isSignedIn() const { return loginState() == interfaces::LoginState::SignedIn; }
     // Replaces the client with a new one, signed out (see the header comment).
     void replaceClient();
+    // The user the current client signs in (or signed in) for; none for a client that never tried.
+    const std::optional<SignInUser>& signInUser() const { return signInUser_; }
+    // The user whose login completed last; none before the first.
+    const std::optional<SignInUser>& signedInUser() const { return signedInUser_; }
     // Counts the clients made: a holder that cached something of a client can tell whether it is
     // still the current one.
     std::uint64_t generation() const { return generation_; }
@@ -66,6 +85,9 @@ public:
 Q_SIGNALS:
     void clientAboutToBeReplaced();
     void clientReplaced();
+    // A login completed for another user than the last one signed in (`previous`); emitted before
+    // loginStateChanged(SignedIn). Every window and list of the previous user's goes now.
+    void userChanged(const tc::gui::SignInUser& previous);
     // The one-second refresh.
     void tick();
 
@@ -107,6 +129,8 @@ private:
     std::unique_ptr<interfaces::Client> client_;
     std::vector<std::unique_ptr<interfaces::Handler>> handlers_;
     bool loginUsed_ = false;
+    std::optional<SignInUser> signInUser_;
+    std::optional<SignInUser> signedInUser_;
     interfaces::LoginState lastState_ = interfaces::LoginState::SignedOut;
     std::uint64_t generation_ = 0;
     QTimer tickTimer_;

@@ -176,11 +176,18 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         refreshContractValue();
     });
     ui_->rightDrawer->applyTheme(static_cast<int>(context_.themes().getThemeForKey()));
-    // Another session: the ticket lets go of every record of the old one.
+    // Another session: the ticket lets go of every record of the old one. A new client of the same
+    // user (a sign-in again after a loss) finds the ticket as typed; another user's closes it.
     connect(&context_, &GuiContext::clientModelChanged, this, [this] { forgetSession(); });
     if (ClientModel* model = context_.clientModel()) {
-        connect(model, &ClientModel::clientAboutToBeReplaced, this, [this] { forgetSession(); });
-        connect(model, &ClientModel::loginStateChanged, this, [this] { followLoginState(); });
+        user_ = model->signedInUser();
+        connect(model, &ClientModel::clientAboutToBeReplaced, this, [this] { letGoOfSession(); });
+        connect(model, &ClientModel::userChanged, this, [this] { forgetSession(); });
+        connect(model, &ClientModel::loginStateChanged, this, [this, model](interfaces::LoginState state) {
+            if (state == interfaces::LoginState::SignedIn && !chartSession_ && model->signedInUser() == user_)
+                takeSessionBack();
+            followLoginState();
+        });
         connect(model, &ClientModel::tick, this, [this] {
             if (ticking_)
                 UpdateValuesInTimer();
@@ -263,6 +270,42 @@ void TradeTicketWindowController::forgetSession() {
     ui_->rightDrawer->detach();
     chartSession_ = nullptr;
     deleteLater();
+}
+
+void TradeTicketWindowController::letGoOfSession() {
+    ticking_ = false;
+    // Nothing confirmed on the old session goes out on the new one.
+    if (confirmation_)
+        confirmation_->reject();
+    state_.setAccounts({});
+    ui_->leftDrawer->model().setAccounts({});
+    ui_->rightDrawer->detach();
+    chartSession_ = nullptr;
+    followLoginState();
+}
+
+void TradeTicketWindowController::takeSessionBack() {
+    ui_->rightDrawer->attach(context_);
+    chartSession_ = context_.clientModel();
+    // A closed ticket is filled afresh at its next opening.
+    if (!isVisible())
+        return;
+    const std::int32_t chosen = state_.accountId();
+    ClientModel* model = session();
+    state_.setAccounts(ticketAccounts(model->client().model(),
+                                      model->client().queries().getAccountCollection(), state_.itemCode()));
+    std::vector<std::int32_t> ids;
+    for (const auto& a : state_.accounts())
+        ids.push_back(a->AccountId);
+    if (std::find(ids.begin(), ids.end(), chosen) != ids.end())
+        state_.chooseAccount(chosen);
+    ui_->tradeTicketBox->setAccounts(ids, state_.accountId());
+    ui_->rightDrawer->setInstrument(state_.itemCode());
+    checkMultiTradeIsAvailable();
+    UpdateValuesInTimer();
+    showState();
+    refreshContractValue();
+    ticking_ = true;
 }
 
 // ---- opening and closing

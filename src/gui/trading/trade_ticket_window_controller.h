@@ -10,6 +10,7 @@
 // The window composes its parts (the instrument box, the quote panel, the advanced box and the two
 // drawers) over one TicketState: the parts write the user's edits into it, the state's rules decide,
 // and the window shows the state through the parts.
+#include "gui/models/client_model.h"
 #include "gui/trading/ticket_state.h"
 #include "interfaces/orders.h"
 
@@ -142,12 +143,18 @@ private:
     void sendPlaceOrderObjects(interfaces::Side side, bool simple);
     void showRefusal(const std::string& key, const std::string& text);
     void forgetSession();
+    // The client is being replaced: its records, ladders and chart go, the form as typed stays.
+    void letGoOfSession();
+    // The same user signed in again: the new client's accounts (the chosen one kept), ladders and chart.
+    void takeSessionBack();
     // Signed out (the stream lost): the prices stay, greyed, and Buy, Sell and Place are off.
     void followLoginState();
 
     std::unique_ptr<Ui::TradeTicketWindowController> ui_;
     GuiContext& context_;
     QPointer<ClientModel> chartSession_;
+    // The user the ticket was made for: only their next sign-in gives it back its session.
+    std::optional<SignInUser> user_;
     QPointer<QMessageBox> confirmation_;
     bool ticking_ = false; // follows the client model's tick while shown
 

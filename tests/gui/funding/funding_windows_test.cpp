@@ -380,33 +380,38 @@ TEST_F(FundingWindowsTest, WithdrawalRefusedAboveTheWithdrawableAmountAndAccepte
     delete window;
 }
 
-// A re-login closes both request windows and stops their refresh; the withdrawal window, which the
-// main window keeps, lists the new session's accounts, while a deposit window made for the old
-// session lists none and cannot send.
-TEST_F(FundingWindowsTest, ReloginClosesTheRequestWindowsAndOnlyTheKeptOneTakesTheNewSession) {
+// The session going stops both request windows' refresh and sending, but what was typed stays:
+// the same user signing in again finds the forms as they were, on the account chosen, and can send.
+TEST_F(FundingWindowsTest, TheSameUserSigningInAgainFindsTheRequestFormsAsTyped) {
     std::unique_ptr<DepositRequestWindowController> deposit(depositWindow());
     auto withdrawal = std::make_unique<WithdrawalRequestWindowController>(*context);
     withdrawal->show();
     withdrawal->windowDidAppear();
     ASSERT_TRUE(deposit->followsTick() && withdrawal->followsTick());
     ASSERT_EQ(withdrawal->accountComboBox()->count(), 2);
+    withdrawal->chooseAccount(1);
+    ASSERT_EQ(withdrawal->accountComboBox()->currentText(), "20003");
+    QTest::keyClicks(withdrawal->amountTextField(), "50");
+    QTest::keyClicks(deposit->amountTextField(), "250");
+    QTest::keyClicks(deposit->remarksTextField(), "For the margin");
 
     session->replaceClient();
-    EXPECT_FALSE(deposit->isVisible() || withdrawal->isVisible());
+    EXPECT_TRUE(deposit->isVisible() && withdrawal->isVisible());
     EXPECT_FALSE(deposit->followsTick() || withdrawal->followsTick());
+    EXPECT_FALSE(deposit->sendRequest());
+    alertText(deposit.get(), "deposit");
 
     ASSERT_TRUE(signIn());
-    for (tc::gui::RequestWindow* window : {static_cast<tc::gui::RequestWindow*>(deposit.get()),
-                                           static_cast<tc::gui::RequestWindow*>(withdrawal.get())})
-        window->show();
-    deposit->windowDidAppear();
-    withdrawal->windowDidAppear();
-    EXPECT_EQ(withdrawal->accountComboBox()->count(), 2);
+    EXPECT_TRUE(deposit->followsTick() && withdrawal->followsTick());
+    EXPECT_EQ(withdrawal->accountComboBox()->currentText(), "20003");
+    EXPECT_EQ(withdrawal->amountTextField()->text(), "50");
+    EXPECT_EQ(deposit->amountTextField()->text(), "250");
+    EXPECT_EQ(deposit->remarksTextField()->text(), "For the margin");
     EXPECT_TRUE(withdrawal->sendRequestButton()->isEnabled());
-    EXPECT_EQ(deposit->accountComboBox()->count(), 0);
-    EXPECT_FALSE(deposit->sendRequestButton()->isEnabled());
-    EXPECT_FALSE(deposit->sendRequest());
-    EXPECT_FALSE(alertText(deposit.get(), "deposit").isEmpty());
+    ASSERT_TRUE(deposit->sendRequestButton()->isEnabled());
+    QSignalSpy shown(deposit.get(), &tc::gui::RequestWindow::resultShown);
+    ASSERT_TRUE(deposit->sendRequest());
+    EXPECT_TRUE(waitFor([&] { return shown.count() > 0; }));
 }
 
 TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) {
