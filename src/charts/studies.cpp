@@ -11,6 +11,10 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// The oscillators' fixed periods: the awesome oscillator's two averages of the median price, and
+// the accelerator's average of the awesome oscillator.
+constexpr std::size_t kAwesomeFast = 5, kAwesomeSlow = 34, kAcceleratorAverage = 5;
+
 bool finite(double v) {
     return std::isfinite(v);
 }
@@ -378,7 +382,7 @@ Series medianPrice(std::span<const double> h, std::span<const double> l) {
 
 Series awesomeOscillator(std::span<const double> h, std::span<const double> l) {
     const Series m = medianPrice(h, l);
-    return elementwise(simpleMovingAverage(m, 5), simpleMovingAverage(m, 34), minus);
+    return elementwise(simpleMovingAverage(m, kAwesomeFast), simpleMovingAverage(m, kAwesomeSlow), minus);
 }
 
 // Bars since the window's extreme, 0 before the window is full; NaN while it misses a price. As
@@ -523,29 +527,33 @@ void setParam(StudyParams& p, StudyParam which, long long v) {
     }
 }
 
-// Bars needed in 64 bits, so that no period entered can wrap it.
+// Bars needed before the last bar has a value from whole windows, in 64 bits so that no period
+// entered can wrap it. Each case follows its study's computation in computeStudy().
 long long needed(Study study, const StudyParams& p) {
-    const auto n = [](int v) { return static_cast<long long>(v); };
+    const auto n = [](auto v) { return static_cast<long long>(v); };
+    // A window of `outer` bars over a series whose first whole value needs `inner` bars.
+    const auto over = [](long long inner, long long outer) { return inner + outer - 1; };
+    const long long change = 2; // a change from the previous bar
     switch (study) {
     case Study::RelativeStrengthIndex:
     case Study::RateOfChange:
     case Study::Momentum:
     case Study::DeMarker:
     case Study::AverageTrueRange:
-        return n(p.period) + 1; // p changes from bar to bar
+        return over(change, n(p.period)); // p changes from bar to bar
     case Study::Trix:
-        return 3 * n(p.period) - 1; // three averages seeded in turn, then a change of one bar
+        return over(over(over(n(p.period), n(p.period)), n(p.period)), change);
     case Study::Macd:
     case Study::MacdHistogram:
-        return std::max(n(p.fastPeriod), n(p.slowPeriod)) + n(p.signalPeriod) - 1;
+        return over(std::max(n(p.fastPeriod), n(p.slowPeriod)), n(p.signalPeriod));
     case Study::StochasticOscillator:
-        return n(p.kPeriod) + n(p.slowing) + n(p.dPeriod) - 2;
+        return over(over(n(p.kPeriod), n(p.slowing)), n(p.dPeriod));
     case Study::Alligator:
         return std::max({n(p.jawsPeriod), n(p.teethPeriod), n(p.lipsPeriod)});
     case Study::AwesomeOscillator:
-        return 34;
+        return n(std::max(kAwesomeFast, kAwesomeSlow));
     case Study::AcceleratorOscillator:
-        return 34 + 5 - 1;
+        return over(n(std::max(kAwesomeFast, kAwesomeSlow)), n(kAcceleratorAverage));
     default:
         return n(p.period);
     }
@@ -734,7 +742,7 @@ StudyResult computeStudy(Study study, const StudyParams& p, const BarSeries& bar
         break;
     case Study::AcceleratorOscillator: {
         const Series ao = awesomeOscillator(h, l);
-        r.lines.push_back(line("AC", elementwise(ao, simpleMovingAverage(ao, 5), minus)));
+        r.lines.push_back(line("AC", elementwise(ao, simpleMovingAverage(ao, kAcceleratorAverage), minus)));
         break;
     }
     case Study::Alligator: {

@@ -63,6 +63,17 @@ std::size_t rangeLineOf(Study study) {
     }
 }
 
+double roundStep(double wanted) {
+    if (!(wanted > 0) || !std::isfinite(wanted))
+        return 1;
+    const double unit = std::pow(10.0, std::floor(std::log10(wanted)));
+    double best = unit;
+    for (double f : {2.0, 5.0, 10.0})
+        if (std::abs(std::log(f * unit / wanted)) < std::abs(std::log(best / wanted)))
+            best = f * unit;
+    return best;
+}
+
 StudyAxis studyAxis(std::span<const double> values, std::size_t first, std::size_t last, double width,
                     std::size_t count) {
     StudyAxis axis;
@@ -78,9 +89,12 @@ StudyAxis studyAxis(std::span<const double> values, std::size_t first, std::size
         axis.y = priceRange(low, high).value_or(axis.y);
         const double span = high - low;
         // A flat window steps by a quarter of the room around its value.
-        axis.tickInterval = (span > 0 ? span : axis.y.length) * 0.25;
-        for (double v = low; v <= axis.y.end() && axis.yTicks.size() < kMaxTicks; v += axis.tickInterval)
-            axis.yTicks.push_back(v);
+        axis.tickInterval = roundStep((span > 0 ? span : axis.y.length) * 0.25);
+        // Whole multiples of the step inside the range; the slack keeps a tick on an edge.
+        const double from = std::ceil(axis.y.location / axis.tickInterval - 1e-9);
+        const double to = std::floor(axis.y.end() / axis.tickInterval + 1e-9);
+        for (double k = from; k <= to && axis.yTicks.size() < kMaxTicks; ++k)
+            axis.yTicks.push_back(k * axis.tickInterval + 0.0); // + 0.0: no "-0"
     }
     const double sixth = std::isfinite(width) ? std::trunc(width / 6) : 1;
     const std::size_t step = sixth >= 1 ? static_cast<std::size_t>(sixth) : 1;

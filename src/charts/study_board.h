@@ -42,17 +42,22 @@ private:
 // its Up line, every other study its one line. An index into StudyResult::lines.
 std::size_t rangeLineOf(Study study);
 
+// 1, 2 or 5 times a power of ten, the nearest to `wanted` by ratio: an axis step whose labels read
+// as round numbers.
+double roundStep(double wanted);
+
 struct StudyAxis {
     AxisRange y{0, 1};
-    double tickInterval = 0; // a quarter of the visible span
+    double tickInterval = 0; // the round step nearest a quarter of the visible span
     std::vector<double> yTicks;
     std::vector<std::size_t> xTicks; // bars with a tick and a grid line, across all the bars
 };
 
 // The lower graph's axes for `values` (one per bar; values that are not finite are skipped) seen
 // through bars [first, last): the y range from min - 0.2 % of the span, 110 % of the span long
-// (a flat or empty window still gets a range of its own), ticks every quarter of the span from the
-// lowest value, and x ticks every sixth of `width` bars, at least one bar apart, below `count`.
+// (a flat or empty window still gets a range of its own), ticks at the whole multiples of a round
+// step (see roundStep()) of about a quarter of the span inside that range, and x ticks every sixth of `width`
+// bars, at least one bar apart, below `count`.
 StudyAxis studyAxis(std::span<const double> values, std::size_t first, std::size_t last, double width,
                     std::size_t count);
 

@@ -545,3 +545,41 @@ TEST(StudyRanges, TheLongestPeriodAcceptedStillDrawsAValueFromAWholeWindow) {
     EXPECT_EQ(std::make_tuple(stochastic.kPeriod, stochastic.dPeriod, stochastic.slowing),
               std::make_tuple(7, 4, 2));
 }
+
+TEST(StudyRanges, EachStudysFirstWholeValueStandsWhereItsBarsNeededSay) {
+    // A missing first bar puts every window's start one bar later: with the bars a study needs
+    // after it, the last bar has a value from whole windows; with one bar fewer it has none. So
+    // the count of bars needed can be neither too high nor too low by one.
+    const Ohlc wide = repeated(8);
+    auto gapped = [&](std::size_t after) {
+        Ohlc s;
+        s.o = {kNaN}, s.h = {kNaN}, s.l = {kNaN}, s.c = {kNaN};
+        for (std::size_t i = 0; i < after; ++i)
+            s.o.push_back(wide.o[i]), s.h.push_back(wide.h[i]), s.l.push_back(wide.l[i]),
+                s.c.push_back(wide.c[i]);
+        return toBars(s);
+    };
+    for (std::size_t k = 0; k < charts::kStudyCount; ++k) {
+        const Study study = static_cast<Study>(k);
+        std::vector<long long> periods(charts::studyParamsOf(study).size(), 3);
+        for (std::size_t i = 0; i < periods.size(); ++i)
+            if (charts::studyParamsOf(study)[i] == charts::StudyParam::Deviation)
+                periods[i] = 2;
+        if (study == Study::Macd || study == Study::MacdHistogram)
+            periods = {3, 5, 4};
+        if (study == Study::StochasticOscillator || study == Study::Alligator)
+            periods = {5, 3, 4};
+        const auto q = charts::studyParamsFrom(study, periods);
+        const std::size_t needed = charts::barsNeeded(study, q);
+        const auto whole = charts::computeStudy(study, q, gapped(needed));
+        const auto shortOfOne = charts::computeStudy(study, q, gapped(needed - 1));
+        ASSERT_TRUE(whole.ok() && shortOfOne.ok());
+        bool anyShort = false;
+        for (std::size_t j = 0; j < whole.lines.size(); ++j) {
+            EXPECT_TRUE(std::isfinite(whole.lines[j].values.back())) << k << " " << whole.lines[j].name;
+            anyShort = anyShort || !std::isfinite(shortOfOne.lines[j].values.back());
+        }
+        // RSI smooths from its first change on; it needs p changes by rule, not by a window.
+        EXPECT_TRUE(anyShort || study == Study::RelativeStrengthIndex) << k;
+    }
+}

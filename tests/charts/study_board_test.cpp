@@ -53,7 +53,8 @@ TEST(StudyBoard, PriceStudiesCombineOscillatorsTakeTurnsAndAnyStudyFreezesTheLiv
 }
 
 TEST(StudyBoard, TheLowerGraphFollowsTheVisibleValuesOfItsRangeSeries) {
-    // The RSI between 20 and 80 in view: from 19.88, 66 long, a tick every 15 from 20.
+    // The RSI between 20 and 80 in view: from 19.88, 66 long; a quarter of the span is 15, so a
+    // tick every 20, the round step nearest it.
     std::vector<double> rsi(40, 50.0);
     rsi[10] = 20;
     rsi[20] = 80;
@@ -62,8 +63,8 @@ TEST(StudyBoard, TheLowerGraphFollowsTheVisibleValuesOfItsRangeSeries) {
     auto axis = charts::studyAxis(rsi, 5, 35, 30, rsi.size());
     EXPECT_NEAR(axis.y.location, 19.88, 1e-9);
     EXPECT_NEAR(axis.y.length, 66, 1e-9);
-    EXPECT_EQ(axis.tickInterval, 15);
-    EXPECT_EQ(axis.yTicks, (std::vector<double>{20, 35, 50, 65, 80}));
+    EXPECT_EQ(axis.tickInterval, 20);
+    EXPECT_EQ(axis.yTicks, (std::vector<double>{20, 40, 60, 80}));
     EXPECT_EQ(axis.xTicks, (std::vector<std::size_t>{0, 5, 10, 15, 20, 25, 30, 35}));
 
     // Equal values in view still make a range with length, and ticks inside it.
@@ -81,6 +82,22 @@ TEST(StudyBoard, TheLowerGraphFollowsTheVisibleValuesOfItsRangeSeries) {
     // A window past the series' end reads nothing beyond it.
     axis = charts::studyAxis(flat, 8, 500, 35, 500);
     EXPECT_GT(axis.y.length, 0);
+
+    // Round steps inside the pane, whatever the values: MACD's small figures and Aroon's 0 to 100.
+    const std::vector<double> macd = {0.00006, -0.00003, 0.000011};
+    axis = charts::studyAxis(macd, 0, 3, 3, 3);
+    EXPECT_DOUBLE_EQ(axis.tickInterval, 0.00002);
+    ASSERT_EQ(axis.yTicks.size(), 5u);
+    for (std::size_t i = 0; i < axis.yTicks.size(); ++i)
+        EXPECT_NEAR(axis.yTicks[i], -0.00002 + 0.00002 * static_cast<double>(i), 1e-12);
+    const std::vector<double> aroon = {0, 42.86, 100};
+    axis = charts::studyAxis(aroon, 0, 3, 3, 3);
+    EXPECT_EQ(axis.yTicks, (std::vector<double>{0, 20, 40, 60, 80, 100}));
+    for (double v : axis.yTicks)
+        EXPECT_TRUE(v >= axis.y.location && v <= axis.y.end());
+    EXPECT_EQ(charts::roundStep(0.3), 0.2);
+    EXPECT_EQ(charts::roundStep(0.4), 0.5);
+    EXPECT_EQ(charts::roundStep(1000), 1000);
 
     // The series that sets the range, by study (MACD: its line; histogram; signal lines).
     EXPECT_EQ(charts::rangeLineOf(Study::Macd), 0u);

@@ -77,7 +77,8 @@ enum class ThemeRole : std::uint8_t {
     ChartRisingFill,    // candlestick body of a bar that closed at or above its open
     ChartRisingOutline, //
     ChartFallingFill,   // and of one that closed below
-    ChartCrosshair,     // crosshair lines, marker and price tag
+    ChartCrosshair,     // crosshair lines and marker
+    ChartCrosshairTag,  // the crosshair's price tag: neither the bid's colour nor the ask's
     ChartBidSeries,     // the bid and ask lines of the bid/ask chart
     ChartAskSeries,     //
     ChartBidLine,       // the live bid and ask across the chart, and their price tags

@@ -438,6 +438,7 @@ void ChartController::showCrosshair(QPointF view) {
     marker.y = close;
     marker.pen = QPen(graph_->theme().crosshair, 2.0);
     marker.tagText = graph_->theme().tagText;
+    marker.tagFill = graph_->theme().crosshairTag;
     marker.tag = QString::fromStdString(tc::charts::formatPrice(close, chart_.decimals()));
     marker.font = pixelFont(font(), 12);
     graph_->setCrosshair(marker);

@@ -210,8 +210,11 @@ void ChartController::refreshIndicator() {
     QVector<AxisLabel> xs, ys;
     for (std::size_t bar : axis.xTicks)
         xs.push_back({static_cast<double>(bar), QString()});
+    // Enough decimals for the step, so that neighbouring labels never read the same.
+    const int stepDecimals = static_cast<int>(std::ceil(-std::log10(axis.tickInterval) - 1e-9));
+    const int decimals = std::max(chart_.decimals() == 0 ? 2 : chart_.decimals(), stepDecimals);
     for (double v : axis.yTicks)
-        ys.push_back({v, studyNumber(v, chart_.decimals())});
+        ys.push_back({v, studyNumber(v, decimals)});
     indicatorGraph_->xAxis().labels = std::move(xs);
     indicatorGraph_->yAxis().labels = std::move(ys);
     indicatorGraph_->update();

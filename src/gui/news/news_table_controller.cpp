@@ -120,8 +120,7 @@ void NewsTableController::showEvent(QShowEvent* event) {
 
 void NewsTableController::updateLanguageStrings() {
     ui_->newsTableView->setAccessibleName(context_.text(texts::kNews));
-    if (!error_.isEmpty())
-        showError(error_);
+    showStatus();
 }
 
 QComboBox* NewsTableController::categoryPopUp() const {
@@ -154,18 +153,24 @@ bool NewsTableController::LoadNews(const QString& category) {
         return false;
     }
     loadedGeneration_ = context_.clientModel()->generation();
+    // The last error and the last category's items belong to another request.
+    loading_ = true;
+    error_.clear();
+    model_->setItems(nullptr);
+    showStatus();
     return true;
 }
 
 void NewsTableController::loaded(const interfaces::NewsLoad& load) {
     shown_ = qt(load.category);
+    loading_ = false;
     if (!load.error.empty()) {
         // Why, instead of a list that would look like a category without news.
         model_->setItems(nullptr);
         showError(qt(load.error));
     } else {
         error_.clear();
-        ui_->newsErrorLabel->hide();
+        showStatus();
         model_->setItems(load.items);
     }
     Q_EMIT newsShown();
@@ -173,9 +178,16 @@ void NewsTableController::loaded(const interfaces::NewsLoad& load) {
 
 void NewsTableController::showError(const QString& detail) {
     error_ = detail;
-    ui_->newsErrorLabel->setText(
-        context_.text(texts::kNewsCouldNotLoaded).replace(QStringLiteral("{0}"), detail));
-    ui_->newsErrorLabel->show();
+    showStatus();
+}
+
+void NewsTableController::showStatus() {
+    if (loading_)
+        ui_->newsErrorLabel->setText(context_.text(texts::kLoadingTheNews));
+    else if (!error_.isEmpty())
+        ui_->newsErrorLabel->setText(
+            context_.text(texts::kNewsCouldNotLoaded).replace(QStringLiteral("{0}"), error_));
+    ui_->newsErrorLabel->setVisible(loading_ || !error_.isEmpty());
 }
 
 bool NewsTableController::openItem(int row) {

@@ -89,6 +89,8 @@ private:
     void updateLanguageStrings();
     void loaded(const interfaces::NewsLoad& load);
     void showError(const QString& detail);
+    // The line above the list: "loading" while a request runs, else the last reply's error.
+    void showStatus();
     void sayNotOpened(const std::string& link);
 
     std::unique_ptr<Ui::NewsTableController> ui_;
@@ -97,6 +99,7 @@ private:
     std::function<bool(const QUrl&)> opener_;
     QString shown_;
     QString error_;
+    bool loading_ = false;
     bool started_ = false;
     // The client (ClientModel::generation) that last took a load.
     std::uint64_t loadedGeneration_ = 0;

@@ -59,7 +59,7 @@ QRectF Crosshair::tagBox(const PlotSpace& space) const {
             metrics.horizontalAdvance(tag) + 8, metrics.height() + 2};
 }
 
-void Crosshair::draw(QPainter& painter, const PlotSpace& space) const {
+void Crosshair::draw(QPainter& painter, const PlotSpace& space, const QRectF& tagAt) const {
     if (!std::isfinite(x))
         return;
     const QRectF area = space.area();
@@ -73,11 +73,12 @@ void Crosshair::draw(QPainter& painter, const PlotSpace& space) const {
         painter.setRenderHint(QPainter::Antialiasing, true);
         painter.setBrush(pen.color());
         painter.drawEllipse(QPointF(vx, vy), symbolSize / 2, symbolSize / 2);
-        if (!tag.isEmpty()) {
+        if (!tag.isEmpty() && !tagAt.isEmpty()) {
             // The tag sits on the right axis, over its labels, and may leave the plot area.
             painter.setClipping(false);
-            const QRectF box = tagBox(space);
+            const QRectF box = tagAt;
             painter.setPen(Qt::NoPen);
+            painter.setBrush(tagFill);
             painter.drawRect(box);
             painter.setPen(tagText);
             painter.setFont(font);

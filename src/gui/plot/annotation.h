@@ -45,10 +45,12 @@ struct Crosshair {
     double symbolSize = 5;
     QString tag; // written in a box on the right axis at y; none when empty
     QColor tagText{Qt::white};
+    QColor tagFill{Qt::darkGray}; // apart from the bid's and the ask's, so it is not read as either
     QFont font;
-    // The tag's box in view coordinates; empty without a tag or a finite y.
+    // The tag's box in view coordinates, centred on y; empty without a tag or a finite y.
     QRectF tagBox(const PlotSpace& space) const;
-    void draw(QPainter& painter, const PlotSpace& space) const;
+    // The tag is drawn in `tagAt` (where the graph placed it among the other tags).
+    void draw(QPainter& painter, const PlotSpace& space, const QRectF& tagAt) const;
 };
 
 } // namespace tc::gui

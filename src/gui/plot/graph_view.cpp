@@ -99,24 +99,41 @@ void GraphView::removeAllAnnotations() {
     update();
 }
 
-std::vector<QRectF> GraphView::textBoxes() const {
+GraphView::PlacedTags GraphView::placeTags() const {
     const PlotSpace& space = *spaces_.front();
-    std::vector<QRectF> boxes;
+    PlacedTags placed;
     std::vector<std::size_t> pinned;
     std::vector<AxisTag> tags;
     for (const TextAnnotation& text : texts_) {
-        boxes.push_back(text.box(space));
+        placed.texts.push_back(text.box(space));
         if (text.pinned && text.shown()) {
-            pinned.push_back(boxes.size() - 1);
-            tags.push_back({boxes.back().center().y(), boxes.back().height()});
+            pinned.push_back(placed.texts.size() - 1);
+            // Where its price stands, even off the plot: two prices below the view keep their order.
+            const double wanted = space.viewPoint(text.x, text.y).y() + text.displacement.y();
+            tags.push_back({wanted, placed.texts.back().height()});
         }
+    }
+    if (crosshair_) {
+        placed.crosshairTag = crosshair_->tagBox(space);
+        if (!placed.crosshairTag.isEmpty())
+            tags.push_back({placed.crosshairTag.center().y(), placed.crosshairTag.height()});
     }
     // Two prices a pip apart on a short chart would put one tag over the other.
     const QRectF area = space.area();
     const std::vector<double> tops = spreadTags(tags, area.top(), area.bottom());
     for (std::size_t i = 0; i < pinned.size(); ++i)
-        boxes[pinned[i]].moveTop(tops[i]);
-    return boxes;
+        placed.texts[pinned[i]].moveTop(tops[i]);
+    if (tags.size() > pinned.size())
+        placed.crosshairTag.moveTop(tops.back());
+    return placed;
+}
+
+std::vector<QRectF> GraphView::textBoxes() const {
+    return placeTags().texts;
+}
+
+QRectF GraphView::crosshairTagBox() const {
+    return placeTags().crosshairTag;
 }
 
 void GraphView::setCrosshair(std::optional<Crosshair> crosshair) {
@@ -167,13 +184,14 @@ void GraphView::paint(QPainter& painter, const QRect& target) {
         painter.restore();
     }
     // Price tags and the crosshair's tag are drawn over the price axis: its labels give way.
-    const std::vector<QRectF> boxes = textBoxes();
+    const PlacedTags placed = placeTags();
+    const std::vector<QRectF>& boxes = placed.texts;
     std::vector<QRectF> tags;
     for (std::size_t i = 0; i < texts_.size(); ++i)
         if (texts_[i].shown())
             tags.push_back(boxes[i]);
-    if (crosshair_ && !crosshair_->tagBox(space).isEmpty())
-        tags.push_back(crosshair_->tagBox(space));
+    if (!placed.crosshairTag.isEmpty())
+        tags.push_back(placed.crosshairTag);
     xAxis_.draw(painter, space, theme_.axis, QRectF(target));
     yAxis_.draw(painter, space, theme_.axis, QRectF(target), tags);
     for (std::size_t i = 0; i < texts_.size(); ++i)
@@ -181,7 +199,7 @@ void GraphView::paint(QPainter& painter, const QRect& target) {
     if (crosshair_) {
         painter.save();
         painter.setClipRect(target);
-        crosshair_->draw(painter, space);
+        crosshair_->draw(painter, space, placed.crosshairTag);
         painter.restore();
     }
     if (legend_)

@@ -57,6 +57,8 @@ public:
     // Where each text annotation stands, in the order of textAnnotations(): the pinned tags of the
     // price axis pushed apart so that none covers another.
     std::vector<QRectF> textBoxes() const;
+    // The crosshair's price tag where it stands among them; empty without one.
+    QRectF crosshairTagBox() const;
     void setCrosshair(std::optional<Crosshair> crosshair);
     const std::optional<Crosshair>& crosshair() const { return crosshair_; }
     void setLegend(std::optional<Legend> legend);
@@ -77,6 +79,13 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    // The pinned tags and the crosshair's tag, spread down the price axis in price order.
+    struct PlacedTags {
+        std::vector<QRectF> texts;
+        QRectF crosshairTag;
+    };
+    PlacedTags placeTags() const;
+
     void layout(const QRectF& bounds);
 
     PlotTheme theme_;

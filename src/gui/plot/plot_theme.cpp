@@ -27,6 +27,7 @@ std::optional<PlotTheme> PlotTheme::named(int number) {
     t.risingOutline = colour(ThemeRole::ChartRisingOutline);
     t.fallingFill = colour(ThemeRole::ChartFallingFill);
     t.crosshair = colour(ThemeRole::ChartCrosshair);
+    t.crosshairTag = colour(ThemeRole::ChartCrosshairTag);
     t.bidSeries = colour(ThemeRole::ChartBidSeries);
     t.askSeries = colour(ThemeRole::ChartAskSeries);
     t.bidLine = colour(ThemeRole::ChartBidLine);

@@ -21,7 +21,8 @@ struct PlotTheme {
     QColor risingFill;         // candlestick body of a bar that closed at or above its open
     QColor risingOutline;      //
     QColor fallingFill;        // and of one that closed below
-    QColor crosshair;          // crosshair lines, marker and price tag
+    QColor crosshair;          // crosshair lines and marker
+    QColor crosshairTag;       // the crosshair's price tag
     QColor bidSeries;          // the bid and ask lines of the bid/ask chart
     QColor askSeries;          //
     QColor bidLine;            // the live bid and ask across the chart, and their price tags

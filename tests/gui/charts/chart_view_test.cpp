@@ -10,6 +10,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -190,9 +191,9 @@ TEST_F(ChartViewTest, TheCrosshairReadsOutTheBarUnderThePointer) {
     EXPECT_EQ(view.graph().crosshair()->tag, "100.00");
     // The tag sits on the price axis at the close, the vertical line on the bar's own x.
     const QImage img = image();
-    const QColor tag = view.graph().theme().crosshair;
-    EXPECT_TRUE(colourNear(img, {int(view.graph().plotArea().right()) + 4, at(4, 100).y()}, tag));
-    EXPECT_TRUE(colourNear(img, {at(4, 0).x(), at(4, 104).y()}, tag));
+    EXPECT_TRUE(colourNear(img, {int(view.graph().plotArea().right()) + 4, at(4, 100).y()},
+                           view.graph().theme().crosshairTag));
+    EXPECT_TRUE(colourNear(img, {at(4, 0).x(), at(4, 104).y()}, view.graph().theme().crosshair));
     // Dragging along moves it from bar to bar, never past the last.
     send(QEvent::MouseMove, at(40, 105), Qt::LeftButton);
     EXPECT_TRUE(view.overlayLabel().text().endsWith("Close: 118.00"));
@@ -340,6 +341,50 @@ TEST_F(ChartViewTest, TheBidAndAskTagsNeverCoverEachOther) {
             ASSERT_EQ(img.pixelColor(x, y).rgb(), tags[i].fill.rgb())
                 << tags[i].text.toStdString() << " at " << y;
     }
+}
+
+// Zoomed in until the quotes fall below the view: their tags stand at the foot in price order (the
+// ask's above the bid's), and the crosshair's tag on the lowest price shown covers neither, nor
+// takes the colour of either.
+TEST(GraphViewTags, TagsKeepThePricesOrderAndNoneCoversAnother) {
+    tc::gui::GraphView view;
+    PlotSpace& space = view.defaultPlotSpace();
+    space.setXRange({0, 10});
+    space.setYRange({1.1000, 0.0010});
+    const PlotTheme& theme = view.theme();
+    TextAnnotation bid, ask;
+    for (auto [tag, id, price, fill] :
+         {std::tuple{&bid, "bid", 1.0900, theme.bidLine}, std::tuple{&ask, "ask", 1.0901, theme.askLine}}) {
+        tag->identifier = id;
+        tag->x = 10;
+        tag->y = price;
+        tag->text = QString::number(price, 'f', 5);
+        tag->fill = fill;
+        tag->pinned = true;
+        view.setTextAnnotation(*tag);
+    }
+    Crosshair cross;
+    cross.x = 5;
+    cross.y = 1.1000;
+    cross.tag = "1.10000";
+    cross.tagFill = theme.crosshairTag;
+    view.setCrosshair(cross);
+    QImage img(300, 200, QImage::Format_ARGB32);
+    {
+        QPainter painter(&img);
+        view.paint(painter, img.rect());
+    }
+    const std::vector<QRectF> boxes = view.textBoxes();
+    const QRectF crossTag = view.crosshairTagBox();
+    ASSERT_EQ(boxes.size(), 2u);
+    ASSERT_FALSE(crossTag.isEmpty());
+    EXPECT_LE(crossTag.bottom(), boxes[1].top() + 1e-9) << "the crosshair's price is the highest";
+    EXPECT_LE(boxes[1].bottom(), boxes[0].top() + 1e-9) << "the ask's above the bid's";
+    EXPECT_LE(boxes[0].bottom(), view.plotArea().bottom() + 1e-9);
+    const QPoint inside = (crossTag.topLeft() + QPointF(2, crossTag.height() / 2)).toPoint();
+    EXPECT_EQ(img.pixelColor(inside).rgb(), theme.crosshairTag.rgb());
+    EXPECT_NE(theme.crosshairTag.rgb(), theme.askLine.rgb());
+    EXPECT_NE(theme.crosshairTag.rgb(), theme.bidLine.rgb());
 }
 
 TEST(GraphViewAxis, LabelsStayWholeApartAndClearOfPriceTags) {

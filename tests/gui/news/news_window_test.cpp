@@ -137,7 +137,12 @@ TEST_F(NewsWindowTest, AFeedThatIsNoFeedShowsWhyAndOnlyHttpLinksOpen) {
         << view->errorLabel()->text().toStdString();
     EXPECT_EQ(view->model()->rowCount(), 0);
 
+    // While the next category is read the error is gone and the line says it loads.
+    server->newsDesk()->hold("Science");
     ASSERT_TRUE(view->LoadNews("Science"));
+    EXPECT_TRUE(view->errorLabel()->isVisible());
+    EXPECT_EQ(view->errorLabel()->text(), context->text(texts::kLoadingTheNews));
+    server->newsDesk()->release();
     ASSERT_TRUE(guitest::waitFor([&] { return shown.size() == 3; }));
     EXPECT_FALSE(view->errorLabel()->isVisible());
     ASSERT_EQ(view->model()->rowCount(), 2);
