@@ -16,7 +16,7 @@ EntryFault shapeFault(std::string_view text, bool allowNegative, std::size_t& wh
     if (text.empty())
         return EntryFault::Empty;
     if (text.size() > kMaxEntryLength)
-        return EntryFault::NotANumber;
+        return EntryFault::TooLong;
     bool comma = false;
     bool blank = false;
     for (std::size_t i = 0; i < text.size(); ++i) {

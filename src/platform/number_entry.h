@@ -20,12 +20,13 @@ enum class EntryFault {
     NotANumber, // letters, signs, exponents, a second point, symbols: "abc", "$100", "1e5", "1.2.3"
     TooLarge,   // more whole digits than any field takes
     TooManyDecimals,
+    TooLong, // more than kMaxEntryLength characters once trimmed: no number is read from it
 };
 
 // More whole digits than this is beyond any price, quantity or amount, and past what a double
 // carries exactly.
 inline constexpr std::size_t kMaxEntryWholeDigits = 15;
-// Longer text is not read at all (a paste of a page).
+// Longer text is not read at all (a paste of a page); it is refused as too long, never cut.
 inline constexpr std::size_t kMaxEntryLength = 64;
 
 struct NumberEntry {

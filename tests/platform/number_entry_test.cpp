@@ -44,8 +44,10 @@ TEST(NumberEntry, NamesCommasBlanksSignsAndSizes) {
     EXPECT_EQ(faultOf(std::string(15, '9')), EntryFault::None);
     EXPECT_EQ(faultOf(std::string(16, '9')), EntryFault::TooLarge);
     EXPECT_EQ(faultOf(std::string(26, '9')), EntryFault::TooLarge);
-    EXPECT_EQ(faultOf(std::string(320, '9')), EntryFault::NotANumber); // past any field's length
-    EXPECT_EQ(faultOf("0000000000000000001.5"), EntryFault::None);     // leading zeros are no size
+    EXPECT_EQ(faultOf(std::string(320, '9')), EntryFault::TooLong); // past any field's length
+    EXPECT_EQ(faultOf(std::string(65, '1')), EntryFault::TooLong);
+    EXPECT_EQ(faultOf("  " + std::string(60, '1').insert(1, ".") + "  "), EntryFault::None); // blanks trimmed
+    EXPECT_EQ(faultOf("0000000000000000001.5"), EntryFault::None); // leading zeros are no size
 
     EXPECT_EQ(faultOf("1.005", {false, 2}), EntryFault::TooManyDecimals);
     EXPECT_EQ(faultOf("1.05", {false, 2}), EntryFault::None);

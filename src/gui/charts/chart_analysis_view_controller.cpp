@@ -159,7 +159,8 @@ ChartAnalysisViewController::Verdict ChartAnalysisViewController::judge(Study st
             verdict.values.push_back(entry.value.value_or(std::numeric_limits<long long>::max()));
             continue;
         }
-        const EntryRefusal refusal{std::string(wholeNumberFaultKey(text.toStdString(), entry.fault)), {}};
+        const EntryRefusal refusal{std::string(wholeNumberFaultKey(text.toStdString(), entry.fault)),
+                                   entryFaultLimit(entry.fault)};
         verdict.text = refusalNaming(context_.language().selected(), refusal, name(i));
         verdict.wrongFields = {i};
         verdict.entryFault = true;

@@ -35,10 +35,9 @@ void DecimalValidator::setMaximumDecimals(int decimals) {
 }
 
 QValidator::State PortValidator::validate(QString& input, int&) const {
-    // A letter or a sixth digit stays as typed, for the login to refuse: dropped, it left another port.
-    if (isPortText(input.toStdString()))
-        return Acceptable;
-    return static_cast<std::size_t>(input.size()) <= platform::kMaxEntryLength ? Intermediate : Invalid;
+    // A letter, a sixth digit or a long paste stays as typed, for the login to refuse: dropped or
+    // cut, it left another port.
+    return isPortText(input.toStdString()) ? Acceptable : Intermediate;
 }
 
 void installDecimalFilter(QLineEdit* field) {

@@ -32,7 +32,7 @@ private:
     std::optional<int> maxDecimals_;
 };
 
-// At most five digits (the server port); other text is shown, not taken.
+// At most five digits (the server port); any other text is shown, however long, not taken.
 class PortValidator : public QValidator {
     Q_OBJECT
 public:

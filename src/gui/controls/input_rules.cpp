@@ -14,8 +14,6 @@ bool isDigit(char c) {
 } // namespace
 
 EntryHold holdNumberEntry(std::string_view text, platform::EntryRules rules) {
-    if (text.size() > platform::kMaxEntryLength)
-        return EntryHold::Refused;
     const platform::NumberEntry entry = platform::readNumberEntry(text, rules);
     return entry.ok() || entry.fault == platform::EntryFault::Empty ? EntryHold::Acceptable
                                                                     : EntryHold::Shown;
@@ -40,6 +38,8 @@ std::string_view entryFaultKey(platform::EntryFault fault) {
         return texts::kIsTooLarge;
     case EntryFault::TooManyDecimals:
         return texts::kTooManyDecimals;
+    case EntryFault::TooLong:
+        return texts::kLongerThanCharacters;
     }
     return texts::kNotNumber;
 }
@@ -62,13 +62,18 @@ std::string_view wholeNumberFaultKey(std::string_view text, platform::EntryFault
     return entryFaultKey(fault);
 }
 
+std::string entryFaultLimit(platform::EntryFault fault, platform::EntryRules rules) {
+    if (fault == platform::EntryFault::TooManyDecimals)
+        return std::to_string(rules.maxDecimals.value_or(0));
+    if (fault == platform::EntryFault::TooLong)
+        return std::to_string(platform::kMaxEntryLength);
+    return {};
+}
+
 EntryRefusal numberEntryRefusal(const platform::NumberEntry& entry, platform::EntryRules rules) {
     if (entry.ok())
         return {};
-    EntryRefusal refusal{std::string(entryFaultKey(entry.fault)), {}};
-    if (entry.fault == platform::EntryFault::TooManyDecimals)
-        refusal.limit = std::to_string(rules.maxDecimals.value_or(0));
-    return refusal;
+    return {std::string(entryFaultKey(entry.fault)), entryFaultLimit(entry.fault, rules)};
 }
 
 bool isPortText(std::string_view text) {

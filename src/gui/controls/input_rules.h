@@ -9,14 +9,17 @@
 namespace tc::gui {
 
 // How a numeric field holds what is typed: a readable number (or nothing) is acceptable; any other
-// text up to the entry length is kept as typed, so that the field shows it and its refusal names
-// what is wrong, never dropping a comma or a letter to leave another number; past the length the
-// edit is not taken.
+// text is kept as typed, however long, so that the field shows it and its refusal names what is
+// wrong, never dropping a comma, a letter or a long paste to leave another number (or the old one).
+// Refused is a validator's word for an edit not taken; no number entry is held so.
 enum class EntryHold { Acceptable, Shown, Refused };
 EntryHold holdNumberEntry(std::string_view text, platform::EntryRules rules = {});
 // The text that names an entry's fault ({0} the field's name, {1} the most decimals); empty for
 // None.
 std::string_view entryFaultKey(platform::EntryFault fault);
+// What fills {1} of a fault's text: the most decimals, or the most characters of a text too long;
+// empty for the others.
+std::string entryFaultLimit(platform::EntryFault fault, platform::EntryRules rules = {});
 // The text that names why a text read as a whole number (platform::readIntegerEntry) is none, in
 // the words of whole numbers: an empty text, a comma, a blank or a point each say to type digits
 // only. A sign refused and a number too large keep their own texts.
@@ -32,7 +35,7 @@ struct EntryRefusal {
 // The refusal of a number read with `rules`; none when it reads.
 EntryRefusal numberEntryRefusal(const platform::NumberEntry& entry, platform::EntryRules rules = {});
 
-// The port field: at most five digits.
+// A port is at most five digits.
 inline constexpr std::size_t kPortFieldLength = 5;
 bool isPortText(std::string_view text);
 

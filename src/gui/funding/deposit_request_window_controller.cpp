@@ -234,6 +234,12 @@ void DepositRequestWindowController::showCurrencyOnLabel() {
 void DepositRequestWindowController::updateEstimatedAmount() {
     ui_->depositTextField->setText(
         qt(depositEstimate(str(ui_->amountTextField->text()), isOnlinePayment_, currencies())));
+    // The mode and the gateway change what the amount may be.
+    markAmount();
+}
+
+std::optional<FundingRefusalText> DepositRequestWindowController::amountRefusal() const {
+    return depositAmountRefusal(str(ui_->amountTextField->text()), isOnlinePayment_, currencies());
 }
 
 DepositForm DepositRequestWindowController::form() const {

@@ -27,7 +27,8 @@ std::optional<FundingRefusalText> notANumber(const platform::NumberEntry& entry)
     if (entry.ok() || entry.fault == platform::EntryFault::Empty ||
         entry.fault == platform::EntryFault::TooLarge)
         return std::nullopt;
-    return FundingRefusalText{std::string(entryFaultKey(entry.fault)), 0, texts::kAmount, {}};
+    return FundingRefusalText{std::string(entryFaultKey(entry.fault)), 0, texts::kAmount,
+                              entryFaultLimit(entry.fault)};
 }
 
 } // namespace
@@ -38,10 +39,6 @@ EntryRefusal FundingRefusalText::words() const {
 
 std::optional<platform::Decimal> typedAmount(std::string_view text) {
     return readAmount(text).value;
-}
-
-std::optional<FundingRefusalText> amountEntryRefusal(std::string_view text) {
-    return notANumber(readAmount(text));
 }
 
 std::string fixed2(double value) {
@@ -63,20 +60,20 @@ double currencyConversion(double amount, double rate, bool direct) {
 }
 
 std::string depositEstimate(std::string_view amountText, bool onlinePayment, const DepositCurrencies& c) {
-    const std::string asTyped(amountText);
-    // Only the amount's own checks.
-    if (depositAmountRefusal(amountText, onlinePayment))
+    // Nothing beside an amount the deposit refuses, nor where no conversion is known.
+    if (depositAmountRefusal(amountText, onlinePayment, c))
         return {};
-    if (!onlinePayment || !c.account || !c.gatewayChosen || !c.gateway)
-        return asTyped;
-    if (c.account->currencyID == c.gateway->currencyID || !c.system)
-        return asTyped;
-    const double x = typedAmount(amountText).value_or(platform::Decimal()).toDouble();
+    const platform::Decimal amount = typedAmount(amountText).value_or(platform::Decimal());
+    if (!onlinePayment)
+        return fixed2(amount);
+    if (currencyRefusalCode(c) != 0)
+        return {};
+    if (c.account->currencyID == c.gateway->currencyID)
+        return fixed2(amount);
+    const double x = amount.toDouble();
     if (c.system->currencyID == c.account->currencyID)
         return fixed2(currencyConversion(x, c.gateway->depositRate.toDouble(), !c.gateway->isDirect));
-    if (c.system->currencyID == c.gateway->currencyID)
-        return fixed2(currencyConversion(x, c.account->depositRate.toDouble(), c.account->isDirect));
-    return asTyped;
+    return fixed2(currencyConversion(x, c.account->depositRate.toDouble(), c.account->isDirect));
 }
 
 std::int64_t currencyRefusalCode(const DepositCurrencies& c) {
@@ -157,14 +154,22 @@ std::optional<FundingRefusalText> amountRefusal(std::string_view text, std::stri
 
 } // namespace
 
-std::optional<FundingRefusalText> depositAmountRefusal(std::string_view amountText, bool onlinePayment) {
-    return amountRefusal(amountText, texts::kEnterAmountGreaterThanZero, !onlinePayment);
+bool paidInAccountCurrency(const DepositCurrencies& c) {
+    return c.account && c.gatewayChosen && c.gateway && c.account->currencyID == c.gateway->currencyID;
+}
+
+std::optional<FundingRefusalText> depositAmountRefusal(std::string_view amountText, bool onlinePayment,
+                                                       const DepositCurrencies& c) {
+    // Paid in the account's own currency, the amount is what the account is credited: in cents.
+    return amountRefusal(amountText, texts::kEnterAmountGreaterThanZero,
+                         !onlinePayment || paidInAccountCurrency(c));
 }
 
 std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form) {
     if (!form.networkAvailable)
         return refusal(texts::kNoConnectionTradingServer);
-    if (auto amount = depositAmountRefusal(form.amountText, form.mode == funding::kOnlinePayment))
+    if (auto amount =
+            depositAmountRefusal(form.amountText, form.mode == funding::kOnlinePayment, form.currencies))
         return amount;
     if (auto uncarried = firstUncarried(form.texts))
         return uncarried;
@@ -222,7 +227,9 @@ HistoryAccount historyAccountOf(std::string_view typed) {
     if (entry.fault == platform::EntryFault::Empty)
         return {};
     if (!entry.ok())
-        return {{}, FundingRefusalText{std::string(entryFaultKey(entry.fault)), 0, texts::kAccount, {}}};
+        return {{},
+                FundingRefusalText{std::string(entryFaultKey(entry.fault)), 0, texts::kAccount,
+                                   entryFaultLimit(entry.fault)}};
     return {std::to_string(*entry.value), std::nullopt};
 }
 

@@ -54,8 +54,9 @@ struct DepositCurrencies {
     bool gatewayChosen = false;
 };
 
-// The estimate shown for the amount text: the text as typed, or the converted amount with "%.2f";
-// empty for an amount the deposit's checks refuse.
+// The estimate shown for the amount text, "%.2f": the amount itself when paid in the account's
+// currency (or for a bank deposit), else converted; empty for an amount the deposit's checks refuse
+// and for a gateway payment whose conversion is not known (currencyRefusalCode).
 std::string depositEstimate(std::string_view amountText, bool onlinePayment, const DepositCurrencies& c);
 
 // The currency rule of a gateway payment: 0 accepts, else the refusal's code (10000 to 10003).
@@ -80,9 +81,6 @@ struct FundingRefusalText {
 // An amount as typed, read whole by the number rule (platform::readNumberEntry): nothing for an
 // empty text or one that is no number, never its leading digits.
 std::optional<platform::Decimal> typedAmount(std::string_view text);
-// Why the amount typed is no number, naming the amount field ("1,000", "1 000", "abc", "$100");
-// nothing for a number or an empty text, whose checks come before sending.
-std::optional<FundingRefusalText> amountEntryRefusal(std::string_view text);
 
 // A typed text that the request can carry: no character the wire cannot carry or the trader cannot
 // see (text_entry_rules.h), and at most kMaxFundingText characters.
@@ -99,9 +97,12 @@ struct DepositForm {
     std::vector<std::pair<std::string, std::string>> texts;
 };
 
-// The amount's own checks (a number, above 0, within the cap, and for a bank deposit at most two
-// decimals); nullopt when it may be sent.
-std::optional<FundingRefusalText> depositAmountRefusal(std::string_view amountText, bool onlinePayment);
+// Whether a gateway payment is made in the account's own currency, and so credited as paid.
+bool paidInAccountCurrency(const DepositCurrencies& c);
+// The amount's own checks (a number, above 0, within the cap, and at most two decimals for a bank
+// deposit or a payment in the account's currency); nullopt when it may be sent.
+std::optional<FundingRefusalText> depositAmountRefusal(std::string_view amountText, bool onlinePayment,
+                                                       const DepositCurrencies& c = {});
 // nullopt when the deposit may be sent.
 std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form);
 

@@ -158,7 +158,10 @@ void RequestWindow::giveUpAnswer(const QString& message) {
 }
 
 QString RequestWindow::amountFault() const {
-    const auto refusal = amountEntryRefusal(str(frame_.amount->text()));
+    // An empty field is being typed; Send names it.
+    if (frame_.amount->text().isEmpty())
+        return {};
+    const auto refusal = amountRefusal();
     return refusal ? refusalWords(context_.language().selected(), refusal->words(), refusal->field)
                    : QString();
 }

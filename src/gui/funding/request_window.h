@@ -7,6 +7,7 @@
 // approval request, or no answer in time, is told and Send offered again. The answers to an approval
 // request (its receipt or refusal) reach only the window that sent it. Each window keeps its own
 // form, checks and replies.
+#include "gui/funding/funding_window_rules.h"
 #include "gui/models/client_model.h"
 #include "interfaces/client.h"
 
@@ -61,7 +62,8 @@ public:
     void setAnswerTimeLimit(std::chrono::milliseconds limit);
     // A request was sent and neither its answer nor its refusal has come.
     bool awaitsAnswer() const { return answerTimer_.isActive(); }
-    // The reason the amount field is marked with; empty while it holds a number or nothing.
+    // The reason the amount field is marked with, Send's own for the amount; empty while the amount
+    // would be taken or nothing is typed.
     QString amountFault() const;
 
 Q_SIGNALS:
@@ -100,6 +102,11 @@ protected:
     virtual void fundingReply(const interfaces::FundingReply& reply) = 0;
     // The amount typed changed.
     virtual void amountEdited() = 0;
+    // The amount's own checks as Send runs them, for the window's form as it stands.
+    virtual std::optional<FundingRefusalText> amountRefusal() const = 0;
+    // The amount field marked, or not, for what it holds; again whenever what the checks read
+    // changes (the mode, the gateway, the withdrawable amount).
+    void markAmount();
     // The form's refusal text; nothing when it may be sent.
     virtual std::optional<QString> checkForm(const std::shared_ptr<const AccountDetails>& chosen) const = 0;
     // Sends the checked form for the chosen account.
@@ -149,8 +156,6 @@ private:
     DetailWindowController* detail_ = nullptr;
     // The request sent waits no longer: a refusal or the time limit leaves the form as it was.
     void giveUpAnswer(const QString& message);
-    // The amount field marked, or not, for what it holds.
-    void markAmount();
 
     QTimer answerTimer_;
     // The last approval request this window sent, whose answers it takes; 0 for none.

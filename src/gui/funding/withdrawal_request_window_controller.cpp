@@ -90,6 +90,8 @@ void WithdrawalRequestWindowController::updateAccountDetails() {
 }
 
 void WithdrawalRequestWindowController::calculateResultingBalance() {
+    // The withdrawable amount moves with the account: the mark follows it.
+    markAmount();
     const auto chosen = account();
     if (!chosen) {
         ui_->resultingBalanceTextField->clear();
@@ -97,6 +99,13 @@ void WithdrawalRequestWindowController::calculateResultingBalance() {
     }
     ui_->resultingBalanceTextField->setText(
         qt(resultingBalanceText(figures(*chosen), str(ui_->amountTextField->text()))));
+}
+
+std::optional<FundingRefusalText> WithdrawalRequestWindowController::amountRefusal() const {
+    const auto chosen = account();
+    return withdrawalAmountRefusal(str(ui_->amountTextField->text()),
+                                   chosen && client() ? std::optional<double>(figures(*chosen).withdrawable)
+                                                      : std::nullopt);
 }
 
 std::optional<QString>

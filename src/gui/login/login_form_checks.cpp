@@ -26,11 +26,17 @@ std::optional<std::int32_t> parsePort(std::string_view text) {
     return port;
 }
 
-std::optional<std::string_view> loginValidationKey(const LoginFields& fields) {
-    if (isBlank(fields.server))
+std::optional<std::string_view> serverValidationKey(std::string_view server, std::string_view port) {
+    if (isBlank(server))
         return texts::kEnterServerAddress;
-    if (!parsePort(fields.port))
+    if (!parsePort(port))
         return texts::kEnterPortNumberFrom1;
+    return std::nullopt;
+}
+
+std::optional<std::string_view> loginValidationKey(const LoginFields& fields) {
+    if (const auto key = serverValidationKey(fields.server, fields.port))
+        return key;
     if (isBlank(fields.userName))
         return texts::kEnterUserName;
     if (fields.password.empty())

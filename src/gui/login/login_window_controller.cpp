@@ -8,6 +8,8 @@
 #include "gui/app/language_list.h"
 #include "gui/app/qt_shell.h"
 #include "gui/app/qt_text.h"
+#include "gui/app/theme_manager.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/controls/entry_refusal.h"
 #include "gui/controls/input_filters.h"
 #include "gui/controls/toggles.h"
@@ -55,7 +57,12 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     loadLanguages();
-    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+    bindLanguage(this, context_.language(), [this] {
+        updateLanguageStrings();
+        markPort();
+    });
+    connect(ui_->portTextField, &QLineEdit::textChanged, this, [this] { markPort(); });
+    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { markPort(); });
     connect(ui_->languagesComboBox, &QComboBox::activated, this,
             [this](int index) { context_.language().select(index); });
     connect(modes_, &QButtonGroup::idToggled, this, [this](int segment, bool on) {
@@ -219,6 +226,13 @@ bool LoginWindowController::checkLoginValidation() {
     return true;
 }
 
+void LoginWindowController::markPort() {
+    const std::string port = ui_->portTextField->text().toStdString();
+    markEntry(ui_->portTextField,
+              port.empty() || parsePort(port) ? QString() : context_.text(texts::kEnterPortNumberFrom1),
+              context_.themes());
+}
+
 void LoginWindowController::loginButtonClicked() {
     if (loggingIn_ || !checkLoginValidation())
         return;
@@ -303,8 +317,16 @@ void LoginWindowController::createDemoUserButtonClicked() {
 }
 
 void LoginWindowController::demoRegistrationSubmit(interfaces::DemoRegistration form) {
+    // The registration goes where the login would: a port the login refuses is refused here too,
+    // not replaced by the default port.
+    const std::string port = ui_->portTextField->text().toStdString();
+    if (const auto key = serverValidationKey(ui_->serverTextField->text().toStdString(), port)) {
+        CommonAlert::open(registrationSheet_,
+                          {qt(shell_.applicationName()), context_.text(*key), AlertSpec::Critical, {}, {}});
+        return;
+    }
     form.server = ui_->serverTextField->text().trimmed().toStdString();
-    form.port = parsePort(ui_->portTextField->text().toStdString()).value_or(0);
+    form.port = parsePort(port).value_or(0);
     context_.setClientModel(&session_);
     const interfaces::CommandResult result = session_.registerDemoUser(form);
     if (!result) {

@@ -76,6 +76,8 @@ private:
     bool checkLoginValidation();
     void alert(const QString& message);
     void demoRegistrationSubmit(interfaces::DemoRegistration form);
+    // The port field red, with the login's reason, while it holds no port (empty is being typed).
+    void markPort();
 
     std::unique_ptr<Ui::LoginWindowController> ui_;
     RememberedUsers& remembered_;

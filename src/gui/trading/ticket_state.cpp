@@ -268,8 +268,15 @@ TicketPriceHints TicketState::priceHints(const interfaces::Orders* orders) const
     return hints;
 }
 
-EntryRefusal TicketState::quantityRefusal() const {
-    return multiAccount_ ? EntryRefusal{} : readQuantityEntry(quantity_).refusal;
+std::optional<TicketVerdict> TicketState::quantityVerdict(const GroupInstruments* settings) const {
+    if (multiAccount_)
+        return std::nullopt;
+    const TradeEntry lots = readQuantityEntry(quantity_);
+    if (!lots.ok())
+        return refusedEntry(lots.refusal, texts::kQuantity);
+    if (const EntryRefusal ruled = quantityRuleRefusal(*lots.value, settings); ruled.refused())
+        return TicketVerdict{TicketVerdict::Outcome::Refused, ruled.key, {}, {}, ruled.limit};
+    return std::nullopt;
 }
 
 std::string TicketState::contractValue(const TicketRecords& r, const std::vector<TickedLots>& ticked) const {
@@ -342,7 +349,7 @@ TicketVerdict TicketState::check(Side side, bool placeButton, const TicketRecord
         return {};
     if (placeButton && deviation_.on && deviation_.text.empty())
         return refused(std::string(kNoDeviationKey));
-    if (auto fault = entryFault(placeButton))
+    if (auto fault = entryFault(placeButton, r.settings))
         return *fault;
     if (!placeButton || !kind_) {
         // Simple mode sends at the market (and the place button needs an order type).
@@ -372,10 +379,11 @@ TicketVerdict TicketState::check(Side side, bool placeButton, const TicketRecord
     return {TicketVerdict::Outcome::Go, {}, {}, {}, {}};
 }
 
-std::optional<TicketVerdict> TicketState::entryFault(bool placeButton) const {
+std::optional<TicketVerdict> TicketState::entryFault(bool placeButton,
+                                                     const GroupInstruments* settings) const {
     // Several accounts take their rows' quantities, each read as it was entered.
-    if (const EntryRefusal quantity = quantityRefusal(); quantity.refused())
-        return refusedEntry(quantity, texts::kQuantity);
+    if (auto quantity = quantityVerdict(settings))
+        return quantity;
     // Simple mode sends at the market, without the advanced fields.
     if (!placeButton)
         return std::nullopt;

@@ -126,7 +126,12 @@ public:
     void setAccounts(AccountList accounts);
     void chooseAccount(std::int32_t accountId) { accountId_ = accountId; }
     void chooseInstrument(std::string code) { itemCode_ = std::move(code); }
-    void setQuantity(std::string text) { quantity_ = std::move(text); }
+    // A text other than the one standing is the user's.
+    void setQuantity(std::string text) {
+        if (text != quantity_)
+            quantityFilled_ = false;
+        quantity_ = std::move(text);
+    }
     // A text other than the one standing is the user's: the ticket no longer refills it.
     void setPrice(std::string text);
     void setBracketText(Bracket which, std::string text);
@@ -161,7 +166,12 @@ public:
     // moves, so a filled price never stands outside the limit shown beside it. True when one changed.
     bool followLimits(const interfaces::Orders* orders);
     // The quantity back to 0, as at opening.
-    void resetQuantity() { quantity_ = "0"; }
+    void resetQuantity() {
+        quantity_ = "0";
+        quantityFilled_ = true;
+    }
+    // The quantity is the ticket's own 0, not yet touched by the user.
+    bool quantityFilled() const { return quantityFilled_; }
     // One tick up or down on the entry price or a bracket; false without an instrument or when the
     // field holds a text that is no price (it stays as typed).
     enum class PriceField : std::uint8_t { Entry, TakeProfit, StopLoss };
@@ -174,8 +184,10 @@ public:
     // The same texts without noting the prices (a change of language rewords them).
     TicketQuote quoteTexts(const ItemDetails* item) const;
     TicketPriceHints priceHints(const interfaces::Orders* orders) const;
-    // Why the quantity typed is no number (nothing while several accounts fill it).
-    EntryRefusal quantityRefusal() const;
+    // Why the quantity typed would be refused, as Buy, Sell and Place refuse it and its field is marked:
+    // a text that is no number (naming the field), or lots the order rules refuse (none, or past the
+    // group's maximum, minimum or step, in their words). Nothing while several accounts fill it.
+    std::optional<TicketVerdict> quantityVerdict(const GroupInstruments* settings) const;
     // "quantity x contract size = value" for the quantity field, the lots as typed; empty beside lots
     // the order rules would refuse: none, a text that is no number, or lots off the group's quantity
     // rules (of the account, or of each ticked row's account when there are several).
@@ -203,8 +215,9 @@ public:
 
 private:
     void clearUnoffered(const TicketRecords& r);
-    // The first field the order reads whose text is no number, as a refusal.
-    std::optional<TicketVerdict> entryFault(bool placeButton) const;
+    // The first field the order reads whose text is no number (or whose lots the rules refuse), as
+    // a refusal.
+    std::optional<TicketVerdict> entryFault(bool placeButton, const GroupInstruments* settings) const;
     // Fills a bracket with its limit measured from `t`; true when its text changed.
     bool fillBracket(Bracket which, const interfaces::OrderTicket& t, const interfaces::Orders& orders);
     TradeEntry readPrice(std::string_view text) const {
@@ -223,6 +236,7 @@ private:
     interfaces::Delivery delivery_ = interfaces::Delivery::Regular;
     interfaces::Side side_ = interfaces::Side::Buy;
     std::string quantity_ = "0";
+    bool quantityFilled_ = true;
     std::string price_;
     bool priceFilled_ = false;
     std::optional<std::int32_t> priceDecimals_;

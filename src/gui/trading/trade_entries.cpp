@@ -36,14 +36,38 @@ TradeEntry readPointsEntry(std::string_view text) {
     }
     if (entry.ok() || entry.fault == EntryFault::TooLarge)
         out.refusal = {texts::kTooManyDigits, std::to_string(kMaxDeviationDigits)};
-    else
-        out.refusal.key = std::string(wholeNumberFaultKey(text, entry.fault)); // points come whole
+    else // points come whole
+        out.refusal = {std::string(wholeNumberFaultKey(text, entry.fault)), entryFaultLimit(entry.fault)};
     return out;
 }
 
+namespace {
+
+// The group's rule the lots break, in the order rules' words ({0} the limit).
+EntryRefusal breachRefusal(const platform::Decimal& lots, const GroupInstruments* settings,
+                           bool closesRemainder) {
+    const auto breach = settings ? quantityBreach(lots.toDouble(), *settings, closesRemainder) : std::nullopt;
+    if (!breach)
+        return {};
+    using Rule = QuantityBreach::Rule;
+    return {breach->rule == Rule::AboveMaximum   ? texts::kQuantityAboveMaximumLots
+            : breach->rule == Rule::BelowMinimum ? texts::kQuantityBelowMinimumLots
+                                                 : texts::kQuantityMustMultipleLots,
+            breach->limit.toString()};
+}
+
+} // namespace
+
 bool keepsQuantityRules(const platform::Decimal& lots, const GroupInstruments* settings,
                         bool closesRemainder) {
-    return !settings || !quantityBreach(lots.toDouble(), *settings, closesRemainder);
+    return !breachRefusal(lots, settings, closesRemainder).refused();
+}
+
+EntryRefusal quantityRuleRefusal(const platform::Decimal& lots, const GroupInstruments* settings,
+                                 bool closesRemainder) {
+    if (lots.isNaN() || !(lots > platform::Decimal()))
+        return {texts::kEnterQuantityGreaterThanZero, {}};
+    return breachRefusal(lots, settings, closesRemainder);
 }
 
 } // namespace tc::gui

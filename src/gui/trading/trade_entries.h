@@ -36,5 +36,9 @@ TradeEntry readPointsEntry(std::string_view text);
 // break them.
 bool keepsQuantityRules(const platform::Decimal& lots, const GroupInstruments* settings,
                         bool closesRemainder = false);
+// Why the order rules refuse `lots` before asking the server, in their words: none above 0, then the
+// group's maximum, minimum and step ({0} the limit, no field named); none when the lots are taken.
+EntryRefusal quantityRuleRefusal(const platform::Decimal& lots, const GroupInstruments* settings,
+                                 bool closesRemainder = false);
 
 } // namespace tc::gui

@@ -392,6 +392,13 @@ QString TradeTicketWindowController::refusalWords(const EntryRefusal& refusal,
     return tc::gui::refusalWords(context_.language().selected(), refusal, fieldKey);
 }
 
+QString TradeTicketWindowController::verdictWords(const TicketVerdict& verdict) const {
+    // The order rules' text as given; else the ticket's key, naming its field or filled with its limit.
+    if (!verdict.text.empty())
+        return ticketText(verdict.text);
+    return refusalWords({verdict.key, verdict.limit}, verdict.fieldKey);
+}
+
 QString TradeTicketWindowController::shown(std::string_view name) const {
     return ticketText(shownName(context_.language().selected(), name));
 }
@@ -484,9 +491,12 @@ void TradeTicketWindowController::refreshContractValue() {
                 ticked.push_back(
                     {row.quantity, groupSettings(model->client().model(), row.accountDet.get(), item())});
     ui_->tradeTicketBox->showContractValue(ticketText(state_.contractValue(records(), ticked)));
-    const EntryRefusal refusal = state_.quantityRefusal();
-    ui_->tradeTicketBox->markQuantity(refusal.refused() ? refusalWords(refusal, texts::kQuantity) : QString(),
-                                      context_.themes());
+    // The button's own reason, as soon as the trader's entry would be refused; an empty field is being
+    // typed, and the ticket's own 0 waits for one (Buy names both).
+    const auto refusal = state_.quantity().empty() || state_.quantityFilled()
+                             ? std::nullopt
+                             : state_.quantityVerdict(settings());
+    ui_->tradeTicketBox->markQuantity(refusal ? verdictWords(*refusal) : QString(), context_.themes());
 }
 
 // ---- order type, side, brackets, mode
@@ -668,10 +678,7 @@ bool TradeTicketWindowController::validate(Side side, bool placeButton) {
     const TicketVerdict verdict =
         state_.check(side, placeButton, records(), orders(), ui_->leftDrawer->model().rows());
     if (verdict.outcome == TicketVerdict::Outcome::Refused)
-        showRefusal(verdict.key,
-                    verdict.fieldKey.empty()
-                        ? verdict.text
-                        : refusalWords({verdict.key, verdict.limit}, verdict.fieldKey).toStdString());
+        showRefusal(verdict.key, verdictWords(verdict).toStdString());
     return verdict.go();
 }
 

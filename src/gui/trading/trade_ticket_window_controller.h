@@ -114,10 +114,12 @@ private:
     // The order types, times in force and validities as the state offers them, then the state.
     void showOrderLists();
     void LoadQuantity();
-    // The units line, and the quantity field marked when its text is no number.
+    // The units line, and the quantity field marked when Buy or Sell would refuse it.
     void refreshContractValue();
     // A field's refusal in the selected language.
     QString refusalWords(const EntryRefusal& refusal, std::string_view fieldKey) const;
+    // A refusal of the ticket's checks in the selected language.
+    QString verdictWords(const TicketVerdict& verdict) const;
     void changeMode(bool advanced);
     void changeOrderType(std::optional<interfaces::OrderKind> kind);
     void changeSide(interfaces::Side side);

@@ -58,9 +58,14 @@ TEST(InputFilters, TextThatIsNoNumberStaysAsTypedAndIsRefusedWithItsReason) {
     EXPECT_EQ(pasted.text(), "1.2.3");
     EXPECT_FALSE(pasted.hasAcceptableInput());
     pasted.clear();
-    QApplication::clipboard()->setText(QString(320, '9')); // past any number's length: not taken
+    // Past any number's length: kept whole, not dropped, and refused as too long.
+    QApplication::clipboard()->setText(QString(320, '9'));
     pasted.paste();
-    EXPECT_EQ(pasted.text(), "");
+    EXPECT_EQ(pasted.text(), QString(320, '9'));
+    EXPECT_FALSE(pasted.hasAcceptableInput());
+    EXPECT_EQ(refusalOf(pasted.text(), texts::kQuantity),
+              "Quantity is longer than 64 characters. Enter at most 64 characters.");
+    pasted.clear();
     QApplication::clipboard()->setText("12.5");
     pasted.paste();
     EXPECT_EQ(pasted.text(), "12.5");
@@ -70,6 +75,11 @@ TEST(InputFilters, TextThatIsNoNumberStaysAsTypedAndIsRefusedWithItsReason) {
     tc::gui::installPortFilter(&port);
     QTest::keyClicks(&port, "51x0099");
     EXPECT_EQ(port.text(), "51x0099"); // not 51009
+    EXPECT_FALSE(port.hasAcceptableInput());
+    port.clear();
+    QApplication::clipboard()->setText(QString(70, '5'));
+    port.paste();
+    EXPECT_EQ(port.text(), QString(70, '5')); // kept, not dropped
     EXPECT_FALSE(port.hasAcceptableInput());
     port.setText("5100");
     EXPECT_TRUE(port.hasAcceptableInput());

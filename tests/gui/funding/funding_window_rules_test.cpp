@@ -98,7 +98,7 @@ struct Currencies {
 TEST(DepositEstimate, EveryCurrencyCase) {
     Currencies k;
     DepositCurrencies c{&k.usd, &k.eur, &k.usd, true};
-    EXPECT_EQ(depositEstimate("12", false, c), "12"); // not a gateway payment: as typed
+    EXPECT_EQ(depositEstimate(" 12 ", false, c), "12.00"); // not a gateway payment: the amount
     // System currency is the account's: the gateway's rate, direct the other way round.
     EXPECT_EQ(depositEstimate("100", true, c), "92.00");
     // System currency is the gateway's: the account's rate as it stands.
@@ -108,21 +108,27 @@ TEST(DepositEstimate, EveryCurrencyCase) {
     k.eur.depositRate = 0_cdec;
     EXPECT_EQ(depositEstimate("100", true, c), "100.00");
     k.eur.depositRate = 0.92_cdec;
-    // The text as typed: same currency, no system currency, a third system currency, anything missing.
-    EXPECT_EQ(depositEstimate("100.0", true, {&k.usd, &k.usd, &k.eur, true}), "100.0");
-    EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, nullptr, true}), "100");
-    EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, &k.chf, true}), "100");
-    EXPECT_EQ(depositEstimate("100", true, {nullptr, &k.eur, &k.usd, true}), "100");
-    EXPECT_EQ(depositEstimate("100", true, {&k.usd, nullptr, &k.usd, true}), "100");
-    EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, &k.usd, false}), "100");
+    // Paid in the account's currency: the amount in the program's format, never the text typed.
+    EXPECT_EQ(depositEstimate("100.0", true, {&k.usd, &k.usd, &k.eur, true}), "100.00");
+    EXPECT_EQ(depositEstimate(".5", true, {&k.usd, &k.usd, nullptr, true}), "0.50");
+    // No conversion known (no system currency, a third one, anything missing): no estimate.
+    EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, nullptr, true}), "");
+    EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, &k.chf, true}), "");
+    EXPECT_EQ(depositEstimate("100", true, {nullptr, &k.eur, &k.usd, true}), "");
+    EXPECT_EQ(depositEstimate("100", true, {&k.usd, nullptr, &k.usd, true}), "");
+    EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, &k.usd, false}), "");
     // An amount the deposit refuses is worked into no estimate, nor shown as one.
     for (const char* refused : {"-100", "0", "abc", "1e13", "12abc", "1,000"}) {
         EXPECT_EQ(depositEstimate(refused, true, {&k.usd, &k.eur, &k.usd, true}), "") << refused;
         EXPECT_EQ(depositEstimate(refused, false, c), "") << refused;
     }
-    // A third decimal is refused in a bank deposit only: a gateway takes its currency's own.
+    // A third decimal is refused where the account is credited what is paid; a gateway in another
+    // currency takes its currency's own.
     EXPECT_EQ(depositEstimate("0.001", false, c), "");
-    EXPECT_EQ(depositEstimate("0.001", true, {&k.usd, &k.usd, &k.usd, true}), "0.001");
+    EXPECT_EQ(depositEstimate("0.001", true, {&k.usd, &k.usd, &k.usd, true}), "");
+    EXPECT_EQ(depositAmountRefusal("0.001", true, {&k.usd, &k.usd, &k.usd, true})->key,
+              texts::kAmountMoreThanTwoDecimals);
+    EXPECT_EQ(depositAmountRefusal("0.001", true, {&k.usd, &k.eur, &k.usd, true}), std::nullopt);
 
     EXPECT_EQ(currencyRefusalCode({nullptr, &k.eur, &k.usd, true}), 10001);
     EXPECT_EQ(currencyRefusalCode({&k.usd, nullptr, &k.usd, true}), 10002);

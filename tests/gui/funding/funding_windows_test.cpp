@@ -118,7 +118,7 @@ TEST_F(FundingWindowsTest, GatewayDepositFromSendToResultOpensThePageOnce) {
     EXPECT_EQ(window->paymentGatewayComboBox()->itemText(0), "Loopback Pay");
 
     QTest::keyClicks(window->amountTextField(), "250");
-    EXPECT_EQ(window->depositTextField()->text(), "250"); // same currency: as typed
+    EXPECT_EQ(window->depositTextField()->text(), "250.00"); // same currency: the amount paid
     QTest::keyClicks(window->emailTextField(), "demo@example.com");
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
     EXPECT_FALSE(window->sendRequestButton()->isEnabled());
@@ -206,7 +206,7 @@ TEST_F(FundingWindowsTest, BankDepositShowsTheRequest) {
     EXPECT_EQ(window->transferMode(), tc::funding::kTTCopy);
     EXPECT_TRUE(window->okButton()->isEnabled());
     QTest::keyClicks(window->amountTextField(), "1500");
-    EXPECT_EQ(window->depositTextField()->text(), "1500");
+    EXPECT_EQ(window->depositTextField()->text(), "1500.00");
     window->remarksTextField()->setText(QStringLiteral("TT copy"));
     QSignalSpy shown(window, &DepositRequestWindowController::resultShown);
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
@@ -291,6 +291,70 @@ TEST_F(FundingWindowsTest, AnAmountThatIsNoNumberIsRefusedWithItsReason) {
     withdrawal->amountTextField()->setText(QStringLiteral("1000"));
     EXPECT_TRUE(withdrawal->amountTextField()->toolTip().isEmpty());
     EXPECT_FALSE(withdrawal->resultingBalanceTextField()->text().isEmpty());
+    delete deposit;
+}
+
+// Whatever Send would refuse is marked as it is typed or pasted, with Send's own reason; a paste is
+// kept whole (a 41-character amount was cut to 40, "...1000" read as 100), and the online payment's
+// estimate is an amount in the program's format, beside an amount Send takes only.
+TEST_F(FundingWindowsTest, AnAmountSendWouldRefuseIsMarkedWithSendsReasonAndKeptWhole) {
+    DepositRequestWindowController* deposit = depositWindow();
+    auto withdrawal = std::make_unique<WithdrawalRequestWindowController>(*context);
+    withdrawal->show();
+    withdrawal->windowDidAppear();
+    const auto enter = [](tc::gui::RequestWindow* window, const QString& text, bool pasted) {
+        window->amountTextField()->clear();
+        if (pasted) {
+            QApplication::clipboard()->setText(text);
+            QTest::keyClick(window->amountTextField(), Qt::Key_V, Qt::ControlModifier);
+        } else {
+            QTest::keyClicks(window->amountTextField(), text);
+        }
+        EXPECT_EQ(window->amountTextField()->text(), text) << "kept whole";
+    };
+    // The mark's reason, which Send then gives.
+    const auto marked = [&](tc::gui::RequestWindow* window, const char* topic) {
+        const QString mark = window->amountTextField()->toolTip();
+        QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+        EXPECT_FALSE(window->awaitsAnswer());
+        EXPECT_EQ(alertText(window, topic), mark);
+        return mark;
+    };
+    const QString tooLong = context->text(texts::kLongerThanCharacters)
+                                .replace("{0}", context->text(texts::kAmount))
+                                .replace("{1}", "64");
+    for (const bool pasted : {false, true}) {
+        enter(deposit, "-1", pasted);
+        EXPECT_EQ(marked(deposit, "deposit"), context->text(texts::kEnterAmountGreaterThanZero));
+        enter(deposit, "0.001", pasted);
+        EXPECT_EQ(marked(deposit, "deposit"), context->text(texts::kAmountMoreThanTwoDecimals));
+        enter(deposit, QString(70, '1'), pasted);
+        EXPECT_EQ(marked(deposit, "deposit"), tooLong);
+        enter(withdrawal.get(), "-5", pasted);
+        EXPECT_EQ(marked(withdrawal.get(), "withdrawal"), context->text(texts::kAmountMustGreaterThanZero));
+        EXPECT_TRUE(withdrawal->resultingBalanceTextField()->text().isEmpty());
+        enter(withdrawal.get(), QString(70, '1'), pasted);
+        EXPECT_EQ(marked(withdrawal.get(), "withdrawal"), tooLong);
+    }
+    const double withdrawable = withdrawal->withdrawableFundTextField()->text().toDouble();
+    enter(withdrawal.get(), QString::number(withdrawable + 0.01, 'f', 2), false);
+    EXPECT_EQ(withdrawal->amountTextField()->toolTip(), context->text(texts::kAmountMustGreaterThanZero));
+    EXPECT_TRUE(withdrawal->resultingBalanceTextField()->text().isEmpty());
+    // 41 characters are an amount of 1000, not 100.
+    enter(withdrawal.get(), QString(37, '0') + "1000", true);
+    EXPECT_TRUE(withdrawal->amountTextField()->toolTip().isEmpty());
+    const double balance = client().model().AccountDetailCollection.get("20001")->get()->Balance.toDouble();
+    EXPECT_EQ(withdrawal->resultingBalanceTextField()->text(), QString::number(balance - 1000, 'f', 2));
+
+    chooseGateway(deposit); // USD paid into a USD account
+    for (const auto& [typed, estimate] : {std::pair{" 50 ", "50.00"}, std::pair{".5", "0.50"},
+                                          std::pair{"250", "250.00"}, std::pair{"0.001", ""}}) {
+        enter(deposit, typed, false);
+        EXPECT_EQ(deposit->depositTextField()->text(), estimate) << typed;
+        EXPECT_EQ(deposit->amountTextField()->toolTip().isEmpty(), *estimate != 0) << typed;
+    }
+    // The account is credited what is paid, in cents.
+    EXPECT_EQ(deposit->amountTextField()->toolTip(), context->text(texts::kAmountMoreThanTwoDecimals));
     delete deposit;
 }
 

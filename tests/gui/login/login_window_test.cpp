@@ -386,6 +386,46 @@ TEST_F(LoginWindowTest, AUserNameOrPasswordThatCannotBeSentIsRefusedAtOnce) {
     EXPECT_EQ(server->stats().connections, 0) << "nothing was sent";
 }
 
+// A port is kept as typed or pasted, however long, marked at once and refused by the login and the
+// demo registration alike: never cut to five digits, nor replaced by the default port.
+TEST_F(LoginWindowTest, APortIsKeptWholeMarkedAndRefusedByLoginAndRegistration) {
+    QTest::mouseClick(child<QToolButton>(login, "drawerButton"), Qt::LeftButton);
+    type("serverTextField", QStringLiteral("127.0.0.1"));
+    type("usernameTextField", QStringLiteral("demo"));
+    type("passwordTextField", QStringLiteral("demo1234"));
+    auto* loginButton = child<QPushButton>(login, "loginButton");
+    const QString portRefusal = context->text(texts::kEnterPortNumberFrom1);
+    QLineEdit* port = field("portTextField");
+    type("portTextField", QStringLiteral("510000"));
+    EXPECT_EQ(port->text(), QStringLiteral("510000")) << "not 51000";
+    EXPECT_EQ(port->toolTip(), portRefusal);
+    EXPECT_TRUE(refusedWith(login, loginButton, portRefusal));
+    paste(port, QStringLiteral("402217"));
+    EXPECT_EQ(port->text(), QStringLiteral("402217")) << "not 40221";
+    EXPECT_TRUE(refusedWith(login, loginButton, portRefusal));
+    paste(port, QString(70, QLatin1Char('5')));
+    EXPECT_EQ(port->text().size(), 70) << "a long paste is kept, not dropped";
+    EXPECT_TRUE(refusedWith(login, loginButton, portRefusal));
+    type("portTextField", QString::number(ports.stream));
+    EXPECT_TRUE(port->toolTip().isEmpty());
+
+    type("portTextField", QStringLiteral("33x08"));
+    QTest::mouseClick(child<QPushButton>(login, "demoUserCreationButton"), Qt::LeftButton);
+    tc::gui::LoginRegistrationWindowController* sheet = login->registrationSheet();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    type("portTextField", QStringLiteral("33x08")); // the mode's defaults came in with the sheet
+    QTest::keyClicks(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
+    QTest::keyClicks(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
+    QTest::keyClicks(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("+977 1 4000000"));
+    child<QComboBox>(sheet, "CountryComboBox")->setCurrentIndex(3);
+    EXPECT_TRUE(refusedWith(sheet, child<QPushButton>(sheet, "submitButton"), portRefusal));
+    EXPECT_TRUE(child<QPushButton>(sheet, "submitButton")->isEnabled()) << "nothing waits";
+    EXPECT_EQ(server->stats().demoRegistrations, 0);
+    EXPECT_EQ(server->stats().connections, 0) << "nothing was sent";
+    sheet->reject();
+}
+
 TEST_F(LoginWindowTest, CancellingALoginGivesTheFormBackWithoutTheLossAlert) {
     server->setDataServiceSilent(true);
     signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));

@@ -25,7 +25,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -214,6 +216,13 @@ TEST_F(PositionDialogsTest, CloseRefusesWhatIsNoNumberAndShowsNoFigureTheRulesRe
     EXPECT_EQ(quantity->toolTip(), words(texts::kHoldsAComma, texts::kQuantity));
     EXPECT_TRUE(figures().isEmpty());
     EXPECT_EQ(refusedBy(sheet, button), words(texts::kHoldsAComma, texts::kQuantity));
+    // A paste past any number's length stays, marked and refused as too long: it was dropped.
+    QApplication::clipboard()->setText(QString(70, QLatin1Char('1')));
+    quantity->lineEdit()->selectAll();
+    QTest::keySequence(quantity->lineEdit(), QKeySequence::Paste);
+    EXPECT_EQ(quantity->currentText(), QString(70, QLatin1Char('1')));
+    EXPECT_EQ(quantity->toolTip(), words(texts::kLongerThanCharacters, texts::kQuantity, "64"));
+    EXPECT_EQ(refusedBy(sheet, button), quantity->toolTip());
     type(quantity, "0.005");
     EXPECT_TRUE(quantity->toolTip().isEmpty());
     EXPECT_TRUE(figures().isEmpty());

@@ -84,6 +84,7 @@ struct TicketStateTest : ::testing::Test, markettest::Session {
         eur.TickSize = tc::platform::CompactDecimal(platform::Decimal::fromParts(false, 1, -4));
         eur.DecimalPlaces = 4;
         settings(1).availableOrderSettings = 3;
+        settings(1).MaxOrderQty = 1000_cdec; // the ticket holds its lots to the group's maximum
         for (std::int32_t id : {1001, 1002}) {
             auto& a = account(id);
             a.availableOrderTypes = eur.availableOrderTypes;

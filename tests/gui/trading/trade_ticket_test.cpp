@@ -688,6 +688,65 @@ TEST_F(TradeTicketTest, NumbersAreReadWholeOrRefusedAtOnceWithTheirReason) {
     EXPECT_EQ(sent.count(), 0);
 }
 
+// A quantity Buy would refuse is marked as it is typed, with Buy's own reason; a paste past any
+// number's length is kept, marked and refused as too long in the quantity and every price, never
+// dropped for the field's old text (the prefilled price was then placed, or "Price is empty" said).
+TEST_F(TradeTicketTest, WhatBuyOrPlaceWouldRefuseIsMarkedWithTheirReasonAndLongPastesStay) {
+    open();
+    ASSERT_EQ(ticket->accountId(), 20001); // the Standard group: 0.01 to 50 lots in steps of 0.01
+    QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
+    auto* quantity = child<QComboBox>("QuantityComboBox");
+    auto* units = child<QLabel>("QuantityDescriptionTextField");
+    EXPECT_TRUE(quantity->toolTip().isEmpty()) << "the ticket's own 0 waits for an entry";
+    const auto rule = [&](const char* key, const char* limit) {
+        return context->text(key).replace("{0}", QString::fromLatin1(limit));
+    };
+    const std::pair<const char*, QString> quantities[] = {
+        {"0.00000001", rule(texts::kQuantityBelowMinimumLots, "0.01")},
+        {"0.015", rule(texts::kQuantityMustMultipleLots, "0.01")},
+        {"99999", rule(texts::kQuantityAboveMaximumLots, "50")},
+        {"0", context->text(texts::kEnterQuantityGreaterThanZero)}};
+    for (const auto& [typed, reason] : quantities) {
+        typeInto(quantity->lineEdit(), QString::fromLatin1(typed));
+        EXPECT_EQ(quantity->toolTip(), reason) << typed;
+        EXPECT_TRUE(units->text().isEmpty()) << typed;
+        EXPECT_EQ(refusedBy(child<QPushButton>("buyButton")), reason) << typed;
+    }
+    const auto paste = [](QLineEdit* field, const QString& text) {
+        QApplication::clipboard()->setText(text);
+        field->selectAll();
+        QTest::keySequence(field, QKeySequence::Paste);
+        EXPECT_EQ(field->text(), text) << "kept whole";
+    };
+    const QString long70(70, QLatin1Char('1'));
+    paste(quantity->lineEdit(), long70);
+    EXPECT_EQ(quantity->toolTip(), words(texts::kLongerThanCharacters, texts::kQuantity, "64"));
+    EXPECT_EQ(refusedBy(child<QPushButton>("sellButton")), quantity->toolTip());
+    typeInto(quantity->lineEdit(), "0.5");
+    EXPECT_TRUE(quantity->toolTip().isEmpty());
+
+    ticket->setMode(TradeTicketWindowController::kAdvancedMode);
+    chooseOrderType("Limit");
+    auto* place = child<QPushButton>("PlaceOrderButton");
+    auto* price = child<QLineEdit>("PriceTextField");
+    ASSERT_FALSE(price->text().isEmpty()) << "prefilled";
+    paste(price, QString(320, QLatin1Char('9')));
+    EXPECT_EQ(price->toolTip(), words(texts::kLongerThanCharacters, texts::kPriceField, "64"));
+    EXPECT_EQ(refusedBy(place), price->toolTip());
+    chooseOrderType("Market");
+    for (const auto& [box, name, key] :
+         {std::tuple{"TakeProfitCheckBox", "TakeProfitPriceTextField", texts::kTakeProfit},
+          std::tuple{"StopLossCheckBox", "StopLossPriceTextField", texts::kStopLoss}}) {
+        child<QCheckBox>(box)->click();
+        auto* field = child<QLineEdit>(name);
+        paste(field, long70);
+        EXPECT_EQ(field->toolTip(), words(texts::kLongerThanCharacters, key, "64")) << name;
+        EXPECT_EQ(refusedBy(place), field->toolTip()) << name;
+        child<QCheckBox>(box)->click();
+    }
+    EXPECT_EQ(sent.count(), 0);
+}
+
 // The ticket's own prices keep to the limits shown beside them as the quote moves; a price the
 // trader set stays where it was put.
 TEST_F(TradeTicketTest, AFilledPriceKeepsToItsLimitUntilTheTraderSetsIt) {
