@@ -147,6 +147,8 @@ private:
     DetailWindowController* detail_ = nullptr;
     // The request sent waits no longer: a refusal or the time limit leaves the form as it was.
     void giveUpAnswer(const QString& message);
+    // The core is told that no one waits for the last request's answer any more.
+    void stopWaiting();
     // The amount field marked, or not, for what it holds.
     void markAmount();
 
