@@ -421,10 +421,21 @@ std::vector<DeskMessage> ServiceDesk::recentConversations(const std::string& use
 
 std::vector<DeskMessage> ServiceDesk::offlineMessages(const std::string& user) {
     std::string table;
-    for (const auto& [id, room] : rooms_)
+    for (const auto& [id, room] : rooms_) {
         if (!room.title.empty() && room.unread.contains(user))
             table += row({"Server", "", user, room.messages.back().time, std::to_string(room.id), room.name,
                           "", room.title});
+        if (!room.title.empty())
+            continue;
+        std::string users;
+        for (const std::string& u : room.users)
+            users += (users.empty() ? "" : ";") + u;
+        // The messages held for the user, as a recent conversation's columns with no notice title.
+        for (const Message& m : room.messages)
+            if (m.heldFor.contains(user))
+                table += row({m.sender, m.text, users, m.time, std::to_string(room.id), room.name, m.id, "",
+                              display(m.sender)});
+    }
     return {{"", frameFields({typeField(msg::kOfflineMessagesReply), {tag::kText, table}})}};
 }
 
@@ -470,12 +481,15 @@ std::vector<DeskMessage> ServiceDesk::chatAs(const std::string& from, const std:
     if (!room)
         return {};
     // The room is announced with every text: the receiver may not hold it under the sender's name.
-    std::vector<DeskMessage> out{{to, roomFrame(msg::kRoomCreation, *room, from, from, "0")}};
+    std::vector<DeskMessage> out;
+    if (online_.contains(to))
+        out.push_back({to, roomFrame(msg::kRoomCreation, *room, from, from, "0")});
     if (room->messages.size() >= kMaxTranscript)
         room->messages.erase(room->messages.begin());
     room->messages.push_back(
-        {std::to_string(nextMessage_++), from, tc::platform::rtfFromPlainText(text), now()});
-    out.push_back({to, messageFrame(*room, room->messages.back())});
+        {std::to_string(nextMessage_++), from, tc::platform::rtfFromPlainText(text), now(), {}});
+    for (DeskMessage& m : relay(*room, from))
+        out.push_back(std::move(m));
     return out;
 }
 
@@ -507,11 +521,21 @@ std::vector<DeskMessage> ServiceDesk::chatMessage(const std::string& user, const
         return {};
     if (room->messages.size() >= kMaxTranscript)
         room->messages.erase(room->messages.begin());
-    room->messages.push_back({std::to_string(nextMessage_++), user, valueOf(f, tag::kText), now()});
+    room->messages.push_back({std::to_string(nextMessage_++), user, valueOf(f, tag::kText), now(), {}});
+    return relay(*room, user);
+}
+
+std::vector<DeskMessage> ServiceDesk::relay(Room& room, const std::string& from) {
     std::vector<DeskMessage> out;
-    for (const std::string& other : room->users)
-        if (other != user)
-            out.push_back({other, messageFrame(*room, room->messages.back())});
+    Message& m = room.messages.back();
+    for (const std::string& other : room.users) {
+        if (other == from)
+            continue;
+        if (online_.contains(other))
+            out.push_back({other, messageFrame(room, m)});
+        else
+            m.heldFor.insert(other);
+    }
     return out;
 }
 
@@ -529,10 +553,19 @@ std::vector<DeskMessage> ServiceDesk::roomMessages(const std::string& user, cons
 
 std::vector<DeskMessage> ServiceDesk::acknowledge(const std::string& user, const Fields& f) {
     const std::string record = valueOf(f, tag::kAcknowledgedMessage);
-    const std::string roomName = record.substr(0, record.find(kColumn));
-    for (auto& [id, room] : rooms_)
-        if (room.name == roomName)
-            room.unread.erase(user);
+    const std::size_t cut = record.find(kColumn);
+    const std::string roomName = record.substr(0, cut);
+    const std::int64_t upTo =
+        cut == std::string::npos ? 0 : tc::platform::lenientInteger(std::string_view(record).substr(cut + 1));
+    for (auto& [id, room] : rooms_) {
+        if (room.name != roomName)
+            continue;
+        room.unread.erase(user);
+        // Held messages up to the one acknowledged are the user's now.
+        for (Message& m : room.messages)
+            if (tc::platform::lenientInteger(m.id) <= upTo)
+                m.heldFor.erase(user);
+    }
     return {};
 }
 

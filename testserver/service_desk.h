@@ -4,9 +4,9 @@
 // approved; an approved or paid amount moves the account's balance in the book, told in an account
 // summary 1045), the chat (contact tree, rooms, messages between signed-in users, support queues with
 // an agent's greeting, recent conversations, offline notices, room transcripts, acknowledgements,
-// presence changes) and the password change (37 -> 38). Bookings land in the data service, so its
-// approval and transaction lists show them. Pure apart from that: the caller delivers the messages
-// it returns. Thread-safe.
+// presence changes, messages held for users signed out until they sign in) and the password change (37 ->
+// 38). Bookings land in the data service, so its approval and transaction lists show them. Pure apart from
+// that: the caller delivers the messages it returns. Thread-safe.
 #include "account_book.h"
 #include "data_service.h"
 #include "market.h"
@@ -74,6 +74,9 @@ public:
 private:
     struct Message {
         std::string id, sender, text, time; // text: RTF
+        // The room's users who were signed out when it was sent: held for them until they acknowledge
+        // it (type 608) after their sign-in's offline messages (613) brought it.
+        std::set<std::string> heldFor{};
     };
     struct Room {
         std::uint64_t id = 0;
@@ -104,6 +107,9 @@ private:
     std::string messageFrame(const Room& room, const Message& m) const;
     Room* findRoom(std::uint64_t id);
     Room* conversationRoom(const std::string& a, const std::string& b);
+    // The room's newest message, to its users other than `from`: at once to those signed in, held for
+    // the others.
+    std::vector<DeskMessage> relay(Room& room, const std::string& from);
     std::string roomFrame(std::int64_t type, const Room& room, const std::string& key,
                           const std::string& other, const std::string& requestId) const;
 

@@ -30,6 +30,7 @@
 #include <charconv>
 #include <cstring>
 #include <map>
+#include <utility>
 
 using namespace tc;
 
@@ -52,6 +53,9 @@ struct TestServer::Client {
 namespace {
 
 using FieldMap = std::map<int, std::string>;
+
+// Approval requests kept unanswered past this are answered at once.
+constexpr std::size_t kMaxHeldApprovals = 1000;
 
 // The lists in the stats keep the latest entries only, so a long simulation run does not grow them.
 constexpr std::size_t kMaxStatsEntries = 10000;
@@ -116,6 +120,23 @@ void TestServer::deliverDesk(Client* requester, const std::vector<DeskMessage>& 
 
 void TestServer::sendNotice(const std::string& user, const std::string& title, const std::string& text) {
     post([this, user, title, text] { deliverDesk(nullptr, desk_->notice(user, title, text)); });
+}
+
+void TestServer::holdApprovals(bool hold) {
+    if (hold) {
+        approvalsHeld_ = true;
+        return;
+    }
+    post([this] {
+        approvalsHeld_ = false;
+        for (const HeldApproval& held : std::exchange(heldApprovals_, {})) {
+            Client* requester = nullptr;
+            for (auto& c : clients_)
+                if (c->id == held.client)
+                    requester = c.get();
+            deliverDesk(requester, desk_->handle(held.user, held.fields));
+        }
+    });
 }
 
 void TestServer::sendChatAs(const std::string& from, const std::string& to, const std::string& text) {
@@ -582,6 +603,11 @@ void TestServer::handleMessage(Client& client, std::string_view frameText, bool)
             }
             if (type == msg::kApproval && approvalsSilent_) {
                 Log::info("testserver: approval request of {} left unanswered", client.user);
+                break;
+            }
+            if (type == msg::kApproval && approvalsHeld_ && heldApprovals_.size() < kMaxHeldApprovals) {
+                Log::info("testserver: approval request of {} held", client.user);
+                heldApprovals_.push_back({client.id, client.user, fields});
                 break;
             }
             deliverDesk(&client, desk_->handle(client.user, fields));

@@ -112,6 +112,9 @@ public:
     void setDataServiceSilent(bool silent);
     // Leaves approval requests (deposits and withdrawals, type 693) unanswered while on.
     void setApprovalsSilent(bool silent) { approvalsSilent_ = silent; }
+    // Keeps approval requests unanswered while on; once off again answers the ones kept, in the order
+    // they came, before any later one (answers that come late).
+    void holdApprovals(bool hold);
     // Answers every data-service request of that procedure with an error from now on.
     void refuseDataServiceProcedure(std::string procedure);
     // Sends a framed message to every signed-in stream client, sealed under its session key.
@@ -193,6 +196,15 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<bool> dataSilent_{false};
     std::atomic<bool> approvalsSilent_{false};
+    std::atomic<bool> approvalsHeld_{false};
+    // Approval requests kept while held: the stream client's id, its user and the fields. Stream
+    // thread only; bounded as the tests send a few.
+    struct HeldApproval {
+        std::uint64_t client = 0;
+        std::string user;
+        std::map<int, std::string> fields;
+    };
+    std::vector<HeldApproval> heldApprovals_;
     std::atomic<bool> pricesHeld_{false};
 
     int listener_ = -1;

@@ -53,6 +53,21 @@ constexpr auto kRecentConversationLayout =
 // An offline message row has a recent conversation's columns; only its room and title count.
 constexpr auto kOfflineNoticeLayout = recordLayout(text(4, &ChatRoom::RoomId), text(7, noticeTitle));
 
+// A plain text stays as it came; an RTF document gives its plain text.
+std::string plainTextOf(std::string_view message) {
+    return message.starts_with("{\\rtf") ? RtfReader::ConvertRTFToString(message) : std::string(message);
+}
+
+constexpr auto kOfflineChatLayout = recordLayout(
+    text(0, [](OfflineChatRow& m, std::string_view sender) { m.entry.sender = std::string(sender); }),
+    text(1, [](OfflineChatRow& m, std::string_view message) { m.entry.msg = plainTextOf(message); }),
+    time(3, [](OfflineChatRow& m, std::optional<WallTime> at) { m.entry.time = at; }),
+    text(4, &OfflineChatRow::roomId), text(5, &OfflineChatRow::roomName), text(6, &OfflineChatRow::messageId),
+    text(8, [](OfflineChatRow& m, std::string_view name) {
+        if (!name.empty())
+            m.entry.senderDisplayName = std::string(name);
+    }));
+
 constexpr auto kRoomMessageLayout = recordLayout(
     text(0, &RoomMessageRow::messageId),
     text(1, [](RoomMessageRow& m, std::string_view sender) { m.entry.sender = std::string(sender); }),
@@ -138,6 +153,20 @@ std::vector<std::string> ChatTables::readOfflineNoticeRooms(std::string_view tab
             rooms.push_back(std::move(r.RoomId));
     }
     return rooms;
+}
+
+std::vector<OfflineChatRow> ChatTables::readOfflineChatMessages(std::string_view table) {
+    std::vector<OfflineChatRow> messages;
+    for (std::string_view row : rowsOf(table, "offline message")) {
+        const RecordFields f(row);
+        if (f.size() < 6 || !f.text(7).empty())
+            continue;
+        OfflineChatRow m;
+        readRecord(f, kOfflineChatLayout, m);
+        if (!m.entry.sender.empty() && !m.roomId.empty() && !m.roomName.empty())
+            messages.push_back(std::move(m));
+    }
+    return messages;
 }
 
 TableRead<RoomMessageRow> ChatTables::readRoomMessages(std::string_view table) {

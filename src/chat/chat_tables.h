@@ -35,6 +35,15 @@ struct RoomMessageRow {
     ChatMessageEntry entry; // its text read out of the RTF body
 };
 
+// One chat message the server held for the user while signed out (an offline-message row that names no
+// notice): the room it was sent in and the message.
+struct OfflineChatRow {
+    std::string roomId;
+    std::string roomName;
+    std::string messageId;
+    ChatMessageEntry entry; // its text read out of the RTF body
+};
+
 class ChatTables {
 public:
     // Rows past this are dropped with a warning.
@@ -54,6 +63,10 @@ public:
     static std::vector<ChatRoom> readRecentConversations(std::string_view table);
     // Offline messages: the room ids (column 4) of the rows that name a notice (column 7 not empty).
     static std::vector<std::string> readOfflineNoticeRooms(std::string_view table);
+    // Offline messages held for the user: the rows of at least six columns whose column 7 is empty or
+    // missing and that name a sender (0), a room id (4) and a room name (5); 1 the RTF text, 3 the time,
+    // 6 the message id, 8 the sender's display name.
+    static std::vector<OfflineChatRow> readOfflineChatMessages(std::string_view table);
     // Room messages: 0 message id, 1 sender, 2 RTF text, 3 time, 4 display name (optional); a row of
     // fewer than four columns ends the reply.
     static TableRead<RoomMessageRow> readRoomMessages(std::string_view table);

@@ -220,6 +220,9 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
     entry.sender = business_.loginData().userName().value_or("");
     // Stamped in the wire's time, as the server stamps what it relays, so both read alike.
     entry.time = chatTimeOf(wire::nowText());
+    // A contact signed out gets it when they sign in: the server holds it for them meanwhile.
+    const auto* contact = chat_.UserChatCollection.get(key);
+    entry.heldForContact = contact && *contact && !(*contact)->IsUserOnline;
     append(*room, std::move(entry));
     room->SenderName = business_.loginData().userName().value_or("");
     return SendAll(outcome.sends);
@@ -237,8 +240,16 @@ interfaces::CommandResult SessionChat::SendChatQueueRequest(std::string_view que
     const std::optional<std::string> rtf = rtfToSend(text, tooLong);
     if (!rtf)
         return interfaces::CommandResult::refused(tooLong);
-    if (!business_.sessionRequests().SendChatQueueRequest((*queue)->QueueId, *rtf))
+    const std::string queueKey = (*queue)->QueueId;
+    if (!business_.sessionRequests().SendChatQueueRequest(queueKey, *rtf))
         return interfaces::CommandResult::refused("The request could not be sent (no account to name).");
+    // The question opens the queue's transcript: the room the queue opens keeps it.
+    if (auto created = CreateRoomForChat(queueKey); created) {
+        ChatRoom& room = **chat_.ChatRoomCollection.get(queueKey);
+        append(room, {std::string(text), business_.loginData().userName().value_or(""), std::nullopt,
+                      chatTimeOf(wire::nowText())});
+        Changed(Kind::Message, room.RoomName);
+    }
     return interfaces::CommandResult::done();
 }
 
@@ -306,16 +317,78 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
         platform::Log::warning("chat rooms are full; room {} dropped", key);
         return;
     }
+    // What was written under the key before (a support request's question, an earlier room of the
+    // same queue) stays at the head of the transcript.
+    if (auto* before = chat_.ChatRoomCollection.get(key); before && *before) {
+        room->messages.insert(room->messages.begin(), (*before)->messages.begin(), (*before)->messages.end());
+        if (room->messages.size() > kMaxTranscript)
+            room->messages.erase(room->messages.begin(),
+                                 room->messages.begin() +
+                                     static_cast<std::ptrdiff_t>(room->messages.size() - kMaxTranscript));
+    }
     chat_.ChatRoomCollection.insert_or_assign(key, room);
     Changed(Kind::RoomReady, key);
 }
 
 // ---- messages
 
+ChatRoom* SessionChat::ConversationRoom(const std::string& partner, const std::string& roomId,
+                                        const std::string& roomName,
+                                        const std::optional<std::string>& displayName) {
+    if (partner.empty() || roomId.empty() || roomName.empty() ||
+        partner == business_.loginData().userName().value_or(""))
+        return nullptr;
+    // A room already kept for the conversation (under a contact's name or a queue, not as a recent
+    // conversation under its id) holds it; a notice's room is no conversation.
+    for (auto& [key, room] : chat_.ChatRoomCollection) {
+        if (!room || room->RoomName != roomName)
+            continue;
+        if (room->isMessageNotices)
+            return nullptr;
+        if (key != room->RoomId && room->isChatRoomCreated)
+            return room.get();
+    }
+    auto* held = chat_.ChatRoomCollection.get(partner);
+    if (!held || !*held) {
+        if (chat_.ChatRoomCollection.size() >= kMaxRooms) {
+            platform::Log::warning("chat rooms are full; the conversation with {} dropped", partner);
+            return nullptr;
+        }
+        chat_.ChatRoomCollection.insert_or_assign(partner, std::make_shared<ChatRoom>());
+        held = chat_.ChatRoomCollection.get(partner);
+    }
+    ChatRoom& room = **held;
+    room.RoomId = roomId;
+    room.RoomName = roomName;
+    room.isChatRoomCreated = true;
+    if (room.SenderName.empty())
+        room.SenderName = partner;
+    if (room.RoomUserDisplayName.empty() && displayName)
+        room.RoomUserDisplayName = *displayName;
+    // Texts typed while the room was asked for go out in the room the server has.
+    if (auto sent = SendAll(waiting_.roomCreated({partner, partner, roomId, roomName})); !sent)
+        platform::Log::warning("chat room {}: {}", partner, sent.error);
+    Changed(Kind::RoomReady, partner);
+    return &room;
+}
+
 void SessionChat::FillChatMessages(const Fields& fields, const std::string& roomName) {
-    if (chat_.ChatRoomCollection.empty())
-        return;
     const std::vector<TaggedField> parsed = taggedFields(fields);
+    {
+        // The conversation with the sender holds it, though the room was made while the user was away
+        // or before the contact was chosen.
+        std::string from, roomId;
+        std::optional<std::string> shown;
+        for (const TaggedField& f : parsed) {
+            if (f.tag == tag::kChatUser)
+                from = f.value;
+            else if (f.tag == tag::kRoomId)
+                roomId = f.value;
+            else if (f.tag == kSenderDisplayName && !f.value.empty())
+                shown = std::string(f.value);
+        }
+        ConversationRoom(from, roomId, roomName, shown);
+    }
     bool matched = false;
     bool notice = false;
     std::string noticeTitle;
@@ -390,6 +463,13 @@ void SessionChat::FillRecentConversation(const Fields& fields) {
 
 void SessionChat::FillOfflineMessages(const Fields& fields) {
     std::int64_t count = 0;
+    // The messages the server held for the user, each in the conversation with its sender; the last of
+    // each conversation is acknowledged, so the server holds them no more, and announced.
+    struct Held {
+        std::string roomName, messageId;
+        ChatMessageEntry last;
+    };
+    std::vector<Held> conversations;
     for (const TaggedField& f : taggedFields(fields)) {
         if (f.tag != tag::kText)
             continue;
@@ -399,6 +479,33 @@ void SessionChat::FillOfflineMessages(const Fields& fields) {
                 ++count;
             }
         }
+        for (OfflineChatRow& row : ChatTables::readOfflineChatMessages(f.value)) {
+            ChatRoom* room =
+                ConversationRoom(row.entry.sender, row.roomId, row.roomName, row.entry.senderDisplayName);
+            if (!room)
+                continue;
+            room->Message = row.entry.msg;
+            room->chatTime = row.entry.time;
+            room->SenderName = row.entry.sender;
+            if (!row.messageId.empty())
+                room->MessageId = row.messageId;
+            auto held = std::find_if(conversations.begin(), conversations.end(),
+                                     [&](const Held& h) { return h.roomName == row.roomName; });
+            if (held == conversations.end())
+                held = conversations.insert(conversations.end(), Held{row.roomName, {}, {}});
+            if (!row.messageId.empty())
+                held->messageId = row.messageId;
+            held->last = row.entry;
+            append(*room, std::move(row.entry));
+        }
+    }
+    for (const Held& held : conversations) {
+        if (!held.messageId.empty())
+            business_.sessionRequests().requestChatMessageAcknowledgement(held.roomName, held.messageId);
+        events_->NewChatMessageNotification(
+            {held.last.sender, held.last.msg, held.last.senderDisplayName.value_or("")}, chat_.chatUserName,
+            business_.loginData().userName().value_or(""));
+        Changed(Kind::Message, held.roomName);
     }
     if (count < 1)
         return;

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -58,6 +59,11 @@ public:
 
 private:
     interfaces::CommandResult SendAll(const std::vector<ChatSend>& sends);
+    // The room that keeps the conversation a message from `partner` came in (server room `roomId`,
+    // `roomName`): the one that holds it already, else the partner's, made to hold it (texts that
+    // waited for it go out in it). Null for no partner, the user, a notice, or when the rooms are full.
+    ChatRoom* ConversationRoom(const std::string& partner, const std::string& roomId,
+                               const std::string& roomName, const std::optional<std::string>& displayName);
     void Changed(interfaces::ChatChange::Kind kind, std::string key);
 
     BusinessBase& business_;

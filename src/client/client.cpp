@@ -330,6 +330,10 @@ public:
             return unavailable();
         return core_.funding->sendWithdrawalRequest(withdrawal);
     }
+    void giveUpRequest(std::uint64_t ticket) override {
+        if (core_.funding)
+            core_.funding->giveUpRequest(ticket);
+    }
     RequestId requestPayGateSettings() override {
         return core_.funding ? core_.funding->requestGetAllPayGateSettings() : 0;
     }

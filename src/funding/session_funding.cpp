@@ -192,6 +192,22 @@ std::string twoDecimals(const platform::Decimal& amount) {
     return Formatter::formatDecimal(amount.toDouble(), 2);
 }
 
+// The account and amount an approval record names, as the server reads them.
+WaitingApprovals::Asked askedOf(const FinancialApproval& approval) {
+    const bool deposit = approval.financialTransactionTypeId == FinancialApproval::kDeposit;
+    return {deposit ? approval.beneficiaryAccount : approval.benefactorAccount, approval.requestedAmount};
+}
+
+// What an approval request about to go out asks for, read back from its record.
+std::optional<WaitingApprovals::Asked> askedIn(const MessageBase& message) {
+    const std::string* record = message.value(tag::kApprovalRecord);
+    if (!record)
+        return std::nullopt;
+    FinancialApproval approval;
+    approval.loadFromString(*record, FinancialApproval::kFullForm);
+    return askedOf(approval);
+}
+
 } // namespace
 
 FundingMessage depositMessage(const NewDeposit& deposit) {
@@ -292,6 +308,20 @@ ApprovalBanner approvalBanner(std::int64_t action, const ApprovalReq& request, s
     return banner;
 }
 
+ApprovalBanner lateReceiptBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language) {
+    const bool deposit = action == 801;
+    const FinancialApproval none;
+    const FinancialApproval& info = request.information ? *request.information : none;
+    ApprovalBanner banner;
+    banner.title = text(language, deposit ? "93200" : "93201");
+    banner.message = text(language, "0725") + " : " + std::to_string(request.approvalRequestId) + '\n' +
+                     text(language, "0012") + " : " +
+                     std::to_string(deposit ? info.beneficiaryAccount : info.benefactorAccount) + '\n' +
+                     text(language, "0590") + " : " + twoDecimals(info.requestedAmount) + '\n' +
+                     text(language, "93202");
+    return banner;
+}
+
 SessionFunding::SessionFunding(BusinessBase& business)
     : business_(business), events_(SessionEvents::ForPartOf(business)) {}
 
@@ -331,6 +361,8 @@ bool SessionFunding::accountHeld(const std::shared_ptr<const AccountDetails>& ac
 }
 
 interfaces::FundingRequestSent SessionFunding::send(MessageBase& message, std::int64_t approvalAction) {
+    // Read before the writer empties the message.
+    const std::optional<WaitingApprovals::Asked> asked = askedIn(message);
     const std::int32_t number = business_.sessionRequests().nextRequestId();
     message.setValue(tag::kRequestId, platform::decimalText(number));
     message.setValue(tag::kFundingUserId, platform::decimalText(business_.userId()));
@@ -340,7 +372,7 @@ interfaces::FundingRequestSent SessionFunding::send(MessageBase& message, std::i
         return interfaces::CommandResult::refused("The request could not be written; nothing was sent.");
     if (approvalAction == 0)
         return interfaces::CommandResult::done();
-    return {interfaces::CommandResult::done(), waiting_.sent(approvalAction, number)};
+    return {interfaces::CommandResult::done(), waiting_.sent(approvalAction, number, asked)};
 }
 
 interfaces::FundingRequestSent SessionFunding::sendDepositRequest(const NewDeposit& deposit) {
@@ -482,13 +514,25 @@ void readFinancialApproval(FinancialApproval& approval, const ApprovalAnswer& an
 
 } // namespace
 
-void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& request, std::uint64_t ticket) {
+void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& request,
+                                      WaitingApprovals::Answer answer) {
     const std::int64_t language = business_.application().selectedLanguage();
     using Kind = interfaces::FundingReply::Kind;
     if (action == 801 || action == 802) {
         std::vector<std::string> lines = approvalLines(action, request, language);
-        emit({action == 801 ? Kind::DepositRequested : Kind::WithdrawalRequested, request.approvalRequestId,
-              action, 0, labelValuesOf(lines), ticket});
+        if (answer.late) {
+            // No window waits for it, and it may be money that moved: the trader is told all the same.
+            ApprovalBanner late = lateReceiptBanner(action, request, language);
+            events_->CommonUserNotification(std::move(late.message), std::move(late.title));
+        }
+        interfaces::FundingReply reply{action == 801 ? Kind::DepositRequested : Kind::WithdrawalRequested,
+                                       request.approvalRequestId,
+                                       action,
+                                       0,
+                                       labelValuesOf(lines),
+                                       answer.ticket};
+        reply.late = answer.late;
+        emit(std::move(reply));
         return;
     }
     ApprovalBanner banner = approvalBanner(action, request, language);
@@ -505,8 +549,10 @@ bool SessionFunding::toldRefusal(const Tags& tags, interfaces::FundingFailure fa
     const bool payment = failure.request == interfaces::FundingFailure::Request::Payment;
     if (!payment)
         failure.id =
-            waiting_.answered(failure.request == interfaces::FundingFailure::Request::Deposit ? 801 : 802,
-                              echoedRequestNumber(tags));
+            waiting_
+                .answered(failure.request == interfaces::FundingFailure::Request::Deposit ? 801 : 802,
+                          echoedRequestNumber(tags))
+                .ticket;
     failure.code = answer.error;
     failure.text = answer.text.empty() ? fmt::format("The server refused the {} (error {}).",
                                                      payment ? "payment" : "request", answer.error)
@@ -541,7 +587,8 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
         }
         records::readTagged(tags, kApprovalStatusLayout, request);
         if (announced_.insert(id).second && (action == 802 || request.transMasterId == 0))
-            announceApproval(action, request, waiting_.answered(action, echoedRequestNumber(tags)));
+            announceApproval(action, request,
+                             waiting_.answered(action, echoedRequestNumber(tags), askedOf(*approval)));
         return;
     }
     if (collections_.approvalRequests.size() >= FundingCollections::kMaxEntries) {
@@ -558,7 +605,8 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
     // A gateway deposit is followed by the gateway's own announcements instead, and answers no
     // approval request of ours.
     if (action == 802 || request->transMasterId == 0)
-        announceApproval(action, *request, waiting_.answered(action, echoedRequestNumber(tags)));
+        announceApproval(action, *request,
+                         waiting_.answered(action, echoedRequestNumber(tags), askedOf(*approval)));
 }
 
 void SessionFunding::createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) {

@@ -48,6 +48,9 @@ struct ApprovalBanner {
     std::string message;
 };
 ApprovalBanner approvalBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language);
+// The banner of a receipt (801, 802) that came after its window had stopped waiting: the request, the
+// account and the amount asked for, and where to look before sending it again.
+ApprovalBanner lateReceiptBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language);
 
 class SessionFunding final : public FundingHandlers {
 public:
@@ -63,6 +66,8 @@ public:
     interfaces::FundingRequestSent sendDepositRequest(const NewDeposit& deposit);
     interfaces::FundingRequestSent sendWithdrawalRequest(const NewWithdrawal& withdrawal);
     interfaces::RequestId requestGetAllPayGateSettings();
+    // The window of the request of `ticket` stopped waiting for its answer.
+    void giveUpRequest(std::uint64_t ticket) { waiting_.givenUp(ticket); }
 
     // The gateways held, in the order they arrived.
     std::vector<std::shared_ptr<const PayGateSetting>> getAllPayGateSettings() const;
@@ -91,7 +96,9 @@ private:
     std::shared_ptr<PayGateTransaction> addOrUpdatePayGateTransaction(std::shared_ptr<PayGateTransaction> tx);
     void announcePayGate(std::int32_t state, const std::shared_ptr<PayGateTransaction>& tx,
                          std::int64_t error);
-    void announceApproval(std::int64_t action, const ApprovalReq& request, std::uint64_t ticket = 0);
+    // A receipt (801, 802) names the request it answers; one given up is told with a banner too.
+    void announceApproval(std::int64_t action, const ApprovalReq& request,
+                          WaitingApprovals::Answer answer = {});
     void newApprovalRequest(std::int64_t action, const Tags& tags);
     // The server's refusal a reply carries (its error, tag 1015, and text), told to the failure
     // listener as `failure`, else the window waiting for the request would wait for ever; a refused

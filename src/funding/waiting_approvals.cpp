@@ -1,29 +1,51 @@
 #include "funding/waiting_approvals.h"
 
 #include <algorithm>
+#include <array>
+#include <functional>
 
 namespace tc::funding {
 
-std::uint64_t WaitingApprovals::sent(std::int64_t action, std::int64_t number) {
+std::uint64_t WaitingApprovals::sent(std::int64_t action, std::int64_t number, std::optional<Asked> asked) {
     if (waiting_.size() >= kMaxWaiting)
         waiting_.pop_front();
-    waiting_.push_back({action, number, ++lastTicket_});
+    waiting_.push_back({action, number, ++lastTicket_, std::move(asked), false});
     return lastTicket_;
 }
 
-std::uint64_t WaitingApprovals::answered(std::int64_t action, std::optional<std::int64_t> number) {
-    const auto ofKind = [action](const Request& r) { return r.action == action; };
-    auto it = waiting_.end();
-    if (number)
-        it = std::find_if(waiting_.begin(), waiting_.end(),
-                          [&](const Request& r) { return ofKind(r) && r.number == *number; });
-    if (it == waiting_.end())
-        it = std::find_if(waiting_.begin(), waiting_.end(), ofKind);
-    if (it == waiting_.end())
-        return 0;
-    const std::uint64_t ticket = it->ticket;
-    waiting_.erase(it);
-    return ticket;
+void WaitingApprovals::givenUp(std::uint64_t ticket) {
+    const auto it = std::find_if(waiting_.begin(), waiting_.end(),
+                                 [ticket](const Request& r) { return r.ticket == ticket; });
+    if (it != waiting_.end())
+        it->givenUp = true;
+}
+
+WaitingApprovals::Answer WaitingApprovals::answered(std::int64_t action, std::optional<std::int64_t> number,
+                                                    std::optional<Asked> asked) {
+    const auto echoes = [&](const Request& r) { return !number || r.number == *number; };
+    const auto asks = [&](const Request& r) {
+        return !asked || !r.asked || (r.asked->account == asked->account && r.asked->amount == asked->amount);
+    };
+    // From the closest match to the loosest, a request still waited for before one given up: a
+    // given-up request takes an answer only when no waited-for request could own it. A receipt that
+    // names what no request asked for is none of ours.
+    using Test = std::function<bool(const Request&)>;
+    const std::array<Test, 4> tests{
+        [&](const Request& r) { return !r.givenUp && echoes(r) && asks(r); },
+        [&](const Request& r) { return r.givenUp && echoes(r) && asks(r); },
+        [&](const Request& r) { return !r.givenUp && asks(r); },
+        [&](const Request& r) { return r.givenUp && asks(r); },
+    };
+    for (const Test& test : tests) {
+        const auto it = std::find_if(waiting_.begin(), waiting_.end(),
+                                     [&](const Request& r) { return r.action == action && test(r); });
+        if (it == waiting_.end())
+            continue;
+        const Answer answer{it->ticket, it->givenUp};
+        waiting_.erase(it);
+        return answer;
+    }
+    return {};
 }
 
 } // namespace tc::funding

@@ -49,6 +49,9 @@ struct FundingReply {
     // DepositRequested and WithdrawalRequested: the ticket of the request it answers
     // (FundingRequestSent::ticket), 0 for none of this client's.
     std::uint64_t ticket = 0;
+    // The request's window had given up waiting for it (giveUpRequest): the answer came late, and the
+    // core has told the trader with a banner.
+    bool late = false;
 };
 
 // A funding request the server refused, with its error code and text.
@@ -119,6 +122,9 @@ public:
     // finite positive number or a text holds a control character.
     virtual FundingRequestSent requestDeposit(const tc::funding::NewDeposit& deposit) = 0;
     virtual FundingRequestSent requestWithdrawal(const tc::funding::NewWithdrawal& withdrawal) = 0;
+    // The window that sent the request of `ticket` waits for it no more. Its answer, should it come,
+    // never passes for the answer of a request still waited for, and is told to the trader as late.
+    virtual void giveUpRequest(std::uint64_t ticket) = 0;
     virtual RequestId requestPayGateSettings() = 0;
     // The bank account of one of the user's accounts; 0 for an unknown account.
     virtual RequestId requestBankDetails(std::int32_t accountId) = 0;

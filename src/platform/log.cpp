@@ -3,7 +3,6 @@
 #include "platform/clock.h"
 #include "platform/utf8.h"
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 namespace tc::platform {
@@ -57,9 +57,12 @@ struct SiteBudget {
 };
 
 struct RateLimiter {
+    // Call sites are the program's format strings, a few thousand at most; the bound only guards the
+    // table. A site past it shares one budget with every other such site, so it is still limited.
+    static constexpr std::size_t kMaxSites = 8192;
     std::mutex mutex;
-    // Direct-mapped by the site's address; two sites that meet in one slot take turns owning it.
-    std::array<SiteBudget, 512> slots;
+    std::unordered_map<const void*, SiteBudget> sites;
+    SiteBudget overflow;
 };
 
 RateLimiter& rateLimiter() {
@@ -157,9 +160,13 @@ std::optional<std::uint64_t> Log::admit(const void* site) {
     RateLimiter& limiter = rateLimiter();
     const Clock::time_point now = Clock::currentTime();
     std::lock_guard lock(limiter.mutex);
-    SiteBudget& slot = limiter.slots[(reinterpret_cast<std::uintptr_t>(site) >> 3) % limiter.slots.size()];
-    if (slot.site != site || now < slot.windowStart) // another site, or another clock (tests)
-        slot = SiteBudget{site, now, 0, 0};
+    // Each site keeps its own count: sites that once shared a slot reset each other and went unlimited.
+    auto it = limiter.sites.find(site);
+    if (it == limiter.sites.end() && limiter.sites.size() < RateLimiter::kMaxSites)
+        it = limiter.sites.emplace(site, SiteBudget{site, now, 0, 0}).first;
+    SiteBudget& slot = it != limiter.sites.end() ? it->second : limiter.overflow;
+    if (now < slot.windowStart) // another clock (tests)
+        slot.windowStart = now, slot.written = 0;
     else if (now - slot.windowStart >= kWindow)
         slot.windowStart = now, slot.written = 0;
     if (slot.written >= kLinesPerWindow) {

@@ -178,4 +178,48 @@ TEST_F(SessionChatTest, EachChatMessageLeavesWhatItSaysInTheRecords) {
     EXPECT_FALSE(queue.isAvailable);
 }
 
+TEST_F(SessionChatTest, AMessageInARoomMadeWhileTheUserWasAwayShowsInTheConversationWithItsSender) {
+    chat::SessionChat& chat = *wired.chat;
+    const auto& rooms = chat.Collections().ChatRoomCollection;
+    // The room exists on the server from before this login: listed among the recent conversations.
+    chat.FillRecentConversation({"10=627", "17=demo\x05msg A\x05"
+                                           "demo;trader\x05"
+                                           "20240501090000\x05"
+                                           "5001\x05R5001\x05\x05\x05"
+                                           "Demo User\x06"});
+    // The conversation with demo is open before demo writes.
+    ASSERT_TRUE(chat.CreateRoomForChat("demo"));
+    chat.setChatUserName("demo");
+    const auto chatBanners = [&](const std::string& text) {
+        return std::count_if(app.banners.begin(), app.banners.end(),
+                             [&](const auto& b) { return b.informativeText == text; });
+    };
+    const auto message = [](const std::string& id, const std::string& text) {
+        return std::vector<std::string>{"10=603",    "501=5001",      "502=R5001",         "504=demo",
+                                        "506=" + id, "517=Demo User", "21=20240501091000", "17=" + text};
+    };
+    chat.FillChatMessages(message("7", "msg B"), "R5001");
+    pump();
+    const chat::ChatRoom& demo = **rooms.get("demo");
+    ASSERT_EQ(demo.messages.size(), 1u);
+    EXPECT_EQ(demo.messages[0].msg, "msg B");
+    EXPECT_EQ(demo.messages[0].sender, "demo");
+    EXPECT_TRUE(demo.isChatRoomCreated);
+    EXPECT_EQ(demo.RoomName, "R5001");
+    EXPECT_EQ(chatBanners("msg B"), 0); // in view
+    // The conversation is no empty row among the recent ones.
+    const auto recent = chat.Collections().getRecentChatCollection();
+    ASSERT_EQ(recent.size(), 1u);
+    EXPECT_EQ(recent[0]->Message, "msg B");
+
+    // Out of view, the next comes with a banner, in the same conversation.
+    chat.setChatUserName({});
+    chat.FillChatMessages(message("8", "msg C"), "R5001");
+    pump();
+    ASSERT_EQ(demo.messages.size(), 2u);
+    EXPECT_EQ(demo.messages[1].msg, "msg C");
+    EXPECT_EQ(chatBanners("msg C"), 1);
+    EXPECT_EQ(rooms.size(), 2u);
+}
+
 } // namespace

@@ -191,6 +191,55 @@ TEST_F(ServicesRoundTrip, TheServersRefusalOfAnApprovalRequestIsToldWithItsText)
             << id;
 }
 
+TEST_F(ServicesRoundTrip, ARequestGivenUpTakesNoOtherAnswerAndItsLateAnswerIsStillTold) {
+    std::vector<interfaces::FundingReply> receipts;
+    auto handler = demo.client->funding().handleFundingReply([&](const interfaces::FundingReply& r) {
+        if (r.kind == interfaces::FundingReply::Kind::DepositRequested)
+            receipts.push_back(r);
+    });
+    const auto deposit = [&](std::int64_t amount) {
+        funding::NewDeposit d;
+        d.accountDetail = demo.account(20003);
+        d.mode = funding::kBankTransfer;
+        d.amount = platform::Decimal::fromInt64(amount);
+        d.depositDate = "20240601";
+        const interfaces::FundingRequestSent sent = demo.client->funding().requestDeposit(d);
+        EXPECT_TRUE(sent) << sent.error;
+        return sent.ticket;
+    };
+    // The server never answers the first: its window gives up and the trader sends it again.
+    server->setApprovalsSilent(true);
+    const std::uint64_t lost = deposit(111);
+    ASSERT_TRUE(until([&] { return streamCount(693) == 1; }));
+    demo.client->funding().giveUpRequest(lost);
+    server->setApprovalsSilent(false);
+    const std::uint64_t again = deposit(111);
+    ASSERT_TRUE(until([&] { return receipts.size() == 1; }));
+    EXPECT_EQ(receipts[0].ticket, again);
+    EXPECT_FALSE(receipts[0].late);
+
+    // Answered only after its window gave up, and before the next request's answer: each takes its
+    // own, and the late one is told to the trader.
+    server->holdApprovals(true);
+    const std::uint64_t late = deposit(222);
+    const std::uint64_t next = deposit(333);
+    ASSERT_TRUE(until([&] { return streamCount(693) == 4; }));
+    demo.client->funding().giveUpRequest(late);
+    server->holdApprovals(false);
+    ASSERT_TRUE(until([&] { return receipts.size() == 3; }));
+    EXPECT_EQ(receipts[1].ticket, late);
+    EXPECT_TRUE(receipts[1].late);
+    EXPECT_EQ(receipts[2].ticket, next);
+    EXPECT_FALSE(receipts[2].late);
+    const auto banners = demo.app->callsNamed("showMessageBanner");
+    const auto told = std::find_if(banners.begin(), banners.end(), [](const HeadlessApplication::Call& c) {
+        return c.args.size() == 2 && c.args[1] == "Deposit request answered late";
+    });
+    ASSERT_NE(told, banners.end());
+    EXPECT_NE(told->args[0].find("20003"), std::string::npos) << told->args[0];
+    EXPECT_NE(told->args[0].find("222.00"), std::string::npos) << told->args[0];
+}
+
 TEST_F(ServicesRoundTrip, TwoUsersTalkAndSeeEachOthersPresence) {
     ASSERT_TRUE(
         until([&] { return demo.client->chat().collections().UserChatCollection.contains("trader"); }));
@@ -222,16 +271,71 @@ TEST_F(ServicesRoundTrip, TwoUsersTalkAndSeeEachOthersPresence) {
         [&] { return !demo.client->chat().collections().UserChatCollection.at("trader")->IsUserOnline; }));
 }
 
+TEST_F(ServicesRoundTrip, TextsToASignedOutContactAreHeldAndDeliveredIntoTheConversationAtSignIn) {
+    const auto& demoChat = demo.client->chat();
+    ASSERT_TRUE(until([&] { return demoChat.collections().UserChatCollection.contains("trader"); }));
+    const std::size_t before = server->chatConversation("demo", "trader").size();
+    ASSERT_TRUE(demo.client->chat().sendChat("trader", "msg A"));
+    ASSERT_TRUE(demo.client->chat().sendChat("trader", "msg A2"));
+    ASSERT_TRUE(until([&] { return server->chatConversation("demo", "trader").size() == before + 2; }));
+    // The sender's transcript says the server holds them for the contact.
+    const chat::ChatRoom& demoRoom = **demoChat.collections().ChatRoomCollection.get("trader");
+    ASSERT_EQ(demoRoom.messages.size(), 2u);
+    EXPECT_TRUE(demoRoom.messages[0].heldForContact && demoRoom.messages[1].heldForContact);
+
+    ASSERT_TRUE(trader.signIn(ports.stream, "trader", "trader1234"));
+    const auto traderRoom = [&]() -> const chat::ChatRoom* {
+        const auto* room = trader.client->chat().collections().ChatRoomCollection.get("demo");
+        return room ? room->get() : nullptr;
+    };
+    ASSERT_TRUE(until([&] { return traderRoom() && traderRoom()->messages.size() == 2; }));
+    EXPECT_EQ(traderRoom()->messages[0].msg, "msg A");
+    EXPECT_EQ(traderRoom()->messages[1].msg, "msg A2");
+    EXPECT_EQ(traderRoom()->messages[1].sender, "demo");
+    EXPECT_EQ(traderRoom()->messages[1].senderDisplayName, "Demo User");
+    // One banner for the conversation, with its last text; the server is told they arrived.
+    const auto bannersOf = [&](const std::string& text) {
+        const auto banners = trader.app->callsNamed("showBanner");
+        return std::count_if(banners.begin(), banners.end(), [&](const HeadlessApplication::Call& c) {
+            return c.banner && c.banner->informativeText == text;
+        });
+    };
+    ASSERT_TRUE(until([&] { return streamCount(608) >= 1 && bannersOf("msg A2") == 1; }));
+    EXPECT_EQ(bannersOf("msg A"), 0);
+
+    // The next text goes at once, with the trader's conversation with demo open, into it.
+    trader.client->chat().setOpenConversation("demo");
+    ASSERT_TRUE(until([&] { return demoChat.collections().UserChatCollection.at("trader")->IsUserOnline; }));
+    ASSERT_TRUE(demo.client->chat().sendChat("trader", "msg B"));
+    EXPECT_FALSE(demoRoom.messages.back().heldForContact);
+    ASSERT_TRUE(until([&] { return traderRoom()->messages.size() == 3; }));
+    EXPECT_EQ(traderRoom()->messages[2].msg, "msg B");
+
+    // Delivered and acknowledged, nothing is held any more: a new sign-in brings them no second time.
+    trader.client.reset();
+    ASSERT_TRUE(trader.signIn(ports.stream, "trader", "trader1234"));
+    const int acknowledged = streamCount(608);
+    ASSERT_TRUE(until([&] { return streamCount(613) >= 2; }));
+    ASSERT_TRUE(demo.client->chat().sendChat("trader", "msg C"));
+    ASSERT_TRUE(until([&] { return traderRoom() && !traderRoom()->messages.empty(); }));
+    ASSERT_EQ(traderRoom()->messages.size(), 1u);
+    EXPECT_EQ(traderRoom()->messages[0].msg, "msg C");
+    EXPECT_EQ(streamCount(608), acknowledged);
+}
+
 TEST_F(ServicesRoundTrip, SupportQueueOpensItsRoomWithTheAgentsGreeting) {
     ASSERT_TRUE(until([&] { return demo.client->chat().collections().ChatQueueCollection.contains("1"); }));
-    ASSERT_TRUE(demo.client->chat().requestChatQueue("1", "I need help"));
+    ASSERT_TRUE(demo.client->chat().requestChatQueue("1", "I need help with a withdrawal"));
     const auto room = [&]() -> const chat::ChatRoom* {
         const auto* r = demo.client->chat().collections().ChatRoomCollection.get("1");
         return r ? r->get() : nullptr;
     };
-    ASSERT_TRUE(until([&] { return room() && !room()->messages.empty(); }));
+    ASSERT_TRUE(until([&] { return room() && room()->messages.size() == 2; }));
     EXPECT_TRUE(room()->isRoomCreationFromQueue);
-    EXPECT_EQ(room()->messages[0].msg, "Hello, how can we help?");
+    // The question heads the transcript, the agent's greeting follows.
+    EXPECT_EQ(room()->messages[0].msg, "I need help with a withdrawal");
+    EXPECT_EQ(room()->messages[0].sender, "demo");
+    EXPECT_EQ(room()->messages[1].msg, "Hello, how can we help?");
     const chat::ChatQueue& queue = *demo.client->chat().collections().ChatQueueCollection.at("1");
     EXPECT_EQ(queue.roomUserName, "trader");
     EXPECT_EQ(queue.chartRequestStatus, 2);

@@ -81,6 +81,38 @@ TEST(Log, ARepeatedLineIsRateLimitedAndTheCountOfLeftOutLinesFollows) {
     EXPECT_EQ(log.lines().back(), "feed text of 0 bytes refused");
 }
 
+// Two format strings 512 rows of 8 bytes apart: the same slot of a table of 512 indexed by address.
+struct SharedSlotSites {
+    char rows[513][8] = {};
+};
+constexpr SharedSlotSites sharedSlotSites() {
+    SharedSlotSites s;
+    const char first[] = "a {}", second[] = "b {}";
+    for (int i = 0; i < 5; ++i) {
+        s.rows[0][i] = first[i];
+        s.rows[512][i] = second[i];
+    }
+    return s;
+}
+constexpr SharedSlotSites kSharedSlot = sharedSlotSites();
+
+TEST(Log, TwoSitesCalledInTurnAreEachLimitedWhereverTheirAddressesFall) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped(clock);
+    LogCapture log(platform::LogLevel::Info);
+    for (int i = 0; i < 1000; ++i) {
+        platform::Log::warning(kSharedSlot.rows[0], i);
+        platform::Log::warning(kSharedSlot.rows[512], i);
+    }
+    ASSERT_EQ(log.lines().size(), 2 * std::size_t(platform::Log::kLinesPerWindow));
+    EXPECT_EQ(log.lines()[2 * platform::Log::kLinesPerWindow - 1],
+              fmt::format("b {}", platform::Log::kLinesPerWindow - 1));
+    clock->advance(platform::Log::kWindow);
+    platform::Log::warning(kSharedSlot.rows[0], 0);
+    EXPECT_EQ(log.lines().back(),
+              fmt::format("a 0 ({} more like this were left out)", 1000 - platform::Log::kLinesPerWindow));
+}
+
 TEST(Bundle, FindsResourcesOnlyInsideTheRoot) {
     testing_support::TempDir dir;
     dir.write("LoginPropertyList.plist", "<plist/>");

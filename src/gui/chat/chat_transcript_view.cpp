@@ -19,9 +19,9 @@ namespace {
 constexpr int kHorizontalMargin = 6;
 constexpr int kVerticalMargin = 3;
 
-// What a row draws: the head, at least a space, the tab, the text.
-QString drawnText(const QString& head, const QString& text) {
-    return head + QStringLiteral(" \t") + text;
+// What a row draws: the head, at least a space, the tab, the text, and the note on a line of its own.
+QString drawnText(const QString& head, const QString& text, const QString& note) {
+    return head + QStringLiteral(" \t") + text + (note.isEmpty() ? QString() : QChar::LineSeparator + note);
 }
 
 // Lays the line out at `width`; answers its height.
@@ -58,7 +58,7 @@ void TranscriptModel::setRoom(std::shared_ptr<const chat::ChatRoom> room, std::s
             return;
         beginInsertRows({}, static_cast<int>(from), static_cast<int>(room->messages.size() - 1));
         for (std::size_t i = from; i < room->messages.size(); ++i)
-            lines_.push_back(transcriptLine(room->messages[i], own_));
+            lines_.push_back(transcriptLine(room->messages[i], own_, heldNote_));
         lastText_ = room->messages.back().msg;
         endInsertRows();
         return;
@@ -71,11 +71,21 @@ void TranscriptModel::setRoom(std::shared_ptr<const chat::ChatRoom> room, std::s
     if (room_) {
         lines_.reserve(room_->messages.size());
         for (const chat::ChatMessageEntry& entry : room_->messages)
-            lines_.push_back(transcriptLine(entry, own_));
+            lines_.push_back(transcriptLine(entry, own_, heldNote_));
         if (!room_->messages.empty())
             lastText_ = room_->messages.back().msg;
     }
     endResetModel();
+}
+
+void TranscriptModel::setHeldNote(std::string note) {
+    if (note == heldNote_)
+        return;
+    heldNote_ = std::move(note);
+    auto room = std::move(room_);
+    std::string own = own_;
+    room_.reset();
+    setRoom(std::move(room), std::move(own));
 }
 
 int TranscriptModel::rowCount(const QModelIndex& parent) const {
@@ -101,6 +111,8 @@ QVariant TranscriptModel::data(const QModelIndex& index, int role) const {
         return qt(l.head);
     case TextRole:
         return qt(l.text);
+    case NoteRole:
+        return qt(l.note);
     default:
         return {};
     }
@@ -112,7 +124,7 @@ TranscriptDelegate::TranscriptDelegate(ThemeManager& themes, QObject* parent)
     : QStyledItemDelegate(parent), themes_(themes) {}
 
 int TranscriptDelegate::heightFor(const TranscriptLine& line, int width, const QFont& font) const {
-    QTextLayout layout(drawnText(qt(line.head), qt(line.text)), font);
+    QTextLayout layout(drawnText(qt(line.head), qt(line.text), qt(line.note)), font);
     const qreal height = layOut(layout, width - 2 * kHorizontalMargin);
     return static_cast<int>(std::ceil(height)) + 2 * kVerticalMargin;
 }
@@ -135,7 +147,8 @@ void TranscriptDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
 
     const QString head = index.data(TranscriptModel::HeadRole).toString();
-    const QString whole = drawnText(head, index.data(TranscriptModel::TextRole).toString());
+    const QString whole = drawnText(head, index.data(TranscriptModel::TextRole).toString(),
+                                    index.data(TranscriptModel::NoteRole).toString());
     const bool own = index.data(TranscriptModel::OwnRole).toBool();
     const Rgba c =
         colourOf(themes_.getThemeForKey(), own ? ThemeRole::ChatOwnHead : ThemeRole::ChatOtherHead);

@@ -1,10 +1,10 @@
 #pragma once
 // A conversation's transcript: one row per message, "name[time]:" coloured by whose message it is
 // (own or the other party's, in the theme's chat colours), a tab, then the text wrapped to the
-// column's width. The model keeps a share of the room it shows and, told of a change, appends the
-// rows that came (a replaced or shortened room starts again). The view sizes each row once, when it
-// comes, and all rows again only when the width changes, so appending costs the same whatever the
-// length of the transcript.
+// column's width, and under an own text the server holds for a signed-out contact, a note saying so. The
+// model keeps a share of the room it shows and, told of a change, appends the rows that came (a replaced or
+// shortened room starts again). The view sizes each row once, when it comes, and all rows again only when the
+// width changes, so appending costs the same whatever the length of the transcript.
 #include "gui/chat/chat_window_rules.h"
 
 #include <QAbstractTableModel>
@@ -22,7 +22,7 @@ class ThemeManager;
 class TranscriptModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Roles { OwnRole = Qt::UserRole + 1, HeadRole, TextRole };
+    enum Roles { OwnRole = Qt::UserRole + 1, HeadRole, TextRole, NoteRole };
 
     explicit TranscriptModel(QObject* parent = nullptr);
 
@@ -31,6 +31,8 @@ public:
     void setRoom(std::shared_ptr<const chat::ChatRoom> room, std::string ownUserName);
     const std::shared_ptr<const chat::ChatRoom>& room() const { return room_; }
     const TranscriptLine& line(int row) const { return lines_[static_cast<std::size_t>(row)]; }
+    // The note under an own text the server holds for a signed-out contact; the rows read it again.
+    void setHeldNote(std::string note);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -39,6 +41,7 @@ public:
 private:
     std::shared_ptr<const chat::ChatRoom> room_;
     std::string own_;
+    std::string heldNote_;
     std::vector<TranscriptLine> lines_;
     std::string lastText_; // of the last message taken: a room trimmed at the front starts again
 };

@@ -170,6 +170,8 @@ void ChatWindowController::updateLanguageStrings() {
     ui_->messageTextView->setAccessibleName(context_.text(texts::kTypeAMessage));
     ui_->messageTextView->setPlaceholderText(context_.text(texts::kTypeAMessage));
     ui_->rcToolbarItem->setIconText(context_.text(texts::kRecentConversations));
+    ui_->messageTableView->transcript()->setHeldNote(
+        context_.text(texts::kHeldForSignedOutContact).toStdString());
     if (userName_.empty())
         setWindowTitle(context_.text(texts::kChat));
     reloadQueueTable();

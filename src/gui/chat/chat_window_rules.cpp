@@ -90,7 +90,8 @@ QueueChoice chooseQueue(const chat::ChatQueue& queue) {
     return queue.chartRequestStatus == 2 ? QueueChoice::Open : QueueChoice::AskFirst;
 }
 
-TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_view ownUserName) {
+TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_view ownUserName,
+                              std::string_view heldNote) {
     TranscriptLine line;
     const std::string& name = entry.senderDisplayName && !entry.senderDisplayName->empty()
                                   ? *entry.senderDisplayName
@@ -98,6 +99,8 @@ TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_v
     line.head = name + "[" + timeAs(entry.time, "dd/MM/yyyy hh:mm:ss a") + "]:";
     line.text = entry.msg;
     line.own = !ownUserName.empty() && entry.sender == ownUserName;
+    if (entry.heldForContact)
+        line.note = heldNote;
     return line;
 }
 

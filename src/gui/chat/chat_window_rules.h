@@ -55,13 +55,17 @@ struct TranscriptLine {
     std::string head;
     std::string text;
     bool own = false;
-    std::string whole() const { return head + "\t" + text; }
+    // Said under the text: the user's own text waits on the server for the contact to sign in.
+    std::string note;
+    std::string whole() const { return head + "\t" + text + (note.empty() ? "" : "\n" + note); }
 };
 
 // The head names the sender's display name (the user name when the server sent none) and the time
 // as "dd/MM/yyyy hh:mm:ss a"; a missing or null time leaves the brackets empty. Own: the entry's
 // sender is the signed-in user.
-TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_view ownUserName);
+// `heldNote` is the note of an entry held for a signed-out contact.
+TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_view ownUserName,
+                              std::string_view heldNote = {});
 
 // A chat time as "MM/dd/yyyy HH:mm:ss" in the device's zone; "" when it has none.
 std::string noticeTime(const std::optional<WallTime>& time);

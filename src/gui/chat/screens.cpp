@@ -12,7 +12,8 @@
 namespace tc::gui {
 namespace {
 
-// The chat window on the support queue's conversation: the agent's greeting and the user's answer.
+// The chat window on the support queue's conversation: the user's question, the agent's greeting and
+// the user's answer.
 QWidget* chatWindow(ScreenContext& c) {
     interfaces::Chat& chat = c.session().client().chat();
     const auto accepted = [&chat] {
@@ -31,7 +32,7 @@ QWidget* chatWindow(ScreenContext& c) {
     window->show();
     window->showWindow();
     window->chatQueueTableView()->selectRow(0);
-    if (window->messageTableView()->transcript()->rowCount() < 2) {
+    if (window->messageTableView()->transcript()->rowCount() < 3) {
         window->messageTextView()->setText(QStringLiteral("Thanks. Could you explain the margin I need for "
                                                           "one lot of EURUSD on my demo account?"));
         window->SendChatButtonClicked();

@@ -34,8 +34,10 @@ RequestWindow::RequestWindow(GuiContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window), context_(context) {
     answerTimer_.setSingleShot(true);
     answerTimer_.setInterval(kAnswerTimeLimit);
-    connect(&answerTimer_, &QTimer::timeout, this,
-            [this] { giveUpAnswer(context_.text(texts::kServerDidNotAnswerRequest)); });
+    connect(&answerTimer_, &QTimer::timeout, this, [this] {
+        stopWaiting();
+        giveUpAnswer(context_.text(texts::kServerDidNotAnswerRequest));
+    });
 }
 
 RequestWindow::~RequestWindow() = default;
@@ -131,6 +133,8 @@ void RequestWindow::closeEvent(QCloseEvent* event) {
     // Only this window's refresh stops; the other funding windows keep theirs. A request still
     // waiting is no longer this window's to tell.
     ticking_ = false;
+    if (awaitsAnswer())
+        stopWaiting();
     answerTimer_.stop();
     ticket_ = 0;
     QWidget::closeEvent(event);
@@ -148,6 +152,12 @@ void RequestWindow::showForm() {
 
 void RequestWindow::setAnswerTimeLimit(std::chrono::milliseconds limit) {
     answerTimer_.setInterval(limit);
+}
+
+void RequestWindow::stopWaiting() {
+    // Its answer may still come: the core must neither hand it to a later request nor drop it.
+    if (ticket_ != 0 && client())
+        client()->funding().giveUpRequest(ticket_);
 }
 
 void RequestWindow::giveUpAnswer(const QString& message) {

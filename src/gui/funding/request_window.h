@@ -156,6 +156,8 @@ private:
     DetailWindowController* detail_ = nullptr;
     // The request sent waits no longer: a refusal or the time limit leaves the form as it was.
     void giveUpAnswer(const QString& message);
+    // The core is told that no one waits for the last request's answer any more.
+    void stopWaiting();
 
     QTimer answerTimer_;
     // The last approval request this window sent, whose answers it takes; 0 for none.

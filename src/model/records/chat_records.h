@@ -61,6 +61,9 @@ struct ChatMessageEntry {
     std::string sender;
     std::optional<std::string> senderDisplayName;
     std::optional<WallTime> time;
+    // The user's own text, sent while the contact was signed out: the server holds it for them until
+    // they sign in.
+    bool heldForContact = false;
 };
 
 struct ChatRoom {

@@ -3,6 +3,7 @@
 // request, the notices with their pop-up, the recent conversations with their transcripts.
 #include "gui/app/common_alert.h"
 #include "gui/app/in_app_notification_center.h"
+#include "gui/app/qt_text.h"
 #include "gui/chat/chat_message_window_controller.h"
 #include "gui/chat/chat_room_list_model.h"
 #include "gui/chat/chat_transcript_view.h"
@@ -137,6 +138,8 @@ TEST_F(ChatWindowsTest, TextsTypedBeforeTheRoomExistsGoOutOnceInOrderAndRepliesS
     ASSERT_EQ(transcript->rowCount(), 2);
     EXPECT_TRUE(transcript->line(0).own);
     EXPECT_EQ(transcript->line(1).text, "second");
+    // trader is signed out: each text says the server keeps it for them.
+    EXPECT_EQ(tc::gui::qt(transcript->line(1).note), context->text(texts::kHeldForSignedOutContact));
     // Pressing send with an empty field sends nothing.
     QTest::mouseClick(chat->sendButton(), Qt::LeftButton);
     EXPECT_EQ(transcript->rowCount(), 2);
@@ -264,11 +267,16 @@ TEST_F(ChatWindowsTest, ASupportQueueIsAskedFirstThenItsConversationOpens) {
 
     queues->selectRow(0);
     ASSERT_TRUE(chat->queueRequestSheet()->isVisible());
-    chat->queueRequestSheet()->messageField()->setText("I need help");
+    QLineEdit* question = chat->queueRequestSheet()->messageField();
+    question->selectAll();
+    QTest::keyClicks(question, "I need help with a withdrawal");
     QTest::mouseClick(chat->queueRequestSheet()->requestButton(), Qt::LeftButton);
     TranscriptModel* transcript = chat->messageTableView()->transcript();
-    ASSERT_TRUE(waitFor([&] { return transcript->rowCount() == 1; }));
-    EXPECT_EQ(transcript->line(0).text, "Hello, how can we help?");
+    // The question heads the transcript, before the agent's greeting.
+    ASSERT_TRUE(waitFor([&] { return transcript->rowCount() == 2; }));
+    EXPECT_EQ(transcript->line(0).text, "I need help with a withdrawal");
+    EXPECT_TRUE(transcript->line(0).own);
+    EXPECT_EQ(transcript->line(1).text, "Hello, how can we help?");
     EXPECT_EQ(sent(678), 1);
     ASSERT_TRUE(waitFor([&] { return queueText() == "Client Support"; }));
 

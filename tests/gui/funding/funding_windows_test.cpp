@@ -384,7 +384,7 @@ TEST_F(FundingWindowsTest, ApprovalAnswersReachOnlyTheWindowThatSentTheRequest) 
     EXPECT_EQ(second->currentPage(), 0);
 }
 
-TEST_F(FundingWindowsTest, ARequestWithoutAnswerIsGivenUpAfterTheLimit) {
+TEST_F(FundingWindowsTest, ARequestWithoutAnswerIsGivenUpAfterTheLimitAndTheNextTakesItsOwnAnswer) {
     DepositRequestWindowController* window = depositWindow();
     server->setApprovalsSilent(true);
     window->setAnswerTimeLimit(std::chrono::milliseconds(50));
@@ -395,6 +395,16 @@ TEST_F(FundingWindowsTest, ARequestWithoutAnswerIsGivenUpAfterTheLimit) {
     EXPECT_TRUE(window->sendRequestButton()->isEnabled());
     EXPECT_EQ(window->amountTextField()->text(), "250");
     EXPECT_EQ(window->currentPage(), 0);
+
+    // Sent again once the server answers: the receipt is this request's, not the lost one's.
+    server->setApprovalsSilent(false);
+    window->setAnswerTimeLimit(tc::gui::RequestWindow::kAnswerTimeLimit);
+    window->amountTextField()->clear();
+    QTest::keyClicks(window->amountTextField(), "300");
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return window->currentPage() == 1; }));
+    EXPECT_FALSE(window->awaitsAnswer());
+    EXPECT_EQ(detailValue(window->detailWindow(), 5), "300.00");
     delete window;
 }
 
