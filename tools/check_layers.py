@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks that every source of a layer includes only its own layer and the layers it sees.
 
-Usage: check_layers.py SRC_DIR [--acyclic=LAYER,LAYER] LAYER=SEES,SEES ... [PROGRAM_DIR:SEES,SEES ...]
+Usage: check_layers.py SRC_DIR [--acyclic=LAYER,LAYER] [--below=LAYER=BELOW,BELOW ...]
+                       LAYER=SEES,SEES ... [PROGRAM_DIR:SEES,SEES ...]
 
 The build refuses a back-edge where a layer compiles the offending header; this also covers headers
 that no source of their own layer includes, and includes that climb out with "..". Every quoted include
@@ -13,6 +14,10 @@ may include its own files by bare name and, of the layers, only those it sees.
 
 In a layer named by --acyclic no two files include each other, however far round: a header and its
 source count as one file, so a circle is a pair (or more) of them that each need the other.
+
+Each layer declared directly below another (--below) is used by it: some file of the upper layer
+includes a header of that layer, or of a layer it sees only through that one. An edge nothing uses
+would let a later include slip across it unasked.
 
 The session and the order layer tell what happened through typed events only: no source of theirs
 posts a named notification on the notification centre (observing the network watcher's is allowed).
@@ -80,7 +85,12 @@ def main(argv):
     sees = {}
     programs = {}
     acyclic = []
+    declared = {}
     for arg in argv[2:]:
+        if arg.startswith("--below="):
+            layer, _, lower = arg.partition("=")[2].partition("=")
+            declared[layer] = [b for b in lower.split(",") if b]
+            continue
         if arg.startswith("--acyclic="):
             acyclic += [a for a in arg.partition("=")[2].split(",") if a]
             continue
@@ -91,6 +101,7 @@ def main(argv):
         layer, _, below = arg.partition("=")
         sees[layer] = {layer} | {b for b in below.split(",") if b}
     faults = []
+    included = {}
     roots = [(layer, src / layer, allowed) for layer, allowed in sees.items()]
     roots += [(pathlib.Path(folder).name, pathlib.Path(folder), allowed) for folder, allowed in programs.items()]
     for layer, root, allowed in roots:
@@ -104,6 +115,7 @@ def main(argv):
                     continue
                 target = m.group(1)
                 top = target.split("/")[0]
+                included.setdefault(layer, set()).add(top)
                 where = f"{path.relative_to(root.parent)}:{number}"
                 if own is not None and "/" not in target and (path.parent / target).exists():
                     continue
@@ -115,6 +127,13 @@ def main(argv):
                     faults.append(f'{where}: {layer} includes "{target}" of {top}, a layer it may not see')
                 elif not PROGRAM.match(path.name):
                     faults.append(f'{where}: {layer} includes "{target}", which no layer it sees holds')
+    for layer, lower in declared.items():
+        for b in lower:
+            others = set().union(*(sees.get(o, {o}) for o in lower if o != b))
+            only_through = sees.get(b, {b}) - others
+            if not (included.get(layer, set()) & (only_through | {b})):
+                faults.append(f"{layer}: declared on {b}, but nothing of {layer} includes what it "
+                              f"sees through {b}; declare only the layers it uses")
     for layer in EVENTS_ONLY:
         for path in sorted((src / layer).rglob("*")) if (src / layer).is_dir() else []:
             if path.suffix not in (".h", ".cpp", ".inc"):
