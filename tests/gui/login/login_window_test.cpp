@@ -445,6 +445,8 @@ TEST_F(LoginWindowTest, AServerThatStopsAnsweringReadsSoAndTheLossNamesTheOrderI
     const interfaces::OrderResult refused = delegate->session().client().orders().placeOrder(order);
     EXPECT_FALSE(refused.sent());
     EXPECT_EQ(QString::fromStdString(refused.refusalText), context->text(texts::kServerNotAnsweringRefusal));
+    // The ticket's check before its confirmation says so too.
+    EXPECT_EQ(delegate->session().client().orders().checkOrder(order).refusalKey, refused.refusalKey);
 
     server->dropStreams();
     ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
