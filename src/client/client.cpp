@@ -122,8 +122,9 @@ public:
     void chartArrived(std::uint64_t sequence, const std::string& key) override {
         later(&Events::chartArrived, ChartArrival{sequence, key});
     }
-    void networkSpeedChanged(std::int32_t speedClass, const std::string& serverTime) override {
-        later(&Events::networkSpeed, NetworkSpeed{speedClass, serverTime});
+    void networkSpeedChanged(std::int32_t speedClass, const std::string& serverTime,
+                             bool answering) override {
+        later(&Events::networkSpeed, NetworkSpeed{speedClass, serverTime, answering});
     }
     void journalAppended(const std::string& line) override { later(&Events::journal, line); }
     void orderStored(const std::shared_ptr<Order>& order) override {
@@ -581,7 +582,8 @@ public:
     void signOut() override { business().disconnectServer(); }
     LoginState loginState() const override { return stateOf(business().loginPhase()); }
     NetworkSpeed networkSpeed() const override {
-        return {business().networkSpeedStatus(), business().ServerTime().value_or("")};
+        return {business().networkSpeedStatus(), business().ServerTime().value_or(""),
+                business().isServerAnswering()};
     }
     bool isNetworkAvailable() const override { return core_.business->conn().isNetworkAvailable(); }
     void measureNetworkSpeed() override { business().calculateNetworkSpeedFromServerDate(); }

@@ -81,10 +81,14 @@ struct SignInResult {
 };
 
 // The ping round trip's class (0 under 1 s, 1 under 2 s, 2 up to 3 s, 3 slower or unknown) and the
-// server clock of the last ping reply ("yyyyMMddHHmmss", empty before the first).
+// server clock of the last ping reply ("yyyyMMddHHmmss", empty before the first). `answering` is
+// false while a signed-in server has let its ping replies wait for several seconds: the stream is
+// still up, but nothing the server is sent is answered, so prices and the clock are not current and
+// orders are refused until a reply comes again.
 struct NetworkSpeed {
     std::int32_t speedClass = 0;
     std::string serverTime;
+    bool answering = true;
 };
 
 // A demo-account registration as the registration sheet collects it; the deposit is the amount

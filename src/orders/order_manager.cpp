@@ -131,6 +131,9 @@ OrderAnswer OrderManager::Validate(const std::shared_ptr<Order>& order) const {
     const Order& o = *order;
     if (!host_.isNetworkAvailable())
         return refuse("1007", order);
+    // Checked before the trader confirms: an order sent into a silent line could not be accounted for.
+    if (!host_.isServerAnswering())
+        return refuse("93101", order);
     if (o.ItemCode.empty())
         return refuse("20227", order);
     if (o.AccountNumber.empty())

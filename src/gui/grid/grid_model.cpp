@@ -138,6 +138,7 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         refresh(Scope::All);
         followLoginState();
     });
+    connect(&session_, &ClientModel::answeringChanged, this, [this] { followLoginState(); });
     connect(&session_, &ClientModel::clientAboutToBeReplaced, this, [this] { dropClient(); });
     connect(&session_, &ClientModel::clientReplaced, this, [this] {
         ++announcements_;
@@ -145,12 +146,13 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         refresh(Scope::All);
         followLoginState();
     });
-    signedOut_ = !session_.isSignedIn();
+    signedOut_ = !session_.isLive();
     refresh(Scope::All);
 }
 
 void GridModel::followLoginState() {
-    const bool signedOut = !session_.isSignedIn();
+    // A server that answers nothing leaves the last prices standing: they read as not current.
+    const bool signedOut = !session_.isLive();
     if (signedOut == signedOut_)
         return;
     signedOut_ = signedOut;

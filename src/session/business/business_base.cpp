@@ -4,6 +4,7 @@
 
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
+#include "model/text/journal_data.h"
 #include "model/text/language_string.h"
 #include "model/text/positional_text.h"
 #include "platform/log.h"
@@ -405,8 +406,16 @@ void BusinessBase::reportLoss() {
     lossReported_ = true;
     conn_->DisconnectServer();
     stopPingTimer();
+    // Every request still waiting for its answer is recorded beside its own line in the journal and
+    // named in the alert: the server may have carried it out or not, and only the next sign-in shows.
+    const std::vector<std::string> unanswered =
+        orderSide_ ? orderSide_->takeUnansweredRequests() : std::vector<std::string>();
+    const JournalContext journal = journalContext();
+    for (const std::string& request : unanswered)
+        appendJournal(JournalData::getSessionNoteJournalData(
+            fillPositional(textForKey(kUnansweredRequestKey), {request}), journal));
     setLoginPhase(LoginPhase::Lost);
-    application_.onConnectionLost();
+    application_.onConnectionLost(unanswered);
 }
 
 void BusinessBase::connectionLoginTimedOut() {
@@ -546,6 +555,8 @@ void BusinessBase::completeLoginOnMain() {
         loginInfo = session_.loginInfoMessageCollection.begin()->second;
     appendJournal(services_.notifications->getLoginJournalData(2));
     conn_->setIsNetworkAvailable(true);
+    lastServerAnswer_ = platform::Clock::currentTime();
+    serverSilent_ = false;
     startPingTimer();
 
     const std::string host = loginData_.IPAddress().value_or("");

@@ -168,8 +168,8 @@ TEST_F(ShellAlerts, ALostStreamPlaysItsSoundReopensTheFormAlertsAndChecksTheNetw
     int followUps = 0;
     shell->setConnectionFailureFollowUp([&] { ++followUps; });
 
-    shell->onConnectionLost();
-    shell->onConnectionLost(); // a second loss does not stack its alert
+    shell->onConnectionLost({});
+    shell->onConnectionLost({}); // a second loss does not stack its alert
     EXPECT_EQ(lost.count(), 2);
     ASSERT_GE(sounds.count(), 1);
     EXPECT_EQ(sounds.front().front().toString(), "connectionLost");

@@ -458,6 +458,48 @@ TEST_F(LoginWindowTest, ALoginElsewhereTellsSoAndEndsTheProgramWhenTheAlertClose
     EXPECT_TRUE(waitFor([&] { return terminations == 1; }));
 }
 
+TEST_F(LoginWindowTest, AServerThatStopsAnsweringReadsSoAndTheLossNamesTheOrderItLeftUnanswered) {
+    using tc::gui::Tone;
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    tc::gui::MainWindowController& main = *delegate->mainWindow();
+    tc::gui::GridModel& quotes = main.watchlistBoard()->gridModel();
+    auto* status = child<QLabel>(&main, "ConnectionStatusTextField");
+    ASSERT_TRUE(waitFor([&] { return quotes.rowCount() > 0; }));
+    ASSERT_EQ(status->text(), context->text(texts::kConnected));
+    const auto bidTone = [&] {
+        for (int c = 0; c < quotes.columnCount(); ++c)
+            if (quotes.isTickColumn(c))
+                return Tone(quotes.index(0, c).data(tc::gui::GridModel::ToneRole).toInt());
+        return Tone::Stale;
+    };
+    ASSERT_NE(bidTone(), Tone::Stale);
+
+    // The server stands still; an order goes out before its silence shows.
+    server->pauseStream(true);
+    interfaces::OrderTicket order;
+    order.instrument = "EURUSD";
+    order.account = 20001;
+    order.quantity = interfaces::Decimal::fromString("0.1").value();
+    ASSERT_TRUE(delegate->session().client().orders().placeOrder(order).sent());
+    // A few seconds on the status says so, the prices read as not current and orders are refused.
+    ASSERT_TRUE(waitFor([&] { return status->text() == context->text(texts::kServerNotAnswering); }, 15000));
+    EXPECT_TRUE(waitFor([&] { return bidTone() == Tone::Stale; }));
+    const interfaces::OrderResult refused = delegate->session().client().orders().placeOrder(order);
+    EXPECT_FALSE(refused.sent());
+    EXPECT_EQ(QString::fromStdString(refused.refusalText), context->text(texts::kServerNotAnsweringRefusal));
+    // The ticket's check before its confirmation says so too.
+    EXPECT_EQ(delegate->session().client().orders().checkOrder(order).refusalKey, refused.refusalKey);
+
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
+    const QString said = alertsOn(login).front()->informativeText();
+    EXPECT_TRUE(said.startsWith(context->text(texts::kConnectionTradingServerLost))) << said.toStdString();
+    EXPECT_TRUE(said.contains(context->text(texts::kUnansweredRequestsAlert))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("EURUSD"))) << said.toStdString();
+    server->pauseStream(false);
+}
+
 TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
     signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
     ASSERT_TRUE(signedIn());
