@@ -18,7 +18,8 @@ TradeEntry fromNumber(const platform::NumberEntry& entry, platform::EntryRules r
 } // namespace
 
 TradeEntry readQuantityEntry(std::string_view text) {
-    return fromNumber(platform::readNumberEntry(text), {});
+    const platform::EntryRules rules{false, kMaxQuantityDecimals};
+    return fromNumber(platform::readNumberEntry(text, rules), rules);
 }
 
 TradeEntry readPriceEntry(std::string_view text, std::int32_t decimals) {
@@ -43,7 +44,7 @@ TradeEntry readPointsEntry(std::string_view text) {
 
 bool keepsQuantityRules(const platform::Decimal& lots, const GroupInstruments* settings,
                         bool closesRemainder) {
-    return !settings || !quantityBreach(lots.toDouble(), *settings, closesRemainder);
+    return !settings || !quantityBreach(lots, *settings, closesRemainder);
 }
 
 } // namespace tc::gui
