@@ -620,8 +620,16 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     ticket->setMode(TradeTicketWindowController::kAdvancedMode);
     child<QCheckBox>("DeviationCheckBox")->setChecked(true);
     ASSERT_EQ(rows.rowCount(), 1);
+    // The accounts it left out are named under the rows.
+    auto* note = child<QLabel>("multiAccountNoteLabel");
+    EXPECT_TRUE(note->isVisibleTo(ticket));
+    for (std::int32_t account : accounts)
+        EXPECT_EQ(note->text().contains(QString::number(account)),
+                  account != rows.rows()[0].accountDet->AccountId)
+            << note->text().toStdString();
     ticket->setMode(TradeTicketWindowController::kSimpleMode);
     EXPECT_EQ(rows.rowCount(), 3);
+    EXPECT_FALSE(note->isVisibleTo(ticket));
 }
 
 // A number is read whole or refused at once, in the field and at the button, with what is wrong and
@@ -647,6 +655,13 @@ TEST_F(TradeTicketTest, NumbersAreReadWholeOrRefusedAtOnceWithTheirReason) {
     typeInto(quantity->lineEdit(), "0.5");
     EXPECT_TRUE(quantity->toolTip().isEmpty());
     EXPECT_TRUE(units->text().startsWith("0.5 x "));
+    // Digits past the lot step are refused with the step, however far past the sixth decimal.
+    const QString offStep = context->text(texts::kQuantityMustMultipleLots).replace("{0}", "0.01");
+    for (const char* typed : {"0.5000001", "0.500000001", "0.500000000000000000001"}) {
+        typeInto(quantity->lineEdit(), QString::fromLatin1(typed));
+        EXPECT_EQ(refusedBy(child<QPushButton>("buyButton")), offStep) << typed;
+        EXPECT_FALSE(ticket->confirmationSheet()) << typed;
+    }
 
     // The prices: red with the reason, and refused by the place button.
     ticket->setMode(TradeTicketWindowController::kAdvancedMode);
@@ -678,6 +693,7 @@ TEST_F(TradeTicketTest, NumbersAreReadWholeOrRefusedAtOnceWithTheirReason) {
     const std::tuple<const char*, const char*, const char*> deviations[] = {
         {"1,5", texts::kHoldsAComma92601, ""},
         {"1.5", texts::kHoldsDecimals, ""},
+        {"-1", texts::kWholeNumberCannotBeNegative, ""},
         {"123456", texts::kTooManyDigits, "5"}};
     for (const auto& [typed, key, limit] : deviations) {
         typeInto(deviation, QString::fromLatin1(typed));
@@ -749,6 +765,16 @@ TEST_F(TradeTicketTest, SeveralAccountsRefuseWhatIsNoNumberAndShowNoUnitsForRefu
     ASSERT_TRUE(waitFor([&] { return refusal() != nullptr; }));
     EXPECT_EQ(refusal()->informativeText(), words(texts::kNotNumber, texts::kQuantity));
     refusal()->close();
+    // A refused cell keeps what was typed, with its reason, and the order says it again.
+    EXPECT_EQ(rows.index(0, MultiAccountTableModel::Quantity).data().toString(), "abc");
+    typeRow(0, "0,5");
+    ASSERT_TRUE(waitFor([&] { return refusal() != nullptr; }));
+    refusal()->close();
+    const QModelIndex refusedCell = rows.index(0, MultiAccountTableModel::Quantity);
+    EXPECT_EQ(refusedCell.data().toString(), "0,5");
+    EXPECT_EQ(refusedCell.data(Qt::ToolTipRole).toString(), words(texts::kHoldsAComma, texts::kQuantity));
+    EXPECT_EQ(refusedBy(child<QPushButton>("buyButton")), words(texts::kHoldsAComma, texts::kQuantity));
+    EXPECT_FALSE(ticket->confirmationSheet());
     for (int row = 0; row < rows.rowCount(); ++row) {
         typeRow(row, "1");
         ASSERT_TRUE(
