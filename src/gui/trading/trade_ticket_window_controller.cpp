@@ -648,6 +648,10 @@ void TradeTicketWindowController::showRefusal(const std::string& key, const std:
 }
 
 bool TradeTicketWindowController::validate(Side side, bool placeButton) {
+    // The prices the ticket filled stand on their limits of this moment, not of the last second's
+    // refresh: a quote that moved since would refuse them though the trader set none.
+    if (state_.followLimits(orders()))
+        showState();
     const TicketVerdict verdict =
         state_.check(side, placeButton, records(), orders(), ui_->leftDrawer->model().rows());
     if (verdict.outcome == TicketVerdict::Outcome::Refused)

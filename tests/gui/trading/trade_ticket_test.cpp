@@ -8,6 +8,7 @@
 #include "gui/controls/decimal_text_field.h"
 #include "gui/controls/price_stepper.h"
 #include "gui/funding/withdrawal_request_window_controller.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/main/main_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/market_depth_table_controller.h"
@@ -785,6 +786,32 @@ TEST_F(TradeTicketTest, SeveralAccountsRefuseWhatIsNoNumberAndShowNoUnitsForRefu
     typeRow(0, "250");
     ASSERT_TRUE(waitFor([&] { return rows.rows()[0].quantity.toString() == "250"; }));
     EXPECT_TRUE(units->text().isEmpty());
+}
+
+// Several accounts: the brackets the ticket filled stand on the limits of the moment the order is
+// checked, so a quote that moved since the last refresh does not refuse prices the trader never set.
+TEST_F(TradeTicketTest, FilledBracketsOfSeveralAccountsMeetTheQuoteOfTheCheck) {
+    open();
+    child<QPushButton>("multiTradeButton")->click();
+    ticket->setMode(TradeTicketWindowController::kAdvancedMode);
+    chooseOrderType("Market");
+    child<QCheckBox>("TakeProfitCheckBox")->setChecked(true);
+    child<QCheckBox>("StopLossCheckBox")->setChecked(true);
+    child<QCheckBox>("multiAccountSelectAllCheckBox")->click();
+    MultiAccountTableModel& rows = ticket->multiAccountModel();
+    for (int row = 0; row < rows.rowCount(); ++row)
+        ASSERT_TRUE(rows.setQuantity(row, "1"));
+    const tc::ItemDetails& item = **session->client().model().ItemCollection.get(ticket->itemCode());
+    const auto seven = item.TickSize.toDecimal() * tc::platform::Decimal::fromInt64(7);
+    const auto bid = item.Bid.toDecimal();
+    ASSERT_TRUE(server->setQuote(ticket->itemCode(), (bid - seven).toString(),
+                                 (item.Ask.toDecimal() - seven).toString()));
+    ASSERT_TRUE(waitFor([&] { return item.Bid.toDecimal() < bid; }));
+    EXPECT_EQ(refusedBy(child<QPushButton>("PlaceOrderButton")), QString());
+    ASSERT_TRUE(ticket->confirmationSheet());
+    const auto now = QString::fromStdString(tc::gui::priceText(item.Bid.toDecimal(), &item));
+    EXPECT_EQ(child<QLineEdit>("StopLossPriceTextField")->text(), now);
+    EXPECT_EQ(child<QLineEdit>("TakeProfitPriceTextField")->text(), now);
 }
 
 } // namespace
