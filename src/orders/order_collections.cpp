@@ -443,7 +443,7 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
             continue;
         records::readTagged(parsed, layouts::kRejectedOrder, *order);
         if (Append(model_.CancelledOrderCollection, order, "CancelledOrderCollection"))
-            Journal(JournalData::kOrderCancelled, *order);
+            Journal(JournalData::kOrderRejected, *order);
         return;
     }
 }

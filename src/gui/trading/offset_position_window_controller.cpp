@@ -19,6 +19,8 @@
 #include <QBrush>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QScreen>
 #include <QStyle>
 #include <QTableView>
@@ -38,6 +40,28 @@ struct OffsetLine {
 namespace {
 
 constexpr int kQuantityColumn = 8;
+
+// Return or Enter in a row's quantity box ends the entry there (the box already holds it): it is
+// not passed on to the sheet, whose default button would send the offset.
+class EndsEntryOnReturn : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                if (event->type() == QEvent::KeyPress)
+                    if (auto* box = qobject_cast<QComboBox*>(watched->parent()))
+                        box->lineEdit()->selectAll();
+                event->accept();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 // The table's width in the form, below which it never goes.
 constexpr int kLeastTableWidth = 720;
 
@@ -160,6 +184,7 @@ void OffsetPositionWindowController::showRows() {
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
         installDecimalFilter(box);
+        box->lineEdit()->installEventFilter(new EndsEntryOnReturn(box));
         box->setAccessibleName(text(texts::kOffsetQty));
         connect(box, &QComboBox::editTextChanged, this, [this, row](const QString& quantity) {
             if (!showing_)

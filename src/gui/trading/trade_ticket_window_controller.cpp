@@ -61,6 +61,8 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     ui_->tradeTicketBox->bind(state_);
     ui_->AdvancedTradeTicketBox->bind(state_);
     ui_->leftDrawer->setTextSource([&context = context_](std::string_view key) { return context.text(key); });
+    ui_->leftDrawer->model().setRefusalWords(
+        [this](const EntryRefusal& refusal) { return refusalWords(refusal, texts::kQuantity); });
 
     // The tab order runs through the parts in reading order, the drawers last.
     QWidget* previous = nullptr;
@@ -170,12 +172,20 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     connect(ui_->marketDepthChartButton, &QPushButton::toggled, this,
             &TradeTicketWindowController::showRightDrawer);
 
-    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this](std::int64_t theme) {
-        ui_->rightDrawer->applyTheme(static_cast<int>(theme));
-        showPriceHints();
-        refreshContractValue();
-    });
+    const auto paintRefusedCells = [this] {
+        const ThemeManager& themes = context_.themes();
+        ui_->leftDrawer->model().setRefusedColours(themes.colour(ThemeRole::PriceInvalidText),
+                                                   themes.colour(ThemeRole::PriceInvalidGround));
+    };
+    connect(&context_.themes(), &ThemeManager::themeChanged, this,
+            [this, paintRefusedCells](std::int64_t theme) {
+                ui_->rightDrawer->applyTheme(static_cast<int>(theme));
+                paintRefusedCells();
+                showPriceHints();
+                refreshContractValue();
+            });
     ui_->rightDrawer->applyTheme(static_cast<int>(context_.themes().getThemeForKey()));
+    paintRefusedCells();
     // Another session: the ticket lets go of every record of the old one. A new client of the same
     // user (a sign-in again after a loss) finds the ticket as typed; another user's closes it.
     connect(&context_, &GuiContext::clientModelChanged, this, [this] { forgetSession(); });
@@ -379,6 +389,7 @@ void TradeTicketWindowController::updateLanguageStrings() {
     ui_->AdvancedTradeTicketBox->retranslate(text);
     ui_->rightDrawer->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
     ui_->leftDrawer->retranslate();
+    showRowsNote();
     ui_->AdvancedTradeTicketBox->renameLists(names);
     ui_->quotePanel->showRange(state_.quoteTexts(item()), context_.text(texts::kLow),
                                context_.text(texts::kHigh));
@@ -644,7 +655,22 @@ void TradeTicketWindowController::reloadRows() {
     ui_->leftDrawer->setRows(multiAccountRowAccounts(
         state_.accounts(), item(), state_.kind(), state_.bracket(TicketState::Bracket::TakeProfit).on,
         state_.bracket(TicketState::Bracket::StopLoss).on, state_.deviation().on));
+    showRowsNote();
     refreshMargins();
+}
+
+void TradeTicketWindowController::showRowsNote() {
+    QStringList left;
+    if (state_.multiAccount() && state_.deviation().on)
+        for (const std::int32_t account :
+             accountsLeftOutByDeviation(state_.accounts(), item(), state_.kind(),
+                                        state_.bracket(TicketState::Bracket::TakeProfit).on,
+                                        state_.bracket(TicketState::Bracket::StopLoss).on))
+            left << QString::number(account);
+    ui_->leftDrawer->setNote(left.isEmpty()
+                                 ? QString()
+                                 : context_.text(texts::kAccountsAllowNoPriceDeviation)
+                                       .replace(QStringLiteral("{0}"), left.join(QStringLiteral(", "))));
 }
 
 void TradeTicketWindowController::DisableControlsOnMultiTrade() {
@@ -675,6 +701,10 @@ void TradeTicketWindowController::showRefusal(const std::string& key, const std:
 }
 
 bool TradeTicketWindowController::validate(Side side, bool placeButton) {
+    // The prices the ticket filled stand on their limits of this moment, not of the last second's
+    // refresh: a quote that moved since would refuse them though the trader set none.
+    if (state_.followLimits(orders()))
+        showState();
     const TicketVerdict verdict =
         state_.check(side, placeButton, records(), orders(), ui_->leftDrawer->model().rows());
     if (verdict.outcome == TicketVerdict::Outcome::Refused)

@@ -106,6 +106,9 @@ std::string JournalData::getOrderJournalData(std::int32_t kind, const Order& ord
     case kOrderCancelled:
         event = t("1018") + ' ' + order.ItemCode;
         break;
+    case kOrderRejected:
+        event = t("0538") + ' ' + order.ItemCode;
+        break;
     default:
         return {};
     }

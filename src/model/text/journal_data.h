@@ -52,6 +52,7 @@ public:
         kOrderExecuted = 6,
         kPositionSettled = 7,
         kOrderCancelled = 8,
+        kOrderRejected = 9, // the server refused the order: never written as a cancel
     };
 
     // Time in GMT of the context's moment; "" for an unknown event.

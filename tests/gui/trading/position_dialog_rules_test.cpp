@@ -182,12 +182,20 @@ TEST_F(DialogRules, RefusedQuantitiesGetNoEstimateOrDescription) {
     }
     EXPECT_EQ(std::tie(typed("2")->estimatedResult, typed("2")->quantityDescription),
               std::make_tuple("200.00", "2 x 1000.00 = 2000.00"));
-    EXPECT_EQ(typed("0.5")->buttonTitle, "Close #1 (Sell 0.5 EURUSD @ Market Rate)"); // what is asked
+    // The button names only lots the sheet and the rules take, as read.
+    for (const char* refused : {"0.5", "0,5", "-1", "", "1.0000001"})
+        EXPECT_EQ(typed(refused)->buttonTitle, "Close #1 (Sell EURUSD @ Market Rate)") << refused;
+    EXPECT_EQ(typed(" 1.0 ")->buttonTitle, "Close #1 (Sell 1 EURUSD @ Market Rate)");
     // The whole remainder closes whatever the minimum and step; the maximum still holds.
     position("3", "0.5", 0, "1.00000");
     EXPECT_EQ(close("3", CloseJob::Close, "0.5")->quantityDescription, "0.5 x 1000.00 = 500.00");
     position("4", "150", 0, "1.00000");
     EXPECT_EQ(close("4", CloseJob::Close, "150")->estimatedResult, "");
+    // Digits a decimal would round away are refused, never read as the shorter number.
+    const std::string zeros(40, '0');
+    EXPECT_EQ(quantityRefusal("0.5" + zeros + "1")->key, texts::kTooManyDecimals);
+    EXPECT_EQ(quantityRefusal("0.5" + zeros + "1")->detail, "23");
+    EXPECT_FALSE(quantityRefusal("0.5" + std::string(21, '0') + "1"));
     // The modify sheet's typed quantity is held to its own check the same way.
     EXPECT_EQ(typedQuantityDescription("-5", 1000, nullptr), "");
     EXPECT_EQ(typedQuantityDescription("abc", 1000, nullptr), "");

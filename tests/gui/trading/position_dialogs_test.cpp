@@ -160,7 +160,7 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     // More than is held is refused on the sheet, which stays open.
     type(find<QComboBox>(sheet, "QuantityComboField"), "5");
     EXPECT_EQ(find<QPushButton>(sheet, "CloseAndCancelButton")->text(),
-              "Close #300001 (Sell 5 EURUSD @ Market Rate)");
+              "Close #300001 (Sell EURUSD @ Market Rate)"); // lots it refuses are not named
     QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
     QMessageBox* refusal = alertOn(sheet);
     ASSERT_TRUE(refusal);
@@ -213,6 +213,7 @@ TEST_F(PositionDialogsTest, CloseRefusesWhatIsNoNumberAndShowsNoFigureTheRulesRe
     };
     type(quantity, "0,05");
     EXPECT_EQ(quantity->currentText(), "0,05");
+    EXPECT_FALSE(button->text().contains("0,05")) << button->text().toStdString();
     EXPECT_EQ(quantity->toolTip(), words(texts::kHoldsAComma, texts::kQuantity));
     EXPECT_TRUE(figures().isEmpty());
     EXPECT_EQ(refusedBy(sheet, button), words(texts::kHoldsAComma, texts::kQuantity));
@@ -226,9 +227,18 @@ TEST_F(PositionDialogsTest, CloseRefusesWhatIsNoNumberAndShowsNoFigureTheRulesRe
     type(quantity, "0.005");
     EXPECT_TRUE(quantity->toolTip().isEmpty());
     EXPECT_TRUE(figures().isEmpty());
+    // The button names no lots the rules refuse; lots off the step get no figure and are refused
+    // with the step, however far past the sixth decimal.
+    type(quantity, "0.5000001");
+    EXPECT_FALSE(button->text().contains("0.5000001")) << button->text().toStdString();
+    EXPECT_TRUE(figures().isEmpty());
+    EXPECT_EQ(refusedBy(sheet, button),
+              context->text(texts::kQuantityMustMultipleLots).replace("{0}", "0.01"));
+    EXPECT_EQ(serverPosition(300001)->qty, "1.5");
     type(quantity, "0.05");
     EXPECT_TRUE(find<QLineEdit>(sheet, "QuantityDescriptionTextField")->text().startsWith("0.05 x "));
     EXPECT_FALSE(find<QLineEdit>(sheet, "EstimatedPLTextField")->text().isEmpty());
+    EXPECT_TRUE(button->text().contains(" 0.05 EURUSD")) << button->text().toStdString();
 
     // The deviation keeps a comma as typed and says why it is refused.
     QTest::mouseClick(find<QCheckBox>(sheet, "DeviationCheckBox"), Qt::LeftButton);
@@ -586,6 +596,39 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     ASSERT_TRUE(waitFor([&] { return !offset->isVisible(); }));
     EXPECT_FALSE(CommonAlert::showing(window.get(), QStringLiteral("dialogRecordGone")));
     ASSERT_TRUE(waitFor([&] { return !serverPosition(300901) && serverPosition(300001)->qty == "0.5"; }));
+}
+
+// Return in a row's quantity box ends the entry and sends nothing; the Offset button sends. A leg
+// off the lot step is refused with the step.
+TEST_F(PositionDialogsTest, OffsetReturnInAQuantityEndsTheEntryOnlyAndLegsKeepTheStep) {
+    open->runAction(RowAction::OffsetPosition, "300001");
+    auto* offset = window->findChild<OffsetPositionWindowController*>();
+    ASSERT_TRUE(offset && waitFor([&] { return offset->isVisible(); }));
+    auto* table = find<QTableView>(offset, "offsetPositionTableView");
+    table->model()->setData(table->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    auto* quantity = qobject_cast<QComboBox*>(table->indexWidget(table->model()->index(0, 8)));
+    ASSERT_TRUE(quantity && quantity->isEnabled());
+    auto* send = find<QPushButton>(offset, "offsetButton");
+    offset->activateWindow();
+    quantity->lineEdit()->setFocus();
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        type(quantity, "0.3");
+        QTest::keyClick(quantity->lineEdit(), key);
+        EXPECT_TRUE(offset->isVisible());
+        EXPECT_FALSE(offset->isWaiting());
+        EXPECT_EQ(quantity->currentText(), "0.3");
+        EXPECT_EQ(find<QLineEdit>(offset, "OffsetQtyTextField")->text(), "0.3");
+    }
+    type(quantity, "0.3000001");
+    EXPECT_EQ(refusedBy(offset, send),
+              context->text(texts::kQuantityMustMultipleLots).replace("{0}", "0.01"));
+    EXPECT_FALSE(offset->isWaiting());
+    EXPECT_EQ(serverPosition(300001)->qty, "1.5");
+
+    type(quantity, "0.3");
+    QTest::mouseClick(send, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !offset->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1.2"; }));
 }
 
 TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirReports) {

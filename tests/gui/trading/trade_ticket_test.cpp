@@ -8,6 +8,7 @@
 #include "gui/controls/decimal_text_field.h"
 #include "gui/controls/price_stepper.h"
 #include "gui/funding/withdrawal_request_window_controller.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/main/main_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/market_depth_table_controller.h"
@@ -620,8 +621,16 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     ticket->setMode(TradeTicketWindowController::kAdvancedMode);
     child<QCheckBox>("DeviationCheckBox")->setChecked(true);
     ASSERT_EQ(rows.rowCount(), 1);
+    // The accounts it left out are named under the rows.
+    auto* note = child<QLabel>("multiAccountNoteLabel");
+    EXPECT_TRUE(note->isVisibleTo(ticket));
+    for (std::int32_t account : accounts)
+        EXPECT_EQ(note->text().contains(QString::number(account)),
+                  account != rows.rows()[0].accountDet->AccountId)
+            << note->text().toStdString();
     ticket->setMode(TradeTicketWindowController::kSimpleMode);
     EXPECT_EQ(rows.rowCount(), 3);
+    EXPECT_FALSE(note->isVisibleTo(ticket));
 }
 
 // A number is read whole or refused at once, in the field and at the button, with what is wrong and
@@ -647,6 +656,13 @@ TEST_F(TradeTicketTest, NumbersAreReadWholeOrRefusedAtOnceWithTheirReason) {
     typeInto(quantity->lineEdit(), "0.5");
     EXPECT_TRUE(quantity->toolTip().isEmpty());
     EXPECT_TRUE(units->text().startsWith("0.5 x "));
+    // Digits past the lot step are refused with the step, however far past the sixth decimal.
+    const QString offStep = context->text(texts::kQuantityMustMultipleLots).replace("{0}", "0.01");
+    for (const char* typed : {"0.5000001", "0.500000001", "0.500000000000000000001"}) {
+        typeInto(quantity->lineEdit(), QString::fromLatin1(typed));
+        EXPECT_EQ(refusedBy(child<QPushButton>("buyButton")), offStep) << typed;
+        EXPECT_FALSE(ticket->confirmationSheet()) << typed;
+    }
 
     // The prices: red with the reason, and refused by the place button.
     ticket->setMode(TradeTicketWindowController::kAdvancedMode);
@@ -678,6 +694,7 @@ TEST_F(TradeTicketTest, NumbersAreReadWholeOrRefusedAtOnceWithTheirReason) {
     const std::tuple<const char*, const char*, const char*> deviations[] = {
         {"1,5", texts::kHoldsAComma92601, ""},
         {"1.5", texts::kHoldsDecimals, ""},
+        {"-1", texts::kWholeNumberCannotBeNegative, ""},
         {"123456", texts::kTooManyDigits, "5"}};
     for (const auto& [typed, key, limit] : deviations) {
         typeInto(deviation, QString::fromLatin1(typed));
@@ -808,6 +825,16 @@ TEST_F(TradeTicketTest, SeveralAccountsRefuseWhatIsNoNumberAndShowNoUnitsForRefu
     ASSERT_TRUE(waitFor([&] { return refusal() != nullptr; }));
     EXPECT_EQ(refusal()->informativeText(), words(texts::kNotNumber, texts::kQuantity));
     refusal()->close();
+    // A refused cell keeps what was typed, with its reason, and the order says it again.
+    EXPECT_EQ(rows.index(0, MultiAccountTableModel::Quantity).data().toString(), "abc");
+    typeRow(0, "0,5");
+    ASSERT_TRUE(waitFor([&] { return refusal() != nullptr; }));
+    refusal()->close();
+    const QModelIndex refusedCell = rows.index(0, MultiAccountTableModel::Quantity);
+    EXPECT_EQ(refusedCell.data().toString(), "0,5");
+    EXPECT_EQ(refusedCell.data(Qt::ToolTipRole).toString(), words(texts::kHoldsAComma, texts::kQuantity));
+    EXPECT_EQ(refusedBy(child<QPushButton>("buyButton")), words(texts::kHoldsAComma, texts::kQuantity));
+    EXPECT_FALSE(ticket->confirmationSheet());
     for (int row = 0; row < rows.rowCount(); ++row) {
         typeRow(row, "1");
         ASSERT_TRUE(
@@ -818,6 +845,32 @@ TEST_F(TradeTicketTest, SeveralAccountsRefuseWhatIsNoNumberAndShowNoUnitsForRefu
     typeRow(0, "250");
     ASSERT_TRUE(waitFor([&] { return rows.rows()[0].quantity.toString() == "250"; }));
     EXPECT_TRUE(units->text().isEmpty());
+}
+
+// Several accounts: the brackets the ticket filled stand on the limits of the moment the order is
+// checked, so a quote that moved since the last refresh does not refuse prices the trader never set.
+TEST_F(TradeTicketTest, FilledBracketsOfSeveralAccountsMeetTheQuoteOfTheCheck) {
+    open();
+    child<QPushButton>("multiTradeButton")->click();
+    ticket->setMode(TradeTicketWindowController::kAdvancedMode);
+    chooseOrderType("Market");
+    child<QCheckBox>("TakeProfitCheckBox")->setChecked(true);
+    child<QCheckBox>("StopLossCheckBox")->setChecked(true);
+    child<QCheckBox>("multiAccountSelectAllCheckBox")->click();
+    MultiAccountTableModel& rows = ticket->multiAccountModel();
+    for (int row = 0; row < rows.rowCount(); ++row)
+        ASSERT_TRUE(rows.setQuantity(row, "1"));
+    const tc::ItemDetails& item = **session->client().model().ItemCollection.get(ticket->itemCode());
+    const auto seven = item.TickSize.toDecimal() * tc::platform::Decimal::fromInt64(7);
+    const auto bid = item.Bid.toDecimal();
+    ASSERT_TRUE(server->setQuote(ticket->itemCode(), (bid - seven).toString(),
+                                 (item.Ask.toDecimal() - seven).toString()));
+    ASSERT_TRUE(waitFor([&] { return item.Bid.toDecimal() < bid; }));
+    EXPECT_EQ(refusedBy(child<QPushButton>("PlaceOrderButton")), QString());
+    ASSERT_TRUE(ticket->confirmationSheet());
+    const auto now = QString::fromStdString(tc::gui::priceText(item.Bid.toDecimal(), &item));
+    EXPECT_EQ(child<QLineEdit>("StopLossPriceTextField")->text(), now);
+    EXPECT_EQ(child<QLineEdit>("TakeProfitPriceTextField")->text(), now);
 }
 
 } // namespace
