@@ -355,8 +355,10 @@ interfaces::FundingRequestSent SessionFunding::send(MessageBase& message, std::i
 
 interfaces::FundingRequestSent SessionFunding::sendDepositRequest(const NewDeposit& deposit) {
     constexpr std::string_view kDepositRefused = "93321";
-    if (auto refused = checkDeposit(deposit))
+    if (auto refused = checkDeposit(deposit)) {
+        platform::Log::info("deposit refused: {}", refused->message);
         return refusal(kDepositRefused, refusalKey(refused->code));
+    }
     if (!accountHeld(deposit.accountDetail))
         return refusal(kDepositRefused, "93330");
     if (deposit.mode == kOnlinePayment && !collections_.payGateSettings.find(deposit.payGateId))
@@ -371,8 +373,10 @@ interfaces::FundingRequestSent SessionFunding::sendDepositRequest(const NewDepos
 
 interfaces::FundingRequestSent SessionFunding::sendWithdrawalRequest(const NewWithdrawal& withdrawal) {
     constexpr std::string_view kWithdrawalRefused = "93322";
-    if (auto refused = checkWithdrawal(withdrawal))
+    if (auto refused = checkWithdrawal(withdrawal)) {
+        platform::Log::info("withdrawal refused: {}", refused->message);
         return refusal(kWithdrawalRefused, refusalKey(refused->code));
+    }
     if (!accountHeld(withdrawal.accountDetail))
         return refusal(kWithdrawalRefused, "93330");
     FundingMessage composed = withdrawalMessage(withdrawal);

@@ -77,7 +77,7 @@ TEST(WithdrawalFigures, NoResultingBalanceForARefusedAmount) {
     f.balance = 11320.5;
     f.pending = 100;
     f.withdrawable = 1000;
-    EXPECT_EQ(resultingBalanceText(f, "250.25"), "10970.25");
+    EXPECT_EQ(resultingBalanceText(f, "250.25"), "10,970.25"); // as every window shows an amount
     for (const char* refused : {"-100", "0", "", "abc", "1e400", "1000.01", "250abc", "1,000"})
         EXPECT_EQ(resultingBalanceText(f, refused), "") << refused;
 }
