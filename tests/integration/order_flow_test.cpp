@@ -951,7 +951,8 @@ TEST_F(OrderFlowTest, CommissionIsPaidOnOpeningAndSettledByTheClosesSoBalanceSet
     // carried; the rest keeps what the grid shows.
     ASSERT_TRUE(sent(client(s).orders().closePosition("300001", dec("0.5"))));
     ASSERT_TRUE(until([&] { return settled().size() == 1; }));
-    EXPECT_EQ(std::pair(settled()[0]->Commission, settled()[0]->CurrencyRate), std::pair(1.17, dec("1")));
+    EXPECT_EQ(std::pair(settled()[0]->Commission, settled()[0]->CurrencyRate),
+              std::pair(1.17, std::optional(dec("1"))));
     const auto rest = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001");
     EXPECT_EQ(Formatter::formatDecimal(positionCommission(*rest), 2), "2.33");
 

@@ -11,6 +11,7 @@
 #include "model/records/order.h"
 #include "model/session_model.h"
 #include "model/text/formatter.h"
+#include "platform/amount_text.h"
 
 #include <QFont>
 
@@ -555,9 +556,9 @@ Cell GridModel::keyedCell(Field field, const CellKey& key) const {
     case Field::ClosingPrice:
         return {price(key.values[0]), key.values[1] == kFrozen ? Tone::Frozen : Tone::TickSame};
     case Field::UnrealisedPL:
-        return {moneyText(key.values[0]), key.values[0] < 0 ? Tone::Loss : Tone::Gain};
+        return {platform::amountText(key.values[0]), key.values[0] < 0 ? Tone::Loss : Tone::Gain};
     case Field::PositionMargin:
-        return {moneyText(key.values[0])};
+        return {platform::amountText(key.values[0])};
     default:
         return {price(key.values[0])};
     }

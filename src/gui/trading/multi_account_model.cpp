@@ -4,6 +4,7 @@
 #include "gui/texts.h"
 #include "gui/trading/trade_entries.h"
 #include "model/records/account_details.h"
+#include "platform/amount_text.h"
 
 #include <algorithm>
 
@@ -23,7 +24,7 @@ int MultiAccountTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString MultiAccountTableModel::marginText(const AccountDetails& figures) {
-    return QString::fromStdString(groupedMoneyText(figures.AvailableMargin));
+    return QString::fromStdString(platform::amountText(figures.AvailableMargin));
 }
 
 QVariant MultiAccountTableModel::data(const QModelIndex& index, int role) const {

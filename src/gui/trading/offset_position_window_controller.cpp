@@ -14,6 +14,7 @@
 #include "gui/texts.h"
 #include "gui/trading/trade_entries.h"
 #include "interfaces/client.h"
+#include "platform/amount_text.h"
 #include "ui_offset_position_window_controller.h"
 
 #include <QBrush>
@@ -80,7 +81,7 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
          [this](const OffsetLine& l) { return qt(priceText(l.row.closePrice, instrument())); }},
         {texts::kSide, [this](const OffsetLine& l) { return qt(sideName(l.row.tradingMode)); }},
         {texts::kFloatingPL,
-         [](const OffsetLine& l) { return l.floating ? qt(moneyText(*l.floating)) : QString(); },
+         [](const OffsetLine& l) { return l.floating ? qt(platform::amountText(*l.floating)) : QString(); },
          {},
          // In the grid's colours of a gain and a loss.
          [&context](const OffsetLine& l, int role) -> QVariant {
@@ -93,7 +94,9 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
          }},
         // What offsetting the chosen quantity fixes: a figure of its own, beside the floating one.
         {texts::kOffsetPL,
-         [](const OffsetLine& l) { return l.refused ? QString() : qt(moneyText(l.row.profitLoss)); }},
+         [](const OffsetLine& l) {
+             return l.refused ? QString() : qt(platform::amountText(l.row.profitLoss));
+         }},
         {texts::kTotalQty, [](const OffsetLine& l) { return qt(quantityText(l.row.totalQty)); }},
         {texts::kAvailableQty,
          [](const OffsetLine& l) { return l.refused ? QString() : qt(quantityText(l.row.QtyAvailable)); }},

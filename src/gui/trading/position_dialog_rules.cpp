@@ -14,6 +14,7 @@
 #include "model/session_model.h"
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
+#include "platform/amount_text.h"
 
 #include <fmt/format.h>
 
@@ -153,7 +154,8 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
             const Decimal lots = *readQuantityEntry(v.quantity).value;
             figuresShown = keepsQuantityRules(lots, records.settings, lots.compare(o.RemainingQty) == 0);
             if (figuresShown)
-                v.estimatedResult = moneyText(closeResult(o, lots.toDouble(), SessionModelLookup(model)));
+                v.estimatedResult =
+                    platform::amountText(closeResult(o, lots.toDouble(), SessionModelLookup(model)));
         }
         // The position's side is sold or bought back; lots the sheet refuses are not named.
         const std::string side = text(language, o.tradingMode == 0 ? texts::kSell : texts::kBuy);

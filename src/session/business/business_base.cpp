@@ -119,7 +119,7 @@ void BusinessBase::postMainAfter(platform::Clock::duration delay, std::function<
 void BusinessBase::StreamingConnection(bool demoRegistration) {
     const ConnectError error = demoRegistration ? conn_->ConnectToServer(true) : startLogin();
     if (error != ConnectError::None)
-        endLogin(std::string("The server cannot be reached: ") + describe(error) + ".");
+        endLogin(textForKey(unreachableKey(error)));
 }
 
 ConnectError BusinessBase::startLogin() {
@@ -457,15 +457,17 @@ bool BusinessBase::connectionSubscriptionsAllowed() const {
     return !(account && account->tradingStatus == 3);
 }
 
-void BusinessBase::connectionRequestFailed(const RequestMessage& request, const std::string& reason) {
+void BusinessBase::connectionRequestFailed(const RequestMessage& request, std::string_view reasonKey) {
     if (request.requestSequence == 0)
         return;
     if (std::optional<PendingRequest> pending = requests_.pendingRequests().withdraw(request.requestSequence))
-        requestAbandoned(*pending, reason);
+        requestAbandoned(*pending, reasonKey);
 }
 
-void BusinessBase::requestAbandoned(const PendingRequest& request, const std::string& reason) {
-    postMain([this, request, reason] { events().requestFailed(request, reason); });
+void BusinessBase::requestAbandoned(const PendingRequest& request, std::string_view reasonKey) {
+    // Told in the user's language of the moment it is told.
+    postMain(
+        [this, request, key = std::string(reasonKey)] { events().requestFailed(request, textForKey(key)); });
 }
 
 std::vector<std::string> BusinessBase::getAllItems() {
@@ -533,7 +535,7 @@ void BusinessBase::handleRelogin() {
     setLoginPhase(LoginPhase::Connecting);
     const ConnectError error = conn_->reloginToServer();
     if (error != ConnectError::None)
-        endLogin(std::string("The server cannot be reached: ") + describe(error) + ".");
+        endLogin(textForKey(unreachableKey(error)));
 }
 
 void BusinessBase::handleLoginCompleted() {
@@ -644,7 +646,7 @@ interfaces::CommandResult BusinessBase::changePassword(std::string_view oldPassw
     if (!conn_->isNetworkAvailable())
         return refuse("1007");
     if (!requests_.changeMyPassword(oldPassword, newPassword))
-        return interfaces::CommandResult::refused("The new password holds a character that cannot be sent.");
+        return refuse("93340");
     return interfaces::CommandResult::done();
 }
 

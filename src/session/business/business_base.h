@@ -287,7 +287,7 @@ public:
     void connectionDidFailToConnect(const std::optional<SocketError>& error) override;
     void connectionKeepAliveDue() override;
     bool connectionSubscriptionsAllowed() const override;
-    void connectionRequestFailed(const RequestMessage& request, const std::string& reason) override;
+    void connectionRequestFailed(const RequestMessage& request, std::string_view reasonKey) override;
 
     // RequestContext, WatchListContext and OrderHost.
     MessageSender& sender() override { return *this; }
@@ -300,7 +300,7 @@ public:
     std::int32_t requestId() const override { return RequestId(); }
     std::int32_t userId() const override;
     std::uint64_t productId() const override;
-    void requestAbandoned(const PendingRequest& request, const std::string& reason) override;
+    void requestAbandoned(const PendingRequest& request, std::string_view reasonKey) override;
     const SessionModel& model() const override { return session_; }
     SessionModel& model() override { return session_; }
 

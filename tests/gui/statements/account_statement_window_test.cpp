@@ -114,6 +114,8 @@ TEST_F(StatementWindowTest, ShowsTheSeededStatementOfAPeriodInEveryTable) {
     ASSERT_EQ(rows(StatementTable::SettledPositions), 1);
     EXPECT_EQ(cell(StatementTable::SettledPositions, 0, texts::kSettlementID), "320001");
     EXPECT_EQ(cell(StatementTable::SettledPositions, 0, texts::kPL), "125.40");
+    // The rate the server converted at, as the main window's settled grid shows it.
+    EXPECT_EQ(cell(StatementTable::SettledPositions, 0, texts::kCurrencyRate), "1.00000");
     ASSERT_EQ(rows(StatementTable::CancelledOrders), 1);
     EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, texts::kSymbol), "AUDUSD");
     EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, texts::kPriceField), "0.66500");
@@ -299,10 +301,13 @@ TEST_F(StatementWindowTest, TwoShowsInARowShowOnlyTheSecondsReplies) {
 TEST_F(StatementWindowTest, ARefusedRequestShowsItsErrorInsteadOfWaiting) {
     const auto statementBefore = window->shownData()->statement;
     server->refuseDataServiceProcedure("getdsaccountstatement");
+    // Said whole in the trader's language, the reason the core gives too.
+    ASSERT_TRUE(context->language().select(7)); // French
     ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
-    EXPECT_TRUE(window->requestStatusText().startsWith(
-        context->text(texts::kStatementCouldNotLoaded).section('{', 0, 0)))
-        << window->requestStatusText().toStdString();
+    EXPECT_EQ(
+        window->requestStatusText(),
+        QStringLiteral("Le relevé n'a pas pu être chargé : Le service de données a refusé la demande."));
+    ASSERT_TRUE(context->language().select(0));
     // The cancelled orders came; the statement shown is still the one of before.
     EXPECT_EQ(rows(StatementTable::CancelledOrders), 1);
     EXPECT_EQ(window->shownData()->statement, statementBefore);

@@ -400,21 +400,38 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::Selected);
     EXPECT_EQ(refusalLine("one line"), "one line");
 
+    EXPECT_EQ(flow.headerKey(), kHeaderChoosingKey);
     flow.sent(s.model, queries, flow.idsToSend(), 0);
     ASSERT_EQ(flow.statusRows().size(), 8u);
     EXPECT_EQ(flow.statusRows()[0].status, "Sent");
+    // Nothing closed yet: no price to show, and the heading says it waits.
+    EXPECT_EQ(flow.statusRows()[0].price, "");
+    EXPECT_EQ(flow.headerKey(), kHeaderWaitingKey);
     auto settlement = std::make_shared<Order>();
     settlement->OpenPositionId = "3";
-    EXPECT_TRUE(flow.report({interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
-    EXPECT_TRUE(flow.report({interfaces::BulkCloseReport::Kind::Rejected, nullptr, "4", "Market closed"}, 0));
-    EXPECT_FALSE(
-        flow.report({interfaces::BulkCloseReport::Kind::Rejected, nullptr, "2", "refused before"}, 0));
+    settlement->ItemCode = "EURUSD";
+    settlement->SettledPrice = dec("1.08619");
+    EXPECT_TRUE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
+    EXPECT_TRUE(flow.report(s.model,
+                            {interfaces::BulkCloseReport::Kind::Rejected, nullptr, "4", "Market closed"}, 0));
+    EXPECT_FALSE(flow.report(
+        s.model, {interfaces::BulkCloseReport::Kind::Rejected, nullptr, "2", "refused before"}, 0));
     const auto& rows = flow.statusRows();
     const auto row = [&](const char* id) -> const CloseAllStatusRow& {
         return *std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.positionId == id; });
     };
-    EXPECT_EQ(std::tie(row("3").status, row("3").tone), std::make_tuple("Executed", Tone::Gain));
+    // A settled position shows the price it closed at, in its instrument's decimals.
+    EXPECT_EQ(std::tie(row("3").status, row("3").tone, row("3").price),
+              std::make_tuple("Executed", Tone::Gain, "1.08619"));
     EXPECT_EQ(std::tie(row("4").status, row("4").tone), std::make_tuple("Market closed", Tone::Loss));
+    EXPECT_EQ(flow.headerKey(), kHeaderWaitingKey) << "six still unanswered";
+    for (const char* id : {"6", "7", "8", "9", "10", "11"}) {
+        settlement = std::make_shared<Order>(*settlement);
+        settlement->OpenPositionId = id;
+        ASSERT_TRUE(
+            flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
+    }
+    EXPECT_EQ(flow.headerKey(), kHeaderSomeRejectedKey);
 
     // Every ticked position refused: only dismissing.
     flow.start(listed);

@@ -676,12 +676,26 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
     QAbstractItemModelTester tester(const_cast<QAbstractItemModel*>(sent),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_EQ(sent->rowCount(), positions - 1);
+    auto* heading = find<QLabel>(closeAll, "headerTextField");
+    EXPECT_NE(heading->text(), context->text(texts::kPositionsToClose));
     ASSERT_TRUE(waitFor([&] {
         for (int row = 0; row < sent->rowCount(); ++row)
             if (cellText(sent, row, 6) != context->text(kStatusClosedKey))
                 return false;
         return true;
     }));
+    // Once closed it says so, and each row shows the price its settlement closed at, as the
+    // settled positions grid does.
+    EXPECT_EQ(heading->text(), context->text(kHeaderClosedKey));
+    const tc::OrderView settled = session->client().queries().getSettledOrderCollection();
+    for (int row = 0; row < sent->rowCount(); ++row) {
+        const auto settlement = std::find_if(settled.begin(), settled.end(), [&](const auto& s) {
+            return s && QString::fromStdString(s->OpenPositionId) == cellText(sent, row, 1);
+        });
+        ASSERT_NE(settlement, settled.end()) << row;
+        const tc::ItemDetails* item = instrumentOf(session->client().model(), (*settlement)->ItemCode);
+        EXPECT_EQ(cellText(sent, row, 5).toStdString(), priceText((*settlement)->SettledPrice, item)) << row;
+    }
     ASSERT_TRUE(waitFor([&] { return !serverPosition(300001) && !serverPosition(300002); }));
     EXPECT_TRUE(serverPosition(300902));
 
