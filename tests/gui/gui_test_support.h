@@ -34,9 +34,21 @@
 
 namespace guitest {
 
-// Runs the event loop until `done` (true) or a generous limit (false).
-inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 15000) {
+// The limit of every wait for the screen: generous for a loaded machine running many tests in one
+// process (Qt's own waits give up after 5 s). tools/check_waits.py holds the tests to it.
+inline constexpr int kWaitLimitMs = 15000;
+
+// Runs the event loop until `done` (true) or the limit (false).
+inline bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitLimitMs) {
     return QTest::qWaitFor(done, timeoutMs);
+}
+
+// Until the window is the active one, or shown on the screen, within the same limit.
+inline bool waitForActive(QWidget* window) {
+    return QTest::qWaitForWindowActive(window, kWaitLimitMs);
+}
+inline bool waitForExposed(QWidget* window) {
+    return QTest::qWaitForWindowExposed(window, kWaitLimitMs);
 }
 
 using LogCapture = tc::testing_support::LogCapture;

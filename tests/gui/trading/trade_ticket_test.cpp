@@ -571,7 +571,7 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
 
     // Tab and Ctrl+Tab leave the accounts' grid for the controls after it; they never step its cells.
     ticket->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(ticket));
+    ASSERT_TRUE(guitest::waitForActive(ticket));
     for (Qt::KeyboardModifiers modifiers :
          {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
         view->setFocus();
