@@ -197,18 +197,18 @@ std::vector<TextClash> textClashes(const std::vector<ShownText>& english,
 void TextCheck::visit(const ShownScreen& shown) {
     const QString& name = shown.screen.name;
     if (shown.language == 0) {
-        englishScreen = shown.widget ? name : QString();
-        english = shownTexts(shown.widget);
+        englishScreen_ = shown.widget ? name : QString();
+        english_ = shownTexts(shown.widget);
         if (!shown.widget) {
             log_ << "FAILED " << name << ": nothing to read\n";
             ++faults_;
         }
         return;
     }
-    if (englishScreen != name)
+    if (englishScreen_ != name)
         return;
     const std::vector<ShownText> texts = shownTexts(shown.widget);
-    for (const TextClash& clash : textClashes(english, texts)) {
+    for (const TextClash& clash : textClashes(english_, texts)) {
         ++faults_;
         log_ << "SAME " << name << " [" << shown.folder << "] " << clash.group << ": \"" << clash.text
              << "\" for \"" << clash.english.join(QStringLiteral("\", \"")) << "\" ("

@@ -50,8 +50,8 @@ public:
 private:
     QTextStream& log_;
     int faults_ = 0;
-    QString englishScreen; // the screen `english` was read from; empty when it gave nothing
-    std::vector<ShownText> english;
+    QString englishScreen_; // the screen `english` was read from; empty when it gave nothing
+    std::vector<ShownText> english_;
 };
 
 } // namespace tc::gui
