@@ -43,10 +43,18 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitLimi
     return QTest::qWaitFor(done, timeoutMs);
 }
 
-// Until the window is the active one, or shown on the screen, within the same limit.
+// Until the window is the active one, asking for it again while it is not: an alert closed or a
+// window shown just before may take the activation back after the first request (a test of the
+// ticket waited 15 s in vain so, on a loaded machine).
 inline bool waitForActive(QWidget* window) {
-    return QTest::qWaitForWindowActive(window, kWaitLimitMs);
+    return waitFor([window] {
+        if (QApplication::activeWindow() == window && window->isActiveWindow())
+            return true;
+        window->activateWindow();
+        return false;
+    });
 }
+// Until the window is shown on the screen, within the same limit.
 inline bool waitForExposed(QWidget* window) {
     return QTest::qWaitForWindowExposed(window, kWaitLimitMs);
 }

@@ -400,8 +400,10 @@ TEST_F(LoginWindowTest, ALoginElsewhereTellsSoAndEndsTheProgramWhenTheAlertClose
     ASSERT_TRUE(signedIn());
     auto otherDefaults = tc::platform::UserDefaults::inMemory();
     tc::HeadlessApplication otherApp(*otherDefaults);
-    auto other =
-        interfaces::MakeClient(otherApp, {.userDefaults = otherDefaults.get(), .watchNetwork = false});
+    interfaces::ClientOptions otherOptions;
+    otherOptions.userDefaults = otherDefaults.get();
+    otherOptions.watchNetwork = false;
+    auto other = interfaces::MakeClient(otherApp, otherOptions);
     ASSERT_TRUE(
         other->signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
     QWidget* main = delegate->mainWindow();
