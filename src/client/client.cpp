@@ -492,6 +492,8 @@ public:
         services.events = core_.relay;
         if (!services.userDefaults)
             services.userDefaults = options.userDefaults;
+        if (options.dataRequestPass)
+            connection.requester.passInterval = *options.dataRequestPass;
         WiredSession wired =
             wireSession(application, *core_.login, std::move(services), std::move(connection));
         core_.business = std::move(wired.business);

@@ -33,6 +33,7 @@
 #include "model/session_model.h"
 #include "model/session_queries.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -247,6 +248,10 @@ struct ClientOptions {
     // Watch the internet connection, so the feed and data-service sockets are made again when the
     // network comes back. The program wants it; a test that plays the network itself may not.
     bool watchNetwork = true;
+    // How often the data-service requests queued meanwhile go out; none: the request channel's own
+    // pass. The program keeps it; the screenshot tool, whose windows by the hundred each ask the
+    // loopback server and wait for its answer, asks sooner.
+    std::optional<std::chrono::milliseconds> dataRequestPass;
 };
 
 // The composition root: a client with every real part of the session wired in. The shell must

@@ -47,7 +47,7 @@ TEST_F(Themes, AFirstStartIsDarkAndASwitchRepaintsEveryOpenWindow) {
     QList<QWidget*> windows{settings, about, banner};
     std::vector<std::unique_ptr<PaintCounter>> counters;
     for (QWidget* w : windows) {
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        ASSERT_TRUE(guitest::waitForExposed(w));
         EXPECT_EQ(w->palette().color(QPalette::Window), windowColour(0));
         counters.push_back(std::make_unique<PaintCounter>(w));
     }

@@ -443,7 +443,10 @@ TEST_F(LoginWindowTest, ALoginElsewhereTellsSoAndEndsTheProgramWhenTheAlertClose
     ASSERT_TRUE(signedIn());
     auto otherDefaults = tc::platform::UserDefaults::inMemory();
     tc::HeadlessApplication otherApp(*otherDefaults);
-    auto other = interfaces::MakeClient(otherApp, {otherDefaults.get(), false});
+    interfaces::ClientOptions otherOptions;
+    otherOptions.userDefaults = otherDefaults.get();
+    otherOptions.watchNetwork = false;
+    auto other = interfaces::MakeClient(otherApp, otherOptions);
     ASSERT_TRUE(
         other->signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
     QWidget* main = delegate->mainWindow();
@@ -773,7 +776,7 @@ TEST_F(LoginWindowTest, AfterALossPricesReadAsStaleAndNoOrderCanBeStarted) {
 // The window opens on the user name: a trader who starts typing types the name, not a language.
 TEST_F(LoginWindowTest, TheWindowOpensWithTheUserNameFocusedSoTypingGoesThere) {
     login->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(login));
+    ASSERT_TRUE(guitest::waitForActive(login));
     const std::int64_t language = context->language().selected();
     ASSERT_EQ(QApplication::focusWidget(), field("usernameTextField"));
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("demo"));

@@ -514,7 +514,7 @@ TEST_F(TradeTicketTest, AnAccountsMarginReadsOneMomentInEveryWindow) {
     const int row = ticket->multiAccountModel().rowOf(withdrawal->accountComboBox()->currentText().toInt());
     ASSERT_GE(row, 0);
     const auto number = [](QString text) {
-        return text.remove(QRegularExpression(QStringLiteral("[^0-9.-]")));
+        return text.remove(QRegularExpression(QStringLiteral("[^0-9.-]"))).toStdString();
     };
     const auto shown = [&] {
         return std::array{
@@ -522,14 +522,32 @@ TEST_F(TradeTicketTest, AnAccountsMarginReadsOneMomentInEveryWindow) {
             number(ticket->multiAccountModel().index(row, MultiAccountTableModel::Margin).data().toString()),
             number(withdrawal->findChild<QLineEdit*>(QStringLiteral("availableMarginTextField"))->text())};
     };
-    std::vector<std::array<QString, 3>> seen; // as each refresh is announced, after every window had it
+    std::vector<std::array<std::string, 3>> seen; // as each refresh is announced, after every window had it
     QObject::connect(session.get(), &tc::gui::ClientModel::tablesChanged, window.get(), [&](auto tables) {
         if (tables.contains(interfaces::Table::Accounts))
             seen.push_back(shown());
     });
-    const QString before = shown()[0];
+    const std::string before = shown()[0];
     ASSERT_TRUE(server->setQuote("EURUSD", "1.09100", "1.09112"));
     ASSERT_TRUE(waitFor([&] { return !seen.empty() && seen.back()[0] != before; }));
+    // A position opened on the account brings the server's account summary, which rewrites the stored
+    // record (its commission charged, no floating P/L in it): the margins still read this moment.
+    const std::int32_t account = withdrawal->accountComboBox()->currentText().toInt();
+    const auto storedBalance = [&] {
+        for (const auto& held : session->client().queries().getAccountCollection())
+            if (held && held->AccountId == account)
+                return held->Balance.toString();
+        return std::string();
+    };
+    const std::string balanceBefore = storedBalance();
+    interfaces::OrderTicket order;
+    order.instrument = "EURUSD";
+    order.account = account;
+    order.quantity = *interfaces::Decimal::fromString("1");
+    ASSERT_TRUE(session->client().orders().placeOrder(order).sent());
+    ASSERT_TRUE(waitFor([&] { return storedBalance() != balanceBefore; }));
+    const std::size_t summarySeen = seen.size();
+    ASSERT_TRUE(waitFor([&] { return seen.size() > summarySeen; }));
     for (const auto& figures : seen)
         EXPECT_EQ(figures, (std::array{figures[0], figures[0], figures[0]}));
     EXPECT_EQ(withdrawal->findChild<QLabel*>(QStringLiteral("marginLabel"))->text(), context->text("92200"));
@@ -572,7 +590,7 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
 
     // Tab and Ctrl+Tab leave the accounts' grid for the controls after it; they never step its cells.
     ticket->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(ticket));
+    ASSERT_TRUE(guitest::waitForActive(ticket));
     for (Qt::KeyboardModifiers modifiers :
          {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
         view->setFocus();
