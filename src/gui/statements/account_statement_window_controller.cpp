@@ -1,6 +1,7 @@
 #include "gui/statements/account_statement_window_controller.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/escape_close.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
@@ -99,6 +100,7 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
       context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("AccountStatementWindowController"));
+    EscapeClose::install(this, context_.language());
     Language& language = context_.language();
 
     const std::pair<QTableView*, StatementTable> detail[] = {

@@ -356,6 +356,13 @@ TEST_F(StatementWindowTest, ATypedDateIsTakenAsTypedOrRefusedWithItsReason) {
     EXPECT_EQ(to->text(), future);
 }
 
+// Escape closes the window, as every window's does; it holds nothing typed to lose.
+TEST_F(StatementWindowTest, EscapeClosesTheWindow) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QTest::keyClick(window->findChild<QComboBox*>(QStringLiteral("accountComboBox")), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+}
+
 TEST_F(StatementWindowTest, SignedOutAShowIsRefusedAtOnceInsteadOfWaitingForGood) {
     const auto* before = window->shownData();
     const QString status = window->requestStatusText();

@@ -291,6 +291,38 @@ TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionWhichIsTheFocus
     EXPECT_FALSE(close->isEnabled());
 }
 
+// Escape cancels a sheet at once while nothing typed in it would be lost; once something is, it
+// asks first, and "Keep Editing" keeps the sheet as typed.
+TEST_F(PositionDialogsTest, EscapeAsksBeforeASheetDropsWhatWasTyped) {
+    const auto openSheet = [&] {
+        open->runAction(RowAction::ClosePosition, "300001");
+        auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+        EXPECT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+        return sheet;
+    };
+    auto* sheet = openSheet();
+    ASSERT_TRUE(sheet);
+    auto* quantity = find<QComboBox>(sheet, "QuantityComboField");
+    QTest::keyClick(quantity->lineEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(alertOn(sheet));
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); })) << "the filled quantity is not the trader's";
+
+    ASSERT_EQ(openSheet(), sheet);
+    type(quantity, "0.05");
+    for (const char* answer : {texts::kKeepEditing, texts::kDiscard}) {
+        QTest::keyClick(quantity->lineEdit(), Qt::Key_Escape);
+        QMessageBox* ask = alertOn(sheet);
+        ASSERT_TRUE(ask) << answer;
+        EXPECT_EQ(ask->text(), context->text(texts::kDiscardWhatTyped));
+        EXPECT_TRUE(sheet->isVisible());
+        for (QAbstractButton* button : ask->buttons())
+            if (button->text() == context->text(answer))
+                button->click();
+    }
+    EXPECT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    EXPECT_EQ(serverPosition(300001)->qty, "1.5");
+}
+
 TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAndItsSound) {
     QSignalSpy sounds(&context->sounds(), &SoundNotification::soundRequested);
     open->runAction(RowAction::ClosePosition, "300002");
