@@ -1,6 +1,7 @@
 #include "gui/trading/trade_ticket_window_controller.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/escape_close.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/language.h"
@@ -57,6 +58,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::TradeTicketWindowController>()),
       context_(context) {
     ui_->setupUi(this);
+    EscapeClose::install(this, context_.language());
     setAttribute(Qt::WA_QuitOnClose, false);
     ui_->tradeTicketBox->bind(state_);
     ui_->AdvancedTradeTicketBox->bind(state_);
@@ -364,9 +366,6 @@ void TradeTicketWindowController::keyPressEvent(QKeyEvent* event) {
             return;
         }
         event->accept();
-        return;
-    case Qt::Key_Escape:
-        close();
         return;
     default:
         break;
@@ -794,6 +793,8 @@ void TradeTicketWindowController::sendPlaceOrderObjects(Side side, bool simple) 
         showRefusal(result.refusalKey, result.refusalText);
         return;
     }
+    // What was typed went out with the order: Escape no longer asks to drop it.
+    keepTypedText(this);
     Q_EMIT orderSent();
 }
 

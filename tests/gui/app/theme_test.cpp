@@ -53,7 +53,7 @@ TEST_F(Themes, AFirstStartIsDarkAndASwitchRepaintsEveryOpenWindow) {
     }
     QSignalSpy changed(&context->themes(), &tc::gui::ThemeManager::themeChanged);
 
-    settings->findChild<QCheckBox*>("themeButton")->click(); // on: light
+    settings->findChild<QCheckBox*>("themeButton")->click(); // off: light
     EXPECT_EQ(defaults->integerForKey("Theme"), 1);
     ASSERT_EQ(changed.count(), 1);
     EXPECT_EQ(changed.front().front().toLongLong(), 1);

@@ -18,6 +18,7 @@
 #include "model/records/account_details.h"
 #include "platform/amount_text.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
@@ -455,6 +456,30 @@ TEST_F(FundingWindowsTest, WithdrawalRefusedAboveTheWithdrawableAmountAndAccepte
     EXPECT_EQ(window->currentPage(), 0);
     EXPECT_TRUE(window->amountTextField()->text().isEmpty());
     delete window;
+}
+
+// Escape closes every funding window the same way: the deposit form asks first while it holds a
+// typed amount, the history (which has nothing typed) closes at once.
+TEST_F(FundingWindowsTest, EscapeClosesEachWindowAndAsksBeforeDroppingWhatWasTyped) {
+    DepositRequestWindowController* deposit = depositWindow();
+    QTest::keyClicks(deposit->amountTextField(), "250");
+    QTest::keyClick(deposit->amountTextField(), Qt::Key_Escape);
+    QMessageBox* ask = tc::gui::CommonAlert::showing(deposit, QStringLiteral("dropTypedText"));
+    ASSERT_TRUE(ask);
+    EXPECT_TRUE(deposit->isVisible());
+    for (QAbstractButton* button : ask->buttons())
+        if (button->text() == context->text(texts::kDiscard))
+            button->click();
+    EXPECT_FALSE(deposit->isVisible());
+    delete deposit;
+
+    auto* history = new DepositsWithdrawalsWindowController(*context);
+    history->show();
+    history->onWindowLoad();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(history));
+    QTest::keyClick(history->findChild<QComboBox*>(QStringLiteral("accountComboBox")), Qt::Key_Escape);
+    EXPECT_FALSE(history->isVisible());
+    delete history;
 }
 
 // The session going stops both request windows' refresh and sending, but what was typed stays:

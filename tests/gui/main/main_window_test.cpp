@@ -677,4 +677,63 @@ TEST_F(MainWindowTest, TheBoardShowsItsPricesWholeAtEveryFontSize) {
     }
 }
 
+// From the keys alone: a grid brought forward has no focused row of its own, the first Down selects
+// the first row, and the focused row is the selected one whatever key moved it.
+TEST_F(MainWindowTest, TheFirstDownSelectsTheFirstRowAndTheFocusedRowIsTheSelectedOne) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    auto* tabs = window->findChild<QTabWidget*>("mainTabView");
+    for (const tc::gui::Grid grid : {tc::gui::Grid::PendingOrders, tc::gui::Grid::OpenPositions}) {
+        SCOPED_TRACE(static_cast<int>(grid));
+        tc::gui::GridPane* pane = window->gridPane(grid);
+        QTableView& table = pane->table();
+        ASSERT_TRUE(waitFor([&] { return table.model()->rowCount() > 1; }));
+        const auto idOfRow = [&](int row) {
+            return table.model()->index(row, 0).data(tc::gui::GridModel::IdRole).toString().toStdString();
+        };
+        const int tab = tabs->indexOf(pane->parentWidget());
+        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(Qt::Key_1 + tab),
+                        Qt::ControlModifier);
+        ASSERT_TRUE(table.hasFocus());
+        EXPECT_FALSE(table.currentIndex().isValid()) << "no frame on a row that is not selected";
+        QTest::keyClick(&table, Qt::Key_Down);
+        EXPECT_EQ(table.currentIndex().row(), 0);
+        EXPECT_EQ(pane->selectedId(), idOfRow(0));
+        QTest::keyClick(&table, Qt::Key_Down, Qt::ControlModifier);
+        EXPECT_EQ(table.currentIndex().row(), 1);
+        EXPECT_EQ(pane->selectedId(), idOfRow(1)) << "Ctrl moves the selection with the focus";
+        QTest::keyClick(&table, Qt::Key_Space, Qt::ControlModifier);
+        EXPECT_EQ(pane->selectedId(), "");
+        EXPECT_FALSE(table.currentIndex().isValid()) << "the focus went with the selection";
+    }
+}
+
+// The accounts grid highlights the status bar's account, and the arrows make the account they
+// highlight the current one, as a click does.
+TEST_F(MainWindowTest, TheHighlightedAccountIsTheCurrentOneFromTheKeysToo) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    tc::gui::GridPane* pane = window->gridPane(tc::gui::Grid::Accounts);
+    QTableView& table = pane->table();
+    ASSERT_TRUE(waitFor([&] { return table.model()->rowCount() > 1; }));
+    ASSERT_TRUE(window->account());
+    const std::string first = std::to_string(*window->account());
+    EXPECT_EQ(pane->selectedId(), first);
+    auto* tabs = window->findChild<QTabWidget*>("mainTabView");
+    const int tab = tabs->indexOf(pane->parentWidget());
+    QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(Qt::Key_1 + tab), Qt::ControlModifier);
+    ASSERT_TRUE(table.hasFocus());
+    QTest::keyClick(&table, Qt::Key_Down);
+    const std::string next = pane->selectedId();
+    ASSERT_FALSE(next.empty());
+    EXPECT_NE(next, first);
+    EXPECT_EQ(std::to_string(window->account().value_or(0)), next);
+    EXPECT_EQ(std::to_string(session->client().currentAccount()), next);
+    EXPECT_EQ(label("AccountIdValueTextField").toStdString(), ": " + next);
+    // Chosen elsewhere, the highlight follows.
+    window->setAccount(std::stoi(first));
+    EXPECT_EQ(pane->selectedId(), first);
+    EXPECT_EQ(table.currentIndex().row(), table.selectionModel()->selectedRows().front().row());
+}
+
 } // namespace

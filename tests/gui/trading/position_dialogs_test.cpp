@@ -251,7 +251,7 @@ TEST_F(PositionDialogsTest, CloseRefusesWhatIsNoNumberAndShowsNoFigureTheRulesRe
     EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 }
 
-TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionNotTheFocusedOne) {
+TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionWhichIsTheFocusedOne) {
     auto* close = window->findChild<QAction*>(QStringLiteral("actionClosePosition"));
     auto* modify = window->findChild<QAction*>(QStringLiteral("actionModifyPosition"));
     auto* offset = window->findChild<QAction*>(QStringLiteral("actionOffsetPosition"));
@@ -269,20 +269,21 @@ TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionNotTheFocusedOn
     EXPECT_FALSE(modify->isEnabled());
     EXPECT_FALSE(offset->isEnabled());
 
-    // A click on 300001 (on its id, not its price), then Ctrl+End: the focus goes to the last row,
-    // the selection stays.
+    // Ctrl+End: the focus goes to the last row and takes the selection with it.
     const GridModel& model = open->gridModel();
+    table.setFocus();
+    QTest::keyClick(&table, Qt::Key_End, Qt::ControlModifier);
+    ASSERT_EQ(table.currentIndex().row(), table.model()->rowCount() - 1);
+    EXPECT_EQ(selected(), QStringList{table.currentIndex().data(GridModel::IdRole).toString()});
+    // A click on 300001 (on its id, not its price).
     const QModelIndex clicked = table.proxy().mapFromSource(model.index(model.rowOf("300001"), 0));
     ASSERT_TRUE(waitFor([&] { return table.visualRect(clicked).isValid(); }));
     QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(clicked).center());
     ASSERT_EQ(selected(), QStringList{"300001"});
+    EXPECT_EQ(table.currentIndex().data(GridModel::IdRole).toString(), "300001");
     EXPECT_TRUE(close->isEnabled());
     EXPECT_TRUE(modify->isEnabled());
     EXPECT_TRUE(offset->isEnabled()); // 300901 is its opposite
-    QTest::keyClick(&table, Qt::Key_End, Qt::ControlModifier);
-    ASSERT_EQ(table.currentIndex().row(), table.model()->rowCount() - 1);
-    ASSERT_NE(table.currentIndex().data(GridModel::IdRole).toString(), "300001");
-    EXPECT_EQ(selected(), QStringList{"300001"});
 
     close->trigger();
     auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
@@ -297,11 +298,48 @@ TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionNotTheFocusedOn
     ASSERT_EQ(selected(), QStringList{"300002"});
     EXPECT_TRUE(close->isEnabled());
     EXPECT_FALSE(offset->isEnabled());
-    // Two rows selected name no one position.
+    // One row at a time: Ctrl+click selects the row clicked alone; on the selected row it leaves
+    // none selected, and no focused row.
     QTest::mouseClick(table.viewport(), Qt::LeftButton, Qt::ControlModifier,
                       table.visualRect(clicked).center());
-    EXPECT_EQ(selected().size(), 2);
+    EXPECT_EQ(selected(), QStringList{"300001"});
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      table.visualRect(clicked).center());
+    EXPECT_TRUE(selected().isEmpty());
+    EXPECT_FALSE(table.currentIndex().isValid());
     EXPECT_FALSE(close->isEnabled());
+}
+
+// Escape cancels a sheet at once while nothing typed in it would be lost; once something is, it
+// asks first, and "Keep Editing" keeps the sheet as typed.
+TEST_F(PositionDialogsTest, EscapeAsksBeforeASheetDropsWhatWasTyped) {
+    const auto openSheet = [&] {
+        open->runAction(RowAction::ClosePosition, "300001");
+        auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+        EXPECT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+        return sheet;
+    };
+    auto* sheet = openSheet();
+    ASSERT_TRUE(sheet);
+    auto* quantity = find<QComboBox>(sheet, "QuantityComboField");
+    QTest::keyClick(quantity->lineEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(alertOn(sheet));
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); })) << "the filled quantity is not the trader's";
+
+    ASSERT_EQ(openSheet(), sheet);
+    type(quantity, "0.05");
+    for (const char* answer : {texts::kKeepEditing, texts::kDiscard}) {
+        QTest::keyClick(quantity->lineEdit(), Qt::Key_Escape);
+        QMessageBox* ask = alertOn(sheet);
+        ASSERT_TRUE(ask) << answer;
+        EXPECT_EQ(ask->text(), context->text(texts::kDiscardWhatTyped));
+        EXPECT_TRUE(sheet->isVisible());
+        for (QAbstractButton* button : ask->buttons())
+            if (button->text() == context->text(answer))
+                button->click();
+    }
+    EXPECT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 }
 
 TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAndItsSound) {

@@ -891,4 +891,31 @@ TEST_F(TradeTicketTest, FilledBracketsOfSeveralAccountsMeetTheQuoteOfTheCheck) {
     EXPECT_EQ(child<QLineEdit>("TakeProfitPriceTextField")->text(), now);
 }
 
+// Escape closes the ticket: at once while nothing typed would be lost, and only once the trader
+// agrees when it would ("Keep Editing" keeps the ticket as typed).
+TEST_F(TradeTicketTest, EscapeAsksBeforeItDropsWhatWasTyped) {
+    open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ticket));
+    QLineEdit* quantity = child<QComboBox>("QuantityComboBox")->lineEdit();
+    ASSERT_TRUE(quantity);
+    typeInto(quantity, "0.3");
+    for (const char* answer : {texts::kKeepEditing, texts::kDiscard}) {
+        QTest::keyClick(quantity, Qt::Key_Escape);
+        QMessageBox* ask = tc::gui::CommonAlert::showing(ticket, QStringLiteral("dropTypedText"));
+        ASSERT_TRUE(ask) << answer;
+        EXPECT_TRUE(ticket->isVisible());
+        EXPECT_EQ(quantity->text(), "0.3");
+        for (QAbstractButton* button : ask->buttons())
+            if (button->text() == context->text(answer))
+                button->click();
+    }
+    EXPECT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
+
+    open(); // its fields filled afresh: nothing of the trader's
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ticket));
+    QTest::keyClick(quantity, Qt::Key_Escape);
+    EXPECT_FALSE(tc::gui::CommonAlert::showing(ticket, QStringLiteral("dropTypedText")));
+    EXPECT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
+}
+
 } // namespace
