@@ -46,6 +46,10 @@ std::string fixed2(double value) {
     return Formatter::formatDecimal(value, 2);
 }
 
+std::string fixed2(const platform::Decimal& amount) {
+    return Formatter::formatDecimal(amount, 2);
+}
+
 double currencyConversion(double amount, double rate, bool direct) {
     if (direct)
         return rate == 0 ? amount : amount / rate;
