@@ -51,6 +51,15 @@ std::string quantityDescription(std::string_view quantityText, double contractSi
 std::string typedQuantityDescription(std::string_view quantityText, double contractSize,
                                      const GroupInstruments* settings);
 
+// A refusal a sheet finds before asking the core: the language key and the detail that follows
+// it. A field whose text is no number names itself: `fieldKey` is its name's key, filling {0}, and
+// `detail` fills {1}.
+struct DialogRefusal {
+    std::string key;
+    std::string detail;
+    std::string fieldKey;
+};
+
 // What both sheets show of their record, in the same fields.
 struct RecordLines {
     std::string boxTitle;
@@ -73,6 +82,9 @@ enum class CloseJob : std::uint8_t { Close, Cancel };
 // or one the group's quantity rules break (a close of the whole remainder keeps them), gets no
 // estimate and no description.
 struct CloseView : RecordLines {
+    // Why the close would refuse the quantity: the sheet's own checks (closeRefusal), then the
+    // order rules' (closeQuantityRefusal); the field's mark and the button say the same.
+    std::optional<DialogRefusal> quantityRefused;
     std::string orderPrice;
     std::string currentPrice;
     bool resultShown = false;
@@ -86,20 +98,21 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
                                    std::string_view id, std::int64_t language,
                                    std::optional<std::string_view> quantity = std::nullopt);
 
-// A close the sheet refuses before asking the core: the language key and the detail that follows
-// it. A field whose text is no number names itself: `fieldKey` is its name's key, filling {0}, and
-// `detail` fills {1}. `deviation`: nullopt when the box is not ticked, else the field's text.
-struct DialogRefusal {
-    std::string key;
-    std::string detail;
-    std::string fieldKey;
-};
 // The refusal of a field's text that is no number; nullopt when it reads.
 std::optional<DialogRefusal> refusedEntry(const TradeEntry& entry, std::string_view fieldKey);
 // A typed quantity that is not one plain number (named by its fault) or not above 0.
 std::optional<DialogRefusal> quantityRefusal(std::string_view quantity);
+// A close the sheet refuses; `deviation`: nullopt when the box is not ticked, else the field's text.
 std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decimal& closable,
                                           std::optional<std::string_view> deviation);
+// The close's quantity as its button takes it: closeRefusal's checks, then the group's minimum,
+// step and maximum as the order rules test them (the whole remainder may go below the minimum and
+// off the step), in their words.
+std::optional<DialogRefusal> closeQuantityRefusal(std::string_view quantity, const Decimal& closable,
+                                                  const Decimal& remaining, const GroupInstruments* settings);
+// A quantity typed for a new or edited order: quantityRefusal's checks, then the group's rules.
+std::optional<DialogRefusal> typedQuantityRefusal(std::string_view quantity,
+                                                  const GroupInstruments* settings);
 
 // ---- the modify sheet
 
@@ -120,10 +133,15 @@ struct ModifyView : RecordLines {
 
 std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries,
                                      ModifyMode mode, std::string_view id, std::int64_t language);
-// The description beside a quantity typed for the record (typedQuantityDescription with its
-// instrument and its group's rules as they stand); empty when the record is gone.
-std::string modifyQuantityDescription(const SessionModel& model, const SessionQueries& queries,
-                                      ModifyMode mode, std::string_view id, std::string_view quantityText);
+// A quantity typed for the record, with its instrument and its group's rules as they stand: the
+// description beside it (typedQuantityDescription) and why the edit would refuse it
+// (typedQuantityRefusal); both empty when the record is gone.
+struct TypedQuantity {
+    std::string description;
+    std::optional<DialogRefusal> refusal;
+};
+TypedQuantity modifyQuantity(const SessionModel& model, const SessionQueries& queries, ModifyMode mode,
+                             std::string_view id, std::string_view quantityText);
 
 // The price a bracket box gets when it is ticked: the live price (position: a buy's Bid, a sell's Ask,
 // Last when 0) or the stored order price (pending order), moved by the group's minimum distance in

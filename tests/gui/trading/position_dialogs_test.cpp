@@ -224,9 +224,16 @@ TEST_F(PositionDialogsTest, CloseRefusesWhatIsNoNumberAndShowsNoFigureTheRulesRe
     EXPECT_EQ(quantity->currentText(), QString(70, QLatin1Char('1')));
     EXPECT_EQ(quantity->toolTip(), words(texts::kLongerThanCharacters, texts::kQuantity, "64"));
     EXPECT_EQ(refusedBy(sheet, button), quantity->toolTip());
-    type(quantity, "0.005");
-    EXPECT_TRUE(quantity->toolTip().isEmpty());
-    EXPECT_TRUE(figures().isEmpty());
+    // Lots the close refuses are marked at once with the words its button gives: the group's
+    // minimum and step as much as nothing to close or more than it holds.
+    for (const char* lots : {"0.005", "0.5000001", "0", "5"}) {
+        type(quantity, lots);
+        EXPECT_FALSE(quantity->toolTip().isEmpty()) << lots;
+        EXPECT_TRUE(figures().isEmpty()) << lots;
+        EXPECT_EQ(refusedBy(sheet, button), quantity->toolTip()) << lots;
+    }
+    EXPECT_EQ(quantity->toolTip(),
+              context->text(texts::kQuantityMoreThanPositionHolds).replace("{0}", "1.5"));
     // The button names no lots the rules refuse; lots off the step get no figure and are refused
     // with the step, however far past the sixth decimal.
     type(quantity, "0.5000001");
@@ -471,11 +478,19 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     ASSERT_TRUE(alertOn(modify));
     alertOn(modify)->accept();
     EXPECT_TRUE(modify->isVisible());
-    // Lots the group's maximum refuses get no units line.
-    type(find<QComboBox>(modify, "QuantityComboField"), "99999999999");
-    EXPECT_TRUE(find<QLineEdit>(modify, "QuantityDescriptionTextField")->text().isEmpty());
-    type(find<QComboBox>(modify, "QuantityComboField"), "2");
+    // Lots the group's rules refuse get no units line, and are marked at once with the words the
+    // button gives.
+    auto* lots = find<QComboBox>(modify, "QuantityComboField");
+    for (const char* typed : {"0.005", "1.0000001", "0", "99999999999"}) {
+        type(lots, typed);
+        EXPECT_TRUE(find<QLineEdit>(modify, "QuantityDescriptionTextField")->text().isEmpty()) << typed;
+        EXPECT_FALSE(lots->toolTip().isEmpty()) << typed;
+        EXPECT_EQ(refusedBy(modify, find<QPushButton>(modify, "ModifyButton")), lots->toolTip()) << typed;
+    }
+    EXPECT_EQ(lots->toolTip(), context->text(texts::kQuantityAboveMaximumLots).replace("{0}", "50"));
+    type(lots, "2");
     EXPECT_TRUE(find<QLineEdit>(modify, "QuantityDescriptionTextField")->text().startsWith("2 x "));
+    EXPECT_TRUE(lots->toolTip().isEmpty());
     // A price that is no price is marked and refused with its reason.
     type(find<QLineEdit>(modify, "OrderPriceTextField"), "1,04");
     EXPECT_EQ(find<QLineEdit>(modify, "OrderPriceTextField")->toolTip(),
