@@ -684,6 +684,53 @@ TEST_F(PositionDialogsTest, OffsetReturnInAQuantityEndsTheEntryOnlyAndLegsKeepTh
     ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1.2"; }));
 }
 
+// A row's quantity is marked at once with what the Offset button would say of it (300901 holds 1,
+// 300001 1.5, steps of 0.01); a quantity typed there is not dropped by Escape without asking.
+TEST_F(PositionDialogsTest, OffsetQuantitiesAreMarkedAsTheButtonRefusesAndEscapeAsksFirst) {
+    open->runAction(RowAction::OffsetPosition, "300001");
+    auto* offset = window->findChild<OffsetPositionWindowController*>();
+    ASSERT_TRUE(offset && waitFor([&] { return offset->isVisible(); }));
+    auto* table = find<QTableView>(offset, "offsetPositionTableView");
+    table->model()->setData(table->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    auto* quantity = qobject_cast<QComboBox*>(table->indexWidget(table->model()->index(0, 8)));
+    ASSERT_TRUE(quantity && quantity->isEnabled());
+    auto* send = find<QPushButton>(offset, "offsetButton");
+    const std::pair<const char*, QString> refused[] = {
+        {"0", context->text(texts::kEnterOffsetQuantityGreaterThan)},
+        {"1.2", context->text(texts::kQuantityTakenFromPositionMore)},
+        {"2", context->text(texts::kOffsetQuantityMoreThanPosition)},
+        {"0.3000001", context->text(texts::kQuantityMustMultipleLots).replace("{0}", "0.01")},
+        {"0,3", words(texts::kHoldsAComma, texts::kOffsetQty)}};
+    for (const auto& [lots, reason] : refused) {
+        type(quantity, lots);
+        EXPECT_EQ(quantity->toolTip(), reason) << lots;
+        EXPECT_EQ(refusedBy(offset, send), reason) << lots;
+    }
+    type(quantity, "0.3");
+    EXPECT_TRUE(quantity->toolTip().isEmpty());
+
+    // Typed and left with Tab, then from the table: Escape asks either way.
+    offset->activateWindow();
+    quantity->lineEdit()->setFocus();
+    QTest::keyClick(quantity->lineEdit(), Qt::Key_Tab);
+    ASSERT_NE(offset->focusWidget(), quantity->lineEdit());
+    for (const char* answer : {texts::kKeepEditing, texts::kDiscard}) {
+        QTest::keyClick(offset->focusWidget(), Qt::Key_Escape);
+        table->setFocus();
+        QMessageBox* ask = alertOn(offset);
+        ASSERT_TRUE(ask) << answer;
+        EXPECT_EQ(ask->text(), context->text(texts::kDiscardWhatTyped));
+        EXPECT_TRUE(offset->isVisible());
+        EXPECT_EQ(quantity->currentText(), "0.3");
+        for (QAbstractButton* button : ask->buttons())
+            if (button->text() == context->text(answer))
+                button->click();
+    }
+    EXPECT_TRUE(waitFor([&] { return !offset->isVisible(); }));
+    EXPECT_FALSE(offset->isWaiting());
+    EXPECT_EQ(serverPosition(300001)->qty, "1.5");
+}
+
 TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirReports) {
     // The open positions' totals bar opens it.
     QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
