@@ -681,7 +681,7 @@ TEST_F(MainWindowTest, TheBoardShowsItsPricesWholeAtEveryFontSize) {
 // the first row, and the focused row is the selected one whatever key moved it.
 TEST_F(MainWindowTest, TheFirstDownSelectsTheFirstRowAndTheFocusedRowIsTheSelectedOne) {
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(guitest::waitForActive(window));
     auto* tabs = window->findChild<QTabWidget*>("mainTabView");
     for (const tc::gui::Grid grid : {tc::gui::Grid::PendingOrders, tc::gui::Grid::OpenPositions}) {
         SCOPED_TRACE(static_cast<int>(grid));
@@ -712,7 +712,7 @@ TEST_F(MainWindowTest, TheFirstDownSelectsTheFirstRowAndTheFocusedRowIsTheSelect
 // highlight the current one, as a click does.
 TEST_F(MainWindowTest, TheHighlightedAccountIsTheCurrentOneFromTheKeysToo) {
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(guitest::waitForActive(window));
     tc::gui::GridPane* pane = window->gridPane(tc::gui::Grid::Accounts);
     QTableView& table = pane->table();
     ASSERT_TRUE(waitFor([&] { return table.model()->rowCount() > 1; }));
