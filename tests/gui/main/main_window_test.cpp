@@ -690,6 +690,10 @@ namespace {
 // comes takes no room from the bid and ask, which stay whole in sight.
 TEST_F(MainWindowTest, TheBoardKeepsItsPricesInSightWhenAddedRowsBringAScrollBar) {
     window->resize(1400, 880);
+    // A short list to begin with, which the board shows without scrolling.
+    auto shortList = session->client().watchList();
+    shortList.resize(std::min<std::size_t>(shortList.size(), 3));
+    session->client().setWatchList(shortList);
     tc::gui::PreferenceManager::saveFontSizeInfo(*defaults, 16, tc::gui::kWatchlistFontSizeKey);
     session->tickNow();
     tc::gui::WatchlistTableController& board = *window->watchlistBoard();
