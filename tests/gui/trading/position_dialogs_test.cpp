@@ -686,8 +686,9 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     // The server rejects it: the reason shows and the sheet stays, ready to send again.
     ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
     QTest::mouseClick(find<QPushButton>(offset, "offsetButton"), Qt::LeftButton);
-    EXPECT_TRUE(offset->isWaiting());
+    EXPECT_TRUE(offset->isWaitingForAnswer());
     EXPECT_FALSE(find<QPushButton>(offset, "offsetButton")->isEnabled());
+    EXPECT_EQ(offset->answerLine()->text(), context->text(texts::kSheetWaitingForAnswer));
     ASSERT_TRUE(waitFor([&] { return alertOn(offset) != nullptr; }));
     EXPECT_FALSE(alertOn(offset)->informativeText().isEmpty());
     alertOn(offset)->accept();
@@ -697,7 +698,7 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
 
     ASSERT_TRUE(server->setMarketOpen("EURUSD", true));
     QTest::mouseClick(find<QPushButton>(offset, "offsetButton"), Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return !offset->isVisible(); }));
+    waitsThenCloses(offset, find<QPushButton>(offset, "offsetButton"));
     EXPECT_FALSE(CommonAlert::showing(window.get(), QStringLiteral("dialogRecordGone")));
     ASSERT_TRUE(waitFor([&] { return !serverPosition(300901) && serverPosition(300001)->qty == "0.5"; }));
 }
@@ -719,14 +720,14 @@ TEST_F(PositionDialogsTest, OffsetReturnInAQuantityEndsTheEntryOnlyAndLegsKeepTh
         type(quantity, "0.3");
         QTest::keyClick(quantity->lineEdit(), key);
         EXPECT_TRUE(offset->isVisible());
-        EXPECT_FALSE(offset->isWaiting());
+        EXPECT_FALSE(offset->isWaitingForAnswer());
         EXPECT_EQ(quantity->currentText(), "0.3");
         EXPECT_EQ(find<QLineEdit>(offset, "OffsetQtyTextField")->text(), "0.3");
     }
     type(quantity, "0.3000001");
     EXPECT_EQ(refusedBy(offset, send),
               context->text(texts::kQuantityMustMultipleLots).replace("{0}", "0.01"));
-    EXPECT_FALSE(offset->isWaiting());
+    EXPECT_FALSE(offset->isWaitingForAnswer());
     EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 
     type(quantity, "0.3");
