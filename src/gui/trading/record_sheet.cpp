@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -126,8 +127,10 @@ void RecordSheet::stopWaiting() {
     noAnswer_ = false;
     if (requestButton_)
         requestButton_->setEnabled(true);
-    if (answerLine_)
+    if (answerLine_) {
         answerLine_->hide();
+        answerLine_->setMinimumHeight(0);
+    }
 }
 
 void RecordSheet::answered(const interfaces::RequestAnswer& answer) {
@@ -149,6 +152,12 @@ void RecordSheet::showAnswerLine(const char* key) {
     answerLine_->setProperty("langKey", QString::fromLatin1(key));
     answerLine_->setText(text(key));
     answerLine_->show();
+    // The line wraps at the sheet's width: the sheet grows so that all of it shows.
+    if (QLayout* box = layout())
+        box->activate();
+    answerLine_->setMinimumHeight(answerLine_->heightForWidth(answerLine_->width()));
+    if (height() < sizeHint().height())
+        resize(width(), sizeHint().height());
 }
 
 void RecordSheet::noAnswer() {

@@ -467,6 +467,9 @@ TEST_F(PositionDialogsTest, ASheetWhoseRequestHasNoAnswerStaysOpenAndSaysSo) {
     ASSERT_TRUE(waitFor([&] { return !modify->isWaitingForAnswer(); }));
     EXPECT_TRUE(modify->isVisible());
     EXPECT_EQ(modify->answerLine()->text(), context->text(texts::kSheetRequestNoAnswer));
+    // All of it shows, wrapped at the sheet's width.
+    QLabel* line = modify->answerLine();
+    EXPECT_GE(line->height(), line->heightForWidth(line->width()));
     server->pauseStream(false);
 }
 
