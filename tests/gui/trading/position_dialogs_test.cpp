@@ -797,7 +797,7 @@ TEST_F(PositionDialogsTest, OffsetQuantitiesAreMarkedAsTheButtonRefusesAndEscape
                 button->click();
     }
     EXPECT_TRUE(waitFor([&] { return !offset->isVisible(); }));
-    EXPECT_FALSE(offset->isWaiting());
+    EXPECT_FALSE(offset->isWaitingForAnswer());
     EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 }
 
