@@ -7,6 +7,7 @@
 #include "gui/app/theme_manager.h"
 #include "gui/charts/pie_chart_controller.h"
 #include "gui/controls/entry_refusal.h"
+#include "gui/controls/text_entry_rules.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_table_models.h"

@@ -157,7 +157,7 @@ std::vector<std::string> OffsetState::quantityList(const SessionModel& model, st
     return list;
 }
 
-std::optional<DialogRefusal> OffsetState::refusal(const SessionModel& model, bool networkAvailable) const {
+std::optional<Refusal> OffsetState::refusal(const SessionModel& model, bool networkAvailable) const {
     // A ticked row whose text is no number says why, before any total is worked from it.
     if (networkAvailable)
         for (const std::string& id : ticked_) {
@@ -169,7 +169,7 @@ std::optional<DialogRefusal> OffsetState::refusal(const SessionModel& model, boo
                 return refused;
         }
     if (auto key = refusalKey(model, networkAvailable))
-        return DialogRefusal{*key, {}, {}};
+        return Refusal{*key};
     return std::nullopt;
 }
 

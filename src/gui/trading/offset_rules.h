@@ -73,7 +73,7 @@ public:
     // The sheet's checks in their order; the key of the first that fails, nullopt when it may go.
     std::optional<std::string> refusalKey(const SessionModel& model, bool networkAvailable) const;
     // The same, a ticked row whose text is no number first, naming the field and its fault.
-    std::optional<DialogRefusal> refusal(const SessionModel& model, bool networkAvailable) const;
+    std::optional<Refusal> refusal(const SessionModel& model, bool networkAvailable) const;
     // What is sent: the ticked rows in tick order, each with its quantity.
     std::vector<interfaces::OffsetLeg> legs() const;
 

@@ -185,25 +185,25 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
     return v;
 }
 
-std::optional<DialogRefusal> refusedEntry(const TradeEntry& entry, std::string_view fieldKey) {
+std::optional<Refusal> refusedEntry(const TradeEntry& entry, std::string_view fieldKey) {
     if (entry.ok())
         return std::nullopt;
-    return DialogRefusal{entry.refusal.key, entry.refusal.limit, std::string(fieldKey)};
+    return Refusal{entry.refusal.key, entry.refusal.limit, std::string(fieldKey)};
 }
 
-std::optional<DialogRefusal> quantityRefusal(std::string_view quantity) {
+std::optional<Refusal> quantityRefusal(std::string_view quantity) {
     const TradeEntry entry = readQuantityEntry(quantity);
     if (auto refusal = refusedEntry(entry, texts::kQuantity))
         return refusal;
     if (!(*entry.value > Decimal()))
-        return DialogRefusal{std::string(kBadQuantityKey), {}, {}};
+        return Refusal{std::string(kBadQuantityKey)};
     return std::nullopt;
 }
 
-std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decimal& closable,
-                                          std::optional<std::string_view> deviation) {
+std::optional<Refusal> closeRefusal(std::string_view quantity, const Decimal& closable,
+                                    std::optional<std::string_view> deviation) {
     if (deviation && deviation->empty())
-        return DialogRefusal{std::string(kDeviationMissingKey), {}, {}};
+        return Refusal{std::string(kDeviationMissingKey)};
     if (deviation)
         if (auto refusal = refusedEntry(readPointsEntry(*deviation), texts::kDeviation))
             return refusal;
@@ -213,7 +213,7 @@ std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decim
     // Lots that pending orders already close are not offered again: closing them twice would open
     // a position the other way once both fill.
     if (value > closable)
-        return DialogRefusal{std::string(kAboveClosableKey), closable.toString(), {}};
+        return Refusal{std::string(kAboveClosableKey), closable.toString()};
     return std::nullopt;
 }
 
@@ -297,9 +297,9 @@ std::string steppedPrice(std::string_view text, double tickSize, std::int32_t de
     return Formatter::formatDecimal(tc::steppedPrice(from, tickSize, steps), decimals);
 }
 
-std::optional<DialogRefusal> modifyRefusal(std::optional<std::string_view> price,
-                                           std::optional<std::string_view> takeProfit,
-                                           std::optional<std::string_view> stopLoss, std::int32_t decimals) {
+std::optional<Refusal> modifyRefusal(std::optional<std::string_view> price,
+                                     std::optional<std::string_view> takeProfit,
+                                     std::optional<std::string_view> stopLoss, std::int32_t decimals) {
     for (const auto& [text, key, field] :
          {std::tuple{price, kBadOrderPriceKey, std::string_view(texts::kPriceField)},
           std::tuple{takeProfit, kBadTakeProfitKey, std::string_view(texts::kTakeProfit)},
@@ -308,7 +308,7 @@ std::optional<DialogRefusal> modifyRefusal(std::optional<std::string_view> price
             continue;
         // An empty field is named as the one to fill; any other text that is no price says why.
         if (text->empty())
-            return DialogRefusal{std::string(key), {}, {}};
+            return Refusal{std::string(key)};
         if (auto refusal = refusedEntry(readPriceEntry(*text, decimals), field))
             return refusal;
     }

@@ -2,6 +2,7 @@
 // What the close and cancel sheet and the modify sheet show and send, worked out from the session's
 // records as they stand. The sheets keep only the record's id and call these at every fill, refresh
 // and send, so a record that went away is noticed (nullopt) instead of another row being used. No Qt.
+#include "gui/controls/refusal.h"
 #include "gui/texts.h"
 #include "model/session_queries.h"
 #include "platform/decimal.h"
@@ -86,20 +87,14 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
                                    std::string_view id, std::int64_t language,
                                    std::optional<std::string_view> quantity = std::nullopt);
 
-// A close the sheet refuses before asking the core: the language key and the detail that follows
-// it. A field whose text is no number names itself: `fieldKey` is its name's key, filling {0}, and
-// `detail` fills {1}. `deviation`: nullopt when the box is not ticked, else the field's text.
-struct DialogRefusal {
-    std::string key;
-    std::string detail;
-    std::string fieldKey;
-};
+// A sheet's refusals before asking the core; a field whose text is no number names itself.
+// `deviation`: nullopt when the box is not ticked, else the field's text.
 // The refusal of a field's text that is no number; nullopt when it reads.
-std::optional<DialogRefusal> refusedEntry(const TradeEntry& entry, std::string_view fieldKey);
+std::optional<Refusal> refusedEntry(const TradeEntry& entry, std::string_view fieldKey);
 // A typed quantity that is not one plain number (named by its fault) or not above 0.
-std::optional<DialogRefusal> quantityRefusal(std::string_view quantity);
-std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decimal& closable,
-                                          std::optional<std::string_view> deviation);
+std::optional<Refusal> quantityRefusal(std::string_view quantity);
+std::optional<Refusal> closeRefusal(std::string_view quantity, const Decimal& closable,
+                                    std::optional<std::string_view> deviation);
 
 // ---- the modify sheet
 
@@ -142,8 +137,8 @@ std::string steppedPrice(std::string_view text, double tickSize, std::int32_t de
 inline constexpr std::string_view kBadOrderPriceKey = texts::kOrderPriceMissingOrNot;
 inline constexpr std::string_view kBadTakeProfitKey = texts::kTakeProfitPriceMissingOr;
 inline constexpr std::string_view kBadStopLossKey = texts::kStopLossPriceMissingOr;
-std::optional<DialogRefusal> modifyRefusal(std::optional<std::string_view> price,
-                                           std::optional<std::string_view> takeProfit,
-                                           std::optional<std::string_view> stopLoss, std::int32_t decimals);
+std::optional<Refusal> modifyRefusal(std::optional<std::string_view> price,
+                                     std::optional<std::string_view> takeProfit,
+                                     std::optional<std::string_view> stopLoss, std::int32_t decimals);
 
 } // namespace tc::gui

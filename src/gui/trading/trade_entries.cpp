@@ -44,8 +44,7 @@ TradeEntry readPointsEntry(std::string_view text) {
 namespace {
 
 // The group's rule the lots break, in the order rules' words ({0} the limit).
-EntryRefusal breachRefusal(const platform::Decimal& lots, const GroupInstruments* settings,
-                           bool closesRemainder) {
+Refusal breachRefusal(const platform::Decimal& lots, const GroupInstruments* settings, bool closesRemainder) {
     const auto breach = settings ? quantityBreach(lots.toDouble(), *settings, closesRemainder) : std::nullopt;
     if (!breach)
         return {};
@@ -63,8 +62,8 @@ bool keepsQuantityRules(const platform::Decimal& lots, const GroupInstruments* s
     return !breachRefusal(lots, settings, closesRemainder).refused();
 }
 
-EntryRefusal quantityRuleRefusal(const platform::Decimal& lots, const GroupInstruments* settings,
-                                 bool closesRemainder) {
+Refusal quantityRuleRefusal(const platform::Decimal& lots, const GroupInstruments* settings,
+                            bool closesRemainder) {
     if (lots.isNaN() || !(lots > platform::Decimal()))
         return {texts::kEnterQuantityGreaterThanZero, {}};
     return breachRefusal(lots, settings, closesRemainder);

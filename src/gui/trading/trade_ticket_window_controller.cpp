@@ -387,8 +387,7 @@ void TradeTicketWindowController::updateLanguageStrings() {
     refreshContractValue();
 }
 
-QString TradeTicketWindowController::refusalWords(const EntryRefusal& refusal,
-                                                  std::string_view fieldKey) const {
+QString TradeTicketWindowController::refusalWords(const Refusal& refusal, std::string_view fieldKey) const {
     return tc::gui::refusalWords(context_.language().selected(), refusal, fieldKey);
 }
 
@@ -396,7 +395,7 @@ QString TradeTicketWindowController::verdictWords(const TicketVerdict& verdict) 
     // The order rules' text as given; else the ticket's key, naming its field or filled with its limit.
     if (!verdict.text.empty())
         return ticketText(verdict.text);
-    return refusalWords({verdict.key, verdict.limit}, verdict.fieldKey);
+    return refusalWords(verdict, verdict.fieldKey);
 }
 
 QString TradeTicketWindowController::shown(std::string_view name) const {
@@ -555,7 +554,7 @@ void TradeTicketWindowController::showState() {
 
 void TradeTicketWindowController::showPriceHints() {
     ui_->AdvancedTradeTicketBox->showHints(state_.priceHints(orders()), context_.themes(),
-                                           [this](const EntryRefusal& refusal, std::string_view fieldKey) {
+                                           [this](const Refusal& refusal, std::string_view fieldKey) {
                                                return refusalWords(refusal, fieldKey);
                                            });
 }

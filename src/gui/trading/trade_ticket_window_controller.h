@@ -117,7 +117,7 @@ private:
     // The units line, and the quantity field marked when Buy or Sell would refuse it.
     void refreshContractValue();
     // A field's refusal in the selected language.
-    QString refusalWords(const EntryRefusal& refusal, std::string_view fieldKey) const;
+    QString refusalWords(const Refusal& refusal, std::string_view fieldKey) const;
     // A refusal of the ticket's checks in the selected language.
     QString verdictWords(const TicketVerdict& verdict) const;
     void changeMode(bool advanced);
