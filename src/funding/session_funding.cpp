@@ -13,6 +13,7 @@
 #include "platform/decimal_text.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
+#include "platform/strict_integer.h"
 #include "session/business/business_base.h"
 #include "session/business/session_events.h"
 #include "wire/login_inputdata.h"
@@ -135,10 +136,7 @@ std::optional<std::int64_t> echoedRequestNumber(const std::vector<TaggedField>& 
     for (const TaggedField& f : fields) {
         if (f.tag != tag::kRequestId)
             continue;
-        std::int64_t value = 0;
-        const auto [end, ec] = std::from_chars(f.value.data(), f.value.data() + f.value.size(), value);
-        echoed =
-            ec == std::errc() && end == f.value.data() + f.value.size() ? std::optional(value) : std::nullopt;
+        echoed = platform::strictInteger<std::int64_t>(f.value);
     }
     return echoed;
 }
