@@ -229,7 +229,7 @@ FundingMessage depositMessage(const NewDeposit& deposit) {
         }
         m.startRequest(msg::kApproval);
         m.setValue(tag::kApprovalCount, "1");
-        m.setValue(tag::kApprovalAction, "801");
+        m.setValue(tag::kApprovalAction, std::to_string(wire::approval::kDeposit));
         m.setValue(tag::kApprovalRecord, record.text);
         m.setValue(tag::kApprovalFlag, "0");
     }
@@ -249,7 +249,7 @@ FundingMessage withdrawalMessage(const NewWithdrawal& withdrawal) {
     MessageBase& m = out.message;
     m.startRequest(msg::kApproval);
     m.setValue(tag::kApprovalCount, "1");
-    m.setValue(tag::kApprovalAction, "802");
+    m.setValue(tag::kApprovalAction, std::to_string(wire::approval::kWithdrawal));
     if (withdrawal.remarks)
         m.setValue(tag::kRemarks, *withdrawal.remarks);
     m.setValue(tag::kApprovalRecord, record.text);
@@ -265,7 +265,7 @@ std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& r
         return line(language, key, value);
     };
     const auto orEmpty = [](const std::optional<std::string>& v) { return v.value_or(""); };
-    if (action == 801)
+    if (action == wire::approval::kDeposit)
         return {
             l("0725", std::to_string(request.approvalRequestId)),
             l("0012", std::to_string(info.beneficiaryAccount)),
@@ -279,7 +279,7 @@ std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& r
             l("0718", orEmpty(info.destinationBankAccount)),
             l("0622", request.remarks),
         };
-    if (action == 802)
+    if (action == wire::approval::kWithdrawal)
         return {
             l("0725", std::to_string(request.approvalRequestId)),
             l("0012", std::to_string(info.benefactorAccount)),
@@ -307,7 +307,7 @@ ApprovalBanner approvalBanner(std::int64_t action, const ApprovalReq& request, s
 }
 
 ApprovalBanner lateReceiptBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language) {
-    const bool deposit = action == 801;
+    const bool deposit = action == wire::approval::kDeposit;
     const FinancialApproval none;
     const FinancialApproval& info = request.information ? *request.information : none;
     ApprovalBanner banner;
@@ -384,7 +384,7 @@ interfaces::FundingRequestSent SessionFunding::sendDepositRequest(const NewDepos
     FundingMessage composed = depositMessage(deposit);
     if (!composed.error.empty())
         return interfaces::CommandResult::refused("Deposit refused: " + composed.error + ".");
-    return send(composed.message, deposit.mode == kOnlinePayment ? 0 : 801);
+    return send(composed.message, deposit.mode == kOnlinePayment ? 0 : wire::approval::kDeposit);
 }
 
 interfaces::FundingRequestSent SessionFunding::sendWithdrawalRequest(const NewWithdrawal& withdrawal) {
@@ -396,7 +396,7 @@ interfaces::FundingRequestSent SessionFunding::sendWithdrawalRequest(const NewWi
     FundingMessage composed = withdrawalMessage(withdrawal);
     if (!composed.error.empty())
         return interfaces::CommandResult::refused("Withdrawal refused: " + composed.error + ".");
-    return send(composed.message, 802);
+    return send(composed.message, wire::approval::kWithdrawal);
 }
 
 interfaces::RequestId SessionFunding::requestGetAllPayGateSettings() {
@@ -516,14 +516,15 @@ void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& re
                                       WaitingApprovals::Answer answer) {
     const std::int64_t language = business_.application().selectedLanguage();
     using Kind = interfaces::FundingReply::Kind;
-    if (action == 801 || action == 802) {
+    if (action == wire::approval::kDeposit || action == wire::approval::kWithdrawal) {
         std::vector<std::string> lines = approvalLines(action, request, language);
         if (answer.late) {
             // No window waits for it, and it may be money that moved: the trader is told all the same.
             ApprovalBanner late = lateReceiptBanner(action, request, language);
             events_->CommonUserNotification(std::move(late.message), std::move(late.title));
         }
-        interfaces::FundingReply reply{action == 801 ? Kind::DepositRequested : Kind::WithdrawalRequested,
+        interfaces::FundingReply reply{action == wire::approval::kDeposit ? Kind::DepositRequested
+                                                                          : Kind::WithdrawalRequested,
                                        request.approvalRequestId,
                                        action,
                                        0,
@@ -546,11 +547,12 @@ bool SessionFunding::toldRefusal(const Tags& tags, interfaces::FundingFailure fa
         return false;
     const bool payment = failure.request == interfaces::FundingFailure::Request::Payment;
     if (!payment)
-        failure.id =
-            waiting_
-                .answered(failure.request == interfaces::FundingFailure::Request::Deposit ? 801 : 802,
-                          echoedRequestNumber(tags))
-                .ticket;
+        failure.id = waiting_
+                         .answered(failure.request == interfaces::FundingFailure::Request::Deposit
+                                       ? wire::approval::kDeposit
+                                       : wire::approval::kWithdrawal,
+                                   echoedRequestNumber(tags))
+                         .ticket;
     failure.code = answer.error;
     failure.text = answer.text.empty() ? fmt::format("The server refused the {} (error {}).",
                                                      payment ? "payment" : "request", answer.error)
@@ -564,14 +566,16 @@ bool SessionFunding::toldRefusal(const Tags& tags, interfaces::FundingFailure fa
 
 void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
     using Request = interfaces::FundingFailure::Request;
-    if (toldRefusal(tags, {0, 0, {}, action == 801 ? Request::Deposit : Request::Withdrawal},
+    if (toldRefusal(tags,
+                    {0, 0, {}, action == wire::approval::kDeposit ? Request::Deposit : Request::Withdrawal},
                     static_cast<std::uint64_t>(action)))
         return;
     const ApprovalAnswer answer = approvalAnswerOf(tags);
     const std::uint64_t id = answer.requestId;
     auto approval = std::make_shared<FinancialApproval>();
     readFinancialApproval(*approval, answer);
-    const std::uint64_t account = action == 801 ? approval->beneficiaryAccount : approval->benefactorAccount;
+    const std::uint64_t account =
+        action == wire::approval::kDeposit ? approval->beneficiaryAccount : approval->benefactorAccount;
     if (id == 0 || approval->approvalRequestId != id || account == 0)
         return;
     if (const auto known = collections_.approvalRequests.find(id);
@@ -584,7 +588,8 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
             collections_.financialApprovals.try_emplace(id, approval);
         }
         records::readTagged(tags, kApprovalStatusLayout, request);
-        if (announced_.insert(id).second && (action == 802 || request.transMasterId == 0))
+        if (announced_.insert(id).second &&
+            (action == wire::approval::kWithdrawal || request.transMasterId == 0))
             announceApproval(action, request,
                              waiting_.answered(action, echoedRequestNumber(tags), askedOf(*approval)));
         return;
@@ -595,14 +600,15 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
     }
     auto request = std::make_shared<ApprovalReq>();
     records::readTagged(tags, kNewApprovalLayout, *request);
-    request->approvalSubType = action == 801 ? ApprovalReq::kDepositSubType : ApprovalReq::kWithdrawalSubType;
+    request->approvalSubType =
+        action == wire::approval::kDeposit ? ApprovalReq::kDepositSubType : ApprovalReq::kWithdrawalSubType;
     request->information = approval;
     collections_.approvalRequests[id] = request;
     collections_.financialApprovals[id] = approval;
     announced_.insert(id);
     // A gateway deposit is followed by the gateway's own announcements instead, and answers no
     // approval request of ours.
-    if (action == 802 || request->transMasterId == 0)
+    if (action == wire::approval::kWithdrawal || request->transMasterId == 0)
         announceApproval(action, *request,
                          waiting_.answered(action, echoedRequestNumber(tags), askedOf(*approval)));
 }
@@ -610,8 +616,8 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
 void SessionFunding::createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) {
     const Tags tags = records::taggedFields(fields);
     switch (actionCode) {
-    case 801:
-    case 802:
+    case wire::approval::kDeposit:
+    case wire::approval::kWithdrawal:
         newApprovalRequest(actionCode, tags);
         return;
     case 927:
