@@ -1,5 +1,7 @@
 # Entry points: `make run` and `make test` do all set-up on a fresh Debian 12 machine.
-JOBS ?= $(shell nproc)
+# Build jobs: make's own -j when given (`make build -j3`), else every core. Read as the recipe runs:
+# make 4.3 puts -j into MAKEFLAGS only then.
+JOBS ?= $(or $(patsubst -j%,%,$(lastword $(filter -j%,$(MAKEFLAGS)))),$(shell nproc))
 CMAKE_GEN := -G Ninja
 FUZZ_SECONDS ?= 20
 # CI builds with WERROR=ON: every warning fails the build.

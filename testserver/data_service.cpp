@@ -370,7 +370,7 @@ std::string statementDocument(const Market& market, const AccountBook& book, con
             row.col("SettlementDate", xmlDate(s.settledAt)).col("CommisionPaid", s.commission);
             row.col("OpenPrice", s.openPrice).col("ClosePrice", s.closePrice);
             row.col("OpenDate", xmlDate(s.openedAt)).col("CloseDate", xmlDate(s.closedAt));
-            row.col("DeliveryModeId", s.deliveryMode);
+            row.col("DeliveryModeId", s.deliveryMode).col("CurrencyRate", s.currencyRate);
             settlements += row.str();
         }
     });

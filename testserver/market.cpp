@@ -261,8 +261,12 @@ public:
     }
 
     // A decimal number kept as its text (it goes into the snapshot as it stands).
+    // An empty fallback stands for a figure the record does not hold.
     std::string number(const char* key, std::string fallback) {
+        const bool given = line_.values.contains(key);
         std::string v = text(key, fallback);
+        if (!given && v.empty())
+            return v;
         double d = 0;
         auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), d);
         if (v.empty() || ec != std::errc{} || end != v.data() + v.size())
@@ -490,7 +494,7 @@ bool readSeed(Market& m, Reader& r, const std::string& kind) {
         t.subId = r.integer("sub", 0, 0, kMaxId);
         t.credit = r.number("credit", "0");
         t.debit = r.number("debit", "0");
-        t.balance = r.number("balance", "0");
+        t.balance = r.number("balance", ""); // none when the file does not say
         t.subCode = r.text("subcode", "");
         t.narration = r.text("narration", "");
         t.date = r.date("date");

@@ -235,7 +235,7 @@ struct FinancialTransaction {
     std::int64_t subId = 0;
     std::string credit = "0";
     std::string debit = "0";
-    std::string balance = "0";
+    std::string balance; // the balance after it; empty when not known
     std::string subCode;
     std::string narration;
     std::string date;

@@ -230,16 +230,19 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
     t.narration = "Online payment " + result.payTransactionId;
     t.date = now();
     t.type = 1;
-    data_.addTransaction(t);
-    out.push_back(moveBalance(*account, amount));
+    out.push_back(moveBalance(*account, amount, std::move(t)));
     return out;
 }
 
-DeskMessage ServiceDesk::moveBalance(const Account& account, double amount) {
+DeskMessage ServiceDesk::moveBalance(const Account& account, double amount,
+                                     FinancialTransaction transaction) {
     using tc::platform::Decimal;
     const Decimal change = Decimal::fromString(number(amount)).value_or(Decimal());
     return book_.with([&](Books& books) {
         addToBalance(market_, books, account.id, change);
+        // Booked under the same lock, so that its balance is the one this move left.
+        transaction.balance = balanceOf(market_, books, account.id);
+        data_.addTransaction(std::move(transaction));
         return DeskMessage{account.user, frameFields(accountSummaryFields(market_, books, account, now()))};
     });
 }
@@ -328,10 +331,9 @@ std::vector<DeskMessage> ServiceDesk::approvalRequest(const std::string& user, c
     t.narration = deposit ? "Bank deposit" : "Withdrawal";
     t.date = now();
     t.type = deposit ? 1 : 2;
-    data_.addTransaction(t);
     // As a trading server does, the account's new balance follows the approval.
     const double moved = money.approvedAmount.toDouble();
-    out.push_back(moveBalance(*account, deposit ? moved : -moved));
+    out.push_back(moveBalance(*account, deposit ? moved : -moved, std::move(t)));
     return out;
 }
 

@@ -90,9 +90,9 @@ private:
 
     std::vector<DeskMessage> payGateDeposit(const std::string& user, const std::map<int, std::string>& f);
     std::vector<DeskMessage> approvalRequest(const std::string& user, const std::map<int, std::string>& f);
-    // Adds `amount` (negative: takes it) to the account's balance in the book; the account summary
-    // that tells its clients.
-    DeskMessage moveBalance(const Account& account, double amount);
+    // Adds `amount` (negative: takes it) to the account's balance in the book and books the
+    // transaction with the balance it leaves; the account summary that tells its clients.
+    DeskMessage moveBalance(const Account& account, double amount, FinancialTransaction transaction);
     std::vector<DeskMessage> contactList(const std::string& user);
     std::vector<DeskMessage> recentConversations(const std::string& user);
     std::vector<DeskMessage> offlineMessages(const std::string& user);

@@ -311,6 +311,12 @@ void TestServer::setDataServiceSilent(bool silent) {
     dataSilent_ = silent;
 }
 
+void TestServer::pauseStream(bool paused) {
+    streamPaused_ = paused;
+    // Wakes the stream loop, so it polls its clients again (or stops polling them) now.
+    post([] {});
+}
+
 void TestServer::refuseDataServiceProcedure(std::string procedure) {
     dataService_->refuseProcedure(std::move(procedure));
 }
@@ -420,8 +426,9 @@ void TestServer::streamLoop() {
         fds.clear();
         fds.push_back({wake_, POLLIN, 0});
         fds.push_back({listener_, POLLIN, 0});
-        for (const auto& c : clients_)
-            fds.push_back({c->fd, POLLIN, 0});
+        if (!streamPaused_)
+            for (const auto& c : clients_)
+                fds.push_back({c->fd, POLLIN, 0});
         if (::poll(fds.data(), fds.size(), 1000) < 0) {
             if (errno == EINTR)
                 continue;
@@ -840,6 +847,8 @@ void TestServer::feedLoop() {
         // After a stall, go on from now rather than bursting to catch up.
         if (Clock::now() - next > std::chrono::seconds(1))
             next = Clock::now();
+        if (streamPaused_)
+            continue;
         const Quote q = pricesHeld_ ? prices_->quote(index) : prices_->step(index);
         const Instrument& instrument = prices_->instrument(index);
         deliverLater(engine_->onQuote(index, q));

@@ -110,6 +110,10 @@ public:
     void dropStreams();
     // Holds data-service requests unanswered while on (a silent peer); answers them once off again.
     void setDataServiceSilent(bool silent);
+    // While on, the server stands still as a stopped process would: the stream clients are not read
+    // (what they send waits in the socket) and the feed publishes nothing; connections stay open.
+    // Off again, it reads and answers what waited. Test commands (dropStreams) still run.
+    void pauseStream(bool paused);
     // Leaves approval requests (deposits and withdrawals, type 693) unanswered while on.
     void setApprovalsSilent(bool silent) { approvalsSilent_ = silent; }
     // Keeps approval requests unanswered while on; once off again answers the ones kept, in the order
@@ -195,6 +199,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> dataSilent_{false};
+    std::atomic<bool> streamPaused_{false};
     std::atomic<bool> approvalsSilent_{false};
     std::atomic<bool> approvalsHeld_{false};
     // Approval requests kept while held: the stream client's id, its user and the fields. Stream

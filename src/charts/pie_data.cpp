@@ -1,4 +1,5 @@
 #include "charts/pie_data.h"
+#include "platform/amount_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -29,7 +30,7 @@ std::string legendText(const PieSlice& slice) {
         return fmt::format("{}: ", slice.title);
     // -0.00 reads as 0.00.
     const double shown = std::round(slice.value * 100) / 100;
-    return fmt::format("{}: {:.2f}", slice.title, shown == 0 ? 0.0 : slice.value);
+    return fmt::format("{}: {}", slice.title, platform::amountText(shown == 0 ? 0.0 : slice.value));
 }
 
 bool isLoss(const PieSlice& slice) {

@@ -93,20 +93,28 @@ constexpr auto kQueueReplyLayout =
         q.chartRequestStatus = ChatQueue::requestStatusOf(answer);
     }));
 
-// A key or typed text that would carry a wire control byte is refused, never sent.
-std::optional<std::string> refusedText(std::string_view what, std::string_view text) {
-    if (wire::findControlByte(text) != std::string_view::npos)
-        return std::string(what) + " holds a control character that cannot be sent.";
-    return std::nullopt;
+// A refusal in the user's language.
+interfaces::CommandResult refusal(const BusinessBase& business, std::string_view key) {
+    return interfaces::CommandResult::refused(business.textForKey(key));
 }
 
-// The RTF document of a typed text, or why it cannot go: it travels whole in one field of one
-// message, beside a few short ones.
-std::optional<std::string> rtfToSend(std::string_view text, std::string& error) {
+// A key or typed text that would carry a wire control byte is refused, never sent: the key of why.
+std::optional<std::string_view> refusedText(std::string_view whyKey, std::string_view text) {
+    if (wire::findControlByte(text) != std::string_view::npos)
+        return whyKey;
+    return std::nullopt;
+}
+constexpr std::string_view kTextNotSendableKey = "93310";
+constexpr std::string_view kContactNotSendableKey = "93311";
+constexpr std::string_view kNotConnectedKey = "1007";
+
+// The RTF document of a typed text, or why it cannot go (the key of the reason): it travels whole in
+// one field of one message, beside a few short ones.
+std::optional<std::string> rtfToSend(std::string_view text, std::string_view& errorKey) {
     constexpr std::size_t kMaxRtfBytes = kMaxMessageBody - (std::size_t{64} << 10);
     std::string rtf = platform::rtfFromPlainText(text);
     if (rtf.empty() || rtf.size() > kMaxRtfBytes) {
-        error = "The text is too long to send.";
+        errorKey = "93312";
         return std::nullopt;
     }
     return rtf;
@@ -167,13 +175,13 @@ void SessionChat::Changed(Kind kind, std::string key) {
 
 interfaces::CommandResult SessionChat::CreateRoomForChat(std::string_view roomKey) {
     if (roomKey.empty())
-        return interfaces::CommandResult::refused("No conversation chosen.");
-    if (auto refusal = refusedText("The contact's name", roomKey))
-        return interfaces::CommandResult::refused(*refusal);
+        return refusal(business_, "93307");
+    if (auto why = refusedText(kContactNotSendableKey, roomKey))
+        return refusal(business_, *why);
     const std::string key(roomKey);
     if (!chat_.ChatRoomCollection.contains(key)) {
         if (chat_.ChatRoomCollection.size() >= kMaxRooms)
-            return interfaces::CommandResult::refused("Too many conversations are open.");
+            return refusal(business_, "93308");
         chat_.ChatRoomCollection.insert_or_assign(key, std::make_shared<ChatRoom>());
     }
     return interfaces::CommandResult::done();
@@ -185,11 +193,10 @@ interfaces::CommandResult SessionChat::SendAll(const std::vector<ChatSend>& send
         if (send.kind == ChatSend::Kind::RoomRequest) {
             if (!r.SendRoomRequest(send.roomKey)) {
                 waiting_.roomRequestFailed(send.roomKey);
-                return interfaces::CommandResult::refused(
-                    "The conversation could not be opened; the text waits for the next try.");
+                return refusal(business_, "93309");
             }
         } else if (!r.SendNewChatMessageToServer(send.text, send.roomId, send.roomName)) {
-            return interfaces::CommandResult::refused("The message could not be sent.");
+            return refusal(business_, "93305");
         }
     }
     return interfaces::CommandResult::done();
@@ -197,23 +204,23 @@ interfaces::CommandResult SessionChat::SendAll(const std::vector<ChatSend>& send
 
 interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::string_view text) {
     if (text.empty())
-        return interfaces::CommandResult::refused("Nothing to send.");
-    if (auto refusal = refusedText("The text", text))
-        return interfaces::CommandResult::refused(*refusal);
+        return refusal(business_, "93306");
+    if (auto why = refusedText(kTextNotSendableKey, text))
+        return refusal(business_, *why);
     if (auto created = CreateRoomForChat(roomKey); !created)
         return created;
     if (!business_.conn().isNetworkAvailable())
-        return interfaces::CommandResult::refused("The server is not connected.");
-    std::string tooLong;
+        return refusal(business_, kNotConnectedKey);
+    std::string_view tooLong;
     std::optional<std::string> rtf = rtfToSend(text, tooLong);
     if (!rtf)
-        return interfaces::CommandResult::refused(tooLong);
+        return refusal(business_, tooLong);
     const std::string key(roomKey);
     auto& room = *chat_.ChatRoomCollection.get(key);
     const WaitingTexts::Room state{room->isChatRoomCreated, room->RoomId, room->RoomName};
     WaitingTexts::Outcome outcome = waiting_.submit(key, std::move(*rtf), &state);
     if (!outcome.error.empty())
-        return interfaces::CommandResult::refused("Not sent: " + outcome.error + ".");
+        return refusal(business_, outcome.error);
     // The user's own text is part of the transcript at once.
     ChatMessageEntry entry;
     entry.msg = std::string(text);
@@ -229,20 +236,20 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
 }
 
 interfaces::CommandResult SessionChat::SendChatQueueRequest(std::string_view queueId, std::string_view text) {
-    if (auto refusal = refusedText("The text", text))
-        return interfaces::CommandResult::refused(*refusal);
+    if (auto why = refusedText(kTextNotSendableKey, text))
+        return refusal(business_, *why);
     auto* queue = chat_.ChatQueueCollection.get(std::string(queueId));
     if (!queue || !*queue)
-        return interfaces::CommandResult::refused("No such support queue.");
+        return refusal(business_, "93315");
     if (!business_.conn().isNetworkAvailable())
-        return interfaces::CommandResult::refused("The server is not connected.");
-    std::string tooLong;
+        return refusal(business_, kNotConnectedKey);
+    std::string_view tooLong;
     const std::optional<std::string> rtf = rtfToSend(text, tooLong);
     if (!rtf)
-        return interfaces::CommandResult::refused(tooLong);
+        return refusal(business_, tooLong);
     const std::string queueKey = (*queue)->QueueId;
     if (!business_.sessionRequests().SendChatQueueRequest(queueKey, *rtf))
-        return interfaces::CommandResult::refused("The request could not be sent (no account to name).");
+        return refusal(business_, "93316");
     // The question opens the queue's transcript: the room the queue opens keeps it.
     if (auto created = CreateRoomForChat(queueKey); created) {
         ChatRoom& room = **chat_.ChatRoomCollection.get(queueKey);
@@ -256,22 +263,22 @@ interfaces::CommandResult SessionChat::SendChatQueueRequest(std::string_view que
 interfaces::CommandResult SessionChat::requestRoomMessage(std::string_view roomKey) {
     auto* room = chat_.ChatRoomCollection.get(std::string(roomKey));
     if (!room || !*room)
-        return interfaces::CommandResult::refused("No such conversation.");
+        return refusal(business_, "93317");
     if (!business_.sessionRequests().requestRoomMessage((*room)->RoomName, (*room)->RoomId))
-        return interfaces::CommandResult::refused("The request could not be sent.");
+        return refusal(business_, "93304");
     return interfaces::CommandResult::done();
 }
 
 interfaces::CommandResult SessionChat::OpenNotice(std::string_view roomKey) {
     auto* held = chat_.ChatRoomCollection.get(std::string(roomKey));
     if (!held || !*held || !(*held)->isMessageNotices)
-        return interfaces::CommandResult::refused("No such notice.");
+        return refusal(business_, "93318");
     ChatRoom& room = **held;
     room.isAnUnreadMessage = false;
     if (room.messages.empty())
         return requestRoomMessage(roomKey);
     if (!business_.sessionRequests().requestChatMessageAcknowledgement(room.RoomName, room.MessageId))
-        return interfaces::CommandResult::refused("The notice could not be acknowledged.");
+        return refusal(business_, "93319");
     return interfaces::CommandResult::done();
 }
 

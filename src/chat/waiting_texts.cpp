@@ -14,7 +14,7 @@ ChatSend WaitingTexts::message(const std::string& roomId, const std::string& roo
 WaitingTexts::Outcome WaitingTexts::submit(const std::string& roomKey, std::string text, const Room* room) {
     Outcome out;
     if (text.empty()) {
-        out.error = "nothing to send";
+        out.error = "93306"; // Nothing to send.
         return out;
     }
     // A confirmed room takes the text at once, after any text still waiting for it.
@@ -26,14 +26,14 @@ WaitingTexts::Outcome WaitingTexts::submit(const std::string& roomKey, std::stri
     auto it = rooms_.find(roomKey);
     if (it == rooms_.end()) {
         if (rooms_.size() >= kMaxRooms) {
-            out.error = "too many conversations are waiting for their rooms";
+            out.error = "93313"; // too many conversations waiting for their rooms
             return out;
         }
         it = rooms_.emplace(roomKey, Pending{}).first;
     }
     Pending& pending = it->second;
     if (pending.texts.size() >= kMaxWaitingPerRoom) {
-        out.error = "too many texts are waiting for this room";
+        out.error = "93314"; // too many texts waiting for this room
         return out;
     }
     pending.texts.push_back(std::move(text));

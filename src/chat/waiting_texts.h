@@ -38,7 +38,7 @@ public:
 
     struct Outcome {
         std::vector<ChatSend> sends;
-        std::string error; // why the text was refused; empty when taken
+        std::string error; // the text key of why the text was refused; empty when taken
     };
 
     // A text typed for the room of `roomKey`: sent at once when the room is confirmed, otherwise

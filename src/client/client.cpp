@@ -122,8 +122,9 @@ public:
     void chartArrived(std::uint64_t sequence, const std::string& key) override {
         later(&Events::chartArrived, ChartArrival{sequence, key});
     }
-    void networkSpeedChanged(std::int32_t speedClass, const std::string& serverTime) override {
-        later(&Events::networkSpeed, NetworkSpeed{speedClass, serverTime});
+    void networkSpeedChanged(std::int32_t speedClass, const std::string& serverTime,
+                             bool answering) override {
+        later(&Events::networkSpeed, NetworkSpeed{speedClass, serverTime, answering});
     }
     void journalAppended(const std::string& line) override { later(&Events::journal, line); }
     void orderStored(const std::shared_ptr<Order>& order) override {
@@ -361,9 +362,7 @@ public:
     }
 
 private:
-    static CommandResult unavailable() {
-        return CommandResult::refused("Funding is not available in this session.");
-    }
+    CommandResult unavailable() const { return CommandResult::refused(core_.text("93333")); }
     ClientCore& core_;
 };
 
@@ -403,9 +402,7 @@ public:
     }
 
 private:
-    static CommandResult unavailable() {
-        return CommandResult::refused("Chat is not available in this session.");
-    }
+    CommandResult unavailable() const { return CommandResult::refused(core_.text("93334")); }
     ClientCore& core_;
 };
 
@@ -458,6 +455,7 @@ public:
     explicit NewsPart(ClientCore& core) : core_(core) {
         service_.setListener(
             [this](const interfaces::NewsLoad& load) { core_.events->newsLoaded.emit(load); });
+        service_.setTexts([this](std::string_view key) { return core_.text(key); });
     }
 
     interfaces::NewsSource source() const override { return service_.source(); }
@@ -494,6 +492,8 @@ public:
         services.events = core_.relay;
         if (!services.userDefaults)
             services.userDefaults = options.userDefaults;
+        if (options.dataRequestPass)
+            connection.requester.passInterval = *options.dataRequestPass;
         WiredSession wired =
             wireSession(application, *core_.login, std::move(services), std::move(connection));
         core_.business = std::move(wired.business);
@@ -527,18 +527,18 @@ public:
 
     interfaces::SignInResult signIn(const interfaces::LoginSettings& settings) override {
         if (signInStarted_)
-            return {false, "This session has signed in before; sign in again with a new one."};
+            return {false, core_.text("93336")};
         if (settings.user.empty())
-            return {false, "Enter a user name."};
+            return {false, core_.text("93337")};
         // The login request would not be built: said now, not after the login's time runs out.
-        for (const auto& [what, text] : {std::pair{"user name", std::string_view(settings.user)},
-                                         std::pair{"password", std::string_view(settings.password)}})
+        for (const auto& [whyKey, text] : {std::pair{"93338", std::string_view(settings.user)},
+                                           std::pair{"93339", std::string_view(settings.password)}})
             if (checkMessageValue(text, false) != ComposeStatus::Built)
-                return {false, std::string("The ") + what + " holds a character that cannot be sent."};
+                return {false, core_.text(whyKey)};
         LoginInputData& login = *core_.login;
         if (settings.mode == interfaces::LoginMode::Live) {
             if (!login.isLiveModeAvailable())
-                return {false, "Live mode is not offered by this program."};
+                return {false, core_.text("93341")};
             login.loadLiveSettings();
             news_.followLogin("LiveMode");
         } else {
@@ -553,14 +553,14 @@ public:
         login.setPassword(settings.password);
         const ConnectError error = business().startLogin();
         if (error != ConnectError::None)
-            return {false, std::string("The server cannot be reached: ") + describe(error) + "."};
+            return {false, core_.text(unreachableKey(error))};
         signInStarted_ = true;
         return {true, {}};
     }
 
     CommandResult registerDemoUser(const interfaces::DemoRegistration& form) override {
         if (signInStarted_)
-            return CommandResult::refused("This session has signed in before; register with a new one.");
+            return CommandResult::refused(core_.text("93335"));
         LoginInputData& login = *core_.login;
         login.loadDemoSettings();
         if (!form.server.empty())
@@ -569,11 +569,10 @@ public:
             login.setPortNo(form.port);
         std::optional<MessageBase> request = composeDemoRegistration(form, login);
         if (!request)
-            return CommandResult::refused("A text of the form holds a character that cannot be sent.");
+            return CommandResult::refused(core_.text("93329"));
         const ConnectError error = business().startDemoRegistration(std::move(*request));
         if (error != ConnectError::None)
-            return CommandResult::refused(std::string("The server cannot be reached: ") + describe(error) +
-                                          ".");
+            return CommandResult::refused(core_.text(unreachableKey(error)));
         signInStarted_ = true;
         return CommandResult::done();
     }
@@ -581,7 +580,8 @@ public:
     void signOut() override { business().disconnectServer(); }
     LoginState loginState() const override { return stateOf(business().loginPhase()); }
     NetworkSpeed networkSpeed() const override {
-        return {business().networkSpeedStatus(), business().ServerTime().value_or("")};
+        return {business().networkSpeedStatus(), business().ServerTime().value_or(""),
+                business().isServerAnswering()};
     }
     bool isNetworkAvailable() const override { return core_.business->conn().isNetworkAvailable(); }
     void measureNetworkSpeed() override { business().calculateNetworkSpeedFromServerDate(); }

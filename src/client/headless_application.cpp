@@ -103,10 +103,12 @@ bool HeadlessApplication::soundsOff() const {
     return defaults_.boolForKey(interfaces::kSoundKey);
 }
 
-void HeadlessApplication::onConnectionLost() {
-    record({"onConnectionLost", {}, std::nullopt});
+void HeadlessApplication::onConnectionLost(const std::vector<std::string>& unanswered) {
+    record({"onConnectionLost", unanswered, std::nullopt});
     playSound("connectionLost");
     platform::Log::warning("alert: the connection to the server was lost");
+    for (const std::string& request : unanswered)
+        platform::Log::warning("alert: no answer to: {}", request);
     std::function<void()> followUp;
     {
         std::lock_guard lock(mutex_);

@@ -49,7 +49,7 @@ public:
     bool showConfirmationAlert() const override;
     std::string applicationName() const override;
 
-    void onConnectionLost() override;
+    void onConnectionLost(const std::vector<std::string>& unanswered) override;
     void onSignedInElsewhere(const std::string& text) override;
     void onLoginRefused(const interfaces::LoginMessageAlert& alert) override;
     void showMessageAlert(const std::string& message, const std::string& title) override;

@@ -32,6 +32,38 @@ const char* describe(ConnectError error) {
     return "unknown error";
 }
 
+std::string_view unreachableKey(ConnectError error) {
+    switch (error) {
+    case ConnectError::NoServerAddress:
+        return "93342";
+    case ConnectError::PortOutOfRange:
+        return "93343";
+    case ConnectError::None:
+    case ConnectError::Refused:
+        break;
+    }
+    return "93344";
+}
+
+std::string_view failureKey(ZMQRequestError error) {
+    switch (error) {
+    case ZMQRequestError::SendFailed:
+        return "93304";
+    case ZMQRequestError::NoReply:
+        return "93345";
+    case ZMQRequestError::ConnectionDropped:
+        return "93346";
+    case ZMQRequestError::ReplyTooLarge:
+        return "93347";
+    case ZMQRequestError::MalformedReply:
+        return "93348";
+    case ZMQRequestError::SocketError:
+    case ZMQRequestError::Stopped:
+        break;
+    }
+    return "93349";
+}
+
 std::shared_ptr<ConnectionBase> ConnectionBase::Create(ConnectionOwner& owner, LoginInputData& loginData,
                                                        MessageSender& sender, Options options) {
     auto connection = std::make_shared<ConnectionBase>(owner, loginData, sender, std::move(options));
@@ -243,7 +275,7 @@ ConnectionBase::ZmqObjects ConnectionBase::MadeZmqObjects() {
                                     const std::string& detail) {
             platform::Log::warning("data-service request failed ({}): {}", describe(error), detail);
             if (Alive())
-                owner_.connectionRequestFailed(request, describe(error));
+                owner_.connectionRequestFailed(request, failureKey(error));
         };
         handlers.onKeepAliveDue = [this] {
             if (Alive())
@@ -332,12 +364,18 @@ void ConnectionBase::DeliverReply(const RequestMessage& request, std::string rep
     if (answered || !Alive())
         return;
     // The request waits for an answer that is not coming: it has failed, and is told so.
-    if (replyDeframer_.stats().oversizeDropped != oversizeBefore)
-        owner_.connectionRequestFailed(request, "the reply is larger than a message may be");
-    else if (refused)
-        owner_.connectionRequestFailed(request, "the reply is not a data-service message");
-    else if (!replyDeframer_.insideFrame())
-        owner_.connectionRequestFailed(request, "the reply holds no message");
+    // The user is told the reply could not be read; the log says which way.
+    constexpr std::string_view kUnreadableReply = "93348";
+    if (replyDeframer_.stats().oversizeDropped != oversizeBefore) {
+        platform::Log::warning("data-service reply larger than a message may be");
+        owner_.connectionRequestFailed(request, kUnreadableReply);
+    } else if (refused) {
+        platform::Log::warning("data-service reply that is not a data-service message");
+        owner_.connectionRequestFailed(request, kUnreadableReply);
+    } else if (!replyDeframer_.insideFrame()) {
+        platform::Log::warning("data-service reply that holds no message");
+        owner_.connectionRequestFailed(request, kUnreadableReply);
+    }
 }
 
 void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>& sock,

@@ -62,8 +62,8 @@ public:
     // False while instrument topics must not change (one account only, in trading status 3).
     virtual bool connectionSubscriptionsAllowed() const = 0;
     // A request-socket request that got no usable reply (request thread): none in time, one over the
-    // caps, one that held no data-service message; `reason` in words.
-    virtual void connectionRequestFailed(const RequestMessage& /*request*/, const std::string& /*reason*/) {}
+    // caps, one that held no data-service message; `reasonKey` the text key of why.
+    virtual void connectionRequestFailed(const RequestMessage& /*request*/, std::string_view /*reasonKey*/) {}
 };
 
 enum class ConnectError {
@@ -74,6 +74,10 @@ enum class ConnectError {
 };
 
 const char* describe(ConnectError error);
+// The text key that tells the user why the connection could not be started.
+std::string_view unreachableKey(ConnectError error);
+// The text key that tells the user why a data-service request failed.
+std::string_view failureKey(ZMQRequestError error);
 
 struct ConnectionOptions {
     // The silence limit, in seconds. Until the login completes: no byte for this long drops the

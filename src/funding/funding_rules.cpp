@@ -47,6 +47,26 @@ std::optional<FundingRefusal> checkText(std::string_view name, const std::option
 
 } // namespace
 
+std::string_view refusalKey(FundingRefusalCode code) {
+    switch (code) {
+    case FundingRefusalCode::NoAccount:
+        return "93323";
+    case FundingRefusalCode::AccountNotEligible:
+        return "93324";
+    case FundingRefusalCode::AmountNotFinite:
+        return "93325";
+    case FundingRefusalCode::AmountNotPositive:
+        return "93326";
+    case FundingRefusalCode::AmountPastCents:
+        return "93327";
+    case FundingRefusalCode::NoPayGate:
+        return "93328";
+    case FundingRefusalCode::TextNotCarried:
+        break;
+    }
+    return "93329";
+}
+
 bool isEligibleAccount(const AccountDetails& account, FundingKind kind) {
     const std::int64_t bit = kind == FundingKind::Deposit ? kDepositsAllowed : kWithdrawalsAllowed;
     return account.AccountId > 0 && SessionQueries::canShowAccount(account) &&

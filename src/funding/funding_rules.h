@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tc {
@@ -38,6 +39,9 @@ struct FundingRefusal {
     FundingRefusalCode code;
     std::string message; // plain English, for logs and tests
 };
+
+// The text key that tells the user a refusal of this code.
+std::string_view refusalKey(FundingRefusalCode code);
 
 // The user may see the account and its settings allow the kind.
 bool isEligibleAccount(const AccountDetails& account, FundingKind kind);

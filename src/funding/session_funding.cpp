@@ -10,6 +10,8 @@
 #include "model/text/formatter.h"
 #include "model/text/journal_data.h"
 #include "model/text/language_string.h"
+#include "model/text/positional_text.h"
+#include "platform/amount_text.h"
 #include "platform/decimal_text.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
@@ -148,7 +150,7 @@ ApprovalAnswer approvalAnswerOf(const std::vector<TaggedField>& fields) {
 }
 
 // An amount in the pay-gate request's form: the shortest text of its nearest double, "250", "99.5".
-std::string amountText(const platform::Decimal& amount) {
+std::string wireAmount(const platform::Decimal& amount) {
     char buf[64];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, amount.toDouble());
     return ec == std::errc() ? std::string(buf, end) : std::string("0");
@@ -186,8 +188,9 @@ std::string displayDate(const std::optional<std::string>& wire) {
         .value_or("");
 }
 
+// As every window shows an amount.
 std::string twoDecimals(const platform::Decimal& amount) {
-    return Formatter::formatDecimal(amount.toDouble(), 2);
+    return platform::amountText(amount.toDouble());
 }
 
 // The account and amount an approval record names, as the server reads them.
@@ -218,8 +221,8 @@ FundingMessage depositMessage(const NewDeposit& deposit) {
             m.setValue(tag::kEmail, *deposit.email);
         m.setValue(tag::kAccount,
                    platform::decimalText(deposit.accountDetail ? deposit.accountDetail->AccountId : 0));
-        m.setValue(tag::kApprovalAmount, amountText(deposit.amount));
-        m.setValue(tag::kAmount, amountText(deposit.estimatedAmount));
+        m.setValue(tag::kApprovalAmount, wireAmount(deposit.amount));
+        m.setValue(tag::kAmount, wireAmount(deposit.estimatedAmount));
     } else {
         const wire::RecordText record =
             FinancialApproval::forDeposit(deposit).getString(FinancialApproval::kFullForm);
@@ -358,6 +361,13 @@ bool SessionFunding::accountHeld(const std::shared_ptr<const AccountDetails>& ac
     return held && *held;
 }
 
+interfaces::CommandResult SessionFunding::refusal(std::string_view key, std::string_view whyKey) const {
+    std::string text = business_.textForKey(key);
+    if (!whyKey.empty())
+        text = fillPositional(text, {business_.textForKey(whyKey)});
+    return interfaces::CommandResult::refused(std::move(text));
+}
+
 interfaces::FundingRequestSent SessionFunding::send(MessageBase& message, std::int64_t approvalAction) {
     // Read before the writer empties the message.
     const std::optional<WaitingApprovals::Asked> asked = askedIn(message);
@@ -365,37 +375,45 @@ interfaces::FundingRequestSent SessionFunding::send(MessageBase& message, std::i
     message.setValue(tag::kRequestId, platform::decimalText(number));
     message.setValue(tag::kFundingUserId, platform::decimalText(business_.userId()));
     if (!business_.conn().isNetworkAvailable())
-        return interfaces::CommandResult::refused("The server is not connected.");
+        return refusal("1007");
     if (!business_.sessionRequests().sendRequest(message))
-        return interfaces::CommandResult::refused("The request could not be written; nothing was sent.");
+        return refusal("93320");
     if (approvalAction == 0)
         return interfaces::CommandResult::done();
     return {interfaces::CommandResult::done(), waiting_.sent(approvalAction, number, asked)};
 }
 
 interfaces::FundingRequestSent SessionFunding::sendDepositRequest(const NewDeposit& deposit) {
-    if (auto refusal = checkDeposit(deposit))
-        return interfaces::CommandResult::refused("Deposit refused: " + refusal->message + ".");
+    constexpr std::string_view kDepositRefused = "93321";
+    if (auto refused = checkDeposit(deposit)) {
+        platform::Log::info("deposit refused: {}", refused->message);
+        return refusal(kDepositRefused, refusalKey(refused->code));
+    }
     if (!accountHeld(deposit.accountDetail))
-        return interfaces::CommandResult::refused(
-            "Deposit refused: the account is not one of this session's.");
+        return refusal(kDepositRefused, "93330");
     if (deposit.mode == kOnlinePayment && !collections_.payGateSettings.find(deposit.payGateId))
-        return interfaces::CommandResult::refused("Deposit refused: the payment gateway is not offered.");
+        return refusal(kDepositRefused, "93331");
     FundingMessage composed = depositMessage(deposit);
-    if (!composed.error.empty())
-        return interfaces::CommandResult::refused("Deposit refused: " + composed.error + ".");
+    if (!composed.error.empty()) {
+        platform::Log::warning("deposit request not composed: {}", composed.error);
+        return refusal(kDepositRefused, "93332");
+    }
     return send(composed.message, deposit.mode == kOnlinePayment ? 0 : wire::approval::kDeposit);
 }
 
 interfaces::FundingRequestSent SessionFunding::sendWithdrawalRequest(const NewWithdrawal& withdrawal) {
-    if (auto refusal = checkWithdrawal(withdrawal))
-        return interfaces::CommandResult::refused("Withdrawal refused: " + refusal->message + ".");
+    constexpr std::string_view kWithdrawalRefused = "93322";
+    if (auto refused = checkWithdrawal(withdrawal)) {
+        platform::Log::info("withdrawal refused: {}", refused->message);
+        return refusal(kWithdrawalRefused, refusalKey(refused->code));
+    }
     if (!accountHeld(withdrawal.accountDetail))
-        return interfaces::CommandResult::refused(
-            "Withdrawal refused: the account is not one of this session's.");
+        return refusal(kWithdrawalRefused, "93330");
     FundingMessage composed = withdrawalMessage(withdrawal);
-    if (!composed.error.empty())
-        return interfaces::CommandResult::refused("Withdrawal refused: " + composed.error + ".");
+    if (!composed.error.empty()) {
+        platform::Log::warning("withdrawal request not composed: {}", composed.error);
+        return refusal(kWithdrawalRefused, "93332");
+    }
     return send(composed.message, wire::approval::kWithdrawal);
 }
 

@@ -93,6 +93,8 @@ private:
     // Sends a composed request; `approvalAction` (wire::approval) makes it an approval request that waits
     // for its answer, 0 a gateway payment.
     interfaces::FundingRequestSent send(MessageBase& message, std::int64_t approvalAction);
+    // The text of `key` in the user's language, its {0} the text of `whyKey` when one is given.
+    interfaces::CommandResult refusal(std::string_view key, std::string_view whyKey = {}) const;
     std::shared_ptr<PayGateTransaction> addOrUpdatePayGateTransaction(std::shared_ptr<PayGateTransaction> tx);
     void announcePayGate(std::int32_t state, const std::shared_ptr<PayGateTransaction>& tx,
                          std::int64_t error);

@@ -9,10 +9,8 @@
 #include "gui/app/qt_shell.h"
 #include "gui/models/client_model.h"
 #include "gui/screens/offscreen_desktop.h"
-#include "gui/screens/screen_layouts.h"
+#include "gui/screens/screen_checks.h"
 #include "gui/screens/screen_registry.h"
-#include "gui/screens/tab_order_check.h"
-#include "gui/screens/text_check.h"
 #include "market.h"
 #include "model/session_queries.h"
 #include "model/text/language_string.h"
@@ -49,6 +47,9 @@ constexpr char kUsage[] = R"(Usage:
   tradegui_screens --check-tabs [--languages FOLDER,...] [SCREEN...]
     Walks every screen's tab chain with the Tab key, in English and Arabic unless --languages names
     others, and fails where Tab misses a control, stays in one or runs against reading order.
+  The checks combine (--check-layout --check-texts --check-tabs): each screen is then built once per
+    language and font size for all of them, in the languages of --languages (all by default with
+    --check-texts); the text and the tab check read the first font size only.
   tradegui_screens --help
     Prints this.
 Exit status: 0 when all went well, 1 on a fault or a screen that could not be shown, 2 on a wrong
@@ -87,11 +88,14 @@ struct DemoSession {
         testserver::ServerOptions options;
         options.port = options.feedPort = options.dataPort = 0;
         options.newsPort = options.newsHttpPort = 0;
+        // A lively feed: the screens that show quote moves wait for them (ScreenContext::waitForQuoteMoves).
+        options.rate = 100;
         const testserver::ServerPorts ports = server->start(options);
         session = std::make_unique<tc::gui::ClientModel>([&shell, &defaults] {
             interfaces::ClientOptions client;
             client.userDefaults = &defaults;
             client.watchNetwork = false;
+            client.dataRequestPass = std::chrono::milliseconds(20);
             return interfaces::MakeClient(shell, client);
         });
         // The news feed from this server's desk, over HTTPS with its certificate pinned.
@@ -273,26 +277,12 @@ int main(int argc, char** argv) {
     walk.languages = languages;
     walk.fontSizes = fontSizes;
     walk.only = args;
-    if (checkTabs) {
+    if (checkLayout || checkTexts || checkTabs) {
         if (walk.languages.empty())
-            pickLanguages(QStringLiteral("en,ar"), walk.languages);
-        const int faults = tc::gui::checkScreenTabs(context, shell, registry, walk, out);
-        out << faults << " tab order fault(s)\n";
+            pickLanguages(checkTexts ? QStringLiteral("all") : QStringLiteral("en,ar"), walk.languages);
+        const int faults =
+            tc::gui::checkScreens(context, shell, registry, walk, {checkLayout, checkTexts, checkTabs}, out);
         return faults == 0 ? 0 : 1;
-    }
-    if (checkLayout) {
-        if (walk.languages.empty())
-            pickLanguages(QStringLiteral("en,ar"), walk.languages);
-        const int faults = tc::gui::checkScreenLayouts(context, shell, registry, walk, out);
-        out << faults << " layout fault(s)\n";
-        return faults == 0 ? 0 : 1;
-    }
-    if (checkTexts) {
-        if (walk.languages.empty())
-            pickLanguages(QStringLiteral("all"), walk.languages);
-        const int clashes = tc::gui::checkScreenTexts(context, shell, registry, walk, out);
-        out << clashes << " text(s) shown together that read the same\n";
-        return clashes == 0 ? 0 : 1;
     }
     walk.only = args.mid(1);
     if (!walk.languages.empty() && walk.only.isEmpty())

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace interfaces {
 
@@ -90,7 +91,9 @@ public:
     virtual std::string applicationName() const = 0;
 
     // The stream dropped without a manual disconnect: sound "connectionLost", login form back, alert.
-    virtual void onConnectionLost() = 0;
+    // `unanswered` names the order requests the server had not answered (each line as the trader
+    // reads it), which the alert lists so the trader checks what became of them.
+    virtual void onConnectionLost(const std::vector<std::string>& unanswered) = 0;
     // The same user signed in elsewhere: modal alert with the server's text, then the program quits.
     virtual void onSignedInElsewhere(const std::string& text) = 0;
     // The server refused the login: the alert for the login window.

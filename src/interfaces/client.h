@@ -33,6 +33,7 @@
 #include "model/session_model.h"
 #include "model/session_queries.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -81,10 +82,14 @@ struct SignInResult {
 };
 
 // The ping round trip's class (0 under 1 s, 1 under 2 s, 2 up to 3 s, 3 slower or unknown) and the
-// server clock of the last ping reply ("yyyyMMddHHmmss", empty before the first).
+// server clock of the last ping reply ("yyyyMMddHHmmss", empty before the first). `answering` is
+// false while a signed-in server has let its ping replies wait for several seconds: the stream is
+// still up, but nothing the server is sent is answered, so prices and the clock are not current and
+// orders are refused until a reply comes again.
 struct NetworkSpeed {
     std::int32_t speedClass = 0;
     std::string serverTime;
+    bool answering = true;
 };
 
 // A demo-account registration as the registration sheet collects it; the deposit is the amount
@@ -243,6 +248,10 @@ struct ClientOptions {
     // Watch the internet connection, so the feed and data-service sockets are made again when the
     // network comes back. The program wants it; a test that plays the network itself may not.
     bool watchNetwork = true;
+    // How often the data-service requests queued meanwhile go out; none: the request channel's own
+    // pass. The program keeps it; the screenshot tool, whose windows by the hundred each ask the
+    // loopback server and wait for its answer, asks sooner.
+    std::optional<std::chrono::milliseconds> dataRequestPass;
 };
 
 // The composition root: a client with every real part of the session wired in. The shell must

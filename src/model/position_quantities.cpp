@@ -5,8 +5,6 @@
 #include "model/records/order.h"
 #include "model/records/record_decimal.h"
 
-#include <cmath>
-
 namespace tc {
 
 using platform::Decimal;
@@ -26,19 +24,23 @@ Decimal closableQuantity(const Order& position, const OrderView& pendingOrders) 
     return left.isNaN() || left.isNegative() ? Decimal() : left;
 }
 
-std::optional<QuantityBreach> quantityBreach(double quantity, const GroupInstruments& settings,
+std::optional<QuantityBreach> quantityBreach(const Decimal& quantity, const GroupInstruments& settings,
                                              bool closesRemainder) {
     using Rule = QuantityBreach::Rule;
-    if (quantity > settings.MaxOrderQty.toDouble())
-        return QuantityBreach{Rule::AboveMaximum, settings.MaxOrderQty.toDecimal()};
+    const Decimal maximum = settings.MaxOrderQty.toDecimal();
+    if (quantity.isNaN() || quantity > maximum)
+        return QuantityBreach{Rule::AboveMaximum, maximum};
     if (closesRemainder)
         return std::nullopt;
-    if (quantity < settings.MinOrderQty.toDouble())
-        return QuantityBreach{Rule::BelowMinimum, settings.MinOrderQty.toDecimal()};
-    if (settings.OrderQtyStep > Decimal()) {
-        const double r = std::fabs(std::remainder(quantity, settings.OrderQtyStep.toDouble()));
-        if (!Decimal::fromDouble(r).isZero())
-            return QuantityBreach{Rule::OffStep, settings.OrderQtyStep.toDecimal()};
+    const Decimal minimum = settings.MinOrderQty.toDecimal();
+    if (quantity < minimum)
+        return QuantityBreach{Rule::BelowMinimum, minimum};
+    const Decimal step = settings.OrderQtyStep.toDecimal();
+    if (step > Decimal()) {
+        const Decimal steps =
+            quantity.divide(step, platform::DecimalRounding{platform::RoundingMode::Down, 0});
+        if (!(quantity - step * steps).isZero())
+            return QuantityBreach{Rule::OffStep, step};
     }
     return std::nullopt;
 }

@@ -26,15 +26,16 @@ platform::Decimal closableQuantity(const Order& position, const OrderView& pendi
 
 // The first of the group's quantity rules `quantity` lots break, and the limit it sets: above the
 // maximum, below the minimum, off the step; nullopt when the quantity keeps them. Closing a position's
-// whole remainder may go below the minimum and off the step. Worked in doubles, the step's remainder
-// a double remainder, as the order rules always have.
+// whole remainder may go below the minimum and off the step. Worked in exact decimals: a double
+// holds neither 50.000000000000000001 nor 0.5000001 off a step of 0.01 apart from their neighbours,
+// and the server refuses what the step does not divide.
 struct QuantityBreach {
     enum class Rule : std::uint8_t { AboveMaximum, BelowMinimum, OffStep };
     Rule rule;
     platform::Decimal limit;
 };
-std::optional<QuantityBreach> quantityBreach(double quantity, const GroupInstruments& settings,
-                                             bool closesRemainder = false);
+std::optional<QuantityBreach> quantityBreach(const platform::Decimal& quantity,
+                                             const GroupInstruments& settings, bool closesRemainder = false);
 
 // What `quantity` lots come to: quantity × contract size.
 double contractValue(double quantity, double contractSize);

@@ -1,5 +1,6 @@
 #include "news/news_feed.h"
 
+#include "platform/log.h"
 #include "platform/utf8.h"
 #include "wire/xml_tree.h"
 
@@ -129,27 +130,29 @@ std::string decodeEntities(std::string_view text) {
 }
 
 FeedResult readNewsFeed(std::string_view body) {
+    constexpr std::string_view kNotXml = "93363";
     FeedResult result;
     if (body.size() > kMaxFeedBytes) {
-        result.error = "The news feed is larger than 8 MiB.";
+        result.error = "93361"; // larger than 8 MiB
         return result;
     }
     if (!platform::isValidUtf8(body)) {
-        result.error = "The news feed is not UTF-8 text.";
+        result.error = "93362"; // not UTF-8
         return result;
     }
     if (!startsWithMarkup(body)) {
-        result.error = "The news feed is not XML.";
+        result.error = kNotXml;
         return result;
     }
     const std::unique_ptr<XMLTree> tree = XMLTree::treeWithXMLString(body);
     if (!tree->error().empty()) {
-        result.error = "The news feed cannot be read: " + tree->error();
+        platform::Log::warning("news feed not read: {}", tree->error());
+        result.error = kNotXml;
         return result;
     }
     const XMLTreeElement* root = tree->rootXMLElement();
     if (!root) {
-        result.error = "The news feed is not XML.";
+        result.error = kNotXml;
         return result;
     }
     // Depth first in document order, kept on a stack of the siblings still to visit.

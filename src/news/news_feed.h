@@ -17,7 +17,7 @@ inline constexpr std::size_t kMaxFeedBytes = std::size_t{8} << 20;
 
 struct FeedResult {
     std::vector<interfaces::NewsItem> items;
-    std::string error; // empty when the document was read (it may hold no items)
+    std::string error; // the text key of why it was not read; empty when it was (it may hold no items)
 };
 
 // The items of a feed document; an error for a body that is not UTF-8, not XML (no element at all,

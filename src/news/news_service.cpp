@@ -2,6 +2,7 @@
 
 #include "http/request_operation_manager.h"
 #include "http/response_serializer.h"
+#include "model/text/language_string.h"
 #include "news/news_feed.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
@@ -58,10 +59,31 @@ std::optional<http::Bytes> certificateFile(const std::string& path) {
     return der;
 }
 
-std::string describe(const http::Error& error) {
-    if (!error.localizedDescription.empty())
-        return error.localizedDescription;
-    return error.describe();
+// The text key of why the feed could not be fetched; the log keeps the error's own words.
+std::string_view failureKey(const http::Error& error) {
+    platform::Log::warning("news feed not fetched: {}", error.localizedDescription.empty()
+                                                            ? error.describe()
+                                                            : error.localizedDescription);
+    if (error.response && error.response->statusCode() >= 400)
+        return "93358";
+    if (error.domain != http::kURLErrorDomain)
+        return "93359";
+    switch (error.code) {
+    case http::urlerror::kTimedOut:
+        return "93354";
+    case http::urlerror::kCannotFindHost:
+        return "93355";
+    case http::urlerror::kCannotConnectToHost:
+    case http::urlerror::kNetworkConnectionLost:
+        return "93356";
+    case http::urlerror::kDataLengthExceedsMaximum:
+        return "93361";
+    case http::urlerror::kSecureConnectionFailed:
+    case http::urlerror::kServerCertificateUntrusted:
+        return "93357";
+    default:
+        return "93359";
+    }
 }
 
 } // namespace
@@ -112,7 +134,10 @@ interfaces::NewsSource sourceFromLoginList(const LoginInputData& login, std::str
     return source;
 }
 
-NewsService::NewsService() = default;
+NewsService::NewsService()
+    : text_([](std::string_view key) {
+          return LanguageString::stringForSelectedLanguage(0, key).value_or(std::string(key));
+      }) {}
 
 NewsService::~NewsService() {
     guard_.disconnect();
@@ -171,7 +196,7 @@ interfaces::RequestId NewsService::loadCategory(std::string_view category) {
         guard_.bind([this](interfaces::NewsLoad load) { finished(std::move(load)); });
     const auto manager = this->manager();
     if (!manager) {
-        base.error = "The news feed's pinned certificate cannot be read.";
+        base.error = "93360"; // the pinned certificate cannot be read
         platform::MainQueue::async([done, base]() mutable { done(std::move(base)); });
         return id;
     }
@@ -190,7 +215,7 @@ interfaces::RequestId NewsService::loadCategory(std::string_view category) {
         },
         [done, base](const std::shared_ptr<http::HTTPRequestOperation>&, const http::Error& error) {
             interfaces::NewsLoad load = base;
-            load.error = describe(error);
+            load.error = failureKey(error);
             platform::MainQueue::async([done, load = std::move(load)]() mutable { done(std::move(load)); });
         });
     return id;
@@ -202,8 +227,11 @@ void NewsService::finished(interfaces::NewsLoad load) {
         return;
     latest_ = 0;
     running_.reset();
-    if (!load.error.empty())
-        platform::Log::warning("news {} not loaded: {}", load.category, load.error);
+    if (!load.error.empty()) {
+        // The key becomes the reason in the user's language of this moment.
+        platform::Log::warning("news {} not loaded: text {}", load.category, load.error);
+        load.error = text_(load.error);
+    }
     if (listener_)
         listener_(load);
 }

@@ -45,6 +45,10 @@ public:
     interfaces::RequestId loadCategory(std::string_view category);
     void cancelLoad();
     void setListener(Listener listener) { listener_ = std::move(listener); }
+    // The text of a key in the user's language, for the reason of a load that failed (English until
+    // set).
+    using TextFn = std::function<std::string(std::string_view key)>;
+    void setTexts(TextFn text) { text_ = std::move(text); }
 
 private:
     // Main queue: hands the latest load on, drops any other.
@@ -57,6 +61,7 @@ private:
     interfaces::RequestId latest_ = 0;
     interfaces::RequestId nextId_ = 0;
     Listener listener_;
+    TextFn text_;
     platform::CallbackGuard guard_; // last: nothing reaches a service that is gone
 };
 

@@ -183,15 +183,17 @@ constexpr auto kFill = joined(
 constexpr auto kPositionUpdate = joined(kPriceAndRemaining, kCharges);
 
 // A settlement; its instrument is an id, looked up apart.
-constexpr auto kSettlement = joined(
-    kCharges,
-    recordLayout(
-        text(tag::kAccount, &Order::AccountNumber), time(tag::kTransactionTime, &Order::TransactionDateTime),
-        text(tag::kPositionId, &Order::OpenPositionId), text(tag::kSettlementId, &Order::SettlementId),
-        text(tag::kClosingPositionId, &Order::ClosingPositionId),
-        decimal(tag::kSettledProfit, &Order::SettledPL), decimal(tag::kSettledQuantity, &Order::SettledQty),
-        decimal(tag::kCurrencyRate, &Order::CurrencyRate), decimal(tag::kOtherCharges, &Order::OtherCharges),
-        decimal(tag::kAccountCurrencyRate, &Order::accountCurrencyRate)));
+constexpr auto kSettlement =
+    joined(kCharges, recordLayout(text(tag::kAccount, &Order::AccountNumber),
+                                  time(tag::kTransactionTime, &Order::TransactionDateTime),
+                                  text(tag::kPositionId, &Order::OpenPositionId),
+                                  text(tag::kSettlementId, &Order::SettlementId),
+                                  text(tag::kClosingPositionId, &Order::ClosingPositionId),
+                                  decimal(tag::kSettledProfit, &Order::SettledPL),
+                                  decimal(tag::kSettledQuantity, &Order::SettledQty),
+                                  decimalOrNone(tag::kCurrencyRate, &Order::CurrencyRate),
+                                  decimal(tag::kOtherCharges, &Order::OtherCharges),
+                                  decimal(tag::kAccountCurrencyRate, &Order::accountCurrencyRate)));
 
 // A bracket leg's report on its position: the price is the take-profit's (type 30) or the stop-loss's
 // (31), as named by the type field before it; a leg that is gone clears it.
@@ -443,7 +445,7 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
             continue;
         records::readTagged(parsed, layouts::kRejectedOrder, *order);
         if (Append(model_.CancelledOrderCollection, order, "CancelledOrderCollection"))
-            Journal(JournalData::kOrderCancelled, *order);
+            Journal(JournalData::kOrderRejected, *order);
         return;
     }
 }

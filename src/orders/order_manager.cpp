@@ -87,10 +87,10 @@ bool keepsBound(const std::optional<Decimal>& price, const PriceBound& bound, co
     return bound.atMost ? *price <= *limit : *price >= *limit;
 }
 
-// A quantity limit as it is shown: six decimals read back, so 100 shows as 100 and 0.5 as 0.5.
-// Six decimals, as the double's "%f" text wrote the limit.
+// A quantity limit as it is shown: 100 as 100 and 0.5 as 0.5, and a step finer than a millionth
+// whole, since the quantity is held to it exactly.
 std::string limitText(const Decimal& limit) {
-    return Decimal::fromDouble(limit.toDouble()).toString();
+    return limit.toString();
 }
 
 bool onGrid(double price, const ItemDetails& item) {
@@ -131,6 +131,9 @@ OrderAnswer OrderManager::Validate(const std::shared_ptr<Order>& order) const {
     const Order& o = *order;
     if (!host_.isNetworkAvailable())
         return refuse("1007", order);
+    // Checked before the trader confirms: an order sent into a silent line could not be accounted for.
+    if (!host_.isServerAnswering())
+        return refuse("93101", order);
     if (o.ItemCode.empty())
         return refuse("20227", order);
     if (o.AccountNumber.empty())
@@ -192,7 +195,6 @@ OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order) const
     const Context c = contextOf(o);
     const ItemDetails& item = c.itm();
     const double p = numberOf(o.OrderPrice).value_or(0);
-    const double q = numberOf(o.OrderQty).value_or(0);
     const double bid = bidOf(item);
     const double ask = askOf(item);
 
@@ -228,8 +230,8 @@ OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order) const
     if (!c.settings)
         return refuse("1075", order);
     const GroupInstruments& settings = *c.settings;
-    const bool closesRemainder = o.isCloseNew && numberOf(o.PreviousOrderQty) == q;
-    if (const auto breach = quantityBreach(q, settings, closesRemainder)) {
+    const bool closesRemainder = o.isCloseNew && o.PreviousOrderQty == o.OrderQty;
+    if (const auto breach = quantityBreach(o.OrderQty, settings, closesRemainder)) {
         using Rule = QuantityBreach::Rule;
         const char* key = breach->rule == Rule::AboveMaximum   ? "1023"
                           : breach->rule == Rule::BelowMinimum ? "1024"

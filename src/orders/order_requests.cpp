@@ -312,10 +312,26 @@ std::int32_t OrderRequests::DecimalsOf(std::string_view itemCode) const {
 }
 
 OrderAnswer OrderRequests::StreamUp() const {
-    if (host_.isStreamConnected())
-        return OrderAnswer::ok();
-    platform::Log::warning("order request refused: the trading stream is down");
-    return Refuse(kNotConnectedKey);
+    if (!host_.isStreamConnected()) {
+        platform::Log::warning("order request refused: the trading stream is down");
+        return Refuse(kNotConnectedKey);
+    }
+    // A request into a line that answers nothing could never be accounted for.
+    if (!host_.isServerAnswering()) {
+        platform::Log::warning("order request refused: the server is not answering");
+        return Refuse(kServerSilentKey);
+    }
+    return OrderAnswer::ok();
+}
+
+void OrderRequests::NoteSent(RequestsInFlight::Kind kind, std::string_view key, std::vector<std::string> args,
+                             std::vector<std::string> answerIds) {
+    const std::vector<std::string_view> views(args.begin(), args.end());
+    inFlight_.sent({kind, fillPositional(host_.textForKey(key), views), std::move(answerIds)});
+}
+
+std::string OrderRequests::SideText(std::int32_t tradingMode) const {
+    return host_.textForKey(tradingMode == 0 ? "0009" : "0010");
 }
 
 OrderAnswer OrderRequests::Send(MessageBase& message) {
@@ -410,6 +426,10 @@ OrderAnswer OrderRequests::PlaceOrder(const OrderInfo& info) {
     OrderAnswer sent = SendOrder(info, msg::kOrder, 0, kNewOrderLayout);
     if (!sent)
         return sent;
+    const Order& o = *sent.order;
+    NoteSent(RequestsInFlight::Kind::Order, "93104",
+             {SideText(o.tradingMode), o.OrderQty.toString(), o.ItemCode, std::to_string(o.RequestId)},
+             {RequestsInFlight::requestNumberId(o.RequestId)});
     AddPendingOrder(sent.order);
     ShowNewOrderMessages(sent.order, 0);
     return sent;
@@ -424,8 +444,12 @@ OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
     if (!isPositive(info.quantity))
         return Refuse(kBadQuantityKey);
     OrderAnswer sent = SendOrder(info, msg::kOrder, 1, kCloseOrderLayout);
-    if (sent)
+    if (sent) {
+        NoteSent(RequestsInFlight::Kind::Order, "93105", {info.quantity->toString(), info.orderNo},
+                 {RequestsInFlight::positionId(info.orderNo),
+                  RequestsInFlight::requestNumberId(sent.order->RequestId)});
         ShowNewOrderMessages(sent.order, 1);
+    }
     return sent;
 }
 
@@ -433,8 +457,11 @@ OrderAnswer OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
     if (OrderAnswer up = StreamUp(); !up)
         return up;
     OrderAnswer sent = SendOrder(info, msg::kEditOrder, 0, kBracketEditLayout);
-    if (sent)
+    if (sent) {
+        NoteSent(RequestsInFlight::Kind::Order, "93106", {info.orderNo},
+                 {RequestsInFlight::positionId(info.orderNo)});
         ShowEditOrderMessages(sent.order, 0);
+    }
     return sent;
 }
 
@@ -447,8 +474,11 @@ OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
     if (info.editOrderReqType != 1 && info.editOrderReqType != 2)
         return Refuse(kIncompleteKey);
     OrderAnswer sent = SendOrder(info, msg::kEditOrder, info.editOrderReqType, kWorkingEditLayout);
-    if (sent)
+    if (sent) {
+        NoteSent(RequestsInFlight::Kind::Order, info.editOrderReqType == 1 ? "93108" : "93107",
+                 {info.orderNo}, {RequestsInFlight::pendingOrderId(info.orderNo)});
         ShowEditOrderMessages(sent.order, info.editOrderReqType);
+    }
     return sent;
 }
 
@@ -469,7 +499,13 @@ OrderAnswer OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std:
     MessageBase m;
     m.startRequest(msg::kCloseHedged);
     rq::writeRequest(m, kOffsetLayout, position, context);
-    return Send(m);
+    OrderAnswer sent = Send(m);
+    if (sent) {
+        // The details start with the position offset.
+        const std::string held(offsetDetails.substr(0, offsetDetails.find_first_of("\x05\x06\x07")));
+        NoteSent(RequestsInFlight::Kind::Offset, "93109", {held}, {});
+    }
+    return sent;
 }
 
 std::string OrderRequests::OffsetDetails(std::string_view positionId, const Decimal& offsetQuantity,
@@ -539,8 +575,11 @@ OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
     rq::writeRequest(m, kMultiAccountLayout, *order, context);
     OrderAnswer sent = Send(m);
     // Each account gets its own stored order, so each is confirmed once.
-    if (sent)
+    if (sent) {
+        NoteSent(RequestsInFlight::Kind::Order, "93110", {SideText(codeOf(info.side)), order->ItemCode},
+                 {RequestsInFlight::requestNumberId(followingRequestId(host_.requestId()))});
         ShowNewOrderMessages(order, 0, accounts);
+    }
     return sent;
 }
 
@@ -603,7 +642,15 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
     MessageBase m;
     m.startRequest(msg::kCloseAll);
     rq::writeRequest(m, kCloseAllLayout, body, context);
-    return Send(m);
+    OrderAnswer sent = Send(m);
+    if (sent && !positions.empty()) {
+        std::vector<std::string> ids;
+        for (const auto& p : positions)
+            if (p)
+                ids.push_back(RequestsInFlight::positionId(p->OpenPositionId));
+        NoteSent(RequestsInFlight::Kind::Order, "93111", {std::to_string(ids.size())}, std::move(ids));
+    }
+    return sent;
 }
 
 OrderAnswer OrderRequests::CloseAllPositions(std::span<const std::string> positionIds,

@@ -14,6 +14,7 @@
 #include "orders/order_answer.h"
 #include "orders/order_manager.h"
 #include "orders/request_layout.h"
+#include "orders/requests_in_flight.h"
 #include "platform/date_format.h"
 #include "platform/decimal.h"
 #include "wire/message_base.h"
@@ -39,6 +40,7 @@ class OrderRequests {
 public:
     // Language keys of the texts posted by the requests themselves.
     static constexpr std::string_view kNotConnectedKey = "1007";     // the stream is down
+    static constexpr std::string_view kServerSilentKey = "93101";    // the server answers nothing
     static constexpr std::string_view kBadQuantityKey = "1003";      // quantity 0, negative or no number
     static constexpr std::string_view kAboveRemainingKey = "1030";   // close of more than is held
     static constexpr std::string_view kNotSendableKey = "20260";     // a value the writer refuses
@@ -136,6 +138,9 @@ public:
     // the server's report files the order.
     void ShowOrderConfirmation(const Order& order);
 
+    // The requests handed to the server and not answered yet; reports and offset answers answer them.
+    RequestsInFlight& inFlight() { return inFlight_; }
+
     // Stored limit and stop orders still awaiting their confirmation.
     std::size_t AwaitingConfirmations() const noexcept { return awaitingConfirmations_; }
     // The confirmation text of a stored pending order (message, title).
@@ -160,6 +165,12 @@ private:
     // its account does not read.
     static std::optional<OrderInfo> RequestOn(const std::shared_ptr<Order>& record, bool oppositeSide);
 
+    // Notes a request handed over: its text (of `key` with `args`) and the ids its answer names.
+    void NoteSent(RequestsInFlight::Kind kind, std::string_view key, std::vector<std::string> args,
+                  std::vector<std::string> answerIds);
+    // The side as the ticket names it.
+    std::string SideText(std::int32_t tradingMode) const;
+
     // The live records by id (OpenPositionId, PendingOrderId); null when none is held.
     std::shared_ptr<Order> OpenPositionForId(std::string_view positionId) const;
     std::shared_ptr<Order> PendingOrderForId(std::string_view pendingOrderId) const;
@@ -169,6 +180,7 @@ private:
     OrderHost& host_;
     OrderManager& manager_;
     const SessionModelLookup& lookup_;
+    RequestsInFlight inFlight_;
     std::size_t awaitingConfirmations_ = 0;
     std::unordered_set<std::string> confirmedIds_;
 };

@@ -27,6 +27,7 @@ SessionOrders::SessionOrders(OrderHost& host)
 }
 
 void SessionOrders::executionReport(const ExecutionReport& report) {
+    requests_.inFlight().answered(report);
     applyExecutionReport(report, collections_, host_, &banners_);
 }
 

@@ -53,6 +53,9 @@ public:
     const SessionModel::OrderList* openPositionHistory() const override {
         return &collections_.OpenOrderCollectionCopy();
     }
+    std::vector<std::string> takeUnansweredRequests() override {
+        return requests_.inFlight().takeUnanswered();
+    }
     // The refresh runs while signed in.
     void loginPhaseChanged(LoginPhase phase) override;
     // A change of the open positions or accounts makes the hedge margins afresh before it is told.

@@ -96,7 +96,7 @@ constexpr auto kSettledLayout = recordLayout(
     text("RefClosingPositionId", &Settled::ClosingPositionId), decimal("SettledQty", &Settled::SettledQty),
     flag("IsBuy", sideOf<Settled>), decimal("SettledPL", &Settled::SettledPL),
     text("SettlementDate", wallClock<Settled, &Order::TransactionDateTime, &Settled::SettlementDateAsSent>),
-    decimal("CurrencyRate", &Settled::CurrencyRate), decimal("AccumulatingStorage", &Settled::Storage),
+    decimalOrNone("CurrencyRate", &Settled::CurrencyRate), decimal("AccumulatingStorage", &Settled::Storage),
     real("CommisionPaid", &Settled::Commission), decimal("OtherCharges", &Settled::OtherCharges),
     text("OpenPrice", priceOf<Settled, &Order::OrderPrice>),
     text("ClosePrice", priceOf<Settled, &Order::SettledPrice>), isoDate("OpenDate", &Settled::OpenDate),

@@ -42,7 +42,7 @@ public:
             connectionDidReceiveMessage(frameText);
         return taken;
     }
-    void connectionRequestFailed(const RequestMessage& request, const std::string& reason) override {
+    void connectionRequestFailed(const RequestMessage& request, std::string_view reason) override {
         failures.push(request.message + ": " + std::string(reason));
     }
     void connectionDidReceiveFeedMessage(const std::string& text) override { feed.push(text); }

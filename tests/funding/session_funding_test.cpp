@@ -112,15 +112,16 @@ TEST(FundingNotices, ApprovalRequestsBecomeLabelledLinesAndBanners) {
     req.information = info;
     EXPECT_EQ(approvalLines(801, req, 0),
               lines("ReqNo<F>55|Acct<F>1001|ReqOn<F>03/15/2024|Mode<F>BankTransfer|TxDate<F>03/01/2024|"
-                    "Amt<F>1234.50|Bank<F>Bank A|Branch<F>North|Src<F>SRC1|Dst<F>DST2|Rem<F>pls %s"));
+                    "Amt<F>1,234.50|Bank<F>Bank A|Branch<F>North|Src<F>SRC1|Dst<F>DST2|Rem<F>pls %s"));
     EXPECT_EQ(approvalLines(802, req, 0),
-              lines("ReqNo<F>55|Acct<F>2002|ReqOn<F>03/15/2024|Amt<F>1234.50|Rem<F>pls %s"));
+              lines("ReqNo<F>55|Acct<F>2002|ReqOn<F>03/15/2024|Amt<F>1,234.50|Rem<F>pls %s"));
     EXPECT_TRUE(approvalLines(700, req, 0).empty());
-    // An open request has nothing approved yet: its receipt shows the amount asked for.
+    // An open request has nothing approved yet: its receipt shows the amount asked for, as every
+    // window shows an amount.
     info->requestedAmount = platform::Decimal::fromInt64(1000);
     info->approvedAmount = platform::Decimal();
-    EXPECT_EQ(approvalLines(801, req, 0)[5], testing_support::wireText("Amt<F>1000.00"));
-    EXPECT_EQ(approvalLines(802, req, 0)[3], testing_support::wireText("Amt<F>1000.00"));
+    EXPECT_EQ(approvalLines(801, req, 0)[5], testing_support::wireText("Amt<F>1,000.00"));
+    EXPECT_EQ(approvalLines(802, req, 0)[3], testing_support::wireText("Amt<F>1,000.00"));
 
     info->approvedAmount =
         *platform::Decimal::fromString("0.125"); // two decimals round it as the double prints: to even

@@ -617,6 +617,11 @@ protected:
         });
     }
     // Records the failed-request events.
+    // A failure as the session tells it: the procedure, then the reason in English.
+    static std::string failureOf(std::string_view procedure, std::string_view reasonKey) {
+        return std::string(procedure) + ": " +
+               LanguageString::stringForSelectedLanguage(0, reasonKey).value();
+    }
     struct Failures final : SessionEventSink {
         void requestFailed(const PendingRequest& request, const std::string& reason) override {
             seen.push_back(request.procedure + ": " + reason);
@@ -672,7 +677,8 @@ TEST_F(HostileDataServiceTest, ASilentServiceFailsEachRequestWithinItsTimeWithou
     EXPECT_LE(mostOutstanding, limit);
     EXPECT_EQ(b.sessionRequests().pendingRequests().size(), 0u);
     EXPECT_EQ(
-        std::count(failures->seen.begin(), failures->seen.end(), "getsessionschedule: no reply in time"), 3);
+        std::count(failures->seen.begin(), failures->seen.end(), failureOf("getsessionschedule", "93345")),
+        3);
     EXPECT_TRUE(b.conn().IsStreamConnected());
 }
 
@@ -690,7 +696,7 @@ TEST_F(HostileDataServiceTest, AReplyOverTheRequestSocketsCapFailsAtOnceWithALog
     ASSERT_TRUE(b.sessionRequests().requestSessionSchedule(7));
     ASSERT_TRUE(within([&] { return failures->seen.size() == 1; }));
     EXPECT_EQ(failures->seen.front(),
-              std::string("getsessionschedule: ") + describe(ZMQRequestError::ConnectionDropped));
+              failureOf("getsessionschedule", failureKey(ZMQRequestError::ConnectionDropped)));
     EXPECT_TRUE(log.contains("a reply frame over the 4096 byte cap drops it"));
     // The channel is made anew: the next request is answered (an empty schedule, no failure).
     ASSERT_TRUE(b.sessionRequests().requestSessionSchedule(8));
@@ -722,10 +728,11 @@ TEST_F(HostileDataServiceTest, AStreamMessageOnTheDataChannelIsRefusedAndAnOvers
         ASSERT_TRUE(b.sessionRequests().requestSessionSchedule(market));
 
     ASSERT_TRUE(within([&] { return failures->seen.size() == 3; })) << failures->seen.size();
-    EXPECT_EQ(failures->seen,
-              (std::vector<std::string>{"getsessionschedule: the reply is larger than a message may be",
-                                        "getsessionschedule: the reply is not a data-service message",
-                                        "getsessionschedule: the reply holds no message"}));
+    // Each told as a reply that could not be read; the log says which.
+    EXPECT_EQ(failures->seen, std::vector<std::string>(3, failureOf("getsessionschedule", "93348")));
+    EXPECT_TRUE(log.contains("data-service reply larger than a message may be"));
+    EXPECT_TRUE(log.contains("data-service reply that is not a data-service message"));
+    EXPECT_TRUE(log.contains("data-service reply that holds no message"));
     EXPECT_EQ(b.sessionRequests().pendingRequests().size(), 0u);
     EXPECT_EQ(app.loginData().SecurityKey(), key);
     EXPECT_EQ(b.session().AccountDetailCollection.size(), accounts);

@@ -14,6 +14,7 @@
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
+#include "model/text/positional_text.h"
 #include "orders/order_collections.h"
 #include "orders/order_requests.h"
 #include "orders/session_orders.h"
@@ -602,6 +603,37 @@ TEST_F(OrderFlowTest, OrderWhileTheStreamIsDownIsRefusedAndNotSent) {
     EXPECT_EQ(server->stats().orderRequests, requestsBefore);
 }
 
+TEST_F(OrderFlowTest, RequestsASilentServerNeverAnsweredAreNamedWhenTheLineIsLost) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    // Answered before the server stands still: not named later.
+    ASSERT_FALSE(openPosition(s, "EURUSD", 20002, true, "1").empty());
+    server->pauseStream(true);
+    ASSERT_TRUE(sent(client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"))));
+    ASSERT_TRUE(sent(client(s).orders().closePosition("300001", dec("0.5"))));
+    server->dropStreams();
+    ASSERT_TRUE(until([&] { return client(s).loginState() == interfaces::LoginState::Lost; }));
+    const auto losses = s.app->callsNamed("onConnectionLost");
+    ASSERT_EQ(losses.size(), 1u);
+    ASSERT_EQ(losses[0].args.size(), 2u);
+    EXPECT_NE(losses[0].args[0].find("EURUSD"), std::string::npos) << losses[0].args[0];
+    EXPECT_NE(losses[0].args[1].find("300001"), std::string::npos) << losses[0].args[1];
+    // The journal keeps the new order's line and records the loss beside it, for both requests.
+    const std::vector<std::string>& journal = client(s).journal();
+    const auto newOrder = std::find_if(journal.begin(), journal.end(), [](const std::string& line) {
+        return line.find(text("0073") + " EURUSD") != std::string::npos;
+    });
+    ASSERT_NE(newOrder, journal.end());
+    for (const std::string& request : losses[0].args)
+        EXPECT_NE(std::find_if(newOrder, journal.end(),
+                               [&](const std::string& line) {
+                                   return line.ends_with(fillPositional(text("93103"), {request}));
+                               }),
+                  journal.end())
+            << request;
+    server->pauseStream(false);
+}
+
 TEST_F(OrderFlowTest, LoginAfterALostStreamRestoresTheServersLists) {
     Session& first = login();
     alignQuote(first, "EURUSD");
@@ -919,7 +951,8 @@ TEST_F(OrderFlowTest, CommissionIsPaidOnOpeningAndSettledByTheClosesSoBalanceSet
     // carried; the rest keeps what the grid shows.
     ASSERT_TRUE(sent(client(s).orders().closePosition("300001", dec("0.5"))));
     ASSERT_TRUE(until([&] { return settled().size() == 1; }));
-    EXPECT_EQ(std::pair(settled()[0]->Commission, settled()[0]->CurrencyRate), std::pair(1.17, dec("1")));
+    EXPECT_EQ(std::pair(settled()[0]->Commission, settled()[0]->CurrencyRate),
+              std::pair(1.17, std::optional(dec("1"))));
     const auto rest = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001");
     EXPECT_EQ(Formatter::formatDecimal(positionCommission(*rest), 2), "2.33");
 

@@ -27,6 +27,7 @@ public:
     MessageSender& sender() override { return capture; }
     bool isStreamConnected() const override { return streamUp; }
     bool isNetworkAvailable() const override { return networkUp; }
+    bool isServerAnswering() const override { return serverAnswering; }
     std::string userName() const override { return "jdoe"; }
     std::string referenceId() const override { return "REF77"; }
     std::int32_t requestId() const override { return requestNumber; }
@@ -57,6 +58,7 @@ public:
     testing_support::CapturingSender capture;
     bool streamUp = true;
     bool networkUp = true;
+    bool serverAnswering = true;
     std::int32_t requestNumber = 41;
     std::string journalTime = "20240315093000";
     std::vector<std::string> journal;

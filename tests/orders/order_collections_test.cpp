@@ -284,7 +284,9 @@ TEST_F(OrderCollectionsTest, RejectionByPendingIdMovesTheSameRecordToCancelledAn
     EXPECT_EQ(model.CancelledOrderCollection[0], c.PendingOrderCollectionCopy()[0]);
     EXPECT_EQ(displayDateTime(model.CancelledOrderCollection[0]->TransactionDateTime), "01/31/2024 09:00:00");
     EXPECT_TRUE(model.PendingOrderCollection.empty());
-    EXPECT_EQ(host.journal.size(), 2u) << "pending line, then the cancel line";
+    ASSERT_EQ(host.journal.size(), 2u) << "pending line, then the rejection line";
+    EXPECT_TRUE(host.journal[1].ends_with("#$#Rejected EURUSD"))
+        << "a rejection, not a cancel: " << host.journal[1];
 }
 
 TEST_F(OrderCollectionsTest, RejectionWithoutPendingIdMatchesTheRequestNumberOnly) {

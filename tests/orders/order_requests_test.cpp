@@ -4,6 +4,8 @@
 #include "fake_order_host.h"
 #include "order_fixture.h"
 #include "platform/user_defaults.h"
+#include "session/business/business_services.h"
+#include "session/business/session_requests.h"
 #include "support/capturing_sender.h"
 #include "support/wire_text.h"
 #include "wire/envelope_opener.h"
@@ -532,6 +534,82 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheStreamIsDown) {
 
     host.streamUp = true;
     EXPECT_TRUE(kept(requests.PlaceOrder(marketBuy())));
+}
+
+// ---- a server that answers nothing, and the requests it has not answered
+
+TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheServerIsSilentAndEachSentOneWaitsForItsOwnAnswer) {
+    workingLimitBuy("W9", "1");
+    OrderInfo multi = marketBuy();
+    multi.orderDetails = wireText("1001<C>1.000000<C>42<R>");
+    const std::string ids[] = {"P1"};
+    const auto sendAll = [&] {
+        return std::vector<bool>{
+            bool(kept(requests.PlaceOrder(marketBuy()))),
+            bool(kept(requests.ClosePosition("P1", dec("0.5"), std::nullopt))),
+            bool(kept(requests.EditPositionBrackets("P1", dec("1.2100"), std::nullopt))),
+            bool(kept(requests.EditPendingOrder("W9", dec("1"), dec("1.1985"), std::nullopt, std::nullopt))),
+            bool(kept(requests.CancelPendingOrder("W9"))),
+            bool(kept(requests.PlaceOffsetOrder(wireText("P1<C>1<R><S><S>"), "EURUSD", "1001"))),
+            bool(kept(requests.CreateNewBulkOrderMessage(multi))),
+            bool(kept(requests.CloseAllPositions(ids, static_cast<interfaces::CloseAllScope>(1))))};
+    };
+    host.serverAnswering = false;
+    EXPECT_EQ(sendAll(), std::vector<bool>(8, false));
+    EXPECT_EQ(noticeTexts(), std::vector<std::string>(8, "93101"));
+    EXPECT_TRUE(host.capture.sent.empty());
+    EXPECT_EQ(requests.inFlight().waiting(), 0u);
+
+    host.serverAnswering = true;
+    // A session whose number allows offsets as well.
+    auto offsets = std::make_shared<SessionSettings>(*tradingSession);
+    offsets->settingsID = 1;
+    model.fileSessionSettings(offsets);
+    item->CurrentTradeSessionSettingId = 1;
+    EXPECT_EQ(sendAll(), std::vector<bool>(8, true));
+    EXPECT_EQ(requests.inFlight().waiting(), 8u);
+    // Each report answers the oldest request it names: the new order's request number, then the
+    // close (the first request on P1), the pending order's edit; the offset answer the offset.
+    const std::int32_t newOrder = followingRequestId(host.requestId());
+    const std::vector<std::string> byNumber{"10=62", "33=" + std::to_string(newOrder), "73=1"};
+    const std::vector<std::string> onP1{"10=67", "80=P1", "76=1.5"};
+    const std::vector<std::string> onW9{"10=62", "79=W9", "73=5"};
+    const std::vector<std::string> offset{"10=1052", "74=0"};
+    requests.inFlight().answered(ExecutionReport(62, byNumber));
+    requests.inFlight().answered(ExecutionReport(67, onP1));
+    requests.inFlight().answered(ExecutionReport(62, onW9));
+    requests.inFlight().answered(ExecutionReport(1052, offset));
+    const std::vector<std::string> left = requests.inFlight().takeUnanswered();
+    ASSERT_EQ(left.size(), 4u);
+    EXPECT_EQ(left[0], "93106"); // the bracket change of P1
+    EXPECT_EQ(left[1], "93108"); // the cancel of W9
+    EXPECT_EQ(left[2], "93110");
+    EXPECT_EQ(left[3], "93111");
+    EXPECT_EQ(requests.inFlight().waiting(), 0u) << "told once";
+}
+
+TEST_F(OrderRequestsTest, TwoOrdersOfOneRequestNumberAreEachAnsweredByTheirOwnReports) {
+    ASSERT_TRUE(kept(requests.PlaceOrder(marketBuy())));
+    ASSERT_TRUE(kept(requests.PlaceOrder(marketBuy())));
+    const std::string number = "33=" + std::to_string(followingRequestId(host.requestId()));
+    const std::vector<std::string> stored{"10=62", number, "79=X1", "73=0"};
+    const std::vector<std::string> filled{"10=62", number, "79=X1", "80=P7", "73=2"};
+    const std::vector<std::string> second{"10=62", number, "79=X2", "73=0"};
+    requests.inFlight().answered(ExecutionReport(62, stored));
+    requests.inFlight().answered(ExecutionReport(62, filled));
+    EXPECT_EQ(requests.inFlight().waiting(), 1u) << "the first order's fill is no answer to the second";
+    requests.inFlight().answered(ExecutionReport(62, second));
+    EXPECT_EQ(requests.inFlight().waiting(), 0u);
+}
+
+TEST_F(OrderRequestsTest, ARequestWaitingForItsAnswerReadsAsTheTraderPlacedIt) {
+    host.texts.insert_or_assign("93104", "New order {0} {1} {2} (Request ID {3})");
+    host.texts.insert_or_assign("0009", "Buy");
+    ASSERT_TRUE(kept(requests.PlaceOrder(marketBuy())));
+    const std::vector<std::string> left = requests.inFlight().takeUnanswered();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0], "New order Buy 1 EURUSD (Request ID " +
+                           std::to_string(followingRequestId(host.requestId())) + ")");
 }
 
 // ---- confirmation of stored pending orders

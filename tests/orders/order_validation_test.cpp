@@ -191,11 +191,19 @@ TEST_F(Verify, QuantityLimitsShowTheLimitAsWritten) {
     expectRefused(limitBuy("1.1990", "0.05"), "1024 (0.1)");
 }
 
-TEST_F(Verify, QuantityStepUsesTheSixDecimalRemainder) {
-    // 0.3 is not a whole multiple of 0.1 in binary; its remainder prints as 0.000000.
+TEST_F(Verify, QuantityIsHeldToTheStepAndLimitsExactly) {
+    // 0.3 is not a whole multiple of 0.1 in binary; held as decimals it is.
     expectAccepted(limitBuy("1.1990", "0.3"));
     expectAccepted(limitBuy("1.1990", "2.7"));
     expectRefused(limitBuy("1.1990", "0.25"), "1034 (0.1)");
+    // Digits past the sixth decimal, or past what a double tells apart, are off the step too.
+    expectRefused(limitBuy("1.1990", "0.5000001"), "1034 (0.1)");
+    expectRefused(limitBuy("1.1990", "0.500000000000000000001"), "1034 (0.1)");
+    expectRefused(limitBuy("1.1990", "100.000000000000000001"), "1023 (100)");
+    // A step finer than a millionth is named whole.
+    settings->OrderQtyStep = 0.0000001_cdec;
+    expectAccepted(limitBuy("1.1990", "0.5000001"));
+    expectRefused(limitBuy("1.1990", "0.50000001"), "1034 (0.0000001)");
 }
 
 TEST_F(Verify, ClosingTheWholeRemainderIsExemptFromMinimumAndStep) {

@@ -3,6 +3,7 @@
 
 import io
 import os
+import re
 import sys
 import tempfile
 import unittest
@@ -161,6 +162,30 @@ class ShippedTables(unittest.TestCase):
                 self.assertIsNotNone(table)
                 for key in ("20234",):
                     self.assertRegex(table.texts.get(key, ""), r"\{0\}[.。۔]?$", "%s: %s" % (folder, key))
+
+    def test_core_reasons_come_from_the_tables(self):
+        # A reason the core hands a window (a refusal, a failed request or load, a sign-in that cannot
+        # start) is the text of a key in the user's language: an English literal there reads English
+        # in every language.
+        sinks = re.compile(
+            r'(CommandResult::refused|requestFailed|requestAbandoned|connectionRequestFailed|endLogin)\('
+            r'[^;"]*"(?![0-9]*")'
+            r'|\{\s*false,\s*(std::string\()?"'
+            r'|\b(load|base|result|out)\.error\s*=\s*(std::string\()?"(?![0-9]*")')
+        core = os.path.join(texts.ROOT, "src")
+        found = []
+        for layer in ("chat", "client", "connection", "funding", "news", "orders", "session", "statements"):
+            for folder, _, files in os.walk(os.path.join(core, layer)):
+                for name in files:
+                    if not name.endswith(".cpp"):
+                        continue
+                    path = os.path.join(folder, name)
+                    with open(path, encoding="utf-8") as f:
+                        source = re.sub(r"//[^\n]*", "", f.read())
+                    for match in sinks.finditer(source):
+                        line = source.count("\n", 0, match.start()) + 1
+                        found.append("%s:%d" % (os.path.relpath(path, texts.ROOT), line))
+        self.assertEqual(found, [], "English reasons handed to a window; use a text key")
 
     def test_finished_languages_are_complete(self):
         folders = [f for f, _ in texts.LANGUAGES]

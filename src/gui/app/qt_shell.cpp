@@ -52,18 +52,23 @@ void QtShell::showAlert(const AlertSpec& spec, std::function<void(int)> done) {
     CommonAlert::open(primaryWindow(), spec, std::move(done));
 }
 
-void QtShell::onConnectionLost() {
+void QtShell::onConnectionLost(const std::vector<std::string>& unanswered) {
     playSound("connectionLost");
     Q_EMIT connectionLost();
     if (connectionFailureFollowUp_)
         platform::MainQueue::after(std::chrono::duration_cast<platform::Clock::duration>(
                                        std::chrono::duration<double>(kConnectionFailureFollowUpSeconds)),
                                    guard_.bind(connectionFailureFollowUp_));
-    showAlert({text(texts::kConnectionLost),
-               text(texts::kConnectionTradingServerLost),
-               AlertSpec::Critical,
-               {},
-               QStringLiteral("connectionLost")});
+    // The requests the server never answered are named, so the trader checks each before sending
+    // it again: it may have been carried out.
+    QString message = text(texts::kConnectionTradingServerLost);
+    if (!unanswered.empty()) {
+        message += QStringLiteral("\n\n") + text(texts::kUnansweredRequestsAlert);
+        for (const std::string& request : unanswered)
+            message += QStringLiteral("\n- ") + fromStd(request);
+    }
+    showAlert(
+        {text(texts::kConnectionLost), message, AlertSpec::Critical, {}, QStringLiteral("connectionLost")});
 }
 
 void QtShell::onSignedInElsewhere(const std::string& text) {

@@ -38,7 +38,7 @@ public:
     bool loginSuccess() const override { return loginSuccess_.load(); }
     bool showConfirmationAlert() const override;
     std::string applicationName() const override { return applicationName_; }
-    void onConnectionLost() override;
+    void onConnectionLost(const std::vector<std::string>& unanswered) override;
     void onSignedInElsewhere(const std::string& text) override;
     void onLoginRefused(const interfaces::LoginMessageAlert& alert) override;
     void showMessageAlert(const std::string& message, const std::string& title) override;

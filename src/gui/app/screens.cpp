@@ -45,7 +45,7 @@ QWidget* alert(ScreenContext& c) {
     owner->resize(480, 320);
     owner->show();
     shell.setPrimaryWindow(owner);
-    shell.onConnectionLost();
+    shell.onConnectionLost({});
     QMessageBox* box = CommonAlert::showing(owner, QStringLiteral("connectionLost"));
     c.waitUntil([box] { return box && box->isVisible(); });
     return box;

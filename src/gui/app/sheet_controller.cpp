@@ -1,5 +1,7 @@
 #include "gui/app/sheet_controller.h"
 
+#include "gui/app/escape_close.h"
+
 namespace tc::gui {
 
 void SheetController::openOn(QWidget* owner) {
@@ -12,6 +14,10 @@ void SheetController::openOn(QWidget* owner) {
     onWindowLoad();
     setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
     open();
+}
+
+void SheetController::askBeforeDroppingTyped(const Language& language) {
+    EscapeClose::install(this, language, [this] { reject(); });
 }
 
 } // namespace tc::gui

@@ -6,6 +6,8 @@
 
 namespace tc::gui {
 
+class Language;
+
 class SheetController : public QDialog {
     Q_OBJECT
 public:
@@ -15,6 +17,11 @@ public:
     virtual void onWindowLoad() {}
     // Opens the sheet on `owner` (its parent), unless it is already showing.
     void openOn(QWidget* owner);
+
+protected:
+    // Escape then cancels only once the trader agrees to drop what was typed in the sheet, if
+    // anything (EscapeClose); texts in `language`.
+    void askBeforeDroppingTyped(const Language& language);
 };
 
 } // namespace tc::gui

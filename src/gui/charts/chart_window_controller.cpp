@@ -1,6 +1,7 @@
 #include "gui/charts/chart_window_controller.h"
 
 #include "gui/app/connect_each.h"
+#include "gui/app/escape_close.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
@@ -51,6 +52,7 @@ ChartWindowController::ChartWindowController(GuiContext& context, QWidget* paren
       source_(source ? *source : *ownSource_) {
     ui_->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
+    EscapeClose::install(this, context_.language());
     chart_ = new ChartController(source_, ui_->chartPane);
     chart_->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
     chart_->setLanguage(context_.language());

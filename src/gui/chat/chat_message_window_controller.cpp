@@ -1,5 +1,6 @@
 #include "gui/chat/chat_message_window_controller.h"
 
+#include "gui/app/escape_close.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/chat/chat_transcript_view.h"
@@ -15,6 +16,7 @@ ChatMessageWindowController::ChatMessageWindowController(GuiContext& context, QW
       context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("ChatMessageWindowController"));
+    EscapeClose::install(this, context_.language());
     ui_->chatMessageTableView->setThemes(context_.themes());
     connect(context_.clientModel(), &ClientModel::clientAboutToBeReplaced, this, [this] {
         room_.reset();

@@ -1,6 +1,7 @@
 #include "gui/chat/chat_window_controller.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/escape_close.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
@@ -38,6 +39,7 @@ QueueRequestSheet::QueueRequestSheet(GuiContext& context, QWidget* parent)
     : SheetController(parent), ui_(std::make_unique<Ui::QueueRequestSheet>()), context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("QueueRequestSheet"));
+    askBeforeDroppingTyped(context_.language());
     // Buttons of our own texts, not standard ones: a language change gives a standard button the
     // standard text back.
     requestButton_ = ui_->buttons->addButton(QString(), QDialogButtonBox::AcceptRole);
@@ -85,6 +87,8 @@ ChatWindowController::ChatWindowController(GuiContext& context, QWidget* parent)
     : QMainWindow(parent, Qt::Window), ui_(std::make_unique<Ui::ChatWindowController>()), context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("ChatWindowController"));
+    // Closing keeps the open conversation's unsent text with it: nothing typed is lost.
+    EscapeClose::install(this, context_.language(), {}, [] { return false; });
     ui_->messageTableView->setThemes(context_.themes());
     ui_->mainSplitView->setStretchFactor(1, 1);
     // The support queues by id: the name (or the waiting text) beside the queue's mark.

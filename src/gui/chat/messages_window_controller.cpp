@@ -1,5 +1,6 @@
 #include "gui/chat/messages_window_controller.h"
 
+#include "gui/app/escape_close.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
@@ -19,6 +20,7 @@ NoticeMessageWindowController::NoticeMessageWindowController(GuiContext& context
       context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("NoticeMessageWindowController"));
+    EscapeClose::install(this, context_.language());
     QFont subject = ui_->subjectLabel->font();
     subject.setBold(true);
     ui_->subjectLabel->setFont(subject);
@@ -57,6 +59,7 @@ MessagesWindowController::MessagesWindowController(GuiContext& context, QWidget*
     : ChatRoomListWindow(context, parent), ui_(std::make_unique<Ui::MessagesWindowController>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("MessagesWindowController"));
+    EscapeClose::install(this, context_.language());
     listRooms(ChatRoomListModel::Kind::Notices, ui_->messagesTableView, texts::kNotices);
     ui_->messagesTableView->setColumnWidth(1, 300);
     connect(context_.clientModel(), &ClientModel::noticeArrived, this, [this] { reload(); });

@@ -1,5 +1,6 @@
 #include "gui/chat/recent_conversation_window_controller.h"
 
+#include "gui/app/escape_close.h"
 #include "gui/app/gui_context.h"
 #include "gui/chat/chat_message_window_controller.h"
 #include "gui/chat/chat_room_list.h"
@@ -13,6 +14,7 @@ RecentConversationWindowController::RecentConversationWindowController(GuiContex
     : ChatRoomListWindow(context, parent), ui_(std::make_unique<Ui::RecentConversationWindowController>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("RecentConversationWindowController"));
+    EscapeClose::install(this, context_.language());
     listRooms(ChatRoomListModel::Kind::RecentConversations, ui_->recentConversationTableView,
               texts::kRecentConversations);
 }

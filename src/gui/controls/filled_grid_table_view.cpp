@@ -26,6 +26,71 @@ FilledGridTableView::FilledGridTableView(QWidget* parent) : QTableView(parent) {
     connect(header, &QHeaderView::sectionCountChanged, this, &FilledGridTableView::tellLeastWidth);
 }
 
+void FilledGridTableView::setFocusOnSelectedRow() {
+    focusOnSelected_ = true;
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    followSelection();
+}
+
+void FilledGridTableView::setSelectionModel(QItemSelectionModel* selection) {
+    QTableView::setSelectionModel(selection);
+    followSelection();
+}
+
+void FilledGridTableView::followSelection() {
+    QItemSelectionModel* selection = selectionModel();
+    if (!focusOnSelected_ || !selection || !selection->model())
+        return;
+    // Unique connections: a model set again does not connect twice.
+    const auto unique = Qt::UniqueConnection;
+    connect(selection, &QItemSelectionModel::selectionChanged, this,
+            &FilledGridTableView::dropUnselectedCurrent, unique);
+    const QAbstractItemModel* model = selection->model();
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &FilledGridTableView::dropUnselectedCurrent,
+            unique);
+    connect(model, &QAbstractItemModel::modelReset, this, &FilledGridTableView::dropUnselectedCurrent,
+            unique);
+    connect(model, &QAbstractItemModel::layoutChanged, this, &FilledGridTableView::dropUnselectedCurrent,
+            unique);
+}
+
+void FilledGridTableView::dropUnselectedCurrent() {
+    QItemSelectionModel* selection = selectionModel();
+    if (!focusOnSelected_ || !selection)
+        return;
+    const QModelIndex current = selection->currentIndex();
+    if (current.isValid() && !selection->isRowSelected(current.row(), current.parent()))
+        selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
+void FilledGridTableView::focusInEvent(QFocusEvent* event) {
+    // Qt makes the first cell current, unselected, when a view takes the focus without one.
+    QTableView::focusInEvent(event);
+    dropUnselectedCurrent();
+}
+
+QModelIndex FilledGridTableView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    // Without a current row every key goes to the first row; End goes to the last.
+    if (focusOnSelected_ && !currentIndex().isValid() && action == MoveEnd && model()) {
+        for (int row = model()->rowCount(rootIndex()) - 1; row >= 0; --row)
+            if (!isRowHidden(row))
+                for (int column = 0; column < model()->columnCount(rootIndex()); ++column)
+                    if (!isColumnHidden(column))
+                        return model()->index(row, column, rootIndex());
+    }
+    return QTableView::moveCursor(action, modifiers);
+}
+
+QItemSelectionModel::SelectionFlags FilledGridTableView::selectionCommand(const QModelIndex& index,
+                                                                          const QEvent* event) const {
+    const QItemSelectionModel::SelectionFlags flags = QTableView::selectionCommand(index, event);
+    // A key that moves the focus (Ctrl+Down too) selects the row it lands on.
+    if (focusOnSelected_ && index.isValid() && event && event->type() == QEvent::KeyPress &&
+        flags == QItemSelectionModel::NoUpdate)
+        return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+    return flags;
+}
+
 void FilledGridTableView::tellLeastWidth() {
     if (const int least = minimumSizeHint().width(); least != leastWidth_) {
         leastWidth_ = least;

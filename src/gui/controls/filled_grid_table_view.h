@@ -38,19 +38,34 @@ public:
     int widthLeftEmpty() const { return cut_; }
     // The width the columns have in sight: the viewport's and the width left empty.
     int columnRoom() const;
+
+    // One row at a time, and the focused row is the selected row: the view takes the focus with
+    // no current row (the first Down selects the first row, not the second), keys move the
+    // selection with the focus (Ctrl too), and a row that stops being selected (deselected, or gone
+    // with its record) leaves no focus frame of its own behind.
+    void setFocusOnSelectedRow();
     // Wide enough for its widest column whole (a stretched one aside), wherever it is scrolled to.
     QSize minimumSizeHint() const override;
 
+    void setSelectionModel(QItemSelectionModel* selection) override;
+
 protected:
+    void focusInEvent(QFocusEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
     void updateGeometries() override;
 
 private:
     int widthPastWholeColumns(int room) const;
+    void followSelection();
+    void dropUnselectedCurrent();
     void tellLeastWidth();
 
     std::optional<QFont> cellFont_;
+    bool focusOnSelected_ = false;
     bool wholeColumns_ = true;
     bool fitting_ = false;
     int cut_ = 0;

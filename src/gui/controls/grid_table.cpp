@@ -24,6 +24,8 @@ GridTable::GridTable(GuiContext& context, Grid grid, QWidget* parent) : FilledGr
     setModel(proxy_);
     setSortingEnabled(true);
     setSelectionBehavior(QAbstractItemView::SelectRows);
+    // A row's actions act on the selected row: the focus never stands on another.
+    setFocusOnSelectedRow();
     setAlternatingRowColors(true);
     setWordWrap(false);
     verticalHeader()->hide();

@@ -56,6 +56,8 @@ std::string_view wholeNumberFaultKey(std::string_view text, platform::EntryFault
     case EntryFault::NotANumber:
         return platform::readNumberEntry(text, {true, {}}).ok() ? texts::kHoldsDecimals
                                                                 : texts::kNotWholeNumber;
+    case EntryFault::Negative:
+        return texts::kWholeNumberCannotBeNegative; // its example is whole too
     default:
         break;
     }

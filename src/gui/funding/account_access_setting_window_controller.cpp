@@ -24,6 +24,7 @@ AccountAccessSettingWindowController::AccountAccessSettingWindowController(GuiCo
     : SheetController(parent), ui_(std::make_unique<Ui::AccountAccessSettingWindowController>()),
       context_(context) {
     ui_->setupUi(this);
+    askBeforeDroppingTyped(context_.language());
     bindLanguage(this, context_.language());
     for (const AccessRight& right : kAccessRights)
         ui_->rightsComboBox->addItem(

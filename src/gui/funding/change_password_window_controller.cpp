@@ -34,6 +34,7 @@ ChangePasswordWindowController::ChangePasswordWindowController(GuiContext& conte
     : SheetController(parent), ui_(std::make_unique<Ui::ChangePasswordWindowController>()),
       context_(context) {
     ui_->setupUi(this);
+    askBeforeDroppingTyped(context_.language());
     bindLanguage(this, context_.language());
     ui_->statusLabel->setTextFormat(Qt::PlainText);
     ui_->statusLabel->hide();

@@ -15,6 +15,7 @@
 #include "model/records/wall_time.h"
 #include "model/session_model.h"
 #include "model/text/formatter.h"
+#include "platform/amount_text.h"
 #include "platform/log.h"
 #include "ui_deposit_request_window_controller.h"
 
@@ -123,7 +124,7 @@ void DepositRequestWindowController::updateValuesInViews() {
 void DepositRequestWindowController::calcAccountDetails() {
     // The chosen account's figures of this moment, as the status bar shows them.
     const auto chosen = chosenFigures();
-    const auto figure = [&](double value) { return chosen ? qt(groupedAmount(value)) : QString(); };
+    const auto figure = [&](double value) { return chosen ? qt(platform::amountText(value)) : QString(); };
     ui_->balanceTextField->setText(figure(chosen ? chosen->Balance.toDouble() : 0));
     ui_->equityTextField->setText(figure(chosen ? chosen->Equity : 0));
     ui_->availableMarginTextField->setText(figure(chosen ? chosen->AvailableMargin : 0));
@@ -383,7 +384,7 @@ void DepositRequestWindowController::showOnlinePaymentConfirmation(const funding
     showResult({
         {label(texts::kRequestID), std::to_string(tx.requestId)},
         {label(texts::kAccount), std::to_string(tx.accountId)},
-        {label(texts::kAmount), fixed2(tx.payRequestAmount)},
+        {label(texts::kAmount), platform::amountText(tx.payRequestAmount)},
         {label(texts::kRequestedOn), requested},
         {label(texts::kTransferMode), label(texts::kOnlinePayment)},
         {label(texts::kPaymentGateway), tx.payGate ? tx.payGate->name : std::string()},

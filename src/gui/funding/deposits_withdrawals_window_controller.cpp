@@ -1,6 +1,7 @@
 #include "gui/funding/deposits_withdrawals_window_controller.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/escape_close.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
@@ -75,6 +76,7 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
       context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("DepositsWithdrawalsWindowController"));
+    EscapeClose::install(this, context_.language());
     model_ = new FundingHistoryTableModel(context_.language(), this);
     QTableView* table = ui_->depositWithdrawalTableView;
     table->setModel(model_);

@@ -8,6 +8,7 @@
 #include "model/records/financial_approval.h"
 #include "model/records/wall_time.h"
 #include "model/text/formatter.h"
+#include "platform/amount_text.h"
 
 #include <charconv>
 #include <cmath>
@@ -42,10 +43,6 @@ std::string fixed2(double value) {
 
 std::string fixed2(const platform::Decimal& amount) {
     return Formatter::formatDecimal(amount, 2);
-}
-
-std::string groupedAmount(double value) {
-    return Formatter::formatAmountWithString(fixed2(value));
 }
 
 double currencyConversion(double amount, double rate, bool direct) {
@@ -126,7 +123,7 @@ std::optional<Refusal> amountRefusal(std::string_view text, std::string_view not
     const platform::NumberEntry entry = readAmount(text);
     if (auto fault = notANumber(entry))
         return fault;
-    const Refusal aboveCap{texts::kAmountAboveMostOneRequest, groupedAmount(kMaxFundingAmount)};
+    const Refusal aboveCap{texts::kAmountAboveMostOneRequest, platform::amountText(kMaxFundingAmount)};
     if (entry.fault == platform::EntryFault::TooLarge)
         return aboveCap;
     const double amount = entry.value ? entry.value->toDouble() : 0;
@@ -175,7 +172,7 @@ std::optional<Refusal> checkDepositForm(const DepositForm& form) {
 }
 
 std::string withdrawableText(double withdrawable) {
-    return withdrawable > 0 ? fixed2(withdrawable) : std::string("0.00");
+    return platform::amountText(withdrawable > 0 ? withdrawable : 0.0);
 }
 
 std::optional<Refusal> withdrawalAmountRefusal(std::string_view amountText,
@@ -201,7 +198,8 @@ std::optional<Refusal> checkWithdrawalForm(const WithdrawalForm& form) {
 std::string resultingBalanceText(const interfaces::WithdrawalFigures& figures, std::string_view amountText) {
     if (withdrawalAmountRefusal(amountText, figures.withdrawable))
         return {};
-    return fixed2(figures.resultingBalance(typedAmount(amountText).value_or(platform::Decimal()).toDouble()));
+    return platform::amountText(
+        figures.resultingBalance(typedAmount(amountText).value_or(platform::Decimal()).toDouble()));
 }
 
 std::optional<std::string_view> transactionCodeFor(bool typeTextEmpty, std::optional<std::size_t> chosen) {
@@ -251,7 +249,7 @@ std::string historyCell(const FinancialTransactionDetails& row, std::string_view
     if (columnKey == texts::kDebit)
         return amountCell(row.DrAmount);
     if (columnKey == texts::kBalanceAfter)
-        return amountCell(row.BalAmountPostTransaction);
+        return row.BalAmountPostTransaction ? amountCell(*row.BalAmountPostTransaction) : std::string();
     if (columnKey == texts::kNarration)
         return row.Narration;
     if (columnKey == texts::kTransactionDate)

@@ -34,12 +34,8 @@ inline constexpr double kMaxFundingAmount = 1e12;
 // Longest text a funding field takes; a longer one is refused before sending.
 inline constexpr std::size_t kMaxFundingText = 500;
 
-// "%.2f".
+// "%.2f" without grouping: the deposit's estimate, which is read back as an entry when sent.
 std::string fixed2(double value);
-// "%.2f" of the amount's nearest double.
-std::string fixed2(const platform::Decimal& amount);
-// "%.2f" with grouping separators: "1,234.50".
-std::string groupedAmount(double value);
 
 // ---- deposit
 

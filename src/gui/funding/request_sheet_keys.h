@@ -9,7 +9,7 @@
 namespace tc::gui {
 
 // Return presses the page's default button (the form's on the first page, the result's on the
-// other), Escape closes, as a sheet would.
+// other).
 inline void installRequestSheetKeys(QWidget* window, QStackedWidget* pages, QPushButton* formButton,
                                     QPushButton* resultButton) {
     for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -21,9 +21,6 @@ inline void installRequestSheetKeys(QWidget* window, QStackedWidget* pages, QPus
                 button->click();
         });
     }
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
 }
 
 } // namespace tc::gui

@@ -6,6 +6,7 @@
 #include "gui/funding/request_sheet_keys.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/escape_close.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
@@ -67,6 +68,10 @@ void RequestWindow::attachFrame(Frame frame) {
     connect(frame_.notNow, &QPushButton::clicked, this, &QWidget::close);
     connect(ok_, &QPushButton::clicked, this, &QWidget::close);
     installRequestSheetKeys(this, frame_.pages, send_, ok_);
+    // Escape closes as Not Now does, asking first while the form holds what was typed; on the
+    // result page the form went out.
+    EscapeClose::install(this, context_.language(), {},
+                         [this] { return frame_.pages->currentIndex() == 0 && holdsTypedText(this); });
 
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::tick, this, [this] {

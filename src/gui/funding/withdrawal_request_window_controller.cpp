@@ -7,6 +7,7 @@
 #include "gui/controls/entry_refusal.h"
 #include "gui/texts.h"
 #include "model/records/account_details.h"
+#include "platform/amount_text.h"
 #include "ui_withdrawal_request_window_controller.h"
 
 #include <QGridLayout>
@@ -84,7 +85,7 @@ void WithdrawalRequestWindowController::updateAccountDetails() {
         now.Balance.toDouble(), now.UnrealisedPL, now.Equity,      now.oneSideMargin.toDouble(),
         now.AvailableMargin,    f.pending,        f.minimumBalance};
     for (std::size_t i = 0; i < std::size(values); ++i)
-        fields[i]->setText(qt(fixed2(values[i])));
+        fields[i]->setText(qt(platform::amountText(values[i])));
     ui_->withdrawableFundTextField->setText(qt(withdrawableText(f.withdrawable)));
     calculateResultingBalance();
 }

@@ -12,6 +12,7 @@
 #include "model/session_model.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
+#include "platform/amount_text.h"
 #include "platform/decimal.h"
 
 #include <fmt/format.h>
@@ -137,52 +138,6 @@ std::string sixDecimalText(double value) {
 
 std::string sixDecimalText(const platform::Decimal& value) {
     return sixDecimalText(value.toDouble());
-}
-
-std::string moneyText(double value) {
-    return fmt::format("{:.2f}", value);
-}
-
-std::string moneyText(const platform::Decimal& value) {
-    if (value.isNaN())
-        return moneyText(value.toDouble());
-    // The decimal's own cents: a sum of decimals keeps them at any size, where its nearest double
-    // would not.
-    std::string text = value.rounded(2).toString();
-    const std::size_t point = text.find('.');
-    if (point == std::string::npos)
-        return text + ".00";
-    text.append(2 - std::min<std::size_t>(2, text.size() - point - 1), '0');
-    return text;
-}
-
-namespace {
-
-// Two decimals always, and a comma between each three digits of the whole part.
-std::string grouped(const std::string& plain) {
-    const std::size_t sign = plain[0] == '-' ? 1 : 0;
-    const std::size_t point = plain.find('.');
-    const std::size_t digits = point - sign;
-    std::string out = plain.substr(0, sign);
-    for (std::size_t i = 0; i < digits; ++i) {
-        if (i > 0 && (digits - i) % 3 == 0)
-            out += ',';
-        out += plain[sign + i];
-    }
-    out += plain.substr(point);
-    return out;
-}
-
-} // namespace
-
-std::string groupedMoneyText(double value) {
-    const std::string plain = moneyText(value);
-    return std::isfinite(value) ? grouped(plain) : plain;
-}
-
-std::string groupedMoneyText(const platform::Decimal& value) {
-    const std::string plain = moneyText(value);
-    return value.isNaN() ? plain : grouped(plain);
 }
 
 std::string_view sideText(std::int32_t tradingMode) {
@@ -394,19 +349,19 @@ Cell accountCell(const AccountDetails& account, Field field) {
         return {std::string(AccountDetails::getAccountStatus(account.tradingStatus)),
                 account.tradingStatus == AccountDetails::kStatusEquityHit ? Tone::Alert : Tone::Plain};
     case Field::Balance:
-        return {groupedMoneyText(account.Balance)};
+        return {platform::amountText(account.Balance)};
     case Field::FloatingPL:
-        return {groupedMoneyText(account.UnrealisedPL), signTone(account.UnrealisedPL)};
+        return {platform::amountText(account.UnrealisedPL), signTone(account.UnrealisedPL)};
     case Field::FloatingCredit:
-        return {groupedMoneyText(account.Leverage), signTone(account.Leverage)};
+        return {platform::amountText(account.Leverage), signTone(account.Leverage)};
     case Field::AccumulatedStorage:
-        return {groupedMoneyText(account.AccumulatingStorage)};
+        return {platform::amountText(account.AccumulatingStorage)};
     case Field::Equity:
-        return {groupedMoneyText(account.Equity), signTone(account.Equity)};
+        return {platform::amountText(account.Equity), signTone(account.Equity)};
     case Field::UsedMargin:
-        return {groupedMoneyText(account.UsedMargin)};
+        return {platform::amountText(account.UsedMargin)};
     case Field::AvailableMargin:
-        return {groupedMoneyText(account.AvailableMargin), signTone(account.AvailableMargin)};
+        return {platform::amountText(account.AvailableMargin), signTone(account.AvailableMargin)};
     case Field::AccountType:
         return {std::string(AccountDetails::getAccountType(account.tradeAccountType))};
     case Field::AccessType:
@@ -510,9 +465,9 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::SettledPrice:
         return {priceText(order.SettledPrice, item)};
     case Field::UnrealisedPL:
-        return {moneyText(order.UnrealisedPL), signTone(order.UnrealisedPL)};
+        return {platform::amountText(order.UnrealisedPL), signTone(order.UnrealisedPL)};
     case Field::SettledPL:
-        return {moneyText(order.SettledPL)};
+        return {platform::amountText(order.SettledPL)};
     case Field::TakeProfit:
         return {bracketPriceText(order.LimitPrice, item)};
     case Field::StopLoss:
@@ -535,19 +490,19 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::ItemTime:
         return {dateTimeForWidth(order.ItemTime, options.columnWidth)};
     case Field::Commission:
-        return {moneyText(order.Commission)};
+        return {platform::amountText(order.Commission)};
     case Field::PositionCommission:
-        return {moneyText(positionCommission(order))};
+        return {platform::amountText(positionCommission(order))};
     case Field::PositionMargin:
-        return {moneyText(positionMarginValue(order, records))};
+        return {platform::amountText(positionMarginValue(order, records))};
     case Field::BaseCurrencyRate:
         return {fmt::format("{:f}", order.BaseCurrencyRate)};
     case Field::Storage:
-        return {moneyText(order.Storage)};
+        return {platform::amountText(order.Storage)};
     case Field::OtherCharges:
-        return {moneyText(order.OtherCharges)};
+        return {platform::amountText(order.OtherCharges)};
     case Field::CurrencyRate:
-        return {priceText(order.CurrencyRate, item)};
+        return {order.CurrencyRate ? priceText(*order.CurrencyRate, item) : std::string()};
     case Field::AccountCurrencyRate:
         return {fmt::format("{:f}", order.accountCurrencyRate.toDouble())};
     case Field::DeliveryMode:

@@ -103,12 +103,6 @@ platform::Decimal sixDecimals(double value);
 std::string sixDecimalText(double value);
 // The same of a decimal's nearest double, so a number reads as its double did.
 std::string sixDecimalText(const platform::Decimal& value);
-// "%.2f"; a decimal rounded at its own digits, half away from zero.
-std::string moneyText(double value);
-std::string moneyText(const platform::Decimal& value);
-// "%.2f" with grouping separators ("1,234.50").
-std::string groupedMoneyText(double value);
-std::string groupedMoneyText(const platform::Decimal& value);
 std::string_view sideText(std::int32_t tradingMode);    // "B" for 0, else "S"
 std::string_view orderTypeText(std::int32_t orderType); // None, Market, Limit, Stop; "" otherwise
 std::string_view deliveryModeText(std::int32_t mode);   // Regular, Intraday, BTST; "Unknown" otherwise

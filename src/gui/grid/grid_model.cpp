@@ -11,6 +11,7 @@
 #include "model/records/order.h"
 #include "model/session_model.h"
 #include "model/text/formatter.h"
+#include "platform/amount_text.h"
 
 #include <QFont>
 
@@ -138,6 +139,7 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         refresh(Scope::All);
         followLoginState();
     });
+    connect(&session_, &ClientModel::answeringChanged, this, [this] { followLoginState(); });
     connect(&session_, &ClientModel::clientAboutToBeReplaced, this, [this] { dropClient(); });
     connect(&session_, &ClientModel::clientReplaced, this, [this] {
         ++announcements_;
@@ -145,12 +147,13 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         refresh(Scope::All);
         followLoginState();
     });
-    signedOut_ = !session_.isSignedIn();
+    signedOut_ = !session_.isLive();
     refresh(Scope::All);
 }
 
 void GridModel::followLoginState() {
-    const bool signedOut = !session_.isSignedIn();
+    // A server that answers nothing leaves the last prices standing: they read as not current.
+    const bool signedOut = !session_.isLive();
     if (signedOut == signedOut_)
         return;
     signedOut_ = signedOut;
@@ -553,9 +556,9 @@ Cell GridModel::keyedCell(Field field, const CellKey& key) const {
     case Field::ClosingPrice:
         return {price(key.values[0]), key.values[1] == kFrozen ? Tone::Frozen : Tone::TickSame};
     case Field::UnrealisedPL:
-        return {moneyText(key.values[0]), key.values[0] < 0 ? Tone::Loss : Tone::Gain};
+        return {platform::amountText(key.values[0]), key.values[0] < 0 ? Tone::Loss : Tone::Gain};
     case Field::PositionMargin:
-        return {moneyText(key.values[0])};
+        return {platform::amountText(key.values[0])};
     default:
         return {price(key.values[0])};
     }

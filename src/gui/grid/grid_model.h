@@ -105,8 +105,9 @@ public:
     // Reads the session now and signals what changed (the tick and the client's events do this).
     void refresh();
 
-    // The session is not signed in: the live cells (prices, figures) are what it last heard, and read
-    // as stale (Tone::Stale, no tick colour) until a login completes.
+    // The session is not signed in, or its server answers nothing: the live cells (prices, figures)
+    // are what it last heard, and read as stale (Tone::Stale, no tick colour) until a login completes
+    // or the server answers again.
     bool isSignedOut() const { return signedOut_; }
     // Whether the column's cells are live figures: the whole quotes board, depth ladders and accounts,
     // the live columns of the open positions and pending orders; never the history grids.

@@ -187,8 +187,9 @@ GridPane::GridPane(GuiContext& context, Grid grid, const ColumnSwitches& switche
             Q_EMIT rowDoubleClicked(grid_, QString::fromStdString(id));
     });
     if (grid_ == Grid::Accounts) {
-        connect(table_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
-            const std::string id = idAt(index);
+        // The highlighted account is the current one, whatever moved the highlight.
+        connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+            const std::string id = selectedId();
             std::int32_t account = 0;
             if (!id.empty() && std::from_chars(id.data(), id.data() + id.size(), account).ec == std::errc())
                 Q_EMIT accountChosen(account);
@@ -519,14 +520,29 @@ std::string GridPane::selectedId() const {
     return rows.size() == 1 ? idAt(rows.front()) : std::string();
 }
 
+void GridPane::selectRecord(const std::string& id) {
+    if (selectedId() == id)
+        return;
+    const int row = gridModel().rowOf(id);
+    if (row < 0) {
+        table_->clearSelection();
+        return;
+    }
+    const QModelIndex index = table_->proxy().mapFromSource(gridModel().index(row, 0));
+    table_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
+}
+
 void GridPane::showRowMenu(const QPoint& at) {
     const QModelIndex index = table_->indexAt(at);
     const std::string id = idAt(index);
     if (id.empty())
         return; // below the last row
-    table_->clearSelection();
-    if (QMenu* menu = rowMenu(id))
+    // A grid without a row menu (the accounts) keeps its highlight.
+    if (QMenu* menu = rowMenu(id)) {
+        table_->clearSelection();
         menu->popup(table_->viewport()->mapToGlobal(at));
+    }
 }
 
 bool GridPane::search(const QDate& day) {

@@ -58,9 +58,10 @@ public:
     bool offers(RowAction action, const std::string& id) const;
     // What the menu's action does: its sheet opens on the pane's window for the record.
     void runAction(RowAction action, const std::string& id);
-    // The record of the one selected row; empty when no row, or more than one, is selected. The
-    // current (focused) row may be another one: keyboard moves with Ctrl leave the selection.
+    // The record of the selected row (the focused one too); empty when no row is selected.
     std::string selectedId() const;
+    // Selects the record's row, or none when the grid has no row of it.
+    void selectRecord(const std::string& id);
 
     // The open positions' totals: caption and value texts by the caption's key (kQuantity, kPL,
     // kCommission, kMargin, kStorage); empty for other grids.
@@ -81,7 +82,8 @@ Q_SIGNALS:
     void rowDoubleClicked(tc::gui::Grid grid, const QString& id);
     // The selected rows changed, or rows came or went.
     void selectionChanged();
-    // The accounts grid: a row clicked makes its account the current one.
+    // The accounts grid: a row selected, with the mouse or the keys, makes its account the current
+    // one.
     void accountChosen(std::int32_t accountId);
     // The accounts grid's request buttons.
     void newDepositRequested();

@@ -210,7 +210,8 @@ std::optional<Compare> comparatorOf(Field field) {
     case Field::OtherCharges:
         return byDecimal([](const Order& o) { return o.OtherCharges; });
     case Field::CurrencyRate:
-        return byDecimal([](const Order& o) { return o.CurrencyRate; });
+        return byDecimal(
+            [](const Order& o) { return o.CurrencyRate.value_or(platform::Decimal::notANumber()); });
     case Field::AccountCurrencyRate:
         return byDecimal([](const Order& o) { return o.accountCurrencyRate; });
     case Field::Side:

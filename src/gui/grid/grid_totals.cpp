@@ -6,6 +6,7 @@
 #include "model/records/account_details.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
+#include "platform/amount_text.h"
 
 #include <string_view>
 
@@ -40,10 +41,10 @@ std::array<TotalsEntry, kOpenTotalsEntries> openPositionTotalsBar(const OpenPosi
     return {{
         {texts::kTotalsOfAccount, accountText(totals.account)},
         {texts::kQuantity, totals.quantity.toString()},
-        {texts::kPL, groupedMoneyText(totals.profitLoss)},
-        {texts::kCommission, groupedMoneyText(totals.commission)},
-        {texts::kMargin, groupedMoneyText(totals.margin)},
-        {texts::kStorage, groupedMoneyText(totals.storage)},
+        {texts::kPL, platform::amountText(totals.profitLoss)},
+        {texts::kCommission, platform::amountText(totals.commission)},
+        {texts::kMargin, platform::amountText(totals.margin)},
+        {texts::kStorage, platform::amountText(totals.storage)},
     }};
 }
 
@@ -51,10 +52,10 @@ std::string settledStatusLine(const SettledTotals& totals, std::int64_t language
     const std::pair<std::string_view, std::string> segments[] = {
         {texts::kTotalsOfAccount, accountText(totals.account)},
         {texts::kQuantity, totals.quantity.toString()},
-        {texts::kPL, groupedMoneyText(totals.profitLoss)},
-        {texts::kCommission, groupedMoneyText(totals.commission)},
-        {texts::kStorage, groupedMoneyText(totals.storage)},
-        {texts::kOtherCharges, groupedMoneyText(totals.otherCharges)},
+        {texts::kPL, platform::amountText(totals.profitLoss)},
+        {texts::kCommission, platform::amountText(totals.commission)},
+        {texts::kStorage, platform::amountText(totals.storage)},
+        {texts::kOtherCharges, platform::amountText(totals.otherCharges)},
     };
     std::string line;
     for (const auto& [key, value] : segments)

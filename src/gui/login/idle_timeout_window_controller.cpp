@@ -12,6 +12,7 @@ IdleTimeoutWindowController::IdleTimeoutWindowController(GuiContext& context, QW
     : SheetController(parent), ui_(std::make_unique<Ui::IdleTimeoutWindowController>()),
       language_(context.language()), defaults_(context.defaults()) {
     ui_->setupUi(this);
+    askBeforeDroppingTyped(language_);
     bindLanguage(this, language_, [this] { loadTimeoutCombo(); });
     connect(ui_->timeoutComboBox, &QComboBox::activated, this,
             [this] { ui_->applyButton->setEnabled(true); });

@@ -18,6 +18,7 @@ LoginRegistrationWindowController::LoginRegistrationWindowController(GuiContext&
     : SheetController(parent), ui_(std::make_unique<Ui::LoginRegistrationWindowController>()),
       context_(context), depositListType_(std::move(depositListType)) {
     ui_->setupUi(this);
+    askBeforeDroppingTyped(context_.language());
     bindLanguage(this, context_.language(), [this] {
         // The countries follow the language; the one chosen stays chosen.
         const QString chosen = ui_->CountryComboBox->currentData().toString();

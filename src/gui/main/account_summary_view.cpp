@@ -3,24 +3,17 @@
 #include "gui/app/language.h"
 #include "model/records/account_details.h"
 #include "model/text/formatter.h"
+#include "platform/amount_text.h"
 #include "platform/decimal.h"
 
 #include <QLabel>
 
 namespace tc::gui {
 
-std::string summaryAmount(double value) {
-    return Formatter::formatAmountWithString(Formatter::formatDecimal(value, 2));
-}
-
-std::string summaryAmount(const platform::Decimal& value) {
-    return Formatter::formatAmountWithString(Formatter::formatDecimal(value, 2));
-}
-
 std::array<std::string, kSummaryFigures> accountSummaryTexts(const AccountDetails& figures) {
-    return {std::to_string(figures.AccountId), summaryAmount(figures.Equity),
-            summaryAmount(figures.Balance),    summaryAmount(figures.UnrealisedPL),
-            summaryAmount(figures.UsedMargin), summaryAmount(figures.AvailableMargin)};
+    return {std::to_string(figures.AccountId),        platform::amountText(figures.Equity),
+            platform::amountText(figures.Balance),    platform::amountText(figures.UnrealisedPL),
+            platform::amountText(figures.UsedMargin), platform::amountText(figures.AvailableMargin)};
 }
 
 AccountSummaryView::AccountSummaryView(std::array<QLabel*, kSummaryFigures> values, QObject* parent)

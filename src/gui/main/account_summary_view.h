@@ -19,11 +19,9 @@ class Decimal; // declared only: moc cannot read the decimal header
 
 namespace tc::gui {
 
-// The strip's figures in its order; an amount is grouped with two decimals ("1,234.50"). No Qt here.
+// The strip's figures in its order; each amount as every window shows it (platform::amountText). No Qt here.
 inline constexpr std::size_t kSummaryFigures = 6;
 std::array<std::string, kSummaryFigures> accountSummaryTexts(const AccountDetails& figures);
-std::string summaryAmount(double value);
-std::string summaryAmount(const platform::Decimal& value);
 
 class AccountSummaryView : public QObject {
     Q_OBJECT

@@ -585,6 +585,9 @@ void MainWindowController::loadAccountDetails() {
     const SessionModel& model = client.model();
     const auto figures = accountFigures(model, current, model.OpenOrderCollection);
     summary_->show(figures.empty() ? AccountDetails() : figures.front(), context_.language().selected());
+    // The accounts grid highlights the account the status bar shows, and no other.
+    if (GridPane* accounts = gridPane(Grid::Accounts))
+        accounts->selectRecord(account_ ? std::to_string(*account_) : std::string());
 }
 
 void MainWindowController::changeNetworkStatusImage(const interfaces::NetworkSpeed& speed) {

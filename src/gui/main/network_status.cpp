@@ -27,6 +27,10 @@ NetworkStatusUpdate networkStatusUpdate(const interfaces::NetworkSpeed& speed, b
         update.serverTime = Formatter::formatDateAndTimeFromString(speed.serverTime, "yyyyMMddHHmmss",
                                                                    "MMM dd, yyyy HH:mm:ss");
     update.look = networkStatusLook(lost ? kNoConnectionClass : speed.speedClass);
+    // A stream still up whose server answers nothing is said as such: its last class says nothing.
+    if (!lost && !speed.answering)
+        update.look =
+            NetworkStatusLook{"Network_Speed_Poor", "network-status-offline", texts::kServerNotAnswering};
     return update;
 }
 

@@ -22,7 +22,7 @@ inline constexpr std::int64_t kNoConnectionClass = 3;
 
 // What one ping changes on the status line: the look (none keeps the last one) and the server's
 // clock as shown (none keeps the last one: an empty or unreadable time). A lost stream reads as no
-// connection, whatever its last ping said.
+// connection, whatever its last ping said; a server that has stopped answering as not answering.
 struct NetworkStatusUpdate {
     std::optional<NetworkStatusLook> look;
     std::optional<std::string> serverTime;

@@ -40,6 +40,7 @@ QIcon membershipMark(bool member, const QColor& colour) {
 AddRemoveWindowController::AddRemoveWindowController(GuiContext& context, QWidget* parent)
     : SheetController(parent), ui_(std::make_unique<Ui::AddRemoveWindowController>()), context_(context) {
     ui_->setupUi(this);
+    askBeforeDroppingTyped(context_.language());
     lines_ = new RecordTableModel<Line>(
         {{texts::kSymbol,
           [](const Line& l) { return fromView(l.code); },

@@ -1,5 +1,6 @@
 #include "gui/market/advanced_detail_window_controller.h"
 
+#include "gui/app/escape_close.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
@@ -31,6 +32,7 @@ AdvancedDetailWindowController::AdvancedDetailWindowController(GuiContext& conte
       ui_(std::make_unique<Ui::AdvancedDetailWindowController>()), context_(context),
       source_(std::make_unique<ChartModel>(*context.clientModel())) {
     ui_->setupUi(this);
+    EscapeClose::install(this, context_.language());
     const std::array<QGroupBox*, kPanes> boxes{ui_->symbolSpecificationBox, ui_->contractSpecificationBox,
                                                ui_->marginRequirementBox,   ui_->dailyPriceLimitBox,
                                                ui_->marketSessionBox,       ui_->storageBox,

@@ -240,8 +240,9 @@ void AdvancedWatchlistTableController::refreshTableView() {
         tiles_.push_back(tile);
     }
     codes_ = codes;
-    // Signed out, the tiles keep the last prices, greyed, and their buttons start no order.
-    const bool live = context_.clientModel()->isSignedIn();
+    // Signed out, or the server not answering, the tiles keep the last prices, greyed, and their
+    // buttons start no order.
+    const bool live = context_.clientModel()->isLive();
     for (AdvancedTableCell* tile : tiles_) {
         tile->setEnabled(live);
         tile->buyButton->setStale(!live);

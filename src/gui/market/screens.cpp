@@ -65,9 +65,9 @@ QWidget* quotesTiles(ScreenContext& c) {
     auto* tiles = c.own(new AdvancedWatchlistTableController(c.context()));
     tiles->resize(380, 560);
     tiles->show();
-    // Two refreshes, so that the feed's moves show their arrows.
+    // Two refreshes with the feed's moves between, so that they show their arrows.
     c.session().tickNow();
-    c.waitUntil([] { return false; }, 1100);
+    c.waitForQuoteMoves(c.session().client().watchList(), 1100);
     c.session().tickNow();
     return tiles;
 }

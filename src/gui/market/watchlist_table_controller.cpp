@@ -119,7 +119,7 @@ WatchlistTableController::WatchlistTableController(GuiContext& context, QWidget*
     model_->setTheme(context.themes().getThemeForKey());
     setModel(proxy_);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setFocusOnSelectedRow();
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAlternatingRowColors(true);
     setWordWrap(false);

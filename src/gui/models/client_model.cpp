@@ -23,6 +23,7 @@ void ClientModel::makeClient() {
     ++generation_;
     loginUsed_ = false;
     signInUser_.reset();
+    answering_ = true;
     subscribe();
 }
 
@@ -87,8 +88,11 @@ void ClientModel::subscribe() {
         [this](const interfaces::RequestFailure& failure) { Q_EMIT requestFailed(failure); }));
     keep(c.handleChartArrived(
         [this](const interfaces::ChartArrival& arrival) { Q_EMIT chartArrived(arrival); }));
-    keep(c.handleNetworkSpeed(
-        [this](const interfaces::NetworkSpeed& speed) { Q_EMIT networkSpeedChanged(speed); }));
+    keep(c.handleNetworkSpeed([this](const interfaces::NetworkSpeed& speed) {
+        Q_EMIT networkSpeedChanged(speed);
+        if (std::exchange(answering_, speed.answering) != speed.answering)
+            Q_EMIT answeringChanged(speed.answering);
+    }));
     keep(c.handleJournal([this](const std::string& line) { Q_EMIT journalAppended(line); }));
     keep(c.funding().handleFundingReply(
         [this](const interfaces::FundingReply& reply) { Q_EMIT fundingReply(reply); }));

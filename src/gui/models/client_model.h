@@ -69,6 +69,9 @@ public:
     interfaces::LoginState loginState() const { return client_->loginState(); }
     // Orders start, and figures move, only while signed in.
     bool isSignedIn() const { return loginState() == interfaces::LoginState::SignedIn; }
+    // Prices and figures are current only while signed in to a server that answers: a server that
+    // has stopped answering leaves them standing, shown as not current.
+    bool isLive() const { return isSignedIn() && client_->networkSpeed().answering; }
     // Replaces the client with a new one, signed out (see the header comment).
     void replaceClient();
     // The user the current client signs in (or signed in) for; none for a client that never tried.
@@ -101,6 +104,8 @@ Q_SIGNALS:
     void requestFailed(const interfaces::RequestFailure& failure);
     void chartArrived(const interfaces::ChartArrival& arrival);
     void networkSpeedChanged(const interfaces::NetworkSpeed& speed);
+    // The server stopped answering, or answers again (isLive follows it).
+    void answeringChanged(bool answering);
     void journalAppended(const std::string& line);
     void fundingReply(const interfaces::FundingReply& reply);
     void fundingFailed(const interfaces::FundingFailure& failure);
@@ -131,6 +136,7 @@ private:
     bool loginUsed_ = false;
     std::optional<SignInUser> signInUser_;
     std::optional<SignInUser> signedInUser_;
+    bool answering_ = true;
     interfaces::LoginState lastState_ = interfaces::LoginState::SignedOut;
     std::uint64_t generation_ = 0;
     QTimer tickTimer_;

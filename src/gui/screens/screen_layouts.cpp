@@ -45,51 +45,44 @@ const LayoutAllowance* allowanceFor(const QString& screen, const QString& folder
 
 } // namespace
 
-int checkScreenLayouts(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry, ScreenWalk walk,
-                       QTextStream& log) {
-    int faults = 0;
-    std::set<const LayoutAllowance*> used;
-    walk.atFontSize = [&log](std::int64_t size) {
-        if (size > 0)
-            log << "font size " << size << '\n';
-    };
-    walkScreens(gui, shell, registry, walk, [&](const ShownScreen& shown) {
-        const QString& name = shown.screen.name;
-        QPointer<QWidget> widget = shown.widget;
-        if (!widget) {
-            log << "FAILED " << name << " [" << shown.folder << "]: nothing to lay out\n";
-            ++faults;
-            return;
+void LayoutCheck::visit(const ShownScreen& shown) {
+    const QString& name = shown.screen.name;
+    QPointer<QWidget> widget = shown.widget;
+    if (!widget) {
+        log_ << "FAILED " << name << " [" << shown.folder << "]: nothing to lay out\n";
+        ++faults_;
+        return;
+    }
+    const QSize firstRun = widget->size();
+    const QSize smallest = smallestSize(widget);
+    for (const auto& [size, label] : {std::pair{firstRun, "first-run"}, std::pair{smallest, "smallest"}}) {
+        if (!widget)
+            break;
+        if (widget->size() != size) {
+            widget->resize(size);
+            settleLayout();
         }
-        const QSize firstRun = widget->size();
-        const QSize smallest = smallestSize(widget);
-        for (const auto& [size, label] :
-             {std::pair{firstRun, "first-run"}, std::pair{smallest, "smallest"}}) {
-            if (!widget)
-                break;
-            if (widget->size() != size) {
-                widget->resize(size);
-                settleLayout();
-            }
-            for (const LayoutFault& fault : layoutFaults(widget)) {
-                const LayoutAllowance* allowed = allowanceFor(name, shown.folder, fault, used);
-                if (!allowed)
-                    ++faults;
-                log << (allowed ? "allowed " : "FAULT ") << name << " [" << shown.folder << ", " << label
-                    << ' ' << widget->width() << 'x' << widget->height() << "] " << kindName(fault.kind)
-                    << ": " << fault.widget << ": " << fault.detail;
-                if (allowed)
-                    log << " (" << allowed->why << ')';
-                log << '\n';
-            }
-            if (size == smallest && smallest == firstRun)
-                break;
+        for (const LayoutFault& fault : layoutFaults(widget)) {
+            const LayoutAllowance* allowed = allowanceFor(name, shown.folder, fault, used_);
+            if (!allowed)
+                ++faults_;
+            log_ << (allowed ? "allowed " : "FAULT ") << name << " [" << shown.folder << ", " << label << ' '
+                 << widget->width() << 'x' << widget->height() << "] " << kindName(fault.kind) << ": "
+                 << fault.widget << ": " << fault.detail;
+            if (allowed)
+                log_ << " (" << allowed->why << ')';
+            log_ << '\n';
         }
-        log << "checked " << name << " [" << shown.folder << "] at " << firstRun.width() << 'x'
-            << firstRun.height() << " and " << smallest.width() << 'x' << smallest.height() << " in "
-            << shown.clock.elapsed() << " ms\n";
-        log.flush();
-    });
+        if (size == smallest && smallest == firstRun)
+            break;
+    }
+    log_ << "checked " << name << " [" << shown.folder << "] at " << firstRun.width() << 'x'
+         << firstRun.height() << " and " << smallest.width() << 'x' << smallest.height() << " in "
+         << shown.clock.elapsed() << " ms\n";
+    log_.flush();
+}
+
+int LayoutCheck::finish(const ScreenWalk& walk) {
     // An allowance nothing needed any more is named, so that it can go (all screens checked, in its
     // language, only).
     QStringList folders;
@@ -97,13 +90,13 @@ int checkScreenLayouts(GuiContext& gui, QtShell& shell, const ScreenRegistry& re
         folders << QString::fromLatin1(LanguageString::folderForLanguage(language));
     if (walk.only.isEmpty())
         for (const LayoutAllowance& entry : layoutAllowances())
-            if (!used.contains(&entry) &&
+            if (!used_.contains(&entry) &&
                 std::any_of(folders.begin(), folders.end(),
                             [&entry](const QString& folder) { return appliesIn(entry, folder); }))
-                log << "unused allowance " << entry.screen << ": " << entry.widget << " (" << entry.why
-                    << ")\n";
-    log.flush();
-    return faults;
+                log_ << "unused allowance " << entry.screen << ": " << entry.widget << " (" << entry.why
+                     << ")\n";
+    log_.flush();
+    return faults_;
 }
 
 } // namespace tc::gui

@@ -3,22 +3,21 @@
 // the size it first opens with and at the smallest size the program lets it take, in each language
 // asked for; every text that does not fit, every overlap and every control cut by its pane is a
 // fault, unless the allow-list (screen_layouts.cpp) names it with the reason.
-//   tradegui_screens --check-layout [--languages en,ar] [SCREEN...]
+//   tradegui_screens --check-layout [--languages en,ar] [--font-size N[,N...]] [SCREEN...]
 #include "gui/screens/layout_check.h"
 
 #include <QStringList>
 
 #include <cstdint>
+#include <set>
 #include <vector>
 
 class QTextStream;
 
 namespace tc::gui {
 
-class GuiContext;
-class QtShell;
-class ScreenRegistry;
 struct ScreenWalk;
+struct ShownScreen;
 
 struct LayoutAllowance {
     const char* screen; // the screen's name
@@ -30,9 +29,20 @@ struct LayoutAllowance {
 
 const std::vector<LayoutAllowance>& layoutAllowances();
 
-// Checks the screens of the walk; reports every fault on `log`, the allowed ones marked so, and each
-// font size as its turn begins. Returns the number of faults not allowed.
-int checkScreenLayouts(GuiContext& context, QtShell& shell, const ScreenRegistry& registry, ScreenWalk walk,
-                       QTextStream& log);
+// Checks each screen shown to it at its first-run and its smallest size; reports every fault on
+// `log`, the allowed ones marked so.
+class LayoutCheck {
+public:
+    explicit LayoutCheck(QTextStream& log) : log_(log) {}
+    void visit(const ShownScreen& shown);
+    // Names each allowance nothing needed in the languages walked, once every screen was checked in
+    // them. Returns the number of faults not allowed.
+    int finish(const ScreenWalk& walk);
+
+private:
+    QTextStream& log_;
+    int faults_ = 0;
+    std::set<const LayoutAllowance*> used_;
+};
 
 } // namespace tc::gui

@@ -7,8 +7,12 @@
 #include "gui/app/theme_manager.h"
 #include "gui/app/theme_table.h"
 #include "gui/controls/filled_grid_table_view.h"
+#include "gui/grid/grid_cells.h"
+#include "gui/models/client_model.h"
 #include "gui/screens/layout_check.h"
 #include "gui/screens/offscreen_desktop.h"
+#include "model/records/item_details.h"
+#include "model/session_model.h"
 #include "model/text/language_string.h"
 
 #include <QCoreApplication>
@@ -33,6 +37,29 @@ ClientModel& ScreenContext::session() {
 
 bool ScreenContext::waitUntil(const std::function<bool()>& done, int timeoutMs) {
     return waitForEvents(done, timeoutMs);
+}
+
+bool ScreenContext::waitForQuoteMoves(const std::vector<std::string>& codes, int timeoutMs) {
+    const SessionModel& model = session().client().model();
+    const auto quotes = [&] {
+        std::vector<std::pair<platform::CompactDecimal, platform::CompactDecimal>> now;
+        for (const std::string& code : codes) {
+            const ItemDetails* item = instrumentOf(model, code);
+            now.emplace_back(item ? item->Bid : platform::CompactDecimal(),
+                             item ? item->Ask : platform::CompactDecimal());
+        }
+        return now;
+    };
+    const auto before = quotes();
+    return waitUntil(
+        [&] {
+            const auto now = quotes();
+            for (std::size_t i = 0; i < now.size(); ++i)
+                if (now[i] == before[i])
+                    return false;
+            return true;
+        },
+        timeoutMs);
 }
 
 namespace {
@@ -92,12 +119,18 @@ void walkScreens(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry
         for (const Screen& screen : registry.screens())
             if (only.isEmpty() || only.contains(screen.name))
                 screens.push_back(&screen);
+        std::vector<std::int64_t> inTurn = languages;
+        if (i > 0)
+            std::erase_if(inTurn, [&walk](std::int64_t language) {
+                return std::find(walk.firstSizeOnly.begin(), walk.firstSizeOnly.end(), language) !=
+                       walk.firstSizeOnly.end();
+            });
         if (walk.screenByScreen) {
             for (const Screen* screen : screens)
-                for (const std::int64_t language : languages)
+                for (const std::int64_t language : inTurn)
                     buildAndVisit(*screen, language, i == 0);
         } else {
-            for (const std::int64_t language : languages)
+            for (const std::int64_t language : inTurn)
                 for (const Screen* screen : screens)
                     buildAndVisit(*screen, language, i == 0);
         }

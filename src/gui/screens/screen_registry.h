@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QTextStream;
@@ -50,6 +51,9 @@ public:
     void keep(std::shared_ptr<void> anything) { kept_.push_back(std::move(anything)); }
     // Runs the event loop until `done` answers true (true) or the time is up (false).
     bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+    // Runs the event loop until the feed has moved the quote of every instrument named (true), or
+    // the time is up (false): the moves a window then shows carry their arrows.
+    bool waitForQuoteMoves(const std::vector<std::string>& codes, int timeoutMs);
 
 private:
     GuiContext& context_;
@@ -98,6 +102,8 @@ struct ScreenWalk {
     // After the first size, only the screens showing a table in that size are built again: no
     // other screen changes with it.
     std::vector<std::int64_t> fontSizes;
+    // Languages built at the first font size only.
+    std::vector<std::int64_t> firstSizeOnly;
     // Each screen in every language before the next screen, instead of every screen in a language.
     bool screenByScreen = false;
     // The layout settled before the visit.

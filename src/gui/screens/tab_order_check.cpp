@@ -184,29 +184,23 @@ std::vector<TabFault> tabOrderFaults(QWidget* window) {
     return faults;
 }
 
-int checkScreenTabs(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry, const ScreenWalk& walk,
-                    QTextStream& log) {
-    int faults = 0;
-    walkScreens(gui, shell, registry, walk, [&](const ShownScreen& shown) {
-        const QString& name = shown.screen.name;
-        if (!shown.widget) {
-            log << "FAILED " << name << " [" << shown.folder << "]: nothing to walk\n";
-            ++faults;
-            return;
-        }
-        QWidget* window = shown.widget->window();
-        const std::vector<TabFault> found = tabOrderFaults(window);
-        for (const TabFault& fault : found)
-            log << "FAULT " << name << " [" << shown.folder << "] " << fault.widget << ": " << fault.detail
-                << '\n';
-        if (!found.empty())
-            log << "  chain: " << tabChain(window).join(QStringLiteral(", ")) << '\n';
-        faults += static_cast<int>(found.size());
-        log << "checked " << name << " [" << shown.folder << "]\n";
-        log.flush();
-    });
-    log.flush();
-    return faults;
+void TabCheck::visit(const ShownScreen& shown) {
+    const QString& name = shown.screen.name;
+    if (!shown.widget) {
+        log_ << "FAILED " << name << " [" << shown.folder << "]: nothing to walk\n";
+        ++faults_;
+        return;
+    }
+    QWidget* window = shown.widget->window();
+    const std::vector<TabFault> found = tabOrderFaults(window);
+    for (const TabFault& fault : found)
+        log_ << "FAULT " << name << " [" << shown.folder << "] " << fault.widget << ": " << fault.detail
+             << '\n';
+    if (!found.empty())
+        log_ << "  chain: " << tabChain(window).join(QStringLiteral(", ")) << '\n';
+    faults_ += static_cast<int>(found.size());
+    log_ << "checked tabs of " << name << " [" << shown.folder << "]\n";
+    log_.flush();
 }
 
 } // namespace tc::gui

@@ -16,10 +16,7 @@ class QWidget;
 
 namespace tc::gui {
 
-class GuiContext;
-class QtShell;
-class ScreenRegistry;
-struct ScreenWalk;
+struct ShownScreen;
 
 struct TabFault {
     // The control, as a path of object names from the window down.
@@ -34,8 +31,16 @@ std::vector<TabFault> tabOrderFaults(QWidget* window);
 // The controls in the order Tab reached them from the window's first control (for a report).
 QStringList tabChain(QWidget* window);
 
-// Checks the screens of the walk; returns the number of faults.
-int checkScreenTabs(GuiContext& context, QtShell& shell, const ScreenRegistry& registry,
-                    const ScreenWalk& walk, QTextStream& log);
+// Walks the tab chain of each screen shown to it; reports every fault on `log`.
+class TabCheck {
+public:
+    explicit TabCheck(QTextStream& log) : log_(log) {}
+    void visit(const ShownScreen& shown);
+    int faults() const { return faults_; }
+
+private:
+    QTextStream& log_;
+    int faults_ = 0;
+};
 
 } // namespace tc::gui

@@ -194,40 +194,28 @@ std::vector<TextClash> textClashes(const std::vector<ShownText>& english,
     return clashes;
 }
 
-int checkScreenTexts(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry, ScreenWalk walk,
-                     QTextStream& log) {
-    // Each screen in English first, which the other languages are held against.
-    std::erase(walk.languages, std::int64_t{0});
-    walk.languages.insert(walk.languages.begin(), 0);
-    walk.screenByScreen = true;
-    int clashes = 0;
-    std::vector<ShownText> english;
-    bool englishBuilt = false;
-    walkScreens(gui, shell, registry, walk, [&](const ShownScreen& shown) {
-        const QString& name = shown.screen.name;
-        if (shown.language == 0) {
-            englishBuilt = shown.widget;
-            english = shownTexts(shown.widget);
-            if (!englishBuilt) {
-                log << "FAILED " << name << ": nothing to read\n";
-                ++clashes;
-            }
-            return;
+void TextCheck::visit(const ShownScreen& shown) {
+    const QString& name = shown.screen.name;
+    if (shown.language == 0) {
+        englishScreen_ = shown.widget ? name : QString();
+        english_ = shownTexts(shown.widget);
+        if (!shown.widget) {
+            log_ << "FAILED " << name << ": nothing to read\n";
+            ++faults_;
         }
-        if (!englishBuilt)
-            return;
-        const std::vector<ShownText> texts = shownTexts(shown.widget);
-        for (const TextClash& clash : textClashes(english, texts)) {
-            ++clashes;
-            log << "SAME " << name << " [" << shown.folder << "] " << clash.group << ": \"" << clash.text
-                << "\" for \"" << clash.english.join(QStringLiteral("\", \"")) << "\" ("
-                << clash.places.join(QStringLiteral(", ")) << ")\n";
-        }
-        log << "read " << name << " [" << shown.folder << "]: " << texts.size() << " texts\n";
-        log.flush();
-    });
-    log.flush();
-    return clashes;
+        return;
+    }
+    if (englishScreen_ != name)
+        return;
+    const std::vector<ShownText> texts = shownTexts(shown.widget);
+    for (const TextClash& clash : textClashes(english_, texts)) {
+        ++faults_;
+        log_ << "SAME " << name << " [" << shown.folder << "] " << clash.group << ": \"" << clash.text
+             << "\" for \"" << clash.english.join(QStringLiteral("\", \"")) << "\" ("
+             << clash.places.join(QStringLiteral(", ")) << ")\n";
+    }
+    log_ << "read " << name << " [" << shown.folder << "]: " << texts.size() << " texts\n";
+    log_.flush();
 }
 
 } // namespace tc::gui

@@ -15,10 +15,7 @@ class QWidget;
 
 namespace tc::gui {
 
-class GuiContext;
-class QtShell;
-class ScreenRegistry;
-struct ScreenWalk;
+struct ShownScreen;
 
 struct ShownText {
     QString group; // "window", or the list box or menu whose items these are
@@ -41,9 +38,20 @@ struct TextClash {
 std::vector<TextClash> textClashes(const std::vector<ShownText>& english,
                                    const std::vector<ShownText>& other);
 
-// Builds each screen of the walk in English and then in each of its languages, and reports every
-// clash on `log`. Returns the number of clashes.
-int checkScreenTexts(GuiContext& context, QtShell& shell, const ScreenRegistry& registry, ScreenWalk walk,
-                     QTextStream& log);
+// Reads each screen shown to it, in English first (each screen's English texts are kept until the
+// next screen: walk screen by screen), and reports every clash on `log`.
+class TextCheck {
+public:
+    explicit TextCheck(QTextStream& log) : log_(log) {}
+    void visit(const ShownScreen& shown);
+    // The number of clashes, and of screens that could not be read in English.
+    int faults() const { return faults_; }
+
+private:
+    QTextStream& log_;
+    int faults_ = 0;
+    QString englishScreen_; // the screen `english` was read from; empty when it gave nothing
+    std::vector<ShownText> english_;
+};
 
 } // namespace tc::gui

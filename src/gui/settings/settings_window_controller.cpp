@@ -28,10 +28,9 @@ SettingsWindowController::SettingsWindowController(GuiContext& context, QWidget*
         context_.defaults().set(interfaces::kSoundKey, off);
         context_.defaults().synchronize();
     });
-    connect(ui_->themeButton, &QCheckBox::toggled, this, [this](bool light) {
-        context_.themes().saveTheme(light ? kLightTheme : kDarkTheme);
-        updateLanguageStrings();
-    });
+    // The box names the dark theme and is ticked while it is on.
+    connect(ui_->themeButton, &QCheckBox::toggled, this,
+            [this](bool dark) { context_.themes().saveTheme(dark ? kDarkTheme : kLightTheme); });
     // The switch follows a theme chosen elsewhere.
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { loadThemeSettings(); });
     connectEach(&QPushButton::clicked, this,
@@ -45,9 +44,8 @@ SettingsWindowController::SettingsWindowController(GuiContext& context, QWidget*
 SettingsWindowController::~SettingsWindowController() = default;
 
 void SettingsWindowController::updateLanguageStrings() {
-    ui_->themeButton->setText(QStringLiteral("%1 %2").arg(
-        context_.text(texts::kTheme),
-        context_.text(ui_->themeButton->isChecked() ? texts::kLight : texts::kDark)));
+    ui_->themeButton->setText(
+        QStringLiteral("%1 %2").arg(context_.text(texts::kTheme), context_.text(texts::kDark)));
     const QString later = context_.text(texts::kNotAvailableVersion);
     ui_->ChangePasswordButton->setToolTip(passwordSheet_.factory ? QString() : later);
     ui_->accountAccessSettingsButton->setToolTip(accessSheet_.factory ? QString() : later);
@@ -62,9 +60,8 @@ void SettingsWindowController::loadThemeSettings() {
     const std::int64_t theme = context_.themes().getThemeForKey();
     if (theme == kDarkTheme || theme == kLightTheme) {
         const QSignalBlocker block(ui_->themeButton);
-        ui_->themeButton->setChecked(theme == kLightTheme);
+        ui_->themeButton->setChecked(theme == kDarkTheme);
     }
-    updateLanguageStrings();
 }
 
 void SettingsWindowController::setAccountCapabilities(bool canChangePassword, bool canShowAccessRights) {

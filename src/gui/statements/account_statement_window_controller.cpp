@@ -1,12 +1,16 @@
 #include "gui/statements/account_statement_window_controller.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/escape_close.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
 #include "gui/charts/pie_chart_controller.h"
+#include "gui/controls/date_time_field.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/controls/entry_refusal.h"
+#include "gui/controls/input_rules.h"
 #include "gui/controls/text_entry_rules.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
@@ -32,6 +36,7 @@
 #include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -54,6 +59,12 @@ QString displayDate(const QDateTime& time) {
 
 QString momentText(const QDateTime& time) {
     return QString::fromStdString(Formatter::formatDateTime(dateOf(time)));
+}
+
+// A field's date as the print shows it; its text when it holds no date.
+QString shownDate(const DateTimeField* field) {
+    const auto time = field->dateTime();
+    return time ? displayDate(*time) : field->text();
 }
 
 // Date-time columns 135 px wide or narrower show only the time, following the column as it is
@@ -91,6 +102,7 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
       context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("AccountStatementWindowController"));
+    EscapeClose::install(this, context_.language());
     Language& language = context_.language();
 
     const std::pair<QTableView*, StatementTable> detail[] = {
@@ -149,7 +161,19 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
     connect(ui_->detailsButton, &QPushButton::clicked, this,
             &AccountStatementWindowController::detailsButtonClicked);
     connect(ui_->printButton, &QPushButton::clicked, this, &AccountStatementWindowController::print);
-    connect(ui_->accountComboBox, &QComboBox::currentTextChanged, this, [this] { setMaxAndMinDates(); });
+    connect(ui_->accountComboBox, &QComboBox::currentTextChanged, this, [this] { markEntries(); });
+    for (DateTimeField* picker : {ui_->fromDatePicker, ui_->toDatePicker}) {
+        connect(picker, &QLineEdit::textChanged, this, [this] { markEntries(); });
+        picker->setCalendarName(context_.text(texts::kCalendar));
+    }
+    // While it shows, the to-date left at the present moment follows it.
+    clock_ = new QTimer(this);
+    clock_->setInterval(1000);
+    connect(clock_, &QTimer::timeout, this, [this] {
+        if (toFollowsNow() && !ui_->toDatePicker->hasFocus())
+            followNow();
+        markEntries();
+    });
 
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::statementArrived, this,
@@ -172,7 +196,7 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
 
     setDateValues();
     loadAccountCombo();
-    setMaxAndMinDates();
+    markEntries();
     applyTheme();
     showAccountStatement();
 }
@@ -195,7 +219,7 @@ void AccountStatementWindowController::bindSession() {
     accountStatementUpdate();
     setDateValues();
     loadAccountCombo();
-    setMaxAndMinDates();
+    markEntries();
     // A user without accounts gets an empty window, not an alert it did not ask for.
     if (ui_->accountComboBox->count() > 0)
         showAccountStatement();
@@ -254,8 +278,18 @@ void AccountStatementWindowController::windowDidAppear() {
     updateLanguageStrings();
     applyTheme();
     setDateValues();
-    setMaxAndMinDates();
+    markEntries();
     summaryButtonClicked();
+}
+
+void AccountStatementWindowController::showEvent(QShowEvent* event) {
+    clock_->start();
+    QWidget::showEvent(event);
+}
+
+void AccountStatementWindowController::hideEvent(QHideEvent* event) {
+    clock_->stop();
+    QWidget::hideEvent(event);
 }
 
 void AccountStatementWindowController::updateLanguageStrings() {
@@ -290,23 +324,62 @@ void AccountStatementWindowController::applyTheme() {
 }
 
 void AccountStatementWindowController::setDateValues() {
-    const QDateTime now = QDateTime::currentDateTime();
-    // From today's start to now: the default period, set before the limits.
-    ui_->fromDatePicker->setDateTime(QDateTime(now.date(), QTime(0, 0)));
-    ui_->toDatePicker->setDateTime(now);
+    // From today's start to the present moment, which the to-date then follows.
+    ui_->fromDatePicker->setDateTime(QDateTime(QDate::currentDate(), QTime(0, 0)));
+    followNow();
 }
 
-void AccountStatementWindowController::setMaxAndMinDates() {
-    std::int32_t days = 0;
-    if (const auto account = accountOf(ui_->accountComboBox->currentText())) {
-        std::int32_t group = 0;
-        std::from_chars(account->GroupId.data(), account->GroupId.data() + account->GroupId.size(), group);
-        if (const auto details = context_.clientModel()->client().model().group(group))
-            days = std::max(0, details->ReportHistoryDaysLimit);
-    }
+void AccountStatementWindowController::followNow() {
     const QDateTime now = QDateTime::currentDateTime();
-    for (QDateTimeEdit* picker : {ui_->fromDatePicker, ui_->toDatePicker})
-        picker->setDateTimeRange(now.addDays(-days), now);
+    toFollowed_ = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    ui_->toDatePicker->setDateTime(toFollowed_);
+}
+
+bool AccountStatementWindowController::toFollowsNow() const {
+    const auto to = ui_->toDatePicker->dateTime();
+    return to && *to == toFollowed_;
+}
+
+std::int32_t AccountStatementWindowController::historyDays(const AccountDetails& account) const {
+    std::int32_t group = 0;
+    std::from_chars(account.GroupId.data(), account.GroupId.data() + account.GroupId.size(), group);
+    const auto details = context_.clientModel()->client().model().group(group);
+    return details ? std::max(0, details->ReportHistoryDaysLimit) : 0;
+}
+
+// The fields take a date as typed (a range of their own would pull a typed date into it, another
+// date); a period the account's statements cannot cover is refused with its reason.
+AccountStatementWindowController::PeriodFault AccountStatementWindowController::periodFault() const {
+    const std::int64_t language = context_.language().selected();
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto from = ui_->fromDatePicker->dateTime();
+    const auto to = ui_->toDatePicker->dateTime();
+    if (!from)
+        return {filledText(language, texts::kFromDateNotDateTime, {momentText(now)}), true, false};
+    if (!to)
+        return {filledText(language, texts::kDateNotDateTime, {momentText(now)}), false, true};
+    if (*to > now)
+        return {filledText(language, texts::kDateCannotAfterPresentMoment, {momentText(now)}), false, true};
+    if (const auto account = accountOf(ui_->accountComboBox->currentText())) {
+        const std::int32_t days = historyDays(*account);
+        const QDateTime earliest = now.addDays(-days);
+        if (*from < earliest)
+            return {filledText(
+                        language, texts::kFromDateCannotBeforeStatements,
+                        {momentText(earliest), QString::number(account->AccountId), QString::number(days)}),
+                    true, false};
+    }
+    if (*from > *to)
+        return {context_.text(texts::kFromDateMustNotAfter), true, true};
+    return {};
+}
+
+void AccountStatementWindowController::markEntries() {
+    const PeriodFault period = periodFault();
+    ThemeManager& themes = context_.themes();
+    markEntry(ui_->accountComboBox, accountFault(ui_->accountComboBox->currentText()), themes);
+    markEntry(ui_->fromDatePicker, period.from ? period.text : QString(), themes);
+    markEntry(ui_->toDatePicker, period.to ? period.text : QString(), themes);
 }
 
 void AccountStatementWindowController::loadAccountCombo() {
@@ -320,14 +393,30 @@ void AccountStatementWindowController::loadAccountCombo() {
 }
 
 std::shared_ptr<const AccountDetails> AccountStatementWindowController::accountOf(const QString& text) const {
-    bool number = false;
-    const int id = text.trimmed().toInt(&number);
-    if (!number)
+    const platform::IntegerEntry entry = platform::readIntegerEntry(text.toStdString());
+    if (!entry.ok() || textEntryFault(text.toStdString(), platform::kMaxEntryLength) != TextFault::None)
         return nullptr;
     for (const auto& account : context_.clientModel()->client().queries().getAccountCollection())
-        if (account && account->AccountId == id)
+        if (account && account->AccountId == *entry.value)
             return account;
     return nullptr;
+}
+
+// One rule for the account, wherever a character stands: a control character (a tab or another a
+// paste brings in unseen) refuses it, blanks around it are passed over, and it is read whole as a
+// number of the user's.
+QString AccountStatementWindowController::accountFault(const QString& text) const {
+    const std::int64_t language = context_.language().selected();
+    const std::string typed = text.toStdString();
+    if (const auto unsendable = firstTextRefusal({{texts::kAccount, typed, platform::kMaxEntryLength}}))
+        return refusalWords(language, *unsendable);
+    const platform::IntegerEntry entry = platform::readIntegerEntry(typed);
+    if (!entry.ok())
+        return refusalWords(language,
+                            Refusal{std::string(wholeNumberFaultKey(typed, entry.fault)), {}, texts::kAccount});
+    if (!accountOf(text))
+        return filledText(language, texts::kAccountNotOneAccounts, {QString::number(*entry.value)});
+    return {};
 }
 
 void AccountStatementWindowController::setPeriod(const QDateTime& from, const QDateTime& to) {
@@ -340,10 +429,11 @@ void AccountStatementWindowController::setAccountText(const QString& account) {
 }
 
 bool AccountStatementWindowController::showAccountStatement() {
+    // The to-date left at the present moment is the moment of the show.
+    if (toFollowsNow())
+        followNow();
     const QString text = ui_->accountComboBox->currentText();
     const auto account = accountOf(text);
-    const QDateTime from = ui_->fromDatePicker->dateTime();
-    const QDateTime to = ui_->toDatePicker->dateTime();
     const auto refuse = [this](const QString& message) {
         CommonAlert::open(this, {context_.text(texts::kValidation),
                                  message,
@@ -357,14 +447,12 @@ bool AccountStatementWindowController::showAccountStatement() {
     if (!session.isSignedIn() || !session.client().isNetworkAvailable())
         return refuse(context_.text(texts::kNoConnectionTradingServer));
     // An account typed with a character no one sees is said to be so, not to be someone else's.
-    if (const auto unsendable =
-            firstTextRefusal({{texts::kAccount, text.trimmed().toStdString(), platform::kMaxEntryLength}}))
-        return refuse(refusalWords(context_.language().selected(), *unsendable));
-    if (!account)
-        return refuse(
-            context_.text(texts::kAccountNotOneAccounts).replace(QStringLiteral("{0}"), text.trimmed()));
-    if (from > to)
-        return refuse(context_.text(texts::kFromDateMustNotAfter));
+    if (const QString fault = accountFault(text); !fault.isEmpty())
+        return refuse(fault);
+    if (const PeriodFault fault = periodFault(); !fault.text.isEmpty())
+        return refuse(fault.text);
+    const QDateTime from = *ui_->fromDatePicker->dateTime();
+    const QDateTime to = *ui_->toDatePicker->dateTime();
 
     selectedAccountId_ = account->AccountId;
     ui_->accountNumberLabel->setText(QString::number(account->AccountId));
@@ -561,8 +649,7 @@ QString AccountStatementWindowController::accountBlock() const {
         QStringLiteral("%1 : %2").arg(context_.text(texts::kAccountName),
                                       account ? QString::fromStdString(account->AccountName) : QString()),
         QStringLiteral("%1 : %2 - %3")
-            .arg(context_.text(texts::kPeriod), displayDate(ui_->fromDatePicker->dateTime()),
-                 displayDate(ui_->toDatePicker->dateTime())),
+            .arg(context_.text(texts::kPeriod), shownDate(ui_->fromDatePicker), shownDate(ui_->toDatePicker)),
     };
     QString block = QStringLiteral("\n\n");
     for (const QString& line : lines)

@@ -7,7 +7,9 @@
 // prints as one document.
 //
 // The main window makes it once and keeps it; each opening calls windowDidAppear, and a new client's
-// completed login lists that session's accounts and asks afresh, as at the first opening. Replies are
+// completed login lists that session's accounts and asks afresh, as at the first opening. The date
+// fields take any date as typed; one show would refuse is marked in its field with the reason, and
+// the to-date, while left at the present moment, follows it as it shows. Replies are
 // matched to the requests by id: one of an earlier show arriving late is dropped, and a request that
 // fails shows its error in the window. The window keeps the records of the last replies (fresh
 // records, never refilled) until the next ones arrive, so its tables never read a list being filled.
@@ -24,6 +26,7 @@
 class QMenu;
 class QPrinter;
 class QTableView;
+class QTimer;
 
 namespace Ui {
 class AccountStatementWindowController;
@@ -48,8 +51,10 @@ public:
     void windowDidAppear();
 
     // Sends the two requests for the chosen account and period; refused with an alert (nothing
-    // sent, false) while signed out, for a from-date after the to-date or an account the user does
-    // not hold.
+    // sent, false) while signed out, for an account text that is empty, holds a control character or
+    // names no account of the user's, and for a period past the present moment, before the
+    // account's history limit or backward. A to-date left at the present moment asks up to the
+    // moment of the show.
     bool showAccountStatement();
     // The period and account the next show asks for (tests, the screenshots).
     void setPeriod(const QDateTime& from, const QDateTime& to);
@@ -86,11 +91,29 @@ Q_SIGNALS:
     // Both replies of the last show arrived (or failed) and the window shows them.
     void statementShown();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void updateLanguageStrings();
     void applyTheme();
     void setDateValues();
-    void setMaxAndMinDates();
+    // The to-date set to the present moment, which it follows while left there.
+    void followNow();
+    bool toFollowsNow() const;
+    std::int32_t historyDays(const AccountDetails& account) const;
+    // Why show would refuse the period or the account; empty when it would take them. The
+    // period's fault says which of its fields it is of.
+    struct PeriodFault {
+        QString text;
+        bool from = false;
+        bool to = false;
+    };
+    PeriodFault periodFault() const;
+    QString accountFault(const QString& text) const;
+    // Marks the fields whose entries show would refuse, with the same reason.
+    void markEntries();
     void loadAccountCombo();
     // Takes up the current client: its accounts, and its first account's statement of today.
     void bindSession();
@@ -101,6 +124,7 @@ private:
     void accountStatementUpdate();
     void fitSummaryHeight(QTableView* view);
     void finishWaiting();
+    // The account the text names, read as show reads it; null for any text show refuses.
     std::shared_ptr<const AccountDetails> accountOf(const QString& text) const;
     QString accountBlock() const;
     QPrinter& printer();
@@ -117,7 +141,9 @@ private:
     std::int32_t selectedAccountId_ = 0;
     interfaces::RequestId awaitedStatement_ = 0;
     interfaces::RequestId awaitedCancelled_ = 0;
-    QDateTime awaitedTo_; // the end of the period the awaited statement is of
+    QDateTime awaitedTo_;  // the end of the period the awaited statement is of
+    QDateTime toFollowed_; // the present moment the to-date was last set to
+    QTimer* clock_ = nullptr;
     QString requestError_;
     std::shared_ptr<const statements::AccountStatementInfo> statement_;
     std::vector<std::shared_ptr<const Order>> cancelled_;

@@ -3,6 +3,7 @@
 #include "gui/screens/screen_registry.h"
 
 #include "gui/models/client_model.h"
+#include "gui/screens/layout_check.h"
 #include "gui/statements/account_statement_window_controller.h"
 #include "model/records/account_details.h"
 
@@ -49,7 +50,7 @@ QWidget* statement(ScreenContext& c, std::optional<StatementTable> details) {
         window->showDetails(*details);
     else
         window->summaryButtonClicked();
-    c.waitUntil([] { return false; }, 300); // the pies' first layout
+    settleLayout(); // the pies' first layout
     return window;
 }
 

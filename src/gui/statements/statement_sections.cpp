@@ -4,6 +4,7 @@
 #include "gui/texts.h"
 #include "model/position_arithmetic.h"
 #include "model/text/formatter.h"
+#include "platform/amount_text.h"
 
 #include <fmt/format.h>
 
@@ -85,13 +86,13 @@ std::string openCell(const AccountStatementInfo& s, const OpenPositionHistoryInf
     if (key == texts::kMarketPrice)
         return price(p.CurrentPrice, places);
     if (key == texts::kPL)
-        return moneyText(p.UnrealisedPL);
+        return platform::amountText(p.UnrealisedPL);
     if (key == texts::kOpenTime)
         return shown(displayDateTime, p.TransactionDateTime, p.PositionDateAsSent);
     if (key == texts::kCommission)
-        return moneyText(positionCommission(p));
+        return platform::amountText(positionCommission(p));
     if (key == texts::kStorage)
-        return moneyText(p.Storage);
+        return platform::amountText(p.Storage);
     if (key == texts::kDelivery)
         return text(deliveryModeText(p.deliveryMode));
     if (key == texts::kValueDate)
@@ -117,11 +118,11 @@ std::string settledCell(const AccountStatementInfo& s, const SettledPositionHist
     if (key == texts::kClosePrice)
         return price(number(p.SettledPrice), places);
     if (key == texts::kPL)
-        return moneyText(number(p.SettledPL));
+        return platform::amountText(number(p.SettledPL));
     if (key == texts::kCommission)
-        return moneyText(p.Commission);
+        return platform::amountText(p.Commission);
     if (key == texts::kStorage)
-        return moneyText(p.Storage);
+        return platform::amountText(p.Storage);
     if (key == texts::kTime)
         return shown(displayDateTime, p.TransactionDateTime, p.SettlementDateAsSent);
     if (key == texts::kOpenPositionID)
@@ -129,7 +130,7 @@ std::string settledCell(const AccountStatementInfo& s, const SettledPositionHist
     if (key == texts::kClosingPositionID)
         return p.ClosingPositionId;
     if (key == texts::kCurrencyRate)
-        return price(p.CurrencyRate, places);
+        return p.CurrencyRate ? price(*p.CurrencyRate, places) : std::string();
     if (key == texts::kDelivery)
         return text(deliveryModeText(p.deliveryMode));
     if (key == texts::kSettledOpenTime)
@@ -137,7 +138,7 @@ std::string settledCell(const AccountStatementInfo& s, const SettledPositionHist
     if (key == texts::kCloseDate)
         return dateTimeText(p.CloseDate);
     if (key == texts::kOtherCharges)
-        return moneyText(p.OtherCharges);
+        return platform::amountText(p.OtherCharges);
     return {};
 }
 
@@ -350,7 +351,7 @@ std::vector<SummaryRow> accountSummaryRows(const AccountStatementInfo* s, std::i
     if (!s || !s->StartInfo || !s->EndInfo)
         return rows;
     const auto add = [&](std::string caption, double value) {
-        rows.push_back({std::move(caption), groupedMoneyText(value)});
+        rows.push_back({std::move(caption), platform::amountText(value)});
     };
     const auto addExact = [&](std::string caption, const platform::Decimal& value) {
         add(std::move(caption), value.toDouble());
@@ -408,9 +409,9 @@ std::string openStatusLine(const AccountStatementInfo* s, std::int64_t language)
     const auto key = [&](std::string_view k) { return languageText(language, k); };
     return statusItems({
         {key(texts::kQuantity), quantityTotalText(s ? s->getOpenQuantity() : 0)},
-        {key(texts::kPL), groupedMoneyText(s ? s->getOpenProfitOrLoss() : 0)},
-        {key(texts::kCommission), groupedMoneyText(s ? s->getOpenCommission() : 0)},
-        {key(texts::kStorage), groupedMoneyText(s ? s->getOpenStorage() : platform::Decimal())},
+        {key(texts::kPL), platform::amountText(s ? s->getOpenProfitOrLoss() : 0)},
+        {key(texts::kCommission), platform::amountText(s ? s->getOpenCommission() : 0)},
+        {key(texts::kStorage), platform::amountText(s ? s->getOpenStorage() : platform::Decimal())},
     });
 }
 
@@ -418,10 +419,10 @@ std::string settledStatusLine(const AccountStatementInfo* s, std::int64_t langua
     const auto key = [&](std::string_view k) { return languageText(language, k); };
     return statusItems({
         {key(texts::kQuantity), quantityTotalText(s ? s->getSettledQuantity() : 0)},
-        {key(texts::kPL), groupedMoneyText(s ? s->getSettledProfitOrLoss() : platform::Decimal())},
-        {key(texts::kCommission), groupedMoneyText(s ? s->getSettledCommission() : 0)},
-        {key(texts::kStorage), groupedMoneyText(s ? s->getSettledStorage() : platform::Decimal())},
-        {"TDS", groupedMoneyText(s ? s->getSettledTDS() : platform::Decimal())},
+        {key(texts::kPL), platform::amountText(s ? s->getSettledProfitOrLoss() : platform::Decimal())},
+        {key(texts::kCommission), platform::amountText(s ? s->getSettledCommission() : 0)},
+        {key(texts::kStorage), platform::amountText(s ? s->getSettledStorage() : platform::Decimal())},
+        {"TDS", platform::amountText(s ? s->getSettledTDS() : platform::Decimal())},
     });
 }
 

@@ -147,14 +147,16 @@ void CloseAllFlow::sent(const SessionModel& model, const SessionQueries& queries
         const auto position = positionOf(listed, id);
         if (!position)
             continue;
-        CloseAllStatusRow row = rowOf(model, *position, orZero(position->OrderPrice).toDouble());
+        CloseAllStatusRow row = rowOf(model, *position, 0);
+        row.price.clear(); // not closed yet: no price to tell
         row.status = languageText(language, kStatusSentKey);
         row.tone = Tone::Gain;
         status_.push_back(std::move(row));
     }
 }
 
-bool CloseAllFlow::report(const interfaces::BulkCloseReport& report, std::int64_t language) {
+bool CloseAllFlow::report(const SessionModel& model, const interfaces::BulkCloseReport& report,
+                          std::int64_t language) {
     if (phase_ != Phase::Sent)
         return false;
     const std::string id = report.kind == interfaces::BulkCloseReport::Kind::Settled
@@ -166,14 +168,30 @@ bool CloseAllFlow::report(const interfaces::BulkCloseReport& report, std::int64_
                                   [&](const CloseAllStatusRow& r) { return r.positionId == id; });
     if (row == status_.end())
         return false;
+    row->answered = true;
     if (report.kind == interfaces::BulkCloseReport::Kind::Settled) {
         row->status = languageText(language, kStatusClosedKey);
         row->tone = Tone::Gain;
+        const Order& settled = *report.settlement;
+        row->price = settled.SettledPrice
+                         ? priceText(*settled.SettledPrice, instrumentOf(model, settled.ItemCode))
+                         : std::string();
     } else {
         row->status = report.reason;
         row->tone = Tone::Loss;
     }
     return true;
+}
+
+std::string_view CloseAllFlow::headerKey() const {
+    if (phase_ != Phase::Sent)
+        return kHeaderChoosingKey;
+    if (std::any_of(status_.begin(), status_.end(), [](const CloseAllStatusRow& r) { return !r.answered; }))
+        return kHeaderWaitingKey;
+    if (std::any_of(status_.begin(), status_.end(),
+                    [](const CloseAllStatusRow& r) { return r.tone == Tone::Loss; }))
+        return kHeaderSomeRejectedKey;
+    return kHeaderClosedKey;
 }
 
 } // namespace tc::gui

@@ -29,6 +29,12 @@ inline constexpr std::string_view kAllRefusedKey =
     texts::kNoneSelectedPositionsCanClosed; // the sheet offers nothing more
 inline constexpr std::string_view kSomeRefusedKey =
     texts::kSomeSelectedPositionsCannotClosed; // the sheet offers to go on
+// The list's heading: choosing, then once sent: waiting for the server, every position closed, or
+// some rejected.
+inline constexpr std::string_view kHeaderChoosingKey = texts::kPositionsToClose;
+inline constexpr std::string_view kHeaderWaitingKey = texts::kSentCloseWaitingServersAnswer;
+inline constexpr std::string_view kHeaderClosedKey = texts::kClosedPricesShown;
+inline constexpr std::string_view kHeaderSomeRejectedKey = texts::kNotEveryPositionClosed;
 
 // One row of the status sheet (refusals) or of the sent list.
 struct CloseAllStatusRow {
@@ -37,9 +43,12 @@ struct CloseAllStatusRow {
     std::string symbol;
     std::int32_t side = 0; // the position's own side, as the position table shows it
     std::string quantity;
+    // A refusal: the price the close would take now. Once sent: none until the server tells the
+    // price it closed at.
     std::string price;
     std::string status;
     Tone tone = Tone::Gain; // Gain: sent or closed; Loss: refused or rejected
+    bool answered = false;  // sent, and the server closed or rejected it
 };
 
 // The line of a refusal text the status shows: the second line of a text of several, else the text.
@@ -89,8 +98,11 @@ public:
     void sent(const SessionModel& model, const SessionQueries& queries, const std::vector<std::string>& ids,
               std::int64_t language);
     const std::vector<CloseAllStatusRow>& statusRows() const { return status_; }
-    // A report of the server; the row it names changes. False when it names none.
-    bool report(const interfaces::BulkCloseReport& report, std::int64_t language);
+    // A report of the server; the row it names changes (a settlement shows the price it closed at).
+    // False when it names none.
+    bool report(const SessionModel& model, const interfaces::BulkCloseReport& report, std::int64_t language);
+    // The text key of the list's heading now.
+    std::string_view headerKey() const;
 
 private:
     Phase phase_ = Phase::Choosing;

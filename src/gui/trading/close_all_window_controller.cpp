@@ -13,6 +13,7 @@
 #include "model/position_arithmetic.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "platform/amount_text.h"
 #include "ui_close_all_window_controller.h"
 
 #include <QBrush>
@@ -68,7 +69,7 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
         {texts::kPrice, [](const CloseAllLine& l) { return cellText(l.price); }},
         {texts::kMarketPrice, [](const CloseAllLine& l) { return cellText(l.live); }},
         {texts::kFloatingPL,
-         [](const CloseAllLine& l) { return cellText(moneyText(l.profit)); },
+         [](const CloseAllLine& l) { return cellText(platform::amountText(l.profit)); },
          {},
          [this](const CloseAllLine& l, int role) -> QVariant {
              if (role != Qt::ForegroundRole)
@@ -120,6 +121,7 @@ void CloseAllWindowController::onWindowLoad() {
     ui_->closeAllButton->show();
     ui_->notNowButton->setText(context_.text(texts::kNotNow));
     static_cast<StatusTableModel*>(ui_->closeAllStatusTableView->model())->setRecords({});
+    showHeader();
     loadRows();
     ui_->closeAllTableView->setFocus();
 }
@@ -139,11 +141,12 @@ void CloseAllWindowController::follow() {
         else if (tables.contains(interfaces::Table::OpenPositionFigures))
             refreshTableView(); // the core's refresh of the floating results
     }));
-    follow_.add(connect(session, &ClientModel::bulkCloseReported, this,
-                        [this](const interfaces::BulkCloseReport& report) {
-                            if (flow_.report(report, context_.language().selected()))
-                                showStatus();
-                        }));
+    follow_.add(connect(
+        session, &ClientModel::bulkCloseReported, this, [this](const interfaces::BulkCloseReport& report) {
+            ClientModel* session = context_.clientModel();
+            if (session && flow_.report(session->client().model(), report, context_.language().selected()))
+                showStatus();
+        }));
 }
 
 void CloseAllWindowController::done(int result) {
@@ -288,6 +291,14 @@ void CloseAllWindowController::send() {
 
 void CloseAllWindowController::showStatus() {
     fillStatusTable(*ui_->closeAllStatusTableView, flow_.statusRows());
+    showHeader();
+}
+
+void CloseAllWindowController::showHeader() {
+    // Kept as the label's key, so that a change of language reads the heading of this moment.
+    const std::string_view key = flow_.headerKey();
+    ui_->headerTextField->setProperty(kLangKeyProperty, QString::fromUtf8(key.data(), qsizetype(key.size())));
+    ui_->headerTextField->setText(context_.text(key));
 }
 
 } // namespace tc::gui

@@ -49,6 +49,7 @@ private:
     void showOrderStatusTableView();
     void send();
     void showStatus();
+    void showHeader();
 
     std::unique_ptr<Ui::CloseAllWindowController> ui_;
     GuiContext& context_;

@@ -4,6 +4,7 @@
 #include "gui/texts.h"
 #include "gui/trading/trade_entries.h"
 #include "model/records/account_details.h"
+#include "platform/amount_text.h"
 
 #include <algorithm>
 
@@ -23,7 +24,7 @@ int MultiAccountTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString MultiAccountTableModel::marginText(const AccountDetails& figures) {
-    return QString::fromStdString(groupedMoneyText(figures.AvailableMargin));
+    return QString::fromStdString(platform::amountText(figures.AvailableMargin));
 }
 
 QVariant MultiAccountTableModel::data(const QModelIndex& index, int role) const {
@@ -34,13 +35,26 @@ QVariant MultiAccountTableModel::data(const QModelIndex& index, int role) const 
         return row.ticked ? Qt::Checked : Qt::Unchecked;
     if (role == Qt::TextAlignmentRole && index.column() != Tick)
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    if (index.column() == Quantity && !row.refusedText.empty()) {
+        switch (role) {
+        case Qt::ToolTipRole:
+        case Qt::AccessibleDescriptionRole:
+            return refusalOf(row);
+        case Qt::ForegroundRole:
+            return refusedText_.isValid() ? QVariant(refusedText_) : QVariant();
+        case Qt::BackgroundRole:
+            return refusedGround_.isValid() ? QVariant(refusedGround_) : QVariant();
+        default:
+            break;
+        }
+    }
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     switch (index.column()) {
     case Account:
         return row.accountDet ? QString::number(row.accountDet->AccountId) : QString();
     case Quantity:
-        return QString::fromStdString(row.quantity.toString());
+        return QString::fromStdString(row.refusedText.empty() ? row.quantity.toString() : row.refusedText);
     case Margin:
         return margins_.value(index.row());
     default:
@@ -103,6 +117,7 @@ void MultiAccountTableModel::setTicked(int row, bool ticked) {
     MultiAccountRow& r = rows_[static_cast<std::size_t>(row)];
     r.ticked = ticked;
     r.quantity = platform::Decimal::fromInt64(0);
+    r.refusedText.clear();
     Q_EMIT dataChanged(index(row, Tick), index(row, Quantity));
     Q_EMIT rowTicked(row);
     Q_EMIT orderChanged();
@@ -111,15 +126,32 @@ void MultiAccountTableModel::setTicked(int row, bool ticked) {
 bool MultiAccountTableModel::setQuantity(int row, const QString& text) {
     if (row < 0 || row >= rowCount() || !rows_[static_cast<std::size_t>(row)].ticked)
         return false;
+    MultiAccountRow& r = rows_[static_cast<std::size_t>(row)];
     const TradeEntry entry = readQuantityEntry(text.toStdString());
-    if (!entry.ok()) {
-        Q_EMIT quantityRefused(text);
-        return false;
-    }
-    rows_[static_cast<std::size_t>(row)].quantity = *entry.value;
+    // A refused text stays as typed: the row orders nothing until it reads.
+    r.quantity = entry.ok() ? *entry.value : platform::Decimal::fromInt64(0);
+    r.refusedText = entry.ok() ? std::string() : text.toStdString();
     Q_EMIT dataChanged(index(row, Quantity), index(row, Quantity));
     Q_EMIT orderChanged();
+    if (!entry.ok())
+        Q_EMIT quantityRefused(text);
     return true;
+}
+
+QString MultiAccountTableModel::refusalOf(const MultiAccountRow& row) const {
+    const Refusal refusal = readQuantityEntry(row.refusedText).refusal;
+    return words_ ? words_(refusal) : text_(refusal.key);
+}
+
+void MultiAccountTableModel::setRefusalWords(std::function<QString(const Refusal&)> words) {
+    words_ = std::move(words);
+}
+
+void MultiAccountTableModel::setRefusedColours(const QColor& text, const QColor& ground) {
+    refusedText_ = text;
+    refusedGround_ = ground;
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, Quantity), index(rowCount() - 1, Quantity));
 }
 
 void MultiAccountTableModel::tickAll(bool ticked) {
@@ -132,8 +164,10 @@ void MultiAccountTableModel::tickAll(bool ticked) {
 
 void MultiAccountTableModel::setTickedQuantity(const platform::Decimal& quantity) {
     for (auto& row : rows_)
-        if (row.ticked)
+        if (row.ticked) {
             row.quantity = quantity;
+            row.refusedText.clear();
+        }
     if (!rows_.empty())
         Q_EMIT dataChanged(index(0, Quantity), index(rowCount() - 1, Quantity));
     Q_EMIT orderChanged();

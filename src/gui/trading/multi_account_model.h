@@ -6,11 +6,14 @@
 #include "gui/trading/ticket_rules.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QStringList>
 
 #include <functional>
 
 namespace tc::gui {
+
+struct Refusal;
 
 class MultiAccountTableModel : public QAbstractTableModel {
     Q_OBJECT
@@ -19,6 +22,10 @@ public:
 
     // `text` looks a header's language key up.
     explicit MultiAccountTableModel(std::function<QString(std::string_view)> text, QObject* parent = nullptr);
+    // How a cell whose text is refused is painted (its text and ground), as a refused field is, and
+    // how its reason is worded (the quantity's refusal, naming the field).
+    void setRefusedColours(const QColor& text, const QColor& ground);
+    void setRefusalWords(std::function<QString(const Refusal&)> words);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -34,8 +41,8 @@ public:
     int rowOf(std::int32_t accountId) const;
     // Ticks a row (its quantity goes back to 0 whichever way it turns).
     void setTicked(int row, bool ticked);
-    // The quantity of a ticked row; false for an unticked row or a text that is not a number (which
-    // is announced, never read as another number).
+    // The quantity of a ticked row; false for an unticked row. A text that is not a number is kept
+    // in the cell as typed, marked with its reason, and announced; the row orders nothing meanwhile.
     bool setQuantity(int row, const QString& text);
     // Ticks every row or none; quantities stay.
     void tickAll(bool ticked);
@@ -53,16 +60,20 @@ Q_SIGNALS:
     void orderChanged();
     // The user ticked or unticked one row.
     void rowTicked(int row);
-    // A quantity typed into a ticked row is no number; the row keeps its quantity.
+    // A quantity typed into a ticked row is no number; the cell keeps the text, marked.
     void quantityRefused(const QString& text);
 
 private:
     static QString marginText(const AccountDetails& figures);
+    QString refusalOf(const MultiAccountRow& row) const;
 
     std::function<QString(std::string_view)> text_;
     std::vector<MultiAccountRow> rows_;
     QStringList margins_; // as last shown
     QStringList headers_;
+    std::function<QString(const Refusal&)> words_;
+    QColor refusedText_;
+    QColor refusedGround_;
 };
 
 } // namespace tc::gui

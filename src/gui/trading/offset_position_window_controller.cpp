@@ -14,11 +14,14 @@
 #include "gui/texts.h"
 #include "gui/trading/trade_entries.h"
 #include "interfaces/client.h"
+#include "platform/amount_text.h"
 #include "ui_offset_position_window_controller.h"
 
 #include <QBrush>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QScreen>
 #include <QStyle>
 #include <QTableView>
@@ -38,6 +41,28 @@ struct OffsetLine {
 namespace {
 
 constexpr int kQuantityColumn = 8;
+
+// Return or Enter in a row's quantity box ends the entry there (the box already holds it): it is
+// not passed on to the sheet, whose default button would send the offset.
+class EndsEntryOnReturn : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                if (event->type() == QEvent::KeyPress)
+                    if (auto* box = qobject_cast<QComboBox*>(watched->parent()))
+                        box->lineEdit()->selectAll();
+                event->accept();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 // The table's width in the form, below which it never goes.
 constexpr int kLeastTableWidth = 720;
 
@@ -56,7 +81,7 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
          [this](const OffsetLine& l) { return qt(priceText(l.row.closePrice, instrument())); }},
         {texts::kSide, [this](const OffsetLine& l) { return qt(sideName(l.row.tradingMode)); }},
         {texts::kFloatingPL,
-         [](const OffsetLine& l) { return l.floating ? qt(moneyText(*l.floating)) : QString(); },
+         [](const OffsetLine& l) { return l.floating ? qt(platform::amountText(*l.floating)) : QString(); },
          {},
          // In the grid's colours of a gain and a loss.
          [&context](const OffsetLine& l, int role) -> QVariant {
@@ -69,7 +94,9 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
          }},
         // What offsetting the chosen quantity fixes: a figure of its own, beside the floating one.
         {texts::kOffsetPL,
-         [](const OffsetLine& l) { return l.refused ? QString() : qt(moneyText(l.row.profitLoss)); }},
+         [](const OffsetLine& l) {
+             return l.refused ? QString() : qt(platform::amountText(l.row.profitLoss));
+         }},
         {texts::kTotalQty, [](const OffsetLine& l) { return qt(quantityText(l.row.totalQty)); }},
         {texts::kAvailableQty,
          [](const OffsetLine& l) { return l.refused ? QString() : qt(quantityText(l.row.QtyAvailable)); }},
@@ -160,6 +187,7 @@ void OffsetPositionWindowController::showRows() {
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
         installDecimalFilter(box);
+        box->lineEdit()->installEventFilter(new EndsEntryOnReturn(box));
         box->setAccessibleName(text(texts::kOffsetQty));
         connect(box, &QComboBox::editTextChanged, this, [this, row](const QString& quantity) {
             if (!showing_)

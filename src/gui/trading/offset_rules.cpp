@@ -170,6 +170,19 @@ std::optional<Refusal> OffsetState::refusal(const SessionModel& model, bool netw
         }
     if (auto key = refusalKey(model, networkAvailable))
         return Refusal{*key};
+    // Each leg keeps the group's lot step, or gives all its position holds.
+    const auto* account = model.AccountDetailCollection.get(account_);
+    const GroupInstruments* settings =
+        groupSettings(model, account ? account->get() : nullptr, instrumentOf(model, symbol_));
+    if (!settings)
+        return std::nullopt;
+    for (const OffsetRow& row : rows_) {
+        if (std::find(ticked_.begin(), ticked_.end(), row.positionId) == ticked_.end() || !row.offsetQty)
+            continue;
+        const auto breach = quantityBreach(*row.offsetQty, *settings, *row.offsetQty == row.totalQty);
+        if (breach && breach->rule == QuantityBreach::Rule::OffStep)
+            return Refusal{texts::kQuantityMustMultipleLots, breach->limit.toString()};
+    }
     return std::nullopt;
 }
 

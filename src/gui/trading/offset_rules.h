@@ -72,7 +72,8 @@ public:
 
     // The sheet's checks in their order; the key of the first that fails, nullopt when it may go.
     std::optional<std::string> refusalKey(const SessionModel& model, bool networkAvailable) const;
-    // The same, a ticked row whose text is no number first, naming the field and its fault.
+    // The same, a ticked row whose text is no number first, naming the field and its fault; then a
+    // leg off the group's lot step (unless it is all its position holds), naming the step.
     std::optional<Refusal> refusal(const SessionModel& model, bool networkAvailable) const;
     // What is sent: the ticked rows in tick order, each with its quantity.
     std::vector<interfaces::OffsetLeg> legs() const;

@@ -14,6 +14,7 @@
 #include "model/session_model.h"
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
+#include "platform/amount_text.h"
 
 #include <fmt/format.h>
 
@@ -153,12 +154,14 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
             const Decimal lots = *readQuantityEntry(v.quantity).value;
             figuresShown = keepsQuantityRules(lots, records.settings, lots.compare(o.RemainingQty) == 0);
             if (figuresShown)
-                v.estimatedResult = moneyText(closeResult(o, lots.toDouble(), SessionModelLookup(model)));
+                v.estimatedResult =
+                    platform::amountText(closeResult(o, lots.toDouble(), SessionModelLookup(model)));
         }
-        // The position's side is sold or bought back.
+        // The position's side is sold or bought back; lots the sheet refuses are not named.
         const std::string side = text(language, o.tradingMode == 0 ? texts::kSell : texts::kBuy);
-        v.buttonTitle = fmt::format("{} #{} ({} {} {} @ {})", text(language, texts::kClose), o.OpenPositionId,
-                                    side, v.quantity, o.ItemCode, text(language, texts::kMarketRate));
+        const std::string lots = figuresShown ? readQuantityEntry(v.quantity).value->toString() + ' ' : "";
+        v.buttonTitle = fmt::format("{} #{} ({} {}{} @ {})", text(language, texts::kClose), o.OpenPositionId,
+                                    side, lots, o.ItemCode, text(language, texts::kMarketRate));
         v.deviationShown = records.account && (records.account->accountSettings & kDeviationSetting) != 0;
     } else {
         v.boxTitle = titled(text(language, texts::kCancelOrder), o.PendingOrderId);

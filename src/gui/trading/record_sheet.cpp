@@ -19,7 +19,9 @@
 
 namespace tc::gui {
 
-RecordSheet::RecordSheet(GuiContext& context, QWidget* parent) : SheetController(parent), context_(context) {}
+RecordSheet::RecordSheet(GuiContext& context, QWidget* parent) : SheetController(parent), context_(context) {
+    askBeforeDroppingTyped(context_.language());
+}
 
 RecordSheet::~RecordSheet() = default;
 

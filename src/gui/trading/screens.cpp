@@ -30,15 +30,15 @@
 namespace tc::gui {
 namespace {
 
-// The order ticket for the first watched instrument, its quote refreshed twice so that the moves
-// show their arrows.
+// The order ticket for the first watched instrument, its quote refreshed again once the feed moved
+// it, so that the moves show their arrows.
 TradeTicketWindowController* ticket(ScreenContext& c) {
     c.context().guiObjects().showTradeTicket(nullptr);
     TradeTicketWindowController* window = c.own(c.context().guiObjects().tradeTicketWindowController());
     if (!window)
         return nullptr;
     window->findChild<QComboBox*>(QStringLiteral("QuantityComboBox"))->setEditText(QStringLiteral("2"));
-    c.waitUntil([] { return false; }, 1100);
+    c.waitForQuoteMoves({window->itemCode()}, 1100);
     window->UpdateValuesInTimer();
     return window;
 }

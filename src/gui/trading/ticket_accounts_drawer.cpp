@@ -93,6 +93,11 @@ void TicketAccountsDrawer::setRows(const AccountList& accounts) {
     clearSelectAll();
 }
 
+void TicketAccountsDrawer::setNote(const QString& note) {
+    ui_->multiAccountNoteLabel->setText(note);
+    ui_->multiAccountNoteLabel->setVisible(!note.isEmpty());
+}
+
 void TicketAccountsDrawer::clearSelectAll() {
     setCheckedQuietly(ui_->multiAccountSelectAllCheckBox, false);
 }

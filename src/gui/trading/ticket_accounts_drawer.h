@@ -29,6 +29,8 @@ public:
     MultiAccountTableModel& model() const { return *model_; }
     // New rows, none ticked.
     void setRows(const AccountList& accounts);
+    // A line under the rows that says why accounts are not listed; empty hides it.
+    void setNote(const QString& note);
     // Turns the select-all box off without unticking the rows.
     void clearSelectAll();
     void retranslate();

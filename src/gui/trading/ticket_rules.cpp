@@ -234,6 +234,17 @@ AccountList multiAccountRowAccounts(const AccountList& accounts, const ItemDetai
     return rows;
 }
 
+std::vector<std::int32_t> accountsLeftOutByDeviation(const AccountList& accounts, const ItemDetails* item,
+                                                     std::optional<OrderKind> kind, bool takeProfit,
+                                                     bool stopLoss) {
+    const AccountList kept = multiAccountRowAccounts(accounts, item, kind, takeProfit, stopLoss, true);
+    std::vector<std::int32_t> out;
+    for (const auto& account : multiAccountRowAccounts(accounts, item, kind, takeProfit, stopLoss, false))
+        if (std::find(kept.begin(), kept.end(), account) == kept.end())
+            out.push_back(account->AccountId);
+    return out;
+}
+
 platform::Decimal tickedTotal(const std::vector<MultiAccountRow>& rows) {
     platform::Decimal total = platform::Decimal::fromInt64(0);
     for (const auto& row : rows)

@@ -103,9 +103,18 @@ AccountList multiAccountRowAccounts(const AccountList& accounts, const ItemDetai
                                     std::optional<interfaces::OrderKind> kind, bool takeProfit, bool stopLoss,
                                     bool deviation);
 
+// The accounts a price deviation alone keeps out of the rows (the rows without it less those with
+// it), in list order: the drawer names them, so that no row goes without a word.
+std::vector<std::int32_t> accountsLeftOutByDeviation(const AccountList& accounts, const ItemDetails* item,
+                                                     std::optional<interfaces::OrderKind> kind,
+                                                     bool takeProfit, bool stopLoss);
+
 // One row: the account and its quantity (a bulk order's record), ticked or not.
 struct MultiAccountRow : MultiTrade {
     bool ticked = false;
+    // A text typed into the row that is no quantity, kept as typed (the row then orders nothing and
+    // the order is refused until it reads); empty while `quantity` holds what was typed.
+    std::string refusedText = {};
 };
 // The order's quantity: the sum over the ticked rows only (a quantity left on an unticked row is
 // not ordered).

@@ -375,7 +375,15 @@ TicketVerdict TicketState::check(Side side, bool placeButton, const TicketRecord
     };
     if (!multiAccount_)
         return ruled().value_or(go());
+    // A row that holds a text it refuses says why before any order is checked.
+    for (const MultiAccountRow& row : rows)
+        if (row.ticked && !row.refusedText.empty())
+            return refusedEntry(readQuantityEntry(row.refusedText).refusal, texts::kQuantity);
     const auto ticked = tickedAccounts(rows);
+    // No row because the deviation left every account out: say so, not that none was chosen.
+    if (rows.empty() && deviation_.on &&
+        !accountsLeftOutByDeviation(accounts_, r.item, kind_, takeProfit_.on, stopLoss_.on).empty())
+        return refused(texts::kNoAccountListAllowsPrice);
     if (ticked.empty())
         return refused(std::string(kNoAccountTickedKey));
     for (const auto& row : ticked) {

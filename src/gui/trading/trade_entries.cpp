@@ -18,7 +18,8 @@ TradeEntry fromNumber(const platform::NumberEntry& entry, platform::EntryRules r
 } // namespace
 
 TradeEntry readQuantityEntry(std::string_view text) {
-    return fromNumber(platform::readNumberEntry(text), {});
+    const platform::EntryRules rules{false, kMaxQuantityDecimals};
+    return fromNumber(platform::readNumberEntry(text, rules), rules);
 }
 
 TradeEntry readPriceEntry(std::string_view text, std::int32_t decimals) {
@@ -45,7 +46,7 @@ namespace {
 
 // The group's rule the lots break, in the order rules' words ({0} the limit).
 Refusal breachRefusal(const platform::Decimal& lots, const GroupInstruments* settings, bool closesRemainder) {
-    const auto breach = settings ? quantityBreach(lots.toDouble(), *settings, closesRemainder) : std::nullopt;
+    const auto breach = settings ? quantityBreach(lots, *settings, closesRemainder) : std::nullopt;
     if (!breach)
         return {};
     using Rule = QuantityBreach::Rule;

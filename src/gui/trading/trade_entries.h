@@ -4,6 +4,7 @@
 // sends, a number other than the one typed. No Qt.
 #include "gui/controls/input_rules.h"
 #include "platform/decimal.h"
+#include "platform/number_entry.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +24,10 @@ struct TradeEntry {
     bool ok() const { return value.has_value(); }
 };
 
-// Lots: a plain number, no sign.
+// Lots: a plain number, no sign, with at most the decimals a decimal of 38 digits still holds beside
+// the most whole digits an entry takes; past them the digits typed would be rounded away unseen.
+inline constexpr std::size_t kMaxQuantityDecimals =
+    static_cast<std::size_t>(platform::Decimal::kMaxDigits) - platform::kMaxEntryWholeDigits;
 TradeEntry readQuantityEntry(std::string_view text);
 // A price with at most the instrument's decimals, no sign.
 TradeEntry readPriceEntry(std::string_view text, std::int32_t decimals);

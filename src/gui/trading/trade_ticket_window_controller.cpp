@@ -1,6 +1,7 @@
 #include "gui/trading/trade_ticket_window_controller.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/escape_close.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/language.h"
@@ -57,10 +58,13 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::TradeTicketWindowController>()),
       context_(context) {
     ui_->setupUi(this);
+    EscapeClose::install(this, context_.language());
     setAttribute(Qt::WA_QuitOnClose, false);
     ui_->tradeTicketBox->bind(state_);
     ui_->AdvancedTradeTicketBox->bind(state_);
     ui_->leftDrawer->setTextSource([&context = context_](std::string_view key) { return context.text(key); });
+    ui_->leftDrawer->model().setRefusalWords(
+        [this](const Refusal& refusal) { return refusalWords(refusal, texts::kQuantity); });
 
     // The tab order runs through the parts in reading order, the drawers last.
     QWidget* previous = nullptr;
@@ -170,12 +174,20 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     connect(ui_->marketDepthChartButton, &QPushButton::toggled, this,
             &TradeTicketWindowController::showRightDrawer);
 
-    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this](std::int64_t theme) {
-        ui_->rightDrawer->applyTheme(static_cast<int>(theme));
-        showPriceHints();
-        refreshContractValue();
-    });
+    const auto paintRefusedCells = [this] {
+        const ThemeManager& themes = context_.themes();
+        ui_->leftDrawer->model().setRefusedColours(themes.colour(ThemeRole::PriceInvalidText),
+                                                   themes.colour(ThemeRole::PriceInvalidGround));
+    };
+    connect(&context_.themes(), &ThemeManager::themeChanged, this,
+            [this, paintRefusedCells](std::int64_t theme) {
+                ui_->rightDrawer->applyTheme(static_cast<int>(theme));
+                paintRefusedCells();
+                showPriceHints();
+                refreshContractValue();
+            });
     ui_->rightDrawer->applyTheme(static_cast<int>(context_.themes().getThemeForKey()));
+    paintRefusedCells();
     // Another session: the ticket lets go of every record of the old one. A new client of the same
     // user (a sign-in again after a loss) finds the ticket as typed; another user's closes it.
     connect(&context_, &GuiContext::clientModelChanged, this, [this] { forgetSession(); });
@@ -355,9 +367,6 @@ void TradeTicketWindowController::keyPressEvent(QKeyEvent* event) {
         }
         event->accept();
         return;
-    case Qt::Key_Escape:
-        close();
-        return;
     default:
         break;
     }
@@ -379,6 +388,7 @@ void TradeTicketWindowController::updateLanguageStrings() {
     ui_->AdvancedTradeTicketBox->retranslate(text);
     ui_->rightDrawer->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
     ui_->leftDrawer->retranslate();
+    showRowsNote();
     ui_->AdvancedTradeTicketBox->renameLists(names);
     ui_->quotePanel->showRange(state_.quoteTexts(item()), context_.text(texts::kLow),
                                context_.text(texts::kHigh));
@@ -643,7 +653,22 @@ void TradeTicketWindowController::reloadRows() {
     ui_->leftDrawer->setRows(multiAccountRowAccounts(
         state_.accounts(), item(), state_.kind(), state_.bracket(TicketState::Bracket::TakeProfit).on,
         state_.bracket(TicketState::Bracket::StopLoss).on, state_.deviation().on));
+    showRowsNote();
     refreshMargins();
+}
+
+void TradeTicketWindowController::showRowsNote() {
+    QStringList left;
+    if (state_.multiAccount() && state_.deviation().on)
+        for (const std::int32_t account :
+             accountsLeftOutByDeviation(state_.accounts(), item(), state_.kind(),
+                                        state_.bracket(TicketState::Bracket::TakeProfit).on,
+                                        state_.bracket(TicketState::Bracket::StopLoss).on))
+            left << QString::number(account);
+    ui_->leftDrawer->setNote(left.isEmpty()
+                                 ? QString()
+                                 : context_.text(texts::kAccountsAllowNoPriceDeviation)
+                                       .replace(QStringLiteral("{0}"), left.join(QStringLiteral(", "))));
 }
 
 void TradeTicketWindowController::DisableControlsOnMultiTrade() {
@@ -674,6 +699,10 @@ void TradeTicketWindowController::showRefusal(const std::string& key, const std:
 }
 
 bool TradeTicketWindowController::validate(Side side, bool placeButton) {
+    // The prices the ticket filled stand on their limits of this moment, not of the last second's
+    // refresh: a quote that moved since would refuse them though the trader set none.
+    if (state_.followLimits(orders()))
+        showState();
     const TicketVerdict verdict =
         state_.check(side, placeButton, records(), orders(), ui_->leftDrawer->model().rows());
     if (verdict.outcome == TicketVerdict::Outcome::Refused)
@@ -763,6 +792,8 @@ void TradeTicketWindowController::sendPlaceOrderObjects(Side side, bool simple) 
         showRefusal(result.refusalKey, result.refusalText);
         return;
     }
+    // What was typed went out with the order: Escape no longer asks to drop it.
+    keepTypedText(this);
     Q_EMIT orderSent();
 }
 

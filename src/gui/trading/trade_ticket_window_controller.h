@@ -132,6 +132,8 @@ private:
     // Multi-account rows: rebuilt for the order as set (ticks and quantities go).
     void checkMultiTradeIsAvailable();
     void reloadRows();
+    // Names the accounts a price deviation keeps out of the rows, under them.
+    void showRowsNote();
     void DisableControlsOnMultiTrade();
     void showMultiAccountQuantity();
     void setDefaultWindow();

@@ -11,7 +11,7 @@ using FT = FinancialTransactionDetails;
 constexpr auto kTransactionLayout =
     recordLayout(int64(0, &FT::TransactionId), text(1, &FT::TransactionCode), int64(2, &FT::AccountId),
                  int64(3, &FT::SubTransactionId), decimal(4, &FT::CrAmount), decimal(5, &FT::DrAmount),
-                 decimal(6, &FT::BalAmountPostTransaction), text(7, &FT::SubTransactionCode),
+                 decimalOrNone(6, &FT::BalAmountPostTransaction), text(7, &FT::SubTransactionCode),
                  text(8, &FT::Narration), time(9, &FT::TransactionDate));
 
 } // namespace

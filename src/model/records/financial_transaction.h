@@ -38,7 +38,8 @@ struct FinancialTransactionDetails {
     std::int64_t SubTransactionId = 0;
     platform::Decimal CrAmount; // credit
     platform::Decimal DrAmount; // debit
-    platform::Decimal BalAmountPostTransaction;
+    // The balance the transaction left; none when the server sent none.
+    std::optional<platform::Decimal> BalAmountPostTransaction;
     std::string SubTransactionCode;
     std::string Narration;
     std::optional<WallTime> TransactionDate;

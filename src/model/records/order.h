@@ -96,7 +96,7 @@ public:
     bool isStopLossEnabled = false;
     platform::Decimal EquityHitPrice; // the price the server froze the position at in equity hit
     platform::Decimal PreviousOrderQty;
-    platform::Decimal CurrencyRate;
+    std::optional<platform::Decimal> CurrencyRate; // none when the server sent none
     platform::Decimal OtherCharges;
     std::int32_t deviation = 0;
     platform::Decimal accountCurrencyRate;

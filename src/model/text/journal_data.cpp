@@ -75,6 +75,11 @@ std::string JournalData::getLoginJournalData(std::int32_t kind, const JournalCon
                 fillPositional(text(context.language, key), {context.IPAddress, port, context.userName}));
 }
 
+std::string JournalData::getSessionNoteJournalData(std::string_view event, const JournalContext& context) {
+    const platform::DateFormatter clock(Formatter::kEventDateTime, Formatter::kLocale, "GMT");
+    return line(clock.format(context.now.value_or(platform::Date::now())), std::string(event));
+}
+
 std::string JournalData::getOrderJournalData(std::int32_t kind, const Order& order,
                                              const JournalContext& context, std::int32_t priceDecimals) {
     const auto t = [&](std::string_view key) { return text(context.language, key); };
@@ -100,6 +105,9 @@ std::string JournalData::getOrderJournalData(std::int32_t kind, const Order& ord
         break;
     case kOrderCancelled:
         event = t("1018") + ' ' + order.ItemCode;
+        break;
+    case kOrderRejected:
+        event = t("0538") + ' ' + order.ItemCode;
         break;
     default:
         return {};

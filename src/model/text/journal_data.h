@@ -52,6 +52,7 @@ public:
         kOrderExecuted = 6,
         kPositionSettled = 7,
         kOrderCancelled = 8,
+        kOrderRejected = 9, // the server refused the order: never written as a cancel
     };
 
     // Time in GMT of the context's moment; "" for an unknown event.
@@ -61,6 +62,9 @@ public:
     // digits after the point (the instrument's), as the server writes them.
     static std::string getOrderJournalData(std::int32_t kind, const Order& order,
                                            const JournalContext& context, std::int32_t priceDecimals);
+    // A line of the session's own about something it could not settle (a request without an answer
+    // when the line was lost): the context's moment in GMT, as a login line's.
+    static std::string getSessionNoteJournalData(std::string_view event, const JournalContext& context);
     // Success (error 0, status 3) or failure (an error, or status 4) line; "" otherwise.
     static std::string getPaymentTransactionJournalData(const PaymentOutcome& outcome,
                                                         const JournalContext& context);

@@ -4,6 +4,7 @@
 
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
+#include "model/text/journal_data.h"
 #include "model/text/language_string.h"
 #include "model/text/positional_text.h"
 #include "platform/log.h"
@@ -118,7 +119,7 @@ void BusinessBase::postMainAfter(platform::Clock::duration delay, std::function<
 void BusinessBase::StreamingConnection(bool demoRegistration) {
     const ConnectError error = demoRegistration ? conn_->ConnectToServer(true) : startLogin();
     if (error != ConnectError::None)
-        endLogin(std::string("The server cannot be reached: ") + describe(error) + ".");
+        endLogin(textForKey(unreachableKey(error)));
 }
 
 ConnectError BusinessBase::startLogin() {
@@ -405,8 +406,16 @@ void BusinessBase::reportLoss() {
     lossReported_ = true;
     conn_->DisconnectServer();
     stopPingTimer();
+    // Every request still waiting for its answer is recorded beside its own line in the journal and
+    // named in the alert: the server may have carried it out or not, and only the next sign-in shows.
+    const std::vector<std::string> unanswered =
+        orderSide_ ? orderSide_->takeUnansweredRequests() : std::vector<std::string>();
+    const JournalContext journal = journalContext();
+    for (const std::string& request : unanswered)
+        appendJournal(JournalData::getSessionNoteJournalData(
+            fillPositional(textForKey(kUnansweredRequestKey), {request}), journal));
     setLoginPhase(LoginPhase::Lost);
-    application_.onConnectionLost();
+    application_.onConnectionLost(unanswered);
 }
 
 void BusinessBase::connectionLoginTimedOut() {
@@ -448,15 +457,17 @@ bool BusinessBase::connectionSubscriptionsAllowed() const {
     return !(account && account->tradingStatus == 3);
 }
 
-void BusinessBase::connectionRequestFailed(const RequestMessage& request, const std::string& reason) {
+void BusinessBase::connectionRequestFailed(const RequestMessage& request, std::string_view reasonKey) {
     if (request.requestSequence == 0)
         return;
     if (std::optional<PendingRequest> pending = requests_.pendingRequests().withdraw(request.requestSequence))
-        requestAbandoned(*pending, reason);
+        requestAbandoned(*pending, reasonKey);
 }
 
-void BusinessBase::requestAbandoned(const PendingRequest& request, const std::string& reason) {
-    postMain([this, request, reason] { events().requestFailed(request, reason); });
+void BusinessBase::requestAbandoned(const PendingRequest& request, std::string_view reasonKey) {
+    // Told in the user's language of the moment it is told.
+    postMain(
+        [this, request, key = std::string(reasonKey)] { events().requestFailed(request, textForKey(key)); });
 }
 
 std::vector<std::string> BusinessBase::getAllItems() {
@@ -524,7 +535,7 @@ void BusinessBase::handleRelogin() {
     setLoginPhase(LoginPhase::Connecting);
     const ConnectError error = conn_->reloginToServer();
     if (error != ConnectError::None)
-        endLogin(std::string("The server cannot be reached: ") + describe(error) + ".");
+        endLogin(textForKey(unreachableKey(error)));
 }
 
 void BusinessBase::handleLoginCompleted() {
@@ -546,6 +557,8 @@ void BusinessBase::completeLoginOnMain() {
         loginInfo = session_.loginInfoMessageCollection.begin()->second;
     appendJournal(services_.notifications->getLoginJournalData(2));
     conn_->setIsNetworkAvailable(true);
+    lastServerAnswer_ = platform::Clock::currentTime();
+    serverSilent_ = false;
     startPingTimer();
 
     const std::string host = loginData_.IPAddress().value_or("");
@@ -633,7 +646,7 @@ interfaces::CommandResult BusinessBase::changePassword(std::string_view oldPassw
     if (!conn_->isNetworkAvailable())
         return refuse("1007");
     if (!requests_.changeMyPassword(oldPassword, newPassword))
-        return interfaces::CommandResult::refused("The new password holds a character that cannot be sent.");
+        return refuse("93340");
     return interfaces::CommandResult::done();
 }
 

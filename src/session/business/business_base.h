@@ -93,6 +93,8 @@ public:
     static constexpr std::string_view kUnopenedLoginReplyKey = "20403";
     // The server at {0}:{1} could not be reached.
     static constexpr std::string_view kServerUnreachableKey = "20404";
+    // The journal's line for a request without an answer when the stream was lost.
+    static constexpr std::string_view kUnansweredRequestKey = "93103";
     // Work posted to the main queue counts against its budget until it has run: past the high mark
     // the stream is not read and the request and feed threads wait (each wait at most the limit, so
     // they stay stoppable), until the main queue is down to the low mark.
@@ -167,6 +169,11 @@ public:
     // The application's variant after a loss: measured from the last server date on the wall clock.
     void calculateNetworkSpeedFromServerDate();
     static std::int32_t networkSpeedClass(double elapsedSeconds);
+    // A signed-in server that has answered nothing (no ping reply) for this long is taken as not
+    // answering: pings go every second, so three or four have gone without a reply.
+    static constexpr platform::Clock::duration kServerSilentAfter = std::chrono::seconds(4);
+    // False while the server is not answering (see kServerSilentAfter), until its next ping reply.
+    bool isServerAnswering() const override;
 
     // The banner centre's delegate: the app-update banner's button.
     void userNotificationCenterDidActivateNotification(const std::map<std::string, std::string>& userInfo);
@@ -280,7 +287,7 @@ public:
     void connectionDidFailToConnect(const std::optional<SocketError>& error) override;
     void connectionKeepAliveDue() override;
     bool connectionSubscriptionsAllowed() const override;
-    void connectionRequestFailed(const RequestMessage& request, const std::string& reason) override;
+    void connectionRequestFailed(const RequestMessage& request, std::string_view reasonKey) override;
 
     // RequestContext, WatchListContext and OrderHost.
     MessageSender& sender() override { return *this; }
@@ -293,7 +300,7 @@ public:
     std::int32_t requestId() const override { return RequestId(); }
     std::int32_t userId() const override;
     std::uint64_t productId() const override;
-    void requestAbandoned(const PendingRequest& request, const std::string& reason) override;
+    void requestAbandoned(const PendingRequest& request, std::string_view reasonKey) override;
     const SessionModel& model() const override { return session_; }
     SessionModel& model() override { return session_; }
 
@@ -327,6 +334,8 @@ private:
     // A text of the user's language by key.
     void setLoginPhase(LoginPhase phase);
     void announceNetworkSpeed();
+    // Each ping tick: the server is taken as not answering once its last answer is too old.
+    void checkServerAnswering();
     void flushTablesChanged();
     void subscribeAllItems(bool subscribe);
 
@@ -347,6 +356,10 @@ private:
     std::optional<platform::Clock::time_point> pingTime_;
     std::optional<platform::Date> serverDate_;
     std::atomic<std::int32_t> networkSpeedStatus_{0};
+    // Main queue: the last ping reply (or the login's completion), and whether the server has let
+    // its replies wait past kServerSilentAfter since.
+    std::optional<platform::Clock::time_point> lastServerAnswer_;
+    bool serverSilent_ = false;
     bool snapshotLoaded_ = false;
     bool loginCompleted_ = false;
     bool endingLogin_ = false;

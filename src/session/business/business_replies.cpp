@@ -211,8 +211,10 @@ void BusinessBase::startPingTimer() {
             pingTimer_->start();
         return;
     }
-    pingTimer_ = std::make_unique<platform::RepeatingTimer>(std::chrono::seconds(1),
-                                                            [this] { services_.requests->pingToServer(); });
+    pingTimer_ = std::make_unique<platform::RepeatingTimer>(std::chrono::seconds(1), [this] {
+        checkServerAnswering();
+        services_.requests->pingToServer();
+    });
     pingTimer_->start();
 }
 
@@ -243,6 +245,9 @@ void BusinessBase::handlePingReply(const std::vector<std::string>& fields,
     records::readTagged(fields, kPingLayout, reply);
     if (reply.serverDate)
         serverDate_ = *reply.serverDate;
+    lastServerAnswer_ = arrivedAt;
+    if (std::exchange(serverSilent_, false))
+        platform::Log::info("the server answers again");
     const std::optional<platform::Clock::time_point> sent = pingTime();
     // Measured to the reply's arrival, not to the moment the main queue got to it.
     if (sent)
@@ -267,9 +272,28 @@ void BusinessBase::calculateNetworkSpeedFromServerDate() {
 }
 
 void BusinessBase::announceNetworkSpeed() {
-    postMain([this, text = ServerTime(), speed = networkSpeedStatus_.load()] {
-        events().networkSpeedChanged(speed, text.value_or(""));
+    postMain([this, text = ServerTime(), speed = networkSpeedStatus_.load(), answering = !serverSilent_] {
+        events().networkSpeedChanged(speed, text.value_or(""), answering);
     });
+}
+
+bool BusinessBase::isServerAnswering() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return !serverSilent_;
+}
+
+void BusinessBase::checkServerAnswering() {
+    // Silence is told once, when it starts; only a reply ends it. A session that is not signed in
+    // has nothing to wait for: its loss or sign-out says enough.
+    if (serverSilent_ || loginPhase_ != LoginPhase::SignedIn || !lastServerAnswer_)
+        return;
+    if (platform::Clock::currentTime() - *lastServerAnswer_ < kServerSilentAfter)
+        return;
+    serverSilent_ = true;
+    networkSpeedStatus_.store(networkSpeedClass(-1.0));
+    platform::Log::warning("the server has not answered a ping for {} s; orders are refused until it does",
+                           std::chrono::duration_cast<std::chrono::seconds>(kServerSilentAfter).count());
+    announceNetworkSpeed();
 }
 
 void BusinessBase::userNotificationCenterDidActivateNotification(

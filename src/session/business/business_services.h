@@ -46,7 +46,10 @@ public:
     virtual void requestFailed(const PendingRequest&, const std::string& /*reason*/) {}
     // A chart reply kept under `key`, answering the request of that sequence (0: none recorded).
     virtual void chartArrived(std::uint64_t /*sequence*/, const std::string& /*key*/) {}
-    virtual void networkSpeedChanged(std::int32_t /*speedClass*/, const std::string& /*serverTime*/) {}
+    // The ping's class and the server clock; `answering` false once the server has let its ping
+    // replies wait for several seconds (the line looks up, but nothing comes back).
+    virtual void networkSpeedChanged(std::int32_t /*speedClass*/, const std::string& /*serverTime*/,
+                                     bool /*answering*/) {}
     virtual void journalAppended(const std::string& /*line*/) {}
     // The server stored a limit or stop order the user placed.
     virtual void orderStored(const std::shared_ptr<Order>& /*order*/) {}
@@ -149,6 +152,9 @@ public:
     virtual const SessionModel::OrderList* openPositionHistory() const { return nullptr; }
     // Where the login now stands.
     virtual void loginPhaseChanged(LoginPhase /*phase*/) {}
+    // The stream was lost: the requests the server has not answered, as the trader reads them, oldest
+    // first. Told once: they are forgotten here.
+    virtual std::vector<std::string> takeUnansweredRequests() { return {}; }
     // The tables of a main-queue pass, just before they are announced: figures worked out from
     // them are current when the subscribers read them.
     virtual void tablesAboutToBeAnnounced(interfaces::TableSet /*tables*/) {}

@@ -30,6 +30,9 @@ public:
     // Whether the trading stream is up, and whether the network path to the server is.
     virtual bool isStreamConnected() const = 0;
     virtual bool isNetworkAvailable() const = 0;
+    // False while a signed-in server has answered nothing for several seconds: a request sent then
+    // could not be accounted for.
+    virtual bool isServerAnswering() const { return true; }
     // Tag 23 (the login user name), tag 19 of the login snapshot, and the last request number received.
     virtual std::string userName() const = 0;
     virtual std::string referenceId() const = 0;

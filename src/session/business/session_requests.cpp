@@ -147,7 +147,7 @@ SentRequest SessionRequests::send(MessageBase& message, PendingRequest pending) 
     std::optional<PendingRequest> dropped;
     const std::uint64_t sequence = pending_.add(std::move(pending), &dropped);
     if (dropped)
-        context_.requestAbandoned(*dropped, "no reply came before too many later requests");
+        context_.requestAbandoned(*dropped, "93350"); // no reply before too many later requests
     message.setSender(&context_.sender());
     const bool sent = message.BuildMessage(sequence);
     message.setSender(nullptr);

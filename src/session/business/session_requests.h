@@ -54,7 +54,8 @@ public:
     // Tag 21 is this moment as local wire time.
     virtual platform::Date now() const { return platform::Date::now(); }
     // A request recorded as pending that will get no reply (the registry was full); any thread.
-    virtual void requestAbandoned(const struct PendingRequest& /*request*/, const std::string& /*reason*/) {}
+    // `reasonKey`: the text key of why.
+    virtual void requestAbandoned(const struct PendingRequest& /*request*/, std::string_view /*reasonKey*/) {}
 };
 
 // The request number a request sends: the server's last one plus one, wrapping as the server's 32-bit

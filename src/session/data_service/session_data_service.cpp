@@ -53,7 +53,7 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
         if (!statement || DataServiceReplies::isRefusal(statement->xml)) {
             return [this, pending] {
                 if (pending)
-                    business_.events().requestFailed(*pending, "the data service refused the statement");
+                    business_.events().requestFailed(*pending, business_.textForKey("93351"));
             };
         }
         if (StatementHandlers* reader = business_.services().statements.get())
@@ -72,10 +72,10 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
 
     return [this, reply, pending, procedure, storeDownload = std::move(storeDownload)] {
         if (pending && std::holds_alternative<dsreply::Failed>(reply->value))
-            business_.events().requestFailed(*pending, "the data service could not answer");
+            business_.events().requestFailed(*pending, business_.textForKey("93352"));
         if (pending && std::holds_alternative<dsreply::AccountStatement>(reply->value) &&
             !business_.services().statements)
-            business_.events().requestFailed(*pending, "no statement reader");
+            business_.events().requestFailed(*pending, business_.textForKey("93348"));
         // A user-map reply answers for the account it asked about.
         std::optional<std::uint64_t> account;
         if (pending && pending->procedure == "getusermapwithmyaccount" && !pending->subject.empty())
@@ -147,7 +147,7 @@ void SessionDataService::fillChartData(const std::optional<std::string>& data, s
     if (stored)
         business_.events().chartArrived(pending ? pending->sequence : 0, key);
     else if (pending)
-        business_.events().requestFailed(*pending, "the chart reply could not be kept");
+        business_.events().requestFailed(*pending, business_.textForKey("93353"));
 }
 
 } // namespace tc

@@ -25,7 +25,7 @@ TEST(GridTabKeys, TabAndCtrlTabLeaveAGridAndTheArrowsMoveInsideIt) {
         layout->addWidget(w);
     window.show();
     window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(guitest::waitForActive(&window));
     table->setFocus();
     table->setCurrentIndex(model.index(0, 0));
 

@@ -67,7 +67,7 @@ TEST_F(TextBaseline, WordsOfEveryScriptStandOnTheFiguresLineInCellsLabelsAndFiel
     table.setRowHeight(0, 60);
     table.resize(600, 120);
     table.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&table));
+    ASSERT_TRUE(guitest::waitForExposed(&table));
     const QImage cells = table.viewport()->grab().toImage();
 
     QWidget form;
@@ -87,7 +87,7 @@ TEST_F(TextBaseline, WordsOfEveryScriptStandOnTheFiguresLineInCellsLabelsAndFiel
     }
     form.setFont(largeFont());
     form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(guitest::waitForExposed(&form));
     const QImage shown = form.grab().toImage();
 
     for (const auto& [where, ink] :
@@ -121,7 +121,7 @@ TEST_F(TextBaseline, ALabelOneLineTallKeepsTheLettersThatReachBelowTheLine) {
     row->addWidget(tight);
     row->addWidget(tall);
     form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(guitest::waitForExposed(&form));
     const QImage shown = form.grab().toImage();
     // Its letters from top to foot, measured against the same word with room to spare.
     const auto reach = [&shown](const QLabel* label) {

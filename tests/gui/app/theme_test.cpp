@@ -47,13 +47,13 @@ TEST_F(Themes, AFirstStartIsDarkAndASwitchRepaintsEveryOpenWindow) {
     QList<QWidget*> windows{settings, about, banner};
     std::vector<std::unique_ptr<PaintCounter>> counters;
     for (QWidget* w : windows) {
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        ASSERT_TRUE(guitest::waitForExposed(w));
         EXPECT_EQ(w->palette().color(QPalette::Window), windowColour(0));
         counters.push_back(std::make_unique<PaintCounter>(w));
     }
     QSignalSpy changed(&context->themes(), &tc::gui::ThemeManager::themeChanged);
 
-    settings->findChild<QCheckBox*>("themeButton")->click(); // on: light
+    settings->findChild<QCheckBox*>("themeButton")->click(); // off: light
     EXPECT_EQ(defaults->integerForKey("Theme"), 1);
     ASSERT_EQ(changed.count(), 1);
     EXPECT_EQ(changed.front().front().toLongLong(), 1);

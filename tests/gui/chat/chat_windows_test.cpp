@@ -199,12 +199,15 @@ TEST_F(ChatWindowsTest, ATextTheCoreRefusesStaysInTheFieldAndTheWindowSaysWhy) {
     chat->contactsOutlineView()->setCurrentItem(contact(chat, "trader"));
     server->dropStreams();
     ASSERT_TRUE(waitFor([&] { return !session->client().isNetworkAvailable(); }));
+    // The core's reason reads in the trader's language, as every text of the window does.
+    ASSERT_TRUE(context->language().select(7)); // French
     type(chat, "kept", true);
     EXPECT_EQ(chat->messageTextView()->text(), "kept");
     QMessageBox* alert = tc::gui::CommonAlert::showing(chat, QStringLiteral("chat"));
     ASSERT_TRUE(alert);
-    EXPECT_FALSE(alert->informativeText().isEmpty());
+    EXPECT_EQ(alert->informativeText(), QStringLiteral("Aucune connexion au serveur de trading."));
     alert->close();
+    ASSERT_TRUE(context->language().select(0));
     EXPECT_EQ(chat->messageTableView()->transcript()->rowCount(), 0);
     EXPECT_EQ(sent(601) + sent(603), 0);
 }

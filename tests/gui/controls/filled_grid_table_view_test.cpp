@@ -44,7 +44,7 @@ TEST(FilledGridTableView, PaintsTheSamePixelsAsTheStrokedGrid) {
         view->resize(500, 400);
         view->show();
     }
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&filled));
+    ASSERT_TRUE(guitest::waitForExposed(&filled));
     const QRect whole = filled.viewport()->rect();
     // The whole view, a region of two parts, a right-to-left view and one scrolled to the end.
     const QRegion parts = QRegion(10, 5, 200, 150) + QRegion(150, 200, 300, 120);
@@ -94,7 +94,7 @@ TEST(FilledGridTableView, ShowsWholeColumnsOnlyAndScrollsAColumnAtATime) {
     for (int column = 0; column < model.columnCount(); ++column)
         view.setColumnWidth(column, column == 3 ? 180 : 100);
     view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_TRUE(guitest::waitForExposed(&view));
     EXPECT_GE(view.minimumSizeHint().width(), 180 + 2 * view.frameWidth());
     for (Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
         view.setLayoutDirection(direction);
@@ -136,7 +136,7 @@ TEST(FilledGridTableView, AWiderColumnWidensTheWindowsLeastSizeAtOnce) {
     view->setModel(&model);
     view->horizontalHeader()->setStretchLastSection(false);
     window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(guitest::waitForExposed(&window));
     const int before = window.minimumSize().width();
     view->setColumnWidth(1, before + 200);
     window.layout()->activate();

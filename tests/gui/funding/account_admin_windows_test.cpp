@@ -34,7 +34,7 @@ protected:
         window = std::make_unique<MainWindowController>(*context);
         window->setPasswordChangedHandler([this](const std::string& p) { remembered.push_back(p); });
         window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_TRUE(guitest::waitForExposed(window.get()));
     }
     void TearDown() override {
         window.reset();

@@ -7,6 +7,7 @@
 #include "gui/texts.h"
 #include "model/records/currency_records.h"
 #include "model/records/record_decimal.h"
+#include "platform/amount_text.h"
 
 #include "support/decimal_literal.h"
 
@@ -24,7 +25,7 @@ using namespace tc::gui;
 using tc::TradeCurrency;
 
 TEST(WithdrawableAmount, FieldTexts) {
-    EXPECT_EQ(withdrawableText(7800), "7800.00");
+    EXPECT_EQ(withdrawableText(7800), "7,800.00"); // as every window shows an amount
     EXPECT_EQ(withdrawableText(0), "0.00");
     EXPECT_EQ(withdrawableText(-12.5), "0.00");
 }
@@ -75,7 +76,7 @@ TEST(WithdrawalFigures, NoResultingBalanceForARefusedAmount) {
     f.balance = 11320.5;
     f.pending = 100;
     f.withdrawable = 1000;
-    EXPECT_EQ(resultingBalanceText(f, "250.25"), "10970.25");
+    EXPECT_EQ(resultingBalanceText(f, "250.25"), "10,970.25"); // as every window shows an amount
     for (const char* refused : {"-100", "0", "", "abc", "1e400", "1000.01", "250abc", "1,000"})
         EXPECT_EQ(resultingBalanceText(f, refused), "") << refused;
 }
@@ -244,8 +245,8 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     EXPECT_EQ(historyCell(row, "0999"), "");
     row.TransactionDate.reset();
     EXPECT_EQ(historyCell(row, texts::kTransactionDate), "");
-    EXPECT_EQ(groupedAmount(1234.5), "1,234.50");
-    EXPECT_EQ(groupedAmount(-7), "-7.00");
+    EXPECT_EQ(tc::platform::amountText(1234.5), "1,234.50");
+    EXPECT_EQ(tc::platform::amountText(-7), "-7.00");
     // Sub-types are named as the statement groups them; a code no figure counts has no name.
     EXPECT_EQ(subTypeNameKey(14), texts::kDeposit);
     EXPECT_EQ(subTypeNameKey(12), texts::kWithdrawal);

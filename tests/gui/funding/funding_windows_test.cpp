@@ -16,7 +16,9 @@
 #include "gui/models/session_fixture.h"
 #include "gui/texts.h"
 #include "model/records/account_details.h"
+#include "platform/amount_text.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
@@ -216,8 +218,8 @@ TEST_F(FundingWindowsTest, BankDepositShowsTheRequest) {
     ASSERT_EQ(table->rowCount(), 11);
     EXPECT_EQ(detailValue(window->detailWindow(), 1), "20001");
     EXPECT_EQ(detailValue(window->detailWindow(), 3), "TTCopy");
-    // Nothing is approved while the request is open: the amount asked for.
-    EXPECT_EQ(detailValue(window->detailWindow(), 5), "1500.00");
+    // Nothing is approved while the request is open: the amount asked for, as every window shows it.
+    EXPECT_EQ(detailValue(window->detailWindow(), 5), "1,500.00");
     EXPECT_EQ(detailValue(window->detailWindow(), 10), "TT copy");
     EXPECT_TRUE(opened.isEmpty());
     delete window;
@@ -380,7 +382,7 @@ TEST_F(FundingWindowsTest, ApprovalAnswersReachOnlyTheWindowThatSentTheRequest) 
     QSignalSpy shown(first.get(), &DepositRequestWindowController::resultShown);
     ASSERT_TRUE(first->sendRequest());
     ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }));
-    EXPECT_EQ(detailValue(first->detailWindow(), 5), "1500.00");
+    EXPECT_EQ(detailValue(first->detailWindow(), 5), "1,500.00");
     EXPECT_EQ(second->currentPage(), 0);
 }
 
@@ -414,10 +416,11 @@ TEST_F(FundingWindowsTest, WithdrawalRefusedAboveTheWithdrawableAmountAndAccepte
     window->windowDidAppear();
     ASSERT_EQ(window->accountComboBox()->count(), 2);
     ASSERT_EQ(window->accountComboBox()->currentText(), "20001");
-    bool number = false;
-    const double withdrawable = window->withdrawableFundTextField()->text().toDouble(&number);
-    ASSERT_TRUE(number);
-    ASSERT_GT(withdrawable, 100);
+    // Shown as every window shows an amount: grouped, two decimals.
+    const double withdrawable = client().funding().withdrawalFigures(20001).withdrawable;
+    ASSERT_GT(withdrawable, 1000);
+    EXPECT_EQ(window->withdrawableFundTextField()->text().toStdString(),
+              tc::platform::amountText(withdrawable));
     EXPECT_EQ(window->pendingWithdrawalsTextField()->text(), "0.00");
 
     QTest::keyClicks(window->amountTextField(), QString::number(withdrawable + 0.01, 'f', 2));
@@ -429,7 +432,8 @@ TEST_F(FundingWindowsTest, WithdrawalRefusedAboveTheWithdrawableAmountAndAccepte
     window->amountTextField()->clear();
     QTest::keyClicks(window->amountTextField(), "100");
     const double balance = client().model().AccountDetailCollection.get("20001")->get()->Balance.toDouble();
-    EXPECT_EQ(window->resultingBalanceTextField()->text(), QString::number(balance - 100, 'f', 2));
+    EXPECT_EQ(window->resultingBalanceTextField()->text().toStdString(),
+              tc::platform::amountText(balance - 100));
     QSignalSpy shown(window, &WithdrawalRequestWindowController::resultShown);
     // Return presses the form's default button.
     QApplication::setActiveWindow(window);
@@ -452,6 +456,30 @@ TEST_F(FundingWindowsTest, WithdrawalRefusedAboveTheWithdrawableAmountAndAccepte
     EXPECT_EQ(window->currentPage(), 0);
     EXPECT_TRUE(window->amountTextField()->text().isEmpty());
     delete window;
+}
+
+// Escape closes every funding window the same way: the deposit form asks first while it holds a
+// typed amount, the history (which has nothing typed) closes at once.
+TEST_F(FundingWindowsTest, EscapeClosesEachWindowAndAsksBeforeDroppingWhatWasTyped) {
+    DepositRequestWindowController* deposit = depositWindow();
+    QTest::keyClicks(deposit->amountTextField(), "250");
+    QTest::keyClick(deposit->amountTextField(), Qt::Key_Escape);
+    QMessageBox* ask = tc::gui::CommonAlert::showing(deposit, QStringLiteral("dropTypedText"));
+    ASSERT_TRUE(ask);
+    EXPECT_TRUE(deposit->isVisible());
+    for (QAbstractButton* button : ask->buttons())
+        if (button->text() == context->text(texts::kDiscard))
+            button->click();
+    EXPECT_FALSE(deposit->isVisible());
+    delete deposit;
+
+    auto* history = new DepositsWithdrawalsWindowController(*context);
+    history->show();
+    history->onWindowLoad();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(history));
+    QTest::keyClick(history->findChild<QComboBox*>(QStringLiteral("accountComboBox")), Qt::Key_Escape);
+    EXPECT_FALSE(history->isVisible());
+    delete history;
 }
 
 // The session going stops both request windows' refresh and sending, but what was typed stays:
@@ -513,6 +541,9 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     ASSERT_EQ(model->rowCount(), 18);
     EXPECT_EQ(model->index(0, 0).data().toString(), "20003");
     EXPECT_EQ(model->index(0, 3).data().toString(), "1,000.00");
+    // The balance each transaction left, as the server keeps it.
+    EXPECT_EQ(model->index(0, 5).data().toString(), "24,607.75");
+    EXPECT_EQ(model->index(17, 5).data().toString(), "25,000.00");
     EXPECT_EQ(model->index(0, 7).data().toString(), "03/01/2024 10:00:00");
     EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString(), context->text(texts::kCredit));
     // Sub-types by name: the seeded codes 1, 11, 14, 2, 12, 4, 5, 6, 7, 8, 9, 10, ... in this order.
@@ -663,9 +694,23 @@ TEST_F(HeldFundingWindowsTest, WithdrawableAmountLeavesTheMarginAndTheBalanceFol
     // The server approves at once and tells the new balance, which the window shows.
     EXPECT_TRUE(waitFor([&] {
         return held().Balance.toDouble() == balance - 100 &&
-               window->balanceTextField()->text().toStdString() == tc::gui::fixed2(balance - 100);
+               window->balanceTextField()->text().toStdString() == tc::platform::amountText(balance - 100);
     })) << held().Balance.toDouble();
     delete window;
+
+    // Today's history lists the withdrawal with the balance it left.
+    auto* history = new DepositsWithdrawalsWindowController(*context);
+    history->show();
+    history->onWindowLoad();
+    QSignalSpy shown(history, &DepositsWithdrawalsWindowController::historyShown);
+    ASSERT_TRUE(history->searchButtonClicked());
+    ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }));
+    const QAbstractItemModel* model = history->depositWithdrawalTableView()->model();
+    ASSERT_GE(model->rowCount(), 1);
+    const int last = model->rowCount() - 1;
+    EXPECT_EQ(model->index(last, 4).data().toString(), "100.00");
+    EXPECT_EQ(model->index(last, 5).data().toString().toStdString(), tc::platform::amountText(balance - 100));
+    delete history;
 }
 
 class NoFundingAccountTest : public guitest::SessionTest {};

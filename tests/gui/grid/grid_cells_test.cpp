@@ -1,6 +1,7 @@
 #include "gui/grid/grid_cells.h"
 #include "gui/market/market_fixture.h"
 
+#include "platform/amount_text.h"
 #include "support/decimal_literal.h"
 
 #include <gtest/gtest.h>
@@ -20,10 +21,14 @@ TEST(GridCells, SharedFormats) {
     EXPECT_EQ(quantityText(0_dec), "0");
     EXPECT_EQ(sixDecimalText(10.0), "10");
     EXPECT_EQ(sixDecimalText(1.99999999), "2"); // six decimals first, as the grids print it
-    EXPECT_EQ(moneyText(-0.001), "-0.00");
-    EXPECT_EQ(groupedMoneyText(1234567.891), "1,234,567.89");
-    EXPECT_EQ(groupedMoneyText(-1234.5), "-1,234.50");
-    EXPECT_EQ(groupedMoneyText(0), "0.00");
+    EXPECT_EQ(platform::amountText(-0.001), "-0.00");
+    EXPECT_EQ(platform::amountText(1234567.891), "1,234,567.89");
+    EXPECT_EQ(platform::amountText(-1234.5), "-1,234.50");
+    EXPECT_EQ(platform::amountText(0), "0.00");
+    // A decimal keeps its own cents at any size, where its nearest double would not.
+    EXPECT_EQ(platform::amountText(*platform::Decimal::fromString("-12345678901234567.125")),
+              "-12,345,678,901,234,567.13");
+    EXPECT_EQ(platform::amountText(platform::Decimal::notANumber()), "nan");
     EXPECT_EQ(timeInForceText(3), "");
     EXPECT_EQ(timeInForceText(0), "Unknown");
     EXPECT_EQ(dateTimeForWidth("03/05/2024 14:30:00", 135), "14:30:00");

@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 
 #include <memory>
@@ -384,6 +385,17 @@ TEST_F(GridPaneTest, SwitchedOffColumnsStayHiddenAndOutOfTheMenu) {
 
 // The totals under the position grids are the chosen account's alone, in its currency, and read as
 // the status bar does; another account chosen in the accounts grid moves them to its rows.
+// A real click on an account's row, its tab brought forward first.
+void clickAccount(tc::gui::MainWindowController& window, GridPane& accounts, const std::string& id) {
+    window.findChild<QTabWidget*>(QStringLiteral("mainTabView"))->setCurrentWidget(accounts.parentWidget());
+    QTableView& table = accounts.table();
+    const GridModel& model = accounts.gridModel();
+    const QModelIndex index = table.model()->index(
+        accounts.table().proxy().mapFromSource(model.index(model.rowOf(id), 0)).row(), 0);
+    ASSERT_TRUE(waitFor([&] { return table.isVisible() && table.visualRect(index).isValid(); }));
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(index).center());
+}
+
 TEST_F(GridPaneTest, TotalsAreTheChosenAccountsAndAgreeWithTheStatusBar) {
     tc::gui::MainWindowController window(*context);
     window.show();
@@ -413,8 +425,7 @@ TEST_F(GridPaneTest, TotalsAreTheChosenAccountsAndAgreeWithTheStatusBar) {
     for (const char* account : {"20001", "20002"}) {
         SCOPED_TRACE(account);
         if (std::string_view(account) == "20002")
-            Q_EMIT accounts->table().clicked(accounts->table().proxy().mapFromSource(
-                accounts->gridModel().index(accounts->gridModel().rowOf("20002"), 0)));
+            clickAccount(window, *accounts, account);
         const QString line = QStringLiteral("Totals of account : ") + account;
         EXPECT_TRUE(waitFor(
             [&] {
@@ -489,10 +500,7 @@ TEST_F(GridPaneTest, MainWindowRowMenusAndAccountClicks) {
     GridPane* accounts = window.gridPane(Grid::Accounts);
     ASSERT_TRUE(accounts);
     ASSERT_TRUE(waitFor([&] { return accounts->gridModel().rowOf("20002") >= 0; }, 15000));
-    const GridModel& model = accounts->gridModel();
-    const QModelIndex row = accounts->table().model()->index(
-        accounts->table().proxy().mapFromSource(model.index(model.rowOf("20002"), 0)).row(), 0);
-    Q_EMIT accounts->table().clicked(row);
+    clickAccount(window, *accounts, "20002");
     EXPECT_EQ(window.account(), 20002);
     EXPECT_EQ(session->client().currentAccount(), 20002);
 }

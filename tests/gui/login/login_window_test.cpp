@@ -443,7 +443,10 @@ TEST_F(LoginWindowTest, ALoginElsewhereTellsSoAndEndsTheProgramWhenTheAlertClose
     ASSERT_TRUE(signedIn());
     auto otherDefaults = tc::platform::UserDefaults::inMemory();
     tc::HeadlessApplication otherApp(*otherDefaults);
-    auto other = interfaces::MakeClient(otherApp, {otherDefaults.get(), false});
+    interfaces::ClientOptions otherOptions;
+    otherOptions.userDefaults = otherDefaults.get();
+    otherOptions.watchNetwork = false;
+    auto other = interfaces::MakeClient(otherApp, otherOptions);
     ASSERT_TRUE(
         other->signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
     QWidget* main = delegate->mainWindow();
@@ -456,6 +459,48 @@ TEST_F(LoginWindowTest, ALoginElsewhereTellsSoAndEndsTheProgramWhenTheAlertClose
     EXPECT_EQ(terminations, 0);
     alertsOn(main).front()->buttons().front()->click();
     EXPECT_TRUE(waitFor([&] { return terminations == 1; }));
+}
+
+TEST_F(LoginWindowTest, AServerThatStopsAnsweringReadsSoAndTheLossNamesTheOrderItLeftUnanswered) {
+    using tc::gui::Tone;
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    tc::gui::MainWindowController& main = *delegate->mainWindow();
+    tc::gui::GridModel& quotes = main.watchlistBoard()->gridModel();
+    auto* status = child<QLabel>(&main, "ConnectionStatusTextField");
+    ASSERT_TRUE(waitFor([&] { return quotes.rowCount() > 0; }));
+    ASSERT_EQ(status->text(), context->text(texts::kConnected));
+    const auto bidTone = [&] {
+        for (int c = 0; c < quotes.columnCount(); ++c)
+            if (quotes.isTickColumn(c))
+                return Tone(quotes.index(0, c).data(tc::gui::GridModel::ToneRole).toInt());
+        return Tone::Stale;
+    };
+    ASSERT_NE(bidTone(), Tone::Stale);
+
+    // The server stands still; an order goes out before its silence shows.
+    server->pauseStream(true);
+    interfaces::OrderTicket order;
+    order.instrument = "EURUSD";
+    order.account = 20001;
+    order.quantity = interfaces::Decimal::fromString("0.1").value();
+    ASSERT_TRUE(delegate->session().client().orders().placeOrder(order).sent());
+    // A few seconds on the status says so, the prices read as not current and orders are refused.
+    ASSERT_TRUE(waitFor([&] { return status->text() == context->text(texts::kServerNotAnswering); }, 15000));
+    EXPECT_TRUE(waitFor([&] { return bidTone() == Tone::Stale; }));
+    const interfaces::OrderResult refused = delegate->session().client().orders().placeOrder(order);
+    EXPECT_FALSE(refused.sent());
+    EXPECT_EQ(QString::fromStdString(refused.refusalText), context->text(texts::kServerNotAnsweringRefusal));
+    // The ticket's check before its confirmation says so too.
+    EXPECT_EQ(delegate->session().client().orders().checkOrder(order).refusalKey, refused.refusalKey);
+
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
+    const QString said = alertsOn(login).front()->informativeText();
+    EXPECT_TRUE(said.startsWith(context->text(texts::kConnectionTradingServerLost))) << said.toStdString();
+    EXPECT_TRUE(said.contains(context->text(texts::kUnansweredRequestsAlert))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("EURUSD"))) << said.toStdString();
+    server->pauseStream(false);
 }
 
 TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
@@ -731,7 +776,7 @@ TEST_F(LoginWindowTest, AfterALossPricesReadAsStaleAndNoOrderCanBeStarted) {
 // The window opens on the user name: a trader who starts typing types the name, not a language.
 TEST_F(LoginWindowTest, TheWindowOpensWithTheUserNameFocusedSoTypingGoesThere) {
     login->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(login));
+    ASSERT_TRUE(guitest::waitForActive(login));
     const std::int64_t language = context->language().selected();
     ASSERT_EQ(QApplication::focusWidget(), field("usernameTextField"));
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("demo"));

@@ -72,7 +72,7 @@ protected:
         window = new MainWindowController(*context, &idle);
         window->setUserName("demo");
         window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        ASSERT_TRUE(guitest::waitForExposed(window));
     }
     QString label(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
     QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
@@ -104,12 +104,12 @@ TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
 
     // The grids show the demo's positions and pending orders.
     ASSERT_TRUE(window->watchlistBoard());
-    EXPECT_TRUE(waitFor([&] { return window->watchlistBoard()->model()->rowCount() > 0; }, 10000));
+    EXPECT_TRUE(waitFor([&] { return window->watchlistBoard()->model()->rowCount() > 0; }));
     for (tc::gui::Grid grid :
          {tc::gui::Grid::OpenPositions, tc::gui::Grid::PendingOrders, tc::gui::Grid::Accounts}) {
         SCOPED_TRACE(static_cast<int>(grid));
         ASSERT_TRUE(window->gridTable(grid));
-        EXPECT_TRUE(waitFor([&] { return window->gridTable(grid)->model()->rowCount() > 0; }, 10000));
+        EXPECT_TRUE(waitFor([&] { return window->gridTable(grid)->model()->rowCount() > 0; }));
     }
 
     // The summary follows the account set and the tick; the network line follows the pings.
@@ -117,7 +117,7 @@ TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
     EXPECT_EQ(label("AccountIdValueTextField"), ": 0");
     EXPECT_EQ(label("BalanceValueTextField"), ": 0.00");
     window->setAccount(accounts.front()->AccountId);
-    EXPECT_TRUE(waitFor([&] { return !label("ServerTimeTextField").isEmpty(); }, 10000));
+    EXPECT_TRUE(waitFor([&] { return !label("ServerTimeTextField").isEmpty(); }));
     EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kConnected));
 }
 
@@ -146,12 +146,10 @@ std::vector<qreal> characterXs(QLabel* label) {
 TEST_F(MainWindowTest, PairsOfTheStatusBarAndTotalsReadRightToLeftInArabic) {
     ASSERT_TRUE(context->language().select(5));
     session->tickNow();
-    ASSERT_TRUE(waitFor(
-        [&] {
-            return window->findChild<QLabel*>("AccountIdTextField")->x() >
-                   window->findChild<QLabel*>("AccountIdValueTextField")->x();
-        },
-        5000));
+    ASSERT_TRUE(waitFor([&] {
+        return window->findChild<QLabel*>("AccountIdTextField")->x() >
+               window->findChild<QLabel*>("AccountIdValueTextField")->x();
+    }));
     for (const char* name : {"AccountIdValueTextField", "equityValueTextField", "ProfitLossValueTextField",
                              "QuantityValueTextField", "MarginValueTextField", "CommisonValueTextField"}) {
         for (QLabel* value : window->findChildren<QLabel*>(name)) {
@@ -188,7 +186,7 @@ TEST_F(MainWindowTest, PairsOfTheStatusBarAndTotalsReadRightToLeftInArabic) {
 // A window made in a right-to-left language picks the board's first instrument (for the depth
 // ladders) as one made left to right does.
 TEST_F(MainWindowTest, AMirroredWindowStartsOnTheBoardsFirstInstrument) {
-    ASSERT_TRUE(waitFor([&] { return window->watchlistBoard()->model()->rowCount() > 0; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return window->watchlistBoard()->model()->rowCount() > 0; }));
     ASSERT_TRUE(context->language().select(5));
     auto* mirrored = new MainWindowController(*context, &idle);
     QTableView* board = mirrored->watchlistBoard();
@@ -222,8 +220,8 @@ TEST_F(MainWindowTest, TheSummaryShowsTheCoresRefreshOfTheAccountAsItIsAnnounced
     // Seeded: 20001 buys 1.5 EURUSD at 1.08320. A bid a hundred points up moves its floating P/L by
     // about 1,500 at the core's next refresh, between two of the window's own ticks.
     ASSERT_TRUE(server->setQuote("EURUSD", "1.09320", "1.09332"));
-    ASSERT_TRUE(waitFor([&] { return figures.UnrealisedPL > 1000 && !seen.empty(); }, 10000));
-    ASSERT_TRUE(waitFor([&] { return seen.size() >= 2; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return figures.UnrealisedPL > 1000 && !seen.empty(); }));
+    ASSERT_TRUE(waitFor([&] { return seen.size() >= 2; }));
     for (const auto& [shown, held] : seen)
         EXPECT_EQ(shown, held);
 }
@@ -279,7 +277,7 @@ TEST_F(MainWindowTest, ViewItemsAndTheNewsButtonBringForwardTheTabTheirIndexName
     const QList<QAction*> items = view->actions();
     ASSERT_EQ(items.size(), tabs->count()) << "one item per tab";
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(guitest::waitForActive(window));
     // Last to first, so that no item finds its tab already in front.
     for (int i = tabs->count() - 1; i >= 0; --i) {
         QAction* item = items[i];
@@ -356,7 +354,7 @@ TEST_F(MainWindowTest, EveryMenuAndItemHasAnAccessKeyOfItsOwnInEveryLanguage) {
 // New Order has its shortcut, shown in the menu.
 TEST_F(MainWindowTest, TheMenusOpenFromTheKeyboardAndNewOrderHasItsShortcut) {
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(guitest::waitForActive(window));
     auto* bar = window->findChild<QMenuBar*>("menuBar");
     auto* trade = window->findChild<QMenu*>("tradeMenu");
     const auto focused = [] { return QApplication::focusWidget(); };
@@ -373,7 +371,7 @@ TEST_F(MainWindowTest, TheMenusOpenFromTheKeyboardAndNewOrderHasItsShortcut) {
     context->guiObjects().tradeTicketWindowController()->close();
 
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(guitest::waitForActive(window));
     auto* tabs = window->findChild<QTabWidget*>("mainTabView");
     QTest::keyClick(focused(), Qt::Key_V, Qt::AltModifier);
     auto* view = window->findChild<QMenu*>("viewMenu");
@@ -399,7 +397,7 @@ TEST_F(MainWindowTest, TheMenusOpenFromTheKeyboardAndNewOrderHasItsShortcut) {
 
     EXPECT_EQ(action("actionTradeTicket")->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(guitest::waitForActive(window));
     QTest::keyClick(focused(), Qt::Key_N, Qt::ControlModifier);
     EXPECT_TRUE(waitFor(ticketShown));
     context->guiObjects().tradeTicketWindowController()->close();
@@ -408,7 +406,7 @@ TEST_F(MainWindowTest, TheMenusOpenFromTheKeyboardAndNewOrderHasItsShortcut) {
 // Tab leaves the quotes board for the next control and leaves its selected instrument as it was.
 TEST_F(MainWindowTest, TabLeavesTheQuotesBoardWithoutChangingTheInstrument) {
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(guitest::waitForActive(window));
     QTableView* board = window->watchlistBoard();
     ASSERT_TRUE(waitFor([&] { return board->model()->rowCount() > 1; }));
     board->setFocus();
@@ -677,6 +675,65 @@ TEST_F(MainWindowTest, TheBoardShowsItsPricesWholeAtEveryFontSize) {
         EXPECT_GE(pane->width(), width);
         width = pane->width();
     }
+}
+
+// From the keys alone: a grid brought forward has no focused row of its own, the first Down selects
+// the first row, and the focused row is the selected one whatever key moved it.
+TEST_F(MainWindowTest, TheFirstDownSelectsTheFirstRowAndTheFocusedRowIsTheSelectedOne) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    auto* tabs = window->findChild<QTabWidget*>("mainTabView");
+    for (const tc::gui::Grid grid : {tc::gui::Grid::PendingOrders, tc::gui::Grid::OpenPositions}) {
+        SCOPED_TRACE(static_cast<int>(grid));
+        tc::gui::GridPane* pane = window->gridPane(grid);
+        QTableView& table = pane->table();
+        ASSERT_TRUE(waitFor([&] { return table.model()->rowCount() > 1; }));
+        const auto idOfRow = [&](int row) {
+            return table.model()->index(row, 0).data(tc::gui::GridModel::IdRole).toString().toStdString();
+        };
+        const int tab = tabs->indexOf(pane->parentWidget());
+        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(Qt::Key_1 + tab),
+                        Qt::ControlModifier);
+        ASSERT_TRUE(table.hasFocus());
+        EXPECT_FALSE(table.currentIndex().isValid()) << "no frame on a row that is not selected";
+        QTest::keyClick(&table, Qt::Key_Down);
+        EXPECT_EQ(table.currentIndex().row(), 0);
+        EXPECT_EQ(pane->selectedId(), idOfRow(0));
+        QTest::keyClick(&table, Qt::Key_Down, Qt::ControlModifier);
+        EXPECT_EQ(table.currentIndex().row(), 1);
+        EXPECT_EQ(pane->selectedId(), idOfRow(1)) << "Ctrl moves the selection with the focus";
+        QTest::keyClick(&table, Qt::Key_Space, Qt::ControlModifier);
+        EXPECT_EQ(pane->selectedId(), "");
+        EXPECT_FALSE(table.currentIndex().isValid()) << "the focus went with the selection";
+    }
+}
+
+// The accounts grid highlights the status bar's account, and the arrows make the account they
+// highlight the current one, as a click does.
+TEST_F(MainWindowTest, TheHighlightedAccountIsTheCurrentOneFromTheKeysToo) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    tc::gui::GridPane* pane = window->gridPane(tc::gui::Grid::Accounts);
+    QTableView& table = pane->table();
+    ASSERT_TRUE(waitFor([&] { return table.model()->rowCount() > 1; }));
+    ASSERT_TRUE(window->account());
+    const std::string first = std::to_string(*window->account());
+    EXPECT_EQ(pane->selectedId(), first);
+    auto* tabs = window->findChild<QTabWidget*>("mainTabView");
+    const int tab = tabs->indexOf(pane->parentWidget());
+    QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(Qt::Key_1 + tab), Qt::ControlModifier);
+    ASSERT_TRUE(table.hasFocus());
+    QTest::keyClick(&table, Qt::Key_Down);
+    const std::string next = pane->selectedId();
+    ASSERT_FALSE(next.empty());
+    EXPECT_NE(next, first);
+    EXPECT_EQ(std::to_string(window->account().value_or(0)), next);
+    EXPECT_EQ(std::to_string(session->client().currentAccount()), next);
+    EXPECT_EQ(label("AccountIdValueTextField").toStdString(), ": " + next);
+    // Chosen elsewhere, the highlight follows.
+    window->setAccount(std::stoi(first));
+    EXPECT_EQ(pane->selectedId(), first);
+    EXPECT_EQ(table.currentIndex().row(), table.selectionModel()->selectedRows().front().row());
 }
 
 } // namespace

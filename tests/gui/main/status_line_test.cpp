@@ -2,6 +2,7 @@
 #include "gui/main/network_status.h"
 #include "gui/texts.h"
 #include "model/records/account_details.h"
+#include "platform/amount_text.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +10,9 @@ namespace tc::gui {
 namespace {
 
 TEST(AccountSummary, AmountsGroupedWithTwoDecimals) {
-    EXPECT_EQ(summaryAmount(1234567.891), "1,234,567.89");
-    EXPECT_EQ(summaryAmount(-0.5), "-0.50");
-    EXPECT_EQ(summaryAmount(12), "12.00");
+    EXPECT_EQ(platform::amountText(1234567.891), "1,234,567.89");
+    EXPECT_EQ(platform::amountText(-0.5), "-0.50");
+    EXPECT_EQ(platform::amountText(12), "12.00");
     AccountDetails figures;
     figures.AccountId = 1001;
     figures.Equity = 2500;

@@ -64,7 +64,7 @@ TEST_F(DetailWindowTest, DeliveryReceiptOfARealPositionPrintsToPdf) {
     EXPECT_EQ(receipt->windowModality(), Qt::WindowModal);
     EXPECT_EQ(receipt->findChild<QLabel*>("titleTextField")->text(), "Delivery Receipt:");
     // The bank rows fill in when the account's bank details arrive.
-    ASSERT_TRUE(waitFor([&] { return valueOf(*receipt, "Bank Name") == "First Loopback Bank"; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return valueOf(*receipt, "Bank Name") == "First Loopback Bank"; }));
     EXPECT_EQ(valueOf(*receipt, "Bank Account Number"), "123456789");
     EXPECT_EQ(valueOf(*receipt, "Position ID"), "300001");
     EXPECT_EQ(valueOf(*receipt, "Account No."), "20001");
@@ -101,7 +101,7 @@ TEST_F(DetailWindowTest, DeliveryReceiptOfARealPositionPrintsToPdf) {
         << "the owner's receipt is reused";
     EXPECT_EQ(valueOf(*receipt, "Account No."), "20003");
     EXPECT_EQ(valueOf(*receipt, "Bank Name"), "");
-    ASSERT_TRUE(waitFor([&] { return banks.count() > 0; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return banks.count() > 0; }));
     EXPECT_EQ(valueOf(*receipt, "Bank Name"), "");
     EXPECT_EQ(valueOf(*receipt, "Bank Account Number"), "");
 }

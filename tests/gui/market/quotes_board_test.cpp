@@ -102,8 +102,7 @@ TEST_F(QuotesBoardTest, SymbolsAndPricesFitTheirColumnsAtEveryFontSize) {
                                                      tc::gui::kWatchlistFontSizeKey);
         WatchlistTableController& view = board();
         view.show();
-        ASSERT_TRUE(
-            waitFor([&] { return view.model()->rowCount() > 0 && !cell(view, 0, "Bid").isEmpty(); }, 10000));
+        ASSERT_TRUE(waitFor([&] { return view.model()->rowCount() > 0 && !cell(view, 0, "Bid").isEmpty(); }));
         for (const tc::gui::LayoutFault& fault : tc::gui::layoutFaults(&view))
             ADD_FAILURE() << tc::gui::kindName(fault.kind).toStdString() << ": "
                           << fault.detail.toStdString();

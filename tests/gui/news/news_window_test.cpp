@@ -77,7 +77,7 @@ TEST_F(NewsWindowTest, ShowingItLoadsTheFirstCategoryOverHttpsAndADoubleClickOpe
     EXPECT_EQ(server->newsDesk()->answered("BreakingNews"), 1u);
 
     QTableView* table = view->newsTableView();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    ASSERT_TRUE(guitest::waitForExposed(view.get()));
     const QRect second = table->visualRect(view->model()->index(1, 0));
     ASSERT_TRUE(second.isValid());
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, second.center());

@@ -1,4 +1,6 @@
 #include "gui/app/sheet_controller.h"
+#include "gui/app/theme_manager.h"
+#include "gui/app/theme_table.h"
 #include "gui/gui_test_support.h"
 #include "gui/login/idle_timeout_window_controller.h"
 #include "gui/settings/font_size_settings_window_controller.h"
@@ -38,6 +40,24 @@ TEST_F(Settings, TheSoundSwitchWritesTheDefaultAtOnce) {
     EXPECT_TRUE(defaults->boolForKey("SoundKey"));
     child<QCheckBox>(settings, "SoundsButton")->click();
     EXPECT_FALSE(defaults->boolForKey("SoundKey"));
+}
+
+// The theme's box names the dark theme and is ticked exactly while it is on, from the keyboard too.
+TEST_F(Settings, TheThemeBoxIsTickedWhileTheThemeItNamesIsOn) {
+    auto* box = child<QCheckBox>(settings, "themeButton");
+    const QString name = context->text(texts::kTheme) + " " + context->text(texts::kDark);
+    ASSERT_EQ(context->themes().getThemeForKey(), tc::gui::kDarkTheme);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(box->text(), name);
+    box->setFocus();
+    for (const auto theme : {tc::gui::kLightTheme, tc::gui::kDarkTheme}) {
+        QTest::keyClick(box, Qt::Key_Space);
+        EXPECT_EQ(defaults->integerForKey("Theme"), theme);
+        EXPECT_EQ(box->isChecked(), theme == tc::gui::kDarkTheme);
+        EXPECT_EQ(box->text(), name) << "the box's words stay what it names";
+    }
+    context->themes().saveTheme(tc::gui::kLightTheme); // chosen elsewhere
+    EXPECT_FALSE(box->isChecked());
 }
 
 TEST_F(Settings, FontSizesAreWrittenByApplyOnlyAndASheetIsNotOpenedTwice) {

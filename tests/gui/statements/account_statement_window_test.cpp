@@ -5,6 +5,7 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/language.h"
 #include "gui/charts/pie_chart_controller.h"
+#include "gui/controls/date_time_field.h"
 #include "gui/login/idle_time.h"
 #include "gui/main/main_window_controller.h"
 #include "gui/models/session_fixture.h"
@@ -114,6 +115,8 @@ TEST_F(StatementWindowTest, ShowsTheSeededStatementOfAPeriodInEveryTable) {
     ASSERT_EQ(rows(StatementTable::SettledPositions), 1);
     EXPECT_EQ(cell(StatementTable::SettledPositions, 0, texts::kSettlementID), "320001");
     EXPECT_EQ(cell(StatementTable::SettledPositions, 0, texts::kPL), "125.40");
+    // The rate the server converted at, as the main window's settled grid shows it.
+    EXPECT_EQ(cell(StatementTable::SettledPositions, 0, texts::kCurrencyRate), "1.00000");
     ASSERT_EQ(rows(StatementTable::CancelledOrders), 1);
     EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, texts::kSymbol), "AUDUSD");
     EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, texts::kPriceField), "0.66500");
@@ -249,6 +252,119 @@ TEST_F(StatementWindowTest, RefusesABackwardPeriodAndAForeignAccountBeforeSendin
     EXPECT_EQ(window->shownData(), before) << "nothing was sent, nothing arrived";
 }
 
+// The account is read by one rule wherever a character stands: an empty one is said to be empty, a
+// tab pasted after it is refused as a character no one sees, as any other control character is.
+TEST_F(StatementWindowTest, AnEmptyAccountAndOneWithAPastedTabAreRefusedWithTheirReasons) {
+    const auto* before = window->shownData();
+    auto* box = window->findChild<QComboBox*>(QStringLiteral("accountComboBox"));
+    QLineEdit* account = box->lineEdit();
+    auto* showButton = window->findChild<QPushButton*>(QStringLiteral("showButton"));
+    const auto refusal = [&] {
+        QTest::mouseClick(showButton, Qt::LeftButton);
+        QMessageBox* alert = tc::gui::CommonAlert::showing(window, QStringLiteral("statement"));
+        const QString text = alert ? alert->informativeText() : QString();
+        if (alert)
+            alert->close();
+        return text;
+    };
+    account->selectAll();
+    QTest::keyClick(account, Qt::Key_Delete);
+    const QString empty = context->text(texts::kIsEmpty92600).replace("{0}", context->text(texts::kAccount));
+    EXPECT_EQ(box->toolTip(), empty) << "marked before any show";
+    EXPECT_EQ(refusal(), empty);
+    for (const QString& pasted : {QStringLiteral("20003\t"), QStringLiteral("2000\x01")}) {
+        account->clear();
+        QApplication::clipboard()->setText(pasted);
+        QTest::keyClick(account, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(refusal(), context->text(texts::kHoldsCharacterCannotSentControl)
+                                 .replace("{0}", context->text(texts::kAccount)))
+            << pasted.toStdString();
+    }
+    EXPECT_EQ(window->shownData(), before) << "nothing was sent";
+}
+
+// The to-date left at the present moment follows it: opened again later it reads that later moment,
+// and Show asks up to the moment of the show, which "Figures as of" then names.
+TEST_F(StatementWindowTest, ToLeftAtThePresentMomentCoversUpToTheShow) {
+    auto* to = window->findChild<tc::gui::DateTimeField*>(QStringLiteral("toDatePicker"));
+    ASSERT_TRUE(to) << "a field that takes a date as typed";
+    const QDateTime opened = to->dateTime().value_or(QDateTime());
+    EXPECT_LE(std::abs(opened.secsTo(QDateTime::currentDateTime())), 2);
+    // Waited for on the clock, not slept.
+    ASSERT_TRUE(waitFor([&] { return QDateTime::currentDateTime() >= opened.addSecs(2); }));
+    window->hide();
+    window->show();
+    window->windowDidAppear();
+    EXPECT_GE(to->dateTime().value_or(QDateTime()), opened.addSecs(2))
+        << "not the moment the window first opened";
+
+    const int before = shown->count();
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("showButton")), Qt::LeftButton);
+    const QDateTime pressed = QDateTime::currentDateTime();
+    ASSERT_TRUE(waitFor([&] { return shown->count() > before; }));
+    EXPECT_LE(std::abs(to->dateTime().value_or(QDateTime()).secsTo(pressed)), 1);
+    EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("figuresMomentLabel"))->text(), to->text());
+}
+
+// A date is taken as typed, or refused with its reason and marked; never read as another date.
+TEST_F(StatementWindowTest, ATypedDateIsTakenAsTypedOrRefusedWithItsReason) {
+    auto* from = window->findChild<QLineEdit*>(QStringLiteral("fromDatePicker"));
+    auto* to = window->findChild<QLineEdit*>(QStringLiteral("toDatePicker"));
+    ASSERT_TRUE(from && to) << "fields that take a date as typed";
+    const auto typeInto = [](QLineEdit* field, const QString& text) {
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Tab);
+    };
+    const QString format = QStringLiteral("MM/dd/yyyy HH:mm:ss");
+    const QDate today = QDate::currentDate();
+    const QString typedFrom = QDateTime(today.addDays(-24), QTime(8, 30)).toString(format);
+    const QString typedTo = QDateTime(today.addDays(-1), QTime(0, 14)).toString(format);
+    typeInto(from, typedFrom);
+    typeInto(to, typedTo);
+    EXPECT_EQ(from->text(), typedFrom);
+    EXPECT_EQ(to->text(), typedTo);
+    const int before = shown->count();
+    ASSERT_TRUE(window->showAccountStatement());
+    ASSERT_TRUE(waitFor([&] { return shown->count() > before; }));
+    EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("figuresMomentLabel"))->text(), typedTo);
+
+    // Text that is no date (no 30th of February) stays as typed, marked, and Show says why.
+    const QString noDate = QStringLiteral("02/30/2026 10:00:00");
+    typeInto(from, noDate);
+    EXPECT_EQ(from->text(), noDate);
+    EXPECT_TRUE(from->toolTip().startsWith(context->text(texts::kFromDateNotDateTime).section('{', 0, 0)))
+        << from->toolTip().toStdString();
+    EXPECT_FALSE(window->showAccountStatement());
+    QMessageBox* refused = tc::gui::CommonAlert::showing(window, QStringLiteral("statement"));
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->informativeText(), from->toolTip());
+    refused->close();
+    typeInto(from, typedFrom);
+
+    // A to-date past the present moment stays as typed, marked, and Show says why.
+    const QString future = QDateTime(today.addYears(1), QTime(0, 0)).toString(format);
+    typeInto(to, future);
+    EXPECT_EQ(to->text(), future);
+    EXPECT_TRUE(
+        to->toolTip().startsWith(context->text(texts::kDateCannotAfterPresentMoment).section('{', 0, 0)))
+        << to->toolTip().toStdString();
+    EXPECT_FALSE(window->showAccountStatement());
+    QMessageBox* alert = tc::gui::CommonAlert::showing(window, QStringLiteral("statement"));
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->informativeText(), to->toolTip());
+    alert->close();
+    EXPECT_EQ(to->text(), future);
+}
+
+// Escape closes the window, as every window's does; it holds nothing typed to lose.
+TEST_F(StatementWindowTest, EscapeClosesTheWindow) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QTest::keyClick(window->findChild<QComboBox*>(QStringLiteral("accountComboBox")), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+}
+
 TEST_F(StatementWindowTest, SignedOutAShowIsRefusedAtOnceInsteadOfWaitingForGood) {
     const auto* before = window->shownData();
     const QString status = window->requestStatusText();
@@ -299,10 +415,13 @@ TEST_F(StatementWindowTest, TwoShowsInARowShowOnlyTheSecondsReplies) {
 TEST_F(StatementWindowTest, ARefusedRequestShowsItsErrorInsteadOfWaiting) {
     const auto statementBefore = window->shownData()->statement;
     server->refuseDataServiceProcedure("getdsaccountstatement");
+    // Said whole in the trader's language, the reason the core gives too.
+    ASSERT_TRUE(context->language().select(7)); // French
     ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
-    EXPECT_TRUE(window->requestStatusText().startsWith(
-        context->text(texts::kStatementCouldNotLoaded).section('{', 0, 0)))
-        << window->requestStatusText().toStdString();
+    EXPECT_EQ(
+        window->requestStatusText(),
+        QStringLiteral("Le relevé n'a pas pu être chargé : Le service de données a refusé la demande."));
+    ASSERT_TRUE(context->language().select(0));
     // The cancelled orders came; the statement shown is still the one of before.
     EXPECT_EQ(rows(StatementTable::CancelledOrders), 1);
     EXPECT_EQ(window->shownData()->statement, statementBefore);

@@ -206,6 +206,9 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
         "03/02/2015 14:05:09");
     EXPECT_EQ(tc::gui::statementCell(settledData, StatementTable::SettledPositions, 0, texts::kCloseDate),
               "");
+    // A rate the statement did not carry is blank, never 0.
+    EXPECT_EQ(tc::gui::statementCell(settledData, StatementTable::SettledPositions, 0, texts::kCurrencyRate),
+              "");
     EXPECT_EQ(tc::gui::statementRowCount(data, StatementTable::SettledPositions), 0u);
 
     // The order times show in the column's form; one the statement sent unreadable shows as sent.

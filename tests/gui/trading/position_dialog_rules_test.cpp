@@ -182,12 +182,20 @@ TEST_F(DialogRules, RefusedQuantitiesGetNoEstimateOrDescription) {
     }
     EXPECT_EQ(std::tie(typed("2")->estimatedResult, typed("2")->quantityDescription),
               std::make_tuple("200.00", "2 x 1000.00 = 2000.00"));
-    EXPECT_EQ(typed("0.5")->buttonTitle, "Close #1 (Sell 0.5 EURUSD @ Market Rate)"); // what is asked
+    // The button names only lots the sheet and the rules take, as read.
+    for (const char* refused : {"0.5", "0,5", "-1", "", "1.0000001"})
+        EXPECT_EQ(typed(refused)->buttonTitle, "Close #1 (Sell EURUSD @ Market Rate)") << refused;
+    EXPECT_EQ(typed(" 1.0 ")->buttonTitle, "Close #1 (Sell 1 EURUSD @ Market Rate)");
     // The whole remainder closes whatever the minimum and step; the maximum still holds.
     position("3", "0.5", 0, "1.00000");
     EXPECT_EQ(close("3", CloseJob::Close, "0.5")->quantityDescription, "0.5 x 1000.00 = 500.00");
     position("4", "150", 0, "1.00000");
     EXPECT_EQ(close("4", CloseJob::Close, "150")->estimatedResult, "");
+    // Digits a decimal would round away are refused, never read as the shorter number.
+    const std::string zeros(40, '0');
+    EXPECT_EQ(quantityRefusal("0.5" + zeros + "1")->key, texts::kTooManyDecimals);
+    EXPECT_EQ(quantityRefusal("0.5" + zeros + "1")->limit, "23");
+    EXPECT_FALSE(quantityRefusal("0.5" + std::string(21, '0') + "1"));
     // The modify sheet's typed quantity is held to its own check the same way.
     EXPECT_EQ(typedQuantityDescription("-5", 1000, nullptr), "");
     EXPECT_EQ(typedQuantityDescription("abc", 1000, nullptr), "");
@@ -392,21 +400,38 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::Selected);
     EXPECT_EQ(refusalLine("one line"), "one line");
 
+    EXPECT_EQ(flow.headerKey(), kHeaderChoosingKey);
     flow.sent(s.model, queries, flow.idsToSend(), 0);
     ASSERT_EQ(flow.statusRows().size(), 8u);
     EXPECT_EQ(flow.statusRows()[0].status, "Sent");
+    // Nothing closed yet: no price to show, and the heading says it waits.
+    EXPECT_EQ(flow.statusRows()[0].price, "");
+    EXPECT_EQ(flow.headerKey(), kHeaderWaitingKey);
     auto settlement = std::make_shared<Order>();
     settlement->OpenPositionId = "3";
-    EXPECT_TRUE(flow.report({interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
-    EXPECT_TRUE(flow.report({interfaces::BulkCloseReport::Kind::Rejected, nullptr, "4", "Market closed"}, 0));
-    EXPECT_FALSE(
-        flow.report({interfaces::BulkCloseReport::Kind::Rejected, nullptr, "2", "refused before"}, 0));
+    settlement->ItemCode = "EURUSD";
+    settlement->SettledPrice = dec("1.08619");
+    EXPECT_TRUE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
+    EXPECT_TRUE(flow.report(s.model,
+                            {interfaces::BulkCloseReport::Kind::Rejected, nullptr, "4", "Market closed"}, 0));
+    EXPECT_FALSE(flow.report(
+        s.model, {interfaces::BulkCloseReport::Kind::Rejected, nullptr, "2", "refused before"}, 0));
     const auto& rows = flow.statusRows();
     const auto row = [&](const char* id) -> const CloseAllStatusRow& {
         return *std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.positionId == id; });
     };
-    EXPECT_EQ(std::tie(row("3").status, row("3").tone), std::make_tuple("Executed", Tone::Gain));
+    // A settled position shows the price it closed at, in its instrument's decimals.
+    EXPECT_EQ(std::tie(row("3").status, row("3").tone, row("3").price),
+              std::make_tuple("Executed", Tone::Gain, "1.08619"));
     EXPECT_EQ(std::tie(row("4").status, row("4").tone), std::make_tuple("Market closed", Tone::Loss));
+    EXPECT_EQ(flow.headerKey(), kHeaderWaitingKey) << "six still unanswered";
+    for (const char* id : {"6", "7", "8", "9", "10", "11"}) {
+        settlement = std::make_shared<Order>(*settlement);
+        settlement->OpenPositionId = id;
+        ASSERT_TRUE(
+            flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
+    }
+    EXPECT_EQ(flow.headerKey(), kHeaderSomeRejectedKey);
 
     // Every ticked position refused: only dismissing.
     flow.start(listed);

@@ -160,7 +160,7 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     // More than is held is refused on the sheet, which stays open.
     type(find<QComboBox>(sheet, "QuantityComboField"), "5");
     EXPECT_EQ(find<QPushButton>(sheet, "CloseAndCancelButton")->text(),
-              "Close #300001 (Sell 5 EURUSD @ Market Rate)");
+              "Close #300001 (Sell EURUSD @ Market Rate)"); // lots it refuses are not named
     QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
     QMessageBox* refusal = alertOn(sheet);
     ASSERT_TRUE(refusal);
@@ -213,6 +213,7 @@ TEST_F(PositionDialogsTest, CloseRefusesWhatIsNoNumberAndShowsNoFigureTheRulesRe
     };
     type(quantity, "0,05");
     EXPECT_EQ(quantity->currentText(), "0,05");
+    EXPECT_FALSE(button->text().contains("0,05")) << button->text().toStdString();
     EXPECT_EQ(quantity->toolTip(), words(texts::kHoldsAComma, texts::kQuantity));
     EXPECT_TRUE(figures().isEmpty());
     EXPECT_EQ(refusedBy(sheet, button), words(texts::kHoldsAComma, texts::kQuantity));
@@ -226,9 +227,18 @@ TEST_F(PositionDialogsTest, CloseRefusesWhatIsNoNumberAndShowsNoFigureTheRulesRe
     type(quantity, "0.005");
     EXPECT_TRUE(quantity->toolTip().isEmpty());
     EXPECT_TRUE(figures().isEmpty());
+    // The button names no lots the rules refuse; lots off the step get no figure and are refused
+    // with the step, however far past the sixth decimal.
+    type(quantity, "0.5000001");
+    EXPECT_FALSE(button->text().contains("0.5000001")) << button->text().toStdString();
+    EXPECT_TRUE(figures().isEmpty());
+    EXPECT_EQ(refusedBy(sheet, button),
+              context->text(texts::kQuantityMustMultipleLots).replace("{0}", "0.01"));
+    EXPECT_EQ(serverPosition(300001)->qty, "1.5");
     type(quantity, "0.05");
     EXPECT_TRUE(find<QLineEdit>(sheet, "QuantityDescriptionTextField")->text().startsWith("0.05 x "));
     EXPECT_FALSE(find<QLineEdit>(sheet, "EstimatedPLTextField")->text().isEmpty());
+    EXPECT_TRUE(button->text().contains(" 0.05 EURUSD")) << button->text().toStdString();
 
     // The deviation keeps a comma as typed and says why it is refused.
     QTest::mouseClick(find<QCheckBox>(sheet, "DeviationCheckBox"), Qt::LeftButton);
@@ -241,7 +251,7 @@ TEST_F(PositionDialogsTest, CloseRefusesWhatIsNoNumberAndShowsNoFigureTheRulesRe
     EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 }
 
-TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionNotTheFocusedOne) {
+TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionWhichIsTheFocusedOne) {
     auto* close = window->findChild<QAction*>(QStringLiteral("actionClosePosition"));
     auto* modify = window->findChild<QAction*>(QStringLiteral("actionModifyPosition"));
     auto* offset = window->findChild<QAction*>(QStringLiteral("actionOffsetPosition"));
@@ -259,20 +269,21 @@ TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionNotTheFocusedOn
     EXPECT_FALSE(modify->isEnabled());
     EXPECT_FALSE(offset->isEnabled());
 
-    // A click on 300001 (on its id, not its price), then Ctrl+End: the focus goes to the last row,
-    // the selection stays.
+    // Ctrl+End: the focus goes to the last row and takes the selection with it.
     const GridModel& model = open->gridModel();
+    table.setFocus();
+    QTest::keyClick(&table, Qt::Key_End, Qt::ControlModifier);
+    ASSERT_EQ(table.currentIndex().row(), table.model()->rowCount() - 1);
+    EXPECT_EQ(selected(), QStringList{table.currentIndex().data(GridModel::IdRole).toString()});
+    // A click on 300001 (on its id, not its price).
     const QModelIndex clicked = table.proxy().mapFromSource(model.index(model.rowOf("300001"), 0));
     ASSERT_TRUE(waitFor([&] { return table.visualRect(clicked).isValid(); }));
     QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(clicked).center());
     ASSERT_EQ(selected(), QStringList{"300001"});
+    EXPECT_EQ(table.currentIndex().data(GridModel::IdRole).toString(), "300001");
     EXPECT_TRUE(close->isEnabled());
     EXPECT_TRUE(modify->isEnabled());
     EXPECT_TRUE(offset->isEnabled()); // 300901 is its opposite
-    QTest::keyClick(&table, Qt::Key_End, Qt::ControlModifier);
-    ASSERT_EQ(table.currentIndex().row(), table.model()->rowCount() - 1);
-    ASSERT_NE(table.currentIndex().data(GridModel::IdRole).toString(), "300001");
-    EXPECT_EQ(selected(), QStringList{"300001"});
 
     close->trigger();
     auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
@@ -287,11 +298,48 @@ TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionNotTheFocusedOn
     ASSERT_EQ(selected(), QStringList{"300002"});
     EXPECT_TRUE(close->isEnabled());
     EXPECT_FALSE(offset->isEnabled());
-    // Two rows selected name no one position.
+    // One row at a time: Ctrl+click selects the row clicked alone; on the selected row it leaves
+    // none selected, and no focused row.
     QTest::mouseClick(table.viewport(), Qt::LeftButton, Qt::ControlModifier,
                       table.visualRect(clicked).center());
-    EXPECT_EQ(selected().size(), 2);
+    EXPECT_EQ(selected(), QStringList{"300001"});
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      table.visualRect(clicked).center());
+    EXPECT_TRUE(selected().isEmpty());
+    EXPECT_FALSE(table.currentIndex().isValid());
     EXPECT_FALSE(close->isEnabled());
+}
+
+// Escape cancels a sheet at once while nothing typed in it would be lost; once something is, it
+// asks first, and "Keep Editing" keeps the sheet as typed.
+TEST_F(PositionDialogsTest, EscapeAsksBeforeASheetDropsWhatWasTyped) {
+    const auto openSheet = [&] {
+        open->runAction(RowAction::ClosePosition, "300001");
+        auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+        EXPECT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+        return sheet;
+    };
+    auto* sheet = openSheet();
+    ASSERT_TRUE(sheet);
+    auto* quantity = find<QComboBox>(sheet, "QuantityComboField");
+    QTest::keyClick(quantity->lineEdit(), Qt::Key_Escape);
+    EXPECT_FALSE(alertOn(sheet));
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); })) << "the filled quantity is not the trader's";
+
+    ASSERT_EQ(openSheet(), sheet);
+    type(quantity, "0.05");
+    for (const char* answer : {texts::kKeepEditing, texts::kDiscard}) {
+        QTest::keyClick(quantity->lineEdit(), Qt::Key_Escape);
+        QMessageBox* ask = alertOn(sheet);
+        ASSERT_TRUE(ask) << answer;
+        EXPECT_EQ(ask->text(), context->text(texts::kDiscardWhatTyped));
+        EXPECT_TRUE(sheet->isVisible());
+        for (QAbstractButton* button : ask->buttons())
+            if (button->text() == context->text(answer))
+                button->click();
+    }
+    EXPECT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 }
 
 TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAndItsSound) {
@@ -588,6 +636,39 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     ASSERT_TRUE(waitFor([&] { return !serverPosition(300901) && serverPosition(300001)->qty == "0.5"; }));
 }
 
+// Return in a row's quantity box ends the entry and sends nothing; the Offset button sends. A leg
+// off the lot step is refused with the step.
+TEST_F(PositionDialogsTest, OffsetReturnInAQuantityEndsTheEntryOnlyAndLegsKeepTheStep) {
+    open->runAction(RowAction::OffsetPosition, "300001");
+    auto* offset = window->findChild<OffsetPositionWindowController*>();
+    ASSERT_TRUE(offset && waitFor([&] { return offset->isVisible(); }));
+    auto* table = find<QTableView>(offset, "offsetPositionTableView");
+    table->model()->setData(table->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    auto* quantity = qobject_cast<QComboBox*>(table->indexWidget(table->model()->index(0, 8)));
+    ASSERT_TRUE(quantity && quantity->isEnabled());
+    auto* send = find<QPushButton>(offset, "offsetButton");
+    offset->activateWindow();
+    quantity->lineEdit()->setFocus();
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        type(quantity, "0.3");
+        QTest::keyClick(quantity->lineEdit(), key);
+        EXPECT_TRUE(offset->isVisible());
+        EXPECT_FALSE(offset->isWaiting());
+        EXPECT_EQ(quantity->currentText(), "0.3");
+        EXPECT_EQ(find<QLineEdit>(offset, "OffsetQtyTextField")->text(), "0.3");
+    }
+    type(quantity, "0.3000001");
+    EXPECT_EQ(refusedBy(offset, send),
+              context->text(texts::kQuantityMustMultipleLots).replace("{0}", "0.01"));
+    EXPECT_FALSE(offset->isWaiting());
+    EXPECT_EQ(serverPosition(300001)->qty, "1.5");
+
+    type(quantity, "0.3");
+    QTest::mouseClick(send, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !offset->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1.2"; }));
+}
+
 TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirReports) {
     // The open positions' totals bar opens it.
     QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
@@ -633,12 +714,26 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
     QAbstractItemModelTester tester(const_cast<QAbstractItemModel*>(sent),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_EQ(sent->rowCount(), positions - 1);
+    auto* heading = find<QLabel>(closeAll, "headerTextField");
+    EXPECT_NE(heading->text(), context->text(texts::kPositionsToClose));
     ASSERT_TRUE(waitFor([&] {
         for (int row = 0; row < sent->rowCount(); ++row)
             if (cellText(sent, row, 6) != context->text(kStatusClosedKey))
                 return false;
         return true;
     }));
+    // Once closed it says so, and each row shows the price its settlement closed at, as the
+    // settled positions grid does.
+    EXPECT_EQ(heading->text(), context->text(kHeaderClosedKey));
+    const tc::OrderView settled = session->client().queries().getSettledOrderCollection();
+    for (int row = 0; row < sent->rowCount(); ++row) {
+        const auto settlement = std::find_if(settled.begin(), settled.end(), [&](const auto& s) {
+            return s && QString::fromStdString(s->OpenPositionId) == cellText(sent, row, 1);
+        });
+        ASSERT_NE(settlement, settled.end()) << row;
+        const tc::ItemDetails* item = instrumentOf(session->client().model(), (*settlement)->ItemCode);
+        EXPECT_EQ(cellText(sent, row, 5).toStdString(), priceText((*settlement)->SettledPrice, item)) << row;
+    }
     ASSERT_TRUE(waitFor([&] { return !serverPosition(300001) && !serverPosition(300002); }));
     EXPECT_TRUE(serverPosition(300902));
 

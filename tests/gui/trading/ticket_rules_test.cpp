@@ -149,6 +149,10 @@ TEST(MultiAccount, OfferedRowsAndTheTotalOfTickedRowsOnly) {
     const auto deviating = multiAccountRowAccounts(s.visible(), eur, OrderKind::Market, false, false, true);
     ASSERT_EQ(deviating.size(), 1u);
     EXPECT_EQ(deviating[0]->AccountId, 1003);
+    // The accounts the deviation alone leaves out are named; one the order type leaves out is not.
+    s.acc(1002).availableOrderTypes &= ~kMarketOrders;
+    EXPECT_EQ(accountsLeftOutByDeviation(s.visible(), eur, OrderKind::Market, false, false),
+              std::vector<std::int32_t>{1001});
 
     const auto accounts = s.visible();
     std::vector<MultiAccountRow> rows{{accounts[0], *platform::Decimal::fromString("1"), true},

@@ -200,6 +200,21 @@ TEST_F(TicketStateTest, SeveralAccountsCheckEachTickedRowWithItsQuantity) {
     rows[1].ticked = true;
     orders.refusedAccount = 1002;
     EXPECT_EQ(state.check(Side::Buy, false, records(), &orders, rows).key, "1007");
+
+    // A row holding a text it refuses stops the order with the text's reason, before any rule.
+    orders.checked.clear();
+    rows[1].refusedText = "0,5";
+    const TicketVerdict comma = state.check(Side::Buy, false, records(), &orders, rows);
+    EXPECT_EQ(std::tie(comma.key, comma.fieldKey), std::tie(texts::kHoldsAComma, texts::kQuantity));
+    EXPECT_TRUE(orders.checked.empty());
+
+    // No row because the deviation left every account out: the refusal says that, not "choose one".
+    state.setDeviation(true);
+    for (const auto& account : accounts)
+        model.AccountDetailCollection.get(std::to_string(account->AccountId))->get()->accountSettings = 0;
+    EXPECT_EQ(state.check(Side::Buy, true, records(), &orders, {}).key, texts::kNoAccountListAllowsPrice);
+    state.setDeviation(false);
+    EXPECT_EQ(state.check(Side::Buy, true, records(), &orders, {}).key, kNoAccountTickedKey);
 }
 
 TEST_F(TicketStateTest, UnitsLineShowsTheLotsAsTypedBesideNoRefusedQuantity) {

@@ -8,6 +8,7 @@
 #include "gui/controls/decimal_text_field.h"
 #include "gui/controls/price_stepper.h"
 #include "gui/funding/withdrawal_request_window_controller.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/main/main_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/market_depth_table_controller.h"
@@ -513,7 +514,7 @@ TEST_F(TradeTicketTest, AnAccountsMarginReadsOneMomentInEveryWindow) {
     const int row = ticket->multiAccountModel().rowOf(withdrawal->accountComboBox()->currentText().toInt());
     ASSERT_GE(row, 0);
     const auto number = [](QString text) {
-        return text.remove(QRegularExpression(QStringLiteral("[^0-9.-]")));
+        return text.remove(QRegularExpression(QStringLiteral("[^0-9.-]"))).toStdString();
     };
     const auto shown = [&] {
         return std::array{
@@ -521,14 +522,32 @@ TEST_F(TradeTicketTest, AnAccountsMarginReadsOneMomentInEveryWindow) {
             number(ticket->multiAccountModel().index(row, MultiAccountTableModel::Margin).data().toString()),
             number(withdrawal->findChild<QLineEdit*>(QStringLiteral("availableMarginTextField"))->text())};
     };
-    std::vector<std::array<QString, 3>> seen; // as each refresh is announced, after every window had it
+    std::vector<std::array<std::string, 3>> seen; // as each refresh is announced, after every window had it
     QObject::connect(session.get(), &tc::gui::ClientModel::tablesChanged, window.get(), [&](auto tables) {
         if (tables.contains(interfaces::Table::Accounts))
             seen.push_back(shown());
     });
-    const QString before = shown()[0];
+    const std::string before = shown()[0];
     ASSERT_TRUE(server->setQuote("EURUSD", "1.09100", "1.09112"));
     ASSERT_TRUE(waitFor([&] { return !seen.empty() && seen.back()[0] != before; }));
+    // A position opened on the account brings the server's account summary, which rewrites the stored
+    // record (its commission charged, no floating P/L in it): the margins still read this moment.
+    const std::int32_t account = withdrawal->accountComboBox()->currentText().toInt();
+    const auto storedBalance = [&] {
+        for (const auto& held : session->client().queries().getAccountCollection())
+            if (held && held->AccountId == account)
+                return held->Balance.toString();
+        return std::string();
+    };
+    const std::string balanceBefore = storedBalance();
+    interfaces::OrderTicket order;
+    order.instrument = "EURUSD";
+    order.account = account;
+    order.quantity = *interfaces::Decimal::fromString("1");
+    ASSERT_TRUE(session->client().orders().placeOrder(order).sent());
+    ASSERT_TRUE(waitFor([&] { return storedBalance() != balanceBefore; }));
+    const std::size_t summarySeen = seen.size();
+    ASSERT_TRUE(waitFor([&] { return seen.size() > summarySeen; }));
     for (const auto& figures : seen)
         EXPECT_EQ(figures, (std::array{figures[0], figures[0], figures[0]}));
     EXPECT_EQ(withdrawal->findChild<QLabel*>(QStringLiteral("marginLabel"))->text(), context->text("92200"));
@@ -571,7 +590,7 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
 
     // Tab and Ctrl+Tab leave the accounts' grid for the controls after it; they never step its cells.
     ticket->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(ticket));
+    ASSERT_TRUE(guitest::waitForActive(ticket));
     for (Qt::KeyboardModifiers modifiers :
          {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
         view->setFocus();
@@ -620,8 +639,16 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     ticket->setMode(TradeTicketWindowController::kAdvancedMode);
     child<QCheckBox>("DeviationCheckBox")->setChecked(true);
     ASSERT_EQ(rows.rowCount(), 1);
+    // The accounts it left out are named under the rows.
+    auto* note = child<QLabel>("multiAccountNoteLabel");
+    EXPECT_TRUE(note->isVisibleTo(ticket));
+    for (std::int32_t account : accounts)
+        EXPECT_EQ(note->text().contains(QString::number(account)),
+                  account != rows.rows()[0].accountDet->AccountId)
+            << note->text().toStdString();
     ticket->setMode(TradeTicketWindowController::kSimpleMode);
     EXPECT_EQ(rows.rowCount(), 3);
+    EXPECT_FALSE(note->isVisibleTo(ticket));
 }
 
 // A number is read whole or refused at once, in the field and at the button, with what is wrong and
@@ -647,6 +674,13 @@ TEST_F(TradeTicketTest, NumbersAreReadWholeOrRefusedAtOnceWithTheirReason) {
     typeInto(quantity->lineEdit(), "0.5");
     EXPECT_TRUE(quantity->toolTip().isEmpty());
     EXPECT_TRUE(units->text().startsWith("0.5 x "));
+    // Digits past the lot step are refused with the step, however far past the sixth decimal.
+    const QString offStep = context->text(texts::kQuantityMustMultipleLots).replace("{0}", "0.01");
+    for (const char* typed : {"0.5000001", "0.500000001", "0.500000000000000000001"}) {
+        typeInto(quantity->lineEdit(), QString::fromLatin1(typed));
+        EXPECT_EQ(refusedBy(child<QPushButton>("buyButton")), offStep) << typed;
+        EXPECT_FALSE(ticket->confirmationSheet()) << typed;
+    }
 
     // The prices: red with the reason, and refused by the place button.
     ticket->setMode(TradeTicketWindowController::kAdvancedMode);
@@ -678,6 +712,7 @@ TEST_F(TradeTicketTest, NumbersAreReadWholeOrRefusedAtOnceWithTheirReason) {
     const std::tuple<const char*, const char*, const char*> deviations[] = {
         {"1,5", texts::kHoldsAComma92601, ""},
         {"1.5", texts::kHoldsDecimals, ""},
+        {"-1", texts::kWholeNumberCannotBeNegative, ""},
         {"123456", texts::kTooManyDigits, "5"}};
     for (const auto& [typed, key, limit] : deviations) {
         typeInto(deviation, QString::fromLatin1(typed));
@@ -808,6 +843,16 @@ TEST_F(TradeTicketTest, SeveralAccountsRefuseWhatIsNoNumberAndShowNoUnitsForRefu
     ASSERT_TRUE(waitFor([&] { return refusal() != nullptr; }));
     EXPECT_EQ(refusal()->informativeText(), words(texts::kNotNumber, texts::kQuantity));
     refusal()->close();
+    // A refused cell keeps what was typed, with its reason, and the order says it again.
+    EXPECT_EQ(rows.index(0, MultiAccountTableModel::Quantity).data().toString(), "abc");
+    typeRow(0, "0,5");
+    ASSERT_TRUE(waitFor([&] { return refusal() != nullptr; }));
+    refusal()->close();
+    const QModelIndex refusedCell = rows.index(0, MultiAccountTableModel::Quantity);
+    EXPECT_EQ(refusedCell.data().toString(), "0,5");
+    EXPECT_EQ(refusedCell.data(Qt::ToolTipRole).toString(), words(texts::kHoldsAComma, texts::kQuantity));
+    EXPECT_EQ(refusedBy(child<QPushButton>("buyButton")), words(texts::kHoldsAComma, texts::kQuantity));
+    EXPECT_FALSE(ticket->confirmationSheet());
     for (int row = 0; row < rows.rowCount(); ++row) {
         typeRow(row, "1");
         ASSERT_TRUE(
@@ -818,6 +863,59 @@ TEST_F(TradeTicketTest, SeveralAccountsRefuseWhatIsNoNumberAndShowNoUnitsForRefu
     typeRow(0, "250");
     ASSERT_TRUE(waitFor([&] { return rows.rows()[0].quantity.toString() == "250"; }));
     EXPECT_TRUE(units->text().isEmpty());
+}
+
+// Several accounts: the brackets the ticket filled stand on the limits of the moment the order is
+// checked, so a quote that moved since the last refresh does not refuse prices the trader never set.
+TEST_F(TradeTicketTest, FilledBracketsOfSeveralAccountsMeetTheQuoteOfTheCheck) {
+    open();
+    child<QPushButton>("multiTradeButton")->click();
+    ticket->setMode(TradeTicketWindowController::kAdvancedMode);
+    chooseOrderType("Market");
+    child<QCheckBox>("TakeProfitCheckBox")->setChecked(true);
+    child<QCheckBox>("StopLossCheckBox")->setChecked(true);
+    child<QCheckBox>("multiAccountSelectAllCheckBox")->click();
+    MultiAccountTableModel& rows = ticket->multiAccountModel();
+    for (int row = 0; row < rows.rowCount(); ++row)
+        ASSERT_TRUE(rows.setQuantity(row, "1"));
+    const tc::ItemDetails& item = **session->client().model().ItemCollection.get(ticket->itemCode());
+    const auto seven = item.TickSize.toDecimal() * tc::platform::Decimal::fromInt64(7);
+    const auto bid = item.Bid.toDecimal();
+    ASSERT_TRUE(server->setQuote(ticket->itemCode(), (bid - seven).toString(),
+                                 (item.Ask.toDecimal() - seven).toString()));
+    ASSERT_TRUE(waitFor([&] { return item.Bid.toDecimal() < bid; }));
+    EXPECT_EQ(refusedBy(child<QPushButton>("PlaceOrderButton")), QString());
+    ASSERT_TRUE(ticket->confirmationSheet());
+    const auto now = QString::fromStdString(tc::gui::priceText(item.Bid.toDecimal(), &item));
+    EXPECT_EQ(child<QLineEdit>("StopLossPriceTextField")->text(), now);
+    EXPECT_EQ(child<QLineEdit>("TakeProfitPriceTextField")->text(), now);
+}
+
+// Escape closes the ticket: at once while nothing typed would be lost, and only once the trader
+// agrees when it would ("Keep Editing" keeps the ticket as typed).
+TEST_F(TradeTicketTest, EscapeAsksBeforeItDropsWhatWasTyped) {
+    open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ticket));
+    QLineEdit* quantity = child<QComboBox>("QuantityComboBox")->lineEdit();
+    ASSERT_TRUE(quantity);
+    typeInto(quantity, "0.3");
+    for (const char* answer : {texts::kKeepEditing, texts::kDiscard}) {
+        QTest::keyClick(quantity, Qt::Key_Escape);
+        QMessageBox* ask = tc::gui::CommonAlert::showing(ticket, QStringLiteral("dropTypedText"));
+        ASSERT_TRUE(ask) << answer;
+        EXPECT_TRUE(ticket->isVisible());
+        EXPECT_EQ(quantity->text(), "0.3");
+        for (QAbstractButton* button : ask->buttons())
+            if (button->text() == context->text(answer))
+                button->click();
+    }
+    EXPECT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
+
+    open(); // its fields filled afresh: nothing of the trader's
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ticket));
+    QTest::keyClick(quantity, Qt::Key_Escape);
+    EXPECT_FALSE(tc::gui::CommonAlert::showing(ticket, QStringLiteral("dropTypedText")));
+    EXPECT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
 }
 
 } // namespace

@@ -189,6 +189,9 @@ TEST(FinancialTransactionDetails, ReadsAHistoryRow) {
     EXPECT_EQ(row.TransactionId, 1001);
     EXPECT_EQ(row.amount(), platform::Decimal::fromInt64(500));
     EXPECT_EQ(row.BalAmountPostTransaction, platform::Decimal::fromInt64(1500));
+    // A balance the server left empty is none, never 0.
+    EXPECT_FALSE(FinancialTransactionDetails::fromRecord(wireText("1<C>DEP<C>5<C>1<C>2<C>0<C><C>S<C>N"))
+                     .BalAmountPostTransaction);
     ASSERT_TRUE(row.TransactionDate);
     EXPECT_EQ(displayDateTime(row.TransactionDate), "01/31/2024 23:59:59");
     const auto nine = FinancialTransactionDetails::fromRecord(wireText("x<C>C<C>5<C>1<C>2<C>3<C>4<C>S<C>N"));

@@ -87,7 +87,8 @@ TEST_F(JournalLines, OrderLinesForEveryEvent) {
     EXPECT_EQ(JournalData::getOrderJournalData(6, o, c, 0), t + "Exec EURUSD #P77 @1.08345");
     EXPECT_EQ(JournalData::getOrderJournalData(7, o, c, 0), t + "Settled EURUSD #S5 @1.09");
     EXPECT_EQ(JournalData::getOrderJournalData(8, o, c, 0), t + "Cancelled EURUSD");
-    for (int kind : {0, 2, 9, -3})
+    EXPECT_EQ(JournalData::getOrderJournalData(9, o, c, 0), t + "Rej EURUSD");
+    for (int kind : {0, 2, 10, -3})
         EXPECT_EQ(JournalData::getOrderJournalData(kind, o, c, 0), "") << kind;
 
     // Record fields from the server are text, never a format.

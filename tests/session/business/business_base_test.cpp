@@ -302,6 +302,45 @@ TEST_F(BusinessBaseTest, RepeatedLoginCompletionKeepsOnePingTimer) {
     EXPECT_EQ(requests->log.count("pingToServer"), 2u);
 }
 
+TEST_F(BusinessBaseTest, AServerThatLetsItsPingRepliesWaitReadsAsNotAnsweringUntilOneComes) {
+    auto manual = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock clock(manual);
+    prepareSnapshot();
+    BusinessBase& b = make();
+    deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
+    deliver("10=18");
+    pump();
+    const auto second = [&] {
+        manual->advance(std::chrono::seconds(1));
+        pump();
+    };
+    // Replies to the first two pings.
+    for (int i = 0; i < 2; ++i) {
+        second();
+        deliver("10=1019|21=20240102030406");
+        pump();
+    }
+    EXPECT_TRUE(b.isServerAnswering());
+    // Then nothing: three seconds without a reply are not yet silence, the fourth is, told once.
+    for (int i = 0; i < 3; ++i)
+        second();
+    EXPECT_TRUE(b.isServerAnswering());
+    EXPECT_EQ(events->log.count("networkSpeed:3|20240102030406|silent"), 0u);
+    second();
+    EXPECT_FALSE(b.isServerAnswering());
+    EXPECT_EQ(b.networkSpeedStatus(), 3);
+    second();
+    second();
+    EXPECT_EQ(events->log.count("networkSpeed:3|20240102030406|silent"), 1u);
+    EXPECT_GE(requests->log.count("pingToServer"), 7u) << "the ping goes on";
+    // A reply ends it.
+    b.pingSent();
+    deliver("10=1019|21=20240102030407");
+    pump();
+    EXPECT_TRUE(b.isServerAnswering());
+    EXPECT_EQ(events->log.calls().back(), "networkSpeed:0|20240102030407");
+}
+
 TEST_F(BusinessBaseTest, RefusalCodesPickTheirTextTagAndAddress) {
     const auto refuse = [&](int code, const std::string& message) {
         LoginInfoMessage info;

@@ -94,9 +94,12 @@ public:
     bool loginSuccess() const override { return false; }
     bool showConfirmationAlert() const override { return false; }
     std::string applicationName() const override { return "TradeClient"; }
-    void onConnectionLost() override {
+    void onConnectionLost(const std::vector<std::string>& unanswered) override {
         ++connectionFailures;
-        log.add("onConnectionLost");
+        std::string line = "onConnectionLost";
+        for (const std::string& request : unanswered)
+            line += "|" + request;
+        log.add(line);
     }
     void onSignedInElsewhere(const std::string& text) override { log.add("onSignedInElsewhere:" + text); }
     void onLoginRefused(const interfaces::LoginMessageAlert& alert) override {
@@ -165,8 +168,10 @@ public:
     void bankDetailsArrived(std::uint64_t) override { log.add("bankDetails"); }
     void statementCancelledOrdersArrived(std::uint64_t) override { log.add("cancelledOrders"); }
     void chartArrived(std::uint64_t, const std::string& key) override { log.add("chartArrived:" + key); }
-    void networkSpeedChanged(std::int32_t speedClass, const std::string& serverTime) override {
-        log.add("networkSpeed:" + std::to_string(speedClass) + "|" + serverTime);
+    void networkSpeedChanged(std::int32_t speedClass, const std::string& serverTime,
+                             bool answering) override {
+        log.add("networkSpeed:" + std::to_string(speedClass) + "|" + serverTime +
+                (answering ? "" : "|silent"));
     }
     CallLog log;
 };

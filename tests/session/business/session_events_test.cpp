@@ -312,7 +312,7 @@ TEST_F(SessionEventsTest, HeadlessApplicationShellBehaviour) {
     app_.setConnectionFailureFollowUp([&] { ++followUps; });
     app_.setTerminationHandler([&] { ++terminations; });
 
-    app_.onConnectionLost();
+    app_.onConnectionLost({});
     EXPECT_EQ(app_.soundsPlayed(), std::vector<std::string>{"connectionLost"});
     pump();
     clock->advance(std::chrono::milliseconds(3499));
@@ -334,7 +334,7 @@ TEST_F(SessionEventsTest, HeadlessApplicationShellBehaviour) {
         platform::UserDefaults defaults;
         HeadlessApplication gone(defaults);
         gone.setConnectionFailureFollowUp([&] { ++followUps; });
-        gone.onConnectionLost();
+        gone.onConnectionLost({});
     }
     clock->advance(std::chrono::seconds(4));
     pump();

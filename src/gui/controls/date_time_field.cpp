@@ -1,0 +1,67 @@
+#include "gui/controls/date_time_field.h"
+
+#include <QAction>
+#include <QCalendarWidget>
+#include <QIcon>
+#include <QKeyEvent>
+
+namespace tc::gui {
+
+DateTimeField::DateTimeField(QWidget* parent) : QLineEdit(parent) {
+    calendarButton_ = addAction(QIcon(QStringLiteral(":/images/calendar.svg")), QLineEdit::TrailingPosition);
+    calendarButton_->setObjectName(QStringLiteral("calendarButton"));
+    connect(calendarButton_, &QAction::triggered, this, &DateTimeField::showCalendar);
+    // Room for the whole moment and the button.
+    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 48);
+}
+
+void DateTimeField::setDateTime(const QDateTime& time) {
+    setText(time.toString(QString::fromLatin1(kFormat)));
+}
+
+std::optional<QDateTime> DateTimeField::dateTime() const {
+    const QDateTime time = QDateTime::fromString(text().trimmed(), QString::fromLatin1(kFormat));
+    if (!time.isValid())
+        return std::nullopt;
+    return time;
+}
+
+void DateTimeField::setCalendarName(const QString& name) {
+    calendarButton_->setText(name);
+    calendarButton_->setToolTip(name);
+}
+
+void DateTimeField::showCalendar() {
+    if (!calendar_) {
+        calendar_ = new QCalendarWidget(this);
+        calendar_->setObjectName(QStringLiteral("calendarPopup"));
+        calendar_->setWindowFlags(Qt::Popup);
+        calendar_->setGridVisible(true);
+        const auto choose = [this](QDate day) {
+            const auto held = dateTime();
+            setDateTime(QDateTime(day, held ? held->time() : QTime(0, 0)));
+            setModified(true); // chosen by the trader, as if typed
+            calendar_->hide();
+            setFocus();
+        };
+        connect(calendar_, &QCalendarWidget::clicked, this, choose);
+        connect(calendar_, &QCalendarWidget::activated, this, choose);
+    }
+    const auto held = dateTime();
+    calendar_->setSelectedDate(held ? held->date() : QDate::currentDate());
+    calendar_->adjustSize();
+    calendar_->move(mapToGlobal(QPoint(0, height())));
+    calendar_->show();
+    calendar_->setFocus();
+}
+
+void DateTimeField::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Down && event->modifiers() == Qt::AltModifier) ||
+        event->key() == Qt::Key_F4) {
+        showCalendar();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+} // namespace tc::gui
