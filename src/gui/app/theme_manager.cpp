@@ -1,5 +1,6 @@
 #include "gui/app/theme_manager.h"
 
+#include "gui/app/column_gap.h"
 #include "gui/app/text_baseline.h"
 #include "gui/app/theme_table.h"
 #include "platform/user_defaults.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QDateTimeEdit>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPen>
@@ -17,6 +19,7 @@
 #include <QStyleFactory>
 #include <QStyleOptionButton>
 #include <QStyleOptionViewItem>
+#include <QTableView>
 
 #include <algorithm>
 
@@ -60,6 +63,18 @@ public:
         if (hint == SH_MenuBar_AltKeyNavigation)
             return 1;
         return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+
+    // A table's cells and column titles keep half a column gap beside their text, so that
+    // neighbouring columns never read as one phrase (the cells' margin is this metric and one).
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        if (metric == PM_FocusFrameHMargin && qobject_cast<const QTableView*>(widget))
+            return columnTextMargin(widget->font()) - 1;
+        if (const auto* header = qobject_cast<const QHeaderView*>(widget);
+            metric == PM_HeaderMargin && header && header->orientation() == Qt::Horizontal)
+            return std::max(QProxyStyle::pixelMetric(metric, option, widget),
+                            columnTextMargin(header->font()));
+        return QProxyStyle::pixelMetric(metric, option, widget);
     }
 
     // Fusion leaves a push button's text half its margin on each side, which reads as touching the

@@ -72,9 +72,10 @@ void GridTable::fitColumns() {
     const QHeaderView& header = *horizontalHeader();
     const int padding = 2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header) +
                         header.style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, &header);
-    // The text's margins in its cell, and the grid line on the cell's last pixel.
-    const int cellPadding =
-        2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + (showGrid() ? 1 : 0);
+    // The text's margins in its cell, and the grid line on the cell's last pixel; and a pixel more,
+    // which a shaped script's line as the cell lays it out can take past its advance.
+    const int cellPadding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) +
+                            (showGrid() ? 1 : 0) + 1;
     const QFontMetricsF cells(font());
     for (int column = 0; column < model_->columnCount(); ++column) {
         const ColumnSpec& spec = model_->columnSpec(column);

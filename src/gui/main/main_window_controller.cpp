@@ -61,8 +61,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -284,10 +286,13 @@ void MainWindowController::addQuotesBoard() {
     connect(watchlist_, &WatchlistTableController::instrumentSelected, depth_,
             &MarketDepthPane::setInstrument);
     // A larger font or longer titles widen the board's columns: its pane follows, once laid out.
-    connect(watchlist_, &WatchlistTableController::columnsFitted, this, [this] {
+    // Rows added bring the vertical scroll bar, which narrows the columns' room the same way.
+    const auto refit = [this] {
         if (boardFitted_)
             QTimer::singleShot(0, this, &MainWindowController::widenBoardToItsPrices);
-    });
+    };
+    connect(watchlist_, &WatchlistTableController::columnsFitted, this, refit);
+    connect(watchlist_->verticalScrollBar(), &QScrollBar::rangeChanged, this, refit);
     if (watchlist_->model()->rowCount() > 0)
         selectFirstRow(watchlist_);
 
@@ -702,7 +707,13 @@ void MainWindowController::showEvent(QShowEvent* event) {
 }
 
 void MainWindowController::widenBoardToItsPrices() {
-    const int missing = watchlist_->widthThrough("Ask") - watchlist_->columnRoom();
+    // Room is kept for the vertical scroll bar before rows bring it, so that it never hides the ask.
+    const QScrollBar& scroll = *watchlist_->verticalScrollBar();
+    const int scrollBar =
+        scroll.isVisibleTo(watchlist_)
+            ? 0
+            : watchlist_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &scroll);
+    const int missing = watchlist_->widthThrough("Ask") + scrollBar - watchlist_->columnRoom();
     QList<int> sizes = ui_->marketSplitView->sizes();
     if (missing <= 0 || sizes.size() < 2)
         return;

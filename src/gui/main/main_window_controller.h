@@ -165,7 +165,8 @@ protected:
 
 private:
     // The board's pane grows (never shrinks) until the board shows its columns through the ask
-    // price whole, at the board's font size and in the language's titles.
+    // price whole, at the board's font size and in the language's titles, with room kept for the
+    // vertical scroll bar that added rows bring.
     void widenBoardToItsPrices();
     void updateLanguageStrings();
     // The menu bar's first menu, open with its first item current (F10).

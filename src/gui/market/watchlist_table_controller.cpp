@@ -69,7 +69,8 @@ public:
         look.colour = selected                          ? option.palette.color(QPalette::HighlightedText)
                       : foreground.canConvert<QColor>() ? foreground.value<QColor>()
                                                         : option.palette.color(QPalette::Text);
-        drawPriceText(*painter, QRectF(option.rect).adjusted(4, 0, -4, 0), price, look);
+        const int margin = textMargin(widget);
+        drawPriceText(*painter, QRectF(option.rect).adjusted(margin, 0, -margin, 0), price, look);
     }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
@@ -77,10 +78,16 @@ public:
         look.font = option.font;
         look.bigGrowth = 3;
         const QSizeF size = priceTextSize(priceHighlight(index.data().toString().toStdString(), 2, 1), look);
-        return {qCeil(size.width()) + 8, qCeil(size.height()) + 4};
+        return {qCeil(size.width()) + 2 * textMargin(option.widget), qCeil(size.height()) + 4};
     }
 
 private:
+    // The style's margin beside a cell's text, as every other cell keeps it.
+    static int textMargin(const QWidget* widget) {
+        const QStyle* style = widget ? widget->style() : nullptr;
+        return style ? style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1 : 4;
+    }
+
     ClientModel& session_;
     GridViewProxy& proxy_;
 };
@@ -235,14 +242,17 @@ void WatchlistTableController::fitColumns() {
     // is cut.
     const QHeaderView& header = *horizontalHeader();
     const int padding = 2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header) + 4;
-    const QFontMetrics cells(font());
+    const QFontMetricsF cells(font());
+    // The text's margins in its cell, and the grid line on the cell's last pixel.
+    const int cellPadding =
+        2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + (showGrid() ? 1 : 0);
     for (int column = 0; column < model_->columnCount(); ++column) {
         const QString title = model_->headerData(column, Qt::Horizontal).toString();
         int width = std::max(columnWidthForFontSize(model_->columnSpec(column).width, fontSize_),
                              header.fontMetrics().horizontalAdvance(title) + padding);
         // The update time stands whole in the cells' font.
         if (model_->columnSpec(column).field == Field::UpdateTime)
-            width = std::max(width, cells.horizontalAdvance(QStringLiteral("00:00:00")) + 12);
+            width = std::max(width, qCeil(cells.horizontalAdvance(QStringLiteral("00:00:00"))) + cellPadding);
         setColumnWidth(column, width);
     }
     Q_EMIT columnsFitted();

@@ -1,6 +1,7 @@
 #include "gui/screens/layout_check.h"
 
 #include "gui/app/access_key_rules.h"
+#include "gui/app/column_gap.h"
 #include "gui/app/text_baseline.h"
 
 #include <QAbstractButton>
@@ -37,6 +38,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <optional>
 
 namespace tc::gui {
 namespace {
@@ -238,6 +240,7 @@ private:
             if (const auto* table = qobject_cast<const QTableView*>(view)) {
                 checkCells(table);
                 checkColumnsInSight(table, seenAll);
+                checkColumnGaps(table);
             }
             // Its cells scroll; its headers are read on their own.
             for (const QObject* child : w->children())
@@ -488,6 +491,96 @@ private:
         }
     }
 
+    // Two neighbouring columns whose texts stand closer than a column gap read as one phrase
+    // ("Quantity Side", "1.5 B"): the titles, and every row in which both cells hold a text, each
+    // text placed as the view draws it (in its room less the style's margins, by its alignment).
+    void checkColumnGaps(const QTableView* table) {
+        const QAbstractItemModel* model = table->model();
+        const QHeaderView* header = table->horizontalHeader();
+        if (!model)
+            return;
+        const QModelIndex root = table->rootIndex();
+        const Qt::LayoutDirection direction = table->layoutDirection();
+        // The columns that show, left to right on the screen.
+        std::vector<int> columns;
+        for (int column = 0; column < model->columnCount(root); ++column)
+            if (!table->isColumnHidden(column) && table->columnWidth(column) > 0)
+                columns.push_back(column);
+        std::sort(columns.begin(), columns.end(), [&](int a, int b) {
+            return table->columnViewportPosition(a) < table->columnViewportPosition(b);
+        });
+        if (columns.size() < 2)
+            return;
+        const int headerMargin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+        const int cellMargin = table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1;
+        const int grid = table->showGrid() ? 1 : 0;
+        // A text's first and last pixel in the viewport, empty text as none.
+        using Span = std::optional<std::pair<int, int>>;
+        const auto titleAt = [&](int column) -> Span {
+            const QString title = model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+            if (title.isEmpty())
+                return std::nullopt;
+            const QVariant alignment = model->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole);
+            return spanIn(
+                table->columnViewportPosition(column) + headerMargin,
+                table->columnWidth(column) - 2 * headerMargin, textWidth(header->fontMetrics(), title),
+                alignment.isValid() ? alignment : QVariant::fromValue(header->defaultAlignment()), direction);
+        };
+        const auto cellAt = [&](int row, int column) -> Span {
+            const QModelIndex index = model->index(row, column, root);
+            if (index.data(Qt::DisplayRole).toString().isEmpty())
+                return std::nullopt;
+            // The grid line takes the cell's last pixel, its first right to left.
+            const int left =
+                table->columnViewportPosition(column) + (direction == Qt::RightToLeft ? grid : 0);
+            return spanIn(left + cellMargin, cellWidth(table, column) - 2 * cellMargin,
+                          widthAskedFor(table, index) - 2 * cellMargin, index.data(Qt::TextAlignmentRole),
+                          direction);
+        };
+        const auto tooClose = [&](const Span& a, const Span& b, const QFont& font) {
+            return a && b && b->first - a->second - 1 + kSlack < columnGap(font);
+        };
+        const int rows = std::min(model->rowCount(root), kCellRows);
+        for (std::size_t i = 0; i + 1 < columns.size(); ++i) {
+            const int a = columns[i];
+            const int b = columns[i + 1];
+            const auto report = [&](const QString& what, const Span& sa, const Span& sb, const QFont& font) {
+                fault(LayoutFault::Kind::ColumnsTouch, table,
+                      QStringLiteral("columns %1 and %2: %3 stand %4 px apart, columns keep %5")
+                          .arg(a)
+                          .arg(b)
+                          .arg(what)
+                          .arg(sb->first - sa->second - 1)
+                          .arg(columnGap(font)));
+            };
+            if (!header->isHidden()) {
+                const Span ta = titleAt(a);
+                const Span tb = titleAt(b);
+                if (tooClose(ta, tb, header->font())) {
+                    report(QStringLiteral("the titles %1 and %2")
+                               .arg(quoted(model->headerData(a, Qt::Horizontal).toString()),
+                                    quoted(model->headerData(b, Qt::Horizontal).toString())),
+                           ta, tb, header->font());
+                    continue; // one fault names a pair of columns
+                }
+            }
+            for (int row = 0; row < rows; ++row) {
+                if (table->isRowHidden(row))
+                    continue;
+                const Span ca = cellAt(row, a);
+                const Span cb = cellAt(row, b);
+                if (tooClose(ca, cb, table->font())) {
+                    report(QStringLiteral("row %1, %2 and %3")
+                               .arg(row)
+                               .arg(quoted(model->index(row, a, root).data().toString()),
+                                    quoted(model->index(row, b, root).data().toString())),
+                           ca, cb, table->font());
+                    break;
+                }
+            }
+        }
+    }
+
     // Where content `needs` px wide sits in a column at `left`, `width` wide, by its alignment (the
     // start side when it has none).
     static std::pair<int, int> spanIn(int left, int width, int needs, const QVariant& alignment,
@@ -579,6 +672,8 @@ QString kindName(LayoutFault::Kind kind) {
         return QStringLiteral("overlap");
     case LayoutFault::Kind::CutByPane:
         return QStringLiteral("cut by its pane");
+    case LayoutFault::Kind::ColumnsTouch:
+        return QStringLiteral("columns touch");
     }
     return {};
 }

@@ -4,7 +4,8 @@
 // items hidden behind the toolbar's arrow, controls that overlap one another, and controls cut by
 // the pane they stand in. Content that scrolls (a scroll area's page, a table's cells) is judged
 // against its page, not the scrolled view; but a table column that the view's edge cuts through
-// must show its title and its symbols and figures whole in the part in sight.
+// must show its title and its symbols and figures whole in the part in sight. The texts of
+// neighbouring columns, titles and cells alike, keep a column gap between them (`columnGap`).
 //
 //     window->resize(smallestSize(window));
 //     settleLayout();
@@ -22,7 +23,7 @@ namespace tc::gui {
 inline constexpr int kCellRows = 200;
 
 struct LayoutFault {
-    enum class Kind { TextCut, Elided, Overlap, CutByPane };
+    enum class Kind { TextCut, Elided, Overlap, CutByPane, ColumnsTouch };
     Kind kind;
     // The control, as a path of object names (or class names) from the window down.
     QString widget;

@@ -34,6 +34,7 @@
 #include <QMenu>
 #include <QPrinter>
 #include <QShortcut>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
@@ -235,14 +236,17 @@ void AccountStatementWindowController::prepareTable(QTableView* view, StatementT
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(false);
     auto* dates = new DateColumnDelegate(view);
+    // The cells' text keeps the style's margins on both sides, and the grid line takes a pixel.
+    const int cellPadding =
+        2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1) + 1;
     for (int column = 0; column < model->columnCount(); ++column) {
         const std::string_view key = model->columnKey(column);
         const int title = header->fontMetrics().horizontalAdvance(context_.text(key)) + 28;
         if (isStatementDateColumn(table, key)) {
             view->setItemDelegateForColumn(column, dates);
-            view->setColumnWidth(column, std::max(title, 150));
+            view->setColumnWidth(column, std::max(title, 143 + cellPadding));
         } else {
-            view->setColumnWidth(column, std::max(title, 72));
+            view->setColumnWidth(column, std::max(title, 65 + cellPadding));
         }
     }
     view->setAccessibleName(context_.text(table == StatementTable::Instruments ? texts::kInstruments

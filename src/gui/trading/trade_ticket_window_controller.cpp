@@ -274,13 +274,9 @@ void TradeTicketWindowController::followLoginState() {
 
 void TradeTicketWindowController::forgetSession() {
     close();
-    ticking_ = false;
-    state_.setAccounts({});
-    ui_->leftDrawer->model().setAccounts({});
     // The ladders and the chart read the old session: they go now (the session may go before the
     // deferred delete), and the ticket is made afresh for the next one.
-    ui_->rightDrawer->detach();
-    chartSession_ = nullptr;
+    letGoOfSession();
     deleteLater();
 }
 

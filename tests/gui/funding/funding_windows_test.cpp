@@ -338,7 +338,7 @@ TEST_F(FundingWindowsTest, AnAmountSendWouldRefuseIsMarkedWithSendsReasonAndKept
         enter(withdrawal.get(), QString(70, '1'), pasted);
         EXPECT_EQ(marked(withdrawal.get(), "withdrawal"), tooLong);
     }
-    const double withdrawable = withdrawal->withdrawableFundTextField()->text().toDouble();
+    const double withdrawable = withdrawal->withdrawableFundTextField()->text().remove(',').toDouble();
     enter(withdrawal.get(), QString::number(withdrawable + 0.01, 'f', 2), false);
     EXPECT_EQ(withdrawal->amountTextField()->toolTip(), context->text(texts::kAmountMustGreaterThanZero));
     EXPECT_TRUE(withdrawal->resultingBalanceTextField()->text().isEmpty());
@@ -346,7 +346,8 @@ TEST_F(FundingWindowsTest, AnAmountSendWouldRefuseIsMarkedWithSendsReasonAndKept
     enter(withdrawal.get(), QString(37, '0') + "1000", true);
     EXPECT_TRUE(withdrawal->amountTextField()->toolTip().isEmpty());
     const double balance = client().model().AccountDetailCollection.get("20001")->get()->Balance.toDouble();
-    EXPECT_EQ(withdrawal->resultingBalanceTextField()->text(), QString::number(balance - 1000, 'f', 2));
+    EXPECT_EQ(withdrawal->resultingBalanceTextField()->text(),
+              QString::fromStdString(tc::platform::amountText(balance - 1000)));
 
     chooseGateway(deposit); // USD paid into a USD account
     for (const auto& [typed, estimate] : {std::pair{" 50 ", "50.00"}, std::pair{".5", "0.50"},
@@ -476,7 +477,7 @@ TEST_F(FundingWindowsTest, EscapeClosesEachWindowAndAsksBeforeDroppingWhatWasTyp
     auto* history = new DepositsWithdrawalsWindowController(*context);
     history->show();
     history->onWindowLoad();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(history));
+    ASSERT_TRUE(guitest::waitForExposed(history));
     QTest::keyClick(history->findChild<QComboBox*>(QStringLiteral("accountComboBox")), Qt::Key_Escape);
     EXPECT_FALSE(history->isVisible());
     delete history;

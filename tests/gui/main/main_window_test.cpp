@@ -11,6 +11,7 @@
 #include "gui/grid/grid_model.h"
 #include "gui/grid/grid_pane.h"
 #include "gui/main/main_window_controller.h"
+#include "gui/market/add_remove_window_controller.h"
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/session_fixture.h"
 #include "gui/news/news_table_controller.h"
@@ -34,6 +35,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QSet>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -681,7 +684,7 @@ TEST_F(MainWindowTest, TheBoardShowsItsPricesWholeAtEveryFontSize) {
 // the first row, and the focused row is the selected one whatever key moved it.
 TEST_F(MainWindowTest, TheFirstDownSelectsTheFirstRowAndTheFocusedRowIsTheSelectedOne) {
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(guitest::waitForActive(window));
     auto* tabs = window->findChild<QTabWidget*>("mainTabView");
     for (const tc::gui::Grid grid : {tc::gui::Grid::PendingOrders, tc::gui::Grid::OpenPositions}) {
         SCOPED_TRACE(static_cast<int>(grid));
@@ -712,7 +715,7 @@ TEST_F(MainWindowTest, TheFirstDownSelectsTheFirstRowAndTheFocusedRowIsTheSelect
 // highlight the current one, as a click does.
 TEST_F(MainWindowTest, TheHighlightedAccountIsTheCurrentOneFromTheKeysToo) {
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    ASSERT_TRUE(guitest::waitForActive(window));
     tc::gui::GridPane* pane = window->gridPane(tc::gui::Grid::Accounts);
     QTableView& table = pane->table();
     ASSERT_TRUE(waitFor([&] { return table.model()->rowCount() > 1; }));
@@ -734,6 +737,54 @@ TEST_F(MainWindowTest, TheHighlightedAccountIsTheCurrentOneFromTheKeysToo) {
     window->setAccount(std::stoi(first));
     EXPECT_EQ(pane->selectedId(), first);
     EXPECT_EQ(table.currentIndex().row(), table.selectionModel()->selectedRows().front().row());
+}
+
+} // namespace
+
+namespace {
+
+// At Large, instruments added through the chooser until the board scrolls: the scroll bar that
+// comes takes no room from the bid and ask, which stay whole in sight.
+TEST_F(MainWindowTest, TheBoardKeepsItsPricesInSightWhenAddedRowsBringAScrollBar) {
+    window->resize(1400, 880);
+    // A short list to begin with, which the board shows without scrolling.
+    auto shortList = session->client().watchList();
+    shortList.resize(std::min<std::size_t>(shortList.size(), 3));
+    session->client().setWatchList(shortList);
+    tc::gui::PreferenceManager::saveFontSizeInfo(*defaults, 16, tc::gui::kWatchlistFontSizeKey);
+    session->tickNow();
+    tc::gui::WatchlistTableController& board = *window->watchlistBoard();
+    const auto wholeInSight = [&](const char* identifier) {
+        const int column = board.gridModel().columnOf(identifier);
+        const int left = board.columnViewportPosition(column);
+        return left >= 0 && left + board.columnWidth(column) <= board.viewport()->width();
+    };
+    ASSERT_TRUE(waitFor([&] { return board.font().pointSize() == 16 && wholeInSight("Ask"); }, 15000));
+    ASSERT_FALSE(board.verticalScrollBar()->isVisible());
+
+    window->AddRemoveSymbolsToWatchlistClicked();
+    tc::gui::AddRemoveWindowController* chooser = window->addRemoveWindow();
+    ASSERT_TRUE(chooser && waitFor([&] { return chooser->isVisible(); }, 15000));
+    QTableView& table = *chooser->Table();
+    const auto watched = session->client().watchList();
+    const auto rowsPastTheView = [&] {
+        return board.model()->rowCount() * board.verticalHeader()->defaultSectionSize() >
+               board.viewport()->height();
+    };
+    for (const auto& [code, item] : session->client().model().ItemCollection) {
+        if (rowsPastTheView())
+            break;
+        if (std::find(watched.begin(), watched.end(), code) != watched.end())
+            continue;
+        chooser->SearchField()->clear();
+        QTest::keyClicks(chooser->SearchField(), QString::fromStdString(code));
+        for (int r = 0; r < table.model()->rowCount(); ++r)
+            if (table.model()->index(r, 0).data().toString().toStdString() == code)
+                table.selectRow(r);
+        chooser->findChild<QPushButton*>(QStringLiteral("addButton"))->click();
+    }
+    ASSERT_TRUE(waitFor([&] { return board.verticalScrollBar()->isVisible(); }, 15000));
+    EXPECT_TRUE(waitFor([&] { return wholeInSight("Bid") && wholeInSight("Ask"); }, 15000));
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStandardItemModel>
+#include <QStyleFactory>
 #include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTableView>
@@ -273,6 +274,92 @@ TEST(LayoutCheck, TheSmallestSizeIsTheLayoutsMinimumOrTheSizeOfAWindowThatCannot
     QDialog fixed;
     fixed.setFixedSize(320, 180);
     EXPECT_EQ(tc::gui::smallestSize(&fixed), QSize(320, 180));
+}
+
+} // namespace
+
+namespace {
+
+// A quantity to the right of its column beside a side to the left of its own, under titles set so:
+// the texts of the two columns stand only the cells' and titles' margins apart.
+struct TouchingColumns {
+    explicit TouchingColumns(QStyle* style = nullptr) : model(2, 3) {
+        model.setHorizontalHeaderLabels({"Quantity", "Side", "Account"});
+        for (int column = 0; column < 3; ++column)
+            model.setHeaderData(
+                column, Qt::Horizontal,
+                QVariant::fromValue(Qt::Alignment(column == 1 ? Qt::AlignLeft : Qt::AlignRight)),
+                Qt::TextAlignmentRole);
+        for (int row = 0; row < 2; ++row)
+            for (const auto& [column, text] : {std::pair{0, "1.5"}, {1, "B"}, {2, "20001"}}) {
+                model.setItem(row, column, new QStandardItem(QString::fromLatin1(text)));
+                model.item(row, column)
+                    ->setTextAlignment((column == 1 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+            }
+        auto* layout = new QVBoxLayout(&window);
+        table = new QTableView(&window);
+        table->setObjectName(QStringLiteral("positions"));
+        if (style) {
+            table->setStyle(style);
+            table->horizontalHeader()->setStyle(style);
+        }
+        table->verticalHeader()->hide();
+        table->setModel(&model);
+        layout->addWidget(table);
+        window.resize(600, 200);
+        window.show();
+        // The side column wide, so that its text stands far from the account's figures.
+        table->setColumnWidth(1, 200);
+    }
+    QWidget window;
+    QStandardItemModel model;
+    QTableView* table = nullptr;
+};
+
+// The plain style keeps a few pixels beside a cell's or a title's text: neighbours read as one
+// phrase. Found for the titles first, then for the cells, in either direction.
+TEST(LayoutCheck, NeighbouringColumnsWhoseTextsTouchAreFound) {
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    TouchingColumns columns(fusion.get());
+    for (Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+        SCOPED_TRACE(direction);
+        columns.window.setLayoutDirection(direction);
+        columns.table->horizontalHeader()->show();
+        auto touching = faultsOf(columns.window, LayoutFault::Kind::ColumnsTouch);
+        ASSERT_EQ(widgets(touching), "positions");
+        EXPECT_TRUE(touching[0].detail.startsWith("columns 0 and 1: the titles \"Quantity\" and \"Side\"") ||
+                    touching[0].detail.startsWith("columns 1 and 0: the titles \"Side\" and \"Quantity\""))
+            << touching[0].detail.toStdString();
+        columns.table->horizontalHeader()->hide();
+        touching = faultsOf(columns.window, LayoutFault::Kind::ColumnsTouch);
+        ASSERT_EQ(widgets(touching), "positions");
+        EXPECT_TRUE(touching[0].detail.contains("row 0, \"1.5\" and \"B\"") ||
+                    touching[0].detail.contains("row 0, \"B\" and \"1.5\""))
+            << touching[0].detail.toStdString();
+    }
+}
+
+class ProgramStyleColumns : public guitest::ShellTest {};
+
+// The program's style keeps a column gap between any two neighbours, whatever their alignments,
+// in the default font and in a large one.
+TEST_F(ProgramStyleColumns, KeepAColumnGapBetweenTheTextsOfNeighbours) {
+    TouchingColumns columns;
+    for (int size : {0, 20}) {
+        if (size > 0) {
+            QFont large = columns.table->font();
+            large.setPointSize(size);
+            columns.table->setFont(large);
+            columns.table->horizontalHeader()->setFont(large);
+        }
+        for (int column = 0; column < 3; ++column)
+            columns.table->resizeColumnToContents(column);
+        for (Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+            columns.window.setLayoutDirection(direction);
+            EXPECT_EQ(widgets(faultsOf(columns.window, LayoutFault::Kind::ColumnsTouch)), "")
+                << size << ' ' << direction;
+        }
+    }
 }
 
 } // namespace

@@ -360,7 +360,7 @@ TEST_F(StatementWindowTest, ATypedDateIsTakenAsTypedOrRefusedWithItsReason) {
 
 // Escape closes the window, as every window's does; it holds nothing typed to lose.
 TEST_F(StatementWindowTest, EscapeClosesTheWindow) {
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    ASSERT_TRUE(guitest::waitForExposed(window));
     QTest::keyClick(window->findChild<QComboBox*>(QStringLiteral("accountComboBox")), Qt::Key_Escape);
     EXPECT_FALSE(window->isVisible());
 }

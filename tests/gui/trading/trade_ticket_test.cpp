@@ -681,6 +681,7 @@ TEST_F(TradeTicketTest, NumbersAreReadWholeOrRefusedAtOnceWithTheirReason) {
         EXPECT_EQ(refusedBy(child<QPushButton>("buyButton")), offStep) << typed;
         EXPECT_FALSE(ticket->confirmationSheet()) << typed;
     }
+    typeInto(quantity->lineEdit(), "0.5"); // the quantity is checked first: the prices below alone refuse
 
     // The prices: red with the reason, and refused by the place button.
     ticket->setMode(TradeTicketWindowController::kAdvancedMode);
@@ -895,7 +896,7 @@ TEST_F(TradeTicketTest, FilledBracketsOfSeveralAccountsMeetTheQuoteOfTheCheck) {
 // agrees when it would ("Keep Editing" keeps the ticket as typed).
 TEST_F(TradeTicketTest, EscapeAsksBeforeItDropsWhatWasTyped) {
     open();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(ticket));
+    ASSERT_TRUE(guitest::waitForExposed(ticket));
     QLineEdit* quantity = child<QComboBox>("QuantityComboBox")->lineEdit();
     ASSERT_TRUE(quantity);
     typeInto(quantity, "0.3");
@@ -912,7 +913,7 @@ TEST_F(TradeTicketTest, EscapeAsksBeforeItDropsWhatWasTyped) {
     EXPECT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
 
     open(); // its fields filled afresh: nothing of the trader's
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(ticket));
+    ASSERT_TRUE(guitest::waitForExposed(ticket));
     QTest::keyClick(quantity, Qt::Key_Escape);
     EXPECT_FALSE(tc::gui::CommonAlert::showing(ticket, QStringLiteral("dropTypedText")));
     EXPECT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
