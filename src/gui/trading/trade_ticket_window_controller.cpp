@@ -66,6 +66,21 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     ui_->leftDrawer->model().setRefusalWords(
         [this](const Refusal& refusal) { return refusalWords(refusal, texts::kQuantity); });
 
+    orderTabs();
+    addModeButtons();
+    chartSession_ = context_.clientModel();
+    connectInstrumentBox();
+    connectQuotePanel();
+    connectAdvancedBox();
+    connectDrawers();
+    followTheme();
+    followSession();
+    followLoginState();
+
+    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+}
+
+void TradeTicketWindowController::orderTabs() {
     // The tab order runs through the parts in reading order, the drawers last.
     QWidget* previous = nullptr;
     for (const char* name : {"simpleRadioButton",
@@ -98,7 +113,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
             setTabOrder(previous, next);
         previous = next;
     }
+}
 
+void TradeTicketWindowController::addModeButtons() {
     auto* modes = new QButtonGroup(this);
     modes->setObjectName(QStringLiteral("TradeTicketRadioGroup"));
     modes->addButton(ui_->simpleRadioButton, kSimpleMode);
@@ -110,8 +127,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     ui_->leftDrawer->hide();
     ui_->rightDrawer->hide();
     ui_->rightDrawer->attach(context_);
-    chartSession_ = context_.clientModel();
+}
 
+void TradeTicketWindowController::connectInstrumentBox() {
     TicketInstrumentBox* instrument = ui_->tradeTicketBox;
     connect(instrument, &TicketInstrumentBox::accountChosen, this, [this](std::int32_t id) {
         state_.chooseAccount(id);
@@ -130,7 +148,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         refreshContractValue();
     });
     connect(instrument, &TicketInstrumentBox::quantityEdited, this, [this] { refreshContractValue(); });
+}
 
+void TradeTicketWindowController::connectQuotePanel() {
     TicketQuotePanel* quote = ui_->quotePanel;
     // Advanced mode: the price buttons choose the side; simple mode: they send.
     connect(quote, &TicketQuotePanel::buyClicked, this, [this] {
@@ -145,7 +165,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         else
             sideButtonClicked(Side::Sell);
     });
+}
 
+void TradeTicketWindowController::connectAdvancedBox() {
     TicketAdvancedBox* advanced = ui_->AdvancedTradeTicketBox;
     connect(advanced, &TicketAdvancedBox::orderTypeChosen, this,
             [this](OrderKind kind) { changeOrderType(kind); });
@@ -160,7 +182,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     connect(advanced, &TicketAdvancedBox::fieldEdited, this, &TradeTicketWindowController::showPriceHints);
     connect(advanced, &TicketAdvancedBox::placeClicked, this,
             &TradeTicketWindowController::placeOrderButtonClicked);
+}
 
+void TradeTicketWindowController::connectDrawers() {
     connect(ui_->leftDrawer, &TicketAccountsDrawer::orderChanged, this,
             &TradeTicketWindowController::showMultiAccountQuantity);
     connect(ui_->leftDrawer, &TicketAccountsDrawer::quantityRefused, this, [this](const QString& text) {
@@ -173,7 +197,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     connect(ui_->multiTradeButton, &QPushButton::toggled, this, &TradeTicketWindowController::showLeftDrawer);
     connect(ui_->marketDepthChartButton, &QPushButton::toggled, this,
             &TradeTicketWindowController::showRightDrawer);
+}
 
+void TradeTicketWindowController::followTheme() {
     const auto paintRefusedCells = [this] {
         const ThemeManager& themes = context_.themes();
         ui_->leftDrawer->model().setRefusedColours(themes.colour(ThemeRole::PriceInvalidText),
@@ -188,6 +214,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
             });
     ui_->rightDrawer->applyTheme(static_cast<int>(context_.themes().getThemeForKey()));
     paintRefusedCells();
+}
+
+void TradeTicketWindowController::followSession() {
     // Another session: the ticket lets go of every record of the old one. A new client of the same
     // user (a sign-in again after a loss) finds the ticket as typed; another user's closes it.
     connect(&context_, &GuiContext::clientModelChanged, this, [this] { forgetSession(); });
@@ -211,9 +240,6 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
                 refreshMargins();
         });
     }
-    followLoginState();
-
-    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
 }
 
 TradeTicketWindowController::~TradeTicketWindowController() = default;
