@@ -416,8 +416,8 @@ QString AccountStatementWindowController::accountFault(const QString& text) cons
         return refusalWords(language, *unsendable);
     const platform::IntegerEntry entry = platform::readIntegerEntry(typed);
     if (!entry.ok())
-        return refusalWords(language,
-                            Refusal{std::string(wholeNumberFaultKey(typed, entry.fault)), {}, texts::kAccount});
+        return refusalWords(
+            language, Refusal{std::string(wholeNumberFaultKey(typed, entry.fault)), {}, texts::kAccount});
     if (!accountOf(text))
         return filledText(language, texts::kAccountNotOneAccounts, {QString::number(*entry.value)});
     return {};
