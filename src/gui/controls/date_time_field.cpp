@@ -8,6 +8,9 @@
 namespace tc::gui {
 
 DateTimeField::DateTimeField(QWidget* parent) : QLineEdit(parent) {
+    // A date reads left to right in every language: set on the field itself, a right-to-left
+    // window or a later switch of language leaves it so.
+    setLayoutDirection(Qt::LeftToRight);
     calendarButton_ = addAction(QIcon(QStringLiteral(":/images/calendar.svg")), QLineEdit::TrailingPosition);
     calendarButton_->setObjectName(QStringLiteral("calendarButton"));
     connect(calendarButton_, &QAction::triggered, this, &DateTimeField::showCalendar);

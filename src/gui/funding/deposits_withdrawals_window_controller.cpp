@@ -6,6 +6,7 @@
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
+#include "gui/controls/date_time_field.h"
 #include "gui/controls/entry_marks.h"
 #include "gui/controls/entry_refusal.h"
 #include "gui/funding/funding_window_rules.h"
@@ -107,8 +108,17 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
     });
     // A typed account that is no account number is marked while it is there.
     connect(ui_->accountComboBox, &QComboBox::editTextChanged, this, [this] { markAccount(); });
-    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { markAccount(); });
-    connect(&context_.language(), &Language::changed, this, [this] { markAccount(); });
+    // The dates are taken as typed; one that is no date, or a period the wrong way round, is marked.
+    for (DateTimeField* field : {ui_->fromDatePicker, ui_->toDatePicker})
+        connect(field, &QLineEdit::textChanged, this, [this] { markPeriod(); });
+    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] {
+        markAccount();
+        markPeriod();
+    });
+    connect(&context_.language(), &Language::changed, this, [this] {
+        markAccount();
+        markPeriod();
+    });
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::fundingHistoryArrived, this,
             &DepositsWithdrawalsWindowController::historyArrived);
@@ -154,6 +164,8 @@ void DepositsWithdrawalsWindowController::updateLanguageStrings() {
     setWindowTitle(context_.text(texts::kDepositsAndWithdrawals));
     fitColumns();
     ui_->depositWithdrawalTableView->setAccessibleName(context_.text(texts::kDepositsAndWithdrawals));
+    for (DateTimeField* field : {ui_->fromDatePicker, ui_->toDatePicker})
+        field->setCalendarName(context_.text(texts::kCalendar));
     // The type labels follow the language; the choice stays.
     QComboBox* box = ui_->transactionCodeComboBox;
     for (int i = 0; i < box->count() && static_cast<std::size_t>(i) < kTransactionTypes.size(); ++i)
@@ -217,10 +229,18 @@ bool DepositsWithdrawalsWindowController::searchButtonClicked() {
                                  QStringLiteral("fundingHistory")});
         return false;
     }
+    if (const PeriodFault period = periodFault(); !period.text.isEmpty()) {
+        CommonAlert::open(this, {context_.text(texts::kValidation),
+                                 period.text,
+                                 AlertSpec::Warning,
+                                 {},
+                                 QStringLiteral("fundingHistory")});
+        return false;
+    }
     SearchInfo search;
     search.AccountNumber = account.number;
-    search.FromDate = dateOf(ui_->fromDatePicker->dateTime());
-    search.ToDate = dateOf(ui_->toDatePicker->dateTime());
+    search.FromDate = dateOf(*ui_->fromDatePicker->dateTime());
+    search.ToDate = dateOf(*ui_->toDatePicker->dateTime());
     search.TransactionDetails = std::string(*code);
     awaited_ = context_.clientModel()->client().funding().requestFinancialTransactions(search);
     return awaited_ != 0;
@@ -234,6 +254,28 @@ QString DepositsWithdrawalsWindowController::accountFault() const {
 void DepositsWithdrawalsWindowController::markAccount() {
     if (QLineEdit* field = ui_->accountComboBox->lineEdit())
         markEntry(field, accountFault(), context_.themes());
+}
+
+DepositsWithdrawalsWindowController::PeriodFault DepositsWithdrawalsWindowController::periodFault() const {
+    const std::int64_t language = context_.language().selected();
+    // The example is the present moment in the format asked for.
+    const QString example =
+        QDateTime::currentDateTime().toString(QString::fromLatin1(DateTimeField::kFormat));
+    const auto from = ui_->fromDatePicker->dateTime();
+    const auto to = ui_->toDatePicker->dateTime();
+    if (!from)
+        return {filledText(language, texts::kFromDateNotDateTime, {example}), true, false};
+    if (!to)
+        return {filledText(language, texts::kDateNotDateTime, {example}), false, true};
+    if (*from > *to)
+        return {context_.text(texts::kFromDateMustNotAfter), true, true};
+    return {};
+}
+
+void DepositsWithdrawalsWindowController::markPeriod() {
+    const PeriodFault period = periodFault();
+    markEntry(ui_->fromDatePicker, period.from ? period.text : QString(), context_.themes());
+    markEntry(ui_->toDatePicker, period.to ? period.text : QString(), context_.themes());
 }
 
 void DepositsWithdrawalsWindowController::historyArrived(interfaces::RequestId id) {
@@ -286,10 +328,10 @@ QComboBox* DepositsWithdrawalsWindowController::transactionCodeComboBox() const 
 QTableView* DepositsWithdrawalsWindowController::depositWithdrawalTableView() const {
     return ui_->depositWithdrawalTableView;
 }
-QDateTime DepositsWithdrawalsWindowController::fromDate() const {
+std::optional<QDateTime> DepositsWithdrawalsWindowController::fromDate() const {
     return ui_->fromDatePicker->dateTime();
 }
-QDateTime DepositsWithdrawalsWindowController::toDate() const {
+std::optional<QDateTime> DepositsWithdrawalsWindowController::toDate() const {
     return ui_->toDatePicker->dateTime();
 }
 

@@ -49,10 +49,19 @@ public:
     // The Clear button: the whole of today, all transactions, no rows; the account stays.
     void setDefaultValues();
     // Sends the search; false when nothing was sent (a typed type that is none of the list's, or a
-    // typed account that is no account number, which is refused with its reason).
+    // typed account that is no account number or a period that is none, which are refused with
+    // their reason).
     bool searchButtonClicked();
     // Why the account typed is no account number (the field is marked with it); empty when it is one.
     QString accountFault() const;
+    // Why the period typed cannot be searched (a field that holds no date, or a from-date after the
+    // to-date; the fields it names are marked with it); empty when it can.
+    struct PeriodFault {
+        QString text;
+        bool from = false;
+        bool to = false;
+    };
+    PeriodFault periodFault() const;
     // The print dialog, window-modal; the table prints once it is accepted.
     void print();
     // Prints the table as shown now; false when the printer cannot be painted on.
@@ -64,8 +73,9 @@ public:
     QComboBox* accountComboBox() const;
     QComboBox* transactionCodeComboBox() const;
     QTableView* depositWithdrawalTableView() const;
-    QDateTime fromDate() const;
-    QDateTime toDate() const;
+    // The dates typed; nullopt for a text that is no date.
+    std::optional<QDateTime> fromDate() const;
+    std::optional<QDateTime> toDate() const;
     // The request of the last search, 0 when none is awaited.
     interfaces::RequestId awaitedRequest() const { return awaited_; }
 
@@ -82,6 +92,7 @@ private:
     void chooseAllTransactions();
     void historyArrived(interfaces::RequestId id);
     void markAccount();
+    void markPeriod();
     QPrinter& printer();
 
     std::unique_ptr<Ui::DepositsWithdrawalsWindowController> ui_;

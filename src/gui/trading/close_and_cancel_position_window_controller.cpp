@@ -65,8 +65,8 @@ void CloseAndCancelPositionWindowController::fill() {
                      ui_->SymbolDescriptionTextField, ui_->QuantityComboField,
                      ui_->QuantityDescriptionTextField, ui_->OrderTypeTextField, ui_->CloseAndCancelButton},
                     *v);
-    // The record's own quantity reads; a mark left from an earlier opening goes.
-    markField(ui_->QuantityComboField, readQuantityEntry(v->quantity), texts::kQuantity);
+    // The mark follows the quantity filled; one left from an earlier opening goes.
+    markRefusal(ui_->QuantityComboField, close ? v->quantityRefused : std::nullopt);
     ui_->OrderPriceTextField->setText(qt(v->orderPrice));
     ui_->CurrentPriceTextField->setText(qt(v->currentPrice));
     ui_->EstimatedPLLabel->setVisible(close);
@@ -87,8 +87,6 @@ void CloseAndCancelPositionWindowController::refresh(bool fromTick) {
 void CloseAndCancelPositionWindowController::updateValuesOnTimer(bool fromTimer) {
     interfaces::Client* c = client();
     const std::string typed = ui_->QuantityComboField->currentText().trimmed().toStdString();
-    if (job_ == CloseJob::Close)
-        markField(ui_->QuantityComboField, readQuantityEntry(typed), texts::kQuantity);
     const auto v =
         c ? closeView(c->model(), c->queries(), job_, record(), context().language().selected(),
                       job_ == CloseJob::Close ? std::optional<std::string_view>(typed) : std::nullopt)
@@ -101,6 +99,8 @@ void CloseAndCancelPositionWindowController::updateValuesOnTimer(bool fromTimer)
     if (job_ != CloseJob::Close)
         return;
     ui_->EstimatedPLTextField->setText(qt(v->estimatedResult));
+    // What the button would refuse, marked at once; the tick may move the closable lots.
+    markRefusal(ui_->QuantityComboField, v->quantityRefused);
     if (!fromTimer) {
         ui_->QuantityDescriptionTextField->setText(qt(v->quantityDescription));
         ui_->CloseAndCancelButton->setText(qt(v->buttonTitle));

@@ -89,8 +89,8 @@ void ModifyPositionWindowController::fill() {
          {ui_->OrderPriceTextField, ui_->TakeProfitTextField, ui_->StopLossTextField})
         field->setMaximumDecimals(decimals_);
     showRecordLines(recordFields(), *v);
-    // The record's own quantity reads; a mark left from an earlier opening goes.
-    markField(ui_->QuantityComboField, readQuantityEntry(v->quantity), texts::kQuantity);
+    // A mark left from an earlier opening goes; the quantity filled is marked as typed would be.
+    markQuantity(modifyQuantity(c->model(), c->queries(), mode_, record(), v->quantity).refusal);
     ui_->OrderPriceTextField->setText(qt(v->price));
     ui_->OrderPriceTextField->setReadOnly(!v->priceEditable);
     setCheckedQuietly(ui_->takeProfitCheckBox, v->takeProfitOn);
@@ -133,12 +133,17 @@ void ModifyPositionWindowController::refresh(bool) {
 }
 
 void ModifyPositionWindowController::UpdateValueFields() {
-    const std::string typed = ui_->QuantityComboField->currentText().toStdString();
-    if (ui_->QuantityComboField->isEnabled())
-        markField(ui_->QuantityComboField, readQuantityEntry(typed), texts::kQuantity);
+    const std::string typed = ui_->QuantityComboField->currentText().trimmed().toStdString();
     interfaces::Client* c = client();
-    ui_->QuantityDescriptionTextField->setText(
-        c ? qt(modifyQuantityDescription(c->model(), c->queries(), mode_, record(), typed)) : QString());
+    const TypedQuantity quantity =
+        c ? modifyQuantity(c->model(), c->queries(), mode_, record(), typed) : TypedQuantity{};
+    markQuantity(quantity.refusal);
+    ui_->QuantityDescriptionTextField->setText(qt(quantity.description));
+}
+
+void ModifyPositionWindowController::markQuantity(const std::optional<Refusal>& refusal) {
+    // Marked with what the edit would refuse; a quantity not sent is not marked.
+    markRefusal(ui_->QuantityComboField, ui_->QuantityComboField->isEnabled() ? refusal : std::nullopt);
 }
 
 void ModifyPositionWindowController::markPrices() {

@@ -37,8 +37,9 @@ private:
     void step(bool takeProfit, int steps);
     // A bracket's box ticked or not: its field and steppers follow, with the record's default price.
     void bracketCheckboxSelect(bool takeProfit, bool ticked);
-    // The quantity typed: its description, and its field marked when it is no number.
+    // The quantity typed: its description, and its field marked with what the edit would refuse.
     void UpdateValueFields();
+    void markQuantity(const std::optional<Refusal>& refusal);
     // The price fields the modify sends, marked when their text is no price.
     void markPrices();
 

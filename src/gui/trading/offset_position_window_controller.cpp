@@ -230,13 +230,17 @@ void OffsetPositionWindowController::updateRow(int row) {
         box->setEditText(qt(r.offsetText));
     }
     box->setEnabled(ticked);
-    markField(box, ticked ? readQuantityEntry(r.offsetText) : TradeEntry{Decimal(), {}}, texts::kOffsetQty);
     showing_ = wasShowing;
 }
 
 void OffsetPositionWindowController::updateTextFieldValues() {
     ui_->OffsetQtyTextField->setText(qt(state_.offsetTotal()));
     ui_->RemainingQtyTextField->setText(qt(state_.remaining()));
+    // Each row marked with what the Offset button would say of it; one row's entry can change
+    // another's (their total).
+    const interfaces::Client* c = client();
+    for (std::size_t row = 0; row < quantityBoxes_.size(); ++row)
+        markRefusal(quantityBoxes_[row], c ? state_.rowRefusal(c->model(), row) : std::nullopt);
 }
 
 void OffsetPositionWindowController::hitCheckbox(int row) {

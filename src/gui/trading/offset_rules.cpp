@@ -27,7 +27,7 @@ const Order* openPosition(const SessionModel& model, std::string_view id) {
 }
 
 // The check of one ticked row's quantity: a plain number above 0, and no more than the row holds.
-std::optional<std::string> rowRefusal(const OffsetRow& row) {
+std::optional<std::string> legRefusal(const OffsetRow& row) {
     // A text that is not one plain number offsets nothing.
     const auto& quantity = row.offsetQty;
     if (!quantity || !(*quantity > Decimal()))
@@ -120,7 +120,7 @@ std::optional<double> OffsetState::floatingPL(const SessionModel& model, std::si
 }
 
 bool OffsetState::refusedEntry(std::size_t row) const {
-    return isTicked(row) && rowRefusal(rows_[row]).has_value();
+    return isTicked(row) && legRefusal(rows_[row]).has_value();
 }
 
 bool OffsetState::anyRefusedEntry() const {
@@ -157,6 +157,45 @@ std::vector<std::string> OffsetState::quantityList(const SessionModel& model, st
     return list;
 }
 
+const GroupInstruments* OffsetState::settings(const SessionModel& model) const {
+    const auto* account = model.AccountDetailCollection.get(account_);
+    return groupSettings(model, account ? account->get() : nullptr, instrumentOf(model, symbol_));
+}
+
+std::optional<Refusal> OffsetState::stepRefusal(const GroupInstruments* settings, const OffsetRow& row) {
+    // A leg keeps the group's lot step, or gives all its position holds.
+    if (!settings || !row.offsetQty)
+        return std::nullopt;
+    const auto breach = quantityBreach(*row.offsetQty, *settings, *row.offsetQty == row.totalQty);
+    if (breach && breach->rule == QuantityBreach::Rule::OffStep)
+        return Refusal{texts::kQuantityMustMultipleLots, breach->limit.toString()};
+    return std::nullopt;
+}
+
+std::optional<Refusal> OffsetState::rowRefusal(const SessionModel& model, std::size_t row) const {
+    if (!isTicked(row))
+        return std::nullopt;
+    const OffsetRow& r = rows_[row];
+    if (auto refused = gui::refusedEntry(readQuantityEntry(r.offsetText), texts::kOffsetQty))
+        return refused;
+    // The button weighs the rows together before each one alone.
+    if (auto total = totalRefusal())
+        return total;
+    if (auto key = legRefusal(r))
+        return Refusal{*key};
+    return stepRefusal(settings(model), r);
+}
+
+std::optional<Refusal> OffsetState::totalRefusal() const {
+    // Weighed as the button does: once every ticked row reads as a number, before each row's own checks.
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (isTicked(i) && !rows_[i].offsetQty)
+            return std::nullopt;
+    if (!(totals().offset > quantity_))
+        return std::nullopt;
+    return Refusal{texts::kOffsetQuantityMoreThanPosition};
+}
+
 std::optional<Refusal> OffsetState::refusal(const SessionModel& model, bool networkAvailable) const {
     // A ticked row whose text is no number says why, before any total is worked from it.
     if (networkAvailable)
@@ -170,19 +209,11 @@ std::optional<Refusal> OffsetState::refusal(const SessionModel& model, bool netw
         }
     if (auto key = refusalKey(model, networkAvailable))
         return Refusal{*key};
-    // Each leg keeps the group's lot step, or gives all its position holds.
-    const auto* account = model.AccountDetailCollection.get(account_);
-    const GroupInstruments* settings =
-        groupSettings(model, account ? account->get() : nullptr, instrumentOf(model, symbol_));
-    if (!settings)
-        return std::nullopt;
-    for (const OffsetRow& row : rows_) {
-        if (std::find(ticked_.begin(), ticked_.end(), row.positionId) == ticked_.end() || !row.offsetQty)
-            continue;
-        const auto breach = quantityBreach(*row.offsetQty, *settings, *row.offsetQty == row.totalQty);
-        if (breach && breach->rule == QuantityBreach::Rule::OffStep)
-            return Refusal{texts::kQuantityMustMultipleLots, breach->limit.toString()};
-    }
+    const GroupInstruments* group = settings(model);
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (isTicked(i))
+            if (auto refused = stepRefusal(group, rows_[i]))
+                return refused;
     return std::nullopt;
 }
 
@@ -201,7 +232,7 @@ std::optional<std::string> OffsetState::refusalKey(const SessionModel& model, bo
             std::find_if(rows_.begin(), rows_.end(), [&](const OffsetRow& r) { return r.positionId == id; });
         if (row == rows_.end())
             continue;
-        if (auto refusal = rowRefusal(*row))
+        if (auto refusal = legRefusal(*row))
             return refusal;
     }
     const auto* found = model.AccountDetailCollection.get(account_);

@@ -75,12 +75,20 @@ public:
     // The same, a ticked row whose text is no number first, naming the field and its fault; then a
     // leg off the group's lot step (unless it is all its position holds), naming the step.
     std::optional<Refusal> refusal(const SessionModel& model, bool networkAvailable) const;
+    // What the button would refuse in a ticked row's quantity, in its words and order: no number,
+    // the rows together more than the position holds, 0, more than the row holds, off the step;
+    // nullopt for a row it takes or an unticked one.
+    std::optional<Refusal> rowRefusal(const SessionModel& model, std::size_t row) const;
+    // The ticked quantities together more than the position holds, once each reads.
+    std::optional<Refusal> totalRefusal() const;
     // What is sent: the ticked rows in tick order, each with its quantity.
     std::vector<interfaces::OffsetLeg> legs() const;
 
 private:
     OffsetTotals totals() const;
     bool anyRefusedEntry() const;
+    const GroupInstruments* settings(const SessionModel& model) const;
+    static std::optional<Refusal> stepRefusal(const GroupInstruments* settings, const OffsetRow& row);
 
     std::string positionId_;
     std::string account_;

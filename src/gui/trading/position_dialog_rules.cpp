@@ -116,8 +116,7 @@ std::string quantityDescription(std::string_view quantityText, double contractSi
 
 std::string typedQuantityDescription(std::string_view quantityText, double contractSize,
                                      const GroupInstruments* settings) {
-    if (quantityRefusal(quantityText) ||
-        !keepsQuantityRules(*readQuantityEntry(quantityText).value, settings))
+    if (typedQuantityRefusal(quantityText, settings))
         return {};
     return quantityDescription(quantityText, contractSize);
 }
@@ -148,15 +147,11 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
         v.quantityEditable = true;
         v.orderType = shownName(language, "Market");
         v.resultShown = true;
-        figuresShown = !closeRefusal(v.quantity, closable, std::nullopt);
-        if (figuresShown) {
-            // The order rules' own test: the whole remainder may close below the minimum and off the step.
-            const Decimal lots = *readQuantityEntry(v.quantity).value;
-            figuresShown = keepsQuantityRules(lots, records.settings, lots.compare(o.RemainingQty) == 0);
-            if (figuresShown)
-                v.estimatedResult =
-                    platform::amountText(closeResult(o, lots.toDouble(), SessionModelLookup(model)));
-        }
+        v.quantityRefused = closeQuantityRefusal(v.quantity, closable, o.RemainingQty, records.settings);
+        figuresShown = !v.quantityRefused;
+        if (figuresShown)
+            v.estimatedResult = platform::amountText(
+                closeResult(o, readQuantityEntry(v.quantity).value->toDouble(), SessionModelLookup(model)));
         // The position's side is sold or bought back; lots the sheet refuses are not named.
         const std::string side = text(language, o.tradingMode == 0 ? texts::kSell : texts::kBuy);
         const std::string lots = figuresShown ? readQuantityEntry(v.quantity).value->toString() + ' ' : "";
@@ -220,6 +215,32 @@ std::optional<Refusal> closeRefusal(std::string_view quantity, const Decimal& cl
     return std::nullopt;
 }
 
+namespace {
+
+// The order rules' refusal of lots that read as a number above 0.
+std::optional<Refusal> ruledQuantity(std::string_view quantity, const GroupInstruments* settings,
+                                     bool closesRemainder) {
+    const Refusal ruled = quantityRuleRefusal(*readQuantityEntry(quantity).value, settings, closesRemainder);
+    if (!ruled.refused())
+        return std::nullopt;
+    return Refusal{ruled.key, ruled.limit};
+}
+
+} // namespace
+
+std::optional<Refusal> closeQuantityRefusal(std::string_view quantity, const Decimal& closable,
+                                            const Decimal& remaining, const GroupInstruments* settings) {
+    if (auto refusal = closeRefusal(quantity, closable, std::nullopt))
+        return refusal;
+    return ruledQuantity(quantity, settings, readQuantityEntry(quantity).value->compare(remaining) == 0);
+}
+
+std::optional<Refusal> typedQuantityRefusal(std::string_view quantity, const GroupInstruments* settings) {
+    if (auto refusal = quantityRefusal(quantity))
+        return refusal;
+    return ruledQuantity(quantity, settings, false);
+}
+
 std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries,
                                      ModifyMode mode, std::string_view id, std::int64_t language) {
     const bool position = mode == ModifyMode::PositionBrackets;
@@ -266,16 +287,17 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
     return v;
 }
 
-std::string modifyQuantityDescription(const SessionModel& model, const SessionQueries& queries,
-                                      ModifyMode mode, std::string_view id, std::string_view quantityText) {
+TypedQuantity modifyQuantity(const SessionModel& model, const SessionQueries& queries, ModifyMode mode,
+                             std::string_view id, std::string_view quantityText) {
     const auto found = dialogRecord(
         model, queries,
         mode == ModifyMode::PositionBrackets ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
     if (!found)
         return {};
     const ItemDetails* item = found->records.item;
-    return typedQuantityDescription(quantityText, item ? item->ContractSize.toDouble() : 0,
-                                    found->records.settings);
+    return {typedQuantityDescription(quantityText, item ? item->ContractSize.toDouble() : 0,
+                                     found->records.settings),
+            typedQuantityRefusal(quantityText, found->records.settings)};
 }
 
 std::string defaultBracketPrice(const SessionModel& model, const Order& record, ModifyMode mode,

@@ -74,6 +74,9 @@ enum class CloseJob : std::uint8_t { Close, Cancel };
 // or one the group's quantity rules break (a close of the whole remainder keeps them), gets no
 // estimate and no description.
 struct CloseView : RecordLines {
+    // Why the close would refuse the quantity: the sheet's own checks (closeRefusal), then the
+    // order rules' (closeQuantityRefusal); the field's mark and the button say the same.
+    std::optional<Refusal> quantityRefused;
     std::string orderPrice;
     std::string currentPrice;
     bool resultShown = false;
@@ -87,14 +90,20 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
                                    std::string_view id, std::int64_t language,
                                    std::optional<std::string_view> quantity = std::nullopt);
 
-// A sheet's refusals before asking the core; a field whose text is no number names itself.
-// `deviation`: nullopt when the box is not ticked, else the field's text.
 // The refusal of a field's text that is no number; nullopt when it reads.
 std::optional<Refusal> refusedEntry(const TradeEntry& entry, std::string_view fieldKey);
 // A typed quantity that is not one plain number (named by its fault) or not above 0.
 std::optional<Refusal> quantityRefusal(std::string_view quantity);
+// A close the sheet refuses; `deviation`: nullopt when the box is not ticked, else the field's text.
 std::optional<Refusal> closeRefusal(std::string_view quantity, const Decimal& closable,
                                     std::optional<std::string_view> deviation);
+// The close's quantity as its button takes it: closeRefusal's checks, then the group's minimum,
+// step and maximum as the order rules test them (the whole remainder may go below the minimum and
+// off the step), in their words.
+std::optional<Refusal> closeQuantityRefusal(std::string_view quantity, const Decimal& closable,
+                                            const Decimal& remaining, const GroupInstruments* settings);
+// A quantity typed for a new or edited order: quantityRefusal's checks, then the group's rules.
+std::optional<Refusal> typedQuantityRefusal(std::string_view quantity, const GroupInstruments* settings);
 
 // ---- the modify sheet
 
@@ -115,10 +124,15 @@ struct ModifyView : RecordLines {
 
 std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries,
                                      ModifyMode mode, std::string_view id, std::int64_t language);
-// The description beside a quantity typed for the record (typedQuantityDescription with its
-// instrument and its group's rules as they stand); empty when the record is gone.
-std::string modifyQuantityDescription(const SessionModel& model, const SessionQueries& queries,
-                                      ModifyMode mode, std::string_view id, std::string_view quantityText);
+// A quantity typed for the record, with its instrument and its group's rules as they stand: the
+// description beside it (typedQuantityDescription) and why the edit would refuse it
+// (typedQuantityRefusal); both empty when the record is gone.
+struct TypedQuantity {
+    std::string description;
+    std::optional<Refusal> refusal;
+};
+TypedQuantity modifyQuantity(const SessionModel& model, const SessionQueries& queries, ModifyMode mode,
+                             std::string_view id, std::string_view quantityText);
 
 // The price a bracket box gets when it is ticked: the live price (position: a buy's Bid, a sell's Ask,
 // Last when 0) or the stored order price (pending order), moved by the group's minimum distance in

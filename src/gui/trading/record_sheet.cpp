@@ -136,6 +136,10 @@ void RecordSheet::markField(QWidget* field, const TradeEntry& entry, std::string
               context_.themes());
 }
 
+void RecordSheet::markRefusal(QWidget* field, const std::optional<Refusal>& refusal) const {
+    markEntry(field, refusal ? refusalText(*refusal) : QString(), context_.themes());
+}
+
 void RecordSheet::showRefusal(const QString& message) {
     CommonAlert::open(this, {text(kRefusalTitleKey), message, AlertSpec::Warning, {}, {}});
 }

@@ -86,6 +86,8 @@ protected:
     QString refusalText(const Refusal& refusal) const;
     // A numeric field shows at once whether it reads: marked with the reason when it does not.
     void markField(QWidget* field, const TradeEntry& entry, std::string_view fieldKey) const;
+    // A field marked with the refusal its button would show (refusalText), or unmarked with none.
+    void markRefusal(QWidget* field, const std::optional<Refusal>& refusal) const;
     // The answer of a request this sheet made: sent closes the sheet, a refusal is shown.
     bool takeResult(const interfaces::OrderResult& result);
 

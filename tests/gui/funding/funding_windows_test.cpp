@@ -624,6 +624,51 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     delete window;
 }
 
+// The history's dates are taken as typed, or marked and refused by Search with their reason; they
+// read left to right in Arabic too.
+TEST_F(FundingWindowsTest, HistoryDatesAreTakenAsTypedOrRefusedWithTheirReason) {
+    auto* window = new DepositsWithdrawalsWindowController(*context);
+    window->show();
+    window->onWindowLoad();
+    auto* from = window->findChild<QLineEdit*>(QStringLiteral("fromDatePicker"));
+    auto* to = window->findChild<QLineEdit*>(QStringLiteral("toDatePicker"));
+    ASSERT_TRUE(from && to) << "fields that take a date as typed";
+    const auto typeInto = [](QLineEdit* field, const QString& text) {
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Tab);
+    };
+    typeInto(from, QStringLiteral("11/15/2026 08:30:00"));
+    typeInto(to, QStringLiteral("12/31/2026 00:00:00"));
+    EXPECT_EQ(from->text(), "11/15/2026 08:30:00");
+    EXPECT_EQ(window->fromDate(), QDateTime(QDate(2026, 11, 15), QTime(8, 30)));
+    EXPECT_EQ(window->toDate(), QDateTime(QDate(2026, 12, 31), QTime(0, 0)));
+    EXPECT_TRUE(from->toolTip().isEmpty());
+    EXPECT_TRUE(window->searchButtonClicked());
+
+    // No 31st of November: kept as typed, marked, and Search says the same.
+    typeInto(from, QStringLiteral("11/31/2026 08:30:00"));
+    EXPECT_EQ(from->text(), "11/31/2026 08:30:00");
+    EXPECT_TRUE(from->toolTip().startsWith(context->text(texts::kFromDateNotDateTime).section('{', 0, 0)))
+        << from->toolTip().toStdString();
+    EXPECT_FALSE(window->searchButtonClicked());
+    EXPECT_EQ(alertText(window, "fundingHistory"), from->toolTip());
+    // A period the wrong way round marks both ends.
+    typeInto(from, QStringLiteral("01/01/2027 00:00:00"));
+    EXPECT_EQ(from->toolTip(), context->text(texts::kFromDateMustNotAfter));
+    EXPECT_EQ(to->toolTip(), from->toolTip());
+    EXPECT_FALSE(window->searchButtonClicked());
+    EXPECT_EQ(alertText(window, "fundingHistory"), from->toolTip());
+
+    ASSERT_TRUE(context->language().select(5)); // Arabic
+    EXPECT_TRUE(window->isRightToLeft());
+    EXPECT_FALSE(from->isRightToLeft());
+    EXPECT_FALSE(to->isRightToLeft());
+    ASSERT_TRUE(context->language().select(0));
+    delete window;
+}
+
 TEST_F(FundingWindowsTest, MainWindowOpensTheWindowsAndEachStopsOnlyItsOwnTimer) {
     NoIdle idle;
     tc::gui::MainWindowController main(*context, &idle);

@@ -224,9 +224,16 @@ TEST_F(PositionDialogsTest, CloseRefusesWhatIsNoNumberAndShowsNoFigureTheRulesRe
     EXPECT_EQ(quantity->currentText(), QString(70, QLatin1Char('1')));
     EXPECT_EQ(quantity->toolTip(), words(texts::kLongerThanCharacters, texts::kQuantity, "64"));
     EXPECT_EQ(refusedBy(sheet, button), quantity->toolTip());
-    type(quantity, "0.005");
-    EXPECT_TRUE(quantity->toolTip().isEmpty());
-    EXPECT_TRUE(figures().isEmpty());
+    // Lots the close refuses are marked at once with the words its button gives: the group's
+    // minimum and step as much as nothing to close or more than it holds.
+    for (const char* lots : {"0.005", "0.5000001", "0", "5"}) {
+        type(quantity, lots);
+        EXPECT_FALSE(quantity->toolTip().isEmpty()) << lots;
+        EXPECT_TRUE(figures().isEmpty()) << lots;
+        EXPECT_EQ(refusedBy(sheet, button), quantity->toolTip()) << lots;
+    }
+    EXPECT_EQ(quantity->toolTip(),
+              context->text(texts::kQuantityMoreThanPositionHolds).replace("{0}", "1.5"));
     // The button names no lots the rules refuse; lots off the step get no figure and are refused
     // with the step, however far past the sixth decimal.
     type(quantity, "0.5000001");
@@ -471,11 +478,19 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     ASSERT_TRUE(alertOn(modify));
     alertOn(modify)->accept();
     EXPECT_TRUE(modify->isVisible());
-    // Lots the group's maximum refuses get no units line.
-    type(find<QComboBox>(modify, "QuantityComboField"), "99999999999");
-    EXPECT_TRUE(find<QLineEdit>(modify, "QuantityDescriptionTextField")->text().isEmpty());
-    type(find<QComboBox>(modify, "QuantityComboField"), "2");
+    // Lots the group's rules refuse get no units line, and are marked at once with the words the
+    // button gives.
+    auto* lots = find<QComboBox>(modify, "QuantityComboField");
+    for (const char* typed : {"0.005", "1.0000001", "0", "99999999999"}) {
+        type(lots, typed);
+        EXPECT_TRUE(find<QLineEdit>(modify, "QuantityDescriptionTextField")->text().isEmpty()) << typed;
+        EXPECT_FALSE(lots->toolTip().isEmpty()) << typed;
+        EXPECT_EQ(refusedBy(modify, find<QPushButton>(modify, "ModifyButton")), lots->toolTip()) << typed;
+    }
+    EXPECT_EQ(lots->toolTip(), context->text(texts::kQuantityAboveMaximumLots).replace("{0}", "50"));
+    type(lots, "2");
     EXPECT_TRUE(find<QLineEdit>(modify, "QuantityDescriptionTextField")->text().startsWith("2 x "));
+    EXPECT_TRUE(lots->toolTip().isEmpty());
     // A price that is no price is marked and refused with its reason.
     type(find<QLineEdit>(modify, "OrderPriceTextField"), "1,04");
     EXPECT_EQ(find<QLineEdit>(modify, "OrderPriceTextField")->toolTip(),
@@ -667,6 +682,53 @@ TEST_F(PositionDialogsTest, OffsetReturnInAQuantityEndsTheEntryOnlyAndLegsKeepTh
     QTest::mouseClick(send, Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return !offset->isVisible(); }));
     ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1.2"; }));
+}
+
+// A row's quantity is marked at once with what the Offset button would say of it (300901 holds 1,
+// 300001 1.5, steps of 0.01); a quantity typed there is not dropped by Escape without asking.
+TEST_F(PositionDialogsTest, OffsetQuantitiesAreMarkedAsTheButtonRefusesAndEscapeAsksFirst) {
+    open->runAction(RowAction::OffsetPosition, "300001");
+    auto* offset = window->findChild<OffsetPositionWindowController*>();
+    ASSERT_TRUE(offset && waitFor([&] { return offset->isVisible(); }));
+    auto* table = find<QTableView>(offset, "offsetPositionTableView");
+    table->model()->setData(table->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    auto* quantity = qobject_cast<QComboBox*>(table->indexWidget(table->model()->index(0, 8)));
+    ASSERT_TRUE(quantity && quantity->isEnabled());
+    auto* send = find<QPushButton>(offset, "offsetButton");
+    const std::pair<const char*, QString> refused[] = {
+        {"0", context->text(texts::kEnterOffsetQuantityGreaterThan)},
+        {"1.2", context->text(texts::kQuantityTakenFromPositionMore)},
+        {"2", context->text(texts::kOffsetQuantityMoreThanPosition)},
+        {"0.3000001", context->text(texts::kQuantityMustMultipleLots).replace("{0}", "0.01")},
+        {"0,3", words(texts::kHoldsAComma, texts::kOffsetQty)}};
+    for (const auto& [lots, reason] : refused) {
+        type(quantity, lots);
+        EXPECT_EQ(quantity->toolTip(), reason) << lots;
+        EXPECT_EQ(refusedBy(offset, send), reason) << lots;
+    }
+    type(quantity, "0.3");
+    EXPECT_TRUE(quantity->toolTip().isEmpty());
+
+    // Typed and left with Tab, then from the table: Escape asks either way.
+    offset->activateWindow();
+    quantity->lineEdit()->setFocus();
+    QTest::keyClick(quantity->lineEdit(), Qt::Key_Tab);
+    ASSERT_NE(offset->focusWidget(), quantity->lineEdit());
+    for (const char* answer : {texts::kKeepEditing, texts::kDiscard}) {
+        QTest::keyClick(offset->focusWidget(), Qt::Key_Escape);
+        table->setFocus();
+        QMessageBox* ask = alertOn(offset);
+        ASSERT_TRUE(ask) << answer;
+        EXPECT_EQ(ask->text(), context->text(texts::kDiscardWhatTyped));
+        EXPECT_TRUE(offset->isVisible());
+        EXPECT_EQ(quantity->currentText(), "0.3");
+        for (QAbstractButton* button : ask->buttons())
+            if (button->text() == context->text(answer))
+                button->click();
+    }
+    EXPECT_TRUE(waitFor([&] { return !offset->isVisible(); }));
+    EXPECT_FALSE(offset->isWaiting());
+    EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 }
 
 TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirReports) {
