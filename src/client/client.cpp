@@ -76,6 +76,7 @@ struct Events {
     Signal<OrderRefusal> orderRefused;
     Signal<interfaces::BulkCloseReport> bulkClose;
     Signal<interfaces::OffsetAnswer> offsetAnswered;
+    Signal<interfaces::RequestAnswer> requestAnswered;
     // funding
     Signal<interfaces::FundingReply> fundingReply;
     Signal<interfaces::FundingFailure> fundingFailure;
@@ -177,6 +178,12 @@ public:
         later(&Events::offsetAnswered,
               interfaces::OffsetAnswer{code == 0, code == 0 ? std::string() : std::to_string(code), reason});
     }
+    void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code,
+                         const std::string& reason) override {
+        later(&Events::requestAnswered,
+              interfaces::RequestAnswer{request, !rejected, rejected ? std::to_string(code) : std::string(),
+                                        reason});
+    }
 
 private:
     std::shared_ptr<Events> events_;
@@ -268,6 +275,12 @@ public:
     std::unique_ptr<interfaces::Handler> handleOffsetAnswered(OffsetAnsweredFn fn) override {
         return core_.events->offsetAnswered.connect(std::move(fn));
     }
+    bool isRequestWaiting(std::uint64_t request) const override {
+        return core_.orders && request != 0 && core_.orders->requests().inFlight().isWaiting(request);
+    }
+    std::unique_ptr<interfaces::Handler> handleRequestAnswered(RequestAnsweredFn fn) override {
+        return core_.events->requestAnswered.connect(std::move(fn));
+    }
 
 private:
     OrderRequests& requests() { return core_.orders->requests(); }
@@ -277,7 +290,7 @@ private:
     // refused what the caller handed in.
     OrderResult answer(OrderAnswer answer) {
         if (answer)
-            return OrderResult::wasSent();
+            return OrderResult::wasSent(answer.request);
         if (!answer.key.empty() && !answer.toldOnlyToCaller)
             core_.relay->later(
                 &Events::orderRefused,

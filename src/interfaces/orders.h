@@ -75,17 +75,29 @@ enum class CloseAllScope : std::int32_t { AllListed = 1, Selected = 3 };
 
 // What an order request came to: handed to the server, or refused here with the reason. The key tells
 // one refusal from another (a language key, e.g. "1007" when the stream is down); the text is the
-// reason as shown, with any detail.
+// reason as shown, with any detail. A request sent has a number of its own (`request`, 0 for a check):
+// its answer names it (requestAnswered), and until then isRequestWaiting says it waits.
 struct OrderResult {
     enum class Status { Sent, Refused };
     Status status = Status::Refused;
     std::string refusalKey;
     std::string refusalText;
+    std::uint64_t request = 0;
     bool sent() const { return status == Status::Sent; }
-    static OrderResult wasSent() { return {Status::Sent, {}, {}}; }
+    static OrderResult wasSent(std::uint64_t request = 0) { return {Status::Sent, {}, {}, request}; }
     static OrderResult refused(std::string key, std::string text) {
-        return {Status::Refused, std::move(key), std::move(text)};
+        return {Status::Refused, std::move(key), std::move(text), 0};
     }
+};
+
+// The server's answer to a request sent (OrderResult::request): done, or rejected with its code and
+// the reason as shown. A request the server never answered gets none: when the stream is lost the
+// loss alert names it, and isRequestWaiting is false from then on.
+struct RequestAnswer {
+    std::uint64_t request = 0;
+    bool accepted = true;
+    std::string code;
+    std::string reason;
 };
 
 // An order request that did not go through. Client: refused here before sending (the key is the
@@ -156,6 +168,11 @@ public:
     using OrderRefusedFn = std::function<void(const OrderRefusal& refusal)>;
     using BulkCloseFn = std::function<void(const BulkCloseReport& report)>;
     using OffsetAnsweredFn = std::function<void(const OffsetAnswer& answer)>;
+    using RequestAnsweredFn = std::function<void(const RequestAnswer& answer)>;
+
+    // Whether a request sent (its OrderResult::request) still waits for the server's answer; false
+    // once answered, or once the stream was lost without an answer.
+    virtual bool isRequestWaiting(std::uint64_t request) const = 0;
 
     // The server stored a limit or stop order the user placed.
     virtual std::unique_ptr<Handler> handleOrderStored(OrderStoredFn fn) = 0;
@@ -163,6 +180,8 @@ public:
     virtual std::unique_ptr<Handler> handleBulkCloseReport(BulkCloseFn fn) = 0;
     // The server answered an offset request.
     virtual std::unique_ptr<Handler> handleOffsetAnswered(OffsetAnsweredFn fn) = 0;
+    // The server answered a request sent (a close, an edit, a cancel, an order, an offset ...).
+    virtual std::unique_ptr<Handler> handleRequestAnswered(RequestAnsweredFn fn) = 0;
 };
 
 } // namespace interfaces

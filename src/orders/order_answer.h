@@ -2,6 +2,7 @@
 // What an order check or request came to: passed (for a request: handed to the server), or refused
 // here with the language key of the reason, the reason as shown and the order built, when one was.
 // The caller gets it back; nothing else is told of a refusal.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -17,6 +18,9 @@ struct [[nodiscard]] OrderAnswer {
     std::shared_ptr<Order> order;
     // A refusal of what the caller handed in (a number that is not one): only the caller is told.
     bool toldOnlyToCaller = false;
+    // A request handed to the server: its number in the list of requests waiting for an answer (0
+    // for a check, a refusal, or a request not followed there).
+    std::uint64_t request = 0;
 
     static OrderAnswer ok() { return {true, {}, {}, nullptr, false}; }
     static OrderAnswer refused(std::string key, std::string text, std::shared_ptr<Order> order = nullptr) {

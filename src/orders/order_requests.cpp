@@ -324,10 +324,10 @@ OrderAnswer OrderRequests::StreamUp() const {
     return OrderAnswer::ok();
 }
 
-void OrderRequests::NoteSent(RequestsInFlight::Kind kind, std::string_view key, std::vector<std::string> args,
-                             std::vector<std::string> answerIds) {
+std::uint64_t OrderRequests::NoteSent(RequestsInFlight::Kind kind, std::string_view key,
+                                      std::vector<std::string> args, std::vector<std::string> answerIds) {
     const std::vector<std::string_view> views(args.begin(), args.end());
-    inFlight_.sent({kind, fillPositional(host_.textForKey(key), views), std::move(answerIds)});
+    return inFlight_.sent({kind, fillPositional(host_.textForKey(key), views), std::move(answerIds)});
 }
 
 std::string OrderRequests::SideText(std::int32_t tradingMode) const {
@@ -427,9 +427,10 @@ OrderAnswer OrderRequests::PlaceOrder(const OrderInfo& info) {
     if (!sent)
         return sent;
     const Order& o = *sent.order;
-    NoteSent(RequestsInFlight::Kind::Order, "93104",
-             {SideText(o.tradingMode), o.OrderQty.toString(), o.ItemCode, std::to_string(o.RequestId)},
-             {RequestsInFlight::requestNumberId(o.RequestId)});
+    sent.request =
+        NoteSent(RequestsInFlight::Kind::Order, "93104",
+                 {SideText(o.tradingMode), o.OrderQty.toString(), o.ItemCode, std::to_string(o.RequestId)},
+                 {RequestsInFlight::requestNumberId(o.RequestId)});
     AddPendingOrder(sent.order);
     ShowNewOrderMessages(sent.order, 0);
     return sent;
@@ -445,9 +446,10 @@ OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
         return Refuse(kBadQuantityKey);
     OrderAnswer sent = SendOrder(info, msg::kOrder, 1, kCloseOrderLayout);
     if (sent) {
-        NoteSent(RequestsInFlight::Kind::Order, "93105", {info.quantity->toString(), info.orderNo},
-                 {RequestsInFlight::positionId(info.orderNo),
-                  RequestsInFlight::requestNumberId(sent.order->RequestId)});
+        sent.request =
+            NoteSent(RequestsInFlight::Kind::Order, "93105", {info.quantity->toString(), info.orderNo},
+                     {RequestsInFlight::positionId(info.orderNo),
+                      RequestsInFlight::requestNumberId(sent.order->RequestId)});
         ShowNewOrderMessages(sent.order, 1);
     }
     return sent;
@@ -458,8 +460,8 @@ OrderAnswer OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
         return up;
     OrderAnswer sent = SendOrder(info, msg::kEditOrder, 0, kBracketEditLayout);
     if (sent) {
-        NoteSent(RequestsInFlight::Kind::Order, "93106", {info.orderNo},
-                 {RequestsInFlight::positionId(info.orderNo)});
+        sent.request = NoteSent(RequestsInFlight::Kind::Order, "93106", {info.orderNo},
+                                {RequestsInFlight::positionId(info.orderNo)});
         ShowEditOrderMessages(sent.order, 0);
     }
     return sent;
@@ -475,8 +477,8 @@ OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
         return Refuse(kIncompleteKey);
     OrderAnswer sent = SendOrder(info, msg::kEditOrder, info.editOrderReqType, kWorkingEditLayout);
     if (sent) {
-        NoteSent(RequestsInFlight::Kind::Order, info.editOrderReqType == 1 ? "93108" : "93107",
-                 {info.orderNo}, {RequestsInFlight::pendingOrderId(info.orderNo)});
+        sent.request = NoteSent(RequestsInFlight::Kind::Order, info.editOrderReqType == 1 ? "93108" : "93107",
+                                {info.orderNo}, {RequestsInFlight::pendingOrderId(info.orderNo)});
         ShowEditOrderMessages(sent.order, info.editOrderReqType);
     }
     return sent;
@@ -503,7 +505,7 @@ OrderAnswer OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std:
     if (sent) {
         // The details start with the position offset.
         const std::string held(offsetDetails.substr(0, offsetDetails.find_first_of("\x05\x06\x07")));
-        NoteSent(RequestsInFlight::Kind::Offset, "93109", {held}, {});
+        sent.request = NoteSent(RequestsInFlight::Kind::Offset, "93109", {held}, {});
     }
     return sent;
 }
@@ -576,8 +578,9 @@ OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
     OrderAnswer sent = Send(m);
     // Each account gets its own stored order, so each is confirmed once.
     if (sent) {
-        NoteSent(RequestsInFlight::Kind::Order, "93110", {SideText(codeOf(info.side)), order->ItemCode},
-                 {RequestsInFlight::requestNumberId(followingRequestId(host_.requestId()))});
+        sent.request =
+            NoteSent(RequestsInFlight::Kind::Order, "93110", {SideText(codeOf(info.side)), order->ItemCode},
+                     {RequestsInFlight::requestNumberId(followingRequestId(host_.requestId()))});
         ShowNewOrderMessages(order, 0, accounts);
     }
     return sent;
@@ -648,7 +651,8 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
         for (const auto& p : positions)
             if (p)
                 ids.push_back(RequestsInFlight::positionId(p->OpenPositionId));
-        NoteSent(RequestsInFlight::Kind::Order, "93111", {std::to_string(ids.size())}, std::move(ids));
+        sent.request =
+            NoteSent(RequestsInFlight::Kind::Order, "93111", {std::to_string(ids.size())}, std::move(ids));
     }
     return sent;
 }

@@ -165,9 +165,10 @@ private:
     // its account does not read.
     static std::optional<OrderInfo> RequestOn(const std::shared_ptr<Order>& record, bool oppositeSide);
 
-    // Notes a request handed over: its text (of `key` with `args`) and the ids its answer names.
-    void NoteSent(RequestsInFlight::Kind kind, std::string_view key, std::vector<std::string> args,
-                  std::vector<std::string> answerIds);
+    // Notes a request handed over: its text (of `key` with `args`) and the ids its answer names. Gives
+    // back the request's number in the waiting list.
+    std::uint64_t NoteSent(RequestsInFlight::Kind kind, std::string_view key, std::vector<std::string> args,
+                           std::vector<std::string> answerIds);
     // The side as the ticket names it.
     std::string SideText(std::int32_t tradingMode) const;
 

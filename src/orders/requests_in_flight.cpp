@@ -22,12 +22,19 @@ std::string RequestsInFlight::pendingOrderId(std::string_view id) {
     return "order:" + std::string(id);
 }
 
-void RequestsInFlight::sent(Request request) {
+std::uint64_t RequestsInFlight::sent(Request request) {
     if (requests_.size() >= kMaxRequests) {
         requests_.pop_front();
         ++dropped_;
     }
+    request.number = ++lastNumber_;
     requests_.push_back(std::move(request));
+    return lastNumber_;
+}
+
+bool RequestsInFlight::isWaiting(std::uint64_t number) const {
+    return std::any_of(requests_.begin(), requests_.end(),
+                       [&](const Request& r) { return r.number == number; });
 }
 
 std::optional<RequestsInFlight::Request> RequestsInFlight::answerFirst(const std::vector<std::string>& ids) {
@@ -44,15 +51,17 @@ std::optional<RequestsInFlight::Request> RequestsInFlight::answerFirst(const std
     return answered;
 }
 
-void RequestsInFlight::answered(const ExecutionReport& report) {
+std::optional<RequestsInFlight::Request> RequestsInFlight::answered(const ExecutionReport& report) {
     if (requests_.empty())
-        return;
+        return std::nullopt;
     if (report.type == wire::msg::kCloseHedged) {
         const auto it = std::find_if(requests_.begin(), requests_.end(),
                                      [](const Request& r) { return r.kind == Kind::Offset; });
-        if (it != requests_.end())
-            requests_.erase(it);
-        return;
+        if (it == requests_.end())
+            return std::nullopt;
+        Request answered = std::move(*it);
+        requests_.erase(it);
+        return answered;
     }
     std::vector<std::string> ids;
     std::optional<std::string> number;
@@ -81,16 +90,17 @@ void RequestsInFlight::answered(const ExecutionReport& report) {
         });
     if (number && !followUp)
         ids.push_back(*number);
-    const std::optional<Request> answered = answerFirst(ids);
+    std::optional<Request> answered = answerFirst(ids);
     if (!answered || !number ||
         std::find(answered->answerIds.begin(), answered->answerIds.end(), *number) ==
             answered->answerIds.end())
-        return;
+        return answered;
     for (const std::string& order : orders) {
         if (followed_.size() >= kMaxRequests)
             followed_.pop_front();
         followed_.emplace_back(*number, order);
     }
+    return answered;
 }
 
 std::vector<std::string> RequestsInFlight::takeUnanswered() {

@@ -3,8 +3,10 @@
 // trader reads of it and the ids its answer can name (the request number of a new order, a position,
 // a pending order); a report naming one of them answers the oldest request waiting for it, an offset
 // answer the oldest offset. When the stream is lost, what is still waiting is handed over once, so the
-// trader hears of every request that went without an answer. Main queue only.
+// trader hears of every request that went without an answer. Each request gets a number of its own,
+// so the window that sent it can follow it to its answer. Main queue only.
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -28,15 +30,20 @@ public:
         std::string description;
         // Ids an answer can name: "request:24", "position:300001", "order:400002".
         std::vector<std::string> answerIds;
+        // Given by sent(): 1, 2, ... in the order sent.
+        std::uint64_t number = 0;
     };
 
     static std::string requestNumberId(std::int64_t requestNumber);
     static std::string positionId(std::string_view id);
     static std::string pendingOrderId(std::string_view id);
 
-    void sent(Request request);
-    // An execution report or an offset answer: the oldest request it names is answered.
-    void answered(const ExecutionReport& report);
+    // Notes the request and gives back its number.
+    std::uint64_t sent(Request request);
+    // An execution report or an offset answer: the oldest request it names is answered, and given back.
+    std::optional<Request> answered(const ExecutionReport& report);
+    // Whether the request of that number is still waiting for its answer.
+    bool isWaiting(std::uint64_t number) const;
     // What is still waiting, oldest first, with a line for the ones past the cap; the list is empty
     // afterwards.
     std::vector<std::string> takeUnanswered();
@@ -48,6 +55,7 @@ private:
 
     std::deque<Request> requests_;
     std::size_t dropped_ = 0;
+    std::uint64_t lastNumber_ = 0;
     // Two orders sent before the server's next message carry the same request number, and every
     // report of an order repeats it: the pending orders (tag 79) whose report already answered a
     // request number, so that their later reports (the fill of a market order) do not answer the

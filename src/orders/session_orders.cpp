@@ -8,6 +8,7 @@
 #include "session/business/business_base.h"
 #include "session/business/order_host.h"
 #include "wire/login_inputdata.h"
+#include "wire/wire_names.h"
 
 namespace tc {
 
@@ -27,8 +28,18 @@ SessionOrders::SessionOrders(OrderHost& host)
 }
 
 void SessionOrders::executionReport(const ExecutionReport& report) {
-    requests_.inFlight().answered(report);
+    const std::optional<RequestsInFlight::Request> answered = requests_.inFlight().answered(report);
     applyExecutionReport(report, collections_, host_, &banners_);
+    if (!answered)
+        return;
+    // Told after the report is filed, so the window that waits for it reads the lists it changed.
+    const bool rejected =
+        report.type == wire::msg::kCloseHedged
+            ? report.rejectionCode != 0
+            : report.type == wire::msg::kExecutionReport && report.status == wire::report::kRejected;
+    host_.events().requestAnswered(answered->number, rejected, rejected ? report.rejectionCode : 0,
+                                   rejected ? collections_.GetOrderRejectionReason(report.rejectionCode)
+                                            : std::string());
 }
 
 void SessionOrders::loginPhaseChanged(LoginPhase phase) {

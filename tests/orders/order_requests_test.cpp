@@ -588,6 +588,26 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheServerIsSilentAndEachSentOneWa
     EXPECT_EQ(requests.inFlight().waiting(), 0u) << "told once";
 }
 
+// Each request sent has a number of its own, which the report answering it gives back, so that the
+// window that sent it follows it to its answer; two requests on one position keep theirs apart.
+TEST_F(CloseAllTest, EachRequestSentHasItsOwnNumberWhichItsAnswerGivesBack) {
+    const OrderAnswer close = kept(requests.ClosePosition("P1", dec("0.5"), std::nullopt));
+    const OrderAnswer brackets = kept(requests.EditPositionBrackets("P1", dec("1.2100"), std::nullopt));
+    ASSERT_TRUE(close && brackets);
+    EXPECT_NE(close.request, 0u);
+    EXPECT_NE(brackets.request, 0u);
+    EXPECT_NE(close.request, brackets.request);
+    EXPECT_TRUE(requests.inFlight().isWaiting(close.request));
+    const auto answer = requests.inFlight().answered(ExecutionReport(67, {"10=67", "80=P1", "76=1.5"}));
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->number, close.request);
+    EXPECT_FALSE(requests.inFlight().isWaiting(close.request));
+    EXPECT_TRUE(requests.inFlight().isWaiting(brackets.request));
+    // Lost unanswered: no longer waiting.
+    requests.inFlight().takeUnanswered();
+    EXPECT_FALSE(requests.inFlight().isWaiting(brackets.request));
+}
+
 TEST_F(OrderRequestsTest, TwoOrdersOfOneRequestNumberAreEachAnsweredByTheirOwnReports) {
     ASSERT_TRUE(kept(requests.PlaceOrder(marketBuy())));
     ASSERT_TRUE(kept(requests.PlaceOrder(marketBuy())));

@@ -119,6 +119,8 @@ void ClientModel::subscribe() {
         [this](const interfaces::BulkCloseReport& report) { Q_EMIT bulkCloseReported(report); }));
     keep(c.orders().handleOffsetAnswered(
         [this](const interfaces::OffsetAnswer& answer) { Q_EMIT offsetAnswered(answer); }));
+    keep(c.orders().handleRequestAnswered(
+        [this](const interfaces::RequestAnswer& answer) { Q_EMIT requestAnswered(answer); }));
     keep(c.funding().handleBankDetails(
         [this](const interfaces::BankDetailsArrival& arrival) { Q_EMIT bankDetailsArrived(arrival); }));
     keep(c.funding().handleFundingHistory(

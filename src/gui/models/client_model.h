@@ -122,6 +122,8 @@ Q_SIGNALS:
     void userAccessEdited(const interfaces::UserAccessEdit& edit);
     void bulkCloseReported(const interfaces::BulkCloseReport& report);
     void offsetAnswered(const interfaces::OffsetAnswer& answer);
+    // The server answered a request sent (OrderResult::request names it).
+    void requestAnswered(const interfaces::RequestAnswer& answer);
     void bankDetailsArrived(const interfaces::BankDetailsArrival& arrival);
     void fundingHistoryArrived(interfaces::RequestId id);
     void demoRegistered(const interfaces::DemoRegistrationResult& result);

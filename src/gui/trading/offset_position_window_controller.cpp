@@ -128,11 +128,6 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
 OffsetPositionWindowController::~OffsetPositionWindowController() = default;
 
 bool OffsetPositionWindowController::openFor(const std::string& positionId) {
-    waiting_ = false;
-    // Only the answer to this sheet's own request closes it.
-    if (ClientModel* session = context().clientModel())
-        connect(session, &ClientModel::offsetAnswered, this, &OffsetPositionWindowController::answered,
-                Qt::UniqueConnection);
     return openRecord(positionId,
                       [&](interfaces::Client& c) { return state_.fill(c.model(), c.queries(), positionId); },
                       {ui_->offsetPositionTableView});
@@ -262,34 +257,15 @@ void OffsetPositionWindowController::QuantitySelectedAtIndex(int row, const QStr
 
 void OffsetPositionWindowController::OffsetButtonClicked() {
     interfaces::Client* c = client();
-    if (!c || waiting_)
+    if (!c || isWaitingForAnswer())
         return;
     if (const auto refusal = state_.refusal(c->model(), c->isNetworkAvailable())) {
         showRefusal(refusalText(*refusal));
         return;
     }
     const auto legs = state_.legs();
-    const interfaces::OrderResult result = c->orders().offsetPosition(state_.positionId(), legs);
-    if (!result.sent()) {
-        showRefusal(qt(result.refusalText.empty() ? result.refusalKey : result.refusalText));
-        return;
-    }
-    // Sent once: the sheet waits for the server's answer and sends nothing more meanwhile.
-    waiting_ = true;
-    ui_->offsetButton->setEnabled(false);
-}
-
-void OffsetPositionWindowController::answered(const interfaces::OffsetAnswer& answer) {
-    if (!waiting_ || !isVisible())
-        return; // another window's offset, or one this sheet gave up waiting for
-    waiting_ = false;
-    if (answer.accepted) {
-        accept();
-        Q_EMIT requestSent();
-        return;
-    }
-    ui_->offsetButton->setEnabled(true);
-    showRefusal(qt(answer.reason.empty() ? answer.code : answer.reason));
+    // Sent once: the sheet waits for the server's answer to this request and sends nothing more.
+    takeResult(c->orders().offsetPosition(state_.positionId(), legs));
 }
 
 void OffsetPositionWindowController::refresh(bool fromTick) {
@@ -300,16 +276,11 @@ void OffsetPositionWindowController::refresh(bool fromTick) {
         lines_->setRecords(lines());
         showing_ = wasShowing;
     }
-    if (fromTick || waiting_)
-        return; // while waiting, the offset itself changes the positions
+    if (fromTick)
+        return;
     interfaces::Client* c = client();
     if (!c || !findRecord(c->queries(), DialogRecord::OpenPosition, record()))
         closeAsGone();
-}
-
-void OffsetPositionWindowController::done(int result) {
-    waiting_ = false;
-    RecordSheet::done(result);
 }
 
 } // namespace tc::gui

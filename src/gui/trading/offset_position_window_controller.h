@@ -1,8 +1,9 @@
 #pragma once
 // The sheet that closes an open position against opposite positions of its account, instrument
 // and delivery mode: tick rows, choose how much each gives, send. It stays open until the server
-// answers its own request: done closes it, a rejection is shown and the sheet stays as it was. The
-// position is kept by id; a position that goes away while the sheet waits for nothing closes it.
+// answers its own request (as every record sheet): done closes it, a rejection is shown and the sheet
+// stays as it was. The position is kept by id; a position that goes away while the sheet waits for
+// nothing closes it.
 #include "gui/models/record_table_model.h"
 #include "gui/trading/offset_rules.h"
 #include "gui/trading/record_sheet.h"
@@ -15,10 +16,6 @@ class QComboBox;
 
 namespace Ui {
 class OffsetPositionWindowController;
-}
-
-namespace interfaces {
-struct OffsetAnswer;
 }
 
 namespace tc::gui {
@@ -34,15 +31,11 @@ public:
     bool openFor(const std::string& positionId);
     const OffsetState& state() const { return state_; }
     Ui::OffsetPositionWindowController& ui() const { return *ui_; }
-    // Whether a request of this sheet waits for the server's answer.
-    bool isWaiting() const { return waiting_; }
 
     // The tick of a row (as a click on its box), and the quantity chosen for it.
     void hitCheckbox(int row);
     void QuantitySelectedAtIndex(int row, const QString& quantity);
     void OffsetButtonClicked();
-
-    void done(int result) override;
 
 protected:
     void refresh(bool fromTick) override;
@@ -55,7 +48,6 @@ private:
     void showRows();
     void updateRow(int row);
     void updateTextFieldValues();
-    void answered(const interfaces::OffsetAnswer& answer);
 
     std::unique_ptr<Ui::OffsetPositionWindowController> ui_;
     OffsetState state_;
@@ -63,7 +55,6 @@ private:
 
     RecordTableModel<OffsetLine>* lines_ = nullptr;
     std::vector<QComboBox*> quantityBoxes_;
-    bool waiting_ = false;
     bool showing_ = false;
 };
 

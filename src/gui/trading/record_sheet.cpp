@@ -8,12 +8,16 @@
 #include "gui/controls/entry_marks.h"
 #include "gui/controls/entry_refusal.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "gui/trading/position_dialog_rules.h"
 #include "gui/trading/trade_entries.h"
 #include "interfaces/client.h"
 
+#include <QBoxLayout>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -35,19 +39,32 @@ QString RecordSheet::text(std::string_view key) const {
 
 void RecordSheet::follow(const std::string& id) {
     dropSession();
+    stopWaiting();
     record_ = id;
     session_ = context_.clientModel();
     if (!session_)
         return;
     // The records belong to the old client: let go of them at once.
     follow_.start(this, session_, [this] { session_ = nullptr; });
+    // While a request waits (or went without an answer) the record is changed by it: the answer, not
+    // the tables, tells the sheet what became of it.
     follow_.add(connect(session_, &ClientModel::tick, this, [this] {
-        if (isVisible())
+        if (isVisible() && answerFor_ == 0)
             refresh(true);
     }));
     follow_.add(connect(session_, &ClientModel::tablesChanged, this, [this] {
-        if (isVisible())
+        if (isVisible() && answerFor_ == 0)
             refresh(false);
+    }));
+    follow_.add(connect(session_, &ClientModel::requestAnswered, this, &RecordSheet::answered));
+    follow_.add(
+        connect(session_, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
+            if (state == interfaces::LoginState::Lost || state == interfaces::LoginState::SignedOut)
+                noAnswer();
+        }));
+    follow_.add(connect(session_, &ClientModel::answeringChanged, this, [this](bool answering) {
+        if (!answering)
+            noAnswer();
     }));
 }
 
@@ -88,8 +105,68 @@ void RecordSheet::showRecordLines(const RecordFields& fields, const RecordLines&
 }
 
 void RecordSheet::connectButtons(QPushButton* request, std::function<void()> send, QPushButton* notNow) {
-    connect(request, &QPushButton::clicked, this, std::move(send));
+    requestButton_ = request;
+    connect(request, &QPushButton::clicked, this, [this, send = std::move(send)] {
+        // Sent once: nothing more goes out while its answer is awaited.
+        if (!isWaitingForAnswer())
+            send();
+    });
     connect(notNow, &QPushButton::clicked, this, &QDialog::reject);
+    // The answer line sits above the buttons.
+    answerLine_ = new QLabel(this);
+    answerLine_->setObjectName(QStringLiteral("answerLine"));
+    answerLine_->setWordWrap(true);
+    answerLine_->hide();
+    if (auto* box = qobject_cast<QBoxLayout*>(layout()))
+        box->insertWidget(box->count() - 1, answerLine_);
+}
+
+void RecordSheet::stopWaiting() {
+    answerFor_ = 0;
+    noAnswer_ = false;
+    if (requestButton_)
+        requestButton_->setEnabled(true);
+    if (answerLine_) {
+        answerLine_->hide();
+        answerLine_->setMinimumHeight(0);
+    }
+}
+
+void RecordSheet::answered(const interfaces::RequestAnswer& answer) {
+    // Another window's request, or one this sheet no longer follows. A late answer after the
+    // server's silence is still this sheet's.
+    if (answerFor_ == 0 || answer.request != answerFor_ || !isVisible())
+        return;
+    stopWaiting();
+    if (answer.accepted) {
+        accept();
+        Q_EMIT requestSent();
+        return;
+    }
+    showRefusal(qt(answer.reason.empty() ? answer.code : answer.reason));
+}
+
+void RecordSheet::showAnswerLine(const char* key) {
+    // Keyed, so that a change of language rewrites it.
+    answerLine_->setProperty("langKey", QString::fromLatin1(key));
+    answerLine_->setText(text(key));
+    answerLine_->show();
+    // The line wraps at the sheet's width: the sheet grows so that all of it shows.
+    if (QLayout* box = layout())
+        box->activate();
+    answerLine_->setMinimumHeight(answerLine_->heightForWidth(answerLine_->width()));
+    if (height() < sizeHint().height())
+        resize(width(), sizeHint().height());
+}
+
+void RecordSheet::noAnswer() {
+    if (answerFor_ == 0 || noAnswer_)
+        return;
+    noAnswer_ = true;
+    // The trader may send again, after looking at what became of the first.
+    if (requestButton_)
+        requestButton_->setEnabled(true);
+    showAnswerLine(texts::kSheetRequestNoAnswer);
 }
 
 void RecordSheet::openWithFocus(std::initializer_list<QWidget*> order) {
@@ -109,6 +186,7 @@ void RecordSheet::dropSession() {
 void RecordSheet::done(int result) {
     // A sheet that is not showing follows nothing; the next opening follows its record again.
     dropSession();
+    stopWaiting();
     SheetController::done(result);
 }
 
@@ -146,8 +224,16 @@ void RecordSheet::showRefusal(const QString& message) {
 
 bool RecordSheet::takeResult(const interfaces::OrderResult& result) {
     if (result.sent()) {
-        accept();
-        Q_EMIT requestSent();
+        // The sheet stays until the server answers this request: closing now would look done.
+        answerFor_ = result.request;
+        noAnswer_ = false;
+        if (answerFor_ == 0) {
+            accept();
+            Q_EMIT requestSent();
+            return true;
+        }
+        requestButton_->setEnabled(false);
+        showAnswerLine(texts::kSheetWaitingForAnswer);
         return true;
     }
     showRefusal(QString::fromStdString(result.refusalText.empty() ? result.refusalKey : result.refusalText));

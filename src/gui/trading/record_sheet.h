@@ -2,7 +2,10 @@
 // What the position dialogs share: a sheet on the main window that keeps the id of one record, looks
 // it up again at every use, and closes with a message when it is gone (or when the session is
 // replaced). Each request's outcome is the command's own answer: a refusal is shown here, on this
-// sheet, and nothing that another window sends or is refused closes or alerts this one.
+// sheet, and nothing that another window sends or is refused closes or alerts this one. A request
+// sent keeps the sheet open, its button disabled, until the server answers that request: done closes
+// the sheet, a rejection is shown on it. A loss of the line or a silent server first leaves it open
+// saying the request had no answer and where to look for its outcome.
 #include "gui/app/sheet_controller.h"
 #include "gui/models/session_follow.h"
 #include "gui/trading/position_dialog_rules.h"
@@ -10,6 +13,7 @@
 #include <QMetaObject>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -19,10 +23,12 @@
 namespace interfaces {
 class Client;
 struct OrderResult;
+struct RequestAnswer;
 } // namespace interfaces
 
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -44,8 +50,14 @@ public:
 Q_SIGNALS:
     // The record went away while the sheet showed it; the sheet closed and said so.
     void recordGone();
-    // A request went out and the sheet closed.
+    // The server carried out the sheet's request and the sheet closed.
     void requestSent();
+
+public:
+    // Whether the sheet's request waits for the server's answer.
+    bool isWaitingForAnswer() const { return answerFor_ != 0 && !noAnswer_; }
+    // The line above the buttons: waiting for the answer, or no answer came (hidden otherwise).
+    QLabel* answerLine() const { return answerLine_; }
 
 protected:
     // Keeps the id and follows the session (tick, table changes, replacement) while shown.
@@ -88,7 +100,8 @@ protected:
     void markField(QWidget* field, const TradeEntry& entry, std::string_view fieldKey) const;
     // A field marked with the refusal its button would show (refusalText), or unmarked with none.
     void markRefusal(QWidget* field, const std::optional<Refusal>& refusal) const;
-    // The answer of a request this sheet made: sent closes the sheet, a refusal is shown.
+    // The answer of a request this sheet made: sent, the sheet waits for the server's answer to it;
+    // a refusal is shown.
     bool takeResult(const interfaces::OrderResult& result);
 
     interfaces::Client* client() const;
@@ -97,6 +110,12 @@ protected:
 
 private:
     void dropSession();
+    // The sheet forgets the request it waited for: its button sends again, the answer line hides.
+    void stopWaiting();
+    void answered(const interfaces::RequestAnswer& answer);
+    // The line was lost or the server went silent: the request may or may not have been carried out.
+    void noAnswer();
+    void showAnswerLine(const char* key);
     // Opens the sheet on its owner with the focus on the first of `order` that takes input (the
     // last one whatever it is).
     void openWithFocus(std::initializer_list<QWidget*> order);
@@ -105,6 +124,11 @@ private:
     std::string record_;
     ClientModel* session_ = nullptr;
     SessionFollow follow_;
+    QPushButton* requestButton_ = nullptr;
+    QLabel* answerLine_ = nullptr;
+    // The request sent and not answered (0: none), and whether the line went before its answer.
+    std::uint64_t answerFor_ = 0;
+    bool noAnswer_ = false;
 };
 
 } // namespace tc::gui

@@ -81,6 +81,10 @@ public:
     // The server answered an offset (close of hedged positions) request: its rejection code (0 when
     // done) and, for a rejection, the reason as shown.
     virtual void offsetAnswered(std::int32_t /*rejectionCode*/, const std::string& /*reason*/) {}
+    // A report answered the order request of that number (see OrderAnswer::request): done, or
+    // rejected with its code and the reason as shown.
+    virtual void requestAnswered(std::uint64_t /*request*/, bool /*rejected*/, std::int32_t /*rejectionCode*/,
+                                 const std::string& /*reason*/) {}
 };
 
 // What the session shows the user besides the typed events: the welcome sound, banners and alerts

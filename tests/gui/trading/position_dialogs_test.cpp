@@ -138,6 +138,18 @@ protected:
         return text;
     }
 
+    // A request sent from a sheet: the sheet stays open, says it waits and sends nothing more, until
+    // the server's answer closes it.
+    void waitsThenCloses(RecordSheet* sheet, QPushButton* send) {
+        EXPECT_TRUE(sheet->isVisible());
+        EXPECT_TRUE(sheet->isWaitingForAnswer());
+        EXPECT_FALSE(send->isEnabled());
+        EXPECT_TRUE(sheet->answerLine()->isVisible());
+        EXPECT_EQ(sheet->answerLine()->text(), context->text(texts::kSheetWaitingForAnswer));
+        EXPECT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+        EXPECT_FALSE(alertOn(sheet));
+    }
+
     std::unique_ptr<MainWindowController> window;
     GridPane* open = nullptr;
     GridPane* pending = nullptr;
@@ -185,7 +197,7 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
 
     type(find<QComboBox>(sheet, "QuantityComboField"), "0.5");
     QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
-    EXPECT_FALSE(sheet->isVisible());
+    waitsThenCloses(sheet, find<QPushButton>(sheet, "CloseAndCancelButton"));
     ASSERT_TRUE(waitFor([&] { return serverPosition(300001) && serverPosition(300001)->qty == "1"; }));
     ASSERT_TRUE(
         waitFor([&] { return record(DialogRecord::OpenPosition, "300001")->RemainingQty == dec("1"); }));
@@ -194,7 +206,7 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
     EXPECT_EQ(find<QComboBox>(sheet, "QuantityComboField")->currentText(), "1");
     QTest::keyClick(find<QComboBox>(sheet, "QuantityComboField")->lineEdit(), Qt::Key_Return);
-    EXPECT_FALSE(sheet->isVisible());
+    waitsThenCloses(sheet, find<QPushButton>(sheet, "CloseAndCancelButton"));
     ASSERT_TRUE(waitFor([&] { return !serverPosition(300001); }));
     ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::OpenPosition, "300001"); }));
 }
@@ -355,7 +367,7 @@ TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAnd
     auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
     ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
     QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
-    EXPECT_FALSE(sheet->isVisible());
+    waitsThenCloses(sheet, find<QPushButton>(sheet, "CloseAndCancelButton"));
 
     std::shared_ptr<const tc::Order> settled;
     ASSERT_TRUE(waitFor([&] {
@@ -411,6 +423,63 @@ TEST_F(PositionDialogsTest, ASheetWhoseRecordGoesClosesWithAMessageAndOthersAnsw
     EXPECT_TRUE(told->text().contains("300002"));
 }
 
+// A request the server does not answer leaves its sheet open: waiting, one send only, then saying it
+// had no answer when the server falls silent or the line goes; an answer that comes late still counts.
+TEST_F(PositionDialogsTest, ASheetWhoseRequestHasNoAnswerStaysOpenAndSaysSo) {
+    open->runAction(RowAction::ClosePosition, "300001");
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    auto* quantity = find<QComboBox>(sheet, "QuantityComboField");
+    auto* close = find<QPushButton>(sheet, "CloseAndCancelButton");
+    type(quantity, "0.5");
+    // A rejection shows its reason on the sheet, which stays, ready to send again.
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    QTest::mouseClick(close, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return alertOn(sheet) != nullptr; }));
+    EXPECT_FALSE(alertOn(sheet)->informativeText().isEmpty());
+    alertOn(sheet)->accept();
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(close->isEnabled());
+    EXPECT_FALSE(sheet->answerLine()->isVisible());
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", true));
+
+    server->pauseStream(true);
+    QTest::mouseClick(close, Qt::LeftButton);
+    EXPECT_TRUE(sheet->isWaitingForAnswer());
+    EXPECT_FALSE(close->isEnabled());
+    EXPECT_EQ(sheet->answerLine()->text(), context->text(texts::kSheetWaitingForAnswer));
+    // Return sends nothing more while the answer is awaited.
+    QTest::keyClick(quantity->lineEdit(), Qt::Key_Return);
+    EXPECT_TRUE(sheet->isVisible());
+    // The server falls silent: the sheet says its request had no answer and where to look.
+    ASSERT_TRUE(waitFor([&] { return !sheet->isWaitingForAnswer(); }, 30000));
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(sheet->answerLine()->isVisible());
+    EXPECT_EQ(sheet->answerLine()->text(), context->text(texts::kSheetRequestNoAnswer));
+    EXPECT_TRUE(close->isEnabled());
+    // Its answer comes late: it is taken, and only the one close went.
+    server->pauseStream(false);
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1"; }));
+    EXPECT_FALSE(alertOn(sheet));
+
+    // The server stops, then the line goes before any answer: the sheet stays and says so.
+    open->runAction(RowAction::ModifyBrackets, "300001");
+    auto* modify = window->findChild<ModifyPositionWindowController*>();
+    ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
+    server->pauseStream(true);
+    QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
+    ASSERT_TRUE(modify->isWaitingForAnswer());
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return !modify->isWaitingForAnswer(); }));
+    EXPECT_TRUE(modify->isVisible());
+    EXPECT_EQ(modify->answerLine()->text(), context->text(texts::kSheetRequestNoAnswer));
+    // All of it shows, wrapped at the sheet's width.
+    QLabel* line = modify->answerLine();
+    EXPECT_GE(line->height(), line->heightForWidth(line->width()));
+    server->pauseStream(false);
+}
+
 TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     // The demo's take profit of 300001 comes with the pending orders, after the login.
     ASSERT_TRUE(waitFor(
@@ -438,7 +507,7 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
                 0.00001, 1e-9);
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
     EXPECT_FALSE(alertOn(modify)) << alertOn(modify)->informativeText().toStdString();
-    EXPECT_FALSE(modify->isVisible());
+    waitsThenCloses(modify, find<QPushButton>(modify, "ModifyButton"));
     ASSERT_TRUE(waitFor([&] {
         const auto p = record(DialogRecord::OpenPosition, "300001");
         return p && p->LimitPrice == dec(raised.toStdString());
@@ -515,7 +584,7 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     find<QLineEdit>(modify, "OrderPriceTextField")->selectAll();
     QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
-    EXPECT_FALSE(modify->isVisible());
+    waitsThenCloses(modify, find<QPushButton>(modify, "ModifyButton"));
     ASSERT_TRUE(waitFor([&] {
         const auto o = record(DialogRecord::PendingOrder, id);
         return o && o->OrderPrice == dec("1.04") && o->RemainingQty == dec("2");
@@ -530,7 +599,7 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     EXPECT_EQ(find<QPushButton>(cancel, "CloseAndCancelButton")->text(),
               QString("Cancel Limit Order #%1").arg(QString::fromStdString(id)));
     QTest::mouseClick(find<QPushButton>(cancel, "CloseAndCancelButton"), Qt::LeftButton);
-    EXPECT_FALSE(cancel->isVisible());
+    waitsThenCloses(cancel, find<QPushButton>(cancel, "CloseAndCancelButton"));
     ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::PendingOrder, id); }));
 }
 
@@ -635,8 +704,9 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     // The server rejects it: the reason shows and the sheet stays, ready to send again.
     ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
     QTest::mouseClick(find<QPushButton>(offset, "offsetButton"), Qt::LeftButton);
-    EXPECT_TRUE(offset->isWaiting());
+    EXPECT_TRUE(offset->isWaitingForAnswer());
     EXPECT_FALSE(find<QPushButton>(offset, "offsetButton")->isEnabled());
+    EXPECT_EQ(offset->answerLine()->text(), context->text(texts::kSheetWaitingForAnswer));
     ASSERT_TRUE(waitFor([&] { return alertOn(offset) != nullptr; }));
     EXPECT_FALSE(alertOn(offset)->informativeText().isEmpty());
     alertOn(offset)->accept();
@@ -646,7 +716,7 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
 
     ASSERT_TRUE(server->setMarketOpen("EURUSD", true));
     QTest::mouseClick(find<QPushButton>(offset, "offsetButton"), Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return !offset->isVisible(); }));
+    waitsThenCloses(offset, find<QPushButton>(offset, "offsetButton"));
     EXPECT_FALSE(CommonAlert::showing(window.get(), QStringLiteral("dialogRecordGone")));
     ASSERT_TRUE(waitFor([&] { return !serverPosition(300901) && serverPosition(300001)->qty == "0.5"; }));
 }
@@ -668,14 +738,14 @@ TEST_F(PositionDialogsTest, OffsetReturnInAQuantityEndsTheEntryOnlyAndLegsKeepTh
         type(quantity, "0.3");
         QTest::keyClick(quantity->lineEdit(), key);
         EXPECT_TRUE(offset->isVisible());
-        EXPECT_FALSE(offset->isWaiting());
+        EXPECT_FALSE(offset->isWaitingForAnswer());
         EXPECT_EQ(quantity->currentText(), "0.3");
         EXPECT_EQ(find<QLineEdit>(offset, "OffsetQtyTextField")->text(), "0.3");
     }
     type(quantity, "0.3000001");
     EXPECT_EQ(refusedBy(offset, send),
               context->text(texts::kQuantityMustMultipleLots).replace("{0}", "0.01"));
-    EXPECT_FALSE(offset->isWaiting());
+    EXPECT_FALSE(offset->isWaitingForAnswer());
     EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 
     type(quantity, "0.3");
@@ -727,7 +797,7 @@ TEST_F(PositionDialogsTest, OffsetQuantitiesAreMarkedAsTheButtonRefusesAndEscape
                 button->click();
     }
     EXPECT_TRUE(waitFor([&] { return !offset->isVisible(); }));
-    EXPECT_FALSE(offset->isWaiting());
+    EXPECT_FALSE(offset->isWaitingForAnswer());
     EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 }
 

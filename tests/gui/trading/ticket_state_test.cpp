@@ -69,6 +69,8 @@ struct FakeOrders : interfaces::Orders {
     std::unique_ptr<interfaces::Handler> handleOrderRefused(OrderRefusedFn) override { return nullptr; }
     std::unique_ptr<interfaces::Handler> handleBulkCloseReport(BulkCloseFn) override { return nullptr; }
     std::unique_ptr<interfaces::Handler> handleOffsetAnswered(OffsetAnsweredFn) override { return nullptr; }
+    bool isRequestWaiting(std::uint64_t) const override { return false; }
+    std::unique_ptr<interfaces::Handler> handleRequestAnswered(RequestAnsweredFn) override { return nullptr; }
 };
 
 struct TicketStateTest : ::testing::Test, markettest::Session {
