@@ -5,11 +5,11 @@
 
 #include "platform/decimal.h"
 #include "platform/log.h"
+#include "platform/strict_integer.h"
 #include "wire/wire_date.h"
 #include "wire/wire_names.h"
 
 #include <algorithm>
-#include <charconv>
 #include <set>
 
 using namespace tc;
@@ -31,13 +31,9 @@ std::string valueOf(const FieldMap& fields, int tag) {
 
 template <typename T>
 std::optional<T> integerOf(std::string_view text) {
-    T value{};
-    if (text.empty() || text.size() > kMaxOrderValueBytes)
+    if (text.size() > kMaxOrderValueBytes)
         return std::nullopt;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc{} || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
+    return tc::platform::strictInteger<T>(text);
 }
 
 // A decimal text in units of 10^-decimals. Zeros past the last kept decimal are dropped first, as

@@ -251,11 +251,11 @@ std::vector<DeskMessage> ServiceDesk::approvalRequest(const std::string& user, c
     const int action = static_cast<int>(tc::platform::lenientInteger(valueOf(f, tag::kApprovalAction)));
     tc::funding::FinancialApproval money;
     money.loadFromString(valueOf(f, tag::kApprovalRecord), 0);
-    const bool deposit = action == 801;
+    const bool deposit = action == tc::wire::approval::kDeposit;
     const int accountId = static_cast<int>(deposit ? money.beneficiaryAccount : money.benefactorAccount);
     const Account* account = market_.findAccount(accountId);
     const std::int64_t right = deposit ? 0x10 : 0x20;
-    if (action != 801 && action != 802) {
+    if (action != tc::wire::approval::kDeposit && action != tc::wire::approval::kWithdrawal) {
         Log::warning("testserver: approval request {} of {} refused: unknown action", action, user);
         return {};
     }

@@ -16,7 +16,9 @@ With --same-as-english it also lists the keys whose text is the English text wor
 and trading terms may rightly stay so; anything else is English left untranslated).
 Every other line of the output starts with "#", so the whole output reads as a table too.
 For English it also lists the keys the program uses (C++ string literals under src/, langKey and
-langToolTipKey of the .ui files, by number or by name) that have no English text.
+langToolTipKey of the .ui files, by number or by name) that have no English text, and the English
+keys nothing uses: no literal or text name (texts::kBid) in the code, no .ui file and no entry of
+the product localisation list names them (a text left behind, to be taken out of every table).
 
 A table that is complete goes into tools/finished_languages.txt (its folder name on a line of its
 own); from then on ctest's language_tables.complete_finished_languages fails when any of the above
@@ -164,11 +166,12 @@ class Problems:
         self.unknown = []  # keys not in English
         self.same = []  # keys whose text is the English one, letters and all
         self.used_without_text = []  # (key, where) keys the program uses that English lacks
+        self.unused = []  # English keys nothing uses
 
     def faults(self):
         """Everything that makes a table incomplete (unknown keys do no harm)."""
         return (len(self.missing) + len(self.placeholders) + len(self.empty) + len(self.twice) +
-                len(self.unreadable) + len(self.used_without_text))
+                len(self.unreadable) + len(self.used_without_text) + len(self.unused))
 
 
 def compare(english, table):
@@ -198,6 +201,7 @@ def check_english(english, used):
     p.twice = [(k, english.lines[k]) for k in english.twice()]
     p.unreadable = list(english.unreadable)
     p.used_without_text = [(k, where) for k, where in sorted(used.items()) if k not in english.texts]
+    p.unused = [k for k in english.texts if k not in used]
     return p
 
 
@@ -255,6 +259,31 @@ def keys_in_code(root):
             for literal in literals:
                 if CODE_KEY_RE.match(literal) and (rel, literal) not in NOT_TEXT_KEYS:
                     used.setdefault(literal, rel)
+    return used
+
+
+TEXT_NAME_RE = re.compile(r"\btexts::(k\w+)")
+# A string literal (kept: "//" inside one starts no comment) or a comment (dropped).
+STRING_OR_COMMENT_RE = re.compile(r'"(?:\\.|[^"\\\n])*"|//[^\n]*|/\*.*?\*/', re.S)
+
+
+def without_comments(source):
+    return STRING_OR_COMMENT_RE.sub(lambda m: m.group(0) if m.group(0).startswith('"') else " ", source)
+
+
+def keys_named_in_code(root, resources=None):
+    """Keys the C++ code under src/ names by their generated text names (texts::kBid)."""
+    by_name = text_keys_by_name(resources or os.path.join(root, "resources"))
+    used = {}
+    for folder, _, files in sorted(os.walk(os.path.join(root, "src"))):
+        for name in sorted(files):
+            if not name.endswith((".cpp", ".h")):
+                continue
+            path = os.path.join(folder, name)
+            with open(path, encoding="utf-8", errors="replace") as f:
+                for text_name in TEXT_NAME_RE.findall(without_comments(f.read())):
+                    if text_name in by_name:
+                        used.setdefault(by_name[text_name], os.path.relpath(path, root))
     return used
 
 
@@ -319,7 +348,7 @@ def keys_in_product_localization(resources):
 
 def keys_used(root, resources):
     used = keys_in_product_localization(resources)
-    for found in (keys_in_forms(root, resources), keys_in_code(root)):
+    for found in (keys_in_forms(root, resources), keys_in_code(root), keys_named_in_code(root, resources)):
         for key, where in found.items():
             used.setdefault(key, where)
     return used
@@ -354,6 +383,8 @@ def report(folder, name, english, p, summary, out, same=False):
               ("not in English", len(p.unknown))]
     if p.used_without_text:
         counts.insert(0, ("used without a text", len(p.used_without_text)))
+    if p.unused:
+        counts.append(("used nowhere", len(p.unused)))
     listed = [(label, n) for label, n in counts if n]
     head = "# %s (%s): " % (folder, name)
     out.write(head + (", ".join("%s %d" % (label, n) for label, n in listed) if listed else "complete") + "\n")
@@ -373,6 +404,8 @@ def report(folder, name, english, p, summary, out, same=False):
         out.write("# unreadable line %d: %s\n" % (number, reason))
     for key in p.unknown:
         out.write("# not in English %s\n" % key)
+    for key in p.unused:
+        out.write("# used nowhere %s: %s\n" % (key, escaped(english.texts[key])))
     if same:
         for key in p.same:
             out.write("# same as English %s: %s\n" % (key, escaped(english.texts[key])))

@@ -15,6 +15,7 @@
 #include "platform/decimal_text.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
+#include "platform/strict_integer.h"
 #include "session/business/business_base.h"
 #include "session/business/session_events.h"
 #include "wire/login_inputdata.h"
@@ -137,10 +138,7 @@ std::optional<std::int64_t> echoedRequestNumber(const std::vector<TaggedField>& 
     for (const TaggedField& f : fields) {
         if (f.tag != tag::kRequestId)
             continue;
-        std::int64_t value = 0;
-        const auto [end, ec] = std::from_chars(f.value.data(), f.value.data() + f.value.size(), value);
-        echoed =
-            ec == std::errc() && end == f.value.data() + f.value.size() ? std::optional(value) : std::nullopt;
+        echoed = platform::strictInteger<std::int64_t>(f.value);
     }
     return echoed;
 }
@@ -234,7 +232,7 @@ FundingMessage depositMessage(const NewDeposit& deposit) {
         }
         m.startRequest(msg::kApproval);
         m.setValue(tag::kApprovalCount, "1");
-        m.setValue(tag::kApprovalAction, "801");
+        m.setValue(tag::kApprovalAction, std::to_string(wire::approval::kDeposit));
         m.setValue(tag::kApprovalRecord, record.text);
         m.setValue(tag::kApprovalFlag, "0");
     }
@@ -254,7 +252,7 @@ FundingMessage withdrawalMessage(const NewWithdrawal& withdrawal) {
     MessageBase& m = out.message;
     m.startRequest(msg::kApproval);
     m.setValue(tag::kApprovalCount, "1");
-    m.setValue(tag::kApprovalAction, "802");
+    m.setValue(tag::kApprovalAction, std::to_string(wire::approval::kWithdrawal));
     if (withdrawal.remarks)
         m.setValue(tag::kRemarks, *withdrawal.remarks);
     m.setValue(tag::kApprovalRecord, record.text);
@@ -270,7 +268,7 @@ std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& r
         return line(language, key, value);
     };
     const auto orEmpty = [](const std::optional<std::string>& v) { return v.value_or(""); };
-    if (action == 801)
+    if (action == wire::approval::kDeposit)
         return {
             l("0725", std::to_string(request.approvalRequestId)),
             l("0012", std::to_string(info.beneficiaryAccount)),
@@ -284,7 +282,7 @@ std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& r
             l("0718", orEmpty(info.destinationBankAccount)),
             l("0622", request.remarks),
         };
-    if (action == 802)
+    if (action == wire::approval::kWithdrawal)
         return {
             l("0725", std::to_string(request.approvalRequestId)),
             l("0012", std::to_string(info.benefactorAccount)),
@@ -312,7 +310,7 @@ ApprovalBanner approvalBanner(std::int64_t action, const ApprovalReq& request, s
 }
 
 ApprovalBanner lateReceiptBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language) {
-    const bool deposit = action == 801;
+    const bool deposit = action == wire::approval::kDeposit;
     const FinancialApproval none;
     const FinancialApproval& info = request.information ? *request.information : none;
     ApprovalBanner banner;
@@ -400,7 +398,7 @@ interfaces::FundingRequestSent SessionFunding::sendDepositRequest(const NewDepos
         platform::Log::warning("deposit request not composed: {}", composed.error);
         return refusal(kDepositRefused, "93332");
     }
-    return send(composed.message, deposit.mode == kOnlinePayment ? 0 : 801);
+    return send(composed.message, deposit.mode == kOnlinePayment ? 0 : wire::approval::kDeposit);
 }
 
 interfaces::FundingRequestSent SessionFunding::sendWithdrawalRequest(const NewWithdrawal& withdrawal) {
@@ -416,7 +414,7 @@ interfaces::FundingRequestSent SessionFunding::sendWithdrawalRequest(const NewWi
         platform::Log::warning("withdrawal request not composed: {}", composed.error);
         return refusal(kWithdrawalRefused, "93332");
     }
-    return send(composed.message, 802);
+    return send(composed.message, wire::approval::kWithdrawal);
 }
 
 interfaces::RequestId SessionFunding::requestGetAllPayGateSettings() {
@@ -536,14 +534,15 @@ void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& re
                                       WaitingApprovals::Answer answer) {
     const std::int64_t language = business_.application().selectedLanguage();
     using Kind = interfaces::FundingReply::Kind;
-    if (action == 801 || action == 802) {
+    if (action == wire::approval::kDeposit || action == wire::approval::kWithdrawal) {
         std::vector<std::string> lines = approvalLines(action, request, language);
         if (answer.late) {
             // No window waits for it, and it may be money that moved: the trader is told all the same.
             ApprovalBanner late = lateReceiptBanner(action, request, language);
             events_->CommonUserNotification(std::move(late.message), std::move(late.title));
         }
-        interfaces::FundingReply reply{action == 801 ? Kind::DepositRequested : Kind::WithdrawalRequested,
+        interfaces::FundingReply reply{action == wire::approval::kDeposit ? Kind::DepositRequested
+                                                                          : Kind::WithdrawalRequested,
                                        request.approvalRequestId,
                                        action,
                                        0,
@@ -566,11 +565,12 @@ bool SessionFunding::toldRefusal(const Tags& tags, interfaces::FundingFailure fa
         return false;
     const bool payment = failure.request == interfaces::FundingFailure::Request::Payment;
     if (!payment)
-        failure.id =
-            waiting_
-                .answered(failure.request == interfaces::FundingFailure::Request::Deposit ? 801 : 802,
-                          echoedRequestNumber(tags))
-                .ticket;
+        failure.id = waiting_
+                         .answered(failure.request == interfaces::FundingFailure::Request::Deposit
+                                       ? wire::approval::kDeposit
+                                       : wire::approval::kWithdrawal,
+                                   echoedRequestNumber(tags))
+                         .ticket;
     failure.code = answer.error;
     failure.text = answer.text.empty() ? fmt::format("The server refused the {} (error {}).",
                                                      payment ? "payment" : "request", answer.error)
@@ -584,14 +584,16 @@ bool SessionFunding::toldRefusal(const Tags& tags, interfaces::FundingFailure fa
 
 void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
     using Request = interfaces::FundingFailure::Request;
-    if (toldRefusal(tags, {0, 0, {}, action == 801 ? Request::Deposit : Request::Withdrawal},
+    if (toldRefusal(tags,
+                    {0, 0, {}, action == wire::approval::kDeposit ? Request::Deposit : Request::Withdrawal},
                     static_cast<std::uint64_t>(action)))
         return;
     const ApprovalAnswer answer = approvalAnswerOf(tags);
     const std::uint64_t id = answer.requestId;
     auto approval = std::make_shared<FinancialApproval>();
     readFinancialApproval(*approval, answer);
-    const std::uint64_t account = action == 801 ? approval->beneficiaryAccount : approval->benefactorAccount;
+    const std::uint64_t account =
+        action == wire::approval::kDeposit ? approval->beneficiaryAccount : approval->benefactorAccount;
     if (id == 0 || approval->approvalRequestId != id || account == 0)
         return;
     if (const auto known = collections_.approvalRequests.find(id);
@@ -604,7 +606,8 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
             collections_.financialApprovals.try_emplace(id, approval);
         }
         records::readTagged(tags, kApprovalStatusLayout, request);
-        if (announced_.insert(id).second && (action == 802 || request.transMasterId == 0))
+        if (announced_.insert(id).second &&
+            (action == wire::approval::kWithdrawal || request.transMasterId == 0))
             announceApproval(action, request,
                              waiting_.answered(action, echoedRequestNumber(tags), askedOf(*approval)));
         return;
@@ -615,14 +618,15 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
     }
     auto request = std::make_shared<ApprovalReq>();
     records::readTagged(tags, kNewApprovalLayout, *request);
-    request->approvalSubType = action == 801 ? ApprovalReq::kDepositSubType : ApprovalReq::kWithdrawalSubType;
+    request->approvalSubType =
+        action == wire::approval::kDeposit ? ApprovalReq::kDepositSubType : ApprovalReq::kWithdrawalSubType;
     request->information = approval;
     collections_.approvalRequests[id] = request;
     collections_.financialApprovals[id] = approval;
     announced_.insert(id);
     // A gateway deposit is followed by the gateway's own announcements instead, and answers no
     // approval request of ours.
-    if (action == 802 || request->transMasterId == 0)
+    if (action == wire::approval::kWithdrawal || request->transMasterId == 0)
         announceApproval(action, *request,
                          waiting_.answered(action, echoedRequestNumber(tags), askedOf(*approval)));
 }
@@ -630,8 +634,8 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
 void SessionFunding::createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) {
     const Tags tags = records::taggedFields(fields);
     switch (actionCode) {
-    case 801:
-    case 802:
+    case wire::approval::kDeposit:
+    case wire::approval::kWithdrawal:
         newApprovalRequest(actionCode, tags);
         return;
     case 927:

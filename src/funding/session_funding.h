@@ -38,7 +38,7 @@ struct FundingMessage {
 FundingMessage depositMessage(const NewDeposit& deposit);
 FundingMessage withdrawalMessage(const NewWithdrawal& withdrawal);
 
-// The label-0x03-value lines of a deposit (801) or withdrawal (802) request; empty for other actions.
+// The label-0x03-value lines of a deposit or withdrawal request (wire::approval); empty for other actions.
 // The amount is the request's standing amount: what was asked for while nothing is approved.
 std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& request,
                                        std::int64_t language);
@@ -48,7 +48,7 @@ struct ApprovalBanner {
     std::string message;
 };
 ApprovalBanner approvalBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language);
-// The banner of a receipt (801, 802) that came after its window had stopped waiting: the request, the
+// The banner of a receipt (wire::approval) that came after its window had stopped waiting: the request, the
 // account and the amount asked for, and where to look before sending it again.
 ApprovalBanner lateReceiptBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language);
 
@@ -90,7 +90,7 @@ private:
     using Tags = std::vector<records::TaggedField>;
 
     bool accountHeld(const std::shared_ptr<const AccountDetails>& account) const;
-    // Sends a composed request; `approvalAction` (801, 802) makes it an approval request that waits
+    // Sends a composed request; `approvalAction` (wire::approval) makes it an approval request that waits
     // for its answer, 0 a gateway payment.
     interfaces::FundingRequestSent send(MessageBase& message, std::int64_t approvalAction);
     // The text of `key` in the user's language, its {0} the text of `whyKey` when one is given.
@@ -98,7 +98,8 @@ private:
     std::shared_ptr<PayGateTransaction> addOrUpdatePayGateTransaction(std::shared_ptr<PayGateTransaction> tx);
     void announcePayGate(std::int32_t state, const std::shared_ptr<PayGateTransaction>& tx,
                          std::int64_t error);
-    // A receipt (801, 802) names the request it answers; one given up is told with a banner too.
+    // A receipt (of a wire::approval action) names the request it answers; one given up is told with a banner
+    // too.
     void announceApproval(std::int64_t action, const ApprovalReq& request,
                           WaitingApprovals::Answer answer = {});
     void newApprovalRequest(std::int64_t action, const Tags& tags);
@@ -113,7 +114,8 @@ private:
     BusinessBase& business_;
     std::unique_ptr<SessionEvents> events_;
     FundingCollections collections_;
-    // Requests whose answer (801, 802) was told; within the requests held, so bounded by them.
+    // Requests whose answer (a wire::approval receipt) was told; within the requests held, so bounded by
+    // them.
     std::unordered_set<std::uint64_t> announced_;
     WaitingApprovals waiting_;
     ReplyListener replyListener_;

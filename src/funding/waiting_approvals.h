@@ -37,7 +37,7 @@ public:
         friend bool operator==(const Answer&, const Answer&) = default;
     };
 
-    // A request of `action` (801 deposit, 802 withdrawal) went out with request number `number`;
+    // A request of `action` (wire::approval::kDeposit or kWithdrawal) went out with request number `number`;
     // its ticket, never 0.
     std::uint64_t sent(std::int64_t action, std::int64_t number, std::optional<Asked> asked = std::nullopt);
     // No one waits for the request of `ticket` any more; its answer, when it comes, is a late one.

@@ -1,6 +1,7 @@
 // tradegui_screens: renders every window and sheet offscreen to PNG files, signed in as the demo
 // user to the in-process test server so that every window shows live data, and checks their
 // layout, tab order and texts. How to run it is kUsage below, which --help prints.
+#include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/language_list.h"
@@ -10,7 +11,6 @@
 #include "gui/screens/offscreen_desktop.h"
 #include "gui/screens/screen_checks.h"
 #include "gui/screens/screen_registry.h"
-#include "gui/settings/font_sizes.h"
 #include "market.h"
 #include "model/session_queries.h"
 #include "model/text/language_string.h"

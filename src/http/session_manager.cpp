@@ -1,8 +1,7 @@
 #include "http/session_manager.h"
+#include "platform/strict_integer.h"
 
 #include <fmt/format.h>
-
-#include <charconv>
 
 namespace tc::http {
 
@@ -73,10 +72,8 @@ namespace {
 
 std::int64_t contentLength(const URLRequest& request) {
     if (auto cl = request.headers.value("Content-Length")) {
-        std::int64_t n = -1;
-        auto [p, ec] = std::from_chars(cl->data(), cl->data() + cl->size(), n);
-        if (ec == std::errc() && p == cl->data() + cl->size() && n >= 0)
-            return n;
+        if (const auto n = platform::strictInteger<std::int64_t>(*cl); n && *n >= 0)
+            return *n;
     }
     return -1;
 }

@@ -10,6 +10,7 @@
 #include "orders/request_layout.h"
 #include "platform/decimal_text.h"
 #include "platform/log.h"
+#include "platform/strict_integer.h"
 #include "session/business/order_host.h"
 #include "session/business/session_requests.h"
 #include "wire/separators.h"
@@ -17,7 +18,6 @@
 #include "wire/wire_names.h"
 
 #include <algorithm>
-#include <charconv>
 #include <utility>
 #include <vector>
 
@@ -48,12 +48,7 @@ Decimal quoteAt(const Decimal& value, std::int32_t decimals) {
 }
 
 std::optional<std::int32_t> accountNumberOf(const Order& record) {
-    std::int32_t v = 0;
-    const std::string& text = record.AccountNumber;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return v;
+    return platform::strictInteger<std::int32_t>(record.AccountNumber);
 }
 
 // Record texts from the server go between our own separators; one holding a control byte would

@@ -214,4 +214,10 @@ inline constexpr int kPositionOpened = 74;
 
 } // namespace report
 
+// The actions (tag::kApprovalAction) of an approval request and of the receipt that answers it.
+namespace approval {
+inline constexpr int kDeposit = 801;
+inline constexpr int kWithdrawal = 802;
+} // namespace approval
+
 } // namespace tc::wire

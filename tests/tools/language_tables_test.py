@@ -110,6 +110,12 @@ class Lister(unittest.TestCase):
         english = texts.load_table(self.root, "en")
         p = texts.check_english(english, texts.keys_used(self.root, self.root))
         self.assertEqual([k for k, _ in p.used_without_text], ["0012", "44444", "90001", "kGone"])
+        # Buy and Line are used nowhere; a text name in the code uses its key, a name in a comment
+        # or one that is no text's does not.
+        self.assertEqual(p.unused, ["0001", "0002", "0003"])
+        write(self.root, "src/gui/c.cpp", '// texts::kBuy\nf(texts::kOrderOf); g(texts::kNone);\n')
+        p = texts.check_english(english, texts.keys_used(self.root, self.root))
+        self.assertEqual(p.unused, ["0001", "0003"])
 
     def test_finished_list_names_folders_one_a_line(self):
         path = write(self.root, "finished.txt", "# comment\n\nfr\n spanish  # done\n")
@@ -134,6 +140,11 @@ class ShippedTables(unittest.TestCase):
         self.assertEqual(p.unreadable, [], "English lines the program skips (line, reason)")
         self.assertEqual(texts.stale_exceptions(texts.ROOT), [],
                          "literals NOT_TEXT_KEYS passes over that their file no longer holds")
+
+    def test_every_english_key_is_used(self):
+        p = texts.check_english(self.english, texts.keys_used(texts.ROOT, self.resources))
+        self.assertEqual(p.unused, [], "English keys no code, form or product list uses: take them "
+                                       "out of every table")
 
     def test_no_key_twice_in_any_table(self):
         for folder, _ in texts.LANGUAGES:

@@ -40,6 +40,10 @@ std::string withoutAccessKey(std::string_view text) {
         while (!text.empty() && text.back() == ' ')
             text.remove_suffix(1);
     }
+    return withoutAccessMarks(text);
+}
+
+std::string withoutAccessMarks(std::string_view text) {
     std::string shown;
     shown.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {

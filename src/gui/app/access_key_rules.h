@@ -13,5 +13,7 @@ std::vector<std::string> accessKeysOf(std::string_view text);
 
 // The text as a button or tab shows it, without the mark and without a bracketed key of its own.
 std::string withoutAccessKey(std::string_view text);
+// The text as a label draws it: each mark gone ("&T" reads "T"), "&&" kept as one "&".
+std::string withoutAccessMarks(std::string_view text);
 
 } // namespace tc::gui

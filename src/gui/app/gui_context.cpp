@@ -1,5 +1,6 @@
 #include "gui/app/gui_context.h"
 
+#include "gui/app/font_sizes.h"
 #include "gui/app/grid_tab_keys.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/in_app_notification_center.h"
@@ -8,7 +9,6 @@
 #include "gui/app/sound_notification.h"
 #include "gui/app/system_notifier.h"
 #include "gui/app/theme_manager.h"
-#include "gui/settings/font_sizes.h"
 
 #include <QApplication>
 #include <QIcon>

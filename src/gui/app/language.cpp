@@ -145,16 +145,23 @@ QString panelButtonText(const QString& label, PanelEdge edge, Qt::LayoutDirectio
     return isolated(shown, kLeftToRightIsolate);
 }
 
-QString filledText(std::int64_t language, std::string_view key, const QStringList& values) {
-    const bool rightToLeft = isRightToLeft(language);
+QString filledIn(const QString& text, const QStringList& values) {
     std::vector<std::string> held;
     held.reserve(static_cast<std::size_t>(values.size()));
     for (const QString& value : values)
-        held.push_back((rightToLeft ? isolated(value) : value).toStdString());
+        held.push_back(value.toStdString());
     const std::vector<std::string_view> args(held.begin(), held.end());
-    // One pass, so that a value holding "{1}" stays as it is.
-    const QString out = QString::fromStdString(fillPositional(lookupText(language, key).toStdString(), args));
-    return rightToLeft ? kRightToLeftMark + out : out;
+    return QString::fromStdString(fillPositional(text.toStdString(), args));
+}
+
+QString filledText(std::int64_t language, std::string_view key, const QStringList& values) {
+    if (!isRightToLeft(language))
+        return filledIn(lookupText(language, key), values);
+    QStringList held;
+    held.reserve(values.size());
+    for (const QString& value : values)
+        held.push_back(isolated(value));
+    return kRightToLeftMark + filledIn(lookupText(language, key), held);
 }
 
 QString pairValue(std::int64_t language, const QString& value) {

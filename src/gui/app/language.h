@@ -76,6 +76,9 @@ enum class PanelEdge : std::uint8_t { Leading, Trailing };
 // the right), mirrored with the layout; the arrows stand so in a label of any script.
 QString panelButtonText(const QString& label, PanelEdge edge, Qt::LayoutDirection direction);
 
+// `text` with its {0}, {1}... filled in with `values`, in one pass, so that a value holding "{1}" stays
+// as it is. The one filler of the program's texts.
+QString filledIn(const QString& text, const QStringList& values);
 // The text of a key with its {0}, {1}... filled in. In a right-to-left language the line reads right
 // to left whatever its first letter, and each value keeps its own direction in its place, so that
 // "EURUSD" and a period name read in the text's order with its comma between them.

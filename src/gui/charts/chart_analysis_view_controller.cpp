@@ -5,6 +5,7 @@
 #include "gui/controls/entry_marks.h"
 #include "gui/controls/entry_refusal.h"
 #include "gui/controls/input_filters.h"
+#include "gui/controls/input_rules.h"
 #include "gui/texts.h"
 #include "platform/number_entry.h"
 #include "ui_chart_analysis_view_controller.h"
@@ -83,13 +84,6 @@ const std::array<RowNames, tc::charts::kStudyCount>& rowNames() {
     return names;
 }
 
-QString filled(QString text, std::initializer_list<QString> values) {
-    int i = 0;
-    for (const QString& value : values)
-        text.replace(QStringLiteral("{%1}").arg(i++), value);
-    return text;
-}
-
 } // namespace
 
 ChartAnalysisViewController::ChartAnalysisViewController(GuiContext& context, QWidget* parent)
@@ -159,8 +153,8 @@ ChartAnalysisViewController::Verdict ChartAnalysisViewController::judge(Study st
             verdict.values.push_back(entry.value.value_or(std::numeric_limits<long long>::max()));
             continue;
         }
-        const EntryRefusal refusal{std::string(wholeNumberFaultKey(text.toStdString(), entry.fault)),
-                                   entryFaultLimit(entry.fault)};
+        const Refusal refusal{std::string(wholeNumberFaultKey(text.toStdString(), entry.fault)),
+                              entryFaultLimit(entry.fault)};
         verdict.text = refusalNaming(context_.language().selected(), refusal, name(i));
         verdict.wrongFields = {i};
         verdict.entryFault = true;
@@ -177,19 +171,19 @@ ChartAnalysisViewController::Verdict ChartAnalysisViewController::judge(Study st
         verdict.wrongFields = {check.param};
         verdict.text =
             check.rangeFollowsBars
-                ? filled(context_.text(texts::kMustFromBarsChartHolds),
-                         {name(check.param), QString::number(check.min), QString::number(check.max), held})
-                : filled(context_.text(texts::kMustFrom),
-                         {name(check.param), QString::number(check.min), QString::number(check.max)});
+                ? filledIn(context_.text(texts::kMustFromBarsChartHolds),
+                           {name(check.param), QString::number(check.min), QString::number(check.max), held})
+                : filledIn(context_.text(texts::kMustFrom),
+                           {name(check.param), QString::number(check.min), QString::number(check.max)});
         return verdict;
     case Fault::TooFewBars:
     case Fault::PeriodsTooLong:
         for (std::size_t i = 0; i < row.fields.size(); ++i)
             verdict.wrongFields.push_back(i);
         verdict.text =
-            filled(context_.text(check.fault == Fault::TooFewBars ? texts::kNeedsLeastBarsChartHolds
-                                                                  : texts::kNeedsBarsWithThesePeriods),
-                   {title(study), QString::number(check.needed), held});
+            filledIn(context_.text(check.fault == Fault::TooFewBars ? texts::kNeedsLeastBarsChartHolds
+                                                                    : texts::kNeedsBarsWithThesePeriods),
+                     {title(study), QString::number(check.needed), held});
         return verdict;
     }
     return verdict;

@@ -1,6 +1,5 @@
 #include "gui/charts/chart_slot_config.h"
-
-#include <charconv>
+#include "platform/strict_integer.h"
 
 namespace tc::gui {
 namespace {
@@ -8,9 +7,8 @@ namespace {
 constexpr std::size_t kMaxCodeLength = 64;
 
 std::optional<int> smallNumber(std::string_view text, int low, int high) {
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
+    const auto value = platform::strictInteger<int>(text);
+    if (!value || *value < low || *value > high)
         return std::nullopt;
     return value;
 }

@@ -10,6 +10,7 @@
 #include "gui/chat/chat_transcript_view.h"
 #include "gui/chat/recent_conversation_window_controller.h"
 #include "gui/controls/entry_refusal.h"
+#include "gui/controls/text_entry_rules.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "ui_chat_window_controller.h"

@@ -1,12 +1,12 @@
 #include "gui/controls/grid_table.h"
 
+#include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/grid/grid_model.h"
 #include "gui/grid/grid_view_proxy.h"
-#include "gui/settings/font_sizes.h"
 
 #include <QHeaderView>
 #include <QStyle>

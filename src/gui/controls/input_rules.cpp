@@ -72,7 +72,7 @@ std::string entryFaultLimit(platform::EntryFault fault, platform::EntryRules rul
     return {};
 }
 
-EntryRefusal numberEntryRefusal(const platform::NumberEntry& entry, platform::EntryRules rules) {
+Refusal numberEntryRefusal(const platform::NumberEntry& entry, platform::EntryRules rules) {
     if (entry.ok())
         return {};
     return {std::string(entryFaultKey(entry.fault)), entryFaultLimit(entry.fault, rules)};

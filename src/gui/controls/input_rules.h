@@ -1,5 +1,6 @@
 #pragma once
 // Rules of the numeric input fields and of the price text, free of Qt.
+#include "gui/controls/refusal.h"
 #include "platform/number_entry.h"
 
 #include <cstddef>
@@ -25,15 +26,9 @@ std::string entryFaultLimit(platform::EntryFault fault, platform::EntryRules rul
 // only; a sign refused gives a whole number as its example. A number too large keeps its own text.
 std::string_view wholeNumberFaultKey(std::string_view text, platform::EntryFault fault);
 
-// Why a field's text is refused: a language key whose {0} is the field's name and {1} `limit` (the
-// most decimals or digits). No key: the text reads. Worded by refusalWords() (entry_refusal.h).
-struct EntryRefusal {
-    std::string key;
-    std::string limit;
-    bool refused() const { return !key.empty(); }
-};
-// The refusal of a number read with `rules`; none when it reads.
-EntryRefusal numberEntryRefusal(const platform::NumberEntry& entry, platform::EntryRules rules = {});
+// The refusal of a number read with `rules` ({1} the most decimals or digits; the field is named
+// where it is worded); none when it reads.
+Refusal numberEntryRefusal(const platform::NumberEntry& entry, platform::EntryRules rules = {});
 
 // A port is at most five digits.
 inline constexpr std::size_t kPortFieldLength = 5;

@@ -27,10 +27,19 @@ TextFault textEntryFault(std::string_view utf8, std::size_t maxCharacters) {
     return characters > maxCharacters ? TextFault::TooLong : TextFault::None;
 }
 
-std::optional<TextRefusal> firstTextRefusal(std::initializer_list<TypedText> fields) {
+std::optional<Refusal> textRefusal(const TypedText& field) {
+    const TextFault fault = textEntryFault(field.text, field.maxCharacters);
+    if (fault == TextFault::None)
+        return std::nullopt;
+    return Refusal{std::string(textFaultKey(fault)),
+                   fault == TextFault::TooLong ? std::to_string(field.maxCharacters) : std::string(),
+                   std::string(field.fieldKey)};
+}
+
+std::optional<Refusal> firstTextRefusal(std::initializer_list<TypedText> fields) {
     for (const TypedText& field : fields)
-        if (const TextFault fault = textEntryFault(field.text, field.maxCharacters); fault != TextFault::None)
-            return TextRefusal{textFaultKey(fault), field.fieldKey, field.maxCharacters};
+        if (auto refusal = textRefusal(field))
+            return refusal;
     return std::nullopt;
 }
 

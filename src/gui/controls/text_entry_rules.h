@@ -4,6 +4,8 @@
 // cannot see (a control character comes in with a paste and shows as a blank), refuses the text, and
 // so does a text past its field's limit. Nothing is cut or cleaned behind the trader's back; the
 // fields take what is pasted whole and the window says why it cannot be sent.
+#include "gui/controls/refusal.h"
+
 #include <cstddef>
 #include <initializer_list>
 #include <optional>
@@ -39,20 +41,14 @@ struct TypedText {
     std::size_t maxCharacters = kMaxFormTextLength;
 };
 
-// Why a field's entry is refused: the text that says so, the field's name for its {0} and the
-// limit for its {1} (texts without them take neither).
-struct TextRefusal {
-    std::string_view key;
-    std::string_view fieldKey = {};
-    std::size_t limit = 0;
-    friend bool operator==(const TextRefusal&, const TextRefusal&) = default;
-};
-
 // The text that names a fault ({0} the field's name, {1} its limit); empty for None.
 std::string_view textFaultKey(TextFault fault);
 
+// Why a field's text cannot be sent: its fault's text naming the field, with the limit of a text
+// too long; nullopt when it can.
+std::optional<Refusal> textRefusal(const TypedText& field);
 // The first field, in the order given, whose text cannot be sent; nullopt when all can.
-std::optional<TextRefusal> firstTextRefusal(std::initializer_list<TypedText> fields);
+std::optional<Refusal> firstTextRefusal(std::initializer_list<TypedText> fields);
 
 // A phone number as the demo registration takes it: an optional leading "+", then digits grouped
 // by blanks, hyphens, points or brackets, with 6 to 15 digits in all (the most an international

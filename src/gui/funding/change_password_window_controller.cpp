@@ -4,6 +4,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/controls/entry_refusal.h"
+#include "gui/controls/text_entry_rules.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "ui_change_password_window_controller.h"

@@ -239,7 +239,7 @@ void DepositRequestWindowController::updateEstimatedAmount() {
     markAmount();
 }
 
-std::optional<FundingRefusalText> DepositRequestWindowController::amountRefusal() const {
+std::optional<Refusal> DepositRequestWindowController::amountRefusal() const {
     return depositAmountRefusal(str(ui_->amountTextField->text()), isOnlinePayment_, currencies());
 }
 
@@ -265,10 +265,11 @@ DepositRequestWindowController::checkForm(const std::shared_ptr<const AccountDet
     const auto refusal = checkDepositForm(form());
     if (!refusal)
         return std::nullopt;
-    return refusal->code == 0 ? refusalWords(context_.language().selected(), refusal->words(), refusal->field)
-                              : QStringLiteral("%1 : %2\n%3")
-                                    .arg(context_.text(texts::kError), QString::number(refusal->code),
-                                         context_.text(texts::kAccountsCurrencyCannotPaidThrough));
+    if (refusal->key != texts::kAccountsCurrencyCannotPaidThrough)
+        return refusalWords(context_.language().selected(), *refusal);
+    return QStringLiteral("%1 : %2\n%3")
+        .arg(context_.text(texts::kError), qt(refusal->limit),
+             context_.text(texts::kAccountsCurrencyCannotPaidThrough));
 }
 
 interfaces::FundingRequestSent

@@ -72,7 +72,7 @@ private:
     void refreshFigures() override { calcAccountDetails(); }
     void fundingReply(const interfaces::FundingReply& reply) override;
     void amountEdited() override { updateEstimatedAmount(); }
-    std::optional<FundingRefusalText> amountRefusal() const override;
+    std::optional<Refusal> amountRefusal() const override;
     std::optional<QString> checkForm(const std::shared_ptr<const AccountDetails>& chosen) const override;
     interfaces::FundingRequestSent sendForm(const std::shared_ptr<const AccountDetails>& chosen) override;
     DepositForm form() const;

@@ -248,8 +248,7 @@ bool DepositsWithdrawalsWindowController::searchButtonClicked() {
 
 QString DepositsWithdrawalsWindowController::accountFault() const {
     const auto refusal = historyAccountOf(str(ui_->accountComboBox->currentText())).refusal;
-    return refusal ? refusalWords(context_.language().selected(), refusal->words(), refusal->field)
-                   : QString();
+    return refusal ? refusalWords(context_.language().selected(), *refusal) : QString();
 }
 
 void DepositsWithdrawalsWindowController::markAccount() {

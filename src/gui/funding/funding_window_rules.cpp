@@ -24,19 +24,14 @@ platform::NumberEntry readAmount(std::string_view text) {
 
 // Why the entry is no number, naming the amount field. Past the digits any field takes is past the
 // cap too, which the checks name with its figure.
-std::optional<FundingRefusalText> notANumber(const platform::NumberEntry& entry) {
+std::optional<Refusal> notANumber(const platform::NumberEntry& entry) {
     if (entry.ok() || entry.fault == platform::EntryFault::Empty ||
         entry.fault == platform::EntryFault::TooLarge)
         return std::nullopt;
-    return FundingRefusalText{std::string(entryFaultKey(entry.fault)), 0, texts::kAmount,
-                              entryFaultLimit(entry.fault)};
+    return Refusal{std::string(entryFaultKey(entry.fault)), entryFaultLimit(entry.fault), texts::kAmount};
 }
 
 } // namespace
-
-EntryRefusal FundingRefusalText::words() const {
-    return {key, figure};
-}
 
 std::optional<platform::Decimal> typedAmount(std::string_view text) {
     return readAmount(text).value;
@@ -101,16 +96,14 @@ bool isCarriedText(std::string_view text) {
 
 namespace {
 
-FundingRefusalText refusal(std::string key, std::int64_t code = 0) {
-    return FundingRefusalText{std::move(key), code, {}, {}};
+Refusal refusal(std::string key) {
+    return Refusal{std::move(key)};
 }
 
-std::optional<FundingRefusalText>
-firstUncarried(const std::vector<std::pair<std::string, std::string>>& texts) {
+std::optional<Refusal> firstUncarried(const std::vector<std::pair<std::string, std::string>>& texts) {
     for (const auto& [key, text] : texts)
-        if (const TextFault fault = textEntryFault(text, kMaxFundingText); fault != TextFault::None)
-            return FundingRefusalText{std::string(textFaultKey(fault)), 0, key,
-                                      fault == TextFault::TooLong ? std::to_string(kMaxFundingText) : ""};
+        if (auto refusal = textRefusal({key, text, kMaxFundingText}))
+            return refusal;
     return std::nullopt;
 }
 
@@ -126,13 +119,11 @@ int significantDigits(const platform::Decimal& value) {
 // The amount typed, in the order of its faults: not above 0 (`notPositiveKey`), above the cap,
 // more decimals than an approval request carries (only when `approval`: a gateway payment goes in
 // the gateway's currency, whose decimals are its own).
-std::optional<FundingRefusalText> amountRefusal(std::string_view text, std::string_view notPositiveKey,
-                                                bool approval) {
+std::optional<Refusal> amountRefusal(std::string_view text, std::string_view notPositiveKey, bool approval) {
     const platform::NumberEntry entry = readAmount(text);
     if (auto fault = notANumber(entry))
         return fault;
-    const FundingRefusalText aboveCap{
-        texts::kAmountAboveMostOneRequest, 0, {}, platform::amountText(kMaxFundingAmount)};
+    const Refusal aboveCap{texts::kAmountAboveMostOneRequest, platform::amountText(kMaxFundingAmount)};
     if (entry.fault == platform::EntryFault::TooLarge)
         return aboveCap;
     const double amount = entry.value ? entry.value->toDouble() : 0;
@@ -144,8 +135,7 @@ std::optional<FundingRefusalText> amountRefusal(std::string_view text, std::stri
         return refusal(texts::kAmountMoreThanTwoDecimals);
     // A gateway payment goes out as a double: past its digits it would be another amount.
     if (!approval && significantDigits(*entry.value) > kMaxGatewayAmountDigits)
-        return FundingRefusalText{texts::kTooManyDigits, 0, texts::kAmount,
-                                  std::to_string(kMaxGatewayAmountDigits)};
+        return Refusal{texts::kTooManyDigits, std::to_string(kMaxGatewayAmountDigits), texts::kAmount};
     return std::nullopt;
 }
 
@@ -155,14 +145,14 @@ bool paidInAccountCurrency(const DepositCurrencies& c) {
     return c.account && c.gatewayChosen && c.gateway && c.account->currencyID == c.gateway->currencyID;
 }
 
-std::optional<FundingRefusalText> depositAmountRefusal(std::string_view amountText, bool onlinePayment,
-                                                       const DepositCurrencies& c) {
+std::optional<Refusal> depositAmountRefusal(std::string_view amountText, bool onlinePayment,
+                                            const DepositCurrencies& c) {
     // Paid in the account's own currency, the amount is what the account is credited: in cents.
     return amountRefusal(amountText, texts::kEnterAmountGreaterThanZero,
                          !onlinePayment || paidInAccountCurrency(c));
 }
 
-std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form) {
+std::optional<Refusal> checkDepositForm(const DepositForm& form) {
     if (!form.networkAvailable)
         return refusal(texts::kNoConnectionTradingServer);
     if (auto amount =
@@ -177,7 +167,7 @@ std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form) {
     if (!isValidEmail(form.email))
         return refusal(texts::kEnterValidEMailAddress);
     if (const std::int64_t code = currencyRefusalCode(form.currencies))
-        return refusal(texts::kAccountsCurrencyCannotPaidThrough, code);
+        return Refusal{texts::kAccountsCurrencyCannotPaidThrough, std::to_string(code)};
     return std::nullopt;
 }
 
@@ -185,8 +175,8 @@ std::string withdrawableText(double withdrawable) {
     return platform::amountText(withdrawable > 0 ? withdrawable : 0.0);
 }
 
-std::optional<FundingRefusalText> withdrawalAmountRefusal(std::string_view amountText,
-                                                          std::optional<double> withdrawable) {
+std::optional<Refusal> withdrawalAmountRefusal(std::string_view amountText,
+                                               std::optional<double> withdrawable) {
     if (auto amount = amountRefusal(amountText, texts::kAmountMustGreaterThanZero, true))
         return amount;
     if (withdrawable && typedAmount(amountText).value_or(platform::Decimal()).toDouble() > *withdrawable)
@@ -194,7 +184,7 @@ std::optional<FundingRefusalText> withdrawalAmountRefusal(std::string_view amoun
     return std::nullopt;
 }
 
-std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form) {
+std::optional<Refusal> checkWithdrawalForm(const WithdrawalForm& form) {
     if (!form.networkAvailable)
         return refusal(texts::kNoConnectionTradingServer);
     if (auto amount = withdrawalAmountRefusal(
@@ -225,9 +215,9 @@ HistoryAccount historyAccountOf(std::string_view typed) {
     if (entry.fault == platform::EntryFault::Empty)
         return {};
     if (!entry.ok())
-        return {{},
-                FundingRefusalText{std::string(entryFaultKey(entry.fault)), 0, texts::kAccount,
-                                   entryFaultLimit(entry.fault)}};
+        return {
+            {},
+            Refusal{std::string(entryFaultKey(entry.fault)), entryFaultLimit(entry.fault), texts::kAccount}};
     return {std::to_string(*entry.value), std::nullopt};
 }
 

@@ -3,6 +3,7 @@
 // typed read as a number, the gateway estimate in the account's currency, the withdrawable amount's text,
 // the checks before sending (in their fixed order, the first failure naming its text) and the
 // history's transaction types and cells.
+#include "gui/controls/refusal.h"
 #include "gui/texts.h"
 #include "interfaces/funding.h"
 #include "model/funding_collections.h"
@@ -22,8 +23,6 @@ class TradeCurrency;
 } // namespace tc
 
 namespace tc::gui {
-
-struct EntryRefusal;
 
 // accountSettings bits: deposits, withdrawals, online payments offered.
 inline constexpr std::int64_t kDepositsAllowedBit = 0x10;
@@ -60,19 +59,10 @@ std::int64_t currencyRefusalCode(const DepositCurrencies& c);
 
 bool isValidEmail(std::string_view text);
 
-// A refusal: the text key to show and, for the currency rule, its code (the message is then
-// "<0541> : <code>\n<20306>"). A text that names its field (a text the wire cannot carry, an entry
-// that is no number) has the field's label key in `field` (and a text too long the limit in
-// `figure`); the amount cap's text shows the cap in `figure`. Without a code it reads as
-// refusalWords(language, refusal.words(), refusal.field) says (entry_refusal.h).
-struct FundingRefusalText {
-    std::string key;
-    std::int64_t code = 0;
-    std::string field;       // the text key of the field named in {0}
-    std::string figure = {}; // fills {1} beside a field, else {0}, when not empty
-    EntryRefusal words() const;
-    friend bool operator==(const FundingRefusalText&, const FundingRefusalText&) = default;
-};
+// The funding checks refuse as every window does (refusal.h): a text that names its field (a text the
+// wire cannot carry, an entry that is no number) with the field's label key, a text too long with its
+// limit, the amount cap's text with the cap. The currency rule's refusal holds its code (10000 to
+// 10003) as its figure; the deposit window shows it as "<0541> : <code>\n<20306>".
 
 // An amount as typed, read whole by the number rule (platform::readNumberEntry): nothing for an
 // empty text or one that is no number, never its leading digits.
@@ -97,10 +87,10 @@ struct DepositForm {
 bool paidInAccountCurrency(const DepositCurrencies& c);
 // The amount's own checks (a number, above 0, within the cap, and at most two decimals for a bank
 // deposit or a payment in the account's currency); nullopt when it may be sent.
-std::optional<FundingRefusalText> depositAmountRefusal(std::string_view amountText, bool onlinePayment,
-                                                       const DepositCurrencies& c = {});
+std::optional<Refusal> depositAmountRefusal(std::string_view amountText, bool onlinePayment,
+                                            const DepositCurrencies& c = {});
 // nullopt when the deposit may be sent.
-std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form);
+std::optional<Refusal> checkDepositForm(const DepositForm& form);
 
 // ---- withdrawal
 
@@ -117,9 +107,9 @@ struct WithdrawalForm {
 
 // The amount's own checks (a number, above 0, within the cap, at most two decimals, and no more
 // than `withdrawable` when an account gives one); nullopt when it may be sent.
-std::optional<FundingRefusalText> withdrawalAmountRefusal(std::string_view amountText,
-                                                          std::optional<double> withdrawable);
-std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form);
+std::optional<Refusal> withdrawalAmountRefusal(std::string_view amountText,
+                                               std::optional<double> withdrawable);
+std::optional<Refusal> checkWithdrawalForm(const WithdrawalForm& form);
 
 // The resulting balance for the amount text, "%.2f"; empty for an amount the withdrawal's checks
 // refuse (not a usable number, or more than may be withdrawn).
@@ -154,7 +144,7 @@ std::optional<std::string_view> transactionCodeFor(bool typeTextEmpty, std::opti
 // none is typed, which is sent so), or why the text is no account number, naming the account field.
 struct HistoryAccount {
     std::string number;
-    std::optional<FundingRefusalText> refusal;
+    std::optional<Refusal> refusal;
 };
 HistoryAccount historyAccountOf(std::string_view typed);
 

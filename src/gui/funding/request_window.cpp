@@ -177,8 +177,7 @@ QString RequestWindow::amountFault() const {
     if (frame_.amount->text().isEmpty())
         return {};
     const auto refusal = amountRefusal();
-    return refusal ? refusalWords(context_.language().selected(), refusal->words(), refusal->field)
-                   : QString();
+    return refusal ? refusalWords(context_.language().selected(), *refusal) : QString();
 }
 
 void RequestWindow::markAmount() {

@@ -103,7 +103,7 @@ protected:
     // The amount typed changed.
     virtual void amountEdited() = 0;
     // The amount's own checks as Send runs them, for the window's form as it stands.
-    virtual std::optional<FundingRefusalText> amountRefusal() const = 0;
+    virtual std::optional<Refusal> amountRefusal() const = 0;
     // The amount field marked, or not, for what it holds; again whenever what the checks read
     // changes (the mode, the gateway, the withdrawable amount).
     void markAmount();

@@ -102,7 +102,7 @@ void WithdrawalRequestWindowController::calculateResultingBalance() {
         qt(resultingBalanceText(figures(*chosen), str(ui_->amountTextField->text()))));
 }
 
-std::optional<FundingRefusalText> WithdrawalRequestWindowController::amountRefusal() const {
+std::optional<Refusal> WithdrawalRequestWindowController::amountRefusal() const {
     const auto chosen = account();
     return withdrawalAmountRefusal(str(ui_->amountTextField->text()),
                                    chosen && client() ? std::optional<double>(figures(*chosen).withdrawable)
@@ -119,7 +119,7 @@ WithdrawalRequestWindowController::checkForm(const std::shared_ptr<const Account
     form.withdrawable = chosen && client() ? figures(*chosen).withdrawable : 0;
     form.texts = {{texts::kRemarks, str(ui_->remarksTextField->text())}};
     if (auto refusal = checkWithdrawalForm(form))
-        return refusalWords(context_.language().selected(), refusal->words(), refusal->field);
+        return refusalWords(context_.language().selected(), *refusal);
     return std::nullopt;
 }
 

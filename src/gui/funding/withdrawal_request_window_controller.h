@@ -42,7 +42,7 @@ private:
     void refreshFigures() override { updateAccountDetails(); }
     void fundingReply(const interfaces::FundingReply& reply) override;
     void amountEdited() override { calculateResultingBalance(); }
-    std::optional<FundingRefusalText> amountRefusal() const override;
+    std::optional<Refusal> amountRefusal() const override;
     // The amount is checked against the withdrawable amount of this moment.
     std::optional<QString> checkForm(const std::shared_ptr<const AccountDetails>& chosen) const override;
     interfaces::FundingRequestSent sendForm(const std::shared_ptr<const AccountDetails>& chosen) override;

@@ -1,6 +1,7 @@
 #include "gui/grid/grid_pane.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/controls/grid_table.h"
@@ -12,7 +13,6 @@
 #include "gui/grid/grid_view_proxy.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/client_model.h"
-#include "gui/settings/font_sizes.h"
 #include "gui/texts.h"
 #include "gui/trading/position_dialogs.h"
 #include "model/records/order.h"

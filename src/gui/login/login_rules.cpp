@@ -17,22 +17,22 @@ bool isRegistrationEmail(std::string_view text) {
     return std::regex_match(text.begin(), text.end(), pattern);
 }
 
-std::optional<TextRefusal> registrationRefusal(const RegistrationFields& fields) {
+std::optional<Refusal> registrationRefusal(const RegistrationFields& fields) {
     if (fields.name.empty())
-        return TextRefusal{texts::kEnterName};
+        return Refusal{texts::kEnterName};
     if (auto refusal = firstTextRefusal({{texts::kRegistrationName, fields.name, kMaxFormTextLength},
                                          {texts::kRegistrationEMail, fields.email, kMaxEmailLength}}))
         return refusal;
     if (!isRegistrationEmail(fields.email))
-        return TextRefusal{texts::kEnterValidEMailAddress};
+        return Refusal{texts::kEnterValidEMailAddress};
     if (fields.phone.empty())
-        return TextRefusal{texts::kEnterPhoneNumber};
+        return Refusal{texts::kEnterPhoneNumber};
     if (auto refusal = firstTextRefusal({{texts::kPhone, fields.phone, kMaxPhoneLength}}))
         return refusal;
     if (!isPhoneNumber(fields.phone))
-        return TextRefusal{texts::kNotPhoneNumber, texts::kPhone};
+        return Refusal{texts::kNotPhoneNumber, {}, texts::kPhone};
     if (fields.country.empty())
-        return TextRefusal{texts::kChooseCountry};
+        return Refusal{texts::kChooseCountry};
     return std::nullopt;
 }
 

@@ -32,7 +32,7 @@ bool isRegistrationEmail(std::string_view text);
 // (kChooseCountry); before its own check, each typed text is refused when it cannot be sent or passes
 // its limit (text_entry_rules.h). Texts are taken as typed, so a name of a single blank counts as
 // filled. nullopt when the form may be sent. The deposit and the newsletter choice are not checked.
-std::optional<TextRefusal> registrationRefusal(const RegistrationFields& fields);
+std::optional<Refusal> registrationRefusal(const RegistrationFields& fields);
 
 // The deposit amounts of the list named `listType` in the deposit property list (a dictionary of
 // arrays keyed by list name), as texts in their stored order; empty when the list is missing.

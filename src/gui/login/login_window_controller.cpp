@@ -12,6 +12,7 @@
 #include "gui/controls/entry_marks.h"
 #include "gui/controls/entry_refusal.h"
 #include "gui/controls/input_filters.h"
+#include "gui/controls/text_entry_rules.h"
 #include "gui/controls/toggles.h"
 #include "gui/login/login_form_checks.h"
 #include "gui/login/login_registration_window_controller.h"

@@ -68,7 +68,7 @@ QString UnlockWindowController::refusalText() const {
                     : context_.text(texts::kPasswordNotCorrect);
 }
 
-void UnlockWindowController::refuse(std::optional<TextRefusal> refusal) {
+void UnlockWindowController::refuse(std::optional<Refusal> refusal) {
     refusal_ = refusal;
     shakeWindow(this);
     ui_->unlockErrorLabel->setText(refusalText());

@@ -54,7 +54,7 @@ protected:
 
 private:
     void updateLanguageStrings();
-    void refuse(std::optional<TextRefusal> refusal);
+    void refuse(std::optional<Refusal> refusal);
     QString refusalText() const;
 
     std::unique_ptr<Ui::UnlockWindowController> ui_;
@@ -66,7 +66,7 @@ private:
     std::optional<SignInUser> lockedUser_;
     QString lockedUserName_;
     // Why the last try was refused: a text no password field takes, else a wrong password.
-    std::optional<TextRefusal> refusal_;
+    std::optional<Refusal> refusal_;
 };
 
 } // namespace tc::gui

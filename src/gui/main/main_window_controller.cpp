@@ -93,6 +93,34 @@ std::array<std::pair<QAction*, RowAction>, 3> positionActions(const Ui::MainWind
 MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle, QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindowController>()), context_(context) {
     ui_->setupUi(this);
+    addStatusViews();
+    layOutPanes();
+    addGridTables();
+    addQuotesBoard();
+    addJournal();
+    addCharts();
+    addNews();
+    // Tab reads the window as it stands: the quotes, the charts, the pie and the tabs, the status line.
+    chainTabOrder(
+        {ui_->watchlistTabView, ui_->chartArea, ui_->pieChartPane, ui_->mainTabView, ui_->statusArea});
+
+    watchIdleTime(idle);
+    followSession();
+    // The palette is the program's; the grids take their cell colours from the theme themselves.
+    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { update(); });
+
+    connectMenus();
+
+    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+    updateAccountActions();
+    boundGeneration_ = context_.clientModel()->generation();
+    getAccountDetails();
+    changeNetworkStatusImage(context_.clientModel()->client().networkSpeed());
+    loadAccountDetails();
+    followLoginState();
+}
+
+void MainWindowController::addStatusViews() {
     summary_ = new AccountSummaryView({ui_->AccountIdValueTextField, ui_->equityValueTextField,
                                        ui_->BalanceValueTextField, ui_->ProfitLossValueTextField,
                                        ui_->UsedMarginValueTextField, ui_->AvailableMarginValueTextField},
@@ -101,6 +129,9 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
         {ui_->NetworkStatusIndicatorImage, ui_->ConnectionStatusImage, ui_->ConnectionStatusTextField,
          ui_->ServerTimeTextField},
         [&context = context_](std::string_view key) { return context.text(key); }, this);
+}
+
+void MainWindowController::layOutPanes() {
     // The window fills the screen it is on.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         setGeometry(screen->availableGeometry());
@@ -121,24 +152,24 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
         slot->setBackgroundRole(QPalette::Base);
         slot->setAutoFillBackground(true);
     }
-    addGridTables();
-    addQuotesBoard();
-    addJournal();
-    addCharts();
+}
+
+void MainWindowController::addNews() {
     news_ = new NewsTableController(context_, ui_->newsTab);
     ui_->newsTabLayout->addWidget(news_);
     pageTables_.emplace(ui_->newsTab, news_->newsTableView());
-    // Tab reads the window as it stands: the quotes, the charts, the pie and the tabs, the status line.
-    chainTabOrder(
-        {ui_->watchlistTabView, ui_->chartArea, ui_->pieChartPane, ui_->mainTabView, ui_->statusArea});
+}
 
+void MainWindowController::watchIdleTime(IdleSource* idle) {
     if (!idle) {
         ownIdle_ = std::make_unique<DesktopIdleSource>();
         idle = ownIdle_.get();
     }
     idleChecker_ =
         std::make_unique<IdleTimeChecker>(context_.defaults(), *idle, [this] { Q_EMIT quitRequested(); });
+}
 
+void MainWindowController::followSession() {
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::tick, this, &MainWindowController::RefreshValues);
     // The core refreshes the figures on its own second: the summary follows that refresh, or it
@@ -166,9 +197,9 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
         loadAccountDetails();
         followLoginState();
     });
-    // The palette is the program's; the grids take their cell colours from the theme themselves.
-    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { update(); });
+}
 
+void MainWindowController::connectMenus() {
     connect(ui_->actionCloseAll, &QAction::triggered, this, &MainWindowController::closeAllButtonClicked);
     // The trade menu's position commands act on the open position selected in its grid (not the
     // focused row), and are offered only as that row's own menu would offer them.
@@ -182,7 +213,8 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     if (GridPane* pane = gridPane(Grid::OpenPositions))
         connect(pane, &GridPane::selectionChanged, this, &MainWindowController::updatePositionActions);
     connect(ui_->tradeMenu, &QMenu::aboutToShow, this, &MainWindowController::updatePositionActions);
-    connect(&session, &ClientModel::tablesChanged, this, &MainWindowController::updatePositionActions);
+    connect(context_.clientModel(), &ClientModel::tablesChanged, this,
+            &MainWindowController::updatePositionActions);
     connectEach(
         &QAction::triggered, this,
         std::pair{ui_->actionSettings, &MainWindowController::SettingsButtonClicked},
@@ -215,14 +247,6 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     // F10 opens the first menu, as on the desktops; Alt with a menu's access key opens that menu.
     auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(menuKey, &QShortcut::activated, this, &MainWindowController::openFirstMenu);
-
-    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
-    updateAccountActions();
-    boundGeneration_ = session.generation();
-    getAccountDetails();
-    changeNetworkStatusImage(session.client().networkSpeed());
-    loadAccountDetails();
-    followLoginState();
 }
 
 void MainWindowController::followLoginState() {

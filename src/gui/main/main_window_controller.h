@@ -173,9 +173,21 @@ private:
     void openFirstMenu();
     void getAccountDetails();
     void loadAccountDetails();
+    // The parts the window is built of, in the order the constructor builds them.
+    // The account summary and the network status of the status line.
+    void addStatusViews();
+    // The window on its screen, its splitters, tabs and chart slots as they start.
+    void layOutPanes();
     void addGridTables();
     void addQuotesBoard();
     void addJournal();
+    void addNews();
+    // The idle time-out, on `idle` or else the desktop's own idle time.
+    void watchIdleTime(IdleSource* idle);
+    // The session's signals: the tick, the accounts' refresh, the network, the login and a new client.
+    void followSession();
+    // The menus' and toolbar's actions, and F10 for the first menu.
+    void connectMenus();
     void updateLockAction();
     // The password and account-access actions follow what the signed-in user may do.
     void updateAccountActions();

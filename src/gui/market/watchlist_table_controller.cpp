@@ -1,6 +1,7 @@
 #include "gui/market/watchlist_table_controller.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
@@ -17,7 +18,6 @@
 #include "gui/market/row_menu_rules.h"
 #include "gui/market/ticket_opening.h"
 #include "gui/models/client_model.h"
-#include "gui/settings/font_sizes.h"
 #include "gui/texts.h"
 #include "model/records/item_details.h"
 

@@ -1,5 +1,6 @@
 #include "gui/screens/layout_check.h"
 
+#include "gui/app/access_key_rules.h"
 #include "gui/app/column_gap.h"
 #include "gui/app/text_baseline.h"
 
@@ -678,20 +679,7 @@ QString kindName(LayoutFault::Kind kind) {
 }
 
 QString shownText(const QString& text) {
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('&') && i + 1 < text.size()) {
-            ++i;
-            if (text[i] == QLatin1Char('&'))
-                out += QLatin1Char('&');
-            else
-                out += text[i];
-            continue;
-        }
-        out += text[i];
-    }
-    return out;
+    return QString::fromStdString(withoutAccessMarks(text.toStdString()));
 }
 
 QString widgetPath(const QWidget* widget, const QWidget* window) {

@@ -1,5 +1,6 @@
 #include "gui/screens/screen_registry.h"
 
+#include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_shell.h"
@@ -10,7 +11,6 @@
 #include "gui/models/client_model.h"
 #include "gui/screens/layout_check.h"
 #include "gui/screens/offscreen_desktop.h"
-#include "gui/settings/font_sizes.h"
 #include "model/records/item_details.h"
 #include "model/session_model.h"
 #include "model/text/language_string.h"

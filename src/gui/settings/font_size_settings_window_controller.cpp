@@ -1,8 +1,8 @@
 #include "gui/settings/font_size_settings_window_controller.h"
 
+#include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
-#include "gui/settings/font_sizes.h"
 #include "ui_font_size_settings_window_controller.h"
 
 namespace tc::gui {

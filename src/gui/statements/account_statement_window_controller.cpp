@@ -10,6 +10,8 @@
 #include "gui/controls/date_time_field.h"
 #include "gui/controls/entry_marks.h"
 #include "gui/controls/entry_refusal.h"
+#include "gui/controls/input_rules.h"
+#include "gui/controls/text_entry_rules.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_table_models.h"
@@ -414,8 +416,8 @@ QString AccountStatementWindowController::accountFault(const QString& text) cons
         return refusalWords(language, *unsendable);
     const platform::IntegerEntry entry = platform::readIntegerEntry(typed);
     if (!entry.ok())
-        return refusalWords(language, EntryRefusal{std::string(wholeNumberFaultKey(typed, entry.fault)), {}},
-                            texts::kAccount);
+        return refusalWords(
+            language, Refusal{std::string(wholeNumberFaultKey(typed, entry.fault)), {}, texts::kAccount});
     if (!accountOf(text))
         return filledText(language, texts::kAccountNotOneAccounts, {QString::number(*entry.value)});
     return {};

@@ -141,7 +141,7 @@ void ModifyPositionWindowController::UpdateValueFields() {
     ui_->QuantityDescriptionTextField->setText(qt(quantity.description));
 }
 
-void ModifyPositionWindowController::markQuantity(const std::optional<DialogRefusal>& refusal) {
+void ModifyPositionWindowController::markQuantity(const std::optional<Refusal>& refusal) {
     // Marked with what the edit would refuse; a quantity not sent is not marked.
     markRefusal(ui_->QuantityComboField, ui_->QuantityComboField->isEnabled() ? refusal : std::nullopt);
 }

@@ -39,7 +39,7 @@ private:
     void bracketCheckboxSelect(bool takeProfit, bool ticked);
     // The quantity typed: its description, and its field marked with what the edit would refuse.
     void UpdateValueFields();
-    void markQuantity(const std::optional<DialogRefusal>& refusal);
+    void markQuantity(const std::optional<Refusal>& refusal);
     // The price fields the modify sends, marked when their text is no price.
     void markPrices();
 

@@ -139,11 +139,11 @@ bool MultiAccountTableModel::setQuantity(int row, const QString& text) {
 }
 
 QString MultiAccountTableModel::refusalOf(const MultiAccountRow& row) const {
-    const EntryRefusal refusal = readQuantityEntry(row.refusedText).refusal;
+    const Refusal refusal = readQuantityEntry(row.refusedText).refusal;
     return words_ ? words_(refusal) : text_(refusal.key);
 }
 
-void MultiAccountTableModel::setRefusalWords(std::function<QString(const EntryRefusal&)> words) {
+void MultiAccountTableModel::setRefusalWords(std::function<QString(const Refusal&)> words) {
     words_ = std::move(words);
 }
 

@@ -13,7 +13,7 @@
 
 namespace tc::gui {
 
-struct EntryRefusal;
+struct Refusal;
 
 class MultiAccountTableModel : public QAbstractTableModel {
     Q_OBJECT
@@ -25,7 +25,7 @@ public:
     // How a cell whose text is refused is painted (its text and ground), as a refused field is, and
     // how its reason is worded (the quantity's refusal, naming the field).
     void setRefusedColours(const QColor& text, const QColor& ground);
-    void setRefusalWords(std::function<QString(const EntryRefusal&)> words);
+    void setRefusalWords(std::function<QString(const Refusal&)> words);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -71,7 +71,7 @@ private:
     std::vector<MultiAccountRow> rows_;
     QStringList margins_; // as last shown
     QStringList headers_;
-    std::function<QString(const EntryRefusal&)> words_;
+    std::function<QString(const Refusal&)> words_;
     QColor refusedText_;
     QColor refusedGround_;
 };

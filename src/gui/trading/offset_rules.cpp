@@ -162,18 +162,17 @@ const GroupInstruments* OffsetState::settings(const SessionModel& model) const {
     return groupSettings(model, account ? account->get() : nullptr, instrumentOf(model, symbol_));
 }
 
-std::optional<DialogRefusal> OffsetState::stepRefusal(const GroupInstruments* settings,
-                                                      const OffsetRow& row) {
+std::optional<Refusal> OffsetState::stepRefusal(const GroupInstruments* settings, const OffsetRow& row) {
     // A leg keeps the group's lot step, or gives all its position holds.
     if (!settings || !row.offsetQty)
         return std::nullopt;
     const auto breach = quantityBreach(*row.offsetQty, *settings, *row.offsetQty == row.totalQty);
     if (breach && breach->rule == QuantityBreach::Rule::OffStep)
-        return DialogRefusal{texts::kQuantityMustMultipleLots, breach->limit.toString(), {}};
+        return Refusal{texts::kQuantityMustMultipleLots, breach->limit.toString()};
     return std::nullopt;
 }
 
-std::optional<DialogRefusal> OffsetState::rowRefusal(const SessionModel& model, std::size_t row) const {
+std::optional<Refusal> OffsetState::rowRefusal(const SessionModel& model, std::size_t row) const {
     if (!isTicked(row))
         return std::nullopt;
     const OffsetRow& r = rows_[row];
@@ -183,21 +182,21 @@ std::optional<DialogRefusal> OffsetState::rowRefusal(const SessionModel& model, 
     if (auto total = totalRefusal())
         return total;
     if (auto key = legRefusal(r))
-        return DialogRefusal{*key, {}, {}};
+        return Refusal{*key};
     return stepRefusal(settings(model), r);
 }
 
-std::optional<DialogRefusal> OffsetState::totalRefusal() const {
+std::optional<Refusal> OffsetState::totalRefusal() const {
     // Weighed as the button does: once every ticked row reads as a number, before each row's own checks.
     for (std::size_t i = 0; i < rows_.size(); ++i)
         if (isTicked(i) && !rows_[i].offsetQty)
             return std::nullopt;
     if (!(totals().offset > quantity_))
         return std::nullopt;
-    return DialogRefusal{texts::kOffsetQuantityMoreThanPosition, {}, {}};
+    return Refusal{texts::kOffsetQuantityMoreThanPosition};
 }
 
-std::optional<DialogRefusal> OffsetState::refusal(const SessionModel& model, bool networkAvailable) const {
+std::optional<Refusal> OffsetState::refusal(const SessionModel& model, bool networkAvailable) const {
     // A ticked row whose text is no number says why, before any total is worked from it.
     if (networkAvailable)
         for (const std::string& id : ticked_) {
@@ -209,7 +208,7 @@ std::optional<DialogRefusal> OffsetState::refusal(const SessionModel& model, boo
                 return refused;
         }
     if (auto key = refusalKey(model, networkAvailable))
-        return DialogRefusal{*key, {}, {}};
+        return Refusal{*key};
     const GroupInstruments* group = settings(model);
     for (std::size_t i = 0; i < rows_.size(); ++i)
         if (isTicked(i))

@@ -74,13 +74,13 @@ public:
     std::optional<std::string> refusalKey(const SessionModel& model, bool networkAvailable) const;
     // The same, a ticked row whose text is no number first, naming the field and its fault; then a
     // leg off the group's lot step (unless it is all its position holds), naming the step.
-    std::optional<DialogRefusal> refusal(const SessionModel& model, bool networkAvailable) const;
+    std::optional<Refusal> refusal(const SessionModel& model, bool networkAvailable) const;
     // What the button would refuse in a ticked row's quantity, in its words and order: no number,
     // the rows together more than the position holds, 0, more than the row holds, off the step;
     // nullopt for a row it takes or an unticked one.
-    std::optional<DialogRefusal> rowRefusal(const SessionModel& model, std::size_t row) const;
+    std::optional<Refusal> rowRefusal(const SessionModel& model, std::size_t row) const;
     // The ticked quantities together more than the position holds, once each reads.
-    std::optional<DialogRefusal> totalRefusal() const;
+    std::optional<Refusal> totalRefusal() const;
     // What is sent: the ticked rows in tick order, each with its quantity.
     std::vector<interfaces::OffsetLeg> legs() const;
 
@@ -88,7 +88,7 @@ private:
     OffsetTotals totals() const;
     bool anyRefusedEntry() const;
     const GroupInstruments* settings(const SessionModel& model) const;
-    static std::optional<DialogRefusal> stepRefusal(const GroupInstruments* settings, const OffsetRow& row);
+    static std::optional<Refusal> stepRefusal(const GroupInstruments* settings, const OffsetRow& row);
 
     std::string positionId_;
     std::string account_;

@@ -183,25 +183,25 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
     return v;
 }
 
-std::optional<DialogRefusal> refusedEntry(const TradeEntry& entry, std::string_view fieldKey) {
+std::optional<Refusal> refusedEntry(const TradeEntry& entry, std::string_view fieldKey) {
     if (entry.ok())
         return std::nullopt;
-    return DialogRefusal{entry.refusal.key, entry.refusal.limit, std::string(fieldKey)};
+    return Refusal{entry.refusal.key, entry.refusal.limit, std::string(fieldKey)};
 }
 
-std::optional<DialogRefusal> quantityRefusal(std::string_view quantity) {
+std::optional<Refusal> quantityRefusal(std::string_view quantity) {
     const TradeEntry entry = readQuantityEntry(quantity);
     if (auto refusal = refusedEntry(entry, texts::kQuantity))
         return refusal;
     if (!(*entry.value > Decimal()))
-        return DialogRefusal{std::string(kBadQuantityKey), {}, {}};
+        return Refusal{std::string(kBadQuantityKey)};
     return std::nullopt;
 }
 
-std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decimal& closable,
-                                          std::optional<std::string_view> deviation) {
+std::optional<Refusal> closeRefusal(std::string_view quantity, const Decimal& closable,
+                                    std::optional<std::string_view> deviation) {
     if (deviation && deviation->empty())
-        return DialogRefusal{std::string(kDeviationMissingKey), {}, {}};
+        return Refusal{std::string(kDeviationMissingKey)};
     if (deviation)
         if (auto refusal = refusedEntry(readPointsEntry(*deviation), texts::kDeviation))
             return refusal;
@@ -211,34 +211,31 @@ std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decim
     // Lots that pending orders already close are not offered again: closing them twice would open
     // a position the other way once both fill.
     if (value > closable)
-        return DialogRefusal{std::string(kAboveClosableKey), closable.toString(), {}};
+        return Refusal{std::string(kAboveClosableKey), closable.toString()};
     return std::nullopt;
 }
 
 namespace {
 
 // The order rules' refusal of lots that read as a number above 0.
-std::optional<DialogRefusal> ruledQuantity(std::string_view quantity, const GroupInstruments* settings,
-                                           bool closesRemainder) {
-    const EntryRefusal ruled =
-        quantityRuleRefusal(*readQuantityEntry(quantity).value, settings, closesRemainder);
+std::optional<Refusal> ruledQuantity(std::string_view quantity, const GroupInstruments* settings,
+                                     bool closesRemainder) {
+    const Refusal ruled = quantityRuleRefusal(*readQuantityEntry(quantity).value, settings, closesRemainder);
     if (!ruled.refused())
         return std::nullopt;
-    return DialogRefusal{ruled.key, ruled.limit, {}};
+    return Refusal{ruled.key, ruled.limit};
 }
 
 } // namespace
 
-std::optional<DialogRefusal> closeQuantityRefusal(std::string_view quantity, const Decimal& closable,
-                                                  const Decimal& remaining,
-                                                  const GroupInstruments* settings) {
+std::optional<Refusal> closeQuantityRefusal(std::string_view quantity, const Decimal& closable,
+                                            const Decimal& remaining, const GroupInstruments* settings) {
     if (auto refusal = closeRefusal(quantity, closable, std::nullopt))
         return refusal;
     return ruledQuantity(quantity, settings, readQuantityEntry(quantity).value->compare(remaining) == 0);
 }
 
-std::optional<DialogRefusal> typedQuantityRefusal(std::string_view quantity,
-                                                  const GroupInstruments* settings) {
+std::optional<Refusal> typedQuantityRefusal(std::string_view quantity, const GroupInstruments* settings) {
     if (auto refusal = quantityRefusal(quantity))
         return refusal;
     return ruledQuantity(quantity, settings, false);
@@ -325,9 +322,9 @@ std::string steppedPrice(std::string_view text, double tickSize, std::int32_t de
     return Formatter::formatDecimal(tc::steppedPrice(from, tickSize, steps), decimals);
 }
 
-std::optional<DialogRefusal> modifyRefusal(std::optional<std::string_view> price,
-                                           std::optional<std::string_view> takeProfit,
-                                           std::optional<std::string_view> stopLoss, std::int32_t decimals) {
+std::optional<Refusal> modifyRefusal(std::optional<std::string_view> price,
+                                     std::optional<std::string_view> takeProfit,
+                                     std::optional<std::string_view> stopLoss, std::int32_t decimals) {
     for (const auto& [text, key, field] :
          {std::tuple{price, kBadOrderPriceKey, std::string_view(texts::kPriceField)},
           std::tuple{takeProfit, kBadTakeProfitKey, std::string_view(texts::kTakeProfit)},
@@ -336,7 +333,7 @@ std::optional<DialogRefusal> modifyRefusal(std::optional<std::string_view> price
             continue;
         // An empty field is named as the one to fill; any other text that is no price says why.
         if (text->empty())
-            return DialogRefusal{std::string(key), {}, {}};
+            return Refusal{std::string(key)};
         if (auto refusal = refusedEntry(readPriceEntry(*text, decimals), field))
             return refusal;
     }

@@ -2,6 +2,7 @@
 // What the close and cancel sheet and the modify sheet show and send, worked out from the session's
 // records as they stand. The sheets keep only the record's id and call these at every fill, refresh
 // and send, so a record that went away is noticed (nullopt) instead of another row being used. No Qt.
+#include "gui/controls/refusal.h"
 #include "gui/texts.h"
 #include "model/session_queries.h"
 #include "platform/decimal.h"
@@ -51,15 +52,6 @@ std::string quantityDescription(std::string_view quantityText, double contractSi
 std::string typedQuantityDescription(std::string_view quantityText, double contractSize,
                                      const GroupInstruments* settings);
 
-// A refusal a sheet finds before asking the core: the language key and the detail that follows
-// it. A field whose text is no number names itself: `fieldKey` is its name's key, filling {0}, and
-// `detail` fills {1}.
-struct DialogRefusal {
-    std::string key;
-    std::string detail;
-    std::string fieldKey;
-};
-
 // What both sheets show of their record, in the same fields.
 struct RecordLines {
     std::string boxTitle;
@@ -84,7 +76,7 @@ enum class CloseJob : std::uint8_t { Close, Cancel };
 struct CloseView : RecordLines {
     // Why the close would refuse the quantity: the sheet's own checks (closeRefusal), then the
     // order rules' (closeQuantityRefusal); the field's mark and the button say the same.
-    std::optional<DialogRefusal> quantityRefused;
+    std::optional<Refusal> quantityRefused;
     std::string orderPrice;
     std::string currentPrice;
     bool resultShown = false;
@@ -99,20 +91,19 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
                                    std::optional<std::string_view> quantity = std::nullopt);
 
 // The refusal of a field's text that is no number; nullopt when it reads.
-std::optional<DialogRefusal> refusedEntry(const TradeEntry& entry, std::string_view fieldKey);
+std::optional<Refusal> refusedEntry(const TradeEntry& entry, std::string_view fieldKey);
 // A typed quantity that is not one plain number (named by its fault) or not above 0.
-std::optional<DialogRefusal> quantityRefusal(std::string_view quantity);
+std::optional<Refusal> quantityRefusal(std::string_view quantity);
 // A close the sheet refuses; `deviation`: nullopt when the box is not ticked, else the field's text.
-std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decimal& closable,
-                                          std::optional<std::string_view> deviation);
+std::optional<Refusal> closeRefusal(std::string_view quantity, const Decimal& closable,
+                                    std::optional<std::string_view> deviation);
 // The close's quantity as its button takes it: closeRefusal's checks, then the group's minimum,
 // step and maximum as the order rules test them (the whole remainder may go below the minimum and
 // off the step), in their words.
-std::optional<DialogRefusal> closeQuantityRefusal(std::string_view quantity, const Decimal& closable,
-                                                  const Decimal& remaining, const GroupInstruments* settings);
+std::optional<Refusal> closeQuantityRefusal(std::string_view quantity, const Decimal& closable,
+                                            const Decimal& remaining, const GroupInstruments* settings);
 // A quantity typed for a new or edited order: quantityRefusal's checks, then the group's rules.
-std::optional<DialogRefusal> typedQuantityRefusal(std::string_view quantity,
-                                                  const GroupInstruments* settings);
+std::optional<Refusal> typedQuantityRefusal(std::string_view quantity, const GroupInstruments* settings);
 
 // ---- the modify sheet
 
@@ -138,7 +129,7 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
 // (typedQuantityRefusal); both empty when the record is gone.
 struct TypedQuantity {
     std::string description;
-    std::optional<DialogRefusal> refusal;
+    std::optional<Refusal> refusal;
 };
 TypedQuantity modifyQuantity(const SessionModel& model, const SessionQueries& queries, ModifyMode mode,
                              std::string_view id, std::string_view quantityText);
@@ -160,8 +151,8 @@ std::string steppedPrice(std::string_view text, double tickSize, std::int32_t de
 inline constexpr std::string_view kBadOrderPriceKey = texts::kOrderPriceMissingOrNot;
 inline constexpr std::string_view kBadTakeProfitKey = texts::kTakeProfitPriceMissingOr;
 inline constexpr std::string_view kBadStopLossKey = texts::kStopLossPriceMissingOr;
-std::optional<DialogRefusal> modifyRefusal(std::optional<std::string_view> price,
-                                           std::optional<std::string_view> takeProfit,
-                                           std::optional<std::string_view> stopLoss, std::int32_t decimals);
+std::optional<Refusal> modifyRefusal(std::optional<std::string_view> price,
+                                     std::optional<std::string_view> takeProfit,
+                                     std::optional<std::string_view> stopLoss, std::int32_t decimals);
 
 } // namespace tc::gui

@@ -12,7 +12,6 @@
 #include "gui/trading/position_dialog_rules.h"
 #include "gui/trading/trade_entries.h"
 #include "interfaces/client.h"
-#include "model/text/positional_text.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
@@ -198,26 +197,15 @@ void RecordSheet::closeAsGone() {
         reject();
     dropSession();
     Q_EMIT recordGone();
-    CommonAlert::open(parentWidget(), {refusalText(kRecordGoneKey, id),
+    CommonAlert::open(parentWidget(), {refusalText({std::string(kRecordGoneKey), id}),
                                        {},
                                        AlertSpec::Informational,
                                        {},
                                        QStringLiteral("dialogRecordGone")});
 }
 
-QString RecordSheet::refusalText(std::string_view key, std::string_view detail) const {
-    const std::string base = context_.text(key).toStdString();
-    if (detail.empty())
-        return QString::fromStdString(base);
-    if (base.find("{0}") != std::string::npos)
-        return QString::fromStdString(fillPositional(base, {detail}));
-    return QString::fromStdString(base + " " + std::string(detail));
-}
-
-QString RecordSheet::refusalText(const DialogRefusal& refusal) const {
-    if (refusal.fieldKey.empty())
-        return refusalText(refusal.key, refusal.detail);
-    return refusalWords(context_.language().selected(), {refusal.key, refusal.detail}, refusal.fieldKey);
+QString RecordSheet::refusalText(const Refusal& refusal) const {
+    return refusalWords(context_.language().selected(), refusal);
 }
 
 void RecordSheet::markField(QWidget* field, const TradeEntry& entry, std::string_view fieldKey) const {
@@ -226,7 +214,7 @@ void RecordSheet::markField(QWidget* field, const TradeEntry& entry, std::string
               context_.themes());
 }
 
-void RecordSheet::markRefusal(QWidget* field, const std::optional<DialogRefusal>& refusal) const {
+void RecordSheet::markRefusal(QWidget* field, const std::optional<Refusal>& refusal) const {
     markEntry(field, refusal ? refusalText(*refusal) : QString(), context_.themes());
 }
 

@@ -94,14 +94,12 @@ protected:
     void closeAsGone();
     // A refusal on this sheet: the text under the refusal title; the sheet stays open.
     void showRefusal(const QString& text);
-    // The refusal text of a language key, with `detail` filling {0} or following it.
-    QString refusalText(std::string_view key, std::string_view detail = {}) const;
-    // A refusal the sheet found itself; one of a field's text names the field.
-    QString refusalText(const DialogRefusal& refusal) const;
+    // A refusal the sheet found itself in the language; one of a field's text names the field.
+    QString refusalText(const Refusal& refusal) const;
     // A numeric field shows at once whether it reads: marked with the reason when it does not.
     void markField(QWidget* field, const TradeEntry& entry, std::string_view fieldKey) const;
     // A field marked with the refusal its button would show (refusalText), or unmarked with none.
-    void markRefusal(QWidget* field, const std::optional<DialogRefusal>& refusal) const;
+    void markRefusal(QWidget* field, const std::optional<Refusal>& refusal) const;
     // The answer of a request this sheet made: sent, the sheet waits for the server's answer to it;
     // a refusal is shown.
     bool takeResult(const interfaces::OrderResult& result);

@@ -42,7 +42,7 @@ public:
     void show(const TicketControls& controls);
     // The hints and colours; a field whose text is no price says why (`words` puts a refusal in the
     // selected language, naming the field by its key).
-    using Words = std::function<QString(const EntryRefusal&, std::string_view fieldKey)>;
+    using Words = std::function<QString(const Refusal&, std::string_view fieldKey)>;
     void showHints(const TicketPriceHints& hints, const ThemeManager& themes, const Words& words);
     void setLive(bool live);
     QPushButton* placeButton() const;

@@ -25,12 +25,20 @@ platform::Decimal numberOr(const TradeEntry& entry) {
     return entry.value.value_or(platform::Decimal::notANumber());
 }
 
-TicketVerdict refused(std::string key, std::string text = {}) {
-    return {TicketVerdict::Outcome::Refused, std::move(key), std::move(text), {}, {}};
+TicketVerdict refused(Refusal refusal, std::string text = {}) {
+    return {std::move(refusal), TicketVerdict::Outcome::Refused, std::move(text)};
 }
 
-TicketVerdict refusedEntry(const EntryRefusal& refusal, std::string_view fieldKey) {
-    return {TicketVerdict::Outcome::Refused, refusal.key, {}, std::string(fieldKey), refusal.limit};
+TicketVerdict refused(std::string key, std::string text = {}) {
+    return refused(Refusal{std::move(key)}, std::move(text));
+}
+
+TicketVerdict refusedEntry(const Refusal& refusal, std::string_view fieldKey) {
+    return refused(Refusal{refusal.key, refusal.limit, std::string(fieldKey)});
+}
+
+TicketVerdict go() {
+    return {{}, TicketVerdict::Outcome::Go, {}};
 }
 
 // A price field's hint: a text that is no price is Invalid whatever the limit.
@@ -274,8 +282,8 @@ std::optional<TicketVerdict> TicketState::quantityVerdict(const GroupInstruments
     const TradeEntry lots = readQuantityEntry(quantity_);
     if (!lots.ok())
         return refusedEntry(lots.refusal, texts::kQuantity);
-    if (const EntryRefusal ruled = quantityRuleRefusal(*lots.value, settings); ruled.refused())
-        return TicketVerdict{TicketVerdict::Outcome::Refused, ruled.key, {}, {}, ruled.limit};
+    if (Refusal ruled = quantityRuleRefusal(*lots.value, settings); ruled.refused())
+        return refused(std::move(ruled));
     return std::nullopt;
 }
 
@@ -366,7 +374,7 @@ TicketVerdict TicketState::check(Side side, bool placeButton, const TicketRecord
         return refused(std::move(result.refusalKey), std::move(result.refusalText));
     };
     if (!multiAccount_)
-        return ruled().value_or(TicketVerdict{TicketVerdict::Outcome::Go, {}, {}, {}, {}});
+        return ruled().value_or(go());
     // A row that holds a text it refuses says why before any order is checked.
     for (const MultiAccountRow& row : rows)
         if (row.ticked && !row.refusedText.empty())
@@ -384,7 +392,7 @@ TicketVerdict TicketState::check(Side side, bool placeButton, const TicketRecord
         if (auto refusal = ruled())
             return *refusal;
     }
-    return {TicketVerdict::Outcome::Go, {}, {}, {}, {}};
+    return go();
 }
 
 std::optional<TicketVerdict> TicketState::entryFault(bool placeButton,

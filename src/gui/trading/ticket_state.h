@@ -69,25 +69,21 @@ struct TicketQuote {
 struct TicketPriceHint {
     std::string limit;
     PriceCheck check = PriceCheck::Untested;
-    EntryRefusal refusal;
+    Refusal refusal;
 };
 struct TicketPriceHints {
     TicketPriceHint entry;
     TicketPriceHint takeProfit;
     TicketPriceHint stopLoss;
-    EntryRefusal deviation; // why the deviation typed is no number of points
+    Refusal deviation; // why the deviation typed is no number of points
 };
 
 // The ticket's answer before sending: go on, stop quietly (not signed in), or a refusal to show,
-// either a language key or the order rules' text as given (which then wins). A field whose text is no
-// number names itself: `fieldKey` is its name's key (filling {0} of `key`), `limit` fills {1}.
-struct TicketVerdict {
+// either the refusal's words or the order rules' `text` as given (which then wins).
+struct TicketVerdict : Refusal {
     enum class Outcome : std::uint8_t { Go, Quiet, Refused };
     Outcome outcome = Outcome::Quiet;
-    std::string key;
     std::string text;
-    std::string fieldKey;
-    std::string limit;
     bool go() const { return outcome == Outcome::Go; }
 };
 

@@ -45,8 +45,7 @@ TradeEntry readPointsEntry(std::string_view text) {
 namespace {
 
 // The group's rule the lots break, in the order rules' words ({0} the limit).
-EntryRefusal breachRefusal(const platform::Decimal& lots, const GroupInstruments* settings,
-                           bool closesRemainder) {
+Refusal breachRefusal(const platform::Decimal& lots, const GroupInstruments* settings, bool closesRemainder) {
     const auto breach = settings ? quantityBreach(lots, *settings, closesRemainder) : std::nullopt;
     if (!breach)
         return {};
@@ -64,8 +63,8 @@ bool keepsQuantityRules(const platform::Decimal& lots, const GroupInstruments* s
     return !breachRefusal(lots, settings, closesRemainder).refused();
 }
 
-EntryRefusal quantityRuleRefusal(const platform::Decimal& lots, const GroupInstruments* settings,
-                                 bool closesRemainder) {
+Refusal quantityRuleRefusal(const platform::Decimal& lots, const GroupInstruments* settings,
+                            bool closesRemainder) {
     if (lots.isNaN() || !(lots > platform::Decimal()))
         return {texts::kEnterQuantityGreaterThanZero, {}};
     return breachRefusal(lots, settings, closesRemainder);

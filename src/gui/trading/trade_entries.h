@@ -20,7 +20,7 @@ namespace tc::gui {
 
 struct TradeEntry {
     std::optional<platform::Decimal> value; // set when the text reads
-    EntryRefusal refusal;
+    Refusal refusal;
     bool ok() const { return value.has_value(); }
 };
 
@@ -42,7 +42,7 @@ bool keepsQuantityRules(const platform::Decimal& lots, const GroupInstruments* s
                         bool closesRemainder = false);
 // Why the order rules refuse `lots` before asking the server, in their words: none above 0, then the
 // group's maximum, minimum and step ({0} the limit, no field named); none when the lots are taken.
-EntryRefusal quantityRuleRefusal(const platform::Decimal& lots, const GroupInstruments* settings,
-                                 bool closesRemainder = false);
+Refusal quantityRuleRefusal(const platform::Decimal& lots, const GroupInstruments* settings,
+                            bool closesRemainder = false);
 
 } // namespace tc::gui

@@ -64,8 +64,23 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     ui_->AdvancedTradeTicketBox->bind(state_);
     ui_->leftDrawer->setTextSource([&context = context_](std::string_view key) { return context.text(key); });
     ui_->leftDrawer->model().setRefusalWords(
-        [this](const EntryRefusal& refusal) { return refusalWords(refusal, texts::kQuantity); });
+        [this](const Refusal& refusal) { return refusalWords(refusal, texts::kQuantity); });
 
+    orderTabs();
+    addModeButtons();
+    chartSession_ = context_.clientModel();
+    connectInstrumentBox();
+    connectQuotePanel();
+    connectAdvancedBox();
+    connectDrawers();
+    followTheme();
+    followSession();
+    followLoginState();
+
+    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+}
+
+void TradeTicketWindowController::orderTabs() {
     // The tab order runs through the parts in reading order, the drawers last.
     QWidget* previous = nullptr;
     for (const char* name : {"simpleRadioButton",
@@ -98,7 +113,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
             setTabOrder(previous, next);
         previous = next;
     }
+}
 
+void TradeTicketWindowController::addModeButtons() {
     auto* modes = new QButtonGroup(this);
     modes->setObjectName(QStringLiteral("TradeTicketRadioGroup"));
     modes->addButton(ui_->simpleRadioButton, kSimpleMode);
@@ -110,8 +127,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     ui_->leftDrawer->hide();
     ui_->rightDrawer->hide();
     ui_->rightDrawer->attach(context_);
-    chartSession_ = context_.clientModel();
+}
 
+void TradeTicketWindowController::connectInstrumentBox() {
     TicketInstrumentBox* instrument = ui_->tradeTicketBox;
     connect(instrument, &TicketInstrumentBox::accountChosen, this, [this](std::int32_t id) {
         state_.chooseAccount(id);
@@ -130,7 +148,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         refreshContractValue();
     });
     connect(instrument, &TicketInstrumentBox::quantityEdited, this, [this] { refreshContractValue(); });
+}
 
+void TradeTicketWindowController::connectQuotePanel() {
     TicketQuotePanel* quote = ui_->quotePanel;
     // Advanced mode: the price buttons choose the side; simple mode: they send.
     connect(quote, &TicketQuotePanel::buyClicked, this, [this] {
@@ -145,7 +165,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         else
             sideButtonClicked(Side::Sell);
     });
+}
 
+void TradeTicketWindowController::connectAdvancedBox() {
     TicketAdvancedBox* advanced = ui_->AdvancedTradeTicketBox;
     connect(advanced, &TicketAdvancedBox::orderTypeChosen, this,
             [this](OrderKind kind) { changeOrderType(kind); });
@@ -160,7 +182,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     connect(advanced, &TicketAdvancedBox::fieldEdited, this, &TradeTicketWindowController::showPriceHints);
     connect(advanced, &TicketAdvancedBox::placeClicked, this,
             &TradeTicketWindowController::placeOrderButtonClicked);
+}
 
+void TradeTicketWindowController::connectDrawers() {
     connect(ui_->leftDrawer, &TicketAccountsDrawer::orderChanged, this,
             &TradeTicketWindowController::showMultiAccountQuantity);
     connect(ui_->leftDrawer, &TicketAccountsDrawer::quantityRefused, this, [this](const QString& text) {
@@ -173,7 +197,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     connect(ui_->multiTradeButton, &QPushButton::toggled, this, &TradeTicketWindowController::showLeftDrawer);
     connect(ui_->marketDepthChartButton, &QPushButton::toggled, this,
             &TradeTicketWindowController::showRightDrawer);
+}
 
+void TradeTicketWindowController::followTheme() {
     const auto paintRefusedCells = [this] {
         const ThemeManager& themes = context_.themes();
         ui_->leftDrawer->model().setRefusedColours(themes.colour(ThemeRole::PriceInvalidText),
@@ -188,6 +214,9 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
             });
     ui_->rightDrawer->applyTheme(static_cast<int>(context_.themes().getThemeForKey()));
     paintRefusedCells();
+}
+
+void TradeTicketWindowController::followSession() {
     // Another session: the ticket lets go of every record of the old one. A new client of the same
     // user (a sign-in again after a loss) finds the ticket as typed; another user's closes it.
     connect(&context_, &GuiContext::clientModelChanged, this, [this] { forgetSession(); });
@@ -211,9 +240,6 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
                 refreshMargins();
         });
     }
-    followLoginState();
-
-    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
 }
 
 TradeTicketWindowController::~TradeTicketWindowController() = default;
@@ -393,8 +419,7 @@ void TradeTicketWindowController::updateLanguageStrings() {
     refreshContractValue();
 }
 
-QString TradeTicketWindowController::refusalWords(const EntryRefusal& refusal,
-                                                  std::string_view fieldKey) const {
+QString TradeTicketWindowController::refusalWords(const Refusal& refusal, std::string_view fieldKey) const {
     return tc::gui::refusalWords(context_.language().selected(), refusal, fieldKey);
 }
 
@@ -402,7 +427,7 @@ QString TradeTicketWindowController::verdictWords(const TicketVerdict& verdict) 
     // The order rules' text as given; else the ticket's key, naming its field or filled with its limit.
     if (!verdict.text.empty())
         return ticketText(verdict.text);
-    return refusalWords({verdict.key, verdict.limit}, verdict.fieldKey);
+    return refusalWords(verdict, verdict.fieldKey);
 }
 
 QString TradeTicketWindowController::shown(std::string_view name) const {
@@ -561,7 +586,7 @@ void TradeTicketWindowController::showState() {
 
 void TradeTicketWindowController::showPriceHints() {
     ui_->AdvancedTradeTicketBox->showHints(state_.priceHints(orders()), context_.themes(),
-                                           [this](const EntryRefusal& refusal, std::string_view fieldKey) {
+                                           [this](const Refusal& refusal, std::string_view fieldKey) {
                                                return refusalWords(refusal, fieldKey);
                                            });
 }

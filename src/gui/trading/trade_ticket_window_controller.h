@@ -98,6 +98,19 @@ private:
     // The drawers follow their buttons' checked state, whatever changed it.
     void showRightDrawer(bool open);
     void showLeftDrawer(bool open);
+    // The parts the ticket is built of, in the order the constructor builds them.
+    void orderTabs();
+    // Simple and advanced mode, and the drawers closed as the ticket opens.
+    void addModeButtons();
+    void connectInstrumentBox();
+    void connectQuotePanel();
+    void connectAdvancedBox();
+    // The drawers' buttons and the accounts drawer's rows, and the confirmation box.
+    void connectDrawers();
+    // The depth drawer's and the refused cells' colours, now and at a theme change.
+    void followTheme();
+    // The session: its tick and refresh, a re-login of the same user or another's, a new client.
+    void followSession();
     ClientModel* session() const;
     const AccountDetails* account() const;
     const ItemDetails* item() const;
@@ -117,7 +130,7 @@ private:
     // The units line, and the quantity field marked when Buy or Sell would refuse it.
     void refreshContractValue();
     // A field's refusal in the selected language.
-    QString refusalWords(const EntryRefusal& refusal, std::string_view fieldKey) const;
+    QString refusalWords(const Refusal& refusal, std::string_view fieldKey) const;
     // A refusal of the ticket's checks in the selected language.
     QString verdictWords(const TicketVerdict& verdict) const;
     void changeMode(bool advanced);

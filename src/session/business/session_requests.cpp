@@ -8,6 +8,7 @@
 #include "model/text/formatter.h"
 #include "platform/decimal_text.h"
 #include "platform/log.h"
+#include "platform/strict_integer.h"
 #include "wire/login_inputdata.h"
 #include "wire/record_text.h"
 #include "wire/separators.h"
@@ -15,7 +16,6 @@
 #include "wire/wire_names.h"
 
 #include <algorithm>
-#include <charconv>
 #include <utility>
 
 namespace tc {
@@ -44,13 +44,7 @@ enum DsType : int {
 };
 
 std::optional<std::int32_t> readInt32(const std::string* text) {
-    std::int32_t v = 0;
-    if (text == nullptr)
-        return std::nullopt;
-    const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), v);
-    if (ec != std::errc() || end != text->data() + text->size())
-        return std::nullopt;
-    return v;
+    return text ? platform::strictInteger<std::int32_t>(*text) : std::nullopt;
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include "gui/controls/entry_refusal.h"
 #include "gui/controls/header_editor.h"
 #include "gui/controls/input_filters.h"
+#include "gui/controls/input_rules.h"
+#include "gui/controls/text_entry_rules.h"
 #include "gui/gui_test_support.h"
 #include "gui/texts.h"
 #include "platform/user_defaults.h"
@@ -133,9 +135,9 @@ TEST(EntryRefusal, OneWordingNamesTheFieldAndItsLimitOrFillsTheFigureOfARefusalN
     EXPECT_EQ(tc::gui::refusalNaming(0, {decimals, {}}, "Period {1}"),
               "Period {1} holds decimals. Type a whole number, without a point.");
     // A text the wire cannot carry is worded alike.
-    EXPECT_EQ(refusalWords(0, tc::gui::TextRefusal{texts::kLongerThanCharacters, texts::kMessage, 4000}),
+    EXPECT_EQ(refusalWords(0, tc::gui::Refusal{texts::kLongerThanCharacters, "4000", texts::kMessage}),
               "Message is longer than 4000 characters. Enter at most 4000 characters.");
-    EXPECT_EQ(refusalWords(0, tc::gui::TextRefusal{texts::kEnterName}),
+    EXPECT_EQ(refusalWords(0, tc::gui::Refusal{texts::kEnterName}),
               tc::gui::lookupText(0, texts::kEnterName));
 }
 

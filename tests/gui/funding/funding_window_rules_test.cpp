@@ -64,10 +64,9 @@ TEST(WithdrawalChecks, OrderAndTexts) {
     form.amountText = "10";
     const auto refusal = checkWithdrawalForm(form);
     ASSERT_TRUE(refusal);
-    EXPECT_EQ(*refusal, (FundingRefusalText{texts::kHoldsCharacterCannotSentControl, 0, texts::kRemarks}));
+    EXPECT_EQ(*refusal, (Refusal{texts::kHoldsCharacterCannotSentControl, {}, texts::kRemarks}));
     form.texts = {{texts::kRemarks, std::string(kMaxFundingText + 1, 'a')}};
-    EXPECT_EQ(checkWithdrawalForm(form),
-              (FundingRefusalText{texts::kLongerThanCharacters, 0, texts::kRemarks, "500"}));
+    EXPECT_EQ(checkWithdrawalForm(form), (Refusal{texts::kLongerThanCharacters, "500", texts::kRemarks}));
     form.texts = {{texts::kRemarks, std::string(kMaxFundingText, 'a')}};
     EXPECT_FALSE(checkWithdrawalForm(form));
 }
@@ -162,12 +161,12 @@ TEST(DepositChecks, OrderAndTexts) {
         EXPECT_EQ(key(bad), texts::kEnterAmountGreaterThanZero) << bad;
     // No number at all is said so, naming the field, and never read by its leading digits.
     for (const char* bad : {"abc", "$100", "250abc", "inf", "1e400"})
-        EXPECT_EQ(refusal(bad), (FundingRefusalText{texts::kNotNumber, 0, texts::kAmount})) << bad;
-    EXPECT_EQ(refusal("5,5"), (FundingRefusalText{texts::kHoldsAComma, 0, texts::kAmount}));
-    EXPECT_EQ(refusal("1 000"), (FundingRefusalText{texts::kHoldsSpaceInsideNumber, 0, texts::kAmount}));
+        EXPECT_EQ(refusal(bad), (Refusal{texts::kNotNumber, {}, texts::kAmount})) << bad;
+    EXPECT_EQ(refusal("5,5"), (Refusal{texts::kHoldsAComma, {}, texts::kAmount}));
+    EXPECT_EQ(refusal("1 000"), (Refusal{texts::kHoldsSpaceInsideNumber, {}, texts::kAmount}));
     // Above the cap: said so, with the cap.
     EXPECT_EQ(refusal("10000000000000"),
-              (FundingRefusalText{texts::kAmountAboveMostOneRequest, 0, "", "1,000,000,000,000.00"}));
+              (Refusal{texts::kAmountAboveMostOneRequest, "1,000,000,000,000.00"}));
     EXPECT_EQ(key("1000000000000"), "accepted");
     for (const char* cents : {"0.001", "1000.005", "12.5001"})
         EXPECT_EQ(key(cents), texts::kAmountMoreThanTwoDecimals) << cents;
@@ -185,8 +184,7 @@ TEST(DepositChecks, OrderAndTexts) {
     EXPECT_EQ(key("0.001"), "accepted"); // in the gateway's currency, with its own decimals
     // It goes out as a double: more digits than one carries would send another amount.
     EXPECT_EQ(key("12345.1234567891"), "accepted");
-    EXPECT_EQ(refusal("12345.12345678901"),
-              (FundingRefusalText{texts::kTooManyDigits, 0, texts::kAmount, "15"}));
+    EXPECT_EQ(refusal("12345.12345678901"), (Refusal{texts::kTooManyDigits, "15", texts::kAmount}));
     for (const char* bad : {"a@b.c", "a@b.abcde", " a@b.com", "a@b.com ", "ab.com", ""}) {
         form.email = bad;
         EXPECT_EQ(key("250"), texts::kEnterValidEMailAddress) << bad;
@@ -197,13 +195,12 @@ TEST(DepositChecks, OrderAndTexts) {
     }
     // Gateway text typed but none chosen: the e-mail passes, the currency rule refuses.
     form.currencies.gatewayChosen = false;
-    EXPECT_EQ(refusal("250"), (FundingRefusalText{texts::kAccountsCurrencyCannotPaidThrough, 10002, ""}));
+    EXPECT_EQ(refusal("250"), (Refusal{texts::kAccountsCurrencyCannotPaidThrough, "10002"}));
     form.currencies = {&k.usd, &k.eur, &k.chf, true};
-    EXPECT_EQ(refusal("250"), (FundingRefusalText{texts::kAccountsCurrencyCannotPaidThrough, 10003, ""}));
+    EXPECT_EQ(refusal("250"), (Refusal{texts::kAccountsCurrencyCannotPaidThrough, "10003"}));
     // A text the wire cannot carry, before the gateway's checks.
     form.texts = {{texts::kRemarks, "ok"}, {texts::kBankName, std::string("bank\x05")}};
-    EXPECT_EQ(refusal("250"),
-              (FundingRefusalText{texts::kHoldsCharacterCannotSentControl, 0, texts::kBankName}));
+    EXPECT_EQ(refusal("250"), (Refusal{texts::kHoldsCharacterCannotSentControl, {}, texts::kBankName}));
 }
 
 TEST(FundingHistory, TypeCodesCellsAndPeriod) {
@@ -223,7 +220,7 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     for (const auto& [typed, key] :
          {std::pair{"20,003", texts::kHoldsAComma}, std::pair{"2000.3", texts::kNotNumber},
           std::pair{"-20003", texts::kCannotBeNegative}})
-        EXPECT_EQ(historyAccountOf(typed).refusal, (FundingRefusalText{key, 0, texts::kAccount})) << typed;
+        EXPECT_EQ(historyAccountOf(typed).refusal, (Refusal{key, {}, texts::kAccount})) << typed;
 
     EXPECT_EQ(kDefaultHistoryPeriod.fromSecond, 0);
     EXPECT_EQ(kDefaultHistoryPeriod.toSecond, 24 * 3600 - 1); // the day's end: this afternoon too

@@ -2,6 +2,7 @@
 // signed in as demo: orders placed and closed through the core travel through the grids, the row
 // menus, the executed day search, hidden columns across a restart, and totals that do not depend on
 // the columns shown.
+#include "gui/app/font_sizes.h"
 #include "gui/app/language.h"
 #include "gui/controls/grid_table.h"
 #include "gui/grid/grid_cells.h"
@@ -12,7 +13,6 @@
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/session_fixture.h"
 #include "gui/screens/layout_check.h"
-#include "gui/settings/font_sizes.h"
 #include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "platform/lenient.h"

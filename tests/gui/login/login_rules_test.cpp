@@ -9,24 +9,24 @@ namespace texts = tc::gui::texts;
 
 namespace {
 
+using tc::gui::Refusal;
 using tc::gui::registrationRefusal;
-using tc::gui::TextRefusal;
 
 TEST(RegistrationRules, TheFirstFailingCheckNamesItsTextInTheOrderNameEmailPhoneCountry) {
     struct Case {
         const char *name, *email, *phone, *country;
-        std::optional<TextRefusal> refusal;
+        std::optional<Refusal> refusal;
     };
     const Case cases[] = {
-        {"", "", "", "", TextRefusal{texts::kEnterName}}, // the name first, whatever else is missing
-        {"Ann", "ann", "", "", TextRefusal{texts::kEnterValidEMailAddress}},
-        {"Ann", "ann@example.org", "", "", TextRefusal{texts::kEnterPhoneNumber}},
-        {"Ann", "ann@example.org", "abc", "", TextRefusal{texts::kNotPhoneNumber, texts::kPhone}},
-        {"Ann", "ann@example.org", " ", "", TextRefusal{texts::kNotPhoneNumber, texts::kPhone}},
-        {"Ann", "ann@example.org", "+977 1 4000000", "", TextRefusal{texts::kChooseCountry}},
+        {"", "", "", "", Refusal{texts::kEnterName}}, // the name first, whatever else is missing
+        {"Ann", "ann", "", "", Refusal{texts::kEnterValidEMailAddress}},
+        {"Ann", "ann@example.org", "", "", Refusal{texts::kEnterPhoneNumber}},
+        {"Ann", "ann@example.org", "abc", "", Refusal{texts::kNotPhoneNumber, {}, texts::kPhone}},
+        {"Ann", "ann@example.org", " ", "", Refusal{texts::kNotPhoneNumber, {}, texts::kPhone}},
+        {"Ann", "ann@example.org", "+977 1 4000000", "", Refusal{texts::kChooseCountry}},
         {" ", "a.b+c_d%e-f@mail-1.example.co", "(01) 234-567", "X", {}}, // a name is taken as typed
         {"An\tn", "ann@example.org", "123456", "X",
-         TextRefusal{texts::kHoldsCharacterCannotSentControl, texts::kRegistrationName, 256}},
+         Refusal{texts::kHoldsCharacterCannotSentControl, {}, texts::kRegistrationName}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + "|" + c.email + "|" + c.phone + "|" + c.country);

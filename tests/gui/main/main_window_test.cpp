@@ -1,6 +1,7 @@
 // The main window against the in-process test server, signed in as demo.
 #include "gui/app/access_key_rules.h"
 #include "gui/app/common_alert.h"
+#include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/language.h"
@@ -15,7 +16,6 @@
 #include "gui/models/session_fixture.h"
 #include "gui/news/news_table_controller.h"
 #include "gui/resources/resources_view_controller.h"
-#include "gui/settings/font_sizes.h"
 #include "gui/settings/settings_window_controller.h"
 #include "gui/texts.h"
 #include "gui/trading/trade_ticket_window_controller.h"

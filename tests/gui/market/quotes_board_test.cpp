@@ -1,6 +1,7 @@
 // The quotes board, its tiles, the depth ladders and the watch-list chooser against the in-process
 // test server, signed in as demo.
 #include "gui/app/common_alert.h"
+#include "gui/app/font_sizes.h"
 #include "gui/charts/chart_window_controller.h"
 #include "gui/grid/grid_model.h"
 #include "gui/grid/grid_view_proxy.h"
@@ -13,7 +14,6 @@
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/session_fixture.h"
 #include "gui/screens/layout_check.h"
-#include "gui/settings/font_sizes.h"
 #include "gui/texts.h"
 #include "model/market_depth.h"
 #include "model/records/item_details.h"

@@ -101,7 +101,7 @@ TEST_F(DialogRules, ClosableQuantityListsAndLimit) {
     EXPECT_FALSE(closeRefusal("3", closable, std::nullopt));
     const auto above = closeRefusal("3.5", closable, std::nullopt);
     ASSERT_TRUE(above);
-    EXPECT_EQ(std::tie(above->key, above->detail), std::make_tuple(kAboveClosableKey, "3"));
+    EXPECT_EQ(std::tie(above->key, above->limit), std::make_tuple(kAboveClosableKey, "3"));
     EXPECT_EQ(closeRefusal("0", closable, std::nullopt)->key, kBadQuantityKey);
     // A text that is no number says why, naming the field.
     const auto unread = closeRefusal("1.2.3", closable, std::nullopt);
@@ -121,7 +121,7 @@ TEST_F(DialogRules, ClosableQuantityListsAndLimit) {
     const auto stop = modifyRefusal("1.05", "1.1", "1..0", 5);
     EXPECT_EQ(std::tie(stop->key, stop->fieldKey), std::make_tuple(texts::kNotNumber, texts::kStopLoss));
     const auto decimals = modifyRefusal("1.050001", std::nullopt, std::nullopt, 5);
-    EXPECT_EQ(std::tie(decimals->key, decimals->detail, decimals->fieldKey),
+    EXPECT_EQ(std::tie(decimals->key, decimals->limit, decimals->fieldKey),
               std::make_tuple(texts::kTooManyDecimals, "5", texts::kPriceField));
 
     // A record that went away is told, not replaced by another row.
@@ -194,7 +194,7 @@ TEST_F(DialogRules, RefusedQuantitiesGetNoEstimateOrDescription) {
     // Digits a decimal would round away are refused, never read as the shorter number.
     const std::string zeros(40, '0');
     EXPECT_EQ(quantityRefusal("0.5" + zeros + "1")->key, texts::kTooManyDecimals);
-    EXPECT_EQ(quantityRefusal("0.5" + zeros + "1")->detail, "23");
+    EXPECT_EQ(quantityRefusal("0.5" + zeros + "1")->limit, "23");
     EXPECT_FALSE(quantityRefusal("0.5" + std::string(21, '0') + "1"));
     // The modify sheet's typed quantity is held to its own check the same way.
     EXPECT_EQ(typedQuantityDescription("-5", 1000, nullptr), "");

@@ -1,4 +1,4 @@
-#include "gui/settings/font_sizes.h"
+#include "gui/app/font_sizes.h"
 
 #include "platform/user_defaults.h"
 
