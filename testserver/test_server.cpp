@@ -29,6 +29,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <future>
 #include <map>
 #include <utility>
 
@@ -312,9 +313,16 @@ void TestServer::setDataServiceSilent(bool silent) {
 }
 
 void TestServer::pauseStream(bool paused) {
-    streamPaused_ = paused;
-    // Wakes the stream loop, so it polls its clients again (or stops polling them) now.
-    post([] {});
+    // Taken on the stream loop, and waited for: nothing a client sends once this returns is read
+    // while paused, even when the loop was already woken by it.
+    auto taken = std::make_shared<std::promise<void>>();
+    std::future<void> done = taken->get_future();
+    post([this, paused, taken] {
+        streamPaused_ = paused;
+        taken->set_value();
+    });
+    if (done.wait_for(std::chrono::seconds(30)) != std::future_status::ready)
+        streamPaused_ = paused; // the loop has stopped
 }
 
 void TestServer::refuseDataServiceProcedure(std::string procedure) {
@@ -444,7 +452,7 @@ void TestServer::streamLoop() {
             break;
         if (fds[1].revents & POLLIN)
             acceptClient();
-        for (std::size_t i = 2; i < fds.size(); ++i) {
+        for (std::size_t i = 2; i < fds.size() && !streamPaused_; ++i) {
             if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
                 continue;
             auto it = std::find_if(clients_.begin(), clients_.end(),

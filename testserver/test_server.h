@@ -112,7 +112,8 @@ public:
     void setDataServiceSilent(bool silent);
     // While on, the server stands still as a stopped process would: the stream clients are not read
     // (what they send waits in the socket) and the feed publishes nothing; connections stay open.
-    // Off again, it reads and answers what waited. Test commands (dropStreams) still run.
+    // Off again, it reads and answers what waited. Test commands (dropStreams) still run. It returns once
+    // the stream loop has taken it.
     void pauseStream(bool paused);
     // Leaves approval requests (deposits and withdrawals, type 693) unanswered while on.
     void setApprovalsSilent(bool silent) { approvalsSilent_ = silent; }

@@ -166,13 +166,14 @@ protected:
         shell->setTerminationHandler([this] { ++terminations; });
     }
     void TearDown() override {
-        shell.reset();
-        context.reset();
+        // Windows first: one closing as it goes still reads the context (its language, its theme).
         QList<QPointer<QWidget>> windows;
         for (QWidget* w : QApplication::topLevelWidgets())
             windows << w;
         for (const auto& w : windows)
             delete w.data(); // a parent may already have taken its children along
+        shell.reset();
+        context.reset();
     }
 
     std::unique_ptr<tc::platform::UserDefaults> defaults = tc::platform::UserDefaults::inMemory();
