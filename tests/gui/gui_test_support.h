@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QGlyphRun>
 #include <QImage>
+#include <QLineEdit>
 #include <QPointer>
 #include <QRectF>
 #include <QTest>
@@ -54,6 +55,14 @@ inline bool waitForActive(QWidget* window) {
         return false;
     });
 }
+// Types `text` over what the field holds, as a trader selecting it all does, and leaves with Tab.
+inline void retype(QLineEdit* field, const QString& text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Tab);
+}
+
 // Until the window is shown on the screen, within the same limit.
 inline bool waitForExposed(QWidget* window) {
     return QTest::qWaitForWindowExposed(window, kWaitLimitMs);

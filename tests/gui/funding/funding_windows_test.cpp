@@ -633,12 +633,7 @@ TEST_F(FundingWindowsTest, HistoryDatesAreTakenAsTypedOrRefusedWithTheirReason) 
     auto* from = window->findChild<QLineEdit*>(QStringLiteral("fromDatePicker"));
     auto* to = window->findChild<QLineEdit*>(QStringLiteral("toDatePicker"));
     ASSERT_TRUE(from && to) << "fields that take a date as typed";
-    const auto typeInto = [](QLineEdit* field, const QString& text) {
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, text);
-        QTest::keyClick(field, Qt::Key_Tab);
-    };
+    const auto typeInto = guitest::retype;
     typeInto(from, QStringLiteral("11/15/2026 08:30:00"));
     typeInto(to, QStringLiteral("12/31/2026 00:00:00"));
     EXPECT_EQ(from->text(), "11/15/2026 08:30:00");

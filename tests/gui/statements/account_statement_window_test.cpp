@@ -311,12 +311,7 @@ TEST_F(StatementWindowTest, ATypedDateIsTakenAsTypedOrRefusedWithItsReason) {
     auto* from = window->findChild<QLineEdit*>(QStringLiteral("fromDatePicker"));
     auto* to = window->findChild<QLineEdit*>(QStringLiteral("toDatePicker"));
     ASSERT_TRUE(from && to) << "fields that take a date as typed";
-    const auto typeInto = [](QLineEdit* field, const QString& text) {
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, text);
-        QTest::keyClick(field, Qt::Key_Tab);
-    };
+    const auto typeInto = guitest::retype;
     const QString format = QStringLiteral("MM/dd/yyyy HH:mm:ss");
     const QDate today = QDate::currentDate();
     const QString typedFrom = QDateTime(today.addDays(-24), QTime(8, 30)).toString(format);
