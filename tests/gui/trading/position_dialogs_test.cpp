@@ -150,6 +150,25 @@ protected:
         EXPECT_FALSE(alertOn(sheet));
     }
 
+    // The offset sheet of 300001, its one line (300901) ticked, with that line's quantity box.
+    struct OffsetSheet {
+        OffsetPositionWindowController* sheet = nullptr;
+        QTableView* table = nullptr;
+        QComboBox* quantity = nullptr;
+        QPushButton* send = nullptr;
+    };
+    void openOffsetTicked(OffsetSheet& out) {
+        open->runAction(RowAction::OffsetPosition, "300001");
+        out.sheet = window->findChild<OffsetPositionWindowController*>();
+        ASSERT_TRUE(out.sheet && waitFor([&] { return out.sheet->isVisible(); }));
+        out.table = find<QTableView>(out.sheet, "offsetPositionTableView");
+        QAbstractItemModel* lines = out.table->model();
+        lines->setData(lines->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+        out.quantity = qobject_cast<QComboBox*>(out.table->indexWidget(lines->index(0, 8)));
+        ASSERT_TRUE(out.quantity && out.quantity->isEnabled());
+        out.send = find<QPushButton>(out.sheet, "offsetButton");
+    }
+
     std::unique_ptr<MainWindowController> window;
     GridPane* open = nullptr;
     GridPane* pending = nullptr;
@@ -724,14 +743,11 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
 // Return in a row's quantity box ends the entry and sends nothing; the Offset button sends. A leg
 // off the lot step is refused with the step.
 TEST_F(PositionDialogsTest, OffsetReturnInAQuantityEndsTheEntryOnlyAndLegsKeepTheStep) {
-    open->runAction(RowAction::OffsetPosition, "300001");
-    auto* offset = window->findChild<OffsetPositionWindowController*>();
-    ASSERT_TRUE(offset && waitFor([&] { return offset->isVisible(); }));
-    auto* table = find<QTableView>(offset, "offsetPositionTableView");
-    table->model()->setData(table->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
-    auto* quantity = qobject_cast<QComboBox*>(table->indexWidget(table->model()->index(0, 8)));
-    ASSERT_TRUE(quantity && quantity->isEnabled());
-    auto* send = find<QPushButton>(offset, "offsetButton");
+    OffsetSheet opened;
+    ASSERT_NO_FATAL_FAILURE(openOffsetTicked(opened));
+    auto* offset = opened.sheet;
+    auto* quantity = opened.quantity;
+    auto* send = opened.send;
     offset->activateWindow();
     quantity->lineEdit()->setFocus();
     for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -757,14 +773,12 @@ TEST_F(PositionDialogsTest, OffsetReturnInAQuantityEndsTheEntryOnlyAndLegsKeepTh
 // A row's quantity is marked at once with what the Offset button would say of it (300901 holds 1,
 // 300001 1.5, steps of 0.01); a quantity typed there is not dropped by Escape without asking.
 TEST_F(PositionDialogsTest, OffsetQuantitiesAreMarkedAsTheButtonRefusesAndEscapeAsksFirst) {
-    open->runAction(RowAction::OffsetPosition, "300001");
-    auto* offset = window->findChild<OffsetPositionWindowController*>();
-    ASSERT_TRUE(offset && waitFor([&] { return offset->isVisible(); }));
-    auto* table = find<QTableView>(offset, "offsetPositionTableView");
-    table->model()->setData(table->model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
-    auto* quantity = qobject_cast<QComboBox*>(table->indexWidget(table->model()->index(0, 8)));
-    ASSERT_TRUE(quantity && quantity->isEnabled());
-    auto* send = find<QPushButton>(offset, "offsetButton");
+    OffsetSheet opened;
+    ASSERT_NO_FATAL_FAILURE(openOffsetTicked(opened));
+    auto* offset = opened.sheet;
+    auto* table = opened.table;
+    auto* quantity = opened.quantity;
+    auto* send = opened.send;
     const std::pair<const char*, QString> refused[] = {
         {"0", context->text(texts::kEnterOffsetQuantityGreaterThan)},
         {"1.2", context->text(texts::kQuantityTakenFromPositionMore)},
