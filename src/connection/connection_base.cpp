@@ -365,16 +365,14 @@ void ConnectionBase::DeliverReply(const RequestMessage& request, std::string rep
         return;
     // The request waits for an answer that is not coming: it has failed, and is told so.
     // The user is told the reply could not be read; the log says which way.
-    constexpr std::string_view kUnreadableReply = "93348";
-    if (replyDeframer_.stats().oversizeDropped != oversizeBefore) {
-        platform::Log::warning("data-service reply larger than a message may be");
-        owner_.connectionRequestFailed(request, kUnreadableReply);
-    } else if (refused) {
-        platform::Log::warning("data-service reply that is not a data-service message");
-        owner_.connectionRequestFailed(request, kUnreadableReply);
-    } else if (!replyDeframer_.insideFrame()) {
-        platform::Log::warning("data-service reply that holds no message");
-        owner_.connectionRequestFailed(request, kUnreadableReply);
+    const char* unreadable = replyDeframer_.stats().oversizeDropped != oversizeBefore
+                                 ? "larger than a message may be"
+                             : refused                       ? "that is not a data-service message"
+                             : !replyDeframer_.insideFrame() ? "that holds no message"
+                                                             : nullptr;
+    if (unreadable) {
+        platform::Log::warning("data-service reply {}", unreadable);
+        owner_.connectionRequestFailed(request, "93348");
     }
 }
 

@@ -160,6 +160,11 @@ std::string text(std::int64_t language, std::string_view key) {
     return LanguageString::stringForSelectedLanguage(language, key).value_or(std::string(key));
 }
 
+// A banner's line: "label : value".
+std::string bannerLine(std::int64_t language, std::string_view key, std::string_view value) {
+    return text(language, key) + " : " + std::string(value);
+}
+
 std::string line(std::int64_t language, std::string_view key, std::string_view value) {
     std::string out = text(language, key);
     out.push_back(kLineSeparator);
@@ -303,9 +308,9 @@ ApprovalBanner approvalBanner(std::int64_t action, const ApprovalReq& request, s
     const FinancialApproval& info = request.information ? *request.information : none;
     banner.title =
         text(language, deposit ? (action == 930 ? "1181" : "1183") : (action == 930 ? "1182" : "1184"));
-    banner.message = text(language, "0012") + " : " +
-                     std::to_string(deposit ? info.beneficiaryAccount : info.benefactorAccount) + '\n' +
-                     text(language, "0590") + " : " + twoDecimals(info.approvedAmount);
+    banner.message = bannerLine(language, "0012",
+                                std::to_string(deposit ? info.beneficiaryAccount : info.benefactorAccount)) +
+                     '\n' + bannerLine(language, "0590", twoDecimals(info.approvedAmount));
     return banner;
 }
 
@@ -315,10 +320,10 @@ ApprovalBanner lateReceiptBanner(std::int64_t action, const ApprovalReq& request
     const FinancialApproval& info = request.information ? *request.information : none;
     ApprovalBanner banner;
     banner.title = text(language, deposit ? "93200" : "93201");
-    banner.message = text(language, "0725") + " : " + std::to_string(request.approvalRequestId) + '\n' +
-                     text(language, "0012") + " : " +
-                     std::to_string(deposit ? info.beneficiaryAccount : info.benefactorAccount) + '\n' +
-                     text(language, "0590") + " : " + twoDecimals(info.requestedAmount) + '\n' +
+    banner.message = bannerLine(language, "0725", std::to_string(request.approvalRequestId)) + '\n' +
+                     bannerLine(language, "0012",
+                                std::to_string(deposit ? info.beneficiaryAccount : info.benefactorAccount)) +
+                     '\n' + bannerLine(language, "0590", twoDecimals(info.requestedAmount)) + '\n' +
                      text(language, "93202");
     return banner;
 }

@@ -1,8 +1,6 @@
 #include "funding/waiting_approvals.h"
 
 #include <algorithm>
-#include <array>
-#include <functional>
 
 namespace tc::funding {
 
@@ -29,22 +27,17 @@ WaitingApprovals::Answer WaitingApprovals::answered(std::int64_t action, std::op
     // From the closest match to the loosest, a request still waited for before one given up: a
     // given-up request takes an answer only when no waited-for request could own it. A receipt that
     // names what no request asked for is none of ours.
-    using Test = std::function<bool(const Request&)>;
-    const std::array<Test, 4> tests{
-        [&](const Request& r) { return !r.givenUp && echoes(r) && asks(r); },
-        [&](const Request& r) { return r.givenUp && echoes(r) && asks(r); },
-        [&](const Request& r) { return !r.givenUp && asks(r); },
-        [&](const Request& r) { return r.givenUp && asks(r); },
-    };
-    for (const Test& test : tests) {
-        const auto it = std::find_if(waiting_.begin(), waiting_.end(),
-                                     [&](const Request& r) { return r.action == action && test(r); });
-        if (it == waiting_.end())
-            continue;
-        const Answer answer{it->ticket, it->givenUp};
-        waiting_.erase(it);
-        return answer;
-    }
+    for (const bool echoed : {true, false})
+        for (const bool givenUp : {false, true}) {
+            const auto it = std::find_if(waiting_.begin(), waiting_.end(), [&](const Request& r) {
+                return r.action == action && r.givenUp == givenUp && (!echoed || echoes(r)) && asks(r);
+            });
+            if (it == waiting_.end())
+                continue;
+            const Answer answer{it->ticket, it->givenUp};
+            waiting_.erase(it);
+            return answer;
+        }
     return {};
 }
 

@@ -37,32 +37,30 @@ bool RequestsInFlight::isWaiting(std::uint64_t number) const {
                        [&](const Request& r) { return r.number == number; });
 }
 
+template <class Test>
+std::optional<RequestsInFlight::Request> RequestsInFlight::takeFirst(Test test) {
+    const auto it = std::find_if(requests_.begin(), requests_.end(), test);
+    if (it == requests_.end())
+        return std::nullopt;
+    Request taken = std::move(*it);
+    requests_.erase(it);
+    return taken;
+}
+
 std::optional<RequestsInFlight::Request> RequestsInFlight::answerFirst(const std::vector<std::string>& ids) {
-    const auto it = std::find_if(requests_.begin(), requests_.end(), [&](const Request& r) {
+    return takeFirst([&](const Request& r) {
         return r.kind == Kind::Order &&
                std::any_of(r.answerIds.begin(), r.answerIds.end(), [&](const auto& id) {
                    return std::find(ids.begin(), ids.end(), id) != ids.end();
                });
     });
-    if (it == requests_.end())
-        return std::nullopt;
-    Request answered = std::move(*it);
-    requests_.erase(it);
-    return answered;
 }
 
 std::optional<RequestsInFlight::Request> RequestsInFlight::answered(const ExecutionReport& report) {
     if (requests_.empty())
         return std::nullopt;
-    if (report.type == wire::msg::kCloseHedged) {
-        const auto it = std::find_if(requests_.begin(), requests_.end(),
-                                     [](const Request& r) { return r.kind == Kind::Offset; });
-        if (it == requests_.end())
-            return std::nullopt;
-        Request answered = std::move(*it);
-        requests_.erase(it);
-        return answered;
-    }
+    if (report.type == wire::msg::kCloseHedged)
+        return takeFirst([](const Request& r) { return r.kind == Kind::Offset; });
     std::vector<std::string> ids;
     std::optional<std::string> number;
     std::vector<std::string> orders;
@@ -105,7 +103,7 @@ std::optional<RequestsInFlight::Request> RequestsInFlight::answered(const Execut
 
 std::vector<std::string> RequestsInFlight::takeUnanswered() {
     std::vector<std::string> lines;
-    lines.reserve(requests_.size() + 1);
+    lines.reserve(requests_.size());
     for (Request& r : requests_)
         lines.push_back(std::move(r.description));
     if (dropped_ > 0)

@@ -44,13 +44,16 @@ public:
     std::optional<Request> answered(const ExecutionReport& report);
     // Whether the request of that number is still waiting for its answer.
     bool isWaiting(std::uint64_t number) const;
-    // What is still waiting, oldest first, with a line for the ones past the cap; the list is empty
-    // afterwards.
+    // What is still waiting, oldest first (the ones dropped past the cap are counted in the log); the
+    // list is empty afterwards.
     std::vector<std::string> takeUnanswered();
     std::size_t waiting() const { return requests_.size() + dropped_; }
 
 private:
-    // The request answered, if any.
+    // The oldest request that passes `test`, taken out of the list; none when no request does.
+    template <class Test>
+    std::optional<Request> takeFirst(Test test);
+    // The oldest order request waiting for one of `ids`, taken out of the list.
     std::optional<Request> answerFirst(const std::vector<std::string>& ids);
 
     std::deque<Request> requests_;

@@ -50,7 +50,6 @@ Log::Sink& sinkRef() {
 
 // One call site's budget in the current window.
 struct SiteBudget {
-    const void* site = nullptr;
     Clock::time_point windowStart{};
     int written = 0;
     std::uint64_t suppressed = 0;
@@ -163,11 +162,10 @@ std::optional<std::uint64_t> Log::admit(const void* site) {
     // Each site keeps its own count: sites that once shared a slot reset each other and went unlimited.
     auto it = limiter.sites.find(site);
     if (it == limiter.sites.end() && limiter.sites.size() < RateLimiter::kMaxSites)
-        it = limiter.sites.emplace(site, SiteBudget{site, now, 0, 0}).first;
+        it = limiter.sites.emplace(site, SiteBudget{now, 0, 0}).first;
     SiteBudget& slot = it != limiter.sites.end() ? it->second : limiter.overflow;
-    if (now < slot.windowStart) // another clock (tests)
-        slot.windowStart = now, slot.written = 0;
-    else if (now - slot.windowStart >= kWindow)
+    // A new window once this one is over, or on another clock (tests).
+    if (now < slot.windowStart || now - slot.windowStart >= kWindow)
         slot.windowStart = now, slot.written = 0;
     if (slot.written >= kLinesPerWindow) {
         ++slot.suppressed;
