@@ -161,7 +161,8 @@ public:
     virtual OrderResult checkClosePosition(std::string_view positionId) = 0;
     virtual OrderResult closeAllPositions(std::span<const std::string> positionIds, CloseAllScope scope) = 0;
     // Closes the position against opposite positions of its account and instrument, each leg taking
-    // its quantity; the offset quantity is the legs' sum. The answer comes as offsetAnswered.
+    // its quantity; the offset quantity is the legs' sum. The answer comes as requestAnswered (and
+    // offsetAnswered, which names no request).
     virtual OrderResult offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs) = 0;
 
     using OrderStoredFn = std::function<void(const std::shared_ptr<const Order>& order)>;

@@ -117,8 +117,6 @@ void ClientModel::subscribe() {
         [this](const interfaces::UserAccessEdit& edit) { Q_EMIT userAccessEdited(edit); }));
     keep(c.orders().handleBulkCloseReport(
         [this](const interfaces::BulkCloseReport& report) { Q_EMIT bulkCloseReported(report); }));
-    keep(c.orders().handleOffsetAnswered(
-        [this](const interfaces::OffsetAnswer& answer) { Q_EMIT offsetAnswered(answer); }));
     keep(c.orders().handleRequestAnswered(
         [this](const interfaces::RequestAnswer& answer) { Q_EMIT requestAnswered(answer); }));
     keep(c.funding().handleBankDetails(

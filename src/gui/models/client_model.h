@@ -121,7 +121,6 @@ Q_SIGNALS:
     void userAccessArrived(const interfaces::UserAccessArrival& arrival);
     void userAccessEdited(const interfaces::UserAccessEdit& edit);
     void bulkCloseReported(const interfaces::BulkCloseReport& report);
-    void offsetAnswered(const interfaces::OffsetAnswer& answer);
     // The server answered a request sent (OrderResult::request names it).
     void requestAnswered(const interfaces::RequestAnswer& answer);
     void bankDetailsArrived(const interfaces::BankDetailsArrival& arrival);
