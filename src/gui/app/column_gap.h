@@ -5,6 +5,9 @@
 // whatever the alignments of two neighbours, their texts stand at least a gap apart.
 #include <QFont>
 
+class QTableView;
+class QWidget;
+
 namespace tc::gui {
 
 // The least room between the texts of two neighbouring columns set in `font`: the width of an "M".
@@ -12,5 +15,11 @@ int columnGap(const QFont& font);
 
 // What a cell or a header keeps clear on each side of its text in `font`.
 int columnTextMargin(const QFont& font);
+
+// The margin a table's cell keeps on each side of its text, as the view's style draws it.
+int cellTextMargin(const QWidget& view);
+// What a column needs beyond its cells' text: the margin on both sides, and the grid line on the
+// cell's last pixel.
+int cellPadding(const QTableView& view);
 
 } // namespace tc::gui

@@ -20,6 +20,23 @@ bool ownField(const QWidget* window, const QWidget* field) {
     return field->window() == window && field->isVisibleTo(window) && field->isEnabled();
 }
 
+// A plain or rich text box of the window's own that holds text typed since it was last set.
+template <class Box>
+bool boxHoldsTypedText(const QWidget* window) {
+    for (const Box* box : window->findChildren<Box*>())
+        if (ownField(window, box) && !box->isReadOnly() && box->document()->isModified() &&
+            !box->document()->isEmpty())
+            return true;
+    return false;
+}
+
+template <class Box>
+void keepBoxText(QWidget* window) {
+    for (Box* box : window->findChildren<Box*>())
+        if (box->window() == window)
+            box->document()->setModified(false);
+}
+
 } // namespace
 
 bool holdsTypedText(const QWidget* window) {
@@ -31,27 +48,15 @@ bool holdsTypedText(const QWidget* window) {
             !field->text().isEmpty())
             return true;
     }
-    for (const QPlainTextEdit* box : window->findChildren<QPlainTextEdit*>())
-        if (ownField(window, box) && !box->isReadOnly() && box->document()->isModified() &&
-            !box->document()->isEmpty())
-            return true;
-    for (const QTextEdit* box : window->findChildren<QTextEdit*>())
-        if (ownField(window, box) && !box->isReadOnly() && box->document()->isModified() &&
-            !box->document()->isEmpty())
-            return true;
-    return false;
+    return boxHoldsTypedText<QPlainTextEdit>(window) || boxHoldsTypedText<QTextEdit>(window);
 }
 
 void keepTypedText(QWidget* window) {
     for (QLineEdit* field : window->findChildren<QLineEdit*>())
         if (field->window() == window)
             field->setModified(false);
-    for (QPlainTextEdit* box : window->findChildren<QPlainTextEdit*>())
-        if (box->window() == window)
-            box->document()->setModified(false);
-    for (QTextEdit* box : window->findChildren<QTextEdit*>())
-        if (box->window() == window)
-            box->document()->setModified(false);
+    keepBoxText<QPlainTextEdit>(window);
+    keepBoxText<QTextEdit>(window);
 }
 
 EscapeClose::EscapeClose(QWidget* window, const Language& language, std::function<void()> close,

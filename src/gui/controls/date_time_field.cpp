@@ -1,5 +1,9 @@
 #include "gui/controls/date_time_field.h"
 
+#include "gui/app/language.h"
+#include "gui/controls/entry_marks.h"
+#include "gui/texts.h"
+
 #include <QAction>
 #include <QCalendarWidget>
 #include <QIcon>
@@ -65,6 +69,21 @@ void DateTimeField::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QLineEdit::keyPressEvent(event);
+}
+
+PeriodFault unreadPeriod(const DateTimeField& from, const DateTimeField& to, std::int64_t language,
+                         const QString& example) {
+    if (!from.dateTime())
+        return {filledText(language, texts::kFromDateNotDateTime, {example}), true, false};
+    if (!to.dateTime())
+        return {filledText(language, texts::kDateNotDateTime, {example}), false, true};
+    return {};
+}
+
+void markPeriod(DateTimeField& from, DateTimeField& to, const PeriodFault& fault,
+                const ThemeManager& themes) {
+    markEntry(&from, fault.from ? fault.text : QString(), themes);
+    markEntry(&to, fault.to ? fault.text : QString(), themes);
 }
 
 } // namespace tc::gui

@@ -7,11 +7,14 @@
 #include <QDateTime>
 #include <QLineEdit>
 
+#include <cstdint>
 #include <optional>
 
 class QCalendarWidget;
 
 namespace tc::gui {
+
+class ThemeManager;
 
 class DateTimeField : public QLineEdit {
     Q_OBJECT
@@ -38,5 +41,18 @@ private:
     QAction* calendarButton_ = nullptr;
     QCalendarWidget* calendar_ = nullptr;
 };
+
+// Why a period typed into a from and a to field cannot be asked for, and which of the two it is of;
+// no text when it can.
+struct PeriodFault {
+    QString text;
+    bool from = false;
+    bool to = false;
+};
+// A field that holds no date, its text giving `example` as a date to type; no fault when both hold one.
+PeriodFault unreadPeriod(const DateTimeField& from, const DateTimeField& to, std::int64_t language,
+                         const QString& example);
+// Each field marked with the fault's text when it is of that field, else cleared.
+void markPeriod(DateTimeField& from, DateTimeField& to, const PeriodFault& fault, const ThemeManager& themes);
 
 } // namespace tc::gui

@@ -1,5 +1,6 @@
 #include "gui/controls/grid_table.h"
 
+#include "gui/app/column_gap.h"
 #include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
@@ -74,8 +75,7 @@ void GridTable::fitColumns() {
                         header.style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, &header);
     // The text's margins in its cell, and the grid line on the cell's last pixel; and a pixel more,
     // which a shaped script's line as the cell lays it out can take past its advance.
-    const int cellPadding = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) +
-                            (showGrid() ? 1 : 0) + 1;
+    const int cellPadding = gui::cellPadding(*this) + 1;
     const QFontMetricsF cells(font());
     for (int column = 0; column < model_->columnCount(); ++column) {
         const ColumnSpec& spec = model_->columnSpec(column);

@@ -256,26 +256,21 @@ void DepositsWithdrawalsWindowController::markAccount() {
         markEntry(field, accountFault(), context_.themes());
 }
 
-DepositsWithdrawalsWindowController::PeriodFault DepositsWithdrawalsWindowController::periodFault() const {
-    const std::int64_t language = context_.language().selected();
+PeriodFault DepositsWithdrawalsWindowController::periodFault() const {
     // The example is the present moment in the format asked for.
     const QString example =
         QDateTime::currentDateTime().toString(QString::fromLatin1(DateTimeField::kFormat));
-    const auto from = ui_->fromDatePicker->dateTime();
-    const auto to = ui_->toDatePicker->dateTime();
-    if (!from)
-        return {filledText(language, texts::kFromDateNotDateTime, {example}), true, false};
-    if (!to)
-        return {filledText(language, texts::kDateNotDateTime, {example}), false, true};
-    if (*from > *to)
+    if (PeriodFault unread =
+            unreadPeriod(*ui_->fromDatePicker, *ui_->toDatePicker, context_.language().selected(), example);
+        !unread.text.isEmpty())
+        return unread;
+    if (*ui_->fromDatePicker->dateTime() > *ui_->toDatePicker->dateTime())
         return {context_.text(texts::kFromDateMustNotAfter), true, true};
     return {};
 }
 
 void DepositsWithdrawalsWindowController::markPeriod() {
-    const PeriodFault period = periodFault();
-    markEntry(ui_->fromDatePicker, period.from ? period.text : QString(), context_.themes());
-    markEntry(ui_->toDatePicker, period.to ? period.text : QString(), context_.themes());
+    tc::gui::markPeriod(*ui_->fromDatePicker, *ui_->toDatePicker, periodFault(), context_.themes());
 }
 
 void DepositsWithdrawalsWindowController::historyArrived(interfaces::RequestId id) {

@@ -4,6 +4,7 @@
 // The main window makes it once and keeps it; each opening refreshes texts and keeps the choices and
 // rows shown before. The rows are those of the window's last search (a copy taken when the reply
 // arrived; the next reply or Clear replaces them).
+#include "gui/controls/date_time_field.h"
 #include "gui/models/record_table_model.h"
 #include "interfaces/client.h"
 #include "model/records/financial_transaction.h"
@@ -56,11 +57,6 @@ public:
     QString accountFault() const;
     // Why the period typed cannot be searched (a field that holds no date, or a from-date after the
     // to-date; the fields it names are marked with it); empty when it can.
-    struct PeriodFault {
-        QString text;
-        bool from = false;
-        bool to = false;
-    };
     PeriodFault periodFault() const;
     // The print dialog, window-modal; the table prints once it is accepted.
     void print();

@@ -36,6 +36,8 @@ inline constexpr std::size_t kMaxFundingText = 500;
 
 // "%.2f" without grouping: the deposit's estimate, which is read back as an entry when sent.
 std::string fixed2(double value);
+// The same of an amount, rounded at its own digits.
+std::string fixed2(const platform::Decimal& amount);
 
 // ---- deposit
 

@@ -1,5 +1,6 @@
 #include "gui/market/watchlist_table_controller.h"
 
+#include "gui/app/column_gap.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
@@ -83,10 +84,7 @@ public:
 
 private:
     // The style's margin beside a cell's text, as every other cell keeps it.
-    static int textMargin(const QWidget* widget) {
-        const QStyle* style = widget ? widget->style() : nullptr;
-        return style ? style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1 : 4;
-    }
+    static int textMargin(const QWidget* widget) { return widget ? cellTextMargin(*widget) : 4; }
 
     ClientModel& session_;
     GridViewProxy& proxy_;
@@ -243,16 +241,14 @@ void WatchlistTableController::fitColumns() {
     const QHeaderView& header = *horizontalHeader();
     const int padding = 2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header) + 4;
     const QFontMetricsF cells(font());
-    // The text's margins in its cell, and the grid line on the cell's last pixel.
-    const int cellPadding =
-        2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + (showGrid() ? 1 : 0);
     for (int column = 0; column < model_->columnCount(); ++column) {
         const QString title = model_->headerData(column, Qt::Horizontal).toString();
         int width = std::max(columnWidthForFontSize(model_->columnSpec(column).width, fontSize_),
                              header.fontMetrics().horizontalAdvance(title) + padding);
         // The update time stands whole in the cells' font.
         if (model_->columnSpec(column).field == Field::UpdateTime)
-            width = std::max(width, qCeil(cells.horizontalAdvance(QStringLiteral("00:00:00"))) + cellPadding);
+            width = std::max(width,
+                             qCeil(cells.horizontalAdvance(QStringLiteral("00:00:00"))) + cellPadding(*this));
         setColumnWidth(column, width);
     }
     Q_EMIT columnsFitted();

@@ -1,5 +1,6 @@
 #include "gui/statements/account_statement_window_controller.h"
 
+#include "gui/app/column_gap.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/escape_close.h"
 #include "gui/app/gui_context.h"
@@ -34,7 +35,6 @@
 #include <QMenu>
 #include <QPrinter>
 #include <QShortcut>
-#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
@@ -236,17 +236,15 @@ void AccountStatementWindowController::prepareTable(QTableView* view, StatementT
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(false);
     auto* dates = new DateColumnDelegate(view);
-    // The cells' text keeps the style's margins on both sides, and the grid line takes a pixel.
-    const int cellPadding =
-        2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1) + 1;
+    const int padding = cellPadding(*view);
     for (int column = 0; column < model->columnCount(); ++column) {
         const std::string_view key = model->columnKey(column);
         const int title = header->fontMetrics().horizontalAdvance(context_.text(key)) + 28;
         if (isStatementDateColumn(table, key)) {
             view->setItemDelegateForColumn(column, dates);
-            view->setColumnWidth(column, std::max(title, 143 + cellPadding));
+            view->setColumnWidth(column, std::max(title, 143 + padding));
         } else {
-            view->setColumnWidth(column, std::max(title, 65 + cellPadding));
+            view->setColumnWidth(column, std::max(title, 65 + padding));
         }
     }
     view->setAccessibleName(context_.text(table == StatementTable::Instruments ? texts::kInstruments
@@ -353,37 +351,35 @@ std::int32_t AccountStatementWindowController::historyDays(const AccountDetails&
 
 // The fields take a date as typed (a range of their own would pull a typed date into it, another
 // date); a period the account's statements cannot cover is refused with its reason.
-AccountStatementWindowController::PeriodFault AccountStatementWindowController::periodFault() const {
+PeriodFault AccountStatementWindowController::periodFault() const {
     const std::int64_t language = context_.language().selected();
     const QDateTime now = QDateTime::currentDateTime();
-    const auto from = ui_->fromDatePicker->dateTime();
-    const auto to = ui_->toDatePicker->dateTime();
-    if (!from)
-        return {filledText(language, texts::kFromDateNotDateTime, {momentText(now)}), true, false};
-    if (!to)
-        return {filledText(language, texts::kDateNotDateTime, {momentText(now)}), false, true};
-    if (*to > now)
+    if (PeriodFault unread =
+            unreadPeriod(*ui_->fromDatePicker, *ui_->toDatePicker, language, momentText(now));
+        !unread.text.isEmpty())
+        return unread;
+    const QDateTime from = *ui_->fromDatePicker->dateTime();
+    const QDateTime to = *ui_->toDatePicker->dateTime();
+    if (to > now)
         return {filledText(language, texts::kDateCannotAfterPresentMoment, {momentText(now)}), false, true};
     if (const auto account = accountOf(ui_->accountComboBox->currentText())) {
         const std::int32_t days = historyDays(*account);
         const QDateTime earliest = now.addDays(-days);
-        if (*from < earliest)
+        if (from < earliest)
             return {filledText(
                         language, texts::kFromDateCannotBeforeStatements,
                         {momentText(earliest), QString::number(account->AccountId), QString::number(days)}),
                     true, false};
     }
-    if (*from > *to)
+    if (from > to)
         return {context_.text(texts::kFromDateMustNotAfter), true, true};
     return {};
 }
 
 void AccountStatementWindowController::markEntries() {
-    const PeriodFault period = periodFault();
     ThemeManager& themes = context_.themes();
     markEntry(ui_->accountComboBox, accountFault(ui_->accountComboBox->currentText()), themes);
-    markEntry(ui_->fromDatePicker, period.from ? period.text : QString(), themes);
-    markEntry(ui_->toDatePicker, period.to ? period.text : QString(), themes);
+    markPeriod(*ui_->fromDatePicker, *ui_->toDatePicker, periodFault(), themes);
 }
 
 void AccountStatementWindowController::loadAccountCombo() {

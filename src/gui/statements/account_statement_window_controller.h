@@ -13,6 +13,7 @@
 // matched to the requests by id: one of an earlier show arriving late is dropped, and a request that
 // fails shows its error in the window. The window keeps the records of the last replies (fresh
 // records, never refilled) until the next ones arrive, so its tables never read a list being filled.
+#include "gui/controls/date_time_field.h"
 #include "gui/statements/statement_sections.h"
 #include "interfaces/client.h"
 
@@ -105,11 +106,6 @@ private:
     std::int32_t historyDays(const AccountDetails& account) const;
     // Why show would refuse the period or the account; empty when it would take them. The
     // period's fault says which of its fields it is of.
-    struct PeriodFault {
-        QString text;
-        bool from = false;
-        bool to = false;
-    };
     PeriodFault periodFault() const;
     QString accountFault(const QString& text) const;
     // Marks the fields whose entries show would refuse, with the same reason.

@@ -220,10 +220,10 @@ namespace {
 // The order rules' refusal of lots that read as a number above 0.
 std::optional<Refusal> ruledQuantity(std::string_view quantity, const GroupInstruments* settings,
                                      bool closesRemainder) {
-    const Refusal ruled = quantityRuleRefusal(*readQuantityEntry(quantity).value, settings, closesRemainder);
+    Refusal ruled = quantityRuleRefusal(*readQuantityEntry(quantity).value, settings, closesRemainder);
     if (!ruled.refused())
         return std::nullopt;
-    return Refusal{ruled.key, ruled.limit};
+    return ruled;
 }
 
 } // namespace

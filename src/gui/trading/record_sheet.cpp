@@ -148,7 +148,7 @@ void RecordSheet::answered(const interfaces::RequestAnswer& answer) {
 
 void RecordSheet::showAnswerLine(const char* key) {
     // Keyed, so that a change of language rewrites it.
-    answerLine_->setProperty("langKey", QString::fromLatin1(key));
+    answerLine_->setProperty(kLangKeyProperty, QString::fromLatin1(key));
     answerLine_->setText(text(key));
     answerLine_->show();
     // The line wraps at the sheet's width: the sheet grows so that all of it shows.
