@@ -512,7 +512,7 @@ private:
         if (columns.size() < 2)
             return;
         const int headerMargin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
-        const int cellMargin = table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1;
+        const int cellMargin = cellTextMargin(*table);
         const int grid = table->showGrid() ? 1 : 0;
         // A text's first and last pixel in the viewport, empty text as none.
         using Span = std::optional<std::pair<int, int>>;
