@@ -1,5 +1,6 @@
 #include "gui/market/market_depth_table_controller.h"
 
+#include "gui/app/column_gap.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
@@ -55,7 +56,7 @@ void MarketDepthTableController::setHeaderTitles() {
     // a figure of eight digits (a price or a quantity of the ladder) where the titles are short.
     const QHeaderView& header = *horizontalHeader();
     const int margin = header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);
-    const int cellMargin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    const int cellMargin = cellTextMargin(*this);
     int widest = fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 2 * cellMargin - 2 * margin;
     for (int column = 0; column < model_->columnCount(); ++column)
         widest = std::max(widest, header.fontMetrics().horizontalAdvance(
