@@ -324,16 +324,7 @@ void TradeTicketWindowController::takeSessionBack() {
     // A closed ticket is filled afresh at its next opening.
     if (!isVisible())
         return;
-    const std::int32_t chosen = state_.accountId();
-    ClientModel* model = session();
-    state_.setAccounts(ticketAccounts(model->client().model(),
-                                      model->client().queries().getAccountCollection(), state_.itemCode()));
-    std::vector<std::int32_t> ids;
-    for (const auto& a : state_.accounts())
-        ids.push_back(a->AccountId);
-    if (std::find(ids.begin(), ids.end(), chosen) != ids.end())
-        state_.chooseAccount(chosen);
-    ui_->tradeTicketBox->setAccounts(ids, state_.accountId());
+    showSessionAccounts(state_.accountId());
     ui_->rightDrawer->setInstrument(state_.itemCode());
     checkMultiTradeIsAvailable();
     UpdateValuesInTimer();
@@ -457,11 +448,18 @@ void TradeTicketWindowController::LoadAccountDetails() {
     if (state_.itemCode().empty() && !watchList.empty())
         state_.chooseInstrument(watchList.front());
     // Built at opening only, for the instrument selected then.
+    showSessionAccounts(std::nullopt);
+}
+
+void TradeTicketWindowController::showSessionAccounts(std::optional<std::int32_t> keep) {
+    ClientModel* model = session();
     state_.setAccounts(ticketAccounts(model->client().model(),
                                       model->client().queries().getAccountCollection(), state_.itemCode()));
     std::vector<std::int32_t> ids;
     for (const auto& a : state_.accounts())
         ids.push_back(a->AccountId);
+    if (keep && std::find(ids.begin(), ids.end(), *keep) != ids.end())
+        state_.chooseAccount(*keep);
     ui_->tradeTicketBox->setAccounts(ids, state_.accountId());
 }
 

@@ -127,6 +127,9 @@ private:
     // The order types, times in force and validities as the state offers them, then the state.
     void showOrderLists();
     void LoadQuantity();
+    // The session's accounts for the instrument, in the state and the instrument box; `keep` stays
+    // the chosen account when it is one of them.
+    void showSessionAccounts(std::optional<std::int32_t> keep);
     // The units line, and the quantity field marked when Buy or Sell would refuse it.
     void refreshContractValue();
     // A field's refusal in the selected language.
