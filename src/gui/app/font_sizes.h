@@ -1,7 +1,8 @@
 #pragma once
-#include "gui/texts.h"
 // The font sizes of the quotes board and of the order and position tables: the choices the settings
 // offer and their store in the user defaults. Free of Qt.
+#include "gui/texts.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>

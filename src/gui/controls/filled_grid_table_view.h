@@ -34,8 +34,6 @@ public:
 
     // On by default; off, the view shows a column in part where it reaches past the edge.
     void setWholeColumns(bool whole);
-    // The width left empty past the last whole column.
-    int widthLeftEmpty() const { return cut_; }
     // The width the columns have in sight: the viewport's and the width left empty.
     int columnRoom() const;
 

@@ -3,7 +3,7 @@
 // window embedded as the result list, Send on the form and OK on the result, the session let go of
 // on a re-login and the account figures refreshed on the client model's one-second tick while the
 // window shows. An amount that is no number is marked in its field with the reason while it is
-// there. A request sent waits for its answer at most answerTimeLimit(): the server's refusal of an
+// there. A request sent waits for its answer at most kAnswerTimeLimit (30 s): the server's refusal of an
 // approval request, or no answer in time, is told and Send offered again. The answers to an approval
 // request (its receipt or refusal) reach only the window that sent it. Each window keeps its own
 // form, checks and replies.
