@@ -195,13 +195,14 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
     master.push_back({1015, "0"});
     master.push_back({572, "1"});
     std::vector<DeskMessage> out{{"", frameFields(master)}};
-    // The payment page: redirected, paid, notified.
+    // The payment page: redirected, paid, notified. Its status is that of a payment under way (3),
+    // which the deposit window leaves as it is: 1 would open the page again, 2, 4 and 9 read as failed.
     out.push_back({"", frameFields({typeField(msg::kPayGateStatusReply),
                                     {147, std::to_string(requestId)},
                                     {146, now()},
                                     {148, now()},
                                     {149, ""},
-                                    {572, "2"},
+                                    {572, std::to_string(kGatewayUnderWay)},
                                     {150, "1"},
                                     {49, "0"}})});
     tc::funding::AmpPayGateTransaction result;

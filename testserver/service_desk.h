@@ -31,6 +31,9 @@ struct DeskMessage {
 // Above this a gateway payment is refused with a server error (reply 94, tag 1015).
 inline constexpr double kGatewayLimit = 50'000;
 inline constexpr int kGatewayLimitError = 7;
+// The gateway status (tag 572) of the progress reply (98): a payment under way, neither registered
+// anew nor failed.
+inline constexpr int kGatewayUnderWay = 3;
 // Approval requests the desk refuses are answered with their action code, a server error (tag 1015)
 // and its text: an account that is not the user's or does not allow the kind, an amount that is not
 // above 0, or one above this limit.

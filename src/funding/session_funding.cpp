@@ -22,8 +22,6 @@
 #include "wire/record_text.h"
 #include "wire/wire_names.h"
 
-#include <fmt/format.h>
-
 #include <charconv>
 #include <cmath>
 
@@ -314,18 +312,35 @@ ApprovalBanner approvalBanner(std::int64_t action, const ApprovalReq& request, s
     return banner;
 }
 
-ApprovalBanner lateReceiptBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language) {
+namespace {
+
+// A receipt told in a banner: the request, the account and the amount asked for, and a closing line.
+ApprovalBanner receiptBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language,
+                             std::string_view titleKey, std::string_view closingKey) {
     const bool deposit = action == wire::approval::kDeposit;
     const FinancialApproval none;
     const FinancialApproval& info = request.information ? *request.information : none;
     ApprovalBanner banner;
-    banner.title = text(language, deposit ? "93200" : "93201");
+    banner.title = text(language, titleKey);
     banner.message = bannerLine(language, "0725", std::to_string(request.approvalRequestId)) + '\n' +
                      bannerLine(language, "0012",
                                 std::to_string(deposit ? info.beneficiaryAccount : info.benefactorAccount)) +
                      '\n' + bannerLine(language, "0590", twoDecimals(info.requestedAmount)) + '\n' +
-                     text(language, "93202");
+                     text(language, closingKey);
     return banner;
+}
+
+} // namespace
+
+ApprovalBanner lateReceiptBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language) {
+    return receiptBanner(action, request, language, action == wire::approval::kDeposit ? "93200" : "93201",
+                         "93202");
+}
+
+ApprovalBanner unclaimedReceiptBanner(std::int64_t action, const ApprovalReq& request,
+                                      std::int64_t language) {
+    return receiptBanner(action, request, language, action == wire::approval::kDeposit ? "94706" : "94707",
+                         "94708");
 }
 
 SessionFunding::SessionFunding(BusinessBase& business)
@@ -360,9 +375,11 @@ void SessionFunding::emit(interfaces::FundingReply reply) {
 // ---- requests
 
 bool SessionFunding::accountHeld(const std::shared_ptr<const AccountDetails>& account) const {
-    if (!account)
-        return false;
-    const auto* held = business_.session().AccountDetailCollection.get(sessionKey(account->AccountId));
+    return account && account->AccountId > 0 && accountHeld(static_cast<std::uint64_t>(account->AccountId));
+}
+
+bool SessionFunding::accountHeld(std::uint64_t accountId) const {
+    const auto* held = business_.session().AccountDetailCollection.get(sessionKey64(accountId));
     return held && *held;
 }
 
@@ -541,10 +558,16 @@ void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& re
     using Kind = interfaces::FundingReply::Kind;
     if (action == wire::approval::kDeposit || action == wire::approval::kWithdrawal) {
         std::vector<std::string> lines = approvalLines(action, request, language);
-        if (answer.late) {
-            // No window waits for it, and it may be money that moved: the trader is told all the same.
-            ApprovalBanner late = lateReceiptBanner(action, request, language);
-            events_->CommonUserNotification(std::move(late.message), std::move(late.title));
+        // No window waits for it, and it may be money that moved: the trader is told all the same. A
+        // receipt no request of ours claims is told when it is for one of the trader's accounts.
+        const FinancialApproval none;
+        const FinancialApproval& info = request.information ? *request.information : none;
+        const std::uint64_t account =
+            action == wire::approval::kDeposit ? info.beneficiaryAccount : info.benefactorAccount;
+        if (answer.late || (answer.ticket == 0 && accountHeld(account))) {
+            ApprovalBanner told = answer.late ? lateReceiptBanner(action, request, language)
+                                              : unclaimedReceiptBanner(action, request, language);
+            events_->CommonUserNotification(std::move(told.message), std::move(told.title));
         }
         interfaces::FundingReply reply{action == wire::approval::kDeposit ? Kind::DepositRequested
                                                                           : Kind::WithdrawalRequested,
@@ -569,19 +592,23 @@ bool SessionFunding::toldRefusal(const Tags& tags, interfaces::FundingFailure fa
     if (answer.error == 0)
         return false;
     const bool payment = failure.request == interfaces::FundingFailure::Request::Payment;
-    if (!payment)
-        failure.id = waiting_
-                         .answered(failure.request == interfaces::FundingFailure::Request::Deposit
-                                       ? wire::approval::kDeposit
-                                       : wire::approval::kWithdrawal,
-                                   echoedRequestNumber(tags))
-                         .ticket;
+    const bool deposit = failure.request == interfaces::FundingFailure::Request::Deposit;
+    WaitingApprovals::Answer answered;
+    if (!payment) {
+        answered = waiting_.answered(deposit ? wire::approval::kDeposit : wire::approval::kWithdrawal,
+                                     echoedRequestNumber(tags));
+        failure.id = answered.ticket;
+    }
     failure.code = answer.error;
-    failure.text = answer.text.empty() ? fmt::format("The server refused the {} (error {}).",
-                                                     payment ? "payment" : "request", answer.error)
+    failure.text = answer.text.empty() ? fillPositional(business_.textForKey(payment ? "94700" : "94701"),
+                                                        {std::to_string(answer.error)})
                                        : std::move(answer.text);
     platform::Log::warning("{} request {} refused by the server: error {}", payment ? "payment" : "approval",
                            number, answer.error);
+    // A refusal no window waits for (its own gave up) is told all the same.
+    if (!payment && (answered.late || answered.ticket == 0))
+        events_->CommonUserNotification(fillPositional(business_.textForKey("94705"), {failure.text}),
+                                        business_.textForKey(deposit ? "94703" : "94704"));
     if (failureListener_)
         failureListener_(std::move(failure));
     return true;

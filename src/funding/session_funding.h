@@ -51,6 +51,8 @@ ApprovalBanner approvalBanner(std::int64_t action, const ApprovalReq& request, s
 // The banner of a receipt (wire::approval) that came after its window had stopped waiting: the request, the
 // account and the amount asked for, and where to look before sending it again.
 ApprovalBanner lateReceiptBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language);
+// The banner of a receipt for one of the trader's accounts that answers no request waiting here.
+ApprovalBanner unclaimedReceiptBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language);
 
 class SessionFunding final : public FundingHandlers {
 public:
@@ -90,6 +92,7 @@ private:
     using Tags = std::vector<records::TaggedField>;
 
     bool accountHeld(const std::shared_ptr<const AccountDetails>& account) const;
+    bool accountHeld(std::uint64_t accountId) const;
     // Sends a composed request; `approvalAction` (wire::approval) makes it an approval request that waits
     // for its answer, 0 a gateway payment.
     interfaces::FundingRequestSent send(MessageBase& message, std::int64_t approvalAction);
@@ -98,15 +101,16 @@ private:
     std::shared_ptr<PayGateTransaction> addOrUpdatePayGateTransaction(std::shared_ptr<PayGateTransaction> tx);
     void announcePayGate(std::int32_t state, const std::shared_ptr<PayGateTransaction>& tx,
                          std::int64_t error);
-    // A receipt (of a wire::approval action) names the request it answers; one given up is told with a banner
-    // too.
+    // A receipt (of a wire::approval action) names the request it answers; one given up, or one for an
+    // account of the trader's that no request claims, is told with a banner too.
     void announceApproval(std::int64_t action, const ApprovalReq& request,
                           WaitingApprovals::Answer answer = {});
     void newApprovalRequest(std::int64_t action, const Tags& tags);
     // The server's refusal a reply carries (its error, tag 1015, and text), told to the failure
     // listener as `failure`, else the window waiting for the request would wait for ever; a refused
-    // approval request names the ticket of the request it answers. False when the reply carries no
-    // error. `number` names the request in the log.
+    // approval request names the ticket of the request it answers, and is told with a banner when no
+    // window waits for it. False when the reply carries no error. `number` names the request in the
+    // log.
     bool toldRefusal(const Tags& tags, interfaces::FundingFailure failure, std::uint64_t number);
     std::shared_ptr<ApprovalReq> findRequest(std::uint64_t approvalRequestId);
     void emit(interfaces::FundingReply reply);

@@ -24,20 +24,18 @@ WaitingApprovals::Answer WaitingApprovals::answered(std::int64_t action, std::op
     const auto asks = [&](const Request& r) {
         return !asked || !r.asked || (r.asked->account == asked->account && r.asked->amount == asked->amount);
     };
-    // From the closest match to the loosest, a request still waited for before one given up: a
-    // given-up request takes an answer only when no waited-for request could own it. A receipt that
-    // names what no request asked for is none of ours.
-    for (const bool echoed : {true, false})
-        for (const bool givenUp : {false, true}) {
-            const auto it = std::find_if(waiting_.begin(), waiting_.end(), [&](const Request& r) {
-                return r.action == action && r.givenUp == givenUp && (!echoed || echoes(r)) && asks(r);
-            });
-            if (it == waiting_.end())
-                continue;
-            const Answer answer{it->ticket, it->givenUp};
-            waiting_.erase(it);
-            return answer;
-        }
+    // From the closest match to the loosest; within one, the oldest, given up or not: the server
+    // answers in order. A receipt that names what no request asked for is none of ours.
+    for (const bool echoed : {true, false}) {
+        const auto it = std::find_if(waiting_.begin(), waiting_.end(), [&](const Request& r) {
+            return r.action == action && (!echoed || echoes(r)) && asks(r);
+        });
+        if (it == waiting_.end())
+            continue;
+        const Answer answer{it->ticket, it->givenUp};
+        waiting_.erase(it);
+        return answer;
+    }
     return {};
 }
 

@@ -3,13 +3,12 @@
 // in the order they were sent, with a receipt or a refusal that names no request of ours; at most it
 // echoes the request number (tag 20) the request carried, which several requests can share, and a
 // receipt carries the account and amount asked for. So an answer belongs to the oldest request of its
-// kind still waiting, the oldest with the echoed number where one carries it, the oldest asking for
-// what the receipt names where one does. Each request gets a ticket of its own, which the answer's
-// event names.
+// kind waiting, the oldest with the echoed number where one carries it, the oldest asking for what the
+// receipt names where one does. Each request gets a ticket of its own, which the answer's event names.
 //
-// A request whose window stopped waiting (given up) stays until its answer, which may come late: it
-// takes an answer only when no request still waited for can, so it never takes another's receipt, and
-// its late answer is told as such.
+// A request whose window stopped waiting (given up) keeps its place: the server answers it in turn,
+// so it takes its own answer, which is then told as late; it never passes its answer to the request
+// sent after it.
 #include "platform/decimal.h"
 
 #include <cstddef>

@@ -451,7 +451,7 @@ TEST_F(ClientEvents, FundingReplyFollowsAGatewayPaymentThroughItsThreeStates) {
     EXPECT_EQ(replies[2].code, 0);
     // Each state as its reply left it, though the record moved on before the events were read.
     EXPECT_EQ(replies[0].status, 1);
-    EXPECT_EQ(replies[1].status, 2);
+    EXPECT_EQ(replies[1].status, testserver::kGatewayUnderWay);
     EXPECT_EQ(replies[2].status, funding::PayGateTransaction::kStatusSuccess);
     const std::uint64_t id = replies[0].id;
     ASSERT_NE(id, 0u);

@@ -1,5 +1,5 @@
-// Which approval request an answer of the server belongs to: the oldest of its kind still waiting,
-// the oldest with the echoed request number where the answer carries one.
+// Which approval request an answer of the server belongs to: the oldest of its kind waiting, the
+// oldest with the echoed request number where the answer carries one.
 #include "funding/waiting_approvals.h"
 
 #include <gtest/gtest.h>
@@ -26,31 +26,38 @@ TEST(WaitingApprovals, AnAnswerTakesTheOldestRequestOfItsKindOrTheOneItEchoes) {
     EXPECT_EQ(waiting.answered(802, 1).ticket, oldest + 1);
 }
 
-TEST(WaitingApprovals, ARequestGivenUpNeverTakesTheAnswerOfOneStillWaitedForButTakesItsOwnLate) {
+// A request given up keeps its place in the server's order: an answer that cannot tell it from the
+// next (a refusal naming nothing, a receipt of the same account and amount sent again) is its own,
+// told late, and the next request's answer stays the next request's.
+TEST(WaitingApprovals, ARequestGivenUpTakesItsOwnAnswerLateAndNeverTheNextOnes) {
     using Answer = WaitingApprovals::Answer;
     const auto asked = [](std::uint64_t account, std::int64_t amount) {
         return WaitingApprovals::Asked{account, tc::platform::Decimal::fromInt64(amount)};
     };
     WaitingApprovals waiting;
+    // Sent again after its window gave up: the first receipt is the first request's.
     const std::uint64_t lost = waiting.sent(801, 5, asked(20001, 100));
     waiting.givenUp(lost);
     const std::uint64_t again = waiting.sent(801, 5, asked(20001, 100));
-    EXPECT_EQ(waiting.answered(801, std::nullopt, asked(20001, 100)), (Answer{again, false}));
-    // The receipt of the request given up, when it comes at last, is its own and late.
     EXPECT_EQ(waiting.answered(801, std::nullopt, asked(20001, 100)), (Answer{lost, true}));
+    EXPECT_EQ(waiting.answered(801, std::nullopt, asked(20001, 100)), (Answer{again, false}));
 
-    // A receipt finds the request that asked for what it names, whichever is older.
-    const std::uint64_t small = waiting.sent(801, 6, asked(20001, 100));
-    waiting.givenUp(small);
-    const std::uint64_t large = waiting.sent(801, 6, asked(20001, 900));
-    EXPECT_EQ(waiting.answered(801, std::nullopt, asked(20001, 100)), (Answer{small, true}));
-    // A refusal names nothing asked: the request still waited for takes it.
-    const std::uint64_t refused = waiting.sent(801, 7, asked(20003, 50));
+    // A refusal names nothing asked: the oldest takes it, given up or not, and the receipt of the
+    // next still finds its own request.
+    const std::uint64_t refused = waiting.sent(801, 6, asked(20003, 2'000'000));
     waiting.givenUp(refused);
-    EXPECT_EQ(waiting.answered(801, std::nullopt), (Answer{large, false}));
-    // What no request asked for is none of ours; the given-up one still waits for its own.
-    EXPECT_EQ(waiting.answered(801, std::nullopt, asked(20001, 77)), Answer{});
+    const std::uint64_t next = waiting.sent(801, 7, asked(20003, 222));
     EXPECT_EQ(waiting.answered(801, std::nullopt), (Answer{refused, true}));
+    EXPECT_EQ(waiting.answered(801, std::nullopt, asked(20003, 222)), (Answer{next, false}));
+
+    // A receipt finds the request that asked for what it names, whichever is older; what no request
+    // asked for is none of ours.
+    const std::uint64_t small = waiting.sent(801, 8, asked(20001, 100));
+    const std::uint64_t large = waiting.sent(801, 8, asked(20001, 900));
+    waiting.givenUp(large);
+    EXPECT_EQ(waiting.answered(801, std::nullopt, asked(20001, 900)), (Answer{large, true}));
+    EXPECT_EQ(waiting.answered(801, std::nullopt, asked(20001, 77)), Answer{});
+    EXPECT_EQ(waiting.answered(801, std::nullopt), (Answer{small, false}));
     EXPECT_EQ(waiting.waiting(), 0u);
 }
 

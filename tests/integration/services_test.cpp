@@ -14,6 +14,7 @@
 #include "session/business/business_base.h"
 #include "session/business/session_requests.h"
 #include "session/data_service/data_service_replies.h"
+#include "wire/wire_names.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -192,53 +194,74 @@ TEST_F(ServicesRoundTrip, TheServersRefusalOfAnApprovalRequestIsToldWithItsText)
             << id;
 }
 
-TEST_F(ServicesRoundTrip, ARequestGivenUpTakesNoOtherAnswerAndItsLateAnswerIsStillTold) {
+// The server answers approval requests in turn. A request given up keeps its place: sent again with
+// the same account and amount, the first receipt is the first request's, told late in a banner, and
+// the second the second's; a refusal given up is the given-up request's, told in a banner too, and
+// the next request keeps its own receipt. A receipt for demo's account that no request here waits for
+// (sent by another program of the user) is told, never dropped.
+TEST_F(ServicesRoundTrip, EachApprovalAnswerGoesToItsOwnRequestInTurnAndNoneIsDropped) {
     std::vector<interfaces::FundingReply> receipts;
     auto handler = demo.client->funding().handleFundingReply([&](const interfaces::FundingReply& r) {
         if (r.kind == interfaces::FundingReply::Kind::DepositRequested)
             receipts.push_back(r);
     });
-    const auto deposit = [&](std::int64_t amount) {
+    std::vector<interfaces::FundingFailure> failures;
+    auto failed = demo.client->funding().handleFundingFailure(
+        [&](const interfaces::FundingFailure& f) { failures.push_back(f); });
+    const auto depositOf = [&](double amount) {
         funding::NewDeposit d;
         d.accountDetail = demo.account(20003);
         d.mode = funding::kBankTransfer;
-        d.amount = platform::Decimal::fromInt64(amount);
+        d.amount = decimalFromDouble(amount);
         d.depositDate = "20240601";
-        const interfaces::FundingRequestSent sent = demo.client->funding().requestDeposit(d);
+        return d;
+    };
+    const auto deposit = [&](double amount) {
+        const interfaces::FundingRequestSent sent = demo.client->funding().requestDeposit(depositOf(amount));
         EXPECT_TRUE(sent) << sent.error;
         return sent.ticket;
     };
-    // The server never answers the first: its window gives up and the trader sends it again.
-    server->setApprovalsSilent(true);
-    const std::uint64_t lost = deposit(111);
-    ASSERT_TRUE(until([&] { return streamCount(693) == 1; }));
-    demo.client->funding().giveUpRequest(lost);
-    server->setApprovalsSilent(false);
-    const std::uint64_t again = deposit(111);
-    ASSERT_TRUE(until([&] { return receipts.size() == 1; }));
-    EXPECT_EQ(receipts[0].ticket, again);
-    EXPECT_FALSE(receipts[0].late);
+    const auto sentCount = [&](int n) { return until([&] { return streamCount(693) == n; }); };
+    // The text of the banner of that title, empty when none was shown.
+    const auto banner = [&](const std::string& title) {
+        for (const HeadlessApplication::Call& c : demo.app->callsNamed("showMessageBanner"))
+            if (c.args.size() == 2 && c.args[1] == title)
+                return c.args[0];
+        return std::string();
+    };
 
-    // Answered only after its window gave up, and before the next request's answer: each takes its
-    // own, and the late one is told to the trader.
     server->holdApprovals(true);
-    const std::uint64_t late = deposit(222);
-    const std::uint64_t next = deposit(333);
-    ASSERT_TRUE(until([&] { return streamCount(693) == 4; }));
-    demo.client->funding().giveUpRequest(late);
+    const std::uint64_t lost = deposit(111);
+    ASSERT_TRUE(sentCount(1));
+    demo.client->funding().giveUpRequest(lost);
+    const std::uint64_t again = deposit(111);
+    const std::uint64_t refused = deposit(testserver::kApprovalLimit * 2);
+    ASSERT_TRUE(sentCount(3));
+    demo.client->funding().giveUpRequest(refused);
+    const std::uint64_t next = deposit(222);
+    ASSERT_TRUE(sentCount(4));
     server->holdApprovals(false);
-    ASSERT_TRUE(until([&] { return receipts.size() == 3; }));
-    EXPECT_EQ(receipts[1].ticket, late);
-    EXPECT_TRUE(receipts[1].late);
-    EXPECT_EQ(receipts[2].ticket, next);
-    EXPECT_FALSE(receipts[2].late);
-    const auto banners = demo.app->callsNamed("showMessageBanner");
-    const auto told = std::find_if(banners.begin(), banners.end(), [](const HeadlessApplication::Call& c) {
-        return c.args.size() == 2 && c.args[1] == "Deposit request answered late";
-    });
-    ASSERT_NE(told, banners.end());
-    EXPECT_NE(told->args[0].find("20003"), std::string::npos) << told->args[0];
-    EXPECT_NE(told->args[0].find("222.00"), std::string::npos) << told->args[0];
+    ASSERT_TRUE(until([&] { return receipts.size() == 3 && failures.size() == 1; }));
+    EXPECT_EQ(std::tie(receipts[0].ticket, receipts[0].late), std::tuple(lost, true));
+    EXPECT_EQ(std::tie(receipts[1].ticket, receipts[1].late), std::tuple(again, false));
+    EXPECT_EQ(std::tie(receipts[2].ticket, receipts[2].late), std::tuple(next, false));
+    EXPECT_EQ(failures[0].id, refused);
+    ASSERT_TRUE(until([&] { return !banner("Deposit request refused").empty(); }));
+    EXPECT_NE(banner("Deposit request refused").find("limit"), std::string::npos);
+    const std::string late = banner("Deposit request answered late");
+    EXPECT_NE(late.find("20003"), std::string::npos) << late;
+    EXPECT_NE(late.find("111.00"), std::string::npos) << late;
+
+    // Sent past this session's waiting list, as another program of demo's would.
+    MessageBase foreign = funding::depositMessage(depositOf(333)).message;
+    BusinessBase& business = tc::sessionOf(*demo.client);
+    foreign.setValue(wire::tag::kRequestId, std::to_string(business.sessionRequests().nextRequestId()));
+    foreign.setValue(wire::tag::kFundingUserId, std::to_string(business.userId()));
+    ASSERT_TRUE(business.sessionRequests().sendRequest(foreign));
+    ASSERT_TRUE(until([&] { return receipts.size() == 4; }));
+    EXPECT_EQ(receipts[3].ticket, 0u);
+    ASSERT_TRUE(until([&] { return !banner("Deposit request received").empty(); }));
+    EXPECT_NE(banner("Deposit request received").find("333.00"), std::string::npos);
 }
 
 TEST_F(ServicesRoundTrip, TwoUsersTalkAndSeeEachOthersPresence) {

@@ -165,13 +165,15 @@ class ShippedTables(unittest.TestCase):
 
     def test_core_reasons_come_from_the_tables(self):
         # A reason the core hands a window (a refusal, a failed request or load, a sign-in that cannot
-        # start) is the text of a key in the user's language: an English literal there reads English
-        # in every language.
+        # start, the text of a refusal it passes on) is the text of a key in the user's language: an
+        # English literal there reads English in every language. Passed as an argument or assigned,
+        # whatever the right-hand side (a literal, a format, one side of a choice).
         sinks = re.compile(
             r'(CommandResult::refused|requestFailed|requestAbandoned|connectionRequestFailed|endLogin)\('
             r'[^;"]*"(?![0-9]*")'
             r'|\{\s*false,\s*(std::string\()?"'
-            r'|\b(load|base|result|out)\.error\s*=\s*(std::string\()?"(?![0-9]*")')
+            r'|\b(load|base|result|out)\.error\s*=\s*(std::string\()?"(?![0-9]*")'
+            r'|\.(text|reason)\s*=[^=;"]*"(?![0-9]*")')
         core = os.path.join(texts.ROOT, "src")
         found = []
         for layer in ("chat", "client", "connection", "funding", "news", "orders", "session", "statements"):

@@ -43,6 +43,7 @@ AccountAccessSettingWindowController::~AccountAccessSettingWindowController() = 
 void AccountAccessSettingWindowController::onWindowLoad() {
     editRequest_ = 0;
     mapRequest_ = 0;
+    unansweredEdit_ = false;
     ClientModel* session = context_.clientModel();
     if (!session) {
         form_.loadAccounts({}, 0);
@@ -79,16 +80,22 @@ void AccountAccessSettingWindowController::follow() {
     follow_.add(connect(session, &ClientModel::requestFailed, this,
                         [this](const interfaces::RequestFailure& failure) {
                             if (editRequest_ != 0 && failure.id == editRequest_)
-                                editAnswered(false);
+                                editUnanswered();
                             else if (mapRequest_ != 0 && failure.id == mapRequest_)
                                 mapRequest_ = 0;
                         }));
+    // After an edit without an answer, what the server holds is asked again as soon as it answers.
+    follow_.add(connect(session, &ClientModel::answeringChanged, this, [this](bool answering) {
+        if (answering && unansweredEdit_ && mapRequest_ == 0)
+            requestMaps();
+    }));
 }
 
 void AccountAccessSettingWindowController::done(int result) {
     follow_.drop();
     editRequest_ = 0;
     mapRequest_ = 0;
+    unansweredEdit_ = false;
     SheetController::done(result);
 }
 
@@ -168,8 +175,10 @@ void AccountAccessSettingWindowController::mapsArrived(const interfaces::UserAcc
     const AccessAccount* account = form_.account();
     if (!account || arrival.accountId <= 0 || static_cast<std::uint64_t>(arrival.accountId) != account->id)
         return;
-    if (arrival.id == mapRequest_)
+    if (arrival.id == mapRequest_) {
         mapRequest_ = 0;
+        unansweredEdit_ = false;
+    }
     // A right being picked for the user who is still listed stays picked.
     const std::uint64_t picked = form_.right();
     const bool pending = ui_->applyButton->isEnabled();
@@ -195,6 +204,20 @@ void AccountAccessSettingWindowController::applyButtonClicked() {
                                  {}});
         ui_->applyButton->setEnabled(true);
     }
+}
+
+void AccountAccessSettingWindowController::editUnanswered() {
+    // No answer is no refusal: the change may have been made. The sheet stays, shows the right the
+    // server holds once its maps come again, and lets the trader choose again.
+    editRequest_ = 0;
+    unansweredEdit_ = true;
+    ui_->applyButton->setEnabled(false);
+    requestMaps();
+    CommonAlert::open(this, {context_.text(texts::kValidation),
+                             context_.text(texts::kAccessChangeOutcomeUnknown),
+                             AlertSpec::Warning,
+                             {},
+                             QStringLiteral("accessChange")});
 }
 
 void AccountAccessSettingWindowController::editAnswered(bool accepted) {

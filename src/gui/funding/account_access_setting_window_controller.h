@@ -2,7 +2,9 @@
 // The account-access sheet of the settings window: the accounts of which the signed-in user is the
 // primary holder, the other users mapped to the chosen account and the right of the chosen user.
 // Every opening and every change of account asks the server for that account's maps again. Apply
-// sends the chosen right; the sheet closes on the server's answer and says whether it was taken.
+// sends the chosen right; the sheet closes on the server's answer and says whether it was taken. A
+// request with no answer (its time limit, a dropped line) is no refusal: the sheet says the change
+// may have been made, stays open and shows the right the server holds once it answers again.
 #include "gui/app/sheet_controller.h"
 #include "gui/funding/account_access_rules.h"
 #include "gui/models/session_follow.h"
@@ -35,6 +37,8 @@ public:
     const AccountAccessForm& form() const { return form_; }
     // The maps request of the chosen account awaiting its reply (0 when none).
     interfaces::RequestId mapRequest() const { return mapRequest_; }
+    // The edit sent awaiting its answer (0 when none).
+    interfaces::RequestId editRequest() const { return editRequest_; }
 
 protected:
     void done(int result) override;
@@ -49,12 +53,15 @@ private:
     void rightChosen(int index);
     void mapsArrived(const interfaces::UserAccessArrival& arrival);
     void editAnswered(bool accepted);
+    void editUnanswered();
 
     std::unique_ptr<Ui::AccountAccessSettingWindowController> ui_;
     GuiContext& context_;
     AccountAccessForm form_;
     interfaces::RequestId mapRequest_ = 0;
     interfaces::RequestId editRequest_ = 0;
+    // An edit went without an answer: the maps are asked again until they come.
+    bool unansweredEdit_ = false;
     SessionFollow follow_;
 };
 

@@ -43,9 +43,12 @@ ChangePasswordWindowController::ChangePasswordWindowController(GuiContext& conte
     connect(&replyTimer_, &QTimer::timeout, this, [this] {
         if (!waiting_)
             return;
-        // A late acceptance still reaches the remembered password (ShowStatusMessage).
+        // The server may have made the change: the trader is told so, never to try again. A late
+        // answer is still told here, and an acceptance still reaches the remembered password.
         SetWaiting(false);
-        ui_->statusLabel->setText(context_.text(texts::kServerDidNotAnswerTime));
+        outcomeUnknown_ = true;
+        ui_->changeButton->setEnabled(false);
+        ui_->statusLabel->setText(context_.text(texts::kPasswordChangeOutcomeUnknown));
     });
     connect(ui_->changeButton, &QPushButton::clicked, this,
             &ChangePasswordWindowController::ChangePasswordButtonClicked);
@@ -56,9 +59,21 @@ ChangePasswordWindowController::ChangePasswordWindowController(GuiContext& conte
                 &ChangePasswordWindowController::ShowStatusMessage);
         connect(session, &ClientModel::passwordRefused, this, &ChangePasswordWindowController::ShowRefusal);
         connect(session, &ClientModel::clientAboutToBeReplaced, this, [this] {
+            // A change whose answer can no longer come may have been made all the same.
+            const bool unknown = waiting_ || outcomeUnknown_;
             SetWaiting(false);
-            if (isVisible())
-                reject();
+            outcomeUnknown_ = false;
+            sentPassword_.clear();
+            if (!isVisible())
+                return;
+            QWidget* owner = parentWidget();
+            reject();
+            if (unknown)
+                CommonAlert::open(owner, {context_.text(texts::kValidation),
+                                          context_.text(texts::kPasswordChangeOutcomeUnknown),
+                                          AlertSpec::Warning,
+                                          {},
+                                          {}});
         });
     }
 }
@@ -67,6 +82,7 @@ ChangePasswordWindowController::~ChangePasswordWindowController() = default;
 
 void ChangePasswordWindowController::onWindowLoad() {
     SetWaiting(false);
+    outcomeUnknown_ = false;
     sentPassword_.clear();
     ui_->OldPasswordTextField->clear();
     ui_->NewPasswordField->clear();
@@ -129,7 +145,7 @@ void ChangePasswordWindowController::ShowStatusMessage() {
     const std::string password = std::exchange(sentPassword_, std::string());
     if (!password.empty() && changed_)
         changed_(password);
-    if (!waiting_)
+    if (!waiting_ && !std::exchange(outcomeUnknown_, false))
         return;
     SetWaiting(false);
     QWidget* owner = parentWidget();
@@ -142,7 +158,7 @@ void ChangePasswordWindowController::ShowStatusMessage() {
 }
 
 void ChangePasswordWindowController::ShowRefusal(const std::string& reason) {
-    if (!waiting_)
+    if (!waiting_ && !std::exchange(outcomeUnknown_, false))
         return;
     SetWaiting(false);
     sentPassword_.clear();

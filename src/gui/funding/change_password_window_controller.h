@@ -2,11 +2,15 @@
 // The password sheet of the settings window: the current password, the new one and its
 // confirmation. The form's checks are the core's; the sheet then waits for the server. Success
 // closes it and says so (text 0369); a refusal shows the server's reason in the sheet, which stays
-// open with the fields as typed. A remembered password is rewritten only on success.
+// open with the fields as typed. No answer in time, or the line lost first, is told as an outcome
+// not known: the change may have been made, and if the current password is refused at the next
+// sign-in the new one is in force; an answer that comes later in the session is still told. A
+// remembered password is rewritten only on success.
 #include "gui/app/sheet_controller.h"
 
 #include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,6 +30,7 @@ public:
     static constexpr int kReplyTimeoutMs = 30'000;
 
     explicit ChangePasswordWindowController(GuiContext& context, QWidget* parent = nullptr);
+    void setReplyTimeLimit(std::chrono::milliseconds limit) { replyTimer_.setInterval(limit); }
     ~ChangePasswordWindowController() override;
 
     // Told the new password once the server accepted it (the remembered user's record follows).
@@ -40,6 +45,8 @@ public:
     void ShowRefusal(const std::string& reason);
     // Whether a change was sent and its answer has not come.
     bool Waiting() const { return waiting_; }
+    // Whether the sheet gave up waiting and told the trader the change may have been made.
+    bool OutcomeUnknown() const { return outcomeUnknown_; }
     // The refusal shown in the sheet (empty when none).
     QString StatusText() const;
 
@@ -52,6 +59,7 @@ private:
     std::function<void(const std::string&)> changed_;
     std::string sentPassword_;
     bool waiting_ = false;
+    bool outcomeUnknown_ = false;
     QTimer replyTimer_;
 };
 

@@ -122,7 +122,15 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::fundingHistoryArrived, this,
             &DepositsWithdrawalsWindowController::historyArrived);
-    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] { awaited_ = 0; });
+    connect(&session, &ClientModel::requestFailed, this, [this](const interfaces::RequestFailure& failure) {
+        if (failure.id != 0 && failure.id == awaited_)
+            searchFailed(QString::fromStdString(failure.reason));
+    });
+    // The old session's reply can no longer come.
+    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
+        if (awaited_ != 0)
+            searchFailed(context_.text(texts::kConnectionDroppedBeforeReplyCame));
+    });
     connect(&session, &ClientModel::clientReplaced, this, [this] {
         loadAccountCombo();
         accountsAwaited_ = true;
@@ -179,6 +187,8 @@ void DepositsWithdrawalsWindowController::setDefaultValues() {
     model_->setRows({});
     // A reply still on its way no longer fills the cleared table.
     awaited_ = 0;
+    shownSearch_.clear();
+    showStatus({});
     chooseAllTransactions();
 }
 
@@ -242,8 +252,34 @@ bool DepositsWithdrawalsWindowController::searchButtonClicked() {
     search.FromDate = dateOf(*ui_->fromDatePicker->dateTime());
     search.ToDate = dateOf(*ui_->toDatePicker->dateTime());
     search.TransactionDetails = std::string(*code);
+    // The last search's rows go at once: under this search's account and period they would read as
+    // its answer.
+    model_->setRows({});
+    shownSearch_ =
+        QStringLiteral("%1 %2    %3 %4    %5 %6")
+            .arg(context_.text(texts::kAccount), qt(account.number), context_.text(texts::kFrom),
+                 ui_->fromDatePicker->text(), context_.text(texts::kTo), ui_->toDatePicker->text());
     awaited_ = context_.clientModel()->client().funding().requestFinancialTransactions(search);
-    return awaited_ != 0;
+    if (awaited_ == 0) {
+        searchFailed(context_.text(texts::kRequestCouldNotSent));
+        return false;
+    }
+    showStatus(context_.text(texts::kWaitingHistory));
+    return true;
+}
+
+void DepositsWithdrawalsWindowController::searchFailed(const QString& reason) {
+    awaited_ = 0;
+    showStatus(context_.text(texts::kHistoryCouldNotLoaded).replace(QStringLiteral("{0}"), reason));
+}
+
+void DepositsWithdrawalsWindowController::showStatus(const QString& text) {
+    ui_->requestStatusLabel->setText(text);
+    ui_->requestStatusLabel->setVisible(!text.isEmpty());
+}
+
+QString DepositsWithdrawalsWindowController::statusText() const {
+    return ui_->requestStatusLabel->isVisible() ? ui_->requestStatusLabel->text() : QString();
 }
 
 QString DepositsWithdrawalsWindowController::accountFault() const {
@@ -279,6 +315,8 @@ void DepositsWithdrawalsWindowController::historyArrived(interfaces::RequestId i
         return;
     awaited_ = 0;
     model_->setRows(context_.clientModel()->client().dataService().FinancialTransactionCollection);
+    // An empty table says so: a search that failed says so too, in its own words.
+    showStatus(model_->rowCount() == 0 ? context_.text(texts::kNoTransactionsMatchSearch) : QString());
     Q_EMIT historyShown();
 }
 
@@ -304,8 +342,13 @@ void DepositsWithdrawalsWindowController::print() {
 }
 
 bool DepositsWithdrawalsWindowController::printTo(QPrinter& printer) const {
+    // What the window shows: the search the rows answer, the rows, and what it says of them.
     TablePrinter out(context_.text(texts::kDepositsAndWithdrawals));
+    if (!shownSearch_.isEmpty())
+        out.addText(shownSearch_);
     out.addTable(*ui_->depositWithdrawalTableView, context_.language().selected(), IdentifierRole);
+    if (const QString status = statusText(); !status.isEmpty())
+        out.addText(status);
     return out.print(printer);
 }
 

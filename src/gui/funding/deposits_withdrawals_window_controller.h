@@ -3,7 +3,8 @@
 // transaction type (all types chosen at first), as the data service lists them, and their print.
 // The main window makes it once and keeps it; each opening refreshes texts and keeps the choices and
 // rows shown before. The rows are those of the window's last search (a copy taken when the reply
-// arrived; the next reply or Clear replaces them).
+// arrived); the next search or Clear takes them away at once. A line under the table says what the
+// search came to: waiting, no rows, or why it failed (no reply in time, a refusal, the line lost).
 #include "gui/controls/date_time_field.h"
 #include "gui/models/record_table_model.h"
 #include "interfaces/client.h"
@@ -74,6 +75,8 @@ public:
     std::optional<QDateTime> toDate() const;
     // The request of the last search, 0 when none is awaited.
     interfaces::RequestId awaitedRequest() const { return awaited_; }
+    // The line under the table (empty when none shows).
+    QString statusText() const;
 
 Q_SIGNALS:
     // The rows of the last search arrived and are shown.
@@ -87,6 +90,9 @@ private:
     void loadTransactionCodeCombo();
     void chooseAllTransactions();
     void historyArrived(interfaces::RequestId id);
+    // The last search ended without rows, for `reason`.
+    void searchFailed(const QString& reason);
+    void showStatus(const QString& text);
     void markAccount();
     void markPeriod();
     QPrinter& printer();
@@ -95,6 +101,8 @@ private:
     GuiContext& context_;
     FundingHistoryTableModel* model_ = nullptr;
     interfaces::RequestId awaited_ = 0;
+    // The account and period of the last search, printed above its rows.
+    QString shownSearch_;
     // A new client lists its accounts once its login completes.
     bool accountsAwaited_ = false;
     std::unique_ptr<QPrinter> printer_;

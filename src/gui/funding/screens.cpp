@@ -56,15 +56,16 @@ QWidget* withdrawalWindow(ScreenContext& c) {
     return window;
 }
 
-// Demo's March 2024 on account 20003.
-QWidget* fundingHistory(ScreenContext& c) {
+// Demo's March 2024 on account 20003 (or January, when it has none, and the window says so).
+QWidget* fundingHistory(ScreenContext& c, int month) {
     c.session();
     auto* window = c.own(new DepositsWithdrawalsWindowController(c.context()));
     window->show();
     window->onWindowLoad();
     window->accountComboBox()->setEditText(QStringLiteral("20003"));
-    window->setPeriod(QDateTime(QDate(2024, 3, 1), QTime(0, 0)),
-                      QDateTime(QDate(2024, 3, 31), QTime(23, 59)));
+    const QDate first(2024, month, 1);
+    window->setPeriod(QDateTime(first, QTime(0, 0)),
+                      QDateTime(first.addDays(first.daysInMonth() - 1), QTime(23, 59)));
     auto shown = std::make_shared<int>(0);
     c.keep(shown);
     QObject::connect(window, &DepositsWithdrawalsWindowController::historyShown, window,
@@ -84,7 +85,8 @@ void registerFundingScreens(ScreenRegistry& r) {
     r.add("deposit-gateway-result",
           [](ScreenContext& c) { return depositWindow(c, DepositScreen::GatewayResult); });
     r.add("withdrawal", withdrawalWindow);
-    r.add("funding-history", fundingHistory);
+    r.add("funding-history", [](ScreenContext& c) { return fundingHistory(c, 3); });
+    r.add("funding-history-empty", [](ScreenContext& c) { return fundingHistory(c, 1); });
 }
 
 } // namespace tc::gui

@@ -187,7 +187,7 @@ void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
         if (reply.newPassword)
             loginData_.setPassword(*reply.newPassword);
     } else if (reply.text.empty()) {
-        reply.text = "The server refused the password change.";
+        reply.text = textForKey("94702");
     }
     services_.events->passwordChangeAnswered(success, success ? std::string() : reply.text);
 }

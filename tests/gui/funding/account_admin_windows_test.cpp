@@ -162,6 +162,81 @@ TEST_F(AccountAdminTest, ARefusedEditClosesTheSheetAndSaysSo) {
     })) << "the server's map keeps its right";
 }
 
+// An edit with no answer in time is no refusal: the sheet says the change may have been made, stays
+// open, and once the server answers again shows the right it holds (the server made the change).
+TEST_F(AccountAdminTest, AnEditWithoutAnAnswerMayHaveBeenMadeAndTheSheetShowsWhatTheServerHolds) {
+    auto* sheet = openSheet<AccountAccessSettingWindowController>("actionAccessRights");
+    ASSERT_TRUE(sheet);
+    auto* rights = find<QComboBox>(sheet, "rightsComboBox");
+    auto* apply = find<QPushButton>(sheet, "applyButton");
+    ASSERT_TRUE(waitFor([&] { return rights->isEnabled() && sheet->mapRequest() == 0; }));
+    EXPECT_EQ(rights->currentText(), "Trade");
+    server->setDataServiceSilent(true);
+    rights->setFocus();
+    QTest::keyClick(rights, Qt::Key_Down);
+    ASSERT_EQ(rights->currentText(), "Close Only");
+    QTest::mouseClick(apply, Qt::LeftButton);
+    const interfaces::RequestId edit = sheet->editRequest();
+    ASSERT_NE(edit, 0u);
+    // What the core says when the request's time limit passes.
+    Q_EMIT session->requestFailed({edit, "addedituac", context->text(texts::kNoReplyCameTime).toStdString()});
+    EXPECT_TRUE(sheet->isVisible());
+    QMessageBox* told = alertOn(sheet);
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->informativeText(), context->text(texts::kAccessChangeOutcomeUnknown));
+    told->close();
+    EXPECT_FALSE(apply->isEnabled());
+    EXPECT_NE(sheet->mapRequest(), 0u) << "what the server holds is asked again";
+
+    server->setDataServiceSilent(false);
+    ASSERT_TRUE(waitFor([&] { return sheet->mapRequest() == 0; }));
+    const auto maps = server->accessMaps();
+    const auto held = std::find_if(maps.begin(), maps.end(), [](const testserver::AccessMap& m) {
+        return m.userId == 1002 && m.account == 20001;
+    });
+    ASSERT_NE(held, maps.end());
+    EXPECT_EQ(held->type, 2) << "the server made the change";
+    EXPECT_EQ(rights->currentText(), "Close Only");
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_FALSE(apply->isEnabled());
+}
+
+// No answer in time is no refusal either: the sheet says the password may have been changed and
+// which one then signs in, never to try again; the answer that comes later is still told. The line
+// lost before the answer says the same.
+TEST_F(AccountAdminTest, APasswordChangeWithoutAnAnswerMayHaveBeenMade) {
+    auto* sheet = openSheet<ChangePasswordWindowController>("actionChangePassword");
+    ASSERT_TRUE(sheet);
+    sheet->setReplyTimeLimit(std::chrono::milliseconds(100));
+    type(sheet, "demo1234", "n3w-password", "n3w-password");
+    server->pauseStream(true);
+    QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return sheet->OutcomeUnknown(); }));
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->StatusText(), context->text(texts::kPasswordChangeOutcomeUnknown));
+    EXPECT_FALSE(find<QPushButton>(sheet, "changeButton")->isEnabled());
+    server->pauseStream(false);
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    QMessageBox* told = alertOn(window->settingsWindow());
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->informativeText(), context->text(texts::kPasswordChanged));
+    EXPECT_EQ(remembered, std::vector<std::string>{"n3w-password"});
+    told->close();
+
+    window->changePasswordClicked();
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    type(sheet, "n3w-password", "n3w-password-2", "n3w-password-2");
+    server->pauseStream(true);
+    QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
+    ASSERT_TRUE(sheet->Waiting());
+    session->replaceClient();
+    server->pauseStream(false);
+    EXPECT_FALSE(sheet->isVisible());
+    told = alertOn(window->settingsWindow());
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->informativeText(), context->text(texts::kPasswordChangeOutcomeUnknown));
+}
+
 TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFieldsKept) {
     auto* sheet = openSheet<ChangePasswordWindowController>("actionChangePassword");
     ASSERT_TRUE(sheet);

@@ -5,6 +5,7 @@
 // refused above the withdrawable amount and accepted below it, the history of a period and its print,
 // and the main window's actions.
 #include "gui/app/common_alert.h"
+#include "gui/app/in_app_notification_center.h"
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/deposits_withdrawals_window_controller.h"
 #include "gui/funding/funding_window_rules.h"
@@ -122,11 +123,25 @@ TEST_F(FundingWindowsTest, GatewayDepositFromSendToResultOpensThePageOnce) {
     QTest::keyClicks(window->amountTextField(), "250");
     EXPECT_EQ(window->depositTextField()->text(), "250.00"); // same currency: the amount paid
     QTest::keyClicks(window->emailTextField(), "demo@example.com");
+    // The header the window shows after each of the gateway's replies (read after the window took it).
+    QStringList headers;
+    bool resultCame = false;
+    QObject::connect(session.get(), &tc::gui::ClientModel::fundingReply, window,
+                     [&](const interfaces::FundingReply& reply) {
+                         headers << window->headerText();
+                         resultCame |= reply.kind == interfaces::FundingReply::Kind::PayGateResult;
+                     });
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
     EXPECT_FALSE(window->sendRequestButton()->isEnabled());
 
     const auto& held = client().funding().collections().payGateTransactions;
-    ASSERT_TRUE(waitFor([&] { return held.size() == 1 && window->okButton()->isEnabled(); }));
+    ASSERT_TRUE(waitFor([&] { return resultCame; }));
+    ASSERT_EQ(held.size(), 1u);
+    EXPECT_TRUE(window->okButton()->isEnabled());
+    // Registered, under way, paid: a payment that succeeds never reads as failed on its way.
+    ASSERT_EQ(headers.size(), 3);
+    EXPECT_EQ(headers[0], context->text(texts::kPaymentRequestRegistered).toUpper());
+    EXPECT_EQ(headers[1], headers[0]);
     const auto tx = *held.begin()->second;
     ASSERT_EQ(tx.transStatus, tc::funding::PayGateTransaction::kStatusSuccess);
     // Confirmation, progress and result reached the window: the result's header, eight lines.
@@ -387,9 +402,12 @@ TEST_F(FundingWindowsTest, ApprovalAnswersReachOnlyTheWindowThatSentTheRequest) 
     EXPECT_EQ(second->currentPage(), 0);
 }
 
+// The trader sends the same deposit again after the window gave up on the first: the server answers
+// both in turn, so the first receipt is the first request's, told late in a banner, and the window
+// shows the second's (a receipt cannot tell the two apart by account and amount).
 TEST_F(FundingWindowsTest, ARequestWithoutAnswerIsGivenUpAfterTheLimitAndTheNextTakesItsOwnAnswer) {
     DepositRequestWindowController* window = depositWindow();
-    server->setApprovalsSilent(true);
+    server->holdApprovals(true);
     window->setAnswerTimeLimit(std::chrono::milliseconds(50));
     window->amountTextField()->setText(QStringLiteral("250"));
     ASSERT_TRUE(window->sendRequest());
@@ -399,15 +417,32 @@ TEST_F(FundingWindowsTest, ARequestWithoutAnswerIsGivenUpAfterTheLimitAndTheNext
     EXPECT_EQ(window->amountTextField()->text(), "250");
     EXPECT_EQ(window->currentPage(), 0);
 
-    // Sent again once the server answers: the receipt is this request's, not the lost one's.
-    server->setApprovalsSilent(false);
     window->setAnswerTimeLimit(tc::gui::RequestWindow::kAnswerTimeLimit);
-    window->amountTextField()->clear();
-    QTest::keyClicks(window->amountTextField(), "300");
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] {
+        const auto types = server->stats().streamTypes;
+        return std::count(types.begin(), types.end(), 693) == 2;
+    }));
+    server->holdApprovals(false);
     ASSERT_TRUE(waitFor([&] { return window->currentPage() == 1; }));
     EXPECT_FALSE(window->awaitsAnswer());
-    EXPECT_EQ(detailValue(window->detailWindow(), 5), "300.00");
+    EXPECT_EQ(detailValue(window->detailWindow(), 5), "250.00");
+    const QString shownId = detailValue(window->detailWindow(), 0);
+    // The first request's receipt, told as late, with its own request number: the older one.
+    const QString late = context->text(texts::kDepositRequestAnsweredLate);
+    const tc::gui::InAppNotificationBannerController* told = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto* banner : context->banners().banners())
+            if (QString::fromStdString(banner->notification().subtitle) == late)
+                told = banner;
+        return told != nullptr;
+    }));
+    const QString text = QString::fromStdString(told->notification().informativeText);
+    static const QRegularExpression number(QStringLiteral("^.* : (\\d+)\n"));
+    const QRegularExpressionMatch lateId = number.match(text);
+    ASSERT_TRUE(lateId.hasMatch()) << text.toStdString();
+    EXPECT_LT(lateId.captured(1).toULongLong(), shownId.toULongLong()) << text.toStdString();
+    EXPECT_TRUE(text.contains("250.00")) << text.toStdString();
     delete window;
 }
 
@@ -621,6 +656,130 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     EXPECT_EQ(window->transactionCodeComboBox()->currentText(), context->text(texts::kAllTransactions));
     EXPECT_EQ(window->accountComboBox()->currentText(), "20003");
     EXPECT_EQ(window->toDate(), QDateTime(today, QTime(23, 59, 59)));
+    delete window;
+}
+
+// The words of the history as it prints, in its PDF.
+QStringList printedHistory(const DepositsWithdrawalsWindowController& window, const QString& path) {
+    QPrinter printer(QPrinter::HighResolution);
+    DepositsWithdrawalsWindowController::setUpPrinter(printer);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    QStringList words;
+    if (!window.printTo(printer))
+        return words;
+    for (const guitest::PdfWord& word : guitest::pdfWords(path))
+        words << word.text;
+    return words;
+}
+
+// A search takes the last one's rows away at once and says what it came to: waiting while the
+// server is silent, no rows, or why it failed; the print shows the same.
+TEST_F(FundingWindowsTest, HistorySearchSaysWhatItCameToAndNeverShowsTheLastOnesRows) {
+    auto* window = new DepositsWithdrawalsWindowController(*context);
+    window->show();
+    window->onWindowLoad();
+    QTemporaryDir dir;
+    window->setPeriod(QDateTime(QDate(2024, 1, 1), QTime(0, 0)),
+                      QDateTime(QDate(2024, 1, 31), QTime(23, 59)));
+    QSignalSpy shown(window, &DepositsWithdrawalsWindowController::historyShown);
+    ASSERT_TRUE(window->searchButtonClicked());
+    ASSERT_TRUE(waitFor([&] { return shown.count() == 1; }));
+    const QAbstractItemModel* model = window->depositWithdrawalTableView()->model();
+    ASSERT_EQ(model->rowCount(), 3);
+    EXPECT_TRUE(window->statusText().isEmpty());
+
+    // Another account into a silence: 20001's rows go at once, and the window says it waits.
+    server->setDataServiceSilent(true);
+    window->accountComboBox()->setEditText("20003");
+    ASSERT_TRUE(window->searchButtonClicked());
+    EXPECT_EQ(model->rowCount(), 0);
+    EXPECT_EQ(window->statusText(), context->text(texts::kWaitingHistory));
+    const QStringList waiting = printedHistory(*window, dir.filePath("waiting.pdf"));
+    EXPECT_TRUE(waiting.contains("20003") && !waiting.contains("20001")) << waiting.join(' ').toStdString();
+    for (const QString& word : context->text(texts::kWaitingHistory).split(' '))
+        EXPECT_TRUE(waiting.contains(word)) << word.toStdString();
+    server->setDataServiceSilent(false);
+    ASSERT_TRUE(waitFor([&] { return shown.count() == 2; }));
+    EXPECT_EQ(model->rowCount(), 0);
+    EXPECT_EQ(window->statusText(), context->text(texts::kNoTransactionsMatchSearch));
+
+    // A search the data service cannot answer says so, in words, on screen and on paper.
+    server->refuseDataServiceProcedure("getfinancialtransactions");
+    window->accountComboBox()->setEditText("20001");
+    ASSERT_TRUE(window->searchButtonClicked());
+    ASSERT_TRUE(waitFor([&] { return window->awaitedRequest() == 0; }));
+    EXPECT_EQ(model->rowCount(), 0);
+    const QString failed = context->text(texts::kHistoryCouldNotLoaded)
+                               .replace("{0}", context->text(texts::kDataServiceCouldNotAnswer));
+    EXPECT_EQ(window->statusText(), failed);
+    const QStringList printed = printedHistory(*window, dir.filePath("failed.pdf"));
+    for (const QString& word : failed.split(' '))
+        EXPECT_TRUE(printed.contains(word)) << word.toStdString();
+    // Clear takes the line away with the rows.
+    window->setDefaultValues();
+    EXPECT_TRUE(window->statusText().isEmpty());
+    delete window;
+}
+
+// The history over two rows of April, the first with no balance from the server.
+class UnbookedBalanceHistoryTest : public FundingWindowsTest {
+protected:
+    void seedMarket(testserver::Market& market) override {
+        testserver::FinancialTransaction t;
+        t.id = 800900;
+        t.code = "DEP";
+        t.account = 20003;
+        t.subId = 1;
+        t.credit = "75";
+        t.date = "20240402100000";
+        market.transactions.push_back(t);
+        t.id = 800901;
+        t.credit = "25";
+        t.balance = "25013.00";
+        t.date = "20240403100000";
+        market.transactions.push_back(t);
+    }
+};
+
+// A balance the server did not send is blank in the window, its print and the PDF, never 0.00.
+TEST_F(UnbookedBalanceHistoryTest, ABalanceTheServerDidNotSendIsBlankOnScreenAndOnPaper) {
+    auto* window = new DepositsWithdrawalsWindowController(*context);
+    window->show();
+    window->onWindowLoad();
+    window->accountComboBox()->setEditText("20003");
+    window->setPeriod(QDateTime(QDate(2024, 4, 1), QTime(0, 0)),
+                      QDateTime(QDate(2024, 4, 30), QTime(23, 59)));
+    QSignalSpy shown(window, &DepositsWithdrawalsWindowController::historyShown);
+    ASSERT_TRUE(window->searchButtonClicked());
+    ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }));
+    const QAbstractItemModel* model = window->depositWithdrawalTableView()->model();
+    ASSERT_EQ(model->rowCount(), 2);
+    EXPECT_EQ(model->index(0, 3).data().toString(), "75.00");
+    EXPECT_EQ(model->index(0, 5).data().toString(), "");
+    EXPECT_EQ(model->index(1, 5).data().toString(), "25,013.00");
+    // On paper: the amounts of each line, left to right.
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    DepositsWithdrawalsWindowController::setUpPrinter(printer);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("history.pdf")));
+    ASSERT_TRUE(window->printTo(printer));
+    std::map<int, std::vector<std::pair<double, QString>>> lines;
+    static const QRegularExpression amount(QStringLiteral("^\\d[\\d,]*\\.\\d\\d$"));
+    for (const guitest::PdfWord& word : guitest::pdfWords(printer.outputFileName()))
+        if (amount.match(word.text).hasMatch())
+            lines[qRound(word.box.top())].emplace_back(word.box.left(), word.text);
+    ASSERT_EQ(lines.size(), 2u);
+    std::vector<QStringList> printed;
+    for (auto& [top, amounts] : lines) {
+        std::sort(amounts.begin(), amounts.end());
+        printed.emplace_back();
+        for (const auto& [left, text] : amounts)
+            printed.back() << text;
+    }
+    EXPECT_EQ(printed[0], (QStringList{"75.00", "0.00"}));
+    EXPECT_EQ(printed[1], (QStringList{"25.00", "0.00", "25,013.00"}));
     delete window;
 }
 
