@@ -8,10 +8,13 @@
 #include "gui/texts.h"
 #include "ui_account_access_setting_window_controller.h"
 
+#include <QMessageBox>
 #include <QSignalBlocker>
 
 namespace tc::gui {
 namespace {
+
+constexpr char kUnansweredNotice[] = "accessChangeUnanswered";
 
 QString idText(std::uint64_t id) {
     return QString::number(id);
@@ -96,6 +99,10 @@ void AccountAccessSettingWindowController::done(int result) {
     editRequest_ = 0;
     mapRequest_ = 0;
     unansweredEdit_ = false;
+    // The notice of an edit without an answer goes with the sheet it stands on: left behind, it would
+    // hold the settings window for a sheet no longer there.
+    if (QMessageBox* notice = CommonAlert::showing(this, QString::fromLatin1(kUnansweredNotice)))
+        notice->done(0);
     SheetController::done(result);
 }
 
@@ -217,7 +224,7 @@ void AccountAccessSettingWindowController::editUnanswered() {
                              context_.text(texts::kAccessChangeOutcomeUnknown),
                              AlertSpec::Warning,
                              {},
-                             QStringLiteral("accessChange")});
+                             QString::fromLatin1(kUnansweredNotice)});
 }
 
 void AccountAccessSettingWindowController::editAnswered(bool accepted) {

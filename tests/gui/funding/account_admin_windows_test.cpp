@@ -199,6 +199,19 @@ TEST_F(AccountAdminTest, AnEditWithoutAnAnswerMayHaveBeenMadeAndTheSheetShowsWha
     EXPECT_EQ(rights->currentText(), "Close Only");
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_FALSE(apply->isEnabled());
+
+    // The line lost while the notice shows: the sheet closes with it, leaving the settings free.
+    server->setDataServiceSilent(true);
+    QTest::keyClick(rights, Qt::Key_Down);
+    QTest::mouseClick(apply, Qt::LeftButton);
+    ASSERT_NE(sheet->editRequest(), 0u);
+    Q_EMIT session->requestFailed(
+        {sheet->editRequest(), "addedituac", context->text(texts::kNoReplyCameTime).toStdString()});
+    ASSERT_TRUE(alertOn(sheet));
+    session->replaceClient();
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_FALSE(alertOn(sheet)) << "no notice left over a sheet that is gone";
+    server->setDataServiceSilent(false);
 }
 
 // No answer in time is no refusal either: the sheet says the password may have been changed and
