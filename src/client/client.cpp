@@ -60,7 +60,7 @@ LoginState stateOf(LoginPhase phase) {
 // The subscribers of every event of one client and its parts.
 struct Events {
     Signal<LoginState> loginState;
-    Signal<interfaces::TableSet> tables;
+    Signal<interfaces::TableChange> tables;
     Signal<std::vector<std::string>> depth;
     Signal<RequestFailure> requestFailed;
     Signal<ChartArrival> chartArrived;
@@ -110,8 +110,8 @@ public:
     void loginPhaseChanged(LoginPhase phase) override { later(&Events::loginState, stateOf(phase)); }
     // The session's flush of table changes runs in a main-queue task of its own, never inside a
     // command: it calls the subscribers itself.
-    void tablesChanged(interfaces::TableSet tables) override {
-        client_.bind([events = events_, tables] { events->tables.emit(tables); })();
+    void tablesChanged(const interfaces::TableChange& change) override {
+        client_.bind([events = events_, change] { events->tables.emit(change); })();
     }
     // The feed's drain is a main-queue task of its own too, never inside a command.
     void depthApplied(const std::vector<std::string>& codes) override {

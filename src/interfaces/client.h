@@ -209,7 +209,7 @@ public:
 
     // ---- events
     using LoginStateFn = std::function<void(LoginState state)>;
-    using TablesFn = std::function<void(TableSet tables)>;
+    using TablesFn = std::function<void(const TableChange& change)>;
     using CodesFn = std::function<void(const std::vector<std::string>& codes)>;
     using RequestFailedFn = std::function<void(const RequestFailure& failure)>;
     using ChartArrivedFn = std::function<void(const ChartArrival& arrival)>;
@@ -224,7 +224,8 @@ public:
 
     virtual std::unique_ptr<Handler> handleLoginStateChanged(LoginStateFn fn) = 0;
     // The tables a pass of the main queue changed: by messages, and once a second by the refresh of
-    // the open positions' floating profit and loss and margin and the accounts' figures.
+    // the open positions' floating profit and loss and margin and the accounts' figures. The change
+    // names the order records rewritten in place when it knows them all.
     virtual std::unique_ptr<Handler> handleTablesChanged(TablesFn fn) = 0;
     // The instruments whose depth ladder the feed's last drain changed. Quotes have no event: the
     // model holds the latest, and what shows them reads it on its own beat.

@@ -3,6 +3,12 @@
 // record shared by the core (which marks what each message changed) and the program.
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
+#include <vector>
+
+namespace tc {
+class Order;
+}
 
 namespace interfaces {
 
@@ -46,6 +52,16 @@ public:
 private:
     static constexpr std::uint32_t bit(Table t) { return 1u << static_cast<unsigned>(t); }
     std::uint32_t bits_ = 0;
+};
+
+// One announcement: its tables, and the order records its messages rewrote in place when it can name
+// them all (rows that came or went show in the lists themselves). Without `rowsNamed` (a list loaded
+// again, a sign-in, a search) any row of its order tables may have changed.
+struct TableChange : TableSet {
+    using TableSet::TableSet;
+    TableChange(TableSet tables) : TableSet(tables) {}
+    bool rowsNamed = false;
+    std::vector<std::shared_ptr<const tc::Order>> rewritten;
 };
 
 } // namespace interfaces

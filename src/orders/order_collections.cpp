@@ -383,6 +383,7 @@ void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const 
         order->LimitPrice.reset();
         order->StopPrice.reset();
         records::readTagged(parsed, layouts::kUpdatedPendingOrder, *order);
+        host_.recordRewritten(order);
         if (order->PendingOrderId != pendingOrderId)
             pendingIndex_.invalidate();
     }
@@ -444,6 +445,7 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
         if (!match)
             continue;
         records::readTagged(parsed, layouts::kRejectedOrder, *order);
+        host_.recordRewritten(order);
         if (Append(model_.CancelledOrderCollection, order, "CancelledOrderCollection"))
             Journal(JournalData::kOrderRejected, *order);
         return;
@@ -515,6 +517,7 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
         if (!sameId(position->OpenPositionId, positionId))
             continue;
         records::readTagged(parsed, layouts::kPositionUpdate, *position);
+        host_.recordRewritten(position);
     }
 }
 
@@ -530,6 +533,7 @@ void OrderCollections::ModifyBracketOrderUpdateOnOpenOrderCollection(
             continue;
         layouts::BracketLeg leg{*position, legGone};
         records::readTagged(parsed, layouts::kBracketLeg, leg);
+        host_.recordRewritten(position);
     }
 }
 
@@ -634,6 +638,7 @@ void OrderCollections::ClearBracketOfRejectedOrder(const std::string& pendingOrd
                 position->LimitPrice.reset();
             else if (order->orderType == 3)
                 position->StopPrice.reset();
+            host_.recordRewritten(position);
         }
     }
 }
@@ -834,6 +839,7 @@ void OrderCollections::SetEquityHitPriceInOrders(const EquityHitPriceInfos& row)
         position->EquityHitPrice = row.HitPrice;
         position->UnrealisedPL = row.UnrealisedPL.toDouble();
         position->EquityHitPL = row.UnrealisedPL.toDouble();
+        host_.recordRewritten(position);
     }
 }
 

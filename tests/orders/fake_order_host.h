@@ -53,6 +53,9 @@ public:
     void appendJournal(std::string line) override { journal.push_back(std::move(line)); }
     SessionEventSink& events() override { return eventSink ? *eventSink : noEvents_; }
     void tablesChanged(interfaces::TableSet t) override { tables.push_back(t); }
+    void recordRewritten(std::shared_ptr<const Order> record) override {
+        rewritten.push_back(std::move(record));
+    }
     const platform::CallbackGuard::Scope& lifetime() const override { return guard_.scope(); }
 
     testing_support::CapturingSender capture;
@@ -63,6 +66,7 @@ public:
     std::string journalTime = "20240315093000";
     std::vector<std::string> journal;
     std::vector<interfaces::TableSet> tables;
+    std::vector<std::shared_ptr<const Order>> rewritten;
     SessionEventSink* eventSink = nullptr; // none: the events go nowhere
     std::map<std::string, std::string, std::less<>> texts;
     bool keysAsTexts = false;

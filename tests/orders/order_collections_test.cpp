@@ -415,6 +415,33 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
 }
 
+TEST_F(OrderCollectionsTest, EveryRecordRewrittenInPlaceIsNamedAndNoNewOne) {
+    addPosition("X1");
+    addPosition("X2");
+    addPending("57");
+    addPending("58");
+    EXPECT_TRUE(host.rewritten.empty()) << "new rows show by their ids";
+    const auto named = [&] {
+        std::vector<std::string> out;
+        for (const auto& record : host.rewritten)
+            out.push_back(record->OpenPositionId.empty() ? record->PendingOrderId : record->OpenPositionId);
+        host.rewritten.clear();
+        return out;
+    };
+    c.UpdateOpenOrderCollection("X2", report("80=X2|76=4"), dec("4"));
+    EXPECT_EQ(named(), (std::vector<std::string>{"X2"}));
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=1.3"), "X1", 75);
+    EXPECT_EQ(named(), (std::vector<std::string>{"X1"}));
+    c.UpdatePendingOrderCollection(pendingReport("57", "30", "4"), "57");
+    EXPECT_EQ(named(), (std::vector<std::string>{"57"}));
+    // A rejection rewrites the pending record it moves to the cancelled list.
+    c.FillCancelledOrderCollection(58, 25, report("73=25|79=58|74=86"));
+    EXPECT_EQ(named(), (std::vector<std::string>{"58"}));
+    // A position closed whole leaves its list: no row of it is rewritten.
+    c.UpdateOpenOrderCollection("X1", report("80=X1|76=0"), dec("0"));
+    EXPECT_EQ(named(), std::vector<std::string>{});
+}
+
 TEST_F(OrderCollectionsTest, ARepeatedTagInAReportKeepsItsLastValue) {
     c.FillPendingOrderCollection(report("34=1001|12=GBPUSD|79=P1|32=31|36=45|37=5|38=1.2|39=1.3|12=EURUSD|"
                                         "32=30|36=46|38=1.25|39=|37=6|76=6"),

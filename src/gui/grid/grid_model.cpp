@@ -118,12 +118,15 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
             break;
         }
     });
-    connect(&session_, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+    connect(&session_, &ClientModel::tablesChanged, this, [this](const interfaces::TableChange& tables) {
         ++announcements_;
         // An account's change shows or hides its orders and freezes or frees its positions' prices:
         // the rows and the live cells, not every cell of every order grid. The one-second refresh of
-        // the positions' figures moves only their live cells.
-        if (touches(tables, source_.tables))
+        // the positions' figures moves only their live cells. A change that names the records it
+        // rewrote (a fill, a position's update) reads those rows and the rows that came, not all.
+        if (touches(tables, source_.tables) && tables.rowsNamed && source_.rows == RowKind::Order)
+            refreshRows(tables.rewritten);
+        else if (touches(tables, source_.tables))
             refresh(Scope::All);
         else if (source_.followsFigures && tables.contains(interfaces::Table::OpenPositionFigures))
             refresh(Scope::Figures);
@@ -297,6 +300,14 @@ void GridModel::refresh() {
     refresh(Scope::All);
 }
 
+void GridModel::refreshRows(const std::vector<std::shared_ptr<const Order>>& rewritten) {
+    named_.clear();
+    for (const auto& record : rewritten)
+        named_.insert(record.get());
+    refresh(Scope::Rows);
+    named_.clear();
+}
+
 void GridModel::refresh(Scope scope) {
     if (detached_)
         return;
@@ -305,6 +316,9 @@ void GridModel::refresh(Scope scope) {
     if (model.generation != modelGeneration_ || (scope == Scope::All && orders)) {
         modelGeneration_ = model.generation;
         ++recordsStamp_;
+        // Every row's records are looked up again: every cell with them.
+        if (scope == Scope::Rows)
+            scope = Scope::All;
     }
     // A choice of another account (the session announces its accounts then) moves the totals alone.
     const bool accountMoved = totalsAccountMoved();
@@ -312,7 +326,8 @@ void GridModel::refresh(Scope scope) {
         // An order grid's rows change with its table's announcement, or when an account's change
         // shows or hides its orders; else the live cells follow the records the rows hold.
         std::vector<AccountState> accounts = accountStates(model);
-        if (scope != Scope::All && accounts == accountsSeen_ && rowsReadAt_ == recordsStamp_ && liveKeyed_) {
+        if (scope != Scope::All && scope != Scope::Rows && accounts == accountsSeen_ &&
+            rowsReadAt_ == recordsStamp_ && liveKeyed_) {
             if (!hasLiveColumns_ && !accountMoved)
                 return;
             const bool figures = source_.totals == GridTotals::OpenPositions && scope == Scope::Figures;
@@ -343,13 +358,13 @@ void GridModel::refresh(Scope scope) {
     Snapshot snapshot = read();
     weightsMoved_ = applyRows(snapshot) || weightsMoved_;
     weightsMoved_ = updateCells(&snapshot, scope) || weightsMoved_;
-    if (hasLiveColumns_ || scope == Scope::All)
+    if (hasLiveColumns_ || scope == Scope::All || scope == Scope::Rows)
         rowsReadAt_ = recordsStamp_;
     // From the rows read, not from the cells: a hidden margin column still counts. Only when the
     // table or the positions' figures changed: the figures summed are the records', which the core
     // announces when its one-second refresh moves them, so the quote-driven tick has nothing to add.
     if (source_.totals == GridTotals::OpenPositions &&
-        (scope == Scope::Figures || scope == Scope::All || accountMoved)) {
+        (scope == Scope::Figures || scope == Scope::All || scope == Scope::Rows || accountMoved)) {
         sumOpenPositionTotals();
         Q_EMIT totalsChanged();
     } else if (source_.totals == GridTotals::Settled) {
@@ -746,6 +761,10 @@ bool GridModel::updateCells(const Snapshot* snapshot, Scope scope, OpenPositionT
             continue;
         }
         bool all = scope == Scope::All;
+        if (scope == Scope::Rows && named_.contains(row.order.get())) {
+            row.recordsStamp = 0;
+            all = true;
+        }
         if (snapshot && r < snapshot->orders.size() && row.order != snapshot->orders[r]) {
             row.order = snapshot->orders[r];
             row.recordsStamp = 0;

@@ -11,8 +11,10 @@
 // moved (many at once: one layout change), and one dataChanged spans the cells whose text or tone
 // changed; never a reset, but when the client is replaced. The quotes board and the depth ladders
 // refresh every cell on the session's tick, the accounts when the session announced something since;
-// the open positions and pending orders their live columns; every order grid all of its cells when
-// its table changed, and its rows when an account's change shows or hides orders.
+// the open positions and pending orders their live columns; every order grid its rows when its table
+// changed, every cell of the rows that came and of those the change names as rewritten (all of its
+// cells when the change cannot name them), and its rows when an account's change shows or hides
+// orders.
 //
 // A row keeps the records it names (instrument, account, group settings) between its table's
 // changes, for as long as the session model stands (its generation). The cells made of a few numbers
@@ -39,6 +41,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace tc::gui {
@@ -177,10 +180,13 @@ private:
         friend bool operator==(const AccountState&, const AccountState&) = default;
     };
     // Quotes: the live cells that follow quotes (the tick). Live: the live cells. Figures: the live
-    // cells and the totals (the positions' figures moved).
-    enum class Scope { Quotes, Live, Figures, All };
+    // cells and the totals (the positions' figures moved). Rows: the rows, every cell of the rows
+    // that came and of those whose records are named_, the live cells of the others, the totals.
+    enum class Scope { Quotes, Live, Figures, Rows, All };
 
     void refresh(Scope scope);
+    // An order grid's table change that names the records it rewrote in place.
+    void refreshRows(const std::vector<std::shared_ptr<const Order>>& rewritten);
     Snapshot read() const;
     bool applyRows(Snapshot& snapshot);
     void applyInsertions(const std::vector<RowChange>& changes, const Snapshot& snapshot);
@@ -249,7 +255,8 @@ private:
     std::string instrument_;
     std::int64_t language_ = 0;
     std::int64_t theme_ = 0;
-    bool detached_ = false; // between clientAboutToBeReplaced and clientReplaced
+    std::unordered_set<const Order*> named_; // the records a Scope::Rows refresh reads again
+    bool detached_ = false;                  // between clientAboutToBeReplaced and clientReplaced
     bool signedOut_ = false;
 };
 

@@ -78,7 +78,8 @@ void ClientModel::subscribe() {
         }
         Q_EMIT loginStateChanged(state);
     }));
-    keep(c.handleTablesChanged([this](interfaces::TableSet tables) { Q_EMIT tablesChanged(tables); }));
+    keep(c.handleTablesChanged(
+        [this](const interfaces::TableChange& change) { Q_EMIT tablesChanged(change); }));
     keep(c.handleDepthChanged([this](const std::vector<std::string>& codes) { Q_EMIT depthChanged(codes); }));
     keep(c.orders().handleOrderStored(
         [this](const std::shared_ptr<const Order>& order) { Q_EMIT orderStored(order); }));

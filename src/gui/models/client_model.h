@@ -95,8 +95,9 @@ Q_SIGNALS:
     void tick();
 
     void loginStateChanged(interfaces::LoginState state);
-    // The tables a message changed; the views already hold the change.
-    void tablesChanged(interfaces::TableSet tables);
+    // The tables a message changed, naming the order records it rewrote in place when it knows them
+    // all; the views already hold the change.
+    void tablesChanged(const interfaces::TableChange& change);
     // Instrument codes whose depth ladder changed (quotes are read on the tick).
     void depthChanged(const std::vector<std::string>& codes);
     void orderStored(const std::shared_ptr<const tc::Order>& order);

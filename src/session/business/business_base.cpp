@@ -179,7 +179,24 @@ void BusinessBase::clearExecutedOrderSearchCollection() {
 }
 
 void BusinessBase::tablesChanged(interfaces::TableSet tables) {
+    markTables(tables, false);
+}
+
+void BusinessBase::recordRewritten(std::shared_ptr<const Order> record) {
     TC_ASSERT_MAIN_QUEUE();
+    // Past a few hundred in one pass, reading every row is as quick as finding these.
+    if (rewritten_.size() < kMaxRowsNamed)
+        rewritten_.push_back(std::move(record));
+    else
+        rowsUnnamed_ = true;
+}
+
+void BusinessBase::markTables(interfaces::TableSet tables, bool rowsNamed) {
+    TC_ASSERT_MAIN_QUEUE();
+    using interfaces::Table;
+    for (const Table table : {Table::OpenPositions, Table::PendingOrders, Table::SettledPositions,
+                              Table::CancelledOrders, Table::ExecutedPositions})
+        rowsUnnamed_ = rowsUnnamed_ || (!rowsNamed && tables.contains(table));
     changedTables_ |= tables;
     if (changedTables_.empty() || tablesFlushQueued_)
         return;
@@ -192,12 +209,14 @@ void BusinessBase::flushTablesChanged() {
     tablesFlushQueued_ = false;
     // One event for every table marked since the last flush: a flood of small messages must not make
     // an event each.
-    const interfaces::TableSet tables = std::exchange(changedTables_, {});
-    if (tables.empty())
+    interfaces::TableChange change(std::exchange(changedTables_, {}));
+    change.rowsNamed = !std::exchange(rowsUnnamed_, false);
+    change.rewritten = std::exchange(rewritten_, {});
+    if (change.empty())
         return;
     if (orderSide_)
-        orderSide_->tablesAboutToBeAnnounced(tables);
-    events().tablesChanged(tables);
+        orderSide_->tablesAboutToBeAnnounced(change);
+    events().tablesChanged(change);
 }
 
 void BusinessBase::reconnectZMQAndSubscribeAllItems() {

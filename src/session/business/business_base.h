@@ -86,6 +86,8 @@ public:
     static constexpr int kMaxEnvelopeDepth = 4;
     // Journal lines kept; past it the oldest tenth goes.
     static constexpr std::size_t kMaxJournalLines = 100'000;
+    // Order records one announcement names as rewritten; past it, it names none.
+    static constexpr std::size_t kMaxRowsNamed = 256;
     // Texts of a login that ends on the client's side.
     static constexpr std::string_view kLoginTimedOutKey = "20400";
     static constexpr std::string_view kUnreadableSnapshotKey = "20401";
@@ -211,6 +213,7 @@ public:
     // Marks tables as changed; the event for everything marked goes out once per main-queue pass,
     // from a task of its own posted with the first mark, whatever number of messages marked them.
     void tablesChanged(interfaces::TableSet tables) override;
+    void recordRewritten(std::shared_ptr<const Order> record) override;
     std::vector<std::string>& JournalDataCollection() {
         TC_ASSERT_MAIN_QUEUE();
         return journal_;
@@ -337,6 +340,7 @@ private:
     // Each ping tick: the server is taken as not answering once its last answer is too old.
     void checkServerAnswering();
     void flushTablesChanged();
+    void markTables(interfaces::TableSet tables, bool rowsNamed);
     void subscribeAllItems(bool subscribe);
 
     interfaces::ApplicationInterface& application_;
@@ -389,6 +393,9 @@ private:
     std::optional<SessionQueries> queries_;
     LoginPhase loginPhase_ = LoginPhase::SignedOut;
     interfaces::TableSet changedTables_;
+    // Some order table was marked by a change that named none of its rows (a list loaded again).
+    bool rowsUnnamed_ = false;
+    std::vector<std::shared_ptr<const Order>> rewritten_;
     bool tablesFlushQueued_ = false;
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;

@@ -274,7 +274,7 @@ void BusinessBase::apply(InboundMessage& message) {
         }
     }
     if (message.room)
-        tablesChanged(message.room->tables);
+        markTables(message.room->tables, message.room->namesRows);
 }
 
 void BusinessBase::applySessionValues(const StreamTags& tags, std::int64_t type) {

@@ -38,7 +38,7 @@ public:
     virtual ~SessionEventSink() = default;
     virtual void loginPhaseChanged(LoginPhase) {}
     // At most once per main-queue pass, with every table the messages of the pass touched.
-    virtual void tablesChanged(interfaces::TableSet) {}
+    virtual void tablesChanged(const interfaces::TableChange&) {}
     // The instruments whose depth ladder one drain of the feed changed (called from the drain's own
     // main-queue task). Quotes have no event: readers take the latest from the model on their beat.
     virtual void depthApplied(const std::vector<std::string>& /*codes*/) {}

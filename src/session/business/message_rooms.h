@@ -73,6 +73,9 @@ struct MessageRoom {
     std::function<void(const RoomMessage&)> apply;
     // Marked changed after the message, also when it did not parse.
     interfaces::TableSet tables;
+    // Its apply names every order record it rewrites in place (OrderHost::recordRewritten), so the
+    // announcement can say which rows of its tables changed.
+    bool namesRows = false;
 };
 
 template <class R, class... Rows>

@@ -51,6 +51,9 @@ public:
     // The session's typed events, and its tables marked as changed (announced once per pass).
     virtual SessionEventSink& events() = 0;
     virtual void tablesChanged(interfaces::TableSet tables) = 0;
+    // An order record already listed was rewritten in place: the announcement names it, so the
+    // windows read that row again and leave the others be.
+    virtual void recordRewritten(std::shared_ptr<const Order> record) = 0;
     // The guard of everything the session leaves behind, for the order side's banners to bind with.
     virtual const platform::CallbackGuard::Scope& lifetime() const = 0;
 };

@@ -49,8 +49,9 @@ void enterOrderMessages(MessageRooms& rooms, std::function<OrderSide*()> side) {
     const interfaces::TableSet orderTables{Table::Accounts,        Table::OpenPositions,
                                            Table::PendingOrders,   Table::SettledPositions,
                                            Table::CancelledOrders, Table::ExecutedPositions};
+    // The order lists name each record a report rewrites in place.
     for (const std::int64_t type : {msg::kExecutionReport, msg::kPositionSettled, msg::kPositionReport})
-        rooms.enter(type, tags, true, hand, orderTables);
+        rooms.enter(type, MessageRoom{tags, true, nullptr, hand, orderTables, true});
     // An offset answer reads only its tags and changes no table by itself.
     rooms.enter(msg::kCloseHedged, tags, false, hand);
 }

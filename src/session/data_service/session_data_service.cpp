@@ -7,9 +7,29 @@
 #include "session/data_service/data_service_replies.h"
 #include "wire/wire_names.h"
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
+#include <string_view>
 
 namespace tc {
+
+namespace {
+
+// The replies that fill no order list and rewrite no order record nor what an order row shows of its
+// instrument (the instruments' reply adds their exchange, descriptions and units): their announcement
+// names the order lists' rows as unchanged, so a funding or resource reply does not read every row.
+bool leavesOrderListsAlone(const std::string& procedure) {
+    static constexpr std::string_view kOthers[] = {"getbankaccounts",          "getsessionschedule",
+                                                   "getapprovalrequest",       "getfinancialapprovals",
+                                                   "getfinancialtransactions", "getusermapwithmyaccount",
+                                                   "resourcesearch",           "resourcedownload",
+                                                   "paygategetsettings",       "addedituac",
+                                                   "getdsaccountstatement",    "getinstruments"};
+    return std::find(std::begin(kOthers), std::end(kOthers), procedure) != std::end(kOthers);
+}
+
+} // namespace
 
 SessionDataService::SessionDataService(BusinessBase& business) : business_(business) {}
 
@@ -23,6 +43,8 @@ void SessionDataService::enterMessages(MessageRooms& rooms) {
     };
     reply.tables = {Table::Accounts,         Table::OpenPositions,   Table::PendingOrders,
                     Table::SettledPositions, Table::CancelledOrders, Table::ExecutedPositions};
+    // A reply that loads an order list says so as it is applied (its rows are then not named).
+    reply.namesRows = true;
     rooms.enter(wire::msg::kDataServiceReply, std::move(reply));
     // Keyed by the request number as it now stands: the chart raised it before asking.
     rooms.enter(wire::msg::kChartDataReply, {wire::tag::kText}, false, [this](const RoomMessage& m) {
@@ -71,6 +93,10 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
     }
 
     return [this, reply, pending, procedure, storeDownload = std::move(storeDownload)] {
+        if (!leavesOrderListsAlone(procedure))
+            business_.tablesChanged({interfaces::Table::OpenPositions, interfaces::Table::PendingOrders,
+                                     interfaces::Table::SettledPositions, interfaces::Table::CancelledOrders,
+                                     interfaces::Table::ExecutedPositions});
         if (pending && std::holds_alternative<dsreply::Failed>(reply->value))
             business_.events().requestFailed(*pending, business_.textForKey("93352"));
         if (pending && std::holds_alternative<dsreply::AccountStatement>(reply->value) &&

@@ -484,6 +484,86 @@ TEST_F(GridModelTest, PendingOrderNamesFollowTheLanguage) {
     EXPECT_EQ(resets, 0);
 }
 
+// A fill and a position's partial close read the rows they add and rewrite, at their places and with
+// the server's figures, and no other row: a position changed where no announcement names it keeps its
+// cells until a change that names no rows reads every row again.
+TEST_F(HeldPrices, AFillReadsTheRowsItNamesAndNoOthers) {
+    ASSERT_TRUE(signIn());
+    const auto record = [&](std::string_view id) {
+        for (const auto& position : session->client().queries().getOpenOrderCollection())
+            if (position->OpenPositionId == id)
+                return position;
+        return std::shared_ptr<const tc::Order>();
+    };
+    // Position 300001 changed behind the session's back as the fill's announcement comes, before the
+    // grids hear it: no earlier announcement reads it.
+    std::size_t listedBeforeTheFill = 0;
+    std::shared_ptr<const tc::Order> untouched;
+    std::optional<std::optional<interfaces::Decimal>> kept;
+    QObject watching;
+    QObject::connect(session.get(), &tc::gui::ClientModel::tablesChanged, &watching, [&] {
+        if (kept || listedBeforeTheFill == 0 ||
+            session->client().queries().getOpenOrderCollection().size() <= listedBeforeTheFill)
+            return;
+        untouched = record("300001");
+        ASSERT_TRUE(untouched);
+        auto& behindTheSessionsBack = const_cast<tc::Order&>(*untouched);
+        kept = behindTheSessionsBack.OrderPrice;
+        behindTheSessionsBack.OrderPrice = interfaces::Decimal::fromString("7.77777");
+    });
+    GridModel& open = grid(Grid::OpenPositions);
+    GridModel& executed = grid(Grid::ExecutedPositions);
+    ASSERT_TRUE(waitFor([&] { return has(open, {"300001", "300002"}) && has(executed, {"300001"}); }, 15000));
+    const auto serverPositions = [&] {
+        return server->book().with([](const testserver::Books& b) { return b.positions; });
+    };
+    const QString price = text(open, "300001", "OrderPrice");
+    listedBeforeTheFill = session->client().queries().getOpenOrderCollection().size();
+
+    const std::size_t held = serverPositions().size();
+    interfaces::OrderTicket buy;
+    buy.instrument = "EURUSD";
+    buy.account = 20001;
+    buy.quantity = *interfaces::Decimal::fromString("2");
+    ASSERT_TRUE(session->client().orders().placeOrder(buy).sent());
+    std::optional<testserver::ServerPosition> filled;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto now = serverPositions();
+            if (now.size() > held)
+                filled = now.back();
+            return filled && open.rowOf(std::to_string(filled->positionId)) >= 0;
+        },
+        30000));
+    const std::string id = std::to_string(filled->positionId);
+    ASSERT_TRUE(waitFor([&] { return executed.rowOf(id) >= 0; }, 15000));
+    // Where the session lists it, with the server's figures.
+    EXPECT_EQ(open.rowOf(id), open.rowCount() - 1);
+    std::vector<std::string> listed;
+    for (const auto& position : session->client().queries().getExecutedOrderCollection())
+        listed.push_back(position->OpenPositionId);
+    EXPECT_EQ(ids(executed), listed);
+    EXPECT_EQ(text(open, id, "RemainingQty").toStdString(), filled->qty);
+    EXPECT_EQ(text(open, id, "OrderPrice").toStdString(), filled->openPrice);
+    EXPECT_EQ(text(executed, id, "ExecutedQty").toStdString(), filled->qty);
+    EXPECT_EQ(text(open, "300001", "OrderPrice"), price);
+    EXPECT_EQ(text(executed, "300001", "OrderPrice"), price);
+
+    // A partial close rewrites the position in place: its row shows what is left.
+    ASSERT_TRUE(session->client().orders().closePosition(id, *interfaces::Decimal::fromString("1")).sent());
+    ASSERT_TRUE(waitFor([&] { return text(open, id, "RemainingQty") == "1"; }, 15000));
+    EXPECT_EQ(text(open, "300001", "OrderPrice"), price);
+
+    // A change that names no rows reads them all.
+    ASSERT_TRUE(kept);
+    Q_EMIT session->tablesChanged({interfaces::Table::OpenPositions});
+    EXPECT_EQ(text(open, "300001", "OrderPrice"), "7.77777");
+    const_cast<tc::Order&>(*untouched).OrderPrice = *kept;
+    Q_EMIT session->tablesChanged({interfaces::Table::OpenPositions});
+    EXPECT_EQ(text(open, "300001", "OrderPrice"), price);
+    EXPECT_EQ(resets, 0);
+}
+
 TEST_F(GridModelTest, ClosedPositionLeavesOneGridAndEntersAnother) {
     ASSERT_TRUE(signIn());
     GridModel& open = grid(Grid::OpenPositions);

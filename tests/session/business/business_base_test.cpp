@@ -135,6 +135,45 @@ TEST_F(BusinessBaseTest, ABurstOfMessagesRefreshesTheTablesOncePerPassAfterItsCh
     EXPECT_EQ(refreshes(), 2u);
 }
 
+TEST_F(BusinessBaseTest, AnAnnouncementNamesTheRecordsItsOrderReportsRewroteUnlessAListChangedWhole) {
+    BusinessBase& b = make();
+    auto position = std::make_shared<Order>();
+    position->OpenPositionId = "X1";
+    position->RemainingQty = *platform::Decimal::fromString("5");
+    b.session().OpenOrderCollection.push_back(position);
+    const std::string update = "10=67|73=73|80=X1|76=4";
+    deliver(update);
+    ASSERT_EQ(refreshes(), 1u);
+    const interfaces::TableChange& change = events->lastChange;
+    EXPECT_TRUE(change.contains(interfaces::Table::OpenPositions));
+    EXPECT_TRUE(change.rowsNamed);
+    ASSERT_EQ(change.rewritten.size(), 1u);
+    EXPECT_EQ(change.rewritten[0], position);
+
+    // A list changed whole in the same pass: the announcement names nothing.
+    b.NewMessage(frameText(body("10=67|73=73|80=X1|76=3")));
+    b.clearExecutedOrderSearchCollection();
+    pump();
+    ASSERT_EQ(refreshes(), 2u);
+    EXPECT_FALSE(events->lastChange.rowsNamed);
+    EXPECT_EQ(position->RemainingQty, *platform::Decimal::fromString("3"));
+
+    // Nothing left over for the next one.
+    deliver("10=67|73=73|80=X1|76=2");
+    EXPECT_TRUE(events->lastChange.rowsNamed);
+    EXPECT_EQ(events->lastChange.rewritten.size(), 1u);
+
+    // A data-service reply that loads an order list names no rows; one that fills none (bank details,
+    // resources) names them unchanged.
+    const testing_support::LogCapture quiet(platform::LogLevel::Error);
+    deliver("10=1024|151=getpendingorders|159=");
+    EXPECT_FALSE(events->lastChange.rowsNamed);
+    deliver("10=1024|151=getbankaccounts|159=");
+    EXPECT_TRUE(events->lastChange.rowsNamed);
+    EXPECT_TRUE(events->lastChange.rewritten.empty());
+    EXPECT_TRUE(events->lastChange.contains(interfaces::Table::OpenPositions));
+}
+
 TEST_F(BusinessBaseTest, ReferenceIdIsTakenOnlyFromTheLoginSnapshot) {
     prepareSnapshot();
     BusinessBase& b = make();

@@ -149,7 +149,10 @@ public:
 // "networkSpeed:<class>|<time>".
 class FakeEvents final : public SessionEventSink {
 public:
-    void tablesChanged(interfaces::TableSet) override { log.add("tablesChanged"); }
+    void tablesChanged(const interfaces::TableChange& change) override {
+        log.add("tablesChanged");
+        lastChange = change;
+    }
     void passwordChangeAnswered(bool accepted, const std::string& text) override {
         log.add("passwordChangeAnswered:" + std::to_string(accepted) + "|" + text);
     }
@@ -174,6 +177,7 @@ public:
                 (answering ? "" : "|silent"));
     }
     CallLog log;
+    interfaces::TableChange lastChange;
 };
 
 // Records the requests; the ping and keep-alive go through the real builder so they reach the sender.
