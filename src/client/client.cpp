@@ -251,8 +251,12 @@ public:
     OrderResult cancelPendingOrder(std::string_view pendingOrderId) override {
         return answer(requests().CancelPendingOrder(pendingOrderId));
     }
-    OrderResult checkClosePosition(std::string_view positionId) override {
-        return answer(requests().ValidatePositionForCloseAll(positionId));
+    std::vector<OrderResult> checkClosePositions(std::span<const std::string> positionIds) override {
+        std::vector<OrderResult> results;
+        results.reserve(positionIds.size());
+        for (OrderAnswer& checked : requests().ValidatePositionsForCloseAll(positionIds))
+            results.push_back(answer(std::move(checked)));
+        return results;
     }
     OrderResult closeAllPositions(std::span<const std::string> positionIds,
                                   interfaces::CloseAllScope scope) override {

@@ -156,9 +156,10 @@ public:
                                          const Decimal& price, std::optional<Decimal> takeProfit,
                                          std::optional<Decimal> stopLoss) = 0;
     virtual OrderResult cancelPendingOrder(std::string_view pendingOrderId) = 0;
-    // The close-all window's check of one position: the close of its whole remainder at market,
-    // validated without sending (Sent here means "would be sent").
-    virtual OrderResult checkClosePosition(std::string_view positionId) = 0;
+    // The close-all window's check of the positions it would close in one request: each the close of
+    // its whole remainder at market, validated without sending (Sent here means "would be sent"), the
+    // margin judged on each account once the whole set has closed. One result per id, in order.
+    virtual std::vector<OrderResult> checkClosePositions(std::span<const std::string> positionIds) = 0;
     virtual OrderResult closeAllPositions(std::span<const std::string> positionIds, CloseAllScope scope) = 0;
     // Closes the position against opposite positions of its account and instrument, each leg taking
     // its quantity; the offset quantity is the legs' sum. The answer comes as requestAnswered (and

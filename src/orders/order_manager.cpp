@@ -19,6 +19,8 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <tuple>
+#include <unordered_set>
 
 namespace tc {
 
@@ -125,7 +127,7 @@ OrderAnswer OrderManager::refuseBracketed(std::string_view key, std::string_view
 
 OrderManager::OrderManager(OrderHost& host) : host_(host), lookup_(host.model()) {}
 
-OrderAnswer OrderManager::Validate(const std::shared_ptr<Order>& order) const {
+OrderAnswer OrderManager::Validate(const std::shared_ptr<Order>& order, MarginCheck margin) const {
     if (!order)
         return OrderAnswer::refused({}, {});
     const Order& o = *order;
@@ -184,11 +186,11 @@ OrderAnswer OrderManager::Validate(const std::shared_ptr<Order>& order) const {
     if (OrderAnswer rights = validateOrderSettingsRights(order); !rights)
         return rights;
     if (o.orderType >= 1 && o.orderType <= 3)
-        return VerifyOrder(order);
+        return VerifyOrder(order, margin);
     return OrderAnswer::ok();
 }
 
-OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order) const {
+OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order, MarginCheck margin) const {
     if (!order)
         return OrderAnswer::refused({}, {});
     const Order& o = *order;
@@ -266,7 +268,7 @@ OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order) const
             if (OrderAnswer band = verifyCircuitLimit(c.item.get(), order, base); !band)
                 return band;
     }
-    if (!CheckMargin(o))
+    if (margin == MarginCheck::OfTheOrder && !CheckMargin(o))
         return refuse("1067", order);
     return OrderAnswer::ok();
 }
@@ -436,9 +438,28 @@ void OrderManager::getTotalLots(std::string_view itemCode, std::string_view acco
         *totalSell += totals.sellLots;
 }
 
+double OrderManager::lotMarginOf(const Context& c, std::int32_t deliveryMode, const LotTotals& totals) const {
+    const GroupInstruments& settings = c.set();
+    LotMarginInputs in;
+    in.totalBuy = totals.buyLots;
+    in.totalSell = totals.sellLots;
+    in.marginRequired = getMargin(c.settings, deliveryMode);
+    in.marginMode = settings.marginCalculationMode;
+    in.overnightMargin = settings.OverNightMargin.toDouble();
+    in.contractSize = c.itm().ContractSize.toDouble();
+    in.totalOrderCost = totals.buyCost;
+    in.isEod = false;
+    in.liquidationMargin = settings.LiquidationMargin.toDouble();
+    in.totalSellOrderCost = totals.sellCost;
+    in.sellMarginRequired = settings.InitialSellMargin.toDouble();
+    in.isOneSideMargin = false;
+    in.marginFormulaId = c.itm().MarginFormulaId;
+    in.baseCurrencyRate = totals.rateCost;
+    return tc::calculateMargin(in);
+}
+
 bool OrderManager::CheckMargin(const Order& order) const {
     const Context c = contextOf(order);
-    const GroupInstruments& settings = c.set();
     const double m = getMargin(c.settings, order.deliveryMode);
     const double q = numberOf(order.OrderQty).value_or(0);
     if (order.isCancelOrder)
@@ -451,25 +472,7 @@ bool OrderManager::CheckMargin(const Order& order) const {
     // An order that only reduces the opposite side needs no new margin.
     if (buy ? t.sellLots >= t.buyLots + q : t.buyLots >= t.sellLots + q)
         return true;
-    LotMarginInputs in;
-    in.marginRequired = m;
-    in.marginMode = settings.marginCalculationMode;
-    in.overnightMargin = settings.OverNightMargin.toDouble();
-    in.contractSize = c.itm().ContractSize.toDouble();
-    in.isEod = false;
-    in.liquidationMargin = settings.LiquidationMargin.toDouble();
-    in.sellMarginRequired = settings.InitialSellMargin.toDouble();
-    in.isOneSideMargin = false;
-    in.marginFormulaId = c.itm().MarginFormulaId;
-    const auto withTotals = [&in](const LotTotals& totals) {
-        in.totalBuy = totals.buyLots;
-        in.totalSell = totals.sellLots;
-        in.totalOrderCost = totals.buyCost;
-        in.totalSellOrderCost = totals.sellCost;
-        in.baseCurrencyRate = totals.rateCost;
-        return tc::calculateMargin(in);
-    };
-    const double before = withTotals(t);
+    const double before = lotMarginOf(c, order.deliveryMode, t);
     const double price = numberOf(order.OrderPrice).value_or(0);
     if (buy) {
         t.buyLots += q;
@@ -479,8 +482,54 @@ bool OrderManager::CheckMargin(const Order& order) const {
         t.sellCost += q * price;
     }
     t.rateCost += q * order.BaseCurrencyRate;
-    const double after = withTotals(t);
+    const double after = lotMarginOf(c, order.deliveryMode, t);
     return c.acc().Equity > c.acc().UsedMargin.toDouble() - before + after;
+}
+
+std::vector<std::string>
+OrderManager::closesRefusedForMargin(std::span<const std::shared_ptr<const Order>> closing) const {
+    // One entry per account, instrument and delivery mode the set closes in.
+    struct Holding {
+        std::shared_ptr<const Order> first;
+        LotTotals before;
+        LotTotals after;
+        std::vector<std::string> closed;
+        bool rises = false;
+    };
+    std::map<std::tuple<std::string, std::string, std::int32_t>, Holding> holdings;
+    std::unordered_set<const Order*> closed;
+    for (const auto& p : closing)
+        if (p && closed.insert(p.get()).second) {
+            Holding& h = holdings[{p->AccountNumber, p->ItemCode, p->deliveryMode}];
+            if (!h.first)
+                h.first = p;
+            h.closed.push_back(p->OpenPositionId);
+        }
+    const auto held = lookup_.getOpenOrderCollection();
+    for (auto& [key, h] : holdings) {
+        const auto& [accountNumber, itemCode, deliveryMode] = key;
+        addLotTotals(held, itemCode, accountNumber, deliveryMode, h.before);
+        for (const auto& p : held)
+            if (p && !closed.contains(p.get()))
+                addLotTotals(std::span(&p, 1), itemCode, accountNumber, deliveryMode, h.after);
+    }
+    // Per account: its used margin once the set has closed.
+    std::map<std::string, double> usedAfter;
+    for (auto& [key, h] : holdings) {
+        const Context c = contextOf(*h.first);
+        const double before = lotMarginOf(c, h.first->deliveryMode, h.before);
+        const double after = lotMarginOf(c, h.first->deliveryMode, h.after);
+        h.rises = after > before;
+        const auto at = usedAfter.try_emplace(std::get<0>(key), c.acc().UsedMargin.toDouble()).first;
+        at->second += after - before;
+    }
+    std::vector<std::string> refused;
+    for (const auto& [key, h] : holdings) {
+        if (!h.rises || contextOf(*h.first).acc().Equity > usedAfter[std::get<0>(key)])
+            continue;
+        refused.insert(refused.end(), h.closed.begin(), h.closed.end());
+    }
+    return refused;
 }
 
 double OrderManager::hedgeMarginOf(const Order& order, const AccountDetails* account, double totalBuy,

@@ -13,8 +13,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tc {
 
@@ -32,11 +34,16 @@ public:
     std::int32_t currentAccount() const { return currentAccount_; }
     void setCurrentAccount(std::int32_t accountId) { currentAccount_ = accountId; }
 
+    // Whether the chain ends with the margin check of the order on its own, or leaves the margin to
+    // its caller, which judges a set of closes together (closesRefusedForMargin).
+    enum class MarginCheck : std::uint8_t { OfTheOrder, LeftToCaller };
     // The whole chain; passed when the order may be sent, else the first refusal, carrying the order.
-    OrderAnswer Validate(const std::shared_ptr<Order>& order) const;
+    OrderAnswer Validate(const std::shared_ptr<Order>& order,
+                         MarginCheck margin = MarginCheck::OfTheOrder) const;
     // The session, group, quantity, price-grid, distance, band and margin checks of market, limit
     // and stop orders; reached through Validate.
-    OrderAnswer VerifyOrder(const std::shared_ptr<Order>& order) const;
+    OrderAnswer VerifyOrder(const std::shared_ptr<Order>& order,
+                            MarginCheck margin = MarginCheck::OfTheOrder) const;
     // Pre-check of closing hedged positions; its refusals carry no order.
     OrderAnswer validateOffsetPosition(std::string_view itemCode, std::string_view accountNumber) const;
     static bool isContingentOrder(const Order& order) { return order.orderType == 2 || order.orderType == 3; }
@@ -69,6 +76,14 @@ public:
 
     // Margin.
     bool CheckMargin(const Order& order) const;
+    // The margin of closing these open positions in one request, judged on what each account holds
+    // once the whole set has closed, not close by close as new opposite orders: an account instrument
+    // (and delivery mode) whose margin the closes do not raise passes, and so does every close of an
+    // account whose equity is above its used margin after the set. What is left, the closes that
+    // leave one side of a hedge open alone on an account that cannot carry it, is given back by
+    // position id. Closing every position of an account never raises its margin.
+    std::vector<std::string>
+    closesRefusedForMargin(std::span<const std::shared_ptr<const Order>> closing) const;
     static double getMargin(const GroupInstruments* settings, std::int32_t deliveryMode) {
         return tc::getMargin(settings, deliveryMode);
     }
@@ -109,6 +124,8 @@ private:
                                 const std::shared_ptr<Order>& order) const;
     OrderAnswer checkProtectivePrices(const std::shared_ptr<Order>& order, const Context& c,
                                       double base) const;
+    // The margin check's lot-margin operation over these totals at the order's group settings.
+    double lotMarginOf(const Context& c, std::int32_t deliveryMode, const LotTotals& totals) const;
     // The hedge rule over these lots at the order's per-lot margin, by the account's hedge mode.
     double hedgeMarginOf(const Order& order, const AccountDetails* account, double totalBuy,
                          double totalSell) const;

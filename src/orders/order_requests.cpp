@@ -343,7 +343,7 @@ OrderAnswer OrderRequests::Send(MessageBase& message) {
 
 // ---- orders
 
-OrderAnswer OrderRequests::GenerateOrder(const OrderInfo& info) const {
+OrderAnswer OrderRequests::GenerateOrder(const OrderInfo& info, OrderManager::MarginCheck margin) const {
     auto order = std::make_shared<Order>();
     const auto found = lookup_.instrumentForCode(info.itemCode);
     const ItemDetails& item = found ? *found : kNoItem;
@@ -374,7 +374,7 @@ OrderAnswer OrderRequests::GenerateOrder(const OrderInfo& info) const {
     o.isTakeProfitEnabled = info.TakeProfitEnabled;
     o.isStopLossEnabled = info.StopLossEnabled;
 
-    OrderAnswer answer = manager_.Validate(order);
+    OrderAnswer answer = manager_.Validate(order, margin);
     o.validationResult = answer.passed;
     answer.order = order;
     return answer;
@@ -597,11 +597,34 @@ OrderInfo OrderRequests::CloseAllRequestFor(const Order& position) {
     return info;
 }
 
-OrderAnswer OrderRequests::ValidatePositionForCloseAll(std::string_view positionId) const {
-    const auto position = OpenPositionForId(positionId);
-    if (!position)
-        return Refuse(kUnknownRecordKey, positionId);
-    return GenerateOrder(CloseAllRequestFor(*position));
+std::vector<OrderAnswer>
+OrderRequests::ValidatePositionsForCloseAll(std::span<const std::string> positionIds) const {
+    std::vector<OrderAnswer> answers;
+    answers.reserve(positionIds.size());
+    std::vector<std::shared_ptr<const Order>> passed;
+    for (const std::string& id : positionIds) {
+        const auto position = OpenPositionForId(id);
+        if (!position) {
+            answers.push_back(Refuse(kUnknownRecordKey, id));
+            continue;
+        }
+        answers.push_back(
+            GenerateOrder(CloseAllRequestFor(*position), OrderManager::MarginCheck::LeftToCaller));
+        if (answers.back())
+            passed.push_back(position);
+    }
+    // The margin of what would go: the closes that passed every other check, together.
+    const std::vector<std::string> shortOfMargin = manager_.closesRefusedForMargin(passed);
+    if (shortOfMargin.empty())
+        return answers;
+    const std::unordered_set<std::string_view> refused(shortOfMargin.begin(), shortOfMargin.end());
+    for (std::size_t i = 0; i < answers.size(); ++i)
+        if (answers[i] && refused.contains(positionIds[i])) {
+            auto order = std::move(answers[i].order);
+            answers[i] = OrderAnswer::refused(std::string(kNoMarginKey), host_.textForKey(kNoMarginKey),
+                                              std::move(order));
+        }
+    return answers;
 }
 
 OrderAnswer

@@ -27,6 +27,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace interfaces {
 class ApplicationInterface;
@@ -46,6 +47,7 @@ public:
     static constexpr std::string_view kNotSendableKey = "20260";     // a value the writer refuses
     static constexpr std::string_view kUnknownRecordKey = "20261";   // the position or order is gone
     static constexpr std::string_view kIncompleteKey = "20262";      // nothing to send, or past the caps
+    static constexpr std::string_view kNoMarginKey = "1067";         // the account cannot carry it
     static constexpr std::string_view kZeroOffsetKey = "20241";      // an offset quantity of 0
     static constexpr std::string_view kOffsetAboveHeldKey = "20242"; // offset above the position
     static constexpr std::string_view kLegAboveHeldKey = "20243";    // a leg above what it holds
@@ -66,7 +68,8 @@ public:
 
     // Builds the order of a request priced from the live instrument and validates it: passed with the
     // order, or the refusal.
-    OrderAnswer GenerateOrder(const OrderInfo& info) const;
+    OrderAnswer GenerateOrder(const OrderInfo& info,
+                              OrderManager::MarginCheck margin = OrderManager::MarginCheck::OfTheOrder) const;
     // The ticket's pre-check: GenerateOrder without sending.
     OrderAnswer ValidationsBeforeOrderPlacing(const OrderInfo& info) const;
 
@@ -108,9 +111,11 @@ public:
                                  const std::optional<platform::Decimal>& takeProfit,
                                  const std::optional<platform::Decimal>& stopLoss);
     OrderAnswer CancelPendingOrder(std::string_view pendingOrderId);
-    // The close-all window's request for one position, and its check.
+    // The close-all window's request for one position, and the check of the positions it would close
+    // in one request: each by the whole chain but the margin, which is judged on the account once the
+    // set has closed (OrderManager::closesRefusedForMargin). One answer per id, in order.
     static OrderInfo CloseAllRequestFor(const Order& position);
-    OrderAnswer ValidatePositionForCloseAll(std::string_view positionId) const;
+    std::vector<OrderAnswer> ValidatePositionsForCloseAll(std::span<const std::string> positionIds) const;
     // Unknown ids are left out (logged); the request goes even when none is left.
     OrderAnswer CloseAllPositions(std::span<const std::string> positionIds, interfaces::CloseAllScope scope);
 

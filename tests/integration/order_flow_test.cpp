@@ -455,8 +455,11 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
 
     // The window's check of each position sends nothing; a position that is gone is refused.
     const int streamBefore = streamCount(60);
-    EXPECT_TRUE(client(s).orders().checkClosePosition(a).sent());
-    EXPECT_EQ(client(s).orders().checkClosePosition(c).refusalKey, OrderRequests::kUnknownRecordKey);
+    const std::string checked[] = {a, c};
+    const auto results = client(s).orders().checkClosePositions(checked);
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_TRUE(results[0].sent());
+    EXPECT_EQ(results[1].refusalKey, OrderRequests::kUnknownRecordKey);
     EXPECT_EQ(streamCount(60), streamBefore);
 
     std::vector<interfaces::BulkCloseReport> reported;

@@ -496,10 +496,66 @@ TEST_F(CloseAllTest, GonePositionsAndClosedRemaindersAreLeftOut) {
     EXPECT_EQ(host.capture.sent.size(), 1u);
 }
 
+// An account below its margin, hedged in one instrument: three lots bought, two sold, each a
+// position of its own. Net margin 1 × 1000, equity 500.
+class CloseAllMarginTest : public OrderRequestsTest {
+protected:
+    CloseAllMarginTest() {
+        account->UsedMargin = 1000_cdec;
+        account->Equity = 500;
+        account->AvailableMargin = -500;
+        for (const char* id : {"B1", "B2", "B3"})
+            heldPosition(id, 0, "1");
+        for (const char* id : {"S1", "S2"})
+            heldPosition(id, 1, "1");
+    }
+    // The ids the check refused, and for what.
+    std::vector<std::pair<std::string, std::string>> refusedOf(std::vector<std::string> ids) {
+        std::vector<std::pair<std::string, std::string>> refused;
+        const auto answers = requests.ValidatePositionsForCloseAll(ids);
+        EXPECT_EQ(answers.size(), ids.size());
+        for (std::size_t i = 0; i < answers.size(); ++i)
+            if (!answers[i])
+                refused.emplace_back(ids[i], answers[i].key);
+        EXPECT_TRUE(host.capture.sent.empty());
+        return refused;
+    }
+    using Refused = std::vector<std::pair<std::string, std::string>>;
+};
+
+TEST_F(CloseAllMarginTest, ClosingEveryPositionOfTheAccountIsNeverRefusedForMargin) {
+    EXPECT_EQ(refusedOf({"B1", "B2", "B3", "S1", "S2"}), Refused{});
+    // Nor any set that does not raise the margin: one bought lot (2 against 2: nothing net), a lot of
+    // each side (1 net, as before).
+    EXPECT_EQ(refusedOf({"B1"}), Refused{});
+    EXPECT_EQ(refusedOf({"B1", "S1"}), Refused{});
+}
+
+TEST_F(CloseAllMarginTest, ASetThatLeavesOneSideOpenAloneIsJudgedOnWhatIsLeft) {
+    // Both sold lots leave three bought (3000 of margin), the bought ones two sold (2000): more
+    // than the equity carries, so every close of the set is refused for margin, not only one side.
+    const std::string margin(OrderRequests::kNoMarginKey);
+    EXPECT_EQ(refusedOf({"S1", "S2"}), (Refused{{"S1", margin}, {"S2", margin}}));
+    EXPECT_EQ(refusedOf({"B1", "B2", "B3"}), (Refused{{"B1", margin}, {"B2", margin}, {"B3", margin}}));
+    // With equity above 1000 - 1000 + 3000 the account carries what is left.
+    account->Equity = 3000.01;
+    EXPECT_EQ(refusedOf({"S1", "S2"}), Refused{});
+}
+
+TEST_F(CloseAllMarginTest, TheMarginIsJudgedOnTheClosesThatPassEveryOtherCheck) {
+    // Gone positions are refused as such and close nothing: the two sold lots alone are what is
+    // judged.
+    const std::string margin(OrderRequests::kNoMarginKey);
+    EXPECT_EQ(
+        refusedOf({"S1", "S2", "B9"}),
+        (Refused{{"S1", margin}, {"S2", margin}, {"B9", std::string(OrderRequests::kUnknownRecordKey)}}));
+}
+
 TEST_F(CloseAllTest, PerPositionCheckAnswersWithTheRefusedOrder) {
-    EXPECT_TRUE(kept(requests.ValidatePositionForCloseAll("P1")));
+    const std::string p1Only[] = {"P1"};
+    EXPECT_TRUE(kept(requests.ValidatePositionsForCloseAll(p1Only).at(0)));
     account->tradingStatus = 3;
-    EXPECT_FALSE(kept(requests.ValidatePositionForCloseAll("P1")));
+    EXPECT_FALSE(kept(requests.ValidatePositionsForCloseAll(p1Only).at(0)));
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].text, "0334");
     ASSERT_NE(notices[0].order, nullptr);

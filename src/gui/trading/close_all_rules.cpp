@@ -9,6 +9,8 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
+#include <tuple>
 #include <unordered_set>
 
 namespace tc::gui {
@@ -41,6 +43,48 @@ double closePrice(const SessionModel& model, const Order& position) {
     return closingQuote(*item, position).toDouble();
 }
 
+// The holdings (account, instrument, delivery mode) open on both sides that closing `closing` would
+// leave open on one side only with more or the other way round exposed than before: a hedge whose
+// other side goes, not a holding merely reduced. "account instrument" each, in list order.
+std::vector<std::string> oneSidedAfter(const OrderView& listed, const std::vector<std::string>& closing) {
+    if (closing.empty())
+        return {};
+    const std::unordered_set<std::string_view> closes(closing.begin(), closing.end());
+    struct Sides {
+        double before[2] = {0, 0};
+        double after[2] = {0, 0};
+        bool touched = false;
+    };
+    std::vector<std::pair<std::tuple<std::string, std::string, std::int32_t>, Sides>> holdings;
+    for (const auto& p : listed) {
+        if (!p)
+            continue;
+        const auto key = std::tuple(p->AccountNumber, p->ItemCode, p->deliveryMode);
+        auto at =
+            std::find_if(holdings.begin(), holdings.end(), [&](const auto& h) { return h.first == key; });
+        if (at == holdings.end())
+            at = holdings.insert(holdings.end(), {key, Sides{}});
+        const int side = p->tradingMode == 0 ? 0 : 1;
+        const double lots = p->RemainingQty.toDouble();
+        at->second.before[side] += lots;
+        if (closes.contains(p->OpenPositionId))
+            at->second.touched = true;
+        else
+            at->second.after[side] += lots;
+    }
+    std::vector<std::string> oneSided;
+    for (const auto& [key, sides] : holdings) {
+        const bool hedged = sides.before[0] > 0 && sides.before[1] > 0;
+        const bool alone = (sides.after[0] > 0) != (sides.after[1] > 0);
+        const double netBefore = sides.before[0] - sides.before[1];
+        const double netAfter = sides.after[0] - sides.after[1];
+        const bool exposed = std::abs(netAfter) > std::abs(netBefore) || netAfter * netBefore < 0;
+        if (sides.touched && hedged && alone && exposed)
+            oneSided.push_back(fmt::format("{} {}", std::get<0>(key), std::get<1>(key)));
+    }
+    return oneSided;
+}
+
 } // namespace
 
 std::string refusalLine(std::string_view text) {
@@ -56,6 +100,7 @@ void CloseAllFlow::start(const OrderView& listed) {
     phase_ = Phase::Choosing;
     ticked_.clear();
     refused_.clear();
+    leftOneSided_.clear();
     status_.clear();
     for (const auto& p : listed)
         if (p && !p->OpenPositionId.empty() && !isTicked(p->OpenPositionId))
@@ -100,9 +145,13 @@ CloseAllFlow::Button CloseAllFlow::button(const OrderView& listed, std::int64_t 
 
 bool CloseAllFlow::validate(const SessionModel& model, const SessionQueries& queries, const CheckFn& check) {
     refused_.clear();
+    leftOneSided_.clear();
     const OrderView listed = queries.getOpenOrderCollection();
-    for (const std::string& id : ticked_) {
-        const interfaces::OrderResult result = check(id);
+    const std::vector<interfaces::OrderResult> results = check(ticked_);
+    for (std::size_t i = 0; i < ticked_.size(); ++i) {
+        const std::string& id = ticked_[i];
+        const interfaces::OrderResult result =
+            i < results.size() ? results[i] : interfaces::OrderResult::refused({}, {});
         if (result.sent())
             continue;
         CloseAllStatusRow row;
@@ -115,11 +164,14 @@ bool CloseAllFlow::validate(const SessionModel& model, const SessionQueries& que
         refused_.push_back(std::move(row));
     }
     phase_ = refused_.empty() ? Phase::Choosing : Phase::Refused;
+    if (!refused_.empty())
+        leftOneSided_ = oneSidedAfter(listed, idsToSend());
     return refused_.empty();
 }
 
 void CloseAllFlow::dismissRefusals() {
     refused_.clear();
+    leftOneSided_.clear();
     phase_ = Phase::Choosing;
 }
 

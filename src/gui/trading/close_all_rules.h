@@ -29,6 +29,7 @@ inline constexpr std::string_view kAllRefusedKey =
     texts::kNoneSelectedPositionsCanClosed; // the sheet offers nothing more
 inline constexpr std::string_view kSomeRefusedKey =
     texts::kSomeSelectedPositionsCannotClosed; // the sheet offers to go on
+inline constexpr std::string_view kLeftOneSidedKey = texts::kClosingOthersLeavesOneSide; // {0}: the holdings
 // The list's heading: choosing, then once sent: waiting for the server, every position closed, or
 // some rejected.
 inline constexpr std::string_view kHeaderChoosingKey = texts::kPositionsToClose;
@@ -61,8 +62,9 @@ public:
         std::string title;
         bool enabled = false;
     };
-    // Asks the core whether a position would close; Sent when it would.
-    using CheckFn = std::function<interfaces::OrderResult(const std::string& positionId)>;
+    // Asks the core whether the positions would close in one request; one result per id, Sent
+    // when it would.
+    using CheckFn = std::function<std::vector<interfaces::OrderResult>(const std::vector<std::string>& ids)>;
 
     // Choosing again: every listed position ticked, in list order.
     void start(const OrderView& listed);
@@ -86,6 +88,9 @@ public:
     bool canGoOn() const { return refused_.size() < ticked_.size(); }
     // The sheet's explanation.
     std::string_view refusedTextKey() const { return canGoOn() ? kSomeRefusedKey : kAllRefusedKey; }
+    // What going on would leave open on one side only where both sides were open, more exposed or
+    // the other way round: "account instrument" each, in list order. Empty when nothing can go on.
+    const std::vector<std::string>& leftOneSided() const { return leftOneSided_; }
     // Back to choosing after the sheet was dismissed.
     void dismissRefusals();
 
@@ -108,6 +113,7 @@ private:
     Phase phase_ = Phase::Choosing;
     std::vector<std::string> ticked_;
     std::vector<CloseAllStatusRow> refused_;
+    std::vector<std::string> leftOneSided_;
     std::vector<CloseAllStatusRow> status_;
 };
 

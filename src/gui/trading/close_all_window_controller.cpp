@@ -236,9 +236,10 @@ void CloseAllWindowController::closeAllButtonClicked() {
     if (!session || flow_.phase() != CloseAllFlow::Phase::Choosing || flow_.ticked().empty())
         return;
     interfaces::Client& client = session->client();
-    const bool passed = flow_.validate(client.model(), client.queries(), [&](const std::string& id) {
-        return client.orders().checkClosePosition(id);
-    });
+    const bool passed =
+        flow_.validate(client.model(), client.queries(), [&](const std::vector<std::string>& ids) {
+            return client.orders().checkClosePositions(ids);
+        });
     if (!passed) {
         showOrderStatusTableView();
         return;
@@ -255,7 +256,7 @@ void CloseAllWindowController::showOrderStatusTableView() {
                 flow_.dismissRefusals();
         });
     }
-    status_->setRows(flow_.refused(), flow_.canGoOn());
+    status_->setRows(flow_.refused(), flow_.canGoOn(), flow_.leftOneSided());
     status_->openOn(this);
 }
 

@@ -9,6 +9,7 @@
 
 #include <QBrush>
 #include <QHeaderView>
+#include <QStringList>
 #include <QTableView>
 
 #include <array>
@@ -87,20 +88,32 @@ ClosePositionStatusWindowController::ClosePositionStatusWindowController(GuiCont
 
 ClosePositionStatusWindowController::~ClosePositionStatusWindowController() = default;
 
-void ClosePositionStatusWindowController::setRows(std::vector<CloseAllStatusRow> rows, bool canGoOn) {
+void ClosePositionStatusWindowController::setRows(std::vector<CloseAllStatusRow> rows, bool canGoOn,
+                                                  std::vector<std::string> leftOneSided) {
     rows_ = std::move(rows);
     canGoOn_ = canGoOn;
+    leftOneSided_ = canGoOn ? std::move(leftOneSided) : std::vector<std::string>();
 }
 
 void ClosePositionStatusWindowController::onWindowLoad() {
     fillStatusTable(*ui_->statusTableView, rows_);
-    ui_->statusTextField->setText(context_.text(canGoOn_ ? kSomeRefusedKey : kAllRefusedKey));
+    QString text = context_.text(canGoOn_ ? kSomeRefusedKey : kAllRefusedKey);
+    if (!leftOneSided_.empty()) {
+        QStringList holdings;
+        for (const std::string& holding : leftOneSided_)
+            holdings << QString::fromStdString(holding);
+        text +=
+            QStringLiteral("\n\n") + context_.text(kLeftOneSidedKey)
+                                         .replace(QStringLiteral("{0}"), holdings.join(QStringLiteral(", ")));
+    }
+    ui_->statusTextField->setText(text);
     ui_->button1->setVisible(canGoOn_);
     ui_->button1->setText(context_.text(texts::kCloseTheOthers));
     ui_->button2->setText(context_.text(canGoOn_ ? texts::kLater : texts::kOK));
-    // Return goes on when going on is offered; otherwise it dismisses.
-    ui_->button2->setDefault(!canGoOn_);
-    ui_->button1->setDefault(canGoOn_);
+    // Return goes on when going on is offered and ends no hedge; otherwise it dismisses.
+    const bool returnGoesOn = canGoOn_ && leftOneSided_.empty();
+    ui_->button2->setDefault(!returnGoesOn);
+    ui_->button1->setDefault(returnGoesOn);
 }
 
 } // namespace tc::gui

@@ -8,6 +8,7 @@
 #include "gui/trading/close_all_rules.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class QTableView;
@@ -33,8 +34,10 @@ public:
     explicit ClosePositionStatusWindowController(GuiContext& context, QWidget* parent = nullptr);
     ~ClosePositionStatusWindowController() override;
 
-    // The refused rows; `canGoOn`: some ticked position passed.
-    void setRows(std::vector<CloseAllStatusRow> rows, bool canGoOn);
+    // The refused rows; `canGoOn`: some ticked position passed; `leftOneSided`: the holdings going on
+    // would leave open on one side only (CloseAllFlow::leftOneSided), said above the rows.
+    void setRows(std::vector<CloseAllStatusRow> rows, bool canGoOn,
+                 std::vector<std::string> leftOneSided = {});
     Ui::ClosePositionStatusWindowController& ui() const { return *ui_; }
     void onWindowLoad() override;
 
@@ -47,6 +50,7 @@ private:
     GuiContext& context_;
     std::vector<CloseAllStatusRow> rows_;
     bool canGoOn_ = false;
+    std::vector<std::string> leftOneSided_;
 };
 
 } // namespace tc::gui

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <tuple>
 
 namespace {
@@ -348,6 +350,16 @@ TEST_F(DialogRules, OffsetShowsNoFigureWorkedFromARefusedQuantity) {
     EXPECT_EQ(offset.remaining(), "0.05");
 }
 
+// The close-all check of a set, answered position by position.
+CloseAllFlow::CheckFn eachChecked(std::function<interfaces::OrderResult(const std::string&)> check) {
+    return [check = std::move(check)](const std::vector<std::string>& ids) {
+        std::vector<interfaces::OrderResult> results;
+        for (const std::string& id : ids)
+            results.push_back(check(id));
+        return results;
+    };
+}
+
 TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     for (int i = 1; i <= 10; ++i)
         position(std::to_string(i).c_str(), "1", i % 2);
@@ -380,13 +392,13 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     // Two refused: the sheet offers to go on, and going on sends the others as a selection.
     flow.start(listed);
     int checks = 0;
-    const auto twoRefused = [&](const std::string& id) {
+    const auto twoRefused = eachChecked([&](const std::string& id) {
         ++checks;
         if (id == "2" || id == "5")
             return interfaces::OrderResult::refused(texts::kQuantityAboveMaximumLots,
                                                     "Quantity\nAbove the maximum (50).\nthird");
         return interfaces::OrderResult::wasSent();
-    };
+    });
     EXPECT_FALSE(flow.validate(s.model, queries, twoRefused));
     EXPECT_EQ(checks, 10);
     EXPECT_EQ(flow.phase(), CloseAllFlow::Phase::Refused);
@@ -435,14 +447,60 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
 
     // Every ticked position refused: only dismissing.
     flow.start(listed);
-    EXPECT_FALSE(flow.validate(s.model, queries, [](const std::string&) {
-        return interfaces::OrderResult::refused(texts::kTradingNotAllowedAccountOr, "No trading");
-    }));
+    EXPECT_FALSE(flow.validate(s.model, queries, eachChecked([](const std::string&) {
+                                   return interfaces::OrderResult::refused(texts::kTradingNotAllowedAccountOr,
+                                                                           "No trading");
+                               })));
     EXPECT_FALSE(flow.canGoOn());
     EXPECT_EQ(flow.refusedTextKey(), kAllRefusedKey);
     EXPECT_TRUE(flow.idsToSend().empty());
     flow.dismissRefusals();
     EXPECT_EQ(flow.phase(), CloseAllFlow::Phase::Choosing);
+}
+
+TEST_F(DialogRules, CloseTheOthersSaysWhichHedgesItWouldEnd) {
+    // 20001 EURUSD: three lots bought, two sold; 20002 EURUSD: one bought, one sold.
+    for (const char* id : {"B1", "B2", "B3"})
+        position(id, "1", 0);
+    for (const char* id : {"S1", "S2"})
+        position(id, "1", 1);
+    auto other = Session::order("C1", "20002", "EURUSD", "1", 0);
+    s.model.OpenOrderCollection.push_back(other);
+    other = Session::order("C2", "20002", "EURUSD", "1", 1);
+    s.model.OpenOrderCollection.push_back(other);
+    const OrderView listed = queries.getOpenOrderCollection();
+    CloseAllFlow flow;
+    const auto refusing = [](std::vector<std::string> refused) {
+        return eachChecked([refused = std::move(refused)](const std::string& id) {
+            return std::find(refused.begin(), refused.end(), id) == refused.end()
+                       ? interfaces::OrderResult::wasSent()
+                       : interfaces::OrderResult::refused(texts::kNotEnoughMarginAccountOrder, "No margin");
+        });
+    };
+    using Holdings = std::vector<std::string>;
+    // The sold side refused: the others would leave 20001's bought lots alone.
+    flow.start(listed);
+    EXPECT_FALSE(flow.validate(s.model, queries, refusing({"S1", "S2"})));
+    EXPECT_EQ(flow.leftOneSided(), Holdings{"20001 EURUSD"});
+    // One sold lot refused: it would stay open alone on its side, and so would 20002's if one of its
+    // sides is refused too.
+    flow.start(listed);
+    EXPECT_FALSE(flow.validate(s.model, queries, refusing({"S1", "C2"})));
+    EXPECT_EQ(flow.leftOneSided(), (Holdings{"20001 EURUSD", "20002 EURUSD"}));
+    // A lot of each side refused: still hedged. A holding the request leaves alone is not named, nor
+    // one left no more exposed than it was (one bought lot left: one lot long, as before).
+    flow.start(listed);
+    EXPECT_FALSE(flow.validate(s.model, queries, refusing({"B1"})));
+    EXPECT_EQ(flow.leftOneSided(), Holdings{});
+    flow.start(listed);
+    flow.toggle("C1");
+    flow.toggle("C2");
+    EXPECT_FALSE(flow.validate(s.model, queries, refusing({"B1", "S1"})));
+    EXPECT_EQ(flow.leftOneSided(), Holdings{});
+    // Nothing refused: the trader's own ticks are sent at once, with nothing to say.
+    flow.start(listed);
+    EXPECT_TRUE(flow.validate(s.model, queries, refusing({})));
+    EXPECT_EQ(flow.leftOneSided(), Holdings{});
 }
 
 } // namespace

@@ -56,7 +56,9 @@ struct FakeOrders : interfaces::Orders {
         return {};
     }
     interfaces::OrderResult cancelPendingOrder(std::string_view) override { return {}; }
-    interfaces::OrderResult checkClosePosition(std::string_view) override { return {}; }
+    std::vector<interfaces::OrderResult> checkClosePositions(std::span<const std::string>) override {
+        return {};
+    }
     interfaces::OrderResult closeAllPositions(std::span<const std::string>,
                                               interfaces::CloseAllScope) override {
         return {};
