@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace testserver {
 
@@ -72,14 +73,99 @@ void addToBalance(const Market& market, Books& books, int accountId, const Decim
 }
 
 std::string usedMarginOf(const Market& market, const Books& books, int accountId) {
+    std::vector<const ServerPosition*> held;
+    held.reserve(books.positions.size());
+    for (const auto& p : books.positions)
+        held.push_back(&p);
+    return usedMarginOf(market, held, accountId).rounded(2).toString();
+}
+
+Decimal usedMarginOf(const Market& market, std::span<const ServerPosition* const> positions, int accountId) {
     const auto perLot = perLotOf(market, accountId);
     if (!perLot)
-        return "0";
-    Decimal used;
-    for (const auto& p : books.positions)
-        if (p.accountId == accountId)
-            used = used.add(perLot->multiply(decimalOf(p.qty)));
-    return used.rounded(2).toString();
+        return {};
+    // Bought less sold lots per instrument and delivery mode.
+    std::map<std::pair<int, int>, Decimal> net;
+    for (const ServerPosition* p : positions) {
+        if (!p || p->accountId != accountId)
+            continue;
+        Decimal& lots = net[{p->instrumentId, p->deliveryMode}];
+        lots = p->isBuy ? lots.add(decimalOf(p->qty)) : lots.subtract(decimalOf(p->qty));
+    }
+    Decimal margin;
+    for (const auto& [key, lots] : net)
+        margin = margin.add(perLot->multiply(lots.isNegative() ? lots.negated() : lots));
+    return margin;
+}
+
+namespace {
+
+Decimal midOf(const Instrument& instrument, const Quote& q) {
+    return Decimal::fromInt64(q.bid + q.ask).multiply(Decimal::fromParts(false, 5, -1 - instrument.decimals));
+}
+
+Decimal priceOf(const Instrument& instrument, std::int64_t units) {
+    return Decimal::fromInt64(units).multiply(Decimal::fromParts(false, 1, -instrument.decimals));
+}
+
+const Instrument* instrumentById(const Market& market, std::int64_t id) {
+    for (const auto& i : market.instruments)
+        if (i.id == id)
+            return &i;
+    return nullptr;
+}
+
+} // namespace
+
+AccountProfit profitInAccountCurrency(const Market& market, const QuoteOf& quoteOf,
+                                      const Instrument& instrument, int accountId,
+                                      const Decimal& quoteProfit) {
+    AccountProfit out;
+    out.amount = quoteProfit;
+    if (instrument.profitMode == 5 || instrument.profitMode == 6)
+        if (const Instrument* by = instrumentById(market, instrument.conversion)) {
+            const Decimal mid = midOf(*by, quoteOf(*by));
+            if (!mid.isZero()) {
+                out.instrumentRate = mid;
+                out.amount = instrument.profitMode == 5 ? out.amount.multiply(mid) : out.amount.divide(mid);
+            }
+        }
+    const Account* account = market.findAccount(accountId);
+    const Currency* currency = nullptr;
+    for (const auto& c : market.currencies)
+        if (account && c.id == account->currency)
+            currency = &c;
+    if (!currency || currency->mode == 0 || out.amount.isZero())
+        return out;
+    const Instrument* by = instrumentById(market, currency->instrument);
+    if (!by && currency->mode != 4)
+        return out;
+    const bool gain = !out.amount.isNegative();
+    Decimal rate;
+    switch (currency->mode) {
+    case 1:
+        rate = priceOf(*by, quoteOf(*by).bid);
+        break;
+    case 2:
+        rate = priceOf(*by, quoteOf(*by).ask);
+        break;
+    case 3:
+        rate = priceOf(*by, gain ? quoteOf(*by).bid : quoteOf(*by).ask);
+        break;
+    case 4:
+        rate = decimalOf(gain ? currency->bidRate : currency->askRate);
+        break;
+    case 5:
+        rate = midOf(*by, quoteOf(*by));
+        break;
+    default:
+        return out;
+    }
+    if (rate.isZero())
+        return out;
+    out.accountRate = rate;
+    out.amount = currency->direct ? out.amount.divide(rate) : out.amount.multiply(rate);
+    return out;
 }
 
 std::string oneSideMarginOf(const Market& market, const Books& books, int accountId) {

@@ -5,10 +5,13 @@
 // Called under the book's lock.
 #include "account_book.h"
 #include "market.h"
+#include "price_book.h"
 #include "server_wire.h"
 
 #include "platform/decimal.h"
 
+#include <functional>
+#include <span>
 #include <string>
 
 namespace testserver {
@@ -20,8 +23,29 @@ std::string balanceOf(const Market& market, const Books& books, int accountId);
 void addToBalance(const Market& market, Books& books, int accountId, const tc::platform::Decimal& change);
 
 // The margin the account's open positions hold, as the client works it out from the group settings
-// the snapshot sends: the group's margin is an amount per lot. Decimal text, two places at most.
+// and the hedge mode the snapshot sends: per instrument and delivery mode, the group's amount per lot
+// times the net lots (bought less sold, as a magnitude); hedged lots hold none. Decimal text, two
+// places at most.
 std::string usedMarginOf(const Market& market, const Books& books, int accountId);
+// The same over the given positions of the account (those a statement lists).
+tc::platform::Decimal usedMarginOf(const Market& market, std::span<const ServerPosition* const> positions,
+                                   int accountId);
+
+// The instruments' quotes as the profits of one moment are valued at.
+using QuoteOf = std::function<Quote(const Instrument&)>;
+
+// A profit in an instrument's quote currency in the account's currency, converted as the client
+// converts a floating result: by the instrument's P/L mode into the system currency (times or
+// divided by the mid of its conversion instrument), then by the account currency's conversion (its
+// mode's quote or stored rate, divided when direct). With the two rates applied, 1 where none was.
+struct AccountProfit {
+    tc::platform::Decimal amount;
+    tc::platform::Decimal instrumentRate = tc::platform::Decimal::fromInt64(1);
+    tc::platform::Decimal accountRate = tc::platform::Decimal::fromInt64(1);
+};
+AccountProfit profitInAccountCurrency(const Market& market, const QuoteOf& quoteOf,
+                                      const Instrument& instrument, int accountId,
+                                      const tc::platform::Decimal& quoteProfit);
 
 // The margin of the larger side only: per instrument and delivery mode, the group's amount per lot
 // times the greater of the bought and the sold lots. What a withdrawal must leave in the account.

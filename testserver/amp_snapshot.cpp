@@ -92,7 +92,7 @@ void writeInstruments(Sections& s, const Market& m, const std::vector<Quote>& qu
         r.set(0, i.id).set(1, i.name).set(2, i.code).set(3, i.conversion).flag(4, true).set(5, i.type);
         r.set(6, tick).set(7, tick).set(8, i.decimals).set(9, "").set(10, i.contractSize).set(11, i.unit);
         r.set(12, 1).flag(13, true).set(14, 0).set(15, "0").set(16, 0).set(17, "").set(18, "");
-        r.set(19, "0").set(20, 1);
+        r.set(19, "0").set(20, i.profitMode);
         r.set(21, formatScaled(q.bid, i.decimals)).set(22, formatScaled(q.ask, i.decimals));
         r.set(23, formatScaled(q.last, i.decimals)).set(24, formatScaled(q.high, i.decimals));
         r.set(25, formatScaled(q.low, i.decimals)).set(26, formatScaled(q.open, i.decimals));
@@ -124,7 +124,9 @@ void writeGroups(Sections& s, const Market& m) {
                 .set(9, "0")
                 .set(10, "0")
                 .set(11, 0);
-            gi.set(12, 0).flag(13, true).set(14, g.margin).set(15, g.margin).set(16, g.margin);
+            // Hedged lots hold no margin (liquidation margin 0): the account's hedge mode (0) nets
+            // each instrument, as the server's used margin does.
+            gi.set(12, 0).flag(13, true).set(14, g.margin).set(15, g.margin).set(16, "0");
             gi.set(17, g.margin)
                 .set(18, g.margin)
                 .set(19, g.margin)

@@ -1,5 +1,6 @@
 #include "data_service.h"
 
+#include "account_figures.h"
 #include "server_wire.h"
 
 #include "platform/log.h"
@@ -280,33 +281,35 @@ std::vector<Movement> transactionRows(const std::vector<Movement>& movements) {
 // The statement of one account over one period: the data set of tables the statement reader takes
 // ("Table" the account at the start and the end, "Table1" to "Table6" positions, orders,
 // settlements, transactions, instruments and closing prices). The closing prices are the quotes of
-// the moment (the market file's when there is no price book). The account's figures at the end agree
+// one moment (the market file's when there is no price book), and every row is valued at them. The
+// floating results are in the account's currency. The account's figures at the end agree
 // with what the statement lists: the balance then (today's less what moved it since), the floating
 // result and storage of the listed positions, equity (balance, the whole floating result and
-// storage, as the login's groups count it), the margin the listed lots hold at the group's amount
-// per lot and the rest as available. The opening balance is the closing one less the period's
-// movements, so the summary adds up.
+// storage, as the login's groups count it), the margin the listed lots hold (usedMarginOf: the
+// group's amount per net lot) and the rest as available. The opening balance is the closing one less the
+// period's movements, so the summary adds up.
 std::string statementDocument(const Market& market, const AccountBook& book, const Account& account,
                               const Period& period, const std::vector<FinancialTransaction>& transactions,
                               const PriceBook* prices) {
-    const auto closingQuote = [&](const Instrument& i) {
+    // Every row is valued at the quotes of one moment, taken once: a fast feed moves them meanwhile.
+    const std::vector<Quote> moment = prices ? prices->quotes() : std::vector<Quote>();
+    const QuoteOf quoteOf = [&](const Instrument& i) {
         if (prices)
-            if (const std::size_t index = prices->indexOf(i.code); index < prices->size()) {
-                const Quote q = prices->quote(index);
-                return std::pair{q.bid, q.ask};
-            }
-        return std::pair{i.price, i.price + i.spread};
+            if (const std::size_t index = prices->indexOf(i.code); index < moment.size())
+                return moment[index];
+        return Quote{i.price, i.price + i.spread};
     };
-    const auto group = std::find_if(market.groups.begin(), market.groups.end(),
-                                    [&](const Group& g) { return g.id == account.group; });
-    const double marginPerLot = group == market.groups.end() ? 0.0 : amountOf(group->margin);
+    const auto closingQuote = [&](const Instrument& i) {
+        const Quote q = quoteOf(i);
+        return std::pair{q.bid, q.ask};
+    };
 
     std::string positions;
     std::string orders;
     std::string settlements;
     double floating = 0;
     double storage = 0;
-    double lots = 0;
+    double used = 0;
     double closingBalance = 0;
     std::vector<Movement> moved;
     book.with([&](const Books& b) {
@@ -318,6 +321,7 @@ std::string statementDocument(const Market& market, const AccountBook& book, con
         moved = movementsOf(b, transactions, account.id,
                             [&](std::string_view date) { return period.contains(date); });
 
+        std::vector<const ServerPosition*> listed;
         for (const auto& p : b.positions) {
             if (p.accountId != account.id || p.openedAt > period.to)
                 continue;
@@ -329,21 +333,26 @@ std::string statementDocument(const Market& market, const AccountBook& book, con
             row.col("PositionDate", xmlDate(p.openedAt)).col("DeliveryModeId", p.deliveryMode);
             row.col("AccumulatingStorage", p.storage);
             // Floating at the closing prices (Table6): a buy closes at the bid, a sell at the ask;
-            // in the quote currency, like every profit of this server.
+            // in the account's currency, as the client values it and the settlements are.
             for (const auto& i : market.instruments) {
                 if (i.id != p.instrumentId)
                     continue;
                 const auto [bid, ask] = closingQuote(i);
                 const double close = static_cast<double>(p.isBuy ? bid : ask) / std::pow(10.0, i.decimals);
                 const double gain = (close - amountOf(p.openPrice)) * (p.isBuy ? 1 : -1);
-                const std::string pl = money(gain * amountOf(p.qty) * amountOf(i.contractSize));
+                const auto inQuote =
+                    platform::Decimal::fromString(money(gain * amountOf(p.qty) * amountOf(i.contractSize)));
+                const std::string pl = money(profitInAccountCurrency(market, quoteOf, i, account.id,
+                                                                     inQuote.value_or(platform::Decimal()))
+                                                 .amount.toDouble());
                 row.col("UnrealisedPL", pl);
                 floating += amountOf(pl);
             }
             storage += amountOf(p.storage);
-            lots += amountOf(p.qty);
+            listed.push_back(&p);
             positions += row.str();
         }
+        used = usedMarginOf(market, listed, account.id).toDouble();
         for (const auto& o : b.pendingOrders) {
             if (o.accountId != account.id || o.placedAt > period.to)
                 continue;
@@ -377,7 +386,6 @@ std::string statementDocument(const Market& market, const AccountBook& book, con
 
     const double openingBalance = closingBalance - sumOf(moved);
     const double equity = closingBalance + floating + storage;
-    const double used = marginPerLot * lots;
     std::string xml = "<NewDataSet>";
     for (const bool start : {true, false}) {
         const std::string& date = start ? period.from : period.to;

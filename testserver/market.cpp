@@ -616,6 +616,7 @@ void readRecord(Market& m, const Line& line) {
         i.step = r.integer("step", 1, 1, 1000000);
         i.contractSize = r.number("contract", "1");
         i.conversion = static_cast<int>(r.integer("conversion", 0));
+        i.profitMode = static_cast<int>(r.integer("plmode", 0, 1, 6));
         i.session = static_cast<int>(r.integer("session", 1, 1));
         i.market = static_cast<std::uint64_t>(r.integer("market", 1, 1));
         i.exchange = r.text("exchange", "");
@@ -794,6 +795,34 @@ void validate(const Market& m) {
     validateSeeds(m);
 }
 
+// An instrument's P/L mode when the file gives none: no conversion instrument, the profit is in the
+// system currency already (1); a conversion instrument quoting the system currency, as USDJPY does
+// for USDJPY and EURJPY, divides by its mid (6); one quoted in it, as GBPUSD for EURGBP, multiplies
+// (5). The client values every floating result so, then into the account's currency.
+void assignProfitModes(Market& m) {
+    std::string system;
+    for (const auto& c : m.currencies)
+        if (c.id == m.product.systemCurrency)
+            system = c.code;
+    for (auto& i : m.instruments) {
+        if (i.profitMode != 0)
+            continue;
+        if (i.conversion == 0) {
+            i.profitMode = 1;
+            continue;
+        }
+        const auto by = std::find_if(m.instruments.begin(), m.instruments.end(),
+                                     [&](const Instrument& o) { return o.id == i.conversion; });
+        if (!system.empty() && by->code.starts_with(system))
+            i.profitMode = 6;
+        else if (!system.empty() && by->code.ends_with(system))
+            i.profitMode = 5;
+        else
+            throw MarketError(0, "instrument " + i.code + " converts through " + by->code +
+                                     ", which does not quote the system currency: give its plmode");
+    }
+}
+
 } // namespace
 
 MarketResult parseMarket(std::string_view text) {
@@ -824,6 +853,7 @@ MarketResult parseMarket(std::string_view text) {
             readRecord(m, tokenise(raw, number));
         }
         validate(m);
+        assignProfitModes(m);
         result.market = std::move(m);
     } catch (const MarketError& e) {
         result.error = e.what();

@@ -76,6 +76,10 @@ struct Instrument {
     std::int64_t step = 1;   // largest move of one quote, same units
     std::string contractSize = "1";
     int conversion = 0; // CurrencyID of the snapshot: the instrument converting its P/L, 0 for none
+    // PLCalcModeId of the snapshot: how its profit, in its quote currency, becomes one in the system
+    // currency. 1: it is in it already; 5: times the mid of the conversion instrument; 6: divided
+    // by it. Given by `plmode`, else worked out from the conversion instrument (profitModeOf).
+    int profitMode = 0;
     int session = 1;
     std::uint64_t market = 1; // market id of the session schedules
     std::string exchange;

@@ -330,6 +330,20 @@ bool bookFull(const Books& b) {
 
 } // namespace
 
+void OrderEngine::takeProfit(ServerSettlement& s, const Instrument& instrument, int accountId,
+                             const tc::platform::Decimal& quoteProfit) const {
+    const AccountProfit profit = profitInAccountCurrency(
+        market_,
+        [this](const Instrument& i) {
+            const std::size_t index = prices_.indexOf(i.code);
+            return index < prices_.size() ? prices_.quote(index) : Quote{i.price, i.price + i.spread};
+        },
+        instrument, accountId, quoteProfit);
+    s.pl = profit.amount.rounded(2).toString();
+    s.currencyRate = profit.instrumentRate.toString();
+    s.accountCurrencyRate = profit.accountRate.toString();
+}
+
 void OrderEngine::placeNew(Call& c, int accountId, std::string_view qtyText, const std::string& requestId) {
     const FieldMap& f = c.fields;
     const Instrument* instrument = market_.findInstrument(valueOf(f, tag::kInstrument));
@@ -543,7 +557,8 @@ void OrderEngine::closePart(Call& c, std::size_t positionIndex, std::int64_t qty
                   {tag::kRemainingQuantity, p.qty},
                   {tag::kTransactionTime, c.time}});
 
-    // Profit in the instrument's quote currency: price difference times quantity times contract size.
+    // Profit in the instrument's quote currency (price difference times quantity times contract
+    // size), then in the account's, as the client values it.
     using platform::Decimal;
     const Decimal move = Decimal::fromInt64(price - amountOf(p.openPrice, instrument->decimals).value_or(0))
                              .multiply(Decimal::fromParts(false, 1, -instrument->decimals));
@@ -552,13 +567,13 @@ void OrderEngine::closePart(Call& c, std::size_t positionIndex, std::int64_t qty
     if (!p.isBuy)
         pl = pl.negated();
     ServerSettlement s;
+    takeProfit(s, *instrument, p.accountId, pl);
     s.settlementId = c.books.newId();
     s.accountId = p.accountId;
     s.instrumentId = p.instrumentId;
     s.refPositionId = p.positionId;
     s.refClosingPositionId = closingId;
     s.qty = qtyClosed;
-    s.pl = pl.rounded(2).toString();
     s.settledAt = s.closedAt = c.time;
     s.isBuy = p.isBuy;
     s.openPrice = p.openPrice;
@@ -1021,13 +1036,13 @@ void OrderEngine::offset(Call& c) {
         if (!b->isBuy)
             pl = pl.negated();
         ServerSettlement s;
+        takeProfit(s, *instrument, accountId, pl);
         s.settlementId = c.books.newId();
         s.accountId = accountId;
         s.instrumentId = instrument->id;
         s.refPositionId = first->id;
         s.refClosingPositionId = leg.id;
         s.qty = quantityText(leg.qty);
-        s.pl = pl.rounded(2).toString();
         s.settledAt = s.closedAt = c.time;
         s.isBuy = b->isBuy;
         s.openPrice = b->openPrice;

@@ -13,6 +13,8 @@
 #include "market.h"
 #include "price_book.h"
 
+#include "platform/decimal.h"
+
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -77,6 +79,10 @@ private:
 
     void fill(Call& c, ServerPendingOrder order, std::int64_t price, const std::string& requestId);
     void closePart(Call& c, std::size_t positionIndex, std::int64_t qty, std::int64_t price);
+    // The settlement's profit and rates: a profit in the instrument's quote currency in the
+    // account's currency, at the quotes of now.
+    void takeProfit(ServerSettlement& s, const Instrument& instrument, int accountId,
+                    const tc::platform::Decimal& quoteProfit) const;
     void cancelLegs(Call& c, std::int64_t positionId, std::int64_t exceptOrderId);
     // Charges the commission of a position just opened to its account's balance, in full.
     void charge(Call& c, const ServerPosition& position);

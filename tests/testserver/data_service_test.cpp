@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <tuple>
 #include <zmq.h>
 
@@ -267,6 +269,47 @@ TEST_F(DataServiceTest, AStatementsAccountFiguresAgreeWithWhatItLists) {
     EXPECT_DOUBLE_EQ(s.getCommission().toDouble(), -(s.getOpenCommission() + s.getSettledCommission()));
     EXPECT_TRUE(s.StartInfo->OpeningBalanceOfDay.isZero());
     EXPECT_NEAR(s.StartInfo->OpeningBalanceOfDay.toDouble() + movementsOf(s), end.Balance.toDouble(), 1e-9);
+}
+
+// Two hundred positions of one kind, listed while the feed moves fast.
+class StatementMomentTest : public DataServiceTest {
+protected:
+    void seedMarket(testserver::Market& market) override {
+        for (int i = 0; i < 200; ++i) {
+            testserver::ServerPosition p;
+            p.positionId = 390000 + i;
+            p.accountId = 20001;
+            p.instrumentId = 1; // EURUSD
+            p.qty = p.initialQty = "1";
+            p.openPrice = "1.08000";
+            p.openedAt = "20240110100000";
+            p.deliveryMode = 1;
+            market.positions.push_back(p);
+        }
+    }
+};
+
+TEST_F(StatementMomentTest, EveryRowIsValuedAtTheQuotesOfOneMoment) {
+    std::atomic<bool> stop = false;
+    std::thread feed([&] {
+        // Two quotes 100 points apart, in turn, as fast as they can be set.
+        for (int i = 0; !stop; ++i)
+            server_->setQuote("EURUSD", i % 2 ? "1.09000" : "1.08000", i % 2 ? "1.09012" : "1.08012");
+    });
+    for (int round = 0; round < 5; ++round) {
+        const auto s = statements::parseAccountStatement(
+            text("getdsaccountstatement", statementOf("20001", "20240101000000", "20240131235959")));
+        ASSERT_GE(s.OpenPositionInfo.size(), 200u);
+        for (const auto& p : s.OpenPositionInfo) {
+            if (p.InstrumentId != 1 || !p.OpenPositionId.starts_with("390"))
+                continue;
+            // Each bought lot at the bid of the closing prices the statement lists.
+            EXPECT_NEAR(p.UnrealisedPL, (p.CurrentPrice.toDouble() - 1.08) * 100000, 0.005)
+                << "round " << round << ", position " << p.OpenPositionId;
+        }
+    }
+    stop = true;
+    feed.join();
 }
 
 // Settlements of the professional account: two in March beside the March transactions' own settled

@@ -88,6 +88,29 @@ TEST(MarketFile, RefusesFaultsWithTheirLine) {
     EXPECT_FALSE(testserver::loadMarketFile("/nonexistent/market").market);
 }
 
+TEST(MarketFile, EachInstrumentTakesTheProfitModeOfItsQuoteCurrency) {
+    // In the system currency (USD): mode 1; through an instrument quoting the system currency
+    // (USDJPY for yen): 6; through one quoted in it (GBPUSD for pounds): 5; or as the file says.
+    auto r = testserver::loadMarketFile(testserver::defaultMarketPath());
+    ASSERT_TRUE(r.market) << r.error;
+    std::vector<std::pair<std::string, int>> modes;
+    for (const char* code : {"EURUSD", "XAUUSD", "USDJPY", "EURJPY", "USDCHF", "EURGBP"})
+        modes.emplace_back(code, r.market->findInstrument(code)->profitMode);
+    EXPECT_EQ(modes,
+              (std::vector<std::pair<std::string, int>>{
+                  {"EURUSD", 1}, {"XAUUSD", 1}, {"USDJPY", 6}, {"EURJPY", 6}, {"USDCHF", 6}, {"EURGBP", 5}}));
+    const std::string small = std::string(kSmall) + "product id=1 name=T systemcurrency=1\n";
+    r = parseMarket(
+        small + "instrument id=2 code=EURGBP name=x type=1 decimals=5 price=0.85 conversion=1 plmode=6\n");
+    ASSERT_TRUE(r.market) << r.error;
+    EXPECT_EQ(r.market->findInstrument("EURGBP")->profitMode, 6);
+    // A conversion instrument that names no system currency leaves the mode to the file.
+    r = parseMarket(small + "instrument id=2 code=GBPCHF name=x type=1 decimals=5 price=1.1 conversion=3\n" +
+                    "instrument id=3 code=EURCHF name=x type=1 decimals=5 price=0.95\n");
+    EXPECT_FALSE(r.market);
+    EXPECT_NE(r.error.find("give its plmode"), std::string::npos) << r.error;
+}
+
 TEST(MarketFile, ScaledPrices) {
     using testserver::formatScaled;
     using testserver::parseScaled;

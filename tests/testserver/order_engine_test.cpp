@@ -271,14 +271,39 @@ TEST_F(OrderEngineTest, PartialThenFullCloseSettlesEachPart) {
     server_->book().with([](const testserver::Books& b) { EXPECT_EQ(b.balances.at(20001), "9970"); });
 }
 
-TEST_F(OrderEngineTest, TheOneSideMarginChargesTheLargerSideOfEachInstrument) {
-    // 2 bought and 0.5 sold of EURUSD: both sides are used, the larger is the one-side margin (the
-    // group's 1 per lot).
+TEST_F(OrderEngineTest, TheUsedMarginNetsEachInstrumentAndTheOneSideMarginChargesTheLargerSide) {
+    // 2 bought and 0.5 sold of EURUSD: the net 1.5 lots hold margin, as the client works it out for
+    // the hedge mode the snapshot sends; the larger side is the one-side margin (the group's 1 per
+    // lot).
     ASSERT_FALSE(openPosition("45", "2").empty());
     ASSERT_FALSE(openPosition("46", "0.5").empty());
     ASSERT_EQ(summaries_.size(), 2u);
-    // 10000 less the commission of 2.5 lots at 3, less the 2.5 used.
-    EXPECT_EQ(summaries_.back().at({84, 85, 120}), (std::vector<std::string>{"2.5", "9990", "2"}));
+    // 10000 less the commission of 2.5 lots at 3, less the 1.5 used.
+    EXPECT_EQ(summaries_.back().at({84, 85, 120}), (std::vector<std::string>{"1.5", "9991", "2"}));
+    // Another instrument adds its own net lots.
+    send(newOrder("20001", "46", "29", "1", "151.200", "4", "-1", "", "", "USDJPY"));
+    ASSERT_EQ(reports(3).size(), 3u);
+    EXPECT_EQ(summaries_.back().at({84, 120}), (std::vector<std::string>{"2.5", "3"}));
+}
+
+TEST_F(OrderEngineTest, AProfitInYenSettlesInTheEuroAccountsCurrency) {
+    ASSERT_TRUE(server_->setQuote("USDJPY", "151.200", "151.214"));
+    send(newOrder("20002", "45", "29", "1", "151.214", "3", "-1", "", "", "USDJPY"));
+    auto got = reports(3);
+    ASSERT_EQ(got.size(), 3u);
+    const std::string position = got[2].at(80);
+    ASSERT_TRUE(server_->setQuote("USDJPY", "150.200", "150.214"));
+    send("10=60|34=20002|125=" + position + "|23=demo|33=40|19=7001|12=USDJPY|32=29|117=51|37=1|38=150.200|" +
+         "90=0|36=46|77=-1|24=0|43=47" + std::string(kQuote));
+    got = reports(3);
+    ASSERT_EQ(got.size(), 3u);
+    // -1.014 yen a dollar on 100,000: -101,400 yen, at the USDJPY mid 150.207 -675.07 dollars, at
+    // the EURUSD mid 1.08506 -622.15 euros; with the two rates it was taken at.
+    EXPECT_EQ(got[2].at({88, 142, 604}), (std::vector<std::string>{"-622.15", "150.207", "1.08506"}));
+    server_->book().with([](const testserver::Books& b) {
+        // 5000 less the commission of 3, less the loss.
+        EXPECT_EQ(b.balances.at(20002), "4374.85");
+    });
 }
 
 TEST_F(OrderEngineTest, PendingOrderEditedThenCancelled) {

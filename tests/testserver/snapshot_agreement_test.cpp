@@ -1,10 +1,13 @@
 // The test server's snapshot writer and the client's reader are written apart from each other; this
 // proves they agree on the AMP layout for the shipped market.
+#include "account_figures.h"
 #include "amp_snapshot.h"
 #include "market.h"
 #include "model/model_dump.h"
+#include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
+#include "model/records/order.h"
 #include "model/records/user_info.h"
 #include "model/session_model_lookup.h"
 #include "options.h"
@@ -91,6 +94,43 @@ TEST_F(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
             EXPECT_DOUBLE_EQ(account->Equity, account->Balance.toDouble() + floating) << id;
         }
     }
+}
+
+// A profit in a quote currency that is neither the system's nor the account's: the client values a
+// position by the P/L mode the snapshot gives its instrument and converts it into the account's
+// currency; the server settles and lists it the same way.
+TEST_F(SnapshotAgreement, EachInstrumentsProfitReadsInTheAccountsCurrencyAsTheServerTakesIt) {
+    const testserver::Market& market = *marketHolder;
+    testserver::PriceBook book(market.instruments, 7);
+    auto model =
+        AmpSnapshotLoader().load(testserver::ampLoginSnapshot(market, *demo, book.quotes(), context));
+    ASSERT_TRUE(model);
+    const SessionModelLookup lookup(*model);
+    const auto quoteOf = [&](const testserver::Instrument& i) { return book.quote(book.indexOf(i.code)); };
+    // USD (20001) and EUR (20002) accounts; yen, pound and dollar quoted instruments.
+    for (const char* account : {"20001", "20002"})
+        for (const char* code : {"USDJPY", "EURJPY", "EURGBP", "EURUSD", "USDCHF"}) {
+            const auto item = lookup.instrumentForCode(code);
+            ASSERT_NE(item, nullptr) << code;
+            Order p;
+            p.AccountNumber = account;
+            p.ItemCode = code;
+            p.tradingMode = 0;
+            p.RemainingQty = platform::Decimal::fromString("2.61").value_or(platform::Decimal());
+            // Opened 1 % above the bid: a loss of about 2.6 % of a lot's worth of the base currency.
+            const double open = item->Bid.toDouble() * 1.01;
+            p.OrderPrice = platform::Decimal::fromDouble(open);
+            const double client = closeResult(p, 2.61, lookup);
+            const double inQuote = (item->Bid.toDouble() - open) * 2.61 * item->ContractSize.toDouble();
+            const double server = testserver::profitInAccountCurrency(
+                                      market, quoteOf, *market.findInstrument(code), std::stoi(account),
+                                      platform::Decimal::fromDouble(inQuote))
+                                      .amount.toDouble();
+            EXPECT_NEAR(client, server, 0.01) << code << " on " << account;
+            // 2.61 lots of 100,000 of a base currency worth about one dollar or euro, 1 % lost.
+            EXPECT_LT(std::abs(client), 5000) << code << " on " << account;
+            EXPECT_GT(std::abs(client), 1000) << code << " on " << account;
+        }
 }
 
 // Both forms the server writes load to one model, field for field, also for a user outside UTC, and
