@@ -63,7 +63,8 @@ public:
         return bars;
     }
     std::unique_ptr<tc::charts::ChartRequest> requestBars(std::string_view, std::string_view, int,
-                                                          std::function<void()>) override {
+                                                          std::function<void()>,
+                                                          std::function<void(const std::string&)>) override {
         return nullptr;
     }
 

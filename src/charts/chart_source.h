@@ -35,9 +35,11 @@ public:
     virtual std::shared_ptr<const BarSeries> cachedBars(std::string_view chartKey,
                                                         std::chrono::seconds maxAge) = 0;
     // Sends a chart request; `arrived` runs on the main thread once the reply for the chart key
-    // is in the cache. Null when nothing could be sent.
+    // is in the cache, `failed` with the reason (empty: the session it was sent on is gone) when no
+    // reply will come. One of them runs, once. Null when nothing could be sent.
     virtual std::unique_ptr<ChartRequest> requestBars(std::string_view code, std::string_view intervalText,
-                                                      int count, std::function<void()> arrived) = 0;
+                                                      int count, std::function<void()> arrived,
+                                                      std::function<void(const std::string&)> failed) = 0;
 };
 
 } // namespace tc::charts

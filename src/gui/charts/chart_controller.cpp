@@ -6,8 +6,10 @@
 #include "gui/texts.h"
 
 #include <QFrame>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -50,6 +52,23 @@ ChartController::ChartController(tc::charts::ChartSource& source, QWidget* paren
     overlayLabel_ = new QLabel(overlay_);
     overlayLayout->addWidget(overlayLabel_);
     overlay_->hide();
+    // Loading, or why the bars could not be loaded, in the middle of the graph.
+    status_ = new QFrame(graph_);
+    status_->setFrameShape(QFrame::StyledPanel);
+    status_->setAutoFillBackground(true);
+    auto* statusLayout = new QVBoxLayout(status_);
+    statusLayout->setContentsMargins(10, 8, 10, 8);
+    statusLabel_ = new QLabel(status_);
+    statusLabel_->setWordWrap(true);
+    statusLabel_->setAlignment(Qt::AlignCenter);
+    statusLayout->addWidget(statusLabel_);
+    reloadButton_ = new QPushButton(status_);
+    statusLayout->addWidget(reloadButton_, 0, Qt::AlignCenter);
+    connect(reloadButton_, &QPushButton::clicked, this, &ChartController::reload);
+    auto* centre = new QGridLayout(graph_);
+    centre->addWidget(status_, 0, 0, Qt::AlignCenter);
+    status_->hide();
+
     // The crosshair's box (a date and four prices) stands whole inside the smallest graph.
     const int boxHeight = 5 * overlayLabel_->fontMetrics().lineSpacing() + 8 + 2 * overlay_->frameWidth();
     graph_->setMinimumHeight(std::max(graph_->minimumHeight(), boxHeight + 2 * 6 + 20));
@@ -83,6 +102,8 @@ void ChartController::setValue(const QString& code, const QString& startKey) {
         return;
     resetCrosshairToggle();
     request_.reset();
+    loadFailed_ = false;
+    live_ = false;
     // The studies belonged to the bars of the previous start.
     dropStudies();
     graph_->removeAllPlots();
@@ -95,20 +116,65 @@ void ChartController::setValue(const QString& code, const QString& startKey) {
     refreshView();
     if (instrument)
         loadBars();
+    showStatus();
 }
 
 void ChartController::loadBars() {
+    loadFailed_ = false;
     if (auto bars = source_.cachedBars(chart_.key(), std::chrono::seconds(chart_.interval().seconds))) {
         chart_.load(*bars);
         constructGraph();
+        showStatus();
         return;
     }
-    request_ = source_.requestBars(chart_.code(), chart_.interval().text,
-                                   tc::charts::PriceChart::kRequestedBars, [this] { barsArrived(); });
+    request_ = source_.requestBars(
+        chart_.code(), chart_.interval().text, tc::charts::PriceChart::kRequestedBars,
+        [this] { barsArrived(); }, [this](const std::string& reason) { barsFailed(reason); });
+    if (!request_) {
+        loadFailed_ = true;
+        failure_ =
+            lookupText(language_ ? language_->selected() : 0, texts::kRequestCouldNotSent93304).toStdString();
+    }
+    showStatus();
+}
+
+void ChartController::reload() {
+    if (loadFailed_ && !request_ && !chart_.code().empty())
+        loadBars();
+}
+
+void ChartController::barsFailed(const std::string& reason) {
+    request_.reset();
+    loadFailed_ = true;
+    failure_ = reason;
+    showStatus();
+}
+
+void ChartController::showStatus() {
+    if (!request_ && !loadFailed_) {
+        status_->hide();
+        return;
+    }
+    const std::int64_t language = language_ ? language_->selected() : 0;
+    if (loadFailed_) {
+        // A request dropped with its session has no reason of its own: the connection went.
+        const QString reason = failure_.empty()
+                                   ? lookupText(language, texts::kConnectionDroppedBeforeReplyCame)
+                                   : QString::fromStdString(failure_);
+        statusLabel_->setText(filledText(language, texts::kChartCouldNotBeLoaded, {reason}));
+    } else {
+        statusLabel_->setText(lookupText(language, texts::kChartLoading));
+    }
+    reloadButton_->setText(lookupText(language, texts::kChartReload));
+    reloadButton_->setVisible(loadFailed_);
+    status_->show();
+    status_->raise();
 }
 
 void ChartController::barsArrived() {
     request_.reset();
+    loadFailed_ = false;
+    showStatus();
     // Whatever reply is cached for this chart's key now, however old.
     if (auto bars = source_.cachedBars(chart_.key(), std::chrono::seconds::max()))
         chart_.load(*bars);
@@ -130,11 +196,21 @@ void ChartController::constructGraph() {
 }
 
 void ChartController::followTick(const ClientModel* session) {
-    if (session)
-        connect(session, &ClientModel::tick, this, [this] {
-            if (live_)
-                newChartData();
-        });
+    if (!session)
+        return;
+    connect(session, &ClientModel::tick, this, [this] {
+        if (live_)
+            newChartData();
+    });
+    // Bars that could not be loaded are asked for again once they can come.
+    connect(session, &ClientModel::answeringChanged, this, [this](bool answering) {
+        if (answering)
+            reload();
+    });
+    connect(session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
+        if (state == interfaces::LoginState::SignedIn)
+            reload();
+    });
 }
 
 void ChartController::addPricePlot() {
@@ -223,7 +299,7 @@ void ChartController::setChartType(int type) {
     if (chart_.type() && static_cast<int>(*chart_.type()) == type)
         return;
     chart_.setType(type);
-    if (chart_.bars().empty() && request_)
+    if (chart_.bars().empty() && (request_ || loadFailed_))
         return;
     constructGraph();
 }
@@ -251,6 +327,8 @@ void ChartController::applyChartTheme(int theme) {
     box.setColor(QPalette::WindowText, named->legendText);
     overlay_->setPalette(box);
     overlayLabel_->setPalette(box);
+    status_->setPalette(box);
+    statusLabel_->setPalette(box);
     graph_->update();
 }
 
@@ -304,8 +382,9 @@ void ChartController::keyPressEvent(QKeyEvent* event) {
 }
 
 void ChartController::newChartData() {
-    // A study is drawn from the bars it was computed from: nothing grows while one is shown.
-    if (request_ || chart_.code().empty() || board_.frozen())
+    // A study is drawn from the bars it was computed from: nothing grows while one is shown; nor
+    // without the bars, which are still asked for or could not be loaded.
+    if (request_ || loadFailed_ || chart_.code().empty() || board_.frozen())
         return;
     const auto quote = source_.quote(chart_.code());
     if (!quote)
@@ -337,6 +416,7 @@ void ChartController::setLanguage(Language& language) {
 }
 
 void ChartController::retitle() {
+    showStatus();
     const std::string& key = chart_.intervalTextKey();
     if (!language_ || key.empty()) {
         title_->setText(QString::fromStdString(chart_.title()));

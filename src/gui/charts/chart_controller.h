@@ -14,10 +14,12 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QLabel;
 class QFrame;
+class QPushButton;
 
 namespace tc::gui {
 
@@ -33,7 +35,10 @@ public:
 
     // Starts the chart of `code` with the start key "interval#type" ("1#3": one-minute
     // candlesticks). Bars come from the cache when they are younger than one bar, else from a
-    // request. A key without "#" starts nothing; an unknown instrument leaves the chart empty.
+    // request, while the chart says it is loading. A key without "#" starts nothing; an unknown
+    // instrument leaves the chart empty. A request that fails is said in the chart with its reason
+    // and a Reload button; the bars are asked for again at Reload, and (with followTick) once the
+    // server answers again or a sign-in completes.
     void setValue(const QString& code, const QString& startKey);
     // 1 line, 2 OHLC, 3 candlesticks, 4 bid and ask; the bars and window stay.
     void setChartType(int type);
@@ -48,8 +53,16 @@ public:
     void chartScrollToEnd();
     // One live step from the instrument's quote (the session's tick once the bars are shown).
     void newChartData();
-    // The live update follows this session's one-second tick (none: only newChartData moves it).
+    // The live update follows this session's one-second tick (none: only newChartData moves it), and
+    // bars that could not be loaded are asked for again when the session's server answers again.
     void followTick(const ClientModel* session);
+    // After a load that failed: asks for the bars again (nothing otherwise).
+    void reload();
+    // The last request for bars failed and none is out.
+    bool loadFailed() const { return loadFailed_; }
+    // Where the chart says that its bars are loading or could not be loaded, with its Reload button.
+    QLabel& statusLabel() { return *statusLabel_; }
+    QPushButton& reloadButton() { return *reloadButton_; }
     // The bars are shown and each tick moves the newest one.
     bool isLive() const { return live_; }
     // Legend titles of the bid and ask series (the bid/ask chart).
@@ -104,6 +117,9 @@ private:
     void retitle();
     void loadBars();
     void barsArrived();
+    void barsFailed(const std::string& reason);
+    // The loading or failure line, in the language of the moment; hidden otherwise.
+    void showStatus();
     void constructGraph();
     void addPricePlot();
     // Ranges, axis labels and the bid and ask lines from the chart's current state.
@@ -138,6 +154,11 @@ private:
     GraphView* graph_ = nullptr;
     QFrame* overlay_ = nullptr;
     QLabel* overlayLabel_ = nullptr;
+    QFrame* status_ = nullptr;
+    QLabel* statusLabel_ = nullptr;
+    QPushButton* reloadButton_ = nullptr;
+    bool loadFailed_ = false;
+    std::string failure_; // the reason of the failed load; empty: the session it went on is gone
     bool live_ = false;
     tc::charts::StudyBoard board_;
     std::vector<ShownStudy> shown_;

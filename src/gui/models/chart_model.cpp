@@ -46,26 +46,42 @@ std::shared_ptr<const charts::BarSeries> ChartModel::cachedBars(std::string_view
     return session_.client().chartData().freshBars(chartKey, maxAge);
 }
 
-std::unique_ptr<charts::ChartRequest> ChartModel::requestBars(std::string_view code,
-                                                              std::string_view intervalText, int count,
-                                                              std::function<void()> arrived) {
+std::unique_ptr<charts::ChartRequest>
+ChartModel::requestBars(std::string_view code, std::string_view intervalText, int count,
+                        std::function<void()> arrived, std::function<void(const std::string&)> failed) {
     const interfaces::RequestId id = session_.client().requestChartData(code, intervalText, count);
     if (id == 0)
         return nullptr;
-    // Shared by the connections: the callback may destroy the request, and with it the connections,
-    // while it runs.
-    auto pending = std::make_shared<std::function<void()>>(std::move(arrived));
+    // Shared by the connections: a callback may destroy the request, and with it the connections,
+    // while it runs. Whichever comes first takes both.
+    struct Pending {
+        std::function<void()> arrived;
+        std::function<void(const std::string&)> failed;
+    };
+    auto pending = std::make_shared<Pending>(Pending{std::move(arrived), std::move(failed)});
+    const auto fail = [pending](const std::string& reason) {
+        if (!pending->failed)
+            return;
+        const auto done = std::move(pending->failed);
+        *pending = {};
+        done(reason);
+    };
     auto request = std::make_unique<SessionChartRequest>();
     request->connections.push_back(QObject::connect(
         &session_, &ClientModel::chartArrived, [id, pending](const interfaces::ChartArrival& arrival) {
-            if (arrival.id != id || !*pending)
+            if (arrival.id != id || !pending->arrived)
                 return;
-            const std::function<void()> done = std::move(*pending);
-            *pending = nullptr;
+            const std::function<void()> done = std::move(pending->arrived);
+            *pending = {};
             done();
         }));
-    request->connections.push_back(QObject::connect(&session_, &ClientModel::clientAboutToBeReplaced,
-                                                    [pending] { *pending = nullptr; }));
+    request->connections.push_back(QObject::connect(&session_, &ClientModel::requestFailed,
+                                                    [id, fail](const interfaces::RequestFailure& failure) {
+                                                        if (failure.id == id)
+                                                            fail(failure.reason);
+                                                    }));
+    request->connections.push_back(
+        QObject::connect(&session_, &ClientModel::clientAboutToBeReplaced, [fail] { fail({}); }));
     return request;
 }
 

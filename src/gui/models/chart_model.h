@@ -6,8 +6,9 @@
 //     ChartModel source(session);
 //     ChartController chart(source);       // one source serves every chart of the session
 //
-// A re-login forgets every outstanding request: its reply belonged to the old client. Requests the
-// server fails get no callback (the chart keeps what it shows).
+// A request the session gives up (no reply in time, a failed connection) is told as failed with its
+// reason; a re-login fails every outstanding request with no reason: its reply belonged to the old
+// client.
 #include "charts/chart_source.h"
 
 namespace tc::gui {
@@ -22,8 +23,9 @@ public:
     std::optional<charts::LiveQuote> quote(std::string_view code) override;
     std::shared_ptr<const charts::BarSeries> cachedBars(std::string_view chartKey,
                                                         std::chrono::seconds maxAge) override;
-    std::unique_ptr<charts::ChartRequest> requestBars(std::string_view code, std::string_view intervalText,
-                                                      int count, std::function<void()> arrived) override;
+    std::unique_ptr<charts::ChartRequest>
+    requestBars(std::string_view code, std::string_view intervalText, int count,
+                std::function<void()> arrived, std::function<void(const std::string&)> failed) override;
 
 private:
     ClientModel& session_;

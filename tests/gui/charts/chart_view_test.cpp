@@ -1,8 +1,10 @@
 #include "charts/chart_cache.h"
 #include "charts/chart_source.h"
+#include "gui/app/language.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/charts/pie_chart_controller.h"
 #include "gui/gui_test_support.h"
+#include "gui/texts.h"
 #include "platform/clock.h"
 
 #include <QApplication>
@@ -12,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
@@ -31,6 +34,7 @@ public:
     tc::charts::ChartDataStore store;
     int requests = 0;
     std::function<void()> arrive;
+    std::function<void(const std::string&)> fail;
 
     std::optional<tc::charts::InstrumentInfo> instrument(std::string_view code) override {
         if (code != "EURUSD")
@@ -42,10 +46,12 @@ public:
                                                             std::chrono::seconds age) override {
         return store.freshBars(key, age);
     }
-    std::unique_ptr<tc::charts::ChartRequest> requestBars(std::string_view, std::string_view, int,
-                                                          std::function<void()> arrived) override {
+    std::unique_ptr<tc::charts::ChartRequest>
+    requestBars(std::string_view, std::string_view, int, std::function<void()> arrived,
+                std::function<void(const std::string&)> failed) override {
         ++requests;
         arrive = std::move(arrived);
+        fail = std::move(failed);
         return std::make_unique<tc::charts::ChartRequest>();
     }
 };
@@ -267,6 +273,41 @@ TEST_F(ChartViewTest, BarsComeFromTheCacheWhileYoungerThanOneBarAndTheTimerGoesW
     EXPECT_TRUE(owned->isLive());
     EXPECT_TRUE(owned->findChildren<QTimer*>().isEmpty());
     delete owned;
+}
+
+TEST_F(ChartViewTest, ABarRequestThatFailsIsSaidInTheChartAndReloadAsksForTheBarsAgain) {
+    source.store.clear();
+    view.setValue("EURUSD", "1#3");
+    ASSERT_EQ(source.requests, 1);
+    EXPECT_TRUE(view.statusLabel().isVisible());
+    EXPECT_EQ(view.statusLabel().text(), lookupText(0, tc::gui::texts::kChartLoading));
+    EXPECT_FALSE(view.reloadButton().isVisible());
+
+    // No reply in time: the chart says why, and stays without bars rather than building them from
+    // quotes; a change of chart type asks nothing.
+    source.fail("No reply came in time.");
+    EXPECT_TRUE(view.loadFailed());
+    EXPECT_TRUE(view.statusLabel().text().contains(QStringLiteral("No reply came in time.")));
+    ASSERT_TRUE(view.reloadButton().isVisible());
+    view.setChartType(1);
+    source.live =
+        tc::charts::LiveQuote{tc::charts::wallSeconds({2024, 3, 11, 10, 10, 30}), 121, 120.9, 121.1};
+    view.newChartData();
+    EXPECT_TRUE(view.chart().bars().empty());
+    EXPECT_EQ(source.requests, 1);
+    source.live.reset();
+
+    QTest::mouseClick(&view.reloadButton(), Qt::LeftButton);
+    EXPECT_EQ(source.requests, 2);
+    EXPECT_EQ(view.statusLabel().text(), lookupText(0, tc::gui::texts::kChartLoading));
+    EXPECT_FALSE(view.reloadButton().isVisible());
+    view.reload(); // nothing while a request is out
+    EXPECT_EQ(source.requests, 2);
+    source.store.fillChartData(reply(10), 1);
+    source.arrive();
+    EXPECT_EQ(view.chart().bars().size(), 10u);
+    EXPECT_FALSE(view.statusLabel().isVisible());
+    EXPECT_TRUE(view.isLive());
 }
 
 TEST_F(ChartViewTest, StudiesWaitForTheBarsHoldTheLiveUpdateAndReadOnlyTheirSeries) {

@@ -3,8 +3,13 @@
 #include "gui/models/session_fixture.h"
 
 #include "charts/chart_interval.h"
+#include "gui/app/language.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/models/chart_model.h"
+#include "gui/texts.h"
+
+#include <QLabel>
+#include <QPushButton>
 
 namespace {
 
@@ -40,7 +45,7 @@ TEST_F(ChartModelTest, InstrumentsQuotesAndBarsComeFromTheSession) {
     }));
 
     int called = 0;
-    auto request = source->requestBars("EURUSD", "1", 60, [&] { ++called; });
+    auto request = source->requestBars("EURUSD", "1", 60, [&] { ++called; }, {});
     ASSERT_TRUE(request);
     ASSERT_TRUE(waitFor([&] { return called > 0; }, 15000));
     const auto bars = source->cachedBars(tc::charts::chartKey("EURUSD", "1"), std::chrono::seconds::max());
@@ -50,7 +55,7 @@ TEST_F(ChartModelTest, InstrumentsQuotesAndBarsComeFromTheSession) {
     // A request dropped before its reply forgets its callback.
     bool late = false;
     const int before = arrivals;
-    source->requestBars("GBPUSD", "5", 60, [&] { late = true; }).reset();
+    source->requestBars("GBPUSD", "5", 60, [&] { late = true; }, {}).reset();
     ASSERT_TRUE(waitFor([&] { return arrivals > before; }, 15000));
     EXPECT_FALSE(late);
     EXPECT_EQ(called, 1);
@@ -64,15 +69,44 @@ TEST_F(ChartModelTest, PriceChartLoadsTheSessionsBars) {
     EXPECT_TRUE(waitFor([&] { return chart.chart().bars().size() > 0; }, 15000));
 }
 
+TEST_F(ChartModelTest, AChartWhoseRequestWentWithItsSessionSaysSoAndLoadsOnceSignedInAgain) {
+    ASSERT_TRUE(signIn());
+    tc::gui::ChartController chart(*source);
+    chart.followTick(session.get());
+    chart.resize(600, 400);
+    chart.show();
+    server->setDataServiceSilent(true);
+    chart.setValue("EURUSD", "1#3");
+    EXPECT_TRUE(chart.statusLabel().isVisible());
+    EXPECT_FALSE(chart.reloadButton().isVisible());
+
+    // Signing in again drops the request with its client: the chart says the connection went.
+    ASSERT_TRUE(session->signIn(loginOf()));
+    EXPECT_TRUE(chart.loadFailed());
+    EXPECT_TRUE(chart.statusLabel().text().contains(
+        tc::gui::lookupText(0, tc::gui::texts::kConnectionDroppedBeforeReplyCame)));
+    EXPECT_TRUE(chart.reloadButton().isVisible());
+    server->setDataServiceSilent(false);
+    // Asked for again once the sign-in completes.
+    EXPECT_TRUE(waitFor([&] { return chart.chart().bars().size() > 0; }, 15000));
+    EXPECT_FALSE(chart.statusLabel().isVisible());
+    EXPECT_FALSE(chart.loadFailed());
+}
+
 TEST_F(ChartModelTest, ReLoginForgetsTheOldClientsRequests) {
     ASSERT_TRUE(signIn());
     bool old = false;
-    auto request = source->requestBars("EURUSD", "1", 60, [&] { old = true; });
+    std::vector<std::string> failures;
+    auto request = source->requestBars(
+        "EURUSD", "1", 60, [&] { old = true; },
+        [&](const std::string& reason) { failures.push_back(reason); });
     ASSERT_TRUE(request);
     ASSERT_TRUE(signIn("trader", "trader1234"));
+    // Told as failed, once, with no reason of its own: its session is gone.
+    EXPECT_EQ(failures, std::vector<std::string>{""});
     // The new client numbers its requests afresh: its first reply must not reach the old callback.
     int fresh = 0;
-    auto next = source->requestBars("EURUSD", "1", 60, [&] { ++fresh; });
+    auto next = source->requestBars("EURUSD", "1", 60, [&] { ++fresh; }, {});
     ASSERT_TRUE(waitFor([&] { return fresh > 0; }, 15000));
     EXPECT_FALSE(old);
 }
