@@ -3,6 +3,7 @@
 #include "chat/rtf_reader.h"
 #include "model/records/record_layout.h"
 #include "model/records/tagged_fields.h"
+#include "model/text/positional_text.h"
 #include "platform/log.h"
 #include "platform/rtf_writer.h"
 #include "session/business/business_base.h"
@@ -14,8 +15,11 @@
 #include "wire/wire_names.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
+#include <set>
 #include <span>
+#include <utility>
 
 namespace tc::chat {
 
@@ -107,6 +111,8 @@ std::optional<std::string_view> refusedText(std::string_view whyKey, std::string
 constexpr std::string_view kTextNotSendableKey = "93310";
 constexpr std::string_view kContactNotSendableKey = "93311";
 constexpr std::string_view kNotConnectedKey = "1007";
+// A text of the user's the server had not confirmed when the line was lost (contact, the text).
+constexpr std::string_view kUnconfirmedTextKey = "94740";
 
 // The RTF document of a typed text, or why it cannot go (the key of the reason): it travels whole in
 // one field of one message, beside a few short ones.
@@ -197,8 +203,13 @@ interfaces::CommandResult SessionChat::SendAll(const std::vector<ChatSend>& send
             }
         } else if (!r.SendNewChatMessageToServer(send.text, send.roomId, send.roomName)) {
             return refusal(business_, "93305");
+        } else if (send.ownNumber != 0) {
+            for (FollowedText& followed : followed_)
+                if (followed.ownNumber == send.ownNumber)
+                    followed.pingsBefore = business_.pingsSent();
         }
     }
+    ForgetConfirmed();
     return interfaces::CommandResult::done();
 }
 
@@ -218,11 +229,18 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
     const std::string key(roomKey);
     auto& room = *chat_.ChatRoomCollection.get(key);
     const WaitingTexts::Room state{room->isChatRoomCreated, room->RoomId, room->RoomName};
-    WaitingTexts::Outcome outcome = waiting_.submit(key, std::move(*rtf), &state);
+    const std::uint64_t number = nextOwnNumber_;
+    WaitingTexts::Outcome outcome = waiting_.submit(key, std::move(*rtf), &state, number);
     if (!outcome.error.empty())
         return refusal(business_, outcome.error);
+    ++nextOwnNumber_;
+    // Followed until the server has read it: a loss before then names it.
+    if (followed_.size() >= kMaxFollowedTexts)
+        followed_.erase(followed_.begin());
+    followed_.push_back({key, number, std::nullopt});
     // The user's own text is part of the transcript at once.
     ChatMessageEntry entry;
+    entry.ownNumber = number;
     entry.msg = std::string(text);
     entry.sender = business_.loginData().userName().value_or("");
     // Stamped in the wire's time, as the server stamps what it relays, so both read alike.
@@ -381,6 +399,7 @@ ChatRoom* SessionChat::ConversationRoom(const std::string& partner, const std::s
 
 void SessionChat::FillChatMessages(const Fields& fields, const std::string& roomName) {
     const std::vector<TaggedField> parsed = taggedFields(fields);
+    std::string messageId; // the message's, wherever its field stands
     {
         // The conversation with the sender holds it, though the room was made while the user was away
         // or before the contact was chosen.
@@ -391,6 +410,8 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
                 from = f.value;
             else if (f.tag == tag::kRoomId)
                 roomId = f.value;
+            else if (f.tag == kMessageId)
+                messageId = f.value;
             else if (f.tag == kSenderDisplayName && !f.value.empty())
                 shown = std::string(f.value);
         }
@@ -427,7 +448,9 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
                     display = r.RoomUserDisplayName;
                 textSeen = true;
                 const std::string plain = RtfReader::ConvertRTFToString(rtf);
-                append(r, {plain, r.SenderName, display, r.chatTime});
+                ChatMessageEntry entry{plain, r.SenderName, display, r.chatTime};
+                entry.messageId = messageId;
+                append(r, std::move(entry));
                 r.Message = plain;
                 lastText = plain;
                 sender = r.SenderName;
@@ -465,6 +488,7 @@ void SessionChat::FillRecentConversation(const Fields& fields) {
                                                       std::make_shared<ChatRoom>(std::move(row)));
         }
     }
+    AskForConversationsBehind();
     Changed(Kind::Recent, {});
 }
 
@@ -491,6 +515,13 @@ void SessionChat::FillOfflineMessages(const Fields& fields) {
                 ConversationRoom(row.entry.sender, row.roomId, row.roomName, row.entry.senderDisplayName);
             if (!room)
                 continue;
+            // A text the conversation holds already (the reply came twice, or the text came live or in the
+            // room's messages) is not shown again.
+            if (!row.messageId.empty() && std::ranges::any_of(room->messages, [&](const ChatMessageEntry& e) {
+                    return e.messageId == row.messageId;
+                }))
+                continue;
+            row.entry.messageId = row.messageId;
             room->Message = row.entry.msg;
             room->chatTime = row.entry.time;
             room->SenderName = row.entry.sender;
@@ -538,10 +569,12 @@ void SessionChat::FillRoomMessage(const Fields& fields) {
         last = held ? *held : nullptr;
         lastRoomId = roomId;
         TableRead<RoomMessageRow> read = ChatTables::readRoomMessages(f.value);
+        MergeIntoConversations(roomId, read.rows);
         if (last) {
             for (RoomMessageRow& row : read.rows) {
                 if (last->isMessageNotices)
                     last->MessageId = row.messageId;
+                row.entry.messageId = row.messageId;
                 append(*last, std::move(row.entry));
             }
         }
@@ -555,6 +588,208 @@ void SessionChat::FillRoomMessage(const Fields& fields) {
         last->isAnUnreadMessage = false;
     }
     Changed(Kind::Transcript, last ? last->RoomId : lastRoomId);
+}
+
+// ---- conversations kept across a sign-in again, and the delivery of the user's texts
+
+namespace {
+
+// A text as the server lists it back: the RTF round trip may leave a line end behind.
+std::string_view trimmedText(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.remove_suffix(1);
+    return text;
+}
+
+// At most `count` characters of a UTF-8 text, an ellipsis marking a cut.
+std::string excerpt(std::string_view text, std::size_t count) {
+    std::size_t at = 0;
+    for (std::size_t seen = 0; at < text.size(); ++at)
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && seen++ == count)
+            break;
+    return at < text.size() ? std::string(text.substr(0, at)) + "\u2026" : std::string(text);
+}
+
+// A contact's conversation is the server's room of exactly the user and the contact.
+bool roomOfPair(const ChatRoom& room, std::string_view user, std::string_view contact) {
+    std::set<std::string_view> users;
+    std::string_view rest = room.RoomUsers;
+    while (!rest.empty()) {
+        const std::size_t cut = rest.find(';');
+        if (std::string_view one = rest.substr(0, cut); !one.empty())
+            users.insert(one);
+        rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + 1);
+    }
+    return users == std::set<std::string_view>{user, contact};
+}
+
+} // namespace
+
+std::vector<KeptConversation> SessionChat::KeptConversations() const {
+    std::vector<KeptConversation> kept;
+    for (const auto& [key, room] : chat_.ChatRoomCollection)
+        if (room && !room->isMessageNotices && key != room->RoomId && !room->messages.empty())
+            kept.push_back({key, *room});
+    return kept;
+}
+
+void SessionChat::TakeOverConversations(const std::vector<KeptConversation>& kept) {
+    for (const KeptConversation& conversation : kept) {
+        if (conversation.key.empty() || chat_.ChatRoomCollection.contains(conversation.key))
+            continue;
+        if (chat_.ChatRoomCollection.size() >= kMaxRooms)
+            break;
+        auto room = std::make_shared<ChatRoom>(conversation.room);
+        // The server's room may be gone (a restart) or another: asked for again at the next text.
+        room->RoomId.clear();
+        room->RoomName.clear();
+        room->RequestId.clear();
+        room->isChatRoomCreated = false;
+        // The last session's texts are followed no more.
+        for (ChatMessageEntry& entry : room->messages)
+            entry.ownNumber = 0;
+        if (!room->isRoomCreationFromQueue)
+            behind_.insert(conversation.key);
+        chat_.ChatRoomCollection.insert_or_assign(conversation.key, std::move(room));
+    }
+    Changed(Kind::Recent, {});
+}
+
+void SessionChat::AskForConversationsBehind() {
+    const std::string user = business_.loginData().userName().value_or("");
+    for (const std::string& key : std::exchange(behind_, {})) {
+        auto* held = chat_.ChatRoomCollection.get(key);
+        if (!held || !*held)
+            continue;
+        ChatRoom& room = **held;
+        if (!room.isChatRoomCreated) {
+            // The server's room of the two, as it lists it now; none after a restart.
+            for (const auto& [recentKey, recent] : chat_.ChatRoomCollection) {
+                if (!recent || recentKey != recent->RoomId || recent->isMessageNotices ||
+                    recent->RoomName.empty() || !roomOfPair(*recent, user, key))
+                    continue;
+                room.RoomId = recent->RoomId;
+                room.RoomName = recent->RoomName;
+                room.isChatRoomCreated = true;
+                break;
+            }
+        }
+        if (room.isChatRoomCreated && !room.RoomId.empty() &&
+            !business_.sessionRequests().requestRoomMessage(room.RoomName, room.RoomId))
+            platform::Log::warning("chat room {}: its messages could not be asked for", key);
+    }
+}
+
+void SessionChat::MergeIntoConversations(const std::string& roomId, const std::vector<RoomMessageRow>& rows) {
+    if (roomId.empty() || rows.empty())
+        return;
+    const std::string user = business_.loginData().userName().value_or("");
+    for (auto& [key, held] : chat_.ChatRoomCollection) {
+        if (!held || key == held->RoomId || held->isMessageNotices || held->RoomId != roomId)
+            continue;
+        ChatRoom& room = *held;
+        // The row each entry is: by its message id, or the user's own text by its words.
+        std::map<std::string_view, std::size_t> rowOfId;
+        for (std::size_t j = 0; j < rows.size(); ++j)
+            if (!rows[j].messageId.empty())
+                rowOfId.emplace(rows[j].messageId, j);
+        std::vector<bool> rowHeld(rows.size(), false);
+        std::vector<std::optional<std::size_t>> entryRow(room.messages.size());
+        for (std::size_t i = 0; i < room.messages.size(); ++i) {
+            const auto found = rowOfId.find(room.messages[i].messageId);
+            if (!room.messages[i].messageId.empty() && found != rowOfId.end() && !rowHeld[found->second]) {
+                entryRow[i] = found->second;
+                rowHeld[found->second] = true;
+            }
+        }
+        bool changed = false;
+        for (std::size_t i = 0; i < room.messages.size(); ++i) {
+            ChatMessageEntry& own = room.messages[i];
+            if (entryRow[i] || !own.messageId.empty() || user.empty() || own.sender != user)
+                continue;
+            for (std::size_t j = 0; j < rows.size(); ++j) {
+                if (rowHeld[j] || rows[j].entry.sender != user ||
+                    trimmedText(rows[j].entry.msg) != trimmedText(own.msg))
+                    continue;
+                // The server lists it: it reached the server.
+                entryRow[i] = j;
+                rowHeld[j] = true;
+                own.messageId = rows[j].messageId;
+                own.unconfirmed = false;
+                std::erase_if(followed_, [&](const FollowedText& f) {
+                    return f.roomKey == key && own.ownNumber != 0 && f.ownNumber == own.ownNumber;
+                });
+                changed = true;
+                break;
+            }
+        }
+        if (!changed && std::ranges::all_of(rowHeld, [](bool h) { return h; }))
+            continue;
+        // The server's order for what it holds; the room's own entries (kept from before, or never
+        // confirmed) where they stand.
+        std::vector<ChatMessageEntry> merged;
+        merged.reserve(room.messages.size() + rows.size());
+        std::size_t next = 0;
+        const auto rowsUpTo = [&](std::size_t end) {
+            for (; next < end; ++next) {
+                if (rowHeld[next])
+                    continue;
+                ChatMessageEntry entry = rows[next].entry;
+                entry.messageId = rows[next].messageId;
+                merged.push_back(std::move(entry));
+            }
+        };
+        for (std::size_t i = 0; i < room.messages.size(); ++i) {
+            if (entryRow[i] && *entryRow[i] >= next) {
+                rowsUpTo(*entryRow[i]);
+                next = *entryRow[i] + 1;
+            }
+            merged.push_back(std::move(room.messages[i]));
+        }
+        rowsUpTo(rows.size());
+        if (merged.size() > kMaxTranscript)
+            merged.erase(merged.begin(),
+                         merged.begin() + static_cast<std::ptrdiff_t>(merged.size() - kMaxTranscript));
+        room.messages = std::move(merged);
+        Changed(Kind::Rewritten, key);
+    }
+}
+
+void SessionChat::ForgetConfirmed() {
+    const std::uint64_t answered = business_.pingsAnswered();
+    std::erase_if(followed_,
+                  [&](const FollowedText& f) { return f.pingsBefore && answered > *f.pingsBefore; });
+}
+
+std::vector<std::string> SessionChat::takeUnconfirmedTexts() {
+    ForgetConfirmed();
+    std::vector<std::string> lines;
+    std::set<std::string> marked;
+    for (const FollowedText& followed : std::exchange(followed_, {})) {
+        auto* held = chat_.ChatRoomCollection.get(followed.roomKey);
+        if (!held || !*held)
+            continue;
+        ChatRoom& room = **held;
+        const auto entry = std::ranges::find_if(
+            room.messages, [&](const ChatMessageEntry& e) { return e.ownNumber == followed.ownNumber; });
+        if (entry == room.messages.end())
+            continue;
+        entry->unconfirmed = true;
+        marked.insert(followed.roomKey);
+        std::string name = room.RoomUserDisplayName;
+        if (const auto* contact = chat_.UserChatCollection.get(followed.roomKey);
+            contact && *contact && !(*contact)->DisplayName.empty())
+            name = (*contact)->DisplayName;
+        else if (const auto* queue = chat_.ChatQueueCollection.get(followed.roomKey); queue && *queue)
+            name = (*queue)->QueueName;
+        if (name.empty())
+            name = followed.roomKey;
+        lines.push_back(
+            fillPositional(business_.textForKey(kUnconfirmedTextKey), {name, excerpt(entry->msg, 40)}));
+    }
+    for (const std::string& key : marked)
+        Changed(Kind::Rewritten, key);
+    return lines;
 }
 
 // ---- contacts, presence, queues

@@ -8,11 +8,14 @@
 #include "model/chat_collections.h"
 #include "session/business/business_services.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tc {
 class BusinessBase;
@@ -21,7 +24,7 @@ class SessionEvents;
 
 namespace tc::chat {
 
-class SessionChat final : public SessionRoom {
+class SessionChat final : public ChatHandlers {
 public:
     using Fields = std::vector<std::string>;
     using ChangeListener = std::function<void(const interfaces::ChatChange&)>;
@@ -45,6 +48,19 @@ public:
     interfaces::CommandResult OpenNotice(std::string_view roomKey);
     void setChatUserName(std::string_view userName) { chat_.chatUserName = std::string(userName); }
 
+    // The conversations worth keeping for the same user's next session: each contact's or queue's room
+    // with its transcript.
+    std::vector<KeptConversation> KeptConversations() const;
+    // The same user's conversations of the session before, taken over before this one signs in: each
+    // transcript stays, its room is asked for again (the server may have been restarted), and once the
+    // recent conversations name the contact's room its messages are asked for, so what the transcript
+    // missed comes in (each message once).
+    void TakeOverConversations(const std::vector<KeptConversation>& kept);
+    // The user's own texts followed until the server has read them (a ping sent after the text
+    // answered), then forgotten; past this the oldest are forgotten unmarked.
+    static constexpr std::size_t kMaxFollowedTexts = 1000;
+    std::vector<std::string> takeUnconfirmedTexts() override;
+
     // The chat messages (types 601 to 680), handled below.
     void enterMessages(MessageRooms& rooms) override;
     void FillChatRoomDetails(const Fields& fields, const std::string& roomKey);
@@ -65,11 +81,31 @@ private:
     ChatRoom* ConversationRoom(const std::string& partner, const std::string& roomId,
                                const std::string& roomName, const std::optional<std::string>& displayName);
     void Changed(interfaces::ChatChange::Kind kind, std::string key);
+    // The messages of the server's room `roomId` (a room-messages reply) into each conversation kept
+    // in that room, each once, in the server's order; the user's own texts it lists are known to
+    // have reached the server.
+    void MergeIntoConversations(const std::string& roomId, const std::vector<RoomMessageRow>& rows);
+    // The conversations taken over from the session before: their messages are asked for in the rooms
+    // the server lists (the recent conversations), where the transcripts may be behind.
+    void AskForConversationsBehind();
+    // The user's texts the server has read are followed no more.
+    void ForgetConfirmed();
+
+    // The user's own text followed until the server has read it: the pings sent before it went out
+    // (none while it waits for its room).
+    struct FollowedText {
+        std::string roomKey;
+        std::uint64_t ownNumber = 0;
+        std::optional<std::uint64_t> pingsBefore;
+    };
 
     BusinessBase& business_;
     std::unique_ptr<SessionEvents> events_;
     ChatCollections chat_;
     WaitingTexts waiting_;
+    std::vector<FollowedText> followed_;
+    std::uint64_t nextOwnNumber_ = 1;
+    std::set<std::string> behind_; // conversations taken over, not yet asked for again
     ChangeListener changeListener_;
     NoticeListener noticeListener_;
 };

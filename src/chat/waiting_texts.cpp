@@ -2,8 +2,10 @@
 
 namespace tc::chat {
 
-ChatSend WaitingTexts::message(const std::string& roomId, const std::string& roomName, std::string text) {
+ChatSend WaitingTexts::message(const std::string& roomId, const std::string& roomName, std::string text,
+                               std::uint64_t ownNumber) {
     ChatSend s;
+    s.ownNumber = ownNumber;
     s.kind = ChatSend::Kind::Message;
     s.roomId = roomId;
     s.roomName = roomName;
@@ -11,7 +13,8 @@ ChatSend WaitingTexts::message(const std::string& roomId, const std::string& roo
     return s;
 }
 
-WaitingTexts::Outcome WaitingTexts::submit(const std::string& roomKey, std::string text, const Room* room) {
+WaitingTexts::Outcome WaitingTexts::submit(const std::string& roomKey, std::string text, const Room* room,
+                                           std::uint64_t ownNumber) {
     Outcome out;
     if (text.empty()) {
         out.error = "93306"; // Nothing to send.
@@ -20,7 +23,7 @@ WaitingTexts::Outcome WaitingTexts::submit(const std::string& roomKey, std::stri
     // A confirmed room takes the text at once, after any text still waiting for it.
     if (room && room->created && !room->roomId.empty() && !room->roomName.empty()) {
         out.sends = roomCreated({roomKey, {}, room->roomId, room->roomName});
-        out.sends.push_back(message(room->roomId, room->roomName, std::move(text)));
+        out.sends.push_back(message(room->roomId, room->roomName, std::move(text), ownNumber));
         return out;
     }
     auto it = rooms_.find(roomKey);
@@ -36,7 +39,7 @@ WaitingTexts::Outcome WaitingTexts::submit(const std::string& roomKey, std::stri
         out.error = "93314"; // too many texts waiting for this room
         return out;
     }
-    pending.texts.push_back(std::move(text));
+    pending.texts.push_back({std::move(text), ownNumber});
     if (!pending.requested) {
         pending.requested = true;
         ChatSend request;
@@ -57,8 +60,8 @@ std::vector<ChatSend> WaitingTexts::roomCreated(const RoomCreation& room) {
         it->second.requested = false;
         return sends;
     }
-    for (std::string& text : it->second.texts)
-        sends.push_back(message(room.roomId, room.roomName, std::move(text)));
+    for (Waiting& waiting : it->second.texts)
+        sends.push_back(message(room.roomId, room.roomName, std::move(waiting.text), waiting.ownNumber));
     rooms_.erase(it);
     return sends;
 }

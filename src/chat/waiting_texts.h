@@ -6,6 +6,7 @@
 #include "chat/chat_tables.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <string>
@@ -21,6 +22,9 @@ struct ChatSend {
     std::string roomId;   // Message
     std::string roomName; // Message
     std::string text;     // Message: the RTF text
+    // Message: the session's number of the user's own text it carries (0: none), whose delivery the
+    // chat follows.
+    std::uint64_t ownNumber = 0;
 };
 
 class WaitingTexts {
@@ -42,8 +46,9 @@ public:
     };
 
     // A text typed for the room of `roomKey`: sent at once when the room is confirmed, otherwise
-    // kept waiting (and the room asked for unless a request is out).
-    Outcome submit(const std::string& roomKey, std::string text, const Room* room);
+    // kept waiting (and the room asked for unless a request is out). `ownNumber` goes with the text.
+    Outcome submit(const std::string& roomKey, std::string text, const Room* room,
+                   std::uint64_t ownNumber = 0);
     // The server confirmed the room: the texts waiting for it, in order; none wait afterwards.
     std::vector<ChatSend> roomCreated(const RoomCreation& room);
     // The room request did not go out: the next text asks again. The texts keep waiting.
@@ -53,12 +58,17 @@ public:
     bool isRoomRequested(const std::string& roomKey) const;
 
 private:
+    struct Waiting {
+        std::string text;
+        std::uint64_t ownNumber = 0;
+    };
     struct Pending {
-        std::deque<std::string> texts;
+        std::deque<Waiting> texts;
         bool requested = false;
     };
 
-    static ChatSend message(const std::string& roomId, const std::string& roomName, std::string text);
+    static ChatSend message(const std::string& roomId, const std::string& roomName, std::string text,
+                            std::uint64_t ownNumber);
 
     std::map<std::string, Pending> rooms_;
 };

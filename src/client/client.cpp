@@ -410,6 +410,13 @@ public:
     CommandResult openNotice(std::string_view roomKey) override {
         return core_.chat ? core_.chat->OpenNotice(roomKey) : unavailable();
     }
+    std::vector<tc::chat::KeptConversation> keptConversations() const override {
+        return core_.chat ? core_.chat->KeptConversations() : std::vector<tc::chat::KeptConversation>();
+    }
+    void takeOverConversations(const std::vector<tc::chat::KeptConversation>& kept) override {
+        if (core_.chat)
+            core_.chat->TakeOverConversations(kept);
+    }
 
     std::unique_ptr<interfaces::Handler> handleChatChanged(ChangedFn fn) override {
         return core_.events->chatChanged.connect(std::move(fn));

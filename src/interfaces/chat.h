@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace interfaces {
 
@@ -22,6 +23,7 @@ struct ChatChange {
         Status,     // the presence of user `key`
         Queue,      // the availability of, or answer from, queue `key`
         Recent,     // the recent conversations were replaced
+        Rewritten,  // the transcript under `key` changed in place: rows marked, earlier messages put in
     };
     Kind kind = Kind::Contacts;
     std::string key;
@@ -55,6 +57,12 @@ public:
     // The user opens a notice: it is read from now on. With its messages here they are acknowledged
     // to the server; without, they are asked for (the Transcript change of its room id follows).
     virtual CommandResult openNotice(std::string_view roomKey) = 0;
+    // The conversations of this session (each contact's or queue's room with its transcript), copied
+    // for the same user's next session.
+    virtual std::vector<tc::chat::KeptConversation> keptConversations() const = 0;
+    // Before this session signs in: the same user's conversations of the session before. Their
+    // transcripts stay, and what the server holds beyond them comes in once it is signed in.
+    virtual void takeOverConversations(const std::vector<tc::chat::KeptConversation>& kept) = 0;
 
     using ChangedFn = std::function<void(const ChatChange& change)>;
     using NoticeFn = std::function<void(const NoticeArrival& notice)>;

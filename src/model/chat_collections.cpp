@@ -32,8 +32,11 @@ std::vector<std::shared_ptr<const ChatRoom>> ChatCollections::getMessageNoticesC
 }
 
 std::vector<std::shared_ptr<const ChatRoom>> ChatCollections::getRecentChatCollection() const {
-    return roomsNewestFirst(*this,
-                            [](const ChatRoom& r) { return !r.isMessageNotices && !r.isChatRoomCreated; });
+    // A room with no server id yet (a contact chosen, or a conversation waiting for its room) is no
+    // earlier conversation: it would list as an empty row.
+    return roomsNewestFirst(*this, [](const ChatRoom& r) {
+        return !r.isMessageNotices && !r.isChatRoomCreated && !r.RoomId.empty();
+    });
 }
 
 } // namespace tc::chat

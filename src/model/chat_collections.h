@@ -30,7 +30,8 @@ struct ChatCollections {
 
     // The notices, newest key first (digit runs compared by value, so room "10" comes before "9").
     std::vector<std::shared_ptr<const ChatRoom>> getMessageNoticesCollection() const;
-    // The conversations that are neither notices nor rooms the server has confirmed, in that order.
+    // The conversations that are neither notices nor rooms the server has confirmed, and have a server
+    // room id (no contact's room still waiting for one), in that order.
     std::vector<std::shared_ptr<const ChatRoom>> getRecentChatCollection() const;
 };
 

@@ -2,12 +2,14 @@
 #include "chat/session_chat.h"
 #include "client/session_wiring.h"
 
+#include "platform/rtf_writer.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -220,6 +222,88 @@ TEST_F(SessionChatTest, AMessageInARoomMadeWhileTheUserWasAwayShowsInTheConversa
     EXPECT_EQ(demo.messages[1].msg, "msg C");
     EXPECT_EQ(chatBanners("msg C"), 1);
     EXPECT_EQ(rooms.size(), 2u);
+}
+
+TEST_F(SessionChatTest, AHeldTextComesIntoItsConversationOnceHoweverOftenTheServerSendsIt) {
+    chat::SessionChat& chat = *wired.chat;
+    const auto& rooms = chat.Collections().ChatRoomCollection;
+    // Sender, text, users, time, room id, room name, message id, no notice title, display name.
+    const std::string row = "demo\x05" + platform::rtfFromPlainText("held text") +
+                            "\x05"
+                            "demo;trader\x05"
+                            "20240501090000\x05"
+                            "5001\x05R5001\x05"
+                            "41\x05\x05"
+                            "Demo User\x06";
+    chat.FillOfflineMessages({"10=614", "17=" + row});
+    chat.FillOfflineMessages({"10=614", "17=" + row});
+    pump();
+    const chat::ChatRoom& demo = **rooms.get("demo");
+    ASSERT_EQ(demo.messages.size(), 1u);
+    EXPECT_EQ(demo.messages[0].messageId, "41");
+    EXPECT_EQ(std::count_if(app.banners.begin(), app.banners.end(),
+                            [](const auto& b) { return b.informativeText == "held text"; }),
+              1);
+
+    // A contact chosen has a room without a server id: no empty row among the recent conversations.
+    ASSERT_TRUE(chat.CreateRoomForChat("carol"));
+    EXPECT_TRUE(chat.Collections().getRecentChatCollection().empty());
+}
+
+TEST_F(SessionChatTest, AConversationTakenOverGetsWhatTheServerHoldsBeyondItOnceInTheServersOrder) {
+    app.loginData().setUserName("trader");
+    chat::SessionChat& chat = *wired.chat;
+    const auto& rooms = chat.Collections().ChatRoomCollection;
+    const auto entry = [](std::string text, std::string sender, std::string id) {
+        chat::ChatMessageEntry e{std::move(text), std::move(sender), std::nullopt, std::nullopt};
+        e.messageId = std::move(id);
+        return e;
+    };
+    // The session before held a text from demo and one of the user's own, never confirmed.
+    chat::ChatRoom before;
+    before.RoomId = "5001";
+    before.RoomName = "R5001";
+    before.isChatRoomCreated = true;
+    before.messages = {entry("msg B", "demo", "41"), entry("mine", "trader", "")};
+    before.messages[1].unconfirmed = true;
+    before.messages[1].ownNumber = 1;
+    chat.TakeOverConversations({{"demo", before}});
+    const chat::ChatRoom& demo = **rooms.get("demo");
+    ASSERT_EQ(demo.messages.size(), 2u);
+    EXPECT_EQ(demo.messages[1].ownNumber, 0u);
+    // Its server room is asked for again: it may be gone.
+    EXPECT_FALSE(demo.isChatRoomCreated);
+    EXPECT_TRUE(demo.RoomId.empty());
+    EXPECT_TRUE(chat.Collections().getRecentChatCollection().empty());
+
+    // The server lists the room of the two among the recent conversations: it is the conversation's.
+    chat.FillRecentConversation({"10=627", "17=demo\x05late\x05"
+                                           "demo;trader\x05"
+                                           "20240501093000\x05"
+                                           "5001\x05R5001\x05\x05\x05"
+                                           "Demo User\x06"});
+    EXPECT_TRUE(demo.isChatRoomCreated);
+    EXPECT_EQ(demo.RoomId, "5001");
+
+    // Its messages: an earlier one, the two held, and one the transcript missed.
+    std::string table;
+    for (const auto& [id, sender, text] :
+         {std::tuple{"40", "demo", "early"}, std::tuple{"41", "demo", "msg B"},
+          std::tuple{"42", "trader", "mine"}, std::tuple{"43", "demo", "late"}})
+        table += std::string(id) + "\x05" + sender + "\x05" + platform::rtfFromPlainText(text) +
+                 "\x05"
+                 "20240501090000\x05"
+                 "Name\x06";
+    for (int twice = 0; twice < 2; ++twice) {
+        chat.FillRoomMessage({"10=616", "501=5001", "17=" + table});
+        std::vector<std::string> texts;
+        for (const chat::ChatMessageEntry& e : demo.messages)
+            texts.push_back(e.msg);
+        EXPECT_EQ(texts, (std::vector<std::string>{"early", "msg B", "mine", "late"})) << twice;
+    }
+    // The server lists the user's text: it reached it.
+    EXPECT_FALSE(demo.messages[2].unconfirmed);
+    EXPECT_EQ(demo.messages[2].messageId, "42");
 }
 
 } // namespace

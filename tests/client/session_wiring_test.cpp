@@ -15,7 +15,7 @@ namespace {
 
 using namespace tc;
 
-class GivenChat final : public SessionRoom {};
+class GivenChat final : public ChatHandlers {};
 
 TEST(SessionWiring, EveryPartIsOwnedByTheBusinessObjectUnlessGiven) {
     platform::RunLoop::main().bindToCurrentThread();

@@ -35,8 +35,12 @@ struct User {
     std::unique_ptr<HeadlessApplication> app = std::make_unique<HeadlessApplication>(*defaults);
     std::unique_ptr<interfaces::Client> client;
 
-    bool signIn(int port, const std::string& name, const std::string& password) {
+    // With `kept`, the conversations of the user's session before are taken over first.
+    bool signIn(int port, const std::string& name, const std::string& password,
+                const std::vector<chat::KeptConversation>* kept = nullptr) {
         client = tc::makeClient(*app, {defaults.get(), false});
+        if (kept)
+            client->chat().takeOverConversations(*kept);
         if (!client->signIn({interfaces::LoginMode::Simulation, "127.0.0.1", port, name, password}))
             return false;
         return platform::RunLoop::main().runUntil(
@@ -345,6 +349,74 @@ TEST_F(ServicesRoundTrip, TextsToASignedOutContactAreHeldAndDeliveredIntoTheConv
     ASSERT_EQ(traderRoom()->messages.size(), 1u);
     EXPECT_EQ(traderRoom()->messages[0].msg, "msg C");
     EXPECT_EQ(streamCount(608), acknowledged);
+}
+
+TEST_F(ServicesRoundTrip, ATextTheServerHadNotReadWhenTheLineWasLostIsMarkedAndNamedInTheLossAlert) {
+    ASSERT_TRUE(trader.signIn(ports.stream, "trader", "trader1234"));
+    auto& demoChat = demo.client->chat();
+    ASSERT_TRUE(until([&] {
+        const auto* contact = demoChat.collections().UserChatCollection.get("trader");
+        return contact && *contact && (*contact)->IsUserOnline;
+    }));
+    ASSERT_TRUE(demoChat.sendChat("trader", "read in time"));
+    const auto traderRoom = [&]() -> const chat::ChatRoom* {
+        const auto* room = trader.client->chat().collections().ChatRoomCollection.get("demo");
+        return room ? room->get() : nullptr;
+    };
+    ASSERT_TRUE(until([&] { return traderRoom() && traderRoom()->messages.size() == 1; }));
+    // A ping sent after it is answered: the server has read it.
+    const BusinessBase& business = sessionOf(*demo.client);
+    const std::uint64_t pings = business.pingsSent();
+    ASSERT_TRUE(until([&] { return business.pingsAnswered() > pings; }));
+
+    // The server stands still, the text goes into its socket, and the line drops.
+    server->pauseStream(true);
+    ASSERT_TRUE(demoChat.sendChat("trader", "into the silence"));
+    server->dropStreams();
+    ASSERT_TRUE(until([&] { return !demo.app->callsNamed("onConnectionLost").empty(); }));
+    server->pauseStream(false);
+    const std::vector<std::string> named = demo.app->callsNamed("onConnectionLost").front().args;
+    ASSERT_EQ(named.size(), 1u);
+    EXPECT_NE(named[0].find("Trader Two"), std::string::npos) << named[0];
+    EXPECT_NE(named[0].find("into the silence"), std::string::npos) << named[0];
+    const chat::ChatRoom& room = **demoChat.collections().ChatRoomCollection.get("trader");
+    ASSERT_EQ(room.messages.size(), 2u);
+    EXPECT_FALSE(room.messages[0].unconfirmed);
+    EXPECT_TRUE(room.messages[1].unconfirmed);
+}
+
+TEST_F(ServicesRoundTrip, TheSameUserSigningInAgainKeepsTheConversationAndGetsWhatTheServerHoldsBeyondIt) {
+    ASSERT_TRUE(trader.signIn(ports.stream, "trader", "trader1234"));
+    ASSERT_TRUE(until([&] {
+        const auto* contact = demo.client->chat().collections().UserChatCollection.get("trader");
+        return contact && *contact && (*contact)->IsUserOnline;
+    }));
+    const auto traderRoom = [&]() -> const chat::ChatRoom* {
+        const auto* room = trader.client->chat().collections().ChatRoomCollection.get("demo");
+        return room ? room->get() : nullptr;
+    };
+    ASSERT_TRUE(demo.client->chat().sendChat("trader", "one"));
+    ASSERT_TRUE(until([&] { return traderRoom() && traderRoom()->messages.size() == 1; }));
+    // The conversation as the trader's session held it before the next text (one the line may lose).
+    const std::vector<chat::KeptConversation> kept = trader.client->chat().keptConversations();
+    ASSERT_EQ(kept.size(), 1u);
+    ASSERT_TRUE(demo.client->chat().sendChat("trader", "two"));
+    ASSERT_TRUE(until([&] { return traderRoom()->messages.size() == 2; }));
+
+    trader.client.reset();
+    ASSERT_TRUE(trader.signIn(ports.stream, "trader", "trader1234", &kept));
+    const auto texts = [&] {
+        std::vector<std::string> out;
+        if (traderRoom())
+            for (const chat::ChatMessageEntry& e : traderRoom()->messages)
+                out.push_back(e.msg);
+        return out;
+    };
+    // Every text the server holds for the room, once each, in its order (the earlier ones too).
+    const std::vector<std::string> all{"Your EURUSD order is filled at 1.0850.",
+                                       "Thank you, please keep me posted.", "one", "two"};
+    EXPECT_TRUE(until([&] { return texts() == all; })) << texts().size();
+    EXPECT_TRUE(traderRoom()->isChatRoomCreated);
 }
 
 TEST_F(ServicesRoundTrip, SupportQueueOpensItsRoomWithTheAgentsGreeting) {

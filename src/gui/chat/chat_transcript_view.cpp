@@ -58,7 +58,7 @@ void TranscriptModel::setRoom(std::shared_ptr<const chat::ChatRoom> room, std::s
             return;
         beginInsertRows({}, static_cast<int>(from), static_cast<int>(room->messages.size() - 1));
         for (std::size_t i = from; i < room->messages.size(); ++i)
-            lines_.push_back(transcriptLine(room->messages[i], own_, heldNote_));
+            lines_.push_back(transcriptLine(room->messages[i], own_, heldNote_, unconfirmedNote_));
         lastText_ = room->messages.back().msg;
         endInsertRows();
         return;
@@ -71,17 +71,22 @@ void TranscriptModel::setRoom(std::shared_ptr<const chat::ChatRoom> room, std::s
     if (room_) {
         lines_.reserve(room_->messages.size());
         for (const chat::ChatMessageEntry& entry : room_->messages)
-            lines_.push_back(transcriptLine(entry, own_, heldNote_));
+            lines_.push_back(transcriptLine(entry, own_, heldNote_, unconfirmedNote_));
         if (!room_->messages.empty())
             lastText_ = room_->messages.back().msg;
     }
     endResetModel();
 }
 
-void TranscriptModel::setHeldNote(std::string note) {
-    if (note == heldNote_)
+void TranscriptModel::setNotes(std::string held, std::string unconfirmed) {
+    if (held == heldNote_ && unconfirmed == unconfirmedNote_)
         return;
-    heldNote_ = std::move(note);
+    heldNote_ = std::move(held);
+    unconfirmedNote_ = std::move(unconfirmed);
+    reread();
+}
+
+void TranscriptModel::reread() {
     auto room = std::move(room_);
     std::string own = own_;
     room_.reset();

@@ -1,7 +1,8 @@
 #pragma once
 // A conversation's transcript: one row per message, "name[time]:" coloured by whose message it is
 // (own or the other party's, in the theme's chat colours), a tab, then the text wrapped to the
-// column's width, and under an own text the server holds for a signed-out contact, a note saying so. The
+// column's width, and under an own text the server holds for a signed-out contact, or one whose delivery the
+// server had not confirmed when the line was lost, a note saying so. The
 // model keeps a share of the room it shows and, told of a change, appends the rows that came (a replaced or
 // shortened room starts again). The view sizes each row once, when it comes, and all rows again only when the
 // width changes, so appending costs the same whatever the length of the transcript.
@@ -31,8 +32,11 @@ public:
     void setRoom(std::shared_ptr<const chat::ChatRoom> room, std::string ownUserName);
     const std::shared_ptr<const chat::ChatRoom>& room() const { return room_; }
     const TranscriptLine& line(int row) const { return lines_[static_cast<std::size_t>(row)]; }
-    // The note under an own text the server holds for a signed-out contact; the rows read it again.
-    void setHeldNote(std::string note);
+    // The notes under an own text the server holds for a signed-out contact and under one whose
+    // delivery was not confirmed; the rows read them again.
+    void setNotes(std::string held, std::string unconfirmed);
+    // Reads every row of the room again (marks of rows already shown changed).
+    void reread();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -42,6 +46,7 @@ private:
     std::shared_ptr<const chat::ChatRoom> room_;
     std::string own_;
     std::string heldNote_;
+    std::string unconfirmedNote_;
     std::vector<TranscriptLine> lines_;
     std::string lastText_; // of the last message taken: a room trimmed at the front starts again
 };

@@ -124,17 +124,20 @@ ChatWindowController::ChatWindowController(GuiContext& context, QWidget* parent)
 
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::chatChanged, this, &ChatWindowController::chatChanged);
-    // Nothing of the old client is kept: the transcript lets go of its room, the lists start again.
-    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
-        ui_->messageTableView->transcript()->setRoom(nullptr, {});
-        userName_.clear();
-        drafts_.clear();
-        ui_->messageTextView->clear();
-    });
+    // The transcript lets go of the old client's room. The open conversation and the unsent texts
+    // stay: the same user signing in again finds them (and their transcripts, which the new session
+    // takes over); another user's sign-in closes this window.
+    connect(&session, &ClientModel::clientAboutToBeReplaced, this,
+            [this] { ui_->messageTableView->transcript()->setRoom(nullptr, {}); });
     connect(&session, &ClientModel::clientReplaced, this, [this] {
         buildContactTree();
         reloadQueueTable();
-        loadDefaults();
+        if (userName_.empty()) {
+            loadDefaults();
+            return;
+        }
+        context_.clientModel()->client().chat().setOpenConversation(userName_);
+        reloadTranscript();
     });
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
 
@@ -175,8 +178,9 @@ void ChatWindowController::updateLanguageStrings() {
     ui_->messageTextView->setAccessibleName(context_.text(texts::kTypeAMessage));
     ui_->messageTextView->setPlaceholderText(context_.text(texts::kTypeAMessage));
     ui_->rcToolbarItem->setIconText(context_.text(texts::kRecentConversations));
-    ui_->messageTableView->transcript()->setHeldNote(
-        context_.text(texts::kHeldForSignedOutContact).toStdString());
+    ui_->messageTableView->transcript()->setNotes(
+        context_.text(texts::kHeldForSignedOutContact).toStdString(),
+        context_.text(texts::kChatTextNotConfirmed).toStdString());
     if (userName_.empty())
         setWindowTitle(context_.text(texts::kChat));
     reloadQueueTable();
@@ -413,6 +417,11 @@ void ChatWindowController::chatChanged(const interfaces::ChatChange& change) {
     case Kind::Transcript:
     case Kind::Recent:
         reloadTranscript();
+        break;
+    case Kind::Rewritten:
+        // Rows already shown changed, or came between them.
+        reloadTranscript();
+        ui_->messageTableView->transcript()->reread();
         break;
     }
 }

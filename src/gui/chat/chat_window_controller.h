@@ -6,7 +6,8 @@
 // conversations. The main window makes it once and keeps it; every opening and every close returns
 // it to its empty state, where nothing can be typed. Each conversation keeps its own unsent text,
 // which comes back when it is open again; a text that cannot be sent is refused with the reason and
-// stays in the field. Its toolbar opens the recent conversations.
+// stays in the field. A new client (the same user signing in again) leaves the open conversation and
+// the unsent texts as they are. Its toolbar opens the recent conversations.
 #include "gui/app/sheet_controller.h"
 #include "gui/chat/chat_window_rules.h"
 #include "gui/models/record_table_model.h"

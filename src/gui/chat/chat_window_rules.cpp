@@ -91,7 +91,7 @@ QueueChoice chooseQueue(const chat::ChatQueue& queue) {
 }
 
 TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_view ownUserName,
-                              std::string_view heldNote) {
+                              std::string_view heldNote, std::string_view unconfirmedNote) {
     TranscriptLine line;
     const std::string& name = entry.senderDisplayName && !entry.senderDisplayName->empty()
                                   ? *entry.senderDisplayName
@@ -99,7 +99,9 @@ TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_v
     line.head = name + "[" + timeAs(entry.time, "dd/MM/yyyy hh:mm:ss a") + "]:";
     line.text = entry.msg;
     line.own = !ownUserName.empty() && entry.sender == ownUserName;
-    if (entry.heldForContact)
+    if (entry.unconfirmed)
+        line.note = unconfirmedNote;
+    else if (entry.heldForContact)
         line.note = heldNote;
     return line;
 }

@@ -55,7 +55,8 @@ struct TranscriptLine {
     std::string head;
     std::string text;
     bool own = false;
-    // Said under the text: the user's own text waits on the server for the contact to sign in.
+    // Said under the text: the user's own text waits on the server for the contact to sign in, or its
+    // delivery was not confirmed.
     std::string note;
     std::string whole() const { return head + "\t" + text + (note.empty() ? "" : "\n" + note); }
 };
@@ -63,9 +64,10 @@ struct TranscriptLine {
 // The head names the sender's display name (the user name when the server sent none) and the time
 // as "dd/MM/yyyy hh:mm:ss a"; a missing or null time leaves the brackets empty. Own: the entry's
 // sender is the signed-in user.
-// `heldNote` is the note of an entry held for a signed-out contact.
+// `heldNote` is the note of an entry held for a signed-out contact, `unconfirmedNote` that of an own text
+// the server had not confirmed when the line was lost.
 TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_view ownUserName,
-                              std::string_view heldNote = {});
+                              std::string_view heldNote = {}, std::string_view unconfirmedNote = {});
 
 // A chat time as "MM/dd/yyyy HH:mm:ss" in the device's zone; "" when it has none.
 std::string noticeTime(const std::optional<WallTime>& time);

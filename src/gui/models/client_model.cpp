@@ -22,12 +22,18 @@ void ClientModel::makeClient() {
     client_ = factory_();
     ++generation_;
     loginUsed_ = false;
+    clientSignedIn_ = false;
     signInUser_.reset();
     answering_ = true;
     subscribe();
 }
 
 void ClientModel::replaceClient() {
+    // The conversations of a session that signed in go to the same user's next one.
+    if (clientSignedIn_ && signedInUser_) {
+        keptConversations_ = client_->chat().keptConversations();
+        keptConversationsUser_ = signedInUser_;
+    }
     Q_EMIT clientAboutToBeReplaced();
     handlers_.clear();
     client_.reset();
@@ -43,6 +49,8 @@ interfaces::SignInResult ClientModel::signIn(const interfaces::LoginSettings& se
     if (loginUsed_)
         replaceClient();
     signInUser_ = SignInUser{settings.mode, settings.server, settings.port, settings.user};
+    if (keptConversationsUser_ == signInUser_)
+        client_->chat().takeOverConversations(keptConversations_);
     interfaces::SignInResult result = client_->signIn(settings);
     loginUsed_ = result.started;
     return result;
@@ -72,7 +80,12 @@ void ClientModel::subscribe() {
     keep(c.handleLoginStateChanged([this](interfaces::LoginState state) {
         lastState_ = state;
         if (state == interfaces::LoginState::SignedIn && signInUser_) {
+            clientSignedIn_ = true;
             const std::optional<SignInUser> previous = std::exchange(signedInUser_, signInUser_);
+            if (keptConversationsUser_ != signInUser_) {
+                keptConversations_.clear();
+                keptConversationsUser_.reset();
+            }
             if (previous && *previous != *signInUser_)
                 Q_EMIT userChanged(*previous);
         }

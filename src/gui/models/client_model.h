@@ -19,8 +19,10 @@
 // each signal is emitted from a main-queue task of its own, never inside a command a window is making.
 //
 // A new client is not a new user: after a lost stream the same user signs in again and finds their
-// windows as they were. When a login completes for another user than the one signed in before,
-// userChanged comes first (everything of the last user is emptied or closed), then loginStateChanged.
+// windows as they were, and their chat conversations (the new client takes them over before it signs
+// in). When a login completes for another user than the one signed in before, userChanged comes
+// first (everything of the last user is emptied or closed, the conversations kept too), then
+// loginStateChanged.
 #include "interfaces/client.h"
 
 #include <QObject>
@@ -138,6 +140,10 @@ private:
     bool loginUsed_ = false;
     std::optional<SignInUser> signInUser_;
     std::optional<SignInUser> signedInUser_;
+    // The client's login completed: its chat conversations are the user's to keep.
+    bool clientSignedIn_ = false;
+    std::vector<tc::chat::KeptConversation> keptConversations_;
+    std::optional<SignInUser> keptConversationsUser_;
     bool answering_ = true;
     interfaces::LoginState lastState_ = interfaces::LoginState::SignedOut;
     std::uint64_t generation_ = 0;

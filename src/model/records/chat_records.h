@@ -64,6 +64,13 @@ struct ChatMessageEntry {
     // The user's own text, sent while the contact was signed out: the server holds it for them until
     // they sign in.
     bool heldForContact = false;
+    // The server's id of the message; empty for the user's own texts until the server lists them.
+    std::string messageId{};
+    // The session's number of the user's own text (0 for any other entry): its delivery is followed.
+    std::uint64_t ownNumber = 0;
+    // The user's own text whose delivery the server had not confirmed when the line was lost: it may
+    // not have reached the contact.
+    bool unconfirmed = false;
 };
 
 struct ChatRoom {
@@ -84,6 +91,13 @@ struct ChatRoom {
     std::string MessageTitle; // a notice's title
     bool isMessageNotices = false;
     bool isAnUnreadMessage = false;
+};
+
+// A conversation of a session (a contact's or a support queue's room with its transcript) kept for the
+// same user's next session.
+struct KeptConversation {
+    std::string key;
+    ChatRoom room;
 };
 
 } // namespace tc::chat

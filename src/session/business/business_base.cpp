@@ -48,7 +48,8 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginI
     enterOwnMessages();
     enterOrderMessages(rooms_, [this] { return orderReports(); });
     for (SessionRoom* room : {static_cast<SessionRoom*>(services_.feed.get()), services_.dataService.get(),
-                              services_.chat.get(), static_cast<SessionRoom*>(services_.funding.get())})
+                              static_cast<SessionRoom*>(services_.chat.get()),
+                              static_cast<SessionRoom*>(services_.funding.get())})
         room->enterMessages(rooms_);
     watchList_.emplace(*this,
                        services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
@@ -248,6 +249,7 @@ std::string BusinessBase::envelopeKey(bool isInitialRequest) const {
 void BusinessBase::pingSent() {
     TC_ASSERT_MAIN_QUEUE();
     pingTime_ = platform::Clock::currentTime();
+    ++pingsSent_;
 }
 
 std::string BusinessBase::userName() const {
@@ -304,6 +306,16 @@ std::string BusinessBase::ReferenceId() const {
 std::optional<platform::Clock::time_point> BusinessBase::pingTime() const {
     TC_ASSERT_MAIN_QUEUE();
     return pingTime_;
+}
+
+std::uint64_t BusinessBase::pingsSent() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return pingsSent_;
+}
+
+std::uint64_t BusinessBase::pingsAnswered() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return pingsAnswered_;
 }
 
 std::optional<platform::Date> BusinessBase::serverDate() const {
@@ -427,8 +439,12 @@ void BusinessBase::reportLoss() {
     stopPingTimer();
     // Every request still waiting for its answer is recorded beside its own line in the journal and
     // named in the alert: the server may have carried it out or not, and only the next sign-in shows.
-    const std::vector<std::string> unanswered =
+    std::vector<std::string> unanswered =
         orderSide_ ? orderSide_->takeUnansweredRequests() : std::vector<std::string>();
+    // Beside them, the chat texts the server had not confirmed: they may not have reached the contact.
+    if (services_.chat)
+        for (std::string& text : services_.chat->takeUnconfirmedTexts())
+            unanswered.push_back(std::move(text));
     const JournalContext journal = journalContext();
     for (const std::string& request : unanswered)
         appendJournal(JournalData::getSessionNoteJournalData(

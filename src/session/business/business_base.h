@@ -185,6 +185,10 @@ public:
     void setRequestId(std::int32_t value);
     std::string ReferenceId() const;
     std::optional<platform::Clock::time_point> pingTime() const;
+    // Pings sent and ping replies received in this session. The server answers its stream in order,
+    // so once more pings are answered than had gone when something was sent, the server has read it.
+    std::uint64_t pingsSent() const;
+    std::uint64_t pingsAnswered() const;
     std::optional<platform::Date> serverDate() const override;
     std::optional<std::string> ServerTime() const;
     std::int32_t networkSpeedStatus() const { return networkSpeedStatus_.load(); }
@@ -358,6 +362,8 @@ private:
     std::int32_t Requestid_ = 0;
     std::string Referenceid_;
     std::optional<platform::Clock::time_point> pingTime_;
+    std::uint64_t pingsSent_ = 0;
+    std::uint64_t pingsAnswered_ = 0;
     std::optional<platform::Date> serverDate_;
     std::atomic<std::int32_t> networkSpeedStatus_{0};
     // Main queue: the last ping reply (or the login's completion), and whether the server has let

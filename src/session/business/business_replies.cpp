@@ -246,6 +246,7 @@ void BusinessBase::handlePingReply(const std::vector<std::string>& fields,
     if (reply.serverDate)
         serverDate_ = *reply.serverDate;
     lastServerAnswer_ = arrivedAt;
+    ++pingsAnswered_;
     if (std::exchange(serverSilent_, false))
         platform::Log::info("the server answers again");
     const std::optional<platform::Clock::time_point> sent = pingTime();

@@ -178,6 +178,15 @@ public:
     virtual void fillPayGateSettings(const std::vector<std::string>& /*rows*/) {}
 };
 
+// The chat: the messages of its own, which it enters as a room, and at a loss the user's texts whose
+// delivery the server had not confirmed. Main queue.
+class ChatHandlers : public SessionRoom {
+public:
+    // The line is lost: the user's texts the server had not confirmed, as the trader reads them, oldest
+    // first; each is marked so in its conversation. Told once.
+    virtual std::vector<std::string> takeUnconfirmedTexts() { return {}; }
+};
+
 // The account statement: read on the thread that received the reply, installed on the main queue.
 class StatementHandlers {
 public:
@@ -230,7 +239,7 @@ struct BusinessServices {
     // Where execution reports go; the attached order side unless given.
     std::shared_ptr<OrderSide> orders;
     // The rooms of chat and of the data-service and chart replies.
-    std::shared_ptr<SessionRoom> chat;
+    std::shared_ptr<ChatHandlers> chat;
     std::shared_ptr<FundingHandlers> funding;
     std::shared_ptr<StatementHandlers> statements;
     std::shared_ptr<ResourceHandlers> resources;

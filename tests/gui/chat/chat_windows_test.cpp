@@ -248,6 +248,40 @@ TEST_F(ChatWindowsTest, AnUnsendableTextIsRefusedWithItsReasonAndDraftsStayWithT
     EXPECT_EQ(sent(601) + sent(603) + sent(678), 0);
 }
 
+TEST_F(ChatWindowsTest, TheSameUserSigningInAgainFindsTheOpenConversationWithItsTextsAndTheUnsentOne) {
+    action("actionChat")->trigger();
+    ChatWindowController* chat = main->chatWindow();
+    ASSERT_TRUE(waitFor([&] { return contact(chat, "trader") != nullptr; }));
+    chat->contactsOutlineView()->setCurrentItem(contact(chat, "trader"));
+    const std::size_t before = server->chatConversation("demo", "trader").size();
+    type(chat, "before the loss", false);
+    ASSERT_TRUE(waitFor([&] { return conversation(before).size() == 1; }));
+    QTest::keyClicks(chat->messageTextView(), "unsent");
+    TranscriptModel* transcript = chat->messageTableView()->transcript();
+    ASSERT_EQ(transcript->rowCount(), 1);
+
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return !session->client().isNetworkAvailable(); }));
+    ASSERT_TRUE(signIn());
+    EXPECT_EQ(chat->openConversation(), "trader");
+    EXPECT_EQ(chat->windowTitle(), "Trader Two");
+    EXPECT_EQ(chat->messageTextView()->text(), "unsent");
+    // The transcript as it was, then with the room's earlier messages the server holds, each once.
+    const auto texts = [&] {
+        std::vector<std::string> out;
+        for (int row = 0; row < transcript->rowCount(); ++row)
+            out.push_back(transcript->line(row).text);
+        return out;
+    };
+    ASSERT_TRUE(waitFor([&] { return texts().size() == before + 1; })) << texts().size();
+    EXPECT_EQ(texts().back(), "before the loss");
+    EXPECT_TRUE(waitFor([&] { return chat->sendButton()->isEnabled(); }));
+    QTest::mouseClick(chat->sendButton(), Qt::LeftButton);
+    EXPECT_TRUE(waitFor([&] { return conversation(before).size() == 2; }));
+    EXPECT_EQ(conversation(before).back(), line("demo", "unsent"));
+    EXPECT_EQ(texts().back(), "unsent");
+}
+
 TEST_F(ChatWindowsTest, ASupportQueueIsAskedFirstThenItsConversationOpens) {
     action("actionChat")->trigger();
     ChatWindowController* chat = main->chatWindow();

@@ -778,7 +778,7 @@ TEST_F(BusinessBaseTest, PendingReportWithoutRequestNumberUsesTheOneStandingWhen
 namespace {
 
 // A room that enters the chat message type and keeps what it was handed.
-class RecordingRoom final : public SessionRoom {
+class RecordingRoom final : public ChatHandlers {
 public:
     void enterMessages(MessageRooms& rooms) override {
         MessageRoom room;
