@@ -11,7 +11,7 @@ WERROR ?= OFF
 DEBUG_INFO ?= ON
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-asan test-tsan bench fuzz fuzz-check format format-check install loc clean screenshots soak
+.PHONY: all deps build run test test-asan test-tsan bench bench-check fuzz fuzz-check format format-check install loc clean screenshots soak
 
 all: build
 
@@ -62,11 +62,22 @@ test-tsan: deps
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tsan.supp" ctest --output-on-failure -j $(JOBS) --timeout 600
 
+BENCH_CONFIGURE = cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTC_BENCH=ON \
+	-DTC_WERROR=$(WERROR)
+
 bench:
 	@tools/deps.sh bench
-	cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTC_BENCH=ON
+	$(BENCH_CONFIGURE)
 	cmake --build build-bench -j $(JOBS) --target tradecore_bench
 	build-bench/tradecore_bench
+
+# The benchmarks' own sources checked by the compiler (-fsyntax-only) in build-bench's setting, the
+# files they read generated first: CI's proof that they still compile against the program's
+# interfaces, without building the program a second time.
+bench-check:
+	@tools/deps.sh bench
+	$(BENCH_CONFIGURE)
+	tools/syntax_check.py build-bench $(JOBS) --target tradecore_bench --sources bench
 
 # The libFuzzer targets' build with clang, in build-fuzz.
 FUZZ_CONFIGURE = CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

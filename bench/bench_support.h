@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tc::bench {
 
@@ -17,7 +18,7 @@ public:
     bool loginSuccess() const override { return false; }
     bool showConfirmationAlert() const override { return false; }
     std::string applicationName() const override { return "TradeClient"; }
-    void onConnectionLost() override {}
+    void onConnectionLost(const std::vector<std::string>&) override {}
     void onSignedInElsewhere(const std::string&) override {}
     void onLoginRefused(const interfaces::LoginMessageAlert&) override {}
     void showMessageAlert(const std::string&, const std::string&) override {}

@@ -46,6 +46,7 @@ public:
     void appendJournal(std::string) override {}
     SessionEventSink& events() override { return events_; }
     void tablesChanged(interfaces::TableSet) override {}
+    void recordRewritten(std::shared_ptr<const Order>) override {}
     const platform::CallbackGuard::Scope& lifetime() const override { return guard_.scope(); }
 
 private:

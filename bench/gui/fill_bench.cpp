@@ -1,0 +1,187 @@
+// A fill into a book of 10,000 open positions, every order grid of the main window on screen as the
+// window makes it, the feed at 2,000 quotes a second. Market buys are placed one at a time as the
+// ticket's Buy places them, and each is timed from the press to its row in the open positions' model
+// (model_ms) and to the end of that view's first paint after it (paint_ms: mean and worst); meanwhile
+// a task posted to the main queue every 10 ms from another thread notes how late it ran
+// (worst_delay_ms), and the longest the grids took over one announcement of the session while the
+// fills came (announce_ms_worst: the fills' and the positions' figures'). Goal: every fill painted,
+// and the main queue never held, within 16 ms.
+#include "gui/controls/grid_table.h"
+#include "gui/grid/grid_model.h"
+#include "platform/dispatch.h"
+
+#include "gui_bench_support.h"
+
+#include <QScrollBar>
+#include <benchmark/benchmark.h>
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kPositions = 10'000;
+constexpr int kFills = 20;
+constexpr double kQuotesPerSecond = 2000;
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// A grid's view that says when a paint ends.
+class PaintedView : public tc::gui::GridTable {
+public:
+    using GridTable::GridTable;
+    std::function<void()> painted;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        GridTable::paintEvent(event);
+        if (painted)
+            painted();
+    }
+};
+
+void BM_FillIntoPositions(benchmark::State& state) {
+    ensureApplication();
+    BenchDesktop desktop;
+    testserver::Market market = widenedMarket(100);
+    if (market.positions.empty()) {
+        state.SkipWithError("no market beside the program");
+        return;
+    }
+    const auto seed = market.positions.front();
+    for (int n = 0; n < kPositions; ++n) {
+        auto position = seed;
+        position.positionId = 500000 + n;
+        position.accountId = 20001 + n % 3;
+        position.instrumentId =
+            market.instruments[static_cast<std::size_t>(n) % market.instruments.size()].id;
+        position.isBuy = n % 2 == 0;
+        position.qty = position.initialQty = fmt::format("{}", 1 + n % 9);
+        market.positions.push_back(position);
+    }
+    testserver::TestServer server(std::move(market));
+    const testserver::ServerPorts ports = startOnFreePorts(server, kQuotesPerSecond);
+    {
+        tc::gui::ClientModel session(desktop.clientFactory());
+        desktop.context.setClientModel(&session);
+        // The announcement's refresh of every grid: stamped before the first grid hears it, summed after
+        // the last.
+        Clock::time_point announced;
+        double announceMs = 0;
+        QObject::connect(&session, &tc::gui::ClientModel::tablesChanged, [&] { announced = Clock::now(); });
+        std::vector<std::unique_ptr<PaintedView>> views;
+        for (tc::gui::Grid which : {tc::gui::Grid::Accounts, tc::gui::Grid::OpenPositions,
+                                    tc::gui::Grid::PendingOrders, tc::gui::Grid::SettledPositions,
+                                    tc::gui::Grid::ExecutedPositions, tc::gui::Grid::CancelledOrders}) {
+            views.push_back(std::make_unique<PaintedView>(desktop.context, which));
+            views.back()->resize(1200, 400);
+            views.back()->show();
+        }
+        QObject::connect(&session, &tc::gui::ClientModel::tablesChanged,
+                         [&] { announceMs = std::max(announceMs, msSince(announced)); });
+        PaintedView& open = *views[1];
+        const auto release = [&] {
+            views.clear();
+            desktop.context.setClientModel(nullptr);
+        };
+        if (!signInDemo(session, ports, [&] { return open.gridModel().rowCount() >= kPositions; })) {
+            state.SkipWithError("the demo's positions did not load");
+            release();
+            server.stop();
+            return;
+        }
+        pumpFor(2000);
+
+        interfaces::OrderTicket ticket;
+        ticket.instrument = "EURUSD";
+        ticket.account = 20001;
+        ticket.quantity = *interfaces::Decimal::fromString("1");
+        std::vector<double> modelMs;
+        std::vector<double> paintMs;
+        double worstDelay = 0;
+        int unpainted = 0;
+        for (auto _ : state) {
+            std::atomic<bool> posting{true};
+            std::atomic<double> worstDelayMs{0};
+            std::thread poster([&] {
+                while (posting) {
+                    const auto posted = Clock::now();
+                    tc::platform::MainQueue::async([posted, &worstDelayMs] {
+                        const double late = msSince(posted);
+                        if (late > worstDelayMs)
+                            worstDelayMs = late;
+                    });
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                }
+            });
+            announceMs = 0;
+            for (int n = 0; n < kFills; ++n) {
+                // The new row comes last: the view shows the end of the book.
+                open.verticalScrollBar()->setValue(open.verticalScrollBar()->maximum());
+                pumpFor(300);
+                const int before = open.gridModel().rowCount();
+                double inModel = -1;
+                double painted = -1;
+                const auto pressed = Clock::now();
+                open.painted = [&] {
+                    if (painted < 0 && inModel >= 0)
+                        painted = msSince(pressed);
+                };
+                const auto rows = QObject::connect(&open.gridModel(), &QAbstractItemModel::rowsInserted, [&] {
+                    if (inModel < 0)
+                        inModel = msSince(pressed);
+                });
+                if (!session.client().orders().placeOrder(ticket).sent()) {
+                    state.SkipWithError("the order was not sent");
+                    break;
+                }
+                if (!pumpUntil([&] { return painted >= 0; }, 5000))
+                    ++unpainted;
+                QObject::disconnect(rows);
+                open.painted = nullptr;
+                if (open.gridModel().rowCount() <= before)
+                    ++unpainted;
+                if (inModel >= 0)
+                    modelMs.push_back(inModel);
+                if (painted >= 0)
+                    paintMs.push_back(painted);
+            }
+            posting = false;
+            poster.join();
+            pumpFor(100);
+            worstDelay = std::max(worstDelay, worstDelayMs.load());
+        }
+        const auto mean = [](const std::vector<double>& v) {
+            double total = 0;
+            for (double ms : v)
+                total += ms;
+            return v.empty() ? 0 : total / static_cast<double>(v.size());
+        };
+        const auto worst = [](const std::vector<double>& v) {
+            return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
+        };
+        state.counters["model_ms"] = mean(modelMs);
+        state.counters["paint_ms"] = mean(paintMs);
+        state.counters["paint_ms_worst"] = worst(paintMs);
+        state.counters["announce_ms_worst"] = announceMs;
+        state.counters["worst_delay_ms"] = worstDelay;
+        state.counters["unpainted"] = unpainted;
+        state.counters["positions"] = open.gridModel().rowCount();
+        release();
+    }
+    server.stop();
+    tc::platform::RunLoop::main().discardPending();
+}
+BENCHMARK(BM_FillIntoPositions)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
