@@ -18,6 +18,7 @@
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/text/language_string.h"
+#include "model/text/positional_text.h"
 #include "news/news_service.h"
 #include "orders/order_requests.h"
 #include "orders/session_orders.h"
@@ -191,6 +192,16 @@ private:
     std::function<const DataServiceCollections&()> dataService_;
 };
 
+// The most positions one close-all request may carry: the server's limit where the login's server
+// list names it for the mode, never above the client's own cap.
+std::size_t closeAllLimitOf(const LoginInputData& login, std::string_view section) {
+    const auto value = login.getLoginValueForMode(section, "CloseAllPositionLimit");
+    const std::int64_t n = value ? value->asInt() : 0;
+    return n > 0 && static_cast<std::size_t>(n) < OrderRequests::kMaxCloseAllPositions
+               ? static_cast<std::size_t>(n)
+               : OrderRequests::kMaxCloseAllPositions;
+}
+
 // What the parts share of the client: the session and its parts, the events and the refusal answer.
 struct ClientCore {
     interfaces::ApplicationInterface& application;
@@ -203,6 +214,9 @@ struct ClientCore {
     chat::SessionChat* chat = nullptr;
     statements::SessionStatements* statements = nullptr;
     SessionResources* resources = nullptr;
+
+    // The most positions one close-all request may carry, for the mode signed in to.
+    std::size_t closeAllLimit = OrderRequests::kMaxCloseAllPositions;
 
     explicit ClientCore(interfaces::ApplicationInterface& app) : application(app) {}
     SessionRequests& requests() { return business->sessionRequests(); }
@@ -260,8 +274,14 @@ public:
     }
     OrderResult closeAllPositions(std::span<const std::string> positionIds,
                                   interfaces::CloseAllScope scope) override {
+        // The server would refuse it whole: said here, before anything is sent.
+        if (positionIds.size() > core_.closeAllLimit)
+            return OrderResult::refused(
+                "94601", fillPositional(core_.text("94601"), {std::to_string(core_.closeAllLimit),
+                                                              std::to_string(positionIds.size())}));
         return answer(requests().CloseAllPositions(positionIds, scope));
     }
+    std::size_t closeAllLimit() const override { return core_.closeAllLimit; }
     OrderResult offsetPosition(std::string_view positionId,
                                std::span<const interfaces::OffsetLeg> legs) override {
         return answer(requests().offsetPosition(positionId, legs));
@@ -569,6 +589,8 @@ public:
             login.loadDemoSettings();
             news_.followLogin("SimulationMode");
         }
+        core_.closeAllLimit = closeAllLimitOf(
+            login, settings.mode == interfaces::LoginMode::Live ? "LiveMode" : "SimulationMode");
         if (!settings.server.empty())
             login.setIPAddress(settings.server);
         if (settings.port != 0)

@@ -161,6 +161,9 @@ public:
     // margin judged on each account once the whole set has closed. One result per id, in order.
     virtual std::vector<OrderResult> checkClosePositions(std::span<const std::string> positionIds) = 0;
     virtual OrderResult closeAllPositions(std::span<const std::string> positionIds, CloseAllScope scope) = 0;
+    // Most positions one close-all request may carry: the server's limit where the login's server
+    // list names it (CloseAllPositionLimit), else the client's own cap. A request past it is refused.
+    virtual std::size_t closeAllLimit() const = 0;
     // Closes the position against opposite positions of its account and instrument, each leg taking
     // its quantity; the offset quantity is the legs' sum. The answer comes as requestAnswered (and
     // offsetAnswered, which names no request).

@@ -192,6 +192,7 @@ interfaces::CloseAllScope CloseAllFlow::scope(const OrderView& listed) const {
 void CloseAllFlow::sent(const SessionModel& model, const SessionQueries& queries,
                         const std::vector<std::string>& ids, std::int64_t language) {
     phase_ = Phase::Sent;
+    noAnswer_ = false;
     refused_.clear();
     status_.clear();
     const OrderView listed = queries.getOpenOrderCollection();
@@ -235,11 +236,27 @@ bool CloseAllFlow::report(const SessionModel& model, const interfaces::BulkClose
     return true;
 }
 
+void CloseAllFlow::noAnswer(std::int64_t language) {
+    if (phase_ != Phase::Sent || !waiting())
+        return;
+    noAnswer_ = true;
+    for (CloseAllStatusRow& row : status_)
+        if (!row.answered) {
+            row.status = languageText(language, kStatusNoAnswerKey);
+            row.tone = Tone::Loss;
+        }
+}
+
+bool CloseAllFlow::waiting() const {
+    return std::any_of(status_.begin(), status_.end(),
+                       [](const CloseAllStatusRow& r) { return !r.answered; });
+}
+
 std::string_view CloseAllFlow::headerKey() const {
     if (phase_ != Phase::Sent)
         return kHeaderChoosingKey;
-    if (std::any_of(status_.begin(), status_.end(), [](const CloseAllStatusRow& r) { return !r.answered; }))
-        return kHeaderWaitingKey;
+    if (waiting())
+        return noAnswer_ ? kHeaderNoAnswerKey : kHeaderWaitingKey;
     if (std::any_of(status_.begin(), status_.end(),
                     [](const CloseAllStatusRow& r) { return r.tone == Tone::Loss; }))
         return kHeaderSomeRejectedKey;

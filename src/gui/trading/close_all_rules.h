@@ -36,6 +36,11 @@ inline constexpr std::string_view kHeaderChoosingKey = texts::kPositionsToClose;
 inline constexpr std::string_view kHeaderWaitingKey = texts::kSentCloseWaitingServersAnswer;
 inline constexpr std::string_view kHeaderClosedKey = texts::kClosedPricesShown;
 inline constexpr std::string_view kHeaderSomeRejectedKey = texts::kNotEveryPositionClosed;
+// Past the time limit (or once the line is lost) with positions still unanswered: not known.
+inline constexpr std::string_view kHeaderNoAnswerKey = texts::kNoAnswerCameTimeEveryPosition;
+inline constexpr std::string_view kStatusNoAnswerKey = texts::kNoAnswer;
+// More ticked than the server takes in one request ({0} the limit, {1} the ticked).
+inline constexpr std::string_view kAboveLimitKey = texts::kServerTakesMostPositionsOne;
 
 // One row of the status sheet (refusals) or of the sent list.
 struct CloseAllStatusRow {
@@ -79,6 +84,8 @@ public:
     Button button(const OrderView& listed, std::int64_t language) const;
     // Every listed position ticked, and nothing else: the request for all of them.
     bool isCloseAll(const OrderView& listed) const;
+    // More ticked than one request may carry: nothing can be sent until some are unticked.
+    bool aboveLimit(std::size_t limit) const { return ticked_.size() > limit; }
 
     // Checks every ticked position; the refused ones become the status sheet's rows (Phase Refused)
     // and nothing is sent. True when none was refused.
@@ -106,6 +113,11 @@ public:
     // A report of the server; the row it names changes (a settlement shows the price it closed at).
     // False when it names none.
     bool report(const SessionModel& model, const interfaces::BulkCloseReport& report, std::int64_t language);
+    // The time limit passed, or the line was lost, with positions unanswered: each reads that no
+    // answer came (a later report still turns it to closed or rejected).
+    void noAnswer(std::int64_t language);
+    // Whether a sent position still waits for its report.
+    bool waiting() const;
     // The text key of the list's heading now.
     std::string_view headerKey() const;
 
@@ -115,6 +127,7 @@ private:
     std::vector<CloseAllStatusRow> refused_;
     std::vector<std::string> leftOneSided_;
     std::vector<CloseAllStatusRow> status_;
+    bool noAnswer_ = false;
 };
 
 } // namespace tc::gui

@@ -96,12 +96,16 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
         lines_->retitle();
         static_cast<StatusTableModel*>(ui_->closeAllStatusTableView->model())->retitle();
         setButtonTitle();
+        showHeader();
         if (isVisible())
             loadRows(); // the side letters
     });
     connect(ui_->closeAllButton, &QPushButton::clicked, this,
             &CloseAllWindowController::closeAllButtonClicked);
     connect(ui_->notNowButton, &QPushButton::clicked, this, &QDialog::reject);
+    answerTimer_.setSingleShot(true);
+    answerTimer_.setInterval(kAnswerTimeLimit);
+    connect(&answerTimer_, &QTimer::timeout, this, &CloseAllWindowController::noAnswer);
     connect(&context.themes(), &ThemeManager::themeChanged, this, [this] {
         lines_->refreshAll();
         fillStatusTable(*ui_->closeAllStatusTableView, flow_.statusRows());
@@ -146,10 +150,22 @@ void CloseAllWindowController::follow() {
             ClientModel* session = context_.clientModel();
             if (session && flow_.report(session->client().model(), report, context_.language().selected()))
                 showStatus();
+            if (!flow_.waiting())
+                answerTimer_.stop();
         }));
+    // A lost line or a silent server brings no more reports in time.
+    follow_.add(connect(session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
+        if (state == interfaces::LoginState::Lost || state == interfaces::LoginState::SignedOut)
+            noAnswer();
+    }));
+    follow_.add(connect(session, &ClientModel::answeringChanged, this, [this](bool answering) {
+        if (!answering)
+            noAnswer();
+    }));
 }
 
 void CloseAllWindowController::done(int result) {
+    answerTimer_.stop();
     follow_.drop();
     SheetController::done(result);
 }
@@ -217,7 +233,10 @@ void CloseAllWindowController::setButtonTitle() {
     const auto button =
         flow_.button(session->client().queries().getOpenOrderCollection(), context_.language().selected());
     ui_->closeAllButton->setText(QString::fromStdString(button.title));
-    ui_->closeAllButton->setEnabled(button.enabled);
+    // More than the server takes in one request: the heading says so, and nothing can be sent.
+    ui_->closeAllButton->setEnabled(button.enabled &&
+                                    !flow_.aboveLimit(session->client().orders().closeAllLimit()));
+    showHeader();
 }
 
 void CloseAllWindowController::hitCheckbox(const std::string& positionId) {
@@ -283,6 +302,7 @@ void CloseAllWindowController::send() {
         return;
     }
     flow_.sent(client.model(), client.queries(), ids, context_.language().selected());
+    answerTimer_.start();
     ui_->closeAllTabView->setCurrentIndex(1);
     ui_->closeAllButton->hide();
     ui_->notNowButton->setText(context_.text(texts::kCloseButton));
@@ -295,7 +315,28 @@ void CloseAllWindowController::showStatus() {
     showHeader();
 }
 
+void CloseAllWindowController::noAnswer() {
+    if (flow_.phase() != CloseAllFlow::Phase::Sent || !flow_.waiting())
+        return;
+    answerTimer_.stop();
+    flow_.noAnswer(context_.language().selected());
+    showStatus();
+}
+
 void CloseAllWindowController::showHeader() {
+    ClientModel* session = context_.clientModel();
+    if (session && flow_.phase() == CloseAllFlow::Phase::Choosing) {
+        const std::size_t limit = session->client().orders().closeAllLimit();
+        if (flow_.aboveLimit(limit)) {
+            // Filled in: no key for the language change to read again (showHeader does).
+            ui_->headerTextField->setProperty(kLangKeyProperty, QString());
+            ui_->headerTextField->setText(
+                context_.text(kAboveLimitKey)
+                    .replace(QStringLiteral("{0}"), QString::number(limit))
+                    .replace(QStringLiteral("{1}"), QString::number(flow_.ticked().size())));
+            return;
+        }
+    }
     // Kept as the label's key, so that a change of language reads the heading of this moment.
     const std::string_view key = flow_.headerKey();
     ui_->headerTextField->setProperty(kLangKeyProperty, QString::fromUtf8(key.data(), qsizetype(key.size())));

@@ -10,6 +10,9 @@
 #include "gui/models/session_follow.h"
 #include "gui/trading/close_all_rules.h"
 
+#include <QTimer>
+
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -39,6 +42,9 @@ public:
     // A tick box of the position list, as a click on it.
     void hitCheckbox(const std::string& positionId);
     void closeAllButtonClicked();
+    // How long the sent list waits for every position's report before saying that none came.
+    static constexpr std::chrono::seconds kAnswerTimeLimit{30};
+    void setAnswerTimeLimit(std::chrono::milliseconds limit) { answerTimer_.setInterval(limit); }
 
 private:
     void follow();
@@ -50,6 +56,8 @@ private:
     void send();
     void showStatus();
     void showHeader();
+    // No answer in time, or none can come: the rows still waiting say so.
+    void noAnswer();
 
     std::unique_ptr<Ui::CloseAllWindowController> ui_;
     GuiContext& context_;
@@ -57,6 +65,7 @@ private:
     RecordTableModel<CloseAllLine>* lines_ = nullptr;
     ClosePositionStatusWindowController* status_ = nullptr;
     SessionFollow follow_;
+    QTimer answerTimer_;
 };
 
 } // namespace tc::gui

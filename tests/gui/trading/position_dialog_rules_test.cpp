@@ -503,4 +503,34 @@ TEST_F(DialogRules, CloseTheOthersSaysWhichHedgesItWouldEnd) {
     EXPECT_EQ(flow.leftOneSided(), Holdings{});
 }
 
+TEST_F(DialogRules, CloseAllPastTheLimitOrWithoutAnAnswerSaysSo) {
+    for (const char* id : {"1", "2", "3"})
+        position(id, "1");
+    const OrderView listed = queries.getOpenOrderCollection();
+    CloseAllFlow flow;
+    flow.start(listed);
+    // Three ticked against a limit of two: nothing can go until one is unticked.
+    EXPECT_TRUE(flow.aboveLimit(2));
+    flow.toggle("3");
+    EXPECT_FALSE(flow.aboveLimit(2));
+
+    // Sent; one closed, then no answer in time for the others: they say so, and so does the heading.
+    flow.sent(s.model, queries, {"1", "2"}, 0);
+    auto settlement = Session::order("1", "20001", "EURUSD", "1", 0);
+    settlement->SettledPrice = dec("1.08619");
+    ASSERT_TRUE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
+    EXPECT_TRUE(flow.waiting());
+    flow.noAnswer(0);
+    EXPECT_EQ(flow.headerKey(), kHeaderNoAnswerKey);
+    EXPECT_EQ(std::tie(flow.statusRows()[1].status, flow.statusRows()[1].tone),
+              std::make_tuple("No answer", Tone::Loss));
+    EXPECT_EQ(flow.statusRows()[0].status, "Executed");
+    // A late report still tells what became of it.
+    settlement = std::make_shared<Order>(*settlement);
+    settlement->OpenPositionId = "2";
+    ASSERT_TRUE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
+    EXPECT_FALSE(flow.waiting());
+    EXPECT_EQ(flow.headerKey(), kHeaderClosedKey);
+}
+
 } // namespace

@@ -59,6 +59,7 @@ struct FakeOrders : interfaces::Orders {
     std::vector<interfaces::OrderResult> checkClosePositions(std::span<const std::string>) override {
         return {};
     }
+    std::size_t closeAllLimit() const override { return 0; }
     interfaces::OrderResult closeAllPositions(std::span<const std::string>,
                                               interfaces::CloseAllScope) override {
         return {};
