@@ -150,6 +150,7 @@ struct OrderEngine::Call {
     std::string time;
     EngineReports out;
     std::set<int> summarize; // accounts whose balance or open positions moved
+    int rejectStatus = 25;   // 826 while the exchange rejects
 
     void send(const std::string& to, const WireFields& f) { out.push_back({to, frameFields(f)}); }
 };
@@ -205,6 +206,10 @@ EngineReports OrderEngine::handle(std::string_view user, const FieldMap& fields)
     const int type = integerOf<int>(valueOf(fields, tag::kMessageType)).value_or(0);
     return book_.with([&](Books& books) {
         Call c{books, std::string(user), fields, wire::nowText(), {}, {}};
+        if (exchangeRejects_ && (type == msg::kOrder || type == msg::kEditOrder)) {
+            rejectAtExchange(c, type);
+            return std::move(c.out);
+        }
         switch (type) {
         case msg::kOrder:
             if (fields.contains(tag::kOffsetOrder))
@@ -236,11 +241,30 @@ EngineReports OrderEngine::handle(std::string_view user, const FieldMap& fields)
     });
 }
 
+void OrderEngine::rejectAtExchange(Call& c, int type) {
+    const FieldMap& f = c.fields;
+    c.rejectStatus = wire::report::kExchangeRejected;
+    const int accountId = integerOf<int>(valueOf(f, tag::kAccount)).value_or(0);
+    const std::string requestId = valueOf(f, tag::kOrderRequestId);
+    // Each names what its request acts on, as the engine's own refusals do.
+    if (type == msg::kOrder && f.contains(tag::kOffsetOrder))
+        reject(c, kRejectGeneral, accountId, requestId, {}, valueOf(f, tag::kOffsetOrder));
+    else if (type == msg::kOrder)
+        reject(c, kRejectGeneral, accountId, requestId);
+    else if (valueOf(f, tag::kEditKind) == "EBO")
+        reject(c, kRejectGeneral, accountId, requestId, {}, {}, valueOf(f, tag::kBracketPositionId));
+    else
+        reject(c, kRejectGeneral, accountId, requestId, valueOf(f, tag::kPendingOrderId));
+}
+
 void OrderEngine::reject(Call& c, int code, int accountId, std::string_view requestId,
                          std::string_view orderId, std::string_view positionId,
                          std::string_view refPositionId) {
-    Log::info("testserver: order request of \"{}\" refused with code {}", c.user, code);
-    WireFields f{typeField(msg::kExecutionReport), {tag::kReportStatus, "25"}, {tag::kTime, c.time}};
+    Log::info("testserver: order request of \"{}\" refused with code {} (status {})", c.user, code,
+              c.rejectStatus);
+    WireFields f{typeField(msg::kExecutionReport),
+                 {tag::kReportStatus, std::to_string(c.rejectStatus)},
+                 {tag::kTime, c.time}};
     if (!requestId.empty())
         f.push_back({tag::kOrderRequestId, std::string(requestId)});
     f.push_back({tag::kAccount, std::to_string(accountId)});
@@ -489,7 +513,8 @@ void OrderEngine::fill(Call& c, ServerPendingOrder o, std::int64_t price, const 
     }
 }
 
-void OrderEngine::cancelLegs(Call& c, std::int64_t positionId, std::int64_t exceptOrderId) {
+void OrderEngine::cancelLegs(Call& c, std::int64_t positionId, std::int64_t exceptOrderId,
+                             const std::string& requestId) {
     auto& pending = c.books.pendingOrders;
     for (auto it = pending.begin(); it != pending.end();) {
         if (it->refPositionId != positionId || it->pendingOrderId == exceptOrderId) {
@@ -516,7 +541,7 @@ void OrderEngine::cancelLegs(Call& c, std::int64_t positionId, std::int64_t exce
         ServerPendingOrder gone = *it;
         gone.remainingQty = "0";
         if (instrument)
-            c.send(user, orderFields(gone, *instrument, 24, c.time, {}));
+            c.send(user, orderFields(gone, *instrument, 24, c.time, requestId));
         it = pending.erase(it);
     }
 }
@@ -693,6 +718,7 @@ void OrderEngine::editBrackets(Call& c) {
         (wanted[1] != 0 && (p.isBuy ? wanted[1] >= market : wanted[1] <= market)))
         return refuse(kRejectPrice);
 
+    const std::size_t reportsBefore = c.out.size();
     for (int leg = 0; leg < 2; ++leg) {
         const int type = leg == 0 ? 2 : 3;
         auto& pending = c.books.pendingOrders;
@@ -714,12 +740,24 @@ void OrderEngine::editBrackets(Call& c) {
             for (const auto& other : pending)
                 if (other.refPositionId == p.positionId && other.pendingOrderId != current->pendingOrderId)
                     keep = other.pendingOrderId;
-            cancelLegs(c, p.positionId, keep);
+            cancelLegs(c, p.positionId, keep, requestId);
         } else if (current->orderPrice != text) {
             current->orderPrice = text;
             c.send(c.user, orderFields(*current, *instrument, 75, c.time, requestId));
         }
     }
+    if (c.out.size() != reportsBefore)
+        return;
+    // An edit that changes nothing is answered too: by the legs as they stand, or refused when the
+    // position has none and none is asked for.
+    bool standing = false;
+    for (const auto& leg : c.books.pendingOrders)
+        if (leg.refPositionId == p.positionId) {
+            c.send(c.user, orderFields(leg, *instrument, 75, c.time, requestId));
+            standing = true;
+        }
+    if (!standing)
+        refuse(kRejectGeneral);
 }
 
 void OrderEngine::editWorking(Call& c) {

@@ -65,6 +65,9 @@ public:
     // Test control: a closed instrument refuses new orders, closes and edits, and triggers nothing.
     void setMarketOpen(std::size_t index, bool open);
     bool marketOpen(std::size_t index) const;
+    // Test control: while on, every new order, close and edit is rejected by the exchange (status
+    // 826) instead of carried out, naming what it acts on as the engine's own refusals do.
+    void setExchangeRejection(bool on) { exchangeRejects_ = on; }
 
 private:
     struct Call;
@@ -83,7 +86,11 @@ private:
     // account's currency, at the quotes of now.
     void takeProfit(ServerSettlement& s, const Instrument& instrument, int accountId,
                     const tc::platform::Decimal& quoteProfit) const;
-    void cancelLegs(Call& c, std::int64_t positionId, std::int64_t exceptOrderId);
+    // The legs of the position go (but `exceptOrderId`); their reports carry the request id of the
+    // edit that took them off (none when their position closed).
+    void cancelLegs(Call& c, std::int64_t positionId, std::int64_t exceptOrderId,
+                    const std::string& requestId = {});
+    void rejectAtExchange(Call& c, int type);
     // Charges the commission of a position just opened to its account's balance, in full.
     void charge(Call& c, const ServerPosition& position);
     // Books a settlement: its profit goes to the account's balance (its share of the commission was
@@ -104,6 +111,7 @@ private:
     const PriceBook& prices_;
     AccountBook& book_;
     std::unique_ptr<std::atomic<bool>[]> closed_;
+    std::atomic<bool> exchangeRejects_{false};
 };
 
 } // namespace testserver

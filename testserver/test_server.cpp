@@ -56,7 +56,7 @@ namespace {
 using FieldMap = std::map<int, std::string>;
 
 // Approval requests kept unanswered past this are answered at once.
-constexpr std::size_t kMaxHeldApprovals = 1000;
+constexpr std::size_t kMaxHeldApprovals = 1000; // and order requests held
 
 // The lists in the stats keep the latest entries only, so a long simulation run does not grow them.
 constexpr std::size_t kMaxStatsEntries = 10000;
@@ -138,6 +138,52 @@ void TestServer::holdApprovals(bool hold) {
             deliverDesk(requester, desk_->handle(held.user, held.fields));
         }
     });
+}
+
+void TestServer::holdOrders(bool hold) {
+    if (hold) {
+        ordersHeld_ = true;
+        return;
+    }
+    post([this] {
+        ordersHeld_ = false;
+        std::vector<std::size_t> all(heldOrders_.size());
+        for (std::size_t i = 0; i < all.size(); ++i)
+            all[i] = i;
+        answerHeld(all);
+    });
+}
+
+bool TestServer::answerHeldOrders(const std::vector<std::size_t>& places) {
+    auto taken = std::make_shared<std::promise<bool>>();
+    std::future<bool> done = taken->get_future();
+    post([this, places, taken] {
+        std::vector<bool> named(heldOrders_.size());
+        for (const std::size_t place : places) {
+            if (place >= named.size() || named[place]) {
+                taken->set_value(false);
+                return;
+            }
+            named[place] = true;
+        }
+        answerHeld(places);
+        taken->set_value(true);
+    });
+    return done.wait_for(std::chrono::seconds(30)) == std::future_status::ready && done.get();
+}
+
+void TestServer::answerHeld(const std::vector<std::size_t>& places) {
+    std::vector<HeldOrder> kept;
+    std::vector<HeldOrder> answered;
+    for (const std::size_t place : places)
+        answered.push_back(heldOrders_[place]);
+    for (std::size_t i = 0; i < heldOrders_.size(); ++i)
+        if (std::find(places.begin(), places.end(), i) == places.end())
+            kept.push_back(std::move(heldOrders_[i]));
+    heldOrders_ = std::move(kept);
+    updateStats([&](ServerStats& st) { st.heldOrderRequests = static_cast<int>(heldOrders_.size()); });
+    for (const HeldOrder& held : answered)
+        deliver(engine_->handle(held.user, held.fields));
 }
 
 void TestServer::sendChatAs(const std::string& from, const std::string& to, const std::string& text) {
@@ -635,6 +681,13 @@ void TestServer::handleMessage(Client& client, std::string_view frameText, bool)
                 break;
             }
             updateStats([](ServerStats& s) { ++s.orderRequests; });
+            if (ordersHeld_ && heldOrders_.size() < kMaxHeldApprovals) {
+                Log::info("testserver: order request of {} held", client.user);
+                heldOrders_.push_back({client.user, fields});
+                updateStats(
+                    [&](ServerStats& s) { s.heldOrderRequests = static_cast<int>(heldOrders_.size()); });
+                break;
+            }
             // The engine's lock is released before anything is written.
             deliver(engine_->handle(client.user, fields));
             break;

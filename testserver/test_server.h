@@ -58,6 +58,7 @@ struct ServerStats {
     int orderReports = 0;       // execution reports (and offset answers) sent to stream clients
     int compressedMessages = 0; // type 105: several reports for one user sent as one
     int reloginRequests = 0;    // type 1028 sent
+    int heldOrderRequests = 0;  // order requests kept unanswered by holdOrders
     int demoRegistrations = 0;  // type 1027 sent with a new user
     // In arrival order; the latest 5000 to 10000 entries are kept.
     std::vector<std::string> procedures; // data-service procedure names
@@ -120,6 +121,17 @@ public:
     // Keeps approval requests unanswered while on; once off again answers the ones kept, in the order
     // they came, before any later one (answers that come late).
     void holdApprovals(bool hold);
+    // Keeps order requests (60, 72, 77, 82, 1052) unanswered while on, whichever stream sent them;
+    // once off again answers the ones kept, in the order they came. The reports go to every client
+    // signed in as the request's user, as all reports do: a request of a stream since closed is
+    // answered on the user's new one.
+    void holdOrders(bool hold);
+    // Answers the kept order requests at these places (0 the first kept) in this order, as if the
+    // server had taken them so; the others stay kept. False, nothing answered, for a place out of
+    // range or named twice. Returns once they are answered.
+    bool answerHeldOrders(const std::vector<std::size_t>& places);
+    // While on, every new order, close and edit is rejected by the exchange (status 826).
+    void rejectOrdersAtExchange(bool on) { engine_->setExchangeRejection(on); }
     // Answers every data-service request of that procedure with an error from now on.
     void refuseDataServiceProcedure(std::string procedure);
     // Sends a framed message to every signed-in stream client, sealed under its session key.
@@ -211,6 +223,15 @@ private:
         std::map<int, std::string> fields;
     };
     std::vector<HeldApproval> heldApprovals_;
+    // Order requests kept while held: the user and the fields. Stream thread only.
+    struct HeldOrder {
+        std::string user;
+        std::map<int, std::string> fields;
+    };
+    std::atomic<bool> ordersHeld_{false};
+    std::vector<HeldOrder> heldOrders_;
+    // Answers the kept order requests at `places` and forgets them (stream thread).
+    void answerHeld(const std::vector<std::size_t>& places);
     std::atomic<bool> pricesHeld_{false};
 
     int listener_ = -1;

@@ -179,11 +179,11 @@ public:
         later(&Events::offsetAnswered,
               interfaces::OffsetAnswer{code == 0, code == 0 ? std::string() : std::to_string(code), reason});
     }
-    void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code,
-                         const std::string& reason) override {
+    void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code, const std::string& reason,
+                         bool late) override {
         later(&Events::requestAnswered,
               interfaces::RequestAnswer{request, !rejected, rejected ? std::to_string(code) : std::string(),
-                                        reason});
+                                        reason, late});
     }
 
 private:
@@ -299,8 +299,9 @@ public:
     std::unique_ptr<interfaces::Handler> handleOffsetAnswered(OffsetAnsweredFn fn) override {
         return core_.events->offsetAnswered.connect(std::move(fn));
     }
-    bool isRequestWaiting(std::uint64_t request) const override {
-        return core_.orders && request != 0 && core_.orders->requests().inFlight().isWaiting(request);
+    void giveUpRequest(std::uint64_t request) override {
+        if (core_.orders && request != 0)
+            core_.orders->giveUpRequest(request);
     }
     std::unique_ptr<interfaces::Handler> handleRequestAnswered(RequestAnsweredFn fn) override {
         return core_.events->requestAnswered.connect(std::move(fn));

@@ -76,7 +76,7 @@ enum class CloseAllScope : std::int32_t { AllListed = 1, Selected = 3 };
 // What an order request came to: handed to the server, or refused here with the reason. The key tells
 // one refusal from another (a language key, e.g. "1007" when the stream is down); the text is the
 // reason as shown, with any detail. A request sent has a number of its own (`request`, 0 for a check):
-// its answer names it (requestAnswered), and until then isRequestWaiting says it waits.
+// its answer names it (requestAnswered).
 struct OrderResult {
     enum class Status { Sent, Refused };
     Status status = Status::Refused;
@@ -92,12 +92,14 @@ struct OrderResult {
 
 // The server's answer to a request sent (OrderResult::request): done, or rejected with its code and
 // the reason as shown. A request the server never answered gets none: when the stream is lost the
-// loss alert names it, and isRequestWaiting is false from then on.
+// loss alert names it. `late`: its window had given up on it (giveUpRequest), and the core has told
+// the trader with a banner.
 struct RequestAnswer {
     std::uint64_t request = 0;
     bool accepted = true;
     std::string code;
     std::string reason;
+    bool late = false;
 };
 
 // An order request that did not go through. Client: refused here before sending (the key is the
@@ -175,9 +177,9 @@ public:
     using OffsetAnsweredFn = std::function<void(const OffsetAnswer& answer)>;
     using RequestAnsweredFn = std::function<void(const RequestAnswer& answer)>;
 
-    // Whether a request sent (its OrderResult::request) still waits for the server's answer; false
-    // once answered, or once the stream was lost without an answer.
-    virtual bool isRequestWaiting(std::uint64_t request) const = 0;
+    // The window that sent the request (its OrderResult::request) waits for its answer no more. The
+    // answer, should it come, goes to that request alone and is told as late.
+    virtual void giveUpRequest(std::uint64_t request) = 0;
 
     // The server stored a limit or stop order the user placed.
     virtual std::unique_ptr<Handler> handleOrderStored(OrderStoredFn fn) = 0;

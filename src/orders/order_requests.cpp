@@ -41,6 +41,12 @@ bool isPositive(const Decimal& value) {
     return value > Decimal(); // NaN is below every number
 }
 
+// A bracket asked for (none: taken off) against the one held (none, or 0: none held).
+bool sameBracket(const std::optional<Decimal>& wanted, const std::optional<Decimal>& held) {
+    const bool holds = isPositive(held);
+    return wanted ? holds && *wanted == *held : !holds;
+}
+
 // The quote at the instrument's decimals, rounded as its double prints: the text the wire has
 // always carried, and the price a market order takes. NaN when that text is not a number.
 Decimal quoteAt(const Decimal& value, std::int32_t decimals) {
@@ -324,10 +330,31 @@ OrderAnswer OrderRequests::StreamUp() const {
     return OrderAnswer::ok();
 }
 
-std::uint64_t OrderRequests::NoteSent(RequestsInFlight::Kind kind, std::string_view key,
-                                      std::vector<std::string> args, std::vector<std::string> answerIds) {
+std::uint64_t OrderRequests::NoteSent(RequestsInFlight::Request request, std::string_view key,
+                                      std::vector<std::string> args) {
     const std::vector<std::string_view> views(args.begin(), args.end());
-    return inFlight_.sent({kind, fillPositional(host_.textForKey(key), views), std::move(answerIds)});
+    request.description = fillPositional(host_.textForKey(key), views);
+    return inFlight_.sent(std::move(request));
+}
+
+RequestsInFlight::Request OrderRequests::AwaitedOrder(const Order& order) {
+    RequestsInFlight::Request request;
+    request.kind = RequestsInFlight::Kind::NewOrder;
+    request.requestNumber = order.RequestId;
+    request.instrument = order.ItemCode;
+    request.side = order.tradingMode;
+    request.quantity = order.OrderQty;
+    return request;
+}
+
+RequestsInFlight::Request OrderRequests::AwaitedOn(RequestsInFlight::Kind kind,
+                                                   std::vector<std::string> targets,
+                                                   std::optional<std::int64_t> requestNumber) {
+    RequestsInFlight::Request request;
+    request.kind = kind;
+    request.targets = std::move(targets);
+    request.requestNumber = requestNumber;
+    return request;
 }
 
 std::string OrderRequests::SideText(std::int32_t tradingMode) const {
@@ -428,9 +455,8 @@ OrderAnswer OrderRequests::PlaceOrder(const OrderInfo& info) {
         return sent;
     const Order& o = *sent.order;
     sent.request =
-        NoteSent(RequestsInFlight::Kind::Order, "93104",
-                 {SideText(o.tradingMode), o.OrderQty.toString(), o.ItemCode, std::to_string(o.RequestId)},
-                 {RequestsInFlight::requestNumberId(o.RequestId)});
+        NoteSent(AwaitedOrder(o), "93104",
+                 {SideText(o.tradingMode), o.OrderQty.toString(), o.ItemCode, std::to_string(o.RequestId)});
     AddPendingOrder(sent.order);
     ShowNewOrderMessages(sent.order, 0);
     return sent;
@@ -447,9 +473,8 @@ OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
     OrderAnswer sent = SendOrder(info, msg::kOrder, 1, kCloseOrderLayout);
     if (sent) {
         sent.request =
-            NoteSent(RequestsInFlight::Kind::Order, "93105", {info.quantity->toString(), info.orderNo},
-                     {RequestsInFlight::positionId(info.orderNo),
-                      RequestsInFlight::requestNumberId(sent.order->RequestId)});
+            NoteSent(AwaitedOn(RequestsInFlight::Kind::Close, {info.orderNo}, sent.order->RequestId), "93105",
+                     {info.quantity->toString(), info.orderNo});
         ShowNewOrderMessages(sent.order, 1);
     }
     return sent;
@@ -460,8 +485,12 @@ OrderAnswer OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
         return up;
     OrderAnswer sent = SendOrder(info, msg::kEditOrder, 0, kBracketEditLayout);
     if (sent) {
-        sent.request = NoteSent(RequestsInFlight::Kind::Order, "93106", {info.orderNo},
-                                {RequestsInFlight::positionId(info.orderNo)});
+        RequestsInFlight::Request awaited =
+            AwaitedOn(RequestsInFlight::Kind::PositionEdit, {info.orderNo}, sent.order->RequestId);
+        if (const auto held = OpenPositionForId(info.orderNo))
+            awaited.removesLeg = (!info.TakeProfitEnabled && isPositive(held->LimitPrice)) ||
+                                 (!info.StopLossEnabled && isPositive(held->StopPrice));
+        sent.request = NoteSent(std::move(awaited), "93106", {info.orderNo});
         ShowEditOrderMessages(sent.order, 0);
     }
     return sent;
@@ -477,8 +506,9 @@ OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
         return Refuse(kIncompleteKey);
     OrderAnswer sent = SendOrder(info, msg::kEditOrder, info.editOrderReqType, kWorkingEditLayout);
     if (sent) {
-        sent.request = NoteSent(RequestsInFlight::Kind::Order, info.editOrderReqType == 1 ? "93108" : "93107",
-                                {info.orderNo}, {RequestsInFlight::pendingOrderId(info.orderNo)});
+        sent.request =
+            NoteSent(AwaitedOn(RequestsInFlight::Kind::OrderEdit, {info.orderNo}, sent.order->RequestId),
+                     info.editOrderReqType == 1 ? "93108" : "93107", {info.orderNo});
         ShowEditOrderMessages(sent.order, info.editOrderReqType);
     }
     return sent;
@@ -505,7 +535,7 @@ OrderAnswer OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std:
     if (sent) {
         // The details start with the position offset.
         const std::string held(offsetDetails.substr(0, offsetDetails.find_first_of("\x05\x06\x07")));
-        sent.request = NoteSent(RequestsInFlight::Kind::Offset, "93109", {held}, {});
+        sent.request = NoteSent(AwaitedOn(RequestsInFlight::Kind::Offset, {}, std::nullopt), "93109", {held});
     }
     return sent;
 }
@@ -578,9 +608,11 @@ OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
     OrderAnswer sent = Send(m);
     // Each account gets its own stored order, so each is confirmed once.
     if (sent) {
-        sent.request =
-            NoteSent(RequestsInFlight::Kind::Order, "93110", {SideText(codeOf(info.side)), order->ItemCode},
-                     {RequestsInFlight::requestNumberId(followingRequestId(host_.requestId()))});
+        RequestsInFlight::Request awaited = AwaitedOrder(*order);
+        awaited.kind = RequestsInFlight::Kind::MultiAccount;
+        awaited.requestNumber = followingRequestId(host_.requestId());
+        awaited.quantity.reset();
+        sent.request = NoteSent(std::move(awaited), "93110", {SideText(codeOf(info.side)), order->ItemCode});
         ShowNewOrderMessages(order, 0, accounts);
     }
     return sent;
@@ -673,9 +705,10 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
         std::vector<std::string> ids;
         for (const auto& p : positions)
             if (p)
-                ids.push_back(RequestsInFlight::positionId(p->OpenPositionId));
-        sent.request =
-            NoteSent(RequestsInFlight::Kind::Order, "93111", {std::to_string(ids.size())}, std::move(ids));
+                ids.push_back(p->OpenPositionId);
+        const std::string count = std::to_string(ids.size());
+        sent.request = NoteSent(
+            AwaitedOn(RequestsInFlight::Kind::CloseAll, std::move(ids), context.requestId), "93111", {count});
     }
     return sent;
 }
@@ -727,6 +760,9 @@ OrderAnswer OrderRequests::EditPositionBrackets(std::string_view positionId,
     auto info = RequestOn(p, true);
     if (!info)
         return Refuse(kUnknownRecordKey, positionId);
+    // An edit that changes nothing would be carried out as nothing, and told as nothing.
+    if (sameBracket(takeProfit, p->LimitPrice) && sameBracket(stopLoss, p->StopPrice))
+        return Refuse(kNothingToChangeKey);
     info->price = p->OrderPrice;
     info->limitPrice = takeProfit;
     info->stopPrice = stopLoss;
@@ -748,6 +784,9 @@ OrderAnswer OrderRequests::EditPendingOrder(std::string_view pendingOrderId, con
     auto info = RequestOn(o, false);
     if (!info)
         return Refuse(kUnknownRecordKey, pendingOrderId);
+    if (quantity == o->RemainingQty && o->OrderPrice && price == *o->OrderPrice &&
+        sameBracket(takeProfit, o->LimitPrice) && sameBracket(stopLoss, o->StopPrice))
+        return Refuse(kNothingToChangeKey);
     info->kind = static_cast<OrderKind>(o->orderType);
     info->quantity = quantity;
     info->price = price;

@@ -51,6 +51,7 @@ public:
     static constexpr std::string_view kZeroOffsetKey = "20241";      // an offset quantity of 0
     static constexpr std::string_view kOffsetAboveHeldKey = "20242"; // offset above the position
     static constexpr std::string_view kLegAboveHeldKey = "20243";    // a leg above what it holds
+    static constexpr std::string_view kNothingToChangeKey = "94160"; // an edit to what is held already
     static constexpr std::string_view kAbortModal = "AbortModal";
     static constexpr std::string_view kCancelOrderSound = "cancelOrder";
     // Past this the local record of a new order is not kept (the execution reports still bring it).
@@ -170,10 +171,15 @@ private:
     // its account does not read.
     static std::optional<OrderInfo> RequestOn(const std::shared_ptr<Order>& record, bool oppositeSide);
 
-    // Notes a request handed over: its text (of `key` with `args`) and the ids its answer names. Gives
-    // back the request's number in the waiting list.
-    std::uint64_t NoteSent(RequestsInFlight::Kind kind, std::string_view key, std::vector<std::string> args,
-                           std::vector<std::string> answerIds);
+    // Notes a request handed over, with its text (of `key` with `args`). Gives back the request's
+    // number in the waiting list.
+    std::uint64_t NoteSent(RequestsInFlight::Request request, std::string_view key,
+                           std::vector<std::string> args);
+    // What the answer of a new order names: its request number, instrument, side and quantity.
+    static RequestsInFlight::Request AwaitedOrder(const Order& order);
+    // A request on positions or a pending order, of that request number.
+    static RequestsInFlight::Request AwaitedOn(RequestsInFlight::Kind kind, std::vector<std::string> targets,
+                                               std::optional<std::int64_t> requestNumber);
     // The side as the ticket names it.
     std::string SideText(std::int32_t tradingMode) const;
 

@@ -1,5 +1,6 @@
 #include "orders/requests_in_flight.h"
 
+#include "model/records/record_decimal.h"
 #include "platform/log.h"
 #include "session/business/business_services.h"
 #include "wire/message_cracker.h"
@@ -10,17 +11,128 @@
 
 namespace tc {
 
-std::string RequestsInFlight::requestNumberId(std::int64_t requestNumber) {
-    return "request:" + std::to_string(requestNumber);
-}
+namespace report = wire::report;
 
-std::string RequestsInFlight::positionId(std::string_view id) {
-    return "position:" + std::string(id);
-}
+// What a report names, by the role each id plays in it.
+struct RequestsInFlight::Named {
+    std::int64_t type = 0;
+    int status = 0;
+    std::optional<std::int64_t> number; // tag 33
+    std::string closed;                 // a position settled, updated, or whose close was rejected
+    std::string bracket;                // the position whose leg the report is of (573)
+    std::string order;                  // the pending order (79)
+    std::string opened;                 // a position just opened (80 of 67 status 74)
+    std::string instrument;
+    std::optional<std::int32_t> side;
+    std::optional<platform::Decimal> quantity;
 
-std::string RequestsInFlight::pendingOrderId(std::string_view id) {
-    return "order:" + std::string(id);
-}
+    explicit Named(const ExecutionReport& r) : type(r.type), status(r.status) {
+        // The status first: what an id stands for depends on it.
+        for (const std::string& field : r.fields)
+            if (field.starts_with("73="))
+                status = static_cast<int>(MessageCracker::integerValue(field.substr(3)));
+        for (const std::string& field : r.fields) {
+            const auto value = MessageCracker::GetMessageValue(field, "=");
+            if (!value || value->empty())
+                continue;
+            const std::int64_t tag =
+                MessageCracker::integerValue(field.substr(0, field.size() - value->size() - 1));
+            switch (tag) {
+            case wire::tag::kOrderRequestId:
+                number = MessageCracker::integerValue(*value);
+                break;
+            case wire::tag::kPositionId:
+                if (type == wire::msg::kPositionSettled ||
+                    (type == wire::msg::kPositionReport && status == report::kPositionUpdate))
+                    closed = *value;
+                else if (type == wire::msg::kPositionReport)
+                    opened = *value;
+                break;
+            case wire::tag::kOffsetOrder:
+                if (type == wire::msg::kExecutionReport)
+                    closed = *value;
+                break;
+            case wire::tag::kBracketPositionId:
+                if (type == wire::msg::kExecutionReport)
+                    bracket = *value;
+                break;
+            case wire::tag::kPendingOrderId:
+                order = *value;
+                break;
+            case wire::tag::kInstrument:
+                // A settlement names the instrument by its id.
+                if (type != wire::msg::kPositionSettled)
+                    instrument = *value;
+                break;
+            case wire::tag::kTradingMode:
+                if (*value == "45")
+                    side = 0;
+                else if (*value == "46")
+                    side = 1;
+                break;
+            case wire::tag::kQuantity:
+                quantity = strictDecimal(*value);
+                break;
+            default:
+                break;
+            }
+        }
+    }
+
+    bool rejection() const {
+        return type == wire::msg::kExecutionReport &&
+               (status == report::kRejected || status == report::kExchangeRejected);
+    }
+
+    // Whether the report is of the kind that answers `r`, about what `r` acts on.
+    bool aimsAt(const Request& r) const {
+        const auto targets = [&](const std::string& id) {
+            return !id.empty() && std::find(r.targets.begin(), r.targets.end(), id) != r.targets.end();
+        };
+        switch (r.kind) {
+        case Kind::Close:
+        case Kind::CloseAll:
+            return targets(closed);
+        case Kind::PositionEdit:
+            return type == wire::msg::kExecutionReport && targets(bracket) &&
+                   (status == report::kPending || status == report::kEdited || rejection() ||
+                    (r.removesLeg && status == report::kCancelled));
+        case Kind::OrderEdit:
+            return type == wire::msg::kExecutionReport && targets(order) &&
+                   (status == report::kPending || status == report::kEdited || status == report::kCancelled ||
+                    rejection());
+        case Kind::NewOrder:
+        case Kind::MultiAccount:
+        case Kind::Offset:
+            return false;
+        }
+        return false;
+    }
+
+    bool sameNumber(const Request& r) const {
+        return number && r.requestNumber && *number == *r.requestNumber;
+    }
+    // A report of another request's number answers no request of its own number.
+    bool numberAgrees(const Request& r) const { return !number || !r.requestNumber || sameNumber(r); }
+
+    // Whether the report is of the new order `r`: its number, and the instrument, side and quantity
+    // it names (a given-up request's are all named).
+    bool namesNewOrder(const Request& r) const {
+        if ((r.kind != Kind::NewOrder && r.kind != Kind::MultiAccount) || !sameNumber(r))
+            return false;
+        const bool eachQuantity = r.kind == Kind::MultiAccount;
+        if (r.givenUp && (instrument.empty() || !side || (!eachQuantity && !quantity)))
+            return false;
+        return (instrument.empty() || instrument == r.instrument) && (!side || side == r.side) &&
+               (eachQuantity || !quantity || !r.quantity || *quantity == *r.quantity);
+    }
+
+    // A report about a position held or an edit never answers a new order.
+    bool ofNewOrder() const {
+        return closed.empty() && bracket.empty() &&
+               !(type == wire::msg::kExecutionReport && status == report::kEdited);
+    }
+};
 
 std::uint64_t RequestsInFlight::sent(Request request) {
     if (requests_.size() >= kMaxRequests) {
@@ -28,8 +140,15 @@ std::uint64_t RequestsInFlight::sent(Request request) {
         ++dropped_;
     }
     request.number = ++lastNumber_;
+    request.givenUp = false;
     requests_.push_back(std::move(request));
     return lastNumber_;
+}
+
+void RequestsInFlight::giveUp(std::uint64_t number) {
+    for (Request& r : requests_)
+        if (r.number == number)
+            r.givenUp = true;
 }
 
 bool RequestsInFlight::isWaiting(std::uint64_t number) const {
@@ -39,21 +158,28 @@ bool RequestsInFlight::isWaiting(std::uint64_t number) const {
 
 template <class Test>
 std::optional<RequestsInFlight::Request> RequestsInFlight::takeFirst(Test test) {
-    const auto it = std::find_if(requests_.begin(), requests_.end(), test);
-    if (it == requests_.end())
-        return std::nullopt;
-    Request taken = std::move(*it);
-    requests_.erase(it);
-    return taken;
+    for (const bool givenUp : {false, true}) {
+        const auto it = std::find_if(requests_.begin(), requests_.end(),
+                                     [&](const Request& r) { return r.givenUp == givenUp && test(r); });
+        if (it == requests_.end())
+            continue;
+        Request taken = std::move(*it);
+        requests_.erase(it);
+        return taken;
+    }
+    return std::nullopt;
 }
 
-std::optional<RequestsInFlight::Request> RequestsInFlight::answerFirst(const std::vector<std::string>& ids) {
-    return takeFirst([&](const Request& r) {
-        return r.kind == Kind::Order &&
-               std::any_of(r.answerIds.begin(), r.answerIds.end(), [&](const auto& id) {
-                   return std::find(ids.begin(), ids.end(), id) != ids.end();
-               });
-    });
+void RequestsInFlight::claim(const std::string& id) {
+    if (id.empty() || claimed(id))
+        return;
+    if (claimed_.size() >= kMaxRequests)
+        claimed_.pop_front();
+    claimed_.push_back(id);
+}
+
+bool RequestsInFlight::claimed(const std::string& id) const {
+    return !id.empty() && std::find(claimed_.begin(), claimed_.end(), id) != claimed_.end();
 }
 
 std::optional<RequestsInFlight::Request> RequestsInFlight::answered(const ExecutionReport& report) {
@@ -61,42 +187,20 @@ std::optional<RequestsInFlight::Request> RequestsInFlight::answered(const Execut
         return std::nullopt;
     if (report.type == wire::msg::kCloseHedged)
         return takeFirst([](const Request& r) { return r.kind == Kind::Offset; });
-    std::vector<std::string> ids;
-    std::optional<std::string> number;
-    std::vector<std::string> orders;
-    for (const std::string& field : report.fields) {
-        const auto value = MessageCracker::GetMessageValue(field, "=");
-        if (!value || value->empty())
-            continue;
-        const std::int64_t tag =
-            MessageCracker::integerValue(field.substr(0, field.size() - value->size() - 1));
-        if (tag == wire::tag::kOrderRequestId) {
-            number = requestNumberId(MessageCracker::integerValue(*value));
-        } else if (tag == wire::tag::kPositionId || tag == wire::tag::kOffsetOrder ||
-                   tag == wire::tag::kBracketPositionId) {
-            ids.push_back(positionId(*value));
-        } else if (tag == wire::tag::kPendingOrderId) {
-            orders.push_back(pendingOrderId(*value));
-            ids.push_back(orders.back());
-        }
-    }
-    // A later report of an order that already answered its request number answers no other order of
-    // that number.
-    const bool followUp =
-        number && std::any_of(followed_.begin(), followed_.end(), [&](const auto& f) {
-            return f.first == *number && std::find(orders.begin(), orders.end(), f.second) != orders.end();
-        });
-    if (number && !followUp)
-        ids.push_back(*number);
-    std::optional<Request> answered = answerFirst(ids);
-    if (!answered || !number ||
-        std::find(answered->answerIds.begin(), answered->answerIds.end(), *number) ==
-            answered->answerIds.end())
-        return answered;
-    for (const std::string& order : orders) {
-        if (followed_.size() >= kMaxRequests)
-            followed_.pop_front();
-        followed_.emplace_back(*number, order);
+    const Named named(report);
+    if (auto exact = takeFirst([&](const Request& r) { return named.aimsAt(r) && named.sameNumber(r); }))
+        return exact;
+    if (auto aimed = takeFirst([&](const Request& r) { return named.aimsAt(r) && named.numberAgrees(r); }))
+        return aimed;
+    // Pending orders are named by 79 in "order:" form and positions by 80, kept apart.
+    const std::string order = named.order.empty() ? std::string() : "order:" + named.order;
+    const std::string opened = named.opened.empty() ? std::string() : "position:" + named.opened;
+    if (!named.number || !named.ofNewOrder() || claimed(order) || claimed(opened))
+        return std::nullopt;
+    std::optional<Request> answered = takeFirst([&](const Request& r) { return named.namesNewOrder(r); });
+    if (answered) {
+        claim(order);
+        claim(opened);
     }
     return answered;
 }

@@ -1,16 +1,17 @@
 #pragma once
 // The order requests handed to the server that it has not answered yet. Each is noted with what the
-// trader reads of it and the ids its answer can name (the request number of a new order, a position,
-// a pending order); a report naming one of them answers the oldest request waiting for it, an offset
-// answer the oldest offset. When the stream is lost, what is still waiting is handed over once, so the
-// trader hears of every request that went without an answer. Each request gets a number of its own,
-// so the window that sent it can follow it to its answer. Main queue only.
+// trader reads of it and what its answer names; a report answers the request it names most exactly
+// (the rule beside Kind below). When the stream is lost, what is still waiting is handed over once,
+// so the trader hears of every request that went without an answer, and a later session's reports
+// answer none of them. Each request gets a number of its own, so the window that sent it can follow
+// it to its answer. Main queue only.
+#include "platform/decimal.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace tc {
@@ -23,25 +24,55 @@ public:
     // grow the list without end when a server answers in ways we cannot match.
     static constexpr std::size_t kMaxRequests = 1000;
 
-    enum class Kind { Order, Offset };
+    // What a request waits for, and so which reports answer it. A report (62, 66, 67) answers:
+    //  1. the request waiting for the position or pending order the report names, of the kind the
+    //     report answers, that carries the report's request number (tag 33);
+    //  2. else such a request of any number, as long as the report carries none or the same;
+    //  3. else, among the new orders of the report's number (requests waiting for no position or
+    //     order of their own), the one whose instrument, side and quantity the report names; never
+    //     through a position or order that already answered a request, nor through a close or an
+    //     edit report.
+    // Within each step, a request still waited for comes before one whose window gave up on it, and
+    // the older before the newer. A given-up new order is answered only by a report that names its
+    // instrument, side and quantity all. A report naming a position or order no request waits for
+    // answers no other request through its number alone. Two identical orders of one number cannot
+    // be told apart: either may take either answer. The offset answer (1052) answers the oldest offset.
+    enum class Kind {
+        NewOrder,     // by its number, instrument, side and quantity (step 3)
+        MultiAccount, // by its number, instrument and side (step 3): each account has its quantity
+        Close,        // its position's settlement (66), update (67 status 73) or a rejection naming it (125)
+        CloseAll,     // as Close, for the first of its positions named
+        PositionEdit, // an order report of its position's legs (573) or a rejection naming it
+        OrderEdit,    // an edit or cancel: the order's report (79: pending, edited, cancelled) or a rejection
+        Offset,       // the offset answer (1052)
+    };
     struct Request {
-        Kind kind = Kind::Order;
+        Kind kind = Kind::NewOrder;
         // What the trader reads of it ("New order: Buy 1 EURUSD (Request ID 24)").
         std::string description;
-        // Ids an answer can name: "request:24", "position:300001", "order:400002".
-        std::vector<std::string> answerIds;
+        // The request number it went out with (tag 33; a close-all's tag 20); none for an offset.
+        std::optional<std::int64_t> requestNumber;
+        // The positions (Close, CloseAll, PositionEdit) or the pending order (OrderEdit) it acts on.
+        std::vector<std::string> targets;
+        // A new order's instrument code, side (0 buy, 1 sell) and quantity, as its reports name them.
+        std::string instrument;
+        std::optional<std::int32_t> side;
+        std::optional<platform::Decimal> quantity;
+        // A bracket edit that takes a leg off is answered by that leg's cancellation as well.
+        bool removesLeg = false;
+        // Its window waits for it no more (giveUp): its answer, should it come, is told as late.
+        bool givenUp = false;
         // Given by sent(): 1, 2, ... in the order sent.
         std::uint64_t number = 0;
     };
 
-    static std::string requestNumberId(std::int64_t requestNumber);
-    static std::string positionId(std::string_view id);
-    static std::string pendingOrderId(std::string_view id);
-
     // Notes the request and gives back its number.
     std::uint64_t sent(Request request);
-    // An execution report or an offset answer: the oldest request it names is answered, and given back.
+    // An execution report or an offset answer: the request it answers is taken out and given back.
     std::optional<Request> answered(const ExecutionReport& report);
+    // The window that sent the request of that number waits for it no more; it stays in the list (its
+    // answer must not pass for another's), answered only as the rule above allows.
+    void giveUp(std::uint64_t number);
     // Whether the request of that number is still waiting for its answer.
     bool isWaiting(std::uint64_t number) const;
     // What is still waiting, oldest first (the ones dropped past the cap are counted in the log); the
@@ -50,20 +81,22 @@ public:
     std::size_t waiting() const { return requests_.size() + dropped_; }
 
 private:
-    // The oldest request that passes `test`, taken out of the list; none when no request does.
+    struct Named;
+    // The oldest request that passes `test`, still waited for before given up, taken out of the list.
     template <class Test>
     std::optional<Request> takeFirst(Test test);
-    // The oldest order request waiting for one of `ids`, taken out of the list.
-    std::optional<Request> answerFirst(const std::vector<std::string>& ids);
+    // Remembers a pending order or position that answered a new order, so that its later reports
+    // answer no other request of that number.
+    void claim(const std::string& id);
+    bool claimed(const std::string& id) const;
 
     std::deque<Request> requests_;
     std::size_t dropped_ = 0;
     std::uint64_t lastNumber_ = 0;
-    // Two orders sent before the server's next message carry the same request number, and every
-    // report of an order repeats it: the pending orders (tag 79) whose report already answered a
-    // request number, so that their later reports (the fill of a market order) do not answer the
-    // other order of that number as well. The newest kept.
-    std::deque<std::pair<std::string, std::string>> followed_;
+    // Orders sent before the server's next message carry the same request number, and every report
+    // of an order repeats it: the pending orders and positions whose report already answered a new
+    // order. The newest kept.
+    std::deque<std::string> claimed_;
 };
 
 } // namespace tc

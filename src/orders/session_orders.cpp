@@ -4,6 +4,7 @@
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/text/language_string.h"
+#include "model/text/positional_text.h"
 #include "platform/decimal_text.h"
 #include "session/business/business_base.h"
 #include "session/business/order_host.h"
@@ -32,14 +33,23 @@ void SessionOrders::executionReport(const ExecutionReport& report) {
     applyExecutionReport(report, collections_, host_, &banners_);
     if (!answered)
         return;
-    // Told after the report is filed, so the window that waits for it reads the lists it changed.
-    const bool rejected =
-        report.type == wire::msg::kCloseHedged
-            ? report.rejectionCode != 0
-            : report.type == wire::msg::kExecutionReport && report.status == wire::report::kRejected;
-    host_.events().requestAnswered(answered->number, rejected, rejected ? report.rejectionCode : 0,
-                                   rejected ? collections_.GetOrderRejectionReason(report.rejectionCode)
-                                            : std::string());
+    // Told after the report is filed, so the window that waits for it reads the lists it changed. The
+    // exchange's rejection is a rejection as the server's own is.
+    const bool rejected = report.type == wire::msg::kCloseHedged
+                              ? report.rejectionCode != 0
+                              : report.type == wire::msg::kExecutionReport &&
+                                    (report.status == wire::report::kRejected ||
+                                     report.status == wire::report::kExchangeRejected);
+    const std::string reason =
+        rejected ? collections_.GetOrderRejectionReason(report.rejectionCode) : std::string();
+    // Its window had stopped waiting: the trader hears of the answer here, wherever the window is.
+    if (answered->givenUp)
+        banners_.CommonUserNotification(
+            rejected ? fillPositional(host_.textForKey(kLateRejectedKey), {answered->description, reason})
+                     : fillPositional(host_.textForKey(kLateDoneKey), {answered->description}),
+            host_.textForKey(kLateAnswerTitleKey));
+    host_.events().requestAnswered(answered->number, rejected, rejected ? report.rejectionCode : 0, reason,
+                                   answered->givenUp);
 }
 
 void SessionOrders::loginPhaseChanged(LoginPhase phase) {

@@ -20,6 +20,11 @@ class OrderHost;
 class SessionOrders final : public OrderSide {
 public:
     static constexpr platform::Clock::duration kRefreshInterval = std::chrono::seconds(1);
+    // The banner of an answer that came after its window stopped waiting (the request's text fills
+    // {0}, a rejection's reason {1}).
+    static constexpr std::string_view kLateAnswerTitleKey = "94161";
+    static constexpr std::string_view kLateDoneKey = "94162";
+    static constexpr std::string_view kLateRejectedKey = "94163";
 
     // Main queue.
     explicit SessionOrders(OrderHost& host);
@@ -56,6 +61,9 @@ public:
     std::vector<std::string> takeUnansweredRequests() override {
         return requests_.inFlight().takeUnanswered();
     }
+    // The window that sent the request of that number waits for it no more: its answer, should it
+    // come, goes to it alone and is told as late.
+    void giveUpRequest(std::uint64_t request) { requests_.inFlight().giveUp(request); }
     // The refresh runs while signed in.
     void loginPhaseChanged(LoginPhase phase) override;
     // A change of the open positions or accounts makes the hedge margins afresh before it is told.

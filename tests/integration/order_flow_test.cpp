@@ -637,6 +637,141 @@ TEST_F(OrderFlowTest, RequestsASilentServerNeverAnsweredAreNamedWhenTheLineIsLos
     server->pauseStream(false);
 }
 
+// The answers a session's requests got, by request number.
+struct Answers {
+    std::map<std::uint64_t, interfaces::RequestAnswer> got;
+    std::unique_ptr<interfaces::Handler> handler;
+    explicit Answers(interfaces::Client& client)
+        : handler(client.orders().handleRequestAnswered(
+              [this](const interfaces::RequestAnswer& a) { got.insert_or_assign(a.request, a); })) {}
+    // "done", "rejected" or "" while unanswered.
+    std::string of(std::uint64_t request) const {
+        const auto it = got.find(request);
+        return it == got.end() ? "" : it->second.accepted ? "done" : "rejected";
+    }
+};
+
+// Requests sent in one pass share a request number; the server holds them and answers in another
+// order than they were sent. Each reads its own outcome.
+TEST_F(OrderFlowTest, ACloseAndAnOrderOfOneNumberAnsweredOutOfOrderEachReadTheirOwnOutcome) {
+    Session& s = login();
+    alignQuote(s, "GBPUSD");
+    Answers answers(client(s));
+    server->holdOrders(true);
+    const auto close = client(s).orders().closePosition("300001", dec("0.5"));
+    const auto order = client(s).orders().placeOrder(marketOrder("GBPUSD", 20001, true, "1"));
+    ASSERT_TRUE(sent(close));
+    ASSERT_TRUE(sent(order));
+    ASSERT_TRUE(
+        server->waitFor([](const testserver::ServerStats& st) { return st.heldOrderRequests == 2; }, 5s));
+    // The order fills; the close, taken after it, is refused: its market has closed meanwhile.
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    ASSERT_TRUE(server->answerHeldOrders({1, 0}));
+    ASSERT_TRUE(until([&] { return answers.got.size() == 2; }));
+    EXPECT_EQ(answers.of(order.request), "done");
+    EXPECT_EQ(answers.of(close.request), "rejected");
+    EXPECT_EQ(answers.got[close.request].reason, text("1065"));
+    EXPECT_EQ(dec(serverPosition("300001")->qty), dec("1.5"));
+    server->setMarketOpen("EURUSD", true);
+    server->holdOrders(false);
+}
+
+TEST_F(OrderFlowTest, AnEditAndACloseOfOnePositionAnsweredOutOfOrderEachReadTheirOwnOutcome) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    const std::string position = openPosition(s, "EURUSD", 20002, true, "1");
+    ASSERT_FALSE(position.empty());
+    const auto* item = lists(s).ItemCollection.get("EURUSD");
+    ASSERT_TRUE(item);
+    Answers answers(client(s));
+    server->holdOrders(true);
+    const auto edit =
+        client(s).orders().editPositionBrackets(position, (*item)->Bid + dec("0.01"), std::nullopt);
+    const auto close = client(s).orders().closePosition(position, dec("1"));
+    ASSERT_TRUE(sent(edit));
+    ASSERT_TRUE(sent(close));
+    ASSERT_TRUE(
+        server->waitFor([](const testserver::ServerStats& st) { return st.heldOrderRequests == 2; }, 5s));
+    // The server takes the close, then refuses the edit of a position no longer held.
+    ASSERT_TRUE(server->answerHeldOrders({1, 0}));
+    // (The opening order's own answer may come meanwhile.)
+    ASSERT_TRUE(
+        until([&] { return !answers.of(close.request).empty() && !answers.of(edit.request).empty(); }));
+    EXPECT_EQ(answers.of(close.request), "done");
+    EXPECT_EQ(answers.of(edit.request), "rejected");
+    EXPECT_FALSE(serverPosition(position));
+    server->holdOrders(false);
+}
+
+// Of two orders of one number, the server fills one and never answers the other: the loss names the
+// one without an answer.
+TEST_F(OrderFlowTest, OfTwoOrdersOfOneNumberTheLossNamesTheOneNeverAnswered) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    Answers answers(client(s));
+    server->holdOrders(true);
+    const auto first = client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"));
+    const auto second = client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "2"));
+    ASSERT_TRUE(sent(first));
+    ASSERT_TRUE(sent(second));
+    ASSERT_TRUE(
+        server->waitFor([](const testserver::ServerStats& st) { return st.heldOrderRequests == 2; }, 5s));
+    ASSERT_TRUE(server->answerHeldOrders({1}));
+    ASSERT_TRUE(until([&] { return answers.got.size() == 1; }));
+    EXPECT_EQ(answers.of(second.request), "done");
+    server->dropStreams();
+    ASSERT_TRUE(until([&] { return client(s).loginState() == interfaces::LoginState::Lost; }));
+    const auto losses = s.app->callsNamed("onConnectionLost");
+    ASSERT_EQ(losses.size(), 1u);
+    ASSERT_EQ(losses[0].args.size(), 1u);
+    EXPECT_NE(losses[0].args[0].find(" 1 EURUSD"), std::string::npos) << losses[0].args[0];
+    server->holdOrders(false);
+}
+
+// An order lost with its session is filled later, and its reports reach the user's next session:
+// they answer none of that session's requests.
+TEST_F(OrderFlowTest, ALostOrdersLateFillAnswersNoOrderOfTheNextSession) {
+    Session& first = login();
+    alignQuote(first, "EURUSD");
+    server->holdOrders(true);
+    ASSERT_TRUE(sent(client(first).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"))));
+    ASSERT_TRUE(
+        server->waitFor([](const testserver::ServerStats& st) { return st.heldOrderRequests == 1; }, 5s));
+    server->dropStreams();
+    ASSERT_TRUE(until([&] { return client(first).loginState() == interfaces::LoginState::Lost; }));
+
+    Session& second = login();
+    Answers answers(client(second));
+    const std::size_t positionsBefore = lists(second).OpenOrderCollection.size();
+    const auto order = client(second).orders().placeOrder(marketOrder("EURUSD", 20001, true, "2"));
+    ASSERT_TRUE(sent(order));
+    ASSERT_TRUE(
+        server->waitFor([](const testserver::ServerStats& st) { return st.heldOrderRequests == 2; }, 5s));
+    // The lost order is filled: its position comes to the new session, its answer to no request.
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(until([&] { return lists(second).OpenOrderCollection.size() == positionsBefore + 1; }));
+    // The answer, had the fill been taken for one, is posted behind the report: what is queued runs.
+    while (platform::RunLoop::main().runOnce() > 0) {
+    }
+    EXPECT_EQ(answers.of(order.request), "");
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(until([&] { return answers.of(order.request) == "done"; }));
+    server->holdOrders(false);
+}
+
+// The exchange's rejection (status 826) is a rejection, as the server's own (25) is.
+TEST_F(OrderFlowTest, ACloseRejectedByTheExchangeReadsRejected) {
+    Session& s = login();
+    Answers answers(client(s));
+    server->rejectOrdersAtExchange(true);
+    const auto close = client(s).orders().closePosition("300001", dec("0.5"));
+    ASSERT_TRUE(sent(close));
+    ASSERT_TRUE(until([&] { return !answers.of(close.request).empty(); }));
+    EXPECT_EQ(answers.of(close.request), "rejected");
+    EXPECT_EQ(dec(serverPosition("300001")->qty), dec("1.5"));
+    server->rejectOrdersAtExchange(false);
+}
+
 TEST_F(OrderFlowTest, LoginAfterALostStreamRestoresTheServersLists) {
     Session& first = login();
     alignQuote(first, "EURUSD");

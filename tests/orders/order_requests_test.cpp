@@ -231,6 +231,27 @@ TEST_F(OrderRequestsTest, BracketChangeSendsZeroForAnUntickedLeg) {
                                    "117=51|37=2|38=|39=0|40=1.1800|90=0|36=46|24=0|43=47"));
 }
 
+// An edit to what is held already would be carried out as nothing: refused here, nothing sent.
+TEST_F(OrderRequestsTest, AnEditThatChangesNothingIsRefusedAndNotSent) {
+    auto p = heldPosition("P1", 0, "2");
+    p->LimitPrice = dec("1.2100");
+    p->StopPrice = dec("0");
+    auto w = workingLimitBuy("W9", "1");
+    w->LimitPrice = dec("1.2500");
+    const std::string unchanged(OrderRequests::kNothingToChangeKey);
+    EXPECT_EQ(requests.EditPositionBrackets("P1", dec("1.21"), std::nullopt).key, unchanged);
+    EXPECT_EQ(requests.EditPendingOrder("W9", dec("1.0"), dec("1.198"), dec("1.25"), std::nullopt).key,
+              unchanged);
+    EXPECT_TRUE(host.capture.sent.empty());
+    EXPECT_EQ(requests.inFlight().waiting(), 0u);
+    // Any one value changed goes out: a leg taken off, a leg added, the quantity, the price.
+    EXPECT_TRUE(kept(requests.EditPositionBrackets("P1", std::nullopt, std::nullopt)));
+    EXPECT_TRUE(kept(requests.EditPositionBrackets("P1", dec("1.21"), dec("1.18"))));
+    EXPECT_TRUE(kept(requests.EditPendingOrder("W9", dec("2"), dec("1.198"), dec("1.25"), std::nullopt)));
+    EXPECT_TRUE(kept(requests.EditPendingOrder("W9", dec("1"), dec("1.197"), dec("1.25"), std::nullopt)));
+    EXPECT_EQ(host.capture.sent.size(), 4u);
+}
+
 TEST_F(OrderRequestsTest, EditAndCancelOfAPendingOrder) {
     workingLimitBuy("W9", "1");
     ASSERT_TRUE(kept(requests.EditPendingOrder("W9", dec("3"), dec("1.1985"), std::nullopt, std::nullopt)))
@@ -261,7 +282,8 @@ TEST_F(OrderRequestsTest, AWorkingSellKeepsItsOwnLotsForItsCancelOrReductionAfte
     EXPECT_TRUE(kept(requests.CancelPendingOrder("W1"))) << (notices.empty() ? "" : notices.back().text);
     EXPECT_TRUE(kept(requests.EditPendingOrder("W1", dec("1"), dec("1.2040"), std::nullopt, std::nullopt)))
         << (notices.empty() ? "" : notices.back().text);
-    EXPECT_TRUE(kept(requests.EditPendingOrder("W1", dec("2"), dec("1.2040"), std::nullopt, std::nullopt)))
+    // Its own lots at another price (the same lots at the same price would change nothing).
+    EXPECT_TRUE(kept(requests.EditPendingOrder("W1", dec("2"), dec("1.2045"), std::nullopt, std::nullopt)))
         << (notices.empty() ? "" : notices.back().text);
     // Growing it still needs free long lots.
     EXPECT_FALSE(kept(requests.EditPendingOrder("W1", dec("3"), dec("1.2040"), std::nullopt, std::nullopt)));
@@ -624,12 +646,13 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheServerIsSilentAndEachSentOneWa
     item->CurrentTradeSessionSettingId = 1;
     EXPECT_EQ(sendAll(), std::vector<bool>(8, true));
     EXPECT_EQ(requests.inFlight().waiting(), 8u);
-    // Each report answers the oldest request it names: the new order's request number, then the
-    // close (the first request on P1), the pending order's edit; the offset answer the offset.
+    // Each report answers the request it names: the new order by its request number, the close by
+    // its position's update, the pending order's edit by the order's report; the offset answer the
+    // offset.
     const std::int32_t newOrder = followingRequestId(host.requestId());
-    const std::vector<std::string> byNumber{"10=62", "33=" + std::to_string(newOrder), "73=1"};
-    const std::vector<std::string> onP1{"10=67", "80=P1", "76=1.5"};
-    const std::vector<std::string> onW9{"10=62", "79=W9", "73=5"};
+    const std::vector<std::string> byNumber{"10=62", "33=" + std::to_string(newOrder), "73=28"};
+    const std::vector<std::string> onP1{"10=67", "73=73", "80=P1", "76=1.5"};
+    const std::vector<std::string> onW9{"10=62", "79=W9", "73=75"};
     const std::vector<std::string> offset{"10=1052", "74=0"};
     requests.inFlight().answered(ExecutionReport(62, byNumber));
     requests.inFlight().answered(ExecutionReport(67, onP1));
@@ -645,23 +668,39 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheServerIsSilentAndEachSentOneWa
 }
 
 // Each request sent has a number of its own, which the report answering it gives back, so that the
-// window that sent it follows it to its answer; two requests on one position keep theirs apart.
+// window that sent it follows it to its answer: two requests on one position, answered in either
+// order, each get their own report.
 TEST_F(CloseAllTest, EachRequestSentHasItsOwnNumberWhichItsAnswerGivesBack) {
-    const OrderAnswer close = kept(requests.ClosePosition("P1", dec("0.5"), std::nullopt));
-    const OrderAnswer brackets = kept(requests.EditPositionBrackets("P1", dec("1.2100"), std::nullopt));
-    ASSERT_TRUE(close && brackets);
-    EXPECT_NE(close.request, 0u);
-    EXPECT_NE(brackets.request, 0u);
-    EXPECT_NE(close.request, brackets.request);
-    EXPECT_TRUE(requests.inFlight().isWaiting(close.request));
-    const auto answer = requests.inFlight().answered(ExecutionReport(67, {"10=67", "80=P1", "76=1.5"}));
-    ASSERT_TRUE(answer);
-    EXPECT_EQ(answer->number, close.request);
-    EXPECT_FALSE(requests.inFlight().isWaiting(close.request));
-    EXPECT_TRUE(requests.inFlight().isWaiting(brackets.request));
+    for (const bool editAnsweredFirst : {true, false}) {
+        SCOPED_TRACE(editAnsweredFirst ? "the edit answered first" : "the close answered first");
+        const OrderAnswer close = kept(requests.ClosePosition("P1", dec("0.5"), std::nullopt));
+        const OrderAnswer brackets = kept(requests.EditPositionBrackets("P1", dec("1.2100"), std::nullopt));
+        ASSERT_TRUE(close && brackets);
+        EXPECT_NE(close.request, 0u);
+        EXPECT_NE(brackets.request, 0u);
+        EXPECT_NE(close.request, brackets.request);
+        EXPECT_TRUE(requests.inFlight().isWaiting(close.request));
+        const std::string number = "33=" + std::to_string(followingRequestId(host.requestId()));
+        const std::vector<std::string> closeReport{"10=67", "73=73", "80=P1", "76=1.5"};
+        const std::vector<std::string> editReport{"10=62", "73=28", number, "79=L1", "573=P1"};
+        std::vector<std::uint64_t> answeredRequests;
+        for (const bool edit : {editAnsweredFirst, !editAnsweredFirst}) {
+            const auto answer = requests.inFlight().answered(
+                ExecutionReport(edit ? 62 : 67, edit ? editReport : closeReport));
+            ASSERT_TRUE(answer);
+            answeredRequests.push_back(answer->number);
+        }
+        const std::vector<std::uint64_t> own = editAnsweredFirst
+                                                   ? std::vector{brackets.request, close.request}
+                                                   : std::vector{close.request, brackets.request};
+        EXPECT_EQ(answeredRequests, own);
+        EXPECT_FALSE(requests.inFlight().isWaiting(close.request));
+        EXPECT_FALSE(requests.inFlight().isWaiting(brackets.request));
+    }
     // Lost unanswered: no longer waiting.
+    const OrderAnswer close = kept(requests.ClosePosition("P1", dec("0.5"), std::nullopt));
     requests.inFlight().takeUnanswered();
-    EXPECT_FALSE(requests.inFlight().isWaiting(brackets.request));
+    EXPECT_FALSE(requests.inFlight().isWaiting(close.request));
 }
 
 TEST_F(OrderRequestsTest, TwoOrdersOfOneRequestNumberAreEachAnsweredByTheirOwnReports) {

@@ -379,6 +379,45 @@ TEST_F(OrderEngineTest, BracketEditAddsMovesAndDropsLegs) {
     EXPECT_EQ(got[0].fields.count(32), 0u); // so the client clears no bracket price
 }
 
+// Every edit is answered, with its request id, even one that changes nothing; a leg taken off too.
+TEST_F(OrderEngineTest, AnEditThatChangesNothingIsAnsweredToo) {
+    const std::string position = openPosition("45", "1");
+    send(edit("EBO", 573, position, "1", "1.08512", "0", "0", "29"));
+    auto got = reports(1);
+    ASSERT_EQ(kinds(got), std::vector<std::string>{"62/25"}) << "nothing held, nothing asked";
+    EXPECT_EQ(got[0].at({33, 573}), (std::vector<std::string>{"50", position}));
+
+    send(edit("EBO", 573, position, "1", "1.08512", "1.08700", "0", "29"));
+    ASSERT_EQ(kinds(reports(1)), std::vector<std::string>{"62/28"});
+    send(edit("EBO", 573, position, "1", "1.08512", "1.08700", "0", "29"));
+    got = reports(1);
+    ASSERT_EQ(kinds(got), std::vector<std::string>{"62/75"}) << "the leg as it stands";
+    EXPECT_EQ(got[0].at({33, 38, 573}), (std::vector<std::string>{"50", "1.08700", position}));
+
+    send(edit("EBO", 573, position, "1", "1.08512", "0", "0", "29"));
+    got = reports(1);
+    ASSERT_EQ(kinds(got), std::vector<std::string>{"62/24"});
+    EXPECT_EQ(got[0].at(33), "50");
+}
+
+// While the exchange rejects, each request is refused with status 826, naming what it acts on.
+TEST_F(OrderEngineTest, TheExchangeRejectsEachRequestNamingWhatItActsOn) {
+    const std::string position = openPosition("45", "1");
+    server_->rejectOrdersAtExchange(true);
+    send(closeOrder("20001", position, "1", "1.08500"));
+    auto got = reports(1);
+    ASSERT_EQ(kinds(got), std::vector<std::string>{"62/826"});
+    EXPECT_EQ(got[0].at({33, 125}), (std::vector<std::string>{"40", position}));
+    send(edit("EBO", 573, position, "1", "1.08512", "1.08700", "0", "29"));
+    got = reports(1);
+    ASSERT_EQ(kinds(got), std::vector<std::string>{"62/826"});
+    EXPECT_EQ(got[0].at(573), position);
+    EXPECT_EQ(positions(), 1u);
+    server_->rejectOrdersAtExchange(false);
+    send(closeOrder("20001", position, "1", "1.08500"));
+    EXPECT_EQ(kinds(reports(3)), (std::vector<std::string>{"67/74", "67/73", "66/-"}));
+}
+
 TEST_F(OrderEngineTest, OffsetSettlesTheHedgedPositionsAgainstEachOther) {
     const std::string buy = openPosition("45", "1");
     const std::string sellA = openPosition("46", "0.4");

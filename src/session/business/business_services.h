@@ -82,9 +82,9 @@ public:
     // done) and, for a rejection, the reason as shown.
     virtual void offsetAnswered(std::int32_t /*rejectionCode*/, const std::string& /*reason*/) {}
     // A report answered the order request of that number (see OrderAnswer::request): done, or
-    // rejected with its code and the reason as shown.
+    // rejected with its code and the reason as shown; `late` when its window had given up on it.
     virtual void requestAnswered(std::uint64_t /*request*/, bool /*rejected*/, std::int32_t /*rejectionCode*/,
-                                 const std::string& /*reason*/) {}
+                                 const std::string& /*reason*/, bool /*late*/) {}
 };
 
 // What the session shows the user besides the typed events: the welcome sound, banners and alerts

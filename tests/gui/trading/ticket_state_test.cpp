@@ -72,7 +72,7 @@ struct FakeOrders : interfaces::Orders {
     std::unique_ptr<interfaces::Handler> handleOrderRefused(OrderRefusedFn) override { return nullptr; }
     std::unique_ptr<interfaces::Handler> handleBulkCloseReport(BulkCloseFn) override { return nullptr; }
     std::unique_ptr<interfaces::Handler> handleOffsetAnswered(OffsetAnsweredFn) override { return nullptr; }
-    bool isRequestWaiting(std::uint64_t) const override { return false; }
+    void giveUpRequest(std::uint64_t) override {}
     std::unique_ptr<interfaces::Handler> handleRequestAnswered(RequestAnsweredFn) override { return nullptr; }
 };
 
