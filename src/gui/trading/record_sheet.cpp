@@ -25,6 +25,9 @@ namespace tc::gui {
 
 RecordSheet::RecordSheet(GuiContext& context, QWidget* parent) : SheetController(parent), context_(context) {
     askBeforeDroppingTyped(context_.language());
+    answerTimer_.setSingleShot(true);
+    answerTimer_.setInterval(kAnswerTimeLimit);
+    connect(&answerTimer_, &QTimer::timeout, this, &RecordSheet::giveUpAnswer);
 }
 
 RecordSheet::~RecordSheet() = default;
@@ -122,6 +125,10 @@ void RecordSheet::connectButtons(QPushButton* request, std::function<void()> sen
 }
 
 void RecordSheet::stopWaiting() {
+    // Its answer may still come: the core must not take it for another request's, and tells it late.
+    if (answerFor_ != 0 && session_)
+        session_->client().orders().giveUpRequest(answerFor_);
+    answerTimer_.stop();
     answerFor_ = 0;
     noAnswer_ = false;
     if (requestButton_)
@@ -137,7 +144,14 @@ void RecordSheet::answered(const interfaces::RequestAnswer& answer) {
     // server's silence is still this sheet's.
     if (answerFor_ == 0 || answer.request != answerFor_ || !isVisible())
         return;
+    answerFor_ = 0;
     stopWaiting();
+    // Given up at the time limit: the core's banner told the outcome; the sheet shows its record as
+    // it now stands and stays with what was typed.
+    if (answer.late) {
+        refresh(false);
+        return;
+    }
     if (answer.accepted) {
         accept();
         Q_EMIT requestSent();
@@ -169,6 +183,17 @@ void RecordSheet::noAnswer() {
     showAnswerLine(texts::kSheetRequestNoAnswer);
 }
 
+void RecordSheet::giveUpAnswer() {
+    if (answerFor_ == 0)
+        return;
+    if (session_)
+        session_->client().orders().giveUpRequest(answerFor_);
+    noAnswer_ = true;
+    if (requestButton_)
+        requestButton_->setEnabled(true);
+    showAnswerLine(texts::kSheetRequestTimedOut);
+}
+
 void RecordSheet::openWithFocus(std::initializer_list<QWidget*> order) {
     openOn(parentWidget());
     for (QWidget* widget : order)
@@ -184,9 +209,10 @@ void RecordSheet::dropSession() {
 }
 
 void RecordSheet::done(int result) {
-    // A sheet that is not showing follows nothing; the next opening follows its record again.
-    dropSession();
+    // A sheet that is not showing follows nothing; the next opening follows its record again. A
+    // request still waiting is given up first, while the session is at hand to be told.
     stopWaiting();
+    dropSession();
     SheetController::done(result);
 }
 
@@ -234,6 +260,7 @@ bool RecordSheet::takeResult(const interfaces::OrderResult& result) {
         }
         requestButton_->setEnabled(false);
         showAnswerLine(texts::kSheetWaitingForAnswer);
+        answerTimer_.start();
         return true;
     }
     showRefusal(QString::fromStdString(result.refusalText.empty() ? result.refusalKey : result.refusalText));

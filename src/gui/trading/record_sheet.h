@@ -5,14 +5,17 @@
 // sheet, and nothing that another window sends or is refused closes or alerts this one. A request
 // sent keeps the sheet open, its button disabled, until the server answers that request: done closes
 // the sheet, a rejection is shown on it. A loss of the line or a silent server first leaves it open
-// saying the request had no answer and where to look for its outcome.
+// saying the request had no answer and where to look for its outcome; so does the time limit, after
+// which the sheet waits no more (the core tells a later answer as late, in a banner).
 #include "gui/app/sheet_controller.h"
 #include "gui/models/session_follow.h"
 #include "gui/trading/position_dialog_rules.h"
 
 #include <QMetaObject>
 #include <QString>
+#include <QTimer>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -54,6 +57,9 @@ Q_SIGNALS:
     void requestSent();
 
 public:
+    // How long a request sent waits for the server's answer before the sheet gives up on it.
+    static constexpr std::chrono::milliseconds kAnswerTimeLimit{30'000};
+    void setAnswerTimeLimit(std::chrono::milliseconds limit) { answerTimer_.setInterval(limit); }
     // Whether the sheet's request waits for the server's answer.
     bool isWaitingForAnswer() const { return answerFor_ != 0 && !noAnswer_; }
     // The line above the buttons: waiting for the answer, or no answer came (hidden otherwise).
@@ -115,6 +121,8 @@ private:
     void answered(const interfaces::RequestAnswer& answer);
     // The line was lost or the server went silent: the request may or may not have been carried out.
     void noAnswer();
+    // No answer within the time limit: the sheet waits no more, and says so.
+    void giveUpAnswer();
     void showAnswerLine(const char* key);
     // Opens the sheet on its owner with the focus on the first of `order` that takes input (the
     // last one whatever it is).
@@ -129,6 +137,7 @@ private:
     // The request sent and not answered (0: none), and whether the line went before its answer.
     std::uint64_t answerFor_ = 0;
     bool noAnswer_ = false;
+    QTimer answerTimer_;
 };
 
 } // namespace tc::gui

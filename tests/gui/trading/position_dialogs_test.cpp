@@ -482,11 +482,13 @@ TEST_F(PositionDialogsTest, ASheetWhoseRequestHasNoAnswerStaysOpenAndSaysSo) {
     ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1"; }));
     EXPECT_FALSE(alertOn(sheet));
 
-    // The server stops, then the line goes before any answer: the sheet stays and says so.
+    // The server stops, then the line goes before any answer: the sheet stays and says so. (Its take
+    // profit unticked: an edit that changes nothing is not sent.)
     open->runAction(RowAction::ModifyBrackets, "300001");
     auto* modify = window->findChild<ModifyPositionWindowController*>();
     ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
     server->pauseStream(true);
+    QTest::mouseClick(find<QCheckBox>(modify, "takeProfitCheckBox"), Qt::LeftButton);
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
     ASSERT_TRUE(modify->isWaitingForAnswer());
     server->dropStreams();
@@ -497,6 +499,57 @@ TEST_F(PositionDialogsTest, ASheetWhoseRequestHasNoAnswerStaysOpenAndSaysSo) {
     QLabel* line = modify->answerLine();
     EXPECT_GE(line->height(), line->heightForWidth(line->width()));
     server->pauseStream(false);
+}
+
+// An edit that changes nothing is refused on the sheet and not sent. A request sent waits at most the
+// sheet's time limit: then the sheet says so and lets the trader act, and the answer that comes later
+// is told as late, in a banner, and taken for no other request.
+TEST_F(PositionDialogsTest, AnUnchangedEditIsNotSentAndASheetWaitsNoLongerThanItsTimeLimit) {
+    ASSERT_TRUE(
+        waitFor([&] { return record(DialogRecord::OpenPosition, "300001")->LimitPrice.has_value(); }));
+    open->runAction(RowAction::ModifyBrackets, "300001");
+    auto* modify = window->findChild<ModifyPositionWindowController*>();
+    ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
+    auto* send = find<QPushButton>(modify, "ModifyButton");
+    const int requestsBefore = server->stats().orderRequests;
+    EXPECT_EQ(refusedBy(modify, send), context->text(texts::kNothingToChange));
+    EXPECT_TRUE(modify->isVisible());
+    EXPECT_FALSE(modify->isWaitingForAnswer());
+    EXPECT_TRUE(send->isEnabled());
+
+    modify->setAnswerTimeLimit(std::chrono::milliseconds(300));
+    server->pauseStream(true);
+    QTest::mouseClick(find<QCheckBox>(modify, "takeProfitCheckBox"), Qt::LeftButton);
+    QTest::mouseClick(send, Qt::LeftButton);
+    ASSERT_TRUE(modify->isWaitingForAnswer());
+    ASSERT_TRUE(
+        waitFor([&] { return modify->answerLine()->text() == context->text(texts::kSheetRequestTimedOut); }));
+    EXPECT_FALSE(modify->isWaitingForAnswer());
+    EXPECT_TRUE(send->isEnabled());
+    EXPECT_TRUE(modify->isVisible());
+
+    server->pauseStream(false);
+    InAppNotificationBannerController* late = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (auto* banner : context->banners().banners())
+            if (banner->notification().subtitle == context->text(texts::kLateAnswerTitle).toStdString())
+                late = banner;
+        return late != nullptr;
+    }));
+    EXPECT_NE(late->notification().informativeText.find("300001"), std::string::npos);
+    // The sheet stays, with what the trader typed; its record reads as the server left it.
+    EXPECT_TRUE(modify->isVisible());
+    EXPECT_FALSE(modify->answerLine()->isVisible());
+    EXPECT_FALSE(record(DialogRecord::OpenPosition, "300001")->LimitPrice.has_value());
+    EXPECT_FALSE(find<QCheckBox>(modify, "takeProfitCheckBox")->isChecked());
+    EXPECT_EQ(server->stats().orderRequests, requestsBefore + 1);
+    // The next edit is answered as its own: done closes the sheet, a rejection (the default take
+    // profit may lie on the wrong side of a moving market) shows on it.
+    modify->setAnswerTimeLimit(RecordSheet::kAnswerTimeLimit);
+    QTest::mouseClick(find<QCheckBox>(modify, "takeProfitCheckBox"), Qt::LeftButton);
+    QTest::mouseClick(send, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !modify->isVisible() || alertOn(modify); }));
+    EXPECT_FALSE(modify->isWaitingForAnswer());
 }
 
 TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
