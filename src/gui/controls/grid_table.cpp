@@ -10,7 +10,9 @@
 #include "gui/grid/grid_view_proxy.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QStyle>
+#include <QStyleOptionHeader>
 #include <QtMath>
 
 #include <algorithm>
@@ -38,6 +40,11 @@ GridTable::GridTable(GuiContext& context, Grid grid, QWidget* parent) : FilledGr
     fitColumns();
     // No sort until the user picks a column: the session's order stands.
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(horizontalHeader(), &QHeaderView::sortIndicatorChanged, this, &GridTable::followSortIndicator);
+    connect(proxy_, &QAbstractItemModel::rowsAboutToBeInserted, this, &GridTable::noteRowInSight);
+    connect(proxy_, &QAbstractItemModel::rowsAboutToBeRemoved, this, &GridTable::noteRowInSight);
+    connect(proxy_, &QAbstractItemModel::rowsInserted, this, &GridTable::keepRowInSight);
+    connect(proxy_, &QAbstractItemModel::rowsRemoved, this, &GridTable::keepRowInSight);
     setAccessibleName(context.text(gridNameKey(grid)));
     connect(&context.language(), &Language::changed, this, [this, &context, grid] {
         model_->setLanguage(context.language().selected());
@@ -56,6 +63,56 @@ int GridTable::titleWidth(int column) const {
     return horizontalHeader()->fontMetrics().horizontalAdvance(title);
 }
 
+int GridTable::titleRoom(int column) const {
+    const QHeaderView& header = *horizontalHeader();
+    const QStyle& style = *header.style();
+    int padding = 2 * style.pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header) +
+                  style.pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, &header);
+    if (model_->columnSpec(column).sortable) {
+        // The style takes the arrow's room from the title's, and that room grows with the header's
+        // height (the font's size): what a section of this header leaves its title beside the arrow.
+        QStyleOptionHeader option;
+        option.initFrom(&header);
+        option.state |= QStyle::State_Horizontal;
+        option.orientation = Qt::Horizontal;
+        option.rect = QRect(0, 0, 1000, std::max(header.height(), header.sizeHint().height()));
+        option.sortIndicator = QStyleOptionHeader::SortDown;
+        padding =
+            std::max(padding, option.rect.width() -
+                                  style.subElementRect(QStyle::SE_HeaderLabel, &option, &header).width());
+    }
+    return titleWidth(column) + padding;
+}
+
+void GridTable::followSortIndicator(int section, Qt::SortOrder order) {
+    if (section < 0 || section >= model_->columnCount() || model_->columnSpec(section).sortable)
+        return;
+    // The click sorted nothing: the arrow stays on the column the rows are sorted by, if any.
+    Q_UNUSED(order);
+    horizontalHeader()->setSortIndicator(proxy_->sortColumn(), proxy_->sortOrder());
+}
+
+void GridTable::noteRowInSight() {
+    const int row = rowAt(0);
+    rowInSight_ = row < 0 ? QPersistentModelIndex() : QPersistentModelIndex(model()->index(row, 0));
+    rowInSightAt_ = row < 0 ? 0 : rowViewportPosition(row);
+}
+
+void GridTable::keepRowInSight() {
+    // A row that came or went above the ones in sight moves the view with them, so that a click aimed
+    // at a row lands on it: the row that stood first stays where it stood.
+    if (!rowInSight_.isValid())
+        return;
+    const int row = rowInSight_.row();
+    rowInSight_ = QPersistentModelIndex();
+    updateGeometries();
+    QScrollBar& scroll = *verticalScrollBar();
+    if (verticalScrollMode() == QAbstractItemView::ScrollPerItem)
+        scroll.setValue(verticalHeader()->visualIndex(row));
+    else
+        scroll.setValue(scroll.value() + rowViewportPosition(row) - rowInSightAt_);
+}
+
 void GridTable::setCellFontSize(int size) {
     if (size == fontSize_)
         return;
@@ -70,16 +127,13 @@ void GridTable::setCellFontSize(int size) {
 void GridTable::fitColumns() {
     // The grid's width at the cells' font size, or the header title's where that is wider: no title
     // is cut. A column of names is as wide as its longest name in the language and the cells' font.
-    const QHeaderView& header = *horizontalHeader();
-    const int padding = 2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header) +
-                        header.style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, &header);
     // The text's margins in its cell, and the grid line on the cell's last pixel; and a pixel more,
     // which a shaped script's line as the cell lays it out can take past its advance.
     const int cellPadding = gui::cellPadding(*this) + 1;
     const QFontMetricsF cells(font());
     for (int column = 0; column < model_->columnCount(); ++column) {
         const ColumnSpec& spec = model_->columnSpec(column);
-        int width = std::max(columnWidthForFontSize(spec.width, fontSize_), titleWidth(column) + padding);
+        int width = std::max(columnWidthForFontSize(spec.width, fontSize_), titleRoom(column));
         for (std::string_view name : namesOf(spec.field))
             width = std::max(width, qCeil(cells.horizontalAdvance(
                                         QString::fromStdString(shownName(model_->language(), name)))) +

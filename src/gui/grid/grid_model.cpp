@@ -899,6 +899,8 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
             Qt::Alignment((column.numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
     case IdentifierRole:
         return QString::fromUtf8(column.id.data(), static_cast<qsizetype>(column.id.size()));
+    case SortsRole:
+        return column.sortable;
     default:
         return {};
     }

@@ -55,6 +55,7 @@ public:
         IdRole = Qt::UserRole + 1, // the row's record id (QString)
         ToneRole,                  // the cell's Tone (int)
         IdentifierRole,            // header data: the column's id (QString)
+        SortsRole,                 // header data: whether a click on the title sorts (bool)
     };
 
     // The session model must outlive the grid model (and its proxies).

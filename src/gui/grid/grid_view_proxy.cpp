@@ -16,6 +16,10 @@ GridViewProxy::GridViewProxy(GridModel& grid, QObject* parent) : QSortFilterProx
     setSourceModel(&grid);
     if (!tickColumns_.empty())
         connect(&grid, &GridModel::refreshed, this, &GridViewProxy::noteTicks);
+    // Rows that came are placed by their figures; from then on they keep their places as the others.
+    connect(this, &QAbstractItemModel::rowsInserted, this, &GridViewProxy::notePlaces);
+    connect(this, &QAbstractItemModel::layoutChanged, this, &GridViewProxy::notePlaces);
+    connect(this, &QAbstractItemModel::modelReset, this, [this] { places_.clear(); });
 }
 
 namespace {
@@ -129,10 +133,34 @@ QVariant GridViewProxy::data(const QModelIndex& index, int role) const {
 void GridViewProxy::sort(int column, Qt::SortOrder order) {
     if (column >= 0 && (column >= grid_.columnCount() || !grid_.columnSpec(column).sortable))
         return;
+    // The sort the view already has (its header set again) keeps the places it made.
+    if (column == sortColumn() && order == sortOrder() && (column < 0 || !places_.empty()))
+        return;
+    // A sort places every row by its figures as they are now.
+    places_.clear();
     QSortFilterProxyModel::sort(column, order);
+    notePlaces();
+}
+
+void GridViewProxy::notePlaces() {
+    places_.clear();
+    if (sortColumn() < 0)
+        return;
+    const int count = rowCount();
+    places_.reserve(static_cast<std::size_t>(count));
+    for (int row = 0; row < count; ++row)
+        places_.emplace(grid_.rowSerial(mapToSource(index(row, 0)).row()), row);
 }
 
 bool GridViewProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+    // Two rows placed by the sort keep their order, whatever their figures became since (the
+    // descending order asks with the rows swapped).
+    if (!places_.empty()) {
+        const auto a = places_.find(grid_.rowSerial(left.row()));
+        const auto b = places_.find(grid_.rowSerial(right.row()));
+        if (a != places_.end() && b != places_.end())
+            return sortOrder() == Qt::AscendingOrder ? a->second < b->second : a->second > b->second;
+    }
     return grid_.compareRows(left.row(), right.row(), left.column()) < 0;
 }
 

@@ -5,14 +5,17 @@
 //
 // Sorting follows the grid's rules (the session's list order for the order grids: quantities and
 // prices as numbers, dates as dates, ids with their digit runs by value); a column that does not sort
-// leaves the order as it is. Ticks are noted once per refresh of the grid model, never while painting:
-// a live price above the view's previous one shows the rise colour until the next refresh.
+// leaves the order as it is. The order is the one the sort made: rows whose figures move later keep
+// their places until the next sort, and a row that comes meanwhile is put where its figures place it
+// among the rows as they stand. Ticks are noted once per refresh of the grid model, never while
+// painting: a live price above the view's previous one shows the rise colour until the next refresh.
 #include "gui/grid/grid_model.h"
 #include "gui/grid/tick_tracker.h"
 
 #include <QSortFilterProxyModel>
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 namespace tc::gui {
@@ -34,6 +37,8 @@ protected:
 
 private:
     void noteTicks();
+    // Keeps the rows' places as they stand as the order of the sort.
+    void notePlaces();
 
     // A row's live price and tick as this view noted them last (as a TickTracker keeps a key's),
     // under the grid's row serial: a row that moved keeps its own.
@@ -53,6 +58,8 @@ private:
     std::vector<RowTick> spareRows_;
     std::vector<GridModel::LiveQuote> quotes_;
     std::uint64_t quotesNoted_ = 0; // the grid's quotesRead() when the ticks were last noted
+    // Each row's place in the sorted view, by row serial; empty while the view is in the grid's order.
+    std::unordered_map<std::uint64_t, int> places_;
 };
 
 } // namespace tc::gui

@@ -3,6 +3,7 @@
 #include "gui/app/access_key_rules.h"
 #include "gui/app/column_gap.h"
 #include "gui/app/text_baseline.h"
+#include "gui/grid/grid_model.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -31,6 +32,7 @@
 #include <QSplitterHandle>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QStyleOptionHeader>
 #include <QStyleOptionViewItem>
 #include <QTabBar>
 #include <QTableView>
@@ -382,7 +384,6 @@ private:
         const QAbstractItemModel* model = header->model();
         if (!model || header->orientation() != Qt::Horizontal || header->isHidden())
             return;
-        const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
         for (int section = 0; section < header->count(); ++section) {
             const int width = header->sectionSize(section);
             if (header->isSectionHidden(section) || width <= 0)
@@ -392,7 +393,22 @@ private:
                 continue;
             const QVariant font = model->headerData(section, Qt::Horizontal, Qt::FontRole);
             const QFontMetrics metrics(font.canConvert<QFont>() ? font.value<QFont>() : header->font());
-            const int needs = textWidth(metrics, title) + 2 * margin;
+            // The title's room as the style lays the section out: its margins, and the sort arrow's
+            // room on the column the rows are sorted by, or on a grid's column that a click sorts.
+            QStyleOptionHeader option;
+            option.initFrom(header);
+            option.state |= QStyle::State_Horizontal;
+            option.orientation = Qt::Horizontal;
+            option.rect = QRect(0, 0, width, header->height());
+            if (header->isSortIndicatorShown() &&
+                (header->sortIndicatorSection() == section ||
+                 model->headerData(section, Qt::Horizontal, GridModel::SortsRole).toBool()))
+                option.sortIndicator = header->sortIndicatorOrder() == Qt::AscendingOrder
+                                           ? QStyleOptionHeader::SortUp
+                                           : QStyleOptionHeader::SortDown;
+            const int label =
+                header->style()->subElementRect(QStyle::SE_HeaderLabel, &option, header).width();
+            const int needs = textWidth(metrics, title) + width - label;
             if (width + kSlack < needs)
                 fault(LayoutFault::Kind::Elided, header,
                       QStringLiteral("column %1: %2").arg(section).arg(room(title, needs, width)));

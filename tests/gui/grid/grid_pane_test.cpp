@@ -20,14 +20,20 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <set>
+#include <string>
+#include <vector>
 
 namespace texts = tc::gui::texts;
 
@@ -369,6 +375,144 @@ TEST_F(GridPaneTest, NarrowDateColumnsShowTheTimeAndSortingLeavesTheTotals) {
     EXPECT_EQ(open.totalValue(texts::kQuantity), quantity);
     EXPECT_EQ(open.totalValue(texts::kMargin), margin);
     EXPECT_EQ(open.table().model()->index(0, 0).data(GridModel::IdRole).toString(), "300002"); // 0.2 lots
+}
+
+// A book longer than the view: forty more EURUSD positions of demo's first account, buys and sells
+// of different sizes, whose results change places when the price crosses their opening price.
+class LargeBook : public GridPaneTest {
+protected:
+    void seedMarket(testserver::Market& market) override {
+        auto position = market.positions.front(); // 300001, 20001, EURUSD at 1.08320
+        for (int i = 0; i < 40; ++i) {
+            position.positionId = 300100 + i;
+            position.isBuy = i % 2 == 0;
+            position.qty = position.initialQty = std::to_string(1 + i % 7);
+            market.positions.push_back(position);
+        }
+    }
+    // The rows' ids as the view shows them, top to bottom.
+    static std::vector<std::string> shownIds(const GridPane& pane) {
+        std::vector<std::string> out;
+        const QAbstractItemModel& view = *pane.table().model();
+        for (int row = 0; row < view.rowCount(); ++row)
+            out.push_back(view.index(row, 0).data(GridModel::IdRole).toString().toStdString());
+        return out;
+    }
+    static std::string idAtTop(const GridPane& pane) {
+        const int row = pane.table().rowAt(0);
+        return row < 0 ? std::string()
+                       : pane.table().model()->index(row, 0).data(GridModel::IdRole).toString().toStdString();
+    }
+    // A click on a column's title, as the trader sorts.
+    static void clickTitle(GridPane& pane, std::string_view column) {
+        QHeaderView& header = *pane.table().horizontalHeader();
+        const int section = pane.gridModel().columnOf(column);
+        QTest::mouseClick(header.viewport(), Qt::LeftButton, {},
+                          QPoint(header.sectionViewportPosition(section) + header.sectionSize(section) / 2,
+                                 header.height() / 2));
+    }
+    // Waits until every row's result is worked out at the price set.
+    bool priced(GridPane& pane, const char* bid, const char* ask) {
+        if (!server->setQuote("EURUSD", bid, ask))
+            return false;
+        const auto pl = [&](const char* id) { return amountOf(cell(pane, id, "UnrealisedPL")); };
+        // 300100 is a buy of 1 lot at 1.08320: its result names the bid it was worked at.
+        const double wanted = (tc::platform::lenientReal(bid) - 1.08320) * 100000;
+        return waitFor([&] { return std::abs(pl("300100") - wanted) < 0.02; }, 15000);
+    }
+};
+
+TEST_F(LargeBook, SortedByResultTheRowsKeepTheirPlacesUntilTheNextClick) {
+    GridPane& open = pane(Grid::OpenPositions);
+    QHeaderView& header = *open.table().horizontalHeader();
+    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowCount() >= 42; }, 15000));
+    ASSERT_TRUE(priced(open, "1.09000", "1.09012"));
+    const int pl = open.gridModel().columnOf("UnrealisedPL");
+
+    // The market price does not sort: its title takes no arrow, and the rows stay as listed.
+    const auto listed = shownIds(open);
+    clickTitle(open, "ClosingPrice");
+    EXPECT_EQ(header.sortIndicatorSection(), -1);
+    EXPECT_EQ(shownIds(open), listed);
+
+    clickTitle(open, "UnrealisedPL");
+    ASSERT_EQ(header.sortIndicatorSection(), pl);
+    const Qt::SortOrder order = header.sortIndicatorOrder();
+    const auto inOrder = [&](const std::vector<std::string>& ids) {
+        for (std::size_t i = 1; i < ids.size(); ++i) {
+            const double a = amountOf(cell(open, ids[i - 1], "UnrealisedPL"));
+            const double b = amountOf(cell(open, ids[i], "UnrealisedPL"));
+            if (order == Qt::AscendingOrder ? a > b : a < b)
+                return false;
+        }
+        return true;
+    };
+    const auto sorted = shownIds(open);
+    EXPECT_TRUE(inOrder(sorted));
+
+    // Below the opening price the buys lose and the sells gain: every second's refresh leaves the rows
+    // where the click put them.
+    ASSERT_TRUE(priced(open, "1.07500", "1.07512"));
+    session->tickNow();
+    EXPECT_EQ(shownIds(open), sorted);
+    EXPECT_FALSE(inOrder(shownIds(open)));
+    // A title that does not sort leaves the arrow and the order as they are.
+    clickTitle(open, "ClosingPrice");
+    EXPECT_EQ(header.sortIndicatorSection(), pl);
+    EXPECT_EQ(shownIds(open), sorted);
+
+    // The next click sorts again, by the results as they are now.
+    clickTitle(open, "UnrealisedPL");
+    EXPECT_EQ(header.sortIndicatorSection(), pl);
+    EXPECT_NE(header.sortIndicatorOrder(), order);
+    const auto again = shownIds(open);
+    EXPECT_TRUE(std::is_sorted(again.begin(), again.end(), [&](const std::string& a, const std::string& b) {
+        const double x = amountOf(cell(open, a, "UnrealisedPL"));
+        const double y = amountOf(cell(open, b, "UnrealisedPL"));
+        return header.sortIndicatorOrder() == Qt::AscendingOrder ? x < y : x > y;
+    }));
+
+    // Pending orders: the market price's title takes no arrow either.
+    GridPane& pending = pane(Grid::PendingOrders);
+    ASSERT_TRUE(waitFor([&] { return pending.gridModel().rowCount() >= 1; }, 15000));
+    clickTitle(pending, "MarketPrice");
+    EXPECT_EQ(pending.table().horizontalHeader()->sortIndicatorSection(), -1);
+}
+
+// Newest first, a fill lands above the rows in sight: they stay where they stand, the selected one
+// under the pointer that aimed at it. And every title that sorts holds beside its arrow.
+TEST_F(LargeBook, ARowArrivingAboveLeavesTheRowsInSightWhereTheyStand) {
+    GridPane& open = pane(Grid::OpenPositions);
+    tc::gui::GridTable& table = open.table();
+    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowCount() >= 42; }, 15000));
+    for (int column = 0; column < open.gridModel().columnCount(); ++column) {
+        if (table.isColumnHidden(column) || !open.gridModel().columnSpec(column).sortable)
+            continue;
+        table.sortByColumn(column, Qt::DescendingOrder);
+        for (const tc::gui::LayoutFault& fault : tc::gui::layoutFaults(&table))
+            ADD_FAILURE() << open.gridModel().columnSpec(column).id
+                          << " sorted: " << tc::gui::kindName(fault.kind).toStdString() << ": "
+                          << fault.detail.toStdString();
+    }
+    table.sortByColumn(open.gridModel().columnOf("OpenPositionId"), Qt::DescendingOrder);
+    ASSERT_EQ(shownIds(open).front(), "300139");
+    ASSERT_GT(table.verticalScrollBar()->maximum(), 0) << "the book is longer than the view";
+
+    const QModelIndex third = table.model()->index(2, 0);
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(third).center());
+    const std::string selected = open.selectedId();
+    ASSERT_EQ(selected, "300137");
+    const QRect place = table.visualRect(third);
+    const auto before = serverPositionIds();
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket("1")).sent());
+    std::string id;
+    ASSERT_TRUE(waitFor([&] { return !(id = newIn(serverPositionIds(), before)).empty(); }, 30000));
+    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowOf(id) >= 0; }, 30000));
+    EXPECT_EQ(shownIds(open).front(), id) << "newest first";
+    EXPECT_EQ(idAtTop(open), "300139");
+    EXPECT_EQ(open.selectedId(), selected);
+    const QModelIndex now = table.model()->index(table.currentIndex().row(), 0);
+    EXPECT_EQ(table.visualRect(now), place);
 }
 
 TEST_F(GridPaneTest, SwitchedOffColumnsStayHiddenAndOutOfTheMenu) {
