@@ -19,9 +19,15 @@ std::string text(std::int64_t language, std::string_view key) {
 
 std::string orderTime(const Order& order, const JournalContext& context) {
     if (auto t = JournalData::reformatClockText(context.ServerTime, Formatter::kWireDateTime,
-                                                Formatter::kEventDateTime))
+                                                Formatter::kEventDateTime);
+        t && !t->empty())
         return *t;
-    return wallTimeText(order.TransactionDateTime, Formatter::kEventDateTime12h);
+    // The server's clock not heard yet (a fill during the sign-in) or unreadable: the order's own
+    // time, else the moment the line is written, as the login lines. A line never goes without one.
+    if (order.TransactionDateTime)
+        return wallTimeText(order.TransactionDateTime, Formatter::kEventDateTime12h);
+    const platform::DateFormatter clock(Formatter::kEventDateTime, Formatter::kLocale, "GMT");
+    return clock.format(context.now.value_or(platform::Date::now()));
 }
 
 std::string serverTime(const JournalContext& context) {

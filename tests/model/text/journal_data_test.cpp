@@ -115,7 +115,7 @@ TEST_F(JournalLines, PricesShowTheInstrumentsDigitsAndAnAbsentPriceShowsNothing)
     EXPECT_EQ(JournalData::getOrderJournalData(7, o, c, 5), t + "Settled EURUSD #S5 @");
 }
 
-TEST_F(JournalLines, OrderTimeFallsBackToTheTransactionTimeOnlyWhenTheServerClockIsUnreadable) {
+TEST_F(JournalLines, OrderTimeFallsBackToTheTransactionTimeThenToTheMomentWritten) {
     auto c = context();
     const Order o = order();
     c.ServerTime = "2024-03-15";
@@ -124,12 +124,16 @@ TEST_F(JournalLines, OrderTimeFallsBackToTheTransactionTimeOnlyWhenTheServerCloc
     afternoon.TransactionDateTime = wallTimeFromWire("20240102150405");
     EXPECT_EQ(JournalData::getOrderJournalData(8, afternoon, c, 0),
               "Jan 02, 2024 03:04:05 PM#$#Cancelled EURUSD");
-    Order unreadable = o;
-    unreadable.TransactionDateTime.reset();
-    EXPECT_EQ(JournalData::getOrderJournalData(8, unreadable, c, 0), "#$#Cancelled EURUSD");
-    // No server clock at all: no time, and no fallback either.
+    // Without a time of its own, the line's moment (the clock of the login lines).
+    Order untimed = o;
+    untimed.TransactionDateTime.reset();
+    EXPECT_EQ(JournalData::getOrderJournalData(8, untimed, c, 0), "Dec 30, 2024 12:00:00#$#Cancelled EURUSD");
+    // No server clock yet (a fill during the sign-in): the same, never a line without a time.
     c.ServerTime.clear();
-    EXPECT_EQ(JournalData::getOrderJournalData(8, o, c, 0), "#$#Cancelled EURUSD");
+    EXPECT_EQ(JournalData::getOrderJournalData(6, o, c, 5),
+              "Jan 02, 2024 03:04:05 AM#$#Exec EURUSD #P77 @1.08345");
+    EXPECT_EQ(JournalData::getOrderJournalData(6, untimed, c, 5),
+              "Dec 30, 2024 12:00:00#$#Exec EURUSD #P77 @1.08345");
 }
 
 TEST_F(JournalLines, ServerClockIsPrintedAsSentWhateverTheDeviceZone) {
