@@ -127,8 +127,12 @@ platform::Decimal offsetResult(const Order& leg, const platform::Decimal& quanti
 void PositionArithmetic::CalcPL(Order& position) {
     const auto item = session_.instrumentForCode(position.ItemCode);
     const auto account = session_.accountForId(position.AccountNumber);
-    if (const auto pl = floatingPLOfPosition(position, item.get(), account.get()))
+    if (const auto pl = floatingPLOfPosition(position, item.get(), account.get())) {
         position.UnrealisedPL = *pl;
+        position.UnrealisedPLValued = true;
+    } else if (account && account->tradingStatus == AccountDetails::kStatusEquityHit) {
+        position.UnrealisedPLValued = true; // the server's fixed figure stands
+    }
 }
 
 double PositionArithmetic::calculateCurrencyConversionForValue(double value, const Order& position) {
@@ -245,12 +249,17 @@ RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions, const 
             continue;
         // Uncounted: the collection holds the record through the pass.
         const ItemDetails* item = session.instrumentRecordForCode(order.ItemCode);
-        if (const auto pl = floatingPLOfPosition(order, item, last->account.get()))
+        if (const auto pl = floatingPLOfPosition(order, item, last->account.get())) {
             order.UnrealisedPL = convertWith(*pl, *last);
-        else if (order.EquityHitPL && isEquityHit(last->account.get()))
+            order.UnrealisedPLValued = true;
+        } else if (order.EquityHitPL && isEquityHit(last->account.get())) {
             // The server's fixed figure, converted afresh: converting the stored result again each
             // pass would compound the rate.
             order.UnrealisedPL = convertWith(*order.EquityHitPL, *last);
+            order.UnrealisedPLValued = true;
+        } else if (isEquityHit(last->account.get())) {
+            order.UnrealisedPLValued = true; // the server's figure as it sent it stands
+        }
         if (std::isfinite(order.UnrealisedPL))
             totals.unrealisedPL += order.UnrealisedPL;
         if (item && last->group) {

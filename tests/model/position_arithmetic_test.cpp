@@ -209,13 +209,22 @@ TEST_F(PositionArithmeticOverSession, RefreshConvertsEachPositionAndAddsMargins)
     frozenAccount->tradingStatus = AccountDetails::kStatusEquityHit;
     model.AccountDetailCollection.insert_or_assign("2002", frozenAccount);
     frozen->UnrealisedPL = 7;
+    // Stored, not yet worked out: no figure to show.
+    EXPECT_FALSE(buy->UnrealisedPLValued);
     const auto totals = refreshOpenPositions(model.OpenOrderCollection, lookup);
     EXPECT_NEAR(buy->UnrealisedPL, 4000, 1e-6); // 2000 converted at the bid of 2
     EXPECT_DOUBLE_EQ(frozen->UnrealisedPL, 7);
+    EXPECT_TRUE(buy->UnrealisedPLValued);
+    EXPECT_TRUE(frozen->UnrealisedPLValued); // the server's figure of an account in equity hit
     EXPECT_NEAR(totals.unrealisedPL, 4007, 1e-6);
     // Only account 1001 has a group: 1000 per lot × 2 lots.
     EXPECT_DOUBLE_EQ(totals.margin, 2000);
     EXPECT_EQ(totals.positions, 2u);
+    // An instrument the session does not hold: its result stays unknown.
+    auto unpriced = position(0, "1");
+    unpriced->ItemCode = "NOSUCH";
+    refreshOpenPositions(model.OpenOrderCollection, lookup);
+    EXPECT_FALSE(unpriced->UnrealisedPLValued);
 }
 
 TEST_F(PositionArithmeticOverSession, RefreshConvertsTheEquityHitFigureOnceEveryPass) {

@@ -465,6 +465,8 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::SettledPrice:
         return {priceText(order.SettledPrice, item)};
     case Field::UnrealisedPL:
+        if (!order.UnrealisedPLValued)
+            return {}; // not worked out yet: no figure
         return {platform::amountText(order.UnrealisedPL), signTone(order.UnrealisedPL)};
     case Field::SettledPL:
         return {platform::amountText(order.SettledPL)};

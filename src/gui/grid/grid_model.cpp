@@ -133,10 +133,6 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         else if (source_.followsAccounts && tables.contains(interfaces::Table::Accounts))
             refresh(Scope::Live);
     });
-    connect(&session_, &ClientModel::depthChanged, this, [this](const std::vector<std::string>& codes) {
-        if (source_.followsDepth && std::find(codes.begin(), codes.end(), instrument_) != codes.end())
-            refresh(Scope::All);
-    });
     connect(&session_, &ClientModel::loginStateChanged, this, [this] {
         ++announcements_;
         refresh(Scope::All);
@@ -540,6 +536,7 @@ void GridModel::noteNumber(Row& row, const Snapshot& s, std::size_t i, std::size
         break;
     case Field::UnrealisedPL:
         key.values[0] = order->UnrealisedPL;
+        key.state = order->UnrealisedPLValued ? 1 : 0;
         break;
     case Field::PositionMargin:
         key.values[0] = positionMarginValue(*order, inputs.records);
@@ -571,6 +568,9 @@ Cell GridModel::keyedCell(Field field, const CellKey& key) const {
     case Field::ClosingPrice:
         return {price(key.values[0]), key.values[1] == kFrozen ? Tone::Frozen : Tone::TickSame};
     case Field::UnrealisedPL:
+        // Blank until the client has valued the position: 0.00 would read as a figure.
+        if (key.state == 0)
+            return {};
         return {platform::amountText(key.values[0]), key.values[0] < 0 ? Tone::Loss : Tone::Gain};
     case Field::PositionMargin:
         return {platform::amountText(key.values[0])};

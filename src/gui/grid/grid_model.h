@@ -14,7 +14,8 @@
 // the open positions and pending orders their live columns; every order grid its rows when its table
 // changed, every cell of the rows that came and of those the change names as rewritten (all of its
 // cells when the change cannot name them), and its rows when an account's change shows or hides
-// orders.
+// orders. A ladder waits for the tick, not for its depth messages, so that it and the board's and
+// ticket's prices beside it are of one moment.
 //
 // A row keeps the records it names (instrument, account, group settings) between its table's
 // changes, for as long as the session model stands (its generation). The cells made of a few numbers

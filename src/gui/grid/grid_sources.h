@@ -100,7 +100,6 @@ struct GridSource {
     std::span<const interfaces::Table> tables;
     bool followsFigures;  // the positions' one-second figures move the live cells and the totals
     bool followsAccounts; // an account's change shows or hides rows and freezes live prices
-    bool followsDepth;    // a depth change of the grid's instrument re-reads it
     OnTick onTick;
     LiveColumns live;
     std::span<const Field> tickFields; // the columns whose cells carry a tick colour

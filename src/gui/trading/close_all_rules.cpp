@@ -121,6 +121,19 @@ void CloseAllFlow::toggle(std::string_view id) {
         ticked_.emplace_back(id);
 }
 
+void CloseAllFlow::toggleAll(const OrderView& listed) {
+    if (phase_ != Phase::Choosing)
+        return;
+    const bool all = isCloseAll(listed);
+    ticked_.clear();
+    if (all)
+        return;
+    std::unordered_set<std::string_view> seen;
+    for (const auto& p : listed)
+        if (p && !p->OpenPositionId.empty() && seen.insert(p->OpenPositionId).second)
+            ticked_.push_back(p->OpenPositionId);
+}
+
 void CloseAllFlow::follow(const OrderView& listed) {
     std::erase_if(ticked_, [&](const std::string& id) { return !positionOf(listed, id); });
 }

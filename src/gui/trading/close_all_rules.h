@@ -77,6 +77,8 @@ public:
 
     bool isTicked(std::string_view id) const;
     void toggle(std::string_view id);
+    // The tick column's title: every listed position unticked when all are ticked, else all ticked.
+    void toggleAll(const OrderView& listed);
     // Ticks of positions no longer listed go.
     void follow(const OrderView& listed);
     const std::vector<std::string>& ticked() const { return ticked_; }

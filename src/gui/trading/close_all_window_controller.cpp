@@ -21,6 +21,7 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <optional>
 
 namespace tc::gui {
 
@@ -33,7 +34,7 @@ struct CloseAllLine {
     std::string quantity;
     std::string price;
     std::string live;
-    double profit = 0;
+    std::optional<double> profit; // none until the client has worked it out
     bool ticked = false;
 };
 
@@ -69,12 +70,14 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
         {texts::kPrice, [](const CloseAllLine& l) { return cellText(l.price); }},
         {texts::kMarketPrice, [](const CloseAllLine& l) { return cellText(l.live); }},
         {texts::kFloatingPL,
-         [](const CloseAllLine& l) { return cellText(platform::amountText(l.profit)); },
+         [](const CloseAllLine& l) {
+             return l.profit ? cellText(platform::amountText(*l.profit)) : QString();
+         },
          {},
          [this](const CloseAllLine& l, int role) -> QVariant {
-             if (role != Qt::ForegroundRole)
+             if (role != Qt::ForegroundRole || !l.profit)
                  return {};
-             const auto colour = toneStyle(Grid::OpenPositions, l.profit < 0 ? Tone::Loss : Tone::Gain,
+             const auto colour = toneStyle(Grid::OpenPositions, *l.profit < 0 ? Tone::Loss : Tone::Gain,
                                            context_.themes().getThemeForKey())
                                      .foreground;
              return colour ? QVariant(QBrush(*colour)) : QVariant();
@@ -91,6 +94,12 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
     table->setModel(lines_);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
+    // A click on the tick column's title unticks every row (ticks every row when some is unticked).
+    table->horizontalHeader()->setSectionsClickable(true);
+    connect(table->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
+        if (section == 0)
+            hitTickTitle();
+    });
     setUpStatusTable(*ui_->closeAllStatusTableView, context_);
     bindLanguage(this, context.language(), [this] {
         lines_->retitle();
@@ -191,7 +200,7 @@ void CloseAllWindowController::loadRows() {
                          quantityText(p->RemainingQty),
                          priceText(p->OrderPrice, item),
                          {},
-                         0,
+                         {},
                          false});
     }
     showLines(std::move(lines));
@@ -221,7 +230,7 @@ void CloseAllWindowController::showLines(std::vector<CloseAllLine> lines) {
         const Order& p = **found;
         const ItemDetails* item = instrumentOf(client.model(), p.ItemCode);
         line.live = priceText(item ? closingQuote(*item, p) : platform::CompactDecimal(), item);
-        line.profit = p.UnrealisedPL;
+        line.profit = p.UnrealisedPLValued ? std::optional(p.UnrealisedPL) : std::nullopt;
     }
     lines_->setRecords(std::move(lines));
 }
@@ -247,6 +256,15 @@ void CloseAllWindowController::hitCheckbox(const std::string& positionId) {
         lines.back().ticked = flow_.isTicked(lines.back().id);
     }
     lines_->setRecords(std::move(lines));
+    setButtonTitle();
+}
+
+void CloseAllWindowController::hitTickTitle() {
+    ClientModel* session = context_.clientModel();
+    if (!session || flow_.phase() != CloseAllFlow::Phase::Choosing)
+        return;
+    flow_.toggleAll(session->client().queries().getOpenOrderCollection());
+    refreshTableView();
     setButtonTitle();
 }
 

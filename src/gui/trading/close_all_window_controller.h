@@ -41,6 +41,8 @@ public:
     void done(int result) override;
     // A tick box of the position list, as a click on it.
     void hitCheckbox(const std::string& positionId);
+    // The tick column's title: every row unticked, or every row ticked when some was not.
+    void hitTickTitle();
     void closeAllButtonClicked();
     // How long the sent list waits for every position's report before saying that none came.
     static constexpr std::chrono::seconds kAnswerTimeLimit{30};

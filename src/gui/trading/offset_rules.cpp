@@ -116,7 +116,8 @@ OffsetTotals OffsetState::totals() const {
 
 std::optional<double> OffsetState::floatingPL(const SessionModel& model, std::size_t row) const {
     const Order* position = row < rows_.size() ? openPosition(model, rows_[row].positionId) : nullptr;
-    return position ? std::optional(position->UnrealisedPL) : std::nullopt;
+    // None until the client has worked it out: as the grid, no 0.00 that is no figure.
+    return position && position->UnrealisedPLValued ? std::optional(position->UnrealisedPL) : std::nullopt;
 }
 
 bool OffsetState::refusedEntry(std::size_t row) const {

@@ -58,7 +58,7 @@ public:
     // takes nothing) and its result, valued as if closed at the position's open price.
     void setQuantity(const SessionModel& model, std::size_t row, std::string_view quantity);
     // The row's position's floating P/L as the positions grid shows it (its stored figure, which
-    // the one-second refresh keeps current); none once the position is gone.
+    // the one-second refresh keeps current); none once the position is gone, or before it is worked out.
     std::optional<double> floatingPL(const SessionModel& model, std::size_t row) const;
     // A ticked row whose quantity the sheet refuses: its result and what it leaves are not shown.
     bool refusedEntry(std::size_t row) const;

@@ -45,6 +45,9 @@ public:
     platform::Decimal RemainingQty;
     // Recomputed by the refresh in the floating P/L's own double arithmetic, matched bit for bit.
     double UnrealisedPL = 0;
+    // Whether the client has worked UnrealisedPL out at its quotes: until then (a position just
+    // stored, or one whose instrument or account the session lacks) it is no figure to show.
+    bool UnrealisedPLValued = false;
     // The floating P/L the server fixed for a position of an account in equity hit, as it sent it: the
     // refresh converts a copy of it into the account currency each pass, in the conversion's doubles.
     std::optional<double> EquityHitPL;

@@ -107,6 +107,9 @@ TEST(GridCells, PositionPricesAndMargin) {
     EXPECT_EQ(orderCell(*buy, recordsOf(s.model, *buy), Field::MarketPrice).text, "1.20000");
     EXPECT_EQ(orderCell(*buy, recordsOf(s.model, *buy), Field::PositionMargin).text, "37.50");
     buy->UnrealisedPL = -0.001; // prints as minus zero, still a loss
+    // Not worked out by the client yet: no figure.
+    EXPECT_EQ(orderCell(*buy, {}, Field::UnrealisedPL), Cell());
+    buy->UnrealisedPLValued = true;
     EXPECT_EQ(orderCell(*buy, {}, Field::UnrealisedPL), Cell("-0.00", Tone::Loss));
     buy->UnrealisedPL = 0;
     EXPECT_EQ(orderCell(*buy, {}, Field::UnrealisedPL).tone, Tone::Gain);

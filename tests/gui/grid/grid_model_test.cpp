@@ -127,8 +127,9 @@ TEST_F(GridModelTest, EveryGridShowsTheDemosRecordsAndTicksWithoutAReset) {
     EXPECT_EQ(text(pending, "310001", "ItemCode"), "USDJPY");
     EXPECT_EQ(text(accounts, "20002", "AccountName"), "Demo EUR");
     EXPECT_LE(all[7]->rowCount(), 5);
-    // Profit and loss is coloured by its sign.
+    // Profit and loss is coloured by its sign, once worked out.
     const QModelIndex pl = open.index(open.rowOf("300001"), open.columnOf("UnrealisedPL"));
+    ASSERT_TRUE(waitFor([&] { return !pl.data().toString().isEmpty(); }, 15000));
     const auto tone = pl.data().toString().startsWith('-') ? tc::gui::Tone::Loss : tc::gui::Tone::Gain;
     EXPECT_EQ(pl.data(Qt::ForegroundRole).value<QColor>(),
               *tc::gui::toneStyle(Grid::OpenPositions, tone, open.theme()).foreground);
@@ -579,6 +580,30 @@ TEST_F(GridModelTest, ClosedPositionLeavesOneGridAndEntersAnother) {
         waitFor([&] { return open.rowOf("300002") < 0 && settled.rowCount() > settledBefore; }, 15000));
     EXPECT_EQ(removed, 1);
     EXPECT_EQ(resets, 0);
+}
+
+// The depth ladders change with the board beside them, on the session's second, not at every depth
+// message: prices shown side by side are of one moment.
+TEST_F(GridModelTest, DepthLaddersChangeOnTheSecondWithTheBoard) {
+    ASSERT_TRUE(signIn());
+    bool inTick = false;
+    QObject::connect(session.get(), &tc::gui::ClientModel::tick, [&] { inTick = true; });
+    GridModel& board = grid(Grid::Watchlist);
+    GridModel& ladder = grid(Grid::BuyDepth);
+    QObject::connect(session.get(), &tc::gui::ClientModel::tick, [&] { inTick = false; });
+    watchList(board, {"EURUSD"});
+    ladder.setInstrument("EURUSD");
+    int outside = 0;
+    int inside = 0;
+    QObject::connect(&ladder, &GridModel::refreshed, [&] { ++(inTick ? inside : outside); });
+    int depths = 0;
+    QObject::connect(session.get(), &tc::gui::ClientModel::depthChanged,
+                     [&](const std::vector<std::string>& codes) {
+                         depths += std::count(codes.begin(), codes.end(), "EURUSD") > 0;
+                     });
+    ASSERT_TRUE(waitFor([&] { return depths >= 3 && inside >= 1; }, 15000));
+    EXPECT_EQ(outside, 0);
+    EXPECT_GT(ladder.rowCount(), 0);
 }
 
 TEST_F(GridModelTest, ReLoginLetsGoOfTheOldRowsAndShowsTheNewUsers) {

@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -205,6 +206,31 @@ TEST_F(GridPaneTest, MarketOrderShowsWithTheServersFiguresAndItsCloseMovesItToSe
     EXPECT_TRUE(line.startsWith(QStringLiteral("Totals of account : 20001     Quantity : ") +
                                 QString::number(lots) + QStringLiteral("     ")))
         << line.toStdString();
+}
+
+// A position stored has no result until the client works it out at its quotes (the next second's
+// refresh): its cell stays blank until then rather than read 0.00.
+TEST_F(GridPaneTest, AFillsResultIsBlankUntilWorkedOut) {
+    GridPane& open = pane(Grid::OpenPositions);
+    const GridModel& model = open.gridModel();
+    const int pl = model.columnOf("UnrealisedPL");
+    std::map<std::string, QString> arrived; // each row's result as it came
+    QObject::connect(&model, &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int last) {
+        for (int row = first; row <= last; ++row)
+            arrived.emplace(model.rowId(row), model.index(row, pl).data().toString());
+    });
+    const auto before = serverPositionIds();
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket("1")).sent());
+    std::string id;
+    ASSERT_TRUE(waitFor([&] { return !(id = newIn(serverPositionIds(), before)).empty(); }, 30000));
+    ASSERT_TRUE(waitFor([&] { return model.rowOf(id) >= 0; }, 30000));
+    ASSERT_TRUE(arrived.contains(id));
+    EXPECT_EQ(arrived[id], QString()) << "no figure before the client's refresh";
+    EXPECT_EQ(model.index(model.rowOf(id), pl).data(GridModel::ToneRole).toInt(),
+              static_cast<int>(tc::gui::Tone::Plain));
+    // At the quote it was filled at, the spread is its loss.
+    ASSERT_TRUE(waitFor([&] { return !cell(open, id, "UnrealisedPL").isEmpty(); }, 15000));
+    EXPECT_LT(amountOf(cell(open, id, "UnrealisedPL")), 0);
 }
 
 TEST_F(GridPaneTest, PendingOrderShowsAndItsCancelMovesItToCancelled) {

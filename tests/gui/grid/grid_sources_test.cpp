@@ -29,7 +29,10 @@ TEST(GridSources, EveryGridHasOneRowConsistentWithTheRowsItReads) {
         EXPECT_EQ(source.orders != nullptr, orders);
         EXPECT_EQ(source.orderId != nullptr, orders);
         EXPECT_TRUE(orders || (!source.menu && !source.sortable && !source.followsAccounts));
-        EXPECT_EQ(source.followsDepth, source.rows == RowKind::Level);
+        // A ladder reads its levels on the tick, with the board, never at a depth message alone.
+        if (source.rows == RowKind::Level) {
+            EXPECT_EQ(source.onTick, OnTick::Everything);
+        }
         // Rows that keep no record of their own keep the numbers their numeric columns sort by.
         EXPECT_EQ(source.number != nullptr, source.rows == RowKind::Account || source.rows == RowKind::Level);
         // A tick colour is for a live column of the grid's own.

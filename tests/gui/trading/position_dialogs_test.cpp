@@ -29,6 +29,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -895,6 +896,26 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
     table->setCurrentIndex(lines->index(0, 0));
     QTest::keyClick(table, Qt::Key_Space);
     EXPECT_EQ(lines->index(0, 0).data(Qt::CheckStateRole), Qt::Checked);
+    EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text(texts::kCloseAll));
+    // A click on the tick column's title unticks every row, and the next ticks them all again.
+    QHeaderView* titles = table->horizontalHeader();
+    const auto clickTickTitle = [&] {
+        QTest::mouseClick(
+            titles->viewport(), Qt::LeftButton, {},
+            QPoint(titles->sectionViewportPosition(0) + titles->sectionSize(0) / 2, titles->height() / 2));
+    };
+    const auto ticks = [&] {
+        int ticked = 0;
+        for (int row = 0; row < lines->rowCount(); ++row)
+            ticked += lines->index(row, 0).data(Qt::CheckStateRole) == Qt::Checked;
+        return ticked;
+    };
+    clickTickTitle();
+    EXPECT_EQ(ticks(), 0);
+    EXPECT_FALSE(find<QPushButton>(closeAll, "closeAllButton")->isEnabled());
+    lines->setData(lines->index(1, 0), Qt::Checked, Qt::CheckStateRole);
+    clickTickTitle(); // some ticked, not all: every row
+    EXPECT_EQ(ticks(), positions);
     EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text(texts::kCloseAll));
 
     QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
