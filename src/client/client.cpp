@@ -634,10 +634,6 @@ public:
     void measureNetworkSpeed() override { business().calculateNetworkSpeedFromServerDate(); }
 
     std::string userName() const override { return core_.login->userName().value_or(""); }
-    bool isSessionPassword(std::string_view text) const override {
-        const std::optional<std::string> password = core_.login->password();
-        return password && *password == text;
-    }
     CommandResult changePassword(std::string_view oldPassword, std::string_view newPassword,
                                  std::string_view confirmPassword) override {
         return business().changePassword(oldPassword, newPassword, confirmPassword);

@@ -161,9 +161,6 @@ public:
     virtual void measureNetworkSpeed() = 0;
     // The user name the session signs in with (empty before signIn).
     virtual std::string userName() const = 0;
-    // Whether a typed text is the session's password, exactly: the one it signed in with, or the new
-    // one once the server accepted a change (the console lock's check; the password is not handed out).
-    virtual bool isSessionPassword(std::string_view text) const = 0;
     // The password form's checks (all filled, the old one is the current, new equals confirm, new
     // differs from the current), then the change request; the answer is an event.
     virtual CommandResult changePassword(std::string_view oldPassword, std::string_view newPassword,

@@ -132,7 +132,7 @@ void ChangePasswordWindowController::ChangePasswordButtonClicked() {
         ValidationAlert(refusalWords(context_.language().selected(), *refusal));
         return;
     }
-    const interfaces::CommandResult sent = session->client().changePassword(oldText, newText, confirmText);
+    const interfaces::CommandResult sent = session->changePassword(oldText, newText, confirmText);
     if (!sent) {
         ValidationAlert(QString::fromStdString(sent.error));
         return;

@@ -85,8 +85,9 @@ void UnlockWindowController::unLockButtonClicked() {
         refuse(refusal);
         return;
     }
-    // A client signing in (or signed in) for someone else holds their password, not the locker's.
-    if (!lockedUser_ || session_.signInUser() != lockedUser_ || !session_.client().isSessionPassword(typed)) {
+    // Only the password the server accepted for the locker opens it: a sign-in under way, or one the
+    // server refused, is nobody's proof.
+    if (!lockedUser_ || !session_.isAcceptedPassword(*lockedUser_, typed)) {
         refuse(std::nullopt);
         return;
     }

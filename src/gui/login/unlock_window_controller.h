@@ -1,11 +1,12 @@
 #pragma once
 // The console lock: the main window (with its own windows and the banners) is hidden behind a
-// window that asks again for the password typed at login (the one the server last accepted, after a
-// password change). A wrong password shakes the window and says so, as does one no password field
-// takes (too long, or a character that cannot be typed); the right one brings the main window back,
-// Quit ends the program. The login, its timers and the connection stay alive while locked.
-// The lock is the user's who locked it: it opens only to their password, and only while the session
-// is theirs (signed in again after a loss included); another user signing in ends it instead.
+// window that asks again for the password the server last accepted for the user (at their last
+// completed sign-in, or a change it confirmed since; a refused sign-in changes nothing). A wrong password
+// shakes the window and says so, as does one no password field takes (too long, or a character that cannot be
+// typed); the right one brings the main window back, Quit ends the program. The login, its timers and the
+// connection stay alive while locked. The lock is the user's who locked it: it opens only to their password,
+// and only while the session is theirs (signed in again after a loss included); another user signing in ends
+// it instead.
 #include "gui/controls/text_entry_rules.h"
 #include "gui/login/program_dialog.h"
 #include "gui/models/client_model.h"

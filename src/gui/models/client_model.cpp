@@ -4,6 +4,52 @@
 
 namespace tc::gui {
 
+namespace {
+
+// Rounds of the password digest: enough that a digest read from memory is slow to turn back, few
+// enough for a sign-in and an unlock on the GUI thread.
+constexpr std::uint32_t kDigestRounds = 4096;
+constexpr std::size_t kSaltBytes = 16;
+constexpr std::size_t kDigestBytes = 32;
+
+} // namespace
+
+std::optional<ClientModel::PasswordDigest> ClientModel::digestOf(std::string_view password) {
+    std::optional<platform::Bytes> salt = platform::randomBytes(kSaltBytes);
+    if (!salt)
+        return std::nullopt;
+    platform::Bytes digest =
+        platform::pbkdf2HmacSha1(platform::asBytes(password), *salt, kDigestRounds, kDigestBytes);
+    if (digest.size() != kDigestBytes)
+        return std::nullopt;
+    return PasswordDigest{std::move(*salt), std::move(digest)};
+}
+
+bool ClientModel::matches(const PasswordDigest& digest, std::string_view text) {
+    const platform::Bytes typed =
+        platform::pbkdf2HmacSha1(platform::asBytes(text), digest.salt, kDigestRounds, kDigestBytes);
+    if (typed.size() != digest.digest.size())
+        return false;
+    // Every byte compared, whatever the first difference.
+    std::uint8_t difference = 0;
+    for (std::size_t i = 0; i < typed.size(); ++i)
+        difference |= typed[i] ^ digest.digest[i];
+    return difference == 0;
+}
+
+bool ClientModel::isAcceptedPassword(const SignInUser& user, std::string_view text) const {
+    return acceptedUser_ == user && acceptedPassword_ && matches(*acceptedPassword_, text);
+}
+
+interfaces::CommandResult ClientModel::changePassword(std::string_view oldPassword,
+                                                      std::string_view newPassword,
+                                                      std::string_view confirmPassword) {
+    interfaces::CommandResult result = client_->changePassword(oldPassword, newPassword, confirmPassword);
+    if (result.ok)
+        changedPassword_ = digestOf(newPassword);
+    return result;
+}
+
 ClientModel::ClientModel(ClientFactory factory, QObject* parent)
     : QObject(parent), factory_(std::move(factory)) {
     makeClient();
@@ -24,6 +70,8 @@ void ClientModel::makeClient() {
     loginUsed_ = false;
     clientSignedIn_ = false;
     signInUser_.reset();
+    signInPassword_.reset();
+    changedPassword_.reset();
     answering_ = true;
     subscribe();
 }
@@ -51,6 +99,7 @@ interfaces::SignInResult ClientModel::signIn(const interfaces::LoginSettings& se
     signInUser_ = SignInUser{settings.mode, settings.server, settings.port, settings.user};
     if (keptConversationsUser_ == signInUser_)
         client_->chat().takeOverConversations(keptConversations_);
+    signInPassword_ = digestOf(settings.password);
     interfaces::SignInResult result = client_->signIn(settings);
     loginUsed_ = result.started;
     return result;
@@ -88,6 +137,10 @@ void ClientModel::subscribe() {
             }
             if (previous && *previous != *signInUser_)
                 Q_EMIT userChanged(*previous);
+            if (signInPassword_) {
+                acceptedUser_ = signInUser_;
+                acceptedPassword_ = std::exchange(signInPassword_, std::nullopt);
+            }
         }
         Q_EMIT loginStateChanged(state);
     }));
@@ -121,7 +174,11 @@ void ClientModel::subscribe() {
     keep(c.resources().handleResourceStored(
         [this](const interfaces::ResourceStored& stored) { Q_EMIT resourceStored(stored); }));
     keep(c.news().handleNewsLoaded([this](const interfaces::NewsLoad& load) { Q_EMIT newsLoaded(load); }));
-    keep(c.handlePasswordChanged([this] { Q_EMIT passwordChanged(); }));
+    keep(c.handlePasswordChanged([this] {
+        if (changedPassword_ && acceptedUser_ == signInUser_)
+            acceptedPassword_ = std::exchange(changedPassword_, std::nullopt);
+        Q_EMIT passwordChanged();
+    }));
     keep(c.handlePasswordRefused([this](const std::string& text) { Q_EMIT passwordRefused(text); }));
     keep(c.handleSessionSchedule(
         [this](const interfaces::ScheduleArrival& arrival) { Q_EMIT sessionScheduleArrived(arrival); }));

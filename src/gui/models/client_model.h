@@ -24,6 +24,7 @@
 // first (everything of the last user is emptied or closed, the conversations kept too), then
 // loginStateChanged.
 #include "interfaces/client.h"
+#include "platform/crypto.h"
 
 #include <QObject>
 #include <QTimer>
@@ -32,6 +33,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tc::gui {
@@ -80,6 +82,14 @@ public:
     const std::optional<SignInUser>& signInUser() const { return signInUser_; }
     // The user whose login completed last; none before the first.
     const std::optional<SignInUser>& signedInUser() const { return signedInUser_; }
+    // Whether `text` is the password the server accepted for `user`'s session: the one of their last
+    // completed sign-in, or the new one of a change the server confirmed since (the console lock's
+    // check). A refused or unfinished sign-in changes nothing. Only a salted digest is kept.
+    bool isAcceptedPassword(const SignInUser& user, std::string_view text) const;
+    // The password form's change on the current client (interfaces::Client::changePassword); once
+    // the server confirms it, the new password is the accepted one.
+    interfaces::CommandResult changePassword(std::string_view oldPassword, std::string_view newPassword,
+                                             std::string_view confirmPassword);
     // Counts the clients made: a holder that cached something of a client can tell whether it is
     // still the current one.
     std::uint64_t generation() const { return generation_; }
@@ -131,6 +141,13 @@ Q_SIGNALS:
     void demoRegistered(const interfaces::DemoRegistrationResult& result);
 
 private:
+    struct PasswordDigest {
+        platform::Bytes salt;
+        platform::Bytes digest;
+    };
+    static std::optional<PasswordDigest> digestOf(std::string_view password);
+    static bool matches(const PasswordDigest& digest, std::string_view text);
+
     void makeClient();
     void subscribe();
 
@@ -144,6 +161,12 @@ private:
     bool clientSignedIn_ = false;
     std::vector<tc::chat::KeptConversation> keptConversations_;
     std::optional<SignInUser> keptConversationsUser_;
+    // The current client's sign-in and password change under way, taken up once the server accepts.
+    std::optional<PasswordDigest> signInPassword_;
+    std::optional<PasswordDigest> changedPassword_;
+    // Whose password the server accepted last, and the digest of it.
+    std::optional<SignInUser> acceptedUser_;
+    std::optional<PasswordDigest> acceptedPassword_;
     bool answering_ = true;
     interfaces::LoginState lastState_ = interfaces::LoginState::SignedOut;
     std::uint64_t generation_ = 0;

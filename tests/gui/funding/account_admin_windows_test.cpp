@@ -288,7 +288,8 @@ TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFi
     EXPECT_EQ(find<QLineEdit>(sheet, "NewPasswordField")->text(), "n3w-password");
     EXPECT_TRUE(find<QPushButton>(sheet, "changeButton")->isEnabled());
     EXPECT_TRUE(remembered.empty()) << "a refusal leaves the remembered password alone";
-    EXPECT_TRUE(session->client().isSessionPassword("demo1234"));
+    EXPECT_TRUE(session->isAcceptedPassword(*session->signedInUser(), "demo1234"));
+    EXPECT_FALSE(session->isAcceptedPassword(*session->signedInUser(), "n3w-password"));
 
     // A rule of the server's own, which only its answer tells.
     ASSERT_TRUE(server->setPassword("demo", "demo1234"));
@@ -337,7 +338,8 @@ TEST_F(AccountAdminTest, ARightPasswordChangesItAndTheNextSignInNeedsTheNewOne) 
     ASSERT_TRUE(told);
     EXPECT_EQ(told->informativeText(), context->text(texts::kPasswordChanged));
     EXPECT_EQ(remembered, std::vector<std::string>{"n3w-password"});
-    EXPECT_TRUE(session->client().isSessionPassword("n3w-password"));
+    EXPECT_TRUE(session->isAcceptedPassword(*session->signedInUser(), "n3w-password"));
+    EXPECT_FALSE(session->isAcceptedPassword(*session->signedInUser(), "demo1234"));
     told->close();
 
     // Opened again, the sheet starts empty.

@@ -34,6 +34,7 @@
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/news/news_table_controller.h"
+#include "gui/statements/account_statement_window_controller.h"
 #include "gui/texts.h"
 #include "gui/trading/trade_ticket_window_controller.h"
 #include "market.h"
@@ -148,11 +149,13 @@ protected:
         return w;
     }
     QLineEdit* field(const char* name) { return child<QLineEdit>(login, name); }
-    // Types the text into a field of the login window after emptying it.
+    // Types the text over what a field of the login window holds, clicked into as a trader would.
     void type(const char* name, const QString& text) {
         QLineEdit* f = field(name);
-        f->clear();
-        QTest::keyClicks(f, text);
+        ASSERT_TRUE(guitest::clickInto(f)) << name;
+        guitest::pressKey(Qt::Key_A, Qt::ControlModifier);
+        guitest::pressKey(Qt::Key_Delete);
+        guitest::typeKeys(text);
     }
     // The server's port in the drawer, the user and password in the form; Return signs in.
     void signInByTyping(const QString& user, const QString& password) {
@@ -162,13 +165,21 @@ protected:
         type("portTextField", QString::number(ports.stream));
         type("usernameTextField", user);
         type("passwordTextField", password);
-        QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+        guitest::pressKey(Qt::Key_Return);
     }
-    // Pastes the text into a field after emptying it, as Ctrl+V does.
+    // Pastes the text over what a field holds, as Ctrl+A and Ctrl+V do.
     static void paste(QLineEdit* f, const QString& text) {
-        f->clear();
+        ASSERT_TRUE(guitest::clickInto(f));
+        guitest::pressKey(Qt::Key_A, Qt::ControlModifier);
         QApplication::clipboard()->setText(text);
-        QTest::keyClick(f, Qt::Key_V, Qt::ControlModifier);
+        guitest::pressKey(Qt::Key_V, Qt::ControlModifier);
+    }
+    // Types a password into the lock and presses Return, as the trader at the console does.
+    void unlockWith(tc::gui::UnlockWindowController& unlock, const QString& password) {
+        auto* field = unlock.findChild<QLineEdit*>(QStringLiteral("lockPasswordTextField"));
+        ASSERT_TRUE(field);
+        guitest::typeOver(field, password);
+        guitest::pressKey(Qt::Key_Return);
     }
     QString refusal(const char* faultKey, const char* fieldKey, int limit = 0) {
         return context->text(faultKey)
@@ -242,7 +253,8 @@ TEST_F(LoginWindowTest, TypingTheDemoUserAndPressingReturnOpensTheMainWindowAndC
     EXPECT_EQ(login->connectionTypeKey(), "Demo");
     // Validation stops at the first empty field and sends nothing.
     type("usernameTextField", {});
-    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(guitest::clickInto(field("passwordTextField")));
+    guitest::pressKey(Qt::Key_Return);
     ASSERT_EQ(alertsOn(login).size(), 1);
     EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text(texts::kEnterUserName));
     alertsOn(login).front()->buttons().front()->click();
@@ -307,7 +319,8 @@ TEST_F(LoginWindowTest, EachModeShowsItsRememberedUserAndTheBoxTurnedOffForgetsI
     languages->showPopup();
     ASSERT_TRUE(waitFor([&] { return languages->view()->isVisible(); }));
     languages->view()->setCurrentIndex(languages->model()->index(7, 0));
-    QTest::keyClick(languages->view(), Qt::Key_Return);
+    ASSERT_EQ(QApplication::focusWidget(), languages->view());
+    guitest::pressKey(Qt::Key_Return);
     EXPECT_TRUE(waitFor([&] { return !languages->view()->isVisible(); }));
     EXPECT_EQ(defaults->integerForKey(tc::gui::kLanguageKey), 7);
     EXPECT_EQ(languages->accessibleName(), context->text(texts::kLanguage)); // named in the language chosen
@@ -340,7 +353,9 @@ TEST_F(LoginWindowTest, ModeRememberBoxAndConnectionSettingsActOnTheirState) {
     EXPECT_TRUE(field("portTextField")->isVisible());
     settings->setChecked(false);
     EXPECT_FALSE(login->isDrawerOpen());
-    QTest::keyClick(settings, Qt::Key_Space);
+    ASSERT_TRUE(guitest::clickInto(field("usernameTextField")));
+    ASSERT_TRUE(guitest::tabTo(settings));
+    guitest::pressKey(Qt::Key_Space);
     EXPECT_TRUE(login->isDrawerOpen());
     login->toggleRightDrawer();
     EXPECT_FALSE(login->isDrawerOpen());
@@ -415,9 +430,9 @@ TEST_F(LoginWindowTest, APortIsKeptWholeMarkedAndRefusedByLoginAndRegistration) 
     ASSERT_TRUE(sheet);
     ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
     type("portTextField", QStringLiteral("33x08")); // the mode's defaults came in with the sheet
-    QTest::keyClicks(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
-    QTest::keyClicks(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
-    QTest::keyClicks(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("+977 1 4000000"));
+    guitest::typeOver(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
+    guitest::typeOver(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
+    guitest::typeOver(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("+977 1 4000000"));
     child<QComboBox>(sheet, "CountryComboBox")->setCurrentIndex(3);
     EXPECT_TRUE(refusedWith(sheet, child<QPushButton>(sheet, "submitButton"), portRefusal));
     EXPECT_TRUE(child<QPushButton>(sheet, "submitButton")->isEnabled()) << "nothing waits";
@@ -433,7 +448,7 @@ TEST_F(LoginWindowTest, CancellingALoginGivesTheFormBackWithoutTheLossAlert) {
     QTest::mouseClick(child<QPushButton>(login, "cancelButton"), Qt::LeftButton);
     EXPECT_FALSE(login->isLoggingIn());
     EXPECT_TRUE(child<QPushButton>(login, "loginButton")->isVisible());
-    QTest::qWait(200);
+    guitest::settle(200, "no loss alert comes: the time one takes after a cancelled stream closes");
     EXPECT_TRUE(alertsOn(login).isEmpty()) << alertsOn(login).front()->text().toStdString();
     server->setDataServiceSilent(false);
 }
@@ -532,7 +547,8 @@ TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
     EXPECT_TRUE(field("usernameTextField")->isEnabled());
     // A new login from the form replaces the lost session.
     alertsOn(login).front()->buttons().front()->click();
-    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(guitest::clickInto(field("passwordTextField")));
+    guitest::pressKey(Qt::Key_Return);
     EXPECT_TRUE(signedIn());
     EXPECT_EQ(server->stats().logins, 2);
 }
@@ -632,7 +648,8 @@ TEST_F(HeldPricesLoginTest, ASignInAfterALostServerShowsWhatTheFirstSignInShowed
     restartServer();
     const int chartRequests = server->stats().chartRequests;
     QSignalSpy newsShown(&news, &tc::gui::NewsTableController::newsShown);
-    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(guitest::clickInto(field("passwordTextField")));
+    guitest::pressKey(Qt::Key_Return);
     ASSERT_TRUE(signedIn());
     // The new client's figures, charts and pie, as the first sign-in showed them; the four slots ask
     // the new session for their bars.
@@ -667,7 +684,8 @@ TEST_F(LoginWindowTest, AServerThatCannotBeReachedIsToldSoNotAsALostConnection) 
     // Once the server is back, the same form signs in.
     alertsOn(login).front()->buttons().front()->click();
     restartServer();
-    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(guitest::clickInto(field("passwordTextField")));
+    guitest::pressKey(Qt::Key_Return);
     EXPECT_TRUE(signedIn());
 }
 
@@ -763,7 +781,8 @@ TEST_F(LoginWindowTest, AfterALossPricesReadAsStaleAndNoOrderCanBeStarted) {
     EXPECT_TRUE(main.findChildren<QWidget*>(QStringLiteral("closeCancelSheet")).isEmpty());
 
     // A new sign-in is live again.
-    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(guitest::clickInto(field("passwordTextField")));
+    guitest::pressKey(Qt::Key_Return);
     ASSERT_TRUE(signedIn());
     ASSERT_TRUE(waitFor([&] { return quotes.rowCount() > 0 && tone(quotes, bid) != Tone::Stale; }));
     ASSERT_TRUE(waitFor([&] { return positions.gridModel().rowCount() > 0; }));
@@ -804,7 +823,8 @@ TEST_F(LoginWindowTest, ClosingTheLoginWindowEndsTheProgramEvenWithALostMainWind
     alertsOn(login).front()->buttons().front()->click();
     EXPECT_TRUE(delegate->mainWindow()->isVisible());
     // Escape neither closes the program's first window nor ends the program.
-    QTest::keyClick(login, Qt::Key_Escape);
+    ASSERT_TRUE(guitest::clickInto(field("usernameTextField")));
+    guitest::pressKey(Qt::Key_Escape);
     EXPECT_TRUE(login->isVisible());
     EXPECT_EQ(terminations, 0);
     login->close();
@@ -839,8 +859,11 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     EXPECT_EQ(unlock.windowTitle(), context->text(texts::kUnlock) + QStringLiteral(" demo"));
 
     QLineEdit* password = unlock.findChild<QLineEdit*>(QStringLiteral("lockPasswordTextField"));
-    QTest::keyClicks(password, QStringLiteral("demo12345"));
-    QTest::keyClick(password, Qt::Key_Return);
+    // The lock opens with the focus on its field.
+    ASSERT_TRUE(guitest::focusIn(&unlock));
+    EXPECT_EQ(QApplication::focusWidget(), password);
+    guitest::typeKeys(QStringLiteral("demo12345"));
+    guitest::pressKey(Qt::Key_Return);
     EXPECT_TRUE(shaking(&unlock));
     EXPECT_TRUE(unlock.isLocked());
     EXPECT_EQ(password->text(), QStringLiteral("demo12345"));
@@ -854,21 +877,20 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     };
     EXPECT_TRUE(visibleTexts().contains(context->text(texts::kPasswordNotCorrect)));
     EXPECT_EQ(password->accessibleDescription(), context->text(texts::kPasswordNotCorrect));
-    QTest::keyClick(&unlock, Qt::Key_Escape);
+    guitest::pressKey(Qt::Key_Escape);
     EXPECT_TRUE(unlock.isLocked());
 
     // A paste longer than any password field takes is kept whole and refused as too long, not wrong.
     paste(password, QString(3000, QLatin1Char('x')));
     EXPECT_EQ(password->text().size(), 3000);
-    QTest::keyClick(password, Qt::Key_Return);
+    guitest::pressKey(Qt::Key_Return);
     EXPECT_EQ(password->accessibleDescription(),
               refusal(texts::kLongerThanCharacters, texts::kUnlockPassword, 256));
     EXPECT_TRUE(visibleTexts().contains(password->accessibleDescription()));
 
-    password->clear();
-    QTest::keyClicks(password, QStringLiteral("demo1234"));
+    guitest::typeOver(password, QStringLiteral("demo1234"));
     EXPECT_FALSE(visibleTexts().contains(context->text(texts::kPasswordNotCorrect)));
-    QTest::keyClick(password, Qt::Key_Return);
+    guitest::pressKey(Qt::Key_Return);
     EXPECT_FALSE(unlock.isLocked());
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(password->text().isEmpty());
@@ -924,9 +946,9 @@ TEST_F(LoginWindowTest, TheRegistrationRefusesAPhoneThatIsNoPhoneNumberAndANameT
     tc::gui::LoginRegistrationWindowController* sheet = login->registrationSheet();
     ASSERT_TRUE(sheet);
     ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
-    QTest::keyClicks(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
-    QTest::keyClicks(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
-    QTest::keyClicks(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("abc"));
+    guitest::typeOver(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
+    guitest::typeOver(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
+    guitest::typeOver(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("abc"));
     child<QComboBox>(sheet, "CountryComboBox")->setCurrentIndex(3);
     auto* submit = child<QPushButton>(sheet, "submitButton");
     EXPECT_TRUE(refusedWith(sheet, submit, refusal(texts::kNotPhoneNumber, texts::kPhone)));
@@ -948,9 +970,9 @@ TEST_F(LoginWindowTest, ADemoRegistrationThatCannotReachItsServerSaysSoAndStopsW
     tc::gui::LoginRegistrationWindowController* sheet = login->registrationSheet();
     ASSERT_TRUE(sheet);
     ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
-    QTest::keyClicks(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
-    QTest::keyClicks(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
-    QTest::keyClicks(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("+977 1 4000000"));
+    guitest::typeOver(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
+    guitest::typeOver(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
+    guitest::typeOver(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("+977 1 4000000"));
     child<QComboBox>(sheet, "CountryComboBox")->setCurrentIndex(3);
     QTest::mouseClick(child<QPushButton>(sheet, "submitButton"), Qt::LeftButton);
     ASSERT_FALSE(child<QPushButton>(sheet, "submitButton")->isEnabled()) << "waiting for the server";
@@ -979,9 +1001,9 @@ TEST_F(LoginWindowTest, ADemoRegistrationFillsTheFormAndThatUserSignsIn) {
 
     // Switching to the simulation mode filled in its default port; the test server listens elsewhere.
     type("portTextField", QString::number(ports.stream));
-    QTest::keyClicks(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
-    QTest::keyClicks(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
-    QTest::keyClicks(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("+977 1 4000000"));
+    guitest::typeOver(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
+    guitest::typeOver(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
+    guitest::typeOver(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("+977 1 4000000"));
     child<QComboBox>(sheet, "CountryComboBox")->setCurrentIndex(3);
     EXPECT_EQ(child<QComboBox>(sheet, "DepositComboBox")->currentText(), QStringLiteral("10000"));
     QTest::mouseClick(child<QPushButton>(sheet, "submitButton"), Qt::LeftButton);
@@ -993,7 +1015,8 @@ TEST_F(LoginWindowTest, ADemoRegistrationFillsTheFormAndThatUserSignsIn) {
     alertsOn(sheet).front()->buttons().front()->click();
     EXPECT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
 
-    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(guitest::clickInto(field("passwordTextField")));
+    guitest::pressKey(Qt::Key_Return);
     ASSERT_TRUE(signedIn());
     EXPECT_EQ(delegate->session().client().userName(), "demo2001");
     EXPECT_EQ(server->stats().demoRegistrations, 1);
@@ -1088,13 +1111,11 @@ TEST_F(LoginWindowTest, TheLockOpensOnlyToTheLockersPasswordAndAnotherUserEndsTh
     searchHistoryOf20003(main);
     main.lockConsole();
     tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
-    QLineEdit* password = unlock.findChild<QLineEdit*>(QStringLiteral("lockPasswordTextField"));
     loseTheServerAndOkTheAlert();
     restartServer();
     signInByTyping(QStringLiteral("trader"), QStringLiteral("trader1234"));
     ASSERT_TRUE(login->isLoggingIn());
-    QTest::keyClicks(password, QStringLiteral("trader1234"));
-    QTest::keyClick(password, Qt::Key_Return);
+    unlockWith(unlock, QStringLiteral("trader1234"));
     EXPECT_TRUE(unlock.isLocked());
     EXPECT_EQ(unlock.windowTitle(), context->text(texts::kUnlock) + QStringLiteral(" demo"));
 
@@ -1107,6 +1128,54 @@ TEST_F(LoginWindowTest, TheLockOpensOnlyToTheLockersPasswordAndAnotherUserEndsTh
               context->text(texts::kLockedSessionEnded).replace("{0}", "demo").replace("{1}", "trader"));
 }
 
+// The lock opens only to the password the server accepted for the locker's session: a sign-in of
+// demo's that the server refused after a restart, or one that never reached it, neither opens it to
+// its password nor shuts demo's own out.
+TEST_F(LoginWindowTest, ARefusedOrUnreachedSignInNeitherOpensTheLockNorShutsOutTheLocker) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    tc::gui::MainWindowController& main = *delegate->mainWindow();
+    main.AccountStatementButtonClicked();
+    QWidget* statement = main.findChild<tc::gui::AccountStatementWindowController*>();
+    ASSERT_TRUE(statement && statement->isVisible());
+    main.lockConsole();
+    tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
+    ASSERT_TRUE(unlock.isLocked());
+    const auto refusedSaying = [&](const QString& said) {
+        EXPECT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
+        if (alertsOn(login).isEmpty())
+            return false;
+        EXPECT_EQ(alertsOn(login).front()->informativeText(), said);
+        alertsOn(login).front()->buttons().front()->click();
+        return waitFor([&] { return alertsOn(login).isEmpty() && !login->isLoggingIn(); });
+    };
+    const auto stillLocked = [&] {
+        return unlock.isLocked() && !main.isVisible() && !statement->isVisible() &&
+               unlock.findChild<QLineEdit*>(QStringLiteral("lockPasswordTextField"))
+                       ->accessibleDescription() == context->text(texts::kPasswordNotCorrect);
+    };
+
+    loseTheServerAndOkTheAlert();
+    restartServer();
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("intruder1"));
+    ASSERT_TRUE(refusedSaying(context->text(texts::kLoginFailed)));
+    unlockWith(unlock, QStringLiteral("intruder1"));
+    EXPECT_TRUE(stillLocked()) << "a password the server refused";
+
+    server->stop();
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("intruder1"));
+    ASSERT_TRUE(refusedSaying(
+        QString::fromStdString(tc::fillPositional(context->text(texts::kServerCouldNotReached).toStdString(),
+                                                  {"127.0.0.1", std::to_string(ports.stream)}))));
+    unlockWith(unlock, QStringLiteral("intruder1"));
+    EXPECT_TRUE(stillLocked()) << "a password no server saw";
+
+    unlockWith(unlock, QStringLiteral("demo1234"));
+    EXPECT_FALSE(unlock.isLocked()) << "demo's own password, which the server accepted, still opens it";
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_TRUE(statement->isVisible());
+}
+
 // The forms demo had open when the server went (a deposit, a withdrawal, the order ticket) are there
 // as typed when demo signs in again, over demo's own lock, which stays and opens to demo's password.
 TEST_F(LoginWindowTest, TheSameUserSigningInAgainFindsTheirOpenFormsAsTyped) {
@@ -1114,29 +1183,28 @@ TEST_F(LoginWindowTest, TheSameUserSigningInAgainFindsTheirOpenFormsAsTyped) {
     ASSERT_TRUE(signedIn());
     tc::gui::MainWindowController& main = *delegate->mainWindow();
     QPointer<tc::gui::DepositRequestWindowController> deposit = main.newDepositRequest();
-    QTest::keyClicks(deposit->amountTextField(), QStringLiteral("250"));
-    QTest::keyClicks(deposit->remarksTextField(), QStringLiteral("First Bank"));
+    guitest::typeOver(deposit->amountTextField(), QStringLiteral("250"));
+    guitest::typeOver(deposit->remarksTextField(), QStringLiteral("First Bank"));
     main.newWithdrawalRequest();
     QPointer<tc::gui::WithdrawalRequestWindowController> withdrawal = main.withdrawalWindow();
-    QTest::keyClicks(withdrawal->amountTextField(), QStringLiteral("50"));
+    guitest::typeOver(withdrawal->amountTextField(), QStringLiteral("50"));
     main.TradeTicketButtonClicked();
     QPointer<tc::gui::TradeTicketWindowController> ticket =
         context->guiObjects().tradeTicketWindowController();
     auto* quantity = ticket->findChild<QComboBox*>(QStringLiteral("QuantityComboBox"));
     quantity->lineEdit()->clear();
-    QTest::keyClicks(quantity->lineEdit(), QStringLiteral("0.1"));
+    guitest::typeOver(quantity->lineEdit(), QStringLiteral("0.1"));
     auto* buy = ticket->findChild<QPushButton*>(QStringLiteral("buyButton"));
     main.lockConsole();
     tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
 
     loseTheServerAndOkTheAlert();
     restartServer();
-    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(guitest::clickInto(field("passwordTextField")));
+    guitest::pressKey(Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] { return !login->isVisible(); }));
     ASSERT_TRUE(unlock.isLocked());
-    auto* password = unlock.findChild<QLineEdit*>(QStringLiteral("lockPasswordTextField"));
-    QTest::keyClicks(password, QStringLiteral("demo1234"));
-    QTest::keyClick(password, Qt::Key_Return);
+    unlockWith(unlock, QStringLiteral("demo1234"));
     ASSERT_TRUE(signedIn());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(deposit && withdrawal && ticket);
