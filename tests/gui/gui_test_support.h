@@ -15,6 +15,7 @@
 #include <QGlyphRun>
 #include <QImage>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QRectF>
 #include <QTest>
@@ -26,6 +27,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <memory>
@@ -44,6 +46,15 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = kWaitLimi
     return QTest::qWaitFor(done, timeoutMs);
 }
 
+// Runs the event loop for `ms`, for a test that checks that something does not come and has no
+// event to wait on: `why` says what would have come. Never a stand-in for a wait on what does come
+// (tools/check_waits.py holds settles to this limit and to a reason).
+inline constexpr int kSettleLimitMs = 500;
+inline void settle(int ms, const char* why) {
+    static_cast<void>(why);
+    QTest::qWait(std::min(ms, kSettleLimitMs));
+}
+
 // Until the window is the active one, asking for it again while it is not: an alert closed or a
 // window shown just before may take the activation back after the first request (a test of the
 // ticket waited 15 s in vain so, on a loaded machine).
@@ -55,12 +66,113 @@ inline bool waitForActive(QWidget* window) {
         return false;
     });
 }
+// Keys go where the window system sends them: to the application's focus widget, which the test
+// gives first as a trader would (a click into a field, Tab, or the window's own opening focus). A
+// key sent straight to a child it picked passes by the widget that has the key, and its filters (a
+// combo box holds the focus of its line edit and hands keys on past the line edit's filters).
+
+// A click into `widget` (at its centre, or `at`), its window brought forward first as the trader's
+// own click would: true once the focus is on it, or on the widget that holds its focus (a combo box
+// holds its line edit's, a table its viewport's).
+inline bool clickInto(QWidget* widget, QPoint at = {}) {
+    if (!waitForActive(widget->window()))
+        return false;
+    QTest::mouseClick(widget, Qt::LeftButton, {}, at.isNull() ? widget->rect().center() : at);
+    QWidget* holder = widget;
+    while (holder->focusProxy())
+        holder = holder->focusProxy();
+    return waitFor([widget, holder] {
+        QWidget* focused = QApplication::focusWidget();
+        return focused && (focused == holder || widget->isAncestorOf(focused) ||
+                           (!focused->isWindow() && focused->isAncestorOf(widget)));
+    });
+}
+// Tab pressed at the focus until it reaches `target`, as a trader reaches a button from a field;
+// false when it does not within the window's controls.
+inline bool tabTo(const QWidget* target, int mostPresses = 40) {
+    for (int i = 0; i < mostPresses; ++i) {
+        QWidget* focused = QApplication::focusWidget();
+        if (!focused)
+            return false;
+        if (focused == target)
+            return true;
+        QTest::keyClick(focused, Qt::Key_Tab);
+    }
+    return QApplication::focusWidget() == target;
+}
+// A key pressed and released at the focus widget; a failure when nothing has the focus.
+inline void pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr) << "no widget has the focus for the key";
+    QTest::keyClick(focused, key, modifiers);
+}
+// Text typed at the focus widget, key by key.
+inline void typeKeys(const QString& text) {
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr) << "no widget has the focus for the text";
+    QTest::keyClicks(focused, text);
+}
+// Clicks into the field and types `text` over all it holds (Ctrl+A, as a trader selects it).
+inline void typeOver(QWidget* field, const QString& text) {
+    ASSERT_TRUE(clickInto(field));
+    pressKey(Qt::Key_A, Qt::ControlModifier);
+    typeKeys(text);
+}
+// Until the focus is in `window`: its own opening focus, or back from an alert that closed on it.
+inline bool focusIn(const QWidget* window) {
+    return waitFor([window] {
+        const QWidget* focused = QApplication::focusWidget();
+        return focused && focused->window() == window;
+    });
+}
+// The alert showing on `window`, or nullptr.
+inline QMessageBox* alertShowingOn(const QWidget* window) {
+    for (QMessageBox* box : window->findChildren<QMessageBox*>(Qt::FindDirectChildrenOnly))
+        if (box->isVisible())
+            return box;
+    return nullptr;
+}
+// Escape at the focus in `window`, which holds typed text, then Escape again on the question it
+// asks: the question has `keep` ("Keep Editing") as its default, and the second Escape is that
+// default, so the window stays as typed. (The offscreen platform gives the focus back to no window
+// when an alert closes: the trader's next key goes where their next click puts it.)
+inline ::testing::AssertionResult secondEscapeKeeps(QWidget* window, const QString& keep) {
+    if (!focusIn(window))
+        return ::testing::AssertionFailure() << "the focus is not in the window";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QMessageBox* ask = alertShowingOn(window);
+    if (!ask)
+        return ::testing::AssertionFailure() << "Escape asked nothing";
+    if (!ask->defaultButton() || ask->defaultButton()->text() != keep)
+        return ::testing::AssertionFailure() << "the question's default is not " << keep.toStdString();
+    if (!focusIn(ask))
+        return ::testing::AssertionFailure() << "the question never had the focus";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    if (!waitFor([&] { return !alertShowingOn(window); }))
+        return ::testing::AssertionFailure() << "the second Escape left the question open";
+    if (!window->isVisible())
+        return ::testing::AssertionFailure() << "the second Escape dropped what was typed";
+    return ::testing::AssertionSuccess();
+}
+// A click into `field`, Escape, then the question's `discard` button clicked: true once the window
+// is gone.
+inline bool escapeAndDiscard(QWidget* field, const QString& discard) {
+    QWidget* window = field->window();
+    if (!clickInto(field))
+        return false;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QMessageBox* ask = alertShowingOn(window);
+    if (!ask)
+        return false;
+    for (QAbstractButton* button : ask->buttons())
+        if (button->text() == discard)
+            QTest::mouseClick(button, Qt::LeftButton);
+    return waitFor([window] { return !window->isVisible(); });
+}
 // Types `text` over what the field holds, as a trader selecting it all does, and leaves with Tab.
 inline void retype(QLineEdit* field, const QString& text) {
-    field->setFocus();
-    field->selectAll();
-    QTest::keyClicks(field, text);
-    QTest::keyClick(field, Qt::Key_Tab);
+    typeOver(field, text);
+    pressKey(Qt::Key_Tab);
 }
 
 // Until the window is shown on the screen, within the same limit.

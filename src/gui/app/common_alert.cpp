@@ -104,7 +104,9 @@ QMessageBox* CommonAlert::open(QWidget* parent, const AlertSpec& spec, std::func
                                       i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
     }
     box->setDefaultButton(qobject_cast<QPushButton*>(buttons.front()));
-    box->setEscapeButton(buttons.back());
+    box->setEscapeButton(spec.escapeButton >= 0 && spec.escapeButton < buttons.size()
+                             ? buttons[spec.escapeButton]
+                             : buttons.back());
 
     QObject::connect(box, &QMessageBox::finished, box, [box, buttons, done = std::move(done)](int) {
         if (done)

@@ -17,8 +17,9 @@ struct AlertSpec {
     QString title;   // the alert's bold message
     QString message; // the informative text below it
     int style = Informational;
-    QStringList buttons; // the default button first; empty: one "OK" button
-    QString topic;       // empty: title and message
+    QStringList buttons;   // the default button first; empty: one "OK" button
+    QString topic;         // empty: title and message
+    int escapeButton = -1; // the button Escape presses; -1: the last (a Cancel or Later)
 };
 
 class CommonAlert {

@@ -100,10 +100,16 @@ void EscapeClose::escape() {
                        text(texts::kClosingWindowDropsWhatTyped),
                        AlertSpec::Warning,
                        {text(texts::kKeepEditing), text(texts::kDiscard)},
-                       kTopic},
+                       kTopic,
+                       // A second Escape is the trader's "no": what was typed stays.
+                       0},
                       [this](int button) {
-                          if (button == 1)
-                              close_();
+                          if (button != 1)
+                              return;
+                          // A kept window drops what was typed, so it opens again as new.
+                          if (discard_)
+                              discard_();
+                          close_();
                       });
 }
 

@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <functional>
+#include <utility>
 
 class QWidget;
 
@@ -32,6 +33,9 @@ public:
 
     // What Escape does: closes, or asks first.
     void escape();
+    // Runs before the close when the trader chose to discard: a window kept for its next opening puts
+    // its fields back as a new one's, so nothing discarded comes back.
+    void setDiscard(std::function<void()> discard) { discard_ = std::move(discard); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -44,6 +48,7 @@ private:
     const Language& language_;
     std::function<void()> close_;
     std::function<bool()> typed_;
+    std::function<void()> discard_;
 };
 
 } // namespace tc::gui

@@ -77,7 +77,10 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
       context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("DepositsWithdrawalsWindowController"));
-    EscapeClose::install(this, context_.language());
+    EscapeClose::install(this, context_.language())->setDiscard([this] {
+        setDefaultValues();
+        loadAccountCombo();
+    });
     model_ = new FundingHistoryTableModel(context_.language(), this);
     QTableView* table = ui_->depositWithdrawalTableView;
     table->setModel(model_);

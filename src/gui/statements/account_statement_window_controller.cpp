@@ -103,7 +103,7 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
       context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("AccountStatementWindowController"));
-    EscapeClose::install(this, context_.language());
+    EscapeClose::install(this, context_.language())->setDiscard([this] { loadAccountCombo(); });
     Language& language = context_.language();
 
     const std::pair<QTableView*, StatementTable> detail[] = {

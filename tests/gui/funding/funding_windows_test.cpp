@@ -494,26 +494,43 @@ TEST_F(FundingWindowsTest, WithdrawalRefusedAboveTheWithdrawableAmountAndAccepte
     delete window;
 }
 
-// Escape closes every funding window the same way: the deposit form asks first while it holds a
-// typed amount, the history (which has nothing typed) closes at once.
+// Escape closes every funding window the same way: a window holding what was typed asks first, a
+// second Escape keeps it as typed, and only Discard drops it; the history, which is kept, opens
+// again as new once its typed account and From date were discarded, and closes at once with
+// nothing typed.
 TEST_F(FundingWindowsTest, EscapeClosesEachWindowAndAsksBeforeDroppingWhatWasTyped) {
+    const QString keep = context->text(texts::kKeepEditing);
+    const QString discard = context->text(texts::kDiscard);
     DepositRequestWindowController* deposit = depositWindow();
-    QTest::keyClicks(deposit->amountTextField(), "250");
-    QTest::keyClick(deposit->amountTextField(), Qt::Key_Escape);
-    QMessageBox* ask = tc::gui::CommonAlert::showing(deposit, QStringLiteral("dropTypedText"));
-    ASSERT_TRUE(ask);
-    EXPECT_TRUE(deposit->isVisible());
-    for (QAbstractButton* button : ask->buttons())
-        if (button->text() == context->text(texts::kDiscard))
-            button->click();
-    EXPECT_FALSE(deposit->isVisible());
+    guitest::typeOver(deposit->amountTextField(), "77");
+    EXPECT_TRUE(guitest::secondEscapeKeeps(deposit, keep));
+    EXPECT_EQ(deposit->amountTextField()->text(), "77");
+    EXPECT_TRUE(guitest::escapeAndDiscard(deposit->amountTextField(), discard));
     delete deposit;
 
     auto* history = new DepositsWithdrawalsWindowController(*context);
     history->show();
     history->onWindowLoad();
     ASSERT_TRUE(guitest::waitForExposed(history));
-    QTest::keyClick(history->findChild<QComboBox*>(QStringLiteral("accountComboBox")), Qt::Key_Escape);
+    QComboBox* account = history->accountComboBox();
+    auto* from = history->findChild<QLineEdit*>(QStringLiteral("fromDatePicker"));
+    ASSERT_TRUE(account->lineEdit() && from);
+    const QString newAccount = account->currentText();
+    const QString newFrom = from->text();
+    guitest::typeOver(account->lineEdit(), "20003");
+    guitest::typeOver(from, "01/02/2024 00:00:00");
+    ASSERT_NE(account->currentText(), newAccount);
+    EXPECT_TRUE(guitest::secondEscapeKeeps(history, keep));
+    EXPECT_EQ(account->currentText(), "20003");
+    EXPECT_EQ(from->text(), "01/02/2024 00:00:00");
+    EXPECT_TRUE(guitest::escapeAndDiscard(from, discard));
+    history->show(); // as the main window opens it again
+    history->onWindowLoad();
+    EXPECT_EQ(account->currentText(), newAccount);
+    EXPECT_EQ(from->text(), newFrom);
+    ASSERT_TRUE(guitest::focusIn(history));
+    guitest::pressKey(Qt::Key_Escape);
+    EXPECT_FALSE(guitest::alertShowingOn(history));
     EXPECT_FALSE(history->isVisible());
     delete history;
 }

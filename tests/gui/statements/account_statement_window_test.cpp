@@ -353,10 +353,29 @@ TEST_F(StatementWindowTest, ATypedDateIsTakenAsTypedOrRefusedWithItsReason) {
     EXPECT_EQ(to->text(), future);
 }
 
-// Escape closes the window, as every window's does; it holds nothing typed to lose.
+// Escape closes the window, as every window's does: at once with nothing typed to lose; with a date
+// typed it asks, a second Escape keeps it, and Discard drops it, so the window opens again as new
+// (on the first account, the account chosen since dropped with it).
 TEST_F(StatementWindowTest, EscapeClosesTheWindow) {
     ASSERT_TRUE(guitest::waitForExposed(window));
-    QTest::keyClick(window->findChild<QComboBox*>(QStringLiteral("accountComboBox")), Qt::Key_Escape);
+    auto* account = window->findChild<QComboBox*>(QStringLiteral("accountComboBox"));
+    auto* from = window->findChild<QLineEdit*>(QStringLiteral("fromDatePicker"));
+    ASSERT_TRUE(account && from);
+    const QString first = account->currentText();
+    const QString today = from->text();
+    account->setCurrentIndex(1);
+    ASSERT_NE(account->currentText(), first);
+    guitest::typeOver(from, "01/02/2024 00:00:00");
+    EXPECT_TRUE(guitest::secondEscapeKeeps(window, context->text(texts::kKeepEditing)));
+    EXPECT_EQ(from->text(), "01/02/2024 00:00:00");
+    EXPECT_TRUE(guitest::escapeAndDiscard(from, context->text(texts::kDiscard)));
+    window->show();
+    window->windowDidAppear();
+    EXPECT_EQ(account->currentText(), first);
+    EXPECT_EQ(from->text(), today);
+    ASSERT_TRUE(guitest::focusIn(window));
+    guitest::pressKey(Qt::Key_Escape);
+    EXPECT_FALSE(guitest::alertShowingOn(window));
     EXPECT_FALSE(window->isVisible());
 }
 

@@ -899,22 +899,15 @@ TEST_F(TradeTicketTest, EscapeAsksBeforeItDropsWhatWasTyped) {
     ASSERT_TRUE(guitest::waitForExposed(ticket));
     QLineEdit* quantity = child<QComboBox>("QuantityComboBox")->lineEdit();
     ASSERT_TRUE(quantity);
-    typeInto(quantity, "0.3");
-    for (const char* answer : {texts::kKeepEditing, texts::kDiscard}) {
-        QTest::keyClick(quantity, Qt::Key_Escape);
-        QMessageBox* ask = tc::gui::CommonAlert::showing(ticket, QStringLiteral("dropTypedText"));
-        ASSERT_TRUE(ask) << answer;
-        EXPECT_TRUE(ticket->isVisible());
-        EXPECT_EQ(quantity->text(), "0.3");
-        for (QAbstractButton* button : ask->buttons())
-            if (button->text() == context->text(answer))
-                button->click();
-    }
-    EXPECT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
+    guitest::typeOver(quantity, "0.3");
+    EXPECT_TRUE(guitest::secondEscapeKeeps(ticket, context->text(texts::kKeepEditing)));
+    EXPECT_EQ(quantity->text(), "0.3");
+    EXPECT_TRUE(guitest::escapeAndDiscard(quantity, context->text(texts::kDiscard)));
 
     open(); // its fields filled afresh: nothing of the trader's
     ASSERT_TRUE(guitest::waitForExposed(ticket));
-    QTest::keyClick(quantity, Qt::Key_Escape);
+    ASSERT_TRUE(guitest::focusIn(ticket));
+    guitest::pressKey(Qt::Key_Escape);
     EXPECT_FALSE(tc::gui::CommonAlert::showing(ticket, QStringLiteral("dropTypedText")));
     EXPECT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
 }
