@@ -53,9 +53,11 @@ protected:
         if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
             const int key = static_cast<QKeyEvent*>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-                if (event->type() == QEvent::KeyPress)
-                    if (auto* box = qobject_cast<QComboBox*>(watched->parent()))
-                        box->lineEdit()->selectAll();
+                auto* box = qobject_cast<QComboBox*>(watched);
+                if (!box)
+                    box = qobject_cast<QComboBox*>(watched->parent());
+                if (event->type() == QEvent::KeyPress && box)
+                    box->lineEdit()->selectAll();
                 event->accept();
                 return true;
             }
@@ -182,7 +184,11 @@ void OffsetPositionWindowController::showRows() {
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
         installDecimalFilter(box);
-        box->lineEdit()->installEventFilter(new EndsEntryOnReturn(box));
+        // On the box as well as its line edit: the key comes to the box (the line edit's focus
+        // proxy), which hands it to the line edit past its filters and then up to the sheet.
+        auto* endsEntry = new EndsEntryOnReturn(box);
+        box->installEventFilter(endsEntry);
+        box->lineEdit()->installEventFilter(endsEntry);
         box->setAccessibleName(text(texts::kOffsetQty));
         connect(box, &QComboBox::editTextChanged, this, [this, row](const QString& quantity) {
             if (!showing_)

@@ -350,7 +350,7 @@ TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionWhichIsTheFocus
 }
 
 // Escape cancels a sheet at once while nothing typed in it would be lost; once something is, it
-// asks first, and "Keep Editing" keeps the sheet as typed.
+// asks first, and a second Escape is "Keep Editing": the sheet stays as typed. Only Discard drops it.
 TEST_F(PositionDialogsTest, EscapeAsksBeforeASheetDropsWhatWasTyped) {
     const auto openSheet = [&] {
         open->runAction(RowAction::ClosePosition, "300001");
@@ -361,23 +361,16 @@ TEST_F(PositionDialogsTest, EscapeAsksBeforeASheetDropsWhatWasTyped) {
     auto* sheet = openSheet();
     ASSERT_TRUE(sheet);
     auto* quantity = find<QComboBox>(sheet, "QuantityComboField");
-    QTest::keyClick(quantity->lineEdit(), Qt::Key_Escape);
+    ASSERT_TRUE(guitest::focusIn(sheet));
+    guitest::pressKey(Qt::Key_Escape);
     EXPECT_FALSE(alertOn(sheet));
     ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); })) << "the filled quantity is not the trader's";
 
     ASSERT_EQ(openSheet(), sheet);
-    type(quantity, "0.05");
-    for (const char* answer : {texts::kKeepEditing, texts::kDiscard}) {
-        QTest::keyClick(quantity->lineEdit(), Qt::Key_Escape);
-        QMessageBox* ask = alertOn(sheet);
-        ASSERT_TRUE(ask) << answer;
-        EXPECT_EQ(ask->text(), context->text(texts::kDiscardWhatTyped));
-        EXPECT_TRUE(sheet->isVisible());
-        for (QAbstractButton* button : ask->buttons())
-            if (button->text() == context->text(answer))
-                button->click();
-    }
-    EXPECT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    guitest::typeOver(quantity->lineEdit(), "0.5");
+    EXPECT_TRUE(guitest::secondEscapeKeeps(sheet, context->text(texts::kKeepEditing)));
+    EXPECT_EQ(quantity->currentText(), "0.5");
+    EXPECT_TRUE(guitest::escapeAndDiscard(quantity->lineEdit(), context->text(texts::kDiscard)));
     EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 }
 
@@ -802,11 +795,11 @@ TEST_F(PositionDialogsTest, OffsetReturnInAQuantityEndsTheEntryOnlyAndLegsKeepTh
     auto* offset = opened.sheet;
     auto* quantity = opened.quantity;
     auto* send = opened.send;
-    offset->activateWindow();
-    quantity->lineEdit()->setFocus();
+    // Clicked into the row's Offset Qty cell, typed, then Return (Enter on the keypad) where the
+    // window system sends it: to the box that holds its line edit's focus.
     for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        type(quantity, "0.3");
-        QTest::keyClick(quantity->lineEdit(), key);
+        guitest::typeOver(quantity->lineEdit(), "0.3");
+        guitest::pressKey(key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
         EXPECT_TRUE(offset->isVisible());
         EXPECT_FALSE(offset->isWaitingForAnswer());
         EXPECT_EQ(quantity->currentText(), "0.3");
@@ -847,24 +840,19 @@ TEST_F(PositionDialogsTest, OffsetQuantitiesAreMarkedAsTheButtonRefusesAndEscape
     type(quantity, "0.3");
     EXPECT_TRUE(quantity->toolTip().isEmpty());
 
-    // Typed and left with Tab, then from the table: Escape asks either way.
-    offset->activateWindow();
-    quantity->lineEdit()->setFocus();
-    QTest::keyClick(quantity->lineEdit(), Qt::Key_Tab);
-    ASSERT_NE(offset->focusWidget(), quantity->lineEdit());
-    for (const char* answer : {texts::kKeepEditing, texts::kDiscard}) {
-        QTest::keyClick(offset->focusWidget(), Qt::Key_Escape);
-        table->setFocus();
-        QMessageBox* ask = alertOn(offset);
-        ASSERT_TRUE(ask) << answer;
-        EXPECT_EQ(ask->text(), context->text(texts::kDiscardWhatTyped));
-        EXPECT_TRUE(offset->isVisible());
-        EXPECT_EQ(quantity->currentText(), "0.3");
-        for (QAbstractButton* button : ask->buttons())
-            if (button->text() == context->text(answer))
-                button->click();
-    }
-    EXPECT_TRUE(waitFor([&] { return !offset->isVisible(); }));
+    // Typed and left with Tab, then from the table: Escape asks either way, a second Escape keeps
+    // what was typed, and only Discard drops it.
+    ASSERT_TRUE(guitest::clickInto(quantity->lineEdit()));
+    guitest::pressKey(Qt::Key_Tab);
+    ASSERT_NE(QApplication::focusWidget(), quantity);
+    EXPECT_TRUE(guitest::secondEscapeKeeps(offset, context->text(texts::kKeepEditing)));
+    EXPECT_EQ(quantity->currentText(), "0.3");
+    const QModelIndex idCell = table->model()->index(0, 1);
+    ASSERT_TRUE(guitest::clickInto(table->viewport(), table->visualRect(idCell).center()));
+    ASSERT_EQ(QApplication::focusWidget(), table);
+    EXPECT_TRUE(guitest::secondEscapeKeeps(offset, context->text(texts::kKeepEditing)));
+    EXPECT_EQ(quantity->currentText(), "0.3");
+    EXPECT_TRUE(guitest::escapeAndDiscard(quantity->lineEdit(), context->text(texts::kDiscard)));
     EXPECT_FALSE(offset->isWaitingForAnswer());
     EXPECT_EQ(serverPosition(300001)->qty, "1.5");
 }
