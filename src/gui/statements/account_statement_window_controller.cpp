@@ -42,6 +42,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <utility>
 
 namespace tc::gui {
 namespace {
@@ -327,12 +328,12 @@ void AccountStatementWindowController::applyTheme() {
 
 void AccountStatementWindowController::setDateValues() {
     // From today's start to the present moment, which the to-date then follows.
-    ui_->fromDatePicker->setDateTime(QDateTime(QDate::currentDate(), QTime(0, 0)));
+    ui_->fromDatePicker->setDateTime(QDateTime(now_().date(), QTime(0, 0)));
     followNow();
 }
 
 void AccountStatementWindowController::followNow() {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = now_();
     toFollowed_ = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
     ui_->toDatePicker->setDateTime(toFollowed_);
 }
@@ -353,7 +354,7 @@ std::int32_t AccountStatementWindowController::historyDays(const AccountDetails&
 // date); a period the account's statements cannot cover is refused with its reason.
 PeriodFault AccountStatementWindowController::periodFault() const {
     const std::int64_t language = context_.language().selected();
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = now_();
     if (PeriodFault unread =
             unreadPeriod(*ui_->fromDatePicker, *ui_->toDatePicker, language, momentText(now));
         !unread.text.isEmpty())
@@ -422,6 +423,10 @@ QString AccountStatementWindowController::accountFault(const QString& text) cons
 void AccountStatementWindowController::setPeriod(const QDateTime& from, const QDateTime& to) {
     ui_->fromDatePicker->setDateTime(from);
     ui_->toDatePicker->setDateTime(to);
+}
+
+void AccountStatementWindowController::setClock(std::function<QDateTime()> now) {
+    now_ = std::move(now);
 }
 
 void AccountStatementWindowController::setAccountText(const QString& account) {

@@ -22,6 +22,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QMenu;
@@ -60,6 +61,9 @@ public:
     // The period and account the next show asks for (tests, the screenshots).
     void setPeriod(const QDateTime& from, const QDateTime& to);
     void setAccountText(const QString& account);
+    // The present moment the window reads (today's period, the to-date it follows, the limit of a
+    // period); the system's clock unless a test sets one it moves by hand.
+    void setClock(std::function<QDateTime()> now);
 
     // Opens the print dialog, window-modal; the statement prints once it is accepted.
     void print();
@@ -139,6 +143,7 @@ private:
     interfaces::RequestId awaitedCancelled_ = 0;
     QDateTime awaitedTo_;  // the end of the period the awaited statement is of
     QDateTime toFollowed_; // the present moment the to-date was last set to
+    std::function<QDateTime()> now_ = [] { return QDateTime::currentDateTime(); };
     QTimer* clock_ = nullptr;
     QString requestError_;
     std::shared_ptr<const statements::AccountStatementInfo> statement_;
