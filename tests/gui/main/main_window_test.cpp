@@ -744,7 +744,9 @@ TEST_F(MainWindowTest, TheHighlightedAccountIsTheCurrentOneFromTheKeysToo) {
 namespace {
 
 // At Large, instruments added through the chooser until the board scrolls: the scroll bar that
-// comes takes no room from the bid and ask, which stay whole in sight.
+// comes takes no room from the bid and ask, which stay whole in sight in the room the pane kept for
+// it (the pane does not jump wider when the bar comes); and rows added with the bar already there
+// widen a pane narrowed since until the ask shows whole again.
 TEST_F(MainWindowTest, TheBoardKeepsItsPricesInSightWhenAddedRowsBringAScrollBar) {
     window->resize(1400, 880);
     // A short list to begin with, which the board shows without scrolling.
@@ -771,19 +773,40 @@ TEST_F(MainWindowTest, TheBoardKeepsItsPricesInSightWhenAddedRowsBringAScrollBar
         return board.model()->rowCount() * board.verticalHeader()->defaultSectionSize() >
                board.viewport()->height();
     };
-    for (const auto& [code, item] : session->client().model().ItemCollection) {
-        if (rowsPastTheView())
-            break;
-        if (std::find(watched.begin(), watched.end(), code) != watched.end())
-            continue;
-        chooser->SearchField()->clear();
-        QTest::keyClicks(chooser->SearchField(), QString::fromStdString(code));
+    std::vector<std::string> toAdd;
+    for (const auto& [code, item] : session->client().model().ItemCollection)
+        if (std::find(watched.begin(), watched.end(), code) == watched.end())
+            toAdd.push_back(code);
+    const auto addNext = [&] {
+        ASSERT_FALSE(toAdd.empty());
+        const std::string code = toAdd.front();
+        toAdd.erase(toAdd.begin());
+        guitest::typeOver(chooser->SearchField(), QString::fromStdString(code));
         for (int r = 0; r < table.model()->rowCount(); ++r)
             if (table.model()->index(r, 0).data().toString().toStdString() == code)
                 table.selectRow(r);
-        chooser->findChild<QPushButton*>(QStringLiteral("addButton"))->click();
-    }
+        QTest::mouseClick(chooser->findChild<QPushButton*>(QStringLiteral("addButton")), Qt::LeftButton);
+    };
+    const int paneWidth = board.width();
+    while (!rowsPastTheView() && !toAdd.empty())
+        ASSERT_NO_FATAL_FAILURE(addNext());
     ASSERT_TRUE(waitFor([&] { return board.verticalScrollBar()->isVisible(); }, 15000));
+    EXPECT_TRUE(waitFor([&] { return wholeInSight("Bid") && wholeInSight("Ask"); }, 15000));
+    EXPECT_EQ(board.width(), paneWidth) << "the room for the bar was kept before it came";
+
+    // The trader narrows the board's pane until the ask is cut; the next instrument added, with the
+    // bar already there, widens it again.
+    auto* split = window->findChild<QSplitter*>(QStringLiteral("marketSplitView"));
+    ASSERT_TRUE(split);
+    QList<int> sizes = split->sizes();
+    const int narrowed = board.columnWidth(board.gridModel().columnOf("Ask")) / 2;
+    sizes[0] -= narrowed;
+    sizes[1] += narrowed;
+    split->setSizes(sizes);
+    ASSERT_TRUE(waitFor([&] { return !wholeInSight("Ask"); }));
+    const int rows = board.model()->rowCount();
+    ASSERT_NO_FATAL_FAILURE(addNext());
+    ASSERT_TRUE(waitFor([&] { return board.model()->rowCount() > rows; }));
     EXPECT_TRUE(waitFor([&] { return wholeInSight("Bid") && wholeInSight("Ask"); }, 15000));
 }
 
