@@ -39,7 +39,10 @@ TEST(MainQueuePump, AHandMovedClockWakesTheQueue) {
     tc::platform::ScopedClock scoped(clock);
     bool ran = false;
     tc::platform::MainQueue::after(std::chrono::seconds(10), [&] { ran = true; });
-    QTest::qWait(20);
+    // The queue has run what was due now, and not the work due in 10 s.
+    bool dueRan = false;
+    tc::platform::MainQueue::after(std::chrono::milliseconds(0), [&] { dueRan = true; });
+    ASSERT_TRUE(waitFor([&] { return dueRan; }));
     EXPECT_FALSE(ran);
     clock->advance(std::chrono::seconds(10));
     EXPECT_TRUE(waitFor([&] { return ran; }));
@@ -55,7 +58,8 @@ TEST(MainQueuePump, ATaskThatSpinsAnEventLoopIsNotReenteredAndWorkWaitsForItsEnd
     tc::platform::MainQueue::async([&] {
         order.push_back("task");
         tc::platform::MainQueue::async([&] { order.push_back("posted meanwhile"); });
-        QTest::qWait(50); // a nested loop, as a modal exec() would run
+        // A nested loop, as a modal exec() would run, until the pump has refused to drain in it.
+        EXPECT_TRUE(guitest::waitFor([&] { return log.count("refused") == 1u; }));
         order.push_back("task ends");
     });
     ASSERT_TRUE(guitest::waitFor([&] { return order.size() == 3; }));

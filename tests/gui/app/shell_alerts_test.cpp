@@ -175,8 +175,11 @@ TEST_F(ShellAlerts, ALostStreamPlaysItsSoundReopensTheFormAlertsAndChecksTheNetw
     EXPECT_EQ(alerts().size(), 1);
     EXPECT_EQ(alerts().front()->text(), context->text(texts::kConnectionLost));
 
+    // Work due at 3.4 s has run: the follow-up, due at 3.5 s, has not.
     clock->advance(std::chrono::milliseconds(3400));
-    QTest::qWait(10);
+    bool dueRan = false;
+    tc::platform::MainQueue::after(std::chrono::milliseconds(0), [&] { dueRan = true; });
+    ASSERT_TRUE(waitFor([&] { return dueRan; }));
     EXPECT_EQ(followUps, 0);
     clock->advance(std::chrono::milliseconds(200));
     EXPECT_TRUE(waitFor([&] { return followUps == 2; }));
