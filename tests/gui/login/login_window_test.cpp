@@ -1113,12 +1113,15 @@ TEST_F(LoginWindowTest, TheLockOpensOnlyToTheLockersPasswordAndAnotherUserEndsTh
     tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
     loseTheServerAndOkTheAlert();
     restartServer();
+    // The trader's login is held under way while the lock is tried with the trader's password.
+    server->setDataServiceSilent(true);
     signInByTyping(QStringLiteral("trader"), QStringLiteral("trader1234"));
     ASSERT_TRUE(login->isLoggingIn());
     unlockWith(unlock, QStringLiteral("trader1234"));
     EXPECT_TRUE(unlock.isLocked());
     EXPECT_EQ(unlock.windowTitle(), context->text(texts::kUnlock) + QStringLiteral(" demo"));
 
+    server->setDataServiceSilent(false);
     ASSERT_TRUE(signedIn());
     EXPECT_FALSE(unlock.isLocked());
     EXPECT_TRUE(main.windowTitle().contains("trader"));
