@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace tc::platform {
@@ -29,8 +30,19 @@ std::string grouped(const std::string& plain) {
 } // namespace
 
 std::string amountText(double value) {
-    const std::string plain = fmt::format("{:.2f}", value);
-    return std::isfinite(value) ? grouped(plain) : plain;
+    if (!std::isfinite(value))
+        return fmt::format("{:.2f}", value);
+    // The shortest text that reads back as this double is the decimal it stands for (0.145, not
+    // 0.14499999999999999), so it rounds as that decimal does.
+    char shortest[32];
+    const auto written = std::to_chars(shortest, shortest + sizeof shortest, value);
+    if (written.ec == std::errc()) {
+        if (const auto decimal = Decimal::fromString(std::string_view(shortest, written.ptr - shortest));
+            decimal && !decimal->isNaN())
+            return amountText(*decimal);
+    }
+    // Past the decimal range there are no cents left to round.
+    return grouped(fmt::format("{:.2f}", value));
 }
 
 std::string amountText(const Decimal& value) {
