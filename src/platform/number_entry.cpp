@@ -1,6 +1,9 @@
 #include "platform/number_entry.h"
 
 #include "platform/lenient.h"
+#include "platform/utf8.h"
+
+#include <algorithm>
 
 namespace tc::platform {
 namespace {
@@ -9,13 +12,24 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Whether the text holds more than `limit` characters as the trader counts them: a code point each
+// (an Arabic-Indic digit is two bytes), a byte that is not UTF-8 one too.
+bool longerThan(std::string_view text, std::size_t limit) {
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < text.size() && characters <= limit; ++characters) {
+        char32_t c = 0;
+        at += std::max<std::size_t>(1, decodeUtf8(text, at, c));
+    }
+    return characters > limit;
+}
+
 // The first fault of a trimmed text. A comma or an inner blank among digits says how to write the
 // number; a letter or symbol anywhere makes it no number at all ("5 lots", "$1,000").
 EntryFault shapeFault(std::string_view text, bool allowNegative, std::size_t& wholeDigits,
                       std::size_t& decimals) {
     if (text.empty())
         return EntryFault::Empty;
-    if (text.size() > kMaxEntryLength)
+    if (longerThan(text, kMaxEntryLength))
         return EntryFault::TooLong;
     bool comma = false;
     bool blank = false;

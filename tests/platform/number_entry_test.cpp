@@ -46,6 +46,13 @@ TEST(NumberEntry, NamesCommasBlanksSignsAndSizes) {
     EXPECT_EQ(faultOf(std::string(26, '9')), EntryFault::TooLarge);
     EXPECT_EQ(faultOf(std::string(320, '9')), EntryFault::TooLong); // past any field's length
     EXPECT_EQ(faultOf(std::string(65, '1')), EntryFault::TooLong);
+    // Characters are counted, not bytes: an Arabic-Indic digit is two bytes and one character.
+    std::string arabicIndic;
+    for (int i = 0; i < 64; ++i)
+        arabicIndic += "\u0661";
+    EXPECT_EQ(faultOf(arabicIndic), EntryFault::NotANumber);
+    EXPECT_EQ(faultOf(arabicIndic + "\u0661"), EntryFault::TooLong);
+    EXPECT_EQ(faultOf(std::string(64, '\xFF')), EntryFault::NotANumber); // a byte not UTF-8 is one
     EXPECT_EQ(faultOf("  " + std::string(60, '1').insert(1, ".") + "  "), EntryFault::None); // blanks trimmed
     EXPECT_EQ(faultOf("0000000000000000001.5"), EntryFault::None); // leading zeros are no size
 
