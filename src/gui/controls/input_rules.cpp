@@ -58,6 +58,8 @@ std::string_view wholeNumberFaultKey(std::string_view text, platform::EntryFault
                                                                 : texts::kNotWholeNumber;
     case EntryFault::Negative:
         return texts::kWholeNumberCannotBeNegative; // its example is whole too
+    case EntryFault::TooLarge:
+        return texts::kWholeNumberTooLarge;
     default:
         break;
     }

@@ -23,7 +23,7 @@ std::string_view entryFaultKey(platform::EntryFault fault);
 std::string entryFaultLimit(platform::EntryFault fault, platform::EntryRules rules = {});
 // The text that names why a text read as a whole number (platform::readIntegerEntry) is none, in
 // the words of whole numbers: an empty text, a comma, a blank or a point each say to type digits
-// only; a sign refused gives a whole number as its example. A number too large keeps its own text.
+// only; a sign refused or a number too large gives a whole number as its example.
 std::string_view wholeNumberFaultKey(std::string_view text, platform::EntryFault fault);
 
 // The refusal of a number read with `rules` ({1} the most decimals or digits; the field is named

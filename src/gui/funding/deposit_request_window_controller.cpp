@@ -6,6 +6,9 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
+#include "gui/app/theme_manager.h"
+#include "gui/controls/date_time_field.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/controls/entry_refusal.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
@@ -49,6 +52,9 @@ DepositRequestWindowController::DepositRequestWindowController(GuiContext& conte
             &DepositRequestWindowController::chooseGateway);
     connect(context_.clientModel(), &ClientModel::fundingFailed, this,
             &DepositRequestWindowController::fundingFailed);
+    // The date is typed whole, as the statement's and the history's; one that is no date is marked.
+    connect(ui_->depositDatePicker, &QLineEdit::textChanged, this, [this] { markDate(); });
+    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { markDate(); });
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
 }
 
@@ -71,6 +77,8 @@ void DepositRequestWindowController::closeEvent(QCloseEvent* event) {
 
 void DepositRequestWindowController::updateLanguageStrings() {
     setWindowTitle(context_.text(texts::kDepositRequest));
+    ui_->depositDatePicker->setCalendarName(context_.text(texts::kCalendar));
+    markDate();
     showCurrencyOnLabel();
     alignCaptions(ui_->formPage);
 }
@@ -260,9 +268,27 @@ DepositForm DepositRequestWindowController::form() const {
     return form;
 }
 
+std::optional<Refusal> DepositRequestWindowController::dateRefusal() const {
+    if (isOnlinePayment_ || ui_->depositDatePicker->dateTime())
+        return std::nullopt;
+    const QString example = QDateTime::currentDateTime().toString(QLatin1String(DateTimeField::kFormat));
+    return Refusal{texts::kNotDateTime, str(example), texts::kDepositDate};
+}
+
+void DepositRequestWindowController::markDate() {
+    const auto refusal = dateRefusal();
+    markEntry(ui_->depositDatePicker,
+              refusal ? refusalWords(context_.language().selected(), *refusal) : QString(),
+              context_.themes());
+}
+
 std::optional<QString>
 DepositRequestWindowController::checkForm(const std::shared_ptr<const AccountDetails>&) const {
-    const auto refusal = checkDepositForm(form());
+    auto refusal = checkDepositForm(form());
+    // The date stands above the amount: its fault is named first.
+    if (const auto date = dateRefusal();
+        date && (!refusal || refusal->key != texts::kNoConnectionTradingServer))
+        refusal = date;
     if (!refusal)
         return std::nullopt;
     if (refusal->key != texts::kAccountsCurrencyCannotPaidThrough)
@@ -279,8 +305,8 @@ DepositRequestWindowController::sendForm(const std::shared_ptr<const AccountDeta
     deposit.accountDetail = chosen;
     deposit.mode = ftMode_;
     // A bank deposit carries the date picked; a gateway payment is made now.
-    const QDateTime date =
-        isOnlinePayment_ ? QDateTime::currentDateTime() : ui_->depositDatePicker->dateTime();
+    const QDateTime date = isOnlinePayment_ ? QDateTime::currentDateTime()
+                                            : ui_->depositDatePicker->dateTime().value_or(QDateTime());
     deposit.depositDate = str(date.toString(QStringLiteral("yyyyMMddHHmmss")));
     deposit.bankName = str(ui_->sourceBankNameTextField->text());
     deposit.bankBranch = str(ui_->sourceBankBranchTextField->text());
@@ -426,6 +452,9 @@ QLineEdit* DepositRequestWindowController::emailTextField() const {
 }
 QLineEdit* DepositRequestWindowController::depositTextField() const {
     return ui_->depositTextField;
+}
+DateTimeField* DepositRequestWindowController::depositDateField() const {
+    return ui_->depositDatePicker;
 }
 QString DepositRequestWindowController::headerText() const {
     return ui_->headerLabel->text();

@@ -29,6 +29,8 @@ class DepositRequestWindowController;
 
 namespace tc::gui {
 
+class DateTimeField;
+
 class DepositRequestWindowController : public RequestWindow {
     Q_OBJECT
 public:
@@ -58,6 +60,7 @@ public:
     QComboBox* paymentGatewayComboBox() const;
     QLineEdit* emailTextField() const;
     QLineEdit* depositTextField() const;
+    DateTimeField* depositDateField() const;
     QString headerText() const;
     QString footerText() const;
     QString amountTitle() const;
@@ -76,6 +79,9 @@ private:
     std::optional<QString> checkForm(const std::shared_ptr<const AccountDetails>& chosen) const override;
     interfaces::FundingRequestSent sendForm(const std::shared_ptr<const AccountDetails>& chosen) override;
     DepositForm form() const;
+    // Why the transaction date typed is refused (no date and time); none for a gateway payment.
+    std::optional<Refusal> dateRefusal() const;
+    void markDate();
     void updateLanguageStrings();
     void setDefaults();
     void arrangeViews();

@@ -215,9 +215,9 @@ HistoryAccount historyAccountOf(std::string_view typed) {
     if (entry.fault == platform::EntryFault::Empty)
         return {};
     if (!entry.ok())
-        return {
-            {},
-            Refusal{std::string(entryFaultKey(entry.fault)), entryFaultLimit(entry.fault), texts::kAccount}};
+        return {{},
+                Refusal{std::string(wholeNumberFaultKey(typed, entry.fault)), entryFaultLimit(entry.fault),
+                        texts::kAccount}};
     return {std::to_string(*entry.value), std::nullopt};
 }
 

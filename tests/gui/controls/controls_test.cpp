@@ -134,6 +134,11 @@ TEST(EntryRefusal, OneWordingNamesTheFieldAndItsLimitOrFillsTheFigureOfARefusalN
     const std::string decimals(tc::gui::wholeNumberFaultKey("2.5", tc::platform::EntryFault::NotANumber));
     EXPECT_EQ(tc::gui::refusalNaming(0, {decimals, {}}, "Period {1}"),
               "Period {1} holds decimals. Type a whole number, without a point.");
+    // A whole number too large is told so with a whole number for its example, never a point.
+    const std::string tooLarge(
+        tc::gui::wholeNumberFaultKey(std::string(16, '9'), tc::platform::EntryFault::TooLarge));
+    EXPECT_EQ(refusalWords(0, {tooLarge, {}, texts::kAccount}),
+              "Account is too large. Type a whole number of at most 15 digits, for example 20001.");
     // A text the wire cannot carry is worded alike.
     EXPECT_EQ(refusalWords(0, tc::gui::Refusal{texts::kLongerThanCharacters, "4000", texts::kMessage}),
               "Message is longer than 4000 characters. Enter at most 4000 characters.");

@@ -214,12 +214,14 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     EXPECT_FALSE(transactionCodeFor(false, std::nullopt)); // typed by hand: nothing is sent
     EXPECT_FALSE(transactionCodeFor(false, 11));
 
-    // The account searched for is read whole: its number as sent, nothing for none, else the reason.
+    // The account searched for is read whole: its number as sent, nothing for none, else the reason in
+    // the words of whole numbers, with a whole number for its example.
     EXPECT_EQ(historyAccountOf(" 020003 ").number, "20003");
     EXPECT_FALSE(historyAccountOf("").refusal);
     for (const auto& [typed, key] :
-         {std::pair{"20,003", texts::kHoldsAComma}, std::pair{"2000.3", texts::kNotNumber},
-          std::pair{"-20003", texts::kCannotBeNegative}})
+         {std::pair{"20,003", texts::kHoldsAComma92601}, std::pair{"2000.3", texts::kHoldsDecimals},
+          std::pair{"-20003", texts::kWholeNumberCannotBeNegative},
+          std::pair{"2000300000000000", texts::kWholeNumberTooLarge}})
         EXPECT_EQ(historyAccountOf(typed).refusal, (Refusal{key, {}, texts::kAccount})) << typed;
 
     EXPECT_EQ(kDefaultHistoryPeriod.fromSecond, 0);

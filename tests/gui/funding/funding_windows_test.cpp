@@ -6,6 +6,7 @@
 // and the main window's actions.
 #include "gui/app/common_alert.h"
 #include "gui/app/in_app_notification_center.h"
+#include "gui/controls/date_time_field.h"
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/deposits_withdrawals_window_controller.h"
 #include "gui/funding/funding_window_rules.h"
@@ -237,6 +238,37 @@ TEST_F(FundingWindowsTest, BankDepositShowsTheRequest) {
     EXPECT_EQ(detailValue(window->detailWindow(), 5), "1,500.00");
     EXPECT_EQ(detailValue(window->detailWindow(), 10), "TT copy");
     EXPECT_TRUE(opened.isEmpty());
+    delete window;
+}
+
+// The transaction date is typed whole, as the statement's and the history's dates are: a text that is
+// no date is marked at once and Send names it; a whole date typed over the field goes out as typed.
+TEST_F(FundingWindowsTest, TheTransactionDateIsTypedWholeAndMarkedWhenItIsNone) {
+    DepositRequestWindowController* window = depositWindow();
+    tc::gui::DateTimeField* date = window->depositDateField();
+    QTest::keyClicks(window->amountTextField(), "1500");
+    ASSERT_TRUE(guitest::waitForActive(window));
+    QTest::mouseClick(date, Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), date);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), "03/15/2024");
+    EXPECT_EQ(date->text(), "03/15/2024");
+    const QString noDate =
+        context->text(texts::kNotDateTime).replace("{0}", context->text(texts::kDepositDate));
+    EXPECT_TRUE(date->toolTip().startsWith(noDate.left(noDate.indexOf("{1}"))))
+        << date->toolTip().toStdString();
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    EXPECT_TRUE(alertText(window, "deposit").startsWith(noDate.left(noDate.indexOf("{1}"))));
+    EXPECT_FALSE(window->awaitsAnswer());
+
+    QTest::mouseClick(date, Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    QTest::keyClicks(QApplication::focusWidget(), " 10:30:00");
+    EXPECT_TRUE(date->toolTip().isEmpty());
+    QSignalSpy shown(window, &DepositRequestWindowController::resultShown);
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }));
+    EXPECT_EQ(detailValue(window->detailWindow(), 4), "03/15/2024");
     delete window;
 }
 
@@ -656,11 +688,13 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     window->transactionCodeComboBox()->setEditText("nonsense");
     EXPECT_FALSE(window->searchButtonClicked());
     window->transactionCodeComboBox()->setEditText(QString());
-    // An account that is no account number is marked and refused with its reason, never cut to one.
+    // An account that is no account number is marked and refused with its reason in the words of
+    // whole numbers, never cut to one.
     QLineEdit* account = window->accountComboBox()->lineEdit();
     account->clear();
     QTest::keyClicks(account, "20,003");
-    const QString comma = context->text(texts::kHoldsAComma).replace("{0}", context->text(texts::kAccount));
+    const QString comma =
+        context->text(texts::kHoldsAComma92601).replace("{0}", context->text(texts::kAccount));
     EXPECT_EQ(account->toolTip(), comma);
     EXPECT_FALSE(window->searchButtonClicked());
     EXPECT_EQ(alertText(window, "fundingHistory"), comma);
