@@ -44,7 +44,7 @@ struct TicketControls {
     bool deviationShown = false;
     bool bracketsEnabled = false; // the take profit and stop loss boxes (both sides allowed)
     bool singleAccount = true;    // the account and quantity boxes (several accounts take the rows')
-    bool ordersEnabled = false;   // buy, sell and place: only while signed in
+    bool ordersEnabled = false;   // buy, sell and place: only while signed in and answered
 };
 
 // The quote part's texts at one refresh; empty without an instrument. The low and high are prices

@@ -229,6 +229,8 @@ void TradeTicketWindowController::followSession() {
                 takeSessionBack();
             followLoginState();
         });
+        // A silent server's prices are not current: the buttons grey and start nothing, as the tiles'.
+        connect(model, &ClientModel::answeringChanged, this, [this] { followLoginState(); });
         connect(model, &ClientModel::tick, this, [this] {
             if (ticking_)
                 UpdateValuesInTimer();
@@ -292,7 +294,7 @@ QMessageBox* TradeTicketWindowController::confirmationSheet() const {
 
 void TradeTicketWindowController::followLoginState() {
     const ClientModel* model = session();
-    state_.setLive(model && model->loginState() == interfaces::LoginState::SignedIn);
+    state_.setLive(model && model->isLive());
     const bool live = state_.controls(records()).ordersEnabled;
     ui_->quotePanel->setLive(live);
     ui_->AdvancedTradeTicketBox->setLive(live);

@@ -220,6 +220,23 @@ TEST_F(TradeTicketTest, TheMainWindowAndTheTilesOpenItAndAnEmptiedWatchListClose
     EXPECT_FALSE(ticket->isVisible());
 }
 
+// While the server is silent its prices are not current: the ticket's price buttons grey and start
+// nothing, as the tiles' do, until it answers again.
+TEST_F(TradeTicketTest, ASilentServerGreysThePriceButtonsUntilItAnswers) {
+    open();
+    auto* buy = child<tc::gui::PriceButton>("buyButton");
+    auto* sell = child<tc::gui::PriceButton>("sellButton");
+    ASSERT_TRUE(buy && sell);
+    ASSERT_TRUE(buy->isEnabled() && !buy->isStale());
+    server->pauseStream(true);
+    ASSERT_TRUE(waitFor([&] { return !session->isLive(); }, 15000));
+    EXPECT_TRUE(waitFor([&] { return buy->isStale() && sell->isStale(); }));
+    EXPECT_FALSE(buy->isEnabled());
+    EXPECT_FALSE(sell->isEnabled());
+    server->pauseStream(false);
+    EXPECT_TRUE(waitFor([&] { return !buy->isStale() && buy->isEnabled() && sell->isEnabled(); }, 15000));
+}
+
 TEST_F(TradeTicketTest, SimpleModePlacesAMarketOrderThroughTheConfirmationAndStaysOpen) {
     open();
     const std::int32_t account = ticket->accountId();
