@@ -262,6 +262,16 @@ public:
                                  std::optional<Decimal> stopLoss) override {
         return answer(requests().EditPendingOrder(pendingOrderId, quantity, price, takeProfit, stopLoss));
     }
+    OrderResult checkPositionBrackets(std::string_view positionId, std::optional<Decimal> takeProfit,
+                                      std::optional<Decimal> stopLoss) override {
+        return checked(requests().CheckPositionBrackets(positionId, takeProfit, stopLoss));
+    }
+    OrderResult checkPendingOrderEdit(std::string_view pendingOrderId, const Decimal& quantity,
+                                      const Decimal& price, std::optional<Decimal> takeProfit,
+                                      std::optional<Decimal> stopLoss) override {
+        return checked(
+            requests().CheckPendingOrderEdit(pendingOrderId, quantity, price, takeProfit, stopLoss));
+    }
     OrderResult cancelPendingOrder(std::string_view pendingOrderId) override {
         return answer(requests().CancelPendingOrder(pendingOrderId));
     }
@@ -321,6 +331,11 @@ private:
                 &Events::orderRefused,
                 OrderRefusal{OrderRefusal::Origin::Client, answer.key, answer.text, answer.order, {}});
         return OrderResult::refused(std::move(answer.key), std::move(answer.text));
+    }
+    // A check the sheet makes as the trader types: its refusal is the caller's alone.
+    static OrderResult checked(OrderAnswer answer) {
+        return answer ? OrderResult::wasSent()
+                      : OrderResult::refused(std::move(answer.key), std::move(answer.text));
     }
 
     ClientCore& core_;

@@ -158,6 +158,13 @@ public:
                                          const Decimal& price, std::optional<Decimal> takeProfit,
                                          std::optional<Decimal> stopLoss) = 0;
     virtual OrderResult cancelPendingOrder(std::string_view pendingOrderId) = 0;
+    // The modify sheet's checks of the two edits: the request the edit would make, validated by the
+    // order rules without sending (Sent here means "would be sent").
+    virtual OrderResult checkPositionBrackets(std::string_view positionId, std::optional<Decimal> takeProfit,
+                                              std::optional<Decimal> stopLoss) = 0;
+    virtual OrderResult checkPendingOrderEdit(std::string_view pendingOrderId, const Decimal& quantity,
+                                              const Decimal& price, std::optional<Decimal> takeProfit,
+                                              std::optional<Decimal> stopLoss) = 0;
     // The close-all window's check of the positions it would close in one request: each the close of
     // its whole remainder at market, validated without sending (Sent here means "would be sent"), the
     // margin judged on each account once the whole set has closed. One result per id, in order.

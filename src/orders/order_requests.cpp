@@ -751,18 +751,13 @@ OrderAnswer OrderRequests::ClosePosition(std::string_view positionId, const Deci
     return PlacePartialOrder(info);
 }
 
-OrderAnswer OrderRequests::EditPositionBrackets(std::string_view positionId,
-                                                const std::optional<Decimal>& takeProfit,
-                                                const std::optional<Decimal>& stopLoss) {
-    if ((takeProfit && takeProfit->isNaN()) || (stopLoss && stopLoss->isNaN()))
-        return NotSendable("a price is not a number");
+std::optional<OrderInfo> OrderRequests::BracketEdit(std::string_view positionId,
+                                                    const std::optional<Decimal>& takeProfit,
+                                                    const std::optional<Decimal>& stopLoss) {
     const auto p = OpenPositionForId(positionId);
     auto info = RequestOn(p, true);
     if (!info)
-        return Refuse(kUnknownRecordKey, positionId);
-    // An edit that changes nothing would be carried out as nothing, and told as nothing.
-    if (sameBracket(takeProfit, p->LimitPrice) && sameBracket(stopLoss, p->StopPrice))
-        return Refuse(kNothingToChangeKey);
+        return std::nullopt;
     info->price = p->OrderPrice;
     info->limitPrice = takeProfit;
     info->stopPrice = stopLoss;
@@ -771,22 +766,41 @@ OrderAnswer OrderRequests::EditPositionBrackets(std::string_view positionId,
     info->orderNo = p->OpenPositionId;
     info->openPositionID = p->OpenPositionId;
     info->isEBO = true;
+    return info;
+}
+
+OrderAnswer OrderRequests::EditPositionBrackets(std::string_view positionId,
+                                                const std::optional<Decimal>& takeProfit,
+                                                const std::optional<Decimal>& stopLoss) {
+    if ((takeProfit && takeProfit->isNaN()) || (stopLoss && stopLoss->isNaN()))
+        return NotSendable("a price is not a number");
+    const auto info = BracketEdit(positionId, takeProfit, stopLoss);
+    if (!info)
+        return Refuse(kUnknownRecordKey, positionId);
+    // An edit that changes nothing would be carried out as nothing, and told as nothing.
+    const auto p = OpenPositionForId(positionId);
+    if (sameBracket(takeProfit, p->LimitPrice) && sameBracket(stopLoss, p->StopPrice))
+        return Refuse(kNothingToChangeKey);
     return PlaceEditBracketOrder(*info);
 }
 
-OrderAnswer OrderRequests::EditPendingOrder(std::string_view pendingOrderId, const Decimal& quantity,
-                                            const Decimal& price, const std::optional<Decimal>& takeProfit,
-                                            const std::optional<Decimal>& stopLoss) {
-    if (quantity.isNaN() || price.isNaN() || (takeProfit && takeProfit->isNaN()) ||
-        (stopLoss && stopLoss->isNaN()))
-        return NotSendable("a number of the edit is not one");
+OrderAnswer OrderRequests::CheckPositionBrackets(std::string_view positionId,
+                                                 const std::optional<Decimal>& takeProfit,
+                                                 const std::optional<Decimal>& stopLoss) {
+    if ((takeProfit && takeProfit->isNaN()) || (stopLoss && stopLoss->isNaN()))
+        return NotSendable("a price is not a number");
+    const auto info = BracketEdit(positionId, takeProfit, stopLoss);
+    return info ? GenerateOrder(*info) : Refuse(kUnknownRecordKey, positionId);
+}
+
+std::optional<OrderInfo> OrderRequests::PendingOrderEdit(std::string_view pendingOrderId,
+                                                         const Decimal& quantity, const Decimal& price,
+                                                         const std::optional<Decimal>& takeProfit,
+                                                         const std::optional<Decimal>& stopLoss) {
     const auto o = PendingOrderForId(pendingOrderId);
     auto info = RequestOn(o, false);
     if (!info)
-        return Refuse(kUnknownRecordKey, pendingOrderId);
-    if (quantity == o->RemainingQty && o->OrderPrice && price == *o->OrderPrice &&
-        sameBracket(takeProfit, o->LimitPrice) && sameBracket(stopLoss, o->StopPrice))
-        return Refuse(kNothingToChangeKey);
+        return std::nullopt;
     info->kind = static_cast<OrderKind>(o->orderType);
     info->quantity = quantity;
     info->price = price;
@@ -798,7 +812,38 @@ OrderAnswer OrderRequests::EditPendingOrder(std::string_view pendingOrderId, con
     info->pendingOrderID = o->PendingOrderId;
     info->editOrderReqType = 2;
     info->isEWO = true;
+    return info;
+}
+
+OrderAnswer OrderRequests::EditPendingOrder(std::string_view pendingOrderId, const Decimal& quantity,
+                                            const Decimal& price, const std::optional<Decimal>& takeProfit,
+                                            const std::optional<Decimal>& stopLoss) {
+    if (quantity.isNaN() || price.isNaN() || (takeProfit && takeProfit->isNaN()) ||
+        (stopLoss && stopLoss->isNaN()))
+        return NotSendable("a number of the edit is not one");
+    const auto info = PendingOrderEdit(pendingOrderId, quantity, price, takeProfit, stopLoss);
+    if (!info)
+        return Refuse(kUnknownRecordKey, pendingOrderId);
+    const auto o = PendingOrderForId(pendingOrderId);
+    if (quantity == o->RemainingQty && o->OrderPrice && price == *o->OrderPrice &&
+        sameBracket(takeProfit, o->LimitPrice) && sameBracket(stopLoss, o->StopPrice))
+        return Refuse(kNothingToChangeKey);
     return PlaceEditWorkingOrder(*info);
+}
+
+OrderAnswer OrderRequests::CheckPendingOrderEdit(std::string_view pendingOrderId, const Decimal& quantity,
+                                                 const Decimal& price,
+                                                 const std::optional<Decimal>& takeProfit,
+                                                 const std::optional<Decimal>& stopLoss) {
+    if (quantity.isNaN() || price.isNaN() || (takeProfit && takeProfit->isNaN()) ||
+        (stopLoss && stopLoss->isNaN()))
+        return NotSendable("a number of the edit is not one");
+    const auto info = PendingOrderEdit(pendingOrderId, quantity, price, takeProfit, stopLoss);
+    if (!info)
+        return Refuse(kUnknownRecordKey, pendingOrderId);
+    if (!isPositive(info->quantity))
+        return Refuse(kBadQuantityKey);
+    return GenerateOrder(*info);
 }
 
 OrderAnswer OrderRequests::CancelPendingOrder(std::string_view pendingOrderId) {

@@ -96,6 +96,16 @@ public:
     OrderAnswer createBulkClosePositionInfo(std::span<const std::shared_ptr<const Order>> positions,
                                             std::int32_t requestType);
 
+    // The request of each edit, built from its record as it stands; nullopt when the record is not held.
+    std::optional<OrderInfo> BracketEdit(std::string_view positionId,
+                                         const std::optional<platform::Decimal>& takeProfit,
+                                         const std::optional<platform::Decimal>& stopLoss);
+    std::optional<OrderInfo> PendingOrderEdit(std::string_view pendingOrderId,
+                                              const platform::Decimal& quantity,
+                                              const platform::Decimal& price,
+                                              const std::optional<platform::Decimal>& takeProfit,
+                                              const std::optional<platform::Decimal>& stopLoss);
+
     // A number handed in that is not one ("20260" with the detail in brackets), told only to the caller.
     OrderAnswer NotSendable(std::string_view detail) const;
 
@@ -112,6 +122,14 @@ public:
                                  const std::optional<platform::Decimal>& takeProfit,
                                  const std::optional<platform::Decimal>& stopLoss);
     OrderAnswer CancelPendingOrder(std::string_view pendingOrderId);
+    // The two edits validated as they would be sent, nothing sent.
+    OrderAnswer CheckPositionBrackets(std::string_view positionId,
+                                      const std::optional<platform::Decimal>& takeProfit,
+                                      const std::optional<platform::Decimal>& stopLoss);
+    OrderAnswer CheckPendingOrderEdit(std::string_view pendingOrderId, const platform::Decimal& quantity,
+                                      const platform::Decimal& price,
+                                      const std::optional<platform::Decimal>& takeProfit,
+                                      const std::optional<platform::Decimal>& stopLoss);
     // The close-all window's request for one position, and the check of the positions it would close
     // in one request: each by the whole chain but the margin, which is judged on the account once the
     // set has closed (OrderManager::closesRefusedForMargin). One answer per id, in order.

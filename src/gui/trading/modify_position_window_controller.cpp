@@ -4,6 +4,7 @@
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
 #include "gui/controls/decimal_text_field.h"
+#include "gui/controls/entry_marks.h"
 #include "gui/controls/input_filters.h"
 #include "gui/controls/toggles.h"
 #include "gui/grid/grid_cells.h"
@@ -13,6 +14,9 @@
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "ui_modify_position_window_controller.h"
+
+#include <algorithm>
+#include <iterator>
 
 namespace tc::gui {
 namespace {
@@ -51,8 +55,11 @@ ModifyPositionWindowController::ModifyPositionWindowController(GuiContext& conte
     connect(ui_->takeProfitStepperDown, &QToolButton::clicked, this, [this] { step(true, -1); });
     connect(ui_->stopLossStepperUp, &QToolButton::clicked, this, [this] { step(false, 1); });
     connect(ui_->stopLossStepperDown, &QToolButton::clicked, this, [this] { step(false, -1); });
-    connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this,
-            &ModifyPositionWindowController::UpdateValueFields);
+    connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this, [this] {
+        UpdateValueFields();
+        // A pending order's bounds are checked with its quantity.
+        markPrices();
+    });
     // Each price field shows at once whether its text is a price.
     for (QLineEdit* field :
          {static_cast<QLineEdit*>(ui_->OrderPriceTextField),
@@ -128,8 +135,12 @@ void ModifyPositionWindowController::refresh(bool) {
     if (!c || !findRecord(c->queries(),
                           mode_ == ModifyMode::PositionBrackets ? DialogRecord::OpenPosition
                                                                 : DialogRecord::PendingOrder,
-                          record()))
+                          record())) {
         closeAsGone();
+        return;
+    }
+    // A bound moves with the quote and the record: the marks follow it.
+    markPrices();
 }
 
 void ModifyPositionWindowController::UpdateValueFields() {
@@ -154,12 +165,57 @@ void ModifyPositionWindowController::markPrices() {
         return sent && !field->text().isEmpty() ? readPriceEntry(field->text().toStdString(), decimals_)
                                                 : reads;
     };
-    markField(ui_->OrderPriceTextField, entry(ui_->OrderPriceTextField, mode_ == ModifyMode::PendingOrder),
-              texts::kPriceField);
-    markField(ui_->TakeProfitTextField, entry(ui_->TakeProfitTextField, ui_->takeProfitCheckBox->isChecked()),
-              texts::kTakeProfit);
-    markField(ui_->StopLossTextField, entry(ui_->StopLossTextField, ui_->stopLossCheckBox->isChecked()),
-              texts::kStopLoss);
+    const std::pair<QLineEdit*, TradeEntry> fields[] = {
+        {ui_->OrderPriceTextField, entry(ui_->OrderPriceTextField, mode_ == ModifyMode::PendingOrder)},
+        {ui_->TakeProfitTextField, entry(ui_->TakeProfitTextField, ui_->takeProfitCheckBox->isChecked())},
+        {ui_->StopLossTextField, entry(ui_->StopLossTextField, ui_->stopLossCheckBox->isChecked())}};
+    constexpr std::string_view kFieldKeys[] = {texts::kPriceField, texts::kTakeProfit, texts::kStopLoss};
+    // Every price reads: a field the order rules refuse (off the grid, past its bound) is marked with
+    // what Modify would say of it.
+    const bool allRead =
+        std::all_of(std::begin(fields), std::end(fields), [](const auto& f) { return f.second.ok(); });
+    const auto rule = allRead ? ruleRefusal() : std::nullopt;
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        if (rule && static_cast<std::size_t>(rule->first) == i)
+            markEntry(fields[i].first, rule->second, context().themes());
+        else
+            markField(fields[i].first, fields[i].second, kFieldKeys[i]);
+    }
+}
+
+std::optional<std::pair<ModifyField, QString>> ModifyPositionWindowController::ruleRefusal() const {
+    interfaces::Client* c = client();
+    if (!c || !isVisible())
+        return std::nullopt;
+    // A ticked field left empty is named by the button, not checked against the rules.
+    const auto typed = [this](const QLineEdit* field, bool used) -> std::optional<std::optional<Decimal>> {
+        if (!used)
+            return std::optional<Decimal>();
+        if (field->text().trimmed().isEmpty())
+            return std::nullopt;
+        return std::optional<Decimal>(priceOf(field->text(), decimals_));
+    };
+    const auto takeProfit = typed(ui_->TakeProfitTextField, ui_->takeProfitCheckBox->isChecked());
+    const auto stopLoss = typed(ui_->StopLossTextField, ui_->stopLossCheckBox->isChecked());
+    if (!takeProfit || !stopLoss)
+        return std::nullopt;
+    interfaces::OrderResult checked;
+    if (mode_ == ModifyMode::PositionBrackets) {
+        checked = c->orders().checkPositionBrackets(record(), *takeProfit, *stopLoss);
+    } else {
+        const auto quantity =
+            readQuantityEntry(ui_->QuantityComboField->currentText().trimmed().toStdString());
+        if (!quantity.ok() || ui_->OrderPriceTextField->text().trimmed().isEmpty())
+            return std::nullopt;
+        checked = c->orders().checkPendingOrderEdit(record(), *quantity.value,
+                                                    priceOf(ui_->OrderPriceTextField->text(), decimals_),
+                                                    *takeProfit, *stopLoss);
+    }
+    const auto field = checked.sent() ? std::nullopt : modifyFieldOf(checked.refusalKey);
+    if (!field)
+        return std::nullopt;
+    return std::pair{*field, QString::fromStdString(checked.refusalText.empty() ? checked.refusalKey
+                                                                                : checked.refusalText)};
 }
 
 void ModifyPositionWindowController::step(bool takeProfit, int steps) {

@@ -6,6 +6,8 @@
 #include "gui/trading/record_sheet.h"
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace Ui {
 class ModifyPositionWindowController;
@@ -42,6 +44,9 @@ private:
     void markQuantity(const std::optional<Refusal>& refusal);
     // The price fields the modify sends, marked when their text is no price.
     void markPrices();
+    // The order rules' refusal of the edit as typed when it names one of the price fields (the
+    // text Modify would show); none when the edit passes or a field is empty or no price.
+    std::optional<std::pair<ModifyField, QString>> ruleRefusal() const;
 
     std::unique_ptr<Ui::ModifyPositionWindowController> ui_;
     ModifyMode mode_ = ModifyMode::PositionBrackets;

@@ -340,4 +340,19 @@ std::optional<Refusal> modifyRefusal(std::optional<std::string_view> price,
     return std::nullopt;
 }
 
+std::optional<ModifyField> modifyFieldOf(std::string_view refusalKey) {
+    // The keys the order rules refuse a price with (OrderManager::VerifyOrder, checkProtectivePrices).
+    static constexpr std::pair<std::string_view, ModifyField> kFields[] = {
+        {"0423", ModifyField::Price},       {"1038", ModifyField::Price},
+        {"1039", ModifyField::Price},       {"1042", ModifyField::Price},
+        {"1043", ModifyField::Price},       {"20231", ModifyField::TakeProfit},
+        {"20232", ModifyField::TakeProfit}, {"20233", ModifyField::TakeProfit},
+        {"20228", ModifyField::StopLoss},   {"20229", ModifyField::StopLoss},
+        {"20230", ModifyField::StopLoss}};
+    for (const auto& [key, field] : kFields)
+        if (key == refusalKey)
+            return field;
+    return std::nullopt;
+}
+
 } // namespace tc::gui

@@ -155,4 +155,9 @@ std::optional<Refusal> modifyRefusal(std::optional<std::string_view> price,
                                      std::optional<std::string_view> takeProfit,
                                      std::optional<std::string_view> stopLoss, std::int32_t decimals);
 
+// The modify sheet's price field an order rule's refusal names (its key): the entry price's grid and
+// limits, the take profit's or the stop loss's grid and bound; none for a refusal of the whole edit.
+enum class ModifyField : std::uint8_t { Price, TakeProfit, StopLoss };
+std::optional<ModifyField> modifyFieldOf(std::string_view refusalKey);
+
 } // namespace tc::gui

@@ -546,6 +546,47 @@ TEST_F(PositionDialogsTest, AnUnchangedEditIsNotSentAndASheetWaitsNoLongerThanIt
     EXPECT_FALSE(modify->isWaitingForAnswer());
 }
 
+// A take profit or stop loss past its bound is marked at once with the reason Modify gives, as the
+// quantity is; a price within it is not.
+TEST_F(PositionDialogsTest, ModifyMarksABracketPastItsBoundWithTheButtonsReason) {
+    open->runAction(RowAction::ModifyBrackets, "300001");
+    auto* modify = window->findChild<ModifyPositionWindowController*>();
+    ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
+    auto* takeProfitBox = find<QCheckBox>(modify, "takeProfitCheckBox");
+    auto* stopLossBox = find<QCheckBox>(modify, "stopLossCheckBox");
+    auto* takeProfit = find<QLineEdit>(modify, "TakeProfitTextField");
+    auto* stopLoss = find<QLineEdit>(modify, "StopLossTextField");
+    auto* button = find<QPushButton>(modify, "ModifyButton");
+    modify->activateWindow();
+    ASSERT_TRUE(guitest::waitForActive(modify));
+    for (QCheckBox* box : {takeProfitBox, stopLossBox})
+        if (!box->isChecked())
+            QTest::mouseClick(box, Qt::LeftButton);
+    ASSERT_TRUE(takeProfitBox->isChecked() && stopLossBox->isChecked());
+    // The defaults keep their bounds: nothing is marked.
+    EXPECT_TRUE(takeProfit->toolTip().isEmpty());
+    EXPECT_TRUE(stopLoss->toolTip().isEmpty());
+    const auto typeOver = [](QLineEdit* field, const QString& text) {
+        QTest::mouseClick(field, Qt::LeftButton);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), text);
+    };
+    // A buy's take profit below its price, then its stop loss above: each marked with Modify's reason.
+    const QString takeProfitWas = takeProfit->text();
+    typeOver(takeProfit, "0.50000");
+    const QString takeProfitMark = takeProfit->toolTip();
+    EXPECT_FALSE(takeProfitMark.isEmpty());
+    EXPECT_EQ(refusedBy(modify, button), takeProfitMark);
+    EXPECT_FALSE(modify->isWaitingForAnswer());
+    typeOver(takeProfit, takeProfitWas);
+    EXPECT_TRUE(takeProfit->toolTip().isEmpty());
+    typeOver(stopLoss, "5.00000");
+    const QString stopLossMark = stopLoss->toolTip();
+    EXPECT_FALSE(stopLossMark.isEmpty());
+    EXPECT_NE(stopLossMark, takeProfitMark);
+    EXPECT_EQ(refusedBy(modify, button), stopLossMark);
+}
+
 TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     // The demo's take profit of 300001 comes with the pending orders, after the login.
     ASSERT_TRUE(waitFor(

@@ -60,6 +60,16 @@ struct FakeOrders : interfaces::Orders {
         return {};
     }
     std::size_t closeAllLimit() const override { return 0; }
+    interfaces::OrderResult checkPositionBrackets(std::string_view, std::optional<interfaces::Decimal>,
+                                                  std::optional<interfaces::Decimal>) override {
+        return {};
+    }
+    interfaces::OrderResult checkPendingOrderEdit(std::string_view, const interfaces::Decimal&,
+                                                  const interfaces::Decimal&,
+                                                  std::optional<interfaces::Decimal>,
+                                                  std::optional<interfaces::Decimal>) override {
+        return {};
+    }
     interfaces::OrderResult closeAllPositions(std::span<const std::string>,
                                               interfaces::CloseAllScope) override {
         return {};
