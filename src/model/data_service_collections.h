@@ -82,6 +82,9 @@ struct DataServiceCollections {
     platform::OrderedMap<std::string, FileResource> resourceSearchCollection;
     std::optional<BankDetails> bankDetails;
     std::vector<RecordPtr<Order>> cancelledOrderInfo; // of the account statement
+    // The login's open positions and pending orders came: a record not among them is not held.
+    bool openPositionsListed = false;
+    bool pendingOrdersListed = false;
 };
 
 } // namespace tc

@@ -193,6 +193,7 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
             bindSession();
     });
     boundGeneration_ = session.generation();
+    boundUser_ = session.signedInUser();
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { applyTheme(); });
     bindLanguage(this, language, [this] { updateLanguageStrings(); });
 
@@ -206,8 +207,22 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
 AccountStatementWindowController::~AccountStatementWindowController() = default;
 
 void AccountStatementWindowController::bindSession() {
-    boundGeneration_ = context_.clientModel()->generation();
+    const ClientModel& session = *context_.clientModel();
+    boundGeneration_ = session.generation();
     awaitedStatement_ = awaitedCancelled_ = 0;
+    // The same user signing in again keeps the account and period chosen, and the statement shown
+    // until the new session's answer to them; a period that show would refuse is only marked.
+    const bool sameUser = boundUser_ && boundUser_ == session.signedInUser();
+    boundUser_ = session.signedInUser();
+    if (sameUser && accountOf(ui_->accountComboBox->currentText())) {
+        const QString account = ui_->accountComboBox->currentText();
+        loadAccountCombo();
+        ui_->accountComboBox->setCurrentText(account);
+        markEntries();
+        if (accountFault(account).isEmpty() && periodFault().text.isEmpty())
+            showAccountStatement();
+        return;
+    }
     requestError_.clear();
     selectedAccountId_ = 0;
     statement_.reset();

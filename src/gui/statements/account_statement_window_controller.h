@@ -14,6 +14,7 @@
 // fails shows its error in the window. The window keeps the records of the last replies (fresh
 // records, never refilled) until the next ones arrive, so its tables never read a list being filled.
 #include "gui/controls/date_time_field.h"
+#include "gui/models/client_model.h"
 #include "gui/statements/statement_sections.h"
 #include "interfaces/client.h"
 
@@ -150,8 +151,9 @@ private:
     std::vector<std::shared_ptr<const Order>> cancelled_;
     std::shared_ptr<const StatementData> data_;
     std::unique_ptr<QPrinter> printer_;
-    // The client (ClientModel::generation) whose accounts are listed.
+    // The client (ClientModel::generation) whose accounts are listed, and the user it signed in.
     std::uint64_t boundGeneration_ = 0;
+    std::optional<SignInUser> boundUser_;
 };
 
 } // namespace tc::gui

@@ -25,7 +25,7 @@ CloseAndCancelPositionWindowController::CloseAndCancelPositionWindowController(G
     ui_->QuantityComboField->setInsertPolicy(QComboBox::NoInsert);
     bindLanguage(this, context.language(), [this] {
         ui_->DeviationTextField->setAccessibleName(text(texts::kDeviation));
-        if (!record().empty() && isVisible())
+        if (!record().empty() && isVisible() && client())
             fill();
     });
     connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this,

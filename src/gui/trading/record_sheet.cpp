@@ -12,6 +12,7 @@
 #include "gui/trading/position_dialog_rules.h"
 #include "gui/trading/trade_entries.h"
 #include "interfaces/client.h"
+#include "model/data_service_collections.h"
 
 #include <QBoxLayout>
 #include <QComboBox>
@@ -44,19 +45,25 @@ void RecordSheet::follow(const std::string& id) {
     dropSession();
     stopWaiting();
     record_ = id;
+    awaitingLists_ = false;
     session_ = context_.clientModel();
     if (!session_)
         return;
+    user_ = session_->signedInUser();
+    followSession();
+}
+
+void RecordSheet::followSession() {
     // The records belong to the old client: let go of them at once.
-    follow_.start(this, session_, [this] { session_ = nullptr; });
+    follow_.add(connect(session_, &ClientModel::clientAboutToBeReplaced, this, [this] { letGoOfSession(); }));
     // While a request waits (or went without an answer) the record is changed by it: the answer, not
     // the tables, tells the sheet what became of it.
     follow_.add(connect(session_, &ClientModel::tick, this, [this] {
-        if (isVisible() && answerFor_ == 0)
+        if (isVisible() && answerFor_ == 0 && recordsReady())
             refresh(true);
     }));
     follow_.add(connect(session_, &ClientModel::tablesChanged, this, [this] {
-        if (isVisible() && answerFor_ == 0)
+        if (isVisible() && answerFor_ == 0 && recordsReady())
             refresh(false);
     }));
     follow_.add(connect(session_, &ClientModel::requestAnswered, this, &RecordSheet::answered));
@@ -69,6 +76,43 @@ void RecordSheet::follow(const std::string& id) {
         if (!answering)
             noAnswer();
     }));
+}
+
+void RecordSheet::letGoOfSession() {
+    ClientModel* session = session_;
+    dropSession();
+    if (!isVisible() || !session)
+        return;
+    // A request of the old session is answered by none of the new one's reports: it is told as
+    // unanswered, and the sheet sends again once the trader has looked.
+    if (answerFor_ != 0) {
+        noAnswer();
+        answerFor_ = 0;
+        noAnswer_ = false;
+    }
+    follow_.add(
+        connect(session, &ClientModel::loginStateChanged, this, [this, session](interfaces::LoginState s) {
+            if (s == interfaces::LoginState::SignedIn && session->signedInUser() == user_)
+                takeSessionBack(session);
+        }));
+}
+
+void RecordSheet::takeSessionBack(ClientModel* session) {
+    follow_.drop();
+    session_ = session;
+    awaitingLists_ = true;
+    followSession();
+    // What was typed stays; the figures and marks are the new session's once its record is read.
+    if (recordsReady())
+        refresh(false);
+}
+
+bool RecordSheet::recordsReady() {
+    if (!awaitingLists_)
+        return true;
+    const DataServiceCollections& lists = session_->client().dataService();
+    awaitingLists_ = !lists.openPositionsListed || !lists.pendingOrdersListed;
+    return !awaitingLists_;
 }
 
 bool RecordSheet::openRecord(const std::string& id, const std::function<bool(interfaces::Client&)>& view,
@@ -110,6 +154,11 @@ void RecordSheet::showRecordLines(const RecordFields& fields, const RecordLines&
 void RecordSheet::connectButtons(QPushButton* request, std::function<void()> send, QPushButton* notNow) {
     requestButton_ = request;
     connect(request, &QPushButton::clicked, this, [this, send = std::move(send)] {
+        // Between two sessions the sheet holds no record to send on.
+        if (!session_ || !recordsReady()) {
+            showRefusal(text(texts::kNoConnectionTradingServer));
+            return;
+        }
         // Sent once: nothing more goes out while its answer is awaited.
         if (!isWaitingForAnswer())
             send();
@@ -206,6 +255,7 @@ void RecordSheet::openWithFocus(std::initializer_list<QWidget*> order) {
 void RecordSheet::dropSession() {
     follow_.drop();
     session_ = nullptr;
+    awaitingLists_ = false;
 }
 
 void RecordSheet::done(int result) {

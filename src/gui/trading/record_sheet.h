@@ -6,8 +6,11 @@
 // sent keeps the sheet open, its button disabled, until the server answers that request: done closes
 // the sheet, a rejection is shown on it. A loss of the line or a silent server first leaves it open
 // saying the request had no answer and where to look for its outcome; so does the time limit, after
-// which the sheet waits no more (the core tells a later answer as late, in a banner).
+// which the sheet waits no more (the core tells a later answer as late, in a banner). A sign-in again of the same
+// user keeps the sheet open as typed: it takes up the new session once the login's lists are in (its
+// record gone by then, it closes and says so); another user's closes it with the main window's.
 #include "gui/app/sheet_controller.h"
+#include "gui/models/client_model.h"
 #include "gui/models/session_follow.h"
 #include "gui/trading/position_dialog_rules.h"
 
@@ -116,6 +119,14 @@ protected:
 
 private:
     void dropSession();
+    // The session's connections: its tick, tables, answers and state.
+    void followSession();
+    // The client is replaced: its records go, what was typed stays while the sheet shows.
+    void letGoOfSession();
+    // The same user's login completed: the sheet works on the new session.
+    void takeSessionBack(ClientModel* session);
+    // Called at each tick and table change: false while the new session's lists are still coming.
+    bool recordsReady();
     // The sheet forgets the request it waited for: its button sends again, the answer line hides.
     void stopWaiting();
     void answered(const interfaces::RequestAnswer& answer);
@@ -138,6 +149,10 @@ private:
     std::uint64_t answerFor_ = 0;
     bool noAnswer_ = false;
     QTimer answerTimer_;
+    // Whose session the sheet serves (the user signed in when it opened).
+    std::optional<SignInUser> user_;
+    // Taken up by a sign-in again, the sheet waits for the login's lists before it reads its record.
+    bool awaitingLists_ = false;
 };
 
 } // namespace tc::gui

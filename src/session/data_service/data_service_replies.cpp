@@ -256,6 +256,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
             },
             [](const Ignored&) {},
             [&](const OpenPositions& v) {
+                targets.openPositionsListed = true;
                 if (rows) {
                     for (const auto& r : v.rows)
                         rows->FillInitialOpenOrderCollection(r);
@@ -263,6 +264,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                 out.subscribeAllItems = out.subscribeAllItems || v.subscribeAll;
             },
             [&](const PendingOrders& v) {
+                targets.pendingOrdersListed = true;
                 if (rows) {
                     for (const auto& r : v.rows)
                         rows->FillInitialPendingOrderCollection(r);

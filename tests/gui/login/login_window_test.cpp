@@ -15,6 +15,7 @@
 #include "gui/charts/chart_view_controller.h"
 #include "gui/charts/pie_chart_controller.h"
 #include "gui/charts/pie_chart_view_controller.h"
+#include "gui/controls/date_time_field.h"
 #include "gui/controls/grid_table.h"
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/deposits_withdrawals_window_controller.h"
@@ -36,6 +37,7 @@
 #include "gui/news/news_table_controller.h"
 #include "gui/statements/account_statement_window_controller.h"
 #include "gui/texts.h"
+#include "gui/trading/close_and_cancel_position_window_controller.h"
 #include "gui/trading/trade_ticket_window_controller.h"
 #include "market.h"
 #include "model/text/positional_text.h"
@@ -1219,6 +1221,75 @@ TEST_F(LoginWindowTest, TheSameUserSigningInAgainFindsTheirOpenFormsAsTyped) {
     EXPECT_TRUE(withdrawal->sendRequestButton()->isEnabled());
     EXPECT_EQ(ticket->currentTicket().quantity.toString(), "0.1");
     EXPECT_TRUE(waitFor([&] { return buy->isEnabled(); }));
+}
+
+// A close sheet with 0.5 typed and a statement of a period chosen stay as they were when demo signs in
+// again: the sheet closes 0.5 on the new session, and the statement asks the same account and period
+// again.
+TEST_F(LoginWindowTest, TheSameUserSigningInAgainKeepsThePositionSheetAndTheStatementPeriod) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    tc::gui::MainWindowController& main = *delegate->mainWindow();
+    tc::gui::GridModel& open = main.gridPane(tc::gui::Grid::OpenPositions)->gridModel();
+    ASSERT_TRUE(waitFor([&] { return open.rowOf("300001") >= 0; }));
+    ASSERT_TRUE(guitest::waitForActive(&main));
+    main.gridPane(tc::gui::Grid::OpenPositions)->runAction(tc::gui::RowAction::ClosePosition, "300001");
+    QPointer<tc::gui::CloseAndCancelPositionWindowController> sheet =
+        main.findChild<tc::gui::CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    ASSERT_TRUE(guitest::waitForActive(sheet));
+    auto* quantity = sheet->findChild<QComboBox*>(QStringLiteral("QuantityComboField"));
+    QTest::mouseClick(quantity->lineEdit(), Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), quantity); // the box takes the keys of its line edit
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("0.5"));
+
+    main.AccountStatementButtonClicked();
+    QPointer<tc::gui::AccountStatementWindowController> statement = main.statementWindow();
+    ASSERT_TRUE(statement);
+    auto* from = statement->findChild<tc::gui::DateTimeField*>(QStringLiteral("fromDatePicker"));
+    auto* accountBox = statement->findChild<QComboBox*>(QStringLiteral("accountComboBox"));
+    ASSERT_TRUE(from && accountBox && accountBox->count() >= 2);
+    accountBox->setCurrentIndex(1);
+    const QString account = accountBox->currentText();
+    ASSERT_TRUE(guitest::waitForActive(statement));
+    QTest::mouseClick(from, Qt::LeftButton);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("01/01/2024 00:00:00"));
+    QSignalSpy shown(statement.data(), &tc::gui::AccountStatementWindowController::statementShown);
+    QTest::mouseClick(statement->findChild<QPushButton*>(QStringLiteral("showButton")), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return shown.count() >= 1 && statement->requestStatusText().isEmpty(); }));
+    ASSERT_EQ(statement->selectedAccountId(), account.toInt());
+    shown.clear();
+
+    loseTheServerAndOkTheAlert();
+    restartServer();
+    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(signedIn());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(sheet && statement);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(quantity->currentText(), "0.5");
+    EXPECT_FALSE(tc::gui::CommonAlert::showing(&main, QStringLiteral("dialogRecordGone")));
+    // The statement is asked again, of the account and period chosen.
+    EXPECT_TRUE(waitFor([&] { return shown.count() >= 1; }));
+    EXPECT_EQ(from->text(), "01/01/2024 00:00:00");
+    EXPECT_EQ(accountBox->currentText(), account);
+    EXPECT_EQ(statement->selectedAccountId(), account.toInt());
+
+    // The sheet sends on the new session: 300001 holds 1.5 lots, 0.5 of them close.
+    const auto remaining = [&] {
+        return server->book().with([](const testserver::Books& b) {
+            for (const auto& p : b.positions)
+                if (p.positionId == 300001)
+                    return p.qty;
+            return std::string();
+        });
+    };
+    ASSERT_EQ(remaining(), "1.5");
+    QTest::mouseClick(sheet->findChild<QPushButton*>(QStringLiteral("CloseAndCancelButton")), Qt::LeftButton);
+    EXPECT_TRUE(waitFor([&] { return remaining() == "1"; }));
+    EXPECT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
 }
 
 } // namespace
