@@ -878,8 +878,12 @@ void OrderEngine::closeAll(Call& c) {
     auto refuse = [&](int code, int accountId, const std::string& position) {
         reject(c, code, accountId, {}, std::to_string(c.books.newId()), position);
     };
+    // The request refused as a whole names no position: its number (tag 20) is all it names.
+    auto refuseWhole = [&] {
+        reject(c, kRejectGeneral, 0, valueOf(c.fields, tag::kRequestId), std::to_string(c.books.newId()));
+    };
     if (body.size() < 5)
-        return refuse(kRejectGeneral, 0, {});
+        return refuseWhole();
     const std::string requestType = body[1];
     struct Target {
         std::string position;
@@ -889,8 +893,8 @@ void OrderEngine::closeAll(Call& c) {
     std::vector<Target> targets;
     if (requestType == "3") {
         const auto list = records(body[4]);
-        if (list.size() > kMaxOrderRecords)
-            return refuse(kRejectGeneral, 0, {});
+        if (list.size() > closeAllLimit_)
+            return refuseWhole();
         for (const auto& r : list) {
             const auto parts = split(r, '\x05');
             if (parts.size() != 4) {
@@ -904,7 +908,7 @@ void OrderEngine::closeAll(Call& c) {
         const auto accounts = records(body[0]);
         const auto instruments = records(body[3]);
         if (accounts.size() > kMaxOrderRecords || instruments.size() > kMaxOrderRecords)
-            return refuse(kRejectGeneral, 0, {});
+            return refuseWhole();
         for (const auto& a : accounts) {
             const int accountId = integerOf<int>(a).value_or(0);
             const Account* account = accountOf(accountId);
@@ -918,8 +922,10 @@ void OrderEngine::closeAll(Call& c) {
                         instruments.end())
                     targets.push_back({std::to_string(p.positionId), p.qty, accountId});
         }
+        if (targets.size() > closeAllLimit_)
+            return refuseWhole();
     } else {
-        return refuse(kRejectGeneral, 0, {});
+        return refuseWhole();
     }
 
     for (const auto& t : targets) {

@@ -15,6 +15,7 @@
 
 #include "platform/decimal.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -68,6 +69,9 @@ public:
     // Test control: while on, every new order, close and edit is rejected by the exchange (status
     // 826) instead of carried out, naming what it acts on as the engine's own refusals do.
     void setExchangeRejection(bool on) { exchangeRejects_ = on; }
+    // Test control: a close-all of more positions than this is refused as a whole (at most
+    // kMaxOrderRecords).
+    void setCloseAllLimit(std::size_t limit) { closeAllLimit_ = std::min(limit, kMaxOrderRecords); }
 
 private:
     struct Call;
@@ -112,6 +116,7 @@ private:
     AccountBook& book_;
     std::unique_ptr<std::atomic<bool>[]> closed_;
     std::atomic<bool> exchangeRejects_{false};
+    std::atomic<std::size_t> closeAllLimit_{kMaxOrderRecords};
 };
 
 } // namespace testserver

@@ -132,6 +132,8 @@ public:
     bool answerHeldOrders(const std::vector<std::size_t>& places);
     // While on, every new order, close and edit is rejected by the exchange (status 826).
     void rejectOrdersAtExchange(bool on) { engine_->setExchangeRejection(on); }
+    // A close-all of more positions than this is refused as a whole (200 unless lowered).
+    void limitCloseAll(std::size_t positions) { engine_->setCloseAllLimit(positions); }
     // Answers every data-service request of that procedure with an error from now on.
     void refuseDataServiceProcedure(std::string procedure);
     // Sends a framed message to every signed-in stream client, sealed under its session key.

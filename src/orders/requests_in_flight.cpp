@@ -91,8 +91,11 @@ struct RequestsInFlight::Named {
         };
         switch (r.kind) {
         case Kind::Close:
-        case Kind::CloseAll:
             return targets(closed);
+        case Kind::CloseAll:
+            // Refused as a whole, the request is named by its number only.
+            return targets(closed) ||
+                   (rejection() && closed.empty() && bracket.empty() && instrument.empty() && sameNumber(r));
         case Kind::PositionEdit:
             return type == wire::msg::kExecutionReport && targets(bracket) &&
                    (status == report::kPending || status == report::kEdited || rejection() ||

@@ -41,7 +41,8 @@ public:
         NewOrder,     // by its number, instrument, side and quantity (step 3)
         MultiAccount, // by its number, instrument and side (step 3): each account has its quantity
         Close,        // its position's settlement (66), update (67 status 73) or a rejection naming it (125)
-        CloseAll,     // as Close, for the first of its positions named
+        CloseAll,     // as Close, for the first of its positions named; or a rejection of its number
+                      // naming no position nor instrument (the request refused as a whole)
         PositionEdit, // an order report of its position's legs (573) or a rejection naming it
         OrderEdit,    // an edit or cancel: the order's report (79: pending, edited, cancelled) or a rejection
         Offset,       // the offset answer (1052)

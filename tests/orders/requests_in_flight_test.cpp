@@ -88,6 +88,19 @@ TEST_F(RequestsInFlightTest, AnEditAndACloseOfOnePositionEachTakeTheReportOfThei
     EXPECT_EQ(answer(62, {"10=62", "73=28", "33=43", "79=310003", "573=300001"}), "take profit");
 }
 
+TEST_F(RequestsInFlightTest, ACloseAllRefusedAsAWholeIsAnsweredByItsNumberAlone) {
+    auto closeAll = on(Kind::CloseAll, "close all", "900001", 50);
+    closeAll.targets.push_back("900002");
+    list.sent(closeAll);
+    list.sent(newOrder("order", 51, "GBPUSD", 0, "1"));
+    // A rejection of another number, or of an order (it names its instrument), is not the close-all's.
+    EXPECT_EQ(answer(62, {"10=62", "73=25", "33=49", "74=1", "79=700001"}), "");
+    EXPECT_EQ(answer(62, {"10=62", "73=25", "33=50", "12=GBPUSD", "74=1", "79="}), "");
+    // The refusal of the whole request names no position, only its number.
+    EXPECT_EQ(answer(62, {"10=62", "73=25", "33=50", "74=1", "79=700002"}), "close all");
+    EXPECT_EQ(list.waiting(), 1u);
+}
+
 TEST_F(RequestsInFlightTest, TwoOrdersOfOneNumberAreToldApartByWhatTheirReportsName) {
     list.sent(newOrder("buy 1 EURUSD", 42, "EURUSD", 0, "1"));
     list.sent(newOrder("buy 2 EURUSD", 42, "EURUSD", 0, "2"));

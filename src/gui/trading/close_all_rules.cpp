@@ -206,6 +206,7 @@ void CloseAllFlow::sent(const SessionModel& model, const SessionQueries& queries
                         const std::vector<std::string>& ids, std::int64_t language) {
     phase_ = Phase::Sent;
     noAnswer_ = false;
+    refusedWhole_ = false;
     refused_.clear();
     status_.clear();
     const OrderView listed = queries.getOpenOrderCollection();
@@ -260,6 +261,18 @@ void CloseAllFlow::noAnswer(std::int64_t language) {
         }
 }
 
+void CloseAllFlow::refusedWhole(const std::string& reason) {
+    if (phase_ != Phase::Sent || !waiting())
+        return;
+    refusedWhole_ = true;
+    for (CloseAllStatusRow& row : status_)
+        if (!row.answered) {
+            row.answered = true;
+            row.status = reason;
+            row.tone = Tone::Loss;
+        }
+}
+
 bool CloseAllFlow::waiting() const {
     return std::any_of(status_.begin(), status_.end(),
                        [](const CloseAllStatusRow& r) { return !r.answered; });
@@ -270,6 +283,8 @@ std::string_view CloseAllFlow::headerKey() const {
         return kHeaderChoosingKey;
     if (waiting())
         return noAnswer_ ? kHeaderNoAnswerKey : kHeaderWaitingKey;
+    if (refusedWhole_)
+        return kHeaderRefusedWholeKey;
     if (std::any_of(status_.begin(), status_.end(),
                     [](const CloseAllStatusRow& r) { return r.tone == Tone::Loss; }))
         return kHeaderSomeRejectedKey;

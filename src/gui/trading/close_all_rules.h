@@ -39,6 +39,7 @@ inline constexpr std::string_view kHeaderSomeRejectedKey = texts::kNotEveryPosit
 // Past the time limit (or once the line is lost) with positions still unanswered: not known.
 inline constexpr std::string_view kHeaderNoAnswerKey = texts::kNoAnswerCameTimeEveryPosition;
 inline constexpr std::string_view kStatusNoAnswerKey = texts::kNoAnswer;
+inline constexpr std::string_view kHeaderRefusedWholeKey = texts::kServerRefusedCloseAllWhole;
 // More ticked than the server takes in one request ({0} the limit, {1} the ticked).
 inline constexpr std::string_view kAboveLimitKey = texts::kServerTakesMostPositionsOne;
 
@@ -118,6 +119,8 @@ public:
     // The time limit passed, or the line was lost, with positions unanswered: each reads that no
     // answer came (a later report still turns it to closed or rejected).
     void noAnswer(std::int64_t language);
+    // The server refused the request as a whole: each position still waiting reads its reason.
+    void refusedWhole(const std::string& reason);
     // Whether a sent position still waits for its report.
     bool waiting() const;
     // The text key of the list's heading now.
@@ -130,6 +133,7 @@ private:
     std::vector<std::string> leftOneSided_;
     std::vector<CloseAllStatusRow> status_;
     bool noAnswer_ = false;
+    bool refusedWhole_ = false;
 };
 
 } // namespace tc::gui

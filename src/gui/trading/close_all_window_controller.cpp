@@ -162,6 +162,20 @@ void CloseAllWindowController::follow() {
             if (!flow_.waiting())
                 answerTimer_.stop();
         }));
+    // The first report of a position answers the request; a refusal of the whole request names none,
+    // and so each position still waiting reads it.
+    follow_.add(connect(session, &ClientModel::requestAnswered, this,
+                        [this](const interfaces::RequestAnswer& answer) {
+                            if (request_ == 0 || answer.request != request_)
+                                return;
+                            request_ = 0;
+                            if (answer.accepted)
+                                return;
+                            flow_.refusedWhole(answer.reason.empty() ? answer.code : answer.reason);
+                            if (!flow_.waiting())
+                                answerTimer_.stop();
+                            showStatus();
+                        }));
     // A lost line or a silent server brings no more reports in time.
     follow_.add(connect(session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
         if (state == interfaces::LoginState::Lost || state == interfaces::LoginState::SignedOut)
@@ -174,6 +188,10 @@ void CloseAllWindowController::follow() {
 }
 
 void CloseAllWindowController::done(int result) {
+    // Its answer may still come: the core tells it then, naming the request.
+    if (ClientModel* session = context_.clientModel(); session && request_ != 0)
+        session->client().orders().giveUpRequest(request_);
+    request_ = 0;
     answerTimer_.stop();
     follow_.drop();
     SheetController::done(result);
@@ -319,6 +337,7 @@ void CloseAllWindowController::send() {
                                  {}});
         return;
     }
+    request_ = result.request;
     flow_.sent(client.model(), client.queries(), ids, context_.language().selected());
     answerTimer_.start();
     ui_->closeAllTabView->setCurrentIndex(1);

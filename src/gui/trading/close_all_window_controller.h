@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -61,6 +62,8 @@ private:
     // No answer in time, or none can come: the rows still waiting say so.
     void noAnswer();
 
+    // The request sent and not answered as a whole (0: none).
+    std::uint64_t request_ = 0;
     std::unique_ptr<Ui::CloseAllWindowController> ui_;
     GuiContext& context_;
     CloseAllFlow flow_;

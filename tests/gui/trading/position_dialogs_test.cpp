@@ -994,4 +994,38 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
     EXPECT_EQ(closeAll->flow().ticked().size(), session->client().queries().getOpenOrderCollection().size());
 }
 
+TEST_F(PositionDialogsTest, CloseAllRefusedAsAWholeSaysSoInTheWindow) {
+    // The server takes fewer positions in one request than the client knows of.
+    server->limitCloseAll(2);
+    QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
+    auto* closeAll = window->findChild<CloseAllWindowController*>();
+    ASSERT_TRUE(closeAll && waitFor([&] { return closeAll->isVisible(); }));
+    const int positions = find<QTableView>(closeAll, "closeAllTableView")->model()->rowCount();
+    ASSERT_GE(positions, 4);
+    QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
+    ClosePositionStatusWindowController* status = closeAll->statusSheet();
+    ASSERT_TRUE(status && waitFor([&] { return status->isVisible(); }));
+    QTest::mouseClick(find<QPushButton>(status, "button1"), Qt::LeftButton); // close the others
+    const QAbstractItemModel* sent = find<QTableView>(closeAll, "closeAllStatusTableView")->model();
+    ASSERT_EQ(sent->rowCount(), positions - 1);
+    // The one refusal names no position: every row reads it, and the heading says the server refused
+    // the request, long before the time limit.
+    auto* heading = find<QLabel>(closeAll, "headerTextField");
+    ASSERT_TRUE(waitFor([&] { return heading->text() == context->text(kHeaderRefusedWholeKey); }))
+        << heading->text().toStdString();
+    const QString reason = cellText(sent, 0, 6);
+    EXPECT_FALSE(reason.isEmpty());
+    for (int row = 0; row < sent->rowCount(); ++row) {
+        EXPECT_EQ(cellText(sent, row, 6), reason) << row;
+        EXPECT_NE(cellText(sent, row, 6), context->text(kStatusSentKey)) << row;
+    }
+    EXPECT_FALSE(closeAll->flow().waiting());
+    EXPECT_TRUE(serverPosition(300001) && serverPosition(300002));
+    // The trader can close the window and choose again.
+    auto* closeButton = find<QPushButton>(closeAll, "notNowButton");
+    EXPECT_EQ(closeButton->text(), context->text(texts::kCloseButton));
+    QTest::mouseClick(closeButton, Qt::LeftButton);
+    EXPECT_FALSE(closeAll->isVisible());
+}
+
 } // namespace
