@@ -247,6 +247,7 @@ TEST_F(FundingWindowsTest, TheTransactionDateIsTypedWholeAndMarkedWhenItIsNone) 
     DepositRequestWindowController* window = depositWindow();
     tc::gui::DateTimeField* date = window->depositDateField();
     QTest::keyClicks(window->amountTextField(), "1500");
+    window->activateWindow();
     ASSERT_TRUE(guitest::waitForActive(window));
     QTest::mouseClick(date, Qt::LeftButton);
     ASSERT_EQ(QApplication::focusWidget(), date);

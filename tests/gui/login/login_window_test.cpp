@@ -1232,11 +1232,13 @@ TEST_F(LoginWindowTest, TheSameUserSigningInAgainKeepsThePositionSheetAndTheStat
     tc::gui::MainWindowController& main = *delegate->mainWindow();
     tc::gui::GridModel& open = main.gridPane(tc::gui::Grid::OpenPositions)->gridModel();
     ASSERT_TRUE(waitFor([&] { return open.rowOf("300001") >= 0; }));
+    main.activateWindow();
     ASSERT_TRUE(guitest::waitForActive(&main));
     main.gridPane(tc::gui::Grid::OpenPositions)->runAction(tc::gui::RowAction::ClosePosition, "300001");
     QPointer<tc::gui::CloseAndCancelPositionWindowController> sheet =
         main.findChild<tc::gui::CloseAndCancelPositionWindowController*>();
     ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    sheet->activateWindow();
     ASSERT_TRUE(guitest::waitForActive(sheet));
     auto* quantity = sheet->findChild<QComboBox*>(QStringLiteral("QuantityComboField"));
     QTest::mouseClick(quantity->lineEdit(), Qt::LeftButton);
@@ -1252,6 +1254,7 @@ TEST_F(LoginWindowTest, TheSameUserSigningInAgainKeepsThePositionSheetAndTheStat
     ASSERT_TRUE(from && accountBox && accountBox->count() >= 2);
     accountBox->setCurrentIndex(1);
     const QString account = accountBox->currentText();
+    statement->activateWindow();
     ASSERT_TRUE(guitest::waitForActive(statement));
     QTest::mouseClick(from, Qt::LeftButton);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
