@@ -1,14 +1,14 @@
 #pragma once
 // What the position dialogs share: a sheet on the main window that keeps the id of one record, looks
-// it up again at every use, and closes with a message when it is gone (or when the session is
-// replaced). Each request's outcome is the command's own answer: a refusal is shown here, on this
-// sheet, and nothing that another window sends or is refused closes or alerts this one. A request
-// sent keeps the sheet open, its button disabled, until the server answers that request: done closes
-// the sheet, a rejection is shown on it. A loss of the line or a silent server first leaves it open
+// it up again at every use, and closes with a message when it is gone (or when another user signs
+// in). Each request's outcome is the command's own answer: a refusal is shown here, on this sheet,
+// and nothing that another window sends or is refused closes or alerts this one. A request sent
+// keeps the sheet open, its button disabled, until the server answers that request: done closes the
+// sheet, a rejection is shown on it. A loss of the line or a silent server first leaves it open
 // saying the request had no answer and where to look for its outcome; so does the time limit, after
-// which the sheet waits no more (the core tells a later answer as late, in a banner). A sign-in again of the same
-// user keeps the sheet open as typed: it takes up the new session once the login's lists are in (its
-// record gone by then, it closes and says so); another user's closes it with the main window's.
+// which the sheet waits no more (the core tells a later answer as late, in a banner). A sign-in
+// again of the same user keeps the sheet open as typed: it takes up the new session once the
+// login's lists are in (its record gone by then, it closes and says so).
 #include "gui/app/sheet_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/models/session_follow.h"
