@@ -124,16 +124,16 @@ TEST(FundingNotices, ApprovalRequestsBecomeLabelledLinesAndBanners) {
     EXPECT_EQ(approvalLines(802, req, 0)[3], testing_support::wireText("Amt<F>1,000.00"));
 
     info->approvedAmount =
-        *platform::Decimal::fromString("0.125"); // two decimals round it as the double prints: to even
+        *platform::Decimal::fromString("0.125"); // two decimals round half away from zero, as every amount
     struct Case {
         std::int64_t subType, action;
         std::string title, message;
     };
     for (const Case& c :
-         {Case{1, 930, "Dep approved", "Acct : 1001\nAmt : 0.12"},
-          Case{1, 931, "Dep done", "Acct : 1001\nAmt : 0.12"},
-          Case{2, 930, "Wd approved", "Acct : 2002\nAmt : 0.12"},
-          Case{2, 931, "Wd done", "Acct : 2002\nAmt : 0.12"}, Case{3, 930, "", ""}, Case{1, 929, "", ""}}) {
+         {Case{1, 930, "Dep approved", "Acct : 1001\nAmt : 0.13"},
+          Case{1, 931, "Dep done", "Acct : 1001\nAmt : 0.13"},
+          Case{2, 930, "Wd approved", "Acct : 2002\nAmt : 0.13"},
+          Case{2, 931, "Wd done", "Acct : 2002\nAmt : 0.13"}, Case{3, 930, "", ""}, Case{1, 929, "", ""}}) {
         req.approvalSubType = c.subType;
         const ApprovalBanner b = approvalBanner(c.action, req, 0);
         EXPECT_EQ(b.title, c.title) << c.subType << " " << c.action;

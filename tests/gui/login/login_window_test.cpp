@@ -838,6 +838,14 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     EXPECT_FALSE(delegate->unlockWindow().isLocked());
     signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
     ASSERT_TRUE(signedIn());
+    // The notices found at sign-in come in a banner of their own: it comes before the lock, so that
+    // the banners counted at the unlock are only this test's.
+    ASSERT_TRUE(waitFor([&] {
+        for (auto* banner : context->banners().banners())
+            if (banner->notification().subtitle == "Notices")
+                return true;
+        return false;
+    }));
     QWidget* main = delegate->mainWindow();
     interfaces::InAppNotification note;
     note.title = "TradeClient";
