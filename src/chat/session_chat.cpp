@@ -716,8 +716,9 @@ void SessionChat::MergeIntoConversations(const std::string& roomId, const std::v
                 rowHeld[j] = true;
                 own.messageId = rows[j].messageId;
                 own.unconfirmed = false;
-                std::erase_if(followed_, [&](const FollowedText& f) {
-                    return f.roomKey == key && own.ownNumber != 0 && f.ownNumber == own.ownNumber;
+                // clang 14 does not capture a structured binding; an init-capture names it instead.
+                std::erase_if(followed_, [&, &roomKey = key](const FollowedText& f) {
+                    return f.roomKey == roomKey && own.ownNumber != 0 && f.ownNumber == own.ownNumber;
                 });
                 changed = true;
                 break;
