@@ -41,6 +41,16 @@ bool isPositive(const Decimal& value) {
     return value > Decimal(); // NaN is below every number
 }
 
+// A bracket given that the entry could not read as a number.
+bool unreadBracket(const std::optional<Decimal>& bracket) {
+    return bracket && bracket->isNaN();
+}
+
+bool unreadPendingEdit(const Decimal& quantity, const Decimal& price,
+                       const std::optional<Decimal>& takeProfit, const std::optional<Decimal>& stopLoss) {
+    return quantity.isNaN() || price.isNaN() || unreadBracket(takeProfit) || unreadBracket(stopLoss);
+}
+
 // A bracket asked for (none: taken off) against the one held (none, or 0: none held).
 bool sameBracket(const std::optional<Decimal>& wanted, const std::optional<Decimal>& held) {
     const bool holds = isPositive(held);
@@ -772,7 +782,7 @@ std::optional<OrderInfo> OrderRequests::BracketEdit(std::string_view positionId,
 OrderAnswer OrderRequests::EditPositionBrackets(std::string_view positionId,
                                                 const std::optional<Decimal>& takeProfit,
                                                 const std::optional<Decimal>& stopLoss) {
-    if ((takeProfit && takeProfit->isNaN()) || (stopLoss && stopLoss->isNaN()))
+    if (unreadBracket(takeProfit) || unreadBracket(stopLoss))
         return NotSendable("a price is not a number");
     const auto info = BracketEdit(positionId, takeProfit, stopLoss);
     if (!info)
@@ -787,7 +797,7 @@ OrderAnswer OrderRequests::EditPositionBrackets(std::string_view positionId,
 OrderAnswer OrderRequests::CheckPositionBrackets(std::string_view positionId,
                                                  const std::optional<Decimal>& takeProfit,
                                                  const std::optional<Decimal>& stopLoss) {
-    if ((takeProfit && takeProfit->isNaN()) || (stopLoss && stopLoss->isNaN()))
+    if (unreadBracket(takeProfit) || unreadBracket(stopLoss))
         return NotSendable("a price is not a number");
     const auto info = BracketEdit(positionId, takeProfit, stopLoss);
     return info ? GenerateOrder(*info) : Refuse(kUnknownRecordKey, positionId);
@@ -818,8 +828,7 @@ std::optional<OrderInfo> OrderRequests::PendingOrderEdit(std::string_view pendin
 OrderAnswer OrderRequests::EditPendingOrder(std::string_view pendingOrderId, const Decimal& quantity,
                                             const Decimal& price, const std::optional<Decimal>& takeProfit,
                                             const std::optional<Decimal>& stopLoss) {
-    if (quantity.isNaN() || price.isNaN() || (takeProfit && takeProfit->isNaN()) ||
-        (stopLoss && stopLoss->isNaN()))
+    if (unreadPendingEdit(quantity, price, takeProfit, stopLoss))
         return NotSendable("a number of the edit is not one");
     const auto info = PendingOrderEdit(pendingOrderId, quantity, price, takeProfit, stopLoss);
     if (!info)
@@ -835,8 +844,7 @@ OrderAnswer OrderRequests::CheckPendingOrderEdit(std::string_view pendingOrderId
                                                  const Decimal& price,
                                                  const std::optional<Decimal>& takeProfit,
                                                  const std::optional<Decimal>& stopLoss) {
-    if (quantity.isNaN() || price.isNaN() || (takeProfit && takeProfit->isNaN()) ||
-        (stopLoss && stopLoss->isNaN()))
+    if (unreadPendingEdit(quantity, price, takeProfit, stopLoss))
         return NotSendable("a number of the edit is not one");
     const auto info = PendingOrderEdit(pendingOrderId, quantity, price, takeProfit, stopLoss);
     if (!info)
