@@ -73,18 +73,29 @@ inline bool waitForActive(QWidget* window) {
 
 // A click into `widget` (at its centre, or `at`), its window brought forward first as the trader's
 // own click would: true once the focus is on it, or on the widget that holds its focus (a combo box
-// holds its line edit's, a table its viewport's).
+// holds its line edit's, a table its viewport's). A window that comes forward by itself between the
+// activation and the click (a login finishing on a loaded machine) takes the activation: the window
+// is brought forward and clicked again, as the trader would.
 inline bool clickInto(QWidget* widget, QPoint at = {}) {
-    if (!waitForActive(widget->window()))
-        return false;
-    QTest::mouseClick(widget, Qt::LeftButton, {}, at.isNull() ? widget->rect().center() : at);
     QWidget* holder = widget;
     while (holder->focusProxy())
         holder = holder->focusProxy();
-    return waitFor([widget, holder] {
+    QWidget* window = widget->window();
+    bool clicked = false;
+    return waitFor([&] {
         QWidget* focused = QApplication::focusWidget();
-        return focused && (focused == holder || widget->isAncestorOf(focused) ||
-                           (!focused->isWindow() && focused->isAncestorOf(widget)));
+        if (clicked && focused &&
+            (focused == holder || widget->isAncestorOf(focused) ||
+             (!focused->isWindow() && focused->isAncestorOf(widget))))
+            return true;
+        if (QApplication::activeWindow() != window || !window->isActiveWindow()) {
+            window->activateWindow();
+            clicked = false;
+        } else if (!clicked) {
+            QTest::mouseClick(widget, Qt::LeftButton, {}, at.isNull() ? widget->rect().center() : at);
+            clicked = true;
+        }
+        return false;
     });
 }
 // Tab pressed at the focus until it reaches `target`, as a trader reaches a button from a field;
