@@ -41,7 +41,7 @@ TEST(InputFilters, TextThatIsNoNumberStaysAsTypedAndIsRefusedWithItsReason) {
         QLineEdit quantity;
         tc::gui::installDecimalFilter(&quantity);
         quantity.show();
-        QTest::keyClicks(&quantity, typed);
+        guitest::typeOver(&quantity, typed);
         EXPECT_EQ(quantity.text(), typed);
         EXPECT_FALSE(quantity.hasAcceptableInput());
         EXPECT_FALSE(refusalOf(quantity.text(), texts::kQuantity).isEmpty());
@@ -75,7 +75,8 @@ TEST(InputFilters, TextThatIsNoNumberStaysAsTypedAndIsRefusedWithItsReason) {
 
     QLineEdit port;
     tc::gui::installPortFilter(&port);
-    QTest::keyClicks(&port, "51x0099");
+    port.show();
+    guitest::typeOver(&port, "51x0099");
     EXPECT_EQ(port.text(), "51x0099"); // not 51009
     EXPECT_FALSE(port.hasAcceptableInput());
     port.clear();
@@ -89,7 +90,8 @@ TEST(InputFilters, TextThatIsNoNumberStaysAsTypedAndIsRefusedWithItsReason) {
     QComboBox quantity;
     quantity.setEditable(true);
     tc::gui::installDecimalFilter(&quantity);
-    QTest::keyClicks(quantity.lineEdit(), "0.1.");
+    quantity.show();
+    guitest::typeOver(quantity.lineEdit(), "0.1.");
     EXPECT_EQ(quantity.currentText(), "0.1.");
     EXPECT_FALSE(quantity.lineEdit()->hasAcceptableInput());
 }
@@ -97,12 +99,12 @@ TEST(InputFilters, TextThatIsNoNumberStaysAsTypedAndIsRefusedWithItsReason) {
 TEST(DecimalTextField, DecimalsPastTheLimitStayAndAreRefusedNotCut) {
     tc::gui::DecimalTextField amount;
     amount.show();
-    QTest::keyClicks(&amount, "12.507");
+    guitest::typeOver(&amount, "12.507");
     EXPECT_EQ(amount.text(), "12.507"); // not 12.50: the third decimal is shown and refused
     EXPECT_FALSE(amount.hasAcceptableInput());
     EXPECT_EQ(refusalOf(amount.text(), texts::kAmount, {false, 2}),
               "Amount has too many decimals. Type at most 2 digits after the point.");
-    QTest::keyClick(&amount, Qt::Key_Backspace);
+    guitest::pressKey(Qt::Key_Backspace);
     EXPECT_EQ(amount.text(), "12.50");
     EXPECT_TRUE(amount.hasAcceptableInput());
 
@@ -232,15 +234,19 @@ TEST(HeaderEditor, EditsTheNumberOfAHeaderAndReportsTheFinalTextWhateverItHolds)
     table.show();
     tc::gui::HeaderEditor editor(table.horizontalHeader());
     QSignalSpy edited(&editor, &tc::gui::HeaderEditor::edited);
+    // The trader is at the table before a header is edited.
+    ASSERT_TRUE(guitest::clickInto(table.viewport(), table.visualRect(model.index(0, 0)).center()));
 
     editor.edit(1);
     auto* field = table.horizontalHeader()->findChild<QLineEdit*>("headerEditor");
     ASSERT_TRUE(field && field->isVisible());
     EXPECT_EQ(field->text(), "1.5");
-    QTest::keyClicks(field, "2,5");
+    // The field opens with the focus and its text selected: what is typed replaces it.
+    ASSERT_EQ(QApplication::focusWidget(), field);
+    guitest::typeKeys("2,5");
     EXPECT_EQ(field->text(), "2,5"); // kept as typed, not read as 25
     // Return ends the edit with the text as it stands, for the owner to read whole or refuse.
-    QTest::keyClick(field, Qt::Key_Return);
+    guitest::pressKey(Qt::Key_Return);
     ASSERT_EQ(edited.count(), 1);
     EXPECT_EQ(edited.back().front().toString(), "2,5");
     EXPECT_FALSE(field->isVisible());
@@ -248,7 +254,8 @@ TEST(HeaderEditor, EditsTheNumberOfAHeaderAndReportsTheFinalTextWhateverItHolds)
     // A title that is no number starts the field empty: no digits are picked out of it.
     editor.edit(2);
     EXPECT_EQ(field->text(), "");
-    QTest::keyClick(field, Qt::Key_Return);
+    ASSERT_EQ(QApplication::focusWidget(), field);
+    guitest::pressKey(Qt::Key_Return);
     ASSERT_EQ(edited.count(), 2);
     EXPECT_EQ(edited.back().front().toString(), "");
 }

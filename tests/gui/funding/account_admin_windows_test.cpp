@@ -73,9 +73,11 @@ protected:
         for (const auto& [name, text] :
              {std::pair{"OldPasswordTextField", oldText}, std::pair{"NewPasswordField", newText},
               std::pair{"ConfirmPasswordField", confirm}}) {
-            QLineEdit* edit = find<QLineEdit>(sheet, name);
-            edit->clear();
-            QTest::keyClicks(edit, text);
+            // Selected whole and deleted, as a trader empties a field, then typed.
+            ASSERT_TRUE(guitest::clickInto(find<QLineEdit>(sheet, name)));
+            guitest::pressKey(Qt::Key_A, Qt::ControlModifier);
+            guitest::pressKey(Qt::Key_Delete);
+            guitest::typeKeys(text);
         }
     }
 
@@ -103,8 +105,9 @@ TEST_F(AccountAdminTest, ARightGrantedToAMappedUserIsSeenOnTheServerAndAnAccount
     ASSERT_TRUE(rights->isEnabled());
 
     // Another account drops the listed user at once and asks for that account's maps.
-    accounts->setFocus();
-    QTest::keyClick(accounts, Qt::Key_Down);
+    ASSERT_TRUE(guitest::focusIn(sheet));
+    ASSERT_TRUE(guitest::tabTo(accounts));
+    guitest::pressKey(Qt::Key_Down);
     EXPECT_EQ(accounts->currentText(), "20002");
     EXPECT_EQ(users->count(), 0);
     EXPECT_FALSE(rights->isEnabled());
@@ -112,12 +115,12 @@ TEST_F(AccountAdminTest, ARightGrantedToAMappedUserIsSeenOnTheServerAndAnAccount
     ASSERT_TRUE(waitFor([&] { return sheet->mapRequest() == 0; }));
     EXPECT_EQ(users->count(), 0) << "nobody else is mapped to 20002";
     EXPECT_FALSE(apply->isEnabled());
-    QTest::keyClick(accounts, Qt::Key_Up);
+    guitest::pressKey(Qt::Key_Up);
     ASSERT_TRUE(waitFor([&] { return users->count() == 1 && sheet->mapRequest() == 0; }));
 
     // Close Only for trader on 20001; the sheet closes and says the server took it.
-    rights->setFocus();
-    QTest::keyClick(rights, Qt::Key_Down);
+    ASSERT_TRUE(guitest::tabTo(rights));
+    guitest::pressKey(Qt::Key_Down);
     EXPECT_EQ(rights->currentText(), "Close Only");
     ASSERT_TRUE(apply->isEnabled());
     QTest::mouseClick(apply, Qt::LeftButton);
@@ -148,8 +151,9 @@ TEST_F(AccountAdminTest, ARefusedEditClosesTheSheetAndSaysSo) {
     ASSERT_TRUE(sheet);
     auto* rights = find<QComboBox>(sheet, "rightsComboBox");
     ASSERT_TRUE(waitFor([&] { return rights->isEnabled() && sheet->mapRequest() == 0; }));
-    rights->setFocus();
-    QTest::keyClick(rights, Qt::Key_End);
+    ASSERT_TRUE(guitest::focusIn(sheet));
+    ASSERT_TRUE(guitest::tabTo(rights));
+    guitest::pressKey(Qt::Key_End);
     EXPECT_EQ(rights->currentText(), "None");
     QTest::mouseClick(find<QPushButton>(sheet, "applyButton"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
@@ -172,8 +176,9 @@ TEST_F(AccountAdminTest, AnEditWithoutAnAnswerMayHaveBeenMadeAndTheSheetShowsWha
     ASSERT_TRUE(waitFor([&] { return rights->isEnabled() && sheet->mapRequest() == 0; }));
     EXPECT_EQ(rights->currentText(), "Trade");
     server->setDataServiceSilent(true);
-    rights->setFocus();
-    QTest::keyClick(rights, Qt::Key_Down);
+    ASSERT_TRUE(guitest::focusIn(sheet));
+    ASSERT_TRUE(guitest::tabTo(rights));
+    guitest::pressKey(Qt::Key_Down);
     ASSERT_EQ(rights->currentText(), "Close Only");
     QTest::mouseClick(apply, Qt::LeftButton);
     const interfaces::RequestId edit = sheet->editRequest();
@@ -202,7 +207,10 @@ TEST_F(AccountAdminTest, AnEditWithoutAnAnswerMayHaveBeenMadeAndTheSheetShowsWha
 
     // The line lost while the notice shows: the sheet closes with it, leaving the settings free.
     server->setDataServiceSilent(true);
-    QTest::keyClick(rights, Qt::Key_Down);
+    // The notice closed took the focus with it: a click on the sheet's margin brings it back.
+    ASSERT_TRUE(guitest::clickInto(sheet, QPoint(2, 2)));
+    ASSERT_TRUE(guitest::tabTo(rights));
+    guitest::pressKey(Qt::Key_Down);
     QTest::mouseClick(apply, Qt::LeftButton);
     ASSERT_NE(sheet->editRequest(), 0u);
     Q_EMIT session->requestFailed(
@@ -258,7 +266,8 @@ TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFi
               context->text(texts::kChangePasswordTitle));
     // Refused here: nothing goes to the server.
     type(sheet, "demo12345", "n3w-password", "n3w-password");
-    QTest::keyClick(find<QLineEdit>(sheet, "ConfirmPasswordField"), Qt::Key_Return);
+    ASSERT_TRUE(guitest::clickInto(find<QLineEdit>(sheet, "ConfirmPasswordField")));
+    guitest::pressKey(Qt::Key_Return);
     QMessageBox* alert = alertOn(sheet);
     ASSERT_TRUE(alert);
     EXPECT_EQ(alert->informativeText(), context->text(texts::kCurrentPasswordNotCorrect));
@@ -309,7 +318,8 @@ TEST_F(AccountAdminTest, ALongPasswordIsTakenWholeOrRefusedNeverCutAndConfirmed)
         type(sheet, "demo1234", "", "");
         for (const char* name : {"NewPasswordField", "ConfirmPasswordField"}) {
             QApplication::clipboard()->setText(password);
-            QTest::keyClick(find<QLineEdit>(sheet, name), Qt::Key_V, Qt::ControlModifier);
+            ASSERT_TRUE(guitest::clickInto(find<QLineEdit>(sheet, name)));
+            guitest::pressKey(Qt::Key_V, Qt::ControlModifier);
             EXPECT_EQ(find<QLineEdit>(sheet, name)->text(), password) << name << " holds the paste whole";
         }
         QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);

@@ -89,10 +89,12 @@ TEST_F(ResourcesPanelTest, ListsTheServersEntriesDownloadsTheirFilesOnceAndOpens
     click(1);
     EXPECT_EQ(opened, (std::vector<QString>{"https://www.example.invalid/hours",
                                             "http://docs.example.invalid/guide/2"}));
-    // Return on the current entry does the same.
-    list->setFocus();
-    list->setCurrentRow(0);
-    QTest::keyClick(list, Qt::Key_Return);
+    // Return on the current entry does the same; the open panel holds the focus on its list.
+    ASSERT_TRUE(guitest::focusIn(panel.get()));
+    ASSERT_EQ(QApplication::focusWidget(), list);
+    guitest::pressKey(Qt::Key_Home);
+    ASSERT_EQ(list->currentRow(), 0);
+    guitest::pressKey(Qt::Key_Return);
     ASSERT_EQ(opened.size(), 3u);
     EXPECT_EQ(opened.back(), "https://calendar.example.invalid/week");
 }

@@ -49,9 +49,10 @@ TEST_F(Settings, TheThemeBoxIsTickedWhileTheThemeItNamesIsOn) {
     ASSERT_EQ(context->themes().getThemeForKey(), tc::gui::kDarkTheme);
     EXPECT_TRUE(box->isChecked());
     EXPECT_EQ(box->text(), name);
-    box->setFocus();
+    ASSERT_TRUE(guitest::focusIn(settings));
+    ASSERT_TRUE(guitest::tabTo(box));
     for (const auto theme : {tc::gui::kLightTheme, tc::gui::kDarkTheme}) {
-        QTest::keyClick(box, Qt::Key_Space);
+        guitest::pressKey(Qt::Key_Space);
         EXPECT_EQ(defaults->integerForKey("Theme"), theme);
         EXPECT_EQ(box->isChecked(), theme == tc::gui::kDarkTheme);
         EXPECT_EQ(box->text(), name) << "the box's words stay what it names";
@@ -73,9 +74,11 @@ TEST_F(Settings, FontSizesAreWrittenByApplyOnlyAndASheetIsNotOpenedTwice) {
     EXPECT_EQ(positions->currentText(), QString());                         // 14 has no name
     EXPECT_FALSE(apply->isEnabled());
 
-    QTest::keyClick(watchlist, Qt::Key_Down); // 16
+    ASSERT_TRUE(guitest::focusIn(sheet));
+    ASSERT_TRUE(guitest::tabTo(watchlist));
+    guitest::pressKey(Qt::Key_Down); // 16
     EXPECT_TRUE(apply->isEnabled());
-    QTest::keyClick(sheet, Qt::Key_Escape); // cancels: nothing written
+    guitest::pressKey(Qt::Key_Escape); // cancels: nothing written
     EXPECT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
     EXPECT_EQ(defaults->integerForKey("WatchlistFontSize"), 12);
 
@@ -83,7 +86,9 @@ TEST_F(Settings, FontSizesAreWrittenByApplyOnlyAndASheetIsNotOpenedTwice) {
     settings->fontSizeSettingButtonClicked();
     EXPECT_EQ(settings->findChildren<tc::gui::FontSizeSettingsWindowController*>().size(), 1);
     EXPECT_EQ(watchlist->currentText(), context->text(texts::kFontMedium)); // prepared afresh
-    QTest::keyClick(watchlist, Qt::Key_Down);
+    ASSERT_TRUE(guitest::focusIn(sheet));
+    ASSERT_TRUE(guitest::tabTo(watchlist));
+    guitest::pressKey(Qt::Key_Down);
     apply->click();
     EXPECT_EQ(defaults->integerForKey("WatchlistFontSize"), 16);
     EXPECT_EQ(defaults->integerForKey("PositionsFontSize"), 14); // untouched stays as it was
@@ -97,8 +102,11 @@ TEST_F(Settings, TheIdleSheetStoresTheChosenSeconds) {
     auto* combo = child<QComboBox>(sheet, "timeoutComboBox");
     EXPECT_EQ(combo->currentIndex(), 2);
     EXPECT_EQ(combo->itemText(1), "5 " + context->text(texts::kMinutesWithoutInput));
-    QTest::keyClick(combo, Qt::Key_Down);
-    QTest::keyClick(child<QPushButton>(sheet, "applyButton"), Qt::Key_Space);
+    ASSERT_TRUE(guitest::focusIn(sheet));
+    ASSERT_TRUE(guitest::tabTo(combo));
+    guitest::pressKey(Qt::Key_Down);
+    ASSERT_TRUE(guitest::tabTo(child<QPushButton>(sheet, "applyButton")));
+    guitest::pressKey(Qt::Key_Space);
     EXPECT_EQ(defaults->integerForKey("IdleTime"), 1800);
 }
 

@@ -235,9 +235,10 @@ TEST_F(StatementWindowTest, RefusesABackwardPeriodAndAForeignAccountBeforeSendin
     alert->close();
     // An account pasted with a character no one sees is said to hold it, not to be someone else's.
     QLineEdit* account = window->findChild<QComboBox*>(QStringLiteral("accountComboBox"))->lineEdit();
-    account->clear();
     QApplication::clipboard()->setText(QStringLiteral("20001\x03"));
-    QTest::keyClick(account, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_TRUE(guitest::clickInto(account));
+    guitest::pressKey(Qt::Key_A, Qt::ControlModifier);
+    guitest::pressKey(Qt::Key_V, Qt::ControlModifier);
     QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("showButton")), Qt::LeftButton);
     alert = tc::gui::CommonAlert::showing(window, QStringLiteral("statement"));
     ASSERT_TRUE(alert);
@@ -267,15 +268,17 @@ TEST_F(StatementWindowTest, AnEmptyAccountAndOneWithAPastedTabAreRefusedWithThei
             alert->close();
         return text;
     };
-    account->selectAll();
-    QTest::keyClick(account, Qt::Key_Delete);
+    ASSERT_TRUE(guitest::clickInto(account));
+    guitest::pressKey(Qt::Key_A, Qt::ControlModifier);
+    guitest::pressKey(Qt::Key_Delete);
     const QString empty = context->text(texts::kIsEmpty92600).replace("{0}", context->text(texts::kAccount));
     EXPECT_EQ(box->toolTip(), empty) << "marked before any show";
     EXPECT_EQ(refusal(), empty);
     for (const QString& pasted : {QStringLiteral("20003\t"), QStringLiteral("2000\x01")}) {
-        account->clear();
         QApplication::clipboard()->setText(pasted);
-        QTest::keyClick(account, Qt::Key_V, Qt::ControlModifier);
+        ASSERT_TRUE(guitest::clickInto(account));
+        guitest::pressKey(Qt::Key_A, Qt::ControlModifier);
+        guitest::pressKey(Qt::Key_V, Qt::ControlModifier);
         EXPECT_EQ(refusal(), context->text(texts::kHoldsCharacterCannotSentControl)
                                  .replace("{0}", context->text(texts::kAccount)))
             << pasted.toStdString();
