@@ -73,9 +73,9 @@ inline bool waitForActive(QWidget* window) {
 
 // A click into `widget` (at its centre, or `at`), its window brought forward first as the trader's
 // own click would: true once the focus is on it, or on the widget that holds its focus (a combo box
-// holds its line edit's, a table its viewport's). A window that comes forward by itself between the
-// activation and the click (a login finishing on a loaded machine) takes the activation: the window
-// is brought forward and clicked again, as the trader would.
+// holds its line edit's, a table its viewport's). A window that comes forward between the activation
+// and the click (the offscreen platform activates every banner it shows) takes the activation: the
+// window is brought forward and clicked again, as the trader would.
 inline bool clickInto(QWidget* widget, QPoint at = {}) {
     QWidget* holder = widget;
     while (holder->focusProxy())

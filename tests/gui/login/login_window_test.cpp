@@ -444,7 +444,8 @@ TEST_F(LoginWindowTest, APortIsKeptWholeMarkedAndRefusedByLoginAndRegistration) 
 }
 
 TEST_F(LoginWindowTest, CancellingALoginGivesTheFormBackWithoutTheLossAlert) {
-    server->setDataServiceSilent(true);
+    // The server reads nothing of the login, so it is still under way when Cancel is clicked.
+    server->pauseStream(true);
     signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
     ASSERT_TRUE(login->isLoggingIn());
     QTest::mouseClick(child<QPushButton>(login, "cancelButton"), Qt::LeftButton);
@@ -452,7 +453,7 @@ TEST_F(LoginWindowTest, CancellingALoginGivesTheFormBackWithoutTheLossAlert) {
     EXPECT_TRUE(child<QPushButton>(login, "loginButton")->isVisible());
     guitest::settle(200, "no loss alert comes: the time one takes after a cancelled stream closes");
     EXPECT_TRUE(alertsOn(login).isEmpty()) << alertsOn(login).front()->text().toStdString();
-    server->setDataServiceSilent(false);
+    server->pauseStream(false);
 }
 
 TEST_F(LoginWindowTest, ALoginElsewhereTellsSoAndEndsTheProgramWhenTheAlertCloses) {
@@ -1123,15 +1124,16 @@ TEST_F(LoginWindowTest, TheLockOpensOnlyToTheLockersPasswordAndAnotherUserEndsTh
     tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
     loseTheServerAndOkTheAlert();
     restartServer();
-    // The trader's login is held under way while the lock is tried with the trader's password.
-    server->setDataServiceSilent(true);
+    // The trader's login is held under way while the lock is tried with the trader's password: the
+    // server reads nothing of it (the login completes on the stream's answer, not the data service's).
+    server->pauseStream(true);
     signInByTyping(QStringLiteral("trader"), QStringLiteral("trader1234"));
     ASSERT_TRUE(login->isLoggingIn());
     unlockWith(unlock, QStringLiteral("trader1234"));
     EXPECT_TRUE(unlock.isLocked());
     EXPECT_EQ(unlock.windowTitle(), context->text(texts::kUnlock) + QStringLiteral(" demo"));
 
-    server->setDataServiceSilent(false);
+    server->pauseStream(false);
     ASSERT_TRUE(signedIn());
     EXPECT_FALSE(unlock.isLocked());
     EXPECT_TRUE(main.windowTitle().contains("trader"));
