@@ -88,7 +88,10 @@ inline bool clickInto(QWidget* widget, QPoint at = {}) {
             (focused == holder || widget->isAncestorOf(focused) ||
              (!focused->isWindow() && focused->isAncestorOf(widget))))
             return true;
-        if (QApplication::activeWindow() != window || !window->isActiveWindow()) {
+        // An open popup (a menu, a panel under its button) is never the active window: it is
+        // forward while it shows.
+        const bool popup = window->windowType() == Qt::Popup;
+        if (!window->isActiveWindow() || (!popup && QApplication::activeWindow() != window)) {
             window->activateWindow();
             clicked = false;
         } else if (!clicked) {
@@ -111,15 +114,25 @@ inline bool tabTo(const QWidget* target, int mostPresses = 40) {
     }
     return QApplication::focusWidget() == target;
 }
-// A key pressed and released at the focus widget; a failure when nothing has the focus.
+// Where the window system sends a key: a widget that grabbed the keyboard, else while a popup is
+// open (a menu, a combo box's list) the popup's own focus widget or, when it has none (a menu), the
+// popup, else the focus widget.
+inline QWidget* keyTarget() {
+    if (QWidget* grabber = QWidget::keyboardGrabber())
+        return grabber;
+    if (QWidget* popup = QApplication::activePopupWidget())
+        return popup->focusWidget() ? popup->focusWidget() : popup;
+    return QApplication::focusWidget();
+}
+// A key pressed and released where the window system sends it; a failure when nothing has the focus.
 inline void pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* focused = QApplication::focusWidget();
+    QWidget* focused = keyTarget();
     ASSERT_NE(focused, nullptr) << "no widget has the focus for the key";
     QTest::keyClick(focused, key, modifiers);
 }
-// Text typed at the focus widget, key by key.
+// Text typed where the window system sends it, key by key.
 inline void typeKeys(const QString& text) {
-    QWidget* focused = QApplication::focusWidget();
+    QWidget* focused = keyTarget();
     ASSERT_NE(focused, nullptr) << "no widget has the focus for the text";
     QTest::keyClicks(focused, text);
 }

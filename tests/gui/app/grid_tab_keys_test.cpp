@@ -26,24 +26,26 @@ TEST(GridTabKeys, TabAndCtrlTabLeaveAGridAndTheArrowsMoveInsideIt) {
     window.show();
     window.activateWindow();
     ASSERT_TRUE(guitest::waitForActive(&window));
-    table->setFocus();
-    table->setCurrentIndex(model.index(0, 0));
+    // Into the grid as a trader enters it: a click on its first cell.
+    ASSERT_TRUE(guitest::clickInto(table->viewport(), table->visualRect(model.index(0, 0)).center()));
+    ASSERT_EQ(QApplication::focusWidget(), table);
+    ASSERT_EQ(table->currentIndex(), model.index(0, 0));
 
-    QTest::keyClick(table, Qt::Key_Right);
+    guitest::pressKey(Qt::Key_Right);
     EXPECT_EQ(table->currentIndex(), model.index(0, 1)) << "the arrows move inside";
-    QTest::keyClick(table, Qt::Key_Tab);
+    guitest::pressKey(Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), after);
     EXPECT_EQ(table->currentIndex(), model.index(0, 1)) << "the current cell stays";
-    QTest::keyClick(after, Qt::Key_Backtab, Qt::ShiftModifier);
+    guitest::pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), table);
-    QTest::keyClick(table, Qt::Key_Backtab, Qt::ShiftModifier);
+    guitest::pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), before);
 
-    table->setFocus();
-    QTest::keyClick(table, Qt::Key_Tab, Qt::ControlModifier);
+    ASSERT_TRUE(guitest::tabTo(table));
+    guitest::pressKey(Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(QApplication::focusWidget(), after) << "Ctrl+Tab leaves as Tab does";
-    table->setFocus();
-    QTest::keyClick(table, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(guitest::tabTo(table));
+    guitest::pressKey(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(QApplication::focusWidget(), before);
     EXPECT_EQ(table->currentIndex(), model.index(0, 1));
 }

@@ -121,7 +121,8 @@ TEST_F(ShellAlerts, MessageAlertsShowOneAtATimeInOrder) {
         ASSERT_TRUE(waitFor([&] { return alerts().size() == 1 && alerts().front()->isVisible(); }));
         QMessageBox* box = alerts().front();
         EXPECT_EQ(box->informativeText(), shown);
-        QTest::keyClick(box, Qt::Key_Return);
+        ASSERT_TRUE(guitest::focusIn(box)) << "the alert takes the focus as it shows";
+        guitest::pressKey(Qt::Key_Return);
         ASSERT_TRUE(waitFor([&] { return !alerts().contains(box); }));
     }
     EXPECT_TRUE(alerts().isEmpty());
@@ -141,7 +142,8 @@ TEST_F(ShellAlerts, LoginElsewhereQuitsWhenTheAlertCloses) {
     ASSERT_EQ(alerts().size(), 1);
     EXPECT_TRUE(alerts().front()->informativeText().contains("from 10.0.0.9"));
     EXPECT_EQ(terminations, 0);
-    QTest::keyClick(alerts().front(), Qt::Key_Return);
+    ASSERT_TRUE(guitest::focusIn(alerts().front())) << "the alert takes the focus as it shows";
+    guitest::pressKey(Qt::Key_Return);
     EXPECT_TRUE(waitFor([&] { return terminations == 1; }));
 }
 

@@ -348,10 +348,8 @@ TEST_F(HeldPriceChartTest, StudyParametersOutsideTheirRangeAreRefusedWithTheRang
     window->analysisButtonClicked();
     ChartAnalysisViewController& panel = window->analysisPanel();
     const auto held = [&chart] { return QString::number(chart.chart().bars().size()); };
-    const auto retype = [](QLineEdit* field, const char* text) {
-        field->selectAll();
-        QTest::keyClicks(field, text);
-    };
+    // Typed over at the focus a click into the field gives, in the panel under its button.
+    const auto retype = [](QLineEdit* field, const char* text) { guitest::typeOver(field, text); };
 
     QLineEdit* sma = panel.field(Study::SimpleMovingAverage, 0);
     retype(sma, "99999");
@@ -383,7 +381,7 @@ TEST_F(HeldPriceChartTest, StudyParametersOutsideTheirRangeAreRefusedWithTheRang
     for (const auto& [typed, key] : faults) {
         retype(deviation, typed);
         if (!*typed)
-            QTest::keyClick(deviation, Qt::Key_Backspace);
+            guitest::pressKey(Qt::Key_Backspace);
         EXPECT_EQ(deviation->text(), QString::fromLatin1(typed));
         EXPECT_EQ(panel.refusalLabel(Study::BollingerBands)->text(),
                   context->text(key).replace("{0}", context->text(texts::kIndicatorDeviation)));

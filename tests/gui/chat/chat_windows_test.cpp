@@ -81,10 +81,16 @@ protected:
                     return tree->topLevelItem(g)->child(c);
         return nullptr;
     }
+    // Typed after what the field holds, at the focus a click into it gives.
+    static void typeInto(QLineEdit* field, const QString& text) {
+        ASSERT_TRUE(guitest::clickInto(field));
+        guitest::pressKey(Qt::Key_End);
+        guitest::typeKeys(text);
+    }
     void type(ChatWindowController* chat, const QString& text, bool withReturn) {
-        QTest::keyClicks(chat->messageTextView(), text);
+        typeInto(chat->messageTextView(), text);
         if (withReturn)
-            QTest::keyClick(chat->messageTextView(), Qt::Key_Return);
+            guitest::pressKey(Qt::Key_Return);
         else
             QTest::mouseClick(chat->sendButton(), Qt::LeftButton);
     }
@@ -123,6 +129,9 @@ TEST_F(ChatWindowsTest, TextsTypedBeforeTheRoomExistsGoOutOnceInOrderAndRepliesS
                                     QAbstractItemModelTester::FailureReportingMode::Warning);
     const std::size_t before = server->chatConversation("demo", "trader").size();
 
+    // The server stands still until both are typed: a click into the field runs the event loop,
+    // where its confirmation of the room would otherwise come first.
+    server->pauseStream(true);
     chat->contactsOutlineView()->setCurrentItem(contact(chat, "trader"));
     EXPECT_EQ(chat->openConversation(), "trader");
     EXPECT_EQ(chat->windowTitle(), "Trader Two");
@@ -143,6 +152,7 @@ TEST_F(ChatWindowsTest, TextsTypedBeforeTheRoomExistsGoOutOnceInOrderAndRepliesS
     // Pressing send with an empty field sends nothing.
     QTest::mouseClick(chat->sendButton(), Qt::LeftButton);
     EXPECT_EQ(transcript->rowCount(), 2);
+    server->pauseStream(false);
 
     ASSERT_TRUE(waitFor([&] { return conversation(before).size() >= 2; }));
     type(chat, "third", true);
@@ -220,7 +230,9 @@ TEST_F(ChatWindowsTest, AnUnsendableTextIsRefusedWithItsReasonAndDraftsStayWithT
     EXPECT_FALSE(chat->messageTextView()->isEnabled()) << "nothing is typed for no one";
     const auto pasteAndRefuse = [&](QLineEdit* field, QAbstractButton* press, const char* fieldKey) {
         QApplication::clipboard()->setText(QStringLiteral("for trader\x03"));
-        QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+        ASSERT_TRUE(guitest::clickInto(field));
+        guitest::pressKey(Qt::Key_End);
+        guitest::pressKey(Qt::Key_V, Qt::ControlModifier);
         QTest::mouseClick(press, Qt::LeftButton);
         QMessageBox* alert = tc::gui::CommonAlert::showing(press->window(), QStringLiteral("chat"));
         ASSERT_TRUE(alert);
@@ -256,7 +268,7 @@ TEST_F(ChatWindowsTest, TheSameUserSigningInAgainFindsTheOpenConversationWithIts
     const std::size_t before = server->chatConversation("demo", "trader").size();
     type(chat, "before the loss", false);
     ASSERT_TRUE(waitFor([&] { return conversation(before).size() == 1; }));
-    QTest::keyClicks(chat->messageTextView(), "unsent");
+    typeInto(chat->messageTextView(), "unsent");
     TranscriptModel* transcript = chat->messageTableView()->transcript();
     ASSERT_EQ(transcript->rowCount(), 1);
 
@@ -305,8 +317,7 @@ TEST_F(ChatWindowsTest, ASupportQueueIsAskedFirstThenItsConversationOpens) {
     queues->selectRow(0);
     ASSERT_TRUE(chat->queueRequestSheet()->isVisible());
     QLineEdit* question = chat->queueRequestSheet()->messageField();
-    question->selectAll();
-    QTest::keyClicks(question, "I need help with a withdrawal");
+    guitest::typeOver(question, "I need help with a withdrawal");
     QTest::mouseClick(chat->queueRequestSheet()->requestButton(), Qt::LeftButton);
     TranscriptModel* transcript = chat->messageTableView()->transcript();
     // The question heads the transcript, before the agent's greeting.

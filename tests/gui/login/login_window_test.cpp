@@ -1277,7 +1277,8 @@ TEST_F(LoginWindowTest, TheSameUserSigningInAgainKeepsThePositionSheetAndTheStat
 
     loseTheServerAndOkTheAlert();
     restartServer();
-    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(guitest::clickInto(field("passwordTextField")));
+    guitest::pressKey(Qt::Key_Return);
     ASSERT_TRUE(signedIn());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(sheet && statement);

@@ -296,7 +296,7 @@ TEST_F(MainWindowTest, ViewItemsAndTheNewsButtonBringForwardTheTabTheirIndexName
             << "its table focused";
     }
     for (int i = tabs->count() - 1; i >= 0; --i) {
-        QTest::keyClick(window, static_cast<Qt::Key>(Qt::Key_1 + i), Qt::ControlModifier);
+        guitest::pressKey(static_cast<Qt::Key>(Qt::Key_1 + i), Qt::ControlModifier);
         EXPECT_EQ(tabs->currentIndex(), i) << "Ctrl+" << i + 1;
     }
     // No other action of the window answers the same keys.
@@ -366,42 +366,46 @@ TEST_F(MainWindowTest, TheMenusOpenFromTheKeyboardAndNewOrderHasItsShortcut) {
         return ticket && ticket->isVisible();
     };
 
-    QTest::keyClick(focused(), Qt::Key_T, Qt::AltModifier);
+    guitest::pressKey(Qt::Key_T, Qt::AltModifier);
     ASSERT_TRUE(waitFor([&] { return trade->isVisible(); }));
     EXPECT_EQ(trade->activeAction(), action("actionTradeTicket"));
-    QTest::keyClick(trade, Qt::Key_Return);
+    guitest::pressKey(Qt::Key_Return); // to the open menu
     EXPECT_TRUE(waitFor(ticketShown)) << "Return on New Order opens the ticket";
     context->guiObjects().tradeTicketWindowController()->close();
 
     window->activateWindow();
     ASSERT_TRUE(guitest::waitForActive(window));
     auto* tabs = window->findChild<QTabWidget*>("mainTabView");
-    QTest::keyClick(focused(), Qt::Key_V, Qt::AltModifier);
+    guitest::pressKey(Qt::Key_V, Qt::AltModifier);
     auto* view = window->findChild<QMenu*>("viewMenu");
     ASSERT_TRUE(waitFor([&] { return view->isVisible(); }));
-    QTest::keyClick(view, Qt::Key_J); // the Journal's key
+    guitest::pressKey(Qt::Key_J); // the Journal's key
     EXPECT_EQ(tabs->currentWidget(), window->findChild<QWidget*>("journalTab"));
     EXPECT_FALSE(view->isVisible());
 
-    window->watchlistBoard()->setFocus();
-    QTest::keyPress(focused(), Qt::Key_Alt, Qt::AltModifier);
-    QTest::keyRelease(focused(), Qt::Key_Alt);
+    QTableView* board = window->watchlistBoard();
+    ASSERT_TRUE(waitFor([&] { return board->model()->rowCount() > 0; }));
+    ASSERT_TRUE(
+        guitest::clickInto(board->viewport(), board->visualRect(board->model()->index(0, 0)).center()));
+    ASSERT_EQ(focused(), board);
+    QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt);
     EXPECT_EQ(bar->activeAction(), bar->actions().front()) << "Alt alone puts the menu bar under the keys";
-    QTest::keyClick(focused(), Qt::Key_Escape);
-    EXPECT_EQ(focused(), window->watchlistBoard()) << "Escape gives the focus back";
+    guitest::pressKey(Qt::Key_Escape);
+    EXPECT_EQ(focused(), board) << "Escape gives the focus back";
 
-    QTest::keyClick(focused(), Qt::Key_F10);
+    guitest::pressKey(Qt::Key_F10);
     auto* app = window->findChild<QMenu*>("appMenu");
     ASSERT_TRUE(waitFor([&] { return app->isVisible(); }));
     EXPECT_EQ(app->activeAction(), action("actionAbout"));
-    QTest::keyClick(app, Qt::Key_Escape);
+    guitest::pressKey(Qt::Key_Escape); // to the open menu
     ASSERT_TRUE(waitFor([&] { return !app->isVisible(); }));
-    QTest::keyClick(focused(), Qt::Key_Escape);
+    guitest::pressKey(Qt::Key_Escape);
 
     EXPECT_EQ(action("actionTradeTicket")->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
     window->activateWindow();
     ASSERT_TRUE(guitest::waitForActive(window));
-    QTest::keyClick(focused(), Qt::Key_N, Qt::ControlModifier);
+    guitest::pressKey(Qt::Key_N, Qt::ControlModifier);
     EXPECT_TRUE(waitFor(ticketShown));
     context->guiObjects().tradeTicketWindowController()->close();
 }
@@ -412,14 +416,19 @@ TEST_F(MainWindowTest, TabLeavesTheQuotesBoardWithoutChangingTheInstrument) {
     ASSERT_TRUE(guitest::waitForActive(window));
     QTableView* board = window->watchlistBoard();
     ASSERT_TRUE(waitFor([&] { return board->model()->rowCount() > 1; }));
-    board->setFocus();
+    // Clicked into on its first row's symbol, as a trader enters the board.
+    const auto clickFirstRow = [&] {
+        return guitest::clickInto(board->viewport(), board->visualRect(board->model()->index(0, 0)).center());
+    };
+    ASSERT_TRUE(clickFirstRow());
     ASSERT_TRUE(board->hasFocus());
     const QModelIndex current = board->currentIndex();
-    QTest::keyClick(board, Qt::Key_Tab);
+    ASSERT_EQ(current.row(), 0);
+    guitest::pressKey(Qt::Key_Tab);
     EXPECT_FALSE(board->hasFocus());
     EXPECT_EQ(board->currentIndex(), current);
-    board->setFocus();
-    QTest::keyClick(board, Qt::Key_Down);
+    ASSERT_TRUE(clickFirstRow());
+    guitest::pressKey(Qt::Key_Down);
     EXPECT_EQ(board->currentIndex().row(), current.row() + 1) << "the arrows move inside";
 }
 
@@ -695,17 +704,16 @@ TEST_F(MainWindowTest, TheFirstDownSelectsTheFirstRowAndTheFocusedRowIsTheSelect
             return table.model()->index(row, 0).data(tc::gui::GridModel::IdRole).toString().toStdString();
         };
         const int tab = tabs->indexOf(pane->parentWidget());
-        QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(Qt::Key_1 + tab),
-                        Qt::ControlModifier);
+        guitest::pressKey(static_cast<Qt::Key>(Qt::Key_1 + tab), Qt::ControlModifier);
         ASSERT_TRUE(table.hasFocus());
         EXPECT_FALSE(table.currentIndex().isValid()) << "no frame on a row that is not selected";
-        QTest::keyClick(&table, Qt::Key_Down);
+        guitest::pressKey(Qt::Key_Down);
         EXPECT_EQ(table.currentIndex().row(), 0);
         EXPECT_EQ(pane->selectedId(), idOfRow(0));
-        QTest::keyClick(&table, Qt::Key_Down, Qt::ControlModifier);
+        guitest::pressKey(Qt::Key_Down, Qt::ControlModifier);
         EXPECT_EQ(table.currentIndex().row(), 1);
         EXPECT_EQ(pane->selectedId(), idOfRow(1)) << "Ctrl moves the selection with the focus";
-        QTest::keyClick(&table, Qt::Key_Space, Qt::ControlModifier);
+        guitest::pressKey(Qt::Key_Space, Qt::ControlModifier);
         EXPECT_EQ(pane->selectedId(), "");
         EXPECT_FALSE(table.currentIndex().isValid()) << "the focus went with the selection";
     }
@@ -724,9 +732,9 @@ TEST_F(MainWindowTest, TheHighlightedAccountIsTheCurrentOneFromTheKeysToo) {
     EXPECT_EQ(pane->selectedId(), first);
     auto* tabs = window->findChild<QTabWidget*>("mainTabView");
     const int tab = tabs->indexOf(pane->parentWidget());
-    QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(Qt::Key_1 + tab), Qt::ControlModifier);
+    guitest::pressKey(static_cast<Qt::Key>(Qt::Key_1 + tab), Qt::ControlModifier);
     ASSERT_TRUE(table.hasFocus());
-    QTest::keyClick(&table, Qt::Key_Down);
+    guitest::pressKey(Qt::Key_Down);
     const std::string next = pane->selectedId();
     ASSERT_FALSE(next.empty());
     EXPECT_NE(next, first);

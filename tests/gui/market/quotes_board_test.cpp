@@ -297,7 +297,7 @@ TEST_F(QuotesBoardTest, ChooserAddsAndRemovesAndTheBoardAndTilesFollow) {
     ASSERT_TRUE(chooser && waitFor([&] { return chooser->isVisible(); }));
     EXPECT_GT(chooser->Outline()->topLevelItem(0)->childCount(), 0);
     // A search in lower case finds the code across every type.
-    QTest::keyClicks(chooser->SearchField(), QString::fromStdString(extra).toLower());
+    guitest::typeOver(chooser->SearchField(), QString::fromStdString(extra).toLower());
     QTableView& table = *chooser->Table();
     QAbstractItemModelTester tester(table.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     const auto watchedMark = [&](int r) { return table.model()->index(r, 0).data(Qt::UserRole).toBool(); };
