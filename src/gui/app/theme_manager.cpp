@@ -132,7 +132,10 @@ public:
         if (item->direction == Qt::RightToLeft) {
             cell.displayAlignment =
                 QStyle::visualAlignment(Qt::RightToLeft, item->displayAlignment) | Qt::AlignAbsolute;
-            cell.direction = Qt::LeftToRight;
+            // Figures and dates read left to right; a sentence in a right-to-left script keeps its
+            // own direction, or its closing stop would stand before its first word.
+            if (!item->text.isRightToLeft())
+                cell.direction = Qt::LeftToRight;
         }
         drawItemViewItem(cell, painter, widget);
     }

@@ -165,6 +165,12 @@ TEST(LanguageDirection, MirroredCellsAndFieldsStillReadFiguresAndDatesLeftToRigh
         EXPECT_EQ(mirrored, cell(Qt::LeftToRight, Qt::AlignLeft, text)) << text.toStdString();
         EXPECT_NE(mirrored, cell(Qt::LeftToRight, Qt::AlignRight, text)) << text.toStdString();
     }
+    // A sentence in a right-to-left script keeps its own direction: its closing stop stands at its
+    // left end, where the reader ends it, as a right-to-left mark after the stop would put it.
+    const QString sentence =
+        QStringLiteral("\u0627\u0644\u0643\u0645\u064A\u0629 \u0623\u0639\u0644\u0649 50.");
+    EXPECT_EQ(cell(Qt::RightToLeft, Qt::AlignRight, sentence),
+              cell(Qt::RightToLeft, Qt::AlignRight, sentence + QChar(0x200F)));
 }
 
 // A line of captions and figures keeps each minus sign before its number in a right-to-left
