@@ -45,8 +45,13 @@ void installDecimalFilter(QLineEdit* field) {
 }
 
 void installDecimalFilter(QComboBox* box) {
-    if (box->lineEdit())
-        box->lineEdit()->setValidator(new DecimalValidator(box->lineEdit()));
+    if (!box->lineEdit())
+        return;
+    box->lineEdit()->setValidator(new DecimalValidator(box->lineEdit()));
+    // No inline completion: it put the rest of the first listed number that begins with what was
+    // typed after it (1 became the 1.5 held, 0. became 0.01), and set the text as the program's, so
+    // Escape dropped the entry without asking. The list stays on the box's button.
+    box->setCompleter(nullptr);
 }
 
 void installPortFilter(QLineEdit* field) {

@@ -116,14 +116,9 @@ protected:
         EXPECT_TRUE(found) << name;
         return found;
     }
-    static void type(QComboBox* box, const QString& text) {
-        box->lineEdit()->selectAll();
-        QTest::keyClicks(box->lineEdit(), text);
-    }
-    static void type(QLineEdit* field, const QString& text) {
-        field->selectAll();
-        QTest::keyClicks(field, text);
-    }
+    // Clicked into, all of it selected and typed over, as a trader does.
+    static void type(QComboBox* box, const QString& text) { guitest::typeOver(box->lineEdit(), text); }
+    static void type(QLineEdit* field, const QString& text) { guitest::typeOver(field, text); }
     // A field's refusal as the sheets word it: the fault's text naming the field.
     QString words(const char* key, const char* field, const QString& limit = {}) const {
         return context->text(key).replace("{0}", context->text(field)).replace("{1}", limit);
@@ -213,7 +208,9 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     ASSERT_TRUE(alertOn(sheet));
     EXPECT_EQ(alertOn(sheet)->informativeText(), context->text(kDeviationMissingKey));
     alertOn(sheet)->accept();
-    QTest::keyClicks(find<QLineEdit>(sheet, "DeviationTextField"), "25");
+    ASSERT_TRUE(guitest::clickInto(find<QLineEdit>(sheet, "DeviationTextField")));
+    guitest::typeKeys("25");
+    EXPECT_EQ(find<QLineEdit>(sheet, "DeviationTextField")->text(), "25");
 
     type(find<QComboBox>(sheet, "QuantityComboField"), "0.5");
     QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
@@ -225,7 +222,9 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     open->runAction(RowAction::ClosePosition, "300001");
     ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
     EXPECT_EQ(find<QComboBox>(sheet, "QuantityComboField")->currentText(), "1");
-    QTest::keyClick(find<QComboBox>(sheet, "QuantityComboField")->lineEdit(), Qt::Key_Return);
+    // Return in the quantity sends the close, the sheet's default.
+    ASSERT_TRUE(guitest::clickInto(find<QComboBox>(sheet, "QuantityComboField")->lineEdit()));
+    guitest::pressKey(Qt::Key_Return);
     waitsThenCloses(sheet, find<QPushButton>(sheet, "CloseAndCancelButton"));
     ASSERT_TRUE(waitFor([&] { return !serverPosition(300001); }));
     ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::OpenPosition, "300001"); }));
@@ -251,8 +250,9 @@ TEST_F(PositionDialogsTest, CloseRefusesWhatIsNoNumberAndShowsNoFigureTheRulesRe
     EXPECT_EQ(refusedBy(sheet, button), words(texts::kHoldsAComma, texts::kQuantity));
     // A paste past any number's length stays, marked and refused as too long: it was dropped.
     QApplication::clipboard()->setText(QString(70, QLatin1Char('1')));
-    quantity->lineEdit()->selectAll();
-    QTest::keySequence(quantity->lineEdit(), QKeySequence::Paste);
+    ASSERT_TRUE(guitest::clickInto(quantity->lineEdit()));
+    guitest::pressKey(Qt::Key_A, Qt::ControlModifier);
+    guitest::pressKey(Qt::Key_V, Qt::ControlModifier);
     EXPECT_EQ(quantity->currentText(), QString(70, QLatin1Char('1')));
     EXPECT_EQ(quantity->toolTip(), words(texts::kLongerThanCharacters, texts::kQuantity, "64"));
     EXPECT_EQ(refusedBy(sheet, button), quantity->toolTip());
@@ -310,8 +310,8 @@ TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionWhichIsTheFocus
 
     // Ctrl+End: the focus goes to the last row and takes the selection with it.
     const GridModel& model = open->gridModel();
-    table.setFocus();
-    QTest::keyClick(&table, Qt::Key_End, Qt::ControlModifier);
+    ASSERT_TRUE(guitest::clickInto(table.viewport(), table.visualRect(table.model()->index(0, 0)).center()));
+    guitest::pressKey(Qt::Key_End, Qt::ControlModifier);
     ASSERT_EQ(table.currentIndex().row(), table.model()->rowCount() - 1);
     EXPECT_EQ(selected(), QStringList{table.currentIndex().data(GridModel::IdRole).toString()});
     // A click on 300001 (on its id, not its price).
@@ -462,7 +462,8 @@ TEST_F(PositionDialogsTest, ASheetWhoseRequestHasNoAnswerStaysOpenAndSaysSo) {
     EXPECT_FALSE(close->isEnabled());
     EXPECT_EQ(sheet->answerLine()->text(), context->text(texts::kSheetWaitingForAnswer));
     // Return sends nothing more while the answer is awaited.
-    QTest::keyClick(quantity->lineEdit(), Qt::Key_Return);
+    ASSERT_TRUE(guitest::clickInto(quantity->lineEdit()));
+    guitest::pressKey(Qt::Key_Return);
     EXPECT_TRUE(sheet->isVisible());
     // The server falls silent: the sheet says its request had no answer and where to look.
     ASSERT_TRUE(waitFor([&] { return !sheet->isWaitingForAnswer(); }, 30000));
@@ -566,11 +567,7 @@ TEST_F(PositionDialogsTest, ModifyMarksABracketPastItsBoundWithTheButtonsReason)
     // The defaults keep their bounds: nothing is marked.
     EXPECT_TRUE(takeProfit->toolTip().isEmpty());
     EXPECT_TRUE(stopLoss->toolTip().isEmpty());
-    const auto typeOver = [](QLineEdit* field, const QString& text) {
-        QTest::mouseClick(field, Qt::LeftButton);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(QApplication::focusWidget(), text);
-    };
+    const auto typeOver = [](QLineEdit* field, const QString& text) { guitest::typeOver(field, text); };
     // A buy's take profit below its price, then its stop loss above: each marked with Modify's reason.
     const QString takeProfitWas = takeProfit->text();
     typeOver(takeProfit, "0.50000");
@@ -680,16 +677,14 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     EXPECT_EQ(alertOn(modify)->informativeText(), context->text(kBadOrderPriceKey));
     alertOn(modify)->accept();
     EXPECT_TRUE(modify->isVisible());
-    find<QLineEdit>(modify, "OrderPriceTextField")->selectAll();
-    QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
+    type(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
     // A sixth decimal or a second point stays as typed, never cut back to another price.
-    QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.");
+    guitest::typeKeys("1.");
     EXPECT_EQ(find<QLineEdit>(modify, "OrderPriceTextField")->text(), "1.040001.");
     type(find<QLineEdit>(modify, "OrderPriceTextField"), "1.040001");
     EXPECT_EQ(refusedBy(modify, find<QPushButton>(modify, "ModifyButton")),
               words(texts::kTooManyDecimals, texts::kPriceField, "5"));
-    find<QLineEdit>(modify, "OrderPriceTextField")->selectAll();
-    QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
+    type(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
     waitsThenCloses(modify, find<QPushButton>(modify, "ModifyButton"));
     ASSERT_TRUE(waitFor([&] {
@@ -873,6 +868,11 @@ TEST_F(PositionDialogsTest, OffsetQuantitiesAreMarkedAsTheButtonRefusesAndEscape
         {"2", context->text(texts::kOffsetQuantityMoreThanPosition)},
         {"0.3000001", context->text(texts::kQuantityMustMultipleLots).replace("{0}", "0.01")},
         {"0,3", words(texts::kHoldsAComma, texts::kOffsetQty)}};
+    // What is typed is the entry: never completed with the rest of the first listed quantity that
+    // begins with it (0.01 for "0.").
+    ASSERT_GE(quantity->findText("0.01"), 0);
+    type(quantity, "0.");
+    EXPECT_EQ(quantity->currentText(), "0.");
     for (const auto& [lots, reason] : refused) {
         type(quantity, lots);
         EXPECT_EQ(quantity->toolTip(), reason) << lots;
@@ -920,10 +920,12 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
     EXPECT_EQ(lines->index(0, 0).data(Qt::CheckStateRole), Qt::Unchecked);
     EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(),
               QString("%1 (%2)").arg(context->text(texts::kCloseSelected)).arg(positions - 1));
-    // From the keyboard: Space on the tick cell ticks it again.
-    table->setFocus();
-    table->setCurrentIndex(lines->index(0, 0));
-    QTest::keyClick(table, Qt::Key_Space);
+    // From the keyboard: Space on the tick cell ticks it again (a click on the row's id, Home to its
+    // tick cell).
+    ASSERT_TRUE(guitest::clickInto(table->viewport(), table->visualRect(lines->index(0, 1)).center()));
+    guitest::pressKey(Qt::Key_Home);
+    ASSERT_EQ(table->currentIndex(), lines->index(0, 0));
+    guitest::pressKey(Qt::Key_Space);
     EXPECT_EQ(lines->index(0, 0).data(Qt::CheckStateRole), Qt::Checked);
     EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text(texts::kCloseAll));
     // A click on the tick column's title unticks every row, and the next ticks them all again.
