@@ -119,9 +119,14 @@ protected:
     QString words(const char* key, const char* field, const QString& limit = {}) const {
         return context->text(key).replace("{0}", context->text(field)).replace("{1}", limit);
     }
-    static void typeInto(QLineEdit* field, const QString& text) {
-        field->selectAll();
-        QTest::keyClicks(field, text);
+    // Clicked into, all of it selected and typed over, as a trader does.
+    static void typeInto(QLineEdit* field, const QString& text) { guitest::typeOver(field, text); }
+    // Clicked into, all of it selected and the clipboard pasted over it with Ctrl+V.
+    static void pasteInto(QLineEdit* field, const QString& text) {
+        QApplication::clipboard()->setText(text);
+        ASSERT_TRUE(guitest::clickInto(field));
+        guitest::pressKey(Qt::Key_A, Qt::ControlModifier);
+        guitest::pressKey(Qt::Key_V, Qt::ControlModifier);
     }
     // The button's refusal, then the alert gone; empty when none showed.
     QString refusedBy(QAbstractButton* button) {
@@ -340,15 +345,17 @@ TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheT
     refusal()->close();
 
     child<tc::gui::PriceStepper>("PriceStepper")->downButton()->click();
-    // Return typed to end the price places nothing; on the focused place button it places the order.
-    price->setFocus();
-    QTest::keyClick(price, Qt::Key_Return);
-    QTest::keyClick(child<QComboBox>("QuantityComboBox")->lineEdit(), Qt::Key_Enter, Qt::KeypadModifier);
+    // Return typed to end the price places nothing, nor Enter on the keypad in the quantity; on the
+    // place button, reached with Tab, Return places the order.
+    ASSERT_TRUE(guitest::clickInto(price));
+    guitest::pressKey(Qt::Key_Return);
+    ASSERT_TRUE(guitest::clickInto(child<QComboBox>("QuantityComboBox")->lineEdit()));
+    guitest::pressKey(Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(sent.count(), 0);
     EXPECT_EQ(pendingOrders(account), before);
     auto* place = child<QPushButton>("PlaceOrderButton");
-    place->setFocus();
-    QTest::keyClick(place, Qt::Key_Return);
+    ASSERT_TRUE(guitest::tabTo(place));
+    guitest::pressKey(Qt::Key_Return);
     EXPECT_FALSE(ticket->confirmationSheet()); // limit orders are not confirmed
     EXPECT_EQ(sent.count(), 1);
     EXPECT_TRUE(waitFor([&] { return pendingOrders(account) == before + 1; }));
@@ -395,7 +402,10 @@ TEST_F(TradeTicketTest, TogglesActOnTheirStateWhateverChangedIt) {
         ASSERT_TRUE(accessibleToggle(box)) << boxName;
         EXPECT_TRUE(field->isEnabled()) << fieldName;
         EXPECT_FALSE(field->text().isEmpty()) << fieldName;
-        QTest::keyClick(box, Qt::Key_Space);
+        // Space on the box, reached with Tab from its field.
+        ASSERT_TRUE(guitest::clickInto(field)) << fieldName;
+        ASSERT_TRUE(guitest::tabTo(box)) << boxName;
+        guitest::pressKey(Qt::Key_Space);
         EXPECT_FALSE(box->isChecked()) << boxName;
         EXPECT_FALSE(field->isEnabled()) << fieldName;
         EXPECT_TRUE(field->text().isEmpty()) << fieldName;
@@ -606,13 +616,13 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     EXPECT_EQ(child<QComboBox>("QuantityComboBox")->currentText(), "3");
 
     // Tab and Ctrl+Tab leave the accounts' grid for the controls after it; they never step its cells.
-    ticket->activateWindow();
-    ASSERT_TRUE(guitest::waitForActive(ticket));
     for (Qt::KeyboardModifiers modifiers :
          {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ControlModifier)}) {
-        view->setFocus();
+        const QModelIndex account = rows.index(0, MultiAccountTableModel::Account);
+        ASSERT_TRUE(guitest::clickInto(view->viewport(), view->visualRect(account).center()));
+        ASSERT_TRUE(view->hasFocus());
         const QModelIndex current = view->currentIndex();
-        QTest::keyClick(view, Qt::Key_Tab, modifiers);
+        guitest::pressKey(Qt::Key_Tab, modifiers);
         EXPECT_FALSE(view->hasFocus());
         EXPECT_EQ(view->currentIndex(), current);
     }
@@ -716,9 +726,7 @@ TEST_F(TradeTicketTest, NumbersAreReadWholeOrRefusedAtOnceWithTheirReason) {
     // A sell limit at ">=": a pasted price too large to hold is red and refused as too large.
     child<QCheckBox>("SellCheckBox")->click();
     ASSERT_TRUE(child<QLabel>("contingentPriceSuggestionLabel")->text().startsWith(">= "));
-    QApplication::clipboard()->setText(QString(64, QLatin1Char('9')));
-    price->selectAll();
-    QTest::keySequence(price, QKeySequence::Paste);
+    pasteInto(price, QString(64, QLatin1Char('9')));
     EXPECT_EQ(price->text(), QString(64, QLatin1Char('9')));
     EXPECT_EQ(check(), static_cast<int>(tc::gui::PriceCheck::Invalid));
     EXPECT_EQ(refusedBy(place), words(texts::kIsTooLarge, texts::kPriceField));
@@ -766,9 +774,7 @@ TEST_F(TradeTicketTest, WhatBuyOrPlaceWouldRefuseIsMarkedWithTheirReasonAndLongP
         EXPECT_EQ(refusedBy(child<QPushButton>("buyButton")), reason) << typed;
     }
     const auto paste = [](QLineEdit* field, const QString& text) {
-        QApplication::clipboard()->setText(text);
-        field->selectAll();
-        QTest::keySequence(field, QKeySequence::Paste);
+        pasteInto(field, text);
         EXPECT_EQ(field->text(), text) << "kept whole";
     };
     const QString long70(70, QLatin1Char('1'));
@@ -838,24 +844,38 @@ TEST_F(TradeTicketTest, SeveralAccountsRefuseWhatIsNoNumberAndShowNoUnitsForRefu
     MultiAccountTableModel& rows = ticket->multiAccountModel();
     child<QCheckBox>("multiAccountSelectAllCheckBox")->click();
     auto* view = child<QTableView>("multiTradeTableView");
-    Q_EMIT view->horizontalHeader()->sectionDoubleClicked(MultiAccountTableModel::Quantity);
-    auto* header = view->horizontalHeader()->findChild<QLineEdit*>("headerEditor");
+    // A double click on the quantity's title opens its editor with the focus, where the keys go.
+    QHeaderView* titles = view->horizontalHeader();
+    const QPoint quantityTitle(titles->sectionViewportPosition(MultiAccountTableModel::Quantity) +
+                                   titles->sectionSize(MultiAccountTableModel::Quantity) / 2,
+                               titles->height() / 2);
+    ASSERT_TRUE(guitest::clickInto(view->viewport(), view->visualRect(rows.index(0, 1)).center()));
+    QTest::mouseDClick(titles->viewport(), Qt::LeftButton, {}, quantityTitle);
+    auto* header = titles->findChild<QLineEdit*>("headerEditor");
     ASSERT_TRUE(header && header->isVisible());
-    QTest::keyClicks(header, "1,5");
-    QTest::keyClick(header, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return QApplication::focusWidget() == header; }));
+    guitest::typeKeys("1,5");
+    guitest::pressKey(Qt::Key_Return);
     ASSERT_TRUE(refusal());
     EXPECT_EQ(refusal()->informativeText(), words(texts::kHoldsAComma, texts::kQuantity));
     refusal()->close();
     EXPECT_EQ(tc::gui::tickedTotal(rows.rows()).toString(), "0");
 
     auto* units = child<QLabel>("QuantityDescriptionTextField");
+    // A double click on the row's quantity cell opens its editor with the focus; all of it is typed
+    // over and Return ends the edit.
     const auto typeRow = [&](int row, const char* text) {
-        view->edit(rows.index(row, MultiAccountTableModel::Quantity));
-        auto* editor = view->viewport()->findChild<QLineEdit*>();
-        ASSERT_TRUE(editor);
-        editor->selectAll();
-        QTest::keyClicks(editor, QString::fromLatin1(text));
-        QTest::keyClick(editor, Qt::Key_Return); // the view takes the edit from its event loop
+        const QPoint cell = view->visualRect(rows.index(row, MultiAccountTableModel::Quantity)).center();
+        ASSERT_TRUE(guitest::clickInto(view->viewport(), cell));
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell);
+        QLineEdit* editor = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+            return editor && view->viewport()->isAncestorOf(editor);
+        }));
+        guitest::pressKey(Qt::Key_A, Qt::ControlModifier);
+        guitest::typeKeys(QString::fromLatin1(text));
+        guitest::pressKey(Qt::Key_Return); // the view takes the edit from its event loop
     };
     typeRow(0, "abc");
     ASSERT_TRUE(waitFor([&] { return refusal() != nullptr; }));
