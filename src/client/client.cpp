@@ -42,7 +42,6 @@ using interfaces::ChartArrival;
 using interfaces::CommandResult;
 using interfaces::LoginState;
 using interfaces::NetworkSpeed;
-using interfaces::OrderRefusal;
 using interfaces::OrderResult;
 using interfaces::RequestFailure;
 using interfaces::RequestId;
@@ -73,10 +72,7 @@ struct Events {
     Signal<interfaces::UserAccessArrival> userAccess;
     Signal<interfaces::UserAccessEdit> userAccessEdited;
     // orders
-    Signal<std::shared_ptr<const Order>> orderStored;
-    Signal<OrderRefusal> orderRefused;
     Signal<interfaces::BulkCloseReport> bulkClose;
-    Signal<interfaces::OffsetAnswer> offsetAnswered;
     Signal<interfaces::RequestAnswer> requestAnswered;
     // funding
     Signal<interfaces::FundingReply> fundingReply;
@@ -129,9 +125,6 @@ public:
         later(&Events::networkSpeed, NetworkSpeed{speedClass, serverTime, answering});
     }
     void journalAppended(const std::string& line) override { later(&Events::journal, line); }
-    void orderStored(const std::shared_ptr<Order>& order) override {
-        later(&Events::orderStored, std::shared_ptr<const Order>(order));
-    }
     void passwordChangeAnswered(bool accepted, const std::string& text) override {
         if (accepted)
             later(&Events::passwordChanged, true);
@@ -140,10 +133,6 @@ public:
     }
     void demoUserCreated(bool registered, const std::string& userName, const std::string& password) override {
         later(&Events::demoRegistered, interfaces::DemoRegistrationResult{registered, userName, password});
-    }
-    void orderRejected(std::int32_t code, const std::string& text, const std::string& orderNumber) override {
-        later(&Events::orderRefused,
-              OrderRefusal{OrderRefusal::Origin::Server, std::to_string(code), text, nullptr, orderNumber});
     }
     void userAccessLoaded(std::uint64_t sequence, std::int32_t accountId) override {
         later(&Events::userAccess, interfaces::UserAccessArrival{sequence, accountId});
@@ -174,10 +163,6 @@ public:
         report.orderNumber = orderNumber;
         report.reason = reason;
         later(&Events::bulkClose, std::move(report));
-    }
-    void offsetAnswered(std::int32_t code, const std::string& reason) override {
-        later(&Events::offsetAnswered,
-              interfaces::OffsetAnswer{code == 0, code == 0 ? std::string() : std::to_string(code), reason});
     }
     void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code, const std::string& reason,
                          bool late) override {
@@ -264,12 +249,12 @@ public:
     }
     OrderResult checkPositionBrackets(std::string_view positionId, std::optional<Decimal> takeProfit,
                                       std::optional<Decimal> stopLoss) override {
-        return checked(requests().CheckPositionBrackets(positionId, takeProfit, stopLoss));
+        return answer(requests().CheckPositionBrackets(positionId, takeProfit, stopLoss));
     }
     OrderResult checkPendingOrderEdit(std::string_view pendingOrderId, const Decimal& quantity,
                                       const Decimal& price, std::optional<Decimal> takeProfit,
                                       std::optional<Decimal> stopLoss) override {
-        return checked(
+        return answer(
             requests().CheckPendingOrderEdit(pendingOrderId, quantity, price, takeProfit, stopLoss));
     }
     OrderResult cancelPendingOrder(std::string_view pendingOrderId) override {
@@ -297,17 +282,8 @@ public:
         return answer(requests().offsetPosition(positionId, legs));
     }
 
-    std::unique_ptr<interfaces::Handler> handleOrderStored(OrderStoredFn fn) override {
-        return core_.events->orderStored.connect(std::move(fn));
-    }
-    std::unique_ptr<interfaces::Handler> handleOrderRefused(OrderRefusedFn fn) override {
-        return core_.events->orderRefused.connect(std::move(fn));
-    }
     std::unique_ptr<interfaces::Handler> handleBulkCloseReport(BulkCloseFn fn) override {
         return core_.events->bulkClose.connect(std::move(fn));
-    }
-    std::unique_ptr<interfaces::Handler> handleOffsetAnswered(OffsetAnsweredFn fn) override {
-        return core_.events->offsetAnswered.connect(std::move(fn));
     }
     void giveUpRequest(std::uint64_t request) override {
         if (core_.orders && request != 0)
@@ -321,20 +297,9 @@ private:
     OrderRequests& requests() { return core_.orders->requests(); }
     OrderTickets& tickets() { return core_.orders->tickets(); }
 
-    // Hands on what a request came to; a refusal the order layer made is also an event, unless it
-    // refused what the caller handed in.
-    OrderResult answer(OrderAnswer answer) {
-        if (answer)
-            return OrderResult::wasSent(answer.request);
-        if (!answer.key.empty() && !answer.toldOnlyToCaller)
-            core_.relay->later(
-                &Events::orderRefused,
-                OrderRefusal{OrderRefusal::Origin::Client, answer.key, answer.text, answer.order, {}});
-        return OrderResult::refused(std::move(answer.key), std::move(answer.text));
-    }
-    // A check the sheet makes as the trader types: its refusal is the caller's alone.
-    static OrderResult checked(OrderAnswer answer) {
-        return answer ? OrderResult::wasSent()
+    // Hands on what a request came to: its number once sent, the refusal to the caller alone.
+    static OrderResult answer(OrderAnswer answer) {
+        return answer ? OrderResult::wasSent(answer.request)
                       : OrderResult::refused(std::move(answer.key), std::move(answer.text));
     }
 

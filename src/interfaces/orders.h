@@ -102,18 +102,6 @@ struct RequestAnswer {
     bool late = false;
 };
 
-// An order request that did not go through. Client: refused here before sending (the key is the
-// language key of the reason, the order the one built, when there was one). Server: rejected by the
-// server (the key is the rejection code, orderNumber the order number the rejection names, if any).
-struct OrderRefusal {
-    enum class Origin { Client, Server };
-    Origin origin = Origin::Client;
-    std::string key;
-    std::string text;
-    std::shared_ptr<const Order> order;
-    std::string orderNumber;
-};
-
 // A report that concerns the close-all window: a position settled (the settlement record), or an
 // order the server rejected (the order number it names and the reason as shown).
 struct BulkCloseReport {
@@ -121,13 +109,6 @@ struct BulkCloseReport {
     Kind kind = Kind::Settled;
     std::shared_ptr<const Order> settlement;
     std::string orderNumber;
-    std::string reason;
-};
-
-// The server's answer to an offset request: done, or rejected with its code and the reason as shown.
-struct OffsetAnswer {
-    bool accepted = true;
-    std::string code;
     std::string reason;
 };
 
@@ -174,26 +155,17 @@ public:
     // list names it (CloseAllPositionLimit), else the client's own cap. A request past it is refused.
     virtual std::size_t closeAllLimit() const = 0;
     // Closes the position against opposite positions of its account and instrument, each leg taking
-    // its quantity; the offset quantity is the legs' sum. The answer comes as requestAnswered (and
-    // offsetAnswered, which names no request).
+    // its quantity; the offset quantity is the legs' sum. The answer comes as requestAnswered.
     virtual OrderResult offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs) = 0;
 
-    using OrderStoredFn = std::function<void(const std::shared_ptr<const Order>& order)>;
-    using OrderRefusedFn = std::function<void(const OrderRefusal& refusal)>;
     using BulkCloseFn = std::function<void(const BulkCloseReport& report)>;
-    using OffsetAnsweredFn = std::function<void(const OffsetAnswer& answer)>;
     using RequestAnsweredFn = std::function<void(const RequestAnswer& answer)>;
 
     // The window that sent the request (its OrderResult::request) waits for its answer no more. The
     // answer, should it come, goes to that request alone and is told as late.
     virtual void giveUpRequest(std::uint64_t request) = 0;
 
-    // The server stored a limit or stop order the user placed.
-    virtual std::unique_ptr<Handler> handleOrderStored(OrderStoredFn fn) = 0;
-    virtual std::unique_ptr<Handler> handleOrderRefused(OrderRefusedFn fn) = 0;
     virtual std::unique_ptr<Handler> handleBulkCloseReport(BulkCloseFn fn) = 0;
-    // The server answered an offset request.
-    virtual std::unique_ptr<Handler> handleOffsetAnswered(OffsetAnsweredFn fn) = 0;
     // The server answered a request sent (a close, an edit, a cancel, an order, an offset ...).
     virtual std::unique_ptr<Handler> handleRequestAnswered(RequestAnsweredFn fn) = 0;
 };

@@ -24,7 +24,6 @@ void applyRejection(const ExecutionReport& r, OrderCollectionHandlers& lists, Or
         lists.RemovePendingOrder(r.pendingOrderId, true);
     }
     const std::string reason = lists.GetOrderRejectionReason(r.rejectionCode);
-    host.events().orderRejected(r.rejectionCode, reason, r.offsetOrder);
     if (banners)
         banners->OrderRejectionNotification(reason);
     host.events().bulkCloseRejected(r.offsetOrder, reason);
@@ -48,11 +47,6 @@ void applyExecutionReport(const ExecutionReport& r, OrderCollectionHandlers& lis
             lists.UpdateOpenOrderCollection(r.positionId, r.fields, r.remainingQuantity);
         else if (r.status == report::kPositionOpened)
             lists.FillOpenOrderCollection(r.fields);
-        return;
-    case wire::msg::kCloseHedged:
-        host.events().offsetAnswered(r.rejectionCode, r.rejectionCode != 0
-                                                          ? lists.GetOrderRejectionReason(r.rejectionCode)
-                                                          : std::string());
         return;
     case wire::msg::kExecutionReport:
         break;

@@ -1,7 +1,8 @@
 #pragma once
-// The order layer's own messages: the status switch of execution reports (types 62, 66, 67) and of
-// offset answers (1052), which files each in the live order lists and tells the session's events and
-// the user what the server did with an order. Main queue only.
+// The order layer's own messages: the status switch of execution reports (types 62, 66, 67), which
+// files each in the live order lists and tells the close-all window's events and the user what the
+// server did with an order. An offset answer (1052) files nothing: only its request hears of it.
+// Main queue only.
 #include "session/business/business_services.h"
 
 #include <cstdint>
@@ -38,9 +39,8 @@ public:
     virtual void ClearBracketOfRejectedOrder(const std::string& pendingOrderId) = 0;
 };
 
-// Files `report` in `lists` by its type and status. A rejection is also told as the session's typed
-// events (the order refused, the close-all report) and, through `banners` when given, as a banner; an
-// offset answer as the typed event alone.
+// Files `report` in `lists` by its type and status. A rejection is also told as the close-all
+// window's report and, through `banners` when given, as a banner.
 void applyExecutionReport(const ExecutionReport& report, OrderCollectionHandlers& lists, OrderHost& host,
                           SessionEvents* banners);
 

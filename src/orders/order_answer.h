@@ -16,15 +16,13 @@ struct [[nodiscard]] OrderAnswer {
     std::string key;
     std::string text;
     std::shared_ptr<Order> order;
-    // A refusal of what the caller handed in (a number that is not one): only the caller is told.
-    bool toldOnlyToCaller = false;
     // A request handed to the server: its number in the list of requests waiting for an answer (0
     // for a check, a refusal, or a request not followed there).
     std::uint64_t request = 0;
 
-    static OrderAnswer ok() { return {true, {}, {}, nullptr, false}; }
+    static OrderAnswer ok() { return {true, {}, {}, nullptr}; }
     static OrderAnswer refused(std::string key, std::string text, std::shared_ptr<Order> order = nullptr) {
-        return {false, std::move(key), std::move(text), std::move(order), false};
+        return {false, std::move(key), std::move(text), std::move(order)};
     }
     explicit operator bool() const noexcept { return passed; }
 };

@@ -316,10 +316,8 @@ OrderAnswer OrderRequests::Refuse(std::string_view key, std::string_view detail)
 }
 
 OrderAnswer OrderRequests::NotSendable(std::string_view detail) const {
-    OrderAnswer answer = OrderAnswer::refused(std::string(kNotSendableKey),
-                                              withDetail(host_.textForKey(kNotSendableKey), detail, true));
-    answer.toldOnlyToCaller = true;
-    return answer;
+    return OrderAnswer::refused(std::string(kNotSendableKey),
+                                withDetail(host_.textForKey(kNotSendableKey), detail, true));
 }
 
 std::int32_t OrderRequests::DecimalsOf(std::string_view itemCode) const {

@@ -106,7 +106,7 @@ public:
                                               const std::optional<platform::Decimal>& takeProfit,
                                               const std::optional<platform::Decimal>& stopLoss);
 
-    // A number handed in that is not one ("20260" with the detail in brackets), told only to the caller.
+    // A number handed in that is not one ("20260" with the detail in brackets).
     OrderAnswer NotSendable(std::string_view detail) const;
 
     // The dialogs' entry points, by record id. A number that is not one is refused before anything

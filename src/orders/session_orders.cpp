@@ -18,11 +18,10 @@ SessionOrders::SessionOrders(OrderHost& host)
       requests_(host, manager_), tickets_(manager_, requests_),
       refreshTimer_(kRefreshInterval, [this] { refreshFloatingFigures(); }) {
     collections_.SetBanners(&banners_);
-    // A stored limit or stop order is confirmed by the requests that placed it, then told as an event.
+    // A stored limit or stop order is confirmed by the requests that placed it.
     collections_.OnPendingOrderStored([this](const std::shared_ptr<Order>& order) {
         if (order)
             requests_.ShowOrderConfirmation(*order);
-        host_.events().orderStored(order);
     });
     collections_.OnPositionSettled(
         [this](const std::shared_ptr<Order>& settlement) { host_.events().bulkCloseSettled(settlement); });

@@ -231,10 +231,16 @@ TEST_F(ClientEvents, TheDepthEventIsToldInTheFeedsDrainItself) {
     EXPECT_NE(std::find(deepened.begin(), deepened.end(), "EURUSD"), deepened.end());
 }
 
-TEST_F(ClientEvents, OrderStoredNamesTheServersPendingOrder) {
-    std::vector<std::shared_ptr<const Order>> stored;
-    auto handler = client->orders().handleOrderStored(
-        [&](const std::shared_ptr<const Order>& o) { stored.push_back(o); });
+TEST_F(ClientEvents, AStoredLimitOrderIsToldAsAChangeOfThePendingOrdersThatHoldIt) {
+    // What a window reads when the pending orders change: the server's record of the order placed.
+    std::shared_ptr<const Order> stored;
+    auto tables = client->handleTablesChanged([&](interfaces::TableSet t) {
+        if (!t.contains(interfaces::Table::PendingOrders))
+            return;
+        for (const auto& o : client->queries().getPendingOrderCollection())
+            if (o && !o->PendingOrderId.empty() && o->OrderPrice == dec("1.08300"))
+                stored = o;
+    });
     signedIn();
     server->holdPrices(true);
     ASSERT_TRUE(server->setQuote("EURUSD", "1.08500", "1.08512"));
@@ -243,65 +249,61 @@ TEST_F(ClientEvents, OrderStoredNamesTheServersPendingOrder) {
     limit.price = dec("1.08300");
     const interfaces::OrderResult result = client->orders().placeOrder(limit);
     ASSERT_TRUE(result.sent()) << result.refusalText;
-    ASSERT_TRUE(until([&] { return !stored.empty(); }));
-    ASSERT_EQ(stored.size(), 1u);
-    EXPECT_FALSE(stored[0]->PendingOrderId.empty());
-    EXPECT_EQ(stored[0]->OrderPrice, *platform::Decimal::fromString("1.08300"));
-    const auto pending = client->queries().getPendingOrderCollection();
-    EXPECT_TRUE(std::any_of(pending.begin(), pending.end(), [&](const auto& o) { return o == stored[0]; }));
+    ASSERT_TRUE(until([&] { return stored != nullptr; }));
+    EXPECT_EQ(stored->OrderQty, dec("0.5"));
 }
 
 TEST_F(ClientEvents, AnExecutionReportReachesItsSubscribersInTwoMainQueueTasks) {
     signedIn();
     server->holdPrices(true);
-    // Pass 1 applies the report; pass 2 is the table-change flush, which hands the change on itself.
+    // Pass 1 applies the report and posts its events; pass 2 runs them and the table-change flush,
+    // which hands the change on itself.
     int pass = 0;
     int tablesAt = 0;
-    int storedAt = 0;
+    int reportAt = 0;
     auto tables = client->handleTablesChanged([&](interfaces::TableSet t) {
-        if (t.contains(interfaces::Table::PendingOrders) && tablesAt == 0)
+        if (t.contains(interfaces::Table::CancelledOrders) && tablesAt == 0)
             tablesAt = pass;
     });
-    auto stored = client->orders().handleOrderStored([&](const std::shared_ptr<const Order>& o) {
-        if (o && o->PendingOrderId == "W2TASK")
-            storedAt = pass;
+    auto reports = client->orders().handleBulkCloseReport([&](const interfaces::BulkCloseReport& r) {
+        if (r.orderNumber == "C2TASK")
+            reportAt = pass;
     });
     ASSERT_TRUE(until([&] { return client->loginState() == LoginState::SignedIn; }));
     while (platform::RunLoop::main().runOnce() > 0) {
     }
-    // As the stream thread hands a report on: a limit order the server stored for a held account.
-    const std::string framed = MessageBase::frame(testing_support::body(
-        "10=62|73=28|34=20001|12=EURUSD|79=W2TASK|32=30|36=46|37=1|38=1.08000|76=1|117=52|43=48"));
+    // As the stream thread hands a report on: the server rejects an order, naming order C2TASK.
+    const std::string framed = MessageBase::frame(
+        testing_support::body("10=62|73=25|34=20001|12=EURUSD|79=990001|74=3|125=C2TASK|43=48"));
     sessionOf(*client).NewMessage(std::string_view(framed).substr(1, framed.size() - 2));
     for (pass = 1; pass <= 3; ++pass)
         platform::RunLoop::main().runOnce();
     EXPECT_EQ(tablesAt, 2);
-    EXPECT_EQ(storedAt, 2);
+    EXPECT_EQ(reportAt, 2);
 }
 
-TEST_F(ClientEvents, OrderRefusedTellsTheRequestersOwnRefusalFromTheServers) {
-    std::vector<interfaces::OrderRefusal> refusals;
-    auto handler = client->orders().handleOrderRefused(
-        [&](const interfaces::OrderRefusal& r) { refusals.push_back(r); });
+TEST_F(ClientEvents, ARefusalHereIsTheCallersAloneAndARejectionThereAnswersItsRequest) {
+    std::vector<interfaces::RequestAnswer> answers;
+    auto handler = client->orders().handleRequestAnswered(
+        [&](const interfaces::RequestAnswer& a) { answers.push_back(a); });
     signedIn();
-    // Refused here: the command answers with the key and text, the event follows for every window.
+    // Refused here: the command answers with the key and text, and no request waits for an answer.
     const interfaces::OrderResult own = client->orders().placeOrder(marketOrder("EURUSD", 20001, true, "0"));
     EXPECT_FALSE(own.sent());
     EXPECT_EQ(own.refusalKey, "1003");
     EXPECT_EQ(own.refusalText, text("1003"));
-    ASSERT_TRUE(until([&] { return refusals.size() == 1; }));
-    EXPECT_EQ(refusals[0].origin, interfaces::OrderRefusal::Origin::Client);
-    EXPECT_EQ(refusals[0].key, "1003");
-    ASSERT_NE(refusals[0].order, nullptr);
-    EXPECT_EQ(refusals[0].order->OrderQty, platform::Decimal());
+    EXPECT_EQ(own.request, 0u);
 
-    // Refused by the server: sent here, rejected there with a code.
+    // Refused by the server: sent here, rejected there with a code, told to the request it answers.
     ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
-    EXPECT_TRUE(client->orders().placeOrder(marketOrder("EURUSD", 20001, true, "1")).sent());
-    ASSERT_TRUE(until([&] { return refusals.size() == 2; }));
-    EXPECT_EQ(refusals[1].origin, interfaces::OrderRefusal::Origin::Server);
-    EXPECT_EQ(refusals[1].text, text("1065"));
-    EXPECT_FALSE(refusals[1].key.empty());
+    const interfaces::OrderResult sent = client->orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"));
+    ASSERT_TRUE(sent.sent());
+    ASSERT_TRUE(until([&] { return !answers.empty(); }));
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].request, sent.request);
+    EXPECT_FALSE(answers[0].accepted);
+    EXPECT_EQ(answers[0].reason, text("1065"));
+    EXPECT_FALSE(answers[0].code.empty());
 }
 
 TEST_F(ClientEvents, PriceLimitsOfATicketFollowItsSideKindAndTheLiveQuote) {

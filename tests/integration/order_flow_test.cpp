@@ -394,6 +394,20 @@ TEST_F(OrderFlowTest, EditAndCancelOfAPendingOrderAndBracketsOfAPosition) {
     EXPECT_EQ(idsOf(lists(s).PendingOrderCollection, &Order::PendingOrderId), serverPending());
 }
 
+// The answers a session's requests got, by request number.
+struct Answers {
+    std::map<std::uint64_t, interfaces::RequestAnswer> got;
+    std::unique_ptr<interfaces::Handler> handler;
+    explicit Answers(interfaces::Client& client)
+        : handler(client.orders().handleRequestAnswered(
+              [this](const interfaces::RequestAnswer& a) { got.insert_or_assign(a.request, a); })) {}
+    // "done", "rejected" or "" while unanswered.
+    std::string of(std::uint64_t request) const {
+        const auto it = got.find(request);
+        return it == got.end() ? "" : it->second.accepted ? "done" : "rejected";
+    }
+};
+
 TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
     Session& s = login();
     alignQuote(s, "EURUSD");
@@ -402,12 +416,7 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
     ASSERT_FALSE(bought.empty());
     ASSERT_FALSE(sold.empty());
 
-    int answers = 0;
-    interfaces::OffsetAnswer last{false, "unset", {}};
-    auto answer = client(s).orders().handleOffsetAnswered([&](const interfaces::OffsetAnswer& a) {
-        ++answers;
-        last = a;
-    });
+    Answers answers(client(s));
     const std::size_t settledBefore = lists(s).SettledOrderCollection.size();
     // Legs the position cannot take are refused before anything is sent.
     const std::vector<interfaces::OffsetLeg> same{{bought, dec("1")}};
@@ -422,11 +431,12 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
 
     const std::vector<interfaces::OffsetLeg> legs{{sold, dec("1")}};
     const int reports = server->stats().orderReports;
-    ASSERT_TRUE(sent(client(s).orders().offsetPosition(bought, legs)));
+    const auto offset = client(s).orders().offsetPosition(bought, legs);
+    ASSERT_TRUE(sent(offset));
     EXPECT_TRUE(answered(1052, reports));
-    ASSERT_TRUE(until([&] { return answers == 1; }));
-    EXPECT_TRUE(last.accepted);
-    EXPECT_EQ(last.code, "");
+    ASSERT_TRUE(until([&] { return !answers.of(offset.request).empty(); }));
+    EXPECT_EQ(answers.of(offset.request), "done");
+    EXPECT_EQ(answers.got[offset.request].code, "");
     ASSERT_TRUE(until([&] {
         return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, bought) &&
                !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, sold) &&
@@ -636,20 +646,6 @@ TEST_F(OrderFlowTest, RequestsASilentServerNeverAnsweredAreNamedWhenTheLineIsLos
             << request;
     server->pauseStream(false);
 }
-
-// The answers a session's requests got, by request number.
-struct Answers {
-    std::map<std::uint64_t, interfaces::RequestAnswer> got;
-    std::unique_ptr<interfaces::Handler> handler;
-    explicit Answers(interfaces::Client& client)
-        : handler(client.orders().handleRequestAnswered(
-              [this](const interfaces::RequestAnswer& a) { got.insert_or_assign(a.request, a); })) {}
-    // "done", "rejected" or "" while unanswered.
-    std::string of(std::uint64_t request) const {
-        const auto it = got.find(request);
-        return it == got.end() ? "" : it->second.accepted ? "done" : "rejected";
-    }
-};
 
 // Requests sent in one pass share a request number; the server holds them and answers in another
 // order than they were sent. Each reads its own outcome.

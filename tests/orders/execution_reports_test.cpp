@@ -26,17 +26,11 @@ namespace {
 
 using namespace tc;
 
-// The typed events a rejection and an offset answer tell.
+// The close-all window's reports a rejection tells.
 class AnswerEvents final : public SessionEventSink {
 public:
-    void orderRejected(std::int32_t code, const std::string& text, const std::string& number) override {
-        log.push_back("rejected:" + std::to_string(code) + "/" + text + "/" + number);
-    }
     void bulkCloseRejected(const std::string& number, const std::string& reason) override {
         log.push_back("bulkClose:" + number + "/" + reason);
-    }
-    void offsetAnswered(std::int32_t code, const std::string& reason) override {
-        log.push_back("offset:" + std::to_string(code) + "/" + reason);
     }
     std::vector<std::string> log;
 };
@@ -191,9 +185,7 @@ TEST_F(ExecutionReportsTest, ARejectionIsMatchedByIdOrRequestNumberAndToldAsEven
 
     const std::string reason3 = lists.GetOrderRejectionReason(3);
     const std::string reason4 = lists.GetOrderRejectionReason(4);
-    EXPECT_EQ(events.log,
-              (std::vector<std::string>{"rejected:3/" + reason3 + "/C1", "bulkClose:C1/" + reason3,
-                                        "rejected:4/" + reason4 + "/", "bulkClose:/" + reason4}));
+    EXPECT_EQ(events.log, (std::vector<std::string>{"bulkClose:C1/" + reason3, "bulkClose:/" + reason4}));
     // The banners wait for the main queue.
     EXPECT_TRUE(app.callsNamed("showMessageBanner").empty());
     while (platform::RunLoop::main().runOnce() > 0) {
@@ -201,14 +193,6 @@ TEST_F(ExecutionReportsTest, ARejectionIsMatchedByIdOrRequestNumberAndToldAsEven
     const auto shown = app.callsNamed("showMessageBanner");
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_NE(shown[0].args.at(0).find(reason3), std::string::npos);
-}
-
-TEST_F(ExecutionReportsTest, AnOffsetAnswerIsAnEventWithTheReasonOnlyWhenRefused) {
-    apply("10=1052|74=12");
-    apply("10=1052");
-    EXPECT_EQ(events.log,
-              (std::vector<std::string>{"offset:12/" + lists.GetOrderRejectionReason(12), "offset:0/"}));
-    EXPECT_TRUE(model.PendingOrderCollection.empty() && model.CancelledOrderCollection.empty());
 }
 
 } // namespace

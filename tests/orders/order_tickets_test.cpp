@@ -7,6 +7,7 @@
 #include "fake_order_host.h"
 #include "order_fixture.h"
 #include "orders/order_requests.h"
+#include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 
 #include <gtest/gtest.h>
@@ -122,10 +123,13 @@ TEST_F(OrderTicketsTest, NumbersThatAreNotAndEntryOrdersWithoutAPriceAreRefusedT
                                       tickets.placeForAccounts(ticket(), accounts)}) {
         EXPECT_FALSE(answer.passed);
         EXPECT_EQ(answer.key, OrderRequests::kNotSendableKey);
-        EXPECT_TRUE(answer.toldOnlyToCaller);
     }
     EXPECT_TRUE(host.capture.sent.empty());
     EXPECT_TRUE(model.PendingOrderCollection.empty());
+    EXPECT_TRUE(host.journal.empty());
+    while (platform::RunLoop::main().runOnce() > 0) {
+    }
+    EXPECT_TRUE(app.callsNamed("showMessageBanner").empty());
 }
 
 TEST_F(OrderTicketsTest, ThePriceLimitsFollowTheTicketsSideAndKind) {

@@ -1,7 +1,10 @@
-// The order side's floating figures as a session ends: a lost stream values the positions once more
-// at the quotes held, so the price a grid shows and the figures worked from it freeze together.
+// The order side of a session: its floating figures as the session ends (a lost stream values the
+// positions once more at the quotes held, so the price a grid shows and the figures worked from it
+// freeze together), and the answers it tells the request that waits for them.
 #include "order_fixture.h"
 #include "orders/session_orders.h"
+#include "support/wire_text.h"
+#include "wire/wire_names.h"
 
 namespace tc {
 namespace {
@@ -27,6 +30,51 @@ TEST_F(SessionOrdersFigures, ALostStreamFreezesTheFiguresAtTheLastQuotesHeld) {
     const double held = buy->UnrealisedPL;
     orders.loginPhaseChanged(LoginPhase::SignedOut);
     EXPECT_DOUBLE_EQ(buy->UnrealisedPL, held);
+}
+
+// The answers told, one line each: "<request>:done|rejected/<code>/<reason>".
+class RecordedAnswers final : public SessionEventSink {
+public:
+    void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code, const std::string& reason,
+                         bool) override {
+        log.push_back(std::to_string(request) + (rejected ? ":rejected/" : ":done/") + std::to_string(code) +
+                      "/" + reason);
+    }
+    std::vector<std::string> log;
+};
+
+TEST_F(OrderFixture, AnOffsetAnswerAnswersItsOffsetWithTheReasonOnlyWhenRefused) {
+    // A session whose number allows offsets.
+    auto offsets = std::make_shared<SessionSettings>(*tradingSession);
+    offsets->settingsID = 1;
+    model.fileSessionSettings(offsets);
+    item->CurrentTradeSessionSettingId = 1;
+    RecordedAnswers answers;
+    host.eventSink = &answers;
+    SessionOrders orders(host);
+    const auto offset = [&] {
+        const OrderAnswer sent = orders.requests().PlaceOffsetOrder(
+            testing_support::wireText("P1<C>1<R><S>P2<C>1<R><S>"), "EURUSD", "1001");
+        EXPECT_TRUE(sent);
+        return std::to_string(sent.request);
+    };
+    const auto answer = [&](std::int32_t code) {
+        const std::vector<std::string> fields{"10=1052", "74=" + std::to_string(code)};
+        ExecutionReport report(wire::msg::kCloseHedged, fields);
+        report.rejectionCode = code;
+        orders.executionReport(report);
+    };
+    const std::string refused = offset();
+    answer(12);
+    const std::string done = offset();
+    answer(0);
+    EXPECT_NE(refused, done);
+    EXPECT_EQ(answers.log, (std::vector<std::string>{refused + ":rejected/12/" +
+                                                         orders.collections().GetOrderRejectionReason(12),
+                                                     done + ":done/0/"}));
+    // It files nothing: the offset's settlements come as reports of their own.
+    EXPECT_TRUE(model.PendingOrderCollection.empty() && model.CancelledOrderCollection.empty());
+    EXPECT_TRUE(host.tables.empty());
 }
 
 } // namespace

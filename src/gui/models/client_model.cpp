@@ -147,10 +147,6 @@ void ClientModel::subscribe() {
     keep(c.handleTablesChanged(
         [this](const interfaces::TableChange& change) { Q_EMIT tablesChanged(change); }));
     keep(c.handleDepthChanged([this](const std::vector<std::string>& codes) { Q_EMIT depthChanged(codes); }));
-    keep(c.orders().handleOrderStored(
-        [this](const std::shared_ptr<const Order>& order) { Q_EMIT orderStored(order); }));
-    keep(c.orders().handleOrderRefused(
-        [this](const interfaces::OrderRefusal& refusal) { Q_EMIT orderRefused(refusal); }));
     keep(c.handleRequestFailed(
         [this](const interfaces::RequestFailure& failure) { Q_EMIT requestFailed(failure); }));
     keep(c.handleChartArrived(

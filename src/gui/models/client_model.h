@@ -112,8 +112,6 @@ Q_SIGNALS:
     void tablesChanged(const interfaces::TableChange& change);
     // Instrument codes whose depth ladder changed (quotes are read on the tick).
     void depthChanged(const std::vector<std::string>& codes);
-    void orderStored(const std::shared_ptr<const tc::Order>& order);
-    void orderRefused(const interfaces::OrderRefusal& refusal);
     void requestFailed(const interfaces::RequestFailure& failure);
     void chartArrived(const interfaces::ChartArrival& arrival);
     void networkSpeedChanged(const interfaces::NetworkSpeed& speed);

@@ -51,12 +51,6 @@ public:
     virtual void networkSpeedChanged(std::int32_t /*speedClass*/, const std::string& /*serverTime*/,
                                      bool /*answering*/) {}
     virtual void journalAppended(const std::string& /*line*/) {}
-    // The server stored a limit or stop order the user placed.
-    virtual void orderStored(const std::shared_ptr<Order>& /*order*/) {}
-    // The server rejected an order: its rejection code, the text shown, and the order number the
-    // rejection names (tag 125; empty when absent).
-    virtual void orderRejected(std::int32_t /*code*/, const std::string& /*text*/,
-                               const std::string& /*orderNumber*/) {}
     // The server's answer to a password change: accepted, or refused with its text.
     virtual void passwordChangeAnswered(bool /*accepted*/, const std::string& /*text*/) {}
     // The server's answer to a demo registration: the new user's name and password, or neither.
@@ -78,9 +72,6 @@ public:
     // rejection names and the reason as shown).
     virtual void bulkCloseSettled(const std::shared_ptr<Order>& /*settlement*/) {}
     virtual void bulkCloseRejected(const std::string& /*orderNumber*/, const std::string& /*reason*/) {}
-    // The server answered an offset (close of hedged positions) request: its rejection code (0 when
-    // done) and, for a rejection, the reason as shown.
-    virtual void offsetAnswered(std::int32_t /*rejectionCode*/, const std::string& /*reason*/) {}
     // A report answered the order request of that number (see OrderAnswer::request): done, or
     // rejected with its code and the reason as shown; `late` when its window had given up on it.
     virtual void requestAnswered(std::uint64_t /*request*/, bool /*rejected*/, std::int32_t /*rejectionCode*/,

@@ -78,10 +78,7 @@ struct FakeOrders : interfaces::Orders {
                                            std::span<const interfaces::OffsetLeg>) override {
         return {};
     }
-    std::unique_ptr<interfaces::Handler> handleOrderStored(OrderStoredFn) override { return nullptr; }
-    std::unique_ptr<interfaces::Handler> handleOrderRefused(OrderRefusedFn) override { return nullptr; }
     std::unique_ptr<interfaces::Handler> handleBulkCloseReport(BulkCloseFn) override { return nullptr; }
-    std::unique_ptr<interfaces::Handler> handleOffsetAnswered(OffsetAnsweredFn) override { return nullptr; }
     void giveUpRequest(std::uint64_t) override {}
     std::unique_ptr<interfaces::Handler> handleRequestAnswered(RequestAnsweredFn) override { return nullptr; }
 };

@@ -145,7 +145,7 @@ public:
 
 // Records some of the typed events: "tablesChanged" (one per flush), "passwordChangeAnswered:<0|1>|text",
 // "demoUserCreated:<0|1>|user|password", "bulkCloseRejected:<order number>/<reason>",
-// "offsetAnswered:<code>", "schedule:<market>", "bankDetails", "cancelledOrders", "chartArrived:<key>",
+// "schedule:<market>", "bankDetails", "cancelledOrders", "chartArrived:<key>",
 // "networkSpeed:<class>|<time>".
 class FakeEvents final : public SessionEventSink {
 public:
@@ -161,9 +161,6 @@ public:
     }
     void bulkCloseRejected(const std::string& orderNumber, const std::string& reason) override {
         log.add("bulkCloseRejected:" + orderNumber + "/" + reason);
-    }
-    void offsetAnswered(std::int32_t code, const std::string&) override {
-        log.add("offsetAnswered:" + std::to_string(code));
     }
     void sessionScheduleArrived(std::uint64_t, std::uint64_t market) override {
         log.add("schedule:" + std::to_string(market));
