@@ -36,24 +36,9 @@ def without_comments(text):
     return re.sub(r'//[^\n]*|/\*.*?\*/|"(?:\\.|[^"\\\n])*"', blank, text, flags=re.S)
 
 
-def last_argument(text, open_paren):
-    """The last top-level argument of the call whose "(" is at `open_paren`; None when it has one."""
-    depth, start, commas = 0, open_paren + 1, 0
-    for i in range(open_paren, len(text)):
-        c = text[i]
-        if c in "([{":
-            depth += 1
-        elif c in ")]}":
-            depth -= 1
-            if depth == 0:
-                return text[start:i].strip() if commas else None
-        elif c == "," and depth == 1:
-            start, commas = i + 1, commas + 1
-    return None
-
-
-def arguments(text, open_paren):
-    """The top-level arguments of the call whose "(" is at `open_paren`."""
+def split_arguments(text, open_paren):
+    """The top-level arguments of the call whose "(" is at `open_paren` as written, blank ones kept,
+    and whether the call closes."""
     depth, start, found = 0, open_paren + 1, []
     for i in range(open_paren, len(text)):
         c = text[i]
@@ -63,11 +48,23 @@ def arguments(text, open_paren):
             depth -= 1
             if depth == 0:
                 found.append(text[start:i].strip())
-                return [a for a in found if a]
+                return found, True
         elif c == "," and depth == 1:
             found.append(text[start:i].strip())
             start = i + 1
-    return found
+    return found, False
+
+
+def last_argument(text, open_paren):
+    """The last top-level argument of the call whose "(" is at `open_paren`; None when it has one."""
+    found, closed = split_arguments(text, open_paren)
+    return found[-1] if closed and len(found) > 1 else None
+
+
+def arguments(text, open_paren):
+    """The top-level arguments of the call whose "(" is at `open_paren`."""
+    found, closed = split_arguments(text, open_paren)
+    return [a for a in found if a] if closed else found
 
 
 def constants_in(text):

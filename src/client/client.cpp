@@ -38,6 +38,7 @@ namespace tc {
 
 namespace {
 
+using interfaces::BulkCloseReport;
 using interfaces::ChartArrival;
 using interfaces::CommandResult;
 using interfaces::LoginState;
@@ -72,7 +73,7 @@ struct Events {
     Signal<interfaces::UserAccessArrival> userAccess;
     Signal<interfaces::UserAccessEdit> userAccessEdited;
     // orders
-    Signal<interfaces::BulkCloseReport> bulkClose;
+    Signal<BulkCloseReport> bulkClose;
     Signal<interfaces::RequestAnswer> requestAnswered;
     // funding
     Signal<interfaces::FundingReply> fundingReply;
@@ -152,17 +153,11 @@ public:
         later(&Events::statement, interfaces::StatementArrival{sequence, true});
     }
     void bulkCloseSettled(const std::shared_ptr<Order>& settlement) override {
-        interfaces::BulkCloseReport report;
-        report.kind = interfaces::BulkCloseReport::Kind::Settled;
-        report.settlement = settlement;
-        later(&Events::bulkClose, std::move(report));
+        later(&Events::bulkClose, BulkCloseReport{BulkCloseReport::Kind::Settled, settlement, {}, {}});
     }
     void bulkCloseRejected(const std::string& orderNumber, const std::string& reason) override {
-        interfaces::BulkCloseReport report;
-        report.kind = interfaces::BulkCloseReport::Kind::Rejected;
-        report.orderNumber = orderNumber;
-        report.reason = reason;
-        later(&Events::bulkClose, std::move(report));
+        later(&Events::bulkClose,
+              BulkCloseReport{BulkCloseReport::Kind::Rejected, nullptr, orderNumber, reason});
     }
     void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code, const std::string& reason,
                          bool late) override {

@@ -35,6 +35,17 @@ QFont pixelFont(const QFont& base, int pixels) {
     return f;
 }
 
+// A framed box standing over `graph`, holding `label` in a column with `margins` around it.
+QFrame* addLabelBox(QWidget& graph, QLabel*& label, const QMargins& margins) {
+    auto* box = new QFrame(&graph);
+    box->setFrameShape(QFrame::StyledPanel);
+    box->setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(margins);
+    layout->addWidget(label = new QLabel(box));
+    return box;
+}
+
 } // namespace
 
 ChartController::ChartController(tc::charts::ChartSource& source, QWidget* parent)
@@ -44,26 +55,14 @@ ChartController::ChartController(tc::charts::ChartSource& source, QWidget* paren
     graph_ = parts.graph;
     graph_->defaultPlotSpace().setDelegate(this);
 
-    overlay_ = new QFrame(graph_);
-    overlay_->setFrameShape(QFrame::StyledPanel);
-    overlay_->setAutoFillBackground(true);
-    auto* overlayLayout = new QVBoxLayout(overlay_);
-    overlayLayout->setContentsMargins(6, 4, 6, 4);
-    overlayLabel_ = new QLabel(overlay_);
-    overlayLayout->addWidget(overlayLabel_);
+    overlay_ = addLabelBox(*graph_, overlayLabel_, {6, 4, 6, 4});
     overlay_->hide();
     // Loading, or why the bars could not be loaded, in the middle of the graph.
-    status_ = new QFrame(graph_);
-    status_->setFrameShape(QFrame::StyledPanel);
-    status_->setAutoFillBackground(true);
-    auto* statusLayout = new QVBoxLayout(status_);
-    statusLayout->setContentsMargins(10, 8, 10, 8);
-    statusLabel_ = new QLabel(status_);
+    status_ = addLabelBox(*graph_, statusLabel_, {10, 8, 10, 8});
     statusLabel_->setWordWrap(true);
     statusLabel_->setAlignment(Qt::AlignCenter);
-    statusLayout->addWidget(statusLabel_);
     reloadButton_ = new QPushButton(status_);
-    statusLayout->addWidget(reloadButton_, 0, Qt::AlignCenter);
+    static_cast<QVBoxLayout*>(status_->layout())->addWidget(reloadButton_, 0, Qt::AlignCenter);
     connect(reloadButton_, &QPushButton::clicked, this, &ChartController::reload);
     auto* centre = new QGridLayout(graph_);
     centre->addWidget(status_, 0, 0, Qt::AlignCenter);
