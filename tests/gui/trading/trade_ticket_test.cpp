@@ -766,9 +766,12 @@ TEST_F(TradeTicketTest, WhatBuyOrPlaceWouldRefuseIsMarkedWithTheirReasonAndLongP
         {"0.00000001", rule(texts::kQuantityBelowMinimumLots, "0.01")},
         {"0.015", rule(texts::kQuantityMustMultipleLots, "0.01")},
         {"99999", rule(texts::kQuantityAboveMaximumLots, "50")},
-        {"0", context->text(texts::kEnterQuantityGreaterThanZero)}};
+        {"0", context->text(texts::kEnterQuantityGreaterThanZero)},
+        // Typed as it stands, not completed to the listed 0.01 that begins with it.
+        {"0.0", context->text(texts::kEnterQuantityGreaterThanZero)}};
     for (const auto& [typed, reason] : quantities) {
         typeInto(quantity->lineEdit(), QString::fromLatin1(typed));
+        EXPECT_EQ(quantity->currentText(), typed);
         EXPECT_EQ(quantity->toolTip(), reason) << typed;
         EXPECT_TRUE(units->text().isEmpty()) << typed;
         EXPECT_EQ(refusedBy(child<QPushButton>("buyButton")), reason) << typed;
