@@ -222,9 +222,11 @@ TEST_F(ChartViewTest, DragAndWheelMoveTheWindowAlongTheBars) {
     EXPECT_EQ(space().xRange().location, -0.5) << "not before the first bar";
     view.chartScrollToEnd();
     EXPECT_EQ(space().xRange().end(), 99.5) << "the newest bar is the last one shown";
-    // The keys go to the chart once the trader has clicked into it (the chart takes the focus of
-    // the graph under the pointer; here it is a window of its own).
-    ASSERT_TRUE(guitest::clickInto(&view));
+    // The keys go to the chart once the trader has clicked on its graph (the chart, a window of its
+    // own here, takes the focus for the graph).
+    view.activateWindow();
+    ASSERT_TRUE(guitest::waitForActive(&view));
+    QTest::mouseClick(&view.graph(), Qt::LeftButton, {}, mid(90).toPoint());
     ASSERT_EQ(QApplication::focusWidget(), &view);
     ASSERT_EQ(space().xRange().end(), 99.5) << "a click does not move the window";
     guitest::pressKey(Qt::Key_Left);
