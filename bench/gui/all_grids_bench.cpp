@@ -60,27 +60,6 @@ double threadCpuMs() {
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
-// The widened market with kPositions open positions over its instruments and the demo's three
-// accounts.
-testserver::Market bigMarket() {
-    testserver::Market market = widenedMarket(kInstruments);
-    if (market.positions.empty())
-        return {};
-    const auto seed = market.positions.front();
-    const int accounts[] = {20001, 20002, 20003};
-    for (int n = 0; n < kPositions; ++n) {
-        auto position = seed;
-        position.positionId = 500000 + n;
-        position.accountId = accounts[n % 3];
-        position.instrumentId =
-            market.instruments[static_cast<std::size_t>(n) % market.instruments.size()].id;
-        position.isBuy = n % 2 == 0;
-        position.qty = position.initialQty = fmt::format("{}", 1 + n % 9);
-        market.positions.push_back(position);
-    }
-    return market;
-}
-
 // A grid's view as the main window makes it, that notes where its current row is after a key and
 // when the next paint of its rows ends.
 class TimedView : public tc::gui::GridTable {
@@ -186,7 +165,7 @@ void BM_AllGridsRefresh(benchmark::State& state) {
     state.SetLabel(pinning.pinned() ? "pinned to two cores" : "unpinned");
     BenchDesktop desktop;
     tc::gui::GuiContext& context = desktop.context;
-    testserver::Market market = bigMarket();
+    testserver::Market market = marketWithPositions(kInstruments, kPositions);
     if (market.instruments.empty()) {
         state.SkipWithError("no market beside the program");
         return;
@@ -256,29 +235,15 @@ void BM_AllGridsRefresh(benchmark::State& state) {
         KeyLatency keys;
         for (auto _ : state) {
             // The main queue's delay, measured while the feed runs and the grids follow it.
-            std::atomic<bool> posting{true};
-            std::atomic<double> worstDelayMs{0};
-            std::thread poster([&] {
-                while (posting) {
-                    const auto posted = Clock::now();
-                    tc::platform::MainQueue::async([posted, &worstDelayMs] {
-                        const double late = msSince(posted);
-                        if (late > worstDelayMs)
-                            worstDelayMs = late;
-                    });
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                }
-            });
+            MainQueueDelay delay;
             for (int s = 0; s < kSeconds; ++s) {
                 secondMs = secondCpuMs = 0;
                 pumpFor(1000);
                 seconds.push_back(secondMs);
                 cpuSeconds.push_back(secondCpuMs);
             }
-            posting = false;
-            poster.join();
-            pumpFor(100);
-            worstDelay = std::max(worstDelay, worstDelayMs.load());
+            delay.stop();
+            worstDelay = std::max(worstDelay, delay.worstMs());
 
             // The core's own pass over the same positions (what its one-second refresh writes).
             // The core's refresh writes the positions: it runs on the session's own model.

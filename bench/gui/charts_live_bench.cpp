@@ -17,19 +17,16 @@
 #include "gui/models/chart_model.h"
 #include "model/session_queries.h"
 #include "platform/clock.h"
-#include "platform/dispatch.h"
 
 #include "gui_bench_support.h"
 
 #include <QCheckBox>
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <map>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -195,32 +192,18 @@ void BM_ChartsLive(benchmark::State& state) {
         }
 
         // The main queue's worst delay while every chart runs its own timer.
-        std::atomic<bool> posting{true};
-        std::atomic<double> worstDelayMs{0};
-        std::thread poster([&] {
-            while (posting) {
-                const auto posted = Clock::now();
-                tc::platform::MainQueue::async([posted, &worstDelayMs] {
-                    const double late = msSince(posted);
-                    if (late > worstDelayMs)
-                        worstDelayMs = late;
-                });
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-        });
+        MainQueueDelay delay;
         pumpFor(static_cast<int>(state.range(0)) * 1000);
-        posting = false;
-        poster.join();
-        pumpFor(100);
+        delay.stop();
 
         state.counters["update_ms"] = worstUpdateMs;
         state.counters["update_mean_ms"] = totalUpdateMs / static_cast<double>(state.iterations());
         state.counters["first_frame_ms"] = worstFirstFrameMs;
-        state.counters["worst_delay_ms"] = worstDelayMs.load();
+        state.counters["worst_delay_ms"] = delay.worstMs();
         state.counters["bars"] = static_cast<double>(charts.front()->chart().bars().size());
         fmt::print("charts live: update {:.2f} ms (goal < 4), first frame {:.1f} ms (goal < 100), "
                    "main queue worst delay {:.1f} ms (goal < 16)\n",
-                   worstUpdateMs, worstFirstFrameMs, worstDelayMs.load());
+                   worstUpdateMs, worstFirstFrameMs, delay.worstMs());
         for (auto* window : windows)
             delete window;
         slotViews.clear();

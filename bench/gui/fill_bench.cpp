@@ -1,4 +1,5 @@
-// A fill into a book of 10,000 open positions, every order grid of the main window on screen as the
+// A fill into a book of 10,000 open positions (each opened at its instrument's price, the accounts
+// funded to carry them: marketWithPositions), every order grid of the main window on screen as the
 // window makes it, the feed at 2,000 quotes a second. Market buys are placed one at a time as the
 // ticket's Buy places them, and each is timed from the press to its row in the open positions' model
 // (model_ms) and to the end of that view's first paint after it (paint_ms: mean and worst); meanwhile
@@ -14,18 +15,18 @@
 
 #include <QScrollBar>
 #include <benchmark/benchmark.h>
-#include <fmt/format.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
-#include <thread>
+#include <string>
 #include <vector>
 
 namespace {
 
+constexpr std::size_t kInstruments = 100;
 constexpr int kPositions = 10'000;
 constexpr int kFills = 20;
 constexpr double kQuotesPerSecond = 2000;
@@ -53,21 +54,10 @@ protected:
 void BM_FillIntoPositions(benchmark::State& state) {
     ensureApplication();
     BenchDesktop desktop;
-    testserver::Market market = widenedMarket(100);
+    testserver::Market market = marketWithPositions(kInstruments, kPositions);
     if (market.positions.empty()) {
         state.SkipWithError("no market beside the program");
         return;
-    }
-    const auto seed = market.positions.front();
-    for (int n = 0; n < kPositions; ++n) {
-        auto position = seed;
-        position.positionId = 500000 + n;
-        position.accountId = 20001 + n % 3;
-        position.instrumentId =
-            market.instruments[static_cast<std::size_t>(n) % market.instruments.size()].id;
-        position.isBuy = n % 2 == 0;
-        position.qty = position.initialQty = fmt::format("{}", 1 + n % 9);
-        market.positions.push_back(position);
     }
     testserver::TestServer server(std::move(market));
     const testserver::ServerPorts ports = startOnFreePorts(server, kQuotesPerSecond);
@@ -111,19 +101,7 @@ void BM_FillIntoPositions(benchmark::State& state) {
         double worstDelay = 0;
         int unpainted = 0;
         for (auto _ : state) {
-            std::atomic<bool> posting{true};
-            std::atomic<double> worstDelayMs{0};
-            std::thread poster([&] {
-                while (posting) {
-                    const auto posted = Clock::now();
-                    tc::platform::MainQueue::async([posted, &worstDelayMs] {
-                        const double late = msSince(posted);
-                        if (late > worstDelayMs)
-                            worstDelayMs = late;
-                    });
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                }
-            });
+            MainQueueDelay delay;
             announceMs = 0;
             for (int n = 0; n < kFills; ++n) {
                 // The new row comes last: the view shows the end of the book.
@@ -141,8 +119,9 @@ void BM_FillIntoPositions(benchmark::State& state) {
                     if (inModel < 0)
                         inModel = msSince(pressed);
                 });
-                if (!session.client().orders().placeOrder(ticket).sent()) {
-                    state.SkipWithError("the order was not sent");
+                if (const auto result = session.client().orders().placeOrder(ticket); !result.sent()) {
+                    const std::string why = "the order was not sent: " + result.refusalText;
+                    state.SkipWithError(why.c_str());
                     break;
                 }
                 if (!pumpUntil([&] { return painted >= 0; }, 5000))
@@ -156,10 +135,8 @@ void BM_FillIntoPositions(benchmark::State& state) {
                 if (painted >= 0)
                     paintMs.push_back(painted);
             }
-            posting = false;
-            poster.join();
-            pumpFor(100);
-            worstDelay = std::max(worstDelay, worstDelayMs.load());
+            delay.stop();
+            worstDelay = std::max(worstDelay, delay.worstMs());
         }
         const auto mean = [](const std::vector<double>& v) {
             double total = 0;

@@ -1,12 +1,14 @@
 #pragma once
 // What the drawing and window benchmarks share: the QApplication, pumping Qt's loop, the test
-// server's default market widened to many instruments, and the desktop side a signed-in window needs.
+// server's default market widened to many instruments (and a big book of open positions), the desktop
+// side a signed-in window needs, and the main queue's delay measured from another thread.
 #include "gui/app/gui_context.h"
 #include "gui/app/main_queue_pump.h"
 #include "gui/app/qt_shell.h"
 #include "gui/models/client_model.h"
 #include "market.h"
 #include "options.h"
+#include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "test_server.h"
 
@@ -15,10 +17,16 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <sched.h>
+#include <string>
+#include <thread>
 
 // Offscreen unless a platform is set. Made once and never destroyed: torn down at exit, after Qt's
 // own globals, it would crash.
@@ -69,6 +77,93 @@ inline testserver::Market widenedMarket(std::size_t instruments) {
     }
     return market;
 }
+
+// The instrument's opening bid as the market file writes prices, e.g. "1.08500".
+inline std::string openingPrice(const testserver::Instrument& instrument) {
+    if (instrument.decimals <= 0)
+        return fmt::format("{}", instrument.price);
+    std::int64_t scale = 1;
+    for (int d = 0; d < instrument.decimals; ++d)
+        scale *= 10;
+    return fmt::format("{}.{:0{}}", instrument.price / scale, instrument.price % scale, instrument.decimals);
+}
+
+// widenedMarket(instruments) with `positions` more open positions, copies of its first, spread over
+// its instruments and the demo's three accounts, buys and sells in turn, of 1 to 9 lots, each opened
+// at its instrument's opening price; the demo's accounts funded to carry them, as a trader's with
+// such a book is. Empty when the market cannot be read or holds no position to copy.
+inline testserver::Market marketWithPositions(std::size_t instruments, int positions) {
+    testserver::Market market = widenedMarket(instruments);
+    if (market.positions.empty())
+        return {};
+    const auto seed = market.positions.front();
+    const int accounts[] = {20001, 20002, 20003};
+    for (int n = 0; n < positions; ++n) {
+        const auto& instrument = market.instruments[static_cast<std::size_t>(n) % market.instruments.size()];
+        auto position = seed;
+        position.positionId = 500000 + n;
+        position.accountId = accounts[n % 3];
+        position.instrumentId = instrument.id;
+        position.isBuy = n % 2 == 0;
+        position.qty = position.initialQty = fmt::format("{}", 1 + n % 9);
+        position.openPrice = openingPrice(instrument);
+        market.positions.push_back(position);
+    }
+    // Their margin, and what the quotes' walk makes of their results, with room to spare: a book
+    // the account cannot carry refuses every order that adds to it.
+    for (auto& account : market.accounts)
+        if (std::find(std::begin(accounts), std::end(accounts), account.id) != std::end(accounts))
+            account.balance = "10000000";
+    return market;
+}
+
+// While it runs, a thread posts a task to the main queue every 10 ms that notes how late it ran. The
+// figures are shared with the tasks, so one still queued after the probe is gone writes nowhere harmful.
+class MainQueueDelay {
+public:
+    MainQueueDelay() : poster_([this] { post(); }) {}
+    ~MainQueueDelay() { stop(); }
+    MainQueueDelay(const MainQueueDelay&) = delete;
+    MainQueueDelay& operator=(const MainQueueDelay&) = delete;
+
+    // Stops posting and lets the tasks still queued run (pumping Qt for 100 ms).
+    void stop() {
+        if (!poster_.joinable())
+            return;
+        posting_ = false;
+        poster_.join();
+        QDeadlineTimer deadline(100);
+        while (!deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    double worstMs() const { return figures_->worstMs.load(); }
+    int measured() const { return figures_->measured.load(); }
+
+private:
+    struct Figures {
+        std::atomic<double> worstMs{0};
+        std::atomic<int> measured{0};
+    };
+
+    void post() {
+        while (posting_) {
+            const auto posted = std::chrono::steady_clock::now();
+            tc::platform::MainQueue::async([posted, figures = figures_] {
+                const double late =
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - posted)
+                        .count();
+                if (late > figures->worstMs)
+                    figures->worstMs = late;
+                ++figures->measured;
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    std::shared_ptr<Figures> figures_ = std::make_shared<Figures>();
+    std::atomic<bool> posting_{true};
+    std::thread poster_; // last: it starts once the rest is made
+};
 
 // In-memory settings, the main queue, the context and the shell the session calls back, torn down
 // in the reverse order. Made after ensureApplication().

@@ -15,11 +15,7 @@
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
 
-#include "platform/dispatch.h"
-
-#include <atomic>
 #include <chrono>
-#include <thread>
 
 namespace {
 
@@ -81,29 +77,11 @@ void BM_MainWindowRefresh(benchmark::State& state) {
         state.counters["watched"] = static_cast<double>(session.client().watchList().size());
 
         // The main queue's worst delay while the feed runs and the window ticks every second.
-        std::atomic<bool> posting{true};
-        std::atomic<double> worstDelayMs{0};
-        std::atomic<int> delays{0};
-        std::thread poster([&] {
-            while (posting) {
-                const auto posted = std::chrono::steady_clock::now();
-                tc::platform::MainQueue::async([posted, &worstDelayMs, &delays] {
-                    const double late =
-                        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - posted)
-                            .count();
-                    if (late > worstDelayMs)
-                        worstDelayMs = late;
-                    ++delays;
-                });
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            }
-        });
+        MainQueueDelay delay;
         pumpFor(static_cast<int>(state.range(0)) * 1000);
-        posting = false;
-        poster.join();
-        pumpFor(100);
-        state.counters["worst_delay_ms"] = worstDelayMs.load();
-        state.counters["delays_measured"] = delays.load();
+        delay.stop();
+        state.counters["worst_delay_ms"] = delay.worstMs();
+        state.counters["delays_measured"] = delay.measured();
         state.counters["worst_ms"] = worstMs;
         state.SetLabel(pinning.pinned() ? "pinned to two cores" : "unpinned");
         context.setClientModel(nullptr);
