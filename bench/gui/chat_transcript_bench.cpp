@@ -15,7 +15,6 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <ctime>
 #include <random>
 
 namespace {
@@ -24,12 +23,6 @@ constexpr int kMessages = 10'000;
 constexpr int kMeasured = 200;
 
 using Clock = std::chrono::steady_clock;
-
-double threadCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
 
 // Sleeps in the event loop (no spinning, so the thread's CPU time is the work done) until `done`.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs) {

@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -56,6 +57,13 @@ inline void pumpFor(int ms) {
     QDeadlineTimer deadline(ms);
     while (!deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// The calling thread's CPU time: on a loaded machine its wall time counts other processes' turns.
+inline double threadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
 // The default market with its instruments repeated under new codes up to `instruments`; empty when
