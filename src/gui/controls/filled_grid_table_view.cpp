@@ -110,6 +110,7 @@ void FilledGridTableView::updateGeometries() {
         return;
     QTableView::updateGeometries();
     tellLeastWidth();
+    restretchLastColumn();
     // The table's own margins hold the headers and leave the trailing side (the right, the left in
     // a right-to-left view) free: what stands there is the width left empty.
     QMargins margins = viewportMargins();
@@ -128,6 +129,28 @@ void FilledGridTableView::updateGeometries() {
     QHeaderView* header = horizontalHeader();
     const QRect port = viewport()->geometry();
     header->setGeometry(port.left(), header->y(), port.width(), header->height());
+}
+
+// The header stretches its last column on a timer once its width changes; a cut worked out before
+// would take that column at its old width, too wide for the room the vertical scroll bar leaves,
+// and cut it away for good (the view, narrowed to the columns before it, never stretches it back).
+// So the stretch is laid out again at once, over the room the header has now.
+void FilledGridTableView::restretchLastColumn() {
+    QHeaderView* header = horizontalHeader();
+    if (!wholeColumns_ || !header->stretchLastSection())
+        return;
+    int visual = header->count() - 1;
+    while (visual >= 0 && header->isSectionHidden(header->logicalIndex(visual)))
+        --visual;
+    if (visual < 0)
+        return;
+    const int last = header->logicalIndex(visual);
+    if (header->sectionPosition(last) - header->offset() + header->sectionSize(last) <= header->width())
+        return;
+    fitting_ = true;
+    header->setStretchLastSection(false);
+    header->setStretchLastSection(true);
+    fitting_ = false;
 }
 
 QSize FilledGridTableView::minimumSizeHint() const {

@@ -58,6 +58,7 @@ protected:
 
 private:
     int widthPastWholeColumns(int room) const;
+    void restretchLastColumn();
     void followSelection();
     void dropUnselectedCurrent();
     void tellLeastWidth();

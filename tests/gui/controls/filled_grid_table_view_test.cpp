@@ -126,6 +126,35 @@ TEST(FilledGridTableView, ShowsWholeColumnsOnlyAndScrollsAColumnAtATime) {
     }
 }
 
+// A stretched last column takes the room left, whatever width it stood at: rows coming bring the
+// vertical scroll bar, which narrows the room, and the column must not be cut away as one that no
+// longer fits whole (the funding history lost its date column so).
+TEST(FilledGridTableView, AStretchedLastColumnIsNeverCutAway) {
+    QStandardItemModel model(2, 4);
+    FilledGridTableView view;
+    view.setModel(&model);
+    view.verticalHeader()->hide();
+    view.horizontalHeader()->setStretchLastSection(true);
+    for (int column = 0; column < model.columnCount(); ++column)
+        view.setColumnWidth(column, column == 3 ? 150 : 100);
+    view.resize(500 + 2 * view.frameWidth(), 200);
+    view.show();
+    ASSERT_TRUE(guitest::waitForExposed(&view));
+    for (Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+        view.setLayoutDirection(direction);
+        model.setRowCount(2);
+        ASSERT_TRUE(guitest::waitFor([&] { return !view.verticalScrollBar()->isVisible(); })) << direction;
+        model.setRowCount(200);
+        ASSERT_TRUE(guitest::waitFor([&] { return view.verticalScrollBar()->isVisible(); })) << direction;
+        QCoreApplication::processEvents();
+        EXPECT_EQ(view.columnRoom(), view.viewport()->width()) << direction;
+        const int left = view.columnViewportPosition(3);
+        EXPECT_GE(left, 0) << direction;
+        EXPECT_LE(left + view.columnWidth(3), view.viewport()->width()) << direction;
+        EXPECT_GE(view.columnWidth(3), 150) << direction;
+    }
+}
+
 // The window's layout keeps the least width it last asked for until told; a column widened
 // before the view lays itself out again must still widen the window's least size.
 TEST(FilledGridTableView, AWiderColumnWidensTheWindowsLeastSizeAtOnce) {
