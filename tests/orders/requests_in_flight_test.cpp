@@ -93,8 +93,10 @@ TEST_F(RequestsInFlightTest, ACloseAllRefusedAsAWholeIsAnsweredByItsNumberAlone)
     closeAll.targets.push_back("900002");
     list.sent(closeAll);
     list.sent(newOrder("order", 51, "GBPUSD", 0, "1"));
-    // A rejection of another number, or of an order (it names its instrument), is not the close-all's.
+    // A rejection of another number or of none, or of an order (it names its instrument), is not the
+    // close-all's.
     EXPECT_EQ(answer(62, {"10=62", "73=25", "33=49", "74=1", "79=700001"}), "");
+    EXPECT_EQ(answer(62, {"10=62", "73=25", "74=1", "79=700003"}), "");
     EXPECT_EQ(answer(62, {"10=62", "73=25", "33=50", "12=GBPUSD", "74=1", "79="}), "");
     // The refusal of the whole request names no position, only its number.
     EXPECT_EQ(answer(62, {"10=62", "73=25", "33=50", "74=1", "79=700002"}), "close all");
