@@ -4,10 +4,13 @@
 // once, each with the text key of its title, the cell's text and its alignment, and a row is
 // addressed by its record's id. The rows are taken whole at each refresh: rows whose ids stay in
 // place report the cells that changed, any other change of ids replaces the rows. A column may be a
-// tick box: the model does not keep what a person ticks, it tells the owner, whose next rows say it.
+// tick box: the model does not keep what a person ticks, it tells the owner, whose next rows say it;
+// its title answers the rows' ticks together (all, none or some) under Qt::CheckStateRole.
 #include <QAbstractTableModel>
 #include <QVariant>
 
+#include <algorithm>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,6 +31,7 @@ public:
         std::function<QVariant(const Record&, int role)> role = {};
         // Set for a tick box: whether the row is ticked.
         std::function<bool(const Record&)> ticked = {};
+        std::string_view tipKey = {}; // the title's tooltip; empty: none
     };
     using IdOf = std::function<std::string(const Record&)>;
     using Title = std::function<QString(std::string_view key)>;
@@ -45,6 +49,7 @@ public:
     void setKeyRole(int role) { keyRole_ = role; }
 
     void setRecords(std::vector<Record> records) {
+        const std::vector<QVariant> ticksBefore = titleTicks();
         std::vector<std::string> ids;
         ids.reserve(records.size());
         for (const Record& record : records)
@@ -54,6 +59,7 @@ public:
             ids_ = std::move(ids);
             records_ = std::move(records);
             endResetModel();
+            retitleTicks(ticksBefore);
             return;
         }
         for (std::size_t row = 0; row < records.size(); ++row) {
@@ -69,15 +75,18 @@ public:
             if (first >= 0)
                 Q_EMIT dataChanged(index(static_cast<int>(row), first), index(static_cast<int>(row), last));
         }
+        retitleTicks(ticksBefore);
     }
     // Rows of another request: always a reset, whatever their ids.
     void replaceRecords(std::vector<Record> records) {
+        const std::vector<QVariant> ticksBefore = titleTicks();
         beginResetModel();
         ids_.clear();
         for (const Record& record : records)
             ids_.push_back(idOf_(record));
         records_ = std::move(records);
         endResetModel();
+        retitleTicks(ticksBefore);
     }
     const std::vector<Record>& records() const { return records_; }
     // The titles in the current language.
@@ -128,9 +137,14 @@ public:
         // Rows have no titles.
         if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
             return {};
-        const std::string_view key = columns_[static_cast<std::size_t>(section)].titleKey;
+        const Column& column = columns_[static_cast<std::size_t>(section)];
+        const std::string_view key = column.titleKey;
         if (role == Qt::DisplayRole)
             return key.empty() ? QStringLiteral(" ") : title_(key);
+        if (role == Qt::ToolTipRole && !column.tipKey.empty())
+            return title_(column.tipKey);
+        if (role == Qt::CheckStateRole && column.ticked)
+            return titleTick(column);
         if (keyRole_ && role == *keyRole_)
             return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
         return {};
@@ -151,6 +165,25 @@ public:
     }
 
 private:
+    // The rows' ticks together: checked when every row is ticked, unchecked when none is (or no row).
+    QVariant titleTick(const Column& column) const {
+        const auto ticked = std::count_if(records_.begin(), records_.end(), column.ticked);
+        if (ticked == 0)
+            return Qt::Unchecked;
+        return ticked == static_cast<std::ptrdiff_t>(records_.size()) ? Qt::Checked : Qt::PartiallyChecked;
+    }
+    std::vector<QVariant> titleTicks() const {
+        std::vector<QVariant> ticks;
+        for (const Column& column : columns_)
+            ticks.push_back(column.ticked ? titleTick(column) : QVariant());
+        return ticks;
+    }
+    void retitleTicks(const std::vector<QVariant>& before) {
+        const std::vector<QVariant> now = titleTicks();
+        for (std::size_t column = 0; column < now.size(); ++column)
+            if (now[column] != before[column])
+                Q_EMIT headerDataChanged(Qt::Horizontal, static_cast<int>(column), static_cast<int>(column));
+    }
     // What a cell shows, to tell a changed one.
     std::pair<QString, QVariantList> cellOf(const Record& record, int column) const {
         const Column& c = columns_[static_cast<std::size_t>(column)];

@@ -134,6 +134,14 @@ void CloseAllFlow::toggleAll(const OrderView& listed) {
             ticked_.push_back(p->OpenPositionId);
 }
 
+void CloseAllFlow::tickTogether(const std::vector<std::string>& ids) {
+    const bool tick =
+        std::any_of(ids.begin(), ids.end(), [this](const std::string& id) { return !isTicked(id); });
+    for (const std::string& id : ids)
+        if (isTicked(id) != tick)
+            toggle(id);
+}
+
 void CloseAllFlow::follow(const OrderView& listed) {
     std::erase_if(ticked_, [&](const std::string& id) { return !positionOf(listed, id); });
 }

@@ -80,6 +80,8 @@ public:
     void toggle(std::string_view id);
     // The tick column's title: every listed position unticked when all are ticked, else all ticked.
     void toggleAll(const OrderView& listed);
+    // Space on several rows: each of them ticked when any was not, else each unticked.
+    void tickTogether(const std::vector<std::string>& ids);
     // Ticks of positions no longer listed go.
     void follow(const OrderView& listed);
     const std::vector<std::string>& ticked() const { return ticked_; }

@@ -4,11 +4,13 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
+#include "gui/controls/tick_header_view.h"
 #include "gui/grid/grid_tones.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "gui/trading/close_position_status_window_controller.h"
 #include "gui/trading/position_dialog_rules.h"
+#include "gui/trading/record_sheet.h"
 #include "interfaces/client.h"
 #include "model/position_arithmetic.h"
 #include "model/records/item_details.h"
@@ -18,6 +20,8 @@
 
 #include <QBrush>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QTableView>
 
 #include <algorithm>
@@ -58,7 +62,8 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
          [](const CloseAllLine& l, int role) {
              return role == Qt::AccessibleTextRole ? QVariant(cellText(l.id)) : QVariant();
          },
-         [](const CloseAllLine& l) { return l.ticked; }},
+         [](const CloseAllLine& l) { return l.ticked; },
+         texts::kTickEveryRowTip},
         {texts::kAccount, [](const CloseAllLine& l) { return cellText(l.account); }},
         {texts::kPositionIDColumn, [](const CloseAllLine& l) { return cellText(l.id); }},
         {texts::kSymbol, [](const CloseAllLine& l) { return cellText(l.symbol); }},
@@ -85,13 +90,36 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
     lines_ = new RecordTableModel<CloseAllLine>(
         std::move(columns), [](const CloseAllLine& l) { return l.id; },
         [&context = context_](std::string_view key) { return context.text(key); }, this);
-    lines_->setSelectable(false);
     lines_->onTick([this](const std::string& id, bool ticked) {
         if (ticked != flow_.isTicked(id))
             hitCheckbox(id);
     });
     QTableView* table = ui_->closeAllTableView;
+    // The title of the tick column shows the rows' ticks together.
+    table->setHorizontalHeader(new TickHeaderView(Qt::Horizontal, table));
+    // Rows come and go as positions close: the selection is kept by position id, read before the
+    // view's selection model clears itself at the reset and given back after.
+    connect(lines_, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        const QItemSelectionModel* selection = ui_->closeAllTableView->selectionModel();
+        kept_.clear();
+        for (const QModelIndex& row : selection->selectedRows())
+            kept_.push_back(lines_->idAt(row.row()));
+        keptCurrent_ = lines_->idAt(selection->currentIndex().row());
+        keptColumn_ = selection->currentIndex().column();
+    });
     table->setModel(lines_);
+    connect(lines_, &QAbstractItemModel::modelReset, this, [this] {
+        QItemSelectionModel* selection = ui_->closeAllTableView->selectionModel();
+        QItemSelection rows;
+        for (const std::string& id : kept_)
+            if (const int row = lines_->rowOf(id); row >= 0)
+                rows.select(lines_->index(row, 0), lines_->index(row, lines_->columnCount() - 1));
+        selection->select(rows, QItemSelectionModel::ClearAndSelect);
+        if (const int row = lines_->rowOf(keptCurrent_); row >= 0)
+            selection->setCurrentIndex(lines_->index(row, std::max(keptColumn_, 0)),
+                                       QItemSelectionModel::NoUpdate);
+    });
+    table->installEventFilter(this);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
     // A click on the tick column's title unticks every row (ticks every row when some is unticked).
@@ -113,7 +141,7 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
             &CloseAllWindowController::closeAllButtonClicked);
     connect(ui_->notNowButton, &QPushButton::clicked, this, &QDialog::reject);
     answerTimer_.setSingleShot(true);
-    answerTimer_.setInterval(kAnswerTimeLimit);
+    answerTimer_.setInterval(RecordSheet::kAnswerTimeLimit);
     connect(&answerTimer_, &QTimer::timeout, this, &CloseAllWindowController::noAnswer);
     connect(&context.themes(), &ThemeManager::themeChanged, this, [this] {
         lines_->refreshAll();
@@ -136,6 +164,7 @@ void CloseAllWindowController::onWindowLoad() {
     static_cast<StatusTableModel*>(ui_->closeAllStatusTableView->model())->setRecords({});
     showHeader();
     loadRows();
+    ui_->closeAllTableView->clearSelection();
     ui_->closeAllTableView->setFocus();
 }
 
@@ -266,8 +295,37 @@ void CloseAllWindowController::setButtonTitle() {
     showHeader();
 }
 
+bool CloseAllWindowController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->closeAllTableView && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // Ctrl+Space stays the view's own: it selects or deselects the current row.
+        if (key->key() == Qt::Key_Space && !(key->modifiers() & ~Qt::KeypadModifier)) {
+            spaceOnRows();
+            return true;
+        }
+    }
+    return SheetController::eventFilter(watched, event);
+}
+
+void CloseAllWindowController::spaceOnRows() {
+    const QTableView* table = ui_->closeAllTableView;
+    std::vector<std::string> ids;
+    for (const QModelIndex& row : table->selectionModel()->selectedRows())
+        ids.push_back(lines_->idAt(row.row()));
+    if (ids.empty() && table->currentIndex().isValid())
+        ids.push_back(lines_->idAt(table->currentIndex().row()));
+    if (ids.empty())
+        return;
+    flow_.tickTogether(ids);
+    showTicks();
+}
+
 void CloseAllWindowController::hitCheckbox(const std::string& positionId) {
     flow_.toggle(positionId);
+    showTicks();
+}
+
+void CloseAllWindowController::showTicks() {
     std::vector<CloseAllLine> lines;
     for (int row = 0; row < lines_->rowCount(); ++row) {
         lines.push_back(*lines_->recordAt(row));

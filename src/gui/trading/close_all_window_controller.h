@@ -1,10 +1,11 @@
 #pragma once
 // The close-all window: a sheet on the main window listing every open position with a tick (all
-// ticked at each opening). Its button checks each ticked position without sending; refusals show
-// in the status sheet (ClosePositionStatusWindowController), whose going on closes the others. One
-// request goes out: for all positions only when exactly every listed position is ticked and none was
-// refused, else for the selection. Then the window lists the sent positions, and the server's
-// reports turn each to closed or rejected.
+// ticked at each opening); rows are selected as in any list, Space ticks or unticks the selected
+// ones together, and a click on the tick column's title every one. Its button checks each ticked
+// position without sending; refusals show in the status sheet (ClosePositionStatusWindowController),
+// whose going on closes the others. One request goes out: for all positions only when exactly every
+// listed position is ticked and none was refused, else for the selection. Then the window lists the
+// sent positions, and the server's reports turn each to closed or rejected.
 #include "gui/app/sheet_controller.h"
 #include "gui/models/record_table_model.h"
 #include "gui/models/session_follow.h"
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace Ui {
@@ -44,13 +46,21 @@ public:
     void hitCheckbox(const std::string& positionId);
     // The tick column's title: every row unticked, or every row ticked when some was not.
     void hitTickTitle();
+    // Space in the list: the selected rows (or the current one) ticked together, or unticked
+    // together when all of them were ticked.
+    void spaceOnRows();
     void closeAllButtonClicked();
-    // How long the sent list waits for every position's report before saying that none came.
-    static constexpr std::chrono::seconds kAnswerTimeLimit{30};
+    // How long the sent list waits for every position's report before saying that none came: the
+    // sheets' own limit (RecordSheet::kAnswerTimeLimit) unless a test sets another.
     void setAnswerTimeLimit(std::chrono::milliseconds limit) { answerTimer_.setInterval(limit); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void follow();
+    // The rows again with the ticks of the flow.
+    void showTicks();
     void loadRows();
     void refreshTableView();
     void showLines(std::vector<CloseAllLine> lines);
@@ -71,6 +81,10 @@ private:
     ClosePositionStatusWindowController* status_ = nullptr;
     SessionFollow follow_;
     QTimer answerTimer_;
+    // The selected rows and the current one by position id, across a reset of the rows.
+    std::vector<std::string> kept_;
+    std::string keptCurrent_;
+    int keptColumn_ = 0;
 };
 
 } // namespace tc::gui

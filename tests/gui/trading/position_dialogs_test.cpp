@@ -36,6 +36,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QToolButton>
 
@@ -1028,6 +1030,129 @@ TEST_F(PositionDialogsTest, CloseAllRefusedAsAWholeSaysSoInTheWindow) {
     EXPECT_EQ(closeButton->text(), context->text(texts::kCloseButton));
     QTest::mouseClick(closeButton, Qt::LeftButton);
     EXPECT_FALSE(closeAll->isVisible());
+}
+
+TEST_F(PositionDialogsTest, CloseAllSpaceTicksTheSelectedRowsTogetherAndItsTitleShowsTheTicks) {
+    QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
+    auto* closeAll = window->findChild<CloseAllWindowController*>();
+    ASSERT_TRUE(closeAll && waitFor([&] { return closeAll->isVisible(); }));
+    auto* table = find<QTableView>(closeAll, "closeAllTableView");
+    QAbstractItemModel* lines = table->model();
+    QAbstractItemModelTester tester(lines, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_GE(lines->rowCount(), 4);
+    // Rows by position id: the list's rows come and go.
+    const auto rowOf = [&](const QString& id) {
+        for (int row = 0; row < lines->rowCount(); ++row)
+            if (cellText(lines, row, 2) == id)
+                return row;
+        return -1;
+    };
+    const auto idAt = [&](int row) { return cellText(lines, row, 2); };
+    const auto ticked = [&](const QString& id) {
+        return lines->index(rowOf(id), 0).data(Qt::CheckStateRole) == Qt::Checked;
+    };
+    const auto unticked = [&] {
+        QStringList ids;
+        for (int row = 0; row < lines->rowCount(); ++row)
+            if (lines->index(row, 0).data(Qt::CheckStateRole) != Qt::Checked)
+                ids << idAt(row);
+        ids.sort();
+        return ids;
+    };
+    const auto sorted = [](QStringList ids) {
+        ids.sort();
+        return ids;
+    };
+    const auto cell = [&](const QString& id) {
+        return table->visualRect(lines->index(rowOf(id), 2)).center();
+    };
+    // The title's tick box shows the rows' ticks: all, some or none, each drawn apart.
+    const auto titleTick = [&] { return lines->headerData(0, Qt::Horizontal, Qt::CheckStateRole); };
+    QHeaderView* titles = table->horizontalHeader();
+    const auto titleLook = [&] {
+        return titles
+            ->grab(QRect(titles->sectionViewportPosition(0), 0, titles->sectionSize(0), titles->height()))
+            .toImage();
+    };
+    std::vector<QImage> looks{titleLook()};
+    EXPECT_EQ(titleTick(), Qt::Checked);
+
+    // A click on a row and Shift+Down twice: three rows, which Space unticks together.
+    const QString first = idAt(0);
+    const QString second = idAt(1);
+    const QString third = idAt(2);
+    const QString fourth = idAt(3);
+    ASSERT_TRUE(guitest::clickInto(table->viewport(), cell(first)));
+    guitest::pressKey(Qt::Key_Down, Qt::ShiftModifier);
+    guitest::pressKey(Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(table->selectionModel()->selectedRows().size(), 3);
+    guitest::pressKey(Qt::Key_Space);
+    EXPECT_EQ(unticked(), sorted({first, second, third}));
+    EXPECT_EQ(titleTick(), Qt::PartiallyChecked);
+    looks.push_back(titleLook());
+    // Ctrl+click adds a ticked row: one of them ticked, Space ticks all four; again, it unticks all.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, cell(fourth));
+    guitest::pressKey(Qt::Key_Space);
+    EXPECT_EQ(unticked(), QStringList{});
+    EXPECT_EQ(titleTick(), Qt::Checked);
+    guitest::pressKey(Qt::Key_Space);
+    EXPECT_EQ(unticked(), sorted({first, second, third, fourth}));
+    // One row: Space ticks it alone.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell(second));
+    guitest::pressKey(Qt::Key_Space);
+    EXPECT_EQ(unticked(), sorted({first, third, fourth}));
+    // Ctrl+A and Space: every row ticked (some was not), then every row unticked.
+    guitest::pressKey(Qt::Key_A, Qt::ControlModifier);
+    guitest::pressKey(Qt::Key_Space);
+    EXPECT_EQ(unticked(), QStringList{});
+    guitest::pressKey(Qt::Key_Space);
+    EXPECT_EQ(unticked().size(), lines->rowCount());
+    EXPECT_EQ(titleTick(), Qt::Unchecked);
+    looks.push_back(titleLook());
+    EXPECT_TRUE(looks[0] != looks[1] && looks[1] != looks[2] && looks[0] != looks[2]);
+    EXPECT_FALSE(find<QPushButton>(closeAll, "closeAllButton")->isEnabled());
+    // A click on a row's tick box ticks that row alone.
+    QStyleOptionViewItem box;
+    box.initFrom(table);
+    box.rect = table->visualRect(lines->index(rowOf(third), 0));
+    box.features = QStyleOptionViewItem::HasCheckIndicator;
+    const QPoint tick =
+        table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &box, table).center();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, tick);
+    EXPECT_TRUE(ticked(third));
+    EXPECT_EQ(unticked().size(), lines->rowCount() - 1);
+
+    // The selection follows its positions when a row before them goes: a row beside 300901 and
+    // another, selected, and 300901 closed elsewhere.
+    const int gone = rowOf("300901");
+    ASSERT_GE(gone, 0);
+    const QString beside = idAt(gone + 1 < lines->rowCount() ? gone + 1 : gone - 1);
+    const QString other = idAt(gone + 1 < lines->rowCount() ? gone - 1 : gone - 2);
+    ASSERT_FALSE(other.isEmpty());
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell(beside));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::ControlModifier, cell(other));
+    const QStringList before = unticked();
+    ASSERT_TRUE(
+        session->client().orders().closePosition("300901", *interfaces::Decimal::fromString("1")).sent());
+    ASSERT_TRUE(waitFor([&] { return rowOf("300901") < 0; }));
+    // Its settlement's banner came forward: the trader brings the window back.
+    closeAll->activateWindow();
+    ASSERT_TRUE(guitest::waitForActive(closeAll));
+    ASSERT_TRUE(guitest::focusIn(closeAll));
+    guitest::pressKey(Qt::Key_Space);
+    QStringList after = before;
+    after.removeAll("300901");
+    after.removeAll(beside);
+    after.removeAll(other);
+    EXPECT_EQ(unticked(), sorted(after));
+    EXPECT_TRUE(ticked(beside) && ticked(other));
+
+    // The tick column's title tells what a click on it does, in the language chosen.
+    const QString tip = lines->headerData(0, Qt::Horizontal, Qt::ToolTipRole).toString();
+    EXPECT_EQ(tip, context->text(texts::kTickEveryRowTip));
+    ASSERT_TRUE(context->language().select(7)); // French
+    EXPECT_NE(lines->headerData(0, Qt::Horizontal, Qt::ToolTipRole).toString(), tip);
+    ASSERT_TRUE(context->language().select(0));
 }
 
 } // namespace
