@@ -8,14 +8,16 @@
 
 namespace tc::gui {
 
-TickHeaderView::TickHeaderView(Qt::Orientation orientation, QWidget* parent) : QHeaderView(orientation, parent) {}
+TickHeaderView::TickHeaderView(Qt::Orientation orientation, QWidget* parent)
+    : QHeaderView(orientation, parent) {}
 
 void TickHeaderView::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
     // The title's drawing may leave the painter clipped to its label.
     painter->save();
     QHeaderView::paintSection(painter, rect, logicalIndex);
     painter->restore();
-    const QVariant tick = model() ? model()->headerData(logicalIndex, orientation(), Qt::CheckStateRole) : QVariant();
+    const QVariant tick =
+        model() ? model()->headerData(logicalIndex, orientation(), Qt::CheckStateRole) : QVariant();
     if (!tick.isValid() || !rect.isValid())
         return;
     // Placed as the style places a cell's tick box, so that it stands over the column's boxes.
@@ -27,7 +29,8 @@ void TickHeaderView::paintSection(QPainter* painter, const QRect& rect, int logi
     cell.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
     // The program's style draws every cell left to right: its box stands at the cell's left.
     cell.direction = Qt::LeftToRight;
-    if (const auto* items = qobject_cast<const QAbstractItemView*>(view); items && items->iconSize().isValid())
+    if (const auto* items = qobject_cast<const QAbstractItemView*>(view);
+        items && items->iconSize().isValid())
         cell.decorationSize = items->iconSize();
     else
         cell.decorationSize = QSize(1, 1) * style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, view);
