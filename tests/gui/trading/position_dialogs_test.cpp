@@ -1155,4 +1155,27 @@ TEST_F(PositionDialogsTest, CloseAllSpaceTicksTheSelectedRowsTogetherAndItsTitle
     ASSERT_TRUE(context->language().select(0));
 }
 
+TEST_F(PositionDialogsTest, CloseAllWithoutAnAnswerInTimeSaysSoAndALateReportStillCounts) {
+    server->holdOrders(true);
+    QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
+    auto* closeAll = window->findChild<CloseAllWindowController*>();
+    ASSERT_TRUE(closeAll && waitFor([&] { return closeAll->isVisible(); }));
+    closeAll->setAnswerTimeLimit(std::chrono::milliseconds(300));
+    closeAll->hitCheckbox("300902"); // the one the check refuses: the others go at once
+    QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
+    const QAbstractItemModel* sent = find<QTableView>(closeAll, "closeAllStatusTableView")->model();
+    ASSERT_GE(sent->rowCount(), 3);
+    auto* heading = find<QLabel>(closeAll, "headerTextField");
+    EXPECT_EQ(heading->text(), context->text(kHeaderWaitingKey));
+    // The server keeps the request: past the limit every row says no answer came, not that it failed.
+    ASSERT_TRUE(waitFor([&] { return heading->text() == context->text(kHeaderNoAnswerKey); }))
+        << heading->text().toStdString();
+    for (int row = 0; row < sent->rowCount(); ++row)
+        EXPECT_EQ(cellText(sent, row, 6), context->text(kStatusNoAnswerKey)) << row;
+    // Its reports, late, still tell what became of each.
+    server->holdOrders(false);
+    ASSERT_TRUE(waitFor([&] { return heading->text() == context->text(kHeaderClosedKey); }))
+        << heading->text().toStdString();
+}
+
 } // namespace
