@@ -18,8 +18,10 @@ struct RowChange {
 };
 
 // Removals from the last row up, then insertions from the first row down; applied in order they
-// turn `before` into `after`. nullopt when the rows that stayed changed their order, or an id
-// appears twice: the model then signals a layout change instead.
+// turn `before` (a grid's rows: each id once) into `after`. nullopt when the rows that stayed changed
+// their order, or an id appears twice: the model then signals a layout change instead. The rows both
+// lists share at their head and tail are compared, not indexed, so a change of a few rows of many
+// costs a walk along them.
 std::optional<std::vector<RowChange>> rowChanges(const std::vector<std::string>& before,
                                                  const std::vector<std::string>& after);
 

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <set>
+
 using namespace tc::gui;
 
 namespace {
@@ -48,6 +52,58 @@ TEST(RowChanges, AReorderOrARepeatedIdIsALayoutChange) {
     EXPECT_FALSE(rowChanges({"1", "2", "3"}, {"3", "1"}));
     EXPECT_FALSE(rowChanges({"1", "1"}, {"1"}));
     EXPECT_FALSE(rowChanges({"1"}, {"2", "2"}));
+    // An id the changed middle shares with the rows that stay at either end.
+    EXPECT_FALSE(rowChanges({"1", "2", "3"}, {"1", "4", "1", "3"}));
+    EXPECT_FALSE(rowChanges({"1", "2", "3"}, {"1", "3", "3"}));
+}
+
+// A few rows added, dropped, moved or repeated among many, anywhere: the changes lead to the new rows
+// exactly when the rows that stay keep their order and no id repeats, and are a layout change
+// otherwise.
+TEST(RowChanges, AFewRowsChangedAmongManyAnywhere) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 2000; ++round) {
+        Ids before;
+        const int size = static_cast<int>(random() % 40);
+        for (int i = 0; i < size; ++i)
+            before.push_back(std::to_string(i));
+        Ids after = before;
+        for (int edit = static_cast<int>(random() % 4); edit > 0; --edit) {
+            const auto at = [&] {
+                return after.begin() + (after.empty() ? 0 : random() % (after.size() + 1));
+            };
+            switch (random() % 4) {
+            case 0:
+                after.insert(at(), "n" + std::to_string(random() % 5));
+                break;
+            case 1:
+                if (!after.empty())
+                    after.erase(after.begin() + random() % after.size());
+                break;
+            case 2:
+                if (!after.empty())
+                    after.insert(at(), after[random() % after.size()]);
+                break;
+            default:
+                if (after.size() > 1) {
+                    const std::size_t i = random() % after.size(), j = random() % after.size();
+                    std::swap(after[i], after[j]);
+                }
+            }
+        }
+        const bool repeats = std::set<std::string>(after.begin(), after.end()).size() != after.size();
+        // The rows that stay, in the new order, by their place before.
+        std::vector<std::ptrdiff_t> stayed;
+        for (const std::string& id : after)
+            if (const auto it = std::find(before.begin(), before.end(), id); it != before.end())
+                stayed.push_back(it - before.begin());
+        const bool inOrder = std::is_sorted(stayed.begin(), stayed.end());
+        const auto changes = rowChanges(before, after);
+        EXPECT_EQ(changes.has_value(), !repeats && inOrder);
+        if (changes) {
+            EXPECT_EQ(applied(before, *changes, after), after);
+        }
+    }
 }
 
 } // namespace
