@@ -270,7 +270,14 @@ void MainWindowController::bindSession() {
     startCharts();
 }
 
-MainWindowController::~MainWindowController() = default;
+MainWindowController::~MainWindowController() {
+    // The board's views go with the widget tree after this object has stopped being a main window:
+    // their last geometry changes must not reach it.
+    if (watchlist_) {
+        disconnect(watchlist_, nullptr, this, nullptr);
+        disconnect(watchlist_->verticalScrollBar(), nullptr, this, nullptr);
+    }
+}
 
 void MainWindowController::addGridTables() {
     const std::pair<QLayout*, Grid> places[] = {
