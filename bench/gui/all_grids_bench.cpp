@@ -264,20 +264,11 @@ void BM_AllGridsRefresh(benchmark::State& state) {
                     keyed.push_back(view.get());
             keys = timeKeyPresses(keyed, 400);
         }
-        const auto mean = [](const std::vector<double>& v) {
-            double total = 0;
-            for (double ms : v)
-                total += ms;
-            return v.empty() ? 0 : total / static_cast<double>(v.size());
-        };
-        const auto worst = [](const std::vector<double>& v) {
-            return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
-        };
         // Main-thread CPU time of the grids per second, and the wall time it took.
-        state.counters["refresh_ms"] = mean(cpuSeconds);
-        state.counters["refresh_ms_worst"] = worst(cpuSeconds);
-        state.counters["refresh_wall_ms"] = mean(seconds);
-        state.counters["refresh_wall_ms_worst"] = worst(seconds);
+        state.counters["refresh_ms"] = meanOf(cpuSeconds);
+        state.counters["refresh_ms_worst"] = worstOf(cpuSeconds);
+        state.counters["refresh_wall_ms"] = meanOf(seconds);
+        state.counters["refresh_wall_ms_worst"] = worstOf(seconds);
         state.counters["core_refresh_ms"] = coreMs;
         state.counters["worst_delay_ms"] = worstDelay;
         state.counters["sort_ms_worst"] = sortWorst;

@@ -146,18 +146,9 @@ void BM_FillIntoPositions(benchmark::State& state) {
             delay.stop();
             worstDelay = std::max(worstDelay, delay.worstMs());
         }
-        const auto mean = [](const std::vector<double>& v) {
-            double total = 0;
-            for (double ms : v)
-                total += ms;
-            return v.empty() ? 0 : total / static_cast<double>(v.size());
-        };
-        const auto worst = [](const std::vector<double>& v) {
-            return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
-        };
-        state.counters["model_ms"] = mean(modelMs);
-        state.counters["paint_ms"] = mean(paintMs);
-        state.counters["paint_ms_worst"] = worst(paintMs);
+        state.counters["model_ms"] = meanOf(modelMs);
+        state.counters["paint_ms"] = meanOf(paintMs);
+        state.counters["paint_ms_worst"] = worstOf(paintMs);
         state.counters["announce_ms_worst"] = announceMs;
         state.counters["announce_cpu_ms_worst"] = announceCpuMs;
         state.counters["worst_delay_ms"] = worstDelay;

@@ -28,6 +28,7 @@
 #include <sched.h>
 #include <string>
 #include <thread>
+#include <vector>
 
 // Offscreen unless a platform is set. Made once and never destroyed: torn down at exit, after Qt's
 // own globals, it would crash.
@@ -64,6 +65,17 @@ inline double threadCpuMs() {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// The mean and the worst of a run's figures; 0 when it has none.
+inline double meanOf(const std::vector<double>& figures) {
+    double total = 0;
+    for (double figure : figures)
+        total += figure;
+    return figures.empty() ? 0 : total / static_cast<double>(figures.size());
+}
+inline double worstOf(const std::vector<double>& figures) {
+    return figures.empty() ? 0 : *std::max_element(figures.begin(), figures.end());
 }
 
 // The default market with its instruments repeated under new codes up to `instruments`; empty when
