@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_set>
 
 namespace tc::gui {
 
@@ -110,9 +111,11 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
     table->setModel(lines_);
     connect(lines_, &QAbstractItemModel::modelReset, this, [this] {
         QItemSelectionModel* selection = ui_->closeAllTableView->selectionModel();
+        // One pass over the rows: a whole list selected is thousands of ids.
+        const std::unordered_set<std::string> kept(kept_.begin(), kept_.end());
         QItemSelection rows;
-        for (const std::string& id : kept_)
-            if (const int row = lines_->rowOf(id); row >= 0)
+        for (int row = 0; row < lines_->rowCount(); ++row)
+            if (kept.contains(lines_->idAt(row)))
                 rows.select(lines_->index(row, 0), lines_->index(row, lines_->columnCount() - 1));
         selection->select(rows, QItemSelectionModel::ClearAndSelect);
         if (const int row = lines_->rowOf(keptCurrent_); row >= 0)
