@@ -96,21 +96,29 @@ void GridTable::noteRowInSight() {
     const int row = rowAt(0);
     rowInSight_ = row < 0 ? QPersistentModelIndex() : QPersistentModelIndex(model()->index(row, 0));
     rowInSightAt_ = row < 0 ? 0 : rowViewportPosition(row);
+    rowInSightPlace_ = row < 0 ? 0 : verticalHeader()->visualIndex(row);
+    const QScrollBar& scroll = *verticalScrollBar();
+    scrolledTo_ = scroll.value();
+    atEnd_ = scroll.maximum() > 0 && scroll.value() == scroll.maximum();
 }
 
 void GridTable::keepRowInSight() {
     // A row that came or went above the ones in sight moves the view with them, so that a click aimed
-    // at a row lands on it: the row that stood first stays where it stood.
+    // at a row lands on it: the row that stood first stays where it stood. Scrolled a row at a time,
+    // a view at its end shows its last row whole (the first in part): it stays at its end, and a row
+    // that came below shows.
     if (!rowInSight_.isValid())
         return;
     const int row = rowInSight_.row();
     rowInSight_ = QPersistentModelIndex();
     updateGeometries();
     QScrollBar& scroll = *verticalScrollBar();
-    if (verticalScrollMode() == QAbstractItemView::ScrollPerItem)
-        scroll.setValue(verticalHeader()->visualIndex(row));
-    else
+    if (verticalScrollMode() == QAbstractItemView::ScrollPerItem) {
+        const int moved = verticalHeader()->visualIndex(row) - rowInSightPlace_;
+        scroll.setValue(atEnd_ && moved == 0 ? scroll.maximum() : scrolledTo_ + moved);
+    } else {
         scroll.setValue(scroll.value() + rowViewportPosition(row) - rowInSightAt_);
+    }
 }
 
 void GridTable::setCellFontSize(int size) {

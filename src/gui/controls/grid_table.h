@@ -43,7 +43,10 @@ private:
     GridViewProxy* proxy_ = nullptr;
     int fontSize_ = 0;
     QPersistentModelIndex rowInSight_;
-    int rowInSightAt_ = 0;
+    int rowInSightAt_ = 0;    // its place in the viewport, in pixels
+    int rowInSightPlace_ = 0; // its place among the rows shown
+    int scrolledTo_ = 0;      // the scroll bar's value
+    bool atEnd_ = false;      // the scroll bar at its end
 };
 
 } // namespace tc::gui

@@ -541,6 +541,58 @@ TEST_F(LargeBook, ARowArrivingAboveLeavesTheRowsInSightWhereTheyStand) {
     EXPECT_EQ(table.visualRect(now), place);
 }
 
+// Oldest first, fills land below the rows in sight. At the end of the book the view stays at its end:
+// the new row shows whole at the bottom, every other row up by one. Anywhere else not one of them
+// moves, the selected one under the pointer that aimed at it.
+TEST_F(LargeBook, ARowArrivingBelowShowsAtTheEndAndElsewhereMovesNothing) {
+    GridPane& open = pane(Grid::OpenPositions);
+    tc::gui::GridTable& table = open.table();
+    const QScrollBar& scroll = *table.verticalScrollBar();
+    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowCount() >= 42; }, 15000));
+    ASSERT_GT(scroll.maximum(), 0) << "the book is longer than the view";
+    ASSERT_TRUE(guitest::clickInto(table.viewport(), table.visualRect(table.model()->index(0, 0)).center()));
+    const auto endsAtTheBottom = [&](int row) {
+        return table.rowViewportPosition(row) + table.rowHeight(row) == table.viewport()->height();
+    };
+    const auto fill = [&] {
+        const auto before = serverPositionIds();
+        EXPECT_TRUE(session->client().orders().placeOrder(ticket("1")).sent());
+        std::string id;
+        EXPECT_TRUE(waitFor([&] { return !(id = newIn(serverPositionIds(), before)).empty(); }, 30000));
+        EXPECT_TRUE(waitFor([&] { return open.gridModel().rowOf(id) >= 0; }, 30000));
+        EXPECT_EQ(shownIds(open).back(), id) << "oldest first";
+        return id;
+    };
+
+    guitest::pressKey(Qt::Key_End, Qt::ControlModifier);
+    ASSERT_EQ(scroll.value(), scroll.maximum());
+    std::string selected = open.selectedId();
+    QRect place = table.visualRect(table.currentIndex());
+    ASSERT_TRUE(endsAtTheBottom(table.currentIndex().row())) << "the last row whole at the bottom";
+    const std::string id = fill();
+    EXPECT_EQ(scroll.value(), scroll.maximum());
+    EXPECT_EQ(open.selectedId(), selected);
+    EXPECT_EQ(table.visualRect(table.currentIndex()),
+              place.translated(0, -table.rowHeight(table.currentIndex().row())));
+    EXPECT_TRUE(endsAtTheBottom(table.model()->rowCount() - 1)) << id << " whole at the bottom";
+
+    // Back in the list (the fill's banner took the window), pages up from the end: the rows in sight
+    // stay where they stand.
+    ASSERT_TRUE(guitest::clickInto(table.viewport(), table.visualRect(table.currentIndex()).center()));
+    guitest::pressKey(Qt::Key_PageUp);
+    guitest::pressKey(Qt::Key_PageUp);
+    ASSERT_LT(scroll.value(), scroll.maximum());
+    selected = open.selectedId();
+    place = table.visualRect(table.currentIndex());
+    const std::string top = idAtTop(open);
+    const int topAt = table.rowViewportPosition(table.rowAt(0));
+    fill();
+    EXPECT_EQ(open.selectedId(), selected);
+    EXPECT_EQ(table.visualRect(table.currentIndex()), place);
+    EXPECT_EQ(idAtTop(open), top);
+    EXPECT_EQ(table.rowViewportPosition(table.rowAt(0)), topAt);
+}
+
 TEST_F(GridPaneTest, SwitchedOffColumnsStayHiddenAndOutOfTheMenu) {
     auto pane =
         std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{false, false});
