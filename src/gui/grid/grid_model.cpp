@@ -25,7 +25,7 @@
 namespace tc::gui {
 
 // What one refresh reads of the session, row by row in the session's order (ids written out only
-// when the rows differ from the grid's: fillIds).
+// when some repeat or rows changed places: fillIds).
 struct GridModel::Snapshot : GridRows {
     const SessionModel* model = nullptr;
     std::unique_ptr<RowRecordsCache> records;
@@ -124,9 +124,13 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         // the rows and the live cells, not every cell of every order grid. The one-second refresh of
         // the positions' figures moves only their live cells. A change that names the records it
         // rewrote (a fill, a position's update) reads those rows and the rows that came, not all.
-        if (touches(tables, source_.tables) && tables.rowsNamed && source_.rows == RowKind::Order)
+        if (touches(tables, source_.tables) && tables.rowsNamed && source_.rows == RowKind::Order) {
             refreshRows(tables.rewritten);
-        else if (touches(tables, source_.tables))
+            // The rows it does not name keep their live cells but for the figures it announces too;
+            // their prices and margins move on the tick.
+            if (source_.followsFigures && tables.contains(interfaces::Table::OpenPositionFigures))
+                refresh(Scope::Figures);
+        } else if (touches(tables, source_.tables))
             refresh(Scope::All);
         else if (source_.followsFigures && tables.contains(interfaces::Table::OpenPositionFigures))
             refresh(Scope::Figures);
@@ -344,6 +348,8 @@ void GridModel::refresh(Scope scope) {
             Q_EMIT refreshed();
             return;
         }
+        // An account's state moved (an equity hit freezes its positions' prices): every live cell.
+        rowsLive_ = scope == Scope::Rows && accounts != accountsSeen_;
         accountsSeen_ = std::move(accounts);
         // Rows read again: every live cell, as for an announcement.
         if (scope == Scope::Quotes)
@@ -591,9 +597,9 @@ double GridModel::keyedNumber(Field field, const CellKey& key) const {
     return key.values[0];
 }
 
-GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) {
+GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index, std::string id) {
     Row row;
-    row.id = s.ids[index];
+    row.id = std::move(id);
     row.serial = ++lastSerial_;
     const Order* order = nullptr;
     if (index < s.orders.size()) {
@@ -618,52 +624,63 @@ GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) {
 }
 
 bool GridModel::applyRows(Snapshot& snapshot) {
-    // The rows of most refreshes: the same ids in the same order, compared without copying them.
-    if (!snapshot.idsFilled) {
-        const bool board = source_.rows == RowKind::Instrument;
-        const std::size_t count = board ? snapshot.codes.size() : snapshot.orders.size();
-        bool same = rows_.size() == count;
-        for (std::size_t i = 0; same && i < count; ++i)
-            same = rows_[i].id == (board ? snapshot.codes[i] : source_.orderId(*snapshot.orders[i]));
-        if (same)
-            return false;
-        fillIds(snapshot);
-    } else if (rows_.size() == snapshot.ids.size() &&
-               std::equal(rows_.begin(), rows_.end(), snapshot.ids.begin(),
-                          [](const Row& row, const std::string& id) { return row.id == id; })) {
+    // The session's ids as they stand, seen where they are kept rather than copied: a fill among
+    // 10,000 positions compares and indexes views.
+    std::vector<std::string_view> after;
+    if (snapshot.idsFilled) {
+        after.assign(snapshot.ids.begin(), snapshot.ids.end());
+    } else if (source_.rows == RowKind::Instrument) {
+        after.assign(snapshot.codes.begin(), snapshot.codes.end());
+    } else {
+        after.reserve(snapshot.orders.size());
+        for (const auto& order : snapshot.orders)
+            after.push_back(source_.orderId(*order));
+    }
+    const auto sameId = [](const Row& row, std::string_view id) { return row.id == id; };
+    if (rows_.size() == after.size() && std::equal(rows_.begin(), rows_.end(), after.begin(), sameId))
         return false;
+    {
+        std::vector<std::string_view> before;
+        before.reserve(rows_.size());
+        for (const Row& row : rows_)
+            before.push_back(row.id);
+        if (const auto changes = rowChanges(before, after)) {
+            applyRemovals(*changes);
+            applyInsertions(*changes, snapshot, after);
+            return true;
+        }
     }
-    std::vector<std::string> before;
-    before.reserve(rows_.size());
+    // An id listed twice, or rows that changed places: ids of their own, each occurrence a row. The
+    // old ids are copied, as the removals move the rows.
+    fillIds(snapshot);
+    makeUnique(snapshot.ids);
+    after.assign(snapshot.ids.begin(), snapshot.ids.end());
+    std::vector<std::string> old;
+    old.reserve(rows_.size());
     for (const Row& row : rows_)
-        before.push_back(row.id);
-    auto changes = rowChanges(before, snapshot.ids);
-    if (!changes) {
-        // An id listed twice: each occurrence becomes a row of its own.
-        makeUnique(snapshot.ids);
-        changes = rowChanges(before, snapshot.ids);
-    }
-    if (changes) {
+        old.push_back(row.id);
+    const std::vector<std::string_view> before(old.begin(), old.end());
+    if (const auto changes = rowChanges(before, after)) {
         applyRemovals(*changes);
-        applyInsertions(*changes, snapshot);
+        applyInsertions(*changes, snapshot, after);
         return true;
     }
     // The rows that stayed changed places: removals first, then the moves, then the insertions.
-    const std::unordered_set<std::string_view> inAfter(snapshot.ids.begin(), snapshot.ids.end());
+    const std::unordered_set<std::string_view> inAfter(after.begin(), after.end());
     const std::unordered_set<std::string_view> inBefore(before.begin(), before.end());
-    std::vector<std::string> kept;
-    for (const std::string& id : before)
+    std::vector<std::string_view> kept;
+    for (const std::string_view id : before)
         if (inAfter.contains(id))
             kept.push_back(id);
-    std::vector<std::string> target;
-    for (const std::string& id : snapshot.ids)
+    std::vector<std::string_view> target;
+    for (const std::string_view id : after)
         if (inBefore.contains(id))
             target.push_back(id);
     if (const auto removals = rowChanges(before, kept))
         applyRemovals(*removals);
     reorderRows(target);
-    if (const auto insertions = rowChanges(target, snapshot.ids))
-        applyInsertions(*insertions, snapshot);
+    if (const auto insertions = rowChanges(target, after))
+        applyInsertions(*insertions, snapshot, after);
     return true;
 }
 
@@ -679,7 +696,8 @@ void GridModel::applyRemovals(const std::vector<RowChange>& changes) {
     }
 }
 
-void GridModel::applyInsertions(const std::vector<RowChange>& changes, const Snapshot& snapshot) {
+void GridModel::applyInsertions(const std::vector<RowChange>& changes, const Snapshot& snapshot,
+                                const std::vector<std::string_view>& ids) {
     for (const RowChange& change : changes) {
         if (change.kind != RowChange::Kind::Insert)
             continue;
@@ -687,7 +705,7 @@ void GridModel::applyInsertions(const std::vector<RowChange>& changes, const Sna
         std::vector<Row> fresh;
         fresh.reserve(change.count);
         for (std::size_t i = 0; i < change.count; ++i)
-            fresh.push_back(makeRow(snapshot, change.first + i));
+            fresh.push_back(makeRow(snapshot, change.first + i, std::string(ids[change.first + i])));
         const int first = static_cast<int>(change.first);
         beginInsertRows({}, first, first + static_cast<int>(change.count) - 1);
         rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(change.first),
@@ -696,7 +714,7 @@ void GridModel::applyInsertions(const std::vector<RowChange>& changes, const Sna
     }
 }
 
-void GridModel::reorderRows(const std::vector<std::string>& target) {
+void GridModel::reorderRows(const std::vector<std::string_view>& target) {
     std::size_t misplaced = 0;
     for (std::size_t i = 0; i < target.size(); ++i)
         misplaced += rows_[i].id != target[i];
@@ -770,7 +788,9 @@ bool GridModel::updateCells(const Snapshot* snapshot, Scope scope, OpenPositionT
             row.recordsStamp = 0;
             all = true;
         }
-        if (!all && !hasLiveColumns_)
+        // A change that names its rows leaves the others' cells as they stand, live ones too unless
+        // it moved them: the tick and the figures' pass move those.
+        if (!all && (!hasLiveColumns_ || (scope == Scope::Rows && !rowsLive_)))
             continue;
         // Without a snapshot the rows and their records stand (see refresh): only keyed live cells.
         if (snapshot && row.recordsStamp != recordsStamp_) {

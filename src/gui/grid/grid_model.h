@@ -12,10 +12,10 @@
 // changed; never a reset, but when the client is replaced. The quotes board and the depth ladders
 // refresh every cell on the session's tick, the accounts when the session announced something since;
 // the open positions and pending orders their live columns; every order grid its rows when its table
-// changed, every cell of the rows that came and of those the change names as rewritten (all of its
-// cells when the change cannot name them), and its rows when an account's change shows or hides
-// orders. A ladder waits for the tick, not for its depth messages, so that it and the board's and
-// ticket's prices beside it are of one moment.
+// changed, every cell of the rows that came and of those the change names as rewritten, and no cell
+// of the others, whose live cells the tick moves (all of its cells when the change cannot name
+// them), and its rows when an account's change shows or hides orders. A ladder waits for the tick, not for
+// its depth messages, so that it and the board's and ticket's prices beside it are of one moment.
 //
 // A row keeps the records it names (instrument, account, group settings) between its table's
 // changes, for as long as the session model stands (its generation). The cells made of a few numbers
@@ -183,7 +183,8 @@ private:
     };
     // Quotes: the live cells that follow quotes (the tick). Live: the live cells. Figures: the live
     // cells and the totals (the positions' figures moved). Rows: the rows, every cell of the rows
-    // that came and of those whose records are named_, the live cells of the others, the totals.
+    // that came and of those whose records are named_ or replaced, the totals; of the other rows the
+    // live cells only when an account's state moved (rowsLive_).
     enum class Scope { Quotes, Live, Figures, Rows, All };
 
     void refresh(Scope scope);
@@ -191,13 +192,15 @@ private:
     void refreshRows(const std::vector<std::shared_ptr<const Order>>& rewritten);
     Snapshot read() const;
     bool applyRows(Snapshot& snapshot);
-    void applyInsertions(const std::vector<RowChange>& changes, const Snapshot& snapshot);
+    // `ids`: the snapshot's row ids, by its row.
+    void applyInsertions(const std::vector<RowChange>& changes, const Snapshot& snapshot,
+                         const std::vector<std::string_view>& ids);
     void applyRemovals(const std::vector<RowChange>& changes);
-    void reorderRows(const std::vector<std::string>& target);
+    void reorderRows(const std::vector<std::string_view>& target);
     // True when some row's records were looked up again. Without a snapshot, the rows as they stand.
     // With `figures`, every row's profit, commission and storage are added to it.
     bool updateCells(const Snapshot* snapshot, Scope scope, OpenPositionTotals* figures = nullptr);
-    Row makeRow(const Snapshot& snapshot, std::size_t index);
+    Row makeRow(const Snapshot& snapshot, std::size_t index, std::string id);
     void lookUpRecords(Row& row, const Snapshot& snapshot, std::size_t index) const;
     Cell cellOf(const Snapshot& snapshot, std::size_t index, const RowInputs& inputs,
                 const ColumnSpec& column) const;
@@ -258,7 +261,8 @@ private:
     std::int64_t language_ = 0;
     std::int64_t theme_ = 0;
     std::unordered_set<const Order*> named_; // the records a Scope::Rows refresh reads again
-    bool detached_ = false;                  // between clientAboutToBeReplaced and clientReplaced
+    bool rowsLive_ = false; // and it reads every row's live cells too (an account's state moved)
+    bool detached_ = false; // between clientAboutToBeReplaced and clientReplaced
     bool signedOut_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include "gui/grid/grid_model.h"
 #include "gui/grid/grid_tones.h"
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 #include <utility>
@@ -61,13 +62,16 @@ void GridViewProxy::noteTicks() {
         // Past kManyTicks the rows are only counted: the whole column is repainted.
         std::vector<int> changed;
         std::size_t changes = 0;
+        std::uint64_t newest = 0;
         for (int row = 0; row < count; ++row) {
             const auto at = static_cast<std::size_t>(row);
             const std::uint64_t serial = grid_.rowSerial(row);
+            newest = std::max(newest, serial);
             const RowTick* before = nullptr;
             if (at < entry.rows.size() && entry.rows[at].serial == serial) {
                 before = &entry.rows[at];
-            } else if (!entry.rows.empty()) {
+            } else if (serial <= entry.newest && !entry.rows.empty()) {
+                // A row seen before, at another place: rows that came have serials past all noted.
                 if (places.empty())
                     for (std::size_t i = 0; i < entry.rows.size(); ++i)
                         places.emplace(entry.rows[i].serial, i);
@@ -96,6 +100,7 @@ void GridViewProxy::noteTicks() {
                 changed.push_back(row);
         }
         std::swap(entry.rows, next);
+        entry.newest = newest;
         if (changes == 0)
             continue;
         const int column = mapFromSource(grid_.index(0, entry.column)).column();

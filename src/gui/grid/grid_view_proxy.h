@@ -51,6 +51,7 @@ private:
     struct TickColumn {
         int column = 0;
         std::vector<RowTick> rows; // by the grid's rows as its last refresh left them
+        std::uint64_t newest = 0;  // the largest serial among them: a larger one is a row that came
     };
     GridModel& grid_;
     std::vector<TickColumn> tickColumns_;

@@ -10,7 +10,7 @@ namespace {
 
 // Index of each id of ids[first, last), by its place in the whole list; nullopt when an id repeats.
 std::optional<std::unordered_map<std::string_view, std::size_t>>
-indexOf(const std::vector<std::string>& ids, std::size_t first, std::size_t last) {
+indexOf(const std::vector<std::string_view>& ids, std::size_t first, std::size_t last) {
     std::unordered_map<std::string_view, std::size_t> index;
     index.reserve(last - first);
     for (std::size_t i = first; i < last; ++i)
@@ -21,7 +21,7 @@ indexOf(const std::vector<std::string>& ids, std::size_t first, std::size_t last
 
 // Whether any of `ids` (those of the changed middle that come or go) is also one of the rows the two
 // lists share at their head and tail: an id listed twice.
-bool repeatsAnEnd(const std::vector<std::string_view>& ids, const std::vector<std::string>& list,
+bool repeatsAnEnd(const std::vector<std::string_view>& ids, const std::vector<std::string_view>& list,
                   std::size_t head, std::size_t tail) {
     if (ids.empty() || head + tail == 0)
         return false;
@@ -53,8 +53,8 @@ bool repeatsAnEnd(const std::vector<std::string_view>& ids, const std::vector<st
 
 } // namespace
 
-std::optional<std::vector<RowChange>> rowChanges(const std::vector<std::string>& before,
-                                                 const std::vector<std::string>& after) {
+std::optional<std::vector<RowChange>> rowChanges(const std::vector<std::string_view>& before,
+                                                 const std::vector<std::string_view>& after) {
     // Most refreshes add, drop or rewrite a few rows of many: the rows both lists share at their head
     // and tail stay as they are and are not indexed.
     const std::size_t shorter = std::min(before.size(), after.size());

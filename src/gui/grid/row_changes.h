@@ -4,7 +4,7 @@
 // No Qt here.
 #include <cstddef>
 #include <optional>
-#include <string>
+#include <string_view>
 #include <vector>
 
 namespace tc::gui {
@@ -22,7 +22,8 @@ struct RowChange {
 // their order, or an id appears twice: the model then signals a layout change instead. The rows both
 // lists share at their head and tail are compared, not indexed, so a change of a few rows of many
 // costs a walk along them.
-std::optional<std::vector<RowChange>> rowChanges(const std::vector<std::string>& before,
-                                                 const std::vector<std::string>& after);
+// The ids are seen where they are kept, not copied.
+std::optional<std::vector<RowChange>> rowChanges(const std::vector<std::string_view>& before,
+                                                 const std::vector<std::string_view>& after);
 
 } // namespace tc::gui

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <memory>
 #include <numeric>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -498,27 +499,47 @@ TEST_F(HeldPrices, AFillReadsTheRowsItNamesAndNoOthers) {
     };
     // Position 300001 changed behind the session's back as the fill's announcement comes, before the
     // grids hear it: no earlier announcement reads it.
+    // Its result too: a live cell, which the fill leaves to the figures' pass and the tick.
     std::size_t listedBeforeTheFill = 0;
     std::shared_ptr<const tc::Order> untouched;
     std::optional<std::optional<interfaces::Decimal>> kept;
+    std::pair<double, bool> keptResult;
+    bool figuresAnnounced = false;
     QObject watching;
-    QObject::connect(session.get(), &tc::gui::ClientModel::tablesChanged, &watching, [&] {
-        if (kept || listedBeforeTheFill == 0 ||
-            session->client().queries().getOpenOrderCollection().size() <= listedBeforeTheFill)
-            return;
-        untouched = record("300001");
-        ASSERT_TRUE(untouched);
-        auto& behindTheSessionsBack = const_cast<tc::Order&>(*untouched);
-        kept = behindTheSessionsBack.OrderPrice;
-        behindTheSessionsBack.OrderPrice = interfaces::Decimal::fromString("7.77777");
-    });
+    QObject::connect(
+        session.get(), &tc::gui::ClientModel::tablesChanged, &watching,
+        [&](const interfaces::TableChange& change) {
+            if (kept || listedBeforeTheFill == 0 ||
+                session->client().queries().getOpenOrderCollection().size() <= listedBeforeTheFill)
+                return;
+            untouched = record("300001");
+            ASSERT_TRUE(untouched);
+            auto& behindTheSessionsBack = const_cast<tc::Order&>(*untouched);
+            kept = behindTheSessionsBack.OrderPrice;
+            behindTheSessionsBack.OrderPrice = interfaces::Decimal::fromString("7.77777");
+            keptResult = {behindTheSessionsBack.UnrealisedPL, behindTheSessionsBack.UnrealisedPLValued};
+            behindTheSessionsBack.UnrealisedPL = 98765.43;
+            behindTheSessionsBack.UnrealisedPLValued = true;
+            figuresAnnounced = change.contains(interfaces::Table::OpenPositionFigures);
+        });
     GridModel& open = grid(Grid::OpenPositions);
     GridModel& executed = grid(Grid::ExecutedPositions);
+    // What the open positions show of 300001 once the grids have heard the fill.
+    QString resultBefore;
+    std::optional<QString> resultAtTheFill;
+    QObject::connect(session.get(), &tc::gui::ClientModel::tablesChanged, &watching, [&] {
+        if (kept && !resultAtTheFill) {
+            resultAtTheFill = text(open, "300001", "UnrealisedPL");
+            auto& record = const_cast<tc::Order&>(*untouched);
+            std::tie(record.UnrealisedPL, record.UnrealisedPLValued) = keptResult;
+        }
+    });
     ASSERT_TRUE(waitFor([&] { return has(open, {"300001", "300002"}) && has(executed, {"300001"}); }, 15000));
     const auto serverPositions = [&] {
         return server->book().with([](const testserver::Books& b) { return b.positions; });
     };
     const QString price = text(open, "300001", "OrderPrice");
+    resultBefore = text(open, "300001", "UnrealisedPL");
     listedBeforeTheFill = session->client().queries().getOpenOrderCollection().size();
 
     const std::size_t held = serverPositions().size();
@@ -549,6 +570,10 @@ TEST_F(HeldPrices, AFillReadsTheRowsItNamesAndNoOthers) {
     EXPECT_EQ(text(executed, id, "ExecutedQty").toStdString(), filled->qty);
     EXPECT_EQ(text(open, "300001", "OrderPrice"), price);
     EXPECT_EQ(text(executed, "300001", "OrderPrice"), price);
+    ASSERT_TRUE(resultAtTheFill);
+    if (!figuresAnnounced) {
+        EXPECT_EQ(*resultAtTheFill, resultBefore);
+    }
 
     // A partial close rewrites the position in place: its row shows what is left.
     ASSERT_TRUE(session->client().orders().closePosition(id, *interfaces::Decimal::fromString("1")).sent());

@@ -5,12 +5,19 @@
 #include <algorithm>
 #include <random>
 #include <set>
+#include <string>
+#include <string_view>
+#include <vector>
 
 using namespace tc::gui;
 
 namespace {
 
 using Ids = std::vector<std::string>;
+
+std::vector<std::string_view> views(const Ids& ids) {
+    return {ids.begin(), ids.end()};
+}
 
 // Applies the changes as a table model would, to check they lead from `before` to `after`.
 Ids applied(Ids rows, const std::vector<RowChange>& changes, const Ids& after) {
@@ -41,7 +48,7 @@ TEST(RowChanges, RemovalsAndInsertionsLeadToTheNewRows) {
         {{"1", "2"}, {"3"}, {{K::Remove, 0, 2}, {K::Insert, 0, 1}}},
     };
     for (const Case& c : cases) {
-        const auto changes = rowChanges(c.before, c.after);
+        const auto changes = rowChanges(views(c.before), views(c.after));
         ASSERT_TRUE(changes);
         EXPECT_EQ(*changes, c.changes);
         EXPECT_EQ(applied(c.before, *changes, c.after), c.after);
@@ -98,7 +105,7 @@ TEST(RowChanges, AFewRowsChangedAmongManyAnywhere) {
             if (const auto it = std::find(before.begin(), before.end(), id); it != before.end())
                 stayed.push_back(it - before.begin());
         const bool inOrder = std::is_sorted(stayed.begin(), stayed.end());
-        const auto changes = rowChanges(before, after);
+        const auto changes = rowChanges(views(before), views(after));
         EXPECT_EQ(changes.has_value(), !repeats && inOrder);
         if (changes) {
             EXPECT_EQ(applied(before, *changes, after), after);
