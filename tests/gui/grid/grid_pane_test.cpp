@@ -437,6 +437,17 @@ protected:
                           QPoint(header.sectionViewportPosition(section) + header.sectionSize(section) / 2,
                                  header.height() / 2));
     }
+    // A market buy of one lot, once the pane's grid has its row: the new position's id, empty when it
+    // did not come.
+    std::string fillInto(const GridPane& pane) {
+        const auto before = serverPositionIds();
+        if (!session->client().orders().placeOrder(ticket("1")).sent())
+            return {};
+        std::string id;
+        if (!waitFor([&] { return !(id = newIn(serverPositionIds(), before)).empty(); }, 30000))
+            return {};
+        return waitFor([&] { return pane.gridModel().rowOf(id) >= 0; }, 30000) ? id : std::string();
+    }
     // Waits until every row's result is worked out at the price set.
     bool priced(GridPane& pane, const char* bid, const char* ask) {
         if (!server->setQuote("EURUSD", bid, ask))
@@ -529,11 +540,8 @@ TEST_F(LargeBook, ARowArrivingAboveLeavesTheRowsInSightWhereTheyStand) {
     const std::string selected = open.selectedId();
     ASSERT_EQ(selected, "300137");
     const QRect place = table.visualRect(third);
-    const auto before = serverPositionIds();
-    ASSERT_TRUE(session->client().orders().placeOrder(ticket("1")).sent());
-    std::string id;
-    ASSERT_TRUE(waitFor([&] { return !(id = newIn(serverPositionIds(), before)).empty(); }, 30000));
-    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowOf(id) >= 0; }, 30000));
+    const std::string id = fillInto(open);
+    ASSERT_FALSE(id.empty());
     EXPECT_EQ(shownIds(open).front(), id) << "newest first";
     EXPECT_EQ(idAtTop(open), "300139");
     EXPECT_EQ(open.selectedId(), selected);
@@ -554,22 +562,15 @@ TEST_F(LargeBook, ARowArrivingBelowShowsAtTheEndAndElsewhereMovesNothing) {
     const auto endsAtTheBottom = [&](int row) {
         return table.rowViewportPosition(row) + table.rowHeight(row) == table.viewport()->height();
     };
-    const auto fill = [&] {
-        const auto before = serverPositionIds();
-        EXPECT_TRUE(session->client().orders().placeOrder(ticket("1")).sent());
-        std::string id;
-        EXPECT_TRUE(waitFor([&] { return !(id = newIn(serverPositionIds(), before)).empty(); }, 30000));
-        EXPECT_TRUE(waitFor([&] { return open.gridModel().rowOf(id) >= 0; }, 30000));
-        EXPECT_EQ(shownIds(open).back(), id) << "oldest first";
-        return id;
-    };
 
     guitest::pressKey(Qt::Key_End, Qt::ControlModifier);
     ASSERT_EQ(scroll.value(), scroll.maximum());
     std::string selected = open.selectedId();
     QRect place = table.visualRect(table.currentIndex());
     ASSERT_TRUE(endsAtTheBottom(table.currentIndex().row())) << "the last row whole at the bottom";
-    const std::string id = fill();
+    const std::string id = fillInto(open);
+    ASSERT_FALSE(id.empty());
+    EXPECT_EQ(shownIds(open).back(), id) << "oldest first";
     EXPECT_EQ(scroll.value(), scroll.maximum());
     EXPECT_EQ(open.selectedId(), selected);
     EXPECT_EQ(table.visualRect(table.currentIndex()),
@@ -586,7 +587,7 @@ TEST_F(LargeBook, ARowArrivingBelowShowsAtTheEndAndElsewhereMovesNothing) {
     place = table.visualRect(table.currentIndex());
     const std::string top = idAtTop(open);
     const int topAt = table.rowViewportPosition(table.rowAt(0));
-    fill();
+    ASSERT_FALSE(fillInto(open).empty());
     EXPECT_EQ(open.selectedId(), selected);
     EXPECT_EQ(table.visualRect(table.currentIndex()), place);
     EXPECT_EQ(idAtTop(open), top);
