@@ -538,6 +538,15 @@ TEST_F(HeldPrices, AFillReadsTheRowsItNamesAndNoOthers) {
     const auto serverPositions = [&] {
         return server->book().with([](const testserver::Books& b) { return b.positions; });
     };
+    // The lists the sign-in asks for come after the positions, each read whole by every order grid:
+    // the fill comes after the last of them (the cancelled orders).
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto& lists = session->client().queries();
+            return lists.getPendingOrderCollection().size() >= 2 &&
+                   !lists.getSettledOrderCollection().empty() && !lists.getCancelledOrderCollection().empty();
+        },
+        15000));
     const QString price = text(open, "300001", "OrderPrice");
     resultBefore = text(open, "300001", "UnrealisedPL");
     listedBeforeTheFill = session->client().queries().getOpenOrderCollection().size();
