@@ -63,14 +63,19 @@ constexpr double kUnpriced = 3;
 // A reorder that moves more rows than this is one layout change instead of many moves.
 constexpr std::size_t kMaxMoves = 8;
 
-// Ids that repeat get their occurrence appended, so every row has a key of its own.
-void makeUnique(std::vector<std::string>& ids) {
+// Ids that repeat get their occurrence appended, so every row has a key of its own. True when some
+// id repeated.
+bool makeUnique(std::vector<std::string>& ids) {
     std::unordered_map<std::string, int> seen;
+    bool repeated = false;
     for (std::string& id : ids) {
         const int n = ++seen[id];
-        if (n > 1)
+        if (n > 1) {
             id += "\x1f" + std::to_string(n);
+            repeated = true;
+        }
     }
+    return repeated;
 }
 
 } // namespace
@@ -651,16 +656,17 @@ bool GridModel::applyRows(Snapshot& snapshot) {
         }
     }
     // An id listed twice, or rows that changed places: ids of their own, each occurrence a row. The
-    // old ids are copied, as the removals move the rows.
+    // old ids are copied, as the removals move the rows. Without a repeated id the rows moved, which
+    // the changes above already found.
     fillIds(snapshot);
-    makeUnique(snapshot.ids);
+    const bool repeated = makeUnique(snapshot.ids);
     after.assign(snapshot.ids.begin(), snapshot.ids.end());
     std::vector<std::string> old;
     old.reserve(rows_.size());
     for (const Row& row : rows_)
         old.push_back(row.id);
     const std::vector<std::string_view> before(old.begin(), old.end());
-    if (const auto changes = rowChanges(before, after)) {
+    if (const auto changes = repeated ? rowChanges(before, after) : std::nullopt) {
         applyRemovals(*changes);
         applyInsertions(*changes, snapshot, after);
         return true;
