@@ -26,7 +26,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <unordered_set>
 
 namespace tc::gui {
 
@@ -104,7 +103,7 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
         const QItemSelectionModel* selection = ui_->closeAllTableView->selectionModel();
         kept_.clear();
         for (const QModelIndex& row : selection->selectedRows())
-            kept_.push_back(lines_->idAt(row.row()));
+            kept_.insert(lines_->idAt(row.row()));
         keptCurrent_ = lines_->idAt(selection->currentIndex().row());
         keptColumn_ = selection->currentIndex().column();
     });
@@ -112,10 +111,9 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
     connect(lines_, &QAbstractItemModel::modelReset, this, [this] {
         QItemSelectionModel* selection = ui_->closeAllTableView->selectionModel();
         // One pass over the rows: a whole list selected is thousands of ids.
-        const std::unordered_set<std::string> kept(kept_.begin(), kept_.end());
         QItemSelection rows;
         for (int row = 0; row < lines_->rowCount(); ++row)
-            if (kept.contains(lines_->idAt(row)))
+            if (kept_.contains(lines_->idAt(row)))
                 rows.select(lines_->index(row, 0), lines_->index(row, lines_->columnCount() - 1));
         selection->select(rows, QItemSelectionModel::ClearAndSelect);
         if (const int row = lines_->rowOf(keptCurrent_); row >= 0)

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace Ui {
@@ -82,7 +83,7 @@ private:
     SessionFollow follow_;
     QTimer answerTimer_;
     // The selected rows and the current one by position id, across a reset of the rows.
-    std::vector<std::string> kept_;
+    std::unordered_set<std::string> kept_;
     std::string keptCurrent_;
     int keptColumn_ = 0;
 };
