@@ -152,9 +152,7 @@ public:
             return;
         posting_ = false;
         poster_.join();
-        QDeadlineTimer deadline(100);
-        while (!deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        pumpFor(100);
     }
     double worstMs() const { return figures_->worstMs.load(); }
     int measured() const { return figures_->measured.load(); }

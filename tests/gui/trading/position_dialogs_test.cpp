@@ -112,6 +112,12 @@ protected:
                 return box;
         return nullptr;
     }
+    // The open positions' totals bar opens the close-all window: it, once it shows; null when not.
+    CloseAllWindowController* openCloseAll() {
+        QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
+        auto* closeAll = window->findChild<CloseAllWindowController*>();
+        return closeAll && waitFor([&] { return closeAll->isVisible(); }) ? closeAll : nullptr;
+    }
     template <class W>
     static W* find(QObject* root, const char* name) {
         W* found = root->findChild<W*>(QLatin1String(name));
@@ -901,10 +907,8 @@ TEST_F(PositionDialogsTest, OffsetQuantitiesAreMarkedAsTheButtonRefusesAndEscape
 }
 
 TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirReports) {
-    // The open positions' totals bar opens it.
-    QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
-    auto* closeAll = window->findChild<CloseAllWindowController*>();
-    ASSERT_TRUE(closeAll && waitFor([&] { return closeAll->isVisible(); }));
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
     auto* table = find<QTableView>(closeAll, "closeAllTableView");
     QAbstractItemModel* lines = table->model();
     QAbstractItemModelTester linesTester(lines, QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -1001,9 +1005,8 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
 TEST_F(PositionDialogsTest, CloseAllRefusedAsAWholeSaysSoInTheWindow) {
     // The server takes fewer positions in one request than the client knows of.
     server->limitCloseAll(2);
-    QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
-    auto* closeAll = window->findChild<CloseAllWindowController*>();
-    ASSERT_TRUE(closeAll && waitFor([&] { return closeAll->isVisible(); }));
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
     const int positions = find<QTableView>(closeAll, "closeAllTableView")->model()->rowCount();
     ASSERT_GE(positions, 4);
     QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
@@ -1033,9 +1036,8 @@ TEST_F(PositionDialogsTest, CloseAllRefusedAsAWholeSaysSoInTheWindow) {
 }
 
 TEST_F(PositionDialogsTest, CloseAllSpaceTicksTheSelectedRowsTogetherAndItsTitleShowsTheTicks) {
-    QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
-    auto* closeAll = window->findChild<CloseAllWindowController*>();
-    ASSERT_TRUE(closeAll && waitFor([&] { return closeAll->isVisible(); }));
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
     auto* table = find<QTableView>(closeAll, "closeAllTableView");
     QAbstractItemModel* lines = table->model();
     QAbstractItemModelTester tester(lines, QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -1157,9 +1159,8 @@ TEST_F(PositionDialogsTest, CloseAllSpaceTicksTheSelectedRowsTogetherAndItsTitle
 
 TEST_F(PositionDialogsTest, CloseAllWithoutAnAnswerInTimeSaysSoAndALateReportStillCounts) {
     server->holdOrders(true);
-    QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
-    auto* closeAll = window->findChild<CloseAllWindowController*>();
-    ASSERT_TRUE(closeAll && waitFor([&] { return closeAll->isVisible(); }));
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
     closeAll->setAnswerTimeLimit(std::chrono::milliseconds(300));
     closeAll->hitCheckbox("300902"); // the one the check refuses: the others go at once
     QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
