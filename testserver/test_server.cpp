@@ -9,6 +9,7 @@
 #include "platform/date_format.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
+#include "platform/utf8.h"
 #include "wire/envelope_key.h"
 #include "wire/envelope_opener.h"
 #include "wire/login_inputdata.h"
@@ -712,6 +713,45 @@ bool TestServer::sendLoginReply(Client& client, const std::string& framed) {
     return options_.sealLoginReplies ? sendSealed(client, framed, productKey_) : writeAll(client, framed);
 }
 
+namespace {
+
+// Characters, as the registration form counts them; nullopt for a text that is no UTF-8.
+std::optional<std::size_t> characterCount(std::string_view text) {
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < text.size(); ++characters) {
+        char32_t c = 0;
+        const std::size_t length = platform::decodeUtf8(text, at, c);
+        if (length == 0)
+            return std::nullopt;
+        at += length;
+    }
+    return characters;
+}
+
+// The field of a registration form the server does not take, as its refusal code; nullopt for a
+// form it takes.
+std::optional<int> registrationRefusal(const FieldMap& fields) {
+    const auto fits = [](std::string_view text) {
+        const auto count = characterCount(text);
+        return count && *count <= kMaxRegistrationField;
+    };
+    const std::string name = valueOr(fields, tag::kFullName);
+    if (name.empty() || !fits(name))
+        return wire::registration::kNameRefused;
+    const std::string email = valueOr(fields, tag::kEmail);
+    if (email.find('@') == std::string::npos || !fits(email))
+        return wire::registration::kEmailRefused;
+    if (!fits(valueOr(fields, tag::kTelephone)))
+        return wire::registration::kPhoneRefused;
+    if (!fits(valueOr(fields, tag::kQualifier)))
+        return wire::registration::kCountryRefused;
+    if (!std::all_of(fields.begin(), fields.end(), [&](const auto& f) { return fits(f.second); }))
+        return wire::registration::kFormRefused;
+    return std::nullopt;
+}
+
+} // namespace
+
 void TestServer::handleDemoRegistration(Client& client, const FieldMap& fields) {
     auto answer = [&](WireFields reply) {
         reply.insert(reply.begin(), typeField(msg::kDemoRegistrationReply));
@@ -719,18 +759,17 @@ void TestServer::handleDemoRegistration(Client& client, const FieldMap& fields) 
         reply.push_back({tag::kTime, now()});
         return sendLoginReply(client, frameFields(reply));
     };
-    const std::string name = valueOr(fields, tag::kFullName);
-    const std::string email = valueOr(fields, tag::kEmail);
-    const bool fits = std::all_of(fields.begin(), fields.end(),
-                                  [](const auto& f) { return f.second.size() <= kMaxRegistrationField; });
-    if (name.empty() || email.find('@') == std::string::npos || !fits) {
-        Log::info("testserver: demo registration of stream client {} refused: incomplete form", client.id);
-        answer({{tag::kText, "The registration form is incomplete."}});
+    if (const std::optional<int> refused = registrationRefusal(fields)) {
+        Log::info("testserver: demo registration of stream client {} refused: field code {}", client.id,
+                  *refused);
+        answer({{tag::kRejectionCode, std::to_string(*refused)},
+                {tag::kText, "The registration form is incomplete."}});
         return;
     }
     if (registered_ >= registrationSlots_.size()) {
         Log::info("testserver: demo registration of stream client {} refused: no users left", client.id);
-        answer({{tag::kText, "No more demo users can be registered."}});
+        answer({{tag::kRejectionCode, std::to_string(wire::registration::kNoUsersLeft)},
+                {tag::kText, "No more demo users can be registered."}});
         return;
     }
     const std::string& userName = registrationSlots_[registered_++];

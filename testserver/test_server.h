@@ -73,7 +73,8 @@ inline constexpr int kLoginAccountLocked = 11;
 // A registration's starting balance when it asks for none that can be read, and the most it may ask.
 inline constexpr std::string_view kRegistrationDefaultDeposit = "10000";
 inline constexpr double kMaxRegistrationDeposit = 10'000'000;
-// Longest name, e-mail address, phone or country a registration may carry.
+// Longest name, e-mail address, phone or country a registration may carry, in characters as the
+// registration form counts them (a name of 256 Devanagari letters is 768 bytes).
 inline constexpr std::size_t kMaxRegistrationField = 256;
 
 // Caps on what one stream client may send.

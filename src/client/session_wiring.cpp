@@ -37,7 +37,9 @@ public:
     void MarginCallNotification(const std::string& accountId) override {
         events_->MarginCallNotification(static_cast<std::int32_t>(platform::lenientInteger(accountId)));
     }
-    void demoUserCreationFailureNotification() override { events_->demoUserCreationFailureNotification(); }
+    void demoUserCreationFailureNotification(std::int32_t code) override {
+        events_->demoUserCreationFailureNotification(code);
+    }
     std::string getLoginJournalData(int event) override {
         return JournalData::getLoginJournalData(
             event, JournalContext::from(business_.loginData(), business_.application().selectedLanguage(),

@@ -220,4 +220,15 @@ inline constexpr int kDeposit = 801;
 inline constexpr int kWithdrawal = 802;
 } // namespace approval
 
+// Why a demo registration was refused (tag::kRejectionCode of its answer): the field of the form
+// the server did not take, or that it has no user left to hand out.
+namespace registration {
+inline constexpr int kNameRefused = 1;
+inline constexpr int kEmailRefused = 2;
+inline constexpr int kPhoneRefused = 3;
+inline constexpr int kCountryRefused = 4;
+inline constexpr int kFormRefused = 5; // another field of the form (the deposit, the product)
+inline constexpr int kNoUsersLeft = 6;
+} // namespace registration
+
 } // namespace tc::wire

@@ -194,6 +194,14 @@ TEST_F(LoginRoadTest, SecondLoginElsewhereEndsTheFirstSession) {
     EXPECT_EQ(first.app.connectionFailures.load(), 0);
 }
 
+namespace {
+
+std::string textOf(std::string_view key) {
+    return LanguageString::stringForSelectedLanguage(0, key).value_or("");
+}
+
+} // namespace
+
 TEST_F(LoginRoadTest, DemoRegistrationGivesAUserWhoThenSignsInAndARefusalIsShown) {
     FakeApplication app;
     auto defaults = platform::UserDefaults::inMemory();
@@ -230,6 +238,9 @@ TEST_F(LoginRoadTest, DemoRegistrationGivesAUserWhoThenSignsInAndARefusalIsShown
     ASSERT_TRUE(pumpUntil([&] { return refusal.has_value(); }));
     EXPECT_FALSE(refusal->registered);
     EXPECT_TRUE(refusal->userName.empty());
+    // Told as the address it is, never as a failure to try again later.
+    ASSERT_TRUE(pumpUntil([&] { return refusedApp.log.count("showMessageAlert:" + textOf("95251")) == 1; }));
+    EXPECT_EQ(refusedApp.log.count("showMessageAlert:" + textOf("0314")), 0u);
 
     // A text holding a wire control byte is refused before anything is sent.
     auto third = tc::makeClient(app, {defaults.get(), false});

@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <spawn.h>
 #include <sstream>
@@ -259,6 +260,51 @@ TEST_F(ServerTest, DemoRegistrationHandsOutAUserWhoThenSignsInWithTheDepositAsBa
         ASSERT_EQ(registration("Many", "many@example.org", "5000").at(23).rfind("demo", 0), 0u);
     EXPECT_EQ(registration("One Too Many", "late@example.org", "5000").at(23), "<missing>");
     EXPECT_EQ(server_->stats().demoRegistrations, static_cast<int>(testserver::kRegistrationSlots));
+}
+
+TEST_F(ServerTest, DemoRegistrationCountsCharactersAsTheFormAndNamesTheFieldItRefuses) {
+    auto registration = [&](std::map<int, std::string> changed) {
+        std::map<int, std::string> form{{10, "1026"},
+                                        {1152, "ann@example.org"},
+                                        {1033, "Trade"},
+                                        {564, "5000"},
+                                        {1132, "Nepal"},
+                                        {1137, "+977 1"},
+                                        {1138, "1"},
+                                        {1139, "Ann Example"},
+                                        {1140, "Tradeclient"},
+                                        {20, "1"},
+                                        {19, "1"}};
+        for (auto& [tag, value] : changed)
+            form[tag] = value;
+        const peer::Fields fields(form.begin(), form.end());
+        peer::StreamClient client(ports_.stream);
+        EXPECT_TRUE(client.send(peer::seal(peer::frame(peer::body(fields)), productKey_, true)));
+        auto got = client.read(1);
+        EXPECT_EQ(got.size(), 1u);
+        return got.empty() ? peer::Frame{} : got[0];
+    };
+    std::string devanagari;
+    for (int i = 0; i < 256; ++i)
+        devanagari += "\u0915"; // three bytes each
+    // 256 characters, as many as the form takes, whatever their bytes.
+    const peer::Frame taken = registration({{1139, devanagari}});
+    EXPECT_EQ(taken.at(23).rfind("demo", 0), 0u);
+    EXPECT_EQ(taken.at(74), "<missing>");
+
+    // A refusal names the field the server did not take.
+    const auto refusedWith = [&](std::map<int, std::string> changed) {
+        const peer::Frame reply = registration(std::move(changed));
+        EXPECT_EQ(reply.at(23), "<missing>");
+        return reply.at(74);
+    };
+    EXPECT_EQ(refusedWith({{1139, devanagari + "\u0915"}}), "1");
+    EXPECT_EQ(refusedWith({{1139, ""}}), "1");
+    EXPECT_EQ(refusedWith({{1152, "no-at-sign"}}), "2");
+    EXPECT_EQ(refusedWith({{1137, std::string(257, '1')}}), "3");
+    EXPECT_EQ(refusedWith({{1132, std::string(257, 'N')}}), "4");
+    EXPECT_EQ(refusedWith({{1140, std::string(257, 'T')}}), "5");
+    EXPECT_EQ(server_->stats().demoRegistrations, 1);
 }
 
 TEST_F(ServerTest, PingIsAnsweredSealedWithItsRequestNumberAndServerTime) {

@@ -93,10 +93,12 @@ constexpr auto kPasswordChangeLayout =
 struct DemoUserReply {
     std::optional<std::string> user;
     std::optional<std::string> password;
+    std::int32_t refusal = 0; // wire::registration, 0 when the answer names none
 };
 constexpr auto kDemoUserLayout = records::recordLayout(
     records::text(tag::kUserName, [](DemoUserReply& r, std::string_view v) { r.user = std::string(v); }),
-    records::text(tag::kPassword, [](DemoUserReply& r, std::string_view v) { r.password = std::string(v); }));
+    records::text(tag::kPassword, [](DemoUserReply& r, std::string_view v) { r.password = std::string(v); }),
+    records::int32(tag::kRejectionCode, &DemoUserReply::refusal));
 
 struct PingReply {
     std::optional<platform::Date> serverDate;
@@ -197,7 +199,7 @@ void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fiel
     records::readTagged(fields, kDemoUserLayout, reply);
     const bool created = reply.user && reply.password;
     if (!created)
-        services_.notifications->demoUserCreationFailureNotification();
+        services_.notifications->demoUserCreationFailureNotification(reply.refusal);
     services_.events->demoUserCreated(created, reply.user.value_or(""), reply.password.value_or(""));
 }
 

@@ -87,7 +87,8 @@ public:
     virtual void LoginSuccessNotification() = 0;
     virtual void appUpdateNotification(const std::string& message) = 0;
     virtual void MarginCallNotification(const std::string& accountId) = 0;
-    virtual void demoUserCreationFailureNotification() = 0;
+    // `code`: the answer's refusal code (wire::registration), 0 when it gave none.
+    virtual void demoUserCreationFailureNotification(std::int32_t code) = 0;
     // The journal line of a login event: 0 connected, 1 snapshot received, 2 login completed. Any thread.
     virtual std::string getLoginJournalData(int event) = 0;
 };

@@ -8,6 +8,7 @@
 #include "platform/dispatch.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
+#include "wire/wire_names.h"
 
 #include <array>
 #include <utility>
@@ -121,8 +122,29 @@ void SessionEvents::CommonUserNotification(std::string message, std::string titl
 
 // ---- banners and alerts
 
-void SessionEvents::demoUserCreationFailureNotification() {
-    OnMain([](const Context& c) { c.app.showMessageAlert(c.t("0314"), c.app.applicationName()); });
+std::string_view SessionEvents::demoRefusalKey(std::int32_t code) {
+    switch (code) {
+    case wire::registration::kNameRefused:
+        return "95250";
+    case wire::registration::kEmailRefused:
+        return "95251";
+    case wire::registration::kPhoneRefused:
+        return "95252";
+    case wire::registration::kCountryRefused:
+        return "95253";
+    case wire::registration::kFormRefused:
+        return "95254";
+    case wire::registration::kNoUsersLeft:
+        return "95255";
+    default:
+        return "0314";
+    }
+}
+
+void SessionEvents::demoUserCreationFailureNotification(std::int32_t code) {
+    OnMain([key = demoRefusalKey(code)](const Context& c) {
+        c.app.showMessageAlert(c.t(key), c.app.applicationName());
+    });
 }
 
 void SessionEvents::NewChatMessageNotification(const std::vector<std::string>& message,

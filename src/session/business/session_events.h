@@ -44,7 +44,9 @@ public:
     void CommonUserNotification(std::string message, std::string title);
 
     // Banners and alerts.
-    void demoUserCreationFailureNotification();
+    // The refusal of a demo registration: a form the server did not take names the field it
+    // refused (`code`, wire::registration); only a refusal without a code is "try again later".
+    void demoUserCreationFailureNotification(std::int32_t code = 0);
     // [sender user name, message, sender display name]; nothing for an empty list, a missing sender, or
     // a message of the signed-in user (sign-in name or `chatUserName`).
     void NewChatMessageNotification(const std::vector<std::string>& message, std::string_view chatUserName,
@@ -75,6 +77,8 @@ public:
 
     // An absolute http or https address with a host, no blanks or control characters, within the cap.
     static bool IsOpenableURL(std::string_view url);
+    // The text key of a registration refusal's code (wire::registration); "0314" for none or another.
+    static std::string_view demoRefusalKey(std::int32_t code);
 
 private:
     struct Context;

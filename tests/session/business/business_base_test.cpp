@@ -444,9 +444,13 @@ TEST_F(BusinessBaseTest, DemoRegistrationNeedsBothUserAndPassword) {
     deliver("10=1027|23=newuser");
     deliver("10=1027|23=first|18=p/w|23=second");
     pump();
-    EXPECT_EQ(notifications->log.count("demoUserCreationFailureNotification"), 1u);
+    EXPECT_EQ(notifications->log.count("demoUserCreationFailureNotification:0"), 1u);
     // The password keeps its "/": the two values travel apart.
     EXPECT_EQ(events->log.count("demoUserCreated:1|second|p/w"), 1u);
+    // A refusal naming the field the server did not take passes its code on to be told.
+    deliver("10=1027|74=1|17=The registration form is incomplete.");
+    pump();
+    EXPECT_EQ(notifications->log.count("demoUserCreationFailureNotification:1"), 1u);
 }
 
 TEST_F(BusinessBaseTest, AccountSummaryUpdatesOnlyKnownAccounts) {

@@ -109,7 +109,9 @@ public:
         }
         log.add("onLoginRefused:" + alert.message);
     }
-    void showMessageAlert(const std::string&, const std::string&) override {}
+    void showMessageAlert(const std::string& message, const std::string&) override {
+        log.add("showMessageAlert:" + message);
+    }
     void showMessageBanner(const std::string&, const std::string&) override {}
     void showBanner(const interfaces::InAppNotification& banner) override { banners.push_back(banner); }
     void setBannerDelegate(BannerActivation) override {}
@@ -138,7 +140,9 @@ public:
     void LoginSuccessNotification() override { log.add("LoginSuccessNotification"); }
     void appUpdateNotification(const std::string& m) override { log.add("appUpdateNotification:" + m); }
     void MarginCallNotification(const std::string& a) override { log.add("MarginCallNotification:" + a); }
-    void demoUserCreationFailureNotification() override { log.add("demoUserCreationFailureNotification"); }
+    void demoUserCreationFailureNotification(std::int32_t code) override {
+        log.add("demoUserCreationFailureNotification:" + std::to_string(code));
+    }
     std::string getLoginJournalData(int event) override { return "journal " + std::to_string(event); }
     CallLog log;
 };

@@ -8,11 +8,13 @@
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "platform/utf8.h"
+#include "wire/wire_names.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -134,6 +136,27 @@ TEST_F(SessionEventsTest, InAppBannersCarryTheirTextsDelaysAndSounds) {
     const auto alerts = app_.callsNamed("showMessageAlert");
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].args, (std::vector<std::string>{"Demo failed", "Trader"}));
+}
+
+TEST_F(SessionEventsTest, ARegistrationRefusedForItsContentNamesTheFieldNotALaterTry) {
+    events_.demoUserCreationFailureNotification(wire::registration::kNameRefused);
+    events_.demoUserCreationFailureNotification(wire::registration::kNoUsersLeft);
+    events_.demoUserCreationFailureNotification(0);
+    events_.demoUserCreationFailureNotification(99);
+    pump();
+    std::vector<std::string> told;
+    for (const auto& alert : app_.callsNamed("showMessageAlert"))
+        told.push_back(alert.args.at(0));
+    EXPECT_EQ(told,
+              (std::vector<std::string>{"Name refused", "No users left", "Demo failed", "Demo failed"}));
+    // Every field the server may name has a text of its own.
+    std::set<std::string_view> keys;
+    for (std::int32_t code : {wire::registration::kNameRefused, wire::registration::kEmailRefused,
+                              wire::registration::kPhoneRefused, wire::registration::kCountryRefused,
+                              wire::registration::kFormRefused, wire::registration::kNoUsersLeft})
+        keys.insert(SessionEvents::demoRefusalKey(code));
+    EXPECT_EQ(keys.size(), 6u);
+    EXPECT_FALSE(keys.contains("0314"));
 }
 
 TEST_F(SessionEventsTest, ChatBannersSkipTheSignedInUser) {
