@@ -55,7 +55,7 @@ void DateTimeField::showCalendar() {
         connect(calendar_, &QCalendarWidget::activated, this, choose);
     }
     const auto held = dateTime();
-    calendar_->setSelectedDate(held ? held->date() : QDate::currentDate());
+    calendar_->setSelectedDate(held ? held->date() : today_());
     calendar_->adjustSize();
     calendar_->move(mapToGlobal(QPoint(0, height())));
     calendar_->show();

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 class QCalendarWidget;
@@ -32,6 +33,8 @@ public:
     // Opens the calendar under the field on the date it holds (today when none); a date chosen
     // there keeps the time of day typed (midnight when none).
     void showCalendar();
+    // Today as the window reads it (the server's day); the computer's unless given.
+    void setToday(std::function<QDate()> today) { today_ = std::move(today); }
     QCalendarWidget* calendar() const { return calendar_; }
 
 protected:
@@ -40,6 +43,7 @@ protected:
 private:
     QAction* calendarButton_ = nullptr;
     QCalendarWidget* calendar_ = nullptr;
+    std::function<QDate()> today_ = [] { return QDate::currentDate(); };
 };
 
 // Why a period typed into a from and a to field cannot be asked for, and which of the two it is of;

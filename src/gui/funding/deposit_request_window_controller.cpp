@@ -44,7 +44,8 @@ DepositRequestWindowController::DepositRequestWindowController(GuiContext& conte
     QFont bold = ui_->headerLabel->font();
     bold.setBold(true);
     ui_->headerLabel->setFont(bold);
-    ui_->depositDatePicker->setDateTime(QDateTime::currentDateTime());
+    ui_->depositDatePicker->setDateTime(context_.clientModel()->serverNow());
+    ui_->depositDatePicker->setToday([this] { return context_.clientModel()->serverNow().date(); });
 
     connect(ui_->depositModeComboBox, qOverload<int>(&QComboBox::activated), this,
             &DepositRequestWindowController::chooseMode);
@@ -123,7 +124,7 @@ std::shared_ptr<const funding::PayGateSetting> DepositRequestWindowController::g
 void DepositRequestWindowController::updateValuesInViews() {
     showChosenAccount();
     calcAccountDetails();
-    ui_->depositDatePicker->setDateTime(QDateTime::currentDateTime());
+    ui_->depositDatePicker->setDateTime(context_.clientModel()->serverNow());
     // Back to the first mode, with its layout: the mode box and the form never disagree.
     if (!modes_.empty())
         chooseMode(0);
@@ -157,7 +158,7 @@ void DepositRequestWindowController::chooseMode(int index) {
     ui_->depositDatePicker->setEnabled(!isOnlinePayment_);
     ui_->okButton->setEnabled(!isOnlinePayment_);
     if (isOnlinePayment_) {
-        ui_->depositDatePicker->setDateTime(QDateTime::currentDateTime());
+        ui_->depositDatePicker->setDateTime(context_.clientModel()->serverNow());
         if (client() && client()->funding().collections().payGateSettings.size() == 0)
             client()->funding().requestPayGateSettings();
         loadPaymentGateway();
@@ -271,7 +272,8 @@ DepositForm DepositRequestWindowController::form() const {
 std::optional<Refusal> DepositRequestWindowController::dateRefusal() const {
     if (isOnlinePayment_ || ui_->depositDatePicker->dateTime())
         return std::nullopt;
-    const QString example = QDateTime::currentDateTime().toString(QLatin1String(DateTimeField::kFormat));
+    const QString example =
+        context_.clientModel()->serverNow().toString(QLatin1String(DateTimeField::kFormat));
     return Refusal{texts::kNotDateTime, str(example), texts::kDepositDate};
 }
 
@@ -304,8 +306,9 @@ DepositRequestWindowController::sendForm(const std::shared_ptr<const AccountDeta
     funding::NewDeposit deposit;
     deposit.accountDetail = chosen;
     deposit.mode = ftMode_;
-    // A bank deposit carries the date picked; a gateway payment is made now.
-    const QDateTime date = isOnlinePayment_ ? QDateTime::currentDateTime()
+    // A bank deposit carries the date picked; a gateway payment is made now, on the server's clock
+    // as every date the trader is offered.
+    const QDateTime date = isOnlinePayment_ ? context_.clientModel()->serverNow()
                                             : ui_->depositDatePicker->dateTime().value_or(QDateTime());
     deposit.depositDate = str(date.toString(QStringLiteral("yyyyMMddHHmmss")));
     deposit.bankName = str(ui_->sourceBankNameTextField->text());

@@ -11,6 +11,7 @@
 #include "gui/controls/entry_refusal.h"
 #include "gui/funding/funding_window_rules.h"
 #include "gui/models/client_model.h"
+#include "gui/models/server_clock.h"
 #include "gui/statements/statement_table_models.h"
 #include "gui/statements/table_printer.h"
 #include "gui/texts.h"
@@ -30,7 +31,7 @@ namespace tc::gui {
 namespace {
 
 platform::Date dateOf(const QDateTime& time) {
-    return platform::Date{static_cast<double>(time.toSecsSinceEpoch())};
+    return wireMomentOf(time);
 }
 
 bool isAmountColumn(std::string_view key) {
@@ -112,8 +113,10 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
     // A typed account that is no account number is marked while it is there.
     connect(ui_->accountComboBox, &QComboBox::editTextChanged, this, [this] { markAccount(); });
     // The dates are taken as typed; one that is no date, or a period the wrong way round, is marked.
-    for (DateTimeField* field : {ui_->fromDatePicker, ui_->toDatePicker})
+    for (DateTimeField* field : {ui_->fromDatePicker, ui_->toDatePicker}) {
         connect(field, &QLineEdit::textChanged, this, [this] { markPeriod(); });
+        field->setToday([this] { return context_.clientModel()->serverNow().date(); });
+    }
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] {
         markAccount();
         markPeriod();
@@ -184,7 +187,8 @@ void DepositsWithdrawalsWindowController::updateLanguageStrings() {
 }
 
 void DepositsWithdrawalsWindowController::setDefaultValues() {
-    const QDate today = QDate::currentDate();
+    // The server's day, as the rows' times are the server's.
+    const QDate today = context_.clientModel()->serverNow().date();
     ui_->fromDatePicker->setDateTime(QDateTime(today, QTime(0, 0).addSecs(kDefaultHistoryPeriod.fromSecond)));
     ui_->toDatePicker->setDateTime(QDateTime(today, QTime(0, 0).addSecs(kDefaultHistoryPeriod.toSecond)));
     model_->setRows({});
@@ -296,9 +300,9 @@ void DepositsWithdrawalsWindowController::markAccount() {
 }
 
 PeriodFault DepositsWithdrawalsWindowController::periodFault() const {
-    // The example is the present moment in the format asked for.
+    // The example is the present moment, on the server's clock, in the format asked for.
     const QString example =
-        QDateTime::currentDateTime().toString(QString::fromLatin1(DateTimeField::kFormat));
+        context_.clientModel()->serverNow().toString(QString::fromLatin1(DateTimeField::kFormat));
     if (PeriodFault unread =
             unreadPeriod(*ui_->fromDatePicker, *ui_->toDatePicker, context_.language().selected(), example);
         !unread.text.isEmpty())
@@ -347,6 +351,7 @@ void DepositsWithdrawalsWindowController::print() {
 bool DepositsWithdrawalsWindowController::printTo(QPrinter& printer) const {
     // What the window shows: the search the rows answer, the rows, and what it says of them.
     TablePrinter out(context_.text(texts::kDepositsAndWithdrawals));
+    out.setPrintedAt(context_.clientModel()->serverNow());
     if (!shownSearch_.isEmpty())
         out.addText(shownSearch_);
     out.addTable(*ui_->depositWithdrawalTableView, context_.language().selected(), IdentifierRole);

@@ -313,8 +313,15 @@ void GridPane::addSearchBar() {
     auto* caption = new QLabel(bar);
     caption->setObjectName(QStringLiteral("dateTextField"));
     caption->setProperty("langKey", QString::fromLatin1(texts::kDate));
-    searchDate_ = new QDateEdit(QDate::currentDate(), bar);
+    searchDate_ = new QDateEdit(bar);
     searchDate_->setObjectName(QStringLiteral("searchDatePicker"));
+    offerToday();
+    // The server's clock heard first after the pane was made, or its day turning, moves the day
+    // offered on, unless the trader has chosen one.
+    connect(context_.clientModel(), &ClientModel::networkSpeedChanged, this, [this] {
+        if (!searching_ && searchDate_->date() == offeredDay_)
+            offerToday();
+    });
     searchDate_->setCalendarPopup(true);
     searchDate_->setDisplayFormat(QStringLiteral("MM/dd/yyyy"));
     caption->setBuddy(searchDate_);
@@ -565,7 +572,7 @@ void GridPane::endSearch() {
         return;
     context_.clientModel()->client().endExecutedPositionSearch();
     searching_ = false;
-    searchDate_->setDate(QDate::currentDate());
+    offerToday();
     gridModel().refresh();
 }
 
@@ -578,6 +585,11 @@ QString GridPane::shownText(const std::string& id, std::string_view identifier) 
     if (dynamic_cast<DateColumnDelegate*>(table_->itemDelegateForIndex(index)))
         return DateColumnDelegate::textFor(index, table_->columnWidth(index.column()));
     return index.data().toString();
+}
+
+void GridPane::offerToday() {
+    offeredDay_ = context_.clientModel()->serverNow().date();
+    searchDate_->setDate(offeredDay_);
 }
 
 QDate GridPane::searchDay() const {

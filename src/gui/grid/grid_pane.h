@@ -70,6 +70,8 @@ public:
     QString statusLine() const;
 
     // The executed positions' day search: the table shows that day's executions until endSearch.
+    // The day offered is the server's today, as the rows' times are the server's; it follows the
+    // server's day until the trader picks one.
     bool search(const QDate& day);
     void endSearch();
     bool isSearching() const { return searching_; }
@@ -115,7 +117,11 @@ private:
     QPushButton* closeAllButton_ = nullptr;
     QLabel* statusLine_ = nullptr;
     QDateEdit* searchDate_ = nullptr;
+    QDate offeredDay_; // the server's day last offered in searchDate_
     bool searching_ = false;
+
+    // Puts the server's today in the day field.
+    void offerToday();
 };
 
 } // namespace tc::gui

@@ -279,6 +279,7 @@ void DetailWindowController::print() {
 
 bool DetailWindowController::printNow() {
     TablePrinter table{qt(std::string(kPrintJobTitle))};
+    table.setPrintedAt(context_.clientModel()->serverNow());
     table.addTable(*ui_->detailTableView, context_.language().selected(), GridModel::IdentifierRole);
     return table.print(printer());
 }

@@ -152,6 +152,9 @@ void ClientModel::subscribe() {
     keep(c.handleChartArrived(
         [this](const interfaces::ChartArrival& arrival) { Q_EMIT chartArrived(arrival); }));
     keep(c.handleNetworkSpeed([this](const interfaces::NetworkSpeed& speed) {
+        // Before the signal: what follows it reads the clock just heard.
+        if (!speed.serverTime.empty())
+            serverClock_.heard(speed.serverTime, QDateTime::currentDateTime());
         Q_EMIT networkSpeedChanged(speed);
         if (std::exchange(answering_, speed.answering) != speed.answering)
             Q_EMIT answeringChanged(speed.answering);

@@ -23,6 +23,7 @@
 // in). When a login completes for another user than the one signed in before, userChanged comes
 // first (everything of the last user is emptied or closed, the conversations kept too), then
 // loginStateChanged.
+#include "gui/models/server_clock.h"
 #include "interfaces/client.h"
 #include "platform/crypto.h"
 
@@ -97,6 +98,11 @@ public:
     // Emits tick() now, ahead of the timer (a window that must show the latest at once, tests).
     void tickNow();
 
+    // The server's date and time now, as the rows show theirs (ServerClock); every date a window
+    // offers or checks against the present is read here, never from the computer's clock.
+    QDateTime serverNow() const { return serverClock_.now(); }
+    const ServerClock& serverClock() const { return serverClock_; }
+
 Q_SIGNALS:
     void clientAboutToBeReplaced();
     void clientReplaced();
@@ -114,6 +120,7 @@ Q_SIGNALS:
     void depthChanged(const std::vector<std::string>& codes);
     void requestFailed(const interfaces::RequestFailure& failure);
     void chartArrived(const interfaces::ChartArrival& arrival);
+    // The server's clock in the speed is serverNow's from this signal on.
     void networkSpeedChanged(const interfaces::NetworkSpeed& speed);
     // The server stopped answering, or answers again (isLive follows it).
     void answeringChanged(bool answering);
@@ -168,6 +175,7 @@ private:
     bool answering_ = true;
     interfaces::LoginState lastState_ = interfaces::LoginState::SignedOut;
     std::uint64_t generation_ = 0;
+    ServerClock serverClock_;
     QTimer tickTimer_;
 };
 

@@ -15,6 +15,7 @@
 #include "gui/controls/text_entry_rules.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
+#include "gui/models/server_clock.h"
 #include "gui/statements/statement_table_models.h"
 #include "gui/statements/table_printer.h"
 #include "gui/texts.h"
@@ -52,7 +53,7 @@ constexpr std::size_t indexOf(StatementTable table) {
 }
 
 platform::Date dateOf(const QDateTime& time) {
-    return platform::Date{static_cast<double>(time.toSecsSinceEpoch())};
+    return wireMomentOf(time);
 }
 
 QString displayDate(const QDateTime& time) {
@@ -167,6 +168,7 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
     for (DateTimeField* picker : {ui_->fromDatePicker, ui_->toDatePicker}) {
         connect(picker, &QLineEdit::textChanged, this, [this] { markEntries(); });
         picker->setCalendarName(context_.text(texts::kCalendar));
+        picker->setToday([this] { return now_().date(); });
     }
     // While it shows, the to-date left at the present moment follows it.
     clock_ = new QTimer(this);
@@ -681,6 +683,7 @@ bool AccountStatementWindowController::printTo(QPrinter& printer) const {
     const std::int64_t language = context_.language().selected();
     TablePrinter document(QStringLiteral("%1 - %2").arg(QGuiApplication::applicationDisplayName(),
                                                         context_.text(texts::kAccountStatement)));
+    document.setPrintedAt(now_());
     const QIcon logo(QStringLiteral(":/images/Company_Logo.svg"));
     document.addImage(logo.pixmap(QSize(720, 144)).toImage(), 36);
     document.addLineFeeds(1);

@@ -63,7 +63,8 @@ public:
     void setPeriod(const QDateTime& from, const QDateTime& to);
     void setAccountText(const QString& account);
     // The present moment the window reads (today's period, the to-date it follows, the limit of a
-    // period); the system's clock unless a test sets one it moves by hand.
+    // period, the moment the figures are of); the server's clock, as the statement's rows show
+    // theirs, unless a test sets one it moves by hand.
     void setClock(std::function<QDateTime()> now);
 
     // Opens the print dialog, window-modal; the statement prints once it is accepted.
@@ -144,7 +145,7 @@ private:
     interfaces::RequestId awaitedCancelled_ = 0;
     QDateTime awaitedTo_;  // the end of the period the awaited statement is of
     QDateTime toFollowed_; // the present moment the to-date was last set to
-    std::function<QDateTime()> now_ = [] { return QDateTime::currentDateTime(); };
+    std::function<QDateTime()> now_ = [this] { return context_.clientModel()->serverNow(); };
     QTimer* clock_ = nullptr;
     QString requestError_;
     std::shared_ptr<const statements::AccountStatementInfo> statement_;

@@ -38,7 +38,7 @@ AccountStatementWindowController* statementWindow(ScreenContext& c) {
         return false;
     });
     window->setAccountText(QStringLiteral("20001"));
-    window->setPeriod(QDateTime(QDate(2024, 1, 1), QTime(0, 0)), QDateTime::currentDateTime());
+    window->setPeriod(QDateTime(QDate(2024, 1, 1), QTime(0, 0)), c.session().serverNow());
     window->showAccountStatement();
     c.waitUntil([shown] { return *shown > 1; }, 10000);
     return window;

@@ -94,7 +94,7 @@ constexpr double kFooterBand = 16; // points below them: the page number
 
 class PageDrawer {
 public:
-    PageDrawer(QPrinter& printer, QPainter& painter, const QString& title)
+    PageDrawer(QPrinter& printer, QPainter& painter, const QString& title, const QDateTime& printedAt)
         : printer_(printer), painter_(painter), title_(title) {
         scale_.k = printer.resolution() / 72.0;
         font_ = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
@@ -102,7 +102,8 @@ public:
         metrics_ = std::make_shared<QFontMetricsF>(font_, &printer);
         const QRectF area = printer.pageRect(QPrinter::Point);
         page_ = {area.width(), area.height()};
-        stamp_ = QDateTime::currentDateTime().toString(QStringLiteral("MM/dd/yyyy HH:mm"));
+        stamp_ = (printedAt.isValid() ? printedAt : QDateTime::currentDateTime())
+                     .toString(QStringLiteral("MM/dd/yyyy HH:mm"));
     }
 
     TextMetrics textMetrics() const { return measuring(metrics_); }
@@ -381,7 +382,7 @@ bool TablePrinter::print(QPrinter& printer) const {
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
-    PageDrawer drawer(printer, painter, jobTitle_);
+    PageDrawer drawer(printer, painter, jobTitle_, printedAt_);
     const TextMetrics metrics = drawer.textMetrics();
     const PageArea area = drawer.tableArea();
     const double gap = metrics.lineHeight; // the empty paragraph before and after each table

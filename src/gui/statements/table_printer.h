@@ -6,6 +6,7 @@
 #include "gui/statements/table_print_layout.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QImage>
 #include <QString>
 
@@ -58,6 +59,10 @@ public:
     // Empty lines of the 12-point font.
     void addLineFeeds(int count);
 
+    // The moment each page's header says it was printed: the windows give the server's clock, as
+    // their rows' times are the server's; the computer's clock when none is given.
+    void setPrintedAt(QDateTime moment) { printedAt_ = std::move(moment); }
+
     // Names the job and draws every table on `printer`; false when the printer cannot be painted on.
     bool print(QPrinter& printer) const;
     // The pages the last print() drew.
@@ -75,6 +80,7 @@ private:
         double height = 0; // an image's height, or a space's number of lines
     };
     QString jobTitle_;
+    QDateTime printedAt_;
     std::vector<Block> blocks_;
     mutable std::size_t pagesPrinted_ = 0;
 };

@@ -19,6 +19,7 @@
 #include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "platform/amount_text.h"
+#include "support/computer_zone.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
@@ -842,6 +843,31 @@ TEST_F(UnbookedBalanceHistoryTest, ABalanceTheServerDidNotSendIsBlankOnScreenAnd
 
 // The history's dates are taken as typed, or marked and refused by Search with their reason; they
 // read left to right in Arabic too.
+// The computer a day ahead of or behind the server: the history's period and a bank deposit's date
+// are offered on the server's day, the day of the rows.
+TEST_F(FundingWindowsTest, ThePeriodAndTheDepositDateOfferedAreTheServersDay) {
+    tc::testing_support::ComputerZone zone(tc::testing_support::zoneOfAnotherDay());
+    ASSERT_TRUE(waitFor([&] { return session->serverClock().known(); }));
+    const QDate day = session->serverNow().date();
+    ASSERT_NE(day, QDate::currentDate()) << "the computer's date is another day";
+    // Universal time is the in-process server's clock.
+    ASSERT_EQ(day, QDateTime::currentDateTimeUtc().date());
+
+    auto* history = new DepositsWithdrawalsWindowController(*context);
+    history->show();
+    history->onWindowLoad();
+    EXPECT_EQ(history->fromDate(), QDateTime(day, QTime(0, 0)));
+    EXPECT_EQ(history->toDate(), QDateTime(day, QTime(23, 59, 59)));
+    delete history;
+
+    DepositRequestWindowController* deposit = depositWindow();
+    const auto* date = deposit->findChild<tc::gui::DateTimeField*>(QStringLiteral("depositDatePicker"));
+    ASSERT_TRUE(date);
+    ASSERT_TRUE(date->dateTime());
+    EXPECT_EQ(date->dateTime()->date(), day);
+    delete deposit;
+}
+
 TEST_F(FundingWindowsTest, HistoryDatesAreTakenAsTypedOrRefusedWithTheirReason) {
     auto* window = new DepositsWithdrawalsWindowController(*context);
     window->show();

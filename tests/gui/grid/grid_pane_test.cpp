@@ -16,6 +16,7 @@
 #include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "platform/lenient.h"
+#include "support/computer_zone.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -302,8 +303,35 @@ TEST_F(GridPaneTest, ExecutedDaySearchShowsTheServersRowsUntilItEnds) {
 
     executed.findChild<QPushButton*>("resetButton")->click();
     EXPECT_FALSE(executed.isSearching());
-    EXPECT_EQ(executed.searchDay(), QDate::currentDate());
+    EXPECT_EQ(executed.searchDay(), session->serverNow().date());
     ASSERT_TRUE(waitFor([&] { return ids(executed) == live; }, 15000));
+}
+
+// The computer a day ahead of or behind the server: the day offered is the server's, the day of the
+// rows, so a search on it lists the fill just made.
+TEST_F(GridPaneTest, TheDayOfferedIsTheServersAndASearchOnItListsTodaysFill) {
+    tc::testing_support::ComputerZone zone(tc::testing_support::zoneOfAnotherDay());
+    ASSERT_TRUE(waitFor([&] { return session->serverClock().known(); }, 15000));
+    const auto before = serverPositionIds();
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket("1")).sent());
+    std::string id;
+    ASSERT_TRUE(waitFor([&] { return !(id = newIn(serverPositionIds(), before)).empty(); }, 30000));
+    const auto fill = serverPosition(id);
+    ASSERT_TRUE(fill);
+    const QDate day = QDate::fromString(QString::fromStdString(fill->openedAt.substr(0, 8)), "yyyyMMdd");
+    ASSERT_NE(day, QDate::currentDate()) << "the computer's date is another day";
+
+    GridPane& executed = pane(Grid::ExecutedPositions);
+    EXPECT_EQ(executed.searchDay(), day);
+    auto* search = executed.findChild<QPushButton*>("searchButton");
+    QTest::mouseClick(search, Qt::LeftButton);
+    ASSERT_TRUE(executed.isSearching());
+    EXPECT_TRUE(waitFor([&] { return ids(executed).contains(id); }, 15000));
+
+    // Reset offers the server's day again, not the computer's.
+    executed.findChild<QDateEdit*>("searchDatePicker")->setDate(day.addDays(-3));
+    QTest::mouseClick(executed.findChild<QPushButton*>("resetButton"), Qt::LeftButton);
+    EXPECT_EQ(executed.searchDay(), day);
 }
 
 TEST_F(GridPaneTest, HiddenColumnsSurviveARestartAndTotalsStayRight) {

@@ -13,6 +13,7 @@
 #include "gui/statements/statement_table_models.h"
 #include "gui/statements/table_printer.h"
 #include "gui/texts.h"
+#include "support/computer_zone.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -32,6 +33,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <set>
 
 namespace texts = tc::gui::texts;
 
@@ -224,6 +226,81 @@ TEST_F(HeldQuotesStatementTest, TheHeadersFloatingCreditIsOfTheMomentTheSummaryS
     ASSERT_TRUE(showAndWait("20001", kJanuary1, QDateTime::currentDateTime()));
     EXPECT_EQ(floatingPL(), "548.00") << "(1.08600 - 1.08320) × 1.5 × 100000 + 128.00";
     EXPECT_EQ(label("leverageLabel"), floatingPL());
+}
+
+// The computer in Kathmandu, 5:45 from the server: the period offered, its present moment and the
+// moment the figures are of are the server's, the clock the rows read, so a settlement made just now
+// lies inside the period shown.
+TEST_F(HeldQuotesStatementTest, ThePeriodAndItsMomentAreOnTheServersClockWhateverTheComputersZone) {
+    tc::testing_support::ComputerZone zone("Asia/Kathmandu");
+    ASSERT_TRUE(waitFor([&] { return session->serverClock().known(); }));
+    const auto serverIds = [&](bool settlements) {
+        return server->book().with([&](const testserver::Books& b) {
+            std::set<std::int64_t> out;
+            if (settlements)
+                for (const auto& s : b.settlements)
+                    out.insert(s.settlementId);
+            else
+                for (const auto& p : b.positions)
+                    out.insert(p.positionId);
+            return out;
+        });
+    };
+    const auto newOf = [](const std::set<std::int64_t>& now, const std::set<std::int64_t>& before) {
+        for (const std::int64_t id : now)
+            if (!before.contains(id))
+                return id;
+        return std::int64_t{0};
+    };
+    const auto positionsBefore = serverIds(false);
+    const auto settlementsBefore = serverIds(true);
+    interfaces::OrderTicket ticket;
+    ticket.instrument = "EURUSD";
+    ticket.account = 20001;
+    ticket.quantity = *interfaces::Decimal::fromString("1");
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
+    std::int64_t position = 0;
+    ASSERT_TRUE(waitFor([&] { return (position = newOf(serverIds(false), positionsBefore)) != 0; }));
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& open : session->client().queries().getOpenOrderCollection())
+            if (open && open->OpenPositionId == std::to_string(position))
+                return true;
+        return false;
+    }));
+    ASSERT_TRUE(session->client()
+                    .orders()
+                    .closePosition(std::to_string(position), *interfaces::Decimal::fromString("1"))
+                    .sent());
+    std::int64_t settlement = 0;
+    ASSERT_TRUE(waitFor([&] { return (settlement = newOf(serverIds(true), settlementsBefore)) != 0; }));
+
+    window->hide();
+    window->show();
+    window->windowDidAppear();
+    const auto* from = window->findChild<tc::gui::DateTimeField*>(QStringLiteral("fromDatePicker"));
+    const auto* to = window->findChild<tc::gui::DateTimeField*>(QStringLiteral("toDatePicker"));
+    ASSERT_TRUE(from && to && from->dateTime() && to->dateTime());
+    // Universal time is the in-process server's clock.
+    const QDateTime utc = QDateTime::currentDateTimeUtc();
+    const QDateTime serverNow(utc.date(), utc.time());
+    EXPECT_LE(std::abs(to->dateTime()->secsTo(serverNow)), 5) << to->text().toStdString();
+    EXPECT_EQ(from->dateTime(), QDateTime(serverNow.date(), QTime(0, 0)));
+
+    window->setAccountText(QStringLiteral("20001"));
+    const int before = shown->count();
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("showButton")), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return shown->count() > before; }));
+    EXPECT_EQ(label("figuresMomentLabel"), to->text());
+    int row = -1;
+    for (int r = 0; r < rows(StatementTable::SettledPositions); ++r)
+        if (cell(StatementTable::SettledPositions, r, texts::kSettlementID) == QString::number(settlement))
+            row = r;
+    ASSERT_GE(row, 0) << "the settlement made now is listed";
+    const QDateTime settled = QDateTime::fromString(cell(StatementTable::SettledPositions, row, texts::kTime),
+                                                    QStringLiteral("MM/dd/yyyy HH:mm:ss"));
+    ASSERT_TRUE(settled.isValid());
+    EXPECT_LE(*from->dateTime(), settled);
+    EXPECT_LE(settled, *to->dateTime());
 }
 
 TEST_F(StatementWindowTest, RefusesABackwardPeriodAndAForeignAccountBeforeSending) {
