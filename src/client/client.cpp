@@ -514,6 +514,8 @@ public:
             services.userDefaults = options.userDefaults;
         if (options.dataRequestPass)
             connection.requester.passInterval = *options.dataRequestPass;
+        if (options.dataReplyTimeout)
+            connection.requester.replyTimeout = *options.dataReplyTimeout;
         WiredSession wired =
             wireSession(application, *core_.login, std::move(services), std::move(connection));
         core_.business = std::move(wired.business);

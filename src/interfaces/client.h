@@ -250,6 +250,9 @@ struct ClientOptions {
     // pass. The program keeps it; the screenshot tool, whose windows by the hundred each ask the
     // loopback server and wait for its answer, asks sooner.
     std::optional<std::chrono::milliseconds> dataRequestPass;
+    // How long a data-service request waits for its reply before it fails; none: the channel's own
+    // limit. A test that plays a reply that never comes shortens it.
+    std::optional<std::chrono::milliseconds> dataReplyTimeout;
 };
 
 // The composition root: a client with every real part of the session wired in. The shell must

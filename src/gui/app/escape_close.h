@@ -2,7 +2,9 @@
 // Escape closes a window or a sheet as its Close or Cancel would, the same in every one: at once
 // when nothing typed in it would be lost, else only once the trader agrees to drop what was typed
 // (an alert on the window, "Keep Editing" its default). What was typed is a field the trader
-// edited since it was last filled or sent that still holds text.
+// edited since it was last filled or sent that still holds text, or a cell of a view the trader
+// edited since its rows were last filled or sent. Ending an entry (Return, leaving the field, a
+// cell's editor closing) keeps it typed: only a send or a fill does not.
 #include <QObject>
 
 #include <functional>
@@ -16,7 +18,8 @@ class Language;
 
 // Whether the window holds typed text that closing it would drop: a line edit or text box of its
 // own (not of another window opened on it, nor a date or number stepper's), shown and open to
-// typing, that the trader edited since it was last set and that is not empty.
+// typing, that the trader edited since the program last set another text in it and that is not
+// empty; or one of its own views whose cells the trader edited since its model was last reset.
 bool holdsTypedText(const QWidget* window);
 // Takes the window's typed text as kept (sent, or saved): Escape then closes without asking until
 // the trader types again.

@@ -72,10 +72,9 @@ void RecordSheet::followSession() {
             if (state == interfaces::LoginState::Lost || state == interfaces::LoginState::SignedOut)
                 noAnswer();
         }));
-    follow_.add(connect(session_, &ClientModel::answeringChanged, this, [this](bool answering) {
-        if (!answering)
-            noAnswer();
-    }));
+    // A silent server is no loss: the request still waits (the limit runs on) and says so.
+    follow_.add(connect(session_, &ClientModel::answeringChanged, this,
+                        [this](bool answering) { showWaiting(answering); }));
 }
 
 void RecordSheet::letGoOfSession() {
@@ -222,6 +221,11 @@ void RecordSheet::showAnswerLine(const char* key) {
         resize(width(), sizeHint().height());
 }
 
+void RecordSheet::showWaiting(bool answering) {
+    if (isWaitingForAnswer())
+        showAnswerLine(answering ? texts::kSheetWaitingForAnswer : texts::kSheetServerNotAnswering);
+}
+
 void RecordSheet::noAnswer() {
     if (answerFor_ == 0 || noAnswer_)
         return;
@@ -309,7 +313,7 @@ bool RecordSheet::takeResult(const interfaces::OrderResult& result) {
             return true;
         }
         requestButton_->setEnabled(false);
-        showAnswerLine(texts::kSheetWaitingForAnswer);
+        showWaiting(session_ && session_->client().networkSpeed().answering);
         answerTimer_.start();
         return true;
     }

@@ -4,9 +4,10 @@
 // in). Each request's outcome is the command's own answer: a refusal is shown here, on this sheet,
 // and nothing that another window sends or is refused closes or alerts this one. A request sent
 // keeps the sheet open, its button disabled, until the server answers that request: done closes the
-// sheet, a rejection is shown on it. A loss of the line or a silent server first leaves it open
-// saying the request had no answer and where to look for its outcome; so does the time limit, after
-// which the sheet waits no more (the core tells a later answer as late, in a banner). A sign-in
+// sheet, a rejection is shown on it. While the server is not answering the request still waits and
+// the sheet says so. A loss of the line leaves it open saying the request had no answer and where to
+// look for its outcome; so does the time limit, after which the sheet waits no more (the core tells a
+// later answer as late, in a banner). A sign-in
 // again of the same user keeps the sheet open as typed: it takes up the new session once the
 // login's lists are in (its record gone by then, it closes and says so).
 #include "gui/app/sheet_controller.h"
@@ -130,7 +131,9 @@ private:
     // The sheet forgets the request it waited for: its button sends again, the answer line hides.
     void stopWaiting();
     void answered(const interfaces::RequestAnswer& answer);
-    // The line was lost or the server went silent: the request may or may not have been carried out.
+    // The line under a request that still waits: the server's silence said, if it is silent.
+    void showWaiting(bool answering);
+    // The line was lost: the request may or may not have been carried out.
     void noAnswer();
     // No answer within the time limit: the sheet waits no more, and says so.
     void giveUpAnswer();

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 
 #include <algorithm>
 
@@ -220,6 +221,63 @@ TEST_F(AccountAdminTest, AnEditWithoutAnAnswerMayHaveBeenMadeAndTheSheetShowsWha
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_FALSE(alertOn(sheet)) << "no notice left over a sheet that is gone";
     server->setDataServiceSilent(false);
+}
+
+// Requests to the data service fail after a second and a half, as they would after the client's own
+// limit: a request given up takes no late reply.
+class AccountAdminShortLimitTest : public AccountAdminTest {
+protected:
+    void SetUp() override {
+        dataReplyTimeout = std::chrono::milliseconds(1500);
+        AccountAdminTest::SetUp();
+    }
+};
+
+// An edit without an answer, and the maps asked again after it without one either: the sheet asks
+// the server once more as soon as it answers again, and shows the right it holds (the server made
+// the change once it read the edit).
+TEST_F(AccountAdminShortLimitTest, AfterAnEditWithoutAnAnswerTheSheetAsksAgainOnceTheServerAnswers) {
+    auto* sheet = openSheet<AccountAccessSettingWindowController>("actionAccessRights");
+    ASSERT_TRUE(sheet);
+    auto* rights = find<QComboBox>(sheet, "rightsComboBox");
+    ASSERT_TRUE(waitFor([&] { return rights->isEnabled() && sheet->mapRequest() == 0; }));
+    EXPECT_EQ(rights->currentText(), "Trade");
+    QSignalSpy answering(session.get(), &ClientModel::answeringChanged);
+    server->setDataServiceSilent(true);
+    server->pauseStream(true);
+    ASSERT_TRUE(guitest::focusIn(sheet));
+    ASSERT_TRUE(guitest::tabTo(rights));
+    guitest::pressKey(Qt::Key_Down);
+    ASSERT_EQ(rights->currentText(), "Close Only");
+    QTest::mouseClick(find<QPushButton>(sheet, "applyButton"), Qt::LeftButton);
+    ASSERT_NE(sheet->editRequest(), 0u);
+    // The edit fails at its limit: the sheet says the change may have been made and asks the maps
+    // again, which fail in turn.
+    ASSERT_TRUE(waitFor([&] { return alertOn(sheet) != nullptr; }));
+    EXPECT_EQ(alertOn(sheet)->informativeText(), context->text(texts::kAccessChangeOutcomeUnknown));
+    alertOn(sheet)->close();
+    ASSERT_TRUE(waitFor([&] { return sheet->editRequest() == 0 && sheet->mapRequest() == 0; }));
+    ASSERT_TRUE(waitFor([&] { return !answering.isEmpty(); }, 30000));
+    EXPECT_FALSE(answering.takeFirst().at(0).toBool());
+    // The server reads what waited: the edit is made; the replies come to requests given up.
+    server->setDataServiceSilent(false);
+    ASSERT_TRUE(waitFor([&] {
+        const auto maps = server->accessMaps();
+        return std::any_of(maps.begin(), maps.end(), [](const testserver::AccessMap& m) {
+            return m.userId == 1002 && m.account == 20001 && m.type == 2;
+        });
+    }));
+    // It answers again: the sheet asks what it holds, and shows it.
+    QSignalSpy arrived(session.get(), &ClientModel::userAccessArrived);
+    server->pauseStream(false);
+    ASSERT_TRUE(waitFor([&] { return !answering.isEmpty(); }));
+    EXPECT_TRUE(answering.takeFirst().at(0).toBool());
+    ASSERT_TRUE(waitFor([&] { return !arrived.isEmpty(); })) << "the sheet asked nothing again";
+    EXPECT_EQ(arrived.takeFirst().at(0).value<interfaces::UserAccessArrival>().accountId, 20001);
+    EXPECT_EQ(sheet->mapRequest(), 0u);
+    EXPECT_EQ(rights->currentText(), "Close Only");
+    EXPECT_FALSE(find<QPushButton>(sheet, "applyButton")->isEnabled());
+    EXPECT_TRUE(sheet->isVisible());
 }
 
 // No answer in time is no refusal either: the sheet says the password may have been changed and

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace guitest {
@@ -35,6 +36,7 @@ protected:
             // Requests go out at once rather than on the channel's next half-second pass: the tests
             // wait on the server's answers, not on the pass.
             options.dataRequestPass = std::chrono::milliseconds(20);
+            options.dataReplyTimeout = dataReplyTimeout;
             return interfaces::MakeClient(*shell, options);
         });
         QObject::connect(session.get(), &tc::gui::ClientModel::loginStateChanged,
@@ -65,6 +67,8 @@ protected:
 
     // Quotes stay where they are until a test sets them.
     bool holdPrices = false;
+    // How long a data-service request waits for its reply (the client's own limit when none).
+    std::optional<std::chrono::milliseconds> dataReplyTimeout;
     std::unique_ptr<testserver::TestServer> server;
     testserver::ServerPorts ports;
     std::unique_ptr<tc::gui::ClientModel> session;

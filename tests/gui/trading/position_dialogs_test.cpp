@@ -154,6 +154,35 @@ protected:
         EXPECT_FALSE(alertOn(sheet));
     }
 
+    // A request sent while the server holds its order answers, then stands still: once the status
+    // bar reads it as not answering, the sheet says so and that the request still waits (its button
+    // off, nothing sent again), never that it may have been carried out; the server answering again
+    // brings the waiting line back, and the answer closes the sheet.
+    void waitsThroughASilence(RecordSheet* sheet, QPushButton* send) {
+        QSignalSpy answering(session.get(), &ClientModel::answeringChanged);
+        server->holdOrders(true);
+        const int requestsBefore = server->stats().orderRequests;
+        server->pauseStream(true);
+        QTest::mouseClick(send, Qt::LeftButton);
+        ASSERT_TRUE(sheet->isWaitingForAnswer());
+        ASSERT_TRUE(waitFor([&] { return !answering.isEmpty(); }, 30000));
+        EXPECT_FALSE(answering.takeFirst().at(0).toBool());
+        EXPECT_TRUE(sheet->isVisible());
+        EXPECT_TRUE(sheet->isWaitingForAnswer());
+        EXPECT_FALSE(send->isEnabled());
+        EXPECT_TRUE(sheet->answerLine()->isVisible());
+        EXPECT_EQ(sheet->answerLine()->text(), context->text(texts::kSheetServerNotAnswering));
+        server->pauseStream(false);
+        ASSERT_TRUE(waitFor([&] { return !answering.isEmpty(); }));
+        EXPECT_TRUE(answering.takeFirst().at(0).toBool());
+        EXPECT_TRUE(sheet->isWaitingForAnswer());
+        EXPECT_EQ(sheet->answerLine()->text(), context->text(texts::kSheetWaitingForAnswer));
+        EXPECT_EQ(server->stats().orderRequests, requestsBefore + 1);
+        server->holdOrders(false);
+        EXPECT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+        EXPECT_FALSE(alertOn(sheet));
+    }
+
     // The offset sheet of 300001, its one line (300901) ticked, with that line's quantity box.
     struct OffsetSheet {
         OffsetPositionWindowController* sheet = nullptr;
@@ -444,8 +473,9 @@ TEST_F(PositionDialogsTest, ASheetWhoseRecordGoesClosesWithAMessageAndOthersAnsw
     EXPECT_TRUE(told->text().contains("300002"));
 }
 
-// A request the server does not answer leaves its sheet open: waiting, one send only, then saying it
-// had no answer when the server falls silent or the line goes; an answer that comes late still counts.
+// A request the server does not answer leaves its sheet open: waiting, one send only, saying so
+// while the server is silent, then that it had no answer when the line goes; an answer that comes
+// after a silence still counts.
 TEST_F(PositionDialogsTest, ASheetWhoseRequestHasNoAnswerStaysOpenAndSaysSo) {
     open->runAction(RowAction::ClosePosition, "300001");
     auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
@@ -473,13 +503,15 @@ TEST_F(PositionDialogsTest, ASheetWhoseRequestHasNoAnswerStaysOpenAndSaysSo) {
     ASSERT_TRUE(guitest::clickInto(quantity->lineEdit()));
     guitest::pressKey(Qt::Key_Return);
     EXPECT_TRUE(sheet->isVisible());
-    // The server falls silent: the sheet says its request had no answer and where to look.
-    ASSERT_TRUE(waitFor([&] { return !sheet->isWaitingForAnswer(); }, 30000));
+    // The server falls silent: the request still waits, and the sheet says the server is not
+    // answering.
+    ASSERT_TRUE(
+        waitFor([&] { return sheet->answerLine()->text() == context->text(texts::kSheetServerNotAnswering); },
+                30000));
     EXPECT_TRUE(sheet->isVisible());
-    EXPECT_TRUE(sheet->answerLine()->isVisible());
-    EXPECT_EQ(sheet->answerLine()->text(), context->text(texts::kSheetRequestNoAnswer));
-    EXPECT_TRUE(close->isEnabled());
-    // Its answer comes late: it is taken, and only the one close went.
+    EXPECT_TRUE(sheet->isWaitingForAnswer());
+    EXPECT_FALSE(close->isEnabled());
+    // Its answer comes after the silence: it is taken, and only the one close went.
     server->pauseStream(false);
     ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
     ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1"; }));
@@ -502,6 +534,57 @@ TEST_F(PositionDialogsTest, ASheetWhoseRequestHasNoAnswerStaysOpenAndSaysSo) {
     QLabel* line = modify->answerLine();
     EXPECT_GE(line->height(), line->heightForWidth(line->width()));
     server->pauseStream(false);
+}
+
+// Each sheet's request into a server that stands still past the status bar's "not answering".
+TEST_F(PositionDialogsTest, ACloseIntoASilenceStillWaitsAndSaysTheServerIsNotAnswering) {
+    open->runAction(RowAction::ClosePosition, "300001");
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    type(find<QComboBox>(sheet, "QuantityComboField"), "0.5");
+    waitsThroughASilence(sheet, find<QPushButton>(sheet, "CloseAndCancelButton"));
+    EXPECT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1"; }));
+}
+
+TEST_F(PositionDialogsTest, AnEditIntoASilenceStillWaitsAndSaysTheServerIsNotAnswering) {
+    open->runAction(RowAction::ModifyBrackets, "300001");
+    auto* sheet = window->findChild<ModifyPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    QTest::mouseClick(find<QCheckBox>(sheet, "takeProfitCheckBox"), Qt::LeftButton);
+    waitsThroughASilence(sheet, find<QPushButton>(sheet, "ModifyButton"));
+    EXPECT_TRUE(
+        waitFor([&] { return !record(DialogRecord::OpenPosition, "300001")->LimitPrice.has_value(); }));
+}
+
+TEST_F(PositionDialogsTest, ACancelIntoASilenceStillWaitsAndSaysTheServerIsNotAnswering) {
+    interfaces::OrderTicket ticket;
+    ticket.instrument = "EURUSD";
+    ticket.account = 20001;
+    ticket.kind = interfaces::OrderKind::Limit;
+    ticket.quantity = *interfaces::Decimal::fromString("1");
+    ticket.price = *interfaces::Decimal::fromString("1.05000");
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
+    std::string id;
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& o : session->client().queries().getPendingOrderCollection())
+            if (!o->PendingOrderId.empty() && pending->gridModel().rowOf(o->PendingOrderId) >= 0)
+                id = o->PendingOrderId;
+        return !id.empty();
+    }));
+    pending->runAction(RowAction::CancelOrder, id);
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    ASSERT_EQ(sheet->job(), CloseJob::Cancel);
+    waitsThroughASilence(sheet, find<QPushButton>(sheet, "CloseAndCancelButton"));
+    EXPECT_TRUE(waitFor([&] { return !record(DialogRecord::PendingOrder, id); }));
+}
+
+TEST_F(PositionDialogsTest, AnOffsetIntoASilenceStillWaitsAndSaysTheServerIsNotAnswering) {
+    OffsetSheet opened;
+    ASSERT_NO_FATAL_FAILURE(openOffsetTicked(opened));
+    type(opened.quantity, "1");
+    waitsThroughASilence(opened.sheet, opened.send);
+    EXPECT_TRUE(waitFor([&] { return !serverPosition(300901) && serverPosition(300001)->qty == "0.5"; }));
 }
 
 // An edit that changes nothing is refused on the sheet and not sent. A request sent waits at most the

@@ -952,4 +952,89 @@ TEST_F(TradeTicketTest, EscapeAsksBeforeItDropsWhatWasTyped) {
     EXPECT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
 }
 
+// Return ends an entry and places nothing: what it ended is still the trader's unsent text, and
+// Escape asks before it drops it. The quantity (typed as one of its list's entries, and as none),
+// a price, a multi-account row's quantity cell and the quantity column's title alike.
+TEST_F(TradeTicketTest, ReturnEndsAnEntryAndEscapeStillAsksBeforeDroppingIt) {
+    open();
+    ASSERT_TRUE(guitest::waitForExposed(ticket));
+    QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
+    auto* quantityBox = child<QComboBox>("QuantityComboBox");
+    ASSERT_GE(quantityBox->count(), 2);
+    const QString listed = quantityBox->itemText(1);
+    const auto endedThenAsked = [&](QLineEdit* field, const QString& text, Qt::Key key) {
+        guitest::typeOver(field, text);
+        guitest::pressKey(key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        EXPECT_TRUE(ticket->isVisible());
+        EXPECT_EQ(field->text(), text);
+        EXPECT_TRUE(guitest::secondEscapeKeeps(ticket, context->text(texts::kKeepEditing)))
+            << text.toStdString();
+        EXPECT_EQ(field->text(), text);
+        EXPECT_TRUE(guitest::escapeAndDiscard(field, context->text(texts::kDiscard))) << text.toStdString();
+        open();
+        ASSERT_TRUE(guitest::waitForExposed(ticket));
+    };
+    endedThenAsked(quantityBox->lineEdit(), "0.2", Qt::Key_Return);
+    endedThenAsked(child<QComboBox>("QuantityComboBox")->lineEdit(), listed, Qt::Key_Return);
+    endedThenAsked(child<QComboBox>("QuantityComboBox")->lineEdit(), listed, Qt::Key_Enter);
+    QTest::mouseClick(child<QRadioButton>("advancedRadioButton"), Qt::LeftButton);
+    chooseOrderType("Limit");
+    auto* price = child<QLineEdit>("PriceTextField");
+    ASSERT_TRUE(price && price->isEnabled() && price->isVisible());
+    endedThenAsked(price, "1.05", Qt::Key_Return);
+    EXPECT_TRUE(sent.isEmpty());
+
+    // A row's quantity cell, then the quantity column's title: each entry ended by Return.
+    const auto multiAccount = [&] {
+        child<QPushButton>("multiTradeButton")->click();
+        ASSERT_TRUE(ticket->isMultiAccountMode());
+        child<QCheckBox>("multiAccountSelectAllCheckBox")->click();
+    };
+    ASSERT_NO_FATAL_FAILURE(multiAccount());
+    MultiAccountTableModel& rows = ticket->multiAccountModel();
+    auto* view = child<QTableView>("multiTradeTableView");
+    const QPoint cell = view->visualRect(rows.index(0, MultiAccountTableModel::Quantity)).center();
+    ASSERT_TRUE(guitest::clickInto(view->viewport(), cell));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell);
+    QLineEdit* editor = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        return editor && view->viewport()->isAncestorOf(editor);
+    }));
+    guitest::pressKey(Qt::Key_A, Qt::ControlModifier);
+    guitest::typeKeys("0.2");
+    guitest::pressKey(Qt::Key_Return); // the view takes the edit from its event loop
+    ASSERT_TRUE(
+        waitFor([&] { return rows.index(0, MultiAccountTableModel::Quantity).data().toString() == "0.2"; }));
+    EXPECT_TRUE(guitest::secondEscapeKeeps(ticket, context->text(texts::kKeepEditing)));
+    EXPECT_EQ(rows.index(0, MultiAccountTableModel::Quantity).data().toString(), "0.2");
+    // The question gone, the trader clicks back into the grid and leaves.
+    ASSERT_TRUE(guitest::clickInto(view->viewport(), view->visualRect(rows.index(0, 1)).center()));
+    guitest::pressKey(Qt::Key_Escape);
+    QMessageBox* ask = tc::gui::CommonAlert::showing(ticket, QStringLiteral("dropTypedText"));
+    ASSERT_TRUE(ask);
+    for (QAbstractButton* button : ask->buttons())
+        if (button->text() == context->text(texts::kDiscard))
+            button->click();
+    ASSERT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
+
+    open(); // filled afresh: nothing of the trader's
+    ASSERT_TRUE(guitest::waitForExposed(ticket));
+    ASSERT_NO_FATAL_FAILURE(multiAccount());
+    QHeaderView* titles = view->horizontalHeader();
+    const QPoint quantityTitle(titles->sectionViewportPosition(MultiAccountTableModel::Quantity) +
+                                   titles->sectionSize(MultiAccountTableModel::Quantity) / 2,
+                               titles->height() / 2);
+    ASSERT_TRUE(guitest::clickInto(view->viewport(), view->visualRect(rows.index(0, 1)).center()));
+    QTest::mouseDClick(titles->viewport(), Qt::LeftButton, {}, quantityTitle);
+    auto* header = titles->findChild<QLineEdit*>("headerEditor");
+    ASSERT_TRUE(waitFor([&] { return header && QApplication::focusWidget() == header; }));
+    guitest::typeKeys("0.3");
+    guitest::pressKey(Qt::Key_Return);
+    EXPECT_FALSE(header->isVisible());
+    EXPECT_EQ(rows.index(1, MultiAccountTableModel::Quantity).data().toString(), "0.3");
+    EXPECT_TRUE(guitest::secondEscapeKeeps(ticket, context->text(texts::kKeepEditing)));
+    EXPECT_TRUE(sent.isEmpty());
+}
+
 } // namespace
