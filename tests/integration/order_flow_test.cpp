@@ -769,12 +769,12 @@ TEST_F(OrderFlowTest, ACloseRejectedByTheExchangeReadsRejected) {
 }
 
 // The exchange's rejection answers an edit, a cancel and each position of a close-all as it does a
-// close.
-TEST_F(OrderFlowTest, AnEditACancelAndACloseAllRejectedByTheExchangeReadRejected) {
+// close (the close's own test is above).
+TEST_F(OrderFlowTest, AnEditAndACancelRejectedByTheExchangeReadRejected) {
     Session& s = login();
     Answers answers(client(s));
     server->rejectOrdersAtExchange(true);
-    // Seeded: 300002 sells 0.2 XAUUSD, 310001 buys 2 USDJPY pending, 300001 holds 1.5 EURUSD.
+    // Seeded: 300002 sells 0.2 XAUUSD, 310001 buys 2 USDJPY pending.
     const auto edit = client(s).orders().editPositionBrackets("300002", dec("2000.00"), dec("2080.00"));
     const auto cancel = client(s).orders().cancelPendingOrder("310001");
     ASSERT_TRUE(sent(edit));
@@ -784,10 +784,16 @@ TEST_F(OrderFlowTest, AnEditACancelAndACloseAllRejectedByTheExchangeReadRejected
     EXPECT_EQ(answers.of(edit.request), "rejected");
     EXPECT_EQ(answers.of(cancel.request), "rejected");
     EXPECT_TRUE(serverOrder("310001"));
+    server->rejectOrdersAtExchange(false);
+}
 
+TEST_F(OrderFlowTest, ACloseAllRejectedByTheExchangeReadsEachPositionRejected) {
+    Session& s = login();
+    server->rejectOrdersAtExchange(true);
     std::vector<interfaces::RequestAnswer> ofCloseAll;
     auto each = client(s).orders().handleRequestAnswered(
         [&](const interfaces::RequestAnswer& a) { ofCloseAll.push_back(a); });
+    // Seeded: 300001 holds 1.5 EURUSD, 300002 0.2 XAUUSD.
     const std::string both[] = {"300001", "300002"};
     const auto closeAll = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
     ASSERT_TRUE(sent(closeAll));
@@ -860,6 +866,29 @@ TEST_F(AnswerRuleTest, AGivenUpOffsetsAnswerIsItsOwnNotTheNextOffsets) {
     ASSERT_TRUE(until([&] { return !lateBanners(s).empty(); }));
     EXPECT_EQ(lateBanners(s), std::vector<std::string>{fillPositional(
                                   text("94163"), {fillPositional(text("93109"), {a}), text("1065")})});
+}
+
+// The offset answer names no request, only its account and instrument: answered out of order, each
+// offset still reads its own.
+TEST_F(AnswerRuleTest, OffsetsAnsweredOutOfOrderAreFoundByTheirInstrument) {
+    Session& s = login();
+    const auto pairA = hedgedPair(s, "EURUSD");
+    const auto pairB = hedgedPair(s, "GBPUSD");
+    ASSERT_FALSE(pairA.first.empty() || pairA.second.empty() || pairB.first.empty() || pairB.second.empty());
+    Answers answers(client(s));
+    server->holdOrders(true);
+    const std::vector<interfaces::OffsetLeg> legsA{{pairA.second, dec("1")}}, legsB{{pairB.second, dec("1")}};
+    const auto first = client(s).orders().offsetPosition(pairA.first, legsA);
+    const auto second = client(s).orders().offsetPosition(pairB.first, legsB);
+    ASSERT_TRUE(sent(first));
+    ASSERT_TRUE(sent(second));
+    ASSERT_TRUE(held(2));
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    ASSERT_TRUE(server->answerHeldOrders({1, 0}));
+    ASSERT_TRUE(
+        until([&] { return answers.got.contains(first.request) && answers.got.contains(second.request); }));
+    EXPECT_EQ(answers.of(first.request), "rejected");
+    EXPECT_EQ(answers.of(second.request), "done");
 }
 
 TEST_F(AnswerRuleTest, OfTwoOffsetsOfOneAccountAndInstrumentTheOlderGivenUpTakesTheFirstAnswer) {
