@@ -1008,6 +1008,30 @@ TEST_F(AnswerRuleTest, ACloseTakesItsReportBeforeACloseAllOfOneNumberRefusedAsAW
     EXPECT_TRUE(serverPosition("300002"));
 }
 
+// A close-all given up is told late once, when every position has had its answer: refused if any was.
+TEST_F(AnswerRuleTest, AGivenUpCloseAllIsToldLateOnceEveryPositionIsAnswered) {
+    Session& s = login();
+    std::vector<interfaces::RequestAnswer> got;
+    auto each = client(s).orders().handleRequestAnswered(
+        [&](const interfaces::RequestAnswer& a) { got.push_back(a); });
+    server->holdOrders(true);
+    const std::string both[] = {"300001", "300002"};
+    const auto closeAll = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
+    ASSERT_TRUE(sent(closeAll));
+    client(s).orders().giveUpRequest(closeAll.request);
+    ASSERT_TRUE(held(1));
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(until([&] { return got.size() == 2; }));
+    for (const auto& a : got) {
+        EXPECT_EQ(a.request, closeAll.request);
+        EXPECT_TRUE(a.late) << a.position;
+    }
+    ASSERT_TRUE(until([&] { return !lateBanners(s).empty(); }));
+    EXPECT_EQ(lateBanners(s), std::vector<std::string>{fillPositional(
+                                  text("94163"), {fillPositional(text("93111"), {"2"}), text("1065")})});
+}
+
 TEST_F(AnswerRuleTest, ACloseAllReadsEachPositionsOwnReport) {
     Session& s = login();
     std::vector<interfaces::RequestAnswer> got;
