@@ -184,7 +184,7 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
                                                     std::int32_t code) {
     Request& r = *it;
     if (r.kind == Kind::CloseAll && !position.empty()) {
-        if (rejected && r.firstRejection == 0)
+        if (rejected && !r.firstRejection)
             r.firstRejection = code;
         // The position has its answer: a later report of it answers no more of this request.
         r.targets.erase(std::remove(r.targets.begin(), r.targets.end(), position), r.targets.end());

@@ -70,8 +70,8 @@ public:
         bool givenUp = false;
         // Given by sent(): 1, 2, ... in the order sent.
         std::uint64_t number = 0;
-        // A close-all's: the rejection code of the first of its positions refused (0 for none yet).
-        std::int32_t firstRejection = 0;
+        // A close-all's: the rejection code of the first of its positions refused, if one was.
+        std::optional<std::int32_t> firstRejection;
     };
     // What a report answered. Of a close-all, `position` is the position the report is of (empty for
     // the request refused as a whole), and the request leaves the list (`finished`) once each of its

@@ -39,8 +39,9 @@ void SessionOrders::executionReport(const ExecutionReport& report) {
     // Its window had stopped waiting: the trader hears of the answer here, wherever the window is; of
     // a close-all once every position has had its report, refused if any was.
     if (request.givenUp && answered->finished) {
-        const std::int32_t refusal = answered->rejected ? answered->rejectionCode : request.firstRejection;
-        const bool refused = answered->rejected || request.firstRejection != 0;
+        const bool refused = answered->rejected || request.firstRejection;
+        const std::int32_t refusal =
+            answered->rejected ? answered->rejectionCode : request.firstRejection.value_or(0);
         banners_.CommonUserNotification(
             refused ? fillPositional(host_.textForKey(kLateRejectedKey),
                                      {request.description, collections_.GetOrderRejectionReason(refusal)})
