@@ -918,9 +918,14 @@ PlistResult PropertyList::readFileRepairingText(const std::filesystem::path& pat
 
 PlistResult PropertyList::readFileWith(const std::filesystem::path& path, const PlistLimits& limits,
                                        bool repairText) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return PlistResult::failure(systemError("cannot open", path, errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return PlistResult::failure(path.string() + ": not a regular file");
+    }
     std::string bytes;
     // Read at most one byte past the cap, so a huge or growing file is refused without reading it all.
     std::array<char, 65536> buf{};
@@ -974,8 +979,10 @@ PlistStatus PropertyList::writeFile(const std::filesystem::path& path, const Pli
         dir / (temporaryPrefix(path) + std::to_string(::getpid()) + "-" + std::to_string(counter++));
 
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return PlistStatus{systemError("cannot create", tmp, errno)};
+    if (fd < 0) {
+        const int err = errno;
+        return PlistStatus{systemError("cannot create", tmp, err), err};
+    }
     bool written = writeAll(fd, doc);
     int err = errno;
     if (written && ::fsync(fd) != 0) {
@@ -988,12 +995,12 @@ PlistStatus PropertyList::writeFile(const std::filesystem::path& path, const Pli
     }
     if (!written) {
         ::unlink(tmp.c_str());
-        return PlistStatus{systemError("cannot write", tmp, err)};
+        return PlistStatus{systemError("cannot write", tmp, err), err};
     }
     if (::rename(tmp.c_str(), path.c_str()) != 0) {
         err = errno;
         ::unlink(tmp.c_str());
-        return PlistStatus{systemError("cannot replace", path, err)};
+        return PlistStatus{systemError("cannot replace", path, err), err};
     }
     // Make the rename itself durable.
     if (int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dfd >= 0) {

@@ -169,6 +169,7 @@ private:
 // The outcome of writing: empty error text on success.
 struct PlistStatus {
     std::string error;
+    int errorNumber = 0; // the system's errno of a failed file operation, 0 otherwise
     bool ok() const { return error.empty(); }
     explicit operator bool() const { return ok(); }
 };
@@ -178,6 +179,8 @@ public:
     // Only well-formed XML is read: UTF-8 made of XML characters (no controls but tab and line ends, no
     // U+FFFE or U+FFFF); line ends read as "\n".
     static PlistResult readBytes(std::string_view bytes, const PlistLimits& limits = {});
+    // Only a regular file is read; it is opened without blocking, so a named pipe in its place is
+    // refused instead of waited on.
     static PlistResult readFile(const std::filesystem::path& path, const PlistLimits& limits = {});
     // Reads a file an earlier writer may have filled with bytes that are not UTF-8, or with U+FFFE and
     // U+FFFF: those read as U+FFFD, as the writer now writes them.

@@ -4,16 +4,158 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <system_error>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tc::platform {
 namespace {
+
+// How long a save waits for another program's save to let go of the lock file before it goes on
+// without: a save holds it for milliseconds, and a program stuck holding it must not stop this one.
+constexpr auto kLockWait = std::chrono::seconds(2);
+
+std::string systemMessage(int err) {
+    return std::error_code(err, std::generic_category()).message();
+}
+
+SettingsTrouble::Cause causeOf(int err) {
+    switch (err) {
+    case EACCES:
+    case EPERM:
+        return SettingsTrouble::Cause::NoPermission;
+    case EROFS:
+        return SettingsTrouble::Cause::ReadOnly;
+    case ENOSPC:
+    case EDQUOT:
+        return SettingsTrouble::Cause::DiskFull;
+    case ENOTDIR:
+    case EEXIST:
+        return SettingsTrouble::Cause::NotAFolder;
+    default:
+        return SettingsTrouble::Cause::Other;
+    }
+}
+
+// What reading the settings file found. It is opened without blocking and read only when it is a
+// regular file: a named pipe or a device in its place must never hold the start-up.
+struct FileBytes {
+    enum class Outcome { Missing, Read, NotRegular, TooLarge, CannotOpen };
+    Outcome outcome = Outcome::Missing;
+    std::string bytes;
+    int error = 0;
+    std::uintmax_t size = 0;
+};
+
+FileBytes readSettingsFile(const std::filesystem::path& file, std::uintmax_t maxBytes) {
+    FileBytes out;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        out.error = errno;
+        if (out.error != ENOENT && out.error != ENOTDIR)
+            out.outcome = FileBytes::Outcome::CannotOpen;
+        return out;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        out.error = errno;
+        out.outcome = FileBytes::Outcome::CannotOpen;
+    } else if (!S_ISREG(st.st_mode)) {
+        out.outcome = FileBytes::Outcome::NotRegular;
+    } else if (out.size = static_cast<std::uintmax_t>(st.st_size); out.size > maxBytes) {
+        // Refused by its size before a byte is read: a huge file must not cost the memory of reading it.
+        out.outcome = FileBytes::Outcome::TooLarge;
+    } else {
+        out.outcome = FileBytes::Outcome::Read;
+        char buf[65536];
+        // At most one byte past the cap, so a file growing meanwhile is refused without reading it all.
+        while (out.bytes.size() <= maxBytes) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                out.error = errno;
+                out.outcome = FileBytes::Outcome::CannotOpen;
+                break;
+            }
+            if (n == 0)
+                break;
+            out.bytes.append(buf, static_cast<std::size_t>(n));
+        }
+        if (out.outcome == FileBytes::Outcome::Read && out.bytes.size() > maxBytes) {
+            out.size = out.bytes.size();
+            out.outcome = FileBytes::Outcome::TooLarge;
+        }
+    }
+    ::close(fd);
+    return out;
+}
+
+// Why a change to `file` could not be kept, found by looking at its folders: the first one that is
+// there must be a folder this program may write in. nullopt when nothing is wrong there.
+std::optional<SettingsTrouble> folderTrouble(const std::filesystem::path& file) {
+    std::filesystem::path at = file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path();
+    std::error_code ec;
+    std::filesystem::file_status status = std::filesystem::status(at, ec);
+    while (status.type() == std::filesystem::file_type::not_found) {
+        if (!at.has_relative_path())
+            return std::nullopt;
+        at = at.parent_path();
+        status = std::filesystem::status(at, ec);
+    }
+    if (ec)
+        return std::nullopt;
+    if (!std::filesystem::is_directory(status))
+        return SettingsTrouble{SettingsTrouble::Kind::NotSaved, SettingsTrouble::Cause::NotAFolder, file, at,
+                               "not a folder"};
+    if (::access(at.c_str(), W_OK | X_OK) != 0) {
+        const int err = errno;
+        const auto cause = err == EACCES || err == EROFS ? SettingsTrouble::Cause::ReadOnly : causeOf(err);
+        return SettingsTrouble{SettingsTrouble::Kind::NotSaved, cause, file, at, systemMessage(err)};
+    }
+    return std::nullopt;
+}
+
+// Holds "<file>.lock" while a save reads the file again and replaces it, so two programs on one
+// home folder take turns. A lock that cannot be had is gone without: the write still reports its own
+// failure.
+class SaveLock {
+public:
+    explicit SaveLock(const std::filesystem::path& file) {
+        const std::filesystem::path lock = file.string() + ".lock";
+        fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (fd_ < 0)
+            return;
+        const auto until = std::chrono::steady_clock::now() + kLockWait;
+        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > until) {
+                Log::warning("settings saved without the lock {}: {}", lock.string(), systemMessage(errno));
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    ~SaveLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    SaveLock(const SaveLock&) = delete;
+    SaveLock& operator=(const SaveLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
 
 // Temporary files older than this are leftovers of an interrupted write; younger ones may belong to
 // another process writing right now.
@@ -134,8 +276,12 @@ void UserDefaults::reopen(std::optional<std::filesystem::path> file) {
     std::lock_guard lock(mutex_);
     path_ = std::move(file);
     values_.clear();
+    changed_.clear();
+    trouble_.reset();
+    loadTrouble_.reset();
     generation_ = savedGeneration_ = 0;
     writable_ = true;
+    saveFailureLogged_ = false;
     loadLocked();
 }
 
@@ -144,38 +290,53 @@ void UserDefaults::loadLocked() {
         return;
     const auto& file = *path_;
     removeStaleTemporaries(file);
-    std::error_code ec;
-    if (!std::filesystem::exists(file, ec)) {
-        if (ec) {
-            // Cannot even tell whether it is there: do not risk replacing it.
-            writable_ = false;
-            Log::warning("cannot check the settings file {}: {}; changes will not be saved", file.string(),
-                         ec.message());
-        }
+    FileBytes got = readSettingsFile(file, kMaxFileBytes);
+    switch (got.outcome) {
+    case FileBytes::Outcome::Missing:
+        trouble_ = folderTrouble(file);
         return;
-    }
-    // Refused by its size before a byte is read: a huge file must not cost the memory of reading it.
-    if (const std::uintmax_t size = std::filesystem::file_size(file, ec); !ec && size > kMaxFileBytes) {
-        setAsideLocked(file,
-                       fmt::format("{} bytes, over the {} a settings file may have", size, kMaxFileBytes));
+    case FileBytes::Outcome::CannotOpen:
+        // Not known to be broken (another user's file, a folder that may not be searched): left where
+        // it is, never replaced; this session's changes live in memory.
+        writable_ = false;
+        loadTrouble_ = SettingsTrouble{SettingsTrouble::Kind::CannotOpen,
+                                       causeOf(got.error) == SettingsTrouble::Cause::NoPermission
+                                           ? SettingsTrouble::Cause::NoPermission
+                                           : SettingsTrouble::Cause::Other,
+                                       file, file, systemMessage(got.error)};
+        Log::warning("cannot open the settings file {}: {}; it is left as it is, and changes are kept only "
+                     "until the program quits",
+                     file.string(), systemMessage(got.error));
         return;
+    case FileBytes::Outcome::NotRegular:
+        setAsideLocked(file, "not a regular file");
+        return;
+    case FileBytes::Outcome::TooLarge:
+        setAsideLocked(
+            file, fmt::format("{} bytes, over the {} a settings file may have", got.size, kMaxFileBytes));
+        return;
+    case FileBytes::Outcome::Read:
+        break;
     }
     PlistLimits limits;
     limits.maxBytes = kMaxFileBytes;
-    auto read = PropertyList::readFile(file, limits);
+    auto read = PropertyList::readBytes(got.bytes, limits);
     if (read && read.value().isDictionary()) {
         values_ = *std::move(read).value().dictionary();
+        trouble_ = folderTrouble(file);
         return;
     }
     // An earlier version wrote bytes that are not UTF-8, U+FFFE and U+FFFF as they came: such a file is
-    // read with them as U+FFFD and written back clean at the next save.
+    // read with them as U+FFFD and written back clean, whole, at the next save.
     if (!read) {
-        if (auto repaired = PropertyList::readFileRepairingText(file, limits);
+        if (auto repaired = PropertyList::readBytes(PropertyList::repairedText(got.bytes), limits);
             repaired && repaired.value().isDictionary()) {
             Log::warning("settings file {} held text that is not XML ({}); read with U+FFFD in its place",
                          file.string(), read.error());
             values_ = *std::move(repaired).value().dictionary();
-            ++generation_;
+            for (const auto& [key, value] : values_)
+                markChangedLocked(key);
+            trouble_ = folderTrouble(file);
             return;
         }
     }
@@ -200,6 +361,8 @@ void UserDefaults::setAsideLocked(const std::filesystem::path& file, const std::
     std::filesystem::rename(file, aside, ec);
     if (ec) {
         writable_ = false;
+        loadTrouble_ = SettingsTrouble{SettingsTrouble::Kind::NotSetAside, causeOf(ec.value()), file, folder,
+                                       ec.message()};
         Log::warning("settings file {} is unreadable ({}) and could not be set aside ({}); starting with "
                      "empty settings that will not be saved",
                      file.string(), reason, ec.message());
@@ -207,16 +370,25 @@ void UserDefaults::setAsideLocked(const std::filesystem::path& file, const std::
     }
     Log::warning("settings file {} is unreadable ({}); set aside as {}, starting with empty settings",
                  file.string(), reason, aside.string());
+    loadTrouble_ = SettingsTrouble{SettingsTrouble::Kind::SetAside, SettingsTrouble::Cause::Damaged, file,
+                                   aside, reason};
+    trouble_ = folderTrouble(file);
     // Only the newest copies stay: a file that keeps going bad must not fill the folder.
     const std::vector<SetAsideCopy> copies = setAsideCopies(folder, prefix);
     for (std::size_t i = 0; i + kCorruptCopiesKept < copies.size(); ++i)
         std::filesystem::remove(copies[i].path, ec);
 }
 
+void UserDefaults::markChangedLocked(std::string_view key) {
+    if (changed_.find(key) == changed_.end())
+        changed_.emplace(key);
+    ++generation_;
+}
+
 void UserDefaults::set(std::string_view key, PlistValue value) {
     std::lock_guard lock(mutex_);
     values_.set(std::string(key), std::move(value));
-    ++generation_;
+    markChangedLocked(key);
 }
 
 void UserDefaults::setStringArray(std::string_view key, const std::vector<std::string>& values) {
@@ -227,7 +399,7 @@ void UserDefaults::setStringArray(std::string_view key, const std::vector<std::s
 void UserDefaults::remove(std::string_view key) {
     std::lock_guard lock(mutex_);
     if (values_.erase(key))
-        ++generation_;
+        markChangedLocked(key);
 }
 
 std::optional<PlistValue> UserDefaults::objectForKey(std::string_view key) const {
@@ -296,16 +468,53 @@ std::optional<std::filesystem::path> UserDefaults::path() const {
     return path_;
 }
 
+std::optional<SettingsTrouble> UserDefaults::loadTrouble() const {
+    std::lock_guard lock(mutex_);
+    return loadTrouble_;
+}
+
+std::optional<SettingsTrouble> UserDefaults::trouble() const {
+    std::lock_guard lock(mutex_);
+    return trouble_;
+}
+
+void UserDefaults::setTroubleHandler(TroubleHandler handler) {
+    std::lock_guard lock(handlerMutex_);
+    troubleHandler_ = std::move(handler);
+}
+
+bool UserDefaults::saveFailed(SettingsTrouble trouble, const std::string& reason) {
+    bool first = false;
+    {
+        std::lock_guard lock(mutex_);
+        trouble_ = trouble;
+        first = !std::exchange(saveFailureLogged_, true);
+        if (first)
+            Log::warning("settings not saved: {}", reason);
+    }
+    if (first) {
+        std::lock_guard lock(handlerMutex_);
+        if (troubleHandler_)
+            troubleHandler_(trouble);
+    }
+    return false;
+}
+
 bool UserDefaults::synchronize() {
     // One writer at a time, so an older snapshot can never land after a newer one.
     std::lock_guard writeLock(writeMutex_);
-    PlistValue snapshot;
     std::filesystem::path file;
     std::uint64_t generation = 0;
+    // This store's changes since the last write: the value set, or nothing for a removed key.
+    std::vector<std::pair<std::string, std::optional<PlistValue>>> changes;
+    PlistDictionary whole;
     {
         std::lock_guard lock(mutex_);
-        if (!path_)
+        if (!path_) {
+            changed_.clear();
+            savedGeneration_ = generation_;
             return true;
+        }
         if (!writable_) {
             if (!std::exchange(saveFailureLogged_, true))
                 Log::warning("settings not saved: {} was left alone at load", path_->string());
@@ -313,26 +522,74 @@ bool UserDefaults::synchronize() {
         }
         if (generation_ == savedGeneration_)
             return true;
-        snapshot = PlistValue(values_);
+        for (const std::string& key : changed_) {
+            const PlistValue* v = values_.find(key);
+            changes.emplace_back(key, v ? std::optional(*v) : std::nullopt);
+        }
+        changed_.clear();
+        whole = values_;
         file = *path_;
         generation = generation_;
     }
+    // Changes not written stay pending, for the next save to try again.
+    const auto failed = [&](int err, const std::string& reason) {
+        {
+            std::lock_guard lock(mutex_);
+            for (const auto& change : changes)
+                if (changed_.find(change.first) == changed_.end())
+                    changed_.insert(change.first);
+        }
+        SettingsTrouble trouble{SettingsTrouble::Kind::NotSaved, causeOf(err), file, file.parent_path(),
+                                systemMessage(err)};
+        if (auto folder = folderTrouble(file);
+            folder && (trouble.cause != SettingsTrouble::Cause::DiskFull || !err))
+            trouble = *folder;
+        return saveFailed(std::move(trouble), reason);
+    };
     std::error_code ec;
     if (!file.parent_path().empty())
         std::filesystem::create_directories(file.parent_path(), ec);
-    const auto failed = [this](const std::string& reason) {
-        std::lock_guard lock(mutex_);
-        if (!std::exchange(saveFailureLogged_, true))
-            Log::warning("settings not saved: {}", reason);
-        return false;
-    };
     if (ec)
-        return failed(fmt::format("cannot create {}: {}", file.parent_path().string(), ec.message()));
-    if (auto st = PropertyList::writeFile(file, snapshot); !st)
-        return failed(st.error);
+        return failed(ec.value(),
+                      fmt::format("cannot create {}: {}", file.parent_path().string(), ec.message()));
+
+    PlistDictionary merged;
+    {
+        SaveLock lock(file);
+        // The file as it is now, which another program may have changed since this one read it; one
+        // that cannot be read now is replaced by this program's whole copy, as before.
+        const FileBytes got = readSettingsFile(file, kMaxFileBytes);
+        if (got.outcome == FileBytes::Outcome::Read) {
+            PlistLimits limits;
+            limits.maxBytes = kMaxFileBytes;
+            auto read = PropertyList::readBytes(got.bytes, limits);
+            if (!read)
+                read = PropertyList::readBytes(PropertyList::repairedText(got.bytes), limits);
+            merged = read && read.value().isDictionary() ? *std::move(read).value().dictionary() : whole;
+        } else if (got.outcome != FileBytes::Outcome::Missing) {
+            merged = whole;
+        }
+        for (const auto& [key, value] : changes) {
+            if (value)
+                merged.set(key, *value);
+            else
+                merged.erase(key);
+        }
+        if (auto st = PropertyList::writeFile(file, PlistValue(merged)); !st)
+            return failed(st.errorNumber, st.error);
+    }
     std::lock_guard lock(mutex_);
+    // The keys this store left alone read as the file has them now; those changed meanwhile stay.
+    for (const std::string& key : changed_) {
+        if (const PlistValue* v = values_.find(key))
+            merged.set(key, *v);
+        else
+            merged.erase(key);
+    }
+    values_ = std::move(merged);
     savedGeneration_ = generation;
     saveFailureLogged_ = false;
+    trouble_.reset();
     return true;
 }
 

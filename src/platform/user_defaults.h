@@ -5,14 +5,41 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tc::platform {
+
+// Why the settings file could not be read, or why changes to it cannot be kept: what the trader is
+// told, beside the log.
+struct SettingsTrouble {
+    enum class Kind {
+        SetAside,    // unreadable: moved to `where`, the store started empty
+        NotSetAside, // unreadable and could not be moved away: started empty, nothing is written
+        CannotOpen,  // could not be opened: left in place, changes kept in memory only
+        NotSaved,    // changes cannot be written
+    };
+    enum class Cause {
+        Damaged,      // content that is no settings list (or no regular file, or too large)
+        NoPermission, // the system refused access to `where`
+        ReadOnly,     // `where` is a folder that cannot be written to
+        DiskFull,
+        NotAFolder, // `where` is a file standing where a folder should be
+        Other,      // `detail` has the system's words
+    };
+    Kind kind = Kind::NotSaved;
+    Cause cause = Cause::Other;
+    std::filesystem::path file;
+    std::filesystem::path where;
+    std::string detail;
+    friend bool operator==(const SettingsTrouble&, const SettingsTrouble&) = default;
+};
 
 class UserDefaults {
 public:
@@ -57,22 +84,41 @@ public:
     std::optional<PlistDictionary> dictionaryForKey(std::string_view key) const;
     PlistDictionary dictionaryRepresentation() const;
 
-    // Writes the store to its file when it has changed since the last write: atomically, through a
-    // temporary file in the same folder. False (and a warning) when that fails or when the file had
-    // to be left alone at load.
+    // Writes the keys changed since the last write, merged into the file as it is on disk now (read
+    // again under "<file>.lock"), so another program's changes to other keys stay; atomically,
+    // through a temporary file in the same folder. The keys this store did not change take the
+    // file's values. False (and a warning) when that fails or when the file had to be left alone at
+    // load.
     bool synchronize();
 
     std::optional<std::filesystem::path> path() const;
+
+    // What was wrong with the file at load (SetAside, NotSetAside, CannotOpen); nullopt when it read.
+    std::optional<SettingsTrouble> loadTrouble() const;
+    // Why changes cannot be kept (NotSaved): found at load by looking at the folders, or by the last
+    // save; nullopt while they can. A save that succeeds clears it.
+    std::optional<SettingsTrouble> trouble() const;
+    // Called with the trouble when a save first fails (again once a save has succeeded), on the
+    // thread that saved. Replaces the last handler; an empty one stops the calls.
+    using TroubleHandler = std::function<void(const SettingsTrouble&)>;
+    void setTroubleHandler(TroubleHandler handler);
 
 private:
     void reopen(std::optional<std::filesystem::path> file);
     void loadLocked();
     void setAsideLocked(const std::filesystem::path& file, const std::string& reason);
+    void markChangedLocked(std::string_view key);
+    bool saveFailed(SettingsTrouble trouble, const std::string& reason);
 
     mutable std::mutex mutex_; // guards everything below
     std::mutex writeMutex_;    // orders whole synchronize() calls
     std::optional<std::filesystem::path> path_;
     PlistDictionary values_;
+    std::set<std::string, std::less<>> changed_; // keys set or removed since the last write
+    std::optional<SettingsTrouble> loadTrouble_;
+    std::optional<SettingsTrouble> trouble_;
+    std::mutex handlerMutex_;
+    TroubleHandler troubleHandler_;
     std::uint64_t generation_ = 0; // bumped by every change
     std::uint64_t savedGeneration_ = 0;
     bool writable_ = true;

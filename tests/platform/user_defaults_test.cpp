@@ -9,13 +9,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -125,8 +136,9 @@ TEST(UserDefaults, AnInterruptedWriteLosesNothing) {
     d.set("Theme", 0);
     ASSERT_TRUE(d.synchronize());
     EXPECT_EQ(UserDefaults(file).integerForKey("Theme"), 0);
-    // Our own write left no temporary file behind.
-    EXPECT_EQ(filesIn(dir.path()), (std::vector<fs::path>{"defaults.plist", "defaults.plist.tmp-4243-7"}));
+    // Our own write left no temporary file behind, only the lock file saves take turns on.
+    EXPECT_EQ(filesIn(dir.path()),
+              (std::vector<fs::path>{"defaults.plist", "defaults.plist.lock", "defaults.plist.tmp-4243-7"}));
 }
 
 TEST(UserDefaults, ACorruptFileIsSetAsideAndReported) {
@@ -158,7 +170,7 @@ TEST(UserDefaults, ACorruptFileIsSetAsideAndReported) {
     { std::ofstream(file) << "<plist><array/></plist>"; }
     UserDefaults again(file);
     EXPECT_FALSE(again.objectForKey("LanguageKey"));
-    EXPECT_EQ(filesIn(dir.path()).size(), 2u);
+    EXPECT_EQ(filesIn(dir.path()).size(), 3u) << "two set aside, and the lock file of the save";
     EXPECT_EQ(contents(aside), broken);
     EXPECT_NE(warnings.lines().back().find("not a dictionary"), std::string::npos);
 }
@@ -318,3 +330,266 @@ TEST(UserDefaults, StandardStoreFollowsTheConfigurationFolder) {
 }
 
 } // namespace
+
+namespace {
+
+using platform::SettingsTrouble;
+
+// Runs `check` in a child process as a user the file system holds to its rights: the system's
+// "nobody" when the tests run as root, who may open anything. The child's answer: 0 when every
+// check held, else the number of the first that did not (or -1 when the child did not end).
+int asAnOrdinaryUser(const std::function<int()>& check) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(100);
+        ::_exit(check());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+std::vector<fs::path> setAside(const fs::path& dir) {
+    std::vector<fs::path> out;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().rfind("defaults.plist.corrupt-", 0) == 0)
+            out.push_back(e.path());
+    return out;
+}
+
+} // namespace
+
+TEST(UserDefaults, TwoProgramsOnOneFileKeepEachOthersChanges) {
+    TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    {
+        UserDefaults first(file);
+        first.setStringArray("Watchlist.trader", {"EURUSD", "EURGBP"});
+        first.set("Theme", 0);
+        first.set("Gone", 1);
+        ASSERT_TRUE(first.synchronize());
+    }
+    // Both started on the same file.
+    UserDefaults demo(file);
+    UserDefaults trader(file);
+    trader.setStringArray("Watchlist.trader", {"EURUSD"});
+    trader.remove("Gone");
+    ASSERT_TRUE(trader.synchronize());
+    demo.set("MuteSounds", true);
+    ASSERT_TRUE(demo.synchronize());
+    UserDefaults next(file);
+    EXPECT_EQ(next.stringArrayForKey("Watchlist.trader"), std::vector<std::string>{"EURUSD"});
+    EXPECT_FALSE(next.objectForKey("Gone")) << "a removal stays removed";
+    EXPECT_TRUE(next.boolForKey("MuteSounds"));
+    // The other way round, and the store that saved reads the other's changes from then on.
+    trader.set("Theme", 1);
+    ASSERT_TRUE(trader.synchronize());
+    demo.set("Sounds", 2);
+    ASSERT_TRUE(demo.synchronize());
+    EXPECT_EQ(UserDefaults(file).integerForKey("Theme"), 1);
+    EXPECT_EQ(UserDefaults(file).integerForKey("Sounds"), 2);
+    EXPECT_TRUE(UserDefaults(file).boolForKey("MuteSounds"));
+    EXPECT_EQ(demo.integerForKey("Theme"), 1);
+    EXPECT_EQ(demo.stringArrayForKey("Watchlist.trader"), std::vector<std::string>{"EURUSD"});
+    // A key both changed goes as the last save has it.
+    demo.set("Theme", 2);
+    trader.set("Theme", 3);
+    ASSERT_TRUE(demo.synchronize());
+    ASSERT_TRUE(trader.synchronize());
+    EXPECT_EQ(UserDefaults(file).integerForKey("Theme"), 3);
+}
+
+TEST(UserDefaults, ASaveWaitsForTheLockFileAndKeepsWhatWasWrittenUnderIt) {
+    TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    UserDefaults mine(file);
+    mine.set("Mine", 1);
+    // Another program holds the lock while it writes the file.
+    const int lock = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    std::atomic<bool> saved{false};
+    std::thread save([&] { saved = mine.synchronize(); });
+    UserDefaults theirs(file);
+    theirs.set("Theirs", 2);
+    const auto written =
+        platform::PropertyList::writeFile(file, PlistValue(theirs.dictionaryRepresentation()));
+    EXPECT_FALSE(saved) << "saved while the lock was held";
+    ::close(lock);
+    save.join();
+    ASSERT_TRUE(written);
+    EXPECT_TRUE(saved);
+    UserDefaults after(file);
+    EXPECT_EQ(after.integerForKey("Mine"), 1);
+    EXPECT_EQ(after.integerForKey("Theirs"), 2);
+}
+
+TEST(UserDefaults, EveryKindOfBrokenFileIsSetAsideAndToldWhereItWent) {
+    const std::string whole = [] {
+        std::string doc;
+        PlistDictionary values{{"LanguageKey", PlistValue(3)}, {"Theme", PlistValue(1)}};
+        EXPECT_TRUE(platform::PropertyList::write(PlistValue(values), doc));
+        return doc;
+    }();
+    const std::vector<std::pair<std::string, std::function<void(const fs::path&)>>> cases{
+        {"cut in half", [&](const fs::path& f) { std::ofstream(f) << whole.substr(0, whole.size() / 2); }},
+        {"random bytes",
+         [](const fs::path& f) {
+             std::ofstream(f, std::ios::binary) << std::string("\x9c\x01\xff\x00\x7f\xe2\x82", 7);
+         }},
+        {"empty", [](const fs::path& f) { std::ofstream{f}; }},
+        {"a folder", [](const fs::path& f) { fs::create_directory(f); }},
+        {"5 MB", [&](const fs::path& f) { std::ofstream(f) << whole << std::string(5u << 20, ' '); }},
+        {"a binary list",
+         [](const fs::path& f) {
+             std::ofstream(f, std::ios::binary) << std::string("bplist00\xd1\x01\x02", 11);
+         }},
+    };
+    for (const auto& [name, make] : cases) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const auto file = dir.path() / "defaults.plist";
+        make(file);
+        UserDefaults d(file);
+        EXPECT_TRUE(d.dictionaryRepresentation().empty());
+        const auto aside = setAside(dir.path());
+        ASSERT_EQ(aside.size(), 1u);
+        const auto trouble = d.loadTrouble();
+        ASSERT_TRUE(trouble);
+        EXPECT_EQ(trouble->kind, SettingsTrouble::Kind::SetAside);
+        EXPECT_EQ(trouble->file, file);
+        EXPECT_EQ(trouble->where, aside.front());
+        EXPECT_FALSE(d.trouble()) << "changes are kept";
+        d.set("LanguageKey", 2);
+        EXPECT_TRUE(d.synchronize());
+        EXPECT_EQ(UserDefaults(file).integerForKey("LanguageKey"), 2);
+    }
+    // A good file tells of nothing.
+    TempDir dir;
+    { std::ofstream(dir.path() / "defaults.plist") << whole; }
+    UserDefaults good(dir.path() / "defaults.plist");
+    EXPECT_EQ(good.integerForKey("LanguageKey"), 3);
+    EXPECT_FALSE(good.loadTrouble());
+    EXPECT_FALSE(good.trouble());
+}
+
+TEST(UserDefaults, ANamedPipeIsSetAsideWithoutWaitingOnIt) {
+    TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    std::atomic<bool> loaded{false};
+    std::optional<SettingsTrouble> trouble;
+    std::thread start([&] {
+        UserDefaults d(file);
+        trouble = d.loadTrouble();
+        loaded = true;
+    });
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!loaded && std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
+    const bool blocked = !loaded;
+    if (blocked) {
+        // A reader blocked in open() is let go by a writer opening and closing the pipe.
+        const int writer = ::open(file.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (writer >= 0)
+            ::close(writer);
+    }
+    start.join();
+    ASSERT_FALSE(blocked) << "the start-up waited on the pipe";
+    ASSERT_TRUE(trouble);
+    EXPECT_EQ(trouble->kind, SettingsTrouble::Kind::SetAside);
+    EXPECT_TRUE(fs::is_fifo(trouble->where));
+    EXPECT_FALSE(fs::exists(file));
+    // The reader refuses a pipe as well.
+    EXPECT_FALSE(platform::PropertyList::readFile(trouble->where));
+}
+
+TEST(UserDefaults, AFileThatMayNotBeOpenedIsLeftInPlaceAndChangesLiveInMemory) {
+    TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    {
+        UserDefaults before(file);
+        before.set("LanguageKey", 4);
+        ASSERT_TRUE(before.synchronize());
+    }
+    // Left 0600 by a start as another user (root under sudo), in the trader's own folder.
+    fs::permissions(dir.path(), fs::perms::all);
+    fs::permissions(file,
+                    ::geteuid() == 0 ? fs::perms::owner_read | fs::perms::owner_write : fs::perms::none);
+    const std::string original = contents(file);
+    EXPECT_EQ(asAnOrdinaryUser([&] {
+                  UserDefaults d(file);
+                  const auto trouble = d.loadTrouble();
+                  if (!trouble || trouble->kind != SettingsTrouble::Kind::CannotOpen)
+                      return 1;
+                  if (trouble->cause != SettingsTrouble::Cause::NoPermission || trouble->where != file)
+                      return 2;
+                  if (!fs::exists(file) || !setAside(dir.path()).empty())
+                      return 3;
+                  d.set("LanguageKey", 5);
+                  if (d.synchronize() || d.integerForKey("LanguageKey") != 5)
+                      return 4;
+                  return 0;
+              }),
+              0);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(contents(file), original);
+    EXPECT_EQ(UserDefaults(file).integerForKey("LanguageKey"), 4);
+}
+
+TEST(UserDefaults, AFolderThatCannotTakeTheFileIsToldAtLoadAndAtTheFailedSave) {
+    TempDir dir;
+    // ".config" a file, or the program's own folder a file: told before any change.
+    for (const char* blocker : {"config", "config/tradeclient"}) {
+        SCOPED_TRACE(blocker);
+        fs::remove_all(dir.path() / "config");
+        if (std::string(blocker) != "config")
+            fs::create_directory(dir.path() / "config");
+        { std::ofstream(dir.path() / blocker) << "a file where a folder should be"; }
+        const auto file = dir.path() / "config" / "tradeclient" / "defaults.plist";
+        UserDefaults d(file);
+        std::vector<SettingsTrouble> heard;
+        d.setTroubleHandler([&](const SettingsTrouble& t) { heard.push_back(t); });
+        ASSERT_TRUE(d.trouble());
+        EXPECT_EQ(d.trouble()->kind, SettingsTrouble::Kind::NotSaved);
+        EXPECT_EQ(d.trouble()->cause, SettingsTrouble::Cause::NotAFolder);
+        EXPECT_EQ(d.trouble()->where, dir.path() / blocker);
+        EXPECT_FALSE(d.loadTrouble());
+        for (int i = 0; i < 3; ++i) {
+            d.set("LanguageKey", i);
+            EXPECT_FALSE(d.synchronize());
+        }
+        ASSERT_EQ(heard.size(), 1u) << "told once, not at every change";
+        EXPECT_EQ(heard.front(), *d.trouble());
+        // Once the folder can be made the change is kept and nothing is wrong any more.
+        fs::remove(dir.path() / blocker);
+        EXPECT_TRUE(d.synchronize());
+        EXPECT_FALSE(d.trouble());
+        EXPECT_EQ(UserDefaults(file).integerForKey("LanguageKey"), 2);
+    }
+    // A read-only folder.
+    fs::remove_all(dir.path() / "config");
+    fs::create_directories(dir.path() / "config" / "tradeclient");
+    const auto file = dir.path() / "config" / "tradeclient" / "defaults.plist";
+    fs::permissions(dir.path(), fs::perms::all);
+    fs::permissions(dir.path() / "config", fs::perms::all);
+    fs::permissions(dir.path() / "config" / "tradeclient", fs::perms::owner_read | fs::perms::owner_exec |
+                                                               fs::perms::group_exec |
+                                                               fs::perms::others_exec);
+    EXPECT_EQ(asAnOrdinaryUser([&] {
+                  UserDefaults d(file);
+                  if (!d.trouble() || d.trouble()->cause != SettingsTrouble::Cause::ReadOnly)
+                      return 1;
+                  if (d.trouble()->where != file.parent_path())
+                      return 2;
+                  d.set("LanguageKey", 1);
+                  if (d.synchronize() || !d.trouble() || d.trouble()->where != file.parent_path())
+                      return 3;
+                  return 0;
+              }),
+              0);
+    fs::permissions(dir.path() / "config" / "tradeclient", fs::perms::owner_all);
+}

@@ -81,6 +81,18 @@ AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, Q
     });
     connect(unlock_.get(), &UnlockWindowController::unlocked, this,
             [this] { shell_.setPrimaryWindow(mainWindow_.get()); });
+    // Settings that stop being kept during a session: the login window says so under its form; while
+    // it is hidden a banner says it, kept until the trader closes it.
+    connect(&context_, &GuiContext::settingsNoticeChanged, this, [this] {
+        const QString notice = context_.settingsNotice();
+        if (notice.isEmpty() || login_->isVisible())
+            return;
+        interfaces::InAppNotification banner;
+        banner.title = kApplicationName;
+        banner.informativeText = notice.toStdString();
+        banner.feature.dismissDelayTime = -1;
+        context_.banners().deliverNotification(banner);
+    });
 }
 
 AppDelegate::~AppDelegate() {

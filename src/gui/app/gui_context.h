@@ -48,6 +48,9 @@ public:
     GUIObjects& guiObjects() const { return *guiObjects_; }
     // The selected language's text of a key.
     QString text(std::string_view key) const;
+    // What the trader is told about the settings file in the selected language: that it could not be
+    // read and where it was kept, or that changes will not be kept and why; empty while all is well.
+    QString settingsNotice() const;
 
     // The session's model: null until a sign-in made one, and again once it is gone. The context
     // does not own it.
@@ -57,6 +60,8 @@ public:
 Q_SIGNALS:
     // Another client model (or none) is in force.
     void clientModelChanged(tc::gui::ClientModel* model);
+    // A save of the settings failed where the last one had not: settingsNotice() says more.
+    void settingsNoticeChanged();
 
 private:
     platform::UserDefaults& defaults_;

@@ -2,12 +2,17 @@
 
 #include "gui/app/system_notifier.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
+
 #include <qt6keychain/keychain.h>
 
 namespace tc::gui {
 namespace {
 
 const QString kService = QStringLiteral("tradeclient");
+const QString kSecretService = QStringLiteral("org.freedesktop.secrets");
 
 template <typename Job>
 Job* makeJob(QObject* parent, const std::string& key) {
@@ -52,6 +57,22 @@ void KeychainSecretStore::read(const std::string& key, ReadDone done) {
             done(std::nullopt);
     });
     job->start();
+}
+
+bool KeychainSecretStore::answers() const {
+    if (!answers_) {
+        bool found = false;
+        if (sessionBusAvailable()) {
+            if (QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface()) {
+                const QDBusReply<bool> running = bus->isServiceRegistered(kSecretService);
+                const QDBusReply<QStringList> startable = bus->activatableServiceNames();
+                found = (running.isValid() && running.value()) ||
+                        (startable.isValid() && startable.value().contains(kSecretService));
+            }
+        }
+        answers_ = found;
+    }
+    return *answers_;
 }
 
 void KeychainSecretStore::remove(const std::string& key) {

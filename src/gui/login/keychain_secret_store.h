@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include <optional>
+
 namespace tc::gui {
 
 class KeychainSecretStore : public QObject, public SecretStore {
@@ -16,6 +18,11 @@ public:
     void write(const std::string& key, const std::string& secret, WriteDone done) override;
     void read(const std::string& key, ReadDone done) override;
     void remove(const std::string& key) override;
+    // A Secret Service running or startable on the session bus; asked once.
+    bool answers() const override;
+
+private:
+    mutable std::optional<bool> answers_;
 };
 
 } // namespace tc::gui

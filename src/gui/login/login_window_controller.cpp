@@ -25,6 +25,7 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QShowEvent>
 
 namespace tc::gui {
 namespace {
@@ -61,7 +62,9 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
     bindLanguage(this, context_.language(), [this] {
         updateLanguageStrings();
         markPort();
+        showNotices();
     });
+    connect(&context_, &GuiContext::settingsNoticeChanged, this, &LoginWindowController::showNotices);
     connect(ui_->portTextField, &QLineEdit::textChanged, this, [this] { markPort(); });
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { markPort(); });
     connect(ui_->languagesComboBox, &QComboBox::activated, this,
@@ -106,6 +109,13 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
 
 LoginWindowController::~LoginWindowController() = default;
 
+void LoginWindowController::showEvent(QShowEvent* event) {
+    ProgramDialog::showEvent(event);
+    // A remembered user whose password could not be kept: the password is what is left to type.
+    if (!ui_->usernameTextField->text().isEmpty() && ui_->passwordTextField->text().isEmpty())
+        ui_->passwordTextField->setFocus();
+}
+
 void LoginWindowController::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
     if (event->isAccepted())
@@ -143,11 +153,23 @@ void LoginWindowController::connectionSegmentControlChanged(int segment) {
         loadUserInfo(kDemoMode);
 }
 
+void LoginWindowController::showNotices() {
+    const QString settings = context_.settingsNotice();
+    ui_->settingsNoticeLabel->setText(settings);
+    ui_->settingsNoticeLabel->setVisible(!settings.isEmpty());
+    // Said where it matters: the trader asks for the password to be remembered and it cannot be.
+    const bool noKeyring = ui_->CheckBox->isChecked() && !remembered_.passwordsCanBeKept();
+    ui_->keyringNoticeLabel->setText(noKeyring ? context_.text(texts::kPasswordsCannotBeRemembered)
+                                               : QString());
+    ui_->keyringNoticeLabel->setVisible(noKeyring);
+}
+
 void LoginWindowController::loadUserInfo(std::string_view mode) {
     connectionTypeKey_ = std::string(mode);
     const std::optional<RememberedForm> entry = remembered_.load(mode);
     if (!entry) {
         fillDefaults(mode);
+        showNotices();
         return;
     }
     ui_->usernameTextField->setText(qt(entry->userName));
@@ -155,6 +177,7 @@ void LoginWindowController::loadUserInfo(std::string_view mode) {
     ui_->serverTextField->setText(qt(entry->server));
     ui_->portTextField->setText(qt(entry->port));
     setCheckedQuietly(ui_->CheckBox, true);
+    showNotices();
     // The password comes from the secret store, maybe later; it is put in only while the form still
     // shows the same user and nothing was typed meanwhile.
     remembered_.loadPassword(mode, *entry,
@@ -189,6 +212,7 @@ void LoginWindowController::storeUserInfo(std::string_view mode) {
 void LoginWindowController::checkBoxStatus(bool on) {
     if (!on)
         remembered_.remove(connectionTypeKey_);
+    showNotices();
 }
 
 void LoginWindowController::toggleRightDrawer() {

@@ -64,12 +64,16 @@ protected:
     // Closed by the user, the login window ends the program, even with a lost main window still open
     // (which offers no way back to a login).
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void loadLanguages();
     void updateLanguageStrings();
     void connectionSegmentControlChanged(int segment);
     void checkBoxStatus(bool on);
+    // The lines under the form: a settings file that could not be read or written, and passwords
+    // that cannot be remembered here while the remember box is on.
+    void showNotices();
     void loadUserInfo(std::string_view mode);
     void storeUserInfo(std::string_view mode);
     void fillDefaults(std::string_view mode);

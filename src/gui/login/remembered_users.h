@@ -30,6 +30,8 @@ public:
     virtual void write(const std::string& key, const std::string& secret, WriteDone done) = 0;
     virtual void read(const std::string& key, ReadDone done) = 0;
     virtual void remove(const std::string& key) = 0;
+    // Whether a store answers on this computer at all; where none does, no password can be kept.
+    virtual bool answers() const { return true; }
 };
 
 // The login form as the login window holds it.
@@ -59,6 +61,8 @@ public:
     bool changePassword(std::string_view mode, std::string_view userName, const std::string& password);
     // Forgets the mode's entry and its password (the remember box turned off).
     void remove(std::string_view mode);
+    // Whether passwords can be remembered here (a secret store answers).
+    bool passwordsCanBeKept() const { return secrets_.answers(); }
 
     // The secret store's key of a password.
     static std::string secretKey(std::string_view mode, std::string_view server, std::string_view userName);

@@ -518,7 +518,11 @@ void MainWindowController::saveChartSlots() {
         const auto config = chart->configuration();
         texts.push_back(config ? slotText(*config) : std::string());
     }
+    if (context_.defaults().stringArrayForKey(kChartSlotsKey) == texts)
+        return;
+    // Written at once, as every other setting is: a slot's change must survive a quit or a crash.
     context_.defaults().setStringArray(kChartSlotsKey, texts);
+    context_.defaults().synchronize();
 }
 
 ChartWindowController* MainWindowController::ChartButtonClicked() {

@@ -26,6 +26,7 @@
 #include "model/session_queries.h"
 #include "platform/decimal.h"
 #include "platform/user_defaults.h"
+#include "support/temp_resources.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -46,7 +47,10 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -584,6 +588,59 @@ TEST_F(ChartWindowTest, SlotsFollowDropsAndComeBackAtTheNextSignIn) {
     main = new MainWindowController(*context, &idle);
     EXPECT_EQ(main->chartSlot(2)->chartController()->chart().code(), "XAUUSD");
     EXPECT_EQ(main->chartSlot(0)->chartType(), 1u);
+    delete main;
+}
+
+// The settings kept in a file, as the program keeps them, so what reaches the disk can be read back.
+class StoredChartSlotsTest : public ChartWindowTest {
+protected:
+    void SetUp() override {
+        defaults = std::make_unique<tc::platform::UserDefaults>(file());
+        ChartWindowTest::SetUp();
+    }
+    std::filesystem::path file() const { return folder.path() / "defaults.plist"; }
+    // The slots as the file holds them now, as the next start would read them.
+    std::vector<std::string> slotsOnDisk() const {
+        return tc::platform::UserDefaults(file())
+            .stringArrayForKey(kChartSlotsKey)
+            .value_or(std::vector<std::string>{});
+    }
+    // Picks entry `index` of a slot's interval or type menu, as a click on it does.
+    static void pick(ChartViewController& slot, const char* button, int index) {
+        auto* menuButton = slot.view()->findChild<QToolButton*>(QLatin1String(button));
+        ASSERT_TRUE(menuButton && menuButton->menu()) << button;
+        const auto items = menuButton->menu()->actions();
+        ASSERT_LT(index, items.size()) << button;
+        items[index]->trigger();
+    }
+
+    tc::testing_support::TempDir folder;
+};
+
+TEST_F(StoredChartSlotsTest, ASlotsIntervalAndTypeReachTheFileWhenChosen) {
+    auto* main = new MainWindowController(*context, &idle);
+    main->show();
+    ChartViewController& second = *main->chartSlot(1);
+    ASSERT_TRUE(second.chartController());
+    ASSERT_TRUE(loaded(*second.chartController()));
+    ASSERT_EQ(second.chartController()->chart().interval().code, 2) << "slot 2 starts at M5";
+
+    // D1 from the slot's menu: on disk at once, with nothing else saved after it.
+    pick(second, "chartIntervalButton", 6);
+    EXPECT_EQ(second.chartController()->chart().interval().code, 7);
+    auto stored = slotsOnDisk();
+    ASSERT_EQ(stored.size(), 4u);
+    EXPECT_EQ(stored[1], first.toStdString() + "#7#3");
+    // The type too.
+    pick(second, "chartTypeButton", 1);
+    stored = slotsOnDisk();
+    ASSERT_EQ(stored.size(), 4u);
+    EXPECT_EQ(stored[1], first.toStdString() + "#7#2");
+    // An instrument dropped on a slot as well.
+    main->ReloadDataForChart("XAUUSD", "Chart4");
+    stored = slotsOnDisk();
+    ASSERT_EQ(stored.size(), 4u);
+    EXPECT_EQ(stored[3].rfind("XAUUSD#", 0), 0u) << stored[3];
     delete main;
 }
 

@@ -1307,3 +1307,158 @@ TEST_F(LoginWindowTest, TheSameUserSigningInAgainKeepsThePositionSheetAndTheStat
 }
 
 } // namespace
+
+namespace {
+
+// A desktop where no keyring service answers, with the demo user remembered by an earlier start.
+class NoKeyringLoginTest : public LoginWindowTest {
+protected:
+    void SetUp() override {
+        secrets.available = false;
+        tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets)
+            .store("Demo", {"demo", "demo1234", "127.0.0.1", "5199"});
+        LoginWindowTest::SetUp();
+    }
+};
+
+TEST_F(NoKeyringLoginTest, TheWindowSaysPasswordsCannotBeRememberedAndOpensOnThePassword) {
+    auto* line = child<QLabel>(login, "keyringNoticeLabel");
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("demo"));
+    EXPECT_TRUE(field("passwordTextField")->text().isEmpty());
+    EXPECT_TRUE(line->isVisibleTo(login));
+    EXPECT_EQ(line->text(), context->text(texts::kPasswordsCannotBeRemembered));
+
+    // The user is there, the password is not: typing goes to the password.
+    login->activateWindow();
+    ASSERT_TRUE(guitest::waitForActive(login));
+    ASSERT_EQ(QApplication::focusWidget(), field("passwordTextField"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("demo1234"));
+    EXPECT_EQ(field("passwordTextField")->text(), QStringLiteral("demo1234"));
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("demo"));
+
+    // Said while the box asks for it, in the language chosen.
+    auto* remember = child<QCheckBox>(login, "CheckBox");
+    QTest::mouseClick(remember, Qt::LeftButton, {}, QPoint(6, remember->height() / 2));
+    EXPECT_FALSE(line->isVisibleTo(login));
+    QTest::mouseClick(remember, Qt::LeftButton, {}, QPoint(6, remember->height() / 2));
+    EXPECT_TRUE(line->isVisibleTo(login));
+    ASSERT_TRUE(context->language().select(1));
+    EXPECT_EQ(line->text(), context->text(texts::kPasswordsCannotBeRemembered));
+    EXPECT_NE(line->text(), tc::gui::lookupText(0, texts::kPasswordsCannotBeRemembered));
+
+    // Where a keyring answers, the box brings no such line.
+    secrets.available = true;
+    QTest::mouseClick(remember, Qt::LeftButton, {}, QPoint(6, remember->height() / 2));
+    QTest::mouseClick(remember, Qt::LeftButton, {}, QPoint(6, remember->height() / 2));
+    EXPECT_TRUE(remember->isChecked());
+    EXPECT_FALSE(line->isVisibleTo(login));
+}
+
+// The program started over a settings file in a folder of the test's, as prepare() leaves it.
+class SettingsFileLoginTest : public LoginWindowTest {
+protected:
+    void SetUp() override {
+        settingsFile = prepare(folder.path());
+        defaults = std::make_unique<tc::platform::UserDefaults>(settingsFile);
+        LoginWindowTest::SetUp();
+    }
+    // The settings file's path; a good file holding the language by default.
+    virtual std::filesystem::path prepare(const std::filesystem::path& at) {
+        tc::platform::UserDefaults good(at / "tradeclient" / "defaults.plist");
+        good.set(tc::gui::kLanguageKey, 0);
+        EXPECT_TRUE(good.synchronize());
+        return at / "tradeclient" / "defaults.plist";
+    }
+    QLabel* notice() { return child<QLabel>(login, "settingsNoticeLabel"); }
+    QString withPath(const char* key, const std::filesystem::path& path) const {
+        return context->text(key).replace(QStringLiteral("{0}"), QString::fromStdString(path.string()));
+    }
+
+    tc::testing_support::TempDir folder;
+    std::filesystem::path settingsFile;
+};
+
+// The file cut in half by a crash of another program.
+class BrokenSettingsLoginTest : public SettingsFileLoginTest {
+protected:
+    std::filesystem::path prepare(const std::filesystem::path&) override {
+        return folder.write("tradeclient/defaults.plist", "<plist><dict><key>LanguageKey</key><integ");
+    }
+};
+
+// ".config" a file: no settings folder can be made.
+class NoSettingsFolderLoginTest : public SettingsFileLoginTest {
+protected:
+    std::filesystem::path prepare(const std::filesystem::path& at) override {
+        folder.write("config", "a file where the folder should be");
+        return at / "config" / "tradeclient" / "defaults.plist";
+    }
+};
+
+TEST_F(BrokenSettingsLoginTest, TheWindowSaysTheSettingsWereNotReadAndWhereTheOldFileIsKept) {
+    std::vector<std::filesystem::path> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path() / "tradeclient"))
+        if (entry.path().filename().string().rfind("defaults.plist.corrupt-", 0) == 0)
+            kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_TRUE(notice()->isVisibleTo(login));
+    EXPECT_EQ(notice()->text(), withPath(texts::kSettingsSetAside, kept.front()));
+    EXPECT_TRUE(notice()->text().contains(QString::fromStdString(kept.front().string())));
+    // Changes are kept in a new file, so nothing more is said; the line follows the language.
+    ASSERT_TRUE(context->language().select(2));
+    EXPECT_EQ(tc::platform::UserDefaults(settingsFile).integerForKey(tc::gui::kLanguageKey), 2);
+    EXPECT_EQ(notice()->text(), withPath(texts::kSettingsSetAside, kept.front()));
+    EXPECT_NE(notice()->text(),
+              tc::gui::lookupText(0, texts::kSettingsSetAside)
+                  .replace(QStringLiteral("{0}"), QString::fromStdString(kept.front().string())));
+    EXPECT_FALSE(child<QLabel>(login, "keyringNoticeLabel")->isVisibleTo(login));
+}
+
+TEST_F(NoSettingsFolderLoginTest, TheWindowSaysOnceThatChangesWillNotBeKeptAndWhy) {
+    const auto said = [&] {
+        return context->text(texts::kSettingsNotKept) + QLatin1Char(' ') +
+               withPath(texts::kSettingsNotAFolder, folder.path() / "config");
+    };
+    EXPECT_TRUE(notice()->isVisibleTo(login));
+    EXPECT_EQ(notice()->text(), said());
+    // A language chosen is not kept either: said once, in that language, not again at each change.
+    ASSERT_TRUE(context->language().select(1));
+    QApplication::processEvents();
+    EXPECT_EQ(notice()->text(), said());
+    EXPECT_EQ(alertsOn(login).size(), 0);
+}
+
+TEST_F(SettingsFileLoginTest, AFolderLostDuringTheSessionIsSaidAtTheFirstChangeNotKept) {
+    EXPECT_FALSE(notice()->isVisibleTo(login));
+    std::filesystem::remove_all(folder.path() / "tradeclient");
+    folder.write("tradeclient", "a file where the folder was");
+    // The settings window's theme switch: the first save that fails is told, found after load.
+    context->themes().saveTheme(1);
+    ASSERT_TRUE(waitFor([&] { return notice()->isVisibleTo(login); }));
+    EXPECT_EQ(notice()->text(), context->text(texts::kSettingsNotKept) + QLatin1Char(' ') +
+                                    withPath(texts::kSettingsNotAFolder, folder.path() / "tradeclient"));
+}
+
+TEST_F(SettingsFileLoginTest, ChangesNotKeptWhileSignedInAreSaidInABanner) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    std::filesystem::remove_all(folder.path() / "tradeclient");
+    folder.write("tradeclient", "a file where the folder was");
+    const auto notices = [&] {
+        int n = 0;
+        for (const auto* banner : context->banners().banners())
+            n += banner->notification().informativeText == context->settingsNotice().toStdString();
+        return n;
+    };
+    context->themes().saveTheme(1);
+    ASSERT_TRUE(waitFor([&] { return notices() == 1; }));
+    EXPECT_EQ(context->settingsNotice(),
+              context->text(texts::kSettingsNotKept) + QLatin1Char(' ') +
+                  withPath(texts::kSettingsNotAFolder, folder.path() / "tradeclient"));
+    // Said once: the next change that is not kept brings no second banner.
+    context->themes().saveTheme(0);
+    QApplication::processEvents();
+    EXPECT_EQ(notices(), 1);
+}
+
+} // namespace

@@ -23,6 +23,7 @@ public:
         done(it == secrets.end() ? std::nullopt : std::optional(it->second));
     }
     void remove(const std::string& key) override { secrets.erase(key); }
+    bool answers() const override { return available; }
 
     bool available = true;
     std::map<std::string, std::string> secrets;
