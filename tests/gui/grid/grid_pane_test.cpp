@@ -584,6 +584,50 @@ TEST_F(LargeBook, ARowArrivingAtTheTopShowsWhereTheViewIsAtTheTop) {
               place.translated(0, table.rowHeight(table.currentIndex().row())));
 }
 
+// Every column switched on in a window too narrow for them: Ctrl+End goes to the last row, and the view,
+// taken sideways to the last column, starts at a column's edge, as it does at the scroll bar's end; no
+// column stands cut at the left.
+TEST_F(LargeBook, CtrlEndAndTheSideScrollsEndShowWholeColumnsOnly) {
+    GridPane& open = pane(Grid::OpenPositions);
+    open.window()->resize(1680, 500);
+    open.resize(open.window()->size());
+    for (int column = 0; column < open.gridModel().columnCount(); ++column)
+        open.setColumnShown(open.gridModel().columnSpec(column).id, true);
+    tc::gui::GridTable& table = open.table();
+    QScrollBar& sideways = *table.horizontalScrollBar();
+    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowCount() >= 42; }, 15000));
+    ASSERT_TRUE(waitFor([&] { return sideways.maximum() > 0; }, 15000)) << "the columns reach past the view";
+    const auto cutColumns = [&] {
+        std::vector<std::string> cut;
+        for (int column = 0; column < open.gridModel().columnCount(); ++column) {
+            const int x = table.columnViewportPosition(column);
+            if (!table.isColumnHidden(column) && x < 0 && x + table.columnWidth(column) > 0)
+                cut.push_back(std::string(open.gridModel().columnSpec(column).id));
+        }
+        return cut;
+    };
+
+    const int account = open.gridModel().columnOf("AccountNumber");
+    ASSERT_TRUE(
+        guitest::clickInto(table.viewport(), table.visualRect(table.model()->index(0, account)).center()));
+    guitest::pressKey(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(table.currentIndex().row(), table.model()->rowCount() - 1);
+    EXPECT_EQ(sideways.value(), sideways.maximum());
+    EXPECT_EQ(cutColumns(), std::vector<std::string>());
+    const QHeaderView& header = *table.horizontalHeader();
+    const int first = header.logicalIndexAt(0);
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(header.sectionViewportPosition(first), 0) << "the header starts at a column's edge";
+
+    guitest::pressKey(Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(sideways.value(), 0);
+    EXPECT_EQ(table.columnViewportPosition(0), 0);
+    // The scroll bar dragged to its end shows whole columns too.
+    sideways.triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(sideways.value(), sideways.maximum());
+    EXPECT_EQ(cutColumns(), std::vector<std::string>());
+}
+
 // Oldest first, fills land below the rows in sight. At the end of the book the view stays at its end:
 // the new row shows whole at the bottom, every other row up by one. Anywhere else not one of them
 // moves, the selected one under the pointer that aimed at it.
