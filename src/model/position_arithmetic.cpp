@@ -10,6 +10,7 @@
 #include "model/text/formatter.h"
 #include "platform/lenient.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <unordered_map>
@@ -28,6 +29,55 @@ double calculationMid(const ItemDetails& item) {
         return 1.0;
     const double mid = (calc->Bid.toDouble() + calc->Ask.toDouble()) * 0.5;
     return mid == 0 ? 1.0 : mid;
+}
+
+// The digits after the point a decimal carries (1.250 carries 2, 1200 none).
+int placesOf(const platform::Decimal& value) {
+    return value.isNaN() ? 0 : std::max(0, -value.exponent());
+}
+
+// The digits of the decimal the floating P/L stands for, where its mode makes it a product of decimals
+// (the price difference, the quantity, the contract size and, for mode 5, the mid of two quotes); -1
+// where a division leaves it none.
+int plPlaces(const ItemDetails& item, const platform::Decimal& quantity, const platform::Decimal& openPrice,
+             const platform::Decimal& currentPrice) {
+    const std::int32_t mode = item.PLCalcModeId <= 0 ? 1 : item.PLCalcModeId;
+    const int product = std::max(placesOf(openPrice), placesOf(currentPrice)) + placesOf(quantity) +
+                        placesOf(item.ContractSize);
+    if (mode == 1)
+        return product;
+    if (mode == 5) {
+        const auto calc = item.CalculationItems.lock();
+        if (!calc)
+            return product;
+        return product + std::max(placesOf(calc->Bid), placesOf(calc->Ask)) + 1;
+    }
+    return -1;
+}
+
+// The double worked out in the floating P/L's arithmetic brought to the nearest double of the decimal
+// it stands for at `places` digits: 0.25 × (191.00 - 186.58) comes out of the doubles as
+// 1.1049999999999969, whose cents would round down, where the decimal is 1.105 and rounds up as
+// every other half cent does.
+double atPlaces(double value, int places) {
+    constexpr std::array<double, 16> kScales = {1.0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    if (places < 0 || places >= static_cast<int>(kScales.size()) || !std::isfinite(value))
+        return value;
+    const double scale = kScales[static_cast<std::size_t>(places)];
+    const double units = value * scale;
+    // Past 2^53 the double holds no whole number of units to come back to.
+    if (!(std::abs(units) < 9007199254740992.0))
+        return value;
+    return std::round(units) / scale;
+}
+
+// CalculateFloatingPL over decimals, its result the decimal's nearest double where it has one.
+double decimalPL(const ItemDetails& item, std::int32_t side, const platform::Decimal& quantity,
+                 const platform::Decimal& openPrice, const platform::Decimal& currentPrice) {
+    const double pl =
+        CalculateFloatingPL(&item, side, quantity.toDouble(), openPrice.toDouble(), currentPrice.toDouble());
+    return atPlaces(pl, plPlaces(item, quantity, openPrice, currentPrice));
 }
 
 } // namespace
@@ -97,19 +147,18 @@ std::optional<double> floatingPLOfPosition(const Order& position, const ItemDeta
     // Without the instrument (not in the snapshot) nothing can be priced: the server's figure stands.
     if (!item || (account && account->tradingStatus == AccountDetails::kStatusEquityHit))
         return std::nullopt;
-    const double quantity = position.RemainingQty.toDouble();
-    const double openPrice = orZero(position.OrderPrice).toDouble();
-    const double current = closingQuote(*item, position).toDouble();
-    return CalculateFloatingPL(item, position.tradingMode, quantity, openPrice, current);
+    return decimalPL(*item, position.tradingMode, position.RemainingQty, orZero(position.OrderPrice),
+                     closingQuote(*item, position));
 }
 
 double closeResult(const Order& position, double quantity, const SessionLookup& session) {
     const auto item = session.instrumentForCode(position.ItemCode);
     if (!item)
         return 0;
-    const double live = closingQuote(*item, position).toDouble();
-    const double result = CalculateFloatingPL(item.get(), position.tradingMode, quantity,
-                                              orZero(position.OrderPrice).toDouble(), live);
+    // The quantity as the decimal its shortest text reads (0.5, never 0.50000000000000011).
+    const auto asDecimal = decimalFromDouble(quantity);
+    const double result = decimalPL(*item, position.tradingMode, asDecimal, orZero(position.OrderPrice),
+                                    closingQuote(*item, position));
     return convertIntoAccountCurrency(result, position, session);
 }
 
@@ -119,9 +168,11 @@ platform::Decimal offsetResult(const Order& leg, const platform::Decimal& quanti
         return {};
     const std::string shown =
         Formatter::formatDecimal(orZero(leg.OrderPrice).toDouble(), item->DisplayDecimalPlaces());
-    return decimalFromDouble(CalculateFloatingPL(item, leg.tradingMode, quantity.toDouble(),
-                                                 platform::lenientReal(shown),
-                                                 orZero(position.OrderPrice).toDouble()));
+    const auto shownPrice = platform::Decimal::fromString(shown);
+    if (!shownPrice)
+        return {};
+    return decimalFromDouble(
+        decimalPL(*item, leg.tradingMode, quantity, *shownPrice, orZero(position.OrderPrice)));
 }
 
 void PositionArithmetic::CalcPL(Order& position) {

@@ -18,8 +18,6 @@
 #include "wire/message_cracker.h"
 #include "wire/wire_names.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -720,10 +718,8 @@ constexpr auto kSettledRow = recordLayout(
     copied(&SettledOrderHD::RefPositionId, &Order::OpenPositionId),
     copied(&SettledOrderHD::RefClosingPositionId, &Order::ClosingPositionId),
     copied(&SettledOrderHD::SettledQty, atSixDecimals<&Order::SettledQty>),
-    // The amount at cents, as the server's statement shows it.
-    copied(
-        &SettledOrderHD::SettledPL,
-        [](Order& s, const Decimal& pl) { s.SettledPL = decimalOf(fmt::format("{:.2f}", pl.toDouble())); }),
+    // The amount as sent, as a settlement arriving live keeps it: rounded once, where it is shown.
+    copied(&SettledOrderHD::SettledPL, &Order::SettledPL),
     copied(&SettledOrderHD::SettlementDate, &Order::TransactionDateTime),
     copied(&SettledOrderHD::CurrencyRate, &Order::CurrencyRate),
     copied(&SettledOrderHD::Storage, &Order::Storage),

@@ -6,9 +6,12 @@
 #include "model/records/currency_records.h"
 #include "model/records/record_decimal.h"
 #include "orders/order_fixture.h"
+#include "platform/amount_text.h"
 #include "support/decimal_literal.h"
 
 #include <limits>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -116,6 +119,52 @@ TEST(Commission, ProratedToTheRemainder) {
     EXPECT_DOUBLE_EQ(calcCommission(d(-2), d(4), 5), 5);
 }
 
+// A result that ends in a half cent reads as its decimal does, rounded away from zero, whichever side
+// of it the doubles' arithmetic lands: a buy of 0.25 from 186.58 to 191.00 is 1.105, and reads 1.11.
+TEST(FloatingPL, AHalfCentRoundsAsTheDecimalItStandsFor) {
+    using platform::Decimal;
+    ItemDetails i = instrument(1, 1);
+    i.Bid = 191.00_cdec;
+    i.Ask = 191.02_cdec;
+    Order position;
+    position.RemainingQty = 0.25_dec;
+    position.OrderPrice = 186.58_dec;
+    EXPECT_EQ(platform::amountText(*floatingPLOfPosition(position, &i, nullptr)), "1.11");
+    position.RemainingQty = 0.5_dec;
+    position.OrderPrice = 188.97_dec;
+    EXPECT_EQ(platform::amountText(*floatingPLOfPosition(position, &i, nullptr)), "1.02");
+
+    // Every cent of open price over five dollars, each side, at quantities whose result has a half cent
+    // or a quarter: the figure shown is the exact decimal's, rounded once.
+    int subCent = 0;
+    std::vector<std::string> wrong;
+    for (const char* size : {"1", "100"}) {
+        i.ContractSize = platform::CompactDecimal(*Decimal::fromString(size));
+        for (const char* quantity : {"0.25", "0.5", "0.75", "1.5", "0.125"}) {
+            position.RemainingQty = *Decimal::fromString(quantity);
+            for (int cents = 18600; cents < 19100; ++cents) {
+                position.OrderPrice = Decimal::fromParts(false, static_cast<unsigned>(cents), -2);
+                for (const std::int32_t side : {0, 1}) {
+                    position.tradingMode = side;
+                    const Decimal quote = side == 0 ? Decimal(i.Bid) : Decimal(i.Ask);
+                    const Decimal gain =
+                        side == 0 ? quote - *position.OrderPrice : *position.OrderPrice - quote;
+                    const Decimal exact = gain * position.RemainingQty * Decimal(i.ContractSize);
+                    const std::string shown =
+                        platform::amountText(*floatingPLOfPosition(position, &i, nullptr));
+                    if (shown != platform::amountText(exact))
+                        wrong.push_back(
+                            std::string(quantity) + " x " + size + (side == 0 ? " bought at " : " sold at ") +
+                            position.OrderPrice->toString() + ": " + exact.toString() + " reads " + shown);
+                    subCent += exact.rounded(2) != exact ? 1 : 0;
+                }
+            }
+        }
+    }
+    EXPECT_GT(subCent, 1000);
+    EXPECT_TRUE(wrong.empty()) << wrong.size() << " read otherwise, the first: " << wrong.front();
+}
+
 TEST(ClosingQuote, ABuySellsAtTheBidAnyOtherSideBuysBackAtTheAsk) {
     ItemDetails i;
     i.Bid = 1.2100_cdec;
@@ -179,6 +228,17 @@ TEST_F(PositionArithmeticOverSession, ACloseIsValuedAtTheClosingSidesPriceInTheA
     EXPECT_DOUBLE_EQ(closeResult(*buy, 0, lookup), 0);
     buy->ItemCode = "GONE";
     EXPECT_DOUBLE_EQ(closeResult(*buy, 1, lookup), 0);
+}
+
+TEST_F(PositionArithmeticOverSession, ACloseAndAnOffsetEndingInAHalfCentRoundItAsTheDecimal) {
+    item->ContractSize = 1_cdec;
+    item->DecimalPlaces = 2;
+    item->Bid = 191.00_cdec;
+    item->Ask = 191.02_cdec;
+    auto buy = position(0, "1", "186.58");
+    EXPECT_EQ(platform::amountText(closeResult(*buy, 0.25, lookup)), "1.11"); // 0.25 × 4.42 = 1.105
+    auto sell = position(1, "1", "191.00");
+    EXPECT_EQ(platform::amountText(offsetResult(*buy, 0.25_dec, *sell, item.get())), "1.11");
 }
 
 TEST_F(PositionArithmeticOverSession, AnOffsetValuesTheLegAtItsShownPriceAgainstThePosition) {

@@ -10,6 +10,7 @@
 #include "model/records/order.h"
 #include "model/session_model.h"
 #include "model/text/language_string.h"
+#include "platform/amount_text.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
@@ -774,7 +775,7 @@ TEST_F(OrderCollectionsTest, InitialSettledAndCancelledRows) {
         std::tuple(model.SettledOrderCollection[0]->SettledPL, model.SettledOrderCollection[0]->SettledQty,
                    model.SettledOrderCollection[0]->OrderPrice, model.SettledOrderCollection[0]->SettledPrice,
                    model.SettledOrderCollection[0]->tradingMode),
-        std::tuple(dec("-12.35"), dec("3.000000"), dec("1.20"), dec("1.2100"), 0));
+        std::tuple(dec("-12.345"), dec("3.000000"), dec("1.20"), dec("1.2100"), 0));
 
     const CancelledOrderHD k{.CancelledOrderId = "K1",
                              .CancelledQty = dec("1.5"),
@@ -796,6 +797,28 @@ TEST_F(OrderCollectionsTest, InitialSettledAndCancelledRows) {
                          model.CancelledOrderCollection[0]->ItemCode,
                          model.CancelledOrderCollection[0]->OrderPrice),
               std::tuple(dec("1.500000"), "GBPUSD", dec("2.000000")));
+}
+
+// A settlement listed at sign-in and the same arriving live keep the decimal the server sent, so
+// they read alike wherever they are shown, half cents rounded once, away from zero.
+TEST_F(OrderCollectionsTest, ASettlementListedOrLiveKeepsItsDecimalAsSent) {
+    const std::vector<std::pair<const char*, const char*>> cases = {
+        {"10.125", "10.13"}, {"-10.125", "-10.13"}, {"0.005", "0.01"}, {"1.115", "1.12"}, {"2.675", "2.68"}};
+    for (const auto& [pl, shown] : cases) {
+        SCOPED_TRACE(pl);
+        const std::string listedId = std::string("L") + pl;
+        const std::string liveId = std::string("V") + pl;
+        c.FillInitialSettledOrderCollection(SettledOrderHD{
+            .SettlementId = listedId, .AccountId = "1001", .InstrumentId = 7, .SettledPL = dec(pl)});
+        c.FillSettledOrderCollection(
+            report("10=66|34=1001|12=7|80=X1|87=C1|86=" + liveId + "|88=" + pl + "|89=1"));
+        const auto listed = c.FindSettlement(listedId);
+        const auto live = c.FindSettlement(liveId);
+        ASSERT_TRUE(listed && live);
+        EXPECT_EQ(listed->SettledPL.toString(), pl);
+        EXPECT_EQ(platform::amountText(listed->SettledPL), shown);
+        EXPECT_EQ(platform::amountText(live->SettledPL), shown);
+    }
 }
 
 TEST_F(OrderCollectionsTest, EquityHitChangesOnlyThePositionWithThatId) {

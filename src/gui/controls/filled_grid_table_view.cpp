@@ -109,6 +109,7 @@ void FilledGridTableView::updateGeometries() {
     if (fitting_)
         return;
     QTableView::updateGeometries();
+    startAtAColumnsEdge();
     tellLeastWidth();
     restretchLastColumn();
     // The table's own margins hold the headers and leave the trailing side (the right, the left in
@@ -129,6 +130,28 @@ void FilledGridTableView::updateGeometries() {
     QHeaderView* header = horizontalHeader();
     const QRect port = viewport()->geometry();
     header->setGeometry(port.left(), header->y(), port.width(), header->height());
+}
+
+void FilledGridTableView::scrollContentsBy(int dx, int dy) {
+    QTableView::scrollContentsBy(dx, dy);
+    if (dx != 0)
+        startAtAColumnsEdge();
+}
+
+// Scrolled a column at a time to the scroll bar's end (Ctrl+End, End, the bar dragged there), Qt lines
+// the last column up with the view's edge, which leaves the first in sight cut to a letter or a digit.
+// The view starts at the column the scroll bar names instead: the columns from it on fit, as the bar's
+// range was worked out, and what is left past them is the width left empty.
+void FilledGridTableView::startAtAColumnsEdge() {
+    QScrollBar& scroll = *horizontalScrollBar();
+    if (!wholeColumns_ || horizontalScrollMode() != QAbstractItemView::ScrollPerItem ||
+        scroll.maximum() <= 0 || scroll.value() != scroll.maximum())
+        return;
+    QHeaderView& header = *horizontalHeader();
+    const int offset = header.offset();
+    header.setOffsetToSectionPosition(scroll.value());
+    if (header.offset() != offset)
+        viewport()->update();
 }
 
 // The header stretches its last column on a timer once its width changes; a cut worked out before

@@ -6,8 +6,9 @@
 // for several frames. A filled rectangle is drawn on the painting thread; the pixels are the same.
 // Only solid lines are drawn, as the grids use.
 // It shows whole columns only: where the columns reach past the view, the view ends at the last
-// column that shows whole (the rest of its width left empty) and scrolls a column at a time, so no
-// price, symbol or title stands cut in half at its edge.
+// column that shows whole (the rest of its width left empty) and scrolls a column at a time, starting
+// at a column's edge at the scroll bar's end too, so no price, symbol or title stands cut in half at
+// either edge.
 #include <QTableView>
 
 #include <optional>
@@ -55,8 +56,11 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
     void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
+    // At the side scroll bar's end, the view starts at a column's edge, not at a cut column.
+    void startAtAColumnsEdge();
     int widthPastWholeColumns(int room) const;
     void restretchLastColumn();
     void followSelection();

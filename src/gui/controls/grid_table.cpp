@@ -100,20 +100,24 @@ void GridTable::noteRowInSight() {
     const QScrollBar& scroll = *verticalScrollBar();
     scrolledTo_ = scroll.value();
     atEnd_ = scroll.maximum() > 0 && scroll.value() == scroll.maximum();
+    atTop_ = scroll.value() == scroll.minimum();
 }
 
 void GridTable::keepRowInSight() {
     // A row that came or went above the ones in sight moves the view with them, so that a click aimed
     // at a row lands on it: the row that stood first stays where it stood. Scrolled a row at a time,
     // a view at its end shows its last row whole (the first in part): it stays at its end, and a row
-    // that came below shows.
+    // that came below shows. A view at the top of its list stays at the top in the same way, so that a
+    // row arriving there (the newest, newest first) shows.
     if (!rowInSight_.isValid())
         return;
     const int row = rowInSight_.row();
     rowInSight_ = QPersistentModelIndex();
     updateGeometries();
     QScrollBar& scroll = *verticalScrollBar();
-    if (verticalScrollMode() == QAbstractItemView::ScrollPerItem) {
+    if (atTop_) {
+        scroll.setValue(scroll.minimum());
+    } else if (verticalScrollMode() == QAbstractItemView::ScrollPerItem) {
         const int moved = verticalHeader()->visualIndex(row) - rowInSightPlace_;
         scroll.setValue(atEnd_ && moved == 0 ? scroll.maximum() : scrolledTo_ + moved);
     } else {

@@ -4,7 +4,8 @@
 // widths (grown with the cells' font, widened to their header titles, and a sorting column's to its title
 // beside the sort arrow) and hidden columns from the grid's column specs, and the language and theme of the
 // context, followed when they change. A header that does not sort takes no arrow, and rows that come or go
-// above the rows in sight leave those where they stand. Made only once a client model is set on the context.
+// above the rows in sight leave those where they stand, but at the top of the list, where the view stays
+// at the top. Made only once a client model is set on the context.
 #include "gui/controls/filled_grid_table_view.h"
 #include "gui/grid/grid_spec.h"
 
@@ -47,6 +48,7 @@ private:
     int rowInSightPlace_ = 0; // its place among the rows shown
     int scrolledTo_ = 0;      // the scroll bar's value
     bool atEnd_ = false;      // the scroll bar at its end
+    bool atTop_ = false;      // the scroll bar at its start
 };
 
 } // namespace tc::gui

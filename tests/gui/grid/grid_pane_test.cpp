@@ -544,8 +544,9 @@ TEST_F(LargeBook, SortedByResultTheRowsKeepTheirPlacesUntilTheNextClick) {
     EXPECT_EQ(pending.table().horizontalHeader()->sortIndicatorSection(), -1);
 }
 
-// Newest first, a fill lands above the rows in sight: they stay where they stand, the selected one
-// under the pointer that aimed at it. And every title that sorts holds beside its arrow.
+// Newest first, a fill lands above the rows in sight, the view scrolled down from the top: they stay
+// where they stand, the selected one under the pointer that aimed at it. And every title that sorts
+// holds beside its arrow.
 TEST_F(LargeBook, ARowArrivingAboveLeavesTheRowsInSightWhereTheyStand) {
     GridPane& open = pane(Grid::OpenPositions);
     tc::gui::GridTable& table = open.table();
@@ -562,19 +563,97 @@ TEST_F(LargeBook, ARowArrivingAboveLeavesTheRowsInSightWhereTheyStand) {
     table.sortByColumn(open.gridModel().columnOf("OpenPositionId"), Qt::DescendingOrder);
     ASSERT_EQ(shownIds(open).front(), "300139");
     ASSERT_GT(table.verticalScrollBar()->maximum(), 0) << "the book is longer than the view";
+    // A row down, as the scroll bar's arrow takes it.
+    table.verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    ASSERT_EQ(idAtTop(open), "300138");
 
-    const QModelIndex third = table.model()->index(2, 0);
+    const QModelIndex third = table.model()->index(3, 0);
     QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(third).center());
     const std::string selected = open.selectedId();
-    ASSERT_EQ(selected, "300137");
+    ASSERT_EQ(selected, "300136");
     const QRect place = table.visualRect(third);
     const std::string id = fillInto(open);
     ASSERT_FALSE(id.empty());
     EXPECT_EQ(shownIds(open).front(), id) << "newest first";
-    EXPECT_EQ(idAtTop(open), "300139");
+    EXPECT_EQ(idAtTop(open), "300138");
     EXPECT_EQ(open.selectedId(), selected);
     const QModelIndex now = table.model()->index(table.currentIndex().row(), 0);
     EXPECT_EQ(table.visualRect(now), place);
+}
+
+// Newest first, at the top: the view stays at the top, as one at the end of an oldest-first list stays
+// at its end, so a fill arriving there shows; the selected row goes down one with the rest.
+TEST_F(LargeBook, ARowArrivingAtTheTopShowsWhereTheViewIsAtTheTop) {
+    GridPane& open = pane(Grid::OpenPositions);
+    tc::gui::GridTable& table = open.table();
+    const QScrollBar& scroll = *table.verticalScrollBar();
+    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowCount() >= 42; }, 15000));
+    ASSERT_GT(scroll.maximum(), 0) << "the book is longer than the view";
+    clickTitle(open, "TransactionTime");
+    if (table.horizontalHeader()->sortIndicatorOrder() != Qt::DescendingOrder)
+        clickTitle(open, "TransactionTime");
+    ASSERT_EQ(table.horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    ASSERT_TRUE(guitest::clickInto(table.viewport(), table.visualRect(table.model()->index(4, 0)).center()));
+    guitest::pressKey(Qt::Key_End, Qt::ControlModifier);
+    ASSERT_EQ(scroll.value(), scroll.maximum());
+    guitest::pressKey(Qt::Key_Home, Qt::ControlModifier);
+    ASSERT_EQ(scroll.value(), 0);
+    const std::string first = idAtTop(open);
+    ASSERT_EQ(open.selectedId(), first);
+    const QRect place = table.visualRect(table.currentIndex());
+
+    const std::string id = fillInto(open);
+    ASSERT_FALSE(id.empty());
+    EXPECT_EQ(shownIds(open).front(), id) << "newest first";
+    EXPECT_EQ(scroll.value(), 0);
+    EXPECT_EQ(idAtTop(open), id) << "the new row in sight at the top";
+    EXPECT_EQ(open.selectedId(), first);
+    EXPECT_EQ(table.visualRect(table.currentIndex()),
+              place.translated(0, table.rowHeight(table.currentIndex().row())));
+}
+
+// Every column switched on in a window too narrow for them: Ctrl+End goes to the last row, and the view,
+// taken sideways to the last column, starts at a column's edge, as it does at the scroll bar's end; no
+// column stands cut at the left.
+TEST_F(LargeBook, CtrlEndAndTheSideScrollsEndShowWholeColumnsOnly) {
+    GridPane& open = pane(Grid::OpenPositions);
+    open.window()->resize(1680, 500);
+    open.resize(open.window()->size());
+    for (int column = 0; column < open.gridModel().columnCount(); ++column)
+        open.setColumnShown(open.gridModel().columnSpec(column).id, true);
+    tc::gui::GridTable& table = open.table();
+    QScrollBar& sideways = *table.horizontalScrollBar();
+    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowCount() >= 42; }, 15000));
+    ASSERT_TRUE(waitFor([&] { return sideways.maximum() > 0; }, 15000)) << "the columns reach past the view";
+    const auto cutColumns = [&] {
+        std::vector<std::string> cut;
+        for (int column = 0; column < open.gridModel().columnCount(); ++column) {
+            const int x = table.columnViewportPosition(column);
+            if (!table.isColumnHidden(column) && x < 0 && x + table.columnWidth(column) > 0)
+                cut.push_back(std::string(open.gridModel().columnSpec(column).id));
+        }
+        return cut;
+    };
+
+    const int account = open.gridModel().columnOf("AccountNumber");
+    ASSERT_TRUE(
+        guitest::clickInto(table.viewport(), table.visualRect(table.model()->index(0, account)).center()));
+    guitest::pressKey(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(table.currentIndex().row(), table.model()->rowCount() - 1);
+    EXPECT_EQ(sideways.value(), sideways.maximum());
+    EXPECT_EQ(cutColumns(), std::vector<std::string>());
+    const QHeaderView& header = *table.horizontalHeader();
+    const int first = header.logicalIndexAt(0);
+    ASSERT_GE(first, 0);
+    EXPECT_EQ(header.sectionViewportPosition(first), 0) << "the header starts at a column's edge";
+
+    guitest::pressKey(Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(sideways.value(), 0);
+    EXPECT_EQ(table.columnViewportPosition(0), 0);
+    // The scroll bar dragged to its end shows whole columns too.
+    sideways.triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(sideways.value(), sideways.maximum());
+    EXPECT_EQ(cutColumns(), std::vector<std::string>());
 }
 
 // Oldest first, fills land below the rows in sight. At the end of the book the view stays at its end:
