@@ -121,6 +121,11 @@ void RequestWindow::attachFrame(Frame frame) {
             noAnswer();
     });
     connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
+        // The line lost: the answer can no longer come, so the trader hears of it now, not at the limit.
+        if (state == interfaces::LoginState::Lost && awaitsAnswer()) {
+            answerTimer_.stop();
+            noAnswer();
+        }
         if (state == interfaces::LoginState::SignedIn && sessionGone_ &&
             context_.clientModel()->signedInUser() == user_)
             sessionBack();

@@ -663,6 +663,11 @@ protected:
         const QString told = lost ? lost->informativeText() : QString();
         if (lost)
             lost->done(0);
+        // Told at the loss, not at the time limit.
+        EXPECT_TRUE(waitFor([&] { return !window->awaitsAnswer(); }));
+        EXPECT_TRUE(tc::gui::CommonAlert::showing(window, window->objectName().startsWith("Deposit")
+                                                              ? QStringLiteral("deposit")
+                                                              : QStringLiteral("withdrawal")));
         session->replaceClient();
         return told;
     }
