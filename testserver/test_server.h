@@ -119,6 +119,9 @@ public:
     void pauseStream(bool paused);
     // Leaves approval requests (deposits and withdrawals, type 693) unanswered while on.
     void setApprovalsSilent(bool silent) { approvalsSilent_ = silent; }
+    // Carries approval requests out (booked, so the data service lists them) but sends no answer while
+    // on: the answer lost with the line.
+    void setApprovalAnswersLost(bool lost) { approvalAnswersLost_ = lost; }
     // Keeps approval requests unanswered while on; once off again answers the ones kept, in the order
     // they came, before any later one (answers that come late).
     void holdApprovals(bool hold);
@@ -218,6 +221,7 @@ private:
     std::atomic<bool> dataSilent_{false};
     std::atomic<bool> streamPaused_{false};
     std::atomic<bool> approvalsSilent_{false};
+    std::atomic<bool> approvalAnswersLost_{false};
     std::atomic<bool> approvalsHeld_{false};
     // Approval requests kept while held: the stream client's id, its user and the fields. Stream
     // thread only; bounded as the tests send a few.

@@ -390,7 +390,34 @@ interfaces::CommandResult SessionFunding::refusal(std::string_view key, std::str
     return interfaces::CommandResult::refused(std::move(text));
 }
 
-interfaces::FundingRequestSent SessionFunding::send(MessageBase& message, std::int64_t approvalAction) {
+std::string SessionFunding::describe(const NewDeposit& deposit) const {
+    const std::string account = deposit.accountDetail ? std::to_string(deposit.accountDetail->AccountId) : "";
+    const std::string amount = platform::amountText(deposit.amount);
+    if (deposit.mode == kOnlinePayment) {
+        const auto gateway = collections_.payGateSettings.find(deposit.payGateId);
+        return fillPositional(business_.textForKey("95352"), {amount, gateway ? gateway->name : "", account});
+    }
+    return fillPositional(
+        business_.textForKey("95350"),
+        {std::string(FinancialEnum::getFinancialTransferMode(deposit.mode)), amount, account});
+}
+
+std::string SessionFunding::describe(const NewWithdrawal& withdrawal) const {
+    return fillPositional(
+        business_.textForKey("95351"),
+        {platform::amountText(withdrawal.amount),
+         withdrawal.accountDetail ? std::to_string(withdrawal.accountDetail->AccountId) : ""});
+}
+
+std::vector<std::string> SessionFunding::takeUnansweredRequests() {
+    std::vector<std::string> named = waiting_.takeUnanswered();
+    for (std::string& payment : std::exchange(paymentsWaiting_, {}))
+        named.push_back(std::move(payment));
+    return named;
+}
+
+interfaces::FundingRequestSent SessionFunding::send(MessageBase& message, std::int64_t approvalAction,
+                                                    std::string description) {
     // Read before the writer empties the message.
     const std::optional<WaitingApprovals::Asked> asked = askedIn(message);
     const std::int32_t number = business_.sessionRequests().nextRequestId();
@@ -400,9 +427,14 @@ interfaces::FundingRequestSent SessionFunding::send(MessageBase& message, std::i
         return refusal("1007");
     if (!business_.sessionRequests().sendRequest(message))
         return refusal("93320");
-    if (approvalAction == 0)
+    if (approvalAction == 0) {
+        if (paymentsWaiting_.size() >= WaitingApprovals::kMaxWaiting)
+            paymentsWaiting_.pop_front();
+        paymentsWaiting_.push_back(std::move(description));
         return interfaces::CommandResult::done();
-    return {interfaces::CommandResult::done(), waiting_.sent(approvalAction, number, asked)};
+    }
+    return {interfaces::CommandResult::done(),
+            waiting_.sent(approvalAction, number, asked, std::move(description))};
 }
 
 interfaces::FundingRequestSent SessionFunding::sendDepositRequest(const NewDeposit& deposit) {
@@ -420,7 +452,8 @@ interfaces::FundingRequestSent SessionFunding::sendDepositRequest(const NewDepos
         platform::Log::warning("deposit request not composed: {}", composed.error);
         return refusal(kDepositRefused, "93332");
     }
-    return send(composed.message, deposit.mode == kOnlinePayment ? 0 : wire::approval::kDeposit);
+    return send(composed.message, deposit.mode == kOnlinePayment ? 0 : wire::approval::kDeposit,
+                describe(deposit));
 }
 
 interfaces::FundingRequestSent SessionFunding::sendWithdrawalRequest(const NewWithdrawal& withdrawal) {
@@ -436,7 +469,7 @@ interfaces::FundingRequestSent SessionFunding::sendWithdrawalRequest(const NewWi
         platform::Log::warning("withdrawal request not composed: {}", composed.error);
         return refusal(kWithdrawalRefused, "93332");
     }
-    return send(composed.message, wire::approval::kWithdrawal);
+    return send(composed.message, wire::approval::kWithdrawal, describe(withdrawal));
 }
 
 interfaces::RequestId SessionFunding::requestGetAllPayGateSettings() {
@@ -479,6 +512,9 @@ void SessionFunding::payGateMasterResponse(const MessageBase& message) {
     auto tx = std::make_shared<PayGateTransaction>();
     records::readTagged(tags, kPayGateMasterLayout, *tx);
     tx->payGate = collections_.payGateSettings.find(tx->payGateId);
+    // The oldest payment sent is answered, registered or refused.
+    if (!paymentsWaiting_.empty())
+        paymentsWaiting_.pop_front();
     if (toldRefusal(tags, {tx->requestId, 0, {}, interfaces::FundingFailure::Request::Payment},
                     tx->requestId))
         return;
@@ -717,6 +753,7 @@ void SessionFunding::createApprovalAction(std::int64_t actionCode, const std::ve
 // ---- data-service rows
 
 void SessionFunding::fillApprovalRequests(const std::vector<std::string>& rows) {
+    collections_.approvalRequestsIn = true;
     for (const std::string& row : rows) {
         auto request = std::make_shared<ApprovalReq>(ApprovalReq::fromRecord(row));
         if (!collections_.approvalRequests.contains(request->approvalRequestId) &&
@@ -733,6 +770,7 @@ void SessionFunding::fillApprovalRequests(const std::vector<std::string>& rows) 
 }
 
 void SessionFunding::fillFinancialApprovals(const std::vector<std::string>& rows) {
+    collections_.financialApprovalsIn = true;
     for (const std::string& row : rows) {
         auto approval = std::make_shared<FinancialApproval>();
         approval->loadFromString(row, FinancialApproval::kFullForm);

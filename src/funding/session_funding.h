@@ -15,6 +15,7 @@
 #include "session/business/business_services.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -87,6 +88,7 @@ public:
     void fillApprovalRequests(const std::vector<std::string>& rows) override;
     void fillFinancialApprovals(const std::vector<std::string>& rows) override;
     void fillPayGateSettings(const std::vector<std::string>& rows) override;
+    std::vector<std::string> takeUnansweredRequests() override;
 
 private:
     using Tags = std::vector<records::TaggedField>;
@@ -95,7 +97,12 @@ private:
     bool accountHeld(std::uint64_t accountId) const;
     // Sends a composed request; `approvalAction` (wire::approval) makes it an approval request that waits
     // for its answer, 0 a gateway payment.
-    interfaces::FundingRequestSent send(MessageBase& message, std::int64_t approvalAction);
+    // `description` names the request should the line be lost before its answer.
+    interfaces::FundingRequestSent send(MessageBase& message, std::int64_t approvalAction,
+                                        std::string description);
+    // What the trader reads of a request: its kind, account and amount (and mode or gateway).
+    std::string describe(const NewDeposit& deposit) const;
+    std::string describe(const NewWithdrawal& withdrawal) const;
     // The text of `key` in the user's language, its {0} the text of `whyKey` when one is given.
     interfaces::CommandResult refusal(std::string_view key, std::string_view whyKey = {}) const;
     std::shared_ptr<PayGateTransaction> addOrUpdatePayGateTransaction(std::shared_ptr<PayGateTransaction> tx);
@@ -122,6 +129,9 @@ private:
     // them.
     std::unordered_set<std::uint64_t> announced_;
     WaitingApprovals waiting_;
+    // The gateway payments sent whose registration (94) has not come, named; the server answers them
+    // in the order sent.
+    std::deque<std::string> paymentsWaiting_;
     ReplyListener replyListener_;
     FailureListener failureListener_;
 };

@@ -1,13 +1,15 @@
 #include "funding/waiting_approvals.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tc::funding {
 
-std::uint64_t WaitingApprovals::sent(std::int64_t action, std::int64_t number, std::optional<Asked> asked) {
+std::uint64_t WaitingApprovals::sent(std::int64_t action, std::int64_t number, std::optional<Asked> asked,
+                                     std::string description) {
     if (waiting_.size() >= kMaxWaiting)
         waiting_.pop_front();
-    waiting_.push_back({action, number, ++lastTicket_, std::move(asked), false});
+    waiting_.push_back({action, number, ++lastTicket_, std::move(asked), false, std::move(description)});
     return lastTicket_;
 }
 
@@ -37,6 +39,13 @@ WaitingApprovals::Answer WaitingApprovals::answered(std::int64_t action, std::op
         return answer;
     }
     return {};
+}
+
+std::vector<std::string> WaitingApprovals::takeUnanswered() {
+    std::vector<std::string> named;
+    for (Request& request : std::exchange(waiting_, {}))
+        named.push_back(std::move(request.description));
+    return named;
 }
 
 } // namespace tc::funding

@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace tc::funding {
 
@@ -38,7 +40,9 @@ public:
 
     // A request of `action` (wire::approval::kDeposit or kWithdrawal) went out with request number `number`;
     // its ticket, never 0.
-    std::uint64_t sent(std::int64_t action, std::int64_t number, std::optional<Asked> asked = std::nullopt);
+    // `description` is what the trader reads of it, named should the line be lost before its answer.
+    std::uint64_t sent(std::int64_t action, std::int64_t number, std::optional<Asked> asked = std::nullopt,
+                       std::string description = {});
     // No one waits for the request of `ticket` any more; its answer, when it comes, is a late one.
     void givenUp(std::uint64_t ticket);
     // An answer to a request of `action` came, echoing `number` when it carried one and naming what
@@ -46,6 +50,9 @@ public:
     Answer answered(std::int64_t action, std::optional<std::int64_t> number,
                     std::optional<Asked> asked = std::nullopt);
     std::size_t waiting() const { return waiting_.size(); }
+    // The line was lost: what the requests still waiting (given up or not) asked for, oldest first.
+    // None of them is answered by a later session, so the list is empty afterwards.
+    std::vector<std::string> takeUnanswered();
 
 private:
     struct Request {
@@ -54,6 +61,7 @@ private:
         std::uint64_t ticket = 0;
         std::optional<Asked> asked;
         bool givenUp = false;
+        std::string description;
     };
     std::deque<Request> waiting_;
     std::uint64_t lastTicket_ = 0;

@@ -24,6 +24,10 @@ struct FundingCollections {
     platform::OrderedMap<std::string, RecordPtr<PayGateTransaction>> payGateTransactions; // "%lu" requestId
     std::map<std::uint64_t, RecordPtr<ApprovalReq>> approvalRequests;         // by approvalRequestId
     std::map<std::uint64_t, RecordPtr<FinancialApproval>> financialApprovals; // by approvalRequestId
+    // Whether the lists the sign-in asks for have come (empty ones too): until then a request missing
+    // from them may only be late.
+    bool approvalRequestsIn = false;
+    bool financialApprovalsIn = false;
 };
 
 } // namespace tc::funding

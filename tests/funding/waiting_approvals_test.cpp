@@ -130,3 +130,19 @@ TEST(WaitingApprovals, WithinEachStepTheOldestTakesTheAnswerGivenUpOrNot) {
 }
 
 } // namespace
+
+// The line lost: every request still waiting, given up or not, is named once, oldest first; the
+// answered ones are not, and nothing is left to answer.
+TEST(WaitingApprovals, TheLineLostNamesEachRequestStillWaitingOnce) {
+    WaitingApprovals waiting;
+    waiting.sent(801, 1, std::nullopt, "deposit 222.00 for 20001");
+    const std::uint64_t given = waiting.sent(802, 2, std::nullopt, "withdrawal 4.00 from 20001");
+    waiting.sent(801, 3, std::nullopt, "deposit 88.00 for 20003");
+    waiting.givenUp(given);
+    ASSERT_NE(waiting.answered(801, 3).ticket, 0u);
+    EXPECT_EQ(waiting.takeUnanswered(),
+              (std::vector<std::string>{"deposit 222.00 for 20001", "withdrawal 4.00 from 20001"}));
+    EXPECT_EQ(waiting.waiting(), 0u);
+    EXPECT_TRUE(waiting.takeUnanswered().empty());
+    EXPECT_EQ(waiting.answered(801, std::nullopt).ticket, 0u);
+}

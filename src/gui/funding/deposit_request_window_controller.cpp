@@ -182,6 +182,8 @@ void DepositRequestWindowController::loadPaymentGateway() {
     if (ids == gateways_)
         return;
     gateways_ = std::move(ids);
+    // None held yet (a new session asks for them again): the choice waits for the list.
+    const bool listIn = !gateways_.empty();
     const auto held = std::find(gateways_.begin(), gateways_.end(), payGateId_);
     {
         QSignalBlocker block(ui_->paymentGatewayComboBox);
@@ -191,12 +193,12 @@ void DepositRequestWindowController::loadPaymentGateway() {
         ui_->paymentGatewayComboBox->setCurrentIndex(
             payGateId_ != 0 && held != gateways_.end() ? static_cast<int>(held - gateways_.begin()) : -1);
     }
-    if (payGateId_ != 0 && held == gateways_.end()) {
-        // The gateway chosen was disabled since: no longer chosen, nor its currency shown.
+    // The gateway chosen was disabled since: no longer chosen, nor its currency shown. One found
+    // again shows its currency.
+    if (payGateId_ != 0 && held == gateways_.end() && listIn)
         payGateId_ = 0;
-        showCurrencyOnLabel();
-        updateEstimatedAmount();
-    }
+    showCurrencyOnLabel();
+    updateEstimatedAmount();
 }
 
 void DepositRequestWindowController::chooseGateway(int index) {
@@ -321,9 +323,52 @@ DepositRequestWindowController::sendForm(const std::shared_ptr<const AccountDeta
     deposit.payGateId = isOnlinePayment_ ? payGateId_ : 0;
     deposit.estimatedAmount = typedAmount(str(ui_->depositTextField->text())).value_or(platform::Decimal());
     const interfaces::FundingRequestSent sent = client()->funding().requestDeposit(deposit);
-    if (sent && isOnlinePayment_)
+    if (sent && isOnlinePayment_) {
         requests_->asked(this);
+        paymentSettled_ = false;
+    }
     return sent;
+}
+
+QStringList DepositRequestWindowController::typedForm() const {
+    QStringList typed{QString::number(accountId_), QString::number(ftMode_),
+                      QString::number(isOnlinePayment_ ? payGateId_ : 0),
+                      ui_->amountTextField->text().trimmed(), ui_->emailTextField->text()};
+    if (!isOnlinePayment_)
+        typed << ui_->depositDatePicker->text();
+    for (const QLineEdit* field :
+         {ui_->sourceBankNameTextField, ui_->sourceBankBranchTextField, ui_->sourceBankAccountTextField,
+          ui_->depositedBankAccountTextField, ui_->remarksTextField})
+        typed << field->text();
+    return typed;
+}
+
+QString DepositRequestWindowController::describeRequest(const AccountDetails& chosen) const {
+    const QString amount = qt(
+        platform::amountText(typedAmount(str(ui_->amountTextField->text())).value_or(platform::Decimal())));
+    const QString accountText = QString::number(chosen.AccountId);
+    if (isOnlinePayment_) {
+        const auto gate = gateway();
+        return context_.text(texts::kOnlinePaymentNamed)
+            .replace(QStringLiteral("{0}"), amount)
+            .replace(QStringLiteral("{1}"), gate ? qt(gate->name) : QString())
+            .replace(QStringLiteral("{2}"), accountText);
+    }
+    return context_.text(texts::kDepositRequestNamed)
+        .replace(QStringLiteral("{0}"), qt(funding::FinancialEnum::getFinancialTransferMode(ftMode_)))
+        .replace(QStringLiteral("{1}"), amount)
+        .replace(QStringLiteral("{2}"), accountText);
+}
+
+std::int64_t DepositRequestWindowController::approvalSubType() const {
+    return isOnlinePayment_ ? 0 : funding::ApprovalReq::kDepositSubType;
+}
+
+void DepositRequestWindowController::sessionReturned() {
+    if (isOnlinePayment_ && client() && client()->funding().collections().payGateSettings.size() == 0)
+        client()->funding().requestPayGateSettings();
+    loadPaymentGateway();
+    showCurrencyOnLabel();
 }
 
 // ---- replies
@@ -376,6 +421,9 @@ void DepositRequestWindowController::setHeader(const QString& text, bool upper) 
 
 void DepositRequestWindowController::handleMasterUpdate(
     const std::shared_ptr<const funding::PayGateTransaction>& tx, std::int64_t status) {
+    // Once the result is in, only the result stands.
+    if (paymentSettled_)
+        return;
     if (status == 1) {
         setHeader(context_.text(texts::kPaymentRequestRegistered), true);
         ui_->footerLabel->setText(context_.text(texts::kPaymentPageOpensWebBrowser));
@@ -383,6 +431,7 @@ void DepositRequestWindowController::handleMasterUpdate(
         redirectToPaymentGateway(*tx);
     } else if (status == 2 || status == 4 || status == 9) {
         setHeader(context_.text(texts::kPaymentFailed), true);
+        ui_->footerLabel->clear();
         showOnlinePaymentConfirmation(*tx);
         ui_->okButton->setEnabled(true);
     }
@@ -391,14 +440,21 @@ void DepositRequestWindowController::handleMasterUpdate(
 void DepositRequestWindowController::handleTransactionUpdate(
     const std::shared_ptr<const funding::PayGateTransaction>& tx, std::int64_t transStatus,
     std::int64_t error) {
+    // The page to pay on is over once the result is in: only the result stands.
     if (error != 0 || transStatus == funding::PayGateTransaction::kStatusFailure) {
+        paymentSettled_ = true;
         setHeader(context_.text(texts::kPaymentFailed), true);
+        ui_->footerLabel->clear();
         showOnlinePaymentConfirmation(*tx);
         ui_->okButton->setEnabled(true);
     } else if (transStatus == 1) {
+        if (paymentSettled_)
+            return;
         setHeader(context_.text(texts::kPaymentRequestRegistered), true);
         showOnlinePaymentConfirmation(*tx);
     } else if (transStatus == funding::PayGateTransaction::kStatusSuccess) {
+        paymentSettled_ = true;
+        ui_->footerLabel->clear();
         setHeader(context_.text(texts::kPaymentCompletedSuccessfully)
                       .replace(QStringLiteral("{0}"), qt(tx->payTransactionId)),
                   false);

@@ -78,6 +78,11 @@ private:
     std::optional<Refusal> amountRefusal() const override;
     std::optional<QString> checkForm(const std::shared_ptr<const AccountDetails>& chosen) const override;
     interfaces::FundingRequestSent sendForm(const std::shared_ptr<const AccountDetails>& chosen) override;
+    QStringList typedForm() const override;
+    QString describeRequest(const AccountDetails& chosen) const override;
+    std::int64_t approvalSubType() const override;
+    // The new session holds no gateways yet: asked for, so the gateway chosen shows again.
+    void sessionReturned() override;
     DepositForm form() const;
     // Why the transaction date typed is refused (no date and time); none for a gateway payment.
     std::optional<Refusal> dateRefusal() const;
@@ -111,6 +116,8 @@ private:
     bool isOnlinePayment_ = false;
     std::uint64_t payGateId_ = 0; // 0: no gateway chosen
     std::vector<std::uint64_t> gateways_;
+    // The gateway's result came: what the window said before it (the page to pay on) is over.
+    bool paymentSettled_ = false;
 };
 
 } // namespace tc::gui

@@ -15,9 +15,11 @@
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "model/account_figures.h"
+#include "model/funding_collections.h"
 #include "model/records/account_details.h"
 #include "model/session_queries.h"
 
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
@@ -37,7 +39,7 @@ RequestWindow::RequestWindow(GuiContext& context, QWidget* parent)
     answerTimer_.setInterval(kAnswerTimeLimit);
     connect(&answerTimer_, &QTimer::timeout, this, [this] {
         stopWaiting();
-        giveUpAnswer(context_.text(texts::kServerDidNotAnswerRequest));
+        noAnswer();
     });
 }
 
@@ -55,6 +57,13 @@ void RequestWindow::attachFrame(Frame frame) {
     frame_.detailAreaLayout->addWidget(detail_);
     frame_.noAccountNote->hide();
     detail_->show();
+    // Above the form, where the trader looks before sending again.
+    outcomeNote_ = new QLabel(frame_.pages->widget(0));
+    outcomeNote_->setObjectName(QStringLiteral("outcomeNote"));
+    outcomeNote_->setWordWrap(true);
+    outcomeNote_->hide();
+    if (auto* box = qobject_cast<QBoxLayout*>(frame_.pages->widget(0)->layout()))
+        box->insertWidget(0, outcomeNote_);
 
     connect(send_, &QPushButton::clicked, this, [this] { sendRequest(); });
     connect(frame_.accounts, qOverload<int>(&QComboBox::activated), this,
@@ -64,7 +73,10 @@ void RequestWindow::attachFrame(Frame frame) {
         amountEdited();
     });
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { markAmount(); });
-    connect(&context_.language(), &Language::changed, this, [this] { markAmount(); });
+    connect(&context_.language(), &Language::changed, this, [this] {
+        markAmount();
+        showOutcome();
+    });
     connect(frame_.notNow, &QPushButton::clicked, this, &QWidget::close);
     connect(ok_, &QPushButton::clicked, this, &QWidget::close);
     installRequestSheetKeys(this, frame_.pages, send_, ok_);
@@ -77,19 +89,23 @@ void RequestWindow::attachFrame(Frame frame) {
     connect(&session, &ClientModel::tick, this, [this] {
         if (ticking_)
             refreshFigures();
+        settleOutcome();
     });
     // The figures move with the core's refresh: shown then, they read the moment the status bar does.
     connect(&session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
         if (ticking_ && tables.contains(interfaces::Table::Accounts))
             refreshFigures();
+        settleOutcome();
     });
     connect(&session, &ClientModel::fundingReply, this,
             [this](const interfaces::FundingReply& reply) { fundingReply(reply); });
     // An approval refusal answers one request: only the window that sent it is told.
     connect(&session, &ClientModel::fundingFailed, this, [this](const interfaces::FundingFailure& failure) {
-        if (failure.request == frame_.approvals && ticket_ != 0 && failure.id == ticket_)
+        if (failure.request == frame_.approvals && ticket_ != 0 && failure.id == ticket_) {
+            sent_.reset();
             giveUpAnswer(context_.text(texts::kServerRefusedRequest)
                              .replace(QStringLiteral("{0}"), QString::fromStdString(failure.text)));
+        }
     });
     user_ = session.signedInUser();
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
@@ -101,10 +117,15 @@ void RequestWindow::attachFrame(Frame frame) {
         ticket_ = 0;
         tickingWhenGone_ = std::exchange(ticking_, false);
         // The request's answer can no longer come: the trader is told to look before sending again.
-        if (waited && isVisible())
-            giveUpAnswer(context_.text(texts::kServerDidNotAnswerRequest));
+        if (waited)
+            noAnswer();
     });
     connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
+        // The line lost: the answer can no longer come, so the trader hears of it now, not at the limit.
+        if (state == interfaces::LoginState::Lost && awaitsAnswer()) {
+            answerTimer_.stop();
+            noAnswer();
+        }
         if (state == interfaces::LoginState::SignedIn && sessionGone_ &&
             context_.clientModel()->signedInUser() == user_)
             sessionBack();
@@ -113,6 +134,7 @@ void RequestWindow::attachFrame(Frame frame) {
 
 void RequestWindow::sessionBack() {
     sessionGone_ = false;
+    ++session_;
     // A closed window reads its session afresh at its next showing.
     if (!isVisible())
         return;
@@ -127,6 +149,8 @@ void RequestWindow::sessionBack() {
     ticking_ = tickingWhenGone_;
     if (ticking_)
         refreshFigures();
+    sessionReturned();
+    settleOutcome();
 }
 
 interfaces::Client* RequestWindow::client() const {
@@ -142,6 +166,11 @@ void RequestWindow::closeEvent(QCloseEvent* event) {
         stopWaiting();
     answerTimer_.stop();
     ticket_ = 0;
+    // The next showing is an empty form.
+    sent_.reset();
+    unsettled_.reset();
+    outcome_ = Outcome::None;
+    showOutcome();
     QWidget::closeEvent(event);
 }
 
@@ -184,8 +213,85 @@ void RequestWindow::markAmount() {
     markEntry(frame_.amount, amountFault(), context_.themes());
 }
 
+void RequestWindow::noAnswer() {
+    if (sent_) {
+        unsettled_ = std::move(sent_);
+        sent_.reset();
+        outcome_ = Outcome::Unknown;
+        showOutcome();
+    }
+    // The notice names the request, so the trader knows what to look for.
+    if (isVisible())
+        giveUpAnswer(unsettled_ ? context_.text(texts::kNamedRequestNotAnswered)
+                                      .replace(QStringLiteral("{0}"), unsettled_->description)
+                                : context_.text(texts::kServerDidNotAnswerRequest));
+}
+
+std::set<std::uint64_t> RequestWindow::alike(const SentRequest& request) const {
+    std::set<std::uint64_t> ids;
+    if (!client() || request.subType == 0)
+        return ids;
+    for (const auto& [id, held] : client()->funding().collections().approvalRequests) {
+        if (!held || held->approvalSubType != request.subType || !held->information)
+            continue;
+        const funding::FinancialApproval& money = *held->information;
+        const std::uint64_t account = request.subType == funding::ApprovalReq::kDepositSubType
+                                          ? money.beneficiaryAccount
+                                          : money.benefactorAccount;
+        if (account == request.account && money.requestedAmount == request.amount)
+            ids.insert(id);
+    }
+    return ids;
+}
+
+void RequestWindow::settleOutcome() {
+    // A gateway payment is in no list the sign-in brings: it stays to be looked for.
+    if (outcome_ != Outcome::Unknown || !unsettled_ || unsettled_->subType == 0 ||
+        unsettled_->session == session_ || !client())
+        return;
+    const funding::FundingCollections& lists = client()->funding().collections();
+    if (!lists.approvalRequestsIn || !lists.financialApprovalsIn)
+        return;
+    outcome_ = Outcome::NotHeld;
+    for (const std::uint64_t id : alike(*unsettled_))
+        if (!unsettled_->heldBefore.contains(id)) {
+            unsettled_->heldAs = id;
+            outcome_ = Outcome::Held;
+        }
+    showOutcome();
+}
+
+void RequestWindow::showOutcome() {
+    if (!outcomeNote_)
+        return;
+    if (!unsettled_ || outcome_ == Outcome::None) {
+        outcomeNote_->hide();
+        return;
+    }
+    QString text;
+    switch (outcome_) {
+    case Outcome::Held:
+        text = context_.text(texts::kRequestHeldByServer)
+                   .replace(QStringLiteral("{1}"), QString::number(unsettled_->heldAs));
+        break;
+    case Outcome::NotHeld:
+        text = context_.text(texts::kRequestNotHeldByServer);
+        break;
+    default:
+        text = context_.text(texts::kRequestMayHaveBeenCarriedOut);
+        break;
+    }
+    outcomeNote_->setText(text.replace(QStringLiteral("{0}"), unsettled_->description));
+    outcomeNote_->show();
+}
+
 void RequestWindow::showResult(const std::vector<interfaces::LabelValue>& lines) {
     answered();
+    // A request answered: nothing is left to look for.
+    sent_.reset();
+    unsettled_.reset();
+    outcome_ = Outcome::None;
+    showOutcome();
     frame_.pages->setCurrentIndex(1);
     detail_->setLines(lines);
     // A refusal brings no lines: an empty list with its Print button would only puzzle.
@@ -243,12 +349,41 @@ bool RequestWindow::sendRequest() {
         send_->setEnabled(false);
         return false;
     }
+    // The same form again after no answer: it may have been carried out, so the trader says so first.
+    if (unsettled_ && outcome_ != Outcome::NotHeld && typedForm() == unsettled_->form) {
+        CommonAlert::open(this,
+                          {windowTitle(),
+                           context_.text(texts::kSendRequestAgainQuestion)
+                               .replace(QStringLiteral("{0}"), unsettled_->description),
+                           AlertSpec::Warning,
+                           {context_.text(texts::kSendRequestAgain), context_.text(texts::kCancel)},
+                           frame_.alertId},
+                          [this](int button) {
+                              if (button == 0)
+                                  if (const auto again = account(); again && !checkForm(again))
+                                      sendChecked(again);
+                          });
+        return false;
+    }
+    return sendChecked(chosen);
+}
+
+bool RequestWindow::sendChecked(const std::shared_ptr<const AccountDetails>& chosen) {
+    SentRequest request;
+    request.description = describeRequest(*chosen);
+    request.form = typedForm();
+    request.subType = approvalSubType();
+    request.account = static_cast<std::uint64_t>(chosen->AccountId);
+    request.amount = typedAmount(str(frame_.amount->text())).value_or(platform::Decimal());
+    request.heldBefore = alike(request);
+    request.session = session_;
     const interfaces::FundingRequestSent sent = sendForm(chosen);
     if (!sent) {
         showValidationInfo(QString::fromStdString(sent.error));
         return false;
     }
     ticket_ = sent.ticket;
+    sent_ = std::move(request);
     send_->setEnabled(false);
     answerTimer_.start();
     return true;

@@ -5,11 +5,15 @@
 // window shows. An amount that is no number is marked in its field with the reason while it is
 // there. A request sent waits for its answer at most kAnswerTimeLimit (30 s): the server's refusal of an
 // approval request, or no answer in time, is told and Send offered again. The answers to an approval
-// request (its receipt or refusal) reach only the window that sent it. Each window keeps its own
-// form, checks and replies.
+// request (its receipt or refusal) reach only the window that sent it. A request left without an
+// answer (the time limit, or the line lost) may still have been carried out: the notice and a note
+// in the form name it (kind, account, amount); once a new session's approval lists are in, the note
+// says whether the server holds it, and sending the same form again unchanged asks first. Each window
+// keeps its own form, checks and replies.
 #include "gui/funding/funding_window_rules.h"
 #include "gui/models/client_model.h"
 #include "interfaces/client.h"
+#include "platform/decimal.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -18,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 class QComboBox;
@@ -65,6 +70,11 @@ public:
     // The reason the amount field is marked with, Send's own for the amount; empty while the amount
     // would be taken or nothing is typed.
     QString amountFault() const;
+    // What the form says of a request sent and never answered; hidden while there is none.
+    QLabel* outcomeNote() const { return outcomeNote_; }
+    // What became of a request never answered, as far as the approval lists tell.
+    enum class Outcome { None, Unknown, Held, NotHeld };
+    Outcome outcome() const { return outcome_; }
 
 Q_SIGNALS:
     // The second page shows a reply.
@@ -111,6 +121,14 @@ protected:
     virtual std::optional<QString> checkForm(const std::shared_ptr<const AccountDetails>& chosen) const = 0;
     // Sends the checked form for the chosen account.
     virtual interfaces::FundingRequestSent sendForm(const std::shared_ptr<const AccountDetails>& chosen) = 0;
+    // The form's fields as they would be sent: an unchanged form is the same request.
+    virtual QStringList typedForm() const = 0;
+    // What the trader reads of the request the form would send for the chosen account (kind, account,
+    // amount), and the approval sub-type it files under (ApprovalReq), 0 for a gateway payment.
+    virtual QString describeRequest(const AccountDetails& chosen) const = 0;
+    virtual std::int64_t approvalSubType() const = 0;
+    // The same user's new session was taken and the form shown again.
+    virtual void sessionReturned() {}
     // Whether an approval receipt answers this window's last request (told while the window is open).
     bool answersOwnRequest(const interfaces::FundingReply& reply) const {
         return ticket_ != 0 && reply.ticket == ticket_;
@@ -156,6 +174,35 @@ private:
     DetailWindowController* detail_ = nullptr;
     // The request sent waits no longer: a refusal or the time limit leaves the form as it was.
     void giveUpAnswer(const QString& message);
+    // No answer came (the time limit, or the line lost): the request may have been carried out.
+    void noAnswer();
+    // Sends the checked form; `asked` once the trader confirmed sending an unanswered request again.
+    bool sendChecked(const std::shared_ptr<const AccountDetails>& chosen);
+    // Whether the new session's approval lists tell what became of the unanswered request.
+    void settleOutcome();
+    void showOutcome();
+
+    // A request as it went out: what it is named, the form, and what the approval lists hold of it.
+    struct SentRequest {
+        QString description;
+        QStringList form;
+        std::int64_t subType = 0;
+        std::uint64_t account = 0;
+        platform::Decimal amount;
+        // The approval requests alike held when it was sent: none of them is its own.
+        std::set<std::uint64_t> heldBefore;
+        std::uint64_t heldAs = 0; // the server's request id once found
+        // The session it went out on: only a later one's sign-in lists can tell what became of it.
+        std::uint64_t session = 0;
+    };
+    std::uint64_t session_ = 0; // counts the sessions taken up again
+    // The approval requests of the session's lists that ask what `request` asks.
+    std::set<std::uint64_t> alike(const SentRequest& request) const;
+    // The request sent until its answer; then the one left unanswered, until a request is answered.
+    std::optional<SentRequest> sent_;
+    std::optional<SentRequest> unsettled_;
+    Outcome outcome_ = Outcome::None;
+    QLabel* outcomeNote_ = nullptr;
     // The core is told that no one waits for the last request's answer any more.
     void stopWaiting();
 

@@ -132,6 +132,19 @@ WithdrawalRequestWindowController::sendForm(const std::shared_ptr<const AccountD
     return client()->funding().requestWithdrawal(withdrawal);
 }
 
+QStringList WithdrawalRequestWindowController::typedForm() const {
+    return {QString::number(accountId_), ui_->amountTextField->text().trimmed(),
+            ui_->remarksTextField->text()};
+}
+
+QString WithdrawalRequestWindowController::describeRequest(const AccountDetails& chosen) const {
+    return context_.text(texts::kWithdrawalRequestNamed)
+        .replace(QStringLiteral("{0}"),
+                 qt(platform::amountText(
+                     typedAmount(str(ui_->amountTextField->text())).value_or(platform::Decimal()))))
+        .replace(QStringLiteral("{1}"), QString::number(chosen.AccountId));
+}
+
 void WithdrawalRequestWindowController::fundingReply(const interfaces::FundingReply& reply) {
     if (reply.kind != interfaces::FundingReply::Kind::WithdrawalRequested || !isVisible() ||
         !answersOwnRequest(reply))

@@ -46,6 +46,9 @@ private:
     // The amount is checked against the withdrawable amount of this moment.
     std::optional<QString> checkForm(const std::shared_ptr<const AccountDetails>& chosen) const override;
     interfaces::FundingRequestSent sendForm(const std::shared_ptr<const AccountDetails>& chosen) override;
+    QStringList typedForm() const override;
+    QString describeRequest(const AccountDetails& chosen) const override;
+    std::int64_t approvalSubType() const override { return funding::ApprovalReq::kWithdrawalSubType; }
     void updateLanguageStrings();
     void setDefaults();
     void updateValuesInViews();

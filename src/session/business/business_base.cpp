@@ -441,6 +441,10 @@ void BusinessBase::reportLoss() {
     // named in the alert: the server may have carried it out or not, and only the next sign-in shows.
     std::vector<std::string> unanswered =
         orderSide_ ? orderSide_->takeUnansweredRequests() : std::vector<std::string>();
+    // The funding requests, named by kind, account and amount, so each can be looked for.
+    if (services_.funding)
+        for (std::string& request : services_.funding->takeUnansweredRequests())
+            unanswered.push_back(std::move(request));
     // Beside them, the chat texts the server had not confirmed: they may not have reached the contact.
     if (services_.chat)
         for (std::string& text : services_.chat->takeUnconfirmedTexts())

@@ -170,6 +170,9 @@ public:
     virtual void fillApprovalRequests(const std::vector<std::string>& /*rows*/) {}
     virtual void fillFinancialApprovals(const std::vector<std::string>& /*rows*/) {}
     virtual void fillPayGateSettings(const std::vector<std::string>& /*rows*/) {}
+    // The stream was lost: the deposits, withdrawals and payments the server has not answered, as
+    // the trader reads them, oldest first. Told once: they are forgotten here.
+    virtual std::vector<std::string> takeUnansweredRequests() { return {}; }
 };
 
 // The chat: the messages of its own, which it enters as a room, and at a loss the user's texts whose

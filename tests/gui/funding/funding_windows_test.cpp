@@ -150,7 +150,8 @@ TEST_F(FundingWindowsTest, GatewayDepositFromSendToResultOpensThePageOnce) {
     EXPECT_EQ(window->currentPage(), 1);
     EXPECT_EQ(window->headerText(), context->text(texts::kPaymentCompletedSuccessfully)
                                         .replace("{0}", QString::fromStdString(tx.payTransactionId)));
-    EXPECT_EQ(window->footerText(), context->text(texts::kPaymentPageOpensWebBrowser));
+    // Once the result is in, only the result: the page to pay on is over.
+    EXPECT_TRUE(window->footerText().isEmpty()) << window->footerText().toStdString();
     ASSERT_EQ(window->detailWindow()->detailTableView()->rowCount(), 8);
     EXPECT_EQ(detailValue(window->detailWindow(), 0), QString::number(tx.requestId));
     EXPECT_EQ(detailValue(window->detailWindow(), 2), "250.00");
@@ -445,13 +446,25 @@ TEST_F(FundingWindowsTest, ARequestWithoutAnswerIsGivenUpAfterTheLimitAndTheNext
     window->amountTextField()->setText(QStringLiteral("250"));
     ASSERT_TRUE(window->sendRequest());
     ASSERT_TRUE(waitFor([&] { return tc::gui::CommonAlert::showing(window, "deposit") != nullptr; }));
-    EXPECT_EQ(alertText(window, "deposit"), context->text(texts::kServerDidNotAnswerRequest));
+    // Named, and still to be looked for: the session's lists predate it.
+    const QString described = "Deposit request (TTCopy) of 250.00 for account 20001";
+    EXPECT_EQ(alertText(window, "deposit"),
+              context->text(texts::kNamedRequestNotAnswered).replace("{0}", described));
     EXPECT_TRUE(window->sendRequestButton()->isEnabled());
     EXPECT_EQ(window->amountTextField()->text(), "250");
     EXPECT_EQ(window->currentPage(), 0);
+    EXPECT_EQ(window->outcome(), tc::gui::RequestWindow::Outcome::Unknown);
+    EXPECT_EQ(window->outcomeNote()->text(),
+              context->text(texts::kRequestMayHaveBeenCarriedOut).replace("{0}", described));
 
+    // The same form again: asked first, then sent.
     window->setAnswerTimeLimit(tc::gui::RequestWindow::kAnswerTimeLimit);
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    QMessageBox* asked = tc::gui::CommonAlert::showing(window, "deposit");
+    ASSERT_TRUE(asked);
+    for (QAbstractButton* button : asked->buttons())
+        if (button->text() == context->text(texts::kSendRequestAgain))
+            QTest::mouseClick(button, Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] {
         const auto types = server->stats().streamTypes;
         return std::count(types.begin(), types.end(), 693) == 2;
@@ -607,6 +620,159 @@ TEST_F(FundingWindowsTest, TheSameUserSigningInAgainFindsTheRequestFormsAsTyped)
     QSignalSpy shown(deposit.get(), &tc::gui::RequestWindow::resultShown);
     ASSERT_TRUE(deposit->sendRequest());
     EXPECT_TRUE(waitFor([&] { return shown.count() > 0; }));
+}
+
+// The "Connection Lost" alert showing, or nullptr.
+QMessageBox* lossAlert(const QString& title) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        QList<QMessageBox*> boxes = top->findChildren<QMessageBox*>();
+        if (auto* box = qobject_cast<QMessageBox*>(top))
+            boxes << box;
+        for (QMessageBox* candidate : boxes)
+            if (candidate->isVisible() && candidate->text() == title)
+                return candidate;
+    }
+    return nullptr;
+}
+
+int approvalRequestsSent(testserver::TestServer& server) {
+    const auto types = server.stats().streamTypes;
+    return static_cast<int>(std::count(types.begin(), types.end(), 693));
+}
+
+// The button of an alert with this text.
+QAbstractButton* alertButton(QMessageBox* alert, const QString& text) {
+    for (QAbstractButton* button : alert->buttons())
+        if (button->text() == text)
+            return button;
+    return nullptr;
+}
+
+// A funding request into a line that is then lost: the loss alert and the window's notice name it,
+// the form says it may have been carried out and, once the new session's lists are in, what became
+// of it; the same form sent again unchanged asks first, naming the account and the amount.
+class LostFundingRequestTest : public FundingWindowsTest {
+protected:
+    // The line drops under the request sent, and the session goes as a new sign-in replaces it: the
+    // loss alert's text.
+    QString loseTheLine(tc::gui::RequestWindow* window) {
+        EXPECT_TRUE(window->awaitsAnswer());
+        server->dropStreams();
+        QMessageBox* lost = nullptr;
+        EXPECT_TRUE(
+            waitFor([&] { return (lost = lossAlert(context->text(texts::kConnectionLost))) != nullptr; }));
+        const QString told = lost ? lost->informativeText() : QString();
+        if (lost)
+            lost->done(0);
+        // Told at the loss, not at the time limit.
+        EXPECT_TRUE(waitFor([&] { return !window->awaitsAnswer(); }));
+        EXPECT_TRUE(tc::gui::CommonAlert::showing(window, window->objectName().startsWith("Deposit")
+                                                              ? QStringLiteral("deposit")
+                                                              : QStringLiteral("withdrawal")));
+        session->replaceClient();
+        return told;
+    }
+    QString named(std::string_view key, const QString& described) {
+        return context->text(key).replace("{0}", described);
+    }
+    // Send pressed on the unchanged form: the question, or nullptr when it sent at once.
+    QMessageBox* pressSendAgain(tc::gui::RequestWindow* window, const char* topic) {
+        QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+        return tc::gui::CommonAlert::showing(window, QString::fromLatin1(topic));
+    }
+};
+
+TEST_F(LostFundingRequestTest,
+       ADepositTheServerCarriedOutIsNamedFoundAfterTheSignInAndAskedBeforeSendingAgain) {
+    std::unique_ptr<DepositRequestWindowController> window(depositWindow());
+    guitest::typeOver(window->amountTextField(), "222");
+    guitest::typeOver(window->remarksTextField(), "remarks");
+    const QString described = "Deposit request (TTCopy) of 222.00 for account 20001";
+    server->setApprovalAnswersLost(true);
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return approvalRequestsSent(*server) == 1; }));
+    const QString told = loseTheLine(window.get());
+    EXPECT_TRUE(told.contains("- " + described)) << told.toStdString();
+    EXPECT_EQ(alertText(window.get(), "deposit"), named(texts::kNamedRequestNotAnswered, described));
+    EXPECT_TRUE(window->outcomeNote()->isVisible());
+    EXPECT_EQ(window->outcomeNote()->text(), named(texts::kRequestMayHaveBeenCarriedOut, described));
+    server->setApprovalAnswersLost(false);
+
+    ASSERT_TRUE(signIn());
+    EXPECT_EQ(window->amountTextField()->text(), "222");
+    ASSERT_TRUE(waitFor([&] { return window->outcome() == tc::gui::RequestWindow::Outcome::Held; }));
+    const auto& requests = client().funding().collections().approvalRequests;
+    ASSERT_FALSE(requests.empty());
+    const QString id = QString::number(requests.rbegin()->first);
+    EXPECT_EQ(window->outcomeNote()->text(),
+              named(texts::kRequestHeldByServer, described).replace("{1}", id));
+
+    // Unchanged, Send asks first; Cancel sends nothing.
+    QMessageBox* asked = pressSendAgain(window.get(), "deposit");
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(asked->informativeText(), named(texts::kSendRequestAgainQuestion, described));
+    QAbstractButton* cancel = alertButton(asked, context->text(texts::kCancel));
+    ASSERT_TRUE(cancel);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_FALSE(window->awaitsAnswer());
+    EXPECT_EQ(approvalRequestsSent(*server), 1);
+    // Confirmed, it goes, and its answer ends the note.
+    asked = pressSendAgain(window.get(), "deposit");
+    ASSERT_TRUE(asked);
+    QTest::mouseClick(alertButton(asked, context->text(texts::kSendRequestAgain)), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return window->currentPage() == 1; }));
+    EXPECT_EQ(approvalRequestsSent(*server), 2);
+    EXPECT_FALSE(window->outcomeNote()->isVisible());
+}
+
+TEST_F(LostFundingRequestTest, AWithdrawalTheServerNeverGotIsSaidNotHeldAndMaySimplyGoAgain) {
+    auto window = std::make_unique<WithdrawalRequestWindowController>(*context);
+    window->show();
+    window->windowDidAppear();
+    guitest::typeOver(window->amountTextField(), "4");
+    const QString described = "Withdrawal request of 4.00 from account 20001";
+    server->setApprovalsSilent(true);
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return approvalRequestsSent(*server) == 1; }));
+    const QString told = loseTheLine(window.get());
+    EXPECT_TRUE(told.contains("- " + described)) << told.toStdString();
+    EXPECT_EQ(alertText(window.get(), "withdrawal"), named(texts::kNamedRequestNotAnswered, described));
+    server->setApprovalsSilent(false);
+
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return window->outcome() == tc::gui::RequestWindow::Outcome::NotHeld; }));
+    EXPECT_EQ(window->outcomeNote()->text(), named(texts::kRequestNotHeldByServer, described));
+    // Not held: it goes at once.
+    EXPECT_FALSE(pressSendAgain(window.get(), "withdrawal"));
+    ASSERT_TRUE(waitFor([&] { return window->currentPage() == 1; }));
+    EXPECT_EQ(approvalRequestsSent(*server), 2);
+}
+
+TEST_F(LostFundingRequestTest, AnOnlinePaymentKeepsItsGatewayAndCurrencyAndAsksBeforeGoingAgain) {
+    std::unique_ptr<DepositRequestWindowController> window(depositWindow());
+    chooseGateway(window.get());
+    guitest::typeOver(window->amountTextField(), "77");
+    guitest::typeOver(window->emailTextField(), "demo@example.com");
+    const QString amountTitle = window->amountTitle();
+    ASSERT_EQ(amountTitle, context->text(texts::kAmount) + " (USD)");
+    const QString described = "Online payment of 77.00 through Loopback Pay for account 20001";
+    server->pauseStream(true);
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    const QString told = loseTheLine(window.get());
+    server->pauseStream(false);
+    EXPECT_TRUE(told.contains("- " + described)) << told.toStdString();
+    EXPECT_EQ(alertText(window.get(), "deposit"), named(texts::kNamedRequestNotAnswered, described));
+
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return window->paymentGatewayComboBox()->currentText() == "Loopback Pay"; }));
+    EXPECT_EQ(window->amountTitle(), amountTitle);
+    EXPECT_EQ(window->amountTextField()->text(), "77");
+    EXPECT_EQ(window->outcomeNote()->text(), named(texts::kRequestMayHaveBeenCarriedOut, described));
+    QMessageBox* asked = pressSendAgain(window.get(), "deposit");
+    ASSERT_TRUE(asked);
+    EXPECT_EQ(asked->informativeText(), named(texts::kSendRequestAgainQuestion, described));
+    QTest::mouseClick(alertButton(asked, context->text(texts::kCancel)), Qt::LeftButton);
+    EXPECT_FALSE(window->awaitsAnswer());
 }
 
 TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) {
