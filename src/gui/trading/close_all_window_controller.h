@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -62,13 +63,16 @@ private:
     void follow();
     // The rows again with the ticks of the flow.
     void showTicks();
+    // The list read again from the book (positions came or went, or the language changed).
     void loadRows();
+    // The live cells again, where they stand.
     void refreshTableView();
-    void showLines(std::vector<CloseAllLine> lines);
     void setButtonTitle();
     void showOrderStatusTableView();
     void send();
     void showStatus();
+    // One row of the sent list again, after its report.
+    void showStatusRow(std::size_t row);
     void showHeader();
     // No answer in time, or none can come: the rows still waiting say so.
     void noAnswer();

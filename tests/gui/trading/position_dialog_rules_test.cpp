@@ -533,4 +533,38 @@ TEST_F(DialogRules, CloseAllPastTheLimitOrWithoutAnAnswerSaysSo) {
     EXPECT_EQ(flow.headerKey(), kHeaderClosedKey);
 }
 
+TEST_F(DialogRules, CloseAllTitleActsOnTheRowsItShowsWhateverTheBookHoldsSince) {
+    for (const char* id : {"1", "2", "3"})
+        position(id, "1");
+    CloseAllFlow flow;
+    flow.start(queries.getOpenOrderCollection());
+    const std::vector<std::string> shown{"1", "2", "3"};
+    // A fill opened "4" in the book; its row is not listed yet. The title showed every row ticked:
+    // the one click unticks them all, it does not tick the newcomer.
+    position("4", "1");
+    const OrderView listed = queries.getOpenOrderCollection();
+    flow.toggleAll(shown);
+    EXPECT_TRUE(flow.ticked().empty());
+    EXPECT_FALSE(flow.isTicked("4"));
+    // The next ticks the rows shown, in list order, and nothing the trader did not see.
+    flow.toggleAll(shown);
+    EXPECT_EQ(flow.ticked(), shown);
+    EXPECT_FALSE(flow.isCloseAll(listed));
+    // Some ticked: every shown row ticked; ticks and their set agree through every change.
+    flow.toggle("2");
+    EXPECT_FALSE(flow.isTicked("2"));
+    flow.toggleAll(shown);
+    EXPECT_EQ(flow.ticked(), shown);
+    flow.tickTogether({"1", "3"});
+    EXPECT_EQ(flow.ticked(), std::vector<std::string>{"2"});
+    EXPECT_FALSE(flow.isTicked("1") || flow.isTicked("3"));
+    flow.tickTogether({"3", "2", "4"});
+    EXPECT_EQ(flow.ticked(), (std::vector<std::string>{"2", "3", "4"}));
+    // "2" closed elsewhere: its tick goes with it.
+    s.model.OpenOrderCollection.erase(std::next(s.model.OpenOrderCollection.begin()));
+    flow.follow(queries.getOpenOrderCollection());
+    EXPECT_EQ(flow.ticked(), (std::vector<std::string>{"3", "4"}));
+    EXPECT_FALSE(flow.isTicked("2"));
+}
+
 } // namespace
