@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 using namespace tc;
 
@@ -950,6 +951,13 @@ void OrderEngine::closeAll(Call& c) {
         }
         if (!marketOpen(index)) {
             refuse(kRejectMarketClosed, t.account, t.position);
+            continue;
+        }
+        // The exchange refuses each position apart, naming it as the engine's own refusals do.
+        if (exchangeRejects_) {
+            const int own = std::exchange(c.rejectStatus, wire::report::kExchangeRejected);
+            refuse(kRejectGeneral, t.account, t.position);
+            c.rejectStatus = own;
             continue;
         }
         const auto qty = amountOf(t.qty, kQuantityDecimals);

@@ -66,8 +66,9 @@ public:
     // Test control: a closed instrument refuses new orders, closes and edits, and triggers nothing.
     void setMarketOpen(std::size_t index, bool open);
     bool marketOpen(std::size_t index) const;
-    // Test control: while on, every new order, close and edit is rejected by the exchange (status
-    // 826) instead of carried out, naming what it acts on as the engine's own refusals do.
+    // Test control: while on, every new order, close and edit, and each position of a close-all, is
+    // rejected by the exchange (status 826) instead of carried out, naming what it acts on as the
+    // engine's own refusals do.
     void setExchangeRejection(bool on) { exchangeRejects_ = on; }
     // Test control: a close-all of more positions than this is refused as a whole (at most
     // kMaxOrderRecords).

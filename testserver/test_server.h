@@ -130,7 +130,8 @@ public:
     // server had taken them so; the others stay kept. False, nothing answered, for a place out of
     // range or named twice. Returns once they are answered.
     bool answerHeldOrders(const std::vector<std::size_t>& places);
-    // While on, every new order, close and edit is rejected by the exchange (status 826).
+    // While on, every new order, close and edit, and each position of a close-all, is rejected by the
+    // exchange (status 826).
     void rejectOrdersAtExchange(bool on) { engine_->setExchangeRejection(on); }
     // A close-all of more positions than this is refused as a whole (200 unless lowered).
     void limitCloseAll(std::size_t positions) { engine_->setCloseAllLimit(positions); }

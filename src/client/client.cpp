@@ -160,10 +160,10 @@ public:
               BulkCloseReport{BulkCloseReport::Kind::Rejected, nullptr, orderNumber, reason});
     }
     void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code, const std::string& reason,
-                         bool late) override {
+                         bool late, const std::string& position) override {
         later(&Events::requestAnswered,
               interfaces::RequestAnswer{request, !rejected, rejected ? std::to_string(code) : std::string(),
-                                        reason, late});
+                                        reason, late, position});
     }
 
 private:

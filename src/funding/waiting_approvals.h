@@ -2,13 +2,13 @@
 // The deposit and withdrawal approval requests sent and not yet answered. The server answers them
 // in the order they were sent, with a receipt or a refusal that names no request of ours; at most it
 // echoes the request number (tag 20) the request carried, which several requests can share, and a
-// receipt carries the account and amount asked for. So an answer belongs to the oldest request of its
-// kind waiting, the oldest with the echoed number where one carries it, the oldest asking for what the
-// receipt names where one does. Each request gets a ticket of its own, which the answer's event names.
+// receipt carries the account and amount asked for. So an answer belongs to a request of its kind
+// waiting, in two steps: first one with the echoed number where the answer carries one, then any; and
+// of a receipt, only one that asked for what it names. Each request gets a ticket of its own, which
+// the answer's event names.
 //
-// A request whose window stopped waiting (given up) keeps its place: the server answers it in turn,
-// so it takes its own answer, which is then told as late; it never passes its answer to the request
-// sent after it.
+// Within each step of the rule, an answer goes to the oldest request it can answer, given up or
+// not (the server answers in turn): given up changes only how the answer is told, as late.
 #include "platform/decimal.h"
 
 #include <cstddef>

@@ -92,14 +92,17 @@ struct OrderResult {
 
 // The server's answer to a request sent (OrderResult::request): done, or rejected with its code and
 // the reason as shown. A request the server never answered gets none: when the stream is lost the
-// loss alert names it. `late`: its window had given up on it (giveUpRequest), and the core has told
-// the trader with a banner.
+// loss alert names it. `late`: its window had given up on it (giveUpRequest), and the core tells the
+// trader with a banner (of a close-all, once every position has had its answer).
 struct RequestAnswer {
     std::uint64_t request = 0;
     bool accepted = true;
     std::string code;
     std::string reason;
     bool late = false;
+    // Of a close-all: the position this answer is of (each position's report answers it apart);
+    // empty when the answer is of the request as a whole (and for every other kind of request).
+    std::string position;
 };
 
 // A report that concerns the close-all window: a position settled (the settlement record), or an
@@ -162,7 +165,8 @@ public:
     using RequestAnsweredFn = std::function<void(const RequestAnswer& answer)>;
 
     // The window that sent the request (its OrderResult::request) waits for its answer no more. The
-    // answer, should it come, goes to that request alone and is told as late.
+    // request keeps its place among those waiting: the server's answer to it, should it come, is its
+    // own (never the next request's) and is told as late.
     virtual void giveUpRequest(std::uint64_t request) = 0;
 
     virtual std::unique_ptr<Handler> handleBulkCloseReport(BulkCloseFn fn) = 0;

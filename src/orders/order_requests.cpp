@@ -543,7 +543,11 @@ OrderAnswer OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std:
     if (sent) {
         // The details start with the position offset.
         const std::string held(offsetDetails.substr(0, offsetDetails.find_first_of("\x05\x06\x07")));
-        sent.request = NoteSent(AwaitedOn(RequestsInFlight::Kind::Offset, {}, std::nullopt), "93109", {held});
+        // Its answer names no request, only the account and instrument: the offset is found by them.
+        RequestsInFlight::Request awaited = AwaitedOn(RequestsInFlight::Kind::Offset, {}, std::nullopt);
+        awaited.account = accountNo;
+        awaited.instrument = itemCode;
+        sent.request = NoteSent(std::move(awaited), "93109", {held});
     }
     return sent;
 }

@@ -22,6 +22,7 @@ struct RequestsInFlight::Named {
     std::string bracket;                // the position whose leg the report is of (573)
     std::string order;                  // the pending order (79)
     std::string opened;                 // a position just opened (80 of 67 status 74)
+    std::string account;
     std::string instrument;
     std::optional<std::int32_t> side;
     std::optional<platform::Decimal> quantity;
@@ -59,6 +60,9 @@ struct RequestsInFlight::Named {
             case wire::tag::kPendingOrderId:
                 order = *value;
                 break;
+            case wire::tag::kAccount:
+                account = *value;
+                break;
             case wire::tag::kInstrument:
                 // A settlement names the instrument by its id.
                 if (type != wire::msg::kPositionSettled)
@@ -82,6 +86,12 @@ struct RequestsInFlight::Named {
     bool rejection() const {
         return type == wire::msg::kExecutionReport &&
                (status == report::kRejected || status == report::kExchangeRejected);
+    }
+
+    // Of an offset answer: the offset of the account and instrument it names.
+    bool answersOffset(const Request& r) const {
+        return r.kind == Kind::Offset && (account.empty() || account == r.account) &&
+               (instrument.empty() || instrument == r.instrument);
     }
 
     // Whether the report is of the kind that answers `r`, about what `r` acts on.
@@ -119,13 +129,11 @@ struct RequestsInFlight::Named {
     bool numberAgrees(const Request& r) const { return !number || !r.requestNumber || sameNumber(r); }
 
     // Whether the report is of the new order `r`: its number, and the instrument, side and quantity
-    // it names (a given-up request's are all named).
+    // it names.
     bool namesNewOrder(const Request& r) const {
         if ((r.kind != Kind::NewOrder && r.kind != Kind::MultiAccount) || !sameNumber(r))
             return false;
         const bool eachQuantity = r.kind == Kind::MultiAccount;
-        if (r.givenUp && (instrument.empty() || !side || (!eachQuantity && !quantity)))
-            return false;
         return (instrument.empty() || instrument == r.instrument) && (!side || side == r.side) &&
                (eachQuantity || !quantity || !r.quantity || *quantity == *r.quantity);
     }
@@ -160,17 +168,33 @@ bool RequestsInFlight::isWaiting(std::uint64_t number) const {
 }
 
 template <class Test>
-std::optional<RequestsInFlight::Request> RequestsInFlight::takeFirst(Test test) {
-    for (const bool givenUp : {false, true}) {
-        const auto it = std::find_if(requests_.begin(), requests_.end(),
-                                     [&](const Request& r) { return r.givenUp == givenUp && test(r); });
-        if (it == requests_.end())
-            continue;
-        Request taken = std::move(*it);
-        requests_.erase(it);
-        return taken;
+std::deque<RequestsInFlight::Request>::iterator RequestsInFlight::findFirst(Test test) {
+    // A close-all acts on many positions, a close or an edit on exactly the one named: the latter's
+    // report is the more exact answer, whichever was sent first.
+    const auto it = std::find_if(requests_.begin(), requests_.end(),
+                                 [&](const Request& r) { return r.kind != Kind::CloseAll && test(r); });
+    if (it != requests_.end())
+        return it;
+    return std::find_if(requests_.begin(), requests_.end(),
+                        [&](const Request& r) { return r.kind == Kind::CloseAll && test(r); });
+}
+
+RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterator it,
+                                                    const std::string& position, bool rejected,
+                                                    std::int32_t code) {
+    Request& r = *it;
+    if (r.kind == Kind::CloseAll && !position.empty()) {
+        if (rejected && !r.firstRejection)
+            r.firstRejection = code;
+        // The position has its answer: a later report of it answers no more of this request.
+        r.targets.erase(std::remove(r.targets.begin(), r.targets.end(), position), r.targets.end());
+        if (!r.targets.empty())
+            return {r, position, rejected, code, false};
     }
-    return std::nullopt;
+    std::string of = r.kind == Kind::CloseAll ? position : std::string();
+    Answered done{std::move(r), std::move(of), rejected, code, true};
+    requests_.erase(it);
+    return done;
 }
 
 void RequestsInFlight::claim(const std::string& id) {
@@ -185,27 +209,50 @@ bool RequestsInFlight::claimed(const std::string& id) const {
     return !id.empty() && std::find(claimed_.begin(), claimed_.end(), id) != claimed_.end();
 }
 
-std::optional<RequestsInFlight::Request> RequestsInFlight::answered(const ExecutionReport& report) {
+std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const ExecutionReport& report) {
+    const Named named(report);
+    if (report.type == wire::msg::kCloseHedged) {
+        const auto it = findFirst([&](const Request& r) { return named.answersOffset(r); });
+        if (it == requests_.end())
+            return std::nullopt;
+        return answer(it, {}, report.rejectionCode != 0, report.rejectionCode);
+    }
+    // A close brings its position's update and then its settlement: the update is the answer, and the
+    // settlement that follows answers no other request of that position.
+    if (report.type == wire::msg::kPositionReport && named.status == wire::report::kPositionUpdate &&
+        !named.closed.empty()) {
+        if (settling_.size() >= kMaxRequests)
+            settling_.pop_front();
+        settling_.push_back(named.closed);
+    } else if (report.type == wire::msg::kPositionSettled && !named.closed.empty()) {
+        const auto update = std::find(settling_.begin(), settling_.end(), named.closed);
+        if (update != settling_.end()) {
+            settling_.erase(update);
+            return std::nullopt;
+        }
+    }
     if (requests_.empty())
         return std::nullopt;
-    if (report.type == wire::msg::kCloseHedged)
-        return takeFirst([](const Request& r) { return r.kind == Kind::Offset; });
-    const Named named(report);
-    if (auto exact = takeFirst([&](const Request& r) { return named.aimsAt(r) && named.sameNumber(r); }))
-        return exact;
-    if (auto aimed = takeFirst([&](const Request& r) { return named.aimsAt(r) && named.numberAgrees(r); }))
-        return aimed;
+    const bool rejected = named.rejection();
+    const std::int32_t code = rejected ? report.rejectionCode : 0;
+    for (const bool exact : {true, false}) {
+        const auto it = findFirst([&](const Request& r) {
+            return named.aimsAt(r) && (exact ? named.sameNumber(r) : named.numberAgrees(r));
+        });
+        if (it != requests_.end())
+            return answer(it, named.closed, rejected, code);
+    }
     // Pending orders are named by 79 in "order:" form and positions by 80, kept apart.
     const std::string order = named.order.empty() ? std::string() : "order:" + named.order;
     const std::string opened = named.opened.empty() ? std::string() : "position:" + named.opened;
     if (!named.number || !named.ofNewOrder() || claimed(order) || claimed(opened))
         return std::nullopt;
-    std::optional<Request> answered = takeFirst([&](const Request& r) { return named.namesNewOrder(r); });
-    if (answered) {
-        claim(order);
-        claim(opened);
-    }
-    return answered;
+    const auto it = findFirst([&](const Request& r) { return named.namesNewOrder(r); });
+    if (it == requests_.end())
+        return std::nullopt;
+    claim(order);
+    claim(opened);
+    return answer(it, {}, rejected, code);
 }
 
 std::vector<std::string> RequestsInFlight::takeUnanswered() {
@@ -216,6 +263,7 @@ std::vector<std::string> RequestsInFlight::takeUnanswered() {
     if (dropped_ > 0)
         platform::Log::warning("{} older requests without an answer were not kept", dropped_);
     requests_.clear();
+    settling_.clear();
     dropped_ = 0;
     return lines;
 }

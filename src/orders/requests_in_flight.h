@@ -25,27 +25,30 @@ public:
     static constexpr std::size_t kMaxRequests = 1000;
 
     // What a request waits for, and so which reports answer it. A report (62, 66, 67) answers:
-    //  1. the request waiting for the position or pending order the report names, of the kind the
+    //  1. a request waiting for the position or pending order the report names, of the kind the
     //     report answers, that carries the report's request number (tag 33);
-    //  2. else such a request of any number, as long as the report carries none or the same;
+    //  2. else such a request, as long as the report or the request carries no number;
     //  3. else, among the new orders of the report's number (requests waiting for no position or
-    //     order of their own), the one whose instrument, side and quantity the report names; never
+    //     order of their own), one whose instrument, side and quantity the report names; never
     //     through a position or order that already answered a request, nor through a close or an
     //     edit report.
-    // Within each step, a request still waited for comes before one whose window gave up on it, and
-    // the older before the newer. A given-up new order is answered only by a report that names its
-    // instrument, side and quantity all. A report naming a position or order no request waits for
-    // answers no other request through its number alone. Two identical orders of one number cannot
-    // be told apart: either may take either answer. The offset answer (1052) answers the oldest offset.
+    // Within steps 1 and 2 a request acting on exactly what the report names (a close of the position)
+    // comes before a close-all that includes it. A report naming a position or order no request
+    // waits for answers no other request through its number alone. Two identical orders of one
+    // number cannot be told apart: either may take either answer. The offset answer (1052) answers
+    // the oldest offset of the account and instrument it names.
+    // Within each step of the rule, an answer goes to the oldest request it can answer, given up or
+    // not (the server answers in turn): given up changes only how the answer is told, as late.
     enum class Kind {
         NewOrder,     // by its number, instrument, side and quantity (step 3)
         MultiAccount, // by its number, instrument and side (step 3): each account has its quantity
         Close,        // its position's settlement (66), update (67 status 73) or a rejection naming it (125)
-        CloseAll,     // as Close, for the first of its positions named; or a rejection of its number
-                      // naming no position nor instrument (the request refused as a whole)
+        CloseAll,     // as Close, each of its positions apart (it waits until each has had its report);
+                      // or a rejection of its number naming no position nor instrument (the request
+                      // refused as a whole)
         PositionEdit, // an order report of its position's legs (573) or a rejection naming it
         OrderEdit,    // an edit or cancel: the order's report (79: pending, edited, cancelled) or a rejection
-        Offset,       // the offset answer (1052)
+        Offset,       // the offset answer (1052) of its account and instrument
     };
     struct Request {
         Kind kind = Kind::NewOrder;
@@ -55,7 +58,9 @@ public:
         std::optional<std::int64_t> requestNumber;
         // The positions (Close, CloseAll, PositionEdit) or the pending order (OrderEdit) it acts on.
         std::vector<std::string> targets;
-        // A new order's instrument code, side (0 buy, 1 sell) and quantity, as its reports name them.
+        // A new order's instrument code, side (0 buy, 1 sell) and quantity, as its reports name them;
+        // an offset's account and instrument code, as its answer names them.
+        std::string account;
         std::string instrument;
         std::optional<std::int32_t> side;
         std::optional<platform::Decimal> quantity;
@@ -65,12 +70,25 @@ public:
         bool givenUp = false;
         // Given by sent(): 1, 2, ... in the order sent.
         std::uint64_t number = 0;
+        // A close-all's: the rejection code of the first of its positions refused, if one was.
+        std::optional<std::int32_t> firstRejection;
+    };
+    // What a report answered. Of a close-all, `position` is the position the report is of (empty for
+    // the request refused as a whole), and the request leaves the list (`finished`) once each of its
+    // positions has had its report or it was refused as a whole; every other request leaves at once.
+    struct Answered {
+        Request request;
+        std::string position;
+        bool rejected = false;
+        std::int32_t rejectionCode = 0;
+        bool finished = true;
     };
 
     // Notes the request and gives back its number.
     std::uint64_t sent(Request request);
-    // An execution report or an offset answer: the request it answers is taken out and given back.
-    std::optional<Request> answered(const ExecutionReport& report);
+    // An execution report or an offset answer: the request it answers (taken out of the list once
+    // answered in full).
+    std::optional<Answered> answered(const ExecutionReport& report);
     // The window that sent the request of that number waits for it no more; it stays in the list (its
     // answer must not pass for another's), answered only as the rule above allows.
     void giveUp(std::uint64_t number);
@@ -83,9 +101,12 @@ public:
 
 private:
     struct Named;
-    // The oldest request that passes `test`, still waited for before given up, taken out of the list.
+    // The oldest request that passes `test`, given up or not; any other kind before a close-all.
     template <class Test>
-    std::optional<Request> takeFirst(Test test);
+    std::deque<Request>::iterator findFirst(Test test);
+    // What the report answers of the request at `it`, taking it out when nothing more of it waits.
+    Answered answer(std::deque<Request>::iterator it, const std::string& position, bool rejected,
+                    std::int32_t code);
     // Remembers a pending order or position that answered a new order, so that its later reports
     // answer no other request of that number.
     void claim(const std::string& id);
@@ -98,6 +119,8 @@ private:
     // of an order repeats it: the pending orders and positions whose report already answered a new
     // order. The newest kept.
     std::deque<std::string> claimed_;
+    // Positions whose update came and whose settlement is still to follow (the same close's).
+    std::deque<std::string> settling_;
 };
 
 } // namespace tc

@@ -28,27 +28,28 @@ SessionOrders::SessionOrders(OrderHost& host)
 }
 
 void SessionOrders::executionReport(const ExecutionReport& report) {
-    const std::optional<RequestsInFlight::Request> answered = requests_.inFlight().answered(report);
+    const std::optional<RequestsInFlight::Answered> answered = requests_.inFlight().answered(report);
     applyExecutionReport(report, collections_, host_, &banners_);
     if (!answered)
         return;
-    // Told after the report is filed, so the window that waits for it reads the lists it changed. The
-    // exchange's rejection is a rejection as the server's own is.
-    const bool rejected = report.type == wire::msg::kCloseHedged
-                              ? report.rejectionCode != 0
-                              : report.type == wire::msg::kExecutionReport &&
-                                    (report.status == wire::report::kRejected ||
-                                     report.status == wire::report::kExchangeRejected);
+    // Told after the report is filed, so the window that waits for it reads the lists it changed.
+    const RequestsInFlight::Request& request = answered->request;
     const std::string reason =
-        rejected ? collections_.GetOrderRejectionReason(report.rejectionCode) : std::string();
-    // Its window had stopped waiting: the trader hears of the answer here, wherever the window is.
-    if (answered->givenUp)
+        answered->rejected ? collections_.GetOrderRejectionReason(answered->rejectionCode) : std::string();
+    // Its window had stopped waiting: the trader hears of the answer here, wherever the window is; of
+    // a close-all once every position has had its report, refused if any was.
+    if (request.givenUp && answered->finished) {
+        const bool refused = answered->rejected || request.firstRejection;
+        const std::int32_t refusal =
+            answered->rejected ? answered->rejectionCode : request.firstRejection.value_or(0);
         banners_.CommonUserNotification(
-            rejected ? fillPositional(host_.textForKey(kLateRejectedKey), {answered->description, reason})
-                     : fillPositional(host_.textForKey(kLateDoneKey), {answered->description}),
+            refused ? fillPositional(host_.textForKey(kLateRejectedKey),
+                                     {request.description, collections_.GetOrderRejectionReason(refusal)})
+                    : fillPositional(host_.textForKey(kLateDoneKey), {request.description}),
             host_.textForKey(kLateAnswerTitleKey));
-    host_.events().requestAnswered(answered->number, rejected, rejected ? report.rejectionCode : 0, reason,
-                                   answered->givenUp);
+    }
+    host_.events().requestAnswered(request.number, answered->rejected, answered->rejectionCode, reason,
+                                   request.givenUp, answered->position);
 }
 
 void SessionOrders::loginPhaseChanged(LoginPhase phase) {

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+#include <vector>
+
 namespace {
 
 using tc::funding::WaitingApprovals;
@@ -59,6 +63,70 @@ TEST(WaitingApprovals, ARequestGivenUpTakesItsOwnAnswerLateAndNeverTheNextOnes) 
     EXPECT_EQ(waiting.answered(801, std::nullopt, asked(20001, 77)), Answer{});
     EXPECT_EQ(waiting.answered(801, std::nullopt), (Answer{small, false}));
     EXPECT_EQ(waiting.waiting(), 0u);
+}
+
+// The shape of every waiting list's rule test: requests sent in order, the first given up, then the
+// server's answers in the order it took them; each answer goes to the oldest request it can answer
+// within each step, given up or not, and only the given-up one is told as late.
+TEST(WaitingApprovals, WithinEachStepTheOldestTakesTheAnswerGivenUpOrNot) {
+    using Asked = std::optional<WaitingApprovals::Asked>;
+    const auto asked = [](std::uint64_t account, std::int64_t amount) -> Asked {
+        return WaitingApprovals::Asked{account, tc::platform::Decimal::fromInt64(amount)};
+    };
+    struct Sent {
+        std::int64_t action;
+        std::int64_t number;
+        Asked asked;
+    };
+    struct Answer {
+        std::int64_t action;
+        std::optional<std::int64_t> number;
+        Asked asked;
+    };
+    struct RuleCase {
+        const char* name;
+        std::vector<Sent> sent; // the first is given up
+        std::vector<Answer> answers;
+        std::vector<std::size_t> taken; // the place of the request each answer went to, in order
+    };
+    const std::vector<RuleCase> cases{
+        {"refusals naming nothing",
+         {{801, 6, asked(20003, 100)}, {801, 7, asked(20003, 222)}},
+         {{801, std::nullopt, std::nullopt}, {801, std::nullopt, std::nullopt}},
+         {0, 1}},
+        {"echoes of one number",
+         {{801, 5, asked(20001, 100)}, {801, 5, asked(20001, 100)}},
+         {{801, 5, asked(20001, 100)}, {801, 5, asked(20001, 100)}},
+         {0, 1}},
+        // A receipt naming what only the newer asked for is the newer's, whatever is older.
+        {"receipts of two amounts",
+         {{801, 8, asked(20001, 100)}, {801, 8, asked(20001, 900)}},
+         {{801, std::nullopt, asked(20001, 900)}, {801, std::nullopt, asked(20001, 100)}},
+         {1, 0}},
+        // An echoed number is the closer step: the newer takes its echo first.
+        {"echoes of two numbers",
+         {{802, 1, std::nullopt}, {802, 2, std::nullopt}},
+         {{802, 2, std::nullopt}, {802, 3, std::nullopt}},
+         {1, 0}},
+    };
+    for (const RuleCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        WaitingApprovals waiting;
+        std::vector<std::uint64_t> tickets;
+        for (const Sent& s : c.sent)
+            tickets.push_back(waiting.sent(s.action, s.number, s.asked));
+        waiting.givenUp(tickets.front());
+        std::vector<std::size_t> taken;
+        for (const Answer& a : c.answers) {
+            const WaitingApprovals::Answer answer = waiting.answered(a.action, a.number, a.asked);
+            const auto place = std::find(tickets.begin(), tickets.end(), answer.ticket);
+            ASSERT_NE(place, tickets.end());
+            EXPECT_EQ(answer.late, place == tickets.begin());
+            taken.push_back(static_cast<std::size_t>(place - tickets.begin()));
+        }
+        EXPECT_EQ(taken, c.taken);
+        EXPECT_EQ(waiting.waiting(), 0u);
+    }
 }
 
 } // namespace

@@ -768,6 +768,302 @@ TEST_F(OrderFlowTest, ACloseRejectedByTheExchangeReadsRejected) {
     server->rejectOrdersAtExchange(false);
 }
 
+// The exchange's rejection answers an edit, a cancel and each position of a close-all as it does a
+// close (the close's own test is above).
+TEST_F(OrderFlowTest, AnEditAndACancelRejectedByTheExchangeReadRejected) {
+    Session& s = login();
+    Answers answers(client(s));
+    server->rejectOrdersAtExchange(true);
+    // Seeded: 300002 sells 0.2 XAUUSD, 310001 buys 2 USDJPY pending.
+    const auto edit = client(s).orders().editPositionBrackets("300002", dec("2000.00"), dec("2080.00"));
+    const auto cancel = client(s).orders().cancelPendingOrder("310001");
+    ASSERT_TRUE(sent(edit));
+    ASSERT_TRUE(sent(cancel));
+    ASSERT_TRUE(
+        until([&] { return !answers.of(edit.request).empty() && !answers.of(cancel.request).empty(); }));
+    EXPECT_EQ(answers.of(edit.request), "rejected");
+    EXPECT_EQ(answers.of(cancel.request), "rejected");
+    EXPECT_TRUE(serverOrder("310001"));
+    server->rejectOrdersAtExchange(false);
+}
+
+TEST_F(OrderFlowTest, ACloseAllRejectedByTheExchangeReadsEachPositionRejected) {
+    Session& s = login();
+    server->rejectOrdersAtExchange(true);
+    std::vector<interfaces::RequestAnswer> ofCloseAll;
+    auto each = client(s).orders().handleRequestAnswered(
+        [&](const interfaces::RequestAnswer& a) { ofCloseAll.push_back(a); });
+    // Seeded: 300001 holds 1.5 EURUSD, 300002 0.2 XAUUSD.
+    const std::string both[] = {"300001", "300002"};
+    const auto closeAll = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
+    ASSERT_TRUE(sent(closeAll));
+    ASSERT_TRUE(until([&] { return ofCloseAll.size() == 2; }));
+    std::set<std::string> rejected;
+    for (const auto& a : ofCloseAll)
+        if (a.request == closeAll.request && !a.accepted)
+            rejected.insert(a.position);
+    EXPECT_EQ(rejected, (std::set<std::string>{"300001", "300002"}));
+    EXPECT_EQ(dec(serverPosition("300001")->qty), dec("1.5"));
+    server->rejectOrdersAtExchange(false);
+}
+
+// Within each step of the rule the oldest request takes the answer, given up or not: the server
+// answers in turn. Given up, the answer is told as late in a banner.
+class AnswerRuleTest : public OrderFlowTest {
+protected:
+    // The late banners' texts, in order.
+    static std::vector<std::string> lateBanners(Session& s) {
+        std::vector<std::string> out;
+        for (const HeadlessApplication::Call& c : s.app->callsNamed("showMessageBanner"))
+            if (c.args.size() == 2 && c.args[1] == text("94161"))
+                out.push_back(c.args[0]);
+        return out;
+    }
+    // Opens a hedged pair of `code` on 20003; the bought position and the sold one.
+    std::pair<std::string, std::string> hedgedPair(Session& s, const std::string& code) {
+        alignQuote(s, code);
+        return {openPosition(s, code, 20003, true, "1"), openPosition(s, code, 20003, false, "1")};
+    }
+    bool held(int n) {
+        return server->waitFor([n](const testserver::ServerStats& st) { return st.heldOrderRequests == n; },
+                               5s);
+    }
+    void TearDown() override {
+        server->setMarketOpen("EURUSD", true);
+        server->holdOrders(false);
+        OrderFlowTest::TearDown();
+    }
+};
+
+TEST_F(AnswerRuleTest, AGivenUpOffsetsAnswerIsItsOwnNotTheNextOffsets) {
+    Session& s = login();
+    const auto pairA = hedgedPair(s, "EURUSD");
+    const std::string a = pairA.first, aLeg = pairA.second;
+    const auto pairB = hedgedPair(s, "GBPUSD");
+    const std::string b = pairB.first, bLeg = pairB.second;
+    ASSERT_FALSE(a.empty() || aLeg.empty() || b.empty() || bLeg.empty());
+    Answers answers(client(s));
+    server->holdOrders(true);
+    const std::vector<interfaces::OffsetLeg> legsA{{aLeg, dec("1")}}, legsB{{bLeg, dec("1")}};
+    const auto first = client(s).orders().offsetPosition(a, legsA);
+    ASSERT_TRUE(sent(first));
+    client(s).orders().giveUpRequest(first.request);
+    const auto second = client(s).orders().offsetPosition(b, legsB);
+    ASSERT_TRUE(sent(second));
+    ASSERT_TRUE(held(2));
+    // The EURUSD market closes: the server refuses A and carries out B, in the order sent.
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    ASSERT_TRUE(server->answerHeldOrders({0, 1}));
+    ASSERT_TRUE(
+        until([&] { return answers.got.contains(first.request) && answers.got.contains(second.request); }));
+    EXPECT_EQ(answers.of(second.request), "done");
+    EXPECT_FALSE(answers.got[second.request].late);
+    EXPECT_EQ(answers.of(first.request), "rejected");
+    EXPECT_EQ(answers.got[first.request].reason, text("1065"));
+    EXPECT_TRUE(answers.got[first.request].late);
+    EXPECT_TRUE(serverPosition(a));
+    EXPECT_FALSE(serverPosition(b));
+    ASSERT_TRUE(until([&] { return !lateBanners(s).empty(); }));
+    EXPECT_EQ(lateBanners(s), std::vector<std::string>{fillPositional(
+                                  text("94163"), {fillPositional(text("93109"), {a}), text("1065")})});
+}
+
+// The offset answer names no request, only its account and instrument: answered out of order, each
+// offset still reads its own.
+TEST_F(AnswerRuleTest, OffsetsAnsweredOutOfOrderAreFoundByTheirInstrument) {
+    Session& s = login();
+    const auto pairA = hedgedPair(s, "EURUSD");
+    const auto pairB = hedgedPair(s, "GBPUSD");
+    ASSERT_FALSE(pairA.first.empty() || pairA.second.empty() || pairB.first.empty() || pairB.second.empty());
+    Answers answers(client(s));
+    server->holdOrders(true);
+    const std::vector<interfaces::OffsetLeg> legsA{{pairA.second, dec("1")}}, legsB{{pairB.second, dec("1")}};
+    const auto first = client(s).orders().offsetPosition(pairA.first, legsA);
+    const auto second = client(s).orders().offsetPosition(pairB.first, legsB);
+    ASSERT_TRUE(sent(first));
+    ASSERT_TRUE(sent(second));
+    ASSERT_TRUE(held(2));
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    ASSERT_TRUE(server->answerHeldOrders({1, 0}));
+    ASSERT_TRUE(
+        until([&] { return answers.got.contains(first.request) && answers.got.contains(second.request); }));
+    EXPECT_EQ(answers.of(first.request), "rejected");
+    EXPECT_EQ(answers.of(second.request), "done");
+}
+
+TEST_F(AnswerRuleTest, OfTwoOffsetsOfOneAccountAndInstrumentTheOlderGivenUpTakesTheFirstAnswer) {
+    Session& s = login();
+    const auto pairA = hedgedPair(s, "EURUSD");
+    const std::string a = pairA.first, aLeg = pairA.second;
+    const auto pairC = hedgedPair(s, "EURUSD");
+    const std::string c = pairC.first, cLeg = pairC.second;
+    ASSERT_FALSE(a.empty() || aLeg.empty() || c.empty() || cLeg.empty());
+    Answers answers(client(s));
+    server->holdOrders(true);
+    const std::vector<interfaces::OffsetLeg> legsA{{aLeg, dec("1")}}, legsC{{cLeg, dec("1")}};
+    const auto first = client(s).orders().offsetPosition(a, legsA);
+    ASSERT_TRUE(sent(first));
+    client(s).orders().giveUpRequest(first.request);
+    const auto second = client(s).orders().offsetPosition(c, legsC);
+    ASSERT_TRUE(sent(second));
+    ASSERT_TRUE(held(2));
+    // The first is carried out; the market closes before the second.
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(until([&] { return !serverPosition(a); }));
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(
+        until([&] { return answers.got.contains(first.request) && answers.got.contains(second.request); }));
+    EXPECT_EQ(answers.of(first.request), "done");
+    EXPECT_TRUE(answers.got[first.request].late);
+    EXPECT_EQ(answers.of(second.request), "rejected");
+    EXPECT_FALSE(answers.got[second.request].late);
+    EXPECT_TRUE(serverPosition(c));
+}
+
+TEST_F(AnswerRuleTest, OfTwoClosesOfOnePositionSharingANumberTheRefusedOneReadsRejected) {
+    Session& s = login();
+    Answers answers(client(s));
+    server->holdOrders(true);
+    // Seeded: 300001 holds 1.5 EURUSD. Sent in one pass, the closes share a request number.
+    const auto first = client(s).orders().closePosition("300001", dec("1"));
+    ASSERT_TRUE(sent(first));
+    client(s).orders().giveUpRequest(first.request);
+    const auto second = client(s).orders().closePosition("300001", dec("1"));
+    ASSERT_TRUE(sent(second));
+    ASSERT_TRUE(held(2));
+    // The server carries out the first; 0.5 is left, too little for the second.
+    ASSERT_TRUE(server->answerHeldOrders({0, 1}));
+    ASSERT_TRUE(until([&] { return answers.got.size() == 2; }));
+    EXPECT_EQ(answers.of(first.request), "done");
+    EXPECT_TRUE(answers.got[first.request].late);
+    EXPECT_EQ(answers.of(second.request), "rejected");
+    EXPECT_FALSE(answers.got[second.request].late);
+    EXPECT_EQ(dec(serverPosition("300001")->qty), dec("0.5"));
+    ASSERT_TRUE(until([&] { return !lateBanners(s).empty(); }));
+    EXPECT_EQ(lateBanners(s), std::vector<std::string>{fillPositional(
+                                  text("94162"), {fillPositional(text("93105"), {"1", "300001"})})});
+}
+
+TEST_F(AnswerRuleTest, OfTwoBracketEditsOfOnePositionTheGivenUpOneTakesItsOwnAnswer) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    const std::string position = openPosition(s, "EURUSD", 20002, true, "1");
+    ASSERT_FALSE(position.empty());
+    const auto* item = lists(s).ItemCollection.get("EURUSD");
+    ASSERT_TRUE(item);
+    Answers answers(client(s));
+    server->holdOrders(true);
+    const auto first =
+        client(s).orders().editPositionBrackets(position, (*item)->Bid + dec("0.01"), std::nullopt);
+    ASSERT_TRUE(sent(first));
+    client(s).orders().giveUpRequest(first.request);
+    const auto second =
+        client(s).orders().editPositionBrackets(position, (*item)->Bid + dec("0.02"), std::nullopt);
+    ASSERT_TRUE(sent(second));
+    ASSERT_TRUE(held(2));
+    // The first is carried out; the market closes before the second.
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(
+        until([&] { return !answers.of(first.request).empty() || !answers.of(second.request).empty(); }));
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(
+        until([&] { return !answers.of(first.request).empty() && !answers.of(second.request).empty(); }));
+    EXPECT_EQ(answers.of(first.request), "done");
+    EXPECT_TRUE(answers.got[first.request].late);
+    EXPECT_EQ(answers.of(second.request), "rejected");
+    EXPECT_FALSE(answers.got[second.request].late);
+}
+
+TEST_F(AnswerRuleTest, ACloseTakesItsReportBeforeACloseAllOfOneNumberRefusedAsAWhole) {
+    Session& s = login();
+    std::vector<interfaces::RequestAnswer> got;
+    auto each = client(s).orders().handleRequestAnswered(
+        [&](const interfaces::RequestAnswer& a) { got.push_back(a); });
+    server->holdOrders(true);
+    // Sent in one pass: the close-all of 300001 and 300002, and a close of 300001.
+    const std::string both[] = {"300001", "300002"};
+    const auto closeAll = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
+    const auto close = client(s).orders().closePosition("300001", dec("1.5"));
+    ASSERT_TRUE(sent(closeAll));
+    ASSERT_TRUE(sent(close));
+    ASSERT_TRUE(held(2));
+    // The server takes the close, then refuses the close-all as a whole (past its limit now).
+    server->limitCloseAll(1);
+    ASSERT_TRUE(server->answerHeldOrders({1, 0}));
+    const auto of = [&](std::uint64_t request) {
+        std::vector<std::tuple<bool, std::string>> out;
+        for (const auto& a : got)
+            if (a.request == request)
+                out.emplace_back(a.accepted, a.position);
+        return out;
+    };
+    ASSERT_TRUE(until([&] { return !of(close.request).empty() && !of(closeAll.request).empty(); }));
+    while (platform::RunLoop::main().runOnce() > 0) {
+    }
+    EXPECT_EQ(of(close.request), (std::vector<std::tuple<bool, std::string>>{{true, ""}}));
+    EXPECT_EQ(of(closeAll.request), (std::vector<std::tuple<bool, std::string>>{{false, ""}}));
+    EXPECT_FALSE(serverPosition("300001"));
+    EXPECT_TRUE(serverPosition("300002"));
+}
+
+// A close-all given up is told late once, when every position has had its answer: refused if any was.
+TEST_F(AnswerRuleTest, AGivenUpCloseAllIsToldLateOnceEveryPositionIsAnswered) {
+    Session& s = login();
+    std::vector<interfaces::RequestAnswer> got;
+    auto each = client(s).orders().handleRequestAnswered(
+        [&](const interfaces::RequestAnswer& a) { got.push_back(a); });
+    server->holdOrders(true);
+    const std::string both[] = {"300001", "300002"};
+    const auto closeAll = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
+    ASSERT_TRUE(sent(closeAll));
+    client(s).orders().giveUpRequest(closeAll.request);
+    ASSERT_TRUE(held(1));
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(until([&] { return got.size() == 2; }));
+    for (const auto& a : got) {
+        EXPECT_EQ(a.request, closeAll.request);
+        EXPECT_TRUE(a.late) << a.position;
+    }
+    ASSERT_TRUE(until([&] { return !lateBanners(s).empty(); }));
+    EXPECT_EQ(lateBanners(s), std::vector<std::string>{fillPositional(
+                                  text("94163"), {fillPositional(text("93111"), {"2"}), text("1065")})});
+}
+
+TEST_F(AnswerRuleTest, ACloseAllReadsEachPositionsOwnReport) {
+    Session& s = login();
+    std::vector<interfaces::RequestAnswer> got;
+    auto each = client(s).orders().handleRequestAnswered(
+        [&](const interfaces::RequestAnswer& a) { got.push_back(a); });
+    alignQuote(s, "EURUSD");
+    const std::string third = openPosition(s, "EURUSD", 20001, true, "1");
+    ASSERT_FALSE(third.empty());
+    server->holdOrders(true);
+    // 300001 and the third are EURUSD, 300002 XAUUSD; the EURUSD market closes before the answer.
+    const std::string three[] = {"300001", "300002", third};
+    const auto closeAll = client(s).orders().closeAllPositions(three, interfaces::CloseAllScope::Selected);
+    ASSERT_TRUE(sent(closeAll));
+    ASSERT_TRUE(held(1));
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    std::map<std::string, bool> rows;
+    ASSERT_TRUE(until([&] {
+        rows.clear();
+        for (const auto& a : got)
+            if (a.request == closeAll.request)
+                rows[a.position] = a.accepted;
+        return rows.size() == 3;
+    }));
+    EXPECT_EQ(rows, (std::map<std::string, bool>{{"300001", false}, {"300002", true}, {third, false}}));
+    EXPECT_FALSE(serverPosition("300002"));
+    // Each position answered once; none is the request refused as a whole.
+    EXPECT_EQ(
+        std::count_if(got.begin(), got.end(), [&](const auto& a) { return a.request == closeAll.request; }),
+        3);
+}
+
 TEST_F(OrderFlowTest, LoginAfterALostStreamRestoresTheServersLists) {
     Session& first = login();
     alignQuote(first, "EURUSD");

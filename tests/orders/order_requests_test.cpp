@@ -688,7 +688,7 @@ TEST_F(CloseAllTest, EachRequestSentHasItsOwnNumberWhichItsAnswerGivesBack) {
             const auto answer = requests.inFlight().answered(
                 ExecutionReport(edit ? 62 : 67, edit ? editReport : closeReport));
             ASSERT_TRUE(answer);
-            answeredRequests.push_back(answer->number);
+            answeredRequests.push_back(answer->request.number);
         }
         const std::vector<std::uint64_t> own = editAnsweredFirst
                                                    ? std::vector{brackets.request, close.request}

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -38,6 +39,15 @@ RequestsInFlight::Request on(Kind kind, std::string text, std::string target, st
     return r;
 }
 
+RequestsInFlight::Request offset(std::string text, std::string account, std::string code) {
+    RequestsInFlight::Request r;
+    r.kind = Kind::Offset;
+    r.description = std::move(text);
+    r.account = std::move(account);
+    r.instrument = std::move(code);
+    return r;
+}
+
 class RequestsInFlightTest : public ::testing::Test {
 protected:
     // The description of the request the report answered ("" for none), and whether it was given up.
@@ -45,13 +55,134 @@ protected:
         reports.push_back(std::move(fields));
         const auto answered = list.answered(ExecutionReport(type, reports.back()));
         if (late)
-            *late = answered && answered->givenUp;
-        return answered ? answered->description : std::string();
+            *late = answered && answered->request.givenUp;
+        return answered ? answered->request.description : std::string();
+    }
+
+    // The whole answer: the request, the position of a close-all, the outcome.
+    std::optional<RequestsInFlight::Answered> answerOf(std::int64_t type, std::vector<std::string> fields,
+                                                       std::int32_t code = 0) {
+        reports.push_back(std::move(fields));
+        ExecutionReport report(type, reports.back());
+        report.rejectionCode = code;
+        return list.answered(report);
     }
 
     RequestsInFlight list;
     std::vector<std::vector<std::string>> reports; // alive while the list reads them
 };
+
+// The shape of every waiting list's rule test: requests sent in order, the first given up, then the
+// server's answers in the order it took them; each answer goes to the oldest request it can answer
+// within each step, given up or not, and only the given-up one is told as late.
+struct RuleCase {
+    const char* name;
+    std::vector<RequestsInFlight::Request> sent; // the first is given up
+    std::vector<std::pair<std::int64_t, std::vector<std::string>>> answers;
+    std::vector<std::string> taken; // the request each answer went to, in order
+};
+
+TEST_F(RequestsInFlightTest, WithinEachStepTheOldestTakesTheAnswerGivenUpOrNot) {
+    const std::vector<RuleCase> cases{
+        // An offset of EURUSD (its market closed meanwhile), given up, then one of GBPUSD.
+        {"offsets of two instruments",
+         {offset("A", "20003", "EURUSD"), offset("B", "20003", "GBPUSD")},
+         {{1052, {"10=1052", "34=20003", "12=EURUSD", "74=1065"}},
+          {1052, {"10=1052", "34=20003", "12=GBPUSD", "74=0"}}},
+         {"A", "B"}},
+        {"offsets of one account and instrument",
+         {offset("A", "20003", "EURUSD"), offset("B", "20003", "EURUSD")},
+         {{1052, {"10=1052", "34=20003", "12=EURUSD", "74=0"}},
+          {1052, {"10=1052", "34=20003", "12=EURUSD", "74=1065"}}},
+         {"A", "B"}},
+        // An answer naming another account's offset is that one's, whatever is older.
+        {"offsets of two accounts",
+         {offset("A", "20001", "EURUSD"), offset("B", "20003", "EURUSD")},
+         {{1052, {"10=1052", "34=20003", "12=EURUSD", "74=0"}},
+          {1052, {"10=1052", "34=20001", "12=EURUSD", "74=0"}}},
+         {"B", "A"}},
+        // Two closes of one position sharing a number: the first carried out, the second refused.
+        {"closes of one number",
+         {on(Kind::Close, "A", "300001", 42), on(Kind::Close, "B", "300001", 42)},
+         {{67, {"10=67", "73=73", "33=42", "80=300001", "76=0.5"}},
+          {62, {"10=62", "73=25", "33=42", "74=11", "79=", "125=300001"}}},
+         {"A", "B"}},
+        // Two take-profit edits of one position; the late answer carries no number.
+        {"edits answered without a number",
+         {on(Kind::PositionEdit, "A", "300001", 42), on(Kind::PositionEdit, "B", "300001", 43)},
+         {{62, {"10=62", "73=75", "79=310002", "573=300001"}},
+          {62, {"10=62", "73=75", "79=310002", "573=300001"}}},
+         {"A", "B"}},
+        // Two orders of one number and the same instrument, side and quantity.
+        {"identical new orders",
+         {newOrder("A", 50, "EURUSD", 0, "1"), newOrder("B", 50, "EURUSD", 0, "1")},
+         {{62, {"10=62", "73=25", "33=50", "12=EURUSD", "74=11", "79="}},
+          {62, {"10=62", "73=28", "33=50", "12=EURUSD", "36=45", "37=1", "79=77"}}},
+         {"A", "B"}},
+    };
+    for (const RuleCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        RequestsInFlight fresh;
+        std::vector<std::uint64_t> numbers;
+        for (const auto& r : c.sent)
+            numbers.push_back(fresh.sent(r));
+        fresh.giveUp(numbers.front());
+        std::vector<std::string> taken;
+        for (const auto& [type, fields] : c.answers) {
+            const ExecutionReport report(type, fields);
+            const auto answered = fresh.answered(report);
+            ASSERT_TRUE(answered);
+            EXPECT_EQ(answered->request.givenUp, answered->request.description == "A");
+            taken.push_back(answered->request.description);
+        }
+        EXPECT_EQ(taken, c.taken);
+        EXPECT_EQ(fresh.waiting(), 0u);
+    }
+}
+
+TEST_F(RequestsInFlightTest, ACloseOfAPositionTakesItsReportBeforeACloseAllThatIncludesIt) {
+    auto closeAll = on(Kind::CloseAll, "close all", "900001", 42);
+    closeAll.targets.push_back("900002");
+    list.sent(closeAll);
+    list.sent(on(Kind::Close, "close", "900001", 42));
+    // The server takes the close, then refuses the close-all as a whole.
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "33=42", "80=900001", "76=0"}), "close");
+    EXPECT_EQ(answer(66, {"10=66", "33=42", "80=900001", "12=1"}), "")
+        << "the close-all waits for no settlement";
+    const auto whole = answerOf(62, {"10=62", "73=25", "33=42", "74=1", "79=700002"}, 1);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->request.description, "close all");
+    EXPECT_TRUE(whole->rejected);
+    EXPECT_EQ(whole->position, "");
+    EXPECT_TRUE(whole->finished);
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
+TEST_F(RequestsInFlightTest, ACloseAllIsAnsweredPositionByPositionUntilEachHasItsReport) {
+    auto closeAll = on(Kind::CloseAll, "close all", "300001", 42);
+    closeAll.targets = {"300001", "300002", "300901"};
+    const std::uint64_t number = list.sent(closeAll);
+    // Settled: its update answers the position, the settlement that follows nothing more.
+    const auto first = answerOf(67, {"10=67", "73=73", "80=300002", "76=0"});
+    ASSERT_TRUE(first);
+    EXPECT_EQ(std::tuple(first->position, first->rejected, first->finished),
+              std::tuple("300002", false, false));
+    EXPECT_FALSE(answerOf(66, {"10=66", "80=300002", "12=1"}));
+    // Refused by the exchange, naming its position: that position alone reads the refusal.
+    const auto refused = answerOf(62, {"10=62", "73=826", "74=1065", "79=700001", "125=300001"}, 1065);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(std::tuple(refused->position, refused->rejected, refused->rejectionCode, refused->finished),
+              std::tuple("300001", true, 1065, false));
+    EXPECT_TRUE(list.isWaiting(number));
+    // Given up, the last position's report still answers it, as late, and ends it.
+    list.giveUp(number);
+    const auto last = answerOf(66, {"10=66", "80=300901", "12=1"});
+    ASSERT_TRUE(last);
+    EXPECT_EQ(std::tuple(last->position, last->rejected, last->finished, last->request.givenUp),
+              std::tuple("300901", false, true, true));
+    EXPECT_EQ(last->request.firstRejection, 1065) << "the late banner tells the refusal";
+    EXPECT_FALSE(list.isWaiting(number));
+}
 
 TEST_F(RequestsInFlightTest, ACloseAndANewOrderOfOneNumberAnsweredOutOfOrderEachTakeTheirOwn) {
     list.sent(on(Kind::Close, "close", "900001", 42));
@@ -118,22 +249,21 @@ TEST_F(RequestsInFlightTest, TwoOrdersOfOneNumberAreToldApartByWhatTheirReportsN
     EXPECT_EQ(left, std::vector<std::string>{"buy 1 EURUSD"});
 }
 
-TEST_F(RequestsInFlightTest, AGivenUpRequestIsAnsweredOnlyByAReportThatNamesItAndToldAsLate) {
+TEST_F(RequestsInFlightTest, AGivenUpRequestKeepsItsPlaceAndItsAnswerIsToldAsLate) {
     const std::uint64_t first = list.sent(on(Kind::PositionEdit, "first edit", "300001", 42));
     list.giveUp(first);
     EXPECT_TRUE(list.isWaiting(first)) << "its answer must still find it";
     list.sent(on(Kind::PositionEdit, "second edit", "300001", 43));
     bool late = true;
-    // The second edit's answer, and an answer carrying no number, go to the edit still waited for.
+    // The second edit's answer names its number: it is the second's, given up or not the first.
     EXPECT_EQ(answer(62, {"10=62", "73=75", "33=43", "79=310002", "573=300001"}, &late), "second edit");
     EXPECT_FALSE(late);
     EXPECT_EQ(answer(62, {"10=62", "73=75", "33=42", "79=310002", "573=300001"}, &late), "first edit");
     EXPECT_TRUE(late);
 
-    // A given-up new order: only a report naming its instrument, side and quantity all.
+    // A given-up new order takes the rejection of its number as a new order waited for would.
     list.giveUp(list.sent(newOrder("order", 50, "EURUSD", 0, "1")));
-    EXPECT_EQ(answer(62, {"10=62", "73=25", "33=50", "12=EURUSD", "74=11", "79="}), "");
-    EXPECT_EQ(answer(62, {"10=62", "73=28", "33=50", "12=EURUSD", "36=45", "37=1", "79=77"}, &late), "order");
+    EXPECT_EQ(answer(62, {"10=62", "73=25", "33=50", "12=EURUSD", "74=11", "79="}, &late), "order");
     EXPECT_TRUE(late);
     EXPECT_EQ(list.waiting(), 0u);
 }

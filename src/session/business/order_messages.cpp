@@ -52,8 +52,9 @@ void enterOrderMessages(MessageRooms& rooms, std::function<OrderSide*()> side) {
     // The order lists name each record a report rewrites in place.
     for (const std::int64_t type : {msg::kExecutionReport, msg::kPositionSettled, msg::kPositionReport})
         rooms.enter(type, MessageRoom{tags, true, nullptr, hand, orderTables, true});
-    // An offset answer reads only its tags and changes no table by itself.
-    rooms.enter(msg::kCloseHedged, tags, false, hand);
+    // An offset answer changes no table by itself; its fields name the account and instrument, by
+    // which its offset is found.
+    rooms.enter(msg::kCloseHedged, tags, true, hand);
 }
 
 } // namespace tc
