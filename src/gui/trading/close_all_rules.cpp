@@ -276,29 +276,17 @@ void CloseAllFlow::sent(const SessionModel& model, const SessionQueries& queries
 }
 
 std::optional<std::size_t> CloseAllFlow::report(const SessionModel& model,
-                                                const interfaces::BulkCloseReport& report,
-                                                std::int64_t language) {
-    if (phase_ != Phase::Sent)
+                                                const interfaces::BulkCloseReport& report) {
+    // Which row closed or was rejected is its own answer's to tell (answer()); a settlement only
+    // gives the price it closed at. A rejection's report adds nothing the answer does not carry.
+    if (phase_ != Phase::Sent || report.kind != interfaces::BulkCloseReport::Kind::Settled ||
+        !report.settlement)
         return std::nullopt;
-    const std::string id = report.kind == interfaces::BulkCloseReport::Kind::Settled
-                               ? (report.settlement ? report.settlement->OpenPositionId : std::string())
-                               : report.orderNumber;
-    const auto at = statusRow_.find(id);
-    if (at == statusRow_.end())
+    const Order& settled = *report.settlement;
+    const auto at = statusRow_.find(settled.OpenPositionId);
+    if (at == statusRow_.end() || !settled.SettledPrice)
         return std::nullopt;
-    CloseAllStatusRow* row = &status_[at->second];
-    row->answered = true;
-    if (report.kind == interfaces::BulkCloseReport::Kind::Settled) {
-        row->status = languageText(language, kStatusClosedKey);
-        row->tone = Tone::Gain;
-        const Order& settled = *report.settlement;
-        row->price = settled.SettledPrice
-                         ? priceText(*settled.SettledPrice, instrumentOf(model, settled.ItemCode))
-                         : std::string();
-    } else {
-        row->status = report.reason;
-        row->tone = Tone::Loss;
-    }
+    status_[at->second].price = priceText(*settled.SettledPrice, instrumentOf(model, settled.ItemCode));
     return at->second;
 }
 

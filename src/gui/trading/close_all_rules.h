@@ -1,8 +1,8 @@
 #pragma once
 // The close-all window's course: choosing (every open position ticked at first), validating the
 // ticked ones without sending, the refusals in the status sheet (going on closes the others),
-// and once the request went out, one status row per sent position that the server's reports
-// turn to closed or rejected. Positions are kept by id. No Qt.
+// and once the request went out, one status row per sent position that the answers of that request
+// turn to closed or rejected, each row its own position's answer. Positions are kept by id. No Qt.
 #include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "interfaces/orders.h"
@@ -121,10 +121,9 @@ public:
     void sent(const SessionModel& model, const SessionQueries& queries, const std::vector<std::string>& ids,
               std::int64_t language);
     const std::vector<CloseAllStatusRow>& statusRows() const { return status_; }
-    // A report of the server; the row it names changes (a settlement shows the price it closed at).
-    // The row changed, none when it names no sent position.
-    std::optional<std::size_t> report(const SessionModel& model, const interfaces::BulkCloseReport& report,
-                                      std::int64_t language);
+    // A settlement of a sent position: its row shows the price it closed at (whether it reads closed
+    // is its answer's to say). The row changed, none when it names no sent position.
+    std::optional<std::size_t> report(const SessionModel& model, const interfaces::BulkCloseReport& report);
     // An answer of the window's own request: of one position (`position`: closed or reduced when
     // accepted, else rejected with `reason`), or of the request as a whole (`position` empty; a
     // refusal there is of the whole request). The rows it changed, in order.

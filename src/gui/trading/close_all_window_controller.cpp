@@ -188,30 +188,35 @@ void CloseAllWindowController::follow() {
         else if (tables.contains(interfaces::Table::OpenPositionFigures))
             refreshTableView(); // the core's refresh of the floating results
     }));
-    follow_.add(connect(
-        session, &ClientModel::bulkCloseReported, this, [this](const interfaces::BulkCloseReport& report) {
-            ClientModel* session = context_.clientModel();
-            if (!session)
-                return;
-            if (const auto row =
-                    flow_.report(session->client().model(), report, context_.language().selected()))
-                showStatusRow(*row);
-            if (!flow_.waiting())
-                answerTimer_.stop();
-        }));
-    // The first report of a position answers the request; a refusal of the whole request names none,
-    // and so each position still waiting reads it.
+    // A settlement tells the price its row closed at.
+    follow_.add(connect(session, &ClientModel::bulkCloseReported, this,
+                        [this](const interfaces::BulkCloseReport& report) {
+                            ClientModel* session = context_.clientModel();
+                            if (!session)
+                                return;
+                            if (const auto row = flow_.report(session->client().model(), report))
+                                showStatusRow(*row);
+                        }));
+    // Each position's answer of the window's own request tells its row; a refusal naming no position
+    // is of the whole request, and each row still waiting reads it. The request is the window's until
+    // every row has its answer.
     follow_.add(connect(session, &ClientModel::requestAnswered, this,
                         [this](const interfaces::RequestAnswer& answer) {
                             if (request_ == 0 || answer.request != request_)
                                 return;
-                            request_ = 0;
-                            if (answer.accepted)
-                                return;
-                            flow_.refusedWhole(answer.reason.empty() ? answer.code : answer.reason);
-                            if (!flow_.waiting())
+                            const std::vector<std::size_t> rows =
+                                flow_.answer(answer.position, answer.accepted,
+                                             answer.reason.empty() ? answer.code : answer.reason,
+                                             context_.language().selected());
+                            if (rows.size() == 1)
+                                showStatusRow(rows.front());
+                            else if (!rows.empty())
+                                showStatus();
+                            if (!flow_.waiting()) {
                                 answerTimer_.stop();
-                            showStatus();
+                                request_ = 0;
+                            }
+                            showHeader();
                         }));
     // A lost line brings no more reports.
     follow_.add(connect(session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {

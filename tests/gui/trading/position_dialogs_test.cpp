@@ -1235,6 +1235,40 @@ TEST_F(PositionDialogsTest, ClosingTheCloseAllWindowWhileItWaitsGivesItsRequestU
         EXPECT_TRUE(answer.late) << answer.request << " " << answer.reason;
 }
 
+TEST_F(PositionDialogsTest, CloseAllWithOnePositionRefusedReadsEachRowsOwnReport) {
+    server->holdOrders(true);
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    closeAll->hitCheckbox("300902"); // the one the check refuses: the others go at once
+    QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
+    ASSERT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Sent);
+    const QAbstractItemModel* sent = find<QTableView>(closeAll, "closeAllStatusTableView")->model();
+    const auto rowOf = [&](const QString& id) {
+        for (int row = 0; row < sent->rowCount(); ++row)
+            if (cellText(sent, row, 1) == id)
+                return row;
+        return -1;
+    };
+    ASSERT_TRUE(rowOf("300001") >= 0 && rowOf("300901") >= 0 && rowOf("300002") >= 0);
+    // EURUSD's market closes before the server takes the request: its positions are refused, the
+    // gold one closes.
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    server->holdOrders(false);
+    ASSERT_TRUE(waitFor([&] { return !closeAll->flow().waiting(); }));
+    auto* heading = find<QLabel>(closeAll, "headerTextField");
+    EXPECT_EQ(heading->text(), context->text(kHeaderSomeRejectedKey));
+    EXPECT_EQ(cellText(sent, rowOf("300002"), 6), context->text(kStatusClosedKey));
+    for (const char* id : {"300001", "300901"}) {
+        const QString status = cellText(sent, rowOf(id), 6);
+        EXPECT_NE(status, context->text(kStatusClosedKey)) << id;
+        EXPECT_NE(status, context->text(kStatusNoAnswerKey)) << id;
+        EXPECT_FALSE(status.isEmpty()) << id;
+    }
+    EXPECT_TRUE(serverPosition(300001) && serverPosition(300901));
+    EXPECT_FALSE(serverPosition(300002));
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", true));
+}
+
 // The close-all window over a login whose server list takes at most two positions in one request.
 class CloseAllLimitTest : public PositionDialogsTest {
 protected:
