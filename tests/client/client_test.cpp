@@ -11,6 +11,8 @@
 #include "model/records/record_decimal.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
+#include "model/text/positional_text.h"
+#include "orders/order_requests.h"
 #include "platform/base64.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
@@ -37,6 +39,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -431,6 +434,57 @@ TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndTheProgramInstallsTheProducts
     client.reset();
     EXPECT_EQ(network.fake->subscriberCount(), 0u);
     LanguageString::setProductLocalizationList({});
+}
+
+TEST_F(ClientEvents, TheCloseAllLimitIsTheLoginListsAndARequestPastItIsRefusedBeforeSending) {
+    // The shipped list names the test server's 200 for the simulation.
+    signedIn();
+    EXPECT_EQ(client->orders().closeAllLimit(), 200u);
+    client.reset();
+    // A copy of the resources whose list names 2: read at the sign-in, and a request of three is
+    // refused here, nothing sent.
+    testing_support::TempDir resources;
+    std::filesystem::copy(TC_TEST_RESOURCES, resources.path(), std::filesystem::copy_options::recursive);
+    const auto writeLimit = [&](std::string_view entry) {
+        const auto list = resources.path() / "LoginPropertyList.plist";
+        std::string text;
+        {
+            std::ifstream in(list);
+            text.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        const auto at = text.find("<key>CloseAllPositionLimit</key>");
+        const auto end = text.find("</integer>", at);
+        ASSERT_TRUE(at != std::string::npos && end != std::string::npos);
+        text.replace(at, end + std::string_view("</integer>").size() - at, entry);
+        std::ofstream(list, std::ios::trunc) << text;
+    };
+    writeLimit("<key>CloseAllPositionLimit</key><integer>2</integer>");
+    platform::Bundle::setResourcesRoot(resources.path());
+    struct RootBack {
+        ~RootBack() { platform::Bundle::setResourcesRoot({}); }
+    } rootBack;
+    client = clientWaitingForReplies(ConnectionOptions{}.requester.replyTimeout);
+    signedIn();
+    EXPECT_EQ(client->orders().closeAllLimit(), 2u);
+    const int requestsBefore = server->stats().orderRequests;
+    const std::vector<std::string> three{"300001", "300002", "300003"};
+    const interfaces::OrderResult refused =
+        client->orders().closeAllPositions(three, interfaces::CloseAllScope::Selected);
+    EXPECT_FALSE(refused.sent());
+    EXPECT_EQ(refused.refusalKey, "94601");
+    EXPECT_EQ(refused.refusalText, fillPositional(text("94601"), {"2", "3"}));
+    // Two go out, the only order request the server has.
+    const std::vector<std::string> two{"300001", "300002"};
+    EXPECT_TRUE(client->orders().closeAllPositions(two, interfaces::CloseAllScope::Selected).sent());
+    ASSERT_TRUE(until([&] { return server->stats().orderRequests > requestsBefore; }));
+    EXPECT_EQ(server->stats().orderRequests, requestsBefore + 1);
+    // A list that names no limit: the client's own cap.
+    client.reset();
+    writeLimit("");
+    client = clientWaitingForReplies(ConnectionOptions{}.requester.replyTimeout);
+    ASSERT_TRUE(signIn());
+    EXPECT_EQ(client->orders().closeAllLimit(), OrderRequests::kMaxCloseAllPositions);
+    client.reset();
 }
 
 // ---- funding, chat, statements, resources, password

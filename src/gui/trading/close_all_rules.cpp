@@ -11,16 +11,26 @@
 #include <algorithm>
 #include <cmath>
 #include <tuple>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace tc::gui {
 namespace {
 
-std::shared_ptr<const Order> positionOf(const OrderView& listed, std::string_view id) {
+// The listed positions by id, built once for a pass over many ids (a search of the list for each
+// would cost the square of a large book).
+std::unordered_map<std::string_view, const Order*> positionsById(const OrderView& listed) {
+    std::unordered_map<std::string_view, const Order*> byId;
+    byId.reserve(listed.size());
     for (const auto& p : listed)
-        if (p && p->OpenPositionId == id)
-            return p;
-    return nullptr;
+        if (p)
+            byId.emplace(p->OpenPositionId, p.get());
+    return byId;
+}
+
+const Order* positionOf(const std::unordered_map<std::string_view, const Order*>& byId, std::string_view id) {
+    const auto at = byId.find(id);
+    return at == byId.end() ? nullptr : at->second;
 }
 
 CloseAllStatusRow rowOf(const SessionModel& model, const Order& position, double price) {
@@ -102,57 +112,76 @@ void CloseAllFlow::start(const OrderView& listed) {
     refused_.clear();
     leftOneSided_.clear();
     status_.clear();
+    statusRow_.clear();
+    tickedSet_.clear();
     for (const auto& p : listed)
-        if (p && !p->OpenPositionId.empty() && !isTicked(p->OpenPositionId))
-            ticked_.push_back(p->OpenPositionId);
+        if (p && !p->OpenPositionId.empty())
+            tick(p->OpenPositionId);
 }
 
 bool CloseAllFlow::isTicked(std::string_view id) const {
-    return std::find(ticked_.begin(), ticked_.end(), id) != ticked_.end();
+    return tickedSet_.contains(id);
+}
+
+void CloseAllFlow::tick(std::string_view id) {
+    if (tickedSet_.emplace(id).second)
+        ticked_.emplace_back(id);
+}
+
+void CloseAllFlow::untickIf(const std::function<bool(const std::string&)>& untick) {
+    std::erase_if(ticked_, [&](const std::string& id) {
+        if (!untick(id))
+            return false;
+        tickedSet_.erase(id);
+        return true;
+    });
 }
 
 void CloseAllFlow::toggle(std::string_view id) {
     if (phase_ != Phase::Choosing || id.empty())
         return;
-    const auto at = std::find(ticked_.begin(), ticked_.end(), id);
-    if (at != ticked_.end())
-        ticked_.erase(at);
-    else
-        ticked_.emplace_back(id);
+    if (!isTicked(id)) {
+        tick(id);
+        return;
+    }
+    tickedSet_.erase(tickedSet_.find(id));
+    ticked_.erase(std::find(ticked_.begin(), ticked_.end(), id));
 }
 
-void CloseAllFlow::toggleAll(const OrderView& listed) {
+void CloseAllFlow::toggleAll(const std::vector<std::string>& shown) {
     if (phase_ != Phase::Choosing)
         return;
-    const bool all = isCloseAll(listed);
+    // Decided by the rows the title shows, not by the book: a position opened since (a fill whose
+    // row is not listed yet) must not turn the click that unticks every row into one that ticks.
+    const bool all = !shown.empty() && std::all_of(shown.begin(), shown.end(),
+                                                   [&](const std::string& id) { return isTicked(id); });
     ticked_.clear();
+    tickedSet_.clear();
     if (all)
         return;
-    std::unordered_set<std::string_view> seen;
-    for (const auto& p : listed)
-        if (p && !p->OpenPositionId.empty() && seen.insert(p->OpenPositionId).second)
-            ticked_.push_back(p->OpenPositionId);
+    for (const std::string& id : shown)
+        if (!id.empty())
+            tick(id);
 }
 
 void CloseAllFlow::tickTogether(const std::vector<std::string>& ids) {
     if (phase_ != Phase::Choosing)
         return;
-    // Looked up in a set, not along the ticks: Space over thousands of selected rows.
-    std::unordered_set<std::string> ticked(ticked_.begin(), ticked_.end());
-    const bool tick =
-        std::any_of(ids.begin(), ids.end(), [&](const std::string& id) { return !ticked.contains(id); });
-    if (!tick) {
+    const bool ticking =
+        std::any_of(ids.begin(), ids.end(), [&](const std::string& id) { return !isTicked(id); });
+    if (!ticking) {
         const std::unordered_set<std::string_view> untick(ids.begin(), ids.end());
-        std::erase_if(ticked_, [&](const std::string& id) { return untick.contains(id); });
+        untickIf([&](const std::string& id) { return untick.contains(id); });
         return;
     }
     for (const std::string& id : ids)
-        if (!id.empty() && ticked.insert(id).second)
-            ticked_.push_back(id);
+        if (!id.empty())
+            tick(id);
 }
 
 void CloseAllFlow::follow(const OrderView& listed) {
-    std::erase_if(ticked_, [&](const std::string& id) { return !positionOf(listed, id); });
+    const auto byId = positionsById(listed);
+    untickIf([&](const std::string& id) { return !byId.contains(id); });
 }
 
 bool CloseAllFlow::isCloseAll(const OrderView& listed) const {
@@ -177,6 +206,7 @@ bool CloseAllFlow::validate(const SessionModel& model, const SessionQueries& que
     refused_.clear();
     leftOneSided_.clear();
     const OrderView listed = queries.getOpenOrderCollection();
+    const auto byId = positionsById(listed);
     const std::vector<interfaces::OrderResult> results = check(ticked_);
     for (std::size_t i = 0; i < ticked_.size(); ++i) {
         const std::string& id = ticked_[i];
@@ -185,7 +215,7 @@ bool CloseAllFlow::validate(const SessionModel& model, const SessionQueries& que
         if (result.sent())
             continue;
         CloseAllStatusRow row;
-        if (const auto position = positionOf(listed, id))
+        if (const Order* position = positionOf(byId, id))
             row = rowOf(model, *position, closePrice(model, *position));
         else
             row.positionId = id;
@@ -206,10 +236,12 @@ void CloseAllFlow::dismissRefusals() {
 }
 
 std::vector<std::string> CloseAllFlow::idsToSend() const {
+    std::unordered_set<std::string_view> refused;
+    for (const CloseAllStatusRow& r : refused_)
+        refused.insert(r.positionId);
     std::vector<std::string> ids;
     for (const std::string& id : ticked_)
-        if (std::none_of(refused_.begin(), refused_.end(),
-                         [&](const CloseAllStatusRow& r) { return r.positionId == id; }))
+        if (!refused.contains(id))
             ids.push_back(id);
     return ids;
 }
@@ -224,13 +256,17 @@ void CloseAllFlow::sent(const SessionModel& model, const SessionQueries& queries
     phase_ = Phase::Sent;
     noAnswer_ = false;
     refusedWhole_ = false;
+    silent_ = false;
     refused_.clear();
     status_.clear();
+    statusRow_.clear();
     const OrderView listed = queries.getOpenOrderCollection();
+    const auto byId = positionsById(listed);
     for (const std::string& id : ids) {
-        const auto position = positionOf(listed, id);
-        if (!position)
+        const Order* position = positionOf(byId, id);
+        if (!position || statusRow_.contains(id))
             continue;
+        statusRow_.emplace(id, status_.size());
         CloseAllStatusRow row = rowOf(model, *position, 0);
         row.price.clear(); // not closed yet: no price to tell
         row.status = languageText(language, kStatusSentKey);
@@ -239,32 +275,44 @@ void CloseAllFlow::sent(const SessionModel& model, const SessionQueries& queries
     }
 }
 
-bool CloseAllFlow::report(const SessionModel& model, const interfaces::BulkCloseReport& report,
-                          std::int64_t language) {
+std::optional<std::size_t> CloseAllFlow::report(const SessionModel& model,
+                                                const interfaces::BulkCloseReport& report) {
+    // Which row closed or was rejected is its own answer's to tell (answer()); a settlement only
+    // gives the price it closed at. A rejection's report adds nothing the answer does not carry.
+    if (phase_ != Phase::Sent || report.kind != interfaces::BulkCloseReport::Kind::Settled ||
+        !report.settlement)
+        return std::nullopt;
+    const Order& settled = *report.settlement;
+    const auto at = statusRow_.find(settled.OpenPositionId);
+    if (at == statusRow_.end() || !settled.SettledPrice)
+        return std::nullopt;
+    status_[at->second].price = priceText(*settled.SettledPrice, instrumentOf(model, settled.ItemCode));
+    return at->second;
+}
+
+std::vector<std::size_t> CloseAllFlow::answer(std::string_view position, bool accepted,
+                                              const std::string& reason, std::int64_t language) {
     if (phase_ != Phase::Sent)
-        return false;
-    const std::string id = report.kind == interfaces::BulkCloseReport::Kind::Settled
-                               ? (report.settlement ? report.settlement->OpenPositionId : std::string())
-                               : report.orderNumber;
-    if (id.empty())
-        return false;
-    const auto row = std::find_if(status_.begin(), status_.end(),
-                                  [&](const CloseAllStatusRow& r) { return r.positionId == id; });
-    if (row == status_.end())
-        return false;
-    row->answered = true;
-    if (report.kind == interfaces::BulkCloseReport::Kind::Settled) {
-        row->status = languageText(language, kStatusClosedKey);
-        row->tone = Tone::Gain;
-        const Order& settled = *report.settlement;
-        row->price = settled.SettledPrice
-                         ? priceText(*settled.SettledPrice, instrumentOf(model, settled.ItemCode))
-                         : std::string();
-    } else {
-        row->status = report.reason;
-        row->tone = Tone::Loss;
+        return {};
+    if (position.empty()) {
+        // An acceptance of the whole tells nothing of any row: each position's own answer does.
+        if (accepted || !waiting())
+            return {};
+        std::vector<std::size_t> rows;
+        for (std::size_t row = 0; row < status_.size(); ++row)
+            if (!status_[row].answered)
+                rows.push_back(row);
+        refusedWhole(reason);
+        return rows;
     }
-    return true;
+    const auto at = statusRow_.find(position);
+    if (at == statusRow_.end())
+        return {};
+    CloseAllStatusRow& row = status_[at->second];
+    row.answered = true;
+    row.status = accepted ? languageText(language, kStatusClosedKey) : reason;
+    row.tone = accepted ? Tone::Gain : Tone::Loss;
+    return {at->second};
 }
 
 void CloseAllFlow::noAnswer(std::int64_t language) {
@@ -298,9 +346,14 @@ bool CloseAllFlow::waiting() const {
 std::string_view CloseAllFlow::headerKey() const {
     if (phase_ != Phase::Sent)
         return kHeaderChoosingKey;
-    if (waiting())
-        return noAnswer_ ? kHeaderNoAnswerKey : kHeaderWaitingKey;
-    if (refusedWhole_)
+    if (waiting()) {
+        if (noAnswer_)
+            return kHeaderNoAnswerKey;
+        return silent_ ? kHeaderServerSilentKey : kHeaderWaitingKey;
+    }
+    // Refused as a whole only where no position closed before the refusal.
+    if (refusedWhole_ && std::none_of(status_.begin(), status_.end(),
+                                      [](const CloseAllStatusRow& r) { return r.tone == Tone::Gain; }))
         return kHeaderRefusedWholeKey;
     if (std::any_of(status_.begin(), status_.end(),
                     [](const CloseAllStatusRow& r) { return r.tone == Tone::Loss; }))

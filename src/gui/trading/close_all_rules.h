@@ -1,8 +1,8 @@
 #pragma once
 // The close-all window's course: choosing (every open position ticked at first), validating the
 // ticked ones without sending, the refusals in the status sheet (going on closes the others),
-// and once the request went out, one status row per sent position that the server's reports
-// turn to closed or rejected. Positions are kept by id. No Qt.
+// and once the request went out, one status row per sent position that the answers of that request
+// turn to closed or rejected, each row its own position's answer. Positions are kept by id. No Qt.
 #include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "interfaces/orders.h"
@@ -11,8 +11,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace tc {
@@ -36,6 +39,8 @@ inline constexpr std::string_view kHeaderChoosingKey = texts::kPositionsToClose;
 inline constexpr std::string_view kHeaderWaitingKey = texts::kSentCloseWaitingServersAnswer;
 inline constexpr std::string_view kHeaderClosedKey = texts::kClosedPricesShown;
 inline constexpr std::string_view kHeaderSomeRejectedKey = texts::kNotEveryPositionClosed;
+// The server silent for a while, the request still waiting within its time limit.
+inline constexpr std::string_view kHeaderServerSilentKey = texts::kCloseAllServerSilentStillWaiting;
 // Past the time limit (or once the line is lost) with positions still unanswered: not known.
 inline constexpr std::string_view kHeaderNoAnswerKey = texts::kNoAnswerCameTimeEveryPosition;
 inline constexpr std::string_view kStatusNoAnswerKey = texts::kNoAnswer;
@@ -78,8 +83,9 @@ public:
 
     bool isTicked(std::string_view id) const;
     void toggle(std::string_view id);
-    // The tick column's title: every listed position unticked when all are ticked, else all ticked.
-    void toggleAll(const OrderView& listed);
+    // The tick column's title over the rows it shows (`shown`, in list order): every row unticked when
+    // all of them are ticked, else all of them ticked.
+    void toggleAll(const std::vector<std::string>& shown);
     // Space on several rows: each of them ticked when any was not, else each unticked.
     void tickTogether(const std::vector<std::string>& ids);
     // Ticks of positions no longer listed go.
@@ -115,27 +121,46 @@ public:
     void sent(const SessionModel& model, const SessionQueries& queries, const std::vector<std::string>& ids,
               std::int64_t language);
     const std::vector<CloseAllStatusRow>& statusRows() const { return status_; }
-    // A report of the server; the row it names changes (a settlement shows the price it closed at).
-    // False when it names none.
-    bool report(const SessionModel& model, const interfaces::BulkCloseReport& report, std::int64_t language);
+    // A settlement of a sent position: its row shows the price it closed at (whether it reads closed
+    // is its answer's to say). The row changed, none when it names no sent position.
+    std::optional<std::size_t> report(const SessionModel& model, const interfaces::BulkCloseReport& report);
+    // An answer of the window's own request: of one position (`position`: closed or reduced when
+    // accepted, else rejected with `reason`), or of the request as a whole (`position` empty; a
+    // refusal there is of the whole request). The rows it changed, in order.
+    std::vector<std::size_t> answer(std::string_view position, bool accepted, const std::string& reason,
+                                    std::int64_t language);
     // The time limit passed, or the line was lost, with positions unanswered: each reads that no
     // answer came (a later report still turns it to closed or rejected).
     void noAnswer(std::int64_t language);
     // The server refused the request as a whole: each position still waiting reads its reason.
     void refusedWhole(const std::string& reason);
+    // The server answers pings again (true) or has been silent for a while (false): while silent the
+    // heading says so, the request still waiting; no row reads "No answer" for a silence.
+    void serverAnswering(bool answering) { silent_ = !answering; }
     // Whether a sent position still waits for its report.
     bool waiting() const;
     // The text key of the list's heading now.
     std::string_view headerKey() const;
 
 private:
+    void tick(std::string_view id);
+    void untickIf(const std::function<bool(const std::string&)>& untick);
+
     Phase phase_ = Phase::Choosing;
+    // The ticks in the order ticked (the request's order), and the same as a set: each row asks.
     std::vector<std::string> ticked_;
+    struct IdHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view id) const { return std::hash<std::string_view>{}(id); }
+    };
+    std::unordered_set<std::string, IdHash, std::equal_to<>> tickedSet_;
     std::vector<CloseAllStatusRow> refused_;
     std::vector<std::string> leftOneSided_;
     std::vector<CloseAllStatusRow> status_;
+    std::unordered_map<std::string, std::size_t, IdHash, std::equal_to<>> statusRow_; // a sent row by id
     bool noAnswer_ = false;
     bool refusedWhole_ = false;
+    bool silent_ = false;
 };
 
 } // namespace tc::gui

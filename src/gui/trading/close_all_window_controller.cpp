@@ -25,7 +25,10 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <map>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 
 namespace tc::gui {
 
@@ -34,7 +37,7 @@ struct CloseAllLine {
     std::string id;
     std::string account;
     std::string symbol;
-    std::int32_t side = 0;
+    QString side; // the side's name in the language of the last reading of the list
     std::string quantity;
     std::string price;
     std::string live;
@@ -47,6 +50,10 @@ namespace {
 QString cellText(const std::string& text) {
     return QString::fromStdString(text);
 }
+
+// The live cells: the market price and the floating result, changed in place each second.
+constexpr int kLiveColumn = 7;
+constexpr int kProfitColumn = 8;
 
 } // namespace
 
@@ -67,10 +74,7 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
         {texts::kAccount, [](const CloseAllLine& l) { return cellText(l.account); }},
         {texts::kPositionIDColumn, [](const CloseAllLine& l) { return cellText(l.id); }},
         {texts::kSymbol, [](const CloseAllLine& l) { return cellText(l.symbol); }},
-        {texts::kSide,
-         [this](const CloseAllLine& l) {
-             return cellText(shownName(context_.language().selected(), sideText(l.side)));
-         }},
+        {texts::kSide, [](const CloseAllLine& l) { return l.side; }},
         {texts::kQuantity, [](const CloseAllLine& l) { return cellText(l.quantity); }},
         {texts::kPrice, [](const CloseAllLine& l) { return cellText(l.price); }},
         {texts::kMarketPrice, [](const CloseAllLine& l) { return cellText(l.live); }},
@@ -184,36 +188,46 @@ void CloseAllWindowController::follow() {
         else if (tables.contains(interfaces::Table::OpenPositionFigures))
             refreshTableView(); // the core's refresh of the floating results
     }));
-    follow_.add(connect(
-        session, &ClientModel::bulkCloseReported, this, [this](const interfaces::BulkCloseReport& report) {
-            ClientModel* session = context_.clientModel();
-            if (session && flow_.report(session->client().model(), report, context_.language().selected()))
-                showStatus();
-            if (!flow_.waiting())
-                answerTimer_.stop();
-        }));
-    // The first report of a position answers the request; a refusal of the whole request names none,
-    // and so each position still waiting reads it.
+    // A settlement tells the price its row closed at.
+    follow_.add(connect(session, &ClientModel::bulkCloseReported, this,
+                        [this](const interfaces::BulkCloseReport& report) {
+                            ClientModel* session = context_.clientModel();
+                            if (!session)
+                                return;
+                            if (const auto row = flow_.report(session->client().model(), report))
+                                showStatusRow(*row);
+                        }));
+    // Each position's answer of the window's own request tells its row; a refusal naming no position
+    // is of the whole request, and each row still waiting reads it. The request is the window's until
+    // every row has its answer.
     follow_.add(connect(session, &ClientModel::requestAnswered, this,
                         [this](const interfaces::RequestAnswer& answer) {
                             if (request_ == 0 || answer.request != request_)
                                 return;
-                            request_ = 0;
-                            if (answer.accepted)
-                                return;
-                            flow_.refusedWhole(answer.reason.empty() ? answer.code : answer.reason);
-                            if (!flow_.waiting())
+                            const std::vector<std::size_t> rows =
+                                flow_.answer(answer.position, answer.accepted,
+                                             answer.reason.empty() ? answer.code : answer.reason,
+                                             context_.language().selected());
+                            if (rows.size() == 1)
+                                showStatusRow(rows.front());
+                            else if (!rows.empty())
+                                showStatus();
+                            if (!flow_.waiting()) {
                                 answerTimer_.stop();
-                            showStatus();
+                                request_ = 0;
+                            }
+                            showHeader();
                         }));
-    // A lost line or a silent server brings no more reports in time.
+    // A lost line brings no more reports.
     follow_.add(connect(session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
         if (state == interfaces::LoginState::Lost || state == interfaces::LoginState::SignedOut)
             noAnswer();
     }));
+    // A silent server may still answer within the time limit: the heading says it is silent and the
+    // request still waits; only the limit or the loss makes the rows read "No answer".
     follow_.add(connect(session, &ClientModel::answeringChanged, this, [this](bool answering) {
-        if (!answering)
-            noAnswer();
+        flow_.serverAnswering(answering);
+        showHeader();
     }));
 }
 
@@ -235,52 +249,59 @@ void CloseAllWindowController::loadRows() {
     const OrderView listed = client.queries().getOpenOrderCollection();
     // Positions that went away are no longer ticked; new ones come unticked.
     flow_.follow(listed);
+    // Each side's name read once for the list, not for each cell: a text's lookup asks the disk.
+    const std::int64_t language = context_.language().selected();
+    std::map<std::int32_t, QString> sides;
     std::vector<CloseAllLine> lines;
     lines.reserve(listed.size());
     for (const auto& p : listed) {
         if (!p)
             continue;
+        auto side = sides.find(p->tradingMode);
+        if (side == sides.end())
+            side =
+                sides.emplace(p->tradingMode, cellText(shownName(language, sideText(p->tradingMode)))).first;
         const ItemDetails* item = instrumentOf(client.model(), p->ItemCode);
-        lines.push_back({p->OpenPositionId,
-                         p->AccountNumber,
-                         p->ItemCode,
-                         p->tradingMode,
-                         quantityText(p->RemainingQty),
-                         priceText(p->OrderPrice, item),
-                         {},
-                         {},
-                         false});
+        lines.push_back({p->OpenPositionId, p->AccountNumber, p->ItemCode, side->second,
+                         quantityText(p->RemainingQty), priceText(p->OrderPrice, item),
+                         priceText(item ? closingQuote(*item, *p) : platform::CompactDecimal(), item),
+                         p->UnrealisedPLValued ? std::optional(p->UnrealisedPL) : std::nullopt,
+                         flow_.isTicked(p->OpenPositionId)});
     }
-    showLines(std::move(lines));
+    lines_->setRecords(std::move(lines));
     ui_->closeAllTableView->resizeColumnsToContents();
     setButtonTitle();
 }
 
 void CloseAllWindowController::refreshTableView() {
-    std::vector<CloseAllLine> lines;
-    for (int row = 0; row < lines_->rowCount(); ++row)
-        lines.push_back(*lines_->recordAt(row));
-    showLines(std::move(lines));
-}
-
-void CloseAllWindowController::showLines(std::vector<CloseAllLine> lines) {
     ClientModel* session = context_.clientModel();
     if (!session)
         return;
     const interfaces::Client& client = session->client();
     const OrderView listed = client.queries().getOpenOrderCollection();
-    for (CloseAllLine& line : lines) {
-        line.ticked = flow_.isTicked(line.id);
-        const auto found = std::find_if(listed.begin(), listed.end(),
-                                        [&](const auto& p) { return p && p->OpenPositionId == line.id; });
-        if (found == listed.end())
-            continue; // gone: the row keeps its last figures until the list is read again
-        const Order& p = **found;
-        const ItemDetails* item = instrumentOf(client.model(), p.ItemCode);
-        line.live = priceText(item ? closingQuote(*item, p) : platform::CompactDecimal(), item);
-        line.profit = p.UnrealisedPLValued ? std::optional(p.UnrealisedPL) : std::nullopt;
-    }
-    lines_->setRecords(std::move(lines));
+    // The positions by id, once for the pass: a search of the book for each row costs its square.
+    std::unordered_map<std::string_view, const Order*> byId;
+    byId.reserve(listed.size());
+    for (const auto& p : listed)
+        if (p)
+            byId.emplace(p->OpenPositionId, p.get());
+    lines_->changeInPlace(
+        [&](CloseAllLine& line) {
+            const auto found = byId.find(line.id);
+            if (found == byId.end())
+                return false; // gone: the row keeps its last figures until the list is read again
+            const Order& p = *found->second;
+            const ItemDetails* item = instrumentOf(client.model(), p.ItemCode);
+            std::string live = priceText(item ? closingQuote(*item, p) : platform::CompactDecimal(), item);
+            const std::optional<double> profit =
+                p.UnrealisedPLValued ? std::optional(p.UnrealisedPL) : std::nullopt;
+            if (live == line.live && profit == line.profit)
+                return false;
+            line.live = std::move(live);
+            line.profit = profit;
+            return true;
+        },
+        kLiveColumn, kProfitColumn);
 }
 
 void CloseAllWindowController::setButtonTitle() {
@@ -327,22 +348,27 @@ void CloseAllWindowController::hitCheckbox(const std::string& positionId) {
 }
 
 void CloseAllWindowController::showTicks() {
-    std::vector<CloseAllLine> lines;
-    for (int row = 0; row < lines_->rowCount(); ++row) {
-        lines.push_back(*lines_->recordAt(row));
-        lines.back().ticked = flow_.isTicked(lines.back().id);
-    }
-    lines_->setRecords(std::move(lines));
+    lines_->changeInPlace(
+        [&](CloseAllLine& line) {
+            const bool ticked = flow_.isTicked(line.id);
+            if (ticked == line.ticked)
+                return false;
+            line.ticked = ticked;
+            return true;
+        },
+        0, 0);
     setButtonTitle();
 }
 
 void CloseAllWindowController::hitTickTitle() {
-    ClientModel* session = context_.clientModel();
-    if (!session || flow_.phase() != CloseAllFlow::Phase::Choosing)
+    if (flow_.phase() != CloseAllFlow::Phase::Choosing)
         return;
-    flow_.toggleAll(session->client().queries().getOpenOrderCollection());
-    refreshTableView();
-    setButtonTitle();
+    std::vector<std::string> shown;
+    shown.reserve(lines_->records().size());
+    for (const CloseAllLine& line : lines_->records())
+        shown.push_back(line.id);
+    flow_.toggleAll(shown);
+    showTicks();
 }
 
 void CloseAllWindowController::closeAllButtonClicked() {
@@ -404,6 +430,16 @@ void CloseAllWindowController::send() {
     ui_->notNowButton->setText(context_.text(texts::kCloseButton));
     ui_->notNowButton->setDefault(true);
     showStatus();
+}
+
+void CloseAllWindowController::showStatusRow(std::size_t row) {
+    // The report's own row alone: a refill of the whole table for each of hundreds of reports held
+    // the main queue for seconds, the ping's answer behind them.
+    QTableView& table = *ui_->closeAllStatusTableView;
+    static_cast<StatusTableModel*>(table.model())
+        ->setRecordAt(static_cast<int>(row), flow_.statusRows()[row]);
+    table.resizeRowToContents(static_cast<int>(row));
+    showHeader();
 }
 
 void CloseAllWindowController::showStatus() {

@@ -5,7 +5,7 @@
 // position without sending; refusals show in the status sheet (ClosePositionStatusWindowController),
 // whose going on closes the others. One request goes out: for all positions only when exactly every
 // listed position is ticked and none was refused, else for the selection. Then the window lists the
-// sent positions, and the server's reports turn each to closed or rejected.
+// sent positions, and each position's answer of that request turns its row to closed or rejected.
 #include "gui/app/sheet_controller.h"
 #include "gui/models/record_table_model.h"
 #include "gui/models/session_follow.h"
@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -62,18 +63,22 @@ private:
     void follow();
     // The rows again with the ticks of the flow.
     void showTicks();
+    // The list read again from the book (positions came or went, or the language changed).
     void loadRows();
+    // The live cells again, where they stand.
     void refreshTableView();
-    void showLines(std::vector<CloseAllLine> lines);
     void setButtonTitle();
     void showOrderStatusTableView();
     void send();
     void showStatus();
+    // One row of the sent list again, after its report.
+    void showStatusRow(std::size_t row);
     void showHeader();
     // No answer in time, or none can come: the rows still waiting say so.
     void noAnswer();
 
-    // The request sent and not answered as a whole (0: none).
+    // The request sent while some of its rows still wait for their answers (0: none); given up if the
+    // window closes first.
     std::uint64_t request_ = 0;
     std::unique_ptr<Ui::CloseAllWindowController> ui_;
     GuiContext& context_;

@@ -13,6 +13,10 @@
 #include <QTableView>
 
 #include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <utility>
 
 namespace tc::gui {
 namespace {
@@ -34,8 +38,19 @@ void setUpStatusTable(QTableView& table, GuiContext& context) {
     columns[0].text = text(&CloseAllStatusRow::account);
     columns[1].text = text(&CloseAllStatusRow::positionId);
     columns[2].text = text(&CloseAllStatusRow::symbol);
-    columns[3].text = [&context](const CloseAllStatusRow& r) {
-        return QString::fromStdString(shownName(context.language().selected(), sideText(r.side)));
+    // Each side's name read once per language and kept: a text's lookup asks the disk, too slow for
+    // every cell of hundreds of rows.
+    columns[3].text = [&context,
+                       names = std::make_shared<std::map<std::pair<std::int64_t, std::int32_t>, QString>>()](
+                          const CloseAllStatusRow& r) {
+        const std::int64_t language = context.language().selected();
+        auto name = names->find({language, r.side});
+        if (name == names->end())
+            name = names
+                       ->emplace(std::pair(language, r.side),
+                                 QString::fromStdString(shownName(language, sideText(r.side))))
+                       .first;
+        return name->second;
     };
     columns[4].text = text(&CloseAllStatusRow::quantity);
     columns[5].text = text(&CloseAllStatusRow::price);

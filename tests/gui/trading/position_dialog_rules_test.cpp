@@ -419,15 +419,24 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     // Nothing closed yet: no price to show, and the heading says it waits.
     EXPECT_EQ(flow.statusRows()[0].price, "");
     EXPECT_EQ(flow.headerKey(), kHeaderWaitingKey);
+    const auto row3Status = [&] {
+        return std::find_if(flow.statusRows().begin(), flow.statusRows().end(),
+                            [](const auto& r) { return r.positionId == "3"; })
+            ->status;
+    };
     auto settlement = std::make_shared<Order>();
     settlement->OpenPositionId = "3";
     settlement->ItemCode = "EURUSD";
     settlement->SettledPrice = dec("1.08619");
-    EXPECT_TRUE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
-    EXPECT_TRUE(flow.report(s.model,
-                            {interfaces::BulkCloseReport::Kind::Rejected, nullptr, "4", "Market closed"}, 0));
-    EXPECT_FALSE(flow.report(
-        s.model, {interfaces::BulkCloseReport::Kind::Rejected, nullptr, "2", "refused before"}, 0));
+    // Each row reads its own position's answer; a settlement gives its price alone.
+    EXPECT_TRUE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}));
+    EXPECT_EQ(row3Status(), "Sent");
+    EXPECT_EQ(flow.answer("3", true, {}, 0).size(), 1u);
+    EXPECT_FALSE(
+        flow.report(s.model, {interfaces::BulkCloseReport::Kind::Rejected, nullptr, "4", "Market closed"}));
+    EXPECT_EQ(flow.answer("4", false, "Market closed", 0).size(), 1u);
+    EXPECT_TRUE(flow.answer("2", false, "refused before", 0).empty()) << "not sent";
+    EXPECT_TRUE(flow.answer("", true, {}, 0).empty()) << "an acceptance of the whole tells no row";
     const auto& rows = flow.statusRows();
     const auto row = [&](const char* id) -> const CloseAllStatusRow& {
         return *std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.positionId == id; });
@@ -437,12 +446,8 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
               std::make_tuple("Executed", Tone::Gain, "1.08619"));
     EXPECT_EQ(std::tie(row("4").status, row("4").tone), std::make_tuple("Market closed", Tone::Loss));
     EXPECT_EQ(flow.headerKey(), kHeaderWaitingKey) << "six still unanswered";
-    for (const char* id : {"6", "7", "8", "9", "10", "11"}) {
-        settlement = std::make_shared<Order>(*settlement);
-        settlement->OpenPositionId = id;
-        ASSERT_TRUE(
-            flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
-    }
+    for (const char* id : {"6", "7", "8", "9", "10", "11"})
+        ASSERT_EQ(flow.answer(id, true, {}, 0).size(), 1u);
     EXPECT_EQ(flow.headerKey(), kHeaderSomeRejectedKey);
 
     // Every ticked position refused: only dismissing.
@@ -516,20 +521,100 @@ TEST_F(DialogRules, CloseAllPastTheLimitOrWithoutAnAnswerSaysSo) {
 
     // Sent; one closed, then no answer in time for the others: they say so, and so does the heading.
     flow.sent(s.model, queries, {"1", "2"}, 0);
-    auto settlement = Session::order("1", "20001", "EURUSD", "1", 0);
-    settlement->SettledPrice = dec("1.08619");
-    ASSERT_TRUE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
+    ASSERT_EQ(flow.answer("1", true, {}, 0).size(), 1u);
     EXPECT_TRUE(flow.waiting());
     flow.noAnswer(0);
     EXPECT_EQ(flow.headerKey(), kHeaderNoAnswerKey);
     EXPECT_EQ(std::tie(flow.statusRows()[1].status, flow.statusRows()[1].tone),
               std::make_tuple("No answer", Tone::Loss));
     EXPECT_EQ(flow.statusRows()[0].status, "Executed");
-    // A late report still tells what became of it.
-    settlement = std::make_shared<Order>(*settlement);
-    settlement->OpenPositionId = "2";
-    ASSERT_TRUE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
+    // A late answer still tells what became of it.
+    ASSERT_EQ(flow.answer("2", true, {}, 0).size(), 1u);
     EXPECT_FALSE(flow.waiting());
+    EXPECT_EQ(flow.headerKey(), kHeaderClosedKey);
+}
+
+TEST_F(DialogRules, CloseAllTitleActsOnTheRowsItShowsWhateverTheBookHoldsSince) {
+    for (const char* id : {"1", "2", "3"})
+        position(id, "1");
+    CloseAllFlow flow;
+    flow.start(queries.getOpenOrderCollection());
+    const std::vector<std::string> shown{"1", "2", "3"};
+    // A fill opened "4" in the book; its row is not listed yet. The title showed every row ticked:
+    // the one click unticks them all, it does not tick the newcomer.
+    position("4", "1");
+    const OrderView listed = queries.getOpenOrderCollection();
+    flow.toggleAll(shown);
+    EXPECT_TRUE(flow.ticked().empty());
+    EXPECT_FALSE(flow.isTicked("4"));
+    // The next ticks the rows shown, in list order, and nothing the trader did not see.
+    flow.toggleAll(shown);
+    EXPECT_EQ(flow.ticked(), shown);
+    EXPECT_FALSE(flow.isCloseAll(listed));
+    // Some ticked: every shown row ticked; ticks and their set agree through every change.
+    flow.toggle("2");
+    EXPECT_FALSE(flow.isTicked("2"));
+    flow.toggleAll(shown);
+    EXPECT_EQ(flow.ticked(), shown);
+    flow.tickTogether({"1", "3"});
+    EXPECT_EQ(flow.ticked(), std::vector<std::string>{"2"});
+    EXPECT_FALSE(flow.isTicked("1") || flow.isTicked("3"));
+    flow.tickTogether({"3", "2", "4"});
+    EXPECT_EQ(flow.ticked(), (std::vector<std::string>{"2", "3", "4"}));
+    // "2" closed elsewhere: its tick goes with it.
+    s.model.OpenOrderCollection.erase(std::next(s.model.OpenOrderCollection.begin()));
+    flow.follow(queries.getOpenOrderCollection());
+    EXPECT_EQ(flow.ticked(), (std::vector<std::string>{"3", "4"}));
+    EXPECT_FALSE(flow.isTicked("2"));
+}
+
+TEST_F(DialogRules, CloseAllRowsReadTheirOwnAnswersAndTheHeadingWhatBecameOfThem) {
+    for (const char* id : {"1", "2", "3", "4"})
+        position(id, "1");
+    CloseAllFlow flow;
+    flow.start(queries.getOpenOrderCollection());
+    const auto status = [&](std::size_t row) {
+        return std::tie(flow.statusRows()[row].status, flow.statusRows()[row].tone);
+    };
+    // One position refused by its own report: the others keep waiting, and read their own answers.
+    flow.sent(s.model, queries, {"1", "2", "3"}, 0);
+    EXPECT_EQ(flow.answer("1", false, "The market of this instrument is closed.", 0),
+              std::vector<std::size_t>{0});
+    EXPECT_EQ(status(0), std::make_tuple("The market of this instrument is closed.", Tone::Loss));
+    EXPECT_EQ(status(1), std::make_tuple("Sent", Tone::Gain));
+    EXPECT_TRUE(flow.waiting());
+    EXPECT_EQ(flow.headerKey(), kHeaderWaitingKey);
+    EXPECT_EQ(flow.answer("2", true, {}, 0), std::vector<std::size_t>{1});
+    // The server silent within the limit: the heading says so; no row reads "No answer".
+    flow.serverAnswering(false);
+    EXPECT_EQ(flow.headerKey(), kHeaderServerSilentKey);
+    EXPECT_EQ(status(2), std::make_tuple("Sent", Tone::Gain));
+    flow.serverAnswering(true);
+    EXPECT_EQ(flow.headerKey(), kHeaderWaitingKey);
+    // At the limit the one unanswered reads "No answer"; its late answer still counts.
+    flow.noAnswer(0);
+    EXPECT_EQ(status(2), std::make_tuple("No answer", Tone::Loss));
+    EXPECT_EQ(status(1), std::make_tuple("Executed", Tone::Gain));
+    EXPECT_EQ(flow.headerKey(), kHeaderNoAnswerKey);
+    EXPECT_EQ(flow.answer("3", true, {}, 0), std::vector<std::size_t>{2});
+    EXPECT_EQ(flow.headerKey(), kHeaderSomeRejectedKey) << "some closed, one refused: not refused as a whole";
+
+    // A refusal naming no position is of the whole request: every row waiting reads it.
+    flow.sent(s.model, queries, {"1", "2", "3"}, 0);
+    EXPECT_EQ(flow.answer("", false, "Too many positions", 0), (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_FALSE(flow.waiting());
+    for (std::size_t row = 0; row < 3; ++row)
+        EXPECT_EQ(status(row), std::make_tuple("Too many positions", Tone::Loss)) << row;
+    EXPECT_EQ(flow.headerKey(), kHeaderRefusedWholeKey);
+    // After one position closed, a whole refusal of the rest is not "no position was closed".
+    flow.sent(s.model, queries, {"1", "2", "3"}, 0);
+    ASSERT_EQ(flow.answer("3", true, {}, 0).size(), 1u);
+    EXPECT_EQ(flow.answer("", false, "Refused", 0), (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(status(2), std::make_tuple("Executed", Tone::Gain));
+    EXPECT_EQ(flow.headerKey(), kHeaderSomeRejectedKey);
+    // Every one closed by its own answer.
+    flow.sent(s.model, queries, {"1", "4"}, 0);
+    EXPECT_TRUE(flow.answer("4", true, {}, 0).size() == 1 && flow.answer("1", true, {}, 0).size() == 1);
     EXPECT_EQ(flow.headerKey(), kHeaderClosedKey);
 }
 

@@ -21,7 +21,9 @@
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/records/record_decimal.h"
+#include "platform/bundle.h"
 #include "platform/lenient.h"
+#include "support/temp_resources.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -40,6 +42,10 @@
 #include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QToolButton>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -1260,6 +1266,156 @@ TEST_F(PositionDialogsTest, CloseAllWithoutAnAnswerInTimeSaysSoAndALateReportSti
     server->holdOrders(false);
     ASSERT_TRUE(waitFor([&] { return heading->text() == context->text(kHeaderClosedKey); }))
         << heading->text().toStdString();
+}
+
+TEST_F(PositionDialogsTest, CloseAllWhileTheServerIsSilentSaysItStillWaitsAndNoRowReadsNoAnswer) {
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    closeAll->hitCheckbox("300902"); // the one the check refuses: the others go at once
+    server->pauseStream(true);
+    QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
+    const QAbstractItemModel* sent = find<QTableView>(closeAll, "closeAllStatusTableView")->model();
+    ASSERT_GE(sent->rowCount(), 3);
+    auto* heading = find<QLabel>(closeAll, "headerTextField");
+    EXPECT_EQ(heading->text(), context->text(kHeaderWaitingKey));
+    // Some seconds of silence: the status bar's "Server not answering". The request is still within
+    // its time limit: the heading says the server is silent, every row still reads sent.
+    ASSERT_TRUE(waitFor([&] { return heading->text() == context->text(kHeaderServerSilentKey); }, 30000))
+        << heading->text().toStdString();
+    EXPECT_FALSE(session->isLive());
+    for (int row = 0; row < sent->rowCount(); ++row)
+        EXPECT_EQ(cellText(sent, row, 6), context->text(kStatusSentKey)) << row;
+    EXPECT_TRUE(closeAll->flow().waiting());
+    // The server answers: every row reads its own outcome.
+    server->pauseStream(false);
+    ASSERT_TRUE(waitFor([&] { return heading->text() == context->text(kHeaderClosedKey); }))
+        << heading->text().toStdString();
+    for (int row = 0; row < sent->rowCount(); ++row)
+        EXPECT_EQ(cellText(sent, row, 6), context->text(kStatusClosedKey)) << row;
+}
+
+TEST_F(PositionDialogsTest, ClosingTheCloseAllWindowWhileItWaitsGivesItsRequestUp) {
+    std::vector<interfaces::RequestAnswer> answers;
+    QObject::connect(session.get(), &ClientModel::requestAnswered, window.get(),
+                     [&](const interfaces::RequestAnswer& answer) { answers.push_back(answer); });
+    server->holdOrders(true);
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    closeAll->hitCheckbox("300902");
+    QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
+    ASSERT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Sent);
+    ASSERT_TRUE(closeAll->flow().waiting());
+    // The trader closes the window before any answer: the request is given up, so its answer, when
+    // it comes, is told as late (the banner's), not as the answer a window waits for.
+    auto* closeButton = find<QPushButton>(closeAll, "notNowButton");
+    ASSERT_EQ(closeButton->text(), context->text(texts::kCloseButton));
+    QTest::mouseClick(closeButton, Qt::LeftButton);
+    EXPECT_FALSE(closeAll->isVisible());
+    server->holdOrders(false);
+    ASSERT_TRUE(waitFor([&] { return !serverPosition(300001) && !serverPosition(300002); }));
+    ASSERT_TRUE(waitFor([&] { return !answers.empty(); }));
+    for (const auto& answer : answers)
+        EXPECT_TRUE(answer.late) << answer.request << " " << answer.reason;
+}
+
+TEST_F(PositionDialogsTest, CloseAllWithOnePositionRefusedReadsEachRowsOwnReport) {
+    server->holdOrders(true);
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    closeAll->hitCheckbox("300902"); // the one the check refuses: the others go at once
+    QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
+    ASSERT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Sent);
+    const QAbstractItemModel* sent = find<QTableView>(closeAll, "closeAllStatusTableView")->model();
+    const auto rowOf = [&](const QString& id) {
+        for (int row = 0; row < sent->rowCount(); ++row)
+            if (cellText(sent, row, 1) == id)
+                return row;
+        return -1;
+    };
+    ASSERT_TRUE(rowOf("300001") >= 0 && rowOf("300901") >= 0 && rowOf("300002") >= 0);
+    // EURUSD's market closes before the server takes the request: its positions are refused, the
+    // gold one closes.
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    server->holdOrders(false);
+    ASSERT_TRUE(waitFor([&] { return !closeAll->flow().waiting(); }));
+    auto* heading = find<QLabel>(closeAll, "headerTextField");
+    EXPECT_EQ(heading->text(), context->text(kHeaderSomeRejectedKey));
+    EXPECT_EQ(cellText(sent, rowOf("300002"), 6), context->text(kStatusClosedKey));
+    for (const char* id : {"300001", "300901"}) {
+        const QString status = cellText(sent, rowOf(id), 6);
+        EXPECT_NE(status, context->text(kStatusClosedKey)) << id;
+        EXPECT_NE(status, context->text(kStatusNoAnswerKey)) << id;
+        EXPECT_FALSE(status.isEmpty()) << id;
+    }
+    EXPECT_TRUE(serverPosition(300001) && serverPosition(300901));
+    EXPECT_FALSE(serverPosition(300002));
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", true));
+}
+
+// The close-all window over a login whose server list takes at most two positions in one request.
+class CloseAllLimitTest : public PositionDialogsTest {
+protected:
+    void SetUp() override {
+        before_ = tc::platform::Bundle::resourcesRoot();
+        std::filesystem::copy(before_, resources_.path(), std::filesystem::copy_options::recursive);
+        const auto list = resources_.path() / "LoginPropertyList.plist";
+        std::string text;
+        {
+            std::ifstream in(list);
+            text.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        const std::string limit = "<key>CloseAllPositionLimit</key>\n\t\t<integer>200</integer>";
+        const auto at = text.find(limit);
+        ASSERT_NE(at, std::string::npos) << "the simulation's limit in the login's server list";
+        text.replace(at, limit.size(), "<key>CloseAllPositionLimit</key><integer>2</integer>");
+        std::ofstream(list, std::ios::trunc) << text;
+        tc::platform::Bundle::setResourcesRoot(resources_.path());
+        PositionDialogsTest::SetUp();
+    }
+    void TearDown() override {
+        PositionDialogsTest::TearDown();
+        tc::platform::Bundle::setResourcesRoot(before_);
+    }
+
+    tc::testing_support::TempDir resources_;
+    std::filesystem::path before_;
+};
+
+TEST_F(CloseAllLimitTest, MoreTickedThanTheLoginsLimitSendsNothingAndTheHeadingSaysWhy) {
+    EXPECT_EQ(session->client().orders().closeAllLimit(), 2u);
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    auto* table = find<QTableView>(closeAll, "closeAllTableView");
+    QAbstractItemModel* lines = table->model();
+    const int positions = lines->rowCount();
+    ASSERT_GE(positions, 4);
+    auto* button = find<QPushButton>(closeAll, "closeAllButton");
+    auto* heading = find<QLabel>(closeAll, "headerTextField");
+    const auto aboveLimit = [&](int ticked) {
+        return context->text(kAboveLimitKey).replace("{0}", "2").replace("{1}", QString::number(ticked));
+    };
+    // Every position ticked, more than two: the button is off and the heading says why.
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_EQ(heading->text(), aboveLimit(positions));
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Choosing);
+    EXPECT_FALSE(closeAll->statusSheet() && closeAll->statusSheet()->isVisible());
+    // Unticked down to three (300902, which the check refuses, first): still too many.
+    closeAll->hitCheckbox("300902");
+    for (int row = 0; closeAll->flow().ticked().size() > 3; ++row)
+        if (lines->index(row, 2).data().toString() != "300902")
+            lines->setData(lines->index(row, 0), Qt::Unchecked, Qt::CheckStateRole);
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_EQ(heading->text(), aboveLimit(3));
+    // Two: it may go, and goes.
+    closeAll->hitCheckbox(closeAll->flow().ticked().back());
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(heading->text(), context->text(kHeaderChoosingKey));
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Sent);
+    EXPECT_EQ(closeAll->flow().statusRows().size(), 2u);
+    ASSERT_TRUE(waitFor([&] { return !closeAll->flow().waiting(); }));
+    EXPECT_EQ(heading->text(), context->text(kHeaderClosedKey));
 }
 
 } // namespace
