@@ -627,8 +627,9 @@ bool roomOfPair(const ChatRoom& room, std::string_view user, std::string_view co
 
 std::vector<KeptConversation> SessionChat::KeptConversations() const {
     std::vector<KeptConversation> kept;
+    // An open conversation with no text yet is kept too: its first text may be the one the line lost.
     for (const auto& [key, room] : chat_.ChatRoomCollection)
-        if (room && !room->isMessageNotices && key != room->RoomId && !room->messages.empty())
+        if (room && !room->isMessageNotices && key != room->RoomId)
             kept.push_back({key, *room});
     return kept;
 }

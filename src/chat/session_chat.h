@@ -49,7 +49,7 @@ public:
     void setChatUserName(std::string_view userName) { chat_.chatUserName = std::string(userName); }
 
     // The conversations worth keeping for the same user's next session: each contact's or queue's room
-    // with its transcript.
+    // with its transcript, an empty one (a contact chosen, no text yet) too.
     std::vector<KeptConversation> KeptConversations() const;
     // The same user's conversations of the session before, taken over before this one signs in: each
     // transcript stays, its room is asked for again (the server may have been restarted), and once the

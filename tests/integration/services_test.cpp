@@ -419,6 +419,66 @@ TEST_F(ServicesRoundTrip, TheSameUserSigningInAgainKeepsTheConversationAndGetsWh
     EXPECT_TRUE(traderRoom()->isChatRoomCreated);
 }
 
+// Demo and the trader with no conversation between them yet on the server.
+class FirstChatText : public ServicesRoundTrip {
+protected:
+    void SetUp() override {
+        LoopbackTest::SetUp();
+        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+        ASSERT_TRUE(market.market) << market.error;
+        market.market->chatLines.clear();
+        server = std::make_unique<testserver::TestServer>(std::move(*market.market));
+        testserver::ServerOptions options;
+        options.rate = 50;
+        options.seed = 5;
+        options.port = options.feedPort = options.dataPort = 0;
+        ports = server->start(options);
+        ASSERT_TRUE(demo.signIn(ports.stream, "demo", "demo1234"));
+    }
+};
+
+// The trader has demo's conversation open, still empty, when demo's first text is lost on the way in:
+// signed in again, the trader finds the conversation with that text, once.
+TEST_F(FirstChatText, TheFirstTextOfAConversationLostOnTheWayInComesAtTheSignInAgain) {
+    ASSERT_TRUE(trader.signIn(ports.stream, "trader", "trader1234"));
+    ASSERT_TRUE(until([&] {
+        const auto* contact = demo.client->chat().collections().UserChatCollection.get("trader");
+        return contact && *contact && (*contact)->IsUserOnline;
+    }));
+    ASSERT_TRUE(server->chatConversation("demo", "trader").empty());
+    ASSERT_TRUE(trader.client->chat().createChatRoom("demo"));
+    // The trader's session as it stood when the line was lost: the open conversation, no text in it.
+    const std::vector<chat::KeptConversation> kept = trader.client->chat().keptConversations();
+    EXPECT_TRUE(kept.size() == 1u && kept[0].key == "demo" && kept[0].room.messages.empty()) << kept.size();
+    ASSERT_TRUE(demo.client->chat().sendChat("trader", "first"));
+    ASSERT_TRUE(until([&] { return server->chatConversation("demo", "trader").size() == 1; }));
+
+    trader.client.reset();
+    ASSERT_TRUE(trader.signIn(ports.stream, "trader", "trader1234", &kept));
+    const auto traderRoom = [&]() -> const chat::ChatRoom* {
+        const auto* room = trader.client->chat().collections().ChatRoomCollection.get("demo");
+        return room ? room->get() : nullptr;
+    };
+    const auto texts = [&] {
+        std::vector<std::string> out;
+        if (traderRoom())
+            for (const chat::ChatMessageEntry& e : traderRoom()->messages)
+                out.push_back(e.msg);
+        return out;
+    };
+    EXPECT_TRUE(until([&] { return texts() == std::vector<std::string>{"first"}; })) << texts().size();
+    ASSERT_NE(traderRoom(), nullptr);
+    EXPECT_TRUE(traderRoom()->isChatRoomCreated);
+    EXPECT_EQ(traderRoom()->messages[0].sender, "demo");
+    // The answer goes in the pair's room, not a new one.
+    const std::string roomId = traderRoom()->RoomId;
+    ASSERT_TRUE(trader.client->chat().sendChat("demo", "got it"));
+    ASSERT_TRUE(until([&] { return server->chatConversation("demo", "trader").size() == 2; }));
+    const chat::ChatRoom& demoRoom = **demo.client->chat().collections().ChatRoomCollection.get("trader");
+    ASSERT_TRUE(until([&] { return demoRoom.messages.size() == 2; }));
+    EXPECT_EQ(demoRoom.RoomId, roomId);
+}
+
 TEST_F(ServicesRoundTrip, SupportQueueOpensItsRoomWithTheAgentsGreeting) {
     ASSERT_TRUE(until([&] { return demo.client->chat().collections().ChatQueueCollection.contains("1"); }));
     ASSERT_TRUE(demo.client->chat().requestChatQueue("1", "I need help with a withdrawal"));

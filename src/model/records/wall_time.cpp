@@ -133,6 +133,30 @@ std::string wallTimeText(std::optional<WallTime> time, std::string_view pattern)
         .format(platform::Date{static_cast<double>(seconds)});
 }
 
+std::string eventDateTime12h(std::optional<WallTime> time) {
+    static constexpr std::string_view kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::string out;
+    if (!time)
+        return out;
+    Parts p = partsOf(*time);
+    if (p.month < 1 || p.month > 12 || p.year > 9999)
+        return wallTimeText(time, Formatter::kEventDateTime12h);
+    out.reserve(24);
+    out += kMonths[p.month - 1];
+    out += ' ';
+    twoDigits(out, p.day);
+    out += ", ";
+    twoDigits(out, p.year / 100);
+    twoDigits(out, p.year);
+    out += ' ';
+    const bool afternoon = p.hour >= 12;
+    p.hour = p.hour % 12 == 0 ? 12 : p.hour % 12;
+    appendClock(out, p, ":");
+    out += afternoon ? " PM" : " AM";
+    return out;
+}
+
 std::string clockTime(std::optional<WallTime> time) {
     std::string out;
     if (time) {

@@ -26,6 +26,9 @@ std::string displayDateTime(std::optional<WallTime> time);
 std::string displayDate(std::optional<WallTime> time);
 // In a date formatter pattern of its own ("dd/MM/yyyy hh:mm:ss a"); "" without a time.
 std::string wallTimeText(std::optional<WallTime> time, std::string_view pattern);
+// "MMM dd, yyyy hh:mm:ss a" as en_US writes it ("Jan 31, 2024 03:45:00 PM"), without ICU: a journal
+// line's time; "" without a time.
+std::string eventDateTime12h(std::optional<WallTime> time);
 // "HH:mm:ss"; "" without a time.
 std::string clockTime(std::optional<WallTime> time);
 // "yyyyMMddHHmmss"; "" without a time.

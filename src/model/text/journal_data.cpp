@@ -17,6 +17,13 @@ std::string text(std::int64_t language, std::string_view key) {
     return LanguageString::stringForSelectedLanguage(language, key).value_or(std::string(key));
 }
 
+// The moment a line the client stamps itself is written, from a formatter kept for the thread, never
+// one built per line (building an ICU formatter costs more than the rest of a report's journal line).
+std::string clockNow(const JournalContext& context) {
+    return platform::cachedFormatter(Formatter::kEventDateTime, Formatter::kLocale, "GMT")
+        .format(context.now.value_or(platform::Date::now()));
+}
+
 std::string orderTime(const Order& order, const JournalContext& context) {
     if (auto t = JournalData::reformatClockText(context.ServerTime, Formatter::kWireDateTime,
                                                 Formatter::kEventDateTime);
@@ -25,9 +32,8 @@ std::string orderTime(const Order& order, const JournalContext& context) {
     // The server's clock not heard yet (a fill during the sign-in) or unreadable: the order's own
     // time, else the moment the line is written, as the login lines. A line never goes without one.
     if (order.TransactionDateTime)
-        return wallTimeText(order.TransactionDateTime, Formatter::kEventDateTime12h);
-    const platform::DateFormatter clock(Formatter::kEventDateTime, Formatter::kLocale, "GMT");
-    return clock.format(context.now.value_or(platform::Date::now()));
+        return eventDateTime12h(order.TransactionDateTime);
+    return clockNow(context);
 }
 
 std::string serverTime(const JournalContext& context) {
@@ -75,15 +81,13 @@ std::string JournalData::getLoginJournalData(std::int32_t kind, const JournalCon
     default:
         return {};
     }
-    const platform::DateFormatter clock(Formatter::kEventDateTime, Formatter::kLocale, "GMT");
     const std::string port = std::to_string(context.PortNo);
-    return line(clock.format(context.now.value_or(platform::Date::now())),
+    return line(clockNow(context),
                 fillPositional(text(context.language, key), {context.IPAddress, port, context.userName}));
 }
 
 std::string JournalData::getSessionNoteJournalData(std::string_view event, const JournalContext& context) {
-    const platform::DateFormatter clock(Formatter::kEventDateTime, Formatter::kLocale, "GMT");
-    return line(clock.format(context.now.value_or(platform::Date::now())), std::string(event));
+    return line(clockNow(context), std::string(event));
 }
 
 std::string JournalData::getOrderJournalData(std::int32_t kind, const Order& order,

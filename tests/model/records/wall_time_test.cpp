@@ -46,6 +46,25 @@ TEST(WallTime, TextsThatNameNoTimeGiveNoneWhichWritesAsNothing) {
     EXPECT_EQ(displayDate(std::nullopt), "");
 }
 
+// The journal's time written by hand reads as the date formatter writes the same pattern: every
+// month, both sides of midnight and noon, a leap day.
+TEST(WallTime, TheJournalsTwelveHourTimeReadsAsTheFormattersOwn) {
+    EXPECT_EQ(eventDateTime12h(wallTimeFromWire("20240131154500")), "Jan 31, 2024 03:45:00 PM");
+    std::vector<std::string> wires;
+    for (int month = 1; month <= 12; ++month)
+        for (const char* clock : {"000000", "005959", "010203", "115959", "120000", "123001", "235959"})
+            wires.push_back("2024" + std::string(month < 10 ? "0" : "") + std::to_string(month) + "09" +
+                            clock);
+    wires.push_back("20240229120000");
+    wires.push_back("19991231235959");
+    for (const std::string& wire : wires) {
+        const auto time = wallTimeFromWire(wire);
+        ASSERT_TRUE(time) << wire;
+        EXPECT_EQ(eventDateTime12h(time), wallTimeText(time, "MMM dd, yyyy hh:mm:ss a")) << wire;
+    }
+    EXPECT_EQ(eventDateTime12h(std::nullopt), "");
+}
+
 TEST(DayTime, ScheduleTimesReadFromMidnightAndWriteAsTheServerDoes) {
     using namespace std::chrono;
     EXPECT_EQ(dayTimeFromWire("14:30"), hours(14) + minutes(30));
