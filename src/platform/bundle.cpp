@@ -1,5 +1,6 @@
 #include "platform/bundle.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
 #include <system_error>
@@ -10,6 +11,11 @@ namespace {
 std::mutex& rootMutex() {
     static std::mutex m;
     return m;
+}
+
+std::atomic<std::uint64_t>& generation() {
+    static std::atomic<std::uint64_t> g{0};
+    return g;
 }
 
 std::filesystem::path& overrideRoot() {
@@ -46,6 +52,11 @@ std::filesystem::path Bundle::resourcesRoot() {
 void Bundle::setResourcesRoot(const std::filesystem::path& root) {
     std::lock_guard lock(rootMutex());
     overrideRoot() = root;
+    generation().fetch_add(1);
+}
+
+std::uint64_t Bundle::rootGeneration() {
+    return generation().load();
 }
 
 std::optional<std::filesystem::path> Bundle::pathForResource(std::string_view name, std::string_view type) {

@@ -1,5 +1,6 @@
 #pragma once
 // The application's shipped resources (property lists, string tables, sounds, images).
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,6 +17,8 @@ public:
     static std::filesystem::path executableFolder();
     // Tests point the bundle at a folder of their own; an empty path restores the default.
     static void setResourcesRoot(const std::filesystem::path& root);
+    // Counts the changes of setResourcesRoot, so what was looked up under an earlier root is known stale.
+    static std::uint64_t rootGeneration();
 
     // "<root>/<name>.<type>" when that file exists.
     static std::optional<std::filesystem::path> pathForResource(std::string_view name, std::string_view type);

@@ -1,5 +1,6 @@
 #include "platform/string_table.h"
 
+#include "platform/bundle.h"
 #include "platform/utf8.h"
 
 #include "platform/log.h"
@@ -207,6 +208,9 @@ namespace {
 struct Cache {
     std::mutex mutex;
     std::map<std::string, std::shared_ptr<const StringTable>, std::less<>> tables;
+    // By localization name, for the resources root of `rootGeneration`.
+    std::map<std::string, std::shared_ptr<const StringTable>, std::less<>> localizations;
+    std::uint64_t rootGeneration = 0;
 };
 
 Cache& cache() {
@@ -231,10 +235,31 @@ std::shared_ptr<const StringTable> StringTableCache::tableForFolder(const std::f
     return c.tables.emplace(key, std::move(table)).first->second;
 }
 
+std::shared_ptr<const StringTable> StringTableCache::tableForLocalization(std::string_view name) {
+    auto& c = cache();
+    const std::uint64_t generation = Bundle::rootGeneration();
+    {
+        std::lock_guard lock(c.mutex);
+        if (c.rootGeneration != generation) {
+            c.localizations.clear();
+            c.rootGeneration = generation;
+        }
+        if (auto it = c.localizations.find(name); it != c.localizations.end())
+            return it->second;
+    }
+    const auto folder = Bundle::localizationFolder(name);
+    auto table = folder ? tableForFolder(*folder) : nullptr;
+    std::lock_guard lock(c.mutex);
+    if (c.rootGeneration != generation)
+        return table;
+    return c.localizations.emplace(std::string(name), std::move(table)).first->second;
+}
+
 void StringTableCache::clear() {
     auto& c = cache();
     std::lock_guard lock(c.mutex);
     c.tables.clear();
+    c.localizations.clear();
 }
 
 } // namespace tc::platform

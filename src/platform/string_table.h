@@ -58,6 +58,9 @@ public:
     // The table of "<folder>/Localizable.txt", read on first use. A missing, unreadable or oversized
     // file gives an empty table (logged once), so every key reads as itself.
     static std::shared_ptr<const StringTable> tableForFolder(const std::filesystem::path& folder);
+    // The table of the bundle's "<name>.lproj", null when the bundle has no such folder. The folder
+    // is looked for once per resources root, so a text looked up for every cell asks no file system.
+    static std::shared_ptr<const StringTable> tableForLocalization(std::string_view name);
     // Forgets every table; tests that rewrite tables call it.
     static void clear();
 };

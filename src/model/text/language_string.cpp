@@ -1,6 +1,5 @@
 #include "model/text/language_string.h"
 
-#include "platform/bundle.h"
 #include "platform/string_table.h"
 
 #include <array>
@@ -38,10 +37,9 @@ std::shared_ptr<const ProductMap> currentProductMap() {
 
 std::optional<std::string> LanguageString::stringForSelectedLanguage(int64_t language, std::string_view key) {
     const std::string productKey = getProductBasedKeyForKey(key);
-    const auto folder = platform::Bundle::localizationFolder(folderForLanguage(language));
-    if (!folder)
+    const auto table = platform::StringTableCache::tableForLocalization(folderForLanguage(language));
+    if (!table)
         return std::nullopt;
-    const auto table = platform::StringTableCache::tableForFolder(*folder);
     if (const std::string* text = table->find(productKey))
         return *text;
     return productKey;

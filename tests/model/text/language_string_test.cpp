@@ -54,6 +54,21 @@ TEST_F(LanguageStringLookup, ReadsTheTableOfTheChosenLanguage) {
     EXPECT_EQ(LanguageString::stringForSelectedLanguage(0, "10980"), "Validation");
 }
 
+// A text is looked up for every cell of a list: the table stays in memory once read, and a new
+// resources root is read afresh.
+TEST_F(LanguageStringLookup, ATableReadOnceAnswersFromMemoryUntilTheRootChanges) {
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(7, "0004"), "Veuillez saisir l'adresse du serveur.");
+    std::filesystem::remove_all(resources.path() / "fr.lproj");
+    EXPECT_EQ(LanguageString::stringForSelectedLanguage(7, "0004"), "Veuillez saisir l'adresse du serveur.");
+    {
+        testing_support::ScopedResources other{"0004\tServer address, please.\n"};
+        other.strings("fr", "0004\tL'adresse du serveur, s'il vous plait.\n");
+        EXPECT_EQ(LanguageString::stringForSelectedLanguage(7, "0004"),
+                  "L'adresse du serveur, s'il vous plait.");
+        EXPECT_EQ(LanguageString::stringForSelectedLanguage(0, "0004"), "Server address, please.");
+    }
+}
+
 TEST_F(LanguageStringLookup, UnknownLanguageNumbersReadEnglish) {
     for (int64_t n : {int64_t{12}, int64_t{-1}, std::numeric_limits<int64_t>::min()})
         EXPECT_EQ(LanguageString::stringForSelectedLanguage(n, "0005"), "Please enter the port.") << n;
