@@ -676,6 +676,48 @@ TEST_F(PositionDialogsTest, ACloseWithoutAnAnswerIsToldFromTheListsOfTheNextSign
     EXPECT_EQ(told->text(), context->text(texts::kSheetRequestCarriedOutGone).replace("{0}", "300001"));
 }
 
+// A cancel without an answer, told the same way: lost unread, the order stands and the cancel may be
+// sent again; carried out, the sheet closes saying so.
+TEST_F(PositionDialogsTest, ACancelWithoutAnAnswerIsToldFromTheListsOfTheNextSignIn) {
+    interfaces::OrderTicket ticket;
+    ticket.instrument = "EURUSD";
+    ticket.account = 20001;
+    ticket.kind = interfaces::OrderKind::Limit;
+    ticket.quantity = *interfaces::Decimal::fromString("1");
+    ticket.price = *interfaces::Decimal::fromString("1.05000");
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
+    std::string id;
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& o : session->client().queries().getPendingOrderCollection())
+            if (!o->PendingOrderId.empty() && pending->gridModel().rowOf(o->PendingOrderId) >= 0)
+                id = o->PendingOrderId;
+        return !id.empty();
+    }));
+    pending->runAction(RowAction::CancelOrder, id);
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    ASSERT_EQ(sheet->job(), CloseJob::Cancel);
+    auto* cancel = find<QPushButton>(sheet, "CloseAndCancelButton");
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, cancel, false));
+    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestNotCarriedOut));
+    EXPECT_TRUE(record(DialogRecord::PendingOrder, id));
+    EXPECT_TRUE(cancel->isEnabled());
+
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, cancel, true));
+    ASSERT_TRUE(waitFor([&] {
+        return server->book().with([&](const testserver::Books& b) {
+            return std::none_of(b.pendingOrders.begin(), b.pendingOrders.end(),
+                                [&](const auto& o) { return std::to_string(o.pendingOrderId) == id; });
+        });
+    }));
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    QMessageBox* told = CommonAlert::showing(window.get(), QStringLiteral("dialogRecordGone"));
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->text(), context->text(texts::kSheetRequestCarriedOutGone).replace("{0}", qt(id)));
+}
+
 // The offset sheet after a sign-in again reads its position and rows as the server holds them: an
 // offset carried out leaves the figures of what is left and nothing ticked, its button off until the
 // trader ticks; one lost with the line keeps the tick and quantity typed, to be sent again.
