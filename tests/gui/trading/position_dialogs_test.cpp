@@ -676,6 +676,33 @@ TEST_F(PositionDialogsTest, ACloseWithoutAnAnswerIsToldFromTheListsOfTheNextSign
     EXPECT_EQ(told->text(), context->text(texts::kSheetRequestCarriedOutGone).replace("{0}", "300001"));
 }
 
+// Changed by more than the close sent (another close went too), the sheet cannot say its close was
+// carried out: it says the record changed, shows what is left and waits for the trader's new request.
+TEST_F(PositionDialogsTest, ACloseWithoutAnAnswerBesideAnotherChangeSaysTheRecordChanged) {
+    open->runAction(RowAction::ClosePosition, "300001");
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    auto* quantity = find<QComboBox>(sheet, "QuantityComboField");
+    auto* close = find<QPushButton>(sheet, "CloseAndCancelButton");
+    type(quantity, "0.2");
+    server->holdOrders(true);
+    QTest::mouseClick(close, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 1; }));
+    ASSERT_TRUE(
+        session->client().orders().closePosition("300001", *interfaces::Decimal::fromString("0.1")).sent());
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 2; }));
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return !sheet->isWaitingForAnswer(); }));
+    ASSERT_TRUE(server->answerHeldOrders({0, 1}));
+    server->holdOrders(false);
+    ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1.2"; }));
+    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestChangedSinceSent));
+    EXPECT_EQ(quantity->currentText(), QStringLiteral("1.2"));
+    EXPECT_FALSE(close->isEnabled());
+    type(quantity, "0.2");
+    EXPECT_TRUE(close->isEnabled());
+}
+
 // A cancel without an answer, told the same way: lost unread, the order stands and the cancel may be
 // sent again; carried out, the sheet closes saying so.
 TEST_F(PositionDialogsTest, ACancelWithoutAnAnswerIsToldFromTheListsOfTheNextSignIn) {
