@@ -12,6 +12,8 @@
 
 #include <QLineEdit>
 
+#include <utility>
+
 namespace tc::gui {
 
 CloseAndCancelPositionWindowController::CloseAndCancelPositionWindowController(GuiContext& context,
@@ -28,9 +30,14 @@ CloseAndCancelPositionWindowController::CloseAndCancelPositionWindowController(G
         if (!record().empty() && isVisible() && client())
             fill();
     });
-    connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this,
-            [this] { updateValuesOnTimer(false); });
+    // The fills set the quantity with its signals blocked: a change here is the trader's.
+    connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this, [this] {
+        traderEdited();
+        updateValuesOnTimer(false);
+    });
     connect(ui_->DeviationTextField, &QLineEdit::textChanged, this, [this] { markDeviation(); });
+    connect(ui_->DeviationTextField, &QLineEdit::textEdited, this, [this] { traderEdited(); });
+    connect(ui_->DeviationCheckBox, &QCheckBox::clicked, this, [this] { traderEdited(); });
     connect(ui_->DeviationCheckBox, &QCheckBox::toggled, this,
             &CloseAndCancelPositionWindowController::deviationCheckboxSelect);
     connectButtons(
@@ -41,6 +48,7 @@ CloseAndCancelPositionWindowController::~CloseAndCancelPositionWindowController(
 
 bool CloseAndCancelPositionWindowController::openFor(CloseJob job, const std::string& id) {
     job_ = job;
+    sent_.reset();
     // Each opening starts from the record: the deviation unticked and empty.
     ui_->DeviationCheckBox->setChecked(false);
     deviationCheckboxSelect(false);
@@ -82,6 +90,29 @@ void CloseAndCancelPositionWindowController::fill() {
 
 void CloseAndCancelPositionWindowController::refresh(bool fromTick) {
     updateValuesOnTimer(fromTick);
+}
+
+std::optional<RecordSheet::SentOutcome>
+CloseAndCancelPositionWindowController::takeUpRecord(bool unanswered) {
+    interfaces::Client* c = client();
+    const std::optional<Sent> sent = std::exchange(sent_, std::nullopt);
+    if (!unanswered || !sent || !c) {
+        refresh(false);
+        return std::nullopt;
+    }
+    const bool close = job_ == CloseJob::Close;
+    const auto now =
+        findRecord(c->queries(), close ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, record());
+    if (!now)
+        return SentOutcome::Gone;
+    // As it was: what was typed stays, to be sent again.
+    if (!close || now->RemainingQty == sent->held) {
+        refresh(false);
+        return SentOutcome::NotCarriedOut;
+    }
+    // Changed: the sheet shows what is left, not the quantity of the request already carried out.
+    fill();
+    return now->RemainingQty == sent->held - sent->quantity ? SentOutcome::CarriedOut : SentOutcome::Unclear;
 }
 
 void CloseAndCancelPositionWindowController::updateValuesOnTimer(bool fromTimer) {
@@ -131,7 +162,8 @@ void CloseAndCancelPositionWindowController::closeAndCancelButtonClicked() {
             closeAsGone();
             return;
         }
-        takeResult(c->orders().cancelPendingOrder(record()));
+        if (takeResult(c->orders().cancelPendingOrder(record())))
+            sent_ = Sent{};
         return;
     }
     const auto position = findRecord(c->queries(), DialogRecord::OpenPosition, record());
@@ -151,7 +183,9 @@ void CloseAndCancelPositionWindowController::closeAndCancelButtonClicked() {
     std::optional<std::int32_t> points;
     if (deviation)
         points = static_cast<std::int32_t>(readPointsEntry(deviationText).value->int64Value());
-    takeResult(c->orders().closePosition(record(), *readQuantityEntry(quantity).value, points));
+    const Decimal closing = *readQuantityEntry(quantity).value;
+    if (takeResult(c->orders().closePosition(record(), closing, points)))
+        sent_ = Sent{position->RemainingQty, closing};
 }
 
 } // namespace tc::gui

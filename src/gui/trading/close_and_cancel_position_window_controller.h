@@ -3,6 +3,8 @@
 // order. It keeps the record's id; the fill, the one-second refresh of the live price and the
 // estimate, and the send all look the record up again. The close offers what is not already being
 // closed by pending orders, and refuses more (the text of kQuantityMoreThanPositionHolds with that quantity).
+// It keeps what it sent (the quantity, and what the position held then), so that after a sign-in
+// again the new session's lists tell whether a request that had no answer was carried out.
 //
 //     auto* sheet = new CloseAndCancelPositionWindowController(context, mainWindow);
 //     sheet->openFor(CloseJob::Close, "300001");
@@ -10,6 +12,7 @@
 #include "gui/trading/record_sheet.h"
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class CloseAndCancelPositionWindowController;
@@ -32,6 +35,7 @@ public:
 
 protected:
     void refresh(bool fromTick) override;
+    std::optional<SentOutcome> takeUpRecord(bool unanswered) override;
 
 private:
     void fill() override;
@@ -42,6 +46,12 @@ private:
 
     std::unique_ptr<Ui::CloseAndCancelPositionWindowController> ui_;
     CloseJob job_ = CloseJob::Close;
+    // The last request sent: the quantity closed (none for a cancel) and what the position held.
+    struct Sent {
+        platform::Decimal held;
+        platform::Decimal quantity;
+    };
+    std::optional<Sent> sent_;
 };
 
 } // namespace tc::gui

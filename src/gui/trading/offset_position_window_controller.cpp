@@ -130,6 +130,7 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
 OffsetPositionWindowController::~OffsetPositionWindowController() = default;
 
 bool OffsetPositionWindowController::openFor(const std::string& positionId) {
+    sent_.reset();
     return openRecord(positionId,
                       [&](interfaces::Client& c) { return state_.fill(c.model(), c.queries(), positionId); },
                       {ui_->offsetPositionTableView});
@@ -248,6 +249,7 @@ void OffsetPositionWindowController::hitCheckbox(int row) {
     if (row < 0 || row >= static_cast<int>(state_.rows().size()))
         return;
     state_.toggle(static_cast<std::size_t>(row));
+    traderEdited();
     updateRow(row);
     updateTextFieldValues();
 }
@@ -257,6 +259,7 @@ void OffsetPositionWindowController::QuantitySelectedAtIndex(int row, const QStr
     if (!c || row < 0 || row >= static_cast<int>(state_.rows().size()))
         return;
     state_.setQuantity(c->model(), static_cast<std::size_t>(row), quantity.trimmed().toStdString());
+    traderEdited();
     updateRow(row);
     updateTextFieldValues();
 }
@@ -271,7 +274,35 @@ void OffsetPositionWindowController::OffsetButtonClicked() {
     }
     const auto legs = state_.legs();
     // Sent once: the sheet waits for the server's answer to this request and sends nothing more.
-    takeResult(c->orders().offsetPosition(state_.positionId(), legs));
+    Decimal total;
+    for (const auto& leg : legs)
+        total = total + leg.quantity;
+    if (takeResult(c->orders().offsetPosition(state_.positionId(), legs)))
+        sent_ = Sent{state_.quantity(), total};
+}
+
+std::optional<RecordSheet::SentOutcome> OffsetPositionWindowController::takeUpRecord(bool unanswered) {
+    interfaces::Client* c = client();
+    const std::optional<Sent> sent = unanswered ? std::exchange(sent_, std::nullopt) : std::nullopt;
+    const auto now = c ? findRecord(c->queries(), DialogRecord::OpenPosition, record()) : nullptr;
+    if (!now) {
+        if (sent)
+            return SentOutcome::Gone;
+        closeAsGone();
+        return std::nullopt;
+    }
+    if (sent && now->RemainingQty != sent->held) {
+        // Changed: the sheet starts again from what is left, nothing ticked.
+        state_.fill(c->model(), c->queries(), record());
+        fill();
+        return now->RemainingQty == sent->held - sent->total ? SentOutcome::CarriedOut : SentOutcome::Unclear;
+    }
+    // The position's and the rows' figures as the server now holds them; ticks and typed quantities stay.
+    state_.reread(c->model(), c->queries());
+    fill();
+    if (sent)
+        return SentOutcome::NotCarriedOut;
+    return std::nullopt;
 }
 
 void OffsetPositionWindowController::refresh(bool fromTick) {

@@ -3,13 +3,15 @@
 // and delivery mode: tick rows, choose how much each gives, send. It stays open until the server
 // answers its own request (as every record sheet): done closes it, a rejection is shown and the sheet
 // stays as it was. The position is kept by id; a position that goes away while the sheet waits for
-// nothing closes it.
+// nothing closes it. After a sign-in again it reads the position and its rows again (ticks and typed
+// quantities kept), and tells from them whether an offset that had no answer was carried out.
 #include "gui/models/record_table_model.h"
 #include "gui/trading/offset_rules.h"
 #include "gui/trading/record_sheet.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QComboBox;
@@ -39,6 +41,7 @@ public:
 
 protected:
     void refresh(bool fromTick) override;
+    std::optional<SentOutcome> takeUpRecord(bool unanswered) override;
 
 private:
     void fill() override;
@@ -56,6 +59,12 @@ private:
     RecordTableModel<OffsetLine>* lines_ = nullptr;
     std::vector<QComboBox*> quantityBoxes_;
     bool showing_ = false;
+    // The last offset sent: what the position held, and the legs' quantities together.
+    struct Sent {
+        platform::Decimal held;
+        platform::Decimal total;
+    };
+    std::optional<Sent> sent_;
 };
 
 } // namespace tc::gui

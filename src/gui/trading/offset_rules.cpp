@@ -72,6 +72,23 @@ bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
     return true;
 }
 
+bool OffsetState::reread(const SessionModel& model, const SessionQueries& queries) {
+    const OffsetState before = *this;
+    if (!fill(model, queries, before.positionId_))
+        return false;
+    for (const std::string& id : before.ticked_) {
+        const auto was = std::find_if(before.rows_.begin(), before.rows_.end(),
+                                      [&](const OffsetRow& r) { return r.positionId == id; });
+        const auto now =
+            std::find_if(rows_.begin(), rows_.end(), [&](const OffsetRow& r) { return r.positionId == id; });
+        if (was == before.rows_.end() || now == rows_.end())
+            continue;
+        ticked_.push_back(id);
+        setQuantity(model, static_cast<std::size_t>(now - rows_.begin()), was->offsetText);
+    }
+    return true;
+}
+
 bool OffsetState::isTicked(std::size_t row) const {
     return row < rows_.size() &&
            std::find(ticked_.begin(), ticked_.end(), rows_[row].positionId) != ticked_.end();

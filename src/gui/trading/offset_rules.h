@@ -39,6 +39,9 @@ class OffsetState {
 public:
     // Fills from the session: false when the position is gone (nothing is kept then).
     bool fill(const SessionModel& model, const SessionQueries& queries, std::string_view positionId);
+    // Reads the position and its rows again as the session now holds them; the rows still there keep
+    // their tick and typed quantity (worked again on the new figures). False when the position is gone.
+    bool reread(const SessionModel& model, const SessionQueries& queries);
 
     const std::string& positionId() const { return positionId_; }
     const std::string& account() const { return account_; }

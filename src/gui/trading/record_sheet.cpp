@@ -22,6 +22,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <utility>
+
 namespace tc::gui {
 
 RecordSheet::RecordSheet(GuiContext& context, QWidget* parent) : SheetController(parent), context_(context) {
@@ -46,6 +48,7 @@ void RecordSheet::follow(const std::string& id) {
     stopWaiting();
     record_ = id;
     awaitingLists_ = false;
+    unanswered_ = false;
     session_ = context_.clientModel();
     if (!session_)
         return;
@@ -88,6 +91,7 @@ void RecordSheet::letGoOfSession() {
         noAnswer();
         answerFor_ = 0;
         noAnswer_ = false;
+        unanswered_ = true;
     }
     follow_.add(
         connect(session, &ClientModel::loginStateChanged, this, [this, session](interfaces::LoginState s) {
@@ -102,16 +106,59 @@ void RecordSheet::takeSessionBack(ClientModel* session) {
     awaitingLists_ = true;
     followSession();
     // What was typed stays; the figures and marks are the new session's once its record is read.
-    if (recordsReady())
-        refresh(false);
+    recordsReady();
 }
 
 bool RecordSheet::recordsReady() {
     if (!awaitingLists_)
         return true;
     const DataServiceCollections& lists = session_->client().dataService();
-    awaitingLists_ = !lists.openPositionsListed || !lists.pendingOrdersListed;
-    return !awaitingLists_;
+    if (!lists.openPositionsListed || !lists.pendingOrdersListed)
+        return false;
+    awaitingLists_ = false;
+    takeUpLists();
+    return false;
+}
+
+std::optional<RecordSheet::SentOutcome> RecordSheet::takeUpRecord(bool) {
+    refresh(false);
+    return std::nullopt;
+}
+
+void RecordSheet::takeUpLists() {
+    const bool unanswered = std::exchange(unanswered_, false);
+    const auto outcome = takeUpRecord(unanswered);
+    // Unknown, the line of the old session stays; closed as gone, nothing more is said here.
+    if (!outcome || !isVisible())
+        return;
+    switch (*outcome) {
+    case SentOutcome::Gone:
+        closeAsGone(texts::kSheetRequestCarriedOutGone);
+        return;
+    case SentOutcome::NotCarriedOut:
+        if (requestButton_)
+            requestButton_->setEnabled(true);
+        showAnswerLine(texts::kSheetRequestNotCarriedOut);
+        return;
+    case SentOutcome::CarriedOut:
+    case SentOutcome::Unclear:
+        // The figures shown are what is left: sending them as they stand is no request the trader
+        // made, so the button waits for an edit.
+        heldUntilEdited_ = true;
+        if (requestButton_)
+            requestButton_->setEnabled(false);
+        showAnswerLine(*outcome == SentOutcome::CarriedOut ? texts::kSheetRequestCarriedOut
+                                                           : texts::kSheetRequestChangedSinceSent);
+        return;
+    }
+}
+
+void RecordSheet::traderEdited() {
+    if (!heldUntilEdited_)
+        return;
+    heldUntilEdited_ = false;
+    if (requestButton_ && !isWaitingForAnswer())
+        requestButton_->setEnabled(true);
 }
 
 bool RecordSheet::openRecord(const std::string& id, const std::function<bool(interfaces::Client&)>& view,
@@ -153,8 +200,12 @@ void RecordSheet::showRecordLines(const RecordFields& fields, const RecordLines&
 void RecordSheet::connectButtons(QPushButton* request, std::function<void()> send, QPushButton* notNow) {
     requestButton_ = request;
     connect(request, &QPushButton::clicked, this, [this, send = std::move(send)] {
+        // The new session's lists came in just now: the sheet shows its record as it now is, and
+        // the press sends nothing on figures the trader has not seen.
+        if (session_ && awaitingLists_ && !recordsReady() && !awaitingLists_)
+            return;
         // Between two sessions the sheet holds no record to send on.
-        if (!session_ || !recordsReady()) {
+        if (!session_ || awaitingLists_) {
             showRefusal(text(texts::kNoConnectionTradingServer));
             return;
         }
@@ -179,6 +230,7 @@ void RecordSheet::stopWaiting() {
     answerTimer_.stop();
     answerFor_ = 0;
     noAnswer_ = false;
+    heldUntilEdited_ = false;
     if (requestButton_)
         requestButton_->setEnabled(true);
     if (answerLine_) {
@@ -270,14 +322,14 @@ void RecordSheet::done(int result) {
     SheetController::done(result);
 }
 
-void RecordSheet::closeAsGone() {
+void RecordSheet::closeAsGone(std::string_view key) {
     const std::string id = record_;
     const bool wasShowing = isVisible();
     if (wasShowing)
         reject();
     dropSession();
     Q_EMIT recordGone();
-    CommonAlert::open(parentWidget(), {refusalText({std::string(kRecordGoneKey), id}),
+    CommonAlert::open(parentWidget(), {refusalText({std::string(key), id}),
                                        {},
                                        AlertSpec::Informational,
                                        {},

@@ -7,9 +7,12 @@
 // sheet, a rejection is shown on it. While the server is not answering the request still waits and
 // the sheet says so. A loss of the line leaves it open saying the request had no answer and where to
 // look for its outcome; so does the time limit, after which the sheet waits no more (the core tells a
-// later answer as late, in a banner). A sign-in
-// again of the same user keeps the sheet open as typed: it takes up the new session once the
-// login's lists are in (its record gone by then, it closes and says so).
+// later answer as late, in a banner). A sign-in again of the same user keeps the sheet open as typed:
+// once the login's lists are in it reads its record again as the server holds it (gone by then, it
+// closes and says so). A request of the old session that had no answer is told from those lists: the
+// record gone, the sheet closes saying it was carried out; changed by what was sent, it was carried
+// out and the sheet shows what is left, its button held until the trader makes a new request; as it
+// was, it was not carried out and may be sent again.
 #include "gui/app/sheet_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/models/session_follow.h"
@@ -23,6 +26,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,6 +84,20 @@ protected:
     // The sheet's fields from its record as it stands.
     virtual void fill() = 0;
 
+    // What the new session's lists show of a request the old session had no answer to.
+    enum class SentOutcome {
+        Gone,          // its record is no longer held: carried out
+        CarriedOut,    // changed by what was sent
+        NotCarriedOut, // as it was when sent
+        Unclear,       // changed, but not by what was sent
+    };
+    // Once a sign-in again's lists are in: reads the record again as the server now holds it and,
+    // when `unanswered` (a request of the old session had no answer), says what became of it; nullopt
+    // when the sheet cannot tell. Left to the base, a refresh that keeps what was typed.
+    virtual std::optional<SentOutcome> takeUpRecord(bool unanswered);
+    // The trader changed the request: a button held after a request carried out is live again.
+    void traderEdited();
+
     // The fields both sheets show their record in.
     struct RecordFields {
         QGroupBox* box;
@@ -100,8 +118,9 @@ protected:
     // Called at each tick and table change while the sheet shows; the subclass refreshes (and calls
     // closeAsGone() when the record is gone).
     virtual void refresh(bool fromTick) = 0;
-    // The sheet closes and says on its owner that the record is no longer held.
-    void closeAsGone();
+    // The sheet closes and says on its owner that the record is no longer held (with `key`, a text
+    // naming it by {0}).
+    void closeAsGone(std::string_view key = kRecordGoneKey);
     // A refusal on this sheet: the text under the refusal title; the sheet stays open.
     void showRefusal(const QString& text);
     // A refusal the sheet found itself in the language; one of a field's text names the field.
@@ -127,7 +146,12 @@ private:
     // The same user's login completed: the sheet works on the new session.
     void takeSessionBack(ClientModel* session);
     // Called at each tick and table change: false while the new session's lists are still coming.
+    // The moment they are in, the record is taken up again (takeUpRecord) and false is returned once
+    // more: the sheet has shown the record as it now is, and sends nothing on that call.
     bool recordsReady();
+    // The lists of a sign-in again are in: the record read again, and the outcome of an unanswered
+    // request told.
+    void takeUpLists();
     // The sheet forgets the request it waited for: its button sends again, the answer line hides.
     void stopWaiting();
     void answered(const interfaces::RequestAnswer& answer);
@@ -156,6 +180,10 @@ private:
     std::optional<SignInUser> user_;
     // Taken up by a sign-in again, the sheet waits for the login's lists before it reads its record.
     bool awaitingLists_ = false;
+    // A request of the old session had no answer: the new session's lists tell what became of it.
+    bool unanswered_ = false;
+    // Carried out (or changed past telling): the button waits for the trader's own new request.
+    bool heldUntilEdited_ = false;
 };
 
 } // namespace tc::gui

@@ -350,6 +350,36 @@ TEST_F(DialogRules, OffsetShowsNoFigureWorkedFromARefusedQuantity) {
     EXPECT_EQ(offset.remaining(), "0.05");
 }
 
+// Read again (after a sign-in again), the position's and rows' figures are the session's now; a row
+// still there keeps its tick and typed quantity, worked on its new figures; a row gone leaves its tick.
+TEST_F(DialogRules, OffsetReadAgainTakesTheNewFiguresAndKeepsTicksAndTypedQuantities) {
+    auto held = position("1", "3", 0, "1.00000");
+    auto kept = position("2", "2.5", 1, "1.10000");
+    position("3", "1", 1, "1.20000");
+    OffsetState offset;
+    ASSERT_TRUE(offset.fill(s.model, queries, "1"));
+    offset.toggle(1);
+    offset.toggle(0);
+    offset.setQuantity(s.model, 0, "1.5");
+    offset.setQuantity(s.model, 1, "1");
+    // The server closed 1 of each of 1 and 2, and all of 3, while the line was down.
+    held->RemainingQty = dec("2");
+    kept->RemainingQty = dec("1.5");
+    s.model.OpenOrderCollection.pop_back();
+    ASSERT_TRUE(offset.reread(s.model, queries));
+    EXPECT_EQ(offset.quantity(), dec("2"));
+    ASSERT_EQ(offset.rows().size(), 1u);
+    EXPECT_EQ(offset.rows()[0].totalQty, dec("1.5"));
+    EXPECT_EQ(offset.ticked(), std::vector<std::string>{"2"});
+    EXPECT_EQ(offset.rows()[0].offsetText, "1.5");
+    EXPECT_EQ(offset.rows()[0].QtyAvailable, dec("0"));
+    EXPECT_EQ(std::tuple(offset.offsetTotal(), offset.remaining()), std::tuple("1.5", "0.5"));
+    EXPECT_NEAR(offset.rows()[0].profitLoss.toDouble(), 150.0, 1e-6);
+    // Gone, it reads nothing.
+    s.model.OpenOrderCollection.clear();
+    EXPECT_FALSE(offset.reread(s.model, queries));
+}
+
 // The close-all check of a set, answered position by position.
 CloseAllFlow::CheckFn eachChecked(std::function<interfaces::OrderResult(const std::string&)> check) {
     return [check = std::move(check)](const std::vector<std::string>& ids) {

@@ -4,6 +4,7 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/in_app_notification_center.h"
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/app/sound_notification.h"
 #include "gui/controls/grid_table.h"
 #include "gui/grid/grid_cells.h"
@@ -187,6 +188,38 @@ protected:
         server->holdOrders(false);
         EXPECT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
         EXPECT_FALSE(alertOn(sheet));
+    }
+
+    // The sheet's request goes out and the line drops before its answer: the sheet says it had none.
+    // `carriedOut`: the server holds the request and carries it out while no client of the user is
+    // signed in; else it stands still and the request is lost with the line, never read.
+    void sendThenLoseTheLine(RecordSheet* sheet, QPushButton* send, bool carriedOut) {
+        if (carriedOut)
+            server->holdOrders(true);
+        else
+            server->pauseStream(true);
+        const int heldBefore = server->stats().heldOrderRequests;
+        QTest::mouseClick(send, Qt::LeftButton);
+        ASSERT_TRUE(sheet->isWaitingForAnswer());
+        if (carriedOut) {
+            ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == heldBefore + 1; }));
+        }
+        server->dropStreams();
+        ASSERT_TRUE(waitFor([&] { return !sheet->isWaitingForAnswer(); }));
+        EXPECT_EQ(sheet->answerLine()->text(), context->text(texts::kSheetRequestNoAnswer));
+        if (carriedOut) {
+            ASSERT_TRUE(server->answerHeldOrders({0}));
+            server->holdOrders(false);
+        } else {
+            server->pauseStream(false);
+        }
+    }
+    // Signs in again as the same user and waits for the sheet's line to read `key`.
+    void signInAgainUntil(RecordSheet* sheet, const char* key) {
+        ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+        ASSERT_TRUE(signIn());
+        ASSERT_TRUE(waitFor([&] { return sheet->answerLine()->text() == context->text(key); }))
+            << sheet->answerLine()->text().toStdString();
     }
 
     // The offset sheet of 300001, its one line (300901) ticked, with that line's quantity box.
@@ -591,6 +624,170 @@ TEST_F(PositionDialogsTest, AnOffsetIntoASilenceStillWaitsAndSaysTheServerIsNotA
     type(opened.quantity, "1");
     waitsThroughASilence(opened.sheet, opened.send);
     EXPECT_TRUE(waitFor([&] { return !serverPosition(300901) && serverPosition(300001)->qty == "0.5"; }));
+}
+
+// A close sent before the line went is told from the new session's lists once the trader signs in
+// again: carried out in part, the sheet shows what is left and sends nothing until the trader asks
+// anew; not carried out, it may be sent again as typed; carried out whole, the sheet closes saying so.
+TEST_F(PositionDialogsTest, ACloseWithoutAnAnswerIsToldFromTheListsOfTheNextSignIn) {
+    open->runAction(RowAction::ClosePosition, "300001");
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    auto* quantity = find<QComboBox>(sheet, "QuantityComboField");
+    auto* close = find<QPushButton>(sheet, "CloseAndCancelButton");
+    type(quantity, "0.2");
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, close, true));
+    ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1.3"; }));
+    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestCarriedOut));
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(quantity->currentText(), QStringLiteral("1.3"));
+    EXPECT_FALSE(close->isEnabled());
+    // Nothing goes on the figures left: the press is no request the trader made.
+    const int requestsBefore = server->stats().orderRequests;
+    QTest::mouseClick(close, Qt::LeftButton);
+    ASSERT_TRUE(guitest::clickInto(quantity->lineEdit()));
+    EXPECT_EQ(server->stats().orderRequests, requestsBefore);
+    EXPECT_EQ(serverPosition(300001)->qty, "1.3");
+    // A quantity of the trader's own is a new request.
+    type(quantity, "0.3");
+    EXPECT_TRUE(close->isEnabled());
+    QTest::mouseClick(close, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1"; }));
+
+    // Lost unread with the line: as it was, the typed quantity stays and may be sent again.
+    open->runAction(RowAction::ClosePosition, "300001");
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    type(quantity, "0.2");
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, close, false));
+    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestNotCarriedOut));
+    EXPECT_EQ(serverPosition(300001)->qty, "1");
+    EXPECT_EQ(quantity->currentText(), QStringLiteral("0.2"));
+    EXPECT_TRUE(close->isEnabled());
+    QTest::mouseClick(close, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "0.8"; }));
+
+    // The whole position closed: the sheet closes and says the request was carried out.
+    open->runAction(RowAction::ClosePosition, "300001");
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    ASSERT_EQ(quantity->currentText(), QStringLiteral("0.8"));
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, close, true));
+    ASSERT_TRUE(waitFor([&] { return !serverPosition(300001); }));
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    QMessageBox* told = CommonAlert::showing(window.get(), QStringLiteral("dialogRecordGone"));
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->text(), context->text(texts::kSheetRequestCarriedOutGone).replace("{0}", "300001"));
+}
+
+// Changed by more than the close sent (another close went too), the sheet cannot say its close was
+// carried out: it says the record changed, shows what is left and waits for the trader's new request.
+TEST_F(PositionDialogsTest, ACloseWithoutAnAnswerBesideAnotherChangeSaysTheRecordChanged) {
+    open->runAction(RowAction::ClosePosition, "300001");
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    auto* quantity = find<QComboBox>(sheet, "QuantityComboField");
+    auto* close = find<QPushButton>(sheet, "CloseAndCancelButton");
+    type(quantity, "0.2");
+    server->holdOrders(true);
+    QTest::mouseClick(close, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 1; }));
+    ASSERT_TRUE(
+        session->client().orders().closePosition("300001", *interfaces::Decimal::fromString("0.1")).sent());
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 2; }));
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return !sheet->isWaitingForAnswer(); }));
+    ASSERT_TRUE(server->answerHeldOrders({0, 1}));
+    server->holdOrders(false);
+    ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1.2"; }));
+    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestChangedSinceSent));
+    EXPECT_EQ(quantity->currentText(), QStringLiteral("1.2"));
+    EXPECT_FALSE(close->isEnabled());
+    type(quantity, "0.2");
+    EXPECT_TRUE(close->isEnabled());
+}
+
+// A cancel without an answer, told the same way: lost unread, the order stands and the cancel may be
+// sent again; carried out, the sheet closes saying so.
+TEST_F(PositionDialogsTest, ACancelWithoutAnAnswerIsToldFromTheListsOfTheNextSignIn) {
+    interfaces::OrderTicket ticket;
+    ticket.instrument = "EURUSD";
+    ticket.account = 20001;
+    ticket.kind = interfaces::OrderKind::Limit;
+    ticket.quantity = *interfaces::Decimal::fromString("1");
+    ticket.price = *interfaces::Decimal::fromString("1.05000");
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
+    std::string id;
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& o : session->client().queries().getPendingOrderCollection())
+            if (!o->PendingOrderId.empty() && pending->gridModel().rowOf(o->PendingOrderId) >= 0)
+                id = o->PendingOrderId;
+        return !id.empty();
+    }));
+    pending->runAction(RowAction::CancelOrder, id);
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    ASSERT_EQ(sheet->job(), CloseJob::Cancel);
+    auto* cancel = find<QPushButton>(sheet, "CloseAndCancelButton");
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, cancel, false));
+    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestNotCarriedOut));
+    EXPECT_TRUE(record(DialogRecord::PendingOrder, id));
+    EXPECT_TRUE(cancel->isEnabled());
+
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, cancel, true));
+    ASSERT_TRUE(waitFor([&] {
+        return server->book().with([&](const testserver::Books& b) {
+            return std::none_of(b.pendingOrders.begin(), b.pendingOrders.end(),
+                                [&](const auto& o) { return std::to_string(o.pendingOrderId) == id; });
+        });
+    }));
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    QMessageBox* told = CommonAlert::showing(window.get(), QStringLiteral("dialogRecordGone"));
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->text(), context->text(texts::kSheetRequestCarriedOutGone).replace("{0}", qt(id)));
+}
+
+// The offset sheet after a sign-in again reads its position and rows as the server holds them: an
+// offset carried out leaves the figures of what is left and nothing ticked, its button off until the
+// trader ticks; one lost with the line keeps the tick and quantity typed, to be sent again.
+TEST_F(PositionDialogsTest, AnOffsetWithoutAnAnswerIsToldFromTheListsOfTheNextSignIn) {
+    OffsetSheet opened;
+    ASSERT_NO_FATAL_FAILURE(openOffsetTicked(opened));
+    auto* held = find<QLineEdit>(opened.sheet, "QuantityTextField");
+    type(opened.quantity, "0.5");
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(opened.sheet, opened.send, true));
+    ASSERT_TRUE(
+        waitFor([&] { return serverPosition(300001)->qty == "1" && serverPosition(300901)->qty == "0.5"; }));
+    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(opened.sheet, texts::kSheetRequestCarriedOut));
+    QAbstractItemModel* lines = opened.table->model();
+    EXPECT_EQ(held->text(), qt(quantityText(dec("1"))));
+    ASSERT_EQ(lines->rowCount(), 1);
+    EXPECT_EQ(cellText(lines, 0, 6), qt(quantityText(dec("0.5"))));
+    EXPECT_TRUE(opened.sheet->state().ticked().empty());
+    EXPECT_FALSE(opened.send->isEnabled());
+    // Ticking is the trader's new request.
+    lines->setData(lines->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    EXPECT_TRUE(opened.send->isEnabled());
+    opened.quantity = qobject_cast<QComboBox*>(opened.table->indexWidget(lines->index(0, 8)));
+    ASSERT_TRUE(opened.quantity && opened.quantity->isEnabled());
+
+    // Lost unread: the tick and the typed quantity stay, to be sent again.
+    type(opened.quantity, "0.2");
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(opened.sheet, opened.send, false));
+    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(opened.sheet, texts::kSheetRequestNotCarriedOut));
+    EXPECT_EQ(serverPosition(300001)->qty, "1");
+    EXPECT_EQ(opened.sheet->state().ticked(), std::vector<std::string>{"300901"});
+    opened.quantity = qobject_cast<QComboBox*>(opened.table->indexWidget(lines->index(0, 8)));
+    ASSERT_TRUE(opened.quantity);
+    EXPECT_EQ(opened.quantity->currentText(), QStringLiteral("0.2"));
+    EXPECT_TRUE(opened.send->isEnabled());
+    QTest::mouseClick(opened.send, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !opened.sheet->isVisible(); }));
+    EXPECT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "0.8"; }));
 }
 
 // An edit that changes nothing is refused on the sheet and not sent. A request sent waits at most the
