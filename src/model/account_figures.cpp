@@ -66,7 +66,23 @@ std::vector<AccountDetails> figuresOver(const SessionModel& model,
     return figures;
 }
 
+template <typename Positions>
+bool valuedOver(const Positions& openPositions, std::int32_t accountId) {
+    return std::none_of(openPositions.begin(), openPositions.end(), [&](const auto& position) {
+        return position && !position->UnrealisedPLValued &&
+               accountIdOfNumber(position->AccountNumber) == accountId;
+    });
+}
+
 } // namespace
+
+bool positionsValued(const OrderView& openPositions, std::int32_t accountId) {
+    return valuedOver(openPositions, accountId);
+}
+
+bool positionsValued(const std::vector<RecordPtr<Order>>& openPositions, std::int32_t accountId) {
+    return valuedOver(openPositions, accountId);
+}
 
 std::int32_t accountIdOfNumber(std::string_view number) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(platform::lenientInteger(number),
@@ -127,8 +143,20 @@ std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const Ord
 std::vector<charts::PieSlice> accountPieSlices(const SessionModel& model, const OrderView& positions,
                                                std::int32_t accountId, PieMode mode) {
     const auto holdings = pieHoldings(model, positions, accountId, mode);
-    if (mode == PieMode::ProfitLoss)
-        return charts::profitLossShares(holdings);
+    if (mode == PieMode::ProfitLoss) {
+        auto slices = charts::profitLossShares(holdings);
+        // An instrument with a position the core has not valued yet has no figure: its legend reads
+        // blank, as the grid's cell does, not 0.00 or a part of its sum.
+        for (const auto& position : positions)
+            if (position && !position->UnrealisedPLValued &&
+                accountIdOfNumber(position->AccountNumber) == accountId)
+                for (auto& slice : slices)
+                    if (slice.title == position->ItemCode) {
+                        slice.value = std::numeric_limits<double>::quiet_NaN();
+                        slice.size = 0;
+                    }
+        return slices;
+    }
     const auto account = SessionModelLookup(model).accountForId(std::to_string(accountId));
     if (!account)
         return {};

@@ -37,6 +37,12 @@ std::vector<AccountDetails> accountFigures(const SessionModel& model,
                                            const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
                                            const std::vector<RecordPtr<Order>>& openPositions);
 
+// Whether the client has valued every position of the account in the list (Order::UnrealisedPLValued):
+// until then its floating P/L, equity and free margin would read as if those positions stood at 0,
+// a healthy account at a glance. Only once the login's positions have come is the list whole.
+bool positionsValued(const OrderView& openPositions, std::int32_t accountId);
+bool positionsValued(const std::vector<RecordPtr<Order>>& openPositions, std::int32_t accountId);
+
 // One account's figures of this moment, worked as accountFigures works them, so that a window
 // showing one account reads what the status bar and the accounts grid read; nullopt when the
 // session does not hold the account.
@@ -52,7 +58,8 @@ std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const Ord
                                             std::int32_t accountId, PieMode mode);
 
 // The account pie: the margin pie's shares of equity (none when the account is not loaded or has no
-// equity to share), or the profit-and-loss pie's sums.
+// equity to share), or the profit-and-loss pie's sums (no figure, NaN, for an instrument with a
+// position not valued yet).
 std::vector<charts::PieSlice> accountPieSlices(const SessionModel& model, const OrderView& positions,
                                                std::int32_t accountId, PieMode mode);
 

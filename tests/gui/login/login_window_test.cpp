@@ -1233,6 +1233,31 @@ TEST_F(LoginWindowTest, TheSameUserSigningInAgainFindsTheirOpenFormsAsTyped) {
     EXPECT_TRUE(waitFor([&] { return buy->isEnabled(); }));
 }
 
+// The account the trader chose is still the one shown when the same user signs in again after a
+// lost line, in the status bar and in the session.
+TEST_F(LoginWindowTest, TheSameUserSigningInAgainKeepsTheAccountChosen) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    tc::gui::MainWindowController& main = *delegate->mainWindow();
+    const auto accounts = context->clientModel()->client().queries().getAccountCollection();
+    ASSERT_GE(accounts.size(), 2u);
+    const std::int32_t second = accounts[1]->AccountId;
+    main.setAccount(second);
+    ASSERT_EQ(main.account(), second);
+
+    loseTheServerAndOkTheAlert();
+    restartServer();
+    ASSERT_TRUE(guitest::clickInto(field("passwordTextField")));
+    guitest::pressKey(Qt::Key_Return);
+    ASSERT_TRUE(signedIn());
+    ASSERT_TRUE(
+        waitFor([&] { return !context->clientModel()->client().queries().getAccountCollection().empty(); }));
+    EXPECT_EQ(main.account(), second);
+    EXPECT_EQ(context->clientModel()->client().currentAccount(), second) << "the new session follows it";
+    EXPECT_EQ(main.findChild<QLabel*>(QStringLiteral("AccountIdValueTextField"))->text(),
+              QStringLiteral(": %1").arg(second));
+}
+
 // A close sheet with 0.5 typed and a statement of a period chosen stay as they were when demo signs in
 // again: the sheet closes 0.5 on the new session, and the statement asks the same account and period
 // again.
