@@ -66,23 +66,7 @@ std::vector<AccountDetails> figuresOver(const SessionModel& model,
     return figures;
 }
 
-template <typename Positions>
-bool valuedOver(const Positions& openPositions, std::int32_t accountId) {
-    return std::none_of(openPositions.begin(), openPositions.end(), [&](const auto& position) {
-        return position && !position->UnrealisedPLValued &&
-               accountIdOfNumber(position->AccountNumber) == accountId;
-    });
-}
-
 } // namespace
-
-bool positionsValued(const OrderView& openPositions, std::int32_t accountId) {
-    return valuedOver(openPositions, accountId);
-}
-
-bool positionsValued(const std::vector<RecordPtr<Order>>& openPositions, std::int32_t accountId) {
-    return valuedOver(openPositions, accountId);
-}
 
 std::int32_t accountIdOfNumber(std::string_view number) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(platform::lenientInteger(number),
@@ -141,8 +125,10 @@ std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const Ord
 }
 
 std::vector<charts::PieSlice> accountPieSlices(const SessionModel& model, const OrderView& positions,
-                                               std::int32_t accountId, PieMode mode) {
+                                               std::int32_t accountId, PieMode mode, bool markUnvalued) {
     const auto holdings = pieHoldings(model, positions, accountId, mode);
+    if (mode == PieMode::ProfitLoss && !markUnvalued)
+        return charts::profitLossShares(holdings);
     if (mode == PieMode::ProfitLoss) {
         auto slices = charts::profitLossShares(holdings);
         // An instrument with a position the core has not valued yet has no figure: its legend reads

@@ -37,12 +37,6 @@ std::vector<AccountDetails> accountFigures(const SessionModel& model,
                                            const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
                                            const std::vector<RecordPtr<Order>>& openPositions);
 
-// Whether the client has valued every position of the account in the list (Order::UnrealisedPLValued):
-// until then its floating P/L, equity and free margin would read as if those positions stood at 0,
-// a healthy account at a glance. Only once the login's positions have come is the list whole.
-bool positionsValued(const OrderView& openPositions, std::int32_t accountId);
-bool positionsValued(const std::vector<RecordPtr<Order>>& openPositions, std::int32_t accountId);
-
 // One account's figures of this moment, worked as accountFigures works them, so that a window
 // showing one account reads what the status bar and the accounts grid read; nullopt when the
 // session does not hold the account.
@@ -59,8 +53,10 @@ std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const Ord
 
 // The account pie: the margin pie's shares of equity (none when the account is not loaded or has no
 // equity to share), or the profit-and-loss pie's sums (no figure, NaN, for an instrument with a
-// position not valued yet).
+// position not valued yet, unless `markUnvalued` is false: the session's figures were valued once and a
+// new fill counts as 0 until the next refresh, as in every window).
 std::vector<charts::PieSlice> accountPieSlices(const SessionModel& model, const OrderView& positions,
-                                               std::int32_t accountId, PieMode mode);
+                                               std::int32_t accountId, PieMode mode,
+                                               bool markUnvalued = true);
 
 } // namespace tc

@@ -424,7 +424,7 @@ void GridModel::sumOpenPositionTotals(const OpenPositionTotals* figures) {
     totals.profitLoss = figures->profitLoss;
     totals.commission = figures->commission;
     totals.storage = figures->storage;
-    totals.valued = figures->valued;
+    totals.valued = figures->valued || session_.figuresValued();
     totals.listed = session_.client().dataService().openPositionsListed;
     openTotals_ = totals;
 }

@@ -635,9 +635,7 @@ void MainWindowController::loadAccountDetails() {
     const SessionModel& model = client.model();
     const auto figures = accountFigures(model, current, model.OpenOrderCollection);
     // Blank figures until the login's positions have come and are valued.
-    const bool valued =
-        figures.empty() || (client.dataService().openPositionsListed &&
-                            positionsValued(model.OpenOrderCollection, figures.front().AccountId));
+    const bool valued = figures.empty() || context_.clientModel()->figuresValued();
     summary_->show(figures.empty() ? AccountDetails() : figures.front(), valued,
                    context_.language().selected());
     // The accounts grid highlights the account the status bar shows, and no other.

@@ -598,10 +598,11 @@ ConsoleLook lookOf(tc::gui::MainWindowController& main) {
 }
 
 bool settled(const ConsoleLook& look) {
-    // The demo's positions at held prices are in profit: a strip still at 0.00 has not had the core's
-    // first profit-and-loss pass yet, whatever the equity the snapshot brought.
+    // The demo's positions at held prices are in profit: a strip still blank (or at 0.00) has not had
+    // the core's first profit-and-loss pass yet, whatever the equity the snapshot brought.
     return look.summary.front() != QStringLiteral(": 0") && look.summary.at(3) != QStringLiteral(": 0.00") &&
-           !look.pie.empty() && !look.selected.isEmpty() &&
+           look.summary.at(3).contains(QRegularExpression(QStringLiteral("[0-9]"))) && !look.pie.empty() &&
+           !look.selected.isEmpty() &&
            std::none_of(look.slots.begin(), look.slots.end(), [](const std::string& s) { return s.empty(); });
 }
 
