@@ -53,15 +53,27 @@ std::vector<std::size_t> SliceColours::assign(std::span<const PieSlice> slices) 
     for (std::size_t i = 0; i < slices.size(); ++i) {
         if (colours[i] != kNone)
             continue;
-        // The least held colour; among those, one no other title had, then the first.
+        // With more slices than colours some share one: never two side by side (the last slice
+        // borders the first). Then the least held colour; among those, one no other title had, then
+        // the first.
+        const std::size_t n = slices.size();
+        const auto besideOne = [&](std::size_t c) {
+            return n > 1 && (colours[(i + n - 1) % n] == c || colours[(i + 1) % n] == c);
+        };
         std::size_t best = 0;
+        bool bestBeside = true;
         bool bestOwned = true;
         for (std::size_t c = 0; c < colours_; ++c) {
+            const bool beside = besideOne(c);
             const bool owned = std::any_of(kept_.begin(), kept_.end(), [&](const auto& k) {
                 return k.second == c && k.first != slices[i].title;
             });
-            if (c == 0 || held[c] < held[best] || (held[c] == held[best] && bestOwned && !owned)) {
+            const bool better = beside != bestBeside    ? !beside
+                                : held[c] != held[best] ? held[c] < held[best]
+                                                        : bestOwned && !owned;
+            if (c == 0 || better) {
                 best = c;
+                bestBeside = beside;
                 bestOwned = owned;
             }
         }

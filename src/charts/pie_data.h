@@ -25,7 +25,8 @@ bool isLoss(const PieSlice& slice);
 
 // The colour of each slice of one pie, by title: a title keeps the colour it had while no other
 // slice shown takes it, whatever the order of the slices; a new title takes the first colour no
-// slice shown holds (with more slices than colours, the least held). Kept for as long as its pie.
+// slice shown holds (with more slices than colours, the least held that neither slice beside it
+// has, the last slice bordering the first). Kept for as long as its pie.
 class SliceColours {
 public:
     explicit SliceColours(std::size_t colours) : colours_(colours == 0 ? 1 : colours) {}

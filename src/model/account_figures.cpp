@@ -125,10 +125,24 @@ std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const Ord
 }
 
 std::vector<charts::PieSlice> accountPieSlices(const SessionModel& model, const OrderView& positions,
-                                               std::int32_t accountId, PieMode mode) {
+                                               std::int32_t accountId, PieMode mode, bool markUnvalued) {
     const auto holdings = pieHoldings(model, positions, accountId, mode);
-    if (mode == PieMode::ProfitLoss)
+    if (mode == PieMode::ProfitLoss && !markUnvalued)
         return charts::profitLossShares(holdings);
+    if (mode == PieMode::ProfitLoss) {
+        auto slices = charts::profitLossShares(holdings);
+        // An instrument with a position the core has not valued yet has no figure: its legend reads
+        // blank, as the grid's cell does, not 0.00 or a part of its sum.
+        for (const auto& position : positions)
+            if (position && !position->UnrealisedPLValued &&
+                accountIdOfNumber(position->AccountNumber) == accountId)
+                for (auto& slice : slices)
+                    if (slice.title == position->ItemCode) {
+                        slice.value = std::numeric_limits<double>::quiet_NaN();
+                        slice.size = 0;
+                    }
+        return slices;
+    }
     const auto account = SessionModelLookup(model).accountForId(std::to_string(accountId));
     if (!account)
         return {};

@@ -36,6 +36,7 @@ void addWeights(OpenPositionTotals& totals, const PositionWeights& weights) {
 }
 
 void addFigures(OpenPositionTotals& totals, const Order& position) {
+    totals.valued = totals.valued && position.UnrealisedPLValued;
     addFinite(totals.profitLoss, position.UnrealisedPL);
     addFinite(totals.commission, positionCommission(position));
     addFinite(totals.storage, position.Storage);

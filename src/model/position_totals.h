@@ -26,6 +26,10 @@ struct OpenPositionTotals {
     double commission = 0;
     double margin = 0; // per-lot margin times remaining lots, of every position with settings
     platform::Decimal storage;
+    // The login's open positions have come (else every sum is of a list not yet there), and every
+    // position summed is valued (else the profit and loss is not worked out yet).
+    bool listed = true;
+    bool valued = true;
 };
 
 // One position's lots and margin: they stand until its record or its records change, while its
@@ -40,7 +44,8 @@ PositionWeights positionWeights(const Order& position, const ItemDetails* item,
 // Adds a position's lots and margin.
 void addWeights(OpenPositionTotals& totals, const PositionWeights& weights);
 // Adds a position's profit and loss, commission and storage; a figure that is not a number would
-// turn the whole sum into one, so it adds nothing.
+// turn the whole sum into one, so it adds nothing. A position not valued yet leaves the totals
+// unvalued.
 void addFigures(OpenPositionTotals& totals, const Order& position);
 
 struct SettledTotals {

@@ -268,8 +268,9 @@ OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order, Margi
             if (OrderAnswer band = verifyCircuitLimit(c.item.get(), order, base); !band)
                 return band;
     }
+    // A close is no new order: its refusal names the close.
     if (margin == MarginCheck::OfTheOrder && !CheckMargin(o))
-        return refuse("1067", order);
+        return refuse(o.isCloseNew ? "95408" : "1067", order);
     return OrderAnswer::ok();
 }
 

@@ -74,6 +74,17 @@ bool holdsControlByte(std::string_view text) {
                        [](char c) { return c >= wire::kFrameStart && c <= wire::kSection; });
 }
 
+// "1.000000" as the trader typed it: "1"; "0.500000": "0.5".
+std::string_view withoutTrailingZeros(std::string_view quantity) {
+    if (quantity.find('.') == std::string_view::npos)
+        return quantity;
+    while (quantity.ends_with('0'))
+        quantity.remove_suffix(1);
+    if (quantity.ends_with('.'))
+        quantity.remove_suffix(1);
+    return quantity;
+}
+
 std::size_t recordCount(std::string_view details) {
     return static_cast<std::size_t>(std::count(details.begin(), details.end(), wire::kRecord));
 }
@@ -369,6 +380,79 @@ std::string OrderRequests::SideText(std::int32_t tradingMode) const {
     return host_.textForKey(tradingMode == 0 ? "0009" : "0010");
 }
 
+std::uint64_t OrderRequests::NoteSent(RequestsInFlight::Request request, std::string description) {
+    request.description = std::move(description);
+    return inFlight_.sent(std::move(request));
+}
+
+std::string OrderRequests::PriceText(const std::optional<Decimal>& price, std::string_view itemCode) const {
+    if (!price || price->isNaN())
+        return {};
+    return Formatter::formatDecimal(*price, DecimalsOf(itemCode));
+}
+
+std::string OrderRequests::NewOrderText(const Order& o, OrderKind kind) const {
+    const std::string side = SideText(o.tradingMode);
+    const std::string quantity = o.OrderQty.toString();
+    const std::string number = std::to_string(o.RequestId);
+    if (kind == OrderKind::Limit || kind == OrderKind::Stop)
+        return fillPositional(
+            host_.textForKey(kind == OrderKind::Limit ? kNewLimitOrderText : kNewStopOrderText),
+            {side, quantity, o.ItemCode, PriceText(o.OrderPrice, o.ItemCode), o.AccountNumber, number});
+    return fillPositional(host_.textForKey(kNewMarketOrderText),
+                          {side, quantity, o.ItemCode, o.AccountNumber, number});
+}
+
+std::string OrderRequests::CloseText(const Decimal& quantity, const std::string& positionId) const {
+    const auto held = OpenPositionForId(positionId);
+    if (!held)
+        return fillPositional(host_.textForKey("93105"), {quantity.toString(), positionId});
+    return fillPositional(host_.textForKey(kCloseText),
+                          {quantity.toString(), positionId, held->ItemCode, held->AccountNumber});
+}
+
+std::string OrderRequests::MultiAccountText(const Order& o, std::int32_t tradingMode, OrderKind kind,
+                                            std::string_view records, std::int64_t requestNumber) const {
+    // "account: quantity" of each record (account, quantity, request number).
+    std::string accounts;
+    std::size_t start = 0;
+    while (start < records.size()) {
+        std::size_t end = records.find(wire::kRecord, start);
+        if (end == std::string_view::npos)
+            end = records.size();
+        const std::string_view record = records.substr(start, end - start);
+        start = end + 1;
+        const std::size_t column = record.find(wire::kColumn);
+        if (record.empty() || column == std::string_view::npos)
+            continue;
+        const std::string_view rest = record.substr(column + 1);
+        const std::string_view quantityText = rest.substr(0, rest.find(wire::kColumn));
+        if (!accounts.empty())
+            accounts += ", ";
+        accounts += fillPositional(host_.textForKey(kAccountQuantityText),
+                                   {record.substr(0, column), withoutTrailingZeros(quantityText)});
+    }
+    const std::string side = SideText(tradingMode);
+    const std::string number = std::to_string(requestNumber);
+    if (kind == OrderKind::Limit || kind == OrderKind::Stop)
+        return fillPositional(
+            host_.textForKey(kind == OrderKind::Limit ? kMultiLimitOrderText : kMultiStopOrderText),
+            {side, o.ItemCode, PriceText(o.OrderPrice, o.ItemCode), accounts, number});
+    return fillPositional(host_.textForKey(kMultiMarketOrderText), {side, o.ItemCode, accounts, number});
+}
+
+std::string OrderRequests::CloseAllText(std::span<const std::string> positionIds) const {
+    // A close of thousands names its first positions and counts the rest: an alert holds a few lines.
+    std::string ids;
+    const std::size_t named = std::min(positionIds.size(), kNamedPositions);
+    for (std::size_t i = 0; i < named; ++i)
+        ids += (i == 0 ? "#" : ", #") + positionIds[i];
+    if (named < positionIds.size())
+        ids = fillPositional(host_.textForKey(kMorePositionsText),
+                             {ids, std::to_string(positionIds.size() - named)});
+    return fillPositional(host_.textForKey(kCloseAllText), {std::to_string(positionIds.size()), ids});
+}
+
 OrderAnswer OrderRequests::Send(MessageBase& message) {
     message.setSender(&host_.sender());
     const bool sent = message.BuildMessage();
@@ -462,9 +546,7 @@ OrderAnswer OrderRequests::PlaceOrder(const OrderInfo& info) {
     if (!sent)
         return sent;
     const Order& o = *sent.order;
-    sent.request =
-        NoteSent(AwaitedOrder(o), "93104",
-                 {SideText(o.tradingMode), o.OrderQty.toString(), o.ItemCode, std::to_string(o.RequestId)});
+    sent.request = NoteSent(AwaitedOrder(o), NewOrderText(o, info.kind));
     AddPendingOrder(sent.order);
     ShowNewOrderMessages(sent.order, 0);
     return sent;
@@ -481,8 +563,8 @@ OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
     OrderAnswer sent = SendOrder(info, msg::kOrder, 1, kCloseOrderLayout);
     if (sent) {
         sent.request =
-            NoteSent(AwaitedOn(RequestsInFlight::Kind::Close, {info.orderNo}, sent.order->RequestId), "93105",
-                     {info.quantity->toString(), info.orderNo});
+            NoteSent(AwaitedOn(RequestsInFlight::Kind::Close, {info.orderNo}, sent.order->RequestId),
+                     CloseText(*info.quantity, info.orderNo));
         ShowNewOrderMessages(sent.order, 1);
     }
     return sent;
@@ -624,7 +706,9 @@ OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
         awaited.kind = RequestsInFlight::Kind::MultiAccount;
         awaited.requestNumber = followingRequestId(host_.requestId());
         awaited.quantity.reset();
-        sent.request = NoteSent(std::move(awaited), "93110", {SideText(codeOf(info.side)), order->ItemCode});
+        const std::int64_t number = *awaited.requestNumber;
+        sent.request = NoteSent(std::move(awaited), MultiAccountText(*order, codeOf(info.side), info.kind,
+                                                                     info.orderDetails, number));
         ShowNewOrderMessages(order, 0, accounts);
     }
     return sent;
@@ -665,8 +749,8 @@ OrderRequests::ValidatePositionsForCloseAll(std::span<const std::string> positio
     for (std::size_t i = 0; i < answers.size(); ++i)
         if (answers[i] && refused.contains(positionIds[i])) {
             auto order = std::move(answers[i].order);
-            answers[i] = OrderAnswer::refused(std::string(kNoMarginKey), host_.textForKey(kNoMarginKey),
-                                              std::move(order));
+            answers[i] = OrderAnswer::refused(std::string(kNoMarginToCloseKey),
+                                              host_.textForKey(kNoMarginToCloseKey), std::move(order));
         }
     return answers;
 }
@@ -718,9 +802,9 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
         for (const auto& p : positions)
             if (p)
                 ids.push_back(p->OpenPositionId);
-        const std::string count = std::to_string(ids.size());
+        std::string text = CloseAllText(ids);
         sent.request = NoteSent(
-            AwaitedOn(RequestsInFlight::Kind::CloseAll, std::move(ids), context.requestId), "93111", {count});
+            AwaitedOn(RequestsInFlight::Kind::CloseAll, std::move(ids), context.requestId), std::move(text));
     }
     return sent;
 }

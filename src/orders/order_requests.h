@@ -52,6 +52,20 @@ public:
     static constexpr std::string_view kOffsetAboveHeldKey = "20242"; // offset above the position
     static constexpr std::string_view kLegAboveHeldKey = "20243";    // a leg above what it holds
     static constexpr std::string_view kNothingToChangeKey = "94160"; // an edit to what is held already
+    static constexpr std::string_view kNoMarginToCloseKey = "95408"; // the close would raise the margin
+    // Texts of the requests waiting for their answers (NewOrderText and the others).
+    static constexpr std::string_view kNewMarketOrderText = "95400";
+    static constexpr std::string_view kNewLimitOrderText = "95401";
+    static constexpr std::string_view kNewStopOrderText = "95402";
+    static constexpr std::string_view kMultiMarketOrderText = "95403";
+    static constexpr std::string_view kMultiLimitOrderText = "95404";
+    static constexpr std::string_view kMultiStopOrderText = "95405";
+    static constexpr std::string_view kCloseAllText = "95406";
+    static constexpr std::string_view kMorePositionsText = "95407";
+    static constexpr std::string_view kCloseText = "95409";
+    static constexpr std::string_view kAccountQuantityText = "95410";
+    // The positions a close-all's text names one by one.
+    static constexpr std::size_t kNamedPositions = 10;
     static constexpr std::string_view kAbortModal = "AbortModal";
     static constexpr std::string_view kCancelOrderSound = "cancelOrder";
     // Past this the local record of a new order is not kept (the execution reports still bring it).
@@ -193,6 +207,7 @@ private:
     // number in the waiting list.
     std::uint64_t NoteSent(RequestsInFlight::Request request, std::string_view key,
                            std::vector<std::string> args);
+    std::uint64_t NoteSent(RequestsInFlight::Request request, std::string description);
     // What the answer of a new order names: its request number, instrument, side and quantity.
     static RequestsInFlight::Request AwaitedOrder(const Order& order);
     // A request on positions or a pending order, of that request number.
@@ -200,6 +215,17 @@ private:
                                                std::optional<std::int64_t> requestNumber);
     // The side as the ticket names it.
     std::string SideText(std::int32_t tradingMode) const;
+    // What the trader reads of a request waiting for its answer, so that it can be found after a lost
+    // line: a new order's kind, side, quantity, instrument, price (limit and stop), account and number;
+    // a close's position, instrument and account; every account and quantity of a multi-account
+    // order; the positions of a close-all.
+    std::string NewOrderText(const Order& order, OrderKind kind) const;
+    std::string CloseText(const platform::Decimal& quantity, const std::string& positionId) const;
+    std::string MultiAccountText(const Order& order, std::int32_t tradingMode, OrderKind kind,
+                                 std::string_view records, std::int64_t requestNumber) const;
+    std::string CloseAllText(std::span<const std::string> positionIds) const;
+    // The instrument's price as the ticket shows it; "" for none.
+    std::string PriceText(const std::optional<platform::Decimal>& price, std::string_view itemCode) const;
 
     // The live records by id (OpenPositionId, PendingOrderId); null when none is held.
     std::shared_ptr<Order> OpenPositionForId(std::string_view positionId) const;

@@ -90,7 +90,38 @@ TEST(PieData, AnInstrumentKeepsItsColourWhateverTheOrderOfTheSlices) {
         << "a newcomer, a free colour";
     EXPECT_EQ(colours(keeper, {"USDJPY", "XAUUSD", "GBPUSD"}), (Colours{0, 1, 2}))
         << "EURUSD's colour is free";
-    EXPECT_EQ(colours(keeper, {"A", "B", "C", "D"}), (Colours{0, 1, 2, 0})) << "more slices than colours";
+    // More slices than colours: some share one, never two side by side; the last borders the first.
+    EXPECT_EQ(colours(keeper, {"A", "B", "C", "D"}), (Colours{0, 1, 2, 1})) << "more slices than colours";
+}
+
+// The margin pie of five instruments and the available margin, five colours: the sixth slice, drawn
+// between the fifth and the first, takes a colour neither of them has, whichever colours the
+// instruments kept from before.
+TEST(PieData, NoTwoSlicesSideBySideShareAColour) {
+    const std::vector<std::string> titles{"EURUSD", "GBPUSD", "USDJPY", "AAPL", "XAUUSD", "Avl.Mgn"};
+    std::vector<charts::PieSlice> slices;
+    for (const auto& t : titles)
+        slices.push_back({t, 1, 1});
+    const auto sideBySide = [](const std::vector<std::size_t>& colours) {
+        for (std::size_t i = 0; i < colours.size(); ++i)
+            if (colours[i] == colours[(i + 1) % colours.size()])
+                return true;
+        return false;
+    };
+    charts::SliceColours fresh(5);
+    EXPECT_FALSE(sideBySide(fresh.assign(slices)));
+    // XAUUSD kept the first colour from the profit-and-loss pie, its neighbour the fourth.
+    charts::SliceColours kept(5);
+    const std::vector<charts::PieSlice> before{{"XAUUSD", 1, 1}, {"B", 1, 1}, {"C", 1, 1}, {"D", 1, 1}};
+    kept.assign(before);
+    std::vector<charts::PieSlice> rotated{slices[4], slices[0], slices[1], slices[2], slices[3], slices[5]};
+    const auto colours = kept.assign(rotated);
+    EXPECT_FALSE(sideBySide(colours));
+    EXPECT_EQ(colours.front(), 0u) << "XAUUSD keeps its colour";
+    // Two slices and one colour cannot be told apart: that is all there is.
+    charts::SliceColours one(1);
+    EXPECT_EQ(one.assign(std::vector<charts::PieSlice>(slices.begin(), slices.begin() + 2)),
+              (std::vector<std::size_t>{0, 0}));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
@@ -76,6 +77,7 @@ protected:
         o->RemainingQty = platform::Decimal::fromString(qty).value_or(platform::Decimal());
         o->OrderPrice = platform::Decimal::fromString(price).value_or(platform::Decimal());
         o->UnrealisedPL = 7; // what the core's last refresh left
+        o->UnrealisedPLValued = true;
         positions.push_back(o);
         return o;
     }
@@ -109,6 +111,31 @@ TEST_F(AccountFigures, ProfitAndLossIsTheLastRefreshsFigureAsTheTotalsSumIt) {
     // An account in Equity Hit: the server's figure, which the refresh keeps there.
     account->tradingStatus = AccountDetails::kStatusEquityHit;
     EXPECT_EQ(pieHoldings(model, positions, 1001, PieMode::ProfitLoss)[0].amount, 7);
+}
+
+// Before the core's first refresh a position holds no figure: its 0 is no profit, so the pie's legend
+// reads blank for its instrument, while the session has not valued its figures yet; once it has, a new
+// fill counts as 0 until the next refresh, as in every window.
+TEST_F(AccountFigures, APositionNotValuedYetHasNoFigureInThePie) {
+    position("EURUSD", "2", "1.2000");
+    auto fresh = position("XAUUSD", "1", "2000.5");
+    position("EURUSD", "5", "1.0000", "2002")->UnrealisedPLValued = false; // another account's
+    fresh->UnrealisedPLValued = false;
+    fresh->UnrealisedPL = 0;
+    const auto slices = accountPieSlices(model, positions, 1001, PieMode::ProfitLoss);
+    ASSERT_EQ(slices.size(), 2u);
+    const auto gold =
+        std::find_if(slices.begin(), slices.end(), [](const auto& s) { return s.title == "XAUUSD"; });
+    ASSERT_NE(gold, slices.end());
+    EXPECT_EQ(charts::legendText(*gold), "XAUUSD: ") << "not 0.00";
+    EXPECT_EQ(gold->size, 0);
+    const auto euroSlice =
+        std::find_if(slices.begin(), slices.end(), [](const auto& s) { return s.title == "EURUSD"; });
+    ASSERT_NE(euroSlice, slices.end());
+    EXPECT_EQ(charts::legendText(*euroSlice), "EURUSD: 7.00");
+    const auto once = accountPieSlices(model, positions, 1001, PieMode::ProfitLoss, false);
+    ASSERT_EQ(once.size(), 2u);
+    EXPECT_EQ(charts::legendText(once[1]), "XAUUSD: 0.00");
 }
 
 TEST_F(AccountFigures, MarginSharesOfEquityAndNoneWithoutEquity) {

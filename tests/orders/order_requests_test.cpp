@@ -556,7 +556,7 @@ TEST_F(CloseAllMarginTest, ClosingEveryPositionOfTheAccountIsNeverRefusedForMarg
 TEST_F(CloseAllMarginTest, ASetThatLeavesOneSideOpenAloneIsJudgedOnWhatIsLeft) {
     // Both sold lots leave three bought (3000 of margin), the bought ones two sold (2000): more
     // than the equity carries, so every close of the set is refused for margin, not only one side.
-    const std::string margin(OrderRequests::kNoMarginKey);
+    const std::string margin(OrderRequests::kNoMarginToCloseKey);
     EXPECT_EQ(refusedOf({"S1", "S2"}), (Refused{{"S1", margin}, {"S2", margin}}));
     EXPECT_EQ(refusedOf({"B1", "B2", "B3"}), (Refused{{"B1", margin}, {"B2", margin}, {"B3", margin}}));
     // With equity above 1000 - 1000 + 3000 the account carries what is left.
@@ -567,7 +567,7 @@ TEST_F(CloseAllMarginTest, ASetThatLeavesOneSideOpenAloneIsJudgedOnWhatIsLeft) {
 TEST_F(CloseAllMarginTest, TheMarginIsJudgedOnTheClosesThatPassEveryOtherCheck) {
     // Gone positions are refused as such and close nothing: the two sold lots alone are what is
     // judged.
-    const std::string margin(OrderRequests::kNoMarginKey);
+    const std::string margin(OrderRequests::kNoMarginToCloseKey);
     EXPECT_EQ(
         refusedOf({"S1", "S2", "B9"}),
         (Refused{{"S1", margin}, {"S2", margin}, {"B9", std::string(OrderRequests::kUnknownRecordKey)}}));
@@ -662,8 +662,8 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheServerIsSilentAndEachSentOneWa
     ASSERT_EQ(left.size(), 4u);
     EXPECT_EQ(left[0], "93106"); // the bracket change of P1
     EXPECT_EQ(left[1], "93108"); // the cancel of W9
-    EXPECT_EQ(left[2], "93110");
-    EXPECT_EQ(left[3], "93111");
+    EXPECT_EQ(left[2], "95403"); // the market order for several accounts
+    EXPECT_EQ(left[3], "95406"); // the close-all
     EXPECT_EQ(requests.inFlight().waiting(), 0u) << "told once";
 }
 
@@ -717,14 +717,73 @@ TEST_F(OrderRequestsTest, TwoOrdersOfOneRequestNumberAreEachAnsweredByTheirOwnRe
     EXPECT_EQ(requests.inFlight().waiting(), 0u);
 }
 
-TEST_F(OrderRequestsTest, ARequestWaitingForItsAnswerReadsAsTheTraderPlacedIt) {
-    host.texts.insert_or_assign("93104", "New order {0} {1} {2} (Request ID {3})");
-    host.texts.insert_or_assign("0009", "Buy");
+// After a lost line the trader finds each request by what it names: its kind, side, quantity,
+// instrument, price where it has one, account(s), positions and request number.
+TEST_F(CloseAllTest, EachRequestWaitingForItsAnswerReadsAsTheTraderPlacedIt) {
+    const std::pair<const char*, const char*> texts[] = {
+        {"0009", "Buy"},
+        {"0010", "Sell"},
+        {"95400", "New market order {0} {1} {2}, account {3} (Request ID {4})"},
+        {"95401", "New limit order {0} {1} {2} at {3}, account {4} (Request ID {5})"},
+        {"95402", "New stop order {0} {1} {2} at {3}, account {4} (Request ID {5})"},
+        {"95403", "Market order for several accounts: {0} {1}, accounts {2} (Request ID {3})"},
+        {"95404", "Limit order for several accounts: {0} {1} at {2}, accounts {3} (Request ID {4})"},
+        {"95406", "Close of {0} positions: {1}"},
+        {"95407", "{0} and {1} more"},
+        {"95409", "Close of {0} lots of position #{1} ({2}, account {3})"},
+        {"95410", "{0}: {1} lots"}};
+    for (const auto& [key, text] : texts)
+        host.texts.insert_or_assign(key, text);
+    const auto number = [&] { return std::to_string(followingRequestId(host.requestId())); };
+    std::vector<std::string> expected;
+
     ASSERT_TRUE(kept(requests.PlaceOrder(marketBuy())));
-    const std::vector<std::string> left = requests.inFlight().takeUnanswered();
-    ASSERT_EQ(left.size(), 1u);
-    EXPECT_EQ(left[0], "New order Buy 1 EURUSD (Request ID " +
-                           std::to_string(followingRequestId(host.requestId())) + ")");
+    expected.push_back("New market order Buy 1 EURUSD, account 1001 (Request ID " + number() + ")");
+    OrderInfo limit = marketBuy();
+    limit.kind = OrderKind::Limit;
+    limit.price = dec("1.199");
+    limit.quantity = dec("0.3");
+    ASSERT_TRUE(kept(requests.PlaceOrder(limit)));
+    expected.push_back("New limit order Buy 0.3 EURUSD at 1.1990, account 1001 (Request ID " + number() +
+                       ")");
+    OrderInfo stop = marketBuy();
+    stop.kind = OrderKind::Stop;
+    stop.side = Side::Sell;
+    stop.price = dec("1.1900");
+    ASSERT_TRUE(kept(requests.PlaceOrder(stop)));
+    expected.push_back("New stop order Sell 1 EURUSD at 1.1900, account 1001 (Request ID " + number() + ")");
+
+    ASSERT_TRUE(kept(requests.ClosePosition("P1", dec("0.5"), std::nullopt)));
+    expected.push_back("Close of 0.5 lots of position #P1 (EURUSD, account 1001)");
+
+    OrderInfo multi = marketBuy();
+    multi.orderDetails = wireText("1001<C>1.000000<C>42<R>1002<C>0.250000<C>42<R>");
+    ASSERT_TRUE(kept(requests.CreateNewBulkOrderMessage(multi)));
+    expected.push_back(
+        "Market order for several accounts: Buy EURUSD, accounts 1001: 1 lots, 1002: 0.25 lots "
+        "(Request ID " +
+        number() + ")");
+    multi.kind = OrderKind::Limit;
+    multi.price = dec("1.1985");
+    ASSERT_TRUE(kept(requests.CreateNewBulkOrderMessage(multi)));
+    expected.push_back("Limit order for several accounts: Buy EURUSD at 1.1985, accounts 1001: 1 lots, 1002: "
+                       "0.25 lots (Request ID " +
+                       number() + ")");
+
+    const std::string three[] = {"P1", "P2", "P3"};
+    ASSERT_TRUE(kept(requests.CloseAllPositions(three, static_cast<interfaces::CloseAllScope>(3))));
+    expected.push_back("Close of 3 positions: #P1, #P2, #P3");
+    // A close of many names its first positions and counts the rest.
+    std::vector<std::string> many;
+    for (std::size_t i = 0; i < OrderRequests::kNamedPositions + 4; ++i)
+        many.push_back(heldPosition("M" + std::to_string(i), 0, "1")->OpenPositionId);
+    ASSERT_TRUE(kept(requests.CloseAllPositions(many, static_cast<interfaces::CloseAllScope>(3))));
+    std::string named;
+    for (std::size_t i = 0; i < OrderRequests::kNamedPositions; ++i)
+        named += (i == 0 ? "#M" : ", #M") + std::to_string(i);
+    expected.push_back("Close of 14 positions: " + named + " and 4 more");
+
+    EXPECT_EQ(requests.inFlight().takeUnanswered(), expected);
 }
 
 // ---- confirmation of stored pending orders

@@ -344,6 +344,11 @@ TEST_F(Verify, MarginIsTheLastCheck) {
     account->Equity = 500;
     account->UsedMargin = 0_cdec;
     expectRefused(limitBuy(), "1067");
+    // A close the account cannot carry is refused as a close, not as an order.
+    auto close = limitBuy();
+    close->isCloseNew = true;
+    close->PreviousOrderQty = dec("2");
+    expectRefused(close, "95408");
     auto cancel = limitBuy();
     cancel->isCancelOrder = true;
     expectAccepted(cancel);

@@ -66,8 +66,9 @@ void PieChartViewController::pieSegementButtonClicked(int segment) {
 
 void PieChartViewController::reloadData() {
     const interfaces::Client& client = context_.clientModel()->client();
-    const auto slices = accountPieSlices(client.model(), client.queries().getOpenOrderCollection(),
-                                         client.currentAccount(), mode_);
+    const auto slices =
+        accountPieSlices(client.model(), client.queries().getOpenOrderCollection(), client.currentAccount(),
+                         mode_, !context_.clientModel()->figuresValued());
     QStringList titles;
     QList<double> values;
     for (const auto& slice : slices) {

@@ -5,6 +5,7 @@
 #include "gui/grid/row_changes.h"
 #include "gui/models/client_model.h"
 #include "model/account_figures.h"
+#include "model/data_service_collections.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
@@ -413,19 +414,18 @@ void GridModel::sumOpenPositionTotals(const OpenPositionTotals* figures) {
     }
     OpenPositionTotals totals = weightTotals_;
     totals.account = totalsAccount_;
-    if (figures) {
-        totals.profitLoss = figures->profitLoss;
-        totals.commission = figures->commission;
-        totals.storage = figures->storage;
-    } else {
-        OpenPositionTotals summed;
+    OpenPositionTotals summed;
+    if (!figures) {
         for (const Row& row : rows_)
             if (row.account == totalsAccount_)
                 addFigures(summed, *row.order);
-        totals.profitLoss = summed.profitLoss;
-        totals.commission = summed.commission;
-        totals.storage = summed.storage;
+        figures = &summed;
     }
+    totals.profitLoss = figures->profitLoss;
+    totals.commission = figures->commission;
+    totals.storage = figures->storage;
+    totals.valued = figures->valued || session_.figuresValued();
+    totals.listed = session_.client().dataService().openPositionsListed;
     openTotals_ = totals;
 }
 

@@ -38,13 +38,18 @@ std::string accountText(std::int32_t account) {
 } // namespace
 
 std::array<TotalsEntry, kOpenTotalsEntries> openPositionTotalsBar(const OpenPositionTotals& totals) {
+    // Blank until known, as the grid's profit cells: "0" and "0.00" would read as figures.
+    const auto known = [&](bool shown, std::string value) {
+        return shown ? std::move(value) : std::string();
+    };
+    const bool listed = totals.listed || totals.account == 0;
     return {{
         {texts::kTotalsOfAccount, accountText(totals.account)},
-        {texts::kQuantity, totals.quantity.toString()},
-        {texts::kPL, platform::amountText(totals.profitLoss)},
-        {texts::kCommission, platform::amountText(totals.commission)},
-        {texts::kMargin, platform::amountText(totals.margin)},
-        {texts::kStorage, platform::amountText(totals.storage)},
+        {texts::kQuantity, known(listed, totals.quantity.toString())},
+        {texts::kPL, known(listed && totals.valued, platform::amountText(totals.profitLoss))},
+        {texts::kCommission, known(listed, platform::amountText(totals.commission))},
+        {texts::kMargin, known(listed, platform::amountText(totals.margin))},
+        {texts::kStorage, known(listed, platform::amountText(totals.storage))},
     }};
 }
 

@@ -38,7 +38,8 @@ struct TotalsEntry {
 };
 // Whose totals they are (kTotalsOfAccount: the account's number, empty while none is chosen), then
 // quantity (kQuantity), profit and loss (kPL), commission (kCommission), margin (kMargin) and storage
-// (kStorage); amounts with grouping.
+// (kStorage); amounts with grouping. Each is blank before the login's positions have come, and the
+// profit and loss until every position summed is valued.
 inline constexpr std::size_t kOpenTotalsEntries = 6;
 std::array<TotalsEntry, kOpenTotalsEntries> openPositionTotalsBar(const OpenPositionTotals& totals);
 

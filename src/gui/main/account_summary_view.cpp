@@ -10,17 +10,20 @@
 
 namespace tc::gui {
 
-std::array<std::string, kSummaryFigures> accountSummaryTexts(const AccountDetails& figures) {
-    return {std::to_string(figures.AccountId),        platform::amountText(figures.Equity),
-            platform::amountText(figures.Balance),    platform::amountText(figures.UnrealisedPL),
-            platform::amountText(figures.UsedMargin), platform::amountText(figures.AvailableMargin)};
+std::array<std::string, kSummaryFigures> accountSummaryTexts(const AccountDetails& figures, bool valued) {
+    const auto valuedAmount = [valued](double amount) {
+        return valued ? platform::amountText(amount) : std::string();
+    };
+    return {std::to_string(figures.AccountId),        valuedAmount(figures.Equity),
+            platform::amountText(figures.Balance),    valuedAmount(figures.UnrealisedPL),
+            platform::amountText(figures.UsedMargin), valuedAmount(figures.AvailableMargin)};
 }
 
 AccountSummaryView::AccountSummaryView(std::array<QLabel*, kSummaryFigures> values, QObject* parent)
     : QObject(parent), values_(values) {}
 
-void AccountSummaryView::show(const AccountDetails& figures, std::int64_t language) {
-    const auto texts = accountSummaryTexts(figures);
+void AccountSummaryView::show(const AccountDetails& figures, bool valued, std::int64_t language) {
+    const auto texts = accountSummaryTexts(figures, valued);
     for (std::size_t i = 0; i < kSummaryFigures; ++i)
         values_[i]->setText(pairValue(language, QString::fromStdString(texts[i])));
 }

@@ -45,6 +45,7 @@
 #include "gui/trading/position_dialogs.h"
 #include "gui/trading/trade_ticket_window_controller.h"
 #include "model/account_figures.h"
+#include "model/data_service_collections.h"
 #include "model/records/account_details.h"
 #include "model/records/user_info.h"
 #include "model/session_model.h"
@@ -193,6 +194,10 @@ void MainWindowController::followSession() {
         }
     });
     connect(&session, &ClientModel::clientReplaced, this, [this] {
+        if (account_) {
+            keptAccount_ = account_;
+            keptUser_ = context_.clientModel()->signedInUser();
+        }
         account_.reset();
         loadAccountDetails();
         followLoginState();
@@ -261,8 +266,17 @@ void MainWindowController::followLoginState() {
 }
 
 void MainWindowController::bindSession() {
-    boundGeneration_ = context_.clientModel()->generation();
+    const ClientModel& session = *context_.clientModel();
+    boundGeneration_ = session.generation();
     account_.reset();
+    const std::optional<std::int32_t> kept = std::exchange(keptAccount_, std::nullopt);
+    if (kept && keptUser_ && keptUser_ == session.signedInUser())
+        for (const auto& account : session.client().queries().getAccountCollection())
+            if (account && account->AccountId == *kept) {
+                account_ = kept;
+                context_.clientModel()->client().setCurrentAccount(*kept);
+                break;
+            }
     getAccountDetails();
     loadAccountDetails();
     if (!watchlist_->selectionModel()->hasSelection() && watchlist_->model()->rowCount() > 0)
@@ -624,7 +638,10 @@ void MainWindowController::loadAccountDetails() {
             current.push_back(account);
     const SessionModel& model = client.model();
     const auto figures = accountFigures(model, current, model.OpenOrderCollection);
-    summary_->show(figures.empty() ? AccountDetails() : figures.front(), context_.language().selected());
+    // Blank figures until the login's positions have come and are valued.
+    const bool valued = figures.empty() || context_.clientModel()->figuresValued();
+    summary_->show(figures.empty() ? AccountDetails() : figures.front(), valued,
+                   context_.language().selected());
     // The accounts grid highlights the account the status bar shows, and no other.
     if (GridPane* accounts = gridPane(Grid::Accounts))
         accounts->selectRecord(account_ ? std::to_string(*account_) : std::string());

@@ -10,6 +10,7 @@
 // the feed, the Resources button shows the resources panel.
 #include "gui/grid/grid_spec.h"
 #include "gui/login/idle_time.h"
+#include "gui/models/client_model.h"
 #include "gui/settings/settings_window_controller.h"
 #include "interfaces/client.h"
 
@@ -210,6 +211,10 @@ private:
     AccountSummaryView* summary_ = nullptr;
     NetworkStatusView* networkStatus_ = nullptr;
     std::optional<std::int32_t> account_;
+    // The account chosen when the client was replaced, and whose it was: the same user signing in
+    // again finds it chosen still.
+    std::optional<std::int32_t> keptAccount_;
+    std::optional<SignInUser> keptUser_;
     QPointer<SettingsWindowController> settings_;
     std::vector<GridTable*> tables_;
     std::map<QWidget*, QWidget*> pageTables_; // each tab page's table, focused when it is brought forward

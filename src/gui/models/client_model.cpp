@@ -1,5 +1,11 @@
 #include "gui/models/client_model.h"
 
+#include "model/data_service_collections.h"
+#include "model/records/order.h"
+#include "model/session_queries.h"
+
+#include <algorithm>
+
 #include <utility>
 
 namespace tc::gui {
@@ -73,6 +79,7 @@ void ClientModel::makeClient() {
     signInPassword_.reset();
     changedPassword_.reset();
     answering_ = true;
+    figuresValued_ = false;
     subscribe();
 }
 
@@ -115,6 +122,18 @@ interfaces::CommandResult ClientModel::registerDemoUser(const interfaces::DemoRe
 
 void ClientModel::signOut() {
     client_->signOut();
+}
+
+bool ClientModel::figuresValued() const {
+    if (figuresValued_)
+        return true;
+    if (!client_->dataService().openPositionsListed)
+        return false;
+    const auto positions = client_->queries().getOpenOrderCollection();
+    figuresValued_ = std::all_of(positions.begin(), positions.end(), [](const auto& position) {
+        return !position || position->UnrealisedPLValued;
+    });
+    return figuresValued_;
 }
 
 void ClientModel::tickNow() {

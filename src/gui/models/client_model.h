@@ -95,6 +95,13 @@ public:
     // still the current one.
     std::uint64_t generation() const { return generation_; }
 
+    // Whether the client's figures over the positions are worked out: its login's open positions have
+    // come and the core's refresh has valued every one shown. Until then an account's floating P/L,
+    // equity and free margin would read as if it held nothing, so windows leave them blank. Once so,
+    // it stays so for the client: a fill valued at the next refresh counts meanwhile as every window
+    // has counted it.
+    bool figuresValued() const;
+
     // Emits tick() now, ahead of the timer (a window that must show the latest at once, tests).
     void tickNow();
 
@@ -160,6 +167,7 @@ private:
     std::unique_ptr<interfaces::Client> client_;
     std::vector<std::unique_ptr<interfaces::Handler>> handlers_;
     bool loginUsed_ = false;
+    mutable bool figuresValued_ = false;
     std::optional<SignInUser> signInUser_;
     std::optional<SignInUser> signedInUser_;
     // The client's login completed: its chat conversations are the user's to keep.

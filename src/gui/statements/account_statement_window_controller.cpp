@@ -25,6 +25,7 @@
 #include "model/session_model.h"
 #include "model/session_queries.h"
 #include "model/text/formatter.h"
+#include "platform/amount_text.h"
 #include "platform/log.h"
 #include "platform/number_entry.h"
 #include "ui_account_statement_window_controller.h"
@@ -62,12 +63,6 @@ QString displayDate(const QDateTime& time) {
 
 QString momentText(const QDateTime& time) {
     return QString::fromStdString(Formatter::formatDateTime(dateOf(time)));
-}
-
-// A field's date as the print shows it; its text when it holds no date.
-QString shownDate(const DateTimeField* field) {
-    const auto time = field->dateTime();
-    return time ? displayDate(*time) : field->text();
 }
 
 // Date-time columns 135 px wide or narrower show only the time, following the column as it is
@@ -227,6 +222,7 @@ void AccountStatementWindowController::bindSession() {
     }
     requestError_.clear();
     selectedAccountId_ = 0;
+    shownFrom_ = shownTo_ = QDateTime();
     statement_.reset();
     cancelled_.clear();
     data_.reset();
@@ -476,13 +472,11 @@ bool AccountStatementWindowController::showAccountStatement() {
     const QDateTime from = *ui_->fromDatePicker->dateTime();
     const QDateTime to = *ui_->toDatePicker->dateTime();
 
-    selectedAccountId_ = account->AccountId;
-    ui_->accountNumberLabel->setText(QString::number(account->AccountId));
-    ui_->statementPeriodLabel->setText(QStringLiteral("%1 - %2").arg(displayDate(from), displayDate(to)));
-
     interfaces::Statements& statements = context_.clientModel()->client().statements();
     const StatementSelection selection{std::to_string(account->AccountId), dateOf(from), dateOf(to)};
     awaitedStatement_ = statements.requestAccountStatement(selection);
+    awaitedAccountId_ = account->AccountId;
+    awaitedFrom_ = from;
     awaitedTo_ = to;
     awaitedCancelled_ = statements.requestCancelledOrderHistory(selection);
     requestError_.clear();
@@ -509,8 +503,14 @@ void AccountStatementWindowController::statementArrived(const interfaces::Statem
             return;
         awaitedStatement_ = 0;
         statement_ = client.statements().statement();
-        // Kept until another statement comes: the window opened again later, signed out or not,
-        // still says which moment its figures are of.
+        // The header names the figures now shown. Kept until another statement comes: the window
+        // opened again later, signed out or not, still says which moment its figures are of.
+        selectedAccountId_ = awaitedAccountId_;
+        shownFrom_ = awaitedFrom_;
+        shownTo_ = awaitedTo_;
+        ui_->accountNumberLabel->setText(QString::number(selectedAccountId_));
+        ui_->statementPeriodLabel->setText(
+            QStringLiteral("%1 - %2").arg(displayDate(shownFrom_), displayDate(shownTo_)));
         ui_->figuresMomentLabel->setText(momentText(awaitedTo_));
     }
     const SessionModel& model = client.model();
@@ -553,7 +553,10 @@ void AccountStatementWindowController::accountStatementUpdate() {
     // label's name) of the statement's own end snapshot, the moment its summary shows.
     const auto credit =
         statement ? statement->getFloatingCredit(context_.clientModel()->client().model()) : std::nullopt;
-    ui_->leverageLabel->setText(credit ? QString::number(*credit, 'f', 2) : QString());
+    // Grouped as every amount of the window.
+    ui_->leverageLabel->setText(
+        credit ? figuresKeptWhole(language, QString::fromStdString(platform::amountText(*credit)))
+               : QString());
     if (selectedAccountId_ != 0 && statement) {
         ui_->addressLabel->setText(
             QString::fromStdString(statement->getClientAddressForAccountId(selectedAccountId_).value_or("")));
@@ -662,8 +665,8 @@ void AccountStatementWindowController::print() {
 }
 
 QString AccountStatementWindowController::accountBlock() const {
-    // The account chosen now, and the period set now, whether shown yet or not.
-    const auto account = accountOf(ui_->accountComboBox->currentText());
+    // The account and period of the statement shown, not what is typed for the next show.
+    const auto account = accountOf(QString::number(selectedAccountId_));
     const QString lines[] = {
         ui_->addressLabel->text(),
         ui_->companyAddressLabel->text(),
@@ -671,7 +674,8 @@ QString AccountStatementWindowController::accountBlock() const {
         QStringLiteral("%1 : %2").arg(context_.text(texts::kAccountName),
                                       account ? QString::fromStdString(account->AccountName) : QString()),
         QStringLiteral("%1 : %2 - %3")
-            .arg(context_.text(texts::kPeriod), shownDate(ui_->fromDatePicker), shownDate(ui_->toDatePicker)),
+            .arg(context_.text(texts::kPeriod), shownFrom_.isValid() ? displayDate(shownFrom_) : QString(),
+                 shownTo_.isValid() ? displayDate(shownTo_) : QString()),
     };
     QString block = QStringLiteral("\n\n");
     for (const QString& line : lines)

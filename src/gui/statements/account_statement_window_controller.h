@@ -91,6 +91,7 @@ public:
     QString requestStatusText() const;
     PieChartController& settledPie() const { return *settledPie_; }
     PieChartController& openPie() const { return *openPie_; }
+    // The account of the statement shown (0 before the first arrives).
     std::int32_t selectedAccountId() const { return selectedAccountId_; }
     const StatementData* shownData() const { return data_.get(); }
 
@@ -140,9 +141,16 @@ private:
     SummaryTableModel* marginSummary_ = nullptr;
     PieChartController* settledPie_ = nullptr;
     PieChartController* openPie_ = nullptr;
+    // The account and period of the figures shown, which the header names; those of the statement
+    // awaited take their place only once it arrives, so a show that fails or waits leaves the header
+    // naming the figures under it.
     std::int32_t selectedAccountId_ = 0;
+    QDateTime shownFrom_;
+    QDateTime shownTo_;
     interfaces::RequestId awaitedStatement_ = 0;
     interfaces::RequestId awaitedCancelled_ = 0;
+    std::int32_t awaitedAccountId_ = 0;
+    QDateTime awaitedFrom_;
     QDateTime awaitedTo_;  // the end of the period the awaited statement is of
     QDateTime toFollowed_; // the present moment the to-date was last set to
     std::function<QDateTime()> now_ = [this] { return context_.clientModel()->serverNow(); };

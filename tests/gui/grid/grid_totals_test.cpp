@@ -44,6 +44,8 @@ TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
     positions.emplace_back(markettest::Session::order("4", "12", "EURUSD", "5"));
     positions[3]->UnrealisedPL = -1.19;
     positions[3]->Commission = 7;
+    for (auto& p : positions)
+        p->UnrealisedPLValued = true; // as the core's refresh leaves them
     const OrderView view(positions.begin(), positions.end());
     const auto bar = openPositionTotalsBar(openPositionTotals(s.model, view, 11));
     EXPECT_EQ(bar[0], (TotalsEntry{texts::kTotalsOfAccount, "11"}));
@@ -61,6 +63,22 @@ TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
     EXPECT_EQ(empty[0].value, "") << "no account chosen";
     EXPECT_EQ(empty[1].value, "0");
     EXPECT_EQ(empty[4].value, "0.00");
+
+    // Before the core's first refresh values a position the profit and loss is not known: blank,
+    // as the grid's cell, never 0.00. Before the login's positions have come nothing is known.
+    positions[1]->UnrealisedPLValued = false;
+    auto totals = openPositionTotals(s.model, view, 11);
+    auto unvalued = openPositionTotalsBar(totals);
+    EXPECT_EQ(unvalued[1].value, "10000000.3");
+    EXPECT_EQ(unvalued[2].value, "");
+    EXPECT_EQ(unvalued[3].value, "1.50");
+    EXPECT_EQ(openPositionTotalsBar(openPositionTotals(s.model, view, 12))[2].value, "-1.19")
+        << "another account's positions are valued";
+    totals.listed = false;
+    const auto unlisted = openPositionTotalsBar(totals);
+    EXPECT_EQ(unlisted[0].value, "11");
+    for (std::size_t i = 1; i < unlisted.size(); ++i)
+        EXPECT_EQ(unlisted[i].value, "") << i;
 }
 
 TEST(GridTotals, APartlyClosedPositionShowsItsShareOfTheCommissionInItsCellAndTheTotals) {

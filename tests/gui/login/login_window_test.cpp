@@ -598,10 +598,11 @@ ConsoleLook lookOf(tc::gui::MainWindowController& main) {
 }
 
 bool settled(const ConsoleLook& look) {
-    // The demo's positions at held prices are in profit: a strip still at 0.00 has not had the core's
-    // first profit-and-loss pass yet, whatever the equity the snapshot brought.
+    // The demo's positions at held prices are in profit: a strip still blank (or at 0.00) has not had
+    // the core's first profit-and-loss pass yet, whatever the equity the snapshot brought.
     return look.summary.front() != QStringLiteral(": 0") && look.summary.at(3) != QStringLiteral(": 0.00") &&
-           !look.pie.empty() && !look.selected.isEmpty() &&
+           look.summary.at(3).contains(QRegularExpression(QStringLiteral("[0-9]"))) && !look.pie.empty() &&
+           !look.selected.isEmpty() &&
            std::none_of(look.slots.begin(), look.slots.end(), [](const std::string& s) { return s.empty(); });
 }
 
@@ -1231,6 +1232,31 @@ TEST_F(LoginWindowTest, TheSameUserSigningInAgainFindsTheirOpenFormsAsTyped) {
     EXPECT_TRUE(withdrawal->sendRequestButton()->isEnabled());
     EXPECT_EQ(ticket->currentTicket().quantity.toString(), "0.1");
     EXPECT_TRUE(waitFor([&] { return buy->isEnabled(); }));
+}
+
+// The account the trader chose is still the one shown when the same user signs in again after a
+// lost line, in the status bar and in the session.
+TEST_F(LoginWindowTest, TheSameUserSigningInAgainKeepsTheAccountChosen) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    tc::gui::MainWindowController& main = *delegate->mainWindow();
+    const auto accounts = context->clientModel()->client().queries().getAccountCollection();
+    ASSERT_GE(accounts.size(), 2u);
+    const std::int32_t second = accounts[1]->AccountId;
+    main.setAccount(second);
+    ASSERT_EQ(main.account(), second);
+
+    loseTheServerAndOkTheAlert();
+    restartServer();
+    ASSERT_TRUE(guitest::clickInto(field("passwordTextField")));
+    guitest::pressKey(Qt::Key_Return);
+    ASSERT_TRUE(signedIn());
+    ASSERT_TRUE(
+        waitFor([&] { return !context->clientModel()->client().queries().getAccountCollection().empty(); }));
+    EXPECT_EQ(main.account(), second);
+    EXPECT_EQ(context->clientModel()->client().currentAccount(), second) << "the new session follows it";
+    EXPECT_EQ(main.findChild<QLabel*>(QStringLiteral("AccountIdValueTextField"))->text(),
+              QStringLiteral(": %1").arg(second));
 }
 
 // A close sheet with 0.5 typed and a statement of a period chosen stay as they were when demo signs in

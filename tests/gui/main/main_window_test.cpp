@@ -19,6 +19,7 @@
 #include "gui/settings/settings_window_controller.h"
 #include "gui/texts.h"
 #include "gui/trading/trade_ticket_window_controller.h"
+#include "model/data_service_collections.h"
 #include "model/records/account_details.h"
 #include "model/session_queries.h"
 
@@ -36,6 +37,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSet>
 #include <QSignalSpy>
@@ -70,8 +72,9 @@ protected:
         SessionTest::SetUp();
         context->setClientModel(session.get());
         ASSERT_TRUE(signIn());
-        ASSERT_TRUE(
-            waitFor([&] { return !session->client().queries().getOpenOrderCollection().empty(); }, 15000));
+        // The positions listed and valued by the core's first refresh: until then the status bar
+        // rightly shows no figure of theirs, while the account's record holds the server's.
+        ASSERT_TRUE(waitFor([&] { return positionsValued(); }, 15000));
         window = new MainWindowController(*context, &idle);
         window->setUserName("demo");
         window->show();
@@ -79,10 +82,96 @@ protected:
     }
     QString label(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
     QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
+    bool positionsValued() const {
+        const auto& client = session->client();
+        const auto positions = client.queries().getOpenOrderCollection();
+        return client.dataService().openPositionsListed && !positions.empty() &&
+               std::all_of(positions.begin(), positions.end(),
+                           [](const auto& p) { return p && p->UnrealisedPLValued; });
+    }
 
     FakeIdle idle;
     MainWindowController* window = nullptr;
 };
+
+// Right after the sign-in the session holds the accounts before their positions, and the positions
+// before the core's first refresh values them: the figures that depend on them read blank until
+// then, never the balance as the equity of an account with nothing at stake.
+class MainWindowBeforeThePositionsTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        context->setClientModel(session.get());
+        server->setDataServiceSilent(true); // the positions' list waits
+        ASSERT_TRUE(signIn());
+        window = new MainWindowController(*context, &idle);
+        window->setUserName("demo");
+        window->show();
+        ASSERT_TRUE(guitest::waitForExposed(window));
+    }
+};
+
+TEST_F(MainWindowBeforeThePositionsTest, FiguresOfThePositionsAreBlankUntilTheyAreValued) {
+    const auto accounts = session->client().queries().getAccountCollection();
+    ASSERT_FALSE(accounts.empty());
+    ASSERT_EQ(window->account(), accounts.front()->AccountId);
+    const auto figure = [](const QString& text) {
+        return text.contains(QRegularExpression(QStringLiteral("[0-9]")));
+    };
+    tc::gui::GridPane* positions = window->gridPane(tc::gui::Grid::OpenPositions);
+    ASSERT_TRUE(positions);
+    // The status strip's label of that name (the totals bar has labels of the same names).
+    const auto strip = [&](const char* name) {
+        for (QLabel* label : window->findChildren<QLabel*>(QString::fromLatin1(name))) {
+            bool inGrid = false;
+            for (QObject* up = label->parent(); up && !inGrid; up = up->parent())
+                inGrid = qobject_cast<tc::gui::GridPane*>(up) != nullptr;
+            if (!inGrid)
+                return label->text();
+        }
+        return QStringLiteral("<no label>");
+    };
+    const auto noFigureOfThePositions = [&] {
+        for (const char* name :
+             {"equityValueTextField", "ProfitLossValueTextField", "AvailableMarginValueTextField"})
+            EXPECT_FALSE(figure(strip(name))) << name << ": " << strip(name).toStdString();
+        EXPECT_TRUE(figure(strip("BalanceValueTextField"))) << "the balance is the server's";
+        EXPECT_FALSE(figure(positions->totalValue(texts::kPL)))
+            << positions->totalValue(texts::kPL).toStdString();
+    };
+    session->tickNow();
+    ASSERT_FALSE(session->client().dataService().openPositionsListed);
+    noFigureOfThePositions();
+    EXPECT_FALSE(figure(positions->totalValue(texts::kQuantity)))
+        << positions->totalValue(texts::kQuantity).toStdString();
+
+    server->setDataServiceSilent(false);
+    // Listed and not yet valued, when the wait sees that moment.
+    bool sawUnvalued = false;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (!sawUnvalued && session->client().dataService().openPositionsListed && !positionsValued()) {
+                sawUnvalued = true;
+                session->tickNow();
+                noFigureOfThePositions();
+            }
+            return positionsValued();
+        },
+        15000));
+    // Valued: the figures show, the strip's as the account's own.
+    const tc::AccountDetails& account = *accounts.front();
+    const auto amount = [](double v) {
+        return QStringLiteral(": ") + QLocale(QLocale::English).toString(v, 'f', 2);
+    };
+    ASSERT_TRUE(waitFor([&] {
+        session->tickNow();
+        return figure(strip("ProfitLossValueTextField")) && figure(positions->totalValue(texts::kPL));
+    }));
+    EXPECT_EQ(strip("ProfitLossValueTextField"), amount(account.UnrealisedPL));
+    EXPECT_EQ(strip("equityValueTextField"), amount(account.Equity));
+    EXPECT_EQ(strip("AvailableMarginValueTextField"), amount(account.AvailableMargin));
+    EXPECT_TRUE(figure(positions->totalValue(texts::kQuantity)));
+}
 
 TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
     EXPECT_TRUE(window->windowTitle().endsWith(" - demo")) << window->windowTitle().toStdString();

@@ -3,11 +3,14 @@
 #include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "platform/amount_text.h"
+#include "support/decimal_literal.h"
 
 #include <gtest/gtest.h>
 
 namespace tc::gui {
 namespace {
+
+using tc::testing_support::operator""_cdec;
 
 TEST(AccountSummary, AmountsGroupedWithTwoDecimals) {
     EXPECT_EQ(platform::amountText(1234567.891), "1,234,567.89");
@@ -22,6 +25,16 @@ TEST(AccountSummary, AmountsGroupedWithTwoDecimals) {
     EXPECT_EQ(texts[1], "2,500.00");
     EXPECT_EQ(texts[2], "0.00");
     EXPECT_EQ(texts[5], "100.00");
+    // Until its positions are valued the account's equity, profit and free margin are not known:
+    // blank, where worked out without them they read as an account holding nothing.
+    figures.Balance = 999997_cdec;
+    const auto unvalued = accountSummaryTexts(figures, false);
+    EXPECT_EQ(unvalued[0], "1001");
+    EXPECT_EQ(unvalued[1], "");
+    EXPECT_EQ(unvalued[2], "999,997.00");
+    EXPECT_EQ(unvalued[3], "");
+    EXPECT_EQ(unvalued[4], "0.00");
+    EXPECT_EQ(unvalued[5], "");
 }
 
 TEST(NetworkStatus, APingSetsTheLookAndTheClockAndALostStreamReadsAsNoConnection) {

@@ -228,6 +228,54 @@ TEST_F(HeldQuotesStatementTest, TheHeadersFloatingCreditIsOfTheMomentTheSummaryS
     EXPECT_EQ(label("leverageLabel"), floatingPL());
 }
 
+TEST_F(HeldQuotesStatementTest, TheHeadersFloatingCreditIsGroupedAsEveryAmountOfTheWindow) {
+    // XAUUSD sold 0.2 at 2041.25, now asked at 1941.25: 2,000.00 more than the 128.00 of the seed.
+    ASSERT_TRUE(server->setQuote("XAUUSD", "1941.05", "1941.25"));
+    ASSERT_TRUE(showAndWait("20001", kJanuary1, QDateTime::currentDateTime()));
+    EXPECT_EQ(row(window->accountSummaryView(), context->text(texts::kFloatingPL)), "2,270.00");
+    EXPECT_EQ(label("leverageLabel"), "2,270.00");
+}
+
+// The header names the account and period of the figures under it: while another show waits, and
+// after one that failed, the figures are still the last statement's, and so is the header (and the
+// print).
+TEST_F(HeldQuotesStatementTest, TheHeaderNamesThePeriodOfTheFiguresItShows) {
+    const QString january = QStringLiteral("01/01/2024 - 01/31/2024");
+    const QString march = QStringLiteral("03/01/2024 - 03/31/2024");
+    ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
+    EXPECT_EQ(label("statementPeriodLabel"), january);
+    EXPECT_EQ(label("accountNumberLabel"), "20001");
+
+    const int before = shown->count();
+    ASSERT_TRUE(show("20003", QDateTime(QDate(2024, 3, 1), QTime(0, 0)),
+                     QDateTime(QDate(2024, 3, 31), QTime(23, 0))));
+    EXPECT_EQ(label("statementPeriodLabel"), january) << "January's figures are shown while March is awaited";
+    EXPECT_EQ(label("accountNumberLabel"), "20001");
+    EXPECT_EQ(window->selectedAccountId(), 20001);
+    ASSERT_TRUE(waitFor([&] { return shown->count() > before; }));
+    EXPECT_EQ(label("statementPeriodLabel"), march);
+    EXPECT_EQ(label("accountNumberLabel"), "20003");
+    EXPECT_EQ(window->selectedAccountId(), 20003);
+
+    const auto marchFigures = window->shownData()->statement;
+    server->refuseDataServiceProcedure("getdsaccountstatement");
+    ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
+    ASSERT_FALSE(window->requestStatusText().isEmpty()) << "the show failed";
+    ASSERT_EQ(window->shownData()->statement, marchFigures);
+    EXPECT_EQ(label("statementPeriodLabel"), march);
+    EXPECT_EQ(label("accountNumberLabel"), "20003");
+
+    QTemporaryDir dir;
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("statement.pdf"));
+    AccountStatementWindowController::setUpPrinter(printer);
+    ASSERT_TRUE(window->printTo(printer));
+    const QString text = guitest::pdfText(printer.outputFileName());
+    EXPECT_TRUE(text.contains("Account : 20003")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Period : " + march)) << text.toStdString();
+}
+
 // The computer in Kathmandu, 5:45 from the server: the period offered, its present moment and the
 // moment the figures are of are the server's, the clock the rows read, so a settlement made just now
 // lies inside the period shown.

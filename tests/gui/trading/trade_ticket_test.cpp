@@ -549,6 +549,8 @@ TEST_F(TradeTicketTest, AnAccountsMarginReadsOneMomentInEveryWindow) {
             number(ticket->multiAccountModel().index(row, MultiAccountTableModel::Margin).data().toString()),
             number(withdrawal->findChild<QLineEdit*>(QStringLiteral("availableMarginTextField"))->text())};
     };
+    // The status bar shows no free margin until the session's positions are valued.
+    ASSERT_TRUE(waitFor([&] { return session->figuresValued(); }, 15000));
     std::vector<std::array<std::string, 3>> seen; // as each refresh is announced, after every window had it
     QObject::connect(session.get(), &tc::gui::ClientModel::tablesChanged, window.get(), [&](auto tables) {
         if (tables.contains(interfaces::Table::Accounts))
