@@ -941,8 +941,9 @@ TEST_F(AnswerRuleTest, OfTwoClosesOfOnePositionSharingANumberTheRefusedOneReadsR
     EXPECT_FALSE(answers.got[second.request].late);
     EXPECT_EQ(dec(serverPosition("300001")->qty), dec("0.5"));
     ASSERT_TRUE(until([&] { return !lateBanners(s).empty(); }));
-    EXPECT_EQ(lateBanners(s), std::vector<std::string>{fillPositional(
-                                  text("94162"), {fillPositional(text("93105"), {"1", "300001"})})});
+    EXPECT_EQ(lateBanners(s),
+              std::vector<std::string>{fillPositional(
+                  text("94162"), {fillPositional(text("95409"), {"1", "300001", "EURUSD", "20001"})})});
 }
 
 TEST_F(AnswerRuleTest, OfTwoBracketEditsOfOnePositionTheGivenUpOneTakesItsOwnAnswer) {
@@ -1028,8 +1029,9 @@ TEST_F(AnswerRuleTest, AGivenUpCloseAllIsToldLateOnceEveryPositionIsAnswered) {
         EXPECT_TRUE(a.late) << a.position;
     }
     ASSERT_TRUE(until([&] { return !lateBanners(s).empty(); }));
-    EXPECT_EQ(lateBanners(s), std::vector<std::string>{fillPositional(
-                                  text("94163"), {fillPositional(text("93111"), {"2"}), text("1065")})});
+    EXPECT_EQ(lateBanners(s),
+              std::vector<std::string>{fillPositional(
+                  text("94163"), {fillPositional(text("95406"), {"2", "#300001, #300002"}), text("1065")})});
 }
 
 TEST_F(AnswerRuleTest, ACloseAllReadsEachPositionsOwnReport) {
