@@ -161,6 +161,28 @@ protected:
         EXPECT_FALSE(alertOn(sheet));
     }
 
+    // A limit order below the market placed for the test, and the cancel sheet opened on it from the
+    // pending orders grid.
+    void openCancelOfANewLimitOrder(std::string& id, CloseAndCancelPositionWindowController*& sheet) {
+        interfaces::OrderTicket ticket;
+        ticket.instrument = "EURUSD";
+        ticket.account = 20001;
+        ticket.kind = interfaces::OrderKind::Limit;
+        ticket.quantity = *interfaces::Decimal::fromString("1");
+        ticket.price = *interfaces::Decimal::fromString("1.05000");
+        ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
+        ASSERT_TRUE(waitFor([&] {
+            for (const auto& o : session->client().queries().getPendingOrderCollection())
+                if (!o->PendingOrderId.empty() && pending->gridModel().rowOf(o->PendingOrderId) >= 0)
+                    id = o->PendingOrderId;
+            return !id.empty();
+        }));
+        pending->runAction(RowAction::CancelOrder, id);
+        sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+        ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+        ASSERT_EQ(sheet->job(), CloseJob::Cancel);
+    }
+
     // A request sent while the server holds its order answers, then stands still: once the status
     // bar reads it as not answering, the sheet says so and that the request still waits (its button
     // off, nothing sent again), never that it may have been carried out; the server answering again
@@ -596,24 +618,9 @@ TEST_F(PositionDialogsTest, AnEditIntoASilenceStillWaitsAndSaysTheServerIsNotAns
 }
 
 TEST_F(PositionDialogsTest, ACancelIntoASilenceStillWaitsAndSaysTheServerIsNotAnswering) {
-    interfaces::OrderTicket ticket;
-    ticket.instrument = "EURUSD";
-    ticket.account = 20001;
-    ticket.kind = interfaces::OrderKind::Limit;
-    ticket.quantity = *interfaces::Decimal::fromString("1");
-    ticket.price = *interfaces::Decimal::fromString("1.05000");
-    ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
     std::string id;
-    ASSERT_TRUE(waitFor([&] {
-        for (const auto& o : session->client().queries().getPendingOrderCollection())
-            if (!o->PendingOrderId.empty() && pending->gridModel().rowOf(o->PendingOrderId) >= 0)
-                id = o->PendingOrderId;
-        return !id.empty();
-    }));
-    pending->runAction(RowAction::CancelOrder, id);
-    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
-    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
-    ASSERT_EQ(sheet->job(), CloseJob::Cancel);
+    CloseAndCancelPositionWindowController* sheet = nullptr;
+    ASSERT_NO_FATAL_FAILURE(openCancelOfANewLimitOrder(id, sheet));
     waitsThroughASilence(sheet, find<QPushButton>(sheet, "CloseAndCancelButton"));
     EXPECT_TRUE(waitFor([&] { return !record(DialogRecord::PendingOrder, id); }));
 }
@@ -712,24 +719,9 @@ TEST_F(PositionDialogsTest, ACloseWithoutAnAnswerBesideAnotherChangeSaysTheRecor
 // A cancel without an answer, told the same way: lost unread, the order stands and the cancel may be
 // sent again; carried out, the sheet closes saying so.
 TEST_F(PositionDialogsTest, ACancelWithoutAnAnswerIsToldFromTheListsOfTheNextSignIn) {
-    interfaces::OrderTicket ticket;
-    ticket.instrument = "EURUSD";
-    ticket.account = 20001;
-    ticket.kind = interfaces::OrderKind::Limit;
-    ticket.quantity = *interfaces::Decimal::fromString("1");
-    ticket.price = *interfaces::Decimal::fromString("1.05000");
-    ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
     std::string id;
-    ASSERT_TRUE(waitFor([&] {
-        for (const auto& o : session->client().queries().getPendingOrderCollection())
-            if (!o->PendingOrderId.empty() && pending->gridModel().rowOf(o->PendingOrderId) >= 0)
-                id = o->PendingOrderId;
-        return !id.empty();
-    }));
-    pending->runAction(RowAction::CancelOrder, id);
-    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
-    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
-    ASSERT_EQ(sheet->job(), CloseJob::Cancel);
+    CloseAndCancelPositionWindowController* sheet = nullptr;
+    ASSERT_NO_FATAL_FAILURE(openCancelOfANewLimitOrder(id, sheet));
     auto* cancel = find<QPushButton>(sheet, "CloseAndCancelButton");
     ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, cancel, false));
     ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestNotCarriedOut));
