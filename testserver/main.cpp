@@ -51,6 +51,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "trade-testserver: %s\n", e.what());
         return 1;
     }
+    for (const std::string& code : options.closedMarkets)
+        if (!server.setMarketOpen(code, false)) {
+            std::fprintf(stderr, "trade-testserver: --closed-market: no instrument %s in the market\n",
+                         code.c_str());
+            server.stop();
+            return 2;
+        }
     std::printf("listening stream=%d feed=%d data=%d news=%d news-http=%d\n", ports.stream, ports.feed,
                 ports.data, ports.news, ports.newsHttp);
     std::fflush(stdout);

@@ -21,9 +21,11 @@ std::string usage() {
     return "usage: trade-testserver [--host 127.0.0.1] [--port N] [--feed-port N] [--data-port N]\n"
            "                        [--market FILE] [--rate QUOTES_PER_SECOND] [--seed N]\n"
            "                        [--snapshot amp|xml] [--news-port N] [--news-http-port N]\n"
+           "                        [--closed-market CODE ...]\n"
            "Port 0 picks any free port. Defaults: 127.0.0.1, ports 5100, 5101, 5102, the default market,\n"
            "20 quotes per second, seed 1, the login snapshot in its AMP form, the news feed over HTTPS on\n"
-           "5103 and over HTTP on 5104.\n";
+           "5103 and over HTTP on 5104. --closed-market (repeatable) starts that instrument's market "
+           "closed.\n";
 }
 
 std::filesystem::path defaultMarketPath() {
@@ -55,7 +57,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
         }
         const bool known = arg == "--host" || arg == "--port" || arg == "--feed-port" ||
                            arg == "--data-port" || arg == "--market" || arg == "--rate" || arg == "--seed" ||
-                           arg == "--snapshot" || arg == "--news-port" || arg == "--news-http-port";
+                           arg == "--snapshot" || arg == "--news-port" || arg == "--news-http-port" ||
+                           arg == "--closed-market";
         if (!known)
             return fail("unknown option " + std::string(arg));
         if (i + 1 >= args.size())
@@ -67,6 +70,10 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
             if (value.empty())
                 return fail("--host needs an address");
             options.host = value;
+        } else if (arg == "--closed-market") {
+            if (value.empty())
+                return fail("--closed-market needs an instrument code");
+            options.closedMarkets.emplace_back(value);
         } else if (arg == "--market") {
             if (value.empty())
                 return fail("--market needs a file");

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace testserver {
 
@@ -39,6 +40,9 @@ struct ServerOptions {
     std::filesystem::path market; // empty: the default market file
     double rate = kDefaultRate;   // quotes per second over all instruments; 0 stops the feed
     std::uint64_t seed = 1;
+    // Instruments (by code) whose market starts closed: orders and closes of them are refused, as
+    // TestServer::setMarketOpen does in-process.
+    std::vector<std::string> closedMarkets;
     // Seal the login reply (33) and the refusal (47) in an envelope under the product key, as every
     // later stream reply is sealed under the session key. Off: they go plain, compressed only.
     bool sealLoginReplies = false;

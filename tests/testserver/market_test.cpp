@@ -157,7 +157,9 @@ TEST(CommandLine, ReadsEveryOption) {
                          "--seed",           "18446744073709551615",
                          "--snapshot",       "xml",
                          "--news-port",      "0",
-                         "--news-http-port", "7004"});
+                         "--news-http-port", "7004",
+                         "--closed-market",  "EURUSD",
+                         "--closed-market",  "XAUUSD"});
     auto line = testserver::parseCommandLine(v);
     ASSERT_TRUE(line.options) << line.error;
     EXPECT_EQ(std::tuple(line.options->host, line.options->port, line.options->feedPort,
@@ -167,15 +169,16 @@ TEST(CommandLine, ReadsEveryOption) {
     EXPECT_EQ(line.options->seed, 18446744073709551615ULL);
     EXPECT_EQ(line.options->snapshotForm, testserver::SnapshotForm::Xml);
     EXPECT_EQ(std::pair(line.options->newsPort, line.options->newsHttpPort), std::pair(0, 7004));
+    EXPECT_EQ(line.options->closedMarkets, (std::vector<std::string>{"EURUSD", "XAUUSD"}));
 }
 
 TEST(CommandLine, RefusesBadLines) {
     const std::vector<std::vector<std::string_view>> bad = {
-        {"--port"},           {"--port", "65536"},    {"--port", "-1"},  {"--port", "80x"},
-        {"--feed-port", ""},  {"--rate", "-1"},       {"--rate", "nan"}, {"--rate", "1e9"},
-        {"--seed", "-3"},     {"--market", ""},       {"--verbose"},     {"5100"},
-        {"--host", ""},       {"--snapshot", "json"}, {"--snapshot"},    {"--news-port", "70000"},
-        {"--news-http-port"},
+        {"--port"},           {"--port", "65536"},    {"--port", "-1"},        {"--port", "80x"},
+        {"--feed-port", ""},  {"--rate", "-1"},       {"--rate", "nan"},       {"--rate", "1e9"},
+        {"--seed", "-3"},     {"--market", ""},       {"--verbose"},           {"5100"},
+        {"--host", ""},       {"--snapshot", "json"}, {"--snapshot"},          {"--news-port", "70000"},
+        {"--news-http-port"}, {"--closed-market"},    {"--closed-market", ""},
     };
     for (const auto& v : bad) {
         auto line = testserver::parseCommandLine(v);
