@@ -143,9 +143,9 @@ private:
     std::int32_t selectedAccountId_ = 0;
     interfaces::RequestId awaitedStatement_ = 0;
     interfaces::RequestId awaitedCancelled_ = 0;
-    QDateTime awaitedTo_;  // the end of the period the awaited statement is of
-    QDateTime toFollowed_; // the present moment the to-date was last set to
-    std::function<QDateTime()> now_ = [this] { return context_.clientModel()->serverNow(); };
+    QDateTime awaitedTo_;            // the end of the period the awaited statement is of
+    QDateTime toFollowed_;           // the present moment the to-date was last set to
+    std::function<QDateTime()> now_; // the server's clock unless a test sets one
     QTimer* clock_ = nullptr;
     QString requestError_;
     std::shared_ptr<const statements::AccountStatementInfo> statement_;
