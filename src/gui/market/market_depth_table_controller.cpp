@@ -5,6 +5,7 @@
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
 #include "gui/grid/grid_model.h"
+#include "gui/market/ladder_cell_delegate.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 
@@ -26,6 +27,8 @@ MarketDepthTableController::MarketDepthTableController(GuiContext& context, Dept
     model_ = new GridModel(*context.clientModel(), buy ? Grid::BuyDepth : Grid::SellDepth, this);
     model_->setTheme(context.themes().getThemeForKey());
     setModel(model_);
+    // It repaints on every tick: a cell that did not change is shown as it was drawn.
+    setItemDelegate(new LadderCellDelegate(this));
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setFocusPolicy(Qt::NoFocus);

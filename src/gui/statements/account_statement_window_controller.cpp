@@ -97,7 +97,7 @@ PrintTextStyle statusLineStyle() {
 
 AccountStatementWindowController::AccountStatementWindowController(GuiContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::AccountStatementWindowController>()),
-      context_(context) {
+      context_(context), now_([this] { return context_.clientModel()->serverNow(); }) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("AccountStatementWindowController"));
     EscapeClose::install(this, context_.language())->setDiscard([this] { loadAccountCombo(); });

@@ -13,7 +13,6 @@
 // matched to the requests by id: one of an earlier show arriving late is dropped, and a request that
 // fails shows its error in the window. The window keeps the records of the last replies (fresh
 // records, never refilled) until the next ones arrive, so its tables never read a list being filled.
-#include "gui/app/gui_context.h"
 #include "gui/controls/date_time_field.h"
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_sections.h"
@@ -152,9 +151,9 @@ private:
     interfaces::RequestId awaitedCancelled_ = 0;
     std::int32_t awaitedAccountId_ = 0;
     QDateTime awaitedFrom_;
-    QDateTime awaitedTo_;  // the end of the period the awaited statement is of
-    QDateTime toFollowed_; // the present moment the to-date was last set to
-    std::function<QDateTime()> now_ = [this] { return context_.clientModel()->serverNow(); };
+    QDateTime awaitedTo_;            // the end of the period the awaited statement is of
+    QDateTime toFollowed_;           // the present moment the to-date was last set to
+    std::function<QDateTime()> now_; // the server's clock unless a test sets one
     QTimer* clock_ = nullptr;
     QString requestError_;
     std::shared_ptr<const statements::AccountStatementInfo> statement_;
