@@ -338,6 +338,40 @@ void CloseAllFlow::refusedWhole(const std::string& reason) {
         }
 }
 
+std::vector<std::size_t> CloseAllFlow::takeUpList(const OrderView& listed, std::int64_t language) {
+    if (phase_ != Phase::Sent)
+        return {};
+    const auto byId = positionsById(listed);
+    std::vector<std::size_t> rows;
+    for (std::size_t at = 0; at < status_.size(); ++at) {
+        CloseAllStatusRow& row = status_[at];
+        if (row.answered)
+            continue;
+        const Order* held = positionOf(byId, row.positionId);
+        // A close-all closes whole positions: one held still with the lots it was sent with was not
+        // closed; one held with others has changed by something besides this request.
+        row.fromList = !held                                              ? FromList::Gone
+                       : quantityText(held->RemainingQty) == row.quantity ? FromList::AsSent
+                                                                          : FromList::Changed;
+        row.answered = true;
+        row.tone = row.fromList == FromList::Gone ? Tone::Gain : Tone::Loss;
+        row.status = languageText(language, row.fromList == FromList::Gone     ? kStatusClosedByListKey
+                                            : row.fromList == FromList::AsSent ? kStatusStillHeldKey
+                                                                               : kStatusChangedKey);
+        rows.push_back(at);
+    }
+    return rows;
+}
+
+std::vector<std::string> CloseAllFlow::unanswered() const {
+    std::vector<std::string> ids;
+    if (phase_ == Phase::Sent)
+        for (const CloseAllStatusRow& row : status_)
+            if (!row.answered)
+                ids.push_back(row.positionId);
+    return ids;
+}
+
 bool CloseAllFlow::waiting() const {
     return std::any_of(status_.begin(), status_.end(),
                        [](const CloseAllStatusRow& r) { return !r.answered; });
@@ -351,6 +385,15 @@ std::string_view CloseAllFlow::headerKey() const {
             return kHeaderNoAnswerKey;
         return silent_ ? kHeaderServerSilentKey : kHeaderWaitingKey;
     }
+    // Told by a sign-in again's list: the heading says what became of the rows it told.
+    const auto told = [&](FromList outcome) {
+        return std::any_of(status_.begin(), status_.end(),
+                           [&](const CloseAllStatusRow& r) { return r.fromList == outcome; });
+    };
+    const bool gone = told(FromList::Gone);
+    const bool held = told(FromList::AsSent) || told(FromList::Changed);
+    if (gone || held)
+        return !held ? kHeaderListAllClosedKey : gone ? kHeaderListSomeClosedKey : kHeaderListNoneClosedKey;
     // Refused as a whole only where no position closed before the refusal.
     if (refusedWhole_ && std::none_of(status_.begin(), status_.end(),
                                       [](const CloseAllStatusRow& r) { return r.tone == Tone::Gain; }))

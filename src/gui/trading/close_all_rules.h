@@ -47,6 +47,19 @@ inline constexpr std::string_view kStatusNoAnswerKey = texts::kNoAnswer;
 inline constexpr std::string_view kHeaderRefusedWholeKey = texts::kServerRefusedCloseAllWhole;
 // More ticked than the server takes in one request ({0} the limit, {1} the ticked).
 inline constexpr std::string_view kAboveLimitKey = texts::kServerTakesMostPositionsOne;
+// The same user signed in again after a loss: what the new session's list shows of each row that
+// had no answer, and the heading over them.
+inline constexpr std::string_view kStatusClosedByListKey = texts::kCloseAllRowClosedByList;
+inline constexpr std::string_view kStatusStillHeldKey = texts::kCloseAllRowStillHeld;
+inline constexpr std::string_view kStatusChangedKey = texts::kCloseAllRowChangedSinceSent;
+inline constexpr std::string_view kHeaderListAllClosedKey = texts::kCloseAllListShowsAllClosed;
+inline constexpr std::string_view kHeaderListNoneClosedKey = texts::kCloseAllListShowsNoneClosed;
+inline constexpr std::string_view kHeaderListSomeClosedKey = texts::kCloseAllListShowsSomeClosed;
+// The window went because another user signed in ({0}: the positions that had no answer).
+inline constexpr std::string_view kGoneForAnotherUserKey = texts::kCloseAllGoneForAnotherUser;
+
+// What a sign-in again's list shows of a sent position that had no answer.
+enum class FromList : std::uint8_t { Untold, Gone, AsSent, Changed };
 
 // One row of the status sheet (refusals) or of the sent list.
 struct CloseAllStatusRow {
@@ -60,7 +73,8 @@ struct CloseAllStatusRow {
     std::string price;
     std::string status;
     Tone tone = Tone::Gain; // Gain: sent or closed; Loss: refused or rejected
-    bool answered = false;  // sent, and the server closed or rejected it
+    bool answered = false;  // sent, and the server closed or rejected it (or a later list told it)
+    FromList fromList = FromList::Untold;
 };
 
 // The line of a refusal text the status shows: the second line of a text of several, else the text.
@@ -137,6 +151,12 @@ public:
     // The server answers pings again (true) or has been silent for a while (false): while silent the
     // heading says so, the request still waiting; no row reads "No answer" for a silence.
     void serverAnswering(bool answering) { silent_ = !answering; }
+    // The same user signed in again after the line went: each row still unanswered reads from the new
+    // session's open positions what became of it (gone: closed; held as sent: not closed; else
+    // changed). Nothing is sent. The rows changed.
+    std::vector<std::size_t> takeUpList(const OrderView& listed, std::int64_t language);
+    // The sent positions with no answer, in the request's order.
+    std::vector<std::string> unanswered() const;
     // Whether a sent position still waits for its report.
     bool waiting() const;
     // The text key of the list's heading now.

@@ -12,6 +12,7 @@
 #include "gui/trading/position_dialog_rules.h"
 #include "gui/trading/record_sheet.h"
 #include "interfaces/client.h"
+#include "model/data_service_collections.h"
 #include "model/position_arithmetic.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
@@ -22,6 +23,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QStringList>
 #include <QTableView>
 
 #include <algorithm>
@@ -175,12 +177,20 @@ void CloseAllWindowController::onWindowLoad() {
 
 void CloseAllWindowController::follow() {
     ClientModel* session = context_.clientModel();
-    follow_.start(this, session);
+    follow_.drop();
+    betweenSessions_ = false;
+    awaitingList_ = false;
+    user_ = session->signedInUser();
+    follow_.add(connect(session, &ClientModel::clientAboutToBeReplaced, this, [this] { letGoOfSession(); }));
     follow_.add(connect(session, &ClientModel::tick, this, [this] {
         if (isVisible() && flow_.phase() != CloseAllFlow::Phase::Sent)
             refreshTableView();
     }));
     follow_.add(connect(session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+        if (awaitingList_) {
+            takeUpList();
+            return;
+        }
         if (!isVisible() || flow_.phase() != CloseAllFlow::Phase::Choosing)
             return;
         if (tables.contains(interfaces::Table::OpenPositions))
@@ -231,7 +241,65 @@ void CloseAllWindowController::follow() {
     }));
 }
 
+void CloseAllWindowController::letGoOfSession() {
+    ClientModel* session = context_.clientModel();
+    follow_.drop();
+    if (!isVisible() || !session)
+        return;
+    if (flow_.phase() != CloseAllFlow::Phase::Sent) {
+        reject();
+        return;
+    }
+    // None of the new client's reports answers the old one's request: the rows still waiting say no
+    // answer came, until the next sign-in's list tells what became of them.
+    noAnswer();
+    request_ = 0;
+    betweenSessions_ = true;
+    follow_.add(connect(session, &ClientModel::loginStateChanged, this,
+                        [this, session](interfaces::LoginState state) {
+                            if (state != interfaces::LoginState::SignedIn)
+                                return;
+                            if (session->signedInUser() == user_)
+                                takeSessionBack();
+                            else
+                                reject(); // another user's positions are not these: done() says so
+                        }));
+}
+
+void CloseAllWindowController::takeSessionBack() {
+    follow();
+    awaitingList_ = true;
+    takeUpList();
+}
+
+void CloseAllWindowController::takeUpList() {
+    ClientModel* session = context_.clientModel();
+    if (!awaitingList_ || !session || !session->client().dataService().openPositionsListed)
+        return;
+    awaitingList_ = false;
+    flow_.takeUpList(session->client().queries().getOpenOrderCollection(), context_.language().selected());
+    showStatus();
+}
+
 void CloseAllWindowController::done(int result) {
+    // Closed for another user's sign-in (here, or with every window of the last user): the positions
+    // without an answer are named, as the window that showed them goes.
+    if (ClientModel* session = context_.clientModel();
+        betweenSessions_ && session && session->signedInUser() != user_) {
+        QStringList ids;
+        for (const std::string& id : flow_.unanswered())
+            ids.append(QString::fromStdString(id));
+        if (!ids.isEmpty())
+            CommonAlert::open(parentWidget(),
+                              {context_.text(kGoneForAnotherUserKey)
+                                   .replace(QStringLiteral("{0}"), ids.join(QStringLiteral(", "))),
+                               {},
+                               AlertSpec::Informational,
+                               {},
+                               QStringLiteral("dialogCloseAllGone")});
+    }
+    betweenSessions_ = false;
+    awaitingList_ = false;
     // Its answer may still come: the core tells it then, naming the request.
     if (ClientModel* session = context_.clientModel(); session && request_ != 0)
         session->client().orders().giveUpRequest(request_);

@@ -6,7 +6,11 @@
 // whose going on closes the others. One request goes out: for all positions only when exactly every
 // listed position is ticked and none was refused, else for the selection. Then the window lists the
 // sent positions, and each position's answer of that request turns its row to closed or rejected.
+// Sent, the window stays through a sign-in again of the same user: once the new session's open
+// positions are in, each row that had no answer reads from them what became of it, and nothing is
+// sent again. Another user signing in closes it with a word naming the positions that had no answer.
 #include "gui/app/sheet_controller.h"
+#include "gui/models/client_model.h"
 #include "gui/models/record_table_model.h"
 #include "gui/models/session_follow.h"
 #include "gui/trading/close_all_rules.h"
@@ -17,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -61,6 +66,13 @@ protected:
 
 private:
     void follow();
+    // The client is replaced: a window that sent keeps its rows and waits for the same user's sign-in;
+    // one still choosing goes (its list was the old client's, nothing was sent).
+    void letGoOfSession();
+    // The same user signed in again: the window follows the new client and waits for its list.
+    void takeSessionBack();
+    // The new session's open positions are in: the rows without an answer read what became of them.
+    void takeUpList();
     // The rows again with the ticks of the flow.
     void showTicks();
     // The list read again from the book (positions came or went, or the language changed).
@@ -91,6 +103,12 @@ private:
     std::unordered_set<std::string> kept_;
     std::string keptCurrent_;
     int keptColumn_ = 0;
+    // Whose session the window serves (the user signed in when it opened).
+    std::optional<SignInUser> user_;
+    // The old client went with the window's request sent; the window waits for the next sign-in.
+    bool betweenSessions_ = false;
+    // Taken up by the same user's sign-in, it waits for that login's open positions.
+    bool awaitingList_ = false;
 };
 
 } // namespace tc::gui

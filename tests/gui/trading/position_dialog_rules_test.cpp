@@ -648,4 +648,51 @@ TEST_F(DialogRules, CloseAllRowsReadTheirOwnAnswersAndTheHeadingWhatBecameOfThem
     EXPECT_EQ(flow.headerKey(), kHeaderClosedKey);
 }
 
+// The same user's sign-in again after a loss: each row still unanswered reads from the new list what
+// became of it; the rows answered before keep their answers, and the heading says what the list told.
+TEST_F(DialogRules, CloseAllRowsWithoutAnAnswerReadTheNextSignInsList) {
+    for (const char* id : {"1", "2", "3", "4"})
+        position(id, "1");
+    CloseAllFlow flow;
+    flow.start(queries.getOpenOrderCollection());
+    const auto status = [&](std::size_t row) {
+        return std::tie(flow.statusRows()[row].status, flow.statusRows()[row].tone);
+    };
+    flow.sent(s.model, queries, {"1", "2", "3", "4"}, 0);
+    ASSERT_EQ(flow.answer("1", true, {}, 0).size(), 1u);
+    flow.noAnswer(0);
+    EXPECT_EQ(flow.unanswered(), (std::vector<std::string>{"2", "3", "4"}));
+    // The new list: "1" (answered, closed) and "2" gone, "3" as sent, "4" with other lots.
+    s.model.OpenOrderCollection.clear();
+    position("3", "1");
+    position("4", "0.4");
+    EXPECT_EQ(flow.takeUpList(queries.getOpenOrderCollection(), 0), (std::vector<std::size_t>{1, 2, 3}));
+    EXPECT_EQ(status(0), std::make_tuple("Executed", Tone::Gain));
+    EXPECT_EQ(status(1), std::make_tuple(languageText(0, kStatusClosedByListKey), Tone::Gain));
+    EXPECT_EQ(status(2), std::make_tuple(languageText(0, kStatusStillHeldKey), Tone::Loss));
+    EXPECT_EQ(status(3), std::make_tuple(languageText(0, kStatusChangedKey), Tone::Loss));
+    EXPECT_FALSE(flow.waiting());
+    EXPECT_TRUE(flow.unanswered().empty());
+    EXPECT_EQ(flow.headerKey(), kHeaderListSomeClosedKey);
+    // Told once: a later list changes nothing.
+    EXPECT_TRUE(flow.takeUpList(queries.getOpenOrderCollection(), 0).empty());
+
+    // Every unanswered one gone, or every one still held.
+    flow.sent(s.model, queries, {"3", "4"}, 0);
+    flow.noAnswer(0);
+    s.model.OpenOrderCollection.clear();
+    EXPECT_EQ(flow.takeUpList(queries.getOpenOrderCollection(), 0).size(), 2u);
+    EXPECT_EQ(flow.headerKey(), kHeaderListAllClosedKey);
+    position("3", "1");
+    flow.sent(s.model, queries, {"3"}, 0);
+    flow.noAnswer(0);
+    EXPECT_EQ(flow.takeUpList(queries.getOpenOrderCollection(), 0).size(), 1u);
+    EXPECT_EQ(flow.headerKey(), kHeaderListNoneClosedKey);
+    // Every row answered before the loss: the list tells nothing, the answers' heading stays.
+    flow.sent(s.model, queries, {"3"}, 0);
+    ASSERT_EQ(flow.answer("3", true, {}, 0).size(), 1u);
+    EXPECT_TRUE(flow.takeUpList(queries.getOpenOrderCollection(), 0).empty());
+    EXPECT_EQ(flow.headerKey(), kHeaderClosedKey);
+}
+
 } // namespace

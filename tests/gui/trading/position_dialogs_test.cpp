@@ -1541,6 +1541,115 @@ TEST_F(PositionDialogsTest, CloseAllWithOnePositionRefusedReadsEachRowsOwnReport
     ASSERT_TRUE(server->setMarketOpen("EURUSD", true));
 }
 
+// A close-all sent before the line went stays through the same user's sign-in again; the new
+// session's list tells each row that had no answer what became of it (here the server, holding the
+// request, carried it out while the user was signed out: EURUSD's market shut, only the gold
+// position closed), and nothing is sent again.
+TEST_F(PositionDialogsTest, CloseAllSentBeforeALossStaysAndTheNextSignInsListTellsEachRow) {
+    server->holdOrders(true);
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    closeAll->hitCheckbox("300902"); // the one the check refuses: the others go at once
+    const int heldBefore = server->stats().heldOrderRequests;
+    QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
+    ASSERT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Sent);
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == heldBefore + 1; }));
+    const QAbstractItemModel* sent = find<QTableView>(closeAll, "closeAllStatusTableView")->model();
+    const auto rowOf = [&](const QString& id) {
+        for (int row = 0; row < sent->rowCount(); ++row)
+            if (cellText(sent, row, 1) == id)
+                return row;
+        return -1;
+    };
+    ASSERT_TRUE(rowOf("300001") >= 0 && rowOf("300901") >= 0 && rowOf("300002") >= 0);
+    auto* heading = find<QLabel>(closeAll, "headerTextField");
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return heading->text() == context->text(kHeaderNoAnswerKey); }))
+        << heading->text().toStdString();
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    server->holdOrders(false);
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", true));
+    ASSERT_FALSE(serverPosition(300002));
+    ASSERT_TRUE(serverPosition(300001) && serverPosition(300901));
+    const int requestsBefore = server->stats().orderRequests;
+
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return heading->text() == context->text(kHeaderListSomeClosedKey); }))
+        << heading->text().toStdString();
+    EXPECT_TRUE(closeAll->isVisible());
+    EXPECT_EQ(cellText(sent, rowOf("300002"), 6), context->text(kStatusClosedByListKey));
+    for (const char* id : {"300001", "300901"})
+        EXPECT_EQ(cellText(sent, rowOf(id), 6), context->text(kStatusStillHeldKey)) << id;
+    // Every row as the server holds its position now.
+    for (int row = 0; row < sent->rowCount(); ++row) {
+        const bool held = serverPosition(cellText(sent, row, 1).toLongLong()).has_value();
+        EXPECT_EQ(cellText(sent, row, 6), context->text(held ? kStatusStillHeldKey : kStatusClosedByListKey))
+            << cellText(sent, row, 1).toStdString();
+    }
+    EXPECT_FALSE(closeAll->flow().waiting());
+    // Nothing goes out again until the trader chooses anew: the window offers no send button.
+    EXPECT_FALSE(find<QPushButton>(closeAll, "closeAllButton")->isVisible());
+    EXPECT_EQ(server->stats().orderRequests, requestsBefore);
+    // A language change reads the heading of this moment.
+    ASSERT_TRUE(context->language().select(7)); // French
+    EXPECT_EQ(heading->text(), context->text(kHeaderListSomeClosedKey));
+    ASSERT_TRUE(context->language().select(0));
+}
+
+// Lost unread, every row still held as sent: the list says none was closed. The trader's own Close
+// between two sessions goes without a word; another user's sign-in closes the window naming the
+// positions that had no answer.
+TEST_F(PositionDialogsTest, CloseAllSentBeforeALossGoesWithAWordWhenAnotherUserSignsIn) {
+    const auto sendAndLose = [&](CloseAllWindowController* closeAll) {
+        closeAll->hitCheckbox("300902");
+        server->pauseStream(true);
+        QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
+        ASSERT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Sent);
+        server->dropStreams();
+        ASSERT_TRUE(waitFor([&] {
+            return !closeAll->flow().unanswered().empty() &&
+                   find<QLabel>(closeAll, "headerTextField")->text() == context->text(kHeaderNoAnswerKey);
+        }));
+        server->pauseStream(false);
+        ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    };
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    ASSERT_NO_FATAL_FAILURE(sendAndLose(closeAll));
+    ASSERT_TRUE(signIn());
+    auto* heading = find<QLabel>(closeAll, "headerTextField");
+    ASSERT_TRUE(waitFor([&] { return heading->text() == context->text(kHeaderListNoneClosedKey); }))
+        << heading->text().toStdString();
+    EXPECT_TRUE(serverPosition(300001) && serverPosition(300002));
+    QTest::mouseClick(find<QPushButton>(closeAll, "notNowButton"), Qt::LeftButton);
+    ASSERT_FALSE(closeAll->isVisible());
+
+    // Sent and lost again; the trader closes the window before signing in: no word.
+    closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    ASSERT_NO_FATAL_FAILURE(sendAndLose(closeAll));
+    QTest::mouseClick(find<QPushButton>(closeAll, "notNowButton"), Qt::LeftButton);
+    EXPECT_FALSE(CommonAlert::showing(window.get(), QStringLiteral("dialogCloseAllGone")));
+    ASSERT_TRUE(signIn());
+
+    // Once more, and another user signs in.
+    closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    ASSERT_NO_FATAL_FAILURE(sendAndLose(closeAll));
+    const QAbstractItemModel* sent = find<QTableView>(closeAll, "closeAllStatusTableView")->model();
+    QStringList ids;
+    for (int row = 0; row < sent->rowCount(); ++row)
+        ids.append(cellText(sent, row, 1));
+    ASSERT_TRUE(ids.contains("300001") && ids.contains("300002"));
+    ASSERT_TRUE(signIn("trader", "trader1234"));
+    ASSERT_TRUE(waitFor([&] { return !closeAll->isVisible(); }));
+    QMessageBox* told = CommonAlert::showing(window.get(), QStringLiteral("dialogCloseAllGone"));
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->text(), context->text(kGoneForAnotherUserKey).replace("{0}", ids.join(", ")));
+}
+
 // The close-all window over a login whose server list takes at most two positions in one request.
 class CloseAllLimitTest : public PositionDialogsTest {
 protected:
