@@ -292,6 +292,14 @@ bool OrderCollections::Append(OrderList& list, std::shared_ptr<Order> order, std
     return true;
 }
 
+void OrderCollections::Erase(OrderList& list, OrderList::iterator at) {
+    const auto position = static_cast<std::size_t>(at - list.begin());
+    const auto gone = *at; // kept alive for its id
+    list.erase(at);
+    if (OrderIdIndex* index = IndexOf(list))
+        index->erased(list, position, gone.get());
+}
+
 void OrderCollections::AppendCopy(OrderList& copy, std::shared_ptr<Order> order) {
     // The copies only answer look-ups of later reports; the oldest are the least likely asked for.
     if (copy.size() >= SessionModel::kMaxEntriesPerCollection)
@@ -353,7 +361,7 @@ void OrderCollections::FillPendingOrderCollection(const Fields& fields, const st
         const Order& held = **it;
         if ((reportRequest != 0 && held.RequestId == reportRequest) ||
             sameId(held.PendingOrderId, pendingOrderId)) {
-            pending.erase(it);
+            Erase(pending, it);
             break;
         }
     }
@@ -400,7 +408,7 @@ void OrderCollections::RemovePendingOrder(const std::string& id, bool byPendingO
             byPendingOrderId ? sameId((*it)->PendingOrderId, id) : (*it)->RequestId == requestId;
         if (match) {
             AppendCopy(pendingCopy_, *it);
-            pending.erase(it);
+            Erase(pending, it);
             return;
         }
     }
@@ -501,7 +509,7 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
         for (auto it = open.begin(); it != open.end(); ++it) {
             if (sameId((*it)->OpenPositionId, positionId)) {
                 AppendCopy(openCopy_, *it);
-                open.erase(it);
+                Erase(open, it);
                 return;
             }
         }

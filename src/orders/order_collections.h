@@ -95,6 +95,8 @@ private:
     void NoteUnknownInstrument(std::string_view kind, std::string_view id, const Order& order) const;
     // Appends unless the list is full (then false, logged).
     bool Append(OrderList& list, std::shared_ptr<Order> order, std::string_view listName);
+    // Erases a record of one of the four lists, its index told.
+    void Erase(OrderList& list, OrderList::iterator at);
     // Appends to a copy list; the oldest entry goes when it is full.
     void AppendCopy(OrderList& copy, std::shared_ptr<Order> order);
     void Journal(std::int32_t kind, const Order& order);

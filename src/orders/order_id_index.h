@@ -3,7 +3,8 @@
 // a list of n rows with duplicate checks costs n steps, not n squared. The lists stay plain vectors
 // that other code may change too: the index keeps the list's length and end records as they were
 // when it last looked, and a list that changed otherwise than by an append it was told of is
-// indexed anew on the next look-up. A hit is checked against the record itself.
+// indexed anew on the next look-up. An erase it was told of is followed too. A hit is checked against
+// the record itself.
 #include "model/session_model.h"
 
 #include <cstddef>
@@ -28,8 +29,13 @@ public:
     std::shared_ptr<Order> find(OrderList& list, std::string_view id);
     // After one record was appended to `list`.
     void appended(const OrderList& list);
+    // After `gone`, the record at `position`, was erased from `list`: the index follows in one pass
+    // of small steps, where indexing anew would copy and hash every id of a large book again.
+    void erased(const OrderList& list, std::size_t position, const Order* gone);
     // After a record's id changed in place.
     void invalidate() { valid_ = false; }
+    // How often a list was indexed anew: the cost the tests watch.
+    std::size_t rebuilds() const { return rebuilds_; }
 
 private:
     struct Hash {
@@ -39,6 +45,9 @@ private:
     bool current(const OrderList& list) const;
     void rebuild(const OrderList& list);
     void add(const OrderList& list, std::size_t position);
+    // A list position from the one kept, and back: kept places do not move at an erase.
+    std::size_t shifted(std::size_t stored) const;
+    std::size_t stored(std::size_t position) const;
     void remember(const OrderList& list);
 
     std::string Order::*member_;
@@ -47,6 +56,11 @@ private:
     std::size_t size_ = 0;
     const Order* front_ = nullptr;
     const Order* back_ = nullptr;
+    std::size_t rebuilds_ = 0;
+    // The kept places erased since the list was indexed, in order; past this many they are settled.
+    static constexpr std::size_t kMaxErased = 512;
+    std::vector<std::size_t> erasedAt_;
+    bool duplicates_ = false; // some id is held by more than one record
 };
 
 } // namespace tc

@@ -139,6 +139,7 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
     bindLanguage(this, context.language(), [this] {
         lines_->retitle();
         static_cast<StatusTableModel*>(ui_->closeAllStatusTableView->model())->retitle();
+        fitStatusTable(*ui_->closeAllStatusTableView);
         setButtonTitle();
         showHeader();
         if (isVisible())
@@ -503,10 +504,7 @@ void CloseAllWindowController::send() {
 void CloseAllWindowController::showStatusRow(std::size_t row) {
     // The report's own row alone: a refill of the whole table for each of hundreds of reports held
     // the main queue for seconds, the ping's answer behind them.
-    QTableView& table = *ui_->closeAllStatusTableView;
-    static_cast<StatusTableModel*>(table.model())
-        ->setRecordAt(static_cast<int>(row), flow_.statusRows()[row]);
-    table.resizeRowToContents(static_cast<int>(row));
+    showStatusRecord(*ui_->closeAllStatusTableView, static_cast<int>(row), flow_.statusRows()[row]);
     showHeader();
 }
 

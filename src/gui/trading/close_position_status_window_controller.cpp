@@ -77,12 +77,38 @@ void fillStatusTable(QTableView& table, const std::vector<CloseAllStatusRow>& ro
     // The language or the theme may have changed since the last rows: every cell and title again.
     model->retitle();
     model->refreshAll();
-    // Long reasons wrap in the status column, which takes the rest of the width; rows grow to fit.
-    for (int column = 0; column + 1 < model->columnCount(); ++column)
-        table.horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
-    table.horizontalHeader()->setSectionResizeMode(model->columnCount() - 1, QHeaderView::Stretch);
-    table.resizeRowsToContents();
+    fitStatusTable(table);
     table.setCurrentIndex({});
+}
+
+void fitStatusTable(QTableView& table) {
+    // Long reasons wrap in the status column, which takes the rest of the width; rows grow to fit.
+    // The other columns are sized here, not by the header: one sizing to its contents reads every
+    // cell of its column at each change of a row, hundreds of rows for each of hundreds of reports.
+    QHeaderView& header = *table.horizontalHeader();
+    const int last = table.model()->columnCount() - 1;
+    for (int column = 0; column < last; ++column) {
+        header.setSectionResizeMode(column, QHeaderView::Fixed);
+        table.resizeColumnToContents(column);
+    }
+    header.setSectionResizeMode(last, QHeaderView::Stretch);
+    table.resizeRowsToContents();
+}
+
+void showStatusRecord(QTableView& table, int row, const CloseAllStatusRow& record) {
+    auto* model = static_cast<StatusTableModel*>(table.model());
+    if (row < 0 || row >= model->rowCount())
+        return;
+    model->setRecordAt(row, record);
+    // Only this row's cells are read: a column widens for a longer text, as a full sizing would.
+    QHeaderView& header = *table.horizontalHeader();
+    const int grid = table.showGrid() ? 1 : 0;
+    for (int column = 0; column + 1 < model->columnCount(); ++column) {
+        const int wanted = table.sizeHintForIndex(model->index(row, column)).width() + grid;
+        if (wanted > header.sectionSize(column))
+            header.resizeSection(column, wanted);
+    }
+    table.resizeRowToContents(row);
 }
 
 ClosePositionStatusWindowController::ClosePositionStatusWindowController(GuiContext& context, QWidget* parent)

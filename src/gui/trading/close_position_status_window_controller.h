@@ -27,6 +27,10 @@ using StatusTableModel = RecordTableModel<CloseAllStatusRow>;
 void setUpStatusTable(QTableView& table, GuiContext& context);
 // The rows of a table set up as above, sized to their texts: long reasons wrap in the status column.
 void fillStatusTable(QTableView& table, const std::vector<CloseAllStatusRow>& rows);
+// The columns and rows of such a table sized to their texts again (after a change of language).
+void fitStatusTable(QTableView& table);
+// One row's record changed in place, its row and columns grown to fit it; the other rows are not read.
+void showStatusRecord(QTableView& table, int row, const CloseAllStatusRow& record);
 
 class ClosePositionStatusWindowController : public SheetController {
     Q_OBJECT
