@@ -121,9 +121,20 @@ protected:
     }
     // The open positions' totals bar opens the close-all window: it, once it shows; null when not.
     CloseAllWindowController* openCloseAll() {
-        QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
-        auto* closeAll = window->findChild<CloseAllWindowController*>();
-        return closeAll && waitFor([&] { return closeAll->isVisible(); }) ? closeAll : nullptr;
+        // The totals bar's button is pressed once a sign-in's positions are listed, as a trader sees
+        // them; a window closed earlier may still stand hidden beside the one this opens.
+        auto* button = open->findChild<QPushButton*>(QStringLiteral("closeAllButton"));
+        if (!button || !waitFor([&] { return button->isEnabled() && open->gridModel().rowCount() > 0; }))
+            return nullptr;
+        QTest::mouseClick(button, Qt::LeftButton);
+        CloseAllWindowController* shown = nullptr;
+        waitFor([&] {
+            for (auto* closeAll : window->findChildren<CloseAllWindowController*>())
+                if (closeAll->isVisible())
+                    shown = closeAll;
+            return shown != nullptr;
+        });
+        return shown;
     }
     template <class W>
     static W* find(QObject* root, const char* name) {
