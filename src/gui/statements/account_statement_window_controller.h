@@ -13,7 +13,6 @@
 // matched to the requests by id: one of an earlier show arriving late is dropped, and a request that
 // fails shows its error in the window. The window keeps the records of the last replies (fresh
 // records, never refilled) until the next ones arrive, so its tables never read a list being filled.
-#include "gui/app/gui_context.h"
 #include "gui/controls/date_time_field.h"
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_sections.h"
