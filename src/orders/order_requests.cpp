@@ -453,6 +453,40 @@ std::string OrderRequests::CloseAllText(std::span<const std::string> positionIds
     return fillPositional(host_.textForKey(kCloseAllText), {std::to_string(positionIds.size()), ids});
 }
 
+std::string OrderRequests::BracketText(bool enabled, const std::optional<Decimal>& price,
+                                       std::string_view itemCode) const {
+    return enabled && isPositive(price) ? PriceText(price, itemCode) : host_.textForKey(kNoBracketText);
+}
+
+std::string OrderRequests::BracketEditText(const OrderInfo& info) const {
+    const auto held = OpenPositionForId(info.orderNo);
+    if (!held)
+        return fillPositional(host_.textForKey("93106"), {info.orderNo});
+    return fillPositional(host_.textForKey(kBracketEditText),
+                          {info.orderNo, SideText(held->tradingMode), held->RemainingQty.toString(),
+                           held->ItemCode, held->AccountNumber,
+                           BracketText(info.TakeProfitEnabled, info.limitPrice, held->ItemCode),
+                           BracketText(info.StopLossEnabled, info.stopPrice, held->ItemCode)});
+}
+
+std::string OrderRequests::WorkingEditText(const OrderInfo& info) const {
+    const bool cancel = info.editOrderReqType == 1;
+    const auto held = PendingOrderForId(info.orderNo);
+    if (!held)
+        return fillPositional(host_.textForKey(cancel ? "93108" : "93107"), {info.orderNo});
+    const std::string side = SideText(held->tradingMode);
+    if (cancel)
+        return fillPositional(host_.textForKey(kCancelText),
+                              {info.orderNo, side, held->RemainingQty.toString(), held->ItemCode,
+                               PriceText(held->OrderPrice, held->ItemCode), held->AccountNumber});
+    return fillPositional(host_.textForKey(kOrderEditText),
+                          {info.orderNo, side, held->ItemCode, held->AccountNumber,
+                           info.quantity ? info.quantity->toString() : std::string(),
+                           PriceText(info.price, held->ItemCode),
+                           BracketText(info.TakeProfitEnabled, info.limitPrice, held->ItemCode),
+                           BracketText(info.StopLossEnabled, info.stopPrice, held->ItemCode)});
+}
+
 OrderAnswer OrderRequests::Send(MessageBase& message) {
     message.setSender(&host_.sender());
     const bool sent = message.BuildMessage();
@@ -580,7 +614,7 @@ OrderAnswer OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
         if (const auto held = OpenPositionForId(info.orderNo))
             awaited.removesLeg = (!info.TakeProfitEnabled && isPositive(held->LimitPrice)) ||
                                  (!info.StopLossEnabled && isPositive(held->StopPrice));
-        sent.request = NoteSent(std::move(awaited), "93106", {info.orderNo});
+        sent.request = NoteSent(std::move(awaited), BracketEditText(info));
         ShowEditOrderMessages(sent.order, 0);
     }
     return sent;
@@ -598,7 +632,7 @@ OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
     if (sent) {
         sent.request =
             NoteSent(AwaitedOn(RequestsInFlight::Kind::OrderEdit, {info.orderNo}, sent.order->RequestId),
-                     info.editOrderReqType == 1 ? "93108" : "93107", {info.orderNo});
+                     WorkingEditText(info));
         ShowEditOrderMessages(sent.order, info.editOrderReqType);
     }
     return sent;

@@ -64,6 +64,10 @@ public:
     static constexpr std::string_view kMorePositionsText = "95407";
     static constexpr std::string_view kCloseText = "95409";
     static constexpr std::string_view kAccountQuantityText = "95410";
+    static constexpr std::string_view kBracketEditText = "95640";
+    static constexpr std::string_view kOrderEditText = "95641";
+    static constexpr std::string_view kCancelText = "95642";
+    static constexpr std::string_view kNoBracketText = "95643";
     // The positions a close-all's text names one by one.
     static constexpr std::size_t kNamedPositions = 10;
     static constexpr std::string_view kAbortModal = "AbortModal";
@@ -218,12 +222,18 @@ private:
     // What the trader reads of a request waiting for its answer, so that it can be found after a lost
     // line: a new order's kind, side, quantity, instrument, price (limit and stop), account and number;
     // a close's position, instrument and account; every account and quantity of a multi-account
-    // order; the positions of a close-all.
+    // order; the positions of a close-all; an edit's record (id, side, instrument, account) and the
+    // figures sent; a cancel's order as it stands.
     std::string NewOrderText(const Order& order, OrderKind kind) const;
     std::string CloseText(const platform::Decimal& quantity, const std::string& positionId) const;
     std::string MultiAccountText(const Order& order, std::int32_t tradingMode, OrderKind kind,
                                  std::string_view records, std::int64_t requestNumber) const;
     std::string CloseAllText(std::span<const std::string> positionIds) const;
+    std::string BracketEditText(const OrderInfo& info) const;
+    std::string WorkingEditText(const OrderInfo& info) const;
+    // A take profit or stop loss sent: its price, or the word for none.
+    std::string BracketText(bool enabled, const std::optional<platform::Decimal>& price,
+                            std::string_view itemCode) const;
     // The instrument's price as the ticket shows it; "" for none.
     std::string PriceText(const std::optional<platform::Decimal>& price, std::string_view itemCode) const;
 

@@ -660,8 +660,8 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheServerIsSilentAndEachSentOneWa
     requests.inFlight().answered(ExecutionReport(1052, offset));
     const std::vector<std::string> left = requests.inFlight().takeUnanswered();
     ASSERT_EQ(left.size(), 4u);
-    EXPECT_EQ(left[0], "93106"); // the bracket change of P1
-    EXPECT_EQ(left[1], "93108"); // the cancel of W9
+    EXPECT_EQ(left[0], "95640"); // the bracket change of P1
+    EXPECT_EQ(left[1], "95642"); // the cancel of W9
     EXPECT_EQ(left[2], "95403"); // the market order for several accounts
     EXPECT_EQ(left[3], "95406"); // the close-all
     EXPECT_EQ(requests.inFlight().waiting(), 0u) << "told once";
@@ -731,7 +731,13 @@ TEST_F(CloseAllTest, EachRequestWaitingForItsAnswerReadsAsTheTraderPlacedIt) {
         {"95406", "Close of {0} positions: {1}"},
         {"95407", "{0} and {1} more"},
         {"95409", "Close of {0} lots of position #{1} ({2}, account {3})"},
-        {"95410", "{0}: {1} lots"}};
+        {"95410", "{0}: {1} lots"},
+        {"95640", "Take profit and stop loss of position #{0} ({1} {2} {3}, account {4}): take profit {5}, "
+                  "stop loss {6}"},
+        {"95641", "Edit of pending order #{0} ({1} {2}, account {3}): {4} lots at {5}, take profit {6}, stop "
+                  "loss {7}"},
+        {"95642", "Cancel of pending order #{0}: {1} {2} {3} at {4}, account {5}"},
+        {"95643", "none"}};
     for (const auto& [key, text] : texts)
         host.texts.insert_or_assign(key, text);
     const auto number = [&] { return std::to_string(followingRequestId(host.requestId())); };
@@ -782,6 +788,21 @@ TEST_F(CloseAllTest, EachRequestWaitingForItsAnswerReadsAsTheTraderPlacedIt) {
     for (std::size_t i = 0; i < OrderRequests::kNamedPositions; ++i)
         named += (i == 0 ? "#M" : ", #M") + std::to_string(i);
     expected.push_back("Close of 14 positions: " + named + " and 4 more");
+
+    // An edit names its record and the figures it sent, a bracket taken off as none; a cancel names
+    // the order as it stands.
+    ASSERT_TRUE(kept(requests.EditPositionBrackets("P1", dec("1.21"), std::nullopt)));
+    expected.push_back(
+        "Take profit and stop loss of position #P1 (Buy 2 EURUSD, account 1001): take profit 1.2100, stop "
+        "loss none");
+    auto working = workingLimitBuy("W9", "1");
+    working->LimitPrice = dec("1.2500");
+    ASSERT_TRUE(kept(requests.EditPendingOrder("W9", dec("0.4"), dec("1.1975"), dec("1.23"), std::nullopt)));
+    expected.push_back(
+        "Edit of pending order #W9 (Buy EURUSD, account 1001): 0.4 lots at 1.1975, take profit "
+        "1.2300, stop loss none");
+    ASSERT_TRUE(kept(requests.CancelPendingOrder("W9")));
+    expected.push_back("Cancel of pending order #W9: Buy 1 EURUSD at 1.1980, account 1001");
 
     EXPECT_EQ(requests.inFlight().takeUnanswered(), expected);
 }

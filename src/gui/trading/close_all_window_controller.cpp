@@ -23,7 +23,6 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
-#include <QStringList>
 #include <QTableView>
 
 #include <algorithm>
@@ -283,22 +282,15 @@ void CloseAllWindowController::takeUpList() {
 }
 
 void CloseAllWindowController::done(int result) {
-    // Closed for another user's sign-in (here, or with every window of the last user): the positions
-    // without an answer are named, as the window that showed them goes.
+    // Closed for another user's sign-in (here, or with every window of the last user): a request of
+    // the last user had no answer, said without naming that user's positions to whoever signed in.
     if (ClientModel* session = context_.clientModel();
-        betweenSessions_ && session && session->signedInUser() != user_) {
-        QStringList ids;
-        for (const std::string& id : flow_.unanswered())
-            ids.append(QString::fromStdString(id));
-        if (!ids.isEmpty())
-            CommonAlert::open(parentWidget(),
-                              {context_.text(kGoneForAnotherUserKey)
-                                   .replace(QStringLiteral("{0}"), ids.join(QStringLiteral(", "))),
-                               {},
-                               AlertSpec::Informational,
-                               {},
-                               QStringLiteral("dialogCloseAllGone")});
-    }
+        betweenSessions_ && session && session->signedInUser() != user_ && !flow_.unanswered().empty())
+        CommonAlert::open(parentWidget(), {context_.text(kGoneForAnotherUserKey),
+                                           {},
+                                           AlertSpec::Informational,
+                                           {},
+                                           QStringLiteral("dialogCloseAllGone")});
     betweenSessions_ = false;
     awaitingList_ = false;
     // Its answer may still come: the core tells it then, naming the request.

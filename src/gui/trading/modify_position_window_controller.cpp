@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace tc::gui {
 namespace {
@@ -55,7 +56,18 @@ ModifyPositionWindowController::ModifyPositionWindowController(GuiContext& conte
     connect(ui_->takeProfitStepperDown, &QToolButton::clicked, this, [this] { step(true, -1); });
     connect(ui_->stopLossStepperUp, &QToolButton::clicked, this, [this] { step(false, 1); });
     connect(ui_->stopLossStepperDown, &QToolButton::clicked, this, [this] { step(false, -1); });
+    // The fills set the fields quietly or by program: an edit, a tick or a step here is the trader's.
+    for (QCheckBox* box : {ui_->takeProfitCheckBox, ui_->stopLossCheckBox})
+        connect(box, &QCheckBox::clicked, this, [this] { traderEdited(); });
+    for (QToolButton* stepper : {ui_->takeProfitStepperUp, ui_->takeProfitStepperDown, ui_->stopLossStepperUp,
+                                 ui_->stopLossStepperDown})
+        connect(stepper, &QToolButton::clicked, this, [this] { traderEdited(); });
+    for (QLineEdit* field :
+         {static_cast<QLineEdit*>(ui_->OrderPriceTextField),
+          static_cast<QLineEdit*>(ui_->TakeProfitTextField), static_cast<QLineEdit*>(ui_->StopLossTextField)})
+        connect(field, &QLineEdit::textEdited, this, [this] { traderEdited(); });
     connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this, [this] {
+        traderEdited();
         UpdateValueFields();
         // A pending order's bounds are checked with its quantity.
         markPrices();
@@ -73,6 +85,7 @@ ModifyPositionWindowController::~ModifyPositionWindowController() = default;
 
 bool ModifyPositionWindowController::openFor(ModifyMode mode, const std::string& id) {
     mode_ = mode;
+    sent_.reset();
     return openRecord(
         id,
         [&](interfaces::Client& c) {
@@ -141,6 +154,39 @@ void ModifyPositionWindowController::refresh(bool) {
     }
     // A bound moves with the quote and the record: the marks follow it.
     markPrices();
+}
+
+ModifyPositionWindowController::Figures ModifyPositionWindowController::figuresOf(const Order& o) const {
+    const auto bracket = [](const std::optional<Decimal>& price) {
+        return price && price->compare(Decimal()) > 0 ? price : std::nullopt;
+    };
+    if (mode_ == ModifyMode::PositionBrackets)
+        return {std::nullopt, std::nullopt, bracket(o.LimitPrice), bracket(o.StopPrice)};
+    return {o.RemainingQty, o.OrderPrice, bracket(o.LimitPrice), bracket(o.StopPrice)};
+}
+
+std::optional<RecordSheet::SentOutcome> ModifyPositionWindowController::takeUpRecord(bool unanswered) {
+    interfaces::Client* c = client();
+    const std::optional<Sent> sent = std::exchange(sent_, std::nullopt);
+    if (!unanswered || !sent || !c) {
+        refresh(false);
+        return std::nullopt;
+    }
+    const auto now = findRecord(c->queries(),
+                                mode_ == ModifyMode::PositionBrackets ? DialogRecord::OpenPosition
+                                                                      : DialogRecord::PendingOrder,
+                                record());
+    if (!now)
+        return SentOutcome::GoneUnclear;
+    const Figures held = figuresOf(*now);
+    // As it was: what was typed stays, to be sent again.
+    if (held == sent->held) {
+        refresh(false);
+        return SentOutcome::NotCarriedOut;
+    }
+    // Changed: the sheet shows the record as the server holds it.
+    fill();
+    return held == sent->sent ? SentOutcome::CarriedOut : SentOutcome::Unclear;
 }
 
 void ModifyPositionWindowController::UpdateValueFields() {
@@ -253,8 +299,9 @@ void ModifyPositionWindowController::ModifyButtonClicked() {
     if (!c)
         return;
     const bool position = mode_ == ModifyMode::PositionBrackets;
-    if (!findRecord(c->queries(), position ? DialogRecord::OpenPosition : DialogRecord::PendingOrder,
-                    record())) {
+    const auto held = findRecord(
+        c->queries(), position ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, record());
+    if (!held) {
         closeAsGone();
         return;
     }
@@ -276,7 +323,8 @@ void ModifyPositionWindowController::ModifyButtonClicked() {
     if (stopLossText)
         stopLoss = priceOf(ui_->StopLossTextField->text(), decimals_);
     if (position) {
-        takeResult(c->orders().editPositionBrackets(record(), takeProfit, stopLoss));
+        if (takeResult(c->orders().editPositionBrackets(record(), takeProfit, stopLoss)))
+            sent_ = Sent{figuresOf(*held), {std::nullopt, std::nullopt, takeProfit, stopLoss}};
         return;
     }
     const std::string quantity = ui_->QuantityComboField->currentText().trimmed().toStdString();
@@ -284,9 +332,10 @@ void ModifyPositionWindowController::ModifyButtonClicked() {
         showRefusal(refusalText(*refusal));
         return;
     }
-    takeResult(c->orders().editPendingOrder(record(), *readQuantityEntry(quantity).value,
-                                            priceOf(ui_->OrderPriceTextField->text(), decimals_), takeProfit,
-                                            stopLoss));
+    const Decimal quantityValue = *readQuantityEntry(quantity).value;
+    const Decimal price = priceOf(ui_->OrderPriceTextField->text(), decimals_);
+    if (takeResult(c->orders().editPendingOrder(record(), quantityValue, price, takeProfit, stopLoss)))
+        sent_ = Sent{figuresOf(*held), {quantityValue, price, takeProfit, stopLoss}};
 }
 
 } // namespace tc::gui

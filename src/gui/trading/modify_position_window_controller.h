@@ -2,6 +2,8 @@
 // The sheet that changes an open position's take profit and stop loss (PositionBrackets), or a
 // pending order's price, quantity, take profit and stop loss (PendingOrder). It keeps the record's
 // id and reads the record again when it sends; the fields show the record as it was at the opening.
+// It keeps what it sent and what the record held then, so that after a sign-in again the new
+// session's lists tell whether an edit that had no answer was carried out.
 #include "gui/trading/position_dialog_rules.h"
 #include "gui/trading/record_sheet.h"
 
@@ -32,6 +34,7 @@ public:
 protected:
     // No live values: only a record that went away matters.
     void refresh(bool fromTick) override;
+    std::optional<SentOutcome> takeUpRecord(bool unanswered) override;
 
 private:
     void fill() override;
@@ -47,6 +50,23 @@ private:
     // The order rules' refusal of the edit as typed when it names one of the price fields (the
     // text Modify would show); none when the edit passes or a field is empty or no price.
     std::optional<std::pair<ModifyField, QString>> ruleRefusal() const;
+
+    // What an edit sets: a pending order's quantity and price (none for a position), its take profit
+    // and stop loss (none: off).
+    struct Figures {
+        std::optional<Decimal> quantity;
+        std::optional<Decimal> price;
+        std::optional<Decimal> takeProfit;
+        std::optional<Decimal> stopLoss;
+        bool operator==(const Figures&) const = default;
+    };
+    Figures figuresOf(const Order& record) const;
+    // The last edit sent: what the record held then, and what was sent.
+    struct Sent {
+        Figures held;
+        Figures sent;
+    };
+    std::optional<Sent> sent_;
 
     std::unique_ptr<Ui::ModifyPositionWindowController> ui_;
     ModifyMode mode_ = ModifyMode::PositionBrackets;

@@ -135,6 +135,9 @@ void RecordSheet::takeUpLists() {
     case SentOutcome::Gone:
         closeAsGone(texts::kSheetRequestCarriedOutGone);
         return;
+    case SentOutcome::GoneUnclear:
+        closeAsGone(texts::kSheetEditRecordGone);
+        return;
     case SentOutcome::NotCarriedOut:
         if (requestButton_)
             requestButton_->setEnabled(true);

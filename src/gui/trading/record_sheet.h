@@ -12,7 +12,8 @@
 // closes and says so). A request of the old session that had no answer is told from those lists: the
 // record gone, the sheet closes saying it was carried out; changed by what was sent, it was carried
 // out and the sheet shows what is left, its button held until the trader makes a new request; as it
-// was, it was not carried out and may be sent again.
+// was, it was not carried out and may be sent again. An edit's record gone tells nothing of the edit:
+// the sheet closes saying so.
 #include "gui/app/sheet_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/models/session_follow.h"
@@ -90,6 +91,7 @@ protected:
         CarriedOut,    // changed by what was sent
         NotCarriedOut, // as it was when sent
         Unclear,       // changed, but not by what was sent
+        GoneUnclear,   // no longer held, which tells nothing of what was sent (an edit's record)
     };
     // Once a sign-in again's lists are in: reads the record again as the server now holds it and,
     // when `unanswered` (a request of the old session had no answer), says what became of it; nullopt

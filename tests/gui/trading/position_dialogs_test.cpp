@@ -46,7 +46,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <set>
 
 namespace {
 
@@ -175,23 +177,50 @@ protected:
     // A limit order below the market placed for the test, and the cancel sheet opened on it from the
     // pending orders grid.
     void openCancelOfANewLimitOrder(std::string& id, CloseAndCancelPositionWindowController*& sheet) {
+        ASSERT_NO_FATAL_FAILURE(placeALimitOrder(id));
+        pending->runAction(RowAction::CancelOrder, id);
+        sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+        ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+        ASSERT_EQ(sheet->job(), CloseJob::Cancel);
+    }
+    // A limit order of 1 lot below the market, once its row shows in the pending orders grid.
+    void placeALimitOrder(std::string& id) {
         interfaces::OrderTicket ticket;
         ticket.instrument = "EURUSD";
         ticket.account = 20001;
         ticket.kind = interfaces::OrderKind::Limit;
         ticket.quantity = *interfaces::Decimal::fromString("1");
         ticket.price = *interfaces::Decimal::fromString("1.05000");
+        std::set<std::string> before;
+        for (const auto& o : session->client().queries().getPendingOrderCollection())
+            before.insert(o->PendingOrderId);
         ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
+        // The new order, not a take profit or stop loss of a position listed beside it.
         ASSERT_TRUE(waitFor([&] {
             for (const auto& o : session->client().queries().getPendingOrderCollection())
-                if (!o->PendingOrderId.empty() && pending->gridModel().rowOf(o->PendingOrderId) >= 0)
+                if (!o->PendingOrderId.empty() && !before.contains(o->PendingOrderId) &&
+                    o->RefPositionIdOfBracket.empty() && pending->gridModel().rowOf(o->PendingOrderId) >= 0)
                     id = o->PendingOrderId;
             return !id.empty();
         }));
-        pending->runAction(RowAction::CancelOrder, id);
-        sheet = window->findChild<CloseAndCancelPositionWindowController*>();
-        ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
-        ASSERT_EQ(sheet->job(), CloseJob::Cancel);
+    }
+    std::optional<testserver::ServerPendingOrder> serverOrder(const std::string& id) {
+        return server->book().with(
+            [&](const testserver::Books& b) -> std::optional<testserver::ServerPendingOrder> {
+                for (const auto& o : b.pendingOrders)
+                    if (std::to_string(o.pendingOrderId) == id)
+                        return o;
+                return std::nullopt;
+            });
+    }
+    // The take profit the server holds for a position: the price of its limit leg.
+    std::optional<tc::platform::Decimal> serverTakeProfit(std::int64_t position) {
+        return server->book().with([&](const testserver::Books& b) -> std::optional<tc::platform::Decimal> {
+            for (const auto& o : b.pendingOrders)
+                if (o.refPositionId == position && o.orderTypeId == 2)
+                    return dec(o.orderPrice);
+            return std::nullopt;
+        });
     }
 
     // A request sent while the server holds its order answers, then stands still: once the status
@@ -791,6 +820,96 @@ TEST_F(PositionDialogsTest, AnOffsetWithoutAnAnswerIsToldFromTheListsOfTheNextSi
     QTest::mouseClick(opened.send, Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return !opened.sheet->isVisible(); }));
     EXPECT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "0.8"; }));
+}
+
+// An edit sent before the line went is told from the new session's lists: the record holding what
+// was sent, it was carried out, the sheet shows it and sends nothing until the trader changes a field;
+// as it was, it was not carried out and may be sent again as typed.
+TEST_F(PositionDialogsTest, AnEditWithoutAnAnswerIsToldFromTheListsOfTheNextSignIn) {
+    ASSERT_TRUE(
+        waitFor([&] { return record(DialogRecord::OpenPosition, "300001")->LimitPrice.has_value(); }));
+    open->runAction(RowAction::ModifyBrackets, "300001");
+    auto* sheet = window->findChild<ModifyPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    auto* takeProfit = find<QLineEdit>(sheet, "TakeProfitTextField");
+    auto* raise = find<QToolButton>(sheet, "takeProfitStepperUp");
+    auto* send = find<QPushButton>(sheet, "ModifyButton");
+    ASSERT_TRUE(find<QCheckBox>(sheet, "takeProfitCheckBox")->isChecked());
+    QTest::mouseClick(raise, Qt::LeftButton);
+    const QString raised = takeProfit->text();
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, send, true));
+    ASSERT_TRUE(waitFor([&] { return serverTakeProfit(300001) == dec(raised.toStdString()); }));
+    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestCarriedOut));
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(takeProfit->text(), raised);
+    EXPECT_FALSE(send->isEnabled());
+    const int requestsBefore = server->stats().orderRequests;
+    QTest::mouseClick(send, Qt::LeftButton);
+    EXPECT_EQ(server->stats().orderRequests, requestsBefore);
+    // A step of the trader's is a new request.
+    QTest::mouseClick(raise, Qt::LeftButton);
+    EXPECT_TRUE(send->isEnabled());
+    const QString again = takeProfit->text();
+    ASSERT_NE(again, raised);
+
+    // Lost unread: as it was, the price typed stays and may be sent again.
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, send, false));
+    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestNotCarriedOut));
+    EXPECT_EQ(serverTakeProfit(300001), dec(raised.toStdString()));
+    EXPECT_EQ(takeProfit->text(), again);
+    EXPECT_TRUE(send->isEnabled());
+    QTest::mouseClick(send, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    EXPECT_TRUE(waitFor([&] { return serverTakeProfit(300001) == dec(again.toStdString()); }));
+}
+
+// A pending order's edit beside another change: changed otherwise, the sheet shows the order as the
+// server holds it and waits for the trader; the order gone (cancelled beside the edit), the sheet
+// closes saying so, and that whether the edit went first cannot be told.
+TEST_F(PositionDialogsTest, AnEditWithoutAnAnswerBesideAnotherChangeOrACancelSaysSo) {
+    std::string id;
+    ASSERT_NO_FATAL_FAILURE(placeALimitOrder(id));
+    pending->runAction(RowAction::EditOrder, id);
+    auto* sheet = window->findChild<ModifyPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    auto* price = find<QLineEdit>(sheet, "OrderPriceTextField");
+    auto* send = find<QPushButton>(sheet, "ModifyButton");
+    const auto sendBeside = [&](const std::function<bool()>& other) {
+        server->holdOrders(true);
+        QTest::mouseClick(send, Qt::LeftButton);
+        ASSERT_FALSE(alertOn(sheet)) << alertOn(sheet)->informativeText().toStdString();
+        ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 1; }));
+        ASSERT_TRUE(other());
+        ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 2; }));
+        server->dropStreams();
+        ASSERT_TRUE(waitFor([&] { return !sheet->isWaitingForAnswer(); }));
+        ASSERT_TRUE(server->answerHeldOrders({0, 1}));
+        server->holdOrders(false);
+    };
+    type(price, "1.04000");
+    ASSERT_NO_FATAL_FAILURE(sendBeside([&] {
+        return session->client()
+            .orders()
+            .editPendingOrder(id, dec("1"), dec("1.03"), std::nullopt, std::nullopt)
+            .sent();
+    }));
+    ASSERT_TRUE(waitFor([&] { return serverOrder(id) && dec(serverOrder(id)->orderPrice) == dec("1.03"); }));
+    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestChangedSinceSent));
+    EXPECT_EQ(dec(price->text().toStdString()), dec("1.03"));
+    EXPECT_FALSE(send->isEnabled());
+    type(price, "1.04000");
+    EXPECT_TRUE(send->isEnabled());
+
+    ASSERT_NO_FATAL_FAILURE(
+        sendBeside([&] { return session->client().orders().cancelPendingOrder(id).sent(); }));
+    ASSERT_TRUE(waitFor([&] { return !serverOrder(id); }));
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    QMessageBox* told = CommonAlert::showing(window.get(), QStringLiteral("dialogRecordGone"));
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->text().toStdString(),
+              context->text(texts::kSheetEditRecordGone).replace("{0}", qt(id)).toStdString());
 }
 
 // An edit that changes nothing is refused on the sheet and not sent. A request sent waits at most the
@@ -1610,8 +1729,8 @@ TEST_F(PositionDialogsTest, CloseAllSentBeforeALossStaysAndTheNextSignInsListTel
 }
 
 // Lost unread, every row still held as sent: the list says none was closed. The trader's own Close
-// between two sessions goes without a word; another user's sign-in closes the window naming the
-// positions that had no answer.
+// between two sessions goes without a word; another user's sign-in closes the window with a word that
+// a Close All of the last user had no answer, naming none of that user's positions.
 TEST_F(PositionDialogsTest, CloseAllSentBeforeALossGoesWithAWordWhenAnotherUserSignsIn) {
     const auto sendAndLose = [&](CloseAllWindowController* closeAll) {
         closeAll->hitCheckbox("300902");
@@ -1658,7 +1777,9 @@ TEST_F(PositionDialogsTest, CloseAllSentBeforeALossGoesWithAWordWhenAnotherUserS
     ASSERT_TRUE(waitFor([&] { return !closeAll->isVisible(); }));
     QMessageBox* told = CommonAlert::showing(window.get(), QStringLiteral("dialogCloseAllGone"));
     ASSERT_TRUE(told);
-    EXPECT_EQ(told->text(), context->text(kGoneForAnotherUserKey).replace("{0}", ids.join(", ")));
+    EXPECT_EQ(told->text(), context->text(kGoneForAnotherUserKey));
+    for (const QString& id : ids)
+        EXPECT_FALSE(told->text().contains(id)) << id.toStdString();
 }
 
 // The close-all window over a login whose server list takes at most two positions in one request.
