@@ -156,6 +156,21 @@ TEST_F(FundingWindowsTest, GatewayDepositFromSendToResultOpensThePageOnce) {
     EXPECT_EQ(detailValue(window->detailWindow(), 0), QString::number(tx.requestId));
     EXPECT_EQ(detailValue(window->detailWindow(), 2), "250.00");
     EXPECT_EQ(detailValue(window->detailWindow(), 5), "Loopback Pay");
+    // The paid payment is listed as an approved deposit request tied to its transaction master,
+    // announced by the gateway's replies alone.
+    ASSERT_TRUE(waitFor([&] {
+        const auto& requests = client().funding().collections().approvalRequests;
+        return std::any_of(requests.begin(), requests.end(),
+                           [&](const auto& held) { return held.second->transMasterId == tx.requestId; });
+    }));
+    for (const auto& [id, request] : client().funding().collections().approvalRequests)
+        if (request->transMasterId == tx.requestId) {
+            EXPECT_FALSE(request->isOpen);
+            ASSERT_TRUE(request->information);
+            EXPECT_EQ(request->information->transferMode, tc::funding::kOnlinePayment);
+            EXPECT_EQ(request->information->approvedAmount, tc::platform::Decimal::fromInt64(250));
+        }
+    EXPECT_EQ(headers.size(), 3);
     // The payment page, once, with the request, the user and the key.
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened.front(), QStringLiteral("https://pay.example.test/checkout?p1=%1&p2=%2&p3=TK-%1")
