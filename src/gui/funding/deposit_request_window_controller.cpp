@@ -361,7 +361,7 @@ QString DepositRequestWindowController::describeRequest(const AccountDetails& ch
 }
 
 std::int64_t DepositRequestWindowController::approvalSubType() const {
-    return isOnlinePayment_ ? 0 : funding::ApprovalReq::kDepositSubType;
+    return funding::ApprovalReq::kDepositSubType;
 }
 
 void DepositRequestWindowController::sessionReturned() {

@@ -763,7 +763,15 @@ TEST_F(LostFundingRequestTest, AWithdrawalTheServerNeverGotIsSaidNotHeldAndMaySi
     EXPECT_EQ(approvalRequestsSent(*server), 2);
 }
 
-TEST_F(LostFundingRequestTest, AnOnlinePaymentKeepsItsGatewayAndCurrencyAndAsksBeforeGoingAgain) {
+int paymentsSent(testserver::TestServer& server) {
+    const auto types = server.stats().streamTypes;
+    return static_cast<int>(std::count(types.begin(), types.end(), 93));
+}
+
+// The server paid the payment but its replies were lost with the line: the new sign-in's approval
+// lists hold it as an approved deposit request of the online-payment mode, and the form says so with
+// its id and state.
+TEST_F(LostFundingRequestTest, AnOnlinePaymentTheServerCarriedOutIsNamedFoundWithItsStateAfterTheSignIn) {
     std::unique_ptr<DepositRequestWindowController> window(depositWindow());
     chooseGateway(window.get());
     guitest::typeOver(window->amountTextField(), "77");
@@ -771,23 +779,80 @@ TEST_F(LostFundingRequestTest, AnOnlinePaymentKeepsItsGatewayAndCurrencyAndAsksB
     const QString amountTitle = window->amountTitle();
     ASSERT_EQ(amountTitle, context->text(texts::kAmount) + " (USD)");
     const QString described = "Online payment of 77.00 through Loopback Pay for account 20001";
-    server->pauseStream(true);
+    server->setPaymentAnswersLost(true);
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return paymentsSent(*server) == 1; }));
     const QString told = loseTheLine(window.get());
-    server->pauseStream(false);
+    server->setPaymentAnswersLost(false);
     EXPECT_TRUE(told.contains("- " + described)) << told.toStdString();
     EXPECT_EQ(alertText(window.get(), "deposit"), named(texts::kNamedRequestNotAnswered, described));
+    EXPECT_EQ(window->outcomeNote()->text(), named(texts::kRequestMayHaveBeenCarriedOut, described));
 
     ASSERT_TRUE(signIn());
     ASSERT_TRUE(waitFor([&] { return window->paymentGatewayComboBox()->currentText() == "Loopback Pay"; }));
     EXPECT_EQ(window->amountTitle(), amountTitle);
     EXPECT_EQ(window->amountTextField()->text(), "77");
-    EXPECT_EQ(window->outcomeNote()->text(), named(texts::kRequestMayHaveBeenCarriedOut, described));
+    ASSERT_TRUE(waitFor([&] { return window->outcome() == tc::gui::RequestWindow::Outcome::Held; }));
+    // The payment's request as listed: a deposit of 77 to 20001 through the gateway, approved.
+    std::uint64_t listed = 0;
+    for (const auto& [id, request] : client().funding().collections().approvalRequests)
+        if (request->information && request->information->transferMode == tc::funding::kOnlinePayment &&
+            request->information->beneficiaryAccount == 20001u &&
+            request->information->requestedAmount == tc::platform::Decimal::fromInt64(77))
+            listed = id;
+    ASSERT_NE(listed, 0u);
+    EXPECT_EQ(window->outcomeNote()->text(),
+              named(texts::kPaymentHeldByServer, described)
+                  .replace("{1}", QString::number(listed))
+                  .replace("{2}", context->text(texts::kApprovedForAmount).replace("{0}", "77.00")));
+
+    // Unchanged, Send asks first; Cancel sends nothing.
     QMessageBox* asked = pressSendAgain(window.get(), "deposit");
     ASSERT_TRUE(asked);
     EXPECT_EQ(asked->informativeText(), named(texts::kSendRequestAgainQuestion, described));
     QTest::mouseClick(alertButton(asked, context->text(texts::kCancel)), Qt::LeftButton);
     EXPECT_FALSE(window->awaitsAnswer());
+    EXPECT_EQ(paymentsSent(*server), 1);
+}
+
+// The payment never reached the server; a bank deposit of the same account and amount, sent from
+// another window just before and carried out with its answer lost, is not taken for it. The payment
+// is said not held and goes again at once, keeping its gateway and the currency on its amount.
+TEST_F(LostFundingRequestTest, AnOnlinePaymentTheServerNeverGotIsSaidNotHeldBesideABankDepositAlike) {
+    std::unique_ptr<DepositRequestWindowController> bank(depositWindow());
+    guitest::typeOver(bank->amountTextField(), "77");
+    server->setApprovalAnswersLost(true);
+    QTest::mouseClick(bank->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return approvalRequestsSent(*server) == 1; }));
+
+    std::unique_ptr<DepositRequestWindowController> window(depositWindow());
+    chooseGateway(window.get());
+    guitest::typeOver(window->amountTextField(), "77");
+    guitest::typeOver(window->emailTextField(), "demo@example.com");
+    const QString amountTitle = window->amountTitle();
+    const QString described = "Online payment of 77.00 through Loopback Pay for account 20001";
+    server->pauseStream(true);
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    const QString told = loseTheLine(window.get());
+    server->pauseStream(false);
+    server->setApprovalAnswersLost(false);
+    EXPECT_TRUE(told.contains("- " + described)) << told.toStdString();
+    EXPECT_EQ(alertText(window.get(), "deposit"), named(texts::kNamedRequestNotAnswered, described));
+    alertText(bank.get(), "deposit");
+
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return window->paymentGatewayComboBox()->currentText() == "Loopback Pay"; }));
+    EXPECT_EQ(window->amountTitle(), amountTitle);
+    EXPECT_EQ(window->amountTextField()->text(), "77");
+    ASSERT_TRUE(waitFor([&] { return bank->outcome() == tc::gui::RequestWindow::Outcome::Held; }));
+    ASSERT_TRUE(waitFor([&] { return window->outcome() != tc::gui::RequestWindow::Outcome::Unknown; }));
+    EXPECT_EQ(window->outcome(), tc::gui::RequestWindow::Outcome::NotHeld);
+    EXPECT_EQ(window->outcomeNote()->text(), named(texts::kPaymentNotHeldByServer, described));
+    // Not held: it goes at once, and the gateway's confirmation shows.
+    EXPECT_FALSE(pressSendAgain(window.get(), "deposit"));
+    ASSERT_TRUE(waitFor([&] { return window->currentPage() == 1; }));
+    EXPECT_EQ(paymentsSent(*server), 1);
+    EXPECT_FALSE(window->outcomeNote()->isVisible());
 }
 
 TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) {
