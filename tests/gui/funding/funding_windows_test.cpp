@@ -855,6 +855,85 @@ TEST_F(LostFundingRequestTest, AnOnlinePaymentTheServerNeverGotIsSaidNotHeldBesi
     EXPECT_FALSE(window->outcomeNote()->isVisible());
 }
 
+// A payment given up at a lost line keeps no place among the windows waiting for the gateway's
+// registration: the next payment's registration, in the new session, answers the window that sent
+// it, which opens its page, not the one given up nor one closed since.
+TEST_F(LostFundingRequestTest, APaymentGivenUpLeavesNoPlaceThatTakesTheNextPaymentsRegistration) {
+    auto shared = std::make_shared<tc::gui::PayGateRequests>();
+    std::map<const QWidget*, QStringList> pages;
+    const auto open = [&] {
+        auto window = std::make_unique<DepositRequestWindowController>(*context, shared);
+        window->setUrlOpener([&pages, w = window.get()](const QUrl& url) {
+            pages[w] << url.toString();
+            return true;
+        });
+        window->show();
+        window->windowDidAppear();
+        chooseGateway(window.get());
+        guitest::typeOver(window->emailTextField(), "demo@example.com");
+        return window;
+    };
+    auto given = open();
+    auto closed = open();
+    guitest::typeOver(given->amountTextField(), "77");
+    guitest::typeOver(closed->amountTextField(), "66");
+    server->pauseStream(true);
+    QTest::mouseClick(given->sendRequestButton(), Qt::LeftButton);
+    QTest::mouseClick(closed->sendRequestButton(), Qt::LeftButton);
+    loseTheLine(given.get());
+    server->pauseStream(false);
+    alertText(given.get(), "deposit");
+    alertText(closed.get(), "deposit");
+    closed->close();
+
+    ASSERT_TRUE(signIn());
+    auto next = open();
+    guitest::typeOver(next->amountTextField(), "60");
+    QTest::mouseClick(next->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return next->currentPage() == 1; }));
+    EXPECT_EQ(detailValue(next->detailWindow(), 2), "60.00");
+    EXPECT_EQ(pages[next.get()].size(), 1);
+    EXPECT_TRUE(pages[given.get()].isEmpty());
+}
+
+// The same through the main window, whose deposit windows share their places: the window given up
+// is closed before the new sign-in, so no deposit window is open as the line goes.
+TEST_F(LostFundingRequestTest, APaymentOfAWindowClosedBeforeTheSignInLeavesNoPlaceEither) {
+    NoIdle idle;
+    tc::gui::MainWindowController main(*context, &idle);
+    std::map<const QWidget*, QStringList> pages;
+    const auto open = [&] {
+        DepositRequestWindowController* window = main.newDepositRequest();
+        window->setUrlOpener([&pages, window](const QUrl& url) {
+            pages[window] << url.toString();
+            return true;
+        });
+        chooseGateway(window);
+        guitest::typeOver(window->emailTextField(), "demo@example.com");
+        return QPointer<DepositRequestWindowController>(window);
+    };
+    QPointer<DepositRequestWindowController> given = open();
+    guitest::typeOver(given->amountTextField(), "77");
+    server->pauseStream(true);
+    QTest::mouseClick(given->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(given->awaitsAnswer());
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return !given->awaitsAnswer(); }));
+    server->pauseStream(false);
+    alertText(given, "deposit");
+    given->close();
+    ASSERT_TRUE(waitFor([&] { return given.isNull(); }));
+    session->replaceClient();
+
+    ASSERT_TRUE(signIn());
+    QPointer<DepositRequestWindowController> next = open();
+    guitest::typeOver(next->amountTextField(), "60");
+    QTest::mouseClick(next->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return next->currentPage() == 1; }));
+    EXPECT_EQ(pages[next.data()].size(), 1);
+    next->close();
+}
+
 TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) {
     auto* window = new DepositsWithdrawalsWindowController(*context);
     QAbstractItemModelTester tester(window->depositWithdrawalTableView()->model(),
