@@ -222,6 +222,43 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
                                     {1015, "0"},
                                     {1061, result.toString(0).text},
                                     {1062, "0"}})});
+    // The paid payment is booked as an approved deposit request of the gateway's mode, tied to its
+    // transaction master (tag 147): the approval lists show it as they show bank deposits.
+    Approval a;
+    a.account = accountId;
+    a.subType = 1;
+    a.mode = static_cast<std::uint64_t>(tc::funding::kOnlinePayment);
+    a.requested = now();
+    a.remarks = valueOf(f, tag::kRemarks);
+    a.requestedAmount = number(amount);
+    a.approvedAmount = a.requestedAmount;
+    a.open = false;
+    a.sentToCms = true;
+    a.ready = true;
+    a.date = a.requested;
+    a.id = data_.addApproval(a);
+    tc::funding::FinancialApproval money;
+    money.approvalRequestId = a.id;
+    money.approvalFinancialId = a.id + 10000;
+    money.beneficiaryAccount = static_cast<std::uint64_t>(accountId);
+    money.requestedAmount = tc::decimalFromDouble(amount);
+    money.approvedAmount = money.requestedAmount;
+    money.financialTransactionTypeId = tc::funding::FinancialApproval::kDeposit;
+    money.transferMode = a.mode;
+    money.dateOfTransaction = a.date;
+    out.push_back({"", frameFields({typeField(msg::kApprovalReply),
+                                    {tag::kApprovalAction, std::to_string(tc::wire::approval::kDeposit)},
+                                    {1054, std::to_string(a.id)},
+                                    {1055, "0"},
+                                    {1056, "1"},
+                                    {1057, "1"},
+                                    {1058, a.requested},
+                                    {tag::kApprovalRecord, money.getString(0).text},
+                                    {tag::kApprovalFlag, "0"},
+                                    {tag::kApprovalCount, "1"},
+                                    {tag::kFundingUserId, std::to_string(u ? u->id : 0)},
+                                    {tag::kRemarks, a.remarks},
+                                    {147, std::to_string(requestId)}})});
     FinancialTransaction t;
     t.code = "DEP";
     t.account = accountId;

@@ -1,12 +1,13 @@
 #pragma once
 // The server's side of the services around trading on the stream: gateway deposits (93 -> 94, 98,
-// 96), approval requests for bank deposits and withdrawals (693 -> 694 801/802, then 930 once
-// approved; an approved or paid amount moves the account's balance in the book, told in an account
-// summary 1045), the chat (contact tree, rooms, messages between signed-in users, support queues with
-// an agent's greeting, recent conversations, offline notices, room transcripts, acknowledgements,
-// presence changes, messages held for users signed out until they sign in) and the password change (37 ->
-// 38). Bookings land in the data service, so its approval and transaction lists show them. Pure apart from
-// that: the caller delivers the messages it returns. Thread-safe.
+// 96, then the paid payment's approval request, 694 801 with its transaction master), approval requests for
+// bank deposits and withdrawals (693 -> 694 801/802, then 930 once approved; an approved or paid amount moves
+// the account's balance in the book, told in an account summary 1045), the chat (contact tree, rooms,
+// messages between signed-in users, support queues with an agent's greeting, recent conversations, offline
+// notices, room transcripts, acknowledgements, presence changes, messages held for users signed out until
+// they sign in) and the password change (37 -> 38). Bookings land in the data service, so its approval and
+// transaction lists show them. Pure apart from that: the caller delivers the messages it returns.
+// Thread-safe.
 #include "account_book.h"
 #include "data_service.h"
 #include "market.h"

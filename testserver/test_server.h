@@ -122,6 +122,9 @@ public:
     // Carries approval requests out (booked, so the data service lists them) but sends no answer while
     // on: the answer lost with the line.
     void setApprovalAnswersLost(bool lost) { approvalAnswersLost_ = lost; }
+    // Carries gateway payments (type 93) out (paid and booked) but sends none of their replies while
+    // on: the replies lost with the line.
+    void setPaymentAnswersLost(bool lost) { paymentAnswersLost_ = lost; }
     // Keeps approval requests unanswered while on; once off again answers the ones kept, in the order
     // they came, before any later one (answers that come late).
     void holdApprovals(bool hold);
@@ -222,6 +225,7 @@ private:
     std::atomic<bool> streamPaused_{false};
     std::atomic<bool> approvalsSilent_{false};
     std::atomic<bool> approvalAnswersLost_{false};
+    std::atomic<bool> paymentAnswersLost_{false};
     std::atomic<bool> approvalsHeld_{false};
     // Approval requests kept while held: the stream client's id, its user and the fields. Stream
     // thread only; bounded as the tests send a few.

@@ -57,6 +57,9 @@ DepositRequestWindowController::DepositRequestWindowController(GuiContext& conte
     connect(ui_->depositDatePicker, &QLineEdit::textChanged, this, [this] { markDate(); });
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { markDate(); });
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+    // A payment sent on the old line is never registered: its place must not take a later one's reply.
+    connect(context_.clientModel(), &ClientModel::clientAboutToBeReplaced, this,
+            [this] { requests_->lineGone(); });
 }
 
 DepositRequestWindowController::~DepositRequestWindowController() {
@@ -361,7 +364,7 @@ QString DepositRequestWindowController::describeRequest(const AccountDetails& ch
 }
 
 std::int64_t DepositRequestWindowController::approvalSubType() const {
-    return isOnlinePayment_ ? 0 : funding::ApprovalReq::kDepositSubType;
+    return funding::ApprovalReq::kDepositSubType;
 }
 
 void DepositRequestWindowController::sessionReturned() {

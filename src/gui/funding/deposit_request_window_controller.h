@@ -81,6 +81,7 @@ private:
     QStringList typedForm() const override;
     QString describeRequest(const AccountDetails& chosen) const override;
     std::int64_t approvalSubType() const override;
+    bool sendsPayment() const override { return isOnlinePayment_; }
     // The new session holds no gateways yet: asked for, so the gateway chosen shows again.
     void sessionReturned() override;
     DepositForm form() const;

@@ -18,6 +18,7 @@
 #include "model/funding_collections.h"
 #include "model/records/account_details.h"
 #include "model/session_queries.h"
+#include "platform/amount_text.h"
 
 #include <QBoxLayout>
 #include <QCloseEvent>
@@ -235,6 +236,9 @@ std::set<std::uint64_t> RequestWindow::alike(const SentRequest& request) const {
         if (!held || held->approvalSubType != request.subType || !held->information)
             continue;
         const funding::FinancialApproval& money = *held->information;
+        // A bank deposit of the same amount is not the payment, nor the payment a bank deposit.
+        if ((money.transferMode == static_cast<std::uint64_t>(funding::kOnlinePayment)) != request.payment)
+            continue;
         const std::uint64_t account = request.subType == funding::ApprovalReq::kDepositSubType
                                           ? money.beneficiaryAccount
                                           : money.benefactorAccount;
@@ -245,7 +249,8 @@ std::set<std::uint64_t> RequestWindow::alike(const SentRequest& request) const {
 }
 
 void RequestWindow::settleOutcome() {
-    // A gateway payment is in no list the sign-in brings: it stays to be looked for.
+    // A payment whose registration never came is matched by account, amount and mode: the master id
+    // that would tie it to its approval request came only in that registration.
     if (outcome_ != Outcome::Unknown || !unsettled_ || unsettled_->subType == 0 ||
         unsettled_->session == session_ || !client())
         return;
@@ -255,10 +260,22 @@ void RequestWindow::settleOutcome() {
     outcome_ = Outcome::NotHeld;
     for (const std::uint64_t id : alike(*unsettled_))
         if (!unsettled_->heldBefore.contains(id)) {
+            const funding::ApprovalReq& held = *lists.approvalRequests.at(id);
             unsettled_->heldAs = id;
+            unsettled_->heldOpen = held.isOpen;
+            unsettled_->heldApproved = held.information->approvedAmount;
             outcome_ = Outcome::Held;
         }
     showOutcome();
+}
+
+QString RequestWindow::heldState(const SentRequest& request) const {
+    if (request.heldOpen)
+        return context_.text(texts::kApprovalStillOpen);
+    if (request.heldApproved.isNaN() || request.heldApproved <= platform::Decimal())
+        return context_.text(texts::kApprovalClosedWithoutApproval);
+    return context_.text(texts::kApprovedForAmount)
+        .replace(QStringLiteral("{0}"), qt(platform::amountText(request.heldApproved)));
 }
 
 void RequestWindow::showOutcome() {
@@ -271,11 +288,14 @@ void RequestWindow::showOutcome() {
     QString text;
     switch (outcome_) {
     case Outcome::Held:
-        text = context_.text(texts::kRequestHeldByServer)
+        text = context_.text(unsettled_->payment ? texts::kPaymentHeldByServer : texts::kRequestHeldByServer)
                    .replace(QStringLiteral("{1}"), QString::number(unsettled_->heldAs));
+        if (unsettled_->payment)
+            text.replace(QStringLiteral("{2}"), heldState(*unsettled_));
         break;
     case Outcome::NotHeld:
-        text = context_.text(texts::kRequestNotHeldByServer);
+        text = context_.text(unsettled_->payment ? texts::kPaymentNotHeldByServer
+                                                 : texts::kRequestNotHeldByServer);
         break;
     default:
         text = context_.text(texts::kRequestMayHaveBeenCarriedOut);
@@ -373,6 +393,7 @@ bool RequestWindow::sendChecked(const std::shared_ptr<const AccountDetails>& cho
     request.description = describeRequest(*chosen);
     request.form = typedForm();
     request.subType = approvalSubType();
+    request.payment = sendsPayment();
     request.account = static_cast<std::uint64_t>(chosen->AccountId);
     request.amount = typedAmount(str(frame_.amount->text())).value_or(platform::Decimal());
     request.heldBefore = alike(request);

@@ -124,9 +124,12 @@ protected:
     // The form's fields as they would be sent: an unchanged form is the same request.
     virtual QStringList typedForm() const = 0;
     // What the trader reads of the request the form would send for the chosen account (kind, account,
-    // amount), and the approval sub-type it files under (ApprovalReq), 0 for a gateway payment.
+    // amount), and the approval sub-type it files under (ApprovalReq): a paid gateway payment is
+    // listed as a deposit request of the online-payment mode.
     virtual QString describeRequest(const AccountDetails& chosen) const = 0;
     virtual std::int64_t approvalSubType() const = 0;
+    // Whether the form sends a gateway payment.
+    virtual bool sendsPayment() const { return false; }
     // The same user's new session was taken and the form shown again.
     virtual void sessionReturned() {}
     // Whether an approval receipt answers this window's last request (told while the window is open).
@@ -187,15 +190,21 @@ private:
         QString description;
         QStringList form;
         std::int64_t subType = 0;
+        bool payment = false; // listed under the online-payment mode, and only it
         std::uint64_t account = 0;
         platform::Decimal amount;
         // The approval requests alike held when it was sent: none of them is its own.
         std::set<std::uint64_t> heldBefore;
         std::uint64_t heldAs = 0; // the server's request id once found
+        // Its state there: open, or closed with the amount approved (0: none).
+        bool heldOpen = false;
+        platform::Decimal heldApproved;
         // The session it went out on: only a later one's sign-in lists can tell what became of it.
         std::uint64_t session = 0;
     };
     std::uint64_t session_ = 0; // counts the sessions taken up again
+    // What the lists say of a payment found there: open, approved for its amount, or closed.
+    QString heldState(const SentRequest& request) const;
     // The approval requests of the session's lists that ask what `request` asks.
     std::set<std::uint64_t> alike(const SentRequest& request) const;
     // The request sent until its answer; then the one left unanswered, until a request is answered.

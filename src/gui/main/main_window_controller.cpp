@@ -181,6 +181,11 @@ void MainWindowController::followSession() {
     });
     connect(&session, &ClientModel::networkSpeedChanged, this,
             &MainWindowController::changeNetworkStatusImage);
+    // The places closed deposit windows left waiting for gateway registrations go with the line too.
+    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
+        if (payGateRequests_)
+            payGateRequests_->lineGone();
+    });
     connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
         if (state == interfaces::LoginState::Lost)
             changeNetworkStatusImage(context_.clientModel()->client().networkSpeed());

@@ -281,4 +281,22 @@ TEST(PayGateRequests, RepliesGoToTheWindowsInTheOrderTheyAsked) {
     EXPECT_EQ(requests.waiting(), 0u);
 }
 
+// The line gone, no place waits: the next registration is the next request's, while a request
+// registered before keeps its owner.
+TEST(PayGateRequests, TheLineGoneLeavesNoPlaceWaitingButKeepsTheClaims) {
+    PayGateRequests requests;
+    int lost = 0, closed = 0, registered = 0, next = 0;
+    requests.asked(&registered);
+    EXPECT_EQ(requests.ownerOf(601), &registered);
+    requests.asked(&lost);
+    requests.asked(&closed);
+    requests.forget(&closed);
+    requests.lineGone();
+    EXPECT_EQ(requests.waiting(), 0u);
+    requests.asked(&next);
+    EXPECT_EQ(requests.ownerOf(602), &next);
+    EXPECT_EQ(requests.ownerOf(601), &registered);
+    EXPECT_TRUE(requests.takePageOpening(602, &next));
+}
+
 } // namespace

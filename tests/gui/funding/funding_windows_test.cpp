@@ -156,6 +156,21 @@ TEST_F(FundingWindowsTest, GatewayDepositFromSendToResultOpensThePageOnce) {
     EXPECT_EQ(detailValue(window->detailWindow(), 0), QString::number(tx.requestId));
     EXPECT_EQ(detailValue(window->detailWindow(), 2), "250.00");
     EXPECT_EQ(detailValue(window->detailWindow(), 5), "Loopback Pay");
+    // The paid payment is listed as an approved deposit request tied to its transaction master,
+    // announced by the gateway's replies alone.
+    ASSERT_TRUE(waitFor([&] {
+        const auto& requests = client().funding().collections().approvalRequests;
+        return std::any_of(requests.begin(), requests.end(),
+                           [&](const auto& held) { return held.second->transMasterId == tx.requestId; });
+    }));
+    for (const auto& [id, request] : client().funding().collections().approvalRequests)
+        if (request->transMasterId == tx.requestId) {
+            EXPECT_FALSE(request->isOpen);
+            ASSERT_TRUE(request->information);
+            EXPECT_EQ(request->information->transferMode, tc::funding::kOnlinePayment);
+            EXPECT_EQ(request->information->approvedAmount, tc::platform::Decimal::fromInt64(250));
+        }
+    EXPECT_EQ(headers.size(), 3);
     // The payment page, once, with the request, the user and the key.
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened.front(), QStringLiteral("https://pay.example.test/checkout?p1=%1&p2=%2&p3=TK-%1")
@@ -748,7 +763,15 @@ TEST_F(LostFundingRequestTest, AWithdrawalTheServerNeverGotIsSaidNotHeldAndMaySi
     EXPECT_EQ(approvalRequestsSent(*server), 2);
 }
 
-TEST_F(LostFundingRequestTest, AnOnlinePaymentKeepsItsGatewayAndCurrencyAndAsksBeforeGoingAgain) {
+int paymentsSent(testserver::TestServer& server) {
+    const auto types = server.stats().streamTypes;
+    return static_cast<int>(std::count(types.begin(), types.end(), 93));
+}
+
+// The server paid the payment but its replies were lost with the line: the new sign-in's approval
+// lists hold it as an approved deposit request of the online-payment mode, and the form says so with
+// its id and state.
+TEST_F(LostFundingRequestTest, AnOnlinePaymentTheServerCarriedOutIsNamedFoundWithItsStateAfterTheSignIn) {
     std::unique_ptr<DepositRequestWindowController> window(depositWindow());
     chooseGateway(window.get());
     guitest::typeOver(window->amountTextField(), "77");
@@ -756,23 +779,159 @@ TEST_F(LostFundingRequestTest, AnOnlinePaymentKeepsItsGatewayAndCurrencyAndAsksB
     const QString amountTitle = window->amountTitle();
     ASSERT_EQ(amountTitle, context->text(texts::kAmount) + " (USD)");
     const QString described = "Online payment of 77.00 through Loopback Pay for account 20001";
-    server->pauseStream(true);
+    server->setPaymentAnswersLost(true);
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return paymentsSent(*server) == 1; }));
     const QString told = loseTheLine(window.get());
-    server->pauseStream(false);
+    server->setPaymentAnswersLost(false);
     EXPECT_TRUE(told.contains("- " + described)) << told.toStdString();
     EXPECT_EQ(alertText(window.get(), "deposit"), named(texts::kNamedRequestNotAnswered, described));
+    EXPECT_EQ(window->outcomeNote()->text(), named(texts::kRequestMayHaveBeenCarriedOut, described));
 
     ASSERT_TRUE(signIn());
     ASSERT_TRUE(waitFor([&] { return window->paymentGatewayComboBox()->currentText() == "Loopback Pay"; }));
     EXPECT_EQ(window->amountTitle(), amountTitle);
     EXPECT_EQ(window->amountTextField()->text(), "77");
-    EXPECT_EQ(window->outcomeNote()->text(), named(texts::kRequestMayHaveBeenCarriedOut, described));
+    ASSERT_TRUE(waitFor([&] { return window->outcome() == tc::gui::RequestWindow::Outcome::Held; }));
+    // The payment's request as listed: a deposit of 77 to 20001 through the gateway, approved.
+    std::uint64_t listed = 0;
+    for (const auto& [id, request] : client().funding().collections().approvalRequests)
+        if (request->information && request->information->transferMode == tc::funding::kOnlinePayment &&
+            request->information->beneficiaryAccount == 20001u &&
+            request->information->requestedAmount == tc::platform::Decimal::fromInt64(77))
+            listed = id;
+    ASSERT_NE(listed, 0u);
+    EXPECT_EQ(window->outcomeNote()->text(),
+              named(texts::kPaymentHeldByServer, described)
+                  .replace("{1}", QString::number(listed))
+                  .replace("{2}", context->text(texts::kApprovedForAmount).replace("{0}", "77.00")));
+
+    // Unchanged, Send asks first; Cancel sends nothing.
     QMessageBox* asked = pressSendAgain(window.get(), "deposit");
     ASSERT_TRUE(asked);
     EXPECT_EQ(asked->informativeText(), named(texts::kSendRequestAgainQuestion, described));
     QTest::mouseClick(alertButton(asked, context->text(texts::kCancel)), Qt::LeftButton);
     EXPECT_FALSE(window->awaitsAnswer());
+    EXPECT_EQ(paymentsSent(*server), 1);
+}
+
+// The payment never reached the server; a bank deposit of the same account and amount, sent from
+// another window just before and carried out with its answer lost, is not taken for it. The payment
+// is said not held and goes again at once, keeping its gateway and the currency on its amount.
+TEST_F(LostFundingRequestTest, AnOnlinePaymentTheServerNeverGotIsSaidNotHeldBesideABankDepositAlike) {
+    std::unique_ptr<DepositRequestWindowController> bank(depositWindow());
+    guitest::typeOver(bank->amountTextField(), "77");
+    server->setApprovalAnswersLost(true);
+    QTest::mouseClick(bank->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return approvalRequestsSent(*server) == 1; }));
+
+    std::unique_ptr<DepositRequestWindowController> window(depositWindow());
+    chooseGateway(window.get());
+    guitest::typeOver(window->amountTextField(), "77");
+    guitest::typeOver(window->emailTextField(), "demo@example.com");
+    const QString amountTitle = window->amountTitle();
+    const QString described = "Online payment of 77.00 through Loopback Pay for account 20001";
+    server->pauseStream(true);
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    const QString told = loseTheLine(window.get());
+    server->pauseStream(false);
+    server->setApprovalAnswersLost(false);
+    EXPECT_TRUE(told.contains("- " + described)) << told.toStdString();
+    EXPECT_EQ(alertText(window.get(), "deposit"), named(texts::kNamedRequestNotAnswered, described));
+    alertText(bank.get(), "deposit");
+
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return window->paymentGatewayComboBox()->currentText() == "Loopback Pay"; }));
+    EXPECT_EQ(window->amountTitle(), amountTitle);
+    EXPECT_EQ(window->amountTextField()->text(), "77");
+    ASSERT_TRUE(waitFor([&] { return bank->outcome() == tc::gui::RequestWindow::Outcome::Held; }));
+    ASSERT_TRUE(waitFor([&] { return window->outcome() != tc::gui::RequestWindow::Outcome::Unknown; }));
+    EXPECT_EQ(window->outcome(), tc::gui::RequestWindow::Outcome::NotHeld);
+    EXPECT_EQ(window->outcomeNote()->text(), named(texts::kPaymentNotHeldByServer, described));
+    // Not held: it goes at once, and the gateway's confirmation shows.
+    EXPECT_FALSE(pressSendAgain(window.get(), "deposit"));
+    ASSERT_TRUE(waitFor([&] { return window->currentPage() == 1; }));
+    EXPECT_EQ(paymentsSent(*server), 1);
+    EXPECT_FALSE(window->outcomeNote()->isVisible());
+}
+
+// A payment given up at a lost line keeps no place among the windows waiting for the gateway's
+// registration: the next payment's registration, in the new session, answers the window that sent
+// it, which opens its page, not the one given up nor one closed since.
+TEST_F(LostFundingRequestTest, APaymentGivenUpLeavesNoPlaceThatTakesTheNextPaymentsRegistration) {
+    auto shared = std::make_shared<tc::gui::PayGateRequests>();
+    std::map<const QWidget*, QStringList> pages;
+    const auto open = [&] {
+        auto window = std::make_unique<DepositRequestWindowController>(*context, shared);
+        window->setUrlOpener([&pages, w = window.get()](const QUrl& url) {
+            pages[w] << url.toString();
+            return true;
+        });
+        window->show();
+        window->windowDidAppear();
+        chooseGateway(window.get());
+        guitest::typeOver(window->emailTextField(), "demo@example.com");
+        return window;
+    };
+    auto given = open();
+    auto closed = open();
+    guitest::typeOver(given->amountTextField(), "77");
+    guitest::typeOver(closed->amountTextField(), "66");
+    server->pauseStream(true);
+    QTest::mouseClick(given->sendRequestButton(), Qt::LeftButton);
+    QTest::mouseClick(closed->sendRequestButton(), Qt::LeftButton);
+    loseTheLine(given.get());
+    server->pauseStream(false);
+    alertText(given.get(), "deposit");
+    alertText(closed.get(), "deposit");
+    closed->close();
+
+    ASSERT_TRUE(signIn());
+    auto next = open();
+    guitest::typeOver(next->amountTextField(), "60");
+    QTest::mouseClick(next->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return next->currentPage() == 1; }));
+    EXPECT_EQ(detailValue(next->detailWindow(), 2), "60.00");
+    EXPECT_EQ(pages[next.get()].size(), 1);
+    EXPECT_TRUE(pages[given.get()].isEmpty());
+}
+
+// The same through the main window, whose deposit windows share their places: the window given up
+// is closed before the new sign-in, so no deposit window is open as the line goes.
+TEST_F(LostFundingRequestTest, APaymentOfAWindowClosedBeforeTheSignInLeavesNoPlaceEither) {
+    NoIdle idle;
+    tc::gui::MainWindowController main(*context, &idle);
+    std::map<const QWidget*, QStringList> pages;
+    const auto open = [&] {
+        DepositRequestWindowController* window = main.newDepositRequest();
+        window->setUrlOpener([&pages, window](const QUrl& url) {
+            pages[window] << url.toString();
+            return true;
+        });
+        chooseGateway(window);
+        guitest::typeOver(window->emailTextField(), "demo@example.com");
+        return QPointer<DepositRequestWindowController>(window);
+    };
+    QPointer<DepositRequestWindowController> given = open();
+    guitest::typeOver(given->amountTextField(), "77");
+    server->pauseStream(true);
+    QTest::mouseClick(given->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(given->awaitsAnswer());
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return !given->awaitsAnswer(); }));
+    server->pauseStream(false);
+    alertText(given, "deposit");
+    given->close();
+    ASSERT_TRUE(waitFor([&] { return given.isNull(); }));
+    session->replaceClient();
+
+    ASSERT_TRUE(signIn());
+    QPointer<DepositRequestWindowController> next = open();
+    guitest::typeOver(next->amountTextField(), "60");
+    QTest::mouseClick(next->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return next->currentPage() == 1; }));
+    EXPECT_EQ(pages[next.data()].size(), 1);
+    next->close();
 }
 
 TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) {
