@@ -369,12 +369,16 @@ bool RequestWindow::sendRequest() {
         send_->setEnabled(false);
         return false;
     }
-    // The same form again after no answer: it may have been carried out, so the trader says so first.
+    // The same form again after no answer: it may have been carried out, or the server holds it, so
+    // the trader says so first.
     if (unsettled_ && outcome_ != Outcome::NotHeld && typedForm() == unsettled_->form) {
+        QString question = outcome_ == Outcome::Held
+                               ? context_.text(texts::kSendHeldRequestAgainQuestion)
+                                     .replace(QStringLiteral("{1}"), QString::number(unsettled_->heldAs))
+                               : context_.text(texts::kSendRequestAgainQuestion);
         CommonAlert::open(this,
                           {windowTitle(),
-                           context_.text(texts::kSendRequestAgainQuestion)
-                               .replace(QStringLiteral("{0}"), unsettled_->description),
+                           question.replace(QStringLiteral("{0}"), unsettled_->description),
                            AlertSpec::Warning,
                            {context_.text(texts::kSendRequestAgain), context_.text(texts::kCancel)},
                            frame_.alertId},

@@ -725,7 +725,8 @@ TEST_F(LostFundingRequestTest,
     // Unchanged, Send asks first; Cancel sends nothing.
     QMessageBox* asked = pressSendAgain(window.get(), "deposit");
     ASSERT_TRUE(asked);
-    EXPECT_EQ(asked->informativeText(), named(texts::kSendRequestAgainQuestion, described));
+    EXPECT_EQ(asked->informativeText(),
+              named(texts::kSendHeldRequestAgainQuestion, described).replace("{1}", id));
     QAbstractButton* cancel = alertButton(asked, context->text(texts::kCancel));
     ASSERT_TRUE(cancel);
     QTest::mouseClick(cancel, Qt::LeftButton);
@@ -809,7 +810,8 @@ TEST_F(LostFundingRequestTest, AnOnlinePaymentTheServerCarriedOutIsNamedFoundWit
     // Unchanged, Send asks first; Cancel sends nothing.
     QMessageBox* asked = pressSendAgain(window.get(), "deposit");
     ASSERT_TRUE(asked);
-    EXPECT_EQ(asked->informativeText(), named(texts::kSendRequestAgainQuestion, described));
+    EXPECT_EQ(asked->informativeText(),
+              named(texts::kSendHeldRequestAgainQuestion, described).replace("{1}", QString::number(listed)));
     QTest::mouseClick(alertButton(asked, context->text(texts::kCancel)), Qt::LeftButton);
     EXPECT_FALSE(window->awaitsAnswer());
     EXPECT_EQ(paymentsSent(*server), 1);
