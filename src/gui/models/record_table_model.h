@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -40,7 +41,7 @@ public:
 
     RecordTableModel(std::vector<Column> columns, IdOf idOf, Title title, QObject* parent = nullptr)
         : QAbstractTableModel(parent), columns_(std::move(columns)), idOf_(std::move(idOf)),
-          title_(std::move(title)) {}
+          title_(std::move(title)), tickedRows_(columns_.size(), 0) {}
 
     // Rows that show text only, never a selection (a list to read, not to choose from).
     void setSelectable(bool selectable) { selectable_ = selectable; }
@@ -58,6 +59,7 @@ public:
             beginResetModel();
             ids_ = std::move(ids);
             records_ = std::move(records);
+            indexRows();
             endResetModel();
             retitleTicks(ticksBefore);
             return;
@@ -75,6 +77,7 @@ public:
             if (first >= 0)
                 Q_EMIT dataChanged(index(static_cast<int>(row), first), index(static_cast<int>(row), last));
         }
+        countTicks();
         retitleTicks(ticksBefore);
     }
     // Rows of another request: always a reset, whatever their ids.
@@ -85,6 +88,7 @@ public:
         for (const Record& record : records)
             ids_.push_back(idOf_(record));
         records_ = std::move(records);
+        indexRows();
         endResetModel();
         retitleTicks(ticksBefore);
     }
@@ -97,21 +101,56 @@ public:
         const std::vector<QVariant> ticksBefore = titleTicks();
         int first = -1;
         int last = -1;
-        for (std::size_t row = 0; row < records_.size(); ++row)
+        for (std::size_t row = 0; row < records_.size(); ++row) {
+            const Record& record = records_[row];
+            untallyTicks(record);
             if (change(records_[row])) {
                 first = first < 0 ? static_cast<int>(row) : first;
                 last = static_cast<int>(row);
             }
+            tallyTicks(record);
+        }
         if (first >= 0)
             Q_EMIT dataChanged(index(first, firstColumn), index(last, lastColumn));
         retitleTicks(ticksBefore);
+    }
+    // One row changed where it stands, as changeInPlace for that row alone (a click on its tick box):
+    // no other row is read. False for a row out of range or one `change` left as it was.
+    template <class Change>
+    bool changeRow(int row, Change&& change, int firstColumn, int lastColumn) {
+        if (row < 0 || row >= rowCount())
+            return false;
+        const std::vector<QVariant> ticksBefore = titleTicks();
+        Record& record = records_[static_cast<std::size_t>(row)];
+        untallyTicks(record);
+        const bool changed = change(record);
+        tallyTicks(record);
+        if (changed)
+            Q_EMIT dataChanged(index(row, firstColumn), index(row, lastColumn));
+        retitleTicks(ticksBefore);
+        return changed;
+    }
+    // changeRow for each row of `id` (each of them when the id is listed more than once).
+    template <class Change>
+    void changeRowsOf(const std::string& id, Change&& change, int firstColumn, int lastColumn) {
+        if (!repeatedIds_) {
+            changeRow(rowOf(id), change, firstColumn, lastColumn);
+            return;
+        }
+        for (std::size_t row = 0; row < ids_.size(); ++row)
+            if (ids_[row] == id)
+                changeRow(static_cast<int>(row), change, firstColumn, lastColumn);
     }
     // One row's record again, its id kept: every cell of that row told changed.
     void setRecordAt(int row, Record record) {
         if (row < 0 || row >= rowCount())
             return;
+        const std::vector<QVariant> ticksBefore = titleTicks();
+        untallyTicks(records_[static_cast<std::size_t>(row)]);
         records_[static_cast<std::size_t>(row)] = std::move(record);
+        tallyTicks(records_[static_cast<std::size_t>(row)]);
         Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1));
+        retitleTicks(ticksBefore);
     }
     // The titles in the current language.
     void retitle() {
@@ -130,12 +169,10 @@ public:
     std::string idAt(int row) const {
         return row >= 0 && row < rowCount() ? ids_[static_cast<std::size_t>(row)] : "";
     }
-    // -1 for an id not listed.
+    // -1 for an id not listed (the first row of an id listed twice).
     int rowOf(const std::string& id) const {
-        for (std::size_t row = 0; row < ids_.size(); ++row)
-            if (ids_[row] == id)
-                return static_cast<int>(row);
-        return -1;
+        const auto at = rows_.find(id);
+        return at == rows_.end() ? -1 : at->second;
     }
 
     int rowCount(const QModelIndex& parent = {}) const override {
@@ -190,11 +227,33 @@ public:
 
 private:
     // The rows' ticks together: checked when every row is ticked, unchecked when none is (or no row).
+    // Told from the count kept as rows change: the title is painted and asked at every click.
     QVariant titleTick(const Column& column) const {
-        const auto ticked = std::count_if(records_.begin(), records_.end(), column.ticked);
+        const std::ptrdiff_t ticked = tickedRows_[static_cast<std::size_t>(&column - columns_.data())];
         if (ticked == 0)
             return Qt::Unchecked;
         return ticked == static_cast<std::ptrdiff_t>(records_.size()) ? Qt::Checked : Qt::PartiallyChecked;
+    }
+    // The ticked rows of each tick column, counted again over every row.
+    void countTicks() {
+        tickedRows_.assign(columns_.size(), 0);
+        for (const Record& record : records_)
+            tallyTicks(record);
+    }
+    void tallyTicks(const Record& record, std::ptrdiff_t by = 1) {
+        for (std::size_t column = 0; column < columns_.size(); ++column)
+            if (columns_[column].ticked && columns_[column].ticked(record))
+                tickedRows_[column] += by;
+    }
+    void untallyTicks(const Record& record) { tallyTicks(record, -1); }
+    // The rows by id, again after the ids changed; then the ticks counted.
+    void indexRows() {
+        rows_.clear();
+        rows_.reserve(ids_.size());
+        repeatedIds_ = false;
+        for (std::size_t row = 0; row < ids_.size(); ++row)
+            repeatedIds_ |= !rows_.emplace(ids_[row], static_cast<int>(row)).second;
+        countTicks();
     }
     std::vector<QVariant> titleTicks() const {
         std::vector<QVariant> ticks;
@@ -224,7 +283,10 @@ private:
     IdOf idOf_;
     Title title_;
     std::vector<std::string> ids_;
+    std::unordered_map<std::string, int> rows_; // each id's first row
+    bool repeatedIds_ = false;                  // some id has more than one row
     std::vector<Record> records_;
+    std::vector<std::ptrdiff_t> tickedRows_; // for each column: its ticked rows (0 for no tick box)
     Tick tick_;
     std::optional<int> keyRole_;
     bool selectable_ = true;

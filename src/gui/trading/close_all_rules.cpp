@@ -114,9 +114,21 @@ void CloseAllFlow::start(const OrderView& listed) {
     status_.clear();
     statusRow_.clear();
     tickedSet_.clear();
+    list(listed);
     for (const auto& p : listed)
         if (p && !p->OpenPositionId.empty())
             tick(p->OpenPositionId);
+}
+
+void CloseAllFlow::list(const OrderView& listed) {
+    ++booksRead_;
+    listed_.clear();
+    listed_.reserve(listed.size());
+    for (const auto& p : listed)
+        if (p && !p->OpenPositionId.empty())
+            listed_.emplace(p->OpenPositionId);
+    tickedListed_ = static_cast<std::size_t>(std::count_if(
+        ticked_.begin(), ticked_.end(), [&](const std::string& id) { return listed_.contains(id); }));
 }
 
 bool CloseAllFlow::isTicked(std::string_view id) const {
@@ -124,14 +136,26 @@ bool CloseAllFlow::isTicked(std::string_view id) const {
 }
 
 void CloseAllFlow::tick(std::string_view id) {
-    if (tickedSet_.emplace(id).second)
-        ticked_.emplace_back(id);
+    if (!tickedSet_.emplace(id).second)
+        return;
+    ticked_.emplace_back(id);
+    tickedListed_ += listed_.contains(id);
 }
 
-void CloseAllFlow::untickIf(const std::function<bool(const std::string&)>& untick) {
+void CloseAllFlow::untick(std::string_view id) {
+    const auto at = tickedSet_.find(id);
+    if (at == tickedSet_.end())
+        return;
+    tickedListed_ -= listed_.contains(id);
+    ticked_.erase(std::find(ticked_.begin(), ticked_.end(), id));
+    tickedSet_.erase(at);
+}
+
+void CloseAllFlow::untickIf(const std::function<bool(const std::string&)>& drop) {
     std::erase_if(ticked_, [&](const std::string& id) {
-        if (!untick(id))
+        if (!drop(id))
             return false;
+        tickedListed_ -= listed_.contains(id);
         tickedSet_.erase(id);
         return true;
     });
@@ -140,12 +164,10 @@ void CloseAllFlow::untickIf(const std::function<bool(const std::string&)>& untic
 void CloseAllFlow::toggle(std::string_view id) {
     if (phase_ != Phase::Choosing || id.empty())
         return;
-    if (!isTicked(id)) {
+    if (!isTicked(id))
         tick(id);
-        return;
-    }
-    tickedSet_.erase(tickedSet_.find(id));
-    ticked_.erase(std::find(ticked_.begin(), ticked_.end(), id));
+    else
+        untick(id);
 }
 
 void CloseAllFlow::toggleAll(const std::vector<std::string>& shown) {
@@ -157,6 +179,7 @@ void CloseAllFlow::toggleAll(const std::vector<std::string>& shown) {
                                                    [&](const std::string& id) { return isTicked(id); });
     ticked_.clear();
     tickedSet_.clear();
+    tickedListed_ = 0;
     if (all)
         return;
     for (const std::string& id : shown)
@@ -170,8 +193,8 @@ void CloseAllFlow::tickTogether(const std::vector<std::string>& ids) {
     const bool ticking =
         std::any_of(ids.begin(), ids.end(), [&](const std::string& id) { return !isTicked(id); });
     if (!ticking) {
-        const std::unordered_set<std::string_view> untick(ids.begin(), ids.end());
-        untickIf([&](const std::string& id) { return untick.contains(id); });
+        const std::unordered_set<std::string_view> unticking(ids.begin(), ids.end());
+        untickIf([&](const std::string& id) { return unticking.contains(id); });
         return;
     }
     for (const std::string& id : ids)
@@ -180,8 +203,13 @@ void CloseAllFlow::tickTogether(const std::vector<std::string>& ids) {
 }
 
 void CloseAllFlow::follow(const OrderView& listed) {
-    const auto byId = positionsById(listed);
-    untickIf([&](const std::string& id) { return !byId.contains(id); });
+    list(listed);
+    untickIf([&](const std::string& id) { return !listed_.contains(id); });
+}
+
+bool CloseAllFlow::isCloseAll() const {
+    // The ticks are a set: every one listed and as many as the book's ids is the book itself.
+    return tickedListed_ == ticked_.size() && ticked_.size() == listed_.size();
 }
 
 bool CloseAllFlow::isCloseAll(const OrderView& listed) const {
@@ -195,8 +223,8 @@ bool CloseAllFlow::isCloseAll(const OrderView& listed) const {
                        [&](const std::string& id) { return all.contains(id); });
 }
 
-CloseAllFlow::Button CloseAllFlow::button(const OrderView& listed, std::int64_t language) const {
-    if (!ticked_.empty() && isCloseAll(listed))
+CloseAllFlow::Button CloseAllFlow::button(std::int64_t language) const {
+    if (!ticked_.empty() && isCloseAll())
         return {languageText(language, kCloseAllTitleKey), true};
     return {fmt::format("{} ({})", languageText(language, kCloseSelectedKey), ticked_.size()),
             !ticked_.empty()};

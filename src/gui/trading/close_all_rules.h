@@ -93,6 +93,11 @@ public:
 
     // Choosing again: every listed position ticked, in list order.
     void start(const OrderView& listed);
+    // The positions listed now, what the button and isCloseAll() answer for; no tick changes. Read
+    // once for each change of the book, never for a click.
+    void list(const OrderView& listed);
+    // How many times a book was read (start, list, follow): a click reads none.
+    std::size_t booksRead() const { return booksRead_; }
     Phase phase() const { return phase_; }
 
     bool isTicked(std::string_view id) const;
@@ -102,12 +107,14 @@ public:
     void toggleAll(const std::vector<std::string>& shown);
     // Space on several rows: each of them ticked when any was not, else each unticked.
     void tickTogether(const std::vector<std::string>& ids);
-    // Ticks of positions no longer listed go.
+    // The book read again (as list()), and ticks of positions no longer listed go.
     void follow(const OrderView& listed);
     const std::vector<std::string>& ticked() const { return ticked_; }
-    // The send button for the positions listed now.
-    Button button(const OrderView& listed, std::int64_t language) const;
-    // Every listed position ticked, and nothing else: the request for all of them.
+    // The send button for the positions of the last book read.
+    Button button(std::int64_t language) const;
+    // Every position of the last book read ticked, and nothing else: the request for all of them.
+    bool isCloseAll() const;
+    // The same for `listed`, read now (the request's scope, once at sending).
     bool isCloseAll(const OrderView& listed) const;
     // More ticked than one request may carry: nothing can be sent until some are unticked.
     bool aboveLimit(std::size_t limit) const { return ticked_.size() > limit; }
@@ -164,7 +171,9 @@ public:
 
 private:
     void tick(std::string_view id);
-    void untickIf(const std::function<bool(const std::string&)>& untick);
+    // One tick gone, from both its list and its set.
+    void untick(std::string_view id);
+    void untickIf(const std::function<bool(const std::string&)>& drop);
 
     Phase phase_ = Phase::Choosing;
     // The ticks in the order ticked (the request's order), and the same as a set: each row asks.
@@ -174,6 +183,11 @@ private:
         std::size_t operator()(std::string_view id) const { return std::hash<std::string_view>{}(id); }
     };
     std::unordered_set<std::string, IdHash, std::equal_to<>> tickedSet_;
+    // The ids of the last book read (an id listed twice once), and how many ticks are among them:
+    // kept as ticks and the book change, so that a click answers the button without a pass.
+    std::unordered_set<std::string, IdHash, std::equal_to<>> listed_;
+    std::size_t tickedListed_ = 0;
+    std::size_t booksRead_ = 0;
     std::vector<CloseAllStatusRow> refused_;
     std::vector<std::string> leftOneSided_;
     std::vector<CloseAllStatusRow> status_;

@@ -14,6 +14,7 @@
 #include "interfaces/client.h"
 #include "model/data_service_collections.h"
 #include "model/position_arithmetic.h"
+#include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "platform/amount_text.h"
@@ -29,6 +30,7 @@
 #include <map>
 #include <optional>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 
 namespace tc::gui {
@@ -191,11 +193,23 @@ void CloseAllWindowController::follow() {
             takeUpList();
             return;
         }
-        if (!isVisible() || flow_.phase() != CloseAllFlow::Phase::Choosing)
+        if (!isVisible() || flow_.phase() == CloseAllFlow::Phase::Sent)
             return;
-        if (tables.contains(interfaces::Table::OpenPositions))
+        const bool book = tables.contains(interfaces::Table::OpenPositions);
+        // The accounts come every second with the figures: the book is read again only when one of
+        // them shows or hides its positions.
+        const bool shown = !book && tables.contains(interfaces::Table::Accounts) && accountsChanged();
+        if (flow_.phase() != CloseAllFlow::Phase::Choosing) {
+            // The refusals shown, the rows stay; the button answers for the book listed now.
+            if (book || shown)
+                listBook();
+            return;
+        }
+        if (book)
             loadRows();
-        else if (tables.contains(interfaces::Table::OpenPositionFigures))
+        else if (shown)
+            listBook();
+        if (!book && tables.contains(interfaces::Table::OpenPositionFigures))
             refreshTableView(); // the core's refresh of the floating results
     }));
     // A settlement tells the price its row closed at.
@@ -310,6 +324,7 @@ void CloseAllWindowController::loadRows() {
     const OrderView listed = client.queries().getOpenOrderCollection();
     // Positions that went away are no longer ticked; new ones come unticked.
     flow_.follow(listed);
+    accountsChanged();
     // Each side's name read once for the list, not for each cell: a text's lookup asks the disk.
     const std::int64_t language = context_.language().selected();
     std::map<std::int32_t, QString> sides;
@@ -332,6 +347,28 @@ void CloseAllWindowController::loadRows() {
     lines_->setRecords(std::move(lines));
     ui_->closeAllTableView->resizeColumnsToContents();
     setButtonTitle();
+}
+
+void CloseAllWindowController::listBook() {
+    ClientModel* session = context_.clientModel();
+    if (!session)
+        return;
+    accountsChanged();
+    flow_.list(session->client().queries().getOpenOrderCollection());
+}
+
+bool CloseAllWindowController::accountsChanged() {
+    ClientModel* session = context_.clientModel();
+    if (!session)
+        return false;
+    std::vector<AccountShown> now;
+    for (const auto& [key, account] : session->client().model().AccountDetailCollection)
+        if (account)
+            now.push_back({account->AccountId, account->tradingStatus, account->accountAccessType});
+    if (now == accountsShown_)
+        return false;
+    accountsShown_ = std::move(now);
+    return true;
 }
 
 void CloseAllWindowController::refreshTableView() {
@@ -369,8 +406,8 @@ void CloseAllWindowController::setButtonTitle() {
     ClientModel* session = context_.clientModel();
     if (!session)
         return;
-    const auto button =
-        flow_.button(session->client().queries().getOpenOrderCollection(), context_.language().selected());
+    // Answered from the book the flow last read: a click reads the book no more than it reads the rows.
+    const auto button = flow_.button(context_.language().selected());
     ui_->closeAllButton->setText(QString::fromStdString(button.title));
     // More than the server takes in one request: the heading says so, and nothing can be sent.
     ui_->closeAllButton->setEnabled(button.enabled &&
@@ -405,7 +442,18 @@ void CloseAllWindowController::spaceOnRows() {
 
 void CloseAllWindowController::hitCheckbox(const std::string& positionId) {
     flow_.toggle(positionId);
-    showTicks();
+    // That position's row alone: a pass over every row for one click held a large book's paint.
+    const bool ticked = flow_.isTicked(positionId);
+    lines_->changeRowsOf(
+        positionId,
+        [&](CloseAllLine& line) {
+            if (line.ticked == ticked)
+                return false;
+            line.ticked = ticked;
+            return true;
+        },
+        0, 0);
+    setButtonTitle();
 }
 
 void CloseAllWindowController::showTicks() {

@@ -23,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <unordered_set>
 #include <vector>
 
@@ -77,6 +78,11 @@ private:
     void showTicks();
     // The list read again from the book (positions came or went, or the language changed).
     void loadRows();
+    // The flow told the book listed now, for the button, without reading the rows again.
+    void listBook();
+    // Whether an account's status or access (whether its positions are listed) changed since the book
+    // was last read; notes them.
+    bool accountsChanged();
     // The live cells again, where they stand.
     void refreshTableView();
     void setButtonTitle();
@@ -105,6 +111,9 @@ private:
     int keptColumn_ = 0;
     // Whose session the window serves (the user signed in when it opened).
     std::optional<SignInUser> user_;
+    // Each account's id, trading status and access as the book was last read.
+    using AccountShown = std::tuple<std::int32_t, std::int32_t, std::int32_t>;
+    std::vector<AccountShown> accountsShown_;
     // The old client went with the window's request sent; the window waits for the next sign-in.
     bool betweenSessions_ = false;
     // Taken up by the same user's sign-in, it waits for that login's open positions.

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace {
 
 struct Line {
@@ -98,6 +102,70 @@ TEST(RecordTableModelTest, ReplacedRowsAlwaysResetAndTheHeaderNamesItsKeys) {
     model->setKeyRole(keyRole);
     EXPECT_EQ(model->headerData(1, Qt::Horizontal, keyRole).toString(), "name");
     EXPECT_FALSE(model->headerData(0, Qt::Vertical).isValid()) << "rows have no titles";
+}
+
+// A tick column over many rows: one row's tick changed reads that row alone, and the title's tick
+// comes from a count kept as rows change, not from a pass over the rows at each paint.
+TEST(RecordTableModelTest, OneRowsTickReadsThatRowAloneAndTheTitleFollowsTheCount) {
+    int reads = 0;
+    std::vector<Model::Column> columns{
+        {"",
+         {},
+         {},
+         {},
+         [&reads](const Line& l) {
+             ++reads;
+             return l.amount > 0;
+         }},
+        {"name", [](const Line& l) { return QString::fromStdString(l.name); }}};
+    Model model(
+        std::move(columns), [](const Line& l) { return l.id; }, [](std::string_view) { return QString(); });
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    constexpr int kRows = 1000;
+    std::vector<Line> lines;
+    for (int n = 0; n < kRows; ++n)
+        lines.push_back({std::to_string(n), "row", 1});
+    model.setRecords(lines);
+    const auto title = [&] { return model.headerData(0, Qt::Horizontal, Qt::CheckStateRole); };
+    EXPECT_EQ(title(), Qt::Checked);
+    EXPECT_EQ(model.rowOf("700"), 700);
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QSignalSpy retitled(&model, &QAbstractItemModel::headerDataChanged);
+    const auto untick = [](Line& l) { return std::exchange(l.amount, 0) != 0; };
+    reads = 0;
+    EXPECT_TRUE(model.changeRow(model.rowOf("700"), untick, 0, 0));
+    for (int paint = 0; paint < 10; ++paint)
+        EXPECT_EQ(title(), Qt::PartiallyChecked);
+    EXPECT_LE(reads, 8) << "the other rows' ticks are not read";
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].toModelIndex(), model.index(700, 0));
+    EXPECT_EQ(changed[0][1].toModelIndex(), model.index(700, 0));
+    EXPECT_EQ(retitled.count(), 1) << "all to some";
+    EXPECT_FALSE(model.changeRow(model.rowOf("700"), untick, 0, 0)) << "already unticked";
+    EXPECT_FALSE(model.changeRow(kRows, untick, 0, 0));
+    EXPECT_EQ(changed.count(), 1);
+
+    // Every row unticked in place, then one ticked by a new record, then new rows: the title agrees.
+    model.changeInPlace(untick, 0, 0);
+    EXPECT_EQ(title(), Qt::Unchecked);
+    model.setRecordAt(3, {"3", "row", 1});
+    EXPECT_EQ(title(), Qt::PartiallyChecked);
+    EXPECT_EQ(retitled.count(), 3);
+    model.setRecords({{"a", "x", 1}, {"b", "y", 1}});
+    EXPECT_EQ(title(), Qt::Checked);
+    EXPECT_EQ(model.rowOf("700"), -1);
+    model.replaceRecords({{"b", "y", 0}});
+    EXPECT_EQ(title(), Qt::Unchecked);
+    // An id listed twice: rowOf finds its first row, and a change of the id reaches both.
+    model.setRecords({{"7", "x", 1}, {"8", "y", 1}, {"7", "z", 1}});
+    EXPECT_EQ(model.rowOf("7"), 0);
+    model.changeRowsOf("7", untick, 0, 0);
+    EXPECT_FALSE(model.index(0, 0).data(Qt::CheckStateRole) == Qt::Checked ||
+                 model.index(2, 0).data(Qt::CheckStateRole) == Qt::Checked);
+    EXPECT_EQ(model.index(1, 0).data(Qt::CheckStateRole), Qt::Checked);
+    EXPECT_EQ(title(), Qt::PartiallyChecked);
+    model.changeRowsOf("8", untick, 0, 0);
+    EXPECT_EQ(title(), Qt::Unchecked);
 }
 
 } // namespace

@@ -396,11 +396,11 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     CloseAllFlow flow;
     OrderView listed = queries.getOpenOrderCollection();
     flow.start(listed);
-    EXPECT_EQ(flow.button(listed, 0).title, "Close All");
-    EXPECT_TRUE(flow.button(listed, 0).enabled);
+    EXPECT_EQ(flow.button(0).title, "Close All");
+    EXPECT_TRUE(flow.button(0).enabled);
     flow.toggle("3");
     flow.toggle("4");
-    EXPECT_EQ(flow.button(listed, 0).title, "Close Selected (8)");
+    EXPECT_EQ(flow.button(0).title, "Close Selected (8)");
     EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::Selected);
     flow.toggle("3");
     flow.toggle("4");
@@ -416,8 +416,8 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     flow.start(listed);
     for (const auto& p : listed)
         flow.toggle(p->OpenPositionId);
-    EXPECT_EQ(flow.button(listed, 0).title, "Close Selected (0)");
-    EXPECT_FALSE(flow.button(listed, 0).enabled);
+    EXPECT_EQ(flow.button(0).title, "Close Selected (0)");
+    EXPECT_FALSE(flow.button(0).enabled);
 
     // Two refused: the sheet offers to go on, and going on sends the others as a selection.
     flow.start(listed);
@@ -596,6 +596,73 @@ TEST_F(DialogRules, CloseAllTitleActsOnTheRowsItShowsWhateverTheBookHoldsSince) 
     flow.follow(queries.getOpenOrderCollection());
     EXPECT_EQ(flow.ticked(), (std::vector<std::string>{"3", "4"}));
     EXPECT_FALSE(flow.isTicked("2"));
+}
+
+// The button is kept as ticks and the book change, never worked out again by a click: a book read
+// for each click cost a large book's paint. Each answer agrees with the book read anew.
+TEST_F(DialogRules, CloseAllButtonFollowsTicksAndTheBookWithoutReadingItForEachClick) {
+    for (const char* id : {"1", "2", "3"})
+        position(id, "1");
+    position("2", "1"); // listed twice: one position to the button
+    position("", "1");  // no id: never ticked, never counted
+    CloseAllFlow flow;
+    flow.start(queries.getOpenOrderCollection());
+    const std::size_t read = flow.booksRead();
+    const auto button = [&] {
+        const CloseAllFlow::Button b = flow.button(0);
+        EXPECT_EQ(flow.isCloseAll(), flow.isCloseAll(queries.getOpenOrderCollection()));
+        return std::pair(b.title, b.enabled);
+    };
+    using Shown = std::pair<std::string, bool>;
+    const Shown all{"Close All", true};
+    EXPECT_EQ(button(), all);
+    EXPECT_EQ(flow.ticked(), (std::vector<std::string>{"1", "2", "3"}));
+    flow.toggle("2");
+    EXPECT_EQ(button(), Shown("Close Selected (2)", true));
+    flow.toggle("2");
+    EXPECT_EQ(button(), all);
+    // A tick of a position the book does not list: counted, but not "all".
+    flow.toggle("9");
+    EXPECT_EQ(button(), Shown("Close Selected (4)", true));
+    flow.tickTogether({"9", "1"});
+    EXPECT_EQ(button(), Shown("Close Selected (2)", true)) << "both were ticked: both unticked";
+    flow.tickTogether({"1", "3", "9"});
+    EXPECT_EQ(button(), Shown("Close Selected (4)", true));
+    flow.tickTogether({"9"});
+    EXPECT_EQ(button(), all);
+    flow.toggleAll({"1", "2", "3"});
+    EXPECT_EQ(button(), Shown("Close Selected (0)", false));
+    flow.toggleAll({"1", "2", "3", "2"});
+    EXPECT_EQ(button(), all);
+    EXPECT_EQ(flow.booksRead(), read) << "no click reads the book";
+
+    // A fill opens "4": the ticks stay, the button reads the new book.
+    position("4", "1");
+    flow.list(queries.getOpenOrderCollection());
+    EXPECT_EQ(button(), Shown("Close Selected (3)", true));
+    flow.toggle("4");
+    EXPECT_EQ(button(), all);
+    // "1" closed elsewhere: its tick stays until the rows follow, and "all" is no longer so.
+    s.model.OpenOrderCollection.erase(s.model.OpenOrderCollection.begin());
+    flow.list(queries.getOpenOrderCollection());
+    EXPECT_EQ(button(), Shown("Close Selected (4)", true));
+    flow.toggle("1");
+    EXPECT_EQ(button(), all);
+    flow.toggle("1");
+    flow.follow(queries.getOpenOrderCollection());
+    EXPECT_EQ(flow.ticked(), (std::vector<std::string>{"2", "3", "4"}));
+    EXPECT_EQ(button(), all);
+    // "1" listed again (a sign-in's list): unticked; ticked, all again.
+    position("1", "1");
+    flow.follow(queries.getOpenOrderCollection());
+    EXPECT_EQ(button(), Shown("Close Selected (3)", true));
+    flow.toggle("1");
+    EXPECT_EQ(button(), all);
+    // Every position gone, ticks of none: nothing to send.
+    s.model.OpenOrderCollection.clear();
+    flow.follow(queries.getOpenOrderCollection());
+    EXPECT_EQ(button(), Shown("Close Selected (0)", false));
+    EXPECT_EQ(flow.booksRead(), read + 5);
 }
 
 TEST_F(DialogRules, CloseAllRowsReadTheirOwnAnswersAndTheHeadingWhatBecameOfThem) {

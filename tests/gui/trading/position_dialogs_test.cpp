@@ -1565,6 +1565,67 @@ TEST_F(PositionDialogsTest, CloseAllSpaceTicksTheSelectedRowsTogetherAndItsTitle
     ASSERT_TRUE(context->language().select(0));
 }
 
+// A click on a row's tick box tells that row and the button without reading the book again (a read
+// for each click held a large book's paint); a change of the book is read once, and the button
+// answers for it.
+TEST_F(PositionDialogsTest, CloseAllTickBoxesReadNoBookAndTheButtonFollowsTheBook) {
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    auto* table = find<QTableView>(closeAll, "closeAllTableView");
+    QAbstractItemModel* lines = table->model();
+    const int positions = lines->rowCount();
+    ASSERT_GE(positions, 3);
+    auto* button = find<QPushButton>(closeAll, "closeAllButton");
+    const auto selected = [&](int ticked) {
+        return QString("%1 (%2)").arg(context->text(texts::kCloseSelected)).arg(ticked);
+    };
+    const auto rowOf = [&](const QString& id) {
+        for (int row = 0; row < lines->rowCount(); ++row)
+            if (cellText(lines, row, 2) == id)
+                return row;
+        return -1;
+    };
+    const auto isTicked = [&](int row) {
+        return lines->index(row, 0).data(Qt::CheckStateRole) == Qt::Checked;
+    };
+    const auto clickBox = [&](int row) {
+        QStyleOptionViewItem box;
+        box.initFrom(table);
+        box.rect = table->visualRect(lines->index(row, 0));
+        box.features = QStyleOptionViewItem::HasCheckIndicator;
+        QTest::mouseClick(
+            table->viewport(), Qt::LeftButton, {},
+            table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &box, table).center());
+    };
+    const auto title = [&] { return lines->headerData(0, Qt::Horizontal, Qt::CheckStateRole); };
+    const std::size_t read = closeAll->flow().booksRead();
+    const int kept = rowOf("300901") == 0 ? 1 : 0; // a row that stays
+    const QString keptId = cellText(lines, kept, 2);
+    clickBox(kept);
+    EXPECT_FALSE(isTicked(kept));
+    EXPECT_EQ(button->text(), selected(positions - 1));
+    EXPECT_EQ(title(), Qt::PartiallyChecked);
+    clickBox(2);
+    EXPECT_EQ(button->text(), selected(positions - 2));
+    clickBox(2);
+    clickBox(kept);
+    EXPECT_TRUE(isTicked(kept));
+    EXPECT_EQ(button->text(), context->text(texts::kCloseAll));
+    EXPECT_EQ(title(), Qt::Checked);
+    EXPECT_EQ(closeAll->flow().booksRead(), read) << "no click reads the book";
+
+    // One row unticked and another position closed elsewhere: the book is read, the button counts the
+    // ticks that remain.
+    clickBox(kept);
+    ASSERT_TRUE(
+        session->client().orders().closePosition("300901", *interfaces::Decimal::fromString("1")).sent());
+    ASSERT_TRUE(waitFor([&] { return rowOf("300901") < 0; }));
+    EXPECT_GT(closeAll->flow().booksRead(), read);
+    EXPECT_EQ(button->text(), selected(positions - 2));
+    clickBox(rowOf(keptId));
+    EXPECT_EQ(button->text(), context->text(texts::kCloseAll));
+}
+
 TEST_F(PositionDialogsTest, CloseAllWithoutAnAnswerInTimeSaysSoAndALateReportStillCounts) {
     server->holdOrders(true);
     auto* closeAll = openCloseAll();
