@@ -105,10 +105,91 @@ HistoryRowSink* BusinessBase::historyRows() const {
     return orderSide_ ? &orderSide_->historyRows() : nullptr;
 }
 
+namespace {
+
+// The lane's turn on the main queue. Dropped unrun (the main queue's work discarded), it takes the
+// lane's work with it, as that work would have gone had it been queued on the main queue itself.
+struct LaneTurn {
+    std::function<void()> run;
+    std::function<void()> dropped;
+    bool ran = false;
+    ~LaneTurn() {
+        if (!ran && dropped)
+            dropped();
+    }
+};
+
+} // namespace
+
+void BusinessBase::setMainSlice(std::chrono::steady_clock::duration slice) {
+    std::lock_guard lock(lane_->mutex);
+    lane_->slice = slice;
+}
+
 void BusinessBase::postMain(std::function<void()> work) {
     // The token goes with the work item, whether it runs or is dropped.
-    platform::MainQueue::async(
+    platform::Task item(
         [token = mainBudget_->take(), work = guard_.bind(std::move(work))]() mutable { work(); });
+    bool schedule = false;
+    {
+        std::lock_guard lock(lane_->mutex);
+        lane_->work.push_back(std::move(item));
+        schedule = !std::exchange(lane_->scheduled, true);
+    }
+    if (schedule)
+        scheduleLane();
+}
+
+void BusinessBase::scheduleLane() {
+    const std::weak_ptr<MainLane> weak = lane_;
+    auto turn = std::make_shared<LaneTurn>();
+    turn->dropped = [weak] {
+        if (const std::shared_ptr<MainLane> lane = weak.lock()) {
+            std::deque<platform::Task> gone;
+            std::lock_guard lock(lane->mutex);
+            gone.swap(lane->work);
+            lane->scheduled = false;
+        }
+    };
+    turn->run = [this, weak] {
+        const std::shared_ptr<MainLane> lane = weak.lock();
+        if (!lane)
+            return;
+        // Only what was queued when the turn began: work it posts waits for the next turn.
+        std::size_t count = 0;
+        std::chrono::steady_clock::duration slice{};
+        {
+            std::lock_guard lock(lane->mutex);
+            count = lane->work.size();
+            slice = lane->slice;
+        }
+        const auto start = std::chrono::steady_clock::now();
+        for (std::size_t i = 0; i < count; ++i) {
+            platform::Task task;
+            {
+                std::lock_guard lock(lane->mutex);
+                if (lane->work.empty())
+                    break;
+                task = std::move(lane->work.front());
+                lane->work.pop_front();
+            }
+            platform::runGuarded(task, "session");
+            if (std::chrono::steady_clock::now() - start >= slice)
+                break;
+        }
+        {
+            std::lock_guard lock(lane->mutex);
+            if (lane->work.empty()) {
+                lane->scheduled = false;
+                return;
+            }
+        }
+        scheduleLane();
+    };
+    platform::MainQueue::async(guard_.bind([turn] {
+        turn->ran = true;
+        turn->run();
+    }));
 }
 
 void BusinessBase::postMainAfter(platform::Clock::duration delay, std::function<void()> work) {

@@ -39,6 +39,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -274,6 +275,10 @@ public:
     // the main queue's budget until it has run or been dropped.
     void postMain(std::function<void()> work) override;
     std::size_t pendingMainWork() const { return mainBudget_->outstanding(); }
+    // How long one main-queue task runs the session's queued work before it lets other work go first
+    // (kMainSlice); zero runs one item a time.
+    void setMainSlice(std::chrono::steady_clock::duration slice);
+    static constexpr std::chrono::steady_clock::duration kMainSlice = std::chrono::milliseconds(4);
     // The same after `delay` on the platform clock.
     void postMainAfter(platform::Clock::duration delay, std::function<void()> work) override;
 
@@ -357,6 +362,17 @@ private:
     platform::CallbackGuard guard_;
     std::shared_ptr<platform::WorkBudget> mainBudget_ =
         platform::WorkBudget::create(kMainQueueHighWater, kMainQueueLowWater);
+    // The session's main-queue work, in the order posted. One main-queue task at a time runs it for a
+    // slice, then queues itself again behind what came meanwhile (paints, timers, ping checks), so a
+    // burst of reports never holds the main queue for its whole length.
+    struct MainLane {
+        std::mutex mutex;
+        std::deque<platform::Task> work;
+        bool scheduled = false; // a turn is queued on the main queue
+        std::chrono::steady_clock::duration slice = kMainSlice;
+    };
+    std::shared_ptr<MainLane> lane_ = std::make_shared<MainLane>();
+    void scheduleLane();
 
     // The session values: main queue only.
     std::int32_t Requestid_ = 0;
@@ -369,6 +385,9 @@ private:
     // Main queue: the last ping reply (or the login's completion), and whether the server has let
     // its replies wait past kServerSilentAfter since.
     std::optional<platform::Clock::time_point> lastServerAnswer_;
+    // When the last ping reply came off the socket (Clock ticks since its epoch), stamped by the
+    // receiving thread: a reply waiting behind a burst of reports is an answer all the same.
+    std::atomic<platform::Clock::duration::rep> pingReplyReceived_{platform::Clock::duration::min().count()};
     bool serverSilent_ = false;
     bool snapshotLoaded_ = false;
     bool loginCompleted_ = false;

@@ -111,6 +111,9 @@ void BusinessBase::dispatch(std::string_view frameText, int depth) {
         platform::Log::warning("message type {} dropped", message->type);
         message->failed = true;
     }
+    // Stamped here, not when the main queue gets to it: a busy client must not read the server as silent.
+    if (message->type == msg::kPingReply && !message->failed)
+        pingReplyReceived_.store(message->arrivedAt.time_since_epoch().count(), std::memory_order_relaxed);
     postMain([this, message] { apply(*message); });
 }
 

@@ -290,7 +290,9 @@ void BusinessBase::checkServerAnswering() {
     // has nothing to wait for: its loss or sign-out says enough.
     if (serverSilent_ || loginPhase_ != LoginPhase::SignedIn || !lastServerAnswer_)
         return;
-    if (platform::Clock::currentTime() - *lastServerAnswer_ < kServerSilentAfter)
+    const platform::Clock::time_point received{
+        platform::Clock::duration(pingReplyReceived_.load(std::memory_order_relaxed))};
+    if (platform::Clock::currentTime() - std::max(*lastServerAnswer_, received) < kServerSilentAfter)
         return;
     serverSilent_ = true;
     networkSpeedStatus_.store(networkSpeedClass(-1.0));

@@ -111,6 +111,7 @@ TEST_F(BusinessBaseTest, RequestIdTakesWhicheverOfTags20And33ComesLast) {
 
 TEST_F(BusinessBaseTest, MessagesOfAReceivingThreadAreAppliedOnTheMainQueueInTheirOrder) {
     BusinessBase& b = make();
+    b.setMainSlice(std::chrono::hours(1)); // the burst in one turn however slow the build
     std::thread stream([&] {
         for (int i = 1; i <= 50; ++i)
             b.NewMessage(frameText(body(std::string("10=1045|20=") + std::to_string(i))));
@@ -126,6 +127,7 @@ TEST_F(BusinessBaseTest, MessagesOfAReceivingThreadAreAppliedOnTheMainQueueInThe
 
 TEST_F(BusinessBaseTest, ABurstOfMessagesRefreshesTheTablesOncePerPassAfterItsChanges) {
     BusinessBase& b = make();
+    b.setMainSlice(std::chrono::hours(1));
     for (int i = 1; i <= 3; ++i)
         b.NewMessage(frameText(body(std::string("10=1045|34=") + std::to_string(i))));
     pump();
@@ -133,6 +135,35 @@ TEST_F(BusinessBaseTest, ABurstOfMessagesRefreshesTheTablesOncePerPassAfterItsCh
     deliver("10=1045|34=4");
     pump();
     EXPECT_EQ(refreshes(), 2u);
+}
+
+TEST_F(BusinessBaseTest, ABurstOfMessagesLetsOtherMainQueueWorkRunBetweenItsSlicesAndKeepsItsOrder) {
+    BusinessBase& b = make();
+    b.setMainSlice({}); // one message a turn
+    for (int i = 1; i <= 3; ++i)
+        b.NewMessage(frameText(body(std::string("10=999|20=") + std::to_string(i))));
+    std::vector<int> seen; // the request id as other main-queue work finds it
+    platform::MainQueue::async([&] { seen.push_back(b.RequestId()); });
+    platform::RunLoop::main().runOnce();
+    // The turn stopped after its slice; the work queued behind the burst ran before the rest of it.
+    EXPECT_EQ(b.RequestId(), 1);
+    EXPECT_EQ(seen, std::vector<int>{1});
+    platform::RunLoop::main().runOnce();
+    EXPECT_EQ(b.RequestId(), 2);
+    for (int i = 0; i < 10; ++i)
+        platform::RunLoop::main().runOnce();
+    EXPECT_EQ(b.RequestId(), 3);
+    EXPECT_EQ(seen, std::vector<int>{1});
+    // The rest of a burst whose turn was dropped with the main queue's work goes with it.
+    b.NewMessage(frameText(body("10=999|20=4")));
+    b.NewMessage(frameText(body("10=999|20=5")));
+    platform::RunLoop::main().runOnce();
+    platform::RunLoop::main().discardPending();
+    b.NewMessage(frameText(body("10=999|20=6")));
+    for (int i = 0; i < 10; ++i)
+        platform::RunLoop::main().runOnce();
+    EXPECT_EQ(b.RequestId(), 6);
+    EXPECT_EQ(b.pendingMainWork(), 0u);
 }
 
 TEST_F(BusinessBaseTest, AnAnnouncementNamesTheRecordsItsOrderReportsRewroteUnlessAListChangedWhole) {
@@ -378,6 +409,46 @@ TEST_F(BusinessBaseTest, AServerThatLetsItsPingRepliesWaitReadsAsNotAnsweringUnt
     pump();
     EXPECT_TRUE(b.isServerAnswering());
     EXPECT_EQ(events->log.calls().back(), "networkSpeed:0|20240102030407");
+}
+
+TEST_F(BusinessBaseTest, APingReplyWaitingBehindABusyMainQueueKeepsTheServerAnswering) {
+    auto manual = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock clock(manual);
+    prepareSnapshot();
+    BusinessBase& b = make();
+    deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
+    deliver("10=18");
+    pump();
+    const auto second = [&] {
+        manual->advance(std::chrono::seconds(1));
+        pump();
+    };
+    second();
+    deliver("10=1019|21=20240102030406");
+    for (int i = 0; i < 3; ++i)
+        second();
+    // The next reply comes off the socket behind a burst of reports the main queue has not got to
+    // when the ping check runs, four seconds after the last reply it applied.
+    b.setMainSlice({});
+    for (int i = 1; i <= 5; ++i)
+        b.NewMessage(frameText(body(std::string("10=999|20=") + std::to_string(i))));
+    b.NewMessage(frameText(body("10=1019|21=20240102030410")));
+    manual->advance(std::chrono::seconds(1));
+    platform::RunLoop::main().runOnce();
+    EXPECT_EQ(b.RequestId(), 1) << "the check ran with the reply still queued";
+    EXPECT_TRUE(b.isServerAnswering());
+    for (int i = 0; i < 10; ++i)
+        platform::RunLoop::main().runOnce();
+    EXPECT_EQ(events->log.count("networkSpeed:3|20240102030406|silent"), 0u);
+    EXPECT_EQ(events->log.count("networkSpeed:3|20240102030410|silent"), 0u);
+    EXPECT_TRUE(b.isServerAnswering());
+    // Replies stop for real: silence is still told, four seconds after the last one came off the
+    // socket (a second before the check above).
+    for (int i = 0; i < 2; ++i)
+        second();
+    EXPECT_TRUE(b.isServerAnswering());
+    second();
+    EXPECT_FALSE(b.isServerAnswering());
 }
 
 TEST_F(BusinessBaseTest, RefusalCodesPickTheirTextTagAndAddress) {
