@@ -14,9 +14,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QParallelAnimationGroup>
+#include <QPlainTextEdit>
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
@@ -30,6 +32,7 @@ constexpr int kShowMs = 420;
 constexpr int kHideMs = 560;
 constexpr double kSlide = 22.0; // how far a banner moves down as it appears
 constexpr double kRadius = 5.0;
+constexpr int kListedLines = 6; // text lines a banner's list shows before it scrolls
 // Mid greys on the light banner: quieter than black, still dark enough to read at small sizes.
 const QColor kTitleColour = QColor::fromRgbF(0.28f, 0.28f, 0.28f);
 const QColor kTextColour = QColor::fromRgbF(0.36f, 0.36f, 0.36f);
@@ -80,7 +83,7 @@ InAppNotificationBannerController::InAppNotificationBannerController(
     const interfaces::InAppNotification& notification, const Language& language)
     : QWidget(nullptr,
               Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
-      notification_(notification) {
+      notification_(notification), lines_{fromStd(notification.informativeText)} {
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -174,8 +177,82 @@ void InAppNotificationBannerController::prepareNotificationBanner(const Language
 
 void InAppNotificationBannerController::presentBannerDismissAfter(double seconds) {
     presentBanner();
-    if (seconds > 0)
-        QTimer::singleShot(qRound(seconds * 1000), this, &InAppNotificationBannerController::dismissBanner);
+    if (seconds <= 0)
+        return;
+    if (!dismissTimer_) {
+        dismissTimer_ = new QTimer(this);
+        dismissTimer_->setSingleShot(true);
+        connect(dismissTimer_, &QTimer::timeout, this, &InAppNotificationBannerController::dismissBanner);
+    }
+    dismissTimer_->start(qRound(seconds * 1000));
+}
+
+bool InAppNotificationBannerController::sameKind(const interfaces::InAppNotification& a,
+                                                 const interfaces::InAppNotification& b) {
+    // A button or a user-info entry makes a banner something to act on: it keeps a window of its own.
+    return !a.hasActionButton && !b.hasActionButton && a.userInfo.empty() && b.userInfo.empty() &&
+           a.title == b.title && a.subtitle == b.subtitle && a.soundName == b.soundName &&
+           a.feature == b.feature;
+}
+
+bool InAppNotificationBannerController::canGather(const interfaces::InAppNotification& notification) const {
+    return (phase_ == Phase::Showing || phase_ == Phase::Shown) && !dismissPending_ &&
+           sameKind(notification_, notification);
+}
+
+void InAppNotificationBannerController::gather(const interfaces::InAppNotification& notification) {
+    const QString line = fromStd(notification.informativeText);
+    lines_.append(line);
+    if (!list_)
+        listLines();
+    else
+        list_->appendPlainText(line);
+    setAccessibleDescription(fromStd(notification_.subtitle) + QLatin1Char('\n') +
+                             lines_.join(QLatin1Char('\n')));
+    if (dismissTimer_ && notification.feature.dismissDelayTime > 0)
+        dismissTimer_->start(qRound(notification.feature.dismissDelayTime * 1000));
+}
+
+void InAppNotificationBannerController::listLines() {
+    // Every line whole, wrapped, oldest first; the banner grows to a few lines and scrolls beyond.
+    const QFont textFont = informativeText_->font();
+    list_ = new QPlainTextEdit(this);
+    list_->setObjectName(QStringLiteral("bannerLinesList"));
+    list_->setReadOnly(true);
+    list_->setTextInteractionFlags(Qt::NoTextInteraction);
+    list_->setFocusPolicy(Qt::NoFocus);
+    list_->setFrameShape(QFrame::NoFrame);
+    list_->setFont(textFont);
+    list_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->document()->setDocumentMargin(0);
+    list_->viewport()->setAutoFillBackground(false);
+    list_->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; color: #5c5c5c; }"));
+    list_->viewport()->installEventFilter(this);
+    for (const QString& line : std::as_const(lines_))
+        list_->appendPlainText(line);
+    informativeText_->hide();
+
+    const int listHeight = QFontMetrics(textFont).lineSpacing() * kListedLines + 4;
+    const int height =
+        std::max(qRound(layout_.height), qRound(layout_.informative.y) + listHeight + qRound(kBannerPadding));
+    for (BannerRect* frame : {&layout_.start, &layout_.shown, &layout_.end})
+        frame->height = height;
+    layout_.height = height;
+    layout_.informative.height = listHeight;
+    list_->setGeometry(toRect(layout_.informative));
+    list_->show();
+    resize(width(), height);
+}
+
+bool InAppNotificationBannerController::eventFilter(QObject* watched, QEvent* event) {
+    // A click on the list is a click on the banner.
+    if (list_ && watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton)
+            Q_EMIT activated(kClicked);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void InAppNotificationBannerController::presentBanner() {
@@ -286,18 +363,31 @@ InAppNotificationCenter::~InAppNotificationCenter() {
 
 InAppNotificationBannerController*
 InAppNotificationCenter::deliverNotification(const interfaces::InAppNotification& notification) {
-    sounds_.playSoundNamed(notification.soundName);
+    // A line joining a banner is silent: a burst sounds once.
     if (held_) {
+        if (!waiting_.isEmpty() &&
+            InAppNotificationBannerController::sameKind(waiting_.last().first(), notification)) {
+            waiting_.last().append(notification);
+            return nullptr;
+        }
+        sounds_.playSoundNamed(notification.soundName);
         if (waiting_.size() >= kMaxHeld)
             waiting_.removeFirst();
-        waiting_.append(notification);
+        waiting_.append({notification});
         return nullptr;
     }
-    return present(notification);
+    banners_.removeAll(nullptr);
+    if (!banners_.isEmpty() && banners_.last()->canGather(notification)) {
+        banners_.last()->gather(notification);
+        return banners_.last();
+    }
+    sounds_.playSoundNamed(notification.soundName);
+    return present({notification});
 }
 
 InAppNotificationBannerController*
-InAppNotificationCenter::present(const interfaces::InAppNotification& notification) {
+InAppNotificationCenter::present(const QList<interfaces::InAppNotification>& gathered) {
+    const interfaces::InAppNotification& notification = gathered.first();
     auto* banner = new InAppNotificationBannerController(notification, language_);
     banners_.removeAll(nullptr);
     banners_.append(banner);
@@ -306,6 +396,8 @@ InAppNotificationCenter::present(const interfaces::InAppNotification& notificati
     connect(banner, &InAppNotificationBannerController::activated, this,
             [this, banner](int type) { activate(banner, type); });
     banner->presentBannerDismissAfter(notification.feature.dismissDelayTime);
+    for (qsizetype i = 1; i < gathered.size(); ++i)
+        banner->gather(gathered.at(i));
     return banner;
 }
 
@@ -319,9 +411,9 @@ void InAppNotificationCenter::setHeld(bool held) {
                 banner->closeNow();
         return;
     }
-    const QList<interfaces::InAppNotification> waiting = std::exchange(waiting_, {});
-    for (const auto& notification : waiting)
-        present(notification);
+    const QList<QList<interfaces::InAppNotification>> waiting = std::exchange(waiting_, {});
+    for (const auto& gathered : waiting)
+        present(gathered);
 }
 
 void InAppNotificationCenter::setDelegate(interfaces::ApplicationInterface::BannerActivation delegate) {

@@ -2,18 +2,24 @@
 // The program's own notification banners: small frameless windows that slide in at the top right
 // of the screen with an icon, a title, a subtitle, a text and optionally two buttons, and fade out
 // after their delay. A dismissal that arrives while a banner is still sliding in waits until it is
-// in place, so a banner never stays on screen after it was dismissed.
+// in place, so a banner never stays on screen after it was dismissed. A banner of the same kind as
+// the one on top (same title, subtitle, sound and delay; no buttons, nothing to act on) joins it as
+// a line of its list rather than a window of its own: a burst of 200 settlements is one window that
+// lists the 200 in order, built once, with one sound.
 #include "gui/app/banner_geometry.h"
 #include "interfaces/application_interface.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
 class QParallelAnimationGroup;
+class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace tc::gui {
 
@@ -41,6 +47,16 @@ public:
     // Gone at once, without the hide animation.
     void closeNow();
 
+    // True when `notification` may join the banner as a line of its list rather than a window.
+    static bool sameKind(const interfaces::InAppNotification& a, const interfaces::InAppNotification& b);
+    // Whether this banner, still coming or on screen, takes `notification` as one more line.
+    bool canGather(const interfaces::InAppNotification& notification) const;
+    // Adds the notification's text under those already listed and starts the banner's time again,
+    // so the last line is shown for as long as a banner of its own would be.
+    void gather(const interfaces::InAppNotification& notification);
+    // The informative texts the banner lists, oldest first (one for a banner of its own).
+    const QStringList& lines() const { return lines_; }
+
     Phase phase() const { return phase_; }
     bool animationIsRunning() const { return phase_ == Phase::Showing || phase_ == Phase::Hiding; }
     const interfaces::InAppNotification& notification() const { return notification_; }
@@ -61,8 +77,11 @@ private:
     void prepareNotificationBanner(const Language& language);
     void animateTo(const BannerRect& frame, double opacity, int durationMs);
     void animationEnded();
+    void listLines();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     interfaces::InAppNotification notification_;
+    QStringList lines_;
     BannerLayout layout_;
     Phase phase_ = Phase::Prepared;
     bool dismissPending_ = false;
@@ -70,6 +89,8 @@ private:
     QLabel* title_ = nullptr;
     QLabel* subtitle_ = nullptr;
     QLabel* informativeText_ = nullptr;
+    QPlainTextEdit* list_ = nullptr; // built when a second line joins
+    QTimer* dismissTimer_ = nullptr;
     QLabel* image_ = nullptr;
     QPushButton* actionButton_ = nullptr;
     QPushButton* otherButton_ = nullptr;
@@ -83,11 +104,13 @@ public:
     ~InAppNotificationCenter() override;
 
     // Shows the banner for its dismiss delay and plays its sound; earlier banners stay until their
-    // own time, and the new one takes the same place, on top. While held, only the sound plays and
-    // the banner waits (null is returned).
+    // own time, and the new one takes the same place, on top. One of the same kind as the banner on
+    // top joins its list silently and that banner is returned. While held, only the sound plays and
+    // the banner waits (null is returned); one of the kind of the last waiting joins it, silently.
     InAppNotificationBannerController* deliverNotification(const interfaces::InAppNotification& notification);
     // The console lock hides everything behind it, banners too: holding closes the open banners at
-    // once, and banners delivered meanwhile (the last kMaxHeld) show when the hold ends.
+    // once, and banners delivered meanwhile (the last kMaxHeld, each with the lines that joined it)
+    // show when the hold ends.
     void setHeld(bool held);
     bool isHeld() const { return held_; }
     static constexpr qsizetype kMaxHeld = 8;
@@ -105,14 +128,14 @@ Q_SIGNALS:
 
 private:
     void activate(InAppNotificationBannerController* banner, int type);
-    InAppNotificationBannerController* present(const interfaces::InAppNotification& notification);
+    InAppNotificationBannerController* present(const QList<interfaces::InAppNotification>& gathered);
 
     const Language& language_;
     SoundNotification& sounds_;
     interfaces::ApplicationInterface::BannerActivation delegate_;
     QList<QPointer<InAppNotificationBannerController>> banners_;
     bool held_ = false;
-    QList<interfaces::InAppNotification> waiting_;
+    QList<QList<interfaces::InAppNotification>> waiting_; // each: a banner and the lines that joined it
 };
 
 } // namespace tc::gui
