@@ -222,7 +222,8 @@ bool sameId(const std::string& held, std::string_view id) {
 OrderCollections::OrderCollections(OrderHost& host)
     : host_(host), model_(host.model()), openIndex_(&Order::OpenPositionId),
       pendingIndex_(&Order::PendingOrderId), settledIndex_(&Order::SettlementId),
-      cancelledIndex_(&Order::CancelledOrderId) {}
+      cancelledIndex_(&Order::CancelledOrderId),
+      openCopyIndex_(&Order::OpenPositionId, OrderIdIndex::Finds::Last) {}
 
 OrderIdIndex* OrderCollections::IndexOf(const OrderList& list) const {
     if (&list == &model_.OpenOrderCollection)
@@ -233,6 +234,8 @@ OrderIdIndex* OrderCollections::IndexOf(const OrderList& list) const {
         return &settledIndex_;
     if (&list == &model_.CancelledOrderCollection)
         return &cancelledIndex_;
+    if (&list == &openCopy_)
+        return &openCopyIndex_;
     return nullptr;
 }
 
@@ -303,8 +306,10 @@ void OrderCollections::Erase(OrderList& list, OrderList::iterator at) {
 void OrderCollections::AppendCopy(OrderList& copy, std::shared_ptr<Order> order) {
     // The copies only answer look-ups of later reports; the oldest are the least likely asked for.
     if (copy.size() >= SessionModel::kMaxEntriesPerCollection)
-        copy.erase(copy.begin());
+        Erase(copy, copy.begin());
     copy.push_back(std::move(order));
+    if (OrderIdIndex* index = IndexOf(copy))
+        index->appended(copy);
 }
 
 void OrderCollections::Journal(std::int32_t kind, const Order& order) {
@@ -325,6 +330,12 @@ std::shared_ptr<Order> OrderCollections::FindOpenPosition(std::string_view openP
 std::shared_ptr<Order> OrderCollections::FindPendingOrder(std::string_view pendingOrderId) const {
     return pendingIndex_.find(model_.PendingOrderCollection, pendingOrderId);
 }
+std::shared_ptr<Order> OrderCollections::NewestOfPosition(std::string_view openPositionId) {
+    if (auto copy = openCopyIndex_.find(openCopy_, openPositionId))
+        return copy;
+    return openIndex_.findLast(model_.OpenOrderCollection, openPositionId);
+}
+
 std::shared_ptr<Order> OrderCollections::FindSettlement(std::string_view settlementId) const {
     return settledIndex_.find(model_.SettledOrderCollection, settlementId);
 }
@@ -506,12 +517,10 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
         return;
     auto& open = model_.OpenOrderCollection;
     if (IsZeroQuantity(remainingQuantity)) {
-        for (auto it = open.begin(); it != open.end(); ++it) {
-            if (sameId((*it)->OpenPositionId, positionId)) {
-                AppendCopy(openCopy_, *it);
-                Erase(open, it);
-                return;
-            }
+        // Found by id: each of a Close All's hundreds of reports searched the whole book.
+        if (const std::size_t at = openIndex_.placeOf(open, positionId); at != OrderIdIndex::npos) {
+            AppendCopy(openCopy_, open[at]);
+            Erase(open, open.begin() + static_cast<std::ptrdiff_t>(at));
         }
         return;
     }
@@ -520,6 +529,7 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
                      "position update"))
         return;
     for (auto& position : open) {
+        ++scanned_;
         if (!sameId(position->OpenPositionId, positionId))
             continue;
         records::readTagged(parsed, layouts::kPositionUpdate, *position);
@@ -535,6 +545,7 @@ void OrderCollections::ModifyBracketOrderUpdateOnOpenOrderCollection(
     const bool legGone =
         status == report::kFullyFilled || status == report::kCancelled || status == report::kRejected;
     for (auto& position : model_.OpenOrderCollection) {
+        ++scanned_;
         if (!sameId(position->OpenPositionId, *refPositionId))
             continue;
         layouts::BracketLeg leg{*position, legGone};
@@ -558,18 +569,16 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
         return;
     }
     NoteUnknownInstrument("settlement", s.SettlementId, s);
-    for (const OrderList* list : {&model_.OpenOrderCollection, &openCopy_}) {
-        for (const auto& position : *list) {
-            if (sameId(position->OpenPositionId, s.OpenPositionId)) {
-                s.OrderPrice = position->OrderPrice;
-                s.deliveryMode = position->deliveryMode;
-                s.ItemTime = position->TransactionDateTime;
-                s.tradingMode = position->tradingMode;
-            }
-            if (sameId(position->OpenPositionId, s.ClosingPositionId))
-                s.SettledPrice = position->OrderPrice;
-        }
+    // Looked up by id: a pass over the book for each of a Close All's hundreds of settlements held
+    // the main queue.
+    if (const auto position = NewestOfPosition(s.OpenPositionId)) {
+        s.OrderPrice = position->OrderPrice;
+        s.deliveryMode = position->deliveryMode;
+        s.ItemTime = position->TransactionDateTime;
+        s.tradingMode = position->tradingMode;
     }
+    if (const auto closing = NewestOfPosition(s.ClosingPositionId))
+        s.SettledPrice = closing->OrderPrice;
     if (FindSettlement(s.SettlementId))
         return;
     if (!Append(model_.SettledOrderCollection, record, "SettledOrderCollection"))

@@ -85,6 +85,10 @@ public:
     static bool IsZeroQuantity(std::string_view text);
     static bool IsZeroQuantity(const std::optional<platform::Decimal>& quantity);
 
+    // Records the report handlers read one by one in a list: the cost the tests watch, since a
+    // report's own record is found through the indexes, not by a pass over a large book.
+    std::size_t RecordsScanned() const { return scanned_; }
+
 private:
     bool AccountHeld(std::string_view accountNumber) const;
     bool InstrumentKnown(std::string_view code) const;
@@ -104,6 +108,8 @@ private:
     std::int32_t PriceDecimals(const Order& order) const;
 
     OrderIdIndex* IndexOf(const OrderList& list) const;
+    // The newest record of a position id: the copy's (closed or arrived closed) before the open list's.
+    std::shared_ptr<Order> NewestOfPosition(std::string_view openPositionId);
 
     OrderHost& host_;
     SessionModel& model_;
@@ -117,6 +123,8 @@ private:
     mutable OrderIdIndex pendingIndex_;
     mutable OrderIdIndex settledIndex_;
     mutable OrderIdIndex cancelledIndex_;
+    mutable OrderIdIndex openCopyIndex_;
+    std::size_t scanned_ = 0;
 };
 
 } // namespace tc

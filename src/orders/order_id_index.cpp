@@ -35,8 +35,12 @@ std::size_t OrderIdIndex::stored(std::size_t position) const {
 
 void OrderIdIndex::add(const OrderList& list, std::size_t position) {
     const Order* order = list[position].get();
-    if (order && !((*order).*member_).empty())
-        duplicates_ = !positions_.try_emplace((*order).*member_, stored(position)).second || duplicates_;
+    if (!order || ((*order).*member_).empty())
+        return;
+    const bool added = finds_ == Finds::First
+                           ? positions_.try_emplace((*order).*member_, stored(position)).second
+                           : positions_.insert_or_assign((*order).*member_, stored(position)).second;
+    duplicates_ = !added || duplicates_;
 }
 
 void OrderIdIndex::rebuild(const OrderList& list) {
@@ -79,13 +83,21 @@ void OrderIdIndex::erased(const OrderList& list, std::size_t position, const Ord
     const auto it = id.empty() ? positions_.end() : positions_.find(id);
     if (it != positions_.end() && it->second == place) {
         positions_.erase(it);
-        // The first record of the same id after it, if the list holds another, is now the one found.
-        if (duplicates_)
+        // The first record of the same id after it (the last before it), if the list holds another, is
+        // now the one found.
+        if (duplicates_ && finds_ == Finds::First) {
             for (std::size_t i = position; i < list.size(); ++i)
                 if (list[i] && (*list[i]).*member_ == id) {
                     positions_.try_emplace(id, stored(i));
                     break;
                 }
+        } else if (duplicates_) {
+            for (std::size_t i = position; i-- > 0;)
+                if (list[i] && (*list[i]).*member_ == id) {
+                    positions_.try_emplace(id, stored(i));
+                    break;
+                }
+        }
     }
     if (erasedAt_.size() > kMaxErased) {
         for (auto& entry : positions_)
@@ -95,24 +107,39 @@ void OrderIdIndex::erased(const OrderList& list, std::size_t position, const Ord
     remember(list);
 }
 
-std::shared_ptr<Order> OrderIdIndex::find(OrderList& list, std::string_view id) {
+std::size_t OrderIdIndex::placeOf(OrderList& list, std::string_view id) {
     if (id.empty())
-        return nullptr;
+        return npos;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!current(list))
             rebuild(list);
         const auto it = positions_.find(id);
         if (it == positions_.end())
-            return nullptr;
+            return npos;
         const std::size_t position = shifted(it->second);
         if (position < list.size()) {
-            auto& order = list[position];
+            const auto& order = list[position];
             if (order && (*order).*member_ == id)
-                return order;
+                return position;
         }
         valid_ = false;
     }
-    return nullptr;
+    return npos;
+}
+
+std::shared_ptr<Order> OrderIdIndex::find(OrderList& list, std::string_view id) {
+    const std::size_t position = placeOf(list, id);
+    return position == npos ? nullptr : list[position];
+}
+
+std::shared_ptr<Order> OrderIdIndex::findLast(OrderList& list, std::string_view id) {
+    auto found = find(list, id);
+    if (!found || finds_ == Finds::Last || !duplicates_)
+        return found;
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+        if (*it && (**it).*member_ == id)
+            return *it;
+    return found;
 }
 
 } // namespace tc

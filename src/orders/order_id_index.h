@@ -23,10 +23,20 @@ class OrderIdIndex {
 public:
     using OrderList = SessionModel::OrderList;
 
-    explicit OrderIdIndex(std::string Order::*member) : member_(member) {}
+    // Which record of several with one id a look-up finds: the first, or the last (the newest of a
+    // list that only grows at its end).
+    enum class Finds { First, Last };
+    explicit OrderIdIndex(std::string Order::*member, Finds finds = Finds::First)
+        : member_(member), finds_(finds) {}
 
-    // The first record of `list` whose id is `id`; null for an empty id or none.
+    // The first (or last, as built) record of `list` whose id is `id`; null for an empty id or none.
     std::shared_ptr<Order> find(OrderList& list, std::string_view id);
+    // Its place in `list`, or npos.
+    std::size_t placeOf(OrderList& list, std::string_view id);
+    // The last record of `list` whose id is `id`, whichever way the index finds: read from the end
+    // only when some id is held more than once.
+    std::shared_ptr<Order> findLast(OrderList& list, std::string_view id);
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
     // After one record was appended to `list`.
     void appended(const OrderList& list);
     // After `gone`, the record at `position`, was erased from `list`: the index follows in one pass
@@ -51,6 +61,7 @@ private:
     void remember(const OrderList& list);
 
     std::string Order::*member_;
+    Finds finds_;
     std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> positions_;
     bool valid_ = false;
     std::size_t size_ = 0;

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <tuple>
 #include <unordered_set>
 
@@ -497,7 +498,7 @@ OrderManager::closesRefusedForMargin(std::span<const std::shared_ptr<const Order
         std::vector<std::string> closed;
         bool rises = false;
     };
-    std::map<std::tuple<std::string, std::string, std::int32_t>, Holding> holdings;
+    std::map<std::tuple<std::string, std::string, std::int32_t>, Holding, std::less<>> holdings;
     std::unordered_set<const Order*> closed;
     for (const auto& p : closing)
         if (p && closed.insert(p.get()).second) {
@@ -506,13 +507,21 @@ OrderManager::closesRefusedForMargin(std::span<const std::shared_ptr<const Order
                 h.first = p;
             h.closed.push_back(p->OpenPositionId);
         }
+    // One pass over the book, each position to its holding: a pass for each holding the set touches
+    // held the main queue at the Send of a Close All over a large book.
     const auto held = lookup_.getOpenOrderCollection();
-    for (auto& [key, h] : holdings) {
-        const auto& [accountNumber, itemCode, deliveryMode] = key;
-        addLotTotals(held, itemCode, accountNumber, deliveryMode, h.before);
-        for (const auto& p : held)
-            if (p && !closed.contains(p.get()))
-                addLotTotals(std::span(&p, 1), itemCode, accountNumber, deliveryMode, h.after);
+    for (const auto& p : held) {
+        if (!p)
+            continue;
+        ++positionsRead_;
+        const auto at = holdings.find(std::tuple<std::string_view, std::string_view, std::int32_t>(
+            p->AccountNumber, p->ItemCode, p->deliveryMode));
+        if (at == holdings.end())
+            continue;
+        const auto& [accountNumber, itemCode, deliveryMode] = at->first;
+        addLotTotals(std::span(&p, 1), itemCode, accountNumber, deliveryMode, at->second.before);
+        if (!closed.contains(p.get()))
+            addLotTotals(std::span(&p, 1), itemCode, accountNumber, deliveryMode, at->second.after);
     }
     // Per account: its used margin once the set has closed.
     std::map<std::string, double> usedAfter;

@@ -84,6 +84,8 @@ public:
     // position id. Closing every position of an account never raises its margin.
     std::vector<std::string>
     closesRefusedForMargin(std::span<const std::shared_ptr<const Order>> closing) const;
+    // Positions of the book that check read, one at a time: the cost the tests watch.
+    std::size_t positionsRead() const { return positionsRead_; }
     static double getMargin(const GroupInstruments* settings, std::int32_t deliveryMode) {
         return tc::getMargin(settings, deliveryMode);
     }
@@ -115,6 +117,7 @@ public:
                               std::int32_t deliveryMode) const;
 
 private:
+    mutable std::size_t positionsRead_ = 0;
     struct Context;
     Context contextOf(const Order& order) const;
     OrderAnswer refuse(std::string_view key, const std::shared_ptr<Order>& order) const;

@@ -512,6 +512,42 @@ TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) 
     EXPECT_TRUE(host.journal.back().ends_with("#S2 @")) << host.journal.back();
 }
 
+TEST_F(OrderCollectionsTest, CloseReportsAndSettlementsFindTheirPositionsWithoutAPassOverTheBook) {
+    for (int n = 0; n < 2000; ++n)
+        addPosition("B" + std::to_string(n));
+    addPosition("X1");
+    addPosition("C1");
+    c.FindOpenPosition("C1")->OrderPrice = dec("1.1900");
+    const std::size_t before = c.RecordsScanned();
+
+    // Closed whole, then settled: the settlement reads the closed copy, the closing position the book.
+    c.FindOpenPosition("X1")->deliveryMode = 3;
+    c.UpdateOpenOrderCollection("X1", report("80=X1|76=0"), dec("0"));
+    EXPECT_FALSE(c.FindOpenPosition("X1"));
+    c.FindOpenPosition("B5")->OrderPrice = dec("1.3000"); // not the settled position's
+    c.FillSettledOrderCollection(report("10=66|34=1001|12=7|80=X1|87=C1|86=S1|88=1|89=10"));
+    ASSERT_TRUE(c.FindSettlement("S1"));
+    EXPECT_EQ(std::tuple(c.FindSettlement("S1")->OrderPrice, c.FindSettlement("S1")->SettledPrice,
+                         c.FindSettlement("S1")->deliveryMode),
+              std::tuple(dec("1.2000"), std::optional(dec("1.1900")), 3));
+    EXPECT_EQ(c.RecordsScanned(), before) << "a report's own records are found by id";
+    EXPECT_EQ(model.OpenOrderCollection.size(), 2001u);
+
+    // The newest record of an id wins, as the pass over both lists gave it: a position held twice in
+    // the book, and closed twice in the copy.
+    auto twice = std::make_shared<Order>(*c.FindOpenPosition("B7"));
+    twice->OrderPrice = dec("1.5000");
+    model.OpenOrderCollection.push_back(twice);
+    c.FillSettledOrderCollection(report("10=66|34=1001|12=7|80=B7|86=S2|88=1|89=10"));
+    EXPECT_EQ(c.FindSettlement("S2")->OrderPrice, dec("1.5000"));
+    c.UpdateOpenOrderCollection("B8", report("80=B8|76=0"), dec("0"));
+    addPosition("B8");
+    c.FindOpenPosition("B8")->OrderPrice = dec("1.6000");
+    c.UpdateOpenOrderCollection("B8", report("80=B8|76=0"), dec("0"));
+    c.FillSettledOrderCollection(report("10=66|34=1001|12=7|80=B8|86=S3|88=1|89=10"));
+    EXPECT_EQ(c.FindSettlement("S3")->OrderPrice, dec("1.6000"));
+}
+
 TEST_F(OrderCollectionsTest, SettlementRefusedWithoutIdOrForAForeignAccount) {
     c.FillSettledOrderCollection(report("34=1001|12=7|80=X1|89=1"));
     c.FillSettledOrderCollection(report("34=5|12=7|86=S3"));

@@ -90,4 +90,33 @@ TEST(OrderIdIndex, AnEraseOfARepeatedIdFindsTheNextAndAChangeItWasNotToldOfIsInd
     expectFound(other, fresh, {"1001"});
 }
 
+TEST(OrderIdIndex, AnIndexOfTheNewestFindsTheLastRecordOfAnIdAcrossAppendsAndErases) {
+    // A copy list: closed positions appended, the oldest erased when full, one id closed twice.
+    OrderList list = book(4);
+    OrderIdIndex index(&Order::OpenPositionId, OrderIdIndex::Finds::Last);
+    ASSERT_EQ(index.find(list, "1002").get(), list[2].get());
+    list.push_back(position("1002"));
+    index.appended(list);
+    EXPECT_EQ(index.find(list, "1002").get(), list.back().get());
+    EXPECT_EQ(index.placeOf(list, "1002"), 4u);
+    // The newest erased: the one before it is found again; the oldest erased: the others stay.
+    eraseAt(list, index, 4);
+    EXPECT_EQ(index.find(list, "1002").get(), list[2].get());
+    eraseAt(list, index, 0);
+    EXPECT_EQ(index.find(list, "1000"), nullptr);
+    EXPECT_EQ(index.find(list, "1003").get(), list.back().get());
+    EXPECT_EQ(index.placeOf(list, "9999"), OrderIdIndex::npos);
+    EXPECT_EQ(index.rebuilds(), 1u);
+
+    // A first-record index asked for the last reads from the end only when an id repeats.
+    OrderList open = book(3);
+    OrderIdIndex first(&Order::OpenPositionId);
+    EXPECT_EQ(first.findLast(open, "1001").get(), open[1].get());
+    open.push_back(position("1001"));
+    first.appended(open);
+    EXPECT_EQ(first.find(open, "1001").get(), open[1].get());
+    EXPECT_EQ(first.findLast(open, "1001").get(), open.back().get());
+    EXPECT_EQ(first.findLast(open, ""), nullptr);
+}
+
 } // namespace

@@ -14,7 +14,9 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -571,6 +573,25 @@ TEST_F(CloseAllMarginTest, TheMarginIsJudgedOnTheClosesThatPassEveryOtherCheck) 
     EXPECT_EQ(
         refusedOf({"S1", "S2", "B9"}),
         (Refused{{"S1", margin}, {"S2", margin}, {"B9", std::string(OrderRequests::kUnknownRecordKey)}}));
+}
+
+TEST_F(CloseAllMarginTest, TheBookIsReadOnceHoweverManyHoldingsTheSetTouches) {
+    const auto held = [&](std::string_view id) -> Order* {
+        for (auto& p : model.OpenOrderCollection)
+            if (p->OpenPositionId == id)
+                return p.get();
+        return nullptr;
+    };
+    // Three holdings (one per delivery mode) among the account's five positions.
+    held("B3")->deliveryMode = 2;
+    held("S2")->deliveryMode = 3;
+    const std::size_t before = manager.positionsRead();
+    EXPECT_EQ(refusedOf({"B1", "B3", "S2"}), Refused{});
+    EXPECT_EQ(manager.positionsRead() - before, model.OpenOrderCollection.size());
+    // Each holding still judged on its own positions: the two sold lots of the plain one.
+    held("S2")->deliveryMode = held("S1")->deliveryMode;
+    const std::string margin(OrderRequests::kNoMarginToCloseKey);
+    EXPECT_EQ(refusedOf({"S1", "S2", "B3"}), (Refused{{"S1", margin}, {"S2", margin}}));
 }
 
 TEST_F(CloseAllTest, PerPositionCheckAnswersWithTheRefusedOrder) {

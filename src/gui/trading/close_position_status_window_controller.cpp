@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace tc::gui {
 namespace {
@@ -99,16 +100,33 @@ void showStatusRecord(QTableView& table, int row, const CloseAllStatusRow& recor
     auto* model = static_cast<StatusTableModel*>(table.model());
     if (row < 0 || row >= model->rowCount())
         return;
+    // Only the cells whose text changed are measured: a report changes one or two, and measuring a
+    // cell lays its text out, twice for each of hundreds of reports.
+    const int columns = model->columnCount();
+    std::vector<QString> before;
+    before.reserve(static_cast<std::size_t>(columns));
+    for (int column = 0; column < columns; ++column)
+        before.push_back(model->index(row, column).data().toString());
     model->setRecordAt(row, record);
-    // Only this row's cells are read: a column widens for a longer text, as a full sizing would.
+    const auto changed = [&](int column) {
+        return model->index(row, column).data().toString() != before[static_cast<std::size_t>(column)];
+    };
+    // A column widens for a longer text, as a full sizing would.
     QHeaderView& header = *table.horizontalHeader();
     const int grid = table.showGrid() ? 1 : 0;
-    for (int column = 0; column + 1 < model->columnCount(); ++column) {
+    bool grown = false;
+    for (int column = 0; column + 1 < columns; ++column) {
+        if (!changed(column))
+            continue;
         const int wanted = table.sizeHintForIndex(model->index(row, column)).width() + grid;
-        if (wanted > header.sectionSize(column))
+        if (wanted > header.sectionSize(column)) {
             header.resizeSection(column, wanted);
+            grown = true;
+        }
     }
-    table.resizeRowToContents(row);
+    // The row's height follows its status, which wraps in what the other columns leave.
+    if (grown || (columns > 0 && changed(columns - 1)))
+        table.resizeRowToContents(row);
 }
 
 ClosePositionStatusWindowController::ClosePositionStatusWindowController(GuiContext& context, QWidget* parent)

@@ -87,6 +87,21 @@ TEST_F(CloseAllStatusTable, AReportsRowIsSizedAloneAndItsColumnsGrowToFitIt) {
               table->sizeHintForIndex(table->model()->index(7, 5)).width());
     EXPECT_GT(table->rowHeight(7), rowHeight);
     EXPECT_EQ(table->rowHeight(8), rowHeight);
+    // A settlement's price reads that cell alone; a tone of its own, or the same texts, none.
+    delegate->asked = 0;
+    CloseAllStatusRow settled = record(12);
+    settled.price = "1.08470";
+    tc::gui::showStatusRecord(*table, 12, settled);
+    EXPECT_LE(delegate->asked, 1);
+    settled.tone = tc::gui::Tone::Loss;
+    tc::gui::showStatusRecord(*table, 12, settled);
+    EXPECT_LE(delegate->asked, 1);
+    // A new status lays its row out again: a reason may wrap.
+    settled.status = "Rejected: the market of this instrument is closed.";
+    tc::gui::showStatusRecord(*table, 12, settled);
+    EXPECT_GT(delegate->asked, 1);
+    EXPECT_LE(delegate->asked, 1 + columns);
+    EXPECT_EQ(table->model()->index(12, 5).data().toString(), "1.08470");
     // A row out of range changes nothing.
     tc::gui::showStatusRecord(*table, kRows, wide);
     EXPECT_EQ(table->model()->rowCount(), kRows);
