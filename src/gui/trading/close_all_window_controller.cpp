@@ -17,6 +17,7 @@
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/text/formatter.h"
 #include "platform/amount_text.h"
 #include "ui_close_all_window_controller.h"
 
@@ -43,8 +44,11 @@ struct CloseAllLine {
     QString side; // the side's name in the language of the last reading of the list
     std::string quantity;
     std::string price;
-    std::string live;
-    std::optional<double> profit; // none until the client has worked it out
+    // The closing quote, formatted only when its cell is shown: a pass over a large book each second
+    // would otherwise write every row's text for the few rows in sight.
+    double live = 0;
+    std::int32_t liveDecimals = -1; // none read yet
+    std::optional<double> profit;   // none until the client has worked it out
     bool ticked = false;
 };
 
@@ -80,7 +84,11 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
         {texts::kSide, [](const CloseAllLine& l) { return l.side; }},
         {texts::kQuantity, [](const CloseAllLine& l) { return cellText(l.quantity); }},
         {texts::kPrice, [](const CloseAllLine& l) { return cellText(l.price); }},
-        {texts::kMarketPrice, [](const CloseAllLine& l) { return cellText(l.live); }},
+        {texts::kMarketPrice,
+         [](const CloseAllLine& l) {
+             return l.liveDecimals < 0 ? QString()
+                                       : cellText(Formatter::formatDecimal(l.live, l.liveDecimals));
+         }},
         {texts::kFloatingPL,
          [](const CloseAllLine& l) {
              return l.profit ? cellText(platform::amountText(*l.profit)) : QString();
@@ -340,7 +348,8 @@ void CloseAllWindowController::loadRows() {
         const ItemDetails* item = instrumentOf(client.model(), p->ItemCode);
         lines.push_back({p->OpenPositionId, p->AccountNumber, p->ItemCode, side->second,
                          quantityText(p->RemainingQty), priceText(p->OrderPrice, item),
-                         priceText(item ? closingQuote(*item, *p) : platform::CompactDecimal(), item),
+                         item ? closingQuote(*item, *p).toDouble() : 0.0,
+                         item ? item->DisplayDecimalPlaces() : 0,
                          p->UnrealisedPLValued ? std::optional(p->UnrealisedPL) : std::nullopt,
                          flow_.isTicked(p->OpenPositionId)});
     }
@@ -390,12 +399,14 @@ void CloseAllWindowController::refreshTableView() {
                 return false; // gone: the row keeps its last figures until the list is read again
             const Order& p = *found->second;
             const ItemDetails* item = instrumentOf(client.model(), p.ItemCode);
-            std::string live = priceText(item ? closingQuote(*item, p) : platform::CompactDecimal(), item);
+            const double live = item ? closingQuote(*item, p).toDouble() : 0.0;
+            const std::int32_t decimals = item ? item->DisplayDecimalPlaces() : 0;
             const std::optional<double> profit =
                 p.UnrealisedPLValued ? std::optional(p.UnrealisedPL) : std::nullopt;
-            if (live == line.live && profit == line.profit)
+            if (live == line.live && decimals == line.liveDecimals && profit == line.profit)
                 return false;
-            line.live = std::move(live);
+            line.live = live;
+            line.liveDecimals = decimals;
             line.profit = profit;
             return true;
         },

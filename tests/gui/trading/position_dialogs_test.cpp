@@ -1910,3 +1910,40 @@ TEST_F(CloseAllLimitTest, MoreTickedThanTheLoginsLimitSendsNothingAndTheHeadingS
 }
 
 } // namespace
+
+TEST_F(PositionDialogsTest, CloseAllMarketPriceReadsAsTheOpenPositionsGridsOfTheSameMoment) {
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    QAbstractItemModel* lines = find<QTableView>(closeAll, "closeAllTableView")->model();
+    QAbstractItemModel& grid = open->gridModel();
+    const auto columnTitled = [](const QAbstractItemModel& model, const QString& title) {
+        for (int column = 0; column < model.columnCount(); ++column)
+            if (model.headerData(column, Qt::Horizontal).toString() == title)
+                return column;
+        return -1;
+    };
+    const QString marketPrice = context->text(texts::kMarketPrice);
+    const int gridPrice = columnTitled(grid, marketPrice);
+    const int gridId = columnTitled(grid, context->text(texts::kPositionIDColumn));
+    const int linePrice = columnTitled(*lines, marketPrice);
+    ASSERT_GE(gridPrice, 0);
+    ASSERT_GE(gridId, 0);
+    ASSERT_GE(linePrice, 0);
+    // Prices held: both come to read one moment, each row's price the grid's at its instrument's digits.
+    server->holdPrices(true);
+    const auto rowsAgree = [&] {
+        session->tickNow();
+        for (int row = 0; row < lines->rowCount(); ++row) {
+            const QString id = cellText(lines, row, 2);
+            int listed = -1;
+            for (int g = 0; g < grid.rowCount(); ++g)
+                if (cellText(&grid, g, gridId) == id)
+                    listed = g;
+            const QString price = cellText(lines, row, linePrice);
+            if (listed < 0 || price.isEmpty() || price != cellText(&grid, listed, gridPrice))
+                return false;
+        }
+        return lines->rowCount() > 0;
+    };
+    EXPECT_TRUE(waitFor(rowsAgree));
+}
