@@ -488,6 +488,23 @@ bool OrderManager::CheckMargin(const Order& order) const {
     return c.acc().Equity > c.acc().UsedMargin.toDouble() - before + after;
 }
 
+namespace {
+// Account, instrument and delivery mode compared as views, so the book's positions are looked up
+// without copying their strings.
+struct HoldingKeyLess {
+    using is_transparent = void;
+    using View = std::tuple<std::string_view, std::string_view, std::int32_t>;
+    template <class Key>
+    static View view(const Key& key) {
+        return {std::get<0>(key), std::get<1>(key), std::get<2>(key)};
+    }
+    template <class A, class B>
+    bool operator()(const A& a, const B& b) const {
+        return view(a) < view(b);
+    }
+};
+} // namespace
+
 std::vector<std::string>
 OrderManager::closesRefusedForMargin(std::span<const std::shared_ptr<const Order>> closing) const {
     // One entry per account, instrument and delivery mode the set closes in.
@@ -498,7 +515,7 @@ OrderManager::closesRefusedForMargin(std::span<const std::shared_ptr<const Order
         std::vector<std::string> closed;
         bool rises = false;
     };
-    std::map<std::tuple<std::string, std::string, std::int32_t>, Holding, std::less<>> holdings;
+    std::map<std::tuple<std::string, std::string, std::int32_t>, Holding, HoldingKeyLess> holdings;
     std::unordered_set<const Order*> closed;
     for (const auto& p : closing)
         if (p && closed.insert(p.get()).second) {
@@ -514,8 +531,7 @@ OrderManager::closesRefusedForMargin(std::span<const std::shared_ptr<const Order
         if (!p)
             continue;
         ++positionsRead_;
-        const auto at = holdings.find(std::tuple<std::string_view, std::string_view, std::int32_t>(
-            p->AccountNumber, p->ItemCode, p->deliveryMode));
+        const auto at = holdings.find(HoldingKeyLess::View(p->AccountNumber, p->ItemCode, p->deliveryMode));
         if (at == holdings.end())
             continue;
         const auto& [accountNumber, itemCode, deliveryMode] = at->first;
