@@ -157,13 +157,12 @@ void BM_AllGridsRefresh(benchmark::State& state) {
     state.SetLabel(pinning.pinned() ? "pinned to two cores" : "unpinned");
     BenchDesktop desktop;
     tc::gui::GuiContext& context = desktop.context;
-    testserver::Market market = marketWithPositions(kInstruments, kPositions);
-    if (market.instruments.empty()) {
+    testserver::ServerPorts ports;
+    const auto server = startLargeBook(kInstruments, kPositions, kQuotesPerSecond, ports);
+    if (!server) {
         state.SkipWithError("no market beside the program");
         return;
     }
-    testserver::TestServer server(std::move(market));
-    const testserver::ServerPorts ports = startOnFreePorts(server, kQuotesPerSecond);
     {
         tc::gui::ClientModel session(desktop.clientFactory());
         context.setClientModel(&session);
@@ -210,7 +209,7 @@ void BM_AllGridsRefresh(benchmark::State& state) {
             proxies.clear();
             grids.clear();
             context.setClientModel(nullptr);
-            server.stop();
+            server->stop();
             return;
         }
         std::vector<std::string> codes;
@@ -283,7 +282,7 @@ void BM_AllGridsRefresh(benchmark::State& state) {
         grids.clear();
         context.setClientModel(nullptr);
     }
-    server.stop();
+    server->stop();
     tc::platform::RunLoop::main().discardPending();
 }
 // Argument: 0 unpinned, 1 pinned to two cores.

@@ -65,13 +65,12 @@ private:
 void BM_CloseAllOverLargeBook(benchmark::State& state) {
     ensureApplication();
     BenchDesktop desktop;
-    testserver::Market market = marketWithPositions(kInstruments, kPositions);
-    if (market.positions.empty()) {
+    testserver::ServerPorts ports;
+    const auto server = startLargeBook(kInstruments, kPositions, kQuotesPerSecond, ports);
+    if (!server) {
         state.SkipWithError("no market beside the program");
         return;
     }
-    testserver::TestServer server(std::move(market));
-    const testserver::ServerPorts ports = startOnFreePorts(server, kQuotesPerSecond);
     {
         tc::gui::ClientModel session(desktop.clientFactory());
         desktop.context.setClientModel(&session);
@@ -81,7 +80,7 @@ void BM_CloseAllOverLargeBook(benchmark::State& state) {
             })) {
             state.SkipWithError("the demo's positions did not load");
             release();
-            server.stop();
+            server->stop();
             return;
         }
         pumpFor(2000);
@@ -183,7 +182,7 @@ void BM_CloseAllOverLargeBook(benchmark::State& state) {
         state.counters["answered"] = answered;
         release();
     }
-    server.stop();
+    server->stop();
     tc::platform::RunLoop::main().discardPending();
 }
 BENCHMARK(BM_CloseAllOverLargeBook)->Unit(benchmark::kMillisecond)->Iterations(1);

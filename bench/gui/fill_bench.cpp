@@ -56,13 +56,12 @@ protected:
 void BM_FillIntoPositions(benchmark::State& state) {
     ensureApplication();
     BenchDesktop desktop;
-    testserver::Market market = marketWithPositions(kInstruments, kPositions);
-    if (market.positions.empty()) {
+    testserver::ServerPorts ports;
+    const auto server = startLargeBook(kInstruments, kPositions, kQuotesPerSecond, ports);
+    if (!server) {
         state.SkipWithError("no market beside the program");
         return;
     }
-    testserver::TestServer server(std::move(market));
-    const testserver::ServerPorts ports = startOnFreePorts(server, kQuotesPerSecond);
     {
         tc::gui::ClientModel session(desktop.clientFactory());
         desktop.context.setClientModel(&session);
@@ -96,7 +95,7 @@ void BM_FillIntoPositions(benchmark::State& state) {
         if (!signInDemo(session, ports, [&] { return open.gridModel().rowCount() >= kPositions; })) {
             state.SkipWithError("the demo's positions did not load");
             release();
-            server.stop();
+            server->stop();
             return;
         }
         pumpFor(2000);
@@ -163,7 +162,7 @@ void BM_FillIntoPositions(benchmark::State& state) {
         state.counters["positions"] = open.gridModel().rowCount();
         release();
     }
-    server.stop();
+    server->stop();
     tc::platform::RunLoop::main().discardPending();
 }
 BENCHMARK(BM_FillIntoPositions)->Unit(benchmark::kMillisecond)->Iterations(1);

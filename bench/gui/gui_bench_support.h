@@ -211,6 +211,18 @@ inline testserver::ServerPorts startOnFreePorts(testserver::TestServer& server,
     return server.start(options);
 }
 
+// A test server playing marketWithPositions(instruments, positions), started on free ports with its
+// feed at `rate` quotes a second; null when the market cannot be read (the caller skips its run).
+inline std::unique_ptr<testserver::TestServer> startLargeBook(std::size_t instruments, int positions,
+                                                              double rate, testserver::ServerPorts& ports) {
+    testserver::Market market = marketWithPositions(instruments, positions);
+    if (market.positions.empty())
+        return nullptr;
+    auto server = std::make_unique<testserver::TestServer>(std::move(market));
+    ports = startOnFreePorts(*server, rate);
+    return server;
+}
+
 // Signs the demo user in to the server's stream port and pumps Qt until signed in and `loaded` (when
 // given); false after 30 s.
 inline bool signInDemo(tc::gui::ClientModel& session, const testserver::ServerPorts& ports,
