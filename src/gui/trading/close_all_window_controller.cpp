@@ -58,6 +58,20 @@ QString cellText(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// A row's live figures read from its position: its closing quote at its instrument's digits and its
+// result once worked out. False when they stand as they were.
+bool readLive(CloseAllLine& line, const Order& p, const ItemDetails* item) {
+    const double live = item ? closingQuote(*item, p).toDouble() : 0.0;
+    const std::int32_t decimals = item ? item->DisplayDecimalPlaces() : 0;
+    const std::optional<double> profit = p.UnrealisedPLValued ? std::optional(p.UnrealisedPL) : std::nullopt;
+    if (live == line.live && decimals == line.liveDecimals && profit == line.profit)
+        return false;
+    line.live = live;
+    line.liveDecimals = decimals;
+    line.profit = profit;
+    return true;
+}
+
 // The live cells: the market price and the floating result, changed in place each second.
 constexpr int kLiveColumn = 7;
 constexpr int kProfitColumn = 8;
@@ -333,7 +347,7 @@ void CloseAllWindowController::loadRows() {
     // Positions that went away are no longer ticked; new ones come unticked.
     flow_.follow(listed);
     accountsChanged();
-    // Each side's name read once for the list, not for each cell: a text's lookup asks the disk.
+    // Each side's name looked up once for the list, not for each row.
     const std::int64_t language = context_.language().selected();
     std::map<std::int32_t, QString> sides;
     std::vector<CloseAllLine> lines;
@@ -346,12 +360,15 @@ void CloseAllWindowController::loadRows() {
             side =
                 sides.emplace(p->tradingMode, cellText(shownName(language, sideText(p->tradingMode)))).first;
         const ItemDetails* item = instrumentOf(client.model(), p->ItemCode);
-        lines.push_back({p->OpenPositionId, p->AccountNumber, p->ItemCode, side->second,
-                         quantityText(p->RemainingQty), priceText(p->OrderPrice, item),
-                         item ? closingQuote(*item, *p).toDouble() : 0.0,
-                         item ? item->DisplayDecimalPlaces() : 0,
-                         p->UnrealisedPLValued ? std::optional(p->UnrealisedPL) : std::nullopt,
-                         flow_.isTicked(p->OpenPositionId)});
+        CloseAllLine& line = lines.emplace_back();
+        line.id = p->OpenPositionId;
+        line.account = p->AccountNumber;
+        line.symbol = p->ItemCode;
+        line.side = side->second;
+        line.quantity = quantityText(p->RemainingQty);
+        line.price = priceText(p->OrderPrice, item);
+        readLive(line, *p, item);
+        line.ticked = flow_.isTicked(p->OpenPositionId);
     }
     lines_->setRecords(std::move(lines));
     ui_->closeAllTableView->resizeColumnsToContents();
@@ -398,17 +415,7 @@ void CloseAllWindowController::refreshTableView() {
             if (found == byId.end())
                 return false; // gone: the row keeps its last figures until the list is read again
             const Order& p = *found->second;
-            const ItemDetails* item = instrumentOf(client.model(), p.ItemCode);
-            const double live = item ? closingQuote(*item, p).toDouble() : 0.0;
-            const std::int32_t decimals = item ? item->DisplayDecimalPlaces() : 0;
-            const std::optional<double> profit =
-                p.UnrealisedPLValued ? std::optional(p.UnrealisedPL) : std::nullopt;
-            if (live == line.live && decimals == line.liveDecimals && profit == line.profit)
-                return false;
-            line.live = live;
-            line.liveDecimals = decimals;
-            line.profit = profit;
-            return true;
+            return readLive(line, p, instrumentOf(client.model(), p.ItemCode));
         },
         kLiveColumn, kProfitColumn);
 }
