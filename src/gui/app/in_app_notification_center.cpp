@@ -227,7 +227,8 @@ void InAppNotificationBannerController::listLines() {
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->document()->setDocumentMargin(0);
     list_->viewport()->setAutoFillBackground(false);
-    list_->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; color: #5c5c5c; }"));
+    list_->setStyleSheet(
+        QStringLiteral("QPlainTextEdit { background: transparent; color: %1; }").arg(kTextColour.name()));
     list_->viewport()->installEventFilter(this);
     for (const QString& line : std::as_const(lines_))
         list_->appendPlainText(line);
