@@ -33,5 +33,8 @@ int main(int argc, char** argv) {
     options.clients = [&shell] { return interfaces::MakeClient(shell); };
     tc::gui::AppDelegate delegate(context, shell, std::move(options));
     delegate.applicationDidFinishLaunching();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    // Changes still waiting for another program's lock on the settings get a moment more.
+    tc::platform::UserDefaults::standard().waitForPendingSave(tc::platform::UserDefaults::kLockWait);
+    return code;
 }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
 #include <system_error>
 #include <thread>
 #include <tuple>
@@ -21,10 +22,6 @@
 
 namespace tc::platform {
 namespace {
-
-// How long a save waits for another program's save to let go of the lock file before it goes on
-// without: a save holds it for milliseconds, and a program stuck holding it must not stop this one.
-constexpr auto kLockWait = std::chrono::seconds(2);
 
 std::string systemMessage(int err) {
     return std::error_code(err, std::generic_category()).message();
@@ -128,8 +125,9 @@ std::optional<SettingsTrouble> folderTrouble(const std::filesystem::path& file) 
 }
 
 // Holds "<file>.lock" while a save reads the file again and replaces it, so two programs on one
-// home folder take turns. A lock that cannot be had is gone without: the write still reports its own
-// failure.
+// home folder take turns. Never waits: busy() when another program holds it. A lock file that cannot
+// be opened or locked at all (a file system without locks) is gone without: the write still reports
+// its own failure.
 class SaveLock {
 public:
     explicit SaveLock(const std::filesystem::path& file) {
@@ -137,14 +135,15 @@ public:
         fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
         if (fd_ < 0)
             return;
-        const auto until = std::chrono::steady_clock::now() + kLockWait;
-        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() > until) {
-                Log::warning("settings saved without the lock {}: {}", lock.string(), systemMessage(errno));
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        int got = 0;
+        while ((got = ::flock(fd_, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
         }
+        if (got == 0)
+            return;
+        if (errno == EWOULDBLOCK)
+            busy_ = true;
+        else
+            Log::warning("settings saved without the lock {}: {}", lock.string(), systemMessage(errno));
     }
     ~SaveLock() {
         if (fd_ >= 0)
@@ -153,9 +152,15 @@ public:
     SaveLock(const SaveLock&) = delete;
     SaveLock& operator=(const SaveLock&) = delete;
 
+    bool busy() const { return busy_; }
+
 private:
     int fd_ = -1;
+    bool busy_ = false;
 };
+
+// How often a save waiting for another program's lock tries again.
+constexpr auto kLockRetry = std::chrono::milliseconds(50);
 
 // Temporary files older than this are leftovers of an interrupted write; younger ones may belong to
 // another process writing right now.
@@ -233,7 +238,15 @@ UserDefaults::UserDefaults(std::filesystem::path file) : path_(std::move(file)) 
     loadLocked();
 }
 
-UserDefaults::~UserDefaults() = default;
+UserDefaults::~UserDefaults() {
+    {
+        std::lock_guard lock(saverMutex_);
+        saverStopping_ = true;
+    }
+    saverWake_.notify_all();
+    if (saver_.joinable())
+        saver_.join();
+}
 
 std::optional<std::filesystem::path> UserDefaults::defaultPath() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -380,8 +393,22 @@ void UserDefaults::setAsideLocked(const std::filesystem::path& file, const std::
 }
 
 void UserDefaults::markChangedLocked(std::string_view key) {
-    if (changed_.find(key) == changed_.end())
-        changed_.emplace(key);
+    Pending& pending = changed_.try_emplace(std::string(key)).first->second;
+    pending.whole = true;
+    pending.edits.clear();
+    ++generation_;
+}
+
+void UserDefaults::edit(std::string_view key, Edit edit) {
+    std::lock_guard lock(mutex_);
+    const PlistValue* v = values_.find(key);
+    if (auto changed = edit(v ? std::optional(*v) : std::nullopt))
+        values_.set(std::string(key), *std::move(changed));
+    else
+        values_.erase(key);
+    Pending& pending = changed_.try_emplace(std::string(key)).first->second;
+    if (!pending.whole)
+        pending.edits.push_back(std::move(edit));
     ++generation_;
 }
 
@@ -501,50 +528,138 @@ bool UserDefaults::saveFailed(SettingsTrouble trouble, const std::string& reason
 }
 
 bool UserDefaults::synchronize() {
+    switch (save()) {
+    case SaveOutcome::Saved:
+        return true;
+    case SaveOutcome::Failed:
+        return false;
+    case SaveOutcome::LockBusy:
+        deferSave();
+        return true;
+    }
+    return false;
+}
+
+bool UserDefaults::waitForPendingSave(std::chrono::milliseconds limit) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    std::unique_lock lock(saverMutex_);
+    while (saveDeferred_ && std::chrono::steady_clock::now() < until) {
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        lock.lock();
+    }
+    return !saveDeferred_;
+}
+
+void UserDefaults::deferSave() {
+    std::lock_guard lock(saverMutex_);
+    if (saverStopping_)
+        return;
+    if (!saveDeferred_) {
+        saveDeferred_ = true;
+        deferredSince_ = std::chrono::steady_clock::now();
+    }
+    ++deferrals_;
+    if (!saver_.joinable())
+        saver_ = std::thread([this] { runSaver(); });
+    saverWake_.notify_all();
+}
+
+void UserDefaults::runSaver() {
+    std::unique_lock lock(saverMutex_);
+    while (!saverStopping_) {
+        if (!saveDeferred_) {
+            saverWake_.wait(lock);
+            continue;
+        }
+        if (saverWake_.wait_for(lock, kLockRetry, [this] { return saverStopping_; }))
+            break;
+        const auto since = deferredSince_;
+        const std::uint64_t deferrals = deferrals_;
+        lock.unlock();
+        const SaveOutcome outcome = save();
+        if (outcome == SaveOutcome::LockBusy && std::chrono::steady_clock::now() - since >= kLockWait) {
+            std::filesystem::path file;
+            {
+                std::lock_guard values(mutex_);
+                file = path_.value_or(std::filesystem::path());
+            }
+            const std::filesystem::path lockFile = file.string() + ".lock";
+            saveFailed({SettingsTrouble::Kind::NotSaved, SettingsTrouble::Cause::Locked, file, lockFile,
+                        "held by another program"},
+                       fmt::format("another program has held {} for {} s; the changes wait for it",
+                                   lockFile.string(), std::chrono::seconds(kLockWait).count()));
+        }
+        lock.lock();
+        if (outcome != SaveOutcome::LockBusy && deferrals == deferrals_)
+            saveDeferred_ = false;
+    }
+}
+
+UserDefaults::SaveOutcome UserDefaults::save() {
     // One writer at a time, so an older snapshot can never land after a newer one.
     std::lock_guard writeLock(writeMutex_);
     std::filesystem::path file;
     std::uint64_t generation = 0;
-    // This store's changes since the last write: the value set, or nothing for a removed key.
-    std::vector<std::pair<std::string, std::optional<PlistValue>>> changes;
+    // This store's changes since the last write: the value set (nothing for a removed key), or the
+    // edits to replay on the file's value.
+    struct Change {
+        std::string key;
+        Pending pending;
+        std::optional<PlistValue> value;
+    };
+    std::vector<Change> changes;
     PlistDictionary whole;
     {
         std::lock_guard lock(mutex_);
         if (!path_) {
             changed_.clear();
             savedGeneration_ = generation_;
-            return true;
+            return SaveOutcome::Saved;
         }
         if (!writable_) {
             if (!std::exchange(saveFailureLogged_, true))
                 Log::warning("settings not saved: {} was left alone at load", path_->string());
-            return false;
+            return SaveOutcome::Failed;
         }
         if (generation_ == savedGeneration_)
-            return true;
-        for (const std::string& key : changed_) {
+            return SaveOutcome::Saved;
+        for (auto& [key, pending] : changed_) {
             const PlistValue* v = values_.find(key);
-            changes.emplace_back(key, v ? std::optional(*v) : std::nullopt);
+            changes.push_back({key, std::move(pending), v ? std::optional(*v) : std::nullopt});
         }
         changed_.clear();
         whole = values_;
         file = *path_;
         generation = generation_;
     }
-    // Changes not written stay pending, for the next save to try again.
-    const auto failed = [&](int err, const std::string& reason) {
-        {
-            std::lock_guard lock(mutex_);
-            for (const auto& change : changes)
-                if (changed_.find(change.first) == changed_.end())
-                    changed_.insert(change.first);
+    // Changes not written stay pending, before any made meanwhile, for the next save to try again.
+    const auto keepPending = [&] {
+        std::lock_guard lock(mutex_);
+        for (Change& change : changes) {
+            auto [it, fresh] = changed_.try_emplace(change.key, std::move(change.pending));
+            if (fresh || it->second.whole)
+                continue;
+            if (change.pending.whole) {
+                // This store's value holds the whole change and every edit since.
+                it->second.whole = true;
+                it->second.edits.clear();
+            } else {
+                it->second.edits.insert(it->second.edits.begin(),
+                                        std::make_move_iterator(change.pending.edits.begin()),
+                                        std::make_move_iterator(change.pending.edits.end()));
+            }
         }
+    };
+    const auto failed = [&](int err, const std::string& reason) {
+        keepPending();
         SettingsTrouble trouble{SettingsTrouble::Kind::NotSaved, causeOf(err), file, file.parent_path(),
                                 systemMessage(err)};
         if (auto folder = folderTrouble(file);
             folder && (trouble.cause != SettingsTrouble::Cause::DiskFull || !err))
             trouble = *folder;
-        return saveFailed(std::move(trouble), reason);
+        saveFailed(std::move(trouble), reason);
+        return SaveOutcome::Failed;
     };
     std::error_code ec;
     if (!file.parent_path().empty())
@@ -556,33 +671,65 @@ bool UserDefaults::synchronize() {
     PlistDictionary merged;
     {
         SaveLock lock(file);
-        // The file as it is now, which another program may have changed since this one read it; one
-        // that cannot be read now is replaced by this program's whole copy, as before.
+        if (lock.busy()) {
+            keepPending();
+            return SaveOutcome::LockBusy;
+        }
+        // The file as it is now, which another program may have changed since this one read it. One
+        // that is gone or cannot be read now is replaced by this program's whole copy, which holds
+        // every change: a file removed meanwhile must not leave only the keys just changed.
         const FileBytes got = readSettingsFile(file, kMaxFileBytes);
+        bool fromFile = false;
         if (got.outcome == FileBytes::Outcome::Read) {
             PlistLimits limits;
             limits.maxBytes = kMaxFileBytes;
             auto read = PropertyList::readBytes(got.bytes, limits);
             if (!read)
                 read = PropertyList::readBytes(PropertyList::repairedText(got.bytes), limits);
-            merged = read && read.value().isDictionary() ? *std::move(read).value().dictionary() : whole;
-        } else if (got.outcome != FileBytes::Outcome::Missing) {
-            merged = whole;
+            fromFile = read && read.value().isDictionary();
+            if (fromFile)
+                merged = *std::move(read).value().dictionary();
         }
-        for (const auto& [key, value] : changes) {
+        if (!fromFile)
+            merged = whole;
+        for (const Change& change : changes) {
+            if (!fromFile)
+                break;
+            if (change.pending.whole) {
+                if (change.value)
+                    merged.set(change.key, *change.value);
+                else
+                    merged.erase(change.key);
+                continue;
+            }
+            const PlistValue* v = merged.find(change.key);
+            std::optional<PlistValue> value = v ? std::optional(*v) : std::nullopt;
+            for (const Edit& edit : change.pending.edits)
+                value = edit(std::move(value));
             if (value)
-                merged.set(key, *value);
+                merged.set(change.key, *std::move(value));
             else
-                merged.erase(key);
+                merged.erase(change.key);
         }
         if (auto st = PropertyList::writeFile(file, PlistValue(merged)); !st)
             return failed(st.errorNumber, st.error);
     }
     std::lock_guard lock(mutex_);
     // The keys this store left alone read as the file has them now; those changed meanwhile stay.
-    for (const std::string& key : changed_) {
-        if (const PlistValue* v = values_.find(key))
-            merged.set(key, *v);
+    for (const auto& [key, pending] : changed_) {
+        if (pending.whole) {
+            if (const PlistValue* v = values_.find(key))
+                merged.set(key, *v);
+            else
+                merged.erase(key);
+            continue;
+        }
+        const PlistValue* v = merged.find(key);
+        std::optional<PlistValue> value = v ? std::optional(*v) : std::nullopt;
+        for (const Edit& edit : pending.edits)
+            value = edit(std::move(value));
+        if (value)
+            merged.set(key, *std::move(value));
         else
             merged.erase(key);
     }
@@ -590,7 +737,7 @@ bool UserDefaults::synchronize() {
     savedGeneration_ = generation;
     saveFailureLogged_ = false;
     trouble_.reset();
-    return true;
+    return SaveOutcome::Saved;
 }
 
 } // namespace tc::platform

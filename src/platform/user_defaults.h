@@ -3,15 +3,19 @@
 // property-list file on synchronize(). All operations may be called from any thread.
 #include "platform/property_list.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace tc::platform {
@@ -31,6 +35,7 @@ struct SettingsTrouble {
         ReadOnly,     // `where` is a folder that cannot be written to
         DiskFull,
         NotAFolder, // `where` is a file standing where a folder should be
+        Locked,     // another program has held the lock file `where` for long: changes wait for it
         Other,      // `detail` has the system's words
     };
     Kind kind = Kind::NotSaved;
@@ -70,6 +75,12 @@ public:
     void set(std::string_view key, PlistValue value);
     void setStringArray(std::string_view key, const std::vector<std::string>& values);
     void remove(std::string_view key);
+    // Changes part of a key's value (one slot of several, one column of a list): `edit` takes the
+    // value (nullopt when missing) and gives the new one (nullopt removes the key). It is applied now
+    // to this store's value and again at the save to the file's, so another program's changes to the
+    // other parts stay. Called under the store's lock: it must not use the store.
+    using Edit = std::function<std::optional<PlistValue>(std::optional<PlistValue> value)>;
+    void edit(std::string_view key, Edit edit);
 
     std::optional<PlistValue> objectForKey(std::string_view key) const;
     // The lenient readings of PlistValue; 0, false, 0.0 when missing.
@@ -88,8 +99,16 @@ public:
     // again under "<file>.lock"), so another program's changes to other keys stay; atomically,
     // through a temporary file in the same folder. The keys this store did not change take the
     // file's values. False (and a warning) when that fails or when the file had to be left alone at
-    // load.
+    // load. Never waits for another program: while one holds the lock, the changes stay pending and
+    // a thread of the store's saves them once it lets go (true); one held past kLockWait is said as
+    // trouble (Locked) until the save gets through.
     bool synchronize();
+    // Waits up to `limit` for a save left to that thread (quitting, tests); false when one is still
+    // pending then.
+    bool waitForPendingSave(std::chrono::milliseconds limit);
+
+    // How long another program may hold the lock before the changes waiting for it are said.
+    static constexpr auto kLockWait = std::chrono::seconds(2);
 
     std::optional<std::filesystem::path> path() const;
 
@@ -104,17 +123,28 @@ public:
     void setTroubleHandler(TroubleHandler handler);
 
 private:
+    // A key's change since the last write: set or removed whole (written as this store has it), or
+    // edits to replay on the file's value.
+    struct Pending {
+        bool whole = false;
+        std::vector<Edit> edits;
+    };
+    enum class SaveOutcome { Saved, Failed, LockBusy };
+
     void reopen(std::optional<std::filesystem::path> file);
     void loadLocked();
     void setAsideLocked(const std::filesystem::path& file, const std::string& reason);
     void markChangedLocked(std::string_view key);
     bool saveFailed(SettingsTrouble trouble, const std::string& reason);
+    SaveOutcome save();
+    void deferSave();
+    void runSaver();
 
-    mutable std::mutex mutex_; // guards everything below
-    std::mutex writeMutex_;    // orders whole synchronize() calls
+    mutable std::mutex mutex_; // guards everything below up to handlerMutex_
+    std::mutex writeMutex_;    // orders whole saves
     std::optional<std::filesystem::path> path_;
     PlistDictionary values_;
-    std::set<std::string, std::less<>> changed_; // keys set or removed since the last write
+    std::map<std::string, Pending, std::less<>> changed_; // keys changed since the last write
     std::optional<SettingsTrouble> loadTrouble_;
     std::optional<SettingsTrouble> trouble_;
     std::mutex handlerMutex_;
@@ -124,6 +154,15 @@ private:
     bool writable_ = true;
     // A failure to save is logged once until a save succeeds again: saves are retried at every change.
     bool saveFailureLogged_ = false;
+
+    // The thread that saves once another program's lock lets go; started at the first need.
+    std::mutex saverMutex_; // guards the five below
+    std::condition_variable saverWake_;
+    bool saveDeferred_ = false;
+    std::uint64_t deferrals_ = 0; // a save left to the thread after it began its own counts anew
+    bool saverStopping_ = false;
+    std::chrono::steady_clock::time_point deferredSince_;
+    std::thread saver_;
 };
 
 } // namespace tc::platform

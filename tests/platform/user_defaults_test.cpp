@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -402,29 +403,116 @@ TEST(UserDefaults, TwoProgramsOnOneFileKeepEachOthersChanges) {
     EXPECT_EQ(UserDefaults(file).integerForKey("Theme"), 3);
 }
 
-TEST(UserDefaults, ASaveWaitsForTheLockFileAndKeepsWhatWasWrittenUnderIt) {
+// Another program holds the lock for longer than a save takes: this one neither waits for it nor
+// writes without it; its changes are saved once the lock lets go, merged with what the other wrote
+// under it, and a hold past kLockWait is said until then.
+TEST(UserDefaults, ASaveNeverWaitsForTheLockNorWritesWithoutItAndSaysALongHold) {
     TempDir dir;
     const auto file = dir.path() / "defaults.plist";
     UserDefaults mine(file);
-    mine.set("Mine", 1);
-    // Another program holds the lock while it writes the file.
+    UserDefaults theirs(file);
+    std::mutex m;
+    std::vector<platform::SettingsTrouble> said;
+    mine.setTroubleHandler([&](const platform::SettingsTrouble& t) {
+        std::lock_guard lock(m);
+        said.push_back(t);
+    });
+    const auto saidCount = [&] {
+        std::lock_guard lock(m);
+        return said.size();
+    };
     const int lock = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(lock, 0);
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
-    std::atomic<bool> saved{false};
-    std::thread save([&] { saved = mine.synchronize(); });
-    UserDefaults theirs(file);
+    mine.set("Mine", 1);
+    EXPECT_TRUE(mine.synchronize()) << "left to be saved once the lock lets go";
+    EXPECT_FALSE(fs::exists(file)) << "written without the lock";
+    mine.edit("List",
+              [](std::optional<PlistValue>) { return std::optional(PlistValue(PlistArray{PlistValue(1)})); });
+    EXPECT_TRUE(mine.synchronize());
+    // The other program writes under its lock meanwhile.
     theirs.set("Theirs", 2);
-    const auto written =
-        platform::PropertyList::writeFile(file, PlistValue(theirs.dictionaryRepresentation()));
-    EXPECT_FALSE(saved) << "saved while the lock was held";
+    ASSERT_TRUE(platform::PropertyList::writeFile(file, PlistValue(theirs.dictionaryRepresentation())));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (saidCount() == 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(saidCount(), 1u);
+    EXPECT_EQ(said.front().cause, platform::SettingsTrouble::Cause::Locked);
+    EXPECT_EQ(said.front().where, fs::path(file.string() + ".lock"));
+    EXPECT_EQ(mine.trouble(), said.front());
+    EXPECT_FALSE(UserDefaults(file).objectForKey("Mine"));
+    mine.set("Later", 3);
+    EXPECT_TRUE(mine.synchronize());
     ::close(lock);
-    save.join();
-    ASSERT_TRUE(written);
-    EXPECT_TRUE(saved);
+    ASSERT_TRUE(mine.waitForPendingSave(std::chrono::seconds(60)));
     UserDefaults after(file);
     EXPECT_EQ(after.integerForKey("Mine"), 1);
+    EXPECT_EQ(after.integerForKey("Later"), 3);
     EXPECT_EQ(after.integerForKey("Theirs"), 2);
+    EXPECT_TRUE(after.objectForKey("List"));
+    EXPECT_EQ(mine.integerForKey("Theirs"), 2);
+    EXPECT_FALSE(mine.trouble()) << "the save that got through clears it";
+    EXPECT_EQ(saidCount(), 1u) << "said once";
+}
+
+// Parts of one key changed by two programs: each program's edit is replayed on the file's value, so
+// neither undoes the other's part; a set of the whole key still goes whole.
+TEST(UserDefaults, EditsToPartsOfOneKeyByTwoProgramsKeepEachOthersParts) {
+    TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    const auto setItem = [](std::size_t at, std::string text) {
+        return [at, text](std::optional<PlistValue> value) {
+            PlistArray items = value && value->isArray() ? *value->array() : PlistArray{};
+            items.resize(std::max(items.size(), at + 1), PlistValue(std::string()));
+            items[at] = PlistValue(text);
+            return std::optional(PlistValue(std::move(items)));
+        };
+    };
+    UserDefaults first(file);
+    UserDefaults second(file);
+    first.edit("Slots", setItem(0, "A"));
+    ASSERT_TRUE(first.synchronize());
+    second.edit("Slots", setItem(2, "C"));
+    // Two edits before a save, the second on top of the first.
+    second.edit("Slots", setItem(3, "D"));
+    ASSERT_TRUE(second.synchronize());
+    EXPECT_EQ(UserDefaults(file).stringArrayForKey("Slots"), (std::vector<std::string>{"A", "", "C", "D"}));
+    EXPECT_EQ(second.stringArrayForKey("Slots"), (std::vector<std::string>{"A", "", "C", "D"}));
+    // An edit that waited for another program's lock is replayed on the file as that program left it.
+    const int lock = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    first.edit("Slots", setItem(1, "B"));
+    ASSERT_TRUE(first.synchronize());
+    UserDefaults third(file);
+    third.setStringArray("Slots", {"A", "", "C", "E"});
+    ASSERT_TRUE(platform::PropertyList::writeFile(file, PlistValue(third.dictionaryRepresentation())));
+    ::close(lock);
+    ASSERT_TRUE(first.waitForPendingSave(std::chrono::seconds(60)));
+    EXPECT_EQ(UserDefaults(file).stringArrayForKey("Slots"), (std::vector<std::string>{"A", "B", "C", "E"}));
+    first.setStringArray("Slots", {"whole"});
+    ASSERT_TRUE(first.synchronize());
+    EXPECT_EQ(UserDefaults(file).stringArrayForKey("Slots"), std::vector<std::string>{"whole"});
+}
+
+// The settings file removed while the program runs: the next save writes the program's whole copy,
+// never the one key just changed, and the program keeps every setting in memory.
+TEST(UserDefaults, AFileRemovedWhileTheProgramRunsIsWrittenWholeAgain) {
+    TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    UserDefaults d(file);
+    d.set("Theme", 1);
+    d.setStringArray("Watchlist.trader", {"EURUSD", "GBPUSD"});
+    ASSERT_TRUE(d.synchronize());
+    ASSERT_TRUE(fs::remove(file));
+    d.set("SoundKey", true);
+    ASSERT_TRUE(d.synchronize());
+    UserDefaults next(file);
+    EXPECT_EQ(next.integerForKey("Theme"), 1);
+    EXPECT_EQ(next.stringArrayForKey("Watchlist.trader"), (std::vector<std::string>{"EURUSD", "GBPUSD"}));
+    EXPECT_TRUE(next.boolForKey("SoundKey"));
+    EXPECT_EQ(d.integerForKey("Theme"), 1);
+    EXPECT_EQ(d.stringArrayForKey("Watchlist.trader"), (std::vector<std::string>{"EURUSD", "GBPUSD"}));
 }
 
 TEST(UserDefaults, EveryKindOfBrokenFileIsSetAsideAndToldWhereItWent) {

@@ -45,6 +45,7 @@ QString reasonText(const GuiContext& context, const SettingsTrouble& trouble) {
     case SettingsTrouble::Cause::NoPermission:
         return context.text(texts::kSettingsNoPermission)
             .replace(QStringLiteral("{0}"), pathText(trouble.where));
+    case SettingsTrouble::Cause::Locked:
     case SettingsTrouble::Cause::Other:
         break;
     }
@@ -112,8 +113,14 @@ QString GuiContext::settingsNotice() const {
     }
     // A file left alone at load already says that changes are not kept.
     if (const auto unsaved = defaults_.trouble();
-        unsaved && (!loaded || loaded->kind == SettingsTrouble::Kind::SetAside))
-        sentences << text(texts::kSettingsNotKept) << reasonText(*this, *unsaved);
+        unsaved && (!loaded || loaded->kind == SettingsTrouble::Kind::SetAside)) {
+        // Changes that wait for another program's lock are saved once it lets go.
+        if (unsaved->cause == SettingsTrouble::Cause::Locked)
+            sentences << text(texts::kSettingsWaitingForLock)
+                             .replace(QStringLiteral("{0}"), pathText(unsaved->where));
+        else
+            sentences << text(texts::kSettingsNotKept) << reasonText(*this, *unsaved);
+    }
     sentences.removeAll(QString());
     return sentences.join(QLatin1Char(' '));
 }
