@@ -1,5 +1,6 @@
 #include "gui/charts/chart_slot_config.h"
 #include "platform/strict_integer.h"
+#include "platform/user_defaults.h"
 
 namespace tc::gui {
 namespace {
@@ -49,6 +50,23 @@ startingSlots(const std::vector<std::string>& stored, const std::vector<std::str
             slots[i] = ChartSlotConfig{watchList.front(), static_cast<int>(i) + 1, 3};
     }
     return slots;
+}
+
+void storeChartSlot(platform::UserDefaults& defaults, std::size_t index, const std::string& text) {
+    if (index >= kChartSlots)
+        return;
+    defaults.edit(kChartSlotsKey, [index, text](std::optional<platform::PlistValue> value) {
+        // Whatever is not a text reads as an empty slot, as startingSlots() takes it.
+        platform::PlistArray slots;
+        if (value && value->isArray())
+            for (const platform::PlistValue& item : *value->array())
+                slots.push_back(item.isString() ? item : platform::PlistValue(std::string()));
+        if (slots.size() < kChartSlots)
+            slots.resize(kChartSlots, platform::PlistValue(std::string()));
+        slots[index] = platform::PlistValue(text);
+        return std::optional(platform::PlistValue(std::move(slots)));
+    });
+    defaults.synchronize();
 }
 
 } // namespace tc::gui

@@ -8,6 +8,10 @@
 #include <string_view>
 #include <vector>
 
+namespace tc::platform {
+class UserDefaults;
+}
+
 namespace tc::gui {
 
 inline constexpr std::size_t kChartSlots = 4;
@@ -33,5 +37,9 @@ std::optional<ChartSlotConfig> parseSlotText(std::string_view text);
 std::array<std::optional<ChartSlotConfig>, kChartSlots>
 startingSlots(const std::vector<std::string>& stored, const std::vector<std::string>& watchList,
               const std::function<bool(std::string_view code)>& known);
+
+// Keeps one slot's text (empty for an empty slot) in the stored list and saves; the other slots stay
+// as the file has them, so another program on the same home keeps its own slots' changes.
+void storeChartSlot(platform::UserDefaults& defaults, std::size_t index, const std::string& text);
 
 } // namespace tc::gui

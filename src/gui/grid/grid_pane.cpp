@@ -258,15 +258,7 @@ void GridPane::setColumnShown(std::string_view identifier, bool shown) {
     if (table_->isColumnHidden(column) == !shown)
         return;
     table_->setColumnHidden(column, !shown);
-    storeHidden();
-}
-
-void GridPane::storeHidden() {
-    std::vector<std::string> hidden;
-    for (const QAction* action : headerMenu_->actions())
-        if (!action->isChecked())
-            hidden.push_back(action->data().toString().toStdString());
-    storeHiddenColumns(context_.defaults(), grid_, hidden);
+    storeColumnHidden(context_.defaults(), grid_, identifier, !shown);
 }
 
 void GridPane::addTotalsBar() {

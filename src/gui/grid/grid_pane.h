@@ -94,7 +94,6 @@ Q_SIGNALS:
 private:
     void buildHeaderMenu();
     void updateHeaderMenu();
-    void storeHidden();
     void addTotalsBar();
     void addStatusLine();
     void addSearchBar();

@@ -303,8 +303,28 @@ std::optional<std::vector<std::string>> storedHiddenColumns(const platform::User
     return ids;
 }
 
-void storeHiddenColumns(platform::UserDefaults& defaults, Grid grid, const std::vector<std::string>& hidden) {
-    defaults.setStringArray(hiddenColumnsKey(grid), hidden);
+void storeColumnHidden(platform::UserDefaults& defaults, Grid grid, std::string_view id, bool hidden) {
+    defaults.edit(hiddenColumnsKey(grid), [grid, id = std::string(id),
+                                           hidden](std::optional<platform::PlistValue> value) {
+        std::vector<std::string> ids;
+        if (value && value->isArray()) {
+            // Old header keys become ids; what no column of this grid is stays as it was.
+            for (const platform::PlistValue& item : *value->array()) {
+                if (!item.isString())
+                    continue;
+                const ColumnSpec* column = storedColumn(grid, *item.string());
+                ids.push_back(column ? std::string(column->id) : *item.string());
+            }
+        } else {
+            for (const ColumnSpec& column : columnsOf(grid))
+                if (column.hiddenByDefault)
+                    ids.emplace_back(column.id);
+        }
+        std::erase(ids, id);
+        if (hidden)
+            ids.push_back(id);
+        return std::optional(platform::PlistValue(platform::PlistArray(ids.begin(), ids.end())));
+    });
     defaults.synchronize();
 }
 

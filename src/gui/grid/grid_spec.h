@@ -153,7 +153,10 @@ std::vector<ColumnState> columnStates(Grid grid, const ColumnSwitches& switches,
 std::string hiddenColumnsKey(Grid grid);
 std::optional<std::vector<std::string>> storedHiddenColumns(const platform::UserDefaults& defaults,
                                                             Grid grid);
-void storeHiddenColumns(platform::UserDefaults& defaults, Grid grid, const std::vector<std::string>& hidden);
+// Keeps one column hidden or shown and saves; the grid's other columns stay as the file has them, so
+// another program on the same home keeps the columns it hid or showed. Nothing stored yet stands for
+// the columns hidden by default.
+void storeColumnHidden(platform::UserDefaults& defaults, Grid grid, std::string_view id, bool hidden);
 
 // The sort of an order grid's column, for the session's list sorts; nullopt for a column that
 // does not sort (or a field that is not an order's).

@@ -481,8 +481,7 @@ void MainWindowController::addCharts() {
         layout->setContentsMargins(0, 0, 0, 0);
         auto* chart = new ChartViewController(context_, this);
         charts_.push_back(chart);
-        connect(chart, &ChartViewController::configurationChanged, this,
-                &MainWindowController::saveChartSlots);
+        connect(chart, &ChartViewController::configurationChanged, this, [this, i] { saveChartSlot(i); });
         connect(slots[i], &ChartDropArea::symbolDropped, this, &MainWindowController::ReloadDataForChart);
     }
     startCharts();
@@ -526,22 +525,22 @@ void MainWindowController::ReloadDataForChart(const QString& code, const QString
         chart->setValue(config);
         if (!chart->isViewLoaded())
             slots[i]->layout()->addWidget(chart->view());
-        saveChartSlots();
+        saveChartSlot(i);
         return;
     }
 }
 
-void MainWindowController::saveChartSlots() {
-    std::vector<std::string> texts;
-    for (const ChartViewController* chart : charts_) {
-        const auto config = chart->configuration();
-        texts.push_back(config ? slotText(*config) : std::string());
-    }
-    if (context_.defaults().stringArrayForKey(kChartSlotsKey) == texts)
+void MainWindowController::saveChartSlot(std::size_t index) {
+    if (index >= charts_.size())
+        return;
+    const auto config = charts_[index]->configuration();
+    const std::string text = config ? slotText(*config) : std::string();
+    const auto stored = context_.defaults().stringArrayForKey(kChartSlotsKey);
+    if (stored && index < stored->size() && (*stored)[index] == text)
         return;
     // Written at once, as every other setting is: a slot's change must survive a quit or a crash.
-    context_.defaults().setStringArray(kChartSlotsKey, texts);
-    context_.defaults().synchronize();
+    // Only this slot: another program on the same home keeps its own.
+    storeChartSlot(context_.defaults(), index, text);
 }
 
 ChartWindowController* MainWindowController::ChartButtonClicked() {

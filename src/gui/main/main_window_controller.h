@@ -201,7 +201,8 @@ private:
     void startCharts();
     // Takes up the session's current client: its first account, the board's first row, the charts.
     void bindSession();
-    void saveChartSlots();
+    // Keeps the slot's chart as it is now for the next sign-in.
+    void saveChartSlot(std::size_t index);
 
     std::unique_ptr<Ui::MainWindowController> ui_;
     GuiContext& context_;

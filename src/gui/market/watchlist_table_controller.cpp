@@ -223,11 +223,7 @@ void WatchlistTableController::HideAndShowTableColumns(const std::string& identi
     for (QAction* item : headerMenu_->actions())
         if (item->data().toString().toStdString() == identifier)
             item->setChecked(!hide);
-    std::vector<std::string> hidden;
-    for (int c = 0; c < model_->columnCount(); ++c)
-        if (isColumnHidden(c))
-            hidden.emplace_back(model_->columnSpec(c).id);
-    storeHiddenColumns(context_.defaults(), Grid::Watchlist, hidden);
+    storeColumnHidden(context_.defaults(), Grid::Watchlist, identifier, hide);
 }
 
 bool WatchlistTableController::isColumnHiddenById(const std::string& identifier) const {

@@ -46,6 +46,8 @@ void FontSizeSettingsWindowController::fillNames() {
 void FontSizeSettingsWindowController::loadData() {
     wlFontSize_ = PreferenceManager::getFontSizeInfoForKey(defaults_, kWatchlistFontSizeKey);
     poFontSize_ = PreferenceManager::getFontSizeInfoForKey(defaults_, kPositionsFontSizeKey);
+    wlShown_ = wlFontSize_;
+    poShown_ = poFontSize_;
     // A size outside the list shows an empty choice.
     const auto show = [](QComboBox* box, std::int64_t size) {
         const auto index = fontSizeChoiceIndex(size);
@@ -56,8 +58,11 @@ void FontSizeSettingsWindowController::loadData() {
 }
 
 void FontSizeSettingsWindowController::applyButtonClicked() {
-    PreferenceManager::saveFontSizeInfo(defaults_, wlFontSize_, kWatchlistFontSizeKey);
-    PreferenceManager::saveFontSizeInfo(defaults_, poFontSize_, kPositionsFontSizeKey);
+    // A size left as it was is not written: another program on the same home may have changed it.
+    if (wlFontSize_ != wlShown_)
+        PreferenceManager::saveFontSizeInfo(defaults_, wlFontSize_, kWatchlistFontSizeKey);
+    if (poFontSize_ != poShown_)
+        PreferenceManager::saveFontSizeInfo(defaults_, poFontSize_, kPositionsFontSizeKey);
     accept();
 }
 

@@ -37,6 +37,9 @@ private:
     platform::UserDefaults& defaults_;
     std::int64_t wlFontSize_ = 0;
     std::int64_t poFontSize_ = 0;
+    // The sizes as the window opened with them: Apply writes only a size the trader changed.
+    std::int64_t wlShown_ = 0;
+    std::int64_t poShown_ = 0;
 };
 
 } // namespace tc::gui

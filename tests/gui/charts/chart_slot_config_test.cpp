@@ -1,5 +1,7 @@
 // The chart slots' configuration as kept between sign-ins.
 #include "gui/charts/chart_slot_config.h"
+#include "platform/user_defaults.h"
+#include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
 
@@ -41,6 +43,31 @@ TEST(ChartSlotConfig, SlotsStartFromWhatWasStoredElseFromTheWatchList) {
     slots = gui::startingSlots({"XAUUSD#1#3"}, {}, known);
     EXPECT_TRUE(slots[0]);
     EXPECT_FALSE(slots[1]);
+}
+
+// Two programs on one home: A sets slot 1, B slot 3; the file keeps both, and each program's other
+// slots stay as the other left them.
+TEST(ChartSlotConfig, TwoProgramsStoringSlotsKeepEachOthersSlots) {
+    testing_support::TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    {
+        platform::UserDefaults first(file);
+        first.setStringArray(gui::kChartSlotsKey, {"EURUSD#1#3", "EURUSD#2#3", "EURUSD#3#3", "EURUSD#4#3"});
+        ASSERT_TRUE(first.synchronize());
+    }
+    platform::UserDefaults a(file);
+    platform::UserDefaults b(file);
+    gui::storeChartSlot(a, 0, "EURUSD#6#3");
+    gui::storeChartSlot(b, 2, "GBPUSD#7#1");
+    const std::vector<std::string> both{"EURUSD#6#3", "EURUSD#2#3", "GBPUSD#7#1", "EURUSD#4#3"};
+    EXPECT_EQ(platform::UserDefaults(file).stringArrayForKey(gui::kChartSlotsKey), both);
+    EXPECT_EQ(b.stringArrayForKey(gui::kChartSlotsKey), both);
+    // A short or damaged list takes the slot in its place, the rest empty.
+    a.setStringArray(gui::kChartSlotsKey, {"EURUSD#1#3"});
+    gui::storeChartSlot(a, 3, "");
+    gui::storeChartSlot(a, 4, "NOSLOT#1#1");
+    EXPECT_EQ(platform::UserDefaults(file).stringArrayForKey(gui::kChartSlotsKey),
+              (std::vector<std::string>{"EURUSD#1#3", "", "", ""}));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/numeric_order.h"
 #include "platform/string_table.h"
 #include "platform/user_defaults.h"
+#include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
 
@@ -178,13 +179,45 @@ TEST(GridSpec, LoginSwitchesHideColumnsAndTakeThemOutOfTheMenu) {
 TEST(GridSpec, HiddenColumnsAreKeptPerGridInTheDefaults) {
     auto defaults = platform::UserDefaults::inMemory();
     EXPECT_FALSE(storedHiddenColumns(*defaults, Grid::OpenPositions));
-    storeHiddenColumns(*defaults, Grid::OpenPositions, {"Commission", "nonsense"});
+    // The first column shown: the others hidden by default stay hidden.
+    storeColumnHidden(*defaults, Grid::OpenPositions, "Commission", false);
+    storeColumnHidden(*defaults, Grid::OpenPositions, "PositionMargin", true);
     const auto stored = storedHiddenColumns(*defaults, Grid::OpenPositions);
     ASSERT_TRUE(stored);
-    EXPECT_EQ(*stored, std::vector<std::string>{"Commission"});
-    EXPECT_FALSE(storedHiddenColumns(*defaults, Grid::PendingOrders));
     for (const ColumnState& s : columnStates(Grid::OpenPositions, {true, true}, stored))
-        EXPECT_EQ(s.hidden, s.spec->id == "Commission") << s.spec->id;
+        EXPECT_EQ(s.hidden,
+                  s.spec->id == "PositionMargin" || (s.spec->hiddenByDefault && s.spec->id != "Commission"))
+            << s.spec->id;
+    EXPECT_FALSE(storedHiddenColumns(*defaults, Grid::PendingOrders));
+    // What no column of the grid is stays in the list for whatever wrote it; it hides nothing here.
+    defaults->setStringArray(hiddenColumnsKey(Grid::OpenPositions), {"nonsense", "0128"});
+    storeColumnHidden(*defaults, Grid::OpenPositions, "Commission", true);
+    EXPECT_EQ(defaults->stringArrayForKey(hiddenColumnsKey(Grid::OpenPositions)),
+              (std::vector<std::string>{"nonsense", "PositionMargin", "Commission"}));
+    EXPECT_EQ(storedHiddenColumns(*defaults, Grid::OpenPositions),
+              (std::vector<std::string>{"PositionMargin", "Commission"}));
+}
+
+// Two programs on one home: each hides or shows a column of the same grid, and the file keeps both.
+TEST(GridSpec, TwoProgramsHidingColumnsOfOneGridKeepEachOthersColumns) {
+    testing_support::TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    platform::UserDefaults a(file);
+    platform::UserDefaults b(file);
+    storeColumnHidden(b, Grid::OpenPositions, "PositionMargin", true);
+    storeColumnHidden(a, Grid::OpenPositions, "Storage", false);
+    storeColumnHidden(b, Grid::OpenPositions, "Commission", false);
+    const auto hidden = storedHiddenColumns(platform::UserDefaults(file), Grid::OpenPositions);
+    ASSERT_TRUE(hidden);
+    for (const ColumnState& s : columnStates(Grid::OpenPositions, {true, true}, hidden))
+        EXPECT_EQ(s.hidden,
+                  s.spec->id == "PositionMargin" ||
+                      (s.spec->hiddenByDefault && s.spec->id != "Commission" && s.spec->id != "Storage"))
+            << s.spec->id;
+    // A shows Margin again only when A's trader shows it.
+    storeColumnHidden(a, Grid::OpenPositions, "PositionMargin", false);
+    EXPECT_EQ(storedHiddenColumns(platform::UserDefaults(file), Grid::OpenPositions)->size(),
+              hidden->size() - 1);
 }
 
 // Before columns had ids their header's text key was stored: such a value still hides the column

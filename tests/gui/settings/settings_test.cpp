@@ -6,6 +6,7 @@
 #include "gui/settings/font_size_settings_window_controller.h"
 #include "gui/settings/settings_window_controller.h"
 #include "gui/texts.h"
+#include "support/temp_resources.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -93,6 +94,34 @@ TEST_F(Settings, FontSizesAreWrittenByApplyOnlyAndASheetIsNotOpenedTwice) {
     EXPECT_EQ(defaults->integerForKey("WatchlistFontSize"), 16);
     EXPECT_EQ(defaults->integerForKey("PositionsFontSize"), 14); // untouched stays as it was
     EXPECT_FALSE(sheet->isVisible());
+}
+
+// Two programs on one home: B chose Extra Large for the board; A's Apply of a grid size writes that
+// size only, and B's board size stays.
+class SettingsOnAFile : public Settings {
+protected:
+    void SetUp() override {
+        defaults = std::make_unique<tc::platform::UserDefaults>(folder.path() / "defaults.plist");
+        Settings::SetUp();
+    }
+    tc::testing_support::TempDir folder;
+};
+
+TEST_F(SettingsOnAFile, ApplyWritesOnlyTheFontSizeTheTraderChanged) {
+    tc::platform::UserDefaults other(folder.path() / "defaults.plist");
+    child<QPushButton>(settings, "fontSizeButton")->click();
+    auto* sheet = settings->fontSizeSheet();
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    other.set("WatchlistFontSize", std::int64_t{20});
+    ASSERT_TRUE(other.synchronize());
+    ASSERT_TRUE(guitest::focusIn(sheet));
+    ASSERT_TRUE(guitest::tabTo(child<QComboBox>(sheet, "positionsComboBox")));
+    guitest::pressKey(Qt::Key_Down); // Large
+    child<QPushButton>(sheet, "applyButton")->click();
+    tc::platform::UserDefaults file(folder.path() / "defaults.plist");
+    EXPECT_EQ(file.integerForKey("PositionsFontSize"), 16);
+    EXPECT_EQ(file.integerForKey("WatchlistFontSize"), 20);
+    EXPECT_EQ(defaults->integerForKey("WatchlistFontSize"), 20) << "read from the file at the save";
 }
 
 TEST_F(Settings, TheIdleSheetStoresTheChosenSeconds) {
