@@ -11,6 +11,9 @@ packages=(
     libssl-dev libicu-dev zlib1g-dev libzmq3-dev libfmt-dev libcurl4-openssl-dev
     locales python3
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev qtkeychain-qt6-dev
+    # "Remember me": the keychain library reaches the Secret Service only through libsecret, which it
+    # loads at run time and does not pull in
+    libsecret-1-0
     # Qt's own translations (qtbase_*.qm): its standard buttons in the languages it covers
     qt6-translations-l10n
     nlohmann-json3-dev fonts-dejavu-core xvfb xauth poppler-utils

@@ -16,6 +16,7 @@
 #include "gui/main/main_window_controller.h"
 #include "gui/texts.h"
 #include "interfaces/client.h"
+#include "platform/user_defaults.h"
 
 #include <QScreen>
 #include <QWidget>
@@ -81,17 +82,11 @@ AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, Q
     });
     connect(unlock_.get(), &UnlockWindowController::unlocked, this,
             [this] { shell_.setPrimaryWindow(mainWindow_.get()); });
-    // Settings that stop being kept during a session: the login window says so under its form; while
-    // it is hidden a banner says it, kept until the trader closes it.
+    // Settings that stop being kept: the login window says so under its form; once signed in a
+    // banner says it too, kept until the trader closes it, once until a save succeeds again.
     connect(&context_, &GuiContext::settingsNoticeChanged, this, [this] {
-        const QString notice = context_.settingsNotice();
-        if (notice.isEmpty() || login_->isVisible())
-            return;
-        interfaces::InAppNotification banner;
-        banner.title = kApplicationName;
-        banner.informativeText = notice.toStdString();
-        banner.feature.dismissDelayTime = -1;
-        context_.banners().deliverNotification(banner);
+        settingsBannerOwed_ = true;
+        sayUnsavedSettings();
     });
 }
 
@@ -138,6 +133,7 @@ void AppDelegate::loginSuccess() {
     }
     // The main window first, so the program never stands without a window.
     login_->closeAfterLogin();
+    sayUnsavedSettings();
     if (!endedLockOf_.isEmpty()) {
         const QString locker = std::exchange(endedLockOf_, QString());
         CommonAlert::open(mainWindow_.get(),
@@ -148,6 +144,27 @@ void AppDelegate::loginSuccess() {
                            {},
                            {}});
     }
+}
+
+void AppDelegate::sayUnsavedSettings() {
+    if (!settingsBannerOwed_)
+        return;
+    // A save that succeeded meanwhile owes nothing.
+    if (!context_.defaults().trouble()) {
+        settingsBannerOwed_ = false;
+        return;
+    }
+    if (!session_->isSignedIn() || !mainWindow_)
+        return;
+    const QString notice = context_.settingsNotice();
+    if (notice.isEmpty())
+        return;
+    settingsBannerOwed_ = false;
+    interfaces::InAppNotification banner;
+    banner.title = kApplicationName;
+    banner.informativeText = notice.toStdString();
+    banner.feature.dismissDelayTime = -1;
+    context_.banners().deliverNotification(banner);
 }
 
 void AppDelegate::userChanged() {

@@ -61,6 +61,8 @@ private:
     void connectionLost();
     // A login completed for another user: nothing of the last one stays, a lock of theirs included.
     void userChanged();
+    // The banner a failed save owes, once signed in.
+    void sayUnsavedSettings();
 
     GuiContext& context_;
     QtShell& shell_;
@@ -73,6 +75,9 @@ private:
     std::uint64_t lostGeneration_ = 0;
     // The user whose locked session a sign-in of another user ended, told once the console shows.
     QString endedLockOf_;
+    // A save failed where the last had not, and no banner has said so yet: the login window that
+    // shows it before sign-in closes at sign-in.
+    bool settingsBannerOwed_ = false;
     // Windows last: they go before the session they show.
     std::unique_ptr<MainWindowController> mainWindow_;
     std::unique_ptr<UnlockWindowController> unlock_;

@@ -6,6 +6,7 @@
 #include "platform/user_defaults.h"
 
 #include <memory>
+#include <utility>
 
 namespace tc::gui {
 namespace {
@@ -26,7 +27,7 @@ void appendEscaped(std::string& out, std::string_view field) {
 RememberedUsers::RememberedUsers(platform::UserDefaults& defaults, std::string productKey,
                                  SecretStore& secrets)
     : defaults_(defaults), productKey_(std::move(productKey)), secrets_(secrets),
-      failureLogged_(std::make_shared<bool>(false)) {}
+      secretState_(std::make_shared<SecretState>()) {}
 
 std::string RememberedUsers::secretKey(std::string_view mode, std::string_view server,
                                        std::string_view userName) {
@@ -132,12 +133,7 @@ void RememberedUsers::store(std::string_view mode, const RememberedForm& form) {
         secrets_.remove(key);
         return;
     }
-    secrets_.write(key, form.password, [logged = failureLogged_](bool ok, const std::string& reason) {
-        if (ok || *logged)
-            return;
-        *logged = true;
-        platform::Log::warning("passwords are not remembered: {}", reason);
-    });
+    secrets_.write(key, form.password, writeDone());
 }
 
 bool RememberedUsers::changePassword(std::string_view mode, std::string_view userName,
@@ -145,14 +141,17 @@ bool RememberedUsers::changePassword(std::string_view mode, std::string_view use
     const std::optional<RememberedForm> entry = load(mode);
     if (!entry || entry->userName != userName || password.empty())
         return false;
-    secrets_.write(secretKey(mode, entry->server, entry->userName), password,
-                   [logged = failureLogged_](bool ok, const std::string& reason) {
-                       if (ok || *logged)
-                           return;
-                       *logged = true;
-                       platform::Log::warning("passwords are not remembered: {}", reason);
-                   });
+    secrets_.write(secretKey(mode, entry->server, entry->userName), password, writeDone());
     return true;
+}
+
+SecretStore::WriteDone RememberedUsers::writeDone() const {
+    return [state = secretState_](bool ok, const std::string& reason) {
+        if (!ok && !std::exchange(state->failureLogged, true))
+            platform::Log::warning("passwords are not remembered: {}", reason);
+        if (std::exchange(state->notKept, !ok) != !ok && state->listener)
+            state->listener();
+    };
 }
 
 void RememberedUsers::remove(std::string_view mode) {

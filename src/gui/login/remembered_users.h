@@ -63,6 +63,13 @@ public:
     void remove(std::string_view mode);
     // Whether passwords can be remembered here (a secret store answers).
     bool passwordsCanBeKept() const { return secrets_.answers(); }
+    // Whether the store refused the last password given to it: one that answers may still not keep
+    // it (a keyring reached through a library that is missing).
+    bool passwordNotKept() const { return secretState_->notKept; }
+    // Called when the store's answer to a password changes passwordNotKept(); replaces the last.
+    void setPasswordKeptListener(std::function<void()> listener) {
+        secretState_->listener = std::move(listener);
+    }
 
     // The secret store's key of a password.
     static std::string secretKey(std::string_view mode, std::string_view server, std::string_view userName);
@@ -79,7 +86,14 @@ private:
     platform::UserDefaults& defaults_;
     std::string productKey_;
     SecretStore& secrets_;
-    std::shared_ptr<bool> failureLogged_; // shared with answers that may outlive this object
+    // What the store answered, shared with answers that may outlive this object.
+    struct SecretState {
+        bool failureLogged = false;
+        bool notKept = false;
+        std::function<void()> listener;
+    };
+    SecretStore::WriteDone writeDone() const;
+    std::shared_ptr<SecretState> secretState_;
 };
 
 } // namespace tc::gui

@@ -1380,6 +1380,30 @@ TEST_F(NoKeyringLoginTest, TheWindowSaysPasswordsCannotBeRememberedAndOpensOnThe
     EXPECT_FALSE(line->isVisibleTo(login));
 }
 
+// A keyring that answers but does not keep the password: said by the line under the form, as a
+// desktop without a keyring is, until a password is kept again.
+TEST_F(LoginWindowTest, APasswordTheKeyringDidNotKeepIsSaidUnderTheForm) {
+    secrets.keeps = false;
+    auto* line = child<QLabel>(login, "keyringNoticeLabel");
+    auto* remember = child<QCheckBox>(login, "CheckBox");
+    if (!remember->isChecked())
+        QTest::mouseClick(remember, Qt::LeftButton, {}, QPoint(6, remember->height() / 2));
+    ASSERT_TRUE(remember->isChecked());
+    EXPECT_FALSE(line->isVisibleTo(login)) << "nothing is known before a password is given";
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("wrong"));
+    ASSERT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
+    EXPECT_TRUE(line->isVisibleTo(login));
+    EXPECT_EQ(line->text(), context->text(texts::kPasswordNotRemembered));
+    EXPECT_TRUE(secrets.secrets.empty());
+    alertsOn(login).front()->buttons().front()->click();
+
+    secrets.keeps = true;
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    EXPECT_FALSE(line->isVisibleTo(login));
+    EXPECT_EQ(secrets.secrets.size(), 1u);
+}
+
 // The program started over a settings file in a folder of the test's, as prepare() leaves it.
 class SettingsFileLoginTest : public LoginWindowTest {
 protected:
@@ -1463,6 +1487,39 @@ TEST_F(SettingsFileLoginTest, AFolderLostDuringTheSessionIsSaidAtTheFirstChangeN
     ASSERT_TRUE(waitFor([&] { return notice()->isVisibleTo(login); }));
     EXPECT_EQ(notice()->text(), context->text(texts::kSettingsNotKept) + QLatin1Char(' ') +
                                     withPath(texts::kSettingsNotAFolder, folder.path() / "tradeclient"));
+}
+
+// Changes that cannot be kept from before the sign-in (a disk already full): the login window says
+// so, and once signed in a banner says it too, once until a save succeeds again, and then again at
+// the next failure.
+TEST_F(SettingsFileLoginTest, ChangesNotKeptBeforeTheSignInAreSaidInABannerOnceSignedIn) {
+    std::filesystem::remove_all(folder.path() / "tradeclient");
+    folder.write("tradeclient", "a file where the folder was");
+    context->themes().saveTheme(1);
+    ASSERT_TRUE(waitFor([&] { return notice()->isVisibleTo(login); }));
+    const auto notices = [&] {
+        int n = 0;
+        for (const auto* banner : context->banners().banners())
+            n += banner->notification().informativeText == context->settingsNotice().toStdString();
+        return n;
+    };
+    EXPECT_EQ(notices(), 0) << "the login window says it while it shows";
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    ASSERT_TRUE(waitFor([&] { return notices() == 1; }));
+    context->themes().saveTheme(0);
+    QApplication::processEvents();
+    EXPECT_EQ(notices(), 1) << "said once";
+    // Saved again, then lost again: said again.
+    std::filesystem::remove(folder.path() / "tradeclient");
+    context->themes().saveTheme(1);
+    ASSERT_FALSE(context->defaults().trouble());
+    context->banners().forgetAll();
+    ASSERT_TRUE(waitFor([&] { return context->banners().banners().isEmpty(); }));
+    std::filesystem::remove_all(folder.path() / "tradeclient");
+    folder.write("tradeclient", "a file where the folder was");
+    context->themes().saveTheme(0);
+    ASSERT_TRUE(waitFor([&] { return notices() == 1; }));
 }
 
 TEST_F(SettingsFileLoginTest, ChangesNotKeptWhileSignedInAreSaidInABanner) {

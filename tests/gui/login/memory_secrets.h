@@ -1,5 +1,6 @@
 #pragma once
-// A secret store in memory for the login tests; `available = false` plays a desktop without one.
+// A secret store in memory for the login tests; `available = false` plays a desktop without one,
+// `keeps = false` one whose store answers but keeps nothing (its library missing).
 #include "gui/login/remembered_users.h"
 
 #include <map>
@@ -11,8 +12,9 @@ namespace guitest {
 class MemorySecrets : public tc::gui::SecretStore {
 public:
     void write(const std::string& key, const std::string& secret, WriteDone done) override {
-        if (!available) {
-            done(false, "no Secret Service in this test");
+        if (!available || !keeps) {
+            done(false, available ? "the Secret Service did not keep it in this test"
+                                  : "no Secret Service in this test");
             return;
         }
         secrets[key] = secret;
@@ -26,6 +28,7 @@ public:
     bool answers() const override { return available; }
 
     bool available = true;
+    bool keeps = true;
     std::map<std::string, std::string> secrets;
 };
 
