@@ -180,13 +180,13 @@ TEST(GridSpec, HiddenColumnsAreKeptPerGridInTheDefaults) {
     auto defaults = platform::UserDefaults::inMemory();
     EXPECT_FALSE(storedHiddenColumns(*defaults, Grid::OpenPositions));
     // The first column shown: the others hidden by default stay hidden.
-    storeColumnHidden(*defaults, Grid::OpenPositions, "Commission", false);
+    storeColumnHidden(*defaults, Grid::OpenPositions, "BaseCurrencyRate", false);
     storeColumnHidden(*defaults, Grid::OpenPositions, "PositionMargin", true);
     const auto stored = storedHiddenColumns(*defaults, Grid::OpenPositions);
     ASSERT_TRUE(stored);
     for (const ColumnState& s : columnStates(Grid::OpenPositions, {true, true}, stored))
-        EXPECT_EQ(s.hidden,
-                  s.spec->id == "PositionMargin" || (s.spec->hiddenByDefault && s.spec->id != "Commission"))
+        EXPECT_EQ(s.hidden, s.spec->id == "PositionMargin" ||
+                                (s.spec->hiddenByDefault && s.spec->id != "BaseCurrencyRate"))
             << s.spec->id;
     EXPECT_FALSE(storedHiddenColumns(*defaults, Grid::PendingOrders));
     // What no column of the grid is stays in the list for whatever wrote it; it hides nothing here.
@@ -205,14 +205,13 @@ TEST(GridSpec, TwoProgramsHidingColumnsOfOneGridKeepEachOthersColumns) {
     platform::UserDefaults a(file);
     platform::UserDefaults b(file);
     storeColumnHidden(b, Grid::OpenPositions, "PositionMargin", true);
-    storeColumnHidden(a, Grid::OpenPositions, "Storage", false);
-    storeColumnHidden(b, Grid::OpenPositions, "Commission", false);
+    storeColumnHidden(a, Grid::OpenPositions, "Storage", true);
+    storeColumnHidden(b, Grid::OpenPositions, "BaseCurrencyRate", false);
     const auto hidden = storedHiddenColumns(platform::UserDefaults(file), Grid::OpenPositions);
     ASSERT_TRUE(hidden);
     for (const ColumnState& s : columnStates(Grid::OpenPositions, {true, true}, hidden))
-        EXPECT_EQ(s.hidden,
-                  s.spec->id == "PositionMargin" ||
-                      (s.spec->hiddenByDefault && s.spec->id != "Commission" && s.spec->id != "Storage"))
+        EXPECT_EQ(s.hidden, s.spec->id == "PositionMargin" || s.spec->id == "Storage" ||
+                                (s.spec->hiddenByDefault && s.spec->id != "BaseCurrencyRate"))
             << s.spec->id;
     // A shows Margin again only when A's trader shows it.
     storeColumnHidden(a, Grid::OpenPositions, "PositionMargin", false);
