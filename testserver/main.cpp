@@ -1,6 +1,6 @@
 // trade-testserver: the loopback trading server behind the simulation mode and the integration tests.
 // Prints one line "listening stream=P feed=P data=P news=P news-http=P" once every socket accepts, and stops
-// cleanly on SIGINT or SIGTERM.
+// cleanly on SIGINT or SIGTERM; with --hold-orders SIGUSR1 and SIGUSR2 answer the order requests kept.
 #include "market.h"
 #include "options.h"
 #include "test_server.h"
@@ -10,7 +10,9 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <numeric>
 #include <string_view>
 #include <vector>
 
@@ -40,6 +42,8 @@ int main(int argc, char** argv) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);
+    sigaddset(&stopSignals, SIGUSR2);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
@@ -58,12 +62,26 @@ int main(int argc, char** argv) {
             server.stop();
             return 2;
         }
+    if (options.holdOrders)
+        server.holdOrders(true);
     std::printf("listening stream=%d feed=%d data=%d news=%d news-http=%d\n", ports.stream, ports.feed,
                 ports.data, ports.news, ports.newsHttp);
     std::fflush(stdout);
 
     int received = 0;
-    sigwait(&stopSignals, &received);
+    for (;;) {
+        sigwait(&stopSignals, &received);
+        if (received != SIGUSR1 && received != SIGUSR2)
+            break;
+        // The order requests kept so far, answered all at once; later ones are kept again.
+        std::vector<std::size_t> places(static_cast<std::size_t>(server.stats().heldOrderRequests));
+        std::iota(places.begin(), places.end(), std::size_t{0});
+        if (received == SIGUSR2)
+            std::reverse(places.begin(), places.end());
+        platform::Log::info("testserver: answering {} kept order requests{}", places.size(),
+                            received == SIGUSR2 ? ", the last first" : "");
+        server.answerHeldOrders(places);
+    }
     platform::Log::info("testserver: signal {}, stopping", received);
     server.stop();
     return 0;

@@ -21,11 +21,13 @@ std::string usage() {
     return "usage: trade-testserver [--host 127.0.0.1] [--port N] [--feed-port N] [--data-port N]\n"
            "                        [--market FILE] [--rate QUOTES_PER_SECOND] [--seed N]\n"
            "                        [--snapshot amp|xml] [--news-port N] [--news-http-port N]\n"
-           "                        [--closed-market CODE ...]\n"
+           "                        [--closed-market CODE ...] [--hold-orders]\n"
            "Port 0 picks any free port. Defaults: 127.0.0.1, ports 5100, 5101, 5102, the default market,\n"
            "20 quotes per second, seed 1, the login snapshot in its AMP form, the news feed over HTTPS on\n"
            "5103 and over HTTP on 5104. --closed-market (repeatable) starts that instrument's market "
-           "closed.\n";
+           "closed. --hold-orders keeps order requests unanswered: SIGUSR1 answers the kept ones in the "
+           "order\n"
+           "they came, SIGUSR2 in the reverse order.\n";
 }
 
 std::filesystem::path defaultMarketPath() {
@@ -54,6 +56,10 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
         if (arg == "--help" || arg == "-h") {
             result.help = true;
             return result;
+        }
+        if (arg == "--hold-orders") {
+            options.holdOrders = true;
+            continue;
         }
         const bool known = arg == "--host" || arg == "--port" || arg == "--feed-port" ||
                            arg == "--data-port" || arg == "--market" || arg == "--rate" || arg == "--seed" ||

@@ -2,7 +2,7 @@
 // The server's settings and its command line:
 //   trade-testserver [--host 127.0.0.1] [--port N] [--feed-port N] [--data-port N] [--market FILE]
 //                    [--rate QUOTES_PER_SECOND] [--seed N] [--snapshot amp|xml]
-//                    [--news-port N] [--news-http-port N]
+//                    [--news-port N] [--news-http-port N] [--closed-market CODE ...] [--hold-orders]
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -43,6 +43,10 @@ struct ServerOptions {
     // Instruments (by code) whose market starts closed: orders and closes of them are refused, as
     // TestServer::setMarketOpen does in-process.
     std::vector<std::string> closedMarkets;
+    // Order requests kept unanswered from the start, as TestServer::holdOrders keeps them; the
+    // program answers the kept ones on SIGUSR1 in the order they came, on SIGUSR2 in the reverse
+    // order (a server taking them out of order), so a late or reordered answer can be tried by hand.
+    bool holdOrders = false;
     // Seal the login reply (33) and the refusal (47) in an envelope under the product key, as every
     // later stream reply is sealed under the session key. Off: they go plain, compressed only.
     bool sealLoginReplies = false;

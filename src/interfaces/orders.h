@@ -91,9 +91,12 @@ struct OrderResult {
 };
 
 // The server's answer to a request sent (OrderResult::request): done, or rejected with its code and
-// the reason as shown. A request the server never answered gets none: when the stream is lost the
-// loss alert names it. `late`: its window had given up on it (giveUpRequest), and the core tells the
-// trader with a banner (of a close-all, once every position has had its answer).
+// the reason as shown. A report naming a request number answers the request of that number (of a
+// close and a close-all sent in one pass, the close); one naming none, the oldest request it fits:
+// the server answers in turn. A request the server never answered gets none: when the stream is lost
+// the loss alert names it. `late`: its window had given up on it (giveUpRequest), and the core tells
+// the trader with a banner (of a close-all, once every position has had its answer: how many closed
+// and each refused position with its reason).
 struct RequestAnswer {
     std::uint64_t request = 0;
     bool accepted = true;
@@ -165,8 +168,9 @@ public:
     using RequestAnsweredFn = std::function<void(const RequestAnswer& answer)>;
 
     // The window that sent the request (its OrderResult::request) waits for its answer no more. The
-    // request keeps its place among those waiting: the server's answer to it, should it come, is its
-    // own (never the next request's) and is told as late.
+    // request keeps its place among those waiting and is answered as if its window still waited (a
+    // report naming no number goes to the oldest request it fits, given up or not); that answer,
+    // should it come, is told as late.
     virtual void giveUpRequest(std::uint64_t request) = 0;
 
     virtual std::unique_ptr<Handler> handleBulkCloseReport(BulkCloseFn fn) = 0;

@@ -441,7 +441,7 @@ std::string OrderRequests::MultiAccountText(const Order& o, std::int32_t trading
     return fillPositional(host_.textForKey(kMultiMarketOrderText), {side, o.ItemCode, accounts, number});
 }
 
-std::string OrderRequests::CloseAllText(std::span<const std::string> positionIds) const {
+std::string OrderRequests::PositionList(std::span<const std::string> positionIds) const {
     // A close of thousands names its first positions and counts the rest: an alert holds a few lines.
     std::string ids;
     const std::size_t named = std::min(positionIds.size(), kNamedPositions);
@@ -450,7 +450,50 @@ std::string OrderRequests::CloseAllText(std::span<const std::string> positionIds
     if (named < positionIds.size())
         ids = fillPositional(host_.textForKey(kMorePositionsText),
                              {ids, std::to_string(positionIds.size() - named)});
-    return fillPositional(host_.textForKey(kCloseAllText), {std::to_string(positionIds.size()), ids});
+    return ids;
+}
+
+std::string OrderRequests::CloseAllText(std::span<const std::string> positionIds) const {
+    return fillPositional(host_.textForKey(kCloseAllText),
+                          {std::to_string(positionIds.size()), PositionList(positionIds)});
+}
+
+std::string OrderRequests::UnansweredText(RequestsInFlight::Request& request) const {
+    if (request.kind != RequestsInFlight::Kind::CloseAll || request.targets.size() >= request.positions)
+        return std::move(request.description);
+    return fillPositional(host_.textForKey(kCloseAllLeftText),
+                          {std::to_string(request.positions), std::to_string(request.targets.size()),
+                           PositionList(request.targets)});
+}
+
+std::string OrderRequests::OffsetText(std::string_view offsetDetails, std::string_view itemCode,
+                                      std::string_view accountNo) const {
+    // "first 0x05 quantity 0x06 0x07 (position 0x05 quantity 0x06)... 0x07"
+    const auto column = [](std::string_view record, std::size_t n) {
+        for (; n > 0; --n) {
+            const std::size_t end = record.find(wire::kColumn);
+            record = end == std::string_view::npos ? std::string_view() : record.substr(end + 1);
+        }
+        return record.substr(0, record.find(wire::kColumn));
+    };
+    const std::size_t firstEnd = offsetDetails.find(wire::kSection);
+    const std::string_view first = offsetDetails.substr(0, offsetDetails.find_first_of("\x06\x07"));
+    std::vector<std::string> against;
+    if (firstEnd != std::string_view::npos) {
+        std::string_view legs = offsetDetails.substr(firstEnd + 1);
+        legs = legs.substr(0, legs.find(wire::kSection));
+        while (!legs.empty() && against.size() <= kNamedPositions) {
+            const std::size_t end = legs.find(wire::kRecord);
+            if (const std::string_view id = column(legs.substr(0, end), 0); !id.empty())
+                against.emplace_back(id);
+            legs = end == std::string_view::npos ? std::string_view() : legs.substr(end + 1);
+        }
+    }
+    const std::string_view quantity = column(first, 1);
+    if (quantity.empty() || against.empty())
+        return fillPositional(host_.textForKey("93109"), {column(first, 0)});
+    return fillPositional(host_.textForKey(kOffsetText),
+                          {quantity, column(first, 0), itemCode, accountNo, PositionList(against)});
 }
 
 std::string OrderRequests::BracketText(bool enabled, const std::optional<Decimal>& price,
@@ -657,13 +700,11 @@ OrderAnswer OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std:
     rq::writeRequest(m, kOffsetLayout, position, context);
     OrderAnswer sent = Send(m);
     if (sent) {
-        // The details start with the position offset.
-        const std::string held(offsetDetails.substr(0, offsetDetails.find_first_of("\x05\x06\x07")));
         // Its answer names no request, only the account and instrument: the offset is found by them.
         RequestsInFlight::Request awaited = AwaitedOn(RequestsInFlight::Kind::Offset, {}, std::nullopt);
         awaited.account = accountNo;
         awaited.instrument = itemCode;
-        sent.request = NoteSent(std::move(awaited), "93109", {held});
+        sent.request = NoteSent(std::move(awaited), OffsetText(offsetDetails, itemCode, accountNo));
     }
     return sent;
 }

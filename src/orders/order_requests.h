@@ -64,6 +64,8 @@ public:
     static constexpr std::string_view kMorePositionsText = "95407";
     static constexpr std::string_view kCloseText = "95409";
     static constexpr std::string_view kAccountQuantityText = "95410";
+    static constexpr std::string_view kCloseAllLeftText = "95782";
+    static constexpr std::string_view kOffsetText = "95783";
     static constexpr std::string_view kBracketEditText = "95640";
     static constexpr std::string_view kOrderEditText = "95641";
     static constexpr std::string_view kCancelText = "95642";
@@ -182,6 +184,11 @@ public:
 
     // The requests handed to the server and not answered yet; reports and offset answers answer them.
     RequestsInFlight& inFlight() { return inFlight_; }
+    // What the trader reads of a request that had no answer when the line was lost: of a close-all
+    // some of whose positions were answered, those still without one.
+    std::string UnansweredText(RequestsInFlight::Request& request) const;
+    // Positions as the request texts name them: "#1, #2", the first ten, then how many more.
+    std::string PositionList(std::span<const std::string> positionIds) const;
 
     // Stored limit and stop orders still awaiting their confirmation.
     std::size_t AwaitingConfirmations() const noexcept { return awaitingConfirmations_; }
@@ -229,6 +236,9 @@ private:
     std::string MultiAccountText(const Order& order, std::int32_t tradingMode, OrderKind kind,
                                  std::string_view records, std::int64_t requestNumber) const;
     std::string CloseAllText(std::span<const std::string> positionIds) const;
+    // An offset's details ("first, quantity; legs") named as a close is, with the positions against it.
+    std::string OffsetText(std::string_view offsetDetails, std::string_view itemCode,
+                           std::string_view accountNo) const;
     std::string BracketEditText(const OrderInfo& info) const;
     std::string WorkingEditText(const OrderInfo& info) const;
     // A take profit or stop loss sent: its price, or the word for none.

@@ -22,6 +22,7 @@ struct RequestsInFlight::Named {
     std::string bracket;                // the position whose leg the report is of (573)
     std::string order;                  // the pending order (79)
     std::string opened;                 // a position just opened (80 of 67 status 74)
+    std::string against;                // the position a settlement's position was closed against (87)
     std::string account;
     std::string instrument;
     std::optional<std::int32_t> side;
@@ -48,6 +49,10 @@ struct RequestsInFlight::Named {
                     closed = *value;
                 else if (type == wire::msg::kPositionReport)
                     opened = *value;
+                break;
+            case wire::tag::kClosingPositionId:
+                if (type == wire::msg::kPositionSettled)
+                    against = *value;
                 break;
             case wire::tag::kOffsetOrder:
                 if (type == wire::msg::kExecutionReport)
@@ -122,6 +127,11 @@ struct RequestsInFlight::Named {
         return false;
     }
 
+    // The position or order the report is about, as a request on it names it.
+    const std::string& subject() const {
+        return !closed.empty() ? closed : !bracket.empty() ? bracket : order;
+    }
+
     bool sameNumber(const Request& r) const {
         return number && r.requestNumber && *number == *r.requestNumber;
     }
@@ -152,6 +162,8 @@ std::uint64_t RequestsInFlight::sent(Request request) {
     }
     request.number = ++lastNumber_;
     request.givenUp = false;
+    request.positions = request.kind == Kind::CloseAll ? request.targets.size() : 0;
+    request.refusals.clear();
     requests_.push_back(std::move(request));
     return lastNumber_;
 }
@@ -168,9 +180,11 @@ bool RequestsInFlight::isWaiting(std::uint64_t number) const {
 }
 
 template <class Test>
-std::deque<RequestsInFlight::Request>::iterator RequestsInFlight::findFirst(Test test) {
-    // A close-all acts on many positions, a close or an edit on exactly the one named: the latter's
-    // report is the more exact answer, whichever was sent first.
+std::deque<RequestsInFlight::Request>::iterator RequestsInFlight::findFirst(Test test, bool exactFirst) {
+    if (!exactFirst)
+        return std::find_if(requests_.begin(), requests_.end(), test);
+    // A close-all acts on many positions, a close or an edit on exactly the one named: of two sent
+    // in one pass, the report of their number is the latter's.
     const auto it = std::find_if(requests_.begin(), requests_.end(),
                                  [&](const Request& r) { return r.kind != Kind::CloseAll && test(r); });
     if (it != requests_.end())
@@ -179,13 +193,49 @@ std::deque<RequestsInFlight::Request>::iterator RequestsInFlight::findFirst(Test
                         [&](const Request& r) { return r.kind == Kind::CloseAll && test(r); });
 }
 
+std::deque<RequestsInFlight::Request>::iterator RequestsInFlight::passedOver(const Named& named) {
+    const std::string& subject = named.subject();
+    for (auto p = passedOver_.begin(); p != passedOver_.end(); ++p) {
+        if (p->number != *named.number || p->position != subject)
+            continue;
+        const std::uint64_t number = p->request;
+        passedOver_.erase(p);
+        return std::find_if(requests_.begin(), requests_.end(),
+                            [&](const Request& r) { return r.number == number && named.aimsAt(r); });
+    }
+    return requests_.end();
+}
+
+void RequestsInFlight::giveBack(std::uint64_t closeAll) {
+    std::vector<PassedOver> taken;
+    for (auto p = passedOver_.begin(); p != passedOver_.end();)
+        if (p->taker == closeAll) {
+            taken.push_back(std::move(*p));
+            p = passedOver_.erase(p);
+        } else {
+            ++p;
+        }
+    for (const PassedOver& p : taken) {
+        const auto it = std::find_if(requests_.begin(), requests_.end(), [&](const Request& r) {
+            return r.number == p.request &&
+                   std::find(r.targets.begin(), r.targets.end(), p.position) != r.targets.end();
+        });
+        if (it != requests_.end())
+            givenBack_.push_back(answer(it, p.position, p.rejected, p.code));
+    }
+}
+
+std::vector<RequestsInFlight::Answered> RequestsInFlight::takeGivenBack() {
+    return std::exchange(givenBack_, {});
+}
+
 RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterator it,
                                                     const std::string& position, bool rejected,
                                                     std::int32_t code) {
     Request& r = *it;
     if (r.kind == Kind::CloseAll && !position.empty()) {
-        if (rejected && !r.firstRejection)
-            r.firstRejection = code;
+        if (rejected)
+            r.refusals.emplace_back(position, code);
         // The position has its answer: a later report of it answers no more of this request.
         r.targets.erase(std::remove(r.targets.begin(), r.targets.end(), position), r.targets.end());
         if (!r.targets.empty())
@@ -194,6 +244,8 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
     std::string of = r.kind == Kind::CloseAll ? position : std::string();
     Answered done{std::move(r), std::move(of), rejected, code, true};
     requests_.erase(it);
+    if (!passedOver_.empty())
+        std::erase_if(passedOver_, [&](const PassedOver& p) { return p.request == done.request.number; });
     return done;
 }
 
@@ -211,6 +263,7 @@ bool RequestsInFlight::claimed(const std::string& id) const {
 
 std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const ExecutionReport& report) {
     const Named named(report);
+    givenBack_.clear();
     if (report.type == wire::msg::kCloseHedged) {
         const auto it = findFirst([&](const Request& r) { return named.answersOffset(r); });
         if (it == requests_.end())
@@ -225,6 +278,10 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
             settling_.pop_front();
         settling_.push_back(named.closed);
     } else if (report.type == wire::msg::kPositionSettled && !named.closed.empty()) {
+        // An offset updates both positions and settles them in one report: neither waits any more.
+        if (const auto other = std::find(settling_.begin(), settling_.end(), named.against);
+            !named.against.empty() && other != settling_.end())
+            settling_.erase(other);
         const auto update = std::find(settling_.begin(), settling_.end(), named.closed);
         if (update != settling_.end()) {
             settling_.erase(update);
@@ -235,13 +292,36 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
         return std::nullopt;
     const bool rejected = named.rejection();
     const std::int32_t code = rejected ? report.rejectionCode : 0;
-    for (const bool exact : {true, false}) {
-        const auto it = findFirst([&](const Request& r) {
-            return named.aimsAt(r) && (exact ? named.sameNumber(r) : named.numberAgrees(r));
-        });
-        if (it != requests_.end())
-            return answer(it, named.closed, rejected, code);
+    if (named.number) {
+        const auto it =
+            findFirst([&](const Request& r) { return named.aimsAt(r) && named.sameNumber(r); }, true);
+        if (it != requests_.end()) {
+            const std::uint64_t taker = it->number;
+            const bool whole = it->kind == Kind::CloseAll && named.closed.empty();
+            Answered done = answer(it, named.closed, rejected, code);
+            if (whole)
+                giveBack(taker);
+            return done;
+        }
     }
+    const auto fits = [&](const Request& r) {
+        return named.aimsAt(r) && (!named.number || !r.requestNumber);
+    };
+    if (const auto it = findFirst(fits); it != requests_.end()) {
+        // Taken by the older of two it fits: should the older's own report come, it is the other's.
+        if (!named.number && it->requestNumber)
+            if (const auto other = std::find_if(std::next(it), requests_.end(), fits);
+                other != requests_.end()) {
+                if (passedOver_.size() >= kMaxRequests)
+                    passedOver_.pop_front();
+                passedOver_.push_back(
+                    {*it->requestNumber, it->number, named.subject(), other->number, rejected, code});
+            }
+        return answer(it, named.closed, rejected, code);
+    }
+    if (named.number)
+        if (const auto it = passedOver(named); it != requests_.end())
+            return answer(it, named.closed, rejected, code);
     // Pending orders are named by 79 in "order:" form and positions by 80, kept apart.
     const std::string order = named.order.empty() ? std::string() : "order:" + named.order;
     const std::string opened = named.opened.empty() ? std::string() : "position:" + named.opened;
@@ -255,17 +335,17 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
     return answer(it, {}, rejected, code);
 }
 
-std::vector<std::string> RequestsInFlight::takeUnanswered() {
-    std::vector<std::string> lines;
-    lines.reserve(requests_.size());
-    for (Request& r : requests_)
-        lines.push_back(std::move(r.description));
+std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
+    std::vector<Request> left(std::make_move_iterator(requests_.begin()),
+                              std::make_move_iterator(requests_.end()));
     if (dropped_ > 0)
         platform::Log::warning("{} older requests without an answer were not kept", dropped_);
     requests_.clear();
     settling_.clear();
+    passedOver_.clear();
+    givenBack_.clear();
     dropped_ = 0;
-    return lines;
+    return left;
 }
 
 } // namespace tc

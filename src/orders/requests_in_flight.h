@@ -12,6 +12,7 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tc {
@@ -26,19 +27,25 @@ public:
 
     // What a request waits for, and so which reports answer it. A report (62, 66, 67) answers:
     //  1. a request waiting for the position or pending order the report names, of the kind the
-    //     report answers, that carries the report's request number (tag 33);
-    //  2. else such a request, as long as the report or the request carries no number;
+    //     report answers, that carries the report's request number: the oldest, except that a request
+    //     acting on exactly what the report names (a close of the position) comes before a close-all
+    //     that includes it (the two sent in one pass share the number, and a close-all's reports of
+    //     a position name none);
+    //  2. else, when the report carries no number (or the request none), the oldest such request:
+    //     the server answers in turn;
     //  3. else, among the new orders of the report's number (requests waiting for no position or
     //     order of their own), one whose instrument, side and quantity the report names; never
     //     through a position or order that already answered a request, nor through a close or an
     //     edit report.
-    // Within steps 1 and 2 a request acting on exactly what the report names (a close of the position)
-    // comes before a close-all that includes it. A report naming a position or order no request
-    // waits for answers no other request through its number alone. Two identical orders of one
-    // number cannot be told apart: either may take either answer. The offset answer (1052) answers
-    // the oldest offset of the account and instrument it names.
-    // Within each step of the rule, an answer goes to the oldest request it can answer, given up or
-    // not (the server answers in turn): given up changes only how the answer is told, as late.
+    // A close-all's position takes a report only while it still waits for one. A report naming a
+    // position or order no request waits for answers no other request through its number alone, but
+    // one: a report that named no number went in step 2 to the older of two requests it fitted, and
+    // the report of that older request's own number comes later: it answers the other one (the server
+    // had taken them out of order, and the one passed over would wait for ever); and a close-all
+    // refused as a whole gives what it took so to the requests passed over. Two identical orders
+    // of one number cannot be told apart: either may take either answer. The offset answer (1052)
+    // answers the oldest offset of the account and instrument it names. Given up or not, an answer
+    // goes to the same request: given up changes only how the answer is told, as late.
     enum class Kind {
         NewOrder,     // by its number, instrument, side and quantity (step 3)
         MultiAccount, // by its number, instrument and side (step 3): each account has its quantity
@@ -70,8 +77,10 @@ public:
         bool givenUp = false;
         // Given by sent(): 1, 2, ... in the order sent.
         std::uint64_t number = 0;
-        // A close-all's: the rejection code of the first of its positions refused, if one was.
-        std::optional<std::int32_t> firstRejection;
+        // A close-all's: how many positions it was sent for, and those refused, each with its
+        // rejection code, in the order answered.
+        std::size_t positions = 0;
+        std::vector<std::pair<std::string, std::int32_t>> refusals;
     };
     // What a report answered. Of a close-all, `position` is the position the report is of (empty for
     // the request refused as a whole), and the request leaves the list (`finished`) once each of its
@@ -89,21 +98,33 @@ public:
     // An execution report or an offset answer: the request it answers (taken out of the list once
     // answered in full).
     std::optional<Answered> answered(const ExecutionReport& report);
-    // The window that sent the request of that number waits for it no more; it stays in the list (its
-    // answer must not pass for another's), answered only as the rule above allows.
+    // What the last report answered besides: a close-all refused as a whole had taken, for one of its
+    // positions, a report that named no number over another request that fitted it too; that report
+    // was the other's, which is answered by it now. Told after the report's own answer.
+    std::vector<Answered> takeGivenBack();
+    // The window that sent the request of that number waits for it no more; it stays in the list, in
+    // its place, answered by the rule above as if its window still waited.
     void giveUp(std::uint64_t number);
     // Whether the request of that number is still waiting for its answer.
     bool isWaiting(std::uint64_t number) const;
-    // What is still waiting, oldest first (the ones dropped past the cap are counted in the log); the
-    // list is empty afterwards.
-    std::vector<std::string> takeUnanswered();
+    // What is still waiting, oldest first (the ones dropped past the cap are counted in the log), a
+    // close-all with only its positions still without an answer as `targets`; the list is empty
+    // afterwards.
+    std::vector<Request> takeUnanswered();
     std::size_t waiting() const { return requests_.size() + dropped_; }
 
 private:
     struct Named;
-    // The oldest request that passes `test`, given up or not; any other kind before a close-all.
+    // The oldest request that passes `test`, given up or not; with `exactFirst`, any other kind
+    // before a close-all.
     template <class Test>
-    std::deque<Request>::iterator findFirst(Test test);
+    std::deque<Request>::iterator findFirst(Test test, bool exactFirst = false);
+    // The request the report of a number that found none of its own answers: the one passed over
+    // when a report naming no number went to the request of that number (see the rule above).
+    std::deque<Request>::iterator passedOver(const Named& named);
+    // The close-all of that number (in this list) refused as a whole: the reports it had taken over
+    // another request go to that request (takeGivenBack).
+    void giveBack(std::uint64_t closeAll);
     // What the report answers of the request at `it`, taking it out when nothing more of it waits.
     Answered answer(std::deque<Request>::iterator it, const std::string& position, bool rejected,
                     std::int32_t code);
@@ -119,8 +140,23 @@ private:
     // of an order repeats it: the pending orders and positions whose report already answered a new
     // order. The newest kept.
     std::deque<std::string> claimed_;
-    // Positions whose update came and whose settlement is still to follow (the same close's).
+    // Positions whose update came and whose settlement is still to follow (the same close's): a
+    // settlement takes out the position it settles and the one it was closed against (an offset
+    // updates both, and its settlement names the first as settled, the other as closing it).
     std::deque<std::string> settling_;
+    // A report naming no number that fitted two requests and went to the older: the older's request
+    // number and its number in this list, the position, the request passed over, and what the
+    // report said. The newest kept.
+    struct PassedOver {
+        std::int64_t number = 0;
+        std::uint64_t taker = 0;
+        std::string position;
+        std::uint64_t request = 0;
+        bool rejected = false;
+        std::int32_t code = 0;
+    };
+    std::deque<PassedOver> passedOver_;
+    std::vector<Answered> givenBack_;
 };
 
 } // namespace tc

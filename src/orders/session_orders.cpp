@@ -11,6 +11,11 @@
 #include "wire/login_inputdata.h"
 #include "wire/wire_names.h"
 
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace tc {
 
 SessionOrders::SessionOrders(OrderHost& host)
@@ -29,27 +34,65 @@ SessionOrders::SessionOrders(OrderHost& host)
 
 void SessionOrders::executionReport(const ExecutionReport& report) {
     const std::optional<RequestsInFlight::Answered> answered = requests_.inFlight().answered(report);
+    std::vector<RequestsInFlight::Answered> givenBack = requests_.inFlight().takeGivenBack();
     applyExecutionReport(report, collections_, host_, &banners_);
-    if (!answered)
-        return;
     // Told after the report is filed, so the window that waits for it reads the lists it changed.
-    const RequestsInFlight::Request& request = answered->request;
+    if (answered)
+        tell(*answered);
+    for (const RequestsInFlight::Answered& other : givenBack)
+        tell(other);
+}
+
+void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
+    const RequestsInFlight::Request& request = answered.request;
     const std::string reason =
-        answered->rejected ? collections_.GetOrderRejectionReason(answered->rejectionCode) : std::string();
+        answered.rejected ? collections_.GetOrderRejectionReason(answered.rejectionCode) : std::string();
     // Its window had stopped waiting: the trader hears of the answer here, wherever the window is; of
-    // a close-all once every position has had its report, refused if any was.
-    if (request.givenUp && answered->finished) {
-        const bool refused = answered->rejected || request.firstRejection;
-        const std::int32_t refusal =
-            answered->rejected ? answered->rejectionCode : request.firstRejection.value_or(0);
-        banners_.CommonUserNotification(
-            refused ? fillPositional(host_.textForKey(kLateRejectedKey),
-                                     {request.description, collections_.GetOrderRejectionReason(refusal)})
-                    : fillPositional(host_.textForKey(kLateDoneKey), {request.description}),
-            host_.textForKey(kLateAnswerTitleKey));
+    // a close-all once every position has had its report.
+    if (request.givenUp && answered.finished)
+        banners_.CommonUserNotification(lateText(answered), host_.textForKey(kLateAnswerTitleKey));
+    host_.events().requestAnswered(request.number, answered.rejected, answered.rejectionCode, reason,
+                                   request.givenUp, answered.position);
+}
+
+std::string SessionOrders::lateText(const RequestsInFlight::Answered& answered) {
+    const RequestsInFlight::Request& request = answered.request;
+    // Refused as a whole (or any other request refused): the request and the reason.
+    if (answered.rejected && (request.kind != RequestsInFlight::Kind::CloseAll || answered.position.empty()))
+        return fillPositional(
+            host_.textForKey(kLateRejectedKey),
+            {request.description, collections_.GetOrderRejectionReason(answered.rejectionCode)});
+    if (request.refusals.empty())
+        return fillPositional(host_.textForKey(kLateDoneKey), {request.description});
+    // As the close-all window's heading and rows read: not every position closed, each refused one
+    // with its reason; a reason shared by many is said once, with its positions.
+    std::vector<std::pair<std::int32_t, std::vector<std::string>>> byReason;
+    for (const auto& [position, code] : request.refusals) {
+        auto same =
+            std::find_if(byReason.begin(), byReason.end(), [&](const auto& r) { return r.first == code; });
+        if (same == byReason.end())
+            same = byReason.insert(byReason.end(), {code, {}});
+        same->second.push_back(position);
     }
-    host_.events().requestAnswered(request.number, answered->rejected, answered->rejectionCode, reason,
-                                   request.givenUp, answered->position);
+    std::string refused;
+    for (const auto& [code, positions] : byReason) {
+        if (!refused.empty())
+            refused += ' ';
+        refused +=
+            fillPositional(host_.textForKey(kRefusedPositionsKey),
+                           {requests_.PositionList(positions), collections_.GetOrderRejectionReason(code)});
+    }
+    const std::size_t closed = request.positions - std::min(request.positions, request.refusals.size());
+    return fillPositional(
+        host_.textForKey(kLatePartlyClosedKey),
+        {request.description, std::to_string(closed), std::to_string(request.positions), refused});
+}
+
+std::vector<std::string> SessionOrders::takeUnansweredRequests() {
+    std::vector<std::string> lines;
+    for (RequestsInFlight::Request& request : requests_.inFlight().takeUnanswered())
+        lines.push_back(requests_.UnansweredText(request));
+    return lines;
 }
 
 void SessionOrders::loginPhaseChanged(LoginPhase phase) {

@@ -25,6 +25,10 @@ public:
     static constexpr std::string_view kLateAnswerTitleKey = "94161";
     static constexpr std::string_view kLateDoneKey = "94162";
     static constexpr std::string_view kLateRejectedKey = "94163";
+    // Of a close-all some of whose positions were refused: the request {0}, {1} of {2} closed, the
+    // refused {3}, each reason once with its positions ("#1, #2: reason").
+    static constexpr std::string_view kLatePartlyClosedKey = "95780";
+    static constexpr std::string_view kRefusedPositionsKey = "95781";
 
     // Main queue.
     explicit SessionOrders(OrderHost& host);
@@ -58,11 +62,9 @@ public:
     const SessionModel::OrderList* openPositionHistory() const override {
         return &collections_.OpenOrderCollectionCopy();
     }
-    std::vector<std::string> takeUnansweredRequests() override {
-        return requests_.inFlight().takeUnanswered();
-    }
-    // The window that sent the request of that number waits for it no more: its answer, should it
-    // come, goes to it alone and is told as late.
+    std::vector<std::string> takeUnansweredRequests() override;
+    // The window that sent the request of that number waits for it no more: it is answered by the
+    // rule as before, and that answer, should it come, is told as late.
     void giveUpRequest(std::uint64_t request) { requests_.inFlight().giveUp(request); }
     // The refresh runs while signed in.
     void loginPhaseChanged(LoginPhase phase) override;
@@ -70,6 +72,11 @@ public:
     void tablesAboutToBeAnnounced(interfaces::TableSet tables) override;
 
 private:
+    // The answer to its window (and, given up, in a banner).
+    void tell(const RequestsInFlight::Answered& answered);
+    // The banner's text of an answer its window no longer waited for.
+    std::string lateText(const RequestsInFlight::Answered& answered);
+
     OrderHost& host_;
     SessionEvents banners_;
     OrderCollections collections_;

@@ -864,8 +864,11 @@ TEST_F(AnswerRuleTest, AGivenUpOffsetsAnswerIsItsOwnNotTheNextOffsets) {
     EXPECT_TRUE(serverPosition(a));
     EXPECT_FALSE(serverPosition(b));
     ASSERT_TRUE(until([&] { return !lateBanners(s).empty(); }));
-    EXPECT_EQ(lateBanners(s), std::vector<std::string>{fillPositional(
-                                  text("94163"), {fillPositional(text("93109"), {a}), text("1065")})});
+    // Named as a close is: quantity, position, instrument, account, and the position it is offset against.
+    EXPECT_EQ(lateBanners(s),
+              std::vector<std::string>{fillPositional(
+                  text("94163"),
+                  {fillPositional(text("95783"), {"1", a, "EURUSD", "20003", "#" + aLeg}), text("1065")})});
 }
 
 // The offset answer names no request, only its account and instrument: answered out of order, each
@@ -977,7 +980,7 @@ TEST_F(AnswerRuleTest, OfTwoBracketEditsOfOnePositionTheGivenUpOneTakesItsOwnAns
     EXPECT_FALSE(answers.got[second.request].late);
 }
 
-TEST_F(AnswerRuleTest, ACloseTakesItsReportBeforeACloseAllOfOneNumberRefusedAsAWhole) {
+TEST_F(AnswerRuleTest, ACloseAllRefusedAsAWholeGivesBackTheReportItTookOverAClose) {
     Session& s = login();
     std::vector<interfaces::RequestAnswer> got;
     auto each = client(s).orders().handleRequestAnswered(
@@ -990,7 +993,9 @@ TEST_F(AnswerRuleTest, ACloseTakesItsReportBeforeACloseAllOfOneNumberRefusedAsAW
     ASSERT_TRUE(sent(closeAll));
     ASSERT_TRUE(sent(close));
     ASSERT_TRUE(held(2));
-    // The server takes the close, then refuses the close-all as a whole (past its limit now).
+    // The server takes the close, then refuses the close-all as a whole (past its limit now). The
+    // close's update names no number: the older close-all takes it for its 300001, until its refusal
+    // as a whole shows the report was the close's.
     server->limitCloseAll(1);
     ASSERT_TRUE(server->answerHeldOrders({1, 0}));
     const auto of = [&](std::uint64_t request) {
@@ -1004,7 +1009,8 @@ TEST_F(AnswerRuleTest, ACloseTakesItsReportBeforeACloseAllOfOneNumberRefusedAsAW
     while (platform::RunLoop::main().runOnce() > 0) {
     }
     EXPECT_EQ(of(close.request), (std::vector<std::tuple<bool, std::string>>{{true, ""}}));
-    EXPECT_EQ(of(closeAll.request), (std::vector<std::tuple<bool, std::string>>{{false, ""}}));
+    EXPECT_EQ(of(closeAll.request),
+              (std::vector<std::tuple<bool, std::string>>{{true, "300001"}, {false, ""}}));
     EXPECT_FALSE(serverPosition("300001"));
     EXPECT_TRUE(serverPosition("300002"));
 }
@@ -1029,10 +1035,104 @@ TEST_F(AnswerRuleTest, AGivenUpCloseAllIsToldLateOnceEveryPositionIsAnswered) {
         EXPECT_TRUE(a.late) << a.position;
     }
     ASSERT_TRUE(until([&] { return !lateBanners(s).empty(); }));
+    // 300002 closed: the banner says how many closed and each refused position with its reason.
     EXPECT_EQ(lateBanners(s),
               std::vector<std::string>{fillPositional(
-                  text("94163"), {fillPositional(text("95406"), {"2", "#300001, #300002"}), text("1065")})});
+                  text("95780"), {fillPositional(text("95406"), {"2", "#300001, #300002"}), "1", "2",
+                                  fillPositional(text("95781"), {"#300001", text("1065")})})});
 }
+
+// A close-all of 300001 and 300002 and a close of 300001, sent in one pass, the first given up or
+// not, answered in the order sent or the other way round. The server closes 300001 for the one it
+// takes first and refuses it to the other; its reports of a position name no request number, so
+// answered out of order the two are told each other's outcome (the server's order is all there is
+// to go by), yet each is told once and neither waits.
+struct CloseAndCloseAllCase {
+    const char* name;
+    bool closeAllFirst;
+    bool inOrder;
+    bool givenUp;
+    bool closeDone; // as told; the close-all's 300001 is told the other outcome
+};
+
+void PrintTo(const CloseAndCloseAllCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CloseAndCloseAllTest : public AnswerRuleTest,
+                             public ::testing::WithParamInterface<CloseAndCloseAllCase> {};
+
+TEST_P(CloseAndCloseAllTest, EachIsToldOnceWhatTheReportsInTheirTurnName) {
+    const CloseAndCloseAllCase& c = GetParam();
+    Session& s = login();
+    std::vector<interfaces::RequestAnswer> got;
+    auto each = client(s).orders().handleRequestAnswered(
+        [&](const interfaces::RequestAnswer& a) { got.push_back(a); });
+    server->holdOrders(true);
+    // Seeded: 300001 holds 1.5 EURUSD of 20001, 300002 0.2 XAUUSD.
+    const std::string both[] = {"300001", "300002"};
+    const auto sendCloseAll = [&] {
+        return client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
+    };
+    const auto sendClose = [&] { return client(s).orders().closePosition("300001", dec("1.5")); };
+    const auto first = c.closeAllFirst ? sendCloseAll() : sendClose();
+    ASSERT_TRUE(sent(first));
+    if (c.givenUp)
+        client(s).orders().giveUpRequest(first.request);
+    const auto second = c.closeAllFirst ? sendClose() : sendCloseAll();
+    ASSERT_TRUE(sent(second));
+    const auto& close = c.closeAllFirst ? second : first;
+    ASSERT_TRUE(held(2));
+    ASSERT_TRUE(server->answerHeldOrders(c.inOrder ? std::vector<std::size_t>{0, 1}
+                                                   : std::vector<std::size_t>{1, 0}));
+    std::map<std::string, bool> told; // "close", "300001", "300002": done or closed
+    ASSERT_TRUE(until([&] {
+        told.clear();
+        for (const auto& a : got)
+            told[a.request == close.request ? "close" : a.position] = a.accepted;
+        return told.size() == 3;
+    }));
+    while (platform::RunLoop::main().runOnce() > 0) {
+    }
+    EXPECT_EQ(got.size(), 3u) << "each told once";
+    EXPECT_EQ(told, (std::map<std::string, bool>{
+                        {"close", c.closeDone}, {"300001", !c.closeDone}, {"300002", true}}));
+    for (const auto& a : got)
+        EXPECT_EQ(a.late, c.givenUp && a.request == first.request) << a.request;
+    EXPECT_FALSE(serverPosition("300001"));
+    EXPECT_FALSE(serverPosition("300002"));
+    // The one given up is told in a banner once answered in full.
+    std::vector<std::string> banners;
+    const std::string gone = text(OrderCollections::RejectionReasonKey(testserver::kRejectUnknownOrder));
+    const std::string closeText = fillPositional(text("95409"), {"1.5", "300001", "EURUSD", "20001"});
+    const std::string closeAllText = fillPositional(text("95406"), {"2", "#300001, #300002"});
+    if (c.givenUp && c.closeAllFirst)
+        banners.push_back(
+            c.closeDone ? fillPositional(text("95780"), {closeAllText, "1", "2",
+                                                         fillPositional(text("95781"), {"#300001", gone})})
+                        : fillPositional(text("94162"), {closeAllText}));
+    if (c.givenUp && !c.closeAllFirst)
+        banners.push_back(c.closeDone ? fillPositional(text("94162"), {closeText})
+                                      : fillPositional(text("94163"), {closeText, gone}));
+    if (!banners.empty()) {
+        ASSERT_TRUE(until([&] { return !lateBanners(s).empty(); }));
+    }
+    EXPECT_EQ(lateBanners(s), banners);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AnswerRule, CloseAndCloseAllTest,
+    ::testing::Values(
+        // The usual case: one window, a live server, answers in the order sent.
+        CloseAndCloseAllCase{"CloseAllThenCloseInOrder", true, true, false, false},
+        CloseAndCloseAllCase{"CloseAllGivenUpThenCloseInOrder", true, true, true, false},
+        CloseAndCloseAllCase{"CloseThenCloseAllInOrder", false, true, false, true},
+        CloseAndCloseAllCase{"CloseGivenUpThenCloseAllInOrder", false, true, true, true},
+        CloseAndCloseAllCase{"CloseAllThenCloseOutOfOrder", true, false, false, false},
+        CloseAndCloseAllCase{"CloseAllGivenUpThenCloseOutOfOrder", true, false, true, false},
+        CloseAndCloseAllCase{"CloseThenCloseAllOutOfOrder", false, false, false, true},
+        CloseAndCloseAllCase{"CloseGivenUpThenCloseAllOutOfOrder", false, false, true, true}),
+    [](const ::testing::TestParamInfo<CloseAndCloseAllCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AnswerRuleTest, ACloseAllReadsEachPositionsOwnReport) {
     Session& s = login();

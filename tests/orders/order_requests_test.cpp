@@ -69,6 +69,13 @@ protected:
     std::string lastFrame() {
         return host.capture.sent.empty() ? "" : host.capture.opened(host.capture.sent.back());
     }
+    // What the loss alert names of each request still waiting; none waits afterwards.
+    std::vector<std::string> unanswered() {
+        std::vector<std::string> out;
+        for (RequestsInFlight::Request& r : requests.inFlight().takeUnanswered())
+            out.push_back(requests.UnansweredText(r));
+        return out;
+    }
     std::vector<std::string> noticeTexts() const {
         std::vector<std::string> out;
         for (const auto& n : notices)
@@ -679,7 +686,7 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheServerIsSilentAndEachSentOneWa
     requests.inFlight().answered(ExecutionReport(67, onP1));
     requests.inFlight().answered(ExecutionReport(62, onW9));
     requests.inFlight().answered(ExecutionReport(1052, offset));
-    const std::vector<std::string> left = requests.inFlight().takeUnanswered();
+    const std::vector<std::string> left = unanswered();
     ASSERT_EQ(left.size(), 4u);
     EXPECT_EQ(left[0], "95640"); // the bracket change of P1
     EXPECT_EQ(left[1], "95642"); // the cancel of W9
@@ -758,7 +765,9 @@ TEST_F(CloseAllTest, EachRequestWaitingForItsAnswerReadsAsTheTraderPlacedIt) {
         {"95641", "Edit of pending order #{0} ({1} {2}, account {3}): {4} lots at {5}, take profit {6}, stop "
                   "loss {7}"},
         {"95642", "Cancel of pending order #{0}: {1} {2} {3} at {4}, account {5}"},
-        {"95643", "none"}};
+        {"95643", "none"},
+        {"95782", "Close of {0} positions, {1} of them still without an answer: {2}"},
+        {"95783", "Offset of {0} lots of position #{1} ({2}, account {3}) against {4}"}};
     for (const auto& [key, text] : texts)
         host.texts.insert_or_assign(key, text);
     const auto number = [&] { return std::to_string(followingRequestId(host.requestId())); };
@@ -799,7 +808,10 @@ TEST_F(CloseAllTest, EachRequestWaitingForItsAnswerReadsAsTheTraderPlacedIt) {
 
     const std::string three[] = {"P1", "P2", "P3"};
     ASSERT_TRUE(kept(requests.CloseAllPositions(three, static_cast<interfaces::CloseAllScope>(3))));
-    expected.push_back("Close of 3 positions: #P1, #P2, #P3");
+    // Its positions answered are not named as without an answer.
+    const std::vector<std::string> closed{"10=67", "73=73", "80=P2", "76=0"};
+    ASSERT_TRUE(requests.inFlight().answered(ExecutionReport(67, closed)));
+    expected.push_back("Close of 3 positions, 2 of them still without an answer: #P1, #P3");
     // A close of many names its first positions and counts the rest.
     std::vector<std::string> many;
     for (std::size_t i = 0; i < OrderRequests::kNamedPositions + 4; ++i)
@@ -825,7 +837,16 @@ TEST_F(CloseAllTest, EachRequestWaitingForItsAnswerReadsAsTheTraderPlacedIt) {
     ASSERT_TRUE(kept(requests.CancelPendingOrder("W9")));
     expected.push_back("Cancel of pending order #W9: Buy 1 EURUSD at 1.1980, account 1001");
 
-    EXPECT_EQ(requests.inFlight().takeUnanswered(), expected);
+    // An offset names its position as a close does, and the positions it is closed against.
+    auto offsets = std::make_shared<SessionSettings>(*tradingSession);
+    offsets->settingsID = 1;
+    model.fileSessionSettings(offsets);
+    item->CurrentTradeSessionSettingId = 1;
+    ASSERT_TRUE(
+        kept(requests.PlaceOffsetOrder(wireText("P1<C>1<R><S>P0<C>0.5<R>P4<C>0.5<R><S>"), "EURUSD", "1001")));
+    expected.push_back("Offset of 1 lots of position #P1 (EURUSD, account 1001) against #P0, #P4");
+
+    EXPECT_EQ(unanswered(), expected);
 }
 
 // ---- confirmation of stored pending orders

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -140,6 +142,136 @@ TEST_F(RequestsInFlightTest, WithinEachStepTheOldestTakesTheAnswerGivenUpOrNot) 
     }
 }
 
+// A close-all of 300001 and 300002 and a close of 300001. The server closes 300001 for the one it
+// takes first and refuses it to the other (the position no longer exists, code 15); the close-all
+// closes 300002 as well. Its reports as the test server writes them: a position's closing deal,
+// update and settlement name no request number (with `closeNumbered`, a server that repeats the
+// close's number in them), a close's refusal names its number and position, a close-all's refusal of
+// a position names the position alone.
+struct CloseAndCloseAll {
+    bool closeAllFirst; // sent first
+    bool oneNumber;     // sent in one pass: the two share a request number
+    bool inOrder;       // the server takes them in the order sent
+    bool givenUp;       // the one sent first given up
+    bool closeNumbered;
+    // As told: the close done (else refused), and the close-all's 300001 closed (else refused).
+    bool closeDone;
+    bool closeAllsClosed;
+};
+
+TEST_F(RequestsInFlightTest, ACloseAndACloseAllOfOnePositionAreToldWhatTheirReportsName) {
+    using Report = std::pair<std::int64_t, std::vector<std::string>>;
+    const auto carriedOut = [](const std::string& position, std::optional<std::int64_t> number) {
+        std::vector<Report> reports{{67, {"10=67", "73=74", "79=8" + position, "80=9" + position, "37=1"}},
+                                    {67, {"10=67", "73=73", "80=" + position, "76=0"}},
+                                    {66, {"10=66", "80=" + position, "87=9" + position, "12=1"}}};
+        if (number)
+            for (auto& report : reports)
+                report.second.push_back("33=" + std::to_string(*number));
+        return reports;
+    };
+    const auto closeRefused = [](std::int64_t number) {
+        return Report{62, {"10=62", "73=25", "33=" + std::to_string(number), "74=15", "79=", "125=300001"}};
+    };
+    const Report closeAllRefused{62, {"10=62", "73=25", "74=15", "79=700001", "125=300001"}};
+    // Answered in the order sent, each is told its own outcome. Answered out of order, a report that
+    // names no number is the oldest request's it fits (the server answers in turn), so the two trade
+    // places, unless the close's reports name its number; either way each is answered and none waits.
+    const std::vector<CloseAndCloseAll> cases{
+        // close-all first  one number  in order  given up  close numbered | close done  close-all's closed
+        {true, true, true, false, false, false, true}, // the usual case: one window, answers in turn
+        {true, true, true, true, false, false, true},
+        {true, false, true, false, false, false, true},
+        {true, false, true, true, false, false, true},
+        {true, true, false, false, false, false, true},
+        {true, true, false, true, false, false, true},
+        {true, false, false, false, false, false, true},
+        {true, false, false, true, false, false, true},
+        {false, true, true, false, false, true, false},
+        {false, true, true, true, false, true, false},
+        {false, false, true, false, false, true, false},
+        {false, false, true, true, false, true, false},
+        {false, true, false, false, false, true, false},
+        {false, true, false, true, false, true, false},
+        {false, false, false, false, false, true, false},
+        {false, false, false, true, false, true, false},
+        // The close's reports naming its number: taken first, the close reads its own; the close-all's
+        // name none, so taken first they still go to an older close.
+        {true, true, true, false, true, false, true},
+        {true, true, false, false, true, true, false},
+        {true, false, false, true, true, true, false},
+        {false, true, true, true, true, true, false},
+        {false, false, false, false, true, true, false},
+    };
+    for (const CloseAndCloseAll& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << (c.closeAllFirst ? "close-all first" : "close first") << ", "
+                     << (c.oneNumber ? "one number" : "two numbers") << ", "
+                     << (c.inOrder ? "in order" : "out of order") << (c.givenUp ? ", given up" : "")
+                     << (c.closeNumbered ? ", numbered close reports" : ""));
+        RequestsInFlight fresh;
+        const std::int64_t closeAllNumber = 42, closeNumber = c.oneNumber ? 42 : 43;
+        auto closeAll = on(Kind::CloseAll, "close all", "300001", closeAllNumber);
+        closeAll.targets.push_back("300002");
+        const auto close = on(Kind::Close, "close", "300001", closeNumber);
+        const std::uint64_t first = fresh.sent(c.closeAllFirst ? closeAll : close);
+        fresh.sent(c.closeAllFirst ? close : closeAll);
+        if (c.givenUp)
+            fresh.giveUp(first);
+        // The server's turns: whichever it takes first closes 300001.
+        std::vector<Report> closeTurn, closeAllTurn;
+        const bool closeTakenFirst = c.closeAllFirst != c.inOrder;
+        if (closeTakenFirst) {
+            closeTurn = carriedOut("300001", c.closeNumbered ? std::optional(closeNumber) : std::nullopt);
+            closeAllTurn = {closeAllRefused};
+        } else {
+            closeAllTurn = carriedOut("300001", std::nullopt);
+            closeTurn = {closeRefused(closeNumber)};
+        }
+        for (const Report& r : carriedOut("300002", std::nullopt))
+            closeAllTurn.push_back(r);
+        std::vector<Report> reports = closeTakenFirst ? closeTurn : closeAllTurn;
+        for (const Report& r : closeTakenFirst ? closeAllTurn : closeTurn)
+            reports.push_back(r);
+
+        std::map<std::string, bool> told; // "close", "300001", "300002": done or closed
+        bool closeAllFinished = false;
+        for (const auto& [type, fields] : reports) {
+            ExecutionReport report(type, fields);
+            report.rejectionCode = type == 62 ? 15 : 0;
+            const auto answered = fresh.answered(report);
+            if (!answered)
+                continue;
+            const bool closeAllAnswered = answered->request.description == "close all";
+            const std::string of = closeAllAnswered ? answered->position : "close";
+            EXPECT_FALSE(told.contains(of)) << of << " told twice";
+            told[of] = !answered->rejected;
+            EXPECT_EQ(answered->request.givenUp, c.givenUp && (closeAllAnswered == c.closeAllFirst));
+            if (closeAllAnswered && answered->finished)
+                closeAllFinished = true;
+        }
+        EXPECT_EQ(told, (std::map<std::string, bool>{
+                            {"close", c.closeDone}, {"300001", c.closeAllsClosed}, {"300002", true}}));
+        EXPECT_TRUE(closeAllFinished);
+        EXPECT_EQ(fresh.waiting(), 0u) << "none waits for ever";
+    }
+}
+
+// An offset updates both positions and settles them in one report naming the first as settled and
+// the other as closing it: neither is left waiting for a settlement, which would swallow the one a
+// later close of the other position is answered by.
+TEST_F(RequestsInFlightTest, AnOffsetsSettlementEndsTheWaitOfBothPositionsItUpdated) {
+    list.sent(offset("offset", "20003", "EURUSD"));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=500101", "76=0"}), "");
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=500102", "76=1"}), "");
+    EXPECT_EQ(answer(66, {"10=66", "80=500101", "87=500102", "12=1"}), "");
+    EXPECT_EQ(answer(1052, {"10=1052", "34=20003", "12=EURUSD", "74=0"}), "offset");
+    // A close of what is left of the other, which its settlement alone answers.
+    list.sent(on(Kind::Close, "close", "500102", 50));
+    EXPECT_EQ(answer(66, {"10=66", "80=500102", "87=500109", "12=1"}), "close");
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
 TEST_F(RequestsInFlightTest, ACloseOfAPositionTakesItsReportBeforeACloseAllThatIncludesIt) {
     auto closeAll = on(Kind::CloseAll, "close all", "900001", 42);
     closeAll.targets.push_back("900002");
@@ -155,6 +287,28 @@ TEST_F(RequestsInFlightTest, ACloseOfAPositionTakesItsReportBeforeACloseAllThatI
     EXPECT_TRUE(whole->rejected);
     EXPECT_EQ(whole->position, "");
     EXPECT_TRUE(whole->finished);
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
+// The close's update names no number: the older close-all takes it for its position, until a refusal
+// of the close-all as a whole shows that none of its positions closed, and the update was the close's.
+TEST_F(RequestsInFlightTest, ACloseAllRefusedAsAWholeGivesBackTheReportItTookOverAClose) {
+    auto closeAll = on(Kind::CloseAll, "close all", "900001", 42);
+    closeAll.targets.push_back("900002");
+    list.sent(closeAll);
+    list.sent(on(Kind::Close, "close", "900001", 42));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "close all");
+    EXPECT_EQ(answer(66, {"10=66", "80=900001", "12=1"}), "");
+    EXPECT_TRUE(list.takeGivenBack().empty());
+    const auto whole = answerOf(62, {"10=62", "73=25", "33=42", "74=1", "79=700002"}, 1);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(std::tuple(whole->request.description, whole->rejected, whole->position, whole->finished),
+              std::tuple("close all", true, "", true));
+    const auto givenBack = list.takeGivenBack();
+    ASSERT_EQ(givenBack.size(), 1u);
+    EXPECT_EQ(std::tuple(givenBack[0].request.description, givenBack[0].rejected, givenBack[0].finished),
+              std::tuple("close", false, true));
+    EXPECT_TRUE(list.takeGivenBack().empty()) << "given back once";
     EXPECT_EQ(list.waiting(), 0u);
 }
 
@@ -180,7 +334,9 @@ TEST_F(RequestsInFlightTest, ACloseAllIsAnsweredPositionByPositionUntilEachHasIt
     ASSERT_TRUE(last);
     EXPECT_EQ(std::tuple(last->position, last->rejected, last->finished, last->request.givenUp),
               std::tuple("300901", false, true, true));
-    EXPECT_EQ(last->request.firstRejection, 1065) << "the late banner tells the refusal";
+    using Refusals = std::vector<std::pair<std::string, std::int32_t>>;
+    EXPECT_EQ(last->request.refusals, (Refusals{{"300001", 1065}})) << "the late banner tells the refusal";
+    EXPECT_EQ(last->request.positions, 3u);
     EXPECT_FALSE(list.isWaiting(number));
 }
 
@@ -245,8 +401,9 @@ TEST_F(RequestsInFlightTest, TwoOrdersOfOneNumberAreToldApartByWhatTheirReportsN
     EXPECT_EQ(answer(67, {"10=67", "73=74", "33=42", "12=EURUSD", "79=8", "80=9", "37=1"}), "");
     // A rejection naming a position no request waits for is no answer to a new order of its number.
     EXPECT_EQ(answer(62, {"10=62", "73=25", "33=42", "12=EURUSD", "74=11", "125=555"}), "");
-    const std::vector<std::string> left = list.takeUnanswered();
-    EXPECT_EQ(left, std::vector<std::string>{"buy 1 EURUSD"});
+    const auto left = list.takeUnanswered();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].description, "buy 1 EURUSD");
 }
 
 TEST_F(RequestsInFlightTest, AGivenUpRequestKeepsItsPlaceAndItsAnswerIsToldAsLate) {

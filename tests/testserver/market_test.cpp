@@ -159,7 +159,8 @@ TEST(CommandLine, ReadsEveryOption) {
                          "--news-port",      "0",
                          "--news-http-port", "7004",
                          "--closed-market",  "EURUSD",
-                         "--closed-market",  "XAUUSD"});
+                         "--closed-market",  "XAUUSD",
+                         "--hold-orders"});
     auto line = testserver::parseCommandLine(v);
     ASSERT_TRUE(line.options) << line.error;
     EXPECT_EQ(std::tuple(line.options->host, line.options->port, line.options->feedPort,
@@ -170,6 +171,8 @@ TEST(CommandLine, ReadsEveryOption) {
     EXPECT_EQ(line.options->snapshotForm, testserver::SnapshotForm::Xml);
     EXPECT_EQ(std::pair(line.options->newsPort, line.options->newsHttpPort), std::pair(0, 7004));
     EXPECT_EQ(line.options->closedMarkets, (std::vector<std::string>{"EURUSD", "XAUUSD"}));
+    EXPECT_TRUE(line.options->holdOrders);
+    EXPECT_FALSE(testserver::parseCommandLine(args({"--seed", "1"})).options->holdOrders);
 }
 
 TEST(CommandLine, RefusesBadLines) {
