@@ -197,14 +197,18 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
     std::vector<DeskMessage> out{{"", frameFields(master)}};
     // The payment page: redirected, paid, notified. Its status is that of a payment under way (3),
     // which the deposit window leaves as it is: 1 would open the page again, 2, 4 and 9 read as failed.
-    out.push_back({"", frameFields({typeField(msg::kPayGateStatusReply),
-                                    {147, std::to_string(requestId)},
-                                    {146, now()},
-                                    {148, now()},
-                                    {149, ""},
-                                    {572, std::to_string(kGatewayUnderWay)},
-                                    {150, "1"},
-                                    {49, "0"}})});
+    // A registration told late comes after the result, with the status of a payment registered.
+    const bool late = registrationAfterResult_;
+    const std::string progress = frameFields({typeField(msg::kPayGateStatusReply),
+                                              {147, std::to_string(requestId)},
+                                              {146, now()},
+                                              {148, now()},
+                                              {149, ""},
+                                              {572, late ? "1" : std::to_string(kGatewayUnderWay)},
+                                              {150, "1"},
+                                              {49, "0"}});
+    if (!late)
+        out.push_back({"", progress});
     tc::funding::AmpPayGateTransaction result;
     result.transId = requestId + 100000;
     result.refRequestId = requestId;
@@ -222,6 +226,8 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
                                     {1015, "0"},
                                     {1061, result.toString(0).text},
                                     {1062, "0"}})});
+    if (late)
+        out.push_back({"", progress});
     // The paid payment is booked as an approved deposit request of the gateway's mode, tied to its
     // transaction master (tag 147): the approval lists show it as they show bank deposits.
     Approval a;

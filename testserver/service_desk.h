@@ -12,6 +12,7 @@
 #include "data_service.h"
 #include "market.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -61,6 +62,9 @@ public:
     std::optional<std::string> passwordOf(const std::string& user) const;
     // The user's password from now on, as if changed from another program; false for an unknown user.
     bool setPassword(const std::string& user, const std::string& password);
+    // While on, a gateway payment's progress reply (98) comes after its result (96) and says the
+    // payment registered (status 1), as a gateway's late registration notice would.
+    void setRegistrationAfterResult(bool on) { registrationAfterResult_ = on; }
     // Presence: the user's contacts hear of it (type 619).
     std::vector<DeskMessage> presenceChanged(const std::string& user, bool online);
     // A server notice for the user: a new notice room (601 with its title) and its message (603), the
@@ -93,6 +97,7 @@ private:
     };
 
     std::vector<DeskMessage> payGateDeposit(const std::string& user, const std::map<int, std::string>& f);
+    std::atomic<bool> registrationAfterResult_{false};
     std::vector<DeskMessage> approvalRequest(const std::string& user, const std::map<int, std::string>& f);
     // Adds `amount` (negative: takes it) to the account's balance in the book and books the
     // transaction with the balance it leaves; the account summary that tells its clients.

@@ -424,6 +424,10 @@ std::vector<AccessMap> TestServer::accessMaps() const {
     return dataService_->accessMaps();
 }
 
+void TestServer::setRegistrationAfterResult(bool on) {
+    desk_->setRegistrationAfterResult(on);
+}
+
 bool TestServer::setPassword(const std::string& user, const std::string& password) {
     return desk_->setPassword(user, password);
 }

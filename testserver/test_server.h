@@ -125,6 +125,8 @@ public:
     // Carries gateway payments (type 93) out (paid and booked) but sends none of their replies while
     // on: the replies lost with the line.
     void setPaymentAnswersLost(bool lost) { paymentAnswersLost_ = lost; }
+    // While on, a gateway payment's progress reply comes after its result and says it registered.
+    void setRegistrationAfterResult(bool on);
     // Keeps approval requests unanswered while on; once off again answers the ones kept, in the order
     // they came, before any later one (answers that come late).
     void holdApprovals(bool hold);

@@ -4,6 +4,7 @@
 #include "gui/app/connect_each.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/waiting_answer.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "ui_account_access_setting_window_controller.h"
@@ -39,12 +40,14 @@ AccountAccessSettingWindowController::AccountAccessSettingWindowController(GuiCo
     connect(ui_->applyButton, &QPushButton::clicked, this,
             &AccountAccessSettingWindowController::applyButtonClicked);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(&context_.language(), &Language::changed, this, [this] { showWaiting(); });
 }
 
 AccountAccessSettingWindowController::~AccountAccessSettingWindowController() = default;
 
 void AccountAccessSettingWindowController::onWindowLoad() {
     editRequest_ = 0;
+    showWaiting();
     mapRequest_ = 0;
     unansweredEdit_ = false;
     ClientModel* session = context_.clientModel();
@@ -88,7 +91,10 @@ void AccountAccessSettingWindowController::follow() {
                                 mapRequest_ = 0;
                         }));
     // After an edit without an answer, what the server holds is asked again as soon as it answers.
+    // An edit waiting says whether the server is answering: a silence is no loss, and nothing is sent
+    // again meanwhile.
     follow_.add(connect(session, &ClientModel::answeringChanged, this, [this](bool answering) {
+        showWaiting();
         if (answering && unansweredEdit_ && mapRequest_ == 0)
             requestMaps();
     }));
@@ -97,6 +103,7 @@ void AccountAccessSettingWindowController::follow() {
 void AccountAccessSettingWindowController::done(int result) {
     follow_.drop();
     editRequest_ = 0;
+    showWaiting();
     mapRequest_ = 0;
     unansweredEdit_ = false;
     // The notice of an edit without an answer goes with the sheet it stands on: left behind, it would
@@ -203,6 +210,7 @@ void AccountAccessSettingWindowController::applyButtonClicked() {
         return;
     ui_->applyButton->setEnabled(false);
     editRequest_ = session->client().requestEditUserAccess(*edit);
+    showWaiting();
     if (editRequest_ == 0) {
         CommonAlert::open(this, {context_.text(texts::kValidation),
                                  context_.text(texts::kNoConnectionTradingServer),
@@ -218,6 +226,7 @@ void AccountAccessSettingWindowController::editUnanswered() {
     // server holds once its maps come again, and lets the trader choose again.
     editRequest_ = 0;
     unansweredEdit_ = true;
+    showWaiting();
     ui_->applyButton->setEnabled(false);
     requestMaps();
     CommonAlert::open(this, {context_.text(texts::kValidation),
@@ -227,8 +236,23 @@ void AccountAccessSettingWindowController::editUnanswered() {
                              QString::fromLatin1(kUnansweredNotice)});
 }
 
+QLabel* AccountAccessSettingWindowController::waitingLine() const {
+    return ui_->waitingLabel;
+}
+
+void AccountAccessSettingWindowController::showWaiting() {
+    const ClientModel* session = context_.clientModel();
+    if (editRequest_ == 0 || !session) {
+        ui_->waitingLabel->hide();
+        return;
+    }
+    ui_->waitingLabel->setText(context_.text(waitingAnswerKey(session->client().networkSpeed().answering)));
+    ui_->waitingLabel->show();
+}
+
 void AccountAccessSettingWindowController::editAnswered(bool accepted) {
     editRequest_ = 0;
+    showWaiting();
     ClientModel* session = context_.clientModel();
     const AccessAccount* account = form_.account();
     // The stored maps follow the server: its answer to a new request replaces the account's maps.

@@ -4,7 +4,8 @@
 // Every opening and every change of account asks the server for that account's maps again. Apply
 // sends the chosen right; the sheet closes on the server's answer and says whether it was taken. A
 // request with no answer (its time limit, a dropped line) is no refusal: the sheet says the change
-// may have been made, stays open and shows the right the server holds once it answers again.
+// may have been made, stays open and shows the right the server holds once it answers again. While
+// an edit waits a line says so, and says when the server is not answering.
 #include "gui/app/sheet_controller.h"
 #include "gui/funding/account_access_rules.h"
 #include "gui/models/session_follow.h"
@@ -12,6 +13,8 @@
 
 #include <memory>
 #include <vector>
+
+class QLabel;
 
 namespace Ui {
 class AccountAccessSettingWindowController;
@@ -39,6 +42,8 @@ public:
     interfaces::RequestId mapRequest() const { return mapRequest_; }
     // The edit sent awaiting its answer (0 when none).
     interfaces::RequestId editRequest() const { return editRequest_; }
+    // The line under an edit waiting for its answer (hidden while none waits).
+    QLabel* waitingLine() const;
 
 protected:
     void done(int result) override;
@@ -54,6 +59,8 @@ private:
     void mapsArrived(const interfaces::UserAccessArrival& arrival);
     void editAnswered(bool accepted);
     void editUnanswered();
+    // The line under an edit that waits: waiting, or the server not answering.
+    void showWaiting();
 
     std::unique_ptr<Ui::AccountAccessSettingWindowController> ui_;
     GuiContext& context_;

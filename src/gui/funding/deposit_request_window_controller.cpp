@@ -391,10 +391,10 @@ void DepositRequestWindowController::fundingReply(const interfaces::FundingReply
     case Kind::PayGateResult: {
         const auto* held =
             client()->funding().collections().payGateTransactions.get(std::to_string(reply.id));
-        if (!held || !*held)
+        // Another window's payment is that window's to show.
+        if (!held || !*held || requests_->ownerOf(reply.id) != this)
             return;
-        if (requests_->ownerOf(reply.id) == this)
-            answered();
+        answered();
         // The state the reply brought: the record may have moved on before this event was read.
         if (reply.kind == Kind::PayGateResult)
             handleTransactionUpdate(*held, reply.status, reply.code);

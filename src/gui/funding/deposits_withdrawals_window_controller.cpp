@@ -141,12 +141,16 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
         loadAccountCombo();
         accountsAwaited_ = true;
     });
+    // A new client holds its accounts once its login completes; the same user's search is asked again
+    // then, so the list is what the new session holds for its period (what the server carried out
+    // while the line was down included), as the statement does.
     connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
         if (state == interfaces::LoginState::SignedIn && std::exchange(accountsAwaited_, false))
-            loadAccountCombo();
+            sessionBack();
     });
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
 
+    user_ = session.signedInUser();
     setDefaultValues();
     loadAccountCombo();
     loadTransactionCodeCombo();
@@ -192,11 +196,34 @@ void DepositsWithdrawalsWindowController::setDefaultValues() {
     ui_->fromDatePicker->setDateTime(QDateTime(today, QTime(0, 0).addSecs(kDefaultHistoryPeriod.fromSecond)));
     ui_->toDatePicker->setDateTime(QDateTime(today, QTime(0, 0).addSecs(kDefaultHistoryPeriod.toSecond)));
     model_->setRows({});
-    // A reply still on its way no longer fills the cleared table.
+    // A reply still on its way no longer fills the cleared table, nor is a new session asked again.
     awaited_ = 0;
+    lastSearch_.reset();
     shownSearch_.clear();
     showStatus({});
     chooseAllTransactions();
+}
+
+void DepositsWithdrawalsWindowController::sessionBack() {
+    const QString account = ui_->accountComboBox->currentText();
+    loadAccountCombo();
+    const std::optional<SignInUser> user = context_.clientModel()->signedInUser();
+    if (!user || std::exchange(user_, user) != user) {
+        lastSearch_.reset();
+        return;
+    }
+    // The same user's account stays chosen, and the search shown is asked of the new session.
+    {
+        QComboBox* box = ui_->accountComboBox;
+        QSignalBlocker block(box);
+        if (const int listed = box->findText(account); listed >= 0)
+            box->setCurrentIndex(listed);
+        else
+            box->setEditText(account);
+    }
+    markAccount();
+    if (lastSearch_)
+        sendSearch(*lastSearch_);
 }
 
 void DepositsWithdrawalsWindowController::chooseAllTransactions() {
@@ -259,13 +286,18 @@ bool DepositsWithdrawalsWindowController::searchButtonClicked() {
     search.FromDate = dateOf(*ui_->fromDatePicker->dateTime());
     search.ToDate = dateOf(*ui_->toDatePicker->dateTime());
     search.TransactionDetails = std::string(*code);
-    // The last search's rows go at once: under this search's account and period they would read as
-    // its answer.
-    model_->setRows({});
     shownSearch_ =
         QStringLiteral("%1 %2    %3 %4    %5 %6")
             .arg(context_.text(texts::kAccount), qt(account.number), context_.text(texts::kFrom),
                  ui_->fromDatePicker->text(), context_.text(texts::kTo), ui_->toDatePicker->text());
+    lastSearch_ = search;
+    return sendSearch(search);
+}
+
+bool DepositsWithdrawalsWindowController::sendSearch(const SearchInfo& search) {
+    // The last search's rows go at once: under this search's account and period they would read as
+    // its answer.
+    model_->setRows({});
     awaited_ = context_.clientModel()->client().funding().requestFinancialTransactions(search);
     if (awaited_ == 0) {
         searchFailed(context_.text(texts::kRequestCouldNotSent));

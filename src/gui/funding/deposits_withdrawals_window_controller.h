@@ -5,10 +5,14 @@
 // rows shown before. The rows are those of the window's last search (a copy taken when the reply
 // arrived); the next search or Clear takes them away at once. A line under the table says what the
 // search came to: waiting, no rows, or why it failed (no reply in time, a refusal, the line lost).
+// The same user's sign-in again keeps the account chosen and asks the last search again (account,
+// period and type as searched), so the list is what the new session holds.
 #include "gui/controls/date_time_field.h"
+#include "gui/models/client_model.h"
 #include "gui/models/record_table_model.h"
 #include "interfaces/client.h"
 #include "model/records/financial_transaction.h"
+#include "model/records/request_records.h"
 
 #include <QDateTime>
 #include <QWidget>
@@ -90,6 +94,10 @@ private:
     void loadTransactionCodeCombo();
     void chooseAllTransactions();
     void historyArrived(interfaces::RequestId id);
+    // Sends a search, the rows shown taken away.
+    bool sendSearch(const SearchInfo& search);
+    // The new session's login completed.
+    void sessionBack();
     // The last search ended without rows, for `reason`.
     void searchFailed(const QString& reason);
     void showStatus(const QString& text);
@@ -105,6 +113,10 @@ private:
     QString shownSearch_;
     // A new client lists its accounts once its login completes.
     bool accountsAwaited_ = false;
+    // The last search, which the same user's new session is asked again, and whose session the
+    // window serves.
+    std::optional<SearchInfo> lastSearch_;
+    std::optional<SignInUser> user_;
     std::unique_ptr<QPrinter> printer_;
 };
 

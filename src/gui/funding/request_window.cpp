@@ -11,6 +11,7 @@
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
+#include "gui/app/waiting_answer.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
@@ -44,7 +45,16 @@ RequestWindow::RequestWindow(GuiContext& context, QWidget* parent)
     });
 }
 
-RequestWindow::~RequestWindow() = default;
+RequestWindow::~RequestWindow() {
+    lost_->forget(this);
+}
+
+void RequestWindow::shareLostRequests(std::shared_ptr<LostFundingRequests> lost) {
+    if (!lost)
+        return;
+    lost_->forget(this);
+    lost_ = std::move(lost);
+}
 
 void RequestWindow::attachFrame(Frame frame) {
     frame_ = std::move(frame);
@@ -63,8 +73,16 @@ void RequestWindow::attachFrame(Frame frame) {
     outcomeNote_->setObjectName(QStringLiteral("outcomeNote"));
     outcomeNote_->setWordWrap(true);
     outcomeNote_->hide();
-    if (auto* box = qobject_cast<QBoxLayout*>(frame_.pages->widget(0)->layout()))
+    // Under it, while a request waits: whether the server is answering, so a silence is not read as
+    // a window that stopped.
+    waitingLine_ = new QLabel(frame_.pages->widget(0));
+    waitingLine_->setObjectName(QStringLiteral("waitingLine"));
+    waitingLine_->setWordWrap(true);
+    waitingLine_->hide();
+    if (auto* box = qobject_cast<QBoxLayout*>(frame_.pages->widget(0)->layout())) {
         box->insertWidget(0, outcomeNote_);
+        box->insertWidget(1, waitingLine_);
+    }
 
     connect(send_, &QPushButton::clicked, this, [this] { sendRequest(); });
     connect(frame_.accounts, qOverload<int>(&QComboBox::activated), this,
@@ -77,6 +95,7 @@ void RequestWindow::attachFrame(Frame frame) {
     connect(&context_.language(), &Language::changed, this, [this] {
         markAmount();
         showOutcome();
+        showWaiting();
     });
     connect(frame_.notNow, &QPushButton::clicked, this, &QWidget::close);
     connect(ok_, &QPushButton::clicked, this, &QWidget::close);
@@ -98,8 +117,16 @@ void RequestWindow::attachFrame(Frame frame) {
             refreshFigures();
         settleOutcome();
     });
-    connect(&session, &ClientModel::fundingReply, this,
-            [this](const interfaces::FundingReply& reply) { fundingReply(reply); });
+    connect(&session, &ClientModel::fundingReply, this, [this](const interfaces::FundingReply& reply) {
+        // The request that receipt answers is no unanswered one's.
+        if (reply.kind == interfaces::FundingReply::Kind::DepositRequested ||
+            reply.kind == interfaces::FundingReply::Kind::WithdrawalRequested)
+            lost_->answered(reply.id);
+        fundingReply(reply);
+    });
+    // A silent server is no loss: the request still waits (its limit runs on) and the form says so.
+    connect(&session, &ClientModel::answeringChanged, this, [this] { showWaiting(); });
+    connect(&answerTimer_, &QTimer::timeout, this, [this] { showWaiting(); });
     // An approval refusal answers one request: only the window that sent it is told.
     connect(&session, &ClientModel::fundingFailed, this, [this](const interfaces::FundingFailure& failure) {
         if (failure.request == frame_.approvals && ticket_ != 0 && failure.id == ticket_) {
@@ -120,12 +147,14 @@ void RequestWindow::attachFrame(Frame frame) {
         // The request's answer can no longer come: the trader is told to look before sending again.
         if (waited)
             noAnswer();
+        showWaiting();
     });
     connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
         // The line lost: the answer can no longer come, so the trader hears of it now, not at the limit.
         if (state == interfaces::LoginState::Lost && awaitsAnswer()) {
             answerTimer_.stop();
             noAnswer();
+            showWaiting();
         }
         if (state == interfaces::LoginState::SignedIn && sessionGone_ &&
             context_.clientModel()->signedInUser() == user_)
@@ -135,7 +164,6 @@ void RequestWindow::attachFrame(Frame frame) {
 
 void RequestWindow::sessionBack() {
     sessionGone_ = false;
-    ++session_;
     // A closed window reads its session afresh at its next showing.
     if (!isVisible())
         return;
@@ -170,8 +198,10 @@ void RequestWindow::closeEvent(QCloseEvent* event) {
     // The next showing is an empty form.
     sent_.reset();
     unsettled_.reset();
+    lost_->forget(this);
     outcome_ = Outcome::None;
     showOutcome();
+    showWaiting();
     QWidget::closeEvent(event);
 }
 
@@ -197,6 +227,7 @@ void RequestWindow::stopWaiting() {
 
 void RequestWindow::giveUpAnswer(const QString& message) {
     answerTimer_.stop();
+    showWaiting();
     showValidationInfo(message);
     // The form keeps what was typed; Send is offered again for the account still chosen.
     send_->setEnabled(account() != nullptr);
@@ -218,6 +249,8 @@ void RequestWindow::noAnswer() {
     if (sent_) {
         unsettled_ = std::move(sent_);
         sent_.reset();
+        lost_->lost(this, unsettled_->place, unsettled_->asked, unsettled_->heldBefore,
+                    unsettled_->generation);
         outcome_ = Outcome::Unknown;
         showOutcome();
     }
@@ -229,43 +262,30 @@ void RequestWindow::noAnswer() {
 }
 
 std::set<std::uint64_t> RequestWindow::alike(const SentRequest& request) const {
-    std::set<std::uint64_t> ids;
-    if (!client() || request.subType == 0)
-        return ids;
-    for (const auto& [id, held] : client()->funding().collections().approvalRequests) {
-        if (!held || held->approvalSubType != request.subType || !held->information)
-            continue;
-        const funding::FinancialApproval& money = *held->information;
-        // A bank deposit of the same amount is not the payment, nor the payment a bank deposit.
-        if ((money.transferMode == static_cast<std::uint64_t>(funding::kOnlinePayment)) != request.payment)
-            continue;
-        const std::uint64_t account = request.subType == funding::ApprovalReq::kDepositSubType
-                                          ? money.beneficiaryAccount
-                                          : money.benefactorAccount;
-        if (account == request.account && money.requestedAmount == request.amount)
-            ids.insert(id);
-    }
-    return ids;
+    if (!client())
+        return {};
+    const auto ids = LostFundingRequests::alike(request.asked, client()->funding().collections());
+    return {ids.begin(), ids.end()};
 }
 
 void RequestWindow::settleOutcome() {
     // A payment whose registration never came is matched by account, amount and mode: the master id
-    // that would tie it to its approval request came only in that registration.
-    if (outcome_ != Outcome::Unknown || !unsettled_ || unsettled_->subType == 0 ||
-        unsettled_->session == session_ || !client())
+    // that would tie it to its approval request came only in that registration. The windows' lost
+    // requests are settled together, so one listed request is told to one window only.
+    if (outcome_ != Outcome::Unknown || !unsettled_ || unsettled_->asked.subType == 0 || !client())
         return;
     const funding::FundingCollections& lists = client()->funding().collections();
-    if (!lists.approvalRequestsIn || !lists.financialApprovalsIn)
+    const auto found = lost_->outcome(this, lists, context_.clientModel()->generation());
+    if (!found)
         return;
     outcome_ = Outcome::NotHeld;
-    for (const std::uint64_t id : alike(*unsettled_))
-        if (!unsettled_->heldBefore.contains(id)) {
-            const funding::ApprovalReq& held = *lists.approvalRequests.at(id);
-            unsettled_->heldAs = id;
-            unsettled_->heldOpen = held.isOpen;
-            unsettled_->heldApproved = held.information->approvedAmount;
-            outcome_ = Outcome::Held;
-        }
+    if (const auto held = lists.approvalRequests.find(*found);
+        *found != 0 && held != lists.approvalRequests.end() && held->second && held->second->information) {
+        unsettled_->heldAs = *found;
+        unsettled_->heldOpen = held->second->isOpen;
+        unsettled_->heldApproved = held->second->information->approvedAmount;
+        outcome_ = Outcome::Held;
+    }
     showOutcome();
 }
 
@@ -288,14 +308,16 @@ void RequestWindow::showOutcome() {
     QString text;
     switch (outcome_) {
     case Outcome::Held:
-        text = context_.text(unsettled_->payment ? texts::kPaymentHeldByServer : texts::kRequestHeldByServer)
-                   .replace(QStringLiteral("{1}"), QString::number(unsettled_->heldAs));
-        if (unsettled_->payment)
+        text =
+            context_
+                .text(unsettled_->asked.payment ? texts::kPaymentHeldByServer : texts::kRequestHeldByServer)
+                .replace(QStringLiteral("{1}"), QString::number(unsettled_->heldAs));
+        if (unsettled_->asked.payment)
             text.replace(QStringLiteral("{2}"), heldState(*unsettled_));
         break;
     case Outcome::NotHeld:
-        text = context_.text(unsettled_->payment ? texts::kPaymentNotHeldByServer
-                                                 : texts::kRequestNotHeldByServer);
+        text = context_.text(unsettled_->asked.payment ? texts::kPaymentNotHeldByServer
+                                                       : texts::kRequestNotHeldByServer);
         break;
     default:
         text = context_.text(texts::kRequestMayHaveBeenCarriedOut);
@@ -310,6 +332,7 @@ void RequestWindow::showResult(const std::vector<interfaces::LabelValue>& lines)
     // A request answered: nothing is left to look for.
     sent_.reset();
     unsettled_.reset();
+    lost_->forget(this);
     outcome_ = Outcome::None;
     showOutcome();
     frame_.pages->setCurrentIndex(1);
@@ -396,12 +419,13 @@ bool RequestWindow::sendChecked(const std::shared_ptr<const AccountDetails>& cho
     SentRequest request;
     request.description = describeRequest(*chosen);
     request.form = typedForm();
-    request.subType = approvalSubType();
-    request.payment = sendsPayment();
-    request.account = static_cast<std::uint64_t>(chosen->AccountId);
-    request.amount = typedAmount(str(frame_.amount->text())).value_or(platform::Decimal());
+    request.asked.subType = approvalSubType();
+    request.asked.payment = sendsPayment();
+    request.asked.account = static_cast<std::uint64_t>(chosen->AccountId);
+    request.asked.amount = typedAmount(str(frame_.amount->text())).value_or(platform::Decimal());
     request.heldBefore = alike(request);
-    request.session = session_;
+    request.place = lost_->nextPlace();
+    request.generation = context_.clientModel()->generation();
     const interfaces::FundingRequestSent sent = sendForm(chosen);
     if (!sent) {
         showValidationInfo(QString::fromStdString(sent.error));
@@ -411,7 +435,21 @@ bool RequestWindow::sendChecked(const std::shared_ptr<const AccountDetails>& cho
     sent_ = std::move(request);
     send_->setEnabled(false);
     answerTimer_.start();
+    showWaiting();
     return true;
+}
+
+void RequestWindow::showWaiting() {
+    if (!waitingLine_)
+        return;
+    if (!awaitsAnswer()) {
+        waitingLine_->hide();
+        return;
+    }
+    const ClientModel* session = context_.clientModel();
+    waitingLine_->setText(
+        context_.text(waitingAnswerKey(!session || session->client().networkSpeed().answering)));
+    waitingLine_->show();
 }
 
 std::optional<AccountDetails> RequestWindow::chosenFigures() const {

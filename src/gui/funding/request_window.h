@@ -8,9 +8,12 @@
 // request (its receipt or refusal) reach only the window that sent it. A request left without an
 // answer (the time limit, or the line lost) may still have been carried out: the notice and a note
 // in the form name it (kind, account, amount); once a new session's approval lists are in, the note
-// says whether the server holds it, and sending the same form again unchanged asks first. Each window
-// keeps its own form, checks and replies.
+// says whether the server holds it (LostFundingRequests: a listed request is one window's at most),
+// and sending the same form again unchanged asks first. While a request waits, a line over the form
+// says so, and says when the server is not answering. Each window keeps its own form, checks and
+// replies.
 #include "gui/funding/funding_window_rules.h"
+#include "gui/funding/lost_funding_requests.h"
 #include "gui/models/client_model.h"
 #include "interfaces/client.h"
 #include "platform/decimal.h"
@@ -72,6 +75,11 @@ public:
     QString amountFault() const;
     // What the form says of a request sent and never answered; hidden while there is none.
     QLabel* outcomeNote() const { return outcomeNote_; }
+    // The line over the form while a request waits: waiting, or the server not answering.
+    QLabel* waitingLine() const { return waitingLine_; }
+    // The windows whose unanswered requests are matched against the approval lists together (each
+    // window has its own until given one to share).
+    void shareLostRequests(std::shared_ptr<LostFundingRequests> lost);
     // What became of a request never answered, as far as the approval lists tell.
     enum class Outcome { None, Unknown, Held, NotHeld };
     Outcome outcome() const { return outcome_; }
@@ -150,7 +158,10 @@ protected:
     // The result page with these lines; the request sent has its answer.
     void showResult(const std::vector<interfaces::LabelValue>& lines);
     // The request sent has its answer, whatever the window shows of it.
-    void answered() { answerTimer_.stop(); }
+    void answered() {
+        answerTimer_.stop();
+        showWaiting();
+    }
     void showValidationInfo(const QString& message);
 
     // The account box afresh, the first account chosen; with none the note says why.
@@ -189,29 +200,31 @@ private:
     struct SentRequest {
         QString description;
         QStringList form;
-        std::int64_t subType = 0;
-        bool payment = false; // listed under the online-payment mode, and only it
-        std::uint64_t account = 0;
-        platform::Decimal amount;
+        LostFundingRequests::Asked asked;
         // The approval requests alike held when it was sent: none of them is its own.
         std::set<std::uint64_t> heldBefore;
         std::uint64_t heldAs = 0; // the server's request id once found
         // Its state there: open, or closed with the amount approved (0: none).
         bool heldOpen = false;
         platform::Decimal heldApproved;
-        // The session it went out on: only a later one's sign-in lists can tell what became of it.
-        std::uint64_t session = 0;
+        // Its place in the order of sending, and the session it went out on: only a later one's
+        // sign-in lists can tell what became of it.
+        std::uint64_t place = 0;
+        std::uint64_t generation = 0;
     };
-    std::uint64_t session_ = 0; // counts the sessions taken up again
     // What the lists say of a payment found there: open, approved for its amount, or closed.
     QString heldState(const SentRequest& request) const;
     // The approval requests of the session's lists that ask what `request` asks.
     std::set<std::uint64_t> alike(const SentRequest& request) const;
+    // The waiting line shown or hidden for the request waiting and the server's state.
+    void showWaiting();
     // The request sent until its answer; then the one left unanswered, until a request is answered.
     std::optional<SentRequest> sent_;
     std::optional<SentRequest> unsettled_;
     Outcome outcome_ = Outcome::None;
     QLabel* outcomeNote_ = nullptr;
+    QLabel* waitingLine_ = nullptr;
+    std::shared_ptr<LostFundingRequests> lost_ = std::make_shared<LostFundingRequests>();
     // The core is told that no one waits for the last request's answer any more.
     void stopWaiting();
 

@@ -441,7 +441,11 @@ void MainWindowController::resourcesButtonClicked() {
 DepositRequestWindowController* MainWindowController::newDepositRequest() {
     if (!payGateRequests_)
         payGateRequests_ = std::make_shared<PayGateRequests>();
+    if (!lostRequests_)
+        lostRequests_ = std::make_shared<LostFundingRequests>();
     auto* window = new DepositRequestWindowController(context_, payGateRequests_, this);
+    // Two deposits alike without an answer are matched to the approval lists together.
+    window->shareLostRequests(lostRequests_);
     window->setAttribute(Qt::WA_DeleteOnClose);
     if (urlOpener_)
         window->setUrlOpener(urlOpener_);

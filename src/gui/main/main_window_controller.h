@@ -47,6 +47,7 @@ class AdvancedWatchlistTableController;
 class AccountStatementWindowController;
 class DepositRequestWindowController;
 class DepositsWithdrawalsWindowController;
+class LostFundingRequests;
 class PayGateRequests;
 class WithdrawalRequestWindowController;
 class GridPane;
@@ -231,6 +232,8 @@ private:
     MessagesWindowController* notices_ = nullptr;
     // Which deposit window asked for which gateway payment, shared by all of them.
     std::shared_ptr<PayGateRequests> payGateRequests_;
+    // Their requests left without an answer, matched to a new session's approval lists together.
+    std::shared_ptr<LostFundingRequests> lostRequests_;
     std::function<bool(const QUrl&)> urlOpener_;
     QTableView* journal_ = nullptr;
     JournalTableModel* journalModel_ = nullptr;

@@ -5,6 +5,7 @@
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
+#include "gui/app/waiting_answer.h"
 #include "gui/controls/entry_marks.h"
 #include "gui/controls/entry_refusal.h"
 #include "gui/models/client_model.h"
@@ -278,7 +279,7 @@ void RecordSheet::showAnswerLine(const char* key) {
 
 void RecordSheet::showWaiting(bool answering) {
     if (isWaitingForAnswer())
-        showAnswerLine(answering ? texts::kSheetWaitingForAnswer : texts::kSheetServerNotAnswering);
+        showAnswerLine(waitingAnswerKey(answering));
 }
 
 void RecordSheet::noAnswer() {

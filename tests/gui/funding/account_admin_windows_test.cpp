@@ -223,6 +223,43 @@ TEST_F(AccountAdminTest, AnEditWithoutAnAnswerMayHaveBeenMadeAndTheSheetShowsWha
     server->setDataServiceSilent(false);
 }
 
+// An edit waiting while the server is silent: the sheet says the server is not answering and that
+// the edit still waits, nothing sent again (the position sheets' line); answering again brings the
+// waiting line back, and the answer closes the sheet.
+TEST_F(AccountAdminTest, AnEditWaitingThroughASilenceSaysTheServerIsNotAnswering) {
+    auto* sheet = openSheet<AccountAccessSettingWindowController>("actionAccessRights");
+    ASSERT_TRUE(sheet);
+    auto* rights = find<QComboBox>(sheet, "rightsComboBox");
+    auto* apply = find<QPushButton>(sheet, "applyButton");
+    ASSERT_TRUE(waitFor([&] { return rights->isEnabled() && sheet->mapRequest() == 0; }));
+    EXPECT_FALSE(sheet->waitingLine()->isVisible());
+    QSignalSpy answering(session.get(), &ClientModel::answeringChanged);
+    server->setDataServiceSilent(true);
+    server->pauseStream(true);
+    ASSERT_TRUE(guitest::focusIn(sheet));
+    ASSERT_TRUE(guitest::tabTo(rights));
+    guitest::pressKey(Qt::Key_Down);
+    QTest::mouseClick(apply, Qt::LeftButton);
+    ASSERT_NE(sheet->editRequest(), 0u);
+    EXPECT_TRUE(sheet->waitingLine()->isVisible());
+    EXPECT_EQ(sheet->waitingLine()->text(), context->text(texts::kSheetWaitingForAnswer));
+    ASSERT_TRUE(waitFor([&] { return !answering.isEmpty(); }, 30000));
+    EXPECT_FALSE(answering.takeFirst().at(0).toBool());
+    EXPECT_NE(sheet->editRequest(), 0u);
+    EXPECT_FALSE(apply->isEnabled());
+    EXPECT_TRUE(sheet->waitingLine()->isVisible());
+    EXPECT_EQ(sheet->waitingLine()->text(), context->text(texts::kSheetServerNotAnswering));
+    server->pauseStream(false);
+    ASSERT_TRUE(waitFor([&] { return !answering.isEmpty(); }));
+    EXPECT_TRUE(answering.takeFirst().at(0).toBool());
+    EXPECT_EQ(sheet->waitingLine()->text(), context->text(texts::kSheetWaitingForAnswer));
+    QWidget* owner = sheet->parentWidget();
+    server->setDataServiceSilent(false);
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    if (QMessageBox* told = alertOn(owner))
+        told->close();
+}
+
 // Requests to the data service fail after a second and a half, as they would after the client's own
 // limit: a request given up takes no late reply.
 class AccountAdminShortLimitTest : public AccountAdminTest {

@@ -1,8 +1,9 @@
 // The funding windows' arithmetic and checks without widgets: the withdrawable amount's text and the
 // amount typed, read whole or refused with its reason; the deposit estimate in every
 // currency case; the checks in their order with their texts; the history's types, cells and period;
-// which deposit window a gateway reply belongs to.
+// which deposit window a gateway reply belongs to; which listed request a lost one is.
 #include "gui/funding/funding_window_rules.h"
+#include "gui/funding/lost_funding_requests.h"
 #include "gui/funding/pay_gate_requests.h"
 #include "gui/texts.h"
 #include "model/records/currency_records.h"
@@ -297,6 +298,79 @@ TEST(PayGateRequests, TheLineGoneLeavesNoPlaceWaitingButKeepsTheClaims) {
     EXPECT_EQ(requests.ownerOf(602), &next);
     EXPECT_EQ(requests.ownerOf(601), &registered);
     EXPECT_TRUE(requests.takePageOpening(602, &next));
+}
+
+// A listed deposit request of `amount` to `account`, of the online-payment mode or a bank's.
+void list(tc::funding::FundingCollections& lists, std::uint64_t id, std::uint64_t account,
+          std::int64_t amount, bool payment = false) {
+    auto money = std::make_shared<tc::funding::FinancialApproval>();
+    money->approvalRequestId = id;
+    money->beneficiaryAccount = account;
+    money->requestedAmount = tc::platform::Decimal::fromInt64(amount);
+    money->transferMode =
+        static_cast<std::uint64_t>(payment ? tc::funding::kOnlinePayment : tc::funding::kBankTransfer);
+    auto request = std::make_shared<tc::funding::ApprovalReq>();
+    request->approvalRequestId = id;
+    request->approvalSubType = tc::funding::ApprovalReq::kDepositSubType;
+    request->information = money;
+    lists.approvalRequests[id] = request;
+}
+
+TEST(LostFundingRequests, EachListedRequestIsOneLostRequestsTheOldestFirst) {
+    using Asked = LostFundingRequests::Asked;
+    const Asked deposit{tc::funding::ApprovalReq::kDepositSubType, false, 20001,
+                        tc::platform::Decimal::fromInt64(55)};
+    Asked payment = deposit;
+    payment.payment = true;
+    struct Case {
+        const char* name;
+        std::vector<std::uint64_t> listed;   // deposits alike in the new lists
+        std::set<std::uint64_t> heldBefore;  // listed alike when both were sent
+        std::vector<std::uint64_t> answered; // receipts seen since
+        std::uint64_t first, second;         // what each of two requests alike is found as
+    };
+    const std::vector<Case> cases{
+        {"one listed: the oldest", {700003}, {}, {}, 700003, 0},
+        {"two listed: in order", {700003, 700004}, {}, {}, 700003, 700004},
+        {"listed before the sends", {700003, 700004}, {700003}, {}, 700004, 0},
+        {"listed before, and only that", {700003}, {700003}, {}, 0, 0},
+        {"an answer is no lost one", {700003, 700004}, {}, {700003}, 700004, 0},
+        {"none listed", {}, {}, {}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tc::funding::FundingCollections lists;
+        lists.approvalRequestsIn = lists.financialApprovalsIn = true;
+        for (const std::uint64_t id : c.listed)
+            list(lists, id, 20001, 55);
+        // Alike but not these requests: another account, amount or mode.
+        list(lists, 600001, 20003, 55);
+        list(lists, 600002, 20001, 56);
+        list(lists, 600003, 20001, 55, true);
+        LostFundingRequests lost;
+        const int older = 0, later = 0, third = 0;
+        const std::uint64_t olderPlace = lost.nextPlace();
+        const std::uint64_t laterPlace = lost.nextPlace();
+        // Told lost in the other order: the order sent decides.
+        lost.lost(&later, laterPlace, deposit, c.heldBefore, 1);
+        lost.lost(&older, olderPlace, deposit, c.heldBefore, 1);
+        lost.lost(&third, lost.nextPlace(), payment, {}, 1);
+        for (const std::uint64_t id : c.answered)
+            lost.answered(id);
+        // The session they went on cannot tell; nor lists not in yet.
+        EXPECT_FALSE(lost.outcome(&later, lists, 1));
+        lists.financialApprovalsIn = false;
+        EXPECT_FALSE(lost.outcome(&later, lists, 2));
+        lists.financialApprovalsIn = true;
+        // The later one asks first.
+        EXPECT_EQ(lost.outcome(&later, lists, 2), c.second);
+        EXPECT_EQ(lost.outcome(&older, lists, 2), c.first);
+        EXPECT_EQ(lost.outcome(&third, lists, 2), 600003u);
+        // A window that lets go of its request frees nothing found for another.
+        lost.forget(&older);
+        EXPECT_FALSE(lost.outcome(&older, lists, 2));
+        EXPECT_EQ(lost.outcome(&later, lists, 2), c.second);
+    }
 }
 
 } // namespace

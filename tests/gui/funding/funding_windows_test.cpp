@@ -936,6 +936,203 @@ TEST_F(LostFundingRequestTest, APaymentOfAWindowClosedBeforeTheSignInLeavesNoPla
     next->close();
 }
 
+// Two deposit windows of the main window alike (account, amount, mode), both left without an answer
+// by the lost line, of which the server got only the first: the one listed request is told to one
+// window only, the one that sent first, though it was opened last; the other reads not held.
+TEST_F(LostFundingRequestTest, OneListedRequestIsToldToTheOldestOfTwoWindowsAlikeOnly) {
+    NoIdle idle;
+    tc::gui::MainWindowController main(*context, &idle);
+    const QPointer<DepositRequestWindowController> later = main.newDepositRequest();
+    const QPointer<DepositRequestWindowController> older = main.newDepositRequest();
+    for (DepositRequestWindowController* window : {later.data(), older.data()})
+        guitest::typeOver(window->amountTextField(), "55");
+    const QString described = "Deposit request (TTCopy) of 55.00 for account 20001";
+    server->setApprovalAnswersLost(true);
+    QTest::mouseClick(older->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return approvalRequestsSent(*server) == 1; }));
+    server->setApprovalAnswersLost(false);
+    server->setApprovalsSilent(true);
+    QTest::mouseClick(later->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return approvalRequestsSent(*server) == 2; }));
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return !older->awaitsAnswer() && !later->awaitsAnswer(); }));
+    if (QMessageBox* lost = lossAlert(context->text(texts::kConnectionLost)))
+        lost->done(0);
+    alertText(older, "deposit");
+    alertText(later, "deposit");
+    session->replaceClient();
+    server->setApprovalsSilent(false);
+
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] {
+        return older->outcome() != tc::gui::RequestWindow::Outcome::Unknown &&
+               later->outcome() != tc::gui::RequestWindow::Outcome::Unknown;
+    }));
+    const auto& requests = client().funding().collections().approvalRequests;
+    ASSERT_FALSE(requests.empty());
+    const QString id = QString::number(requests.rbegin()->first);
+    EXPECT_EQ(older->outcome(), tc::gui::RequestWindow::Outcome::Held);
+    EXPECT_EQ(older->outcomeNote()->text(), named(texts::kRequestHeldByServer, described).replace("{1}", id));
+    EXPECT_EQ(later->outcome(), tc::gui::RequestWindow::Outcome::NotHeld);
+    EXPECT_EQ(later->outcomeNote()->text(), named(texts::kRequestNotHeldByServer, described));
+    // Not held: it goes at once; the held one asks first.
+    EXPECT_FALSE(pressSendAgain(later, "deposit"));
+    ASSERT_TRUE(waitFor([&] { return later->currentPage() == 1; }));
+    QMessageBox* asked = pressSendAgain(older, "deposit");
+    ASSERT_TRUE(asked);
+    asked->done(0);
+    older->close();
+    later->close();
+}
+
+// A deposit alike already listed when the request went (carried out from another window, which
+// shares nothing with this one) is not the request the line lost: the server never got that one.
+TEST_F(LostFundingRequestTest, ARequestAlikeListedBeforeTheSendIsNeverTakenForTheLostOne) {
+    std::unique_ptr<DepositRequestWindowController> earlier(depositWindow());
+    guitest::typeOver(earlier->amountTextField(), "55");
+    QTest::mouseClick(earlier->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return earlier->currentPage() == 1; }));
+    earlier->close();
+    std::unique_ptr<DepositRequestWindowController> window(depositWindow());
+    guitest::typeOver(window->amountTextField(), "55");
+    const QString described = "Deposit request (TTCopy) of 55.00 for account 20001";
+    server->setApprovalsSilent(true);
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return approvalRequestsSent(*server) == 2; }));
+    loseTheLine(window.get());
+    alertText(window.get(), "deposit");
+    server->setApprovalsSilent(false);
+
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return window->outcome() != tc::gui::RequestWindow::Outcome::Unknown; }));
+    EXPECT_EQ(window->outcome(), tc::gui::RequestWindow::Outcome::NotHeld);
+    EXPECT_EQ(window->outcomeNote()->text(), named(texts::kRequestNotHeldByServer, described));
+}
+
+// Two deposit windows of the main window each paying through the gateway: each shows its own
+// payment's confirmation, progress and result, and a third that sent nothing stays on its form.
+TEST_F(FundingWindowsTest, EachDepositWindowShowsItsOwnPaymentOnly) {
+    NoIdle idle;
+    tc::gui::MainWindowController main(*context, &idle);
+    main.setUrlOpener([](const QUrl&) { return true; });
+    std::vector<QPointer<DepositRequestWindowController>> windows;
+    for (const char* amount : {"77", "66", "55"}) {
+        windows.emplace_back(main.newDepositRequest());
+        chooseGateway(windows.back());
+        guitest::typeOver(windows.back()->amountTextField(), amount);
+        guitest::typeOver(windows.back()->emailTextField(), "demo@example.com");
+    }
+    QTest::mouseClick(windows[0]->sendRequestButton(), Qt::LeftButton);
+    QTest::mouseClick(windows[1]->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(
+        waitFor([&] { return windows[0]->okButton()->isEnabled() && windows[1]->okButton()->isEnabled(); }));
+    EXPECT_EQ(detailValue(windows[0]->detailWindow(), 2), "77.00");
+    EXPECT_EQ(detailValue(windows[1]->detailWindow(), 2), "66.00");
+    EXPECT_EQ(windows[2]->currentPage(), 0);
+    EXPECT_TRUE(windows[2]->headerText().isEmpty()) << windows[2]->headerText().toStdString();
+    for (const auto& window : windows)
+        window->close();
+}
+
+// The gateway's registration told after the payment's result: the result stands alone, without the
+// line sending the trader to the payment page.
+TEST_F(FundingWindowsTest, ARegistrationAfterThePaymentsResultLeavesTheResultAlone) {
+    std::unique_ptr<DepositRequestWindowController> window(depositWindow());
+    chooseGateway(window.get());
+    guitest::typeOver(window->amountTextField(), "250");
+    guitest::typeOver(window->emailTextField(), "demo@example.com");
+    server->setRegistrationAfterResult(true);
+    QList<interfaces::FundingReply::Kind> kinds;
+    QObject::connect(session.get(), &tc::gui::ClientModel::fundingReply, window.get(),
+                     [&](const interfaces::FundingReply& reply) { kinds << reply.kind; });
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return kinds.contains(interfaces::FundingReply::Kind::PayGateProgress); }));
+    server->setRegistrationAfterResult(false);
+    ASSERT_EQ(kinds.indexOf(interfaces::FundingReply::Kind::PayGateResult) + 1,
+              kinds.indexOf(interfaces::FundingReply::Kind::PayGateProgress));
+    const auto& held = client().funding().collections().payGateTransactions;
+    ASSERT_EQ(held.size(), 1u);
+    const auto tx = *held.begin()->second;
+    EXPECT_EQ(window->headerText(), context->text(texts::kPaymentCompletedSuccessfully)
+                                        .replace("{0}", QString::fromStdString(tx.payTransactionId)));
+    EXPECT_TRUE(window->footerText().isEmpty()) << window->footerText().toStdString();
+    EXPECT_TRUE(window->okButton()->isEnabled());
+    EXPECT_EQ(opened.size(), 1);
+}
+
+// A request waiting while the server is silent: the form says the server is not answering and that
+// the request still waits, nothing sent again (the position sheets' line), never that it may have
+// been carried out; its answer ends the line.
+TEST_F(FundingWindowsTest, ARequestWaitingThroughASilenceSaysTheServerIsNotAnswering) {
+    auto window = std::make_unique<WithdrawalRequestWindowController>(*context);
+    window->show();
+    window->windowDidAppear();
+    guitest::typeOver(window->amountTextField(), "4");
+    EXPECT_FALSE(window->waitingLine()->isVisible());
+    QSignalSpy answering(session.get(), &tc::gui::ClientModel::answeringChanged);
+    server->pauseStream(true);
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(window->awaitsAnswer());
+    EXPECT_TRUE(window->waitingLine()->isVisible());
+    EXPECT_EQ(window->waitingLine()->text(), context->text(texts::kSheetWaitingForAnswer));
+    ASSERT_TRUE(waitFor([&] { return !answering.isEmpty(); }, 30000));
+    EXPECT_FALSE(answering.takeFirst().at(0).toBool());
+    EXPECT_TRUE(window->awaitsAnswer());
+    EXPECT_FALSE(window->sendRequestButton()->isEnabled());
+    EXPECT_TRUE(window->waitingLine()->isVisible());
+    EXPECT_EQ(window->waitingLine()->text(), context->text(texts::kSheetServerNotAnswering));
+    EXPECT_FALSE(window->outcomeNote()->isVisible());
+    server->pauseStream(false);
+    ASSERT_TRUE(waitFor([&] { return window->currentPage() == 1; }));
+    EXPECT_FALSE(window->waitingLine()->isVisible());
+    EXPECT_EQ(approvalRequestsSent(*server), 1);
+}
+
+// The history left open across the same user's sign-in after a loss: it asks the new session for
+// the search shown (its account kept), so a deposit the server carried out while the line was down
+// is listed without a press of Search.
+TEST_F(FundingWindowsTest, TheHistoryLeftOpenAcrossASignInListsWhatTheNewSessionHolds) {
+    auto history = std::make_unique<DepositsWithdrawalsWindowController>(*context);
+    history->show();
+    history->onWindowLoad();
+    history->accountComboBox()->setEditText("20003");
+    QSignalSpy shown(history.get(), &DepositsWithdrawalsWindowController::historyShown);
+    ASSERT_TRUE(history->searchButtonClicked());
+    ASSERT_TRUE(waitFor([&] { return shown.count() == 1; }));
+    const QAbstractItemModel* rows = history->depositWithdrawalTableView()->model();
+    const int before = rows->rowCount();
+    const auto lists55 = [&] {
+        for (int row = 0; row < rows->rowCount(); ++row)
+            if (rows->index(row, 3).data().toString() == "55.00")
+                return true;
+        return false;
+    };
+    ASSERT_FALSE(lists55());
+
+    std::unique_ptr<DepositRequestWindowController> deposit(depositWindow());
+    deposit->chooseAccount(1);
+    ASSERT_EQ(deposit->accountComboBox()->currentText(), "20003");
+    guitest::typeOver(deposit->amountTextField(), "55");
+    server->setApprovalAnswersLost(true);
+    QTest::mouseClick(deposit->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return approvalRequestsSent(*server) == 1; }));
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return !deposit->awaitsAnswer(); }));
+    server->setApprovalAnswersLost(false);
+    if (QMessageBox* lost = lossAlert(context->text(texts::kConnectionLost)))
+        lost->done(0);
+    alertText(deposit.get(), "deposit");
+    deposit->close();
+    session->replaceClient();
+
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return shown.count() == 2; }));
+    EXPECT_EQ(history->accountComboBox()->currentText(), "20003");
+    EXPECT_EQ(rows->rowCount(), before + 1);
+    EXPECT_TRUE(lists55());
+    EXPECT_TRUE(history->statusText().isEmpty()) << history->statusText().toStdString();
+}
+
 TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) {
     auto* window = new DepositsWithdrawalsWindowController(*context);
     QAbstractItemModelTester tester(window->depositWithdrawalTableView()->model(),
