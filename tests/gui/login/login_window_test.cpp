@@ -569,6 +569,16 @@ TEST_F(LoginWindowTest, TheRequestsALostLineLeftWithoutAnAnswerStayInTheJournalA
                                  .replace("{2}", QStringLiteral("demo"));
     ASSERT_TRUE(waitFor([&] { return rowOf(loggedIn) >= 0; }));
     EXPECT_LT(rowOf(loggedIn), rowOf(line));
+
+    // Another user signing in on the console reads none of it.
+    loseTheServerAndOkTheAlert();
+    restartServer();
+    signInByTyping(QStringLiteral("trader"), QStringLiteral("trader1234"));
+    ASSERT_TRUE(signedIn());
+    ASSERT_TRUE(waitFor([&] { return journal->rowCount() > 0; }));
+    for (int row = 0; row < journal->rowCount(); ++row)
+        EXPECT_FALSE(journal->index(row, 1).data().toString().contains(QStringLiteral("demo")))
+            << journal->index(row, 1).data().toString().toStdString();
 }
 
 TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
