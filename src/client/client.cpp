@@ -633,6 +633,9 @@ public:
     const std::vector<std::string>& journal() const override {
         return core_.business->JournalDataCollection();
     }
+    void takeOverJournal(std::vector<std::string> lines) override {
+        core_.business->takeOverJournal(std::move(lines));
+    }
     const DataServiceCollections& dataService() const override { return business().dataServiceCollections(); }
     const charts::ChartDataStore& chartData() const override { return core_.business->chartDataCollection(); }
     std::vector<std::string> watchList() const override { return business().selectedSymbols(); }

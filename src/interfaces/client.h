@@ -190,6 +190,11 @@ public:
     virtual std::int32_t currentAccount() const = 0;
 
     // ---- commands
+    // Puts the journal of the same user's session before this one ahead of this session's lines, so
+    // that what it recorded (the requests a lost line left without an answer among them) stays
+    // readable after the sign-in again. Called before signIn; the newest lines are kept within the
+    // journal's limit.
+    virtual void takeOverJournal(std::vector<std::string> lines) = 0;
     // Stores the watch list and follows it with the feed subscriptions.
     virtual void setWatchList(const std::vector<std::string>& codes) = 0;
     // The account whose figures the main window shows and whose hedge margin the order rules work

@@ -66,6 +66,9 @@ void QtShell::onConnectionLost(const std::vector<std::string>& unanswered) {
         message += QStringLiteral("\n\n") + text(texts::kUnansweredRequestsAlert);
         for (const std::string& request : unanswered)
             message += QStringLiteral("\n- ") + fromStd(request);
+        // Once the alert is read the trader must still find the list: the same user's next session
+        // keeps the journal, where each request has its line.
+        message += QStringLiteral("\n\n") + text(texts::kUnansweredListInJournal);
     }
     showAlert(
         {text(texts::kConnectionLost), message, AlertSpec::Critical, {}, QStringLiteral("connectionLost")});

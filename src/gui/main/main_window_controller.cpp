@@ -70,6 +70,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <array>
+#include <optional>
 #include <utility>
 
 namespace tc::gui {
@@ -82,11 +83,22 @@ void selectFirstRow(QTableView* view) {
                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-// The trade menu's commands on the selected open position.
-std::array<std::pair<QAction*, RowAction>, 3> positionActions(const Ui::MainWindowController& ui) {
-    return {{{ui.actionClosePosition, RowAction::ClosePosition},
-             {ui.actionModifyPosition, RowAction::ModifyBrackets},
-             {ui.actionOffsetPosition, RowAction::OffsetPosition}}};
+// The trade menu's commands on the record selected in the grid in view: what each does to an open
+// position and, where it has a counterpart, to a pending order, with the item's title for each.
+struct RecordCommand {
+    QAction* action;
+    RowAction onPosition;
+    std::optional<RowAction> onOrder;
+    const char* positionTitle;
+    const char* orderTitle;
+};
+std::array<RecordCommand, 3> recordCommands(const Ui::MainWindowController& ui) {
+    return {{{ui.actionClosePosition, RowAction::ClosePosition, RowAction::CancelOrder,
+              texts::kMenuClosePosition, texts::kMenuCancelOrder},
+             {ui.actionModifyPosition, RowAction::ModifyBrackets, RowAction::EditOrder,
+              texts::kMenuModifyPosition, texts::kMenuModifyOrder},
+             {ui.actionOffsetPosition, RowAction::OffsetPosition, std::nullopt, texts::kMenuOffsetPosition,
+              texts::kMenuOffsetPosition}}};
 }
 
 } // namespace
@@ -211,17 +223,16 @@ void MainWindowController::followSession() {
 
 void MainWindowController::connectMenus() {
     connect(ui_->actionCloseAll, &QAction::triggered, this, &MainWindowController::closeAllButtonClicked);
-    // The trade menu's position commands act on the open position selected in its grid (not the
-    // focused row), and are offered only as that row's own menu would offer them.
-    for (const auto& [action, row] : positionActions(*ui_))
-        connect(action, &QAction::triggered, this, [this, row = row] {
-            GridPane* pane = gridPane(Grid::OpenPositions);
-            const std::string id = pane ? pane->selectedId() : std::string();
-            if (!id.empty() && pane->offers(row, id))
-                pane->runAction(row, id);
-        });
-    if (GridPane* pane = gridPane(Grid::OpenPositions))
-        connect(pane, &GridPane::selectionChanged, this, &MainWindowController::updatePositionActions);
+    // The trade menu's record commands act on the row selected in the grid in view, never on a
+    // selection left in a tab out of sight.
+    for (const RecordCommand& command : recordCommands(*ui_))
+        connect(command.action, &QAction::triggered, this,
+                [this, command] { runRecordCommand(command.action); });
+    for (const Grid grid : {Grid::OpenPositions, Grid::PendingOrders})
+        if (GridPane* pane = gridPane(grid))
+            connect(pane, &GridPane::selectionChanged, this, &MainWindowController::updatePositionActions);
+    connect(ui_->mainTabView, &QTabWidget::currentChanged, this,
+            &MainWindowController::updatePositionActions);
     connect(ui_->tradeMenu, &QMenu::aboutToShow, this, &MainWindowController::updatePositionActions);
     connect(context_.clientModel(), &ClientModel::tablesChanged, this,
             &MainWindowController::updatePositionActions);
@@ -707,11 +718,73 @@ void MainWindowController::updateAccountActions() {
         settings_->setAccountCapabilities(password, access);
 }
 
+GridPane* MainWindowController::gridInView() const {
+    QWidget* page = ui_->mainTabView->currentWidget();
+    for (GridPane* pane : panes_)
+        if (page && page->isAncestorOf(pane))
+            return pane;
+    return nullptr;
+}
+
+namespace {
+
+// What a record command acts on in the grid in view: the pane and the row action, none when that
+// grid holds no record the command acts on.
+std::pair<GridPane*, std::optional<RowAction>> commandTarget(GridPane* inView, const RecordCommand& command) {
+    if (!inView)
+        return {nullptr, std::nullopt};
+    if (inView->grid() == Grid::OpenPositions)
+        return {inView, command.onPosition};
+    if (inView->grid() == Grid::PendingOrders && command.onOrder)
+        return {inView, command.onOrder};
+    return {nullptr, std::nullopt};
+}
+
+} // namespace
+
 void MainWindowController::updatePositionActions() {
-    const GridPane* pane = gridPane(Grid::OpenPositions);
-    const std::string id = pane ? pane->selectedId() : std::string();
-    for (const auto& [action, row] : positionActions(*ui_))
-        action->setEnabled(!id.empty() && pane->offers(row, id));
+    const bool live = context_.clientModel() && context_.clientModel()->isSignedIn();
+    GridPane* inView = gridInView();
+    for (const RecordCommand& command : recordCommands(*ui_)) {
+        const auto [pane, row] = commandTarget(inView, command);
+        const bool onOrder = pane && pane->grid() == Grid::PendingOrders;
+        // Keyed, so that a change of language titles it as it now acts.
+        const char* title = onOrder ? command.orderTitle : command.positionTitle;
+        if (command.action->property(kLangKeyProperty).toString() != QLatin1String(title)) {
+            command.action->setProperty(kLangKeyProperty, QString::fromLatin1(title));
+            command.action->setText(context_.text(title));
+        }
+        // A row selected there that its own menu would not offer the command to: off. With none
+        // selected the command stays on and says so when chosen.
+        const std::string id = pane ? pane->selectedId() : std::string();
+        command.action->setEnabled(live && (id.empty() || pane->offers(*row, id)));
+    }
+}
+
+void MainWindowController::runRecordCommand(QAction* action) {
+    GridPane* inView = gridInView();
+    for (const RecordCommand& command : recordCommands(*ui_)) {
+        if (command.action != action)
+            continue;
+        const auto [pane, row] = commandTarget(inView, command);
+        const std::string id = pane ? pane->selectedId() : std::string();
+        if (!id.empty()) {
+            if (pane->offers(*row, id))
+                pane->runAction(*row, id);
+            return;
+        }
+        const QString name = QString::fromStdString(withoutAccessKey(action->text().toStdString()));
+        const QString tab = ui_->mainTabView->tabText(ui_->mainTabView->currentIndex());
+        const char* key = pane              ? texts::kMenuCommandNothingSelected
+                          : command.onOrder ? texts::kMenuCommandActsOnPositionOrOrder
+                                            : texts::kMenuCommandActsOnPosition;
+        CommonAlert::open(this, {context_.text(texts::kValidation),
+                                 filledIn(context_.text(key), {name, tab}),
+                                 AlertSpec::Informational,
+                                 {},
+                                 QStringLiteral("tradeMenuNothingSelected")});
+        return;
+    }
 }
 
 void MainWindowController::changePasswordClicked() {

@@ -6,7 +6,8 @@
 //
 // What it asks of its owner goes out as signals: quitRequested (logout confirmed, the window
 // closed, the idle time-out reached) and lockRequested (the console lock). The trade menu closes,
-// modifies and offsets the selected open position and opens the close-all window; the news tab reads
+// modifies and offsets the position selected in the grid in view (cancels and modifies the order
+// selected there, Pending Orders in view) and opens the close-all window; the news tab reads
 // the feed, the Resources button shows the resources panel.
 #include "gui/grid/grid_spec.h"
 #include "gui/login/idle_time.h"
@@ -195,8 +196,13 @@ private:
     void updateAccountActions();
     // Signed out (lost, or a new login under way): the order actions are off, the summary greyed.
     void followLoginState();
-    // Close, modify and offset: enabled when the selected open position offers them.
+    // Close, modify and offset act on the row selected in the grid in view: an open position, or a
+    // pending order (cancel and modify, so titled). Off where that row's menu would not offer them.
     void updatePositionActions();
+    // A record command chosen: run on the selected row, or an alert saying nothing is selected for it.
+    void runRecordCommand(QAction* action);
+    // The grid of the tab in view under the charts; null for the journal and the news.
+    GridPane* gridInView() const;
     void addCharts();
     // The slots' charts as a sign-in starts them: the stored slots, else the first watched instrument.
     void startCharts();

@@ -84,15 +84,28 @@ void ClientModel::makeClient() {
 }
 
 void ClientModel::replaceClient() {
+    replaceClientFor(std::nullopt);
+}
+
+void ClientModel::replaceClientFor(const std::optional<SignInUser>& next) {
     // The conversations of a session that signed in go to the same user's next one.
     if (clientSignedIn_ && signedInUser_) {
         keptConversations_ = client_->chat().keptConversations();
         keptConversationsUser_ = signedInUser_;
     }
+    // So does the journal: the lines of the requests a lost line left without an answer are read
+    // after the sign-in again. A sign-in again that did not complete hands on what it carried.
+    if (signInUser_ && (clientSignedIn_ || signInUser_ == keptJournalUser_)) {
+        keptJournal_ = client_->journal();
+        keptJournalUser_ = signInUser_;
+    }
     Q_EMIT clientAboutToBeReplaced();
     handlers_.clear();
     client_.reset();
     makeClient();
+    // Before the windows read the new client, so its journal shows the kept lines from the start.
+    if (next && next == keptJournalUser_)
+        client_->takeOverJournal(std::exchange(keptJournal_, {}));
     Q_EMIT clientReplaced();
     if (const interfaces::LoginState state = client_->loginState(); state != lastState_) {
         lastState_ = state;
@@ -101,9 +114,10 @@ void ClientModel::replaceClient() {
 }
 
 interfaces::SignInResult ClientModel::signIn(const interfaces::LoginSettings& settings) {
+    const SignInUser user{settings.mode, settings.server, settings.port, settings.user};
     if (loginUsed_)
-        replaceClient();
-    signInUser_ = SignInUser{settings.mode, settings.server, settings.port, settings.user};
+        replaceClientFor(user);
+    signInUser_ = user;
     if (keptConversationsUser_ == signInUser_)
         client_->chat().takeOverConversations(keptConversations_);
     signInPassword_ = digestOf(settings.password);
@@ -153,6 +167,10 @@ void ClientModel::subscribe() {
             if (keptConversationsUser_ != signInUser_) {
                 keptConversations_.clear();
                 keptConversationsUser_.reset();
+            }
+            if (keptJournalUser_ != signInUser_) {
+                keptJournal_.clear();
+                keptJournalUser_.reset();
             }
             if (previous && *previous != *signInUser_)
                 Q_EMIT userChanged(*previous);

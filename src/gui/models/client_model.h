@@ -19,10 +19,11 @@
 // each signal is emitted from a main-queue task of its own, never inside a command a window is making.
 //
 // A new client is not a new user: after a lost stream the same user signs in again and finds their
-// windows as they were, and their chat conversations (the new client takes them over before it signs
-// in). When a login completes for another user than the one signed in before, userChanged comes
-// first (everything of the last user is emptied or closed, the conversations kept too), then
-// loginStateChanged.
+// windows as they were, their chat conversations and their journal (the new client takes them over
+// before it signs in: the journal's lines of the requests the lost line left without an answer stay
+// readable after the loss alert). When a login completes for another user than the one signed in before,
+// userChanged comes first (everything of the last user is emptied or closed, the conversations and the
+// journal kept too), then loginStateChanged.
 #include "gui/models/server_clock.h"
 #include "interfaces/client.h"
 #include "platform/crypto.h"
@@ -162,6 +163,8 @@ private:
 
     void makeClient();
     void subscribe();
+    // replaceClient, the new client to sign in `next`: it takes over that user's kept journal.
+    void replaceClientFor(const std::optional<SignInUser>& next);
 
     ClientFactory factory_;
     std::unique_ptr<interfaces::Client> client_;
@@ -174,6 +177,9 @@ private:
     bool clientSignedIn_ = false;
     std::vector<tc::chat::KeptConversation> keptConversations_;
     std::optional<SignInUser> keptConversationsUser_;
+    // The journal of the user's last session, for their next one (see replaceClientFor).
+    std::vector<std::string> keptJournal_;
+    std::optional<SignInUser> keptJournalUser_;
     // The current client's sign-in and password change under way, taken up once the server accepts.
     std::optional<PasswordDigest> signInPassword_;
     std::optional<PasswordDigest> changedPassword_;

@@ -261,7 +261,9 @@ void RecordSheet::answered(const interfaces::RequestAnswer& answer) {
         Q_EMIT requestSent();
         return;
     }
-    showRefusal(qt(answer.reason.empty() ? answer.code : answer.reason));
+    const QString reason = qt(answer.reason.empty() ? answer.code : answer.reason);
+    showRefusal(reason);
+    serverRefusal_ = reason;
 }
 
 void RecordSheet::showAnswerLine(const char* key) {
@@ -328,13 +330,21 @@ void RecordSheet::done(int result) {
 
 void RecordSheet::closeAsGone(std::string_view key) {
     const std::string id = record_;
+    // A refusal still showing goes with the sheet: one alert says that the record is gone and, when
+    // the server refused the sheet's request, that it did and why (often for the same reason).
+    QString refused;
+    if (refusalAlert_) {
+        if (!serverRefusal_.isEmpty())
+            refused = filledIn(text(texts::kSheetRefusedThenGone), {serverRefusal_});
+        refusalAlert_->close();
+    }
     const bool wasShowing = isVisible();
     if (wasShowing)
         reject();
     dropSession();
     Q_EMIT recordGone();
     CommonAlert::open(parentWidget(), {refusalText({std::string(key), id}),
-                                       {},
+                                       refused,
                                        AlertSpec::Informational,
                                        {},
                                        QStringLiteral("dialogRecordGone")});
@@ -355,7 +365,8 @@ void RecordSheet::markRefusal(QWidget* field, const std::optional<Refusal>& refu
 }
 
 void RecordSheet::showRefusal(const QString& message) {
-    CommonAlert::open(this, {text(kRefusalTitleKey), message, AlertSpec::Warning, {}, {}});
+    serverRefusal_.clear();
+    refusalAlert_ = CommonAlert::open(this, {text(kRefusalTitleKey), message, AlertSpec::Warning, {}, {}});
 }
 
 bool RecordSheet::takeResult(const interfaces::OrderResult& result) {

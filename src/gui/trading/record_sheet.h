@@ -19,7 +19,9 @@
 #include "gui/models/session_follow.h"
 #include "gui/trading/position_dialog_rules.h"
 
+#include <QMessageBox>
 #include <QMetaObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -186,6 +188,10 @@ private:
     bool unanswered_ = false;
     // Carried out (or changed past telling): the button waits for the trader's own new request.
     bool heldUntilEdited_ = false;
+    // The refusal showing on the sheet, and the server's reason when it refused the sheet's request:
+    // the record going meanwhile is told in one alert that says both.
+    QPointer<QMessageBox> refusalAlert_;
+    QString serverRefusal_;
 };
 
 } // namespace tc::gui

@@ -14,6 +14,7 @@
 #include "wire/wire_date.h"
 #include "wire/wire_names.h"
 
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -364,6 +365,19 @@ void BusinessBase::appendJournal(std::string line) {
                        journal_.begin() + static_cast<std::ptrdiff_t>(kMaxJournalLines / 10));
     journal_.push_back(std::move(line));
     events().journalAppended(journal_.back());
+    tablesChanged({interfaces::Table::Journal});
+}
+
+void BusinessBase::takeOverJournal(std::vector<std::string> lines) {
+    TC_ASSERT_MAIN_QUEUE();
+    if (lines.empty())
+        return;
+    const std::size_t room = kMaxJournalLines > journal_.size() ? kMaxJournalLines - journal_.size() : 0;
+    if (lines.size() > room)
+        lines.erase(lines.begin(), lines.end() - static_cast<std::ptrdiff_t>(room));
+    lines.insert(lines.end(), std::make_move_iterator(journal_.begin()),
+                 std::make_move_iterator(journal_.end()));
+    journal_ = std::move(lines);
     tablesChanged({interfaces::Table::Journal});
 }
 

@@ -224,6 +224,10 @@ public:
         return journal_;
     }
     void appendJournal(std::string line) override;
+    // The journal of the same user's session before this one, put ahead of this session's lines (the
+    // newest kMaxJournalLines of both kept): what it recorded, the requests a lost line left without
+    // an answer among them, stays readable after the sign-in again.
+    void takeOverJournal(std::vector<std::string> lines);
     std::vector<std::string> selectedSymbols() const { return watchList_->selectedSymbols(); }
     WatchList& watchList() { return *watchList_; }
     SessionRequests& sessionRequests() { return requests_; }

@@ -521,6 +521,66 @@ TEST_F(LoginWindowTest, AServerThatStopsAnsweringReadsSoAndTheLossNamesTheOrderI
     server->pauseStream(false);
 }
 
+// Once the loss alert is read its list is still there: the same user's next session keeps the
+// journal, each request without an answer on its line below the new session's own lines.
+TEST_F(LoginWindowTest, TheRequestsALostLineLeftWithoutAnAnswerStayInTheJournalAfterTheSignInAgain) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    tc::gui::MainWindowController& main = *delegate->mainWindow();
+    server->pauseStream(true);
+    interfaces::OrderTicket order;
+    order.instrument = "EURUSD";
+    order.account = 20001;
+    order.quantity = interfaces::Decimal::fromString("0.1").value();
+    ASSERT_TRUE(delegate->session().client().orders().placeOrder(order).sent());
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
+    const QString said = alertsOn(login).front()->informativeText();
+    QStringList listed;
+    for (const QString& line : said.split(QLatin1Char('\n')))
+        if (line.startsWith(QStringLiteral("- ")))
+            listed << line.mid(2);
+    ASSERT_EQ(listed.size(), 1) << said.toStdString();
+    // The alert says where its list can be read again.
+    EXPECT_TRUE(said.endsWith(context->text(texts::kUnansweredListInJournal))) << said.toStdString();
+    alertsOn(login).front()->buttons().front()->click();
+    ASSERT_TRUE(waitFor([&] { return alertsOn(login).isEmpty(); }));
+    server->pauseStream(false);
+
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    // The journal brought forward as the trader does, Ctrl+7 from the window.
+    ASSERT_TRUE(guitest::clickInto(main.gridPane(tc::gui::Grid::OpenPositions)->table().viewport()));
+    guitest::pressKey(Qt::Key_7, Qt::ControlModifier);
+    ASSERT_EQ(QApplication::focusWidget(), main.journalTable());
+    const QString line = context->text(texts::kUnansweredRequestJournal).replace("{0}", listed.front());
+    const QAbstractItemModel* journal = main.journalTable()->model();
+    const auto rowOf = [&](const QString& event) {
+        for (int row = 0; row < journal->rowCount(); ++row)
+            if (journal->index(row, 1).data().toString() == event)
+                return row;
+        return -1;
+    };
+    ASSERT_TRUE(waitFor([&] { return rowOf(line) >= 0; })) << line.toStdString();
+    // Newest first: the new session's sign-in stands above it.
+    const QString loggedIn = context->text(texts::kLoggedServerAs)
+                                 .replace("{0}", QStringLiteral("127.0.0.1"))
+                                 .replace("{1}", QString::number(ports.stream))
+                                 .replace("{2}", QStringLiteral("demo"));
+    ASSERT_TRUE(waitFor([&] { return rowOf(loggedIn) >= 0; }));
+    EXPECT_LT(rowOf(loggedIn), rowOf(line));
+
+    // Another user signing in on the console reads none of it.
+    loseTheServerAndOkTheAlert();
+    restartServer();
+    signInByTyping(QStringLiteral("trader"), QStringLiteral("trader1234"));
+    ASSERT_TRUE(signedIn());
+    ASSERT_TRUE(waitFor([&] { return journal->rowCount() > 0; }));
+    for (int row = 0; row < journal->rowCount(); ++row)
+        EXPECT_FALSE(journal->index(row, 1).data().toString().contains(QStringLiteral("demo")))
+            << journal->index(row, 1).data().toString().toStdString();
+}
+
 TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
     signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
     ASSERT_TRUE(signedIn());

@@ -1,6 +1,7 @@
 // The position dialogs against the in-process test server, signed in as demo, opened from the main
 // window's grids as a user would: close in part and in full, modify brackets and a pending order,
 // cancel, offset (refusals, a server rejection, done), and close-all with one refused position.
+#include "gui/app/access_key_rules.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/in_app_notification_center.h"
 #include "gui/app/language.h"
@@ -36,11 +37,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
 
@@ -113,6 +116,22 @@ protected:
     }
     std::shared_ptr<const tc::Order> record(DialogRecord list, const std::string& id) {
         return findRecord(session->client().queries(), list, id);
+    }
+    // The position sheet showing on the main window, if any.
+    RecordSheet* visibleSheet() const {
+        for (RecordSheet* sheet : window->findChildren<RecordSheet*>())
+            if (sheet->isVisible())
+                return sheet;
+        return nullptr;
+    }
+    // What the trade menu's item says when chosen with nothing selected in the tab in view.
+    QString nothingSelected(const QAction* item, const QString& tab) const {
+        return actsOn(texts::kMenuCommandNothingSelected, item, tab);
+    }
+    QString actsOn(const char* key, const QAction* item, const QString& tab) const {
+        return context->text(key)
+            .replace("{0}", QString::fromStdString(withoutAccessKey(item->text().toStdString())))
+            .replace("{1}", tab);
     }
     // The alert showing on a widget, if any.
     static QMessageBox* alertOn(QWidget* owner) {
@@ -442,9 +461,16 @@ TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionWhichIsTheFocus
         return ids;
     };
     table.clearSelection();
-    EXPECT_FALSE(close->isEnabled());
-    EXPECT_FALSE(modify->isEnabled());
-    EXPECT_FALSE(offset->isEnabled());
+    // Nothing selected: each item stays on and says so when chosen, opening nothing.
+    for (QAction* item : {close, modify, offset}) {
+        EXPECT_TRUE(item->isEnabled());
+        item->trigger();
+        ASSERT_TRUE(alertOn(window.get()));
+        EXPECT_EQ(alertOn(window.get())->informativeText(),
+                  nothingSelected(item, context->text(texts::kOpenPositionsTab)));
+        alertOn(window.get())->accept();
+        EXPECT_FALSE(visibleSheet());
+    }
 
     // Ctrl+End: the focus goes to the last row and takes the selection with it.
     const GridModel& model = open->gridModel();
@@ -484,7 +510,86 @@ TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionWhichIsTheFocus
                       table.visualRect(clicked).center());
     EXPECT_TRUE(selected().isEmpty());
     EXPECT_FALSE(table.currentIndex().isValid());
-    EXPECT_FALSE(close->isEnabled());
+    EXPECT_TRUE(close->isEnabled());
+}
+
+// The trade menu acts on the row selected in the grid in view, never on a selection left in a tab
+// out of sight: Pending Orders in view, its modify and close items edit and cancel the order selected
+// there (and are titled so), whatever position Open Positions still has selected; with nothing
+// selected there, or a tab in view that holds neither, the item says so and opens nothing.
+TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectionOfTheGridInView) {
+    std::string order;
+    ASSERT_NO_FATAL_FAILURE(placeALimitOrder(order));
+    auto* close = window->findChild<QAction*>(QStringLiteral("actionClosePosition"));
+    auto* modify = window->findChild<QAction*>(QStringLiteral("actionModifyPosition"));
+    auto* offset = window->findChild<QAction*>(QStringLiteral("actionOffsetPosition"));
+    auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("mainTabView"));
+    ASSERT_TRUE(close && modify && offset && tabs);
+    const auto clickRow = [](GridPane* pane, const std::string& id) {
+        GridTable& table = pane->table();
+        const QModelIndex at =
+            table.proxy().mapFromSource(pane->gridModel().index(pane->gridModel().rowOf(id), 0));
+        ASSERT_TRUE(waitFor([&] { return table.visualRect(at).isValid(); }));
+        ASSERT_TRUE(guitest::clickInto(table.viewport(), table.visualRect(at).center()));
+        ASSERT_EQ(pane->selectedId(), id);
+    };
+    const auto saysNothingIsSelected = [&](QAction* item, const QString& text) {
+        item->trigger();
+        QMessageBox* alert = alertOn(window.get());
+        ASSERT_TRUE(alert) << item->objectName().toStdString();
+        EXPECT_EQ(alert->informativeText(), text);
+        alert->accept();
+        EXPECT_FALSE(visibleSheet()) << item->objectName().toStdString();
+    };
+    ASSERT_NO_FATAL_FAILURE(clickRow(open, "300001"));
+
+    // Pending Orders brought forward from the keyboard, nothing selected in it.
+    guitest::pressKey(Qt::Key_2, Qt::ControlModifier);
+    ASSERT_TRUE(tabs->currentWidget()->isAncestorOf(pending));
+    pending->table().clearSelection();
+    const QString pendingTab = tabs->tabText(tabs->currentIndex());
+    EXPECT_EQ(modify->text(), context->text(texts::kMenuModifyOrder));
+    EXPECT_EQ(close->text(), context->text(texts::kMenuCancelOrder));
+    EXPECT_TRUE(modify->isEnabled());
+    ASSERT_NO_FATAL_FAILURE(saysNothingIsSelected(modify, nothingSelected(modify, pendingTab)));
+    ASSERT_NO_FATAL_FAILURE(saysNothingIsSelected(close, nothingSelected(close, pendingTab)));
+    // An offset acts on positions only.
+    ASSERT_NO_FATAL_FAILURE(
+        saysNothingIsSelected(offset, actsOn(texts::kMenuCommandActsOnPosition, offset, pendingTab)));
+
+    // The order selected: modify edits it, close cancels it.
+    ASSERT_NO_FATAL_FAILURE(clickRow(pending, order));
+    EXPECT_TRUE(modify->isEnabled() && close->isEnabled());
+    modify->trigger();
+    auto* edit = qobject_cast<ModifyPositionWindowController*>(visibleSheet());
+    ASSERT_TRUE(edit);
+    EXPECT_EQ(edit->record(), order);
+    edit->reject();
+    ASSERT_TRUE(waitFor([&] { return !visibleSheet(); }));
+    close->trigger();
+    auto* cancel = qobject_cast<CloseAndCancelPositionWindowController*>(visibleSheet());
+    ASSERT_TRUE(cancel);
+    EXPECT_EQ(cancel->record(), order);
+    EXPECT_EQ(cancel->job(), CloseJob::Cancel);
+    cancel->reject();
+    ASSERT_TRUE(waitFor([&] { return !visibleSheet(); }));
+
+    // Settled Positions in view: neither a position nor an order to act on there.
+    ASSERT_TRUE(guitest::clickInto(pending->table().viewport()));
+    guitest::pressKey(Qt::Key_3, Qt::ControlModifier);
+    const QString settledTab = tabs->tabText(tabs->currentIndex());
+    ASSERT_NE(settledTab, pendingTab);
+    EXPECT_EQ(modify->text(), context->text(texts::kMenuModifyPosition));
+    ASSERT_NO_FATAL_FAILURE(
+        saysNothingIsSelected(modify, actsOn(texts::kMenuCommandActsOnPositionOrOrder, modify, settledTab)));
+
+    // Open Positions in view again: the position still selected there.
+    guitest::pressKey(Qt::Key_1, Qt::ControlModifier);
+    modify->trigger();
+    auto* brackets = qobject_cast<ModifyPositionWindowController*>(visibleSheet());
+    ASSERT_TRUE(brackets);
+    EXPECT_EQ(brackets->record(), "300001");
+    brackets->reject();
 }
 
 // Escape cancels a sheet at once while nothing typed in it would be lost; once something is, it
@@ -1946,4 +2051,100 @@ TEST_F(PositionDialogsTest, CloseAllMarketPriceReadsAsTheOpenPositionsGridsOfThe
         return lines->rowCount() > 0;
     };
     EXPECT_TRUE(waitFor(rowsAgree));
+}
+
+// A close refused by the server while its position then goes (closed by another request): one alert
+// on the main window says that the position is no longer held and that the server refused the close,
+// with its reason; the refusal does not stay stacked under it.
+TEST_F(PositionDialogsTest, ARefusedCloseWhosePositionThenGoesIsToldInOneAlert) {
+    open->runAction(RowAction::ClosePosition, "300002");
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    ASSERT_TRUE(server->setMarketOpen("XAUUSD", false));
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return alertOn(sheet) != nullptr; }));
+    const QString reason = alertOn(sheet)->informativeText();
+    ASSERT_FALSE(reason.isEmpty());
+    ASSERT_TRUE(server->setMarketOpen("XAUUSD", true));
+    // The refusal still on screen, the position closes by another request.
+    const auto held = record(DialogRecord::OpenPosition, "300002");
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(session->client().orders().closePosition("300002", held->RemainingQty).sent());
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible() && alertOn(window.get()); }));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QStringList shown;
+    for (QWidget* widget : QApplication::allWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+            shown << box->text() + " / " + box->informativeText();
+    ASSERT_EQ(shown.size(), 1) << shown.join(" | ").toStdString();
+    QMessageBox* alert = alertOn(window.get());
+    EXPECT_EQ(alert->text(), context->text(texts::kPositionOrOrderNoLongerHeld).replace("{0}", "300002"));
+    EXPECT_EQ(alert->informativeText(), context->text(texts::kSheetRefusedThenGone).replace("{0}", reason));
+    alert->accept();
+}
+
+// The close-all list's live cells are told to its view when they change, not only held by the model:
+// a quote's move repaints the market price and the floating P/L of its rows.
+TEST_F(PositionDialogsTest, CloseAllTellsItsViewOfEachMoveOfTheLiveCells) {
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    auto* view = find<QTableView>(closeAll, "closeAllTableView");
+    QAbstractItemModel* lines = view->model();
+    const auto columnTitled = [&](const char* key) {
+        for (int column = 0; column < lines->columnCount(); ++column)
+            if (lines->headerData(column, Qt::Horizontal).toString() == context->text(key))
+                return column;
+        return -1;
+    };
+    const int price = columnTitled(texts::kMarketPrice);
+    const int profit = columnTitled(texts::kFloatingPL);
+    ASSERT_GE(price, 0);
+    ASSERT_GE(profit, 0);
+    int row = -1;
+    for (int r = 0; r < lines->rowCount(); ++r)
+        if (cellText(lines, r, 2) == "300001")
+            row = r;
+    ASSERT_GE(row, 0);
+    view->scrollTo(lines->index(row, price));
+    ASSERT_TRUE(waitFor(
+        [&] { return !cellText(lines, row, price).isEmpty() && !cellText(lines, row, profit).isEmpty(); }));
+    const QString priceBefore = cellText(lines, row, price);
+    const QString profitBefore = cellText(lines, row, profit);
+
+    // What the view is told, and what it paints, from here on.
+    QSignalSpy told(lines, &QAbstractItemModel::dataChanged);
+    struct PaintLog : QObject {
+        QRegion painted;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint)
+                painted += static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+    } log;
+    QCoreApplication::processEvents();
+    view->viewport()->installEventFilter(&log);
+    log.painted = {};
+    // EURUSD moves, short of 300001's take profit (1.09500): a buy is valued at the bid.
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.08900", "1.08920"));
+    ASSERT_TRUE(waitFor([&] {
+        session->tickNow();
+        return cellText(lines, row, price) != priceBefore && cellText(lines, row, profit) != profitBefore;
+    }));
+    ASSERT_EQ(cellText(lines, row, 2), "300001");
+    const auto toldOf = [&](int column) {
+        for (const QList<QVariant>& change : told) {
+            const auto from = change.at(0).value<QModelIndex>();
+            const auto to = change.at(1).value<QModelIndex>();
+            if (from.row() <= row && row <= to.row() && from.column() <= column && column <= to.column())
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(toldOf(price));
+    EXPECT_TRUE(toldOf(profit));
+    const QRect priceCell = view->visualRect(lines->index(row, price));
+    const QRect profitCell = view->visualRect(lines->index(row, profit));
+    EXPECT_TRUE(waitFor([&] { return log.painted.contains(priceCell) && log.painted.contains(profitCell); }))
+        << "the cells changed are painted again";
+    view->viewport()->removeEventFilter(&log);
 }

@@ -902,3 +902,30 @@ TEST_F(BusinessBaseTest, TwoRoomsCannotTakeOneMessageType) {
 }
 
 } // namespace
+
+namespace {
+
+// The same user's last journal goes ahead of the session's own lines, and the two together keep the
+// journal's limit: the oldest taken over go first.
+TEST_F(BusinessBaseTest, AJournalTakenOverStandsBeforeTheSessionsOwnLinesWithinTheLimit) {
+    BusinessBase& b = make();
+    b.appendJournal("new 1");
+    b.takeOverJournal({"old 1", "old 2"});
+    EXPECT_EQ(b.JournalDataCollection(), (std::vector<std::string>{"old 1", "old 2", "new 1"}));
+    b.appendJournal("new 2");
+    EXPECT_EQ(b.JournalDataCollection().back(), "new 2");
+
+    BusinessBase& full = make();
+    full.appendJournal("own");
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < BusinessBase::kMaxJournalLines; ++i)
+        lines.push_back("old " + std::to_string(i));
+    full.takeOverJournal(std::move(lines));
+    const std::vector<std::string>& journal = full.JournalDataCollection();
+    ASSERT_EQ(journal.size(), BusinessBase::kMaxJournalLines);
+    EXPECT_EQ(journal.front(), "old 1");
+    EXPECT_EQ(journal[journal.size() - 2], "old " + std::to_string(BusinessBase::kMaxJournalLines - 1));
+    EXPECT_EQ(journal.back(), "own");
+}
+
+} // namespace
