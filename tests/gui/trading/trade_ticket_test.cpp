@@ -1039,4 +1039,37 @@ TEST_F(TradeTicketTest, ReturnEndsAnEntryAndEscapeStillAsksBeforeDroppingIt) {
     EXPECT_TRUE(sent.isEmpty());
 }
 
+// After Discard with a multi-account row's quantity cell typed, the ticket opened again holds
+// nothing of the trader's: Escape closes it at once, asking nothing.
+TEST_F(TradeTicketTest, DiscardingATypedAccountCellLeavesNothingToAskAboutAtTheNextOpening) {
+    open();
+    ASSERT_TRUE(guitest::waitForExposed(ticket));
+    child<QPushButton>("multiTradeButton")->click();
+    ASSERT_TRUE(ticket->isMultiAccountMode());
+    child<QCheckBox>("multiAccountSelectAllCheckBox")->click();
+    MultiAccountTableModel& rows = ticket->multiAccountModel();
+    auto* view = child<QTableView>("multiTradeTableView");
+    const QPoint cell = view->visualRect(rows.index(0, MultiAccountTableModel::Quantity)).center();
+    ASSERT_TRUE(guitest::clickInto(view->viewport(), cell));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell);
+    ASSERT_TRUE(waitFor([&] {
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        return editor && view->viewport()->isAncestorOf(editor);
+    }));
+    guitest::pressKey(Qt::Key_A, Qt::ControlModifier);
+    guitest::typeKeys("0.2");
+    guitest::pressKey(Qt::Key_Return);
+    ASSERT_TRUE(
+        waitFor([&] { return rows.index(0, MultiAccountTableModel::Quantity).data().toString() == "0.2"; }));
+    // The quantity box is off beside the rows: the trader leaves from the grid.
+    ASSERT_TRUE(guitest::escapeAndDiscard(view->viewport(), context->text(texts::kDiscard)));
+
+    open();
+    ASSERT_TRUE(guitest::waitForExposed(ticket));
+    ASSERT_TRUE(guitest::clickInto(child<QComboBox>("QuantityComboBox")->lineEdit()));
+    guitest::pressKey(Qt::Key_Escape);
+    EXPECT_FALSE(tc::gui::CommonAlert::showing(ticket, QStringLiteral("dropTypedText")));
+    EXPECT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
+}
+
 } // namespace
