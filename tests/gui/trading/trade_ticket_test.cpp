@@ -1105,9 +1105,10 @@ protected:
         server->dropStreams();
         ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
         ASSERT_TRUE(waitFor([&] { return ticket->lostOrderNote()->isVisible(); }));
-        if (!named.isEmpty())
+        if (!named.isEmpty()) {
             EXPECT_EQ(ticket->lostOrderNote()->text(),
                       tc::gui::filledIn(context->text(texts::kTicketOrderNoAnswer), {named}));
+        }
         if (carriedOut) {
             ASSERT_TRUE(server->answerHeldOrders({0}));
             server->holdOrders(false);
