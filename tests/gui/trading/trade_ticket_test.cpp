@@ -1169,7 +1169,7 @@ protected:
         return child<tc::gui::DecimalTextField>("PriceTextField")->text();
     }
     QString describe(const char* kind, const QString& lots, const QString& price) const {
-        return QStringLiteral("Buy %1 %2 %3 at %4, account %5")
+        return QStringLiteral("Buy %1 %2 %3 @ %4, account %5")
             .arg(QLatin1String(kind), lots, QString::fromStdString(ticket->itemCode()), price)
             .arg(ticket->accountId());
     }
@@ -1313,7 +1313,7 @@ TEST_F(TicketLostOrderTest, AnOrderOverSeveralAccountsNamesEachAccountsPosition)
     const auto secondBefore = serverRecords(second, true);
     ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine([&] { buyAtMarket(); }, true));
     const QString order =
-        QStringLiteral("Buy Market %1 at %2, accounts %3: 0.02 lots, %4: 0.01 lots")
+        QStringLiteral("Buy Market %1 @ %2, accounts %3: 0.02 lots, %4: 0.01 lots")
             .arg(QString::fromStdString(ticket->itemCode()), context->text(texts::kMarketRate))
             .arg(first)
             .arg(second);
