@@ -19,6 +19,7 @@
 #include "gui/trading/ticket_quote_panel.h"
 #include "gui/trading/ticket_widgets.h"
 #include "model/account_figures.h"
+#include "model/data_service_collections.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
@@ -31,6 +32,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
@@ -225,21 +227,30 @@ void TradeTicketWindowController::followSession() {
         connect(model, &ClientModel::clientAboutToBeReplaced, this, [this] { letGoOfSession(); });
         connect(model, &ClientModel::userChanged, this, [this] { forgetSession(); });
         connect(model, &ClientModel::loginStateChanged, this, [this, model](interfaces::LoginState state) {
+            // The answers still awaited can no longer come: the trader hears of them now.
+            if (state == interfaces::LoginState::Lost || state == interfaces::LoginState::SignedOut)
+                lineLost();
             if (state == interfaces::LoginState::SignedIn && !chartSession_ && model->signedInUser() == user_)
                 takeSessionBack();
             followLoginState();
+        });
+        connect(model, &ClientModel::requestAnswered, this, [this](const interfaces::RequestAnswer& answer) {
+            std::erase_if(awaiting_,
+                          [&](const TicketOrder& order) { return order.request == answer.request; });
         });
         // A silent server's prices are not current: the buttons grey and start nothing, as the tiles'.
         connect(model, &ClientModel::answeringChanged, this, [this] { followLoginState(); });
         connect(model, &ClientModel::tick, this, [this] {
             if (ticking_)
                 UpdateValuesInTimer();
+            settleLostOrders();
         });
         // The accounts' figures move with the core's refresh, not the ticket's second: the margins
         // follow it, as the status bar and the accounts grid do, so all read one moment.
         connect(model, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
             if (ticking_ && tables.contains(interfaces::Table::Accounts))
                 refreshMargins();
+            settleLostOrders();
         });
     }
 }
@@ -292,6 +303,10 @@ QMessageBox* TradeTicketWindowController::confirmationSheet() const {
     return confirmation_.data();
 }
 
+QLabel* TradeTicketWindowController::lostOrderNote() const {
+    return ui_->lostOrderNote;
+}
+
 void TradeTicketWindowController::followLoginState() {
     const ClientModel* model = session();
     state_.setLive(model && model->isLive());
@@ -309,6 +324,7 @@ void TradeTicketWindowController::forgetSession() {
 }
 
 void TradeTicketWindowController::letGoOfSession() {
+    lineLost();
     ticking_ = false;
     // Nothing confirmed on the old session goes out on the new one.
     if (confirmation_)
@@ -323,6 +339,8 @@ void TradeTicketWindowController::letGoOfSession() {
 void TradeTicketWindowController::takeSessionBack() {
     ui_->rightDrawer->attach(context_);
     chartSession_ = context_.clientModel();
+    ++sessions_;
+    awaitingLists_ = !lost_.empty();
     // A closed ticket is filled afresh at its next opening.
     if (!isVisible())
         return;
@@ -333,6 +351,7 @@ void TradeTicketWindowController::takeSessionBack() {
     showState();
     refreshContractValue();
     ticking_ = true;
+    settleLostOrders();
 }
 
 // ---- opening and closing
@@ -364,6 +383,8 @@ void TradeTicketWindowController::runModalWindow(QWidget* owner) {
 void TradeTicketWindowController::closeEvent(QCloseEvent* event) {
     setDefaultWindow();
     ticking_ = false;
+    // The next opening is a new ticket: nothing sent from this one is told there.
+    forgetOrders();
     if (confirmation_)
         confirmation_->reject();
     QWidget::closeEvent(event);
@@ -404,6 +425,7 @@ void TradeTicketWindowController::updateLanguageStrings() {
     ui_->rightDrawer->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
     ui_->leftDrawer->retranslate();
     showRowsNote();
+    showLostOrders();
     ui_->AdvancedTradeTicketBox->renameLists(names);
     ui_->quotePanel->showRange(state_.quoteTexts(item()), context_.text(texts::kLow),
                                context_.text(texts::kHigh));
@@ -736,6 +758,8 @@ void TradeTicketWindowController::sideButtonClicked(Side side) {
     if (!validate(side, false))
         return;
     changeSide(side);
+    if (askBeforeSendingAgain(side, true, [this, side] { sendPlaceOrderObjects(side, true); }))
+        return;
     if (context_.guiObjects().dontShowOrderConfirmation())
         sendPlaceOrderObjects(side, true);
     else
@@ -745,6 +769,9 @@ void TradeTicketWindowController::sideButtonClicked(Side side) {
 void TradeTicketWindowController::placeOrderButtonClicked() {
     const Side side = state_.side();
     if (!validate(side, true))
+        return;
+    // The question names the order: the trader's word to it stands for the confirmation too.
+    if (askBeforeSendingAgain(side, false, [this, side] { sendPlaceOrderObjects(side, false); }))
         return;
     if (state_.kind() == OrderKind::Market && !context_.guiObjects().dontShowOrderConfirmation()) {
         orderConfirmation(side, state_.orderQuantity(side, false, ui_->leftDrawer->model().rows()));
@@ -805,18 +832,196 @@ void TradeTicketWindowController::sendPlaceOrderObjects(Side side, bool simple) 
     if (!model)
         return;
     const interfaces::OrderTicket t = state_.ticketFor(side, simple);
+    const auto accounts = state_.multiAccount() ? tickedAccounts(ui_->leftDrawer->model().rows())
+                                                : std::vector<interfaces::AccountQuantity>();
+    TicketOrder sent;
+    sent.order.ticket = t;
+    sent.order.accounts = orderParts(t, accounts);
+    // What the lists hold now is not this order's, whatever becomes of it.
+    const SessionQueries& queries = model->client().queries();
+    sent.order.listedBefore = listedFor(t.instrument, sent.order.accounts, queries.getOpenOrderCollection(),
+                                        queries.getPendingOrderCollection());
+    if (t.price && t.kind != OrderKind::Market)
+        sent.price = priceText(*t.price, item());
+    sent.session = sessions_;
     interfaces::Orders& orders = model->client().orders();
     const interfaces::OrderResult result =
-        state_.multiAccount()
-            ? orders.placeMultiAccountOrder(t, tickedAccounts(ui_->leftDrawer->model().rows()))
-            : orders.placeOrder(t);
+        state_.multiAccount() ? orders.placeMultiAccountOrder(t, accounts) : orders.placeOrder(t);
     if (!result.sent()) {
         showRefusal(result.refusalKey, result.refusalText);
         return;
     }
+    // An earlier order this one repeats is sent again: what the ticket said of it is done with.
+    std::erase_if(lost_, [&](const TicketOrder& lost) { return sameOrder(lost.order, t, accounts); });
+    showLostOrders();
+    sent.request = result.request;
+    followOrder(std::move(sent));
     // What was typed went out with the order: Escape no longer asks to drop it.
     keepTypedText(this);
     Q_EMIT orderSent();
+}
+
+} // namespace tc::gui
+
+namespace tc::gui {
+
+// ---- orders the line lost before their answers
+
+void TradeTicketWindowController::followOrder(TicketOrder order) {
+    if (awaiting_.size() >= kMaxFollowedOrders)
+        awaiting_.erase(awaiting_.begin());
+    awaiting_.push_back(std::move(order));
+}
+
+void TradeTicketWindowController::lineLost() {
+    if (awaiting_.empty())
+        return;
+    for (TicketOrder& order : awaiting_)
+        lost_.push_back(std::move(order));
+    awaiting_.clear();
+    while (lost_.size() > kMaxFollowedOrders)
+        lost_.erase(lost_.begin());
+    showLostOrders();
+}
+
+void TradeTicketWindowController::settleLostOrders() {
+    ClientModel* model = session();
+    if (!awaitingLists_ || !model)
+        return;
+    const DataServiceCollections& lists = model->client().dataService();
+    if (!lists.openPositionsListed || !lists.pendingOrdersListed)
+        return;
+    awaitingLists_ = false;
+    // A record told as an earlier order's holds no other.
+    std::set<std::string> taken;
+    std::vector<SentOrder> open;
+    std::vector<TicketOrder*> telling;
+    for (TicketOrder& order : lost_) {
+        if (order.held) {
+            for (const PartHeld& part : *order.held)
+                if (!part.id.empty())
+                    taken.insert(part.id);
+        } else if (order.session < sessions_) {
+            open.push_back(order.order);
+            telling.push_back(&order);
+        }
+    }
+    const SessionQueries& queries = model->client().queries();
+    auto held = heldParts(open, queries.getOpenOrderCollection(), queries.getPendingOrderCollection(), taken);
+    for (std::size_t i = 0; i < telling.size(); ++i)
+        telling[i]->held = std::move(held[i]);
+    showLostOrders();
+}
+
+QString TradeTicketWindowController::describe(const TicketOrder& order) const {
+    const interfaces::OrderTicket& t = order.order.ticket;
+    const std::int64_t language = context_.language().selected();
+    const QString side = context_.text(t.side == Side::Buy ? texts::kBuy : texts::kSell);
+    const QString kind = shown(orderKindName(t.kind));
+    const QString price = order.price.empty() ? context_.text(texts::kMarketRate) : ticketText(order.price);
+    const QString instrument = ticketText(t.instrument);
+    const auto& parts = order.order.accounts;
+    if (parts.size() == 1)
+        return filledText(language, texts::kTicketOrderDescription,
+                          {side, kind, ticketText(parts.front().quantity.toString()), instrument, price,
+                           QString::number(parts.front().accountId)});
+    QStringList shares;
+    for (const interfaces::AccountQuantity& part : parts)
+        shares << filledText(language, texts::kAccountLots,
+                             {QString::number(part.accountId), ticketText(part.quantity.toString())});
+    return filledText(language, texts::kTicketMultiOrderDescription,
+                      {side, kind, instrument, price, shares.join(QStringLiteral(", "))});
+}
+
+QString TradeTicketWindowController::heldLines(const TicketOrder& order) const {
+    const std::int64_t language = context_.language().selected();
+    QStringList lines;
+    for (const PartHeld& part : order.held.value_or(std::vector<PartHeld>())) {
+        const QString account = QString::number(part.account);
+        switch (part.by) {
+        case PartHeld::By::Position:
+            lines << filledText(language, texts::kTicketPartPosition, {account, ticketText(part.id)});
+            break;
+        case PartHeld::By::PendingOrder:
+            lines << filledText(language, texts::kTicketPartPendingOrder, {account, ticketText(part.id)});
+            break;
+        case PartHeld::By::Nothing:
+            lines << filledText(language, texts::kTicketPartNotCarriedOut, {account});
+            break;
+        }
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void TradeTicketWindowController::showLostOrders() {
+    const std::int64_t language = context_.language().selected();
+    QStringList paragraphs;
+    for (const TicketOrder& order : lost_) {
+        const QString what = describe(order);
+        if (!order.held) {
+            paragraphs << filledText(language, texts::kTicketOrderNoAnswer, {what});
+            continue;
+        }
+        switch (heldOf(*order.held)) {
+        case Held::All:
+            paragraphs << filledText(language, texts::kTicketOrderCarriedOut, {what}) + QLatin1Char('\n') +
+                              heldLines(order);
+            break;
+        case Held::Some:
+            paragraphs << filledText(language, texts::kTicketOrderPartlyCarriedOut, {what}) +
+                              QLatin1Char('\n') + heldLines(order);
+            break;
+        case Held::Nothing:
+            paragraphs << filledText(language, texts::kTicketOrderNotCarriedOut, {what});
+            break;
+        }
+    }
+    ui_->lostOrderNote->setText(paragraphs.join(QStringLiteral("\n\n")));
+    ui_->lostOrderNote->setVisible(!paragraphs.isEmpty());
+}
+
+std::vector<TradeTicketWindowController::TicketOrder>::iterator
+TradeTicketWindowController::lostLike(Side side, bool simple) {
+    const interfaces::OrderTicket t = state_.ticketFor(side, simple);
+    const auto accounts = state_.multiAccount() ? tickedAccounts(ui_->leftDrawer->model().rows())
+                                                : std::vector<interfaces::AccountQuantity>();
+    // The newest first: the question names the order sent last.
+    const auto found = std::find_if(lost_.rbegin(), lost_.rend(), [&](const TicketOrder& order) {
+        return sameOrder(order.order, t, accounts) && (!order.held || heldOf(*order.held) != Held::Nothing);
+    });
+    return found == lost_.rend() ? lost_.end() : std::prev(found.base());
+}
+
+bool TradeTicketWindowController::askBeforeSendingAgain(Side side, bool simple, std::function<void()> send) {
+    const auto earlier = lostLike(side, simple);
+    if (earlier == lost_.end())
+        return false;
+    const std::int64_t language = context_.language().selected();
+    const QString question =
+        earlier->held ? filledText(language, texts::kTicketSendHeldOrderAgainQuestion,
+                                   {describe(*earlier), heldLines(*earlier)})
+                      : filledText(language, texts::kTicketSendOrderAgainQuestion, {describe(*earlier)});
+    // Not sending is the default, and what Escape does: a second order is what the trader may not want.
+    CommonAlert::open(this,
+                      {context_.text(texts::kTradeTicketTitle),
+                       question,
+                       AlertSpec::Warning,
+                       {context_.text(texts::kCancel), context_.text(texts::kSendRequestAgain)},
+                       QStringLiteral("sendOrderAgain"),
+                       0},
+                      [this, side, simple, send = std::move(send)](int button) {
+                          // Still the same order, and it may still go (the line, the checks).
+                          if (button == 1 && lostLike(side, simple) != lost_.end() && validate(side, !simple))
+                              send();
+                      });
+    return true;
+}
+
+void TradeTicketWindowController::forgetOrders() {
+    awaiting_.clear();
+    lost_.clear();
+    awaitingLists_ = false;
+    showLostOrders();
 }
 
 } // namespace tc::gui

@@ -7,21 +7,31 @@
 // looks the records up on every use; every refusal comes back as the command's answer and is shown
 // here, and sending leaves the ticket open.
 //
+// An order the ticket sent and the line lost before its answer may still have been carried out: the
+// ticket says so at once, and once a later sign-in's lists are in, what they hold of it (the position
+// or pending order of each account, or nothing, when it may be sent again); sending that same order
+// again unchanged asks first, naming the earlier one.
+//
 // The window composes its parts (the instrument box, the quote panel, the advanced box and the two
 // drawers) over one TicketState: the parts write the user's edits into it, the state's rules decide,
 // and the window shows the state through the parts.
 #include "gui/models/client_model.h"
+#include "gui/trading/lost_order_rules.h"
 #include "gui/trading/ticket_state.h"
 #include "interfaces/orders.h"
 
 #include <QPointer>
 #include <QWidget>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+class QLabel;
 class QMessageBox;
 
 namespace Ui {
@@ -70,6 +80,10 @@ public:
     QMessageBox* confirmationSheet() const;
     // The order as the fields stand (the account and quantity of one account).
     interfaces::OrderTicket currentTicket() const { return state_.ticket(); }
+    // What the ticket says of the orders whose answers the line lost; hidden while there are none.
+    QLabel* lostOrderNote() const;
+    // Most orders the ticket follows to their answers; past it the oldest is no longer followed.
+    static constexpr std::size_t kMaxFollowedOrders = 50;
 
     // The one-second refresh of the quote, the price checks, the ladders and the margin column.
     void UpdateValuesInTimer();
@@ -162,6 +176,33 @@ private:
     void orderConfirmation(interfaces::Side side, const platform::Decimal& quantity);
     void sendPlaceOrderObjects(interfaces::Side side, bool simple);
     void showRefusal(const std::string& key, const std::string& text);
+
+    // Orders sent and the line lost before their answers.
+    struct TicketOrder {
+        SentOrder order;
+        std::uint64_t request = 0; // the number its answer names
+        std::string price;         // at the instrument's decimals; empty at market
+        std::uint64_t session = 0; // the sign-in it went out on
+        // What a later sign-in's lists hold of each account's part, once they are in.
+        std::optional<std::vector<PartHeld>> held;
+    };
+    // The order sent, followed until its answer.
+    void followOrder(TicketOrder order);
+    // The line went: the orders still without an answer may have been carried out.
+    void lineLost();
+    // A later sign-in's lists are in: what they hold of each order lost.
+    void settleLostOrders();
+    void showLostOrders();
+    QString describe(const TicketOrder& order) const;
+    // Each account's part as the lists hold it, one line each.
+    QString heldLines(const TicketOrder& order) const;
+    // The order about to go is one the line lost, unchanged: the trader is asked first, and `send`
+    // runs only on their word. False when there is nothing to ask.
+    bool askBeforeSendingAgain(interfaces::Side side, bool simple, std::function<void()> send);
+    // The lost orders the order about to go repeats.
+    std::vector<TicketOrder>::iterator lostLike(interfaces::Side side, bool simple);
+    void forgetOrders();
+
     void forgetSession();
     // The client is being replaced: its records, ladders and chart go, the form as typed stays.
     void letGoOfSession();
@@ -179,6 +220,10 @@ private:
     bool ticking_ = false; // follows the client model's tick while shown
 
     TicketState state_;
+    std::vector<TicketOrder> awaiting_; // sent, oldest first, not yet answered
+    std::vector<TicketOrder> lost_;     // the line went before their answers
+    std::uint64_t sessions_ = 0;        // counts the sign-ins taken up again
+    bool awaitingLists_ = false;        // taken up again, the new sign-in's lists still coming
     bool fromWatchlist_ = false;
     bool toggleMarketDepth_ = false;
 };

@@ -1,6 +1,7 @@
 // The order ticket against the in-process test server, signed in as demo: it opens for the watch
 // list's first instrument, places market orders through its confirmation and limit orders straight
-// away, shows the order rules' refusals on itself, and sends one order over three accounts.
+// away, shows the order rules' refusals on itself, sends one order over three accounts, and says what
+// became of an order the line lost before its answer.
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/language.h"
@@ -16,6 +17,7 @@
 #include "gui/texts.h"
 #include "gui/trading/multi_account_model.h"
 #include "gui/trading/trade_ticket_window_controller.h"
+#include "model/data_service_collections.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
@@ -37,6 +39,11 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
+
+#include <algorithm>
+#include <functional>
+#include <iterator>
+#include <set>
 
 namespace texts = tc::gui::texts;
 
@@ -1040,3 +1047,284 @@ TEST_F(TradeTicketTest, ReturnEndsAnEntryAndEscapeStillAsksBeforeDroppingIt) {
 }
 
 } // namespace
+
+// After Discard with a multi-account row's quantity cell typed, the ticket opened again holds
+// nothing of the trader's: Escape closes it at once, asking nothing.
+TEST_F(TradeTicketTest, DiscardingATypedAccountCellLeavesNothingToAskAboutAtTheNextOpening) {
+    open();
+    ASSERT_TRUE(guitest::waitForExposed(ticket));
+    child<QPushButton>("multiTradeButton")->click();
+    ASSERT_TRUE(ticket->isMultiAccountMode());
+    child<QCheckBox>("multiAccountSelectAllCheckBox")->click();
+    MultiAccountTableModel& rows = ticket->multiAccountModel();
+    auto* view = child<QTableView>("multiTradeTableView");
+    const QPoint cell = view->visualRect(rows.index(0, MultiAccountTableModel::Quantity)).center();
+    ASSERT_TRUE(guitest::clickInto(view->viewport(), cell));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell);
+    ASSERT_TRUE(waitFor([&] {
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        return editor && view->viewport()->isAncestorOf(editor);
+    }));
+    guitest::pressKey(Qt::Key_A, Qt::ControlModifier);
+    guitest::typeKeys("0.2");
+    guitest::pressKey(Qt::Key_Return);
+    ASSERT_TRUE(
+        waitFor([&] { return rows.index(0, MultiAccountTableModel::Quantity).data().toString() == "0.2"; }));
+    // The quantity box is off beside the rows: the trader leaves from the grid.
+    ASSERT_TRUE(guitest::escapeAndDiscard(view->viewport(), context->text(texts::kDiscard)));
+
+    open();
+    ASSERT_TRUE(guitest::waitForExposed(ticket));
+    ASSERT_TRUE(guitest::clickInto(child<QComboBox>("QuantityComboBox")->lineEdit()));
+    guitest::pressKey(Qt::Key_Escape);
+    EXPECT_FALSE(tc::gui::CommonAlert::showing(ticket, QStringLiteral("dropTypedText")));
+    EXPECT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
+}
+
+// The ticket's orders when the line goes before their answers, against the test server: the server
+// carries an order out while no client of the user is signed in, or never reads it.
+class TicketLostOrderTest : public TradeTicketTest {
+protected:
+    // The ticket's order goes out (`send`) and the line drops before its answer; then the same user
+    // signs in again. `carriedOut`: the server holds the order and carries it out once the line is
+    // gone; else it stands still and the order goes with the line, never read. While signed out the
+    // ticket says the order had no answer and names it (`named`, when given).
+    void sendThenLoseTheLine(const std::function<void()>& send, bool carriedOut, const QString& named = {}) {
+        if (carriedOut)
+            server->holdOrders(true);
+        else
+            server->pauseStream(true);
+        const int heldBefore = server->stats().heldOrderRequests;
+        QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
+        ASSERT_NO_FATAL_FAILURE(send());
+        ASSERT_EQ(sent.count(), 1);
+        if (carriedOut) {
+            ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == heldBefore + 1; }));
+        }
+        EXPECT_FALSE(ticket->lostOrderNote()->isVisible());
+        server->dropStreams();
+        ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+        ASSERT_TRUE(waitFor([&] { return ticket->lostOrderNote()->isVisible(); }));
+        if (!named.isEmpty()) {
+            EXPECT_EQ(ticket->lostOrderNote()->text(),
+                      tc::gui::filledIn(context->text(texts::kTicketOrderNoAnswer), {named}));
+        }
+        if (carriedOut) {
+            ASSERT_TRUE(server->answerHeldOrders({0}));
+            server->holdOrders(false);
+        } else {
+            server->pauseStream(false);
+        }
+        ASSERT_TRUE(signIn());
+    }
+    // Waits for the ticket's note to open with `key`'s text filled with the order's description.
+    void noteSays(const char* key, const QString& order) {
+        const QString opening = tc::gui::filledIn(context->text(key), {order});
+        ASSERT_TRUE(waitFor([&] { return ticket->lostOrderNote()->text().startsWith(opening); }))
+            << ticket->lostOrderNote()->text().toStdString();
+    }
+    // The ids of the account's records on the ticket's instrument that the server holds.
+    std::set<std::string> serverRecords(std::int32_t account, bool positions) {
+        return server->book().with([&](const testserver::Books& b) {
+            std::set<std::string> ids;
+            if (positions) {
+                for (const auto& p : b.positions)
+                    if (p.accountId == account)
+                        ids.insert(std::to_string(p.positionId));
+            } else {
+                for (const auto& o : b.pendingOrders)
+                    if (o.accountId == account && o.refPositionId == 0)
+                        ids.insert(std::to_string(o.pendingOrderId));
+            }
+            return ids;
+        });
+    }
+    static std::string newOne(const std::set<std::string>& before, const std::set<std::string>& after) {
+        std::vector<std::string> added;
+        std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
+                            std::back_inserter(added));
+        return added.size() == 1 ? added.front() : std::string();
+    }
+    QMessageBox* question() const {
+        return tc::gui::CommonAlert::showing(ticket, QStringLiteral("sendOrderAgain"));
+    }
+    static void press(QMessageBox* box, const QString& text) {
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == text)
+                QTest::mouseClick(button, Qt::LeftButton);
+    }
+    // Simple mode's Buy pressed and its confirmation placed.
+    void buyAtMarket() {
+        QTest::mouseClick(child<QPushButton>("buyButton"), Qt::LeftButton);
+        QMessageBox* sheet = ticket->confirmationSheet();
+        ASSERT_TRUE(sheet && sheet->isVisible());
+        sheet->findChild<QPushButton*>("confirmButton")->click();
+    }
+    // Advanced mode, a buy limit order a step below the nearest price the rules allow, `lots` typed.
+    QString setUpBuyLimit(const QString& lots) {
+        ticket->setMode(TradeTicketWindowController::kAdvancedMode);
+        chooseOrderType("Limit");
+        child<tc::gui::PriceStepper>("PriceStepper")->downButton()->click();
+        setQuantity(lots);
+        return child<tc::gui::DecimalTextField>("PriceTextField")->text();
+    }
+    QString describe(const char* kind, const QString& lots, const QString& price) const {
+        return QStringLiteral("Buy %1 %2 %3 @ %4, account %5")
+            .arg(QLatin1String(kind), lots, QString::fromStdString(ticket->itemCode()), price)
+            .arg(ticket->accountId());
+    }
+};
+
+// A limit order the server carried out after the line went: signed in again, the ticket names the
+// pending order that holds it, and the same order again asks first, naming it; Cancel sends nothing,
+// "Send Again" sends it.
+TEST_F(TicketLostOrderTest, ALimitOrderCarriedOutIsNamedAndAskedAboutBeforeItGoesAgain) {
+    open();
+    const std::int32_t account = ticket->accountId();
+    const QString price = setUpBuyLimit("0.01");
+    const QString order = describe("Limit", "0.01", price);
+    const auto before = serverRecords(account, false);
+    auto* place = child<QPushButton>("PlaceOrderButton");
+    ASSERT_NO_FATAL_FAILURE(
+        sendThenLoseTheLine([&] { QTest::mouseClick(place, Qt::LeftButton); }, true, order));
+    const std::string held = newOne(before, serverRecords(account, false));
+    ASSERT_FALSE(held.empty());
+    ASSERT_NO_FATAL_FAILURE(noteSays(texts::kTicketOrderCarriedOut, order));
+    EXPECT_EQ(
+        ticket->lostOrderNote()->text(),
+        tc::gui::filledIn(context->text(texts::kTicketOrderCarriedOut), {order}) + "\n" +
+            QStringLiteral("Account %1: pending order #%2").arg(account).arg(QString::fromStdString(held)));
+
+    const int requests = server->stats().orderRequests;
+    ASSERT_TRUE(waitFor([&] { return place->isEnabled(); }));
+    QTest::mouseClick(place, Qt::LeftButton);
+    QMessageBox* ask = question();
+    ASSERT_TRUE(ask);
+    EXPECT_TRUE(ask->informativeText().contains(order)) << ask->informativeText().toStdString();
+    EXPECT_TRUE(ask->informativeText().contains(
+        QStringLiteral("pending order #%1").arg(QString::fromStdString(held))));
+    EXPECT_EQ(ask->defaultButton()->text(), context->text(texts::kCancel));
+    press(ask, context->text(texts::kCancel));
+    ASSERT_TRUE(waitFor([&] { return !question(); }));
+    EXPECT_EQ(server->stats().orderRequests, requests);
+    EXPECT_EQ(serverRecords(account, false).size(), before.size() + 1);
+
+    QTest::mouseClick(place, Qt::LeftButton);
+    ASSERT_TRUE(question());
+    press(question(), context->text(texts::kSendRequestAgain));
+    EXPECT_TRUE(waitFor([&] { return serverRecords(account, false).size() == before.size() + 2; }));
+    // Sent again, the earlier order is done with: the note goes, the next press asks nothing.
+    EXPECT_FALSE(ticket->lostOrderNote()->isVisible());
+    QTest::mouseClick(place, Qt::LeftButton);
+    EXPECT_FALSE(question());
+    EXPECT_TRUE(waitFor([&] { return serverRecords(account, false).size() == before.size() + 3; }));
+}
+
+// A market order the server carried out: the ticket names its position, and Buy asks first in place
+// of the usual confirmation.
+TEST_F(TicketLostOrderTest, AMarketOrderCarriedOutNamesItsPositionAndBuyAsksFirst) {
+    open();
+    const std::int32_t account = ticket->accountId();
+    setQuantity("0.01");
+    const QString order = describe("Market", "0.01", context->text(texts::kMarketRate));
+    const auto before = serverRecords(account, true);
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine([&] { buyAtMarket(); }, true, order));
+    const std::string held = newOne(before, serverRecords(account, true));
+    ASSERT_FALSE(held.empty());
+    ASSERT_NO_FATAL_FAILURE(noteSays(texts::kTicketOrderCarriedOut, order));
+    EXPECT_TRUE(ticket->lostOrderNote()->text().endsWith(
+        QStringLiteral("Account %1: position #%2").arg(account).arg(QString::fromStdString(held))));
+
+    auto* buy = child<QPushButton>("buyButton");
+    ASSERT_TRUE(waitFor([&] { return buy->isEnabled(); }));
+    QTest::mouseClick(buy, Qt::LeftButton);
+    ASSERT_TRUE(question());
+    EXPECT_FALSE(ticket->confirmationSheet() && ticket->confirmationSheet()->isVisible());
+    EXPECT_TRUE(question()->informativeText().contains(
+        QStringLiteral("position #%1").arg(QString::fromStdString(held))));
+    press(question(), context->text(texts::kSendRequestAgain));
+    EXPECT_TRUE(waitFor([&] { return serverRecords(account, true).size() == before.size() + 2; }));
+}
+
+// A market order the line lost unread: the ticket says it was not carried out, though the lists hold
+// the position a like order opened before it, and Buy goes on to the usual confirmation.
+TEST_F(TicketLostOrderTest, AMarketOrderNotCarriedOutMayGoAgainAtTheUsualConfirmation) {
+    open();
+    const std::int32_t account = ticket->accountId();
+    setQuantity("0.01");
+    const QString order = describe("Market", "0.01", context->text(texts::kMarketRate));
+    QSignalSpy answered(session.get(), &tc::gui::ClientModel::requestAnswered);
+    ASSERT_NO_FATAL_FAILURE(buyAtMarket());
+    ASSERT_TRUE(waitFor([&] { return !answered.isEmpty(); }));
+    const auto before = serverRecords(account, true);
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine([&] { buyAtMarket(); }, false, order));
+    ASSERT_NO_FATAL_FAILURE(noteSays(texts::kTicketOrderNotCarriedOut, order));
+    EXPECT_EQ(serverRecords(account, true), before);
+
+    auto* buy = child<QPushButton>("buyButton");
+    ASSERT_TRUE(waitFor([&] { return buy->isEnabled(); }));
+    QTest::mouseClick(buy, Qt::LeftButton);
+    EXPECT_FALSE(question());
+    ASSERT_TRUE(ticket->confirmationSheet() && ticket->confirmationSheet()->isVisible());
+    ticket->confirmationSheet()->findChild<QPushButton*>("confirmButton")->click();
+    EXPECT_TRUE(waitFor([&] { return serverRecords(account, true).size() == before.size() + 1; }));
+    EXPECT_FALSE(ticket->lostOrderNote()->isVisible());
+}
+
+// The usual case: an order answered before the line goes is no lost order. Nothing is said of it
+// after a sign-in again, and the same order goes through the usual confirmation.
+TEST_F(TicketLostOrderTest, AnOrderAnsweredBeforeTheLossIsNeitherToldNorAskedAbout) {
+    open();
+    const std::int32_t account = ticket->accountId();
+    setQuantity("0.01");
+    const auto before = serverRecords(account, true);
+    QSignalSpy answered(session.get(), &tc::gui::ClientModel::requestAnswered);
+    ASSERT_NO_FATAL_FAILURE(buyAtMarket());
+    ASSERT_TRUE(waitFor([&] { return !answered.isEmpty(); }));
+    EXPECT_EQ(serverRecords(account, true).size(), before.size() + 1);
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    ASSERT_TRUE(signIn());
+    auto* buy = child<QPushButton>("buyButton");
+    ASSERT_TRUE(waitFor([&] {
+        const auto& lists = session->client().dataService();
+        return lists.openPositionsListed && lists.pendingOrdersListed && buy->isEnabled();
+    }));
+    EXPECT_FALSE(ticket->lostOrderNote()->isVisible());
+    QTest::mouseClick(buy, Qt::LeftButton);
+    EXPECT_FALSE(question());
+    EXPECT_TRUE(ticket->confirmationSheet() && ticket->confirmationSheet()->isVisible());
+}
+
+// An order over several accounts is told account by account: the position that holds each share.
+TEST_F(TicketLostOrderTest, AnOrderOverSeveralAccountsNamesEachAccountsPosition) {
+    open();
+    child<QPushButton>("multiTradeButton")->click();
+    ASSERT_TRUE(ticket->isMultiAccountMode());
+    MultiAccountTableModel& rows = ticket->multiAccountModel();
+    ASSERT_GE(rows.rowCount(), 2);
+    rows.setTicked(0, true);
+    rows.setTicked(1, true);
+    ASSERT_TRUE(rows.setQuantity(0, "0.02"));
+    ASSERT_TRUE(rows.setQuantity(1, "0.01"));
+    const std::int32_t first = rows.rows()[0].accountDet->AccountId;
+    const std::int32_t second = rows.rows()[1].accountDet->AccountId;
+    const auto firstBefore = serverRecords(first, true);
+    const auto secondBefore = serverRecords(second, true);
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine([&] { buyAtMarket(); }, true));
+    const QString order =
+        QStringLiteral("Buy Market %1 @ %2, accounts %3: 0.02 lots, %4: 0.01 lots")
+            .arg(QString::fromStdString(ticket->itemCode()), context->text(texts::kMarketRate))
+            .arg(first)
+            .arg(second);
+    ASSERT_NO_FATAL_FAILURE(noteSays(texts::kTicketOrderCarriedOut, order));
+    const std::string firstHeld = newOne(firstBefore, serverRecords(first, true));
+    const std::string secondHeld = newOne(secondBefore, serverRecords(second, true));
+    EXPECT_TRUE(ticket->lostOrderNote()->text().endsWith(
+        QStringLiteral("\nAccount %1: position #%2\nAccount %3: position #%4")
+            .arg(first)
+            .arg(QString::fromStdString(firstHeld))
+            .arg(second)
+            .arg(QString::fromStdString(secondHeld))))
+        << ticket->lostOrderNote()->text().toStdString();
+}
