@@ -10,11 +10,12 @@
 // among the rows as they stand. Ticks are noted once per refresh of the grid model, never while
 // painting: a live price above the view's previous one shows the rise colour until the next refresh.
 //
-// The proxy is the project's own rather than a QSortFilterProxyModel: Qt keys every persistent index
-// (an accessibility client holds one per cell it read, a selection its rows) by row, column and
-// internal id, and Qt's proxy gives every index one id, so that a table of more than 16 columns puts
-// them all in one hash cluster and each row removed, inserted or sorted walks it for minutes. This
-// proxy's indexes, like the grid model's, carry an id scattered by row and column (gridIndexId).
+// The proxy is a QAbstractProxyModel of our own rather than a QSortFilterProxyModel: Qt keys every
+// persistent index (an accessibility client holds one per cell it read, a selection its rows) by row,
+// column and internal id, and Qt's proxy gives every index one id, so that a table of more than 16
+// columns puts them all in one hash cluster and each row removed, inserted or sorted walks it for
+// minutes. This proxy's indexes, like the grid model's, carry an id scattered by row and column
+// (gridIndexId).
 #include "gui/grid/grid_model.h"
 #include "gui/grid/tick_tracker.h"
 
