@@ -855,6 +855,12 @@ void GridModel::dropClient() {
     Q_EMIT totalsChanged();
 }
 
+QModelIndex GridModel::index(int row, int column, const QModelIndex& parent) const {
+    if (parent.isValid() || row < 0 || column < 0 || row >= rowCount() || column >= columnCount())
+        return {};
+    return createIndex(row, column, gridIndexId(row, column));
+}
+
 int GridModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }

@@ -15,6 +15,7 @@
 #include <QPersistentModelIndex>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <memory>
 #include <numeric>
@@ -693,4 +694,34 @@ TEST_F(HeldPrices, CellsMadeWhenFirstReadAreTheGridRulesCells) {
     };
     ordersMatch(open, session->client().queries().getOpenOrderCollection(), &tc::Order::OpenPositionId);
     ordersMatch(pending, session->client().queries().getPendingOrderCollection(), &tc::Order::PendingOrderId);
+}
+
+// Qt 6 hashes a model index as (row << 4) + column + internal id. The cells of 10,000 rows of 20
+// columns, placed as Qt's hash places them (a power-of-two table at most half full, each key in the
+// first free bucket from its hash on), each stand within a few buckets of their hash: no cluster for a
+// removal, an insertion or a sort to walk.
+TEST(GridIndexIds, TheCellsOfAWideGridSpreadOverQtsHash) {
+    constexpr int kRows = 10000;
+    constexpr int kColumns = 20;
+    const std::size_t buckets = std::bit_ceil(static_cast<std::size_t>(2 * kRows * kColumns));
+    std::vector<bool> taken(buckets);
+    std::size_t probes = 0;
+    std::size_t worst = 0;
+    for (int row = 0; row < kRows; ++row)
+        for (int column = 0; column < kColumns; ++column) {
+            const std::size_t hash = (static_cast<std::size_t>(row) << 4) + static_cast<std::size_t>(column) +
+                                     tc::gui::gridIndexId(row, column);
+            std::size_t bucket = hash & (buckets - 1);
+            std::size_t probe = 0;
+            for (; taken[bucket]; ++probe)
+                bucket = (bucket + 1) & (buckets - 1);
+            taken[bucket] = true;
+            probes += probe;
+            worst = std::max(worst, probe);
+        }
+    EXPECT_LT(probes, static_cast<std::size_t>(kRows * kColumns)) << "under one probe a cell on average";
+    EXPECT_LT(worst, 64u);
+    // The id is the row's and column's alone: Qt makes an index again after a row moves.
+    EXPECT_EQ(tc::gui::gridIndexId(7, 3), tc::gui::gridIndexId(7, 3));
+    EXPECT_NE(tc::gui::gridIndexId(7, 3), tc::gui::gridIndexId(8, 3));
 }
