@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace tc::gui {
 
@@ -44,6 +45,42 @@ BannerLayout layoutBanner(const BannerMeasures& m, const BannerRect& screen, dou
         l.actionButton = {buttonX, p + m.buttonHeight + p, m.buttonWidth, m.buttonHeight};
     }
     return l;
+}
+
+BannerLayout lowered(const BannerLayout& layout, double by) {
+    BannerLayout l = layout;
+    for (BannerRect* frame : {&l.start, &l.shown, &l.end})
+        frame->y += by;
+    return l;
+}
+
+std::optional<double> freeBannerPlace(const std::vector<BannerSpan>& taken, double height, double room) {
+    std::vector<BannerSpan> spans = taken;
+    std::sort(spans.begin(), spans.end(),
+              [](const BannerSpan& a, const BannerSpan& b) { return a.offset < b.offset; });
+    double top = 0;
+    for (const BannerSpan& span : spans) {
+        if (top + height + kBannerGap <= span.offset)
+            break;
+        top = std::max(top, span.offset + span.height + kBannerGap);
+    }
+    if (spans.empty() || top + height <= room)
+        return top;
+    return std::nullopt;
+}
+
+std::vector<double> clearedBannerPlaces(const std::vector<BannerSpan>& spans) {
+    std::vector<std::size_t> order(spans.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return spans[a].offset < spans[b].offset; });
+    std::vector<double> offsets(spans.size());
+    double clear = 0; // the first offset below the banners above
+    for (std::size_t i : order) {
+        offsets[i] = std::max(spans[i].offset, clear);
+        clear = offsets[i] + spans[i].height + kBannerGap;
+    }
+    return offsets;
 }
 
 } // namespace tc::gui

@@ -3,6 +3,8 @@
 // logical pixels. The banner slides down into place at the top right of the screen, fading in, and
 // leaves sliding right, fading out.
 #include <functional>
+#include <optional>
+#include <vector>
 
 namespace tc::gui {
 
@@ -21,6 +23,7 @@ inline constexpr double kBannerPadding = 8.0;
 inline constexpr double kBannerLabelPadding = 1.0;
 inline constexpr double kBannerRightMargin = 15.0; // the banner leaves by this much to the right
 inline constexpr double kBannerTopMargin = 10.0;
+inline constexpr double kBannerGap = 6.0; // between banners stacked one under another
 
 // What the banner's texts and buttons measure in the fonts in use.
 struct BannerMeasures {
@@ -52,5 +55,24 @@ struct BannerLayout {
 
 // `screen` is the usable area of the screen; `slide` how far the banner moves down as it appears.
 BannerLayout layoutBanner(const BannerMeasures& measures, const BannerRect& screen, double slide);
+
+// The same layout `by` lower on the screen (its window frames moved, its parts as they are).
+BannerLayout lowered(const BannerLayout& layout, double by);
+
+// A banner on screen as the stack sees it: how far below the first place it stands, and its height.
+struct BannerSpan {
+    double offset = 0;
+    double height = 0;
+};
+
+// Where a banner of `height` goes among those on screen (`taken`, in any order): the first place
+// from the top, kBannerGap clear of every other, that ends within `room` (the height from the first
+// place to the bottom of the screen). The first place when nothing is on screen, whatever the room;
+// none when it fits nowhere.
+std::optional<double> freeBannerPlace(const std::vector<BannerSpan>& taken, double height, double room);
+
+// Banners that overlap after one of them grew, pushed down as little as clears each from the one
+// above it: their offsets, in the order given. Nothing moves up.
+std::vector<double> clearedBannerPlaces(const std::vector<BannerSpan>& spans);
 
 } // namespace tc::gui

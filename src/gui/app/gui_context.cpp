@@ -71,7 +71,7 @@ GuiContext::GuiContext(platform::UserDefaults& defaults, QObject* parent)
     language_ = std::make_unique<Language>(defaults_);
     themes_ = std::make_unique<ThemeManager>(defaults_);
     sounds_ = std::make_unique<SoundNotification>(defaults_);
-    notifier_ = std::make_unique<SystemNotifier>();
+    notifier_ = std::make_unique<SystemNotifier>(*language_);
     banners_ = std::make_unique<InAppNotificationCenter>(*language_, *sounds_);
     guiObjects_ = std::make_unique<GUIObjects>(*this);
 

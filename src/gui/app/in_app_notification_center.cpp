@@ -18,12 +18,18 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 
 #include <algorithm>
 #include <climits>
+#include <memory>
+#include <optional>
 #include <utility>
+#include <vector>
 
 namespace tc::gui {
 namespace {
@@ -39,6 +45,16 @@ const QColor kTextColour = QColor::fromRgbF(0.36f, 0.36f, 0.36f);
 
 QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+// A line as the list's document holds it: one block per line of its text, so that the blocks a line
+// takes are its line breaks plus one.
+QString listed(const std::string& text) {
+    QString line = fromStd(text);
+    line.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    line.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    line.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return line;
 }
 
 QFont bannerFont(int pixelSize, bool bold) {
@@ -83,7 +99,8 @@ InAppNotificationBannerController::InAppNotificationBannerController(
     const interfaces::InAppNotification& notification, const Language& language)
     : QWidget(nullptr,
               Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
-      notification_(notification), lines_{fromStd(notification.informativeText)} {
+      notification_(notification), language_(language) {
+    lines_.add(listed(notification.informativeText));
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -144,6 +161,7 @@ void InAppNotificationBannerController::prepareNotificationBanner(const Language
     layout_ = layoutBanner(
         m, BannerRect{double(area.x()), double(area.y()), double(area.width()), double(area.height())},
         kSlide);
+    room_ = double(area.y() + area.height()) - layout_.shown.y;
 
     title_->setGeometry(toRect(layout_.title));
     subtitle_->setGeometry(toRect(layout_.subtitle));
@@ -201,16 +219,63 @@ bool InAppNotificationBannerController::canGather(const interfaces::InAppNotific
 }
 
 void InAppNotificationBannerController::gather(const interfaces::InAppNotification& notification) {
-    const QString line = fromStd(notification.informativeText);
-    lines_.append(line);
+    QString line = listed(notification.informativeText);
+    const bool oldestLetGo = lines_.add(line);
     if (!list_)
         listLines();
     else
-        list_->appendPlainText(line);
-    setAccessibleDescription(fromStd(notification_.subtitle) + QLatin1Char('\n') +
-                             lines_.join(QLatin1Char('\n')));
+        appendToList(line, oldestLetGo);
+    describe();
     if (dismissTimer_ && notification.feature.dismissDelayTime > 0)
         dismissTimer_->start(qRound(notification.feature.dismissDelayTime * 1000));
+}
+
+void InAppNotificationBannerController::gatherAll(const GatheredLines& lines) {
+    if (phase_ != Phase::Prepared || lines.total() < 2)
+        return;
+    lines_ = lines;
+    if (!list_)
+        listLines();
+    describe();
+}
+
+void InAppNotificationBannerController::describe() {
+    setAccessibleDescription(fromStd(notification_.subtitle) + QLatin1Char('\n') +
+                             lines_.joined(moreLinesText(language_, lines_.dropped())));
+}
+
+void InAppNotificationBannerController::appendToList(const QString& line, bool oldestLetGo) {
+    // The document is edited where it changes, never written again whole: the oldest line's blocks
+    // leave from the top, the new line goes in above "and N more" (the last block once any left).
+    QScrollBar* bar = list_->verticalScrollBar();
+    const bool atBottom = bar->value() == bar->maximum();
+    QTextDocument* document = list_->document();
+    QTextCursor cursor(document);
+    cursor.beginEditBlock();
+    const QString more = moreLinesText(language_, lines_.dropped());
+    if (oldestLetGo) {
+        cursor.movePosition(QTextCursor::Start);
+        const qsizetype blocks = letGoBlocks_;
+        for (qsizetype n = 0; n < blocks; ++n)
+            cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        letGoBlocks_ = lines_.kept().front().count(QLatin1Char('\n')) + 1;
+    }
+    if (lines_.dropped() == 0) {
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(QLatin1Char('\n') + line);
+    } else if (oldestLetGo && lines_.dropped() == 1) { // the first let go: "and 1 more" starts
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(QLatin1Char('\n') + line + QLatin1Char('\n') + more);
+    } else {
+        cursor.setPosition(document->lastBlock().position());
+        cursor.insertText(line + QLatin1Char('\n'));
+        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        cursor.insertText(more);
+    }
+    cursor.endEditBlock();
+    if (atBottom)
+        bar->setValue(bar->maximum());
 }
 
 void InAppNotificationBannerController::listLines() {
@@ -226,12 +291,13 @@ void InAppNotificationBannerController::listLines() {
     list_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->document()->setDocumentMargin(0);
+    list_->setUndoRedoEnabled(false); // edited as lines join, never undone: no history to grow
     list_->viewport()->setAutoFillBackground(false);
     list_->setStyleSheet(
         QStringLiteral("QPlainTextEdit { background: transparent; color: %1; }").arg(kTextColour.name()));
     list_->viewport()->installEventFilter(this);
-    for (const QString& line : std::as_const(lines_))
-        list_->appendPlainText(line);
+    list_->setPlainText(lines_.joined(moreLinesText(language_, lines_.dropped())));
+    letGoBlocks_ = lines_.kept().front().count(QLatin1Char('\n')) + 1;
     informativeText_->hide();
 
     const int listHeight = QFontMetrics(textFont).lineSpacing() * kListedLines + 4;
@@ -244,6 +310,30 @@ void InAppNotificationBannerController::listLines() {
     list_->setGeometry(toRect(layout_.informative));
     list_->show();
     resize(width(), height);
+    list_->verticalScrollBar()->setValue(list_->verticalScrollBar()->maximum());
+    Q_EMIT grew();
+}
+
+void InAppNotificationBannerController::placeAt(double offset) {
+    const double by = offset - place_;
+    if (by == 0)
+        return;
+    place_ = offset;
+    layout_ = lowered(layout_, by);
+    switch (phase_) {
+    case Phase::Prepared:
+        setGeometry(toRect(layout_.start));
+        return;
+    case Phase::Showing: // on its way to the new place instead
+        animateTo(layout_.shown, 1.0, kShowMs);
+        return;
+    case Phase::Shown:
+        move(qRound(layout_.shown.x), qRound(layout_.shown.y));
+        return;
+    case Phase::Hiding:
+    case Phase::Closed:
+        return;
+    }
 }
 
 bool InAppNotificationBannerController::eventFilter(QObject* watched, QEvent* event) {
@@ -365,41 +455,80 @@ InAppNotificationCenter::~InAppNotificationCenter() {
 InAppNotificationBannerController*
 InAppNotificationCenter::deliverNotification(const interfaces::InAppNotification& notification) {
     // A line joining a banner is silent: a burst sounds once.
-    if (held_) {
-        if (!waiting_.isEmpty() &&
-            InAppNotificationBannerController::sameKind(waiting_.last().first(), notification)) {
-            waiting_.last().append(notification);
+    if (!held_) {
+        const QList<InAppNotificationBannerController*> open = onScreen();
+        for (auto it = open.crbegin(); it != open.crend(); ++it)
+            if ((*it)->canGather(notification)) {
+                (*it)->gather(notification);
+                return *it;
+            }
+    }
+    for (Waiting& waiting : waiting_)
+        if (InAppNotificationBannerController::sameKind(waiting.first, notification)) {
+            waiting.lines.add(listed(notification.informativeText));
             return nullptr;
         }
-        sounds_.playSoundNamed(notification.soundName);
-        if (waiting_.size() >= kMaxHeld)
-            waiting_.removeFirst();
-        waiting_.append({notification});
-        return nullptr;
-    }
-    banners_.removeAll(nullptr);
-    if (!banners_.isEmpty() && banners_.last()->canGather(notification)) {
-        banners_.last()->gather(notification);
-        return banners_.last();
-    }
     sounds_.playSoundNamed(notification.soundName);
-    return present({notification});
+    Waiting next;
+    next.first = notification;
+    next.lines.add(listed(notification.informativeText));
+    if (!held_ && waiting_.empty())
+        if (InAppNotificationBannerController* shown = present(next))
+            return shown;
+    if (waiting_.size() >= kMaxHeld)
+        waiting_.pop_front();
+    waiting_.push_back(std::move(next));
+    return nullptr;
 }
 
-InAppNotificationBannerController*
-InAppNotificationCenter::present(const QList<interfaces::InAppNotification>& gathered) {
-    const interfaces::InAppNotification& notification = gathered.first();
-    auto* banner = new InAppNotificationBannerController(notification, language_);
+QList<InAppNotificationBannerController*> InAppNotificationCenter::onScreen() const {
+    QList<InAppNotificationBannerController*> open;
+    for (const auto& banner : banners_)
+        if (banner && banner->phase() != InAppNotificationBannerController::Phase::Closed &&
+            banner->phase() != InAppNotificationBannerController::Phase::Prepared)
+            open.append(banner);
+    return open;
+}
+
+InAppNotificationBannerController* InAppNotificationCenter::present(const Waiting& waiting) {
+    auto banner = std::make_unique<InAppNotificationBannerController>(waiting.first, language_);
+    banner->gatherAll(waiting.lines);
+    std::vector<BannerSpan> taken;
+    for (InAppNotificationBannerController* open : onScreen())
+        taken.push_back({open->place(), open->bannerLayout().height});
+    const std::optional<double> place = freeBannerPlace(taken, banner->bannerLayout().height, banner->room());
+    if (!place)
+        return nullptr;
+    banner->placeAt(*place);
+    InAppNotificationBannerController* shown = banner.release();
     banners_.removeAll(nullptr);
-    banners_.append(banner);
-    connect(banner, &InAppNotificationBannerController::presented, this,
+    banners_.append(shown);
+    connect(shown, &InAppNotificationBannerController::presented, this,
             &InAppNotificationCenter::bannerPresented);
-    connect(banner, &InAppNotificationBannerController::activated, this,
-            [this, banner](int type) { activate(banner, type); });
-    banner->presentBannerDismissAfter(notification.feature.dismissDelayTime);
-    for (qsizetype i = 1; i < gathered.size(); ++i)
-        banner->gather(gathered.at(i));
-    return banner;
+    connect(shown, &InAppNotificationBannerController::activated, this,
+            [this, shown](int type) { activate(shown, type); });
+    connect(shown, &InAppNotificationBannerController::grew, this, &InAppNotificationCenter::restack);
+    // A place freed: the next waiting may take it, once the closing banner is gone.
+    connect(shown, &InAppNotificationBannerController::closed, this, &InAppNotificationCenter::presentWaiting,
+            Qt::QueuedConnection);
+    shown->presentBannerDismissAfter(waiting.first.feature.dismissDelayTime);
+    return shown;
+}
+
+void InAppNotificationCenter::presentWaiting() {
+    banners_.removeAll(nullptr);
+    while (!held_ && !waiting_.empty() && present(waiting_.front()))
+        waiting_.pop_front();
+}
+
+void InAppNotificationCenter::restack() {
+    const QList<InAppNotificationBannerController*> open = onScreen();
+    std::vector<BannerSpan> spans;
+    for (InAppNotificationBannerController* banner : open)
+        spans.push_back({banner->place(), banner->bannerLayout().height});
+    const std::vector<double> places = clearedBannerPlaces(spans);
+    for (qsizetype i = 0; i < open.size(); ++i)
+        open.at(i)->placeAt(places.at(static_cast<std::size_t>(i)));
 }
 
 void InAppNotificationCenter::setHeld(bool held) {
@@ -412,9 +541,7 @@ void InAppNotificationCenter::setHeld(bool held) {
                 banner->closeNow();
         return;
     }
-    const QList<QList<interfaces::InAppNotification>> waiting = std::exchange(waiting_, {});
-    for (const auto& gathered : waiting)
-        present(gathered);
+    presentWaiting();
 }
 
 void InAppNotificationCenter::setDelegate(interfaces::ApplicationInterface::BannerActivation delegate) {

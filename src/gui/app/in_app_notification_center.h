@@ -3,17 +3,21 @@
 // of the screen with an icon, a title, a subtitle, a text and optionally two buttons, and fade out
 // after their delay. A dismissal that arrives while a banner is still sliding in waits until it is
 // in place, so a banner never stays on screen after it was dismissed. A banner of the same kind as
-// the one on top (same title, subtitle, sound and delay; no buttons, nothing to act on) joins it as
-// a line of its list rather than a window of its own: a burst of 200 settlements is one window that
-// lists the 200 in order, built once, with one sound.
+// one on screen (same title, subtitle, sound and delay; no buttons, nothing to act on) joins it as
+// a line of its list rather than a window of its own: a burst of 200 settlements is one window with
+// one sound, listing the newest kBannerLines lines and how many more came before them. Banners of
+// other kinds stack under those on screen, so none covers another before its time; those the screen
+// has no room for wait, gathered as they are behind the console lock, until a place is free.
 #include "gui/app/banner_geometry.h"
+#include "gui/app/gathered_lines.h"
 #include "interfaces/application_interface.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QStringList>
 #include <QWidget>
+
+#include <deque>
 
 class QLabel;
 class QParallelAnimationGroup;
@@ -35,6 +39,8 @@ public:
     // Activation types.
     static constexpr int kClicked = 1;
     static constexpr int kActionButton = 2;
+    // The lines a banner lists at most: the newest, then "and N more".
+    static constexpr std::size_t kBannerLines = 50;
 
     InAppNotificationBannerController(const interfaces::InAppNotification& notification,
                                       const Language& language);
@@ -52,10 +58,20 @@ public:
     // Whether this banner, still coming or on screen, takes `notification` as one more line.
     bool canGather(const interfaces::InAppNotification& notification) const;
     // Adds the notification's text under those already listed and starts the banner's time again,
-    // so the last line is shown for as long as a banner of its own would be.
+    // so the last line is shown for as long as a banner of its own would be. Its cost does not grow
+    // with the lines before it: past kBannerLines the oldest listed leaves as the new one comes.
     void gather(const interfaces::InAppNotification& notification);
+    // Before it is presented: lists `lines` (gathered while it waited) in place of its own text.
+    void gatherAll(const GatheredLines& lines);
     // The informative texts the banner lists, oldest first (one for a banner of its own).
-    const QStringList& lines() const { return lines_; }
+    const GatheredLines& lines() const { return lines_; }
+
+    // How far below the first place (the top right) the banner stands, and the room from the first
+    // place to the bottom of the screen.
+    double place() const { return place_; }
+    double room() const { return room_; }
+    // Moves the banner to `offset` below the first place, where it is or where it is going.
+    void placeAt(double offset);
 
     Phase phase() const { return phase_; }
     bool animationIsRunning() const { return phase_ == Phase::Showing || phase_ == Phase::Hiding; }
@@ -68,6 +84,8 @@ Q_SIGNALS:
     void activated(int type);
     void presented();
     void closed();
+    // Its list was made: it is taller now.
+    void grew();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -78,11 +96,16 @@ private:
     void animateTo(const BannerRect& frame, double opacity, int durationMs);
     void animationEnded();
     void listLines();
+    void appendToList(const QString& line, bool oldestLetGo);
+    void describe();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     interfaces::InAppNotification notification_;
-    QStringList lines_;
+    const Language& language_;
+    GatheredLines lines_{kBannerLines};
     BannerLayout layout_;
+    double place_ = 0;
+    double room_ = 0;
     Phase phase_ = Phase::Prepared;
     bool dismissPending_ = false;
     double fade_ = 0.0;
@@ -90,6 +113,7 @@ private:
     QLabel* subtitle_ = nullptr;
     QLabel* informativeText_ = nullptr;
     QPlainTextEdit* list_ = nullptr; // built when a second line joins
+    qsizetype letGoBlocks_ = 1;      // the list's blocks of the oldest line kept
     QTimer* dismissTimer_ = nullptr;
     QLabel* image_ = nullptr;
     QPushButton* actionButton_ = nullptr;
@@ -104,16 +128,19 @@ public:
     ~InAppNotificationCenter() override;
 
     // Shows the banner for its dismiss delay and plays its sound; earlier banners stay until their
-    // own time, and the new one takes the same place, on top. One of the same kind as the banner on
-    // top joins its list silently and that banner is returned. While held, only the sound plays and
-    // the banner waits (null is returned); one of the kind of the last waiting joins it, silently.
+    // own time, and the new one takes the first place free under them. One of the same kind as a
+    // banner on screen joins the newest such silently and that banner is returned. While held, or
+    // while the screen has no room, only the sound plays and the banner waits (null is returned);
+    // one of the kind of a waiting one joins it, silently.
     InAppNotificationBannerController* deliverNotification(const interfaces::InAppNotification& notification);
     // The console lock hides everything behind it, banners too: holding closes the open banners at
     // once, and banners delivered meanwhile (the last kMaxHeld, each with the lines that joined it)
     // show when the hold ends.
     void setHeld(bool held);
     bool isHeld() const { return held_; }
-    static constexpr qsizetype kMaxHeld = 8;
+    static constexpr std::size_t kMaxHeld = 8;
+    // Banners waiting for the hold to end or for a place on screen, oldest first.
+    std::size_t waitingBanners() const { return waiting_.size(); }
     // Who acts on a clicked banner or its action button; without one a click only announces itself.
     void setDelegate(interfaces::ApplicationInterface::BannerActivation delegate);
     // Another user signed in: the banners on screen close at once and those held are dropped.
@@ -127,15 +154,27 @@ Q_SIGNALS:
     void bannerPresented();
 
 private:
+    // A banner still to show: its first notification and every line gathered since.
+    struct Waiting {
+        interfaces::InAppNotification first;
+        GatheredLines lines{InAppNotificationBannerController::kBannerLines};
+    };
+
     void activate(InAppNotificationBannerController* banner, int type);
-    InAppNotificationBannerController* present(const QList<interfaces::InAppNotification>& gathered);
+    // The waiting banner shown in the first place free for it; null, nothing shown, without room.
+    InAppNotificationBannerController* present(const Waiting& waiting);
+    // Shows those waiting, oldest first, while there is room.
+    void presentWaiting();
+    // Pushes down banners a taller one above now overlaps.
+    void restack();
+    QList<InAppNotificationBannerController*> onScreen() const;
 
     const Language& language_;
     SoundNotification& sounds_;
     interfaces::ApplicationInterface::BannerActivation delegate_;
     QList<QPointer<InAppNotificationBannerController>> banners_;
     bool held_ = false;
-    QList<QList<interfaces::InAppNotification>> waiting_; // each: a banner and the lines that joined it
+    std::deque<Waiting> waiting_;
 };
 
 } // namespace tc::gui

@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QMessageBox>
 
+#include <string>
+
 namespace tc::gui {
 namespace {
 
@@ -35,6 +37,28 @@ QWidget* banner(ScreenContext& c, bool withButtons) {
         n.feature.dismissDelayTime = -1;
     }
     auto* banner = gui.banners().deliverNotification(n);
+    c.waitUntil([banner] { return banner->phase() == InAppNotificationBannerController::Phase::Shown; });
+    return banner;
+}
+
+// A burst of settlements gathered in one banner: its newest lines, then how many more came before.
+QWidget* bannerBurst(ScreenContext& c) {
+    GuiContext& gui = c.context();
+    InAppNotificationBannerController* banner = nullptr;
+    const int settled = int(InAppNotificationBannerController::kBannerLines) + 12;
+    for (int i = 0; i < settled; ++i) {
+        interfaces::InAppNotification n;
+        n.title = kApplicationName;
+        n.subtitle = gui.text(texts::kValidation).toStdString();
+        n.informativeText = "#" + std::to_string(600300 + i) + "\n" +
+                            gui.text(texts::kSettled).toStdString() + " EURUSD @1.08" +
+                            std::to_string(10 + i) + " ";
+        n.feature.dismissDelayTime = -1;
+        n.soundName = std::string(interfaces::kInAppNotificationDefaultSound);
+        InAppNotificationBannerController* delivered = gui.banners().deliverNotification(n);
+        if (!banner)
+            banner = delivered;
+    }
     c.waitUntil([banner] { return banner->phase() == InAppNotificationBannerController::Phase::Shown; });
     return banner;
 }
@@ -72,6 +96,7 @@ QWidget* images(ScreenContext& c) {
 void registerAppScreens(ScreenRegistry& r) {
     r.add("banner", [](ScreenContext& c) { return banner(c, false); });
     r.add("banner-buttons", [](ScreenContext& c) { return banner(c, true); });
+    r.add("banner-burst", bannerBurst);
     r.add("alert", alert);
     r.add("images", images);
 }

@@ -13,6 +13,9 @@
 #include <QTimer>
 #include <QVariantMap>
 
+#include <algorithm>
+#include <iterator>
+
 namespace tc::gui {
 namespace {
 
@@ -30,30 +33,58 @@ bool sessionBusAvailable() {
     return false;
 }
 
-QDBusMessage notifyCall(const QString& title, const QString& text) {
+QDBusMessage notifyCall(const QString& title, const QString& text, std::uint32_t replaces) {
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("transient"), true}};
-    call << QApplication::applicationDisplayName() << 0u << QStringLiteral("dialog-information") << title
-         << text << QStringList() << hints << kShowMs;
+    call << QApplication::applicationDisplayName() << replaces << QStringLiteral("dialog-information")
+         << title << text << QStringList() << hints << kShowMs;
     return call;
 }
 
-SystemNotifier::SystemNotifier(QObject* parent) : QObject(parent) {}
+SystemNotifier::SystemNotifier(const Language& language, QObject* parent)
+    : QObject(parent), language_(language) {}
 
 void SystemNotifier::notify(const QString& title, const QString& text) {
-    QTimer::singleShot(kDelayMs, this, [this, title, text] { deliver(title, text); });
+    auto burst = std::find_if(bursts_.begin(), bursts_.end(), [&](const Burst& b) {
+        // Still coming, or still on the desktop: it takes the line.
+        return b.title == title && (b.due || (b.sentAt.isValid() && !b.sentAt.hasExpired(kShowMs)));
+    });
+    if (burst == bursts_.end()) {
+        std::erase_if(bursts_, [&](const Burst& b) { return b.title == title; });
+        if (bursts_.size() >= kMaxBursts)
+            bursts_.pop_front();
+        bursts_.push_back(Burst{title, GatheredLines(kListedLines), false, {}, 0, ++serials_});
+        burst = std::prev(bursts_.end());
+    }
+    burst->lines.add(text);
+    if (burst->due)
+        return; // the coming delivery takes this line too
+    burst->due = true;
+    // Within the second since the last went out, the next waits its turn: at most one a second.
+    const qint64 wait =
+        burst->sentAt.isValid() ? std::max<qint64>(0, kDelayMs - burst->sentAt.elapsed()) : kDelayMs;
+    QTimer::singleShot(int(wait), this, [this, serial = burst->serial] { deliver(serial); });
 }
 
-void SystemNotifier::deliver(const QString& title, const QString& text) {
+void SystemNotifier::deliver(std::uint64_t serial) {
+    const auto burst =
+        std::find_if(bursts_.begin(), bursts_.end(), [&](const Burst& b) { return b.serial == serial; });
+    if (burst == bursts_.end())
+        return; // let go meanwhile
+    burst->due = false;
+    burst->sentAt.start();
+    const QString title = burst->title;
+    const QString text = burst->lines.joined(moreLinesText(language_, burst->lines.dropped()));
+    Q_EMIT sent(title, text);
     if (!sessionBusAvailable()) {
         showInTray(title, text);
         return;
     }
-    auto* watcher =
-        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(notifyCall(title, text)), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, title, text] {
+    auto* watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(notifyCall(title, text, burst->desktopId)), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, title, text, serial] {
         watcher->deleteLater();
         if (watcher->isError()) {
             platform::Log::info("no notification service ({}); using the tray",
@@ -61,6 +92,11 @@ void SystemNotifier::deliver(const QString& title, const QString& text) {
             showInTray(title, text);
             return;
         }
+        // The next of the burst replaces this one on the desktop rather than adding one.
+        const QDBusPendingReply<uint> reply = *watcher;
+        for (Burst& b : bursts_)
+            if (b.serial == serial && reply.isValid())
+                b.desktopId = reply.value();
         Q_EMIT delivered(QStringLiteral("dbus"));
     });
 }

@@ -46,5 +46,31 @@ TEST(BannerGeometry, AWrappingTextGrowsTheBannerButNeverBeyondItsWrappedLines) {
     EXPECT_EQ(layoutBanner(m, kScreen, 22).height, 70 + 3 * 15);
 }
 
+// Stacked banners: a new one takes the first gap from the top that holds it; none past the screen.
+TEST(BannerGeometry, ANewBannerTakesTheFirstPlaceFreeUnderThoseOnScreen) {
+    const double g = kBannerGap;
+    EXPECT_EQ(freeBannerPlace({}, 70, 500), 0.0);
+    EXPECT_EQ(freeBannerPlace({}, 700, 500), 0.0); // alone, it shows whatever the room
+    EXPECT_EQ(freeBannerPlace({{0, 70}}, 70, 500), 70 + g);
+    // A gap left by one that has gone is taken when it holds the banner, passed over when not.
+    EXPECT_EQ(freeBannerPlace({{200, 70}, {0, 70}}, 70, 500), 70 + g);
+    EXPECT_EQ(freeBannerPlace({{0, 70}, {140, 70}}, 70, 500), 210 + g);
+    EXPECT_EQ(freeBannerPlace({{0, 70}, {70 + g, 70}}, 70, 500), 140 + 2 * g);
+    EXPECT_EQ(freeBannerPlace({{0, 400}}, 100, 500), std::nullopt);
+    EXPECT_EQ(freeBannerPlace({{0, 400}}, 94 - g, 500), 400 + g);
+}
+
+TEST(BannerGeometry, ABannerThatGrewPushesThoseUnderItDownAndNothingMovesUp) {
+    const double g = kBannerGap;
+    // The first grew from 70 to 140 over the second; the third stood clear already.
+    const std::vector<double> places = clearedBannerPlaces({{0, 140}, {300, 70}, {70 + g, 70}});
+    EXPECT_EQ(places, (std::vector<double>{0, 300, 140 + g}));
+    EXPECT_EQ(clearedBannerPlaces({{0, 70}, {200, 70}}), (std::vector<double>{0, 200}));
+    const BannerLayout l = lowered(layoutBanner(oneLine(), kScreen, 22), 100);
+    EXPECT_EQ(l.start.y, 110);
+    EXPECT_EQ(l.shown.y, 132);
+    EXPECT_EQ(l.end.y, 132);
+}
+
 } // namespace
 } // namespace tc::gui

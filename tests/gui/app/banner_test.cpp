@@ -3,9 +3,12 @@
 #include "gui/gui_test_support.h"
 
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
+#include <QTextBlock>
 #include <QTextDocument>
 
 namespace {
@@ -75,57 +78,157 @@ TEST_F(Banners, AClickGoesToTheDelegateWhichClosesEveryBanner) {
     EXPECT_TRUE(waitFor([&] { return centre().banners().isEmpty(); }));
 }
 
-// A burst of one kind (200 settlements after a Close All) is one window listing every line in order,
-// with one sound; another kind, or a banner to act on, keeps a window of its own.
-TEST_F(Banners, ABurstOfOneKindIsOneWindowListingEveryLineInOrderWithOneSound) {
+interfaces::InAppNotification settled(int n) {
+    interfaces::InAppNotification s = note(5);
+    s.subtitle = "Order Settled";
+    s.informativeText = "#" + std::to_string(700000 + n) + "\nSettled EURUSD @1.0850";
+    s.soundName = std::string(interfaces::kInAppNotificationDefaultSound);
+    return s;
+}
+
+std::vector<std::string> keptLines(const Banner& banner) {
+    std::vector<std::string> lines;
+    for (const QString& line : banner.lines().kept())
+        lines.push_back(line.toStdString());
+    return lines;
+}
+
+std::vector<std::string> settledLines(int from, int to) {
+    std::vector<std::string> lines;
+    for (int n = from; n < to; ++n)
+        lines.push_back(settled(n).informativeText);
+    return lines;
+}
+
+// A burst of one kind (200 settlements after a Close All) is one window with one sound, listing its
+// newest lines in order and how many came before them; another kind, or a banner to act on, keeps a
+// window of its own.
+TEST_F(Banners, ABurstOfOneKindIsOneWindowListingItsNewestLinesInOrderWithOneSound) {
     defaults->set("SoundKey", false);
     QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
-    const auto settled = [](int n) {
-        interfaces::InAppNotification s = note(5);
-        s.subtitle = "Order Settled";
-        s.informativeText = "#" + std::to_string(700000 + n) + "\nSettled EURUSD @1.0850";
-        s.soundName = std::string(interfaces::kInAppNotificationDefaultSound);
-        return s;
-    };
     const int built = builtBanners();
     QPointer<Banner> first = centre().deliverNotification(settled(0));
     for (int n = 1; n < 200; ++n)
         EXPECT_EQ(centre().deliverNotification(settled(n)), first.data());
     EXPECT_EQ(builtBanners() - built, 1);
-    ASSERT_EQ(first->lines().size(), 200);
-    for (int n = 0; n < 200; ++n)
-        EXPECT_EQ(first->lines().at(n).toStdString(), settled(n).informativeText);
+    const std::size_t kept = Banner::kBannerLines;
+    EXPECT_EQ(keptLines(*first), settledLines(200 - int(kept), 200));
+    EXPECT_EQ(first->lines().dropped(), 200 - std::int64_t(kept));
+    // The list reads the kept lines, then how many more: edited as lines came, never written whole.
     auto* list = first->findChild<QPlainTextEdit*>("bannerLinesList");
     ASSERT_NE(list, nullptr);
-    EXPECT_EQ(list->document()->toPlainText().count(QLatin1String("Settled EURUSD")), 200);
+    const QString more = QStringLiteral("and %1 more").arg(200 - kept);
+    EXPECT_EQ(list->document()->toPlainText().toStdString(), first->lines().joined(more).toStdString());
+    EXPECT_EQ(list->document()->lastBlock().text().toStdString(), more.toStdString());
+    EXPECT_EQ(list->document()->blockCount(), int(2 * kept + 1));
+    EXPECT_TRUE(first->accessibleDescription().endsWith(more));
     EXPECT_EQ(sounds.count(), 1);
 
-    QPointer<Banner> other = centre().deliverNotification(note(5)); // another kind: its own, on top
+    QPointer<Banner> other = centre().deliverNotification(note(5)); // another kind: its own
     EXPECT_NE(other.data(), first.data());
-    QPointer<Banner> after = centre().deliverNotification(settled(200)); // not under another kind
-    EXPECT_NE(after.data(), first.data());
+    // The burst's banner is still in sight, under none: the next of the burst joins it.
+    EXPECT_EQ(centre().deliverNotification(settled(200)), first.data());
+    EXPECT_EQ(keptLines(*first).back(), settled(200).informativeText);
+    EXPECT_EQ(list->document()->toPlainText().toStdString(),
+              first->lines().joined(QStringLiteral("and %1 more").arg(201 - kept)).toStdString());
     QPointer<Banner> acted = centre().deliverNotification(note(5, true));
     EXPECT_NE(centre().deliverNotification(note(5, true)), acted.data());
-    EXPECT_EQ(builtBanners() - built, 5);
-    EXPECT_EQ(sounds.count(), 2); // the two settlement banners; note() names no sound
+    EXPECT_EQ(builtBanners() - built, 4);
+    EXPECT_EQ(sounds.count(), 1); // the settlements' only; note() names no sound
 }
 
-TEST_F(Banners, ABurstWhileHeldWaitsAsLinesAndShowsWholeWhenTheHoldEnds) {
+// A night of fills behind the lock: one banner at unlock, holding no more than a banner lists.
+TEST_F(Banners, ABurstWhileHeldWaitsAsBoundedLinesAndShowsWhenTheHoldEnds) {
     const int built = builtBanners();
     centre().setHeld(true);
-    for (int n = 0; n < 30; ++n) {
-        interfaces::InAppNotification s = note(5);
-        s.informativeText = "line " + std::to_string(n);
-        EXPECT_EQ(centre().deliverNotification(s), nullptr);
-    }
+    for (int n = 0; n < 20'000; ++n)
+        EXPECT_EQ(centre().deliverNotification(settled(n)), nullptr);
+    interfaces::InAppNotification alone = note(5);
+    alone.informativeText = "line 0";
+    centre().deliverNotification(alone);
     EXPECT_EQ(builtBanners(), built);
     centre().setHeld(false);
     const auto open = centre().banners();
-    ASSERT_EQ(open.size(), 1);
-    EXPECT_EQ(builtBanners() - built, 1);
-    ASSERT_EQ(open.front()->lines().size(), 30);
-    EXPECT_EQ(open.front()->lines().front(), "line 0");
-    EXPECT_EQ(open.front()->lines().back(), "line 29");
+    ASSERT_EQ(open.size(), 2);
+    EXPECT_EQ(builtBanners() - built, 2);
+    EXPECT_EQ(keptLines(*open.front()), settledLines(20'000 - int(Banner::kBannerLines), 20'000));
+    EXPECT_EQ(open.front()->lines().dropped(), 20'000 - std::int64_t(Banner::kBannerLines));
+    auto* list = open.front()->findChild<QPlainTextEdit*>("bannerLinesList");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->document()->lastBlock().text().toStdString(),
+              "and " + std::to_string(20'000 - Banner::kBannerLines) + " more");
+    EXPECT_EQ(keptLines(*open.back()), std::vector<std::string>{"line 0"});
+    EXPECT_EQ(open.back()->findChild<QPlainTextEdit*>("bannerLinesList"), nullptr);
+}
+
+// A late answer tells what no window shows any more: the settlements after it stack under it
+// rather than over it, and their banner growing pushes it down, never over it.
+TEST_F(Banners, ALaterBannerOfAnotherKindNeverCoversOneOnScreen) {
+    interfaces::InAppNotification late = note(5);
+    late.subtitle = "Late Answer from the Server";
+    late.informativeText = "The server carried out a request after its window had stopped waiting for it: "
+                           "Offset of position #600341.";
+    const auto apart = [](const Banner* a, const Banner* b) {
+        return !QRectF(a->geometry()).adjusted(0, 0, 0, tc::gui::kBannerGap - 1).intersects(b->geometry());
+    };
+    const auto inPlace = [](const Banner* b) {
+        return b->phase() == Banner::Phase::Shown &&
+               b->geometry().topLeft() ==
+                   QPoint(qRound(b->bannerLayout().shown.x), qRound(b->bannerLayout().shown.y));
+    };
+    QPointer<Banner> told = centre().deliverNotification(late);
+    QPointer<Banner> burst = centre().deliverNotification(settled(0)); // 30 ms later, as seen
+    ASSERT_NE(burst.data(), told.data());
+    ASSERT_TRUE(waitFor([&] { return told && burst && inPlace(told) && inPlace(burst); }));
+    EXPECT_TRUE(told->isVisible());
+    EXPECT_GT(burst->geometry().top(), told->geometry().bottom());
+    EXPECT_TRUE(apart(told, burst));
+    for (int n = 1; n < 30; ++n)
+        EXPECT_EQ(centre().deliverNotification(settled(n)), burst.data());
+    ASSERT_TRUE(waitFor([&] { return burst && told && inPlace(burst) && inPlace(told); }));
+    EXPECT_TRUE(apart(told, burst));
+
+    // The other way round: the burst's banner on top grows as lines join, the late one under it
+    // moves down with it.
+    centre().forgetAll();
+    QPointer<Banner> above = centre().deliverNotification(settled(100));
+    QPointer<Banner> under = centre().deliverNotification(late);
+    ASSERT_TRUE(waitFor([&] { return above && under && inPlace(above) && inPlace(under); }));
+    const int before = under->geometry().top();
+    for (int n = 101; n < 130; ++n)
+        EXPECT_EQ(centre().deliverNotification(settled(n)), above.data());
+    ASSERT_TRUE(waitFor([&] { return under && inPlace(under) && under->geometry().top() > before; }));
+    EXPECT_TRUE(apart(above, under));
+    EXPECT_TRUE(under->isVisible());
+}
+
+// More kinds than the screen has room for: none covers another or leaves the screen; the rest wait
+// and show as places free.
+TEST_F(Banners, BannersTheScreenHasNoRoomForWaitForAPlace) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    std::vector<QPointer<Banner>> shown;
+    for (int n = 0; n < 12; ++n) {
+        interfaces::InAppNotification kind = note(-1);
+        kind.subtitle = "Kind " + std::to_string(n);
+        if (Banner* banner = centre().deliverNotification(kind))
+            shown.emplace_back(banner);
+    }
+    ASSERT_GE(shown.size(), 2u);
+    ASSERT_LT(shown.size(), 12u);
+    EXPECT_EQ(centre().waitingBanners(), 12 - shown.size());
+    for (std::size_t a = 0; a < shown.size(); ++a) {
+        EXPECT_LE(shown[a]->bannerLayout().shown.y + shown[a]->bannerLayout().height, screen.bottom() + 1);
+        for (std::size_t b = a + 1; b < shown.size(); ++b)
+            EXPECT_FALSE(QRectF(shown[a]->geometry()).intersects(shown[b]->geometry()));
+    }
+    // A kept banner leaves only when dismissed: the waiting ones then take the places.
+    centre().dismissAllBanners();
+    EXPECT_TRUE(waitFor([&] { return centre().waitingBanners() == 0; }));
+    EXPECT_TRUE(waitFor([&] {
+        const auto open = centre().banners();
+        return !open.isEmpty() &&
+               open.front()->notification().subtitle == "Kind " + std::to_string(shown.size());
+    }));
 }
 
 TEST_F(Banners, AJoinedLineKeepsTheBannerForItsOwnTime) {
@@ -134,7 +237,7 @@ TEST_F(Banners, AJoinedLineKeepsTheBannerForItsOwnTime) {
     interfaces::InAppNotification later = note(2.0);
     later.informativeText = "Account 1002 is below its margin.";
     centre().deliverNotification(later);
-    ASSERT_EQ(banner->lines().size(), 2);
+    ASSERT_EQ(banner->lines().total(), 2);
     // Gone only after the last line's own time, never before it was shown for it.
     QElapsedTimer joined;
     joined.start();
