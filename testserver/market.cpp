@@ -298,6 +298,22 @@ public:
         return i->id;
     }
 
+    // A position's instrument: by code, or (`instrumentid`) by an id no instrument of the market
+    // holds, as a server lists a position on an instrument the login's lists no longer carry.
+    int positionInstrument(const Market& m) {
+        const bool byId = line_.values.contains("instrumentid");
+        if (byId == line_.values.contains("instrument"))
+            throw MarketError(line_.number, "a position names instrument or instrumentid, one of them");
+        if (!byId)
+            return instrument(m, "instrument");
+        const auto id = static_cast<int>(integer("instrumentid", std::nullopt, 1));
+        if (std::any_of(m.instruments.begin(), m.instruments.end(),
+                        [&](const Instrument& i) { return i.id == id; }))
+            throw MarketError(line_.number, "instrumentid " + std::to_string(id) +
+                                                " is a listed instrument's: name it by its code");
+        return id;
+    }
+
     bool flag(const char* key, bool fallback) {
         const std::string v = text(key, fallback ? "1" : "0");
         if (v == "1" || v == "yes" || v == "true")
@@ -332,7 +348,7 @@ bool readSeed(Market& m, Reader& r, const std::string& kind) {
         ServerPosition p;
         p.positionId = id("id");
         p.accountId = account("account");
-        p.instrumentId = r.instrument(m, "instrument");
+        p.instrumentId = r.positionInstrument(m);
         p.isBuy = r.side("side");
         p.qty = r.number("qty", "");
         p.initialQty = r.number("initialqty", p.qty);

@@ -213,6 +213,11 @@ interfaces::CommandResult SessionChat::SendAll(const std::vector<ChatSend>& send
     return interfaces::CommandResult::done();
 }
 
+std::optional<WallTime> SessionChat::ownTextTime() const {
+    // Signed in, the server's clock is known; the computer's only as a last resort.
+    return chatTimeOf(business_.ServerTime().value_or(wire::nowText()));
+}
+
 interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::string_view text) {
     if (text.empty())
         return refusal(business_, "93306");
@@ -243,8 +248,8 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
     entry.ownNumber = number;
     entry.msg = std::string(text);
     entry.sender = business_.loginData().userName().value_or("");
-    // Stamped in the wire's time, as the server stamps what it relays, so both read alike.
-    entry.time = chatTimeOf(wire::nowText());
+    // Stamped with the server's clock, as the server stamps what it relays, so both read alike.
+    entry.time = ownTextTime();
     // A contact signed out gets it when they sign in: the server holds it for them meanwhile.
     const auto* contact = chat_.UserChatCollection.get(key);
     entry.heldForContact = contact && *contact && !(*contact)->IsUserOnline;
@@ -272,7 +277,7 @@ interfaces::CommandResult SessionChat::SendChatQueueRequest(std::string_view que
     if (auto created = CreateRoomForChat(queueKey); created) {
         ChatRoom& room = **chat_.ChatRoomCollection.get(queueKey);
         append(room, {std::string(text), business_.loginData().userName().value_or(""), std::nullopt,
-                      chatTimeOf(wire::nowText())});
+                      ownTextTime()});
         Changed(Kind::Message, room.RoomName);
     }
     return interfaces::CommandResult::done();

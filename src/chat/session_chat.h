@@ -74,6 +74,8 @@ public:
     void UpdateChatQueueStatus(const Fields& fields, const std::string& queueId);
 
 private:
+    // When one's own text is written into its transcript.
+    std::optional<WallTime> ownTextTime() const;
     interfaces::CommandResult SendAll(const std::vector<ChatSend>& sends);
     // The room that keeps the conversation a message from `partner` came in (server room `roomId`,
     // `roomName`): the one that holds it already, else the partner's, made to hold it (texts that

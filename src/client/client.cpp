@@ -122,8 +122,8 @@ public:
         later(&Events::chartArrived, ChartArrival{sequence, key});
     }
     void networkSpeedChanged(std::int32_t speedClass, const std::string& serverTime,
-                             bool answering) override {
-        later(&Events::networkSpeed, NetworkSpeed{speedClass, serverTime, answering});
+                             std::optional<platform::Clock::time_point> heardAt, bool answering) override {
+        later(&Events::networkSpeed, NetworkSpeed{speedClass, serverTime, answering, heardAt});
     }
     void journalAppended(const std::string& line) override { later(&Events::journal, line); }
     void passwordChangeAnswered(bool accepted, const std::string& text) override {
@@ -604,8 +604,9 @@ public:
     void signOut() override { business().disconnectServer(); }
     LoginState loginState() const override { return stateOf(business().loginPhase()); }
     NetworkSpeed networkSpeed() const override {
-        return {business().networkSpeedStatus(), business().ServerTime().value_or(""),
-                business().isServerAnswering()};
+        const auto& clock = business().serverClock();
+        return {business().networkSpeedStatus(), business().heardServerTime(), business().isServerAnswering(),
+                clock ? std::optional(clock->heardAt) : std::nullopt};
     }
     bool isNetworkAvailable() const override { return core_.business->conn().isNetworkAvailable(); }
     void measureNetworkSpeed() override { business().calculateNetworkSpeedFromServerDate(); }

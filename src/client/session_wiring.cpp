@@ -40,10 +40,10 @@ public:
     void demoUserCreationFailureNotification(std::int32_t code) override {
         events_->demoUserCreationFailureNotification(code);
     }
-    std::string getLoginJournalData(int event) override {
+    std::string getLoginJournalData(int event, const std::string& serverTime) override {
         return JournalData::getLoginJournalData(
             event, JournalContext::from(business_.loginData(), business_.application().selectedLanguage(),
-                                        business_.ServerTime().value_or("")));
+                                        serverTime));
     }
 
 private:

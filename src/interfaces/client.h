@@ -32,6 +32,7 @@
 #include "model/records/request_records.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
+#include "platform/clock.h"
 
 #include <chrono>
 #include <cstdint>
@@ -82,7 +83,9 @@ struct SignInResult {
 };
 
 // The ping round trip's class (0 under 1 s, 1 under 2 s, 2 up to 3 s, 3 slower or unknown) and the
-// server clock of the last ping reply ("yyyyMMddHHmmss", empty before the first). `answering` is
+// server clock of the last ping reply ("yyyyMMddHHmmss", empty before the first) with the moment
+// (the platform's monotonic clock) that reply came off the socket: the server's clock is that time
+// moved on from that moment, whenever this is told (a silence, a network change). `answering` is
 // false while a signed-in server has let its ping replies wait for several seconds: the stream is
 // still up, but nothing the server is sent is answered, so prices and the clock are not current and
 // orders are refused until a reply comes again.
@@ -90,6 +93,7 @@ struct NetworkSpeed {
     std::int32_t speedClass = 0;
     std::string serverTime;
     bool answering = true;
+    std::optional<tc::platform::Clock::time_point> serverTimeHeardAt{};
 };
 
 // A demo-account registration as the registration sheet collects it; the deposit is the amount

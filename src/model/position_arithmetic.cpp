@@ -181,8 +181,10 @@ void PositionArithmetic::CalcPL(Order& position) {
     if (const auto pl = floatingPLOfPosition(position, item.get(), account.get())) {
         position.UnrealisedPL = *pl;
         position.UnrealisedPLValued = true;
-    } else if (account && account->tradingStatus == AccountDetails::kStatusEquityHit) {
-        position.UnrealisedPLValued = true; // the server's fixed figure stands
+    } else if (!item || (account && account->tradingStatus == AccountDetails::kStatusEquityHit)) {
+        // The server's figure stands: its fixed one, or the listed one of a position whose
+        // instrument the login did not carry (nothing to price it at).
+        position.UnrealisedPLValued = true;
     }
 }
 
@@ -308,8 +310,11 @@ RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions, const 
             // pass would compound the rate.
             order.UnrealisedPL = convertWith(*order.EquityHitPL, *last);
             order.UnrealisedPLValued = true;
-        } else if (isEquityHit(last->account.get())) {
-            order.UnrealisedPLValued = true; // the server's figure as it sent it stands
+        } else if (!item || isEquityHit(last->account.get())) {
+            // The server's figure as it sent it stands; without the instrument (not in the login's
+            // lists) there is nothing else to value it at, and a position never valued would leave
+            // every account's figures blank.
+            order.UnrealisedPLValued = true;
         }
         if (std::isfinite(order.UnrealisedPL))
             totals.unrealisedPL += order.UnrealisedPL;

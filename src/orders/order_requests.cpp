@@ -866,8 +866,7 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
 
     WriteContext context = ContextFor(Order());
     context.requestId = static_cast<std::int64_t>(host_.requestId()) + 1;
-    const auto serverDate = host_.serverDate();
-    context.time = serverDate ? wire::dateText(*serverDate) : host_.serverTime();
+    context.time = host_.serverTime();
     MessageBase m;
     m.startRequest(msg::kCloseAll);
     rq::writeRequest(m, kCloseAllLayout, body, context);

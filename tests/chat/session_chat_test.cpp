@@ -307,3 +307,24 @@ TEST_F(SessionChatTest, AConversationTakenOverGetsWhatTheServerHoldsBeyondItOnce
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SessionChatTest, OnesOwnTextIsStampedWithTheServersClockAsTheOtherPersons) {
+    auto manual = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock clock(manual);
+    BusinessBase& business = *wired.business;
+    // The server's clock, far from the computer's: a ping reply heard, then three seconds on.
+    business.NewMessage(frameText(body("10=1019|21=20240102030405")));
+    pump();
+    ASSERT_EQ(business.heardServerTime(), "20240102030405");
+    manual->advance(std::chrono::seconds(3));
+    business.conn().setIsNetworkAvailable(true);
+    chat::SessionChat& chat = *wired.chat;
+    (void)chat.SendChat("carol", "hello");
+    const auto* room = chat.Collections().ChatRoomCollection.get("carol");
+    ASSERT_TRUE(room && *room && !(*room)->messages.empty());
+    EXPECT_EQ((*room)->messages.back().time, chat::chatTimeOf("20240102030408"));
+}
+
+} // namespace

@@ -280,11 +280,23 @@ TEST_F(PositionArithmeticOverSession, RefreshConvertsEachPositionAndAddsMargins)
     // Only account 1001 has a group: 1000 per lot × 2 lots.
     EXPECT_DOUBLE_EQ(totals.margin, 2000);
     EXPECT_EQ(totals.positions, 2u);
-    // An instrument the session does not hold: its result stays unknown.
+    // An instrument the login's lists do not carry: nothing to price it at, so the figure the
+    // server listed stands, valued as it is, and counts in the totals.
     auto unpriced = position(0, "1");
     unpriced->ItemCode = "NOSUCH";
-    refreshOpenPositions(model.OpenOrderCollection, lookup);
-    EXPECT_FALSE(unpriced->UnrealisedPLValued);
+    unpriced->UnrealisedPL = -12.5;
+    const auto withUnpriced = refreshOpenPositions(model.OpenOrderCollection, lookup);
+    EXPECT_TRUE(unpriced->UnrealisedPLValued);
+    EXPECT_DOUBLE_EQ(unpriced->UnrealisedPL, -12.5);
+    EXPECT_NEAR(withUnpriced.unrealisedPL, 4007 - 12.5, 1e-6);
+    EXPECT_EQ(withUnpriced.positions, 3u);
+    // The single position's own valuation says the same.
+    auto another = position(0, "1");
+    another->ItemCode = "NOSUCH";
+    another->UnrealisedPL = 3;
+    arithmetic.CalcPL(*another);
+    EXPECT_TRUE(another->UnrealisedPLValued);
+    EXPECT_DOUBLE_EQ(another->UnrealisedPL, 3);
 }
 
 TEST_F(PositionArithmeticOverSession, RefreshConvertsTheEquityHitFigureOnceEveryPass) {

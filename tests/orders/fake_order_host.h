@@ -32,8 +32,6 @@ public:
     std::string referenceId() const override { return "REF77"; }
     std::int32_t requestId() const override { return requestNumber; }
     std::string serverTime() const override { return "20240315093000"; }
-    // 2024-03-15 09:30:00 UTC.
-    std::optional<platform::Date> serverDate() const override { return platform::Date{1710495000.0}; }
     interfaces::ApplicationInterface& application() override { return app_; }
     // A text filed in `texts`, else the key itself with keysAsTexts (a test reads which check
     // refused), else the user's language's table as the business object reads it.

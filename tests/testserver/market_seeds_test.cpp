@@ -60,6 +60,15 @@ TEST(MarketSeeds, ReadEveryKind) {
     EXPECT_EQ(m.equityHits.at(0).instrumentId, 1);
 }
 
+TEST(MarketSeeds, APositionOnAnInstrumentTheLoginDoesNotList) {
+    const auto r = parse("position id=5 account=20001 instrumentid=99999 side=buy qty=1 price=1.5 "
+                         "opened=20240102030405\n");
+    ASSERT_TRUE(r.market) << r.error;
+    ASSERT_EQ(r.market->positions.size(), 1u);
+    EXPECT_EQ(r.market->positions[0].instrumentId, 99999);
+    EXPECT_EQ(r.market->findInstrument("EURUSD")->id, 1);
+}
+
 TEST(MarketSeeds, RefuseWhatCannotBeRight) {
     for (const auto& row : tc::testing_support::caseTable("tables/market_seed_errors.txt", 2)) {
         const auto r = parse(row[0]);

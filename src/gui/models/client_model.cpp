@@ -190,8 +190,10 @@ void ClientModel::subscribe() {
         [this](const interfaces::ChartArrival& arrival) { Q_EMIT chartArrived(arrival); }));
     keep(c.handleNetworkSpeed([this](const interfaces::NetworkSpeed& speed) {
         // Before the signal: what follows it reads the clock just heard.
-        if (!speed.serverTime.empty())
-            serverClock_.heard(speed.serverTime, QDateTime::currentDateTime());
+        // Anchored to the moment its reply arrived, however late this is told (a silence, a network
+        // change tell the same reply again).
+        if (!speed.serverTime.empty() && speed.serverTimeHeardAt)
+            serverClock_.heard(speed.serverTime, *speed.serverTimeHeardAt);
         Q_EMIT networkSpeedChanged(speed);
         if (std::exchange(answering_, speed.answering) != speed.answering)
             Q_EMIT answeringChanged(speed.answering);

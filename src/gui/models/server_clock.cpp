@@ -12,22 +12,35 @@ const QString kWireFormat = QStringLiteral("yyyyMMddHHmmss");
 
 } // namespace
 
-bool ServerClock::heard(std::string_view wireText, const QDateTime& computerNow) {
-    QDateTime server = QDateTime::fromString(
-        QString::fromLatin1(wireText.data(), static_cast<qsizetype>(wireText.size())), kWireFormat);
-    if (!server.isValid() || !computerNow.isValid())
+bool ServerClock::heard(std::string_view wireText, platform::Clock::time_point heardAt) {
+    // The fields as they are: no zone of the computer's applied, so an hour it skips for daylight
+    // saving reads as any other.
+    const QString text = QString::fromLatin1(wireText.data(), static_cast<qsizetype>(wireText.size()));
+    if (text.size() != kWireFormat.size())
         return false;
-    // The server's fields as they are, with no zone of the computer's applied.
-    server.setTimeZone(QTimeZone::utc());
-    offsetMs_ = computerNow.toUTC().msecsTo(server);
+    const QDate date = QDate::fromString(text.left(8), QStringLiteral("yyyyMMdd"));
+    const QTime time = QTime::fromString(text.mid(8), QStringLiteral("HHmmss"));
+    if (!date.isValid() || !time.isValid())
+        return false;
+    server_ = QDateTime(date, time, QTimeZone::utc());
+    heardAt_ = heardAt;
     return true;
 }
 
-QDateTime ServerClock::now(const QDateTime& computerNow) const {
-    if (!offsetMs_)
-        return computerNow;
-    const QDateTime server = computerNow.toUTC().addMSecs(*offsetMs_);
-    return QDateTime(server.date(), server.time());
+QDateTime ServerClock::at(platform::Clock::time_point moment) const {
+    if (!server_)
+        return {};
+    const QDateTime server =
+        server_->addMSecs(std::chrono::duration_cast<std::chrono::milliseconds>(moment - heardAt_).count());
+    QDateTime local(server.date(), server.time());
+    // A time the computer's zone skips cannot be held in local time: the first one after it.
+    for (int step = 1; !local.isValid() && step <= 8; ++step)
+        local = QDateTime(server.date(), server.time().addSecs(step * 30 * 60));
+    return local;
+}
+
+QDateTime ServerClock::now() const {
+    return server_ ? at(platform::Clock::currentTime()) : QDateTime::currentDateTime();
 }
 
 platform::Date wireMomentOf(const QDateTime& shown) {

@@ -3,9 +3,14 @@
 // server's date and time as it sends them, whatever the computer's zone; a date a window offers or
 // checks against the present (the executed search's day, a period's end, the moment a statement's
 // figures are of) is read from the same clock, so searching on the day offered lists that day's
-// rows. The clock is the last one the server sent (each ping reply), moved on by the computer's
-// own since then: a second of drift at most, never a zone apart. A new session keeps it until its
-// own server's clock comes.
+// rows. The clock is the time of the last ping reply, moved on by the computer's monotonic clock
+// from the moment that reply came off the socket (as the core stamps it): it never runs back when
+// the server falls silent or the network changes (those tell the same reply again), and neither
+// the computer's zone nor a change of its time moves it. It runs at most the reply's travel and
+// the second the server's whole seconds leave out behind the server's own. A new session keeps it
+// until its own server's clock comes.
+#include "platform/clock.h"
+
 #include <QDateTime>
 
 #include <optional>
@@ -19,19 +24,22 @@ namespace tc::gui {
 
 class ServerClock {
 public:
-    // The server's clock ("yyyyMMddHHmmss") of a reply that came when the computer's clock read
-    // `computerNow`. False, keeping what was heard before, for a text that is no time.
-    bool heard(std::string_view wireText, const QDateTime& computerNow);
-    bool known() const { return offsetMs_.has_value(); }
-    // The server's date and time when the computer's clock reads `computerNow`, as the date fields
-    // hold a date (the fields of the server's clock, in local time); the computer's own until the
-    // server's is heard.
-    QDateTime now(const QDateTime& computerNow) const;
-    QDateTime now() const { return now(QDateTime::currentDateTime()); }
+    // The server's clock ("yyyyMMddHHmmss", its own fields, whatever the computer's zone) of a reply
+    // that came off the socket at `heardAt`. False, keeping what was heard before, for a text that is
+    // no time.
+    bool heard(std::string_view wireText, platform::Clock::time_point heardAt);
+    bool known() const { return server_.has_value(); }
+    // The server's date and time at `moment`, as the date fields hold a date (the fields of the
+    // server's clock, in local time; an hour the computer's zone skips reads as the first time after
+    // it on that day); invalid until the server's is heard.
+    QDateTime at(platform::Clock::time_point moment) const;
+    // The server's now; the computer's own until the server's is heard.
+    QDateTime now() const;
 
 private:
-    // The server's wall clock counted as if universal time, less the computer's universal time.
-    std::optional<qint64> offsetMs_;
+    // The server's fields as if universal time, and when the reply bearing them arrived.
+    std::optional<QDateTime> server_;
+    platform::Clock::time_point heardAt_{};
 };
 
 // A date and time as a window shows it, as the moment a request carries: its fields read in the zone

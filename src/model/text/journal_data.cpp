@@ -42,6 +42,13 @@ std::string serverTime(const JournalContext& context) {
         .value_or("");
 }
 
+// A line the session writes of itself: the server's clock, as every other line; the computer's only
+// when the server has told no time yet (a stream that ended before its first reply).
+std::string sessionTime(const JournalContext& context) {
+    std::string time = serverTime(context);
+    return time.empty() ? clockNow(context) : time;
+}
+
 std::string line(std::string time, std::string_view event) {
     time.append(JournalData::kSeparator).append(event);
     return time;
@@ -82,12 +89,12 @@ std::string JournalData::getLoginJournalData(std::int32_t kind, const JournalCon
         return {};
     }
     const std::string port = std::to_string(context.PortNo);
-    return line(clockNow(context),
+    return line(sessionTime(context),
                 fillPositional(text(context.language, key), {context.IPAddress, port, context.userName}));
 }
 
 std::string JournalData::getSessionNoteJournalData(std::string_view event, const JournalContext& context) {
-    return line(clockNow(context), std::string(event));
+    return line(sessionTime(context), std::string(event));
 }
 
 std::string JournalData::getOrderJournalData(std::int32_t kind, const Order& order,

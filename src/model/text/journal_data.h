@@ -33,7 +33,7 @@ struct JournalContext {
     std::string IPAddress;
     std::int32_t PortNo = 0;
     std::string userName;
-    // The moment of a login line; none means now.
+    // The moment of a login line or note when the server's clock is not known; none means now.
     std::optional<platform::Date> now;
 
     static JournalContext from(const LoginInputData& loginData, std::int64_t language,
@@ -55,7 +55,8 @@ public:
         kOrderRejected = 9, // the server refused the order: never written as a cancel
     };
 
-    // Time in GMT of the context's moment; "" for an unknown event.
+    // Time from the server clock, else (no server time yet) in GMT of the context's moment; "" for an
+    // unknown event.
     static std::string getLoginJournalData(std::int32_t kind, const JournalContext& context);
     // Time from the server clock, or from the order's TransactionDateTime (12-hour clock) when the
     // server clock does not read; "" for an unknown event. Prices show at least `priceDecimals`
@@ -63,7 +64,7 @@ public:
     static std::string getOrderJournalData(std::int32_t kind, const Order& order,
                                            const JournalContext& context, std::int32_t priceDecimals);
     // A line of the session's own about something it could not settle (a request without an answer
-    // when the line was lost): the context's moment in GMT, as a login line's.
+    // when the line was lost): stamped as a login line.
     static std::string getSessionNoteJournalData(std::string_view event, const JournalContext& context);
     // Success (error 0, status 3) or failure (an error, or status 4) line; "" otherwise.
     static std::string getPaymentTransactionJournalData(const PaymentOutcome& outcome,

@@ -332,6 +332,8 @@ void BusinessBase::pingSent() {
     TC_ASSERT_MAIN_QUEUE();
     pingTime_ = platform::Clock::currentTime();
     ++pingsSent_;
+    if (pingsAwaited_.size() < kMaxPingsAwaited)
+        pingsAwaited_.push_back(*pingTime_);
 }
 
 std::string BusinessBase::userName() const {
@@ -357,8 +359,20 @@ void BusinessBase::pingToServer() {
     ping.BuildMessage();
 }
 
+void BusinessBase::writeConnectedLine() {
+    const std::optional<platform::Clock::time_point> at = std::exchange(connectedUnstamped_, std::nullopt);
+    if (!at)
+        return;
+    // Without a word from the server (the stream ended first) the computer's clock is all there is.
+    appendJournal(services_.notifications->getLoginJournalData(
+        0, serverClock_ ? wireDateTime(serverClock_->at(*at)) : std::string()));
+}
+
 void BusinessBase::appendJournal(std::string line) {
     TC_ASSERT_MAIN_QUEUE();
+    // The connection's line first, whatever is written next: it happened before.
+    if (connectedUnstamped_)
+        writeConnectedLine();
     // A session that runs for months, or a server that repeats itself, must not grow it for ever.
     if (journal_.size() >= kMaxJournalLines)
         journal_.erase(journal_.begin(),
@@ -413,16 +427,19 @@ std::uint64_t BusinessBase::pingsAnswered() const {
     return pingsAnswered_;
 }
 
-std::optional<platform::Date> BusinessBase::serverDate() const {
+const std::optional<ServerClockAnchor>& BusinessBase::serverClock() const {
     TC_ASSERT_MAIN_QUEUE();
-    return serverDate_;
+    return serverClock_;
 }
 
 std::optional<std::string> BusinessBase::ServerTime() const {
-    const std::optional<platform::Date> date = serverDate();
-    if (!date)
+    if (!serverClock())
         return std::nullopt;
-    return wire::dateText(*date);
+    return wireDateTime(serverClock_->now());
+}
+
+std::string BusinessBase::heardServerTime() const {
+    return serverClock() ? wireDateTime(serverClock_->server) : std::string();
 }
 
 // ---- connection owner ----
@@ -484,11 +501,14 @@ void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
     ++unopenedReplyMark_;
     // Ahead of every message of this stream on the main queue: a new login sequence must bring its
     // own snapshot before its completion.
-    postMain([this] {
+    postMain([this, at = platform::Clock::currentTime()] {
         snapshotLoaded_ = false;
         loginCompleted_ = false;
         endingLogin_ = false;
-        appendJournal(services_.notifications->getLoginJournalData(0));
+        connectedUnstamped_ = at;
+        // A relogin's server clock is known: stamped at once. A first login's waits for its reply.
+        if (serverClock_)
+            writeConnectedLine();
     });
 }
 
@@ -530,6 +550,7 @@ void BusinessBase::reportLoss() {
         return;
     }
     lossReported_ = true;
+    writeConnectedLine();
     conn_->DisconnectServer();
     stopPingTimer();
     // Every request still waiting for its answer is recorded beside its own line in the journal and
@@ -628,6 +649,7 @@ void BusinessBase::endLogin(const std::string& reason) {
     platform::Log::error("login ended: {}", reason);
     conn_->DisconnectServer();
     postMain([this, reason] {
+        writeConnectedLine();
         stopPingTimer();
         setLoginPhase(LoginPhase::SignedOut);
         // Shown like a refusal: the login form comes back with the reason.
@@ -638,7 +660,7 @@ void BusinessBase::endLogin(const std::string& reason) {
 // ---- login sequence ----
 
 void BusinessBase::handleLoginSnapshot(const std::shared_ptr<SessionModel>& snapshot) {
-    appendJournal(services_.notifications->getLoginJournalData(1));
+    appendJournal(services_.notifications->getLoginJournalData(1, ServerTime().value_or("")));
     if (!snapshot) {
         endLogin(textForKey(kUnreadableSnapshotKey));
         return;
@@ -689,10 +711,11 @@ void BusinessBase::completeLoginOnMain() {
     std::shared_ptr<LoginInfoMessage> loginInfo;
     if (!session_.loginInfoMessageCollection.empty())
         loginInfo = session_.loginInfoMessageCollection.begin()->second;
-    appendJournal(services_.notifications->getLoginJournalData(2));
+    appendJournal(services_.notifications->getLoginJournalData(2, ServerTime().value_or("")));
     conn_->setIsNetworkAvailable(true);
     lastServerAnswer_ = platform::Clock::currentTime();
     serverSilent_ = false;
+    pingsAwaited_.clear();
     startPingTimer();
 
     const std::string host = loginData_.IPAddress().value_or("");

@@ -18,6 +18,7 @@
 #include "connection/connection_base.h"
 #include "interfaces/application_interface.h"
 #include "interfaces/commands.h"
+#include "model/server_clock.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
 #include "platform/clock.h"
@@ -190,8 +191,13 @@ public:
     // so once more pings are answered than had gone when something was sent, the server has read it.
     std::uint64_t pingsSent() const;
     std::uint64_t pingsAnswered() const;
-    std::optional<platform::Date> serverDate() const override;
+    // The server's clock: the last server time heard (a ping reply; the login's reply before the
+    // first) and the moment its reply arrived. None before the server's first time.
+    const std::optional<ServerClockAnchor>& serverClock() const;
+    // The server's clock now, in wire form ("yyyyMMddHHmmss"), as every stamp of the session reads it.
     std::optional<std::string> ServerTime() const;
+    // The server's clock as last heard, in wire form; "" before the first.
+    std::string heardServerTime() const;
     std::int32_t networkSpeedStatus() const { return networkSpeedStatus_.load(); }
     bool isSnapshotLoaded() const { return snapshotLoaded_; }
     bool isLoginCompleted() const { return loginCompleted_; }
@@ -384,11 +390,20 @@ private:
     std::optional<platform::Clock::time_point> pingTime_;
     std::uint64_t pingsSent_ = 0;
     std::uint64_t pingsAnswered_ = 0;
-    std::optional<platform::Date> serverDate_;
+    std::optional<ServerClockAnchor> serverClock_;
+    // The stream's connection, not yet written to the journal: its line waits for the server's
+    // clock (the login's reply) to be stamped with it, worked back to this moment.
+    std::optional<platform::Clock::time_point> connectedUnstamped_;
+    void writeConnectedLine();
     std::atomic<std::int32_t> networkSpeedStatus_{0};
     // Main queue: the last ping reply (or the login's completion), and whether the server has let
     // its replies wait past kServerSilentAfter since.
     std::optional<platform::Clock::time_point> lastServerAnswer_;
+    // Main queue: when the pings not followed by a reply went out, oldest first. Silence counts from
+    // the first of them, never from a stretch in which the client itself sent nothing (its main
+    // thread held). A few seconds' worth is enough: the oldest decides.
+    static constexpr std::size_t kMaxPingsAwaited = 16;
+    std::deque<platform::Clock::time_point> pingsAwaited_;
     // When the last ping reply came off the socket (Clock ticks since its epoch), stamped by the
     // receiving thread: a reply waiting behind a burst of reports is an answer all the same.
     std::atomic<platform::Clock::duration::rep> pingReplyReceived_{platform::Clock::duration::min().count()};

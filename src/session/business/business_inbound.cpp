@@ -264,6 +264,11 @@ void BusinessBase::apply(InboundMessage& message) {
     }
     if (!message.failed) {
         applySessionValues(message.tags, message.type);
+        // The login's reply sets the server's clock until the first ping reply: its login lines
+        // are stamped with it.
+        if (message.type == msg::kLoginSnapshot || message.type == msg::kLoginRefused)
+            if (const std::optional<WallTime> time = wallTimeFromWire(message.tags.time.value_or("")))
+                serverClock_ = ServerClockAnchor{*time, message.arrivedAt};
         try {
             if (message.applyRead)
                 message.applyRead();

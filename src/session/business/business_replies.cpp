@@ -101,13 +101,14 @@ constexpr auto kDemoUserLayout = records::recordLayout(
     records::int32(tag::kRejectionCode, &DemoUserReply::refusal));
 
 struct PingReply {
-    std::optional<platform::Date> serverDate;
+    std::optional<WallTime> serverTime;
 };
-// A time that does not read leaves the one read before.
+// A time that does not read leaves the one read before. Its fields are the server's, read as they
+// stand: an hour the computer's zone skips is a time like any other.
 constexpr auto kPingLayout =
     records::recordLayout(records::text(tag::kTime, [](PingReply& r, std::string_view v) {
-        if (std::optional<platform::Date> date = wire::parseDate(v))
-            r.serverDate = *date;
+        if (std::optional<WallTime> time = wallTimeFromWire(v))
+            r.serverTime = *time;
     }));
 
 } // namespace
@@ -245,8 +246,8 @@ void BusinessBase::handlePingReply(const std::vector<std::string>& fields,
                                    platform::Clock::time_point arrivedAt) {
     PingReply reply;
     records::readTagged(fields, kPingLayout, reply);
-    if (reply.serverDate)
-        serverDate_ = *reply.serverDate;
+    if (reply.serverTime)
+        serverClock_ = ServerClockAnchor{*reply.serverTime, arrivedAt};
     lastServerAnswer_ = arrivedAt;
     ++pingsAnswered_;
     if (std::exchange(serverSilent_, false))
@@ -268,16 +269,23 @@ void BusinessBase::calculateNetworkSpeed(platform::Clock::time_point since,
 }
 
 void BusinessBase::calculateNetworkSpeedFromServerDate() {
-    const std::optional<platform::Date> date = serverDate();
-    const double elapsed = date ? platform::Date::now().secondsSince1970 - date->secondsSince1970 : -1.0;
+    // The age of the server's last time, on the monotonic clock: the zones of the two clocks and a
+    // change of the computer's time play no part.
+    const double elapsed =
+        serverClock()
+            ? std::chrono::duration<double>(platform::Clock::currentTime() - serverClock_->heardAt).count()
+            : -1.0;
     networkSpeedStatus_.store(networkSpeedClass(elapsed));
     announceNetworkSpeed();
 }
 
 void BusinessBase::announceNetworkSpeed() {
-    postMain([this, text = ServerTime(), speed = networkSpeedStatus_.load(), answering = !serverSilent_] {
-        events().networkSpeedChanged(speed, text.value_or(""), answering);
-    });
+    // The clock as heard, with the moment its reply arrived: a silence or a network change told now
+    // carries no newer time, and the windows move the clock on from that moment, not from this.
+    postMain([this, text = heardServerTime(),
+              heardAt = serverClock_ ? std::optional(serverClock_->heardAt) : std::nullopt,
+              speed = networkSpeedStatus_.load(),
+              answering = !serverSilent_] { events().networkSpeedChanged(speed, text, heardAt, answering); });
 }
 
 bool BusinessBase::isServerAnswering() const {
@@ -292,7 +300,13 @@ void BusinessBase::checkServerAnswering() {
         return;
     const platform::Clock::time_point received{
         platform::Clock::duration(pingReplyReceived_.load(std::memory_order_relaxed))};
-    if (platform::Clock::currentTime() - std::max(*lastServerAnswer_, received) < kServerSilentAfter)
+    // A ping followed by a reply is answered (the server answers in order); silence counts from the
+    // first ping sent since the last reply, so a main thread held past the limit, which sent
+    // nothing meanwhile, is no silence of the server's.
+    const platform::Clock::time_point heard = std::max(*lastServerAnswer_, received);
+    while (!pingsAwaited_.empty() && pingsAwaited_.front() <= heard)
+        pingsAwaited_.pop_front();
+    if (pingsAwaited_.empty() || platform::Clock::currentTime() - pingsAwaited_.front() < kServerSilentAfter)
         return;
     serverSilent_ = true;
     networkSpeedStatus_.store(networkSpeedClass(-1.0));

@@ -6,6 +6,7 @@
 // Threads: unless a method says otherwise it is called on the main queue.
 #include "interfaces/tables.h"
 #include "model/session_model.h"
+#include "platform/clock.h"
 #include "session/business/message_rooms.h"
 #include "wire/message_base.h"
 
@@ -48,7 +49,9 @@ public:
     virtual void chartArrived(std::uint64_t /*sequence*/, const std::string& /*key*/) {}
     // The ping's class and the server clock; `answering` false once the server has let its ping
     // replies wait for several seconds (the line looks up, but nothing comes back).
+    // The clock as last heard: its wire text ("" before the first) and when its reply arrived.
     virtual void networkSpeedChanged(std::int32_t /*speedClass*/, const std::string& /*serverTime*/,
+                                     std::optional<platform::Clock::time_point> /*heardAt*/,
                                      bool /*answering*/) {}
     virtual void journalAppended(const std::string& /*line*/) {}
     // The server's answer to a password change: accepted, or refused with its text.
@@ -91,8 +94,9 @@ public:
     virtual void MarginCallNotification(const std::string& accountId) = 0;
     // `code`: the answer's refusal code (wire::registration), 0 when it gave none.
     virtual void demoUserCreationFailureNotification(std::int32_t code) = 0;
-    // The journal line of a login event: 0 connected, 1 snapshot received, 2 login completed. Any thread.
-    virtual std::string getLoginJournalData(int event) = 0;
+    // The journal line of a login event: 0 connected, 1 snapshot received, 2 login completed, stamped
+    // with the server's clock at that moment (wire form; "" when the server has told none). Any thread.
+    virtual std::string getLoginJournalData(int event, const std::string& serverTime) = 0;
 };
 
 // The requests the login road sends, each composed in its own builder. Called on the main queue, except

@@ -37,10 +37,8 @@ public:
     virtual std::string userName() const = 0;
     virtual std::string referenceId() const = 0;
     virtual std::int32_t requestId() const = 0;
-    // The server clock as wire text ("yyyyMMddHHmmss", empty) and as a date (none) before the first ping
-    // reply.
+    // The server's clock now as wire text ("yyyyMMddHHmmss"; empty before the server's first time).
     virtual std::string serverTime() const = 0;
-    virtual std::optional<platform::Date> serverDate() const = 0;
     // Sounds, alerts, banners and the user's language.
     virtual interfaces::ApplicationInterface& application() = 0;
     // The text of a language key in the user's language; the key itself when that language's table

@@ -1,5 +1,6 @@
-// The server's clock as the windows offer it: the last clock the server sent, moved on by the
-// computer's, whatever the computer's zone; and a date as shown carried to the wire as shown.
+// The server's clock as the windows offer it: the last ping reply's clock, moved on by the monotonic
+// clock from the moment that reply arrived, whatever the computer's zone; and a date as shown carried
+// to the wire as shown.
 #include "gui/models/server_clock.h"
 #include "model/text/formatter.h"
 #include "support/computer_zone.h"
@@ -10,33 +11,52 @@ namespace {
 
 using tc::gui::ServerClock;
 using tc::testing_support::ComputerZone;
+using Moment = tc::platform::Clock::time_point;
 
 QDateTime at(int y, int mo, int d, int h, int mi, int s) {
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
 }
 
-TEST(ServerClock, ReadsTheServersFieldsMovedOnByTheComputersClockInAnyZone) {
+TEST(ServerClock, ReadsTheServersFieldsMovedOnFromTheRepliesArrivalInAnyZone) {
     ComputerZone zone("Pacific/Kiritimati");
     ServerClock clock;
-    const QDateTime computer = at(2026, 12, 10, 8, 10, 59); // Kiritimati: 18:10:59 of the 9th in UTC
-    // Not heard yet: the computer's own.
+    const Moment arrived{std::chrono::hours(5)};
     EXPECT_FALSE(clock.known());
-    EXPECT_EQ(clock.now(computer), computer);
+    EXPECT_FALSE(clock.at(arrived).isValid());
 
-    ASSERT_TRUE(clock.heard("20261209181059", computer));
+    ASSERT_TRUE(clock.heard("20261209181059", arrived));
     EXPECT_TRUE(clock.known());
-    EXPECT_EQ(clock.now(computer), at(2026, 12, 9, 18, 10, 59));
-    // A minute and a half later on the computer's clock, the server's across its midnight.
-    EXPECT_EQ(clock.now(computer.addSecs(6 * 3600 + 90)), at(2026, 12, 10, 0, 12, 29));
+    EXPECT_EQ(clock.at(arrived), at(2026, 12, 9, 18, 10, 59));
+    // Six hours and a minute and a half later, the server's across its midnight.
+    EXPECT_EQ(clock.at(arrived + std::chrono::seconds(6 * 3600 + 90)), at(2026, 12, 10, 0, 12, 29));
 
     // A text that is no time keeps what was heard.
-    EXPECT_FALSE(clock.heard("2026120918105", computer));
-    EXPECT_FALSE(clock.heard("20261309181059", computer));
-    EXPECT_EQ(clock.now(computer), at(2026, 12, 9, 18, 10, 59));
+    EXPECT_FALSE(clock.heard("2026120918105", arrived));
+    EXPECT_FALSE(clock.heard("20261309181059", arrived));
+    EXPECT_EQ(clock.at(arrived), at(2026, 12, 9, 18, 10, 59));
+
+    // The same reply told again later (a silence, a network change) moves nothing: the clock runs on
+    // from the reply's arrival, never back to its time.
+    ASSERT_TRUE(clock.heard("20261209181059", arrived));
+    EXPECT_EQ(clock.at(arrived + std::chrono::seconds(5)), at(2026, 12, 9, 18, 11, 4));
 
     // A server a zone away from universal time too (New York), heard again later.
-    ASSERT_TRUE(clock.heard("20261209131100", computer.addSecs(1)));
-    EXPECT_EQ(clock.now(computer.addSecs(61)), at(2026, 12, 9, 13, 12, 0));
+    ASSERT_TRUE(clock.heard("20261209131100", arrived + std::chrono::seconds(1)));
+    EXPECT_EQ(clock.at(arrived + std::chrono::seconds(61)), at(2026, 12, 9, 13, 12, 0));
+}
+
+TEST(ServerClock, AServerTimeInTheHourTheComputersZoneSkipsIsHeard) {
+    // Berlin skips 02:00-03:00 on 29 March 2026; a server elsewhere reads 02:30 then.
+    ComputerZone zone("Europe/Berlin");
+    ServerClock clock;
+    const Moment arrived{std::chrono::hours(5)};
+    ASSERT_TRUE(clock.heard("20260329023000", arrived));
+    // The computer cannot hold 02:30 in its local time: the day stays, the time is the first after
+    // the gap.
+    const QDateTime shown = clock.at(arrived);
+    EXPECT_TRUE(shown.isValid());
+    EXPECT_EQ(shown.date(), QDate(2026, 3, 29));
+    EXPECT_EQ(clock.at(arrived + std::chrono::hours(1)), at(2026, 3, 29, 3, 30, 0));
 }
 
 TEST(ServerClock, ADateAsShownGoesToTheWireAsShownWhateverTheComputersZone) {

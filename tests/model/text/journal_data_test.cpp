@@ -63,10 +63,22 @@ protected:
     EventTextsBundle bundle_;
 };
 
-TEST_F(JournalLines, LoginLinesUseGmtAndTheCalendarYear) {
+TEST_F(JournalLines, LoginLinesReadTheServersClockAsEveryOtherLine) {
+    ASSERT_TRUE(platform::setDeviceTimeZone("Asia/Kathmandu"));
+    const auto c = context();
+    const std::string t = "Mar 15, 2024 14:30:05#$#";
+    EXPECT_EQ(JournalData::getLoginJournalData(0, c), t + "Connected 127.0.0.1:8080 as demo");
+    EXPECT_EQ(JournalData::getLoginJournalData(1, c), t + "Snapshot 127.0.0.1:8080 for demo");
+    EXPECT_EQ(JournalData::getLoginJournalData(2, c), t + "Logged in 127.0.0.1:8080 as demo");
+    EXPECT_EQ(JournalData::getOrderJournalData(3, order(), c, 0), t + "New EURUSD Req : 314");
+    EXPECT_EQ(JournalData::getSessionNoteJournalData("gone", c), t + "gone");
+}
+
+TEST_F(JournalLines, LoginLinesWithoutTheServersClockUseGmtAndTheCalendarYear) {
     // Tokyo is 9 hours ahead: a local clock would print 21:00 of the same day.
     ASSERT_TRUE(platform::setDeviceTimeZone("Asia/Tokyo"));
-    const auto c = context();
+    auto c = context();
+    c.ServerTime.clear();
     EXPECT_EQ(JournalData::getLoginJournalData(0, c),
               "Dec 30, 2024 12:00:00#$#Connected 127.0.0.1:8080 as demo");
     EXPECT_EQ(JournalData::getLoginJournalData(1, c),

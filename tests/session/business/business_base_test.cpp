@@ -58,6 +58,7 @@ protected:
 
     BusinessBase& make() {
         business = tc::makeSession(app, app.loginData(), services);
+        requests->onPing = [b = business.get()] { b->pingSent(); };
         return *business;
     }
 
@@ -275,7 +276,7 @@ TEST_F(BusinessBaseTest, SnapshotSwitchesTheSessionKeyOnTheReceivingThread) {
     EXPECT_EQ(b.session().AccountDetailCollection.size(), 1u);
     EXPECT_EQ(b.ReferenceId(), "42");
     EXPECT_EQ(b.RequestId(), 30);
-    EXPECT_EQ(b.JournalDataCollection(), std::vector<std::string>{"journal 1"});
+    EXPECT_EQ(b.JournalDataCollection(), std::vector<std::string>{"journal 1 at 20240102030405"});
 }
 
 TEST_F(BusinessBaseTest, UnreadableSnapshotEndsTheLogin) {
@@ -315,7 +316,8 @@ TEST_F(BusinessBaseTest, LoginCompletionSendsTheFirstRequestsInOrder) {
         EXPECT_EQ(call.find("appUpdateNotification"), std::string::npos);
     EXPECT_TRUE(b.conn().isNetworkAvailable());
     EXPECT_TRUE(b.isPingTimerRunning());
-    EXPECT_EQ(b.JournalDataCollection(), (std::vector<std::string>{"journal 1", "journal 2"}));
+    EXPECT_EQ(b.JournalDataCollection(),
+              (std::vector<std::string>{"journal 1 at 20240102030405", "journal 2 at 20240102030405"}));
 }
 
 TEST_F(BusinessBaseTest, LoginCompletionWithCode15OffersTheUpdate) {
@@ -391,8 +393,9 @@ TEST_F(BusinessBaseTest, AServerThatLetsItsPingRepliesWaitReadsAsNotAnsweringUnt
         pump();
     }
     EXPECT_TRUE(b.isServerAnswering());
-    // Then nothing: three seconds without a reply are not yet silence, the fourth is, told once.
-    for (int i = 0; i < 3; ++i)
+    // Then nothing: silence counts from the first ping left without a reply (a second after the
+    // last reply): three seconds after it are not yet silence, the fourth is, told once.
+    for (int i = 0; i < 4; ++i)
         second();
     EXPECT_TRUE(b.isServerAnswering());
     EXPECT_EQ(events->log.count("networkSpeed:3|20240102030406|silent"), 0u);
@@ -442,13 +445,105 @@ TEST_F(BusinessBaseTest, APingReplyWaitingBehindABusyMainQueueKeepsTheServerAnsw
     EXPECT_EQ(events->log.count("networkSpeed:3|20240102030406|silent"), 0u);
     EXPECT_EQ(events->log.count("networkSpeed:3|20240102030410|silent"), 0u);
     EXPECT_TRUE(b.isServerAnswering());
-    // Replies stop for real: silence is still told, four seconds after the last one came off the
-    // socket (a second before the check above).
-    for (int i = 0; i < 2; ++i)
+    // Replies stop for real: silence is still told, four seconds after the first ping sent after
+    // the last reply came off the socket.
+    for (int i = 0; i < 3; ++i)
         second();
     EXPECT_TRUE(b.isServerAnswering());
     second();
     EXPECT_FALSE(b.isServerAnswering());
+}
+
+TEST_F(BusinessBaseTest, AMainThreadHeldPastTheLimitIsNoSilenceOfTheServers) {
+    auto manual = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock clock(manual);
+    prepareSnapshot();
+    BusinessBase& b = make();
+    deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
+    deliver("10=18");
+    pump();
+    manual->advance(std::chrono::seconds(1));
+    pump();
+    ASSERT_EQ(requests->log.count("pingToServer"), 1u);
+    deliver("10=1019|21=20240102030406");
+    // The main thread is held for six seconds: no ping goes out meanwhile, and none was waiting.
+    manual->advance(std::chrono::seconds(6));
+    pump();
+    EXPECT_TRUE(b.isServerAnswering());
+    EXPECT_EQ(events->log.count("networkSpeed:3|20240102030406|silent"), 0u);
+    EXPECT_EQ(requests->log.count("pingToServer"), 2u);
+    // The ping sent after the hold is answered: still answering, however long the hold was.
+    deliver("10=1019|21=20240102030412");
+    for (int i = 0; i < 3; ++i) {
+        manual->advance(std::chrono::seconds(1));
+        pump();
+    }
+    EXPECT_TRUE(b.isServerAnswering());
+    // A hold while a ping waits for its reply: that ping counts from when it went out.
+    manual->advance(std::chrono::seconds(5));
+    pump();
+    EXPECT_FALSE(b.isServerAnswering());
+    EXPECT_EQ(events->log.count("networkSpeed:3|20240102030412|silent"), 1u);
+}
+
+TEST_F(BusinessBaseTest, TheLoginLinesAreStampedWithTheServersClockTheConnectionsWorkedBack) {
+    auto manual = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock clock(manual);
+    prepareSnapshot();
+    BusinessBase& b = make();
+    b.connectionDidConnectStream(false);
+    pump();
+    // No word from the server yet: the line waits for its clock.
+    EXPECT_TRUE(b.JournalDataCollection().empty());
+    manual->advance(std::chrono::seconds(2));
+    deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
+    manual->advance(std::chrono::seconds(1));
+    deliver("10=18");
+    EXPECT_EQ(b.JournalDataCollection(),
+              (std::vector<std::string>{"journal 0 at 20240102030403", "journal 1 at 20240102030405",
+                                        "journal 2 at 20240102030406"}));
+}
+
+TEST_F(BusinessBaseTest, SilenceAndANetworkChangeTellTheClockWithTheMomentItsReplyArrived) {
+    auto manual = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock clock(manual);
+    prepareSnapshot();
+    BusinessBase& b = make();
+    deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
+    deliver("10=18");
+    manual->advance(std::chrono::seconds(1));
+    pump();
+    deliver("10=1019|21=20240102030406");
+    const platform::Clock::time_point arrived = manual->now();
+    ASSERT_EQ(events->lastHeardAt, arrived);
+    for (int i = 0; i < 6 && b.isServerAnswering(); ++i) {
+        manual->advance(std::chrono::seconds(1));
+        pump();
+    }
+    ASSERT_FALSE(b.isServerAnswering());
+    EXPECT_EQ(events->log.count("networkSpeed:3|20240102030406|silent"), 1u);
+    EXPECT_EQ(events->lastHeardAt, arrived) << "the silence tells the reply's moment, not its own";
+    b.calculateNetworkSpeedFromServerDate();
+    pump();
+    EXPECT_EQ(events->lastHeardAt, arrived);
+    // The session's own clock runs on from the reply's arrival meanwhile.
+    const auto since = std::chrono::duration_cast<std::chrono::seconds>(manual->now() - arrived).count();
+    EXPECT_EQ(b.ServerTime(),
+              wireDateTime(wallTimeFromWire("20240102030406").value() + std::chrono::seconds(since)));
+}
+
+TEST_F(BusinessBaseTest, AServerTimeInTheHourTheDevicesZoneSkipsIsRead) {
+    auto manual = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock clock(manual);
+    // Berlin skips 02:00-03:00 on 29 March 2026; the server, elsewhere, reads 02:30.
+    ASSERT_TRUE(platform::setDeviceTimeZone("Europe/Berlin"));
+    BusinessBase& b = make();
+    b.pingSent();
+    deliver("10=1019|21=20260329023000");
+    EXPECT_EQ(b.heardServerTime(), "20260329023000");
+    manual->advance(std::chrono::seconds(61));
+    EXPECT_EQ(b.ServerTime(), "20260329023101");
+    platform::resetDeviceTimeZone();
 }
 
 TEST_F(BusinessBaseTest, RefusalCodesPickTheirTextTagAndAddress) {
@@ -729,7 +824,8 @@ TEST_F(BusinessStreamTest, LoginGoesOutOnConnectAndMessagesRouteByTransport) {
     ASSERT_FALSE(login.empty());
     EXPECT_EQ(login[0], "10=32");
     pump();
-    EXPECT_EQ(b.JournalDataCollection(), std::vector<std::string>{"journal 0"});
+    // The connection's line waits for the server's clock, which the login's reply brings.
+    EXPECT_TRUE(b.JournalDataCollection().empty());
 
     // A stream message goes to the stream even though it could have gone elsewhere.
     b.sendMessage(RequestMessage{MessageBase::frame("10=999\x03"), false, 0, 0});

@@ -143,7 +143,9 @@ public:
     void demoUserCreationFailureNotification(std::int32_t code) override {
         log.add("demoUserCreationFailureNotification:" + std::to_string(code));
     }
-    std::string getLoginJournalData(int event) override { return "journal " + std::to_string(event); }
+    std::string getLoginJournalData(int event, const std::string& serverTime) override {
+        return "journal " + std::to_string(event) + (serverTime.empty() ? "" : " at " + serverTime);
+    }
     CallLog log;
 };
 
@@ -173,18 +175,24 @@ public:
     void statementCancelledOrdersArrived(std::uint64_t) override { log.add("cancelledOrders"); }
     void chartArrived(std::uint64_t, const std::string& key) override { log.add("chartArrived:" + key); }
     void networkSpeedChanged(std::int32_t speedClass, const std::string& serverTime,
-                             bool answering) override {
+                             std::optional<platform::Clock::time_point> heardAt, bool answering) override {
+        lastHeardAt = heardAt;
         log.add("networkSpeed:" + std::to_string(speedClass) + "|" + serverTime +
                 (answering ? "" : "|silent"));
     }
     CallLog log;
     interfaces::TableChange lastChange;
+    std::optional<platform::Clock::time_point> lastHeardAt;
 };
 
 // Records the requests; the ping and keep-alive go through the real builder so they reach the sender.
 class FakeRequests final : public LoginRequests {
 public:
-    void pingToServer() override { log.add("pingToServer"); }
+    void pingToServer() override {
+        log.add("pingToServer");
+        if (onPing)
+            onPing();
+    }
     void requestOpenPosition() override { log.add("requestOpenPosition"); }
     void requestPendingOrders() override { log.add("requestPendingOrders"); }
     void requestSettledOrders() override { log.add("requestSettledOrders"); }
@@ -206,6 +214,8 @@ public:
     void requestFinancialApprovals() override { log.add("requestFinancialApprovals"); }
     void requestControlClientConnectMessage() override { log.add("requestControlClientConnectMessage"); }
     CallLog log;
+    // What the real request does once the ping has gone (the session's pingSent), when a test needs it.
+    std::function<void()> onPing;
 };
 
 // Hands out a copy of a prepared model, whatever the payload.
