@@ -39,7 +39,6 @@ public:
     std::string referenceId() const override { return {}; }
     std::int32_t requestId() const override { return 0; }
     std::string serverTime() const override { return {}; }
-    std::optional<platform::Date> serverDate() const override { return std::nullopt; }
     interfaces::ApplicationInterface& application() override { return app_; }
     std::string textForKey(std::string_view key) const override { return std::string(key); }
     JournalContext journalContext() const override { return {}; }

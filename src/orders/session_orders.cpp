@@ -67,12 +67,13 @@ std::string SessionOrders::lateText(const RequestsInFlight::Answered& answered) 
     // As the close-all window's heading and rows read: not every position closed, each refused one
     // with its reason; a reason shared by many is said once, with its positions.
     std::vector<std::pair<std::int32_t, std::vector<std::string>>> byReason;
-    for (const auto& [position, code] : request.refusals) {
+    for (const auto& refusal : request.refusals) {
+        const auto code = refusal.second;
         auto same =
-            std::find_if(byReason.begin(), byReason.end(), [&](const auto& r) { return r.first == code; });
+            std::find_if(byReason.begin(), byReason.end(), [code](const auto& r) { return r.first == code; });
         if (same == byReason.end())
             same = byReason.insert(byReason.end(), {code, {}});
-        same->second.push_back(position);
+        same->second.push_back(refusal.first);
     }
     std::string refused;
     for (const auto& [code, positions] : byReason) {
