@@ -27,6 +27,7 @@ struct RequestsInFlight::Named {
     std::string instrument;
     std::optional<std::int32_t> side;
     std::optional<platform::Decimal> quantity;
+    bool closedWhole = false; // a position's update leaving nothing of it (76 of 67 status 73)
 
     explicit Named(const ExecutionReport& r) : type(r.type), status(r.status) {
         // The status first: what an id stands for depends on it.
@@ -81,6 +82,12 @@ struct RequestsInFlight::Named {
                 break;
             case wire::tag::kQuantity:
                 quantity = strictDecimal(*value);
+                break;
+            case wire::tag::kRemainingQuantity:
+                if (type == wire::msg::kPositionReport && status == report::kPositionUpdate) {
+                    const auto left = strictDecimal(*value);
+                    closedWhole = left && left->isZero();
+                }
                 break;
             default:
                 break;
@@ -229,6 +236,34 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeGivenBack() {
     return std::exchange(givenBack_, {});
 }
 
+std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver() {
+    std::vector<Answered> told;
+    const auto now = platform::Clock::currentTime();
+    std::vector<PassedOver> due;
+    for (auto p = passedOver_.begin(); p != passedOver_.end();)
+        if (p->closedIt && p->takerDone && now - *p->takerDone >= kLeftOverWait) {
+            due.push_back(std::move(*p));
+            p = passedOver_.erase(p);
+        } else {
+            ++p;
+        }
+    for (const PassedOver& p : due) {
+        // Answered meanwhile (a close-all's position by a report of its own) or gone with the line.
+        const auto it = std::find_if(requests_.begin(), requests_.end(), [&](const Request& r) {
+            return r.number == p.request &&
+                   std::find(r.targets.begin(), r.targets.end(), p.position) != r.targets.end();
+        });
+        if (it != requests_.end())
+            told.push_back(answer(it, p.position, p.rejected, p.code));
+    }
+    return told;
+}
+
+bool RequestsInFlight::leftOverWaiting() const {
+    return std::any_of(passedOver_.begin(), passedOver_.end(),
+                       [](const PassedOver& p) { return p.closedIt && p.takerDone; });
+}
+
 RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterator it,
                                                     const std::string& position, bool rejected,
                                                     std::int32_t code) {
@@ -244,8 +279,13 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
     std::string of = r.kind == Kind::CloseAll ? position : std::string();
     Answered done{std::move(r), std::move(of), rejected, code, true};
     requests_.erase(it);
-    if (!passedOver_.empty())
+    if (!passedOver_.empty()) {
         std::erase_if(passedOver_, [&](const PassedOver& p) { return p.request == done.request.number; });
+        // What it took over another is now all it will take: the other's own report has its time.
+        for (PassedOver& p : passedOver_)
+            if (p.taker == done.request.number && !p.takerDone)
+                p.takerDone = platform::Clock::currentTime();
+    }
     return done;
 }
 
@@ -314,8 +354,8 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
                 other != requests_.end()) {
                 if (passedOver_.size() >= kMaxRequests)
                     passedOver_.pop_front();
-                passedOver_.push_back(
-                    {*it->requestNumber, it->number, named.subject(), other->number, rejected, code});
+                passedOver_.push_back({*it->requestNumber, it->number, named.subject(), other->number,
+                                       rejected, code, named.closedWhole, std::nullopt});
             }
         return answer(it, named.closed, rejected, code);
     }

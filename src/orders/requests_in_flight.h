@@ -5,8 +5,10 @@
 // so the trader hears of every request that went without an answer, and a later session's reports
 // answer none of them. Each request gets a number of its own, so the window that sent it can follow
 // it to its answer. Main queue only.
+#include "platform/clock.h"
 #include "platform/decimal.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -24,6 +26,10 @@ public:
     // Past this the oldest requests are only counted: a session that never loses its line must not
     // grow the list without end when a server answers in ways we cannot match.
     static constexpr std::size_t kMaxRequests = 1000;
+    // How long a request passed over for a report that closed its position waits for its own, once
+    // the one that took the report is answered in full (see the rule below). The server answers in
+    // turn: its own, if any, follows at once.
+    static constexpr std::chrono::seconds kLeftOverWait{3};
 
     // What a request waits for, and so which reports answer it. A report (62, 66, 67) answers:
     //  1. a request waiting for the position or pending order the report names, of the kind the
@@ -42,7 +48,11 @@ public:
     // one: a report that named no number went in step 2 to the older of two requests it fitted, and
     // the report of that older request's own number comes later: it answers the other one (the server
     // had taken them out of order, and the one passed over would wait for ever); and a close-all
-    // refused as a whole gives what it took so to the requests passed over. Two identical orders
+    // refused as a whole gives what it took so to the requests passed over; and when that report left
+    // the position closed, the one passed over can only be refused for it or hear nothing of it (a
+    // close-all of every listed position says nothing of one closed before its turn): once the
+    // request that took the report is answered in full and no report of the other's own has come
+    // within kLeftOverWait, the other is told the report taken. Two identical orders
     // of one number cannot be told apart: either may take either answer. The offset answer (1052)
     // answers the oldest offset of the account and instrument it names. Given up or not, an answer
     // goes to the same request: given up changes only how the answer is told, as late.
@@ -102,6 +112,11 @@ public:
     // positions, a report that named no number over another request that fitted it too; that report
     // was the other's, which is answered by it now. Told after the report's own answer.
     std::vector<Answered> takeGivenBack();
+    // The requests passed over for a report that closed their position, whose own report has not
+    // come within kLeftOverWait of the taker's last answer: each answered by the report taken.
+    std::vector<Answered> takeLeftOver();
+    // Whether a request so passed over still waits for its own report, and takeLeftOver may answer it.
+    bool leftOverWaiting() const;
     // The window that sent the request of that number waits for it no more; it stays in the list, in
     // its place, answered by the rule above as if its window still waited.
     void giveUp(std::uint64_t number);
@@ -146,7 +161,8 @@ private:
     std::deque<std::string> settling_;
     // A report naming no number that fitted two requests and went to the older: the older's request
     // number and its number in this list, the position, the request passed over, and what the
-    // report said. The newest kept.
+    // report said: whether it left the position closed, and since when the older has been answered
+    // in full. The newest kept.
     struct PassedOver {
         std::int64_t number = 0;
         std::uint64_t taker = 0;
@@ -154,6 +170,8 @@ private:
         std::uint64_t request = 0;
         bool rejected = false;
         std::int32_t code = 0;
+        bool closedIt = false;
+        std::optional<platform::Clock::time_point> takerDone;
     };
     std::deque<PassedOver> passedOver_;
     std::vector<Answered> givenBack_;

@@ -21,7 +21,8 @@ namespace tc {
 SessionOrders::SessionOrders(OrderHost& host)
     : host_(host), banners_(host.application(), host.lifetime()), collections_(host), manager_(host),
       requests_(host, manager_), tickets_(manager_, requests_),
-      refreshTimer_(kRefreshInterval, [this] { refreshFloatingFigures(); }) {
+      refreshTimer_(kRefreshInterval, [this] { refreshFloatingFigures(); }),
+      leftOverTimer_(RequestsInFlight::kLeftOverWait, [this] { tellLeftOver(); }) {
     collections_.SetBanners(&banners_);
     // A stored limit or stop order is confirmed by the requests that placed it.
     collections_.OnPendingOrderStored([this](const std::shared_ptr<Order>& order) {
@@ -41,6 +42,15 @@ void SessionOrders::executionReport(const ExecutionReport& report) {
         tell(*answered);
     for (const RequestsInFlight::Answered& other : givenBack)
         tell(other);
+    if (!leftOverTimer_.isRunning() && requests_.inFlight().leftOverWaiting())
+        leftOverTimer_.start();
+}
+
+void SessionOrders::tellLeftOver() {
+    for (const RequestsInFlight::Answered& answered : requests_.inFlight().takeLeftOver())
+        tell(answered);
+    if (!requests_.inFlight().leftOverWaiting())
+        leftOverTimer_.stop();
 }
 
 void SessionOrders::tell(const RequestsInFlight::Answered& answered) {

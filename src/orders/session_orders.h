@@ -74,6 +74,8 @@ public:
 private:
     // The answer to its window (and, given up, in a banner).
     void tell(const RequestsInFlight::Answered& answered);
+    // Those passed over whose own report did not come in time (RequestsInFlight::takeLeftOver).
+    void tellLeftOver();
     // The banner's text of an answer its window no longer waited for.
     std::string lateText(const RequestsInFlight::Answered& answered);
 
@@ -84,6 +86,8 @@ private:
     OrderRequests requests_;
     OrderTickets tickets_;
     platform::RepeatingTimer refreshTimer_; // last: stops before the members it reads go
+    // Runs while a request passed over for a report that closed its position waits for its own.
+    platform::RepeatingTimer leftOverTimer_;
 };
 
 // Makes the order side of `business`, attaches it (the business object owns it from then on) and

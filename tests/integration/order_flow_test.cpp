@@ -1046,13 +1046,17 @@ TEST_F(AnswerRuleTest, AGivenUpCloseAllIsToldLateOnceEveryPositionIsAnswered) {
 // not, answered in the order sent or the other way round. The server closes 300001 for the one it
 // takes first and refuses it to the other; its reports of a position name no request number, so
 // answered out of order the two are told each other's outcome (the server's order is all there is
-// to go by), yet each is told once and neither waits.
+// to go by), yet each is told once and neither waits. A close-all of every listed position
+// (`allListed`) closes what is open at its turn: taken after the close, it says nothing of 300001,
+// and the one whose report the other took is told that report once its own has not come.
 struct CloseAndCloseAllCase {
     const char* name;
     bool closeAllFirst;
     bool inOrder;
     bool givenUp;
-    bool closeDone; // as told; the close-all's 300001 is told the other outcome
+    bool closeDone; // as told
+    bool closeAllsClosed = !closeDone;
+    bool allListed = false;
 };
 
 void PrintTo(const CloseAndCloseAllCase& c, std::ostream* os) {
@@ -1072,7 +1076,8 @@ TEST_P(CloseAndCloseAllTest, EachIsToldOnceWhatTheReportsInTheirTurnName) {
     // Seeded: 300001 holds 1.5 EURUSD of 20001, 300002 0.2 XAUUSD.
     const std::string both[] = {"300001", "300002"};
     const auto sendCloseAll = [&] {
-        return client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
+        return client(s).orders().closeAllPositions(both, c.allListed ? interfaces::CloseAllScope::AllListed
+                                                                      : interfaces::CloseAllScope::Selected);
     };
     const auto sendClose = [&] { return client(s).orders().closePosition("300001", dec("1.5")); };
     const auto first = c.closeAllFirst ? sendCloseAll() : sendClose();
@@ -1096,7 +1101,7 @@ TEST_P(CloseAndCloseAllTest, EachIsToldOnceWhatTheReportsInTheirTurnName) {
     }
     EXPECT_EQ(got.size(), 3u) << "each told once";
     EXPECT_EQ(told, (std::map<std::string, bool>{
-                        {"close", c.closeDone}, {"300001", !c.closeDone}, {"300002", true}}));
+                        {"close", c.closeDone}, {"300001", c.closeAllsClosed}, {"300002", true}}));
     for (const auto& a : got)
         EXPECT_EQ(a.late, c.givenUp && a.request == first.request) << a.request;
     EXPECT_FALSE(serverPosition("300001"));
@@ -1108,9 +1113,10 @@ TEST_P(CloseAndCloseAllTest, EachIsToldOnceWhatTheReportsInTheirTurnName) {
     const std::string closeAllText = fillPositional(text("95406"), {"2", "#300001, #300002"});
     if (c.givenUp && c.closeAllFirst)
         banners.push_back(
-            c.closeDone ? fillPositional(text("95780"), {closeAllText, "1", "2",
-                                                         fillPositional(text("95781"), {"#300001", gone})})
-                        : fillPositional(text("94162"), {closeAllText}));
+            !c.closeAllsClosed
+                ? fillPositional(text("95780"),
+                                 {closeAllText, "1", "2", fillPositional(text("95781"), {"#300001", gone})})
+                : fillPositional(text("94162"), {closeAllText}));
     if (c.givenUp && !c.closeAllFirst)
         banners.push_back(c.closeDone ? fillPositional(text("94162"), {closeText})
                                       : fillPositional(text("94163"), {closeText, gone}));
@@ -1131,7 +1137,14 @@ INSTANTIATE_TEST_SUITE_P(
         CloseAndCloseAllCase{"CloseAllThenCloseOutOfOrder", true, false, false, false},
         CloseAndCloseAllCase{"CloseAllGivenUpThenCloseOutOfOrder", true, false, true, false},
         CloseAndCloseAllCase{"CloseThenCloseAllOutOfOrder", false, false, false, true},
-        CloseAndCloseAllCase{"CloseGivenUpThenCloseAllOutOfOrder", false, false, true, true}),
+        CloseAndCloseAllCase{"CloseGivenUpThenCloseAllOutOfOrder", false, false, true, true},
+        CloseAndCloseAllCase{"AllListedCloseAllThenCloseInOrder", true, true, false, false, true, true},
+        CloseAndCloseAllCase{"AllListedCloseThenCloseAllInOrder", false, true, false, true, true, true},
+        CloseAndCloseAllCase{"AllListedCloseGivenUpThenCloseAllInOrder", false, true, true, true, true, true},
+        CloseAndCloseAllCase{"AllListedCloseAllThenCloseOutOfOrder", true, false, false, true, true, true},
+        CloseAndCloseAllCase{"AllListedCloseAllGivenUpThenCloseOutOfOrder", true, false, true, true, true,
+                             true},
+        CloseAndCloseAllCase{"AllListedCloseThenCloseAllOutOfOrder", false, false, false, true, false, true}),
     [](const ::testing::TestParamInfo<CloseAndCloseAllCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AnswerRuleTest, ACloseAllReadsEachPositionsOwnReport) {

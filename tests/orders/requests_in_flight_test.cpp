@@ -1,6 +1,7 @@
 // Which report answers which order request: the one it names most exactly, whatever order the
 // server answers in.
 #include "orders/requests_in_flight.h"
+#include "platform/clock.h"
 #include "session/business/business_services.h"
 
 #include <gtest/gtest.h>
@@ -309,6 +310,73 @@ TEST_F(RequestsInFlightTest, ACloseAllRefusedAsAWholeGivesBackTheReportItTookOve
     EXPECT_EQ(std::tuple(givenBack[0].request.description, givenBack[0].rejected, givenBack[0].finished),
               std::tuple("close", false, true));
     EXPECT_TRUE(list.takeGivenBack().empty()) << "given back once";
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
+// The close's update names no number and leaves nothing of 900001: the older request it fits takes
+// it. A close-all of every listed position taken after the close says nothing of 900001, so the one
+// passed over is told that report once the taker is answered in full and its own has not come in
+// time; its own report, when it comes first (a refusal in its turn), is its answer.
+TEST_F(RequestsInFlightTest, OnePassedOverForAReportThatClosedItsPositionIsToldItIfItsOwnDoesNotCome) {
+    const auto clock = std::make_shared<platform::ManualClock>();
+    const platform::ScopedClock scoped(clock);
+    auto closeAll = on(Kind::CloseAll, "close all", "900001", 42);
+    closeAll.targets.push_back("900002");
+    const auto close = on(Kind::Close, "close", "900001", 43);
+    const std::vector<std::string> update1{"10=67", "73=73", "80=900001", "76=0"};
+    const std::vector<std::string> update2{"10=67", "73=73", "80=900002", "76=0"};
+    const auto leftOver = [&] {
+        std::vector<std::tuple<std::string, std::string, bool, bool>> out;
+        for (const auto& a : list.takeLeftOver())
+            out.emplace_back(a.request.description, a.position, a.rejected, a.finished);
+        return out;
+    };
+    using Told = std::vector<std::tuple<std::string, std::string, bool, bool>>;
+    {
+        SCOPED_TRACE("close-all sent first, the close taken first");
+        list.sent(closeAll);
+        list.sent(close);
+        EXPECT_EQ(answer(67, update1), "close all");
+        EXPECT_EQ(answer(67, update2), "close all");
+        EXPECT_TRUE(list.leftOverWaiting());
+        EXPECT_EQ(leftOver(), Told{}) << "its own may still come";
+        clock->advance(RequestsInFlight::kLeftOverWait);
+        EXPECT_EQ(leftOver(), (Told{{"close", "", false, true}}));
+        EXPECT_FALSE(list.leftOverWaiting());
+        EXPECT_EQ(list.waiting(), 0u);
+    }
+    {
+        SCOPED_TRACE("close sent first, taken first");
+        list.sent(close);
+        list.sent(closeAll);
+        EXPECT_EQ(answer(67, update1), "close");
+        EXPECT_EQ(answer(67, update2), "close all");
+        clock->advance(RequestsInFlight::kLeftOverWait);
+        EXPECT_EQ(leftOver(), (Told{{"close all", "900001", false, true}}));
+        EXPECT_EQ(list.waiting(), 0u);
+    }
+    {
+        SCOPED_TRACE("close-all sent first, taken first: the close's refusal comes in its turn");
+        list.sent(closeAll);
+        list.sent(close);
+        EXPECT_EQ(answer(67, update1), "close all");
+        EXPECT_EQ(answer(67, update2), "close all");
+        const auto refused = answerOf(62, {"10=62", "73=25", "33=43", "74=15", "79=", "125=900001"}, 15);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(std::tuple(refused->request.description, refused->rejected), std::tuple("close", true));
+        clock->advance(RequestsInFlight::kLeftOverWait);
+        EXPECT_EQ(leftOver(), Told{});
+        EXPECT_FALSE(list.leftOverWaiting());
+    }
+    {
+        SCOPED_TRACE("two closes of part of it: the second's own report is still to come");
+        list.sent(on(Kind::Close, "close 1", "900001", 44));
+        list.sent(on(Kind::Close, "close 2", "900001", 45));
+        EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=1"}), "close 1");
+        clock->advance(RequestsInFlight::kLeftOverWait);
+        EXPECT_EQ(leftOver(), Told{});
+        EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "close 2");
+    }
     EXPECT_EQ(list.waiting(), 0u);
 }
 
