@@ -143,11 +143,23 @@ std::vector<charts::PieSlice> accountPieSlices(const SessionModel& model, const 
                     }
         return slices;
     }
-    const auto account = SessionModelLookup(model).accountForId(std::to_string(accountId));
+    const SessionModelLookup lookup(model);
+    const auto account = lookup.accountForId(std::to_string(accountId));
     if (!account)
         return {};
-    return charts::equityShares(holdings, account->Equity, account->AvailableMargin,
-                                account->tradingStatus == AccountDetails::kStatusEquityHit);
+    auto slices = charts::equityShares(holdings, account->Equity, account->AvailableMargin,
+                                       account->tradingStatus == AccountDetails::kStatusEquityHit);
+    // An instrument the login's lists do not carry: only the server can work out its margin, so its
+    // legend reads blank, as the grid's margin cell does, not a share of 0.
+    for (const auto& position : positions)
+        if (position && accountIdOfNumber(position->AccountNumber) == accountId &&
+            !lookup.instrumentRecordForCode(position->ItemCode))
+            for (auto& slice : slices)
+                if (slice.title == position->ItemCode) {
+                    slice.value = std::numeric_limits<double>::quiet_NaN();
+                    slice.size = 0;
+                }
+    return slices;
 }
 
 } // namespace tc

@@ -1,8 +1,11 @@
 #include "model/position_totals.h"
 
 #include "model/account_figures.h"
+#include "model/collection_keys.h"
 #include "model/position_arithmetic.h"
+#include "model/records/account_details.h"
 #include "model/records/order.h"
+#include "model/session_model.h"
 
 #include <cmath>
 
@@ -25,6 +28,7 @@ PositionWeights positionWeights(const Order& position, const ItemDetails* item,
                                 const GroupInstruments* settings) {
     PositionWeights weights;
     weights.quantity = position.RemainingQty;
+    weights.marginKnown = item != nullptr;
     if (item && settings)
         addFinite(weights.margin, positionMargin(position, settings, *item));
     return weights;
@@ -33,6 +37,15 @@ PositionWeights positionWeights(const Order& position, const ItemDetails* item,
 void addWeights(OpenPositionTotals& totals, const PositionWeights& weights) {
     totals.quantity = totals.quantity + weights.quantity;
     totals.margin += weights.margin;
+    totals.marginKnown = totals.marginKnown && weights.marginKnown;
+}
+
+void marginAsTheServerHoldsIt(OpenPositionTotals& totals, const SessionModel& model) {
+    if (totals.marginKnown)
+        return;
+    const auto* held = model.AccountDetailCollection.get(sessionKey(totals.account));
+    if (held && *held)
+        totals.margin = (*held)->UsedMargin.toDouble();
 }
 
 void addFigures(OpenPositionTotals& totals, const Order& position) {

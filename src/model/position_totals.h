@@ -25,6 +25,10 @@ struct OpenPositionTotals {
     double profitLoss = 0;
     double commission = 0;
     double margin = 0; // per-lot margin times remaining lots, of every position with settings
+    // Every position's margin can be worked out here. A position on an instrument the login's lists
+    // do not carry holds margin only the server knows: the account's used margin then stands for the
+    // sum (marginAsTheServerHoldsIt).
+    bool marginKnown = true;
     platform::Decimal storage;
     // The login's open positions have come (else every sum is of a list not yet there), and every
     // position summed is valued (else the profit and loss is not worked out yet).
@@ -36,13 +40,17 @@ struct OpenPositionTotals {
 // profit and loss moves every second.
 struct PositionWeights {
     platform::Decimal quantity;
-    double margin = 0; // 0 without the instrument or the group's settings
+    double margin = 0;       // 0 without the instrument or the group's settings
+    bool marginKnown = true; // false without the instrument
 };
 PositionWeights positionWeights(const Order& position, const ItemDetails* item,
                                 const GroupInstruments* settings);
 
 // Adds a position's lots and margin.
 void addWeights(OpenPositionTotals& totals, const PositionWeights& weights);
+// The account's used margin as the server sent it for the totals' margin, when some position's
+// cannot be worked out here: a sum without it would read as the account's margin, short of it.
+void marginAsTheServerHoldsIt(OpenPositionTotals& totals, const SessionModel& model);
 // Adds a position's profit and loss, commission and storage; a figure that is not a number would
 // turn the whole sum into one, so it adds nothing. A position not valued yet leaves the totals
 // unvalued.

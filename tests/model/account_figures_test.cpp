@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
@@ -161,6 +162,23 @@ TEST_F(AccountFigures, MarginSharesOfEquityAndNoneWithoutEquity) {
     EXPECT_TRUE(accountPieSlices(model, positions, 1001, PieMode::Margin).empty());
     EXPECT_TRUE(accountPieSlices(model, positions, 4444, PieMode::Margin).empty())
         << "an account the session does not hold";
+}
+
+TEST_F(AccountFigures, AnInstrumentTheLoginsListsDoNotCarryHasNoMarginShareMadeUp) {
+    position("XAUUSD", "2", "2000");
+    position("NOSUCH", "1", "1.5");
+    model.HedgeMarginCollection.insert_or_assign("XAUUSD#1", "1000.00");
+    model.HedgeMarginCollection.insert_or_assign("NOSUCH#1", "0.00"); // what the client can work out
+    const auto slices = accountPieSlices(model, positions, 1001, PieMode::Margin);
+    ASSERT_EQ(slices.size(), 3u);
+    const auto unlisted =
+        std::find_if(slices.begin(), slices.end(), [](const auto& slice) { return slice.title == "NOSUCH"; });
+    ASSERT_NE(unlisted, slices.end());
+    // Only the server can work its margin out: its legend reads blank, as the grid's margin cell,
+    // not a share of 0.
+    EXPECT_TRUE(std::isnan(unlisted->value));
+    EXPECT_EQ(unlisted->size, 0);
+    EXPECT_DOUBLE_EQ(slices.front().value, 10) << "the others' shares stand";
 }
 
 TEST_F(AccountFigures, EachAccountsFiguresAreWorkedOutOnCopiesFromTheStoredFigures) {

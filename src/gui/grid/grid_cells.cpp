@@ -477,6 +477,8 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::ClosingPrice: {
         if (isEquityHit(records.account))
             return {priceText(order.EquityHitPrice, item), Tone::Frozen};
+        if (!item)
+            return {}; // an instrument the login's lists do not carry: no price of it is known
         const auto price = closingPrice(order, records);
         return {priceText(price.value_or(0), item), tickTone(price ? options.tick : Tick::Same)};
     }
@@ -496,6 +498,9 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::PositionCommission:
         return {platform::amountText(positionCommission(order))};
     case Field::PositionMargin:
+        // Without its instrument the margin is the server's alone: no figure, not a 0.
+        if (!records.item)
+            return {};
         return {platform::amountText(positionMarginValue(order, records))};
     case Field::BaseCurrencyRate:
         return {fmt::format("{:f}", order.BaseCurrencyRate)};

@@ -414,6 +414,7 @@ void GridModel::sumOpenPositionTotals(const OpenPositionTotals* figures) {
     }
     OpenPositionTotals totals = weightTotals_;
     totals.account = totalsAccount_;
+    marginAsTheServerHoldsIt(totals, session_.client().model());
     OpenPositionTotals summed;
     if (!figures) {
         for (const Row& row : rows_)
@@ -551,6 +552,7 @@ void GridModel::noteNumber(Row& row, const Snapshot& s, std::size_t i, std::size
         break;
     case Field::PositionMargin:
         key.values[0] = positionMarginValue(*order, inputs.records);
+        key.state = inputs.records.item ? 1 : 0;
         break;
     default:
         return {};
@@ -577,6 +579,9 @@ Cell GridModel::keyedCell(Field field, const CellKey& key) const {
     }
     switch (field) {
     case Field::ClosingPrice:
+        // Without its instrument no price of it is known, as orderCell leaves it.
+        if (key.values[1] == kUnpriced)
+            return {};
         return {price(key.values[0]), key.values[1] == kFrozen ? Tone::Frozen : Tone::TickSame};
     case Field::UnrealisedPL:
         // Blank until the client has valued the position: 0.00 would read as a figure.
@@ -584,6 +589,8 @@ Cell GridModel::keyedCell(Field field, const CellKey& key) const {
             return {};
         return {platform::amountText(key.values[0]), key.values[0] < 0 ? Tone::Loss : Tone::Gain};
     case Field::PositionMargin:
+        if (key.state == 0)
+            return {}; // without its instrument the margin is the server's alone
         return {platform::amountText(key.values[0])};
     default:
         return {price(key.values[0])};

@@ -22,6 +22,7 @@ OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderView
         addWeights(totals, positionWeights(*position, records.of(*position)));
         addFigures(totals, *position);
     }
+    marginAsTheServerHoldsIt(totals, model);
     return totals;
 }
 

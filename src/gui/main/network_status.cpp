@@ -1,7 +1,7 @@
 #include "gui/main/network_status.h"
 
 #include "gui/texts.h"
-#include "model/text/formatter.h"
+#include "model/records/wall_time.h"
 
 namespace tc::gui {
 
@@ -23,9 +23,10 @@ std::optional<NetworkStatusLook> networkStatusLook(std::int64_t speedClass) {
 
 NetworkStatusUpdate networkStatusUpdate(const interfaces::NetworkSpeed& speed, bool lost) {
     NetworkStatusUpdate update;
-    if (!speed.serverTime.empty())
-        update.serverTime = Formatter::formatDateAndTimeFromString(speed.serverTime, "yyyyMMddHHmmss",
-                                                                   "MMM dd, yyyy HH:mm:ss");
+    // The server's fields as it sends them, no zone of the computer's applied: an hour that zone
+    // skips for daylight saving is a time like any other.
+    if (const std::optional<WallTime> time = wallTimeFromWire(speed.serverTime))
+        update.serverTime = wallTimeText(time, "MMM dd, yyyy HH:mm:ss");
     update.look = networkStatusLook(lost ? kNoConnectionClass : speed.speedClass);
     // A stream still up whose server answers nothing is said as such: its last class says nothing.
     if (!lost && !speed.answering)

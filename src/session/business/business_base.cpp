@@ -716,6 +716,7 @@ void BusinessBase::completeLoginOnMain() {
     lastServerAnswer_ = platform::Clock::currentTime();
     serverSilent_ = false;
     pingsAwaited_.clear();
+    lastPingCheck_.reset();
     startPingTimer();
 
     const std::string host = loginData_.IPAddress().value_or("");

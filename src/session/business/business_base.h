@@ -176,6 +176,9 @@ public:
     // A signed-in server that has answered nothing (no ping reply) for this long is taken as not
     // answering: pings go every second, so three or four have gone without a reply.
     static constexpr platform::Clock::duration kServerSilentAfter = std::chrono::seconds(4);
+    // The ping's period, and a gap between two of its ticks past which the client itself was held.
+    static constexpr platform::Clock::duration kPingPeriod = std::chrono::seconds(1);
+    static constexpr platform::Clock::duration kPingHeldAfter = std::chrono::seconds(2);
     // False while the server is not answering (see kServerSilentAfter), until its next ping reply.
     bool isServerAnswering() const override;
 
@@ -404,6 +407,10 @@ private:
     // thread held). A few seconds' worth is enough: the oldest decides.
     static constexpr std::size_t kMaxPingsAwaited = 16;
     std::deque<platform::Clock::time_point> pingsAwaited_;
+    // Main queue: when the ping's tick last ran. A tick that comes long after it follows a hold of
+    // the client's own (its main thread busy, or the whole program stopped, a reply perhaps still
+    // unread in the socket): the time held is none of the server's silence.
+    std::optional<platform::Clock::time_point> lastPingCheck_;
     // When the last ping reply came off the socket (Clock ticks since its epoch), stamped by the
     // receiving thread: a reply waiting behind a burst of reports is an answer all the same.
     std::atomic<platform::Clock::duration::rep> pingReplyReceived_{platform::Clock::duration::min().count()};

@@ -214,7 +214,7 @@ void BusinessBase::startPingTimer() {
             pingTimer_->start();
         return;
     }
-    pingTimer_ = std::make_unique<platform::RepeatingTimer>(std::chrono::seconds(1), [this] {
+    pingTimer_ = std::make_unique<platform::RepeatingTimer>(kPingPeriod, [this] {
         checkServerAnswering();
         services_.requests->pingToServer();
     });
@@ -294,6 +294,8 @@ bool BusinessBase::isServerAnswering() const {
 }
 
 void BusinessBase::checkServerAnswering() {
+    const platform::Clock::time_point now = platform::Clock::currentTime();
+    const std::optional<platform::Clock::time_point> checkedBefore = std::exchange(lastPingCheck_, now);
     // Silence is told once, when it starts; only a reply ends it. A session that is not signed in
     // has nothing to wait for: its loss or sign-out says enough.
     if (serverSilent_ || loginPhase_ != LoginPhase::SignedIn || !lastServerAnswer_)
@@ -306,7 +308,13 @@ void BusinessBase::checkServerAnswering() {
     const platform::Clock::time_point heard = std::max(*lastServerAnswer_, received);
     while (!pingsAwaited_.empty() && pingsAwaited_.front() <= heard)
         pingsAwaited_.pop_front();
-    if (pingsAwaited_.empty() || platform::Clock::currentTime() - pingsAwaited_.front() < kServerSilentAfter)
+    // A tick this late follows a hold of the client's own: with the whole program stopped, a reply
+    // that came meanwhile may wait unread in the socket while this tick runs first. The pings still
+    // waiting count on as if the hold had not been.
+    if (checkedBefore && now - *checkedBefore > kPingHeldAfter)
+        for (platform::Clock::time_point& sent : pingsAwaited_)
+            sent += now - *checkedBefore - kPingPeriod;
+    if (pingsAwaited_.empty() || now - pingsAwaited_.front() < kServerSilentAfter)
         return;
     serverSilent_ = true;
     networkSpeedStatus_.store(networkSpeedClass(-1.0));

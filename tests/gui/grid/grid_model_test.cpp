@@ -725,3 +725,41 @@ TEST(GridIndexIds, TheCellsOfAWideGridSpreadOverQtsHash) {
     EXPECT_EQ(tc::gui::gridIndexId(7, 3), tc::gui::gridIndexId(7, 3));
     EXPECT_NE(tc::gui::gridIndexId(7, 3), tc::gui::gridIndexId(8, 3));
 }
+
+// A position on an instrument the login's lists do not carry: the client has nothing to work its
+// margin out with, while the server's used margin of the account holds it.
+class UnlistedInstrument : public GridModelTest {
+protected:
+    void seedMarket(testserver::Market& market) override {
+        auto position = market.positions.front(); // 300001, 20001, EURUSD
+        position.positionId = 300099;
+        position.instrumentId = 99999;
+        position.qty = position.initialQty = "1";
+        market.positions.push_back(position);
+    }
+};
+
+TEST_F(UnlistedInstrument, TheTotalsMarginIsTheAccountsAndThePositionsOwnIsNotMadeUp) {
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return session->client().setCurrentAccount(20001); }));
+    GridModel& open = grid(Grid::OpenPositions);
+    const auto usedMargin = [&] {
+        for (const auto& account : session->client().queries().getAccountCollection())
+            if (account->AccountId == 20001)
+                return account->UsedMargin.toDouble();
+        return -1.0;
+    };
+    ASSERT_TRUE(waitFor(
+        [&] {
+            Q_EMIT session->tablesChanged({interfaces::Table::OpenPositionFigures});
+            return has(open, {"300001", "300002", "300099"}) && session->figuresValued() &&
+                   open.openPositionTotals().valued;
+        },
+        30000));
+    // The server holds 1.5 + 0.2 + 1 lots at 1 a lot; the client can work out the first two alone.
+    ASSERT_NEAR(usedMargin(), 2.7, 1e-9);
+    EXPECT_NEAR(open.openPositionTotals().margin, usedMargin(), 1e-9);
+    EXPECT_EQ(text(open, "300099", "PositionMargin"), "") << "not 0.00: it holds margin";
+    EXPECT_EQ(text(open, "300099", "ClosingPrice"), "") << "no price of its instrument is known";
+    EXPECT_EQ(text(open, "300001", "PositionMargin"), "1.50");
+}

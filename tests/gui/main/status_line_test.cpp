@@ -3,6 +3,7 @@
 #include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "platform/amount_text.h"
+#include "platform/date_format.h"
 #include "support/decimal_literal.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +49,15 @@ TEST(NetworkStatus, APingSetsTheLookAndTheClockAndALostStreamReadsAsNoConnection
     update = networkStatusUpdate({7, "not a time"}, false);
     EXPECT_FALSE(update.look); // an unknown class changes nothing
     EXPECT_FALSE(update.serverTime);
+}
+
+TEST(NetworkStatus, TheServersClockInAnHourTheComputersZoneSkipsShowsAsSent) {
+    // Berlin skips 02:00-03:00 on 29 March 2026; the server, elsewhere, reads 02:30.
+    ASSERT_TRUE(platform::setDeviceTimeZone("Europe/Berlin"));
+    const auto update = networkStatusUpdate({0, "20260329023000"}, false);
+    platform::resetDeviceTimeZone();
+    ASSERT_TRUE(update.serverTime);
+    EXPECT_EQ(*update.serverTime, "Mar 29, 2026 02:30:00");
 }
 
 } // namespace

@@ -479,11 +479,46 @@ TEST_F(BusinessBaseTest, AMainThreadHeldPastTheLimitIsNoSilenceOfTheServers) {
         pump();
     }
     EXPECT_TRUE(b.isServerAnswering());
-    // A hold while a ping waits for its reply: that ping counts from when it went out.
+    // A hold while pings wait for their replies: the hold is not counted, the seconds they waited
+    // before and after it are.
     manual->advance(std::chrono::seconds(5));
+    pump();
+    EXPECT_TRUE(b.isServerAnswering());
+    manual->advance(std::chrono::seconds(1));
     pump();
     EXPECT_FALSE(b.isServerAnswering());
     EXPECT_EQ(events->log.count("networkSpeed:3|20240102030412|silent"), 1u);
+}
+
+TEST_F(BusinessBaseTest, AWholeClientStoppedWithItsPingsReplyUnreadIsNoSilenceOfTheServers) {
+    auto manual = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock clock(manual);
+    prepareSnapshot();
+    BusinessBase& b = make();
+    deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
+    deliver("10=18");
+    pump();
+    manual->advance(std::chrono::seconds(1));
+    pump();
+    ASSERT_EQ(requests->log.count("pingToServer"), 1u);
+    // Every thread of the client stops for six seconds just after the ping went out: its reply
+    // waits in the socket, and the ping's tick, late, runs before the receiving thread reads it.
+    manual->advance(std::chrono::seconds(6));
+    pump();
+    EXPECT_TRUE(b.isServerAnswering());
+    EXPECT_EQ(events->log.count("networkSpeed:3|20240102030405|silent"), 0u);
+    deliver("10=1019|21=20240102030412");
+    EXPECT_TRUE(b.isServerAnswering());
+    // A server that then stops answering is still told, four seconds after the first ping left
+    // without a reply.
+    for (int i = 0; i < 4; ++i) {
+        manual->advance(std::chrono::seconds(1));
+        pump();
+    }
+    EXPECT_TRUE(b.isServerAnswering());
+    manual->advance(std::chrono::seconds(1));
+    pump();
+    EXPECT_FALSE(b.isServerAnswering());
 }
 
 TEST_F(BusinessBaseTest, TheLoginLinesAreStampedWithTheServersClockTheConnectionsWorkedBack) {
