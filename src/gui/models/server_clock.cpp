@@ -33,9 +33,11 @@ QDateTime ServerClock::at(platform::Clock::time_point moment) const {
     const QDateTime server =
         server_->addMSecs(std::chrono::duration_cast<std::chrono::milliseconds>(moment - heardAt_).count());
     QDateTime local(server.date(), server.time());
-    // A time the computer's zone skips cannot be held in local time: the first one after it.
-    for (int step = 1; !local.isValid() && step <= 8; ++step)
-        local = QDateTime(server.date(), server.time().addSecs(step * 30 * 60));
+    // A time the computer's zone skips cannot be held in local time: the first minute after the gap,
+    // the seconds kept (02:15:20 reads 03:00:20 where 02:00-03:00 is skipped).
+    const QTime seconds(server.time().hour(), server.time().minute(), server.time().second());
+    for (int step = 1; !local.isValid() && step <= 4 * 60; ++step)
+        local = QDateTime(server.date(), seconds.addSecs(step * 60));
     return local;
 }
 

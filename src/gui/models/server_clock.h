@@ -30,8 +30,8 @@ public:
     bool heard(std::string_view wireText, platform::Clock::time_point heardAt);
     bool known() const { return server_.has_value(); }
     // The server's date and time at `moment`, as the date fields hold a date (the fields of the
-    // server's clock, in local time; an hour the computer's zone skips reads as the first time after
-    // it on that day); invalid until the server's is heard.
+    // server's clock, in local time; a time in an hour the computer's zone skips reads as the first
+    // minute after the gap on that day); invalid until the server's is heard.
     QDateTime at(platform::Clock::time_point moment) const;
     // The server's now; the computer's own until the server's is heard.
     QDateTime now() const;

@@ -57,6 +57,9 @@ TEST(ServerClock, AServerTimeInTheHourTheComputersZoneSkipsIsHeard) {
     EXPECT_TRUE(shown.isValid());
     EXPECT_EQ(shown.date(), QDate(2026, 3, 29));
     EXPECT_EQ(clock.at(arrived + std::chrono::hours(1)), at(2026, 3, 29, 3, 30, 0));
+    // Any time in the gap reads as the gap's end, never an hour on.
+    ASSERT_TRUE(clock.heard("20260329021520", arrived));
+    EXPECT_EQ(clock.at(arrived), at(2026, 3, 29, 3, 0, 20));
 }
 
 TEST(ServerClock, ADateAsShownGoesToTheWireAsShownWhateverTheComputersZone) {
