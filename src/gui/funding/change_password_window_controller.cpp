@@ -3,6 +3,7 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/waiting_answer.h"
 #include "gui/controls/entry_refusal.h"
 #include "gui/controls/text_entry_rules.h"
 #include "gui/models/client_model.h"
@@ -36,6 +37,10 @@ ChangePasswordWindowController::ChangePasswordWindowController(GuiContext& conte
     ui_->setupUi(this);
     askBeforeDroppingTyped(context_.language());
     bindLanguage(this, context_.language());
+    connect(&context_.language(), &Language::changed, this, [this] {
+        if (waiting_)
+            showWaiting();
+    });
     ui_->statusLabel->setTextFormat(Qt::PlainText);
     ui_->statusLabel->hide();
     replyTimer_.setSingleShot(true);
@@ -58,6 +63,11 @@ ChangePasswordWindowController::ChangePasswordWindowController(GuiContext& conte
         connect(session, &ClientModel::passwordChanged, this,
                 &ChangePasswordWindowController::ShowStatusMessage);
         connect(session, &ClientModel::passwordRefused, this, &ChangePasswordWindowController::ShowRefusal);
+        // A silent server is no loss: the change still waits (its limit runs on) and the sheet says so.
+        connect(session, &ClientModel::answeringChanged, this, [this] {
+            if (waiting_)
+                showWaiting();
+        });
         connect(session, &ClientModel::clientAboutToBeReplaced, this, [this] {
             // A change whose answer can no longer come may have been made all the same.
             const bool unknown = waiting_ || outcomeUnknown_;
@@ -110,10 +120,15 @@ void ChangePasswordWindowController::SetWaiting(bool waiting) {
     ui_->OldPasswordTextField->setReadOnly(waiting);
     ui_->NewPasswordField->setReadOnly(waiting);
     ui_->ConfirmPasswordField->setReadOnly(waiting);
-    if (waiting) {
-        ui_->statusLabel->setText(context_.text(texts::kWaitingServersAnswer));
-        ui_->statusLabel->show();
-    }
+    if (waiting)
+        showWaiting();
+}
+
+void ChangePasswordWindowController::showWaiting() {
+    const ClientModel* session = context_.clientModel();
+    ui_->statusLabel->setText(
+        context_.text(waitingAnswerKey(!session || session->client().networkSpeed().answering)));
+    ui_->statusLabel->show();
 }
 
 void ChangePasswordWindowController::ChangePasswordButtonClicked() {

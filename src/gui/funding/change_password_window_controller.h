@@ -1,6 +1,7 @@
 #pragma once
 // The password sheet of the settings window: the current password, the new one and its
-// confirmation. The form's checks are the core's; the sheet then waits for the server. Success
+// confirmation. The form's checks are the core's; the sheet then waits for the server, saying so, and
+// while the server does not answer its pings that the change still waits, nothing sent again. Success
 // closes it and says so (text 0369); a refusal shows the server's reason in the sheet, which stays
 // open with the fields as typed. No answer in time, or the line lost first, is told as an outcome
 // not known: the change may have been made, and if the current password is refused at the next
@@ -53,6 +54,8 @@ public:
 private:
     void ValidationAlert(const QString& text);
     void SetWaiting(bool waiting);
+    // The line of a change waiting: sent, or the server not answering (the other sheets' line).
+    void showWaiting();
 
     std::unique_ptr<Ui::ChangePasswordWindowController> ui_;
     GuiContext& context_;

@@ -6,6 +6,7 @@
 #include "gui/app/gui_objects.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
+#include "gui/app/waiting_answer.h"
 #include "gui/controls/entry_refusal.h"
 #include "gui/controls/toggles.h"
 #include "gui/grid/grid_cells.h"
@@ -237,9 +238,14 @@ void TradeTicketWindowController::followSession() {
         connect(model, &ClientModel::requestAnswered, this, [this](const interfaces::RequestAnswer& answer) {
             std::erase_if(awaiting_,
                           [&](const TicketOrder& order) { return order.request == answer.request; });
+            showWaiting();
         });
         // A silent server's prices are not current: the buttons grey and start nothing, as the tiles'.
-        connect(model, &ClientModel::answeringChanged, this, [this] { followLoginState(); });
+        // An order still waiting is said to wait, nothing sent again: a silence is no loss.
+        connect(model, &ClientModel::answeringChanged, this, [this] {
+            followLoginState();
+            showWaiting();
+        });
         connect(model, &ClientModel::tick, this, [this] {
             if (ticking_)
                 UpdateValuesInTimer();
@@ -305,6 +311,10 @@ QMessageBox* TradeTicketWindowController::confirmationSheet() const {
 
 QLabel* TradeTicketWindowController::lostOrderNote() const {
     return ui_->lostOrderNote;
+}
+
+QLabel* TradeTicketWindowController::waitingLine() const {
+    return ui_->waitingLine;
 }
 
 void TradeTicketWindowController::followLoginState() {
@@ -383,8 +393,10 @@ void TradeTicketWindowController::runModalWindow(QWidget* owner) {
 void TradeTicketWindowController::closeEvent(QCloseEvent* event) {
     setDefaultWindow();
     ticking_ = false;
-    // The next opening is a new ticket: nothing sent from this one is told there.
+    // The next opening is a new ticket: nothing sent from this one is told there, and nothing typed
+    // in this one (a multi-account cell's mark outlives its hidden drawer) is asked about there.
     forgetOrders();
+    keepTypedText(this);
     if (confirmation_)
         confirmation_->reject();
     QWidget::closeEvent(event);
@@ -426,6 +438,7 @@ void TradeTicketWindowController::updateLanguageStrings() {
     ui_->leftDrawer->retranslate();
     showRowsNote();
     showLostOrders();
+    showWaiting();
     ui_->AdvancedTradeTicketBox->renameLists(names);
     ui_->quotePanel->showRange(state_.quoteTexts(item()), context_.text(texts::kLow),
                                context_.text(texts::kHigh));
@@ -871,6 +884,7 @@ void TradeTicketWindowController::followOrder(TicketOrder order) {
     if (awaiting_.size() >= kMaxFollowedOrders)
         awaiting_.erase(awaiting_.begin());
     awaiting_.push_back(std::move(order));
+    showWaiting();
 }
 
 void TradeTicketWindowController::lineLost() {
@@ -882,6 +896,17 @@ void TradeTicketWindowController::lineLost() {
     while (lost_.size() > kMaxFollowedOrders)
         lost_.erase(lost_.begin());
     showLostOrders();
+    showWaiting();
+}
+
+void TradeTicketWindowController::showWaiting() {
+    // Only a silence is said: an order is answered at once, and a line that came and went with each
+    // one would move the ticket under the trader's hand.
+    const ClientModel* model = session();
+    const bool silent = model && !awaiting_.empty() && !model->client().networkSpeed().answering;
+    if (silent)
+        ui_->waitingLine->setText(context_.text(waitingAnswerKey(false)));
+    ui_->waitingLine->setVisible(silent);
 }
 
 void TradeTicketWindowController::settleLostOrders() {
@@ -1022,6 +1047,7 @@ void TradeTicketWindowController::forgetOrders() {
     lost_.clear();
     awaitingLists_ = false;
     showLostOrders();
+    showWaiting();
 }
 
 } // namespace tc::gui

@@ -10,7 +10,8 @@
 // An order the ticket sent and the line lost before its answer may still have been carried out: the
 // ticket says so at once, and once a later sign-in's lists are in, what they hold of it (the position
 // or pending order of each account, or nothing, when it may be sent again); sending that same order
-// again unchanged asks first, naming the earlier one.
+// again unchanged asks first, naming the earlier one. While an order waits and the server is silent,
+// a line says so: the order still waits and nothing is sent again meanwhile.
 //
 // The window composes its parts (the instrument box, the quote panel, the advanced box and the two
 // drawers) over one TicketState: the parts write the user's edits into it, the state's rules decide,
@@ -82,6 +83,9 @@ public:
     interfaces::OrderTicket currentTicket() const { return state_.ticket(); }
     // What the ticket says of the orders whose answers the line lost; hidden while there are none.
     QLabel* lostOrderNote() const;
+    // The line saying that the server is not answering while an order sent waits for its answer;
+    // hidden otherwise.
+    QLabel* waitingLine() const;
     // Most orders the ticket follows to their answers; past it the oldest is no longer followed.
     static constexpr std::size_t kMaxFollowedOrders = 50;
 
@@ -193,6 +197,8 @@ private:
     // A later sign-in's lists are in: what they hold of each order lost.
     void settleLostOrders();
     void showLostOrders();
+    // The line over the form while an order waits and the server is silent.
+    void showWaiting();
     QString describe(const TicketOrder& order) const;
     // Each account's part as the lists hold it, one line each.
     QString heldLines(const TicketOrder& order) const;

@@ -353,6 +353,33 @@ TEST_F(AccountAdminTest, APasswordChangeWithoutAnAnswerMayHaveBeenMade) {
     EXPECT_EQ(told->informativeText(), context->text(texts::kPasswordChangeOutcomeUnknown));
 }
 
+// A change waiting while the server is silent: the sheet says the server is not answering and that
+// the change still waits, nothing sent again (the other sheets' line); the answer still closes it.
+TEST_F(AccountAdminTest, APasswordChangeWaitingThroughASilenceSaysTheServerIsNotAnswering) {
+    auto* sheet = openSheet<ChangePasswordWindowController>("actionChangePassword");
+    ASSERT_TRUE(sheet);
+    type(sheet, "demo1234", "n3w-password", "n3w-password");
+    QSignalSpy answering(session.get(), &ClientModel::answeringChanged);
+    server->pauseStream(true);
+    QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
+    ASSERT_TRUE(sheet->Waiting());
+    EXPECT_EQ(sheet->StatusText(), context->text(texts::kSheetWaitingForAnswer));
+    ASSERT_TRUE(waitFor([&] { return !answering.isEmpty(); }, 30000));
+    EXPECT_FALSE(answering.takeFirst().at(0).toBool());
+    EXPECT_TRUE(sheet->Waiting());
+    EXPECT_FALSE(sheet->OutcomeUnknown());
+    EXPECT_FALSE(find<QPushButton>(sheet, "changeButton")->isEnabled());
+    EXPECT_EQ(sheet->StatusText(), context->text(texts::kSheetServerNotAnswering));
+    server->pauseStream(false);
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    QMessageBox* told = alertOn(window->settingsWindow());
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->informativeText(), context->text(texts::kPasswordChanged));
+    EXPECT_EQ(remembered, std::vector<std::string>{"n3w-password"});
+    EXPECT_EQ(streamMessagesOf(37), 1);
+    told->close();
+}
+
 TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFieldsKept) {
     auto* sheet = openSheet<ChangePasswordWindowController>("actionChangePassword");
     ASSERT_TRUE(sheet);

@@ -39,6 +39,7 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
+#include <QWindow>
 
 #include <algorithm>
 #include <functional>
@@ -1048,16 +1049,15 @@ TEST_F(TradeTicketTest, ReturnEndsAnEntryAndEscapeStillAsksBeforeDroppingIt) {
 
 } // namespace
 
-// After Discard with a multi-account row's quantity cell typed, the ticket opened again holds
-// nothing of the trader's: Escape closes it at once, asking nothing.
-TEST_F(TradeTicketTest, DiscardingATypedAccountCellLeavesNothingToAskAboutAtTheNextOpening) {
-    open();
+// The ticket opened with its multi-account rows and the first row's quantity cell typed over, the
+// entry ended with Return as a trader ends it.
+static void typeAnAccountCell(TradeTicketWindowController* ticket) {
     ASSERT_TRUE(guitest::waitForExposed(ticket));
-    child<QPushButton>("multiTradeButton")->click();
+    ticket->findChild<QPushButton*>("multiTradeButton")->click();
     ASSERT_TRUE(ticket->isMultiAccountMode());
-    child<QCheckBox>("multiAccountSelectAllCheckBox")->click();
+    ticket->findChild<QCheckBox*>("multiAccountSelectAllCheckBox")->click();
     MultiAccountTableModel& rows = ticket->multiAccountModel();
-    auto* view = child<QTableView>("multiTradeTableView");
+    auto* view = ticket->findChild<QTableView*>("multiTradeTableView");
     const QPoint cell = view->visualRect(rows.index(0, MultiAccountTableModel::Quantity)).center();
     ASSERT_TRUE(guitest::clickInto(view->viewport(), cell));
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell);
@@ -1070,15 +1070,33 @@ TEST_F(TradeTicketTest, DiscardingATypedAccountCellLeavesNothingToAskAboutAtTheN
     guitest::pressKey(Qt::Key_Return);
     ASSERT_TRUE(
         waitFor([&] { return rows.index(0, MultiAccountTableModel::Quantity).data().toString() == "0.2"; }));
-    // The quantity box is off beside the rows: the trader leaves from the grid.
-    ASSERT_TRUE(guitest::escapeAndDiscard(view->viewport(), context->text(texts::kDiscard)));
+}
 
-    open();
-    ASSERT_TRUE(guitest::waitForExposed(ticket));
-    ASSERT_TRUE(guitest::clickInto(child<QComboBox>("QuantityComboBox")->lineEdit()));
-    guitest::pressKey(Qt::Key_Escape);
-    EXPECT_FALSE(tc::gui::CommonAlert::showing(ticket, QStringLiteral("dropTypedText")));
-    EXPECT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
+// After Discard, or a close from the title bar (which asks nothing), with a multi-account row's
+// quantity cell typed, the ticket opened again holds nothing of the trader's: Escape closes it at
+// once, asking nothing.
+TEST_F(TradeTicketTest, ATicketLeftWithATypedAccountCellHasNothingToAskAboutAtTheNextOpening) {
+    for (const bool discard : {true, false}) {
+        SCOPED_TRACE(discard ? "Discard" : "the title bar");
+        open();
+        ASSERT_NO_FATAL_FAILURE(typeAnAccountCell(ticket));
+        if (discard) {
+            // The quantity box is off beside the rows: the trader leaves from the grid.
+            auto* view = child<QTableView>("multiTradeTableView");
+            ASSERT_TRUE(guitest::escapeAndDiscard(view->viewport(), context->text(texts::kDiscard)));
+        } else {
+            // The window manager's close, as the title bar's button sends it.
+            ticket->windowHandle()->close();
+            ASSERT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
+        }
+
+        open();
+        ASSERT_TRUE(guitest::waitForExposed(ticket));
+        ASSERT_TRUE(guitest::clickInto(child<QComboBox>("QuantityComboBox")->lineEdit()));
+        guitest::pressKey(Qt::Key_Escape);
+        EXPECT_FALSE(tc::gui::CommonAlert::showing(ticket, QStringLiteral("dropTypedText")));
+        ASSERT_TRUE(waitFor([&] { return !ticket->isVisible(); }));
+    }
 }
 
 // The ticket's orders when the line goes before their answers, against the test server: the server
@@ -1327,4 +1345,37 @@ TEST_F(TicketLostOrderTest, AnOrderOverSeveralAccountsNamesEachAccountsPosition)
             .arg(second)
             .arg(QString::fromStdString(secondHeld))))
         << ticket->lostOrderNote()->text().toStdString();
+}
+
+// An order waiting while the server is silent: the ticket says the server is not answering and that
+// the order still waits, nothing sent again (the sheets' line); its answer ends the line, and a
+// silence with no order waiting says nothing.
+TEST_F(TicketLostOrderTest, AnOrderWaitingThroughASilenceSaysTheServerIsNotAnswering) {
+    open();
+    const std::int32_t account = ticket->accountId();
+    setQuantity("0.01");
+    const auto before = serverRecords(account, true);
+    QSignalSpy answering(session.get(), &tc::gui::ClientModel::answeringChanged);
+    QSignalSpy answered(session.get(), &tc::gui::ClientModel::requestAnswered);
+    server->pauseStream(true);
+    ASSERT_NO_FATAL_FAILURE(buyAtMarket());
+    EXPECT_FALSE(ticket->waitingLine()->isVisible());
+    ASSERT_TRUE(waitFor([&] { return !answering.isEmpty(); }, 30000));
+    EXPECT_FALSE(answering.takeFirst().at(0).toBool());
+    EXPECT_TRUE(answered.isEmpty());
+    EXPECT_TRUE(ticket->waitingLine()->isVisible());
+    EXPECT_EQ(ticket->waitingLine()->text(), context->text(texts::kSheetServerNotAnswering));
+    EXPECT_FALSE(ticket->lostOrderNote()->isVisible());
+    server->pauseStream(false);
+    ASSERT_TRUE(waitFor([&] { return !answered.isEmpty(); }));
+    EXPECT_FALSE(ticket->waitingLine()->isVisible());
+    EXPECT_EQ(serverRecords(account, true).size(), before.size() + 1);
+
+    ASSERT_TRUE(waitFor([&] { return !answering.isEmpty(); }));
+    EXPECT_TRUE(answering.takeFirst().at(0).toBool());
+    server->pauseStream(true);
+    ASSERT_TRUE(waitFor([&] { return !answering.isEmpty(); }, 30000));
+    EXPECT_FALSE(ticket->waitingLine()->isVisible());
+    server->pauseStream(false);
+    EXPECT_TRUE(waitFor([&] { return answering.count() == 2; }));
 }
