@@ -918,6 +918,7 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     delegate->mainWindow()->SettingsButtonClicked();
     QWidget* settings = delegate->mainWindow()->settingsWindow();
     ASSERT_TRUE(settings->isVisible());
+    ASSERT_TRUE(guitest::waitForActive(settings));
     delegate->mainWindow()->lockConsole();
     EXPECT_FALSE(settings->isVisible());
     tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
@@ -962,11 +963,28 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
 
     guitest::typeOver(password, QStringLiteral("demo1234"));
     EXPECT_FALSE(visibleTexts().contains(context->text(texts::kPasswordNotCorrect)));
+    // The windows brought back stand as they stood: the main window's own over it, never hidden
+    // under it, and the one in use at the lock in use again.
+    struct Raised : QObject {
+        std::vector<QObject*> order;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::ZOrderChange)
+                order.push_back(watched);
+            return false;
+        }
+    } raised;
+    main->installEventFilter(&raised);
+    settings->installEventFilter(&raised);
     guitest::pressKey(Qt::Key_Return);
+    main->removeEventFilter(&raised);
+    settings->removeEventFilter(&raised);
     EXPECT_FALSE(unlock.isLocked());
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(password->text().isEmpty());
     EXPECT_TRUE(settings->isVisible());
+    ASSERT_FALSE(raised.order.empty());
+    EXPECT_EQ(raised.order.back(), settings);
+    EXPECT_TRUE(waitFor([&] { return QApplication::activeWindow() == settings; }));
     ASSERT_EQ(context->banners().banners().size(), 1);
     EXPECT_EQ(context->banners().banners().front()->notification().subtitle, "While locked");
     EXPECT_EQ(shell->primaryWindow(), main);
