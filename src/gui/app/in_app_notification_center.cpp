@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -536,9 +537,19 @@ void InAppNotificationCenter::setHeld(bool held) {
         return;
     held_ = held;
     if (held_) {
+        // Those on screen in their time go at once and wait with those delivered meanwhile: the lock
+        // must not take away a late answer, or a banner kept until acted on, before it was read.
+        std::deque<Waiting> shownAgain;
+        for (InAppNotificationBannerController* banner : onScreen())
+            if (!banner->isLeaving())
+                shownAgain.push_back(Waiting{banner->notification(), banner->lines()});
         for (const auto& banner : QList(banners_))
             if (banner)
                 banner->closeNow();
+        waiting_.insert(waiting_.begin(), std::make_move_iterator(shownAgain.begin()),
+                        std::make_move_iterator(shownAgain.end()));
+        while (waiting_.size() > kMaxHeld)
+            waiting_.pop_front();
         return;
     }
     presentWaiting();

@@ -161,6 +161,49 @@ TEST_F(Banners, ABurstWhileHeldWaitsAsBoundedLinesAndShowsWhenTheHoldEnds) {
     EXPECT_EQ(open.back()->findChild<QPlainTextEdit*>("bannerLinesList"), nullptr);
 }
 
+// The lock comes while banners are on screen: they go at once, and those not dismissed show again
+// at the unlock, lines and all, before those delivered behind the lock; none sounds again.
+TEST_F(Banners, BannersOnScreenAtTheLockShowAgainAtTheUnlock) {
+    defaults->set("SoundKey", false);
+    QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
+    interfaces::InAppNotification late = note(5);
+    late.subtitle = "Late Answer from the Server";
+    late.informativeText = "The server carried out a request after its window had stopped waiting for it.";
+    late.soundName = std::string(interfaces::kInAppNotificationDefaultSound);
+    interfaces::InAppNotification kept = note(-1, true);
+    kept.subtitle = "App Updates Available";
+    interfaces::InAppNotification dismissed = note(-1);
+    dismissed.subtitle = "Dismissed";
+    QPointer<Banner> told = centre().deliverNotification(late);
+    QPointer<Banner> burst = centre().deliverNotification(settled(0));
+    for (int n = 1; n < 3; ++n)
+        EXPECT_EQ(centre().deliverNotification(settled(n)), burst.data());
+    QPointer<Banner> acted = centre().deliverNotification(kept);
+    QPointer<Banner> gone = centre().deliverNotification(dismissed);
+    ASSERT_TRUE(told && burst && acted && gone);
+    ASSERT_TRUE(waitFor([&] { return gone->phase() == Banner::Phase::Shown; }));
+    gone->dismissBanner();
+    const int soundsBefore = sounds.count();
+
+    centre().setHeld(true);
+    EXPECT_TRUE(centre().banners().isEmpty());
+    EXPECT_TRUE(waitFor([&] { return !told && !burst && !acted && !gone; })); // closed, not hidden
+    interfaces::InAppNotification behind = note(5);
+    behind.subtitle = "While locked";
+    EXPECT_EQ(centre().deliverNotification(behind), nullptr);
+    centre().setHeld(false);
+    std::vector<std::string> shown;
+    for (const Banner* banner : centre().banners())
+        shown.push_back(banner->notification().subtitle);
+    EXPECT_EQ(shown, (std::vector<std::string>{"Late Answer from the Server", "Order Settled",
+                                               "App Updates Available", "While locked"}));
+    ASSERT_EQ(centre().banners().size(), 4);
+    EXPECT_EQ(keptLines(*centre().banners().at(1)), settledLines(0, 3));
+    EXPECT_EQ(keptLines(*centre().banners().at(0)), std::vector<std::string>{late.informativeText});
+    EXPECT_NE(centre().banners().at(2)->findChild<QPushButton*>("actionButton"), nullptr);
+    EXPECT_EQ(sounds.count(), soundsBefore);
+}
+
 // A late answer tells what no window shows any more: the settlements after it stack under it
 // rather than over it, and their banner growing pushes it down, never over it.
 TEST_F(Banners, ALaterBannerOfAnotherKindNeverCoversOneOnScreen) {
