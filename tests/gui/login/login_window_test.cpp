@@ -918,6 +918,7 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     delegate->mainWindow()->SettingsButtonClicked();
     QWidget* settings = delegate->mainWindow()->settingsWindow();
     ASSERT_TRUE(settings->isVisible());
+    settings->activateWindow(); // the trader at work in it
     ASSERT_TRUE(guitest::waitForActive(settings));
     delegate->mainWindow()->lockConsole();
     EXPECT_FALSE(settings->isVisible());
