@@ -167,7 +167,8 @@ private:
     InAppNotificationBannerController* present(const Waiting& waiting);
     // Shows those waiting, oldest first, while there is room.
     void presentWaiting();
-    // Pushes down banners a taller one above now overlaps.
+    // Pushes down banners a taller one above now overlaps; one pushed past the screen's end waits
+    // for a place again, first.
     void restack();
     QList<InAppNotificationBannerController*> onScreen() const;
 

@@ -11,6 +11,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace {
 
 using Banner = tc::gui::InAppNotificationBannerController;
@@ -271,6 +273,50 @@ TEST_F(Banners, BannersTheScreenHasNoRoomForWaitForAPlace) {
         const auto open = centre().banners();
         return !open.isEmpty() &&
                open.front()->notification().subtitle == "Kind " + std::to_string(shown.size());
+    }));
+}
+
+// The screen full, the burst's banner at the top grows as a second line joins it: those under it move
+// down, and the one the screen no longer has room for leaves it at once and waits for a place again
+// (first among those waiting), rather than standing past the screen's end.
+TEST_F(Banners, ABannerPushedPastTheScreensEndWaitsForAPlaceAgain) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto burst = [](int n) {
+        interfaces::InAppNotification s = settled(n);
+        s.feature.dismissDelayTime = -1;
+        return s;
+    };
+    QPointer<Banner> top = centre().deliverNotification(burst(0));
+    ASSERT_TRUE(top);
+    std::vector<QPointer<Banner>> shown;
+    for (int n = 0; n < 12; ++n) {
+        interfaces::InAppNotification kind = note(-1);
+        kind.subtitle = "Kind " + std::to_string(n);
+        if (Banner* banner = centre().deliverNotification(kind))
+            shown.emplace_back(banner);
+    }
+    ASSERT_GE(shown.size(), 2u);
+    const std::size_t waiting = centre().waitingBanners();
+    ASSERT_GE(waiting, 1u);
+    const int before = top->height();
+    EXPECT_EQ(centre().deliverNotification(burst(1)), top.data());
+    ASSERT_GT(top->height(), before);
+    // The slack under the last was less than the growth: it no longer fits.
+    const std::string last = shown.back()->notification().subtitle;
+    ASSERT_GT(shown.back()->bannerLayout().shown.y + shown.back()->bannerLayout().height,
+              screen.bottom() + 1 - (top->height() - before));
+    const auto open = centre().banners();
+    for (const Banner* banner : open)
+        EXPECT_LE(banner->bannerLayout().shown.y + banner->bannerLayout().height, screen.bottom() + 1)
+            << banner->notification().subtitle;
+    EXPECT_TRUE(std::none_of(open.begin(), open.end(),
+                             [&](const Banner* b) { return b->notification().subtitle == last; }));
+    EXPECT_EQ(centre().waitingBanners(), waiting + 1);
+    // Places free: it is the first of those waiting to show.
+    centre().dismissAllBanners();
+    EXPECT_TRUE(waitFor([&] {
+        const auto now = centre().banners();
+        return !now.isEmpty() && now.front()->notification().subtitle == last;
     }));
 }
 
