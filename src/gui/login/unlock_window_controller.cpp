@@ -98,12 +98,11 @@ void UnlockWindowController::unLockButtonClicked() {
     ui_->lockPasswordTextField->setAccessibleDescription(QString());
     ui_->lockPasswordTextField->clear();
     hide();
-    context_.banners().setHeld(false);
+    // The main window first, its own windows over it (a sheet over its window, as they were opened),
+    // then the banners held over them all: raised later, the main window would come back over them,
+    // hiding them (a window manager that does not keep a window over its owner, or none). The one
+    // in use at the lock is in use again.
     if (mainWindow_) {
-        // The main window first, its own windows over it (a sheet over its window, as they were
-        // opened): raised last, the main window would come back over them, hiding them (a window
-        // manager that does not keep a window over its owner, or none). The one in use at the lock
-        // is in use again.
         mainWindow_->show();
         mainWindow_->raise();
         for (const auto& window : std::exchange(hiddenWindows_, {}))
@@ -111,11 +110,14 @@ void UnlockWindowController::unLockButtonClicked() {
                 window->show();
                 window->raise();
             }
+    }
+    context_.banners().setHeld(false);
+    if (mainWindow_) {
         QWidget* active =
             activeAtLock_ && activeAtLock_->isVisible() ? activeAtLock_.data() : mainWindow_.data();
-        activeAtLock_ = nullptr;
         active->activateWindow();
     }
+    activeAtLock_ = nullptr;
     Q_EMIT unlocked();
 }
 

@@ -64,6 +64,7 @@
 #include <QSignalSpy>
 #include <QToolButton>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -966,26 +967,32 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     guitest::typeOver(password, QStringLiteral("demo1234"));
     EXPECT_FALSE(visibleTexts().contains(context->text(texts::kPasswordNotCorrect)));
     // The windows brought back stand as they stood: the main window's own over it, never hidden
-    // under it, and the one in use at the lock in use again.
+    // under it, the one in use at the lock in use again, and the banners over them all.
     struct Raised : QObject {
         std::vector<QObject*> order;
         bool eventFilter(QObject* watched, QEvent* event) override {
-            if (event->type() == QEvent::ZOrderChange)
+            if (event->type() == QEvent::ZOrderChange && watched->isWidgetType() &&
+                static_cast<QWidget*>(watched)->isWindow())
                 order.push_back(watched);
             return false;
         }
+        std::ptrdiff_t last(const QObject* window) const {
+            const auto at = std::find(order.rbegin(), order.rend(), window);
+            return at == order.rend() ? -1 : std::distance(at, order.rend()) - 1;
+        }
     } raised;
-    main->installEventFilter(&raised);
-    settings->installEventFilter(&raised);
+    qApp->installEventFilter(&raised);
     guitest::pressKey(Qt::Key_Return);
-    main->removeEventFilter(&raised);
-    settings->removeEventFilter(&raised);
+    qApp->removeEventFilter(&raised);
     EXPECT_FALSE(unlock.isLocked());
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(password->text().isEmpty());
     EXPECT_TRUE(settings->isVisible());
-    ASSERT_FALSE(raised.order.empty());
-    EXPECT_EQ(raised.order.back(), settings);
+    EXPECT_GE(raised.last(main), 0);
+    EXPECT_GT(raised.last(settings), raised.last(main));
+    ASSERT_FALSE(context->banners().banners().isEmpty());
+    for (const auto* banner : context->banners().banners())
+        EXPECT_GT(raised.last(banner), raised.last(settings)) << banner->notification().subtitle;
     EXPECT_TRUE(waitFor([&] { return QApplication::activeWindow() == settings; }));
     std::vector<std::string> banners;
     for (const auto* banner : context->banners().banners())
