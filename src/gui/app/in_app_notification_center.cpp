@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -527,8 +528,26 @@ void InAppNotificationCenter::restack() {
     for (InAppNotificationBannerController* banner : open)
         spans.push_back({banner->place(), banner->bannerLayout().height});
     const std::vector<double> places = clearedBannerPlaces(spans);
-    for (qsizetype i = 0; i < open.size(); ++i)
-        open.at(i)->placeAt(places.at(static_cast<std::size_t>(i)));
+    // One pushed past the screen's end would stand there unread: it leaves at once and waits again,
+    // first, as it would had it come now; the first place keeps its banner whatever its height.
+    std::vector<std::pair<double, InAppNotificationBannerController*>> pushedOut;
+    for (qsizetype i = 0; i < open.size(); ++i) {
+        InAppNotificationBannerController* banner = open.at(i);
+        const double place = places.at(static_cast<std::size_t>(i));
+        if (place > 0 && place + banner->bannerLayout().height > banner->room())
+            pushedOut.emplace_back(place, banner);
+        else
+            banner->placeAt(place);
+    }
+    std::sort(pushedOut.begin(), pushedOut.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& [place, banner] : pushedOut) {
+        if (!banner->isLeaving())
+            waiting_.push_front(Waiting{banner->notification(), banner->lines()});
+        banner->closeNow();
+    }
+    while (waiting_.size() > kMaxHeld)
+        waiting_.pop_back(); // one that was on screen goes before one never shown gives way
 }
 
 void InAppNotificationCenter::setHeld(bool held) {
@@ -536,9 +555,19 @@ void InAppNotificationCenter::setHeld(bool held) {
         return;
     held_ = held;
     if (held_) {
+        // Those on screen in their time go at once and wait with those delivered meanwhile: the lock
+        // must not take away a late answer, or a banner kept until acted on, before it was read.
+        std::deque<Waiting> shownAgain;
+        for (InAppNotificationBannerController* banner : onScreen())
+            if (!banner->isLeaving())
+                shownAgain.push_back(Waiting{banner->notification(), banner->lines()});
         for (const auto& banner : QList(banners_))
             if (banner)
                 banner->closeNow();
+        waiting_.insert(waiting_.begin(), std::make_move_iterator(shownAgain.begin()),
+                        std::make_move_iterator(shownAgain.end()));
+        while (waiting_.size() > kMaxHeld)
+            waiting_.pop_front();
         return;
     }
     presentWaiting();

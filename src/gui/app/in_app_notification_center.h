@@ -75,6 +75,8 @@ public:
 
     Phase phase() const { return phase_; }
     bool animationIsRunning() const { return phase_ == Phase::Showing || phase_ == Phase::Hiding; }
+    // Dismissed: leaving, or to leave once in place.
+    bool isLeaving() const { return phase_ == Phase::Hiding || dismissPending_; }
     const interfaces::InAppNotification& notification() const { return notification_; }
     const BannerLayout& bannerLayout() const { return layout_; }
     double fade() const { return fade_; }
@@ -134,8 +136,8 @@ public:
     // one of the kind of a waiting one joins it, silently.
     InAppNotificationBannerController* deliverNotification(const interfaces::InAppNotification& notification);
     // The console lock hides everything behind it, banners too: holding closes the open banners at
-    // once, and banners delivered meanwhile (the last kMaxHeld, each with the lines that joined it)
-    // show when the hold ends.
+    // once; those not leaving, and banners delivered meanwhile (the last kMaxHeld, each with the
+    // lines that joined it), show when the hold ends.
     void setHeld(bool held);
     bool isHeld() const { return held_; }
     static constexpr std::size_t kMaxHeld = 8;
@@ -165,7 +167,8 @@ private:
     InAppNotificationBannerController* present(const Waiting& waiting);
     // Shows those waiting, oldest first, while there is room.
     void presentWaiting();
-    // Pushes down banners a taller one above now overlaps.
+    // Pushes down banners a taller one above now overlaps; one pushed past the screen's end waits
+    // for a place again, first.
     void restack();
     QList<InAppNotificationBannerController*> onScreen() const;
 

@@ -10,6 +10,7 @@
 #include "gui/texts.h"
 #include "ui_unlock_window_controller.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 
 #include <utility>
@@ -49,6 +50,8 @@ void UnlockWindowController::lock(QWidget* mainWindow) {
         for (QWidget* child : mainWindow->findChildren<QWidget*>())
             if (child->isWindow() && child->isVisible())
                 hiddenWindows_.append(child);
+        QWidget* active = QApplication::activeWindow();
+        activeAtLock_ = hiddenWindows_.contains(active) ? active : nullptr;
         mainWindow->hide();
         for (const auto& window : hiddenWindows_)
             window->hide();
@@ -95,15 +98,26 @@ void UnlockWindowController::unLockButtonClicked() {
     ui_->lockPasswordTextField->setAccessibleDescription(QString());
     ui_->lockPasswordTextField->clear();
     hide();
-    context_.banners().setHeld(false);
+    // The main window first, its own windows over it (a sheet over its window, as they were opened),
+    // then the banners held over them all: raised later, the main window would come back over them,
+    // hiding them (a window manager that does not keep a window over its owner, or none). The one
+    // in use at the lock is in use again.
     if (mainWindow_) {
         mainWindow_->show();
-        for (const auto& window : std::exchange(hiddenWindows_, {}))
-            if (window)
-                window->show();
         mainWindow_->raise();
-        mainWindow_->activateWindow();
+        for (const auto& window : std::exchange(hiddenWindows_, {}))
+            if (window) {
+                window->show();
+                window->raise();
+            }
     }
+    context_.banners().setHeld(false);
+    if (mainWindow_) {
+        QWidget* active =
+            activeAtLock_ && activeAtLock_->isVisible() ? activeAtLock_.data() : mainWindow_.data();
+        active->activateWindow();
+    }
+    activeAtLock_ = nullptr;
     Q_EMIT unlocked();
 }
 
@@ -111,6 +125,7 @@ QString UnlockWindowController::endForAnotherUser() {
     for (const auto& window : std::exchange(hiddenWindows_, {}))
         if (window)
             window->close();
+    activeAtLock_ = nullptr;
     mainWindow_ = nullptr;
     lockedUser_.reset();
     refusal_.reset();

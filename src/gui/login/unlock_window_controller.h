@@ -3,7 +3,8 @@
 // window that asks again for the password the server last accepted for the user (at their last
 // completed sign-in, or a change it confirmed since; a refused sign-in changes nothing). A wrong password
 // shakes the window and says so, as does one no password field takes (too long, or a character that cannot be
-// typed); the right one brings the main window back, Quit ends the program. The login, its timers and the
+// typed); the right one brings the main window back, its own windows over it as they stood (the one in
+// use at the lock in use again), Quit ends the program. The login, its timers and the
 // connection stay alive while locked. The lock is the user's who locked it: it opens only to their password,
 // and only while the session is theirs (signed in again after a loss included); another user signing in ends
 // it instead.
@@ -63,6 +64,8 @@ private:
     // The main window's own windows (settings, About, its sheets) hidden with it, shown again at the
     // unlock.
     QList<QPointer<QWidget>> hiddenWindows_;
+    // Which of them was in use at the lock (none: the main window was).
+    QPointer<QWidget> activeAtLock_;
     // Who locked: the user signed in at the lock, whose password alone opens it.
     std::optional<SignInUser> lockedUser_;
     QString lockedUserName_;

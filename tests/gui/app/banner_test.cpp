@@ -11,6 +11,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace {
 
 using Banner = tc::gui::InAppNotificationBannerController;
@@ -161,6 +163,49 @@ TEST_F(Banners, ABurstWhileHeldWaitsAsBoundedLinesAndShowsWhenTheHoldEnds) {
     EXPECT_EQ(open.back()->findChild<QPlainTextEdit*>("bannerLinesList"), nullptr);
 }
 
+// The lock comes while banners are on screen: they go at once, and those not dismissed show again
+// at the unlock, lines and all, before those delivered behind the lock; none sounds again.
+TEST_F(Banners, BannersOnScreenAtTheLockShowAgainAtTheUnlock) {
+    defaults->set("SoundKey", false);
+    QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
+    interfaces::InAppNotification late = note(5);
+    late.subtitle = "Late Answer from the Server";
+    late.informativeText = "The server carried out a request after its window had stopped waiting for it.";
+    late.soundName = std::string(interfaces::kInAppNotificationDefaultSound);
+    interfaces::InAppNotification kept = note(-1, true);
+    kept.subtitle = "App Updates Available";
+    interfaces::InAppNotification dismissed = note(-1);
+    dismissed.subtitle = "Dismissed";
+    QPointer<Banner> told = centre().deliverNotification(late);
+    QPointer<Banner> burst = centre().deliverNotification(settled(0));
+    for (int n = 1; n < 3; ++n)
+        EXPECT_EQ(centre().deliverNotification(settled(n)), burst.data());
+    QPointer<Banner> acted = centre().deliverNotification(kept);
+    QPointer<Banner> gone = centre().deliverNotification(dismissed);
+    ASSERT_TRUE(told && burst && acted && gone);
+    ASSERT_TRUE(waitFor([&] { return gone->phase() == Banner::Phase::Shown; }));
+    gone->dismissBanner();
+    const int soundsBefore = sounds.count();
+
+    centre().setHeld(true);
+    EXPECT_TRUE(centre().banners().isEmpty());
+    EXPECT_TRUE(waitFor([&] { return !told && !burst && !acted && !gone; })); // closed, not hidden
+    interfaces::InAppNotification behind = note(5);
+    behind.subtitle = "While locked";
+    EXPECT_EQ(centre().deliverNotification(behind), nullptr);
+    centre().setHeld(false);
+    std::vector<std::string> shown;
+    for (const Banner* banner : centre().banners())
+        shown.push_back(banner->notification().subtitle);
+    EXPECT_EQ(shown, (std::vector<std::string>{"Late Answer from the Server", "Order Settled",
+                                               "App Updates Available", "While locked"}));
+    ASSERT_EQ(centre().banners().size(), 4);
+    EXPECT_EQ(keptLines(*centre().banners().at(1)), settledLines(0, 3));
+    EXPECT_EQ(keptLines(*centre().banners().at(0)), std::vector<std::string>{late.informativeText});
+    EXPECT_NE(centre().banners().at(2)->findChild<QPushButton*>("actionButton"), nullptr);
+    EXPECT_EQ(sounds.count(), soundsBefore);
+}
+
 // A late answer tells what no window shows any more: the settlements after it stack under it
 // rather than over it, and their banner growing pushes it down, never over it.
 TEST_F(Banners, ALaterBannerOfAnotherKindNeverCoversOneOnScreen) {
@@ -228,6 +273,50 @@ TEST_F(Banners, BannersTheScreenHasNoRoomForWaitForAPlace) {
         const auto open = centre().banners();
         return !open.isEmpty() &&
                open.front()->notification().subtitle == "Kind " + std::to_string(shown.size());
+    }));
+}
+
+// The screen full, the burst's banner at the top grows as a second line joins it: those under it move
+// down, and the one the screen no longer has room for leaves it at once and waits for a place again
+// (first among those waiting), rather than standing past the screen's end.
+TEST_F(Banners, ABannerPushedPastTheScreensEndWaitsForAPlaceAgain) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto burst = [](int n) {
+        interfaces::InAppNotification s = settled(n);
+        s.feature.dismissDelayTime = -1;
+        return s;
+    };
+    QPointer<Banner> top = centre().deliverNotification(burst(0));
+    ASSERT_TRUE(top);
+    std::vector<QPointer<Banner>> shown;
+    for (int n = 0; n < 12; ++n) {
+        interfaces::InAppNotification kind = note(-1);
+        kind.subtitle = "Kind " + std::to_string(n);
+        if (Banner* banner = centre().deliverNotification(kind))
+            shown.emplace_back(banner);
+    }
+    ASSERT_GE(shown.size(), 2u);
+    const std::size_t waiting = centre().waitingBanners();
+    ASSERT_GE(waiting, 1u);
+    const int before = top->height();
+    EXPECT_EQ(centre().deliverNotification(burst(1)), top.data());
+    ASSERT_GT(top->height(), before);
+    // The slack under the last was less than the growth: it no longer fits.
+    const std::string last = shown.back()->notification().subtitle;
+    ASSERT_GT(shown.back()->bannerLayout().shown.y + shown.back()->bannerLayout().height,
+              screen.bottom() + 1 - (top->height() - before));
+    const auto open = centre().banners();
+    for (const Banner* banner : open)
+        EXPECT_LE(banner->bannerLayout().shown.y + banner->bannerLayout().height, screen.bottom() + 1)
+            << banner->notification().subtitle;
+    EXPECT_TRUE(std::none_of(open.begin(), open.end(),
+                             [&](const Banner* b) { return b->notification().subtitle == last; }));
+    EXPECT_EQ(centre().waitingBanners(), waiting + 1);
+    // Places free: it is the first of those waiting to show.
+    centre().dismissAllBanners();
+    EXPECT_TRUE(waitFor([&] {
+        const auto now = centre().banners();
+        return !now.isEmpty() && now.front()->notification().subtitle == last;
     }));
 }
 

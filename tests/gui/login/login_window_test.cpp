@@ -64,6 +64,7 @@
 #include <QSignalSpy>
 #include <QToolButton>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -918,12 +919,15 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     delegate->mainWindow()->SettingsButtonClicked();
     QWidget* settings = delegate->mainWindow()->settingsWindow();
     ASSERT_TRUE(settings->isVisible());
+    settings->activateWindow(); // the trader at work in it
+    ASSERT_TRUE(guitest::waitForActive(settings));
     delegate->mainWindow()->lockConsole();
     EXPECT_FALSE(settings->isVisible());
     tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
     ASSERT_TRUE(unlock.isLocked());
     EXPECT_FALSE(main->isVisible());
-    // Nothing shows over the lock: the open banner goes at once, a new one waits for the unlock.
+    // Nothing shows over the lock: the open banners go at once (to show again at the unlock), a new
+    // one waits for the unlock.
     EXPECT_TRUE(!before || !before->isVisible());
     note.subtitle = "While locked";
     EXPECT_EQ(context->banners().deliverNotification(note), nullptr);
@@ -962,13 +966,38 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
 
     guitest::typeOver(password, QStringLiteral("demo1234"));
     EXPECT_FALSE(visibleTexts().contains(context->text(texts::kPasswordNotCorrect)));
+    // The windows brought back stand as they stood: the main window's own over it, never hidden
+    // under it, the one in use at the lock in use again, and the banners over them all.
+    struct Raised : QObject {
+        std::vector<QObject*> order;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::ZOrderChange && watched->isWidgetType() &&
+                static_cast<QWidget*>(watched)->isWindow())
+                order.push_back(watched);
+            return false;
+        }
+        std::ptrdiff_t last(const QObject* window) const {
+            const auto at = std::find(order.rbegin(), order.rend(), window);
+            return at == order.rend() ? -1 : std::distance(at, order.rend()) - 1;
+        }
+    } raised;
+    qApp->installEventFilter(&raised);
     guitest::pressKey(Qt::Key_Return);
+    qApp->removeEventFilter(&raised);
     EXPECT_FALSE(unlock.isLocked());
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(password->text().isEmpty());
     EXPECT_TRUE(settings->isVisible());
-    ASSERT_EQ(context->banners().banners().size(), 1);
-    EXPECT_EQ(context->banners().banners().front()->notification().subtitle, "While locked");
+    EXPECT_GE(raised.last(main), 0);
+    EXPECT_GT(raised.last(settings), raised.last(main));
+    ASSERT_FALSE(context->banners().banners().isEmpty());
+    for (const auto* banner : context->banners().banners())
+        EXPECT_GT(raised.last(banner), raised.last(settings)) << banner->notification().subtitle;
+    EXPECT_TRUE(waitFor([&] { return QApplication::activeWindow() == settings; }));
+    std::vector<std::string> banners;
+    for (const auto* banner : context->banners().banners())
+        banners.push_back(banner->notification().subtitle);
+    EXPECT_EQ(banners, (std::vector<std::string>{"Notices", "Before the lock", "While locked"}));
     EXPECT_EQ(shell->primaryWindow(), main);
     EXPECT_EQ(delegate->session().loginState(), interfaces::LoginState::SignedIn);
     EXPECT_EQ(terminations, 0);
