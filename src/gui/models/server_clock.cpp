@@ -22,7 +22,18 @@ bool ServerClock::heard(std::string_view wireText, platform::Clock::time_point h
     const QTime time = QTime::fromString(text.mid(8), QStringLiteral("HHmmss"));
     if (!date.isValid() || !time.isValid())
         return false;
-    server_ = QDateTime(date, time, QTimeZone::utc());
+    const QDateTime server(date, time, QTimeZone::utc());
+    // The server sends whole seconds, so a reply can read behind the clock already running by the part
+    // of a second left out and its travel: under two seconds behind, that clock is kept, so the time
+    // shown never runs back. A reply further behind is the server's clock set back (or the computer's
+    // running fast that far), and taken.
+    if (server_) {
+        const QDateTime running = server_->addMSecs(
+            std::chrono::duration_cast<std::chrono::milliseconds>(heardAt - heardAt_).count());
+        if (server < running && server.msecsTo(running) < 2000)
+            return true;
+    }
+    server_ = server;
     heardAt_ = heardAt;
     return true;
 }

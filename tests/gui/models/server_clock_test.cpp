@@ -45,6 +45,19 @@ TEST(ServerClock, ReadsTheServersFieldsMovedOnFromTheRepliesArrivalInAnyZone) {
     EXPECT_EQ(clock.at(arrived + std::chrono::seconds(61)), at(2026, 12, 9, 13, 12, 0));
 }
 
+TEST(ServerClock, NeverRunsBackAtAReplyThatLeftOutMoreOfASecond) {
+    // The server's 18:10:02.99, sent as 18:10:02, arrives when the running clock reads 18:10:03.05:
+    // the time shown stays where it was; a clock set back by seconds is taken.
+    ServerClock clock;
+    const Moment arrived{std::chrono::hours(5)};
+    ASSERT_TRUE(clock.heard("20261209181000", arrived));
+    const QDateTime before = clock.at(arrived + std::chrono::milliseconds(3050));
+    ASSERT_TRUE(clock.heard("20261209181002", arrived + std::chrono::milliseconds(3050)));
+    EXPECT_EQ(clock.at(arrived + std::chrono::milliseconds(3050)), before);
+    ASSERT_TRUE(clock.heard("20261209180900", arrived + std::chrono::seconds(4)));
+    EXPECT_EQ(clock.at(arrived + std::chrono::seconds(5)), at(2026, 12, 9, 18, 9, 1));
+}
+
 TEST(ServerClock, AServerTimeInTheHourTheComputersZoneSkipsIsHeard) {
     // Berlin skips 02:00-03:00 on 29 March 2026; a server elsewhere reads 02:30 then.
     ComputerZone zone("Europe/Berlin");
