@@ -147,24 +147,31 @@ void AppDelegate::loginSuccess() {
 }
 
 void AppDelegate::sayUnsavedSettings() {
-    if (!settingsBannerOwed_)
-        return;
-    // A save that succeeded meanwhile owes nothing.
+    // A save that succeeded meanwhile owes nothing, and what was said no longer holds.
     if (!context_.defaults().trouble()) {
         settingsBannerOwed_ = false;
+        if (settingsBanner_)
+            settingsBanner_->dismissBanner();
         return;
     }
-    if (!session_->isSignedIn() || !mainWindow_)
+    if (!settingsBannerOwed_ || !session_->isSignedIn() || !mainWindow_)
         return;
     const QString notice = context_.settingsNotice();
     if (notice.isEmpty())
         return;
     settingsBannerOwed_ = false;
+    const std::string text = notice.toStdString();
+    if (settingsBanner_ && settingsBanner_->phase() != InAppNotificationBannerController::Phase::Closed) {
+        if (settingsBanner_->lines().total() == 1 && settingsBanner_->notification().informativeText == text)
+            return;
+        // Gone first, so the new words stand alone rather than join the old as a line.
+        settingsBanner_->dismissBanner();
+    }
     interfaces::InAppNotification banner;
     banner.title = kApplicationName;
-    banner.informativeText = notice.toStdString();
+    banner.informativeText = text;
     banner.feature.dismissDelayTime = -1;
-    context_.banners().deliverNotification(banner);
+    settingsBanner_ = context_.banners().deliverNotification(banner);
 }
 
 void AppDelegate::userChanged() {

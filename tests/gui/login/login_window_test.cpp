@@ -69,6 +69,10 @@
 #include <iterator>
 #include <map>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace texts = tc::gui::texts;
 
 namespace {
@@ -1602,6 +1606,33 @@ TEST_F(SettingsFileLoginTest, ChangesNotKeptWhileSignedInAreSaidInABanner) {
     context->themes().saveTheme(0);
     QApplication::processEvents();
     EXPECT_EQ(notices(), 1);
+}
+
+// Another program holds the settings' lock past the wait: a banner says the changes wait for it,
+// and goes once they are saved; the login window's line goes with it.
+TEST_F(SettingsFileLoginTest, ChangesWaitingForAnotherProgramsLockAreSaidUntilTheyAreSaved) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    const std::filesystem::path lockFile = settingsFile.string() + ".lock";
+    const int lock = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    const std::string waiting = withPath(texts::kSettingsWaitingForLock, lockFile).toStdString();
+    const auto saying = [&] {
+        int n = 0;
+        for (const auto* banner : context->banners().banners())
+            n += banner->notification().informativeText == waiting &&
+                 banner->phase() != tc::gui::InAppNotificationBannerController::Phase::Hiding;
+        return n;
+    };
+    context->themes().saveTheme(1);
+    ASSERT_TRUE(waitFor([&] { return saying() == 1; }, 30000));
+    EXPECT_TRUE(notice()->isVisibleTo(login));
+    ::close(lock);
+    ASSERT_TRUE(waitFor([&] { return saying() == 0; }, 30000));
+    EXPECT_EQ(tc::platform::UserDefaults(settingsFile).integerForKey(tc::gui::kThemeKey), 1);
+    EXPECT_TRUE(context->settingsNotice().isEmpty());
+    EXPECT_FALSE(notice()->isVisibleTo(login));
 }
 
 } // namespace
