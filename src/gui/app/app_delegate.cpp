@@ -80,8 +80,10 @@ AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, Q
         if (self && self->session_->generation() == self->lostGeneration_)
             self->session_->client().measureNetworkSpeed();
     });
-    connect(unlock_.get(), &UnlockWindowController::unlocked, this,
-            [this] { shell_.setPrimaryWindow(mainWindow_.get()); });
+    connect(unlock_.get(), &UnlockWindowController::unlocked, this, [this] {
+        shell_.setPrimaryWindow(mainWindow_.get());
+        sayUnsavedSettings();
+    });
     // Settings that stop being kept: the login window says so under its form; once signed in a
     // banner says it too, kept until the trader closes it, once until a save succeeds again.
     connect(&context_, &GuiContext::settingsNoticeChanged, this, [this] {
@@ -154,7 +156,8 @@ void AppDelegate::sayUnsavedSettings() {
             settingsBanner_->dismissBanner();
         return;
     }
-    if (!settingsBannerOwed_ || !session_->isSignedIn() || !mainWindow_)
+    // Behind the console lock it waits for the unlock, when it may no longer hold.
+    if (!settingsBannerOwed_ || !session_->isSignedIn() || !mainWindow_ || context_.banners().isHeld())
         return;
     const QString notice = context_.settingsNotice();
     if (notice.isEmpty())

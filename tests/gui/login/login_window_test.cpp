@@ -1619,6 +1619,47 @@ TEST_F(SettingsFileLoginTest, ChangesNotKeptWhileSignedInAreSaidInABanner) {
     EXPECT_EQ(notices(), 1);
 }
 
+// Behind the console lock the banner waits for the unlock: said then if the changes still wait,
+// and not at all if they were saved meanwhile.
+TEST_F(SettingsFileLoginTest,
+       ChangesWaitingForTheLockBehindTheConsoleLockAreSaidAtTheUnlockOnlyIfTheyStillWait) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    const std::filesystem::path lockFile = settingsFile.string() + ".lock";
+    const std::string waiting = withPath(texts::kSettingsWaitingForLock, lockFile).toStdString();
+    const auto saying = [&] {
+        int n = 0;
+        for (const auto* banner : context->banners().banners())
+            n += banner->notification().informativeText == waiting &&
+                 banner->phase() != tc::gui::InAppNotificationBannerController::Phase::Hiding;
+        return n;
+    };
+    tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
+    for (const bool stillWaiting : {false, true}) {
+        SCOPED_TRACE(stillWaiting ? "still waiting at the unlock" : "saved before the unlock");
+        delegate->mainWindow()->lockConsole();
+        ASSERT_TRUE(unlock.isLocked());
+        const int lock = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(lock, 0);
+        ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+        context->themes().saveTheme(stillWaiting ? 0 : 1);
+        // The login window's line shows that the program heard of it.
+        ASSERT_TRUE(waitFor([&] { return notice()->isVisibleTo(login); }, 30000));
+        if (!stillWaiting) {
+            ::close(lock);
+            ASSERT_TRUE(waitFor([&] { return !notice()->isVisibleTo(login); }, 30000));
+        }
+        unlockWith(unlock, QStringLiteral("demo1234"));
+        ASSERT_FALSE(unlock.isLocked());
+        QApplication::processEvents();
+        EXPECT_EQ(saying(), stillWaiting ? 1 : 0);
+        if (stillWaiting) {
+            ::close(lock);
+            ASSERT_TRUE(waitFor([&] { return saying() == 0; }, 30000));
+        }
+    }
+}
+
 // Another program holds the settings' lock past the wait: a banner says the changes wait for it,
 // and goes once they are saved; the login window's line goes with it.
 TEST_F(SettingsFileLoginTest, ChangesWaitingForAnotherProgramsLockAreSaidUntilTheyAreSaved) {
