@@ -24,17 +24,21 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    tc::gui::MainQueuePump pump;
-    tc::gui::GuiContext context(tc::platform::UserDefaults::standard());
-    tc::gui::QtShell shell(context);
+    int code = 0;
+    {
+        tc::gui::MainQueuePump pump;
+        tc::gui::GuiContext context(tc::platform::UserDefaults::standard());
+        tc::gui::QtShell shell(context);
 
-    tc::gui::AppDelegate::Options options;
-    options.simulation = simulation;
-    options.clients = [&shell] { return interfaces::MakeClient(shell); };
-    tc::gui::AppDelegate delegate(context, shell, std::move(options));
-    delegate.applicationDidFinishLaunching();
-    const int code = QApplication::exec();
-    // Changes still waiting for another program's lock on the settings get a moment more.
-    tc::platform::UserDefaults::standard().waitForPendingSave(tc::platform::UserDefaults::kLockWait);
+        tc::gui::AppDelegate::Options options;
+        options.simulation = simulation;
+        options.clients = [&shell] { return interfaces::MakeClient(shell); };
+        tc::gui::AppDelegate delegate(context, shell, std::move(options));
+        delegate.applicationDidFinishLaunching();
+        code = QApplication::exec();
+    }
+    // After the windows, whose going may still change a setting: what a failed save left and what
+    // waits for another program's lock get a last try and a moment more.
+    tc::platform::UserDefaults::standard().finishSaves(tc::platform::UserDefaults::kLockWait);
     return code;
 }

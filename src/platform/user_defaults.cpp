@@ -295,6 +295,7 @@ void UserDefaults::reopen(std::optional<std::filesystem::path> file) {
     generation_ = savedGeneration_ = 0;
     writable_ = true;
     saveFailureLogged_ = false;
+    troubleSaid_.reset();
     loadLocked();
 }
 
@@ -511,20 +512,27 @@ void UserDefaults::setTroubleHandler(TroubleHandler handler) {
 }
 
 bool UserDefaults::saveFailed(SettingsTrouble trouble, const std::string& reason) {
-    bool first = false;
+    bool tell = false;
     {
         std::lock_guard lock(mutex_);
         trouble_ = trouble;
-        first = !std::exchange(saveFailureLogged_, true);
-        if (first)
+        // Once per kind of failure, not at every retry: the details (the system's words) may differ.
+        tell = !troubleSaid_ || troubleSaid_->kind != trouble.kind || troubleSaid_->cause != trouble.cause ||
+               troubleSaid_->where != trouble.where;
+        if (tell)
+            troubleSaid_ = trouble;
+        if (!std::exchange(saveFailureLogged_, true) || tell)
             Log::warning("settings not saved: {}", reason);
     }
-    if (first) {
-        std::lock_guard lock(handlerMutex_);
-        if (troubleHandler_)
-            troubleHandler_(trouble);
-    }
+    if (tell)
+        tellTrouble(trouble);
     return false;
+}
+
+void UserDefaults::tellTrouble(const std::optional<SettingsTrouble>& trouble) {
+    std::lock_guard lock(handlerMutex_);
+    if (troubleHandler_)
+        troubleHandler_(trouble);
 }
 
 bool UserDefaults::synchronize() {
@@ -549,6 +557,23 @@ bool UserDefaults::waitForPendingSave(std::chrono::milliseconds limit) {
         lock.lock();
     }
     return !saveDeferred_;
+}
+
+bool UserDefaults::finishSaves(std::chrono::milliseconds limit) {
+    synchronize();
+    const bool saved = waitForPendingSave(limit);
+    {
+        std::lock_guard lock(saverMutex_);
+        saverStopping_ = true;
+    }
+    saverWake_.notify_all();
+    if (saver_.joinable())
+        saver_.join();
+    std::lock_guard lock(mutex_);
+    if (changed_.empty())
+        return saved;
+    Log::warning("changes to {} settings left unsaved at quit", changed_.size());
+    return false;
 }
 
 void UserDefaults::deferSave() {
@@ -714,7 +739,7 @@ UserDefaults::SaveOutcome UserDefaults::save() {
         if (auto st = PropertyList::writeFile(file, PlistValue(merged)); !st)
             return failed(st.errorNumber, st.error);
     }
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     // The keys this store left alone read as the file has them now; those changed meanwhile stay.
     for (const auto& [key, pending] : changed_) {
         if (pending.whole) {
@@ -736,7 +761,12 @@ UserDefaults::SaveOutcome UserDefaults::save() {
     values_ = std::move(merged);
     savedGeneration_ = generation;
     saveFailureLogged_ = false;
-    trouble_.reset();
+    troubleSaid_.reset();
+    // What was said (a hold of the lock, a full disk, a folder found unwritable at load) can go.
+    if (std::exchange(trouble_, std::nullopt)) {
+        lock.unlock();
+        tellTrouble(std::nullopt);
+    }
     return SaveOutcome::Saved;
 }
 

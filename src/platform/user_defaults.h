@@ -103,9 +103,12 @@ public:
     // a thread of the store's saves them once it lets go (true); one held past kLockWait is said as
     // trouble (Locked) until the save gets through.
     bool synchronize();
-    // Waits up to `limit` for a save left to that thread (quitting, tests); false when one is still
-    // pending then.
+    // Waits up to `limit` for a save left to that thread (tests); false when one is still pending then.
     bool waitForPendingSave(std::chrono::milliseconds limit);
+    // At quit: saves what is pending, a change an earlier failed save left included, waits up to
+    // `limit` for another program's lock, then stops the store's thread, so nothing writes while the
+    // program ends. False (and a warning) when changes are left unsaved.
+    bool finishSaves(std::chrono::milliseconds limit);
 
     // How long another program may hold the lock before the changes waiting for it are said.
     static constexpr auto kLockWait = std::chrono::seconds(2);
@@ -117,9 +120,11 @@ public:
     // Why changes cannot be kept (NotSaved): found at load by looking at the folders, or by the last
     // save; nullopt while they can. A save that succeeds clears it.
     std::optional<SettingsTrouble> trouble() const;
-    // Called with the trouble when a save first fails (again once a save has succeeded), on the
-    // thread that saved. Replaces the last handler; an empty one stops the calls.
-    using TroubleHandler = std::function<void(const SettingsTrouble&)>;
+    // Called on the thread that saved: with the trouble when a save first fails, or fails otherwise
+    // than last said (changes that waited for a lock may then meet a full disk); with nullopt when a
+    // save succeeds while trouble() was set, so what was said can go. Replaces the last handler; an
+    // empty one stops the calls.
+    using TroubleHandler = std::function<void(const std::optional<SettingsTrouble>&)>;
     void setTroubleHandler(TroubleHandler handler);
 
 private:
@@ -136,6 +141,7 @@ private:
     void setAsideLocked(const std::filesystem::path& file, const std::string& reason);
     void markChangedLocked(std::string_view key);
     bool saveFailed(SettingsTrouble trouble, const std::string& reason);
+    void tellTrouble(const std::optional<SettingsTrouble>& trouble);
     SaveOutcome save();
     void deferSave();
     void runSaver();
@@ -154,6 +160,8 @@ private:
     bool writable_ = true;
     // A failure to save is logged once until a save succeeds again: saves are retried at every change.
     bool saveFailureLogged_ = false;
+    // The failure last told to the handler, until a save succeeds.
+    std::optional<SettingsTrouble> troubleSaid_;
 
     // The thread that saves once another program's lock lets go; started at the first need.
     std::mutex saverMutex_; // guards the five below

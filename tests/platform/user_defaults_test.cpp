@@ -405,15 +405,15 @@ TEST(UserDefaults, TwoProgramsOnOneFileKeepEachOthersChanges) {
 
 // Another program holds the lock for longer than a save takes: this one neither waits for it nor
 // writes without it; its changes are saved once the lock lets go, merged with what the other wrote
-// under it, and a hold past kLockWait is said until then.
+// under it, and a hold past kLockWait is said until then, and unsaid when the save gets through.
 TEST(UserDefaults, ASaveNeverWaitsForTheLockNorWritesWithoutItAndSaysALongHold) {
     TempDir dir;
     const auto file = dir.path() / "defaults.plist";
     UserDefaults mine(file);
     UserDefaults theirs(file);
     std::mutex m;
-    std::vector<platform::SettingsTrouble> said;
-    mine.setTroubleHandler([&](const platform::SettingsTrouble& t) {
+    std::vector<std::optional<platform::SettingsTrouble>> said;
+    mine.setTroubleHandler([&](const std::optional<platform::SettingsTrouble>& t) {
         std::lock_guard lock(m);
         said.push_back(t);
     });
@@ -437,8 +437,9 @@ TEST(UserDefaults, ASaveNeverWaitsForTheLockNorWritesWithoutItAndSaysALongHold) 
     while (saidCount() == 0 && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_EQ(saidCount(), 1u);
-    EXPECT_EQ(said.front().cause, platform::SettingsTrouble::Cause::Locked);
-    EXPECT_EQ(said.front().where, fs::path(file.string() + ".lock"));
+    ASSERT_TRUE(said.front());
+    EXPECT_EQ(said.front()->cause, platform::SettingsTrouble::Cause::Locked);
+    EXPECT_EQ(said.front()->where, fs::path(file.string() + ".lock"));
     EXPECT_EQ(mine.trouble(), said.front());
     EXPECT_FALSE(UserDefaults(file).objectForKey("Mine"));
     mine.set("Later", 3);
@@ -452,7 +453,78 @@ TEST(UserDefaults, ASaveNeverWaitsForTheLockNorWritesWithoutItAndSaysALongHold) 
     EXPECT_TRUE(after.objectForKey("List"));
     EXPECT_EQ(mine.integerForKey("Theirs"), 2);
     EXPECT_FALSE(mine.trouble()) << "the save that got through clears it";
-    EXPECT_EQ(saidCount(), 1u) << "said once";
+    // Said once, then once that it no longer holds: the screen drops what it said.
+    ASSERT_EQ(saidCount(), 2u);
+    EXPECT_FALSE(said.back());
+}
+
+// Changes that waited for a long hold of the lock meet another fault once it lets go (here the file
+// made a folder meanwhile): that is said too, not hidden behind the hold already said.
+TEST(UserDefaults, AFaultAfterALongHoldOfTheLockIsSaidInItsTurn) {
+    TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    UserDefaults mine(file);
+    std::mutex m;
+    std::vector<std::optional<platform::SettingsTrouble>> said;
+    mine.setTroubleHandler([&](const std::optional<platform::SettingsTrouble>& t) {
+        std::lock_guard lock(m);
+        said.push_back(t);
+    });
+    const auto heard = [&] {
+        std::lock_guard lock(m);
+        return said;
+    };
+    const int lock = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    mine.set("Theme", 1);
+    EXPECT_TRUE(mine.synchronize());
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (heard().empty() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(heard().size(), 1u);
+    ASSERT_TRUE(heard().front());
+    EXPECT_EQ(heard().front()->cause, platform::SettingsTrouble::Cause::Locked);
+    ASSERT_TRUE(fs::create_directory(file));
+    ::close(lock);
+    // The thread's save failed: nothing waits for the lock any more, the change stays pending.
+    ASSERT_TRUE(mine.waitForPendingSave(std::chrono::seconds(60)));
+    ASSERT_EQ(heard().size(), 2u);
+    ASSERT_TRUE(heard().back());
+    EXPECT_EQ(heard().back()->cause, platform::SettingsTrouble::Cause::Other);
+    EXPECT_EQ(heard().back()->where, dir.path());
+    EXPECT_EQ(mine.trouble(), heard().back());
+    // The same fault again is not said again; its end is.
+    mine.set("Theme", 2);
+    EXPECT_FALSE(mine.synchronize());
+    EXPECT_EQ(heard().size(), 2u);
+    ASSERT_TRUE(fs::remove(file));
+    EXPECT_TRUE(mine.synchronize());
+    ASSERT_EQ(heard().size(), 3u);
+    EXPECT_FALSE(heard().back());
+    EXPECT_EQ(UserDefaults(file).integerForKey("Theme"), 2);
+}
+
+// At quit, a change a failed save left is tried once more, and one waiting for another program's
+// lock gets the time given; what is still unsaved then is said by the answer.
+TEST(UserDefaults, AtQuitWhatAFailedSaveLeftIsSavedAndALockHeldTooLongIsToldBack) {
+    TempDir dir;
+    { std::ofstream(dir.path() / "config") << "a file where the folder should be"; }
+    const auto file = dir.path() / "config" / "defaults.plist";
+    UserDefaults d(file);
+    d.set("Theme", 2);
+    EXPECT_FALSE(d.synchronize());
+    ASSERT_TRUE(fs::remove(dir.path() / "config"));
+    EXPECT_TRUE(d.finishSaves(std::chrono::seconds(60)));
+    EXPECT_EQ(UserDefaults(file).integerForKey("Theme"), 2);
+
+    UserDefaults other(file);
+    other.set("Theme", 3);
+    const int lock = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    EXPECT_FALSE(other.finishSaves(std::chrono::milliseconds(100)));
+    ::close(lock);
 }
 
 // Parts of one key changed by two programs: each program's edit is replayed on the file's value, so
@@ -639,8 +711,8 @@ TEST(UserDefaults, AFolderThatCannotTakeTheFileIsToldAtLoadAndAtTheFailedSave) {
         { std::ofstream(dir.path() / blocker) << "a file where a folder should be"; }
         const auto file = dir.path() / "config" / "tradeclient" / "defaults.plist";
         UserDefaults d(file);
-        std::vector<SettingsTrouble> heard;
-        d.setTroubleHandler([&](const SettingsTrouble& t) { heard.push_back(t); });
+        std::vector<std::optional<SettingsTrouble>> heard;
+        d.setTroubleHandler([&](const std::optional<SettingsTrouble>& t) { heard.push_back(t); });
         ASSERT_TRUE(d.trouble());
         EXPECT_EQ(d.trouble()->kind, SettingsTrouble::Kind::NotSaved);
         EXPECT_EQ(d.trouble()->cause, SettingsTrouble::Cause::NotAFolder);
@@ -651,11 +723,13 @@ TEST(UserDefaults, AFolderThatCannotTakeTheFileIsToldAtLoadAndAtTheFailedSave) {
             EXPECT_FALSE(d.synchronize());
         }
         ASSERT_EQ(heard.size(), 1u) << "told once, not at every change";
-        EXPECT_EQ(heard.front(), *d.trouble());
-        // Once the folder can be made the change is kept and nothing is wrong any more.
+        EXPECT_EQ(heard.front(), d.trouble());
+        // Once the folder can be made the change is kept and nothing is wrong any more: told too.
         fs::remove(dir.path() / blocker);
         EXPECT_TRUE(d.synchronize());
         EXPECT_FALSE(d.trouble());
+        ASSERT_EQ(heard.size(), 2u);
+        EXPECT_FALSE(heard.back());
         EXPECT_EQ(UserDefaults(file).integerForKey("LanguageKey"), 2);
     }
     // A read-only folder.

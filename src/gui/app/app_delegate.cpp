@@ -80,8 +80,10 @@ AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, Q
         if (self && self->session_->generation() == self->lostGeneration_)
             self->session_->client().measureNetworkSpeed();
     });
-    connect(unlock_.get(), &UnlockWindowController::unlocked, this,
-            [this] { shell_.setPrimaryWindow(mainWindow_.get()); });
+    connect(unlock_.get(), &UnlockWindowController::unlocked, this, [this] {
+        shell_.setPrimaryWindow(mainWindow_.get());
+        sayUnsavedSettings();
+    });
     // Settings that stop being kept: the login window says so under its form; once signed in a
     // banner says it too, kept until the trader closes it, once until a save succeeds again.
     connect(&context_, &GuiContext::settingsNoticeChanged, this, [this] {
@@ -147,24 +149,32 @@ void AppDelegate::loginSuccess() {
 }
 
 void AppDelegate::sayUnsavedSettings() {
-    if (!settingsBannerOwed_)
-        return;
-    // A save that succeeded meanwhile owes nothing.
+    // A save that succeeded meanwhile owes nothing, and what was said no longer holds.
     if (!context_.defaults().trouble()) {
         settingsBannerOwed_ = false;
+        if (settingsBanner_)
+            settingsBanner_->dismissBanner();
         return;
     }
-    if (!session_->isSignedIn() || !mainWindow_)
+    // Behind the console lock it waits for the unlock, when it may no longer hold.
+    if (!settingsBannerOwed_ || !session_->isSignedIn() || !mainWindow_ || context_.banners().isHeld())
         return;
     const QString notice = context_.settingsNotice();
     if (notice.isEmpty())
         return;
     settingsBannerOwed_ = false;
+    const std::string text = notice.toStdString();
+    if (settingsBanner_ && settingsBanner_->phase() != InAppNotificationBannerController::Phase::Closed) {
+        if (settingsBanner_->lines().total() == 1 && settingsBanner_->notification().informativeText == text)
+            return;
+        // Gone first, so the new words stand alone rather than join the old as a line.
+        settingsBanner_->dismissBanner();
+    }
     interfaces::InAppNotification banner;
     banner.title = kApplicationName;
-    banner.informativeText = notice.toStdString();
+    banner.informativeText = text;
     banner.feature.dismissDelayTime = -1;
-    context_.banners().deliverNotification(banner);
+    settingsBanner_ = context_.banners().deliverNotification(banner);
 }
 
 void AppDelegate::userChanged() {

@@ -20,6 +20,7 @@ namespace tc::gui {
 
 class DesktopIdleSource;
 class GuiContext;
+class InAppNotificationBannerController;
 class IdleSource;
 class LoginWindowController;
 class MainWindowController;
@@ -78,6 +79,8 @@ private:
     // A save failed where the last had not, and no banner has said so yet: the login window that
     // shows it before sign-in closes at sign-in.
     bool settingsBannerOwed_ = false;
+    // The banner that said it, dismissed once a save succeeds or replaced when another fault follows.
+    QPointer<InAppNotificationBannerController> settingsBanner_;
     // Windows last: they go before the session they show.
     std::unique_ptr<MainWindowController> mainWindow_;
     std::unique_ptr<UnlockWindowController> unlock_;

@@ -75,8 +75,8 @@ GuiContext::GuiContext(platform::UserDefaults& defaults, QObject* parent)
     banners_ = std::make_unique<InAppNotificationCenter>(*language_, *sounds_);
     guiObjects_ = std::make_unique<GUIObjects>(*this);
 
-    // A save may fail on any thread; the windows hear of it on this one.
-    defaults_.setTroubleHandler([this](const SettingsTrouble&) {
+    // A save may fail, or succeed again, on any thread; the windows hear of it on this one.
+    defaults_.setTroubleHandler([this](const std::optional<SettingsTrouble>&) {
         QMetaObject::invokeMethod(
             this, [this] { Q_EMIT settingsNoticeChanged(); }, Qt::QueuedConnection);
     });

@@ -60,7 +60,8 @@ public:
 Q_SIGNALS:
     // Another client model (or none) is in force.
     void clientModelChanged(tc::gui::ClientModel* model);
-    // A save of the settings failed where the last one had not: settingsNotice() says more.
+    // A save of the settings failed where the last one had not, or failed otherwise, or succeeded
+    // after trouble: settingsNotice() says what holds now.
     void settingsNoticeChanged();
 
 private:

@@ -70,6 +70,10 @@
 #include <iterator>
 #include <map>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace texts = tc::gui::texts;
 
 namespace {
@@ -1486,6 +1490,17 @@ TEST_F(LoginWindowTest, APasswordTheKeyringDidNotKeepIsSaidUnderTheForm) {
     EXPECT_TRUE(secrets.secrets.empty());
     alertsOn(login).front()->buttons().front()->click();
 
+    // A sign-in that succeeds closes the window a moment later: the line is there again at the next
+    // login window of this run, here after the line to the server is lost.
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
+    alertsOn(login).front()->buttons().front()->click();
+    EXPECT_TRUE(remember->isChecked());
+    EXPECT_TRUE(line->isVisibleTo(login));
+    EXPECT_EQ(line->text(), context->text(texts::kPasswordNotRemembered));
+
     secrets.keeps = true;
     signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
     ASSERT_TRUE(signedIn());
@@ -1631,6 +1646,74 @@ TEST_F(SettingsFileLoginTest, ChangesNotKeptWhileSignedInAreSaidInABanner) {
     context->themes().saveTheme(0);
     QApplication::processEvents();
     EXPECT_EQ(notices(), 1);
+}
+
+// Behind the console lock the banner waits for the unlock: said then if the changes still wait,
+// and not at all if they were saved meanwhile.
+TEST_F(SettingsFileLoginTest,
+       ChangesWaitingForTheLockBehindTheConsoleLockAreSaidAtTheUnlockOnlyIfTheyStillWait) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    const std::filesystem::path lockFile = settingsFile.string() + ".lock";
+    const std::string waiting = withPath(texts::kSettingsWaitingForLock, lockFile).toStdString();
+    const auto saying = [&] {
+        int n = 0;
+        for (const auto* banner : context->banners().banners())
+            n += banner->notification().informativeText == waiting &&
+                 banner->phase() != tc::gui::InAppNotificationBannerController::Phase::Hiding;
+        return n;
+    };
+    tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
+    for (const bool stillWaiting : {false, true}) {
+        SCOPED_TRACE(stillWaiting ? "still waiting at the unlock" : "saved before the unlock");
+        delegate->mainWindow()->lockConsole();
+        ASSERT_TRUE(unlock.isLocked());
+        const int lock = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(lock, 0);
+        ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+        context->themes().saveTheme(stillWaiting ? 0 : 1);
+        // The login window's line shows that the program heard of it.
+        ASSERT_TRUE(waitFor([&] { return notice()->isVisibleTo(login); }, 30000));
+        if (!stillWaiting) {
+            ::close(lock);
+            ASSERT_TRUE(waitFor([&] { return !notice()->isVisibleTo(login); }, 30000));
+        }
+        unlockWith(unlock, QStringLiteral("demo1234"));
+        ASSERT_FALSE(unlock.isLocked());
+        QApplication::processEvents();
+        EXPECT_EQ(saying(), stillWaiting ? 1 : 0);
+        if (stillWaiting) {
+            ::close(lock);
+            ASSERT_TRUE(waitFor([&] { return saying() == 0; }, 30000));
+        }
+    }
+}
+
+// Another program holds the settings' lock past the wait: a banner says the changes wait for it,
+// and goes once they are saved; the login window's line goes with it.
+TEST_F(SettingsFileLoginTest, ChangesWaitingForAnotherProgramsLockAreSaidUntilTheyAreSaved) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    const std::filesystem::path lockFile = settingsFile.string() + ".lock";
+    const int lock = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    const std::string waiting = withPath(texts::kSettingsWaitingForLock, lockFile).toStdString();
+    const auto saying = [&] {
+        int n = 0;
+        for (const auto* banner : context->banners().banners())
+            n += banner->notification().informativeText == waiting &&
+                 banner->phase() != tc::gui::InAppNotificationBannerController::Phase::Hiding;
+        return n;
+    };
+    context->themes().saveTheme(1);
+    ASSERT_TRUE(waitFor([&] { return saying() == 1; }, 30000));
+    EXPECT_TRUE(notice()->isVisibleTo(login));
+    ::close(lock);
+    ASSERT_TRUE(waitFor([&] { return saying() == 0; }, 30000));
+    EXPECT_EQ(tc::platform::UserDefaults(settingsFile).integerForKey(tc::gui::kThemeKey), 1);
+    EXPECT_TRUE(context->settingsNotice().isEmpty());
+    EXPECT_FALSE(notice()->isVisibleTo(login));
 }
 
 } // namespace
