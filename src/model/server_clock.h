@@ -7,7 +7,6 @@
 #include "platform/clock.h"
 
 #include <chrono>
-#include <optional>
 
 namespace tc {
 
@@ -24,20 +23,5 @@ struct ServerClockAnchor {
 
     friend bool operator==(const ServerClockAnchor&, const ServerClockAnchor&) = default;
 };
-
-// The clock after a reply bearing `server` came off the socket at `heardAt`. The server sends whole
-// seconds, so a reply can read behind the clock already running by the part of a
-// second left out and its travel: under two seconds behind, the running clock is kept, so the time
-// never runs back. A reply further behind is the server's clock set back (or the computer's running
-// fast that far), and taken.
-inline ServerClockAnchor heardServerClock(const std::optional<ServerClockAnchor>& running, WallTime server,
-                                          platform::Clock::time_point heardAt) {
-    if (running) {
-        const auto ahead = running->server + (heardAt - running->heardAt) - server;
-        if (ahead > std::chrono::seconds::zero() && ahead < std::chrono::seconds(2))
-            return *running;
-    }
-    return ServerClockAnchor{server, heardAt};
-}
 
 } // namespace tc

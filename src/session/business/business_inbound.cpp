@@ -268,7 +268,7 @@ void BusinessBase::apply(InboundMessage& message) {
         // are stamped with it.
         if (message.type == msg::kLoginSnapshot || message.type == msg::kLoginRefused)
             if (const std::optional<WallTime> time = wallTimeFromWire(message.tags.time.value_or("")))
-                serverClock_ = heardServerClock(serverClock_, *time, message.arrivedAt);
+                serverClock_ = ServerClockAnchor{*time, message.arrivedAt};
         try {
             if (message.applyRead)
                 message.applyRead();

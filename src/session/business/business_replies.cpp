@@ -247,7 +247,7 @@ void BusinessBase::handlePingReply(const std::vector<std::string>& fields,
     PingReply reply;
     records::readTagged(fields, kPingLayout, reply);
     if (reply.serverTime)
-        serverClock_ = heardServerClock(serverClock_, *reply.serverTime, arrivedAt);
+        serverClock_ = ServerClockAnchor{*reply.serverTime, arrivedAt};
     lastServerAnswer_ = arrivedAt;
     ++pingsAnswered_;
     if (std::exchange(serverSilent_, false))

@@ -567,6 +567,25 @@ TEST_F(BusinessBaseTest, SilenceAndANetworkChangeTellTheClockWithTheMomentItsRep
               wireDateTime(wallTimeFromWire("20240102030406").value() + std::chrono::seconds(since)));
 }
 
+TEST_F(BusinessBaseTest, EachPingReplysTimeIsToldAndAgesFromItsOwnArrival) {
+    // Replies come a little after the server's whole second: each is told as it came (the status
+    // bar shows it), and the network's speed reads the age of the newest, not of the first.
+    auto manual = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock clock(manual);
+    BusinessBase& b = make();
+    for (int second = 0; second < 5; ++second) {
+        b.pingSent();
+        manual->advance(std::chrono::milliseconds(1300));
+        deliver("10=1019|21=2024010203040" + std::to_string(second));
+        pump();
+        EXPECT_EQ(b.heardServerTime(), "2024010203040" + std::to_string(second));
+        EXPECT_EQ(events->lastHeardAt, manual->now());
+    }
+    b.calculateNetworkSpeedFromServerDate();
+    pump();
+    EXPECT_EQ(events->log.calls().back(), "networkSpeed:0|20240102030404") << "aged from the newest reply";
+}
+
 TEST_F(BusinessBaseTest, AServerTimeInTheHourTheDevicesZoneSkipsIsRead) {
     auto manual = std::make_shared<platform::ManualClock>();
     platform::ScopedClock clock(manual);
