@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -292,6 +293,13 @@ void InAppNotificationBannerController::listLines() {
     list_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->document()->setDocumentMargin(0);
+    // A plain text document neither mirrors its alignment nor takes the window's direction: a
+    // right-to-left language would see its lines flush left, and one opening with "#600360" read
+    // left to right.
+    QTextOption option = list_->document()->defaultTextOption();
+    option.setTextDirection(list_->layoutDirection());
+    option.setAlignment(QStyle::visualAlignment(list_->layoutDirection(), Qt::AlignLeft));
+    list_->document()->setDefaultTextOption(option);
     list_->setUndoRedoEnabled(false); // edited as lines join, never undone: no history to grow
     list_->viewport()->setAutoFillBackground(false);
     list_->setStyleSheet(

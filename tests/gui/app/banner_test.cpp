@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -137,6 +138,54 @@ TEST_F(Banners, ABurstOfOneKindIsOneWindowListingItsNewestLinesInOrderWithOneSou
     EXPECT_NE(centre().deliverNotification(note(5, true)), acted.data());
     EXPECT_EQ(builtBanners() - built, 4);
     EXPECT_EQ(sounds.count(), 1); // the settlements' only; note() names no sound
+}
+
+// In a right-to-left language the list reads as the one-line banner does: every line flush right
+// and laid out from the right, a line opening with a number or a symbol too; left to right as before.
+TEST_F(Banners, ABurstsListReadsFromTheLanguagesSide) {
+    struct Restore {
+        Qt::LayoutDirection was = QGuiApplication::layoutDirection();
+        ~Restore() { QGuiApplication::setLayoutDirection(was); }
+    } restore;
+    const QString mixed = QStringLiteral("EURUSD \u0645\u0633\u0648\u0649"); // a symbol, then Arabic
+    for (const Qt::LayoutDirection direction : {Qt::RightToLeft, Qt::LeftToRight}) {
+        SCOPED_TRACE(direction == Qt::RightToLeft ? "right to left" : "left to right");
+        QGuiApplication::setLayoutDirection(direction);
+        QPointer<Banner> banner;
+        for (int n = 0; n < 3; ++n) {
+            interfaces::InAppNotification s = settled(n);
+            s.informativeText = "#" + std::to_string(600360 + n) + "\n" + mixed.toStdString();
+            s.feature.dismissDelayTime = -1;
+            Banner* delivered = centre().deliverNotification(s);
+            if (!banner)
+                banner = delivered;
+        }
+        ASSERT_TRUE(waitFor([&] { return banner->phase() == Banner::Phase::Shown; }));
+        auto* list = banner->findChild<QPlainTextEdit*>("bannerLinesList");
+        ASSERT_NE(list, nullptr);
+        ASSERT_EQ(list->document()->blockCount(), 6);
+        for (QTextBlock block = list->document()->begin(); block.isValid(); block = block.next()) {
+            SCOPED_TRACE(block.text().toStdString());
+            const QTextLine line = block.layout()->lineAt(0);
+            ASSERT_TRUE(line.isValid());
+            const QRectF drawn = line.naturalTextRect();
+            if (direction == Qt::RightToLeft)
+                EXPECT_NEAR(drawn.right(), line.width(), 1.0);
+            else
+                EXPECT_NEAR(drawn.left(), 0.0, 1.0);
+            if (block.text() != mixed)
+                continue;
+            // The symbol first stands where the reader starts: at the right in a right-to-left one.
+            const qreal symbol = line.cursorToX(1);
+            const qreal arabic = line.cursorToX(int(mixed.size()) - 1);
+            if (direction == Qt::RightToLeft)
+                EXPECT_GT(symbol, arabic);
+            else
+                EXPECT_LT(symbol, arabic);
+        }
+        centre().dismissAllBanners();
+        ASSERT_TRUE(waitFor([&] { return centre().banners().isEmpty(); }));
+    }
 }
 
 // A night of fills behind the lock: one banner at unlock, holding no more than a banner lists.
