@@ -868,7 +868,11 @@ void OrderEngine::multiAccount(Call& c) {
             reject(c, kRejectGeneral, 0, {});
             continue;
         }
-        placeNew(c, integerOf<int>(parts[0]).value_or(0), parts[1], parts[2]);
+        const int account = integerOf<int>(parts[0]).value_or(0);
+        const std::size_t sent = c.out.size();
+        placeNew(c, account, parts[1], parts[2]);
+        if (account != 0 && account == reportsLostOf_)
+            c.out.resize(sent);
     }
 }
 

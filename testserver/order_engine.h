@@ -73,6 +73,9 @@ public:
     // Test control: a close-all of more positions than this is refused as a whole (at most
     // kMaxOrderRecords).
     void setCloseAllLimit(std::size_t limit) { closeAllLimit_ = std::min(limit, kMaxOrderRecords); }
+    // Test control: a multi-account order's part for this account (0: none) is carried out, but its
+    // reports are not sent: that part's answer lost on the way.
+    void loseMultiAccountReportsOf(int account) { reportsLostOf_ = account; }
 
 private:
     struct Call;
@@ -118,6 +121,7 @@ private:
     std::unique_ptr<std::atomic<bool>[]> closed_;
     std::atomic<bool> exchangeRejects_{false};
     std::atomic<std::size_t> closeAllLimit_{kMaxOrderRecords};
+    std::atomic<int> reportsLostOf_{0};
 };
 
 } // namespace testserver

@@ -144,6 +144,9 @@ public:
     void rejectOrdersAtExchange(bool on) { engine_->setExchangeRejection(on); }
     // A close-all of more positions than this is refused as a whole (200 unless lowered).
     void limitCloseAll(std::size_t positions) { engine_->setCloseAllLimit(positions); }
+    // A multi-account order's part for this account (0: none) is carried out but none of its reports
+    // is sent, as if lost on the way; the other accounts' parts are answered as usual.
+    void loseMultiAccountReportsOf(int account) { engine_->loseMultiAccountReportsOf(account); }
     // Answers every data-service request of that procedure with an error from now on.
     void refuseDataServiceProcedure(std::string procedure);
     // Sends a framed message to every signed-in stream client, sealed under its session key.

@@ -160,10 +160,10 @@ public:
               BulkCloseReport{BulkCloseReport::Kind::Rejected, nullptr, orderNumber, reason});
     }
     void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code, const std::string& reason,
-                         bool late, const std::string& position) override {
+                         bool late, const std::string& position, const std::string& account) override {
         later(&Events::requestAnswered,
               interfaces::RequestAnswer{request, !rejected, rejected ? std::to_string(code) : std::string(),
-                                        reason, late, position});
+                                        reason, late, position, account});
     }
 
 private:

@@ -108,6 +108,9 @@ struct RequestAnswer {
     // Of a close-all: the position this answer is of (each position's report answers it apart);
     // empty when the answer is of the request as a whole (and for every other kind of request).
     std::string position;
+    // Of a multi-account order: the account whose part this answer is of (each account's report
+    // answers it apart); empty when the answer is of the request as a whole.
+    std::string account;
 };
 
 // A report that concerns the close-all window: a position settled (the settlement record), or an

@@ -781,6 +781,14 @@ OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
         awaited.kind = RequestsInFlight::Kind::MultiAccount;
         awaited.requestNumber = followingRequestId(host_.requestId());
         awaited.quantity.reset();
+        // The first column of each record: the account whose report answers its part.
+        for (std::string_view records = info.orderDetails; !records.empty();) {
+            const std::size_t end = std::min(records.find(wire::kRecord), records.size());
+            const std::string_view record = records.substr(0, end);
+            if (!record.empty())
+                awaited.accounts.emplace_back(record.substr(0, record.find(wire::kColumn)));
+            records.remove_prefix(std::min(end + 1, records.size()));
+        }
         const std::int64_t number = *awaited.requestNumber;
         sent.request = NoteSent(std::move(awaited), MultiAccountText(*order, codeOf(info.side), info.kind,
                                                                      info.orderDetails, number));

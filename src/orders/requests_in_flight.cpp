@@ -151,6 +151,10 @@ struct RequestsInFlight::Named {
         if ((r.kind != Kind::NewOrder && r.kind != Kind::MultiAccount) || !sameNumber(r))
             return false;
         const bool eachQuantity = r.kind == Kind::MultiAccount;
+        // An account that had its report is answered: another report of it is not this order's.
+        if (eachQuantity && std::find(r.answeredAccounts.begin(), r.answeredAccounts.end(), account) !=
+                                r.answeredAccounts.end())
+            return false;
         return (instrument.empty() || instrument == r.instrument) && (!side || side == r.side) &&
                (eachQuantity || !quantity || !r.quantity || *quantity == *r.quantity);
     }
@@ -266,18 +270,26 @@ bool RequestsInFlight::leftOverWaiting() const {
 
 RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterator it,
                                                     const std::string& position, bool rejected,
-                                                    std::int32_t code) {
+                                                    std::int32_t code, const std::string& account) {
     Request& r = *it;
+    // Each account's part is carried out apart: the order waits until every one has its report.
+    std::string part;
+    if (r.kind == Kind::MultiAccount && std::erase(r.accounts, account) > 0) {
+        part = account;
+        r.answeredAccounts.push_back(part);
+        if (!r.accounts.empty())
+            return {r, {}, rejected, code, false, std::move(part)};
+    }
     if (r.kind == Kind::CloseAll && !position.empty()) {
         if (rejected)
             r.refusals.emplace_back(position, code);
         // The position has its answer: a later report of it answers no more of this request.
         r.targets.erase(std::remove(r.targets.begin(), r.targets.end(), position), r.targets.end());
         if (!r.targets.empty())
-            return {r, position, rejected, code, false};
+            return {r, position, rejected, code, false, {}};
     }
     std::string of = r.kind == Kind::CloseAll ? position : std::string();
-    Answered done{std::move(r), std::move(of), rejected, code, true};
+    Answered done{std::move(r), std::move(of), rejected, code, true, std::move(part)};
     requests_.erase(it);
     if (!passedOver_.empty()) {
         std::erase_if(passedOver_, [&](const PassedOver& p) { return p.request == done.request.number; });
@@ -372,7 +384,7 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
         return std::nullopt;
     claim(order);
     claim(opened);
-    return answer(it, {}, rejected, code);
+    return answer(it, {}, rejected, code, named.account);
 }
 
 std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {

@@ -58,7 +58,8 @@ public:
     // goes to the same request: given up changes only how the answer is told, as late.
     enum class Kind {
         NewOrder,     // by its number, instrument, side and quantity (step 3)
-        MultiAccount, // by its number, instrument and side (step 3): each account has its quantity
+        MultiAccount, // by its number, instrument and side (step 3): each account has its quantity;
+                      // account by account, while `accounts` lists the ones still without a report
         Close,        // its position's settlement (66), update (67 status 73) or a rejection naming it (125)
         CloseAll,     // as Close, each of its positions apart (it waits until each has had its report);
                       // or a rejection of its number naming no position nor instrument (the request
@@ -91,16 +92,22 @@ public:
         // rejection code, in the order answered.
         std::size_t positions = 0;
         std::vector<std::pair<std::string, std::int32_t>> refusals;
+        // A multi-account order's accounts whose report has not come yet, and those whose report came.
+        std::vector<std::string> accounts;
+        std::vector<std::string> answeredAccounts;
     };
     // What a report answered. Of a close-all, `position` is the position the report is of (empty for
     // the request refused as a whole), and the request leaves the list (`finished`) once each of its
-    // positions has had its report or it was refused as a whole; every other request leaves at once.
+    // positions has had its report or it was refused as a whole. Of a multi-account order, `account`
+    // is the account the report is of, and it leaves once each account has had its report or a
+    // report names none of them (refused as a whole). Every other request leaves at once.
     struct Answered {
         Request request;
         std::string position;
         bool rejected = false;
         std::int32_t rejectionCode = 0;
         bool finished = true;
+        std::string account;
     };
 
     // Notes the request and gives back its number.
@@ -142,7 +149,7 @@ private:
     void giveBack(std::uint64_t closeAll);
     // What the report answers of the request at `it`, taking it out when nothing more of it waits.
     Answered answer(std::deque<Request>::iterator it, const std::string& position, bool rejected,
-                    std::int32_t code);
+                    std::int32_t code, const std::string& account = {});
     // Remembers a pending order or position that answered a new order, so that its later reports
     // answer no other request of that number.
     void claim(const std::string& id);

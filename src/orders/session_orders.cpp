@@ -62,7 +62,7 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
     if (request.givenUp && answered.finished)
         banners_.CommonUserNotification(lateText(answered), host_.textForKey(kLateAnswerTitleKey));
     host_.events().requestAnswered(request.number, answered.rejected, answered.rejectionCode, reason,
-                                   request.givenUp, answered.position);
+                                   request.givenUp, answered.position, answered.account);
 }
 
 std::string SessionOrders::lateText(const RequestsInFlight::Answered& answered) {

@@ -493,4 +493,42 @@ TEST_F(RequestsInFlightTest, AGivenUpRequestKeepsItsPlaceAndItsAnswerIsToldAsLat
     EXPECT_EQ(list.waiting(), 0u);
 }
 
+// An order over several accounts is answered account by account: each account's report answers its
+// own part once, and the order waits until every account has had one; a report naming none of its
+// accounts answers it as a whole.
+TEST_F(RequestsInFlightTest, AMultiAccountOrderWaitsUntilEachAccountHasItsReport) {
+    auto multi = newOrder("multi", 42, "EURUSD", 0, "0");
+    multi.kind = Kind::MultiAccount;
+    multi.quantity.reset();
+    multi.accounts = {"20001", "20002", "20003"};
+    const std::uint64_t number = list.sent(multi);
+    const auto first = answerOf(62, {"10=62", "73=28", "33=42", "34=20002", "12=EURUSD", "36=45", "79=7"});
+    ASSERT_TRUE(first);
+    EXPECT_EQ(std::tuple(first->account, first->finished), std::tuple("20002", false));
+    EXPECT_TRUE(list.isWaiting(number));
+    // Another report of an account answered (an order of its own) answers nothing more.
+    EXPECT_FALSE(answerOf(62, {"10=62", "73=28", "33=42", "34=20002", "12=EURUSD", "36=45", "79=8"}));
+    const auto refused =
+        answerOf(62, {"10=62", "73=25", "33=42", "34=20001", "12=EURUSD", "36=45", "74=11", "79=9"}, 11);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(std::tuple(refused->account, refused->rejected, refused->finished),
+              std::tuple("20001", true, false));
+    // The line goes: the account still without its report is what is left of the order.
+    auto left = list;
+    const auto unanswered = left.takeUnanswered();
+    ASSERT_EQ(unanswered.size(), 1u);
+    EXPECT_EQ(unanswered[0].accounts, std::vector<std::string>{"20003"});
+    const auto last = answerOf(62, {"10=62", "73=28", "33=42", "34=20003", "12=EURUSD", "36=45", "79=10"});
+    ASSERT_TRUE(last);
+    EXPECT_EQ(std::tuple(last->account, last->finished), std::tuple("20003", true));
+    EXPECT_FALSE(list.isWaiting(number));
+
+    // Refused as a whole, naming no account of it: the order is answered.
+    list.sent(multi);
+    const auto whole = answerOf(62, {"10=62", "73=25", "33=42", "34=0", "36=45", "74=1", "79=11"}, 1);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(std::tuple(whole->account, whole->rejected, whole->finished), std::tuple("", true, true));
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
 } // namespace

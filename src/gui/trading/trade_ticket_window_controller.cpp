@@ -236,8 +236,17 @@ void TradeTicketWindowController::followSession() {
             followLoginState();
         });
         connect(model, &ClientModel::requestAnswered, this, [this](const interfaces::RequestAnswer& answer) {
-            std::erase_if(awaiting_,
-                          [&](const TicketOrder& order) { return order.request == answer.request; });
+            // An order over several accounts is answered account by account: each part waits for its own.
+            std::erase_if(awaiting_, [&](TicketOrder& order) {
+                if (order.request != answer.request)
+                    return false;
+                if (answer.account.empty())
+                    return true;
+                std::erase_if(order.order.accounts, [&](const interfaces::AccountQuantity& part) {
+                    return std::to_string(part.accountId) == answer.account;
+                });
+                return order.order.accounts.empty();
+            });
             showWaiting();
         });
         // A silent server's prices are not current: the buttons grey and start nothing, as the tiles'.
@@ -850,6 +859,7 @@ void TradeTicketWindowController::sendPlaceOrderObjects(Side side, bool simple) 
     TicketOrder sent;
     sent.order.ticket = t;
     sent.order.accounts = orderParts(t, accounts);
+    sent.sentTo = sent.order.accounts;
     // What the lists hold now is not this order's, whatever becomes of it.
     const SessionQueries& queries = model->client().queries();
     sent.order.listedBefore = listedFor(t.instrument, sent.order.accounts, queries.getOpenOrderCollection(),
@@ -865,7 +875,7 @@ void TradeTicketWindowController::sendPlaceOrderObjects(Side side, bool simple) 
         return;
     }
     // An earlier order this one repeats is sent again: what the ticket said of it is done with.
-    std::erase_if(lost_, [&](const TicketOrder& lost) { return sameOrder(lost.order, t, accounts); });
+    std::erase_if(lost_, [&](const TicketOrder& lost) { return repeats(lost, t, accounts); });
     showLostOrders();
     sent.request = result.request;
     followOrder(std::move(sent));
@@ -1005,6 +1015,14 @@ void TradeTicketWindowController::showLostOrders() {
     ui_->lostOrderNote->setVisible(!paragraphs.isEmpty());
 }
 
+bool TradeTicketWindowController::repeats(const TicketOrder& order, const interfaces::OrderTicket& ticket,
+                                          std::span<const interfaces::AccountQuantity> accounts) {
+    SentOrder whole;
+    whole.ticket = order.order.ticket;
+    whole.accounts = order.sentTo;
+    return sameOrder(whole, ticket, accounts);
+}
+
 std::vector<TradeTicketWindowController::TicketOrder>::iterator
 TradeTicketWindowController::lostLike(Side side, bool simple) {
     const interfaces::OrderTicket t = state_.ticketFor(side, simple);
@@ -1012,7 +1030,7 @@ TradeTicketWindowController::lostLike(Side side, bool simple) {
                                                 : std::vector<interfaces::AccountQuantity>();
     // The newest first: the question names the order sent last.
     const auto found = std::find_if(lost_.rbegin(), lost_.rend(), [&](const TicketOrder& order) {
-        return sameOrder(order.order, t, accounts) && (!order.held || heldOf(*order.held) != Held::Nothing);
+        return repeats(order, t, accounts) && (!order.held || heldOf(*order.held) != Held::Nothing);
     });
     return found == lost_.rend() ? lost_.end() : std::prev(found.base());
 }

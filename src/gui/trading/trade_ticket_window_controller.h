@@ -183,7 +183,10 @@ private:
 
     // Orders sent and the line lost before their answers.
     struct TicketOrder {
+        // Its accounts are the parts still without an answer; `sentTo` every part as sent, which a
+        // repeat sends again.
         SentOrder order;
+        std::vector<interfaces::AccountQuantity> sentTo;
         std::uint64_t request = 0; // the number its answer names
         std::string price;         // at the instrument's decimals; empty at market
         std::uint64_t session = 0; // the sign-in it went out on
@@ -205,6 +208,9 @@ private:
     // The order about to go is one the line lost, unchanged: the trader is asked first, and `send`
     // runs only on their word. False when there is nothing to ask.
     bool askBeforeSendingAgain(interfaces::Side side, bool simple, std::function<void()> send);
+    // Whether `ticket` over `accounts` sends `order` again, every part of it as sent.
+    static bool repeats(const TicketOrder& order, const interfaces::OrderTicket& ticket,
+                        std::span<const interfaces::AccountQuantity> accounts);
     // The lost orders the order about to go repeats.
     std::vector<TicketOrder>::iterator lostLike(interfaces::Side side, bool simple);
     void forgetOrders();

@@ -77,10 +77,11 @@ public:
     virtual void bulkCloseRejected(const std::string& /*orderNumber*/, const std::string& /*reason*/) {}
     // A report answered the order request of that number (see OrderAnswer::request): done, or
     // rejected with its code and the reason as shown; `late` when its window had given up on it. Of a
-    // close-all, `position` names the position answered (empty: the request as a whole).
+    // close-all, `position` names the position answered (empty: the request as a whole); of a
+    // multi-account order, `account` names the account whose part is answered (empty: the whole).
     virtual void requestAnswered(std::uint64_t /*request*/, bool /*rejected*/, std::int32_t /*rejectionCode*/,
                                  const std::string& /*reason*/, bool /*late*/,
-                                 const std::string& /*position*/) {}
+                                 const std::string& /*position*/, const std::string& /*account*/) {}
 };
 
 // What the session shows the user besides the typed events: the welcome sound, banners and alerts

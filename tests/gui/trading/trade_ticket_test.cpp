@@ -1347,6 +1347,72 @@ TEST_F(TicketLostOrderTest, AnOrderOverSeveralAccountsNamesEachAccountsPosition)
         << ticket->lostOrderNote()->text().toStdString();
 }
 
+// An order over several accounts whose first account was answered before the line went, the other
+// not: the answered part is done with; the other is told as an order of its own (the position that
+// holds it), and the whole order again asks first.
+TEST_F(TicketLostOrderTest, AnOrderOverSeveralAccountsTellsOnlyThePartsWithoutAnAnswer) {
+    open();
+    child<QPushButton>("multiTradeButton")->click();
+    ASSERT_TRUE(ticket->isMultiAccountMode());
+    MultiAccountTableModel& rows = ticket->multiAccountModel();
+    ASSERT_GE(rows.rowCount(), 2);
+    rows.setTicked(0, true);
+    rows.setTicked(1, true);
+    ASSERT_TRUE(rows.setQuantity(0, "0.02"));
+    ASSERT_TRUE(rows.setQuantity(1, "0.01"));
+    const std::int32_t first = rows.rows()[0].accountDet->AccountId;
+    const std::int32_t second = rows.rows()[1].accountDet->AccountId;
+    const auto firstBefore = serverRecords(first, true);
+    const auto secondBefore = serverRecords(second, true);
+    server->loseMultiAccountReportsOf(second);
+    QSignalSpy answered(session.get(), &tc::gui::ClientModel::requestAnswered);
+    ASSERT_NO_FATAL_FAILURE(buyAtMarket());
+    ASSERT_TRUE(waitFor([&] { return !answered.isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] {
+        return serverRecords(first, true).size() == firstBefore.size() + 1 &&
+               serverRecords(second, true).size() == secondBefore.size() + 1;
+    }));
+    server->loseMultiAccountReportsOf(0);
+    const std::string secondHeld = newOne(secondBefore, serverRecords(second, true));
+    ASSERT_FALSE(secondHeld.empty());
+    EXPECT_FALSE(ticket->lostOrderNote()->isVisible());
+
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    const QString part =
+        QStringLiteral("Buy Market 0.01 %1 @ %2, account %3")
+            .arg(QString::fromStdString(ticket->itemCode()), context->text(texts::kMarketRate))
+            .arg(second);
+    ASSERT_TRUE(waitFor([&] { return ticket->lostOrderNote()->isVisible(); }));
+    EXPECT_EQ(ticket->lostOrderNote()->text(),
+              tc::gui::filledIn(context->text(texts::kTicketOrderNoAnswer), {part}));
+    ASSERT_TRUE(signIn());
+    ASSERT_NO_FATAL_FAILURE(noteSays(texts::kTicketOrderCarriedOut, part));
+    EXPECT_EQ(
+        ticket->lostOrderNote()->text(),
+        tc::gui::filledIn(context->text(texts::kTicketOrderCarriedOut), {part}) + "\n" +
+            QStringLiteral("Account %1: position #%2").arg(second).arg(QString::fromStdString(secondHeld)));
+
+    // The same order over both accounts (ticked again: the new sign-in's rows are fresh) would send
+    // that part again: the trader is asked first.
+    auto* buy = child<QPushButton>("buyButton");
+    ASSERT_TRUE(waitFor([&] { return buy->isEnabled(); }));
+    ASSERT_TRUE(ticket->isMultiAccountMode());
+    ASSERT_GE(rows.rowCount(), 2);
+    rows.setTicked(0, true);
+    rows.setTicked(1, true);
+    ASSERT_TRUE(rows.setQuantity(0, "0.02"));
+    ASSERT_TRUE(rows.setQuantity(1, "0.01"));
+    const int requests = server->stats().orderRequests;
+    QTest::mouseClick(buy, Qt::LeftButton);
+    ASSERT_TRUE(question());
+    EXPECT_TRUE(question()->informativeText().contains(
+        QStringLiteral("position #%1").arg(QString::fromStdString(secondHeld))));
+    press(question(), context->text(texts::kCancel));
+    ASSERT_TRUE(waitFor([&] { return !question(); }));
+    EXPECT_EQ(server->stats().orderRequests, requests);
+}
+
 // An order waiting while the server is silent: the ticket says the server is not answering and that
 // the order still waits, nothing sent again (the sheets' line); its answer ends the line, and a
 // silence with no order waiting says nothing.
