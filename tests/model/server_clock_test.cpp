@@ -10,7 +10,9 @@ namespace {
 using namespace std::chrono_literals;
 using Moment = platform::Clock::time_point;
 
-WallTime wall(std::string_view text) { return wallTimeFromWire(text).value(); }
+WallTime wall(std::string_view text) {
+    return wallTimeFromWire(text).value();
+}
 
 TEST(ServerClockAnchor, NeverRunsBackAtAReplyThatLeftOutMoreOfASecond) {
     // 12:00:00 heard at once; the server's 12:00:02.99, sent as 12:00:02, arrives 60 ms later, when
