@@ -152,8 +152,7 @@ void AppDelegate::sayUnsavedSettings() {
     // A save that succeeded meanwhile owes nothing, and what was said no longer holds.
     if (!context_.defaults().trouble()) {
         settingsBannerOwed_ = false;
-        if (settingsBanner_)
-            settingsBanner_->dismissBanner();
+        withdrawSettingsBanner();
         return;
     }
     // Behind the console lock it waits for the unlock, when it may no longer hold.
@@ -164,17 +163,31 @@ void AppDelegate::sayUnsavedSettings() {
         return;
     settingsBannerOwed_ = false;
     const std::string text = notice.toStdString();
-    if (settingsBanner_ && settingsBanner_->phase() != InAppNotificationBannerController::Phase::Closed) {
-        if (settingsBanner_->lines().total() == 1 && settingsBanner_->notification().informativeText == text)
-            return;
-        // Gone first, so the new words stand alone rather than join the old as a line.
-        settingsBanner_->dismissBanner();
-    }
+    if (text == settingsSaid_)
+        for (const InAppNotificationBannerController* shown : context_.banners().banners())
+            if (isSettingsBanner(shown->notification()) && !shown->isLeaving() && shown->lines().total() == 1)
+                return;
+    // Gone first, so the new words stand alone rather than join the old as a line.
+    withdrawSettingsBanner();
     interfaces::InAppNotification banner;
     banner.title = kApplicationName;
     banner.informativeText = text;
     banner.feature.dismissDelayTime = -1;
-    settingsBanner_ = context_.banners().deliverNotification(banner);
+    settingsSaid_ = text;
+    context_.banners().deliverNotification(banner);
+}
+
+bool AppDelegate::isSettingsBanner(const interfaces::InAppNotification& notification) const {
+    return !settingsSaid_.empty() && notification.title == kApplicationName &&
+           notification.informativeText == settingsSaid_;
+}
+
+void AppDelegate::withdrawSettingsBanner() {
+    if (settingsSaid_.empty())
+        return;
+    context_.banners().withdraw(
+        [this](const interfaces::InAppNotification& notification) { return isSettingsBanner(notification); });
+    settingsSaid_.clear();
 }
 
 void AppDelegate::userChanged() {

@@ -4,6 +4,7 @@
 // when the login completes, brings the login form back when the stream is lost, locks and unlocks
 // the console, and ends the program when the main window asks (logout, closing, idle time-out).
 #include "gui/models/client_model.h"
+#include "interfaces/application_interface.h"
 
 #include <QObject>
 #include <QPointer>
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QRect;
 class QWidget;
@@ -79,8 +81,11 @@ private:
     // A save failed where the last had not, and no banner has said so yet: the login window that
     // shows it before sign-in closes at sign-in.
     bool settingsBannerOwed_ = false;
-    // The banner that said it, dismissed once a save succeeds or replaced when another fault follows.
-    QPointer<InAppNotificationBannerController> settingsBanner_;
+    // The words the banner said, taken back once a save succeeds or replaced when another fault
+    // follows: the banner itself may be a copy the console lock held and showed again.
+    std::string settingsSaid_;
+    bool isSettingsBanner(const interfaces::InAppNotification& notification) const;
+    void withdrawSettingsBanner();
     // Windows last: they go before the session they show.
     std::unique_ptr<MainWindowController> mainWindow_;
     std::unique_ptr<UnlockWindowController> unlock_;

@@ -598,6 +598,14 @@ void InAppNotificationCenter::dismissAllBanners() {
             banner->dismissBanner();
 }
 
+void InAppNotificationCenter::withdraw(
+    const std::function<bool(const interfaces::InAppNotification&)>& which) {
+    std::erase_if(waiting_, [&](const Waiting& waiting) { return which(waiting.first); });
+    for (const auto& banner : QList(banners_))
+        if (banner && which(banner->notification()))
+            banner->dismissBanner();
+}
+
 QList<InAppNotificationBannerController*> InAppNotificationCenter::banners() const {
     QList<InAppNotificationBannerController*> open;
     for (const auto& banner : banners_)

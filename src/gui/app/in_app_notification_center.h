@@ -18,6 +18,7 @@
 #include <QWidget>
 
 #include <deque>
+#include <functional>
 
 class QLabel;
 class QParallelAnimationGroup;
@@ -149,6 +150,9 @@ public:
     void forgetAll();
     // "InAppNotificationDismissBannerNotification": every banner on screen leaves.
     void dismissAllBanners();
+    // What `which` picks no longer holds: those on screen leave, those waiting (held behind the
+    // lock, or for a place) are dropped.
+    void withdraw(const std::function<bool(const interfaces::InAppNotification&)>& which);
     QList<InAppNotificationBannerController*> banners() const;
 
 Q_SIGNALS:

@@ -1689,6 +1689,53 @@ TEST_F(SettingsFileLoginTest,
     }
 }
 
+// A banner on screen when the console locks shows again at the unlock only while the changes still
+// wait, and goes once they are saved after it: never stale.
+TEST_F(SettingsFileLoginTest, ABannerOnScreenAtTheConsoleLockGoesOnceTheChangesAreSaved) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    const std::filesystem::path lockFile = settingsFile.string() + ".lock";
+    const std::string waiting = withPath(texts::kSettingsWaitingForLock, lockFile).toStdString();
+    const auto saying = [&] {
+        int n = 0;
+        for (const auto* banner : context->banners().banners())
+            n += banner->notification().informativeText == waiting &&
+                 banner->phase() != tc::gui::InAppNotificationBannerController::Phase::Hiding;
+        return n;
+    };
+    tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
+    for (const bool savedBehindTheLock : {true, false}) {
+        SCOPED_TRACE(savedBehindTheLock ? "saved behind the lock" : "saved after the unlock");
+        const int lock = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(lock, 0);
+        ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+        context->themes().saveTheme(savedBehindTheLock ? 1 : 0);
+        ASSERT_TRUE(waitFor([&] { return saying() == 1; }, 30000));
+        delegate->mainWindow()->lockConsole();
+        ASSERT_TRUE(unlock.isLocked());
+        if (savedBehindTheLock) {
+            ::close(lock);
+            ASSERT_TRUE(waitFor([&] { return !notice()->isVisibleTo(login); }, 30000));
+        }
+        unlockWith(unlock, QStringLiteral("demo1234"));
+        ASSERT_FALSE(unlock.isLocked());
+        QApplication::processEvents();
+        EXPECT_EQ(saying(), savedBehindTheLock ? 0 : 1);
+        if (!savedBehindTheLock)
+            ::close(lock);
+        ASSERT_TRUE(waitFor([&] { return saying() == 0; }, 30000));
+        // Gone for good, not only leaving, before the next round.
+        ASSERT_TRUE(waitFor(
+            [&] {
+                const auto open = context->banners().banners();
+                return std::none_of(open.cbegin(), open.cend(), [&](const auto* banner) {
+                    return banner->notification().informativeText == waiting;
+                });
+            },
+            30000));
+    }
+}
+
 // Another program holds the settings' lock past the wait: a banner says the changes wait for it,
 // and goes once they are saved; the login window's line goes with it.
 TEST_F(SettingsFileLoginTest, ChangesWaitingForAnotherProgramsLockAreSaidUntilTheyAreSaved) {
