@@ -94,7 +94,8 @@ struct OrderResult {
 // the reason as shown. A report naming a request number answers the request of that number (of a
 // close and a close-all sent in one pass, the close); one naming none, the oldest request it fits:
 // the server answers in turn. When that report closed the position, the other request it fitted is
-// told it too, should no report of its own come within a few seconds of the first's last answer. A
+// told it too, should no report of its own come while the server answers for a few seconds after the
+// first's last answer (a silence does not count). A
 // request the server never answered gets none: when the stream is lost the loss alert names it.
 // `late`: its window had given up on it (giveUpRequest), and the core tells the trader with a banner
 // (of a close-all, once every position has had its answer: how many closed and each refused position

@@ -240,12 +240,11 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeGivenBack() {
     return std::exchange(givenBack_, {});
 }
 
-std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver() {
+std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform::Clock::time_point heard) {
     std::vector<Answered> told;
-    const auto now = platform::Clock::currentTime();
     std::vector<PassedOver> due;
     for (auto p = passedOver_.begin(); p != passedOver_.end();)
-        if (p->closedIt && p->takerDone && now - *p->takerDone >= kLeftOverWait) {
+        if (p->closedIt && p->takerDone && heard - *p->takerDone >= kLeftOverWait) {
             due.push_back(std::move(*p));
             p = passedOver_.erase(p);
         } else {

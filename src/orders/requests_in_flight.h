@@ -26,9 +26,10 @@ public:
     // Past this the oldest requests are only counted: a session that never loses its line must not
     // grow the list without end when a server answers in ways we cannot match.
     static constexpr std::size_t kMaxRequests = 1000;
-    // How long a request passed over for a report that closed its position waits for its own, once
-    // the one that took the report is answered in full (see the rule below). The server answers in
-    // turn: its own, if any, follows at once.
+    // How long the server must go on answering, once the request that took a report that closed a
+    // position is answered in full, before the request passed over for it is told that report (see
+    // the rule below). The server answers in turn: the other's own report, if any, follows at once;
+    // a silence says nothing of it, so a silence does not count.
     static constexpr std::chrono::seconds kLeftOverWait{3};
 
     // What a request waits for, and so which reports answer it. A report (62, 66, 67) answers:
@@ -52,8 +53,8 @@ public:
     // the position closed, the one passed over can only be refused for it or hear nothing of it (a
     // close-all of every listed position says nothing of one closed before its turn): once the
     // request that took the report is answered in full and no report of the other's own has come
-    // within kLeftOverWait, the other is told the report taken. Two identical orders
-    // of one number cannot be told apart: either may take either answer. The offset answer (1052)
+    // while the server went on answering for kLeftOverWait, the other is told the report taken. Two identical
+    // orders of one number cannot be told apart: either may take either answer. The offset answer (1052)
     // answers the oldest offset of the account and instrument it names. Given up or not, an answer
     // goes to the same request: given up changes only how the answer is told, as late.
     enum class Kind {
@@ -120,8 +121,9 @@ public:
     // was the other's, which is answered by it now. Told after the report's own answer.
     std::vector<Answered> takeGivenBack();
     // The requests passed over for a report that closed their position, whose own report has not
-    // come within kLeftOverWait of the taker's last answer: each answered by the report taken.
-    std::vector<Answered> takeLeftOver();
+    // come though the server answered (last at `heard`) kLeftOverWait after the taker's last answer:
+    // each answered by the report taken.
+    std::vector<Answered> takeLeftOver(platform::Clock::time_point heard);
     // Whether a request so passed over still waits for its own report, and takeLeftOver may answer it.
     bool leftOverWaiting() const;
     // The window that sent the request of that number waits for it no more; it stays in the list, in

@@ -22,7 +22,7 @@ SessionOrders::SessionOrders(OrderHost& host)
     : host_(host), banners_(host.application(), host.lifetime()), collections_(host), manager_(host),
       requests_(host, manager_), tickets_(manager_, requests_),
       refreshTimer_(kRefreshInterval, [this] { refreshFloatingFigures(); }),
-      leftOverTimer_(RequestsInFlight::kLeftOverWait, [this] { tellLeftOver(); }) {
+      leftOverTimer_(kLeftOverCheck, [this] { tellLeftOver(); }) {
     collections_.SetBanners(&banners_);
     // A stored limit or stop order is confirmed by the requests that placed it.
     collections_.OnPendingOrderStored([this](const std::shared_ptr<Order>& order) {
@@ -47,7 +47,8 @@ void SessionOrders::executionReport(const ExecutionReport& report) {
 }
 
 void SessionOrders::tellLeftOver() {
-    for (const RequestsInFlight::Answered& answered : requests_.inFlight().takeLeftOver())
+    for (const RequestsInFlight::Answered& answered :
+         requests_.inFlight().takeLeftOver(host_.lastServerAnswer()))
         tell(answered);
     if (!requests_.inFlight().leftOverWaiting())
         leftOverTimer_.stop();

@@ -86,7 +86,9 @@ private:
     OrderRequests requests_;
     OrderTickets tickets_;
     platform::RepeatingTimer refreshTimer_; // last: stops before the members it reads go
-    // Runs while a request passed over for a report that closed its position waits for its own.
+    // Runs while a request passed over for a report that closed its position waits for its own; at
+    // the pings' pace, so it is told soon after the server's answers have counted the wait out.
+    static constexpr std::chrono::seconds kLeftOverCheck{1};
     platform::RepeatingTimer leftOverTimer_;
 };
 

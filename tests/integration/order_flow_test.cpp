@@ -1147,6 +1147,34 @@ INSTANTIATE_TEST_SUITE_P(
         CloseAndCloseAllCase{"AllListedCloseThenCloseAllOutOfOrder", false, false, false, true, false, true}),
     [](const ::testing::TestParamInfo<CloseAndCloseAllCase>& info) { return std::string(info.param.name); });
 
+// The close-all takes 300001's update over the close sent after it; the close's own answer, a refusal
+// in its turn, is held up by a server that stands still. The close waits for it: a silence is no sign
+// that its own report will not come, so it is never told the close-all's report meanwhile.
+TEST_F(AnswerRuleTest, OnePassedOverWaitsForItsOwnReportThroughASilence) {
+    Session& s = login();
+    std::vector<interfaces::RequestAnswer> got;
+    auto each = client(s).orders().handleRequestAnswered(
+        [&](const interfaces::RequestAnswer& a) { got.push_back(a); });
+    server->holdOrders(true);
+    const std::string both[] = {"300001", "300002"};
+    const auto closeAll = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
+    const auto close = client(s).orders().closePosition("300001", dec("1.5"));
+    ASSERT_TRUE(sent(closeAll));
+    ASSERT_TRUE(sent(close));
+    ASSERT_TRUE(held(2));
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(until([&] { return got.size() == 2; }));
+    server->pauseStream(true);
+    ASSERT_TRUE(until([&] { return !client(s).networkSpeed().answering; }));
+    // Its refusal comes once the silence is told, still within the line's limit.
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(until([&] { return got.size() == 3; }));
+    server->pauseStream(false);
+    EXPECT_EQ(got[2].request, close.request);
+    EXPECT_FALSE(got[2].accepted) << "told the close-all's report before its own";
+    EXPECT_FALSE(serverPosition("300001"));
+}
+
 TEST_F(AnswerRuleTest, ACloseAllReadsEachPositionsOwnReport) {
     Session& s = login();
     std::vector<interfaces::RequestAnswer> got;

@@ -325,9 +325,10 @@ TEST_F(RequestsInFlightTest, OnePassedOverForAReportThatClosedItsPositionIsToldI
     const auto close = on(Kind::Close, "close", "900001", 43);
     const std::vector<std::string> update1{"10=67", "73=73", "80=900001", "76=0"};
     const std::vector<std::string> update2{"10=67", "73=73", "80=900002", "76=0"};
-    const auto leftOver = [&] {
+    // The server answered last at `heard` (now, unless it stands still).
+    const auto leftOver = [&](std::optional<platform::Clock::time_point> heard = std::nullopt) {
         std::vector<std::tuple<std::string, std::string, bool, bool>> out;
-        for (const auto& a : list.takeLeftOver())
+        for (const auto& a : list.takeLeftOver(heard.value_or(platform::Clock::currentTime())))
             out.emplace_back(a.request.description, a.position, a.rejected, a.finished);
         return out;
     };
@@ -365,6 +366,22 @@ TEST_F(RequestsInFlightTest, OnePassedOverForAReportThatClosedItsPositionIsToldI
         ASSERT_TRUE(refused);
         EXPECT_EQ(std::tuple(refused->request.description, refused->rejected), std::tuple("close", true));
         clock->advance(RequestsInFlight::kLeftOverWait);
+        EXPECT_EQ(leftOver(), Told{});
+        EXPECT_FALSE(list.leftOverWaiting());
+    }
+    {
+        SCOPED_TRACE("a silence after the close-all's last answer: the close's refusal still is its own");
+        list.sent(closeAll);
+        list.sent(close);
+        EXPECT_EQ(answer(67, update1), "close all");
+        EXPECT_EQ(answer(67, update2), "close all");
+        const auto lastHeard = platform::Clock::currentTime();
+        clock->advance(RequestsInFlight::kLeftOverWait * 4);
+        EXPECT_EQ(leftOver(lastHeard), Told{}) << "a silence is no sign its own will not come";
+        EXPECT_TRUE(list.leftOverWaiting());
+        const auto refused = answerOf(62, {"10=62", "73=25", "33=43", "74=15", "79=", "125=900001"}, 15);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(std::tuple(refused->request.description, refused->rejected), std::tuple("close", true));
         EXPECT_EQ(leftOver(), Told{});
         EXPECT_FALSE(list.leftOverWaiting());
     }

@@ -181,6 +181,7 @@ public:
     static constexpr platform::Clock::duration kPingHeldAfter = std::chrono::seconds(2);
     // False while the server is not answering (see kServerSilentAfter), until its next ping reply.
     bool isServerAnswering() const override;
+    platform::Clock::time_point lastServerAnswer() const override;
 
     // The banner centre's delegate: the app-update banner's button.
     void userNotificationCenterDidActivateNotification(const std::map<std::string, std::string>& userInfo);

@@ -293,6 +293,11 @@ bool BusinessBase::isServerAnswering() const {
     return !serverSilent_;
 }
 
+platform::Clock::time_point BusinessBase::lastServerAnswer() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return lastServerAnswer_.value_or(platform::Clock::currentTime());
+}
+
 void BusinessBase::checkServerAnswering() {
     const platform::Clock::time_point now = platform::Clock::currentTime();
     const std::optional<platform::Clock::time_point> checkedBefore = std::exchange(lastPingCheck_, now);

@@ -5,6 +5,7 @@
 #include "interfaces/application_interface.h"
 #include "interfaces/tables.h"
 #include "model/text/journal_data.h"
+#include "platform/clock.h"
 #include "platform/date_format.h"
 #include "platform/handler.h"
 
@@ -33,6 +34,9 @@ public:
     // False while a signed-in server has answered nothing for several seconds: a request sent then
     // could not be accounted for.
     virtual bool isServerAnswering() const { return true; }
+    // When the server last answered (a ping's reply came off the socket); now for a host that does
+    // not ask.
+    virtual platform::Clock::time_point lastServerAnswer() const { return platform::Clock::currentTime(); }
     // Tag 23 (the login user name), tag 19 of the login snapshot, and the last request number received.
     virtual std::string userName() const = 0;
     virtual std::string referenceId() const = 0;
