@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QTabWidget>
 
+#include <algorithm>
+
 namespace tc::gui {
 namespace {
 
@@ -38,11 +40,14 @@ QWidget* mainWindow(ScreenContext& c, const QRect& screen) {
     c.session().tickNow();
     GridTable* positions = window->gridTable(Grid::OpenPositions);
     auto* serverTime = window->findChild<QLabel*>(QStringLiteral("ServerTimeTextField"));
-    // The demo's positions valued by the core's first refresh, not the sign-in's zeros.
+    // The demo's positions valued by the core's first refresh: neither the sign-in's zeros nor the
+    // blank of figures not valued yet.
     auto* profit = window->findChild<QLabel*>(QStringLiteral("ProfitLossValueTextField"));
     c.waitUntil([positions, serverTime, profit] {
+        const QString figure = profit->text();
         return positions->model()->rowCount() > 0 && !serverTime->text().isEmpty() &&
-               profit->text() != QStringLiteral(": 0.00");
+               figure != QStringLiteral(": 0.00") &&
+               std::any_of(figure.begin(), figure.end(), [](QChar ch) { return ch.isDigit(); });
     });
     // The four slots' charts drawn, the account pie built.
     c.waitUntil(
