@@ -7,6 +7,7 @@
 #include "wire/wire_names.h"
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace tc {
@@ -217,40 +218,18 @@ std::deque<RequestsInFlight::Request>::iterator RequestsInFlight::passedOver(con
     return requests_.end();
 }
 
-void RequestsInFlight::giveBack(std::uint64_t closeAll) {
+std::vector<RequestsInFlight::Answered>
+RequestsInFlight::answerPassedOver(const std::function<bool(const PassedOver&)>& due) {
     std::vector<PassedOver> taken;
     for (auto p = passedOver_.begin(); p != passedOver_.end();)
-        if (p->taker == closeAll) {
+        if (due(*p)) {
             taken.push_back(std::move(*p));
             p = passedOver_.erase(p);
         } else {
             ++p;
         }
-    for (const PassedOver& p : taken) {
-        const auto it = std::find_if(requests_.begin(), requests_.end(), [&](const Request& r) {
-            return r.number == p.request &&
-                   std::find(r.targets.begin(), r.targets.end(), p.position) != r.targets.end();
-        });
-        if (it != requests_.end())
-            givenBack_.push_back(answer(it, p.position, p.rejected, p.code));
-    }
-}
-
-std::vector<RequestsInFlight::Answered> RequestsInFlight::takeGivenBack() {
-    return std::exchange(givenBack_, {});
-}
-
-std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform::Clock::time_point heard) {
     std::vector<Answered> told;
-    std::vector<PassedOver> due;
-    for (auto p = passedOver_.begin(); p != passedOver_.end();)
-        if (p->closedIt && p->takerDone && heard - *p->takerDone >= kLeftOverWait) {
-            due.push_back(std::move(*p));
-            p = passedOver_.erase(p);
-        } else {
-            ++p;
-        }
-    for (const PassedOver& p : due) {
+    for (const PassedOver& p : taken) {
         // Answered meanwhile (a close-all's position by a report of its own) or gone with the line.
         const auto it = std::find_if(requests_.begin(), requests_.end(), [&](const Request& r) {
             return r.number == p.request &&
@@ -260,6 +239,21 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
             told.push_back(answer(it, p.position, p.rejected, p.code));
     }
     return told;
+}
+
+void RequestsInFlight::giveBack(std::uint64_t closeAll) {
+    for (Answered& told : answerPassedOver([closeAll](const PassedOver& p) { return p.taker == closeAll; }))
+        givenBack_.push_back(std::move(told));
+}
+
+std::vector<RequestsInFlight::Answered> RequestsInFlight::takeGivenBack() {
+    return std::exchange(givenBack_, {});
+}
+
+std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform::Clock::time_point heard) {
+    return answerPassedOver([heard](const PassedOver& p) {
+        return p.closedIt && p.takerDone && heard - *p.takerDone >= kLeftOverWait;
+    });
 }
 
 bool RequestsInFlight::leftOverWaiting() const {

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -149,6 +150,10 @@ private:
     // The close-all of that number (in this list) refused as a whole: the reports it had taken over
     // another request go to that request (takeGivenBack).
     void giveBack(std::uint64_t closeAll);
+    struct PassedOver;
+    // Takes out the passed-over entries `due` picks and answers each request still waiting with the
+    // report it was passed over for.
+    std::vector<Answered> answerPassedOver(const std::function<bool(const PassedOver&)>& due);
     // What the report answers of the request at `it`, taking it out when nothing more of it waits.
     Answered answer(std::deque<Request>::iterator it, const std::string& position, bool rejected,
                     std::int32_t code, const std::string& account = {});
