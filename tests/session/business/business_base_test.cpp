@@ -62,6 +62,15 @@ protected:
         return *business;
     }
 
+    // A session signed in on the default model, the server's clock at 2024-01-02 03:04:05.
+    BusinessBase& signedIn() {
+        prepareSnapshot();
+        BusinessBase& b = make();
+        deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
+        deliver("10=18");
+        return b;
+    }
+
     // A model with the data ports at 0 (nothing listens) and the given accounts and login message.
     void prepareSnapshot(std::vector<std::pair<int, int>> accountsAndStatus = {{7, 0}},
                          std::optional<LoginInfoMessage> info = std::nullopt) {
@@ -353,10 +362,7 @@ TEST_F(BusinessBaseTest, LoginCompletionBeforeAnySnapshotEndsTheLogin) {
 TEST_F(BusinessBaseTest, RepeatedLoginCompletionKeepsOnePingTimer) {
     platform::ScopedClock clock(std::make_shared<platform::ManualClock>());
     auto manual = std::static_pointer_cast<platform::ManualClock>(platform::Clock::current());
-    prepareSnapshot();
-    BusinessBase& b = make();
-    deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
-    deliver("10=18");
+    BusinessBase& b = signedIn();
     deliver("10=18");
     pump();
     manual->advance(std::chrono::milliseconds(1000));
@@ -377,10 +383,7 @@ TEST_F(BusinessBaseTest, RepeatedLoginCompletionKeepsOnePingTimer) {
 TEST_F(BusinessBaseTest, AServerThatLetsItsPingRepliesWaitReadsAsNotAnsweringUntilOneComes) {
     auto manual = std::make_shared<platform::ManualClock>();
     platform::ScopedClock clock(manual);
-    prepareSnapshot();
-    BusinessBase& b = make();
-    deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
-    deliver("10=18");
+    BusinessBase& b = signedIn();
     pump();
     const auto second = [&] {
         manual->advance(std::chrono::seconds(1));
@@ -417,10 +420,7 @@ TEST_F(BusinessBaseTest, AServerThatLetsItsPingRepliesWaitReadsAsNotAnsweringUnt
 TEST_F(BusinessBaseTest, APingReplyWaitingBehindABusyMainQueueKeepsTheServerAnswering) {
     auto manual = std::make_shared<platform::ManualClock>();
     platform::ScopedClock clock(manual);
-    prepareSnapshot();
-    BusinessBase& b = make();
-    deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
-    deliver("10=18");
+    BusinessBase& b = signedIn();
     pump();
     const auto second = [&] {
         manual->advance(std::chrono::seconds(1));
@@ -457,10 +457,7 @@ TEST_F(BusinessBaseTest, APingReplyWaitingBehindABusyMainQueueKeepsTheServerAnsw
 TEST_F(BusinessBaseTest, AMainThreadHeldPastTheLimitIsNoSilenceOfTheServers) {
     auto manual = std::make_shared<platform::ManualClock>();
     platform::ScopedClock clock(manual);
-    prepareSnapshot();
-    BusinessBase& b = make();
-    deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
-    deliver("10=18");
+    BusinessBase& b = signedIn();
     pump();
     manual->advance(std::chrono::seconds(1));
     pump();
@@ -493,10 +490,7 @@ TEST_F(BusinessBaseTest, AMainThreadHeldPastTheLimitIsNoSilenceOfTheServers) {
 TEST_F(BusinessBaseTest, AWholeClientStoppedWithItsPingsReplyUnreadIsNoSilenceOfTheServers) {
     auto manual = std::make_shared<platform::ManualClock>();
     platform::ScopedClock clock(manual);
-    prepareSnapshot();
-    BusinessBase& b = make();
-    deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
-    deliver("10=18");
+    BusinessBase& b = signedIn();
     pump();
     manual->advance(std::chrono::seconds(1));
     pump();
@@ -542,10 +536,7 @@ TEST_F(BusinessBaseTest, TheLoginLinesAreStampedWithTheServersClockTheConnection
 TEST_F(BusinessBaseTest, SilenceAndANetworkChangeTellTheClockWithTheMomentItsReplyArrived) {
     auto manual = std::make_shared<platform::ManualClock>();
     platform::ScopedClock clock(manual);
-    prepareSnapshot();
-    BusinessBase& b = make();
-    deliver(std::string("10=33|19=1|21=20240102030405|160=AMP|") + compressedField("s"));
-    deliver("10=18");
+    BusinessBase& b = signedIn();
     manual->advance(std::chrono::seconds(1));
     pump();
     deliver("10=1019|21=20240102030406");
