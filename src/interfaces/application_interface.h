@@ -35,6 +35,9 @@ struct InAppNotification {
     std::string soundName;
     std::map<std::string, std::string, std::less<>> userInfo;
     InAppNotificationFeature feature;
+    // What it tells stays where the trader reads it later (a chat message, a notice): past the banner
+    // centre's bound such a banner is the first to go, counted; one that is not is never dropped.
+    bool keptElsewhere = false;
     friend bool operator==(const InAppNotification&, const InAppNotification&) = default;
 };
 

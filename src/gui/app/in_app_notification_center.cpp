@@ -1,5 +1,6 @@
 #include "gui/app/in_app_notification_center.h"
 
+#include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/sound_notification.h"
 #include "gui/texts.h"
@@ -30,6 +31,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -44,6 +46,8 @@ constexpr int kListedLines = 6; // text lines a banner's list shows before it sc
 // Mid greys on the light banner: quieter than black, still dark enough to read at small sizes.
 const QColor kTitleColour = QColor::fromRgbF(0.28f, 0.28f, 0.28f);
 const QColor kTextColour = QColor::fromRgbF(0.36f, 0.36f, 0.36f);
+// The user-info entry of the banner that says how many were not shown: the count it says.
+constexpr char kNotShownCount[] = "BannersNotShown";
 
 QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
@@ -463,6 +467,11 @@ InAppNotificationCenter::~InAppNotificationCenter() {
 
 InAppNotificationBannerController*
 InAppNotificationCenter::deliverNotification(const interfaces::InAppNotification& notification) {
+    return deliver(notification, true);
+}
+
+InAppNotificationBannerController*
+InAppNotificationCenter::deliver(const interfaces::InAppNotification& notification, bool mayFold) {
     // A line joining a banner is silent: a burst sounds once.
     if (!held_) {
         const QList<InAppNotificationBannerController*> open = onScreen();
@@ -477,6 +486,10 @@ InAppNotificationCenter::deliverNotification(const interfaces::InAppNotification
             waiting.lines.add(listed(notification.informativeText));
             return nullptr;
         }
+    // Every kind waiting must be told: one more joins the banner of many kinds instead of growing
+    // the list without end.
+    if (mayFold && !notification.keptElsewhere && waiting_.size() >= kMaxWaiting)
+        return deliver(folded(notification), false);
     sounds_.playSoundNamed(notification.soundName);
     Waiting next;
     next.first = notification;
@@ -484,10 +497,67 @@ InAppNotificationCenter::deliverNotification(const interfaces::InAppNotification
     if (!held_ && waiting_.empty())
         if (InAppNotificationBannerController* shown = present(next))
             return shown;
-    if (waiting_.size() >= kMaxHeld)
-        waiting_.pop_front();
     waiting_.push_back(std::move(next));
+    trimWaiting();
     return nullptr;
+}
+
+interfaces::InAppNotification
+InAppNotificationCenter::folded(const interfaces::InAppNotification& notification) const {
+    interfaces::InAppNotification line;
+    line.title = kApplicationName;
+    line.subtitle = language_.text(texts::kMoreBanners).toStdString();
+    const std::string& about = notification.subtitle.empty() ? notification.title : notification.subtitle;
+    line.informativeText =
+        about.empty() ? notification.informativeText : about + ": " + notification.informativeText;
+    line.soundName = std::string(interfaces::kInAppNotificationDefaultSound);
+    line.feature.dismissDelayTime = -1; // what it lists must be read: it stays until closed
+    return line;
+}
+
+void InAppNotificationCenter::trimWaiting() {
+    // What a chat message or a notice says stays in its window: those go first, oldest first. The
+    // others stay whatever their number; their kinds are few, each gathering its lines. The banner
+    // that says how many went takes no place of theirs.
+    const auto notShown = [](const Waiting& waiting) {
+        return waiting.first.userInfo.contains(kNotShownCount);
+    };
+    std::int64_t dropped = 0;
+    while (waiting_.size() -
+               static_cast<std::size_t>(std::count_if(waiting_.begin(), waiting_.end(), notShown)) >
+           kMaxHeld) {
+        const auto kept = std::find_if(waiting_.begin(), waiting_.end(),
+                                       [](const Waiting& waiting) { return waiting.first.keptElsewhere; });
+        if (kept == waiting_.end())
+            break;
+        dropped += kept->lines.total();
+        waiting_.erase(kept);
+    }
+    if (dropped > 0)
+        tellNotShown(dropped);
+}
+
+void InAppNotificationCenter::tellNotShown(std::int64_t count) {
+    const auto said = std::find_if(waiting_.begin(), waiting_.end(), [](const Waiting& waiting) {
+        return waiting.first.userInfo.contains(kNotShownCount);
+    });
+    if (said != waiting_.end())
+        count += std::stoll(said->first.userInfo.at(kNotShownCount));
+    interfaces::InAppNotification n;
+    n.title = kApplicationName;
+    n.subtitle = language_.text(texts::kBannersNotShown).toStdString();
+    n.informativeText = language_.text(texts::kBannersChatMessagesNoticesNot)
+                            .replace(QStringLiteral("{0}"), QString::number(count))
+                            .toStdString();
+    n.userInfo.insert_or_assign(kNotShownCount, std::to_string(count));
+    n.feature.dismissDelayTime = -1;
+    Waiting told;
+    told.first = n;
+    told.lines.add(listed(n.informativeText));
+    if (said != waiting_.end())
+        *said = std::move(told);
+    else
+        waiting_.push_back(std::move(told));
 }
 
 QList<InAppNotificationBannerController*> InAppNotificationCenter::onScreen() const {
@@ -554,8 +624,7 @@ void InAppNotificationCenter::restack() {
             waiting_.push_front(Waiting{banner->notification(), banner->lines()});
         banner->closeNow();
     }
-    while (waiting_.size() > kMaxHeld)
-        waiting_.pop_back(); // one that was on screen goes before one never shown gives way
+    trimWaiting();
 }
 
 void InAppNotificationCenter::setHeld(bool held) {
@@ -574,8 +643,7 @@ void InAppNotificationCenter::setHeld(bool held) {
                 banner->closeNow();
         waiting_.insert(waiting_.begin(), std::make_move_iterator(shownAgain.begin()),
                         std::make_move_iterator(shownAgain.end()));
-        while (waiting_.size() > kMaxHeld)
-            waiting_.pop_front();
+        trimWaiting();
         return;
     }
     presentWaiting();
@@ -604,6 +672,13 @@ void InAppNotificationCenter::withdraw(
     for (const auto& banner : QList(banners_))
         if (banner && which(banner->notification()))
             banner->dismissBanner();
+}
+
+std::vector<interfaces::InAppNotification> InAppNotificationCenter::waitingNotifications() const {
+    std::vector<interfaces::InAppNotification> notifications;
+    for (const Waiting& waiting : waiting_)
+        notifications.push_back(waiting.first);
+    return notifications;
 }
 
 QList<InAppNotificationBannerController*> InAppNotificationCenter::banners() const {

@@ -7,7 +7,10 @@
 // a line of its list rather than a window of its own: a burst of 200 settlements is one window with
 // one sound, listing the newest kBannerLines lines and how many more came before them. Banners of
 // other kinds stack under those on screen, so none covers another before its time; those the screen
-// has no room for wait, gathered as they are behind the console lock, until a place is free.
+// has no room for wait, gathered as they are behind the console lock, until a place is free. Past
+// kMaxHeld waiting, those whose words are kept elsewhere (chat messages, notices) go, oldest first,
+// and a banner says how many and where to read them; the others (a margin call, a refusal, a late
+// answer) are never dropped: past kMaxWaiting kinds they gather as lines of one banner.
 #include "gui/app/banner_geometry.h"
 #include "gui/app/gathered_lines.h"
 #include "interfaces/application_interface.h"
@@ -19,6 +22,7 @@
 
 #include <deque>
 #include <functional>
+#include <vector>
 
 class QLabel;
 class QParallelAnimationGroup;
@@ -137,13 +141,18 @@ public:
     // one of the kind of a waiting one joins it, silently.
     InAppNotificationBannerController* deliverNotification(const interfaces::InAppNotification& notification);
     // The console lock hides everything behind it, banners too: holding closes the open banners at
-    // once; those not leaving, and banners delivered meanwhile (the last kMaxHeld, each with the
-    // lines that joined it), show when the hold ends.
+    // once; those not leaving, and banners delivered meanwhile (each with the lines that joined it,
+    // within the bound above), show when the hold ends.
     void setHeld(bool held);
     bool isHeld() const { return held_; }
+    // Banners waiting past which those kept elsewhere are dropped.
     static constexpr std::size_t kMaxHeld = 8;
+    // Kinds waiting past which a new kind that must be told joins the one banner of many kinds.
+    static constexpr std::size_t kMaxWaiting = 32;
     // Banners waiting for the hold to end or for a place on screen, oldest first.
     std::size_t waitingBanners() const { return waiting_.size(); }
+    // Their first notifications, oldest first.
+    std::vector<interfaces::InAppNotification> waitingNotifications() const;
     // Who acts on a clicked banner or its action button; without one a click only announces itself.
     void setDelegate(interfaces::ApplicationInterface::BannerActivation delegate);
     // Another user signed in: the banners on screen close at once and those held are dropped.
@@ -169,6 +178,14 @@ private:
     void activate(InAppNotificationBannerController* banner, int type);
     // The waiting banner shown in the first place free for it; null, nothing shown, without room.
     InAppNotificationBannerController* present(const Waiting& waiting);
+    InAppNotificationBannerController* deliver(const interfaces::InAppNotification& notification,
+                                               bool mayFold);
+    // The notification as a line of the banner of many kinds.
+    interfaces::InAppNotification folded(const interfaces::InAppNotification& notification) const;
+    // Drops those kept elsewhere, oldest first, while more than kMaxHeld wait, and says how many.
+    void trimWaiting();
+    // Adds `count` to the waiting banner that says how many were not shown, or makes one.
+    void tellNotShown(std::int64_t count);
     // Shows those waiting, oldest first, while there is room.
     void presentWaiting();
     // Pushes down banners a taller one above now overlaps; one pushed past the screen's end waits

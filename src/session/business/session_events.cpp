@@ -52,6 +52,12 @@ interfaces::InAppNotification banner(std::string title, std::string subtitle, st
     return n;
 }
 
+// A chat message or a notice: its window keeps it, so the banner may give way to one that must be told.
+interfaces::InAppNotification keptElsewhere(interfaces::InAppNotification n) {
+    n.keptElsewhere = true;
+    return n;
+}
+
 } // namespace
 
 struct SessionEvents::Context : std::enable_shared_from_this<SessionEvents::Context> {
@@ -162,7 +168,7 @@ void SessionEvents::TriggerNewChatNotification(std::string displayName, std::str
     OnMain([displayName = bounded(std::move(displayName)),
             message = bounded(std::move(message))](const Context& c) {
         const std::string subtitle = c.t("20240") + " : " + displayName;
-        c.deliver(banner(c.app.applicationName(), subtitle, message, kChatBannerSeconds));
+        c.deliver(keptElsewhere(banner(c.app.applicationName(), subtitle, message, kChatBannerSeconds)));
         c.app.showSystemNotification(subtitle, message);
     });
 }
@@ -170,7 +176,7 @@ void SessionEvents::TriggerNewChatNotification(std::string displayName, std::str
 void SessionEvents::NewMessageNotification(std::string noticeTitle) {
     OnMain([title = bounded(std::move(noticeTitle))](const Context& c) {
         const std::string info = c.t("1073");
-        c.deliver(banner(c.app.applicationName(), title, info, kNoticeBannerSeconds));
+        c.deliver(keptElsewhere(banner(c.app.applicationName(), title, info, kNoticeBannerSeconds)));
         c.app.showSystemNotification(title, info);
     });
 }
@@ -179,16 +185,19 @@ void SessionEvents::NewMessagesNotification(std::int64_t count) {
     OnMain([count](const Context& c) {
         const std::string subtitle = c.t("0099");
         const std::string info = fillPositional(c.t("20234"), {std::to_string(count)});
-        c.deliver(banner(c.app.applicationName(), subtitle, info, kChatBannerSeconds));
+        c.deliver(keptElsewhere(banner(c.app.applicationName(), subtitle, info, kChatBannerSeconds)));
         c.app.showSystemNotification(subtitle, info);
     });
 }
 
 void SessionEvents::MarginCallNotification(std::int32_t accountNumber) {
     OnMain([accountNumber](const Context& c) {
-        const std::string subtitle = c.t("0012") + " : " + std::to_string(accountNumber);
+        // One kind for every account: the calls of many accounts gather as lines of one banner.
+        const std::string account = std::to_string(accountNumber);
+        c.deliver(banner(c.app.applicationName(), c.t(kMarginCallTitleKey),
+                         fillPositional(c.t(kMarginCallKey), {account}), kMarginCallBannerSeconds));
+        const std::string subtitle = c.t("0012") + " : " + account;
         const std::string info = c.t("20217");
-        c.deliver(banner(c.app.applicationName(), subtitle, info, kMarginCallBannerSeconds));
         c.app.showSystemNotification(subtitle, info);
     });
 }

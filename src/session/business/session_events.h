@@ -28,6 +28,9 @@ public:
     static constexpr std::size_t kMaxServerTextBytes = 16 * 1024;
     static constexpr std::size_t kMaxURLBytes = 2048;
     static constexpr std::string_view kAppDownloadURLKey = "AppDownloadURL";
+    // The margin calls' banner title, and its line for an account (the journal's line too).
+    static constexpr std::string_view kMarginCallTitleKey = "97400";
+    static constexpr std::string_view kMarginCallKey = "97401";
 
     SessionEvents(interfaces::ApplicationInterface& app);
     // The same for a part of an owner: once the owner's guard is disconnected, nothing queued here is

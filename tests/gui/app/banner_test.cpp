@@ -1,6 +1,9 @@
 #include "gui/app/in_app_notification_center.h"
 #include "gui/app/sound_notification.h"
 #include "gui/gui_test_support.h"
+#include "gui/texts.h"
+#include "platform/dispatch.h"
+#include "session/business/session_events.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -367,6 +370,162 @@ TEST_F(Banners, ABannerPushedPastTheScreensEndWaitsForAPlaceAgain) {
         const auto now = centre().banners();
         return !now.isEmpty() && now.front()->notification().subtitle == last;
     }));
+}
+
+// What the session tells through the shell, as the trader's banners come: the events run on the
+// main queue, in order; back once every one has reached the banner centre.
+class SessionBanners : public Banners {
+protected:
+    void told() {
+        bool done = false;
+        tc::platform::MainQueue::async([&done] { done = true; });
+        ASSERT_TRUE(waitFor([&] { return done; }));
+    }
+    std::string text(std::string_view key) const { return context->text(key).toStdString(); }
+    std::string marginLine(int account) const {
+        return context->text(tc::SessionEvents::kMarginCallKey)
+            .replace(QStringLiteral("{0}"), QString::number(account))
+            .toStdString();
+    }
+    std::string notShown(int count) const {
+        return context->text(tc::gui::texts::kBannersChatMessagesNoticesNot)
+            .replace(QStringLiteral("{0}"), QString::number(count))
+            .toStdString();
+    }
+    // Every banner on screen or waiting, by its subtitle, in the order they show.
+    std::vector<std::string> everyBanner() const {
+        std::vector<std::string> all;
+        for (const Banner* banner : context->banners().banners())
+            all.push_back(banner->notification().subtitle);
+        for (const interfaces::InAppNotification& waiting : context->banners().waitingNotifications())
+            all.push_back(waiting.subtitle);
+        return all;
+    }
+    void SetUp() override {
+        Banners::SetUp();
+        events = std::make_unique<tc::SessionEvents>(*shell);
+    }
+    void TearDown() override {
+        events.reset();
+        Banners::TearDown();
+    }
+    std::unique_ptr<tc::SessionEvents> events;
+};
+
+// Margin calls of ten accounts behind the lock: at the unlock one banner lists every account, in the
+// order called; none is lost however many accounts are called, locked or not.
+TEST_F(SessionBanners, MarginCallsOfManyAccountsGatherAsLinesOfOneBanner) {
+    centre().setHeld(true);
+    for (int account = 20001; account <= 20010; ++account)
+        events->MarginCallNotification(account);
+    told();
+    centre().setHeld(false);
+    auto open = centre().banners();
+    ASSERT_EQ(open.size(), 1);
+    EXPECT_EQ(open.front()->notification().subtitle, text(tc::gui::texts::kMarginCall));
+    std::vector<std::string> accounts;
+    for (int account = 20001; account <= 20010; ++account)
+        accounts.push_back(marginLine(account));
+    EXPECT_EQ(keptLines(*open.front()), accounts);
+    EXPECT_EQ(centre().waitingBanners(), 0u);
+
+    // Unlocked, on a screen with room for a few banners: twenty accounts, one banner.
+    centre().forgetAll();
+    for (int account = 30001; account <= 30020; ++account)
+        events->MarginCallNotification(account);
+    told();
+    open = centre().banners();
+    ASSERT_EQ(open.size(), 1);
+    EXPECT_EQ(open.front()->lines().total(), 20);
+    EXPECT_EQ(open.front()->lines().kept().front().toStdString(), marginLine(30001));
+    EXPECT_EQ(centre().waitingBanners(), 0u);
+}
+
+// A late answer's refusal on screen at the lock, then chat messages and notices of eight senders and
+// titles behind it: past the bound a chat message or a notice gives way, never the refusal, and a
+// banner says how many were not shown and where to read them.
+TEST_F(SessionBanners, PastTheBoundWhatGoesIsKeptElsewhereAndTheUnlockSaysHowMany) {
+    const std::string lateTitle = text("94161");
+    shell->showMessageBanner("The server rejected a request after its window had stopped waiting for it: "
+                             "Close of 9950 positions. Market closed",
+                             lateTitle);
+    ASSERT_EQ(centre().banners().size(), 1);
+    centre().setHeld(true);
+    for (int n = 0; n < 4; ++n) {
+        events->TriggerNewChatNotification("Sender " + std::to_string(n), "hello");
+        events->NewMessageNotification("Notice " + std::to_string(n));
+    }
+    told();
+    EXPECT_EQ(centre().waitingBanners(), 9u); // the refusal, seven kinds and the banner saying one went
+    centre().setHeld(false);
+    std::vector<std::string> all = everyBanner();
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.front(), lateTitle);
+    const std::string chat = text("20240") + " : ";
+    EXPECT_EQ(std::count(all.begin(), all.end(), chat + "Sender 0"), 0); // the oldest kept elsewhere
+    EXPECT_EQ(std::count(all.begin(), all.end(), chat + "Sender 1"), 1);
+    ASSERT_EQ(std::count(all.begin(), all.end(), text(tc::gui::texts::kBannersNotShown)), 1);
+    interfaces::InAppNotification said;
+    for (const Banner* banner : centre().banners())
+        if (banner->notification().subtitle == text(tc::gui::texts::kBannersNotShown))
+            said = banner->notification();
+    for (const interfaces::InAppNotification& waiting : centre().waitingNotifications())
+        if (waiting.subtitle == text(tc::gui::texts::kBannersNotShown))
+            said = waiting;
+    EXPECT_EQ(said.informativeText, notShown(1));
+
+    // Unlocked, with the screen full: margin calls and refusals wait, however many chat messages
+    // come; those past the bound are counted into the one banner that says so.
+    centre().forgetAll();
+    for (int n = 0; n < 20; ++n)
+        events->TriggerNewChatNotification("Sender " + std::to_string(n), "hello");
+    events->MarginCallNotification(20001);
+    shell->showMessageBanner("The server rejected a request after its window had stopped waiting for it: "
+                             "New order: Buy 1 EURUSD (Request ID 24). Market closed",
+                             lateTitle);
+    for (int n = 20; n < 40; ++n)
+        events->TriggerNewChatNotification("Sender " + std::to_string(n), "hello");
+    told();
+    all = everyBanner();
+    EXPECT_EQ(std::count(all.begin(), all.end(), text(tc::gui::texts::kMarginCall)), 1);
+    EXPECT_EQ(std::count(all.begin(), all.end(), lateTitle), 1);
+    EXPECT_EQ(std::count(all.begin(), all.end(), text(tc::gui::texts::kBannersNotShown)), 1);
+    EXPECT_LE(centre().waitingBanners(), tc::gui::InAppNotificationCenter::kMaxHeld + 1);
+    std::int64_t shownOrWaiting = 0;
+    for (const std::string& subtitle : all)
+        shownOrWaiting += subtitle.starts_with(chat);
+    const auto waiting = centre().waitingNotifications();
+    const auto summary = std::find_if(waiting.begin(), waiting.end(), [&](const auto& n) {
+        return n.subtitle == text(tc::gui::texts::kBannersNotShown);
+    });
+    ASSERT_NE(summary, waiting.end());
+    EXPECT_EQ(summary->informativeText, notShown(int(40 - shownOrWaiting)));
+}
+
+// Past the kinds the list holds, one more that must be told joins a banner of many kinds as a line
+// naming its own; none is dropped.
+TEST_F(Banners, KindsThatMustBeToldPastTheListsBoundGatherInOneBanner) {
+    centre().setHeld(true);
+    const std::size_t kinds = tc::gui::InAppNotificationCenter::kMaxWaiting + 5;
+    for (std::size_t n = 0; n < kinds; ++n) {
+        interfaces::InAppNotification kind = note(-1);
+        kind.subtitle = "Kind " + std::to_string(n);
+        centre().deliverNotification(kind);
+    }
+    const auto waiting = centre().waitingNotifications();
+    ASSERT_EQ(waiting.size(), tc::gui::InAppNotificationCenter::kMaxWaiting + 1);
+    EXPECT_EQ(waiting.front().subtitle, "Kind 0");
+    EXPECT_EQ(waiting.back().subtitle, context->text(tc::gui::texts::kMoreBanners).toStdString());
+    // The others withdrawn, it is the first to show at the unlock.
+    centre().withdraw([](const interfaces::InAppNotification& n) { return n.subtitle.starts_with("Kind"); });
+    centre().setHeld(false);
+    ASSERT_EQ(centre().banners().size(), 1);
+    const Banner* many = centre().banners().front();
+    EXPECT_EQ(many->notification().subtitle, waiting.back().subtitle);
+    std::vector<std::string> lines;
+    for (std::size_t n = tc::gui::InAppNotificationCenter::kMaxWaiting; n < kinds; ++n)
+        lines.push_back("Kind " + std::to_string(n) + ": " + note(-1).informativeText);
+    EXPECT_EQ(keptLines(*many), lines);
 }
 
 TEST_F(Banners, AJoinedLineKeepsTheBannerForItsOwnTime) {

@@ -120,12 +120,16 @@ TEST_F(SessionEventsTest, InAppBannersCarryTheirTextsDelaysAndSounds) {
     pump();
     const auto b = banners();
     ASSERT_EQ(b.size(), 3u);
+    // A margin call is one kind whatever its account (each a line of one banner) and is never
+    // dropped; notices are kept in their window and may give way.
     interfaces::InAppNotification margin{
-        "Trader", "Acct : 1234", "Margin call", false, "", "InAppNotificationDefaultSound", {}, {30.0, 0}};
-    interfaces::InAppNotification notices{
-        "Trader", "Notices", "3 new notices", false, "", "InAppNotificationDefaultSound", {}, {15.0, 0}};
+        "Trader", "MC", "Acct 1234 in MC", false, "", "InAppNotificationDefaultSound", {}, {30.0, 0}, false};
+    interfaces::InAppNotification notices{"Trader", "Notices", "3 new notices",
+                                          false,    "",        "InAppNotificationDefaultSound",
+                                          {},       {15.0, 0}, true};
     interfaces::InAppNotification notice{
-        "Trader", "Holiday hours", "New notice", false, "", "InAppNotificationDefaultSound", {}, {30.0, 0}};
+        "Trader", "Holiday hours", "New notice", false, "", "InAppNotificationDefaultSound",
+        {},       {30.0, 0},       true};
     EXPECT_EQ(b[0], margin);
     EXPECT_EQ(b[1], notices);
     EXPECT_EQ(b[2], notice);
@@ -171,6 +175,7 @@ TEST_F(SessionEventsTest, ChatBannersSkipTheSignedInUser) {
     EXPECT_EQ(b[0].subtitle, "Chat : Ann B");
     EXPECT_EQ(b[0].informativeText, "hello %n");
     EXPECT_EQ(b[0].feature.dismissDelayTime, 15.0);
+    EXPECT_TRUE(b[0].keptElsewhere); // the chat window keeps it
     EXPECT_EQ(systemNotifications(), (std::vector<std::vector<std::string>>{{"Chat : Ann B", "hello %n"}}));
 }
 
