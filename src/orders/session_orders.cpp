@@ -3,6 +3,7 @@
 #include "model/account_figures.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
+#include "model/text/journal_data.h"
 #include "model/text/language_string.h"
 #include "model/text/positional_text.h"
 #include "platform/decimal_text.h"
@@ -59,9 +60,23 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
     const std::string reason =
         answered.rejected ? collections_.GetOrderRejectionReason(answered.rejectionCode) : std::string();
     // Its window had stopped waiting: the trader hears of the answer here, wherever the window is; of
-    // a close-all once every position has had its report.
-    if (request.givenUp && answered.finished)
-        banners_.CommonUserNotification(lateText(answered), host_.textForKey(kLateAnswerTitleKey));
+    // a close-all once every position has had its report. The Journal keeps what the banner says, and
+    // every refusal with the request it answers: a banner passes in seconds.
+    const bool late = request.givenUp && answered.finished;
+    if (late) {
+        const std::string told = lateText(answered);
+        const std::string title = host_.textForKey(kLateAnswerTitleKey);
+        host_.appendJournal(
+            JournalData::getSessionNoteJournalData(title + ": " + told, host_.journalContext()));
+        banners_.CommonUserNotification(told, title);
+    }
+    if (answered.rejected && !(late && answered.position.empty()))
+        host_.appendJournal(JournalData::getSessionNoteJournalData(
+            answered.position.empty()
+                ? fillPositional(host_.textForKey(kRefusedKey), {request.description, reason})
+                : fillPositional(host_.textForKey(kRefusedPositionKey),
+                                 {request.description, answered.position, reason}),
+            host_.journalContext()));
     host_.events().requestAnswered(request.number, answered.rejected, answered.rejectionCode, reason,
                                    request.givenUp, answered.position, answered.account);
 }

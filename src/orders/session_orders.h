@@ -29,6 +29,9 @@ public:
     // refused {3}, each reason once with its positions ("#1, #2: reason").
     static constexpr std::string_view kLatePartlyClosedKey = "95780";
     static constexpr std::string_view kRefusedPositionsKey = "95781";
+    // The Journal's line of a refused request, and of a close-all's refused position.
+    static constexpr std::string_view kRefusedKey = "97402";
+    static constexpr std::string_view kRefusedPositionKey = "97403";
 
     // Main queue.
     explicit SessionOrders(OrderHost& host);

@@ -13,6 +13,7 @@
 #include "model/records/request_records.h"
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
+#include "model/text/journal_data.h"
 #include "model/text/language_string.h"
 #include "model/text/positional_text.h"
 #include "orders/order_collections.h"
@@ -123,6 +124,23 @@ protected:
     }
 
     static interfaces::Client& client(Session& s) { return *s.client; }
+    // The Journal's lines whose event (the part after the time) holds `part`.
+    static std::size_t journalLinesWith(Session& s, const std::string& part) {
+        return static_cast<std::size_t>(std::count_if(
+            s.client->journal().begin(), s.client->journal().end(), [&](const std::string& line) {
+                const std::size_t event = line.find(JournalData::kSeparator);
+                return event != std::string::npos &&
+                       line.find(part, event + JournalData::kSeparator.size()) != std::string::npos;
+            }));
+    }
+    // Whether a Journal line comes to say `event` exactly.
+    static bool journalSays(Session& s, const std::string& event) {
+        const std::string said = std::string(JournalData::kSeparator) + event;
+        return until([&] {
+            return std::any_of(s.client->journal().begin(), s.client->journal().end(),
+                               [&](const std::string& line) { return line.ends_with(said); });
+        });
+    }
     static const SessionModel& lists(Session& s) { return s.client->model(); }
 
     // Gives the server the client's current quote of `code`, so both price orders alike.
@@ -798,6 +816,11 @@ TEST_F(OrderFlowTest, ACloseAllRejectedByTheExchangeReadsEachPositionRejected) {
     const auto closeAll = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
     ASSERT_TRUE(sent(closeAll));
     ASSERT_TRUE(until([&] { return ofCloseAll.size() == 2; }));
+    // The Journal keeps each refusal with the request and the position it answers, and the reason.
+    const std::string request = fillPositional(text("95406"), {"2", "#300001, #300002"});
+    for (const auto& a : ofCloseAll)
+        EXPECT_TRUE(journalSays(s, fillPositional(text("97403"), {request, a.position, a.reason})))
+            << a.position;
     std::set<std::string> rejected;
     for (const auto& a : ofCloseAll)
         if (a.request == closeAll.request && !a.accepted)
@@ -865,10 +888,15 @@ TEST_F(AnswerRuleTest, AGivenUpOffsetsAnswerIsItsOwnNotTheNextOffsets) {
     EXPECT_FALSE(serverPosition(b));
     ASSERT_TRUE(until([&] { return !lateBanners(s).empty(); }));
     // Named as a close is: quantity, position, instrument, account, and the position it is offset against.
-    EXPECT_EQ(lateBanners(s),
-              std::vector<std::string>{fillPositional(
-                  text("94163"),
-                  {fillPositional(text("95783"), {"1", a, "EURUSD", "20003", "#" + aLeg}), text("1065")})});
+    const std::string late =
+        fillPositional(text("94163"), {fillPositional(text("95783"), {"1", a, "EURUSD", "20003", "#" + aLeg}),
+                                       text("1065")});
+    EXPECT_EQ(lateBanners(s), std::vector<std::string>{late});
+    // The Journal keeps it as the banner says it, once: the banner passes in seconds.
+    EXPECT_TRUE(journalSays(s, text("94161") + ": " + late));
+    const std::string refused = text("97402").substr(0, text("97402").find("{0}"));
+    EXPECT_EQ(journalLinesWith(s, refused), 0u);
+    EXPECT_EQ(journalLinesWith(s, late), 1u);
 }
 
 // The offset answer names no request, only its account and instrument: answered out of order, each
@@ -1036,10 +1064,13 @@ TEST_F(AnswerRuleTest, AGivenUpCloseAllIsToldLateOnceEveryPositionIsAnswered) {
     }
     ASSERT_TRUE(until([&] { return !lateBanners(s).empty(); }));
     // 300002 closed: the banner says how many closed and each refused position with its reason.
-    EXPECT_EQ(lateBanners(s),
-              std::vector<std::string>{fillPositional(
-                  text("95780"), {fillPositional(text("95406"), {"2", "#300001, #300002"}), "1", "2",
-                                  fillPositional(text("95781"), {"#300001", text("1065")})})});
+    const std::string request = fillPositional(text("95406"), {"2", "#300001, #300002"});
+    const std::string late = fillPositional(
+        text("95780"), {request, "1", "2", fillPositional(text("95781"), {"#300001", text("1065")})});
+    EXPECT_EQ(lateBanners(s), std::vector<std::string>{late});
+    // The Journal keeps the refusal as it came and the late answer as the banner says it.
+    EXPECT_TRUE(journalSays(s, fillPositional(text("97403"), {request, "300001", text("1065")})));
+    EXPECT_TRUE(journalSays(s, text("94161") + ": " + late));
 }
 
 // A close-all of 300001 and 300002 and a close of 300001, sent in one pass, the first given up or

@@ -7,6 +7,8 @@
 #include "model/records/record_layout.h"
 #include "model/records/tagged_fields.h"
 #include "model/text/formatter.h"
+#include "model/text/journal_data.h"
+#include "model/text/positional_text.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
@@ -174,8 +176,14 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
         account.accountMarginStatus = *status.margin;
         if (account.previousAccountMarginStatus != *status.margin) {
             account.previousAccountMarginStatus = *status.margin;
-            if (*status.margin == 2)
+            if (*status.margin == 2) {
                 services_.notifications->MarginCallNotification(sessionKey(account.AccountId));
+                // The banner and the desktop notification pass: the Journal keeps it.
+                appendJournal(JournalData::getSessionNoteJournalData(
+                    fillPositional(textForKey(SessionEvents::kMarginCallKey),
+                                   {sessionKey(account.AccountId)}),
+                    journalContext()));
+            }
         }
     }
 }

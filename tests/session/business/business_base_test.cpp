@@ -7,7 +7,9 @@
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/records/user_info.h"
+#include "model/text/journal_data.h"
 #include "model/text/language_string.h"
+#include "model/text/positional_text.h"
 #include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
@@ -687,6 +689,12 @@ TEST_F(BusinessBaseTest, AccountSummaryUpdatesOnlyKnownAccounts) {
         deliver(std::string("10=1045|34=7|") + s);
     pump();
     EXPECT_EQ(notifications->log.count("MarginCallNotification:7"), 2u);
+    // Each is kept in the Journal too, naming the account: the banner passes.
+    const std::string said = std::string(JournalData::kSeparator) +
+                             fillPositional(*LanguageString::stringForSelectedLanguage(0, "97401"), {"7"});
+    EXPECT_EQ(std::count_if(b.JournalDataCollection().begin(), b.JournalDataCollection().end(),
+                            [&](const std::string& line) { return line.ends_with(said); }),
+              2);
 
     // Equity hit twice in a row asks for the equity prices once.
     deliver("10=1045|34=8|24=825");
