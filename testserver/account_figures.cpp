@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -208,7 +209,7 @@ Decimal commissionSettled(const ServerPosition& position, const std::string& bef
 }
 
 WireFields accountSummaryFields(const Market& market, const Books& books, const Account& account,
-                                const std::string& time) {
+                                const std::string& time, int marginStatus) {
     const std::string balance = balanceOf(market, books, account.id);
     const std::string used = usedMarginOf(market, books, account.id);
     const Decimal available = decimalOf(balance).subtract(decimalOf(used));
@@ -221,7 +222,7 @@ WireFields accountSummaryFields(const Market& market, const Books& books, const 
             {tag::kUsedMargin, used},
             {tag::kAvailableMargin, available.rounded(2).toString()},
             {tag::kOneSideMargin, oneSideMarginOf(market, books, account.id)},
-            {tag::kMarginStatus, "0"}};
+            {tag::kMarginStatus, std::to_string(marginStatus)}};
 }
 
 } // namespace testserver

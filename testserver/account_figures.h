@@ -67,8 +67,8 @@ tc::platform::Decimal commissionSettled(const ServerPosition& position, const st
                                         const std::string& after);
 
 // The account summary of the account now: status, balance (also as equity: this server values no
-// position), used, available and one-side margin.
+// position), used, available and one-side margin, and the margin status (0 normal, 2 margin call).
 WireFields accountSummaryFields(const Market& market, const Books& books, const Account& account,
-                                const std::string& time);
+                                const std::string& time, int marginStatus = 0);
 
 } // namespace testserver

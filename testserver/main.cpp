@@ -1,6 +1,7 @@
 // trade-testserver: the loopback trading server behind the simulation mode and the integration tests.
 // Prints one line "listening stream=P feed=P data=P news=P news-http=P" once every socket accepts, and stops
-// cleanly on SIGINT or SIGTERM; with --hold-orders SIGUSR1 and SIGUSR2 answer the order requests kept.
+// cleanly on SIGINT or SIGTERM; with --hold-orders SIGUSR1 and SIGUSR2 answer the order requests kept;
+// SIGRTMIN puts every account of the market in margin call.
 #include "market.h"
 #include "options.h"
 #include "test_server.h"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGUSR1);
     sigaddset(&stopSignals, SIGUSR2);
+    sigaddset(&stopSignals, SIGRTMIN);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
@@ -71,6 +73,13 @@ int main(int argc, char** argv) {
     int received = 0;
     for (;;) {
         sigwait(&stopSignals, &received);
+        if (received == SIGRTMIN) {
+            // Margin calls on demand, told to the signed-in clients of each account's user.
+            for (const testserver::Account& account : server.market().accounts)
+                server.sendMarginCall(account.id);
+            platform::Log::info("testserver: margin call for {} accounts", server.market().accounts.size());
+            continue;
+        }
         if (received != SIGUSR1 && received != SIGUSR2)
             break;
         // The order requests kept so far, answered all at once; later ones are kept again.

@@ -27,7 +27,8 @@ std::string usage() {
            "5103 and over HTTP on 5104. --closed-market (repeatable) starts that instrument's market "
            "closed. --hold-orders keeps order requests unanswered: SIGUSR1 answers the kept ones in the "
            "order\n"
-           "they came, SIGUSR2 in the reverse order.\n";
+           "they came, SIGUSR2 in the reverse order. SIGRTMIN puts every account in margin call (each "
+           "time anew).\n";
 }
 
 std::filesystem::path defaultMarketPath() {

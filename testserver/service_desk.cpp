@@ -278,6 +278,19 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
     return out;
 }
 
+std::vector<DeskMessage> ServiceDesk::marginCall(int accountId) {
+    const Account* account = market_.findAccount(accountId);
+    if (!account)
+        return {};
+    return book_.with([&](Books& books) {
+        std::vector<DeskMessage> out;
+        for (int status : {0, 2})
+            out.push_back(
+                {account->user, frameFields(accountSummaryFields(market_, books, *account, now(), status))});
+        return out;
+    });
+}
+
 DeskMessage ServiceDesk::moveBalance(const Account& account, double amount,
                                      FinancialTransaction transaction) {
     using tc::platform::Decimal;

@@ -74,6 +74,10 @@ public:
     // A text from `from` to `to` as if typed by `from` (sent as RTF): their room (601 to `to`, made
     // when there is none) and the message (603 to `to`). Empty for unknown or equal users.
     std::vector<DeskMessage> chatAs(const std::string& from, const std::string& to, const std::string& text);
+    // The account reaches the margin call level again: two account summaries to its user's clients,
+    // margin status back to normal (0), then margin call (2), so each call is one the client tells.
+    // Empty for an unknown account.
+    std::vector<DeskMessage> marginCall(int accountId);
     // The messages of the conversation between two users as the server keeps them: sender and RTF
     // text, oldest first.
     std::vector<std::pair<std::string, std::string>> conversation(const std::string& a,

@@ -124,6 +124,13 @@ void TestServer::sendNotice(const std::string& user, const std::string& title, c
     post([this, user, title, text] { deliverDesk(nullptr, desk_->notice(user, title, text)); });
 }
 
+bool TestServer::sendMarginCall(int account) {
+    if (!market_.findAccount(account))
+        return false;
+    post([this, account] { deliverDesk(nullptr, desk_->marginCall(account)); });
+    return true;
+}
+
 void TestServer::holdApprovals(bool hold) {
     if (hold) {
         approvalsHeld_ = true;

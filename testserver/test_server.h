@@ -166,6 +166,9 @@ public:
     // While on, the feed republishes the current quotes instead of moving them (and still triggers
     // orders on each one), so tests can place orders at known prices.
     void holdPrices(bool hold) { pricesHeld_ = hold; }
+    // The account reaches the margin call level: its user's signed-in clients are told (account
+    // summaries, margin status 0 then 2), each call a new one. False for an unknown account.
+    bool sendMarginCall(int account);
     // Sends a server notice (a notice room and its RTF message) to the signed-in clients of `user`.
     void sendNotice(const std::string& user, const std::string& title, const std::string& text);
     // The news feed's web service while running with news ports (null otherwise).

@@ -805,6 +805,28 @@ TEST_F(OrderFlowTest, AnEditAndACancelRejectedByTheExchangeReadRejected) {
     server->rejectOrdersAtExchange(false);
 }
 
+// The server puts two accounts in margin call: one kind of banner, each account a line of it, and
+// the Journal keeps each call with its account.
+TEST_F(OrderFlowTest, MarginCallsAreOneKindOfBannerAndKeptInTheJournal) {
+    Session& s = login();
+    EXPECT_FALSE(server->sendMarginCall(99999));
+    ASSERT_TRUE(server->sendMarginCall(20001));
+    ASSERT_TRUE(server->sendMarginCall(20002));
+    const std::vector<std::string> calls{fillPositional(text("97401"), {"20001"}),
+                                         fillPositional(text("97401"), {"20002"})};
+    for (const std::string& call : calls)
+        EXPECT_TRUE(journalSays(s, call)) << call;
+    std::vector<std::string> lines;
+    EXPECT_TRUE(until([&] {
+        lines.clear();
+        for (const auto& shown : s.app->callsNamed("showBanner"))
+            if (shown.banner && shown.banner->subtitle == text("97400"))
+                lines.push_back(shown.banner->informativeText);
+        return lines.size() >= calls.size();
+    }));
+    EXPECT_EQ(lines, calls);
+}
+
 TEST_F(OrderFlowTest, ACloseAllRejectedByTheExchangeReadsEachPositionRejected) {
     Session& s = login();
     server->rejectOrdersAtExchange(true);
