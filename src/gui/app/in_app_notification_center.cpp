@@ -546,9 +546,10 @@ void InAppNotificationCenter::tellNotShown(std::int64_t count) {
     interfaces::InAppNotification n;
     n.title = kApplicationName;
     n.subtitle = language_.text(texts::kBannersNotShown).toStdString();
-    n.informativeText = language_.text(texts::kBannersChatMessagesNoticesNot)
-                            .replace(QStringLiteral("{0}"), QString::number(count))
-                            .toStdString();
+    n.informativeText = count == 1 ? language_.text(texts::kOneBannerChatMessageOr).toStdString()
+                                   : language_.text(texts::kBannersChatMessagesNoticesNot)
+                                         .replace(QStringLiteral("{0}"), QString::number(count))
+                                         .toStdString();
     n.userInfo.insert_or_assign(kNotShownCount, std::to_string(count));
     n.feature.dismissDelayTime = -1;
     Waiting told;

@@ -388,6 +388,8 @@ protected:
             .toStdString();
     }
     std::string notShown(int count) const {
+        if (count == 1)
+            return text(tc::gui::texts::kOneBannerChatMessageOr);
         return context->text(tc::gui::texts::kBannersChatMessagesNoticesNot)
             .replace(QStringLiteral("{0}"), QString::number(count))
             .toStdString();
