@@ -21,14 +21,16 @@ std::string usage() {
     return "usage: trade-testserver [--host 127.0.0.1] [--port N] [--feed-port N] [--data-port N]\n"
            "                        [--market FILE] [--rate QUOTES_PER_SECOND] [--seed N]\n"
            "                        [--snapshot amp|xml] [--news-port N] [--news-http-port N]\n"
-           "                        [--closed-market CODE ...] [--hold-orders]\n"
+           "                        [--closed-market CODE ...] [--hold-orders] [--clock yyyyMMddHHmmss]\n"
            "Port 0 picks any free port. Defaults: 127.0.0.1, ports 5100, 5101, 5102, the default market,\n"
            "20 quotes per second, seed 1, the login snapshot in its AMP form, the news feed over HTTPS on\n"
            "5103 and over HTTP on 5104. --closed-market (repeatable) starts that instrument's market "
            "closed. --hold-orders keeps order requests unanswered: SIGUSR1 answers the kept ones in the "
            "order\n"
            "they came, SIGUSR2 in the reverse order. SIGRTMIN puts every account in margin call (each "
-           "time anew).\n";
+           "time anew).\n"
+           "--clock starts the clock the login, ping and feed replies tell at that time (no zone applied),\n"
+           "running on from there.\n";
 }
 
 std::filesystem::path defaultMarketPath() {
@@ -65,7 +67,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
         const bool known = arg == "--host" || arg == "--port" || arg == "--feed-port" ||
                            arg == "--data-port" || arg == "--market" || arg == "--rate" || arg == "--seed" ||
                            arg == "--snapshot" || arg == "--news-port" || arg == "--news-http-port" ||
-                           arg == "--closed-market";
+                           arg == "--closed-market" || arg == "--clock";
         if (!known)
             return fail("unknown option " + std::string(arg));
         if (i + 1 >= args.size())
@@ -81,6 +83,10 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
             if (value.empty())
                 return fail("--closed-market needs an instrument code");
             options.closedMarkets.emplace_back(value);
+        } else if (arg == "--clock") {
+            options.clockFrom = tc::wallTimeFromWire(value);
+            if (!options.clockFrom)
+                return fail("--clock takes a time as yyyyMMddHHmmss, not " + std::string(value));
         } else if (arg == "--market") {
             if (value.empty())
                 return fail("--market needs a file");

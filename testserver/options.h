@@ -3,6 +3,9 @@
 //   trade-testserver [--host 127.0.0.1] [--port N] [--feed-port N] [--data-port N] [--market FILE]
 //                    [--rate QUOTES_PER_SECOND] [--seed N] [--snapshot amp|xml]
 //                    [--news-port N] [--news-http-port N] [--closed-market CODE ...] [--hold-orders]
+//                    [--clock yyyyMMddHHmmss]
+#include "model/records/wall_time.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -56,6 +59,10 @@ struct ServerOptions {
     SnapshotForm snapshotForm = SnapshotForm::Amp;
     // Several reports for one user from one request go as one compressed message (type 105).
     bool compressBursts = true;
+    // The clock the login and ping replies tell: these fields when the server starts, run on by the
+    // computer's monotonic clock, no zone applied (so an hour a zone skips can be told). None: the
+    // computer's clock.
+    std::optional<tc::WallTime> clockFrom;
 };
 
 struct CommandLine {

@@ -92,10 +92,6 @@ int typeOf(const FieldMap& fields) {
     return ec == std::errc{} && end == text.data() + text.size() ? type : 0;
 }
 
-std::string now() {
-    return wire::nowText();
-}
-
 } // namespace
 
 TestServer::TestServer(Market market)
@@ -227,10 +223,18 @@ bool TestServer::waitFor(const std::function<bool(const ServerStats&)>& predicat
     return statsChanged_.wait_for(lock, timeout, [&] { return predicate(stats_); });
 }
 
+std::string TestServer::clockText() const {
+    if (!options_.clockFrom)
+        return wire::nowText();
+    return tc::wireDateTime(*options_.clockFrom + std::chrono::floor<std::chrono::seconds>(
+                                                      std::chrono::steady_clock::now() - startedAt_));
+}
+
 ServerPorts TestServer::start(const ServerOptions& options) {
     if (running_)
         throw ServerError("server already running");
     options_ = options;
+    startedAt_ = std::chrono::steady_clock::now();
     dataService_->setPrices(nullptr);
     prices_ = std::make_unique<PriceBook>(market_.instruments, options.seed);
     engine_ = std::make_unique<OrderEngine>(market_, *prices_, book_);
@@ -397,7 +401,8 @@ void TestServer::requestRelogin(const std::string& user) {
             if (c->fd < 0 || !c->signedIn || c->user != user)
                 continue;
             // The client closes this stream itself and signs in again on a new one.
-            if (sendSealed(*c, frameFields({typeField(msg::kRelogin), {tag::kTime, now()}}), c->sessionKey))
+            if (sendSealed(*c, frameFields({typeField(msg::kRelogin), {tag::kTime, clockText()}}),
+                           c->sessionKey))
                 updateStats([](ServerStats& s) { ++s.reloginRequests; });
         }
     });
@@ -458,7 +463,7 @@ void TestServer::deliver(const EngineReports& reports) {
                 joined += *f;
             if (auto payload = compressPayload(joined))
                 burst = frameFields({typeField(msg::kCompressed),
-                                     {tag::kTime, now()},
+                                     {tag::kTime, clockText()},
                                      {tag::kCompressedPayload, std::move(*payload)}});
         }
         for (auto& c : clients_) {
@@ -664,7 +669,7 @@ void TestServer::handleMessage(Client& client, std::string_view frameText, bool)
         sendSealed(client,
                    frameFields({typeField(msg::kPingReply),
                                 {tag::kRequestId, valueOr(fields, tag::kRequestId, "0")},
-                                {tag::kTime, now()}}),
+                                {tag::kTime, clockText()}}),
                    client.sessionKey);
         break;
     default:
@@ -723,7 +728,7 @@ void TestServer::refuse(Client& client, int code, std::string_view text) {
     auto payload = compressPayload(ampLoginRefusal(code, text));
     const std::string framed = frameFields({typeField(msg::kLoginRefused),
                                             {tag::kRequestId, "0"},
-                                            {tag::kTime, now()},
+                                            {tag::kTime, clockText()},
                                             {tag::kPayloadForm, "AMP"},
                                             {tag::kCompressedPayload, payload.value_or("")}});
     updateStats([](ServerStats& s) { ++s.refusals; });
@@ -777,7 +782,7 @@ void TestServer::handleDemoRegistration(Client& client, const FieldMap& fields) 
     auto answer = [&](WireFields reply) {
         reply.insert(reply.begin(), typeField(msg::kDemoRegistrationReply));
         reply.push_back({tag::kRequestId, valueOr(fields, tag::kRequestId, "0")});
-        reply.push_back({tag::kTime, now()});
+        reply.push_back({tag::kTime, clockText()});
         return sendLoginReply(client, frameFields(reply));
     };
     if (const std::optional<int> refused = registrationRefusal(fields)) {
@@ -837,16 +842,17 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
         if (other.get() == &client || other->fd < 0 || !other->signedIn || other->user != userName)
             continue;
         updateStats([](ServerStats& s) { ++s.loggedOutElsewhere; });
-        sendSealed(*other,
-                   frameFields(
-                       {typeField(msg::kLoggedInElsewhere), {tag::kNotice, newAddress}, {tag::kTime, now()}}),
-                   other->sessionKey);
+        sendSealed(
+            *other,
+            frameFields(
+                {typeField(msg::kLoggedInElsewhere), {tag::kNotice, newAddress}, {tag::kTime, clockText()}}),
+            other->sessionKey);
         other->signedIn = false;
     }
 
     const int referenceId = nextReferenceId_++;
     const std::string reference = std::to_string(referenceId);
-    const std::string serverTime = now();
+    const std::string serverTime = clockText();
     SnapshotContext context{ports_.feed, ports_.data, referenceId, serverTime, {}, {}, {}};
     book_.with([&](const Books& b) {
         context.balances = b.balances;
@@ -892,7 +898,7 @@ std::string instrumentStatusText(std::string_view code, int status) {
     return "IS;" + frameFields({typeField(msg::kInstrumentStatus),
                                 {tag::kInstrument, std::string(code)},
                                 {tag::kInstrumentState, std::to_string(status)},
-                                {tag::kTime, now()}});
+                                {tag::kTime, wire::nowText()}});
 }
 
 } // namespace
@@ -974,7 +980,7 @@ void TestServer::feedLoop() {
         const Instrument& instrument = prices_->instrument(index);
         deliverLater(engine_->onQuote(index, q));
         try {
-            feed_->send(PriceBook::quoteText(instrument, q, now()));
+            feed_->send(PriceBook::quoteText(instrument, q, clockText()));
             feed_->send(PriceBook::depthText(instrument, q));
             // Now and then the instrument's own session: the client keeps trading it as before.
             if (++published % kStatusEveryQuotes == 0)
@@ -1038,7 +1044,7 @@ std::string TestServer::answerDataRequest(std::string_view request) {
         DataReply reply = dataService_->answer(fields);
         WireFields out{typeField(msg::kDataServiceReply),
                        {tag::kRequestId, requestId},
-                       {tag::kTime, now()},
+                       {tag::kTime, clockText()},
                        {tag::kProcedure, procedure},
                        {tag::kRecordText, std::move(reply.text)}};
         if (reply.payload)
@@ -1061,12 +1067,12 @@ std::string TestServer::answerDataRequest(std::string_view request) {
         updateStats([](ServerStats& s) { ++s.chartRequests; });
         return frameFields({typeField(msg::kChartDataReply),
                             {tag::kRequestId, requestId},
-                            {tag::kTime, now()},
+                            {tag::kTime, clockText()},
                             {tag::kText, text}});
     }
     case msg::kControl:
         updateStats([](ServerStats& s) { ++s.keepAlives; });
-        return frameFields({typeField(msg::kControl), {tag::kTime, now()}});
+        return frameFields({typeField(msg::kControl), {tag::kTime, clockText()}});
     default:
         updateStats([](ServerStats& s) { ++s.unreadableFrames; });
         return {};

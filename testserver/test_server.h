@@ -11,6 +11,7 @@
 #include "service_desk.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -225,6 +226,9 @@ private:
     std::unique_ptr<NewsDesk> news_;
     std::unique_ptr<ServiceDesk> desk_;
     ServerOptions options_;
+    // The time the login and ping replies tell (options_.clockFrom run on since the start).
+    std::string clockText() const;
+    std::chrono::steady_clock::time_point startedAt_{};
     ServerPorts ports_;
     std::string productKey_;
     std::atomic<bool> running_{false};

@@ -66,6 +66,14 @@ std::vector<AccountDetails> figuresOver(const SessionModel& model,
     return figures;
 }
 
+// A position's instrument in a pie: its code, or the server's id of an instrument the login's lists
+// lack (the record then has no code), as the statement's pies name one.
+std::string pieTitleOf(const Order& position) {
+    if (position.ItemCode.empty() && position.UnknownInstrumentId != 0)
+        return std::to_string(position.UnknownInstrumentId);
+    return position.ItemCode;
+}
+
 } // namespace
 
 std::int32_t accountIdOfNumber(std::string_view number) {
@@ -108,10 +116,11 @@ std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const Ord
         if (!position || platform::lenientReal(position->AccountNumber) != accountId)
             continue;
         const auto item = lookup.instrumentForCode(position->ItemCode);
-        charts::PieHolding holding{position->ItemCode, item ? item->InstrumentId : 0, 0};
+        charts::PieHolding holding{pieTitleOf(*position),
+                                   item ? item->InstrumentId : position->UnknownInstrumentId, 0};
         if (mode == PieMode::Margin) {
             // The instrument's figure under the hedge rule covers all its positions: once.
-            if (!instruments.insert(position->ItemCode).second)
+            if (!instruments.insert(holding.code).second)
                 continue;
             holding.amount = hedgeMarginOfInstrument(model, position->ItemCode);
         } else {
@@ -137,7 +146,7 @@ std::vector<charts::PieSlice> accountPieSlices(const SessionModel& model, const 
             if (position && !position->UnrealisedPLValued &&
                 accountIdOfNumber(position->AccountNumber) == accountId)
                 for (auto& slice : slices)
-                    if (slice.title == position->ItemCode) {
+                    if (slice.title == pieTitleOf(*position)) {
                         slice.value = std::numeric_limits<double>::quiet_NaN();
                         slice.size = 0;
                     }
@@ -155,7 +164,7 @@ std::vector<charts::PieSlice> accountPieSlices(const SessionModel& model, const 
         if (position && accountIdOfNumber(position->AccountNumber) == accountId &&
             !lookup.instrumentRecordForCode(position->ItemCode))
             for (auto& slice : slices)
-                if (slice.title == position->ItemCode) {
+                if (slice.title == pieTitleOf(*position)) {
                     slice.value = std::numeric_limits<double>::quiet_NaN();
                     slice.size = 0;
                 }

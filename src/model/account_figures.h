@@ -44,8 +44,9 @@ std::optional<AccountDetails> accountFiguresOf(const SessionModel& model, std::i
 
 enum class PieMode { ProfitLoss, Margin };
 
-// One holding per open position of `accountId`, in the order given; for the margin, one per
-// instrument (the first position's place) with the session's hedge-margin figure. The floating P/L
+// One holding per open position of `accountId`, in the order given, under its instrument's code (the
+// server's instrument id for one the login's lists lack); for the margin, one per instrument (the
+// first position's place) with the session's hedge-margin figure. The floating P/L
 // is the position's stored UnrealisedPL, which the one-second refresh keeps in the account currency
 // (the server's figure for an account in Equity Hit).
 std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const OrderView& positions,

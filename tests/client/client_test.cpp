@@ -633,7 +633,8 @@ TEST_F(ClientEvents, StatementArrivedInstallsOnlyTheLastRequestsStatement) {
     auto handler = client->statements().handleStatementArrived(
         [&](const interfaces::StatementArrival& a) { arrivals.push_back(a); });
     signedIn();
-    const platform::Date march1{1709251200.0}, march31{1711843200.0}, june30{1719705600.0};
+    const WallTime march1{std::chrono::seconds(1709251200)}, march31{std::chrono::seconds(1711843200)},
+        june30{std::chrono::seconds(1719705600)};
     const interfaces::RequestId first =
         client->statements().requestAccountStatement({"20001", march1, march31});
     const interfaces::RequestId second =
@@ -664,7 +665,7 @@ TEST_F(ClientEvents, CancelledOrderHistoryOfAStatementIsAnnouncedWithItsRequest)
     auto handler = client->statements().handleStatementArrived(
         [&](const interfaces::StatementArrival& a) { arrivals.push_back(a); });
     signedIn();
-    const platform::Date jan1{1704067200.0}, jan31{1706659200.0};
+    const WallTime jan1{std::chrono::seconds(1704067200)}, jan31{std::chrono::seconds(1706659200)};
     const interfaces::RequestId id =
         client->statements().requestCancelledOrderHistory({"20001", jan1, jan31});
     ASSERT_NE(id, 0u);

@@ -33,14 +33,8 @@ using namespace tc;
 using namespace std::chrono_literals;
 using namespace sessiontest;
 
-platform::Date utc(int year, int month, int day) {
-    // Days from civil date (proleptic Gregorian), enough for test dates.
-    const int y = year - (month <= 2);
-    const int era = y / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return platform::Date{static_cast<double>(era * 146097 + doe - 719468) * 86400.0};
+WallTime utc(int year, int month, int day) {
+    return std::chrono::sys_days(std::chrono::year(year) / month / day);
 }
 
 class DataServiceRoundTrip : public LoopbackTest {

@@ -1600,9 +1600,9 @@ TEST_F(OrderFlowTest, CommissionIsPaidOnOpeningAndSettledByTheClosesSoBalanceSet
 
     // The statement of the hour around now lists the settlements and counts the commission charged
     // in it; its summary runs from the balance before to the balance now.
-    const double now = platform::Date::now().secondsSince1970;
+    const WallTime now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
     ASSERT_NE(client(s).statements().requestAccountStatement(
-                  StatementSelection{"20001", platform::Date{now - 3600}, platform::Date{now + 3600}}),
+                  StatementSelection{"20001", now - std::chrono::hours(1), now + std::chrono::hours(1)}),
               0u);
     ASSERT_TRUE(until([&] { return client(s).statements().statement() != nullptr; }));
     const statements::AccountStatementInfo& statement = *client(s).statements().statement();

@@ -122,8 +122,8 @@ TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTrans
 
     // The data service lists the withdrawal as a money movement of the account.
     SearchInfo all;
-    all.FromDate = platform::Date{0};
-    all.ToDate = platform::Date::now();
+    all.FromDate = WallTime{};
+    all.ToDate = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
     all.AccountNumber = "20001";
     ASSERT_NE(demo.client->funding().requestFinancialTransactions(all), 0u);
     ASSERT_TRUE(until([&] {

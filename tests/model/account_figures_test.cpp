@@ -181,6 +181,28 @@ TEST_F(AccountFigures, AnInstrumentTheLoginsListsDoNotCarryHasNoMarginShareMadeU
     EXPECT_DOUBLE_EQ(slices.front().value, 10) << "the others' shares stand";
 }
 
+TEST_F(AccountFigures, AnInstrumentKnownOnlyByTheServersIdIsNamedByItInBothPies) {
+    // The account's only position is on an instrument the login's lists lack, which the record
+    // holds by the server's id, without a code.
+    auto unlisted = position("", "1", "1.5");
+    unlisted->UnknownInstrumentId = 99999;
+    unlisted->UnrealisedPL = 42;
+    const auto margin = accountPieSlices(model, positions, 1001, PieMode::Margin);
+    ASSERT_EQ(margin.size(), 2u);
+    EXPECT_EQ(margin[0].title, "99999");
+    EXPECT_TRUE(std::isnan(margin[0].value)) << "its margin only the server works out";
+    EXPECT_EQ(charts::legendText(margin[0]), "99999: ");
+    EXPECT_EQ(margin[1].title, "Avl.Mgn");
+    const auto profit = accountPieSlices(model, positions, 1001, PieMode::ProfitLoss);
+    ASSERT_EQ(profit.size(), 1u);
+    EXPECT_EQ(charts::legendText(profit[0]), "99999: 42.00");
+    // Not yet valued, it is still named, its figure blank.
+    unlisted->UnrealisedPLValued = false;
+    const auto unvalued = accountPieSlices(model, positions, 1001, PieMode::ProfitLoss);
+    ASSERT_EQ(unvalued.size(), 1u);
+    EXPECT_EQ(charts::legendText(unvalued[0]), "99999: ");
+}
+
 TEST_F(AccountFigures, EachAccountsFiguresAreWorkedOutOnCopiesFromTheStoredFigures) {
     account->Balance = 1000_cdec;
     account->UsedMargin = 100_cdec;

@@ -160,6 +160,7 @@ TEST(CommandLine, ReadsEveryOption) {
                          "--news-http-port", "7004",
                          "--closed-market",  "EURUSD",
                          "--closed-market",  "XAUUSD",
+                         "--clock",          "20270328020100",
                          "--hold-orders"});
     auto line = testserver::parseCommandLine(v);
     ASSERT_TRUE(line.options) << line.error;
@@ -172,7 +173,9 @@ TEST(CommandLine, ReadsEveryOption) {
     EXPECT_EQ(std::pair(line.options->newsPort, line.options->newsHttpPort), std::pair(0, 7004));
     EXPECT_EQ(line.options->closedMarkets, (std::vector<std::string>{"EURUSD", "XAUUSD"}));
     EXPECT_TRUE(line.options->holdOrders);
+    EXPECT_EQ(tc::wireDateTime(line.options->clockFrom), "20270328020100");
     EXPECT_FALSE(testserver::parseCommandLine(args({"--seed", "1"})).options->holdOrders);
+    EXPECT_FALSE(testserver::parseCommandLine(args({"--seed", "1"})).options->clockFrom);
 }
 
 TEST(CommandLine, RefusesBadLines) {
@@ -188,6 +191,9 @@ TEST(CommandLine, RefusesBadLines) {
         EXPECT_FALSE(line.options) << v.front();
         EXPECT_FALSE(line.error.empty());
     }
+    // A clock that names no time (no 30 February, not all its fields).
+    for (const char* clock : {"20270230020100", "2027", ""})
+        EXPECT_FALSE(testserver::parseCommandLine(args({"--clock", clock})).options) << clock;
     const auto help = args({"--help"});
     EXPECT_TRUE(testserver::parseCommandLine(help).help);
 }

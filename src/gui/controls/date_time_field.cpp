@@ -8,6 +8,7 @@
 #include <QCalendarWidget>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QTimeZone>
 
 namespace tc::gui {
 
@@ -27,10 +28,17 @@ void DateTimeField::setDateTime(const QDateTime& time) {
 }
 
 std::optional<QDateTime> DateTimeField::dateTime() const {
-    const QDateTime time = QDateTime::fromString(text().trimmed(), QString::fromLatin1(kFormat));
-    if (!time.isValid())
+    // Read as the fields typed, in universal time: in the computer's zone an hour it skips would be
+    // no time at all, and another would be moved by its offset when compared.
+    const QString typed = text().trimmed();
+    const qsizetype gap = typed.indexOf(QLatin1Char(' '));
+    if (gap < 0)
         return std::nullopt;
-    return time;
+    const QDate date = QDate::fromString(typed.left(gap), QStringLiteral("MM/dd/yyyy"));
+    const QTime time = QTime::fromString(typed.mid(gap + 1), QStringLiteral("HH:mm:ss"));
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time, QTimeZone::utc());
 }
 
 void DateTimeField::setCalendarName(const QString& name) {
@@ -46,7 +54,7 @@ void DateTimeField::showCalendar() {
         calendar_->setGridVisible(true);
         const auto choose = [this](QDate day) {
             const auto held = dateTime();
-            setDateTime(QDateTime(day, held ? held->time() : QTime(0, 0)));
+            setDateTime(QDateTime(day, held ? held->time() : QTime(0, 0), QTimeZone::utc()));
             setModified(true); // chosen by the trader, as if typed
             calendar_->hide();
             setFocus();

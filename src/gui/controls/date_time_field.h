@@ -26,7 +26,8 @@ public:
 
     // The text of the moment, to the second.
     void setDateTime(const QDateTime& time);
-    // The moment the text names; nullopt for any text that is not one (blanks around it aside).
+    // The moment the text names, its fields held in universal time (as the server's clock is held,
+    // whatever the computer's zone); nullopt for any text that is not one (blanks around it aside).
     std::optional<QDateTime> dateTime() const;
     // The calendar's button, named in the language.
     void setCalendarName(const QString& name);

@@ -30,7 +30,7 @@
 namespace tc::gui {
 namespace {
 
-platform::Date dateOf(const QDateTime& time) {
+WallTime dateOf(const QDateTime& time) {
     return wireMomentOf(time);
 }
 
@@ -193,8 +193,9 @@ void DepositsWithdrawalsWindowController::updateLanguageStrings() {
 void DepositsWithdrawalsWindowController::setDefaultValues() {
     // The server's day, as the rows' times are the server's.
     const QDate today = context_.clientModel()->serverNow().date();
-    ui_->fromDatePicker->setDateTime(QDateTime(today, QTime(0, 0).addSecs(kDefaultHistoryPeriod.fromSecond)));
-    ui_->toDatePicker->setDateTime(QDateTime(today, QTime(0, 0).addSecs(kDefaultHistoryPeriod.toSecond)));
+    ui_->fromDatePicker->setDateTime(
+        serverMoment(today, QTime(0, 0).addSecs(kDefaultHistoryPeriod.fromSecond)));
+    ui_->toDatePicker->setDateTime(serverMoment(today, QTime(0, 0).addSecs(kDefaultHistoryPeriod.toSecond)));
     model_->setRows({});
     // A reply still on its way no longer fills the cleared table, nor is a new session asked again.
     awaited_ = 0;

@@ -6,8 +6,8 @@
 
 namespace tc::gui {
 
-// The whole chosen day, from 00:00:00 to 23:59:59 on the clock the requests are written in;
-// nullopt for a day the calendar does not have.
+// The whole chosen day of the server's clock, from 00:00:00 to 23:59:59 as its fields; nullopt for a
+// day the calendar does not have.
 std::optional<SearchInfo> executedDaySearch(int year, int month, int day);
 
 } // namespace tc::gui

@@ -1,8 +1,5 @@
 #include "gui/models/server_clock.h"
 
-#include "model/text/formatter.h"
-#include "platform/date_format.h"
-
 #include <QTimeZone>
 
 namespace tc::gui {
@@ -41,28 +38,36 @@ bool ServerClock::heard(std::string_view wireText, platform::Clock::time_point h
 QDateTime ServerClock::at(platform::Clock::time_point moment) const {
     if (!server_)
         return {};
-    const QDateTime server =
-        server_->addMSecs(std::chrono::duration_cast<std::chrono::milliseconds>(moment - heardAt_).count());
-    QDateTime local(server.date(), server.time());
-    // A time the computer's zone skips cannot be held in local time: the first minute after the gap,
-    // the seconds kept (02:15:20 reads 03:00:20 where 02:00-03:00 is skipped).
-    const QTime seconds(server.time().hour(), server.time().minute(), server.time().second());
-    for (int step = 1; !local.isValid() && step <= 4 * 60; ++step)
-        local = QDateTime(server.date(), seconds.addSecs(step * 60));
-    return local;
+    return server_->addMSecs(
+        std::chrono::duration_cast<std::chrono::milliseconds>(moment - heardAt_).count());
 }
 
 QDateTime ServerClock::now() const {
-    return server_ ? at(platform::Clock::currentTime()) : QDateTime::currentDateTime();
+    if (server_)
+        return at(platform::Clock::currentTime());
+    const QDateTime computer = QDateTime::currentDateTime();
+    return serverMoment(computer.date(), computer.time());
 }
 
-platform::Date wireMomentOf(const QDateTime& shown) {
-    // Read with the pattern and zone the request prints its dates with.
-    if (auto moment = Formatter::getDateFormatter(Formatter::kWireDateTime)
-                          .parse(shown.toString(kWireFormat).toStdString()))
-        return *moment;
-    // A time the device's zone skips (a daylight-saving change): the computer's reading of it.
-    return platform::Date{static_cast<double>(shown.toSecsSinceEpoch())};
+QDateTime serverMoment(QDate date, QTime time) {
+    return QDateTime(date, time, QTimeZone::utc());
+}
+
+QString serverMomentText(const QDateTime& moment) {
+    return moment.toString(QStringLiteral("MM/dd/yyyy HH:mm:ss"));
+}
+
+QString serverDateText(const QDateTime& moment) {
+    return moment.toString(QStringLiteral("MM/dd/yyyy"));
+}
+
+WallTime wireMomentOf(const QDateTime& shown) {
+    using namespace std::chrono;
+    const QDate date = shown.date();
+    const QTime time = shown.time();
+    return sys_days(year(date.year()) / month(static_cast<unsigned>(date.month())) /
+                    day(static_cast<unsigned>(date.day()))) +
+           hours(time.hour()) + minutes(time.minute()) + seconds(time.second());
 }
 
 } // namespace tc::gui

@@ -9,16 +9,13 @@
 // the computer's zone nor a change of its time moves it. It runs at most the reply's travel and
 // the second the server's whole seconds leave out behind the server's own. A new session keeps it
 // until its own server's clock comes.
+#include "model/records/wall_time.h"
 #include "platform/clock.h"
 
 #include <QDateTime>
 
 #include <optional>
 #include <string_view>
-
-namespace tc::platform {
-struct Date;
-}
 
 namespace tc::gui {
 
@@ -29,11 +26,11 @@ public:
     // no time.
     bool heard(std::string_view wireText, platform::Clock::time_point heardAt);
     bool known() const { return server_.has_value(); }
-    // The server's date and time at `moment`, as the date fields hold a date (the fields of the
-    // server's clock, in local time; a time in an hour the computer's zone skips reads as the first
-    // minute after the gap on that day); invalid until the server's is heard.
+    // The server's date and time at `moment`, as the date fields hold a date (serverMoment: the
+    // server's fields, held in universal time so that no zone of the computer's moves them, an hour
+    // it skips included); invalid until the server's is heard.
     QDateTime at(platform::Clock::time_point moment) const;
-    // The server's now; the computer's own until the server's is heard.
+    // The server's now; the computer's own fields until the server's is heard.
     QDateTime now() const;
 
 private:
@@ -42,8 +39,17 @@ private:
     platform::Clock::time_point heardAt_{};
 };
 
-// A date and time as a window shows it, as the moment a request carries: its fields read in the zone
-// the request prints its dates in, so the server gets them as shown whatever the computer's zone.
-platform::Date wireMomentOf(const QDateTime& shown);
+// The server's date and time of these fields, as every window holds one (a field's text, the present
+// moment a period is checked against): in universal time, which skips no hour, so the fields stay
+// the ones given whatever the computer's zone. Compared and moved on (addDays) as they read.
+QDateTime serverMoment(QDate date, QTime time);
+
+// "MM/dd/yyyy HH:mm:ss" and "MM/dd/yyyy" of a moment as held: its own fields, no zone applied.
+QString serverMomentText(const QDateTime& moment);
+QString serverDateText(const QDateTime& moment);
+
+// A date and time as a window shows it, as the moment a request carries: its fields as they read, so
+// the server gets them as shown whatever the computer's zone (one that skips them too).
+WallTime wireMomentOf(const QDateTime& shown);
 
 } // namespace tc::gui

@@ -53,16 +53,17 @@ constexpr std::size_t indexOf(StatementTable table) {
     return static_cast<std::size_t>(table);
 }
 
-platform::Date dateOf(const QDateTime& time) {
+WallTime dateOf(const QDateTime& time) {
     return wireMomentOf(time);
 }
 
+// The server's fields as held, never read through a zone that may skip them.
 QString displayDate(const QDateTime& time) {
-    return QString::fromStdString(Formatter::formatDate(dateOf(time)));
+    return serverDateText(time);
 }
 
 QString momentText(const QDateTime& time) {
-    return QString::fromStdString(Formatter::formatDateTime(dateOf(time)));
+    return serverMomentText(time);
 }
 
 // Date-time columns 135 px wide or narrower show only the time, following the column as it is
@@ -341,13 +342,14 @@ void AccountStatementWindowController::applyTheme() {
 
 void AccountStatementWindowController::setDateValues() {
     // From today's start to the present moment, which the to-date then follows.
-    ui_->fromDatePicker->setDateTime(QDateTime(now_().date(), QTime(0, 0)));
+    ui_->fromDatePicker->setDateTime(serverMoment(now_().date(), QTime(0, 0)));
     followNow();
 }
 
 void AccountStatementWindowController::followNow() {
     const QDateTime now = now_();
-    toFollowed_ = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    toFollowed_ =
+        serverMoment(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
     ui_->toDatePicker->setDateTime(toFollowed_);
 }
 

@@ -38,9 +38,11 @@ struct UserAccountMaps {
     std::string key() const;
 };
 
+// Periods are the server's date and time fields as the trader gave them, sent as they are: no zone of
+// the computer's is applied (it might skip the hour given).
 struct SearchInfo {
-    std::optional<platform::Date> FromDate;
-    std::optional<platform::Date> ToDate;
+    std::optional<WallTime> FromDate;
+    std::optional<WallTime> ToDate;
     std::string TransactionDetails;
     std::string AccountNumber;
 };
@@ -48,8 +50,8 @@ struct SearchInfo {
 // A statement window's selection: the account number as text and the period.
 struct StatementSelection {
     std::string AccountId;
-    platform::Date FromDate;
-    platform::Date ToDate;
+    WallTime FromDate;
+    WallTime ToDate;
 };
 
 struct FileResource {

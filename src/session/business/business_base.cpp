@@ -332,8 +332,14 @@ void BusinessBase::pingSent() {
     TC_ASSERT_MAIN_QUEUE();
     pingTime_ = platform::Clock::currentTime();
     ++pingsSent_;
+    const bool awaits = awaitsAnswers();
+    if (awaits)
+        dropAnsweredPings();
     if (pingsAwaited_.size() < kMaxPingsAwaited)
         pingsAwaited_.push_back(*pingTime_);
+    // The limit is checked at its own moment, not on whichever ping tick comes after it.
+    if (awaits)
+        armSilenceCheck(pingsAwaited_.front() + kServerSilentAfter);
 }
 
 std::string BusinessBase::userName() const {

@@ -362,6 +362,15 @@ private:
     void announceNetworkSpeed();
     // Each ping tick: the server is taken as not answering once its last answer is too old.
     void checkServerAnswering();
+    // Signed in, answering, with an answer heard: pings wait for replies.
+    bool awaitsAnswers() const;
+    // Drops the pings a reply has followed.
+    void dropAnsweredPings();
+    // Not answering once the oldest ping waiting has waited kServerSilentAfter at `now`; until then a
+    // check is armed for the moment it will have, so the limit holds to the moment, not to the tick.
+    void judgeSilence(platform::Clock::time_point now);
+    void armSilenceCheck(platform::Clock::time_point due);
+    void silenceLimitReached(platform::Clock::time_point due);
     void flushTablesChanged();
     void markTables(interfaces::TableSet tables, bool rowsNamed);
     void subscribeAllItems(bool subscribe);
@@ -412,6 +421,8 @@ private:
     // the client's own (its main thread busy, or the whole program stopped, a reply perhaps still
     // unread in the socket): the time held is none of the server's silence.
     std::optional<platform::Clock::time_point> lastPingCheck_;
+    // Main queue: the moment the armed silence check is due (none armed).
+    std::optional<platform::Clock::time_point> silenceCheckAt_;
     // When the last ping reply came off the socket (Clock ticks since its epoch), stamped by the
     // receiving thread: a reply waiting behind a burst of reports is an answer all the same.
     std::atomic<platform::Clock::duration::rep> pingReplyReceived_{platform::Clock::duration::min().count()};

@@ -306,12 +306,8 @@ platform::Clock::time_point BusinessBase::lastServerAnswer() const {
     return lastServerAnswer_.value_or(platform::Clock::currentTime());
 }
 
-void BusinessBase::checkServerAnswering() {
-    const platform::Clock::time_point now = platform::Clock::currentTime();
-    const std::optional<platform::Clock::time_point> checkedBefore = std::exchange(lastPingCheck_, now);
-    // Silence is told once, when it starts; only a reply ends it. A session that is not signed in
-    // has nothing to wait for: its loss or sign-out says enough.
-    if (serverSilent_ || loginPhase_ != LoginPhase::SignedIn || !lastServerAnswer_)
+void BusinessBase::dropAnsweredPings() {
+    if (!lastServerAnswer_)
         return;
     const platform::Clock::time_point received{
         platform::Clock::duration(pingReplyReceived_.load(std::memory_order_relaxed))};
@@ -321,15 +317,65 @@ void BusinessBase::checkServerAnswering() {
     const platform::Clock::time_point heard = std::max(*lastServerAnswer_, received);
     while (!pingsAwaited_.empty() && pingsAwaited_.front() <= heard)
         pingsAwaited_.pop_front();
+}
+
+bool BusinessBase::awaitsAnswers() const {
+    // Silence is told once, when it starts; only a reply ends it. A session that is not signed in
+    // has nothing to wait for: its loss or sign-out says enough.
+    return !serverSilent_ && loginPhase_ == LoginPhase::SignedIn && lastServerAnswer_.has_value();
+}
+
+void BusinessBase::checkServerAnswering() {
+    const platform::Clock::time_point now = platform::Clock::currentTime();
+    const std::optional<platform::Clock::time_point> checkedBefore = std::exchange(lastPingCheck_, now);
+    if (!awaitsAnswers())
+        return;
+    dropAnsweredPings();
     // A tick this late follows a hold of the client's own: with the whole program stopped, a reply
     // that came meanwhile may wait unread in the socket while this tick runs first. The pings still
     // waiting count on as if the hold had not been.
     if (checkedBefore && now - *checkedBefore > kPingHeldAfter)
         for (platform::Clock::time_point& sent : pingsAwaited_)
             sent += now - *checkedBefore - kPingPeriod;
-    if (pingsAwaited_.empty() || now - pingsAwaited_.front() < kServerSilentAfter)
+    judgeSilence(now);
+}
+
+void BusinessBase::silenceLimitReached(platform::Clock::time_point due) {
+    if (silenceCheckAt_ != due)
+        return; // a check armed again since
+    silenceCheckAt_.reset();
+    if (!awaitsAnswers())
         return;
+    const platform::Clock::time_point now = platform::Clock::currentTime();
+    // Come this long after the last tick, the client itself was held: the tick, due as well, takes
+    // the hold out of the pings' wait first and arms the check again.
+    if (lastPingCheck_ && now - *lastPingCheck_ > kPingHeldAfter)
+        return;
+    dropAnsweredPings();
+    judgeSilence(now);
+}
+
+void BusinessBase::armSilenceCheck(platform::Clock::time_point due) {
+    // One check waits at a time: the oldest ping waiting only ever moves later, so the check that
+    // waits arms the next. One long overdue (its task dropped) is replaced.
+    const platform::Clock::time_point now = platform::Clock::currentTime();
+    if (silenceCheckAt_ && *silenceCheckAt_ <= due && now - *silenceCheckAt_ < kPingHeldAfter)
+        return;
+    silenceCheckAt_ = due;
+    postMainAfter(std::max(due - now, platform::Clock::duration::zero()),
+                  [this, due] { silenceLimitReached(due); });
+}
+
+void BusinessBase::judgeSilence(platform::Clock::time_point now) {
+    if (pingsAwaited_.empty())
+        return;
+    const platform::Clock::time_point due = pingsAwaited_.front() + kServerSilentAfter;
+    if (now < due) {
+        armSilenceCheck(due);
+        return;
+    }
     serverSilent_ = true;
+    silenceCheckAt_.reset();
     networkSpeedStatus_.store(networkSpeedClass(-1.0));
     platform::Log::warning("the server has not answered a ping for {} s; orders are refused until it does",
                            std::chrono::duration_cast<std::chrono::seconds>(kServerSilentAfter).count());

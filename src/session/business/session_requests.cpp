@@ -217,8 +217,8 @@ SentRequest SessionRequests::requestFinancialTransactions(const SearchInfo& sear
     }
     MessageBase m = dataServiceMessage(kDsFinancialTransactions, "getfinancialtransactions");
     m.setValue(tag::kAccount, search.AccountNumber);
-    m.setValue(tag::kFromDate, wire::dateText(*search.FromDate));
-    m.setValue(tag::kToDate, wire::dateText(*search.ToDate));
+    m.setValue(tag::kFromDate, wireDateTime(*search.FromDate));
+    m.setValue(tag::kToDate, wireDateTime(*search.ToDate));
     m.setValue(tag::kTransactionFilter, search.TransactionDetails);
     return sendDataService(m);
 }
@@ -226,8 +226,8 @@ SentRequest SessionRequests::requestFinancialTransactions(const SearchInfo& sear
 SentRequest SessionRequests::requestAccountStatement(const StatementSelection& selection) {
     MessageBase m = dataServiceMessage(kDsAccountStatement, "getdsaccountstatement");
     m.setValue(tag::kAccount, selection.AccountId);
-    m.setValue(tag::kFromDate, wire::dateText(selection.FromDate));
-    m.setValue(tag::kToDate, wire::dateText(selection.ToDate));
+    m.setValue(tag::kFromDate, wireDateTime(selection.FromDate));
+    m.setValue(tag::kToDate, wireDateTime(selection.ToDate));
     return sendDataService(m);
 }
 
@@ -244,8 +244,8 @@ SentRequest SessionRequests::requestExecutedPosition(const SearchInfo& search) {
         return {};
     }
     MessageBase m = dataServiceMessage(kDsExecutedPositions, "getexecutedpositions");
-    m.setValue(tag::kFromDate, wire::dateText(*search.FromDate));
-    m.setValue(tag::kToDate, wire::dateText(*search.ToDate));
+    m.setValue(tag::kFromDate, wireDateTime(*search.FromDate));
+    m.setValue(tag::kToDate, wireDateTime(*search.ToDate));
     return sendDataService(m);
 }
 
@@ -284,8 +284,8 @@ SentRequest SessionRequests::requestEditUserAccountAccessByClient(const UserAcco
 SentRequest SessionRequests::requestCancelledOrderHistoryForAccount(const StatementSelection& selection) {
     MessageBase m = dataServiceMessage(kDsCancelledOrderHistory, "getcancelledorders");
     m.setValue(tag::kAccount, selection.AccountId);
-    m.setValue(tag::kFromDate, wire::dateText(selection.FromDate));
-    m.setValue(tag::kToDate, wire::dateText(selection.ToDate));
+    m.setValue(tag::kFromDate, wireDateTime(selection.FromDate));
+    m.setValue(tag::kToDate, wireDateTime(selection.ToDate));
     return sendDataService(m);
 }
 

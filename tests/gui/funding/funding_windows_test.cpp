@@ -15,6 +15,7 @@
 #include "gui/login/idle_time.h"
 #include "gui/main/main_window_controller.h"
 #include "gui/market/detail_window_controller.h"
+#include "gui/models/server_clock.h"
 #include "gui/models/session_fixture.h"
 #include "gui/texts.h"
 #include "model/records/account_details.h"
@@ -1380,8 +1381,8 @@ TEST_F(FundingWindowsTest, ThePeriodAndTheDepositDateOfferedAreTheServersDay) {
     auto* history = new DepositsWithdrawalsWindowController(*context);
     history->show();
     history->onWindowLoad();
-    EXPECT_EQ(history->fromDate(), QDateTime(day, QTime(0, 0)));
-    EXPECT_EQ(history->toDate(), QDateTime(day, QTime(23, 59, 59)));
+    EXPECT_EQ(history->fromDate(), tc::gui::serverMoment(day, QTime(0, 0)));
+    EXPECT_EQ(history->toDate(), tc::gui::serverMoment(day, QTime(23, 59, 59)));
     delete history;
 
     DepositRequestWindowController* deposit = depositWindow();

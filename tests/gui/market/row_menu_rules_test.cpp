@@ -4,6 +4,7 @@
 #include "gui/market/row_menu_rules.h"
 #include "gui/texts.h"
 #include "model/text/formatter.h"
+#include "support/device_zone.h"
 
 #include <gtest/gtest.h>
 
@@ -138,10 +139,17 @@ namespace {
 TEST(ExecutedSearch, TheWholeChosenDay) {
     const auto search = executedDaySearch(2024, 2, 29);
     ASSERT_TRUE(search);
-    EXPECT_EQ(Formatter::setAmpFormat(*search->FromDate), "20240229000000");
-    EXPECT_EQ(Formatter::setAmpFormat(*search->ToDate), "20240229235959");
+    EXPECT_EQ(wireDateTime(*search->FromDate), "20240229000000");
+    EXPECT_EQ(wireDateTime(*search->ToDate), "20240229235959");
     EXPECT_FALSE(executedDaySearch(2023, 2, 29));
     EXPECT_FALSE(executedDaySearch(2024, 13, 1));
+    // A day whose midnight the device's zone skips (Santiago goes from 00:00 to 01:00 on 8 September
+    // 2024) is the server's day all the same, asked for whole.
+    testing_support::DeviceZone zone("America/Santiago");
+    const auto skipped = executedDaySearch(2024, 9, 8);
+    ASSERT_TRUE(skipped);
+    EXPECT_EQ(wireDateTime(*skipped->FromDate), "20240908000000");
+    EXPECT_EQ(wireDateTime(*skipped->ToDate), "20240908235959");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "gui/models/server_clock.h"
 #include "model/text/formatter.h"
 #include "support/computer_zone.h"
+#include "support/device_zone.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +14,9 @@ using tc::gui::ServerClock;
 using tc::testing_support::ComputerZone;
 using Moment = tc::platform::Clock::time_point;
 
+// The server's fields as the windows hold them.
 QDateTime at(int y, int mo, int d, int h, int mi, int s) {
-    return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
+    return tc::gui::serverMoment(QDate(y, mo, d), QTime(h, mi, s));
 }
 
 TEST(ServerClock, ReadsTheServersFieldsMovedOnFromTheRepliesArrivalInAnyZone) {
@@ -58,21 +60,30 @@ TEST(ServerClock, NeverRunsBackAtAReplyThatLeftOutMoreOfASecond) {
     EXPECT_EQ(clock.at(arrived + std::chrono::seconds(5)), at(2026, 12, 9, 18, 9, 1));
 }
 
-TEST(ServerClock, AServerTimeInTheHourTheComputersZoneSkipsIsHeard) {
+TEST(ServerClock, AServerTimeInTheHourTheComputersZoneSkipsIsHeldAsSent) {
     // Berlin skips 02:00-03:00 on 29 March 2026; a server elsewhere reads 02:30 then.
     ComputerZone zone("Europe/Berlin");
     ServerClock clock;
     const Moment arrived{std::chrono::hours(5)};
     ASSERT_TRUE(clock.heard("20260329023000", arrived));
-    // The computer cannot hold 02:30 in its local time: the day stays, the time is the first after
-    // the gap.
-    const QDateTime shown = clock.at(arrived);
-    EXPECT_TRUE(shown.isValid());
-    EXPECT_EQ(shown.date(), QDate(2026, 3, 29));
-    EXPECT_EQ(clock.at(arrived + std::chrono::hours(1)), at(2026, 3, 29, 3, 30, 0));
-    // Any time in the gap reads as the gap's end, never an hour on.
-    ASSERT_TRUE(clock.heard("20260329021520", arrived));
-    EXPECT_EQ(clock.at(arrived), at(2026, 3, 29, 3, 0, 20));
+    // The fields as sent, as the status bar shows them: not the computer's first time after the gap.
+    for (const auto& [later, expected] : {std::pair{std::chrono::seconds(0), QTime(2, 30, 0)},
+                                          std::pair{std::chrono::seconds(75), QTime(2, 31, 15)},
+                                          std::pair{std::chrono::seconds(3600), QTime(3, 30, 0)}}) {
+        const QDateTime shown = clock.at(arrived + later);
+        EXPECT_EQ(shown.date(), QDate(2026, 3, 29));
+        EXPECT_EQ(shown.time(), expected);
+        EXPECT_EQ(tc::gui::serverMomentText(shown), "03/29/2026 " + expected.toString("HH:mm:ss"));
+    }
+    // Ordered and moved on as they read: 02:59:59 comes a second before 03:00:00.
+    EXPECT_EQ(at(2026, 3, 29, 2, 59, 59).secsTo(at(2026, 3, 29, 3, 0, 0)), 1);
+    EXPECT_LT(clock.at(arrived), at(2026, 3, 29, 2, 30, 1));
+    // Before the server's clock is heard, the computer's own fields stand in.
+    const QDateTime computer = QDateTime::currentDateTime();
+    EXPECT_LE(std::abs(ServerClock().now().secsTo(at(computer.date().year(), computer.date().month(),
+                                                     computer.date().day(), computer.time().hour(),
+                                                     computer.time().minute(), computer.time().second()))),
+              2);
 }
 
 TEST(ServerClock, ADateAsShownGoesToTheWireAsShownWhateverTheComputersZone) {
@@ -81,8 +92,11 @@ TEST(ServerClock, ADateAsShownGoesToTheWireAsShownWhateverTheComputersZone) {
     // never the computer's reading of them, across a day and a leap day too.
     for (const QDateTime& shown :
          {at(2026, 12, 9, 21, 43, 22), at(2026, 3, 29, 2, 30, 0), at(2024, 2, 29, 0, 0, 0)})
-        EXPECT_EQ(tc::Formatter::setAmpFormat(tc::gui::wireMomentOf(shown)),
+        EXPECT_EQ(tc::wireDateTime(tc::gui::wireMomentOf(shown)),
                   shown.toString(QStringLiteral("yyyyMMddHHmmss")).toStdString());
+    // Nor a time the zone the program prints in skips: Berlin's 02:30 on 29 March 2026 goes as shown.
+    tc::testing_support::DeviceZone device("Europe/Berlin");
+    EXPECT_EQ(tc::wireDateTime(tc::gui::wireMomentOf(at(2026, 3, 29, 2, 30, 0))), "20260329023000");
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "gui/controls/date_time_field.h"
 #include "gui/login/idle_time.h"
 #include "gui/main/main_window_controller.h"
+#include "gui/models/server_clock.h"
 #include "gui/models/session_fixture.h"
 #include "gui/statements/account_statement_window_controller.h"
 #include "gui/statements/statement_table_models.h"
@@ -330,9 +331,9 @@ TEST_F(HeldQuotesStatementTest, ThePeriodAndItsMomentAreOnTheServersClockWhateve
     ASSERT_TRUE(from && to && from->dateTime() && to->dateTime());
     // Universal time is the in-process server's clock.
     const QDateTime utc = QDateTime::currentDateTimeUtc();
-    const QDateTime serverNow(utc.date(), utc.time());
+    const QDateTime serverNow = tc::gui::serverMoment(utc.date(), utc.time());
     EXPECT_LE(std::abs(to->dateTime()->secsTo(serverNow)), 5) << to->text().toStdString();
-    EXPECT_EQ(from->dateTime(), QDateTime(serverNow.date(), QTime(0, 0)));
+    EXPECT_EQ(from->dateTime(), tc::gui::serverMoment(serverNow.date(), QTime(0, 0)));
 
     window->setAccountText(QStringLiteral("20001"));
     const int before = shown->count();
@@ -344,9 +345,10 @@ TEST_F(HeldQuotesStatementTest, ThePeriodAndItsMomentAreOnTheServersClockWhateve
         if (cell(StatementTable::SettledPositions, r, texts::kSettlementID) == QString::number(settlement))
             row = r;
     ASSERT_GE(row, 0) << "the settlement made now is listed";
-    const QDateTime settled = QDateTime::fromString(cell(StatementTable::SettledPositions, row, texts::kTime),
-                                                    QStringLiteral("MM/dd/yyyy HH:mm:ss"));
-    ASSERT_TRUE(settled.isValid());
+    const QDateTime read = QDateTime::fromString(cell(StatementTable::SettledPositions, row, texts::kTime),
+                                                 QStringLiteral("MM/dd/yyyy HH:mm:ss"));
+    ASSERT_TRUE(read.isValid());
+    const QDateTime settled = tc::gui::serverMoment(read.date(), read.time());
     EXPECT_LE(*from->dateTime(), settled);
     EXPECT_LE(settled, *to->dateTime());
 }

@@ -419,6 +419,65 @@ TEST_F(BusinessBaseTest, AServerThatLetsItsPingRepliesWaitReadsAsNotAnsweringUnt
     EXPECT_EQ(events->log.calls().back(), "networkSpeed:0|20240102030407");
 }
 
+TEST_F(BusinessBaseTest, SilenceIsToldAtTheLimitAfterTheFirstUnansweredPingNotAtALaterTick) {
+    auto manual = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock clock(manual);
+    BusinessBase& b = signedIn();
+    pump();
+    // A ping leaves a little after its tick (it is sealed and written first), so the fourth tick
+    // after it comes just short of the limit.
+    constexpr auto late = std::chrono::milliseconds(30);
+    requests->onPing = [] {};
+    const auto step = [&](platform::Clock::duration by) {
+        manual->advance(by);
+        pump();
+    };
+    // From one ping's leaving to the next tick's, whose ping leaves `late` after it.
+    const auto second = [&] {
+        step(std::chrono::seconds(1) - late);
+        step(late);
+        b.pingSent();
+        pump();
+    };
+    manual->advance(late);
+    second();
+    deliver("10=1019|21=20240102030406");
+    second(); // no reply from here on
+    for (int i = 0; i < 3; ++i)
+        second();
+    step(std::chrono::seconds(1) - late);
+    EXPECT_TRUE(b.isServerAnswering()) << "the fourth tick, 3.97 s after the ping";
+    step(late - std::chrono::milliseconds(1));
+    EXPECT_TRUE(b.isServerAnswering());
+    step(std::chrono::milliseconds(1));
+    EXPECT_FALSE(b.isServerAnswering()) << "4 s after the ping";
+    EXPECT_EQ(events->log.count("networkSpeed:3|20240102030406|silent"), 1u);
+
+    // A reply held 4.1 s reads the same way each time: not answering from 4 s, answering at the
+    // reply; one held 3.9 s is no silence.
+    b.pingSent();
+    deliver("10=1019|21=20240102030412");
+    ASSERT_TRUE(b.isServerAnswering());
+    for (const auto& [held, silent] : {std::pair{std::chrono::milliseconds(4100), true},
+                                       std::pair{std::chrono::milliseconds(3900), false}}) {
+        events->log.clear();
+        second();
+        deliver("10=1019|21=20240102030413");
+        second(); // its reply is held
+        for (int i = 0; i < 3; ++i)
+            second();
+        // Ten milliseconds at a time, so the fourth tick comes at 3.97 s as it would.
+        for (auto waited = std::chrono::milliseconds(3000); waited < held;
+             waited += std::chrono::milliseconds(10))
+            step(std::chrono::milliseconds(10));
+        EXPECT_EQ(b.isServerAnswering(), !silent) << held.count();
+        deliver("10=1019|21=20240102030417");
+        EXPECT_TRUE(b.isServerAnswering()) << held.count();
+        EXPECT_EQ(events->log.count("networkSpeed:3|20240102030413|silent"), silent ? 1u : 0u)
+            << held.count();
+    }
+}
+
 TEST_F(BusinessBaseTest, APingReplyWaitingBehindABusyMainQueueKeepsTheServerAnswering) {
     auto manual = std::make_shared<platform::ManualClock>();
     platform::ScopedClock clock(manual);

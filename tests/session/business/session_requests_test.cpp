@@ -99,15 +99,16 @@ TEST_F(SessionRequestsTest, DataServiceRequestsGoPlainToTheRequestSocketInTheirW
     SearchInfo search;
     search.AccountNumber = "1001";
     search.TransactionDetails = "2";
-    search.FromDate = platform::Date{1704067200.0};
-    search.ToDate = platform::Date{1706745599.0};
+    search.FromDate = WallTime(std::chrono::seconds(1704067200));
+    search.ToDate = WallTime(std::chrono::seconds(1706745599));
     ASSERT_TRUE(requests.requestFinancialTransactions(search));
     EXPECT_EQ(
         last().message,
         asciiFrame(body("10=1023|151=getfinancialtransactions|152=1000|153=1|34=1001|575=20240101000000|576="
                         "20240131235959|551=2|20=42|115=9001|23=jdoe|19=REF77|21=20240315093000")));
 
-    StatementSelection statement{"1001", platform::Date{1704067200.0}, platform::Date{1706745599.0}};
+    StatementSelection statement{"1001", WallTime(std::chrono::seconds(1704067200)),
+                                 WallTime(std::chrono::seconds(1706745599))};
     ASSERT_TRUE(requests.requestCancelledOrderHistoryForAccount(statement));
     EXPECT_EQ(last().message,
               asciiFrame(body("10=1023|151=getcancelledorders|152=1000|153=1|34=1001|575=20240101000000|576="
@@ -229,7 +230,7 @@ TEST_F(SessionRequestsTest, ControlMessageAndEdgeInputs) {
 
 TEST_F(SessionRequestsTest, PendingRegistryRoutesRepliesByWhatTheRequestAsked) {
     ASSERT_TRUE(requests.requestCancelledOrders());
-    StatementSelection statement{"1001", platform::Date{0}, platform::Date{86400}};
+    StatementSelection statement{"1001", WallTime{}, WallTime(std::chrono::seconds(86400))};
     ASSERT_TRUE(requests.requestCancelledOrderHistoryForAccount(statement));
     context.lastRequestId = 50;
     ASSERT_TRUE(requests.requestChartData("XAUUSD", "H1", 100));
@@ -257,7 +258,7 @@ TEST_F(SessionRequestsTest, PendingRegistryRoutesRepliesByWhatTheRequestAsked) {
     SearchInfo bad;
     bad.AccountNumber = "10\x03"
                         "01";
-    bad.FromDate = bad.ToDate = platform::Date{0};
+    bad.FromDate = bad.ToDate = WallTime{};
     EXPECT_FALSE(requests.requestFinancialTransactions(bad));
     EXPECT_EQ(pending.size(), 0u);
     EXPECT_EQ(sent().size(), 3u);
