@@ -92,10 +92,11 @@ struct OrderResult {
 
 // The server's answer to a request sent (OrderResult::request): done, or rejected with its code and
 // the reason as shown. A report naming a request number answers the request of that number (of a
-// close and a close-all sent in one pass, the close); one naming none, the oldest request it fits:
-// the server answers in turn. When that report closed the position, the other request it fitted is
-// told it too, should no report of its own come while the server answers for a few seconds after the
-// first's last answer (a silence does not count). A
+// close and a close-all sent in one pass, the close); one naming none, the request it fits. A
+// position's update that fits a close, a close-all or an offset alike answers none until the others
+// have their own reports (a refusal, the offset's settlement), and then the one left. A close-all of
+// every listed position says nothing of one closed before its turn: once nothing more comes while the
+// server answers for a few seconds (a silence does not count), each is told that update. A
 // request the server never answered gets none: when the stream is lost the loss alert names it.
 // `late`: its window had given up on it (giveUpRequest), and the core tells the trader with a banner
 // (of a close-all, once every position has had its answer: how many closed and each refused position
@@ -175,8 +176,8 @@ public:
 
     // The window that sent the request (its OrderResult::request) waits for its answer no more. The
     // request keeps its place among those waiting and is answered as if its window still waited (a
-    // report naming no number goes to the oldest request it fits, given up or not); that answer,
-    // should it come, is told as late.
+    // report naming no number goes to the request it fits, given up or not); that answer, should it
+    // come, is told as late.
     virtual void giveUpRequest(std::uint64_t request) = 0;
 
     virtual std::unique_ptr<Handler> handleBulkCloseReport(BulkCloseFn fn) = 0;

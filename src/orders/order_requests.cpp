@@ -701,7 +701,17 @@ OrderAnswer OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std:
     OrderAnswer sent = Send(m);
     if (sent) {
         // Its answer names no request, only the account and instrument: the offset is found by them.
-        RequestsInFlight::Request awaited = AwaitedOn(RequestsInFlight::Kind::Offset, {}, std::nullopt);
+        // Its positions' updates and settlement are its own: the ids of the details' entries.
+        std::vector<std::string> positions;
+        for (std::size_t at = 0; at < offsetDetails.size();) {
+            const char ends[] = {wire::kRecord, wire::kSection, '\0'};
+            const std::size_t end = std::min(offsetDetails.find_first_of(ends, at), offsetDetails.size());
+            if (const auto entry = offsetDetails.substr(at, end - at); !entry.empty())
+                positions.emplace_back(entry.substr(0, entry.find(wire::kColumn)));
+            at = end + 1;
+        }
+        RequestsInFlight::Request awaited =
+            AwaitedOn(RequestsInFlight::Kind::Offset, std::move(positions), std::nullopt);
         awaited.account = accountNo;
         awaited.instrument = itemCode;
         sent.request = NoteSent(std::move(awaited), OffsetText(offsetDetails, itemCode, accountNo));
@@ -885,8 +895,10 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
             if (p)
                 ids.push_back(p->OpenPositionId);
         std::string text = CloseAllText(ids);
-        sent.request = NoteSent(
-            AwaitedOn(RequestsInFlight::Kind::CloseAll, std::move(ids), context.requestId), std::move(text));
+        RequestsInFlight::Request awaited =
+            AwaitedOn(RequestsInFlight::Kind::CloseAll, std::move(ids), context.requestId);
+        awaited.closesWhatIsOpen = requestType == 1;
+        sent.request = NoteSent(std::move(awaited), std::move(text));
     }
     return sent;
 }

@@ -114,10 +114,11 @@ struct RequestsInFlight::Named {
         };
         switch (r.kind) {
         case Kind::Close:
-            return targets(closed);
+            // A close's refusal names its number; one naming none is a close-all's.
+            return targets(closed) && !(rejection() && !number);
         case Kind::CloseAll:
-            // Refused as a whole, the request is named by its number only.
-            return targets(closed) ||
+            // It closes the whole position; refused as a whole, it is named by its number only.
+            return (targets(closed) && !leavesPart()) ||
                    (rejection() && closed.empty() && bracket.empty() && instrument.empty() && sameNumber(r));
         case Kind::PositionEdit:
             return type == wire::msg::kExecutionReport && targets(bracket) &&
@@ -127,12 +128,24 @@ struct RequestsInFlight::Named {
             return type == wire::msg::kExecutionReport && targets(order) &&
                    (status == report::kPending || status == report::kEdited || status == report::kCancelled ||
                     rejection());
+        case Kind::Offset:
+            // The updates and settlement of its positions; its answer is the offset answer.
+            return targets(closed) && !rejection();
         case Kind::NewOrder:
         case Kind::MultiAccount:
-        case Kind::Offset:
             return false;
         }
         return false;
+    }
+
+    // An update leaving part of its position.
+    bool leavesPart() const {
+        return type == wire::msg::kPositionReport && status == report::kPositionUpdate && !closedWhole;
+    }
+    // A position's update or settlement: read alike whichever request closed it.
+    bool ofPositionClosed() const {
+        return !closed.empty() && !rejection() &&
+               (type == wire::msg::kPositionSettled || type == wire::msg::kPositionReport);
     }
 
     // The position or order the report is about, as a request on it names it.
@@ -218,32 +231,112 @@ std::deque<RequestsInFlight::Request>::iterator RequestsInFlight::passedOver(con
     return requests_.end();
 }
 
-std::vector<RequestsInFlight::Answered>
-RequestsInFlight::answerPassedOver(const std::function<bool(const PassedOver&)>& due) {
-    std::vector<PassedOver> taken;
-    for (auto p = passedOver_.begin(); p != passedOver_.end();)
-        if (due(*p)) {
-            taken.push_back(std::move(*p));
-            p = passedOver_.erase(p);
-        } else {
-            ++p;
-        }
-    std::vector<Answered> told;
-    for (const PassedOver& p : taken) {
-        // Answered meanwhile (a close-all's position by a report of its own) or gone with the line.
-        const auto it = std::find_if(requests_.begin(), requests_.end(), [&](const Request& r) {
-            return r.number == p.request &&
-                   std::find(r.targets.begin(), r.targets.end(), p.position) != r.targets.end();
-        });
-        if (it != requests_.end())
-            told.push_back(answer(it, p.position, p.rejected, p.code));
-    }
-    return told;
+std::deque<RequestsInFlight::Request>::iterator RequestsInFlight::byNumber(std::uint64_t number) {
+    return std::find_if(requests_.begin(), requests_.end(),
+                        [&](const Request& r) { return r.number == number; });
 }
 
-void RequestsInFlight::giveBack(std::uint64_t closeAll) {
-    for (Answered& told : answerPassedOver([closeAll](const PassedOver& p) { return p.taker == closeAll; }))
-        givenBack_.push_back(std::move(told));
+void RequestsInFlight::hold(const Named& named, const std::vector<std::uint64_t>& candidates) {
+    if (held_.size() >= kMaxRequests)
+        held_.pop_front();
+    held_.push_back({named.closed, named.closedWhole, candidates, std::nullopt});
+}
+
+void RequestsInFlight::settled(const Named& named) {
+    const auto holds = [this](std::uint64_t number, const std::string& id) {
+        const auto it = byNumber(number);
+        return it != requests_.end() &&
+               std::find(it->targets.begin(), it->targets.end(), id) != it->targets.end();
+    };
+    for (auto h = held_.begin(); h != held_.end();) {
+        if (h->position != named.closed && (named.against.empty() || h->position != named.against)) {
+            ++h;
+            continue;
+        }
+        const bool offsets = std::any_of(h->candidates.begin(), h->candidates.end(), [&](std::uint64_t n) {
+            const auto it = byNumber(n);
+            return it != requests_.end() && it->kind == Kind::Offset && holds(n, named.closed) &&
+                   holds(n, named.against);
+        });
+        if (offsets) {
+            h = held_.erase(h);
+            continue;
+        }
+        // Settled against a closing deal: a close's or a close-all's.
+        std::erase_if(h->candidates, [&](std::uint64_t n) {
+            const auto it = byNumber(n);
+            return it != requests_.end() && it->kind == Kind::Offset;
+        });
+        ++h;
+    }
+}
+
+void RequestsInFlight::resolveHeld() {
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (auto h = held_.begin(); h != held_.end() && !changed; ++h) {
+            // Those answered meanwhile for this position wait for it no more.
+            std::erase_if(h->candidates, [&](std::uint64_t n) {
+                const auto it = byNumber(n);
+                return it == requests_.end() ||
+                       std::find(it->targets.begin(), it->targets.end(), h->position) == it->targets.end();
+            });
+            const bool offsetsOnly =
+                std::all_of(h->candidates.begin(), h->candidates.end(),
+                            [&](std::uint64_t n) { return byNumber(n)->kind == Kind::Offset; });
+            if (offsetsOnly) {
+                held_.erase(h);
+                changed = true;
+                break;
+            }
+            if (h->candidates.size() == 1) {
+                const Held one = std::move(*h);
+                held_.erase(h);
+                givenBack_.push_back(answer(byNumber(one.candidates.front()), one.position, false, 0));
+                changed = true;
+                break;
+            }
+            // As many reports of the position as requests they fit: each was carried out, in turn.
+            std::vector<std::size_t> same;
+            for (std::size_t o = static_cast<std::size_t>(h - held_.begin()); o < held_.size(); ++o)
+                if (held_[o].position == h->position && held_[o].candidates == h->candidates)
+                    same.push_back(o);
+            if (same.size() < h->candidates.size())
+                continue;
+            const std::vector<std::uint64_t> takers = h->candidates;
+            const std::string position = h->position;
+            for (auto o = same.rbegin(); o != same.rend(); ++o)
+                held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(*o));
+            for (const std::uint64_t n : takers)
+                if (const auto it = byNumber(n); it != requests_.end())
+                    givenBack_.push_back(answer(it, position, false, 0));
+            changed = true;
+            break;
+        }
+    }
+}
+
+void RequestsInFlight::ripenHeld() {
+    // Of the positions held, the ones a close-all may still hear of.
+    const auto waitsForOthers = [this](const Request& r) {
+        return std::any_of(r.targets.begin(), r.targets.end(), [&](const std::string& id) {
+            return std::none_of(held_.begin(), held_.end(), [&](const Held& h) { return h.position == id; });
+        });
+    };
+    for (Held& h : held_) {
+        if (h.ripe || !h.closedWhole)
+            continue;
+        bool everyOpen = false, waiting = false;
+        for (const std::uint64_t n : h.candidates) {
+            const auto it = byNumber(n);
+            if (it == requests_.end() || it->kind != Kind::CloseAll)
+                continue;
+            everyOpen = everyOpen || it->closesWhatIsOpen;
+            waiting = waiting || waitsForOthers(*it);
+        }
+        if (everyOpen && !waiting)
+            h.ripe = platform::Clock::currentTime();
+    }
 }
 
 std::vector<RequestsInFlight::Answered> RequestsInFlight::takeGivenBack() {
@@ -251,14 +344,27 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeGivenBack() {
 }
 
 std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform::Clock::time_point heard) {
-    return answerPassedOver([heard](const PassedOver& p) {
-        return p.closedIt && p.takerDone && heard - *p.takerDone >= kLeftOverWait;
-    });
+    givenBack_.clear();
+    for (auto h = held_.begin(); h != held_.end();) {
+        if (!h->ripe || heard - *h->ripe < kLeftOverWait) {
+            ++h;
+            continue;
+        }
+        const Held due = std::move(*h);
+        h = held_.erase(h);
+        for (const std::uint64_t n : due.candidates)
+            if (const auto it = byNumber(n);
+                it != requests_.end() &&
+                std::find(it->targets.begin(), it->targets.end(), due.position) != it->targets.end())
+                givenBack_.push_back(answer(it, due.position, false, 0));
+        resolveHeld();
+        h = held_.begin();
+    }
+    return std::exchange(givenBack_, {});
 }
 
 bool RequestsInFlight::leftOverWaiting() const {
-    return std::any_of(passedOver_.begin(), passedOver_.end(),
-                       [](const PassedOver& p) { return p.closedIt && p.takerDone; });
+    return std::any_of(held_.begin(), held_.end(), [](const Held& h) { return h.ripe.has_value(); });
 }
 
 RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterator it,
@@ -284,13 +390,8 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
     std::string of = r.kind == Kind::CloseAll ? position : std::string();
     Answered done{std::move(r), std::move(of), rejected, code, true, std::move(part)};
     requests_.erase(it);
-    if (!passedOver_.empty()) {
+    if (!passedOver_.empty())
         std::erase_if(passedOver_, [&](const PassedOver& p) { return p.request == done.request.number; });
-        // What it took over another is now all it will take: the other's own report has its time.
-        for (PassedOver& p : passedOver_)
-            if (p.taker == done.request.number && !p.takerDone)
-                p.takerDone = platform::Clock::currentTime();
-    }
     return done;
 }
 
@@ -309,6 +410,14 @@ bool RequestsInFlight::claimed(const std::string& id) const {
 std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const ExecutionReport& report) {
     const Named named(report);
     givenBack_.clear();
+    std::optional<Answered> done = answerOf(named, report);
+    resolveHeld();
+    ripenHeld();
+    return done;
+}
+
+std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named& named,
+                                                                     const ExecutionReport& report) {
     if (report.type == wire::msg::kCloseHedged) {
         const auto it = findFirst([&](const Request& r) { return named.answersOffset(r); });
         if (it == requests_.end())
@@ -323,6 +432,7 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
             settling_.pop_front();
         settling_.push_back(named.closed);
     } else if (report.type == wire::msg::kPositionSettled && !named.closed.empty()) {
+        settled(named);
         // An offset updates both positions and settles them in one report: neither waits any more.
         if (const auto other = std::find(settling_.begin(), settling_.end(), named.against);
             !named.against.empty() && other != settling_.end())
@@ -340,27 +450,40 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
     if (named.number) {
         const auto it =
             findFirst([&](const Request& r) { return named.aimsAt(r) && named.sameNumber(r); }, true);
-        if (it != requests_.end()) {
-            const std::uint64_t taker = it->number;
-            const bool whole = it->kind == Kind::CloseAll && named.closed.empty();
-            Answered done = answer(it, named.closed, rejected, code);
-            if (whole)
-                giveBack(taker);
-            return done;
-        }
+        if (it != requests_.end())
+            return answer(it, named.closed, rejected, code);
     }
     const auto fits = [&](const Request& r) {
         return named.aimsAt(r) && (!named.number || !r.requestNumber);
     };
+    if (named.ofPositionClosed()) {
+        std::vector<std::uint64_t> candidates;
+        bool alike = true, others = false;
+        for (const Request& r : requests_)
+            if (fits(r)) {
+                if (!candidates.empty()) {
+                    const Request& first = *byNumber(candidates.front());
+                    alike = alike && r.kind == first.kind && r.requestNumber == first.requestNumber;
+                }
+                others = others || r.kind != Kind::Offset;
+                candidates.push_back(r.number);
+            }
+        // An offset's own update or settlement: it is answered by the offset answer.
+        if (!others)
+            return std::nullopt;
+        if (!alike) {
+            hold(named, candidates);
+            return std::nullopt;
+        }
+    }
     if (const auto it = findFirst(fits); it != requests_.end()) {
-        // Taken by the older of two it fits: should the older's own report come, it is the other's.
-        if (!named.number && it->requestNumber)
+        // Taken by the older of two edits it fits: should the older's own report come, it is the other's.
+        if (!named.number && it->requestNumber && !named.ofPositionClosed())
             if (const auto other = std::find_if(std::next(it), requests_.end(), fits);
                 other != requests_.end()) {
                 if (passedOver_.size() >= kMaxRequests)
                     passedOver_.pop_front();
-                passedOver_.push_back({*it->requestNumber, it->number, named.subject(), other->number,
-                                       rejected, code, named.closedWhole, std::nullopt});
+                passedOver_.push_back({*it->requestNumber, named.subject(), other->number});
             }
         return answer(it, named.closed, rejected, code);
     }
@@ -388,6 +511,7 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
     requests_.clear();
     settling_.clear();
     passedOver_.clear();
+    held_.clear();
     givenBack_.clear();
     dropped_ = 0;
     return left;

@@ -27,9 +27,9 @@ public:
     // Past this the oldest requests are only counted: a session that never loses its line must not
     // grow the list without end when a server answers in ways we cannot match.
     static constexpr std::size_t kMaxRequests = 1000;
-    // How long the server must go on answering, once the request that took a report that closed a
-    // position is answered in full, before the request passed over for it is told that report (see
-    // the rule below). The server answers in turn: the other's own report, if any, follows at once;
+    // How long the server must go on answering, once a close-all of every open position waits for
+    // nothing but a held report that closed one of its positions, before that report is told (see
+    // the rule below). The server answers in turn: another's own report, if any, follows at once;
     // a silence says nothing of it, so a silence does not count.
     static constexpr std::chrono::seconds kLeftOverWait{3};
 
@@ -37,27 +37,31 @@ public:
     //  1. a request waiting for the position or pending order the report names, of the kind the
     //     report answers, that carries the report's request number: the oldest, except that a request
     //     acting on exactly what the report names (a close of the position) comes before a close-all
-    //     that includes it (the two sent in one pass share the number, and a close-all's reports of
-    //     a position name none);
-    //  2. else, when the report carries no number (or the request none), the oldest such request:
-    //     the server answers in turn;
+    //     that includes it (the two sent in one pass share the number);
+    //  2. else, when the report carries no number (or the request none), such a request: a refusal
+    //     goes to the oldest it fits, since its form names the kind it refuses (a close's names its
+    //     number, a close-all's position refusal none). A position's update or settlement naming no
+    //     number (a close's, a close-all's and an offset's read alike) that fits requests which are
+    //     not alike (of another kind or number) answers none of them yet: it is held until the
+    //     others have their own reports (a refusal, the offset's settlement naming its other
+    //     position), and then answers the one left. As many held reports of one position as the
+    //     requests they fit answer them in turn, each carried out. When the requests are alike the
+    //     oldest takes it: the server answers in turn;
     //  3. else, among the new orders of the report's number (requests waiting for no position or
     //     order of their own), one whose instrument, side and quantity the report names; never
     //     through a position or order that already answered a request, nor through a close or an
     //     edit report.
-    // A close-all's position takes a report only while it still waits for one. A report naming a
-    // position or order no request waits for answers no other request through its number alone, but
-    // one: a report that named no number went in step 2 to the older of two requests it fitted, and
-    // the report of that older request's own number comes later: it answers the other one (the server
-    // had taken them out of order, and the one passed over would wait for ever); and a close-all
-    // refused as a whole gives what it took so to the requests passed over; and when that report left
-    // the position closed, the one passed over can only be refused for it or hear nothing of it (a
-    // close-all of every listed position says nothing of one closed before its turn): once the
-    // request that took the report is answered in full and no report of the other's own has come
-    // while the server went on answering for kLeftOverWait, the other is told the report taken. Two identical
-    // orders of one number cannot be told apart: either may take either answer. The offset answer (1052)
-    // answers the oldest offset of the account and instrument it names. Given up or not, an answer
-    // goes to the same request: given up changes only how the answer is told, as late.
+    // A close-all's position takes a report only while it still waits for one, and never an update
+    // leaving part of the position (it closes the whole). An edit's report naming no number that went
+    // in step 2 to the older of two edits, whose own numbered report comes later, answers the other.
+    // A close-all of every open position (closesWhatIsOpen) says nothing of a position closed before
+    // its turn: a held update that closed such a position, which the close-all and another request
+    // fit, once the close-all waits for nothing else and no other report came while the server went
+    // on answering for kLeftOverWait, is told to each of them (the other was carried out; the
+    // close-all's position was closed). Two identical orders of one number cannot be told apart:
+    // either may take either answer. The offset answer (1052) answers the oldest offset of the
+    // account and instrument it names. Given up or not, an answer goes to the same request: given up
+    // changes only how the answer is told, as late.
     enum class Kind {
         NewOrder,     // by its number, instrument, side and quantity (step 3)
         MultiAccount, // by its number, instrument and side (step 3): each account has its quantity;
@@ -68,7 +72,8 @@ public:
                       // refused as a whole)
         PositionEdit, // an order report of its position's legs (573) or a rejection naming it
         OrderEdit,    // an edit or cancel: the order's report (79: pending, edited, cancelled) or a rejection
-        Offset,       // the offset answer (1052) of its account and instrument
+        Offset,       // the offset answer (1052) of its account and instrument; its positions' updates
+                      // and settlements answer no other request
     };
     struct Request {
         Kind kind = Kind::NewOrder;
@@ -76,7 +81,8 @@ public:
         std::string description;
         // The request number it went out with (tag 33; a close-all's tag 20); none for an offset.
         std::optional<std::int64_t> requestNumber;
-        // The positions (Close, CloseAll, PositionEdit) or the pending order (OrderEdit) it acts on.
+        // The positions (Close, CloseAll, PositionEdit, Offset) or the pending order (OrderEdit) it
+        // acts on.
         std::vector<std::string> targets;
         // A new order's instrument code, side (0 buy, 1 sell) and quantity, as its reports name them;
         // an offset's account and instrument code, as its answer names them.
@@ -86,6 +92,9 @@ public:
         std::optional<platform::Decimal> quantity;
         // A bracket edit that takes a leg off is answered by that leg's cancellation as well.
         bool removesLeg = false;
+        // A close-all of every open position: the server closes what is open at its turn and says
+        // nothing of a listed position closed before.
+        bool closesWhatIsOpen = false;
         // Its window waits for it no more (giveUp): its answer, should it come, is told as late.
         bool givenUp = false;
         // Given by sent(): 1, 2, ... in the order sent.
@@ -117,15 +126,14 @@ public:
     // An execution report or an offset answer: the request it answers (taken out of the list once
     // answered in full).
     std::optional<Answered> answered(const ExecutionReport& report);
-    // What the last report answered besides: a close-all refused as a whole had taken, for one of its
-    // positions, a report that named no number over another request that fitted it too; that report
-    // was the other's, which is answered by it now. Told after the report's own answer.
+    // What the last report answered besides: the held reports it left with one request to answer
+    // (step 2 of the rule). Told after the report's own answer.
     std::vector<Answered> takeGivenBack();
-    // The requests passed over for a report that closed their position, whose own report has not
-    // come though the server answered (last at `heard`) kLeftOverWait after the taker's last answer:
-    // each answered by the report taken.
+    // The held reports that closed a position of a close-all of every open position, no other report
+    // having come though the server answered (last at `heard`) kLeftOverWait after the close-all came
+    // to wait for nothing else: each request they fit answered by them.
     std::vector<Answered> takeLeftOver(platform::Clock::time_point heard);
-    // Whether a request so passed over still waits for its own report, and takeLeftOver may answer it.
+    // Whether such a held report waits, and takeLeftOver may answer it.
     bool leftOverWaiting() const;
     // The window that sent the request of that number waits for it no more; it stays in the list, in
     // its place, answered by the rule above as if its window still waited.
@@ -144,16 +152,22 @@ private:
     // before a close-all.
     template <class Test>
     std::deque<Request>::iterator findFirst(Test test, bool exactFirst = false);
-    // The request the report of a number that found none of its own answers: the one passed over
-    // when a report naming no number went to the request of that number (see the rule above).
+    // The edit the report of a number that found none of its own answers: the one passed over
+    // when a report naming no number went to the edit of that number (see the rule above).
     std::deque<Request>::iterator passedOver(const Named& named);
-    // The close-all of that number (in this list) refused as a whole: the reports it had taken over
-    // another request go to that request (takeGivenBack).
-    void giveBack(std::uint64_t closeAll);
-    struct PassedOver;
-    // Takes out the passed-over entries `due` picks and answers each request still waiting with the
-    // report it was passed over for.
-    std::vector<Answered> answerPassedOver(const std::function<bool(const PassedOver&)>& due);
+    // A report naming no number that fits several requests not alike: held (step 2).
+    struct Held;
+    void hold(const Named& named, const std::vector<std::uint64_t>& candidates);
+    // A settlement of held positions: an offset's (naming its other position) is the offset's, any
+    // other no offset's.
+    void settled(const Named& named);
+    // Answers the held reports that fit one request only, or as many requests as there are reports;
+    // the answers go to givenBack_.
+    void resolveHeld();
+    // Marks the held reports whose close-all of every open position now waits for nothing else.
+    void ripenHeld();
+    std::deque<Request>::iterator byNumber(std::uint64_t number);
+    std::optional<Answered> answerOf(const Named& named, const ExecutionReport& report);
     // What the report answers of the request at `it`, taking it out when nothing more of it waits.
     Answered answer(std::deque<Request>::iterator it, const std::string& position, bool rejected,
                     std::int32_t code, const std::string& account = {});
@@ -173,21 +187,24 @@ private:
     // settlement takes out the position it settles and the one it was closed against (an offset
     // updates both, and its settlement names the first as settled, the other as closing it).
     std::deque<std::string> settling_;
-    // A report naming no number that fitted two requests and went to the older: the older's request
-    // number and its number in this list, the position, the request passed over, and what the
-    // report said: whether it left the position closed, and since when the older has been answered
-    // in full. The newest kept.
+    // An edit's report naming no number that fitted two edits and went to the older: the older's
+    // request number, the position and the edit passed over. The newest kept.
     struct PassedOver {
         std::int64_t number = 0;
-        std::uint64_t taker = 0;
         std::string position;
         std::uint64_t request = 0;
-        bool rejected = false;
-        std::int32_t code = 0;
-        bool closedIt = false;
-        std::optional<platform::Clock::time_point> takerDone;
     };
     std::deque<PassedOver> passedOver_;
+    // The held position reports, oldest first: the position, whether it left nothing of it, the
+    // requests (their numbers in this list) it may answer, and since when the close-all of every
+    // open position among them waits for nothing else.
+    struct Held {
+        std::string position;
+        bool closedWhole = false;
+        std::vector<std::uint64_t> candidates;
+        std::optional<platform::Clock::time_point> ripe;
+    };
+    std::deque<Held> held_;
     std::vector<Answered> givenBack_;
 };
 

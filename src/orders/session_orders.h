@@ -77,7 +77,8 @@ public:
 private:
     // The answer to its window (and, given up, in a banner).
     void tell(const RequestsInFlight::Answered& answered);
-    // Those passed over whose own report did not come in time (RequestsInFlight::takeLeftOver).
+    // The held reports a close-all of every open position heard nothing more of
+    // (RequestsInFlight::takeLeftOver).
     void tellLeftOver();
     // The banner's text of an answer its window no longer waited for.
     std::string lateText(const RequestsInFlight::Answered& answered);
@@ -89,8 +90,8 @@ private:
     OrderRequests requests_;
     OrderTickets tickets_;
     platform::RepeatingTimer refreshTimer_; // last: stops before the members it reads go
-    // Runs while a request passed over for a report that closed its position waits for its own; at
-    // the pings' pace, so it is told soon after the server's answers have counted the wait out.
+    // Runs while such a held report waits; at the pings' pace, so it is told soon after the server's
+    // answers have counted the wait out.
     static constexpr std::chrono::seconds kLeftOverCheck{1};
     platform::RepeatingTimer leftOverTimer_;
 };

@@ -974,6 +974,72 @@ TEST_F(AnswerRuleTest, OfTwoOffsetsOfOneAccountAndInstrumentTheOlderGivenUpTakes
     EXPECT_TRUE(serverPosition(c));
 }
 
+// An offset of a hedged pair, then a close of one of its positions or a close-all of both, answered
+// in the order sent (the usual case) or the other way round: each is told what the server did to it.
+TEST_F(AnswerRuleTest, AnOffsetAndACloseOrCloseAllOfItsPositionsEachReadTheirOwnOutcome) {
+    Session& s = login();
+    std::vector<interfaces::RequestAnswer> got;
+    auto each = client(s).orders().handleRequestAnswered(
+        [&](const interfaces::RequestAnswer& a) { got.push_back(a); });
+    for (const bool closeAll : {false, true})
+        for (const bool inOrder : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << (closeAll ? "close-all" : "close") << ", "
+                                              << (inOrder ? "in order" : "the other way round"));
+            const auto [bought, sold] = hedgedPair(s, "EURUSD");
+            ASSERT_FALSE(bought.empty() || sold.empty());
+            got.clear();
+            server->holdOrders(true);
+            const std::vector<interfaces::OffsetLeg> legs{{sold, dec("1")}};
+            const auto offset = client(s).orders().offsetPosition(bought, legs);
+            ASSERT_TRUE(sent(offset));
+            const std::string pair[] = {bought, sold};
+            const auto other =
+                closeAll ? client(s).orders().closeAllPositions(pair, interfaces::CloseAllScope::Selected)
+                         : client(s).orders().closePosition(bought, dec("1"));
+            ASSERT_TRUE(sent(other));
+            ASSERT_TRUE(held(2));
+            ASSERT_TRUE(server->answerHeldOrders(inOrder ? std::vector<std::size_t>{0, 1}
+                                                         : std::vector<std::size_t>{1, 0}));
+            std::map<std::string, bool> told; // "offset", "close" or each close-all position: done
+            std::size_t answers = 0;
+            const auto tally = [&] {
+                told.clear();
+                answers = 0;
+                for (const auto& a : got)
+                    if (a.request == offset.request || a.request == other.request) {
+                        told[a.request == offset.request ? "offset"
+                             : closeAll                  ? a.position
+                                                         : "close"] = a.accepted;
+                        ++answers;
+                    }
+                return answers >= (closeAll ? 3u : 2u);
+            };
+            ASSERT_TRUE(until(tally));
+            while (platform::RunLoop::main().runOnce() > 0) {
+            }
+            tally();
+            EXPECT_EQ(answers, closeAll ? 3u : 2u) << "each told once";
+            std::map<std::string, bool> expected{{"offset", inOrder}};
+            if (closeAll) {
+                expected[bought] = !inOrder;
+                expected[sold] = !inOrder;
+            } else {
+                expected["close"] = !inOrder;
+            }
+            EXPECT_EQ(told, expected);
+            const std::string gone =
+                text(OrderCollections::RejectionReasonKey(testserver::kRejectUnknownOrder));
+            for (const auto& a : got) {
+                if (a.request == other.request && !a.accepted) {
+                    EXPECT_EQ(a.reason, gone);
+                }
+            }
+            EXPECT_FALSE(serverPosition(bought));
+            EXPECT_EQ(!serverPosition(sold), inOrder || closeAll);
+            server->holdOrders(false);
+        }
+}
+
 TEST_F(AnswerRuleTest, OfTwoClosesOfOnePositionSharingANumberTheRefusedOneReadsRejected) {
     Session& s = login();
     Answers answers(client(s));
@@ -1030,7 +1096,7 @@ TEST_F(AnswerRuleTest, OfTwoBracketEditsOfOnePositionTheGivenUpOneTakesItsOwnAns
     EXPECT_FALSE(answers.got[second.request].late);
 }
 
-TEST_F(AnswerRuleTest, ACloseAllRefusedAsAWholeGivesBackTheReportItTookOverAClose) {
+TEST_F(AnswerRuleTest, ACloseAllRefusedAsAWholeLeavesTheReportItFittedToTheClose) {
     Session& s = login();
     std::vector<interfaces::RequestAnswer> got;
     auto each = client(s).orders().handleRequestAnswered(
@@ -1044,8 +1110,8 @@ TEST_F(AnswerRuleTest, ACloseAllRefusedAsAWholeGivesBackTheReportItTookOverAClos
     ASSERT_TRUE(sent(close));
     ASSERT_TRUE(held(2));
     // The server takes the close, then refuses the close-all as a whole (past its limit now). The
-    // close's update names no number: the older close-all takes it for its 300001, until its refusal
-    // as a whole shows the report was the close's.
+    // close's update names no number and fits both: it waits until the close-all's refusal as a whole
+    // shows the report was the close's.
     server->limitCloseAll(1);
     ASSERT_TRUE(server->answerHeldOrders({1, 0}));
     const auto of = [&](std::uint64_t request) {
@@ -1059,8 +1125,7 @@ TEST_F(AnswerRuleTest, ACloseAllRefusedAsAWholeGivesBackTheReportItTookOverAClos
     while (platform::RunLoop::main().runOnce() > 0) {
     }
     EXPECT_EQ(of(close.request), (std::vector<std::tuple<bool, std::string>>{{true, ""}}));
-    EXPECT_EQ(of(closeAll.request),
-              (std::vector<std::tuple<bool, std::string>>{{true, "300001"}, {false, ""}}));
+    EXPECT_EQ(of(closeAll.request), (std::vector<std::tuple<bool, std::string>>{{false, ""}}));
     EXPECT_FALSE(serverPosition("300001"));
     EXPECT_TRUE(serverPosition("300002"));
 }
@@ -1097,11 +1162,11 @@ TEST_F(AnswerRuleTest, AGivenUpCloseAllIsToldLateOnceEveryPositionIsAnswered) {
 
 // A close-all of 300001 and 300002 and a close of 300001, sent in one pass, the first given up or
 // not, answered in the order sent or the other way round. The server closes 300001 for the one it
-// takes first and refuses it to the other; its reports of a position name no request number, so
-// answered out of order the two are told each other's outcome (the server's order is all there is
-// to go by), yet each is told once and neither waits. A close-all of every listed position
-// (`allListed`) closes what is open at its turn: taken after the close, it says nothing of 300001,
-// and the one whose report the other took is told that report once its own has not come.
+// takes first and refuses it to the other; its reports of a position name no request number and read
+// alike for both, so each waits for the other's refusal (a close's names its number, a close-all's
+// none) to tell whose they were: each is told once what the server did to it. A close-all of every
+// listed position (`allListed`) closes what is open at its turn: taken after the close, it says
+// nothing of 300001, and once nothing more comes it is told 300001 closed and the close done.
 struct CloseAndCloseAllCase {
     const char* name;
     bool closeAllFirst;
@@ -1187,44 +1252,50 @@ INSTANTIATE_TEST_SUITE_P(
         CloseAndCloseAllCase{"CloseAllGivenUpThenCloseInOrder", true, true, true, false},
         CloseAndCloseAllCase{"CloseThenCloseAllInOrder", false, true, false, true},
         CloseAndCloseAllCase{"CloseGivenUpThenCloseAllInOrder", false, true, true, true},
-        CloseAndCloseAllCase{"CloseAllThenCloseOutOfOrder", true, false, false, false},
-        CloseAndCloseAllCase{"CloseAllGivenUpThenCloseOutOfOrder", true, false, true, false},
-        CloseAndCloseAllCase{"CloseThenCloseAllOutOfOrder", false, false, false, true},
-        CloseAndCloseAllCase{"CloseGivenUpThenCloseAllOutOfOrder", false, false, true, true},
+        CloseAndCloseAllCase{"CloseAllThenCloseOutOfOrder", true, false, false, true},
+        CloseAndCloseAllCase{"CloseAllGivenUpThenCloseOutOfOrder", true, false, true, true},
+        CloseAndCloseAllCase{"CloseThenCloseAllOutOfOrder", false, false, false, false},
+        CloseAndCloseAllCase{"CloseGivenUpThenCloseAllOutOfOrder", false, false, true, false},
         CloseAndCloseAllCase{"AllListedCloseAllThenCloseInOrder", true, true, false, false, true, true},
         CloseAndCloseAllCase{"AllListedCloseThenCloseAllInOrder", false, true, false, true, true, true},
         CloseAndCloseAllCase{"AllListedCloseGivenUpThenCloseAllInOrder", false, true, true, true, true, true},
         CloseAndCloseAllCase{"AllListedCloseAllThenCloseOutOfOrder", true, false, false, true, true, true},
         CloseAndCloseAllCase{"AllListedCloseAllGivenUpThenCloseOutOfOrder", true, false, true, true, true,
                              true},
-        CloseAndCloseAllCase{"AllListedCloseThenCloseAllOutOfOrder", false, false, false, true, false, true}),
+        CloseAndCloseAllCase{"AllListedCloseThenCloseAllOutOfOrder", false, false, false, false, true, true},
+        CloseAndCloseAllCase{"AllListedCloseGivenUpThenCloseAllOutOfOrder", false, false, true, false, true,
+                             true}),
     [](const ::testing::TestParamInfo<CloseAndCloseAllCase>& info) { return std::string(info.param.name); });
 
-// The close-all takes 300001's update over the close sent after it; the close's own answer, a refusal
-// in its turn, is held up by a server that stands still. The close waits for it: a silence is no sign
-// that its own report will not come, so it is never told the close-all's report meanwhile.
-TEST_F(AnswerRuleTest, OnePassedOverWaitsForItsOwnReportThroughASilence) {
+// The close-all of every listed position closes both; 300001's update fits the close sent after it
+// too, and the close's own answer, a refusal in its turn, is held up by a server that stands still.
+// The update waits for it: a silence is no sign that the close's report will not come, so neither is
+// told it meanwhile.
+TEST_F(AnswerRuleTest, AnUpdateFittingTwoWaitsForTheOthersRefusalThroughASilence) {
     Session& s = login();
     std::vector<interfaces::RequestAnswer> got;
     auto each = client(s).orders().handleRequestAnswered(
         [&](const interfaces::RequestAnswer& a) { got.push_back(a); });
     server->holdOrders(true);
     const std::string both[] = {"300001", "300002"};
-    const auto closeAll = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
+    const auto closeAll = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::AllListed);
     const auto close = client(s).orders().closePosition("300001", dec("1.5"));
     ASSERT_TRUE(sent(closeAll));
     ASSERT_TRUE(sent(close));
     ASSERT_TRUE(held(2));
     ASSERT_TRUE(server->answerHeldOrders({0}));
-    ASSERT_TRUE(until([&] { return got.size() == 2; }));
+    ASSERT_TRUE(until([&] { return got.size() == 1; }));
+    EXPECT_EQ(std::tuple(got[0].request, got[0].position), std::tuple(closeAll.request, "300002"));
     server->pauseStream(true);
     ASSERT_TRUE(until([&] { return !client(s).networkSpeed().answering; }));
     // Its refusal comes once the silence is told, still within the line's limit.
     ASSERT_TRUE(server->answerHeldOrders({0}));
     ASSERT_TRUE(until([&] { return got.size() == 3; }));
     server->pauseStream(false);
-    EXPECT_EQ(got[2].request, close.request);
-    EXPECT_FALSE(got[2].accepted) << "told the close-all's report before its own";
+    EXPECT_EQ(std::tuple(got[1].request, got[1].accepted), std::tuple(close.request, false))
+        << "told the close-all's report before its own";
+    EXPECT_EQ(std::tuple(got[2].request, got[2].position, got[2].accepted),
+              std::tuple(closeAll.request, "300001", true));
     EXPECT_FALSE(serverPosition("300001"));
 }
 

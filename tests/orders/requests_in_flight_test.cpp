@@ -148,19 +148,20 @@ TEST_F(RequestsInFlightTest, WithinEachStepTheOldestTakesTheAnswerGivenUpOrNot) 
 // closes 300002 as well. Its reports as the test server writes them: a position's closing deal,
 // update and settlement name no request number (with `closeNumbered`, a server that repeats the
 // close's number in them), a close's refusal names its number and position, a close-all's refusal of
-// a position names the position alone.
+// a position names the position alone. A close-all of every open position (`everyOpen`) says nothing
+// of 300001 when the close took it first.
 struct CloseAndCloseAll {
     bool closeAllFirst; // sent first
     bool oneNumber;     // sent in one pass: the two share a request number
     bool inOrder;       // the server takes them in the order sent
     bool givenUp;       // the one sent first given up
     bool closeNumbered;
-    // As told: the close done (else refused), and the close-all's 300001 closed (else refused).
-    bool closeDone;
-    bool closeAllsClosed;
+    bool everyOpen = false;
 };
 
-TEST_F(RequestsInFlightTest, ACloseAndACloseAllOfOnePositionAreToldWhatTheirReportsName) {
+TEST_F(RequestsInFlightTest, ACloseAndACloseAllOfOnePositionAreEachToldWhatTheServerDidToThem) {
+    const auto clock = std::make_shared<platform::ManualClock>();
+    const platform::ScopedClock scoped(clock);
     using Report = std::pair<std::int64_t, std::vector<std::string>>;
     const auto carriedOut = [](const std::string& position, std::optional<std::int64_t> number) {
         std::vector<Report> reports{{67, {"10=67", "73=74", "79=8" + position, "80=9" + position, "37=1"}},
@@ -175,45 +176,27 @@ TEST_F(RequestsInFlightTest, ACloseAndACloseAllOfOnePositionAreToldWhatTheirRepo
         return Report{62, {"10=62", "73=25", "33=" + std::to_string(number), "74=15", "79=", "125=300001"}};
     };
     const Report closeAllRefused{62, {"10=62", "73=25", "74=15", "79=700001", "125=300001"}};
-    // Answered in the order sent, each is told its own outcome. Answered out of order, a report that
-    // names no number is the oldest request's it fits (the server answers in turn), so the two trade
-    // places, unless the close's reports name its number; either way each is answered and none waits.
-    const std::vector<CloseAndCloseAll> cases{
-        // close-all first  one number  in order  given up  close numbered | close done  close-all's closed
-        {true, true, true, false, false, false, true}, // the usual case: one window, answers in turn
-        {true, true, true, true, false, false, true},
-        {true, false, true, false, false, false, true},
-        {true, false, true, true, false, false, true},
-        {true, true, false, false, false, false, true},
-        {true, true, false, true, false, false, true},
-        {true, false, false, false, false, false, true},
-        {true, false, false, true, false, false, true},
-        {false, true, true, false, false, true, false},
-        {false, true, true, true, false, true, false},
-        {false, false, true, false, false, true, false},
-        {false, false, true, true, false, true, false},
-        {false, true, false, false, false, true, false},
-        {false, true, false, true, false, true, false},
-        {false, false, false, false, false, true, false},
-        {false, false, false, true, false, true, false},
-        // The close's reports naming its number: taken first, the close reads its own; the close-all's
-        // name none, so taken first they still go to an older close.
-        {true, true, true, false, true, false, true},
-        {true, true, false, false, true, true, false},
-        {true, false, false, true, true, true, false},
-        {false, true, true, true, true, true, false},
-        {false, false, false, false, true, true, false},
-    };
+    std::vector<CloseAndCloseAll> cases;
+    for (const bool closeAllFirst : {true, false})
+        for (const bool oneNumber : {true, false})
+            for (const bool inOrder : {true, false})
+                for (const bool givenUp : {false, true}) {
+                    cases.push_back({closeAllFirst, oneNumber, inOrder, givenUp, false});
+                    cases.push_back({closeAllFirst, oneNumber, inOrder, givenUp, true});
+                    cases.push_back({closeAllFirst, oneNumber, inOrder, givenUp, false, true});
+                }
     for (const CloseAndCloseAll& c : cases) {
         SCOPED_TRACE(::testing::Message()
                      << (c.closeAllFirst ? "close-all first" : "close first") << ", "
                      << (c.oneNumber ? "one number" : "two numbers") << ", "
                      << (c.inOrder ? "in order" : "out of order") << (c.givenUp ? ", given up" : "")
-                     << (c.closeNumbered ? ", numbered close reports" : ""));
+                     << (c.closeNumbered ? ", numbered close reports" : "")
+                     << (c.everyOpen ? ", every open position" : ""));
         RequestsInFlight fresh;
         const std::int64_t closeAllNumber = 42, closeNumber = c.oneNumber ? 42 : 43;
         auto closeAll = on(Kind::CloseAll, "close all", "300001", closeAllNumber);
         closeAll.targets.push_back("300002");
+        closeAll.closesWhatIsOpen = c.everyOpen;
         const auto close = on(Kind::Close, "close", "300001", closeNumber);
         const std::uint64_t first = fresh.sent(c.closeAllFirst ? closeAll : close);
         fresh.sent(c.closeAllFirst ? close : closeAll);
@@ -224,7 +207,8 @@ TEST_F(RequestsInFlightTest, ACloseAndACloseAllOfOnePositionAreToldWhatTheirRepo
         const bool closeTakenFirst = c.closeAllFirst != c.inOrder;
         if (closeTakenFirst) {
             closeTurn = carriedOut("300001", c.closeNumbered ? std::optional(closeNumber) : std::nullopt);
-            closeAllTurn = {closeAllRefused};
+            if (!c.everyOpen)
+                closeAllTurn = {closeAllRefused};
         } else {
             closeAllTurn = carriedOut("300001", std::nullopt);
             closeTurn = {closeRefused(closeNumber)};
@@ -237,22 +221,33 @@ TEST_F(RequestsInFlightTest, ACloseAndACloseAllOfOnePositionAreToldWhatTheirRepo
 
         std::map<std::string, bool> told; // "close", "300001", "300002": done or closed
         bool closeAllFinished = false;
+        const auto tell = [&](const RequestsInFlight::Answered& answered) {
+            const bool closeAllAnswered = answered.request.description == "close all";
+            const std::string of = closeAllAnswered ? answered.position : "close";
+            EXPECT_FALSE(told.contains(of)) << of << " told twice";
+            told[of] = !answered.rejected;
+            EXPECT_EQ(answered.request.givenUp, c.givenUp && (closeAllAnswered == c.closeAllFirst));
+            if (closeAllAnswered && answered.finished)
+                closeAllFinished = true;
+        };
         for (const auto& [type, fields] : reports) {
             ExecutionReport report(type, fields);
             report.rejectionCode = type == 62 ? 15 : 0;
-            const auto answered = fresh.answered(report);
-            if (!answered)
-                continue;
-            const bool closeAllAnswered = answered->request.description == "close all";
-            const std::string of = closeAllAnswered ? answered->position : "close";
-            EXPECT_FALSE(told.contains(of)) << of << " told twice";
-            told[of] = !answered->rejected;
-            EXPECT_EQ(answered->request.givenUp, c.givenUp && (closeAllAnswered == c.closeAllFirst));
-            if (closeAllAnswered && answered->finished)
-                closeAllFinished = true;
+            if (const auto answered = fresh.answered(report))
+                tell(*answered);
+            for (const auto& other : fresh.takeGivenBack())
+                tell(other);
         }
-        EXPECT_EQ(told, (std::map<std::string, bool>{
-                            {"close", c.closeDone}, {"300001", c.closeAllsClosed}, {"300002", true}}));
+        // Nothing more comes while the server answers: a close-all of every open position had nothing
+        // of 300001 to say.
+        clock->advance(RequestsInFlight::kLeftOverWait);
+        for (const auto& other : fresh.takeLeftOver(platform::Clock::currentTime()))
+            tell(other);
+        // As the server did: the one taken first closed 300001; a close-all of every open position
+        // taken second reads it closed, though it said nothing of it.
+        EXPECT_EQ(told, (std::map<std::string, bool>{{"close", closeTakenFirst},
+                                                     {"300001", !closeTakenFirst || c.everyOpen},
+                                                     {"300002", true}}));
         EXPECT_TRUE(closeAllFinished);
         EXPECT_EQ(fresh.waiting(), 0u) << "none waits for ever";
     }
@@ -273,6 +268,83 @@ TEST_F(RequestsInFlightTest, AnOffsetsSettlementEndsTheWaitOfBothPositionsItUpda
     EXPECT_EQ(list.waiting(), 0u);
 }
 
+// An offset of 500101 against 500102, then a close of 500101 or a close-all of both. The offset's
+// updates and settlement name no number and read like a close's, but its settlement names the other
+// position as closing the first, where a close's names its closing deal.
+TEST_F(RequestsInFlightTest, AnOffsetTakesItsOwnPositionsUpdatesNotACloseSentAfterIt) {
+    using Report = std::pair<std::int64_t, std::vector<std::string>>;
+    const std::vector<Report> offsetDone{{67, {"10=67", "73=73", "80=500101", "76=0"}},
+                                         {67, {"10=67", "73=73", "80=500102", "76=0"}},
+                                         {66, {"10=66", "80=500101", "87=500102", "12=1"}},
+                                         {1052, {"10=1052", "34=20003", "12=EURUSD", "74=0"}}};
+    const std::vector<Report> offsetRefused{
+        {62, {"10=62", "73=25", "34=20003", "12=EURUSD", "74=15", "79=700010"}},
+        {1052, {"10=1052", "34=20003", "12=EURUSD", "74=15"}}};
+    const auto closed = [](const std::string& position) {
+        return std::vector<Report>{{67, {"10=67", "73=74", "79=8" + position, "80=9" + position, "37=1"}},
+                                   {67, {"10=67", "73=73", "80=" + position, "76=0"}},
+                                   {66, {"10=66", "80=" + position, "87=9" + position, "12=1"}}};
+    };
+    const std::vector<Report> closeRefused{{62, {"10=62", "73=25", "33=50", "74=15", "79=", "125=500101"}}};
+    const std::vector<Report> closeAllRefused{{62, {"10=62", "73=25", "74=15", "79=700011", "125=500101"}},
+                                              {62, {"10=62", "73=25", "74=15", "79=700012", "125=500102"}}};
+    auto closeAllBoth = on(Kind::CloseAll, "close all", "500101", 51);
+    closeAllBoth.targets.push_back("500102");
+    const auto join = [](std::vector<Report> a, const std::vector<Report>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    struct Case {
+        const char* name;
+        RequestsInFlight::Request other;
+        std::vector<Report> reports;
+        std::map<std::string, bool> told; // the offset, the close or each close-all position: done
+    };
+    const std::vector<Case> cases{
+        {"close, in order",
+         on(Kind::Close, "close", "500101", 50),
+         join(offsetDone, closeRefused),
+         {{"offset", true}, {"close", false}}},
+        {"close, the other way round",
+         on(Kind::Close, "close", "500101", 50),
+         join(closed("500101"), offsetRefused),
+         {{"offset", false}, {"close", true}}},
+        {"close-all, in order",
+         closeAllBoth,
+         join(offsetDone, closeAllRefused),
+         {{"offset", true}, {"500101", false}, {"500102", false}}},
+        {"close-all, the other way round",
+         closeAllBoth,
+         join(join(closed("500101"), closed("500102")), offsetRefused),
+         {{"offset", false}, {"500101", true}, {"500102", true}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RequestsInFlight fresh;
+        auto offsetting = offset("offset", "20003", "EURUSD");
+        offsetting.targets = {"500101", "500102"};
+        fresh.sent(offsetting);
+        fresh.sent(c.other);
+        std::map<std::string, bool> told;
+        const auto tell = [&](const RequestsInFlight::Answered& a) {
+            const std::string of = a.request.kind == Kind::CloseAll ? a.position : a.request.description;
+            EXPECT_FALSE(told.contains(of)) << of << " told twice";
+            told[of] = !a.rejected;
+        };
+        for (const auto& [type, fields] : c.reports) {
+            ExecutionReport report(type, fields);
+            report.rejectionCode = type == 1052 ? static_cast<std::int32_t>(fields.back() == "74=0" ? 0 : 15)
+                                                : (type == 62 ? 15 : 0);
+            if (const auto a = fresh.answered(report))
+                tell(*a);
+            for (const auto& a : fresh.takeGivenBack())
+                tell(a);
+        }
+        EXPECT_EQ(told, c.told);
+        EXPECT_EQ(fresh.waiting(), 0u);
+    }
+}
+
 TEST_F(RequestsInFlightTest, ACloseOfAPositionTakesItsReportBeforeACloseAllThatIncludesIt) {
     auto closeAll = on(Kind::CloseAll, "close all", "900001", 42);
     closeAll.targets.push_back("900002");
@@ -291,14 +363,14 @@ TEST_F(RequestsInFlightTest, ACloseOfAPositionTakesItsReportBeforeACloseAllThatI
     EXPECT_EQ(list.waiting(), 0u);
 }
 
-// The close's update names no number: the older close-all takes it for its position, until a refusal
+// The close's update names no number and fits the close-all too: it answers neither until a refusal
 // of the close-all as a whole shows that none of its positions closed, and the update was the close's.
-TEST_F(RequestsInFlightTest, ACloseAllRefusedAsAWholeGivesBackTheReportItTookOverAClose) {
+TEST_F(RequestsInFlightTest, AnUpdateFittingACloseAndACloseAllWaitsForTheOthersRefusal) {
     auto closeAll = on(Kind::CloseAll, "close all", "900001", 42);
     closeAll.targets.push_back("900002");
     list.sent(closeAll);
     list.sent(on(Kind::Close, "close", "900001", 42));
-    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "close all");
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "");
     EXPECT_EQ(answer(66, {"10=66", "80=900001", "12=1"}), "");
     EXPECT_TRUE(list.takeGivenBack().empty());
     const auto whole = answerOf(62, {"10=62", "73=25", "33=42", "74=1", "79=700002"}, 1);
@@ -311,17 +383,23 @@ TEST_F(RequestsInFlightTest, ACloseAllRefusedAsAWholeGivesBackTheReportItTookOve
               std::tuple("close", false, true));
     EXPECT_TRUE(list.takeGivenBack().empty()) << "given back once";
     EXPECT_EQ(list.waiting(), 0u);
+
+    // An update leaving part of the position is no close-all's: it closes the whole.
+    list.sent(closeAll);
+    list.sent(on(Kind::Close, "close part", "900001", 43));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0.5"}), "close part");
 }
 
-// The close's update names no number and leaves nothing of 900001: the older request it fits takes
-// it. A close-all of every listed position taken after the close says nothing of 900001, so the one
-// passed over is told that report once the taker is answered in full and its own has not come in
-// time; its own report, when it comes first (a refusal in its turn), is its answer.
-TEST_F(RequestsInFlightTest, OnePassedOverForAReportThatClosedItsPositionIsToldItIfItsOwnDoesNotCome) {
+// A close-all of every open position says nothing of one closed before its turn. An update that left
+// 900001 closed and fits it and a close is held; when the close-all waits for nothing else and no
+// other report came while the server went on answering for kLeftOverWait, each is told it. A refusal
+// in its turn, whenever it comes, tells the two apart.
+TEST_F(RequestsInFlightTest, AHeldUpdateOfACloseAllOfEveryOpenPositionIsToldOnceNothingElseComes) {
     const auto clock = std::make_shared<platform::ManualClock>();
     const platform::ScopedClock scoped(clock);
     auto closeAll = on(Kind::CloseAll, "close all", "900001", 42);
     closeAll.targets.push_back("900002");
+    closeAll.closesWhatIsOpen = true;
     const auto close = on(Kind::Close, "close", "900001", 43);
     const std::vector<std::string> update1{"10=67", "73=73", "80=900001", "76=0"};
     const std::vector<std::string> update2{"10=67", "73=73", "80=900002", "76=0"};
@@ -332,39 +410,41 @@ TEST_F(RequestsInFlightTest, OnePassedOverForAReportThatClosedItsPositionIsToldI
             out.emplace_back(a.request.description, a.position, a.rejected, a.finished);
         return out;
     };
+    const auto givenBack = [&] {
+        std::vector<std::tuple<std::string, std::string, bool, bool>> out;
+        for (const auto& a : list.takeGivenBack())
+            out.emplace_back(a.request.description, a.position, a.rejected, a.finished);
+        return out;
+    };
     using Told = std::vector<std::tuple<std::string, std::string, bool, bool>>;
-    {
-        SCOPED_TRACE("close-all sent first, the close taken first");
-        list.sent(closeAll);
-        list.sent(close);
-        EXPECT_EQ(answer(67, update1), "close all");
+    for (const bool closeAllFirst : {true, false}) {
+        SCOPED_TRACE(closeAllFirst ? "close-all sent first, the close taken first"
+                                   : "close sent first, taken first");
+        list.sent(closeAllFirst ? closeAll : close);
+        list.sent(closeAllFirst ? close : closeAll);
+        EXPECT_EQ(answer(67, update1), "");
+        EXPECT_FALSE(list.leftOverWaiting()) << "the close-all may still hear of 900001";
         EXPECT_EQ(answer(67, update2), "close all");
         EXPECT_TRUE(list.leftOverWaiting());
-        EXPECT_EQ(leftOver(), Told{}) << "its own may still come";
+        EXPECT_EQ(leftOver(), Told{}) << "the close's refusal may still come";
         clock->advance(RequestsInFlight::kLeftOverWait);
-        EXPECT_EQ(leftOver(), (Told{{"close", "", false, true}}));
+        const Told both = closeAllFirst
+                              ? Told{{"close all", "900001", false, true}, {"close", "", false, true}}
+                              : Told{{"close", "", false, true}, {"close all", "900001", false, true}};
+        EXPECT_EQ(leftOver(), both);
         EXPECT_FALSE(list.leftOverWaiting());
         EXPECT_EQ(list.waiting(), 0u);
     }
     {
-        SCOPED_TRACE("close sent first, taken first");
+        SCOPED_TRACE("close-all taken first: the close's refusal comes in its turn");
         list.sent(close);
         list.sent(closeAll);
-        EXPECT_EQ(answer(67, update1), "close");
-        EXPECT_EQ(answer(67, update2), "close all");
-        clock->advance(RequestsInFlight::kLeftOverWait);
-        EXPECT_EQ(leftOver(), (Told{{"close all", "900001", false, true}}));
-        EXPECT_EQ(list.waiting(), 0u);
-    }
-    {
-        SCOPED_TRACE("close-all sent first, taken first: the close's refusal comes in its turn");
-        list.sent(closeAll);
-        list.sent(close);
-        EXPECT_EQ(answer(67, update1), "close all");
+        EXPECT_EQ(answer(67, update1), "");
         EXPECT_EQ(answer(67, update2), "close all");
         const auto refused = answerOf(62, {"10=62", "73=25", "33=43", "74=15", "79=", "125=900001"}, 15);
         ASSERT_TRUE(refused);
         EXPECT_EQ(std::tuple(refused->request.description, refused->rejected), std::tuple("close", true));
+        EXPECT_EQ(givenBack(), (Told{{"close all", "900001", false, true}}));
         clock->advance(RequestsInFlight::kLeftOverWait);
         EXPECT_EQ(leftOver(), Told{});
         EXPECT_FALSE(list.leftOverWaiting());
@@ -373,7 +453,7 @@ TEST_F(RequestsInFlightTest, OnePassedOverForAReportThatClosedItsPositionIsToldI
         SCOPED_TRACE("a silence after the close-all's last answer: the close's refusal still is its own");
         list.sent(closeAll);
         list.sent(close);
-        EXPECT_EQ(answer(67, update1), "close all");
+        EXPECT_EQ(answer(67, update1), "");
         EXPECT_EQ(answer(67, update2), "close all");
         const auto lastHeard = platform::Clock::currentTime();
         clock->advance(RequestsInFlight::kLeftOverWait * 4);
@@ -382,17 +462,36 @@ TEST_F(RequestsInFlightTest, OnePassedOverForAReportThatClosedItsPositionIsToldI
         const auto refused = answerOf(62, {"10=62", "73=25", "33=43", "74=15", "79=", "125=900001"}, 15);
         ASSERT_TRUE(refused);
         EXPECT_EQ(std::tuple(refused->request.description, refused->rejected), std::tuple("close", true));
+        EXPECT_EQ(givenBack(), (Told{{"close all", "900001", false, true}}));
         EXPECT_EQ(leftOver(), Told{});
         EXPECT_FALSE(list.leftOverWaiting());
     }
     {
-        SCOPED_TRACE("two closes of part of it: the second's own report is still to come");
+        SCOPED_TRACE("a close-all of the listed positions always hears of each: no wait decides");
+        auto listed = closeAll;
+        listed.closesWhatIsOpen = false;
+        list.sent(listed);
+        list.sent(close);
+        EXPECT_EQ(answer(67, update1), "");
+        EXPECT_EQ(answer(67, update2), "close all");
+        EXPECT_FALSE(list.leftOverWaiting());
+        clock->advance(RequestsInFlight::kLeftOverWait * 4);
+        EXPECT_EQ(leftOver(), Told{});
+        const auto refused = answerOf(62, {"10=62", "73=25", "74=15", "79=700003", "125=900001"}, 15);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(std::tuple(refused->request.description, refused->position, refused->rejected),
+                  std::tuple("close all", "900001", true));
+        EXPECT_EQ(givenBack(), (Told{{"close", "", false, true}}));
+    }
+    {
+        SCOPED_TRACE("two closes of part of it: each carried out, in turn");
         list.sent(on(Kind::Close, "close 1", "900001", 44));
         list.sent(on(Kind::Close, "close 2", "900001", 45));
-        EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=1"}), "close 1");
+        EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=1"}), "");
         clock->advance(RequestsInFlight::kLeftOverWait);
         EXPECT_EQ(leftOver(), Told{});
-        EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "close 2");
+        EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "");
+        EXPECT_EQ(givenBack(), (Told{{"close 1", "", false, true}, {"close 2", "", false, true}}));
     }
     EXPECT_EQ(list.waiting(), 0u);
 }
