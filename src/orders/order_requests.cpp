@@ -639,9 +639,10 @@ OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
         return Refuse(kBadQuantityKey);
     OrderAnswer sent = SendOrder(info, msg::kOrder, 1, kCloseOrderLayout);
     if (sent) {
-        sent.request =
-            NoteSent(AwaitedOn(RequestsInFlight::Kind::Close, {info.orderNo}, sent.order->RequestId),
-                     CloseText(*info.quantity, info.orderNo));
+        RequestsInFlight::Request awaited =
+            AwaitedOn(RequestsInFlight::Kind::Close, {info.orderNo}, sent.order->RequestId);
+        awaited.quantity = *info.quantity;
+        sent.request = NoteSent(std::move(awaited), CloseText(*info.quantity, info.orderNo));
         ShowNewOrderMessages(sent.order, 1);
     }
     return sent;

@@ -28,6 +28,7 @@ struct RequestsInFlight::Named {
     std::string instrument;
     std::optional<std::int32_t> side;
     std::optional<platform::Decimal> quantity;
+    std::optional<platform::Decimal> settledQuantity; // 89 of a settlement
     bool closedWhole = false; // a position's update leaving nothing of it (76 of 67 status 73)
 
     explicit Named(const ExecutionReport& r) : type(r.type), status(r.status) {
@@ -83,6 +84,10 @@ struct RequestsInFlight::Named {
                 break;
             case wire::tag::kQuantity:
                 quantity = strictDecimal(*value);
+                break;
+            case wire::tag::kSettledQuantity:
+                if (type == wire::msg::kPositionSettled)
+                    settledQuantity = strictDecimal(*value);
                 break;
             case wire::tag::kRemainingQuantity:
                 if (type == wire::msg::kPositionReport && status == report::kPositionUpdate) {
@@ -248,24 +253,41 @@ void RequestsInFlight::settled(const Named& named) {
         return it != requests_.end() &&
                std::find(it->targets.begin(), it->targets.end(), id) != it->targets.end();
     };
+    const auto kindOf = [this](std::uint64_t n) {
+        const auto it = byNumber(n);
+        return it == requests_.end() ? std::optional<Kind>() : std::optional(it->kind);
+    };
     for (auto h = held_.begin(); h != held_.end();) {
-        if (h->position != named.closed && (named.against.empty() || h->position != named.against)) {
+        if (h->taken ||
+            (h->position != named.closed && (named.against.empty() || h->position != named.against))) {
             ++h;
             continue;
         }
         const bool offsets = std::any_of(h->candidates.begin(), h->candidates.end(), [&](std::uint64_t n) {
-            const auto it = byNumber(n);
-            return it != requests_.end() && it->kind == Kind::Offset && holds(n, named.closed) &&
-                   holds(n, named.against);
+            return kindOf(n) == Kind::Offset && holds(n, named.closed) && holds(n, named.against);
         });
         if (offsets) {
-            h = held_.erase(h);
+            // The offset's own: only a close-all of every open position would hear nothing more of it.
+            std::erase_if(h->candidates, [&](std::uint64_t n) {
+                const auto it = byNumber(n);
+                return it == requests_.end() || it->kind != Kind::CloseAll || !it->closesWhatIsOpen;
+            });
+            if (h->candidates.empty()) {
+                h = held_.erase(h);
+                continue;
+            }
+            h->taken = true;
+            ++h;
             continue;
         }
-        // Settled against a closing deal: a close's or a close-all's.
+        // Settled against a closing deal: a close's or a close-all's, of the quantity it names.
         std::erase_if(h->candidates, [&](std::uint64_t n) {
             const auto it = byNumber(n);
-            return it != requests_.end() && it->kind == Kind::Offset;
+            if (it == requests_.end())
+                return false;
+            return it->kind == Kind::Offset ||
+                   (it->kind == Kind::Close && h->position == named.closed && it->quantity &&
+                    named.settledQuantity && !(*it->quantity == *named.settledQuantity));
         });
         ++h;
     }
@@ -281,6 +303,14 @@ void RequestsInFlight::resolveHeld() {
                 return it == requests_.end() ||
                        std::find(it->targets.begin(), it->targets.end(), h->position) == it->targets.end();
             });
+            if (h->taken) {
+                if (h->candidates.empty()) {
+                    held_.erase(h);
+                    changed = true;
+                    break;
+                }
+                continue;
+            }
             const bool offsetsOnly =
                 std::all_of(h->candidates.begin(), h->candidates.end(),
                             [&](std::uint64_t n) { return byNumber(n)->kind == Kind::Offset; });
@@ -299,7 +329,8 @@ void RequestsInFlight::resolveHeld() {
             // As many reports of the position as requests they fit: each was carried out, in turn.
             std::vector<std::size_t> same;
             for (std::size_t o = static_cast<std::size_t>(h - held_.begin()); o < held_.size(); ++o)
-                if (held_[o].position == h->position && held_[o].candidates == h->candidates)
+                if (!held_[o].taken && held_[o].position == h->position &&
+                    held_[o].candidates == h->candidates)
                     same.push_back(o);
             if (same.size() < h->candidates.size())
                 continue;
@@ -350,13 +381,35 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
             ++h;
             continue;
         }
-        const Held due = std::move(*h);
-        h = held_.erase(h);
+        Held& due = *h;
+        // Those still waiting for the position: the close-alls of every open position heard nothing of
+        // it, so another's turn came first and closed it.
+        std::vector<std::uint64_t> everyOpen, others;
         for (const std::uint64_t n : due.candidates)
             if (const auto it = byNumber(n);
                 it != requests_.end() &&
                 std::find(it->targets.begin(), it->targets.end(), due.position) != it->targets.end())
-                givenBack_.push_back(answer(it, due.position, false, 0));
+                (it->kind == Kind::CloseAll && it->closesWhatIsOpen ? everyOpen : others).push_back(n);
+        std::optional<std::uint64_t> closer;
+        if (!due.taken && others.size() == 1)
+            closer = others.front();
+        else if (!due.taken && others.empty() && !everyOpen.empty())
+            closer = everyOpen.front();
+        const std::string position = due.position;
+        if (closer || others.empty()) {
+            h = held_.erase(h);
+        } else {
+            // The others' own reports are still to come: only the close-alls are told.
+            due.candidates = others;
+            due.ripe.reset();
+            ++h;
+        }
+        if (closer)
+            givenBack_.push_back(answer(byNumber(*closer), position, false, 0));
+        for (const std::uint64_t n : everyOpen)
+            if (n != closer)
+                if (const auto it = byNumber(n); it != requests_.end())
+                    givenBack_.push_back(answer(it, position, true, kNoLongerHeldCode));
         resolveHeld();
         h = held_.begin();
     }
@@ -461,9 +514,11 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         bool alike = true, others = false;
         for (const Request& r : requests_)
             if (fits(r)) {
+                // A close-all of every open position may hear nothing of it: never alike.
                 if (!candidates.empty()) {
                     const Request& first = *byNumber(candidates.front());
-                    alike = alike && r.kind == first.kind && r.requestNumber == first.requestNumber;
+                    alike = alike && r.kind == first.kind && r.requestNumber == first.requestNumber &&
+                            r.quantity == first.quantity && !r.closesWhatIsOpen && !first.closesWhatIsOpen;
                 }
                 others = others || r.kind != Kind::Offset;
                 candidates.push_back(r.number);
@@ -476,6 +531,12 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
             return std::nullopt;
         }
     }
+    // A position no longer held is refused by a close-all that lists it, not by one of every open
+    // position (which lists what is open at its turn).
+    if (rejected && code == kNoLongerHeldCode)
+        if (const auto it = findFirst([&](const Request& r) { return fits(r) && !r.closesWhatIsOpen; });
+            it != requests_.end())
+            return answer(it, named.closed, rejected, code);
     if (const auto it = findFirst(fits); it != requests_.end()) {
         // Taken by the older of two edits it fits: should the older's own report come, it is the other's.
         if (!named.number && it->requestNumber && !named.ofPositionClosed())

@@ -27,6 +27,9 @@ public:
     // Past this the oldest requests are only counted: a session that never loses its line must not
     // grow the list without end when a server answers in ways we cannot match.
     static constexpr std::size_t kMaxRequests = 1000;
+    // The server's code for a position it no longer holds: what a close-all of every open position
+    // is told of one closed before its turn.
+    static constexpr std::int32_t kNoLongerHeldCode = 15;
     // How long the server must go on answering, once a close-all of every open position waits for
     // nothing but a held report that closed one of its positions, before that report is told (see
     // the rule below). The server answers in turn: another's own report, if any, follows at once;
@@ -54,11 +57,15 @@ public:
     // A close-all's position takes a report only while it still waits for one, and never an update
     // leaving part of the position (it closes the whole). An edit's report naming no number that went
     // in step 2 to the older of two edits, whose own numbered report comes later, answers the other.
-    // A close-all of every open position (closesWhatIsOpen) says nothing of a position closed before
-    // its turn: a held update that closed such a position, which the close-all and another request
-    // fit, once the close-all waits for nothing else and no other report came while the server went
-    // on answering for kLeftOverWait, is told to each of them (the other was carried out; the
-    // close-all's position was closed). Two identical orders of one number cannot be told apart:
+    // A close's settlement names the quantity settled: a close of another quantity it does not
+    // answer. A close-all of every open position (closesWhatIsOpen) says nothing of a position closed
+    // before its turn, and is never alike another request: a held update that closed such a position,
+    // once the close-all waits for nothing else and no other report came while the server went on
+    // answering for kLeftOverWait, goes to the one other request it fits (carried out), and the
+    // close-all is refused the position as no longer held (kNoLongerHeldCode); of such close-alls
+    // alone, the oldest took it. An offset's own update is refused so to such close-alls it fitted.
+    // A refusal of a position no longer held is a close-all's that lists its positions before one
+    // of every open position. Two identical orders of one number cannot be told apart:
     // either may take either answer. The offset answer (1052) answers the oldest offset of the
     // account and instrument it names. Given up or not, an answer goes to the same request: given up
     // changes only how the answer is told, as late.
@@ -84,8 +91,9 @@ public:
         // The positions (Close, CloseAll, PositionEdit, Offset) or the pending order (OrderEdit) it
         // acts on.
         std::vector<std::string> targets;
-        // A new order's instrument code, side (0 buy, 1 sell) and quantity, as its reports name them;
-        // an offset's account and instrument code, as its answer names them.
+        // A new order's instrument code, side (0 buy, 1 sell) and quantity, as its reports name them
+        // (a close's quantity, as its settlement names it); an offset's account and instrument code,
+        // as its answer names them.
         std::string account;
         std::string instrument;
         std::optional<std::int32_t> side;
@@ -198,11 +206,14 @@ private:
     // The held position reports, oldest first: the position, whether it left nothing of it, the
     // requests (their numbers in this list) it may answer, and since when the close-all of every
     // open position among them waits for nothing else.
+    // `taken`: an offset's own, kept only for the close-alls of every open position it fitted, which
+    // will hear nothing of the position.
     struct Held {
         std::string position;
         bool closedWhole = false;
         std::vector<std::uint64_t> candidates;
         std::optional<platform::Clock::time_point> ripe;
+        bool taken = false;
     };
     std::deque<Held> held_;
     std::vector<Answered> givenBack_;

@@ -243,11 +243,10 @@ TEST_F(RequestsInFlightTest, ACloseAndACloseAllOfOnePositionAreEachToldWhatTheSe
         clock->advance(RequestsInFlight::kLeftOverWait);
         for (const auto& other : fresh.takeLeftOver(platform::Clock::currentTime()))
             tell(other);
-        // As the server did: the one taken first closed 300001; a close-all of every open position
-        // taken second reads it closed, though it said nothing of it.
-        EXPECT_EQ(told, (std::map<std::string, bool>{{"close", closeTakenFirst},
-                                                     {"300001", !closeTakenFirst || c.everyOpen},
-                                                     {"300002", true}}));
+        // As the server did: the one taken first closed 300001, the other was refused it (a close-all
+        // of every open position taken second said nothing of it: it no longer held it).
+        EXPECT_EQ(told, (std::map<std::string, bool>{
+                            {"close", closeTakenFirst}, {"300001", !closeTakenFirst}, {"300002", true}}));
         EXPECT_TRUE(closeAllFinished);
         EXPECT_EQ(fresh.waiting(), 0u) << "none waits for ever";
     }
@@ -392,8 +391,9 @@ TEST_F(RequestsInFlightTest, AnUpdateFittingACloseAndACloseAllWaitsForTheOthersR
 
 // A close-all of every open position says nothing of one closed before its turn. An update that left
 // 900001 closed and fits it and a close is held; when the close-all waits for nothing else and no
-// other report came while the server went on answering for kLeftOverWait, each is told it. A refusal
-// in its turn, whenever it comes, tells the two apart.
+// other report came while the server went on answering for kLeftOverWait, the close was carried out
+// and the close-all is refused 900001 as no longer held. A refusal in its turn, whenever it comes,
+// tells the two apart.
 TEST_F(RequestsInFlightTest, AHeldUpdateOfACloseAllOfEveryOpenPositionIsToldOnceNothingElseComes) {
     const auto clock = std::make_shared<platform::ManualClock>();
     const platform::ScopedClock scoped(clock);
@@ -428,10 +428,7 @@ TEST_F(RequestsInFlightTest, AHeldUpdateOfACloseAllOfEveryOpenPositionIsToldOnce
         EXPECT_TRUE(list.leftOverWaiting());
         EXPECT_EQ(leftOver(), Told{}) << "the close's refusal may still come";
         clock->advance(RequestsInFlight::kLeftOverWait);
-        const Told both = closeAllFirst
-                              ? Told{{"close all", "900001", false, true}, {"close", "", false, true}}
-                              : Told{{"close", "", false, true}, {"close all", "900001", false, true}};
-        EXPECT_EQ(leftOver(), both);
+        EXPECT_EQ(leftOver(), (Told{{"close", "", false, true}, {"close all", "900001", true, true}}));
         EXPECT_FALSE(list.leftOverWaiting());
         EXPECT_EQ(list.waiting(), 0u);
     }
@@ -482,6 +479,49 @@ TEST_F(RequestsInFlightTest, AHeldUpdateOfACloseAllOfEveryOpenPositionIsToldOnce
         EXPECT_EQ(std::tuple(refused->request.description, refused->position, refused->rejected),
                   std::tuple("close all", "900001", true));
         EXPECT_EQ(givenBack(), (Told{{"close", "", false, true}}));
+    }
+    {
+        SCOPED_TRACE("two close-alls of every open position: the oldest took it, the other heard nothing");
+        auto second = closeAll;
+        second.description = "close all 2";
+        list.sent(closeAll);
+        list.sent(second);
+        EXPECT_EQ(answer(67, update1), "");
+        EXPECT_EQ(answer(67, update2), "");
+        clock->advance(RequestsInFlight::kLeftOverWait);
+        EXPECT_EQ(leftOver(), (Told{{"close all", "900001", false, false},
+                                    {"close all 2", "900001", true, false},
+                                    {"close all", "900002", false, true},
+                                    {"close all 2", "900002", true, true}}));
+    }
+    {
+        SCOPED_TRACE("an offset's updates: the close-all of every open position hears nothing of them");
+        auto offsetting = offset("offset", "20003", "EURUSD");
+        offsetting.targets = {"900001", "900002"};
+        list.sent(closeAll);
+        list.sent(offsetting);
+        EXPECT_EQ(answer(67, update1), "");
+        EXPECT_EQ(answer(67, update2), "");
+        EXPECT_EQ(answer(66, {"10=66", "80=900001", "87=900002", "12=1"}), "");
+        EXPECT_EQ(answer(1052, {"10=1052", "34=20003", "12=EURUSD", "74=0"}), "offset");
+        clock->advance(RequestsInFlight::kLeftOverWait);
+        EXPECT_EQ(leftOver(),
+                  (Told{{"close all", "900001", true, false}, {"close all", "900002", true, true}}));
+    }
+    {
+        SCOPED_TRACE("a close and a close of part of one number: the settlement names the quantity");
+        auto whole = on(Kind::Close, "close 1.5", "900001", 46);
+        whole.quantity = dec("1.5");
+        auto part = on(Kind::Close, "close 0.4", "900001", 46);
+        part.quantity = dec("0.4");
+        list.sent(whole);
+        list.sent(part);
+        EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=1.1"}), "");
+        EXPECT_EQ(answer(66, {"10=66", "80=900001", "87=900009", "89=0.4", "12=1"}), "");
+        EXPECT_EQ(givenBack(), (Told{{"close 0.4", "", false, true}}));
+        const auto refused = answerOf(62, {"10=62", "73=25", "33=46", "74=5", "79=", "125=900001"}, 5);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(std::tuple(refused->request.description, refused->rejected), std::tuple("close 1.5", true));
     }
     {
         SCOPED_TRACE("two closes of part of it: each carried out, in turn");
