@@ -96,7 +96,8 @@ struct OrderResult {
 // position's update that fits a close, a close-all or an offset alike answers none until the others
 // have their own reports (a refusal, the offset's settlement), and then the one left. A close-all of
 // every listed position says nothing of one closed before its turn: once nothing more comes while the
-// server answers for a few seconds (a silence does not count), each is told that update. A
+// server answers for a few seconds (a silence does not count), the other is told that update and the
+// close-all is refused the position as no longer held. A
 // request the server never answered gets none: when the stream is lost the loss alert names it.
 // `late`: its window had given up on it (giveUpRequest), and the core tells the trader with a banner
 // (of a close-all, once every position has had its answer: how many closed and each refused position
