@@ -674,9 +674,10 @@ OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
         return Refuse(kIncompleteKey);
     OrderAnswer sent = SendOrder(info, msg::kEditOrder, info.editOrderReqType, kWorkingEditLayout);
     if (sent) {
-        sent.request =
-            NoteSent(AwaitedOn(RequestsInFlight::Kind::OrderEdit, {info.orderNo}, sent.order->RequestId),
-                     WorkingEditText(info));
+        RequestsInFlight::Request awaited =
+            AwaitedOn(RequestsInFlight::Kind::OrderEdit, {info.orderNo}, sent.order->RequestId);
+        awaited.cancels = info.editOrderReqType == 1;
+        sent.request = NoteSent(std::move(awaited), WorkingEditText(info));
         ShowEditOrderMessages(sent.order, info.editOrderReqType);
     }
     return sent;

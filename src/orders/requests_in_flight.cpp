@@ -130,9 +130,11 @@ struct RequestsInFlight::Named {
                    (status == report::kPending || status == report::kEdited || rejection() ||
                     (r.removesLeg && status == report::kCancelled));
         case Kind::OrderEdit:
-            return type == wire::msg::kExecutionReport && targets(order) &&
-                   (status == report::kPending || status == report::kEdited || status == report::kCancelled ||
-                    rejection());
+            if (type != wire::msg::kExecutionReport || !targets(order))
+                return false;
+            // Of an edit and a cancel sent in one pass, the cancellation is the cancel's.
+            return rejection() || (r.cancels ? status == report::kCancelled
+                                             : status == report::kPending || status == report::kEdited);
         case Kind::Offset:
             // The updates and settlement of its positions; its answer is the offset answer.
             return targets(closed) && !rejection();

@@ -78,7 +78,8 @@ public:
                       // or a rejection of its number naming no position nor instrument (the request
                       // refused as a whole)
         PositionEdit, // an order report of its position's legs (573) or a rejection naming it
-        OrderEdit,    // an edit or cancel: the order's report (79: pending, edited, cancelled) or a rejection
+        OrderEdit,    // an edit or cancel: the order's report (79: pending or edited for an edit,
+                      // cancelled for a cancel) or a rejection
         Offset,       // the offset answer (1052) of its account and instrument; its positions' updates
                       // and settlements answer no other request
     };
@@ -100,6 +101,9 @@ public:
         std::optional<platform::Decimal> quantity;
         // A bracket edit that takes a leg off is answered by that leg's cancellation as well.
         bool removesLeg = false;
+        // A pending order's cancel: answered by its cancellation, never by an edit report; an edit of
+        // it never by a cancellation.
+        bool cancels = false;
         // A close-all of every open position: the server closes what is open at its turn and says
         // nothing of a listed position closed before.
         bool closesWhatIsOpen = false;

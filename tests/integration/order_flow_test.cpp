@@ -1040,6 +1040,35 @@ TEST_F(AnswerRuleTest, AnOffsetAndACloseOrCloseAllOfItsPositionsEachReadTheirOwn
         }
 }
 
+// An edit and a cancel of the seeded pending order 310001, sent in one pass (they share a number),
+// answered in the order sent (the usual case) or the other way round.
+class EditAndCancelTest : public AnswerRuleTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EditAndCancelTest, EachReadsItsOwnOutcome) {
+    const bool inOrder = GetParam();
+    Session& s = login();
+    alignQuote(s, "USDJPY");
+    Answers answers(client(s));
+    server->holdOrders(true);
+    const auto edit =
+        client(s).orders().editPendingOrder("310001", dec("1"), dec("150.100"), std::nullopt, std::nullopt);
+    const auto cancel = client(s).orders().cancelPendingOrder("310001");
+    ASSERT_TRUE(sent(edit));
+    ASSERT_TRUE(sent(cancel));
+    ASSERT_TRUE(held(2));
+    ASSERT_TRUE(
+        server->answerHeldOrders(inOrder ? std::vector<std::size_t>{0, 1} : std::vector<std::size_t>{1, 0}));
+    ASSERT_TRUE(until([&] { return answers.got.size() == 2; }));
+    EXPECT_EQ(answers.of(edit.request), inOrder ? "done" : "rejected");
+    EXPECT_EQ(answers.of(cancel.request), "done");
+    EXPECT_FALSE(serverOrder("310001"));
+}
+
+INSTANTIATE_TEST_SUITE_P(AnswerRule, EditAndCancelTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "InOrder" : "OutOfOrder");
+                         });
+
 TEST_F(AnswerRuleTest, OfTwoClosesOfOnePositionSharingANumberTheRefusedOneReadsRejected) {
     Session& s = login();
     Answers answers(client(s));

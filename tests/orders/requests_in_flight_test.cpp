@@ -599,6 +599,27 @@ TEST_F(RequestsInFlightTest, AnEditAndACloseOfOnePositionEachTakeTheReportOfThei
     EXPECT_EQ(answer(62, {"10=62", "73=28", "33=43", "79=310003", "573=300001"}), "take profit");
 }
 
+// An edit and a cancel of one pending order sent in one pass share their number: the cancellation
+// is the cancel's and an edit report the edit's, whichever the server took first.
+TEST_F(RequestsInFlightTest, AnEditAndACancelOfOneOrderEachTakeTheReportOfTheirKind) {
+    auto edit = on(Kind::OrderEdit, "edit", "400001", 60);
+    auto cancel = on(Kind::OrderEdit, "cancel", "400001", 60);
+    cancel.cancels = true;
+    const std::vector<std::string> edited{"10=62", "73=75", "33=60", "79=400001"};
+    const std::vector<std::string> cancelled{"10=62", "73=24", "33=60", "79=400001"};
+    const std::vector<std::string> refused{"10=62", "73=25", "33=60", "74=15", "79=400001"};
+    // In the order sent (the usual case), then the other way round.
+    list.sent(edit);
+    list.sent(cancel);
+    EXPECT_EQ(answer(62, edited), "edit");
+    EXPECT_EQ(answer(62, cancelled), "cancel");
+    list.sent(edit);
+    list.sent(cancel);
+    EXPECT_EQ(answer(62, cancelled), "cancel");
+    EXPECT_EQ(answer(62, refused), "edit");
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
 TEST_F(RequestsInFlightTest, ACloseAllRefusedAsAWholeIsAnsweredByItsNumberAlone) {
     auto closeAll = on(Kind::CloseAll, "close all", "900001", 50);
     closeAll.targets.push_back("900002");
