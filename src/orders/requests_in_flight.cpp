@@ -481,11 +481,23 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
     }
     // A close brings its position's update and then its settlement: the update is the answer, and the
     // settlement that follows answers no other request of that position.
+    if (report.type == wire::msg::kExecutionReport && named.status == wire::report::kFullyFilled &&
+        !named.bracket.empty()) {
+        if (closedByLeg_.size() >= kMaxRequests)
+            closedByLeg_.pop_front();
+        closedByLeg_.push_back(named.bracket);
+        return std::nullopt;
+    }
     if (report.type == wire::msg::kPositionReport && named.status == wire::report::kPositionUpdate &&
         !named.closed.empty()) {
         if (settling_.size() >= kMaxRequests)
             settling_.pop_front();
         settling_.push_back(named.closed);
+        if (const auto leg = std::find(closedByLeg_.begin(), closedByLeg_.end(), named.closed);
+            leg != closedByLeg_.end()) {
+            closedByLeg_.erase(leg);
+            return std::nullopt;
+        }
     } else if (report.type == wire::msg::kPositionSettled && !named.closed.empty()) {
         settled(named);
         // An offset updates both positions and settles them in one report: neither waits any more.
@@ -575,6 +587,7 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
     settling_.clear();
     passedOver_.clear();
     held_.clear();
+    closedByLeg_.clear();
     givenBack_.clear();
     dropped_ = 0;
     return left;

@@ -54,7 +54,8 @@ public:
     //     order of their own), one whose instrument, side and quantity the report names; never
     //     through a position or order that already answered a request, nor through a close or an
     //     edit report.
-    // A close-all's position takes a report only while it still waits for one, and never an update
+    // A position's update after its take-profit or stop-loss leg filled is the leg's: it answers no
+    // request. A close-all's position takes a report only while it still waits for one, and never an update
     // leaving part of the position (it closes the whole). An edit's report naming no number that went
     // in step 2 to the older of two edits, whose own numbered report comes later, answers the other.
     // A close's settlement names the quantity settled: a close of another quantity it does not
@@ -199,6 +200,9 @@ private:
     // settlement takes out the position it settles and the one it was closed against (an offset
     // updates both, and its settlement names the first as settled, the other as closing it).
     std::deque<std::string> settling_;
+    // Positions whose take-profit or stop-loss leg just filled: the update and settlement that follow
+    // are the leg's, no close's or close-all's (which are refused the position in their turn).
+    std::deque<std::string> closedByLeg_;
     // An edit's report naming no number that fitted two edits and went to the older: the older's
     // request number, the position and the edit passed over. The newest kept.
     struct PassedOver {

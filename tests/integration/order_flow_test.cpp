@@ -1040,6 +1040,33 @@ TEST_F(AnswerRuleTest, AnOffsetAndACloseOrCloseAllOfItsPositionsEachReadTheirOwn
         }
 }
 
+// A close of 300002 waits on the server while its take-profit leg fills and closes the position:
+// the update that follows is the leg's, and the close reads its own refusal.
+TEST_F(AnswerRuleTest, ACloseOfAPositionItsLegClosedReadsRefused) {
+    Session& s = login();
+    alignQuote(s, "XAUUSD");
+    Answers answers(client(s));
+    // Seeded: 300002 sells 0.2 XAUUSD; its take profit below the price.
+    const auto bracket = client(s).orders().editPositionBrackets("300002", dec("2000.00"), std::nullopt);
+    ASSERT_TRUE(sent(bracket));
+    ASSERT_TRUE(until([&] { return !answers.of(bracket.request).empty(); }));
+    ASSERT_EQ(answers.of(bracket.request), "done");
+    server->holdOrders(true);
+    const auto close = client(s).orders().closePosition("300002", dec("0.2"));
+    ASSERT_TRUE(sent(close));
+    ASSERT_TRUE(held(1));
+    ASSERT_TRUE(server->setQuote("XAUUSD", "1990.00", "1990.50"));
+    ASSERT_TRUE(until([&] { return !serverPosition("300002"); }));
+    ASSERT_TRUE(
+        until([&] { return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300002"); }));
+    EXPECT_EQ(answers.of(close.request), "") << "told the leg's update";
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(until([&] { return !answers.of(close.request).empty(); }));
+    EXPECT_EQ(answers.of(close.request), "rejected");
+    EXPECT_EQ(answers.got[close.request].reason,
+              text(OrderCollections::RejectionReasonKey(testserver::kRejectUnknownOrder)));
+}
+
 // An edit and a cancel of the seeded pending order 310001, sent in one pass (they share a number),
 // answered in the order sent (the usual case) or the other way round.
 class EditAndCancelTest : public AnswerRuleTest, public ::testing::WithParamInterface<bool> {};

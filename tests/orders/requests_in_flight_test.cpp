@@ -344,6 +344,21 @@ TEST_F(RequestsInFlightTest, AnOffsetTakesItsOwnPositionsUpdatesNotACloseSentAft
     }
 }
 
+// The position's take-profit leg fills while a close of it waits: the update and settlement that
+// follow are the leg's, and the close is told its own refusal.
+TEST_F(RequestsInFlightTest, AnUpdateAfterALegFilledIsTheLegsNotAWaitingClose) {
+    list.sent(on(Kind::Close, "close", "300001", 42));
+    EXPECT_EQ(answer(62, {"10=62", "73=23", "79=310009", "573=300001", "76=0"}), "");
+    EXPECT_EQ(answer(67, {"10=67", "73=74", "79=8300001", "80=9300001", "37=1"}), "");
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300001", "76=0"}), "");
+    EXPECT_EQ(answer(66, {"10=66", "80=300001", "87=9300001", "12=1"}), "");
+    EXPECT_EQ(answer(62, {"10=62", "73=25", "33=42", "74=15", "79=", "125=300001"}), "close");
+    // The usual case: no leg filled, the close's update is its answer.
+    list.sent(on(Kind::Close, "close 2", "300002", 43));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300002", "76=0"}), "close 2");
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
 TEST_F(RequestsInFlightTest, ACloseOfAPositionTakesItsReportBeforeACloseAllThatIncludesIt) {
     auto closeAll = on(Kind::CloseAll, "close all", "900001", 42);
     closeAll.targets.push_back("900002");
