@@ -488,11 +488,20 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         closedByLeg_.push_back(named.bracket);
         return std::nullopt;
     }
+    if (report.type == wire::msg::kExecutionReport && named.status == wire::report::kCancelled &&
+        !named.bracket.empty() &&
+        std::find(closedWhole_.begin(), closedWhole_.end(), named.bracket) != closedWhole_.end())
+        return std::nullopt;
     if (report.type == wire::msg::kPositionReport && named.status == wire::report::kPositionUpdate &&
         !named.closed.empty()) {
         if (settling_.size() >= kMaxRequests)
             settling_.pop_front();
         settling_.push_back(named.closed);
+        if (named.closedWhole) {
+            if (closedWhole_.size() >= kMaxRequests)
+                closedWhole_.pop_front();
+            closedWhole_.push_back(named.closed);
+        }
         if (const auto leg = std::find(closedByLeg_.begin(), closedByLeg_.end(), named.closed);
             leg != closedByLeg_.end()) {
             closedByLeg_.erase(leg);
@@ -588,6 +597,7 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
     passedOver_.clear();
     held_.clear();
     closedByLeg_.clear();
+    closedWhole_.clear();
     givenBack_.clear();
     dropped_ = 0;
     return left;

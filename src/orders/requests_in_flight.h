@@ -55,15 +55,15 @@ public:
     //     through a position or order that already answered a request, nor through a close or an
     //     edit report.
     // A position's update after its take-profit or stop-loss leg filled is the leg's: it answers no
-    // request. A close-all's position takes a report only while it still waits for one, and never an update
-    // leaving part of the position (it closes the whole). An edit's report naming no number that went
-    // in step 2 to the older of two edits, whose own numbered report comes later, answers the other.
-    // A close's settlement names the quantity settled: a close of another quantity it does not
-    // answer. A close-all of every open position (closesWhatIsOpen) says nothing of a position closed
-    // before its turn, and is never alike another request: a held update that closed such a position,
-    // once the close-all waits for nothing else and no other report came while the server went on
-    // answering for kLeftOverWait, goes to the one other request it fits (carried out), and the
-    // close-all is refused the position as no longer held (kNoLongerHeldCode); of such close-alls
+    // request; nor does the cancellation of a leg of a position closed in full. A close-all's position takes
+    // a report only while it still waits for one, and never an update leaving part of the position (it closes
+    // the whole). An edit's report naming no number that went in step 2 to the older of two edits, whose own
+    // numbered report comes later, answers the other. A close's settlement names the quantity settled: a
+    // close of another quantity it does not answer. A close-all of every open position (closesWhatIsOpen)
+    // says nothing of a position closed before its turn, and is never alike another request: a held update
+    // that closed such a position, once the close-all waits for nothing else and no other report came while
+    // the server went on answering for kLeftOverWait, goes to the one other request it fits (carried out),
+    // and the close-all is refused the position as no longer held (kNoLongerHeldCode); of such close-alls
     // alone, the oldest took it. An offset's own update is refused so to such close-alls it fitted.
     // A refusal of a position no longer held is a close-all's that lists its positions before one
     // of every open position. Two identical orders of one number cannot be told apart:
@@ -203,6 +203,9 @@ private:
     // Positions whose take-profit or stop-loss leg just filled: the update and settlement that follow
     // are the leg's, no close's or close-all's (which are refused the position in their turn).
     std::deque<std::string> closedByLeg_;
+    // Positions an update left with nothing: the cancellations of their legs that follow are the
+    // server's own, no answer to an edit taking a leg off (which is refused in its turn).
+    std::deque<std::string> closedWhole_;
     // An edit's report naming no number that fitted two edits and went to the older: the older's
     // request number, the position and the edit passed over. The newest kept.
     struct PassedOver {

@@ -1067,6 +1067,42 @@ TEST_F(AnswerRuleTest, ACloseOfAPositionItsLegClosedReadsRefused) {
               text(OrderCollections::RejectionReasonKey(testserver::kRejectUnknownOrder)));
 }
 
+// An edit taking 300002's take profit off, then a close of it, answered in the order sent (the usual
+// case) or the other way round: the close's own cancellation of the leg is no answer to the edit.
+class LegOffAndCloseTest : public AnswerRuleTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(LegOffAndCloseTest, EachReadsItsOwnOutcome) {
+    const bool inOrder = GetParam();
+    Session& s = login();
+    alignQuote(s, "XAUUSD");
+    Answers answers(client(s));
+    const auto bracket = client(s).orders().editPositionBrackets("300002", dec("2000.00"), std::nullopt);
+    ASSERT_TRUE(sent(bracket));
+    ASSERT_TRUE(until([&] { return answers.of(bracket.request) == "done"; }));
+    ASSERT_TRUE(until([&] {
+        const auto p = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300002");
+        return p && p->LimitPrice.has_value();
+    }));
+    server->holdOrders(true);
+    const auto off = client(s).orders().editPositionBrackets("300002", std::nullopt, std::nullopt);
+    const auto close = client(s).orders().closePosition("300002", dec("0.2"));
+    ASSERT_TRUE(sent(off));
+    ASSERT_TRUE(sent(close));
+    ASSERT_TRUE(held(2));
+    ASSERT_TRUE(
+        server->answerHeldOrders(inOrder ? std::vector<std::size_t>{0, 1} : std::vector<std::size_t>{1, 0}));
+    ASSERT_TRUE(
+        until([&] { return !answers.of(off.request).empty() && !answers.of(close.request).empty(); }));
+    EXPECT_EQ(answers.of(off.request), inOrder ? "done" : "rejected");
+    EXPECT_EQ(answers.of(close.request), "done");
+    EXPECT_FALSE(serverPosition("300002"));
+}
+
+INSTANTIATE_TEST_SUITE_P(AnswerRule, LegOffAndCloseTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "InOrder" : "OutOfOrder");
+                         });
+
 // An edit and a cancel of the seeded pending order 310001, sent in one pass (they share a number),
 // answered in the order sent (the usual case) or the other way round.
 class EditAndCancelTest : public AnswerRuleTest, public ::testing::WithParamInterface<bool> {};

@@ -359,6 +359,25 @@ TEST_F(RequestsInFlightTest, AnUpdateAfterALegFilledIsTheLegsNotAWaitingClose) {
     EXPECT_EQ(list.waiting(), 0u);
 }
 
+// An edit taking the take profit off 300001 and a close of it, the close taken first: the leg's
+// cancellation that follows the close is the server's own, and the edit is told its refusal.
+TEST_F(RequestsInFlightTest, ALegCancelledWithItsClosedPositionAnswersNoEditTakingItOff) {
+    auto off = on(Kind::PositionEdit, "no take profit", "300001", 42);
+    off.removesLeg = true;
+    list.sent(off);
+    list.sent(on(Kind::Close, "close", "300001", 43));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300001", "76=0"}), "close");
+    EXPECT_EQ(answer(66, {"10=66", "80=300001", "87=9300001", "12=1"}), "");
+    EXPECT_EQ(answer(62, {"10=62", "73=24", "79=310002", "573=300001"}), "");
+    EXPECT_EQ(answer(62, {"10=62", "73=25", "33=42", "74=15", "79=", "573=300001"}), "no take profit");
+    // The usual case: the edit alone, its leg's cancellation is its answer.
+    auto other = on(Kind::PositionEdit, "no take profit of 300009", "300009", 44);
+    other.removesLeg = true;
+    list.sent(other);
+    EXPECT_EQ(answer(62, {"10=62", "73=24", "33=44", "79=310003", "573=300009"}), "no take profit of 300009");
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
 TEST_F(RequestsInFlightTest, ACloseOfAPositionTakesItsReportBeforeACloseAllThatIncludesIt) {
     auto closeAll = on(Kind::CloseAll, "close all", "900001", 42);
     closeAll.targets.push_back("900002");
