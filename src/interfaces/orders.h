@@ -70,7 +70,8 @@ struct OffsetLeg {
     Decimal quantity;
 };
 
-// Close-all requests: every listed position, or the ones the user selected.
+// Close-all requests: every position the server holds in the accounts and instruments listed when it
+// takes the request (one opened since the list was read too), or the positions named.
 enum class CloseAllScope : std::int32_t { AllListed = 1, Selected = 3 };
 
 // What an order request came to: handed to the server, or refused here with the reason. The key tells

@@ -274,11 +274,6 @@ std::vector<std::string> CloseAllFlow::idsToSend() const {
     return ids;
 }
 
-interfaces::CloseAllScope CloseAllFlow::scope(const OrderView& listed) const {
-    return refused_.empty() && isCloseAll(listed) ? interfaces::CloseAllScope::AllListed
-                                                  : interfaces::CloseAllScope::Selected;
-}
-
 void CloseAllFlow::sent(const SessionModel& model, const SessionQueries& queries,
                         const std::vector<std::string>& ids, std::int64_t language) {
     phase_ = Phase::Sent;

@@ -112,9 +112,11 @@ public:
     const std::vector<std::string>& ticked() const { return ticked_; }
     // The send button for the positions of the last book read.
     Button button(std::int64_t language) const;
-    // Every position of the last book read ticked, and nothing else: the request for all of them.
+    // Every position of the last book read ticked, and nothing else (the button's "Close All"). The
+    // request names its positions all the same: the server's "every position" would close one opened
+    // since the list was read too (a fill, or a waiting order filled before the server reaches it).
     bool isCloseAll() const;
-    // The same for `listed`, read now (the request's scope, once at sending).
+    // The same for `listed`, read now by a pass over it.
     bool isCloseAll(const OrderView& listed) const;
     // More ticked than one request may carry: nothing can be sent until some are unticked.
     bool aboveLimit(std::size_t limit) const { return ticked_.size() > limit; }
@@ -133,10 +135,8 @@ public:
     // Back to choosing after the sheet was dismissed.
     void dismissRefusals();
 
-    // The request: every ticked position that was not refused; the scope is all only when nothing
-    // was refused and every listed position is ticked.
+    // The request: every ticked position that was not refused.
     std::vector<std::string> idsToSend() const;
-    interfaces::CloseAllScope scope(const OrderView& listed) const;
 
     // The request went out: one "sent" row per position sent.
     void sent(const SessionModel& model, const SessionQueries& queries, const std::vector<std::string>& ids,

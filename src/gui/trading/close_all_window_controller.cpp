@@ -537,8 +537,9 @@ void CloseAllWindowController::send() {
         flow_.dismissRefusals();
         return;
     }
-    const auto scope = flow_.scope(client.queries().getOpenOrderCollection());
-    const interfaces::OrderResult result = client.orders().closeAllPositions(ids, scope);
+    // Named, whatever is ticked: what the window did not list stays open.
+    const interfaces::OrderResult result =
+        client.orders().closeAllPositions(ids, interfaces::CloseAllScope::Selected);
     if (!result.sent()) {
         flow_.dismissRefusals();
         CommonAlert::open(this, {context_.text(kRefusalTitleKey),

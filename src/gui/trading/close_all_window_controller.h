@@ -3,9 +3,10 @@
 // ticked at each opening); rows are selected as in any list, Space ticks or unticks the selected
 // ones together, and a click on the tick column's title every one. Its button checks each ticked
 // position without sending; refusals show in the status sheet (ClosePositionStatusWindowController),
-// whose going on closes the others. One request goes out: for all positions only when exactly every
-// listed position is ticked and none was refused, else for the selection. Then the window lists the
-// sent positions, and each position's answer of that request turns its row to closed or rejected.
+// whose going on closes the others. One request goes out, naming the positions it closes (never the
+// server's "every position", which would close one opened since the list was read). Then the window
+// lists the sent positions, and each position's answer of that request turns its row to closed or
+// rejected.
 // Sent, the window stays through a sign-in again of the same user: once the new session's open
 // positions are in, each row that had no answer reads from them what became of it, and nothing is
 // sent again. Another user signing in closes it with a word naming the positions that had no answer.

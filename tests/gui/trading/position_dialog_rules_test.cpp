@@ -401,16 +401,17 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     flow.toggle("3");
     flow.toggle("4");
     EXPECT_EQ(flow.button(0).title, "Close Selected (8)");
-    EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::Selected);
+    EXPECT_FALSE(flow.isCloseAll());
     flow.toggle("3");
     flow.toggle("4");
-    EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::AllListed);
+    EXPECT_TRUE(flow.isCloseAll());
 
     // As many ticked as listed, but not the same positions: not "all".
     s.model.OpenOrderCollection.erase(s.model.OpenOrderCollection.begin());
     position("11", "1");
     listed = queries.getOpenOrderCollection();
-    EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::Selected);
+    flow.list(listed);
+    EXPECT_FALSE(flow.isCloseAll());
     flow.follow(listed);
     EXPECT_EQ(flow.ticked().size(), 9u);
     flow.start(listed);
@@ -439,7 +440,6 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     EXPECT_TRUE(flow.canGoOn());
     EXPECT_EQ(flow.refusedTextKey(), kSomeRefusedKey);
     EXPECT_EQ(flow.idsToSend().size(), 8u);
-    EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::Selected);
     EXPECT_EQ(refusalLine("one line"), "one line");
 
     EXPECT_EQ(flow.headerKey(), kHeaderChoosingKey);
@@ -493,6 +493,9 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     EXPECT_EQ(flow.phase(), CloseAllFlow::Phase::Choosing);
 }
 
+// A position an earlier request still waits for comes unticked and names the oldest such request;
+// ticked anyway, the request list to ask about holds each earlier request once, oldest first. The
+// waiting list is read again only when it changed, and follows the book.
 TEST_F(DialogRules, CloseTheOthersSaysWhichHedgesItWouldEnd) {
     // 20001 EURUSD: three lots bought, two sold; 20002 EURUSD: one bought, one sold.
     for (const char* id : {"B1", "B2", "B3"})

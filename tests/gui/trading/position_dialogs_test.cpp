@@ -2014,6 +2014,74 @@ TEST_F(CloseAllLimitTest, MoreTickedThanTheLoginsLimitSendsNothingAndTheHeadingS
     EXPECT_EQ(heading->text(), context->text(kHeaderClosedKey));
 }
 
+// A book the close-all check passes whole (300902 within the group's largest close), so that every
+// listed position can go ticked in one request.
+class CloseAllEveryPositionTest : public PositionDialogsTest {
+protected:
+    void seedMarket(testserver::Market& market) override {
+        PositionDialogsTest::seedMarket(market);
+        for (auto& p : market.positions)
+            if (p.positionId == 300902)
+                p.qty = p.initialQty = "2";
+    }
+    // The ids of the positions the server holds for demo's account 20001.
+    std::set<std::string> serverBook() {
+        return server->book().with([](const testserver::Books& b) {
+            std::set<std::string> ids;
+            for (const auto& p : b.positions)
+                if (p.accountId == 20001)
+                    ids.insert(std::to_string(p.positionId));
+            return ids;
+        });
+    }
+};
+
+// Every listed position ticked closes those positions only: a new order still waiting when Close
+// All is pressed, filled before the server takes the Close All, keeps its position. The server's
+// limit holds for that request as for any other.
+TEST_F(CloseAllEveryPositionTest, EveryListedPositionTickedClosesOnlyWhatTheWindowListed) {
+    const std::set<std::string> listed = serverBook();
+    ASSERT_EQ(listed.size(), 4u);
+    server->limitCloseAll(3);
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    auto* button = find<QPushButton>(closeAll, "closeAllButton");
+    auto* heading = find<QLabel>(closeAll, "headerTextField");
+    ASSERT_EQ(button->text(), context->text(texts::kCloseAll));
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return heading->text() == context->text(kHeaderRefusedWholeKey); }))
+        << heading->text().toStdString();
+    EXPECT_EQ(serverBook(), listed);
+    QTest::mouseClick(find<QPushButton>(closeAll, "notNowButton"), Qt::LeftButton);
+    server->limitCloseAll(200);
+
+    server->holdOrders(true);
+    interfaces::OrderTicket ticket;
+    ticket.instrument = "EURUSD";
+    ticket.account = 20001;
+    ticket.quantity = dec("1");
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 1; }));
+    closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    button = find<QPushButton>(closeAll, "closeAllButton");
+    heading = find<QLabel>(closeAll, "headerTextField");
+    ASSERT_EQ(closeAll->flow().ticked().size(), 4u);
+    ASSERT_EQ(button->text(), context->text(texts::kCloseAll));
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Sent);
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 2; }));
+    // The order is filled first, then the Close All taken.
+    ASSERT_TRUE(server->answerHeldOrders({0, 1}));
+    server->holdOrders(false);
+    ASSERT_TRUE(waitFor([&] { return !closeAll->flow().waiting(); }));
+    EXPECT_EQ(heading->text(), context->text(kHeaderClosedKey));
+    const std::set<std::string> left = serverBook();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_FALSE(listed.contains(*left.begin())) << *left.begin();
+    EXPECT_TRUE(waitFor([&] { return record(DialogRecord::OpenPosition, *left.begin()) != nullptr; }));
+}
+
 } // namespace
 
 TEST_F(PositionDialogsTest, CloseAllMarketPriceReadsAsTheOpenPositionsGridsOfTheSameMoment) {
