@@ -91,7 +91,23 @@ public:
     // when it would.
     using CheckFn = std::function<std::vector<interfaces::OrderResult>(const std::vector<std::string>& ids)>;
 
-    // Choosing again: every listed position ticked, in list order.
+    // The requests still waiting on positions (the core's list, oldest first): a position one of them
+    // waits for is shown as such, comes unticked, and sending it again asks first. Read once per pass
+    // (the list's positions indexed by id, oldest request first); true when it changed.
+    bool awaiting(std::vector<interfaces::AwaitedPositions> requests);
+    // The oldest waiting request on the position, or null.
+    const interfaces::AwaitedPositions* awaitedBy(std::string_view id) const;
+    // How many positions of the last book read a waiting request still acts on.
+    std::size_t awaitedListed() const { return awaitedListed_; }
+    // The earlier requests some ticked position still waits for, oldest first, and how many ticked
+    // positions wait: what to ask about before sending.
+    struct AwaitedTicked {
+        std::vector<const interfaces::AwaitedPositions*> requests;
+        std::size_t positions = 0;
+    };
+    AwaitedTicked awaitedTicked() const;
+
+    // Choosing again: every listed position ticked, in list order, but those a waiting request acts on.
     void start(const OrderView& listed);
     // The positions listed now, what the button and isCloseAll() answer for; no tick changes. Read
     // once for each change of the book, never for a click.
@@ -188,6 +204,10 @@ private:
     std::unordered_set<std::string, IdHash, std::equal_to<>> listed_;
     std::size_t tickedListed_ = 0;
     std::size_t booksRead_ = 0;
+    // The waiting requests on positions, and each position's oldest among them by index.
+    std::vector<interfaces::AwaitedPositions> awaited_;
+    std::unordered_map<std::string, std::size_t, IdHash, std::equal_to<>> awaitedBy_;
+    std::size_t awaitedListed_ = 0;
     std::vector<CloseAllStatusRow> refused_;
     std::vector<std::string> leftOneSided_;
     std::vector<CloseAllStatusRow> status_;
