@@ -272,6 +272,18 @@ public:
         return answer(requests().CloseAllPositions(positionIds, scope));
     }
     std::size_t closeAllLimit() const override { return core_.closeAllLimit; }
+    std::vector<interfaces::AwaitedPositions> requestsOnPositions() const override {
+        std::vector<interfaces::AwaitedPositions> awaited;
+        if (!core_.orders)
+            return awaited;
+        using Kind = RequestsInFlight::Kind;
+        for (const RequestsInFlight::Request& r : core_.orders->requests().inFlight().list())
+            // A pending order's edit names an order, not a position; a new order none yet.
+            if (r.kind != Kind::NewOrder && r.kind != Kind::MultiAccount && r.kind != Kind::OrderEdit &&
+                !r.targets.empty())
+                awaited.push_back({r.number, r.description, r.targets});
+        return awaited;
+    }
     OrderResult offsetPosition(std::string_view positionId,
                                std::span<const interfaces::OffsetLeg> legs) override {
         return answer(requests().offsetPosition(positionId, legs));

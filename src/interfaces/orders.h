@@ -70,7 +70,8 @@ struct OffsetLeg {
     Decimal quantity;
 };
 
-// Close-all requests: every listed position, or the ones the user selected.
+// Close-all requests: every position the server holds in the accounts and instruments listed when it
+// takes the request (one opened since the list was read too), or the positions named.
 enum class CloseAllScope : std::int32_t { AllListed = 1, Selected = 3 };
 
 // What an order request came to: handed to the server, or refused here with the reason. The key tells
@@ -126,6 +127,15 @@ struct BulkCloseReport {
     std::string reason;
 };
 
+// A request still waiting for the server's answer that acts on open positions (a close, a
+// close-all's positions still without their answer, a take profit or stop loss edit): its number,
+// what the trader reads of it, and those positions.
+struct AwaitedPositions {
+    std::uint64_t request = 0;
+    std::string description;
+    std::vector<std::string> positions;
+};
+
 class Orders {
 public:
     virtual ~Orders() = default;
@@ -168,6 +178,9 @@ public:
     // Most positions one close-all request may carry: the server's limit where the login's server
     // list names it (CloseAllPositionLimit), else the client's own cap. A request past it is refused.
     virtual std::size_t closeAllLimit() const = 0;
+    // The requests waiting on open positions, oldest first (given up or not: the server may still
+    // carry them out).
+    virtual std::vector<AwaitedPositions> requestsOnPositions() const = 0;
     // Closes the position against opposite positions of its account and instrument, each leg taking
     // its quantity; the offset quantity is the legs' sum. The answer comes as requestAnswered.
     virtual OrderResult offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs) = 0;

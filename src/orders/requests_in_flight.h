@@ -158,6 +158,8 @@ public:
     // afterwards.
     std::vector<Request> takeUnanswered();
     std::size_t waiting() const { return requests_.size() + dropped_; }
+    // What is still waiting, oldest first, as it stands: read only, for a window to show.
+    const std::deque<Request>& list() const { return requests_; }
 
 private:
     struct Named;

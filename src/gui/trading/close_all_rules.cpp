@@ -106,6 +106,43 @@ std::string refusalLine(std::string_view text) {
                                                                                : second - first - 1));
 }
 
+bool CloseAllFlow::awaiting(std::vector<interfaces::AwaitedPositions> requests) {
+    const auto same = [](const interfaces::AwaitedPositions& a, const interfaces::AwaitedPositions& b) {
+        return a.request == b.request && a.positions == b.positions;
+    };
+    if (std::equal(requests.begin(), requests.end(), awaited_.begin(), awaited_.end(), same))
+        return false;
+    awaited_ = std::move(requests);
+    awaitedBy_.clear();
+    for (std::size_t at = 0; at < awaited_.size(); ++at)
+        for (const std::string& id : awaited_[at].positions)
+            awaitedBy_.emplace(id, at); // the oldest stays
+    awaitedListed_ = static_cast<std::size_t>(std::count_if(
+        listed_.begin(), listed_.end(), [&](const std::string& id) { return awaitedBy_.contains(id); }));
+    return true;
+}
+
+const interfaces::AwaitedPositions* CloseAllFlow::awaitedBy(std::string_view id) const {
+    const auto at = awaitedBy_.find(id);
+    return at == awaitedBy_.end() ? nullptr : &awaited_[at->second];
+}
+
+CloseAllFlow::AwaitedTicked CloseAllFlow::awaitedTicked() const {
+    AwaitedTicked found;
+    std::vector<bool> named(awaited_.size(), false);
+    for (const std::string& id : ticked_) {
+        const auto at = awaitedBy_.find(id);
+        if (at == awaitedBy_.end())
+            continue;
+        ++found.positions;
+        named[at->second] = true;
+    }
+    for (std::size_t at = 0; at < awaited_.size(); ++at)
+        if (named[at])
+            found.requests.push_back(&awaited_[at]);
+    return found;
+}
+
 void CloseAllFlow::start(const OrderView& listed) {
     phase_ = Phase::Choosing;
     ticked_.clear();
@@ -115,8 +152,10 @@ void CloseAllFlow::start(const OrderView& listed) {
     statusRow_.clear();
     tickedSet_.clear();
     list(listed);
+    // A position an earlier request still waits for is the trader's to tick: sent twice, the server
+    // refuses what the first closed.
     for (const auto& p : listed)
-        if (p && !p->OpenPositionId.empty())
+        if (p && !p->OpenPositionId.empty() && !awaitedBy_.contains(p->OpenPositionId))
             tick(p->OpenPositionId);
 }
 
@@ -124,9 +163,10 @@ void CloseAllFlow::list(const OrderView& listed) {
     ++booksRead_;
     listed_.clear();
     listed_.reserve(listed.size());
+    awaitedListed_ = 0;
     for (const auto& p : listed)
-        if (p && !p->OpenPositionId.empty())
-            listed_.emplace(p->OpenPositionId);
+        if (p && !p->OpenPositionId.empty() && listed_.emplace(p->OpenPositionId).second)
+            awaitedListed_ += awaitedBy_.contains(p->OpenPositionId);
     tickedListed_ = static_cast<std::size_t>(std::count_if(
         ticked_.begin(), ticked_.end(), [&](const std::string& id) { return listed_.contains(id); }));
 }
@@ -272,11 +312,6 @@ std::vector<std::string> CloseAllFlow::idsToSend() const {
         if (!refused.contains(id))
             ids.push_back(id);
     return ids;
-}
-
-interfaces::CloseAllScope CloseAllFlow::scope(const OrderView& listed) const {
-    return refused_.empty() && isCloseAll(listed) ? interfaces::CloseAllScope::AllListed
-                                                  : interfaces::CloseAllScope::Selected;
 }
 
 void CloseAllFlow::sent(const SessionModel& model, const SessionQueries& queries,

@@ -91,7 +91,23 @@ public:
     // when it would.
     using CheckFn = std::function<std::vector<interfaces::OrderResult>(const std::vector<std::string>& ids)>;
 
-    // Choosing again: every listed position ticked, in list order.
+    // The requests still waiting on positions (the core's list, oldest first): a position one of them
+    // waits for is shown as such, comes unticked, and sending it again asks first. Read once per pass
+    // (the list's positions indexed by id, oldest request first); true when it changed.
+    bool awaiting(std::vector<interfaces::AwaitedPositions> requests);
+    // The oldest waiting request on the position, or null.
+    const interfaces::AwaitedPositions* awaitedBy(std::string_view id) const;
+    // How many positions of the last book read a waiting request still acts on.
+    std::size_t awaitedListed() const { return awaitedListed_; }
+    // The earlier requests some ticked position still waits for, oldest first, and how many ticked
+    // positions wait: what to ask about before sending.
+    struct AwaitedTicked {
+        std::vector<const interfaces::AwaitedPositions*> requests;
+        std::size_t positions = 0;
+    };
+    AwaitedTicked awaitedTicked() const;
+
+    // Choosing again: every listed position ticked, in list order, but those a waiting request acts on.
     void start(const OrderView& listed);
     // The positions listed now, what the button and isCloseAll() answer for; no tick changes. Read
     // once for each change of the book, never for a click.
@@ -112,9 +128,11 @@ public:
     const std::vector<std::string>& ticked() const { return ticked_; }
     // The send button for the positions of the last book read.
     Button button(std::int64_t language) const;
-    // Every position of the last book read ticked, and nothing else: the request for all of them.
+    // Every position of the last book read ticked, and nothing else (the button's "Close All"). The
+    // request names its positions all the same: the server's "every position" would close one opened
+    // since the list was read too (a fill, or a waiting order filled before the server reaches it).
     bool isCloseAll() const;
-    // The same for `listed`, read now (the request's scope, once at sending).
+    // The same for `listed`, read now by a pass over it.
     bool isCloseAll(const OrderView& listed) const;
     // More ticked than one request may carry: nothing can be sent until some are unticked.
     bool aboveLimit(std::size_t limit) const { return ticked_.size() > limit; }
@@ -133,10 +151,8 @@ public:
     // Back to choosing after the sheet was dismissed.
     void dismissRefusals();
 
-    // The request: every ticked position that was not refused; the scope is all only when nothing
-    // was refused and every listed position is ticked.
+    // The request: every ticked position that was not refused.
     std::vector<std::string> idsToSend() const;
-    interfaces::CloseAllScope scope(const OrderView& listed) const;
 
     // The request went out: one "sent" row per position sent.
     void sent(const SessionModel& model, const SessionQueries& queries, const std::vector<std::string>& ids,
@@ -188,6 +204,10 @@ private:
     std::unordered_set<std::string, IdHash, std::equal_to<>> listed_;
     std::size_t tickedListed_ = 0;
     std::size_t booksRead_ = 0;
+    // The waiting requests on positions, and each position's oldest among them by index.
+    std::vector<interfaces::AwaitedPositions> awaited_;
+    std::unordered_map<std::string, std::size_t, IdHash, std::equal_to<>> awaitedBy_;
+    std::size_t awaitedListed_ = 0;
     std::vector<CloseAllStatusRow> refused_;
     std::vector<std::string> leftOneSided_;
     std::vector<CloseAllStatusRow> status_;

@@ -50,6 +50,7 @@ struct CloseAllLine {
     std::int32_t liveDecimals = -1; // none read yet
     std::optional<double> profit;   // none until the client has worked it out
     bool ticked = false;
+    QString awaited; // the earlier request the position still waits for, if any
 };
 
 namespace {
@@ -75,6 +76,14 @@ bool readLive(CloseAllLine& line, const Order& p, const ItemDetails* item) {
 // The live cells: the market price and the floating result, changed in place each second.
 constexpr int kLiveColumn = 7;
 constexpr int kProfitColumn = 8;
+constexpr int kAwaitedColumn = 9;
+// The earlier requests a question names one by one; the rest are counted.
+constexpr std::size_t kNamedRequests = 3;
+
+QString awaitedText(const CloseAllFlow& flow, const std::string& id) {
+    const interfaces::AwaitedPositions* request = flow.awaitedBy(id);
+    return request ? QString::fromStdString(request->description) : QString();
+}
 
 } // namespace
 
@@ -114,6 +123,18 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
              const auto colour = toneStyle(Grid::OpenPositions, *l.profit < 0 ? Tone::Loss : Tone::Gain,
                                            context_.themes().getThemeForKey())
                                      .foreground;
+             return colour ? QVariant(QBrush(*colour)) : QVariant();
+         }},
+        {texts::kCloseAllAwaitedColumn,
+         [](const CloseAllLine& l) { return l.awaited; },
+         {},
+         [this](const CloseAllLine& l, int role) -> QVariant {
+             if (role == Qt::ToolTipRole && !l.awaited.isEmpty())
+                 return l.awaited; // a long request reads whole here
+             if (role != Qt::ForegroundRole || l.awaited.isEmpty())
+                 return {};
+             const auto colour =
+                 toneStyle(Grid::OpenPositions, Tone::Loss, context_.themes().getThemeForKey()).foreground;
              return colour ? QVariant(QBrush(*colour)) : QVariant();
          }}};
     lines_ = new RecordTableModel<CloseAllLine>(
@@ -188,6 +209,7 @@ void CloseAllWindowController::onWindowLoad() {
     if (!session)
         return;
     follow();
+    flow_.awaiting(session->client().orders().requestsOnPositions());
     flow_.start(session->client().queries().getOpenOrderCollection());
     ui_->closeAllTabView->setCurrentIndex(0);
     ui_->closeAllButton->show();
@@ -207,8 +229,10 @@ void CloseAllWindowController::follow() {
     user_ = session->signedInUser();
     follow_.add(connect(session, &ClientModel::clientAboutToBeReplaced, this, [this] { letGoOfSession(); }));
     follow_.add(connect(session, &ClientModel::tick, this, [this] {
-        if (isVisible() && flow_.phase() != CloseAllFlow::Phase::Sent)
+        if (isVisible() && flow_.phase() != CloseAllFlow::Phase::Sent) {
             refreshTableView();
+            refreshAwaited();
+        }
     }));
     follow_.add(connect(session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
         if (awaitingList_) {
@@ -344,6 +368,7 @@ void CloseAllWindowController::loadRows() {
         return;
     const interfaces::Client& client = session->client();
     const OrderView listed = client.queries().getOpenOrderCollection();
+    flow_.awaiting(session->client().orders().requestsOnPositions());
     // Positions that went away are no longer ticked; new ones come unticked.
     flow_.follow(listed);
     accountsChanged();
@@ -369,6 +394,7 @@ void CloseAllWindowController::loadRows() {
         line.price = priceText(p->OrderPrice, item);
         readLive(line, *p, item);
         line.ticked = flow_.isTicked(p->OpenPositionId);
+        line.awaited = awaitedText(flow_, p->OpenPositionId);
     }
     lines_->setRecords(std::move(lines));
     ui_->closeAllTableView->resizeColumnsToContents();
@@ -418,6 +444,23 @@ void CloseAllWindowController::refreshTableView() {
             return readLive(line, p, instrumentOf(client.model(), p.ItemCode));
         },
         kLiveColumn, kProfitColumn);
+}
+
+void CloseAllWindowController::refreshAwaited() {
+    ClientModel* session = context_.clientModel();
+    if (!session || !flow_.awaiting(session->client().orders().requestsOnPositions()))
+        return;
+    // The requests answered or sent since: each row's request cell, by one look-up per row.
+    lines_->changeInPlace(
+        [&](CloseAllLine& line) {
+            QString awaited = awaitedText(flow_, line.id);
+            if (awaited == line.awaited)
+                return false;
+            line.awaited = std::move(awaited);
+            return true;
+        },
+        kAwaitedColumn, kAwaitedColumn);
+    showHeader();
 }
 
 void CloseAllWindowController::setButtonTitle() {
@@ -502,6 +545,44 @@ void CloseAllWindowController::closeAllButtonClicked() {
     ClientModel* session = context_.clientModel();
     if (!session || flow_.phase() != CloseAllFlow::Phase::Choosing || flow_.ticked().empty())
         return;
+    // As the core holds them now, not as of the last tick.
+    refreshAwaited();
+    const CloseAllFlow::AwaitedTicked awaited = flow_.awaitedTicked();
+    if (awaited.positions == 0) {
+        checkAndSend();
+        return;
+    }
+    QStringList named;
+    for (std::size_t i = 0; i < awaited.requests.size() && i < kNamedRequests; ++i)
+        named << QString::fromStdString(awaited.requests[i]->description);
+    QString requests = named.join(QStringLiteral("; "));
+    if (awaited.requests.size() > kNamedRequests)
+        requests =
+            context_.text(texts::kNamedAndMore)
+                .replace(QStringLiteral("{0}"), requests)
+                .replace(QStringLiteral("{1}"), QString::number(awaited.requests.size() - kNamedRequests));
+    const QString question = context_.text(texts::kCloseAllSendAwaitedAgainQuestion)
+                                 .replace(QStringLiteral("{0}"), QString::number(awaited.positions))
+                                 .replace(QStringLiteral("{1}"), requests);
+    // Not sending is the default, and what Escape does: the positions may be closed once already.
+    CommonAlert::open(this,
+                      {context_.text(texts::kCloseAll),
+                       question,
+                       AlertSpec::Warning,
+                       {context_.text(texts::kCancel), context_.text(texts::kSendRequestAgain)},
+                       QStringLiteral("closeAllSendAwaitedAgain"),
+                       0},
+                      [this](int button) {
+                          if (button == 1 && flow_.phase() == CloseAllFlow::Phase::Choosing &&
+                              !flow_.ticked().empty())
+                              checkAndSend();
+                      });
+}
+
+void CloseAllWindowController::checkAndSend() {
+    ClientModel* session = context_.clientModel();
+    if (!session)
+        return;
     interfaces::Client& client = session->client();
     const bool passed =
         flow_.validate(client.model(), client.queries(), [&](const std::vector<std::string>& ids) {
@@ -537,8 +618,9 @@ void CloseAllWindowController::send() {
         flow_.dismissRefusals();
         return;
     }
-    const auto scope = flow_.scope(client.queries().getOpenOrderCollection());
-    const interfaces::OrderResult result = client.orders().closeAllPositions(ids, scope);
+    // Named, whatever is ticked: what the window did not list stays open.
+    const interfaces::OrderResult result =
+        client.orders().closeAllPositions(ids, interfaces::CloseAllScope::Selected);
     if (!result.sent()) {
         flow_.dismissRefusals();
         CommonAlert::open(this, {context_.text(kRefusalTitleKey),
@@ -590,6 +672,12 @@ void CloseAllWindowController::showHeader() {
                 context_.text(kAboveLimitKey)
                     .replace(QStringLiteral("{0}"), QString::number(limit))
                     .replace(QStringLiteral("{1}"), QString::number(flow_.ticked().size())));
+            return;
+        }
+        if (const std::size_t awaited = flow_.awaitedListed(); awaited > 0) {
+            ui_->headerTextField->setProperty(kLangKeyProperty, QString());
+            ui_->headerTextField->setText(context_.text(texts::kCloseAllSomeAwaitedHeading)
+                                              .replace(QStringLiteral("{0}"), QString::number(awaited)));
             return;
         }
     }

@@ -1,11 +1,13 @@
 #pragma once
 // The close-all window: a sheet on the main window listing every open position with a tick (all
-// ticked at each opening); rows are selected as in any list, Space ticks or unticks the selected
-// ones together, and a click on the tick column's title every one. Its button checks each ticked
-// position without sending; refusals show in the status sheet (ClosePositionStatusWindowController),
-// whose going on closes the others. One request goes out: for all positions only when exactly every
-// listed position is ticked and none was refused, else for the selection. Then the window lists the
-// sent positions, and each position's answer of that request turns its row to closed or rejected.
+// ticked at each opening, but those an earlier request still waits for, whose row names it); rows
+// are selected as in any list, Space ticks or unticks the selected ones together, and a click on the
+// tick column's title every one. Its button asks first when a ticked position still waits for an
+// earlier request, then checks each ticked position without sending; refusals show in the status
+// sheet (ClosePositionStatusWindowController), whose going on closes the others. One request goes
+// out, naming the positions it closes (never the server's "every position", which would close one
+// opened since the list was read). Then the window lists the sent positions, and each position's
+// answer of that request turns its row to closed or rejected.
 // Sent, the window stays through a sign-in again of the same user: once the new session's open
 // positions are in, each row that had no answer reads from them what became of it, and nothing is
 // sent again. Another user signing in closes it with a word naming the positions that had no answer.
@@ -57,6 +59,8 @@ public:
     // Space in the list: the selected rows (or the current one) ticked together, or unticked
     // together when all of them were ticked.
     void spaceOnRows();
+    // Asks first when a ticked position still waits for an earlier request (not sending the default),
+    // then checks and sends.
     void closeAllButtonClicked();
     // How long the sent list waits for every position's report before saying that none came: the
     // sheets' own limit (RecordSheet::kAnswerTimeLimit) unless a test sets another.
@@ -86,6 +90,10 @@ private:
     // The live cells again, where they stand.
     void refreshTableView();
     void setButtonTitle();
+    // The core's check of the ticked positions; refusals go to the status sheet, else the request goes.
+    void checkAndSend();
+    // The waiting requests read again: the rows whose request changed, and the heading.
+    void refreshAwaited();
     void showOrderStatusTableView();
     void send();
     void showStatus();

@@ -401,16 +401,17 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     flow.toggle("3");
     flow.toggle("4");
     EXPECT_EQ(flow.button(0).title, "Close Selected (8)");
-    EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::Selected);
+    EXPECT_FALSE(flow.isCloseAll());
     flow.toggle("3");
     flow.toggle("4");
-    EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::AllListed);
+    EXPECT_TRUE(flow.isCloseAll());
 
     // As many ticked as listed, but not the same positions: not "all".
     s.model.OpenOrderCollection.erase(s.model.OpenOrderCollection.begin());
     position("11", "1");
     listed = queries.getOpenOrderCollection();
-    EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::Selected);
+    flow.list(listed);
+    EXPECT_FALSE(flow.isCloseAll());
     flow.follow(listed);
     EXPECT_EQ(flow.ticked().size(), 9u);
     flow.start(listed);
@@ -439,7 +440,6 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     EXPECT_TRUE(flow.canGoOn());
     EXPECT_EQ(flow.refusedTextKey(), kSomeRefusedKey);
     EXPECT_EQ(flow.idsToSend().size(), 8u);
-    EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::Selected);
     EXPECT_EQ(refusalLine("one line"), "one line");
 
     EXPECT_EQ(flow.headerKey(), kHeaderChoosingKey);
@@ -493,6 +493,60 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     EXPECT_EQ(flow.phase(), CloseAllFlow::Phase::Choosing);
 }
 
+// A position an earlier request still waits for comes unticked and names the oldest such request;
+// ticked anyway, the request list to ask about holds each earlier request once, oldest first. The
+// waiting list is read again only when it changed, and follows the book.
+TEST_F(DialogRules, CloseAllLeavesPositionsOfWaitingRequestsUntickedAndNamesThem) {
+    for (int i = 1; i <= 6; ++i)
+        position(std::to_string(i).c_str(), "1", i % 2);
+    const std::vector<interfaces::AwaitedPositions> waiting{
+        {7, "Close of 2 positions: #2, #3", {"2", "3"}},
+        {9, "Close of 1 lots of position #5", {"5", "3"}},
+        {11, "Close of 1 positions: #40", {"40"}}}; // a position not listed
+    CloseAllFlow flow;
+    EXPECT_TRUE(flow.awaiting(waiting));
+    EXPECT_FALSE(flow.awaiting(waiting));
+    OrderView listed = queries.getOpenOrderCollection();
+    flow.start(listed);
+    EXPECT_EQ(flow.ticked(), (std::vector<std::string>{"1", "4", "6"}));
+    EXPECT_EQ(flow.awaitedListed(), 3u);
+    ASSERT_TRUE(flow.awaitedBy("3"));
+    EXPECT_EQ(flow.awaitedBy("3")->request, 7u); // the oldest of the two
+    EXPECT_EQ(flow.awaitedBy("5")->description, "Close of 1 lots of position #5");
+    EXPECT_FALSE(flow.awaitedBy("1"));
+    EXPECT_FALSE(flow.isCloseAll());
+    EXPECT_EQ(flow.button(0).title, "Close Selected (3)");
+    EXPECT_EQ(flow.awaitedTicked().positions, 0u);
+    EXPECT_TRUE(flow.awaitedTicked().requests.empty());
+
+    // Ticked by the trader: each earlier request named once, oldest first.
+    flow.toggle("5");
+    flow.toggle("3");
+    flow.toggle("2");
+    const CloseAllFlow::AwaitedTicked ticked = flow.awaitedTicked();
+    EXPECT_EQ(ticked.positions, 3u);
+    ASSERT_EQ(ticked.requests.size(), 2u);
+    EXPECT_EQ(ticked.requests[0]->request, 7u);
+    EXPECT_EQ(ticked.requests[1]->request, 9u);
+    EXPECT_TRUE(flow.isCloseAll());
+
+    // The first request answered: its positions wait no more, but 3 still does for the other.
+    EXPECT_TRUE(flow.awaiting({waiting[1], waiting[2]}));
+    EXPECT_FALSE(flow.awaitedBy("2"));
+    EXPECT_EQ(flow.awaitedBy("3")->request, 9u);
+    EXPECT_EQ(flow.awaitedListed(), 2u);
+    EXPECT_EQ(flow.awaitedTicked().requests.size(), 1u);
+    // The book without 5: one listed position waits.
+    std::erase_if(s.model.OpenOrderCollection, [](const auto& p) { return p && p->OpenPositionId == "5"; });
+    flow.follow(queries.getOpenOrderCollection());
+    EXPECT_EQ(flow.awaitedListed(), 1u);
+    EXPECT_EQ(flow.awaitedTicked().positions, 1u);
+    // Nothing waits: opening again ticks every position.
+    EXPECT_TRUE(flow.awaiting({}));
+    flow.start(queries.getOpenOrderCollection());
+    EXPECT_EQ(flow.ticked().size(), 5u);
+    EXPECT_EQ(flow.awaitedListed(), 0u);
+}
 TEST_F(DialogRules, CloseTheOthersSaysWhichHedgesItWouldEnd) {
     // 20001 EURUSD: three lots bought, two sold; 20002 EURUSD: one bought, one sold.
     for (const char* id : {"B1", "B2", "B3"})

@@ -2014,6 +2014,183 @@ TEST_F(CloseAllLimitTest, MoreTickedThanTheLoginsLimitSendsNothingAndTheHeadingS
     EXPECT_EQ(heading->text(), context->text(kHeaderClosedKey));
 }
 
+// A book the close-all check passes whole (300902 within the group's largest close), so that every
+// listed position can go ticked in one request.
+class CloseAllEveryPositionTest : public PositionDialogsTest {
+protected:
+    void seedMarket(testserver::Market& market) override {
+        PositionDialogsTest::seedMarket(market);
+        for (auto& p : market.positions)
+            if (p.positionId == 300902)
+                p.qty = p.initialQty = "2";
+    }
+    // The ids of the positions the server holds for demo's account 20001.
+    std::set<std::string> serverBook() {
+        return server->book().with([](const testserver::Books& b) {
+            std::set<std::string> ids;
+            for (const auto& p : b.positions)
+                if (p.accountId == 20001)
+                    ids.insert(std::to_string(p.positionId));
+            return ids;
+        });
+    }
+    // How many ticks the close-all list shows.
+    static int ticks(const QAbstractItemModel* lines) {
+        int ticked = 0;
+        for (int row = 0; row < lines->rowCount(); ++row)
+            ticked += lines->index(row, 0).data(Qt::CheckStateRole) == Qt::Checked;
+        return ticked;
+    }
+    static void clickTickTitle(QTableView* table) {
+        QHeaderView* titles = table->horizontalHeader();
+        QTest::mouseClick(
+            titles->viewport(), Qt::LeftButton, {},
+            QPoint(titles->sectionViewportPosition(0) + titles->sectionSize(0) / 2, titles->height() / 2));
+    }
+    // The texts of the late answers' banners.
+    QStringList lateBanners() const {
+        QStringList texts;
+        for (auto* banner : context->banners().banners())
+            if (banner->notification().subtitle == context->text(texts::kLateAnswerTitle).toStdString())
+                texts << QString::fromStdString(banner->notification().informativeText);
+        return texts;
+    }
+};
+
+// A Close All sent while an earlier one of the same positions still waits (its window closed): the
+// new list names the earlier request in each of its rows and ticks none of them; sending them asks
+// first, naming it, with Cancel the default (Return sends nothing); sent anyway, the server closes
+// them once, and the second request reads its refusals, never closed.
+TEST_F(CloseAllEveryPositionTest, APositionAnEarlierCloseAllWaitsForIsNamedUntickedAndAskedAbout) {
+    std::vector<interfaces::RequestAnswer> answers;
+    QObject::connect(session.get(), &ClientModel::requestAnswered, window.get(),
+                     [&](const interfaces::RequestAnswer& answer) { answers.push_back(answer); });
+    const std::set<std::string> book = serverBook();
+    ASSERT_EQ(book.size(), 4u);
+    server->holdOrders(true);
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text(texts::kCloseAll));
+    QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
+    ASSERT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Sent);
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 1; }));
+    QTest::mouseClick(find<QPushButton>(closeAll, "notNowButton"), Qt::LeftButton);
+    ASSERT_FALSE(closeAll->isVisible());
+
+    closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    auto* table = find<QTableView>(closeAll, "closeAllTableView");
+    QAbstractItemModel* lines = table->model();
+    QAbstractItemModelTester tester(lines, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_EQ(lines->rowCount(), 4);
+    const int column = lines->columnCount() - 1;
+    EXPECT_EQ(lines->headerData(column, Qt::Horizontal).toString(),
+              context->text(texts::kCloseAllAwaitedColumn));
+    const QString earlier = cellText(lines, 0, column);
+    EXPECT_TRUE(earlier.contains("#300001") && earlier.contains("#300902")) << earlier.toStdString();
+    for (int row = 0; row < lines->rowCount(); ++row)
+        EXPECT_EQ(cellText(lines, row, column), earlier) << row;
+    EXPECT_EQ(ticks(lines), 0);
+    auto* button = find<QPushButton>(closeAll, "closeAllButton");
+    EXPECT_FALSE(button->isEnabled());
+    auto* heading = find<QLabel>(closeAll, "headerTextField");
+    EXPECT_EQ(heading->text(), filledIn(context->text(texts::kCloseAllSomeAwaitedHeading), {"4"}));
+
+    // Ticked anyway: the question names the earlier request, and Return (Cancel) sends nothing.
+    clickTickTitle(table);
+    ASSERT_EQ(ticks(lines), 4);
+    ASSERT_EQ(button->text(), context->text(texts::kCloseAll));
+    const auto question = [&] {
+        return CommonAlert::showing(closeAll, QStringLiteral("closeAllSendAwaitedAgain"));
+    };
+    QTest::mouseClick(button, Qt::LeftButton);
+    QMessageBox* ask = question();
+    ASSERT_TRUE(ask);
+    EXPECT_EQ(ask->informativeText(),
+              filledIn(context->text(texts::kCloseAllSendAwaitedAgainQuestion), {"4", earlier}));
+    EXPECT_EQ(ask->defaultButton()->text(), context->text(texts::kCancel));
+    ASSERT_TRUE(guitest::waitForActive(ask));
+    guitest::pressKey(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return !question(); }));
+    EXPECT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Choosing);
+    EXPECT_EQ(server->stats().heldOrderRequests, 1);
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    ask = question();
+    ASSERT_TRUE(ask);
+    for (QAbstractButton* choice : ask->buttons())
+        if (choice->text() == context->text(texts::kSendRequestAgain))
+            QTest::mouseClick(choice, Qt::LeftButton);
+    ASSERT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Sent);
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 2; }));
+
+    // Answered in the order sent: the first closes all four, the second is refused each of them.
+    ASSERT_TRUE(server->answerHeldOrders({0, 1}));
+    server->holdOrders(false);
+    ASSERT_TRUE(waitFor([&] { return !closeAll->flow().waiting(); }));
+    EXPECT_TRUE(serverBook().empty());
+    const QAbstractItemModel* sent = find<QTableView>(closeAll, "closeAllStatusTableView")->model();
+    ASSERT_EQ(sent->rowCount(), 4);
+    for (int row = 0; row < sent->rowCount(); ++row) {
+        EXPECT_NE(cellText(sent, row, 6), context->text(kStatusClosedKey)) << row;
+        EXPECT_NE(cellText(sent, row, 6), context->text(kStatusNoAnswerKey)) << row;
+    }
+    EXPECT_NE(heading->text(), context->text(kHeaderClosedKey));
+    // The first, given up, is told late as carried out, once; the second is told no such thing.
+    const QString carriedOut = filledIn(context->text(texts::kLateAnswerDone), {earlier});
+    ASSERT_TRUE(waitFor([&] { return lateBanners().join("\n").contains(carriedOut); }))
+        << lateBanners().join("\n").toStdString();
+    EXPECT_EQ(lateBanners().join("\n").count(carriedOut), 1);
+    for (const auto& answer : answers)
+        EXPECT_EQ(answer.accepted, answer.late) << answer.request << " " << answer.position;
+}
+
+// Every listed position ticked closes those positions only: a new order still waiting when Close
+// All is pressed, filled before the server takes the Close All, keeps its position. The server's
+// limit holds for that request as for any other.
+TEST_F(CloseAllEveryPositionTest, EveryListedPositionTickedClosesOnlyWhatTheWindowListed) {
+    const std::set<std::string> listed = serverBook();
+    ASSERT_EQ(listed.size(), 4u);
+    server->limitCloseAll(3);
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    auto* button = find<QPushButton>(closeAll, "closeAllButton");
+    auto* heading = find<QLabel>(closeAll, "headerTextField");
+    ASSERT_EQ(button->text(), context->text(texts::kCloseAll));
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return heading->text() == context->text(kHeaderRefusedWholeKey); }))
+        << heading->text().toStdString();
+    EXPECT_EQ(serverBook(), listed);
+    QTest::mouseClick(find<QPushButton>(closeAll, "notNowButton"), Qt::LeftButton);
+    server->limitCloseAll(200);
+
+    server->holdOrders(true);
+    interfaces::OrderTicket ticket;
+    ticket.instrument = "EURUSD";
+    ticket.account = 20001;
+    ticket.quantity = dec("1");
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 1; }));
+    closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    button = find<QPushButton>(closeAll, "closeAllButton");
+    heading = find<QLabel>(closeAll, "headerTextField");
+    ASSERT_EQ(closeAll->flow().ticked().size(), 4u);
+    ASSERT_EQ(button->text(), context->text(texts::kCloseAll));
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Sent);
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 2; }));
+    // The order is filled first, then the Close All taken.
+    ASSERT_TRUE(server->answerHeldOrders({0, 1}));
+    server->holdOrders(false);
+    ASSERT_TRUE(waitFor([&] { return !closeAll->flow().waiting(); }));
+    EXPECT_EQ(heading->text(), context->text(kHeaderClosedKey));
+    const std::set<std::string> left = serverBook();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_FALSE(listed.contains(*left.begin())) << *left.begin();
+    EXPECT_TRUE(waitFor([&] { return record(DialogRecord::OpenPosition, *left.begin()) != nullptr; }));
+}
+
 } // namespace
 
 TEST_F(PositionDialogsTest, CloseAllMarketPriceReadsAsTheOpenPositionsGridsOfTheSameMoment) {

@@ -60,6 +60,7 @@ struct FakeOrders : interfaces::Orders {
         return {};
     }
     std::size_t closeAllLimit() const override { return 0; }
+    std::vector<interfaces::AwaitedPositions> requestsOnPositions() const override { return {}; }
     interfaces::OrderResult checkPositionBrackets(std::string_view, std::optional<interfaces::Decimal>,
                                                   std::optional<interfaces::Decimal>) override {
         return {};
