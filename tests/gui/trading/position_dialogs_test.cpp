@@ -2109,6 +2109,7 @@ TEST_F(CloseAllEveryPositionTest, APositionAnEarlierCloseAllWaitsForIsNamedUntic
     EXPECT_EQ(ask->informativeText(),
               filledIn(context->text(texts::kCloseAllSendAwaitedAgainQuestion), {"4", earlier}));
     EXPECT_EQ(ask->defaultButton()->text(), context->text(texts::kCancel));
+    ask->activateWindow();
     ASSERT_TRUE(guitest::waitForActive(ask));
     guitest::pressKey(Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] { return !question(); }));
