@@ -29,6 +29,13 @@ RememberedUsers::RememberedUsers(platform::UserDefaults& defaults, std::string p
     : defaults_(defaults), productKey_(std::move(productKey)), secrets_(secrets),
       secretState_(std::make_shared<SecretState>()) {}
 
+void RememberedUsers::SecretState::tell(PasswordNews news) const {
+    // A copy: a listener may add another.
+    const std::vector<PasswordListener> now = listeners;
+    for (const PasswordListener& listener : now)
+        listener(news);
+}
+
 std::string RememberedUsers::secretKey(std::string_view mode, std::string_view server,
                                        std::string_view userName) {
     std::string key;
@@ -112,7 +119,22 @@ std::optional<RememberedForm> RememberedUsers::load(std::string_view mode) const
 
 void RememberedUsers::loadPassword(std::string_view mode, const RememberedForm& entry,
                                    SecretStore::ReadDone done) {
-    secrets_.read(secretKey(mode, entry.server, entry.userName), std::move(done));
+    // The entry is there only once a password was given with it: none coming back from a store that
+    // answers is one that cannot give it, or lost it. Where none answers, its own line says so.
+    secrets_.read(secretKey(mode, entry.server, entry.userName),
+                  [state = secretState_, mode = std::string(mode), answers = secrets_.answers(),
+                   done = std::move(done)](std::optional<std::string> secret) {
+                      if (!answers) {
+                          done(std::move(secret));
+                          return;
+                      }
+                      state->notReadBack = !secret;
+                      if (!secret && !std::exchange(state->readFailureLogged, true))
+                          platform::Log::warning(
+                              "the keyring gave back no password for the remembered {} user", mode);
+                      state->tell(secret ? PasswordNews::ReadBack : PasswordNews::NotReadBack);
+                      done(std::move(secret));
+                  });
 }
 
 void RememberedUsers::store(std::string_view mode, const RememberedForm& form) {
@@ -149,8 +171,10 @@ SecretStore::WriteDone RememberedUsers::writeDone() const {
     return [state = secretState_](bool ok, const std::string& reason) {
         if (!ok && !std::exchange(state->failureLogged, true))
             platform::Log::warning("passwords are not remembered: {}", reason);
-        if (std::exchange(state->notKept, !ok) != !ok && state->listener)
-            state->listener();
+        state->notKept = !ok;
+        if (ok)
+            state->notReadBack = false;
+        state->tell(ok ? PasswordNews::Kept : PasswordNews::NotKept);
     };
 }
 

@@ -1508,6 +1508,36 @@ TEST_F(LoginWindowTest, APasswordTheKeyringDidNotKeepIsSaidUnderTheForm) {
     EXPECT_EQ(secrets.secrets.size(), 1u);
 }
 
+// A keyring that answers but gives the remembered password back empty-handed (no collection):
+// the line under the form says why the password field is empty.
+class UnreadableKeyringLoginTest : public LoginWindowTest {
+protected:
+    void SetUp() override {
+        tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets)
+            .store("Demo", {"demo", "demo1234", "127.0.0.1", "5199"});
+        secrets.readable = false;
+        LoginWindowTest::SetUp();
+    }
+};
+
+TEST_F(UnreadableKeyringLoginTest, TheLineUnderTheFormSaysThePasswordWasNotGivenBack) {
+    auto* line = child<QLabel>(login, "keyringNoticeLabel");
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("demo"));
+    EXPECT_TRUE(field("passwordTextField")->text().isEmpty());
+    EXPECT_TRUE(line->isVisibleTo(login));
+    EXPECT_EQ(line->text(), context->text(texts::kPasswordNotReadBack));
+    ASSERT_TRUE(context->language().select(1));
+    EXPECT_EQ(line->text(), context->text(texts::kPasswordNotReadBack));
+    EXPECT_NE(line->text(), tc::gui::lookupText(0, texts::kPasswordNotReadBack));
+
+    // Once the keyring gives it back, the line goes with the password in its field.
+    secrets.readable = true;
+    login->selectConnectionMode(0);
+    QTest::mouseClick(child<QPushButton>(login, "demoModeButton"), Qt::LeftButton);
+    EXPECT_EQ(field("passwordTextField")->text(), QStringLiteral("demo1234"));
+    EXPECT_FALSE(line->isVisibleTo(login));
+}
+
 // The program started over a settings file in a folder of the test's, as prepare() leaves it.
 class SettingsFileLoginTest : public LoginWindowTest {
 protected:
