@@ -27,7 +27,9 @@ void appendEscaped(std::string& out, std::string_view field) {
 RememberedUsers::RememberedUsers(platform::UserDefaults& defaults, std::string productKey,
                                  SecretStore& secrets)
     : defaults_(defaults), productKey_(std::move(productKey)), secrets_(secrets),
-      secretState_(std::make_shared<SecretState>()) {}
+      secretState_(std::make_shared<SecretState>()) {
+    secretState_->notKept = defaults_.boolForKey(kPasswordNotKeptKey);
+}
 
 void RememberedUsers::SecretState::tell(PasswordNews news) const {
     // A copy: a listener may add another.
@@ -168,10 +170,19 @@ bool RememberedUsers::changePassword(std::string_view mode, std::string_view use
 }
 
 SecretStore::WriteDone RememberedUsers::writeDone() const {
-    return [state = secretState_](bool ok, const std::string& reason) {
+    return [state = secretState_, defaults = &defaults_,
+            answers = secrets_.answers()](bool ok, const std::string& reason) {
         if (!ok && !std::exchange(state->failureLogged, true))
             platform::Log::warning("passwords are not remembered: {}", reason);
-        state->notKept = !ok;
+        // A refusal of a keyring that answers, which may come after the login window closed, is
+        // still said at the next start; where none answers, that start says so by itself.
+        if (std::exchange(state->notKept, !ok) != !ok && (ok || answers)) {
+            if (ok)
+                defaults->remove(kPasswordNotKeptKey);
+            else
+                defaults->set(kPasswordNotKeptKey, true);
+            defaults->synchronize();
+        }
         if (ok)
             state->notReadBack = false;
         state->tell(ok ? PasswordNews::Kept : PasswordNews::NotKept);

@@ -18,6 +18,8 @@ namespace tc::gui {
 
 inline constexpr std::string_view kLiveMode = "Live";
 inline constexpr std::string_view kDemoMode = "Demo";
+// Set in the user defaults while the secret store refuses the remembered password.
+inline constexpr std::string_view kPasswordNotKeptKey = "PasswordNotKept";
 
 // Where passwords are kept. Calls return at once; answers come through the callbacks, on the
 // caller's thread, possibly before the call returns.
@@ -65,7 +67,8 @@ public:
     // Whether passwords can be remembered here (a secret store answers).
     bool passwordsCanBeKept() const { return secrets_.answers(); }
     // Whether the store refused the last password given to it: one that answers may still not keep
-    // it (a keyring reached through a library that is missing).
+    // it (a keyring reached through a library that is missing). Kept in the user defaults, so the
+    // next start still knows when the refusal came after its login window had closed.
     bool passwordNotKept() const { return secretState_->notKept; }
     // Whether the store failed to give back the remembered user's password it was asked for (a
     // keyring without its collection); cleared once a password is read or kept.
