@@ -229,13 +229,92 @@ void removeStaleTemporaries(const std::filesystem::path& file) {
     }
 }
 
+// The changes a program could not save at quit, beside the file: "<file name>.unsaved-<stamp>-<pid>".
+std::string asidePrefix(const std::filesystem::path& file) {
+    return file.filename().string() + ".unsaved-";
+}
+
+std::optional<PlistValue> partOf(const PlistDictionary& dictionary, std::string_view key) {
+    const PlistValue* v = dictionary.find(key);
+    return v ? std::optional(*v) : std::nullopt;
+}
+
+// A change to parts of a value kept aside at quit, made again on the value the file has now: what
+// the change did to `base` (the value it started from) to give `result` goes onto `now`, and the
+// parts another program changed meanwhile stay. Where that cannot be told, this program's value goes,
+// as the later save.
+std::optional<PlistValue> mergeChange(std::optional<PlistValue> now, const std::optional<PlistValue>& base,
+                                      const std::optional<PlistValue>& result) {
+    if (now == base)
+        return result;
+    if (base == result)
+        return now;
+    if (!now || !base || !result)
+        return result;
+    if (now->isDictionary() && base->isDictionary() && result->isDictionary()) {
+        const PlistDictionary& was = *base->dictionary();
+        const PlistDictionary& became = *result->dictionary();
+        PlistDictionary merged = *now->dictionary();
+        std::vector<std::string> keys;
+        for (const auto& [key, value] : was)
+            keys.push_back(key);
+        for (const auto& [key, value] : became)
+            if (!was.contains(key))
+                keys.push_back(key);
+        for (const std::string& key : keys) {
+            const auto from = partOf(was, key);
+            const auto to = partOf(became, key);
+            if (from == to)
+                continue;
+            if (auto part = mergeChange(partOf(merged, key), from, to))
+                merged.set(key, *std::move(part));
+            else
+                merged.erase(key);
+        }
+        return PlistValue(std::move(merged));
+    }
+    if (now->isArray() && base->isArray() && result->isArray()) {
+        const PlistArray& current = *now->array();
+        const PlistArray& was = *base->array();
+        const PlistArray& became = *result->array();
+        const auto holds = [](const PlistArray& array, const PlistValue& item) {
+            return std::find(array.begin(), array.end(), item) != array.end();
+        };
+        PlistArray merged;
+        if (current.size() == was.size() && was.size() == became.size()) {
+            // Places (the chart slots): each place changed takes its new value.
+            merged = current;
+            for (std::size_t i = 0; i < was.size(); ++i)
+                if (!(was[i] == became[i]))
+                    merged[i] = became[i];
+        } else {
+            // Members (hidden columns): those taken out go, those put in come, once.
+            for (const PlistValue& item : current)
+                if (!holds(was, item) || holds(became, item))
+                    merged.push_back(item);
+            for (const PlistValue& item : became)
+                if (!holds(was, item) && !holds(merged, item))
+                    merged.push_back(item);
+        }
+        return PlistValue(std::move(merged));
+    }
+    return result;
+}
+
 } // namespace
 
 UserDefaults::UserDefaults() = default;
 
 UserDefaults::UserDefaults(std::filesystem::path file) : path_(std::move(file)) {
-    std::lock_guard lock(mutex_);
-    loadLocked();
+    bool aside = false;
+    {
+        std::lock_guard lock(mutex_);
+        loadLocked();
+        aside = !asideFiles_.empty();
+    }
+    // Changes an earlier run kept aside go into the file now, under the lock, or once it lets go.
+    if (aside)
+        synchronize();
 }
 
 UserDefaults::~UserDefaults() {
@@ -285,21 +364,35 @@ void UserDefaults::setStandardPath(const std::filesystem::path& file) {
 }
 
 void UserDefaults::reopen(std::optional<std::filesystem::path> file) {
-    std::lock_guard writeLock(writeMutex_);
-    std::lock_guard lock(mutex_);
-    path_ = std::move(file);
-    values_.clear();
-    changed_.clear();
-    trouble_.reset();
-    loadTrouble_.reset();
-    generation_ = savedGeneration_ = 0;
-    writable_ = true;
-    saveFailureLogged_ = false;
-    troubleSaid_.reset();
-    loadLocked();
+    bool aside = false;
+    {
+        std::lock_guard writeLock(writeMutex_);
+        std::lock_guard lock(mutex_);
+        path_ = std::move(file);
+        values_.clear();
+        changed_.clear();
+        trouble_.reset();
+        loadTrouble_.reset();
+        generation_ = savedGeneration_ = 0;
+        writable_ = true;
+        saveFailureLogged_ = false;
+        troubleSaid_.reset();
+        asideFiles_.clear();
+        loadLocked();
+        aside = !asideFiles_.empty();
+    }
+    if (aside)
+        synchronize();
 }
 
 void UserDefaults::loadLocked() {
+    loadFileLocked();
+    // A file left alone at load is never written, and neither are the changes kept aside for it.
+    if (path_ && writable_)
+        loadAsideLocked(*path_);
+}
+
+void UserDefaults::loadFileLocked() {
     if (!path_)
         return;
     const auto& file = *path_;
@@ -402,15 +495,84 @@ void UserDefaults::markChangedLocked(std::string_view key) {
 
 void UserDefaults::edit(std::string_view key, Edit edit) {
     std::lock_guard lock(mutex_);
+    editLocked(key, std::move(edit));
+}
+
+void UserDefaults::editLocked(std::string_view key, Edit edit) {
     const PlistValue* v = values_.find(key);
-    if (auto changed = edit(v ? std::optional(*v) : std::nullopt))
+    std::optional<PlistValue> before = v ? std::optional(*v) : std::nullopt;
+    if (auto changed = edit(before))
         values_.set(std::string(key), *std::move(changed));
     else
         values_.erase(key);
     Pending& pending = changed_.try_emplace(std::string(key)).first->second;
-    if (!pending.whole)
+    if (!pending.whole) {
+        if (pending.edits.empty())
+            pending.base = std::move(before);
         pending.edits.push_back(std::move(edit));
+    }
     ++generation_;
+}
+
+void UserDefaults::dropAsideLocked() {
+    std::error_code ec;
+    for (const std::filesystem::path& aside : asideFiles_)
+        std::filesystem::remove(aside, ec);
+    asideFiles_.clear();
+}
+
+void UserDefaults::loadAsideLocked(const std::filesystem::path& file) {
+    const std::string prefix = asidePrefix(file);
+    const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
+    std::vector<std::filesystem::path> found;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        // A write of one that was cut short leaves a temporary file, never the file itself.
+        if (name.rfind(prefix, 0) == 0 && name.find(".tmp-") == std::string::npos)
+            found.push_back(it->path());
+    }
+    // Oldest first (the names begin with their stamp): a later run's change goes over an earlier's.
+    std::sort(found.begin(), found.end());
+    for (const std::filesystem::path& aside : found) {
+        const FileBytes got = readSettingsFile(aside, kMaxFileBytes);
+        PlistLimits limits;
+        limits.maxBytes = kMaxFileBytes;
+        auto read = got.outcome == FileBytes::Outcome::Read ? PropertyList::readBytes(got.bytes, limits)
+                                                            : PlistResult::failure("not read");
+        if (!read || !read.value().isDictionary()) {
+            Log::warning("the settings kept aside in {} cannot be read; left as they are", aside.string());
+            continue;
+        }
+        const PlistDictionary& changes = *read.value().dictionary();
+        std::size_t count = 0;
+        if (const PlistValue* set = changes.find("Set"); set && set->isDictionary())
+            for (const auto& [key, value] : *set->dictionary()) {
+                values_.set(key, value);
+                markChangedLocked(key);
+                ++count;
+            }
+        if (const PlistValue* removed = changes.find("Removed"); removed && removed->isArray())
+            for (const PlistValue& key : *removed->array())
+                if (key.isString()) {
+                    values_.erase(*key.string());
+                    markChangedLocked(*key.string());
+                    ++count;
+                }
+        if (const PlistValue* edited = changes.find("Edited"); edited && edited->isDictionary())
+            for (const auto& [key, change] : *edited->dictionary()) {
+                if (!change.isDictionary())
+                    continue;
+                editLocked(key,
+                           [base = partOf(*change.dictionary(), "Base"),
+                            result = partOf(*change.dictionary(), "Result")](std::optional<PlistValue> now) {
+                               return mergeChange(std::move(now), base, result);
+                           });
+                ++count;
+            }
+        Log::info("took in the changes to {} settings kept aside in {}", count, aside.string());
+        asideFiles_.push_back(aside);
+    }
 }
 
 void UserDefaults::set(std::string_view key, PlistValue value) {
@@ -569,11 +731,62 @@ bool UserDefaults::finishSaves(std::chrono::milliseconds limit) {
     saverWake_.notify_all();
     if (saver_.joinable())
         saver_.join();
+    {
+        std::lock_guard lock(mutex_);
+        if (changed_.empty())
+            return saved;
+    }
+    return keepAside();
+}
+
+bool UserDefaults::keepAside() {
+    PlistDictionary set;
+    PlistArray removed;
+    PlistDictionary edited;
+    std::filesystem::path file;
+    std::size_t count = 0;
+    {
+        std::lock_guard lock(mutex_);
+        count = changed_.size();
+        if (!path_ || !writable_) {
+            Log::warning("changes to {} settings left unsaved at quit", count);
+            return false;
+        }
+        for (const auto& [key, pending] : changed_) {
+            const PlistValue* v = values_.find(key);
+            if (pending.whole) {
+                if (v)
+                    set.set(key, *v);
+                else
+                    removed.emplace_back(key);
+                continue;
+            }
+            PlistDictionary change;
+            if (pending.base)
+                change.set("Base", *pending.base);
+            if (v)
+                change.set("Result", *v);
+            edited.set(key, PlistValue(std::move(change)));
+        }
+        file = *path_;
+    }
+    // Written without the lock, to a file of this program's own: the lock is what it could not get.
+    const std::filesystem::path aside =
+        file.string() + ".unsaved-" + utcStamp() + "-" + std::to_string(::getpid());
+    const PlistDictionary changes{{"Set", PlistValue(std::move(set))},
+                                  {"Removed", PlistValue(std::move(removed))},
+                                  {"Edited", PlistValue(std::move(edited))}};
+    if (auto st = PropertyList::writeFile(aside, PlistValue(changes)); !st) {
+        Log::warning("changes to {} settings left unsaved at quit: they could not be kept aside in {}: {}",
+                     count, aside.string(), st.error);
+        return false;
+    }
+    Log::warning("changes to {} settings could not be saved at quit; kept in {} for the next start", count,
+                 aside.string());
     std::lock_guard lock(mutex_);
-    if (changed_.empty())
-        return saved;
-    Log::warning("changes to {} settings left unsaved at quit", changed_.size());
-    return false;
+    changed_.clear();
+    savedGeneration_ = generation_;
+    return true;
 }
 
 void UserDefaults::deferSave() {
@@ -647,8 +860,10 @@ UserDefaults::SaveOutcome UserDefaults::save() {
                 Log::warning("settings not saved: {} was left alone at load", path_->string());
             return SaveOutcome::Failed;
         }
-        if (generation_ == savedGeneration_)
+        if (generation_ == savedGeneration_) {
+            dropAsideLocked();
             return SaveOutcome::Saved;
+        }
         for (auto& [key, pending] : changed_) {
             const PlistValue* v = values_.find(key);
             changes.push_back({key, std::move(pending), v ? std::optional(*v) : std::nullopt});
@@ -673,6 +888,7 @@ UserDefaults::SaveOutcome UserDefaults::save() {
                 it->second.edits.insert(it->second.edits.begin(),
                                         std::make_move_iterator(change.pending.edits.begin()),
                                         std::make_move_iterator(change.pending.edits.end()));
+                it->second.base = std::move(change.pending.base);
             }
         }
     };
@@ -760,6 +976,8 @@ UserDefaults::SaveOutcome UserDefaults::save() {
     }
     values_ = std::move(merged);
     savedGeneration_ = generation;
+    // The changes kept aside by an earlier run are in the file now.
+    dropAsideLocked();
     saveFailureLogged_ = false;
     troubleSaid_.reset();
     // What was said (a hold of the lock, a full disk, a folder found unwritable at load) can go.

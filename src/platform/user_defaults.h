@@ -107,7 +107,9 @@ public:
     bool waitForPendingSave(std::chrono::milliseconds limit);
     // At quit: saves what is pending, a change an earlier failed save left included, waits up to
     // `limit` for another program's lock, then stops the store's thread, so nothing writes while the
-    // program ends. False (and a warning) when changes are left unsaved.
+    // program ends. Changes still unsaved then (the lock still held) are kept aside, without the
+    // lock, in "<file>.unsaved-<UTC stamp>-<process>", which the next store of that file merges in
+    // under the lock at load and removes once saved. False (and a warning) when changes are lost.
     bool finishSaves(std::chrono::milliseconds limit);
 
     // How long another program may hold the lock before the changes waiting for it are said.
@@ -133,13 +135,22 @@ private:
     struct Pending {
         bool whole = false;
         std::vector<Edit> edits;
+        // The value before the first of `edits`: what a change kept aside at quit is merged against.
+        std::optional<PlistValue> base;
     };
     enum class SaveOutcome { Saved, Failed, LockBusy };
 
     void reopen(std::optional<std::filesystem::path> file);
     void loadLocked();
+    void loadFileLocked();
     void setAsideLocked(const std::filesystem::path& file, const std::string& reason);
     void markChangedLocked(std::string_view key);
+    void editLocked(std::string_view key, Edit edit);
+    // Takes in the changes earlier runs kept aside at quit; they are saved with the next save.
+    void loadAsideLocked(const std::filesystem::path& file);
+    void dropAsideLocked();
+    // Writes the changes still pending at quit beside the file; false when that fails.
+    bool keepAside();
     bool saveFailed(SettingsTrouble trouble, const std::string& reason);
     void tellTrouble(const std::optional<SettingsTrouble>& trouble);
     SaveOutcome save();
@@ -162,6 +173,8 @@ private:
     bool saveFailureLogged_ = false;
     // The failure last told to the handler, until a save succeeds.
     std::optional<SettingsTrouble> troubleSaid_;
+    // Files of changes kept aside that were taken in at load, removed once a save holds them.
+    std::vector<std::filesystem::path> asideFiles_;
 
     // The thread that saves once another program's lock lets go; started at the first need.
     std::mutex saverMutex_; // guards the five below

@@ -523,8 +523,100 @@ TEST(UserDefaults, AtQuitWhatAFailedSaveLeftIsSavedAndALockHeldTooLongIsToldBack
     const int lock = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(lock, 0);
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
-    EXPECT_FALSE(other.finishSaves(std::chrono::milliseconds(100)));
+    // Kept aside for the next start rather than lost.
+    EXPECT_TRUE(other.finishSaves(std::chrono::milliseconds(100)));
     ::close(lock);
+    EXPECT_EQ(UserDefaults(file).integerForKey("Theme"), 3);
+}
+
+// The lock still held by another program at quit: the changes wait beside the file, written without
+// the lock, and the next start takes them in at once and saves them under the lock once it lets go,
+// a change to parts of a key made again on what the other program left (places by place, members
+// by member). Nothing of either program is lost.
+TEST(UserDefaults, ChangesWaitingForTheLockAtQuitAreKeptAsideAndSavedByTheNextStart) {
+    TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    const auto onDisk = [&] {
+        auto read = platform::PropertyList::readFile(file);
+        EXPECT_TRUE(read && read.value().isDictionary());
+        return read && read.value().isDictionary() ? *read.value().dictionary() : PlistDictionary{};
+    };
+    const auto aside = [&] {
+        std::vector<fs::path> kept;
+        for (const fs::path& name : filesIn(dir.path()))
+            if (name.string().rfind("defaults.plist.unsaved-", 0) == 0)
+                kept.push_back(name);
+        return kept;
+    };
+    const auto setPlace = [](std::size_t at, std::string text) {
+        return [at, text](std::optional<PlistValue> value) {
+            PlistArray items = value && value->isArray() ? *value->array() : PlistArray{};
+            items.at(at) = PlistValue(text);
+            return std::optional(PlistValue(std::move(items)));
+        };
+    };
+    const auto member = [](std::string name, bool in) {
+        return [name, in](std::optional<PlistValue> value) {
+            PlistArray items = value && value->isArray() ? *value->array() : PlistArray{};
+            std::erase(items, PlistValue(name));
+            if (in)
+                items.emplace_back(name);
+            return std::optional(PlistValue(std::move(items)));
+        };
+    };
+    {
+        UserDefaults first(file);
+        first.set("Theme", 1);
+        first.set("Gone", true);
+        first.setStringArray("Slots", {"A", "", ""});
+        first.setStringArray("Hidden", {"a"});
+        ASSERT_TRUE(first.synchronize());
+    }
+    // The other program, running all along.
+    UserDefaults other(file);
+    const auto holdLock = [&] {
+        const int fd = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(::flock(fd, LOCK_EX), 0);
+        return fd;
+    };
+    int lock = holdLock();
+    {
+        UserDefaults quitting(file);
+        quitting.set("Theme", 2);
+        quitting.remove("Gone");
+        quitting.edit("Slots", setPlace(2, "C"));
+        quitting.edit("Hidden", member("a", false));
+        quitting.edit("Hidden", member("x", true));
+        EXPECT_TRUE(quitting.synchronize()) << "left to the store's thread";
+        EXPECT_TRUE(quitting.finishSaves(std::chrono::milliseconds(100)));
+    }
+    EXPECT_EQ(onDisk().find("Theme")->asInt(), 1) << "nothing written under another program's lock";
+    ASSERT_EQ(aside().size(), 1u);
+
+    // The other program changes its parts meanwhile.
+    ::close(lock);
+    other.edit("Slots", setPlace(1, "B"));
+    other.edit("Hidden", member("y", true));
+    ASSERT_TRUE(other.synchronize());
+    EXPECT_EQ(onDisk().find("Theme")->asInt(), 1);
+    // The next start, the lock held again: the changes read at once, and are saved once it lets go.
+    lock = holdLock();
+    UserDefaults next(file);
+    EXPECT_EQ(next.integerForKey("Theme"), 2);
+    EXPECT_FALSE(next.objectForKey("Gone"));
+    EXPECT_EQ(next.stringArrayForKey("Slots"), (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(next.stringArrayForKey("Hidden"), (std::vector<std::string>{"y", "x"}));
+    EXPECT_EQ(onDisk().find("Theme")->asInt(), 1);
+    ::close(lock);
+    ASSERT_TRUE(next.waitForPendingSave(std::chrono::seconds(60)));
+    const PlistDictionary saved = onDisk();
+    EXPECT_EQ(saved.find("Theme")->asInt(), 2);
+    EXPECT_FALSE(saved.contains("Gone"));
+    EXPECT_EQ(*saved.find("Slots"),
+              PlistValue(PlistArray{PlistValue("A"), PlistValue("B"), PlistValue("C")}));
+    EXPECT_EQ(*saved.find("Hidden"), PlistValue(PlistArray{PlistValue("y"), PlistValue("x")}));
+    EXPECT_TRUE(aside().empty()) << "taken in once";
 }
 
 // Parts of one key changed by two programs: each program's edit is replayed on the file's value, so

@@ -60,6 +60,20 @@ AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, Q
     }
     remembered_ = std::make_unique<RememberedUsers>(context_.defaults(), interfaces::productInfo().productKey,
                                                     *options_.secrets);
+    // The keyring may refuse the password after the login window closed: the signed-in trader is
+    // told by a banner, kept until closed; one kept later takes it back.
+    remembered_->addPasswordListener(
+        [self = QPointer<AppDelegate>(this)](RememberedUsers::PasswordNews news) {
+            if (!self)
+                return;
+            if (news == RememberedUsers::PasswordNews::NotKept) {
+                self->keyringBannerOwed_ = true;
+                self->sayPasswordNotKept();
+            } else if (news == RememberedUsers::PasswordNews::Kept) {
+                self->keyringBannerOwed_ = false;
+                self->withdrawKeyringBanner();
+            }
+        });
     session_ = std::make_unique<ClientModel>(options_.clients);
 
     login_ = std::make_unique<LoginWindowController>(context_, shell_, *session_, *remembered_);
@@ -136,6 +150,7 @@ void AppDelegate::loginSuccess() {
     // The main window first, so the program never stands without a window.
     login_->closeAfterLogin();
     sayUnsavedSettings();
+    sayPasswordNotKept();
     if (!endedLockOf_.isEmpty()) {
         const QString locker = std::exchange(endedLockOf_, QString());
         CommonAlert::open(mainWindow_.get(),
@@ -188,6 +203,28 @@ void AppDelegate::withdrawSettingsBanner() {
     context_.banners().withdraw(
         [this](const interfaces::InAppNotification& notification) { return isSettingsBanner(notification); });
     settingsSaid_.clear();
+}
+
+void AppDelegate::sayPasswordNotKept() {
+    if (!keyringBannerOwed_ || !session_->isSignedIn() || !mainWindow_)
+        return;
+    keyringBannerOwed_ = false;
+    withdrawKeyringBanner();
+    interfaces::InAppNotification banner;
+    banner.title = kApplicationName;
+    banner.informativeText = context_.text(texts::kPasswordNotRemembered).toStdString();
+    banner.feature.dismissDelayTime = -1;
+    keyringSaid_ = banner.informativeText;
+    context_.banners().deliverNotification(banner);
+}
+
+void AppDelegate::withdrawKeyringBanner() {
+    if (keyringSaid_.empty())
+        return;
+    context_.banners().withdraw([said = std::exchange(keyringSaid_, std::string())](
+                                    const interfaces::InAppNotification& notification) {
+        return notification.title == kApplicationName && notification.informativeText == said;
+    });
 }
 
 void AppDelegate::userChanged() {

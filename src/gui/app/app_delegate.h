@@ -86,6 +86,11 @@ private:
     std::string settingsSaid_;
     bool isSettingsBanner(const interfaces::InAppNotification& notification) const;
     void withdrawSettingsBanner();
+    // The keyring refused the remembered password and no banner has said so yet.
+    bool keyringBannerOwed_ = false;
+    std::string keyringSaid_;
+    void sayPasswordNotKept();
+    void withdrawKeyringBanner();
     // Windows last: they go before the session they show.
     std::unique_ptr<MainWindowController> mainWindow_;
     std::unique_ptr<UnlockWindowController> unlock_;

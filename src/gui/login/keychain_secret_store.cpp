@@ -1,6 +1,7 @@
 #include "gui/login/keychain_secret_store.h"
 
 #include "gui/app/system_notifier.h"
+#include "platform/log.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -51,10 +52,14 @@ void KeychainSecretStore::read(const std::string& key, ReadDone done) {
     auto* job = makeJob<QKeychain::ReadPasswordJob>(this, key);
     connect(job, &QKeychain::Job::finished, this, [done = std::move(done)](QKeychain::Job* finished) {
         auto* reader = static_cast<QKeychain::ReadPasswordJob*>(finished);
-        if (reader->error() == QKeychain::NoError)
+        if (reader->error() == QKeychain::NoError) {
             done(reader->textData().toStdString());
-        else
-            done(std::nullopt);
+            return;
+        }
+        // A keyring without its collection answers but gives nothing back: the log keeps its words.
+        platform::Log::warning("the Secret Service gave back no password: {}",
+                               reader->errorString().toStdString());
+        done(std::nullopt);
     });
     job->start();
 }

@@ -65,10 +65,11 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
         showNotices();
     });
     connect(&context_, &GuiContext::settingsNoticeChanged, this, &LoginWindowController::showNotices);
-    remembered_.setPasswordKeptListener([self = QPointer<LoginWindowController>(this)] {
-        if (self)
-            self->showNotices();
-    });
+    remembered_.addPasswordListener(
+        [self = QPointer<LoginWindowController>(this)](RememberedUsers::PasswordNews) {
+            if (self)
+                self->showNotices();
+        });
     connect(ui_->portTextField, &QLineEdit::textChanged, this, [this] { markPort(); });
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { markPort(); });
     connect(ui_->languagesComboBox, &QComboBox::activated, this,
@@ -161,15 +162,17 @@ void LoginWindowController::showNotices() {
     const QString settings = context_.settingsNotice();
     ui_->settingsNoticeLabel->setText(settings);
     ui_->settingsNoticeLabel->setVisible(!settings.isEmpty());
-    // Said where it matters: the trader asks for the password to be remembered and it cannot be, or
-    // the keyring answered but did not keep the last one.
+    // Said where it matters: the trader asks for the password to be remembered and it cannot be,
+    // the keyring answered but did not keep the last one, or did not give the remembered one back.
     const bool asked = ui_->CheckBox->isChecked();
     const bool noKeyring = asked && !remembered_.passwordsCanBeKept();
     const bool notKept = asked && !noKeyring && remembered_.passwordNotKept();
-    ui_->keyringNoticeLabel->setText(noKeyring ? context_.text(texts::kPasswordsCannotBeRemembered)
-                                     : notKept ? context_.text(texts::kPasswordNotRemembered)
-                                               : QString());
-    ui_->keyringNoticeLabel->setVisible(noKeyring || notKept);
+    const bool notReadBack = asked && !noKeyring && !notKept && remembered_.passwordNotReadBack();
+    ui_->keyringNoticeLabel->setText(noKeyring     ? context_.text(texts::kPasswordsCannotBeRemembered)
+                                     : notKept     ? context_.text(texts::kPasswordNotRemembered)
+                                     : notReadBack ? context_.text(texts::kPasswordNotReadBack)
+                                                   : QString());
+    ui_->keyringNoticeLabel->setVisible(noKeyring || notKept || notReadBack);
 }
 
 void LoginWindowController::loadUserInfo(std::string_view mode) {

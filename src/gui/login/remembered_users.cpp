@@ -27,7 +27,16 @@ void appendEscaped(std::string& out, std::string_view field) {
 RememberedUsers::RememberedUsers(platform::UserDefaults& defaults, std::string productKey,
                                  SecretStore& secrets)
     : defaults_(defaults), productKey_(std::move(productKey)), secrets_(secrets),
-      secretState_(std::make_shared<SecretState>()) {}
+      secretState_(std::make_shared<SecretState>()) {
+    secretState_->notKept = defaults_.boolForKey(kPasswordNotKeptKey);
+}
+
+void RememberedUsers::SecretState::tell(PasswordNews news) const {
+    // A copy: a listener may add another.
+    const std::vector<PasswordListener> now = listeners;
+    for (const PasswordListener& listener : now)
+        listener(news);
+}
 
 std::string RememberedUsers::secretKey(std::string_view mode, std::string_view server,
                                        std::string_view userName) {
@@ -112,7 +121,22 @@ std::optional<RememberedForm> RememberedUsers::load(std::string_view mode) const
 
 void RememberedUsers::loadPassword(std::string_view mode, const RememberedForm& entry,
                                    SecretStore::ReadDone done) {
-    secrets_.read(secretKey(mode, entry.server, entry.userName), std::move(done));
+    // The entry is there only once a password was given with it: none coming back from a store that
+    // answers is one that cannot give it, or lost it. Where none answers, its own line says so.
+    secrets_.read(secretKey(mode, entry.server, entry.userName),
+                  [state = secretState_, mode = std::string(mode), answers = secrets_.answers(),
+                   done = std::move(done)](std::optional<std::string> secret) {
+                      if (!answers) {
+                          done(std::move(secret));
+                          return;
+                      }
+                      state->notReadBack = !secret;
+                      if (!secret && !std::exchange(state->readFailureLogged, true))
+                          platform::Log::warning(
+                              "the keyring gave back no password for the remembered {} user", mode);
+                      state->tell(secret ? PasswordNews::ReadBack : PasswordNews::NotReadBack);
+                      done(std::move(secret));
+                  });
 }
 
 void RememberedUsers::store(std::string_view mode, const RememberedForm& form) {
@@ -146,11 +170,22 @@ bool RememberedUsers::changePassword(std::string_view mode, std::string_view use
 }
 
 SecretStore::WriteDone RememberedUsers::writeDone() const {
-    return [state = secretState_](bool ok, const std::string& reason) {
+    return [state = secretState_, defaults = &defaults_,
+            answers = secrets_.answers()](bool ok, const std::string& reason) {
         if (!ok && !std::exchange(state->failureLogged, true))
             platform::Log::warning("passwords are not remembered: {}", reason);
-        if (std::exchange(state->notKept, !ok) != !ok && state->listener)
-            state->listener();
+        // A refusal of a keyring that answers, which may come after the login window closed, is
+        // still said at the next start; where none answers, that start says so by itself.
+        if (std::exchange(state->notKept, !ok) != !ok && (ok || answers)) {
+            if (ok)
+                defaults->remove(kPasswordNotKeptKey);
+            else
+                defaults->set(kPasswordNotKeptKey, true);
+            defaults->synchronize();
+        }
+        if (ok)
+            state->notReadBack = false;
+        state->tell(ok ? PasswordNews::Kept : PasswordNews::NotKept);
     };
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tc::platform {
 class UserDefaults;
@@ -17,6 +18,8 @@ namespace tc::gui {
 
 inline constexpr std::string_view kLiveMode = "Live";
 inline constexpr std::string_view kDemoMode = "Demo";
+// Set in the user defaults while the secret store refuses the remembered password.
+inline constexpr std::string_view kPasswordNotKeptKey = "PasswordNotKept";
 
 // Where passwords are kept. Calls return at once; answers come through the callbacks, on the
 // caller's thread, possibly before the call returns.
@@ -64,11 +67,19 @@ public:
     // Whether passwords can be remembered here (a secret store answers).
     bool passwordsCanBeKept() const { return secrets_.answers(); }
     // Whether the store refused the last password given to it: one that answers may still not keep
-    // it (a keyring reached through a library that is missing).
+    // it (a keyring reached through a library that is missing). Kept in the user defaults, so the
+    // next start still knows when the refusal came after its login window had closed.
     bool passwordNotKept() const { return secretState_->notKept; }
-    // Called when the store's answer to a password changes passwordNotKept(); replaces the last.
-    void setPasswordKeptListener(std::function<void()> listener) {
-        secretState_->listener = std::move(listener);
+    // Whether the store failed to give back the remembered user's password it was asked for (a
+    // keyring without its collection); cleared once a password is read or kept.
+    bool passwordNotReadBack() const { return secretState_->notReadBack; }
+    // What the store last answered about a password.
+    enum class PasswordNews { Kept, NotKept, ReadBack, NotReadBack };
+    using PasswordListener = std::function<void(PasswordNews)>;
+    // Called at every answer of the store to a password: the login window's line and the banner
+    // of a signed-in session both follow them.
+    void addPasswordListener(PasswordListener listener) {
+        secretState_->listeners.push_back(std::move(listener));
     }
 
     // The secret store's key of a password.
@@ -89,8 +100,11 @@ private:
     // What the store answered, shared with answers that may outlive this object.
     struct SecretState {
         bool failureLogged = false;
+        bool readFailureLogged = false;
         bool notKept = false;
-        std::function<void()> listener;
+        bool notReadBack = false;
+        std::vector<PasswordListener> listeners;
+        void tell(PasswordNews news) const;
     };
     SecretStore::WriteDone writeDone() const;
     std::shared_ptr<SecretState> secretState_;

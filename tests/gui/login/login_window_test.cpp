@@ -1508,6 +1508,91 @@ TEST_F(LoginWindowTest, APasswordTheKeyringDidNotKeepIsSaidUnderTheForm) {
     EXPECT_EQ(secrets.secrets.size(), 1u);
 }
 
+// The keyring refuses the password only after the login window has closed: the signed-in trader
+// reads it in a banner, and the next start's login window says it under the form.
+TEST_F(LoginWindowTest, APasswordTheKeyringRefusesAfterTheSignInIsSaidThenAndAtTheNextStart) {
+    auto* remember = child<QCheckBox>(login, "CheckBox");
+    if (!remember->isChecked())
+        QTest::mouseClick(remember, Qt::LeftButton, {}, QPoint(6, remember->height() / 2));
+    secrets.holdWrites = true;
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    const std::string notKept = context->text(texts::kPasswordNotRemembered).toStdString();
+    const auto saying = [&] {
+        int n = 0;
+        for (const auto* banner : context->banners().banners())
+            n += banner->notification().informativeText == notKept &&
+                 banner->phase() != tc::gui::InAppNotificationBannerController::Phase::Hiding;
+        return n;
+    };
+    EXPECT_EQ(saying(), 0);
+    secrets.keeps = false;
+    secrets.answerWrites();
+    EXPECT_TRUE(waitFor([&] { return saying() == 1; }));
+    EXPECT_TRUE(secrets.secrets.empty());
+
+    // The program ends; the next one opens on the remembered user, the password to type, and why.
+    delegate.reset();
+    context->banners().forgetAll();
+    AppDelegate::Options app;
+    app.secrets = &secrets;
+    app.idle = &idle;
+    app.simulation = true;
+    app.clients = [this] {
+        interfaces::ClientOptions client;
+        client.userDefaults = clientDefaults.get();
+        client.watchNetwork = false;
+        return interfaces::MakeClient(*shell, client);
+    };
+    delegate = std::make_unique<AppDelegate>(*context, *shell, std::move(app));
+    delegate->applicationDidFinishLaunching();
+    login = &delegate->loginWindow();
+    auto* line = child<QLabel>(login, "keyringNoticeLabel");
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("demo"));
+    EXPECT_TRUE(field("passwordTextField")->text().isEmpty());
+    EXPECT_TRUE(line->isVisibleTo(login));
+    EXPECT_EQ(line->text(), context->text(texts::kPasswordNotRemembered));
+
+    // Kept at this sign-in: nothing is said any more, at this start or the next.
+    secrets.keeps = true;
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    EXPECT_EQ(saying(), 0);
+    EXPECT_FALSE(line->isVisibleTo(login));
+    EXPECT_FALSE(
+        tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets).passwordNotKept());
+}
+
+// A keyring that answers but gives the remembered password back empty-handed (no collection):
+// the line under the form says why the password field is empty.
+class UnreadableKeyringLoginTest : public LoginWindowTest {
+protected:
+    void SetUp() override {
+        tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets)
+            .store("Demo", {"demo", "demo1234", "127.0.0.1", "5199"});
+        secrets.readable = false;
+        LoginWindowTest::SetUp();
+    }
+};
+
+TEST_F(UnreadableKeyringLoginTest, TheLineUnderTheFormSaysThePasswordWasNotGivenBack) {
+    auto* line = child<QLabel>(login, "keyringNoticeLabel");
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("demo"));
+    EXPECT_TRUE(field("passwordTextField")->text().isEmpty());
+    EXPECT_TRUE(line->isVisibleTo(login));
+    EXPECT_EQ(line->text(), context->text(texts::kPasswordNotReadBack));
+    ASSERT_TRUE(context->language().select(1));
+    EXPECT_EQ(line->text(), context->text(texts::kPasswordNotReadBack));
+    EXPECT_NE(line->text(), tc::gui::lookupText(0, texts::kPasswordNotReadBack));
+
+    // Once the keyring gives it back, the line goes with the password in its field.
+    secrets.readable = true;
+    login->selectConnectionMode(0);
+    QTest::mouseClick(child<QPushButton>(login, "demoModeButton"), Qt::LeftButton);
+    EXPECT_EQ(field("passwordTextField")->text(), QStringLiteral("demo1234"));
+    EXPECT_FALSE(line->isVisibleTo(login));
+}
+
 // The program started over a settings file in a folder of the test's, as prepare() leaves it.
 class SettingsFileLoginTest : public LoginWindowTest {
 protected:

@@ -1,17 +1,25 @@
 #pragma once
 // A secret store in memory for the login tests; `available = false` plays a desktop without one,
-// `keeps = false` one whose store answers but keeps nothing (its library missing).
+// `keeps = false` one whose store answers but keeps nothing (its library missing), `readable = false`
+// one that answers but gives nothing back (a keyring without its collection), `holdWrites` a store
+// that answers writes only at answerWrites(), as a keyring does after the login window closed.
 #include "gui/login/remembered_users.h"
 
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace guitest {
 
 class MemorySecrets : public tc::gui::SecretStore {
 public:
     void write(const std::string& key, const std::string& secret, WriteDone done) override {
+        if (holdWrites) {
+            held.emplace_back(key, secret, std::move(done));
+            return;
+        }
         if (!available || !keeps) {
             done(false, available ? "the Secret Service did not keep it in this test"
                                   : "no Secret Service in this test");
@@ -22,13 +30,24 @@ public:
     }
     void read(const std::string& key, ReadDone done) override {
         auto it = secrets.find(key);
-        done(it == secrets.end() ? std::nullopt : std::optional(it->second));
+        done(it == secrets.end() || !readable ? std::nullopt : std::optional(it->second));
     }
     void remove(const std::string& key) override { secrets.erase(key); }
     bool answers() const override { return available; }
 
+    void answerWrites() {
+        holdWrites = false;
+        auto writes = std::move(held);
+        held.clear();
+        for (auto& [key, secret, done] : writes)
+            write(key, secret, std::move(done));
+    }
+
     bool available = true;
     bool keeps = true;
+    bool readable = true;
+    bool holdWrites = false;
+    std::vector<std::tuple<std::string, std::string, WriteDone>> held;
     std::map<std::string, std::string> secrets;
 };
 
