@@ -1,7 +1,8 @@
 // Every question whose yes sends an order or money again, in the real windows against the in-process
 // test server: the order ticket's, for an order the line lost, before the new sign-in's lists tell its
-// fate and once they hold it; the deposit form's, for a bank deposit without an answer in time and for
-// one or an online payment the server holds after a lost line; and the withdrawal form's, both ways.
+// fate and once they hold it; Close All's, for positions an earlier request still waits for; the
+// deposit form's, for a bank deposit without an answer in time and for one or an online payment the
+// server holds after a lost line; and the withdrawal form's, both ways.
 // Each question has the answer that sends nothing as its default, and Return on it sends nothing.
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_objects.h"
@@ -9,19 +10,27 @@
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/request_window.h"
 #include "gui/funding/withdrawal_request_window_controller.h"
+#include "gui/grid/grid_model.h"
+#include "gui/grid/grid_pane.h"
+#include "gui/main/main_window_controller.h"
 #include "gui/models/session_fixture.h"
 #include "gui/texts.h"
+#include "gui/trading/close_all_rules.h"
+#include "gui/trading/close_all_window_controller.h"
 #include "gui/trading/trade_ticket_window_controller.h"
 #include "model/data_service_collections.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTableView>
 
 #include <algorithm>
 #include <functional>
@@ -56,6 +65,16 @@ QMessageBox* lossAlert(const QString& title) {
                 return box;
     }
     return nullptr;
+}
+
+// Whether `text` reads as `pattern`, a text of the tables, with anything in its places ({0}, {1}...).
+bool readsAs(const QString& text, const QString& pattern) {
+    QString expression = QRegularExpression::escape(pattern);
+    expression.replace(QRegularExpression(QStringLiteral(R"(\\\{\d+\\\})")), QStringLiteral(".*"));
+    return QRegularExpression(QStringLiteral("^") + expression + QStringLiteral("$"),
+                              QRegularExpression::DotMatchesEverythingOption)
+        .match(text)
+        .hasMatch();
 }
 
 class SendAgainQuestionsTest : public guitest::SessionTest {
@@ -221,14 +240,62 @@ protected:
             window, [this] { return approvalRequestsSent(*server); }, asked);
     }
 
+    // The open positions' totals bar opens Close All once the positions are listed: the window, once
+    // it shows (one closed before stands hidden beside it).
+    tc::gui::CloseAllWindowController* openCloseAll() {
+        tc::gui::GridPane* open = main->gridPane(tc::gui::Grid::OpenPositions);
+        auto* button = open->findChild<QPushButton*>(QStringLiteral("closeAllButton"));
+        if (!button || !waitFor([&] { return button->isEnabled() && open->gridModel().rowCount() > 0; }))
+            return nullptr;
+        QTest::mouseClick(button, Qt::LeftButton);
+        tc::gui::CloseAllWindowController* shown = nullptr;
+        waitFor([&] {
+            for (auto* closeAll : main->findChildren<tc::gui::CloseAllWindowController*>())
+                if (closeAll->isVisible())
+                    shown = closeAll;
+            return shown != nullptr;
+        });
+        return shown;
+    }
+    // A Close All of every position goes, the server holds it, and its window closes; a new Close All
+    // of them, ticked again from the tick column's title, is pressed.
+    void closeAllWhileOneWaits(Asked& asked) {
+        main = std::make_unique<tc::gui::MainWindowController>(*context);
+        main->show();
+        server->holdOrders(true);
+        tc::gui::CloseAllWindowController* first = openCloseAll();
+        ASSERT_TRUE(first);
+        QTest::mouseClick(first->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
+        ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 1; }));
+        QTest::mouseClick(first->findChild<QPushButton*>(QStringLiteral("notNowButton")), Qt::LeftButton);
+        tc::gui::CloseAllWindowController* again = openCloseAll();
+        ASSERT_TRUE(again);
+        QHeaderView* titles =
+            again->findChild<QTableView*>(QStringLiteral("closeAllTableView"))->horizontalHeader();
+        QTest::mouseClick(
+            titles->viewport(), Qt::LeftButton, {},
+            QPoint(titles->sectionViewportPosition(0) + titles->sectionSize(0) / 2, titles->height() / 2));
+        ASSERT_FALSE(again->flow().ticked().empty());
+        QTest::mouseClick(again->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
+        asked.question = tc::gui::CommonAlert::showing(again, QStringLiteral("closeAllSendAwaitedAgain"));
+        asked.went = [again] { return again->flow().phase() != tc::gui::CloseAllFlow::Phase::Choosing; };
+        asked.read = [this] { return server->stats().orderRequests; };
+    }
+
     // What a row leaves on screen goes before the next row.
     void closeWindows() {
+        if (server->stats().heldOrderRequests > 0) {
+            EXPECT_TRUE(server->answerHeldOrders({0}));
+        }
+        server->holdOrders(false);
+        main.reset();
         server->setApprovalsSilent(false);
         server->setDataServiceSilent(false);
         delete ticket.data();
         delete funding.data();
     }
 
+    std::unique_ptr<tc::gui::MainWindowController> main;
     QPointer<tc::gui::TradeTicketWindowController> ticket;
     QPointer<RequestWindow> funding;
     std::unique_ptr<QSignalSpy> sentOrders;
@@ -258,6 +325,8 @@ TEST_F(SendAgainQuestionsTest, EveryQuestionThatSendsAgainDefaultsToSendingNothi
          [&](Asked& asked) { onlinePaymentHeld(asked); }},
         {"withdrawal held after a lost line", texts::kSendHeldRequestAgainQuestion,
          [&](Asked& asked) { withdrawalHeld(asked); }},
+        {"Close All of positions an earlier Close All still waits for",
+         texts::kCloseAllSendAwaitedAgainQuestion, [&](Asked& asked) { closeAllWhileOneWaits(asked); }},
         {"ticket order held after a lost line", texts::kTicketSendHeldOrderAgainQuestion,
          [&](Asked& asked) { ticketOrderLost(true, asked); }},
         {"ticket order lost, the lists not yet in", texts::kTicketSendOrderAgainQuestion,
@@ -269,8 +338,7 @@ TEST_F(SendAgainQuestionsTest, EveryQuestionThatSendsAgainDefaultsToSendingNothi
         Asked asked;
         ASSERT_NO_FATAL_FAILURE(row.ask(asked));
         ASSERT_TRUE(asked.question) << "nothing was asked";
-        const QString opening = context->text(row.question).section(QStringLiteral("{0}"), 0, 0);
-        EXPECT_TRUE(asked.question->informativeText().startsWith(opening))
+        EXPECT_TRUE(readsAs(asked.question->informativeText(), context->text(row.question)))
             << asked.question->informativeText().toStdString();
         ASSERT_TRUE(asked.question->defaultButton());
         EXPECT_EQ(asked.question->defaultButton()->text().toStdString(), sendsNothing.toStdString());
