@@ -22,6 +22,26 @@ const std::string& idOf(const Order& record, bool position) {
     return position ? record.OpenPositionId : record.PendingOrderId;
 }
 
+// Whether a position opened at `opened` can be the fill of a limit or stop order at `price`. A limit
+// fills at its price or better, never worse; a stop, once the market reaches it, fills at its price
+// or past it, by as much as the market moved before the fill. So the slippage either may have is on
+// one side only, and unbounded there: a buy limit at or below its price, a sell limit at or above, a
+// buy stop at or above, a sell stop at or below. A price improvement across a stop's own price is not
+// taken: the server fills it at the quote that reached it. A market order fills at any price.
+bool couldHaveFilledAt(const interfaces::OrderTicket& t, const std::optional<platform::Decimal>& opened) {
+    if (t.kind == OrderKind::Market)
+        return true;
+    if (!t.price || t.price->isNaN() || !opened || opened->isNaN())
+        return false;
+    const bool atOrBelow = (t.kind == OrderKind::Limit) == (t.side == interfaces::Side::Buy);
+    return atOrBelow ? *opened <= *t.price : *opened >= *t.price;
+}
+
+// A list writes "0" for no pending order behind a position.
+bool namesNoOrder(const std::string& id) {
+    return id.empty() || id == "0";
+}
+
 // The oldest record that holds the part and that no other part took or was listed before.
 const Order* oldestFitting(const OrderRecords& records, bool position, const SentOrder& order,
                            const AccountQuantity& part, const std::set<std::string>& taken) {
@@ -36,8 +56,15 @@ const Order* oldestFitting(const OrderRecords& records, bool position, const Sen
         if (record->tradingMode != codeOf(t.side) || record->OrderQty != part.quantity)
             continue;
         if (position) {
-            // A position names the kind of order it was opened by where the list says so.
+            // A position names the kind of order it was opened by where the list says so; one the
+            // fill of a pending order listed before or taken opened is that order's, whatever it
+            // looks like; and a limit or stop order cannot have opened one at a price it never fills at.
             if (record->orderType != 0 && record->orderType != codeOf(t.kind))
+                continue;
+            const std::string& from = record->PendingOrderId;
+            if (!namesNoOrder(from) && (order.listedBefore.contains(from) || taken.contains(from)))
+                continue;
+            if (!couldHaveFilledAt(t, record->OrderPrice))
                 continue;
         } else if (!record->RefPositionIdOfBracket.empty() || record->orderType != codeOf(t.kind) ||
                    !t.price || !record->OrderPrice || *record->OrderPrice != *t.price) {

@@ -18,7 +18,7 @@ using OrderRecords = std::vector<std::shared_ptr<const Order>>;
 
 // An order as the ticket sent it: its fields, every account it went to with its quantity (one for an
 // order of one account), and the positions and pending orders listed on those accounts for its
-// instrument when it went out: none of them is its own.
+// instrument when it went out, and when the line went before its answer: none of them is its own.
 struct SentOrder {
     interfaces::OrderTicket ticket;
     std::vector<interfaces::AccountQuantity> accounts;
@@ -41,9 +41,11 @@ struct PartHeld {
 // For each order (the oldest sent first), what the lists hold of each of its accounts' parts, in the
 // order of its accounts. A limit or stop order's part is held by a pending order of its account,
 // instrument, side, kind, quantity and price (not a take profit or stop loss of a position), or once
-// filled by a position; a market order's by a position alone: of its account, instrument, side and
-// opening quantity, opened by an order of its kind where the list says which. A record listed when
-// the order went out is never its own, nor one in `taken`, and one record holds one part at most: the
+// filled by a position opened at a price it fills at (a buy limit at or below its price, a sell limit
+// at or above, a buy stop at or above, a sell stop at or below); a market order's by a position
+// alone: of its account, instrument, side and opening quantity, opened by an order of its kind where
+// the list says which. A record listed when the order went out is never its own, nor one in `taken`,
+// nor a position the fill of such a pending order opened, and one record holds one part at most: the
 // part sent first takes the record the server made first (it numbers them in turn), so two like
 // orders lost together are told apart by how many records the lists hold.
 std::vector<std::vector<PartHeld>> heldParts(std::span<const SentOrder> orders, const OrderRecords& positions,

@@ -900,8 +900,18 @@ void TradeTicketWindowController::followOrder(TicketOrder order) {
 void TradeTicketWindowController::lineLost() {
     if (awaiting_.empty())
         return;
-    for (TicketOrder& order : awaiting_)
+    // Every record the lists hold now came with a report read before the line went, each of which
+    // answered its own request or no request of ours: an order without an answer made none of them.
+    const ClientModel* model = session();
+    for (TicketOrder& order : awaiting_) {
+        if (model) {
+            const SessionQueries& queries = model->client().queries();
+            order.order.listedBefore.merge(listedFor(order.order.ticket.instrument, order.order.accounts,
+                                                     queries.getOpenOrderCollection(),
+                                                     queries.getPendingOrderCollection()));
+        }
         lost_.push_back(std::move(order));
+    }
     awaiting_.clear();
     while (lost_.size() > kMaxFollowedOrders)
         lost_.erase(lost_.begin());

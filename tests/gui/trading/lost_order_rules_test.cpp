@@ -29,6 +29,15 @@ std::shared_ptr<const Order> position(std::string id, std::int32_t account, Side
     return p;
 }
 
+// A position a limit or stop order's fill opened at `opened`, of pending order `from` where given.
+std::shared_ptr<const Order> filled(std::string id, Side side, OrderKind kind, const char* opened,
+                                    std::string from = {}) {
+    auto p = std::make_shared<Order>(*position(std::move(id), 20001, side, "0.01", kind));
+    p->OrderPrice = platform::Decimal::fromString(opened).value();
+    p->PendingOrderId = std::move(from);
+    return p;
+}
+
 std::shared_ptr<const Order> pendingOrder(std::string id, std::int32_t account, Side side, OrderKind kind,
                                           const char* lots, const char* price, std::string bracketOf = {}) {
     auto o = std::make_shared<Order>();
@@ -135,7 +144,7 @@ TEST(LostOrders, ALimitOrderIsHeldByItsPendingOrderOrTheFilledPosition) {
          {},
          {pendingOrder("500082", 20001, Side::Buy, OrderKind::Limit, "0.01", "1.08", "500001")},
          "20001:-"},
-        {"filled", {position("500090", 20001, Side::Buy, "0.01", OrderKind::Limit)}, {}, "20001:P500090"},
+        {"filled", {filled("500090", Side::Buy, OrderKind::Limit, "1.08")}, {}, "20001:P500090"},
         {"its pending order before a position",
          {position("500081", 20001, Side::Buy, "0.01", OrderKind::Limit)},
          {pendingOrder("500082", 20001, Side::Buy, OrderKind::Limit, "0.01", "1.08")},
@@ -144,6 +153,62 @@ TEST(LostOrders, ALimitOrderIsHeldByItsPendingOrderOrTheFilledPosition) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(told(heldParts(std::span(&limit, 1), c.positions, c.pending)), c.held) << c.what;
+}
+
+// A limit or stop order's fill opens its position only at a price the order fills at: a limit at its
+// price or better, a stop at its price or past it, however far the market ran. A position opened on the
+// wrong side of the order's price, with no price, or by the fill of a pending order listed before the
+// send or taken by an earlier order is another order's.
+TEST(LostOrders, AFilledLimitOrStopOrderIsHeldOnlyByAPositionOpenedWhereItFills) {
+    struct Case {
+        OrderKind kind;
+        Side side;
+        const char* opened;
+        bool held;
+    };
+    const Case cases[] = {
+        {OrderKind::Limit, Side::Buy, "1.07500", true},   {OrderKind::Limit, Side::Buy, "1.07", true},
+        {OrderKind::Limit, Side::Buy, "1.07501", false},  {OrderKind::Limit, Side::Buy, "1.08", false},
+        {OrderKind::Limit, Side::Sell, "1.075", true},    {OrderKind::Limit, Side::Sell, "1.09", true},
+        {OrderKind::Limit, Side::Sell, "1.07499", false}, {OrderKind::Stop, Side::Buy, "1.075", true},
+        {OrderKind::Stop, Side::Buy, "1.09", true},       {OrderKind::Stop, Side::Buy, "1.07499", false},
+        {OrderKind::Stop, Side::Sell, "1.075", true},     {OrderKind::Stop, Side::Sell, "1.06", true},
+        {OrderKind::Stop, Side::Sell, "1.07501", false},
+    };
+    for (const Case& c : cases) {
+        const SentOrder order = sent(c.kind, c.side, {{20001, 0.01_dec}}, 1.07500_dec);
+        EXPECT_EQ(told(heldParts(std::span(&order, 1), {filled("500200", c.side, c.kind, c.opened)}, {})),
+                  c.held ? "20001:P500200" : "20001:-")
+            << (c.side == Side::Buy ? "buy " : "sell ") << (c.kind == OrderKind::Limit ? "limit" : "stop")
+            << " @ 1.075 opened at " << c.opened;
+    }
+
+    // The trader's case: a buy limit @ 1.075 lost, and an older one @ 1.08, pending when it went
+    // out, filled during the loss.
+    const SentOrder lost = sent(OrderKind::Limit, Side::Buy, {{20001, 0.01_dec}}, 1.07500_dec, {"500100"});
+    EXPECT_EQ(told(heldParts(std::span(&lost, 1),
+                             {filled("500200", Side::Buy, OrderKind::Limit, "1.08", "500100")}, {})),
+              "20001:-");
+    // Filled at the lost order's price too, it is still the older order's fill, as it is one of a
+    // pending order an earlier lost order took; the lost order's own fill names its own order.
+    EXPECT_EQ(told(heldParts(std::span(&lost, 1),
+                             {filled("500200", Side::Buy, OrderKind::Limit, "1.075", "500100")}, {})),
+              "20001:-");
+    EXPECT_EQ(
+        told(heldParts(std::span(&lost, 1),
+                       {filled("500200", Side::Buy, OrderKind::Limit, "1.075", "500150")}, {}, {"500150"})),
+        "20001:-");
+    EXPECT_EQ(told(heldParts(std::span(&lost, 1),
+                             {filled("500200", Side::Buy, OrderKind::Limit, "1.075", "500150")}, {})),
+              "20001:P500200");
+    EXPECT_EQ(told(heldParts(std::span(&lost, 1),
+                             {filled("500200", Side::Buy, OrderKind::Limit, "1.075", "0")}, {})),
+              "20001:P500200");
+    auto priceless = std::make_shared<Order>(*filled("500200", Side::Buy, OrderKind::Limit, "1.075"));
+    priceless->OrderPrice.reset();
+    EXPECT_EQ(told(heldParts(std::span(&lost, 1), {priceless}, {})), "20001:-");
+    priceless->OrderPrice = platform::Decimal::notANumber();
+    EXPECT_EQ(told(heldParts(std::span(&lost, 1), {priceless}, {})), "20001:-");
 }
 
 // One record holds one order at most: of two like orders lost together the first sent takes the

@@ -1106,8 +1106,9 @@ protected:
     // The ticket's order goes out (`send`) and the line drops before its answer; then the same user
     // signs in again. `carriedOut`: the server holds the order and carries it out once the line is
     // gone; else it stands still and the order goes with the line, never read. While signed out the
-    // ticket says the order had no answer and names it (`named`, when given).
-    void sendThenLoseTheLine(const std::function<void()>& send, bool carriedOut, const QString& named = {}) {
+    // ticket says the order had no answer and names it (`named`, when given), and `whileLost` runs.
+    void sendThenLoseTheLine(const std::function<void()>& send, bool carriedOut, const QString& named = {},
+                             const std::function<void()>& whileLost = {}) {
         if (carriedOut)
             server->holdOrders(true);
         else
@@ -1126,6 +1127,9 @@ protected:
         if (!named.isEmpty()) {
             EXPECT_EQ(ticket->lostOrderNote()->text(),
                       tc::gui::filledIn(context->text(texts::kTicketOrderNoAnswer), {named}));
+        }
+        if (whileLost) {
+            ASSERT_NO_FATAL_FAILURE(whileLost());
         }
         if (carriedOut) {
             ASSERT_TRUE(server->answerHeldOrders({0}));
@@ -1236,6 +1240,73 @@ TEST_F(TicketLostOrderTest, ALimitOrderCarriedOutIsNamedAndAskedAboutBeforeItGoe
     QTest::mouseClick(place, Qt::LeftButton);
     EXPECT_FALSE(question());
     EXPECT_TRUE(waitFor([&] { return serverRecords(account, false).size() == before.size() + 3; }));
+}
+
+// A buy limit order the line lost unread, while an older buy limit at a higher price, pending when
+// it went out, fills during the loss: that fill opened above the lost order's price, where it never
+// fills, so the lost order reads not carried out and goes again without a question.
+TEST_F(TicketLostOrderTest, AnOlderLimitOrderFilledDuringTheLossIsNotTakenForTheLostOne) {
+    open();
+    const std::int32_t account = ticket->accountId();
+    const QString older = setUpBuyLimit("0.01");
+    auto* place = child<QPushButton>("PlaceOrderButton");
+    const auto pending = serverRecords(account, false);
+    QSignalSpy answered(session.get(), &tc::gui::ClientModel::requestAnswered);
+    QTest::mouseClick(place, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !answered.isEmpty(); }));
+    ASSERT_EQ(serverRecords(account, false).size(), pending.size() + 1);
+    child<tc::gui::PriceStepper>("PriceStepper")->downButton()->click();
+    const QString price = child<tc::gui::DecimalTextField>("PriceTextField")->text();
+    ASSERT_NE(price, older);
+    const QString order = describe("Limit", "0.01", price);
+    const auto before = serverRecords(account, true);
+    std::string fill;
+    const auto fillTheOlder = [&] {
+        // The market comes down to the older order's price and no further.
+        ASSERT_TRUE(server->setQuote(ticket->itemCode(), older.toStdString(), older.toStdString()));
+        ASSERT_TRUE(waitFor([&] { return !(fill = newOne(before, serverRecords(account, true))).empty(); }));
+    };
+    ASSERT_NO_FATAL_FAILURE(
+        sendThenLoseTheLine([&] { QTest::mouseClick(place, Qt::LeftButton); }, false, order, fillTheOlder));
+    ASSERT_NO_FATAL_FAILURE(noteSays(texts::kTicketOrderNotCarriedOut, order));
+    EXPECT_FALSE(ticket->lostOrderNote()->text().contains(QString::fromStdString(fill)));
+
+    const auto pendingBefore = serverRecords(account, false);
+    ASSERT_TRUE(waitFor([&] { return place->isEnabled(); }));
+    QTest::mouseClick(place, Qt::LeftButton);
+    EXPECT_FALSE(question());
+    EXPECT_TRUE(waitFor([&] { return serverRecords(account, false).size() == pendingBefore.size() + 1; }));
+}
+
+// Two like market orders in flight, the first answered before the line went, the second lost unread:
+// the first's position answered its own order and holds no other, so the second reads not carried out.
+TEST_F(TicketLostOrderTest, APositionThatAnsweredTheFirstOfTwoLikeOrdersIsNotTheSecondsToo) {
+    open();
+    const std::int32_t account = ticket->accountId();
+    setQuantity("0.01");
+    const QString order = describe("Market", "0.01", context->text(texts::kMarketRate));
+    const auto before = serverRecords(account, true);
+    server->holdOrders(true);
+    ASSERT_NO_FATAL_FAILURE(buyAtMarket());
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 1; }));
+    server->pauseStream(true);
+    ASSERT_NO_FATAL_FAILURE(buyAtMarket());
+    QSignalSpy answered(session.get(), &tc::gui::ClientModel::requestAnswered);
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(waitFor([&] { return !answered.isEmpty(); }));
+    const std::string first = newOne(before, serverRecords(account, true));
+    ASSERT_FALSE(first.empty());
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    ASSERT_TRUE(waitFor([&] { return ticket->lostOrderNote()->isVisible(); }));
+    EXPECT_EQ(ticket->lostOrderNote()->text(),
+              tc::gui::filledIn(context->text(texts::kTicketOrderNoAnswer), {order}));
+    server->holdOrders(false);
+    server->pauseStream(false);
+    ASSERT_TRUE(signIn());
+    ASSERT_NO_FATAL_FAILURE(noteSays(texts::kTicketOrderNotCarriedOut, order));
+    EXPECT_FALSE(ticket->lostOrderNote()->text().contains(QString::fromStdString(first)));
+    EXPECT_EQ(serverRecords(account, true).size(), before.size() + 1);
 }
 
 // A market order the server carried out: the ticket names its position, and Buy asks first in place
