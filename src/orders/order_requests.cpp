@@ -412,7 +412,8 @@ std::string OrderRequests::CloseText(const Decimal& quantity, const std::string&
 }
 
 std::string OrderRequests::MultiAccountText(const Order& o, std::int32_t tradingMode, OrderKind kind,
-                                            std::string_view records, std::int64_t requestNumber) const {
+                                            std::string_view records, std::int64_t requestNumber,
+                                            const std::vector<std::string>* only) const {
     // "account: quantity" of each record (account, quantity, request number).
     std::string accounts;
     std::size_t start = 0;
@@ -424,6 +425,8 @@ std::string OrderRequests::MultiAccountText(const Order& o, std::int32_t trading
         start = end + 1;
         const std::size_t column = record.find(wire::kColumn);
         if (record.empty() || column == std::string_view::npos)
+            continue;
+        if (only && std::find(only->begin(), only->end(), record.substr(0, column)) == only->end())
             continue;
         const std::string_view rest = record.substr(column + 1);
         const std::string_view quantityText = rest.substr(0, rest.find(wire::kColumn));
@@ -459,6 +462,9 @@ std::string OrderRequests::CloseAllText(std::span<const std::string> positionIds
 }
 
 std::string OrderRequests::UnansweredText(RequestsInFlight::Request& request) const {
+    if (request.kind == RequestsInFlight::Kind::MultiAccount && !request.answeredAccounts.empty() &&
+        request.describeAccounts)
+        return request.describeAccounts(request.accounts);
     if (request.kind != RequestsInFlight::Kind::CloseAll || request.targets.size() >= request.positions)
         return std::move(request.description);
     return fillPositional(host_.textForKey(kCloseAllLeftText),
@@ -802,6 +808,11 @@ OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
             records.remove_prefix(std::min(end + 1, records.size()));
         }
         const std::int64_t number = *awaited.requestNumber;
+        awaited.describeAccounts = [this, order, side = codeOf(info.side), kind = info.kind,
+                                    records = info.orderDetails,
+                                    number](const std::vector<std::string>& only) {
+            return MultiAccountText(*order, side, kind, records, number, &only);
+        };
         sent.request = NoteSent(std::move(awaited), MultiAccountText(*order, codeOf(info.side), info.kind,
                                                                      info.orderDetails, number));
         ShowNewOrderMessages(order, 0, accounts);

@@ -185,7 +185,8 @@ public:
     // The requests handed to the server and not answered yet; reports and offset answers answer them.
     RequestsInFlight& inFlight() { return inFlight_; }
     // What the trader reads of a request that had no answer when the line was lost: of a close-all
-    // some of whose positions were answered, those still without one.
+    // some of whose positions were answered, those still without one; of an order for several
+    // accounts some of which were answered, the others.
     std::string UnansweredText(RequestsInFlight::Request& request) const;
     // Positions as the request texts name them: "#1, #2", the first ten, then how many more.
     std::string PositionList(std::span<const std::string> positionIds) const;
@@ -233,8 +234,10 @@ private:
     // figures sent; a cancel's order as it stands.
     std::string NewOrderText(const Order& order, OrderKind kind) const;
     std::string CloseText(const platform::Decimal& quantity, const std::string& positionId) const;
+    // Of the records' accounts, those in `only` when given.
     std::string MultiAccountText(const Order& order, std::int32_t tradingMode, OrderKind kind,
-                                 std::string_view records, std::int64_t requestNumber) const;
+                                 std::string_view records, std::int64_t requestNumber,
+                                 const std::vector<std::string>* only = nullptr) const;
     std::string CloseAllText(std::span<const std::string> positionIds) const;
     // An offset's details ("first, quantity; legs") named as a close is, with the positions against it.
     std::string OffsetText(std::string_view offsetDetails, std::string_view itemCode,

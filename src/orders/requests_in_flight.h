@@ -119,6 +119,9 @@ public:
         // A multi-account order's accounts whose report has not come yet, and those whose report came.
         std::vector<std::string> accounts;
         std::vector<std::string> answeredAccounts;
+        // A multi-account order's text naming only the accounts given, each with its quantity: what
+        // is still waiting of it once some accounts had their report.
+        std::function<std::string(const std::vector<std::string>& accounts)> describeAccounts;
     };
     // What a report answered. Of a close-all, `position` is the position the report is of (empty for
     // the request refused as a whole), and the request leaves the list (`finished`) once each of its

@@ -849,6 +849,26 @@ TEST_F(CloseAllTest, EachRequestWaitingForItsAnswerReadsAsTheTraderPlacedIt) {
     EXPECT_EQ(unanswered(), expected);
 }
 
+// An order for several accounts whose reports came for some of them: the loss names only the
+// accounts still without one, each with its quantity, as the ticket lists them.
+TEST_F(CloseAllTest, AnOrderForSeveralAccountsPartlyAnsweredNamesOnlyTheAccountsWithoutAnAnswer) {
+    host.texts.insert_or_assign("0009", "Buy");
+    host.texts.insert_or_assign("95403",
+                                "Market order for several accounts: {0} {1}, accounts {2} (Request ID {3})");
+    host.texts.insert_or_assign("95410", "{0}: {1} lots");
+    const std::string number = std::to_string(followingRequestId(host.requestId()));
+    OrderInfo multi = marketBuy();
+    multi.orderDetails = wireText("1001<C>1.000000<C>42<R>1002<C>0.250000<C>42<R>1003<C>2.000000<C>42<R>");
+    ASSERT_TRUE(kept(requests.CreateNewBulkOrderMessage(multi)));
+    const std::vector<std::string> stored{"10=62",   "33=" + number, "79=X2", "73=28",
+                                          "34=1002", "12=EURUSD",    "36=45"};
+    ASSERT_TRUE(requests.inFlight().answered(ExecutionReport(62, stored)));
+    EXPECT_EQ(unanswered(),
+              std::vector<std::string>{"Market order for several accounts: Buy EURUSD, accounts "
+                                       "1001: 1 lots, 1003: 2 lots (Request ID " +
+                                       number + ")"});
+}
+
 // ---- confirmation of stored pending orders
 
 std::shared_ptr<Order> storedLimitBuy(std::string id) {
