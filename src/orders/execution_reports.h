@@ -40,7 +40,8 @@ public:
 };
 
 // Files `report` in `lists` by its type and status. A rejection is also told as the close-all
-// window's report and, through `banners` when given, as a banner.
+// window's report and, through `banners` when given, as a banner naming no request (given none when
+// the rejection answers a request: that request's telling names it).
 void applyExecutionReport(const ExecutionReport& report, OrderCollectionHandlers& lists, OrderHost& host,
                           SessionEvents* banners);
 

@@ -37,7 +37,9 @@ SessionOrders::SessionOrders(OrderHost& host)
 void SessionOrders::executionReport(const ExecutionReport& report) {
     const std::optional<RequestsInFlight::Answered> answered = requests_.inFlight().answered(report);
     std::vector<RequestsInFlight::Answered> givenBack = requests_.inFlight().takeGivenBack();
-    applyExecutionReport(report, collections_, host_, &banners_);
+    // A refusal of a request is told once, by what names the request (tell); only one that answers
+    // none gets the banner that names none.
+    applyExecutionReport(report, collections_, host_, answered && answered->rejected ? nullptr : &banners_);
     // Told after the report is filed, so the window that waits for it reads the lists it changed.
     if (answered)
         tell(*answered);
@@ -77,6 +79,15 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
                 : fillPositional(host_.textForKey(kRefusedPositionKey),
                                  {request.description, answered.position, reason}),
             host_.journalContext()));
+    // A new order's refusal: the ticket that sent it shows no answer, so the banner tells it, of an
+    // order for several accounts the part of each account apart. A window waiting for any other
+    // request tells its refusal itself.
+    const bool newOrder = request.kind == RequestsInFlight::Kind::NewOrder ||
+                          request.kind == RequestsInFlight::Kind::MultiAccount;
+    if (answered.rejected && !request.givenUp && newOrder)
+        banners_.OrderRejectionNotification(reason, !answered.account.empty() && request.describeAccounts
+                                                        ? request.describeAccounts({answered.account})
+                                                        : request.description);
     host_.events().requestAnswered(request.number, answered.rejected, answered.rejectionCode, reason,
                                    request.givenUp, answered.position, answered.account);
 }

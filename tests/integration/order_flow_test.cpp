@@ -921,6 +921,77 @@ TEST_F(AnswerRuleTest, AGivenUpOffsetsAnswerIsItsOwnNotTheNextOffsets) {
     EXPECT_EQ(journalLinesWith(s, late), 1u);
 }
 
+// The rejection banners' texts, in order.
+std::vector<std::string> rejectionBanners(const HeadlessApplication& app) {
+    std::vector<std::string> out;
+    for (const HeadlessApplication::Call& c : app.callsNamed("showMessageBanner"))
+        if (c.args.size() == 2 && c.args[1] == text("11006"))
+            out.push_back(c.args[0]);
+    return out;
+}
+
+// A refusal is told once, naming its request: a close by the answer its window waits for, a given-up
+// edit by the late banner, an order by the rejection banner, which names it (the ticket shows no
+// answer), an order for several accounts each account's part apart. No banner naming no request
+// comes beside them.
+TEST_F(AnswerRuleTest, EachRefusalIsToldOnceNamingItsRequest) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    Answers answers(client(s));
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    const auto close = client(s).orders().closePosition("300001", dec("0.5"));
+    const auto edit = client(s).orders().editPositionBrackets("300001", dec("1.5"), std::nullopt);
+    ASSERT_TRUE(sent(close));
+    ASSERT_TRUE(sent(edit));
+    client(s).orders().giveUpRequest(edit.request);
+    const auto order = client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"));
+    ASSERT_TRUE(sent(order));
+    const std::vector<interfaces::AccountQuantity> accounts{{20001, dec("1")}, {20002, dec("0.5")}};
+    const auto multi =
+        client(s).orders().placeMultiAccountOrder(marketOrder("EURUSD", 0, true, ""), accounts);
+    ASSERT_TRUE(sent(multi));
+    ASSERT_TRUE(until([&] {
+        return answers.got.size() == 4 && lateBanners(s).size() == 1 && rejectionBanners(*s.app).size() >= 3;
+    }));
+    while (platform::RunLoop::main().runOnce() > 0) {
+    }
+    for (const auto request : {close.request, edit.request, order.request, multi.request})
+        EXPECT_EQ(answers.of(request), "rejected") << request;
+    const std::string reason = text("0728") + " " + text("1065");
+    const std::vector<std::string> told = rejectionBanners(*s.app);
+    ASSERT_EQ(told.size(), 3u) << ::testing::PrintToString(told);
+    const std::string newOrder = text("95400").substr(0, text("95400").find("{0}"));
+    EXPECT_TRUE(told[0].starts_with(newOrder) && told[0].ends_with("\n" + reason)) << told[0];
+    EXPECT_NE(told[0].find("EURUSD, account 20001"), std::string::npos) << told[0];
+    const std::string severalAccounts = text("95403").substr(0, text("95403").find("{0}"));
+    for (const auto& [banner, part] : {std::pair{told[1], "20001: 1"}, std::pair{told[2], "20002: 0.5"}}) {
+        EXPECT_TRUE(banner.starts_with(severalAccounts) && banner.ends_with("\n" + reason)) << banner;
+        EXPECT_NE(banner.find(part), std::string::npos) << banner;
+        EXPECT_EQ(banner.find(part == std::string("20001: 1") ? "20002" : "20001:"), std::string::npos)
+            << banner;
+    }
+    EXPECT_NE(lateBanners(s)[0].find("#300001"), std::string::npos) << lateBanners(s)[0];
+}
+
+// A refusal that answers no request of the session (an order lost with the session before) is still
+// told, by the banner that names none.
+TEST_F(AnswerRuleTest, ARefusalThatAnswersNoRequestIsStillTold) {
+    Session& first = login();
+    alignQuote(first, "EURUSD");
+    server->holdOrders(true);
+    ASSERT_TRUE(sent(client(first).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"))));
+    ASSERT_TRUE(held(1));
+    server->dropStreams();
+    ASSERT_TRUE(until([&] { return client(first).loginState() == interfaces::LoginState::Lost; }));
+    Session& second = login();
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(until([&] { return !rejectionBanners(*second.app).empty(); }));
+    EXPECT_EQ(rejectionBanners(*second.app),
+              std::vector<std::string>{text("0072") + " : " + text("0538") + "\n" + text("0728") + " " +
+                                       text("1065")});
+}
+
 // The offset answer names no request, only its account and instrument: answered out of order, each
 // offset still reads its own.
 TEST_F(AnswerRuleTest, OffsetsAnsweredOutOfOrderAreFoundByTheirInstrument) {

@@ -231,10 +231,11 @@ void SessionEvents::ShowSettledOrderNotification(std::string settlement) {
     });
 }
 
-void SessionEvents::OrderRejectionNotification(std::string reason) {
-    OnMain([reason = bounded(std::move(reason))](const Context& c) {
+void SessionEvents::OrderRejectionNotification(std::string reason, std::string request) {
+    OnMain([reason = bounded(std::move(reason)), request = bounded(std::move(request))](const Context& c) {
         const std::string title = c.t("11006");
-        const std::string message = c.t("0072") + " : " + c.t("0538") + '\n' + c.t("0728") + ' ' + reason;
+        const std::string what = request.empty() ? c.t("0072") + " : " + c.t("0538") : request;
+        const std::string message = what + '\n' + c.t("0728") + ' ' + reason;
         c.commonBannerAndSystemNotification(message, title);
     });
 }

@@ -62,7 +62,9 @@ public:
     void appUpdateNotification(std::string message);
     // "<ItemCode>#<SettledPrice>#<SettlementId>".
     void ShowSettledOrderNotification(std::string settlement);
-    void OrderRejectionNotification(std::string reason);
+    // "Order Rejected": the request refused as the trader reads it, or when the refusal answers none
+    // of the session's requests, only that an order was refused; then the reason.
+    void OrderRejectionNotification(std::string reason, std::string request = {});
     // Sound "order", then the modal alert or the banner as the user prefers, then the system notification.
     void TradeConfirmationNotification(std::string message);
     // An executed order with quantity left: queues the trade confirmation and returns the journal line
