@@ -10,6 +10,7 @@
 #include "model/records/record_decimal.h"
 #include "model/records/request_records.h"
 #include "model/session_model.h"
+#include "model/text/language_string.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
 #include "session/business/session_requests.h"
@@ -383,6 +384,27 @@ TEST_F(ServicesRoundTrip, ATextTheServerHadNotReadWhenTheLineWasLostIsMarkedAndN
     ASSERT_EQ(room.messages.size(), 2u);
     EXPECT_FALSE(room.messages[0].unconfirmed);
     EXPECT_TRUE(room.messages[1].unconfirmed);
+}
+
+// A password change the server had not answered is named beside the requests when the line is lost:
+// the next sign-in may take the new password. One answered before is not named.
+TEST_F(ServicesRoundTrip, APasswordChangeWithoutAnAnswerWhenTheLineIsLostIsNamedInTheLossAlert) {
+    int changed = 0;
+    auto handler = demo.client->handlePasswordChanged([&] { ++changed; });
+    ASSERT_TRUE(demo.client->changePassword("demo1234", "s3cond-pass", "s3cond-pass"));
+    ASSERT_TRUE(until([&] { return changed == 1; }));
+    server->pauseStream(true);
+    ASSERT_TRUE(demo.client->changePassword("s3cond-pass", "th1rd-pass", "th1rd-pass"));
+    server->dropStreams();
+    ASSERT_TRUE(until([&] { return !demo.app->callsNamed("onConnectionLost").empty(); }));
+    server->pauseStream(false);
+    const std::string named = LanguageString::stringForSelectedLanguage(0, "97300").value_or("");
+    ASSERT_FALSE(named.empty());
+    EXPECT_EQ(demo.app->callsNamed("onConnectionLost").front().args, std::vector<std::string>{named});
+    const std::vector<std::string>& journal = demo.client->journal();
+    EXPECT_EQ(std::count_if(journal.begin(), journal.end(),
+                            [&](const std::string& line) { return line.find(named) != std::string::npos; }),
+              1);
 }
 
 TEST_F(ServicesRoundTrip, TheSameUserSigningInAgainKeepsTheConversationAndGetsWhatTheServerHoldsBeyondIt) {

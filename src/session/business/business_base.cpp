@@ -567,6 +567,9 @@ void BusinessBase::reportLoss() {
     if (services_.funding)
         for (std::string& request : services_.funding->takeUnansweredRequests())
             unanswered.push_back(std::move(request));
+    // A password change: the next sign-in may take the new password rather than the one it replaced.
+    if (std::exchange(passwordChangeWaiting_, false))
+        unanswered.push_back(textForKey(kUnansweredPasswordChangeKey));
     // Beside them, the chat texts the server had not confirmed: they may not have reached the contact.
     if (services_.chat)
         for (std::string& text : services_.chat->takeUnconfirmedTexts())
@@ -811,6 +814,7 @@ interfaces::CommandResult BusinessBase::changePassword(std::string_view oldPassw
         return refuse("1007");
     if (!requests_.changeMyPassword(oldPassword, newPassword))
         return refuse("93340");
+    passwordChangeWaiting_ = true;
     return interfaces::CommandResult::done();
 }
 

@@ -99,6 +99,8 @@ public:
     static constexpr std::string_view kServerUnreachableKey = "20404";
     // The journal's line for a request without an answer when the stream was lost.
     static constexpr std::string_view kUnansweredRequestKey = "93103";
+    // A password change without an answer when the stream was lost, as the loss alert names it.
+    static constexpr std::string_view kUnansweredPasswordChangeKey = "97300";
     // Work posted to the main queue counts against its budget until it has run: past the high mark
     // the stream is not read and the request and feed threads wait (each wait at most the limit, so
     // they stay stoppable), until the main queue is down to the low mark.
@@ -448,6 +450,8 @@ private:
     // Main queue: the loss was reported (once per session); a dropped relogin request was logged.
     bool lossReported_ = false;
     bool reloginDropLogged_ = false;
+    // Main queue: a password change was sent and its answer has not come.
+    bool passwordChangeWaiting_ = false;
     // Main queue: a login of this session has completed; a connect that fails later ends a session.
     bool everSignedIn_ = false;
 

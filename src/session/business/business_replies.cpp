@@ -192,6 +192,7 @@ void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
     PasswordChangeReply reply;
     records::readTagged(fields, kPasswordChangeLayout, reply);
     const bool success = lowercaseAscii(reply.text) == "success";
+    passwordChangeWaiting_ = false;
     // The stored password follows the server only when the change went through; a refusal is told
     // too, with the server's text, so the user does not take the old password for the new one.
     if (success) {
