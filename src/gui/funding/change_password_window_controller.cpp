@@ -10,6 +10,8 @@
 #include "gui/texts.h"
 #include "ui_change_password_window_controller.h"
 
+#include <QMessageBox>
+
 #include <utility>
 
 namespace tc::gui {
@@ -79,9 +81,25 @@ ChangePasswordWindowController::ChangePasswordWindowController(GuiContext& conte
             QWidget* owner = parentWidget();
             reject();
             if (unknown)
+                unknownNotice_ =
+                    CommonAlert::open(owner, {context_.text(texts::kValidation),
+                                              context_.text(texts::kPasswordChangeOutcomeUnknown),
+                                              AlertSpec::Warning,
+                                              {},
+                                              {}});
+        });
+        // Known at the sign-in: what the Notice said as possible is taken back, and a change made is
+        // said as made.
+        connect(session, &ClientModel::passwordChangeSettled, this, [this](bool made) {
+            if (!unknownNotice_)
+                return;
+            QWidget* owner = unknownNotice_->parentWidget();
+            unknownNotice_->close();
+            unknownNotice_ = nullptr;
+            if (made)
                 CommonAlert::open(owner, {context_.text(texts::kValidation),
-                                          context_.text(texts::kPasswordChangeOutcomeUnknown),
-                                          AlertSpec::Warning,
+                                          context_.text(texts::kPasswordChanged),
+                                          AlertSpec::Informational,
                                           {},
                                           {}});
         });

@@ -9,7 +9,9 @@
 // remembered password is rewritten only on success.
 #include "gui/app/sheet_controller.h"
 
+#include <QPointer>
 #include <QTimer>
+#include <QWidget>
 
 #include <chrono>
 #include <functional>
@@ -63,6 +65,8 @@ private:
     std::string sentPassword_;
     bool waiting_ = false;
     bool outcomeUnknown_ = false;
+    // The Notice of a change the lost line left without an answer, said until a sign-in tells.
+    QPointer<QWidget> unknownNotice_;
     QTimer replyTimer_;
 };
 

@@ -99,6 +99,9 @@ void ClientModel::replaceClientFor(const std::optional<SignInUser>& next) {
         keptJournal_ = client_->journal();
         keptJournalUser_ = signInUser_;
     }
+    // A change sent without an answer: only the next sign-in of its user tells whether it was made.
+    if (clientSignedIn_ && signInUser_ && changedPassword_)
+        unsettledChange_ = UnsettledChange{*signInUser_, std::move(*changedPassword_)};
     Q_EMIT clientAboutToBeReplaced();
     handlers_.clear();
     client_.reset();
@@ -121,6 +124,9 @@ interfaces::SignInResult ClientModel::signIn(const interfaces::LoginSettings& se
     if (keptConversationsUser_ == signInUser_)
         client_->chat().takeOverConversations(keptConversations_);
     signInPassword_ = digestOf(settings.password);
+    signingInWithChange_.reset();
+    if (unsettledChange_ && unsettledChange_->user == user)
+        signingInWithChange_ = matches(unsettledChange_->newPassword, settings.password);
     interfaces::SignInResult result = client_->signIn(settings);
     loginUsed_ = result.started;
     return result;
@@ -180,6 +186,13 @@ void ClientModel::subscribe() {
             }
         }
         Q_EMIT loginStateChanged(state);
+        if (state == interfaces::LoginState::SignedIn && signingInWithChange_ && unsettledChange_ &&
+            unsettledChange_->user == signInUser_) {
+            const bool made = *signingInWithChange_;
+            unsettledChange_.reset();
+            signingInWithChange_.reset();
+            Q_EMIT passwordChangeSettled(made);
+        }
     }));
     keep(c.handleTablesChanged(
         [this](const interfaces::TableChange& change) { Q_EMIT tablesChanged(change); }));
@@ -215,9 +228,13 @@ void ClientModel::subscribe() {
     keep(c.handlePasswordChanged([this] {
         if (changedPassword_ && acceptedUser_ == signInUser_)
             acceptedPassword_ = std::exchange(changedPassword_, std::nullopt);
+        changedPassword_.reset();
         Q_EMIT passwordChanged();
     }));
-    keep(c.handlePasswordRefused([this](const std::string& text) { Q_EMIT passwordRefused(text); }));
+    keep(c.handlePasswordRefused([this](const std::string& text) {
+        changedPassword_.reset();
+        Q_EMIT passwordRefused(text);
+    }));
     keep(c.handleSessionSchedule(
         [this](const interfaces::ScheduleArrival& arrival) { Q_EMIT sessionScheduleArrived(arrival); }));
     keep(c.handleUserAccess(

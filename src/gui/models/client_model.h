@@ -143,6 +143,9 @@ Q_SIGNALS:
     void newsLoaded(const interfaces::NewsLoad& load);
     void passwordChanged();
     void passwordRefused(const std::string& text);
+    // A password change whose answer a replaced client never heard is known now: a sign-in of its
+    // user completed with the new password (`made`) or with another one.
+    void passwordChangeSettled(bool made);
     void sessionScheduleArrived(const interfaces::ScheduleArrival& arrival);
     void userAccessArrived(const interfaces::UserAccessArrival& arrival);
     void userAccessEdited(const interfaces::UserAccessEdit& edit);
@@ -183,6 +186,14 @@ private:
     // The current client's sign-in and password change under way, taken up once the server accepts.
     std::optional<PasswordDigest> signInPassword_;
     std::optional<PasswordDigest> changedPassword_;
+    // A change a replaced client sent and heard no answer of: whose, and the new password's digest,
+    // until a sign-in of that user completes; and whether the sign-in under way is with it.
+    struct UnsettledChange {
+        SignInUser user;
+        PasswordDigest newPassword;
+    };
+    std::optional<UnsettledChange> unsettledChange_;
+    std::optional<bool> signingInWithChange_;
     // Whose password the server accepted last, and the digest of it.
     std::optional<SignInUser> acceptedUser_;
     std::optional<PasswordDigest> acceptedPassword_;

@@ -353,6 +353,42 @@ TEST_F(AccountAdminTest, APasswordChangeWithoutAnAnswerMayHaveBeenMade) {
     EXPECT_EQ(told->informativeText(), context->text(texts::kPasswordChangeOutcomeUnknown));
 }
 
+// A change whose answer the lost line took: the Notice that it may have been made holds only until a
+// sign-in tells. The old password signing in takes it back; the new one says the change was made.
+TEST_F(AccountAdminTest, ThePasswordChangeNoticeOfALostLineHoldsOnlyUntilASignInTells) {
+    for (const bool made : {false, true}) {
+        SCOPED_TRACE(made ? "signed in with the new password" : "signed in with the old password");
+        auto* sheet = openSheet<ChangePasswordWindowController>("actionChangePassword");
+        ASSERT_TRUE(sheet);
+        type(sheet, "demo1234", "n3w-password", "n3w-password");
+        server->pauseStream(true);
+        QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
+        ASSERT_TRUE(sheet->Waiting());
+        server->dropStreams();
+        ASSERT_TRUE(waitFor([&] { return signalledState == interfaces::LoginState::Lost; }));
+        server->pauseStream(false);
+        // The server made the change, or never read it.
+        ASSERT_TRUE(!made || server->setPassword("demo", "n3w-password"));
+        ASSERT_TRUE(session->signIn(loginOf("demo", made ? "n3w-password" : "demo1234")));
+        QMessageBox* notice = alertOn(window->settingsWindow());
+        ASSERT_TRUE(notice);
+        EXPECT_EQ(notice->informativeText(), context->text(texts::kPasswordChangeOutcomeUnknown));
+        ASSERT_TRUE(waitFor([&] { return signalledState == interfaces::LoginState::SignedIn; }));
+        ASSERT_TRUE(waitFor([&] {
+            QMessageBox* shown = alertOn(window->settingsWindow());
+            return !shown || shown->informativeText() != context->text(texts::kPasswordChangeOutcomeUnknown);
+        }));
+        QMessageBox* told = alertOn(window->settingsWindow());
+        if (!made) {
+            EXPECT_EQ(told, nullptr);
+            continue;
+        }
+        ASSERT_TRUE(told);
+        EXPECT_EQ(told->informativeText(), context->text(texts::kPasswordChanged));
+        told->close();
+    }
+}
+
 // A change waiting while the server is silent: the sheet says the server is not answering and that
 // the change still waits, nothing sent again (the other sheets' line); the answer still closes it.
 TEST_F(AccountAdminTest, APasswordChangeWaitingThroughASilenceSaysTheServerIsNotAnswering) {
