@@ -957,19 +957,14 @@ TEST_F(AnswerRuleTest, EachRefusalIsToldOnceNamingItsRequest) {
     }
     for (const auto request : {close.request, edit.request, order.request, multi.request})
         EXPECT_EQ(answers.of(request), "rejected") << request;
-    const std::string reason = text("0728") + " " + text("1065");
     const std::vector<std::string> told = rejectionBanners(*s.app);
     ASSERT_EQ(told.size(), 3u) << ::testing::PrintToString(told);
-    const std::string newOrder = text("95400").substr(0, text("95400").find("{0}"));
-    EXPECT_TRUE(told[0].starts_with(newOrder) && told[0].ends_with("\n" + reason)) << told[0];
-    EXPECT_NE(told[0].find("EURUSD, account 20001"), std::string::npos) << told[0];
-    const std::string severalAccounts = text("95403").substr(0, text("95403").find("{0}"));
-    for (const auto& [banner, part] : {std::pair{told[1], "20001: 1"}, std::pair{told[2], "20002: 0.5"}}) {
-        EXPECT_TRUE(banner.starts_with(severalAccounts) && banner.ends_with("\n" + reason)) << banner;
-        EXPECT_NE(banner.find(part), std::string::npos) << banner;
-        EXPECT_EQ(banner.find(part == std::string("20001: 1") ? "20002" : "20001:"), std::string::npos)
-            << banner;
-    }
+    const char* named[] = {"Buy 1 EURUSD, account 20001 (", "accounts 20001: 1 lots (",
+                           "accounts 20002: 0.5 lots ("};
+    for (std::size_t i = 0; i < told.size(); ++i)
+        EXPECT_TRUE(told[i].find(named[i]) != std::string::npos &&
+                    told[i].ends_with("\n" + text("0728") + " " + text("1065")))
+            << told[i];
     EXPECT_NE(lateBanners(s)[0].find("#300001"), std::string::npos) << lateBanners(s)[0];
 }
 
