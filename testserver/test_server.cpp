@@ -893,12 +893,13 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
 
 namespace {
 
-// "IS;" and the framed type-1049 message; the client cuts the text at the next ";".
-std::string instrumentStatusText(std::string_view code, int status) {
+// "IS;" and the framed type-1049 message, stamped with the server's clock; the client cuts the text
+// at the next ";".
+std::string instrumentStatusText(std::string_view code, int status, const std::string& clock) {
     return "IS;" + frameFields({typeField(msg::kInstrumentStatus),
                                 {tag::kInstrument, std::string(code)},
                                 {tag::kInstrumentState, std::to_string(status)},
-                                {tag::kTime, wire::nowText()}});
+                                {tag::kTime, clock}});
 }
 
 } // namespace
@@ -910,7 +911,7 @@ bool TestServer::publishInstrumentStatus(std::string_view code, int status) {
         std::lock_guard lock(feedMutex_);
         if (pendingStatus_.size() >= kMaxPendingStatuses)
             return false;
-        pendingStatus_.push_back(instrumentStatusText(code, status));
+        pendingStatus_.push_back(instrumentStatusText(code, status, clockText()));
     }
     feedWake_.notify_all();
     return true;
@@ -984,7 +985,7 @@ void TestServer::feedLoop() {
             feed_->send(PriceBook::depthText(instrument, q));
             // Now and then the instrument's own session: the client keeps trading it as before.
             if (++published % kStatusEveryQuotes == 0)
-                sendStatuses({instrumentStatusText(instrument.code, instrument.session)});
+                sendStatuses({instrumentStatusText(instrument.code, instrument.session, clockText())});
         } catch (const ZmqFailure& e) {
             Log::error("testserver: feed stopped: {}", e.what());
             return;

@@ -80,17 +80,26 @@ std::optional<std::string> decodeText(std::string_view raw, const char*& reason)
     return out;
 }
 
+// A file's problems are bounded per file, so they are written past the log's limit per call site:
+// that limit is shared by every file read in the same second (the language tables at start), and a
+// later file's problems would go untold behind an earlier file's.
+template <typename... Args>
+void tellProblem(fmt::format_string<Args...> f, Args&&... args) {
+    if (Log::enabled(LogLevel::Warning))
+        Log::write(LogLevel::Warning, fmt::format(f, std::forward<Args>(args)...));
+}
+
 class ProblemLog {
 public:
     explicit ProblemLog(std::string_view origin) : origin_(origin) {}
     ~ProblemLog() {
         if (count_ > StringTable::kMaxWarningsPerFile)
-            Log::warning("string table {}: {} more problems not shown", origin_,
-                         count_ - StringTable::kMaxWarningsPerFile);
+            tellProblem("string table {}: {} more problems not shown", origin_,
+                        count_ - StringTable::kMaxWarningsPerFile);
     }
     void warn(std::size_t line, std::string_view reason) {
         if (++count_ <= StringTable::kMaxWarningsPerFile)
-            Log::warning("string table {}: line {}: {}", origin_, line, reason);
+            tellProblem("string table {}: line {}: {}", origin_, line, reason);
     }
 
 private:
@@ -160,8 +169,8 @@ StringTable StringTable::parse(std::string_view bytes, std::string_view origin, 
                 report->entryCapReached = true;
             if (!capLogged) {
                 capLogged = true;
-                Log::warning("string table {}: more than {} entries; the rest are ignored", origin,
-                             kMaxEntries);
+                tellProblem("string table {}: more than {} entries; the rest are ignored", origin,
+                            kMaxEntries);
             }
             continue;
         }

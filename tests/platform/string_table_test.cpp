@@ -178,6 +178,28 @@ TEST(StringTableParse, WarningsPerFileAreBounded) {
     EXPECT_NE(log.lines().back().find("30 more"), std::string::npos);
 }
 
+TEST(StringTableParse, EachFileReadInTheSameMomentTellsItsOwnProblems) {
+    // The language tables are read one after another at start: a file's problems are told even
+    // when the one before had its full share.
+    testing_support::LogCapture log(platform::LogLevel::Warning);
+    std::string noisy;
+    for (int i = 0; i < 25; ++i)
+        noisy += "bad line\n";
+    for (const char* origin : {"first", "second", "third"})
+        StringTable::parse(noisy, origin);
+    for (const char* origin : {"first", "second", "third"}) {
+        EXPECT_EQ(log.count(std::string("string table ") + origin + ": line"),
+                  StringTable::kMaxWarningsPerFile)
+            << origin;
+        EXPECT_EQ(log.count(std::string("string table ") + origin + ": 5 more problems not shown"), 1u)
+            << origin;
+    }
+    // Below the level set, nothing is written.
+    testing_support::LogCapture errorsOnly(platform::LogLevel::Error);
+    StringTable::parse(noisy, "quiet");
+    EXPECT_TRUE(errorsOnly.lines().empty());
+}
+
 class StringTableFiles : public ::testing::Test {
 protected:
     void SetUp() override { StringTableCache::clear(); }

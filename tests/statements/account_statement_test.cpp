@@ -131,23 +131,39 @@ TEST(AccountStatement, TheStatementsOwnColumnsAreTyped) {
     });
     ASSERT_TRUE(s.StartInfo);
     const auto& a = *s.StartInfo;
-    EXPECT_EQ(a.TAHDate, Formatter::formatDateFromString("2015-03-31T00:00:00"));
+    EXPECT_EQ(a.TAHDate, wallTimeFromIso("2015-03-31T00:00:00"));
     EXPECT_FALSE(a.TAHEntryDateTime);
-    EXPECT_EQ(a.InterestWaiveoffExpiryDate, Formatter::formatDateFromString("2015-04-30T00:00:00"));
+    EXPECT_EQ(a.InterestWaiveoffExpiryDate, wallTimeFromIso("2015-04-30T00:00:00"));
     EXPECT_EQ(std::tuple(a.StorageWaiveOffModeId, a.TradingStatusId, a.tradingStatus, a.MarginStatus,
                          a.accountMarginStatus),
               std::tuple(2u, 3, 3, -2, -2));
     EXPECT_EQ(a.OpeningBalanceOfDay.toString(), "10.1");
     ASSERT_EQ(s.PendingOrderInfo.size(), 1u);
     const auto& p = s.PendingOrderInfo[0];
-    EXPECT_EQ(p.TPOHDate, Formatter::formatDateFromString("2015-03-02T14:05:09"));
+    EXPECT_EQ(p.TPOHDate, wallTimeFromIso("2015-03-02T14:05:09"));
     EXPECT_EQ(std::tuple(p.MinQty.toString(), p.TouchPrice.toString()), std::tuple("0.5", "1.2345"));
     EXPECT_FALSE(p.TouchTime);
     ASSERT_EQ(s.SettledPositionInfo.size(), 1u);
     const auto& settled = s.SettledPositionInfo[0];
-    EXPECT_EQ(settled.OpenDate, Formatter::formatDateFromString("2015-03-01T10:00:00.500"));
+    EXPECT_EQ(settled.OpenDate, wallTimeFromIso("2015-03-01T10:00:00.500"));
     EXPECT_FALSE(settled.CloseDate);
     EXPECT_EQ(displayDateTime(settled.TransactionDateTime), "03/02/2015 00:00:00");
+}
+
+TEST(AccountStatement, ItsOwnDatesAreTheServersClockInAnHourTheComputersZoneSkips) {
+    // Berlin skips 02:00-03:00 on 2027-03-28 and repeats 02:00-03:00 on 2027-10-31: the statement's
+    // times read as sent, in order, whatever the computer's zone makes of them.
+    testing_support::DeviceZone berlin("Europe/Berlin");
+    const auto skipped = parse({snapshot("2027-03-28T03:15:00", "2"), snapshot("2027-03-28T02:30:00", "1"),
+                                snapshot("2027-03-28T03:45:00", "3")});
+    ASSERT_TRUE(skipped.StartInfo && skipped.EndInfo);
+    EXPECT_EQ(skipped.StartInfo->Balance.toDouble(), 1);
+    EXPECT_EQ(skipped.EndInfo->Balance.toDouble(), 3);
+    const auto repeated = parse({snapshot("2027-10-31T02:10:00", "2"), snapshot("2027-10-31T02:50:00", "3"),
+                                 snapshot("2027-10-31T02:05:00", "1")});
+    ASSERT_TRUE(repeated.StartInfo && repeated.EndInfo);
+    EXPECT_EQ(repeated.StartInfo->Balance.toDouble(), 1);
+    EXPECT_EQ(repeated.EndInfo->Balance.toDouble(), 3);
 }
 
 TEST(AccountStatement, AccountTablesAndTheirLookups) {

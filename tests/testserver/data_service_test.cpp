@@ -7,6 +7,7 @@
 
 #include "market.h"
 #include "model/records/history_rows.h"
+#include "model/records/wall_time.h"
 #include "session/data_service/data_service_replies.h"
 #include "statements/statement_reader.h"
 #include "test_server.h"
@@ -522,6 +523,30 @@ TEST(DataServiceFeed, QuotesAreFollowedNowAndThenByTheInstrumentsOwnStatus) {
             return st.statusesPublished >= 1 && st.quotesPublished >= testserver::kStatusEveryQuotes;
         },
         5s));
+    server.stop();
+}
+
+TEST(DataServiceFeed, TheInstrumentsStatusTellsTheServersClock) {
+    auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+    ASSERT_TRUE(market.market) << market.error;
+    testserver::ServerOptions options;
+    options.port = options.feedPort = options.dataPort = 0;
+    options.clockFrom = wallTimeFromWire("20270328020100");
+    testserver::TestServer server(std::move(*market.market));
+    const auto ports = server.start(options);
+    peer::Zmq sub(ZMQ_SUB, ports.feed);
+    sub.subscribe("IS;");
+    std::optional<std::string> text;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!text && std::chrono::steady_clock::now() < deadline) {
+        ASSERT_TRUE(server.publishInstrumentStatus("GBPUSD", 2));
+        text = sub.receive(100ms);
+    }
+    ASSERT_TRUE(text);
+    const auto frames = peer::frames(peer::split(*text, ';').at(1));
+    ASSERT_EQ(frames.size(), 1u);
+    // The run takes seconds: the clock is still in the minute it started at.
+    EXPECT_EQ(frames[0].at(21).substr(0, 12), "202703280201") << frames[0].at(21);
     server.stop();
 }
 

@@ -69,7 +69,7 @@ struct TranscriptLine {
 TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_view ownUserName,
                               std::string_view heldNote = {}, std::string_view unconfirmedNote = {});
 
-// A chat time as "MM/dd/yyyy HH:mm:ss" in the device's zone; "" when it has none.
+// A chat time as "MM/dd/yyyy HH:mm:ss", the server's clock as sent; "" when it has none.
 std::string noticeTime(const std::optional<WallTime>& time);
 // The other party of a recent conversation: its display name, else the sender's name.
 std::string recentConversationName(const chat::ChatRoom& room);

@@ -56,11 +56,6 @@ std::int32_t decimalsOf(const AccountStatementInfo& statement, std::uint64_t ins
     return instrument ? instrument->DecimalPlaces : 0;
 }
 
-// "MM/dd/yyyy HH:mm:ss" in the device's zone; "" for no date.
-std::string dateTimeText(const std::optional<platform::Date>& date) {
-    return date ? Formatter::formatDateTime(*date) : std::string();
-}
-
 std::string text(std::string_view s) {
     return std::string(s);
 }
@@ -134,9 +129,9 @@ std::string settledCell(const AccountStatementInfo& s, const SettledPositionHist
     if (key == texts::kDelivery)
         return text(deliveryModeText(p.deliveryMode));
     if (key == texts::kSettledOpenTime)
-        return dateTimeText(p.OpenDate);
+        return displayDateTime(p.OpenDate);
     if (key == texts::kCloseDate)
-        return dateTimeText(p.CloseDate);
+        return displayDateTime(p.CloseDate);
     if (key == texts::kOtherCharges)
         return platform::amountText(p.OtherCharges);
     return {};

@@ -50,7 +50,8 @@ struct FinancialTransactionDetails {
     platform::Decimal amount() const { return CrAmount - DrAmount; }
 
     // Ten pieces by position; an amount that does not begin with a number reads as 0, the date is
-    // read in the wire form "yyyyMMddHHmmss" in the device's zone (absent when missing or unreadable).
+    // read in the wire form "yyyyMMddHHmmss" as the server's clock wrote it, no zone applied (absent when
+    // missing or unreadable).
     static FinancialTransactionDetails fromRecord(std::string_view record);
 };
 

@@ -56,13 +56,14 @@ enum class FieldType : std::uint8_t {
     Flag,    // true/false, or 1/0 into an integer target
     Text,
     Time,          // "yyyyMMddHHmmss" into an optional WallTime, none when it names no time
-    IsoDate,       // ISO local date-time into an optional platform::Date in the device's zone
+    IsoDate,       // ISO date-time into an optional WallTime, the fields as sent; none when it names no time
     DecimalOrNone, // a Decimal's reading into an optional, none when the field is empty
     ZonedTime,     // "yyyy-MM-ddTHH:mm:ss" with a UTC offset into an optional WallTime, none as for Time
 };
 
-// "yyyy-MM-ddTHH:mm:ss", with or without milliseconds, in the device's zone; none otherwise.
-std::optional<platform::Date> isoDateFromText(std::string_view text);
+// "yyyy-MM-ddTHH:mm:ss", with or without milliseconds, as the server's clock wrote it (no zone of the
+// computer's, which may skip that hour, is applied); none otherwise.
+std::optional<WallTime> isoDateFromText(std::string_view text);
 
 // One field of a tag=value message.
 struct TaggedField {

@@ -1,12 +1,12 @@
 #pragma once
 // Rows of the account statement, read column by column by the statement reader. Three extend
-// the order record and one the account record with the statement's extra columns. Their own dates
-// are the statement's ISO local times in the device's zone, none when a text names no time. The
-// order record's times are read as the wall clock they name; a shown one that does not read (one with
-// a zone suffix, say) is kept as the statement sent it, beside, and shown so.
+// the order record and one the account record with the statement's extra columns. Every time is the
+// server's clock as the statement wrote it (no zone of the computer's applied), none when a text names
+// no time; a shown order time that does not read (one with a zone suffix, say) is kept as the
+// statement sent it, beside, and shown so.
 #include "model/records/account_details.h"
 #include "model/records/order.h"
-#include "platform/date_format.h"
+#include "model/records/wall_time.h"
 #include "platform/decimal.h"
 
 #include <cstdint>
@@ -17,8 +17,8 @@ namespace tc {
 
 struct OpenPositionHistoryInfo : public Order {
     std::uint64_t TOPHId = 0;
-    std::optional<platform::Date> TOPDate;
-    std::optional<platform::Date> TOPEntryDateTime;
+    std::optional<WallTime> TOPDate;
+    std::optional<WallTime> TOPEntryDateTime;
     std::uint64_t RefOrderTicketId = 0;
     std::uint64_t ConfirmationModeId = 0;
     std::uint64_t TradeRouteId = 0;
@@ -31,8 +31,8 @@ struct OpenPositionHistoryInfo : public Order {
 
 struct PendingOrderHistoryInfo : public Order {
     std::uint64_t TPOH = 0;
-    std::optional<platform::Date> TPOHDate;
-    std::optional<platform::Date> TPOHEntryDateTime;
+    std::optional<WallTime> TPOHDate;
+    std::optional<WallTime> TPOHEntryDateTime;
     std::uint64_t RefTicketId = 0;
     platform::Decimal MinQty;
     platform::Decimal DisclosedQty;
@@ -47,28 +47,28 @@ struct PendingOrderHistoryInfo : public Order {
     std::uint64_t Status = 0;
     platform::Decimal TouchQty;
     platform::Decimal TouchPrice;
-    std::optional<platform::Date> TouchTime;
+    std::optional<WallTime> TouchTime;
     std::uint64_t InstrumentId = 0;
     std::string OrderTimeAsSent; // only when it does not read
 };
 
 struct SettledPositionHistoryInfo : public Order {
-    std::optional<platform::Date> OpenDate;
-    std::optional<platform::Date> CloseDate;
+    std::optional<WallTime> OpenDate;
+    std::optional<WallTime> CloseDate;
     std::uint64_t InstrumentId = 0;
     std::string SettlementDateAsSent; // only when it does not read
 };
 
 struct AccountHistoryInfo : public AccountDetails {
     std::uint64_t TAHId = 0;
-    std::optional<platform::Date> TAHDate;
-    std::optional<platform::Date> TAHEntryDateTime;
+    std::optional<WallTime> TAHDate;
+    std::optional<WallTime> TAHEntryDateTime;
     bool TradingEnabled = false;
     bool Enabled = false;
     std::uint64_t OrganizationId = 0;
     platform::Decimal OpeningBalanceOfDay;
     std::string Remarks;
-    std::optional<platform::Date> InterestWaiveoffExpiryDate;
+    std::optional<WallTime> InterestWaiveoffExpiryDate;
     std::uint64_t StorageWaiveoffDays = 0;
     std::uint64_t StorageWaiveOffModeId = 0;
     platform::Decimal UnrealisedCharges;

@@ -3,6 +3,8 @@
 #include "gui/texts.h"
 #include "model/records/record_decimal.h"
 #include "model/text/formatter.h"
+#include "statements/statement_reader.h"
+#include "support/device_zone.h"
 
 #include <gtest/gtest.h>
 
@@ -195,10 +197,10 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     EXPECT_EQ(tc::gui::statementCell(data, StatementTable::CancelledOrders, 0, texts::kOrderID), "-");
     EXPECT_EQ(tc::gui::statementCell(data, StatementTable::Instruments, 0, texts::kBid), "1.10000");
     EXPECT_EQ(tc::gui::statementCell(data, StatementTable::Instruments, 1, texts::kBid), "");
-    // The settled rows' own dates are shown in the device's zone; none shows blank.
+    // The settled rows' own dates are shown as sent; none shows blank.
     auto dated = std::make_shared<AccountStatementInfo>();
     tc::SettledPositionHistoryInfo settled;
-    settled.OpenDate = tc::Formatter::formatDateFromString("2015-03-02T14:05:09");
+    settled.OpenDate = tc::wallTimeFromIso("2015-03-02T14:05:09");
     dated->SettledPositionInfo = {settled};
     const StatementData settledData = tc::gui::makeStatementData(dated, {}, {});
     EXPECT_EQ(
@@ -242,6 +244,28 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     EXPECT_FALSE(tc::gui::hasStatementHeaderMenu(StatementTable::Instruments));
     EXPECT_TRUE(tc::gui::isStatementNumberColumn(texts::kPL));
     EXPECT_FALSE(tc::gui::isStatementNumberColumn(texts::kPositionIDColumn)) << "ids are texts";
+}
+
+TEST(StatementSections, RowsShowTheServersTimeInAnHourTheComputersZoneSkips) {
+    // The computer in Berlin, which skips 02:00-03:00 on 2027-03-28: every time of a row reads as sent.
+    tc::testing_support::DeviceZone berlin("Europe/Berlin");
+    auto statement = std::make_shared<AccountStatementInfo>(tc::statements::parseAccountStatement(
+        "<NewDataSet><Table3><SettlementId>S1</SettlementId><SettlementDate>2027-03-28T02:45:10"
+        "</SettlementDate><OpenDate>2027-03-28T02:00:00</OpenDate><CloseDate>2027-03-28T02:59:59"
+        "</CloseDate></Table3><Table1><PositionId>10</PositionId><PositionDate>2027-03-28T02:15:20"
+        "</PositionDate></Table1><Table2><PendingOrderId>P1</PendingOrderId><OrderTime>2027-03-28T02:30:00"
+        "</OrderTime></Table2></NewDataSet>"));
+    const StatementData data = tc::gui::makeStatementData(statement, {}, {});
+    const auto settled = [&](std::string_view key) {
+        return tc::gui::statementCell(data, StatementTable::SettledPositions, 0, key);
+    };
+    EXPECT_EQ(settled(texts::kTime), "03/28/2027 02:45:10");
+    EXPECT_EQ(settled(texts::kSettledOpenTime), "03/28/2027 02:00:00");
+    EXPECT_EQ(settled(texts::kCloseDate), "03/28/2027 02:59:59");
+    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::OpenPositions, 0, texts::kOpenTime),
+              "03/28/2027 02:15:20");
+    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::PendingOrders, 0, texts::kOrderTime),
+              "03/28/2027 02:30:00");
 }
 
 TEST(StatementSections, JournalShowsTheNewestLineFirstSplitAtItsSeparators) {
