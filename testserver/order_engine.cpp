@@ -144,6 +144,26 @@ std::vector<std::string> records(std::string_view text) {
 
 } // namespace
 
+std::string changesText(const RecordedRequest& request) {
+    static constexpr std::string_view kWhat[] = {"opened",  "placed", "closed",    "reduced",
+                                                 "changed", "kept",   "cancelled", "refused"};
+    std::string out;
+    for (const RecordedChange& c : request.changes) {
+        if (!out.empty())
+            out += ", ";
+        out += kWhat[static_cast<std::size_t>(c.what)];
+        if (c.id != 0)
+            out += " #" + std::to_string(c.id);
+        if (!c.qty.empty())
+            out += " " + c.qty;
+        if (c.what == RecordedChange::What::Refused)
+            out += " (" + std::to_string(c.code) + ")";
+        else if (c.account != 0)
+            out += " on " + std::to_string(c.account);
+    }
+    return out.empty() ? "nothing" : out;
+}
+
 struct OrderEngine::Call {
     Books& books;
     std::string user;
@@ -229,6 +249,9 @@ EngineReports OrderEngine::handle(std::string_view user, const FieldMap& fields,
             std::vector<RecordedRequest>& to;
             RecordedRequest& r;
             ~Keep() {
+                if (r.received != 0)
+                    Log::info("testserver: order request {} (type {}, number {}) came to: {}", r.received,
+                              r.type, r.number.empty() ? "none" : r.number, changesText(r));
                 if (to.size() >= kMaxRecordedRequests)
                     to.erase(to.begin(), to.begin() + static_cast<std::ptrdiff_t>(kMaxRecordedRequests / 2));
                 to.push_back(std::move(r));

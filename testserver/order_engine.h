@@ -82,6 +82,10 @@ struct RecordedRequest {
         });
     }
 };
+// "closed #500012 1 on 20001, refused #500016 (15)": what came of a request, as the log and the tests
+// print it; "nothing" when it changed nothing and was not refused.
+std::string changesText(const RecordedRequest& request);
+
 // The record keeps the newest requests answered, this many at most.
 inline constexpr std::size_t kMaxRecordedRequests = 10'000;
 

@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <optional>
@@ -154,8 +155,18 @@ const std::map<std::string, std::string>& notYetToldRight() {
         {"CloseAllListed_CloseAllTicked_Reversed_FirstGivenUp", kListedAtItsTurn},
         {"CloseAllListed_CloseAllTicked_Reversed_NoneGivenUp", kListedAtItsTurn},
         {"CloseAllListed_CloseAllTicked_Reversed_SecondGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Close_Offset_Answered213_FirstGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Close_Offset_Answered213_NoneGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Close_Offset_Answered213_ThirdGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Close_Offset_Answered231_FirstGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Close_Offset_Answered231_NoneGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Close_Offset_Answered231_ThirdGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Close_Offset_Answered312_FirstGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Close_Offset_Answered312_NoneGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Close_Offset_Answered312_ThirdGivenUp", kListedAtItsTurn},
         {"CloseAllListed_Close_Offset_Reversed_FirstGivenUp", kListedAtItsTurn},
         {"CloseAllListed_Close_Offset_Reversed_NoneGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Close_Offset_Reversed_ThirdGivenUp", kListedAtItsTurn},
         {"CloseAllListed_Close_Reversed_FirstGivenUp", kListedAtItsTurn},
         {"CloseAllListed_Close_Reversed_NoneGivenUp", kListedAtItsTurn},
         {"CloseAllListed_Close_Reversed_SecondGivenUp", kListedAtItsTurn},
@@ -165,8 +176,18 @@ const std::map<std::string, std::string>& notYetToldRight() {
         {"CloseAllListed_MultiAccount_Reversed_FirstGivenUp", kListedAtItsTurn},
         {"CloseAllListed_MultiAccount_Reversed_NoneGivenUp", kListedAtItsTurn},
         {"CloseAllListed_MultiAccount_Reversed_SecondGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Offset_Close_Answered213_FirstGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Offset_Close_Answered213_NoneGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Offset_Close_Answered213_ThirdGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Offset_Close_Answered231_FirstGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Offset_Close_Answered231_NoneGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Offset_Close_Answered231_ThirdGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Offset_Close_Answered312_FirstGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Offset_Close_Answered312_NoneGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Offset_Close_Answered312_ThirdGivenUp", kListedAtItsTurn},
         {"CloseAllListed_Offset_Close_Reversed_FirstGivenUp", kListedAtItsTurn},
         {"CloseAllListed_Offset_Close_Reversed_NoneGivenUp", kListedAtItsTurn},
+        {"CloseAllListed_Offset_Close_Reversed_ThirdGivenUp", kListedAtItsTurn},
         {"CloseAllListed_Offset_Reversed_FirstGivenUp", kListedAtItsTurn},
         {"CloseAllListed_Offset_Reversed_NoneGivenUp", kListedAtItsTurn},
         {"CloseAllListed_Offset_Reversed_SecondGivenUp", kListedAtItsTurn},
@@ -176,13 +197,33 @@ const std::map<std::string, std::string>& notYetToldRight() {
         {"CloseAllTicked_CloseAllListed_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"CloseAllTicked_CloseAllListed_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
         {"CloseAllTicked_CloseAllListed_Reversed_SecondGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Close_Offset_Answered213_FirstGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Close_Offset_Answered213_NoneGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Close_Offset_Answered213_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Close_Offset_Answered231_FirstGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Close_Offset_Answered231_NoneGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Close_Offset_Answered231_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Close_Offset_Answered312_FirstGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Close_Offset_Answered312_NoneGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Close_Offset_Answered312_ThirdGivenUp", kAnsweredOutOfOrder},
         {"CloseAllTicked_Close_Offset_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"CloseAllTicked_Close_Offset_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Close_Offset_Reversed_ThirdGivenUp", kAnsweredOutOfOrder},
         {"CloseAllTicked_Close_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"CloseAllTicked_Close_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
         {"CloseAllTicked_Close_Reversed_SecondGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Offset_Close_Answered213_FirstGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Offset_Close_Answered213_NoneGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Offset_Close_Answered213_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Offset_Close_Answered231_FirstGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Offset_Close_Answered231_NoneGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Offset_Close_Answered231_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Offset_Close_Answered312_FirstGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Offset_Close_Answered312_NoneGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Offset_Close_Answered312_ThirdGivenUp", kAnsweredOutOfOrder},
         {"CloseAllTicked_Offset_Close_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"CloseAllTicked_Offset_Close_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
+        {"CloseAllTicked_Offset_Close_Reversed_ThirdGivenUp", kAnsweredOutOfOrder},
         {"CloseAllTicked_Offset_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"CloseAllTicked_Offset_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
         {"CloseAllTicked_Offset_Reversed_SecondGivenUp", kAnsweredOutOfOrder},
@@ -192,24 +233,72 @@ const std::map<std::string, std::string>& notYetToldRight() {
         {"Close_CloseAllListed_InOrder_FirstGivenUp", kListedAtItsTurn},
         {"Close_CloseAllListed_InOrder_NoneGivenUp", kListedAtItsTurn},
         {"Close_CloseAllListed_InOrder_SecondGivenUp", kListedAtItsTurn},
+        {"Close_CloseAllListed_Offset_Answered132_FirstGivenUp", kListedAtItsTurn},
+        {"Close_CloseAllListed_Offset_Answered132_NoneGivenUp", kListedAtItsTurn},
+        {"Close_CloseAllListed_Offset_Answered132_ThirdGivenUp", kListedAtItsTurn},
+        {"Close_CloseAllListed_Offset_Answered213_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllListed_Offset_Answered213_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllListed_Offset_Answered213_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllListed_Offset_Answered231_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllListed_Offset_Answered231_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllListed_Offset_Answered231_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllListed_Offset_Answered312_FirstGivenUp", kListedAtItsTurn},
+        {"Close_CloseAllListed_Offset_Answered312_NoneGivenUp", kListedAtItsTurn},
+        {"Close_CloseAllListed_Offset_Answered312_ThirdGivenUp", kListedAtItsTurn},
         {"Close_CloseAllListed_Offset_InOrder_FirstGivenUp", kListedAtItsTurn},
         {"Close_CloseAllListed_Offset_InOrder_NoneGivenUp", kListedAtItsTurn},
+        {"Close_CloseAllListed_Offset_InOrder_ThirdGivenUp", kListedAtItsTurn},
         {"Close_CloseAllListed_Offset_Reversed_FirstGivenUp", kListedAtItsTurn},
         {"Close_CloseAllListed_Offset_Reversed_NoneGivenUp", kListedAtItsTurn},
+        {"Close_CloseAllListed_Offset_Reversed_ThirdGivenUp", kListedAtItsTurn},
         {"Close_CloseAllListed_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"Close_CloseAllListed_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
         {"Close_CloseAllListed_Reversed_SecondGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllTicked_Offset_Answered213_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllTicked_Offset_Answered213_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllTicked_Offset_Answered213_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllTicked_Offset_Answered231_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllTicked_Offset_Answered231_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllTicked_Offset_Answered231_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllTicked_Offset_Answered312_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllTicked_Offset_Answered312_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllTicked_Offset_Answered312_ThirdGivenUp", kAnsweredOutOfOrder},
         {"Close_CloseAllTicked_Offset_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"Close_CloseAllTicked_Offset_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Close_CloseAllTicked_Offset_Reversed_ThirdGivenUp", kAnsweredOutOfOrder},
         {"Close_CloseAllTicked_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"Close_CloseAllTicked_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
         {"Close_CloseAllTicked_Reversed_SecondGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllListed_Answered132_FirstGivenUp", kListedAtItsTurn},
+        {"Close_Offset_CloseAllListed_Answered132_NoneGivenUp", kListedAtItsTurn},
+        {"Close_Offset_CloseAllListed_Answered132_ThirdGivenUp", kListedAtItsTurn},
+        {"Close_Offset_CloseAllListed_Answered213_FirstGivenUp", kListedAtItsTurn},
+        {"Close_Offset_CloseAllListed_Answered213_NoneGivenUp", kListedAtItsTurn},
+        {"Close_Offset_CloseAllListed_Answered213_ThirdGivenUp", kListedAtItsTurn},
+        {"Close_Offset_CloseAllListed_Answered231_FirstGivenUp", kListedAtItsTurn},
+        {"Close_Offset_CloseAllListed_Answered231_NoneGivenUp", kListedAtItsTurn},
+        {"Close_Offset_CloseAllListed_Answered231_ThirdGivenUp", kListedAtItsTurn},
+        {"Close_Offset_CloseAllListed_Answered312_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllListed_Answered312_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllListed_Answered312_ThirdGivenUp", kAnsweredOutOfOrder},
         {"Close_Offset_CloseAllListed_InOrder_FirstGivenUp", kListedAtItsTurn},
         {"Close_Offset_CloseAllListed_InOrder_NoneGivenUp", kListedAtItsTurn},
+        {"Close_Offset_CloseAllListed_InOrder_ThirdGivenUp", kListedAtItsTurn},
         {"Close_Offset_CloseAllListed_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"Close_Offset_CloseAllListed_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllListed_Reversed_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllTicked_Answered213_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllTicked_Answered213_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllTicked_Answered213_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllTicked_Answered231_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllTicked_Answered231_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllTicked_Answered231_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllTicked_Answered312_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllTicked_Answered312_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllTicked_Answered312_ThirdGivenUp", kAnsweredOutOfOrder},
         {"Close_Offset_CloseAllTicked_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"Close_Offset_CloseAllTicked_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Close_Offset_CloseAllTicked_Reversed_ThirdGivenUp", kAnsweredOutOfOrder},
         {"Close_Offset_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"Close_Offset_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
         {"Close_Offset_Reversed_SecondGivenUp", kAnsweredOutOfOrder},
@@ -225,28 +314,66 @@ const std::map<std::string, std::string>& notYetToldRight() {
         {"MultiAccount_CloseAllListed_InOrder_FirstGivenUp", kListedAtItsTurn},
         {"MultiAccount_CloseAllListed_InOrder_NoneGivenUp", kListedAtItsTurn},
         {"MultiAccount_CloseAllListed_InOrder_SecondGivenUp", kListedAtItsTurn},
+        {"Offset_CloseAllListed_Close_Answered132_FirstGivenUp", kListedAtItsTurn},
+        {"Offset_CloseAllListed_Close_Answered132_NoneGivenUp", kListedAtItsTurn},
+        {"Offset_CloseAllListed_Close_Answered132_ThirdGivenUp", kListedAtItsTurn},
+        {"Offset_CloseAllListed_Close_Answered312_FirstGivenUp", kListedAtItsTurn},
+        {"Offset_CloseAllListed_Close_Answered312_NoneGivenUp", kListedAtItsTurn},
+        {"Offset_CloseAllListed_Close_Answered312_ThirdGivenUp", kListedAtItsTurn},
         {"Offset_CloseAllListed_Close_InOrder_FirstGivenUp", kListedAtItsTurn},
         {"Offset_CloseAllListed_Close_InOrder_NoneGivenUp", kListedAtItsTurn},
+        {"Offset_CloseAllListed_Close_InOrder_ThirdGivenUp", kListedAtItsTurn},
         {"Offset_CloseAllListed_Close_Reversed_FirstGivenUp", kListedAtItsTurn},
         {"Offset_CloseAllListed_Close_Reversed_NoneGivenUp", kListedAtItsTurn},
+        {"Offset_CloseAllListed_Close_Reversed_ThirdGivenUp", kListedAtItsTurn},
         {"Offset_CloseAllListed_InOrder_FirstGivenUp", kListedAtItsTurn},
         {"Offset_CloseAllListed_InOrder_NoneGivenUp", kListedAtItsTurn},
         {"Offset_CloseAllListed_InOrder_SecondGivenUp", kListedAtItsTurn},
+        {"Offset_CloseAllTicked_Close_Answered132_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Offset_CloseAllTicked_Close_Answered132_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Offset_CloseAllTicked_Close_Answered132_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"Offset_CloseAllTicked_Close_Answered312_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Offset_CloseAllTicked_Close_Answered312_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Offset_CloseAllTicked_Close_Answered312_ThirdGivenUp", kAnsweredOutOfOrder},
         {"Offset_CloseAllTicked_Close_InOrder_FirstGivenUp", kOffsetPassesOverItsPositions},
         {"Offset_CloseAllTicked_Close_InOrder_NoneGivenUp", kOffsetPassesOverItsPositions},
+        {"Offset_CloseAllTicked_Close_InOrder_ThirdGivenUp", kOffsetPassesOverItsPositions},
         {"Offset_CloseAllTicked_Close_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"Offset_CloseAllTicked_Close_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Offset_CloseAllTicked_Close_Reversed_ThirdGivenUp", kAnsweredOutOfOrder},
         {"Offset_CloseAllTicked_InOrder_FirstGivenUp", kOffsetPassesOverItsPositions},
         {"Offset_CloseAllTicked_InOrder_NoneGivenUp", kOffsetPassesOverItsPositions},
         {"Offset_CloseAllTicked_InOrder_SecondGivenUp", kOffsetPassesOverItsPositions},
+        {"Offset_Close_CloseAllListed_Answered132_FirstGivenUp", kListedAtItsTurn},
+        {"Offset_Close_CloseAllListed_Answered132_NoneGivenUp", kListedAtItsTurn},
+        {"Offset_Close_CloseAllListed_Answered132_ThirdGivenUp", kListedAtItsTurn},
+        {"Offset_Close_CloseAllListed_Answered213_FirstGivenUp", kListedAtItsTurn},
+        {"Offset_Close_CloseAllListed_Answered213_NoneGivenUp", kListedAtItsTurn},
+        {"Offset_Close_CloseAllListed_Answered213_ThirdGivenUp", kListedAtItsTurn},
+        {"Offset_Close_CloseAllListed_Answered231_FirstGivenUp", kListedAtItsTurn},
+        {"Offset_Close_CloseAllListed_Answered231_NoneGivenUp", kListedAtItsTurn},
+        {"Offset_Close_CloseAllListed_Answered231_ThirdGivenUp", kListedAtItsTurn},
+        {"Offset_Close_CloseAllListed_Answered312_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Offset_Close_CloseAllListed_Answered312_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Offset_Close_CloseAllListed_Answered312_ThirdGivenUp", kAnsweredOutOfOrder},
         {"Offset_Close_CloseAllListed_InOrder_FirstGivenUp", kListedAtItsTurn},
         {"Offset_Close_CloseAllListed_InOrder_NoneGivenUp", kListedAtItsTurn},
+        {"Offset_Close_CloseAllListed_InOrder_ThirdGivenUp", kListedAtItsTurn},
         {"Offset_Close_CloseAllListed_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"Offset_Close_CloseAllListed_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Offset_Close_CloseAllListed_Reversed_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"Offset_Close_CloseAllTicked_Answered132_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Offset_Close_CloseAllTicked_Answered132_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Offset_Close_CloseAllTicked_Answered132_ThirdGivenUp", kAnsweredOutOfOrder},
+        {"Offset_Close_CloseAllTicked_Answered312_FirstGivenUp", kAnsweredOutOfOrder},
+        {"Offset_Close_CloseAllTicked_Answered312_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Offset_Close_CloseAllTicked_Answered312_ThirdGivenUp", kAnsweredOutOfOrder},
         {"Offset_Close_CloseAllTicked_InOrder_FirstGivenUp", kOffsetPassesOverItsPositions},
         {"Offset_Close_CloseAllTicked_InOrder_NoneGivenUp", kOffsetPassesOverItsPositions},
+        {"Offset_Close_CloseAllTicked_InOrder_ThirdGivenUp", kOffsetPassesOverItsPositions},
         {"Offset_Close_CloseAllTicked_Reversed_FirstGivenUp", kAnsweredOutOfOrder},
         {"Offset_Close_CloseAllTicked_Reversed_NoneGivenUp", kAnsweredOutOfOrder},
+        {"Offset_Close_CloseAllTicked_Reversed_ThirdGivenUp", kAnsweredOutOfOrder},
         {"Offset_Close_InOrder_FirstGivenUp", kOffsetPassesOverItsPositions},
         {"Offset_Close_InOrder_NoneGivenUp", kOffsetPassesOverItsPositions},
         {"Offset_Close_InOrder_SecondGivenUp", kOffsetPassesOverItsPositions},
@@ -286,12 +413,11 @@ std::vector<Row> triples() {
         std::vector<Kind> kinds{closeAll, Kind::Close, Kind::Offset};
         std::sort(kinds.begin(), kinds.end());
         do {
-            for (bool reversed : {false, true})
-                for (int givenUp : {-1, 0})
-                    rows.push_back(
-                        {kinds,
-                         reversed ? std::vector<std::size_t>{2, 1, 0} : std::vector<std::size_t>{0, 1, 2},
-                         givenUp});
+            std::vector<std::size_t> answered{0, 1, 2};
+            do {
+                for (int givenUp : {-1, 0, 2})
+                    rows.push_back({kinds, answered, givenUp});
+            } while (std::next_permutation(answered.begin(), answered.end()));
         } while (std::next_permutation(kinds.begin(), kinds.end()));
     }
     return rows;
@@ -348,46 +474,8 @@ std::optional<std::vector<std::string>> filled(std::string_view key, const std::
     return out;
 }
 
-std::string whatText(RecordedChange::What w) {
-    switch (w) {
-    case RecordedChange::What::Opened:
-        return "opened";
-    case RecordedChange::What::Placed:
-        return "placed";
-    case RecordedChange::What::Closed:
-        return "closed";
-    case RecordedChange::What::Reduced:
-        return "reduced";
-    case RecordedChange::What::Changed:
-        return "changed";
-    case RecordedChange::What::Unchanged:
-        return "kept";
-    case RecordedChange::What::Cancelled:
-        return "cancelled";
-    case RecordedChange::What::Refused:
-        return "refused";
-    }
-    return "?";
-}
-
 std::string recordText(const RecordedRequest* r) {
-    if (!r)
-        return "not answered";
-    std::string out;
-    for (const RecordedChange& c : r->changes) {
-        if (!out.empty())
-            out += ", ";
-        out += whatText(c.what);
-        if (c.id)
-            out += " #" + std::to_string(c.id);
-        if (!c.qty.empty())
-            out += " " + c.qty;
-        if (c.what == RecordedChange::What::Refused)
-            out += " (" + std::to_string(c.code) + ")";
-        if (c.account && c.what != RecordedChange::What::Refused)
-            out += " on " + std::to_string(c.account);
-    }
-    return out.empty() ? "nothing" : out;
+    return r ? testserver::changesText(*r) : "not answered";
 }
 
 std::string answerText(const interfaces::RequestAnswer& a) {
@@ -550,7 +638,9 @@ protected:
     };
 
     void run(const Row& row) {
-        if (const auto skip = notYetToldRight().find(row.name()); skip != notYetToldRight().end())
+        // TC_ANSWER_TABLE_ALL=1 runs them too, to see which the rule now tells right.
+        if (const auto skip = notYetToldRight().find(row.name());
+            skip != notYetToldRight().end() && !std::getenv("TC_ANSWER_TABLE_ALL"))
             GTEST_SKIP() << skip->second;
         // Rows of a lost line sign in again and again, on the real clock.
         if (bench && bench->manualClock == row.lost) {
