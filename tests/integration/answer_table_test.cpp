@@ -346,6 +346,15 @@ struct Bench {
         dirty = false;
     }
 
+    // After a row that did not go through: what the server still holds back is answered, the accounts
+    // are cleared, and a new sign-in starts afresh, none of the last one's requests waiting in it.
+    void recover() {
+        server->holdOrders(false);
+        server->clearAccount(20001);
+        server->clearAccount(20003);
+        signIn();
+    }
+
     // Everything the server sent before is taken in: a ping goes out (the clock moved a second) and
     // its reply, behind those reports on the stream, is told.
     bool settle() {
@@ -415,8 +424,10 @@ protected:
             bench->start(!row.lost);
         }
         if (bench->dirty || !bench->session)
-            bench->signIn();
+            bench->recover();
         ASSERT_TRUE(bench->session);
+        // Until the row is through: one stopped half-way leaves the next to start clean.
+        bench->dirty = true;
         testserver::TestServer& server = *bench->server;
         Session* s = bench->session.get();
         s->app->clearCalls();
@@ -477,7 +488,7 @@ protected:
             checkLost(row, sent, lossAlert, *s);
         else
             checkTold(row, sent, *s);
-        clear();
+        bench->dirty = !clear() || HasFailure();
     }
 
     Fresh make(const Row& row) {
@@ -676,7 +687,6 @@ protected:
             for (const std::string& p : problems)
                 all += "\n  - " + p;
             ADD_FAILURE() << row.name() << all << report.str();
-            bench->dirty = true;
         }
     }
 
@@ -853,8 +863,9 @@ protected:
         }
     }
 
-    // The row's positions and orders go, and the client hears of it before the next row.
-    void clear() {
+    // The row's positions and orders go, and the client hears of it before the next row; false when
+    // the client's lists do not follow.
+    bool clear() {
         testserver::TestServer& server = *bench->server;
         server.clearAccount(20001);
         server.clearAccount(20003);
@@ -868,10 +879,7 @@ protected:
                     return false;
             return true;
         });
-        if (!flat)
-            bench->dirty = true;
-        if (bench->manualClock && !bench->dirty)
-            bench->settle();
+        return flat && (!bench->manualClock || bench->settle());
     }
 };
 
