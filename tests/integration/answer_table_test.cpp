@@ -138,8 +138,6 @@ const std::map<std::string, std::string>& notYetToldRight() {
     static const std::string kListedAtItsTurn =
         "a close-all of every listed position closes what the server holds when it reaches it: a position "
         "a new order opened meanwhile, which it never listed, closes too";
-    static const std::string kOrderAnsweredOutOfOrder =
-        "an edit and a cancel of one order answered out of order are told each other's outcome";
     static const std::map<std::string, std::string> rows{
         {"CloseAllListed_Market_Reversed_FirstGivenUp", kListedAtItsTurn},
         {"CloseAllListed_Market_Reversed_NoneGivenUp", kListedAtItsTurn},
@@ -147,9 +145,6 @@ const std::map<std::string, std::string>& notYetToldRight() {
         {"CloseAllListed_MultiAccount_Reversed_FirstGivenUp", kListedAtItsTurn},
         {"CloseAllListed_MultiAccount_Reversed_NoneGivenUp", kListedAtItsTurn},
         {"CloseAllListed_MultiAccount_Reversed_SecondGivenUp", kListedAtItsTurn},
-        {"EditOrder_CancelOrder_Reversed_FirstGivenUp", kOrderAnsweredOutOfOrder},
-        {"EditOrder_CancelOrder_Reversed_NoneGivenUp", kOrderAnsweredOutOfOrder},
-        {"EditOrder_CancelOrder_Reversed_SecondGivenUp", kOrderAnsweredOutOfOrder},
         {"Market_CloseAllListed_InOrder_FirstGivenUp", kListedAtItsTurn},
         {"Market_CloseAllListed_InOrder_NoneGivenUp", kListedAtItsTurn},
         {"Market_CloseAllListed_InOrder_SecondGivenUp", kListedAtItsTurn},
