@@ -144,6 +144,26 @@ std::vector<std::string> records(std::string_view text) {
 
 } // namespace
 
+std::string changesText(const RecordedRequest& request) {
+    static constexpr std::string_view kWhat[] = {"opened",  "placed", "closed",    "reduced",
+                                                 "changed", "kept",   "cancelled", "refused"};
+    std::string out;
+    for (const RecordedChange& c : request.changes) {
+        if (!out.empty())
+            out += ", ";
+        out += kWhat[static_cast<std::size_t>(c.what)];
+        if (c.id != 0)
+            out += " #" + std::to_string(c.id);
+        if (!c.qty.empty())
+            out += " " + c.qty;
+        if (c.what == RecordedChange::What::Refused)
+            out += " (" + std::to_string(c.code) + ")";
+        else if (c.account != 0)
+            out += " on " + std::to_string(c.account);
+    }
+    return out.empty() ? "nothing" : out;
+}
+
 struct OrderEngine::Call {
     Books& books;
     std::string user;
@@ -152,8 +172,14 @@ struct OrderEngine::Call {
     EngineReports out;
     std::set<int> summarize; // accounts whose balance or open positions moved
     int rejectStatus = 25;   // 826 while the exchange rejects
+    // What the request came to; none for what a quote triggered.
+    RecordedRequest* record = nullptr;
 
     void send(const std::string& to, const WireFields& f) { out.push_back({to, frameFields(f)}); }
+    void note(RecordedChange::What what, std::int64_t id, int account, std::string qty, int code = 0) {
+        if (record)
+            record->changes.push_back({what, id, account, std::move(qty), code});
+    }
 };
 
 OrderEngine::OrderEngine(const Market& market, const PriceBook& prices, AccountBook& book)
@@ -203,10 +229,34 @@ const Group* OrderEngine::groupOf(const Account& account) const {
     return nullptr;
 }
 
-EngineReports OrderEngine::handle(std::string_view user, const FieldMap& fields) {
+EngineReports OrderEngine::handle(std::string_view user, const FieldMap& fields, std::uint64_t received) {
     const int type = integerOf<int>(valueOf(fields, tag::kMessageType)).value_or(0);
     return book_.with([&](Books& books) {
         Call c{books, std::string(user), fields, wire::nowText(), {}, {}};
+        RecordedRequest record;
+        record.received = received;
+        record.user = std::string(user);
+        record.type = type;
+        record.number = valueOf(fields, type == msg::kCloseAll ? tag::kRequestId : tag::kOrderRequestId);
+        if (type == msg::kCloseHedged) {
+            record.number.clear();
+            record.account = integerOf<int>(valueOf(fields, tag::kAccount)).value_or(0);
+            record.instrument = valueOf(fields, tag::kInstrument);
+        }
+        c.record = &record;
+        // Kept in the order answered, once the reports are made.
+        struct Keep {
+            std::vector<RecordedRequest>& to;
+            RecordedRequest& r;
+            ~Keep() {
+                if (r.received != 0)
+                    Log::info("testserver: order request {} (type {}, number {}) came to: {}", r.received,
+                              r.type, r.number.empty() ? "none" : r.number, changesText(r));
+                if (to.size() >= kMaxRecordedRequests)
+                    to.erase(to.begin(), to.begin() + static_cast<std::ptrdiff_t>(kMaxRecordedRequests / 2));
+                to.push_back(std::move(r));
+            }
+        } keep{record_, record};
         if (exchangeRejects_ && (type == msg::kOrder || type == msg::kEditOrder)) {
             rejectAtExchange(c, type);
             return std::move(c.out);
@@ -263,6 +313,11 @@ void OrderEngine::reject(Call& c, int code, int accountId, std::string_view requ
                          std::string_view refPositionId) {
     Log::info("testserver: order request of \"{}\" refused with code {} (status {})", c.user, code,
               c.rejectStatus);
+    // Named by the position or order it names; an order id the engine made up for it names nothing.
+    std::string_view named = !positionId.empty() ? positionId : refPositionId;
+    if (named.empty() && !orderId.empty() && orderId == valueOf(c.fields, tag::kPendingOrderId))
+        named = orderId;
+    c.note(RecordedChange::What::Refused, integerOf<std::int64_t>(named).value_or(0), accountId, {}, code);
     WireFields f{typeField(msg::kExecutionReport),
                  {tag::kReportStatus, std::to_string(c.rejectStatus)},
                  {tag::kTime, c.time}};
@@ -454,10 +509,12 @@ void OrderEngine::placeNew(Call& c, int accountId, std::string_view qtyText, con
     o.timeInForce = timeInForceFromWire(valueOf(f, tag::kTimeInForce));
     o.placedAt = c.time;
     c.send(c.user, orderFields(o, *instrument, 28, c.time, requestId));
-    if (type == 1)
+    if (type == 1) {
         fill(c, std::move(o), market, requestId);
-    else
+    } else {
+        c.note(RecordedChange::What::Placed, o.pendingOrderId, accountId, o.orderQty);
         c.books.pendingOrders.push_back(std::move(o));
+    }
 }
 
 void OrderEngine::fill(Call& c, ServerPendingOrder o, std::int64_t price, const std::string& requestId) {
@@ -498,6 +555,7 @@ void OrderEngine::fill(Call& c, ServerPendingOrder o, std::int64_t price, const 
                        {tag::kQuantity, p.initialQty},
                        {tag::kTransactionTime, c.time}});
     c.send(user, e);
+    c.note(RecordedChange::What::Opened, p.positionId, p.accountId, p.qty);
     c.books.positions.push_back(p);
     appendBounded(c.books.executed, p);
     charge(c, p);
@@ -510,6 +568,7 @@ void OrderEngine::fill(Call& c, ServerPendingOrder o, std::int64_t price, const 
         if (o.timeInForce != 0)
             leg.timeInForce = o.timeInForce;
         c.send(user, orderFields(leg, *instrument, 28, c.time, {}));
+        c.note(RecordedChange::What::Placed, leg.pendingOrderId, leg.accountId, leg.orderQty);
         c.books.pendingOrders.push_back(std::move(leg));
     }
 }
@@ -543,6 +602,7 @@ void OrderEngine::cancelLegs(Call& c, std::int64_t positionId, std::int64_t exce
         gone.remainingQty = "0";
         if (instrument)
             c.send(user, orderFields(gone, *instrument, 24, c.time, requestId));
+        c.note(RecordedChange::What::Cancelled, gone.pendingOrderId, gone.accountId, gone.orderQty);
         it = pending.erase(it);
     }
 }
@@ -556,6 +616,8 @@ void OrderEngine::closePart(Call& c, std::size_t positionIndex, std::int64_t qty
     const std::int64_t remaining = amountOf(p.qty, kQuantityDecimals).value_or(0) - qty;
     const std::string commission = commissionSettled(p, p.qty, quantityText(remaining)).toString();
     p.qty = quantityText(remaining);
+    c.note(remaining == 0 ? RecordedChange::What::Closed : RecordedChange::What::Reduced, p.positionId,
+           p.accountId, qtyClosed);
 
     // The closing deal: an executed order that is closed at once (remaining "0").
     const std::int64_t closingId = c.books.newId();
@@ -636,6 +698,7 @@ void OrderEngine::closePart(Call& c, std::size_t positionIndex, std::int64_t qty
         if (leg.refPositionId == positionId) {
             leg.orderQty = leg.remainingQty = left;
             c.send(user, orderFields(leg, *instrument, 75, c.time, {}));
+            c.note(RecordedChange::What::Changed, leg.pendingOrderId, leg.accountId, leg.orderQty);
         }
 }
 
@@ -734,6 +797,7 @@ void OrderEngine::editBrackets(Call& c) {
                 return refuse(kRejectBookFull);
             ServerPendingOrder o = legOf(p, c.books.newId(), p.refTicketId, type, text, c.time);
             c.send(c.user, orderFields(o, *instrument, 28, c.time, requestId));
+            c.note(RecordedChange::What::Placed, o.pendingOrderId, o.accountId, o.orderQty);
             pending.push_back(std::move(o));
         } else if (wanted[leg] == 0) {
             // Only this leg goes: the other leg of the position, if any, is kept.
@@ -745,6 +809,8 @@ void OrderEngine::editBrackets(Call& c) {
         } else if (current->orderPrice != text) {
             current->orderPrice = text;
             c.send(c.user, orderFields(*current, *instrument, 75, c.time, requestId));
+            c.note(RecordedChange::What::Changed, current->pendingOrderId, current->accountId,
+                   current->orderQty);
         }
     }
     if (c.out.size() != reportsBefore)
@@ -755,6 +821,7 @@ void OrderEngine::editBrackets(Call& c) {
     for (const auto& leg : c.books.pendingOrders)
         if (leg.refPositionId == p.positionId) {
             c.send(c.user, orderFields(leg, *instrument, 75, c.time, requestId));
+            c.note(RecordedChange::What::Unchanged, leg.pendingOrderId, leg.accountId, leg.orderQty);
             standing = true;
         }
     if (!standing)
@@ -811,6 +878,7 @@ void OrderEngine::editWorking(Call& c) {
         gone.orderQty = it->remainingQty;
         gone.remainingQty = "0";
         c.send(c.user, orderFields(gone, *instrument, 24, c.time, requestId));
+        c.note(RecordedChange::What::Cancelled, gone.pendingOrderId, gone.accountId, gone.orderQty);
         pending.erase(it);
         return;
     }
@@ -856,6 +924,7 @@ void OrderEngine::editWorking(Call& c) {
         it->stopPrice = stopLoss ? formatScaled(stopLoss, instrument->decimals) : "0";
     }
     c.send(c.user, orderFields(*it, *instrument, 75, c.time, requestId));
+    c.note(RecordedChange::What::Changed, it->pendingOrderId, it->accountId, it->orderQty);
 }
 
 void OrderEngine::multiAccount(Call& c) {
@@ -1064,6 +1133,8 @@ void OrderEngine::offset(Call& c) {
             auto p = find(id);
             const std::string before = p->qty;
             p->qty = quantityText(amountOf(p->qty, kQuantityDecimals).value_or(0) - leg.qty);
+            c.note(p->qty == "0" ? RecordedChange::What::Closed : RecordedChange::What::Reduced, id,
+                   accountId, quantityText(leg.qty));
             commission = commission.add(commissionSettled(*p, before, p->qty));
             for (auto& e : c.books.executed)
                 if (e.positionId == id)
@@ -1126,6 +1197,8 @@ void OrderEngine::offset(Call& c) {
             if (legOrder.refPositionId == id && legOrder.remainingQty != p->qty) {
                 legOrder.orderQty = legOrder.remainingQty = p->qty;
                 c.send(user, orderFields(legOrder, *instrument, 75, c.time, {}));
+                c.note(RecordedChange::What::Changed, legOrder.pendingOrderId, legOrder.accountId,
+                       legOrder.orderQty);
             }
     }
     answer(0);
@@ -1158,6 +1231,44 @@ void OrderEngine::sendSummaries(Call& c) {
         c.send(account->user, accountSummaryFields(market_, c.books, *account, c.time));
     }
     c.summarize.clear();
+}
+
+std::vector<RecordedRequest> OrderEngine::record(std::size_t from) const {
+    return std::as_const(book_).with([&](const Books&) {
+        if (from >= record_.size())
+            return std::vector<RecordedRequest>{};
+        return std::vector<RecordedRequest>(record_.begin() + static_cast<std::ptrdiff_t>(from),
+                                            record_.end());
+    });
+}
+
+EngineReports OrderEngine::clearAccount(int account) {
+    const FieldMap none;
+    return book_.with([&](Books& books) {
+        Call c{books, userOf(account), none, wire::nowText(), {}, {}};
+        for (std::size_t i = books.positions.size(); i-- > 0;) {
+            const ServerPosition& p = books.positions[i];
+            std::size_t index = 0;
+            if (p.accountId != account || !instrumentOf(p.instrumentId, &index))
+                continue;
+            const Quote q = prices_.quote(index);
+            closePart(c, i, amountOf(p.qty, kQuantityDecimals).value_or(0), p.isBuy ? q.bid : q.ask);
+        }
+        auto& pending = books.pendingOrders;
+        for (auto it = pending.begin(); it != pending.end();) {
+            const Instrument* instrument = instrumentOf(it->instrumentId);
+            if (it->accountId != account || !instrument) {
+                ++it;
+                continue;
+            }
+            ServerPendingOrder gone = *it;
+            gone.remainingQty = "0";
+            c.send(c.user, orderFields(gone, *instrument, 24, c.time, {}));
+            it = pending.erase(it);
+        }
+        sendSummaries(c);
+        return std::move(c.out);
+    });
 }
 
 EngineReports OrderEngine::onQuote(std::size_t index, const Quote& quote) {

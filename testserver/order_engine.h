@@ -44,6 +44,51 @@ inline constexpr int kRejectUnknownOrder = 15;     // no such open position or p
 inline constexpr int kRejectPriceMoved = 50;       // market moved past the allowed deviation
 inline constexpr int kRejectBookFull = 12;         // the book holds kMaxBookEntries already
 
+// What the engine did with one order request, as it answered it: the tests' judge of what each
+// request came to, never the client's view of it.
+struct RecordedChange {
+    enum class What {
+        Opened,    // a position opened (a market order filled): its id and quantity
+        Placed,    // a pending order or a take-profit / stop-loss leg placed
+        Closed,    // a position closed in full: the quantity it had
+        Reduced,   // part of a position closed: the quantity closed
+        Changed,   // a pending order or leg edited: its quantity as it is now
+        Unchanged, // an edit that changed nothing, answered by a leg as it stands
+        Cancelled, // a pending order cancelled, or a leg gone with its position or by an edit
+        Refused,   // refused with `code`, naming `id` when the refusal names a position or order
+    };
+    What what = What::Refused;
+    std::int64_t id = 0;
+    int account = 0;
+    std::string qty;
+    int code = 0;
+};
+struct RecordedRequest {
+    // Its place among the order requests the server received, 1 the first; 0 for one the server
+    // made itself (TestServer::openPosition and the like).
+    std::uint64_t received = 0;
+    std::string user;
+    int type = 0;
+    // What identifies it on the wire: the request number (tag 33, a close-all's tag 20; empty when it
+    // carries none); an offset's account and instrument.
+    std::string number;
+    int account = 0;
+    std::string instrument;
+    std::vector<RecordedChange> changes;
+    // Nothing carried out, and refused.
+    bool refused() const {
+        return !changes.empty() && std::all_of(changes.begin(), changes.end(), [](const RecordedChange& c) {
+            return c.what == RecordedChange::What::Refused;
+        });
+    }
+};
+// "closed #500012 1 on 20001, refused #500016 (15)": what came of a request, as the log and the tests
+// print it; "nothing" when it changed nothing and was not refused.
+std::string changesText(const RecordedRequest& request);
+
+// The record keeps the newest requests answered, this many at most.
+inline constexpr std::size_t kMaxRecordedRequests = 10'000;
+
 // Caps on one request.
 inline constexpr std::size_t kMaxOrderRecords = 200; // tag-91 accounts, close-all positions, offset legs
 inline constexpr std::size_t kMaxOrderValueBytes = 64;
@@ -58,8 +103,15 @@ public:
 
     // Whether a stream message type is an order request: 60, 72, 77, 82 and 1052.
     static bool handles(int type);
-    // Acts on one order request of a signed-in user; fields by tag (a later tag wins).
-    EngineReports handle(std::string_view user, const std::map<int, std::string>& fields);
+    // Acts on one order request of a signed-in user; fields by tag (a later tag wins). `received` is
+    // its place among the requests received (0: made by the server), kept in the record.
+    EngineReports handle(std::string_view user, const std::map<int, std::string>& fields,
+                         std::uint64_t received = 0);
+    // What was done with each request answered, in the order answered, from the `from`th entry kept on.
+    std::vector<RecordedRequest> record(std::size_t from = 0) const;
+    // Closes every position and cancels every entry order of the account, reporting each as the engine
+    // does (no request number); not recorded.
+    EngineReports clearAccount(int account);
     // Triggers the pending orders and bracket legs of the instrument at `index` that the quote crosses.
     EngineReports onQuote(std::size_t index, const Quote& quote);
 
@@ -122,6 +174,8 @@ private:
     std::atomic<bool> exchangeRejects_{false};
     std::atomic<std::size_t> closeAllLimit_{kMaxOrderRecords};
     std::atomic<int> reportsLostOf_{0};
+    // Under the book's lock.
+    std::vector<RecordedRequest> record_;
 };
 
 } // namespace testserver

@@ -187,7 +187,48 @@ void TestServer::answerHeld(const std::vector<std::size_t>& places) {
     heldOrders_ = std::move(kept);
     updateStats([&](ServerStats& st) { st.heldOrderRequests = static_cast<int>(heldOrders_.size()); });
     for (const HeldOrder& held : answered)
-        deliver(engine_->handle(held.user, held.fields));
+        deliver(engine_->handle(held.user, held.fields, held.received));
+}
+
+RecordedRequest TestServer::placeOrderFor(int account, std::string_view code, bool buy, std::string_view qty,
+                                          int type, std::string_view price) {
+    std::map<int, std::string> fields{{tag::kMessageType, std::to_string(msg::kOrder)},
+                                      {tag::kAccount, std::to_string(account)},
+                                      {tag::kInstrument, std::string(code)},
+                                      {tag::kOrderType, std::to_string(28 + type)},
+                                      {tag::kTradingMode, buy ? "45" : "46"},
+                                      {tag::kQuantity, std::string(qty)},
+                                      {tag::kPrice, std::string(price)},
+                                      {tag::kDeviation, "-1"}};
+    std::string user;
+    for (const auto& a : market_.accounts)
+        if (a.id == account)
+            user = a.user;
+    if (!running_)
+        return {};
+    auto done = std::make_shared<std::promise<RecordedRequest>>();
+    std::future<RecordedRequest> got = done->get_future();
+    post([this, user, fields, done] {
+        const std::size_t before = engine_->record().size();
+        deliver(engine_->handle(user, fields));
+        auto after = engine_->record(before);
+        done->set_value(after.empty() ? RecordedRequest{} : after.back());
+    });
+    if (got.wait_for(std::chrono::seconds(30)) != std::future_status::ready)
+        return {};
+    return got.get();
+}
+
+void TestServer::clearAccount(int account) {
+    if (!running_)
+        return;
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> cleared = done->get_future();
+    post([this, account, done] {
+        deliver(engine_->clearAccount(account));
+        done->set_value();
+    });
+    cleared.wait_for(std::chrono::seconds(30));
 }
 
 void TestServer::sendChatAs(const std::string& from, const std::string& to, const std::string& text) {
@@ -708,15 +749,16 @@ void TestServer::handleMessage(Client& client, std::string_view frameText, bool)
                 break;
             }
             updateStats([](ServerStats& s) { ++s.orderRequests; });
+            const std::uint64_t received = ++ordersReceived_;
             if (ordersHeld_ && heldOrders_.size() < kMaxHeldApprovals) {
                 Log::info("testserver: order request of {} held", client.user);
-                heldOrders_.push_back({client.user, fields});
+                heldOrders_.push_back({client.user, fields, received});
                 updateStats(
                     [&](ServerStats& s) { s.heldOrderRequests = static_cast<int>(heldOrders_.size()); });
                 break;
             }
             // The engine's lock is released before anything is written.
-            deliver(engine_->handle(client.user, fields));
+            deliver(engine_->handle(client.user, fields, received));
             break;
         }
         Log::debug("testserver: stream client {} sent type {}; no answer", client.id, type);

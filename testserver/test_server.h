@@ -145,6 +145,20 @@ public:
     void rejectOrdersAtExchange(bool on) { engine_->setExchangeRejection(on); }
     // A close-all of more positions than this is refused as a whole (200 unless lowered).
     void limitCloseAll(std::size_t positions) { engine_->setCloseAllLimit(positions); }
+    // What the server did with each order request it answered, in the order answered (the newest
+    // kMaxRecordedRequests), from the `from`th entry kept on: the judge of what a request came to.
+    // A request's `received` is its place among the order requests received (ServerStats::orderRequests
+    // counts them), so a test tells apart requests that share a number.
+    std::vector<RecordedRequest> orderRecord(std::size_t from = 0) const { return engine_->record(from); }
+    // As if another program of the account's user had placed it: a market order of `qty` (any price)
+    // or a limit (type 2) or stop (3) order at `price`, its reports sent to the user's clients without
+    // a request number, behind what the stream sent before. Gives what the server did (received 0);
+    // an empty record when the server is not running.
+    RecordedRequest placeOrderFor(int account, std::string_view code, bool buy, std::string_view qty,
+                                  int type = 1, std::string_view price = {});
+    // Closes every position and cancels every entry order of the account, as the back office would;
+    // the reports go to the user's clients. Returns once they are sent.
+    void clearAccount(int account);
     // A multi-account order's part for this account (0: none) is carried out but none of its reports
     // is sent, as if lost on the way; the other accounts' parts are answered as usual.
     void loseMultiAccountReportsOf(int account) { engine_->loseMultiAccountReportsOf(account); }
@@ -251,9 +265,11 @@ private:
     struct HeldOrder {
         std::string user;
         std::map<int, std::string> fields;
+        std::uint64_t received = 0;
     };
     std::atomic<bool> ordersHeld_{false};
     std::vector<HeldOrder> heldOrders_;
+    std::uint64_t ordersReceived_ = 0; // stream thread
     // Answers the kept order requests at `places` and forgets them (stream thread).
     void answerHeld(const std::vector<std::size_t>& places);
     std::atomic<bool> pricesHeld_{false};

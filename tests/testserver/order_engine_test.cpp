@@ -532,4 +532,70 @@ TEST_F(OrderEngineTest, ReportsReachOnlyTheAccountsUser) {
     EXPECT_TRUE(other.read(1, 300ms).empty());
 }
 
+// The record: what the server did with each request, in the order it answered them, whatever the
+// requests' numbers. Held and answered the other way round, the two closes of one position sharing a
+// number are told apart by the place each was received in.
+TEST_F(OrderEngineTest, TheRecordSaysWhatEachRequestCameToInTheOrderAnswered) {
+    using What = testserver::RecordedChange::What;
+    const std::string a = openPosition("45", "1");
+    const std::string b = openPosition("46", "1");
+    const std::size_t mark = server_->orderRecord().size();
+    const auto received = server_->stats().orderRequests;
+    server_->holdOrders(true);
+    send(closeOrder("20001", a, "0.4", "1.08500"));
+    send(closeOrder("20001", a, "1", "1.08500"));
+    ASSERT_TRUE(
+        server_->waitFor([](const testserver::ServerStats& st) { return st.heldOrderRequests == 2; }, 5s));
+    ASSERT_TRUE(server_->answerHeldOrders({1, 0}));
+    reports(4);
+    server_->holdOrders(false);
+    // An offset of what is left of nothing: refused, named by its account and instrument.
+    send(std::string("10=1052|34=20001|12=EURUSD|583=") + b + wireText("<C>1<R><S>") + a +
+         wireText("<C>1<R><S>") + "|23=demo|19=7001|21=20240102030405");
+    reports(2);
+    // A close-all of b and of a position the server does not hold: one closed, one refused.
+    const std::string body = wireText("20001<R><S>3<S>2<S>1<R><S>") + b +
+                             wireText("<C><C>1<C>20001<R>999<C><C>1<C>20001<R>") +
+                             wireText("<S>1<C>1.085000<C>1.085120<C>20240102030405<R><S>0<S>0<S>0<S>0<S><S>");
+    send(std::string("10=82|583=") + body + "|20=11|23=demo|19=7001|21=20240102030405");
+    reports(4);
+
+    const auto record = server_->orderRecord(mark);
+    ASSERT_EQ(record.size(), 4u);
+    const auto changes = [](const testserver::RecordedRequest& r) {
+        std::vector<std::tuple<What, std::string, std::string, int>> out;
+        for (const auto& c : r.changes)
+            out.emplace_back(c.what, std::to_string(c.id), c.qty, c.code);
+        return out;
+    };
+    // The second close, taken first, closed a; the first then found it gone.
+    EXPECT_EQ(record[0].received, static_cast<std::uint64_t>(received + 2));
+    EXPECT_EQ(record[0].number, "40");
+    EXPECT_FALSE(record[0].refused());
+    EXPECT_EQ(changes(record[0]),
+              (std::vector<std::tuple<What, std::string, std::string, int>>{{What::Closed, a, "1", 0}}));
+    EXPECT_EQ(record[1].received, static_cast<std::uint64_t>(received + 1));
+    EXPECT_TRUE(record[1].refused());
+    EXPECT_EQ(changes(record[1]), (std::vector<std::tuple<What, std::string, std::string, int>>{
+                                      {What::Refused, a, "", testserver::kRejectUnknownOrder}}));
+    EXPECT_EQ(std::tuple(record[2].type, record[2].number, record[2].account, record[2].instrument),
+              std::tuple(1052, std::string(), 20001, std::string("EURUSD")));
+    EXPECT_TRUE(record[2].refused());
+    EXPECT_EQ(record[3].number, "11");
+    EXPECT_FALSE(record[3].refused());
+    EXPECT_EQ(changes(record[3]),
+              (std::vector<std::tuple<What, std::string, std::string, int>>{
+                  {What::Closed, b, "1", 0}, {What::Refused, "999", "", testserver::kRejectUnknownOrder}}));
+
+    // What the server does of itself is recorded too, as received by none.
+    const auto placed = server_->placeOrderFor(20001, "EURUSD", false, "0.3");
+    reports(3);
+    EXPECT_EQ(placed.received, 0u);
+    ASSERT_EQ(placed.changes.size(), 1u);
+    EXPECT_EQ(placed.changes[0].what, What::Opened);
+    EXPECT_EQ(placed.changes[0].qty, "0.3");
+    server_->clearAccount(20001);
+    EXPECT_EQ(positions(), 0u);
+}
+
 } // namespace
