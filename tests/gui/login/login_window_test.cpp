@@ -105,6 +105,10 @@ protected:
         if (serveNews)
             pointTheLoginListAtTheNewsDesk();
 
+        startProgram();
+    }
+    // The program as it starts, on the fixture's keyring, idle monitor and settings.
+    void startProgram() {
         AppDelegate::Options app;
         app.secrets = &secrets;
         app.idle = &idle;
@@ -1534,19 +1538,7 @@ TEST_F(LoginWindowTest, APasswordTheKeyringRefusesAfterTheSignInIsSaidThenAndAtT
     // The program ends; the next one opens on the remembered user, the password to type, and why.
     delegate.reset();
     context->banners().forgetAll();
-    AppDelegate::Options app;
-    app.secrets = &secrets;
-    app.idle = &idle;
-    app.simulation = true;
-    app.clients = [this] {
-        interfaces::ClientOptions client;
-        client.userDefaults = clientDefaults.get();
-        client.watchNetwork = false;
-        return interfaces::MakeClient(*shell, client);
-    };
-    delegate = std::make_unique<AppDelegate>(*context, *shell, std::move(app));
-    delegate->applicationDidFinishLaunching();
-    login = &delegate->loginWindow();
+    startProgram();
     auto* line = child<QLabel>(login, "keyringNoticeLabel");
     EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("demo"));
     EXPECT_TRUE(field("passwordTextField")->text().isEmpty());
