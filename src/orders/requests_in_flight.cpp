@@ -471,6 +471,14 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
     return done;
 }
 
+bool RequestsInFlight::refusesOffset(const ExecutionReport& report) const {
+    const Named named(report);
+    return named.rejection() && !named.number && named.closed.empty() && named.bracket.empty() &&
+           !named.account.empty() && !named.instrument.empty() &&
+           std::any_of(requests_.begin(), requests_.end(),
+                       [&](const Request& r) { return named.answersOffset(r); });
+}
+
 std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named& named,
                                                                      const ExecutionReport& report) {
     if (report.type == wire::msg::kCloseHedged) {

@@ -142,6 +142,9 @@ public:
     // An execution report or an offset answer: the request it answers (taken out of the list once
     // answered in full).
     std::optional<Answered> answered(const ExecutionReport& report);
+    // Whether the report is the refusal an offset gets beside its offset answer: naming no number nor
+    // position, of the account and instrument of an offset still waiting. The answer that follows tells it.
+    bool refusesOffset(const ExecutionReport& report) const;
     // What the last report answered besides: the held reports it left with one request to answer
     // (step 2 of the rule). Told after the report's own answer.
     std::vector<Answered> takeGivenBack();

@@ -35,11 +35,14 @@ SessionOrders::SessionOrders(OrderHost& host)
 }
 
 void SessionOrders::executionReport(const ExecutionReport& report) {
+    // An offset's refusal is told by the offset answer that follows it.
+    const bool offsetRefused = requests_.inFlight().refusesOffset(report);
     const std::optional<RequestsInFlight::Answered> answered = requests_.inFlight().answered(report);
     std::vector<RequestsInFlight::Answered> givenBack = requests_.inFlight().takeGivenBack();
     // A refusal of a request is told once, by what names the request (tell); only one that answers
     // none gets the banner that names none.
-    applyExecutionReport(report, collections_, host_, answered && answered->rejected ? nullptr : &banners_);
+    applyExecutionReport(report, collections_, host_,
+                         (answered && answered->rejected) || offsetRefused ? nullptr : &banners_);
     // Told after the report is filed, so the window that waits for it reads the lists it changed.
     if (answered)
         tell(*answered);

@@ -1491,6 +1491,28 @@ TEST_F(AnswerRuleTest, ACloseAllReadsEachPositionsOwnReport) {
         3);
 }
 
+// The server refuses an offset twice over: a refusal naming no request, then the offset answer. The
+// trader reads it once, where the offset's window tells it, with no banner naming no request beside.
+TEST_F(AnswerRuleTest, ARefusedOffsetIsToldOnceByItsWindow) {
+    Session& s = login();
+    const auto pair = hedgedPair(s, "EURUSD");
+    ASSERT_FALSE(pair.first.empty() || pair.second.empty());
+    Answers answers(client(s));
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    const std::vector<interfaces::OffsetLeg> legs{{pair.second, dec("1")}};
+    const auto offset = client(s).orders().offsetPosition(pair.first, legs);
+    ASSERT_TRUE(sent(offset));
+    ASSERT_TRUE(until([&] { return answers.got.contains(offset.request); }));
+    EXPECT_EQ(answers.of(offset.request), "rejected");
+    EXPECT_EQ(answers.got[offset.request].reason, text("1065"));
+    // Whatever the server sent with the refusal came before a ping's reply that follows.
+    const auto before = client(s).networkSpeed().serverTimeHeardAt;
+    ASSERT_TRUE(platform::RunLoop::main().runUntil(
+        [&] { return client(s).networkSpeed().serverTimeHeardAt != before; }, 30s));
+    EXPECT_EQ(rejectionBanners(*s.app), std::vector<std::string>{});
+    EXPECT_TRUE(serverPosition(pair.first));
+}
+
 TEST_F(OrderFlowTest, LoginAfterALostStreamRestoresTheServersLists) {
     Session& first = login();
     alignQuote(first, "EURUSD");
