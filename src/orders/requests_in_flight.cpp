@@ -564,10 +564,28 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
     }
     // A position no longer held is refused by a close-all that lists it, not by one of every open
     // position (which lists what is open at its turn).
-    if (rejected && code == kNoLongerHeldCode)
+    if (rejected && code == kNoLongerHeldCode) {
+        // Of close-alls a held update of the position fits, the older's turn came first and closed it
+        // (the server answers in turn): the refusal is the newest's.
+        const auto heldFor = [&](const Request& r) {
+            return std::any_of(held_.begin(), held_.end(), [&](const Held& h) {
+                return !h.taken && h.position == named.closed &&
+                       std::find(h.candidates.begin(), h.candidates.end(), r.number) != h.candidates.end();
+            });
+        };
+        auto newest = requests_.end();
+        std::size_t closeAlls = 0;
+        for (auto r = requests_.begin(); r != requests_.end(); ++r)
+            if (r->kind == Kind::CloseAll && fits(*r) && !r->closesWhatIsOpen && heldFor(*r)) {
+                newest = r;
+                ++closeAlls;
+            }
+        if (closeAlls > 1)
+            return answer(newest, named.closed, rejected, code);
         if (const auto it = findFirst([&](const Request& r) { return fits(r) && !r.closesWhatIsOpen; });
             it != requests_.end())
             return answer(it, named.closed, rejected, code);
+    }
     if (const auto it = findFirst(fits); it != requests_.end()) {
         // Taken by the older of two edits it fits: should the older's own report come, it is the other's.
         if (!named.number && it->requestNumber && !named.ofPositionClosed())

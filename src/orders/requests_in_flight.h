@@ -66,7 +66,8 @@ public:
     // and the close-all is refused the position as no longer held (kNoLongerHeldCode); of such close-alls
     // alone, the oldest took it. An offset's own update is refused so to such close-alls it fitted.
     // A refusal of a position no longer held is a close-all's that lists its positions before one
-    // of every open position. Two identical orders of one number cannot be told apart:
+    // of every open position; of several close-alls a held update of the position fits, the newest's
+    // (the older's turn came first and closed it). Two identical orders of one number cannot be told apart:
     // either may take either answer. The offset answer (1052) answers the oldest offset of the
     // account and instrument it names. Given up or not, an answer goes to the same request: given up
     // changes only how the answer is told, as late.

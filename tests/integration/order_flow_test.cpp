@@ -1513,6 +1513,45 @@ TEST_F(AnswerRuleTest, ARefusedOffsetIsToldOnceByItsWindow) {
     EXPECT_TRUE(serverPosition(pair.first));
 }
 
+// Two close-alls of the same positions, sent a ping apart (each its own number), answered in the order
+// sent: the first closes both, the second is refused them. Their refusals name no number, so the
+// update the first's turn brought is the older's.
+TEST_F(AnswerRuleTest, OfTwoCloseAllsOfTheSamePositionsTheFirstAnsweredClosesThem) {
+    Session& s = login();
+    std::vector<interfaces::RequestAnswer> got;
+    auto each = client(s).orders().handleRequestAnswered(
+        [&](const interfaces::RequestAnswer& a) { got.push_back(a); });
+    const std::size_t from = server->orderRecord().size();
+    server->holdOrders(true);
+    const std::string both[] = {"300001", "300002"};
+    const auto first = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
+    ASSERT_TRUE(sent(first));
+    // A ping's reply carries the number the next request goes on from.
+    const auto before = client(s).networkSpeed().serverTimeHeardAt;
+    ASSERT_TRUE(platform::RunLoop::main().runUntil(
+        [&] { return client(s).networkSpeed().serverTimeHeardAt != before; }, 30s));
+    const auto second = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
+    ASSERT_TRUE(sent(second));
+    ASSERT_TRUE(held(2));
+    ASSERT_TRUE(server->answerHeldOrders({0, 1}));
+    ASSERT_TRUE(until([&] { return got.size() >= 4; }));
+    while (platform::RunLoop::main().runOnce() > 0) {
+    }
+    const auto record = server->orderRecord(from);
+    ASSERT_EQ(record.size(), 2u);
+    ASSERT_NE(record[0].number, record[1].number);
+    ASSERT_TRUE(record[1].refused());
+    std::map<std::pair<std::uint64_t, std::string>, bool> told;
+    for (const auto& a : got)
+        told[{a.request, a.position}] = a.accepted;
+    EXPECT_EQ(got.size(), 4u);
+    EXPECT_EQ(told,
+              (std::map<std::pair<std::uint64_t, std::string>, bool>{{{first.request, "300001"}, true},
+                                                                     {{first.request, "300002"}, true},
+                                                                     {{second.request, "300001"}, false},
+                                                                     {{second.request, "300002"}, false}}));
+}
+
 TEST_F(OrderFlowTest, LoginAfterALostStreamRestoresTheServersLists) {
     Session& first = login();
     alignQuote(first, "EURUSD");
