@@ -423,6 +423,25 @@ TEST_F(RequestsInFlightTest, AnUpdateFittingACloseAndACloseAllWaitsForTheOthersR
     EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0.5"}), "close part");
 }
 
+// Two close-alls of one position sent at different times: the server's update of it and its refusal
+// of the other name neither, and read alike whichever closed it. The server answers in turn: the
+// update, which came first, is the older's and the refusal the newer's.
+TEST_F(RequestsInFlightTest, TwoCloseAllsOfOnePositionAreAnsweredInTurn) {
+    list.sent(on(Kind::CloseAll, "first", "900001", 42));
+    list.sent(on(Kind::CloseAll, "second", "900001", 43));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "");
+    EXPECT_EQ(answer(66, {"10=66", "80=900001", "12=1"}), "");
+    const auto refused = answerOf(62, {"10=62", "73=25", "74=15", "79=700002", "125=900001"}, 15);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(std::tuple(refused->request.description, refused->rejected, refused->position),
+              std::tuple("second", true, "900001"));
+    const auto givenBack = list.takeGivenBack();
+    ASSERT_EQ(givenBack.size(), 1u);
+    EXPECT_EQ(std::tuple(givenBack[0].request.description, givenBack[0].rejected, givenBack[0].position),
+              std::tuple("first", false, "900001"));
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
 // A close-all of every open position says nothing of one closed before its turn. An update that left
 // 900001 closed and fits it and a close is held; when the close-all waits for nothing else and no
 // other report came while the server went on answering for kLeftOverWait, the close was carried out
