@@ -346,6 +346,14 @@ OrderAnswer OrderRequests::StreamUp() const {
         platform::Log::warning("order request refused: the server is not answering");
         return Refuse(kServerSilentKey);
     }
+    // Past the bound a new request is refused here: one already waiting is never dropped untold.
+    if (inFlight_.full()) {
+        platform::Log::warning("order request refused: {} requests wait for their answers",
+                               inFlight_.waiting());
+        return OrderAnswer::refused(std::string(kTooManyWaitingKey),
+                                    fillPositional(host_.textForKey(kTooManyWaitingKey),
+                                                   {std::to_string(RequestsInFlight::kMaxRequests)}));
+    }
     return OrderAnswer::ok();
 }
 

@@ -42,6 +42,7 @@ public:
     // Language keys of the texts posted by the requests themselves.
     static constexpr std::string_view kNotConnectedKey = "1007";     // the stream is down
     static constexpr std::string_view kServerSilentKey = "93101";    // the server answers nothing
+    static constexpr std::string_view kTooManyWaitingKey = "97850";  // as many waiting as are kept
     static constexpr std::string_view kBadQuantityKey = "1003";      // quantity 0, negative or no number
     static constexpr std::string_view kAboveRemainingKey = "1030";   // close of more than is held
     static constexpr std::string_view kNotSendableKey = "20260";     // a value the writer refuses

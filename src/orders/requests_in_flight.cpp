@@ -1,7 +1,6 @@
 #include "orders/requests_in_flight.h"
 
 #include "model/records/record_decimal.h"
-#include "platform/log.h"
 #include "session/business/business_services.h"
 #include "wire/message_cracker.h"
 #include "wire/wire_names.h"
@@ -188,10 +187,6 @@ struct RequestsInFlight::Named {
 };
 
 std::uint64_t RequestsInFlight::sent(Request request) {
-    if (requests_.size() >= kMaxRequests) {
-        requests_.pop_front();
-        ++dropped_;
-    }
     request.number = ++lastNumber_;
     request.givenUp = false;
     request.positions = request.kind == Kind::CloseAll ? request.targets.size() : 0;
@@ -616,8 +611,6 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
 std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
     std::vector<Request> left(std::make_move_iterator(requests_.begin()),
                               std::make_move_iterator(requests_.end()));
-    if (dropped_ > 0)
-        platform::Log::warning("{} older requests without an answer were not kept", dropped_);
     requests_.clear();
     settling_.clear();
     passedOver_.clear();
@@ -625,7 +618,6 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
     closedByLeg_.clear();
     closedWhole_.clear();
     givenBack_.clear();
-    dropped_ = 0;
     return left;
 }
 

@@ -24,8 +24,9 @@ struct ExecutionReport;
 
 class RequestsInFlight {
 public:
-    // Past this the oldest requests are only counted: a session that never loses its line must not
-    // grow the list without end when a server answers in ways we cannot match.
+    // As many as are kept: past this a new request is refused before it is sent (full()), so a
+    // server that answers in ways we cannot match never grows the list without end, and no request
+    // waiting is dropped untold.
     static constexpr std::size_t kMaxRequests = 1000;
     // The server's code for a position it no longer holds: what a close-all of every open position
     // is told of one closed before its turn.
@@ -160,11 +161,12 @@ public:
     void giveUp(std::uint64_t number);
     // Whether the request of that number is still waiting for its answer.
     bool isWaiting(std::uint64_t number) const;
-    // What is still waiting, oldest first (the ones dropped past the cap are counted in the log), a
+    // What is still waiting, oldest first, a
     // close-all with only its positions still without an answer as `targets`; the list is empty
     // afterwards.
     std::vector<Request> takeUnanswered();
-    std::size_t waiting() const { return requests_.size() + dropped_; }
+    std::size_t waiting() const { return requests_.size(); }
+    bool full() const { return requests_.size() >= kMaxRequests; }
     // What is still waiting, oldest first, as it stands: read only, for a window to show.
     const std::deque<Request>& list() const { return requests_; }
 
@@ -199,7 +201,6 @@ private:
     bool claimed(const std::string& id) const;
 
     std::deque<Request> requests_;
-    std::size_t dropped_ = 0;
     std::uint64_t lastNumber_ = 0;
     // Orders sent before the server's next message carry the same request number, and every report
     // of an order repeats it: the pending orders and positions whose report already answered a new

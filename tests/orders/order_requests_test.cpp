@@ -642,6 +642,35 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheStreamIsDown) {
     EXPECT_TRUE(kept(requests.PlaceOrder(marketBuy())));
 }
 
+// ---- as many requests waiting as the list keeps
+
+// Past the bound nothing is dropped: a new request is refused here, with its reason, and every
+// request already waiting, the oldest given up among them, is still answered and still listed.
+TEST_F(CloseAllTest, PastTheBoundOfWaitingRequestsANewOneIsRefusedAndNoneWaitingIsDropped) {
+    RequestsInFlight& list = requests.inFlight();
+    RequestsInFlight::Request close;
+    close.kind = RequestsInFlight::Kind::Close;
+    close.targets = {"P1"};
+    close.description = "oldest";
+    list.giveUp(list.sent(close));
+    RequestsInFlight::Request other;
+    other.kind = RequestsInFlight::Kind::NewOrder;
+    other.description = "other";
+    while (list.waiting() < RequestsInFlight::kMaxRequests)
+        list.sent(other);
+    EXPECT_FALSE(kept(requests.PlaceOrder(marketBuy())));
+    EXPECT_FALSE(kept(requests.ClosePosition("P1", dec("0.5"), std::nullopt)));
+    EXPECT_EQ(noticeTexts(), std::vector<std::string>(2, std::string(OrderRequests::kTooManyWaitingKey)));
+    EXPECT_TRUE(host.capture.sent.empty());
+    EXPECT_EQ(list.waiting(), RequestsInFlight::kMaxRequests);
+    const std::vector<std::string> update{"10=67", "73=73", "80=P1", "76=0"};
+    const auto answered = list.answered(ExecutionReport(67, update));
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(answered->request.description, "oldest");
+    EXPECT_TRUE(answered->request.givenUp);
+    EXPECT_TRUE(kept(requests.PlaceOrder(marketBuy())));
+}
+
 // ---- a server that answers nothing, and the requests it has not answered
 
 TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheServerIsSilentAndEachSentOneWaitsForItsOwnAnswer) {
