@@ -543,6 +543,13 @@ void InAppNotificationCenter::tellNotShown(std::int64_t count) {
     });
     if (said != waiting_.end())
         count += std::stoll(said->first.userInfo.at(kNotShownCount));
+    // It stays on screen until closed: one there takes the new count too, never a second banner.
+    InAppNotificationBannerController* shown = nullptr;
+    for (InAppNotificationBannerController* open : onScreen())
+        if (!open->isLeaving() && open->notification().userInfo.contains(kNotShownCount)) {
+            shown = open;
+            count += std::stoll(open->notification().userInfo.at(kNotShownCount));
+        }
     interfaces::InAppNotification n;
     n.title = kApplicationName;
     n.subtitle = language_.text(texts::kBannersNotShown).toStdString();
@@ -555,6 +562,15 @@ void InAppNotificationCenter::tellNotShown(std::int64_t count) {
     Waiting told;
     told.first = n;
     told.lines.add(listed(n.informativeText));
+    if (shown) {
+        // Shown again at once with the total, in the place it leaves.
+        if (said != waiting_.end())
+            waiting_.erase(said);
+        shown->closeNow();
+        if (!present(told))
+            waiting_.push_front(std::move(told));
+        return;
+    }
     if (said != waiting_.end())
         *said = std::move(told);
     else

@@ -530,6 +530,43 @@ TEST_F(Banners, KindsThatMustBeToldPastTheListsBoundGatherInOneBanner) {
     EXPECT_EQ(keptLines(*many), lines);
 }
 
+// The banner saying how many were not shown stays until closed: more dropped while it is on screen
+// add to its count; a second such banner with only the new count would leave two counts to add up.
+TEST_F(Banners, MoreNotShownWhileTheirBannerIsOnScreenAddToItsCount) {
+    const std::string said = context->text(tc::gui::texts::kBannersNotShown).toStdString();
+    const auto chat = [](int n) {
+        interfaces::InAppNotification kind = note(-1);
+        kind.subtitle = "Chat " + std::to_string(n);
+        kind.keptElsewhere = true;
+        return kind;
+    };
+    const auto isChat = [](const interfaces::InAppNotification& n) { return n.subtitle.starts_with("Chat"); };
+    centre().setHeld(true);
+    const int first = int(tc::gui::InAppNotificationCenter::kMaxHeld) + 1;
+    for (int n = 0; n < first; ++n)
+        centre().deliverNotification(chat(n));
+    centre().withdraw(isChat);
+    centre().setHeld(false);
+    ASSERT_EQ(centre().banners().size(), 1);
+    ASSERT_EQ(centre().banners().front()->notification().subtitle, said);
+
+    // Unlocked, the screen fills and more go while that banner is on screen.
+    const int more = 40;
+    for (int n = first; n < first + more; ++n)
+        centre().deliverNotification(chat(n));
+    std::vector<interfaces::InAppNotification> all = centre().waitingNotifications();
+    for (const Banner* banner : centre().banners())
+        all.push_back(banner->notification());
+    const auto shownOrWaiting = std::count_if(all.begin(), all.end(), isChat);
+    ASSERT_LT(shownOrWaiting, more);
+    ASSERT_EQ(std::count_if(all.begin(), all.end(), [&](const auto& n) { return n.subtitle == said; }), 1);
+    const auto told = std::find_if(all.begin(), all.end(), [&](const auto& n) { return n.subtitle == said; });
+    EXPECT_EQ(told->informativeText,
+              context->text(tc::gui::texts::kBannersChatMessagesNoticesNot)
+                  .replace(QStringLiteral("{0}"), QString::number(1 + more - shownOrWaiting))
+                  .toStdString());
+}
+
 TEST_F(Banners, AJoinedLineKeepsTheBannerForItsOwnTime) {
     QPointer<Banner> banner = centre().deliverNotification(note(2.0));
     ASSERT_TRUE(waitFor([&] { return banner->phase() == Banner::Phase::Shown; }));
