@@ -184,7 +184,7 @@ private:
     interfaces::InAppNotification folded(const interfaces::InAppNotification& notification) const;
     // Drops those kept elsewhere, oldest first, while more than kMaxHeld wait, and says how many.
     void trimWaiting();
-    // Adds `count` to the waiting banner that says how many were not shown, or makes one.
+    // Adds `count` to the banner that says how many were not shown, waiting or on screen, or makes one.
     void tellNotShown(std::int64_t count);
     // Shows those waiting, oldest first, while there is room.
     void presentWaiting();
