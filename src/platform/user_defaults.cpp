@@ -239,10 +239,10 @@ std::optional<PlistValue> partOf(const PlistDictionary& dictionary, std::string_
     return v ? std::optional(*v) : std::nullopt;
 }
 
-// A change to parts of a value kept aside at quit, made again on the value the file has now: what
-// the change did to `base` (the value it started from) to give `result` goes onto `now`, and the
-// parts another program changed meanwhile stay. Where that cannot be told, this program's value goes,
-// as the later save.
+// A change kept aside at quit, made again on the value the file has now: what the change did to
+// `base` (the value it was made over) to give `result` goes onto `now`, and the parts another
+// program changed meanwhile stay. Where the file no longer holds the base, another program saved
+// over it after this one last read it: that later value on disk stands.
 std::optional<PlistValue> mergeChange(std::optional<PlistValue> now, const std::optional<PlistValue>& base,
                                       const std::optional<PlistValue>& result) {
     if (now == base)
@@ -250,7 +250,7 @@ std::optional<PlistValue> mergeChange(std::optional<PlistValue> now, const std::
     if (base == result)
         return now;
     if (!now || !base || !result)
-        return result;
+        return now;
     if (now->isDictionary() && base->isDictionary() && result->isDictionary()) {
         const PlistDictionary& was = *base->dictionary();
         const PlistDictionary& became = *result->dictionary();
@@ -298,7 +298,7 @@ std::optional<PlistValue> mergeChange(std::optional<PlistValue> now, const std::
         }
         return PlistValue(std::move(merged));
     }
-    return result;
+    return now;
 }
 
 } // namespace
@@ -486,8 +486,13 @@ void UserDefaults::setAsideLocked(const std::filesystem::path& file, const std::
         std::filesystem::remove(copies[i].path, ec);
 }
 
-void UserDefaults::markChangedLocked(std::string_view key) {
-    Pending& pending = changed_.try_emplace(std::string(key)).first->second;
+void UserDefaults::markChangedLocked(std::string_view key, const std::optional<PlistValue>* before) {
+    auto [it, fresh] = changed_.try_emplace(std::string(key));
+    Pending& pending = it->second;
+    if (fresh && before) {
+        pending.base = *before;
+        pending.based = true;
+    }
     pending.whole = true;
     pending.edits.clear();
     ++generation_;
@@ -507,8 +512,10 @@ void UserDefaults::editLocked(std::string_view key, Edit edit) {
         values_.erase(key);
     Pending& pending = changed_.try_emplace(std::string(key)).first->second;
     if (!pending.whole) {
-        if (pending.edits.empty())
+        if (pending.edits.empty() && !pending.based) {
             pending.base = std::move(before);
+            pending.based = true;
+        }
         pending.edits.push_back(std::move(edit));
     }
     ++generation_;
@@ -577,8 +584,9 @@ void UserDefaults::loadAsideLocked(const std::filesystem::path& file) {
 
 void UserDefaults::set(std::string_view key, PlistValue value) {
     std::lock_guard lock(mutex_);
+    const std::optional<PlistValue> before = partOf(values_, key);
     values_.set(std::string(key), std::move(value));
-    markChangedLocked(key);
+    markChangedLocked(key, &before);
 }
 
 void UserDefaults::setStringArray(std::string_view key, const std::vector<std::string>& values) {
@@ -588,8 +596,9 @@ void UserDefaults::setStringArray(std::string_view key, const std::vector<std::s
 
 void UserDefaults::remove(std::string_view key) {
     std::lock_guard lock(mutex_);
+    const std::optional<PlistValue> before = partOf(values_, key);
     if (values_.erase(key))
-        markChangedLocked(key);
+        markChangedLocked(key, &before);
 }
 
 std::optional<PlistValue> UserDefaults::objectForKey(std::string_view key) const {
@@ -754,7 +763,9 @@ bool UserDefaults::keepAside() {
         }
         for (const auto& [key, pending] : changed_) {
             const PlistValue* v = values_.find(key);
-            if (pending.whole) {
+            // A whole change without the value it was made over (one an earlier run kept aside
+            // the old way) still goes whole.
+            if (pending.whole && !pending.based) {
                 if (v)
                     set.set(key, *v);
                 else
@@ -878,7 +889,12 @@ UserDefaults::SaveOutcome UserDefaults::save() {
         std::lock_guard lock(mutex_);
         for (Change& change : changes) {
             auto [it, fresh] = changed_.try_emplace(change.key, std::move(change.pending));
-            if (fresh || it->second.whole)
+            if (fresh)
+                continue;
+            // The value before the older change is what both were made over.
+            it->second.base = std::move(change.pending.base);
+            it->second.based = change.pending.based;
+            if (it->second.whole)
                 continue;
             if (change.pending.whole) {
                 // This store's value holds the whole change and every edit since.
@@ -888,7 +904,6 @@ UserDefaults::SaveOutcome UserDefaults::save() {
                 it->second.edits.insert(it->second.edits.begin(),
                                         std::make_move_iterator(change.pending.edits.begin()),
                                         std::make_move_iterator(change.pending.edits.end()));
-                it->second.base = std::move(change.pending.base);
             }
         }
     };

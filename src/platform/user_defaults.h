@@ -135,8 +135,10 @@ private:
     struct Pending {
         bool whole = false;
         std::vector<Edit> edits;
-        // The value before the first of `edits`: what a change kept aside at quit is merged against.
+        // The value before the first change since the last write (when `based`): what a change kept
+        // aside at quit is merged against.
         std::optional<PlistValue> base;
+        bool based = false;
     };
     enum class SaveOutcome { Saved, Failed, LockBusy };
 
@@ -144,7 +146,8 @@ private:
     void loadLocked();
     void loadFileLocked();
     void setAsideLocked(const std::filesystem::path& file, const std::string& reason);
-    void markChangedLocked(std::string_view key);
+    // `before`, when given, is the key's value before this change.
+    void markChangedLocked(std::string_view key, const std::optional<PlistValue>* before = nullptr);
     void editLocked(std::string_view key, Edit edit);
     // Takes in the changes earlier runs kept aside at quit; they are saved with the next save.
     void loadAsideLocked(const std::filesystem::path& file);

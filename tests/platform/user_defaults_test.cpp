@@ -619,6 +619,44 @@ TEST(UserDefaults, ChangesWaitingForTheLockAtQuitAreKeptAsideAndSavedByTheNextSt
     EXPECT_TRUE(aside().empty()) << "taken in once";
 }
 
+// A change kept aside at quit is merged as a save is: where another program saved a value of its
+// own after the change was made, the file's later value stands; elsewhere the change goes in.
+TEST(UserDefaults, AKeptAsideChangeGivesWayToALaterSaveOnDisk) {
+    TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    {
+        UserDefaults first(file);
+        first.set("Theme", 1);
+        first.set("Layout", std::string("x"));
+        ASSERT_TRUE(first.synchronize());
+    }
+    UserDefaults running(file);
+    const int lock = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    {
+        UserDefaults quitting(file);
+        quitting.set("SoundKey", false);
+        quitting.set("Theme", 2);
+        quitting.remove("Layout");
+        EXPECT_TRUE(quitting.finishSaves(std::chrono::milliseconds(100)));
+    }
+    ::close(lock);
+    running.set("SoundKey", true);
+    running.set("Layout", std::string("y"));
+    ASSERT_TRUE(running.synchronize());
+
+    UserDefaults next(file);
+    ASSERT_TRUE(next.waitForPendingSave(std::chrono::seconds(60)));
+    EXPECT_TRUE(next.boolForKey("SoundKey"));
+    EXPECT_EQ(next.stringForKey("Layout"), "y");
+    EXPECT_EQ(next.integerForKey("Theme"), 2) << "a change nobody made since goes in";
+    const UserDefaults reread(file);
+    EXPECT_TRUE(reread.boolForKey("SoundKey"));
+    EXPECT_EQ(reread.stringForKey("Layout"), "y");
+    EXPECT_EQ(reread.integerForKey("Theme"), 2);
+}
+
 // Parts of one key changed by two programs: each program's edit is replayed on the file's value, so
 // neither undoes the other's part; a set of the whole key still goes whole.
 TEST(UserDefaults, EditsToPartsOfOneKeyByTwoProgramsKeepEachOthersParts) {
