@@ -1038,10 +1038,10 @@ TradeTicketWindowController::lostLike(Side side, bool simple) {
     const interfaces::OrderTicket t = state_.ticketFor(side, simple);
     const auto accounts = state_.multiAccount() ? tickedAccounts(ui_->leftDrawer->model().rows())
                                                 : std::vector<interfaces::AccountQuantity>();
-    // The newest first: the question names the order sent last.
-    const auto found = std::find_if(lost_.rbegin(), lost_.rend(), [&](const TicketOrder& order) {
-        return repeats(order, t, accounts) && (!order.held || heldOf(*order.held) != Held::Nothing);
-    });
+    // The newest first: the question names the order sent last. One the new lists hold nothing of is
+    // asked about too: the server may still carry it out.
+    const auto found = std::find_if(lost_.rbegin(), lost_.rend(),
+                                    [&](const TicketOrder& order) { return repeats(order, t, accounts); });
     return found == lost_.rend() ? lost_.end() : std::prev(found.base());
 }
 
@@ -1051,9 +1051,10 @@ bool TradeTicketWindowController::askBeforeSendingAgain(Side side, bool simple, 
         return false;
     const std::int64_t language = context_.language().selected();
     const QString question =
-        earlier->held ? filledText(language, texts::kTicketSendHeldOrderAgainQuestion,
-                                   {describe(*earlier), heldLines(*earlier)})
-                      : filledText(language, texts::kTicketSendOrderAgainQuestion, {describe(*earlier)});
+        earlier->held && heldOf(*earlier->held) != Held::Nothing
+            ? filledText(language, texts::kTicketSendHeldOrderAgainQuestion,
+                         {describe(*earlier), heldLines(*earlier)})
+            : filledText(language, texts::kTicketSendOrderAgainQuestion, {describe(*earlier)});
     // Not sending is the default, and what Escape does: a second order is what the trader may not want.
     CommonAlert::open(this,
                       {context_.text(texts::kTradeTicketTitle),

@@ -1271,10 +1271,14 @@ TEST_F(TicketLostOrderTest, AnOlderLimitOrderFilledDuringTheLossIsNotTakenForThe
     ASSERT_NO_FATAL_FAILURE(noteSays(texts::kTicketOrderNotCarriedOut, order));
     EXPECT_FALSE(ticket->lostOrderNote()->text().contains(QString::fromStdString(fill)));
 
+    // Its outcome is not known: sending it again asks first, naming it.
     const auto pendingBefore = serverRecords(account, false);
     ASSERT_TRUE(waitFor([&] { return place->isEnabled(); }));
     QTest::mouseClick(place, Qt::LeftButton);
-    EXPECT_FALSE(question());
+    ASSERT_TRUE(question());
+    EXPECT_EQ(question()->informativeText(),
+              tc::gui::filledIn(context->text(texts::kTicketSendOrderAgainQuestion), {order}));
+    press(question(), context->text(texts::kSendRequestAgain));
     EXPECT_TRUE(waitFor([&] { return serverRecords(account, false).size() == pendingBefore.size() + 1; }));
 }
 
@@ -1335,9 +1339,10 @@ TEST_F(TicketLostOrderTest, AMarketOrderCarriedOutNamesItsPositionAndBuyAsksFirs
     EXPECT_TRUE(waitFor([&] { return serverRecords(account, true).size() == before.size() + 2; }));
 }
 
-// A market order the line lost unread: the ticket says it was not carried out, though the lists hold
-// the position a like order opened before it, and Buy goes on to the usual confirmation.
-TEST_F(TicketLostOrderTest, AMarketOrderNotCarriedOutMayGoAgainAtTheUsualConfirmation) {
+// A market order the line lost unread: the ticket says the lists hold nothing of it (not the position
+// a like order opened before it) and that its outcome is not known; Buy asks first, naming it, in
+// place of the usual confirmation, with Cancel the default.
+TEST_F(TicketLostOrderTest, AMarketOrderTheListsHoldNothingOfIsAskedAboutBeforeItGoesAgain) {
     open();
     const std::int32_t account = ticket->accountId();
     setQuantity("0.01");
@@ -1353,9 +1358,12 @@ TEST_F(TicketLostOrderTest, AMarketOrderNotCarriedOutMayGoAgainAtTheUsualConfirm
     auto* buy = child<QPushButton>("buyButton");
     ASSERT_TRUE(waitFor([&] { return buy->isEnabled(); }));
     QTest::mouseClick(buy, Qt::LeftButton);
-    EXPECT_FALSE(question());
-    ASSERT_TRUE(ticket->confirmationSheet() && ticket->confirmationSheet()->isVisible());
-    ticket->confirmationSheet()->findChild<QPushButton*>("confirmButton")->click();
+    ASSERT_TRUE(question());
+    EXPECT_FALSE(ticket->confirmationSheet() && ticket->confirmationSheet()->isVisible());
+    EXPECT_EQ(question()->informativeText(),
+              tc::gui::filledIn(context->text(texts::kTicketSendOrderAgainQuestion), {order}));
+    EXPECT_EQ(question()->defaultButton()->text(), context->text(texts::kCancel));
+    press(question(), context->text(texts::kSendRequestAgain));
     EXPECT_TRUE(waitFor([&] { return serverRecords(account, true).size() == before.size() + 1; }));
     EXPECT_FALSE(ticket->lostOrderNote()->isVisible());
 }
