@@ -347,7 +347,9 @@ std::optional<std::size_t> CloseAllFlow::report(const SessionModel& model,
         return std::nullopt;
     const Order& settled = *report.settlement;
     const auto at = statusRow_.find(settled.OpenPositionId);
-    if (at == statusRow_.end() || !settled.SettledPrice)
+    // A row this request was refused was closed by another: its price is not this request's to show.
+    if (at == statusRow_.end() || !settled.SettledPrice ||
+        (status_[at->second].answered && status_[at->second].tone == Tone::Loss))
         return std::nullopt;
     status_[at->second].price = priceText(*settled.SettledPrice, instrumentOf(model, settled.ItemCode));
     return at->second;
@@ -375,6 +377,8 @@ std::vector<std::size_t> CloseAllFlow::answer(std::string_view position, bool ac
     row.answered = true;
     row.status = accepted ? languageText(language, kStatusClosedKey) : reason;
     row.tone = accepted ? Tone::Gain : Tone::Loss;
+    if (!accepted)
+        row.price.clear();
     return {at->second};
 }
 

@@ -159,7 +159,8 @@ public:
               std::int64_t language);
     const std::vector<CloseAllStatusRow>& statusRows() const { return status_; }
     // A settlement of a sent position: its row shows the price it closed at (whether it reads closed
-    // is its answer's to say). The row changed, none when it names no sent position.
+    // is its answer's to say), unless this request was refused it. The row changed, none when it names
+    // no sent position.
     std::optional<std::size_t> report(const SessionModel& model, const interfaces::BulkCloseReport& report);
     // An answer of the window's own request: of one position (`position`: closed or reduced when
     // accepted, else rejected with `reason`), or of the request as a whole (`position` empty; a

@@ -464,7 +464,13 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     EXPECT_EQ(flow.answer("3", true, {}, 0).size(), 1u);
     EXPECT_FALSE(
         flow.report(s.model, {interfaces::BulkCloseReport::Kind::Rejected, nullptr, "4", "Market closed"}));
+    // Another request's settlement of 4, before and after this one's refusal of it: a refused row
+    // shows no price, never the price the other closed it at.
+    auto other = std::make_shared<Order>(*settlement);
+    other->OpenPositionId = "4";
+    ASSERT_TRUE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, other, {}, {}}));
     EXPECT_EQ(flow.answer("4", false, "Market closed", 0).size(), 1u);
+    EXPECT_FALSE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, other, {}, {}}));
     EXPECT_TRUE(flow.answer("2", false, "refused before", 0).empty()) << "not sent";
     EXPECT_TRUE(flow.answer("", true, {}, 0).empty()) << "an acceptance of the whole tells no row";
     const auto& rows = flow.statusRows();
@@ -474,7 +480,8 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     // A settled position shows the price it closed at, in its instrument's decimals.
     EXPECT_EQ(std::tie(row("3").status, row("3").tone, row("3").price),
               std::make_tuple("Executed", Tone::Gain, "1.08619"));
-    EXPECT_EQ(std::tie(row("4").status, row("4").tone), std::make_tuple("Market closed", Tone::Loss));
+    EXPECT_EQ(std::tie(row("4").status, row("4").tone, row("4").price),
+              std::make_tuple("Market closed", Tone::Loss, ""));
     EXPECT_EQ(flow.headerKey(), kHeaderWaitingKey) << "six still unanswered";
     for (const char* id : {"6", "7", "8", "9", "10", "11"})
         ASSERT_EQ(flow.answer(id, true, {}, 0).size(), 1u);
