@@ -139,11 +139,13 @@ void RequestWindow::attachFrame(Frame frame) {
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
         // The accounts and replies were the old session's: nothing more to show or send until the
         // same user is signed in again. What was typed stays.
-        sessionGone_ = true;
+        // A second sign-in (the first refused or unreached) finds the refresh already stopped: what
+        // it was at the loss still stands.
+        if (!std::exchange(sessionGone_, true))
+            tickingWhenGone_ = std::exchange(ticking_, false);
         const bool waited = awaitsAnswer();
         answerTimer_.stop();
         ticket_ = 0;
-        tickingWhenGone_ = std::exchange(ticking_, false);
         // The request's answer can no longer come: the trader is told to look before sending again.
         if (waited)
             noAnswer();
