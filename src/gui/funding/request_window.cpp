@@ -401,19 +401,12 @@ bool RequestWindow::sendRequest() {
                                ? context_.text(texts::kSendHeldRequestAgainQuestion)
                                      .replace(QStringLiteral("{1}"), QString::number(unsettled_->heldAs))
                                : context_.text(texts::kSendRequestAgainQuestion);
-        // Not sending is the default, and what Escape does: Return must never move money twice.
-        CommonAlert::open(this,
-                          {windowTitle(),
-                           question.replace(QStringLiteral("{0}"), unsettled_->description),
-                           AlertSpec::Warning,
-                           {context_.text(texts::kCancel), context_.text(texts::kSendRequestAgain)},
-                           frame_.alertId,
-                           0},
-                          [this](int button) {
-                              if (button == 1)
-                                  if (const auto again = account(); again && !checkForm(again))
-                                      sendChecked(again);
-                          });
+        CommonAlert::askSendAgain(this, context_, windowTitle(),
+                                  question.replace(QStringLiteral("{0}"), unsettled_->description),
+                                  frame_.alertId, [this] {
+                                      if (const auto again = account(); again && !checkForm(again))
+                                          sendChecked(again);
+                                  });
         return false;
     }
     return sendChecked(chosen);

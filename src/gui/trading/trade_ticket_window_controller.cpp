@@ -1055,19 +1055,12 @@ bool TradeTicketWindowController::askBeforeSendingAgain(Side side, bool simple, 
             ? filledText(language, texts::kTicketSendHeldOrderAgainQuestion,
                          {describe(*earlier), heldLines(*earlier)})
             : filledText(language, texts::kTicketSendOrderAgainQuestion, {describe(*earlier)});
-    // Not sending is the default, and what Escape does: a second order is what the trader may not want.
-    CommonAlert::open(this,
-                      {context_.text(texts::kTradeTicketTitle),
-                       question,
-                       AlertSpec::Warning,
-                       {context_.text(texts::kCancel), context_.text(texts::kSendRequestAgain)},
-                       QStringLiteral("sendOrderAgain"),
-                       0},
-                      [this, side, simple, send = std::move(send)](int button) {
-                          // Still the same order, and it may still go (the line, the checks).
-                          if (button == 1 && lostLike(side, simple) != lost_.end() && validate(side, !simple))
-                              send();
-                      });
+    CommonAlert::askSendAgain(this, context_, context_.text(texts::kTradeTicketTitle), question,
+                              QStringLiteral("sendOrderAgain"), [this, side, simple, send = std::move(send)] {
+                                  // Still the same order, and it may still go (the line, the checks).
+                                  if (lostLike(side, simple) != lost_.end() && validate(side, !simple))
+                                      send();
+                              });
     return true;
 }
 
