@@ -197,8 +197,8 @@ private:
     void followOrder(TicketOrder order);
     // The line went: the orders still without an answer may have been carried out.
     void lineLost();
-    // A later sign-in's lists are in: what they hold of each order lost.
-    void settleLostOrders();
+    // A later sign-in's lists are in, or changed since: what they hold of each order lost.
+    void settleLostOrders(bool listsChanged);
     void showLostOrders();
     // The line over the form while an order waits and the server is silent.
     void showWaiting();
