@@ -36,6 +36,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollArea>
 #include <QTableView>
 
 #include <algorithm>
@@ -48,6 +50,8 @@ using interfaces::Side;
 
 // The drawers' room beside the ticket.
 constexpr int kDrawerSpacing = 10;
+// Past this many lines the lost orders' texts scroll: fifty of them would push the form off the screen.
+constexpr int kLostOrderNoteLines = 10;
 
 template <class T>
 const T* entry(const tc::SessionModel::Collection<T>& map, const std::string& key) {
@@ -88,6 +92,7 @@ void TradeTicketWindowController::orderTabs() {
     QWidget* previous = nullptr;
     for (const char* name : {"simpleRadioButton",
                              "advancedRadioButton",
+                             "lostOrderArea",
                              "AccountComboBox",
                              "SymbolComboBox",
                              "QuantityComboBox",
@@ -1059,7 +1064,34 @@ void TradeTicketWindowController::showLostOrders() {
         }
     }
     ui_->lostOrderNote->setText(paragraphs.join(QStringLiteral("\n\n")));
-    ui_->lostOrderNote->setVisible(!paragraphs.isEmpty());
+    fitLostOrderNote();
+}
+
+void TradeTicketWindowController::fitLostOrderNote() {
+    QScrollArea* area = ui_->lostOrderArea;
+    QLabel* note = ui_->lostOrderNote;
+    area->setVisible(!note->text().isEmpty());
+    if (area->isHidden())
+        return;
+    // A wrapped label asks the layout for too little height: left to it, the texts took the room of
+    // the fields under them.
+    if (QLayout* box = layout())
+        box->activate();
+    const int needs = note->heightForWidth(area->width());
+    const int most = note->fontMetrics().lineSpacing() * kLostOrderNoteLines;
+    area->setFixedHeight(std::min(needs, most));
+    // Scrolled texts are reached from the keyboard too.
+    area->setFocusPolicy(needs > most ? Qt::StrongFocus : Qt::NoFocus);
+    if (QLayout* box = layout())
+        box->activate();
+    if (height() < sizeHint().height())
+        resize(width(), sizeHint().height());
+}
+
+void TradeTicketWindowController::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width())
+        fitLostOrderNote();
 }
 
 bool TradeTicketWindowController::repeats(const TicketOrder& order, const interfaces::OrderTicket& ticket,

@@ -24,6 +24,7 @@
 #include "model/session_queries.h"
 
 #include <QAbstractItemModelTester>
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -36,6 +37,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
@@ -1424,6 +1426,52 @@ TEST_F(TicketLostOrderTest, OrdersCarriedOutAfterTheSignInAreNamedOnceTheListsHo
     EXPECT_TRUE(question()->informativeText().contains(pendingLine))
         << question()->informativeText().toStdString();
     press(question(), context->text(texts::kCancel));
+}
+
+// Two orders the line lost unread, each told at length over the form: the form keeps its fields'
+// room (the window grows, or past a bound the texts scroll) and no line of the texts is cut.
+TEST_F(TicketLostOrderTest, TwoLostOrdersTextsLeaveTheFormItsRoom) {
+    open();
+    ASSERT_TRUE(guitest::waitForExposed(ticket));
+    setUpBuyLimit("0.01");
+    auto* place = child<QPushButton>("PlaceOrderButton");
+    QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
+    server->pauseStream(true);
+    QTest::mouseClick(place, Qt::LeftButton);
+    child<tc::gui::PriceStepper>("PriceStepper")->downButton()->click();
+    QTest::mouseClick(place, Qt::LeftButton);
+    ASSERT_EQ(sent.count(), 2);
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    server->pauseStream(false);
+    ASSERT_TRUE(signIn());
+    QLabel* note = ticket->lostOrderNote();
+    const QString notCarriedOut = tc::gui::filledIn(context->text(texts::kTicketOrderNotCarriedOut), {{}});
+    ASSERT_TRUE(waitFor([&] { return note->text().count(notCarriedOut.left(20)) == 2; }));
+
+    QString squeezed;
+    const auto keepsRoom = [&] {
+        squeezed.clear();
+        for (const char* name :
+             {"QuantityComboBox", "OrderTypeComboBox", "PriceTextField", "TakeProfitPriceTextField",
+              "StopLossPriceTextField", "TimeInForceComboBox", "ValidityComboBox", "PlaceOrderButton"}) {
+            const QWidget* field = child<QWidget>(name);
+            if (field->height() < field->sizeHint().height())
+                squeezed += QStringLiteral("%1 %2 of %3; ")
+                                .arg(QLatin1String(name))
+                                .arg(field->height())
+                                .arg(field->sizeHint().height());
+        }
+        // The texts show whole, or scroll.
+        const auto* area = qobject_cast<QAbstractScrollArea*>(note->parentWidget()->parentWidget());
+        const bool scrolls = area && area->verticalScrollBar()->maximum() > 0;
+        if (note->visibleRegion().boundingRect().height() < note->heightForWidth(note->width()) && !scrolls)
+            squeezed += QStringLiteral("the texts' %1 of %2")
+                            .arg(note->visibleRegion().boundingRect().height())
+                            .arg(note->heightForWidth(note->width()));
+        return squeezed.isEmpty();
+    };
+    EXPECT_TRUE(waitFor(keepsRoom)) << squeezed.toStdString();
 }
 
 // The usual case: an order answered before the line goes is no lost order. Nothing is said of it
