@@ -143,10 +143,17 @@ inline void typeOver(QWidget* field, const QString& text) {
     typeKeys(text);
 }
 // Until the focus is in `window`: its own opening focus, or back from an alert that closed on it.
-inline bool focusIn(const QWidget* window) {
+// The offscreen platform activates every banner it shows, though a banner takes no focus: the window
+// system a trader has leaves the activation where it was, so the window is brought back forward.
+inline bool focusIn(QWidget* window) {
     return waitFor([window] {
         const QWidget* focused = QApplication::focusWidget();
-        return focused && focused->window() == window;
+        if (focused && focused->window() == window)
+            return true;
+        const QWidget* active = QApplication::activeWindow();
+        if (window->isVisible() && active && active->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus))
+            window->activateWindow();
+        return false;
     });
 }
 // The alert showing on `window`, or nullptr.
