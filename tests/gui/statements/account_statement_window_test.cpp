@@ -322,6 +322,19 @@ TEST_F(HeldQuotesStatementTest, ThePeriodAndItsMomentAreOnTheServersClockWhateve
                     .sent());
     std::int64_t settlement = 0;
     ASSERT_TRUE(waitFor([&] { return (settlement = newOf(serverIds(true), settlementsBefore)) != 0; }));
+    // The server writes whole seconds, so the session's reading of its clock may lag its stamp by
+    // the part of a second left out: the window is opened once it reads the settlement's second.
+    const std::string settledAt = server->book().with([&](const testserver::Books& b) {
+        for (const auto& s : b.settlements)
+            if (s.settlementId == settlement)
+                return s.settledAt;
+        return std::string{};
+    });
+    const QDateTime stamped = QDateTime::fromString(QString::fromStdString(settledAt), "yyyyMMddHHmmss");
+    ASSERT_TRUE(stamped.isValid()) << settledAt;
+    ASSERT_TRUE(waitFor([&] {
+        return session->serverClock().now() >= tc::gui::serverMoment(stamped.date(), stamped.time());
+    }));
 
     window->hide();
     window->show();
