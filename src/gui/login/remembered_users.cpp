@@ -1,6 +1,7 @@
 #include "gui/login/remembered_users.h"
 
 #include "platform/base64.h"
+#include "platform/dispatch.h"
 #include "platform/log.h"
 #include "platform/message_cipher.h"
 #include "platform/user_defaults.h"
@@ -28,7 +29,14 @@ RememberedUsers::RememberedUsers(platform::UserDefaults& defaults, std::string p
                                  SecretStore& secrets)
     : defaults_(defaults), productKey_(std::move(productKey)), secrets_(secrets),
       secretState_(std::make_shared<SecretState>()) {
+    secretState_->defaults = &defaults_;
     secretState_->notKept = defaults_.boolForKey(kPasswordNotKeptKey);
+    secretState_->keepNotKnown = !secretState_->notKept && defaults_.boolForKey(kPasswordKeepNotKnownKey);
+}
+
+RememberedUsers::~RememberedUsers() {
+    // A late answer finds no user defaults of ours to write in.
+    secretState_->defaults = nullptr;
 }
 
 void RememberedUsers::SecretState::tell(PasswordNews news) const {
@@ -123,20 +131,45 @@ void RememberedUsers::loadPassword(std::string_view mode, const RememberedForm& 
                                    SecretStore::ReadDone done) {
     // The entry is there only once a password was given with it: none coming back from a store that
     // answers is one that cannot give it, or lost it. Where none answers, its own line says so.
-    secrets_.read(secretKey(mode, entry.server, entry.userName),
-                  [state = secretState_, mode = std::string(mode), answers = secrets_.answers(),
-                   done = std::move(done)](std::optional<std::string> secret) {
-                      if (!answers) {
-                          done(std::move(secret));
-                          return;
-                      }
-                      state->notReadBack = !secret;
-                      if (!secret && !std::exchange(state->readFailureLogged, true))
-                          platform::Log::warning(
-                              "the keyring gave back no password for the remembered {} user", mode);
-                      state->tell(secret ? PasswordNews::ReadBack : PasswordNews::NotReadBack);
-                      done(std::move(secret));
-                  });
+    // One that does not answer in time is told as one that gave nothing back; a password it gives
+    // later still comes, so `done` may then be called a second time.
+    const bool answers = secrets_.answers();
+    auto told = std::make_shared<bool>(false);
+    auto shared = std::make_shared<SecretStore::ReadDone>(std::move(done));
+    const auto notReadBack = [mode = std::string(mode)](SecretState& state) {
+        state.notReadBack = true;
+        if (!std::exchange(state.readFailureLogged, true))
+            platform::Log::warning("the keyring gave back no password for the remembered {} user", mode);
+        state.tell(PasswordNews::NotReadBack);
+    };
+    secrets_.read(
+        secretKey(mode, entry.server, entry.userName),
+        [state = secretState_, answers, told, shared, notReadBack](std::optional<std::string> secret) {
+            if (!answers) {
+                (*shared)(std::move(secret));
+                return;
+            }
+            if (std::exchange(*told, true) && !secret)
+                return; // said at the limit already
+            if (!secret) {
+                notReadBack(*state);
+            } else {
+                state->notReadBack = false;
+                state->tell(PasswordNews::ReadBack);
+            }
+            (*shared)(std::move(secret));
+        });
+    if (!answers || *told)
+        return;
+    platform::MainQueue::after(
+        secrets_.answerLimit(), [weak = std::weak_ptr<SecretState>(secretState_), told, shared, notReadBack] {
+            const std::shared_ptr<SecretState> state = weak.lock();
+            if (!state || std::exchange(*told, true))
+                return;
+            platform::Log::warning("the keyring did not answer in time with the remembered password");
+            notReadBack(*state);
+            (*shared)(std::nullopt);
+        });
 }
 
 void RememberedUsers::store(std::string_view mode, const RememberedForm& form) {
@@ -157,7 +190,7 @@ void RememberedUsers::store(std::string_view mode, const RememberedForm& form) {
         secrets_.remove(key);
         return;
     }
-    secrets_.write(key, form.password, writeDone());
+    writeSecret(key, form.password);
 }
 
 bool RememberedUsers::changePassword(std::string_view mode, std::string_view userName,
@@ -165,28 +198,59 @@ bool RememberedUsers::changePassword(std::string_view mode, std::string_view use
     const std::optional<RememberedForm> entry = load(mode);
     if (!entry || entry->userName != userName || password.empty())
         return false;
-    secrets_.write(secretKey(mode, entry->server, entry->userName), password, writeDone());
+    writeSecret(secretKey(mode, entry->server, entry->userName), password);
     return true;
 }
 
-SecretStore::WriteDone RememberedUsers::writeDone() const {
-    return [state = secretState_, defaults = &defaults_,
-            answers = secrets_.answers()](bool ok, const std::string& reason) {
-        if (!ok && !std::exchange(state->failureLogged, true))
-            platform::Log::warning("passwords are not remembered: {}", reason);
-        // A refusal of a keyring that answers, which may come after the login window closed, is
-        // still said at the next start; where none answers, that start says so by itself.
-        if (std::exchange(state->notKept, !ok) != !ok && (ok || answers)) {
-            if (ok)
-                defaults->remove(kPasswordNotKeptKey);
+void RememberedUsers::SecretState::keepIs(PasswordNews news, bool answers) {
+    const bool refused = news == PasswordNews::NotKept;
+    const bool unknown = news == PasswordNews::KeepNotKnown;
+    const bool changed =
+        std::exchange(notKept, refused) != refused || std::exchange(keepNotKnown, unknown) != unknown;
+    // A refusal or a silence, which may come after the login window closed, is still said at the
+    // next start.
+    if (changed && defaults && (answers || news == PasswordNews::Kept)) {
+        const std::pair<std::string_view, bool> keys[] = {{kPasswordNotKeptKey, refused},
+                                                          {kPasswordKeepNotKnownKey, unknown}};
+        for (const auto& [key, on] : keys)
+            if (on)
+                defaults->set(key, true);
             else
-                defaults->set(kPasswordNotKeptKey, true);
-            defaults->synchronize();
-        }
-        if (ok)
-            state->notReadBack = false;
-        state->tell(ok ? PasswordNews::Kept : PasswordNews::NotKept);
-    };
+                defaults->remove(key);
+        defaults->synchronize();
+    }
+    if (news == PasswordNews::Kept)
+        notReadBack = false;
+    tell(news);
+}
+
+void RememberedUsers::writeSecret(const std::string& key, const std::string& secret) {
+    const std::uint64_t write = ++secretState_->writes;
+    const bool answers = secrets_.answers();
+    enum class Answer { Waited, Given, Overdue };
+    auto answer = std::make_shared<Answer>(Answer::Waited);
+    secrets_.write(key, secret,
+                   [state = secretState_, write, answers, answer](bool ok, const std::string& reason) {
+                       if (std::exchange(*answer, Answer::Given) == Answer::Overdue)
+                           platform::Log::info("the keyring answered after all: the password was {}",
+                                               ok ? "kept" : "not kept");
+                       if (!ok && !std::exchange(state->failureLogged, true))
+                           platform::Log::warning("passwords are not remembered: {}", reason);
+                       if (write != state->writes)
+                           return; // a later password was given since: its outcome stands
+                       state->keepIs(ok ? PasswordNews::Kept : PasswordNews::NotKept, answers);
+                   });
+    if (*answer == Answer::Given)
+        return;
+    platform::MainQueue::after(
+        secrets_.answerLimit(), [weak = std::weak_ptr<SecretState>(secretState_), write, answers, answer] {
+            const std::shared_ptr<SecretState> state = weak.lock();
+            if (!state || *answer == Answer::Given || write != state->writes)
+                return;
+            *answer = Answer::Overdue;
+            platform::Log::warning("the keyring did not answer in time whether it kept the password");
+            state->keepIs(PasswordNews::KeepNotKnown, answers);
+        });
 }
 
 void RememberedUsers::remove(std::string_view mode) {

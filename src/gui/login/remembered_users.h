@@ -3,6 +3,8 @@
 // name, server and port, encrypted with the product's configured key and Base64-encoded; the
 // password never goes there: with the remember box on it goes to the desktop's secret store, keyed
 // by mode, server and user. Free of Qt; the secret store is an interface.
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,6 +22,11 @@ inline constexpr std::string_view kLiveMode = "Live";
 inline constexpr std::string_view kDemoMode = "Demo";
 // Set in the user defaults while the secret store refuses the remembered password.
 inline constexpr std::string_view kPasswordNotKeptKey = "PasswordNotKept";
+// Set while the store has not answered whether it kept the last password given to it.
+inline constexpr std::string_view kPasswordKeepNotKnownKey = "PasswordKeepNotKnown";
+// How long a keyring may take to answer: one whose unlock prompt stays open, or whose daemon is
+// restarted under an open prompt, may never answer at all.
+inline constexpr std::chrono::milliseconds kSecretAnswerLimit = std::chrono::seconds(30);
 
 // Where passwords are kept. Calls return at once; answers come through the callbacks, on the
 // caller's thread, possibly before the call returns.
@@ -35,6 +42,8 @@ public:
     virtual void remove(const std::string& key) = 0;
     // Whether a store answers on this computer at all; where none does, no password can be kept.
     virtual bool answers() const { return true; }
+    // Past this without an answer the outcome is told as not known.
+    virtual std::chrono::milliseconds answerLimit() const { return kSecretAnswerLimit; }
 };
 
 // The login form as the login window holds it.
@@ -51,6 +60,9 @@ public:
     // `productKey` is the configured key beside the program, never the session key, so an entry
     // written after a login still reads at the next start.
     RememberedUsers(platform::UserDefaults& defaults, std::string productKey, SecretStore& secrets);
+    ~RememberedUsers();
+    RememberedUsers(const RememberedUsers&) = delete;
+    RememberedUsers& operator=(const RememberedUsers&) = delete;
 
     // The mode's entry without its password; nullopt when there is none or it cannot be read.
     std::optional<RememberedForm> load(std::string_view mode) const;
@@ -70,11 +82,15 @@ public:
     // it (a keyring reached through a library that is missing). Kept in the user defaults, so the
     // next start still knows when the refusal came after its login window had closed.
     bool passwordNotKept() const { return secretState_->notKept; }
+    // Whether the store gave no answer in time to the last password given to it (kept in the user
+    // defaults too); an answer that comes later settles it.
+    bool passwordKeepNotKnown() const { return secretState_->keepNotKnown; }
     // Whether the store failed to give back the remembered user's password it was asked for (a
-    // keyring without its collection); cleared once a password is read or kept.
+    // keyring without its collection, or one that did not answer in time); cleared once a password
+    // is read or kept.
     bool passwordNotReadBack() const { return secretState_->notReadBack; }
     // What the store last answered about a password.
-    enum class PasswordNews { Kept, NotKept, ReadBack, NotReadBack };
+    enum class PasswordNews { Kept, NotKept, KeepNotKnown, ReadBack, NotReadBack };
     using PasswordListener = std::function<void(PasswordNews)>;
     // Called at every answer of the store to a password: the login window's line and the banner
     // of a signed-in session both follow them.
@@ -99,14 +115,20 @@ private:
     SecretStore& secrets_;
     // What the store answered, shared with answers that may outlive this object.
     struct SecretState {
+        platform::UserDefaults* defaults = nullptr; // null once this object is gone
         bool failureLogged = false;
         bool readFailureLogged = false;
         bool notKept = false;
+        bool keepNotKnown = false;
         bool notReadBack = false;
+        std::uint64_t writes = 0; // writes begun; only the last one's outcome stands
         std::vector<PasswordListener> listeners;
         void tell(PasswordNews news) const;
+        // Kept, NotKept or KeepNotKnown: noted, kept in the user defaults (a refusal only where a
+        // store answers: where none does, the next start says so by itself), told.
+        void keepIs(PasswordNews news, bool answers);
     };
-    SecretStore::WriteDone writeDone() const;
+    void writeSecret(const std::string& key, const std::string& secret);
     std::shared_ptr<SecretState> secretState_;
 };
 

@@ -1555,6 +1555,44 @@ TEST_F(LoginWindowTest, APasswordTheKeyringRefusesAfterTheSignInIsSaidThenAndAtT
         tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets).passwordNotKept());
 }
 
+// The keyring does not answer the keep at all (its daemon restarted under an open unlock prompt):
+// past the limit the signed-in trader reads that the password may not be remembered, and so does
+// the next start's form; a late answer that it was kept takes the banner back.
+TEST_F(LoginWindowTest, AKeepTheKeyringNeverAnswersIsToldAsNotKnownThenAndAtTheNextStart) {
+    auto* remember = child<QCheckBox>(login, "CheckBox");
+    if (!remember->isChecked())
+        QTest::mouseClick(remember, Qt::LeftButton, {}, QPoint(6, remember->height() / 2));
+    secrets.holdWrites = true;
+    secrets.limit = std::chrono::milliseconds(200);
+    const std::string notKnown = context->text(texts::kPasswordKeepNotKnown).toStdString();
+    const auto saying = [&] {
+        int n = 0;
+        for (const auto* banner : context->banners().banners())
+            n += banner->notification().informativeText == notKnown &&
+                 banner->phase() != tc::gui::InAppNotificationBannerController::Phase::Hiding;
+        return n;
+    };
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    EXPECT_TRUE(waitFor([&] { return saying() == 1; }));
+
+    delegate.reset();
+    context->banners().forgetAll();
+    startProgram();
+    auto* line = child<QLabel>(login, "keyringNoticeLabel");
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("demo"));
+    EXPECT_TRUE(line->isVisibleTo(login));
+    EXPECT_EQ(line->text(), context->text(texts::kPasswordKeepNotKnown));
+
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    EXPECT_TRUE(waitFor([&] { return saying() == 1; }));
+    secrets.answerWrites();
+    EXPECT_TRUE(waitFor([&] { return saying() == 0; }));
+    EXPECT_FALSE(tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets)
+                     .passwordKeepNotKnown());
+}
+
 // A keyring that answers but gives the remembered password back empty-handed (no collection):
 // the line under the form says why the password field is empty.
 class UnreadableKeyringLoginTest : public LoginWindowTest {

@@ -3,6 +3,8 @@
 #include "gui/gui_test_support.h"
 #include "gui/login/memory_secrets.h"
 #include "platform/base64.h"
+#include "platform/clock.h"
+#include "platform/dispatch.h"
 #include "platform/message_cipher.h"
 #include "platform/user_defaults.h"
 #include "wire/login_inputdata.h"
@@ -106,6 +108,47 @@ TEST_F(RememberedUsersTest, AnAcceptedPasswordChangeReachesOnlyTheRememberedUser
     EXPECT_EQ(secrets.secrets.at(key), "new-pass");
     EXPECT_EQ(secrets.secrets.size(), 1u);
     EXPECT_EQ(users.load(kDemoMode)->userName, "ann") << "the entry itself stays";
+}
+
+// A keyring whose prompt stays open, or whose daemon restarts under it, may never answer: past the
+// limit the password is told as not known to be kept, at this start and the next; the read-back as
+// not given back. A late answer settles it.
+TEST_F(RememberedUsersTest, AKeyringThatDoesNotAnswerInTimeIsToldAsNotKnownAndALateAnswerSettlesIt) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped(clock);
+    const auto pass = [&](std::chrono::milliseconds by) {
+        clock->advance(by);
+        bool ran = false;
+        platform::MainQueue::after(std::chrono::milliseconds(0), [&] { ran = true; });
+        ASSERT_TRUE(guitest::waitFor([&] { return ran; }));
+    };
+    secrets.holdWrites = true;
+    RememberedUsers users(*defaults, productKey, secrets);
+    std::vector<RememberedUsers::PasswordNews> news;
+    users.addPasswordListener([&](RememberedUsers::PasswordNews n) { news.push_back(n); });
+    users.store(kDemoMode, {"ann", "pass", "127.0.0.1", "5100"});
+    pass(kSecretAnswerLimit - std::chrono::milliseconds(1));
+    EXPECT_TRUE(news.empty());
+    pass(std::chrono::milliseconds(1));
+    ASSERT_EQ(news, std::vector{RememberedUsers::PasswordNews::KeepNotKnown});
+    EXPECT_TRUE(users.passwordKeepNotKnown());
+    EXPECT_FALSE(users.passwordNotKept());
+    EXPECT_TRUE(RememberedUsers(*defaults, productKey, secrets).passwordKeepNotKnown()) << "the next start";
+
+    secrets.answerWrites();
+    EXPECT_EQ(news.back(), RememberedUsers::PasswordNews::Kept);
+    EXPECT_FALSE(users.passwordKeepNotKnown());
+    EXPECT_FALSE(RememberedUsers(*defaults, productKey, secrets).passwordKeepNotKnown());
+
+    secrets.holdReads = true;
+    std::vector<std::optional<std::string>> given;
+    users.loadPassword(kDemoMode, *users.load(kDemoMode), [&](auto secret) { given.push_back(secret); });
+    pass(kSecretAnswerLimit);
+    EXPECT_EQ(given, std::vector<std::optional<std::string>>{std::nullopt});
+    EXPECT_TRUE(users.passwordNotReadBack());
+    secrets.answerReads();
+    EXPECT_EQ(given.back(), "pass");
+    EXPECT_FALSE(users.passwordNotReadBack());
 }
 
 } // namespace
