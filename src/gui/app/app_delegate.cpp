@@ -213,6 +213,8 @@ void AppDelegate::sayPasswordNotKept() {
     withdrawKeyringBanner();
     interfaces::InAppNotification banner;
     banner.title = kApplicationName;
+    // Named as the other banners name what they are about, no blank line under the title.
+    banner.subtitle = context_.text(texts::kKeyringBannerSubtitle).toStdString();
     banner.informativeText = context_
                                  .text(remembered_->passwordKeepNotKnown() ? texts::kPasswordKeepNotKnown
                                                                            : texts::kPasswordNotRemembered)

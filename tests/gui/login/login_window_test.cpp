@@ -1534,6 +1534,13 @@ TEST_F(LoginWindowTest, APasswordTheKeyringRefusesAfterTheSignInIsSaidThenAndAtT
     secrets.answerWrites();
     EXPECT_TRUE(waitFor([&] { return saying() == 1; }));
     EXPECT_TRUE(secrets.secrets.empty());
+    // Its subtitle names what it is about, as other banners do: no blank line under the title.
+    for (const auto* banner : context->banners().banners()) {
+        if (banner->notification().informativeText == notKept) {
+            EXPECT_EQ(banner->notification().subtitle,
+                      context->text(texts::kKeyringBannerSubtitle).toStdString());
+        }
+    }
 
     // The program ends; the next one opens on the remembered user, the password to type, and why.
     delegate.reset();
