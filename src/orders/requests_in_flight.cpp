@@ -417,6 +417,10 @@ bool RequestsInFlight::leftOverWaiting() const {
     return std::any_of(held_.begin(), held_.end(), [](const Held& h) { return h.ripe.has_value(); });
 }
 
+bool RequestsInFlight::awaitsSettlement(const std::string& position) const {
+    return std::find(settling_.begin(), settling_.end(), position) != settling_.end();
+}
+
 RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterator it,
                                                     const std::string& position, bool rejected,
                                                     std::int32_t code, const std::string& account) {
@@ -432,6 +436,8 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
     if (r.kind == Kind::CloseAll && !position.empty()) {
         if (rejected)
             r.refusals.emplace_back(position, code);
+        else
+            r.closed.push_back(position);
         // The position has its answer: a later report of it answers no more of this request.
         r.targets.erase(std::remove(r.targets.begin(), r.targets.end(), position), r.targets.end());
         if (!r.targets.empty())
