@@ -132,7 +132,9 @@ void RememberedUsers::loadPassword(std::string_view mode, const RememberedForm& 
     // The entry is there only once a password was given with it: none coming back from a store that
     // answers is one that cannot give it, or lost it. Where none answers, its own line says so.
     // One that does not answer in time is told as one that gave nothing back; a password it gives
-    // later still comes, so `done` may then be called a second time.
+    // later still comes, so `done` may then be called a second time. A read asked again, or a
+    // password kept since, supersedes it: its answer and its limit then change nothing.
+    const std::uint64_t read = ++secretState_->reads;
     const bool answers = secrets_.answers();
     auto told = std::make_shared<bool>(false);
     auto shared = std::make_shared<SecretStore::ReadDone>(std::move(done));
@@ -144,7 +146,9 @@ void RememberedUsers::loadPassword(std::string_view mode, const RememberedForm& 
     };
     secrets_.read(
         secretKey(mode, entry.server, entry.userName),
-        [state = secretState_, answers, told, shared, notReadBack](std::optional<std::string> secret) {
+        [state = secretState_, read, answers, told, shared, notReadBack](std::optional<std::string> secret) {
+            if (read != state->reads)
+                return;
             if (!answers) {
                 (*shared)(std::move(secret));
                 return;
@@ -161,15 +165,15 @@ void RememberedUsers::loadPassword(std::string_view mode, const RememberedForm& 
         });
     if (!answers || *told)
         return;
-    platform::MainQueue::after(
-        secrets_.answerLimit(), [weak = std::weak_ptr<SecretState>(secretState_), told, shared, notReadBack] {
-            const std::shared_ptr<SecretState> state = weak.lock();
-            if (!state || std::exchange(*told, true))
-                return;
-            platform::Log::warning("the keyring did not answer in time with the remembered password");
-            notReadBack(*state);
-            (*shared)(std::nullopt);
-        });
+    platform::MainQueue::after(secrets_.answerLimit(), [weak = std::weak_ptr<SecretState>(secretState_), read,
+                                                        told, shared, notReadBack] {
+        const std::shared_ptr<SecretState> state = weak.lock();
+        if (!state || read != state->reads || std::exchange(*told, true))
+            return;
+        platform::Log::warning("the keyring did not answer in time with the remembered password");
+        notReadBack(*state);
+        (*shared)(std::nullopt);
+    });
 }
 
 void RememberedUsers::store(std::string_view mode, const RememberedForm& form) {
@@ -226,6 +230,7 @@ void RememberedUsers::SecretState::keepIs(PasswordNews news, bool answers) {
 
 void RememberedUsers::writeSecret(const std::string& key, const std::string& secret) {
     const std::uint64_t write = ++secretState_->writes;
+    ++secretState_->reads; // a read of the password before this one no longer tells anything
     const bool answers = secrets_.answers();
     enum class Answer { Waited, Given, Overdue };
     auto answer = std::make_shared<Answer>(Answer::Waited);

@@ -122,6 +122,7 @@ private:
         bool keepNotKnown = false;
         bool notReadBack = false;
         std::uint64_t writes = 0; // writes begun; only the last one's outcome stands
+        std::uint64_t reads = 0;  // reads asked and writes begun; only the last read's answer stands
         std::vector<PasswordListener> listeners;
         void tell(PasswordNews news) const;
         // Kept, NotKept or KeepNotKnown: noted, kept in the user defaults (a refusal only where a

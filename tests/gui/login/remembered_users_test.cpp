@@ -151,5 +151,44 @@ TEST_F(RememberedUsersTest, AKeyringThatDoesNotAnswerInTimeIsToldAsNotKnownAndAL
     EXPECT_FALSE(users.passwordNotReadBack());
 }
 
+// Tests of answers that come late: the main queue's clock is moved by hand.
+class RememberedUsersOnAClock : public RememberedUsersTest {
+protected:
+    void pass(std::chrono::milliseconds by) {
+        clock->advance(by);
+        bool ran = false;
+        platform::MainQueue::after(std::chrono::milliseconds(0), [&] { ran = true; });
+        ASSERT_TRUE(guitest::waitFor([&] { return ran; }));
+    }
+    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped{clock};
+    RememberedUsers users{*defaults, productKey, secrets};
+    std::vector<RememberedUsers::PasswordNews> news;
+};
+
+// The form asks again (the trader switched modes and back) while an earlier read still waits: what
+// that read answers late, or its limit, changes nothing of what the newer read found.
+TEST_F(RememberedUsersOnAClock, ASupersededReadChangesNothing) {
+    users.store(kDemoMode, {"ann", "pass", "127.0.0.1", "5100"});
+    users.addPasswordListener([&](RememberedUsers::PasswordNews n) { news.push_back(n); });
+    std::vector<std::optional<std::string>> given;
+    const auto readTwice = [&] {
+        secrets.holdReads = true;
+        users.loadPassword(kDemoMode, *users.load(kDemoMode), [&](auto secret) { given.push_back(secret); });
+        secrets.holdReads = false;
+        users.loadPassword(kDemoMode, *users.load(kDemoMode), [&](auto secret) { given.push_back(secret); });
+    };
+    readTwice();
+    pass(kSecretAnswerLimit); // the first read's limit
+    readTwice();
+    secrets.readable = false;
+    secrets.answerReads(); // the third read answers late, before its limit, with nothing
+    pass(kSecretAnswerLimit);
+    EXPECT_EQ(given, (std::vector<std::optional<std::string>>{"pass", "pass"}));
+    EXPECT_EQ(news, (std::vector{RememberedUsers::PasswordNews::ReadBack,
+                                 RememberedUsers::PasswordNews::ReadBack}));
+    EXPECT_FALSE(users.passwordNotReadBack());
+}
+
 } // namespace
 } // namespace tc::gui
