@@ -206,23 +206,28 @@ bool RememberedUsers::changePassword(std::string_view mode, std::string_view use
     return true;
 }
 
+void RememberedUsers::SecretState::keepOnDisk(bool refused, bool unknown) {
+    if (!defaults)
+        return;
+    const std::pair<std::string_view, bool> keys[] = {{kPasswordNotKeptKey, refused},
+                                                      {kPasswordKeepNotKnownKey, unknown}};
+    for (const auto& [key, on] : keys)
+        if (on)
+            defaults->set(key, true);
+        else
+            defaults->remove(key);
+    defaults->synchronize();
+}
+
 void RememberedUsers::SecretState::keepIs(PasswordNews news, bool answers) {
     const bool refused = news == PasswordNews::NotKept;
     const bool unknown = news == PasswordNews::KeepNotKnown;
-    const bool changed =
-        std::exchange(notKept, refused) != refused || std::exchange(keepNotKnown, unknown) != unknown;
+    notKept = refused;
+    keepNotKnown = unknown;
     // A refusal or a silence, which may come after the login window closed, is still said at the
-    // next start.
-    if (changed && defaults && (answers || news == PasswordNews::Kept)) {
-        const std::pair<std::string_view, bool> keys[] = {{kPasswordNotKeptKey, refused},
-                                                          {kPasswordKeepNotKnownKey, unknown}};
-        for (const auto& [key, on] : keys)
-            if (on)
-                defaults->set(key, true);
-            else
-                defaults->remove(key);
-        defaults->synchronize();
-    }
+    // next start; written even when nothing changed here, since the keep's start wrote it as not known.
+    if (answers || news == PasswordNews::Kept)
+        keepOnDisk(refused, unknown);
     if (news == PasswordNews::Kept)
         notReadBack = false;
     tell(news);
@@ -247,6 +252,10 @@ void RememberedUsers::writeSecret(const std::string& key, const std::string& sec
                    });
     if (*answer == Answer::Given)
         return;
+    // The program may end before the store answers: the next start is then to read the outcome as not
+    // known. This run tells the trader only at the limit.
+    if (answers)
+        secretState_->keepOnDisk(false, true);
     platform::MainQueue::after(
         secrets_.answerLimit(), [weak = std::weak_ptr<SecretState>(secretState_), write, answers, answer] {
             const std::shared_ptr<SecretState> state = weak.lock();

@@ -128,6 +128,8 @@ private:
         // Kept, NotKept or KeepNotKnown: noted, kept in the user defaults (a refusal only where a
         // store answers: where none does, the next start says so by itself), told.
         void keepIs(PasswordNews news, bool answers);
+        // The refusal and the silence as the next start is to read them.
+        void keepOnDisk(bool refused, bool unknown);
     };
     void writeSecret(const std::string& key, const std::string& secret);
     std::shared_ptr<SecretState> secretState_;

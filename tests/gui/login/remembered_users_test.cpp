@@ -7,6 +7,7 @@
 #include "platform/dispatch.h"
 #include "platform/message_cipher.h"
 #include "platform/user_defaults.h"
+#include "support/temp_resources.h"
 #include "wire/login_inputdata.h"
 
 #include <gtest/gtest.h>
@@ -188,6 +189,30 @@ TEST_F(RememberedUsersOnAClock, ASupersededReadChangesNothing) {
     EXPECT_EQ(news, (std::vector{RememberedUsers::PasswordNews::ReadBack,
                                  RememberedUsers::PasswordNews::ReadBack}));
     EXPECT_FALSE(users.passwordNotReadBack());
+}
+
+// The program may end while the keyring still holds a keep (its unlock prompt open): the settings
+// file says from the start of the keep that its outcome is not known, merged with another program's
+// changes, and the answer settles it.
+TEST_F(RememberedUsersTest, AKeepStillWaitingWhenTheProgramEndsIsNotKnownAtTheNextStart) {
+    tc::testing_support::TempDir folder;
+    const auto file = folder.path() / "defaults.plist";
+    const auto nextStart = [&] {
+        platform::UserDefaults next(file);
+        EXPECT_EQ(next.integerForKey("LanguageKey"), 7) << "another program's change stays";
+        return RememberedUsers(next, productKey, secrets).passwordKeepNotKnown();
+    };
+    platform::UserDefaults disk(file);
+    platform::UserDefaults other(file);
+    other.set("LanguageKey", std::int64_t{7});
+    ASSERT_TRUE(other.synchronize());
+    secrets.holdWrites = true;
+    RememberedUsers users(disk, productKey, secrets);
+    users.store(kDemoMode, {"ann", "pass", "127.0.0.1", "5100"});
+    EXPECT_FALSE(users.passwordKeepNotKnown()) << "not said before the limit";
+    EXPECT_TRUE(nextStart());
+    secrets.answerWrites();
+    EXPECT_FALSE(nextStart());
 }
 
 } // namespace
