@@ -185,13 +185,14 @@ void RememberedUsers::store(std::string_view mode, const RememberedForm& form) {
     // A different user or server leaves no password of the old one behind.
     if (auto previous = load(mode);
         previous && (previous->server != form.server || previous->userName != form.userName))
-        secrets_.remove(secretKey(mode, previous->server, previous->userName));
+        forget(secretKey(mode, previous->server, previous->userName));
     defaults_.set(mode, *value);
     defaults_.synchronize();
 
     const std::string key = secretKey(mode, form.server, form.userName);
     if (form.password.empty()) {
-        secrets_.remove(key);
+        forget(key);
+        defaults_.synchronize();
         return;
     }
     writeSecret(key, form.password);
@@ -236,16 +237,28 @@ void RememberedUsers::SecretState::keepIs(PasswordNews news, bool answers) {
 void RememberedUsers::writeSecret(const std::string& key, const std::string& secret) {
     const std::uint64_t write = ++secretState_->writes;
     ++secretState_->reads; // a read of the password before this one no longer tells anything
+    secretState_->lastWrites[key] = write;
+    secretState_->waiting.emplace(write, key);
     const bool answers = secrets_.answers();
     enum class Answer { Waited, Given, Overdue };
     auto answer = std::make_shared<Answer>(Answer::Waited);
+    // The store calls back only while it lives, so it is still there to take a password out.
     secrets_.write(key, secret,
-                   [state = secretState_, write, answers, answer](bool ok, const std::string& reason) {
+                   [state = secretState_, &secrets = secrets_, key, write, answers,
+                    answer](bool ok, const std::string& reason) {
                        if (std::exchange(*answer, Answer::Given) == Answer::Overdue)
                            platform::Log::info("the keyring answered after all: the password was {}",
                                                ok ? "kept" : "not kept");
                        if (!ok && !std::exchange(state->failureLogged, true))
                            platform::Log::warning("passwords are not remembered: {}", reason);
+                       state->waiting.erase(write);
+                       if (state->forgotten.erase(write)) {
+                           // The trader said not to remember it while it waited; a password kept
+                           // anew since is left, as the store takes requests in turn.
+                           if (ok && state->lastWrites[key] == write)
+                               secrets.remove(key);
+                           return;
+                       }
                        if (write != state->writes)
                            return; // a later password was given since: its outcome stands
                        state->keepIs(ok ? PasswordNews::Kept : PasswordNews::NotKept, answers);
@@ -256,20 +269,36 @@ void RememberedUsers::writeSecret(const std::string& key, const std::string& sec
     // known. This run tells the trader only at the limit.
     if (answers)
         secretState_->keepOnDisk(false, true);
-    platform::MainQueue::after(
-        secrets_.answerLimit(), [weak = std::weak_ptr<SecretState>(secretState_), write, answers, answer] {
-            const std::shared_ptr<SecretState> state = weak.lock();
-            if (!state || *answer == Answer::Given || write != state->writes)
-                return;
-            *answer = Answer::Overdue;
-            platform::Log::warning("the keyring did not answer in time whether it kept the password");
-            state->keepIs(PasswordNews::KeepNotKnown, answers);
-        });
+    platform::MainQueue::after(secrets_.answerLimit(), [weak = std::weak_ptr<SecretState>(secretState_),
+                                                        write, answers, answer] {
+        const std::shared_ptr<SecretState> state = weak.lock();
+        if (!state || *answer == Answer::Given || write != state->writes || state->forgotten.contains(write))
+            return;
+        *answer = Answer::Overdue;
+        platform::Log::warning("the keyring did not answer in time whether it kept the password");
+        state->keepIs(PasswordNews::KeepNotKnown, answers);
+    });
+}
+
+void RememberedUsers::forget(const std::string& key) {
+    bool last = false;
+    for (const auto& [write, waited] : secretState_->waiting)
+        if (waited == key) {
+            secretState_->forgotten.insert(write);
+            last = last || write == secretState_->writes;
+        }
+    ++secretState_->reads;
+    secrets_.remove(key);
+    // What is not known is no longer whether it was kept: it is not remembered.
+    if (last || secretState_->writes == 0) {
+        secretState_->keepNotKnown = false;
+        defaults_.remove(kPasswordKeepNotKnownKey);
+    }
 }
 
 void RememberedUsers::remove(std::string_view mode) {
     if (auto previous = load(mode))
-        secrets_.remove(secretKey(mode, previous->server, previous->userName));
+        forget(secretKey(mode, previous->server, previous->userName));
     defaults_.remove(mode);
     defaults_.synchronize();
 }

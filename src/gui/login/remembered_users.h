@@ -6,8 +6,10 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,7 +76,8 @@ public:
     // The server accepted a new password for `userName`: the mode's remembered password follows it
     // when that user is the one remembered; false (nothing written) otherwise.
     bool changePassword(std::string_view mode, std::string_view userName, const std::string& password);
-    // Forgets the mode's entry and its password (the remember box turned off).
+    // Forgets the mode's entry and its password (the remember box turned off); a keep of it still
+    // waiting is undone once the store answers it.
     void remove(std::string_view mode);
     // Whether passwords can be remembered here (a secret store answers).
     bool passwordsCanBeKept() const { return secrets_.answers(); }
@@ -122,7 +125,11 @@ private:
         bool keepNotKnown = false;
         bool notReadBack = false;
         std::uint64_t writes = 0; // writes begun; only the last one's outcome stands
-        std::uint64_t reads = 0;  // reads asked and writes begun; only the last read's answer stands
+        // Reads asked, writes begun and passwords forgotten: only the last read's answer stands.
+        std::uint64_t reads = 0;
+        std::map<std::string, std::uint64_t> lastWrites; // the last write begun to each key
+        std::map<std::uint64_t, std::string> waiting;    // writes not answered yet, and their keys
+        std::set<std::uint64_t> forgotten;               // waiting writes whose password was forgotten since
         std::vector<PasswordListener> listeners;
         void tell(PasswordNews news) const;
         // Kept, NotKept or KeepNotKnown: noted, kept in the user defaults (a refusal only where a
@@ -132,6 +139,8 @@ private:
         void keepOnDisk(bool refused, bool unknown);
     };
     void writeSecret(const std::string& key, const std::string& secret);
+    // Takes the password out of the store, and out again if a keep still waiting keeps it.
+    void forget(const std::string& key);
     std::shared_ptr<SecretState> secretState_;
 };
 

@@ -39,7 +39,10 @@ public:
         auto it = secrets.find(key);
         done(it == secrets.end() || !readable ? std::nullopt : std::optional(it->second));
     }
-    void remove(const std::string& key) override { secrets.erase(key); }
+    void remove(const std::string& key) override {
+        ++removals;
+        secrets.erase(key);
+    }
     bool answers() const override { return available; }
     std::chrono::milliseconds answerLimit() const override { return limit; }
 
@@ -64,6 +67,7 @@ public:
     bool readable = true;
     bool holdWrites = false;
     bool holdReads = false;
+    int removals = 0;
     std::chrono::milliseconds limit = tc::gui::kSecretAnswerLimit;
     std::vector<std::tuple<std::string, std::string, WriteDone>> held;
     std::vector<std::pair<std::string, ReadDone>> heldReads;

@@ -215,5 +215,30 @@ TEST_F(RememberedUsersTest, AKeepStillWaitingWhenTheProgramEndsIsNotKnownAtTheNe
     EXPECT_FALSE(nextStart());
 }
 
+// "Remember me" unticked while the keyring still holds the keep: the settings say nothing is
+// remembered, the keep's limit and answer tell nothing, and a password it kept is taken out again,
+// though not one kept anew since.
+TEST_F(RememberedUsersOnAClock, UntickingWhileAKeepWaitsLeavesNoPasswordKept) {
+    users.addPasswordListener([&](RememberedUsers::PasswordNews n) { news.push_back(n); });
+    secrets.holdWrites = true;
+    users.store(kDemoMode, {"ann", "pass", "127.0.0.1", "5100"});
+    users.remove(kDemoMode);
+    EXPECT_FALSE(RememberedUsers(*defaults, productKey, secrets).passwordKeepNotKnown());
+    pass(kSecretAnswerLimit);
+    secrets.answerWrites();
+    EXPECT_TRUE(secrets.secrets.empty());
+    EXPECT_TRUE(news.empty());
+    EXPECT_FALSE(users.passwordKeepNotKnown());
+
+    secrets.holdWrites = true;
+    users.store(kDemoMode, {"ann", "pass", "127.0.0.1", "5100"});
+    users.remove(kDemoMode);
+    users.store(kDemoMode, {"ann", "new", "127.0.0.1", "5100"});
+    secrets.removals = 0;
+    secrets.answerWrites();
+    EXPECT_EQ(secrets.removals, 0) << "the keyring would take it out after the new one";
+    EXPECT_EQ(news, std::vector{RememberedUsers::PasswordNews::Kept});
+}
+
 } // namespace
 } // namespace tc::gui
