@@ -32,6 +32,12 @@ namespace {
 
 const ItemDetails kNoItem;
 
+// A count grouped as the program's other numbers are ("3,502").
+std::string countText(std::size_t count) {
+    const std::string digits = std::to_string(count);
+    return Formatter::formatDecimalWithString(digits).value_or(digits);
+}
+
 // A quantity given that reads and is above 0.
 bool isPositive(const std::optional<Decimal>& quantity) {
     return quantity && !quantity->isNaN() && *quantity > Decimal();
@@ -460,13 +466,17 @@ std::string OrderRequests::PositionList(std::span<const std::string> positionIds
         ids += (i == 0 ? "#" : ", #") + positionIds[i];
     if (named < positionIds.size())
         ids = fillPositional(host_.textForKey(kMorePositionsText),
-                             {ids, std::to_string(positionIds.size() - named)});
+                             {ids, countText(positionIds.size() - named)});
     return ids;
 }
 
 std::string OrderRequests::CloseAllText(std::span<const std::string> positionIds) const {
+    // A count of one has a text of its own: "1 positions" reads wrong, and some languages word the
+    // one otherwise.
+    if (positionIds.size() == 1)
+        return fillPositional(host_.textForKey(kCloseAllOfOneText), {PositionList(positionIds)});
     return fillPositional(host_.textForKey(kCloseAllText),
-                          {std::to_string(positionIds.size()), PositionList(positionIds)});
+                          {countText(positionIds.size()), PositionList(positionIds)});
 }
 
 std::string OrderRequests::UnansweredText(RequestsInFlight::Request& request) const {
@@ -475,9 +485,9 @@ std::string OrderRequests::UnansweredText(RequestsInFlight::Request& request) co
         return request.describeAccounts(request.accounts);
     if (request.kind != RequestsInFlight::Kind::CloseAll || request.targets.size() >= request.positions)
         return std::move(request.description);
-    return fillPositional(host_.textForKey(kCloseAllLeftText),
-                          {std::to_string(request.positions), std::to_string(request.targets.size()),
-                           PositionList(request.targets)});
+    return fillPositional(
+        host_.textForKey(kCloseAllLeftText),
+        {countText(request.positions), countText(request.targets.size()), PositionList(request.targets)});
 }
 
 std::string OrderRequests::OffsetText(std::string_view offsetDetails, std::string_view itemCode,

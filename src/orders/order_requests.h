@@ -62,6 +62,7 @@ public:
     static constexpr std::string_view kMultiLimitOrderText = "95404";
     static constexpr std::string_view kMultiStopOrderText = "95405";
     static constexpr std::string_view kCloseAllText = "95406";
+    static constexpr std::string_view kCloseAllOfOneText = "97952";
     static constexpr std::string_view kMorePositionsText = "95407";
     static constexpr std::string_view kCloseText = "95409";
     static constexpr std::string_view kAccountQuantityText = "95410";

@@ -720,7 +720,7 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheServerIsSilentAndEachSentOneWa
     EXPECT_EQ(left[0], "95640"); // the bracket change of P1
     EXPECT_EQ(left[1], "95642"); // the cancel of W9
     EXPECT_EQ(left[2], "95403"); // the market order for several accounts
-    EXPECT_EQ(left[3], "95406"); // the close-all
+    EXPECT_EQ(left[3], "97952"); // the close-all, of one position
     EXPECT_EQ(requests.inFlight().waiting(), 0u) << "told once";
 }
 
@@ -876,6 +876,26 @@ TEST_F(CloseAllTest, EachRequestWaitingForItsAnswerReadsAsTheTraderPlacedIt) {
     expected.push_back("Offset of 1 lots of position #P1 (EURUSD, account 1001) against #P0, #P4");
 
     EXPECT_EQ(unanswered(), expected);
+}
+
+// A close-all's count reads as the trader counts: one position in the singular, thousands grouped
+// as every other number the program shows.
+TEST_F(CloseAllTest, AClosesCountReadsSingularForOneAndGroupedInThousands) {
+    for (const auto& [key, text] : {std::pair{"95406", "Close of {0} positions: {1}"},
+                                    {"97952", "Close of 1 position: {0}"},
+                                    {"95407", "{0} and {1} more"}})
+        host.texts.insert_or_assign(key, text);
+    const std::string one[] = {"P1"};
+    ASSERT_TRUE(kept(requests.CloseAllPositions(one, static_cast<interfaces::CloseAllScope>(3))));
+    std::vector<std::string> many;
+    for (std::size_t i = 0; i < 1012; ++i)
+        many.push_back(heldPosition("M" + std::to_string(i), 0, "1")->OpenPositionId);
+    ASSERT_TRUE(kept(requests.CloseAllPositions(many, static_cast<interfaces::CloseAllScope>(3))));
+    const std::vector<std::string> left = unanswered();
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0], "Close of 1 position: #P1");
+    EXPECT_TRUE(left[1].starts_with("Close of 1,012 positions: #M0, #M1")) << left[1];
+    EXPECT_TRUE(left[1].ends_with(" and 1,002 more")) << left[1];
 }
 
 // An order for several accounts whose reports came for some of them: the loss names only the

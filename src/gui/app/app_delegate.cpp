@@ -60,13 +60,14 @@ AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, Q
     }
     remembered_ = std::make_unique<RememberedUsers>(context_.defaults(), interfaces::productInfo().productKey,
                                                     *options_.secrets);
-    // The keyring may refuse the password after the login window closed: the signed-in trader is
-    // told by a banner, kept until closed; one kept later takes it back.
+    // The keyring may refuse the password, or not answer in time, after the login window closed:
+    // the signed-in trader is told by a banner, kept until closed; one kept later takes it back.
     remembered_->addPasswordListener(
         [self = QPointer<AppDelegate>(this)](RememberedUsers::PasswordNews news) {
             if (!self)
                 return;
-            if (news == RememberedUsers::PasswordNews::NotKept) {
+            if (news == RememberedUsers::PasswordNews::NotKept ||
+                news == RememberedUsers::PasswordNews::KeepNotKnown) {
                 self->keyringBannerOwed_ = true;
                 self->sayPasswordNotKept();
             } else if (news == RememberedUsers::PasswordNews::Kept) {
@@ -212,7 +213,12 @@ void AppDelegate::sayPasswordNotKept() {
     withdrawKeyringBanner();
     interfaces::InAppNotification banner;
     banner.title = kApplicationName;
-    banner.informativeText = context_.text(texts::kPasswordNotRemembered).toStdString();
+    // Named as the other banners name what they are about, no blank line under the title.
+    banner.subtitle = context_.text(texts::kKeyringBannerSubtitle).toStdString();
+    banner.informativeText = context_
+                                 .text(remembered_->passwordKeepNotKnown() ? texts::kPasswordKeepNotKnown
+                                                                           : texts::kPasswordNotRemembered)
+                                 .toStdString();
     banner.feature.dismissDelayTime = -1;
     keyringSaid_ = banner.informativeText;
     context_.banners().deliverNotification(banner);

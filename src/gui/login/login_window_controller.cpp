@@ -163,16 +163,20 @@ void LoginWindowController::showNotices() {
     ui_->settingsNoticeLabel->setText(settings);
     ui_->settingsNoticeLabel->setVisible(!settings.isEmpty());
     // Said where it matters: the trader asks for the password to be remembered and it cannot be,
-    // the keyring answered but did not keep the last one, or did not give the remembered one back.
+    // the keyring answered but did not keep the last one, did not say in time whether it kept it, or
+    // did not give the remembered one back.
     const bool asked = ui_->CheckBox->isChecked();
     const bool noKeyring = asked && !remembered_.passwordsCanBeKept();
     const bool notKept = asked && !noKeyring && remembered_.passwordNotKept();
-    const bool notReadBack = asked && !noKeyring && !notKept && remembered_.passwordNotReadBack();
+    const bool notKnown = asked && !noKeyring && !notKept && remembered_.passwordKeepNotKnown();
+    const bool notReadBack =
+        asked && !noKeyring && !notKept && !notKnown && remembered_.passwordNotReadBack();
     ui_->keyringNoticeLabel->setText(noKeyring     ? context_.text(texts::kPasswordsCannotBeRemembered)
                                      : notKept     ? context_.text(texts::kPasswordNotRemembered)
+                                     : notKnown    ? context_.text(texts::kPasswordKeepNotKnown)
                                      : notReadBack ? context_.text(texts::kPasswordNotReadBack)
                                                    : QString());
-    ui_->keyringNoticeLabel->setVisible(noKeyring || notKept || notReadBack);
+    ui_->keyringNoticeLabel->setVisible(noKeyring || notKept || notKnown || notReadBack);
 }
 
 void LoginWindowController::loadUserInfo(std::string_view mode) {

@@ -1,6 +1,7 @@
 #include "gui/login/remembered_users.h"
 
 #include "platform/base64.h"
+#include "platform/dispatch.h"
 #include "platform/log.h"
 #include "platform/message_cipher.h"
 #include "platform/user_defaults.h"
@@ -28,7 +29,14 @@ RememberedUsers::RememberedUsers(platform::UserDefaults& defaults, std::string p
                                  SecretStore& secrets)
     : defaults_(defaults), productKey_(std::move(productKey)), secrets_(secrets),
       secretState_(std::make_shared<SecretState>()) {
+    secretState_->defaults = &defaults_;
     secretState_->notKept = defaults_.boolForKey(kPasswordNotKeptKey);
+    secretState_->keepNotKnown = !secretState_->notKept && defaults_.boolForKey(kPasswordKeepNotKnownKey);
+}
+
+RememberedUsers::~RememberedUsers() {
+    // A late answer finds no user defaults of ours to write in.
+    secretState_->defaults = nullptr;
 }
 
 void RememberedUsers::SecretState::tell(PasswordNews news) const {
@@ -123,20 +131,49 @@ void RememberedUsers::loadPassword(std::string_view mode, const RememberedForm& 
                                    SecretStore::ReadDone done) {
     // The entry is there only once a password was given with it: none coming back from a store that
     // answers is one that cannot give it, or lost it. Where none answers, its own line says so.
-    secrets_.read(secretKey(mode, entry.server, entry.userName),
-                  [state = secretState_, mode = std::string(mode), answers = secrets_.answers(),
-                   done = std::move(done)](std::optional<std::string> secret) {
-                      if (!answers) {
-                          done(std::move(secret));
-                          return;
-                      }
-                      state->notReadBack = !secret;
-                      if (!secret && !std::exchange(state->readFailureLogged, true))
-                          platform::Log::warning(
-                              "the keyring gave back no password for the remembered {} user", mode);
-                      state->tell(secret ? PasswordNews::ReadBack : PasswordNews::NotReadBack);
-                      done(std::move(secret));
-                  });
+    // One that does not answer in time is told as one that gave nothing back; a password it gives
+    // later still comes, so `done` may then be called a second time. A read asked again, or a
+    // password kept since, supersedes it: its answer and its limit then change nothing.
+    const std::uint64_t read = ++secretState_->reads;
+    const bool answers = secrets_.answers();
+    auto told = std::make_shared<bool>(false);
+    auto shared = std::make_shared<SecretStore::ReadDone>(std::move(done));
+    const auto notReadBack = [mode = std::string(mode)](SecretState& state) {
+        state.notReadBack = true;
+        if (!std::exchange(state.readFailureLogged, true))
+            platform::Log::warning("the keyring gave back no password for the remembered {} user", mode);
+        state.tell(PasswordNews::NotReadBack);
+    };
+    secrets_.read(
+        secretKey(mode, entry.server, entry.userName),
+        [state = secretState_, read, answers, told, shared, notReadBack](std::optional<std::string> secret) {
+            if (read != state->reads)
+                return;
+            if (!answers) {
+                (*shared)(std::move(secret));
+                return;
+            }
+            if (std::exchange(*told, true) && !secret)
+                return; // said at the limit already
+            if (!secret) {
+                notReadBack(*state);
+            } else {
+                state->notReadBack = false;
+                state->tell(PasswordNews::ReadBack);
+            }
+            (*shared)(std::move(secret));
+        });
+    if (!answers || *told)
+        return;
+    platform::MainQueue::after(secrets_.answerLimit(), [weak = std::weak_ptr<SecretState>(secretState_), read,
+                                                        told, shared, notReadBack] {
+        const std::shared_ptr<SecretState> state = weak.lock();
+        if (!state || read != state->reads || std::exchange(*told, true))
+            return;
+        platform::Log::warning("the keyring did not answer in time with the remembered password");
+        notReadBack(*state);
+        (*shared)(std::nullopt);
+    });
 }
 
 void RememberedUsers::store(std::string_view mode, const RememberedForm& form) {
@@ -148,16 +185,17 @@ void RememberedUsers::store(std::string_view mode, const RememberedForm& form) {
     // A different user or server leaves no password of the old one behind.
     if (auto previous = load(mode);
         previous && (previous->server != form.server || previous->userName != form.userName))
-        secrets_.remove(secretKey(mode, previous->server, previous->userName));
+        forget(secretKey(mode, previous->server, previous->userName));
     defaults_.set(mode, *value);
     defaults_.synchronize();
 
     const std::string key = secretKey(mode, form.server, form.userName);
     if (form.password.empty()) {
-        secrets_.remove(key);
+        forget(key);
+        defaults_.synchronize();
         return;
     }
-    secrets_.write(key, form.password, writeDone());
+    writeSecret(key, form.password);
 }
 
 bool RememberedUsers::changePassword(std::string_view mode, std::string_view userName,
@@ -165,33 +203,102 @@ bool RememberedUsers::changePassword(std::string_view mode, std::string_view use
     const std::optional<RememberedForm> entry = load(mode);
     if (!entry || entry->userName != userName || password.empty())
         return false;
-    secrets_.write(secretKey(mode, entry->server, entry->userName), password, writeDone());
+    writeSecret(secretKey(mode, entry->server, entry->userName), password);
     return true;
 }
 
-SecretStore::WriteDone RememberedUsers::writeDone() const {
-    return [state = secretState_, defaults = &defaults_,
-            answers = secrets_.answers()](bool ok, const std::string& reason) {
-        if (!ok && !std::exchange(state->failureLogged, true))
-            platform::Log::warning("passwords are not remembered: {}", reason);
-        // A refusal of a keyring that answers, which may come after the login window closed, is
-        // still said at the next start; where none answers, that start says so by itself.
-        if (std::exchange(state->notKept, !ok) != !ok && (ok || answers)) {
-            if (ok)
-                defaults->remove(kPasswordNotKeptKey);
-            else
-                defaults->set(kPasswordNotKeptKey, true);
-            defaults->synchronize();
+void RememberedUsers::SecretState::keepOnDisk(bool refused, bool unknown) {
+    if (!defaults)
+        return;
+    const std::pair<std::string_view, bool> keys[] = {{kPasswordNotKeptKey, refused},
+                                                      {kPasswordKeepNotKnownKey, unknown}};
+    for (const auto& [key, on] : keys)
+        if (on)
+            defaults->set(key, true);
+        else
+            defaults->remove(key);
+    defaults->synchronize();
+}
+
+void RememberedUsers::SecretState::keepIs(PasswordNews news, bool answers) {
+    const bool refused = news == PasswordNews::NotKept;
+    const bool unknown = news == PasswordNews::KeepNotKnown;
+    notKept = refused;
+    keepNotKnown = unknown;
+    // A refusal or a silence, which may come after the login window closed, is still said at the
+    // next start; written even when nothing changed here, since the keep's start wrote it as not known.
+    if (answers || news == PasswordNews::Kept)
+        keepOnDisk(refused, unknown);
+    if (news == PasswordNews::Kept)
+        notReadBack = false;
+    tell(news);
+}
+
+void RememberedUsers::writeSecret(const std::string& key, const std::string& secret) {
+    const std::uint64_t write = ++secretState_->writes;
+    ++secretState_->reads; // a read of the password before this one no longer tells anything
+    secretState_->lastWrites[key] = write;
+    secretState_->waiting.emplace(write, key);
+    const bool answers = secrets_.answers();
+    enum class Answer { Waited, Given, Overdue };
+    auto answer = std::make_shared<Answer>(Answer::Waited);
+    // The store calls back only while it lives, so it is still there to take a password out.
+    secrets_.write(key, secret,
+                   [state = secretState_, &secrets = secrets_, key, write, answers,
+                    answer](bool ok, const std::string& reason) {
+                       if (std::exchange(*answer, Answer::Given) == Answer::Overdue)
+                           platform::Log::info("the keyring answered after all: the password was {}",
+                                               ok ? "kept" : "not kept");
+                       if (!ok && !std::exchange(state->failureLogged, true))
+                           platform::Log::warning("passwords are not remembered: {}", reason);
+                       state->waiting.erase(write);
+                       if (state->forgotten.erase(write)) {
+                           // The trader said not to remember it while it waited; a password kept
+                           // anew since is left, as the store takes requests in turn.
+                           if (ok && state->lastWrites[key] == write)
+                               secrets.remove(key);
+                           return;
+                       }
+                       if (write != state->writes)
+                           return; // a later password was given since: its outcome stands
+                       state->keepIs(ok ? PasswordNews::Kept : PasswordNews::NotKept, answers);
+                   });
+    if (*answer == Answer::Given)
+        return;
+    // The program may end before the store answers: the next start is then to read the outcome as not
+    // known. This run tells the trader only at the limit.
+    if (answers)
+        secretState_->keepOnDisk(false, true);
+    platform::MainQueue::after(secrets_.answerLimit(), [weak = std::weak_ptr<SecretState>(secretState_),
+                                                        write, answers, answer] {
+        const std::shared_ptr<SecretState> state = weak.lock();
+        if (!state || *answer == Answer::Given || write != state->writes || state->forgotten.contains(write))
+            return;
+        *answer = Answer::Overdue;
+        platform::Log::warning("the keyring did not answer in time whether it kept the password");
+        state->keepIs(PasswordNews::KeepNotKnown, answers);
+    });
+}
+
+void RememberedUsers::forget(const std::string& key) {
+    bool last = false;
+    for (const auto& [write, waited] : secretState_->waiting)
+        if (waited == key) {
+            secretState_->forgotten.insert(write);
+            last = last || write == secretState_->writes;
         }
-        if (ok)
-            state->notReadBack = false;
-        state->tell(ok ? PasswordNews::Kept : PasswordNews::NotKept);
-    };
+    ++secretState_->reads;
+    secrets_.remove(key);
+    // What is not known is no longer whether it was kept: it is not remembered.
+    if (last || secretState_->writes == 0) {
+        secretState_->keepNotKnown = false;
+        defaults_.remove(kPasswordKeepNotKnownKey);
+    }
 }
 
 void RememberedUsers::remove(std::string_view mode) {
     if (auto previous = load(mode))
-        secrets_.remove(secretKey(mode, previous->server, previous->userName));
+        forget(secretKey(mode, previous->server, previous->userName));
     defaults_.remove(mode);
     defaults_.synchronize();
 }

@@ -3,9 +3,13 @@
 // name, server and port, encrypted with the product's configured key and Base64-encoded; the
 // password never goes there: with the remember box on it goes to the desktop's secret store, keyed
 // by mode, server and user. Free of Qt; the secret store is an interface.
+#include <chrono>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +24,11 @@ inline constexpr std::string_view kLiveMode = "Live";
 inline constexpr std::string_view kDemoMode = "Demo";
 // Set in the user defaults while the secret store refuses the remembered password.
 inline constexpr std::string_view kPasswordNotKeptKey = "PasswordNotKept";
+// Set while the store has not answered whether it kept the last password given to it.
+inline constexpr std::string_view kPasswordKeepNotKnownKey = "PasswordKeepNotKnown";
+// How long a keyring may take to answer: one whose unlock prompt stays open, or whose daemon is
+// restarted under an open prompt, may never answer at all.
+inline constexpr std::chrono::milliseconds kSecretAnswerLimit = std::chrono::seconds(30);
 
 // Where passwords are kept. Calls return at once; answers come through the callbacks, on the
 // caller's thread, possibly before the call returns.
@@ -35,6 +44,8 @@ public:
     virtual void remove(const std::string& key) = 0;
     // Whether a store answers on this computer at all; where none does, no password can be kept.
     virtual bool answers() const { return true; }
+    // Past this without an answer the outcome is told as not known.
+    virtual std::chrono::milliseconds answerLimit() const { return kSecretAnswerLimit; }
 };
 
 // The login form as the login window holds it.
@@ -51,6 +62,9 @@ public:
     // `productKey` is the configured key beside the program, never the session key, so an entry
     // written after a login still reads at the next start.
     RememberedUsers(platform::UserDefaults& defaults, std::string productKey, SecretStore& secrets);
+    ~RememberedUsers();
+    RememberedUsers(const RememberedUsers&) = delete;
+    RememberedUsers& operator=(const RememberedUsers&) = delete;
 
     // The mode's entry without its password; nullopt when there is none or it cannot be read.
     std::optional<RememberedForm> load(std::string_view mode) const;
@@ -62,7 +76,8 @@ public:
     // The server accepted a new password for `userName`: the mode's remembered password follows it
     // when that user is the one remembered; false (nothing written) otherwise.
     bool changePassword(std::string_view mode, std::string_view userName, const std::string& password);
-    // Forgets the mode's entry and its password (the remember box turned off).
+    // Forgets the mode's entry and its password (the remember box turned off); a keep of it still
+    // waiting is undone once the store answers it.
     void remove(std::string_view mode);
     // Whether passwords can be remembered here (a secret store answers).
     bool passwordsCanBeKept() const { return secrets_.answers(); }
@@ -70,11 +85,15 @@ public:
     // it (a keyring reached through a library that is missing). Kept in the user defaults, so the
     // next start still knows when the refusal came after its login window had closed.
     bool passwordNotKept() const { return secretState_->notKept; }
+    // Whether the store gave no answer in time to the last password given to it (kept in the user
+    // defaults too); an answer that comes later settles it.
+    bool passwordKeepNotKnown() const { return secretState_->keepNotKnown; }
     // Whether the store failed to give back the remembered user's password it was asked for (a
-    // keyring without its collection); cleared once a password is read or kept.
+    // keyring without its collection, or one that did not answer in time); cleared once a password
+    // is read or kept.
     bool passwordNotReadBack() const { return secretState_->notReadBack; }
     // What the store last answered about a password.
-    enum class PasswordNews { Kept, NotKept, ReadBack, NotReadBack };
+    enum class PasswordNews { Kept, NotKept, KeepNotKnown, ReadBack, NotReadBack };
     using PasswordListener = std::function<void(PasswordNews)>;
     // Called at every answer of the store to a password: the login window's line and the banner
     // of a signed-in session both follow them.
@@ -99,14 +118,29 @@ private:
     SecretStore& secrets_;
     // What the store answered, shared with answers that may outlive this object.
     struct SecretState {
+        platform::UserDefaults* defaults = nullptr; // null once this object is gone
         bool failureLogged = false;
         bool readFailureLogged = false;
         bool notKept = false;
+        bool keepNotKnown = false;
         bool notReadBack = false;
+        std::uint64_t writes = 0; // writes begun; only the last one's outcome stands
+        // Reads asked, writes begun and passwords forgotten: only the last read's answer stands.
+        std::uint64_t reads = 0;
+        std::map<std::string, std::uint64_t> lastWrites; // the last write begun to each key
+        std::map<std::uint64_t, std::string> waiting;    // writes not answered yet, and their keys
+        std::set<std::uint64_t> forgotten;               // waiting writes whose password was forgotten since
         std::vector<PasswordListener> listeners;
         void tell(PasswordNews news) const;
+        // Kept, NotKept or KeepNotKnown: noted, kept in the user defaults (a refusal only where a
+        // store answers: where none does, the next start says so by itself), told.
+        void keepIs(PasswordNews news, bool answers);
+        // The refusal and the silence as the next start is to read them.
+        void keepOnDisk(bool refused, bool unknown);
     };
-    SecretStore::WriteDone writeDone() const;
+    void writeSecret(const std::string& key, const std::string& secret);
+    // Takes the password out of the store, and out again if a keep still waiting keeps it.
+    void forget(const std::string& key);
     std::shared_ptr<SecretState> secretState_;
 };
 

@@ -55,6 +55,12 @@ struct CloseAllLine {
 
 namespace {
 
+// A count grouped as the program's other numbers are ("9,952").
+QString countText(std::size_t count) {
+    const std::string digits = std::to_string(count);
+    return QString::fromStdString(Formatter::formatDecimalWithString(digits).value_or(digits));
+}
+
 QString cellText(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -557,12 +563,11 @@ void CloseAllWindowController::closeAllButtonClicked() {
         named << QString::fromStdString(awaited.requests[i]->description);
     QString requests = named.join(QStringLiteral("; "));
     if (awaited.requests.size() > kNamedRequests)
-        requests =
-            context_.text(texts::kNamedAndMore)
-                .replace(QStringLiteral("{0}"), requests)
-                .replace(QStringLiteral("{1}"), QString::number(awaited.requests.size() - kNamedRequests));
+        requests = context_.text(texts::kNamedAndMore)
+                       .replace(QStringLiteral("{0}"), requests)
+                       .replace(QStringLiteral("{1}"), countText(awaited.requests.size() - kNamedRequests));
     const QString question = context_.text(texts::kCloseAllSendAwaitedAgainQuestion)
-                                 .replace(QStringLiteral("{0}"), QString::number(awaited.positions))
+                                 .replace(QStringLiteral("{0}"), countText(awaited.positions))
                                  .replace(QStringLiteral("{1}"), requests);
     // The positions may be closed once already.
     CommonAlert::askSendAgain(this, context_, context_.text(texts::kCloseAll), question,
@@ -664,14 +669,14 @@ void CloseAllWindowController::showHeader() {
             ui_->headerTextField->setProperty(kLangKeyProperty, QString());
             ui_->headerTextField->setText(
                 context_.text(kAboveLimitKey)
-                    .replace(QStringLiteral("{0}"), QString::number(limit))
-                    .replace(QStringLiteral("{1}"), QString::number(flow_.ticked().size())));
+                    .replace(QStringLiteral("{0}"), countText(limit))
+                    .replace(QStringLiteral("{1}"), countText(flow_.ticked().size())));
             return;
         }
         if (const std::size_t awaited = flow_.awaitedListed(); awaited > 0) {
             ui_->headerTextField->setProperty(kLangKeyProperty, QString());
             ui_->headerTextField->setText(context_.text(texts::kCloseAllSomeAwaitedHeading)
-                                              .replace(QStringLiteral("{0}"), QString::number(awaited)));
+                                              .replace(QStringLiteral("{0}"), countText(awaited)));
             return;
         }
     }

@@ -1534,6 +1534,13 @@ TEST_F(LoginWindowTest, APasswordTheKeyringRefusesAfterTheSignInIsSaidThenAndAtT
     secrets.answerWrites();
     EXPECT_TRUE(waitFor([&] { return saying() == 1; }));
     EXPECT_TRUE(secrets.secrets.empty());
+    // Its subtitle names what it is about, as other banners do: no blank line under the title.
+    for (const auto* banner : context->banners().banners()) {
+        if (banner->notification().informativeText == notKept) {
+            EXPECT_EQ(banner->notification().subtitle,
+                      context->text(texts::kKeyringBannerSubtitle).toStdString());
+        }
+    }
 
     // The program ends; the next one opens on the remembered user, the password to type, and why.
     delegate.reset();
@@ -1553,6 +1560,44 @@ TEST_F(LoginWindowTest, APasswordTheKeyringRefusesAfterTheSignInIsSaidThenAndAtT
     EXPECT_FALSE(line->isVisibleTo(login));
     EXPECT_FALSE(
         tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets).passwordNotKept());
+}
+
+// The keyring does not answer the keep at all (its daemon restarted under an open unlock prompt):
+// past the limit the signed-in trader reads that the password may not be remembered, and so does
+// the next start's form; a late answer that it was kept takes the banner back.
+TEST_F(LoginWindowTest, AKeepTheKeyringNeverAnswersIsToldAsNotKnownThenAndAtTheNextStart) {
+    auto* remember = child<QCheckBox>(login, "CheckBox");
+    if (!remember->isChecked())
+        QTest::mouseClick(remember, Qt::LeftButton, {}, QPoint(6, remember->height() / 2));
+    secrets.holdWrites = true;
+    secrets.limit = std::chrono::milliseconds(200);
+    const std::string notKnown = context->text(texts::kPasswordKeepNotKnown).toStdString();
+    const auto saying = [&] {
+        int n = 0;
+        for (const auto* banner : context->banners().banners())
+            n += banner->notification().informativeText == notKnown &&
+                 banner->phase() != tc::gui::InAppNotificationBannerController::Phase::Hiding;
+        return n;
+    };
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    EXPECT_TRUE(waitFor([&] { return saying() == 1; }));
+
+    delegate.reset();
+    context->banners().forgetAll();
+    startProgram();
+    auto* line = child<QLabel>(login, "keyringNoticeLabel");
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("demo"));
+    EXPECT_TRUE(line->isVisibleTo(login));
+    EXPECT_EQ(line->text(), context->text(texts::kPasswordKeepNotKnown));
+
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    EXPECT_TRUE(waitFor([&] { return saying() == 1; }));
+    secrets.answerWrites();
+    EXPECT_TRUE(waitFor([&] { return saying() == 0; }));
+    EXPECT_FALSE(tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets)
+                     .passwordKeepNotKnown());
 }
 
 // A keyring that answers but gives the remembered password back empty-handed (no collection):

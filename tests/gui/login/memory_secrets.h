@@ -2,13 +2,16 @@
 // A secret store in memory for the login tests; `available = false` plays a desktop without one,
 // `keeps = false` one whose store answers but keeps nothing (its library missing), `readable = false`
 // one that answers but gives nothing back (a keyring without its collection), `holdWrites` a store
-// that answers writes only at answerWrites(), as a keyring does after the login window closed.
+// that answers writes only at answerWrites(), as a keyring does after the login window closed,
+// `holdReads` reads only at answerReads(); `limit` is how long it may take to answer.
 #include "gui/login/remembered_users.h"
 
+#include <chrono>
 #include <map>
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace guitest {
@@ -29,11 +32,19 @@ public:
         done(true, {});
     }
     void read(const std::string& key, ReadDone done) override {
+        if (holdReads) {
+            heldReads.emplace_back(key, std::move(done));
+            return;
+        }
         auto it = secrets.find(key);
         done(it == secrets.end() || !readable ? std::nullopt : std::optional(it->second));
     }
-    void remove(const std::string& key) override { secrets.erase(key); }
+    void remove(const std::string& key) override {
+        ++removals;
+        secrets.erase(key);
+    }
     bool answers() const override { return available; }
+    std::chrono::milliseconds answerLimit() const override { return limit; }
 
     void answerWrites() {
         holdWrites = false;
@@ -43,11 +54,23 @@ public:
             write(key, secret, std::move(done));
     }
 
+    void answerReads() {
+        holdReads = false;
+        auto reads = std::move(heldReads);
+        heldReads.clear();
+        for (auto& [key, done] : reads)
+            read(key, std::move(done));
+    }
+
     bool available = true;
     bool keeps = true;
     bool readable = true;
     bool holdWrites = false;
+    bool holdReads = false;
+    int removals = 0;
+    std::chrono::milliseconds limit = tc::gui::kSecretAnswerLimit;
     std::vector<std::tuple<std::string, std::string, WriteDone>> held;
+    std::vector<std::pair<std::string, ReadDone>> heldReads;
     std::map<std::string, std::string> secrets;
 };
 

@@ -3,8 +3,11 @@
 #include "gui/gui_test_support.h"
 #include "gui/login/memory_secrets.h"
 #include "platform/base64.h"
+#include "platform/clock.h"
+#include "platform/dispatch.h"
 #include "platform/message_cipher.h"
 #include "platform/user_defaults.h"
+#include "support/temp_resources.h"
 #include "wire/login_inputdata.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +109,135 @@ TEST_F(RememberedUsersTest, AnAcceptedPasswordChangeReachesOnlyTheRememberedUser
     EXPECT_EQ(secrets.secrets.at(key), "new-pass");
     EXPECT_EQ(secrets.secrets.size(), 1u);
     EXPECT_EQ(users.load(kDemoMode)->userName, "ann") << "the entry itself stays";
+}
+
+// A keyring whose prompt stays open, or whose daemon restarts under it, may never answer: past the
+// limit the password is told as not known to be kept, at this start and the next; the read-back as
+// not given back. A late answer settles it.
+TEST_F(RememberedUsersTest, AKeyringThatDoesNotAnswerInTimeIsToldAsNotKnownAndALateAnswerSettlesIt) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped(clock);
+    const auto pass = [&](std::chrono::milliseconds by) {
+        clock->advance(by);
+        bool ran = false;
+        platform::MainQueue::after(std::chrono::milliseconds(0), [&] { ran = true; });
+        ASSERT_TRUE(guitest::waitFor([&] { return ran; }));
+    };
+    secrets.holdWrites = true;
+    RememberedUsers users(*defaults, productKey, secrets);
+    std::vector<RememberedUsers::PasswordNews> news;
+    users.addPasswordListener([&](RememberedUsers::PasswordNews n) { news.push_back(n); });
+    users.store(kDemoMode, {"ann", "pass", "127.0.0.1", "5100"});
+    pass(kSecretAnswerLimit - std::chrono::milliseconds(1));
+    EXPECT_TRUE(news.empty());
+    pass(std::chrono::milliseconds(1));
+    ASSERT_EQ(news, std::vector{RememberedUsers::PasswordNews::KeepNotKnown});
+    EXPECT_TRUE(users.passwordKeepNotKnown());
+    EXPECT_FALSE(users.passwordNotKept());
+    EXPECT_TRUE(RememberedUsers(*defaults, productKey, secrets).passwordKeepNotKnown()) << "the next start";
+
+    secrets.answerWrites();
+    EXPECT_EQ(news.back(), RememberedUsers::PasswordNews::Kept);
+    EXPECT_FALSE(users.passwordKeepNotKnown());
+    EXPECT_FALSE(RememberedUsers(*defaults, productKey, secrets).passwordKeepNotKnown());
+
+    secrets.holdReads = true;
+    std::vector<std::optional<std::string>> given;
+    users.loadPassword(kDemoMode, *users.load(kDemoMode), [&](auto secret) { given.push_back(secret); });
+    pass(kSecretAnswerLimit);
+    EXPECT_EQ(given, std::vector<std::optional<std::string>>{std::nullopt});
+    EXPECT_TRUE(users.passwordNotReadBack());
+    secrets.answerReads();
+    EXPECT_EQ(given.back(), "pass");
+    EXPECT_FALSE(users.passwordNotReadBack());
+}
+
+// Tests of answers that come late: the main queue's clock is moved by hand.
+class RememberedUsersOnAClock : public RememberedUsersTest {
+protected:
+    void pass(std::chrono::milliseconds by) {
+        clock->advance(by);
+        bool ran = false;
+        platform::MainQueue::after(std::chrono::milliseconds(0), [&] { ran = true; });
+        ASSERT_TRUE(guitest::waitFor([&] { return ran; }));
+    }
+    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped{clock};
+    RememberedUsers users{*defaults, productKey, secrets};
+    std::vector<RememberedUsers::PasswordNews> news;
+};
+
+// The form asks again (the trader switched modes and back) while an earlier read still waits: what
+// that read answers late, or its limit, changes nothing of what the newer read found.
+TEST_F(RememberedUsersOnAClock, ASupersededReadChangesNothing) {
+    users.store(kDemoMode, {"ann", "pass", "127.0.0.1", "5100"});
+    users.addPasswordListener([&](RememberedUsers::PasswordNews n) { news.push_back(n); });
+    std::vector<std::optional<std::string>> given;
+    const auto readTwice = [&] {
+        secrets.holdReads = true;
+        users.loadPassword(kDemoMode, *users.load(kDemoMode), [&](auto secret) { given.push_back(secret); });
+        secrets.holdReads = false;
+        users.loadPassword(kDemoMode, *users.load(kDemoMode), [&](auto secret) { given.push_back(secret); });
+    };
+    readTwice();
+    pass(kSecretAnswerLimit); // the first read's limit
+    readTwice();
+    secrets.readable = false;
+    secrets.answerReads(); // the third read answers late, before its limit, with nothing
+    pass(kSecretAnswerLimit);
+    EXPECT_EQ(given, (std::vector<std::optional<std::string>>{"pass", "pass"}));
+    EXPECT_EQ(news, (std::vector{RememberedUsers::PasswordNews::ReadBack,
+                                 RememberedUsers::PasswordNews::ReadBack}));
+    EXPECT_FALSE(users.passwordNotReadBack());
+}
+
+// The program may end while the keyring still holds a keep (its unlock prompt open): the settings
+// file says from the start of the keep that its outcome is not known, merged with another program's
+// changes, and the answer settles it.
+TEST_F(RememberedUsersTest, AKeepStillWaitingWhenTheProgramEndsIsNotKnownAtTheNextStart) {
+    tc::testing_support::TempDir folder;
+    const auto file = folder.path() / "defaults.plist";
+    const auto nextStart = [&] {
+        platform::UserDefaults next(file);
+        EXPECT_EQ(next.integerForKey("LanguageKey"), 7) << "another program's change stays";
+        return RememberedUsers(next, productKey, secrets).passwordKeepNotKnown();
+    };
+    platform::UserDefaults disk(file);
+    platform::UserDefaults other(file);
+    other.set("LanguageKey", std::int64_t{7});
+    ASSERT_TRUE(other.synchronize());
+    secrets.holdWrites = true;
+    RememberedUsers users(disk, productKey, secrets);
+    users.store(kDemoMode, {"ann", "pass", "127.0.0.1", "5100"});
+    EXPECT_FALSE(users.passwordKeepNotKnown()) << "not said before the limit";
+    EXPECT_TRUE(nextStart());
+    secrets.answerWrites();
+    EXPECT_FALSE(nextStart());
+}
+
+// "Remember me" unticked while the keyring still holds the keep: the settings say nothing is
+// remembered, the keep's limit and answer tell nothing, and a password it kept is taken out again,
+// though not one kept anew since.
+TEST_F(RememberedUsersOnAClock, UntickingWhileAKeepWaitsLeavesNoPasswordKept) {
+    users.addPasswordListener([&](RememberedUsers::PasswordNews n) { news.push_back(n); });
+    secrets.holdWrites = true;
+    users.store(kDemoMode, {"ann", "pass", "127.0.0.1", "5100"});
+    users.remove(kDemoMode);
+    EXPECT_FALSE(RememberedUsers(*defaults, productKey, secrets).passwordKeepNotKnown());
+    pass(kSecretAnswerLimit);
+    secrets.answerWrites();
+    EXPECT_TRUE(secrets.secrets.empty());
+    EXPECT_TRUE(news.empty());
+    EXPECT_FALSE(users.passwordKeepNotKnown());
+
+    secrets.holdWrites = true;
+    users.store(kDemoMode, {"ann", "pass", "127.0.0.1", "5100"});
+    users.remove(kDemoMode);
+    users.store(kDemoMode, {"ann", "new", "127.0.0.1", "5100"});
+    secrets.removals = 0;
+    secrets.answerWrites();
+    EXPECT_EQ(secrets.removals, 0) << "the keyring would take it out after the new one";
+    EXPECT_EQ(news, std::vector{RememberedUsers::PasswordNews::Kept});
 }
 
 } // namespace
