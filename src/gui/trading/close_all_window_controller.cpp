@@ -566,9 +566,13 @@ void CloseAllWindowController::closeAllButtonClicked() {
         requests = context_.text(texts::kNamedAndMore)
                        .replace(QStringLiteral("{0}"), requests)
                        .replace(QStringLiteral("{1}"), countText(awaited.requests.size() - kNamedRequests));
-    const QString question = context_.text(texts::kCloseAllSendAwaitedAgainQuestion)
-                                 .replace(QStringLiteral("{0}"), countText(awaited.positions))
-                                 .replace(QStringLiteral("{1}"), requests);
+    // One position has a text of its own: "1 of them still wait" reads wrong.
+    const QString question = awaited.positions == 1
+                                 ? context_.text(texts::kCloseAllSendOneAwaitedAgainQuestion)
+                                       .replace(QStringLiteral("{0}"), requests)
+                                 : context_.text(texts::kCloseAllSendAwaitedAgainQuestion)
+                                       .replace(QStringLiteral("{0}"), countText(awaited.positions))
+                                       .replace(QStringLiteral("{1}"), requests);
     // The positions may be closed once already.
     CommonAlert::askSendAgain(this, context_, context_.text(texts::kCloseAll), question,
                               QStringLiteral("closeAllSendAwaitedAgain"), [this] {
@@ -675,8 +679,10 @@ void CloseAllWindowController::showHeader() {
         }
         if (const std::size_t awaited = flow_.awaitedListed(); awaited > 0) {
             ui_->headerTextField->setProperty(kLangKeyProperty, QString());
-            ui_->headerTextField->setText(context_.text(texts::kCloseAllSomeAwaitedHeading)
-                                              .replace(QStringLiteral("{0}"), countText(awaited)));
+            ui_->headerTextField->setText(awaited == 1
+                                              ? context_.text(texts::kCloseAllOneAwaitedHeading)
+                                              : context_.text(texts::kCloseAllSomeAwaitedHeading)
+                                                    .replace(QStringLiteral("{0}"), countText(awaited)));
             return;
         }
     }

@@ -2146,6 +2146,41 @@ TEST_F(CloseAllEveryPositionTest, APositionAnEarlierCloseAllWaitsForIsNamedUntic
         EXPECT_EQ(answer.accepted, answer.late) << answer.request << " " << answer.position;
 }
 
+// One position waiting for an earlier request is told of as one, not as "1 of them still wait".
+TEST_F(CloseAllEveryPositionTest, OnePositionAnEarlierCloseAllWaitsForIsToldOfAsOne) {
+    server->holdOrders(true);
+    auto* closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    auto* lines = find<QTableView>(closeAll, "closeAllTableView")->model();
+    for (int row = 1; row < lines->rowCount(); ++row)
+        lines->setData(lines->index(row, 0), Qt::Unchecked, Qt::CheckStateRole);
+    ASSERT_EQ(closeAll->flow().ticked().size(), 1u);
+    QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 1; }));
+    QTest::mouseClick(find<QPushButton>(closeAll, "notNowButton"), Qt::LeftButton);
+
+    closeAll = openCloseAll();
+    ASSERT_TRUE(closeAll);
+    auto* table = find<QTableView>(closeAll, "closeAllTableView");
+    lines = table->model();
+    EXPECT_EQ(find<QLabel>(closeAll, "headerTextField")->text(),
+              context->text(texts::kCloseAllOneAwaitedHeading));
+    QString earlier;
+    for (int row = 0; row < lines->rowCount(); ++row)
+        if (const QString named = cellText(lines, row, lines->columnCount() - 1); !named.isEmpty())
+            earlier = named;
+    ASSERT_FALSE(earlier.isEmpty());
+    clickTickTitle(table);
+    QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
+    QMessageBox* ask = CommonAlert::showing(closeAll, QStringLiteral("closeAllSendAwaitedAgain"));
+    ASSERT_TRUE(ask);
+    EXPECT_EQ(ask->informativeText(),
+              filledIn(context->text(texts::kCloseAllSendOneAwaitedAgainQuestion), {earlier}));
+    ask->reject();
+    EXPECT_TRUE(server->answerHeldOrders({0}));
+    server->holdOrders(false);
+}
+
 // Every listed position ticked closes those positions only: a new order still waiting when Close
 // All is pressed, filled before the server takes the Close All, keeps its position. The server's
 // limit holds for that request as for any other.
