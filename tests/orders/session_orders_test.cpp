@@ -36,7 +36,7 @@ TEST_F(SessionOrdersFigures, ALostStreamFreezesTheFiguresAtTheLastQuotesHeld) {
 class RecordedAnswers final : public SessionEventSink {
 public:
     void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code, const std::string& reason,
-                         bool, const std::string&, const std::string&) override {
+                         bool, const std::string&, const std::string&, const std::string&) override {
         log.push_back(std::to_string(request) + (rejected ? ":rejected/" : ":done/") + std::to_string(code) +
                       "/" + reason);
     }
