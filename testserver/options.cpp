@@ -29,8 +29,9 @@ std::string usage() {
            "order\n"
            "they came, SIGUSR2 in the reverse order. SIGRTMIN puts every account in margin call (each "
            "time anew).\n"
-           "--clock starts the clock the login, ping and feed replies tell at that time (no zone applied),\n"
-           "running on from there.\n";
+           "--clock starts the server's clock, which every time it sends is read from, at that time (no "
+           "zone\n"
+           "applied), running on from there.\n";
 }
 
 std::filesystem::path defaultMarketPath() {

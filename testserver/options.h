@@ -59,9 +59,9 @@ struct ServerOptions {
     SnapshotForm snapshotForm = SnapshotForm::Amp;
     // Several reports for one user from one request go as one compressed message (type 105).
     bool compressBursts = true;
-    // The clock the login and ping replies tell: these fields when the server starts, run on by the
-    // computer's monotonic clock, no zone applied (so an hour a zone skips can be told). None: the
-    // computer's clock.
+    // The server's clock, which every time it sends is read from: these fields when the server starts,
+    // run on by the computer's monotonic clock, no zone applied (so an hour a zone skips can be told).
+    // None: the computer's clock.
     std::optional<tc::WallTime> clockFrom;
 };
 

@@ -6,7 +6,6 @@
 #include "platform/decimal.h"
 #include "platform/log.h"
 #include "platform/strict_integer.h"
-#include "wire/wire_date.h"
 #include "wire/wire_names.h"
 
 #include <algorithm>
@@ -182,8 +181,9 @@ struct OrderEngine::Call {
     }
 };
 
-OrderEngine::OrderEngine(const Market& market, const PriceBook& prices, AccountBook& book)
-    : market_(market), prices_(prices), book_(book),
+OrderEngine::OrderEngine(const Market& market, const PriceBook& prices, AccountBook& book,
+                         const ServerClock& clock)
+    : market_(market), prices_(prices), book_(book), clock_(clock),
       closed_(std::make_unique<std::atomic<bool>[]>(market.instruments.size())) {}
 
 bool OrderEngine::handles(int type) {
@@ -232,7 +232,7 @@ const Group* OrderEngine::groupOf(const Account& account) const {
 EngineReports OrderEngine::handle(std::string_view user, const FieldMap& fields, std::uint64_t received) {
     const int type = integerOf<int>(valueOf(fields, tag::kMessageType)).value_or(0);
     return book_.with([&](Books& books) {
-        Call c{books, std::string(user), fields, wire::nowText(), {}, {}};
+        Call c{books, std::string(user), fields, clock_.text(), {}, {}};
         RecordedRequest record;
         record.received = received;
         record.user = std::string(user);
@@ -1245,7 +1245,7 @@ std::vector<RecordedRequest> OrderEngine::record(std::size_t from) const {
 EngineReports OrderEngine::clearAccount(int account) {
     const FieldMap none;
     return book_.with([&](Books& books) {
-        Call c{books, userOf(account), none, wire::nowText(), {}, {}};
+        Call c{books, userOf(account), none, clock_.text(), {}, {}};
         for (std::size_t i = books.positions.size(); i-- > 0;) {
             const ServerPosition& p = books.positions[i];
             std::size_t index = 0;
@@ -1286,7 +1286,7 @@ EngineReports OrderEngine::onQuote(std::size_t index, const Quote& quote) {
                 due.push_back(o.pendingOrderId);
         if (due.empty())
             return EngineReports{};
-        c.time = wire::nowText();
+        c.time = clock_.text();
         for (std::int64_t id : due) {
             auto it = std::find_if(books.pendingOrders.begin(), books.pendingOrders.end(),
                                    [id](const ServerPendingOrder& o) { return o.pendingOrderId == id; });

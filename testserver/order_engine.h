@@ -12,6 +12,7 @@
 #include "account_book.h"
 #include "market.h"
 #include "price_book.h"
+#include "server_clock.h"
 
 #include "platform/decimal.h"
 
@@ -98,8 +99,9 @@ inline constexpr int kQuantityDecimals = 8;
 
 class OrderEngine {
 public:
-    // `market` and `prices` must outlive the engine; the price book supplies the fill quotes.
-    OrderEngine(const Market& market, const PriceBook& prices, AccountBook& book);
+    // `market`, `prices` and `clock` must outlive the engine; the price book supplies the fill quotes,
+    // the clock the reports' times.
+    OrderEngine(const Market& market, const PriceBook& prices, AccountBook& book, const ServerClock& clock);
 
     // Whether a stream message type is an order request: 60, 72, 77, 82 and 1052.
     static bool handles(int type);
@@ -170,6 +172,7 @@ private:
     const Market& market_;
     const PriceBook& prices_;
     AccountBook& book_;
+    const ServerClock& clock_;
     std::unique_ptr<std::atomic<bool>[]> closed_;
     std::atomic<bool> exchangeRejects_{false};
     std::atomic<std::size_t> closeAllLimit_{kMaxOrderRecords};

@@ -4,7 +4,6 @@
 #include "wire/separators.h"
 
 #include <algorithm>
-#include <cmath>
 
 using namespace tc;
 
@@ -150,14 +149,16 @@ std::string PriceBook::emptyChartText(std::string_view code, std::string_view in
     return "<1041~" + std::string(code) + "^" + std::string(interval) + "~0>#####<END>";
 }
 
-std::string PriceBook::chartText(std::size_t index, std::string_view interval, int count, double now) const {
+std::string PriceBook::chartText(std::size_t index, std::string_view interval, int count,
+                                 tc::WallTime now) const {
     const int seconds = intervalSeconds(interval);
     if (index >= instruments_.size() || seconds == 0)
         return emptyChartText(index < instruments_.size() ? instruments_[index].code : "", interval);
     const Instrument& inst = instruments_[index];
     count = std::clamp(count, 1, kMaxChartBars);
     const std::int64_t lastClose = quote(index).bid;
-    const auto end = static_cast<std::int64_t>(std::floor(now / seconds)) * seconds;
+    const std::int64_t since1970 = now.time_since_epoch().count();
+    const std::int64_t end = (since1970 >= 0 ? since1970 : since1970 - seconds + 1) / seconds * seconds;
 
     // Walk back from the current bid, so the newest bar meets the live prices.
     std::mt19937_64 random(fnv1a(interval, fnv1a(inst.code, seed_)) ^ static_cast<std::uint64_t>(end));
@@ -168,8 +169,9 @@ std::string PriceBook::chartText(std::size_t index, std::string_view interval, i
         price = bounded(price + randomMove(random, inst.step * 3), inst.price);
     }
 
-    platform::DateFormatter dateFormat("MM/dd/yy");
-    platform::DateFormatter timeFormat("HH:mm:ss");
+    // In universal time: the clock's fields as they are, whatever the computer's zone.
+    platform::DateFormatter dateFormat("MM/dd/yy", "en_US", "UTC");
+    platform::DateFormatter timeFormat("HH:mm:ss", "en_US", "UTC");
     std::string dates, times, closeColumn, highs, lows, opens;
     std::int64_t open = price;
     for (int i = 0; i < count; ++i) {

@@ -3,6 +3,7 @@
 // market depth, and generated chart bars. Thread-safe: the feed thread moves prices while the stream
 // and data-service threads read them.
 #include "market.h"
+#include "model/records/wall_time.h"
 
 #include <cstdint>
 #include <mutex>
@@ -51,9 +52,9 @@ public:
     // Bar length in seconds of a chart interval text; 0 when the text is unknown.
     static int intervalSeconds(std::string_view interval);
     // The text of a chart reply (header, six columns, end marker) with `count` bars that end at `now`
-    // (seconds since 1970) and at the instrument's current bid. The same seed, instrument, interval
-    // and time give the same bars.
-    std::string chartText(std::size_t index, std::string_view interval, int count, double now) const;
+    // (the server's clock: its fields written as they are) and at the instrument's current bid. The
+    // same seed, instrument, interval and time give the same bars.
+    std::string chartText(std::size_t index, std::string_view interval, int count, tc::WallTime now) const;
     // Header and end marker only, for an instrument or interval the market does not have.
     static std::string emptyChartText(std::string_view code, std::string_view interval);
 

@@ -11,7 +11,6 @@
 #include "platform/rtf_writer.h"
 #include "server_wire.h"
 #include "wire/record_text.h"
-#include "wire/wire_date.h"
 #include "wire/wire_names.h"
 
 #include <fmt/format.h>
@@ -36,10 +35,6 @@ std::string valueOf(const Fields& f, int t, std::string fallback = {}) {
     return it == f.end() ? std::move(fallback) : it->second;
 }
 
-std::string now() {
-    return tc::wire::nowText();
-}
-
 std::string row(std::initializer_list<std::string> columns) {
     std::string out;
     bool first = true;
@@ -59,8 +54,8 @@ std::string number(double value) {
 
 } // namespace
 
-ServiceDesk::ServiceDesk(const Market& market, DataService& data, AccountBook& book)
-    : market_(market), data_(data), book_(book) {
+ServiceDesk::ServiceDesk(const Market& market, DataService& data, AccountBook& book, const ServerClock& clock)
+    : market_(market), data_(data), book_(book), clock_(clock) {
     for (const Notice& n : market.notices) {
         Room room;
         room.id = n.room;
@@ -168,7 +163,7 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
                       {147, std::to_string(requestId)},
                       {tag::kPayGate, std::to_string(gateId)},
                       {tag::kAccount, std::to_string(accountId)},
-                      {1058, now()},
+                      {1058, clock_.text()},
                       {tag::kApprovalAmount, number(amount)},
                       {tag::kFundingUserId, std::to_string(u ? u->id : 0)},
                       {tag::kRemarks, valueOf(f, tag::kRemarks)},
@@ -201,8 +196,8 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
     const bool late = registrationAfterResult_;
     const std::string progress = frameFields({typeField(msg::kPayGateStatusReply),
                                               {147, std::to_string(requestId)},
-                                              {146, now()},
-                                              {148, now()},
+                                              {146, clock_.text()},
+                                              {148, clock_.text()},
                                               {149, ""},
                                               {572, late ? "1" : std::to_string(kGatewayUnderWay)},
                                               {150, "1"},
@@ -214,7 +209,7 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
     result.refRequestId = requestId;
     result.payRequestId = "PR-" + std::to_string(requestId);
     result.payApprovedAmount = tc::decimalFromDouble(amount);
-    result.transactionDate = tc::wallTimeFromWire(now());
+    result.transactionDate = clock_.now();
     result.resultCode = 0;
     result.authCode = "A1";
     result.currency = "USD";
@@ -234,7 +229,7 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
     a.account = accountId;
     a.subType = 1;
     a.mode = static_cast<std::uint64_t>(tc::funding::kOnlinePayment);
-    a.requested = now();
+    a.requested = clock_.text();
     a.remarks = valueOf(f, tag::kRemarks);
     a.requestedAmount = number(amount);
     a.approvedAmount = a.requestedAmount;
@@ -272,7 +267,7 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
     t.credit = number(amount);
     t.subCode = "CARD";
     t.narration = "Online payment " + result.payTransactionId;
-    t.date = now();
+    t.date = clock_.text();
     t.type = 1;
     out.push_back(moveBalance(*account, amount, std::move(t)));
     return out;
@@ -285,8 +280,8 @@ std::vector<DeskMessage> ServiceDesk::marginCall(int accountId) {
     return book_.with([&](Books& books) {
         std::vector<DeskMessage> out;
         for (int status : {0, 2})
-            out.push_back(
-                {account->user, frameFields(accountSummaryFields(market_, books, *account, now(), status))});
+            out.push_back({account->user, frameFields(accountSummaryFields(market_, books, *account,
+                                                                           clock_.text(), status))});
         return out;
     });
 }
@@ -300,7 +295,8 @@ DeskMessage ServiceDesk::moveBalance(const Account& account, double amount,
         // Booked under the same lock, so that its balance is the one this move left.
         transaction.balance = balanceOf(market_, books, account.id);
         data_.addTransaction(std::move(transaction));
-        return DeskMessage{account.user, frameFields(accountSummaryFields(market_, books, account, now()))};
+        return DeskMessage{account.user,
+                           frameFields(accountSummaryFields(market_, books, account, clock_.text()))};
     });
 }
 
@@ -345,7 +341,7 @@ std::vector<DeskMessage> ServiceDesk::approvalRequest(const std::string& user, c
     Approval a;
     a.account = accountId;
     a.subType = deposit ? 1 : 2;
-    a.requested = now();
+    a.requested = clock_.text();
     a.remarks = valueOf(f, tag::kRemarks);
     a.requestedAmount = number(money.requestedAmount.toDouble());
     a.mode = money.transferMode == 0 ? 2 : money.transferMode;
@@ -386,7 +382,7 @@ std::vector<DeskMessage> ServiceDesk::approvalRequest(const std::string& user, c
     (deposit ? t.credit : t.debit) = number(money.approvedAmount.toDouble());
     t.subCode = "BANK";
     t.narration = deposit ? "Bank deposit" : "Withdrawal";
-    t.date = now();
+    t.date = clock_.text();
     t.type = deposit ? 1 : 2;
     // As a trading server does, the account's new balance follows the approval.
     const double moved = money.approvedAmount.toDouble();
@@ -546,7 +542,7 @@ std::vector<DeskMessage> ServiceDesk::chatAs(const std::string& from, const std:
     if (room->messages.size() >= kMaxTranscript)
         room->messages.erase(room->messages.begin());
     room->messages.push_back(
-        {std::to_string(nextMessage_++), from, tc::platform::rtfFromPlainText(text), now(), {}});
+        {std::to_string(nextMessage_++), from, tc::platform::rtfFromPlainText(text), clock_.text(), {}});
     for (DeskMessage& m : relay(*room, from))
         out.push_back(std::move(m));
     return out;
@@ -580,7 +576,8 @@ std::vector<DeskMessage> ServiceDesk::chatMessage(const std::string& user, const
         return {};
     if (room->messages.size() >= kMaxTranscript)
         room->messages.erase(room->messages.begin());
-    room->messages.push_back({std::to_string(nextMessage_++), user, valueOf(f, tag::kText), now(), {}});
+    room->messages.push_back(
+        {std::to_string(nextMessage_++), user, valueOf(f, tag::kText), clock_.text(), {}});
     return relay(*room, user);
 }
 
@@ -653,10 +650,11 @@ std::vector<DeskMessage> ServiceDesk::queueRequest(const std::string& user, cons
                                     {tag::kQueueId, id}})});
     out.push_back({"", frameFields({typeField(msg::kChatQueueReply), {tag::kQueueId, id}, {572, "2"}})});
     if (!valueOf(f, tag::kText).empty())
-        room->messages.push_back({std::to_string(nextMessage_++), user, valueOf(f, tag::kText), now()});
+        room->messages.push_back(
+            {std::to_string(nextMessage_++), user, valueOf(f, tag::kText), clock_.text()});
     if (!queue->greeting.empty()) {
         room->messages.push_back({std::to_string(nextMessage_++), queue->agent,
-                                  tc::platform::rtfFromPlainText(queue->greeting), now()});
+                                  tc::platform::rtfFromPlainText(queue->greeting), clock_.text()});
         out.push_back({"", messageFrame(*room, room->messages.back())});
     }
     return out;
@@ -686,7 +684,7 @@ std::vector<DeskMessage> ServiceDesk::notice(const std::string& user, const std:
     room->name = "N" + std::to_string(room->id);
     room->title = title;
     room->messages.push_back(
-        {std::to_string(nextMessage_++), "Server", tc::platform::rtfFromPlainText(text), now()});
+        {std::to_string(nextMessage_++), "Server", tc::platform::rtfFromPlainText(text), clock_.text()});
     room->unread.insert(user);
     const std::string id = std::to_string(room->id);
     return {{user, frameFields({typeField(msg::kRoomCreation),

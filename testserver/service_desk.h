@@ -11,6 +11,7 @@
 #include "account_book.h"
 #include "data_service.h"
 #include "market.h"
+#include "server_clock.h"
 
 #include <atomic>
 #include <cstdint>
@@ -51,8 +52,8 @@ inline constexpr std::size_t kMinPasswordLength = 8;
 
 class ServiceDesk {
 public:
-    // All must outlive the desk.
-    ServiceDesk(const Market& market, DataService& data, AccountBook& book);
+    // All must outlive the desk; the clock gives every time the desk sends or books.
+    ServiceDesk(const Market& market, DataService& data, AccountBook& book, const ServerClock& clock);
 
     static bool handles(int type);
     // A stream message of a signed-in user, by its fields.
@@ -129,6 +130,7 @@ private:
     const Market& market_;
     DataService& data_;
     AccountBook& book_;
+    const ServerClock& clock_;
     mutable std::mutex mutex_;
     std::map<std::string, std::string> passwords_; // changed passwords
     std::set<std::string> online_;

@@ -6,7 +6,6 @@
 #include "server_wire.h"
 #include "server_zmq.h"
 
-#include "platform/date_format.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/utf8.h"
@@ -14,7 +13,6 @@
 #include "wire/envelope_opener.h"
 #include "wire/login_inputdata.h"
 #include "wire/stream_deframer.h"
-#include "wire/wire_date.h"
 #include "wire/wire_fields.h"
 #include "wire/wire_names.h"
 
@@ -97,9 +95,9 @@ int typeOf(const FieldMap& fields) {
 TestServer::TestServer(Market market)
     : registrationSlots_(addRegistrationSlots(market, kRegistrationSlots)), market_(std::move(market)),
       prices_(std::make_unique<PriceBook>(market_.instruments, 1)),
-      engine_(std::make_unique<OrderEngine>(market_, *prices_, book_)),
+      engine_(std::make_unique<OrderEngine>(market_, *prices_, book_, clock_)),
       dataService_(std::make_unique<DataService>(market_, book_)),
-      desk_(std::make_unique<ServiceDesk>(market_, *dataService_, book_)) {
+      desk_(std::make_unique<ServiceDesk>(market_, *dataService_, book_, clock_)) {
     seedAccountBook(market_, book_);
 }
 
@@ -264,21 +262,14 @@ bool TestServer::waitFor(const std::function<bool(const ServerStats&)>& predicat
     return statsChanged_.wait_for(lock, timeout, [&] { return predicate(stats_); });
 }
 
-std::string TestServer::clockText() const {
-    if (!options_.clockFrom)
-        return wire::nowText();
-    return tc::wireDateTime(*options_.clockFrom + std::chrono::floor<std::chrono::seconds>(
-                                                      std::chrono::steady_clock::now() - startedAt_));
-}
-
 ServerPorts TestServer::start(const ServerOptions& options) {
     if (running_)
         throw ServerError("server already running");
     options_ = options;
-    startedAt_ = std::chrono::steady_clock::now();
+    clock_ = ServerClock(options.clockFrom);
     dataService_->setPrices(nullptr);
     prices_ = std::make_unique<PriceBook>(market_.instruments, options.seed);
-    engine_ = std::make_unique<OrderEngine>(market_, *prices_, book_);
+    engine_ = std::make_unique<OrderEngine>(market_, *prices_, book_, clock_);
     dataService_->setPrices(prices_.get());
     productKey_ = options.productKey;
     if (productKey_.empty())
@@ -442,7 +433,7 @@ void TestServer::requestRelogin(const std::string& user) {
             if (c->fd < 0 || !c->signedIn || c->user != user)
                 continue;
             // The client closes this stream itself and signs in again on a new one.
-            if (sendSealed(*c, frameFields({typeField(msg::kRelogin), {tag::kTime, clockText()}}),
+            if (sendSealed(*c, frameFields({typeField(msg::kRelogin), {tag::kTime, clock_.text()}}),
                            c->sessionKey))
                 updateStats([](ServerStats& s) { ++s.reloginRequests; });
         }
@@ -504,7 +495,7 @@ void TestServer::deliver(const EngineReports& reports) {
                 joined += *f;
             if (auto payload = compressPayload(joined))
                 burst = frameFields({typeField(msg::kCompressed),
-                                     {tag::kTime, clockText()},
+                                     {tag::kTime, clock_.text()},
                                      {tag::kCompressedPayload, std::move(*payload)}});
         }
         for (auto& c : clients_) {
@@ -710,7 +701,7 @@ void TestServer::handleMessage(Client& client, std::string_view frameText, bool)
         sendSealed(client,
                    frameFields({typeField(msg::kPingReply),
                                 {tag::kRequestId, valueOr(fields, tag::kRequestId, "0")},
-                                {tag::kTime, clockText()}}),
+                                {tag::kTime, clock_.text()}}),
                    client.sessionKey);
         break;
     default:
@@ -770,7 +761,7 @@ void TestServer::refuse(Client& client, int code, std::string_view text) {
     auto payload = compressPayload(ampLoginRefusal(code, text));
     const std::string framed = frameFields({typeField(msg::kLoginRefused),
                                             {tag::kRequestId, "0"},
-                                            {tag::kTime, clockText()},
+                                            {tag::kTime, clock_.text()},
                                             {tag::kPayloadForm, "AMP"},
                                             {tag::kCompressedPayload, payload.value_or("")}});
     updateStats([](ServerStats& s) { ++s.refusals; });
@@ -824,7 +815,7 @@ void TestServer::handleDemoRegistration(Client& client, const FieldMap& fields) 
     auto answer = [&](WireFields reply) {
         reply.insert(reply.begin(), typeField(msg::kDemoRegistrationReply));
         reply.push_back({tag::kRequestId, valueOr(fields, tag::kRequestId, "0")});
-        reply.push_back({tag::kTime, clockText()});
+        reply.push_back({tag::kTime, clock_.text()});
         return sendLoginReply(client, frameFields(reply));
     };
     if (const std::optional<int> refused = registrationRefusal(fields)) {
@@ -884,17 +875,17 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
         if (other.get() == &client || other->fd < 0 || !other->signedIn || other->user != userName)
             continue;
         updateStats([](ServerStats& s) { ++s.loggedOutElsewhere; });
-        sendSealed(
-            *other,
-            frameFields(
-                {typeField(msg::kLoggedInElsewhere), {tag::kNotice, newAddress}, {tag::kTime, clockText()}}),
-            other->sessionKey);
+        sendSealed(*other,
+                   frameFields({typeField(msg::kLoggedInElsewhere),
+                                {tag::kNotice, newAddress},
+                                {tag::kTime, clock_.text()}}),
+                   other->sessionKey);
         other->signedIn = false;
     }
 
     const int referenceId = nextReferenceId_++;
     const std::string reference = std::to_string(referenceId);
-    const std::string serverTime = clockText();
+    const std::string serverTime = clock_.text();
     SnapshotContext context{ports_.feed, ports_.data, referenceId, serverTime, {}, {}, {}};
     book_.with([&](const Books& b) {
         context.balances = b.balances;
@@ -953,7 +944,7 @@ bool TestServer::publishInstrumentStatus(std::string_view code, int status) {
         std::lock_guard lock(feedMutex_);
         if (pendingStatus_.size() >= kMaxPendingStatuses)
             return false;
-        pendingStatus_.push_back(instrumentStatusText(code, status, clockText()));
+        pendingStatus_.push_back(instrumentStatusText(code, status, clock_.text()));
     }
     feedWake_.notify_all();
     return true;
@@ -1023,11 +1014,11 @@ void TestServer::feedLoop() {
         const Instrument& instrument = prices_->instrument(index);
         deliverLater(engine_->onQuote(index, q));
         try {
-            feed_->send(PriceBook::quoteText(instrument, q, clockText()));
+            feed_->send(PriceBook::quoteText(instrument, q, clock_.text()));
             feed_->send(PriceBook::depthText(instrument, q));
             // Now and then the instrument's own session: the client keeps trading it as before.
             if (++published % kStatusEveryQuotes == 0)
-                sendStatuses({instrumentStatusText(instrument.code, instrument.session, clockText())});
+                sendStatuses({instrumentStatusText(instrument.code, instrument.session, clock_.text())});
         } catch (const ZmqFailure& e) {
             Log::error("testserver: feed stopped: {}", e.what());
             return;
@@ -1087,7 +1078,7 @@ std::string TestServer::answerDataRequest(std::string_view request) {
         DataReply reply = dataService_->answer(fields);
         WireFields out{typeField(msg::kDataServiceReply),
                        {tag::kRequestId, requestId},
-                       {tag::kTime, clockText()},
+                       {tag::kTime, clock_.text()},
                        {tag::kProcedure, procedure},
                        {tag::kRecordText, std::move(reply.text)}};
         if (reply.payload)
@@ -1103,19 +1094,19 @@ std::string TestServer::answerDataRequest(std::string_view request) {
         if (ec != std::errc{} || count <= 0)
             count = kDefaultChartBars;
         const std::size_t index = prices_->indexOf(code);
-        const std::string text = index < prices_->size()
-                                     ? prices_->chartText(index, interval, std::min(count, kMaxChartBars),
-                                                          platform::Date::now().secondsSince1970)
-                                     : PriceBook::emptyChartText(code, interval);
+        const std::string text =
+            index < prices_->size()
+                ? prices_->chartText(index, interval, std::min(count, kMaxChartBars), clock_.now())
+                : PriceBook::emptyChartText(code, interval);
         updateStats([](ServerStats& s) { ++s.chartRequests; });
         return frameFields({typeField(msg::kChartDataReply),
                             {tag::kRequestId, requestId},
-                            {tag::kTime, clockText()},
+                            {tag::kTime, clock_.text()},
                             {tag::kText, text}});
     }
     case msg::kControl:
         updateStats([](ServerStats& s) { ++s.keepAlives; });
-        return frameFields({typeField(msg::kControl), {tag::kTime, clockText()}});
+        return frameFields({typeField(msg::kControl), {tag::kTime, clock_.text()}});
     default:
         updateStats([](ServerStats& s) { ++s.unreadableFrames; });
         return {};

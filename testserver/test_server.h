@@ -8,6 +8,7 @@
 #include "options.h"
 #include "order_engine.h"
 #include "price_book.h"
+#include "server_clock.h"
 #include "service_desk.h"
 
 #include <atomic>
@@ -233,6 +234,8 @@ private:
     // Declared before the market, whose registration users it adds while the market is made.
     std::vector<std::string> registrationSlots_;
     const Market market_;
+    // Set at start from options_.clockFrom; the engine and the desk read it.
+    ServerClock clock_;
     std::unique_ptr<PriceBook> prices_;
     std::unique_ptr<OrderEngine> engine_;
     AccountBook book_;
@@ -240,9 +243,6 @@ private:
     std::unique_ptr<NewsDesk> news_;
     std::unique_ptr<ServiceDesk> desk_;
     ServerOptions options_;
-    // The time the login and ping replies tell (options_.clockFrom run on since the start).
-    std::string clockText() const;
-    std::chrono::steady_clock::time_point startedAt_{};
     ServerPorts ports_;
     std::string productKey_;
     std::atomic<bool> running_{false};

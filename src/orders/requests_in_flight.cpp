@@ -575,6 +575,10 @@ bool RequestsInFlight::leftOverWaiting() const {
     return std::any_of(held_.begin(), held_.end(), [](const Held& h) { return h.ripe.has_value(); });
 }
 
+bool RequestsInFlight::awaitsSettlement(const std::string& position) const {
+    return std::find(settling_.begin(), settling_.end(), position) != settling_.end();
+}
+
 RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterator it,
                                                     const std::string& position, bool rejected,
                                                     std::int32_t code, const std::string& account,
@@ -599,6 +603,8 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
             r.notKnown.push_back(*unknown);
         else if (rejected)
             r.refusals.emplace_back(position, code);
+        else
+            r.closed.push_back(position);
         // The position has its answer: a later report of it answers no more of this request.
         r.targets.erase(std::remove(r.targets.begin(), r.targets.end(), position), r.targets.end());
         if (!r.targets.empty())

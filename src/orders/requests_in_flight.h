@@ -149,6 +149,8 @@ public:
         // rejection code, in the order answered.
         std::size_t positions = 0;
         std::vector<std::pair<std::string, std::int32_t>> refusals;
+        // A close-all's positions whose report said they closed, in the order answered.
+        std::vector<std::string> closed;
         // A multi-account order's accounts whose report has not come yet, and those whose report came.
         std::vector<std::string> accounts;
         std::vector<std::string> answeredAccounts;
@@ -193,6 +195,8 @@ public:
     std::vector<Answered> takeLeftOver(platform::Clock::time_point heard);
     // Whether such a held report waits, and takeLeftOver may answer it.
     bool leftOverWaiting() const;
+    // Whether the position's update came and the settlement that follows it has not yet.
+    bool awaitsSettlement(const std::string& position) const;
     // The window that sent the request of that number waits for it no more; it stays in the list, in
     // its place, answered by the rule above as if its window still waited.
     void giveUp(std::uint64_t number);

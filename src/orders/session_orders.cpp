@@ -23,7 +23,8 @@ SessionOrders::SessionOrders(OrderHost& host)
     : host_(host), banners_(host.application(), host.lifetime()), collections_(host), manager_(host),
       requests_(host, manager_), tickets_(manager_, requests_),
       refreshTimer_(kRefreshInterval, [this] { refreshFloatingFigures(); }),
-      leftOverTimer_(kLeftOverCheck, [this] { tellLeftOver(); }) {
+      leftOverTimer_(kLeftOverCheck, [this] { tellLeftOver(); }),
+      lateLineTimer_(kLeftOverCheck, [this] { writeLateLines(false); }) {
     collections_.SetBanners(&banners_);
     // A stored limit or stop order is confirmed by the requests that placed it.
     collections_.OnPendingOrderStored([this](const std::shared_ptr<Order>& order) {
@@ -50,6 +51,7 @@ void SessionOrders::executionReport(const ExecutionReport& report) {
         tell(other);
     if (!leftOverTimer_.isRunning() && requests_.inFlight().leftOverWaiting())
         leftOverTimer_.start();
+    writeLateLines(false);
 }
 
 void SessionOrders::tellLeftOver() {
@@ -69,13 +71,6 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
     // a close-all once every position has had its report. The Journal keeps what the banner says, and
     // every refusal with the request it answers: a banner passes in seconds.
     const bool late = request.givenUp && answered.finished;
-    if (late) {
-        const std::string told = lateText(answered);
-        const std::string title = host_.textForKey(kLateAnswerTitleKey);
-        host_.appendJournal(
-            JournalData::getSessionNoteJournalData(title + ": " + told, host_.journalContext()));
-        banners_.CommonUserNotification(told, title);
-    }
     if (answered.rejected && !(late && answered.position.empty()))
         host_.appendJournal(JournalData::getSessionNoteJournalData(
             answered.position.empty()
@@ -91,6 +86,13 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
                 : fillPositional(host_.textForKey(kNotKnownPositionLineKey),
                                  {request.description, answered.position, known}),
             host_.journalContext()));
+    // After the refusal it tells of.
+    if (late) {
+        const std::string told = lateText(answered);
+        const std::string title = host_.textForKey(kLateAnswerTitleKey);
+        journalLate(title + ": " + told, request);
+        banners_.CommonUserNotification(told, title);
+    }
     // A new order's refusal: the ticket that sent it shows no answer, so the banner tells it, of an
     // order for several accounts the part of each account apart. A window waiting for any other
     // request tells its refusal itself.
@@ -146,6 +148,37 @@ std::string SessionOrders::knownText(const RequestsInFlight::NotKnown& known) {
     for (const std::int32_t code : codes)
         reasons += (reasons.empty() ? "" : "; ") + collections_.GetOrderRejectionReason(code);
     return fillPositional(host_.textForKey(kLikeOutcomesKey), {std::to_string(carried), of, reasons, which});
+}
+
+void SessionOrders::journalLate(std::string event, const RequestsInFlight::Request& request) {
+    const std::vector<std::string> none;
+    const std::vector<std::string>& closed = request.kind == RequestsInFlight::Kind::CloseAll ? request.closed
+                                             : request.kind == RequestsInFlight::Kind::Close ? request.targets
+                                                                                             : none;
+    LateLine line{std::move(event), {}, platform::Clock::currentTime()};
+    for (const std::string& position : closed)
+        if (requests_.inFlight().awaitsSettlement(position))
+            line.positions.push_back(position);
+    lateLines_.push_back(std::move(line));
+    writeLateLines(false);
+    if (!lateLines_.empty() && !lateLineTimer_.isRunning())
+        lateLineTimer_.start();
+}
+
+void SessionOrders::writeLateLines(bool all) {
+    const auto now = platform::Clock::currentTime();
+    for (auto line = lateLines_.begin(); line != lateLines_.end();) {
+        std::erase_if(line->positions,
+                      [&](const std::string& p) { return !requests_.inFlight().awaitsSettlement(p); });
+        if (!all && !line->positions.empty() && now - line->since < kSettlementWait) {
+            ++line;
+            continue;
+        }
+        host_.appendJournal(JournalData::getSessionNoteJournalData(line->event, host_.journalContext()));
+        line = lateLines_.erase(line);
+    }
+    if (lateLines_.empty())
+        lateLineTimer_.stop();
 }
 
 std::string SessionOrders::lateText(const RequestsInFlight::Answered& answered) {
@@ -212,6 +245,7 @@ std::string SessionOrders::lateText(const RequestsInFlight::Answered& answered) 
 }
 
 std::vector<std::string> SessionOrders::takeUnansweredRequests() {
+    writeLateLines(true);
     std::vector<std::string> lines;
     for (RequestsInFlight::Request& request : requests_.inFlight().takeUnanswered()) {
         std::string line = requests_.UnansweredText(request);
@@ -229,6 +263,8 @@ void SessionOrders::loginPhaseChanged(LoginPhase phase) {
         refreshTimer_.start();
         return;
     }
+    // No settlement comes on a stream that ended.
+    writeLateLines(true);
     // A lost stream freezes every figure: valued once more at the last quotes held (the feed stopped
     // with the stream), so the prices shown and the figures worked from them agree.
     if (phase == LoginPhase::Lost && refreshTimer_.isRunning())

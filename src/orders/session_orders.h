@@ -12,6 +12,11 @@
 #include "session/business/business_services.h"
 #include "session/business/session_events.h"
 
+#include <chrono>
+#include <deque>
+#include <string>
+#include <vector>
+
 namespace tc {
 
 class BusinessBase;
@@ -102,6 +107,12 @@ private:
     std::string lateText(const RequestsInFlight::Answered& answered);
     // What is known of like requests the wire cannot tell apart, in words the trader reads.
     std::string knownText(const RequestsInFlight::NotKnown& known);
+    // The Journal's line of a late answer, once the settlements of the positions it closed are in the
+    // Journal: the update that answered a close comes before its settlement.
+    void journalLate(std::string event, const RequestsInFlight::Request& request);
+    // Writes the late answers whose settlements came; with `all`, every one held, and those held
+    // past kSettlementWait in any case.
+    void writeLateLines(bool all);
 
     OrderHost& host_;
     SessionEvents banners_;
@@ -114,6 +125,16 @@ private:
     // answers have counted the wait out.
     static constexpr std::chrono::seconds kLeftOverCheck{1};
     platform::RepeatingTimer leftOverTimer_;
+    // A late answer's Journal line waiting for settlements: a settlement that never comes holds it
+    // this long at most.
+    struct LateLine {
+        std::string event;
+        std::vector<std::string> positions;
+        platform::Clock::time_point since;
+    };
+    static constexpr std::chrono::seconds kSettlementWait{5};
+    std::deque<LateLine> lateLines_;
+    platform::RepeatingTimer lateLineTimer_;
 };
 
 // Makes the order side of `business`, attaches it (the business object owns it from then on) and

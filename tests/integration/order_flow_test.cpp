@@ -40,6 +40,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -1328,6 +1329,47 @@ TEST_F(AnswerRuleTest, AGivenUpCloseAllIsToldLateOnceEveryPositionIsAnswered) {
     // The Journal keeps the refusal as it came and the late answer as the banner says it.
     EXPECT_TRUE(journalSays(s, fillPositional(text("97403"), {request, "300001", text("1065")})));
     EXPECT_TRUE(journalSays(s, text("94161") + ": " + late));
+}
+
+// The Journal reads in the order things happened: a given-up close-all's late answer ('L') comes after
+// the settlement ('S') and the refusal ('R') it tells of, whichever was the last report.
+class LateJournalTest : public AnswerRuleTest {
+protected:
+    std::string journalAfterGivenUpCloseAll(std::span<const std::string> positions) {
+        Session& s = login();
+        server->holdOrders(true);
+        const std::size_t from = client(s).journal().size();
+        const auto closeAll =
+            client(s).orders().closeAllPositions(positions, interfaces::CloseAllScope::Selected);
+        client(s).orders().giveUpRequest(closeAll.request);
+        EXPECT_TRUE(held(1));
+        EXPECT_TRUE(server->setMarketOpen("EURUSD", false)); // 300001 is refused, 300002 closed
+        EXPECT_TRUE(server->answerHeldOrders({0}));
+        const auto said = [&, refused = text("97403").substr(0, text("97403").find("{0}"))] {
+            std::string out;
+            for (std::size_t n = from; n < client(s).journal().size(); ++n) {
+                const std::string& line = client(s).journal()[n];
+                const std::string event = line.substr(line.find(JournalData::kSeparator) + 3);
+                out += event.starts_with(text("1020") + ' ') ? "S"
+                       : event.starts_with(refused)          ? "R"
+                       : event.starts_with(text("94161"))    ? "L"
+                                                             : "";
+            }
+            return out;
+        };
+        EXPECT_TRUE(until([&] { return said().size() == 3; })) << said();
+        return said();
+    }
+};
+
+TEST_F(LateJournalTest, ALateAnswerFollowsTheSettlementThatEndedIt) {
+    const std::string positions[] = {"300001", "300002"};
+    EXPECT_EQ(journalAfterGivenUpCloseAll(positions), "RSL");
+}
+
+TEST_F(LateJournalTest, ALateAnswerFollowsTheRefusalThatEndedIt) {
+    const std::string positions[] = {"300002", "300001"};
+    EXPECT_EQ(journalAfterGivenUpCloseAll(positions), "SRL");
 }
 
 // A close-all of 300001 and 300002 and a close of 300001, sent in one pass, the first given up or

@@ -3,10 +3,14 @@
 #include "testserver/server_peer.h"
 
 #include "market.h"
+#include "model/records/financial_approval.h"
+#include "model/records/record_decimal.h"
+#include "model/records/wall_time.h"
 #include "test_server.h"
 #include "wire/envelope_key.h"
 #include "wire/envelope_opener.h"
 #include "wire/message_base.h"
+#include "wire/record_text.h"
 #include "wire/stream_deframer.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +18,10 @@
 
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <regex>
+#include <set>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -387,6 +393,59 @@ TEST_F(ServerTest, SilentDataServiceHoldsTheRequestUntilReleased) {
     EXPECT_FALSE(req.receive(300ms));
     server_->setDataServiceSilent(false);
     EXPECT_TRUE(req.receive(5s));
+}
+
+TEST_F(ServerTest, EveryTimeSentComesFromTheSetClock) {
+    testserver::ServerOptions options;
+    options.clockFrom = wallTimeFromWire("20270328020100");
+    startServer(options);
+    peer::StreamClient client(ports_.stream);
+    const Session s = login(client, "demo", "demo1234");
+    server_->placeOrderFor(20001, "EURUSD", true, "1");
+    server_->clearAccount(20001);
+    server_->sendNotice("demo", "Maintenance", "Back at six");
+    server_->sendChatAs("trader", "demo", "Hello");
+    const funding::FinancialApproval deposit{.beneficiaryAccount = 20001,
+                                             .requestedAmount = decimalFromDouble(100),
+                                             .financialTransactionTypeId =
+                                                 funding::FinancialApproval::kDeposit,
+                                             .transferMode = 2};
+    ASSERT_TRUE(client.send(
+        peer::seal(peer::frame(peer::body(peer::Fields{
+                       {10, "693"}, {1063, "1"}, {1035, "801"}, {1059, deposit.getString(0).text}})),
+                   s.key, false)));
+
+    // A fill, a settlement, the notice (its room "N..."), the chat line (room "R...") and the approved
+    // deposit; every time in them still in the minute the clock started at, as the run takes seconds.
+    std::set<std::string> missing{"67", "66", "603 N", "603 R", "694 930"};
+    const std::function<void(const peer::Frame&)> take = [&](const peer::Frame& f) {
+        for (const auto& report :
+             peer::frames(f.type() == 105 ? peer::decompress(f.at(1050)).value_or("") : ""))
+            take(report);
+        missing.erase(std::to_string(f.type()) + (f.type() == 603 ? " " + f.at(502).substr(0, 1) : "") +
+                      (f.type() == 694 ? " " + f.at(1035) : ""));
+        for (int tag : {21, 78, 1058})
+            if (f.fields.contains(tag)) {
+                EXPECT_EQ(f.at(tag).substr(0, 12), "202703280201") << f.type() << ", tag " << tag;
+            }
+    };
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!missing.empty() && std::chrono::steady_clock::now() < deadline)
+        for (const auto& outer : client.read(1, 200ms))
+            for (const auto& f : peer::frames(peer::open(outer.at(27), s.key).value_or("")))
+                take(f);
+    EXPECT_TRUE(missing.empty()) << *missing.begin();
+
+    // The deposit's row in the funding history, asked for the clock's day.
+    peer::Zmq req(ZMQ_REQ, ports_.data);
+    ASSERT_TRUE(req.send(peer::frame(peer::body(
+        peer::fields("10=1023|151=getfinancialtransactions|152=1000|153=1|20=1|34=20001|575=20270328000000|"
+                     "576=20270328235959|115=1001|23=demo|19=7001|21=20270328020100")))));
+    const auto reply = req.receive(5s);
+    ASSERT_TRUE(reply);
+    const auto row = peer::split(peer::split(peer::frames(*reply).at(0).at(159), '\x06').at(0), '\x05');
+    ASSERT_GE(row.size(), 10u) << "no funding row on the clock's day";
+    EXPECT_EQ(row[9].substr(0, 12), "202703280201");
 }
 
 TEST(ServerStart, RefusesAHostThatIsNoIPv4AddressAndABusyPort) {

@@ -1,4 +1,6 @@
 #include "gui/app/common_alert.h"
+#include "gui/app/gui_context.h"
+#include "gui/texts.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -115,6 +117,22 @@ QMessageBox* CommonAlert::open(QWidget* parent, const AlertSpec& spec, std::func
     box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
     box->open();
     return box;
+}
+
+QMessageBox* CommonAlert::askSendAgain(QWidget* parent, const GuiContext& context, const QString& title,
+                                       const QString& question, const QString& topic,
+                                       std::function<void()> send) {
+    return open(parent,
+                {title,
+                 question,
+                 AlertSpec::Warning,
+                 {context.text(texts::kCancel), context.text(texts::kSendRequestAgain)},
+                 topic,
+                 0},
+                [send = std::move(send)](int button) {
+                    if (button == 1 && send)
+                        send();
+                });
 }
 
 } // namespace tc::gui

@@ -12,6 +12,8 @@ class QWidget;
 
 namespace tc::gui {
 
+class GuiContext;
+
 struct AlertSpec {
     enum Style { Warning = 0, Informational = 1, Critical = 2 };
     QString title;   // the alert's bold message
@@ -30,6 +32,11 @@ public:
     static QMessageBox* open(QWidget* parent, const AlertSpec& spec, std::function<void(int)> done = {});
     // The alert showing for a topic on a window, or nullptr.
     static QMessageBox* showing(QWidget* parent, const QString& topic);
+    // Asks before sending again what may have been carried out already (an order, money): Cancel
+    // is the default and what Escape does, so Return never sends twice. `send` runs on Yes only.
+    static QMessageBox* askSendAgain(QWidget* parent, const GuiContext& context, const QString& title,
+                                     const QString& question, const QString& topic,
+                                     std::function<void()> send);
     // Keeps a message box's texts at the side its window reads from (the right, right to left),
     // whatever script they start with, now and after a change of direction. Once per box.
     static void keepTextsAtReadingSide(QMessageBox* box);

@@ -17,6 +17,8 @@ public:
     // Keeps `line` as the newest; the oldest kept is let go (counted) once the bound is reached.
     // True when one was let go.
     bool add(QString line);
+    // Counts `count` lines older than any kept as let go.
+    void countLetGo(std::int64_t count) { dropped_ += count; }
     // Oldest first.
     const std::deque<QString>& kept() const { return kept_; }
     // Lines gathered and no longer kept.

@@ -101,6 +101,25 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QFont& font, const QC
 
 } // namespace
 
+void FoldedBanners::add(const interfaces::InAppNotification& notification) {
+    kept_.push_back(notification);
+    if (kept_.size() <= kKept)
+        return;
+    kept_.pop_front();
+    ++forgotten_;
+}
+
+bool FoldedBanners::remove(const std::function<bool(const interfaces::InAppNotification&)>& which) {
+    return std::erase_if(kept_, which) > 0;
+}
+
+const interfaces::InAppNotification* FoldedBanners::of(const GatheredLines& lines, std::size_t index) const {
+    const std::size_t shown = lines.kept().size();
+    if (index >= shown || shown > kept_.size())
+        return nullptr;
+    return &kept_[kept_.size() - shown + index];
+}
+
 InAppNotificationBannerController::InAppNotificationBannerController(
     const interfaces::InAppNotification& notification, const Language& language)
     : QWidget(nullptr,
@@ -245,6 +264,36 @@ void InAppNotificationBannerController::gatherAll(const GatheredLines& lines) {
     describe();
 }
 
+void InAppNotificationBannerController::relist(const GatheredLines& lines) {
+    if (lines.kept().empty())
+        return;
+    lines_ = lines;
+    if (!list_) {
+        listLines();
+    } else {
+        list_->setPlainText(lines_.joined(moreLinesText(language_, lines_.dropped())));
+        letGoBlocks_ = lines_.kept().front().count(QLatin1Char('\n')) + 1;
+    }
+    describe();
+}
+
+int InAppNotificationBannerController::lineAt(const QPoint& at) const {
+    const QTextCursor cursor = list_->cursorForPosition(at);
+    // Below the last line the nearest place is still on it.
+    if (at.y() > list_->cursorRect(cursor).bottom())
+        return -1;
+    const int block = cursor.blockNumber();
+    int first = 0;
+    int index = 0;
+    for (const QString& line : lines_.kept()) {
+        first += int(line.count(QLatin1Char('\n'))) + 1;
+        if (block < first)
+            return index;
+        ++index;
+    }
+    return -1;
+}
+
 void InAppNotificationBannerController::describe() {
     setAccessibleDescription(fromStd(notification_.subtitle) + QLatin1Char('\n') +
                              lines_.joined(moreLinesText(language_, lines_.dropped())));
@@ -350,11 +399,14 @@ void InAppNotificationBannerController::placeAt(double offset) {
 }
 
 bool InAppNotificationBannerController::eventFilter(QObject* watched, QEvent* event) {
-    // A click on the list is a click on the banner.
+    // A click on the list is a click on the banner, or on the banner its line stands for; taken
+    // here, or it would reach the banner as a second click.
     if (list_ && watched == list_->viewport() && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton)
-            Q_EMIT activated(kClicked);
+        if (mouse->button() == Qt::LeftButton) {
+            Q_EMIT clicked(lineAt(mouse->position().toPoint()));
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -452,8 +504,9 @@ void InAppNotificationBannerController::paintEvent(QPaintEvent*) {
 }
 
 void InAppNotificationBannerController::mouseReleaseEvent(QMouseEvent* event) {
+    // Without a list its one line is all it says.
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        Q_EMIT activated(kClicked);
+        Q_EMIT clicked(list_ ? -1 : 0);
 }
 
 InAppNotificationCenter::InAppNotificationCenter(const Language& language, SoundNotification& sounds,
@@ -467,33 +520,40 @@ InAppNotificationCenter::~InAppNotificationCenter() {
 
 InAppNotificationBannerController*
 InAppNotificationCenter::deliverNotification(const interfaces::InAppNotification& notification) {
-    return deliver(notification, true);
+    return deliver(notification, nullptr);
 }
 
 InAppNotificationBannerController*
-InAppNotificationCenter::deliver(const interfaces::InAppNotification& notification, bool mayFold) {
+InAppNotificationCenter::deliver(const interfaces::InAppNotification& notification,
+                                 const interfaces::InAppNotification* foldedFrom) {
     // A line joining a banner is silent: a burst sounds once.
     if (!held_) {
         const QList<InAppNotificationBannerController*> open = onScreen();
         for (auto it = open.crbegin(); it != open.crend(); ++it)
             if ((*it)->canGather(notification)) {
                 (*it)->gather(notification);
+                if (foldedFrom)
+                    (*it)->folded().add(*foldedFrom);
                 return *it;
             }
     }
     for (Waiting& waiting : waiting_)
         if (InAppNotificationBannerController::sameKind(waiting.first, notification)) {
             waiting.lines.add(listed(notification.informativeText));
+            if (foldedFrom)
+                waiting.folded.add(*foldedFrom);
             return nullptr;
         }
     // Every kind waiting must be told: one more joins the banner of many kinds instead of growing
     // the list without end.
-    if (mayFold && !notification.keptElsewhere && waiting_.size() >= kMaxWaiting)
-        return deliver(folded(notification), false);
+    if (!foldedFrom && !notification.keptElsewhere && waiting_.size() >= kMaxWaiting)
+        return deliver(folded(notification), &notification);
     sounds_.playSoundNamed(notification.soundName);
     Waiting next;
     next.first = notification;
     next.lines.add(listed(notification.informativeText));
+    if (foldedFrom)
+        next.folded.add(*foldedFrom);
     if (!held_ && waiting_.empty())
         if (InAppNotificationBannerController* shown = present(next))
             return shown;
@@ -510,9 +570,27 @@ InAppNotificationCenter::folded(const interfaces::InAppNotification& notificatio
     const std::string& about = notification.subtitle.empty() ? notification.title : notification.subtitle;
     line.informativeText =
         about.empty() ? notification.informativeText : about + ": " + notification.informativeText;
+    // Its button is gone with its window: the line acts as it, and says so.
+    if (notification.hasActionButton) {
+        const QString button = notification.actionButtonTitle.empty()
+                                   ? language_.text(texts::kNotificationShow)
+                                   : fromStd(notification.actionButtonTitle);
+        line.informativeText = language_.text(texts::kClickThisLine)
+                                   .replace(QStringLiteral("{0}"), fromStd(line.informativeText))
+                                   .replace(QStringLiteral("{1}"), button)
+                                   .toStdString();
+    }
     line.soundName = std::string(interfaces::kInAppNotificationDefaultSound);
     line.feature.dismissDelayTime = -1; // what it lists must be read: it stays until closed
     return line;
+}
+
+GatheredLines InAppNotificationCenter::foldedLines(const FoldedBanners& folded) const {
+    GatheredLines lines{InAppNotificationBannerController::kBannerLines};
+    lines.countLetGo(folded.forgotten());
+    for (const interfaces::InAppNotification& banner : folded.kept())
+        lines.add(listed(this->folded(banner).informativeText));
+    return lines;
 }
 
 void InAppNotificationCenter::trimWaiting() {
@@ -589,6 +667,7 @@ QList<InAppNotificationBannerController*> InAppNotificationCenter::onScreen() co
 InAppNotificationBannerController* InAppNotificationCenter::present(const Waiting& waiting) {
     auto banner = std::make_unique<InAppNotificationBannerController>(waiting.first, language_);
     banner->gatherAll(waiting.lines);
+    banner->folded() = waiting.folded;
     std::vector<BannerSpan> taken;
     for (InAppNotificationBannerController* open : onScreen())
         taken.push_back({open->place(), open->bannerLayout().height});
@@ -603,6 +682,17 @@ InAppNotificationBannerController* InAppNotificationCenter::present(const Waitin
             &InAppNotificationCenter::bannerPresented);
     connect(shown, &InAppNotificationBannerController::activated, this,
             [this, shown](int type) { activate(shown, type); });
+    connect(shown, &InAppNotificationBannerController::clicked, this, [this, shown](int line) {
+        const interfaces::InAppNotification* folded =
+            line < 0 ? nullptr : shown->folded().of(shown->lines(), static_cast<std::size_t>(line));
+        if (!folded)
+            activate(shown, InAppNotificationBannerController::kClicked);
+        else
+            activate(shown,
+                     folded->hasActionButton ? InAppNotificationBannerController::kActionButton
+                                             : InAppNotificationBannerController::kClicked,
+                     folded);
+    });
     connect(shown, &InAppNotificationBannerController::grew, this, &InAppNotificationCenter::restack);
     // A place freed: the next waiting may take it, once the closing banner is gone.
     connect(shown, &InAppNotificationBannerController::closed, this, &InAppNotificationCenter::presentWaiting,
@@ -638,7 +728,7 @@ void InAppNotificationCenter::restack() {
               [](const auto& a, const auto& b) { return a.first > b.first; });
     for (const auto& [place, banner] : pushedOut) {
         if (!banner->isLeaving())
-            waiting_.push_front(Waiting{banner->notification(), banner->lines()});
+            waiting_.push_front(Waiting{banner->notification(), banner->lines(), banner->folded()});
         banner->closeNow();
     }
     trimWaiting();
@@ -654,7 +744,7 @@ void InAppNotificationCenter::setHeld(bool held) {
         std::deque<Waiting> shownAgain;
         for (InAppNotificationBannerController* banner : onScreen())
             if (!banner->isLeaving())
-                shownAgain.push_back(Waiting{banner->notification(), banner->lines()});
+                shownAgain.push_back(Waiting{banner->notification(), banner->lines(), banner->folded()});
         for (const auto& banner : QList(banners_))
             if (banner)
                 banner->closeNow();
@@ -685,10 +775,29 @@ void InAppNotificationCenter::dismissAllBanners() {
 
 void InAppNotificationCenter::withdraw(
     const std::function<bool(const interfaces::InAppNotification&)>& which) {
-    std::erase_if(waiting_, [&](const Waiting& waiting) { return which(waiting.first); });
-    for (const auto& banner : QList(banners_))
-        if (banner && which(banner->notification()))
+    std::erase_if(waiting_, [&](Waiting& waiting) {
+        if (which(waiting.first))
+            return true;
+        if (!waiting.folded.remove(which))
+            return false;
+        if (waiting.folded.kept().empty())
+            return true;
+        waiting.lines = foldedLines(waiting.folded);
+        waiting.first.informativeText = waiting.lines.kept().front().toStdString(); // shown alone
+        return false;
+    });
+    for (const auto& banner : QList(banners_)) {
+        if (!banner)
+            continue;
+        if (which(banner->notification())) {
             banner->dismissBanner();
+        } else if (banner->folded().remove(which)) {
+            if (banner->folded().kept().empty())
+                banner->dismissBanner();
+            else
+                banner->relist(foldedLines(banner->folded()));
+        }
+    }
 }
 
 std::vector<interfaces::InAppNotification> InAppNotificationCenter::waitingNotifications() const {
@@ -706,11 +815,12 @@ QList<InAppNotificationBannerController*> InAppNotificationCenter::banners() con
     return open;
 }
 
-void InAppNotificationCenter::activate(InAppNotificationBannerController* banner, int type) {
+void InAppNotificationCenter::activate(InAppNotificationBannerController* banner, int type,
+                                       const interfaces::InAppNotification* on) {
     Q_EMIT activatedWithType(type);
     if (!delegate_)
         return;
-    const interfaces::InAppNotification notification = banner->notification();
+    const interfaces::InAppNotification notification = on ? *on : banner->notification();
     auto delegate = delegate_;
     delegate(notification);
     dismissAllBanners();

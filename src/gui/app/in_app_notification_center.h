@@ -10,7 +10,8 @@
 // has no room for wait, gathered as they are behind the console lock, until a place is free. Past
 // kMaxHeld waiting, those whose words are kept elsewhere (chat messages, notices) go, oldest first,
 // and a banner says how many and where to read them; the others (a margin call, a refusal, a late
-// answer) are never dropped: past kMaxWaiting kinds they gather as lines of one banner.
+// answer) are never dropped: past kMaxWaiting kinds they gather as lines of one banner, each line
+// standing for its banner: taken back, it leaves; a click on it acts as the banner or its button.
 #include "gui/app/banner_geometry.h"
 #include "gui/app/gathered_lines.h"
 #include "interfaces/application_interface.h"
@@ -34,6 +35,25 @@ namespace tc::gui {
 
 class Language;
 class SoundNotification;
+
+// The banners folded into the one banner of many kinds, oldest first, each standing for its line
+// there: what a withdrawal takes out again and what a click on the line acts as. Past kKept the
+// oldest are only counted, as the oldest lines are.
+class FoldedBanners {
+public:
+    static constexpr std::size_t kKept = 1000;
+    void add(const interfaces::InAppNotification& notification);
+    // Takes out those `which` picks; true when any was.
+    bool remove(const std::function<bool(const interfaces::InAppNotification&)>& which);
+    const std::deque<interfaces::InAppNotification>& kept() const { return kept_; }
+    std::int64_t forgotten() const { return forgotten_; }
+    // The one the `index`th of the kept `lines` made of them stands for (lines keep the newest).
+    const interfaces::InAppNotification* of(const GatheredLines& lines, std::size_t index) const;
+
+private:
+    std::deque<interfaces::InAppNotification> kept_;
+    std::int64_t forgotten_ = 0;
+};
 
 class InAppNotificationBannerController : public QWidget {
     Q_OBJECT
@@ -70,6 +90,11 @@ public:
     void gatherAll(const GatheredLines& lines);
     // The informative texts the banner lists, oldest first (one for a banner of its own).
     const GatheredLines& lines() const { return lines_; }
+    // Lists `lines` in place of those it lists (some were taken back).
+    void relist(const GatheredLines& lines);
+    // Of the banner of many kinds: the banners its lines stand for.
+    FoldedBanners& folded() { return folded_; }
+    const FoldedBanners& folded() const { return folded_; }
 
     // How far below the first place (the top right) the banner stands, and the room from the first
     // place to the bottom of the screen.
@@ -93,6 +118,8 @@ Q_SIGNALS:
     void closed();
     // Its list was made: it is taller now.
     void grew();
+    // A click on it: the index of the kept line clicked, -1 for none (the banner as a whole).
+    void clicked(int line);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -105,11 +132,14 @@ private:
     void listLines();
     void appendToList(const QString& line, bool oldestLetGo);
     void describe();
+    // The kept line shown at `at` of the list's viewport; -1 for "and N more" or below the lines.
+    int lineAt(const QPoint& at) const;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     interfaces::InAppNotification notification_;
     const Language& language_;
     GatheredLines lines_{kBannerLines};
+    FoldedBanners folded_;
     BannerLayout layout_;
     double place_ = 0;
     double room_ = 0;
@@ -160,7 +190,8 @@ public:
     // "InAppNotificationDismissBannerNotification": every banner on screen leaves.
     void dismissAllBanners();
     // What `which` picks no longer holds: those on screen leave, those waiting (held behind the
-    // lock, or for a place) are dropped.
+    // lock, or for a place) are dropped, and lines of the banner of many kinds standing for one go
+    // (the banner with them once it has none left).
     void withdraw(const std::function<bool(const interfaces::InAppNotification&)>& which);
     QList<InAppNotificationBannerController*> banners() const;
 
@@ -173,15 +204,21 @@ private:
     struct Waiting {
         interfaces::InAppNotification first;
         GatheredLines lines{InAppNotificationBannerController::kBannerLines};
+        FoldedBanners folded;
     };
 
-    void activate(InAppNotificationBannerController* banner, int type);
+    // The delegate acts on `notification` (the banner's own by default).
+    void activate(InAppNotificationBannerController* banner, int type,
+                  const interfaces::InAppNotification* notification = nullptr);
     // The waiting banner shown in the first place free for it; null, nothing shown, without room.
     InAppNotificationBannerController* present(const Waiting& waiting);
+    // `foldedFrom`: the banner `notification` is the line of many kinds of.
     InAppNotificationBannerController* deliver(const interfaces::InAppNotification& notification,
-                                               bool mayFold);
+                                               const interfaces::InAppNotification* foldedFrom);
     // The notification as a line of the banner of many kinds.
     interfaces::InAppNotification folded(const interfaces::InAppNotification& notification) const;
+    // The lines of the banner of many kinds that `folded` stand for.
+    GatheredLines foldedLines(const FoldedBanners& folded) const;
     // Drops those kept elsewhere, oldest first, while more than kMaxHeld wait, and says how many.
     void trimWaiting();
     // Adds `count` to the banner that says how many were not shown, waiting or on screen, or makes one.

@@ -139,11 +139,13 @@ void RequestWindow::attachFrame(Frame frame) {
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
         // The accounts and replies were the old session's: nothing more to show or send until the
         // same user is signed in again. What was typed stays.
-        sessionGone_ = true;
+        // A second sign-in (the first refused or unreached) finds the refresh already stopped: what
+        // it was at the loss still stands.
+        if (!std::exchange(sessionGone_, true))
+            tickingWhenGone_ = std::exchange(ticking_, false);
         const bool waited = awaitsAnswer();
         answerTimer_.stop();
         ticket_ = 0;
-        tickingWhenGone_ = std::exchange(ticking_, false);
         // The request's answer can no longer come: the trader is told to look before sending again.
         if (waited)
             noAnswer();
@@ -399,19 +401,12 @@ bool RequestWindow::sendRequest() {
                                ? context_.text(texts::kSendHeldRequestAgainQuestion)
                                      .replace(QStringLiteral("{1}"), QString::number(unsettled_->heldAs))
                                : context_.text(texts::kSendRequestAgainQuestion);
-        // Not sending is the default, and what Escape does: Return must never move money twice.
-        CommonAlert::open(this,
-                          {windowTitle(),
-                           question.replace(QStringLiteral("{0}"), unsettled_->description),
-                           AlertSpec::Warning,
-                           {context_.text(texts::kCancel), context_.text(texts::kSendRequestAgain)},
-                           frame_.alertId,
-                           0},
-                          [this](int button) {
-                              if (button == 1)
-                                  if (const auto again = account(); again && !checkForm(again))
-                                      sendChecked(again);
-                          });
+        CommonAlert::askSendAgain(this, context_, windowTitle(),
+                                  question.replace(QStringLiteral("{0}"), unsettled_->description),
+                                  frame_.alertId, [this] {
+                                      if (const auto again = account(); again && !checkForm(again))
+                                          sendChecked(again);
+                                  });
         return false;
     }
     return sendChecked(chosen);

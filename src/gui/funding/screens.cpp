@@ -6,6 +6,7 @@
 #include "gui/funding/deposits_withdrawals_window_controller.h"
 #include "gui/funding/withdrawal_request_window_controller.h"
 #include "gui/models/client_model.h"
+#include "gui/models/server_clock.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -64,8 +65,8 @@ QWidget* fundingHistory(ScreenContext& c, int month) {
     window->onWindowLoad();
     window->accountComboBox()->setEditText(QStringLiteral("20003"));
     const QDate first(2024, month, 1);
-    window->setPeriod(QDateTime(first, QTime(0, 0)),
-                      QDateTime(first.addDays(first.daysInMonth() - 1), QTime(23, 59)));
+    window->setPeriod(serverMoment(first, QTime(0, 0)),
+                      serverMoment(first.addDays(first.daysInMonth() - 1), QTime(23, 59)));
     auto shown = std::make_shared<int>(0);
     c.keep(shown);
     QObject::connect(window, &DepositsWithdrawalsWindowController::historyShown, window,

@@ -3,6 +3,7 @@
 #include "gui/screens/screen_registry.h"
 
 #include "gui/models/client_model.h"
+#include "gui/models/server_clock.h"
 #include "gui/screens/layout_check.h"
 #include "gui/statements/account_statement_window_controller.h"
 #include "model/records/account_details.h"
@@ -38,7 +39,7 @@ AccountStatementWindowController* statementWindow(ScreenContext& c) {
         return false;
     });
     window->setAccountText(QStringLiteral("20001"));
-    window->setPeriod(QDateTime(QDate(2024, 1, 1), QTime(0, 0)), c.session().serverNow());
+    window->setPeriod(serverMoment(QDate(2024, 1, 1), QTime(0, 0)), c.session().serverNow());
     window->showAccountStatement();
     c.waitUntil([shown] { return *shown > 1; }, 10000);
     return window;

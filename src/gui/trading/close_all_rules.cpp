@@ -18,6 +18,11 @@
 namespace tc::gui {
 namespace {
 
+// The request's own answer said the row's position closed (not a later list, which tells no price).
+bool closedByAnswer(const CloseAllStatusRow& row) {
+    return row.answered && row.tone == Tone::Gain && row.fromList == FromList::Untold;
+}
+
 // The listed positions by id, built once for a pass over many ids (a search of the list for each
 // would cost the square of a large book).
 std::unordered_map<std::string_view, const Order*> positionsById(const OrderView& listed) {
@@ -348,12 +353,15 @@ std::optional<std::size_t> CloseAllFlow::report(const SessionModel& model,
         return std::nullopt;
     const Order& settled = *report.settlement;
     const auto at = statusRow_.find(settled.OpenPositionId);
-    // A row this request was refused was closed by another: its price is not this request's to show.
-    if (at == statusRow_.end() || !settled.SettledPrice ||
-        (status_[at->second].answered &&
-         (status_[at->second].tone == Tone::Loss || status_[at->second].notKnown)))
+    if (at == statusRow_.end() || !settled.SettledPrice)
         return std::nullopt;
-    status_[at->second].price = priceText(*settled.SettledPrice, instrumentOf(model, settled.ItemCode));
+    CloseAllStatusRow& row = status_[at->second];
+    row.settledPrice = priceText(*settled.SettledPrice, instrumentOf(model, settled.ItemCode));
+    // A row still waiting, or refused, may have been closed by another request: the price is not
+    // this request's to show.
+    if (!closedByAnswer(row) || row.price == row.settledPrice)
+        return std::nullopt;
+    row.price = row.settledPrice;
     return at->second;
 }
 
@@ -379,8 +387,7 @@ std::vector<std::size_t> CloseAllFlow::answer(std::string_view position, bool ac
     row.answered = true;
     row.status = accepted ? languageText(language, kStatusClosedKey) : reason;
     row.tone = accepted ? Tone::Gain : Tone::Loss;
-    if (!accepted)
-        row.price.clear();
+    row.price = accepted ? row.settledPrice : std::string();
     return {at->second};
 }
 

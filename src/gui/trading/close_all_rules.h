@@ -72,9 +72,12 @@ struct CloseAllStatusRow {
     std::string symbol;
     std::int32_t side = 0; // the position's own side, as the position table shows it
     std::string quantity;
-    // A refusal: the price the close would take now. Once sent: none until the server tells the
-    // price it closed at.
+    // A refusal: the price the close would take now. Once sent: none until its own answer says
+    // closed, then the price its settlement named.
     std::string price;
+    // Sent: the price a settlement of the position named, which may be another request's until
+    // this request's answer says closed.
+    std::string settledPrice;
     std::string status;
     Tone tone = Tone::Gain; // Gain: sent or closed; Loss: refused or rejected
     bool answered = false;  // sent, and the server closed or rejected it (or a later list told it)
@@ -163,9 +166,9 @@ public:
     void sent(const SessionModel& model, const SessionQueries& queries, const std::vector<std::string>& ids,
               std::int64_t language);
     const std::vector<CloseAllStatusRow>& statusRows() const { return status_; }
-    // A settlement of a sent position: its row shows the price it closed at (whether it reads closed
-    // is its answer's to say), unless this request was refused it. The row changed, none when it names
-    // no sent position.
+    // A settlement of a sent position: its row shows the price it closed at once its own answer says
+    // closed (a settlement names no request: until then it may be another's). The row changed, none
+    // when its shown price did not.
     std::optional<std::size_t> report(const SessionModel& model, const interfaces::BulkCloseReport& report);
     // An answer of the window's own request: of one position (`position`: closed or reduced when
     // accepted, else rejected with `reason`), or of the request as a whole (`position` empty; a

@@ -566,19 +566,13 @@ void CloseAllWindowController::closeAllButtonClicked() {
     const QString question = context_.text(texts::kCloseAllSendAwaitedAgainQuestion)
                                  .replace(QStringLiteral("{0}"), QString::number(awaited.positions))
                                  .replace(QStringLiteral("{1}"), requests);
-    // Not sending is the default, and what Escape does: the positions may be closed once already.
-    CommonAlert::open(this,
-                      {context_.text(texts::kCloseAll),
-                       question,
-                       AlertSpec::Warning,
-                       {context_.text(texts::kCancel), context_.text(texts::kSendRequestAgain)},
-                       QStringLiteral("closeAllSendAwaitedAgain"),
-                       0},
-                      [this](int button) {
-                          if (button == 1 && flow_.phase() == CloseAllFlow::Phase::Choosing &&
-                              !flow_.ticked().empty())
-                              checkAndSend();
-                      });
+    // The positions may be closed once already.
+    CommonAlert::askSendAgain(this, context_, context_.text(texts::kCloseAll), question,
+                              QStringLiteral("closeAllSendAwaitedAgain"), [this] {
+                                  if (flow_.phase() == CloseAllFlow::Phase::Choosing &&
+                                      !flow_.ticked().empty())
+                                      checkAndSend();
+                              });
 }
 
 void CloseAllWindowController::checkAndSend() {

@@ -36,6 +36,8 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollArea>
 #include <QTableView>
 
 #include <algorithm>
@@ -48,6 +50,8 @@ using interfaces::Side;
 
 // The drawers' room beside the ticket.
 constexpr int kDrawerSpacing = 10;
+// Past this many lines the lost orders' texts scroll: fifty of them would push the form off the screen.
+constexpr int kLostOrderNoteLines = 10;
 
 template <class T>
 const T* entry(const tc::SessionModel::Collection<T>& map, const std::string& key) {
@@ -88,6 +92,7 @@ void TradeTicketWindowController::orderTabs() {
     QWidget* previous = nullptr;
     for (const char* name : {"simpleRadioButton",
                              "advancedRadioButton",
+                             "lostOrderArea",
                              "AccountComboBox",
                              "SymbolComboBox",
                              "QuantityComboBox",
@@ -258,14 +263,15 @@ void TradeTicketWindowController::followSession() {
         connect(model, &ClientModel::tick, this, [this] {
             if (ticking_)
                 UpdateValuesInTimer();
-            settleLostOrders();
+            settleLostOrders(false);
         });
         // The accounts' figures move with the core's refresh, not the ticket's second: the margins
         // follow it, as the status bar and the accounts grid do, so all read one moment.
         connect(model, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
             if (ticking_ && tables.contains(interfaces::Table::Accounts))
                 refreshMargins();
-            settleLostOrders();
+            settleLostOrders(tables.contains(interfaces::Table::OpenPositions) ||
+                             tables.contains(interfaces::Table::PendingOrders));
         });
     }
 }
@@ -370,7 +376,7 @@ void TradeTicketWindowController::takeSessionBack() {
     showState();
     refreshContractValue();
     ticking_ = true;
-    settleLostOrders();
+    settleLostOrders(false);
 }
 
 // ---- opening and closing
@@ -929,33 +935,69 @@ void TradeTicketWindowController::showWaiting() {
     ui_->waitingLine->setVisible(silent);
 }
 
-void TradeTicketWindowController::settleLostOrders() {
+void TradeTicketWindowController::settleLostOrders(bool listsChanged) {
     ClientModel* model = session();
-    if (!awaitingLists_ || !model)
+    if (!model || lost_.empty() || (!awaitingLists_ && !listsChanged))
         return;
     const DataServiceCollections& lists = model->client().dataService();
     if (!lists.openPositionsListed || !lists.pendingOrdersListed)
         return;
     awaitingLists_ = false;
-    // A record told as an earlier order's holds no other.
+    // A record told as an earlier order's holds no other. The parts the lists held nothing of are
+    // looked for again at each change: the server may carry such an order out after the sign-in (a
+    // request it held, answered on the new stream).
     std::set<std::string> taken;
+    for (const TicketOrder& order : lost_)
+        for (const PartHeld& part : order.held.value_or(std::vector<PartHeld>()))
+            if (!part.id.empty())
+                taken.insert(part.id);
     std::vector<SentOrder> open;
     std::vector<TicketOrder*> telling;
     for (TicketOrder& order : lost_) {
-        if (order.held) {
-            for (const PartHeld& part : *order.held)
-                if (!part.id.empty())
-                    taken.insert(part.id);
-        } else if (order.session < sessions_) {
-            open.push_back(order.order);
-            telling.push_back(&order);
-        }
+        if (order.session >= sessions_)
+            continue;
+        SentOrder unheld = order.order;
+        if (order.held)
+            for (std::size_t i = 0; i < order.held->size() && i < order.order.accounts.size(); ++i)
+                if ((*order.held)[i].by != PartHeld::By::Nothing)
+                    std::erase_if(unheld.accounts, [&](const interfaces::AccountQuantity& part) {
+                        return part.accountId == order.order.accounts[i].accountId;
+                    });
+        if (unheld.accounts.empty())
+            continue;
+        open.push_back(std::move(unheld));
+        telling.push_back(&order);
     }
     const SessionQueries& queries = model->client().queries();
-    auto held = heldParts(open, queries.getOpenOrderCollection(), queries.getPendingOrderCollection(), taken);
-    for (std::size_t i = 0; i < telling.size(); ++i)
-        telling[i]->held = std::move(held[i]);
-    showLostOrders();
+    const auto held =
+        heldParts(open, queries.getOpenOrderCollection(), queries.getPendingOrderCollection(), taken);
+    bool changed = false;
+    for (std::size_t i = 0; i < telling.size(); ++i) {
+        TicketOrder& order = *telling[i];
+        if (!order.held) {
+            order.held = held[i];
+            changed = true;
+        } else {
+            for (const PartHeld& found : held[i]) {
+                if (found.by == PartHeld::By::Nothing)
+                    continue;
+                for (PartHeld& part : *order.held)
+                    if (part.account == found.account && part.by == PartHeld::By::Nothing) {
+                        part = found;
+                        changed = true;
+                        break;
+                    }
+            }
+        }
+        // What the lists hold now and was not taken for it is another order's, and so is any
+        // position the later fill of such a pending order opens.
+        if (heldOf(*order.held) != Held::All)
+            order.order.listedBefore.merge(listedFor(order.order.ticket.instrument, order.order.accounts,
+                                                     queries.getOpenOrderCollection(),
+                                                     queries.getPendingOrderCollection()));
+    }
+    if (changed)
+        showLostOrders();
 }
 
 QString TradeTicketWindowController::describe(const TicketOrder& order) const {
@@ -1022,7 +1064,34 @@ void TradeTicketWindowController::showLostOrders() {
         }
     }
     ui_->lostOrderNote->setText(paragraphs.join(QStringLiteral("\n\n")));
-    ui_->lostOrderNote->setVisible(!paragraphs.isEmpty());
+    fitLostOrderNote();
+}
+
+void TradeTicketWindowController::fitLostOrderNote() {
+    QScrollArea* area = ui_->lostOrderArea;
+    QLabel* note = ui_->lostOrderNote;
+    area->setVisible(!note->text().isEmpty());
+    if (area->isHidden())
+        return;
+    // A wrapped label asks the layout for too little height: left to it, the texts took the room of
+    // the fields under them.
+    if (QLayout* box = layout())
+        box->activate();
+    const int needs = note->heightForWidth(area->width());
+    const int most = note->fontMetrics().lineSpacing() * kLostOrderNoteLines;
+    area->setFixedHeight(std::min(needs, most));
+    // Scrolled texts are reached from the keyboard too.
+    area->setFocusPolicy(needs > most ? Qt::StrongFocus : Qt::NoFocus);
+    if (QLayout* box = layout())
+        box->activate();
+    if (height() < sizeHint().height())
+        resize(width(), sizeHint().height());
+}
+
+void TradeTicketWindowController::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width())
+        fitLostOrderNote();
 }
 
 bool TradeTicketWindowController::repeats(const TicketOrder& order, const interfaces::OrderTicket& ticket,
@@ -1055,19 +1124,12 @@ bool TradeTicketWindowController::askBeforeSendingAgain(Side side, bool simple, 
             ? filledText(language, texts::kTicketSendHeldOrderAgainQuestion,
                          {describe(*earlier), heldLines(*earlier)})
             : filledText(language, texts::kTicketSendOrderAgainQuestion, {describe(*earlier)});
-    // Not sending is the default, and what Escape does: a second order is what the trader may not want.
-    CommonAlert::open(this,
-                      {context_.text(texts::kTradeTicketTitle),
-                       question,
-                       AlertSpec::Warning,
-                       {context_.text(texts::kCancel), context_.text(texts::kSendRequestAgain)},
-                       QStringLiteral("sendOrderAgain"),
-                       0},
-                      [this, side, simple, send = std::move(send)](int button) {
-                          // Still the same order, and it may still go (the line, the checks).
-                          if (button == 1 && lostLike(side, simple) != lost_.end() && validate(side, !simple))
-                              send();
-                      });
+    CommonAlert::askSendAgain(this, context_, context_.text(texts::kTradeTicketTitle), question,
+                              QStringLiteral("sendOrderAgain"), [this, side, simple, send = std::move(send)] {
+                                  // Still the same order, and it may still go (the line, the checks).
+                                  if (lostLike(side, simple) != lost_.end() && validate(side, !simple))
+                                      send();
+                              });
     return true;
 }
 

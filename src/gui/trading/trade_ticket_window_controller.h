@@ -111,6 +111,8 @@ protected:
     // Return presses the focused button and nothing else (no order from an entry field); Escape
     // closes.
     void keyPressEvent(QKeyEvent* event) override;
+    // The lost orders' texts wrap again at the new width.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // The drawers follow their buttons' checked state, whatever changed it.
@@ -197,9 +199,12 @@ private:
     void followOrder(TicketOrder order);
     // The line went: the orders still without an answer may have been carried out.
     void lineLost();
-    // A later sign-in's lists are in: what they hold of each order lost.
-    void settleLostOrders();
+    // A later sign-in's lists are in, or changed since: what they hold of each order lost.
+    void settleLostOrders(bool listsChanged);
     void showLostOrders();
+    // The texts as high as they wrap to, up to a bound past which they scroll, and the window grown
+    // so that the form keeps its fields' room.
+    void fitLostOrderNote();
     // The line over the form while an order waits and the server is silent.
     void showWaiting();
     QString describe(const TicketOrder& order) const;

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
 
@@ -504,22 +505,31 @@ TEST_F(SessionBanners, PastTheBoundWhatGoesIsKeptElsewhereAndTheUnlockSaysHowMan
     EXPECT_EQ(summary->informativeText, notShown(int(40 - shownOrWaiting)));
 }
 
+interfaces::InAppNotification kind(std::size_t n) {
+    interfaces::InAppNotification kind = note(-1);
+    kind.subtitle = "Kind " + std::to_string(n);
+    return kind;
+}
+
+// Whether the notification is one of the kinds that waited before any was folded.
+bool waitedFirst(const interfaces::InAppNotification& n) {
+    return n.subtitle.starts_with("Kind ") &&
+           std::stoul(n.subtitle.substr(5)) < tc::gui::InAppNotificationCenter::kMaxWaiting;
+}
+
 // Past the kinds the list holds, one more that must be told joins a banner of many kinds as a line
 // naming its own; none is dropped.
 TEST_F(Banners, KindsThatMustBeToldPastTheListsBoundGatherInOneBanner) {
     centre().setHeld(true);
     const std::size_t kinds = tc::gui::InAppNotificationCenter::kMaxWaiting + 5;
-    for (std::size_t n = 0; n < kinds; ++n) {
-        interfaces::InAppNotification kind = note(-1);
-        kind.subtitle = "Kind " + std::to_string(n);
-        centre().deliverNotification(kind);
-    }
+    for (std::size_t n = 0; n < kinds; ++n)
+        centre().deliverNotification(kind(n));
     const auto waiting = centre().waitingNotifications();
     ASSERT_EQ(waiting.size(), tc::gui::InAppNotificationCenter::kMaxWaiting + 1);
     EXPECT_EQ(waiting.front().subtitle, "Kind 0");
     EXPECT_EQ(waiting.back().subtitle, context->text(tc::gui::texts::kMoreBanners).toStdString());
     // The others withdrawn, it is the first to show at the unlock.
-    centre().withdraw([](const interfaces::InAppNotification& n) { return n.subtitle.starts_with("Kind"); });
+    centre().withdraw(waitedFirst);
     centre().setHeld(false);
     ASSERT_EQ(centre().banners().size(), 1);
     const Banner* many = centre().banners().front();
@@ -528,6 +538,73 @@ TEST_F(Banners, KindsThatMustBeToldPastTheListsBoundGatherInOneBanner) {
     for (std::size_t n = tc::gui::InAppNotificationCenter::kMaxWaiting; n < kinds; ++n)
         lines.push_back("Kind " + std::to_string(n) + ": " + note(-1).informativeText);
     EXPECT_EQ(keptLines(*many), lines);
+}
+
+// A banner taken back leaves the banner of many kinds it was folded into, waiting or on screen, and
+// that banner goes once none is left.
+TEST_F(Banners, ABannerTakenBackLeavesTheBannerOfManyKinds) {
+    const std::size_t first = tc::gui::InAppNotificationCenter::kMaxWaiting;
+    const auto isKind = [](std::size_t n) {
+        return [n](const interfaces::InAppNotification& k) { return k.subtitle == kind(n).subtitle; };
+    };
+    centre().setHeld(true);
+    for (std::size_t n = 0; n < first + 4; ++n)
+        centre().deliverNotification(kind(n));
+    centre().withdraw(isKind(first));
+    centre().withdraw(waitedFirst);
+    ASSERT_EQ(centre().waitingBanners(), 1u);
+    centre().setHeld(false);
+    ASSERT_EQ(centre().banners().size(), 1);
+    QPointer<Banner> many = centre().banners().front();
+    const auto line = [](std::size_t n) { return kind(n).subtitle + ": " + note(-1).informativeText; };
+    EXPECT_EQ(keptLines(*many),
+              (std::vector<std::string>{line(first + 1), line(first + 2), line(first + 3)}));
+    centre().withdraw(isKind(first + 2));
+    EXPECT_EQ(keptLines(*many), (std::vector<std::string>{line(first + 1), line(first + 3)}));
+    EXPECT_EQ(many->findChild<QPlainTextEdit*>("bannerLinesList")->toPlainText().toStdString(),
+              line(first + 1) + "\n" + line(first + 3));
+    centre().withdraw(isKind(first + 1));
+    EXPECT_FALSE(many->isLeaving());
+    centre().withdraw(isKind(first + 3));
+    EXPECT_TRUE(waitFor([&] { return !many || many->phase() == Banner::Phase::Closed; }));
+}
+
+// A banner to act on folded into the banner of many kinds keeps its action: its line says so and a
+// click on it acts as its button would, a click on another line as that banner.
+TEST_F(Banners, AFoldedBannerToActOnActsThroughItsLine) {
+    const std::size_t first = tc::gui::InAppNotificationCenter::kMaxWaiting;
+    interfaces::InAppNotification acted = note(-1, true);
+    acted.subtitle = "Late answer";
+    acted.actionButtonTitle = "Open";
+    acted.userInfo.insert_or_assign("Request", "7");
+    centre().setHeld(true);
+    for (std::size_t n = 0; n <= first; ++n)
+        centre().deliverNotification(kind(n));
+    centre().deliverNotification(acted);
+    centre().withdraw(waitedFirst);
+    centre().setHeld(false);
+    ASSERT_EQ(centre().banners().size(), 1);
+    QPointer<Banner> many = centre().banners().front();
+    ASSERT_TRUE(waitFor([&] { return many->phase() == Banner::Phase::Shown; }));
+    ASSERT_EQ(many->lines().kept().size(), 2u);
+    EXPECT_TRUE(many->lines().kept().back().contains(QStringLiteral("(Open: ")));
+    QSignalSpy types(&centre(), &tc::gui::InAppNotificationCenter::activatedWithType);
+    auto* list = many->findChild<QPlainTextEdit*>("bannerLinesList");
+    ASSERT_NE(list, nullptr);
+    const auto clickLine = [&](int block) {
+        const QTextCursor at(list->document()->findBlockByNumber(block));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->cursorRect(at).center());
+    };
+    clickLine(0); // no delegate yet: only announced
+    clickLine(1);
+    ASSERT_EQ(types.count(), 2);
+    EXPECT_EQ(types.at(0).front().toInt(), Banner::kClicked);
+    EXPECT_EQ(types.at(1).front().toInt(), Banner::kActionButton);
+    std::vector<interfaces::InAppNotification> activated;
+    shell->setBannerDelegate([&](const interfaces::InAppNotification& n) { activated.push_back(n); });
+    clickLine(1);
+    ASSERT_EQ(activated.size(), 1u);
+    EXPECT_EQ(activated.front(), acted);
 }
 
 // The banner saying how many were not shown stays until closed: more dropped while it is on screen

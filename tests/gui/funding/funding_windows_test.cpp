@@ -742,6 +742,39 @@ TEST_F(LostFundingRequestTest,
     EXPECT_FALSE(window->outcomeNote()->isVisible());
 }
 
+// A sign-in refused first (a password mistyped after the loss) leaves the next one no less the
+// session the forms read: both show the balance the new session holds, the deposit carried out.
+TEST_F(LostFundingRequestTest, AfterASignInRefusedFirstTheFormsShowTheNewSessionsBalance) {
+    std::unique_ptr<DepositRequestWindowController> deposit(depositWindow());
+    auto withdrawal = std::make_unique<WithdrawalRequestWindowController>(*context);
+    withdrawal->show();
+    withdrawal->windowDidAppear();
+    const auto* depositBalance = deposit->findChild<QLineEdit*>("balanceTextField");
+    ASSERT_TRUE(depositBalance);
+    const QString before = depositBalance->text();
+    ASSERT_FALSE(before.isEmpty());
+    guitest::typeOver(deposit->amountTextField(), "222");
+    server->setApprovalAnswersLost(true);
+    QTest::mouseClick(deposit->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return approvalRequestsSent(*server) == 1; }));
+    loseTheLine(deposit.get());
+    alertText(deposit.get(), "deposit");
+    server->setApprovalAnswersLost(false);
+
+    QSignalSpy refused(shell.get(), &tc::gui::QtShell::loginRefused);
+    ASSERT_TRUE(session->signIn(loginOf("demo", "not-the-password")));
+    ASSERT_TRUE(waitFor([&] { return !refused.isEmpty(); }));
+    ASSERT_TRUE(signIn());
+    const QString held = QString::fromStdString(tc::platform::amountText(
+        (**client().model().AccountDetailCollection.get("20001")).Balance.toDouble()));
+    ASSERT_NE(held, before);
+    EXPECT_TRUE(waitFor([&] {
+        return depositBalance->text() == held && withdrawal->balanceTextField()->text() == held;
+    })) << depositBalance->text().toStdString()
+        << " / " << withdrawal->balanceTextField()->text().toStdString();
+    EXPECT_TRUE(deposit->sendRequestButton()->isEnabled());
+}
+
 TEST_F(LostFundingRequestTest, AWithdrawalTheServerNeverGotIsSaidNotHeldAndMaySimplyGoAgain) {
     auto window = std::make_unique<WithdrawalRequestWindowController>(*context);
     window->show();

@@ -458,17 +458,25 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     settlement->OpenPositionId = "3";
     settlement->ItemCode = "EURUSD";
     settlement->SettledPrice = dec("1.08619");
-    // Each row reads its own position's answer; a settlement gives its price alone.
-    EXPECT_TRUE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}));
+    // Each row reads its own position's answer; a settlement gives its price alone, and only once
+    // that answer says closed: until then it may be another request's.
+    const auto row3Price = [&] {
+        return std::find_if(flow.statusRows().begin(), flow.statusRows().end(),
+                            [](const auto& r) { return r.positionId == "3"; })
+            ->price;
+    };
+    EXPECT_FALSE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}));
     EXPECT_EQ(row3Status(), "Sent");
+    EXPECT_EQ(row3Price(), "");
     EXPECT_EQ(flow.answer("3", true, {}, 0).size(), 1u);
+    EXPECT_EQ(row3Price(), "1.08619");
     EXPECT_FALSE(
         flow.report(s.model, {interfaces::BulkCloseReport::Kind::Rejected, nullptr, "4", "Market closed"}));
     // Another request's settlement of 4, before and after this one's refusal of it: a refused row
     // shows no price, never the price the other closed it at.
     auto other = std::make_shared<Order>(*settlement);
     other->OpenPositionId = "4";
-    ASSERT_TRUE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, other, {}, {}}));
+    EXPECT_FALSE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, other, {}, {}}));
     EXPECT_EQ(flow.answer("4", false, "Market closed", 0).size(), 1u);
     EXPECT_FALSE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, other, {}, {}}));
     EXPECT_TRUE(flow.answer("2", false, "refused before", 0).empty()) << "not sent";
@@ -486,6 +494,11 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     for (const char* id : {"6", "7", "8", "9", "10", "11"})
         ASSERT_EQ(flow.answer(id, true, {}, 0).size(), 1u);
     EXPECT_EQ(flow.headerKey(), kHeaderSomeRejectedKey);
+    // A settlement coming after its row's answer said closed shows its price at once.
+    auto sixth = std::make_shared<Order>(*settlement);
+    sixth->OpenPositionId = "6";
+    EXPECT_TRUE(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, sixth, {}, {}}));
+    EXPECT_EQ(row("6").price, "1.08619");
 
     // Every ticked position refused: only dismissing.
     flow.start(listed);

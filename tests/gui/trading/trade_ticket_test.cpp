@@ -24,6 +24,7 @@
 #include "model/session_queries.h"
 
 #include <QAbstractItemModelTester>
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -36,6 +37,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
@@ -1366,6 +1368,110 @@ TEST_F(TicketLostOrderTest, AMarketOrderTheListsHoldNothingOfIsAskedAboutBeforeI
     press(question(), context->text(texts::kSendRequestAgain));
     EXPECT_TRUE(waitFor([&] { return serverRecords(account, true).size() == before.size() + 1; }));
     EXPECT_FALSE(ticket->lostOrderNote()->isVisible());
+}
+
+// A limit and a market order the server holds through the loss and carries out only once the user
+// is signed in again: the ticket first says the lists hold nothing of them, then, as the pending
+// order and the position come, names them, and the same limit order again asks naming its record.
+TEST_F(TicketLostOrderTest, OrdersCarriedOutAfterTheSignInAreNamedOnceTheListsHoldThem) {
+    open();
+    const std::int32_t account = ticket->accountId();
+    const QString price = setUpBuyLimit("0.01");
+    const QString limit = describe("Limit", "0.01", price);
+    const QString market = describe("Market", "0.01", context->text(texts::kMarketRate));
+    const auto pendingBefore = serverRecords(account, false);
+    const auto positionsBefore = serverRecords(account, true);
+    server->holdOrders(true);
+    auto* place = child<QPushButton>("PlaceOrderButton");
+    QTest::mouseClick(place, Qt::LeftButton);
+    ticket->setMode(TradeTicketWindowController::kSimpleMode);
+    setQuantity("0.01");
+    ASSERT_NO_FATAL_FAILURE(buyAtMarket());
+    ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 2; }));
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    ASSERT_TRUE(signIn());
+    const auto notCarriedOut = [&](const QString& order) {
+        return tc::gui::filledIn(context->text(texts::kTicketOrderNotCarriedOut), {order});
+    };
+    ASSERT_TRUE(waitFor([&] {
+        return ticket->lostOrderNote()->text() == notCarriedOut(limit) + "\n\n" + notCarriedOut(market);
+    })) << ticket->lostOrderNote()->text().toStdString();
+
+    ASSERT_TRUE(server->answerHeldOrders({0, 1}));
+    server->holdOrders(false);
+    const std::string pending = newOne(pendingBefore, serverRecords(account, false));
+    const std::string position = newOne(positionsBefore, serverRecords(account, true));
+    ASSERT_FALSE(pending.empty());
+    ASSERT_FALSE(position.empty());
+    const auto carriedOut = [&](const QString& order, const QString& record) {
+        return tc::gui::filledIn(context->text(texts::kTicketOrderCarriedOut), {order}) +
+               QStringLiteral("\nAccount %1: %2").arg(account).arg(record);
+    };
+    const QString pendingLine = QStringLiteral("pending order #%1").arg(QString::fromStdString(pending));
+    EXPECT_TRUE(waitFor([&] {
+        return ticket->lostOrderNote()->text() ==
+               carriedOut(limit, pendingLine) + "\n\n" +
+                   carriedOut(market, QStringLiteral("position #%1").arg(QString::fromStdString(position)));
+    })) << ticket->lostOrderNote()->text().toStdString();
+
+    // The same limit order again asks, naming the pending order that holds it.
+    ticket->setMode(TradeTicketWindowController::kAdvancedMode);
+    chooseOrderType("Limit");
+    setQuantity("0.01");
+    typeInto(child<tc::gui::DecimalTextField>("PriceTextField"), price);
+    ASSERT_TRUE(waitFor([&] { return place->isEnabled(); }));
+    QTest::mouseClick(place, Qt::LeftButton);
+    ASSERT_TRUE(question());
+    EXPECT_TRUE(question()->informativeText().contains(pendingLine))
+        << question()->informativeText().toStdString();
+    press(question(), context->text(texts::kCancel));
+}
+
+// Two orders the line lost unread, each told at length over the form: the form keeps its fields'
+// room (the window grows, or past a bound the texts scroll) and no line of the texts is cut.
+TEST_F(TicketLostOrderTest, TwoLostOrdersTextsLeaveTheFormItsRoom) {
+    open();
+    ASSERT_TRUE(guitest::waitForExposed(ticket));
+    setUpBuyLimit("0.01");
+    auto* place = child<QPushButton>("PlaceOrderButton");
+    QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
+    server->pauseStream(true);
+    QTest::mouseClick(place, Qt::LeftButton);
+    child<tc::gui::PriceStepper>("PriceStepper")->downButton()->click();
+    QTest::mouseClick(place, Qt::LeftButton);
+    ASSERT_EQ(sent.count(), 2);
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    server->pauseStream(false);
+    ASSERT_TRUE(signIn());
+    QLabel* note = ticket->lostOrderNote();
+    const QString notCarriedOut = tc::gui::filledIn(context->text(texts::kTicketOrderNotCarriedOut), {{}});
+    ASSERT_TRUE(waitFor([&] { return note->text().count(notCarriedOut.left(20)) == 2; }));
+
+    QString squeezed;
+    const auto keepsRoom = [&] {
+        squeezed.clear();
+        for (const char* name :
+             {"QuantityComboBox", "OrderTypeComboBox", "PriceTextField", "TakeProfitPriceTextField",
+              "StopLossPriceTextField", "TimeInForceComboBox", "ValidityComboBox", "PlaceOrderButton"}) {
+            const QWidget* field = child<QWidget>(name);
+            if (field->height() < field->sizeHint().height())
+                squeezed += QStringLiteral("%1 %2 of %3; ")
+                                .arg(QLatin1String(name))
+                                .arg(field->height())
+                                .arg(field->sizeHint().height());
+        }
+        // The texts show whole, or scroll.
+        const auto* area = qobject_cast<QAbstractScrollArea*>(note->parentWidget()->parentWidget());
+        const bool scrolls = area && area->verticalScrollBar()->maximum() > 0;
+        if (note->visibleRegion().boundingRect().height() < note->heightForWidth(note->width()) && !scrolls)
+            squeezed += QStringLiteral("the texts' %1 of %2")
+                            .arg(note->visibleRegion().boundingRect().height())
+                            .arg(note->heightForWidth(note->width()));
+        return squeezed.isEmpty();
+    };
+    EXPECT_TRUE(waitFor(keepsRoom)) << squeezed.toStdString();
 }
 
 // The usual case: an order answered before the line goes is no lost order. Nothing is said of it
