@@ -438,14 +438,7 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::settle(std::deque<Re
         group = std::prev(groups_.end());
     }
     group->outcomes.push_back({rejected, rejected ? code : 0});
-    // Members answered meanwhile by a report that names them wait for none.
-    const auto waiting = std::count_if(group->members.begin(), group->members.end(), [&](std::uint64_t n) {
-        const auto r = byNumber(n);
-        return r != requests_.end() &&
-               (r->kind != Kind::CloseAll || of.empty() ||
-                std::find(r->targets.begin(), r->targets.end(), of) != r->targets.end());
-    });
-    if (group->outcomes.size() < static_cast<std::size_t>(waiting))
+    if (group->outcomes.size() < waitingIn(*group).size())
         return std::nullopt;
     const Group full = std::move(*group);
     groups_.erase(group);
@@ -458,17 +451,44 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::settle(std::deque<Re
     return first;
 }
 
-std::vector<RequestsInFlight::Answered> RequestsInFlight::tellGroup(const Group& group) {
+std::vector<std::uint64_t> RequestsInFlight::waitingIn(const Group& group) {
+    // Members answered meanwhile by a report that names them wait for none.
     std::vector<std::uint64_t> members;
-    bool closeAlls = false;
     for (const std::uint64_t n : group.members)
         if (const auto r = byNumber(n);
             r != requests_.end() &&
             (r->kind != Kind::CloseAll || group.part.empty() ||
-             std::find(r->targets.begin(), r->targets.end(), group.part) != r->targets.end())) {
+             std::find(r->targets.begin(), r->targets.end(), group.part) != r->targets.end()))
             members.push_back(n);
-            closeAlls = r->kind == Kind::CloseAll;
-        }
+    return members;
+}
+
+bool RequestsInFlight::recheckGroups() {
+    for (auto g = groups_.begin(); g != groups_.end(); ++g) {
+        const std::size_t waiting = waitingIn(*g).size();
+        if (waiting > 0 && g->outcomes.size() < waiting)
+            continue;
+        // A member left by another path (its own numbered answer, refused as a whole, ...): those left
+        // have their reports, or none waits.
+        const Group full = std::move(*g);
+        groups_.erase(g);
+        if (waiting > 0)
+            for (Answered& told : tellGroup(full))
+                givenBack_.push_back(std::move(told));
+        return true;
+    }
+    return false;
+}
+
+void RequestsInFlight::settleAll() {
+    do
+        resolveHeld();
+    while (recheckGroups());
+}
+
+std::vector<RequestsInFlight::Answered> RequestsInFlight::tellGroup(const Group& group) {
+    const std::vector<std::uint64_t> members = waitingIn(group);
+    const bool closeAlls = !members.empty() && byNumber(members.back())->kind == Kind::CloseAll;
     const std::string position = closeAlls ? group.part : std::string();
     const std::string account = closeAlls ? std::string() : group.part;
     const bool same = std::all_of(group.outcomes.begin(), group.outcomes.end(),
@@ -547,7 +567,7 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
             const NotKnown known = notKnownOf(everyOpen, std::move(outcomes), position);
             for (const std::uint64_t n : everyOpen)
                 givenBack_.push_back(answer(byNumber(n), position, false, 0, {}, &known));
-            resolveHeld();
+            settleAll();
             h = held_.begin();
             continue;
         }
@@ -565,7 +585,7 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
             if (n != closer)
                 if (const auto it = byNumber(n); it != requests_.end())
                     givenBack_.push_back(answer(it, position, true, kNoLongerHeldCode));
-        resolveHeld();
+        settleAll();
         h = held_.begin();
     }
     return std::exchange(givenBack_, {});
@@ -633,7 +653,7 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
     const Named named(report);
     givenBack_.clear();
     std::optional<Answered> done = answerOf(named, report);
-    resolveHeld();
+    settleAll();
     ripenHeld();
     return done;
 }

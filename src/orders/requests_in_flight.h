@@ -296,6 +296,13 @@ private:
     // which is told once each member has its report (the answers beyond the first go to givenBack_).
     std::optional<Answered> settle(std::deque<Request>::iterator it, const std::string& part, bool rejected,
                                    std::int32_t code, bool numbered);
+    // The group's members still waiting for its report, oldest first.
+    std::vector<std::uint64_t> waitingIn(const Group& group);
+    // Tells the first group whose members left waiting all have their reports (one left by any path),
+    // and drops one none of whose members waits; whether it did either.
+    bool recheckGroups();
+    // Answers the held reports and the groups that can be, until none can.
+    void settleAll();
     // The group's members answered, oldest first.
     std::vector<Answered> tellGroup(const Group& group);
     NotKnown notKnownOf(const std::vector<std::uint64_t>& members, std::vector<Outcome> outcomes,

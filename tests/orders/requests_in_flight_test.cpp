@@ -432,6 +432,25 @@ TEST_F(RequestsInFlightTest, TwoCloseAllsOfOnePositionAreEachToldTheOutcomeIsNot
     EXPECT_EQ(list.waiting(), 0u);
 }
 
+// Of two close-alls of one position waiting for its update's group, one is refused as a whole by its
+// own number: the update was the other's, which is told so at once rather than waiting for ever.
+TEST_F(RequestsInFlightTest, AGroupMemberAnsweredByItsOwnNumberLeavesTheOtherToldWhatIsLeft) {
+    list.sent(on(Kind::CloseAll, "first", "900001", 42));
+    list.sent(on(Kind::CloseAll, "second", "900001", 43));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "");
+    EXPECT_EQ(answer(66, {"10=66", "80=900001", "12=1"}), "");
+    const auto whole = answerOf(62, {"10=62", "73=25", "33=43", "74=1", "79=700002"}, 1);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(std::tuple(whole->request.description, whole->rejected, whole->position),
+              std::tuple("second", true, ""));
+    const auto givenBack = list.takeGivenBack();
+    ASSERT_EQ(givenBack.size(), 1u);
+    EXPECT_EQ(std::tuple(givenBack[0].request.description, givenBack[0].rejected, givenBack[0].position,
+                         givenBack[0].notKnown.has_value()),
+              std::tuple("first", false, "900001", false));
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
 // A close-all of every open position says nothing of one closed before its turn. An update that left
 // 900001 closed and fits it and a close is held; when the close-all waits for nothing else and no
 // other report came while the server went on answering for kLeftOverWait, the close was carried out
