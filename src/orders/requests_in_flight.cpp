@@ -276,15 +276,43 @@ void RequestsInFlight::settled(const Named& named) {
             ++h;
             continue;
         }
-        // Settled against a closing deal: a close's or a close-all's, of the quantity it names.
+        // Settled against a closing deal: a close's or a close-all's, of the quantity it names. One
+        // naming none may still be an offset's: its answer tells.
+        h->offsetsAnswerTells = named.against.empty();
         std::erase_if(h->candidates, [&](std::uint64_t n) {
             const auto it = byNumber(n);
             if (it == requests_.end())
                 return false;
-            return it->kind == Kind::Offset ||
+            return (it->kind == Kind::Offset && !named.against.empty()) ||
                    (it->kind == Kind::Close && h->position == named.closed && it->quantity &&
                     named.settledQuantity && !(*it->quantity == *named.settledQuantity));
         });
+        ++h;
+    }
+}
+
+void RequestsInFlight::offsetsOwn(const Named& named) {
+    // Carried out, the offset updated its positions: the held reports of them it fitted, settled naming
+    // no closing position, were its own, and only a close-all of every open position would hear nothing more
+    // of them.
+    for (auto h = held_.begin(); h != held_.end();) {
+        const bool offsets =
+            h->offsetsAnswerTells &&
+            std::any_of(h->candidates.begin(), h->candidates.end(), [&](std::uint64_t n) {
+                const auto it = byNumber(n);
+                return it != requests_.end() && named.answersOffset(*it) &&
+                       std::find(it->targets.begin(), it->targets.end(), h->position) != it->targets.end();
+            });
+        if (offsets)
+            std::erase_if(h->candidates, [&](std::uint64_t n) {
+                const auto it = byNumber(n);
+                return it == requests_.end() || it->kind != Kind::CloseAll || !it->closesWhatIsOpen;
+            });
+        if (offsets && h->candidates.empty()) {
+            h = held_.erase(h);
+            continue;
+        }
+        h->taken = h->taken || offsets;
         ++h;
     }
 }
@@ -500,7 +528,11 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::tellGroup(const Group&
             told.push_back(answer(byNumber(n), position, o.rejected, o.rejectionCode, account));
         return told;
     }
-    const NotKnown known = notKnownOf(members, group.outcomes, position);
+    // More reports than members left: some were not theirs, which is not known; no more are told.
+    std::vector<Outcome> outcomes = group.outcomes;
+    if (outcomes.size() > members.size())
+        outcomes.resize(members.size());
+    const NotKnown known = notKnownOf(members, std::move(outcomes), position);
     for (const std::uint64_t n : members)
         told.push_back(answer(byNumber(n), position, false, 0, account, &known));
     return told;
@@ -672,6 +704,8 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         const auto it = findFirst([&](const Request& r) { return named.answersOffset(r); });
         if (it == requests_.end())
             return std::nullopt;
+        if (report.rejectionCode == 0)
+            offsetsOwn(named);
         return settle(it, {}, report.rejectionCode != 0, report.rejectionCode, false);
     }
     // A close brings its position's update and then its settlement: the update is the answer, and the

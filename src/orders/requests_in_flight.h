@@ -226,6 +226,9 @@ private:
     // A settlement of held positions: an offset's (naming its other position) is the offset's, any
     // other no offset's.
     void settled(const Named& named);
+    // An offset answered carried out (an offset answer of `named`'s account and instrument): the held
+    // reports of its positions settled naming no closing position are its own.
+    void offsetsOwn(const Named& named);
     // Answers the held reports that fit one request only, or as many requests as there are reports;
     // the answers go to givenBack_.
     void resolveHeld();
@@ -277,6 +280,8 @@ private:
         std::vector<std::uint64_t> candidates;
         std::optional<platform::Clock::time_point> ripe;
         bool taken = false;
+        // Settled naming no closing position: an offset it fits may have made it, as its answer tells.
+        bool offsetsAnswerTells = false;
     };
     std::deque<Held> held_;
     std::vector<Answered> givenBack_;

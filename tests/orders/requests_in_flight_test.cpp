@@ -327,6 +327,40 @@ TEST_F(RequestsInFlightTest, AnOffsetTakesItsOwnPositionsUpdatesNotACloseSentAft
     }
 }
 
+// An offset of 300001 against 300002, and two closes of 300001 sharing a number, taken in that order.
+// The offset's update and settlement of 300001 (naming no closing position) fit the closes too; the
+// offset answer says it was carried out, so they were its own: both closes are told their refusal,
+// not that one of them closed the position. A lone close is told at once.
+TEST_F(RequestsInFlightTest, AnOffsetsOwnUpdateIsNoResultOfLikeClosesOfItsPosition) {
+    auto offsetting = offset("offset", "20003", "EURUSD");
+    offsetting.targets = {"300001", "300002"};
+    list.sent(offsetting);
+    list.sent(on(Kind::Close, "close 1", "300001", 42));
+    list.sent(on(Kind::Close, "close 2", "300001", 42));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300001", "76=0"}), "");
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300002", "76=0"}), "");
+    EXPECT_EQ(answer(66, {"10=66", "80=300001", "12=1"}), "");
+    EXPECT_TRUE(list.takeGivenBack().empty());
+    EXPECT_EQ(answer(1052, {"10=1052", "34=20003", "12=EURUSD", "74=0"}), "offset");
+    EXPECT_TRUE(list.takeGivenBack().empty());
+    std::vector<RequestsInFlight::Answered> told;
+    for (int i = 0; i < 2; ++i) {
+        if (auto a = answerOf(62, {"10=62", "73=25", "33=42", "74=15", "79=", "125=300001"}, 15))
+            told.push_back(std::move(*a));
+        for (auto& a : list.takeGivenBack())
+            told.push_back(std::move(a));
+    }
+    ASSERT_EQ(told.size(), 2u);
+    for (const auto& a : told)
+        EXPECT_EQ(std::tuple(a.rejected, a.rejectionCode, a.notKnown.has_value()),
+                  std::tuple(true, 15, false))
+            << a.request.description;
+    EXPECT_EQ(list.waiting(), 0u);
+
+    list.sent(on(Kind::Close, "lone close", "300003", 43));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300003", "76=0"}), "lone close");
+}
+
 // The position's take-profit leg fills while a close of it waits: the update and settlement that
 // follow are the leg's, and the close is told its own refusal.
 TEST_F(RequestsInFlightTest, AnUpdateAfterALegFilledIsTheLegsNotAWaitingClose) {
