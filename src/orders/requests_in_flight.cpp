@@ -453,6 +453,15 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::settle(std::deque<Re
     auto group = std::find_if(groups_.begin(), groups_.end(), [&](const Group& g) {
         return g.part == of && std::find(g.members.begin(), g.members.end(), number) != g.members.end();
     });
+    // A report naming a number the other members do not share is this one's own: the group is told
+    // what is left once the rest have theirs.
+    if (group != groups_.end() && numbered &&
+        std::any_of(group->members.begin(), group->members.end(), [&](std::uint64_t n) {
+            const auto r = byNumber(n);
+            return r != requests_.end() && r->requestNumber != it->requestNumber;
+        }))
+        return answer(it, it->kind == Kind::CloseAll ? of : std::string(), rejected, code,
+                      it->kind == Kind::MultiAccount ? of : std::string());
     if (group == groups_.end()) {
         std::vector<std::uint64_t> members;
         for (const Request& r : requests_)

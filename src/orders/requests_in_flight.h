@@ -78,9 +78,11 @@ public:
     // either order, so no report goes to the oldest. Each report of the group is noted; once there are
     // as many as members (the server answers in turn: they come together), the members are told,
     // oldest first: each what the reports said where all said the same, else each that its outcome is
-    // not known, with what the server did to the group (notKnown). Of close-alls of every open
-    // position, which say nothing of a position closed before their turn, the held update left over
-    // does the same once it ripens. A group never waits for ever: a member given up is told late, as
+    // not known, with what the server did to the group (notKnown). A report naming a number the other
+    // members do not share is that member's own; a member that leaves so, or by any other answer, leaves
+    // the others told once they have their reports. An offset's own reports join no group. Of close-alls of
+    // every open position, which say nothing of a position closed before their turn, the held update left
+    // over does the same once it ripens. A group never waits for ever: a member given up is told late, as
     // any; at a lost line each member is handed over with what the reports so far knew.
     enum class Kind {
         NewOrder,     // by its number, instrument, side and quantity (step 3)

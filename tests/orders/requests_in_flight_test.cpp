@@ -485,6 +485,25 @@ TEST_F(RequestsInFlightTest, AGroupMemberAnsweredByItsOwnNumberLeavesTheOtherTol
     EXPECT_EQ(list.waiting(), 0u);
 }
 
+// The refusal of the position names the newer close-all's number: it is that one's, not a report for
+// the group; the update held for the group is then the older's.
+TEST_F(RequestsInFlightTest, ARefusalNamingAGroupMembersNumberAnswersThatMember) {
+    list.sent(on(Kind::CloseAll, "first", "900001", 42));
+    list.sent(on(Kind::CloseAll, "second", "900001", 43));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "");
+    EXPECT_EQ(answer(66, {"10=66", "80=900001", "12=1"}), "");
+    const auto refused = answerOf(62, {"10=62", "73=25", "33=43", "74=15", "79=", "125=900001"}, 15);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(std::tuple(refused->request.description, refused->rejected, refused->notKnown.has_value()),
+              std::tuple("second", true, false));
+    const auto givenBack = list.takeGivenBack();
+    ASSERT_EQ(givenBack.size(), 1u);
+    EXPECT_EQ(std::tuple(givenBack[0].request.description, givenBack[0].rejected,
+                         givenBack[0].notKnown.has_value()),
+              std::tuple("first", false, false));
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
 // A close-all of every open position says nothing of one closed before its turn. An update that left
 // 900001 closed and fits it and a close is held; when the close-all waits for nothing else and no
 // other report came while the server went on answering for kLeftOverWait, the close was carried out
