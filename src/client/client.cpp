@@ -160,10 +160,13 @@ public:
               BulkCloseReport{BulkCloseReport::Kind::Rejected, nullptr, orderNumber, reason});
     }
     void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code, const std::string& reason,
-                         bool late, const std::string& position, const std::string& account) override {
+                         bool late, const std::string& position, const std::string& account,
+                         const std::string& whatIsKnown) override {
+        const bool known = whatIsKnown.empty();
         later(&Events::requestAnswered,
-              interfaces::RequestAnswer{request, !rejected, rejected ? std::to_string(code) : std::string(),
-                                        reason, late, position, account});
+              interfaces::RequestAnswer{
+                  request, known && !rejected, known && rejected ? std::to_string(code) : std::string(),
+                  known ? reason : std::string(), late, position, account, known, whatIsKnown});
     }
 
 private:

@@ -100,6 +100,9 @@ struct OrderResult {
 // server answers for a few seconds (a silence does not count), the other is told that update and the
 // close-all is refused the position as no longer held. A
 // request the server never answered gets none: when the stream is lost the loss alert names it.
+// Requests the wire cannot tell apart (two offsets of one account and instrument, two close-alls of
+// one position, two like requests of one number) are told once each has its report: what the reports
+// said where they agree, else that the outcome is not known (`known` false), with what is known.
 // `late`: its window had given up on it (giveUpRequest), and the core tells the trader with a banner
 // (of a close-all, once every position has had its answer: how many closed and each refused position
 // with its reason).
@@ -115,6 +118,12 @@ struct RequestAnswer {
     // Of a multi-account order: the account whose part this answer is of (each account's report
     // answers it apart); empty when the answer is of the request as a whole.
     std::string account;
+    // False: the server's reports fitted this request and like ones it cannot be told from, and said
+    // different things of them. Neither done nor refused (`accepted` is false and means nothing):
+    // `whatIsKnown` says what the server did to them all, in words the trader reads.
+    bool known = true;
+    std::string whatIsKnown;
+    bool notKnown() const { return !known; }
 };
 
 // A report that concerns the close-all window: a position settled (the settlement record), or an

@@ -239,8 +239,7 @@ std::deque<RequestsInFlight::Request>::iterator RequestsInFlight::byNumber(std::
 }
 
 void RequestsInFlight::hold(const Named& named, const std::vector<std::uint64_t>& candidates) {
-    if (held_.size() >= kMaxRequests)
-        held_.pop_front();
+    keepWithin(held_);
     held_.push_back({named.closed, named.closedWhole, candidates, std::nullopt});
 }
 
@@ -277,15 +276,43 @@ void RequestsInFlight::settled(const Named& named) {
             ++h;
             continue;
         }
-        // Settled against a closing deal: a close's or a close-all's, of the quantity it names.
+        // Settled against a closing deal: a close's or a close-all's, of the quantity it names. One
+        // naming none may still be an offset's: its answer tells.
+        h->offsetsAnswerTells = named.against.empty();
         std::erase_if(h->candidates, [&](std::uint64_t n) {
             const auto it = byNumber(n);
             if (it == requests_.end())
                 return false;
-            return it->kind == Kind::Offset ||
+            return (it->kind == Kind::Offset && !named.against.empty()) ||
                    (it->kind == Kind::Close && h->position == named.closed && it->quantity &&
                     named.settledQuantity && !(*it->quantity == *named.settledQuantity));
         });
+        ++h;
+    }
+}
+
+void RequestsInFlight::offsetsOwn(const Named& named) {
+    // Carried out, the offset updated its positions: the held reports of them it fitted, settled naming
+    // no closing position, were its own, and only a close-all of every open position would hear nothing more
+    // of them.
+    for (auto h = held_.begin(); h != held_.end();) {
+        const bool offsets =
+            h->offsetsAnswerTells &&
+            std::any_of(h->candidates.begin(), h->candidates.end(), [&](std::uint64_t n) {
+                const auto it = byNumber(n);
+                return it != requests_.end() && named.answersOffset(*it) &&
+                       std::find(it->targets.begin(), it->targets.end(), h->position) != it->targets.end();
+            });
+        if (offsets)
+            std::erase_if(h->candidates, [&](std::uint64_t n) {
+                const auto it = byNumber(n);
+                return it == requests_.end() || it->kind != Kind::CloseAll || !it->closesWhatIsOpen;
+            });
+        if (offsets && h->candidates.empty()) {
+            h = held_.erase(h);
+            continue;
+        }
+        h->taken = h->taken || offsets;
         ++h;
     }
 }
@@ -320,6 +347,20 @@ void RequestsInFlight::resolveHeld() {
                 const Held one = std::move(*h);
                 held_.erase(h);
                 givenBack_.push_back(answer(byNumber(one.candidates.front()), one.position, false, 0));
+                changed = true;
+                break;
+            }
+            // Close-alls of the position the wire cannot tell apart: the update is their group's. One of
+            // every open position may hear nothing of it: that waits to ripen.
+            const Request& first = *byNumber(h->candidates.front());
+            if (!first.closesWhatIsOpen &&
+                std::all_of(h->candidates.begin(), h->candidates.end(), [&](std::uint64_t n) {
+                    return alike(first, *byNumber(n), h->position, false);
+                })) {
+                const Held one = std::move(*h);
+                held_.erase(h);
+                if (auto told = settle(byNumber(one.candidates.front()), one.position, false, 0, false))
+                    givenBack_.push_back(std::move(*told));
                 changed = true;
                 break;
             }
@@ -367,6 +408,171 @@ void RequestsInFlight::ripenHeld() {
     }
 }
 
+bool RequestsInFlight::alike(const Request& a, const Request& b, const std::string& part, bool numbered) {
+    if (a.kind != b.kind)
+        return false;
+    const auto holds = [&](const Request& r) {
+        return std::find(r.targets.begin(), r.targets.end(), part) != r.targets.end();
+    };
+    const bool sameNumber = a.requestNumber == b.requestNumber;
+    switch (a.kind) {
+    case Kind::Offset:
+        // Its answer names only the account and instrument.
+        return a.account == b.account && a.instrument == b.instrument;
+    case Kind::CloseAll:
+        // A position's reports name no number (a server's that does tells them apart); refused as a
+        // whole, it is named by its number.
+        if (part.empty())
+            return sameNumber;
+        return holds(a) && holds(b) && a.closesWhatIsOpen == b.closesWhatIsOpen && (!numbered || sameNumber);
+    case Kind::MultiAccount: {
+        const auto waitsFor = [&](const Request& r) {
+            return part.empty() ? r.answeredAccounts.empty()
+                                : std::find(r.accounts.begin(), r.accounts.end(), part) != r.accounts.end();
+        };
+        return sameNumber && a.instrument == b.instrument && a.side == b.side && waitsFor(a) && waitsFor(b);
+    }
+    case Kind::NewOrder:
+        return sameNumber && a.instrument == b.instrument && a.side == b.side && a.quantity == b.quantity;
+    case Kind::Close:
+        return sameNumber && a.targets == b.targets && a.quantity == b.quantity;
+    case Kind::PositionEdit:
+        return sameNumber && a.targets == b.targets && a.removesLeg == b.removesLeg;
+    case Kind::OrderEdit:
+        return sameNumber && a.targets == b.targets && a.cancels == b.cancels;
+    }
+    return false;
+}
+
+std::optional<RequestsInFlight::Answered> RequestsInFlight::settle(std::deque<Request>::iterator it,
+                                                                   const std::string& part, bool rejected,
+                                                                   std::int32_t code, bool numbered) {
+    const std::string of =
+        it->kind == Kind::CloseAll || it->kind == Kind::MultiAccount ? part : std::string();
+    const std::uint64_t number = it->number;
+    auto group = std::find_if(groups_.begin(), groups_.end(), [&](const Group& g) {
+        return g.part == of && std::find(g.members.begin(), g.members.end(), number) != g.members.end();
+    });
+    // A report naming a number the other members do not share is this one's own: the group is told
+    // what is left once the rest have theirs.
+    if (group != groups_.end() && numbered &&
+        std::any_of(group->members.begin(), group->members.end(), [&](std::uint64_t n) {
+            const auto r = byNumber(n);
+            return r != requests_.end() && r->requestNumber != it->requestNumber;
+        }))
+        return answer(it, it->kind == Kind::CloseAll ? of : std::string(), rejected, code,
+                      it->kind == Kind::MultiAccount ? of : std::string());
+    if (group == groups_.end()) {
+        std::vector<std::uint64_t> members;
+        for (const Request& r : requests_)
+            if (r.number == number || alike(*it, r, of, numbered))
+                members.push_back(r.number);
+        if (members.size() < 2)
+            return answer(it, it->kind == Kind::CloseAll ? of : std::string(), rejected, code,
+                          it->kind == Kind::MultiAccount ? of : std::string());
+        keepWithin(groups_);
+        groups_.push_back({std::move(members), of, {}});
+        group = std::prev(groups_.end());
+    }
+    group->outcomes.push_back({rejected, rejected ? code : 0});
+    if (group->outcomes.size() < waitingIn(*group).size())
+        return std::nullopt;
+    const Group full = std::move(*group);
+    groups_.erase(group);
+    std::vector<Answered> told = tellGroup(full);
+    if (told.empty())
+        return std::nullopt;
+    std::optional<Answered> first = std::move(told.front());
+    givenBack_.insert(givenBack_.end(), std::make_move_iterator(told.begin() + 1),
+                      std::make_move_iterator(told.end()));
+    return first;
+}
+
+std::vector<std::uint64_t> RequestsInFlight::waitingIn(const Group& group) {
+    // Members answered meanwhile by a report that names them wait for none.
+    std::vector<std::uint64_t> members;
+    for (const std::uint64_t n : group.members)
+        if (const auto r = byNumber(n);
+            r != requests_.end() &&
+            (r->kind != Kind::CloseAll || group.part.empty() ||
+             std::find(r->targets.begin(), r->targets.end(), group.part) != r->targets.end()))
+            members.push_back(n);
+    return members;
+}
+
+bool RequestsInFlight::recheckGroups() {
+    for (auto g = groups_.begin(); g != groups_.end(); ++g) {
+        const std::size_t waiting = waitingIn(*g).size();
+        if (waiting > 0 && g->outcomes.size() < waiting)
+            continue;
+        // A member left by another path (its own numbered answer, refused as a whole, ...): those left
+        // have their reports, or none waits.
+        const Group full = std::move(*g);
+        groups_.erase(g);
+        if (waiting > 0)
+            for (Answered& told : tellGroup(full))
+                givenBack_.push_back(std::move(told));
+        return true;
+    }
+    return false;
+}
+
+void RequestsInFlight::settleAll() {
+    do
+        resolveHeld();
+    while (recheckGroups());
+}
+
+std::vector<RequestsInFlight::Answered> RequestsInFlight::tellGroup(const Group& group) {
+    const std::vector<std::uint64_t> members = waitingIn(group);
+    const bool closeAlls = !members.empty() && byNumber(members.back())->kind == Kind::CloseAll;
+    const std::string position = closeAlls ? group.part : std::string();
+    const std::string account = closeAlls ? std::string() : group.part;
+    const bool same = std::all_of(group.outcomes.begin(), group.outcomes.end(),
+                                  [&](const Outcome& o) { return o == group.outcomes.front(); });
+    std::vector<Answered> told;
+    if (same) {
+        const Outcome o = group.outcomes.front();
+        for (const std::uint64_t n : members)
+            told.push_back(answer(byNumber(n), position, o.rejected, o.rejectionCode, account));
+        return told;
+    }
+    // More reports than members left: some were not theirs, which is not known; no more are told.
+    std::vector<Outcome> outcomes = group.outcomes;
+    if (outcomes.size() > members.size())
+        outcomes.resize(members.size());
+    const NotKnown known = notKnownOf(members, std::move(outcomes), position);
+    for (const std::uint64_t n : members)
+        told.push_back(answer(byNumber(n), position, false, 0, account, &known));
+    return told;
+}
+
+RequestsInFlight::NotKnown RequestsInFlight::notKnownOf(const std::vector<std::uint64_t>& members,
+                                                        std::vector<Outcome> outcomes,
+                                                        const std::string& position) {
+    NotKnown known;
+    for (const std::uint64_t n : members)
+        if (const auto r = byNumber(n); r != requests_.end())
+            known.like.push_back({r->number, r->requestNumber, r->description});
+    known.outcomes = std::move(outcomes);
+    known.position = position;
+    return known;
+}
+
+std::size_t RequestsInFlight::bound() const {
+    std::size_t positions = 0;
+    for (const Request& r : requests_)
+        positions += r.targets.size();
+    return kMaxRequests + positions;
+}
+
+template <class List>
+void RequestsInFlight::keepWithin(List& list) {
+    // Checked before each is added: the count of waiting positions only once the list is long.
+    if (list.size() >= kMaxRequests && list.size() >= bound())
+        list.pop_front();
+}
+
 std::vector<RequestsInFlight::Answered> RequestsInFlight::takeGivenBack() {
     return std::exchange(givenBack_, {});
 }
@@ -393,6 +599,19 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
         else if (!due.taken && others.empty() && !everyOpen.empty())
             closer = everyOpen.front();
         const std::string position = due.position;
+        // Of several such close-alls alone, the server closed it for one and the others heard nothing:
+        // which is not known.
+        if (closer && others.empty() && everyOpen.size() > 1) {
+            h = held_.erase(h);
+            std::vector<Outcome> outcomes{Outcome{}};
+            outcomes.resize(everyOpen.size(), Outcome{true, kNoLongerHeldCode});
+            const NotKnown known = notKnownOf(everyOpen, std::move(outcomes), position);
+            for (const std::uint64_t n : everyOpen)
+                givenBack_.push_back(answer(byNumber(n), position, false, 0, {}, &known));
+            settleAll();
+            h = held_.begin();
+            continue;
+        }
         if (closer || others.empty()) {
             h = held_.erase(h);
         } else {
@@ -407,7 +626,7 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
             if (n != closer)
                 if (const auto it = byNumber(n); it != requests_.end())
                     givenBack_.push_back(answer(it, position, true, kNoLongerHeldCode));
-        resolveHeld();
+        settleAll();
         h = held_.begin();
     }
     return std::exchange(givenBack_, {});
@@ -423,28 +642,37 @@ bool RequestsInFlight::awaitsSettlement(const std::string& position) const {
 
 RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterator it,
                                                     const std::string& position, bool rejected,
-                                                    std::int32_t code, const std::string& account) {
+                                                    std::int32_t code, const std::string& account,
+                                                    const NotKnown* notKnown) {
     Request& r = *it;
+    std::optional<NotKnown> unknown;
+    if (notKnown) {
+        unknown = *notKnown;
+        rejected = false;
+        code = 0;
+    }
     // Each account's part is carried out apart: the order waits until every one has its report.
     std::string part;
     if (r.kind == Kind::MultiAccount && std::erase(r.accounts, account) > 0) {
         part = account;
         r.answeredAccounts.push_back(part);
         if (!r.accounts.empty())
-            return {r, {}, rejected, code, false, std::move(part)};
+            return {r, {}, rejected, code, false, std::move(part), std::move(unknown)};
     }
     if (r.kind == Kind::CloseAll && !position.empty()) {
-        if (rejected)
+        if (unknown)
+            r.notKnown.push_back(*unknown);
+        else if (rejected)
             r.refusals.emplace_back(position, code);
         else
             r.closed.push_back(position);
         // The position has its answer: a later report of it answers no more of this request.
         r.targets.erase(std::remove(r.targets.begin(), r.targets.end(), position), r.targets.end());
         if (!r.targets.empty())
-            return {r, position, rejected, code, false, {}};
+            return {r, position, rejected, code, false, {}, std::move(unknown)};
     }
     std::string of = r.kind == Kind::CloseAll ? position : std::string();
-    Answered done{std::move(r), std::move(of), rejected, code, true, std::move(part)};
+    Answered done{std::move(r), std::move(of), rejected, code, true, std::move(part), std::move(unknown)};
     requests_.erase(it);
     if (!passedOver_.empty())
         std::erase_if(passedOver_, [&](const PassedOver& p) { return p.request == done.request.number; });
@@ -454,8 +682,7 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
 void RequestsInFlight::claim(const std::string& id) {
     if (id.empty() || claimed(id))
         return;
-    if (claimed_.size() >= kMaxRequests)
-        claimed_.pop_front();
+    keepWithin(claimed_);
     claimed_.push_back(id);
 }
 
@@ -467,7 +694,7 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
     const Named named(report);
     givenBack_.clear();
     std::optional<Answered> done = answerOf(named, report);
-    resolveHeld();
+    settleAll();
     ripenHeld();
     return done;
 }
@@ -486,14 +713,15 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         const auto it = findFirst([&](const Request& r) { return named.answersOffset(r); });
         if (it == requests_.end())
             return std::nullopt;
-        return answer(it, {}, report.rejectionCode != 0, report.rejectionCode);
+        if (report.rejectionCode == 0)
+            offsetsOwn(named);
+        return settle(it, {}, report.rejectionCode != 0, report.rejectionCode, false);
     }
     // A close brings its position's update and then its settlement: the update is the answer, and the
     // settlement that follows answers no other request of that position.
     if (report.type == wire::msg::kExecutionReport && named.status == wire::report::kFullyFilled &&
         !named.bracket.empty()) {
-        if (closedByLeg_.size() >= kMaxRequests)
-            closedByLeg_.pop_front();
+        keepWithin(closedByLeg_);
         closedByLeg_.push_back(named.bracket);
         return std::nullopt;
     }
@@ -503,12 +731,10 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         return std::nullopt;
     if (report.type == wire::msg::kPositionReport && named.status == wire::report::kPositionUpdate &&
         !named.closed.empty()) {
-        if (settling_.size() >= kMaxRequests)
-            settling_.pop_front();
+        keepWithin(settling_);
         settling_.push_back(named.closed);
         if (named.closedWhole) {
-            if (closedWhole_.size() >= kMaxRequests)
-                closedWhole_.pop_front();
+            keepWithin(closedWhole_);
             closedWhole_.push_back(named.closed);
         }
         if (const auto leg = std::find(closedByLeg_.begin(), closedByLeg_.end(), named.closed);
@@ -536,7 +762,7 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         const auto it =
             findFirst([&](const Request& r) { return named.aimsAt(r) && named.sameNumber(r); }, true);
         if (it != requests_.end())
-            return answer(it, named.closed, rejected, code);
+            return settle(it, named.closed, rejected, code, true);
     }
     const auto fits = [&](const Request& r) {
         return named.aimsAt(r) && (!named.number || !r.requestNumber);
@@ -566,8 +792,8 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
     // A position no longer held is refused by a close-all that lists it, not by one of every open
     // position (which lists what is open at its turn).
     if (rejected && code == kNoLongerHeldCode) {
-        // Of close-alls a held update of the position fits, the older's turn came first and closed it
-        // (the server answers in turn): the refusal is the newest's.
+        // Of close-alls a held update of the position fits, the server closed it for one and refused
+        // it to the others: their group's.
         const auto heldFor = [&](const Request& r) {
             return std::any_of(held_.begin(), held_.end(), [&](const Held& h) {
                 return !h.taken && h.position == named.closed &&
@@ -582,21 +808,20 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
                 ++closeAlls;
             }
         if (closeAlls > 1)
-            return answer(newest, named.closed, rejected, code);
+            return settle(newest, named.closed, rejected, code, named.number.has_value());
         if (const auto it = findFirst([&](const Request& r) { return fits(r) && !r.closesWhatIsOpen; });
             it != requests_.end())
-            return answer(it, named.closed, rejected, code);
+            return settle(it, named.closed, rejected, code, named.number.has_value());
     }
     if (const auto it = findFirst(fits); it != requests_.end()) {
         // Taken by the older of two edits it fits: should the older's own report come, it is the other's.
         if (!named.number && it->requestNumber && !named.ofPositionClosed())
             if (const auto other = std::find_if(std::next(it), requests_.end(), fits);
-                other != requests_.end()) {
-                if (passedOver_.size() >= kMaxRequests)
-                    passedOver_.pop_front();
+                other != requests_.end() && !alike(*it, *other, named.closed, false)) {
+                keepWithin(passedOver_);
                 passedOver_.push_back({*it->requestNumber, named.subject(), other->number});
             }
-        return answer(it, named.closed, rejected, code);
+        return settle(it, named.closed, rejected, code, named.number.has_value());
     }
     if (named.number)
         if (const auto it = passedOver(named); it != requests_.end())
@@ -611,10 +836,34 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         return std::nullopt;
     claim(order);
     claim(opened);
-    return answer(it, {}, rejected, code, named.account);
+    return settle(it, named.account, rejected, code, true);
 }
 
 std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
+    // What the reports that came knew goes with the requests they fitted: a position the server closed
+    // for one of them, what it did to some of a group.
+    const auto tellEach = [this](const NotKnown& known) {
+        for (const Like& l : known.like)
+            if (const auto it = byNumber(l.number); it != requests_.end())
+                it->notKnown.push_back(known);
+    };
+    for (const Held& h : held_) {
+        std::vector<std::uint64_t> waiting;
+        for (const std::uint64_t n : h.candidates)
+            if (const auto it = byNumber(n);
+                it != requests_.end() &&
+                std::find(it->targets.begin(), it->targets.end(), h.position) != it->targets.end())
+                waiting.push_back(n);
+        if (!h.taken && !waiting.empty())
+            tellEach(notKnownOf(waiting, {Outcome{}}, h.position));
+    }
+    for (const Group& g : groups_)
+        tellEach(notKnownOf(g.members, g.outcomes,
+                            byNumber(g.members.front()) != requests_.end() &&
+                                    byNumber(g.members.front())->kind == Kind::CloseAll
+                                ? g.part
+                                : std::string()));
+    groups_.clear();
     std::vector<Request> left(std::make_move_iterator(requests_.begin()),
                               std::make_move_iterator(requests_.end()));
     requests_.clear();

@@ -26,7 +26,8 @@ class RequestsInFlight {
 public:
     // As many as are kept: past this a new request is refused before it is sent (full()), so a
     // server that answers in ways we cannot match never grows the list without end, and no request
-    // waiting is dropped untold.
+    // waiting is dropped untold. The lists of positions beside it keep this many more than the
+    // positions of the requests waiting.
     static constexpr std::size_t kMaxRequests = 1000;
     // The server's code for a position it no longer holds: what a close-all of every open position
     // is told of one closed before its turn.
@@ -67,11 +68,22 @@ public:
     // and the close-all is refused the position as no longer held (kNoLongerHeldCode); of such close-alls
     // alone, the oldest took it. An offset's own update is refused so to such close-alls it fitted.
     // A refusal of a position no longer held is a close-all's that lists its positions before one
-    // of every open position; of several close-alls a held update of the position fits, the newest's
-    // (the older's turn came first and closed it). Two identical orders of one number cannot be told apart:
-    // either may take either answer. The offset answer (1052) answers the oldest offset of the
-    // account and instrument it names. Given up or not, an answer goes to the same request: given up
-    // changes only how the answer is told, as late.
+    // of every open position; of several close-alls a held update of the position fits, the group's
+    // (see below). The offset answer (1052) answers an offset of the account and instrument it names.
+    // Given up or not, an answer goes to the same request: given up changes only how the answer is
+    // told, as late.
+    // Requests the wire cannot tell apart (alike: two offsets of one account and instrument, two
+    // close-alls waiting for one position, two closes, edits or orders alike in their number and in all
+    // their reports name), where a report fits them all, form a group: the server may take them in
+    // either order, so no report goes to the oldest. Each report of the group is noted; once there are
+    // as many as members (the server answers in turn: they come together), the members are told,
+    // oldest first: each what the reports said where all said the same, else each that its outcome is
+    // not known, with what the server did to the group (notKnown). A report naming a number the other
+    // members do not share is that member's own; a member that leaves so, or by any other answer, leaves
+    // the others told once they have their reports. An offset's own reports join no group. Of close-alls of
+    // every open position, which say nothing of a position closed before their turn, the held update left
+    // over does the same once it ripens. A group never waits for ever: a member given up is told late, as
+    // any; at a lost line each member is handed over with what the reports so far knew.
     enum class Kind {
         NewOrder,     // by its number, instrument, side and quantity (step 3)
         MultiAccount, // by its number, instrument and side (step 3): each account has its quantity;
@@ -85,6 +97,27 @@ public:
                       // cancelled for a cancel) or a rejection
         Offset,       // the offset answer (1052) of its account and instrument; its positions' updates
                       // and settlements answer no other request
+    };
+    // What the server did with one request of a group the wire cannot tell apart.
+    struct Outcome {
+        bool rejected = false;
+        std::int32_t rejectionCode = 0;
+        bool operator==(const Outcome&) const = default;
+    };
+    // One request of such a group, as the trader reads it.
+    struct Like {
+        std::uint64_t number = 0;
+        std::optional<std::int64_t> requestNumber;
+        std::string description;
+    };
+    // What is known of a group of requests the wire cannot tell apart (see the rule above): the
+    // members, oldest first, and what the server did to the group, not to whom. Of close-alls,
+    // `position` is the position the group is of; of a report held at a lost line, the position the
+    // server closed for one of them (`outcomes` then holds that one carried out).
+    struct NotKnown {
+        std::vector<Like> like;
+        std::vector<Outcome> outcomes;
+        std::string position;
     };
     struct Request {
         Kind kind = Kind::NewOrder;
@@ -126,6 +159,9 @@ public:
         // A multi-account order's text naming only the accounts given, each with its quantity: what
         // is still waiting of it once some accounts had their report.
         std::function<std::string(const std::vector<std::string>& accounts)> describeAccounts;
+        // A close-all's positions whose outcome is not known, each with what is known; of a request
+        // handed over at a lost line, what the reports that came knew of it and its like.
+        std::vector<NotKnown> notKnown;
     };
     // What a report answered. Of a close-all, `position` is the position the report is of (empty for
     // the request refused as a whole), and the request leaves the list (`finished`) once each of its
@@ -139,6 +175,9 @@ public:
         std::int32_t rejectionCode = 0;
         bool finished = true;
         std::string account;
+        // Set when the outcome is not known: the server's reports fitted this request and like ones
+        // alike and said different things of them. `rejected` is then false and means nothing.
+        std::optional<NotKnown> notKnown;
     };
 
     // Notes the request and gives back its number.
@@ -189,6 +228,9 @@ private:
     // A settlement of held positions: an offset's (naming its other position) is the offset's, any
     // other no offset's.
     void settled(const Named& named);
+    // An offset answered carried out (an offset answer of `named`'s account and instrument): the held
+    // reports of its positions settled naming no closing position are its own.
+    void offsetsOwn(const Named& named);
     // Answers the held reports that fit one request only, or as many requests as there are reports;
     // the answers go to givenBack_.
     void resolveHeld();
@@ -196,9 +238,10 @@ private:
     void ripenHeld();
     std::deque<Request>::iterator byNumber(std::uint64_t number);
     std::optional<Answered> answerOf(const Named& named, const ExecutionReport& report);
-    // What the report answers of the request at `it`, taking it out when nothing more of it waits.
+    // What the report answers of the request at `it`, taking it out when nothing more of it waits;
+    // with `notKnown`, that its outcome is not known.
     Answered answer(std::deque<Request>::iterator it, const std::string& position, bool rejected,
-                    std::int32_t code, const std::string& account = {});
+                    std::int32_t code, const std::string& account = {}, const NotKnown* notKnown = nullptr);
     // Remembers a pending order or position that answered a new order, so that its later reports
     // answer no other request of that number.
     void claim(const std::string& id);
@@ -239,9 +282,43 @@ private:
         std::vector<std::uint64_t> candidates;
         std::optional<platform::Clock::time_point> ripe;
         bool taken = false;
+        // Settled naming no closing position: an offset it fits may have made it, as its answer tells.
+        bool offsetsAnswerTells = false;
     };
     std::deque<Held> held_;
     std::vector<Answered> givenBack_;
+    // The groups of requests the wire cannot tell apart that have some of their reports: the members
+    // (their numbers in this list, oldest first), the position of close-alls or the account of
+    // multi-account orders they are of, and what the reports said so far.
+    struct Group {
+        std::vector<std::uint64_t> members;
+        std::string part;
+        std::vector<Outcome> outcomes;
+    };
+    std::deque<Group> groups_;
+    // Whether the wire cannot tell `a` from `b` by a report of `part` (`numbered`: one naming a number).
+    static bool alike(const Request& a, const Request& b, const std::string& part, bool numbered);
+    // The answer of the request at `it` (of `part`: a close-all's position, a multi-account order's
+    // account), or, when like requests wait beside it, none: the report is noted for their group,
+    // which is told once each member has its report (the answers beyond the first go to givenBack_).
+    std::optional<Answered> settle(std::deque<Request>::iterator it, const std::string& part, bool rejected,
+                                   std::int32_t code, bool numbered);
+    // The group's members still waiting for its report, oldest first.
+    std::vector<std::uint64_t> waitingIn(const Group& group);
+    // Tells the first group whose members left waiting all have their reports (one left by any path),
+    // and drops one none of whose members waits; whether it did either.
+    bool recheckGroups();
+    // Answers the held reports and the groups that can be, until none can.
+    void settleAll();
+    // The group's members answered, oldest first.
+    std::vector<Answered> tellGroup(const Group& group);
+    NotKnown notKnownOf(const std::vector<std::uint64_t>& members, std::vector<Outcome> outcomes,
+                        const std::string& position);
+    // How many of each list of positions are kept: more than every waiting request may need, so that
+    // none is dropped while one waits, yet bounded.
+    std::size_t bound() const;
+    template <class List>
+    void keepWithin(List& list);
 };
 
 } // namespace tc

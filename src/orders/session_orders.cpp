@@ -66,6 +66,7 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
     const RequestsInFlight::Request& request = answered.request;
     const std::string reason =
         answered.rejected ? collections_.GetOrderRejectionReason(answered.rejectionCode) : std::string();
+    const std::string known = answered.notKnown ? knownText(*answered.notKnown) : std::string();
     // Its window had stopped waiting: the trader hears of the answer here, wherever the window is; of
     // a close-all once every position has had its report. The Journal keeps what the banner says, and
     // every refusal with the request it answers: a banner passes in seconds.
@@ -76,6 +77,14 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
                 ? fillPositional(host_.textForKey(kRefusedKey), {request.description, reason})
                 : fillPositional(host_.textForKey(kRefusedPositionKey),
                                  {request.description, answered.position, reason}),
+            host_.journalContext()));
+    // An outcome not known, as a refusal: the window shows it, the Journal keeps it.
+    if (answered.notKnown && !(late && answered.position.empty()))
+        host_.appendJournal(JournalData::getSessionNoteJournalData(
+            answered.position.empty()
+                ? fillPositional(host_.textForKey(kNotKnownLineKey), {request.description, known})
+                : fillPositional(host_.textForKey(kNotKnownPositionLineKey),
+                                 {request.description, answered.position, known}),
             host_.journalContext()));
     // After the refusal it tells of.
     if (late) {
@@ -93,8 +102,52 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
         banners_.OrderRejectionNotification(reason, !answered.account.empty() && request.describeAccounts
                                                         ? request.describeAccounts({answered.account})
                                                         : request.description);
+    if (answered.notKnown && !request.givenUp && newOrder)
+        banners_.CommonUserNotification(fillPositional(host_.textForKey(kNotKnownLineKey),
+                                                       {!answered.account.empty() && request.describeAccounts
+                                                            ? request.describeAccounts({answered.account})
+                                                            : request.description,
+                                                        known}),
+                                        host_.textForKey(kNotKnownKey));
     host_.events().requestAnswered(request.number, answered.rejected, answered.rejectionCode, reason,
-                                   request.givenUp, answered.position, answered.account);
+                                   request.givenUp, answered.position, answered.account, known);
+}
+
+std::string SessionOrders::knownText(const RequestsInFlight::NotKnown& known) {
+    // The requests by their numbers where each has one (as their texts name them), else by their texts.
+    std::string which;
+    const bool numbered =
+        std::all_of(known.like.begin(), known.like.end(),
+                    [](const RequestsInFlight::Like& l) { return l.requestNumber.has_value(); });
+    for (const RequestsInFlight::Like& l : known.like) {
+        if (!which.empty())
+            which += numbered ? ", " : "; ";
+        which += numbered ? std::to_string(*l.requestNumber) : l.description;
+    }
+    if (numbered)
+        which = fillPositional(host_.textForKey(kRequestNumbersKey), {which});
+    std::size_t carried = 0;
+    std::vector<std::int32_t> codes;
+    for (const RequestsInFlight::Outcome& o : known.outcomes) {
+        if (!o.rejected)
+            ++carried;
+        else if (std::find(codes.begin(), codes.end(), o.rejectionCode) == codes.end())
+            codes.push_back(o.rejectionCode);
+    }
+    const std::size_t refused = known.outcomes.size() - carried;
+    const std::string of = std::to_string(known.like.size());
+    // Handed over at a lost line: only some of them had their report.
+    if (known.outcomes.size() < known.like.size()) {
+        if (!known.position.empty() && carried == 1 && refused == 0)
+            return fillPositional(host_.textForKey(kClosedForOneKey), {known.position, which});
+        return fillPositional(host_.textForKey(kSomeAnsweredKey),
+                              {std::to_string(known.outcomes.size()), of, std::to_string(carried),
+                               std::to_string(refused), which});
+    }
+    std::string reasons;
+    for (const std::int32_t code : codes)
+        reasons += (reasons.empty() ? "" : "; ") + collections_.GetOrderRejectionReason(code);
+    return fillPositional(host_.textForKey(kLikeOutcomesKey), {std::to_string(carried), of, reasons, which});
 }
 
 void SessionOrders::journalLate(std::string event, const RequestsInFlight::Request& request) {
@@ -130,12 +183,15 @@ void SessionOrders::writeLateLines(bool all) {
 
 std::string SessionOrders::lateText(const RequestsInFlight::Answered& answered) {
     const RequestsInFlight::Request& request = answered.request;
+    if (answered.notKnown && (request.kind != RequestsInFlight::Kind::CloseAll || answered.position.empty()))
+        return fillPositional(host_.textForKey(kLateNotKnownKey),
+                              {request.description, knownText(*answered.notKnown)});
     // Refused as a whole (or any other request refused): the request and the reason.
     if (answered.rejected && (request.kind != RequestsInFlight::Kind::CloseAll || answered.position.empty()))
         return fillPositional(
             host_.textForKey(kLateRejectedKey),
             {request.description, collections_.GetOrderRejectionReason(answered.rejectionCode)});
-    if (request.refusals.empty())
+    if (request.refusals.empty() && request.notKnown.empty())
         return fillPositional(host_.textForKey(kLateDoneKey), {request.description});
     // As the close-all window's heading and rows read: not every position closed, each refused one
     // with its reason; a reason shared by many is said once, with its positions.
@@ -156,7 +212,33 @@ std::string SessionOrders::lateText(const RequestsInFlight::Answered& answered) 
             fillPositional(host_.textForKey(kRefusedPositionsKey),
                            {requests_.PositionList(positions), collections_.GetOrderRejectionReason(code)});
     }
-    const std::size_t closed = request.positions - std::min(request.positions, request.refusals.size());
+    const std::size_t closed =
+        request.positions - std::min(request.positions, request.refusals.size() + request.notKnown.size());
+    if (!request.notKnown.empty()) {
+        // Each group's positions once with what is known of them (a close-all's groups read alike but
+        // for the position).
+        std::vector<std::pair<std::string, std::vector<std::string>>> byKnown;
+        for (const RequestsInFlight::NotKnown& known : request.notKnown) {
+            RequestsInFlight::NotKnown anyPosition = known;
+            anyPosition.position.clear();
+            const std::string text = knownText(anyPosition);
+            auto same =
+                std::find_if(byKnown.begin(), byKnown.end(), [&](const auto& k) { return k.first == text; });
+            if (same == byKnown.end())
+                same = byKnown.insert(byKnown.end(), {text, {}});
+            same->second.push_back(known.position);
+        }
+        std::string unknown;
+        for (const auto& [text, positions] : byKnown)
+            unknown +=
+                (unknown.empty() ? "" : " ") + fillPositional(host_.textForKey(kRefusedPositionsKey),
+                                                              {requests_.PositionList(positions), text});
+        if (!refused.empty())
+            unknown += " " + fillPositional(host_.textForKey(kNotClosedKey), {refused});
+        return fillPositional(
+            host_.textForKey(kLatePartlyNotKnownKey),
+            {request.description, std::to_string(closed), std::to_string(request.positions), unknown});
+    }
     return fillPositional(
         host_.textForKey(kLatePartlyClosedKey),
         {request.description, std::to_string(closed), std::to_string(request.positions), refused});
@@ -165,8 +247,13 @@ std::string SessionOrders::lateText(const RequestsInFlight::Answered& answered) 
 std::vector<std::string> SessionOrders::takeUnansweredRequests() {
     writeLateLines(true);
     std::vector<std::string> lines;
-    for (RequestsInFlight::Request& request : requests_.inFlight().takeUnanswered())
-        lines.push_back(requests_.UnansweredText(request));
+    for (RequestsInFlight::Request& request : requests_.inFlight().takeUnanswered()) {
+        std::string line = requests_.UnansweredText(request);
+        // What the reports that came knew of it and its like: the server did something to one of them.
+        for (const RequestsInFlight::NotKnown& known : request.notKnown)
+            line = fillPositional(host_.textForKey(kUnansweredWithKnownKey), {line, knownText(known)});
+        lines.push_back(std::move(line));
+    }
     return lines;
 }
 

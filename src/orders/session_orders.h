@@ -37,6 +37,24 @@ public:
     // The Journal's line of a refused request, and of a close-all's refused position.
     static constexpr std::string_view kRefusedKey = "97402";
     static constexpr std::string_view kRefusedPositionKey = "97403";
+    // Of like requests the wire cannot tell apart whose reports differ: the word, what the server did
+    // to them ({0} carried out of {1}, {2} the refusals' reasons, {3} the requests), the Journal's lines
+    // (as the refusal's), the request numbers, and the late banners (of a close-all: {1} of {2}
+    // closed, {3} each group's positions with what is known).
+    static constexpr std::string_view kNotKnownKey = "97600";
+    static constexpr std::string_view kLikeOutcomesKey = "97601";
+    static constexpr std::string_view kNotKnownLineKey = "97603";
+    static constexpr std::string_view kNotKnownPositionLineKey = "97604";
+    static constexpr std::string_view kRequestNumbersKey = "97605";
+    static constexpr std::string_view kLateNotKnownKey = "97608";
+    static constexpr std::string_view kLatePartlyNotKnownKey = "97609";
+    static constexpr std::string_view kNotClosedKey = "97611";
+    // Handed over at a lost line: a position closed for one of them ({0}, {1} the requests); the
+    // reports of some ({0} of {1} answered, {2} carried out, {3} refused, {4} the requests); the
+    // request's line with that.
+    static constexpr std::string_view kClosedForOneKey = "97602";
+    static constexpr std::string_view kSomeAnsweredKey = "97610";
+    static constexpr std::string_view kUnansweredWithKnownKey = "97607";
 
     // Main queue.
     explicit SessionOrders(OrderHost& host);
@@ -87,6 +105,8 @@ private:
     void tellLeftOver();
     // The banner's text of an answer its window no longer waited for.
     std::string lateText(const RequestsInFlight::Answered& answered);
+    // What is known of like requests the wire cannot tell apart, in words the trader reads.
+    std::string knownText(const RequestsInFlight::NotKnown& known);
     // The Journal's line of a late answer, once the settlements of the positions it closed are in the
     // Journal: the update that answered a close comes before its settlement.
     void journalLate(std::string event, const RequestsInFlight::Request& request);

@@ -221,7 +221,9 @@ std::string recordText(const RecordedRequest* r) {
 }
 
 std::string answerText(const interfaces::RequestAnswer& a) {
-    std::string out = a.accepted ? "done" : "refused " + a.code + " \"" + a.reason + "\"";
+    std::string out = !a.known     ? "not known \"" + a.whatIsKnown + "\""
+                      : a.accepted ? "done"
+                                   : "refused " + a.code + " \"" + a.reason + "\"";
     if (!a.position.empty())
         out += " of #" + a.position;
     if (!a.account.empty())
@@ -657,14 +659,6 @@ protected:
 
         std::ostringstream report;
         std::vector<std::string> problems = judge(row, sent, s, banners, &report);
-        // Two requests alike in every field (and in their shared number) cannot be told apart: either
-        // may take either answer.
-        if (!problems.empty() && sent.size() == 2 && sent[0].kind == sent[1].kind) {
-            std::vector<Sent> swapped = sent;
-            std::swap(swapped[0].record, swapped[1].record);
-            if (judge(row, swapped, s, banners, nullptr).empty())
-                problems.clear();
-        }
         if (!problems.empty()) {
             std::string all;
             for (const std::string& p : problems)
@@ -680,6 +674,7 @@ protected:
         std::ostringstream ignoredReport;
         std::ostringstream& report = out ? *out : ignoredReport;
         std::vector<std::string> problems;
+        const auto unknown = notKnownParts(sent);
         for (std::size_t i = 0; i < sent.size(); ++i) {
             const Sent& x = sent[i];
             report << "\n  " << (i + 1) << ". " << nameOf(x.kind);
@@ -714,14 +709,20 @@ protected:
                 if (of.size() > 1)
                     problems.push_back(what + " told " + std::to_string(of.size()) + " times");
                 const interfaces::RequestAnswer& a = *of.front();
-                if (a.accepted != d.done)
+                if (a.late != givenUp)
+                    problems.push_back(what + (givenUp ? " not told as late" : " told as late"));
+                if (const auto like = unknown.find(d.part); like != unknown.end()) {
+                    checkKnown(what, a, like->second, problems);
+                    continue;
+                }
+                if (!a.known)
+                    problems.push_back(what + " told not known, though the server's reports tell it");
+                else if (a.accepted != d.done)
                     problems.push_back(what + (d.done ? " told refused, though carried out"
                                                       : " told done, though not carried out"));
                 else if (!d.done && d.code != 0 &&
                          (a.code != std::to_string(d.code) || a.reason != reasonOf(d.code)))
                     problems.push_back(what + " told the wrong reason");
-                if (a.late != givenUp)
-                    problems.push_back(what + (givenUp ? " not told as late" : " told as late"));
             }
             for (const auto* a : mine) {
                 const std::string part = partOf(x, *a);
@@ -734,7 +735,7 @@ protected:
             }
             problems.insert(problems.end(), own.begin(), own.end());
             if (givenUp)
-                checkBanner(x, banners, problems);
+                checkBanner(x, banners, unknown, problems);
         }
         if (row.givenUp < 0 && !banners.empty())
             problems.push_back("a late banner, though none was given up");
@@ -748,7 +749,44 @@ protected:
         return problems;
     }
 
+    // Two requests of one kind sent in one pass are alike on the wire: a part (a close-all's position,
+    // an account, or the whole) the server did not do alike to both can be told to neither. Each such
+    // part with the two dues.
+    static std::map<std::string, std::vector<Due>> notKnownParts(const std::vector<Sent>& sent) {
+        std::map<std::string, std::vector<Due>> parts;
+        if (sent.size() != 2 || sent[0].kind != sent[1].kind || !sent[0].record || !sent[1].record)
+            return parts;
+        std::vector<std::string> ignored;
+        const auto first = dueOf(sent[0], ignored), second = dueOf(sent[1], ignored);
+        for (const Due& a : first)
+            for (const Due& b : second)
+                if (a.part == b.part && (a.done != b.done || (!a.done && a.code != b.code)))
+                    parts[a.part] = {a, b};
+        return parts;
+    }
+
+    // Not known, with what the server did to the two: how many it carried out, and each refusal's reason.
+    static void checkKnown(const std::string& what, const interfaces::RequestAnswer& a,
+                           const std::vector<Due>& both, std::vector<std::string>& problems) {
+        if (a.known) {
+            problems.push_back(what + " told " + (a.accepted ? "done" : "refused") +
+                               ", though the server did not do alike to it and its like");
+            return;
+        }
+        const auto parts = filled("97601", a.whatIsKnown);
+        const auto carried = std::count_if(both.begin(), both.end(), [](const Due& d) { return d.done; });
+        if (!parts || parts->size() != 4 || (*parts)[0] != std::to_string(carried) || (*parts)[1] != "2") {
+            problems.push_back(what + " not told that the server carried out " + std::to_string(carried) +
+                               " of the 2");
+            return;
+        }
+        for (const Due& d : both)
+            if (!d.done && (*parts)[2].find(reasonOf(d.code == 0 ? 15 : d.code)) == std::string::npos)
+                problems.push_back(what + " not told the refusal's reason");
+    }
+
     static void checkBanner(const Sent& x, const std::vector<std::string>& banners,
+                            const std::map<std::string, std::vector<Due>>& unknown,
                             std::vector<std::string>& problems) {
         if (banners.size() != 1) {
             problems.push_back(std::to_string(banners.size()) + " late banners for the one given up");
@@ -757,6 +795,21 @@ protected:
         const std::string& b = banners.front();
         std::vector<std::string> ignored;
         const auto due = dueOf(x, ignored);
+        if (!unknown.empty()) {
+            if (!isCloseAll(x.kind) || (due.size() == 1 && due[0].part.empty())) {
+                if (!filled("97608", b))
+                    problems.push_back("the late banner does not say the outcome is not known");
+                return;
+            }
+            std::size_t closed = 0;
+            for (const Due& d : due)
+                closed += d.done && !unknown.contains(d.part);
+            const auto parts = filled("97609", b);
+            if (!parts || parts->size() < 3 || (*parts)[1] != std::to_string(closed))
+                problems.push_back("the late banner does not say " + std::to_string(closed) +
+                                   " closed for certain and the others not known");
+            return;
+        }
         const bool allDone = std::all_of(due.begin(), due.end(), [](const Due& d) { return d.done; });
         const bool noneDone = std::none_of(due.begin(), due.end(), [](const Due& d) { return d.done; });
         if (allDone) {

@@ -767,10 +767,12 @@ TEST_F(OrderRequestsTest, TwoOrdersOfOneRequestNumberAreEachAnsweredByTheirOwnRe
     const std::vector<std::string> stored{"10=62", number, "79=X1", "73=0"};
     const std::vector<std::string> filled{"10=62", number, "79=X1", "80=P7", "73=2"};
     const std::vector<std::string> second{"10=62", number, "79=X2", "73=0"};
+    // Alike on the wire: both wait until each has its report, then are told together.
     requests.inFlight().answered(ExecutionReport(62, stored));
     requests.inFlight().answered(ExecutionReport(62, filled));
-    EXPECT_EQ(requests.inFlight().waiting(), 1u) << "the first order's fill is no answer to the second";
+    EXPECT_EQ(requests.inFlight().waiting(), 2u) << "the first order's fill is no answer to the second";
     requests.inFlight().answered(ExecutionReport(62, second));
+    EXPECT_EQ(requests.inFlight().takeGivenBack().size(), 1u);
     EXPECT_EQ(requests.inFlight().waiting(), 0u);
 }
 

@@ -93,34 +93,17 @@ TEST_F(RequestsInFlightTest, WithinEachStepTheOldestTakesTheAnswerGivenUpOrNot) 
          {{1052, {"10=1052", "34=20003", "12=EURUSD", "74=1065"}},
           {1052, {"10=1052", "34=20003", "12=GBPUSD", "74=0"}}},
          {"A", "B"}},
-        {"offsets of one account and instrument",
-         {offset("A", "20003", "EURUSD"), offset("B", "20003", "EURUSD")},
-         {{1052, {"10=1052", "34=20003", "12=EURUSD", "74=0"}},
-          {1052, {"10=1052", "34=20003", "12=EURUSD", "74=1065"}}},
-         {"A", "B"}},
         // An answer naming another account's offset is that one's, whatever is older.
         {"offsets of two accounts",
          {offset("A", "20001", "EURUSD"), offset("B", "20003", "EURUSD")},
          {{1052, {"10=1052", "34=20003", "12=EURUSD", "74=0"}},
           {1052, {"10=1052", "34=20001", "12=EURUSD", "74=0"}}},
          {"B", "A"}},
-        // Two closes of one position sharing a number: the first carried out, the second refused.
-        {"closes of one number",
-         {on(Kind::Close, "A", "300001", 42), on(Kind::Close, "B", "300001", 42)},
-         {{67, {"10=67", "73=73", "33=42", "80=300001", "76=0.5"}},
-          {62, {"10=62", "73=25", "33=42", "74=11", "79=", "125=300001"}}},
-         {"A", "B"}},
         // Two take-profit edits of one position; the late answer carries no number.
         {"edits answered without a number",
          {on(Kind::PositionEdit, "A", "300001", 42), on(Kind::PositionEdit, "B", "300001", 43)},
          {{62, {"10=62", "73=75", "79=310002", "573=300001"}},
           {62, {"10=62", "73=75", "79=310002", "573=300001"}}},
-         {"A", "B"}},
-        // Two orders of one number and the same instrument, side and quantity.
-        {"identical new orders",
-         {newOrder("A", 50, "EURUSD", 0, "1"), newOrder("B", 50, "EURUSD", 0, "1")},
-         {{62, {"10=62", "73=25", "33=50", "12=EURUSD", "74=11", "79="}},
-          {62, {"10=62", "73=28", "33=50", "12=EURUSD", "36=45", "37=1", "79=77"}}},
          {"A", "B"}},
     };
     for (const RuleCase& c : cases) {
@@ -344,6 +327,40 @@ TEST_F(RequestsInFlightTest, AnOffsetTakesItsOwnPositionsUpdatesNotACloseSentAft
     }
 }
 
+// An offset of 300001 against 300002, and two closes of 300001 sharing a number, taken in that order.
+// The offset's update and settlement of 300001 (naming no closing position) fit the closes too; the
+// offset answer says it was carried out, so they were its own: both closes are told their refusal,
+// not that one of them closed the position. A lone close is told at once.
+TEST_F(RequestsInFlightTest, AnOffsetsOwnUpdateIsNoResultOfLikeClosesOfItsPosition) {
+    auto offsetting = offset("offset", "20003", "EURUSD");
+    offsetting.targets = {"300001", "300002"};
+    list.sent(offsetting);
+    list.sent(on(Kind::Close, "close 1", "300001", 42));
+    list.sent(on(Kind::Close, "close 2", "300001", 42));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300001", "76=0"}), "");
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300002", "76=0"}), "");
+    EXPECT_EQ(answer(66, {"10=66", "80=300001", "12=1"}), "");
+    EXPECT_TRUE(list.takeGivenBack().empty());
+    EXPECT_EQ(answer(1052, {"10=1052", "34=20003", "12=EURUSD", "74=0"}), "offset");
+    EXPECT_TRUE(list.takeGivenBack().empty());
+    std::vector<RequestsInFlight::Answered> told;
+    for (int i = 0; i < 2; ++i) {
+        if (auto a = answerOf(62, {"10=62", "73=25", "33=42", "74=15", "79=", "125=300001"}, 15))
+            told.push_back(std::move(*a));
+        for (auto& a : list.takeGivenBack())
+            told.push_back(std::move(a));
+    }
+    ASSERT_EQ(told.size(), 2u);
+    for (const auto& a : told)
+        EXPECT_EQ(std::tuple(a.rejected, a.rejectionCode, a.notKnown.has_value()),
+                  std::tuple(true, 15, false))
+            << a.request.description;
+    EXPECT_EQ(list.waiting(), 0u);
+
+    list.sent(on(Kind::Close, "lone close", "300003", 43));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300003", "76=0"}), "lone close");
+}
+
 // The position's take-profit leg fills while a close of it waits: the update and settlement that
 // follow are the leg's, and the close is told its own refusal.
 TEST_F(RequestsInFlightTest, AnUpdateAfterALegFilledIsTheLegsNotAWaitingClose) {
@@ -424,21 +441,66 @@ TEST_F(RequestsInFlightTest, AnUpdateFittingACloseAndACloseAllWaitsForTheOthersR
 }
 
 // Two close-alls of one position sent at different times: the server's update of it and its refusal
-// of the other name neither, and read alike whichever closed it. The server answers in turn: the
-// update, which came first, is the older's and the refusal the newer's.
-TEST_F(RequestsInFlightTest, TwoCloseAllsOfOnePositionAreAnsweredInTurn) {
+// of the other name neither, and read alike whichever closed it. The server may take the newer first
+// (it did, answering in reverse): which one closed it is not known, and each is told so.
+TEST_F(RequestsInFlightTest, TwoCloseAllsOfOnePositionAreEachToldTheOutcomeIsNotKnown) {
     list.sent(on(Kind::CloseAll, "first", "900001", 42));
     list.sent(on(Kind::CloseAll, "second", "900001", 43));
     EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "");
     EXPECT_EQ(answer(66, {"10=66", "80=900001", "12=1"}), "");
+    EXPECT_TRUE(list.takeGivenBack().empty());
     const auto refused = answerOf(62, {"10=62", "73=25", "74=15", "79=700002", "125=900001"}, 15);
     ASSERT_TRUE(refused);
-    EXPECT_EQ(std::tuple(refused->request.description, refused->rejected, refused->position),
-              std::tuple("second", true, "900001"));
     const auto givenBack = list.takeGivenBack();
     ASSERT_EQ(givenBack.size(), 1u);
-    EXPECT_EQ(std::tuple(givenBack[0].request.description, givenBack[0].rejected, givenBack[0].position),
-              std::tuple("first", false, "900001"));
+    for (const auto& told : {*refused, givenBack[0]}) {
+        ASSERT_TRUE(told.notKnown);
+        EXPECT_EQ(
+            std::tuple(told.rejected, told.position, told.notKnown->position, told.notKnown->like.size()),
+            std::tuple(false, "900001", "900001", 2u));
+        EXPECT_EQ(told.notKnown->outcomes, (std::vector<RequestsInFlight::Outcome>{
+                                               {false, 0}, {true, RequestsInFlight::kNoLongerHeldCode}}));
+    }
+    EXPECT_EQ(std::tuple(refused->request.description, givenBack[0].request.description),
+              std::tuple("first", "second"));
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
+// Of two close-alls of one position waiting for its update's group, one is refused as a whole by its
+// own number: the update was the other's, which is told so at once rather than waiting for ever.
+TEST_F(RequestsInFlightTest, AGroupMemberAnsweredByItsOwnNumberLeavesTheOtherToldWhatIsLeft) {
+    list.sent(on(Kind::CloseAll, "first", "900001", 42));
+    list.sent(on(Kind::CloseAll, "second", "900001", 43));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "");
+    EXPECT_EQ(answer(66, {"10=66", "80=900001", "12=1"}), "");
+    const auto whole = answerOf(62, {"10=62", "73=25", "33=43", "74=1", "79=700002"}, 1);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(std::tuple(whole->request.description, whole->rejected, whole->position),
+              std::tuple("second", true, ""));
+    const auto givenBack = list.takeGivenBack();
+    ASSERT_EQ(givenBack.size(), 1u);
+    EXPECT_EQ(std::tuple(givenBack[0].request.description, givenBack[0].rejected, givenBack[0].position,
+                         givenBack[0].notKnown.has_value()),
+              std::tuple("first", false, "900001", false));
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
+// The refusal of the position names the newer close-all's number: it is that one's, not a report for
+// the group; the update held for the group is then the older's.
+TEST_F(RequestsInFlightTest, ARefusalNamingAGroupMembersNumberAnswersThatMember) {
+    list.sent(on(Kind::CloseAll, "first", "900001", 42));
+    list.sent(on(Kind::CloseAll, "second", "900001", 43));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "");
+    EXPECT_EQ(answer(66, {"10=66", "80=900001", "12=1"}), "");
+    const auto refused = answerOf(62, {"10=62", "73=25", "33=43", "74=15", "79=", "125=900001"}, 15);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(std::tuple(refused->request.description, refused->rejected, refused->notKnown.has_value()),
+              std::tuple("second", true, false));
+    const auto givenBack = list.takeGivenBack();
+    ASSERT_EQ(givenBack.size(), 1u);
+    EXPECT_EQ(std::tuple(givenBack[0].request.description, givenBack[0].rejected,
+                         givenBack[0].notKnown.has_value()),
+              std::tuple("first", false, false));
     EXPECT_EQ(list.waiting(), 0u);
 }
 
@@ -534,7 +596,8 @@ TEST_F(RequestsInFlightTest, AHeldUpdateOfACloseAllOfEveryOpenPositionIsToldOnce
         EXPECT_EQ(givenBack(), (Told{{"close", "", false, true}}));
     }
     {
-        SCOPED_TRACE("two close-alls of every open position: the oldest took it, the other heard nothing");
+        SCOPED_TRACE("two close-alls of every open position: one took it, the other heard nothing; which, "
+                     "the server does not say");
         auto second = closeAll;
         second.description = "close all 2";
         list.sent(closeAll);
@@ -542,10 +605,17 @@ TEST_F(RequestsInFlightTest, AHeldUpdateOfACloseAllOfEveryOpenPositionIsToldOnce
         EXPECT_EQ(answer(67, update1), "");
         EXPECT_EQ(answer(67, update2), "");
         clock->advance(RequestsInFlight::kLeftOverWait);
-        EXPECT_EQ(leftOver(), (Told{{"close all", "900001", false, false},
-                                    {"close all 2", "900001", true, false},
-                                    {"close all", "900002", false, true},
-                                    {"close all 2", "900002", true, true}}));
+        const auto told = list.takeLeftOver(platform::Clock::currentTime());
+        std::vector<std::tuple<std::string, std::string, bool>> notKnown;
+        for (const auto& a : told)
+            if (a.notKnown && a.notKnown->outcomes.size() == 2 && !a.notKnown->outcomes[0].rejected &&
+                a.notKnown->outcomes[1].rejectionCode == RequestsInFlight::kNoLongerHeldCode)
+                notKnown.emplace_back(a.request.description, a.position, a.finished);
+        EXPECT_EQ(notKnown,
+                  (std::vector<std::tuple<std::string, std::string, bool>>{{"close all", "900001", false},
+                                                                           {"close all 2", "900001", false},
+                                                                           {"close all", "900002", true},
+                                                                           {"close all 2", "900002", true}}));
     }
     {
         SCOPED_TRACE("an offset's updates: the close-all of every open position hears nothing of them");
@@ -720,6 +790,152 @@ TEST_F(RequestsInFlightTest, AGivenUpRequestKeepsItsPlaceAndItsAnswerIsToldAsLat
     list.giveUp(list.sent(newOrder("order", 50, "EURUSD", 0, "1")));
     EXPECT_EQ(answer(62, {"10=62", "73=25", "33=50", "12=EURUSD", "74=11", "79="}, &late), "order");
     EXPECT_TRUE(late);
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
+// Requests the wire cannot tell apart: the server may take them in either order, so no report goes
+// to the oldest. Each is told once every one has its report: what the reports said where they agree,
+// else that its outcome is not known, with what the server did to them all.
+TEST_F(RequestsInFlightTest, LikeRequestsAreToldTheirOutcomeOnlyWhereTheirReportsAgree) {
+    using Outcomes = std::vector<RequestsInFlight::Outcome>;
+    struct LikeCase {
+        const char* name;
+        std::vector<RequestsInFlight::Request> sent; // the first is given up
+        std::vector<std::tuple<std::int64_t, std::vector<std::string>, std::int32_t>> answers;
+        Outcomes outcomes; // as reported; told as such where they agree
+    };
+    auto cancel = on(Kind::OrderEdit, "A", "310001", 44);
+    cancel.cancels = true;
+    auto cancel2 = cancel;
+    cancel2.description = "B";
+    const std::vector<LikeCase> cases{
+        {"offsets of one account and instrument",
+         {offset("A", "20003", "EURUSD"), offset("B", "20003", "EURUSD")},
+         {{1052, {"10=1052", "34=20003", "12=EURUSD", "74=0"}, 0},
+          {1052, {"10=1052", "34=20003", "12=EURUSD", "74=1065"}, 1065}},
+         {{false, 0}, {true, 1065}}},
+        {"closes of one number",
+         {on(Kind::Close, "A", "300001", 42), on(Kind::Close, "B", "300001", 42)},
+         {{67, {"10=67", "73=73", "33=42", "80=300001", "76=0.5"}, 0},
+          {62, {"10=62", "73=25", "33=42", "74=11", "79=", "125=300001"}, 11}},
+         {{false, 0}, {true, 11}}},
+        {"identical new orders",
+         {newOrder("A", 50, "EURUSD", 0, "1"), newOrder("B", 50, "EURUSD", 0, "1")},
+         {{62, {"10=62", "73=25", "33=50", "12=EURUSD", "74=11", "79="}, 11},
+          {62, {"10=62", "73=28", "33=50", "12=EURUSD", "36=45", "37=1", "79=77"}, 0}},
+         {{true, 11}, {false, 0}}},
+        {"cancels of one order",
+         {cancel, cancel2},
+         {{62, {"10=62", "73=24", "33=44", "79=310001"}, 0},
+          {62, {"10=62", "73=25", "33=44", "74=3", "79=310001"}, 3}},
+         {{false, 0}, {true, 3}}},
+        {"identical new orders both carried out",
+         {newOrder("A", 50, "EURUSD", 0, "1"), newOrder("B", 50, "EURUSD", 0, "1")},
+         {{62, {"10=62", "73=28", "33=50", "12=EURUSD", "36=45", "37=1", "79=76"}, 0},
+          {62, {"10=62", "73=28", "33=50", "12=EURUSD", "36=45", "37=1", "79=77"}, 0}},
+         {{false, 0}, {false, 0}}},
+    };
+    for (const LikeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        RequestsInFlight fresh;
+        std::vector<std::uint64_t> numbers;
+        for (const auto& r : c.sent)
+            numbers.push_back(fresh.sent(r));
+        fresh.giveUp(numbers.front());
+        std::vector<RequestsInFlight::Answered> told;
+        for (std::size_t i = 0; i < c.answers.size(); ++i) {
+            const auto& [type, fields, code] = c.answers[i];
+            ExecutionReport report(type, fields);
+            report.rejectionCode = code;
+            if (auto answered = fresh.answered(report))
+                told.push_back(std::move(*answered));
+            for (auto& other : fresh.takeGivenBack())
+                told.push_back(std::move(other));
+            if (i + 1 < c.answers.size()) {
+                EXPECT_TRUE(told.empty()) << "told before the group had its reports";
+            }
+        }
+        ASSERT_EQ(told.size(), 2u);
+        const bool agree = c.outcomes.front() == c.outcomes.back();
+        for (std::size_t i = 0; i < told.size(); ++i) {
+            EXPECT_EQ(told[i].request.description, i == 0 ? "A" : "B") << "oldest first";
+            EXPECT_EQ(told[i].request.givenUp, i == 0);
+            ASSERT_EQ(told[i].notKnown.has_value(), !agree);
+            if (agree) {
+                EXPECT_EQ(told[i].rejected, c.outcomes[i].rejected);
+                continue;
+            }
+            EXPECT_FALSE(told[i].rejected);
+            EXPECT_EQ(told[i].notKnown->outcomes, c.outcomes);
+            ASSERT_EQ(told[i].notKnown->like.size(), 2u);
+            EXPECT_EQ(told[i].notKnown->like[1].number, numbers[1]);
+        }
+        EXPECT_EQ(fresh.waiting(), 0u);
+    }
+}
+
+// The line goes with reports in: what they knew goes with each request they fitted, so the loss
+// alert can say the server did something to one of them.
+TEST_F(RequestsInFlightTest, AtALostLineWhatTheReportsKnewGoesWithTheRequestsTheyFitted) {
+    {
+        SCOPED_TRACE("a close-all and a close of the position: its update held");
+        auto closeAll = on(Kind::CloseAll, "close all", "300001", 42);
+        closeAll.targets.push_back("300002");
+        list.sent(closeAll);
+        list.sent(on(Kind::Close, "close", "300001", 43));
+        EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300001", "76=0"}), "");
+        const auto left = list.takeUnanswered();
+        ASSERT_EQ(left.size(), 2u);
+        for (const auto& r : left) {
+            ASSERT_EQ(r.notKnown.size(), 1u) << r.description;
+            EXPECT_EQ(r.notKnown[0].position, "300001");
+            EXPECT_EQ(r.notKnown[0].like.size(), 2u);
+            EXPECT_EQ(r.notKnown[0].outcomes, (std::vector<RequestsInFlight::Outcome>{{false, 0}}));
+        }
+    }
+    {
+        SCOPED_TRACE("four close-alls of one number: one closed it");
+        for (int i = 0; i < 4; ++i)
+            list.sent(on(Kind::CloseAll, "close all " + std::to_string(i), "300001", 44));
+        EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300001", "76=0"}), "");
+        const auto left = list.takeUnanswered();
+        ASSERT_EQ(left.size(), 4u);
+        for (const auto& r : left) {
+            ASSERT_EQ(r.notKnown.size(), 1u) << r.description;
+            const auto& known = r.notKnown[0];
+            EXPECT_EQ(std::tuple(known.position, known.like.size(), known.outcomes.size()),
+                      std::tuple("300001", 4u, 1u));
+        }
+    }
+    EXPECT_TRUE(list.takeUnanswered().empty());
+}
+
+// Two close-alls of more positions than kMaxRequests, the server closing each position for one and
+// refusing it to the other only once it went through all of them: each position's first report is
+// kept until its second comes, however many positions wait.
+TEST_F(RequestsInFlightTest, CloseAllsOfThousandsOfPositionsLoseNoReportBeforeTheirOwnCome) {
+    constexpr std::size_t n = RequestsInFlight::kMaxRequests + 200;
+    auto first = on(Kind::CloseAll, "first", "", 42);
+    first.targets.clear();
+    for (std::size_t i = 0; i < n; ++i)
+        first.targets.push_back(std::to_string(500000 + i));
+    auto second = first;
+    second.description = "second";
+    second.requestNumber = 43;
+    list.sent(first);
+    list.sent(second);
+    std::size_t told = 0;
+    for (const bool refusals : {false, true})
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::string id = std::to_string(500000 + i);
+            if (refusals) {
+                told += answerOf(62, {"10=62", "73=25", "74=15", "79=", "125=" + id}, 15).has_value();
+            } else {
+                EXPECT_FALSE(answerOf(67, {"10=67", "73=73", "80=" + id, "76=0"}));
+            }
+            told += list.takeGivenBack().size();
+        }
+    EXPECT_EQ(told, 2 * n);
     EXPECT_EQ(list.waiting(), 0u);
 }
 

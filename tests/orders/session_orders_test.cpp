@@ -36,7 +36,12 @@ TEST_F(SessionOrdersFigures, ALostStreamFreezesTheFiguresAtTheLastQuotesHeld) {
 class RecordedAnswers final : public SessionEventSink {
 public:
     void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code, const std::string& reason,
-                         bool, const std::string&, const std::string&) override {
+                         bool, const std::string&, const std::string&,
+                         const std::string& whatIsKnown) override {
+        if (!whatIsKnown.empty()) {
+            log.push_back(std::to_string(request) + ":not known/" + whatIsKnown);
+            return;
+        }
         log.push_back(std::to_string(request) + (rejected ? ":rejected/" : ":done/") + std::to_string(code) +
                       "/" + reason);
     }
@@ -75,6 +80,20 @@ TEST_F(OrderFixture, AnOffsetAnswerAnswersItsOffsetWithTheReasonOnlyWhenRefused)
     // It files nothing: the offset's settlements come as reports of their own.
     EXPECT_TRUE(model.PendingOrderCollection.empty() && model.CancelledOrderCollection.empty());
     EXPECT_TRUE(host.tables.empty());
+
+    // Two offsets of one account and instrument waiting: the answers name neither, and differ. Each is
+    // told its outcome is not known, with what the server did to the two, and the Journal keeps it.
+    answers.log.clear();
+    host.journal.clear();
+    const std::string first = offset(), second = offset();
+    answer(0);
+    EXPECT_TRUE(answers.log.empty()) << "told before the other's answer came";
+    answer(12);
+    // Texts by their keys here: what the server did to the two (97601), the Journal's line (97603).
+    EXPECT_EQ(answers.log,
+              (std::vector<std::string>{first + ":not known/97601", second + ":not known/97601"}));
+    ASSERT_EQ(host.journal.size(), 2u);
+    EXPECT_TRUE(host.journal[0].ends_with("97603")) << host.journal[0];
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "model/records/order.h"
 #include "model/records/record_decimal.h"
 #include "model/session_model.h"
+#include "model/text/positional_text.h"
 
 #include <fmt/format.h>
 
@@ -390,6 +391,31 @@ std::vector<std::size_t> CloseAllFlow::answer(std::string_view position, bool ac
     return {at->second};
 }
 
+std::vector<std::size_t> CloseAllFlow::answerNotKnown(std::string_view position,
+                                                      const std::string& whatIsKnown, std::int64_t language) {
+    if (phase_ != Phase::Sent)
+        return {};
+    std::vector<std::size_t> rows;
+    if (position.empty()) {
+        for (std::size_t row = 0; row < status_.size(); ++row)
+            if (!status_[row].answered)
+                rows.push_back(row);
+    } else if (const auto at = statusRow_.find(position); at != statusRow_.end()) {
+        rows.push_back(at->second);
+    }
+    for (const std::size_t at : rows) {
+        CloseAllStatusRow& row = status_[at];
+        row.answered = true;
+        row.notKnown = true;
+        row.status = fillPositional(languageText(language, texts::kText95781),
+                                    {languageText(language, kStatusNotKnownKey), whatIsKnown});
+        row.tone = Tone::Plain;
+        // Closed, perhaps by the other request: its price is not this one's to show.
+        row.price.clear();
+    }
+    return rows;
+}
+
 void CloseAllFlow::noAnswer(std::int64_t language) {
     if (phase_ != Phase::Sent || !waiting())
         return;
@@ -469,6 +495,8 @@ std::string_view CloseAllFlow::headerKey() const {
     const bool held = told(FromList::AsSent) || told(FromList::Changed);
     if (gone || held)
         return !held ? kHeaderListAllClosedKey : gone ? kHeaderListSomeClosedKey : kHeaderListNoneClosedKey;
+    if (std::any_of(status_.begin(), status_.end(), [](const CloseAllStatusRow& r) { return r.notKnown; }))
+        return kHeaderSomeNotKnownKey;
     // Refused as a whole only where no position closed before the refusal.
     if (refusedWhole_ && std::none_of(status_.begin(), status_.end(),
                                       [](const CloseAllStatusRow& r) { return r.tone == Tone::Gain; }))

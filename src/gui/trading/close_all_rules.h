@@ -45,6 +45,10 @@ inline constexpr std::string_view kHeaderServerSilentKey = texts::kCloseAllServe
 inline constexpr std::string_view kHeaderNoAnswerKey = texts::kNoAnswerCameTimeEveryPosition;
 inline constexpr std::string_view kStatusNoAnswerKey = texts::kNoAnswer;
 inline constexpr std::string_view kHeaderRefusedWholeKey = texts::kServerRefusedCloseAllWhole;
+// The server's reports fitted this and a like request alike and differed: a row reads "Not known: "
+// with what is known, and the heading says some outcomes are not known.
+inline constexpr std::string_view kStatusNotKnownKey = texts::kNotKnown;
+inline constexpr std::string_view kHeaderSomeNotKnownKey = texts::kSentSomePositionsOutcomeNot;
 // More ticked than the server takes in one request ({0} the limit, {1} the ticked).
 inline constexpr std::string_view kAboveLimitKey = texts::kServerTakesMostPositionsOne;
 // The same user signed in again after a loss: what the new session's list shows of each row that
@@ -77,6 +81,7 @@ struct CloseAllStatusRow {
     std::string status;
     Tone tone = Tone::Gain; // Gain: sent or closed; Loss: refused or rejected
     bool answered = false;  // sent, and the server closed or rejected it (or a later list told it)
+    bool notKnown = false;  // answered, but whether this request closed it is not known
     FromList fromList = FromList::Untold;
 };
 
@@ -170,6 +175,9 @@ public:
     // refusal there is of the whole request). The rows it changed, in order.
     std::vector<std::size_t> answer(std::string_view position, bool accepted, const std::string& reason,
                                     std::int64_t language);
+    // The same of an answer whose outcome is not known (`whatIsKnown`): neither closed nor rejected.
+    std::vector<std::size_t> answerNotKnown(std::string_view position, const std::string& whatIsKnown,
+                                            std::int64_t language);
     // The time limit passed, or the line was lost, with positions unanswered: each reads that no
     // answer came (a later report still turns it to closed or rejected).
     void noAnswer(std::int64_t language);

@@ -276,24 +276,26 @@ void CloseAllWindowController::follow() {
     // Each position's answer of the window's own request tells its row; a refusal naming no position
     // is of the whole request, and each row still waiting reads it. The request is the window's until
     // every row has its answer.
-    follow_.add(connect(session, &ClientModel::requestAnswered, this,
-                        [this](const interfaces::RequestAnswer& answer) {
-                            if (request_ == 0 || answer.request != request_)
-                                return;
-                            const std::vector<std::size_t> rows =
-                                flow_.answer(answer.position, answer.accepted,
-                                             answer.reason.empty() ? answer.code : answer.reason,
-                                             context_.language().selected());
-                            if (rows.size() == 1)
-                                showStatusRow(rows.front());
-                            else if (!rows.empty())
-                                showStatus();
-                            if (!flow_.waiting()) {
-                                answerTimer_.stop();
-                                request_ = 0;
-                            }
-                            showHeader();
-                        }));
+    follow_.add(connect(
+        session, &ClientModel::requestAnswered, this, [this](const interfaces::RequestAnswer& answer) {
+            if (request_ == 0 || answer.request != request_)
+                return;
+            const std::vector<std::size_t> rows =
+                answer.notKnown() ? flow_.answerNotKnown(answer.position, answer.whatIsKnown,
+                                                         context_.language().selected())
+                                  : flow_.answer(answer.position, answer.accepted,
+                                                 answer.reason.empty() ? answer.code : answer.reason,
+                                                 context_.language().selected());
+            if (rows.size() == 1)
+                showStatusRow(rows.front());
+            else if (!rows.empty())
+                showStatus();
+            if (!flow_.waiting()) {
+                answerTimer_.stop();
+                request_ = 0;
+            }
+            showHeader();
+        }));
     // A lost line brings no more reports.
     follow_.add(connect(session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
         if (state == interfaces::LoginState::Lost || state == interfaces::LoginState::SignedOut)

@@ -256,6 +256,11 @@ void RecordSheet::answered(const interfaces::RequestAnswer& answer) {
         refresh(false);
         return;
     }
+    // Neither done nor refused: the sheet stays, with what is known, and the trader looks at the lists.
+    if (answer.notKnown()) {
+        showNotKnown(qt(answer.whatIsKnown));
+        return;
+    }
     if (answer.accepted) {
         accept();
         Q_EMIT requestSent();
@@ -367,6 +372,12 @@ void RecordSheet::markRefusal(QWidget* field, const std::optional<Refusal>& refu
 void RecordSheet::showRefusal(const QString& message) {
     serverRefusal_.clear();
     refusalAlert_ = CommonAlert::open(this, {text(kRefusalTitleKey), message, AlertSpec::Warning, {}, {}});
+}
+
+void RecordSheet::showNotKnown(const QString& whatIsKnown) {
+    serverRefusal_.clear();
+    refusalAlert_ =
+        CommonAlert::open(this, {text(texts::kNotKnown), whatIsKnown, AlertSpec::Warning, {}, {}});
 }
 
 bool RecordSheet::takeResult(const interfaces::OrderResult& result) {

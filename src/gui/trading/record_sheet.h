@@ -127,6 +127,8 @@ protected:
     void closeAsGone(std::string_view key = kRecordGoneKey);
     // A refusal on this sheet: the text under the refusal title; the sheet stays open.
     void showRefusal(const QString& text);
+    // An answer whose outcome is not known: what is known under its title; the sheet stays open.
+    void showNotKnown(const QString& whatIsKnown);
     // A refusal the sheet found itself in the language; one of a field's text names the field.
     QString refusalText(const Refusal& refusal) const;
     // A numeric field shows at once whether it reads: marked with the reason when it does not.

@@ -908,16 +908,26 @@ void TradeTicketWindowController::lineLost() {
         return;
     // Every record the lists hold now came with a report read before the line went, each of which
     // answered its own request or no request of ours: an order without an answer made none of them.
+    // Save like orders in flight together: the wire cannot tell them apart, so a report of one waits
+    // for the others', and what came since the oldest of them went out may be any one's.
     const ClientModel* model = session();
+    std::vector<std::set<std::string>> sentBefore;
+    for (const TicketOrder& order : awaiting_)
+        sentBefore.push_back(order.order.listedBefore);
     for (TicketOrder& order : awaiting_) {
         if (model) {
             const SessionQueries& queries = model->client().queries();
-            order.order.listedBefore.merge(listedFor(order.order.ticket.instrument, order.order.accounts,
-                                                     queries.getOpenOrderCollection(),
-                                                     queries.getPendingOrderCollection()));
+            std::set<std::string> listed =
+                listedFor(order.order.ticket.instrument, order.order.accounts,
+                          queries.getOpenOrderCollection(), queries.getPendingOrderCollection());
+            for (std::size_t i = 0; i < awaiting_.size(); ++i)
+                if (&awaiting_[i] != &order && repeats(awaiting_[i], order.order.ticket, order.sentTo))
+                    std::erase_if(listed, [&](const std::string& id) { return !sentBefore[i].contains(id); });
+            order.order.listedBefore.merge(listed);
         }
-        lost_.push_back(std::move(order));
     }
+    for (TicketOrder& order : awaiting_)
+        lost_.push_back(std::move(order));
     awaiting_.clear();
     while (lost_.size() > kMaxFollowedOrders)
         lost_.erase(lost_.begin());

@@ -787,6 +787,15 @@ TEST_F(DialogRules, CloseAllRowsReadTheirOwnAnswersAndTheHeadingWhatBecameOfThem
     flow.sent(s.model, queries, {"1", "4"}, 0);
     EXPECT_TRUE(flow.answer("4", true, {}, 0).size() == 1 && flow.answer("1", true, {}, 0).size() == 1);
     EXPECT_EQ(flow.headerKey(), kHeaderClosedKey);
+    // The server closed a position for this request or a like one and refused it to the other: the
+    // row reads neither closed nor refused, and the heading says some outcomes are not known.
+    flow.sent(s.model, queries, {"1", "2", "3"}, 0);
+    ASSERT_EQ(flow.answer("3", false, "Refused", 0).size(), 1u);
+    ASSERT_EQ(flow.answer("2", true, {}, 0).size(), 1u);
+    EXPECT_EQ(flow.answerNotKnown("1", "one of two", 0), std::vector<std::size_t>{0});
+    EXPECT_EQ(status(0), std::make_tuple("Not known: one of two", Tone::Plain));
+    EXPECT_FALSE(flow.waiting());
+    EXPECT_EQ(flow.headerKey(), kHeaderSomeNotKnownKey);
 }
 
 // The same user's sign-in again after a loss: each row still unanswered reads from the new list what
