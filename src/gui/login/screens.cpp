@@ -10,6 +10,7 @@
 #include "gui/login/unlock_window_controller.h"
 #include "platform/user_defaults.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 
 #include <memory>
@@ -30,8 +31,10 @@ public:
 
 // The login window in simulation mode with its connection drawer open, over the demo session (it
 // signs in nowhere here).
-LoginWindowController* loginWindow(ScreenContext& c) {
+LoginWindowController* loginWindow(ScreenContext& c, bool keepNotKnown = false) {
     auto defaults = std::shared_ptr<platform::UserDefaults>(platform::UserDefaults::inMemory());
+    if (keepNotKnown)
+        defaults->set(kPasswordKeepNotKnownKey, true);
     auto secrets = std::make_shared<NoSecrets>();
     auto remembered = std::make_shared<RememberedUsers>(*defaults, "", *secrets);
     c.keep(defaults);
@@ -46,6 +49,14 @@ LoginWindowController* loginWindow(ScreenContext& c) {
 QWidget* login(ScreenContext& c) {
     LoginWindowController* window = loginWindow(c);
     window->toggleRightDrawer();
+    return window;
+}
+
+// Remember me ticked after a run whose keyring never said whether it kept the password: the line
+// under the form, the longest of the keyring's.
+QWidget* loginKeepNotKnown(ScreenContext& c) {
+    LoginWindowController* window = loginWindow(c, true);
+    window->findChild<QCheckBox*>(QStringLiteral("CheckBox"))->setChecked(true);
     return window;
 }
 
@@ -85,6 +96,7 @@ QWidget* unlockRefused(ScreenContext& c) {
 
 void registerLoginScreens(ScreenRegistry& r) {
     r.add("login", login);
+    r.add("login-keep-not-known", loginKeepNotKnown);
     r.add("demo-registration", demoRegistration);
     r.add("unlock", unlock);
     r.add("unlock-refused", unlockRefused);
