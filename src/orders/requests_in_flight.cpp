@@ -475,6 +475,7 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::settle(std::deque<Re
         group = std::prev(groups_.end());
     }
     group->outcomes.push_back({rejected, rejected ? code : 0});
+    lastGrouped_ = true;
     if (group->outcomes.size() < waitingIn(*group).size())
         return std::nullopt;
     const Group full = std::move(*group);
@@ -693,6 +694,7 @@ bool RequestsInFlight::claimed(const std::string& id) const {
 std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const ExecutionReport& report) {
     const Named named(report);
     givenBack_.clear();
+    lastGrouped_ = false;
     std::optional<Answered> done = answerOf(named, report);
     settleAll();
     ripenHeld();

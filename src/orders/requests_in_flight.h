@@ -185,6 +185,8 @@ public:
     // An execution report or an offset answer: the request it answers (taken out of the list once
     // answered in full).
     std::optional<Answered> answered(const ExecutionReport& report);
+    // Whether the last report went to a group of like requests: told with the group, never alone.
+    bool lastReportGrouped() const { return lastGrouped_; }
     // Whether the report is the refusal an offset gets beside its offset answer: naming no number nor
     // position, of the account and instrument of an offset still waiting. The answer that follows tells it.
     bool refusesOffset(const ExecutionReport& report) const;
@@ -287,6 +289,7 @@ private:
     };
     std::deque<Held> held_;
     std::vector<Answered> givenBack_;
+    bool lastGrouped_ = false;
     // The groups of requests the wire cannot tell apart that have some of their reports: the members
     // (their numbers in this list, oldest first), the position of close-alls or the account of
     // multi-account orders they are of, and what the reports said so far.

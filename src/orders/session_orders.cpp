@@ -41,9 +41,10 @@ void SessionOrders::executionReport(const ExecutionReport& report) {
     const std::optional<RequestsInFlight::Answered> answered = requests_.inFlight().answered(report);
     std::vector<RequestsInFlight::Answered> givenBack = requests_.inFlight().takeGivenBack();
     // A refusal of a request is told once, by what names the request (tell); only one that answers
-    // none gets the banner that names none.
-    applyExecutionReport(report, collections_, host_,
-                         (answered && answered->rejected) || offsetRefused ? nullptr : &banners_);
+    // none gets the banner that names none. One of a group of like requests is told with the group.
+    const bool told =
+        (answered && answered->rejected) || offsetRefused || requests_.inFlight().lastReportGrouped();
+    applyExecutionReport(report, collections_, host_, told ? nullptr : &banners_);
     // Told after the report is filed, so the window that waits for it reads the lists it changed.
     if (answered)
         tell(*answered);

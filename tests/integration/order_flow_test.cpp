@@ -1233,6 +1233,31 @@ TEST_F(AnswerRuleTest, OfTwoClosesOfOnePositionSharingANumberNeitherIsToldTheOth
               std::vector<std::string>{fillPositional(
                   text("97608"), {fillPositional(text("95409"), {"1", "300001", "EURUSD", "20001"}),
                                   answers.got[first.request].whatIsKnown})});
+    // The refusal is told with the group, not again by a banner that names no request.
+    EXPECT_TRUE(rejectionBanners(*s.app).empty()) << ::testing::PrintToString(rejectionBanners(*s.app));
+}
+
+// The refusal the first of two like closes gets comes before the other's fill: it waits for the
+// group too, and no banner tells it alone.
+TEST_F(AnswerRuleTest, ARefusalOfOneOfTwoLikeClosesIsToldWithTheGroupOnly) {
+    Session& s = login();
+    Answers answers(client(s));
+    server->holdOrders(true);
+    const auto first = client(s).orders().closePosition("300001", dec("1"));
+    const auto second = client(s).orders().closePosition("300001", dec("1"));
+    ASSERT_TRUE(sent(first));
+    ASSERT_TRUE(sent(second));
+    ASSERT_TRUE(held(2));
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", true));
+    ASSERT_TRUE(server->answerHeldOrders({0}));
+    ASSERT_TRUE(until([&] { return answers.got.size() == 2; }));
+    EXPECT_EQ(answers.of(first.request), "not known");
+    EXPECT_EQ(answers.of(second.request), "not known");
+    while (platform::RunLoop::main().runOnce() > 0) {
+    }
+    EXPECT_TRUE(rejectionBanners(*s.app).empty()) << ::testing::PrintToString(rejectionBanners(*s.app));
 }
 
 // Two take-profit edits of one position sent in one pass read alike on the wire: neither is told the
