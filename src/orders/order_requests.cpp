@@ -374,6 +374,7 @@ RequestsInFlight::Request OrderRequests::AwaitedOrder(const Order& order) {
     RequestsInFlight::Request request;
     request.kind = RequestsInFlight::Kind::NewOrder;
     request.requestNumber = order.RequestId;
+    request.account = order.AccountNumber;
     request.instrument = order.ItemCode;
     request.side = order.tradingMode;
     request.quantity = order.OrderQty;

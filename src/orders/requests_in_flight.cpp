@@ -175,8 +175,10 @@ struct RequestsInFlight::Named {
         if (eachQuantity && std::find(r.answeredAccounts.begin(), r.answeredAccounts.end(), account) !=
                                 r.answeredAccounts.end())
             return false;
+        // An order's report names its account: like orders of two accounts are told apart.
         return (instrument.empty() || instrument == r.instrument) && (!side || side == r.side) &&
-               (eachQuantity || !quantity || !r.quantity || *quantity == *r.quantity);
+               (eachQuantity || !quantity || !r.quantity || *quantity == *r.quantity) &&
+               (eachQuantity || account.empty() || r.account.empty() || account == r.account);
     }
 
     // A report about a position held or an edit never answers a new order.
@@ -433,7 +435,8 @@ bool RequestsInFlight::alike(const Request& a, const Request& b, const std::stri
         return sameNumber && a.instrument == b.instrument && a.side == b.side && waitsFor(a) && waitsFor(b);
     }
     case Kind::NewOrder:
-        return sameNumber && a.instrument == b.instrument && a.side == b.side && a.quantity == b.quantity;
+        return sameNumber && a.account == b.account && a.instrument == b.instrument && a.side == b.side &&
+               a.quantity == b.quantity;
     case Kind::Close:
         return sameNumber && a.targets == b.targets && a.quantity == b.quantity;
     case Kind::PositionEdit:
@@ -471,7 +474,7 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::settle(std::deque<Re
             return answer(it, it->kind == Kind::CloseAll ? of : std::string(), rejected, code,
                           it->kind == Kind::MultiAccount ? of : std::string());
         keepWithin(groups_);
-        groups_.push_back({std::move(members), of, {}});
+        groups_.push_back({std::move(members), of, {}, {}});
         group = std::prev(groups_.end());
     }
     group->outcomes.push_back({rejected, rejected ? code : 0});
@@ -493,15 +496,15 @@ std::vector<std::uint64_t> RequestsInFlight::waitingIn(const Group& group) {
     // Members answered meanwhile by a report that names them wait for none.
     std::vector<std::uint64_t> members;
     for (const std::uint64_t n : group.members)
-        if (const auto r = byNumber(n);
-            r != requests_.end() &&
-            (r->kind != Kind::CloseAll || group.part.empty() ||
-             std::find(r->targets.begin(), r->targets.end(), group.part) != r->targets.end()))
+        if (byNumber(n) != requests_.end() &&
+            std::find(group.answeredApart.begin(), group.answeredApart.end(), n) == group.answeredApart.end())
             members.push_back(n);
     return members;
 }
 
 bool RequestsInFlight::recheckGroups() {
+    if (!std::exchange(groupsToRecheck_, false))
+        return false;
     for (auto g = groups_.begin(); g != groups_.end(); ++g) {
         const std::size_t waiting = waitingIn(*g).size();
         if (waiting > 0 && g->outcomes.size() < waiting)
@@ -510,6 +513,7 @@ bool RequestsInFlight::recheckGroups() {
         // have their reports, or none waits.
         const Group full = std::move(*g);
         groups_.erase(g);
+        groupsToRecheck_ = true;
         if (waiting > 0)
             for (Answered& told : tellGroup(full))
                 givenBack_.push_back(std::move(told));
@@ -641,6 +645,25 @@ bool RequestsInFlight::awaitsSettlement(const std::string& position) const {
     return std::find(settling_.begin(), settling_.end(), position) != settling_.end();
 }
 
+namespace {
+
+// The request as a part of its answer names it: without the lists that grow with its positions, which
+// only its last answer reads (copied at each position's answer, a burst of thousands took minutes).
+RequestsInFlight::Request partOf(RequestsInFlight::Request& r) {
+    auto targets = std::move(r.targets);
+    auto refusals = std::move(r.refusals);
+    auto closed = std::move(r.closed);
+    auto notKnown = std::move(r.notKnown);
+    RequestsInFlight::Request part = r;
+    r.targets = std::move(targets);
+    r.refusals = std::move(refusals);
+    r.closed = std::move(closed);
+    r.notKnown = std::move(notKnown);
+    return part;
+}
+
+} // namespace
+
 RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterator it,
                                                     const std::string& position, bool rejected,
                                                     std::int32_t code, const std::string& account,
@@ -658,7 +681,7 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
         part = account;
         r.answeredAccounts.push_back(part);
         if (!r.accounts.empty())
-            return {r, {}, rejected, code, false, std::move(part), std::move(unknown)};
+            return {partOf(r), {}, rejected, code, false, std::move(part), std::move(unknown)};
     }
     if (r.kind == Kind::CloseAll && !position.empty()) {
         if (unknown)
@@ -669,12 +692,21 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
             r.closed.push_back(position);
         // The position has its answer: a later report of it answers no more of this request.
         r.targets.erase(std::remove(r.targets.begin(), r.targets.end(), position), r.targets.end());
+        // Nor does it wait in the position's group (noted there: looked up in its targets at every
+        // report, thousands of groups made a burst take minutes).
+        for (Group& g : groups_)
+            if (g.part == position &&
+                std::find(g.members.begin(), g.members.end(), r.number) != g.members.end()) {
+                g.answeredApart.push_back(r.number);
+                groupsToRecheck_ = true;
+            }
         if (!r.targets.empty())
-            return {r, position, rejected, code, false, {}, std::move(unknown)};
+            return {partOf(r), position, rejected, code, false, {}, std::move(unknown)};
     }
     std::string of = r.kind == Kind::CloseAll ? position : std::string();
     Answered done{std::move(r), std::move(of), rejected, code, true, std::move(part), std::move(unknown)};
     requests_.erase(it);
+    groupsToRecheck_ = true;
     if (!passedOver_.empty())
         std::erase_if(passedOver_, [&](const PassedOver& p) { return p.request == done.request.number; });
     return done;

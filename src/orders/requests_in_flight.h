@@ -297,8 +297,13 @@ private:
         std::vector<std::uint64_t> members;
         std::string part;
         std::vector<Outcome> outcomes;
+        // Close-alls among the members whose report of the part came apart (named by their number).
+        std::vector<std::uint64_t> answeredApart;
     };
     std::deque<Group> groups_;
+    // Set when a member may have stopped waiting in a group (a request left, or answered a part apart):
+    // only then are the groups looked over again.
+    bool groupsToRecheck_ = false;
     // Whether the wire cannot tell `a` from `b` by a report of `part` (`numbered`: one naming a number).
     static bool alike(const Request& a, const Request& b, const std::string& part, bool numbered);
     // The answer of the request at `it` (of `part`: a close-all's position, a multi-account order's

@@ -22,9 +22,10 @@ platform::Decimal dec(std::string_view text) {
 }
 
 RequestsInFlight::Request newOrder(std::string text, std::int64_t number, std::string code, int side,
-                                   std::string_view qty) {
+                                   std::string_view qty, std::string account = {}) {
     RequestsInFlight::Request r;
     r.kind = Kind::NewOrder;
+    r.account = std::move(account);
     r.description = std::move(text);
     r.requestNumber = number;
     r.instrument = std::move(code);
@@ -501,6 +502,34 @@ TEST_F(RequestsInFlightTest, ARefusalNamingAGroupMembersNumberAnswersThatMember)
     EXPECT_EQ(std::tuple(givenBack[0].request.description, givenBack[0].rejected,
                          givenBack[0].notKnown.has_value()),
               std::tuple("first", false, false));
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
+// Like orders of two accounts sharing a number: each report names its account, so each is told its
+// own; of one account the server may take them in either order, and the outcome is not known.
+TEST_F(RequestsInFlightTest, LikeOrdersOfTwoAccountsAreToldApartByTheAccountTheirReportsName) {
+    list.sent(newOrder("A", 50, "EURUSD", 0, "1", "20003"));
+    list.sent(newOrder("B", 50, "EURUSD", 0, "1", "20004"));
+    const auto refused =
+        answerOf(62, {"10=62", "73=25", "33=50", "34=20004", "12=EURUSD", "36=45", "37=1", "74=7"}, 7);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(std::tuple(refused->request.description, refused->rejected, refused->notKnown.has_value()),
+              std::tuple("B", true, false));
+    const auto stored =
+        answerOf(62, {"10=62", "73=28", "33=50", "34=20003", "12=EURUSD", "36=45", "37=1", "79=7"});
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(std::tuple(stored->request.description, stored->rejected, stored->notKnown.has_value()),
+              std::tuple("A", false, false));
+
+    list.sent(newOrder("C", 51, "EURUSD", 0, "1", "20003"));
+    list.sent(newOrder("D", 51, "EURUSD", 0, "1", "20003"));
+    EXPECT_FALSE(
+        answerOf(62, {"10=62", "73=25", "33=51", "34=20003", "12=EURUSD", "36=45", "37=1", "74=7"}, 7));
+    const auto second =
+        answerOf(62, {"10=62", "73=28", "33=51", "34=20003", "12=EURUSD", "36=45", "37=1", "79=8"});
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(second->notKnown.has_value());
+    EXPECT_EQ(list.takeGivenBack().size(), 1u);
     EXPECT_EQ(list.waiting(), 0u);
 }
 

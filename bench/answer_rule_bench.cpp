@@ -1,0 +1,57 @@
+// Two Close Alls of the same thousands of positions, the server closing them for one and refusing
+// them to the other: every report fits both, so each position's reports wait for its group and each
+// request is told of each position that its outcome is not known. The reports are read on the main
+// queue; they grow with the positions, not with their square or cube.
+#include "orders/requests_in_flight.h"
+#include "session/business/business_services.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tc;
+
+void BM_TwoLikeCloseAllsAnsweredApart(benchmark::State& state) {
+    const int positions = static_cast<int>(state.range(0));
+    std::vector<std::string> ids;
+    for (int i = 0; i < positions; ++i)
+        ids.push_back(std::to_string(900000 + i));
+    // Each report as the wire brings it: the update that closed the position, its settlement, and the
+    // other request's refusal of it.
+    std::vector<std::pair<std::int64_t, std::vector<std::string>>> reports;
+    for (const std::string& id : ids) {
+        reports.push_back({67, {"10=67", "73=73", "80=" + id, "76=0"}});
+        reports.push_back({66, {"10=66", "80=" + id, "12=1"}});
+    }
+    for (const std::string& id : ids)
+        reports.push_back({62, {"10=62", "73=25", "74=15", "79=", "125=" + id}});
+    std::size_t told = 0;
+    for (auto _ : state) {
+        RequestsInFlight list;
+        for (const char* text : {"first", "second"}) {
+            RequestsInFlight::Request r;
+            r.kind = RequestsInFlight::Kind::CloseAll;
+            r.description = text;
+            r.targets = ids;
+            r.positions = ids.size();
+            list.sent(std::move(r));
+        }
+        told = 0;
+        for (const auto& [type, fields] : reports) {
+            ExecutionReport report(type, fields);
+            if (type == 62)
+                report.rejectionCode = 15;
+            told += list.answered(report).has_value();
+            told += list.takeGivenBack().size();
+        }
+        if (list.waiting() != 0)
+            state.SkipWithError("a request was left waiting");
+    }
+    state.counters["answers"] = static_cast<double>(told);
+}
+BENCHMARK(BM_TwoLikeCloseAllsAnsweredApart)->Arg(1'000)->Arg(5'000)->Unit(benchmark::kMillisecond);
+
+} // namespace
