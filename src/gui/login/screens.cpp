@@ -36,7 +36,7 @@ LoginWindowController* loginWindow(ScreenContext& c, bool keepNotKnown = false) 
     const std::string key = "screens";
     if (keepNotKnown) {
         // A remembered demo user; the earlier version's flag stands for the remembered entries.
-        const RememberedForm user{"demo", {}, "127.0.0.1", "5100"};
+        const RememberedForm user{"demo", {}, "127.0.0.1", {}};
         defaults->set(kDemoMode,
                       RememberedUsers::encryptEntry(RememberedUsers::encodeFields(user), key).value());
         defaults->set(kPasswordKeepNotKnownKey, true);
