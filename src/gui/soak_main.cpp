@@ -96,7 +96,10 @@ public:
         auto it = secrets_.find(key);
         done(it == secrets_.end() ? std::nullopt : std::optional(it->second));
     }
-    void remove(const std::string& key) override { secrets_.erase(key); }
+    void remove(const std::string& key, RemoveDone done) override {
+        secrets_.erase(key);
+        done(true, {});
+    }
 
 private:
     std::map<std::string, std::string> secrets_;

@@ -66,11 +66,20 @@ AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, Q
         [self = QPointer<AppDelegate>(this)](RememberedUsers::PasswordNews news) {
             if (!self)
                 return;
-            if (news == RememberedUsers::PasswordNews::NotKept ||
-                news == RememberedUsers::PasswordNews::KeepNotKnown) {
+            using News = RememberedUsers::PasswordNews;
+            const char* said = news == News::NotKept           ? texts::kPasswordNotRemembered
+                               : news == News::KeepNotKnown    ? texts::kPasswordKeepNotKnown
+                               : news == News::RemovalFailed   ? texts::kPasswordRemovalFailed
+                               : news == News::RemovalNotKnown ? texts::kPasswordRemovalNotKnown
+                                                               : nullptr;
+            if (said) {
                 self->keyringBannerOwed_ = true;
+                self->keyringTextKey_ = said;
                 self->sayPasswordNotKept();
-            } else if (news == RememberedUsers::PasswordNews::Kept) {
+            } else if ((news == News::Kept && self->keyringTextKey_ != texts::kPasswordRemovalFailed &&
+                        self->keyringTextKey_ != texts::kPasswordRemovalNotKnown) ||
+                       (news == News::Removed && self->keyringTextKey_ == texts::kPasswordRemovalNotKnown)) {
+                // A late answer takes back what the banner said of it.
                 self->keyringBannerOwed_ = false;
                 self->withdrawKeyringBanner();
             }
@@ -215,10 +224,7 @@ void AppDelegate::sayPasswordNotKept() {
     banner.title = kApplicationName;
     // Named as the other banners name what they are about, no blank line under the title.
     banner.subtitle = context_.text(texts::kKeyringBannerSubtitle).toStdString();
-    banner.informativeText = context_
-                                 .text(remembered_->passwordKeepNotKnown() ? texts::kPasswordKeepNotKnown
-                                                                           : texts::kPasswordNotRemembered)
-                                 .toStdString();
+    banner.informativeText = context_.text(keyringTextKey_).toStdString();
     banner.feature.dismissDelayTime = -1;
     keyringSaid_ = banner.informativeText;
     context_.banners().deliverNotification(banner);

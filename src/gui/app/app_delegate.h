@@ -86,8 +86,10 @@ private:
     std::string settingsSaid_;
     bool isSettingsBanner(const interfaces::InAppNotification& notification) const;
     void withdrawSettingsBanner();
-    // The keyring refused the remembered password and no banner has said so yet.
+    // The keyring refused the remembered password, did not answer, or did not take a forgotten one
+    // out, and no banner has said so yet.
     bool keyringBannerOwed_ = false;
+    const char* keyringTextKey_ = nullptr; // what the banner is to say
     std::string keyringSaid_;
     void sayPasswordNotKept();
     void withdrawKeyringBanner();

@@ -80,10 +80,21 @@ bool KeychainSecretStore::answers() const {
     return *answers_;
 }
 
-void KeychainSecretStore::remove(const std::string& key) {
-    if (!sessionBusAvailable())
+void KeychainSecretStore::remove(const std::string& key, RemoveDone done) {
+    if (!sessionBusAvailable()) {
+        done(false, "no D-Bus session bus, so no Secret Service");
         return;
-    makeJob<QKeychain::DeletePasswordJob>(this, key)->start();
+    }
+    auto* job = makeJob<QKeychain::DeletePasswordJob>(this, key);
+    connect(job, &QKeychain::Job::finished, this, [done = std::move(done)](QKeychain::Job* finished) {
+        // Nothing there to take out is as good as taken out.
+        if (finished->error() == QKeychain::NoError || finished->error() == QKeychain::EntryNotFound)
+            done(true, {});
+        else
+            done(false,
+                 "the Secret Service did not take it out (" + finished->errorString().toStdString() + ")");
+    });
+    job->start();
 }
 
 } // namespace tc::gui

@@ -17,7 +17,7 @@ public:
 
     void write(const std::string& key, const std::string& secret, WriteDone done) override;
     void read(const std::string& key, ReadDone done) override;
-    void remove(const std::string& key) override;
+    void remove(const std::string& key, RemoveDone done) override;
     // A Secret Service running or startable on the session bus; asked once.
     bool answers() const override;
 

@@ -165,18 +165,27 @@ void LoginWindowController::showNotices() {
     // Said where it matters: the trader asks for the password to be remembered and it cannot be,
     // the keyring answered but did not keep the last one, did not say in time whether it kept it, or
     // did not give the remembered one back.
+    // Each of the last three is of this mode's remembered user only. A password forgotten in this
+    // mode that the keyring did not take out is said with the box on or off.
     const bool asked = ui_->CheckBox->isChecked();
     const bool noKeyring = asked && !remembered_.passwordsCanBeKept();
-    const bool notKept = asked && !noKeyring && remembered_.passwordNotKept();
-    const bool notKnown = asked && !noKeyring && !notKept && remembered_.passwordKeepNotKnown();
-    const bool notReadBack =
-        asked && !noKeyring && !notKept && !notKnown && remembered_.passwordNotReadBack();
-    ui_->keyringNoticeLabel->setText(noKeyring     ? context_.text(texts::kPasswordsCannotBeRemembered)
-                                     : notKept     ? context_.text(texts::kPasswordNotRemembered)
-                                     : notKnown    ? context_.text(texts::kPasswordKeepNotKnown)
-                                     : notReadBack ? context_.text(texts::kPasswordNotReadBack)
-                                                   : QString());
-    ui_->keyringNoticeLabel->setVisible(noKeyring || notKept || notKnown || notReadBack);
+    const std::optional<RememberedUsers::PasswordNews> removal =
+        noKeyring ? std::nullopt : remembered_.passwordRemovalTrouble(connectionTypeKey_);
+    const bool notKept = asked && !noKeyring && !removal && remembered_.passwordNotKept();
+    const bool notKnown =
+        asked && !noKeyring && !removal && !notKept && remembered_.passwordKeepNotKnown(connectionTypeKey_);
+    const bool notReadBack = asked && !noKeyring && !removal && !notKept && !notKnown &&
+                             remembered_.passwordNotReadBack(connectionTypeKey_);
+    ui_->keyringNoticeLabel->setText(
+        noKeyring     ? context_.text(texts::kPasswordsCannotBeRemembered)
+        : removal     ? context_.text(*removal == RememberedUsers::PasswordNews::RemovalFailed
+                                          ? texts::kPasswordRemovalFailed
+                                          : texts::kPasswordRemovalNotKnown)
+        : notKept     ? context_.text(texts::kPasswordNotRemembered)
+        : notKnown    ? context_.text(texts::kPasswordKeepNotKnown)
+        : notReadBack ? context_.text(texts::kPasswordNotReadBack)
+                      : QString());
+    ui_->keyringNoticeLabel->setVisible(noKeyring || removal || notKept || notKnown || notReadBack);
 }
 
 void LoginWindowController::loadUserInfo(std::string_view mode) {

@@ -23,6 +23,31 @@ void appendEscaped(std::string& out, std::string_view field) {
     }
 }
 
+// The keys listed under a name; a value that is no list (a bare true from an earlier version)
+// stands for `legacy` when true.
+std::vector<std::string> keyList(const std::optional<platform::PlistValue>& value,
+                                 const std::vector<std::string>& legacy) {
+    std::vector<std::string> keys;
+    if (!value)
+        return keys;
+    if (const platform::PlistArray* items = value->array()) {
+        for (const platform::PlistValue& item : *items)
+            if (const std::string* key = item.string())
+                keys.push_back(*key);
+    } else if (value->asBool()) {
+        keys = legacy;
+    }
+    return keys;
+}
+
+// The keys of one mode begin with the mode and its separator.
+bool keyOfMode(std::string_view key, std::string_view mode) {
+    std::string prefix;
+    appendEscaped(prefix, mode);
+    prefix += '#';
+    return key.starts_with(prefix);
+}
+
 } // namespace
 
 RememberedUsers::RememberedUsers(platform::UserDefaults& defaults, std::string productKey,
@@ -31,7 +56,46 @@ RememberedUsers::RememberedUsers(platform::UserDefaults& defaults, std::string p
       secretState_(std::make_shared<SecretState>()) {
     secretState_->defaults = &defaults_;
     secretState_->notKept = defaults_.boolForKey(kPasswordNotKeptKey);
-    secretState_->keepNotKnown = !secretState_->notKept && defaults_.boolForKey(kPasswordKeepNotKnownKey);
+    for (std::string_view mode : {kLiveMode, kDemoMode})
+        if (auto key = entryKey(mode))
+            secretState_->legacyKeys.push_back(std::move(*key));
+    for (std::string& key :
+         keyList(defaults_.objectForKey(kPasswordKeepNotKnownKey), secretState_->legacyKeys))
+        secretState_->keepNotKnown.insert(std::move(key));
+    // Passwords forgotten in an earlier run that the store never confirmed taking out: out again,
+    // before anything is read for them (the store takes requests in turn).
+    const std::vector<std::string> owed = keyList(defaults_.objectForKey(kPasswordRemovalsOwedKey), {});
+    if (!owed.empty() && secrets_.answers())
+        for (const std::string& key : owed)
+            removeSecret(secretState_, secrets_, key);
+    else
+        secretState_->removalsOwed.insert(owed.begin(), owed.end());
+}
+
+std::optional<std::string> RememberedUsers::entryKey(std::string_view mode) const {
+    const std::optional<RememberedForm> entry = load(mode);
+    if (!entry)
+        return std::nullopt;
+    return secretKey(mode, entry->server, entry->userName);
+}
+
+bool RememberedUsers::passwordKeepNotKnown(std::string_view mode) const {
+    const std::optional<std::string> key = entryKey(mode);
+    return !secretState_->notKept && key && secretState_->keepNotKnown.contains(*key);
+}
+
+bool RememberedUsers::passwordNotReadBack(std::string_view mode) const {
+    const std::optional<std::string> key = entryKey(mode);
+    return key && secretState_->notReadBack.contains(*key);
+}
+
+std::optional<RememberedUsers::PasswordNews>
+RememberedUsers::passwordRemovalTrouble(std::string_view mode) const {
+    std::optional<PasswordNews> trouble;
+    for (const auto& [key, news] : secretState_->removalTrouble)
+        if (keyOfMode(key, mode) && (!trouble || news == PasswordNews::RemovalFailed))
+            trouble = news;
+    return trouble;
 }
 
 RememberedUsers::~RememberedUsers() {
@@ -135,34 +199,37 @@ void RememberedUsers::loadPassword(std::string_view mode, const RememberedForm& 
     // later still comes, so `done` may then be called a second time. A read asked again, or a
     // password kept since, supersedes it: its answer and its limit then change nothing.
     const std::uint64_t read = ++secretState_->reads;
+    const std::string key = secretKey(mode, entry.server, entry.userName);
+    // A password the trader said to forget is never put back into the form.
+    if (secretState_->removalsOwed.contains(key))
+        return;
     const bool answers = secrets_.answers();
     auto told = std::make_shared<bool>(false);
     auto shared = std::make_shared<SecretStore::ReadDone>(std::move(done));
-    const auto notReadBack = [mode = std::string(mode)](SecretState& state) {
-        state.notReadBack = true;
+    const auto notReadBack = [mode = std::string(mode), key](SecretState& state) {
+        state.notReadBack.insert(key);
         if (!std::exchange(state.readFailureLogged, true))
             platform::Log::warning("the keyring gave back no password for the remembered {} user", mode);
         state.tell(PasswordNews::NotReadBack);
     };
-    secrets_.read(
-        secretKey(mode, entry.server, entry.userName),
-        [state = secretState_, read, answers, told, shared, notReadBack](std::optional<std::string> secret) {
-            if (read != state->reads)
-                return;
-            if (!answers) {
-                (*shared)(std::move(secret));
-                return;
-            }
-            if (std::exchange(*told, true) && !secret)
-                return; // said at the limit already
-            if (!secret) {
-                notReadBack(*state);
-            } else {
-                state->notReadBack = false;
-                state->tell(PasswordNews::ReadBack);
-            }
+    secrets_.read(key, [state = secretState_, read, key, answers, told, shared,
+                        notReadBack](std::optional<std::string> secret) {
+        if (read != state->reads)
+            return;
+        if (!answers) {
             (*shared)(std::move(secret));
-        });
+            return;
+        }
+        if (std::exchange(*told, true) && !secret)
+            return; // said at the limit already
+        if (!secret) {
+            notReadBack(*state);
+        } else {
+            state->notReadBack.erase(key);
+            state->tell(PasswordNews::ReadBack);
+        }
+        (*shared)(std::move(secret));
+    });
     if (!answers || *told)
         return;
     platform::MainQueue::after(secrets_.answerLimit(), [weak = std::weak_ptr<SecretState>(secretState_), read,
@@ -207,30 +274,53 @@ bool RememberedUsers::changePassword(std::string_view mode, std::string_view use
     return true;
 }
 
-void RememberedUsers::SecretState::keepOnDisk(bool refused, bool unknown) {
+void RememberedUsers::SecretState::listOnDisk(std::string_view name, const std::string& key, bool on) {
     if (!defaults)
         return;
-    const std::pair<std::string_view, bool> keys[] = {{kPasswordNotKeptKey, refused},
-                                                      {kPasswordKeepNotKnownKey, unknown}};
-    for (const auto& [key, on] : keys)
+    defaults->edit(name, [key, on, legacy = legacyKeys](std::optional<platform::PlistValue> value) {
+        std::vector<std::string> keys = keyList(value, legacy);
+        std::erase(keys, key);
         if (on)
-            defaults->set(key, true);
-        else
-            defaults->remove(key);
+            keys.push_back(key);
+        if (keys.empty())
+            return std::optional<platform::PlistValue>();
+        return std::optional(platform::PlistValue(platform::PlistArray(keys.begin(), keys.end())));
+    });
+}
+
+void RememberedUsers::SecretState::keepOnDisk(const std::string& key, bool refused, bool unknown) {
+    if (!defaults)
+        return;
+    if (refused)
+        defaults->set(kPasswordNotKeptKey, true);
+    else
+        defaults->remove(kPasswordNotKeptKey);
+    listOnDisk(kPasswordKeepNotKnownKey, key, unknown);
     defaults->synchronize();
 }
 
-void RememberedUsers::SecretState::keepIs(PasswordNews news, bool answers) {
+void RememberedUsers::SecretState::keepIs(const std::string& key, PasswordNews news, bool answers) {
     const bool refused = news == PasswordNews::NotKept;
     const bool unknown = news == PasswordNews::KeepNotKnown;
     notKept = refused;
-    keepNotKnown = unknown;
+    if (unknown)
+        keepNotKnown.insert(key);
+    else
+        keepNotKnown.erase(key);
     // A refusal or a silence, which may come after the login window closed, is still said at the
     // next start; written even when nothing changed here, since the keep's start wrote it as not known.
     if (answers || news == PasswordNews::Kept)
-        keepOnDisk(refused, unknown);
-    if (news == PasswordNews::Kept)
-        notReadBack = false;
+        keepOnDisk(key, refused, unknown);
+    if (news == PasswordNews::Kept) {
+        notReadBack.erase(key);
+        // The store takes requests in turn: a removal asked before this keep is done.
+        if (removalsOwed.erase(key) > 0) {
+            removalTrouble.erase(key);
+            listOnDisk(kPasswordRemovalsOwedKey, key, false);
+            if (defaults)
+                defaults->synchronize();
+        }
+    }
     tell(news);
 }
 
@@ -256,44 +346,90 @@ void RememberedUsers::writeSecret(const std::string& key, const std::string& sec
                            // The trader said not to remember it while it waited; a password kept
                            // anew since is left, as the store takes requests in turn.
                            if (ok && state->lastWrites[key] == write)
-                               secrets.remove(key);
+                               removeSecret(state, secrets, key);
                            return;
                        }
-                       if (write != state->writes)
-                           return; // a later password was given since: its outcome stands
-                       state->keepIs(ok ? PasswordNews::Kept : PasswordNews::NotKept, answers);
+                       if (write != state->lastWrites[key])
+                           return; // a later password was given to this key since: its outcome stands
+                       state->keepIs(key, ok ? PasswordNews::Kept : PasswordNews::NotKept, answers);
                    });
     if (*answer == Answer::Given)
         return;
     // The program may end before the store answers: the next start is then to read the outcome as not
     // known. This run tells the trader only at the limit.
     if (answers)
-        secretState_->keepOnDisk(false, true);
-    platform::MainQueue::after(secrets_.answerLimit(), [weak = std::weak_ptr<SecretState>(secretState_),
+        secretState_->keepOnDisk(key, false, true);
+    platform::MainQueue::after(secrets_.answerLimit(), [weak = std::weak_ptr<SecretState>(secretState_), key,
                                                         write, answers, answer] {
         const std::shared_ptr<SecretState> state = weak.lock();
-        if (!state || *answer == Answer::Given || write != state->writes || state->forgotten.contains(write))
+        if (!state || *answer == Answer::Given || write != state->lastWrites[key] ||
+            state->forgotten.contains(write))
             return;
         *answer = Answer::Overdue;
         platform::Log::warning("the keyring did not answer in time whether it kept the password");
-        state->keepIs(PasswordNews::KeepNotKnown, answers);
+        state->keepIs(key, PasswordNews::KeepNotKnown, answers);
     });
 }
 
 void RememberedUsers::forget(const std::string& key) {
-    bool last = false;
     for (const auto& [write, waited] : secretState_->waiting)
-        if (waited == key) {
+        if (waited == key)
             secretState_->forgotten.insert(write);
-            last = last || write == secretState_->writes;
-        }
     ++secretState_->reads;
-    secrets_.remove(key);
     // What is not known is no longer whether it was kept: it is not remembered.
-    if (last || secretState_->writes == 0) {
-        secretState_->keepNotKnown = false;
-        defaults_.remove(kPasswordKeepNotKnownKey);
-    }
+    secretState_->keepNotKnown.erase(key);
+    secretState_->notReadBack.erase(key);
+    secretState_->listOnDisk(kPasswordKeepNotKnownKey, key, false);
+    if (secrets_.answers())
+        removeSecret(secretState_, secrets_, key);
+}
+
+void RememberedUsers::removeSecret(const std::shared_ptr<SecretState>& state, SecretStore& secrets,
+                                   const std::string& key) {
+    // Owed from the asking on: the store may take it behind a keep that never answers, and the
+    // program may end first.
+    const std::uint64_t remove = ++state->removes;
+    state->lastRemoves[key] = remove;
+    state->removalsOwed.insert(key);
+    state->listOnDisk(kPasswordRemovalsOwedKey, key, true);
+    if (state->defaults)
+        state->defaults->synchronize();
+    enum class Answer { Waited, Given, Overdue };
+    auto answer = std::make_shared<Answer>(Answer::Waited);
+    secrets.remove(key, [state, key, remove, answer](bool ok, const std::string& reason) {
+        const bool overdue = std::exchange(*answer, Answer::Given) == Answer::Overdue;
+        if (state->lastRemoves[key] != remove)
+            return; // asked again since: that answer stands
+        if (!ok) {
+            platform::Log::warning("the keyring did not take out a forgotten password ({}); it is tried "
+                                   "again at the next start",
+                                   reason);
+            state->removalTrouble[key] = PasswordNews::RemovalFailed;
+            state->tell(PasswordNews::RemovalFailed);
+            return;
+        }
+        if (overdue)
+            platform::Log::info("the keyring took the forgotten password out after all");
+        state->removalsOwed.erase(key);
+        state->removalTrouble.erase(key);
+        state->listOnDisk(kPasswordRemovalsOwedKey, key, false);
+        if (state->defaults)
+            state->defaults->synchronize();
+        state->tell(PasswordNews::Removed);
+    });
+    if (*answer == Answer::Given)
+        return;
+    platform::MainQueue::after(
+        secrets.answerLimit(), [weak = std::weak_ptr<SecretState>(state), key, remove, answer] {
+            const std::shared_ptr<SecretState> state = weak.lock();
+            if (!state || *answer == Answer::Given || state->lastRemoves[key] != remove)
+                return;
+            *answer = Answer::Overdue;
+            platform::Log::warning("the keyring did not answer in time whether it took a forgotten password "
+                                   "out; it is tried again at the next start");
+            state->removalTrouble[key] = PasswordNews::RemovalNotKnown;
+            state->tell(PasswordNews::RemovalNotKnown);
+        });
 }
 
 void RememberedUsers::remove(std::string_view mode) {

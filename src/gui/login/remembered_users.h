@@ -24,8 +24,12 @@ inline constexpr std::string_view kLiveMode = "Live";
 inline constexpr std::string_view kDemoMode = "Demo";
 // Set in the user defaults while the secret store refuses the remembered password.
 inline constexpr std::string_view kPasswordNotKeptKey = "PasswordNotKept";
-// Set while the store has not answered whether it kept the last password given to it.
+// The secret keys whose keep the store has not answered yet (a bare true, as an earlier version
+// wrote it, stands for the remembered entries).
 inline constexpr std::string_view kPasswordKeepNotKnownKey = "PasswordKeepNotKnown";
+// The secret keys of forgotten passwords the store has not confirmed taking out: taken out again at
+// the next start, never filled into the form meanwhile.
+inline constexpr std::string_view kPasswordRemovalsOwedKey = "PasswordRemovalsOwed";
 // How long a keyring may take to answer: one whose unlock prompt stays open, or whose daemon is
 // restarted under an open prompt, may never answer at all.
 inline constexpr std::chrono::milliseconds kSecretAnswerLimit = std::chrono::seconds(30);
@@ -37,11 +41,13 @@ public:
     // ok false: the secret was not kept; `reason` says why for the log.
     using WriteDone = std::function<void(bool ok, const std::string& reason)>;
     using ReadDone = std::function<void(std::optional<std::string> secret)>;
+    // ok false: the secret may still be there; `reason` says why for the log.
+    using RemoveDone = std::function<void(bool ok, const std::string& reason)>;
 
     virtual ~SecretStore() = default;
     virtual void write(const std::string& key, const std::string& secret, WriteDone done) = 0;
     virtual void read(const std::string& key, ReadDone done) = 0;
-    virtual void remove(const std::string& key) = 0;
+    virtual void remove(const std::string& key, RemoveDone done) = 0;
     // Whether a store answers on this computer at all; where none does, no password can be kept.
     virtual bool answers() const { return true; }
     // Past this without an answer the outcome is told as not known.
@@ -85,15 +91,26 @@ public:
     // it (a keyring reached through a library that is missing). Kept in the user defaults, so the
     // next start still knows when the refusal came after its login window had closed.
     bool passwordNotKept() const { return secretState_->notKept; }
-    // Whether the store gave no answer in time to the last password given to it (kept in the user
-    // defaults too); an answer that comes later settles it.
-    bool passwordKeepNotKnown() const { return secretState_->keepNotKnown; }
-    // Whether the store failed to give back the remembered user's password it was asked for (a
-    // keyring without its collection, or one that did not answer in time); cleared once a password
-    // is read or kept.
-    bool passwordNotReadBack() const { return secretState_->notReadBack; }
+    // Whether the store gave no answer in time to the password of the mode's remembered user (kept
+    // in the user defaults too); an answer that comes later settles it.
+    bool passwordKeepNotKnown(std::string_view mode) const;
+    // Whether the store failed to give back the password of the mode's remembered user (a keyring
+    // without its collection, or one that did not answer in time); cleared once it is read or kept.
+    bool passwordNotReadBack(std::string_view mode) const;
     // What the store last answered about a password.
-    enum class PasswordNews { Kept, NotKept, KeepNotKnown, ReadBack, NotReadBack };
+    enum class PasswordNews {
+        Kept,
+        NotKept,
+        KeepNotKnown,
+        ReadBack,
+        NotReadBack,
+        Removed,
+        RemovalFailed,
+        RemovalNotKnown
+    };
+    // Whether the store refused (RemovalFailed) or did not confirm in time (RemovalNotKnown) taking
+    // out a password of the mode that was forgotten in this run; nullopt when neither.
+    std::optional<PasswordNews> passwordRemovalTrouble(std::string_view mode) const;
     using PasswordListener = std::function<void(PasswordNews)>;
     // Called at every answer of the store to a password: the login window's line and the banner
     // of a signed-in session both follow them.
@@ -122,9 +139,13 @@ private:
         bool failureLogged = false;
         bool readFailureLogged = false;
         bool notKept = false;
-        bool keepNotKnown = false;
-        bool notReadBack = false;
+        std::set<std::string> keepNotKnown;                 // keys whose keep did not answer in time
+        std::set<std::string> notReadBack;                  // keys whose password did not come back
+        std::set<std::string> removalsOwed;                 // keys whose removal the store has not confirmed
+        std::map<std::string, PasswordNews> removalTrouble; // refused or unanswered removals
         std::uint64_t writes = 0; // writes begun; only the last one's outcome stands
+        std::uint64_t removes = 0;
+        std::map<std::string, std::uint64_t> lastRemoves; // the last removal asked of each key
         // Reads asked, writes begun and passwords forgotten: only the last read's answer stands.
         std::uint64_t reads = 0;
         std::map<std::string, std::uint64_t> lastWrites; // the last write begun to each key
@@ -132,15 +153,24 @@ private:
         std::set<std::uint64_t> forgotten;               // waiting writes whose password was forgotten since
         std::vector<PasswordListener> listeners;
         void tell(PasswordNews news) const;
-        // Kept, NotKept or KeepNotKnown: noted, kept in the user defaults (a refusal only where a
-        // store answers: where none does, the next start says so by itself), told.
-        void keepIs(PasswordNews news, bool answers);
-        // The refusal and the silence as the next start is to read them.
-        void keepOnDisk(bool refused, bool unknown);
+        // Kept, NotKept or KeepNotKnown of the key: noted, kept in the user defaults (a refusal only
+        // where a store answers: where none does, the next start says so by itself), told.
+        void keepIs(const std::string& key, PasswordNews news, bool answers);
+        // The refusal, and whether the key's keep is still not known, as the next start is to read them.
+        void keepOnDisk(const std::string& key, bool refused, bool unknown);
+        // Adds or takes `key` out of the list of keys under `name`, merged with the file's list.
+        void listOnDisk(std::string_view name, const std::string& key, bool on);
+        // The keys of the remembered entries, what a bare true from an earlier version stood for.
+        std::vector<std::string> legacyKeys;
     };
     void writeSecret(const std::string& key, const std::string& secret);
     // Takes the password out of the store, and out again if a keep still waiting keeps it.
     void forget(const std::string& key);
+    // Asks the store to take the key's password out; owed in the user defaults until it confirms.
+    static void removeSecret(const std::shared_ptr<SecretState>& state, SecretStore& secrets,
+                             const std::string& key);
+    // The key of the mode's remembered user; nullopt when none is remembered.
+    std::optional<std::string> entryKey(std::string_view mode) const;
     std::shared_ptr<SecretState> secretState_;
 };
 

@@ -26,17 +26,23 @@ public:
         done(false, "the screenshot tool keeps no passwords");
     }
     void read(const std::string&, ReadDone done) override { done(std::nullopt); }
-    void remove(const std::string&) override {}
+    void remove(const std::string&, RemoveDone done) override { done(true, {}); }
 };
 
 // The login window in simulation mode with its connection drawer open, over the demo session (it
 // signs in nowhere here).
 LoginWindowController* loginWindow(ScreenContext& c, bool keepNotKnown = false) {
     auto defaults = std::shared_ptr<platform::UserDefaults>(platform::UserDefaults::inMemory());
-    if (keepNotKnown)
+    const std::string key = "screens";
+    if (keepNotKnown) {
+        // A remembered demo user; the earlier version's flag stands for the remembered entries.
+        const RememberedForm user{"demo", {}, "127.0.0.1", {}};
+        defaults->set(kDemoMode,
+                      RememberedUsers::encryptEntry(RememberedUsers::encodeFields(user), key).value());
         defaults->set(kPasswordKeepNotKnownKey, true);
+    }
     auto secrets = std::make_shared<NoSecrets>();
-    auto remembered = std::make_shared<RememberedUsers>(*defaults, "", *secrets);
+    auto remembered = std::make_shared<RememberedUsers>(*defaults, key, *secrets);
     c.keep(defaults);
     c.keep(secrets);
     c.keep(remembered);

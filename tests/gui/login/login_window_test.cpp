@@ -43,6 +43,7 @@
 #include "model/text/positional_text.h"
 #include "options.h"
 #include "platform/bundle.h"
+#include "platform/dispatch.h"
 #include "platform/string_table.h"
 #include "support/temp_resources.h"
 #include "test_server.h"
@@ -1597,7 +1598,7 @@ TEST_F(LoginWindowTest, AKeepTheKeyringNeverAnswersIsToldAsNotKnownThenAndAtTheN
     secrets.answerWrites();
     EXPECT_TRUE(waitFor([&] { return saying() == 0; }));
     EXPECT_FALSE(tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets)
-                     .passwordKeepNotKnown());
+                     .passwordKeepNotKnown("Demo"));
 }
 
 // A keyring that answers but gives the remembered password back empty-handed (no collection):
@@ -1883,6 +1884,71 @@ TEST_F(SettingsFileLoginTest, ChangesWaitingForAnotherProgramsLockAreSaidUntilTh
     EXPECT_EQ(tc::platform::UserDefaults(settingsFile).integerForKey(tc::gui::kThemeKey), 1);
     EXPECT_TRUE(context->settingsNotice().isEmpty());
     EXPECT_FALSE(notice()->isVisibleTo(login));
+}
+
+// The Demo read still waits at the keyring when the trader turns to Live, which has no remembered
+// user, and ticks Remember me: the Demo read's limit says nothing under the empty Live form.
+TEST_F(LoginWindowTest, AnAbandonedReadsLimitSaysNothingUnderAnotherModesEmptyForm) {
+    delegate.reset();
+    tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets)
+        .store("Demo", {"trader", "trader1234", "127.0.0.1", "5199"});
+    secrets.holdReads = true;
+    secrets.limit = std::chrono::milliseconds(200);
+    startProgram();
+    ASSERT_EQ(login->connectionTypeKey(), "Demo");
+    QTest::mouseClick(child<QPushButton>(login, "liveModeButton"), Qt::LeftButton);
+    ASSERT_EQ(login->connectionTypeKey(), "Live");
+    ASSERT_TRUE(field("usernameTextField")->text().isEmpty());
+    auto* remember = child<QCheckBox>(login, "CheckBox");
+    QTest::mouseClick(remember, Qt::LeftButton, {}, QPoint(6, remember->height() / 2));
+    ASSERT_TRUE(remember->isChecked());
+    auto* line = child<QLabel>(login, "keyringNoticeLabel");
+    EXPECT_FALSE(line->isVisibleTo(login));
+    // A task due after the Demo read's limit runs after it.
+    bool past = false;
+    tc::platform::MainQueue::after(2 * secrets.limit, [&] { past = true; });
+    ASSERT_TRUE(waitFor([&] { return past || line->isVisibleTo(login); }));
+    EXPECT_FALSE(line->isVisibleTo(login)) << line->text().toStdString();
+}
+
+// A Live user whose password the keyring kept, and a Demo keep still waiting when the program
+// ended: the next start's Live form, its password filled in, does not say it may not be remembered.
+TEST_F(LoginWindowTest, AnotherModesUnknownKeepIsNotSaidUnderThisModesForm) {
+    delegate.reset();
+    {
+        tc::gui::RememberedUsers users(*defaults, interfaces::productInfo().productKey, secrets);
+        users.store("Live", {"ann", "ann12345", "127.0.0.1", "5199"});
+        secrets.holdWrites = true;
+        users.store("Demo", {"demo", "demo1234", "127.0.0.1", "5199"});
+    } // the program ends while the Demo keep waits
+    startProgram();
+    login->selectConnectionMode(0);
+    ASSERT_EQ(login->connectionTypeKey(), "Live");
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("ann"));
+    EXPECT_EQ(field("passwordTextField")->text(), QStringLiteral("ann12345"));
+    auto* line = child<QLabel>(login, "keyringNoticeLabel");
+    EXPECT_FALSE(line->isVisibleTo(login)) << line->text().toStdString();
+    login->selectConnectionMode(1);
+    EXPECT_EQ(line->text(), context->text(texts::kPasswordKeepNotKnown));
+}
+
+// Remember me unticked while the keyring holds a keep that never answers: the removal waits behind
+// it, and the line under the form says the password may still be kept.
+TEST_F(LoginWindowTest, AForgottenPasswordTheKeyringDoesNotTakeOutIsSaidUnderTheForm) {
+    delegate.reset();
+    tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets)
+        .store("Demo", {"trader", "trader1234", "127.0.0.1", "5199"});
+    secrets.holdRemoves = true;
+    secrets.limit = std::chrono::milliseconds(200);
+    startProgram();
+    auto* remember = child<QCheckBox>(login, "CheckBox");
+    ASSERT_TRUE(remember->isChecked());
+    QTest::mouseClick(remember, Qt::LeftButton, {}, QPoint(6, remember->height() / 2));
+    auto* line = child<QLabel>(login, "keyringNoticeLabel");
+    EXPECT_TRUE(waitFor([&] { return line->isVisibleTo(login); }));
+    EXPECT_EQ(line->text(), context->text(texts::kPasswordRemovalNotKnown));
+    secrets.answerRemoves();
+    EXPECT_FALSE(line->isVisibleTo(login));
 }
 
 } // namespace

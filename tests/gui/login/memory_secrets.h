@@ -3,7 +3,9 @@
 // `keeps = false` one whose store answers but keeps nothing (its library missing), `readable = false`
 // one that answers but gives nothing back (a keyring without its collection), `holdWrites` a store
 // that answers writes only at answerWrites(), as a keyring does after the login window closed,
-// `holdReads` reads only at answerReads(); `limit` is how long it may take to answer.
+// `holdReads` reads only at answerReads(), `holdRemoves` removals only at answerRemoves() (as a
+// keyring does behind a keep that never answers), `removes = false` one that refuses them; `limit`
+// is how long it may take to answer.
 #include "gui/login/remembered_users.h"
 
 #include <chrono>
@@ -39,9 +41,18 @@ public:
         auto it = secrets.find(key);
         done(it == secrets.end() || !readable ? std::nullopt : std::optional(it->second));
     }
-    void remove(const std::string& key) override {
+    void remove(const std::string& key, RemoveDone done) override {
+        if (holdRemoves) {
+            heldRemoves.emplace_back(key, std::move(done));
+            return;
+        }
         ++removals;
+        if (!removes) {
+            done(false, "the Secret Service did not take it out in this test");
+            return;
+        }
         secrets.erase(key);
+        done(true, {});
     }
     bool answers() const override { return available; }
     std::chrono::milliseconds answerLimit() const override { return limit; }
@@ -52,6 +63,14 @@ public:
         held.clear();
         for (auto& [key, secret, done] : writes)
             write(key, secret, std::move(done));
+    }
+
+    void answerRemoves() {
+        holdRemoves = false;
+        auto removals = std::move(heldRemoves);
+        heldRemoves.clear();
+        for (auto& [key, done] : removals)
+            remove(key, std::move(done));
     }
 
     void answerReads() {
@@ -67,10 +86,13 @@ public:
     bool readable = true;
     bool holdWrites = false;
     bool holdReads = false;
+    bool holdRemoves = false;
+    bool removes = true;
     int removals = 0;
     std::chrono::milliseconds limit = tc::gui::kSecretAnswerLimit;
     std::vector<std::tuple<std::string, std::string, WriteDone>> held;
     std::vector<std::pair<std::string, ReadDone>> heldReads;
+    std::vector<std::pair<std::string, RemoveDone>> heldRemoves;
     std::map<std::string, std::string> secrets;
 };
 

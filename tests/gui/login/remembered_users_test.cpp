@@ -132,24 +132,25 @@ TEST_F(RememberedUsersTest, AKeyringThatDoesNotAnswerInTimeIsToldAsNotKnownAndAL
     EXPECT_TRUE(news.empty());
     pass(std::chrono::milliseconds(1));
     ASSERT_EQ(news, std::vector{RememberedUsers::PasswordNews::KeepNotKnown});
-    EXPECT_TRUE(users.passwordKeepNotKnown());
+    EXPECT_TRUE(users.passwordKeepNotKnown(kDemoMode));
     EXPECT_FALSE(users.passwordNotKept());
-    EXPECT_TRUE(RememberedUsers(*defaults, productKey, secrets).passwordKeepNotKnown()) << "the next start";
+    EXPECT_TRUE(RememberedUsers(*defaults, productKey, secrets).passwordKeepNotKnown(kDemoMode))
+        << "the next start";
 
     secrets.answerWrites();
     EXPECT_EQ(news.back(), RememberedUsers::PasswordNews::Kept);
-    EXPECT_FALSE(users.passwordKeepNotKnown());
-    EXPECT_FALSE(RememberedUsers(*defaults, productKey, secrets).passwordKeepNotKnown());
+    EXPECT_FALSE(users.passwordKeepNotKnown(kDemoMode));
+    EXPECT_FALSE(RememberedUsers(*defaults, productKey, secrets).passwordKeepNotKnown(kDemoMode));
 
     secrets.holdReads = true;
     std::vector<std::optional<std::string>> given;
     users.loadPassword(kDemoMode, *users.load(kDemoMode), [&](auto secret) { given.push_back(secret); });
     pass(kSecretAnswerLimit);
     EXPECT_EQ(given, std::vector<std::optional<std::string>>{std::nullopt});
-    EXPECT_TRUE(users.passwordNotReadBack());
+    EXPECT_TRUE(users.passwordNotReadBack(kDemoMode));
     secrets.answerReads();
     EXPECT_EQ(given.back(), "pass");
-    EXPECT_FALSE(users.passwordNotReadBack());
+    EXPECT_FALSE(users.passwordNotReadBack(kDemoMode));
 }
 
 // Tests of answers that come late: the main queue's clock is moved by hand.
@@ -188,7 +189,7 @@ TEST_F(RememberedUsersOnAClock, ASupersededReadChangesNothing) {
     EXPECT_EQ(given, (std::vector<std::optional<std::string>>{"pass", "pass"}));
     EXPECT_EQ(news, (std::vector{RememberedUsers::PasswordNews::ReadBack,
                                  RememberedUsers::PasswordNews::ReadBack}));
-    EXPECT_FALSE(users.passwordNotReadBack());
+    EXPECT_FALSE(users.passwordNotReadBack(kDemoMode));
 }
 
 // The program may end while the keyring still holds a keep (its unlock prompt open): the settings
@@ -200,7 +201,7 @@ TEST_F(RememberedUsersTest, AKeepStillWaitingWhenTheProgramEndsIsNotKnownAtTheNe
     const auto nextStart = [&] {
         platform::UserDefaults next(file);
         EXPECT_EQ(next.integerForKey("LanguageKey"), 7) << "another program's change stays";
-        return RememberedUsers(next, productKey, secrets).passwordKeepNotKnown();
+        return RememberedUsers(next, productKey, secrets).passwordKeepNotKnown(kDemoMode);
     };
     platform::UserDefaults disk(file);
     platform::UserDefaults other(file);
@@ -209,7 +210,7 @@ TEST_F(RememberedUsersTest, AKeepStillWaitingWhenTheProgramEndsIsNotKnownAtTheNe
     secrets.holdWrites = true;
     RememberedUsers users(disk, productKey, secrets);
     users.store(kDemoMode, {"ann", "pass", "127.0.0.1", "5100"});
-    EXPECT_FALSE(users.passwordKeepNotKnown()) << "not said before the limit";
+    EXPECT_FALSE(users.passwordKeepNotKnown(kDemoMode)) << "not said before the limit";
     EXPECT_TRUE(nextStart());
     secrets.answerWrites();
     EXPECT_FALSE(nextStart());
@@ -219,16 +220,19 @@ TEST_F(RememberedUsersTest, AKeepStillWaitingWhenTheProgramEndsIsNotKnownAtTheNe
 // remembered, the keep's limit and answer tell nothing, and a password it kept is taken out again,
 // though not one kept anew since.
 TEST_F(RememberedUsersOnAClock, UntickingWhileAKeepWaitsLeavesNoPasswordKept) {
-    users.addPasswordListener([&](RememberedUsers::PasswordNews n) { news.push_back(n); });
+    users.addPasswordListener([&](RememberedUsers::PasswordNews n) {
+        if (n != RememberedUsers::PasswordNews::Removed) // the removals' confirmations
+            news.push_back(n);
+    });
     secrets.holdWrites = true;
     users.store(kDemoMode, {"ann", "pass", "127.0.0.1", "5100"});
     users.remove(kDemoMode);
-    EXPECT_FALSE(RememberedUsers(*defaults, productKey, secrets).passwordKeepNotKnown());
+    EXPECT_FALSE(RememberedUsers(*defaults, productKey, secrets).passwordKeepNotKnown(kDemoMode));
     pass(kSecretAnswerLimit);
     secrets.answerWrites();
     EXPECT_TRUE(secrets.secrets.empty());
     EXPECT_TRUE(news.empty());
-    EXPECT_FALSE(users.passwordKeepNotKnown());
+    EXPECT_FALSE(users.passwordKeepNotKnown(kDemoMode));
 
     secrets.holdWrites = true;
     users.store(kDemoMode, {"ann", "pass", "127.0.0.1", "5100"});
@@ -238,6 +242,73 @@ TEST_F(RememberedUsersOnAClock, UntickingWhileAKeepWaitsLeavesNoPasswordKept) {
     secrets.answerWrites();
     EXPECT_EQ(secrets.removals, 0) << "the keyring would take it out after the new one";
     EXPECT_EQ(news, std::vector{RememberedUsers::PasswordNews::Kept});
+}
+
+// The keyring takes requests in turn, so a removal asked behind a keep that never answers waits as
+// long: its limit says so, the settings owe it, and the next start takes the password out again
+// before anything is read, never filling it in meanwhile.
+TEST_F(RememberedUsersOnAClock, AForgottenPasswordTheKeyringHoldsIsTakenOutAtTheNextStartNeverFilledIn) {
+    users.store(kDemoMode, {"ann", "old", "127.0.0.1", "5100"});
+    users.addPasswordListener([&](RememberedUsers::PasswordNews n) { news.push_back(n); });
+    secrets.holdWrites = secrets.holdRemoves = true;
+    users.store(kDemoMode, {"ann", "new", "127.0.0.1", "5100"});
+    users.remove(kDemoMode);
+    pass(kSecretAnswerLimit);
+    EXPECT_EQ(news, std::vector{RememberedUsers::PasswordNews::RemovalNotKnown});
+    EXPECT_EQ(users.passwordRemovalTrouble(kDemoMode), RememberedUsers::PasswordNews::RemovalNotKnown);
+    EXPECT_FALSE(users.passwordRemovalTrouble(kLiveMode));
+
+    // The daemon restarted and lost both requests; the trader had ticked the box again meanwhile.
+    secrets.held.clear();
+    secrets.heldRemoves.clear();
+    defaults->set(kDemoMode,
+                  *RememberedUsers::encryptEntry(
+                      RememberedUsers::encodeFields({"ann", {}, "127.0.0.1", "5100"}), productKey));
+    RememberedUsers next(*defaults, productKey, secrets);
+    std::vector<std::optional<std::string>> given;
+    next.loadPassword(kDemoMode, *next.load(kDemoMode), [&](auto secret) { given.push_back(secret); });
+    EXPECT_TRUE(given.empty());
+    ASSERT_EQ(secrets.heldRemoves.size(), 1u);
+    secrets.answerRemoves();
+    EXPECT_TRUE(secrets.secrets.empty());
+    EXPECT_FALSE(defaults->objectForKey(kPasswordRemovalsOwedKey)) << "confirmed: no longer owed";
+}
+
+// A removal the keyring refuses is told, owed, and done at the next start.
+TEST_F(RememberedUsersTest, ARemovalTheKeyringRefusesIsToldAndDoneAtTheNextStart) {
+    RememberedUsers users(*defaults, productKey, secrets);
+    std::vector<RememberedUsers::PasswordNews> news;
+    users.addPasswordListener([&](RememberedUsers::PasswordNews n) { news.push_back(n); });
+    users.store(kLiveMode, {"ann", "pass", "127.0.0.1", "5100"});
+    secrets.removes = false;
+    users.remove(kLiveMode);
+    EXPECT_EQ(news.back(), RememberedUsers::PasswordNews::RemovalFailed);
+    EXPECT_EQ(users.passwordRemovalTrouble(kLiveMode), RememberedUsers::PasswordNews::RemovalFailed);
+    secrets.removes = true;
+    RememberedUsers next(*defaults, productKey, secrets);
+    EXPECT_TRUE(secrets.secrets.empty());
+    EXPECT_FALSE(next.passwordRemovalTrouble(kLiveMode));
+}
+
+// Whether a keep was answered is of the entry it was for: a Demo keep still waiting says nothing of
+// the Live user, and forgetting the Live user leaves the Demo keep not known. A bare true written
+// by the earlier version stands for the entries remembered then.
+TEST_F(RememberedUsersTest, AKeepNotKnownIsOfItsOwnEntryAndTheEarlierFlagStillReads) {
+    RememberedUsers users(*defaults, productKey, secrets);
+    users.store(kLiveMode, {"ann", "pass", "127.0.0.1", "5100"});
+    secrets.holdWrites = true;
+    users.store(kDemoMode, {"bob", "pass", "127.0.0.1", "5100"});
+    const auto next = [&](std::string_view mode) {
+        return RememberedUsers(*defaults, productKey, secrets).passwordKeepNotKnown(mode);
+    };
+    EXPECT_TRUE(next(kDemoMode));
+    EXPECT_FALSE(next(kLiveMode));
+    users.remove(kLiveMode);
+    EXPECT_TRUE(next(kDemoMode));
+
+    defaults->set(kPasswordKeepNotKnownKey, true);
+    EXPECT_TRUE(next(kDemoMode));
+    EXPECT_FALSE(next(kLiveMode)) << "no Live user is remembered";
 }
 
 } // namespace
