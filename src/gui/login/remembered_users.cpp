@@ -325,6 +325,15 @@ void RememberedUsers::SecretState::keepIs(const std::string& key, PasswordNews n
 }
 
 void RememberedUsers::writeSecret(const std::string& key, const std::string& secret) {
+    // A removal still owed was asked before this keep: done again at the next start it would take out
+    // what the trader said last. Owed again only if the keyring refuses this keep.
+    const bool owed = secretState_->removalsOwed.erase(key) > 0;
+    if (owed) {
+        secretState_->removalTrouble.erase(key);
+        secretState_->listOnDisk(kPasswordRemovalsOwedKey, key, false);
+        if (secretState_->defaults)
+            secretState_->defaults->synchronize();
+    }
     const std::uint64_t write = ++secretState_->writes;
     ++secretState_->reads; // a read of the password before this one no longer tells anything
     secretState_->lastWrites[key] = write;
@@ -334,14 +343,21 @@ void RememberedUsers::writeSecret(const std::string& key, const std::string& sec
     auto answer = std::make_shared<Answer>(Answer::Waited);
     // The store calls back only while it lives, so it is still there to take a password out.
     secrets_.write(key, secret,
-                   [state = secretState_, &secrets = secrets_, key, write, answers,
-                    answer](bool ok, const std::string& reason) {
+                   [state = secretState_, &secrets = secrets_, key, write, answers, answer,
+                    owed](bool ok, const std::string& reason) {
                        if (std::exchange(*answer, Answer::Given) == Answer::Overdue)
                            platform::Log::info("the keyring answered after all: the password was {}",
                                                ok ? "kept" : "not kept");
                        if (!ok && !std::exchange(state->failureLogged, true))
                            platform::Log::warning("passwords are not remembered: {}", reason);
                        state->waiting.erase(write);
+                       if (!ok && owed && state->lastWrites[key] == write) {
+                           // The forgotten password may still be there.
+                           state->removalsOwed.insert(key);
+                           state->listOnDisk(kPasswordRemovalsOwedKey, key, true);
+                           if (state->defaults)
+                               state->defaults->synchronize();
+                       }
                        if (state->forgotten.erase(write)) {
                            // The trader said not to remember it while it waited; a password kept
                            // anew since is left, as the store takes requests in turn.

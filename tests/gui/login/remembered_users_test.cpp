@@ -290,6 +290,34 @@ TEST_F(RememberedUsersTest, ARemovalTheKeyringRefusesIsToldAndDoneAtTheNextStart
     EXPECT_FALSE(next.passwordRemovalTrouble(kLiveMode));
 }
 
+// A password kept anew after a removal the keyring refused is the trader's last word: the removal is
+// not done over it at the next start, though the keep was answered only after the program ended. Where
+// the keyring refuses that keep too, the forgotten password may still be there: the removal is owed.
+TEST_F(RememberedUsersTest, APasswordKeptAnewAfterARefusedRemovalIsNotTakenOutAtTheNextStart) {
+    {
+        RememberedUsers users(*defaults, productKey, secrets);
+        users.store(kLiveMode, {"ann", "old", "127.0.0.1", "5100"});
+        secrets.removes = false;
+        users.remove(kLiveMode);
+        secrets.removes = true;
+        secrets.holdWrites = true;
+        users.store(kLiveMode, {"ann", "new", "127.0.0.1", "5100"});
+    }
+    secrets.answerWrites();
+    { RememberedUsers next(*defaults, productKey, secrets); }
+    ASSERT_EQ(secrets.secrets.size(), 1u);
+    EXPECT_EQ(secrets.secrets.begin()->second, "new");
+
+    RememberedUsers users(*defaults, productKey, secrets);
+    secrets.removes = false;
+    users.remove(kLiveMode);
+    secrets.removes = true;
+    secrets.keeps = false;
+    users.store(kLiveMode, {"ann", "newer", "127.0.0.1", "5100"});
+    RememberedUsers next(*defaults, productKey, secrets);
+    EXPECT_TRUE(secrets.secrets.empty());
+}
+
 // Whether a keep was answered is of the entry it was for: a Demo keep still waiting says nothing of
 // the Live user, and forgetting the Live user leaves the Demo keep not known. A bare true written
 // by the earlier version stands for the entries remembered then.
