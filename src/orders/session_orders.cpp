@@ -72,21 +72,19 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
     // a close-all once every position has had its report. The Journal keeps what the banner says, and
     // every refusal with the request it answers: a banner passes in seconds.
     const bool late = request.givenUp && answered.finished;
-    if (answered.rejected && !(late && answered.position.empty()))
+    // The request, its position where the answer is of one, and what was said of it.
+    const auto journal = [&](std::string_view key, std::string_view positionKey, const std::string& said) {
         host_.appendJournal(JournalData::getSessionNoteJournalData(
-            answered.position.empty()
-                ? fillPositional(host_.textForKey(kRefusedKey), {request.description, reason})
-                : fillPositional(host_.textForKey(kRefusedPositionKey),
-                                 {request.description, answered.position, reason}),
+            answered.position.empty() ? fillPositional(host_.textForKey(key), {request.description, said})
+                                      : fillPositional(host_.textForKey(positionKey),
+                                                       {request.description, answered.position, said}),
             host_.journalContext()));
+    };
+    if (answered.rejected && !(late && answered.position.empty()))
+        journal(kRefusedKey, kRefusedPositionKey, reason);
     // An outcome not known, as a refusal: the window shows it, the Journal keeps it.
     if (answered.notKnown && !(late && answered.position.empty()))
-        host_.appendJournal(JournalData::getSessionNoteJournalData(
-            answered.position.empty()
-                ? fillPositional(host_.textForKey(kNotKnownLineKey), {request.description, known})
-                : fillPositional(host_.textForKey(kNotKnownPositionLineKey),
-                                 {request.description, answered.position, known}),
-            host_.journalContext()));
+        journal(kNotKnownLineKey, kNotKnownPositionLineKey, known);
     // After the refusal it tells of.
     if (late) {
         const std::string told = lateText(answered);
