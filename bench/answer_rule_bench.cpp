@@ -52,6 +52,11 @@ void BM_TwoLikeCloseAllsAnsweredApart(benchmark::State& state) {
     }
     state.counters["answers"] = static_cast<double>(told);
 }
-BENCHMARK(BM_TwoLikeCloseAllsAnsweredApart)->Arg(1'000)->Arg(5'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TwoLikeCloseAllsAnsweredApart)
+    ->Arg(1'000)
+    ->Arg(5'000)
+    ->Arg(10'000)
+    ->Arg(20'000)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -378,6 +378,8 @@ RequestsInFlight::Request OrderRequests::AwaitedOrder(const Order& order) {
     request.instrument = order.ItemCode;
     request.side = order.tradingMode;
     request.quantity = order.OrderQty;
+    if (order.orderType >= 1 && order.orderType <= 3)
+        request.orderType = order.orderType;
     return request;
 }
 
@@ -822,8 +824,17 @@ OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
         for (std::string_view records = info.orderDetails; !records.empty();) {
             const std::size_t end = std::min(records.find(wire::kRecord), records.size());
             const std::string_view record = records.substr(0, end);
-            if (!record.empty())
-                awaited.accounts.emplace_back(record.substr(0, record.find(wire::kColumn)));
+            if (!record.empty()) {
+                const std::size_t column = record.find(wire::kColumn);
+                awaited.accounts.emplace_back(record.substr(0, column));
+                // The second column: the account's quantity, as its order report names it.
+                if (column != std::string_view::npos) {
+                    const std::string_view rest = record.substr(column + 1);
+                    if (const auto qty =
+                            platform::Decimal::fromString(rest.substr(0, rest.find(wire::kColumn))))
+                        awaited.accountQuantities.emplace_back(awaited.accounts.back(), *qty);
+                }
+            }
             records.remove_prefix(std::min(end + 1, records.size()));
         }
         const std::int64_t number = *awaited.requestNumber;

@@ -27,10 +27,12 @@ struct RequestsInFlight::Named {
     std::string instrument;
     std::optional<std::int32_t> side;
     std::optional<platform::Decimal> quantity;
+    std::optional<std::int32_t> orderType;            // of an order report: 1 market, 2 limit, 3 stop
     std::optional<platform::Decimal> settledQuantity; // 89 of a settlement
-    bool closedWhole = false; // a position's update leaving nothing of it (76 of 67 status 73)
+    bool closedWhole = false;               // a position's update leaving nothing of it (76 of 67 status 73)
+    const RequestsInFlight* list = nullptr; // whose requests it is read against
 
-    explicit Named(const ExecutionReport& r) : type(r.type), status(r.status) {
+    Named(const ExecutionReport& r, const RequestsInFlight* of) : type(r.type), status(r.status), list(of) {
         // The status first: what an id stands for depends on it.
         for (const std::string& field : r.fields)
             if (field.starts_with("73="))
@@ -84,6 +86,11 @@ struct RequestsInFlight::Named {
             case wire::tag::kQuantity:
                 quantity = strictDecimal(*value);
                 break;
+            case wire::tag::kOrderType:
+                // 29 to 31 on the wire.
+                if (const std::int64_t v = MessageCracker::integerValue(*value); v >= 29 && v <= 31)
+                    orderType = static_cast<std::int32_t>(v - 28);
+                break;
             case wire::tag::kSettledQuantity:
                 if (type == wire::msg::kPositionSettled)
                     settledQuantity = strictDecimal(*value);
@@ -113,9 +120,7 @@ struct RequestsInFlight::Named {
 
     // Whether the report is of the kind that answers `r`, about what `r` acts on.
     bool aimsAt(const Request& r) const {
-        const auto targets = [&](const std::string& id) {
-            return !id.empty() && std::find(r.targets.begin(), r.targets.end(), id) != r.targets.end();
-        };
+        const auto targets = [&](const std::string& id) { return !id.empty() && list->waitsOn(r, id); };
         switch (r.kind) {
         case Kind::Close:
             // A close's refusal names its number; one naming none is a close-all's.
@@ -175,9 +180,16 @@ struct RequestsInFlight::Named {
         if (eachQuantity && std::find(r.answeredAccounts.begin(), r.answeredAccounts.end(), account) !=
                                 r.answeredAccounts.end())
             return false;
-        // An order's report names its account: like orders of two accounts are told apart.
+        // Each account of a multi-account order has its quantity.
+        if (eachQuantity && quantity)
+            for (const auto& [of, qty] : r.accountQuantities)
+                if (of == account && !(qty == *quantity))
+                    return false;
+        // An order's report names its account: like orders of two accounts are told apart; and its
+        // type: a market order from a limit or stop order alike in side and quantity.
         return (instrument.empty() || instrument == r.instrument) && (!side || side == r.side) &&
                (eachQuantity || !quantity || !r.quantity || *quantity == *r.quantity) &&
+               (!orderType || !r.orderType || *orderType == *r.orderType) &&
                (eachQuantity || account.empty() || r.account.empty() || account == r.account);
     }
 
@@ -193,8 +205,99 @@ std::uint64_t RequestsInFlight::sent(Request request) {
     request.givenUp = false;
     request.positions = request.kind == Kind::CloseAll ? request.targets.size() : 0;
     request.refusals.clear();
+    for (std::size_t i = 0; i < request.targets.size(); ++i)
+        waitingOn_[request.targets[i]].push_back({request.number, i, i});
     requests_.push_back(std::move(request));
     return lastNumber_;
+}
+
+bool RequestsInFlight::waitsOn(const Request& r, const std::string& id) const {
+    // A request of a few targets is read as it is; a close-all of thousands through the index.
+    if (r.targets.size() <= 4)
+        return std::find(r.targets.begin(), r.targets.end(), id) != r.targets.end();
+    const auto slots = waitingOn_.find(id);
+    return slots != waitingOn_.end() && std::any_of(slots->second.begin(), slots->second.end(),
+                                                    [&](const Slot& s) { return s.request == r.number; });
+}
+
+void RequestsInFlight::dropTarget(Request& r, const std::string& id) {
+    const auto slots = waitingOn_.find(id);
+    if (slots == waitingOn_.end())
+        return;
+    auto& list = slots->second;
+    const auto slot =
+        std::find_if(list.begin(), list.end(), [&](const Slot& s) { return s.request == r.number; });
+    if (slot == list.end())
+        return;
+    const std::size_t place = slot->place;
+    list.erase(slot);
+    if (list.empty())
+        waitingOn_.erase(slots);
+    // The last target moves into the place left.
+    if (place + 1 != r.targets.size()) {
+        r.targets[place] = std::move(r.targets.back());
+        for (Slot& s : waitingOn_[r.targets[place]])
+            if (s.request == r.number)
+                s.place = place;
+    }
+    r.targets.pop_back();
+}
+
+void RequestsInFlight::unindex(const Request& r) {
+    for (const std::string& id : r.targets)
+        if (const auto slots = waitingOn_.find(id); slots != waitingOn_.end()) {
+            std::erase_if(slots->second, [&](const Slot& s) { return s.request == r.number; });
+            if (slots->second.empty())
+                waitingOn_.erase(slots);
+        }
+}
+
+bool RequestsInFlight::RecentIds::contains(const std::string& id) const {
+    const auto it = count_.find(id);
+    return it != count_.end() && it->second > 0;
+}
+
+void RequestsInFlight::RecentIds::push_back(const std::string& id) {
+    order_.push_back(id);
+    ++count_[id];
+    ++live_;
+}
+
+bool RequestsInFlight::RecentIds::erase(const std::string& id) {
+    const auto it = count_.find(id);
+    if (it == count_.end() || it->second == 0)
+        return false;
+    if (--it->second == 0)
+        count_.erase(it);
+    --live_;
+    // Erased notes stay in the order until they reach its front; never more than as many as are live.
+    if (order_.size() > 2 * live_ + 64) {
+        std::unordered_map<std::string, std::size_t> keep = count_;
+        std::deque<std::string> kept;
+        for (auto o = order_.rbegin(); o != order_.rend(); ++o)
+            if (auto k = keep.find(*o); k != keep.end() && k->second > 0) {
+                --k->second;
+                kept.push_front(std::move(*o));
+            }
+        order_ = std::move(kept);
+    }
+    return true;
+}
+
+void RequestsInFlight::RecentIds::pop_front() {
+    // Of an id noted more than once the oldest note goes: the live count tells how many are left.
+    while (!order_.empty()) {
+        std::string id = std::move(order_.front());
+        order_.pop_front();
+        if (erase(id))
+            return;
+    }
+}
+
+void RequestsInFlight::RecentIds::clear() {
+    order_.clear();
+    count_.clear();
+    live_ = 0;
 }
 
 void RequestsInFlight::giveUp(std::uint64_t number) {
@@ -204,8 +307,9 @@ void RequestsInFlight::giveUp(std::uint64_t number) {
 }
 
 bool RequestsInFlight::isWaiting(std::uint64_t number) const {
-    return std::any_of(requests_.begin(), requests_.end(),
-                       [&](const Request& r) { return r.number == number; });
+    const auto it = std::lower_bound(requests_.begin(), requests_.end(), number,
+                                     [](const Request& r, std::uint64_t n) { return r.number < n; });
+    return it != requests_.end() && it->number == number;
 }
 
 template <class Test>
@@ -236,8 +340,10 @@ std::deque<RequestsInFlight::Request>::iterator RequestsInFlight::passedOver(con
 }
 
 std::deque<RequestsInFlight::Request>::iterator RequestsInFlight::byNumber(std::uint64_t number) {
-    return std::find_if(requests_.begin(), requests_.end(),
-                        [&](const Request& r) { return r.number == number; });
+    // Kept in the order sent, so by number.
+    const auto it = std::lower_bound(requests_.begin(), requests_.end(), number,
+                                     [](const Request& r, std::uint64_t n) { return r.number < n; });
+    return it != requests_.end() && it->number == number ? it : requests_.end();
 }
 
 void RequestsInFlight::hold(const Named& named, const std::vector<std::uint64_t>& candidates) {
@@ -246,10 +352,19 @@ void RequestsInFlight::hold(const Named& named, const std::vector<std::uint64_t>
 }
 
 void RequestsInFlight::settled(const Named& named) {
+    // Its settlement names two of an offset's positions, the one settled and the one it closed
+    // against: that offset was carried out.
+    if (!named.against.empty())
+        for (const Request& r : requests_)
+            if (r.kind == Kind::Offset && waitsOn(r, named.closed) && waitsOn(r, named.against) &&
+                std::find(offsetsSettled_.begin(), offsetsSettled_.end(), r.number) ==
+                    offsetsSettled_.end()) {
+                keepWithin(offsetsSettled_);
+                offsetsSettled_.push_back(r.number);
+            }
     const auto holds = [this](std::uint64_t number, const std::string& id) {
         const auto it = byNumber(number);
-        return it != requests_.end() &&
-               std::find(it->targets.begin(), it->targets.end(), id) != it->targets.end();
+        return it != requests_.end() && waitsOn(*it, id);
     };
     const auto kindOf = [this](std::uint64_t n) {
         const auto it = byNumber(n);
@@ -302,8 +417,7 @@ void RequestsInFlight::offsetsOwn(const Named& named) {
             h->offsetsAnswerTells &&
             std::any_of(h->candidates.begin(), h->candidates.end(), [&](std::uint64_t n) {
                 const auto it = byNumber(n);
-                return it != requests_.end() && named.answersOffset(*it) &&
-                       std::find(it->targets.begin(), it->targets.end(), h->position) != it->targets.end();
+                return it != requests_.end() && named.answersOffset(*it) && waitsOn(*it, h->position);
             });
         if (offsets)
             std::erase_if(h->candidates, [&](std::uint64_t n) {
@@ -326,8 +440,7 @@ void RequestsInFlight::resolveHeld() {
             // Those answered meanwhile for this position wait for it no more.
             std::erase_if(h->candidates, [&](std::uint64_t n) {
                 const auto it = byNumber(n);
-                return it == requests_.end() ||
-                       std::find(it->targets.begin(), it->targets.end(), h->position) == it->targets.end();
+                return it == requests_.end() || !waitsOn(*it, h->position);
             });
             if (h->taken) {
                 if (h->candidates.empty()) {
@@ -410,17 +523,21 @@ void RequestsInFlight::ripenHeld() {
     }
 }
 
-bool RequestsInFlight::alike(const Request& a, const Request& b, const std::string& part, bool numbered) {
+bool RequestsInFlight::alike(const Request& a, const Request& b, const std::string& part,
+                             bool numbered) const {
     if (a.kind != b.kind)
         return false;
-    const auto holds = [&](const Request& r) {
-        return std::find(r.targets.begin(), r.targets.end(), part) != r.targets.end();
-    };
+    const auto holds = [&](const Request& r) { return waitsOn(r, part); };
     const bool sameNumber = a.requestNumber == b.requestNumber;
     switch (a.kind) {
-    case Kind::Offset:
-        // Its answer names only the account and instrument.
-        return a.account == b.account && a.instrument == b.instrument;
+    case Kind::Offset: {
+        // Its answer names only the account and instrument; its positions' settlement names its
+        // positions.
+        auto ta = a.targets, tb = b.targets;
+        std::sort(ta.begin(), ta.end());
+        std::sort(tb.begin(), tb.end());
+        return a.account == b.account && a.instrument == b.instrument && ta == tb;
+    }
     case Kind::CloseAll:
         // A position's reports name no number (a server's that does tells them apart); refused as a
         // whole, it is named by its number.
@@ -432,11 +549,19 @@ bool RequestsInFlight::alike(const Request& a, const Request& b, const std::stri
             return part.empty() ? r.answeredAccounts.empty()
                                 : std::find(r.accounts.begin(), r.accounts.end(), part) != r.accounts.end();
         };
-        return sameNumber && a.instrument == b.instrument && a.side == b.side && waitsFor(a) && waitsFor(b);
+        const auto quantityOf = [&](const Request& r) {
+            std::optional<platform::Decimal> q;
+            for (const auto& [of, qty] : r.accountQuantities)
+                if (of == part)
+                    q = qty;
+            return q;
+        };
+        return sameNumber && a.instrument == b.instrument && a.side == b.side && a.orderType == b.orderType &&
+               waitsFor(a) && waitsFor(b) && quantityOf(a) == quantityOf(b);
     }
     case Kind::NewOrder:
         return sameNumber && a.account == b.account && a.instrument == b.instrument && a.side == b.side &&
-               a.quantity == b.quantity;
+               a.quantity == b.quantity && a.orderType == b.orderType;
     case Kind::Close:
         return sameNumber && a.targets == b.targets && a.quantity == b.quantity;
     case Kind::PositionEdit:
@@ -453,13 +578,11 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::settle(std::deque<Re
     const std::string of =
         it->kind == Kind::CloseAll || it->kind == Kind::MultiAccount ? part : std::string();
     const std::uint64_t number = it->number;
-    auto group = std::find_if(groups_.begin(), groups_.end(), [&](const Group& g) {
-        return g.part == of && std::find(g.members.begin(), g.members.end(), number) != g.members.end();
-    });
+    auto group = groupOf(of, number);
     // A report naming a number the other members do not share is this one's own: the group is told
     // what is left once the rest have theirs.
     if (group != groups_.end() && numbered &&
-        std::any_of(group->members.begin(), group->members.end(), [&](std::uint64_t n) {
+        std::any_of(group->second.members.begin(), group->second.members.end(), [&](std::uint64_t n) {
             const auto r = byNumber(n);
             return r != requests_.end() && r->requestNumber != it->requestNumber;
         }))
@@ -473,16 +596,17 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::settle(std::deque<Re
         if (members.size() < 2)
             return answer(it, it->kind == Kind::CloseAll ? of : std::string(), rejected, code,
                           it->kind == Kind::MultiAccount ? of : std::string());
-        keepWithin(groups_);
-        groups_.push_back({std::move(members), of, {}, {}});
-        group = std::prev(groups_.end());
+        if (groups_.size() >= kMaxRequests && groups_.size() >= bound())
+            dropGroup(groups_.begin());
+        group = groups_.emplace_hint(groups_.end(), ++lastGroup_, Group{std::move(members), of, {}, {}});
+        groupsByPart_.emplace(of, group->first);
     }
-    group->outcomes.push_back({rejected, rejected ? code : 0});
+    group->second.outcomes.push_back({rejected, rejected ? code : 0});
     lastGrouped_ = true;
-    if (group->outcomes.size() < waitingIn(*group).size())
+    if (group->second.outcomes.size() < waitingIn(group->second).size())
         return std::nullopt;
-    const Group full = std::move(*group);
-    groups_.erase(group);
+    const Group full = std::move(group->second);
+    dropGroup(group);
     std::vector<Answered> told = tellGroup(full);
     if (told.empty())
         return std::nullopt;
@@ -502,18 +626,48 @@ std::vector<std::uint64_t> RequestsInFlight::waitingIn(const Group& group) {
     return members;
 }
 
+std::map<std::uint64_t, RequestsInFlight::Group>::iterator RequestsInFlight::groupOf(const std::string& part,
+                                                                                     std::uint64_t member) {
+    const auto [from, to] = groupsByPart_.equal_range(part);
+    for (auto i = from; i != to; ++i)
+        if (const auto g = groups_.find(i->second);
+            g != groups_.end() &&
+            std::find(g->second.members.begin(), g->second.members.end(), member) != g->second.members.end())
+            return g;
+    return groups_.end();
+}
+
+void RequestsInFlight::recheckGroupsOf(const std::string& part) {
+    const auto [from, to] = groupsByPart_.equal_range(part);
+    for (auto i = from; i != to; ++i)
+        toRecheck_[i->second] = true;
+}
+
+void RequestsInFlight::dropGroup(std::map<std::uint64_t, Group>::iterator group) {
+    const auto [from, to] = groupsByPart_.equal_range(group->second.part);
+    for (auto i = from; i != to; ++i)
+        if (i->second == group->first) {
+            groupsByPart_.erase(i);
+            break;
+        }
+    toRecheck_.erase(group->first);
+    groups_.erase(group);
+}
+
 bool RequestsInFlight::recheckGroups() {
-    if (!std::exchange(groupsToRecheck_, false))
-        return false;
-    for (auto g = groups_.begin(); g != groups_.end(); ++g) {
-        const std::size_t waiting = waitingIn(*g).size();
-        if (waiting > 0 && g->outcomes.size() < waiting)
+    while (!toRecheck_.empty()) {
+        const std::uint64_t id = toRecheck_.begin()->first;
+        toRecheck_.erase(toRecheck_.begin());
+        const auto g = groups_.find(id);
+        if (g == groups_.end())
+            continue;
+        const std::size_t waiting = waitingIn(g->second).size();
+        if (waiting > 0 && g->second.outcomes.size() < waiting)
             continue;
         // A member left by another path (its own numbered answer, refused as a whole, ...): those left
         // have their reports, or none waits.
-        const Group full = std::move(*g);
-        groups_.erase(g);
-        groupsToRecheck_ = true;
+        const Group full = std::move(g->second);
+        dropGroup(g);
         if (waiting > 0)
             for (Answered& told : tellGroup(full))
                 givenBack_.push_back(std::move(told));
@@ -525,7 +679,7 @@ bool RequestsInFlight::recheckGroups() {
 void RequestsInFlight::settleAll() {
     do
         resolveHeld();
-    while (recheckGroups());
+    while (recheckGroups() || settleUnsettled());
 }
 
 std::vector<RequestsInFlight::Answered> RequestsInFlight::tellGroup(const Group& group) {
@@ -594,9 +748,7 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
         // it, so another's turn came first and closed it.
         std::vector<std::uint64_t> everyOpen, others;
         for (const std::uint64_t n : due.candidates)
-            if (const auto it = byNumber(n);
-                it != requests_.end() &&
-                std::find(it->targets.begin(), it->targets.end(), due.position) != it->targets.end())
+            if (const auto it = byNumber(n); it != requests_.end() && waitsOn(*it, due.position))
                 (it->kind == Kind::CloseAll && it->closesWhatIsOpen ? everyOpen : others).push_back(n);
         std::optional<std::uint64_t> closer;
         if (!due.taken && others.size() == 1)
@@ -642,7 +794,7 @@ bool RequestsInFlight::leftOverWaiting() const {
 }
 
 bool RequestsInFlight::awaitsSettlement(const std::string& position) const {
-    return std::find(settling_.begin(), settling_.end(), position) != settling_.end();
+    return settling_.contains(position);
 }
 
 namespace {
@@ -691,22 +843,26 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
         else
             r.closed.push_back(position);
         // The position has its answer: a later report of it answers no more of this request.
-        r.targets.erase(std::remove(r.targets.begin(), r.targets.end(), position), r.targets.end());
+        dropTarget(r, position);
         // Nor does it wait in the position's group (noted there: looked up in its targets at every
         // report, thousands of groups made a burst take minutes).
-        for (Group& g : groups_)
-            if (g.part == position &&
-                std::find(g.members.begin(), g.members.end(), r.number) != g.members.end()) {
-                g.answeredApart.push_back(r.number);
-                groupsToRecheck_ = true;
-            }
+        if (const auto g = groupOf(position, r.number); g != groups_.end()) {
+            g->second.answeredApart.push_back(r.number);
+            toRecheck_[g->first] = true;
+        }
         if (!r.targets.empty())
             return {partOf(r), position, rejected, code, false, {}, std::move(unknown)};
     }
     std::string of = r.kind == Kind::CloseAll ? position : std::string();
+    // The groups it may have left, before its lists go with the answer.
+    recheckGroupsOf({});
+    for (const std::string& id : r.kind == Kind::CloseAll ? r.targets : r.accounts)
+        recheckGroupsOf(id);
+    for (const std::string& id : r.answeredAccounts)
+        recheckGroupsOf(id);
+    unindex(r);
     Answered done{std::move(r), std::move(of), rejected, code, true, std::move(part), std::move(unknown)};
     requests_.erase(it);
-    groupsToRecheck_ = true;
     if (!passedOver_.empty())
         std::erase_if(passedOver_, [&](const PassedOver& p) { return p.request == done.request.number; });
     return done;
@@ -720,11 +876,11 @@ void RequestsInFlight::claim(const std::string& id) {
 }
 
 bool RequestsInFlight::claimed(const std::string& id) const {
-    return !id.empty() && std::find(claimed_.begin(), claimed_.end(), id) != claimed_.end();
+    return !id.empty() && claimed_.contains(id);
 }
 
 std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const ExecutionReport& report) {
-    const Named named(report);
+    const Named named(report, this);
     givenBack_.clear();
     lastGrouped_ = false;
     std::optional<Answered> done = answerOf(named, report);
@@ -734,7 +890,7 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
 }
 
 bool RequestsInFlight::refusesOffset(const ExecutionReport& report) const {
-    const Named named(report);
+    const Named named(report, this);
     return named.rejection() && !named.number && named.closed.empty() && named.bracket.empty() &&
            !named.account.empty() && !named.instrument.empty() &&
            std::any_of(requests_.begin(), requests_.end(),
@@ -744,12 +900,23 @@ bool RequestsInFlight::refusesOffset(const ExecutionReport& report) const {
 std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named& named,
                                                                      const ExecutionReport& report) {
     if (report.type == wire::msg::kCloseHedged) {
-        const auto it = findFirst([&](const Request& r) { return named.answersOffset(r); });
-        if (it == requests_.end())
-            return std::nullopt;
-        if (report.rejectionCode == 0)
+        const bool carried = report.rejectionCode == 0;
+        if (carried)
             offsetsOwn(named);
-        return settle(it, {}, report.rejectionCode != 0, report.rejectionCode, false);
+        // An offset whose positions' settlement came was carried out: a refusal is another's.
+        std::vector<Candidate> candidates, known;
+        for (const Request& r : requests_)
+            if (named.answersOffset(r)) {
+                const bool settledPair = std::find(offsetsSettled_.begin(), offsetsSettled_.end(),
+                                                   r.number) != offsetsSettled_.end();
+                candidates.push_back({r.number, {}});
+                if (settledPair == carried)
+                    known.push_back({r.number, {}});
+            }
+        if (candidates.empty())
+            return std::nullopt;
+        return holdFor(known.empty() ? std::move(candidates) : std::move(known), {}, !carried,
+                       report.rejectionCode, false);
     }
     // A close brings its position's update and then its settlement: the update is the answer, and the
     // settlement that follows answers no other request of that position.
@@ -760,8 +927,7 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         return std::nullopt;
     }
     if (report.type == wire::msg::kExecutionReport && named.status == wire::report::kCancelled &&
-        !named.bracket.empty() &&
-        std::find(closedWhole_.begin(), closedWhole_.end(), named.bracket) != closedWhole_.end())
+        !named.bracket.empty() && closedWhole_.contains(named.bracket))
         return std::nullopt;
     if (report.type == wire::msg::kPositionReport && named.status == wire::report::kPositionUpdate &&
         !named.closed.empty()) {
@@ -771,32 +937,33 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
             keepWithin(closedWhole_);
             closedWhole_.push_back(named.closed);
         }
-        if (const auto leg = std::find(closedByLeg_.begin(), closedByLeg_.end(), named.closed);
-            leg != closedByLeg_.end()) {
-            closedByLeg_.erase(leg);
+        if (closedByLeg_.erase(named.closed))
             return std::nullopt;
-        }
     } else if (report.type == wire::msg::kPositionSettled && !named.closed.empty()) {
         settled(named);
         // An offset updates both positions and settles them in one report: neither waits any more.
-        if (const auto other = std::find(settling_.begin(), settling_.end(), named.against);
-            !named.against.empty() && other != settling_.end())
-            settling_.erase(other);
-        const auto update = std::find(settling_.begin(), settling_.end(), named.closed);
-        if (update != settling_.end()) {
-            settling_.erase(update);
+        if (!named.against.empty())
+            settling_.erase(named.against);
+        if (settling_.erase(named.closed))
             return std::nullopt;
-        }
     }
     if (requests_.empty())
         return std::nullopt;
     const bool rejected = named.rejection();
     const std::int32_t code = rejected ? report.rejectionCode : 0;
     if (named.number) {
-        const auto it =
-            findFirst([&](const Request& r) { return named.aimsAt(r) && named.sameNumber(r); }, true);
-        if (it != requests_.end())
+        const auto ofNumber = [&](const Request& r) { return named.aimsAt(r) && named.sameNumber(r); };
+        const auto it = findFirst(ofNumber, true);
+        if (it != requests_.end() && it->kind == Kind::CloseAll)
             return settle(it, named.closed, rejected, code, true);
+        if (it != requests_.end()) {
+            // Of a close and a close-all of one number, the close's; else any it fits of its number.
+            std::vector<Candidate> candidates;
+            for (const Request& r : requests_)
+                if (r.kind != Kind::CloseAll && ofNumber(r))
+                    candidates.push_back({r.number, {}});
+            return holdFor(std::move(candidates), named.closed, rejected, code, true);
+        }
     }
     const auto fits = [&](const Request& r) {
         return named.aimsAt(r) && (!named.number || !r.requestNumber);
@@ -865,12 +1032,144 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
     const std::string opened = named.opened.empty() ? std::string() : "position:" + named.opened;
     if (!named.number || !named.ofNewOrder() || claimed(order) || claimed(opened))
         return std::nullopt;
-    const auto it = findFirst([&](const Request& r) { return named.namesNewOrder(r); });
-    if (it == requests_.end())
+    std::vector<Candidate> candidates;
+    for (const Request& r : requests_)
+        if (named.namesNewOrder(r))
+            candidates.push_back(
+                {r.number, r.kind == Kind::MultiAccount && std::find(r.accounts.begin(), r.accounts.end(),
+                                                                     named.account) != r.accounts.end()
+                               ? named.account
+                               : std::string()});
+    if (candidates.empty())
         return std::nullopt;
     claim(order);
     claim(opened);
-    return settle(it, named.account, rejected, code, true);
+    return holdFor(std::move(candidates), named.account, rejected, code, true);
+}
+
+std::optional<RequestsInFlight::Answered> RequestsInFlight::holdFor(std::vector<Candidate> candidates,
+                                                                    const std::string& part, bool rejected,
+                                                                    std::int32_t code, bool numbered) {
+    const auto first = byNumber(candidates.front().first);
+    const std::string of =
+        first->kind == Kind::CloseAll || first->kind == Kind::MultiAccount ? part : std::string();
+    if (std::all_of(candidates.begin(), candidates.end(), [&](const Candidate& c) {
+            return c.first == first->number || alike(*first, *byNumber(c.first), of, numbered);
+        }))
+        return settle(first, part, rejected, code, numbered);
+    // Told once the others' own reports, or every pairing of the reports, say whose it is.
+    keepWithin(unsettled_);
+    unsettled_.push_back({std::move(candidates), Outcome{rejected, rejected ? code : 0}});
+    lastGrouped_ = true;
+    return std::nullopt;
+}
+
+bool RequestsInFlight::settleUnsettled() {
+    if (unsettled_.empty())
+        return false;
+    // A request answered meanwhile (or its account's part) leaves the candidates.
+    const auto waits = [&](const Candidate& c) {
+        const auto it = byNumber(c.first);
+        return it != requests_.end() &&
+               (c.second.empty() ||
+                std::find(it->accounts.begin(), it->accounts.end(), c.second) != it->accounts.end());
+    };
+    for (Unsettled& u : unsettled_)
+        std::erase_if(u.candidates, [&](const Candidate& c) { return !waits(c); });
+    std::erase_if(unsettled_, [](const Unsettled& u) { return u.candidates.empty(); });
+    // The sets of reports and requests that share candidates, each paired on its own.
+    std::vector<bool> seen(unsettled_.size(), false);
+    for (std::size_t start = 0; start < unsettled_.size(); ++start) {
+        if (seen[start])
+            continue;
+        std::vector<std::size_t> reports{start};
+        std::vector<Candidate> keys = unsettled_[start].candidates;
+        seen[start] = true;
+        for (bool grew = true; grew;) {
+            grew = false;
+            for (std::size_t o = 0; o < unsettled_.size(); ++o)
+                if (!seen[o] && std::any_of(unsettled_[o].candidates.begin(), unsettled_[o].candidates.end(),
+                                            [&](const Candidate& c) {
+                                                return std::find(keys.begin(), keys.end(), c) != keys.end();
+                                            })) {
+                    seen[o] = grew = true;
+                    reports.push_back(o);
+                    for (const Candidate& c : unsettled_[o].candidates)
+                        if (std::find(keys.begin(), keys.end(), c) == keys.end())
+                            keys.push_back(c);
+                }
+        }
+        std::sort(keys.begin(), keys.end());
+        // Every way of giving each report to a request it fits, no request taking two: what each
+        // request is given in each (none: -1), and one such way.
+        std::vector<std::vector<int>> given(keys.size());
+        std::vector<int> taker(reports.size(), -1), firstWay;
+        std::vector<bool> used(keys.size(), false);
+        std::size_t ways = 0;
+        const bool bounded = keys.size() <= kMaxPairings && reports.size() <= kMaxPairings;
+        const std::function<void(std::size_t)> pair = [&](std::size_t i) {
+            if (i == reports.size()) {
+                if (ways++ == 0)
+                    firstWay = taker;
+                std::vector<int> of(keys.size(), -1);
+                for (std::size_t r = 0; r < reports.size(); ++r)
+                    of[static_cast<std::size_t>(taker[r])] = static_cast<int>(r);
+                for (std::size_t k = 0; k < keys.size(); ++k)
+                    if (std::find(given[k].begin(), given[k].end(), of[k]) == given[k].end())
+                        given[k].push_back(of[k]);
+                return;
+            }
+            for (const Candidate& c : unsettled_[reports[i]].candidates) {
+                const std::size_t k =
+                    static_cast<std::size_t>(std::find(keys.begin(), keys.end(), c) - keys.begin());
+                if (used[k])
+                    continue;
+                used[k] = true;
+                taker[i] = static_cast<int>(k);
+                pair(i + 1);
+                used[k] = false;
+            }
+        };
+        if (bounded)
+            pair(0);
+        const auto outcomeOf = [&](int r) {
+            return unsettled_[reports[static_cast<std::size_t>(r)]].outcome;
+        };
+        // A request every way gives the same outcome is told it; its report leaves with it.
+        for (std::size_t k = 0; bounded && ways > 0 && k < keys.size(); ++k) {
+            const auto& g = given[k];
+            if (std::find(g.begin(), g.end(), -1) != g.end() ||
+                !std::all_of(g.begin(), g.end(), [&](int r) { return outcomeOf(r) == outcomeOf(g.front()); }))
+                continue;
+            const Outcome o = outcomeOf(g.front());
+            const auto mine =
+                std::find(firstWay.begin(), firstWay.end(), static_cast<int>(k)) - firstWay.begin();
+            unsettled_.erase(unsettled_.begin() +
+                             static_cast<std::ptrdiff_t>(reports[static_cast<std::size_t>(mine)]));
+            const auto it = byNumber(keys[k].first);
+            givenBack_.push_back(answer(it, {}, o.rejected, o.rejectionCode, keys[k].second));
+            return true;
+        }
+        // Every request of the set has its report and the ways disagree: not known, with what is.
+        if (reports.size() < keys.size())
+            continue;
+        std::vector<std::uint64_t> members;
+        std::vector<Outcome> outcomes;
+        for (const Candidate& c : keys)
+            if (std::find(members.begin(), members.end(), c.first) == members.end())
+                members.push_back(c.first);
+        for (const std::size_t r : reports)
+            outcomes.push_back(unsettled_[r].outcome);
+        std::sort(reports.rbegin(), reports.rend());
+        for (const std::size_t r : reports)
+            unsettled_.erase(unsettled_.begin() + static_cast<std::ptrdiff_t>(r));
+        const NotKnown known = notKnownOf(members, std::move(outcomes), {});
+        for (const Candidate& c : keys)
+            if (const auto it = byNumber(c.first); it != requests_.end())
+                givenBack_.push_back(answer(it, {}, false, 0, c.second, &known));
+        return true;
+    }
+    return false;
 }
 
 std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
@@ -884,20 +1183,46 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
     for (const Held& h : held_) {
         std::vector<std::uint64_t> waiting;
         for (const std::uint64_t n : h.candidates)
-            if (const auto it = byNumber(n);
-                it != requests_.end() &&
-                std::find(it->targets.begin(), it->targets.end(), h.position) != it->targets.end())
+            if (const auto it = byNumber(n); it != requests_.end() && waitsOn(*it, h.position))
                 waiting.push_back(n);
         if (!h.taken && !waiting.empty())
             tellEach(notKnownOf(waiting, {Outcome{}}, h.position));
     }
-    for (const Group& g : groups_)
+    for (const Unsettled& u : unsettled_) {
+        std::vector<std::uint64_t> members;
+        for (const Candidate& c : u.candidates)
+            if (std::find(members.begin(), members.end(), c.first) == members.end())
+                members.push_back(c.first);
+        tellEach(notKnownOf(members, {u.outcome}, {}));
+    }
+    unsettled_.clear();
+    offsetsSettled_.clear();
+    for (const auto& [id, g] : groups_)
         tellEach(notKnownOf(g.members, g.outcomes,
                             byNumber(g.members.front()) != requests_.end() &&
                                     byNumber(g.members.front())->kind == Kind::CloseAll
                                 ? g.part
                                 : std::string()));
     groups_.clear();
+    groupsByPart_.clear();
+    toRecheck_.clear();
+    // A close-all's positions still without an answer, in the order it was sent with.
+    for (Request& r : requests_)
+        if (r.targets.size() > 1) {
+            const auto sentPlace = [&](const std::string& id) {
+                for (const Slot& s : waitingOn_[id])
+                    if (s.request == r.number)
+                        return s.sentPlace;
+                return std::size_t{0};
+            };
+            std::vector<std::pair<std::size_t, std::string>> places;
+            for (std::string& id : r.targets)
+                places.emplace_back(sentPlace(id), std::move(id));
+            std::sort(places.begin(), places.end());
+            for (std::size_t i = 0; i < places.size(); ++i)
+                r.targets[i] = std::move(places[i].second);
+        }
+    waitingOn_.clear();
     std::vector<Request> left(std::make_move_iterator(requests_.begin()),
                               std::make_move_iterator(requests_.end()));
     requests_.clear();

@@ -13,8 +13,10 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -38,52 +40,20 @@ public:
     // a silence says nothing of it, so a silence does not count.
     static constexpr std::chrono::seconds kLeftOverWait{3};
 
-    // What a request waits for, and so which reports answer it. A report (62, 66, 67) answers:
-    //  1. a request waiting for the position or pending order the report names, of the kind the
-    //     report answers, that carries the report's request number: the oldest, except that a request
-    //     acting on exactly what the report names (a close of the position) comes before a close-all
-    //     that includes it (the two sent in one pass share the number);
-    //  2. else, when the report carries no number (or the request none), such a request: a refusal
-    //     goes to the oldest it fits, since its form names the kind it refuses (a close's names its
-    //     number, a close-all's position refusal none). A position's update or settlement naming no
-    //     number (a close's, a close-all's and an offset's read alike) that fits requests which are
-    //     not alike (of another kind or number) answers none of them yet: it is held until the
-    //     others have their own reports (a refusal, the offset's settlement naming its other
-    //     position), and then answers the one left. As many held reports of one position as the
-    //     requests they fit answer them in turn, each carried out. When the requests are alike the
-    //     oldest takes it: the server answers in turn;
-    //  3. else, among the new orders of the report's number (requests waiting for no position or
-    //     order of their own), one whose instrument, side and quantity the report names; never
-    //     through a position or order that already answered a request, nor through a close or an
-    //     edit report.
-    // A position's update after its take-profit or stop-loss leg filled is the leg's: it answers no
-    // request; nor does the cancellation of a leg of a position closed in full. A close-all's position takes
-    // a report only while it still waits for one, and never an update leaving part of the position (it closes
-    // the whole). An edit's report naming no number that went in step 2 to the older of two edits, whose own
-    // numbered report comes later, answers the other. A close's settlement names the quantity settled: a
-    // close of another quantity it does not answer. A close-all of every open position (closesWhatIsOpen)
-    // says nothing of a position closed before its turn, and is never alike another request: a held update
-    // that closed such a position, once the close-all waits for nothing else and no other report came while
-    // the server went on answering for kLeftOverWait, goes to the one other request it fits (carried out),
-    // and the close-all is refused the position as no longer held (kNoLongerHeldCode); of such close-alls
-    // alone, the oldest took it. An offset's own update is refused so to such close-alls it fitted.
-    // A refusal of a position no longer held is a close-all's that lists its positions before one
-    // of every open position; of several close-alls a held update of the position fits, the group's
-    // (see below). The offset answer (1052) answers an offset of the account and instrument it names.
-    // Given up or not, an answer goes to the same request: given up changes only how the answer is
-    // told, as late.
-    // Requests the wire cannot tell apart (alike: two offsets of one account and instrument, two
-    // close-alls waiting for one position, two closes, edits or orders alike in their number and in all
-    // their reports name), where a report fits them all, form a group: the server may take them in
-    // either order, so no report goes to the oldest. Each report of the group is noted; once there are
-    // as many as members (the server answers in turn: they come together), the members are told,
-    // oldest first: each what the reports said where all said the same, else each that its outcome is
-    // not known, with what the server did to the group (notKnown). A report naming a number the other
-    // members do not share is that member's own; a member that leaves so, or by any other answer, leaves
-    // the others told once they have their reports. An offset's own reports join no group. Of close-alls of
-    // every open position, which say nothing of a position closed before their turn, the held update left
-    // over does the same once it ripens. A group never waits for ever: a member given up is told late, as
-    // any; at a lost line each member is handed over with what the reports so far knew.
+    // The rule: a report answers a request only where it can be no other's. A report fits the waiting
+    // requests of the kind it answers (Kind below; of its number where it names one). Fitting one, it
+    // answers it at once: the usual case. Fitting several, it is held with the requests it may be and
+    // what it says. A request that gets a report that can only be its own leaves every held report; a
+    // held report left with one request answers it, until nothing changes. A request is told an
+    // outcome only when every pairing of the held reports with the requests they fit gives it that
+    // outcome; a set of requests that all have their reports and whose pairings disagree (alike: the
+    // wire cannot tell them apart) is told "not known" with what the server did to them all. What is
+    // still open at a lost line goes with what the reports knew (takeUnanswered), never as done or
+    // refused. Given up changes only how an answer is told, as late.
+    // Reports that are no request's: a position's update after its leg filled, the cancellation of a
+    // leg of a position closed in full, an offset's own updates and settlement. A close-all of every
+    // open position hears nothing of a position closed before its turn: a held update that closed one
+    // goes to the one other request it fits once the server went on answering for kLeftOverWait.
     enum class Kind {
         NewOrder,     // by its number, instrument, side and quantity (step 3)
         MultiAccount, // by its number, instrument and side (step 3): each account has its quantity;
@@ -135,6 +105,10 @@ public:
         std::string instrument;
         std::optional<std::int32_t> side;
         std::optional<platform::Decimal> quantity;
+        // A new order's type (1 market, 2 limit, 3 stop), as its order report names it.
+        std::optional<std::int32_t> orderType;
+        // A multi-account order's quantity for each account, as that account's order report names it.
+        std::vector<std::pair<std::string, platform::Decimal>> accountQuantities;
         // A bracket edit that takes a leg off is answered by that leg's cancellation as well.
         bool removesLeg = false;
         // A pending order's cancel: answered by its cancellation, never by an edit report; an edit of
@@ -217,6 +191,23 @@ public:
 
 private:
     struct Named;
+    // Ids kept in the order noted, the oldest dropped first, each looked up at the cost of a hash:
+    // a burst of thousands of positions reads them at every report.
+    class RecentIds {
+    public:
+        bool contains(const std::string& id) const;
+        void push_back(const std::string& id);
+        // Takes out one note of the id; whether there was one.
+        bool erase(const std::string& id);
+        void pop_front();
+        std::size_t size() const { return live_; }
+        void clear();
+
+    private:
+        std::deque<std::string> order_; // with ids erased since, dropped as they reach the front
+        std::unordered_map<std::string, std::size_t> count_;
+        std::size_t live_ = 0;
+    };
     // The oldest request that passes `test`, given up or not; with `exactFirst`, any other kind
     // before a close-all.
     template <class Test>
@@ -254,17 +245,17 @@ private:
     // Orders sent before the server's next message carry the same request number, and every report
     // of an order repeats it: the pending orders and positions whose report already answered a new
     // order. The newest kept.
-    std::deque<std::string> claimed_;
+    RecentIds claimed_;
     // Positions whose update came and whose settlement is still to follow (the same close's): a
     // settlement takes out the position it settles and the one it was closed against (an offset
     // updates both, and its settlement names the first as settled, the other as closing it).
-    std::deque<std::string> settling_;
+    RecentIds settling_;
     // Positions whose take-profit or stop-loss leg just filled: the update and settlement that follow
     // are the leg's, no close's or close-all's (which are refused the position in their turn).
-    std::deque<std::string> closedByLeg_;
+    RecentIds closedByLeg_;
     // Positions an update left with nothing: the cancellations of their legs that follow are the
     // server's own, no answer to an edit taking a leg off (which is refused in its turn).
-    std::deque<std::string> closedWhole_;
+    RecentIds closedWhole_;
     // An edit's report naming no number that fitted two edits and went to the older: the older's
     // request number, the position and the edit passed over. The newest kept.
     struct PassedOver {
@@ -288,6 +279,26 @@ private:
         bool offsetsAnswerTells = false;
     };
     std::deque<Held> held_;
+    // The reports that fit several waiting requests the wire tells apart only by their other reports
+    // (a refusal names no side, quantity or kind): the requests each may answer (with the account of a
+    // multi-account order) and what it says. Oldest first.
+    using Candidate = std::pair<std::uint64_t, std::string>;
+    struct Unsettled {
+        std::vector<Candidate> candidates;
+        Outcome outcome;
+    };
+    std::deque<Unsettled> unsettled_;
+    // As many requests as this, and reports, are paired every way; a larger set is told "not known"
+    // once every one has its report.
+    static constexpr std::size_t kMaxPairings = 8;
+    // Holds the report for the candidates (or, when the wire cannot tell them apart, gives it to their
+    // group): the answer, if any, told now.
+    std::optional<Answered> holdFor(std::vector<Candidate> candidates, const std::string& part, bool rejected,
+                                    std::int32_t code, bool numbered);
+    // Tells what the unsettled reports say for certain, by elimination and by pairing; whether it told any.
+    bool settleUnsettled();
+    // Offsets whose positions' settlement (naming two of their positions) came: carried out.
+    std::deque<std::uint64_t> offsetsSettled_;
     std::vector<Answered> givenBack_;
     bool lastGrouped_ = false;
     // The groups of requests the wire cannot tell apart that have some of their reports: the members
@@ -300,12 +311,30 @@ private:
         // Close-alls among the members whose report of the part came apart (named by their number).
         std::vector<std::uint64_t> answeredApart;
     };
-    std::deque<Group> groups_;
-    // Set when a member may have stopped waiting in a group (a request left, or answered a part apart):
-    // only then are the groups looked over again.
-    bool groupsToRecheck_ = false;
+    // By number, oldest first, and by their part: a report finds its group by a lookup.
+    std::map<std::uint64_t, Group> groups_;
+    std::unordered_multimap<std::string, std::uint64_t> groupsByPart_;
+    std::uint64_t lastGroup_ = 0;
+    // The groups a member may have stopped waiting in (a request left, or answered a part apart): only
+    // they are looked over again.
+    std::map<std::uint64_t, bool> toRecheck_;
+    std::map<std::uint64_t, Group>::iterator groupOf(const std::string& part, std::uint64_t member);
+    void recheckGroupsOf(const std::string& part);
+    void dropGroup(std::map<std::uint64_t, Group>::iterator group);
+    // Which requests still wait for each position or order, and where it stands in their targets (and
+    // stood when sent): what a report names is looked up, never searched for in lists of thousands.
+    struct Slot {
+        std::uint64_t request = 0;
+        std::size_t place = 0;
+        std::size_t sentPlace = 0;
+    };
+    std::unordered_map<std::string, std::vector<Slot>> waitingOn_;
+    bool waitsOn(const Request& r, const std::string& id) const;
+    // Takes the id out of the request's targets (the last moved into its place).
+    void dropTarget(Request& r, const std::string& id);
+    void unindex(const Request& r);
     // Whether the wire cannot tell `a` from `b` by a report of `part` (`numbered`: one naming a number).
-    static bool alike(const Request& a, const Request& b, const std::string& part, bool numbered);
+    bool alike(const Request& a, const Request& b, const std::string& part, bool numbered) const;
     // The answer of the request at `it` (of `part`: a close-all's position, a multi-account order's
     // account), or, when like requests wait beside it, none: the report is noted for their group,
     // which is told once each member has its report (the answers beyond the first go to givenBack_).

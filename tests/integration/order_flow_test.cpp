@@ -721,6 +721,84 @@ TEST_F(OrderFlowTest, AnEditAndACloseOfOnePositionAnsweredOutOfOrderEachReadThei
     server->holdOrders(false);
 }
 
+// Two requests of one number the server takes the other way round, refusing one (its market closed
+// between the two answers): a refusal names neither side, quantity nor kind, so it waits until the
+// other's own reports say whose it was. Each reads what the server's record says it came to.
+TEST_F(OrderFlowTest, OfTwoRequestsOfOneNumberAnsweredInReverseTheRefusedOneIsToldRefused) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    Answers answers(client(s));
+    struct Pair {
+        const char* name;
+        std::function<interfaces::OrderResult(const std::string&position)> first, second;
+        bool firstRefused; // else the second; the second is answered first
+    };
+    const std::vector<Pair> pairs{
+        {"buy 1 and sell 1, the sell refused",
+         [&](const std::string&) {
+             return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"));
+         },
+         [&](const std::string&) {
+             return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, false, "1"));
+         },
+         false},
+        {"buy 1 and sell 1, the buy refused",
+         [&](const std::string&) {
+             return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"));
+         },
+         [&](const std::string&) {
+             return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, false, "1"));
+         },
+         true},
+        {"buy 1 and buy 2, the buy 2 refused",
+         [&](const std::string&) {
+             return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"));
+         },
+         [&](const std::string&) {
+             return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "2"));
+         },
+         false},
+        {"a close and a close of 0.4, the part refused",
+         [&](const std::string& p) { return client(s).orders().closePosition(p, dec("1.5")); },
+         [&](const std::string& p) { return client(s).orders().closePosition(p, dec("0.4")); }, false},
+        {"a close of 0.4 and a close, the close refused",
+         [&](const std::string& p) { return client(s).orders().closePosition(p, dec("0.4")); },
+         [&](const std::string& p) { return client(s).orders().closePosition(p, dec("1.5")); }, false},
+    };
+    for (const Pair& p : pairs) {
+        SCOPED_TRACE(p.name);
+        // A position of 1.5 of its own for each pair.
+        const std::string position = openPosition(s, "EURUSD", 20001, true, "1.5");
+        ASSERT_FALSE(position.empty());
+        server->holdOrders(true);
+        const std::size_t recorded = server->orderRecord().size();
+        const int held = server->stats().heldOrderRequests;
+        const auto first = p.first(position);
+        const auto second = p.second(position);
+        ASSERT_TRUE(sent(first));
+        ASSERT_TRUE(sent(second));
+        ASSERT_TRUE(server->waitFor(
+            [&](const testserver::ServerStats& st) { return st.heldOrderRequests == held + 2; }, 5s));
+        // The second taken first; the market closed for the one refused.
+        for (const bool firstsTurn : {false, true}) {
+            const bool refuse = firstsTurn == p.firstRefused;
+            ASSERT_TRUE(server->setMarketOpen("EURUSD", !refuse));
+            ASSERT_TRUE(server->answerHeldOrders({firstsTurn ? 0u : 1u}));
+        }
+        ASSERT_TRUE(server->setMarketOpen("EURUSD", true));
+        ASSERT_TRUE(
+            until([&] { return !answers.of(first.request).empty() && !answers.of(second.request).empty(); }));
+        const auto record = server->orderRecord(recorded);
+        ASSERT_EQ(record.size(), 2u);
+        // The server's record, in the order answered: the second's, then the first's.
+        EXPECT_EQ(record[0].refused(), !p.firstRefused) << testserver::changesText(record[0]);
+        EXPECT_EQ(record[1].refused(), p.firstRefused) << testserver::changesText(record[1]);
+        EXPECT_EQ(answers.of(first.request), p.firstRefused ? "rejected" : "done");
+        EXPECT_EQ(answers.of(second.request), p.firstRefused ? "done" : "rejected");
+        server->holdOrders(false);
+    }
+}
+
 // Of two orders of one number, the server fills one and never answers the other: the loss names the
 // one without an answer.
 TEST_F(OrderFlowTest, OfTwoOrdersOfOneNumberTheLossNamesTheOneNeverAnswered) {

@@ -1006,4 +1006,246 @@ TEST_F(RequestsInFlightTest, AMultiAccountOrderWaitsUntilEachAccountHasItsReport
     EXPECT_EQ(list.waiting(), 0u);
 }
 
+// A report that fits several waiting requests answers one only where it can be no other's. A refusal
+// names the request number, account and instrument (a close's its position, an edit's its order) but
+// no side, quantity or kind: it waits until the others' own reports say whose it was, and a request is
+// told only what every pairing of the reports with the requests gives it. The usual case (in the
+// order sent) is told at once, beside the other way round.
+struct PairCase {
+    const char* name;
+    std::vector<RequestsInFlight::Request> sent;
+    std::vector<std::tuple<std::int64_t, std::vector<std::string>, std::int32_t>> reports;
+    std::map<std::string, std::string> told; // each request: "done", "refused N" or "not known"
+};
+
+std::vector<std::tuple<std::int64_t, std::vector<std::string>, std::int32_t>>
+orderFilled(std::int64_t number, std::string account, int side, std::string qty, std::string id,
+            int type = 29) {
+    const std::string mode = side == 0 ? "36=45" : "36=46";
+    std::vector<std::tuple<std::int64_t, std::vector<std::string>, std::int32_t>> r{
+        {62,
+         {"10=62", "73=28", "33=" + std::to_string(number), "34=" + account, "12=EURUSD",
+          "32=" + std::to_string(type), mode, "37=" + qty, "79=" + id},
+         0}};
+    if (type == 29) {
+        r.push_back({62, {"10=62", "73=23", "33=" + std::to_string(number), "12=EURUSD", "79=" + id}, 0});
+        r.push_back({67,
+                     {"10=67", "73=74", "33=" + std::to_string(number), "34=" + account, "12=EURUSD",
+                      "79=" + id, "80=9" + id, "37=" + qty},
+                     0});
+    }
+    return r;
+}
+
+std::tuple<std::int64_t, std::vector<std::string>, std::int32_t>
+orderRefused(std::int64_t number, std::string account, std::int32_t code) {
+    return {62,
+            {"10=62", "73=25", "33=" + std::to_string(number), "34=" + account, "12=EURUSD",
+             "74=" + std::to_string(code), "79="},
+            code};
+}
+
+std::vector<std::tuple<std::int64_t, std::vector<std::string>, std::int32_t>>
+positionClosed(const std::string& position, const std::string& left, const std::string& qty) {
+    return {
+        {67, {"10=67", "73=74", "34=20003", "12=EURUSD", "79=8" + qty, "80=9" + position, "37=" + qty}, 0},
+        {67, {"10=67", "73=73", "34=20003", "12=EURUSD", "80=" + position, "76=" + left}, 0},
+        {66, {"10=66", "80=" + position, "87=9" + position, "89=" + qty}, 0}};
+}
+
+std::map<std::string, std::string> runPairCase(const PairCase& c) {
+    RequestsInFlight list;
+    for (const auto& r : c.sent)
+        list.sent(r);
+    std::map<std::string, std::string> told;
+    const auto tell = [&](const RequestsInFlight::Answered& a) {
+        if (!a.finished)
+            return;
+        EXPECT_FALSE(told.contains(a.request.description)) << a.request.description << " told twice";
+        told[a.request.description] = a.notKnown   ? "not known"
+                                      : a.rejected ? "refused " + std::to_string(a.rejectionCode)
+                                                   : "done";
+    };
+    for (const auto& [type, fields, code] : c.reports) {
+        ExecutionReport report(type, fields);
+        report.rejectionCode = code;
+        if (const auto a = list.answered(report))
+            tell(*a);
+        for (const auto& a : list.takeGivenBack())
+            tell(a);
+    }
+    EXPECT_EQ(list.waiting(), 0u);
+    return told;
+}
+
+TEST_F(RequestsInFlightTest, ARefusalFittingSeveralRequestsIsTheOneTheOthersReportsLeave) {
+    using Reports = std::vector<std::tuple<std::int64_t, std::vector<std::string>, std::int32_t>>;
+    const auto join = [](Reports a, const Reports& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const auto buy = newOrder("buy 1", 42, "EURUSD", 0, "1", "20003");
+    const auto sell = newOrder("sell 1", 42, "EURUSD", 1, "1", "20003");
+    const auto buy2 = newOrder("buy 2", 42, "EURUSD", 0, "2", "20003");
+    auto limit = newOrder("limit buy 1", 42, "EURUSD", 0, "1", "20003");
+    limit.orderType = 2;
+    auto market = buy;
+    market.orderType = 1;
+    auto whole = on(Kind::Close, "close", "300001", 43);
+    whole.quantity = dec("1.5");
+    auto part = on(Kind::Close, "close 0.4", "300001", 43);
+    part.quantity = dec("0.4");
+    auto edit = on(Kind::OrderEdit, "edit", "310001", 44);
+    auto cancel = on(Kind::OrderEdit, "cancel", "310001", 44);
+    cancel.cancels = true;
+    auto multi = newOrder("multi", 45, "EURUSD", 0, "0");
+    multi.kind = Kind::MultiAccount;
+    multi.quantity.reset();
+    multi.accounts = {"20003", "20004"};
+    multi.accountQuantities = {{"20003", dec("1")}, {"20004", dec("1")}};
+    auto single = newOrder("single", 45, "EURUSD", 0, "2", "20003");
+    const Reports editDone{{62, {"10=62", "73=75", "33=44", "79=310001"}, 0}};
+    const Reports cancelDone{{62, {"10=62", "73=24", "33=44", "79=310001"}, 0}};
+    const Reports editRefused{{62, {"10=62", "73=25", "33=44", "74=3", "79=310001"}, 3}};
+    const Reports closeRefused{
+        {62, {"10=62", "73=25", "33=43", "34=20003", "12=EURUSD", "74=1065", "79=", "125=300001"}, 1065}};
+    const std::vector<PairCase> cases{
+        {"buy and sell, the sell refused, in order",
+         {buy, sell},
+         join(orderFilled(42, "20003", 0, "1", "7"), {orderRefused(42, "20003", 1065)}),
+         {{"buy 1", "done"}, {"sell 1", "refused 1065"}}},
+        {"buy and sell, the sell refused, reversed",
+         {buy, sell},
+         join({orderRefused(42, "20003", 1065)}, orderFilled(42, "20003", 0, "1", "7")),
+         {{"buy 1", "done"}, {"sell 1", "refused 1065"}}},
+        {"buy and sell, the buy refused, reversed",
+         {buy, sell},
+         join(orderFilled(42, "20003", 1, "1", "7"), {orderRefused(42, "20003", 1)}),
+         {{"buy 1", "refused 1"}, {"sell 1", "done"}}},
+        {"buy and sell, both refused alike",
+         {buy, sell},
+         {orderRefused(42, "20003", 1065), orderRefused(42, "20003", 1065)},
+         {{"buy 1", "refused 1065"}, {"sell 1", "refused 1065"}}},
+        {"buy 1 and buy 2, buy 2 refused, reversed",
+         {buy, buy2},
+         join({orderRefused(42, "20003", 1)}, orderFilled(42, "20003", 0, "1", "7")),
+         {{"buy 1", "done"}, {"buy 2", "refused 1"}}},
+        {"close and close 0.4, the close refused, reversed",
+         {whole, part},
+         join(positionClosed("300001", "1.1", "0.4"), closeRefused),
+         {{"close", "refused 1065"}, {"close 0.4", "done"}}},
+        {"close and close 0.4, the part refused, in order",
+         {whole, part},
+         join(positionClosed("300001", "0", "1.5"), closeRefused),
+         {{"close", "done"}, {"close 0.4", "refused 1065"}}},
+        {"close 0.4 and close, the close refused first",
+         {part, whole},
+         join(closeRefused, positionClosed("300001", "1.1", "0.4")),
+         {{"close", "refused 1065"}, {"close 0.4", "done"}}},
+        {"edit and cancel, the edit refused after the cancel",
+         {edit, cancel},
+         join(cancelDone, editRefused),
+         {{"edit", "refused 3"}, {"cancel", "done"}}},
+        {"edit and cancel, a refusal first",
+         {edit, cancel},
+         join(editRefused, editDone),
+         {{"edit", "done"}, {"cancel", "refused 3"}}},
+        {"edit and cancel, a refusal first, then the cancellation",
+         {edit, cancel},
+         join(editRefused, cancelDone),
+         {{"edit", "refused 3"}, {"cancel", "done"}}},
+        {"multi-account order and an order of one of its accounts, the order refused",
+         {multi, single},
+         join(join({orderRefused(45, "20003", 1065)}, orderFilled(45, "20003", 0, "1", "7")),
+              orderFilled(45, "20004", 0, "1", "8")),
+         {{"multi", "done"}, {"single", "refused 1065"}}},
+        {"market and limit alike, the limit refused, reversed",
+         {market, limit},
+         join({orderRefused(42, "20003", 1)}, orderFilled(42, "20003", 0, "1", "7")),
+         {{"buy 1", "done"}, {"limit buy 1", "refused 1"}}},
+        {"market and limit alike, the market refused, reversed",
+         {market, limit},
+         join({orderRefused(42, "20003", 1)}, orderFilled(42, "20003", 0, "1", "7", 30)),
+         {{"buy 1", "refused 1"}, {"limit buy 1", "done"}}},
+        {"orders the wire cannot tell apart: not known",
+         {buy,
+          [&] {
+              auto again = buy;
+              again.description = "buy 1 again";
+              return again;
+          }()},
+         join({orderRefused(42, "20003", 1)}, orderFilled(42, "20003", 0, "1", "7")),
+         {{"buy 1", "not known"}, {"buy 1 again", "not known"}}},
+    };
+    for (const PairCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(runPairCase(c), c.told);
+    }
+}
+
+// Two closes of 0.4 of a position and a close of more than is left, in one pass: the server closes
+// 0.4 twice and refuses the last. The like part closes' group counts its own members' reports only.
+TEST_F(RequestsInFlightTest, AGroupCountsItsOwnMembersReportsOnly) {
+    auto part = on(Kind::Close, "close 0.4", "300001", 43);
+    part.quantity = dec("0.4");
+    auto second = part;
+    second.description = "close 0.4 again";
+    auto rest = on(Kind::Close, "close the rest", "300001", 43);
+    rest.quantity = dec("1.1");
+    using Reports = std::vector<std::tuple<std::int64_t, std::vector<std::string>, std::int32_t>>;
+    Reports reports = positionClosed("300001", "1.1", "0.4");
+    for (auto& r : positionClosed("300001", "0.7", "0.4"))
+        reports.push_back(r);
+    const auto refused = std::tuple<std::int64_t, std::vector<std::string>, std::int32_t>{
+        62, {"10=62", "73=25", "33=43", "34=20003", "12=EURUSD", "74=11", "79=", "125=300001"}, 11};
+    for (const bool refusalFirst : {false, true}) {
+        SCOPED_TRACE(refusalFirst ? "the refusal first" : "in order");
+        Reports order = reports;
+        order.insert(refusalFirst ? order.begin() : order.end(), refused);
+        const std::map<std::string, std::string> told{
+            {"close 0.4", "done"}, {"close 0.4 again", "done"}, {"close the rest", "refused 11"}};
+        EXPECT_EQ(runPairCase({"", {part, second, rest}, order, {}}), told);
+    }
+}
+
+// Two multi-account orders of different quantities for one account, and two offsets of one account
+// and instrument of different pairs of positions: their reports say which was which.
+TEST_F(RequestsInFlightTest, RequestsTheReportsTellApartAreNotToldNotKnown) {
+    auto a = newOrder("multi 1", 45, "EURUSD", 0, "0");
+    a.kind = Kind::MultiAccount;
+    a.quantity.reset();
+    a.accounts = {"20003"};
+    a.accountQuantities = {{"20003", dec("1")}};
+    auto b = a;
+    b.description = "multi 2";
+    b.accountQuantities = {{"20003", dec("2")}};
+    EXPECT_EQ(runPairCase({"",
+                           {a, b},
+                           [&] {
+                               auto r = orderFilled(45, "20003", 0, "1", "7");
+                               r.insert(r.begin(), orderRefused(45, "20003", 1065));
+                               return r;
+                           }(),
+                           {}}),
+              (std::map<std::string, std::string>{{"multi 1", "done"}, {"multi 2", "refused 1065"}}));
+
+    auto first = offset("offset A", "20003", "EURUSD");
+    first.targets = {"500101", "500102"};
+    auto other = offset("offset B", "20003", "EURUSD");
+    other.targets = {"500103", "500104"};
+    using Reports = std::vector<std::tuple<std::int64_t, std::vector<std::string>, std::int32_t>>;
+    const Reports firstDone{{67, {"10=67", "73=73", "80=500101", "76=0"}, 0},
+                            {67, {"10=67", "73=73", "80=500102", "76=0"}, 0},
+                            {66, {"10=66", "80=500101", "87=500102", "89=1"}, 0}};
+    const Reports otherRefused{
+        {62, {"10=62", "73=25", "34=20003", "12=EURUSD", "74=1065", "79=700010"}, 1065},
+        {1052, {"10=1052", "34=20003", "12=EURUSD", "74=1065"}, 1065}};
+    const Reports firstAnswer{{1052, {"10=1052", "34=20003", "12=EURUSD", "74=0"}, 0}};
+    Reports late = firstDone;
+    late.insert(late.end(), otherRefused.begin(), otherRefused.end());
+    late.insert(late.end(), firstAnswer.begin(), firstAnswer.end());
+    EXPECT_EQ(runPairCase({"", {first, other}, late, {}}),
+              (std::map<std::string, std::string>{{"offset A", "done"}, {"offset B", "refused 1065"}}));
+}
+
 } // namespace
