@@ -676,7 +676,9 @@ TEST_F(CloseAllTest, PastTheBoundOfWaitingRequestsANewOneIsRefusedAndNoneWaiting
 TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheServerIsSilentAndEachSentOneWaitsForItsOwnAnswer) {
     workingLimitBuy("W9", "1");
     OrderInfo multi = marketBuy();
-    multi.orderDetails = wireText("1001<C>1.000000<C>42<R>");
+    // Of another quantity than the new order sent in the same pass: a report naming the quantity is
+    // the new order's alone.
+    multi.orderDetails = wireText("1001<C>2.000000<C>42<R>");
     const std::string ids[] = {"P1"};
     const auto sendAll = [&] {
         return std::vector<bool>{
@@ -707,7 +709,7 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheServerIsSilentAndEachSentOneWa
     // its position's update, the pending order's edit by the order's report; the offset answer the
     // offset.
     const std::int32_t newOrder = followingRequestId(host.requestId());
-    const std::vector<std::string> byNumber{"10=62", "33=" + std::to_string(newOrder), "73=28"};
+    const std::vector<std::string> byNumber{"10=62", "33=" + std::to_string(newOrder), "73=28", "34=1001", "37=1"};
     const std::vector<std::string> onP1{"10=67", "73=73", "80=P1", "76=1.5"};
     const std::vector<std::string> onW9{"10=62", "79=W9", "73=75"};
     const std::vector<std::string> offset{"10=1052", "74=0"};
