@@ -156,18 +156,36 @@ std::vector<charts::PieSlice> accountPieSlices(const SessionModel& model, const 
     const auto account = lookup.accountForId(std::to_string(accountId));
     if (!account)
         return {};
-    auto slices = charts::equityShares(holdings, account->Equity, account->AvailableMargin,
-                                       account->tradingStatus == AccountDetails::kStatusEquityHit);
-    // An instrument the login's lists do not carry: only the server can work out its margin, so its
-    // legend reads blank, as the grid's margin cell does, not a share of 0.
+    // An instrument the login's lists do not carry: only the server works out its margin. The
+    // account's used margin as the server sent it holds it, so with one such instrument its margin is
+    // what the others' leave of that; with several, how it splits among them is not known and their
+    // legends read blank, as the grid's margin cells do, not a share of 0.
+    std::set<std::string, std::less<>> unlisted;
     for (const auto& position : positions)
         if (position && accountIdOfNumber(position->AccountNumber) == accountId &&
             !lookup.instrumentRecordForCode(position->ItemCode))
-            for (auto& slice : slices)
-                if (slice.title == pieTitleOf(*position)) {
-                    slice.value = std::numeric_limits<double>::quiet_NaN();
-                    slice.size = 0;
-                }
+            unlisted.insert(pieTitleOf(*position));
+    auto held = holdings;
+    bool unlistedValued = false;
+    if (unlisted.size() == 1) {
+        double listed = 0;
+        for (const charts::PieHolding& holding : held)
+            if (!unlisted.contains(holding.code) && std::isfinite(holding.amount))
+                listed += holding.amount;
+        const double rest = account->UsedMargin.toDouble() - listed;
+        unlistedValued = std::isfinite(rest) && rest >= 0;
+        for (charts::PieHolding& holding : held)
+            if (unlisted.contains(holding.code))
+                holding.amount = unlistedValued ? rest : 0.0;
+    }
+    auto slices = charts::equityShares(held, account->Equity, account->AvailableMargin,
+                                       account->tradingStatus == AccountDetails::kStatusEquityHit);
+    if (!unlistedValued)
+        for (auto& slice : slices)
+            if (unlisted.contains(slice.title)) {
+                slice.value = std::numeric_limits<double>::quiet_NaN();
+                slice.size = 0;
+            }
     return slices;
 }
 

@@ -53,9 +53,11 @@ std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const Ord
                                             std::int32_t accountId, PieMode mode);
 
 // The account pie: the margin pie's shares of equity (none when the account is not loaded or has no
-// equity to share), or the profit-and-loss pie's sums (no figure, NaN, for an instrument with a
-// position not valued yet, unless `markUnvalued` is false: the session's figures were valued once and a
-// new fill counts as 0 until the next refresh, as in every window).
+// equity to share; an instrument the login's lists lack holds what the others leave of the account's
+// used margin as the server sent it, blank when two or more such share it), or the profit-and-loss
+// pie's sums (no figure, NaN, for an instrument with a position not valued yet, unless `markUnvalued`
+// is false: the session's figures were valued once and a new fill counts as 0 until the next
+// refresh, as in every window).
 std::vector<charts::PieSlice> accountPieSlices(const SessionModel& model, const OrderView& positions,
                                                std::int32_t accountId, PieMode mode,
                                                bool markUnvalued = true);

@@ -920,11 +920,16 @@ TEST_F(OrderFlowTest, ACloseAllRejectedByTheExchangeReadsEachPositionRejected) {
     const auto closeAll = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
     ASSERT_TRUE(sent(closeAll));
     ASSERT_TRUE(until([&] { return ofCloseAll.size() == 2; }));
-    // The Journal keeps each refusal with the request and the position it answers, and the reason.
+    // The Journal keeps each refusal with the request and the position it answers, and the reason,
+    // the refused position named first, not after every position of the request.
     const std::string request = fillPositional(text("95406"), {"2", "#300001, #300002"});
-    for (const auto& a : ofCloseAll)
-        EXPECT_TRUE(journalSays(s, fillPositional(text("97403"), {request, a.position, a.reason})))
-            << a.position;
+    for (const auto& a : ofCloseAll) {
+        const std::string said = fillPositional(text("97403"), {request, a.position, a.reason});
+        EXPECT_TRUE(journalSays(s, said)) << a.position;
+        const std::size_t named = said.find('#');
+        ASSERT_NE(named, std::string::npos) << said;
+        EXPECT_EQ(said.substr(named + 1, a.position.size()), a.position) << said;
+    }
     std::set<std::string> rejected;
     for (const auto& a : ofCloseAll)
         if (a.request == closeAll.request && !a.accepted)
@@ -1445,7 +1450,7 @@ protected:
         EXPECT_TRUE(held(1));
         EXPECT_TRUE(server->setMarketOpen("EURUSD", false)); // 300001 is refused, 300002 closed
         EXPECT_TRUE(server->answerHeldOrders({0}));
-        const auto said = [&, refused = text("97403").substr(0, text("97403").find("{0}"))] {
+        const auto said = [&, refused = text("97403").substr(0, text("97403").find('{'))] {
             std::string out;
             for (std::size_t n = from; n < client(s).journal().size(); ++n) {
                 const std::string& line = client(s).journal()[n];

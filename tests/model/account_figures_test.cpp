@@ -164,34 +164,43 @@ TEST_F(AccountFigures, MarginSharesOfEquityAndNoneWithoutEquity) {
         << "an account the session does not hold";
 }
 
-TEST_F(AccountFigures, AnInstrumentTheLoginsListsDoNotCarryHasNoMarginShareMadeUp) {
+// Only the server works out the margin of an instrument the login's lists lack: the account's used
+// margin as it sent it holds that margin, and what the others' leave of it is that instrument's. With
+// two such instruments how it splits is not known: their legends read blank, never a share of 0.
+TEST_F(AccountFigures, AnInstrumentTheLoginsListsDoNotCarryTakesTheServersMarginLeft) {
     position("XAUUSD", "2", "2000");
     position("NOSUCH", "1", "1.5");
+    account->UsedMargin = 3500_cdec;
     model.HedgeMarginCollection.insert_or_assign("XAUUSD#1", "1000.00");
     model.HedgeMarginCollection.insert_or_assign("NOSUCH#1", "0.00"); // what the client can work out
-    const auto slices = accountPieSlices(model, positions, 1001, PieMode::Margin);
+    auto slices = accountPieSlices(model, positions, 1001, PieMode::Margin);
     ASSERT_EQ(slices.size(), 3u);
-    const auto unlisted =
-        std::find_if(slices.begin(), slices.end(), [](const auto& slice) { return slice.title == "NOSUCH"; });
-    ASSERT_NE(unlisted, slices.end());
-    // Only the server can work its margin out: its legend reads blank, as the grid's margin cell,
-    // not a share of 0.
-    EXPECT_TRUE(std::isnan(unlisted->value));
-    EXPECT_EQ(unlisted->size, 0);
-    EXPECT_DOUBLE_EQ(slices.front().value, 10) << "the others' shares stand";
+    EXPECT_EQ(slices[0].title, "NOSUCH") << "the largest first";
+    EXPECT_DOUBLE_EQ(slices[0].value, 25);
+    EXPECT_EQ(slices[1].title, "XAUUSD");
+    EXPECT_DOUBLE_EQ(slices[1].value, 10) << "the others' shares stand";
+
+    position("", "1", "1.5")->UnknownInstrumentId = 99999;
+    slices = accountPieSlices(model, positions, 1001, PieMode::Margin);
+    ASSERT_EQ(slices.size(), 4u);
+    for (const auto& slice : slices)
+        if (slice.title == "NOSUCH" || slice.title == "99999") {
+            EXPECT_TRUE(std::isnan(slice.value)) << slice.title;
+            EXPECT_EQ(slice.size, 0);
+        }
+    EXPECT_DOUBLE_EQ(slices.front().value, 10);
 }
 
-TEST_F(AccountFigures, AnInstrumentKnownOnlyByTheServersIdIsNamedByItInBothPies) {
-    // The account's only position is on an instrument the login's lists lack, which the record
-    // holds by the server's id, without a code.
+// The pies of an account whose only position is on an instrument known only by the server's id: both
+// name it by that id, and both give it a figure, the margin pie the server's used margin.
+TEST_F(AccountFigures, AnInstrumentKnownOnlyByTheServersIdIsNamedAndValuedInBothPies) {
     auto unlisted = position("", "1", "1.5");
     unlisted->UnknownInstrumentId = 99999;
     unlisted->UnrealisedPL = 42;
+    account->UsedMargin = 400_cdec;
     const auto margin = accountPieSlices(model, positions, 1001, PieMode::Margin);
     ASSERT_EQ(margin.size(), 2u);
-    EXPECT_EQ(margin[0].title, "99999");
-    EXPECT_TRUE(std::isnan(margin[0].value)) << "its margin only the server works out";
-    EXPECT_EQ(charts::legendText(margin[0]), "99999: ");
+    EXPECT_EQ(charts::legendText(margin[0]), "99999: 4.00");
     EXPECT_EQ(margin[1].title, "Avl.Mgn");
     const auto profit = accountPieSlices(model, positions, 1001, PieMode::ProfitLoss);
     ASSERT_EQ(profit.size(), 1u);

@@ -46,8 +46,10 @@ constexpr int kListedLines = 6; // text lines a banner's list shows before it sc
 // Mid greys on the light banner: quieter than black, still dark enough to read at small sizes.
 const QColor kTitleColour = QColor::fromRgbF(0.28f, 0.28f, 0.28f);
 const QColor kTextColour = QColor::fromRgbF(0.36f, 0.36f, 0.36f);
-// The user-info entry of the banner that says how many were not shown: the count it says.
+// The user-info entries of the banner that says how many were not shown: the count it says, and
+// how many of them went behind the console lock (the rest went for want of room on the screen).
 constexpr char kNotShownCount[] = "BannersNotShown";
+constexpr char kNotShownLocked[] = "BannersNotShownLocked";
 
 QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
@@ -612,30 +614,44 @@ void InAppNotificationCenter::trimWaiting() {
         waiting_.erase(kept);
     }
     if (dropped > 0)
-        tellNotShown(dropped);
+        tellNotShown(dropped, held_ ? dropped : 0);
 }
 
-void InAppNotificationCenter::tellNotShown(std::int64_t count) {
+void InAppNotificationCenter::tellNotShown(std::int64_t count, std::int64_t locked) {
+    const auto add = [&](const interfaces::InAppNotification& told) {
+        count += std::stoll(told.userInfo.at(kNotShownCount));
+        if (const auto behindLock = told.userInfo.find(kNotShownLocked); behindLock != told.userInfo.end())
+            locked += std::stoll(behindLock->second);
+    };
     const auto said = std::find_if(waiting_.begin(), waiting_.end(), [](const Waiting& waiting) {
         return waiting.first.userInfo.contains(kNotShownCount);
     });
     if (said != waiting_.end())
-        count += std::stoll(said->first.userInfo.at(kNotShownCount));
+        add(said->first);
     // It stays on screen until closed: one there takes the new count too, never a second banner.
     InAppNotificationBannerController* shown = nullptr;
     for (InAppNotificationBannerController* open : onScreen())
         if (!open->isLeaving() && open->notification().userInfo.contains(kNotShownCount)) {
             shown = open;
-            count += std::stoll(open->notification().userInfo.at(kNotShownCount));
+            add(open->notification());
         }
+    // The reason said is the one that dropped them: the lock's bound, the screen's room, or both.
+    const auto many = [&](std::string_view key) {
+        return language_.text(key).replace(QStringLiteral("{0}"), QString::number(count)).toStdString();
+    };
     interfaces::InAppNotification n;
     n.title = kApplicationName;
     n.subtitle = language_.text(texts::kBannersNotShown).toStdString();
-    n.informativeText = count == 1 ? language_.text(texts::kOneBannerChatMessageOr).toStdString()
-                                   : language_.text(texts::kBannersChatMessagesNoticesNot)
-                                         .replace(QStringLiteral("{0}"), QString::number(count))
-                                         .toStdString();
+    if (locked == 0)
+        n.informativeText = count == 1 ? language_.text(texts::kOneBannerChatMessageOr).toStdString()
+                                       : many(texts::kBannersChatMessagesNoticesNot);
+    else if (locked == count)
+        n.informativeText = count == 1 ? language_.text(texts::kOneBannerDroppedBehindLock).toStdString()
+                                       : many(texts::kBannersDroppedBehindLock);
+    else
+        n.informativeText = many(texts::kBannersDroppedBehindLockAndForRoom);
     n.userInfo.insert_or_assign(kNotShownCount, std::to_string(count));
+    n.userInfo.insert_or_assign(kNotShownLocked, std::to_string(locked));
     n.feature.dismissDelayTime = -1;
     Waiting told;
     told.first = n;

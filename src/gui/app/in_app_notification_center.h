@@ -221,8 +221,9 @@ private:
     GatheredLines foldedLines(const FoldedBanners& folded) const;
     // Drops those kept elsewhere, oldest first, while more than kMaxHeld wait, and says how many.
     void trimWaiting();
-    // Adds `count` to the banner that says how many were not shown, waiting or on screen, or makes one.
-    void tellNotShown(std::int64_t count);
+    // Adds `count`, `locked` of them dropped behind the console lock, to the banner that says how many
+    // were not shown, waiting or on screen, or makes one.
+    void tellNotShown(std::int64_t count, std::int64_t locked);
     // Shows those waiting, oldest first, while there is room.
     void presentWaiting();
     // Pushes down banners a taller one above now overlaps; one pushed past the screen's end waits

@@ -395,6 +395,13 @@ protected:
             .replace(QStringLiteral("{0}"), QString::number(count))
             .toStdString();
     }
+    std::string notShownBehindLock(int count) const {
+        if (count == 1)
+            return text(tc::gui::texts::kOneBannerDroppedBehindLock);
+        return context->text(tc::gui::texts::kBannersDroppedBehindLock)
+            .replace(QStringLiteral("{0}"), QString::number(count))
+            .toStdString();
+    }
     // Every banner on screen or waiting, by its subtitle, in the order they show.
     std::vector<std::string> everyBanner() const {
         std::vector<std::string> all;
@@ -446,7 +453,8 @@ TEST_F(SessionBanners, MarginCallsOfManyAccountsGatherAsLinesOfOneBanner) {
 
 // A late answer's refusal on screen at the lock, then chat messages and notices of eight senders and
 // titles behind it: past the bound a chat message or a notice gives way, never the refusal, and a
-// banner says how many were not shown and where to read them.
+// banner says how many were not shown, why (the lock's bound, not the screen's room) and where to
+// read them.
 TEST_F(SessionBanners, PastTheBoundWhatGoesIsKeptElsewhereAndTheUnlockSaysHowMany) {
     const std::string lateTitle = text("94161");
     shell->showMessageBanner("The server rejected a request after its window had stopped waiting for it: "
@@ -475,10 +483,10 @@ TEST_F(SessionBanners, PastTheBoundWhatGoesIsKeptElsewhereAndTheUnlockSaysHowMan
     for (const interfaces::InAppNotification& waiting : centre().waitingNotifications())
         if (waiting.subtitle == text(tc::gui::texts::kBannersNotShown))
             said = waiting;
-    EXPECT_EQ(said.informativeText, notShown(1));
+    EXPECT_EQ(said.informativeText, notShownBehindLock(1));
 
     // Unlocked, with the screen full: margin calls and refusals wait, however many chat messages
-    // come; those past the bound are counted into the one banner that says so.
+    // come; those past the bound are counted into the one banner that says so, for want of room.
     centre().forgetAll();
     for (int n = 0; n < 20; ++n)
         events->TriggerNewChatNotification("Sender " + std::to_string(n), "hello");
@@ -608,7 +616,8 @@ TEST_F(Banners, AFoldedBannerToActOnActsThroughItsLine) {
 }
 
 // The banner saying how many were not shown stays until closed: more dropped while it is on screen
-// add to its count; a second such banner with only the new count would leave two counts to add up.
+// add to its count; a second such banner with only the new count would leave two counts to add up. It
+// says why they went: behind the lock, then behind the lock and for want of room.
 TEST_F(Banners, MoreNotShownWhileTheirBannerIsOnScreenAddToItsCount) {
     const std::string said = context->text(tc::gui::texts::kBannersNotShown).toStdString();
     const auto chat = [](int n) {
@@ -619,13 +628,17 @@ TEST_F(Banners, MoreNotShownWhileTheirBannerIsOnScreenAddToItsCount) {
     };
     const auto isChat = [](const interfaces::InAppNotification& n) { return n.subtitle.starts_with("Chat"); };
     centre().setHeld(true);
-    const int first = int(tc::gui::InAppNotificationCenter::kMaxHeld) + 1;
+    const int first = int(tc::gui::InAppNotificationCenter::kMaxHeld) + 2;
     for (int n = 0; n < first; ++n)
         centre().deliverNotification(chat(n));
     centre().withdraw(isChat);
     centre().setHeld(false);
     ASSERT_EQ(centre().banners().size(), 1);
     ASSERT_EQ(centre().banners().front()->notification().subtitle, said);
+    EXPECT_EQ(centre().banners().front()->notification().informativeText,
+              context->text(tc::gui::texts::kBannersDroppedBehindLock)
+                  .replace(QStringLiteral("{0}"), QStringLiteral("2"))
+                  .toStdString());
 
     // Unlocked, the screen fills and more go while that banner is on screen.
     const int more = 40;
@@ -639,8 +652,8 @@ TEST_F(Banners, MoreNotShownWhileTheirBannerIsOnScreenAddToItsCount) {
     ASSERT_EQ(std::count_if(all.begin(), all.end(), [&](const auto& n) { return n.subtitle == said; }), 1);
     const auto told = std::find_if(all.begin(), all.end(), [&](const auto& n) { return n.subtitle == said; });
     EXPECT_EQ(told->informativeText,
-              context->text(tc::gui::texts::kBannersChatMessagesNoticesNot)
-                  .replace(QStringLiteral("{0}"), QString::number(1 + more - shownOrWaiting))
+              context->text(tc::gui::texts::kBannersDroppedBehindLockAndForRoom)
+                  .replace(QStringLiteral("{0}"), QString::number(2 + more - shownOrWaiting))
                   .toStdString());
 }
 
