@@ -161,12 +161,13 @@ public:
     }
     void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code, const std::string& reason,
                          bool late, const std::string& position, const std::string& account,
-                         const std::string& whatIsKnown) override {
+                         const std::string& whatIsKnown, bool closedByOne) override {
         const bool known = whatIsKnown.empty();
         later(&Events::requestAnswered,
-              interfaces::RequestAnswer{
-                  request, known && !rejected, known && rejected ? std::to_string(code) : std::string(),
-                  known ? reason : std::string(), late, position, account, known, whatIsKnown});
+              interfaces::RequestAnswer{request, known && !rejected,
+                                        known && rejected ? std::to_string(code) : std::string(),
+                                        known ? reason : std::string(), late, position, account, known,
+                                        whatIsKnown, !known && closedByOne});
     }
 
 private:

@@ -366,8 +366,7 @@ OrderAnswer OrderRequests::StreamUp() const {
 std::uint64_t OrderRequests::NoteSent(RequestsInFlight::Request request, std::string_view key,
                                       std::vector<std::string> args) {
     const std::vector<std::string_view> views(args.begin(), args.end());
-    request.description = fillPositional(host_.textForKey(key), views);
-    return inFlight_.sent(std::move(request));
+    return NoteSent(std::move(request), fillPositional(host_.textForKey(key), views));
 }
 
 RequestsInFlight::Request OrderRequests::AwaitedOrder(const Order& order) {
@@ -399,7 +398,19 @@ std::string OrderRequests::SideText(std::int32_t tradingMode) const {
 
 std::uint64_t OrderRequests::NoteSent(RequestsInFlight::Request request, std::string description) {
     request.description = std::move(description);
-    return inFlight_.sent(std::move(request));
+    const std::uint64_t number = inFlight_.sent(std::move(request));
+    // Kept past the answer: the answer's text reads it after the request left the list.
+    if (sentAt_.size() > 2 * RequestsInFlight::kMaxRequests)
+        std::erase_if(sentAt_, [this](const auto& sent) { return !inFlight_.isWaiting(sent.first); });
+    sentAt_[number] =
+        JournalData::reformatClockText(host_.serverTime(), Formatter::kWireDateTime, Formatter::kDisplayTime)
+            .value_or("");
+    return number;
+}
+
+std::string OrderRequests::SentAt(std::uint64_t number) const {
+    const auto sent = sentAt_.find(number);
+    return sent == sentAt_.end() ? std::string() : sent->second;
 }
 
 std::string OrderRequests::PriceText(const std::optional<Decimal>& price, std::string_view itemCode) const {

@@ -26,6 +26,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -190,6 +191,9 @@ public:
     // some of whose positions were answered, those still without one; of an order for several
     // accounts some of which were answered, the others.
     std::string UnansweredText(RequestsInFlight::Request& request) const;
+    // The server's time ("HH:mm:ss") when the request of that number was sent; empty before the
+    // server told its time, or once the request is long answered.
+    std::string SentAt(std::uint64_t number) const;
     // Positions as the request texts name them: "#1, #2", the first ten, then how many more.
     std::string PositionList(std::span<const std::string> positionIds) const;
 
@@ -264,6 +268,9 @@ private:
     RequestsInFlight inFlight_;
     std::size_t awaitingConfirmations_ = 0;
     std::unordered_set<std::string> confirmedIds_;
+    // When each request was sent, by its number: like requests the wire cannot tell apart are told
+    // apart by it. Those no longer waiting go once the map outgrows the waiting list.
+    std::unordered_map<std::uint64_t, std::string> sentAt_;
 };
 
 } // namespace tc

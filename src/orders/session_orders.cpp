@@ -68,10 +68,15 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
     const std::string reason =
         answered.rejected ? collections_.GetOrderRejectionReason(answered.rejectionCode) : std::string();
     const std::string known = answered.notKnown ? knownText(*answered.notKnown) : std::string();
+    const bool closedByOne = answered.notKnown && closedByOneOfThem(*answered.notKnown);
     // Its window had stopped waiting: the trader hears of the answer here, wherever the window is; of
     // a close-all once every position has had its report. The Journal keeps what the banner says, and
     // every refusal with the request it answers: a banner passes in seconds.
     const bool late = request.givenUp && answered.finished;
+    // What the late line will tell is not written apart as well: a given-up request's answer, and each
+    // position's answer of a given-up close-all (at a lost line, before its late line, those so far).
+    const bool toldByLateLine = request.givenUp && (request.kind == RequestsInFlight::Kind::CloseAll ||
+                                                    (late && answered.position.empty()));
     // The request, its position where the answer is of one, and what was said of it.
     const auto journal = [&](std::string_view key, std::string_view positionKey, const std::string& said) {
         host_.appendJournal(JournalData::getSessionNoteJournalData(
@@ -80,11 +85,28 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
                                                        {request.description, answered.position, said}),
             host_.journalContext()));
     };
-    if (answered.rejected && !(late && answered.position.empty()))
+    if (answered.rejected && !toldByLateLine)
         journal(kRefusedKey, kRefusedPositionKey, reason);
-    // An outcome not known, as a refusal: the window shows it, the Journal keeps it.
-    if (answered.notKnown && !(late && answered.position.empty()))
-        journal(kNotKnownLineKey, kNotKnownPositionLineKey, known);
+    // An outcome not known, as a refusal: the window shows it, the Journal keeps it, once for the
+    // group (its text names every member).
+    if (answered.notKnown && !answered.notKnown->like.empty()) {
+        const std::uint64_t first = answered.notKnown->like.front().number;
+        const std::string& part = answered.position.empty() ? answered.account : answered.position;
+        auto group = std::find_if(groupsWritten_.begin(), groupsWritten_.end(),
+                                  [&](const GroupWritten& g) { return g.first == first && g.part == part; });
+        if (group == groupsWritten_.end()) {
+            if (groupsWritten_.size() >= RequestsInFlight::kMaxRequests)
+                groupsWritten_.pop_front();
+            group = groupsWritten_.insert(groupsWritten_.end(),
+                                          GroupWritten{first, part, answered.notKnown->like.size(), false});
+        }
+        if (!toldByLateLine && !group->written) {
+            journal(kNotKnownLineKey, kNotKnownPositionLineKey, known);
+            group->written = true;
+        }
+        if (--group->left == 0)
+            groupsWritten_.erase(group);
+    }
     // After the refusal it tells of.
     if (late) {
         const std::string told = lateText(answered);
@@ -109,22 +131,44 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
                                                         known}),
                                         host_.textForKey(kNotKnownKey));
     host_.events().requestAnswered(request.number, answered.rejected, answered.rejectionCode, reason,
-                                   request.givenUp, answered.position, answered.account, known);
+                                   request.givenUp, answered.position, answered.account, known, closedByOne);
+}
+
+bool SessionOrders::closedByOneOfThem(const RequestsInFlight::NotKnown& known) {
+    // A close-all closes the whole position: carried out for any of them, it is closed.
+    return !known.position.empty() && known.outcomes.size() >= known.like.size() &&
+           std::any_of(known.outcomes.begin(), known.outcomes.end(),
+                       [](const RequestsInFlight::Outcome& o) { return !o.rejected; });
+}
+
+std::string SessionOrders::likeText(const RequestsInFlight::NotKnown& known) {
+    std::vector<std::int64_t> numbers;
+    for (const RequestsInFlight::Like& l : known.like)
+        if (l.requestNumber)
+            numbers.push_back(*l.requestNumber);
+    std::sort(numbers.begin(), numbers.end());
+    if (numbers.size() == known.like.size() &&
+        std::adjacent_find(numbers.begin(), numbers.end()) == numbers.end()) {
+        std::string which;
+        for (const RequestsInFlight::Like& l : known.like)
+            which += (which.empty() ? "" : ", ") + std::to_string(*l.requestNumber);
+        return fillPositional(host_.textForKey(kRequestNumbersKey), {which});
+    }
+    // Sent in one pass they share a number (and, alike, their texts): the order sent tells them apart.
+    std::string which;
+    for (const RequestsInFlight::Like& l : known.like) {
+        std::string named = l.requestNumber ? fillPositional(host_.textForKey(kRequestNumberKey),
+                                                             {std::to_string(*l.requestNumber)})
+                                            : l.description;
+        if (const std::string at = requests_.SentAt(l.number); !at.empty())
+            named = fillPositional(host_.textForKey(kSentAtKey), {named, at});
+        which = which.empty() ? std::move(named) : fillPositional(host_.textForKey(kThenKey), {which, named});
+    }
+    return which;
 }
 
 std::string SessionOrders::knownText(const RequestsInFlight::NotKnown& known) {
-    // The requests by their numbers where each has one (as their texts name them), else by their texts.
-    std::string which;
-    const bool numbered =
-        std::all_of(known.like.begin(), known.like.end(),
-                    [](const RequestsInFlight::Like& l) { return l.requestNumber.has_value(); });
-    for (const RequestsInFlight::Like& l : known.like) {
-        if (!which.empty())
-            which += numbered ? ", " : "; ";
-        which += numbered ? std::to_string(*l.requestNumber) : l.description;
-    }
-    if (numbered)
-        which = fillPositional(host_.textForKey(kRequestNumbersKey), {which});
+    const std::string which = likeText(known);
     std::size_t carried = 0;
     std::vector<std::int32_t> codes;
     for (const RequestsInFlight::Outcome& o : known.outcomes) {
@@ -143,6 +187,9 @@ std::string SessionOrders::knownText(const RequestsInFlight::NotKnown& known) {
                               {std::to_string(known.outcomes.size()), of, std::to_string(carried),
                                std::to_string(refused), which});
     }
+    // Close-alls of one position: what is not known is which closed it, not whether it closed.
+    if (closedByOneOfThem(known))
+        return fillPositional(host_.textForKey(kClosedForOneKey), {known.position, which});
     std::string reasons;
     for (const std::int32_t code : codes)
         reasons += (reasons.empty() ? "" : "; ") + collections_.GetOrderRejectionReason(code);
@@ -211,16 +258,21 @@ std::string SessionOrders::lateText(const RequestsInFlight::Answered& answered) 
             fillPositional(host_.textForKey(kRefusedPositionsKey),
                            {requests_.PositionList(positions), collections_.GetOrderRejectionReason(code)});
     }
-    const std::size_t closed =
+    std::size_t closed =
         request.positions - std::min(request.positions, request.refusals.size() + request.notKnown.size());
     if (!request.notKnown.empty()) {
         // Each group's positions once with what is known of them (a close-all's groups read alike but
-        // for the position).
+        // for the position). A position closed for one of like close-alls is closed for certain.
+        std::size_t closedByOne = 0;
         std::vector<std::pair<std::string, std::vector<std::string>>> byKnown;
         for (const RequestsInFlight::NotKnown& known : request.notKnown) {
             RequestsInFlight::NotKnown anyPosition = known;
             anyPosition.position.clear();
-            const std::string text = knownText(anyPosition);
+            const bool byOne = closedByOneOfThem(known);
+            closedByOne += byOne ? 1 : 0;
+            const std::string text =
+                byOne ? fillPositional(host_.textForKey(kClosedForOneOfLikeKey), {likeText(known)})
+                      : knownText(anyPosition);
             auto same =
                 std::find_if(byKnown.begin(), byKnown.end(), [&](const auto& k) { return k.first == text; });
             if (same == byKnown.end())
@@ -234,8 +286,10 @@ std::string SessionOrders::lateText(const RequestsInFlight::Answered& answered) 
                                                               {requests_.PositionList(positions), text});
         if (!refused.empty())
             unknown += " " + fillPositional(host_.textForKey(kNotClosedKey), {refused});
+        const bool allClosed = closedByOne == request.notKnown.size();
+        closed = std::min(request.positions, closed + closedByOne);
         return fillPositional(
-            host_.textForKey(kLatePartlyNotKnownKey),
+            host_.textForKey(allClosed ? kLateClosedByOneOfLikeKey : kLatePartlyNotKnownKey),
             {request.description, std::to_string(closed), std::to_string(request.positions), unknown});
     }
     return fillPositional(
@@ -247,6 +301,8 @@ std::vector<std::string> SessionOrders::takeUnansweredRequests() {
     writeLateLines(true);
     std::vector<std::string> lines;
     for (RequestsInFlight::Request& request : requests_.inFlight().takeUnanswered()) {
+        if (request.givenUp && request.kind == RequestsInFlight::Kind::CloseAll)
+            journalAnsweredSoFar(request);
         std::string line = requests_.UnansweredText(request);
         // What the reports that came knew of it and its like: the server did something to one of them.
         for (const RequestsInFlight::NotKnown& known : request.notKnown)
@@ -254,6 +310,15 @@ std::vector<std::string> SessionOrders::takeUnansweredRequests() {
         lines.push_back(std::move(line));
     }
     return lines;
+}
+
+void SessionOrders::journalAnsweredSoFar(const RequestsInFlight::Request& request) {
+    // Its refusals; what is not known goes with its line as handed over.
+    for (const auto& [position, code] : request.refusals)
+        host_.appendJournal(JournalData::getSessionNoteJournalData(
+            fillPositional(host_.textForKey(kRefusedPositionKey),
+                           {request.description, position, collections_.GetOrderRejectionReason(code)}),
+            host_.journalContext()));
 }
 
 void SessionOrders::loginPhaseChanged(LoginPhase phase) {

@@ -55,6 +55,15 @@ public:
     static constexpr std::string_view kClosedForOneKey = "97602";
     static constexpr std::string_view kSomeAnsweredKey = "97610";
     static constexpr std::string_view kUnansweredWithKnownKey = "97607";
+    // Of close-alls alike whose position the server closed for one of them: the late banner's line of
+    // such positions ({0} the requests), and the banner when every outcome not known is such a one
+    // ({0} the request, {1} of {2} closed, {3} the positions with what is known).
+    static constexpr std::string_view kClosedForOneOfLikeKey = "98000";
+    static constexpr std::string_view kLateClosedByOneOfLikeKey = "98001";
+    // Like requests named apart: by number, with when each was sent, in the order sent.
+    static constexpr std::string_view kRequestNumberKey = "98003";
+    static constexpr std::string_view kSentAtKey = "98004";
+    static constexpr std::string_view kThenKey = "98005";
 
     // Main queue.
     explicit SessionOrders(OrderHost& host);
@@ -107,6 +116,15 @@ private:
     std::string lateText(const RequestsInFlight::Answered& answered);
     // What is known of like requests the wire cannot tell apart, in words the trader reads.
     std::string knownText(const RequestsInFlight::NotKnown& known);
+    // The like requests as the trader tells them apart: their numbers where those differ, else each
+    // with when it was sent, in the order sent.
+    std::string likeText(const RequestsInFlight::NotKnown& known);
+    // Whether the group's position is closed whichever of its close-alls the server closed it for:
+    // all its reports came and one of them closed it.
+    static bool closedByOneOfThem(const RequestsInFlight::NotKnown& known);
+    // The Journal's lines of a given-up close-all's answers so far, which its late line would have
+    // told: at a lost line, where that line never comes.
+    void journalAnsweredSoFar(const RequestsInFlight::Request& request);
     // The Journal's line of a late answer, once the settlements of the positions it closed are in the
     // Journal: the update that answered a close comes before its settlement.
     void journalLate(std::string event, const RequestsInFlight::Request& request);
@@ -135,6 +153,16 @@ private:
     static constexpr std::chrono::seconds kSettlementWait{5};
     std::deque<LateLine> lateLines_;
     platform::RepeatingTimer lateLineTimer_;
+    // A group of like requests is told to each of its members alike: its outcome goes into the
+    // Journal once, with the first member whose answers are written apart. The group (its first
+    // member's number and the part it is of) and how many of its members are still to be told.
+    struct GroupWritten {
+        std::uint64_t first = 0;
+        std::string part;
+        std::size_t left = 0;
+        bool written = false;
+    };
+    std::deque<GroupWritten> groupsWritten_;
 };
 
 // Makes the order side of `business`, attaches it (the business object owns it from then on) and

@@ -773,8 +773,15 @@ protected:
                                ", though the server did not do alike to it and its like");
             return;
         }
-        const auto parts = filled("97601", a.whatIsKnown);
         const auto carried = std::count_if(both.begin(), both.end(), [](const Due& d) { return d.done; });
+        // Of close-alls, a position one of them closed is closed whichever did.
+        if (!a.position.empty() && carried > 0) {
+            const auto closed = filled("97602", a.whatIsKnown);
+            if (!a.closedByOne || !closed || closed->size() != 2 || (*closed)[0] != a.position)
+                problems.push_back(what + " not told its position closed for one of the 2");
+            return;
+        }
+        const auto parts = filled("97601", a.whatIsKnown);
         if (!parts || parts->size() != 4 || (*parts)[0] != std::to_string(carried) || (*parts)[1] != "2") {
             problems.push_back(what + " not told that the server carried out " + std::to_string(carried) +
                                " of the 2");
@@ -801,10 +808,18 @@ protected:
                     problems.push_back("the late banner does not say the outcome is not known");
                 return;
             }
+            // Closed for certain: by this request, or by either where one of the two closed it.
             std::size_t closed = 0;
-            for (const Due& d : due)
-                closed += d.done && !unknown.contains(d.part);
-            const auto parts = filled("97609", b);
+            bool allClosed = true;
+            for (const Due& d : due) {
+                const auto part = unknown.find(d.part);
+                const bool byOne =
+                    part != unknown.end() && std::any_of(part->second.begin(), part->second.end(),
+                                                         [](const Due& e) { return e.done; });
+                allClosed = allClosed && (part == unknown.end() || byOne);
+                closed += part == unknown.end() ? d.done : byOne;
+            }
+            const auto parts = filled(allClosed ? "98001" : "97609", b);
             if (!parts || parts->size() < 3 || (*parts)[1] != std::to_string(closed))
                 problems.push_back("the late banner does not say " + std::to_string(closed) +
                                    " closed for certain and the others not known");

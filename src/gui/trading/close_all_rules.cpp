@@ -392,7 +392,8 @@ std::vector<std::size_t> CloseAllFlow::answer(std::string_view position, bool ac
 }
 
 std::vector<std::size_t> CloseAllFlow::answerNotKnown(std::string_view position,
-                                                      const std::string& whatIsKnown, std::int64_t language) {
+                                                      const std::string& whatIsKnown, bool closedByOne,
+                                                      std::int64_t language) {
     if (phase_ != Phase::Sent)
         return {};
     std::vector<std::size_t> rows;
@@ -406,6 +407,15 @@ std::vector<std::size_t> CloseAllFlow::answerNotKnown(std::string_view position,
     for (const std::size_t at : rows) {
         CloseAllStatusRow& row = status_[at];
         row.answered = true;
+        if (closedByOne && !position.empty()) {
+            // Closed whichever request closed it: its settlement's price is the price it closed at.
+            row.closedByOne = true;
+            row.status = fillPositional(languageText(language, texts::kText95781),
+                                        {languageText(language, kStatusClosedKey), whatIsKnown});
+            row.tone = Tone::Gain;
+            row.price = row.settledPrice;
+            continue;
+        }
         row.notKnown = true;
         row.status = fillPositional(languageText(language, texts::kText95781),
                                     {languageText(language, kStatusNotKnownKey), whatIsKnown});
@@ -504,6 +514,8 @@ std::string_view CloseAllFlow::headerKey() const {
     if (std::any_of(status_.begin(), status_.end(),
                     [](const CloseAllStatusRow& r) { return r.tone == Tone::Loss; }))
         return kHeaderSomeRejectedKey;
+    if (std::any_of(status_.begin(), status_.end(), [](const CloseAllStatusRow& r) { return r.closedByOne; }))
+        return kHeaderClosedSomeByOneOfLikeKey;
     return kHeaderClosedKey;
 }
 

@@ -49,6 +49,10 @@ inline constexpr std::string_view kHeaderRefusedWholeKey = texts::kServerRefused
 // with what is known, and the heading says some outcomes are not known.
 inline constexpr std::string_view kStatusNotKnownKey = texts::kNotKnown;
 inline constexpr std::string_view kHeaderSomeNotKnownKey = texts::kSentSomePositionsOutcomeNot;
+// Where the position is closed all the same (the server closed it for this or a like request): the row
+// reads closed with what is known, and the heading, when nothing else is amiss, that every position
+// closed.
+inline constexpr std::string_view kHeaderClosedSomeByOneOfLikeKey = texts::kCloseAllClosedSomeByOneOfLike;
 // More ticked than the server takes in one request ({0} the limit, {1} the ticked).
 inline constexpr std::string_view kAboveLimitKey = texts::kServerTakesMostPositionsOne;
 // The same user signed in again after a loss: what the new session's list shows of each row that
@@ -79,9 +83,10 @@ struct CloseAllStatusRow {
     // this request's answer says closed.
     std::string settledPrice;
     std::string status;
-    Tone tone = Tone::Gain; // Gain: sent or closed; Loss: refused or rejected
-    bool answered = false;  // sent, and the server closed or rejected it (or a later list told it)
-    bool notKnown = false;  // answered, but whether this request closed it is not known
+    Tone tone = Tone::Gain;   // Gain: sent or closed; Loss: refused or rejected
+    bool answered = false;    // sent, and the server closed or rejected it (or a later list told it)
+    bool notKnown = false;    // answered, but whether this request closed it is not known
+    bool closedByOne = false; // closed, by this request or a like one: which is not known
     FromList fromList = FromList::Untold;
 };
 
@@ -175,9 +180,10 @@ public:
     // refusal there is of the whole request). The rows it changed, in order.
     std::vector<std::size_t> answer(std::string_view position, bool accepted, const std::string& reason,
                                     std::int64_t language);
-    // The same of an answer whose outcome is not known (`whatIsKnown`): neither closed nor rejected.
+    // The same of an answer whose outcome is not known (`whatIsKnown`): neither closed nor rejected,
+    // or (`closedByOne`) closed by this request or a like one.
     std::vector<std::size_t> answerNotKnown(std::string_view position, const std::string& whatIsKnown,
-                                            std::int64_t language);
+                                            bool closedByOne, std::int64_t language);
     // The time limit passed, or the line was lost, with positions unanswered: each reads that no
     // answer came (a later report still turns it to closed or rejected).
     void noAnswer(std::int64_t language);

@@ -282,7 +282,7 @@ void CloseAllWindowController::follow() {
                 return;
             const std::vector<std::size_t> rows =
                 answer.notKnown() ? flow_.answerNotKnown(answer.position, answer.whatIsKnown,
-                                                         context_.language().selected())
+                                                         answer.closedByOne, context_.language().selected())
                                   : flow_.answer(answer.position, answer.accepted,
                                                  answer.reason.empty() ? answer.code : answer.reason,
                                                  context_.language().selected());

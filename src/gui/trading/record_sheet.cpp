@@ -341,6 +341,10 @@ void RecordSheet::closeAsGone(std::string_view key) {
     if (refusalAlert_) {
         if (!serverRefusal_.isEmpty())
             refused = filledIn(text(texts::kSheetRefusedThenGone), {serverRefusal_});
+        // An outcome not known is what the trader has of the request: the record going (perhaps by
+        // that very request) does not take it away.
+        else if (!notKnown_.isEmpty())
+            refused = filledIn(text(texts::kSheetNotKnownThenGone), {notKnown_});
         refusalAlert_->close();
     }
     const bool wasShowing = isVisible();
@@ -371,11 +375,13 @@ void RecordSheet::markRefusal(QWidget* field, const std::optional<Refusal>& refu
 
 void RecordSheet::showRefusal(const QString& message) {
     serverRefusal_.clear();
+    notKnown_.clear();
     refusalAlert_ = CommonAlert::open(this, {text(kRefusalTitleKey), message, AlertSpec::Warning, {}, {}});
 }
 
 void RecordSheet::showNotKnown(const QString& whatIsKnown) {
     serverRefusal_.clear();
+    notKnown_ = whatIsKnown;
     refusalAlert_ =
         CommonAlert::open(this, {text(texts::kNotKnown), whatIsKnown, AlertSpec::Warning, {}, {}});
 }

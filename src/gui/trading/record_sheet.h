@@ -190,10 +190,12 @@ private:
     bool unanswered_ = false;
     // Carried out (or changed past telling): the button waits for the trader's own new request.
     bool heldUntilEdited_ = false;
-    // The refusal showing on the sheet, and the server's reason when it refused the sheet's request:
-    // the record going meanwhile is told in one alert that says both.
+    // The refusal showing on the sheet, and the server's reason when it refused the sheet's request
+    // (or what is known when its outcome is not): the record going meanwhile is told in one alert
+    // that says both.
     QPointer<QMessageBox> refusalAlert_;
     QString serverRefusal_;
+    QString notKnown_;
 };
 
 } // namespace tc::gui

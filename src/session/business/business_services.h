@@ -79,11 +79,12 @@ public:
     // rejected with its code and the reason as shown; `late` when its window had given up on it. Of a
     // close-all, `position` names the position answered (empty: the request as a whole); of a
     // multi-account order, `account` names the account whose part is answered (empty: the whole).
-    // `whatIsKnown` non-empty: the outcome is not known (neither done nor rejected), and that is what is.
+    // `whatIsKnown` non-empty: the outcome is not known (neither done nor rejected), and that is what is;
+    // `closedByOne` then: the close-all's position is closed all the same, by this or a like request.
     virtual void requestAnswered(std::uint64_t /*request*/, bool /*rejected*/, std::int32_t /*rejectionCode*/,
                                  const std::string& /*reason*/, bool /*late*/,
                                  const std::string& /*position*/, const std::string& /*account*/,
-                                 const std::string& /*whatIsKnown*/) {}
+                                 const std::string& /*whatIsKnown*/, bool /*closedByOne*/) {}
 };
 
 // What the session shows the user besides the typed events: the welcome sound, banners and alerts

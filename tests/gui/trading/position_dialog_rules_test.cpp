@@ -792,10 +792,24 @@ TEST_F(DialogRules, CloseAllRowsReadTheirOwnAnswersAndTheHeadingWhatBecameOfThem
     flow.sent(s.model, queries, {"1", "2", "3"}, 0);
     ASSERT_EQ(flow.answer("3", false, "Refused", 0).size(), 1u);
     ASSERT_EQ(flow.answer("2", true, {}, 0).size(), 1u);
-    EXPECT_EQ(flow.answerNotKnown("1", "one of two", 0), std::vector<std::size_t>{0});
+    EXPECT_EQ(flow.answerNotKnown("1", "one of two", false, 0), std::vector<std::size_t>{0});
     EXPECT_EQ(status(0), std::make_tuple("Not known: one of two", Tone::Plain));
     EXPECT_FALSE(flow.waiting());
     EXPECT_EQ(flow.headerKey(), kHeaderSomeNotKnownKey);
+    // Closed all the same, by this request or a like one: the row reads closed, with what is known
+    // and the price its settlement named, and the heading says every position closed.
+    flow.sent(s.model, queries, {"1", "2"}, 0);
+    ASSERT_EQ(flow.answer("2", true, {}, 0).size(), 1u);
+    EXPECT_EQ(flow.answerNotKnown("1", "closed for one of two", true, 0), std::vector<std::size_t>{0});
+    EXPECT_EQ(status(0), std::make_tuple("Executed: closed for one of two", Tone::Gain));
+    EXPECT_EQ(flow.headerKey(), kHeaderClosedSomeByOneOfLikeKey);
+    auto settled = std::make_shared<Order>();
+    settled->OpenPositionId = "1";
+    settled->ItemCode = "EURUSD";
+    settled->SettledPrice = 1.2345_cdec;
+    ASSERT_EQ(flow.report(s.model, {interfaces::BulkCloseReport::Kind::Settled, settled, {}, {}}),
+              std::optional<std::size_t>{0});
+    EXPECT_FALSE(flow.statusRows()[0].price.empty());
 }
 
 // The same user's sign-in again after a loss: each row still unanswered reads from the new list what
