@@ -1,7 +1,8 @@
 // trade-testserver: the loopback trading server behind the simulation mode and the integration tests.
 // Prints one line "listening stream=P feed=P data=P news=P news-http=P" once every socket accepts, and stops
-// cleanly on SIGINT or SIGTERM; with --hold-orders SIGUSR1 and SIGUSR2 answer the order requests kept;
-// SIGRTMIN puts every account of the market in margin call.
+// cleanly on SIGINT or SIGTERM; with --hold-orders SIGUSR1 and SIGUSR2 answer the order requests kept,
+// and SIGRTMIN+1 to +4 one of them (the oldest or the newest, carried out or refused with the market
+// closed for that answer alone); SIGRTMIN puts every account of the market in margin call.
 #include "market.h"
 #include "options.h"
 #include "test_server.h"
@@ -46,6 +47,8 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGUSR1);
     sigaddset(&stopSignals, SIGUSR2);
     sigaddset(&stopSignals, SIGRTMIN);
+    for (int one = 1; one <= 4; ++one)
+        sigaddset(&stopSignals, SIGRTMIN + one);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
@@ -78,6 +81,24 @@ int main(int argc, char** argv) {
             for (const testserver::Account& account : server.market().accounts)
                 server.sendMarginCall(account.id);
             platform::Log::info("testserver: margin call for {} accounts", server.market().accounts.size());
+            continue;
+        }
+        if (received >= SIGRTMIN + 1 && received <= SIGRTMIN + 4) {
+            // One kept request answered: +1 and +3 the oldest, +2 and +4 the newest; +3 and +4 refuse
+            // it with the market closed for that answer alone, so one of a pair can be refused by hand.
+            const auto kept = static_cast<std::size_t>(server.stats().heldOrderRequests);
+            const int which = received - SIGRTMIN;
+            if (kept == 0) {
+                platform::Log::info("testserver: no kept order request to answer");
+                continue;
+            }
+            const std::size_t place = which % 2 == 1 ? 0 : kept - 1;
+            const auto answer =
+                which >= 3 ? testserver::HeldAnswer::MarketClosed : testserver::HeldAnswer::AsItStands;
+            platform::Log::info("testserver: answering the {} of {} kept order requests{}",
+                                place == 0 ? "oldest" : "newest", kept,
+                                which >= 3 ? ", the market closed for it" : "");
+            server.answerHeldOrders({place}, {answer});
             continue;
         }
         if (received != SIGUSR1 && received != SIGUSR2)

@@ -27,8 +27,10 @@ std::string usage() {
            "5103 and over HTTP on 5104. --closed-market (repeatable) starts that instrument's market "
            "closed. --hold-orders keeps order requests unanswered: SIGUSR1 answers the kept ones in the "
            "order\n"
-           "they came, SIGUSR2 in the reverse order. SIGRTMIN puts every account in margin call (each "
-           "time anew).\n"
+           "they came, SIGUSR2 in the reverse order; SIGRTMIN+1 answers the oldest kept one alone,\n"
+           "SIGRTMIN+2 the newest, SIGRTMIN+3 and +4 the same refused with the market closed for that "
+           "answer alone.\n"
+           "SIGRTMIN puts every account in margin call (each time anew).\n"
            "--clock starts the server's clock, which every time it sends is read from, at that time (no "
            "zone\n"
            "applied), running on from there.\n";

@@ -171,6 +171,7 @@ struct OrderEngine::Call {
     EngineReports out;
     std::set<int> summarize; // accounts whose balance or open positions moved
     int rejectStatus = 25;   // 826 while the exchange rejects
+    ForcedRefusal forced{};
     // What the request came to; none for what a quote triggered.
     RecordedRequest* record = nullptr;
 
@@ -229,10 +230,13 @@ const Group* OrderEngine::groupOf(const Account& account) const {
     return nullptr;
 }
 
-EngineReports OrderEngine::handle(std::string_view user, const FieldMap& fields, std::uint64_t received) {
+EngineReports OrderEngine::handle(std::string_view user, const FieldMap& fields, std::uint64_t received,
+                                  ForcedRefusal forced) {
     const int type = integerOf<int>(valueOf(fields, tag::kMessageType)).value_or(0);
     return book_.with([&](Books& books) {
         Call c{books, std::string(user), fields, clock_.text(), {}, {}};
+        c.forced = forced;
+        c.forced.atExchange = c.forced.atExchange || exchangeRejects_;
         RecordedRequest record;
         record.received = received;
         record.user = std::string(user);
@@ -257,7 +261,7 @@ EngineReports OrderEngine::handle(std::string_view user, const FieldMap& fields,
                 to.push_back(std::move(r));
             }
         } keep{record_, record};
-        if (exchangeRejects_ && (type == msg::kOrder || type == msg::kEditOrder)) {
+        if (c.forced.atExchange && (type == msg::kOrder || type == msg::kEditOrder)) {
             rejectAtExchange(c, type);
             return std::move(c.out);
         }
@@ -436,6 +440,8 @@ void OrderEngine::placeNew(Call& c, int accountId, std::string_view qtyText, con
         return reject(c, kRejectAccount, accountId, requestId);
     if (!marketOpen(index))
         return reject(c, kRejectMarketClosed, accountId, requestId);
+    if (c.forced.code != 0)
+        return reject(c, c.forced.code, accountId, requestId);
     const int type = orderTypeFromWire(valueOf(f, tag::kOrderType));
     const std::string side = valueOf(f, tag::kTradingMode);
     if (type == 0 || (side != "45" && side != "46"))
@@ -724,6 +730,8 @@ void OrderEngine::closeRequest(Call& c) {
         return refuse(kRejectUnknownInstrument);
     if (!marketOpen(index))
         return refuse(kRejectMarketClosed);
+    if (c.forced.code != 0)
+        return refuse(c.forced.code);
     const auto qty = amountOf(valueOf(f, tag::kQuantity), kQuantityDecimals);
     const auto open = amountOf(it->qty, kQuantityDecimals);
     const auto step = amountOf(groupOf(*account) ? groupOf(*account)->qtyStep : "0", kQuantityDecimals);
@@ -765,6 +773,8 @@ void OrderEngine::editBrackets(Call& c) {
         return refuse(kRejectUnknownInstrument);
     if (!marketOpen(index))
         return refuse(kRejectMarketClosed);
+    if (c.forced.code != 0)
+        return refuse(c.forced.code);
     const Quote q = prices_.quote(index);
     const std::int64_t market = p.isBuy ? q.bid : q.ask;
     std::int64_t wanted[2] = {0, 0}; // take profit, stop loss; 0: none
@@ -855,6 +865,8 @@ void OrderEngine::editWorking(Call& c) {
     const auto qty = amountOf(valueOf(f, tag::kQuantity), kQuantityDecimals);
     if (!qty)
         return refuse(kRejectQuantity, ref);
+    if (c.forced.code != 0)
+        return refuse(c.forced.code, ref);
 
     if (*qty == 0) {
         // A cancel: what was still open goes to the cancellations.
@@ -1027,10 +1039,14 @@ void OrderEngine::closeAll(Call& c) {
             continue;
         }
         // The exchange refuses each position apart, naming it as the engine's own refusals do.
-        if (exchangeRejects_) {
+        if (c.forced.atExchange) {
             const int own = std::exchange(c.rejectStatus, wire::report::kExchangeRejected);
             refuse(kRejectGeneral, t.account, t.position);
             c.rejectStatus = own;
+            continue;
+        }
+        if (c.forced.code != 0) {
+            refuse(c.forced.code, t.account, t.position);
             continue;
         }
         const auto qty = amountOf(t.qty, kQuantityDecimals);
@@ -1069,6 +1085,8 @@ void OrderEngine::offset(Call& c) {
     const std::size_t index = static_cast<std::size_t>(instrument - market_.instruments.data());
     if (!marketOpen(index))
         return refuse(kRejectMarketClosed);
+    if (c.forced.code != 0)
+        return refuse(c.forced.code);
 
     // "first 0x05 qty 0x06 0x07 (position 0x05 qty 0x06)... 0x07"
     const auto sections = split(valueOf(f, tag::kCloseRecords), '\x07');

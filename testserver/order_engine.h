@@ -87,6 +87,15 @@ struct RecordedRequest {
 // print it; "nothing" when it changed nothing and was not refused.
 std::string changesText(const RecordedRequest& request);
 
+// A refusal forced on one request (TestServer::answerHeldOrders): whatever of it the engine would carry
+// out is refused instead, each part as the engine's own refusals name it. Its own checks come first, so
+// a close of a position no longer held is still refused as such.
+struct ForcedRefusal {
+    bool atExchange = false; // status 826, as setExchangeRejection does
+    int code = 0;            // a rejection code (kRejectQuantity, kRejectUnknownOrder); 0: none
+    bool any() const { return atExchange || code != 0; }
+};
+
 // The record keeps the newest requests answered, this many at most.
 inline constexpr std::size_t kMaxRecordedRequests = 10'000;
 
@@ -106,9 +115,10 @@ public:
     // Whether a stream message type is an order request: 60, 72, 77, 82 and 1052.
     static bool handles(int type);
     // Acts on one order request of a signed-in user; fields by tag (a later tag wins). `received` is
-    // its place among the requests received (0: made by the server), kept in the record.
+    // its place among the requests received (0: made by the server), kept in the record; `forced`
+    // refuses it.
     EngineReports handle(std::string_view user, const std::map<int, std::string>& fields,
-                         std::uint64_t received = 0);
+                         std::uint64_t received = 0, ForcedRefusal forced = {});
     // What was done with each request answered, in the order answered, from the `from`th entry kept on.
     std::vector<RecordedRequest> record(std::size_t from = 0) const;
     // Closes every position and cancels every entry order of the account, reporting each as the engine

@@ -156,10 +156,11 @@ void TestServer::holdOrders(bool hold) {
     });
 }
 
-bool TestServer::answerHeldOrders(const std::vector<std::size_t>& places) {
+bool TestServer::answerHeldOrders(const std::vector<std::size_t>& places,
+                                  const std::vector<HeldAnswer>& answers) {
     auto taken = std::make_shared<std::promise<bool>>();
     std::future<bool> done = taken->get_future();
-    post([this, places, taken] {
+    post([this, places, answers, taken] {
         std::vector<bool> named(heldOrders_.size());
         for (const std::size_t place : places) {
             if (place >= named.size() || named[place]) {
@@ -168,13 +169,13 @@ bool TestServer::answerHeldOrders(const std::vector<std::size_t>& places) {
             }
             named[place] = true;
         }
-        answerHeld(places);
+        answerHeld(places, answers);
         taken->set_value(true);
     });
     return done.wait_for(std::chrono::seconds(30)) == std::future_status::ready && done.get();
 }
 
-void TestServer::answerHeld(const std::vector<std::size_t>& places) {
+void TestServer::answerHeld(const std::vector<std::size_t>& places, const std::vector<HeldAnswer>& answers) {
     std::vector<HeldOrder> kept;
     std::vector<HeldOrder> answered;
     for (const std::size_t place : places)
@@ -184,8 +185,26 @@ void TestServer::answerHeld(const std::vector<std::size_t>& places) {
             kept.push_back(std::move(heldOrders_[i]));
     heldOrders_ = std::move(kept);
     updateStats([&](ServerStats& st) { st.heldOrderRequests = static_cast<int>(heldOrders_.size()); });
-    for (const HeldOrder& held : answered)
-        deliver(engine_->handle(held.user, held.fields, held.received));
+    for (std::size_t i = 0; i < answered.size(); ++i) {
+        const HeldOrder& held = answered[i];
+        const HeldAnswer answer = i < answers.size() ? answers[i] : HeldAnswer::AsItStands;
+        ForcedRefusal forced;
+        forced.atExchange = answer == HeldAnswer::ExchangeRejection;
+        forced.code = answer == HeldAnswer::QuantityRefused  ? kRejectQuantity
+                      : answer == HeldAnswer::NoLongerExists ? kRejectUnknownOrder
+                                                             : 0;
+        // The markets close for this answer alone; those closed before stay closed.
+        std::vector<std::size_t> closed;
+        if (answer == HeldAnswer::MarketClosed)
+            for (std::size_t m = 0; m < market_.instruments.size(); ++m)
+                if (engine_->marketOpen(m)) {
+                    engine_->setMarketOpen(m, false);
+                    closed.push_back(m);
+                }
+        deliver(engine_->handle(held.user, held.fields, held.received, forced));
+        for (const std::size_t m : closed)
+            engine_->setMarketOpen(m, true);
+    }
 }
 
 RecordedRequest TestServer::placeOrderFor(int account, std::string_view code, bool buy, std::string_view qty,

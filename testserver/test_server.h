@@ -89,6 +89,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// How the server answers one kept order request (TestServer::answerHeldOrders).
+enum class HeldAnswer {
+    AsItStands,        // carried out, or refused, as the engine finds it then
+    ExchangeRejection, // rejected by the exchange (status 826), as rejectOrdersAtExchange has it
+    MarketClosed,      // every instrument's market closed for this answer alone (setMarketOpen)
+    QuantityRefused,   // what it would carry out refused as a quantity not allowed (code 5)
+    NoLongerExists,    // what it would carry out refused as no such position or order (code 15)
+};
+
 class TestServer {
 public:
     explicit TestServer(Market market);
@@ -138,9 +147,11 @@ public:
     // answered on the user's new one.
     void holdOrders(bool hold);
     // Answers the kept order requests at these places (0 the first kept) in this order, as if the
-    // server had taken them so; the others stay kept. False, nothing answered, for a place out of
-    // range or named twice. Returns once they are answered.
-    bool answerHeldOrders(const std::vector<std::size_t>& places);
+    // server had taken them so; the others stay kept. `answers` (by the same index as `places`; none
+    // past its end: AsItStands) has one answer refused while the others are carried out. False,
+    // nothing answered, for a place out of range or named twice. Returns once they are answered.
+    bool answerHeldOrders(const std::vector<std::size_t>& places,
+                          const std::vector<HeldAnswer>& answers = {});
     // While on, every new order, close and edit, and each position of a close-all, is rejected by the
     // exchange (status 826).
     void rejectOrdersAtExchange(bool on) { engine_->setExchangeRejection(on); }
@@ -271,7 +282,7 @@ private:
     std::vector<HeldOrder> heldOrders_;
     std::uint64_t ordersReceived_ = 0; // stream thread
     // Answers the kept order requests at `places` and forgets them (stream thread).
-    void answerHeld(const std::vector<std::size_t>& places);
+    void answerHeld(const std::vector<std::size_t>& places, const std::vector<HeldAnswer>& answers = {});
     std::atomic<bool> pricesHeld_{false};
 
     int listener_ = -1;

@@ -525,6 +525,49 @@ TEST_F(OrderEngineTest, RefusalsCarryTheirCodes) {
     EXPECT_EQ(server_->stats().orderRequests, 9);
 }
 
+// Held requests answered one at a time, one refused as asked and the others carried out: the refusal
+// is that answer's alone (the market is open again for the next), and a forced refusal comes after the
+// engine's own checks (a close of a position already gone is refused as gone, not as asked).
+TEST_F(OrderEngineTest, AHeldRequestIsRefusedAsAskedForItsAnswerAlone) {
+    using testserver::HeldAnswer;
+    const std::string a = openPosition("45", "1");
+    const std::size_t mark = server_->orderRecord().size();
+    server_->holdOrders(true);
+    for (const char* id : {"61", "62", "63", "64", "65"})
+        send(newOrder("20001", "45", "29", "1", "1.08512", id));
+    send(closeOrder("20001", a, "0.4", "1.08500"));
+    send(closeOrder("20001", a, "1", "1.08500"));
+    send(closeOrder("20001", "999", "1", "1.08500"));
+    ASSERT_TRUE(
+        server_->waitFor([](const testserver::ServerStats& st) { return st.heldOrderRequests == 8; }, 5s));
+    ASSERT_TRUE(server_->answerHeldOrders({0, 1, 2, 3, 4, 5, 6, 7},
+                                          {HeldAnswer::MarketClosed, HeldAnswer::AsItStands,
+                                           HeldAnswer::ExchangeRejection, HeldAnswer::QuantityRefused,
+                                           HeldAnswer::NoLongerExists, HeldAnswer::NoLongerExists,
+                                           HeldAnswer::AsItStands, HeldAnswer::QuantityRefused}));
+    server_->holdOrders(false);
+    const auto record = server_->orderRecord(mark);
+    ASSERT_EQ(record.size(), 8u);
+    const auto code = [&](std::size_t i) { return record[i].refused() ? record[i].changes[0].code : 0; };
+    EXPECT_EQ(code(0), testserver::kRejectMarketClosed);
+    EXPECT_EQ(code(1), 0);
+    EXPECT_EQ(code(2), testserver::kRejectGeneral);
+    EXPECT_EQ(code(3), testserver::kRejectQuantity);
+    EXPECT_EQ(code(4), testserver::kRejectUnknownOrder);
+    // The part close refused as gone, naming a, which the whole close then closed.
+    EXPECT_EQ(code(5), testserver::kRejectUnknownOrder);
+    EXPECT_EQ(std::to_string(record[5].changes[0].id), a);
+    EXPECT_EQ(code(6), 0);
+    EXPECT_EQ(code(7), testserver::kRejectUnknownOrder);
+    // The market closed for the first answer alone: a later order fills.
+    send(newOrder("20001", "45", "29", "1", "1.08512", "66"));
+    reports(3);
+    const auto later = server_->orderRecord(mark);
+    ASSERT_EQ(later.size(), 9u);
+    EXPECT_FALSE(later[8].refused());
+    server_->clearAccount(20001);
+}
+
 TEST_F(OrderEngineTest, ReportsReachOnlyTheAccountsUser) {
     peer::StreamClient other(ports_.stream);
     ASSERT_FALSE(login(other, "trader", "trader1234").empty());
