@@ -237,7 +237,7 @@ void BM_ExecutionReportRoad(benchmark::State& state) {
             collections.FillPendingOrderCollection(r.stored, r.pendingId);
             collections.UpdatePendingOrderCollection(r.edited, r.pendingId);
             collections.FillOpenOrderCollection(r.filled);
-            collections.RemovePendingOrder(r.pendingId, true);
+            collections.RemovePendingOrder(r.pendingId);
             collections.UpdateOpenOrderCollection(r.positionId, r.reduced, platform::Decimal::fromInt64(1));
             collections.FillSettledOrderCollection(r.settled);
         }

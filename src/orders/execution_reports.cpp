@@ -1,6 +1,5 @@
 #include "orders/execution_reports.h"
 
-#include "model/collection_keys.h"
 #include "session/business/order_host.h"
 #include "session/business/session_events.h"
 #include "wire/message_cracker.h"
@@ -14,20 +13,21 @@ namespace report = wire::report;
 
 void applyRejection(const ExecutionReport& r, OrderCollectionHandlers& lists, OrderHost& host,
                     SessionEvents* banners) {
-    if (r.pendingOrderId.empty()) {
-        // Without a pending-order id the rejection is matched by the request number.
-        lists.FillCancelledOrderCollection(r.requestId, report::kRejected, r.fields);
-        lists.RemovePendingOrder(sessionKey(r.requestId), false);
-    } else {
+    const bool namesLeg = r.bracketPositionId && !r.bracketPositionId->empty();
+    if (!r.pendingOrderId.empty()) {
         lists.FillCancelledOrderCollection(MessageCracker::integerValue(r.pendingOrderId), report::kRejected,
                                            r.fields);
-        lists.RemovePendingOrder(r.pendingOrderId, true);
+        lists.RemovePendingOrder(r.pendingOrderId);
+    } else if (r.offsetOrder.empty() && !namesLeg) {
+        // Naming no order and no position, it is a new order's: a close's or a leg's refusal sent in
+        // the same pass shares the request number, but never took the new order's record.
+        lists.RejectLocalOrder(r.requestId, r.fields);
     }
     const std::string reason = lists.GetOrderRejectionReason(r.rejectionCode);
     if (banners)
         banners->OrderRejectionNotification(reason);
     host.events().bulkCloseRejected(r.offsetOrder, reason);
-    if (!r.bracketPositionId || r.bracketPositionId->empty())
+    if (!namesLeg)
         lists.ClearBracketOfRejectedOrder(r.pendingOrderId);
     else
         lists.ModifyBracketOrderUpdateOnOpenOrderCollection(r.fields, r.bracketPositionId, report::kRejected);
@@ -60,12 +60,12 @@ void applyExecutionReport(const ExecutionReport& r, OrderCollectionHandlers& lis
         lists.ModifyBracketOrderUpdateOnOpenOrderCollection(r.fields, r.bracketPositionId, r.status);
         break;
     case report::kFullyFilled:
-        lists.RemovePendingOrder(id79, true);
+        lists.RemovePendingOrder(id79);
         lists.ModifyBracketOrderUpdateOnOpenOrderCollection(r.fields, r.bracketPositionId,
                                                             report::kFullyFilled);
         break;
     case report::kCancelled: {
-        lists.RemovePendingOrder(id79, true);
+        lists.RemovePendingOrder(id79);
         lists.FillCancelledOrderCollection(r.requestId, report::kCancelled, r.fields);
         const std::optional<std::string> reference =
             r.bracketPositionId ? r.bracketPositionId : lists.RefPositionIdOfRemovedPendingOrder(id79);
@@ -73,6 +73,7 @@ void applyExecutionReport(const ExecutionReport& r, OrderCollectionHandlers& lis
         break;
     }
     case report::kRejected:
+    case report::kExchangeRejected:
         applyRejection(r, lists, host, banners);
         break;
     case report::kExpired:

@@ -22,8 +22,13 @@ public:
     virtual ~OrderCollectionHandlers() = default;
     virtual void FillPendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) = 0;
     virtual void UpdatePendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) = 0;
-    virtual void RemovePendingOrder(const std::string& id, bool byPendingOrderId) = 0;
+    virtual void RemovePendingOrder(const std::string& pendingOrderId) = 0;
+    // A cancelled order (by its request number) or a rejected one (by its pending order id) goes to
+    // the cancelled list.
     virtual void FillCancelledOrderCollection(std::int64_t id, int status, const Fields& fields) = 0;
+    // A new order's refusal, which names no order: the record kept since it was sent, of that
+    // request number, goes from the pending list to the cancelled list.
+    virtual void RejectLocalOrder(std::int32_t requestId, const Fields& fields) = 0;
     virtual void FillOpenOrderCollection(const Fields& fields) = 0;
     virtual void UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
                                            const std::optional<platform::Decimal>& remainingQuantity) = 0;

@@ -406,23 +406,43 @@ void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const 
     }
 }
 
-void OrderCollections::RemovePendingOrder(const std::string& id, bool byPendingOrderId) {
-    if (id.empty())
-        return;
-    const std::int64_t requestId = MessageCracker::integerValue(id);
-    // Request number 0 is what every record that was not sent from here holds.
-    if (!byPendingOrderId && requestId == 0)
-        return;
+void OrderCollections::RemovePendingOrder(const std::string& pendingOrderId) {
     auto& pending = model_.PendingOrderCollection;
     for (auto it = pending.begin(); it != pending.end(); ++it) {
-        const bool match =
-            byPendingOrderId ? sameId((*it)->PendingOrderId, id) : (*it)->RequestId == requestId;
-        if (match) {
+        if (sameId((*it)->PendingOrderId, pendingOrderId)) {
             AppendCopy(pendingCopy_, *it);
             Erase(pending, it);
             return;
         }
     }
+}
+
+void OrderCollections::RejectLocalOrder(std::int32_t requestId, const Fields& fields) {
+    // Request number 0 is what every record that was not sent from here holds.
+    if (requestId == 0)
+        return;
+    const std::vector<TaggedField> parsed = splitFields(fields);
+    // Orders sent within one pass share the number: the account and instrument the refusal names
+    // tell their records apart where they differ.
+    const auto account = lastValue(parsed, tag::kAccount);
+    const auto instrument = lastValue(parsed, tag::kInstrument);
+    const auto names = [](const std::optional<std::string_view>& said, const std::string& held) {
+        return !said || said->empty() || *said == held;
+    };
+    auto& pending = model_.PendingOrderCollection;
+    const auto at = std::find_if(pending.begin(), pending.end(), [&](const RecordPtr<Order>& order) {
+        return order && order->PendingOrderId.empty() && order->RequestId == requestId &&
+               names(account, order->AccountNumber) && names(instrument, order->ItemCode);
+    });
+    if (at == pending.end())
+        return;
+    Order& order = **at;
+    records::readTagged(parsed, layouts::kRejectedOrder, order);
+    host_.recordRewritten(at->shared());
+    if (Append(model_.CancelledOrderCollection, at->shared(), "CancelledOrderCollection"))
+        Journal(JournalData::kOrderRejected, order);
+    AppendCopy(pendingCopy_, at->shared());
+    Erase(pending, at);
 }
 
 void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status, const Fields& fields) {
@@ -451,15 +471,9 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
     }
     if (status != report::kRejected || id == 0)
         return;
-    // The dispatcher passes the pending order id when the report has one, else the request number:
-    // match by that kind only, so a request number never picks an order whose id happens to be equal.
-    const auto pendingOrderId = lastValue(parsed, tag::kPendingOrderId);
-    const bool byPendingOrderId = pendingOrderId && !pendingOrderId->empty();
+    // A refusal without an order id is a new order's (RejectLocalOrder).
     for (auto& order : model_.PendingOrderCollection) {
-        const bool match = byPendingOrderId ? !order->PendingOrderId.empty() &&
-                                                  MessageCracker::integerValue(order->PendingOrderId) == id
-                                            : order->RequestId == id;
-        if (!match)
+        if (order->PendingOrderId.empty() || MessageCracker::integerValue(order->PendingOrderId) != id)
             continue;
         records::readTagged(parsed, layouts::kRejectedOrder, *order);
         host_.recordRewritten(order);

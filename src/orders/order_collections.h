@@ -49,8 +49,9 @@ public:
     // OrderCollectionHandlers.
     void FillPendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) override;
     void UpdatePendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) override;
-    void RemovePendingOrder(const std::string& id, bool byPendingOrderId) override;
+    void RemovePendingOrder(const std::string& pendingOrderId) override;
     void FillCancelledOrderCollection(std::int64_t id, int status, const Fields& fields) override;
+    void RejectLocalOrder(std::int32_t requestId, const Fields& fields) override;
     void FillOpenOrderCollection(const Fields& fields) override;
     void UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
                                    const std::optional<platform::Decimal>& remainingQuantity) override;

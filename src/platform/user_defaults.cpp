@@ -239,12 +239,22 @@ std::optional<PlistValue> partOf(const PlistDictionary& dictionary, std::string_
     return v ? std::optional(*v) : std::nullopt;
 }
 
+using ListMerge = UserDefaults::ListMerge;
+
+// How a kept-aside change says what its key's lists are.
+constexpr std::string_view kListsField = "Lists";
+constexpr std::string_view kPlacesLists = "Places";
+constexpr std::string_view kMemberLists = "Members";
+
 // A change kept aside at quit, made again on the value the file has now: what the change did to
 // `base` (the value it was made over) to give `result` goes onto `now`, and the parts another
 // program changed meanwhile stay. Where the file no longer holds the base, another program saved
-// over it after this one last read it: that later value on disk stands.
+// over it after this one last read it: that later value on disk stands. `lists` says whether the
+// lists are members or places; a change that does not say (a whole set, or one kept aside before
+// changes said it) is taken for places where all three keep one length.
 std::optional<PlistValue> mergeChange(std::optional<PlistValue> now, const std::optional<PlistValue>& base,
-                                      const std::optional<PlistValue>& result) {
+                                      const std::optional<PlistValue>& result,
+                                      std::optional<ListMerge> lists) {
     if (now == base)
         return result;
     if (base == result)
@@ -266,7 +276,7 @@ std::optional<PlistValue> mergeChange(std::optional<PlistValue> now, const std::
             const auto to = partOf(became, key);
             if (from == to)
                 continue;
-            if (auto part = mergeChange(partOf(merged, key), from, to))
+            if (auto part = mergeChange(partOf(merged, key), from, to, lists))
                 merged.set(key, *std::move(part));
             else
                 merged.erase(key);
@@ -281,7 +291,8 @@ std::optional<PlistValue> mergeChange(std::optional<PlistValue> now, const std::
             return std::find(array.begin(), array.end(), item) != array.end();
         };
         PlistArray merged;
-        if (current.size() == was.size() && was.size() == became.size()) {
+        const bool sameLength = current.size() == was.size() && was.size() == became.size();
+        if (sameLength && lists.value_or(ListMerge::Places) == ListMerge::Places) {
             // Places (the chart slots): each place changed takes its new value.
             merged = current;
             for (std::size_t i = 0; i < was.size(); ++i)
@@ -498,12 +509,12 @@ void UserDefaults::markChangedLocked(std::string_view key, const std::optional<P
     ++generation_;
 }
 
-void UserDefaults::edit(std::string_view key, Edit edit) {
+void UserDefaults::edit(std::string_view key, Edit edit, ListMerge lists) {
     std::lock_guard lock(mutex_);
-    editLocked(key, std::move(edit));
+    editLocked(key, std::move(edit), lists);
 }
 
-void UserDefaults::editLocked(std::string_view key, Edit edit) {
+void UserDefaults::editLocked(std::string_view key, Edit edit, std::optional<ListMerge> lists) {
     const PlistValue* v = values_.find(key);
     std::optional<PlistValue> before = v ? std::optional(*v) : std::nullopt;
     if (auto changed = edit(before))
@@ -511,6 +522,8 @@ void UserDefaults::editLocked(std::string_view key, Edit edit) {
     else
         values_.erase(key);
     Pending& pending = changed_.try_emplace(std::string(key)).first->second;
+    if (lists)
+        pending.lists = lists;
     if (!pending.whole) {
         if (pending.edits.empty() && !pending.based) {
             pending.base = std::move(before);
@@ -570,11 +583,16 @@ void UserDefaults::loadAsideLocked(const std::filesystem::path& file) {
             for (const auto& [key, change] : *edited->dictionary()) {
                 if (!change.isDictionary())
                     continue;
-                editLocked(key,
-                           [base = partOf(*change.dictionary(), "Base"),
-                            result = partOf(*change.dictionary(), "Result")](std::optional<PlistValue> now) {
-                               return mergeChange(std::move(now), base, result);
-                           });
+                std::optional<ListMerge> lists;
+                if (const auto said = partOf(*change.dictionary(), kListsField); said && said->isString())
+                    lists = *said->string() == kPlacesLists ? ListMerge::Places : ListMerge::Members;
+                editLocked(
+                    key,
+                    [base = partOf(*change.dictionary(), "Base"),
+                     result = partOf(*change.dictionary(), "Result"), lists](std::optional<PlistValue> now) {
+                        return mergeChange(std::move(now), base, result, lists);
+                    },
+                    lists);
                 ++count;
             }
         Log::info("took in the changes to {} settings kept aside in {}", count, aside.string());
@@ -777,6 +795,10 @@ bool UserDefaults::keepAside() {
                 change.set("Base", *pending.base);
             if (v)
                 change.set("Result", *v);
+            if (pending.lists)
+                change.set(std::string(kListsField),
+                           PlistValue(std::string(*pending.lists == ListMerge::Places ? kPlacesLists
+                                                                                      : kMemberLists)));
             edited.set(key, PlistValue(std::move(change)));
         }
         file = *path_;
@@ -894,6 +916,8 @@ UserDefaults::SaveOutcome UserDefaults::save() {
             // The value before the older change is what both were made over.
             it->second.base = std::move(change.pending.base);
             it->second.based = change.pending.based;
+            if (!it->second.lists)
+                it->second.lists = change.pending.lists;
             if (it->second.whole)
                 continue;
             if (change.pending.whole) {

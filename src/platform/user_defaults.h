@@ -80,7 +80,12 @@ public:
     // to this store's value and again at the save to the file's, so another program's changes to the
     // other parts stay. Called under the store's lock: it must not use the store.
     using Edit = std::function<std::optional<PlistValue>(std::optional<PlistValue> value)>;
-    void edit(std::string_view key, Edit edit);
+    // What the key's lists are, for a change kept aside at quit, which is merged as a value it was
+    // made over and the value it gave (the edit itself is not kept): a set of members (hidden
+    // columns: those taken out go, those put in come) or places (chart slots: each place changed
+    // takes its new value). A list of members can keep its length through a change.
+    enum class ListMerge { Members, Places };
+    void edit(std::string_view key, Edit edit, ListMerge lists = ListMerge::Members);
 
     std::optional<PlistValue> objectForKey(std::string_view key) const;
     // The lenient readings of PlistValue; 0, false, 0.0 when missing.
@@ -139,6 +144,8 @@ private:
         // aside at quit is merged against.
         std::optional<PlistValue> base;
         bool based = false;
+        // How its lists merge when kept aside; none for a key only ever set whole.
+        std::optional<ListMerge> lists;
     };
     enum class SaveOutcome { Saved, Failed, LockBusy };
 
@@ -148,7 +155,7 @@ private:
     void setAsideLocked(const std::filesystem::path& file, const std::string& reason);
     // `before`, when given, is the key's value before this change.
     void markChangedLocked(std::string_view key, const std::optional<PlistValue>* before = nullptr);
-    void editLocked(std::string_view key, Edit edit);
+    void editLocked(std::string_view key, Edit edit, std::optional<ListMerge> lists);
     // Takes in the changes earlier runs kept aside at quit; they are saved with the next save.
     void loadAsideLocked(const std::filesystem::path& file);
     void dropAsideLocked();

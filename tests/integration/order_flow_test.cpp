@@ -868,6 +868,29 @@ TEST_F(OrderFlowTest, ACloseRejectedByTheExchangeReadsRejected) {
     server->rejectOrdersAtExchange(false);
 }
 
+// New orders refused at the exchange, a market and a limit order sent in one pass: each is told
+// refused and the client's pending list holds what the server's does, no record left without a number.
+TEST_F(OrderFlowTest, NewOrdersRejectedByTheExchangeLeaveNoPendingOrder) {
+    Session& s = login();
+    Answers answers(client(s));
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.08500", "1.08512"));
+    server->rejectOrdersAtExchange(true);
+    interfaces::OrderTicket limit = marketOrder("EURUSD", 20001, false, "0.5");
+    limit.kind = interfaces::OrderKind::Limit;
+    limit.price = dec("1.09000");
+    const auto market = client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"));
+    const auto placed = client(s).orders().placeOrder(limit);
+    ASSERT_TRUE(sent(market));
+    ASSERT_TRUE(sent(placed));
+    ASSERT_TRUE(
+        until([&] { return !answers.of(market.request).empty() && !answers.of(placed.request).empty(); }));
+    EXPECT_EQ(answers.of(market.request), "rejected");
+    EXPECT_EQ(answers.of(placed.request), "rejected");
+    server->rejectOrdersAtExchange(false);
+    EXPECT_EQ(idsOf(lists(s).PendingOrderCollection, &Order::PendingOrderId), serverPending());
+    EXPECT_EQ(client(s).queries().getPendingOrderCollection().size(), serverPending().size());
+}
+
 // The exchange's rejection answers an edit, a cancel and each position of a close-all as it does a
 // close (the close's own test is above).
 TEST_F(OrderFlowTest, AnEditAndACancelRejectedByTheExchangeReadRejected) {

@@ -172,8 +172,12 @@ TEST_F(ExecutionReportsTest, ARejectionIsMatchedByIdOrRequestNumberAndToldAsEven
     apply("10=62|73=28|34=1001|12=EURUSD|79=503|32=30|36=46|37=1|38=1.2500|76=1|117=51|573=P7");
     ASSERT_EQ(brackets("P7"), "1.2500/");
 
-    // Without a pending-order id: matched by the request number.
+    // A close's refusal (naming the position) leaves the new order's record of the same pass.
     apply("10=62|73=25|74=3|125=C1", 80);
+    EXPECT_EQ(pendingIds(), (std::vector<std::string>{"#80", "503"}));
+    EXPECT_TRUE(model.CancelledOrderCollection.empty());
+    // Naming no order and no position: matched by the request number.
+    apply("10=62|73=25|74=3", 80);
     EXPECT_EQ(pendingIds(), std::vector<std::string>{"503"});
     ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
     EXPECT_EQ(model.CancelledOrderCollection[0], local);
@@ -185,14 +189,52 @@ TEST_F(ExecutionReportsTest, ARejectionIsMatchedByIdOrRequestNumberAndToldAsEven
 
     const std::string reason3 = lists.GetOrderRejectionReason(3);
     const std::string reason4 = lists.GetOrderRejectionReason(4);
-    EXPECT_EQ(events.log, (std::vector<std::string>{"bulkClose:C1/" + reason3, "bulkClose:/" + reason4}));
+    EXPECT_EQ(events.log, (std::vector<std::string>{"bulkClose:C1/" + reason3, "bulkClose:/" + reason3,
+                                                    "bulkClose:/" + reason4}));
     // The banners wait for the main queue.
     EXPECT_TRUE(app.callsNamed("showMessageBanner").empty());
     while (platform::RunLoop::main().runOnce() > 0) {
     }
     const auto shown = app.callsNamed("showMessageBanner");
-    ASSERT_EQ(shown.size(), 2u);
+    ASSERT_EQ(shown.size(), 3u);
     EXPECT_NE(shown[0].args.at(0).find(reason3), std::string::npos);
+}
+
+// The exchange's refusal (826) of a new order, as the server sends it, is a refusal as the server's
+// own (25) is: the record kept since the order was sent leaves the pending list, and a refusal of a
+// close sent in the same pass leaves the new order's record alone.
+TEST_F(ExecutionReportsTest, ANewOrderRefusedByTheExchangeLeavesNoPendingOrder) {
+    const auto sent = [&](std::int32_t request, const std::string& instrument) {
+        auto order = std::make_shared<Order>();
+        order->RequestId = request;
+        order->AccountNumber = "1001";
+        order->ItemCode = instrument;
+        model.PendingOrderCollection.push_back(order);
+    };
+    const auto refusal = [](int status, int request, const std::string& instrument) {
+        return "10=62|73=" + std::to_string(status) + "|21=20240131090000|33=" + std::to_string(request) +
+               "|34=1001|12=" + instrument + "|74=1|78=20240131090000|79=";
+    };
+    auto item = std::make_shared<ItemDetails>();
+    item->Code = "XAUUSD";
+    model.ItemCollection.insert_or_assign("XAUUSD", item);
+    sent(41, "EURUSD");
+    sent(42, "EURUSD");
+    sent(42, "XAUUSD");
+    apply(refusal(826, 41, "EURUSD"), 41);
+    EXPECT_EQ(pendingIds(), (std::vector<std::string>{"#42", "#42"}));
+    // A close of the same pass refused at the exchange names its position.
+    apply(refusal(826, 42, "EURUSD") + "|125=P3", 42);
+    EXPECT_EQ(pendingIds(), (std::vector<std::string>{"#42", "#42"}));
+    apply(refusal(826, 42, "XAUUSD"), 42);
+    ASSERT_EQ(model.PendingOrderCollection.size(), 1u);
+    EXPECT_EQ(model.PendingOrderCollection[0]->ItemCode, "EURUSD");
+    apply(refusal(25, 42, "EURUSD"), 42);
+    EXPECT_TRUE(model.PendingOrderCollection.empty());
+    std::vector<std::string> rejected;
+    for (const auto& order : model.CancelledOrderCollection)
+        rejected.push_back(order->ItemCode + "#" + std::to_string(order->RequestId));
+    EXPECT_EQ(rejected, (std::vector<std::string>{"EURUSD#41", "XAUUSD#42", "EURUSD#42"}));
 }
 
 } // namespace

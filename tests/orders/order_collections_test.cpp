@@ -218,7 +218,7 @@ TEST_F(OrderCollectionsTest, FilledOrderMovesToTheCopyAndItsTakeProfitLegClears)
     c.FindOpenPosition("X1")->StopPrice = dec("1.1000");
     addPending("P1");
 
-    c.RemovePendingOrder("P1", true);
+    c.RemovePendingOrder("P1");
     c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=1.3000"), "X1", 23);
 
     EXPECT_TRUE(model.PendingOrderCollection.empty());
@@ -259,7 +259,7 @@ TEST_F(OrderCollectionsTest, CancelRecordTakesTheQuantityStillOpen) {
     c.UpdatePendingOrderCollection(report("79=P1|76=3|32=31"), "P1");
 
     const Fields cancel = report("73=24|79=P1|34=1001|12=EURUSD|37=5|33=17");
-    c.RemovePendingOrder("P1", true);
+    c.RemovePendingOrder("P1");
     c.FillCancelledOrderCollection(17, 24, cancel);
 
     ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
@@ -278,7 +278,7 @@ TEST_F(OrderCollectionsTest, RejectionByPendingIdMovesTheSameRecordToCancelledAn
     addPending("57");
     const Fields rejected = report("73=25|79=57|74=86|78=20240131090000");
     c.FillCancelledOrderCollection(57, 25, rejected);
-    c.RemovePendingOrder("57", true);
+    c.RemovePendingOrder("57");
 
     ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
     ASSERT_EQ(c.PendingOrderCollectionCopy().size(), 1u);
@@ -290,26 +290,45 @@ TEST_F(OrderCollectionsTest, RejectionByPendingIdMovesTheSameRecordToCancelledAn
         << "a rejection, not a cancel: " << host.journal[1];
 }
 
-TEST_F(OrderCollectionsTest, RejectionWithoutPendingIdMatchesTheRequestNumberOnly) {
-    // The server's order 33 and the local record of request 33 must not be confused.
+// A new order's refusal names no order: it takes the local record of its request number, never the
+// server's order whose id is that number, and of orders sent in one pass the one of the account and
+// instrument it names.
+TEST_F(OrderCollectionsTest, ANewOrdersRefusalTakesTheLocalRecordOfItsRequest) {
     addPending("33");
-    auto local = std::make_shared<Order>();
-    local->RequestId = 33;
-    model.PendingOrderCollection.push_back(local);
+    const auto local = [&](const std::string& instrument) {
+        auto order = std::make_shared<Order>();
+        order->RequestId = 33;
+        order->AccountNumber = "1001";
+        order->ItemCode = instrument;
+        model.PendingOrderCollection.push_back(order);
+        return order;
+    };
+    const auto euro = local("EURUSD");
+    const auto pound = local("GBPUSD");
 
-    c.FillCancelledOrderCollection(33, 25, report("73=25|79=|33=33|74=3"));
-    c.RemovePendingOrder("33", false);
-
+    c.RejectLocalOrder(33, report("10=62|73=826|78=20240131090000|33=33|34=1001|12=GBPUSD|74=1|79="));
     ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
-    EXPECT_EQ(model.CancelledOrderCollection[0], local);
-    EXPECT_EQ(ids(model.PendingOrderCollection, &Order::PendingOrderId), (std::vector<std::string>{"33"}));
+    EXPECT_EQ(model.CancelledOrderCollection[0], pound);
+    EXPECT_EQ(displayDateTime(pound->TransactionDateTime), "01/31/2024 09:00:00");
+    ASSERT_EQ(c.PendingOrderCollectionCopy().size(), 1u);
+    EXPECT_EQ(c.PendingOrderCollectionCopy()[0], pound);
+    ASSERT_EQ(model.PendingOrderCollection.size(), 2u);
+    EXPECT_EQ(model.PendingOrderCollection[0]->PendingOrderId, "33");
+    EXPECT_EQ(model.PendingOrderCollection[1], euro);
+    EXPECT_TRUE(host.journal.back().ends_with("#$#Rejected GBPUSD")) << host.journal.back();
+
+    // Nothing of that request left, or no request number: nothing taken.
+    c.RejectLocalOrder(33, report("10=62|73=25|33=33|34=1001|12=GBPUSD|74=1"));
+    c.RejectLocalOrder(0, report("10=62|73=25|34=1001|12=EURUSD|74=1"));
+    EXPECT_EQ(model.CancelledOrderCollection.size(), 1u);
+    c.RejectLocalOrder(33, report("10=62|73=25|33=33|74=1"));
+    EXPECT_EQ(ids(model.PendingOrderCollection, &Order::PendingOrderId), std::vector<std::string>{"33"});
 }
 
 TEST_F(OrderCollectionsTest, RejectionWithoutAnyIdTouchesNoOrder) {
     addPending("P1"); // server records carry request number 0
     c.FillCancelledOrderCollection(0, 25, report("73=25|74=1"));
-    c.RemovePendingOrder("0", false);
-    c.RemovePendingOrder("", true);
+    c.RemovePendingOrder("");
     EXPECT_TRUE(model.CancelledOrderCollection.empty());
     EXPECT_EQ(model.PendingOrderCollection.size(), 1u);
 }
@@ -325,7 +344,7 @@ TEST_F(OrderCollectionsTest, RejectedBracketOrderClearsItsLegOnThePosition) {
     x1.LimitPrice = dec("1.3");
     x1.StopPrice = dec("1.1");
 
-    c.RemovePendingOrder("SL", true);
+    c.RemovePendingOrder("SL");
     c.ClearBracketOfRejectedOrder("SL");
     EXPECT_EQ(x1.StopPrice, std::nullopt);
     EXPECT_EQ(x1.LimitPrice, dec("1.3"));
@@ -339,7 +358,7 @@ TEST_F(OrderCollectionsTest, ExecutionOpensAPositionWithTheFilledOrdersDetails) 
     Fields f = pendingReport("P1", "31");
     f.push_back("40=1.1");
     c.FillPendingOrderCollection(f, "P1");
-    c.RemovePendingOrder("P1", true);
+    c.RemovePendingOrder("P1");
     c.FillOpenOrderCollection(executedReport("X1", "10", "P1"));
 
     const auto x1 = c.FindOpenPosition("X1");

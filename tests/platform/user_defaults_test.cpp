@@ -532,7 +532,7 @@ TEST(UserDefaults, AtQuitWhatAFailedSaveLeftIsSavedAndALockHeldTooLongIsToldBack
 // The lock still held by another program at quit: the changes wait beside the file, written without
 // the lock, and the next start takes them in at once and saves them under the lock once it lets go,
 // a change to parts of a key made again on what the other program left (places by place, members
-// by member). Nothing of either program is lost.
+// by member, a list of members that kept its length too). Nothing of either program is lost.
 TEST(UserDefaults, ChangesWaitingForTheLockAtQuitAreKeptAsideAndSavedByTheNextStart) {
     TempDir dir;
     const auto file = dir.path() / "defaults.plist";
@@ -569,7 +569,7 @@ TEST(UserDefaults, ChangesWaitingForTheLockAtQuitAreKeptAsideAndSavedByTheNextSt
         first.set("Theme", 1);
         first.set("Gone", true);
         first.setStringArray("Slots", {"A", "", ""});
-        first.setStringArray("Hidden", {"a"});
+        first.setStringArray("Hidden", {"a", "b"});
         ASSERT_TRUE(first.synchronize());
     }
     // The other program, running all along.
@@ -585,7 +585,7 @@ TEST(UserDefaults, ChangesWaitingForTheLockAtQuitAreKeptAsideAndSavedByTheNextSt
         UserDefaults quitting(file);
         quitting.set("Theme", 2);
         quitting.remove("Gone");
-        quitting.edit("Slots", setPlace(2, "C"));
+        quitting.edit("Slots", setPlace(2, "C"), UserDefaults::ListMerge::Places);
         quitting.edit("Hidden", member("a", false));
         quitting.edit("Hidden", member("x", true));
         EXPECT_TRUE(quitting.synchronize()) << "left to the store's thread";
@@ -596,7 +596,8 @@ TEST(UserDefaults, ChangesWaitingForTheLockAtQuitAreKeptAsideAndSavedByTheNextSt
 
     // The other program changes its parts meanwhile.
     ::close(lock);
-    other.edit("Slots", setPlace(1, "B"));
+    other.edit("Slots", setPlace(1, "B"), UserDefaults::ListMerge::Places);
+    other.edit("Hidden", member("b", false));
     other.edit("Hidden", member("y", true));
     ASSERT_TRUE(other.synchronize());
     EXPECT_EQ(onDisk().find("Theme")->asInt(), 1);

@@ -55,7 +55,7 @@ startingSlots(const std::vector<std::string>& stored, const std::vector<std::str
 void storeChartSlot(platform::UserDefaults& defaults, std::size_t index, const std::string& text) {
     if (index >= kChartSlots)
         return;
-    defaults.edit(kChartSlotsKey, [index, text](std::optional<platform::PlistValue> value) {
+    const auto setSlot = [index, text](std::optional<platform::PlistValue> value) {
         // Whatever is not a text reads as an empty slot, as startingSlots() takes it.
         platform::PlistArray slots;
         if (value && value->isArray())
@@ -65,7 +65,8 @@ void storeChartSlot(platform::UserDefaults& defaults, std::size_t index, const s
             slots.resize(kChartSlots, platform::PlistValue(std::string()));
         slots[index] = platform::PlistValue(text);
         return std::optional(platform::PlistValue(std::move(slots)));
-    });
+    };
+    defaults.edit(kChartSlotsKey, setSlot, platform::UserDefaults::ListMerge::Places);
     defaults.synchronize();
 }
 

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace {
 
 using namespace tc;
@@ -68,6 +72,33 @@ TEST(ChartSlotConfig, TwoProgramsStoringSlotsKeepEachOthersSlots) {
     gui::storeChartSlot(a, 4, "NOSLOT#1#1");
     EXPECT_EQ(platform::UserDefaults(file).stringArrayForKey(gui::kChartSlotsKey),
               (std::vector<std::string>{"EURUSD#1#3", "", "", ""}));
+}
+
+// A slot changed at quit behind another program's lock is set in its place at the next start, beside
+// the slot the other program changed meanwhile.
+TEST(ChartSlotConfig, ASlotKeptAsideAtQuitKeepsItsPlace) {
+    testing_support::TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    {
+        platform::UserDefaults first(file);
+        first.setStringArray(gui::kChartSlotsKey, {"EURUSD#1#3", "EURUSD#2#3", "EURUSD#3#3", "EURUSD#4#3"});
+        ASSERT_TRUE(first.synchronize());
+    }
+    platform::UserDefaults other(file);
+    const int lock = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    {
+        platform::UserDefaults quitting(file);
+        gui::storeChartSlot(quitting, 0, "XAUUSD#6#3");
+        EXPECT_TRUE(quitting.finishSaves(std::chrono::milliseconds(100)));
+    }
+    ::close(lock);
+    gui::storeChartSlot(other, 2, "GBPUSD#7#1");
+    platform::UserDefaults next(file);
+    ASSERT_TRUE(next.waitForPendingSave(std::chrono::seconds(60)));
+    EXPECT_EQ(platform::UserDefaults(file).stringArrayForKey(gui::kChartSlotsKey),
+              (std::vector<std::string>{"XAUUSD#6#3", "EURUSD#2#3", "GBPUSD#7#1", "EURUSD#4#3"}));
 }
 
 } // namespace

@@ -14,6 +14,10 @@
 #include <random>
 #include <set>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using namespace tc;
 
 using namespace tc::gui;
@@ -217,6 +221,38 @@ TEST(GridSpec, TwoProgramsHidingColumnsOfOneGridKeepEachOthersColumns) {
     storeColumnHidden(a, Grid::OpenPositions, "PositionMargin", false);
     EXPECT_EQ(storedHiddenColumns(platform::UserDefaults(file), Grid::OpenPositions)->size(),
               hidden->size() - 1);
+}
+
+// A change kept aside at quit (another program held the settings' lock) is made again at the next
+// start on the list as the other program left it, column by column, though both changes kept the
+// list's length.
+TEST(GridSpec, HiddenColumnsKeptAsideAtQuitMergeWithTheOtherProgramsColumns) {
+    testing_support::TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    const std::string key = hiddenColumnsKey(Grid::OpenPositions);
+    {
+        platform::UserDefaults first(file);
+        first.setStringArray(key, {"PositionMargin", "Storage"});
+        ASSERT_TRUE(first.synchronize());
+    }
+    platform::UserDefaults other(file);
+    const int lock = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    {
+        platform::UserDefaults quitting(file);
+        storeColumnHidden(quitting, Grid::OpenPositions, "PositionMargin", false);
+        storeColumnHidden(quitting, Grid::OpenPositions, "Commission", true);
+        EXPECT_TRUE(quitting.finishSaves(std::chrono::milliseconds(100)));
+    }
+    ::close(lock);
+    storeColumnHidden(other, Grid::OpenPositions, "Storage", false);
+    storeColumnHidden(other, Grid::OpenPositions, "BaseCurrencyRate", true);
+    platform::UserDefaults next(file);
+    ASSERT_TRUE(next.waitForPendingSave(std::chrono::seconds(60)));
+    const std::vector<std::string> merged{"BaseCurrencyRate", "Commission"};
+    EXPECT_EQ(next.stringArrayForKey(key), merged);
+    EXPECT_EQ(platform::UserDefaults(file).stringArrayForKey(key), merged);
 }
 
 // Before columns had ids their header's text key was stored: such a value still hides the column
