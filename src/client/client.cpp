@@ -58,6 +58,21 @@ LoginState stateOf(LoginPhase phase) {
     return static_cast<LoginState>(phase);
 }
 
+// What a request waiting on positions may do to them, as a window asking before a later one reads it.
+interfaces::AwaitedPositions::Kind awaitedKind(RequestsInFlight::Kind kind) {
+    using Awaited = interfaces::AwaitedPositions::Kind;
+    switch (kind) {
+    case RequestsInFlight::Kind::CloseAll:
+        return Awaited::CloseAll;
+    case RequestsInFlight::Kind::PositionEdit:
+        return Awaited::PositionEdit;
+    case RequestsInFlight::Kind::Offset:
+        return Awaited::Offset;
+    default:
+        return Awaited::Close;
+    }
+}
+
 // The subscribers of every event of one client and its parts.
 struct Events {
     Signal<LoginState> loginState;
@@ -285,7 +300,7 @@ public:
             // A pending order's edit names an order, not a position; a new order none yet.
             if (r.kind != Kind::NewOrder && r.kind != Kind::MultiAccount && r.kind != Kind::OrderEdit &&
                 !r.targets.empty())
-                awaited.push_back({r.number, r.description, r.targets});
+                awaited.push_back({r.number, r.description, r.targets, awaitedKind(r.kind)});
         return awaited;
     }
     OrderResult offsetPosition(std::string_view positionId,

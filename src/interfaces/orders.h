@@ -140,12 +140,17 @@ struct BulkCloseReport {
 };
 
 // A request still waiting for the server's answer that acts on open positions (a close, a
-// close-all's positions still without their answer, a take profit or stop loss edit): its number,
-// what the trader reads of it, and those positions.
+// close-all's positions still without their answer, a take profit or stop loss edit, an offset): its
+// number, what the trader reads of it, those positions and its kind.
 struct AwaitedPositions {
     std::uint64_t request = 0;
     std::string description;
     std::vector<std::string> positions;
+    // What it may do to them first: a close closes a position or part of it, a close-all closes it,
+    // an offset changes its quantity or closes it, and a take profit or stop loss edit may close it
+    // at its new level. A later request on them is then refused or carried out besides.
+    enum class Kind : std::uint8_t { Close, CloseAll, PositionEdit, Offset };
+    Kind kind = Kind::Close;
 };
 
 class Orders {

@@ -156,6 +156,7 @@ void CloseAllFlow::start(const OrderView& listed) {
     leftOneSided_.clear();
     status_.clear();
     statusRow_.clear();
+    refusedRows_.clear();
     tickedSet_.clear();
     list(listed);
     // A position an earlier request still waits for is the trader's to tick: sent twice, the server
@@ -329,6 +330,7 @@ void CloseAllFlow::sent(const SessionModel& model, const SessionQueries& queries
     refused_.clear();
     status_.clear();
     statusRow_.clear();
+    refusedRows_.clear();
     const OrderView listed = queries.getOpenOrderCollection();
     const auto byId = positionsById(listed);
     for (const std::string& id : ids) {
@@ -388,7 +390,40 @@ std::vector<std::size_t> CloseAllFlow::answer(std::string_view position, bool ac
     row.status = accepted ? languageText(language, kStatusClosedKey) : reason;
     row.tone = accepted ? Tone::Gain : Tone::Loss;
     row.price = accepted ? row.settledPrice : std::string();
+    refuse(at->second, !accepted, reason);
     return {at->second};
+}
+
+void CloseAllFlow::refuse(std::size_t at, bool refused, const std::string& reason) {
+    CloseAllStatusRow& row = status_[at];
+    if (refused && !row.refused)
+        refusedRows_.push_back(at);
+    else if (!refused && row.refused)
+        std::erase(refusedRows_, at);
+    row.refused = refused;
+    row.reason = refused ? reason : std::string();
+    row.held.clear();
+}
+
+std::vector<std::size_t> CloseAllFlow::readHeld(const OrderView& listed, std::int64_t language) {
+    std::vector<std::size_t> rows;
+    if (refusedRows_.empty())
+        return rows;
+    const auto byId = positionsById(listed);
+    for (const std::size_t at : refusedRows_) {
+        CloseAllStatusRow& row = status_[at];
+        const Order* position = positionOf(byId, row.positionId);
+        std::string held = position ? quantityText(position->RemainingQty) : std::string();
+        if (held == row.held && !row.status.empty())
+            continue;
+        row.held = std::move(held);
+        row.status = row.held.empty()
+                         ? row.reason
+                         : fillPositional(languageText(language, texts::kCloseAllRowRefusedStillHeld),
+                                          {row.reason, row.held});
+        rows.push_back(at);
+    }
+    return rows;
 }
 
 std::vector<std::size_t> CloseAllFlow::answerNotKnown(std::string_view position,
@@ -405,6 +440,7 @@ std::vector<std::size_t> CloseAllFlow::answerNotKnown(std::string_view position,
         rows.push_back(at->second);
     }
     for (const std::size_t at : rows) {
+        refuse(at, false, {});
         CloseAllStatusRow& row = status_[at];
         row.answered = true;
         if (closedByOne && !position.empty()) {
@@ -441,11 +477,12 @@ void CloseAllFlow::refusedWhole(const std::string& reason) {
     if (phase_ != Phase::Sent || !waiting())
         return;
     refusedWhole_ = true;
-    for (CloseAllStatusRow& row : status_)
-        if (!row.answered) {
+    for (std::size_t at = 0; at < status_.size(); ++at)
+        if (CloseAllStatusRow& row = status_[at]; !row.answered) {
             row.answered = true;
             row.status = reason;
             row.tone = Tone::Loss;
+            refuse(at, true, reason);
         }
 }
 

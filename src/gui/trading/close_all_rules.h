@@ -87,6 +87,11 @@ struct CloseAllStatusRow {
     bool answered = false;    // sent, and the server closed or rejected it (or a later list told it)
     bool notKnown = false;    // answered, but whether this request closed it is not known
     bool closedByOne = false; // closed, by this request or a like one: which is not known
+    // Refused by the server: its reason, and what the position holds now while it is still open
+    // (empty once it is not), which the status says beside the reason.
+    bool refused = false;
+    std::string reason;
+    std::string held;
     FromList fromList = FromList::Untold;
 };
 
@@ -189,6 +194,12 @@ public:
     void noAnswer(std::int64_t language);
     // The server refused the request as a whole: each position still waiting reads its reason.
     void refusedWhole(const std::string& reason);
+    // Whether a refused row waits to read what its position holds (readHeld).
+    bool heldToRead() const { return !refusedRows_.empty(); }
+    // Each refused row reads from `listed` whether its position is still open and what it holds now:
+    // the status says so beside the reason (the trader who ticked it may think it closed). One pass
+    // over the book for every refused row. The rows changed.
+    std::vector<std::size_t> readHeld(const OrderView& listed, std::int64_t language);
     // The server answers pings again (true) or has been silent for a while (false): while silent the
     // heading says so, the request still waiting; no row reads "No answer" for a silence.
     void serverAnswering(bool answering) { silent_ = !answering; }
@@ -208,6 +219,8 @@ private:
     // One tick gone, from both its list and its set.
     void untick(std::string_view id);
     void untickIf(const std::function<bool(const std::string&)>& drop);
+    // A sent row told refused (with the server's reason) or not: kept among the rows readHeld reads.
+    void refuse(std::size_t at, bool refused, const std::string& reason);
 
     Phase phase_ = Phase::Choosing;
     // The ticks in the order ticked (the request's order), and the same as a set: each row asks.
@@ -230,6 +243,7 @@ private:
     std::vector<std::string> leftOneSided_;
     std::vector<CloseAllStatusRow> status_;
     std::unordered_map<std::string, std::size_t, IdHash, std::equal_to<>> statusRow_; // a sent row by id
+    std::vector<std::size_t> refusedRows_; // the rows refused, in the order refused
     bool noAnswer_ = false;
     bool refusedWhole_ = false;
     bool silent_ = false;

@@ -8,6 +8,7 @@
 #include "gui/grid/grid_tones.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
+#include "gui/trading/awaited_requests.h"
 #include "gui/trading/close_position_status_window_controller.h"
 #include "gui/trading/position_dialog_rules.h"
 #include "gui/trading/record_sheet.h"
@@ -83,8 +84,6 @@ bool readLive(CloseAllLine& line, const Order& p, const ItemDetails* item) {
 constexpr int kLiveColumn = 7;
 constexpr int kProfitColumn = 8;
 constexpr int kAwaitedColumn = 9;
-// The earlier requests a question names one by one; the rest are counted.
-constexpr std::size_t kNamedRequests = 3;
 
 QString awaitedText(const CloseAllFlow& flow, const std::string& id) {
     const interfaces::AwaitedPositions* request = flow.awaitedBy(id);
@@ -201,6 +200,9 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
     answerTimer_.setSingleShot(true);
     answerTimer_.setInterval(RecordSheet::kAnswerTimeLimit);
     connect(&answerTimer_, &QTimer::timeout, this, &CloseAllWindowController::noAnswer);
+    heldTimer_.setSingleShot(true);
+    heldTimer_.setInterval(0);
+    connect(&heldTimer_, &QTimer::timeout, this, &CloseAllWindowController::readHeld);
     connect(&context.themes(), &ThemeManager::themeChanged, this, [this] {
         lines_->refreshAll();
         fillStatusTable(*ui_->closeAllStatusTableView, flow_.statusRows());
@@ -235,9 +237,13 @@ void CloseAllWindowController::follow() {
     user_ = session->signedInUser();
     follow_.add(connect(session, &ClientModel::clientAboutToBeReplaced, this, [this] { letGoOfSession(); }));
     follow_.add(connect(session, &ClientModel::tick, this, [this] {
-        if (isVisible() && flow_.phase() != CloseAllFlow::Phase::Sent) {
+        if (!isVisible())
+            return;
+        if (flow_.phase() != CloseAllFlow::Phase::Sent) {
             refreshTableView();
             refreshAwaited();
+        } else if (flow_.heldToRead()) {
+            readHeld(); // what a refused position holds follows the book
         }
     }));
     follow_.add(connect(session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
@@ -290,6 +296,8 @@ void CloseAllWindowController::follow() {
                 showStatusRow(rows.front());
             else if (!rows.empty())
                 showStatus();
+            if (flow_.heldToRead() && !heldTimer_.isActive())
+                heldTimer_.start();
             if (!flow_.waiting()) {
                 answerTimer_.stop();
                 request_ = 0;
@@ -366,6 +374,7 @@ void CloseAllWindowController::done(int result) {
         session->client().orders().giveUpRequest(request_);
     request_ = 0;
     answerTimer_.stop();
+    heldTimer_.stop();
     follow_.drop();
     SheetController::done(result);
 }
@@ -560,22 +569,25 @@ void CloseAllWindowController::closeAllButtonClicked() {
         checkAndSend();
         return;
     }
-    QStringList named;
-    for (std::size_t i = 0; i < awaited.requests.size() && i < kNamedRequests; ++i)
-        named << QString::fromStdString(awaited.requests[i]->description);
-    QString requests = named.join(QStringLiteral("; "));
-    if (awaited.requests.size() > kNamedRequests)
-        requests = context_.text(texts::kNamedAndMore)
-                       .replace(QStringLiteral("{0}"), requests)
-                       .replace(QStringLiteral("{1}"), countText(awaited.requests.size() - kNamedRequests));
+    const std::int64_t language = context_.language().selected();
+    const QString requests = QString::fromStdString(awaitedNames(language, awaited.requests));
+    // What the earlier requests may do first, by their kinds: Close Alls alone only close the
+    // positions; a close in part or an offset changes a position's quantity, which refuses it here.
+    const bool onlyClosing = onlyCloseAlls(awaited.requests);
+    const QString mayDo =
+        QString::fromStdString(whatAwaitedMayDo(language, awaited.requests, AskingWindow::CloseAll));
     // One position has a text of its own: "1 of them still wait" reads wrong.
-    const QString question = awaited.positions == 1
-                                 ? context_.text(texts::kCloseAllSendOneAwaitedAgainQuestion)
-                                       .replace(QStringLiteral("{0}"), requests)
-                                 : context_.text(texts::kCloseAllSendAwaitedAgainQuestion)
-                                       .replace(QStringLiteral("{0}"), countText(awaited.positions))
-                                       .replace(QStringLiteral("{1}"), requests);
-    // The positions may be closed once already.
+    QString question;
+    if (awaited.positions == 1)
+        question = onlyClosing
+                       ? filledIn(context_.text(texts::kCloseAllSendOneAwaitedAgainQuestion), {requests})
+                       : filledIn(context_.text(texts::kCloseAllSendOneAwaitedQuestion), {requests, mayDo});
+    else
+        question = onlyClosing ? filledIn(context_.text(texts::kCloseAllSendAwaitedAgainQuestion),
+                                          {countText(awaited.positions), requests})
+                               : filledIn(context_.text(texts::kCloseAllSendAwaitedQuestion),
+                                          {countText(awaited.positions), requests, mayDo});
+    // The positions may be changed or closed by the earlier requests first.
     CommonAlert::askSendAgain(this, context_, context_.text(texts::kCloseAll), question,
                               QStringLiteral("closeAllSendAwaitedAgain"), [this] {
                                   if (flow_.phase() == CloseAllFlow::Phase::Choosing &&
@@ -664,6 +676,18 @@ void CloseAllWindowController::noAnswer() {
     answerTimer_.stop();
     flow_.noAnswer(context_.language().selected());
     showStatus();
+}
+
+void CloseAllWindowController::readHeld() {
+    ClientModel* session = context_.clientModel();
+    if (!session || betweenSessions_ || flow_.phase() != CloseAllFlow::Phase::Sent)
+        return;
+    const std::vector<std::size_t> rows =
+        flow_.readHeld(session->client().queries().getOpenOrderCollection(), context_.language().selected());
+    if (rows.size() == 1)
+        showStatusRow(rows.front());
+    else if (!rows.empty())
+        showStatus();
 }
 
 void CloseAllWindowController::showHeader() {

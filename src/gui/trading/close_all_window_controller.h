@@ -7,7 +7,8 @@
 // sheet (ClosePositionStatusWindowController), whose going on closes the others. One request goes
 // out, naming the positions it closes (never the server's "every position", which would close one
 // opened since the list was read). Then the window lists the sent positions, and each position's
-// answer of that request turns its row to closed or rejected.
+// answer of that request turns its row to closed or rejected; a rejected row says whether its position
+// is still open and what it holds now.
 // Sent, the window stays through a sign-in again of the same user: once the new session's open
 // positions are in, each row that had no answer reads from them what became of it, and nothing is
 // sent again. Another user signing in closes it with a word naming the positions that had no answer.
@@ -102,6 +103,8 @@ private:
     void showHeader();
     // No answer in time, or none can come: the rows still waiting say so.
     void noAnswer();
+    // The refused rows read what their positions hold now.
+    void readHeld();
 
     // The request sent while some of its rows still wait for their answers (0: none); given up if the
     // window closes first.
@@ -113,6 +116,9 @@ private:
     ClosePositionStatusWindowController* status_ = nullptr;
     SessionFollow follow_;
     QTimer answerTimer_;
+    // A refusal's row reads its position once the reports of this pass are in: one pass over the book
+    // for the refusals of a burst, not one for each.
+    QTimer heldTimer_;
     // The selected rows and the current one by position id, across a reset of the rows.
     std::unordered_set<std::string> kept_;
     std::string keptCurrent_;

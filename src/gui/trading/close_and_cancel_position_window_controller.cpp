@@ -154,6 +154,30 @@ void CloseAndCancelPositionWindowController::markDeviation() {
 }
 
 void CloseAndCancelPositionWindowController::closeAndCancelButtonClicked() {
+    // A close on a position an earlier request still waits for asks first; a cancel acts on a
+    // pending order, which no such request names.
+    if (job_ == CloseJob::Close && closeSendable())
+        sendOrAskFirst({record()}, AskingWindow::CloseSheet, [this] { send(); });
+    else
+        send();
+}
+
+bool CloseAndCancelPositionWindowController::closeSendable() {
+    interfaces::Client* c = client();
+    if (!c)
+        return false;
+    const auto position = findRecord(c->queries(), DialogRecord::OpenPosition, record());
+    if (!position)
+        return false;
+    const std::string quantity = ui_->QuantityComboField->currentText().trimmed().toStdString();
+    const std::string deviationText = ui_->DeviationTextField->text().toStdString();
+    const bool deviation = ui_->DeviationCheckBox->isVisible() && ui_->DeviationCheckBox->isChecked();
+    const Decimal closable = closableQuantity(*position, c->queries().getPendingOrderCollection());
+    return !closeRefusal(quantity, closable,
+                         deviation ? std::optional<std::string_view>(deviationText) : std::nullopt);
+}
+
+void CloseAndCancelPositionWindowController::send() {
     interfaces::Client* c = client();
     if (!c)
         return;

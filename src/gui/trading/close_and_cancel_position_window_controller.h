@@ -4,7 +4,8 @@
 // estimate, and the send all look the record up again. The close offers what is not already being
 // closed by pending orders, and refuses more (the text of kQuantityMoreThanPositionHolds with that quantity).
 // It keeps what it sent (the quantity, and what the position held then), so that after a sign-in
-// again the new session's lists tell whether a request that had no answer was carried out.
+// again the new session's lists tell whether a request that had no answer was carried out. A close
+// of a position an earlier request still waits for asks first (RecordSheet::sendOrAskFirst).
 //
 //     auto* sheet = new CloseAndCancelPositionWindowController(context, mainWindow);
 //     sheet->openFor(CloseJob::Close, "300001");
@@ -43,6 +44,11 @@ private:
     void deviationCheckboxSelect(bool ticked);
     // The deviation field marked when its text is no number of points.
     void markDeviation();
+    // Whether the close as typed is one the sheet would send (its position held, its entries read):
+    // only such a close asks about earlier requests first; send() says what refuses any other.
+    bool closeSendable();
+    // The close or cancel as typed, checked again and sent.
+    void send();
 
     std::unique_ptr<Ui::CloseAndCancelPositionWindowController> ui_;
     CloseJob job_ = CloseJob::Close;

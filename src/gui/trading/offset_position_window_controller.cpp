@@ -272,6 +272,22 @@ void OffsetPositionWindowController::OffsetButtonClicked() {
         showRefusal(refusalText(*refusal));
         return;
     }
+    // The position and its legs: an earlier request still waiting on any of them asks first.
+    std::vector<std::string> positions{state_.positionId()};
+    for (const auto& leg : state_.legs())
+        positions.push_back(leg.positionId);
+    sendOrAskFirst(positions, AskingWindow::OffsetSheet, [this] { send(); });
+}
+
+void OffsetPositionWindowController::send() {
+    interfaces::Client* c = client();
+    if (!c || isWaitingForAnswer())
+        return;
+    // Checked again: the question may have stood open while the figures moved.
+    if (const auto refusal = state_.refusal(c->model(), c->isNetworkAvailable())) {
+        showRefusal(refusalText(*refusal));
+        return;
+    }
     const auto legs = state_.legs();
     // Sent once: the sheet waits for the server's answer to this request and sends nothing more.
     Decimal total;

@@ -4,7 +4,8 @@
 // answers its own request (as every record sheet): done closes it, a rejection is shown and the sheet
 // stays as it was. The position is kept by id; a position that goes away while the sheet waits for
 // nothing closes it. After a sign-in again it reads the position and its rows again (ticks and typed
-// quantities kept), and tells from them whether an offset that had no answer was carried out.
+// quantities kept), and tells from them whether an offset that had no answer was carried out. An
+// offset on positions an earlier request still waits for asks first (RecordSheet::sendOrAskFirst).
 #include "gui/models/record_table_model.h"
 #include "gui/trading/offset_rules.h"
 #include "gui/trading/record_sheet.h"
@@ -51,6 +52,8 @@ private:
     void showRows();
     void updateRow(int row);
     void updateTextFieldValues();
+    // The offset as ticked and typed, checked again and sent.
+    void send();
 
     std::unique_ptr<Ui::OffsetPositionWindowController> ui_;
     OffsetState state_;

@@ -386,6 +386,26 @@ void RecordSheet::showNotKnown(const QString& whatIsKnown) {
         CommonAlert::open(this, {text(texts::kNotKnown), whatIsKnown, AlertSpec::Warning, {}, {}});
 }
 
+void RecordSheet::sendOrAskFirst(const std::vector<std::string>& positions, AskingWindow window,
+                                 std::function<void()> send) {
+    interfaces::Client* c = client();
+    if (!c)
+        return;
+    // As the core holds them now: the earlier requests' positions, given up or not.
+    const std::vector<interfaces::AwaitedPositions> awaited = c->orders().requestsOnPositions();
+    const std::vector<const interfaces::AwaitedPositions*> earlier = awaitedOn(awaited, positions);
+    if (earlier.empty()) {
+        send();
+        return;
+    }
+    const QString question = qt(sheetAwaitedQuestion(context_.language().selected(), earlier, window));
+    CommonAlert::askSendAgain(this, context_, windowTitle(), question,
+                              QStringLiteral("sheetSendAwaitedAgain"), [this, send = std::move(send)] {
+                                  if (isVisible() && client() && !isWaitingForAnswer())
+                                      send();
+                              });
+}
+
 bool RecordSheet::takeResult(const interfaces::OrderResult& result) {
     if (result.sent()) {
         // The sheet stays until the server answers this request: closing now would look done.

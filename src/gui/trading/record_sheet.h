@@ -13,10 +13,12 @@
 // record gone, the sheet closes saying it was carried out; changed by what was sent, it was carried
 // out and the sheet shows what is left, its button held until the trader makes a new request; as it
 // was, it was not carried out and may be sent again. An edit's record gone tells nothing of the edit:
-// the sheet closes saying so.
+// the sheet closes saying so. A close or an offset on a position an earlier request still waits for
+// (another window's, or this sheet's own given up) asks before it goes, Cancel the default.
 #include "gui/app/sheet_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/models/session_follow.h"
+#include "gui/trading/awaited_requests.h"
 #include "gui/trading/position_dialog_rules.h"
 
 #include <QMessageBox>
@@ -138,6 +140,13 @@ protected:
     // The answer of a request this sheet made: sent, the sheet waits for the server's answer to it;
     // a refusal is shown.
     bool takeResult(const interfaces::OrderResult& result);
+    // Runs `send` at once when no request still waiting for the server's answer acts on any of
+    // `positions` (this sheet's own, given up at its time limit, included). Else asks first, naming
+    // the earlier requests and what each kind of them may do first (`window` words it), with Cancel
+    // the default and what Return and Escape press; `send` runs on Send Again only, while the sheet
+    // still shows and waits for nothing.
+    void sendOrAskFirst(const std::vector<std::string>& positions, AskingWindow window,
+                        std::function<void()> send);
 
     interfaces::Client* client() const;
     GuiContext& context() const { return context_; }
