@@ -1506,6 +1506,49 @@ INSTANTIATE_TEST_SUITE_P(
                              true}),
     [](const ::testing::TestParamInfo<CloseAndCloseAllCase>& info) { return std::string(info.param.name); });
 
+// A close-all of every listed position and a close-all of the same positions as listed, sent in one
+// pass. The server takes the first, which closes both, and refuses the second each position as no
+// longer held; those refusals name no number and fit both close-alls, and the older is the one of
+// every listed position: they are the second's, which lists what it closes, never the first's, which
+// closes what is open at its turn. Each is told once, of each position, what the server did to it.
+TEST_F(AnswerRuleTest, ARefusalOfAPositionNoLongerHeldIsTheListingCloseAllsNotOneOfEveryOpenPosition) {
+    Session& s = login();
+    std::vector<interfaces::RequestAnswer> got;
+    auto each = client(s).orders().handleRequestAnswered(
+        [&](const interfaces::RequestAnswer& a) { got.push_back(a); });
+    const std::size_t from = server->orderRecord().size();
+    server->holdOrders(true);
+    const std::string both[] = {"300001", "300002"};
+    const auto everyOpen = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::AllListed);
+    const auto listing = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
+    ASSERT_TRUE(sent(everyOpen));
+    ASSERT_TRUE(sent(listing));
+    ASSERT_TRUE(held(2));
+    ASSERT_TRUE(server->answerHeldOrders({0, 1}));
+    ASSERT_TRUE(until([&] { return got.size() >= 4; }));
+    while (platform::RunLoop::main().runOnce() > 0) {
+    }
+    const auto record = server->orderRecord(from);
+    ASSERT_EQ(record.size(), 2u);
+    ASSERT_FALSE(record[0].refused());
+    ASSERT_TRUE(record[1].refused());
+    // Request, position: accepted, and the code of a refusal.
+    std::map<std::pair<std::uint64_t, std::string>, std::pair<bool, std::string>> told;
+    for (const auto& a : got) {
+        EXPECT_TRUE(a.known) << a.request << " " << a.position << ": " << a.whatIsKnown;
+        told[{a.request, a.position}] = {a.accepted, a.accepted ? std::string() : a.code};
+    }
+    EXPECT_EQ(got.size(), 4u) << "each position of each told once";
+    const std::string gone = std::to_string(testserver::kRejectUnknownOrder);
+    EXPECT_EQ(told, (std::map<std::pair<std::uint64_t, std::string>, std::pair<bool, std::string>>{
+                        {{everyOpen.request, "300001"}, {true, ""}},
+                        {{everyOpen.request, "300002"}, {true, ""}},
+                        {{listing.request, "300001"}, {false, gone}},
+                        {{listing.request, "300002"}, {false, gone}}}));
+    EXPECT_FALSE(serverPosition("300001"));
+    EXPECT_FALSE(serverPosition("300002"));
+}
+
 // The close-all of every listed position closes both; 300001's update fits the close sent after it
 // too, and the close's own answer, a refusal in its turn, is held up by a server that stands still.
 // The update waits for it: a silence is no sign that the close's report will not come, so neither is
