@@ -1549,6 +1549,104 @@ TEST_F(AnswerRuleTest, ARefusalOfAPositionNoLongerHeldIsTheListingCloseAllsNotOn
     EXPECT_FALSE(serverPosition("300002"));
 }
 
+// At a lost line each request still waiting is named in the loss alert and the Journal, with what
+// the reports that came before knew of it and of the like requests they fitted: the server closed a
+// position for one of them, or answered some of a group. Requests sent in one pass (one number), the
+// server answering one, then the line drops.
+struct LostLineCase {
+    const char* name;
+    // The requests: a close-all of 300001 and 300002 or a close of 0.5 of 300001, then a close of
+    // 300001 (of the rest, or of 0.5 too); the server answers those of `answered`.
+    bool closeAll;
+    std::vector<std::size_t> answered;
+    // What the alert names of each request, oldest first: its own text, then what is known, each as
+    // a text's key and its values (of the known text, those before the requests it names).
+    struct Told {
+        std::string_view requestKey;
+        std::vector<std::string> request;
+        std::string_view knownKey;
+        std::vector<std::string> known;
+    };
+    std::vector<Told> told;
+};
+
+void PrintTo(const LostLineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LostLineTest : public AnswerRuleTest, public ::testing::WithParamInterface<LostLineCase> {};
+
+TEST_P(LostLineTest, EachRequestWaitingIsToldWithWhatTheReportsSoFarKnew) {
+    const LostLineCase& c = GetParam();
+    Session& s = login();
+    server->holdOrders(true);
+    const std::string both[] = {"300001", "300002"};
+    ASSERT_TRUE(sent(c.closeAll
+                         ? client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected)
+                         : client(s).orders().closePosition("300001", dec("0.5"))));
+    ASSERT_TRUE(sent(client(s).orders().closePosition("300001", dec(c.closeAll ? "1.5" : "0.5"))));
+    ASSERT_TRUE(held(2));
+    const int reports = server->stats().orderReports;
+    ASSERT_TRUE(server->answerHeldOrders(c.answered));
+    ASSERT_TRUE(
+        server->waitFor([&](const testserver::ServerStats& st) { return st.orderReports > reports; }, 5s));
+    // Every report the server sent is read before the line goes: a ping's reply comes after them.
+    const auto before = client(s).networkSpeed().serverTimeHeardAt;
+    ASSERT_TRUE(platform::RunLoop::main().runUntil(
+        [&] { return client(s).networkSpeed().serverTimeHeardAt != before; }, 30s));
+    server->dropStreams();
+    ASSERT_TRUE(until([&] { return client(s).loginState() == interfaces::LoginState::Lost; }));
+    const auto losses = s.app->callsNamed("onConnectionLost");
+    ASSERT_EQ(losses.size(), 1u);
+    const std::vector<std::string>& named = losses[0].args;
+    ASSERT_EQ(named.size(), c.told.size()) << ::testing::PrintToString(named);
+    const std::vector<std::string>& journal = client(s).journal();
+    const auto filled = [](std::string_view key, const std::vector<std::string>& values) {
+        const std::vector<std::string_view> views(values.begin(), values.end());
+        return fillPositional(text(key), views);
+    };
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        const LostLineCase::Told& t = c.told[i];
+        std::vector<std::string> known = t.known;
+        known.emplace_back();
+        // The requests the known text names end it.
+        const std::string head =
+            fillPositional(text("97607"), {filled(t.requestKey, t.request), filled(t.knownKey, known)});
+        EXPECT_TRUE(named[i].starts_with(head) && named[i].size() > head.size())
+            << named[i] << "\nshould read " << head << "...";
+        // Once each: like requests may read alike.
+        EXPECT_EQ(std::count_if(journal.begin(), journal.end(),
+                                [&](const std::string& line) {
+                                    return line.ends_with(fillPositional(text("93103"), {named[i]}));
+                                }),
+                  std::count(named.begin(), named.end(), named[i]))
+            << named[i];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AnswerRule, LostLineTest,
+    ::testing::Values(
+        // The close-all closes both: 300002's reports are its own, 300001's fit the close too.
+        LostLineCase{"CloseAllAnswered",
+                     true,
+                     {0},
+                     {{"95782", {"2", "1", "#300001"}, "97602", {"300001"}},
+                      {"95409", {"1.5", "300001", "EURUSD", "20001"}, "97602", {"300001"}}}},
+        // The close closes 300001: its reports fit the close-all too, which waits for both.
+        LostLineCase{"CloseAnswered",
+                     true,
+                     {1},
+                     {{"95406", {"2", "#300001, #300002"}, "97602", {"300001"}},
+                      {"95409", {"1.5", "300001", "EURUSD", "20001"}, "97602", {"300001"}}}},
+        // Two like closes of part of it: one carried out, which of them the reports do not say.
+        LostLineCase{"OneOfTwoLikeClosesAnswered",
+                     false,
+                     {0},
+                     {{"95409", {"0.5", "300001", "EURUSD", "20001"}, "97610", {"1", "2", "1", "0"}},
+                      {"95409", {"0.5", "300001", "EURUSD", "20001"}, "97610", {"1", "2", "1", "0"}}}}),
+    [](const ::testing::TestParamInfo<LostLineCase>& info) { return std::string(info.param.name); });
+
 // The close-all of every listed position closes both; 300001's update fits the close sent after it
 // too, and the close's own answer, a refusal in its turn, is held up by a server that stands still.
 // The update waits for it: a silence is no sign that the close's report will not come, so neither is
