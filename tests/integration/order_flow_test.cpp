@@ -1612,6 +1612,147 @@ INSTANTIATE_TEST_SUITE_P(
                              true}),
     [](const ::testing::TestParamInfo<CloseAndCloseAllCase>& info) { return std::string(info.param.name); });
 
+// A close-all of every listed position and a close-all of the same positions as listed, sent in one
+// pass. The server takes the first, which closes both, and refuses the second each position as no
+// longer held; those refusals name no number and fit both close-alls, and the older is the one of
+// every listed position: they are the second's, which lists what it closes, never the first's, which
+// closes what is open at its turn. Each is told once, of each position, what the server did to it.
+TEST_F(AnswerRuleTest, ARefusalOfAPositionNoLongerHeldIsTheListingCloseAllsNotOneOfEveryOpenPosition) {
+    Session& s = login();
+    std::vector<interfaces::RequestAnswer> got;
+    auto each = client(s).orders().handleRequestAnswered(
+        [&](const interfaces::RequestAnswer& a) { got.push_back(a); });
+    const std::size_t from = server->orderRecord().size();
+    server->holdOrders(true);
+    const std::string both[] = {"300001", "300002"};
+    const auto everyOpen = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::AllListed);
+    const auto listing = client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected);
+    ASSERT_TRUE(sent(everyOpen));
+    ASSERT_TRUE(sent(listing));
+    ASSERT_TRUE(held(2));
+    ASSERT_TRUE(server->answerHeldOrders({0, 1}));
+    ASSERT_TRUE(until([&] { return got.size() >= 4; }));
+    while (platform::RunLoop::main().runOnce() > 0) {
+    }
+    const auto record = server->orderRecord(from);
+    ASSERT_EQ(record.size(), 2u);
+    ASSERT_FALSE(record[0].refused());
+    ASSERT_TRUE(record[1].refused());
+    // Request, position: accepted, and the code of a refusal.
+    std::map<std::pair<std::uint64_t, std::string>, std::pair<bool, std::string>> told;
+    for (const auto& a : got) {
+        EXPECT_TRUE(a.known) << a.request << " " << a.position << ": " << a.whatIsKnown;
+        told[{a.request, a.position}] = {a.accepted, a.accepted ? std::string() : a.code};
+    }
+    EXPECT_EQ(got.size(), 4u) << "each position of each told once";
+    const std::string gone = std::to_string(testserver::kRejectUnknownOrder);
+    EXPECT_EQ(told, (std::map<std::pair<std::uint64_t, std::string>, std::pair<bool, std::string>>{
+                        {{everyOpen.request, "300001"}, {true, ""}},
+                        {{everyOpen.request, "300002"}, {true, ""}},
+                        {{listing.request, "300001"}, {false, gone}},
+                        {{listing.request, "300002"}, {false, gone}}}));
+    EXPECT_FALSE(serverPosition("300001"));
+    EXPECT_FALSE(serverPosition("300002"));
+}
+
+// At a lost line each request still waiting is named in the loss alert and the Journal, with what
+// the reports that came before knew of it and of the like requests they fitted: the server closed a
+// position for one of them, or answered some of a group. Requests sent in one pass (one number), the
+// server answering one, then the line drops.
+struct LostLineCase {
+    const char* name;
+    // The requests: a close-all of 300001 and 300002 or a close of 0.5 of 300001, then a close of
+    // 300001 (of the rest, or of 0.5 too); the server answers those of `answered`.
+    bool closeAll;
+    std::vector<std::size_t> answered;
+    // What the alert names of each request, oldest first: its own text, then what is known, each as
+    // a text's key and its values (of the known text, those before the requests it names).
+    struct Told {
+        std::string_view requestKey;
+        std::vector<std::string> request;
+        std::string_view knownKey;
+        std::vector<std::string> known;
+    };
+    std::vector<Told> told;
+};
+
+void PrintTo(const LostLineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LostLineTest : public AnswerRuleTest, public ::testing::WithParamInterface<LostLineCase> {};
+
+TEST_P(LostLineTest, EachRequestWaitingIsToldWithWhatTheReportsSoFarKnew) {
+    const LostLineCase& c = GetParam();
+    Session& s = login();
+    server->holdOrders(true);
+    const std::string both[] = {"300001", "300002"};
+    ASSERT_TRUE(sent(c.closeAll
+                         ? client(s).orders().closeAllPositions(both, interfaces::CloseAllScope::Selected)
+                         : client(s).orders().closePosition("300001", dec("0.5"))));
+    ASSERT_TRUE(sent(client(s).orders().closePosition("300001", dec(c.closeAll ? "1.5" : "0.5"))));
+    ASSERT_TRUE(held(2));
+    const int reports = server->stats().orderReports;
+    ASSERT_TRUE(server->answerHeldOrders(c.answered));
+    ASSERT_TRUE(
+        server->waitFor([&](const testserver::ServerStats& st) { return st.orderReports > reports; }, 5s));
+    // Every report the server sent is read before the line goes: a ping's reply comes after them.
+    const auto before = client(s).networkSpeed().serverTimeHeardAt;
+    ASSERT_TRUE(platform::RunLoop::main().runUntil(
+        [&] { return client(s).networkSpeed().serverTimeHeardAt != before; }, 30s));
+    server->dropStreams();
+    ASSERT_TRUE(until([&] { return client(s).loginState() == interfaces::LoginState::Lost; }));
+    const auto losses = s.app->callsNamed("onConnectionLost");
+    ASSERT_EQ(losses.size(), 1u);
+    const std::vector<std::string>& named = losses[0].args;
+    ASSERT_EQ(named.size(), c.told.size()) << ::testing::PrintToString(named);
+    const std::vector<std::string>& journal = client(s).journal();
+    const auto filled = [](std::string_view key, const std::vector<std::string>& values) {
+        const std::vector<std::string_view> views(values.begin(), values.end());
+        return fillPositional(text(key), views);
+    };
+    for (std::size_t i = 0; i < named.size(); ++i) {
+        const LostLineCase::Told& t = c.told[i];
+        std::vector<std::string> known = t.known;
+        known.emplace_back();
+        // The requests the known text names end it.
+        const std::string head =
+            fillPositional(text("97607"), {filled(t.requestKey, t.request), filled(t.knownKey, known)});
+        EXPECT_TRUE(named[i].starts_with(head) && named[i].size() > head.size())
+            << named[i] << "\nshould read " << head << "...";
+        // Once each: like requests may read alike.
+        EXPECT_EQ(std::count_if(journal.begin(), journal.end(),
+                                [&](const std::string& line) {
+                                    return line.ends_with(fillPositional(text("93103"), {named[i]}));
+                                }),
+                  std::count(named.begin(), named.end(), named[i]))
+            << named[i];
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AnswerRule, LostLineTest,
+    ::testing::Values(
+        // The close-all closes both: 300002's reports are its own, 300001's fit the close too.
+        LostLineCase{"CloseAllAnswered",
+                     true,
+                     {0},
+                     {{"95782", {"2", "1", "#300001"}, "97602", {"300001"}},
+                      {"95409", {"1.5", "300001", "EURUSD", "20001"}, "97602", {"300001"}}}},
+        // The close closes 300001: its reports fit the close-all too, which waits for both.
+        LostLineCase{"CloseAnswered",
+                     true,
+                     {1},
+                     {{"95406", {"2", "#300001, #300002"}, "97602", {"300001"}},
+                      {"95409", {"1.5", "300001", "EURUSD", "20001"}, "97602", {"300001"}}}},
+        // Two like closes of part of it: one carried out, which of them the reports do not say.
+        LostLineCase{"OneOfTwoLikeClosesAnswered",
+                     false,
+                     {0},
+                     {{"95409", {"0.5", "300001", "EURUSD", "20001"}, "97610", {"1", "2", "1", "0"}},
+                      {"95409", {"0.5", "300001", "EURUSD", "20001"}, "97610", {"1", "2", "1", "0"}}}}),
+    [](const ::testing::TestParamInfo<LostLineCase>& info) { return std::string(info.param.name); });
+
 // The close-all of every listed position closes both; 300001's update fits the close sent after it
 // too, and the close's own answer, a refusal in its turn, is held up by a server that stands still.
 // The update waits for it: a silence is no sign that the close's report will not come, so neither is

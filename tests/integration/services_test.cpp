@@ -403,6 +403,28 @@ TEST_F(ServicesRoundTrip, APasswordChangeWithoutAnAnswerWhenTheLineIsLostIsNamed
     EXPECT_EQ(demo.app->callsNamed("onConnectionLost").front().args, std::vector<std::string>{named});
 }
 
+// Answered, done or refused by the server, a password change waits for nothing: a later loss names it
+// not, nor writes it in the Journal.
+TEST_F(ServicesRoundTrip, APasswordChangeAnsweredBeforeTheLineIsLostIsNotNamedInTheLossAlert) {
+    int changed = 0, refused = 0;
+    auto done = demo.client->handlePasswordChanged([&] { ++changed; });
+    auto notDone = demo.client->handlePasswordRefused([&](const std::string&) { ++refused; });
+    // The server's own length rule, which the client does not check: its refusal is an answer too.
+    ASSERT_TRUE(demo.client->changePassword("demo1234", "short1", "short1"));
+    ASSERT_TRUE(until([&] { return refused == 1; }));
+    ASSERT_TRUE(demo.client->changePassword("demo1234", "s3cond-pass", "s3cond-pass"));
+    ASSERT_TRUE(until([&] { return changed == 1; }));
+    server->dropStreams();
+    ASSERT_TRUE(until([&] { return !demo.app->callsNamed("onConnectionLost").empty(); }));
+    EXPECT_EQ(demo.app->callsNamed("onConnectionLost").front().args, std::vector<std::string>{});
+    const std::string named = LanguageString::stringForSelectedLanguage(0, "97300").value_or("");
+    ASSERT_FALSE(named.empty());
+    const std::vector<std::string>& journal = demo.client->journal();
+    EXPECT_EQ(std::count_if(journal.begin(), journal.end(),
+                            [&](const std::string& line) { return line.find(named) != std::string::npos; }),
+              0);
+}
+
 TEST_F(ServicesRoundTrip, TheSameUserSigningInAgainKeepsTheConversationAndGetsWhatTheServerHoldsBeyondIt) {
     ASSERT_TRUE(trader.signIn(ports.stream, "trader", "trader1234"));
     ASSERT_TRUE(until([&] {

@@ -778,6 +778,60 @@ TEST_F(OrderRequestsTest, TwoOrdersOfOneRequestNumberAreEachAnsweredByTheirOwnRe
     EXPECT_EQ(requests.inFlight().waiting(), 0u);
 }
 
+// Requests sent in one pass share a number; the session's own commands note with each what the
+// reports name of it, so two that differ only there are told apart: market buys alike but for their
+// accounts (each report names its account), a close of the whole position and a close of part of it
+// (the settlement names the quantity settled). Each is told its own outcome, none "not known".
+TEST_F(OrderRequestsTest, RequestsOfOneNumberAreToldApartByWhatTheCommandsNoteOfThem) {
+    auto other = std::make_shared<AccountDetails>(*account);
+    other->AccountId = 1002;
+    model.AccountDetailCollection.insert_or_assign("1002", other);
+    const std::string number = "33=" + std::to_string(followingRequestId(host.requestId()));
+    const auto told = [&](const std::vector<std::string>& fields, std::int32_t code = 0) {
+        ExecutionReport report(std::stoll(fields.front().substr(3)), fields);
+        report.rejectionCode = code;
+        const auto answered = requests.inFlight().answered(report);
+        std::vector<std::string> out;
+        if (answered)
+            out.push_back(std::to_string(answered->request.number) + (answered->notKnown   ? " not known"
+                                                                      : answered->rejected ? " refused"
+                                                                                           : " done"));
+        for (const auto& more : requests.inFlight().takeGivenBack())
+            out.push_back(std::to_string(more.request.number) + (more.notKnown   ? " not known"
+                                                                 : more.rejected ? " refused"
+                                                                                 : " done"));
+        return out;
+    };
+    {
+        SCOPED_TRACE("market buys of two accounts");
+        OrderInfo second = marketBuy();
+        second.accountNo = 1002;
+        const OrderAnswer first = kept(requests.PlaceOrder(marketBuy()));
+        const OrderAnswer next = kept(requests.PlaceOrder(second));
+        ASSERT_TRUE(first && next) << (notices.empty() ? "" : notices[0].text);
+        // The second account's refused first, then the first's stored.
+        EXPECT_EQ(told({"10=62", "73=25", number, "34=1002", "12=EURUSD", "36=45", "37=1", "74=7"}, 7),
+                  std::vector<std::string>{std::to_string(next.request) + " refused"});
+        EXPECT_EQ(told({"10=62", "73=28", number, "34=1001", "12=EURUSD", "36=45", "37=1", "79=W7"}),
+                  std::vector<std::string>{std::to_string(first.request) + " done"});
+        EXPECT_EQ(requests.inFlight().waiting(), 0u);
+    }
+    {
+        SCOPED_TRACE("a close of the whole and of part of one position");
+        heldPosition("P1", 0, "1.5");
+        const OrderAnswer whole = kept(requests.ClosePosition("P1", dec("1.5"), std::nullopt));
+        const OrderAnswer part = kept(requests.ClosePosition("P1", dec("0.4"), std::nullopt));
+        ASSERT_TRUE(whole && part) << (notices.empty() ? "" : notices[0].text);
+        // The part taken first; the whole then refused.
+        EXPECT_EQ(told({"10=67", "73=73", "80=P1", "76=1.1"}), std::vector<std::string>{});
+        EXPECT_EQ(told({"10=66", "80=P1", "87=P9", "89=0.4", "12=7"}),
+                  std::vector<std::string>{std::to_string(part.request) + " done"});
+        EXPECT_EQ(told({"10=62", "73=25", number, "74=5", "79=", "125=P1"}, 5),
+                  std::vector<std::string>{std::to_string(whole.request) + " refused"});
+        EXPECT_EQ(requests.inFlight().waiting(), 0u);
+    }
+}
+
 // After a lost line the trader finds each request by what it names: its kind, side, quantity,
 // instrument, price where it has one, account(s), positions and request number.
 TEST_F(CloseAllTest, EachRequestWaitingForItsAnswerReadsAsTheTraderPlacedIt) {
