@@ -1137,7 +1137,7 @@ protected:
     // The request a late banner tells of, as its text names it (its first fill); none when the banner is
     // of no late-answer text.
     static std::optional<std::string> bannerRequest(const std::string& banner) {
-        for (const char* key : {"94162", "94163", "95780", "97608", "97609"})
+        for (const char* key : {"94162", "94163", "95780", "97608", "97609", "98001"})
             if (const auto parts = filled(key, banner); parts && !parts->empty())
                 return parts->front();
         return std::nullopt;
