@@ -3,7 +3,8 @@
 // fate and once they hold it; Close All's, for positions an earlier request still waits for; the
 // deposit form's, for a bank deposit without an answer in time and for one or an online payment the
 // server holds after a lost line; and the withdrawal form's, both ways.
-// Each question has the answer that sends nothing as its default, and Return on it sends nothing.
+// Each question has the answer that sends nothing as its default, and neither Return nor Escape on it
+// sends anything.
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/language.h"
@@ -95,11 +96,13 @@ protected:
     }
 
     // A question on screen, and what its window has sent: at once on the client's side (`went`), and
-    // as the server read it (`read`).
+    // as the server read it (`read`); `again` presses the window's button once more, as the trader
+    // would after saying no, and gives the question it asks.
     struct Asked {
         QPointer<QMessageBox> question;
         std::function<bool()> went;
         std::function<int()> read;
+        std::function<QMessageBox*()> again;
     };
 
     // The line drops; the loss alert closes as the trader closes it; `whileLost` runs; then the same
@@ -149,8 +152,11 @@ protected:
         ASSERT_TRUE(waitFor([&] { return buy->isEnabled(); }));
         sentOrders =
             std::make_unique<QSignalSpy>(ticket.data(), &tc::gui::TradeTicketWindowController::orderSent);
-        QTest::mouseClick(buy, Qt::LeftButton);
-        asked.question = tc::gui::CommonAlert::showing(ticket, QStringLiteral("sendOrderAgain"));
+        asked.again = [this, buy] {
+            QTest::mouseClick(buy, Qt::LeftButton);
+            return tc::gui::CommonAlert::showing(ticket, QStringLiteral("sendOrderAgain"));
+        };
+        asked.question = asked.again();
         asked.went = [this] { return !sentOrders->isEmpty(); };
         asked.read = [this] { return server->stats().orderRequests; };
     }
@@ -170,8 +176,11 @@ protected:
     // Send pressed on the form as it was sent: what it asks.
     void sendAgain(RequestWindow* window, Asked& asked, std::function<int()> read) {
         ASSERT_TRUE(waitFor([&] { return window->sendRequestButton()->isEnabled(); }));
-        QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
-        asked.question = tc::gui::CommonAlert::showing(window, topicOf(window));
+        asked.again = [window] {
+            QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+            return tc::gui::CommonAlert::showing(window, topicOf(window));
+        };
+        asked.question = asked.again();
         asked.went = [window] { return window->awaitsAnswer(); };
         asked.read = std::move(read);
     }
@@ -257,14 +266,22 @@ protected:
         });
         return shown;
     }
-    // A Close All of every position goes, the server holds it, and its window closes; a new Close All
-    // of them, ticked again from the tick column's title, is pressed.
-    void closeAllWhileOneWaits(Asked& asked) {
+    // A Close All of every position (or of the first one only, `one`) goes, the server holds it, and its
+    // window closes; a new Close All of every position, ticked again from the tick column's title, is
+    // pressed.
+    void closeAllWhileOneWaits(Asked& asked, bool one) {
         main = std::make_unique<tc::gui::MainWindowController>(*context);
         main->show();
         server->holdOrders(true);
         tc::gui::CloseAllWindowController* first = openCloseAll();
         ASSERT_TRUE(first);
+        if (one) {
+            QAbstractItemModel* lines =
+                first->findChild<QTableView*>(QStringLiteral("closeAllTableView"))->model();
+            for (int row = 1; row < lines->rowCount(); ++row)
+                lines->setData(lines->index(row, 0), Qt::Unchecked, Qt::CheckStateRole);
+            ASSERT_EQ(first->flow().ticked().size(), 1u);
+        }
         QTest::mouseClick(first->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
         ASSERT_TRUE(waitFor([&] { return server->stats().heldOrderRequests == 1; }));
         QTest::mouseClick(first->findChild<QPushButton*>(QStringLiteral("notNowButton")), Qt::LeftButton);
@@ -276,18 +293,32 @@ protected:
             titles->viewport(), Qt::LeftButton, {},
             QPoint(titles->sectionViewportPosition(0) + titles->sectionSize(0) / 2, titles->height() / 2));
         ASSERT_FALSE(again->flow().ticked().empty());
-        QTest::mouseClick(again->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
-        asked.question = tc::gui::CommonAlert::showing(again, QStringLiteral("closeAllSendAwaitedAgain"));
+        asked.again = [again] {
+            QTest::mouseClick(again->findChild<QPushButton*>(QStringLiteral("closeAllButton")),
+                              Qt::LeftButton);
+            return tc::gui::CommonAlert::showing(again, QStringLiteral("closeAllSendAwaitedAgain"));
+        };
+        asked.question = asked.again();
         asked.went = [again] { return again->flow().phase() != tc::gui::CloseAllFlow::Phase::Choosing; };
         asked.read = [this] { return server->stats().orderRequests; };
     }
 
     // What a row leaves on screen goes before the next row.
     void closeWindows() {
+        // A Close All held is refused (the markets of the positions closed), so the next row finds the
+        // positions as they were, and waits for no request of this one.
+        for (const char* code : {"EURUSD", "XAUUSD"})
+            EXPECT_TRUE(server->setMarketOpen(code, false));
         if (server->stats().heldOrderRequests > 0) {
             EXPECT_TRUE(server->answerHeldOrders({0}));
         }
         server->holdOrders(false);
+        EXPECT_TRUE(waitFor([&] {
+            return server->stats().heldOrderRequests == 0 &&
+                   session->client().orders().requestsOnPositions().empty();
+        }));
+        for (const char* code : {"EURUSD", "XAUUSD"})
+            EXPECT_TRUE(server->setMarketOpen(code, true));
         main.reset();
         server->setApprovalsSilent(false);
         server->setDataServiceSilent(false);
@@ -301,7 +332,7 @@ protected:
     std::unique_ptr<QSignalSpy> sentOrders;
 };
 
-TEST_F(SendAgainQuestionsTest, EveryQuestionThatSendsAgainDefaultsToSendingNothingAndReturnSendsNothing) {
+TEST_F(SendAgainQuestionsTest, EveryQuestionThatSendsAgainDefaultsToSendingNothingAndNoKeySendsAnything) {
     struct Row {
         const char* what;
         const char* question; // the text key it asks with
@@ -325,8 +356,12 @@ TEST_F(SendAgainQuestionsTest, EveryQuestionThatSendsAgainDefaultsToSendingNothi
          [&](Asked& asked) { onlinePaymentHeld(asked); }},
         {"withdrawal held after a lost line", texts::kSendHeldRequestAgainQuestion,
          [&](Asked& asked) { withdrawalHeld(asked); }},
+        {"Close All of positions one of which an earlier Close All still waits for",
+         texts::kCloseAllSendOneAwaitedAgainQuestion,
+         [&](Asked& asked) { closeAllWhileOneWaits(asked, true); }},
         {"Close All of positions an earlier Close All still waits for",
-         texts::kCloseAllSendAwaitedAgainQuestion, [&](Asked& asked) { closeAllWhileOneWaits(asked); }},
+         texts::kCloseAllSendAwaitedAgainQuestion,
+         [&](Asked& asked) { closeAllWhileOneWaits(asked, false); }},
         {"ticket order held after a lost line", texts::kTicketSendHeldOrderAgainQuestion,
          [&](Asked& asked) { ticketOrderLost(true, asked); }},
         {"ticket order lost, the lists not yet in", texts::kTicketSendOrderAgainQuestion,
@@ -337,19 +372,25 @@ TEST_F(SendAgainQuestionsTest, EveryQuestionThatSendsAgainDefaultsToSendingNothi
         SCOPED_TRACE(row.what);
         Asked asked;
         ASSERT_NO_FATAL_FAILURE(row.ask(asked));
-        ASSERT_TRUE(asked.question) << "nothing was asked";
-        EXPECT_TRUE(readsAs(asked.question->informativeText(), context->text(row.question)))
-            << asked.question->informativeText().toStdString();
-        ASSERT_TRUE(asked.question->defaultButton());
-        EXPECT_EQ(asked.question->defaultButton()->text().toStdString(), sendsNothing.toStdString());
-        ASSERT_FALSE(asked.went());
         const int read = asked.read();
-        // Return where the question has the focus, as it opened.
-        ASSERT_TRUE(guitest::focusIn(asked.question));
-        guitest::pressKey(Qt::Key_Return);
-        EXPECT_TRUE(waitFor([&] { return !asked.question; }));
-        EXPECT_FALSE(asked.went());
-        EXPECT_EQ(asked.read(), read);
+        // Return where the question has the focus, as it opened; then the window's button again, and
+        // Escape.
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+            SCOPED_TRACE(key == Qt::Key_Return ? "Return" : "Escape");
+            if (key == Qt::Key_Escape)
+                asked.question = asked.again();
+            ASSERT_TRUE(asked.question) << "nothing was asked";
+            EXPECT_TRUE(readsAs(asked.question->informativeText(), context->text(row.question)))
+                << asked.question->informativeText().toStdString();
+            ASSERT_TRUE(asked.question->defaultButton());
+            EXPECT_EQ(asked.question->defaultButton()->text().toStdString(), sendsNothing.toStdString());
+            ASSERT_FALSE(asked.went());
+            ASSERT_TRUE(guitest::focusIn(asked.question));
+            guitest::pressKey(key);
+            EXPECT_TRUE(waitFor([&] { return !asked.question; }));
+            EXPECT_FALSE(asked.went());
+            EXPECT_EQ(asked.read(), read);
+        }
         closeWindows();
     }
 }

@@ -37,6 +37,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
@@ -1440,30 +1441,40 @@ TEST_F(TicketLostOrderTest, OrdersCarriedOutAfterTheSignInAreNamedOnceTheListsHo
     press(question(), context->text(texts::kCancel));
 }
 
-// Two orders the line lost unread, each told at length over the form: the form keeps its fields'
-// room (the window grows, or past a bound the texts scroll) and no line of the texts is cut.
-TEST_F(TicketLostOrderTest, TwoLostOrdersTextsLeaveTheFormItsRoom) {
-    open();
-    ASSERT_TRUE(guitest::waitForExposed(ticket));
-    setUpBuyLimit("0.01");
-    auto* place = child<QPushButton>("PlaceOrderButton");
-    QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
-    server->pauseStream(true);
-    QTest::mouseClick(place, Qt::LeftButton);
-    child<tc::gui::PriceStepper>("PriceStepper")->downButton()->click();
-    QTest::mouseClick(place, Qt::LeftButton);
-    ASSERT_EQ(sent.count(), 2);
-    server->dropStreams();
-    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
-    server->pauseStream(false);
-    ASSERT_TRUE(signIn());
-    QLabel* note = ticket->lostOrderNote();
-    const QString notCarriedOut = tc::gui::filledIn(context->text(texts::kTicketOrderNotCarriedOut), {{}});
-    ASSERT_TRUE(waitFor([&] { return note->text().count(notCarriedOut.left(20)) == 2; }));
-
-    QString squeezed;
-    const auto keepsRoom = [&] {
-        squeezed.clear();
+// Orders the line lost unread, each told at length over the form: the texts take the height they
+// wrap to and the window grows, so the form keeps its fields' room; past ten lines they scroll within
+// ten lines' height, and Tab reaches them.
+class TicketLostOrderTextsTest : public TicketLostOrderTest {
+protected:
+    // `orders` limit orders, each a price step below the last, go into a server that stands still;
+    // the line drops and the same user signs in again: the ticket tells each as not carried out.
+    void loseLimitOrders(int orders) {
+        open();
+        ASSERT_TRUE(guitest::waitForExposed(ticket));
+        setUpBuyLimit("0.01");
+        auto* place = child<QPushButton>("PlaceOrderButton");
+        QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
+        server->pauseStream(true);
+        for (int i = 0; i < orders; ++i) {
+            if (i > 0)
+                child<tc::gui::PriceStepper>("PriceStepper")->downButton()->click();
+            QTest::mouseClick(place, Qt::LeftButton);
+        }
+        ASSERT_EQ(sent.count(), orders);
+        server->dropStreams();
+        ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+        server->pauseStream(false);
+        ASSERT_TRUE(signIn());
+        const QString notCarriedOut =
+            tc::gui::filledIn(context->text(texts::kTicketOrderNotCarriedOut), {{}}).left(20);
+        ASSERT_TRUE(waitFor([&] { return note()->text().count(notCarriedOut) == orders; }));
+    }
+    QLabel* note() const { return ticket->lostOrderNote(); }
+    QScrollArea* area() const { return child<QScrollArea>("lostOrderArea"); }
+    int tenLines() const { return note()->fontMetrics().lineSpacing() * 10; }
+    // The form's fields given less height than they ask for, as "name height of asked; ".
+    QString squeezedFields() const {
+        QString squeezed;
         for (const char* name :
              {"QuantityComboBox", "OrderTypeComboBox", "PriceTextField", "TakeProfitPriceTextField",
               "StopLossPriceTextField", "TimeInForceComboBox", "ValidityComboBox", "PlaceOrderButton"}) {
@@ -1474,16 +1485,43 @@ TEST_F(TicketLostOrderTest, TwoLostOrdersTextsLeaveTheFormItsRoom) {
                                 .arg(field->height())
                                 .arg(field->sizeHint().height());
         }
-        // The texts show whole, or scroll.
-        const auto* area = qobject_cast<QAbstractScrollArea*>(note->parentWidget()->parentWidget());
-        const bool scrolls = area && area->verticalScrollBar()->maximum() > 0;
-        if (note->visibleRegion().boundingRect().height() < note->heightForWidth(note->width()) && !scrolls)
-            squeezed += QStringLiteral("the texts' %1 of %2")
-                            .arg(note->visibleRegion().boundingRect().height())
-                            .arg(note->heightForWidth(note->width()));
-        return squeezed.isEmpty();
+        return squeezed;
+    }
+};
+
+TEST_F(TicketLostOrderTextsTest, TwoLostOrdersTextsShowWholeAndLeaveTheFormItsRoom) {
+    ASSERT_NO_FATAL_FAILURE(loseLimitOrders(2));
+    ASSERT_LE(note()->heightForWidth(area()->viewport()->width()), tenLines()) << "more than ten lines";
+    QString wrong;
+    const auto fits = [&] {
+        wrong = squeezedFields();
+        if (area()->verticalScrollBar()->maximum() > 0)
+            wrong += QStringLiteral("the texts scroll, %1 of %2")
+                         .arg(area()->viewport()->height())
+                         .arg(note()->heightForWidth(area()->viewport()->width()));
+        return wrong.isEmpty();
     };
-    EXPECT_TRUE(waitFor(keepsRoom)) << squeezed.toStdString();
+    EXPECT_TRUE(waitFor(fits)) << wrong.toStdString();
+    EXPECT_FALSE(area()->focusPolicy() & Qt::TabFocus) << "nothing to scroll to";
+}
+
+TEST_F(TicketLostOrderTextsTest, PastTenLinesTheLostOrdersTextsScrollWithinTenLines) {
+    ASSERT_NO_FATAL_FAILURE(loseLimitOrders(6));
+    ASSERT_GT(note()->heightForWidth(area()->viewport()->width()), tenLines()) << "ten lines or fewer";
+    QString wrong;
+    const auto fits = [&] {
+        wrong = squeezedFields();
+        if (area()->height() > tenLines())
+            wrong += QStringLiteral("the texts take %1, over ten lines' %2; ")
+                         .arg(area()->height())
+                         .arg(tenLines());
+        if (area()->verticalScrollBar()->maximum() == 0)
+            wrong += QStringLiteral("the texts do not scroll");
+        return wrong.isEmpty();
+    };
+    EXPECT_TRUE(waitFor(fits)) << wrong.toStdString();
+    ASSERT_TRUE(guitest::clickInto(child<QWidget>("advancedRadioButton")));
+    EXPECT_TRUE(guitest::tabTo(area())) << "the scrolled texts are not reached by Tab";
 }
 
 // The usual case: an order answered before the line goes is no lost order. Nothing is said of it
