@@ -709,7 +709,8 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheServerIsSilentAndEachSentOneWa
     // its position's update, the pending order's edit by the order's report; the offset answer the
     // offset.
     const std::int32_t newOrder = followingRequestId(host.requestId());
-    const std::vector<std::string> byNumber{"10=62", "33=" + std::to_string(newOrder), "73=28", "34=1001", "37=1"};
+    const std::vector<std::string> byNumber{"10=62", "33=" + std::to_string(newOrder), "73=28", "34=1001",
+                                            "37=1"};
     const std::vector<std::string> onP1{"10=67", "73=73", "80=P1", "76=1.5"};
     const std::vector<std::string> onW9{"10=62", "79=W9", "73=75"};
     const std::vector<std::string> offset{"10=1052", "74=0"};
