@@ -63,7 +63,7 @@ TEST(AwaitedRequests, ARefusedCloseAllRowSaysWhatItsPositionStillHolds) {
     EXPECT_FALSE(flow.heldToRead());
     ASSERT_EQ(flow.answer("1", false, "Too much.", 0).size(), 1u);
     ASSERT_EQ(flow.answer("2", true, {}, 0).size(), 1u);
-    ASSERT_EQ(flow.answerNotKnown("3", "one of two", 0).size(), 1u);
+    ASSERT_EQ(flow.answerNotKnown("3", "one of two", false, 0).size(), 1u);
     ASSERT_TRUE(flow.heldToRead());
     // Reduced by another request before this one's turn.
     s.model.OpenOrderCollection[0]->RemainingQty = *tc::platform::Decimal::fromString("1.49");
