@@ -539,7 +539,7 @@ TEST_F(OrderEngineTest, AHeldRequestIsRefusedAsAskedForItsAnswerAlone) {
     send(closeOrder("20001", a, "1", "1.08500"));
     send(closeOrder("20001", "999", "1", "1.08500"));
     ASSERT_TRUE(
-        server_->waitFor([](const testserver::ServerStats& st) { return st.heldOrderRequests == 8; }, 5s));
+        server_->waitFor([](const testserver::ServerStats& st) { return st.heldOrderRequests == 8; }, 30s));
     ASSERT_TRUE(server_->answerHeldOrders({0, 1, 2, 3, 4, 5, 6, 7},
                                           {HeldAnswer::MarketClosed, HeldAnswer::AsItStands,
                                            HeldAnswer::ExchangeRejection, HeldAnswer::QuantityRefused,
@@ -588,7 +588,7 @@ TEST_F(OrderEngineTest, TheRecordSaysWhatEachRequestCameToInTheOrderAnswered) {
     send(closeOrder("20001", a, "0.4", "1.08500"));
     send(closeOrder("20001", a, "1", "1.08500"));
     ASSERT_TRUE(
-        server_->waitFor([](const testserver::ServerStats& st) { return st.heldOrderRequests == 2; }, 5s));
+        server_->waitFor([](const testserver::ServerStats& st) { return st.heldOrderRequests == 2; }, 30s));
     ASSERT_TRUE(server_->answerHeldOrders({1, 0}));
     reports(4);
     server_->holdOrders(false);
