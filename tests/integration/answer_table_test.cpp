@@ -1257,6 +1257,14 @@ protected:
                             }))
                             return false;
                         break;
+                    case RecordedChange::What::Placed:
+                        if (!now.holdsOrder(id) && bench->server->book().with([&](const testserver::Books& b) {
+                                return std::any_of(
+                                    b.pendingOrders.begin(), b.pendingOrders.end(),
+                                    [&](const auto& o) { return std::to_string(o.pendingOrderId) == id; });
+                            }))
+                            return false;
+                        break;
                     case RecordedChange::What::Closed:
                         if (now.holds(id))
                             return false;
@@ -1326,6 +1334,15 @@ protected:
                 if (mine(o) && held.contains(o->PendingOrderId))
                     return false;
             return true;
+        });
+        // The server's reports of the row may still be on their way (a row ended by a lost line waits
+        // for no answer): what they list and the clearing takes away is not a record the server never
+        // held, so the lists are given the time to empty before any is called one.
+        until([&] {
+            return std::none_of(s.lists().OpenOrderCollection.begin(), s.lists().OpenOrderCollection.end(),
+                                mine) &&
+                   std::none_of(s.lists().PendingOrderCollection.begin(),
+                                s.lists().PendingOrderCollection.end(), mine);
         });
         drain();
         std::vector<std::string> phantoms;
