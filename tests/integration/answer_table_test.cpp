@@ -1258,7 +1258,8 @@ protected:
                             return false;
                         break;
                     case RecordedChange::What::Placed:
-                        if (!now.holdsOrder(id) && bench->server->book().with([&](const testserver::Books& b) {
+                        if (!now.holdsOrder(id) &&
+                            bench->server->book().with([&](const testserver::Books& b) {
                                 return std::any_of(
                                     b.pendingOrders.begin(), b.pendingOrders.end(),
                                     [&](const auto& o) { return std::to_string(o.pendingOrderId) == id; });
