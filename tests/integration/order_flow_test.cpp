@@ -733,31 +733,15 @@ TEST_F(OrderFlowTest, OfTwoRequestsOfOneNumberAnsweredInReverseTheRefusedOneIsTo
         std::function<interfaces::OrderResult(const std::string&position)> first, second;
         bool firstRefused; // else the second; the second is answered first
     };
+    const auto market = [&](bool buy, const char* quantity) {
+        return [&, buy, quantity](const std::string&) {
+            return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, buy, quantity));
+        };
+    };
     const std::vector<Pair> pairs{
-        {"buy 1 and sell 1, the sell refused",
-         [&](const std::string&) {
-             return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"));
-         },
-         [&](const std::string&) {
-             return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, false, "1"));
-         },
-         false},
-        {"buy 1 and sell 1, the buy refused",
-         [&](const std::string&) {
-             return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"));
-         },
-         [&](const std::string&) {
-             return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, false, "1"));
-         },
-         true},
-        {"buy 1 and buy 2, the buy 2 refused",
-         [&](const std::string&) {
-             return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"));
-         },
-         [&](const std::string&) {
-             return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "2"));
-         },
-         false},
+        {"buy 1 and sell 1, the sell refused", market(true, "1"), market(false, "1"), false},
+        {"buy 1 and sell 1, the buy refused", market(true, "1"), market(false, "1"), true},
+        {"buy 1 and buy 2, the buy 2 refused", market(true, "1"), market(true, "2"), false},
         {"a close and a close of 0.4, the part refused",
          [&](const std::string& p) { return client(s).orders().closePosition(p, dec("1.5")); },
          [&](const std::string& p) { return client(s).orders().closePosition(p, dec("0.4")); }, false},

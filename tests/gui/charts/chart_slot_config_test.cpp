@@ -1,16 +1,13 @@
 // The chart slots' configuration as kept between sign-ins.
 #include "gui/charts/chart_slot_config.h"
 #include "platform/user_defaults.h"
+#include "support/settings_lock.h"
 #include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
@@ -54,11 +51,8 @@ TEST(ChartSlotConfig, SlotsStartFromWhatWasStoredElseFromTheWatchList) {
 TEST(ChartSlotConfig, TwoProgramsStoringSlotsKeepEachOthersSlots) {
     testing_support::TempDir dir;
     const auto file = dir.path() / "defaults.plist";
-    {
-        platform::UserDefaults first(file);
-        first.setStringArray(gui::kChartSlotsKey, {"EURUSD#1#3", "EURUSD#2#3", "EURUSD#3#3", "EURUSD#4#3"});
-        ASSERT_TRUE(first.synchronize());
-    }
+    testing_support::seedStringArray(file, gui::kChartSlotsKey,
+                                     {"EURUSD#1#3", "EURUSD#2#3", "EURUSD#3#3", "EURUSD#4#3"});
     platform::UserDefaults a(file);
     platform::UserDefaults b(file);
     gui::storeChartSlot(a, 0, "EURUSD#6#3");
@@ -79,21 +73,17 @@ TEST(ChartSlotConfig, TwoProgramsStoringSlotsKeepEachOthersSlots) {
 TEST(ChartSlotConfig, ASlotKeptAsideAtQuitKeepsItsPlace) {
     testing_support::TempDir dir;
     const auto file = dir.path() / "defaults.plist";
-    {
-        platform::UserDefaults first(file);
-        first.setStringArray(gui::kChartSlotsKey, {"EURUSD#1#3", "EURUSD#2#3", "EURUSD#3#3", "EURUSD#4#3"});
-        ASSERT_TRUE(first.synchronize());
-    }
+    testing_support::seedStringArray(file, gui::kChartSlotsKey,
+                                     {"EURUSD#1#3", "EURUSD#2#3", "EURUSD#3#3", "EURUSD#4#3"});
     platform::UserDefaults other(file);
-    const int lock = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_GE(lock, 0);
-    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    testing_support::SettingsLock lock(file);
+    ASSERT_TRUE(lock.held());
     {
         platform::UserDefaults quitting(file);
         gui::storeChartSlot(quitting, 0, "XAUUSD#6#3");
         EXPECT_TRUE(quitting.finishSaves(std::chrono::milliseconds(100)));
     }
-    ::close(lock);
+    lock.release();
     gui::storeChartSlot(other, 2, "GBPUSD#7#1");
     platform::UserDefaults next(file);
     ASSERT_TRUE(next.waitForPendingSave(std::chrono::seconds(60)));

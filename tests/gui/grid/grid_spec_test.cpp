@@ -6,6 +6,7 @@
 #include "platform/numeric_order.h"
 #include "platform/string_table.h"
 #include "platform/user_defaults.h"
+#include "support/settings_lock.h"
 #include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
@@ -13,10 +14,6 @@
 #include <algorithm>
 #include <random>
 #include <set>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 using namespace tc;
 
@@ -230,22 +227,17 @@ TEST(GridSpec, HiddenColumnsKeptAsideAtQuitMergeWithTheOtherProgramsColumns) {
     testing_support::TempDir dir;
     const auto file = dir.path() / "defaults.plist";
     const std::string key = hiddenColumnsKey(Grid::OpenPositions);
-    {
-        platform::UserDefaults first(file);
-        first.setStringArray(key, {"PositionMargin", "Storage"});
-        ASSERT_TRUE(first.synchronize());
-    }
+    testing_support::seedStringArray(file, key, {"PositionMargin", "Storage"});
     platform::UserDefaults other(file);
-    const int lock = ::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_GE(lock, 0);
-    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    testing_support::SettingsLock lock(file);
+    ASSERT_TRUE(lock.held());
     {
         platform::UserDefaults quitting(file);
         storeColumnHidden(quitting, Grid::OpenPositions, "PositionMargin", false);
         storeColumnHidden(quitting, Grid::OpenPositions, "Commission", true);
         EXPECT_TRUE(quitting.finishSaves(std::chrono::milliseconds(100)));
     }
-    ::close(lock);
+    lock.release();
     storeColumnHidden(other, Grid::OpenPositions, "Storage", false);
     storeColumnHidden(other, Grid::OpenPositions, "BaseCurrencyRate", true);
     platform::UserDefaults next(file);

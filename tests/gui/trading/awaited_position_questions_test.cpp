@@ -7,11 +7,11 @@
 #include "gui/grid/grid_model.h"
 #include "gui/grid/grid_pane.h"
 #include "gui/main/main_window_controller.h"
-#include "gui/models/session_fixture.h"
 #include "gui/texts.h"
 #include "gui/trading/close_all_window_controller.h"
 #include "gui/trading/close_and_cancel_position_window_controller.h"
 #include "gui/trading/offset_position_window_controller.h"
+#include "gui/trading/positions_window_fixture.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -30,38 +30,10 @@ using namespace tc::gui;
 
 const QString kTopic = QStringLiteral("sheetSendAwaitedAgain");
 
-class AwaitedQuestionsTest : public guitest::SessionTest {
+// 300902 within the group's largest close, so that Close All may send every position.
+class AwaitedQuestionsTest : public guitest::PositionsWindowTest {
 protected:
-    // 300901: the opposite of 300001 (20001, EURUSD, buy 1.5) for the offset; 300902 within the
-    // group's largest close, so that Close All may send every position.
-    void seedMarket(testserver::Market& market) override {
-        auto position = market.positions.front();
-        position.positionId = 300901;
-        position.isBuy = false;
-        position.qty = position.initialQty = "1";
-        market.positions.push_back(position);
-        position.positionId = 300902;
-        position.isBuy = true;
-        position.qty = position.initialQty = "2";
-        market.positions.push_back(position);
-    }
-    void SetUp() override {
-        holdPrices = true;
-        SessionTest::SetUp();
-        context->setClientModel(session.get());
-        ASSERT_TRUE(signIn());
-        window = std::make_unique<MainWindowController>(*context);
-        window->show();
-        open = window->gridPane(Grid::OpenPositions);
-        ASSERT_TRUE(waitFor([&] {
-            return open->gridModel().rowOf("300001") >= 0 && open->gridModel().rowOf("300901") >= 0 &&
-                   open->gridModel().rowOf("300902") >= 0;
-        }));
-    }
-    void TearDown() override {
-        window.reset();
-        SessionTest::TearDown();
-    }
+    AwaitedQuestionsTest() : PositionsWindowTest("2") {}
 
     template <class W>
     W* shown() const {
@@ -147,9 +119,6 @@ protected:
         ASSERT_TRUE(waitFor([&] { return session->client().orders().requestsOnPositions().empty(); }));
         ASSERT_TRUE(server->setMarketOpen("EURUSD", true));
     }
-
-    std::unique_ptr<MainWindowController> window;
-    GridPane* open = nullptr;
 };
 
 // A second whole close, a close after a Close All given up and a second offset each ask first,

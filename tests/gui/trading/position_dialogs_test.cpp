@@ -20,6 +20,7 @@
 #include "gui/trading/close_position_status_window_controller.h"
 #include "gui/trading/modify_position_window_controller.h"
 #include "gui/trading/offset_position_window_controller.h"
+#include "gui/trading/positions_window_fixture.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/records/record_decimal.h"
@@ -67,42 +68,17 @@ QString cellText(const QAbstractItemModel* model, int row, int column) {
     return model->index(row, column).data().toString();
 }
 
-class PositionDialogsTest : public guitest::SessionTest {
+// 300902: more lots than the group lets one order close (50), which the close-all check refuses.
+class PositionDialogsTest : public guitest::PositionsWindowTest {
 protected:
-    // 300901: the opposite of 300001 (20001, EURUSD, buy 1.5) for the offset; 300902: more lots
-    // than the group lets one order close (50), which the close-all check refuses.
+    PositionDialogsTest() : PositionsWindowTest("60") {}
+
     void seedMarket(testserver::Market& market) override {
-        auto position = market.positions.front();
-        position.positionId = 300901;
-        position.isBuy = false;
-        position.qty = position.initialQty = "1";
-        market.positions.push_back(position);
-        position.positionId = 300902;
-        position.isBuy = true;
-        position.qty = position.initialQty = "60";
-        market.positions.push_back(position);
+        PositionsWindowTest::seedMarket(market);
         // 20001 may send a price deviation with a close.
         for (auto& account : market.accounts)
             if (account.id == 20001)
                 account.settings |= 2;
-    }
-    void SetUp() override {
-        holdPrices = true;
-        SessionTest::SetUp();
-        context->setClientModel(session.get());
-        ASSERT_TRUE(signIn());
-        window = std::make_unique<MainWindowController>(*context);
-        window->show();
-        open = window->gridPane(Grid::OpenPositions);
-        pending = window->gridPane(Grid::PendingOrders);
-        ASSERT_TRUE(waitFor([&] {
-            return open->gridModel().rowOf("300001") >= 0 && open->gridModel().rowOf("300902") >= 0 &&
-                   open->gridModel().rowOf("300002") >= 0;
-        }));
-    }
-    void TearDown() override {
-        window.reset();
-        SessionTest::TearDown();
     }
 
     std::optional<testserver::ServerPosition> serverPosition(std::int64_t id) {
@@ -321,10 +297,6 @@ protected:
         ASSERT_TRUE(out.quantity && out.quantity->isEnabled());
         out.send = find<QPushButton>(out.sheet, "offsetButton");
     }
-
-    std::unique_ptr<MainWindowController> window;
-    GridPane* open = nullptr;
-    GridPane* pending = nullptr;
 };
 
 TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses) {
