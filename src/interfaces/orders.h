@@ -123,8 +123,8 @@ struct RequestAnswer {
     // `whatIsKnown` says what the server did to them all, in words the trader reads.
     bool known = true;
     std::string whatIsKnown;
-    // Not known, of a close-all's position: closed all the same, the server closed it for this request
-    // or a like one, and which is what is not known.
+    // Not known, of a close-all's position or a close of a whole position: closed all the same, the
+    // server closed it for this request or a like one, and which is what is not known.
     bool closedByOne = false;
     bool notKnown() const { return !known; }
 };

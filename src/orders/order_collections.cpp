@@ -367,15 +367,33 @@ void OrderCollections::FillPendingOrderCollection(const Fields& fields, const st
                 last = f.value;
         return last ? integer32(*last) : host_.requestId();
     }();
+    // Orders sent within one pass share the request number: a local record is this order's only where
+    // its account and instrument agree, and of several such the one alike in side and quantity, so
+    // the record left for a refusal of the other (RejectLocalOrder) is that order's own.
+    const auto differs = [](const std::string& held, const std::string& said) {
+        return !held.empty() && !said.empty() && held != said;
+    };
+    const auto local = [&](const Order& held) {
+        return held.PendingOrderId.empty() && reportRequest != 0 && held.RequestId == reportRequest &&
+               !differs(held.AccountNumber, order->AccountNumber) && !differs(held.ItemCode, order->ItemCode);
+    };
+    const auto alike = [&](const Order& held) {
+        return held.tradingMode == order->tradingMode && !held.OrderQty.isNaN() &&
+               held.OrderQty == order->OrderQty;
+    };
     auto& pending = model_.PendingOrderCollection;
-    for (auto it = pending.begin(); it != pending.end(); ++it) {
-        const Order& held = **it;
-        if ((reportRequest != 0 && held.RequestId == reportRequest) ||
-            sameId(held.PendingOrderId, pendingOrderId)) {
-            Erase(pending, it);
-            break;
-        }
-    }
+    auto replaced = std::find_if(pending.begin(), pending.end(), [&](const RecordPtr<Order>& held) {
+        return held && sameId(held->PendingOrderId, pendingOrderId);
+    });
+    if (replaced == pending.end())
+        replaced = std::find_if(pending.begin(), pending.end(), [&](const RecordPtr<Order>& held) {
+            return held && local(*held) && alike(*held);
+        });
+    if (replaced == pending.end())
+        replaced = std::find_if(pending.begin(), pending.end(),
+                                [&](const RecordPtr<Order>& held) { return held && local(*held); });
+    if (replaced != pending.end())
+        Erase(pending, replaced);
     if (!Append(pending, order, "PendingOrderCollection"))
         return;
     Journal(JournalData::kPendingOrder, *order);

@@ -400,8 +400,10 @@ std::uint64_t OrderRequests::NoteSent(RequestsInFlight::Request request, std::st
     request.description = std::move(description);
     const std::uint64_t number = inFlight_.sent(std::move(request));
     // Kept past the answer: the answer's text reads it after the request left the list.
-    if (sentAt_.size() > 2 * RequestsInFlight::kMaxRequests)
+    if (sentAt_.size() > 2 * RequestsInFlight::kMaxRequests) {
         std::erase_if(sentAt_, [this](const auto& sent) { return !inFlight_.isWaiting(sent.first); });
+        std::erase_if(wholeCloses_, [this](const auto& sent) { return !inFlight_.isWaiting(sent.first); });
+    }
     sentAt_[number] =
         JournalData::reformatClockText(host_.serverTime(), Formatter::kWireDateTime, Formatter::kDisplayTime)
             .value_or("");
@@ -411,6 +413,11 @@ std::uint64_t OrderRequests::NoteSent(RequestsInFlight::Request request, std::st
 std::string OrderRequests::SentAt(std::uint64_t number) const {
     const auto sent = sentAt_.find(number);
     return sent == sentAt_.end() ? std::string() : sent->second;
+}
+
+std::string OrderRequests::WholeCloseOf(std::uint64_t number) const {
+    const auto close = wholeCloses_.find(number);
+    return close == wholeCloses_.end() ? std::string() : close->second;
 }
 
 std::string OrderRequests::PriceText(const std::optional<Decimal>& price, std::string_view itemCode) const {
@@ -680,7 +687,11 @@ OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
         RequestsInFlight::Request awaited =
             AwaitedOn(RequestsInFlight::Kind::Close, {info.orderNo}, sent.order->RequestId);
         awaited.quantity = *info.quantity;
+        const auto held = OpenPositionForId(info.orderNo);
+        const bool whole = held ? held->RemainingQty == *info.quantity : remaining == *info.quantity;
         sent.request = NoteSent(std::move(awaited), CloseText(*info.quantity, info.orderNo));
+        if (whole)
+            wholeCloses_[sent.request] = info.orderNo;
         ShowNewOrderMessages(sent.order, 1);
     }
     return sent;

@@ -194,6 +194,9 @@ public:
     // The server's time ("HH:mm:ss") when the request of that number was sent; empty before the
     // server told its time, or once the request is long answered.
     std::string SentAt(std::uint64_t number) const;
+    // The position a close of that number closes whole (its quantity all that was open when sent);
+    // empty for any other request. Like closes of a whole position closed it whichever was carried out.
+    std::string WholeCloseOf(std::uint64_t number) const;
     // Positions as the request texts name them: "#1, #2", the first ten, then how many more.
     std::string PositionList(std::span<const std::string> positionIds) const;
 
@@ -271,6 +274,8 @@ private:
     // When each request was sent, by its number: like requests the wire cannot tell apart are told
     // apart by it. Those no longer waiting go once the map outgrows the waiting list.
     std::unordered_map<std::uint64_t, std::string> sentAt_;
+    // The closes of a whole position, by number, kept as long as sentAt_.
+    std::unordered_map<std::uint64_t, std::string> wholeCloses_;
 };
 
 } // namespace tc

@@ -67,8 +67,9 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
     const RequestsInFlight::Request& request = answered.request;
     const std::string reason =
         answered.rejected ? collections_.GetOrderRejectionReason(answered.rejectionCode) : std::string();
-    const std::string known = answered.notKnown ? knownText(*answered.notKnown) : std::string();
-    const bool closedByOne = answered.notKnown && closedByOneOfThem(*answered.notKnown);
+    const std::string known =
+        answered.notKnown ? knownText(*answered.notKnown, request.number) : std::string();
+    const bool closedByOne = answered.notKnown && !closedByOneOfThem(*answered.notKnown).empty();
     // Its window had stopped waiting: the trader hears of the answer here, wherever the window is; of
     // a close-all once every position has had its report. The Journal keeps what the banner says, and
     // every refusal with the request it answers: a banner passes in seconds.
@@ -134,14 +135,26 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
                                    request.givenUp, answered.position, answered.account, known, closedByOne);
 }
 
-bool SessionOrders::closedByOneOfThem(const RequestsInFlight::NotKnown& known) {
-    // A close-all closes the whole position: carried out for any of them, it is closed.
-    return !known.position.empty() && known.outcomes.size() >= known.like.size() &&
-           std::any_of(known.outcomes.begin(), known.outcomes.end(),
-                       [](const RequestsInFlight::Outcome& o) { return !o.rejected; });
+std::string SessionOrders::closedByOneOfThem(const RequestsInFlight::NotKnown& known) const {
+    // A close-all closes the whole position, as does a close of all that was open: carried out for
+    // any of them, it is closed.
+    std::string position = known.position;
+    if (position.empty() && !known.like.empty()) {
+        position = requests_.WholeCloseOf(known.like.front().number);
+        for (const RequestsInFlight::Like& l : known.like)
+            if (requests_.WholeCloseOf(l.number) != position)
+                return {};
+    }
+    const bool oneCarriedOut = known.outcomes.size() >= known.like.size() &&
+                               std::any_of(known.outcomes.begin(), known.outcomes.end(),
+                                           [](const RequestsInFlight::Outcome& o) { return !o.rejected; });
+    return oneCarriedOut ? position : std::string();
 }
 
-std::string SessionOrders::likeText(const RequestsInFlight::NotKnown& known) {
+std::string SessionOrders::likeText(const RequestsInFlight::NotKnown& known, std::uint64_t self) {
+    const auto marked = [&](const RequestsInFlight::Like& l, std::string named) {
+        return l.number == self ? fillPositional(host_.textForKey(kThisRequestKey), {named}) : named;
+    };
     std::vector<std::int64_t> numbers;
     for (const RequestsInFlight::Like& l : known.like)
         if (l.requestNumber)
@@ -151,7 +164,7 @@ std::string SessionOrders::likeText(const RequestsInFlight::NotKnown& known) {
         std::adjacent_find(numbers.begin(), numbers.end()) == numbers.end()) {
         std::string which;
         for (const RequestsInFlight::Like& l : known.like)
-            which += (which.empty() ? "" : ", ") + std::to_string(*l.requestNumber);
+            which += (which.empty() ? "" : ", ") + marked(l, std::to_string(*l.requestNumber));
         return fillPositional(host_.textForKey(kRequestNumbersKey), {which});
     }
     // Sent in one pass they share a number (and, alike, their texts): the order sent tells them apart.
@@ -162,13 +175,14 @@ std::string SessionOrders::likeText(const RequestsInFlight::NotKnown& known) {
                                             : l.description;
         if (const std::string at = requests_.SentAt(l.number); !at.empty())
             named = fillPositional(host_.textForKey(kSentAtKey), {named, at});
+        named = marked(l, std::move(named));
         which = which.empty() ? std::move(named) : fillPositional(host_.textForKey(kThenKey), {which, named});
     }
     return which;
 }
 
-std::string SessionOrders::knownText(const RequestsInFlight::NotKnown& known) {
-    const std::string which = likeText(known);
+std::string SessionOrders::knownText(const RequestsInFlight::NotKnown& known, std::uint64_t self) {
+    const std::string which = likeText(known, self);
     std::size_t carried = 0;
     std::vector<std::int32_t> codes;
     for (const RequestsInFlight::Outcome& o : known.outcomes) {
@@ -187,9 +201,10 @@ std::string SessionOrders::knownText(const RequestsInFlight::NotKnown& known) {
                               {std::to_string(known.outcomes.size()), of, std::to_string(carried),
                                std::to_string(refused), which});
     }
-    // Close-alls of one position: what is not known is which closed it, not whether it closed.
-    if (closedByOneOfThem(known))
-        return fillPositional(host_.textForKey(kClosedForOneKey), {known.position, which});
+    // Close-alls of one position, or closes of all of it: what is not known is which closed it, not
+    // whether it closed.
+    if (const std::string closed = closedByOneOfThem(known); !closed.empty())
+        return fillPositional(host_.textForKey(kClosedForOneKey), {closed, which});
     std::string reasons;
     for (const std::int32_t code : codes)
         reasons += (reasons.empty() ? "" : "; ") + collections_.GetOrderRejectionReason(code);
@@ -231,7 +246,7 @@ std::string SessionOrders::lateText(const RequestsInFlight::Answered& answered) 
     const RequestsInFlight::Request& request = answered.request;
     if (answered.notKnown && (request.kind != RequestsInFlight::Kind::CloseAll || answered.position.empty()))
         return fillPositional(host_.textForKey(kLateNotKnownKey),
-                              {request.description, knownText(*answered.notKnown)});
+                              {request.description, knownText(*answered.notKnown, request.number)});
     // Refused as a whole (or any other request refused): the request and the reason.
     if (answered.rejected && (request.kind != RequestsInFlight::Kind::CloseAll || answered.position.empty()))
         return fillPositional(
@@ -268,11 +283,11 @@ std::string SessionOrders::lateText(const RequestsInFlight::Answered& answered) 
         for (const RequestsInFlight::NotKnown& known : request.notKnown) {
             RequestsInFlight::NotKnown anyPosition = known;
             anyPosition.position.clear();
-            const bool byOne = closedByOneOfThem(known);
+            const bool byOne = !closedByOneOfThem(known).empty();
             closedByOne += byOne ? 1 : 0;
-            const std::string text =
-                byOne ? fillPositional(host_.textForKey(kClosedForOneOfLikeKey), {likeText(known)})
-                      : knownText(anyPosition);
+            const std::string text = byOne ? fillPositional(host_.textForKey(kClosedForOneOfLikeKey),
+                                                            {likeText(known, request.number)})
+                                           : knownText(anyPosition, request.number);
             auto same =
                 std::find_if(byKnown.begin(), byKnown.end(), [&](const auto& k) { return k.first == text; });
             if (same == byKnown.end())
@@ -306,7 +321,8 @@ std::vector<std::string> SessionOrders::takeUnansweredRequests() {
         std::string line = requests_.UnansweredText(request);
         // What the reports that came knew of it and its like: the server did something to one of them.
         for (const RequestsInFlight::NotKnown& known : request.notKnown)
-            line = fillPositional(host_.textForKey(kUnansweredWithKnownKey), {line, knownText(known)});
+            line = fillPositional(host_.textForKey(kUnansweredWithKnownKey),
+                                  {line, knownText(known, request.number)});
         lines.push_back(std::move(line));
     }
     return lines;

@@ -64,6 +64,8 @@ public:
     static constexpr std::string_view kRequestNumberKey = "98003";
     static constexpr std::string_view kSentAtKey = "98004";
     static constexpr std::string_view kThenKey = "98005";
+    // The request a text is of, marked among its like ones.
+    static constexpr std::string_view kThisRequestKey = "98300";
 
     // Main queue.
     explicit SessionOrders(OrderHost& host);
@@ -114,14 +116,16 @@ private:
     void tellLeftOver();
     // The banner's text of an answer its window no longer waited for.
     std::string lateText(const RequestsInFlight::Answered& answered);
-    // What is known of like requests the wire cannot tell apart, in words the trader reads.
-    std::string knownText(const RequestsInFlight::NotKnown& known);
+    // What is known of like requests the wire cannot tell apart, in words the trader reads, told of
+    // the request numbered `self` (0: of none).
+    std::string knownText(const RequestsInFlight::NotKnown& known, std::uint64_t self);
     // The like requests as the trader tells them apart: their numbers where those differ, else each
-    // with when it was sent, in the order sent.
-    std::string likeText(const RequestsInFlight::NotKnown& known);
-    // Whether the group's position is closed whichever of its close-alls the server closed it for:
-    // all its reports came and one of them closed it.
-    static bool closedByOneOfThem(const RequestsInFlight::NotKnown& known);
+    // with when it was sent, in the order sent; `self` marked, as like texts read alike.
+    std::string likeText(const RequestsInFlight::NotKnown& known, std::uint64_t self);
+    // The position the group closed whichever of its members the server carried out: close-alls of
+    // it, or closes each of the whole of it, all of whose reports came, one of them carrying it out.
+    // Empty where what is not known is whether it closed.
+    std::string closedByOneOfThem(const RequestsInFlight::NotKnown& known) const;
     // The Journal's lines of a given-up close-all's answers so far, which its late line would have
     // told: at a lost line, where that line never comes.
     void journalAnsweredSoFar(const RequestsInFlight::Request& request);

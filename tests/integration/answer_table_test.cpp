@@ -983,6 +983,10 @@ protected:
         for (std::size_t i = 0; i < sent.size(); ++i) {
             const Sent& x = sent[i];
             const auto unknown = notKnownParts(sent, i);
+            // Its place among the requests alike on the wire, which its texts must mark it by.
+            const auto place = static_cast<std::size_t>(
+                std::count_if(sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(i),
+                              [&](const Sent& y) { return alike(x, y); }));
             report << "\n  " << (i + 1) << ". " << nameOf(x.kind);
             if (!x.result.sent()) {
                 report << ": not sent (" << x.result.refusalKey << " " << x.result.refusalText << ")";
@@ -1023,7 +1027,7 @@ protected:
                 if (a.late != givenUp)
                     problems.push_back(what + (givenUp ? " not told as late" : " told as late"));
                 if (const auto like = unknown.find(d.part); like != unknown.end()) {
-                    checkKnown(what, a, like->second, problems);
+                    checkKnown(what, x, place, a, like->second, problems);
                     continue;
                 }
                 if (!a.known)
@@ -1046,7 +1050,7 @@ protected:
             }
             problems.insert(problems.end(), own.begin(), own.end());
             if (givenUp)
-                checkBanner(x, banners, unknown, problems);
+                checkBanner(x, place, banners, unknown, problems);
         }
         if (row.givenUp < 0 && !banners.empty())
             problems.push_back("a late banner, though none was given up");
@@ -1106,18 +1110,22 @@ protected:
     }
 
     // Not known, with what the server did to the two: how many it carried out, and each refusal's reason.
-    static void checkKnown(const std::string& what, const interfaces::RequestAnswer& a,
-                           const std::vector<Due>& both, std::vector<std::string>& problems) {
+    static void checkKnown(const std::string& what, const Sent& x, std::size_t place,
+                           const interfaces::RequestAnswer& a, const std::vector<Due>& both,
+                           std::vector<std::string>& problems) {
         if (a.known) {
             problems.push_back(what + " told " + (a.accepted ? "done" : "refused") +
                                ", though the server did not do alike to it and its like");
             return;
         }
+        if (!marks(x, place, both.size(), a.whatIsKnown))
+            problems.push_back(what + " not marked among its like requests: " + a.whatIsKnown);
         const auto carried = std::count_if(both.begin(), both.end(), [](const Due& d) { return d.done; });
-        // Of close-alls, a position one of them closed is closed whichever did.
-        if (!a.position.empty() && carried > 0) {
+        // Of close-alls, and of closes of all of P, a position one of them closed is closed whichever did.
+        const std::string whole = x.kind == Kind::Close ? x.names.at(0) : a.position;
+        if (!whole.empty() && carried > 0) {
             const auto closed = filled("97602", a.whatIsKnown);
-            if (!a.closedByOne || !closed || closed->size() != 2 || (*closed)[0] != a.position)
+            if (!a.closedByOne || !closed || closed->size() != 2 || (*closed)[0] != whole)
                 problems.push_back(what + " not told its position closed for one of the " +
                                    std::to_string(both.size()));
             return;
@@ -1151,7 +1159,25 @@ protected:
         });
     }
 
-    static void checkBanner(const Sent& x, const std::vector<std::string>& banners,
+    // Whether a text of like requests marks the request it is of, once, in its place: after its own
+    // number where the numbers differ, else by the order sent.
+    static bool marks(const Sent& x, std::size_t place, std::size_t like, const std::string& text) {
+        const std::string mark = fillPositional(::text("98300"), {""});
+        const std::string then = fillPositional(::text("98005"), {"", ""});
+        const std::size_t at = text.find(mark);
+        if (at == std::string::npos || text.find(mark, at + 1) != std::string::npos)
+            return false;
+        std::size_t before = 0, all = 0;
+        for (std::size_t t = text.find(then); t != std::string::npos; t = text.find(then, t + 1)) {
+            ++all;
+            before += t < at;
+        }
+        if (all == 0)
+            return x.record && !x.record->number.empty() && text.substr(0, at).ends_with(x.record->number);
+        return all + 1 == like && before == place;
+    }
+
+    static void checkBanner(const Sent& x, std::size_t place, const std::vector<std::string>& banners,
                             const std::map<std::string, std::vector<Due>>& unknown,
                             std::vector<std::string>& problems) {
         if (banners.size() != 1) {
@@ -1162,6 +1188,8 @@ protected:
         std::vector<std::string> ignored;
         const auto due = dueOf(x, ignored);
         if (!unknown.empty()) {
+            if (!marks(x, place, unknown.begin()->second.size(), b))
+                problems.push_back("the late banner does not mark its request among its like ones: " + b);
             if (!isCloseAll(x.kind) || (due.size() == 1 && due[0].part.empty())) {
                 if (!filled("97608", b))
                     problems.push_back("the late banner does not say the outcome is not known");

@@ -1913,19 +1913,27 @@ TEST_F(LikeCloseAllsTest, ThePositionsReadClosedNotKnownByWhichAndAreWrittenOnce
     const std::size_t from = client(s).journal().size();
     const Sent two = sendTwoAndAnswerReversed(s, true);
     ASSERT_NE(two.firstNumber, two.secondNumber);
-    const std::string which = fillPositional(text("97605"), {two.firstNumber + ", " + two.secondNumber});
+    // Alike in all else, each text marks the request it is of.
+    const auto which = [&](std::uint64_t self) {
+        const auto marked = [&](const std::string& number, std::uint64_t of) {
+            return of == self ? fillPositional(text("98300"), {number}) : number;
+        };
+        return fillPositional(text("97605"), {marked(two.firstNumber, two.first) + ", " +
+                                              marked(two.secondNumber, two.second)});
+    };
     ASSERT_EQ(got.size(), 4u);
     std::map<std::string, std::string> known;
     for (const auto& a : got) {
         EXPECT_TRUE(!a.known && a.closedByOne) << a.request << " " << a.position;
-        EXPECT_EQ(a.whatIsKnown, fillPositional(text("97602"), {a.position, which}));
-        known[a.position] = a.whatIsKnown;
+        EXPECT_EQ(a.whatIsKnown, fillPositional(text("97602"), {a.position, which(a.request)}));
+        if (a.request == two.second)
+            known[a.position] = a.whatIsKnown;
     }
     const std::string request = fillPositional(text("95406"), {"2", "#300001, #300002"});
     const std::string late = fillPositional(
-        text("98001"),
-        {request, "2", "2",
-         fillPositional(text("95781"), {"#300001, #300002", fillPositional(text("98000"), {which})})});
+        text("98001"), {request, "2", "2",
+                        fillPositional(text("95781"), {"#300001, #300002",
+                                                       fillPositional(text("98000"), {which(two.first)})})});
     EXPECT_EQ(lateBanners(s), std::vector<std::string>{late});
     // Once each: the second's outcome of each position (the first's is its late line), and the late line.
     EXPECT_TRUE(journalSays(s, text("94161") + ": " + late));
@@ -1950,16 +1958,58 @@ TEST_F(LikeCloseAllsTest, SentInOnePassTheyAreToldApartByTheOrderSent) {
     const Sent two = sendTwoAndAnswerReversed(s, false);
     ASSERT_EQ(two.firstNumber, two.secondNumber);
     ASSERT_EQ(got.size(), 4u);
-    // "Request ID 7, sent at 10:00:01, then Request ID 7, sent at 10:00:01".
+    // "Request ID 7, sent at 10:00:01 (this request), then Request ID 7, sent at 10:00:01", the mark
+    // on the one the text is of; the late banner's is the first's.
     const std::string named =
         fillPositional(text("98004"), {fillPositional(text("98003"), {two.firstNumber}), ""});
     const std::string then = fillPositional(text("98005"), {"", ""});
-    for (const auto& a : got) {
-        const std::string& known = a.whatIsKnown;
+    const std::string mark = fillPositional(text("98300"), {""});
+    const auto marksItsPlace = [&](const std::string& known, bool first) {
         const std::size_t at = known.find(named);
-        ASSERT_NE(at, std::string::npos) << known;
-        EXPECT_NE(known.find(then + named, at), std::string::npos) << known;
+        const std::size_t next = known.find(then + named, at);
+        const std::size_t marked = known.find(mark);
+        return at != std::string::npos && next != std::string::npos && marked != std::string::npos &&
+               known.find(mark, marked + 1) == std::string::npos && (marked < next) == first;
+    };
+    for (const auto& a : got)
+        EXPECT_TRUE(marksItsPlace(a.whatIsKnown, a.request == two.first))
+            << a.request << ": " << a.whatIsKnown;
+    const auto banners = lateBanners(s);
+    ASSERT_EQ(banners.size(), 1u);
+    EXPECT_TRUE(marksItsPlace(banners[0], true)) << banners[0];
+}
+
+// Two closes of the whole of 300001 in one pass, the first given up, answered the other way round: the
+// second closes it and the first is refused. Which closed it is not known; that it is closed is, and
+// the answers, the late banner and the Journal say so, not "1 of these 2 carried out".
+TEST_F(LikeCloseAllsTest, TwoClosesOfAWholePositionSayItIsClosedNotByWhich) {
+    Session& s = login();
+    follow(s);
+    server->holdOrders(true);
+    const auto first = client(s).orders().closePosition("300001", dec("1.5"));
+    ASSERT_TRUE(sent(first));
+    client(s).orders().giveUpRequest(first.request);
+    const auto second = client(s).orders().closePosition("300001", dec("1.5"));
+    ASSERT_TRUE(sent(second));
+    ASSERT_TRUE(held(2));
+    ASSERT_TRUE(server->answerHeldOrders({1, 0}));
+    ASSERT_TRUE(until([&] { return got.size() >= 2 && !lateBanners(s).empty(); }));
+    while (platform::RunLoop::main().runOnce() > 0) {
     }
+    const std::string closedPrefix = text("97602").substr(0, text("97602").find("{"));
+    const std::string closed = fillPositional(text("97602"), {"300001", ""});
+    std::string firstKnown;
+    for (const auto& a : got) {
+        EXPECT_TRUE(!a.known && a.closedByOne) << a.request << ": " << a.whatIsKnown;
+        EXPECT_TRUE(a.whatIsKnown.starts_with(closed)) << a.whatIsKnown;
+        if (a.request == first.request)
+            firstKnown = a.whatIsKnown;
+    }
+    const std::string request = fillPositional(text("95409"), {"1.5", "300001", "EURUSD", "20001"});
+    const std::string late = fillPositional(text("97608"), {request, firstKnown});
+    EXPECT_EQ(lateBanners(s), std::vector<std::string>{late});
+    EXPECT_EQ(journalLinesWith(s, late), 1u);
+    EXPECT_EQ(journalLinesWith(s, closedPrefix), 2u) << "the late line and the second's, once each";
 }
 
 TEST_F(OrderFlowTest, LoginAfterALostStreamRestoresTheServersLists) {

@@ -325,6 +325,44 @@ TEST_F(OrderCollectionsTest, ANewOrdersRefusalTakesTheLocalRecordOfItsRequest) {
     EXPECT_EQ(ids(model.PendingOrderCollection, &Order::PendingOrderId), std::vector<std::string>{"33"});
 }
 
+// Orders sent in one pass share a request number: the report of one placed takes its own local record
+// (its account, then its side and quantity), so the other's refusal finds the other's, and no record
+// without a number is left behind.
+TEST_F(OrderCollectionsTest, OrdersOfOnePassEachReplaceOrLoseTheirOwnLocalRecord) {
+    auto account = std::make_shared<AccountDetails>();
+    account->AccountId = 1002;
+    model.AccountDetailCollection.insert_or_assign("1002", account);
+    const auto local = [&](const std::string& accountNo, int side, const char* qty) {
+        auto order = std::make_shared<Order>();
+        order->RequestId = 7;
+        order->AccountNumber = accountNo;
+        order->ItemCode = "EURUSD";
+        order->tradingMode = side;
+        order->OrderQty = dec(qty);
+        model.PendingOrderCollection.push_back(order);
+        return order;
+    };
+    const auto mine = local("1001", 1, "5");
+    const auto other = local("1002", 1, "5");
+    Fields placed = report("10=62|73=28|34=1002|12=EURUSD|79=P2|32=30|36=46|37=5|38=1.2500|76=5|33=7");
+    c.FillPendingOrderCollection(placed, "P2");
+    c.RejectLocalOrder(7, report("10=62|73=25|33=7|34=1001|12=EURUSD|74=11"));
+    EXPECT_EQ(ids(model.PendingOrderCollection, &Order::PendingOrderId), std::vector<std::string>{"P2"});
+    ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
+    EXPECT_EQ(model.CancelledOrderCollection[0], mine);
+
+    // Of one account and instrument, the one alike in side and quantity.
+    model.PendingOrderCollection.clear();
+    const auto buy = local("1001", 0, "2");
+    local("1001", 1, "5");
+    Fields sold = pendingReport("P3", "30");
+    sold.push_back("33=7");
+    c.FillPendingOrderCollection(sold, "P3");
+    ASSERT_EQ(model.PendingOrderCollection.size(), 2u);
+    EXPECT_EQ(model.PendingOrderCollection[0], buy);
+    EXPECT_EQ(model.PendingOrderCollection[1]->PendingOrderId, "P3");
+}
+
 TEST_F(OrderCollectionsTest, RejectionWithoutAnyIdTouchesNoOrder) {
     addPending("P1"); // server records carry request number 0
     c.FillCancelledOrderCollection(0, 25, report("73=25|74=1"));

@@ -80,7 +80,8 @@ public:
     // close-all, `position` names the position answered (empty: the request as a whole); of a
     // multi-account order, `account` names the account whose part is answered (empty: the whole).
     // `whatIsKnown` non-empty: the outcome is not known (neither done nor rejected), and that is what is;
-    // `closedByOne` then: the close-all's position is closed all the same, by this or a like request.
+    // `closedByOne` then: the position (a close-all's, or the one a close of all of it named) is closed
+    // all the same, by this or a like request.
     virtual void requestAnswered(std::uint64_t /*request*/, bool /*rejected*/, std::int32_t /*rejectionCode*/,
                                  const std::string& /*reason*/, bool /*late*/,
                                  const std::string& /*position*/, const std::string& /*account*/,
