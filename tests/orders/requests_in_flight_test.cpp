@@ -1249,3 +1249,55 @@ TEST_F(RequestsInFlightTest, RequestsTheReportsTellApartAreNotToldNotKnown) {
 }
 
 } // namespace
+
+namespace {
+
+// Every report that fits several requests is counted in one place: a refusal fitting three, then one
+// fitting the two alike that are left, together tell both (they were two reports for two requests).
+TEST_F(RequestsInFlightTest, ReportsHeldForSeveralAndForLikeRequestsAreCountedTogether) {
+    list.sent(newOrder("buy A", 50, "EURUSD", 0, "1"));
+    list.sent(newOrder("sell", 50, "EURUSD", 1, "1"));
+    list.sent(newOrder("buy C", 50, "EURUSD", 0, "1"));
+    const std::vector<std::string> refusal{"10=62", "73=25", "33=50", "12=EURUSD", "74=7"};
+    EXPECT_FALSE(answerOf(62, refusal, 7)) << "a refusal names no side: any of the three";
+    EXPECT_EQ(answer(62, {"10=62", "73=23", "33=50", "12=EURUSD", "36=46", "37=1", "79=701", "80=801"}),
+              "sell");
+    std::vector<RequestsInFlight::Answered> told;
+    if (auto a = answerOf(62, refusal, 7))
+        told.push_back(std::move(*a));
+    for (auto& a : list.takeGivenBack())
+        told.push_back(std::move(a));
+    EXPECT_EQ(told.size(), 2u) << "both buys are told, none left waiting";
+    for (const auto& a : told)
+        EXPECT_EQ(std::tuple(a.rejected, a.rejectionCode, a.notKnown.has_value()), std::tuple(true, 7, false))
+            << a.request.description;
+    EXPECT_EQ(list.waiting(), 0u);
+
+    // Two closes of part of a position and a close of the rest: the first refused, the others carried
+    // out. The settlements' quantities tell the close of the rest; of the two like part closes one was
+    // carried out and one refused, which the wire cannot tell.
+    auto part = [](std::string text) {
+        auto r = on(Kind::Close, std::move(text), "900001", 42);
+        r.quantity = dec("0.4");
+        return r;
+    };
+    auto rest = on(Kind::Close, "rest", "900001", 42);
+    rest.quantity = dec("0.2");
+    list.sent(part("part A"));
+    list.sent(part("part B"));
+    list.sent(rest);
+    EXPECT_FALSE(answerOf(62, {"10=62", "73=25", "33=42", "125=900001"}, 7));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0.6"}), "");
+    EXPECT_EQ(answer(66, {"10=66", "80=900001", "89=0.4"}), "");
+    EXPECT_TRUE(list.takeGivenBack().empty());
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "");
+    answer(66, {"10=66", "80=900001", "89=0.2"});
+    std::map<std::string, std::string> outcome;
+    for (const auto& a : list.takeGivenBack())
+        outcome[a.request.description] = a.notKnown ? "not known" : a.rejected ? "refused" : "done";
+    EXPECT_EQ(outcome, (std::map<std::string, std::string>{
+                           {"part A", "not known"}, {"part B", "not known"}, {"rest", "done"}}));
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
+} // namespace
