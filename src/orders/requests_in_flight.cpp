@@ -721,7 +721,12 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
     if (r.kind == Kind::MultiAccount && std::erase(r.accounts, account) > 0) {
         part = account;
         r.answeredAccounts.push_back(part);
-        touched(r.number, &part);
+        // What its accounts were told so far: one outcome, or none when they differ or one is not known.
+        if (const auto told = accountsTold_.find(r.number); told == accountsTold_.end())
+            accountsTold_[r.number] = unknown ? std::nullopt : std::optional(rejected);
+        else if (told->second && (unknown || *told->second != rejected))
+            told->second.reset();
+        touched(r.number, nullptr);
         if (!r.accounts.empty())
             return {partOf(r), {}, rejected, code, false, std::move(part), std::move(unknown)};
     }
@@ -742,6 +747,7 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
     std::string of = r.kind == Kind::CloseAll ? position : std::string();
     // The held reports it may have left.
     touched(r.number, nullptr);
+    accountsTold_.erase(r.number);
     unindex(r);
     Answered done{std::move(r), std::move(of), rejected, code, true, std::move(part), std::move(unknown)};
     requests_.erase(it);
@@ -1129,6 +1135,13 @@ bool RequestsInFlight::settleUnsettled() {
         std::vector<bool> used(keys.size(), false);
         std::size_t ways = 0;
         const bool bounded = keys.size() <= kMaxPairings && reports.size() <= kMaxPairings;
+        // The server carries out or refuses a multi-account order as a whole: a way giving one of its
+        // accounts another outcome than its accounts told so far is no way, unless no other is left.
+        const auto agrees = [&](const Candidate& c, const Outcome& o) {
+            const auto f = accountsTold_.find(c.first);
+            return c.second.empty() || f == accountsTold_.end() || !f->second || *f->second == o.rejected;
+        };
+        bool agreeing = true;
         const std::function<void(std::size_t)> pair = [&](std::size_t i) {
             if (i == reports.size()) {
                 if (ways++ == 0)
@@ -1141,10 +1154,11 @@ bool RequestsInFlight::settleUnsettled() {
                         given[k].push_back(of[k]);
                 return;
             }
+            const Outcome o = unsettled_.at(reports[i]).outcome;
             for (const Candidate& c : unsettled_.at(reports[i]).candidates) {
                 const std::size_t k =
                     static_cast<std::size_t>(std::find(keys.begin(), keys.end(), c) - keys.begin());
-                if (used[k])
+                if (used[k] || (agreeing && !agrees(c, o)))
                     continue;
                 used[k] = true;
                 taker[i] = static_cast<int>(k);
@@ -1154,6 +1168,10 @@ bool RequestsInFlight::settleUnsettled() {
         };
         if (bounded)
             pair(0);
+        if (bounded && ways == 0) {
+            agreeing = false;
+            pair(0);
+        }
         const auto outcomeOf = [&](int r) {
             return unsettled_.at(reports[static_cast<std::size_t>(r)]).outcome;
         };
@@ -1175,8 +1193,20 @@ bool RequestsInFlight::settleUnsettled() {
                                         o.rejectionCode, closeAll ? std::string() : keys[k].second));
             return true;
         }
-        // Every request of the set has its report and the ways disagree: not known, with what is.
-        if (reports.size() < keys.size())
+        const auto heldFor = [&](std::uint64_t number, const std::string& part) {
+            const auto f = fitting_.find(number);
+            return f != fitting_.end() && f->second.contains(part);
+        };
+        // Every request of the set has its report and the ways disagree: not known, with what is; unless
+        // a multi-account order's other accounts, still to come, may tell.
+        if (reports.size() < keys.size() || std::any_of(keys.begin(), keys.end(), [&](const Candidate& c) {
+                const auto it = byNumber(c.first);
+                return it->kind == Kind::MultiAccount &&
+                       std::any_of(it->accounts.begin(), it->accounts.end(), [&](const std::string& a) {
+                           return std::find(keys.begin(), keys.end(), Candidate{c.first, a}) == keys.end() &&
+                                  !heldFor(c.first, a);
+                       });
+            }))
             continue;
         tellNotKnown(reports);
         return true;
@@ -1211,6 +1241,7 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
     }
     fitting_.clear();
     toSettle_.clear();
+    accountsTold_.clear();
     offsetsSettled_.clear();
     // A close-all's positions still without an answer, in the order it was sent with.
     for (Request& r : requests_)

@@ -296,6 +296,9 @@ private:
     std::uint64_t reportsHeard_ = 0;
     // By request and part: the unsettled reports that fit it.
     std::unordered_map<std::uint64_t, std::unordered_map<std::string, std::vector<std::uint64_t>>> fitting_;
+    // Of a multi-account order some of whose accounts were told: whether they were refused (none when
+    // they were told differently).
+    std::unordered_map<std::uint64_t, std::optional<bool>> accountsTold_;
     // The unsettled reports a change may have settled: only they are looked over again.
     std::set<std::uint64_t> toSettle_;
     // As many requests as this, and reports, are paired every way; a larger set is told "not known"

@@ -1300,4 +1300,51 @@ TEST_F(RequestsInFlightTest, ReportsHeldForSeveralAndForLikeRequestsAreCountedTo
     EXPECT_EQ(list.waiting(), 0u);
 }
 
+// A multi-account order is carried out or refused as a whole: of it and a market order of one of its
+// accounts alike in side and quantity, its other account's report tells whose each report of the
+// shared account is, whichever came first.
+TEST_F(RequestsInFlightTest, AMultiAccountOrdersOtherAccountTellsWhoseTheSharedAccountsReportsAre) {
+    auto multi = newOrder("multi", 60, "EURUSD", 0, "1");
+    multi.kind = Kind::MultiAccount;
+    multi.quantity.reset();
+    multi.accounts = {"20001", "20003"};
+    multi.accountQuantities = {{"20001", dec("1")}, {"20003", dec("1")}};
+    for (const bool multiRefused : {false, true}) {
+        SCOPED_TRACE(multiRefused ? "the multi-account order refused" : "the market order refused");
+        list.sent(multi);
+        list.sent(newOrder("market", 60, "EURUSD", 0, "1", "20001"));
+        const std::string shared = "34=20001", other = "34=20003";
+        const auto stored = [&](const std::string& account, const std::string& order) {
+            return std::vector<std::string>{"10=62",     "73=28", "33=60", account,
+                                            "12=EURUSD", "36=45", "37=1",  "79=" + order};
+        };
+        const auto refusal = [&](const std::string& account) {
+            return std::vector<std::string>{"10=62", "73=25", "33=60", account, "12=EURUSD", "74=11", "79="};
+        };
+        std::vector<RequestsInFlight::Answered> told;
+        const auto take = [&](std::optional<RequestsInFlight::Answered> a) {
+            if (a)
+                told.push_back(std::move(*a));
+            for (auto& b : list.takeGivenBack())
+                told.push_back(std::move(b));
+        };
+        const std::string order = multiRefused ? "71" : "81";
+        take(answerOf(62, stored(shared, order)));
+        take(answerOf(62, refusal(shared), 11));
+        take(multiRefused ? answerOf(62, refusal(other), 11) : answerOf(62, stored(other, order + "1")));
+        std::map<std::string, std::string> outcome;
+        for (const auto& a : told)
+            outcome[a.request.description + (a.account.empty() ? "" : " " + a.account)] =
+                a.notKnown   ? "not known"
+                : a.rejected ? "refused"
+                             : "done";
+        const std::string multiOutcome = multiRefused ? "refused" : "done";
+        EXPECT_EQ(outcome,
+                  (std::map<std::string, std::string>{{"multi 20001", multiOutcome},
+                                                      {"multi 20003", multiOutcome},
+                                                      {"market", multiRefused ? "done" : "refused"}}));
+        EXPECT_EQ(list.waiting(), 0u);
+    }
+}
+
 } // namespace
