@@ -1003,9 +1003,13 @@ void RequestsInFlight::touched(std::uint64_t number, const std::string* part) {
     const auto f = fitting_.find(number);
     if (f == fitting_.end())
         return;
+    if (part) {
+        if (const auto p = f->second.find(*part); p != f->second.end())
+            toSettle_.insert(p->second.begin(), p->second.end());
+        return;
+    }
     for (const auto& [of, ids] : f->second)
-        if (!part || of == *part)
-            toSettle_.insert(ids.begin(), ids.end());
+        toSettle_.insert(ids.begin(), ids.end());
 }
 
 bool RequestsInFlight::stillWaits(const Candidate& c) {
