@@ -604,6 +604,12 @@ RequestsInFlight::NotKnown RequestsInFlight::notKnownOf(const std::vector<std::u
             known.like.push_back({r->number, r->requestNumber, r->description});
     known.outcomes = std::move(outcomes);
     known.position = position;
+    const auto first = members.empty() ? requests_.end() : byNumber(members.front());
+    known.alike = std::all_of(members.begin(), members.end(), [&](std::uint64_t n) {
+        const auto r = byNumber(n);
+        return first == requests_.end() || r == requests_.end() || r == first ||
+               alike(*first, *r, position, first->kind != Kind::CloseAll);
+    });
     return known;
 }
 

@@ -43,21 +43,20 @@ public:
 
     // The rule: a report answers a request only where it can be no other's. A report fits the waiting
     // requests of the kind it answers (Kind below; of its number where it names one). Fitting one, it
-    // answers it at once: the usual case. Fitting several, it is held with the requests it may be and
-    // what it says. A request that gets a report that can only be its own leaves every held report; a
-    // held report left with one request answers it, until nothing changes. A request is told an
-    // outcome only when every pairing of the held reports with the requests they fit gives it that
-    // outcome; a set of requests that all have their reports and whose pairings disagree (alike: the
-    // wire cannot tell them apart) is told "not known" with what the server did to them all. What is
-    // still open at a lost line goes with what the reports knew (takeUnanswered), never as done or
-    // refused. Given up changes only how an answer is told, as late.
+    // answers it at once: the usual case. Fitting several, it is held (one place for every such report,
+    // like requests being the case no later report separates) until the others' own reports settle it:
+    // a request is told an outcome only when every pairing of the held reports with the requests they
+    // fit gives it that outcome (a multi-account order's accounts share one). What stays open once each
+    // request it may be has its report, once the server went on answering past bound(), or at a lost
+    // line, is told "not known" with what is known, never as done or refused. Given up changes only how
+    // an answer is told, as late.
     // Reports that are no request's: a position's update after its leg filled, the cancellation of a
     // leg of a position closed in full, an offset's own updates and settlement. A close-all of every
     // open position hears nothing of a position closed before its turn: a held update that closed one
     // goes to the one other request it fits once the server went on answering for kLeftOverWait.
     enum class Kind {
-        NewOrder,     // by its number, instrument, side and quantity (step 3)
-        MultiAccount, // by its number, instrument and side (step 3): each account has its quantity;
+        NewOrder,     // by its number, instrument, side and quantity
+        MultiAccount, // by its number, instrument and side: each account has its quantity;
                       // account by account, while `accounts` lists the ones still without a report
         Close,        // its position's settlement (66), update (67 status 73) or a rejection naming it (125)
         CloseAll,     // as Close, each of its positions apart (it waits until each has had its report);
@@ -89,6 +88,9 @@ public:
         std::vector<Like> like;
         std::vector<Outcome> outcomes;
         std::string position;
+        // Whether they are alike on the wire; else unlike ones a report fitted, whose own reports did
+        // not settle it.
+        bool alike = true;
     };
     struct Request {
         Kind kind = Kind::NewOrder;
@@ -166,7 +168,7 @@ public:
     // position, of the account and instrument of an offset still waiting. The answer that follows tells it.
     bool refusesOffset(const ExecutionReport& report) const;
     // What the last report answered besides: the held reports it left with one request to answer
-    // (step 2 of the rule). Told after the report's own answer.
+    // Told after the report's own answer.
     std::vector<Answered> takeGivenBack();
     // The held reports that closed a position of a close-all of every open position, no other report
     // having come though the server answered (last at `heard`) kLeftOverWait after the close-all came
@@ -216,7 +218,7 @@ private:
     // The edit the report of a number that found none of its own answers: the one passed over
     // when a report naming no number went to the edit of that number (see the rule above).
     std::deque<Request>::iterator passedOver(const Named& named);
-    // A report naming no number that fits several requests not alike: held (step 2).
+    // A report naming no number that fits several requests not alike: held.
     struct Held;
     void hold(const Named& named, const std::vector<std::uint64_t>& candidates);
     // A settlement of held positions: an offset's (naming its other position) is the offset's, any

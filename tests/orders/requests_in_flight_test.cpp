@@ -1347,4 +1347,40 @@ TEST_F(RequestsInFlightTest, AMultiAccountOrdersOtherAccountTellsWhoseTheSharedA
     }
 }
 
+// A report held for several requests is never kept without end: once the server has gone on answering
+// past the bound, the requests it fits are told "not known" with what it said. And what is handed over
+// at a lost line says whether the requests are alike, or unlike ones a report fitted.
+TEST_F(RequestsInFlightTest, AReportHeldPastTheBoundIsToldNotKnownAndSaysWhetherItsRequestsAreAlike) {
+    list.sent(newOrder("buy", 50, "EURUSD", 0, "1"));
+    list.sent(newOrder("sell", 50, "EURUSD", 1, "1"));
+    EXPECT_FALSE(answerOf(62, {"10=62", "73=25", "33=50", "12=EURUSD", "74=7"}, 7));
+    {
+        auto lost = list;
+        const auto left = lost.takeUnanswered();
+        ASSERT_EQ(left.size(), 2u);
+        ASSERT_EQ(left[0].notKnown.size(), 1u);
+        EXPECT_FALSE(left[0].notKnown[0].alike) << "a buy and a sell are not like requests";
+    }
+    std::vector<RequestsInFlight::Answered> told;
+    for (std::size_t i = 0; i <= RequestsInFlight::kMaxRequests + 2 && told.empty(); ++i) {
+        answer(67, {"10=67", "73=73", "80=" + std::to_string(990000 + i), "76=0"});
+        told = list.takeGivenBack();
+    }
+    ASSERT_EQ(told.size(), 2u) << "told once the server went on past the bound, not kept";
+    for (const auto& a : told) {
+        ASSERT_TRUE(a.notKnown) << a.request.description;
+        EXPECT_EQ(a.notKnown->outcomes, (std::vector<RequestsInFlight::Outcome>{{true, 7}}));
+        EXPECT_FALSE(a.notKnown->alike);
+    }
+    EXPECT_EQ(list.waiting(), 0u);
+
+    list.sent(newOrder("buy A", 51, "EURUSD", 0, "1"));
+    list.sent(newOrder("buy B", 51, "EURUSD", 0, "1"));
+    EXPECT_FALSE(answerOf(62, {"10=62", "73=25", "33=51", "12=EURUSD", "74=7"}, 7));
+    const auto left = list.takeUnanswered();
+    ASSERT_EQ(left.size(), 2u);
+    ASSERT_EQ(left[0].notKnown.size(), 1u);
+    EXPECT_TRUE(left[0].notKnown[0].alike);
+}
+
 } // namespace
