@@ -597,7 +597,8 @@ void RequestsInFlight::settleAll() {
 
 RequestsInFlight::NotKnown RequestsInFlight::notKnownOf(const std::vector<std::uint64_t>& members,
                                                         std::vector<Outcome> outcomes,
-                                                        const std::string& position) {
+                                                        const std::string& position,
+                                                        const std::string& part) {
     NotKnown known;
     for (const std::uint64_t n : members)
         if (const auto r = byNumber(n); r != requests_.end())
@@ -608,7 +609,7 @@ RequestsInFlight::NotKnown RequestsInFlight::notKnownOf(const std::vector<std::u
     known.alike = std::all_of(members.begin(), members.end(), [&](std::uint64_t n) {
         const auto r = byNumber(n);
         return first == requests_.end() || r == requests_.end() || r == first ||
-               alike(*first, *r, position, first->kind != Kind::CloseAll);
+               alike(*first, *r, part, first->kind != Kind::CloseAll);
     });
     return known;
 }
@@ -657,7 +658,7 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
             h = held_.erase(h);
             std::vector<Outcome> outcomes{Outcome{}};
             outcomes.resize(everyOpen.size(), Outcome{true, kNoLongerHeldCode});
-            const NotKnown known = notKnownOf(everyOpen, std::move(outcomes), position);
+            const NotKnown known = notKnownOf(everyOpen, std::move(outcomes), position, position);
             for (const std::uint64_t n : everyOpen)
                 givenBack_.push_back(answer(byNumber(n), position, false, 0, {}, &known));
             settleAll();
@@ -1094,7 +1095,8 @@ RequestsInFlight::NotKnown RequestsInFlight::knownOf(const std::vector<std::uint
             return ofCloseAll(c) && c.second == keys.front().second;
         }))
         position = keys.front().second;
-    return notKnownOf(members, std::move(outcomes), position);
+    return notKnownOf(members, std::move(outcomes), position,
+                      keys.empty() ? std::string() : keys.front().second);
 }
 
 void RequestsInFlight::tellNotKnown(const std::vector<std::uint64_t>& ids) {
@@ -1238,7 +1240,7 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
             if (const auto it = byNumber(n); it != requests_.end() && waitsOn(*it, h.position))
                 waiting.push_back(n);
         if (!h.taken && !waiting.empty())
-            tellEach(notKnownOf(waiting, {Outcome{}}, h.position));
+            tellEach(notKnownOf(waiting, {Outcome{}}, h.position, h.position));
     }
     while (!unsettled_.empty()) {
         const std::vector<std::uint64_t> ids = componentOf(unsettled_.begin()->first);

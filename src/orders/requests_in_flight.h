@@ -347,8 +347,9 @@ private:
                                    std::int32_t code, bool numbered);
     // Answers the held reports that can be, until none can.
     void settleAll();
+    // Of `members` (alike when so of `part`: a position or an account).
     NotKnown notKnownOf(const std::vector<std::uint64_t>& members, std::vector<Outcome> outcomes,
-                        const std::string& position);
+                        const std::string& position, const std::string& part = {});
     // How many of each list of positions are kept: more than every waiting request may need, so that
     // none is dropped while one waits, yet bounded.
     std::size_t bound() const;
