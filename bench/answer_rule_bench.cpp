@@ -59,4 +59,45 @@ BENCHMARK(BM_TwoLikeCloseAllsAnsweredApart)
     ->Arg(20'000)
     ->Unit(benchmark::kMillisecond);
 
+// Pairs of a buy and a sell sent in one pass, each pair of its own number: the server refuses one of
+// each pair first (a refusal names no side, so it fits both) and then fills the other. Each report is
+// looked up by the requests it fits: the burst grows with the pairs, not with their square.
+void BM_RefusalsFittingSeveralRequests(benchmark::State& state) {
+    const int pairs = static_cast<int>(state.range(0));
+    std::vector<std::pair<std::int64_t, std::vector<std::string>>> reports;
+    for (int i = 0; i < pairs; ++i)
+        reports.push_back({62, {"10=62", "73=25", "33=" + std::to_string(100 + i), "12=EURUSD", "74=11"}});
+    for (int i = 0; i < pairs; ++i)
+        reports.push_back({62,
+                           {"10=62", "73=23", "33=" + std::to_string(100 + i), "12=EURUSD", "36=46", "37=1",
+                            "79=" + std::to_string(700000 + i), "80=" + std::to_string(800000 + i)}});
+    std::size_t told = 0;
+    for (auto _ : state) {
+        RequestsInFlight list;
+        for (int i = 0; i < pairs; ++i)
+            for (const int side : {0, 1}) {
+                RequestsInFlight::Request r;
+                r.kind = RequestsInFlight::Kind::NewOrder;
+                r.description = side == 0 ? "buy" : "sell";
+                r.requestNumber = 100 + i;
+                r.instrument = "EURUSD";
+                r.side = side;
+                r.quantity = platform::Decimal::fromString("1");
+                list.sent(std::move(r));
+            }
+        told = 0;
+        for (const auto& [type, fields] : reports) {
+            ExecutionReport report(type, fields);
+            if (fields[1] == "73=25")
+                report.rejectionCode = 11;
+            told += list.answered(report).has_value();
+            told += list.takeGivenBack().size();
+        }
+        if (list.waiting() != 0)
+            state.SkipWithError("a request was left waiting");
+    }
+    state.counters["answers"] = static_cast<double>(told);
+}
+BENCHMARK(BM_RefusalsFittingSeveralRequests)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
+
 } // namespace

@@ -577,144 +577,40 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::settle(std::deque<Re
                                                                    std::int32_t code, bool numbered) {
     const std::string of =
         it->kind == Kind::CloseAll || it->kind == Kind::MultiAccount ? part : std::string();
-    const std::uint64_t number = it->number;
-    auto group = groupOf(of, number);
-    // A report naming a number the other members do not share is this one's own: the group is told
-    // what is left once the rest have theirs.
-    if (group != groups_.end() && numbered &&
-        std::any_of(group->second.members.begin(), group->second.members.end(), [&](std::uint64_t n) {
-            const auto r = byNumber(n);
-            return r != requests_.end() && r->requestNumber != it->requestNumber;
-        }))
+    std::vector<Candidate> like;
+    for (const Request& r : requests_)
+        if (r.number == it->number || alike(*it, r, of, numbered))
+            like.push_back({r.number, of});
+    if (like.size() < 2)
         return answer(it, it->kind == Kind::CloseAll ? of : std::string(), rejected, code,
                       it->kind == Kind::MultiAccount ? of : std::string());
-    if (group == groups_.end()) {
-        std::vector<std::uint64_t> members;
-        for (const Request& r : requests_)
-            if (r.number == number || alike(*it, r, of, numbered))
-                members.push_back(r.number);
-        if (members.size() < 2)
-            return answer(it, it->kind == Kind::CloseAll ? of : std::string(), rejected, code,
-                          it->kind == Kind::MultiAccount ? of : std::string());
-        if (groups_.size() >= kMaxRequests && groups_.size() >= bound())
-            dropGroup(groups_.begin());
-        group = groups_.emplace_hint(groups_.end(), ++lastGroup_, Group{std::move(members), of, {}, {}});
-        groupsByPart_.emplace(of, group->first);
-    }
-    group->second.outcomes.push_back({rejected, rejected ? code : 0});
-    lastGrouped_ = true;
-    if (group->second.outcomes.size() < waitingIn(group->second).size())
-        return std::nullopt;
-    const Group full = std::move(group->second);
-    dropGroup(group);
-    std::vector<Answered> told = tellGroup(full);
-    if (told.empty())
-        return std::nullopt;
-    std::optional<Answered> first = std::move(told.front());
-    givenBack_.insert(givenBack_.end(), std::make_move_iterator(told.begin() + 1),
-                      std::make_move_iterator(told.end()));
-    return first;
-}
-
-std::vector<std::uint64_t> RequestsInFlight::waitingIn(const Group& group) {
-    // Members answered meanwhile by a report that names them wait for none.
-    std::vector<std::uint64_t> members;
-    for (const std::uint64_t n : group.members)
-        if (byNumber(n) != requests_.end() &&
-            std::find(group.answeredApart.begin(), group.answeredApart.end(), n) == group.answeredApart.end())
-            members.push_back(n);
-    return members;
-}
-
-std::map<std::uint64_t, RequestsInFlight::Group>::iterator RequestsInFlight::groupOf(const std::string& part,
-                                                                                     std::uint64_t member) {
-    const auto [from, to] = groupsByPart_.equal_range(part);
-    for (auto i = from; i != to; ++i)
-        if (const auto g = groups_.find(i->second);
-            g != groups_.end() &&
-            std::find(g->second.members.begin(), g->second.members.end(), member) != g->second.members.end())
-            return g;
-    return groups_.end();
-}
-
-void RequestsInFlight::recheckGroupsOf(const std::string& part) {
-    const auto [from, to] = groupsByPart_.equal_range(part);
-    for (auto i = from; i != to; ++i)
-        toRecheck_[i->second] = true;
-}
-
-void RequestsInFlight::dropGroup(std::map<std::uint64_t, Group>::iterator group) {
-    const auto [from, to] = groupsByPart_.equal_range(group->second.part);
-    for (auto i = from; i != to; ++i)
-        if (i->second == group->first) {
-            groupsByPart_.erase(i);
-            break;
-        }
-    toRecheck_.erase(group->first);
-    groups_.erase(group);
-}
-
-bool RequestsInFlight::recheckGroups() {
-    while (!toRecheck_.empty()) {
-        const std::uint64_t id = toRecheck_.begin()->first;
-        toRecheck_.erase(toRecheck_.begin());
-        const auto g = groups_.find(id);
-        if (g == groups_.end())
-            continue;
-        const std::size_t waiting = waitingIn(g->second).size();
-        if (waiting > 0 && g->second.outcomes.size() < waiting)
-            continue;
-        // A member left by another path (its own numbered answer, refused as a whole, ...): those left
-        // have their reports, or none waits.
-        const Group full = std::move(g->second);
-        dropGroup(g);
-        if (waiting > 0)
-            for (Answered& told : tellGroup(full))
-                givenBack_.push_back(std::move(told));
-        return true;
-    }
-    return false;
+    // Held like any report fitting several: told once the others have theirs.
+    addUnsettled(std::move(like), Outcome{rejected, rejected ? code : 0});
+    return std::nullopt;
 }
 
 void RequestsInFlight::settleAll() {
     do
         resolveHeld();
-    while (recheckGroups() || settleUnsettled());
-}
-
-std::vector<RequestsInFlight::Answered> RequestsInFlight::tellGroup(const Group& group) {
-    const std::vector<std::uint64_t> members = waitingIn(group);
-    const bool closeAlls = !members.empty() && byNumber(members.back())->kind == Kind::CloseAll;
-    const std::string position = closeAlls ? group.part : std::string();
-    const std::string account = closeAlls ? std::string() : group.part;
-    const bool same = std::all_of(group.outcomes.begin(), group.outcomes.end(),
-                                  [&](const Outcome& o) { return o == group.outcomes.front(); });
-    std::vector<Answered> told;
-    if (same) {
-        const Outcome o = group.outcomes.front();
-        for (const std::uint64_t n : members)
-            told.push_back(answer(byNumber(n), position, o.rejected, o.rejectionCode, account));
-        return told;
-    }
-    // More reports than members left: some were not theirs, which is not known; no more are told.
-    std::vector<Outcome> outcomes = group.outcomes;
-    if (outcomes.size() > members.size())
-        outcomes.resize(members.size());
-    const NotKnown known = notKnownOf(members, std::move(outcomes), position);
-    for (const std::uint64_t n : members)
-        told.push_back(answer(byNumber(n), position, false, 0, account, &known));
-    return told;
+    while (settleUnsettled());
 }
 
 RequestsInFlight::NotKnown RequestsInFlight::notKnownOf(const std::vector<std::uint64_t>& members,
                                                         std::vector<Outcome> outcomes,
-                                                        const std::string& position) {
+                                                        const std::string& position,
+                                                        const std::string& part) {
     NotKnown known;
     for (const std::uint64_t n : members)
         if (const auto r = byNumber(n); r != requests_.end())
             known.like.push_back({r->number, r->requestNumber, r->description});
     known.outcomes = std::move(outcomes);
     known.position = position;
+    const auto first = members.empty() ? requests_.end() : byNumber(members.front());
+    known.alike = std::all_of(members.begin(), members.end(), [&](std::uint64_t n) {
+        const auto r = byNumber(n);
+        return first == requests_.end() || r == requests_.end() || r == first ||
+               alike(*first, *r, part, first->kind != Kind::CloseAll);
+    });
     return known;
 }
 
@@ -762,7 +658,7 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
             h = held_.erase(h);
             std::vector<Outcome> outcomes{Outcome{}};
             outcomes.resize(everyOpen.size(), Outcome{true, kNoLongerHeldCode});
-            const NotKnown known = notKnownOf(everyOpen, std::move(outcomes), position);
+            const NotKnown known = notKnownOf(everyOpen, std::move(outcomes), position, position);
             for (const std::uint64_t n : everyOpen)
                 givenBack_.push_back(answer(byNumber(n), position, false, 0, {}, &known));
             settleAll();
@@ -832,6 +728,12 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
     if (r.kind == Kind::MultiAccount && std::erase(r.accounts, account) > 0) {
         part = account;
         r.answeredAccounts.push_back(part);
+        // What its accounts were told so far: one outcome, or none when they differ or one is not known.
+        if (const auto told = accountsTold_.find(r.number); told == accountsTold_.end())
+            accountsTold_[r.number] = unknown ? std::nullopt : std::optional(rejected);
+        else if (told->second && (unknown || *told->second != rejected))
+            told->second.reset();
+        touched(r.number, nullptr);
         if (!r.accounts.empty())
             return {partOf(r), {}, rejected, code, false, std::move(part), std::move(unknown)};
     }
@@ -844,22 +746,15 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
             r.closed.push_back(position);
         // The position has its answer: a later report of it answers no more of this request.
         dropTarget(r, position);
-        // Nor does it wait in the position's group (noted there: looked up in its targets at every
-        // report, thousands of groups made a burst take minutes).
-        if (const auto g = groupOf(position, r.number); g != groups_.end()) {
-            g->second.answeredApart.push_back(r.number);
-            toRecheck_[g->first] = true;
-        }
+        // Nor does a held report of the position wait for it.
+        touched(r.number, &position);
         if (!r.targets.empty())
             return {partOf(r), position, rejected, code, false, {}, std::move(unknown)};
     }
     std::string of = r.kind == Kind::CloseAll ? position : std::string();
-    // The groups it may have left, before its lists go with the answer.
-    recheckGroupsOf({});
-    for (const std::string& id : r.kind == Kind::CloseAll ? r.targets : r.accounts)
-        recheckGroupsOf(id);
-    for (const std::string& id : r.answeredAccounts)
-        recheckGroupsOf(id);
+    // The held reports it may have left.
+    touched(r.number, nullptr);
+    accountsTold_.erase(r.number);
     unindex(r);
     Answered done{std::move(r), std::move(of), rejected, code, true, std::move(part), std::move(unknown)};
     requests_.erase(it);
@@ -883,8 +778,27 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
     const Named named(report, this);
     givenBack_.clear();
     lastGrouped_ = false;
+    ++reportsHeard_;
+    const std::uint64_t before = lastUnsettled_;
     std::optional<Answered> done = answerOf(named, report);
+    // Held for several, it is told with them: the first of them it settled is its answer.
+    std::vector<Candidate> heldFor;
+    if (lastUnsettled_ != before)
+        if (const auto u = unsettled_.find(lastUnsettled_); u != unsettled_.end())
+            heldFor = u->second.candidates;
     settleAll();
+    if (!done && !heldFor.empty() && !unsettled_.contains(lastUnsettled_))
+        if (const auto own = std::find_if(givenBack_.begin(), givenBack_.end(),
+                                          [&](const Answered& a) {
+                                              return std::any_of(heldFor.begin(), heldFor.end(),
+                                                                 [&](const Candidate& c) {
+                                                                     return c.first == a.request.number;
+                                                                 });
+                                          });
+            own != givenBack_.end()) {
+            done = std::move(*own);
+            givenBack_.erase(own);
+        }
     ripenHeld();
     return done;
 }
@@ -1058,47 +972,173 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::holdFor(std::vector<
         }))
         return settle(first, part, rejected, code, numbered);
     // Told once the others' own reports, or every pairing of the reports, say whose it is.
-    keepWithin(unsettled_);
-    unsettled_.push_back({std::move(candidates), Outcome{rejected, rejected ? code : 0}});
-    lastGrouped_ = true;
+    addUnsettled(std::move(candidates), Outcome{rejected, rejected ? code : 0});
     return std::nullopt;
+}
+
+void RequestsInFlight::addUnsettled(std::vector<Candidate> candidates, Outcome outcome) {
+    // Past the bound the oldest is told "not known" with what is known, never dropped untold.
+    if (unsettled_.size() >= kMaxRequests && unsettled_.size() >= bound())
+        tellNotKnown(componentOf(unsettled_.begin()->first));
+    const std::uint64_t id = ++lastUnsettled_;
+    for (const Candidate& c : candidates)
+        fitting_[c.first][c.second].push_back(id);
+    unsettled_.emplace_hint(unsettled_.end(), id, Unsettled{std::move(candidates), outcome, reportsHeard_});
+    toSettle_.insert(id);
+    lastGrouped_ = true;
+}
+
+void RequestsInFlight::dropUnsettled(std::uint64_t id) {
+    const auto u = unsettled_.find(id);
+    if (u == unsettled_.end())
+        return;
+    for (const Candidate& c : u->second.candidates)
+        if (const auto f = fitting_.find(c.first); f != fitting_.end()) {
+            if (const auto p = f->second.find(c.second); p != f->second.end()) {
+                std::erase(p->second, id);
+                if (p->second.empty())
+                    f->second.erase(p);
+            }
+            if (f->second.empty())
+                fitting_.erase(f);
+        }
+    unsettled_.erase(u);
+    toSettle_.erase(id);
+}
+
+void RequestsInFlight::touched(std::uint64_t number, const std::string* part) {
+    const auto f = fitting_.find(number);
+    if (f == fitting_.end())
+        return;
+    if (part) {
+        if (const auto p = f->second.find(*part); p != f->second.end())
+            toSettle_.insert(p->second.begin(), p->second.end());
+        return;
+    }
+    for (const auto& [of, ids] : f->second)
+        toSettle_.insert(ids.begin(), ids.end());
+}
+
+bool RequestsInFlight::stillWaits(const Candidate& c) {
+    const auto it = byNumber(c.first);
+    if (it == requests_.end())
+        return false;
+    if (c.second.empty())
+        return true;
+    if (it->kind == Kind::CloseAll)
+        return waitsOn(*it, c.second);
+    if (it->kind == Kind::MultiAccount)
+        return std::find(it->accounts.begin(), it->accounts.end(), c.second) != it->accounts.end();
+    return true;
+}
+
+std::vector<std::uint64_t> RequestsInFlight::componentOf(std::uint64_t id) {
+    std::vector<std::uint64_t> ids{id}, kept;
+    std::set<std::uint64_t> seen{id};
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const auto u = unsettled_.find(ids[i]);
+        if (u == unsettled_.end())
+            continue;
+        // A request answered meanwhile (or its part) leaves the candidates.
+        std::vector<Candidate> gone;
+        for (const Candidate& c : u->second.candidates)
+            if (!stillWaits(c))
+                gone.push_back(c);
+        if (!gone.empty()) {
+            const Unsettled was = u->second;
+            dropUnsettled(ids[i]);
+            std::vector<Candidate> left;
+            for (const Candidate& c : was.candidates)
+                if (std::find(gone.begin(), gone.end(), c) == gone.end()) {
+                    left.push_back(c);
+                    fitting_[c.first][c.second].push_back(ids[i]);
+                }
+            if (left.empty())
+                continue;
+            unsettled_.emplace(ids[i], Unsettled{std::move(left), was.outcome, was.heard});
+        }
+        kept.push_back(ids[i]);
+        for (const Candidate& c : unsettled_.at(ids[i]).candidates)
+            for (const std::uint64_t o : fitting_[c.first][c.second])
+                if (seen.insert(o).second)
+                    ids.push_back(o);
+    }
+    std::sort(kept.begin(), kept.end());
+    return kept;
+}
+
+RequestsInFlight::NotKnown RequestsInFlight::knownOf(const std::vector<std::uint64_t>& ids,
+                                                     std::vector<Candidate>& keys) {
+    std::vector<std::uint64_t> members;
+    std::vector<Outcome> outcomes;
+    for (const std::uint64_t id : ids) {
+        const Unsettled& u = unsettled_.at(id);
+        outcomes.push_back(u.outcome);
+        for (const Candidate& c : u.candidates) {
+            if (std::find(keys.begin(), keys.end(), c) == keys.end())
+                keys.push_back(c);
+            if (std::find(members.begin(), members.end(), c.first) == members.end())
+                members.push_back(c.first);
+        }
+    }
+    std::sort(members.begin(), members.end());
+    // More reports than requests: some were not theirs, which is not known.
+    if (outcomes.size() > keys.size())
+        outcomes.resize(keys.size());
+    // Of close-alls, the position they are all of.
+    std::string position;
+    const auto ofCloseAll = [&](const Candidate& c) {
+        const auto it = byNumber(c.first);
+        return it != requests_.end() && it->kind == Kind::CloseAll && !c.second.empty();
+    };
+    if (!keys.empty() && std::all_of(keys.begin(), keys.end(), [&](const Candidate& c) {
+            return ofCloseAll(c) && c.second == keys.front().second;
+        }))
+        position = keys.front().second;
+    return notKnownOf(members, std::move(outcomes), position,
+                      keys.empty() ? std::string() : keys.front().second);
+}
+
+void RequestsInFlight::tellNotKnown(const std::vector<std::uint64_t>& ids) {
+    if (ids.empty())
+        return;
+    std::vector<Candidate> keys;
+    const NotKnown known = knownOf(ids, keys);
+    for (const std::uint64_t id : ids)
+        dropUnsettled(id);
+    for (const Candidate& c : keys)
+        if (stillWaits(c)) {
+            const auto it = byNumber(c.first);
+            const bool closeAll = it->kind == Kind::CloseAll;
+            givenBack_.push_back(answer(it, closeAll ? c.second : std::string(), false, 0,
+                                        closeAll ? std::string() : c.second, &known));
+        }
 }
 
 bool RequestsInFlight::settleUnsettled() {
     if (unsettled_.empty())
         return false;
-    // A request answered meanwhile (or its account's part) leaves the candidates.
-    const auto waits = [&](const Candidate& c) {
-        const auto it = byNumber(c.first);
-        return it != requests_.end() &&
-               (c.second.empty() ||
-                std::find(it->accounts.begin(), it->accounts.end(), c.second) != it->accounts.end());
-    };
-    for (Unsettled& u : unsettled_)
-        std::erase_if(u.candidates, [&](const Candidate& c) { return !waits(c); });
-    std::erase_if(unsettled_, [](const Unsettled& u) { return u.candidates.empty(); });
-    // The sets of reports and requests that share candidates, each paired on its own.
-    std::vector<bool> seen(unsettled_.size(), false);
-    for (std::size_t start = 0; start < unsettled_.size(); ++start) {
-        if (seen[start])
+    // Held while the server went on answering past the bound: what is open is told "not known".
+    if (reportsHeard_ - unsettled_.begin()->second.heard > bound()) {
+        tellNotKnown(componentOf(unsettled_.begin()->first));
+        return true;
+    }
+    while (!toSettle_.empty()) {
+        const std::uint64_t start = *toSettle_.begin();
+        toSettle_.erase(toSettle_.begin());
+        if (!unsettled_.contains(start))
             continue;
-        std::vector<std::size_t> reports{start};
-        std::vector<Candidate> keys = unsettled_[start].candidates;
-        seen[start] = true;
-        for (bool grew = true; grew;) {
-            grew = false;
-            for (std::size_t o = 0; o < unsettled_.size(); ++o)
-                if (!seen[o] && std::any_of(unsettled_[o].candidates.begin(), unsettled_[o].candidates.end(),
-                                            [&](const Candidate& c) {
-                                                return std::find(keys.begin(), keys.end(), c) != keys.end();
-                                            })) {
-                    seen[o] = grew = true;
-                    reports.push_back(o);
-                    for (const Candidate& c : unsettled_[o].candidates)
-                        if (std::find(keys.begin(), keys.end(), c) == keys.end())
-                            keys.push_back(c);
-                }
-        }
+        // The reports that share requests, paired on their own.
+        const std::vector<std::uint64_t> reports = componentOf(start);
+        for (const std::uint64_t id : reports)
+            toSettle_.erase(id);
+        if (reports.empty())
+            continue;
+        std::vector<Candidate> keys;
+        for (const std::uint64_t id : reports)
+            for (const Candidate& c : unsettled_.at(id).candidates)
+                if (std::find(keys.begin(), keys.end(), c) == keys.end())
+                    keys.push_back(c);
         std::sort(keys.begin(), keys.end());
         // Every way of giving each report to a request it fits, no request taking two: what each
         // request is given in each (none: -1), and one such way.
@@ -1107,6 +1147,13 @@ bool RequestsInFlight::settleUnsettled() {
         std::vector<bool> used(keys.size(), false);
         std::size_t ways = 0;
         const bool bounded = keys.size() <= kMaxPairings && reports.size() <= kMaxPairings;
+        // The server carries out or refuses a multi-account order as a whole: a way giving one of its
+        // accounts another outcome than its accounts told so far is no way, unless no other is left.
+        const auto agrees = [&](const Candidate& c, const Outcome& o) {
+            const auto f = accountsTold_.find(c.first);
+            return c.second.empty() || f == accountsTold_.end() || !f->second || *f->second == o.rejected;
+        };
+        bool agreeing = true;
         const std::function<void(std::size_t)> pair = [&](std::size_t i) {
             if (i == reports.size()) {
                 if (ways++ == 0)
@@ -1119,10 +1166,11 @@ bool RequestsInFlight::settleUnsettled() {
                         given[k].push_back(of[k]);
                 return;
             }
-            for (const Candidate& c : unsettled_[reports[i]].candidates) {
+            const Outcome o = unsettled_.at(reports[i]).outcome;
+            for (const Candidate& c : unsettled_.at(reports[i]).candidates) {
                 const std::size_t k =
                     static_cast<std::size_t>(std::find(keys.begin(), keys.end(), c) - keys.begin());
-                if (used[k])
+                if (used[k] || (agreeing && !agrees(c, o)))
                     continue;
                 used[k] = true;
                 taker[i] = static_cast<int>(k);
@@ -1132,8 +1180,12 @@ bool RequestsInFlight::settleUnsettled() {
         };
         if (bounded)
             pair(0);
+        if (bounded && ways == 0) {
+            agreeing = false;
+            pair(0);
+        }
         const auto outcomeOf = [&](int r) {
-            return unsettled_[reports[static_cast<std::size_t>(r)]].outcome;
+            return unsettled_.at(reports[static_cast<std::size_t>(r)]).outcome;
         };
         // A request every way gives the same outcome is told it; its report leaves with it.
         for (std::size_t k = 0; bounded && ways > 0 && k < keys.size(); ++k) {
@@ -1144,29 +1196,31 @@ bool RequestsInFlight::settleUnsettled() {
             const Outcome o = outcomeOf(g.front());
             const auto mine =
                 std::find(firstWay.begin(), firstWay.end(), static_cast<int>(k)) - firstWay.begin();
-            unsettled_.erase(unsettled_.begin() +
-                             static_cast<std::ptrdiff_t>(reports[static_cast<std::size_t>(mine)]));
+            dropUnsettled(reports[static_cast<std::size_t>(mine)]);
+            // The rest may say more once this one is told.
+            toSettle_.insert(reports.begin(), reports.end());
             const auto it = byNumber(keys[k].first);
-            givenBack_.push_back(answer(it, {}, o.rejected, o.rejectionCode, keys[k].second));
+            const bool closeAll = it->kind == Kind::CloseAll;
+            givenBack_.push_back(answer(it, closeAll ? keys[k].second : std::string(), o.rejected,
+                                        o.rejectionCode, closeAll ? std::string() : keys[k].second));
             return true;
         }
-        // Every request of the set has its report and the ways disagree: not known, with what is.
-        if (reports.size() < keys.size())
+        const auto heldFor = [&](std::uint64_t number, const std::string& part) {
+            const auto f = fitting_.find(number);
+            return f != fitting_.end() && f->second.contains(part);
+        };
+        // Every request of the set has its report and the ways disagree: not known, with what is; unless
+        // a multi-account order's other accounts, still to come, may tell.
+        if (reports.size() < keys.size() || std::any_of(keys.begin(), keys.end(), [&](const Candidate& c) {
+                const auto it = byNumber(c.first);
+                return it->kind == Kind::MultiAccount &&
+                       std::any_of(it->accounts.begin(), it->accounts.end(), [&](const std::string& a) {
+                           return std::find(keys.begin(), keys.end(), Candidate{c.first, a}) == keys.end() &&
+                                  !heldFor(c.first, a);
+                       });
+            }))
             continue;
-        std::vector<std::uint64_t> members;
-        std::vector<Outcome> outcomes;
-        for (const Candidate& c : keys)
-            if (std::find(members.begin(), members.end(), c.first) == members.end())
-                members.push_back(c.first);
-        for (const std::size_t r : reports)
-            outcomes.push_back(unsettled_[r].outcome);
-        std::sort(reports.rbegin(), reports.rend());
-        for (const std::size_t r : reports)
-            unsettled_.erase(unsettled_.begin() + static_cast<std::ptrdiff_t>(r));
-        const NotKnown known = notKnownOf(members, std::move(outcomes), {});
-        for (const Candidate& c : keys)
-            if (const auto it = byNumber(c.first); it != requests_.end())
-                givenBack_.push_back(answer(it, {}, false, 0, c.second, &known));
+        tellNotKnown(reports);
         return true;
     }
     return false;
@@ -1186,26 +1240,21 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
             if (const auto it = byNumber(n); it != requests_.end() && waitsOn(*it, h.position))
                 waiting.push_back(n);
         if (!h.taken && !waiting.empty())
-            tellEach(notKnownOf(waiting, {Outcome{}}, h.position));
+            tellEach(notKnownOf(waiting, {Outcome{}}, h.position, h.position));
     }
-    for (const Unsettled& u : unsettled_) {
-        std::vector<std::uint64_t> members;
-        for (const Candidate& c : u.candidates)
-            if (std::find(members.begin(), members.end(), c.first) == members.end())
-                members.push_back(c.first);
-        tellEach(notKnownOf(members, {u.outcome}, {}));
+    while (!unsettled_.empty()) {
+        const std::vector<std::uint64_t> ids = componentOf(unsettled_.begin()->first);
+        if (ids.empty())
+            continue;
+        std::vector<Candidate> keys;
+        tellEach(knownOf(ids, keys));
+        for (const std::uint64_t id : ids)
+            dropUnsettled(id);
     }
-    unsettled_.clear();
+    fitting_.clear();
+    toSettle_.clear();
+    accountsTold_.clear();
     offsetsSettled_.clear();
-    for (const auto& [id, g] : groups_)
-        tellEach(notKnownOf(g.members, g.outcomes,
-                            byNumber(g.members.front()) != requests_.end() &&
-                                    byNumber(g.members.front())->kind == Kind::CloseAll
-                                ? g.part
-                                : std::string()));
-    groups_.clear();
-    groupsByPart_.clear();
-    toRecheck_.clear();
     // A close-all's positions still without an answer, in the order it was sent with.
     for (Request& r : requests_)
         if (r.targets.size() > 1) {

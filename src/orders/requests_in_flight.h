@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -42,21 +43,20 @@ public:
 
     // The rule: a report answers a request only where it can be no other's. A report fits the waiting
     // requests of the kind it answers (Kind below; of its number where it names one). Fitting one, it
-    // answers it at once: the usual case. Fitting several, it is held with the requests it may be and
-    // what it says. A request that gets a report that can only be its own leaves every held report; a
-    // held report left with one request answers it, until nothing changes. A request is told an
-    // outcome only when every pairing of the held reports with the requests they fit gives it that
-    // outcome; a set of requests that all have their reports and whose pairings disagree (alike: the
-    // wire cannot tell them apart) is told "not known" with what the server did to them all. What is
-    // still open at a lost line goes with what the reports knew (takeUnanswered), never as done or
-    // refused. Given up changes only how an answer is told, as late.
+    // answers it at once: the usual case. Fitting several, it is held (one place for every such report,
+    // like requests being the case no later report separates) until the others' own reports settle it:
+    // a request is told an outcome only when every pairing of the held reports with the requests they
+    // fit gives it that outcome (a multi-account order's accounts share one). What stays open once each
+    // request it may be has its report, once the server went on answering past bound(), or at a lost
+    // line, is told "not known" with what is known, never as done or refused. Given up changes only how
+    // an answer is told, as late.
     // Reports that are no request's: a position's update after its leg filled, the cancellation of a
     // leg of a position closed in full, an offset's own updates and settlement. A close-all of every
     // open position hears nothing of a position closed before its turn: a held update that closed one
     // goes to the one other request it fits once the server went on answering for kLeftOverWait.
     enum class Kind {
-        NewOrder,     // by its number, instrument, side and quantity (step 3)
-        MultiAccount, // by its number, instrument and side (step 3): each account has its quantity;
+        NewOrder,     // by its number, instrument, side and quantity
+        MultiAccount, // by its number, instrument and side: each account has its quantity;
                       // account by account, while `accounts` lists the ones still without a report
         Close,        // its position's settlement (66), update (67 status 73) or a rejection naming it (125)
         CloseAll,     // as Close, each of its positions apart (it waits until each has had its report);
@@ -88,6 +88,9 @@ public:
         std::vector<Like> like;
         std::vector<Outcome> outcomes;
         std::string position;
+        // Whether they are alike on the wire; else unlike ones a report fitted, whose own reports did
+        // not settle it.
+        bool alike = true;
     };
     struct Request {
         Kind kind = Kind::NewOrder;
@@ -165,7 +168,7 @@ public:
     // position, of the account and instrument of an offset still waiting. The answer that follows tells it.
     bool refusesOffset(const ExecutionReport& report) const;
     // What the last report answered besides: the held reports it left with one request to answer
-    // (step 2 of the rule). Told after the report's own answer.
+    // Told after the report's own answer.
     std::vector<Answered> takeGivenBack();
     // The held reports that closed a position of a close-all of every open position, no other report
     // having come though the server answered (last at `heard`) kLeftOverWait after the close-all came
@@ -215,7 +218,7 @@ private:
     // The edit the report of a number that found none of its own answers: the one passed over
     // when a report naming no number went to the edit of that number (see the rule above).
     std::deque<Request>::iterator passedOver(const Named& named);
-    // A report naming no number that fits several requests not alike: held (step 2).
+    // A report naming no number that fits several requests not alike: held.
     struct Held;
     void hold(const Named& named, const std::vector<std::uint64_t>& candidates);
     // A settlement of held positions: an offset's (naming its other position) is the offset's, any
@@ -279,48 +282,51 @@ private:
         bool offsetsAnswerTells = false;
     };
     std::deque<Held> held_;
-    // The reports that fit several waiting requests the wire tells apart only by their other reports
-    // (a refusal names no side, quantity or kind): the requests each may answer (with the account of a
-    // multi-account order) and what it says. Oldest first.
+    // The reports that fit several waiting requests: the requests each may answer (with the part of a
+    // close-all or multi-account order it is of: the position or account) and what it says. A group of
+    // like requests is the case where no later report can tell them apart. Every such report is counted
+    // here and nowhere else. By arrival; each looked up by the requests it fits.
     using Candidate = std::pair<std::uint64_t, std::string>;
     struct Unsettled {
         std::vector<Candidate> candidates;
         Outcome outcome;
+        // How many reports the server had sent when it came: held past bound() more, it is told.
+        std::uint64_t heard = 0;
     };
-    std::deque<Unsettled> unsettled_;
+    std::map<std::uint64_t, Unsettled> unsettled_;
+    std::uint64_t lastUnsettled_ = 0;
+    std::uint64_t reportsHeard_ = 0;
+    // By request and part: the unsettled reports that fit it.
+    std::unordered_map<std::uint64_t, std::unordered_map<std::string, std::vector<std::uint64_t>>> fitting_;
+    // Of a multi-account order some of whose accounts were told: whether they were refused (none when
+    // they were told differently).
+    std::unordered_map<std::uint64_t, std::optional<bool>> accountsTold_;
+    // The unsettled reports a change may have settled: only they are looked over again.
+    std::set<std::uint64_t> toSettle_;
     // As many requests as this, and reports, are paired every way; a larger set is told "not known"
     // once every one has its report.
     static constexpr std::size_t kMaxPairings = 8;
-    // Holds the report for the candidates (or, when the wire cannot tell them apart, gives it to their
-    // group): the answer, if any, told now.
+    // Holds the report for the candidates: the answer, if it can be only one's, told now.
     std::optional<Answered> holdFor(std::vector<Candidate> candidates, const std::string& part, bool rejected,
                                     std::int32_t code, bool numbered);
+    void addUnsettled(std::vector<Candidate> candidates, Outcome outcome);
+    void dropUnsettled(std::uint64_t id);
+    // A request (of a part, or every part: nullptr) may have stopped waiting: its reports are looked
+    // over again.
+    void touched(std::uint64_t number, const std::string* part);
+    bool stillWaits(const Candidate& c);
+    // The unsettled reports that share requests with `id`, each with the requests still waiting for it.
+    std::vector<std::uint64_t> componentOf(std::uint64_t id);
+    // What the reports `ids` say of the requests they fit (those gathered in `keys`).
+    NotKnown knownOf(const std::vector<std::uint64_t>& ids, std::vector<Candidate>& keys);
+    // Tells the requests of the reports `ids` "not known" with what the reports say, and drops them.
+    void tellNotKnown(const std::vector<std::uint64_t>& ids);
     // Tells what the unsettled reports say for certain, by elimination and by pairing; whether it told any.
     bool settleUnsettled();
     // Offsets whose positions' settlement (naming two of their positions) came: carried out.
     std::deque<std::uint64_t> offsetsSettled_;
     std::vector<Answered> givenBack_;
     bool lastGrouped_ = false;
-    // The groups of requests the wire cannot tell apart that have some of their reports: the members
-    // (their numbers in this list, oldest first), the position of close-alls or the account of
-    // multi-account orders they are of, and what the reports said so far.
-    struct Group {
-        std::vector<std::uint64_t> members;
-        std::string part;
-        std::vector<Outcome> outcomes;
-        // Close-alls among the members whose report of the part came apart (named by their number).
-        std::vector<std::uint64_t> answeredApart;
-    };
-    // By number, oldest first, and by their part: a report finds its group by a lookup.
-    std::map<std::uint64_t, Group> groups_;
-    std::unordered_multimap<std::string, std::uint64_t> groupsByPart_;
-    std::uint64_t lastGroup_ = 0;
-    // The groups a member may have stopped waiting in (a request left, or answered a part apart): only
-    // they are looked over again.
-    std::map<std::uint64_t, bool> toRecheck_;
-    std::map<std::uint64_t, Group>::iterator groupOf(const std::string& part, std::uint64_t member);
-    void recheckGroupsOf(const std::string& part);
-    void dropGroup(std::map<std::uint64_t, Group>::iterator group);
     // Which requests still wait for each position or order, and where it stands in their targets (and
     // stood when sent): what a report names is looked up, never searched for in lists of thousands.
     struct Slot {
@@ -336,21 +342,14 @@ private:
     // Whether the wire cannot tell `a` from `b` by a report of `part` (`numbered`: one naming a number).
     bool alike(const Request& a, const Request& b, const std::string& part, bool numbered) const;
     // The answer of the request at `it` (of `part`: a close-all's position, a multi-account order's
-    // account), or, when like requests wait beside it, none: the report is noted for their group,
-    // which is told once each member has its report (the answers beyond the first go to givenBack_).
+    // account), or, when like requests wait beside it, none: the report is held for them all.
     std::optional<Answered> settle(std::deque<Request>::iterator it, const std::string& part, bool rejected,
                                    std::int32_t code, bool numbered);
-    // The group's members still waiting for its report, oldest first.
-    std::vector<std::uint64_t> waitingIn(const Group& group);
-    // Tells the first group whose members left waiting all have their reports (one left by any path),
-    // and drops one none of whose members waits; whether it did either.
-    bool recheckGroups();
-    // Answers the held reports and the groups that can be, until none can.
+    // Answers the held reports that can be, until none can.
     void settleAll();
-    // The group's members answered, oldest first.
-    std::vector<Answered> tellGroup(const Group& group);
+    // Of `members` (alike when so of `part`: a position or an account).
     NotKnown notKnownOf(const std::vector<std::uint64_t>& members, std::vector<Outcome> outcomes,
-                        const std::string& position);
+                        const std::string& position, const std::string& part = {});
     // How many of each list of positions are kept: more than every waiting request may need, so that
     // none is dropped while one waits, yet bounded.
     std::size_t bound() const;

@@ -197,7 +197,7 @@ std::string SessionOrders::knownText(const RequestsInFlight::NotKnown& known, st
     if (known.outcomes.size() < known.like.size()) {
         if (!known.position.empty() && carried == 1 && refused == 0)
             return fillPositional(host_.textForKey(kClosedForOneKey), {known.position, which});
-        return fillPositional(host_.textForKey(kSomeAnsweredKey),
+        return fillPositional(host_.textForKey(known.alike ? kSomeAnsweredKey : kSomeUnlikeAnsweredKey),
                               {std::to_string(known.outcomes.size()), of, std::to_string(carried),
                                std::to_string(refused), which});
     }
@@ -208,7 +208,8 @@ std::string SessionOrders::knownText(const RequestsInFlight::NotKnown& known, st
     std::string reasons;
     for (const std::int32_t code : codes)
         reasons += (reasons.empty() ? "" : "; ") + collections_.GetOrderRejectionReason(code);
-    return fillPositional(host_.textForKey(kLikeOutcomesKey), {std::to_string(carried), of, reasons, which});
+    return fillPositional(host_.textForKey(known.alike ? kLikeOutcomesKey : kUnlikeOutcomesKey),
+                          {std::to_string(carried), of, reasons, which});
 }
 
 void SessionOrders::journalLate(std::string event, const RequestsInFlight::Request& request) {

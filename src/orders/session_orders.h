@@ -55,6 +55,9 @@ public:
     static constexpr std::string_view kClosedForOneKey = "97602";
     static constexpr std::string_view kSomeAnsweredKey = "97610";
     static constexpr std::string_view kUnansweredWithKnownKey = "97607";
+    // The same, of requests not alike that a report fitted, which their own reports did not settle.
+    static constexpr std::string_view kUnlikeOutcomesKey = "98400";
+    static constexpr std::string_view kSomeUnlikeAnsweredKey = "98401";
     // Of close-alls alike whose position the server closed for one of them: the late banner's line of
     // such positions ({0} the requests), and the banner when every outcome not known is such a one
     // ({0} the request, {1} of {2} closed, {3} the positions with what is known).

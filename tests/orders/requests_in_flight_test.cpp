@@ -1249,3 +1249,138 @@ TEST_F(RequestsInFlightTest, RequestsTheReportsTellApartAreNotToldNotKnown) {
 }
 
 } // namespace
+
+namespace {
+
+// Every report that fits several requests is counted in one place: a refusal fitting three, then one
+// fitting the two alike that are left, together tell both (they were two reports for two requests).
+TEST_F(RequestsInFlightTest, ReportsHeldForSeveralAndForLikeRequestsAreCountedTogether) {
+    list.sent(newOrder("buy A", 50, "EURUSD", 0, "1"));
+    list.sent(newOrder("sell", 50, "EURUSD", 1, "1"));
+    list.sent(newOrder("buy C", 50, "EURUSD", 0, "1"));
+    const std::vector<std::string> refusal{"10=62", "73=25", "33=50", "12=EURUSD", "74=7"};
+    EXPECT_FALSE(answerOf(62, refusal, 7)) << "a refusal names no side: any of the three";
+    EXPECT_EQ(answer(62, {"10=62", "73=23", "33=50", "12=EURUSD", "36=46", "37=1", "79=701", "80=801"}),
+              "sell");
+    std::vector<RequestsInFlight::Answered> told;
+    if (auto a = answerOf(62, refusal, 7))
+        told.push_back(std::move(*a));
+    for (auto& a : list.takeGivenBack())
+        told.push_back(std::move(a));
+    EXPECT_EQ(told.size(), 2u) << "both buys are told, none left waiting";
+    for (const auto& a : told)
+        EXPECT_EQ(std::tuple(a.rejected, a.rejectionCode, a.notKnown.has_value()), std::tuple(true, 7, false))
+            << a.request.description;
+    EXPECT_EQ(list.waiting(), 0u);
+
+    // Two closes of part of a position and a close of the rest: the first refused, the others carried
+    // out. The settlements' quantities tell the close of the rest; of the two like part closes one was
+    // carried out and one refused, which the wire cannot tell.
+    auto part = [](std::string text) {
+        auto r = on(Kind::Close, std::move(text), "900001", 42);
+        r.quantity = dec("0.4");
+        return r;
+    };
+    auto rest = on(Kind::Close, "rest", "900001", 42);
+    rest.quantity = dec("0.2");
+    list.sent(part("part A"));
+    list.sent(part("part B"));
+    list.sent(rest);
+    EXPECT_FALSE(answerOf(62, {"10=62", "73=25", "33=42", "125=900001"}, 7));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0.6"}), "");
+    EXPECT_EQ(answer(66, {"10=66", "80=900001", "89=0.4"}), "");
+    EXPECT_TRUE(list.takeGivenBack().empty());
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=900001", "76=0"}), "");
+    answer(66, {"10=66", "80=900001", "89=0.2"});
+    std::map<std::string, std::string> outcome;
+    for (const auto& a : list.takeGivenBack())
+        outcome[a.request.description] = a.notKnown ? "not known" : a.rejected ? "refused" : "done";
+    EXPECT_EQ(outcome, (std::map<std::string, std::string>{
+                           {"part A", "not known"}, {"part B", "not known"}, {"rest", "done"}}));
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
+// A multi-account order is carried out or refused as a whole: of it and a market order of one of its
+// accounts alike in side and quantity, its other account's report tells whose each report of the
+// shared account is, whichever came first.
+TEST_F(RequestsInFlightTest, AMultiAccountOrdersOtherAccountTellsWhoseTheSharedAccountsReportsAre) {
+    auto multi = newOrder("multi", 60, "EURUSD", 0, "1");
+    multi.kind = Kind::MultiAccount;
+    multi.quantity.reset();
+    multi.accounts = {"20001", "20003"};
+    multi.accountQuantities = {{"20001", dec("1")}, {"20003", dec("1")}};
+    for (const bool multiRefused : {false, true}) {
+        SCOPED_TRACE(multiRefused ? "the multi-account order refused" : "the market order refused");
+        list.sent(multi);
+        list.sent(newOrder("market", 60, "EURUSD", 0, "1", "20001"));
+        const std::string shared = "34=20001", other = "34=20003";
+        const auto stored = [&](const std::string& account, const std::string& order) {
+            return std::vector<std::string>{"10=62",     "73=28", "33=60", account,
+                                            "12=EURUSD", "36=45", "37=1",  "79=" + order};
+        };
+        const auto refusal = [&](const std::string& account) {
+            return std::vector<std::string>{"10=62", "73=25", "33=60", account, "12=EURUSD", "74=11", "79="};
+        };
+        std::vector<RequestsInFlight::Answered> told;
+        const auto take = [&](std::optional<RequestsInFlight::Answered> a) {
+            if (a)
+                told.push_back(std::move(*a));
+            for (auto& b : list.takeGivenBack())
+                told.push_back(std::move(b));
+        };
+        const std::string order = multiRefused ? "71" : "81";
+        take(answerOf(62, stored(shared, order)));
+        take(answerOf(62, refusal(shared), 11));
+        take(multiRefused ? answerOf(62, refusal(other), 11) : answerOf(62, stored(other, order + "1")));
+        std::map<std::string, std::string> outcome;
+        for (const auto& a : told)
+            outcome[a.request.description + (a.account.empty() ? "" : " " + a.account)] =
+                a.notKnown   ? "not known"
+                : a.rejected ? "refused"
+                             : "done";
+        const std::string multiOutcome = multiRefused ? "refused" : "done";
+        EXPECT_EQ(outcome,
+                  (std::map<std::string, std::string>{{"multi 20001", multiOutcome},
+                                                      {"multi 20003", multiOutcome},
+                                                      {"market", multiRefused ? "done" : "refused"}}));
+        EXPECT_EQ(list.waiting(), 0u);
+    }
+}
+
+// A report held for several requests is never kept without end: once the server has gone on answering
+// past the bound, the requests it fits are told "not known" with what it said. And what is handed over
+// at a lost line says whether the requests are alike, or unlike ones a report fitted.
+TEST_F(RequestsInFlightTest, AReportHeldPastTheBoundIsToldNotKnownAndSaysWhetherItsRequestsAreAlike) {
+    list.sent(newOrder("buy", 50, "EURUSD", 0, "1"));
+    list.sent(newOrder("sell", 50, "EURUSD", 1, "1"));
+    EXPECT_FALSE(answerOf(62, {"10=62", "73=25", "33=50", "12=EURUSD", "74=7"}, 7));
+    {
+        auto lost = list;
+        const auto left = lost.takeUnanswered();
+        ASSERT_EQ(left.size(), 2u);
+        ASSERT_EQ(left[0].notKnown.size(), 1u);
+        EXPECT_FALSE(left[0].notKnown[0].alike) << "a buy and a sell are not like requests";
+    }
+    std::vector<RequestsInFlight::Answered> told;
+    for (std::size_t i = 0; i <= RequestsInFlight::kMaxRequests + 2 && told.empty(); ++i) {
+        answer(67, {"10=67", "73=73", "80=" + std::to_string(990000 + i), "76=0"});
+        told = list.takeGivenBack();
+    }
+    ASSERT_EQ(told.size(), 2u) << "told once the server went on past the bound, not kept";
+    for (const auto& a : told) {
+        ASSERT_TRUE(a.notKnown) << a.request.description;
+        EXPECT_EQ(a.notKnown->outcomes, (std::vector<RequestsInFlight::Outcome>{{true, 7}}));
+        EXPECT_FALSE(a.notKnown->alike);
+    }
+    EXPECT_EQ(list.waiting(), 0u);
+
+    list.sent(newOrder("buy A", 51, "EURUSD", 0, "1"));
+    list.sent(newOrder("buy B", 51, "EURUSD", 0, "1"));
+    EXPECT_FALSE(answerOf(62, {"10=62", "73=25", "33=51", "12=EURUSD", "74=7"}, 7));
+    const auto left = list.takeUnanswered();
+    ASSERT_EQ(left.size(), 2u);
+    ASSERT_EQ(left[0].notKnown.size(), 1u);
+    EXPECT_TRUE(left[0].notKnown[0].alike);
+}
+
+} // namespace
