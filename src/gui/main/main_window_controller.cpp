@@ -18,6 +18,7 @@
 #include "gui/chat/chat_window_controller.h"
 #include "gui/chat/messages_window_controller.h"
 #include "gui/controls/chart_drop_area.h"
+#include "gui/controls/flow_layout.h"
 #include "gui/controls/grid_table.h"
 #include "gui/controls/tab_chain.h"
 #include "gui/funding/account_access_setting_window_controller.h"
@@ -134,6 +135,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
 }
 
 void MainWindowController::addStatusViews() {
+    wrapStatusFigures();
     summary_ = new AccountSummaryView({ui_->AccountIdValueTextField, ui_->equityValueTextField,
                                        ui_->BalanceValueTextField, ui_->ProfitLossValueTextField,
                                        ui_->UsedMarginValueTextField, ui_->AvailableMarginValueTextField},
@@ -144,8 +146,39 @@ void MainWindowController::addStatusViews() {
         [&context = context_](std::string_view key) { return context.text(key); }, this);
 }
 
+void MainWindowController::wrapStatusFigures() {
+    // Each caption with its figure, the pairs wrapping to rows under one another where one row would
+    // be wider than the screen; the network's part keeps the strip's end.
+    QHBoxLayout* strip = ui_->statusLayout;
+    for (int i = strip->count() - 1; i >= 0; --i)
+        if (strip->itemAt(i)->spacerItem())
+            delete strip->takeAt(i);
+    auto* flow = new FlowLayout(strip->spacing() + 12, strip->spacing());
+    strip->insertLayout(1, flow, 1);
+    const std::array<std::pair<QLabel*, QLabel*>, kSummaryFigures> pairs{{
+        {ui_->AccountIdTextField, ui_->AccountIdValueTextField},
+        {ui_->equityTextField, ui_->equityValueTextField},
+        {ui_->BalanceTextField, ui_->BalanceValueTextField},
+        {ui_->ProfitLossTextField, ui_->ProfitLossValueTextField},
+        {ui_->UsedMarginTextField, ui_->UsedMarginValueTextField},
+        {ui_->AvailableMarginTextField, ui_->AvailableMarginValueTextField},
+    }};
+    for (const auto& [caption, value] : pairs) {
+        auto* pair = new QWidget(ui_->statusArea);
+        auto* row = new QHBoxLayout(pair);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(strip->spacing());
+        strip->removeWidget(caption);
+        strip->removeWidget(value);
+        row->addWidget(caption);
+        row->addWidget(value);
+        flow->addWidget(pair);
+    }
+}
+
 void MainWindowController::layOutPanes() {
-    // The window fills the screen it is on.
+    // The window fills the screen it is on, and no more: its smallest size is within the smallest
+    // screen it may open on (tab titles shorten, status figures wrap).
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         setGeometry(screen->availableGeometry());
     for (QMenu* menu : ui_->menuBar->findChildren<QMenu*>())
@@ -155,9 +188,12 @@ void MainWindowController::layOutPanes() {
     ui_->marketSplitView->setStretchFactor(1, 1);
     ui_->openPositionSplitView->setStretchFactor(1, 1);
     ui_->marketSplitView->setSizes({560, width() - 560});
-    // Every tab stays in sight: the window's smallest width is set by them, never by scroll arrows.
-    ui_->mainTabView->setUsesScrollButtons(false);
-    ui_->watchlistTabView->setUsesScrollButtons(false);
+    // Every tab stays in sight, never behind scroll arrows; where the room is short their titles are
+    // shortened rather than widen the window past the screen.
+    for (QTabWidget* tabs : {ui_->mainTabView, ui_->watchlistTabView}) {
+        tabs->setUsesScrollButtons(false);
+        tabs->setElideMode(Qt::ElideRight);
+    }
     // The chart slots keep their places until charts fill them.
     for (QWidget* slot : {static_cast<QWidget*>(ui_->ChartView1), static_cast<QWidget*>(ui_->ChartView2),
                           static_cast<QWidget*>(ui_->ChartView3), static_cast<QWidget*>(ui_->ChartView4)}) {

@@ -180,6 +180,8 @@ private:
     // The account summary and the network status of the status line.
     void addStatusViews();
     // The window on its screen, its splitters, tabs and chart slots as they start.
+    // The status figures' captions and figures as pairs that wrap to rows on a narrow window.
+    void wrapStatusFigures();
     void layOutPanes();
     void addGridTables();
     void addQuotesBoard();

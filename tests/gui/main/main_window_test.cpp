@@ -651,6 +651,33 @@ TEST_F(MainWindowTest, AModalAlertOpenedFromTheRefreshDoesNotReEnterIt) {
     EXPECT_EQ(entered, 2) << "the next tick after it refreshes";
 }
 
+// On a small screen (the offscreen one is 800 px wide) the window opens within it, in a language of
+// short captions and one of long ones: the tabs' titles shorten and the status figures wrap to rows,
+// each whole, rather than the window opening wider than the screen with its strip and grids cut.
+TEST_F(MainWindowTest, OpensWithinASmallScreenItsStatusFiguresWhole) {
+    const QRect room = window->screen()->availableGeometry();
+    ASSERT_LT(room.width(), 1000);
+    auto* strip = window->findChild<QWidget*>("statusArea");
+    ASSERT_TRUE(strip);
+    for (int language : {0, 6}) {
+        SCOPED_TRACE(language);
+        ASSERT_TRUE(context->language().select(language));
+        session->tickNow();
+        EXPECT_LE(window->minimumSizeHint().width(), room.width());
+        window->setGeometry(room);
+        ASSERT_TRUE(waitFor([&] { return window->width() == room.width(); })) << window->width();
+        for (QLabel* shown : strip->findChildren<QLabel*>()) {
+            SCOPED_TRACE(shown->objectName().toStdString());
+            EXPECT_TRUE(shown->isVisible());
+            const QRect at(shown->mapTo(window, QPoint()), shown->size());
+            EXPECT_TRUE(window->rect().contains(at)) << at.x() << "," << at.y() << " " << at.width();
+            if (!shown->text().isEmpty())
+                EXPECT_GE(shown->width(), shown->minimumSizeHint().width()) << "cut";
+        }
+    }
+    ASSERT_TRUE(context->language().select(0));
+}
+
 TEST_F(MainWindowTest, PanesKeepTheirLimitsThePieFoldsAwayAndClosingEndsTheProgram) {
     auto* market = window->findChild<QSplitter*>("marketSplitView");
     ASSERT_TRUE(market);
