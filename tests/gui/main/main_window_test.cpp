@@ -671,8 +671,9 @@ TEST_F(MainWindowTest, OpensWithinASmallScreenItsStatusFiguresWhole) {
             EXPECT_TRUE(shown->isVisible());
             const QRect at(shown->mapTo(window, QPoint()), shown->size());
             EXPECT_TRUE(window->rect().contains(at)) << at.x() << "," << at.y() << " " << at.width();
-            if (!shown->text().isEmpty())
+            if (!shown->text().isEmpty()) {
                 EXPECT_GE(shown->width(), shown->minimumSizeHint().width()) << "cut";
+            }
         }
     }
     ASSERT_TRUE(context->language().select(0));
