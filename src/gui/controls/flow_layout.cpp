@@ -1,5 +1,6 @@
 #include "gui/controls/flow_layout.h"
 
+#include <QEvent>
 #include <QStyle>
 #include <QWidget>
 
@@ -96,6 +97,30 @@ int FlowLayout::arrange(const QRect& rect, bool place) const {
     }
     const QMargins m = contentsMargins();
     return y + rowHeight - rect.y() + m.bottom();
+}
+
+namespace {
+
+class WrappedRowsKeeper : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest) {
+            auto* strip = static_cast<QWidget*>(watched);
+            const int high = strip->layout() ? strip->layout()->heightForWidth(strip->width()) : -1;
+            if (high > 0 && strip->minimumHeight() != high)
+                strip->setMinimumHeight(high);
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void keepWrappedRowsWhole(QWidget* strip) {
+    strip->installEventFilter(new WrappedRowsKeeper(strip));
 }
 
 } // namespace tc::gui

@@ -34,4 +34,8 @@ private:
     int verticalSpacing_;
 };
 
+// Keeps `strip`'s least height at what its layout's rows take at its width, so that a window or pane
+// holding it gives way to the rows a narrow width wraps to (the layouts above it may not ask).
+void keepWrappedRowsWhole(QWidget* strip);
+
 } // namespace tc::gui

@@ -288,6 +288,7 @@ void GridPane::addTotalsBar() {
         flow->addWidget(pair);
         totalValues_.push_back(value);
     }
+    keepWrappedRowsWhole(bar);
     auto* closeAll = closeAllButton_ = new QPushButton(bar);
     closeAll->setObjectName(QStringLiteral("closeAllButton"));
     closeAll->setProperty("langKey", QString::fromLatin1(texts::kCloseAll));

@@ -219,7 +219,9 @@ void MainWindowController::layOutPanes() {
     ui_->pieChartPane->setMinimumWidth(0);
     ui_->pieChartPane->setSizePolicy(QSizePolicy::Ignored, ui_->pieChartPane->sizePolicy().verticalPolicy());
     ui_->openPositionSplitView->installEventFilter(this);
-    ui_->statusArea->installEventFilter(this);
+    // The strip's rows of figures, as many as its width wraps them to, are its least height: the
+    // panes above give way (they scroll), never the figures.
+    keepWrappedRowsWhole(ui_->statusArea);
     groupToolbar();
     // The chart slots keep their places until charts fill them.
     for (QWidget* slot : {static_cast<QWidget*>(ui_->ChartView1), static_cast<QWidget*>(ui_->ChartView2),
@@ -825,6 +827,7 @@ void MainWindowController::groupToolbar() {
         }
     }
     toolbarRowOf_.assign(toolbarGroups_.size(), 0);
+    nameToolbarButtons();
 }
 
 QWidget* MainWindowController::toolbarButton(const QAction* action) const {
@@ -876,6 +879,16 @@ void MainWindowController::fitToolbar() {
     }
     for (QToolBar* row : toolbarRows_)
         row->setVisible(!row->actions().isEmpty());
+    nameToolbarButtons();
+}
+
+void MainWindowController::nameToolbarButtons() {
+    // Each button named after its command, on whatever row it stands: the same control in every
+    // language, though the rows differ.
+    for (const auto& group : toolbarGroups_)
+        for (const QAction* action : group)
+            if (QWidget* button = toolbarButton(action))
+                button->setObjectName(action->objectName() + QStringLiteral("Button"));
 }
 
 SettingsWindowController* MainWindowController::settingsWindow() const {
@@ -1059,20 +1072,9 @@ void MainWindowController::resizeEvent(QResizeEvent* event) {
         fitToolbar();
 }
 
-void MainWindowController::fitStatusHeight() {
-    // The strip's rows of figures, as many as its width wraps them to, are its least height: the
-    // panes above give way (they scroll), never the figures.
-    QWidget& strip = *ui_->statusArea;
-    const int high = strip.layout()->heightForWidth(strip.width());
-    if (high > 0 && strip.minimumHeight() != high)
-        strip.setMinimumHeight(high);
-}
-
 bool MainWindowController::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui_->openPositionSplitView && event->type() == QEvent::Resize)
         fitPieAndTabTitles();
-    if (watched == ui_->statusArea && event->type() == QEvent::Resize)
-        fitStatusHeight();
     return QMainWindow::eventFilter(watched, event);
 }
 

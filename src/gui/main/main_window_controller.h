@@ -195,9 +195,9 @@ private:
     // (its groups wrap to rows under it).
     void fitPieAndTabTitles();
     void fitToolbar();
-    void fitStatusHeight();
     // The toolbar's groups, the runs of commands between its separators, as the form lists them.
     void groupToolbar();
+    void nameToolbarButtons();
     // The button of a toolbar command, on whichever row it stands.
     QWidget* toolbarButton(const QAction* action) const;
     void addGridTables();
