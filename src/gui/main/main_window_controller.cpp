@@ -219,6 +219,13 @@ void MainWindowController::layOutPanes() {
     ui_->pieChartPane->setMinimumWidth(0);
     ui_->pieChartPane->setSizePolicy(QSizePolicy::Ignored, ui_->pieChartPane->sizePolicy().verticalPolicy());
     ui_->openPositionSplitView->installEventFilter(this);
+    // Shown, the pie keeps its one width, as before it could fold: its divider does not move it.
+    connect(ui_->openPositionSplitView, &QSplitter::splitterMoved, this, [this] {
+        QSplitter& split = *ui_->openPositionSplitView;
+        const int pie = ui_->pieChartPane->maximumWidth();
+        if (!ui_->pieChartPane->isHidden() && split.sizes().value(0) != pie)
+            split.setSizes({pie, split.width() - pie - split.handleWidth()});
+    });
     // The strip's rows of figures, as many as its width wraps them to, are its least height: the
     // panes above give way (they scroll), never the figures.
     keepWrappedRowsWhole(ui_->statusArea);

@@ -707,6 +707,15 @@ TEST_F(MainWindowTest, PanesKeepTheirLimitsThePieFoldsAwayAndClosingEndsTheProgr
               context->text(texts::kShowOrHideAccountPie));
     QWidget* pie = window->findChild<QWidget*>("pieChartPane");
     ASSERT_TRUE(pie && pie->isVisible());
+    // The pie keeps its one width: its divider does not squeeze it.
+    auto* positions = window->findChild<QSplitter*>("openPositionSplitView");
+    ASSERT_TRUE(positions);
+    QSplitterHandle* pieDivider = positions->handle(1);
+    const QPoint at = pieDivider->rect().center();
+    QTest::mousePress(pieDivider, Qt::LeftButton, {}, at);
+    QTest::mouseMove(pieDivider, at - QPoint(200, 0));
+    QTest::mouseRelease(pieDivider, Qt::LeftButton, {}, at - QPoint(200, 0));
+    EXPECT_EQ(pie->width(), 300);
     window->toggleLeftViewSelectedIndex(0);
     EXPECT_FALSE(pie->isVisible());
     window->toggleLeftViewSelectedIndex(0); // already folded: nothing
