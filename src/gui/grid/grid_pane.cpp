@@ -4,6 +4,7 @@
 #include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/controls/flow_layout.h"
 #include "gui/controls/grid_table.h"
 #include "gui/grid/executed_search.h"
 #include "gui/grid/grid_cells.h"
@@ -266,21 +267,28 @@ void GridPane::addTotalsBar() {
     bar->setObjectName(QStringLiteral("statusBar"));
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(6, 2, 6, 2);
+    // Each caption with its figure; on a narrow window the pairs wrap to rows rather than widen it.
+    auto* flow = new FlowLayout(row->spacing() + 12, row->spacing());
+    row->addLayout(flow, 1);
     for (const TotalsField& field : kTotalsFields) {
-        auto* caption = new QLabel(bar);
+        auto* pair = new QWidget(bar);
+        auto* both = new QHBoxLayout(pair);
+        both->setContentsMargins(0, 0, 0, 0);
+        both->setSpacing(row->spacing());
+        auto* caption = new QLabel(pair);
         caption->setObjectName(QString::fromLatin1(field.caption));
         caption->setProperty("langKey", keyText(field.key));
         caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        auto* value = new QLabel(bar);
+        auto* value = new QLabel(pair);
         value->setObjectName(QString::fromLatin1(field.value));
         value->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        row->addWidget(caption);
-        row->addWidget(value);
-        row->addSpacing(12);
+        both->addWidget(caption);
+        both->addWidget(value);
+        flow->addWidget(pair);
         totalValues_.push_back(value);
     }
-    row->addStretch(1);
+    keepWrappedRowsWhole(bar);
     auto* closeAll = closeAllButton_ = new QPushButton(bar);
     closeAll->setObjectName(QStringLiteral("closeAllButton"));
     closeAll->setProperty("langKey", QString::fromLatin1(texts::kCloseAll));

@@ -18,6 +18,7 @@
 #include "gui/chat/chat_window_controller.h"
 #include "gui/chat/messages_window_controller.h"
 #include "gui/controls/chart_drop_area.h"
+#include "gui/controls/flow_layout.h"
 #include "gui/controls/grid_table.h"
 #include "gui/controls/tab_chain.h"
 #include "gui/funding/account_access_setting_window_controller.h"
@@ -31,6 +32,7 @@
 #include "gui/grid/grid_pane.h"
 #include "gui/login/desktop_idle_source.h"
 #include "gui/main/account_summary_view.h"
+#include "gui/main/window_fit_rules.h"
 #include "gui/market/add_remove_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/market_depth_table_controller.h"
@@ -61,13 +63,18 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
+#include <QSplitterHandle>
 #include <QStyle>
+#include <QTabBar>
 #include <QTableView>
 #include <QTimer>
+#include <QToolBar>
 #include <QVBoxLayout>
 #include <array>
 #include <optional>
@@ -134,6 +141,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
 }
 
 void MainWindowController::addStatusViews() {
+    wrapStatusFigures();
     summary_ = new AccountSummaryView({ui_->AccountIdValueTextField, ui_->equityValueTextField,
                                        ui_->BalanceValueTextField, ui_->ProfitLossValueTextField,
                                        ui_->UsedMarginValueTextField, ui_->AvailableMarginValueTextField},
@@ -144,8 +152,39 @@ void MainWindowController::addStatusViews() {
         [&context = context_](std::string_view key) { return context.text(key); }, this);
 }
 
+void MainWindowController::wrapStatusFigures() {
+    // Each caption with its figure, the pairs wrapping to rows under one another where one row would
+    // be wider than the screen; the network's part keeps the strip's end.
+    QHBoxLayout* strip = ui_->statusLayout;
+    for (int i = strip->count() - 1; i >= 0; --i)
+        if (strip->itemAt(i)->spacerItem())
+            delete strip->takeAt(i);
+    auto* flow = new FlowLayout(strip->spacing() + 12, strip->spacing());
+    strip->insertLayout(1, flow, 1);
+    const std::array<std::pair<QLabel*, QLabel*>, kSummaryFigures> pairs{{
+        {ui_->AccountIdTextField, ui_->AccountIdValueTextField},
+        {ui_->equityTextField, ui_->equityValueTextField},
+        {ui_->BalanceTextField, ui_->BalanceValueTextField},
+        {ui_->ProfitLossTextField, ui_->ProfitLossValueTextField},
+        {ui_->UsedMarginTextField, ui_->UsedMarginValueTextField},
+        {ui_->AvailableMarginTextField, ui_->AvailableMarginValueTextField},
+    }};
+    for (const auto& [caption, value] : pairs) {
+        auto* pair = new QWidget(ui_->statusArea);
+        auto* row = new QHBoxLayout(pair);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(strip->spacing());
+        strip->removeWidget(caption);
+        strip->removeWidget(value);
+        row->addWidget(caption);
+        row->addWidget(value);
+        flow->addWidget(pair);
+    }
+}
+
 void MainWindowController::layOutPanes() {
-    // The window fills the screen it is on.
+    // The window fills the screen it is on, and no more: its smallest size is within the smallest
+    // screen it may open on (tab titles shorten, status figures wrap).
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         setGeometry(screen->availableGeometry());
     for (QMenu* menu : ui_->menuBar->findChildren<QMenu*>())
@@ -155,9 +194,42 @@ void MainWindowController::layOutPanes() {
     ui_->marketSplitView->setStretchFactor(1, 1);
     ui_->openPositionSplitView->setStretchFactor(1, 1);
     ui_->marketSplitView->setSizes({560, width() - 560});
-    // Every tab stays in sight: the window's smallest width is set by them, never by scroll arrows.
-    ui_->mainTabView->setUsesScrollButtons(false);
+    // Every tab stays in sight, never behind scroll arrows. The main tabs' minimum is not their full
+    // titles: where those have no room, short titles stand in (fitPieAndTabTitles), and the window
+    // fits a small screen.
     ui_->watchlistTabView->setUsesScrollButtons(false);
+    ui_->mainTabView->setUsesScrollButtons(false);
+    ui_->mainTabView->setElideMode(Qt::ElideRight);
+    titleProbe_ = new QTabBar(this);
+    titleProbe_->hide();
+    for (int i = 0; i < ui_->mainTabView->count(); ++i)
+        titleProbe_->addTab(QString());
+    // A screen shorter than the panes' smallest height scrolls them, the toolbar and the status
+    // strip staying in sight; their width is never scrolled.
+    auto* panes = new QScrollArea(ui_->centralWidget);
+    panes->setObjectName(QStringLiteral("panesScrollArea"));
+    panes->setFrameShape(QFrame::NoFrame);
+    panes->setFocusPolicy(Qt::NoFocus);
+    panes->setWidgetResizable(true);
+    panes->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    delete ui_->centralLayout->replaceWidget(ui_->verticalSplitView, panes);
+    panes->setWidget(ui_->verticalSplitView);
+    panesScroll_ = panes;
+    // The pie counts for nothing in the window's minimum: it folds away where it has no room.
+    ui_->pieChartPane->setMinimumWidth(0);
+    ui_->pieChartPane->setSizePolicy(QSizePolicy::Ignored, ui_->pieChartPane->sizePolicy().verticalPolicy());
+    ui_->openPositionSplitView->installEventFilter(this);
+    // Shown, the pie keeps its one width, as before it could fold: its divider does not move it.
+    connect(ui_->openPositionSplitView, &QSplitter::splitterMoved, this, [this] {
+        QSplitter& split = *ui_->openPositionSplitView;
+        const int pie = ui_->pieChartPane->maximumWidth();
+        if (!ui_->pieChartPane->isHidden() && split.sizes().value(0) != pie)
+            split.setSizes({pie, split.width() - pie - split.handleWidth()});
+    });
+    // The strip's rows of figures, as many as its width wraps them to, are its least height: the
+    // panes above give way (they scroll), never the figures.
+    keepWrappedRowsWhole(ui_->statusArea);
+    groupToolbar();
     // The chart slots keep their places until charts fill them.
     for (QWidget* slot : {static_cast<QWidget*>(ui_->ChartView1), static_cast<QWidget*>(ui_->ChartView2),
                           static_cast<QWidget*>(ui_->ChartView3), static_cast<QWidget*>(ui_->ChartView4)}) {
@@ -446,7 +518,7 @@ void MainWindowController::resourcesButtonClicked() {
         if (urlOpener_)
             resources_->setUrlOpener(urlOpener_);
     }
-    resources_->showBelow(ui_->mainToolbar->widgetForAction(ui_->actionResources));
+    resources_->showBelow(toolbarButton(ui_->actionResources));
 }
 
 DepositRequestWindowController* MainWindowController::newDepositRequest() {
@@ -598,9 +670,11 @@ void MainWindowController::setUserName(const QString& userName) {
 
 void MainWindowController::updateLanguageStrings() {
     // The toolbar names its commands as the menus do, without their access keys.
-    for (QAction* action : ui_->mainToolbar->actions())
-        if (!action->isSeparator())
+    for (const auto& group : toolbarGroups_)
+        for (QAction* action : group)
             action->setIconText(QString::fromStdString(withoutAccessKey(action->text().toStdString())));
+    fitPieAndTabTitles();
+    fitToolbar();
     // The pie's switch shows a sign, not a word: screen readers read its tooltip.
     ui_->toggleLeftViewButton->setAccessibleName(ui_->toggleLeftViewButton->toolTip());
     setWindowTitle(QStringLiteral("%1 v%2 - %3")
@@ -672,13 +746,156 @@ void MainWindowController::changeNetworkStatusImage(const interfaces::NetworkSpe
 }
 
 void MainWindowController::toggleLeftViewSelectedIndex(int index) {
-    const bool shown = !ui_->pieChartPane->isHidden();
-    if (index == 0 && shown)
-        ui_->pieChartPane->hide();
-    else if (index == 1 && !shown)
-        ui_->pieChartPane->show();
-    const QSignalBlocker block(ui_->toggleLeftViewButton);
-    ui_->toggleLeftViewButton->setChecked(!ui_->pieChartPane->isHidden());
+    if (index == 0 || index == 1)
+        pieWanted_ = index == 1;
+    fitPieAndTabTitles();
+}
+
+namespace {
+
+// The quotes board's pane at its narrowest, as the form sets it.
+constexpr int kLeastBoardWidth = 330;
+
+// The short title that stands in for a main tab's full one where the window is too narrow for those.
+const char* shortTitleOf(const QWidget* page) {
+    static const std::map<QString, const char*> shortTitles{
+        {QStringLiteral("openPositionsTab"), texts::kOpenPositionsTabShort},
+        {QStringLiteral("pendingOrdersTab"), texts::kPendingOrdersTabShort},
+        {QStringLiteral("settledPositionsTab"), texts::kSettledPositionsTabShort},
+        {QStringLiteral("cancelledOrdersTab"), texts::kCancelledOrdersTabShort},
+        {QStringLiteral("executedPositionsTab"), texts::kExecutedPositionsTabShort},
+    };
+    const auto found = shortTitles.find(page->objectName());
+    return found == shortTitles.end() ? nullptr : found->second;
+}
+
+} // namespace
+
+void MainWindowController::fitPieAndTabTitles() {
+    QTabWidget& tabs = *ui_->mainTabView;
+    QSplitter& split = *ui_->openPositionSplitView;
+    // The full titles' room, measured on a bar that shows none of them.
+    QStringList full;
+    for (int i = 0; i < tabs.count(); ++i) {
+        const QVariant key = tabs.widget(i)->property("langKey");
+        full << (key.isValid() ? context_.text(key.toString().toStdString()) : tabs.tabText(i));
+        titleProbe_->setTabText(i, full.back());
+    }
+    const int fullTitles = titleProbe_->sizeHint().width();
+    // The short titles are the least the tabs take: the window is never narrower than they need.
+    for (int i = 0; i < tabs.count(); ++i)
+        if (const char* shortKey = shortTitleOf(tabs.widget(i)))
+            titleProbe_->setTabText(i, context_.text(shortKey));
+    tabs.setMinimumWidth(titleProbe_->sizeHint().width());
+    // Nor narrower than the quotes board's pane shows its depth ladders whole, in the language's
+    // titles; 330 px at least, as the form sets it.
+    ui_->watchlistTabView->setMinimumWidth(
+        std::max(kLeastBoardWidth, ui_->watchlistTabView->minimumSizeHint().width()));
+    // The panes' width never scrolls: the scroll area is at least as wide as they need, with room
+    // for its vertical scroll bar.
+    panesScroll_->setMinimumWidth(ui_->verticalSplitView->minimumSizeHint().width() +
+                                  panesScroll_->verticalScrollBar()->sizeHint().width());
+    const int pieWidth = ui_->pieChartPane->maximumWidth();
+    const int handle = split.handleWidth();
+    const int tabsNeed = std::max(tabs.minimumSizeHint().width(), fullTitles);
+    const bool pieRoom = split.width() >= pieWidth + handle + tabsNeed;
+    const bool pieShown = pieWanted_ && pieRoom;
+    if (pieShown != !ui_->pieChartPane->isHidden()) {
+        ui_->pieChartPane->setVisible(pieShown);
+        if (pieShown)
+            split.setSizes({pieWidth, split.width() - pieWidth - handle});
+    }
+    {
+        const QSignalBlocker block(ui_->toggleLeftViewButton);
+        ui_->toggleLeftViewButton->setChecked(pieWanted_);
+    }
+    // No room: the switch would change nothing the trader sees.
+    ui_->toggleLeftViewButton->setEnabled(pieRoom);
+    const int room = split.width() - (pieShown ? pieWidth + handle : 0);
+    const bool shortTitles = room < fullTitles;
+    for (int i = 0; i < tabs.count(); ++i) {
+        const char* shortKey = shortTitleOf(tabs.widget(i));
+        const QString title = shortTitles && shortKey ? context_.text(shortKey) : full.at(i);
+        if (tabs.tabText(i) != title)
+            tabs.setTabText(i, title);
+        tabs.setTabToolTip(i, shortTitles && shortKey ? full.at(i) : QString());
+    }
+}
+
+void MainWindowController::groupToolbar() {
+    toolbarRows_ = {ui_->mainToolbar};
+    toolbarGroups_.assign(1, {});
+    for (QAction* action : ui_->mainToolbar->actions()) {
+        if (action->isSeparator()) {
+            groupSeparators_.push_back(action);
+            toolbarGroups_.emplace_back();
+        } else {
+            toolbarGroups_.back().push_back(action);
+        }
+    }
+    toolbarRowOf_.assign(toolbarGroups_.size(), 0);
+    nameToolbarButtons();
+}
+
+QWidget* MainWindowController::toolbarButton(const QAction* action) const {
+    for (QToolBar* row : toolbarRows_)
+        if (QWidget* button = row->widgetForAction(const_cast<QAction*>(action)))
+            return button;
+    return nullptr;
+}
+
+void MainWindowController::fitToolbar() {
+    QToolBar& first = *ui_->mainToolbar;
+    const QStyle& style = *first.style();
+    const int spacing = style.pixelMetric(QStyle::PM_ToolBarItemSpacing, nullptr, &first);
+    const int separator = style.pixelMetric(QStyle::PM_ToolBarSeparatorExtent, nullptr, &first) + spacing;
+    const int frame = 2 * (style.pixelMetric(QStyle::PM_ToolBarItemMargin, nullptr, &first) +
+                           style.pixelMetric(QStyle::PM_ToolBarFrameWidth, nullptr, &first));
+    std::vector<int> widths;
+    for (const auto& group : toolbarGroups_) {
+        int width = 0;
+        for (const QAction* action : group)
+            if (const QWidget* button = toolbarButton(action))
+                width += (width > 0 ? spacing : 0) + button->sizeHint().width();
+        widths.push_back(width);
+    }
+    // A pixel spare for each row's rounding.
+    const std::vector<int> rows = toolbarRows(widths, separator, width() - frame - 2);
+    if (rows == toolbarRowOf_)
+        return;
+    toolbarRowOf_ = rows;
+    const int needed = rows.empty() ? 1 : rows.back() + 1;
+    while (static_cast<int>(toolbarRows_.size()) < needed) {
+        auto* row = new QToolBar(this);
+        row->setObjectName(QStringLiteral("mainToolbarRow%1").arg(toolbarRows_.size() + 1));
+        row->setMovable(false);
+        row->setToolButtonStyle(first.toolButtonStyle());
+        addToolBarBreak(Qt::TopToolBarArea);
+        addToolBar(Qt::TopToolBarArea, row);
+        toolbarRows_.push_back(row);
+    }
+    for (QToolBar* row : toolbarRows_)
+        for (QAction* action : row->actions())
+            row->removeAction(action);
+    for (std::size_t g = 0; g < toolbarGroups_.size(); ++g) {
+        QToolBar* row = toolbarRows_[static_cast<std::size_t>(rows[g])];
+        if (!row->actions().isEmpty())
+            row->addAction(groupSeparators_[g - 1]);
+        for (QAction* action : toolbarGroups_[g])
+            row->addAction(action);
+    }
+    for (QToolBar* row : toolbarRows_)
+        row->setVisible(!row->actions().isEmpty());
+    nameToolbarButtons();
+}
+
+void MainWindowController::nameToolbarButtons() {
+    // Each button named after its command, on whatever row it stands: the same control in every
+    // language, though the rows differ.
+    for (const auto& group : toolbarGroups_)
+        for (const QAction* action : group)
+            if (QWidget* button = toolbarButton(action))
+                button->setObjectName(action->objectName() + QStringLiteral("Button"));
 }
 
 SettingsWindowController* MainWindowController::settingsWindow() const {
@@ -854,6 +1071,18 @@ void MainWindowController::widenBoardToItsPrices() {
     sizes[1] -= wanted - sizes[0];
     sizes[0] = wanted;
     ui_->marketSplitView->setSizes(sizes);
+}
+
+void MainWindowController::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width())
+        fitToolbar();
+}
+
+bool MainWindowController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->openPositionSplitView && event->type() == QEvent::Resize)
+        fitPieAndTabTitles();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindowController::closeEvent(QCloseEvent* event) {

@@ -20,7 +20,10 @@
 #include <QUrl>
 
 class QAction;
+class QScrollArea;
+class QTabBar;
 class QTableView;
+class QToolBar;
 
 #include <cstdint>
 #include <functional>
@@ -29,6 +32,7 @@ class QTableView;
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Ui {
 class MainWindowController;
@@ -165,6 +169,8 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The board's pane grows (never shrinks) until the board shows its columns through the ask
@@ -179,8 +185,21 @@ private:
     // The parts the window is built of, in the order the constructor builds them.
     // The account summary and the network status of the status line.
     void addStatusViews();
+    // The status figures' captions and figures as pairs that wrap to rows on a narrow window.
+    void wrapStatusFigures();
     // The window on its screen, its splitters, tabs and chart slots as they start.
     void layOutPanes();
+    // What a narrow window gives up, in turn, so that it fits a small screen whole: the account
+    // pie (shown again once there is room for it beside the tabs' full titles), the tabs' full
+    // titles (short ones stand in, the full one in each tab's tooltip), and the toolbar's one row
+    // (its groups wrap to rows under it).
+    void fitPieAndTabTitles();
+    void fitToolbar();
+    // The toolbar's groups, the runs of commands between its separators, as the form lists them.
+    void groupToolbar();
+    void nameToolbarButtons();
+    // The button of a toolbar command, on whichever row it stands.
+    QWidget* toolbarButton(const QAction* action) const;
     void addGridTables();
     void addQuotesBoard();
     void addJournal();
@@ -250,6 +269,17 @@ private:
     std::function<void(const std::string&)> passwordChanged_;
     bool refreshing_ = false;
     bool boardFitted_ = false;
+    // Whether the trader shows the account pie; a window too narrow for it hides it meanwhile.
+    bool pieWanted_ = true;
+    // The panes under the toolbar, scrolled up and down on a screen too short for them.
+    QScrollArea* panesScroll_ = nullptr;
+    // The tabs' titles measured on a tab bar never shown, as the full titles need them.
+    QTabBar* titleProbe_ = nullptr;
+    std::vector<std::vector<QAction*>> toolbarGroups_;
+    // The separator before each group but the first, shown where the group does not start a row.
+    std::vector<QAction*> groupSeparators_;
+    std::vector<QToolBar*> toolbarRows_;
+    std::vector<int> toolbarRowOf_;
     // The client (ClientModel::generation) whose session the window has taken up.
     std::uint64_t boundGeneration_ = 0;
 };

@@ -81,6 +81,8 @@ QWidget* journal(ScreenContext& c) {
 void registerMainScreens(ScreenRegistry& r) {
     r.add("main-window", [](ScreenContext& c) { return mainWindow(c); });
     r.add("main-window-wide", [](ScreenContext& c) { return mainWindow(c, QRect(0, 0, 1920, 1050)); });
+    // The smallest screen the program opens on: the window within it, everything whole.
+    r.add("main-window-small", [](ScreenContext& c) { return mainWindow(c, QRect(0, 0, 800, 600)); });
     r.add("about", about);
     r.add("journal", journal);
 }

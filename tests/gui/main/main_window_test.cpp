@@ -1,5 +1,6 @@
 // The main window against the in-process test server, signed in as demo.
 #include "gui/app/access_key_rules.h"
+#include "gui/app/app_delegate.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
@@ -16,6 +17,7 @@
 #include "gui/models/session_fixture.h"
 #include "gui/news/news_table_controller.h"
 #include "gui/resources/resources_view_controller.h"
+#include "gui/screens/layout_check.h"
 #include "gui/settings/settings_window_controller.h"
 #include "gui/texts.h"
 #include "gui/trading/trade_ticket_window_controller.h"
@@ -651,6 +653,39 @@ TEST_F(MainWindowTest, AModalAlertOpenedFromTheRefreshDoesNotReEnterIt) {
     EXPECT_EQ(entered, 2) << "the next tick after it refreshes";
 }
 
+// On a small screen (800 by 600) the window opens within it in every language,
+// everything whole: no control cut, elided or overlapping (the tabs' short titles standing in, the
+// toolbar's groups and the status figures wrapped to rows, the panes scrolled up and down), the
+// account pie folded away; on a large screen the pie and the tabs' full titles are back.
+TEST_F(MainWindowTest, OpensWithinASmallScreenInEveryLanguageEverythingWhole) {
+    const QRect room(0, 0, 800, 600);
+    auto* pie = window->findChild<QWidget*>("pieChartPane");
+    auto* tabs = window->findChild<QTabWidget*>("mainTabView");
+    ASSERT_TRUE(pie && tabs);
+    for (std::int64_t language = 0; language < 12; ++language) {
+        SCOPED_TRACE(language);
+        ASSERT_TRUE(context->language().select(language));
+        session->tickNow();
+        tc::gui::fillScreen(window, room);
+        tc::gui::settleLayout();
+        EXPECT_EQ(window->size(), room.size()) << window->width() << "x" << window->height();
+        for (const tc::gui::LayoutFault& fault : tc::gui::layoutFaults(window))
+            ADD_FAILURE() << tc::gui::kindName(fault.kind).toStdString() << " " << fault.widget.toStdString()
+                          << ": " << fault.detail.toStdString();
+        EXPECT_FALSE(pie->isVisible());
+        // A short title names its tab in full in its tooltip.
+        for (int i = 0; i < tabs->count(); ++i) {
+            const QString full = context->text(tabs->widget(i)->property("langKey").toString().toStdString());
+            EXPECT_TRUE(tabs->tabText(i) == full || tabs->tabToolTip(i) == full) << i;
+        }
+    }
+    ASSERT_TRUE(context->language().select(0));
+    window->setGeometry(0, 0, 1600, 1000);
+    ASSERT_TRUE(waitFor([&] { return pie->isVisible(); }));
+    EXPECT_EQ(tabs->tabText(0), context->text(texts::kOpenPositionsTab));
+    EXPECT_TRUE(tabs->tabToolTip(0).isEmpty());
+}
+
 TEST_F(MainWindowTest, PanesKeepTheirLimitsThePieFoldsAwayAndClosingEndsTheProgram) {
     auto* market = window->findChild<QSplitter*>("marketSplitView");
     ASSERT_TRUE(market);
@@ -672,6 +707,15 @@ TEST_F(MainWindowTest, PanesKeepTheirLimitsThePieFoldsAwayAndClosingEndsTheProgr
               context->text(texts::kShowOrHideAccountPie));
     QWidget* pie = window->findChild<QWidget*>("pieChartPane");
     ASSERT_TRUE(pie && pie->isVisible());
+    // The pie keeps its one width: its divider does not squeeze it.
+    auto* positions = window->findChild<QSplitter*>("openPositionSplitView");
+    ASSERT_TRUE(positions);
+    QSplitterHandle* pieDivider = positions->handle(1);
+    const QPoint at = pieDivider->rect().center();
+    QTest::mousePress(pieDivider, Qt::LeftButton, {}, at);
+    QTest::mouseMove(pieDivider, at - QPoint(200, 0));
+    QTest::mouseRelease(pieDivider, Qt::LeftButton, {}, at - QPoint(200, 0));
+    EXPECT_EQ(pie->width(), 300);
     window->toggleLeftViewSelectedIndex(0);
     EXPECT_FALSE(pie->isVisible());
     window->toggleLeftViewSelectedIndex(0); // already folded: nothing
