@@ -561,7 +561,10 @@ TEST_F(OrderEngineTest, AHeldRequestIsRefusedAsAskedForItsAnswerAlone) {
     EXPECT_EQ(code(7), testserver::kRejectUnknownOrder);
     // The market closed for the first answer alone: a later order fills.
     send(newOrder("20001", "45", "29", "1", "1.08512", "66"));
-    reports(3);
+    // The held answers' reports may still be unread: wait for the server's record, not a report count.
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (server_->orderRecord(mark).size() < 9 && std::chrono::steady_clock::now() < deadline)
+        reports(1, 100ms);
     const auto later = server_->orderRecord(mark);
     ASSERT_EQ(later.size(), 9u);
     EXPECT_FALSE(later[8].refused());
