@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -37,6 +38,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -71,6 +73,8 @@ enum class Kind {
     LegOff,         // P's take profit taken off
     EditOrder,      // O moved lower
     CancelOrder,    // O cancelled
+    OrderLegs,      // O given a take profit (probe)
+    CloseAllThree,  // close-all naming P, Q and R, all ticked (probe)
 };
 constexpr Kind kKinds[] = {Kind::Market,         Kind::Sell,      Kind::Market2,        Kind::OtherAccount,
                            Kind::Limit,          Kind::Stop,      Kind::MultiAccount,   Kind::MultiAccount2,
@@ -120,12 +124,17 @@ const char* nameOf(Kind k) {
         return "EditOrder";
     case Kind::CancelOrder:
         return "CancelOrder";
+    case Kind::OrderLegs:
+        return "OrderLegs";
+    case Kind::CloseAllThree:
+        return "CloseAllThree";
     }
     return "?";
 }
 
 bool isCloseAll(Kind k) {
-    return k == Kind::CloseAllTicked || k == Kind::CloseAllSome || k == Kind::CloseAllListed;
+    return k == Kind::CloseAllTicked || k == Kind::CloseAllSome || k == Kind::CloseAllListed ||
+           k == Kind::CloseAllThree;
 }
 
 bool isMultiAccount(Kind k) {
@@ -200,11 +209,16 @@ struct Row {
     std::vector<Refusal> refused =
         {};             // by the place sent: how the server answers each (none: as it finds it)
     bool apart = false; // each sent after the server's next message: numbers of their own
+    std::string label = {};
+    std::size_t first = 0; // probe: answer this many of `answered` first
+    std::size_t extra = 0; // probe: then this many foreign orders, then the rest
 
     Refusal refusalOf(std::size_t i) const { return i < refused.size() ? refused[i] : Refusal::None; }
 
     std::string name() const {
-        static const char* const place[] = {"First", "Second", "Third", "Fourth"};
+        static const char* const place[] = {"First", "Second", "Third", "Fourth", "Fifth"};
+        if (!label.empty())
+            return label;
         std::string out;
         for (std::size_t i = 0; i < kinds.size(); ++i)
             out += (i ? "_" : "") + std::string(nameOf(kinds[i]));
@@ -404,6 +418,147 @@ std::vector<Row> probedRows() {
         for (const Row& row : pairs(reversed))
             held.insert(row.name());
     std::erase_if(rows, [&](const Row& row) { return held.contains(row.name()); });
+    return rows;
+}
+
+// Scratch probes of the review: kinds and combinations the table does not hold.
+std::vector<Row> probeRows() {
+    std::vector<Row> rows;
+    using R = Refusal;
+    const auto perms = [](std::size_t n) {
+        std::vector<std::vector<std::size_t>> out;
+        std::vector<std::size_t> a(n);
+        for (std::size_t i = 0; i < n; ++i)
+            a[i] = i;
+        do
+            out.push_back(a);
+        while (std::next_permutation(a.begin(), a.end()));
+        return out;
+    };
+    // Five of one pass, two refused.
+    const std::vector<Kind> five{Kind::Market, Kind::Sell, Kind::Market2, Kind::Limit, Kind::Market};
+    const std::vector<std::size_t> in5{0, 1, 2, 3, 4}, rev5{4, 3, 2, 1, 0}, mix5{2, 4, 0, 3, 1};
+    for (const auto& ans : {in5, rev5, mix5})
+        for (const auto& [i, j] :
+             std::vector<std::pair<std::size_t, std::size_t>>{{0, 1}, {0, 4}, {1, 3}, {2, 4}, {3, 4}, {0, 2}})
+            for (R r : {R::Exchange, R::MarketClosed, R::Quantity}) {
+                std::vector<Refusal> ref(5, R::None);
+                ref[i] = r;
+                ref[j] = r == R::Exchange ? R::Quantity : R::Exchange;
+                rows.push_back({five, ans, -1, false, ref});
+            }
+    // A multi-account order and market orders of its two accounts.
+    for (const auto& ans : perms(3))
+        for (std::size_t w = 0; w < 3; ++w)
+            for (R r : {R::MarketClosed, R::Quantity}) {
+                std::vector<Refusal> ref(3, R::None);
+                ref[w] = r;
+                rows.push_back({{Kind::MultiAccount, Kind::Market, Kind::OtherAccount}, ans, -1, false, ref});
+                rows.push_back({{Kind::Market, Kind::MultiAccount, Kind::OtherAccount},
+                                ans,
+                                static_cast<int>(w),
+                                false,
+                                ref});
+            }
+    // An edit, a cancel and a leg change of one order.
+    for (const auto& ans : perms(3))
+        for (std::size_t w = 0; w < 3; ++w)
+            for (R r : {R::Exchange, R::Quantity, R::Gone}) {
+                std::vector<Refusal> ref(3, R::None);
+                ref[w] = r;
+                rows.push_back({{Kind::EditOrder, Kind::CancelOrder, Kind::OrderLegs}, ans, -1, false, ref});
+                rows.push_back({{Kind::OrderLegs, Kind::EditOrder, Kind::CancelOrder}, ans, -1, false, ref});
+            }
+    // Close All of three beside a close of one and an offset of two.
+    for (const auto& ans : perms(3)) {
+        rows.push_back({{Kind::CloseAllThree, Kind::Close, Kind::Offset}, ans, -1});
+        for (std::size_t w = 0; w < 3; ++w)
+            for (R r : {R::MarketClosed, R::Quantity, R::Gone}) {
+                std::vector<Refusal> ref(3, R::None);
+                ref[w] = r;
+                rows.push_back({{Kind::CloseAllThree, Kind::Close, Kind::Offset}, ans, -1, false, ref});
+                rows.push_back(
+                    {{Kind::Offset, Kind::CloseAllThree, Kind::Close}, ans, static_cast<int>(w), false, ref});
+            }
+    }
+    return rows;
+}
+
+// A burst of like market orders of one number, every other refused, answered in reverse.
+std::vector<Row> burstRows() {
+    std::vector<Row> rows;
+    for (std::size_t n : {100u, 300u}) {
+        Row row;
+        for (std::size_t i = 0; i < n; ++i) {
+            row.kinds.push_back(i % 3 == 0 ? Kind::Market2 : Kind::Market);
+            row.answered.insert(row.answered.begin(), i);
+            row.refused.push_back(i % 2 ? Refusal::Exchange : Refusal::None);
+        }
+        row.label = "Burst" + std::to_string(n) + "EveryOtherRefusedReversed";
+        rows.push_back(row);
+        Row same = row;
+        for (Kind& k : same.kinds)
+            k = Kind::Market;
+        same.label = "Burst" + std::to_string(n) + "AlikeEveryOtherRefusedReversed";
+        rows.push_back(same);
+    }
+    return rows;
+}
+
+// The line lost with a refusal held; and the server answering on past the bound.
+std::vector<Row> heldRows() {
+    std::vector<Row> rows;
+    using R = Refusal;
+    const std::vector<std::pair<Kind, Kind>> kindPairs{{Kind::Market, Kind::Sell},
+                                                       {Kind::Market, Kind::Limit},
+                                                       {Kind::Close, Kind::PartClose},
+                                                       {Kind::EditOrder, Kind::CancelOrder},
+                                                       {Kind::MultiAccount, Kind::Market}};
+    int n = 0;
+    for (const auto& [a, b] : kindPairs)
+        for (const auto& ans : {kInOrder, kReversed}) {
+            // The first answered is refused, the other waits at the loss.
+            std::vector<Refusal> ref(2, R::None);
+            const Kind k = ans[0] == 0 ? a : b;
+            ref[ans[0]] = k == Kind::CancelOrder ? R::Quantity : R::MarketClosed;
+            Row lost{{a, b}, ans, -1, true, ref};
+            lost.first = 1;
+            lost.label = "Lost_" + std::string(nameOf(a)) + "_" + nameOf(b) + "_" + std::to_string(n);
+            rows.push_back(lost);
+            Row past{{a, b}, ans, -1, false, ref};
+            past.first = 1;
+            past.extra = 1100;
+            past.label = "PastBound_" + std::string(nameOf(a)) + "_" + nameOf(b) + "_" + std::to_string(n);
+            rows.push_back(past);
+            ++n;
+        }
+    return rows;
+}
+
+// More than eight of one pass: every report a fill; and five buys and four sells, the first buy refused.
+std::vector<Row> nineRows() {
+    std::vector<Row> rows;
+    Row nine;
+    for (std::size_t i = 0; i < 9; ++i) {
+        nine.kinds.push_back(Kind::Market);
+        nine.answered.push_back(i);
+    }
+    nine.label = "NineLikeMarketOrdersAllCarriedOut";
+    rows.push_back(nine);
+    Row eight = nine;
+    eight.kinds.pop_back();
+    eight.answered.pop_back();
+    eight.label = "EightLikeMarketOrdersAllCarriedOut";
+    rows.push_back(eight);
+    Row mixed;
+    for (std::size_t i = 0; i < 9; ++i) {
+        mixed.kinds.push_back(i < 5 ? Kind::Market : Kind::Sell);
+        mixed.answered.push_back(i);
+    }
+    mixed.refused.assign(9, Refusal::None);
+    mixed.refused[0] = Refusal::Exchange;
+    mixed.label = "FiveBuysFourSellsFirstBuyRefusedInOrder";
+    rows.push_back(mixed);
     return rows;
 }
 
@@ -698,6 +853,61 @@ protected:
             }
 
         std::vector<std::string> lossAlert;
+        const auto toldCount = [&] {
+            std::size_t n = 0;
+            for (const auto& a : s->told)
+                for (const Sent& x : sent)
+                    n += x.result.sent() && a.request == x.result.request;
+            return n;
+        };
+        // Probe: answers some first, times the main queue, then the rest.
+        double worstMs = 0;
+        const auto timedDrain = [&](std::chrono::milliseconds quiet) {
+            auto lastWork = std::chrono::steady_clock::now();
+            const auto start = lastWork;
+            while (std::chrono::steady_clock::now() - lastWork < quiet &&
+                   std::chrono::steady_clock::now() - start < 120s) {
+                const auto t0 = std::chrono::steady_clock::now();
+                const std::size_t before = toldCount();
+                const std::size_t n = platform::RunLoop::main().runOnce();
+                const auto t1 = std::chrono::steady_clock::now();
+                worstMs = std::max(worstMs, std::chrono::duration<double, std::milli>(t1 - t0).count());
+                if (toldCount() != before)
+                    lastWork = t1;
+                if (n > 0)
+                    continue;
+                else
+                    std::this_thread::sleep_for(1ms);
+            }
+        };
+        if (row.first > 0) {
+            std::vector<std::size_t> p1(places.begin(),
+                                        places.begin() + static_cast<std::ptrdiff_t>(row.first));
+            std::vector<testserver::HeldAnswer> a1(answers.begin(),
+                                                   answers.begin() + static_cast<std::ptrdiff_t>(row.first));
+            ASSERT_TRUE(server.answerHeldOrders(p1, a1));
+            timedDrain(500ms);
+            std::vector<std::size_t> rest;
+            for (std::size_t k = row.first; k < places.size(); ++k)
+                rest.push_back(places[k] -
+                               static_cast<std::size_t>(std::count_if(
+                                   p1.begin(), p1.end(), [&](std::size_t q) { return q < places[k]; })));
+            places = rest;
+            answers.erase(answers.begin(), answers.begin() + static_cast<std::ptrdiff_t>(row.first));
+            std::cout << "PROBE " << row.name() << ": told before the rest:";
+            for (const auto& a : s->told)
+                std::cout << "\n   request " << a.request << ": " << answerText(a);
+            std::cout << std::endl;
+            for (std::size_t k = 0; k < row.extra; ++k)
+                server.placeOrderFor(20003, "EURUSD", k % 2 == 0, "1");
+            if (row.extra > 0) {
+                timedDrain(1000ms);
+                std::cout << "PROBE " << row.name() << ": told after " << row.extra << " foreign orders:";
+                for (const auto& a : s->told)
+                    std::cout << "\n   request " << a.request << ": " << answerText(a);
+                std::cout << std::endl;
+            }
+        }
         if (row.lost) {
             server.dropStreams();
             ASSERT_TRUE(until([&] { return s->client->loginState() == interfaces::LoginState::Lost; }));
@@ -708,6 +918,14 @@ protected:
         }
         ASSERT_TRUE(server.answerHeldOrders(places, answers));
         server.holdOrders(false);
+        if (!row.lost && !row.label.empty()) {
+            const auto t0 = std::chrono::steady_clock::now();
+            timedDrain(2000ms);
+            std::cout << "PROBE " << row.name() << ": worst main-queue task " << worstMs << " ms; told "
+                      << toldCount() << " in "
+                      << std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() << " s"
+                      << std::endl;
+        }
 
         // The record of each request sent, by the place it was received in.
         const std::vector<RecordedRequest> record = server.orderRecord(recordBefore);
@@ -746,15 +964,15 @@ protected:
                        ? std::string()
                        : std::to_string(r.changes[0].id);
         };
-        const bool position =
-            needs({Kind::Close, Kind::PartClose, Kind::CloseAllTicked, Kind::CloseAllSome,
-                   Kind::CloseAllListed, Kind::Offset, Kind::TakeProfit, Kind::StopLoss, Kind::LegOff});
+        const bool position = needs({Kind::Close, Kind::PartClose, Kind::CloseAllTicked, Kind::CloseAllSome,
+                                     Kind::CloseAllListed, Kind::Offset, Kind::TakeProfit, Kind::StopLoss,
+                                     Kind::LegOff, Kind::CloseAllThree});
         if (position) {
             f.p = idOf(server.placeOrderFor(20001, "EURUSD", true, "1"));
             f.q = idOf(server.placeOrderFor(20001, "EURUSD", false, "1"));
             EXPECT_FALSE(f.p.empty() || f.q.empty());
         }
-        if (needs({Kind::CloseAllSome, Kind::OffsetOther})) {
+        if (needs({Kind::CloseAllSome, Kind::OffsetOther, Kind::CloseAllThree})) {
             f.r = idOf(server.placeOrderFor(20001, "EURUSD", true, "1"));
             EXPECT_FALSE(f.r.empty());
         }
@@ -762,7 +980,7 @@ protected:
             f.s = idOf(server.placeOrderFor(20001, "EURUSD", false, "1"));
             EXPECT_FALSE(f.s.empty());
         }
-        if (needs({Kind::EditOrder, Kind::CancelOrder})) {
+        if (needs({Kind::EditOrder, Kind::CancelOrder, Kind::OrderLegs})) {
             f.o = idOf(server.placeOrderFor(20001, "EURUSD", true, "1", 2, "1.07000"));
             EXPECT_FALSE(f.o.empty());
         }
@@ -868,6 +1086,15 @@ protected:
         case Kind::CancelOrder:
             out.result = orders.cancelPendingOrder(f.o);
             out.names = {f.o};
+            break;
+        case Kind::OrderLegs:
+            out.result = orders.editPendingOrder(f.o, dec("1"), dec("1.07000"), dec("1.09000"), std::nullopt);
+            out.names = {f.o};
+            break;
+        case Kind::CloseAllThree:
+            out.listed = {f.p, f.q, f.r};
+            out.result = orders.closeAllPositions(out.listed, interfaces::CloseAllScope::Selected);
+            out.names = out.listed;
             break;
         }
         return out;
@@ -1408,5 +1635,9 @@ INSTANTIATE_TEST_SUITE_P(Triples, AnswerTable, ::testing::ValuesIn(triples()), r
 INSTANTIATE_TEST_SUITE_P(Quadruples, AnswerTable, ::testing::ValuesIn(quadruples()), rowName);
 INSTANTIATE_TEST_SUITE_P(LineLostInOrder, AnswerTable, ::testing::ValuesIn(lostRows(false)), rowName);
 INSTANTIATE_TEST_SUITE_P(LineLostReversed, AnswerTable, ::testing::ValuesIn(lostRows(true)), rowName);
+INSTANTIATE_TEST_SUITE_P(ReviewProbe, AnswerTable, ::testing::ValuesIn(probeRows()), rowName);
+INSTANTIATE_TEST_SUITE_P(ReviewBurst, AnswerTable, ::testing::ValuesIn(burstRows()), rowName);
+INSTANTIATE_TEST_SUITE_P(ReviewNine, AnswerTable, ::testing::ValuesIn(nineRows()), rowName);
+INSTANTIATE_TEST_SUITE_P(ReviewHeld, AnswerTable, ::testing::ValuesIn(heldRows()), rowName);
 
 } // namespace
