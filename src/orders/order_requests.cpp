@@ -382,6 +382,22 @@ RequestsInFlight::Request OrderRequests::AwaitedOrder(const Order& order) {
     return request;
 }
 
+RequestsInFlight::Request::EditedTo OrderRequests::AskedOfEdit(const Order& order,
+                                                               const std::optional<Decimal>& price) const {
+    // Read back from the text the request carries: the server's report names the prices as written.
+    const std::int32_t decimals = DecimalsOf(order.ItemCode);
+    const auto written = [](const std::string& text) {
+        return text.empty() ? std::nullopt : Decimal::fromString(text);
+    };
+    RequestsInFlight::Request::EditedTo to;
+    to.price = written(rq::priceOnWire(WirePrice{price, false}, decimals));
+    if (order.isTakeProfitEnabled)
+        to.takeProfit = written(rq::bracketOnWire(order.LimitPrice, decimals, ""));
+    if (order.isStopLossEnabled)
+        to.stopLoss = written(rq::bracketOnWire(order.StopPrice, decimals, ""));
+    return to;
+}
+
 RequestsInFlight::Request OrderRequests::AwaitedOn(RequestsInFlight::Kind kind,
                                                    std::vector<std::string> targets,
                                                    std::optional<std::int64_t> requestNumber) {
@@ -707,6 +723,7 @@ OrderAnswer OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
         if (const auto held = OpenPositionForId(info.orderNo))
             awaited.removesLeg = (!info.TakeProfitEnabled && isPositive(held->LimitPrice)) ||
                                  (!info.StopLossEnabled && isPositive(held->StopPrice));
+        awaited.editedTo = AskedOfEdit(*sent.order, std::nullopt);
         sent.request = NoteSent(std::move(awaited), BracketEditText(info));
         ShowEditOrderMessages(sent.order, 0);
     }
@@ -726,6 +743,10 @@ OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
         RequestsInFlight::Request awaited =
             AwaitedOn(RequestsInFlight::Kind::OrderEdit, {info.orderNo}, sent.order->RequestId);
         awaited.cancels = info.editOrderReqType == 1;
+        if (!awaited.cancels) {
+            awaited.editedTo = AskedOfEdit(*sent.order, info.price);
+            awaited.quantity = info.quantity;
+        }
         sent.request = NoteSent(std::move(awaited), WorkingEditText(info));
         ShowEditOrderMessages(sent.order, info.editOrderReqType);
     }

@@ -29,6 +29,10 @@ struct RequestsInFlight::Named {
     std::optional<platform::Decimal> quantity;
     std::optional<std::int32_t> orderType;            // of an order report: 1 market, 2 limit, 3 stop
     std::optional<platform::Decimal> settledQuantity; // 89 of a settlement
+    // Of an order report: the order's price, and its legs (none when not named or 0).
+    std::optional<platform::Decimal> price;
+    std::optional<platform::Decimal> takeProfit;
+    std::optional<platform::Decimal> stopLoss;
     bool closedWhole = false;               // a position's update leaving nothing of it (76 of 67 status 73)
     const RequestsInFlight* list = nullptr; // whose requests it is read against
 
@@ -91,6 +95,18 @@ struct RequestsInFlight::Named {
                 if (const std::int64_t v = MessageCracker::integerValue(*value); v >= 29 && v <= 31)
                     orderType = static_cast<std::int32_t>(v - 28);
                 break;
+            case wire::tag::kPrice:
+            case wire::tag::kLimitPrice:
+            case wire::tag::kStopPrice:
+                if (type == wire::msg::kExecutionReport) {
+                    auto v = strictDecimal(*value);
+                    if (v && tag != wire::tag::kPrice && v->isZero())
+                        v.reset();
+                    (tag == wire::tag::kPrice        ? price
+                     : tag == wire::tag::kLimitPrice ? takeProfit
+                                                     : stopLoss) = v;
+                }
+                break;
             case wire::tag::kSettledQuantity:
                 if (type == wire::msg::kPositionSettled)
                     settledQuantity = strictDecimal(*value);
@@ -131,14 +147,16 @@ struct RequestsInFlight::Named {
                    (rejection() && closed.empty() && bracket.empty() && instrument.empty() && sameNumber(r));
         case Kind::PositionEdit:
             return type == wire::msg::kExecutionReport && targets(bracket) &&
-                   (status == report::kPending || status == report::kEdited || rejection() ||
-                    (r.removesLeg && status == report::kCancelled));
+                   (rejection() || ((status == report::kPending || status == report::kEdited ||
+                                     (r.removesLeg && status == report::kCancelled)) &&
+                                    legAsAsked(r)));
         case Kind::OrderEdit:
             if (type != wire::msg::kExecutionReport || !targets(order))
                 return false;
             // Of an edit and a cancel sent in one pass, the cancellation is the cancel's.
-            return rejection() || (r.cancels ? status == report::kCancelled
-                                             : status == report::kPending || status == report::kEdited);
+            return rejection() ||
+                   (r.cancels ? status == report::kCancelled
+                              : (status == report::kPending || status == report::kEdited) && editAsAsked(r));
         case Kind::Offset:
             // The updates and settlement of its positions; its answer is the offset answer.
             return targets(closed) && !rejection();
@@ -147,6 +165,30 @@ struct RequestsInFlight::Named {
             return false;
         }
         return false;
+    }
+
+    // Whether the report of a position's leg (a take profit: type 2, a stop loss: 3) tells what the
+    // edit `r` asks of that leg: standing at the price asked, or cancelled when it asks none.
+    bool legAsAsked(const Request& r) const {
+        if (!r.editedTo || !orderType || (*orderType != 2 && *orderType != 3))
+            return true;
+        const auto& asked = *orderType == 2 ? r.editedTo->takeProfit : r.editedTo->stopLoss;
+        if (status == report::kCancelled)
+            return !asked;
+        return asked && (!price || *asked == *price);
+    }
+    // Whether the report of a pending order edited names what the edit `r` asks: its price and
+    // quantity, and its legs (a position's leg has none of its own).
+    bool editAsAsked(const Request& r) const {
+        if (!r.editedTo)
+            return true;
+        const auto differs = [](const std::optional<platform::Decimal>& asked,
+                                const std::optional<platform::Decimal>& named) {
+            return asked && named && !(*asked == *named);
+        };
+        if (differs(r.editedTo->price, price) || differs(r.quantity, quantity))
+            return false;
+        return !bracket.empty() || (r.editedTo->takeProfit == takeProfit && r.editedTo->stopLoss == stopLoss);
     }
 
     // An update leaving part of its position.
@@ -565,9 +607,13 @@ bool RequestsInFlight::alike(const Request& a, const Request& b, const std::stri
     case Kind::Close:
         return sameNumber && a.targets == b.targets && a.quantity == b.quantity;
     case Kind::PositionEdit:
-        return sameNumber && a.targets == b.targets && a.removesLeg == b.removesLeg;
+        // A carried-out edit's report names the legs as they now stand.
+        return sameNumber && a.targets == b.targets && a.removesLeg == b.removesLeg &&
+               a.editedTo == b.editedTo;
     case Kind::OrderEdit:
-        return sameNumber && a.targets == b.targets && a.cancels == b.cancels;
+        // An edit's report names the order's price, quantity and legs; a cancellation none of them.
+        return sameNumber && a.targets == b.targets && a.cancels == b.cancels &&
+               (a.cancels || (a.editedTo == b.editedTo && a.quantity == b.quantity));
     }
     return false;
 }

@@ -62,9 +62,10 @@ public:
         CloseAll,     // as Close, each of its positions apart (it waits until each has had its report);
                       // or a rejection of its number naming no position nor instrument (the request
                       // refused as a whole)
-        PositionEdit, // an order report of its position's legs (573) or a rejection naming it
-        OrderEdit,    // an edit or cancel: the order's report (79: pending or edited for an edit,
-                      // cancelled for a cancel) or a rejection
+        PositionEdit, // an order report of its position's legs (573) that names the leg as the edit
+                      // asks it, or a rejection naming it
+        OrderEdit,    // an edit or cancel: the order's report (79: pending or edited at the price,
+                      // quantity and legs the edit asks; cancelled for a cancel) or a rejection
         Offset,       // the offset answer (1052) of its account and instrument; its positions' updates
                       // and settlements answer no other request
     };
@@ -114,6 +115,16 @@ public:
         std::vector<std::pair<std::string, platform::Decimal>> accountQuantities;
         // A bracket edit that takes a leg off is answered by that leg's cancellation as well.
         bool removesLeg = false;
+        // What an edit asks for, as the report of it carried out names it: a pending order's price
+        // (and `quantity`) and the legs, or a position's legs (none: taken off or not asked for). A
+        // report naming other prices or legs is another's. Unset: not known, any such report fits.
+        struct EditedTo {
+            std::optional<platform::Decimal> price;
+            std::optional<platform::Decimal> takeProfit;
+            std::optional<platform::Decimal> stopLoss;
+            bool operator==(const EditedTo&) const = default;
+        };
+        std::optional<EditedTo> editedTo;
         // A pending order's cancel: answered by its cancellation, never by an edit report; an edit of
         // it never by a cancellation.
         bool cancels = false;

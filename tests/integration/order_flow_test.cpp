@@ -1347,9 +1347,9 @@ TEST_F(AnswerRuleTest, ARefusalOfOneOfTwoLikeClosesIsToldWithTheGroupOnly) {
     EXPECT_TRUE(rejectionBanners(*s.app).empty()) << ::testing::PrintToString(rejectionBanners(*s.app));
 }
 
-// Two take-profit edits of one position sent in one pass read alike on the wire: neither is told the
-// other's outcome.
-TEST_F(AnswerRuleTest, OfTwoBracketEditsOfOnePositionNeitherIsToldTheOthersOutcome) {
+// Two take-profit edits of one position sent in one pass share their number, yet the report of the
+// one carried out names its take profit: each is told its own outcome, never the other's.
+TEST_F(AnswerRuleTest, OfTwoBracketEditsOfOnePositionEachIsToldItsOwnOutcome) {
     Session& s = login();
     alignQuote(s, "EURUSD");
     const std::string position = openPosition(s, "EURUSD", 20002, true, "1");
@@ -1373,9 +1373,9 @@ TEST_F(AnswerRuleTest, OfTwoBracketEditsOfOnePositionNeitherIsToldTheOthersOutco
     ASSERT_TRUE(server->answerHeldOrders({0}));
     ASSERT_TRUE(
         until([&] { return !answers.of(first.request).empty() && !answers.of(second.request).empty(); }));
-    EXPECT_EQ(answers.of(first.request), "not known");
+    EXPECT_EQ(answers.of(first.request), "done");
     EXPECT_TRUE(answers.got[first.request].late);
-    EXPECT_EQ(answers.of(second.request), "not known");
+    EXPECT_EQ(answers.of(second.request), "rejected");
     EXPECT_FALSE(answers.got[second.request].late);
 }
 

@@ -772,6 +772,87 @@ TEST_F(RequestsInFlightTest, AnEditAndACancelOfOneOrderEachTakeTheReportOfTheirK
     EXPECT_EQ(list.waiting(), 0u);
 }
 
+// Edits of one position's legs sent in one pass share their number, yet the report of one carried
+// out names the leg as it now stands: it is that edit's, and the refusal the other's.
+TEST_F(RequestsInFlightTest, EditsOfAPositionsLegsAreToldApartByTheLegsTheirReportsName) {
+    const auto legs = [&](std::string text, std::optional<std::string_view> takeProfit,
+                          std::optional<std::string_view> stopLoss) {
+        auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
+        r.editedTo.emplace();
+        if (takeProfit)
+            r.editedTo->takeProfit = dec(*takeProfit);
+        if (stopLoss)
+            r.editedTo->stopLoss = dec(*stopLoss);
+        r.removesLeg = !takeProfit;
+        return r;
+    };
+    const std::vector<std::string> refused{"10=62", "73=25", "33=42", "74=1", "79=", "573=300001"};
+    // A take profit placed and a stop loss placed (the take profit taken off), the refusal first.
+    list.sent(legs("take profit", "1.09500", std::nullopt));
+    list.sent(legs("stop loss", std::nullopt, "1.07500"));
+    EXPECT_FALSE(answerOf(62, refused, 1));
+    const auto placed =
+        answerOf(62, {"10=62", "73=28", "33=42", "32=31", "38=1.07500", "79=310001", "573=300001"});
+    ASSERT_TRUE(placed);
+    EXPECT_EQ(placed->request.description, "stop loss");
+    EXPECT_FALSE(placed->notKnown);
+    auto rest = list.takeGivenBack();
+    ASSERT_EQ(rest.size(), 1u);
+    EXPECT_EQ(rest[0].request.description, "take profit");
+    EXPECT_TRUE(rest[0].rejected);
+    EXPECT_FALSE(rest[0].notKnown);
+    // A take profit moved, and taken off: the leg standing at the new price is the move's.
+    list.sent(legs("take profit off", std::nullopt, std::nullopt));
+    list.sent(legs("take profit moved", "1.09600", std::nullopt));
+    EXPECT_EQ(answer(62, {"10=62", "73=75", "33=42", "32=30", "38=1.09600", "79=310002", "573=300001"}),
+              "take profit moved");
+    EXPECT_EQ(answer(62, refused), "take profit off");
+    // A leg changed by another request (a part of its position closed) answers no edit taking it off.
+    list.sent(legs("take profit off", std::nullopt, std::nullopt));
+    EXPECT_EQ(answer(62, {"10=62", "73=75", "33=42", "32=30", "38=1.09600", "79=310002", "573=300001"}), "");
+    EXPECT_EQ(answer(62, refused), "take profit off");
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
+// Edits of one pending order that ask different prices or legs are not alike: the report of one
+// carried out names the order as edited, and is that edit's.
+TEST_F(RequestsInFlightTest, EditsOfAPendingOrderAreToldApartByThePricesTheirReportsName) {
+    const auto edit = [&](std::string text, std::string_view price,
+                          std::optional<std::string_view> takeProfit) {
+        auto r = on(Kind::OrderEdit, std::move(text), "400001", 60);
+        r.quantity = dec("1");
+        r.editedTo.emplace();
+        r.editedTo->price = dec(price);
+        if (takeProfit)
+            r.editedTo->takeProfit = dec(*takeProfit);
+        return r;
+    };
+    const std::vector<std::string> refused{"10=62", "73=25", "33=60", "74=5", "79=400001"};
+    list.sent(edit("price", "1.06900", std::nullopt));
+    list.sent(edit("take profit", "1.07000", "1.09000"));
+    EXPECT_EQ(answer(62, {"10=62", "73=75", "33=60", "37=1", "38=1.07000", "39=1.09000", "79=400001"}),
+              "take profit");
+    EXPECT_FALSE(list.lastReportGrouped());
+    const auto other = answerOf(62, refused, 5);
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->request.description, "price");
+    EXPECT_TRUE(other->rejected);
+    // The other way round: the price edit's report names no take profit.
+    list.sent(edit("price", "1.06900", std::nullopt));
+    list.sent(edit("take profit", "1.07000", "1.09000"));
+    EXPECT_FALSE(answerOf(62, refused, 5));
+    EXPECT_EQ(answer(62, {"10=62", "73=75", "33=60", "37=1", "38=1.06900", "79=400001"}), "price");
+    auto rest = list.takeGivenBack();
+    ASSERT_EQ(rest.size(), 1u);
+    EXPECT_EQ(rest[0].request.description, "take profit");
+    EXPECT_TRUE(rest[0].rejected);
+    // Edits asking the same are alike: their reports say nothing of which.
+    list.sent(edit("same 1", "1.06900", std::nullopt));
+    list.sent(edit("same 2", "1.06900", std::nullopt));
+    EXPECT_EQ(answer(62, {"10=62", "73=75", "33=60", "37=1", "38=1.06900", "79=400001"}), "");
+    EXPECT_TRUE(list.lastReportGrouped());
+}
+
 TEST_F(RequestsInFlightTest, ACloseAllRefusedAsAWholeIsAnsweredByItsNumberAlone) {
     auto closeAll = on(Kind::CloseAll, "close all", "900001", 50);
     closeAll.targets.push_back("900002");
