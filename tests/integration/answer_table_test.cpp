@@ -362,6 +362,25 @@ std::vector<Row> triples() {
             refusedOne(kinds, answered);
         } while (std::next_permutation(answered.begin(), answered.end()));
     } while (std::next_permutation(kinds.begin(), kinds.end()));
+    // Two edits of one order asking different prices and legs, and its cancel: the edit carried out is
+    // told by its report. Each sent and answered every way, with nothing refused, the cancel refused,
+    // or an edit refused as gone (as the cancel taken first leaves the other), the one given up going
+    // round. An edit refused otherwise beside the other refused as gone is not known: its refusal
+    // names neither.
+    kinds = {Kind::EditOrder, Kind::CancelOrder, Kind::OrderLegs};
+    std::sort(kinds.begin(), kinds.end());
+    do {
+        std::vector<std::size_t> answered{0, 1, 2};
+        do {
+            for (std::size_t which = 0; which <= kinds.size(); ++which) {
+                std::vector<Refusal> refused(kinds.size(), Refusal::None);
+                if (which < kinds.size())
+                    refused[which] = kinds[which] == Kind::CancelOrder ? Refusal::Exchange : Refusal::Gone;
+                rows.push_back({kinds, answered, static_cast<int>(turn % 4) - 1, false, refused});
+                ++turn;
+            }
+        } while (std::next_permutation(answered.begin(), answered.end()));
+    } while (std::next_permutation(kinds.begin(), kinds.end()));
     return rows;
 }
 
@@ -400,6 +419,8 @@ std::vector<Row> probedRows() {
                                             {Kind::PartClose, Kind::Close},
                                             {Kind::EditOrder, Kind::CancelOrder},
                                             {Kind::CancelOrder, Kind::EditOrder},
+                                            {Kind::EditOrder, Kind::OrderLegs},
+                                            {Kind::OrderLegs, Kind::EditOrder},
                                             {Kind::MultiAccount, Kind::OtherAccount},
                                             {Kind::MultiAccount, Kind::Market},
                                             {Kind::Market, Kind::Limit},
