@@ -1032,7 +1032,7 @@ bool RequestsInFlight::stillWaits(const Candidate& c) {
     return true;
 }
 
-std::vector<std::uint64_t> RequestsInFlight::componentOf(std::uint64_t id) {
+std::vector<std::uint64_t> RequestsInFlight::componentOf(std::uint64_t id, bool accounts) {
     std::vector<std::uint64_t> ids{id}, kept;
     std::set<std::uint64_t> seen{id};
     for (std::size_t i = 0; i < ids.size(); ++i) {
@@ -1058,10 +1058,20 @@ std::vector<std::uint64_t> RequestsInFlight::componentOf(std::uint64_t id) {
             unsettled_.emplace(ids[i], Unsettled{std::move(left), was.outcome, was.heard});
         }
         kept.push_back(ids[i]);
-        for (const Candidate& c : unsettled_.at(ids[i]).candidates)
-            for (const std::uint64_t o : fitting_[c.first][c.second])
-                if (seen.insert(o).second)
-                    ids.push_back(o);
+        for (const Candidate& c : unsettled_.at(ids[i]).candidates) {
+            const auto f = fitting_.find(c.first);
+            if (f == fitting_.end())
+                continue;
+            // A multi-account order's accounts share one outcome: the reports of each are paired together.
+            const auto r = byNumber(c.first);
+            const bool shared =
+                accounts && r != requests_.end() && r->kind == Kind::MultiAccount && !c.second.empty();
+            for (const auto& [part, of] : f->second)
+                if (part == c.second || (shared && !part.empty()))
+                    for (const std::uint64_t o : of)
+                        if (seen.insert(o).second)
+                            ids.push_back(o);
+        }
     }
     std::sort(kept.begin(), kept.end());
     return kept;
@@ -1129,7 +1139,7 @@ bool RequestsInFlight::settleUnsettled() {
         if (!unsettled_.contains(start))
             continue;
         // The reports that share requests, paired on their own.
-        const std::vector<std::uint64_t> reports = componentOf(start);
+        const std::vector<std::uint64_t> reports = componentOf(start, true);
         for (const std::uint64_t id : reports)
             toSettle_.erase(id);
         if (reports.empty())
@@ -1149,9 +1159,24 @@ bool RequestsInFlight::settleUnsettled() {
         const bool bounded = keys.size() <= kMaxPairings && reports.size() <= kMaxPairings;
         // The server carries out or refuses a multi-account order as a whole: a way giving one of its
         // accounts another outcome than its accounts told so far is no way, unless no other is left.
+        // What each multi-account order's accounts are given in the way being made: refused, and how many.
+        std::map<std::uint64_t, std::pair<bool, int>> wayGives;
         const auto agrees = [&](const Candidate& c, const Outcome& o) {
+            if (c.second.empty())
+                return true;
             const auto f = accountsTold_.find(c.first);
-            return c.second.empty() || f == accountsTold_.end() || !f->second || *f->second == o.rejected;
+            const auto w = wayGives.find(c.first);
+            return (f == accountsTold_.end() || !f->second || *f->second == o.rejected) &&
+                   (w == wayGives.end() || w->second.second == 0 || w->second.first == o.rejected);
+        };
+        const auto give = [&](const Candidate& c, const Outcome& o, int step) {
+            if (c.second.empty())
+                return;
+            if (const auto it = byNumber(c.first); it != requests_.end() && it->kind == Kind::MultiAccount) {
+                auto& w = wayGives[c.first];
+                w.first = o.rejected;
+                w.second += step;
+            }
         };
         bool agreeing = true;
         const std::function<void(std::size_t)> pair = [&](std::size_t i) {
@@ -1174,7 +1199,9 @@ bool RequestsInFlight::settleUnsettled() {
                     continue;
                 used[k] = true;
                 taker[i] = static_cast<int>(k);
+                give(c, o, 1);
                 pair(i + 1);
+                give(c, o, -1);
                 used[k] = false;
             }
         };
@@ -1220,7 +1247,10 @@ bool RequestsInFlight::settleUnsettled() {
                        });
             }))
             continue;
-        tellNotKnown(reports);
+        // Told part by part: what the reports of each account say of it.
+        for (const std::uint64_t id : reports)
+            if (unsettled_.contains(id))
+                tellNotKnown(componentOf(id));
         return true;
     }
     return false;

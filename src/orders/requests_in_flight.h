@@ -315,8 +315,9 @@ private:
     // over again.
     void touched(std::uint64_t number, const std::string* part);
     bool stillWaits(const Candidate& c);
-    // The unsettled reports that share requests with `id`, each with the requests still waiting for it.
-    std::vector<std::uint64_t> componentOf(std::uint64_t id);
+    // The unsettled reports that share requests with `id`, each with the requests still waiting for it;
+    // with `accounts`, those of any account of a multi-account order it fits too.
+    std::vector<std::uint64_t> componentOf(std::uint64_t id, bool accounts = false);
     // What the reports `ids` say of the requests they fit (those gathered in `keys`).
     NotKnown knownOf(const std::vector<std::uint64_t>& ids, std::vector<Candidate>& keys);
     // Tells the requests of the reports `ids` "not known" with what the reports say, and drops them.

@@ -1347,6 +1347,56 @@ TEST_F(RequestsInFlightTest, AMultiAccountOrdersOtherAccountTellsWhoseTheSharedA
     }
 }
 
+// Of a multi-account order and a market order of each of its accounts, one refused: the refusal and the
+// shared account's report wait for the other account's reports, though those are themselves held, and
+// are told once they come.
+TEST_F(RequestsInFlightTest, AMultiAccountOrdersHeldOtherAccountStillSettlesTheSharedAccount) {
+    auto multi = newOrder("multi", 61, "EURUSD", 0, "1");
+    multi.kind = Kind::MultiAccount;
+    multi.quantity.reset();
+    multi.accounts = {"20001", "20003"};
+    multi.accountQuantities = {{"20001", dec("1")}, {"20003", dec("1")}};
+    const std::map<std::string, std::string> market{{"20001", "market"}, {"20003", "other"}};
+    int order = 0;
+    for (const std::string refusedAccount : {"20001", "20003"}) {
+        SCOPED_TRACE("the market order of " + refusedAccount + " refused");
+        const std::string otherAccount = refusedAccount == "20001" ? "20003" : "20001";
+        list.sent(multi);
+        list.sent(newOrder("market", 61, "EURUSD", 0, "1", "20001"));
+        list.sent(newOrder("other", 61, "EURUSD", 0, "1", "20003"));
+        const auto stored = [&](const std::string& account) {
+            return std::vector<std::string>{"10=62",     "73=28", "33=61", "34=" + account,
+                                            "12=EURUSD", "36=45", "37=1",  "79=" + std::to_string(++order)};
+        };
+        std::map<std::string, std::string> outcome;
+        const auto take = [&](std::optional<RequestsInFlight::Answered> a) {
+            std::vector<RequestsInFlight::Answered> told;
+            if (a)
+                told.push_back(std::move(*a));
+            for (auto& b : list.takeGivenBack())
+                told.push_back(std::move(b));
+            for (const auto& t : told)
+                outcome[t.request.description + (t.account.empty() ? "" : " " + t.account)] =
+                    t.notKnown   ? "not known"
+                    : t.rejected ? "refused"
+                                 : "done";
+        };
+        // The multi-account order's two reports, then the refused market order's, then the other's.
+        take(answerOf(62, stored(refusedAccount)));
+        take(answerOf(62, stored(otherAccount)));
+        take(answerOf(62, {"10=62", "73=25", "33=61", "34=" + refusedAccount, "12=EURUSD", "74=11", "79="},
+                      11));
+        EXPECT_EQ(outcome, (std::map<std::string, std::string>{}))
+            << "the other account's second report may tell";
+        take(answerOf(62, stored(otherAccount)));
+        EXPECT_EQ(outcome, (std::map<std::string, std::string>{{"multi 20001", "done"},
+                                                               {"multi 20003", "done"},
+                                                               {market.at(refusedAccount), "refused"},
+                                                               {market.at(otherAccount), "done"}}));
+        EXPECT_EQ(list.waiting(), 0u);
+    }
+}
+
 // A report held for several requests is never kept without end: once the server has gone on answering
 // past the bound, the requests it fits are told "not known" with what it said. And what is handed over
 // at a lost line says whether the requests are alike, or unlike ones a report fitted.
