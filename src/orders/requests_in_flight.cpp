@@ -351,6 +351,51 @@ void RequestsInFlight::hold(const Named& named, const std::vector<std::uint64_t>
     held_.push_back({named.closed, named.closedWhole, candidates, std::nullopt});
 }
 
+bool RequestsInFlight::closesHeldRefusal(const Named& named, const std::vector<std::uint64_t>& candidates) {
+    // Only closes and close-alls: an offset's update is its answer's to tell.
+    if (!std::all_of(candidates.begin(), candidates.end(), [&](std::uint64_t n) {
+            const auto it = byNumber(n);
+            return it != requests_.end() && (it->kind == Kind::CloseAll || it->kind == Kind::Close);
+        }))
+        return false;
+    std::set<std::uint64_t> refusals;
+    for (const std::uint64_t n : candidates)
+        if (const auto f = fitting_.find(n); f != fitting_.end())
+            if (const auto p = f->second.find(named.closed); p != f->second.end())
+                for (const std::uint64_t id : p->second)
+                    if (const Unsettled& u = unsettled_.at(id);
+                        u.outcome.rejected && u.outcome.rejectionCode == kNoLongerHeldCode)
+                        refusals.insert(id);
+    if (refusals.empty())
+        return false;
+    // The position was held when they came: a listed close-all would not have been refused it so.
+    for (const std::uint64_t id : refusals) {
+        Unsettled& u = unsettled_.at(id);
+        const auto listed = [&](const Candidate& c) {
+            const auto it = byNumber(c.first);
+            return it != requests_.end() && it->kind == Kind::CloseAll && !it->closesWhatIsOpen;
+        };
+        if (std::all_of(u.candidates.begin(), u.candidates.end(), listed))
+            continue;
+        for (const Candidate& c : u.candidates)
+            if (listed(c)) {
+                auto& of = fitting_[c.first];
+                std::erase(of[c.second], id);
+                if (of[c.second].empty())
+                    of.erase(c.second);
+                if (of.empty())
+                    fitting_.erase(c.first);
+            }
+        std::erase_if(u.candidates, listed);
+        toSettle_.insert(id);
+    }
+    std::vector<Candidate> takers;
+    for (const std::uint64_t n : candidates)
+        takers.push_back({n, byNumber(n)->kind == Kind::CloseAll ? named.closed : std::string()});
+    addUnsettled(std::move(takers), Outcome{});
+    return true;
+}
+
 void RequestsInFlight::settled(const Named& named) {
     // Its settlement names two of an offset's positions, the one settled and the one it closed
     // against: that offset was carried out.
@@ -900,13 +945,30 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         if (!others)
             return std::nullopt;
         if (!alike) {
-            hold(named, candidates);
+            if (!closesHeldRefusal(named, candidates))
+                hold(named, candidates);
             return std::nullopt;
         }
     }
     // A position no longer held is refused by a close-all that lists it, not by one of every open
     // position (which lists what is open at its turn).
     if (rejected && code == kNoLongerHeldCode) {
+        // Fitting a close-all of every open position and a listed one before the position's closing was
+        // heard: held for each, until that closing, if it comes, tells whose it is.
+        std::vector<Candidate> ofPosition;
+        bool everyOpen = false, listed = false;
+        for (const Request& r : requests_)
+            if (r.kind == Kind::CloseAll && fits(r)) {
+                ofPosition.push_back({r.number, named.closed});
+                (r.closesWhatIsOpen ? everyOpen : listed) = true;
+            }
+        const bool closingHeard = closedWhole_.contains(named.closed) ||
+                                  std::any_of(held_.begin(), held_.end(),
+                                              [&](const Held& h) { return h.position == named.closed; });
+        if (everyOpen && listed && !closingHeard) {
+            addUnsettled(std::move(ofPosition), Outcome{true, code});
+            return std::nullopt;
+        }
         // Of close-alls a held update of the position fits, the server closed it for one and refused
         // it to the others: their group's.
         const auto heldFor = [&](const Request& r) {

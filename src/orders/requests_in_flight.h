@@ -221,6 +221,9 @@ private:
     // A report naming no number that fits several requests not alike: held.
     struct Held;
     void hold(const Named& named, const std::vector<std::uint64_t>& candidates);
+    // A position's closing fitting several requests, a refusal of it as no longer held being held for
+    // them: held with it (whether it was).
+    bool closesHeldRefusal(const Named& named, const std::vector<std::uint64_t>& candidates);
     // A settlement of held positions: an offset's (naming its other position) is the offset's, any
     // other no offset's.
     void settled(const Named& named);

@@ -1347,6 +1347,60 @@ TEST_F(RequestsInFlightTest, AMultiAccountOrdersOtherAccountTellsWhoseTheSharedA
     }
 }
 
+// A close-all of every open position and one of listed positions, one refused a position as no longer
+// held: before the position's closing, the refusal was the former's (the position was held, so the
+// listed one would have been refused otherwise); after it, the latter's.
+TEST_F(RequestsInFlightTest, ARefusalAsNoLongerHeldIsToldByWhetherThePositionsClosingFollows) {
+    auto everyOpen = on(Kind::CloseAll, "every open", "600001", 70);
+    everyOpen.targets.push_back("600002");
+    everyOpen.closesWhatIsOpen = true;
+    auto listed = on(Kind::CloseAll, "listed", "600001", 70);
+    listed.targets.push_back("600002");
+    int order = 0;
+    const auto refusal = [&](const std::string& position) {
+        return answerOf(
+            62, {"10=62", "73=25", "74=15", "79=" + std::to_string(700100 + ++order), "125=" + position}, 15);
+    };
+    const std::vector<std::string> update{"10=67", "73=73", "76=0"}, settlement{"10=66", "12=1"};
+    for (const bool refusalFirst : {true, false}) {
+        SCOPED_TRACE(refusalFirst ? "refused, then closed" : "closed, then refused");
+        list.sent(everyOpen);
+        list.sent(listed);
+        std::map<std::string, std::string> outcome;
+        const auto take = [&](std::optional<RequestsInFlight::Answered> a) {
+            std::vector<RequestsInFlight::Answered> told = list.takeGivenBack();
+            if (a)
+                told.push_back(std::move(*a));
+            for (const auto& t : told)
+                outcome[t.request.description + " " + t.position] =
+                    t.notKnown   ? "not known"
+                    : t.rejected ? "refused " + std::to_string(t.rejectionCode)
+                                 : "done";
+        };
+        const auto closing = [&](const std::string& position) {
+            auto u = update, s = settlement;
+            u.push_back("80=" + position);
+            s.insert(s.end(), {"80=" + position, "87=9" + position});
+            take(answerOf(67, u));
+            take(answerOf(66, s));
+        };
+        for (const std::string position : {"600001", "600002"}) {
+            if (!refusalFirst)
+                closing(position);
+            take(refusal(position));
+            if (refusalFirst)
+                closing(position);
+        }
+        const std::string refused = refusalFirst ? "every open" : "listed";
+        const std::string done = refusalFirst ? "listed" : "every open";
+        EXPECT_EQ(outcome, (std::map<std::string, std::string>{{refused + " 600001", "refused 15"},
+                                                               {refused + " 600002", "refused 15"},
+                                                               {done + " 600001", "done"},
+                                                               {done + " 600002", "done"}}));
+        EXPECT_EQ(list.waiting(), 0u);
+    }
+}
+
 // Of a multi-account order and a market order of each of its accounts, one refused: the refusal and the
 // shared account's report wait for the other account's reports, though those are themselves held, and
 // are told once they come.
