@@ -347,7 +347,20 @@ std::deque<RequestsInFlight::Request>::iterator RequestsInFlight::byNumber(std::
 }
 
 void RequestsInFlight::hold(const Named& named, const std::vector<std::uint64_t>& candidates) {
-    keepWithin(held_);
+    // Past the bound the oldest is told, never dropped untold: an offset's own tells the close-alls of
+    // every open position it was kept for that the position was no longer held; any other is not known.
+    if (held_.size() >= kMaxRequests && held_.size() >= bound()) {
+        const Held oldest = std::move(held_.front());
+        held_.pop_front();
+        std::vector<std::uint64_t> waiting;
+        for (const std::uint64_t n : oldest.candidates)
+            if (const auto it = byNumber(n); it != requests_.end() && waitsOn(*it, oldest.position))
+                waiting.push_back(n);
+        const NotKnown known = notKnownOf(waiting, {Outcome{}}, oldest.position, oldest.position);
+        for (const std::uint64_t n : waiting)
+            givenBack_.push_back(oldest.taken ? answer(byNumber(n), oldest.position, true, kNoLongerHeldCode)
+                                              : answer(byNumber(n), oldest.position, false, 0, {}, &known));
+    }
     held_.push_back({named.closed, named.closedWhole, candidates, std::nullopt});
 }
 

@@ -1347,6 +1347,42 @@ TEST_F(RequestsInFlightTest, AMultiAccountOrdersOtherAccountTellsWhoseTheSharedA
     }
 }
 
+// Held updates are bounded, yet never dropped untold: an update a close-all of every open position and
+// a close both fit, followed by a burst of offsets of its position, each keeping its own update for
+// the close-all, is told "not known" to both once the burst passes the bound.
+TEST_F(RequestsInFlightTest, AHeldUpdatePastTheBoundIsToldNotDropped) {
+    auto everyOpen = on(Kind::CloseAll, "every open", "610001", 80);
+    everyOpen.closesWhatIsOpen = true;
+    list.sent(everyOpen);
+    auto close = on(Kind::Close, "close", "610001", 81);
+    close.quantity = dec("1");
+    list.sent(close);
+    std::map<std::string, std::string> outcome;
+    const auto take = [&](std::optional<RequestsInFlight::Answered> a) {
+        std::vector<RequestsInFlight::Answered> told = list.takeGivenBack();
+        if (a)
+            told.push_back(std::move(*a));
+        for (const auto& t : told)
+            if (t.request.description != "offset")
+                outcome[t.request.description] = t.notKnown ? "not known" : t.rejected ? "refused" : "done";
+    };
+    take(answerOf(67, {"10=67", "73=73", "80=610001", "76=0"}));
+    take(answerOf(66, {"10=66", "80=610001", "12=1"}));
+    EXPECT_EQ(outcome, (std::map<std::string, std::string>{})) << "either may have closed it";
+    for (std::size_t i = 0; i <= RequestsInFlight::kMaxRequests + 8 && outcome.empty(); ++i) {
+        auto o = offset("offset", "20003", "EURUSD");
+        o.targets = {"610001", "610002"};
+        list.sent(o);
+        take(answerOf(67, {"10=67", "73=73", "80=610001", "76=0"}));
+        take(answerOf(67, {"10=67", "73=73", "80=610002", "76=0"}));
+        take(answerOf(66, {"10=66", "80=610001", "87=610002", "12=1"}));
+        take(answerOf(1052, {"10=1052", "34=20003", "12=EURUSD", "74=0"}));
+    }
+    EXPECT_EQ(outcome,
+              (std::map<std::string, std::string>{{"every open", "not known"}, {"close", "not known"}}));
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
 // A close-all of every open position and one of listed positions, one refused a position as no longer
 // held: before the position's closing, the refusal was the former's (the position was held, so the
 // listed one would have been refused otherwise); after it, the latter's.
