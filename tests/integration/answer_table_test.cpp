@@ -422,8 +422,8 @@ std::vector<Row> probedRows() {
 }
 
 // A multi-account order and a market order of each of its accounts sent in one pass, answered in every
-// order, one market order refused: the shared account's reports wait for the other account's, even
-// where those are held themselves.
+// order, one market order refused (given up where the multi-account order is sent second): the shared
+// account's reports wait for the other account's, even where those are held themselves.
 std::vector<Row> sharedAccountRows() {
     std::vector<Row> rows;
     std::vector<std::size_t> answered{0, 1, 2};
@@ -434,6 +434,15 @@ std::vector<Row> sharedAccountRows() {
                 refused[refusedOne] = r;
                 rows.push_back(
                     {{Kind::MultiAccount, Kind::Market, Kind::OtherAccount}, answered, -1, false, refused});
+                // The market order of 20001 sent first; the refused one given up.
+                const std::size_t market = refusedOne == 1 ? 0 : 2;
+                std::vector<Refusal> first(3, Refusal::None);
+                first[market] = r;
+                rows.push_back({{Kind::Market, Kind::MultiAccount, Kind::OtherAccount},
+                                answered,
+                                static_cast<int>(market),
+                                false,
+                                first});
             }
     while (std::next_permutation(answered.begin(), answered.end()));
     return rows;
@@ -465,7 +474,8 @@ std::vector<Row> probeRows() {
                 ref[j] = r == R::Exchange ? R::Quantity : R::Exchange;
                 rows.push_back({five, ans, -1, false, ref});
             }
-    // A multi-account order and market orders of its two accounts (a market order refused: SharedAccount).
+    // A multi-account order and market orders of its two accounts (the multi-account order refused; a
+    // market order refused is SharedAccount's).
     for (const auto& ans : perms(3))
         for (std::size_t w = 0; w < 3; ++w)
             for (R r : {R::MarketClosed, R::Quantity}) {
@@ -474,11 +484,12 @@ std::vector<Row> probeRows() {
                 if (w == 0)
                     rows.push_back(
                         {{Kind::MultiAccount, Kind::Market, Kind::OtherAccount}, ans, -1, false, ref});
-                rows.push_back({{Kind::Market, Kind::MultiAccount, Kind::OtherAccount},
-                                ans,
-                                static_cast<int>(w),
-                                false,
-                                ref});
+                if (w == 1)
+                    rows.push_back({{Kind::Market, Kind::MultiAccount, Kind::OtherAccount},
+                                    ans,
+                                    static_cast<int>(w),
+                                    false,
+                                    ref});
             }
     // An edit, a cancel and a leg change of one order.
     for (const auto& ans : perms(3))
