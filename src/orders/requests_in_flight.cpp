@@ -389,8 +389,66 @@ std::deque<RequestsInFlight::Request>::iterator RequestsInFlight::byNumber(std::
 }
 
 void RequestsInFlight::hold(const Named& named, const std::vector<std::uint64_t>& candidates) {
-    keepWithin(held_);
+    // Past the bound the oldest is told, never dropped untold: an offset's own tells the close-alls of
+    // every open position it was kept for that the position was no longer held; any other is not known.
+    if (held_.size() >= kMaxRequests && held_.size() >= bound()) {
+        const Held oldest = std::move(held_.front());
+        held_.pop_front();
+        std::vector<std::uint64_t> waiting;
+        for (const std::uint64_t n : oldest.candidates)
+            if (const auto it = byNumber(n); it != requests_.end() && waitsOn(*it, oldest.position))
+                waiting.push_back(n);
+        const NotKnown known = notKnownOf(waiting, {Outcome{}}, oldest.position, oldest.position);
+        for (const std::uint64_t n : waiting)
+            givenBack_.push_back(oldest.taken ? answer(byNumber(n), oldest.position, true, kNoLongerHeldCode)
+                                              : answer(byNumber(n), oldest.position, false, 0, {}, &known));
+    }
     held_.push_back({named.closed, named.closedWhole, candidates, std::nullopt});
+}
+
+bool RequestsInFlight::closesHeldRefusal(const Named& named, const std::vector<std::uint64_t>& candidates) {
+    // Only closes and close-alls: an offset's update is its answer's to tell.
+    if (!std::all_of(candidates.begin(), candidates.end(), [&](std::uint64_t n) {
+            const auto it = byNumber(n);
+            return it != requests_.end() && (it->kind == Kind::CloseAll || it->kind == Kind::Close);
+        }))
+        return false;
+    std::set<std::uint64_t> refusals;
+    for (const std::uint64_t n : candidates)
+        if (const auto f = fitting_.find(n); f != fitting_.end())
+            if (const auto p = f->second.find(named.closed); p != f->second.end())
+                for (const std::uint64_t id : p->second)
+                    if (const Unsettled& u = unsettled_.at(id);
+                        u.outcome.rejected && u.outcome.rejectionCode == kNoLongerHeldCode)
+                        refusals.insert(id);
+    if (refusals.empty())
+        return false;
+    // The position was held when they came: a listed close-all would not have been refused it so.
+    for (const std::uint64_t id : refusals) {
+        Unsettled& u = unsettled_.at(id);
+        const auto listed = [&](const Candidate& c) {
+            const auto it = byNumber(c.first);
+            return it != requests_.end() && it->kind == Kind::CloseAll && !it->closesWhatIsOpen;
+        };
+        if (std::all_of(u.candidates.begin(), u.candidates.end(), listed))
+            continue;
+        for (const Candidate& c : u.candidates)
+            if (listed(c)) {
+                auto& of = fitting_[c.first];
+                std::erase(of[c.second], id);
+                if (of[c.second].empty())
+                    of.erase(c.second);
+                if (of.empty())
+                    fitting_.erase(c.first);
+            }
+        std::erase_if(u.candidates, listed);
+        toSettle_.insert(id);
+    }
+    std::vector<Candidate> takers;
+    for (const std::uint64_t n : candidates)
+        takers.push_back({n, byNumber(n)->kind == Kind::CloseAll ? named.closed : std::string()});
+    addUnsettled(std::move(takers), Outcome{});
+    return true;
 }
 
 void RequestsInFlight::settled(const Named& named) {
@@ -946,13 +1004,30 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         if (!others)
             return std::nullopt;
         if (!alike) {
-            hold(named, candidates);
+            if (!closesHeldRefusal(named, candidates))
+                hold(named, candidates);
             return std::nullopt;
         }
     }
     // A position no longer held is refused by a close-all that lists it, not by one of every open
     // position (which lists what is open at its turn).
     if (rejected && code == kNoLongerHeldCode) {
+        // Fitting a close-all of every open position and a listed one before the position's closing was
+        // heard: held for each, until that closing, if it comes, tells whose it is.
+        std::vector<Candidate> ofPosition;
+        bool everyOpen = false, listed = false;
+        for (const Request& r : requests_)
+            if (r.kind == Kind::CloseAll && fits(r)) {
+                ofPosition.push_back({r.number, named.closed});
+                (r.closesWhatIsOpen ? everyOpen : listed) = true;
+            }
+        const bool closingHeard = closedWhole_.contains(named.closed) ||
+                                  std::any_of(held_.begin(), held_.end(),
+                                              [&](const Held& h) { return h.position == named.closed; });
+        if (everyOpen && listed && !closingHeard) {
+            addUnsettled(std::move(ofPosition), Outcome{true, code});
+            return std::nullopt;
+        }
         // Of close-alls a held update of the position fits, the server closed it for one and refused
         // it to the others: their group's.
         const auto heldFor = [&](const Request& r) {
@@ -1078,7 +1153,7 @@ bool RequestsInFlight::stillWaits(const Candidate& c) {
     return true;
 }
 
-std::vector<std::uint64_t> RequestsInFlight::componentOf(std::uint64_t id) {
+std::vector<std::uint64_t> RequestsInFlight::componentOf(std::uint64_t id, bool accounts) {
     std::vector<std::uint64_t> ids{id}, kept;
     std::set<std::uint64_t> seen{id};
     for (std::size_t i = 0; i < ids.size(); ++i) {
@@ -1104,10 +1179,20 @@ std::vector<std::uint64_t> RequestsInFlight::componentOf(std::uint64_t id) {
             unsettled_.emplace(ids[i], Unsettled{std::move(left), was.outcome, was.heard});
         }
         kept.push_back(ids[i]);
-        for (const Candidate& c : unsettled_.at(ids[i]).candidates)
-            for (const std::uint64_t o : fitting_[c.first][c.second])
-                if (seen.insert(o).second)
-                    ids.push_back(o);
+        for (const Candidate& c : unsettled_.at(ids[i]).candidates) {
+            const auto f = fitting_.find(c.first);
+            if (f == fitting_.end())
+                continue;
+            // A multi-account order's accounts share one outcome: the reports of each are paired together.
+            const auto r = byNumber(c.first);
+            const bool shared =
+                accounts && r != requests_.end() && r->kind == Kind::MultiAccount && !c.second.empty();
+            for (const auto& [part, of] : f->second)
+                if (part == c.second || (shared && !part.empty()))
+                    for (const std::uint64_t o : of)
+                        if (seen.insert(o).second)
+                            ids.push_back(o);
+        }
     }
     std::sort(kept.begin(), kept.end());
     return kept;
@@ -1175,7 +1260,7 @@ bool RequestsInFlight::settleUnsettled() {
         if (!unsettled_.contains(start))
             continue;
         // The reports that share requests, paired on their own.
-        const std::vector<std::uint64_t> reports = componentOf(start);
+        const std::vector<std::uint64_t> reports = componentOf(start, true);
         for (const std::uint64_t id : reports)
             toSettle_.erase(id);
         if (reports.empty())
@@ -1195,9 +1280,24 @@ bool RequestsInFlight::settleUnsettled() {
         const bool bounded = keys.size() <= kMaxPairings && reports.size() <= kMaxPairings;
         // The server carries out or refuses a multi-account order as a whole: a way giving one of its
         // accounts another outcome than its accounts told so far is no way, unless no other is left.
+        // What each multi-account order's accounts are given in the way being made: refused, and how many.
+        std::map<std::uint64_t, std::pair<bool, int>> wayGives;
         const auto agrees = [&](const Candidate& c, const Outcome& o) {
+            if (c.second.empty())
+                return true;
             const auto f = accountsTold_.find(c.first);
-            return c.second.empty() || f == accountsTold_.end() || !f->second || *f->second == o.rejected;
+            const auto w = wayGives.find(c.first);
+            return (f == accountsTold_.end() || !f->second || *f->second == o.rejected) &&
+                   (w == wayGives.end() || w->second.second == 0 || w->second.first == o.rejected);
+        };
+        const auto give = [&](const Candidate& c, const Outcome& o, int step) {
+            if (c.second.empty())
+                return;
+            if (const auto it = byNumber(c.first); it != requests_.end() && it->kind == Kind::MultiAccount) {
+                auto& w = wayGives[c.first];
+                w.first = o.rejected;
+                w.second += step;
+            }
         };
         bool agreeing = true;
         const std::function<void(std::size_t)> pair = [&](std::size_t i) {
@@ -1220,7 +1320,9 @@ bool RequestsInFlight::settleUnsettled() {
                     continue;
                 used[k] = true;
                 taker[i] = static_cast<int>(k);
+                give(c, o, 1);
                 pair(i + 1);
+                give(c, o, -1);
                 used[k] = false;
             }
         };
@@ -1266,7 +1368,10 @@ bool RequestsInFlight::settleUnsettled() {
                        });
             }))
             continue;
-        tellNotKnown(reports);
+        // Told part by part: what the reports of each account say of it.
+        for (const std::uint64_t id : reports)
+            if (unsettled_.contains(id))
+                tellNotKnown(componentOf(id));
         return true;
     }
     return false;

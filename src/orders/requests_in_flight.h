@@ -232,6 +232,9 @@ private:
     // A report naming no number that fits several requests not alike: held.
     struct Held;
     void hold(const Named& named, const std::vector<std::uint64_t>& candidates);
+    // A position's closing fitting several requests, a refusal of it as no longer held being held for
+    // them: held with it (whether it was).
+    bool closesHeldRefusal(const Named& named, const std::vector<std::uint64_t>& candidates);
     // A settlement of held positions: an offset's (naming its other position) is the offset's, any
     // other no offset's.
     void settled(const Named& named);
@@ -326,8 +329,9 @@ private:
     // over again.
     void touched(std::uint64_t number, const std::string* part);
     bool stillWaits(const Candidate& c);
-    // The unsettled reports that share requests with `id`, each with the requests still waiting for it.
-    std::vector<std::uint64_t> componentOf(std::uint64_t id);
+    // The unsettled reports that share requests with `id`, each with the requests still waiting for it;
+    // with `accounts`, those of any account of a multi-account order it fits too.
+    std::vector<std::uint64_t> componentOf(std::uint64_t id, bool accounts = false);
     // What the reports `ids` say of the requests they fit (those gathered in `keys`).
     NotKnown knownOf(const std::vector<std::uint64_t>& ids, std::vector<Candidate>& keys);
     // Tells the requests of the reports `ids` "not known" with what the reports say, and drops them.

@@ -442,6 +442,33 @@ std::vector<Row> probedRows() {
     return rows;
 }
 
+// A multi-account order and a market order of each of its accounts sent in one pass, answered in every
+// order, one market order refused (given up where the multi-account order is sent second): the shared
+// account's reports wait for the other account's, even where those are held themselves.
+std::vector<Row> sharedAccountRows() {
+    std::vector<Row> rows;
+    std::vector<std::size_t> answered{0, 1, 2};
+    do
+        for (std::size_t refusedOne : {1u, 2u})
+            for (Refusal r : {Refusal::MarketClosed, Refusal::Quantity}) {
+                std::vector<Refusal> refused(3, Refusal::None);
+                refused[refusedOne] = r;
+                rows.push_back(
+                    {{Kind::MultiAccount, Kind::Market, Kind::OtherAccount}, answered, -1, false, refused});
+                // The market order of 20001 sent first; the refused one given up.
+                const std::size_t market = refusedOne == 1 ? 0 : 2;
+                std::vector<Refusal> first(3, Refusal::None);
+                first[market] = r;
+                rows.push_back({{Kind::Market, Kind::MultiAccount, Kind::OtherAccount},
+                                answered,
+                                static_cast<int>(market),
+                                false,
+                                first});
+            }
+    while (std::next_permutation(answered.begin(), answered.end()));
+    return rows;
+}
+
 // Scratch probes of the review: kinds and combinations the table does not hold.
 std::vector<Row> probeRows() {
     std::vector<Row> rows;
@@ -468,18 +495,22 @@ std::vector<Row> probeRows() {
                 ref[j] = r == R::Exchange ? R::Quantity : R::Exchange;
                 rows.push_back({five, ans, -1, false, ref});
             }
-    // A multi-account order and market orders of its two accounts.
+    // A multi-account order and market orders of its two accounts (the multi-account order refused; a
+    // market order refused is SharedAccount's).
     for (const auto& ans : perms(3))
         for (std::size_t w = 0; w < 3; ++w)
             for (R r : {R::MarketClosed, R::Quantity}) {
                 std::vector<Refusal> ref(3, R::None);
                 ref[w] = r;
-                rows.push_back({{Kind::MultiAccount, Kind::Market, Kind::OtherAccount}, ans, -1, false, ref});
-                rows.push_back({{Kind::Market, Kind::MultiAccount, Kind::OtherAccount},
-                                ans,
-                                static_cast<int>(w),
-                                false,
-                                ref});
+                if (w == 0)
+                    rows.push_back(
+                        {{Kind::MultiAccount, Kind::Market, Kind::OtherAccount}, ans, -1, false, ref});
+                if (w == 1)
+                    rows.push_back({{Kind::Market, Kind::MultiAccount, Kind::OtherAccount},
+                                    ans,
+                                    static_cast<int>(w),
+                                    false,
+                                    ref});
             }
     // An edit, a cancel and a leg change of one order.
     for (const auto& ans : perms(3))
@@ -1656,6 +1687,7 @@ INSTANTIATE_TEST_SUITE_P(Triples, AnswerTable, ::testing::ValuesIn(triples()), r
 INSTANTIATE_TEST_SUITE_P(Quadruples, AnswerTable, ::testing::ValuesIn(quadruples()), rowName);
 INSTANTIATE_TEST_SUITE_P(LineLostInOrder, AnswerTable, ::testing::ValuesIn(lostRows(false)), rowName);
 INSTANTIATE_TEST_SUITE_P(LineLostReversed, AnswerTable, ::testing::ValuesIn(lostRows(true)), rowName);
+INSTANTIATE_TEST_SUITE_P(SharedAccount, AnswerTable, ::testing::ValuesIn(sharedAccountRows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ReviewProbe, AnswerTable, ::testing::ValuesIn(probeRows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ReviewBurst, AnswerTable, ::testing::ValuesIn(burstRows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ReviewNine, AnswerTable, ::testing::ValuesIn(nineRows()), rowName);

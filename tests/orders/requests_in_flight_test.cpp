@@ -1428,6 +1428,146 @@ TEST_F(RequestsInFlightTest, AMultiAccountOrdersOtherAccountTellsWhoseTheSharedA
     }
 }
 
+// Held updates are bounded, yet never dropped untold: an update a close-all of every open position and
+// a close both fit, followed by a burst of offsets of its position, each keeping its own update for
+// the close-all, is told "not known" to both once the burst passes the bound.
+TEST_F(RequestsInFlightTest, AHeldUpdatePastTheBoundIsToldNotDropped) {
+    auto everyOpen = on(Kind::CloseAll, "every open", "610001", 80);
+    everyOpen.closesWhatIsOpen = true;
+    list.sent(everyOpen);
+    auto close = on(Kind::Close, "close", "610001", 81);
+    close.quantity = dec("1");
+    list.sent(close);
+    std::map<std::string, std::string> outcome;
+    const auto take = [&](std::optional<RequestsInFlight::Answered> a) {
+        std::vector<RequestsInFlight::Answered> told = list.takeGivenBack();
+        if (a)
+            told.push_back(std::move(*a));
+        for (const auto& t : told)
+            if (t.request.description != "offset")
+                outcome[t.request.description] = t.notKnown ? "not known" : t.rejected ? "refused" : "done";
+    };
+    take(answerOf(67, {"10=67", "73=73", "80=610001", "76=0"}));
+    take(answerOf(66, {"10=66", "80=610001", "12=1"}));
+    EXPECT_EQ(outcome, (std::map<std::string, std::string>{})) << "either may have closed it";
+    for (std::size_t i = 0; i <= RequestsInFlight::kMaxRequests + 8 && outcome.empty(); ++i) {
+        auto o = offset("offset", "20003", "EURUSD");
+        o.targets = {"610001", "610002"};
+        list.sent(o);
+        take(answerOf(67, {"10=67", "73=73", "80=610001", "76=0"}));
+        take(answerOf(67, {"10=67", "73=73", "80=610002", "76=0"}));
+        take(answerOf(66, {"10=66", "80=610001", "87=610002", "12=1"}));
+        take(answerOf(1052, {"10=1052", "34=20003", "12=EURUSD", "74=0"}));
+    }
+    EXPECT_EQ(outcome,
+              (std::map<std::string, std::string>{{"every open", "not known"}, {"close", "not known"}}));
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
+// A close-all of every open position and one of listed positions, one refused a position as no longer
+// held: before the position's closing, the refusal was the former's (the position was held, so the
+// listed one would have been refused otherwise); after it, the latter's.
+TEST_F(RequestsInFlightTest, ARefusalAsNoLongerHeldIsToldByWhetherThePositionsClosingFollows) {
+    auto everyOpen = on(Kind::CloseAll, "every open", "600001", 70);
+    everyOpen.targets.push_back("600002");
+    everyOpen.closesWhatIsOpen = true;
+    auto listed = on(Kind::CloseAll, "listed", "600001", 70);
+    listed.targets.push_back("600002");
+    int order = 0;
+    const auto refusal = [&](const std::string& position) {
+        return answerOf(
+            62, {"10=62", "73=25", "74=15", "79=" + std::to_string(700100 + ++order), "125=" + position}, 15);
+    };
+    const std::vector<std::string> update{"10=67", "73=73", "76=0"}, settlement{"10=66", "12=1"};
+    for (const bool refusalFirst : {true, false}) {
+        SCOPED_TRACE(refusalFirst ? "refused, then closed" : "closed, then refused");
+        list.sent(everyOpen);
+        list.sent(listed);
+        std::map<std::string, std::string> outcome;
+        const auto take = [&](std::optional<RequestsInFlight::Answered> a) {
+            std::vector<RequestsInFlight::Answered> told = list.takeGivenBack();
+            if (a)
+                told.push_back(std::move(*a));
+            for (const auto& t : told)
+                outcome[t.request.description + " " + t.position] =
+                    t.notKnown   ? "not known"
+                    : t.rejected ? "refused " + std::to_string(t.rejectionCode)
+                                 : "done";
+        };
+        const auto closing = [&](const std::string& position) {
+            auto u = update, s = settlement;
+            u.push_back("80=" + position);
+            s.insert(s.end(), {"80=" + position, "87=9" + position});
+            take(answerOf(67, u));
+            take(answerOf(66, s));
+        };
+        for (const std::string position : {"600001", "600002"}) {
+            if (!refusalFirst)
+                closing(position);
+            take(refusal(position));
+            if (refusalFirst)
+                closing(position);
+        }
+        const std::string refused = refusalFirst ? "every open" : "listed";
+        const std::string done = refusalFirst ? "listed" : "every open";
+        EXPECT_EQ(outcome, (std::map<std::string, std::string>{{refused + " 600001", "refused 15"},
+                                                               {refused + " 600002", "refused 15"},
+                                                               {done + " 600001", "done"},
+                                                               {done + " 600002", "done"}}));
+        EXPECT_EQ(list.waiting(), 0u);
+    }
+}
+
+// Of a multi-account order and a market order of each of its accounts, one refused: the refusal and the
+// shared account's report wait for the other account's reports, though those are themselves held, and
+// are told once they come.
+TEST_F(RequestsInFlightTest, AMultiAccountOrdersHeldOtherAccountStillSettlesTheSharedAccount) {
+    auto multi = newOrder("multi", 61, "EURUSD", 0, "1");
+    multi.kind = Kind::MultiAccount;
+    multi.quantity.reset();
+    multi.accounts = {"20001", "20003"};
+    multi.accountQuantities = {{"20001", dec("1")}, {"20003", dec("1")}};
+    const std::map<std::string, std::string> market{{"20001", "market"}, {"20003", "other"}};
+    int order = 0;
+    for (const std::string refusedAccount : {"20001", "20003"}) {
+        SCOPED_TRACE("the market order of " + refusedAccount + " refused");
+        const std::string otherAccount = refusedAccount == "20001" ? "20003" : "20001";
+        list.sent(multi);
+        list.sent(newOrder("market", 61, "EURUSD", 0, "1", "20001"));
+        list.sent(newOrder("other", 61, "EURUSD", 0, "1", "20003"));
+        const auto stored = [&](const std::string& account) {
+            return std::vector<std::string>{"10=62",     "73=28", "33=61", "34=" + account,
+                                            "12=EURUSD", "36=45", "37=1",  "79=" + std::to_string(++order)};
+        };
+        std::map<std::string, std::string> outcome;
+        const auto take = [&](std::optional<RequestsInFlight::Answered> a) {
+            std::vector<RequestsInFlight::Answered> told;
+            if (a)
+                told.push_back(std::move(*a));
+            for (auto& b : list.takeGivenBack())
+                told.push_back(std::move(b));
+            for (const auto& t : told)
+                outcome[t.request.description + (t.account.empty() ? "" : " " + t.account)] =
+                    t.notKnown   ? "not known"
+                    : t.rejected ? "refused"
+                                 : "done";
+        };
+        // The multi-account order's two reports, then the refused market order's, then the other's.
+        take(answerOf(62, stored(refusedAccount)));
+        take(answerOf(62, stored(otherAccount)));
+        take(answerOf(62, {"10=62", "73=25", "33=61", "34=" + refusedAccount, "12=EURUSD", "74=11", "79="},
+                      11));
+        EXPECT_EQ(outcome, (std::map<std::string, std::string>{}))
+            << "the other account's second report may tell";
+        take(answerOf(62, stored(otherAccount)));
+        EXPECT_EQ(outcome, (std::map<std::string, std::string>{{"multi 20001", "done"},
+                                                               {"multi 20003", "done"},
+                                                               {market.at(refusedAccount), "refused"},
+                                                               {market.at(otherAccount), "done"}}));
+        EXPECT_EQ(list.waiting(), 0u);
+    }
+}
+
 // A report held for several requests is never kept without end: once the server has gone on answering
 // past the bound, the requests it fits are told "not known" with what it said. And what is handed over
 // at a lost line says whether the requests are alike, or unlike ones a report fitted.
