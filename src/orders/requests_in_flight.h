@@ -70,8 +70,14 @@ public:
     };
     // What the server did with one request of a group the wire cannot tell apart.
     struct Outcome {
+        Outcome() = default;
+        Outcome(bool refused, std::int32_t code, std::vector<std::int32_t> codes = {})
+            : rejected(refused), rejectionCode(code), possibleCodes(std::move(codes)) {}
         bool rejected = false;
         std::int32_t rejectionCode = 0;
+        // Refused for one of these reasons (two or more, ascending), the reports not saying which;
+        // `rejectionCode` is then the first.
+        std::vector<std::int32_t> possibleCodes;
         bool operator==(const Outcome&) const = default;
     };
     // One request of such a group, as the trader reads it.
@@ -146,6 +152,11 @@ public:
     // is the account the report is of, and it leaves once each account has had its report or a
     // report names none of them (refused as a whole). Every other request leaves at once.
     struct Answered {
+        Answered() = default;
+        Answered(Request r, std::string of, bool refused, std::int32_t code, bool done = true,
+                 std::string accountOf = {}, std::optional<NotKnown> unknown = {})
+            : request(std::move(r)), position(std::move(of)), rejected(refused), rejectionCode(code),
+              finished(done), account(std::move(accountOf)), notKnown(std::move(unknown)) {}
         Request request;
         std::string position;
         bool rejected = false;
@@ -155,6 +166,9 @@ public:
         // Set when the outcome is not known: the server's reports fitted this request and like ones
         // alike and said different things of them. `rejected` is then false and means nothing.
         std::optional<NotKnown> notKnown;
+        // Refused for certain for one of these reasons (two or more), the reports not saying which;
+        // `rejectionCode` is then the first.
+        std::vector<std::int32_t> possibleCodes;
     };
 
     // Notes the request and gives back its number.
@@ -321,6 +335,17 @@ private:
     NotKnown knownOf(const std::vector<std::uint64_t>& ids, std::vector<Candidate>& keys);
     // Tells the requests of the reports `ids` "not known" with what the reports say, and drops them.
     void tellNotKnown(const std::vector<std::uint64_t>& ids);
+    // The requests the reports `ids` fit, each once, in the order first fitted.
+    std::vector<Candidate> keysOf(const std::vector<std::uint64_t>& ids) const;
+    // What the reports say alike: each carrying out, or each refusing (for one of their reasons).
+    std::optional<Outcome> certainOf(const std::vector<std::uint64_t>& reports) const;
+    // `key` was told it took one of `reports`, which one not known: the others stay held.
+    void tookOneOf(const std::vector<std::uint64_t>& reports, const Candidate& key, const Outcome& outcome);
+    void tellCertain(const Candidate& key, const Outcome& outcome);
+    // Whether every request of the set has had its report, so none to come may tell more.
+    bool allReportsIn(const std::vector<std::uint64_t>& reports, const std::vector<Candidate>& keys);
+    // Of a set too large to pair every way, what is certain; whether it told any.
+    bool settleUnpaired(const std::vector<std::uint64_t>& reports, const std::vector<Candidate>& keys);
     // Tells what the unsettled reports say for certain, by elimination and by pairing; whether it told any.
     bool settleUnsettled();
     // Offsets whose positions' settlement (naming two of their positions) came: carried out.
