@@ -985,7 +985,14 @@ void RequestsInFlight::addUnsettled(std::vector<Candidate> candidates, Outcome o
     const std::uint64_t id = ++lastUnsettled_;
     for (const Candidate& c : candidates)
         fitting_[c.first][c.second].push_back(id);
-    unsettled_.emplace_hint(unsettled_.end(), id, Unsettled{std::move(candidates), outcome, reportsHeard_});
+    // A burst of like requests brings report after report fitting them all, a few lists taking turns.
+    std::uint64_t list = 0;
+    for (auto u = unsettled_.rbegin();
+         u != unsettled_.rend() && !list && std::distance(unsettled_.rbegin(), u) < 4; ++u)
+        if (u->second.candidates == candidates)
+            list = u->second.list ? u->second.list : (u->second.list = ++lastList_);
+    unsettled_.emplace_hint(unsettled_.end(), id,
+                            Unsettled{std::move(candidates), outcome, reportsHeard_, list});
     toSettle_.insert(id);
     lastGrouped_ = true;
 }
@@ -1034,18 +1041,52 @@ bool RequestsInFlight::stillWaits(const Candidate& c) {
     return true;
 }
 
+namespace {
+
+// The candidate lists already looked over: reports of like requests share theirs, so a list met again
+// adds nothing. A few kept; one of a number met is met, any other compared at the cost of its length.
+class ListsSeen {
+public:
+    using List = std::vector<std::pair<std::uint64_t, std::string>>;
+    bool met(const List& list, std::uint64_t number) const {
+        return (number && numbers_.contains(number)) ||
+               std::any_of(lists_.begin(), lists_.end(),
+                           [&](const List* l) { return l->size() == list.size() && *l == list; });
+    }
+    // Kept as met: the list must outlive the looking over.
+    void add(const List& list, std::uint64_t number) {
+        if (number)
+            numbers_.insert(number);
+        if (lists_.size() == kKept)
+            lists_.erase(lists_.begin());
+        lists_.push_back(&list);
+    }
+
+private:
+    static constexpr std::size_t kKept = 8;
+    std::vector<const List*> lists_;
+    std::unordered_set<std::uint64_t> numbers_;
+};
+
+} // namespace
+
 std::vector<std::uint64_t> RequestsInFlight::componentOf(std::uint64_t id) {
     std::vector<std::uint64_t> ids{id}, kept;
-    std::unordered_set<std::uint64_t> seen{id};
+    // Report numbers run on from the oldest held: marked in a flat list, each looked at once per request
+    // it fits.
+    const std::uint64_t oldest = unsettled_.empty() ? id : std::min(id, unsettled_.begin()->first);
+    std::vector<char> seen(lastUnsettled_ - oldest + 1, 0);
+    const auto see = [&](std::uint64_t o) { return o >= oldest && !std::exchange(seen[o - oldest], 1); };
+    see(id);
     // Each request's reports are looked up once; reports of like requests share their candidates, so
     // one just like the last looked over adds nothing and waits as it does.
     std::set<Candidate> expanded;
-    const std::vector<Candidate>* last = nullptr;
+    ListsSeen lists;
     for (std::size_t i = 0; i < ids.size(); ++i) {
         const auto u = unsettled_.find(ids[i]);
         if (u == unsettled_.end())
             continue;
-        if (last && *last == u->second.candidates) {
+        if (lists.met(u->second.candidates, u->second.list)) {
             kept.push_back(ids[i]);
             continue;
         }
@@ -1066,11 +1107,12 @@ std::vector<std::uint64_t> RequestsInFlight::componentOf(std::uint64_t id) {
                 }
             if (left.empty())
                 continue;
-            unsettled_.emplace(ids[i], Unsettled{std::move(left), was.outcome, was.heard});
+            unsettled_.emplace(ids[i], Unsettled{std::move(left), was.outcome, was.heard, 0});
+        } else {
+            lists.add(u->second.candidates, u->second.list);
         }
         kept.push_back(ids[i]);
-        last = &unsettled_.at(ids[i]).candidates;
-        for (const Candidate& c : *last) {
+        for (const Candidate& c : unsettled_.at(ids[i]).candidates) {
             if (!expanded.insert(c).second)
                 continue;
             const auto f = fitting_.find(c.first);
@@ -1078,7 +1120,7 @@ std::vector<std::uint64_t> RequestsInFlight::componentOf(std::uint64_t id) {
                 continue;
             if (const auto p = f->second.find(c.second); p != f->second.end())
                 for (const std::uint64_t o : p->second)
-                    if (seen.insert(o).second)
+                    if (see(o))
                         ids.push_back(o);
         }
     }
@@ -1090,12 +1132,12 @@ std::vector<RequestsInFlight::Candidate>
 RequestsInFlight::keysOf(const std::vector<std::uint64_t>& ids) const {
     std::vector<Candidate> keys;
     std::set<Candidate> have;
-    const std::vector<Candidate>* last = nullptr;
+    ListsSeen lists;
     for (const std::uint64_t id : ids) {
         const std::vector<Candidate>& candidates = unsettled_.at(id).candidates;
-        if (last && *last == candidates)
+        if (lists.met(candidates, unsettled_.at(id).list))
             continue;
-        last = &candidates;
+        lists.add(candidates, unsettled_.at(id).list);
         for (const Candidate& c : candidates)
             if (have.insert(c).second)
                 keys.push_back(c);
@@ -1136,8 +1178,17 @@ void RequestsInFlight::tellNotKnown(const std::vector<std::uint64_t>& ids) {
         return;
     std::vector<Candidate> keys;
     const NotKnown known = knownOf(ids, keys);
-    for (const std::uint64_t id : ids)
-        dropUnsettled(id);
+    // The set's requests are fitted by its reports alone: their lists go whole, not report by report.
+    for (const Candidate& c : keys)
+        if (const auto f = fitting_.find(c.first); f != fitting_.end()) {
+            f->second.erase(c.second);
+            if (f->second.empty())
+                fitting_.erase(f);
+        }
+    for (const std::uint64_t id : ids) {
+        unsettled_.erase(id);
+        toSettle_.erase(id);
+    }
     for (const Candidate& c : keys)
         if (stillWaits(c)) {
             const auto it = byNumber(c.first);
@@ -1204,7 +1255,7 @@ void RequestsInFlight::tookOneOf(const std::vector<std::uint64_t>& reports, cons
         const std::uint64_t id = ++lastUnsettled_;
         for (const Candidate& c : candidates)
             fitting_[c.first][c.second].push_back(id);
-        unsettled_.emplace(id, Unsettled{candidates, outcome, heard});
+        unsettled_.emplace(id, Unsettled{candidates, outcome, heard, 0});
         toSettle_.insert(id);
     }
 }
@@ -1344,21 +1395,39 @@ bool RequestsInFlight::settleUnpaired(const std::vector<std::uint64_t>& reports,
                                       const std::vector<Candidate>& keys) {
     // Too many to pair every way. As many reports fitting only some requests as those requests: they
     // are theirs, and no other report is.
-    std::vector<const std::vector<Candidate>*> lists;
+    // The reports by their candidates (reports of like requests share them), each list looked over once.
+    constexpr std::size_t kMaxLists = 64;
+    std::vector<std::pair<const std::vector<Candidate>*, std::vector<std::uint64_t>>> byList;
     for (const std::uint64_t r : reports) {
         const std::vector<Candidate>& c = unsettled_.at(r).candidates;
-        if (c.size() < keys.size() &&
-            std::none_of(lists.begin(), lists.end(), [&](const auto* l) { return *l == c; }))
-            lists.push_back(&c);
+        const auto same = std::find_if(byList.rbegin(), byList.rend(), [&](const auto& l) {
+            const std::uint64_t number = unsettled_.at(l.second.front()).list;
+            return (number && number == unsettled_.at(r).list) ||
+                   (l.first->size() == c.size() && *l.first == c);
+        });
+        if (same != byList.rend()) {
+            same->second.push_back(r);
+            continue;
+        }
+        // Lists of many kinds: too costly to look over each against each, and they are left to pairing.
+        if (byList.size() == kMaxLists) {
+            byList.clear();
+            break;
+        }
+        byList.push_back({&c, {r}});
     }
-    for (const std::vector<Candidate>* list : lists) {
+    for (const auto& entry : byList) {
+        const std::vector<Candidate>* list = entry.first;
+        if (list->size() >= keys.size())
+            continue;
         const std::set<Candidate> of(list->begin(), list->end());
         std::vector<std::uint64_t> theirs, others;
-        for (const std::uint64_t r : reports) {
-            const auto& c = unsettled_.at(r).candidates;
-            (std::all_of(c.begin(), c.end(), [&](const Candidate& k) { return of.contains(k); }) ? theirs
-                                                                                                 : others)
-                .push_back(r);
+        for (const auto& [other, reportsOf] : byList) {
+            auto& to =
+                std::all_of(other->begin(), other->end(), [&](const Candidate& k) { return of.contains(k); })
+                    ? theirs
+                    : others;
+            to.insert(to.end(), reportsOf.begin(), reportsOf.end());
         }
         if (theirs.size() != of.size())
             continue;

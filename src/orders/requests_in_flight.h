@@ -46,10 +46,10 @@ public:
     // answers it at once: the usual case. Fitting several, it is held (one place for every such report,
     // like requests being the case no later report separates) until the others' own reports settle it:
     // a request is told an outcome only when every pairing of the held reports with the requests they
-    // fit gives it that outcome (a multi-account order's accounts share one). What stays open once each
-    // request it may be has its report, once the server went on answering past bound(), or at a lost
-    // line, is told "not known" with what is known, never as done or refused. Given up changes only how
-    // an answer is told, as late.
+    // fit gives it that outcome (refused in each for different reasons: refused for one of them; a
+    // multi-account order's accounts share one). What stays open once each request it may be has its
+    // report, once the server went on answering past bound(), or at a lost line, is told "not known"
+    // with what is known, never as done or refused. Given up changes only how an answer is told, as late.
     // Reports that are no request's: a position's update after its leg filled, the cancellation of a
     // leg of a position closed in full, an offset's own updates and settlement. A close-all of every
     // open position hears nothing of a position closed before its turn: a held update that closed one
@@ -306,8 +306,12 @@ private:
         Outcome outcome;
         // How many reports the server had sent when it came: held past bound() more, it is told.
         std::uint64_t heard = 0;
+        // Reports of like requests fit one list: those found to share it share this number, and are
+        // compared by it, not request by request (0: none shared).
+        std::uint64_t list = 0;
     };
     std::map<std::uint64_t, Unsettled> unsettled_;
+    std::uint64_t lastList_ = 0;
     std::uint64_t lastUnsettled_ = 0;
     std::uint64_t reportsHeard_ = 0;
     // By request and part: the unsettled reports that fit it.

@@ -193,15 +193,39 @@ std::string SessionOrders::likeText(const RequestsInFlight::NotKnown& known, std
         return fillPositional(host_.textForKey(kRequestNumbersKey), {which});
     }
     // Sent in one pass they share a number (and, alike, their texts): the order sent tells them apart.
+    // "A, then B, then C" is written in one pass where the text puts the earlier first, not filled
+    // again for each (a burst of hundreds copied it hundreds of times for each of them).
+    const std::string then = host_.textForKey(kThenKey);
+    const std::size_t earlier = then.find("{0}"), later = then.find("{1}");
+    const bool inOrder = earlier != std::string::npos && later != std::string::npos && earlier < later;
     std::string which;
+    for (std::size_t i = 0; inOrder && i + 1 < known.like.size(); ++i)
+        which += then.substr(0, earlier);
+    // Each member of a group is told the same names, but for its mark: named once for them all.
+    std::vector<std::uint64_t> members;
+    for (const RequestsInFlight::Like& l : known.like)
+        members.push_back(l.number);
+    if (likeNames_.first != members) {
+        likeNames_.first = std::move(members);
+        likeNames_.second.clear();
+        for (const RequestsInFlight::Like& l : known.like) {
+            std::string named = l.requestNumber ? fillPositional(host_.textForKey(kRequestNumberKey),
+                                                                 {std::to_string(*l.requestNumber)})
+                                                : l.description;
+            if (const std::string at = requests_.SentAt(l.number); !at.empty())
+                named = fillPositional(host_.textForKey(kSentAtKey), {named, at});
+            likeNames_.second.push_back(std::move(named));
+        }
+    }
     for (const RequestsInFlight::Like& l : known.like) {
-        std::string named = l.requestNumber ? fillPositional(host_.textForKey(kRequestNumberKey),
-                                                             {std::to_string(*l.requestNumber)})
-                                            : l.description;
-        if (const std::string at = requests_.SentAt(l.number); !at.empty())
-            named = fillPositional(host_.textForKey(kSentAtKey), {named, at});
-        named = marked(l, std::move(named));
-        which = which.empty() ? std::move(named) : fillPositional(host_.textForKey(kThenKey), {which, named});
+        const std::string named =
+            marked(l, likeNames_.second[static_cast<std::size_t>(&l - known.like.data())]);
+        const bool first = &l == &known.like.front();
+        if (inOrder)
+            which += first ? named
+                           : then.substr(earlier + 3, later - earlier - 3) + named + then.substr(later + 3);
+        else
+            which = first ? named : fillPositional(then, {which, named});
     }
     return which;
 }

@@ -135,6 +135,8 @@ private:
     // The like requests as the trader tells them apart: their numbers where those differ, else each
     // with when it was sent, in the order sent; `self` marked, as like texts read alike.
     std::string likeText(const RequestsInFlight::NotKnown& known, std::uint64_t self);
+    // The last group named by likeText, each member's name unmarked.
+    std::pair<std::vector<std::uint64_t>, std::vector<std::string>> likeNames_;
     // The position the group closed whichever of its members the server carried out: close-alls of
     // it, or closes each of the whole of it, all of whose reports came, one of them carrying it out.
     // Empty where what is not known is whether it closed.
