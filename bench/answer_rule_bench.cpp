@@ -7,6 +7,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -99,5 +101,53 @@ void BM_RefusalsFittingSeveralRequests(benchmark::State& state) {
     state.counters["answers"] = static_cast<double>(told);
 }
 BENCHMARK(BM_RefusalsFittingSeveralRequests)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond);
+
+// A burst of like market orders of one number, a third of them for another quantity, every other one
+// refused (a refusal names no quantity, so it fits them all), answered in reverse. The worst single
+// report is what holds the main queue: it grows with the burst, not with its cube.
+void BM_LikeBurstEveryOtherRefused(benchmark::State& state) {
+    const int orders = static_cast<int>(state.range(0));
+    std::vector<std::pair<std::int64_t, std::vector<std::string>>> reports;
+    for (int i = orders - 1; i >= 0; --i) {
+        if (i % 2)
+            reports.push_back({62, {"10=62", "73=25", "33=60", "12=EURUSD", "74=1"}});
+        else
+            reports.push_back({62,
+                               {"10=62", "73=23", "33=60", "12=EURUSD", "36=45", i % 3 == 0 ? "37=2" : "37=1",
+                                "79=" + std::to_string(700000 + i), "80=" + std::to_string(800000 + i)}});
+    }
+    std::size_t told = 0;
+    double worst = 0;
+    for (auto _ : state) {
+        RequestsInFlight list;
+        for (int i = 0; i < orders; ++i) {
+            RequestsInFlight::Request r;
+            r.kind = RequestsInFlight::Kind::NewOrder;
+            r.description = "buy";
+            r.requestNumber = 60;
+            r.instrument = "EURUSD";
+            r.side = 0;
+            r.quantity = platform::Decimal::fromString(i % 3 == 0 ? "2" : "1");
+            list.sent(std::move(r));
+        }
+        told = 0;
+        for (const auto& [type, fields] : reports) {
+            ExecutionReport report(type, fields);
+            if (fields[1] == "73=25")
+                report.rejectionCode = 1;
+            const auto start = std::chrono::steady_clock::now();
+            told += list.answered(report).has_value();
+            told += list.takeGivenBack().size();
+            worst = std::max(
+                worst,
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
+        if (list.waiting() != 0)
+            state.SkipWithError("a request was left waiting");
+    }
+    state.counters["answers"] = static_cast<double>(told);
+    state.counters["worst_report_ms"] = worst;
+}
+BENCHMARK(BM_LikeBurstEveryOtherRefused)->Arg(100)->Arg(300)->Arg(1'000)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -174,13 +174,13 @@ public:
         later(&Events::bulkClose,
               BulkCloseReport{BulkCloseReport::Kind::Rejected, nullptr, orderNumber, reason});
     }
-    void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code, const std::string& reason,
-                         bool late, const std::string& position, const std::string& account,
-                         const std::string& whatIsKnown, bool closedByOne) override {
+    void requestAnswered(std::uint64_t request, bool rejected, const std::string& code,
+                         const std::string& reason, bool late, const std::string& position,
+                         const std::string& account, const std::string& whatIsKnown,
+                         bool closedByOne) override {
         const bool known = whatIsKnown.empty();
         later(&Events::requestAnswered,
-              interfaces::RequestAnswer{request, known && !rejected,
-                                        known && rejected ? std::to_string(code) : std::string(),
+              interfaces::RequestAnswer{request, known && !rejected, known && rejected ? code : std::string(),
                                         known ? reason : std::string(), late, position, account, known,
                                         whatIsKnown, !known && closedByOne});
     }

@@ -109,6 +109,8 @@ struct OrderResult {
 struct RequestAnswer {
     std::uint64_t request = 0;
     bool accepted = true;
+    // Refused for certain for one of several reasons, the reports not saying which: each code, joined
+    // by "/", and a reason naming each.
     std::string code;
     std::string reason;
     bool late = false;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <unordered_set>
 #include <utility>
 
 namespace tc {
@@ -887,11 +888,12 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
     std::optional<Answered> done = answerOf(named, report);
     // Held for several, it is told with them: the first of them it settled is its answer.
     std::vector<Candidate> heldFor;
-    if (lastUnsettled_ != before)
-        if (const auto u = unsettled_.find(lastUnsettled_); u != unsettled_.end())
+    const std::uint64_t own = lastUnsettled_;
+    if (own != before)
+        if (const auto u = unsettled_.find(own); u != unsettled_.end())
             heldFor = u->second.candidates;
     settleAll();
-    if (!done && !heldFor.empty() && !unsettled_.contains(lastUnsettled_))
+    if (!done && !heldFor.empty() && !unsettled_.contains(own))
         if (const auto own = std::find_if(givenBack_.begin(), givenBack_.end(),
                                           [&](const Answered& a) {
                                               return std::any_of(heldFor.begin(), heldFor.end(),
@@ -1104,7 +1106,14 @@ void RequestsInFlight::addUnsettled(std::vector<Candidate> candidates, Outcome o
     const std::uint64_t id = ++lastUnsettled_;
     for (const Candidate& c : candidates)
         fitting_[c.first][c.second].push_back(id);
-    unsettled_.emplace_hint(unsettled_.end(), id, Unsettled{std::move(candidates), outcome, reportsHeard_});
+    // A burst of like requests brings report after report fitting them all, a few lists taking turns.
+    std::uint64_t list = 0;
+    for (auto u = unsettled_.rbegin();
+         u != unsettled_.rend() && !list && std::distance(unsettled_.rbegin(), u) < 4; ++u)
+        if (u->second.candidates == candidates)
+            list = u->second.list ? u->second.list : (u->second.list = ++lastList_);
+    unsettled_.emplace_hint(unsettled_.end(), id,
+                            Unsettled{std::move(candidates), outcome, reportsHeard_, list});
     toSettle_.insert(id);
     lastGrouped_ = true;
 }
@@ -1153,13 +1162,55 @@ bool RequestsInFlight::stillWaits(const Candidate& c) {
     return true;
 }
 
+namespace {
+
+// The candidate lists already looked over: reports of like requests share theirs, so a list met again
+// adds nothing. A few kept; one of a number met is met, any other compared at the cost of its length.
+class ListsSeen {
+public:
+    using List = std::vector<std::pair<std::uint64_t, std::string>>;
+    bool met(const List& list, std::uint64_t number) const {
+        return (number && numbers_.contains(number)) ||
+               std::any_of(lists_.begin(), lists_.end(),
+                           [&](const List* l) { return l->size() == list.size() && *l == list; });
+    }
+    // Kept as met: the list must outlive the looking over.
+    void add(const List& list, std::uint64_t number) {
+        if (number)
+            numbers_.insert(number);
+        if (lists_.size() == kKept)
+            lists_.erase(lists_.begin());
+        lists_.push_back(&list);
+    }
+
+private:
+    static constexpr std::size_t kKept = 8;
+    std::vector<const List*> lists_;
+    std::unordered_set<std::uint64_t> numbers_;
+};
+
+} // namespace
+
 std::vector<std::uint64_t> RequestsInFlight::componentOf(std::uint64_t id, bool accounts) {
     std::vector<std::uint64_t> ids{id}, kept;
-    std::set<std::uint64_t> seen{id};
+    // Report numbers run on from the oldest held: marked in a flat list, each looked at once per request
+    // it fits.
+    const std::uint64_t oldest = unsettled_.empty() ? id : std::min(id, unsettled_.begin()->first);
+    std::vector<char> seen(lastUnsettled_ - oldest + 1, 0);
+    const auto see = [&](std::uint64_t o) { return o >= oldest && !std::exchange(seen[o - oldest], 1); };
+    see(id);
+    // Each request's reports are looked up once; reports of like requests share their candidates, so
+    // one just like the last looked over adds nothing and waits as it does.
+    std::set<Candidate> expanded;
+    ListsSeen lists;
     for (std::size_t i = 0; i < ids.size(); ++i) {
         const auto u = unsettled_.find(ids[i]);
         if (u == unsettled_.end())
             continue;
+        if (lists.met(u->second.candidates, u->second.list)) {
+            kept.push_back(ids[i]);
+            continue;
+        }
         // A request answered meanwhile (or its part) leaves the candidates.
         std::vector<Candidate> gone;
         for (const Candidate& c : u->second.candidates)
@@ -1168,51 +1219,75 @@ std::vector<std::uint64_t> RequestsInFlight::componentOf(std::uint64_t id, bool 
         if (!gone.empty()) {
             const Unsettled was = u->second;
             dropUnsettled(ids[i]);
+            const std::set<Candidate> goneSet(gone.begin(), gone.end());
             std::vector<Candidate> left;
             for (const Candidate& c : was.candidates)
-                if (std::find(gone.begin(), gone.end(), c) == gone.end()) {
+                if (!goneSet.contains(c)) {
                     left.push_back(c);
                     fitting_[c.first][c.second].push_back(ids[i]);
                 }
             if (left.empty())
                 continue;
-            unsettled_.emplace(ids[i], Unsettled{std::move(left), was.outcome, was.heard});
+            unsettled_.emplace(ids[i], Unsettled{std::move(left), was.outcome, was.heard, 0});
+        } else {
+            lists.add(u->second.candidates, u->second.list);
         }
         kept.push_back(ids[i]);
         for (const Candidate& c : unsettled_.at(ids[i]).candidates) {
+            // A multi-account order's accounts share one outcome: the reports of each are paired together.
+            const auto r = accounts && !c.second.empty() ? byNumber(c.first) : requests_.end();
+            const bool shared = r != requests_.end() && r->kind == Kind::MultiAccount;
+            if (!expanded.insert(shared ? Candidate{c.first, "\n"} : c).second)
+                continue;
             const auto f = fitting_.find(c.first);
             if (f == fitting_.end())
                 continue;
-            // A multi-account order's accounts share one outcome: the reports of each are paired together.
-            const auto r = byNumber(c.first);
-            const bool shared =
-                accounts && r != requests_.end() && r->kind == Kind::MultiAccount && !c.second.empty();
-            for (const auto& [part, of] : f->second)
-                if (part == c.second || (shared && !part.empty()))
-                    for (const std::uint64_t o : of)
-                        if (seen.insert(o).second)
-                            ids.push_back(o);
+            const auto add = [&](const std::vector<std::uint64_t>& of) {
+                for (const std::uint64_t o : of)
+                    if (see(o))
+                        ids.push_back(o);
+            };
+            if (shared) {
+                for (const auto& [part, of] : f->second)
+                    if (!part.empty())
+                        add(of);
+            } else if (const auto p = f->second.find(c.second); p != f->second.end()) {
+                add(p->second);
+            }
         }
     }
     std::sort(kept.begin(), kept.end());
     return kept;
 }
 
+std::vector<RequestsInFlight::Candidate>
+RequestsInFlight::keysOf(const std::vector<std::uint64_t>& ids) const {
+    std::vector<Candidate> keys;
+    std::set<Candidate> have;
+    ListsSeen lists;
+    for (const std::uint64_t id : ids) {
+        const std::vector<Candidate>& candidates = unsettled_.at(id).candidates;
+        if (lists.met(candidates, unsettled_.at(id).list))
+            continue;
+        lists.add(candidates, unsettled_.at(id).list);
+        for (const Candidate& c : candidates)
+            if (have.insert(c).second)
+                keys.push_back(c);
+    }
+    return keys;
+}
+
 RequestsInFlight::NotKnown RequestsInFlight::knownOf(const std::vector<std::uint64_t>& ids,
                                                      std::vector<Candidate>& keys) {
-    std::vector<std::uint64_t> members;
+    keys = keysOf(ids);
     std::vector<Outcome> outcomes;
-    for (const std::uint64_t id : ids) {
-        const Unsettled& u = unsettled_.at(id);
-        outcomes.push_back(u.outcome);
-        for (const Candidate& c : u.candidates) {
-            if (std::find(keys.begin(), keys.end(), c) == keys.end())
-                keys.push_back(c);
-            if (std::find(members.begin(), members.end(), c.first) == members.end())
-                members.push_back(c.first);
-        }
-    }
+    for (const std::uint64_t id : ids)
+        outcomes.push_back(unsettled_.at(id).outcome);
+    std::vector<std::uint64_t> members;
+    for (const Candidate& c : keys)
+        members.push_back(c.first);
     std::sort(members.begin(), members.end());
+    members.erase(std::unique(members.begin(), members.end()), members.end());
     // More reports than requests: some were not theirs, which is not known.
     if (outcomes.size() > keys.size())
         outcomes.resize(keys.size());
@@ -1235,8 +1310,17 @@ void RequestsInFlight::tellNotKnown(const std::vector<std::uint64_t>& ids) {
         return;
     std::vector<Candidate> keys;
     const NotKnown known = knownOf(ids, keys);
-    for (const std::uint64_t id : ids)
-        dropUnsettled(id);
+    // The set's requests are fitted by its reports alone: their lists go whole, not report by report.
+    for (const Candidate& c : keys)
+        if (const auto f = fitting_.find(c.first); f != fitting_.end()) {
+            f->second.erase(c.second);
+            if (f->second.empty())
+                fitting_.erase(f);
+        }
+    for (const std::uint64_t id : ids) {
+        unsettled_.erase(id);
+        toSettle_.erase(id);
+    }
     for (const Candidate& c : keys)
         if (stillWaits(c)) {
             const auto it = byNumber(c.first);
@@ -1244,6 +1328,77 @@ void RequestsInFlight::tellNotKnown(const std::vector<std::uint64_t>& ids) {
             givenBack_.push_back(answer(it, closeAll ? c.second : std::string(), false, 0,
                                         closeAll ? std::string() : c.second, &known));
         }
+}
+
+namespace {
+
+// The reasons an outcome may have been refused for.
+std::vector<std::int32_t> codesOf(const RequestsInFlight::Outcome& o) {
+    return o.possibleCodes.empty() ? std::vector<std::int32_t>{o.rejectionCode} : o.possibleCodes;
+}
+
+} // namespace
+
+std::optional<RequestsInFlight::Outcome>
+RequestsInFlight::certainOf(const std::vector<std::uint64_t>& reports) const {
+    if (reports.empty())
+        return std::nullopt;
+    const Outcome& first = unsettled_.at(reports.front()).outcome;
+    std::set<std::int32_t> codes;
+    for (const std::uint64_t r : reports) {
+        const Outcome& o = unsettled_.at(r).outcome;
+        if (o.rejected != first.rejected)
+            return std::nullopt;
+        if (o.rejected)
+            for (const std::int32_t c : codesOf(o))
+                codes.insert(c);
+    }
+    if (!first.rejected || codes.size() == 1)
+        return first.rejected ? Outcome{true, *codes.begin()} : Outcome{};
+    // Refused whichever it had: one of their reasons.
+    return Outcome{true, *codes.begin(), std::vector<std::int32_t>(codes.begin(), codes.end())};
+}
+
+void RequestsInFlight::tookOneOf(const std::vector<std::uint64_t>& reports, const Candidate& key,
+                                 const Outcome& outcome) {
+    const Unsettled& first = unsettled_.at(reports.front());
+    if (reports.size() == 1 || std::all_of(reports.begin(), reports.end(), [&](std::uint64_t r) {
+            const Unsettled& u = unsettled_.at(r);
+            return u.outcome == first.outcome && u.candidates == first.candidates;
+        })) {
+        dropUnsettled(reports.front());
+        return;
+    }
+    // Which one it took is not known: the rest stand as as many reports, each of any request one of
+    // them fitted and with any of their outcomes.
+    std::vector<Candidate> candidates;
+    std::set<Candidate> have{key};
+    std::uint64_t heard = first.heard;
+    for (const std::uint64_t r : reports) {
+        const Unsettled& u = unsettled_.at(r);
+        heard = std::min(heard, u.heard);
+        for (const Candidate& c : u.candidates)
+            if (have.insert(c).second)
+                candidates.push_back(c);
+    }
+    for (const std::uint64_t r : reports)
+        dropUnsettled(r);
+    for (std::size_t n = 1; n < reports.size() && !candidates.empty(); ++n) {
+        const std::uint64_t id = ++lastUnsettled_;
+        for (const Candidate& c : candidates)
+            fitting_[c.first][c.second].push_back(id);
+        unsettled_.emplace(id, Unsettled{candidates, outcome, heard, 0});
+        toSettle_.insert(id);
+    }
+}
+
+void RequestsInFlight::tellCertain(const Candidate& key, const Outcome& o) {
+    const auto it = byNumber(key.first);
+    const bool closeAll = it->kind == Kind::CloseAll;
+    Answered told = answer(it, closeAll ? key.second : std::string(), o.rejected, o.rejectionCode,
+                           closeAll ? std::string() : key.second);
+    told.possibleCodes = o.possibleCodes;
+    givenBack_.push_back(std::move(told));
 }
 
 bool RequestsInFlight::settleUnsettled() {
@@ -1265,19 +1420,20 @@ bool RequestsInFlight::settleUnsettled() {
             toSettle_.erase(id);
         if (reports.empty())
             continue;
-        std::vector<Candidate> keys;
-        for (const std::uint64_t id : reports)
-            for (const Candidate& c : unsettled_.at(id).candidates)
-                if (std::find(keys.begin(), keys.end(), c) == keys.end())
-                    keys.push_back(c);
+        std::vector<Candidate> keys = keysOf(reports);
         std::sort(keys.begin(), keys.end());
+        const bool bounded = keys.size() <= kMaxPairings && reports.size() <= kMaxPairings;
+        if (!bounded) {
+            if (settleUnpaired(reports, keys))
+                return true;
+            continue;
+        }
         // Every way of giving each report to a request it fits, no request taking two: what each
         // request is given in each (none: -1), and one such way.
         std::vector<std::vector<int>> given(keys.size());
         std::vector<int> taker(reports.size(), -1), firstWay;
         std::vector<bool> used(keys.size(), false);
         std::size_t ways = 0;
-        const bool bounded = keys.size() <= kMaxPairings && reports.size() <= kMaxPairings;
         // The server carries out or refuses a multi-account order as a whole: a way giving one of its
         // accounts another outcome than its accounts told so far is no way, unless no other is left.
         // What each multi-account order's accounts are given in the way being made: refused, and how many.
@@ -1326,47 +1482,38 @@ bool RequestsInFlight::settleUnsettled() {
                 used[k] = false;
             }
         };
-        if (bounded)
-            pair(0);
-        if (bounded && ways == 0) {
+        pair(0);
+        if (ways == 0) {
             agreeing = false;
             pair(0);
         }
-        const auto outcomeOf = [&](int r) {
-            return unsettled_.at(reports[static_cast<std::size_t>(r)]).outcome;
-        };
-        // A request every way gives the same outcome is told it; its report leaves with it.
-        for (std::size_t k = 0; bounded && ways > 0 && k < keys.size(); ++k) {
+        // A request every way gives a report, each carrying it out or each refusing it, is told so;
+        // refused for different reasons, that it is one of them. Its report leaves with it.
+        for (std::size_t k = 0; ways > 0 && k < keys.size(); ++k) {
             const auto& g = given[k];
-            if (std::find(g.begin(), g.end(), -1) != g.end() ||
-                !std::all_of(g.begin(), g.end(), [&](int r) { return outcomeOf(r) == outcomeOf(g.front()); }))
+            if (std::find(g.begin(), g.end(), -1) != g.end())
                 continue;
-            const Outcome o = outcomeOf(g.front());
-            const auto mine =
-                std::find(firstWay.begin(), firstWay.end(), static_cast<int>(k)) - firstWay.begin();
-            dropUnsettled(reports[static_cast<std::size_t>(mine)]);
+            std::vector<std::uint64_t> took;
+            for (const int r : g)
+                took.push_back(reports[static_cast<std::size_t>(r)]);
+            const std::optional<Outcome> o = certainOf(took);
+            if (!o)
+                continue;
+            if (std::all_of(took.begin(), took.end(), [&](std::uint64_t r) {
+                    return unsettled_.at(r).outcome == unsettled_.at(took.front()).outcome;
+                })) {
+                const auto mine =
+                    std::find(firstWay.begin(), firstWay.end(), static_cast<int>(k)) - firstWay.begin();
+                dropUnsettled(reports[static_cast<std::size_t>(mine)]);
+            } else {
+                tookOneOf(took, keys[k], *o);
+            }
             // The rest may say more once this one is told.
             toSettle_.insert(reports.begin(), reports.end());
-            const auto it = byNumber(keys[k].first);
-            const bool closeAll = it->kind == Kind::CloseAll;
-            givenBack_.push_back(answer(it, closeAll ? keys[k].second : std::string(), o.rejected,
-                                        o.rejectionCode, closeAll ? std::string() : keys[k].second));
+            tellCertain(keys[k], *o);
             return true;
         }
-        const auto heldFor = [&](std::uint64_t number, const std::string& part) {
-            const auto f = fitting_.find(number);
-            return f != fitting_.end() && f->second.contains(part);
-        };
-        // Every request of the set has its report and the ways disagree: not known, with what is; unless
-        // a multi-account order's other accounts, still to come, may tell.
-        if (reports.size() < keys.size() || std::any_of(keys.begin(), keys.end(), [&](const Candidate& c) {
-                const auto it = byNumber(c.first);
-                return it->kind == Kind::MultiAccount &&
-                       std::any_of(it->accounts.begin(), it->accounts.end(), [&](const std::string& a) {
-                           return std::find(keys.begin(), keys.end(), Candidate{c.first, a}) == keys.end() &&
-                                  !heldFor(c.first, a);
-                       });
-            }))
+        if (!allReportsIn(reports, keys))
             continue;
         // Told part by part: what the reports of each account say of it.
         for (const std::uint64_t id : reports)
@@ -1375,6 +1522,113 @@ bool RequestsInFlight::settleUnsettled() {
         return true;
     }
     return false;
+}
+
+bool RequestsInFlight::allReportsIn(const std::vector<std::uint64_t>& reports,
+                                    const std::vector<Candidate>& keys) {
+    const auto heldFor = [&](std::uint64_t number, const std::string& part) {
+        const auto f = fitting_.find(number);
+        return f != fitting_.end() && f->second.contains(part);
+    };
+    if (reports.size() < keys.size())
+        return false;
+    // Unless a multi-account order's other accounts, still to come, may tell.
+    const std::set<Candidate> have(keys.begin(), keys.end());
+    return std::none_of(keys.begin(), keys.end(), [&](const Candidate& c) {
+        const auto it = byNumber(c.first);
+        return it->kind == Kind::MultiAccount &&
+               std::any_of(it->accounts.begin(), it->accounts.end(), [&](const std::string& a) {
+                   return !have.contains(Candidate{c.first, a}) && !heldFor(c.first, a);
+               });
+    });
+}
+
+bool RequestsInFlight::settleUnpaired(const std::vector<std::uint64_t>& reports,
+                                      const std::vector<Candidate>& keys) {
+    // Too many to pair every way. As many reports fitting only some requests as those requests: they
+    // are theirs, and no other report is.
+    // The reports by their candidates (reports of like requests share them), each list looked over once.
+    constexpr std::size_t kMaxLists = 64;
+    std::vector<std::pair<const std::vector<Candidate>*, std::vector<std::uint64_t>>> byList;
+    for (const std::uint64_t r : reports) {
+        const std::vector<Candidate>& c = unsettled_.at(r).candidates;
+        const auto same = std::find_if(byList.rbegin(), byList.rend(), [&](const auto& l) {
+            const std::uint64_t number = unsettled_.at(l.second.front()).list;
+            return (number && number == unsettled_.at(r).list) ||
+                   (l.first->size() == c.size() && *l.first == c);
+        });
+        if (same != byList.rend()) {
+            same->second.push_back(r);
+            continue;
+        }
+        // Lists of many kinds: too costly to look over each against each, and they are left to pairing.
+        if (byList.size() == kMaxLists) {
+            byList.clear();
+            break;
+        }
+        byList.push_back({&c, {r}});
+    }
+    for (const auto& entry : byList) {
+        const std::vector<Candidate>* list = entry.first;
+        if (list->size() >= keys.size())
+            continue;
+        const std::set<Candidate> of(list->begin(), list->end());
+        std::vector<std::uint64_t> theirs, others;
+        for (const auto& [other, reportsOf] : byList) {
+            auto& to =
+                std::all_of(other->begin(), other->end(), [&](const Candidate& k) { return of.contains(k); })
+                    ? theirs
+                    : others;
+            to.insert(to.end(), reportsOf.begin(), reportsOf.end());
+        }
+        if (theirs.size() != of.size())
+            continue;
+        bool changed = false;
+        for (const std::uint64_t r : others) {
+            Unsettled u = unsettled_.at(r);
+            if (std::erase_if(u.candidates, [&](const Candidate& k) { return of.contains(k); }) == 0)
+                continue;
+            dropUnsettled(r);
+            changed = true;
+            if (u.candidates.empty())
+                continue;
+            for (const Candidate& c : u.candidates)
+                fitting_[c.first][c.second].push_back(r);
+            unsettled_.emplace(r, std::move(u));
+        }
+        if (changed) {
+            toSettle_.insert(reports.begin(), reports.end());
+            return true;
+        }
+    }
+    // As many reports as requests, each request has one, so one every report it fits says the same
+    // of is told that.
+    if (reports.size() != keys.size())
+        return false;
+    if (const std::optional<Outcome> all = certainOf(reports);
+        all && std::all_of(reports.begin(), reports.end(),
+                           [&](std::uint64_t r) { return unsettled_.at(r).outcome == *all; })) {
+        for (const std::uint64_t r : reports)
+            dropUnsettled(r);
+        for (const Candidate& c : keys)
+            if (stillWaits(c))
+                tellCertain(c, *all);
+        return true;
+    }
+    for (const Candidate& k : keys) {
+        const auto& of = fitting_.at(k.first).at(k.second);
+        const std::vector<std::uint64_t> fit(of.begin(), of.end());
+        if (const std::optional<Outcome> o = certainOf(fit)) {
+            tookOneOf(fit, k, *o);
+            toSettle_.insert(reports.begin(), reports.end());
+            tellCertain(k, *o);
+            return true;
+        }
+    }
+    if (!allReportsIn(reports, keys))
+        return false;
+    tellNotKnown(reports);
+    return true;
 }
 
 std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {

@@ -46,10 +46,10 @@ public:
     // answers it at once: the usual case. Fitting several, it is held (one place for every such report,
     // like requests being the case no later report separates) until the others' own reports settle it:
     // a request is told an outcome only when every pairing of the held reports with the requests they
-    // fit gives it that outcome (a multi-account order's accounts share one). What stays open once each
-    // request it may be has its report, once the server went on answering past bound(), or at a lost
-    // line, is told "not known" with what is known, never as done or refused. Given up changes only how
-    // an answer is told, as late.
+    // fit gives it that outcome (refused in each for different reasons: refused for one of them; a
+    // multi-account order's accounts share one). What stays open once each request it may be has its
+    // report, once the server went on answering past bound(), or at a lost line, is told "not known"
+    // with what is known, never as done or refused. Given up changes only how an answer is told, as late.
     // Reports that are no request's: a position's update after its leg filled, the cancellation of a
     // leg of a position closed in full, an offset's own updates and settlement. A close-all of every
     // open position hears nothing of a position closed before its turn: a held update that closed one
@@ -71,8 +71,14 @@ public:
     };
     // What the server did with one request of a group the wire cannot tell apart.
     struct Outcome {
+        Outcome() = default;
+        Outcome(bool refused, std::int32_t code, std::vector<std::int32_t> codes = {})
+            : rejected(refused), rejectionCode(code), possibleCodes(std::move(codes)) {}
         bool rejected = false;
         std::int32_t rejectionCode = 0;
+        // Refused for one of these reasons (two or more, ascending), the reports not saying which;
+        // `rejectionCode` is then the first.
+        std::vector<std::int32_t> possibleCodes;
         bool operator==(const Outcome&) const = default;
     };
     // One request of such a group, as the trader reads it.
@@ -157,6 +163,11 @@ public:
     // is the account the report is of, and it leaves once each account has had its report or a
     // report names none of them (refused as a whole). Every other request leaves at once.
     struct Answered {
+        Answered() = default;
+        Answered(Request r, std::string of, bool refused, std::int32_t code, bool done = true,
+                 std::string accountOf = {}, std::optional<NotKnown> unknown = {})
+            : request(std::move(r)), position(std::move(of)), rejected(refused), rejectionCode(code),
+              finished(done), account(std::move(accountOf)), notKnown(std::move(unknown)) {}
         Request request;
         std::string position;
         bool rejected = false;
@@ -166,6 +177,9 @@ public:
         // Set when the outcome is not known: the server's reports fitted this request and like ones
         // alike and said different things of them. `rejected` is then false and means nothing.
         std::optional<NotKnown> notKnown;
+        // Refused for certain for one of these reasons (two or more), the reports not saying which;
+        // `rejectionCode` is then the first.
+        std::vector<std::int32_t> possibleCodes;
     };
 
     // Notes the request and gives back its number.
@@ -306,8 +320,12 @@ private:
         Outcome outcome;
         // How many reports the server had sent when it came: held past bound() more, it is told.
         std::uint64_t heard = 0;
+        // Reports of like requests fit one list: those found to share it share this number, and are
+        // compared by it, not request by request (0: none shared).
+        std::uint64_t list = 0;
     };
     std::map<std::uint64_t, Unsettled> unsettled_;
+    std::uint64_t lastList_ = 0;
     std::uint64_t lastUnsettled_ = 0;
     std::uint64_t reportsHeard_ = 0;
     // By request and part: the unsettled reports that fit it.
@@ -336,6 +354,17 @@ private:
     NotKnown knownOf(const std::vector<std::uint64_t>& ids, std::vector<Candidate>& keys);
     // Tells the requests of the reports `ids` "not known" with what the reports say, and drops them.
     void tellNotKnown(const std::vector<std::uint64_t>& ids);
+    // The requests the reports `ids` fit, each once, in the order first fitted.
+    std::vector<Candidate> keysOf(const std::vector<std::uint64_t>& ids) const;
+    // What the reports say alike: each carrying out, or each refusing (for one of their reasons).
+    std::optional<Outcome> certainOf(const std::vector<std::uint64_t>& reports) const;
+    // `key` was told it took one of `reports`, which one not known: the others stay held.
+    void tookOneOf(const std::vector<std::uint64_t>& reports, const Candidate& key, const Outcome& outcome);
+    void tellCertain(const Candidate& key, const Outcome& outcome);
+    // Whether every request of the set has had its report, so none to come may tell more.
+    bool allReportsIn(const std::vector<std::uint64_t>& reports, const std::vector<Candidate>& keys);
+    // Of a set too large to pair every way, what is certain; whether it told any.
+    bool settleUnpaired(const std::vector<std::uint64_t>& reports, const std::vector<Candidate>& keys);
     // Tells what the unsettled reports say for certain, by elimination and by pairing; whether it told any.
     bool settleUnsettled();
     // Offsets whose positions' settlement (naming two of their positions) came: carried out.

@@ -65,8 +65,7 @@ void SessionOrders::tellLeftOver() {
 
 void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
     const RequestsInFlight::Request& request = answered.request;
-    const std::string reason =
-        answered.rejected ? collections_.GetOrderRejectionReason(answered.rejectionCode) : std::string();
+    const std::string reason = reasonOf(answered);
     const std::string known =
         answered.notKnown ? knownText(*answered.notKnown, request.number) : std::string();
     const bool closedByOne = answered.notKnown && !closedByOneOfThem(*answered.notKnown).empty();
@@ -131,8 +130,34 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
                                                             : request.description,
                                                         known}),
                                         host_.textForKey(kNotKnownKey));
-    host_.events().requestAnswered(request.number, answered.rejected, answered.rejectionCode, reason,
+    host_.events().requestAnswered(request.number, answered.rejected, codeOf(answered), reason,
                                    request.givenUp, answered.position, answered.account, known, closedByOne);
+}
+
+std::string SessionOrders::reasonsOf(const std::vector<std::int32_t>& codes) {
+    std::string reasons;
+    for (const std::int32_t code : codes)
+        reasons += (reasons.empty() ? "" : " / ") + collections_.GetOrderRejectionReason(code);
+    return reasons;
+}
+
+std::string SessionOrders::reasonOf(const RequestsInFlight::Answered& answered) {
+    if (!answered.rejected)
+        return {};
+    if (answered.possibleCodes.size() > 1)
+        return fillPositional(host_.textForKey(kOneOfReasonsKey), {reasonsOf(answered.possibleCodes)});
+    return collections_.GetOrderRejectionReason(answered.rejectionCode);
+}
+
+std::string SessionOrders::codeOf(const RequestsInFlight::Answered& answered) {
+    if (!answered.rejected)
+        return {};
+    if (answered.possibleCodes.size() < 2)
+        return std::to_string(answered.rejectionCode);
+    std::string codes;
+    for (const std::int32_t code : answered.possibleCodes)
+        codes += (codes.empty() ? "" : "/") + std::to_string(code);
+    return codes;
 }
 
 std::string SessionOrders::closedByOneOfThem(const RequestsInFlight::NotKnown& known) const {
@@ -168,15 +193,39 @@ std::string SessionOrders::likeText(const RequestsInFlight::NotKnown& known, std
         return fillPositional(host_.textForKey(kRequestNumbersKey), {which});
     }
     // Sent in one pass they share a number (and, alike, their texts): the order sent tells them apart.
+    // "A, then B, then C" is written in one pass where the text puts the earlier first, not filled
+    // again for each (a burst of hundreds copied it hundreds of times for each of them).
+    const std::string then = host_.textForKey(kThenKey);
+    const std::size_t earlier = then.find("{0}"), later = then.find("{1}");
+    const bool inOrder = earlier != std::string::npos && later != std::string::npos && earlier < later;
     std::string which;
+    for (std::size_t i = 0; inOrder && i + 1 < known.like.size(); ++i)
+        which += then.substr(0, earlier);
+    // Each member of a group is told the same names, but for its mark: named once for them all.
+    std::vector<std::uint64_t> members;
+    for (const RequestsInFlight::Like& l : known.like)
+        members.push_back(l.number);
+    if (likeNames_.first != members) {
+        likeNames_.first = std::move(members);
+        likeNames_.second.clear();
+        for (const RequestsInFlight::Like& l : known.like) {
+            std::string named = l.requestNumber ? fillPositional(host_.textForKey(kRequestNumberKey),
+                                                                 {std::to_string(*l.requestNumber)})
+                                                : l.description;
+            if (const std::string at = requests_.SentAt(l.number); !at.empty())
+                named = fillPositional(host_.textForKey(kSentAtKey), {named, at});
+            likeNames_.second.push_back(std::move(named));
+        }
+    }
     for (const RequestsInFlight::Like& l : known.like) {
-        std::string named = l.requestNumber ? fillPositional(host_.textForKey(kRequestNumberKey),
-                                                             {std::to_string(*l.requestNumber)})
-                                            : l.description;
-        if (const std::string at = requests_.SentAt(l.number); !at.empty())
-            named = fillPositional(host_.textForKey(kSentAtKey), {named, at});
-        named = marked(l, std::move(named));
-        which = which.empty() ? std::move(named) : fillPositional(host_.textForKey(kThenKey), {which, named});
+        const std::string named =
+            marked(l, likeNames_.second[static_cast<std::size_t>(&l - known.like.data())]);
+        const bool first = &l == &known.like.front();
+        if (inOrder)
+            which += first ? named
+                           : then.substr(earlier + 3, later - earlier - 3) + named + then.substr(later + 3);
+        else
+            which = first ? named : fillPositional(then, {which, named});
     }
     return which;
 }
@@ -185,10 +234,14 @@ std::string SessionOrders::knownText(const RequestsInFlight::NotKnown& known, st
     const std::string which = likeText(known, self);
     std::size_t carried = 0;
     std::vector<std::int32_t> codes;
+    std::vector<std::vector<std::int32_t>> eitherCodes;
     for (const RequestsInFlight::Outcome& o : known.outcomes) {
         if (!o.rejected)
             ++carried;
-        else if (std::find(codes.begin(), codes.end(), o.rejectionCode) == codes.end())
+        else if (o.possibleCodes.size() > 1) {
+            if (std::find(eitherCodes.begin(), eitherCodes.end(), o.possibleCodes) == eitherCodes.end())
+                eitherCodes.push_back(o.possibleCodes);
+        } else if (std::find(codes.begin(), codes.end(), o.rejectionCode) == codes.end())
             codes.push_back(o.rejectionCode);
     }
     const std::size_t refused = known.outcomes.size() - carried;
@@ -208,6 +261,9 @@ std::string SessionOrders::knownText(const RequestsInFlight::NotKnown& known, st
     std::string reasons;
     for (const std::int32_t code : codes)
         reasons += (reasons.empty() ? "" : "; ") + collections_.GetOrderRejectionReason(code);
+    for (const std::vector<std::int32_t>& either : eitherCodes)
+        reasons += (reasons.empty() ? "" : "; ") +
+                   fillPositional(host_.textForKey(kOneOfReasonsShortKey), {reasonsOf(either)});
     return fillPositional(host_.textForKey(known.alike ? kLikeOutcomesKey : kUnlikeOutcomesKey),
                           {std::to_string(carried), of, reasons, which});
 }
@@ -250,9 +306,7 @@ std::string SessionOrders::lateText(const RequestsInFlight::Answered& answered) 
                               {request.description, knownText(*answered.notKnown, request.number)});
     // Refused as a whole (or any other request refused): the request and the reason.
     if (answered.rejected && (request.kind != RequestsInFlight::Kind::CloseAll || answered.position.empty()))
-        return fillPositional(
-            host_.textForKey(kLateRejectedKey),
-            {request.description, collections_.GetOrderRejectionReason(answered.rejectionCode)});
+        return fillPositional(host_.textForKey(kLateRejectedKey), {request.description, reasonOf(answered)});
     if (request.refusals.empty() && request.notKnown.empty())
         return fillPositional(host_.textForKey(kLateDoneKey), {request.description});
     // As the close-all window's heading and rows read: not every position closed, each refused one

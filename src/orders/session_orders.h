@@ -58,6 +58,10 @@ public:
     // The same, of requests not alike that a report fitted, which their own reports did not settle.
     static constexpr std::string_view kUnlikeOutcomesKey = "98400";
     static constexpr std::string_view kSomeUnlikeAnsweredKey = "98401";
+    // A refusal for certain whose reason is one of several, the reports not saying which: the reason
+    // ({0} the reasons), and the same within what is known of like requests.
+    static constexpr std::string_view kOneOfReasonsKey = "98450";
+    static constexpr std::string_view kOneOfReasonsShortKey = "98451";
     // Of close-alls alike whose position the server closed for one of them: the late banner's line of
     // such positions ({0} the requests), and the banner when every outcome not known is such a one
     // ({0} the request, {1} of {2} closed, {3} the positions with what is known).
@@ -117,6 +121,12 @@ private:
     // The held reports a close-all of every open position heard nothing more of
     // (RequestsInFlight::takeLeftOver).
     void tellLeftOver();
+    // A refusal's reason as the trader reads it, and its code: of one refused for one of several
+    // reasons, every one (the codes joined by "/").
+    std::string reasonOf(const RequestsInFlight::Answered& answered);
+    static std::string codeOf(const RequestsInFlight::Answered& answered);
+    // The reasons of those codes, as one list.
+    std::string reasonsOf(const std::vector<std::int32_t>& codes);
     // The banner's text of an answer its window no longer waited for.
     std::string lateText(const RequestsInFlight::Answered& answered);
     // What is known of like requests the wire cannot tell apart, in words the trader reads, told of
@@ -125,6 +135,8 @@ private:
     // The like requests as the trader tells them apart: their numbers where those differ, else each
     // with when it was sent, in the order sent; `self` marked, as like texts read alike.
     std::string likeText(const RequestsInFlight::NotKnown& known, std::uint64_t self);
+    // The last group named by likeText, each member's name unmarked.
+    std::pair<std::vector<std::uint64_t>, std::vector<std::string>> likeNames_;
     // The position the group closed whichever of its members the server carried out: close-alls of
     // it, or closes each of the whole of it, all of whose reports came, one of them carrying it out.
     // Empty where what is not known is whether it closed.

@@ -1604,4 +1604,122 @@ TEST_F(RequestsInFlightTest, AReportHeldPastTheBoundIsToldNotKnownAndSaysWhether
     EXPECT_TRUE(left[0].notKnown[0].alike);
 }
 
+// Refused in every pairing the reports allow is refused for certain, for the one reason they share or
+// for one of theirs; what stays open is told what is known of it alone.
+TEST_F(RequestsInFlightTest, ARequestRefusedInEveryPairingIsToldRefusedForOneOfTheReasons) {
+    const auto run =
+        [&](std::vector<RequestsInFlight::Request> sent,
+            std::vector<std::tuple<std::int64_t, std::vector<std::string>, std::int32_t>> answers) {
+            for (auto& r : sent)
+                list.sent(std::move(r));
+            std::vector<RequestsInFlight::Answered> told;
+            for (auto& [type, fields, code] : answers) {
+                if (auto a = answerOf(type, std::move(fields), code))
+                    told.push_back(std::move(*a));
+                for (auto& other : list.takeGivenBack())
+                    told.push_back(std::move(other));
+            }
+            EXPECT_EQ(list.waiting(), 0u);
+            std::sort(told.begin(), told.end(),
+                      [](const auto& a, const auto& b) { return a.request.number < b.request.number; });
+            return told;
+        };
+    {
+        SCOPED_TRACE("like orders each refused, for reasons of their own");
+        const auto told = run({newOrder("A", 50, "EURUSD", 0, "1"), newOrder("B", 50, "EURUSD", 0, "1")},
+                              {{62, {"10=62", "73=25", "33=50", "12=EURUSD", "74=11"}, 11},
+                               {62, {"10=62", "73=25", "33=50", "12=EURUSD", "74=3"}, 3}});
+        ASSERT_EQ(told.size(), 2u);
+        for (const auto& a : told) {
+            EXPECT_FALSE(a.notKnown) << a.request.description;
+            EXPECT_TRUE(a.rejected);
+            EXPECT_EQ(a.possibleCodes, (std::vector<std::int32_t>{3, 11}));
+        }
+    }
+    {
+        SCOPED_TRACE("a close beside two part closes of one position");
+        auto close = on(Kind::Close, "close", "300001", 42);
+        close.quantity = dec("1");
+        auto part = on(Kind::Close, "part", "300001", 42);
+        part.quantity = dec("0.4");
+        auto part2 = part;
+        part2.description = "part 2";
+        const auto told =
+            run({close, part, part2}, {{67, {"10=67", "73=73", "80=300001", "76=0.6"}, 0},
+                                       {66, {"10=66", "80=300001", "89=0.4", "12=1"}, 0},
+                                       {62, {"10=62", "73=25", "33=42", "74=5", "79=", "125=300001"}, 5},
+                                       {62, {"10=62", "73=25", "33=42", "74=1", "79=", "125=300001"}, 1}});
+        ASSERT_EQ(told.size(), 3u);
+        EXPECT_EQ(told[0].request.description, "close");
+        EXPECT_FALSE(told[0].notKnown);
+        EXPECT_TRUE(told[0].rejected);
+        EXPECT_EQ(told[0].possibleCodes, (std::vector<std::int32_t>{1, 5}));
+        for (std::size_t i = 1; i < 3; ++i) {
+            ASSERT_TRUE(told[i].notKnown) << told[i].request.description;
+            ASSERT_EQ(told[i].notKnown->like.size(), 2u) << "the part closes alone";
+            EXPECT_EQ(told[i].notKnown->like[0].description, "part");
+            const auto& o = told[i].notKnown->outcomes;
+            ASSERT_EQ(o.size(), 2u);
+            EXPECT_EQ(std::count_if(o.begin(), o.end(), [](const auto& x) { return !x.rejected; }), 1);
+            EXPECT_TRUE(std::any_of(o.begin(), o.end(), [](const auto& x) {
+                return x.rejected && x.possibleCodes == std::vector<std::int32_t>{1, 5};
+            }));
+        }
+    }
+}
+
+// More like requests than are paired every way: where each has its report and every report says the
+// same, each is told it; reports that can be only some requests' are theirs and no other's.
+TEST_F(RequestsInFlightTest, MoreRequestsThanArePairedAreToldWhatIsCertain) {
+    for (int i = 0; i < 9; ++i)
+        list.sent(newOrder("buy " + std::to_string(i), 70, "EURUSD", 0, "1"));
+    std::vector<RequestsInFlight::Answered> told;
+    for (int i = 0; i < 9; ++i) {
+        if (auto a = answerOf(62, {"10=62", "73=23", "33=70", "12=EURUSD", "36=45", "37=1",
+                                   "79=" + std::to_string(710000 + i), "80=" + std::to_string(810000 + i)}))
+            told.push_back(std::move(*a));
+        for (auto& other : list.takeGivenBack())
+            told.push_back(std::move(other));
+        if (i < 8) {
+            EXPECT_TRUE(told.empty()) << "told before each had its report";
+        }
+    }
+    ASSERT_EQ(told.size(), 9u);
+    for (const auto& a : told) {
+        EXPECT_FALSE(a.notKnown) << a.request.description;
+        EXPECT_FALSE(a.rejected);
+    }
+    EXPECT_EQ(list.waiting(), 0u);
+
+    // Five buys and four sells of one number, a buy refused (a refusal names no side): the sells'
+    // fills are the sells', so the refusal is a buy's.
+    for (int i = 0; i < 9; ++i)
+        list.sent(newOrder((i < 5 ? "buy " : "sell ") + std::to_string(i), 71, "EURUSD", i < 5 ? 0 : 1, "1"));
+    told.clear();
+    const auto take = [&](std::optional<RequestsInFlight::Answered> a) {
+        if (a)
+            told.push_back(std::move(*a));
+        for (auto& other : list.takeGivenBack())
+            told.push_back(std::move(other));
+    };
+    take(answerOf(62, {"10=62", "73=25", "33=71", "12=EURUSD", "74=1"}, 1));
+    for (int i = 1; i < 9; ++i)
+        take(answerOf(62, {"10=62", "73=23", "33=71", "12=EURUSD", i < 5 ? "36=45" : "36=46", "37=1",
+                           "79=" + std::to_string(720000 + i), "80=" + std::to_string(820000 + i)}));
+    ASSERT_EQ(told.size(), 9u);
+    for (const auto& a : told) {
+        const bool sell = a.request.side == 1;
+        ASSERT_EQ(a.notKnown.has_value(), !sell) << a.request.description;
+        if (sell) {
+            EXPECT_FALSE(a.rejected) << a.request.description;
+            continue;
+        }
+        EXPECT_EQ(a.notKnown->like.size(), 5u) << "the buys alone";
+        EXPECT_EQ(std::count_if(a.notKnown->outcomes.begin(), a.notKnown->outcomes.end(),
+                                [](const auto& o) { return !o.rejected; }),
+                  4);
+    }
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
 } // namespace

@@ -35,15 +35,14 @@ TEST_F(SessionOrdersFigures, ALostStreamFreezesTheFiguresAtTheLastQuotesHeld) {
 // The answers told, one line each: "<request>:done|rejected/<code>/<reason>".
 class RecordedAnswers final : public SessionEventSink {
 public:
-    void requestAnswered(std::uint64_t request, bool rejected, std::int32_t code, const std::string& reason,
-                         bool, const std::string&, const std::string&, const std::string& whatIsKnown,
-                         bool) override {
+    void requestAnswered(std::uint64_t request, bool rejected, const std::string& code,
+                         const std::string& reason, bool, const std::string&, const std::string&,
+                         const std::string& whatIsKnown, bool) override {
         if (!whatIsKnown.empty()) {
             log.push_back(std::to_string(request) + ":not known/" + whatIsKnown);
             return;
         }
-        log.push_back(std::to_string(request) + (rejected ? ":rejected/" : ":done/") + std::to_string(code) +
-                      "/" + reason);
+        log.push_back(std::to_string(request) + (rejected ? ":rejected/" + code : ":done/0") + "/" + reason);
     }
     std::vector<std::string> log;
 };

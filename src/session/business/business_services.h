@@ -76,13 +76,14 @@ public:
     virtual void bulkCloseSettled(const std::shared_ptr<Order>& /*settlement*/) {}
     virtual void bulkCloseRejected(const std::string& /*orderNumber*/, const std::string& /*reason*/) {}
     // A report answered the order request of that number (see OrderAnswer::request): done, or
-    // rejected with its code and the reason as shown; `late` when its window had given up on it. Of a
-    // close-all, `position` names the position answered (empty: the request as a whole); of a
-    // multi-account order, `account` names the account whose part is answered (empty: the whole).
+    // rejected with its code (of a refusal whose reason is one of several, each code, joined by "/")
+    // and the reason as shown; `late` when its window had given up on it. Of a close-all, `position`
+    // names the position answered (empty: the request as a whole); of a multi-account order,
+    // `account` names the account whose part is answered (empty: the whole).
     // `whatIsKnown` non-empty: the outcome is not known (neither done nor rejected), and that is what is;
     // `closedByOne` then: the position (a close-all's, or the one a close of all of it named) is closed
     // all the same, by this or a like request.
-    virtual void requestAnswered(std::uint64_t /*request*/, bool /*rejected*/, std::int32_t /*rejectionCode*/,
+    virtual void requestAnswered(std::uint64_t /*request*/, bool /*rejected*/, const std::string& /*code*/,
                                  const std::string& /*reason*/, bool /*late*/,
                                  const std::string& /*position*/, const std::string& /*account*/,
                                  const std::string& /*whatIsKnown*/, bool /*closedByOne*/) {}
