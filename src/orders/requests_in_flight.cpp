@@ -407,6 +407,14 @@ void RequestsInFlight::hold(const Named& named, const std::vector<std::uint64_t>
     held_.push_back({named.closed, named.closedWhole, candidates, std::nullopt});
 }
 
+bool RequestsInFlight::ofBothCloseAlls(const std::vector<Candidate>& candidates) {
+    bool everyOpen = false, listed = false;
+    for (const Candidate& c : candidates)
+        if (const auto it = byNumber(c.first); it != requests_.end() && it->kind == Kind::CloseAll)
+            (it->closesWhatIsOpen ? everyOpen : listed) = true;
+    return everyOpen && listed;
+}
+
 bool RequestsInFlight::closesHeldRefusal(const Named& named, const std::vector<std::uint64_t>& candidates) {
     // Only closes and close-alls: an offset's update is its answer's to tell.
     if (!std::all_of(candidates.begin(), candidates.end(), [&](std::uint64_t n) {
@@ -415,14 +423,18 @@ bool RequestsInFlight::closesHeldRefusal(const Named& named, const std::vector<s
         }))
         return false;
     std::set<std::uint64_t> refusals;
+    bool unlike = false;
     for (const std::uint64_t n : candidates)
         if (const auto f = fitting_.find(n); f != fitting_.end())
             if (const auto p = f->second.find(named.closed); p != f->second.end())
-                for (const std::uint64_t id : p->second)
-                    if (const Unsettled& u = unsettled_.at(id);
-                        u.outcome.rejected && u.outcome.rejectionCode == kNoLongerHeldCode)
+                for (const std::uint64_t id : p->second) {
+                    const Unsettled& u = unsettled_.at(id);
+                    if (u.outcome.rejected && u.outcome.rejectionCode == kNoLongerHeldCode)
                         refusals.insert(id);
-    if (refusals.empty())
+                    else if (u.outcome.rejected && ofBothCloseAlls(u.candidates))
+                        unlike = true;
+                }
+    if (refusals.empty() && !unlike)
         return false;
     // The position was held when they came: a listed close-all would not have been refused it so.
     for (const std::uint64_t id : refusals) {
@@ -1008,6 +1020,30 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         if (!alike) {
             if (!closesHeldRefusal(named, candidates))
                 hold(named, candidates);
+            return std::nullopt;
+        }
+    }
+    // Any other refusal of a position tells a close-all of every open position from a listed one no
+    // better than its closing does: held for each, with the closing if it came first.
+    if (rejected && code != kNoLongerHeldCode && !named.closed.empty()) {
+        std::vector<Candidate> ofPosition;
+        for (const Request& r : requests_)
+            if (r.kind == Kind::CloseAll && fits(r))
+                ofPosition.push_back({r.number, named.closed});
+        if (ofBothCloseAlls(ofPosition)) {
+            const auto among = [&](std::uint64_t n) {
+                return std::any_of(ofPosition.begin(), ofPosition.end(),
+                                   [&](const Candidate& c) { return c.first == n; });
+            };
+            for (auto h = held_.begin(); h != held_.end();)
+                if (!h->taken && h->position == named.closed && h->candidates.size() > 1 &&
+                    std::all_of(h->candidates.begin(), h->candidates.end(), among)) {
+                    h = held_.erase(h);
+                    addUnsettled(ofPosition, Outcome{});
+                } else {
+                    ++h;
+                }
+            addUnsettled(std::move(ofPosition), Outcome{true, code});
             return std::nullopt;
         }
     }

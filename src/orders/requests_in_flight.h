@@ -246,8 +246,8 @@ private:
     // A report naming no number that fits several requests not alike: held.
     struct Held;
     void hold(const Named& named, const std::vector<std::uint64_t>& candidates);
-    // A position's closing fitting several requests, a refusal of it as no longer held being held for
-    // them: held with it (whether it was).
+    // A position's closing fitting several requests, a refusal of it being held for them (as no longer
+    // held, or fitting a close-all of every open position and a listed one): held with it.
     bool closesHeldRefusal(const Named& named, const std::vector<std::uint64_t>& candidates);
     // A settlement of held positions: an offset's (naming its other position) is the offset's, any
     // other no offset's.
@@ -338,6 +338,8 @@ private:
     // As many requests as this, and reports, are paired every way; a larger set is told "not known"
     // once every one has its report.
     static constexpr std::size_t kMaxPairings = 8;
+    // Whether they are of a close-all of every open position and a listed one.
+    bool ofBothCloseAlls(const std::vector<Candidate>& candidates);
     // Holds the report for the candidates: the answer, if it can be only one's, told now.
     std::optional<Answered> holdFor(std::vector<Candidate> candidates, const std::string& part, bool rejected,
                                     std::int32_t code, bool numbered);

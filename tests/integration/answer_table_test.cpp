@@ -1263,9 +1263,11 @@ protected:
             const Sent& x = sent[i];
             const auto unknown = notKnownParts(sent, i);
             // Its place among the requests alike on the wire, which its texts must mark it by.
-            const auto place = static_cast<std::size_t>(
-                std::count_if(sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(i),
-                              [&](const Sent& y) { return alike(x, y); }));
+            const auto place = static_cast<std::size_t>(std::count_if(
+                sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(i), [&](const Sent& y) {
+                    return alike(x, y) || std::any_of(unknown.begin(), unknown.end(),
+                                                      [&](const auto& u) { return alikeOn(x, y, u.first); });
+                }));
             report << "\n  " << (i + 1) << ". " << nameOf(x.kind);
             if (!x.result.sent()) {
                 report << ": not sent (" << x.result.refusalKey << " " << x.result.refusalText << ")";
@@ -1360,20 +1362,46 @@ protected:
                a.record->number == b.record->number;
     }
 
-    // Requests alike on the wire (see alike) are told apart by nothing: a part (a close-all's position,
-    // an account, or the whole) the server carried out for some of them and refused to others can be
-    // told to none. Each such part of request `i`, with the dues of its like requests, `i`'s among them.
+    // Of a position, a close-all of every open position and a window's are told apart only by a refusal
+    // as no longer held: where the server sent each a report of it and neither was such a refusal, either
+    // report may be either's.
+    static bool alikeOn(const Sent& a, const Sent& b, const std::string& part) {
+        if (alike(a, b))
+            return true;
+        if (part.empty() || !isCloseAll(a.kind) || !isCloseAll(b.kind) || !a.record || !b.record ||
+            (a.kind == Kind::CloseAllListed) == (b.kind == Kind::CloseAllListed))
+            return false;
+        const auto reported = [&](const Sent& x) {
+            bool any = false;
+            for (const RecordedChange& c : x.record->changes)
+                if (std::to_string(c.id) == part) {
+                    if (c.what == RecordedChange::What::Refused && c.code == 15)
+                        return false;
+                    any = any || c.what == RecordedChange::What::Refused ||
+                          c.what == RecordedChange::What::Closed || c.what == RecordedChange::What::Reduced;
+                }
+            return any;
+        };
+        return reported(a) && reported(b);
+    }
+
+    // Requests alike on the wire (see alike, alikeOn) are told apart by nothing: a part (a close-all's
+    // position, an account, or the whole) the server carried out for some of them and refused to others
+    // can be told to none. Each such part of request `i`, with the dues of its like requests, `i`'s among
+    // them.
     static std::map<std::string, std::vector<Due>> notKnownParts(const std::vector<Sent>& sent,
                                                                  std::size_t i) {
         std::map<std::string, std::vector<Due>> parts;
-        std::vector<std::size_t> group;
-        for (std::size_t j = 0; j < sent.size(); ++j)
-            if (j == i || alike(sent[i], sent[j]))
-                group.push_back(j);
-        if (group.size() < 2 || !sent[i].record)
+        if (!sent[i].record)
             return parts;
         std::vector<std::string> ignored;
         for (const Due& d : dueOf(sent[i], ignored)) {
+            std::vector<std::size_t> group;
+            for (std::size_t j = 0; j < sent.size(); ++j)
+                if (j == i || alikeOn(sent[i], sent[j], d.part))
+                    group.push_back(j);
+            if (group.size() < 2)
+                continue;
             std::vector<Due> of;
             for (std::size_t j : group)
                 for (const Due& e : dueOf(sent[j], ignored))

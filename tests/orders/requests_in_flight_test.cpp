@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
@@ -1516,6 +1517,68 @@ TEST_F(RequestsInFlightTest, ARefusalAsNoLongerHeldIsToldByWhetherThePositionsCl
                                                                {done + " 600002", "done"}}));
         EXPECT_EQ(list.waiting(), 0u);
     }
+}
+
+// A close-all of every open position and one of listed positions, one refused a position for another
+// reason than as no longer held, the other closing it: the same reports either way round, so each is
+// told "not known" with what is known (the position closed for one of them), in whichever order the
+// refusal and the closing come.
+TEST_F(RequestsInFlightTest, ARefusalAndAClosingThatFitBothKindsOfCloseAllAreToldNotKnown) {
+    auto everyOpen = on(Kind::CloseAll, "every open", "620001", 72);
+    everyOpen.targets.push_back("620002");
+    everyOpen.closesWhatIsOpen = true;
+    auto listed = on(Kind::CloseAll, "listed", "620001", 72);
+    listed.targets.push_back("620002");
+    int order = 0;
+    for (const std::int32_t code : {5, 11})
+        for (const bool refusalFirst : {true, false}) {
+            SCOPED_TRACE(std::to_string(code) +
+                         (refusalFirst ? ": refused, then closed" : ": closed, then refused"));
+            list.sent(everyOpen);
+            list.sent(listed);
+            std::map<std::string, std::string> outcome;
+            const auto take = [&](std::optional<RequestsInFlight::Answered> a) {
+                std::vector<RequestsInFlight::Answered> told = list.takeGivenBack();
+                if (a)
+                    told.push_back(std::move(*a));
+                for (const auto& t : told) {
+                    std::string what = t.rejected ? "refused" : "done";
+                    if (t.notKnown) {
+                        const auto& o = t.notKnown->outcomes;
+                        const bool both =
+                            o.size() == 2 &&
+                            std::count(o.begin(), o.end(), RequestsInFlight::Outcome{}) == 1 &&
+                            std::count(o.begin(), o.end(), RequestsInFlight::Outcome{true, code}) == 1;
+                        what = std::string("not known") +
+                               (t.notKnown->position == t.position && both ? ", one closed it" : "");
+                    }
+                    outcome[t.request.description + " " + t.position] = what;
+                }
+            };
+            const auto closing = [&](const std::string& position) {
+                take(answerOf(67, {"10=67", "73=73", "76=0", "80=" + position}));
+                take(answerOf(66, {"10=66", "12=1", "80=" + position, "87=9" + position}));
+            };
+            const auto refusal = [&](const std::string& position) {
+                take(answerOf(62,
+                              {"10=62", "73=25", "74=" + std::to_string(code),
+                               "79=" + std::to_string(720100 + ++order), "125=" + position},
+                              code));
+            };
+            for (const std::string position : {"620001", "620002"}) {
+                if (!refusalFirst)
+                    closing(position);
+                refusal(position);
+                if (refusalFirst)
+                    closing(position);
+            }
+            const std::string known = "not known, one closed it";
+            EXPECT_EQ(outcome, (std::map<std::string, std::string>{{"every open 620001", known},
+                                                                   {"every open 620002", known},
+                                                                   {"listed 620001", known},
+                                                                   {"listed 620002", known}}));
+            EXPECT_EQ(list.waiting(), 0u);
+        }
 }
 
 // Of a multi-account order and a market order of each of its accounts, one refused: the refusal and the
