@@ -430,7 +430,10 @@ std::vector<Row> probedRows() {
                                             {Kind::MultiAccount, Kind::OtherAccount},
                                             {Kind::MultiAccount, Kind::Market},
                                             {Kind::Market, Kind::Limit},
-                                            {Kind::MultiAccount, Kind::MultiAccount2}};
+                                            {Kind::MultiAccount, Kind::MultiAccount2},
+                                            {Kind::MoveBoth, Kind::StopLossKept},
+                                            {Kind::StopLossKept, Kind::MoveBoth},
+                                            {Kind::PartClose, Kind::StopLossKept}};
     for (const auto& [a, b] : probed)
         for (const auto& answered : {kInOrder, kReversed})
             for (std::size_t which : {0u, 1u})
@@ -567,9 +570,6 @@ std::vector<Row> secondReviewRows() {
                 }
         while (std::next_permutation(ans.begin(), ans.end()));
     };
-    each({Kind::MoveBoth, Kind::StopLossKept}, {R::Exchange, R::MarketClosed}, false);
-    each({Kind::StopLossKept, Kind::MoveBoth}, {R::Exchange, R::MarketClosed}, false);
-    each({Kind::PartClose, Kind::StopLossKept}, {R::Exchange, R::MarketClosed}, false);
     each({Kind::TakeProfit, Kind::StopLoss}, {R::Exchange, R::MarketClosed, R::Gone}, true);
     each({Kind::MultiAccount, Kind::MultiAccount, Kind::Market}, {R::MarketClosed, R::Quantity}, false);
     each({Kind::MultiAccount, Kind::MultiAccount2, Kind::Market}, {R::MarketClosed}, false);
