@@ -443,6 +443,13 @@ std::vector<Row> probedRows() {
                         refused[which] = r;
                         rows.push_back({{a, b}, answered, -1, false, refused});
                     }
+    // Legs edited beside each other or beside a part close: both carried out, the second leg's report
+    // of one edit fitting the other.
+    for (const auto& [a, b] : std::vector<std::pair<Kind, Kind>>{{Kind::MoveBoth, Kind::StopLossKept},
+                                                                 {Kind::StopLossKept, Kind::MoveBoth},
+                                                                 {Kind::PartClose, Kind::StopLossKept}})
+        for (const auto& answered : {kInOrder, kReversed})
+            rows.push_back({{a, b}, answered, -1, false, {Refusal::None, Refusal::None}});
     std::set<std::string> held;
     for (bool reversed : {false, true})
         for (const Row& row : pairs(reversed))
@@ -570,6 +577,9 @@ std::vector<Row> secondReviewRows() {
                 }
         while (std::next_permutation(ans.begin(), ans.end()));
     };
+    each({Kind::MoveBoth, Kind::StopLossKept}, {R::Exchange, R::MarketClosed}, false);
+    each({Kind::StopLossKept, Kind::MoveBoth}, {R::Exchange, R::MarketClosed}, false);
+    each({Kind::PartClose, Kind::StopLossKept}, {R::Exchange, R::MarketClosed}, false);
     each({Kind::TakeProfit, Kind::StopLoss}, {R::Exchange, R::MarketClosed, R::Gone}, true);
     each({Kind::MultiAccount, Kind::MultiAccount, Kind::Market}, {R::MarketClosed, R::Quantity}, false);
     each({Kind::MultiAccount, Kind::MultiAccount2, Kind::Market}, {R::MarketClosed}, false);
