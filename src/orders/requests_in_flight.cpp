@@ -868,6 +868,8 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
         if (!r.targets.empty())
             return {partOf(r), position, rejected, code, false, {}, std::move(unknown)};
     }
+    if (r.kind == Kind::PositionEdit && !rejected && !unknown)
+        expectOtherLegs(r);
     std::string of = r.kind == Kind::CloseAll ? position : std::string();
     // The held reports it may have left.
     touched(r.number, nullptr);
@@ -897,7 +899,9 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answered(const Execu
     lastGrouped_ = false;
     ++reportsHeard_;
     const std::uint64_t before = lastUnsettled_;
+    reading_ = &named;
     std::optional<Answered> done = answerOf(named, report);
+    reading_ = nullptr;
     // Held for several, it is told with them: the first of them it settled is its answer.
     std::vector<Candidate> heldFor;
     const std::uint64_t own = lastUnsettled_;
@@ -965,6 +969,10 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         !named.closed.empty()) {
         keepWithin(settling_);
         settling_.push_back(named.closed);
+        if (!named.closedWhole && !resized_.contains(named.closed)) {
+            keepWithin(resized_);
+            resized_.push_back(named.closed);
+        }
         if (named.closedWhole) {
             keepWithin(closedWhole_);
             closedWhole_.push_back(named.closed);
@@ -978,6 +986,32 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
             settling_.erase(named.against);
         if (settling_.erase(named.closed))
             return std::nullopt;
+    }
+    if (report.type == wire::msg::kExecutionReport && !named.bracket.empty() && !named.rejection()) {
+        // Another leg of an edit answered already, or a leg a close changed: held with the edits it
+        // fits, never one's certain answer.
+        std::vector<Candidate> legs = legsToComeFitting(named);
+        if (named.number)
+            resized_.erase(named.bracket);
+        std::vector<Candidate> edits;
+        for (const Request& r : requests_)
+            if (r.kind == Kind::PositionEdit && named.aimsAt(r) && named.numberAgrees(r))
+                edits.push_back({r.number, {}});
+        if (!named.number && named.status == wire::report::kEdited && !edits.empty() &&
+            resized_.contains(named.bracket)) {
+            legsToCome_.push_back(
+                {kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_});
+            legs.push_back({legsToCome_.back().number, {}});
+        }
+        if (!legs.empty()) {
+            if (edits.empty()) {
+                dropLegToCome(legs.front().first);
+                return std::nullopt;
+            }
+            edits.insert(edits.end(), legs.begin(), legs.end());
+            addUnsettled(std::move(edits), Outcome{});
+            return std::nullopt;
+        }
     }
     if (requests_.empty())
         return std::nullopt;
@@ -1186,6 +1220,9 @@ void RequestsInFlight::touched(std::uint64_t number, const std::string* part) {
 }
 
 bool RequestsInFlight::stillWaits(const Candidate& c) {
+    if (isLegToCome(c.first))
+        return std::any_of(legsToCome_.begin(), legsToCome_.end(),
+                           [&](const LegToCome& l) { return l.number == c.first; });
     const auto it = byNumber(c.first);
     if (it == requests_.end())
         return false;
@@ -1358,7 +1395,9 @@ void RequestsInFlight::tellNotKnown(const std::vector<std::uint64_t>& ids) {
         toSettle_.erase(id);
     }
     for (const Candidate& c : keys)
-        if (stillWaits(c)) {
+        if (isLegToCome(c.first)) {
+            dropLegToCome(c.first);
+        } else if (stillWaits(c)) {
             const auto it = byNumber(c.first);
             const bool closeAll = it->kind == Kind::CloseAll;
             givenBack_.push_back(answer(it, closeAll ? c.second : std::string(), false, 0,
@@ -1429,6 +1468,9 @@ void RequestsInFlight::tookOneOf(const std::vector<std::uint64_t>& reports, cons
 }
 
 void RequestsInFlight::tellCertain(const Candidate& key, const Outcome& o) {
+    // A leg still to come took the report: nothing to tell.
+    if (isLegToCome(key.first))
+        return dropLegToCome(key.first);
     const auto it = byNumber(key.first);
     const bool closeAll = it->kind == Kind::CloseAll;
     Answered told = answer(it, closeAll ? key.second : std::string(), o.rejected, o.rejectionCode,
@@ -1572,7 +1614,7 @@ bool RequestsInFlight::allReportsIn(const std::vector<std::uint64_t>& reports,
     const std::set<Candidate> have(keys.begin(), keys.end());
     return std::none_of(keys.begin(), keys.end(), [&](const Candidate& c) {
         const auto it = byNumber(c.first);
-        return it->kind == Kind::MultiAccount &&
+        return it != requests_.end() && it->kind == Kind::MultiAccount &&
                std::any_of(it->accounts.begin(), it->accounts.end(), [&](const std::string& a) {
                    return !have.contains(Candidate{c.first, a}) && !heldFor(c.first, a);
                });
@@ -1667,6 +1709,39 @@ bool RequestsInFlight::settleUnpaired(const std::vector<std::uint64_t>& reports,
     return true;
 }
 
+void RequestsInFlight::expectOtherLegs(const Request& edit) {
+    if (!edit.editedTo || edit.targets.size() != 1)
+        return;
+    // The report that answered it is of one leg; which, when it was held, is not known.
+    const Named* by = reading_ && reading_->bracket == edit.targets.front() ? reading_ : nullptr;
+    for (const std::int32_t leg : {2, 3}) {
+        const auto& price = leg == 2 ? edit.editedTo->takeProfit : edit.editedTo->stopLoss;
+        if (!price || (by && by->orderType == leg))
+            continue;
+        legsToCome_.push_back({kLegToComeFirst + ++lastLegToCome_, edit.targets.front(), edit.requestNumber,
+                               leg, price, reportsHeard_});
+    }
+}
+
+std::vector<RequestsInFlight::Candidate> RequestsInFlight::legsToComeFitting(const Named& named) {
+    // Past the bound a leg that never came is no longer looked for, unless a held report waits on it.
+    std::erase_if(legsToCome_, [&](const LegToCome& l) {
+        return reportsHeard_ - l.heard > bound() && !fitting_.contains(l.number);
+    });
+    std::vector<Candidate> fit;
+    const bool standing = named.status == wire::report::kPending || named.status == wire::report::kEdited;
+    for (const LegToCome& l : legsToCome_)
+        if (l.requestNumber && standing && l.position == named.bracket && named.orderType == l.leg &&
+            (!named.number || *named.number == *l.requestNumber) &&
+            (!named.price || *named.price == *l.price) && !fitting_.contains(l.number))
+            fit.push_back({l.number, {}});
+    return fit;
+}
+
+void RequestsInFlight::dropLegToCome(std::uint64_t number) {
+    std::erase_if(legsToCome_, [&](const LegToCome& l) { return l.number == number; });
+}
+
 std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
     // What the reports that came knew goes with the requests they fitted: a position the server closed
     // for one of them, what it did to some of a group.
@@ -1718,6 +1793,8 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
     requests_.clear();
     settling_.clear();
     passedOver_.clear();
+    legsToCome_.clear();
+    resized_.clear();
     held_.clear();
     closedByLeg_.clear();
     closedWhole_.clear();

@@ -43,7 +43,8 @@ public:
 
     // The rule: a report answers a request only where it can be no other's. A report fits the waiting
     // requests of the kind it answers (Kind below; of its number where it names one). Fitting one, it
-    // answers it at once: the usual case. Fitting several, it is held (one place for every such report,
+    // answers it at once: the usual case. Fitting several (among them a leg still to come of an edit
+    // answered, or a leg a close changed), it is held (one place for every such report,
     // like requests being the case no later report separates) until the others' own reports settle it:
     // a request is told an outcome only when every pairing of the held reports with the requests they
     // fit gives it that outcome (refused in each for different reasons: refused for one of them; a
@@ -369,6 +370,32 @@ private:
     bool settleUnpaired(const std::vector<std::uint64_t>& reports, const std::vector<Candidate>& keys);
     // Tells what the unsettled reports say for certain, by elimination and by pairing; whether it told any.
     bool settleUnsettled();
+    // A leg report that may be no waiting request's: another leg of an edit already answered by its
+    // first report, or a leg a close changed (the server names no number then). Held with the requests it
+    // fits as a candidate of its own (a number past any request's), which takes at most that report and
+    // is told nothing; kept until its report came, or the server went on answering past bound().
+    struct LegToCome {
+        std::uint64_t number = 0;
+        std::string position;
+        // Of an edit's leg: the edit's number, the leg's type (2, 3) and the price asked (none: taken off).
+        std::optional<std::int64_t> requestNumber;
+        std::int32_t leg = 0;
+        std::optional<platform::Decimal> price;
+        std::uint64_t heard = 0;
+    };
+    std::deque<LegToCome> legsToCome_;
+    std::uint64_t lastLegToCome_ = 0;
+    static constexpr std::uint64_t kLegToComeFirst = std::uint64_t{1} << 62;
+    static bool isLegToCome(std::uint64_t number) { return number >= kLegToComeFirst; }
+    // The edit carried out, answered by the report of one of its legs: the other legs it asked still to come.
+    void expectOtherLegs(const Request& edit);
+    // The report being read, while it is.
+    const Named* reading_ = nullptr;
+    // Those still to come the report may be, each as a candidate; expired ones dropped first.
+    std::vector<Candidate> legsToComeFitting(const Named& named);
+    void dropLegToCome(std::uint64_t number);
+    // Positions a close left part of: their legs' reports naming no number may be its doing.
+    RecentIds resized_;
     // Offsets whose positions' settlement (naming two of their positions) came: carried out.
     std::deque<std::uint64_t> offsetsSettled_;
     std::vector<Answered> givenBack_;

@@ -75,6 +75,8 @@ enum class Kind {
     CancelOrder,    // O cancelled
     OrderLegs,      // O given a take profit (probe)
     CloseAllThree,  // close-all naming P, Q and R, all ticked (probe)
+    MoveBoth,       // P's take profit moved and a stop loss placed (probe; P has a take profit)
+    StopLossKept,   // a stop loss for P, its take profit kept (probe; P has a take profit)
 };
 constexpr Kind kKinds[] = {Kind::Market,         Kind::Sell,      Kind::Market2,        Kind::OtherAccount,
                            Kind::Limit,          Kind::Stop,      Kind::MultiAccount,   Kind::MultiAccount2,
@@ -128,6 +130,10 @@ const char* nameOf(Kind k) {
         return "OrderLegs";
     case Kind::CloseAllThree:
         return "CloseAllThree";
+    case Kind::MoveBoth:
+        return "MoveBoth";
+    case Kind::StopLossKept:
+        return "StopLossKept";
     }
     return "?";
 }
@@ -424,7 +430,10 @@ std::vector<Row> probedRows() {
                                             {Kind::MultiAccount, Kind::OtherAccount},
                                             {Kind::MultiAccount, Kind::Market},
                                             {Kind::Market, Kind::Limit},
-                                            {Kind::MultiAccount, Kind::MultiAccount2}};
+                                            {Kind::MultiAccount, Kind::MultiAccount2},
+                                            {Kind::MoveBoth, Kind::StopLossKept},
+                                            {Kind::StopLossKept, Kind::MoveBoth},
+                                            {Kind::PartClose, Kind::StopLossKept}};
     for (const auto& [a, b] : probed)
         for (const auto& answered : {kInOrder, kReversed})
             for (std::size_t which : {0u, 1u})
@@ -434,6 +443,13 @@ std::vector<Row> probedRows() {
                         refused[which] = r;
                         rows.push_back({{a, b}, answered, -1, false, refused});
                     }
+    // Legs edited beside each other or beside a part close: both carried out, the second leg's report
+    // of one edit fitting the other.
+    for (const auto& [a, b] : std::vector<std::pair<Kind, Kind>>{{Kind::MoveBoth, Kind::StopLossKept},
+                                                                 {Kind::StopLossKept, Kind::MoveBoth},
+                                                                 {Kind::PartClose, Kind::StopLossKept}})
+        for (const auto& answered : {kInOrder, kReversed})
+            rows.push_back({{a, b}, answered, -1, false, {Refusal::None, Refusal::None}});
     std::set<std::string> held;
     for (bool reversed : {false, true})
         for (const Row& row : pairs(reversed))
@@ -533,6 +549,42 @@ std::vector<Row> probeRows() {
                     {{Kind::Offset, Kind::CloseAllThree, Kind::Close}, ans, static_cast<int>(w), false, ref});
             }
     }
+    return rows;
+}
+
+// Scratch probes of the second review: legs edited beside each other and beside a part close, two
+// multi-account orders and a market order, a close-all of three beside one of every open position.
+std::vector<Row> secondReviewRows() {
+    std::vector<Row> rows;
+    using R = Refusal;
+    const auto each = [&](std::vector<Kind> kinds, std::vector<R> refusals, bool givingUp) {
+        std::vector<std::size_t> ans(kinds.size());
+        for (std::size_t i = 0; i < ans.size(); ++i)
+            ans[i] = i;
+        do
+            for (std::size_t w = 0; w <= kinds.size(); ++w)
+                for (R r : refusals) {
+                    std::vector<Refusal> ref(kinds.size(), R::None);
+                    if (w < kinds.size()) {
+                        if (!refusable(kinds[w], r))
+                            continue;
+                        ref[w] = r;
+                    } else if (r != refusals.front())
+                        continue;
+                    rows.push_back({kinds, ans,
+                                    givingUp ? static_cast<int>(rows.size() % (kinds.size() + 1)) - 1 : -1,
+                                    false, ref});
+                }
+        while (std::next_permutation(ans.begin(), ans.end()));
+    };
+    each({Kind::MoveBoth, Kind::StopLossKept}, {R::Exchange, R::MarketClosed}, false);
+    each({Kind::StopLossKept, Kind::MoveBoth}, {R::Exchange, R::MarketClosed}, false);
+    each({Kind::PartClose, Kind::StopLossKept}, {R::Exchange, R::MarketClosed}, false);
+    each({Kind::TakeProfit, Kind::StopLoss}, {R::Exchange, R::MarketClosed, R::Gone}, true);
+    each({Kind::MultiAccount, Kind::MultiAccount, Kind::Market}, {R::MarketClosed, R::Quantity}, false);
+    each({Kind::MultiAccount, Kind::MultiAccount2, Kind::Market}, {R::MarketClosed}, false);
+    each({Kind::CloseAllThree, Kind::CloseAllListed}, {R::Gone, R::MarketClosed, R::Quantity}, false);
+    each({Kind::CloseAllListed, Kind::CloseAllThree}, {R::Gone, R::MarketClosed}, true);
     return rows;
 }
 
@@ -1018,7 +1070,7 @@ protected:
         };
         const bool position = needs({Kind::Close, Kind::PartClose, Kind::CloseAllTicked, Kind::CloseAllSome,
                                      Kind::CloseAllListed, Kind::Offset, Kind::TakeProfit, Kind::StopLoss,
-                                     Kind::LegOff, Kind::CloseAllThree});
+                                     Kind::LegOff, Kind::CloseAllThree, Kind::MoveBoth, Kind::StopLossKept});
         if (position) {
             f.p = idOf(server.placeOrderFor(20001, "EURUSD", true, "1"));
             f.q = idOf(server.placeOrderFor(20001, "EURUSD", false, "1"));
@@ -1041,7 +1093,7 @@ protected:
                    (f.r.empty() || s.holds(f.r)) && (f.s.empty() || s.holds(f.s)) &&
                    (f.o.empty() || s.holdsOrder(f.o));
         })) << "the client never listed what the server made";
-        if (needs({Kind::LegOff})) {
+        if (needs({Kind::LegOff, Kind::MoveBoth, Kind::StopLossKept})) {
             // P's take profit, placed through the client as a trader would, before the row's requests.
             const auto* item = s.lists().ItemCollection.get("EURUSD");
             f.legPrice = (*item)->Bid + interfaces::Decimal::fromString("0.02").value();
@@ -1142,6 +1194,15 @@ protected:
         case Kind::OrderLegs:
             out.result = orders.editPendingOrder(f.o, dec("1"), dec("1.07000"), dec("1.09000"), std::nullopt);
             out.names = {f.o};
+            break;
+        case Kind::MoveBoth:
+            out.result =
+                orders.editPositionBrackets(f.p, (*item)->Bid + dec("0.01"), (*item)->Bid - dec("0.01"));
+            out.names = {f.p};
+            break;
+        case Kind::StopLossKept:
+            out.result = orders.editPositionBrackets(f.p, f.legPrice, (*item)->Bid - dec("0.01"));
+            out.names = {f.p};
             break;
         case Kind::CloseAllThree:
             out.listed = {f.p, f.q, f.r};
@@ -1750,6 +1811,7 @@ INSTANTIATE_TEST_SUITE_P(SharedAccount, AnswerTable, ::testing::ValuesIn(sharedA
 INSTANTIATE_TEST_SUITE_P(ReviewProbe, AnswerTable, ::testing::ValuesIn(probeRows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ReviewBurst, AnswerTable, ::testing::ValuesIn(burstRows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ManyLike, AnswerTable, ::testing::ValuesIn(nineRows()), rowName);
+INSTANTIATE_TEST_SUITE_P(ReviewSecond, AnswerTable, ::testing::ValuesIn(secondReviewRows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ReviewHeld, AnswerTable, ::testing::ValuesIn(heldRows()), rowName);
 
 } // namespace

@@ -1785,4 +1785,84 @@ TEST_F(RequestsInFlightTest, MoreRequestsThanArePairedAreToldWhatIsCertain) {
     EXPECT_EQ(list.waiting(), 0u);
 }
 
+// An edit carried out by two reports (its take profit moved, a stop loss placed) beside another edit of
+// the same number asking that stop loss, its take profit kept: the second report may be the first
+// edit's own, so it cannot tell the other done.
+TEST_F(RequestsInFlightTest, AnEditsSecondLegReportIsNotAnothersAnswer) {
+    const auto legs = [&](std::string text, std::string_view takeProfit, std::string_view stopLoss) {
+        auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
+        r.editedTo.emplace();
+        r.editedTo->takeProfit = dec(takeProfit);
+        r.editedTo->stopLoss = dec(stopLoss);
+        return r;
+    };
+    list.sent(legs("move both", "1.09500", "1.07500"));
+    list.sent(legs("stop loss, take profit kept", "1.09600", "1.07500"));
+    EXPECT_EQ(answer(62, {"10=62", "73=75", "33=42", "32=30", "38=1.09500", "79=310001", "573=300001"}),
+              "move both");
+    // The first edit's own stop loss, placed after its take profit moved.
+    const auto second =
+        answerOf(62, {"10=62", "73=28", "33=42", "32=31", "38=1.07500", "79=310002", "573=300001"});
+    EXPECT_FALSE(second && !second->notKnown) << "told " << second->request.description << " done";
+    // The other edit refused: the stop loss was the first edit's.
+    const auto refused = answerOf(62, {"10=62", "73=25", "33=42", "74=1", "79=", "573=300001"}, 1);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->request.description, "stop loss, take profit kept");
+    EXPECT_TRUE(refused->rejected);
+    EXPECT_TRUE(list.takeGivenBack().empty());
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
+// A part close changes its position's legs, and the server reports each naming no number at its price
+// unchanged: no edit asking that leg at that price is told done by it.
+TEST_F(RequestsInFlightTest, ALegAPartCloseChangedIsNoEditsAnswer) {
+    auto close = on(Kind::Close, "part close", "300001", 42);
+    close.quantity = dec("0.5");
+    list.sent(close);
+    auto edit = on(Kind::PositionEdit, "stop loss, take profit kept", "300001", 42);
+    edit.editedTo.emplace();
+    edit.editedTo->takeProfit = dec("1.09600");
+    edit.editedTo->stopLoss = dec("1.07500");
+    list.sent(edit);
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300001", "76=0.5"}), "part close");
+    EXPECT_EQ(answer(66, {"10=66", "80=300001", "87=300009", "12=1", "89=0.5"}), "");
+    const auto leg = answerOf(62, {"10=62", "73=75", "32=30", "38=1.09600", "79=310001", "573=300001"});
+    EXPECT_FALSE(leg && !leg->notKnown) << "told " << leg->request.description << " done";
+    const auto refused = answerOf(62, {"10=62", "73=25", "33=42", "74=1", "79=", "573=300001"}, 1);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->request.description, "stop loss, take profit kept");
+    EXPECT_TRUE(refused->rejected);
+    EXPECT_EQ(list.waiting(), 0u);
+
+    // Carried out, its own report tells it.
+    list.sent(close);
+    list.sent(edit);
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300001", "76=0.5"}), "part close");
+    EXPECT_EQ(answer(66, {"10=66", "80=300001", "87=300010", "12=1", "89=0.5"}), "");
+    EXPECT_EQ(answer(62, {"10=62", "73=75", "32=30", "38=1.09600", "79=310001", "573=300001"}), "");
+    const auto done =
+        answerOf(62, {"10=62", "73=28", "33=42", "32=31", "38=1.07500", "79=310002", "573=300001"});
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->request.description, "stop loss, take profit kept");
+    EXPECT_FALSE(done->rejected || done->notKnown);
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
+// A price the report writes in another form than the request is the same price.
+TEST_F(RequestsInFlightTest, APriceWrittenInAnotherFormStillFits) {
+    auto tp = on(Kind::PositionEdit, "take profit", "300001", 42);
+    tp.editedTo.emplace();
+    tp.editedTo->takeProfit = dec("1.1");
+    list.sent(tp);
+    EXPECT_EQ(answer(62, {"10=62", "73=28", "33=42", "32=30", "38=1.10000", "79=310001", "573=300001"}),
+              "take profit");
+    auto edit = on(Kind::OrderEdit, "edit", "400001", 60);
+    edit.quantity = dec("1.0");
+    edit.editedTo.emplace();
+    edit.editedTo->price = dec("1.069");
+    list.sent(edit);
+    EXPECT_EQ(answer(62, {"10=62", "73=75", "33=60", "37=1.00", "38=1.06900", "79=400001"}), "edit");
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
 } // namespace
