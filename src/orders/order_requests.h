@@ -231,10 +231,10 @@ private:
     std::uint64_t NoteSent(RequestsInFlight::Request request, std::string description);
     // What the answer of a new order names: its request number, instrument, side and quantity.
     static RequestsInFlight::Request AwaitedOrder(const Order& order);
-    // A request on positions or a pending order, of that request number.
     // What an edit of `order` to `price` asks, as the server's report of it carried out names it.
     RequestsInFlight::Request::EditedTo AskedOfEdit(const Order& order,
                                                     const std::optional<platform::Decimal>& price) const;
+    // A request on positions or a pending order, of that request number.
     static RequestsInFlight::Request AwaitedOn(RequestsInFlight::Kind kind, std::vector<std::string> targets,
                                                std::optional<std::int64_t> requestNumber);
     // The side as the ticket names it.

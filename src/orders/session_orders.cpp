@@ -134,10 +134,13 @@ void SessionOrders::tell(const RequestsInFlight::Answered& answered) {
                                    request.givenUp, answered.position, answered.account, known, closedByOne);
 }
 
-std::string SessionOrders::reasonsOf(const std::vector<std::int32_t>& codes) {
+std::string SessionOrders::reasonsOf(const std::vector<std::int32_t>& codes, std::string_view between) {
     std::string reasons;
-    for (const std::int32_t code : codes)
-        reasons += (reasons.empty() ? "" : " / ") + collections_.GetOrderRejectionReason(code);
+    for (const std::int32_t code : codes) {
+        if (!reasons.empty())
+            reasons += between;
+        reasons += collections_.GetOrderRejectionReason(code);
+    }
     return reasons;
 }
 
@@ -145,7 +148,7 @@ std::string SessionOrders::reasonOf(const RequestsInFlight::Answered& answered) 
     if (!answered.rejected)
         return {};
     if (answered.possibleCodes.size() > 1)
-        return fillPositional(host_.textForKey(kOneOfReasonsKey), {reasonsOf(answered.possibleCodes)});
+        return fillPositional(host_.textForKey(kOneOfReasonsKey), {reasonsOf(answered.possibleCodes, " / ")});
     return collections_.GetOrderRejectionReason(answered.rejectionCode);
 }
 
@@ -258,12 +261,10 @@ std::string SessionOrders::knownText(const RequestsInFlight::NotKnown& known, st
     // whether it closed.
     if (const std::string closed = closedByOneOfThem(known); !closed.empty())
         return fillPositional(host_.textForKey(kClosedForOneKey), {closed, which});
-    std::string reasons;
-    for (const std::int32_t code : codes)
-        reasons += (reasons.empty() ? "" : "; ") + collections_.GetOrderRejectionReason(code);
+    std::string reasons = reasonsOf(codes, "; ");
     for (const std::vector<std::int32_t>& either : eitherCodes)
         reasons += (reasons.empty() ? "" : "; ") +
-                   fillPositional(host_.textForKey(kOneOfReasonsShortKey), {reasonsOf(either)});
+                   fillPositional(host_.textForKey(kOneOfReasonsShortKey), {reasonsOf(either, " / ")});
     return fillPositional(host_.textForKey(known.alike ? kLikeOutcomesKey : kUnlikeOutcomesKey),
                           {std::to_string(carried), of, reasons, which});
 }

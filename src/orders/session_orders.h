@@ -125,8 +125,8 @@ private:
     // reasons, every one (the codes joined by "/").
     std::string reasonOf(const RequestsInFlight::Answered& answered);
     static std::string codeOf(const RequestsInFlight::Answered& answered);
-    // The reasons of those codes, as one list.
-    std::string reasonsOf(const std::vector<std::int32_t>& codes);
+    // The reasons of those codes, as one list, `between` each two.
+    std::string reasonsOf(const std::vector<std::int32_t>& codes, std::string_view between);
     // The banner's text of an answer its window no longer waited for.
     std::string lateText(const RequestsInFlight::Answered& answered);
     // What is known of like requests the wire cannot tell apart, in words the trader reads, told of
