@@ -73,6 +73,24 @@ protected:
         return list.answered(report);
     }
 
+    // Everything one report told: the held reports it settled, and its own answer.
+    std::vector<RequestsInFlight::Answered> toldWith(std::optional<RequestsInFlight::Answered> a) {
+        std::vector<RequestsInFlight::Answered> told = list.takeGivenBack();
+        if (a)
+            told.push_back(std::move(*a));
+        return told;
+    }
+
+    // The server closing a whole position for a close-all: its update, then its settlement, each with
+    // what it told.
+    std::vector<RequestsInFlight::Answered> closingOf(const std::string& position) {
+        std::vector<RequestsInFlight::Answered> told =
+            toldWith(answerOf(67, {"10=67", "73=73", "76=0", "80=" + position}));
+        for (auto& t : toldWith(answerOf(66, {"10=66", "12=1", "80=" + position, "87=9" + position})))
+            told.push_back(std::move(t));
+        return told;
+    }
+
     RequestsInFlight list;
     std::vector<std::vector<std::string>> reports; // alive while the list reads them
 };
@@ -1441,10 +1459,7 @@ TEST_F(RequestsInFlightTest, AHeldUpdatePastTheBoundIsToldNotDropped) {
     list.sent(close);
     std::map<std::string, std::string> outcome;
     const auto take = [&](std::optional<RequestsInFlight::Answered> a) {
-        std::vector<RequestsInFlight::Answered> told = list.takeGivenBack();
-        if (a)
-            told.push_back(std::move(*a));
-        for (const auto& t : told)
+        for (const auto& t : toldWith(std::move(a)))
             if (t.request.description != "offset")
                 outcome[t.request.description] = t.notKnown ? "not known" : t.rejected ? "refused" : "done";
     };
@@ -1479,35 +1494,24 @@ TEST_F(RequestsInFlightTest, ARefusalAsNoLongerHeldIsToldByWhetherThePositionsCl
         return answerOf(
             62, {"10=62", "73=25", "74=15", "79=" + std::to_string(700100 + ++order), "125=" + position}, 15);
     };
-    const std::vector<std::string> update{"10=67", "73=73", "76=0"}, settlement{"10=66", "12=1"};
     for (const bool refusalFirst : {true, false}) {
         SCOPED_TRACE(refusalFirst ? "refused, then closed" : "closed, then refused");
         list.sent(everyOpen);
         list.sent(listed);
         std::map<std::string, std::string> outcome;
-        const auto take = [&](std::optional<RequestsInFlight::Answered> a) {
-            std::vector<RequestsInFlight::Answered> told = list.takeGivenBack();
-            if (a)
-                told.push_back(std::move(*a));
+        const auto take = [&](const std::vector<RequestsInFlight::Answered>& told) {
             for (const auto& t : told)
                 outcome[t.request.description + " " + t.position] =
                     t.notKnown   ? "not known"
                     : t.rejected ? "refused " + std::to_string(t.rejectionCode)
                                  : "done";
         };
-        const auto closing = [&](const std::string& position) {
-            auto u = update, s = settlement;
-            u.push_back("80=" + position);
-            s.insert(s.end(), {"80=" + position, "87=9" + position});
-            take(answerOf(67, u));
-            take(answerOf(66, s));
-        };
         for (const std::string position : {"600001", "600002"}) {
             if (!refusalFirst)
-                closing(position);
-            take(refusal(position));
+                take(closingOf(position));
+            take(toldWith(refusal(position)));
             if (refusalFirst)
-                closing(position);
+                take(closingOf(position));
         }
         const std::string refused = refusalFirst ? "every open" : "listed";
         const std::string done = refusalFirst ? "listed" : "every open";
@@ -1537,10 +1541,7 @@ TEST_F(RequestsInFlightTest, ARefusalAndAClosingThatFitBothKindsOfCloseAllAreTol
             list.sent(everyOpen);
             list.sent(listed);
             std::map<std::string, std::string> outcome;
-            const auto take = [&](std::optional<RequestsInFlight::Answered> a) {
-                std::vector<RequestsInFlight::Answered> told = list.takeGivenBack();
-                if (a)
-                    told.push_back(std::move(*a));
+            const auto take = [&](const std::vector<RequestsInFlight::Answered>& told) {
                 for (const auto& t : told) {
                     std::string what = t.rejected ? "refused" : "done";
                     if (t.notKnown) {
@@ -1555,22 +1556,18 @@ TEST_F(RequestsInFlightTest, ARefusalAndAClosingThatFitBothKindsOfCloseAllAreTol
                     outcome[t.request.description + " " + t.position] = what;
                 }
             };
-            const auto closing = [&](const std::string& position) {
-                take(answerOf(67, {"10=67", "73=73", "76=0", "80=" + position}));
-                take(answerOf(66, {"10=66", "12=1", "80=" + position, "87=9" + position}));
-            };
             const auto refusal = [&](const std::string& position) {
-                take(answerOf(62,
-                              {"10=62", "73=25", "74=" + std::to_string(code),
-                               "79=" + std::to_string(720100 + ++order), "125=" + position},
-                              code));
+                take(toldWith(answerOf(62,
+                                       {"10=62", "73=25", "74=" + std::to_string(code),
+                                        "79=" + std::to_string(720100 + ++order), "125=" + position},
+                                       code)));
             };
             for (const std::string position : {"620001", "620002"}) {
                 if (!refusalFirst)
-                    closing(position);
+                    take(closingOf(position));
                 refusal(position);
                 if (refusalFirst)
-                    closing(position);
+                    take(closingOf(position));
             }
             const std::string known = "not known, one closed it";
             EXPECT_EQ(outcome, (std::map<std::string, std::string>{{"every open 620001", known},
