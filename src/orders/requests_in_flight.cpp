@@ -446,14 +446,8 @@ bool RequestsInFlight::closesHeldRefusal(const Named& named, const std::vector<s
         if (std::all_of(u.candidates.begin(), u.candidates.end(), listed))
             continue;
         for (const Candidate& c : u.candidates)
-            if (listed(c)) {
-                auto& of = fitting_[c.first];
-                std::erase(of[c.second], id);
-                if (of[c.second].empty())
-                    of.erase(c.second);
-                if (of.empty())
-                    fitting_.erase(c.first);
-            }
+            if (listed(c))
+                unfit(c, id);
         std::erase_if(u.candidates, listed);
         toSettle_.insert(id);
     }
@@ -1193,17 +1187,22 @@ void RequestsInFlight::dropUnsettled(std::uint64_t id) {
     if (u == unsettled_.end())
         return;
     for (const Candidate& c : u->second.candidates)
-        if (const auto f = fitting_.find(c.first); f != fitting_.end()) {
-            if (const auto p = f->second.find(c.second); p != f->second.end()) {
-                std::erase(p->second, id);
-                if (p->second.empty())
-                    f->second.erase(p);
-            }
-            if (f->second.empty())
-                fitting_.erase(f);
-        }
+        unfit(c, id);
     unsettled_.erase(u);
     toSettle_.erase(id);
+}
+
+void RequestsInFlight::unfit(const Candidate& c, std::uint64_t id) {
+    const auto f = fitting_.find(c.first);
+    if (f == fitting_.end())
+        return;
+    if (const auto p = f->second.find(c.second); p != f->second.end()) {
+        std::erase(p->second, id);
+        if (p->second.empty())
+            f->second.erase(p);
+    }
+    if (f->second.empty())
+        fitting_.erase(f);
 }
 
 void RequestsInFlight::touched(std::uint64_t number, const std::string* part) {

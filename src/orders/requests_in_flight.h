@@ -346,6 +346,8 @@ private:
                                     std::int32_t code, bool numbered);
     void addUnsettled(std::vector<Candidate> candidates, Outcome outcome);
     void dropUnsettled(std::uint64_t id);
+    // Takes the held report `id` out of the index of the candidate `c`.
+    void unfit(const Candidate& c, std::uint64_t id);
     // A request (of a part, or every part: nullptr) may have stopped waiting: its reports are looked
     // over again.
     void touched(std::uint64_t number, const std::string* part);
