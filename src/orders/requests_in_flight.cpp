@@ -1506,9 +1506,9 @@ bool RequestsInFlight::settleUnsettled() {
             continue;
         }
         // Every way of giving each report to a request it fits, no request taking two: what each
-        // request is given in each (none: -1), and one such way.
+        // request is given in each (none: -1).
         std::vector<std::vector<int>> given(keys.size());
-        std::vector<int> taker(reports.size(), -1), firstWay;
+        std::vector<int> taker(reports.size(), -1);
         std::vector<bool> used(keys.size(), false);
         std::size_t ways = 0;
         // The server carries out or refuses a multi-account order as a whole: a way giving one of its
@@ -1535,8 +1535,7 @@ bool RequestsInFlight::settleUnsettled() {
         bool agreeing = true;
         const std::function<void(std::size_t)> pair = [&](std::size_t i) {
             if (i == reports.size()) {
-                if (ways++ == 0)
-                    firstWay = taker;
+                ++ways;
                 std::vector<int> of(keys.size(), -1);
                 for (std::size_t r = 0; r < reports.size(); ++r)
                     of[static_cast<std::size_t>(taker[r])] = static_cast<int>(r);
@@ -1576,15 +1575,8 @@ bool RequestsInFlight::settleUnsettled() {
             const std::optional<Outcome> o = certainOf(took);
             if (!o)
                 continue;
-            if (std::all_of(took.begin(), took.end(), [&](std::uint64_t r) {
-                    return unsettled_.at(r).outcome == unsettled_.at(took.front()).outcome;
-                })) {
-                const auto mine =
-                    std::find(firstWay.begin(), firstWay.end(), static_cast<int>(k)) - firstWay.begin();
-                dropUnsettled(reports[static_cast<std::size_t>(mine)]);
-            } else {
-                tookOneOf(took, keys[k], *o);
-            }
+            // Which of them it took is known only where they are one report repeated.
+            tookOneOf(took, keys[k], *o);
             // The rest may say more once this one is told.
             toSettle_.insert(reports.begin(), reports.end());
             tellCertain(keys[k], *o);
