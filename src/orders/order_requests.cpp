@@ -984,6 +984,10 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
         RequestsInFlight::Request awaited =
             AwaitedOn(RequestsInFlight::Kind::CloseAll, std::move(ids), context.requestId);
         awaited.closesWhatIsOpen = requestType == 1;
+        if (awaited.closesWhatIsOpen) {
+            awaited.openAccounts = body.accounts;
+            awaited.openInstruments.assign(codes.begin(), codes.end());
+        }
         sent.request = NoteSent(std::move(awaited), std::move(text));
     }
     return sent;

@@ -250,8 +250,61 @@ std::uint64_t RequestsInFlight::sent(Request request) {
     request.refusals.clear();
     for (std::size_t i = 0; i < request.targets.size(); ++i)
         waitingOn_[request.targets[i]].push_back({request.number, i, i});
+    if (request.kind == Kind::CloseAll && request.closesWhatIsOpen && !request.openAccounts.empty()) {
+        dropStrays(std::nullopt);
+        Stray stray;
+        stray.number = kStrayFirst + ++lastStray_;
+        stray.request = request.number;
+        stray.like = {request.number, request.requestNumber, request.description};
+        stray.listed.insert(request.targets.begin(), request.targets.end());
+        stray.accounts = request.openAccounts;
+        stray.instruments = request.openInstruments;
+        strays_.push_back(std::move(stray));
+    }
     requests_.push_back(std::move(request));
     return lastNumber_;
+}
+
+const RequestsInFlight::Stray* RequestsInFlight::strayOf(std::uint64_t number) const {
+    const auto s =
+        std::find_if(strays_.begin(), strays_.end(), [&](const Stray& x) { return x.number == number; });
+    return s == strays_.end() ? nullptr : &*s;
+}
+
+std::vector<RequestsInFlight::Candidate> RequestsInFlight::straysFitting(const Named& named) const {
+    std::vector<Candidate> fit;
+    // The whole position closed, or refused it: a close-all's reports name no number.
+    if (named.closed.empty() || named.number || (!named.rejection() && !named.ofPositionClosed()) ||
+        named.leavesPart())
+        return fit;
+    const auto has = [](const std::vector<std::string>& list, const std::string& id) {
+        return id.empty() || std::find(list.begin(), list.end(), id) != list.end();
+    };
+    for (const Stray& s : strays_)
+        if (!s.listed.contains(named.closed) && !s.taken.contains(named.closed) &&
+            has(s.accounts, named.account) && has(s.instruments, named.instrument))
+            fit.push_back({s.number, named.closed});
+    return fit;
+}
+
+void RequestsInFlight::strayTook(const Candidate& c) {
+    for (Stray& s : strays_)
+        if (s.number == c.first)
+            s.taken.insert(c.second);
+}
+
+void RequestsInFlight::dropStrays(std::optional<platform::Clock::time_point> heard) {
+    for (auto s = strays_.begin(); s != strays_.end();) {
+        const bool past = heard ? s->since && *heard - *s->since >= kLeftOverWait
+                                : strays_.size() >= kMaxRequests && s == strays_.begin();
+        if (!past) {
+            ++s;
+            continue;
+        }
+        const std::uint64_t number = s->number;
+        s = strays_.erase(s);
+        touched(number, nullptr);
+    }
 }
 
 bool RequestsInFlight::waitsOn(const Request& r, const std::string& id) const {
@@ -410,7 +463,9 @@ void RequestsInFlight::hold(const Named& named, const std::vector<std::uint64_t>
 bool RequestsInFlight::ofBothCloseAlls(const std::vector<Candidate>& candidates) {
     bool everyOpen = false, listed = false;
     for (const Candidate& c : candidates)
-        if (const auto it = byNumber(c.first); it != requests_.end() && it->kind == Kind::CloseAll)
+        if (isStray(c.first))
+            everyOpen = true;
+        else if (const auto it = byNumber(c.first); it != requests_.end() && it->kind == Kind::CloseAll)
             (it->closesWhatIsOpen ? everyOpen : listed) = true;
     return everyOpen && listed;
 }
@@ -419,41 +474,28 @@ bool RequestsInFlight::closesHeldRefusal(const Named& named, const std::vector<s
     // Only closes and close-alls: an offset's update is its answer's to tell.
     if (!std::all_of(candidates.begin(), candidates.end(), [&](std::uint64_t n) {
             const auto it = byNumber(n);
-            return it != requests_.end() && (it->kind == Kind::CloseAll || it->kind == Kind::Close);
+            return isStray(n) ||
+                   (it != requests_.end() && (it->kind == Kind::CloseAll || it->kind == Kind::Close));
         }))
         return false;
-    std::set<std::uint64_t> refusals;
-    bool unlike = false;
+    // Either kind of close-all may be refused a position as no longer held while it is held (the
+    // closing that follows may be either's): the refusal stays held for each, and so does the closing.
+    bool refused = false;
     for (const std::uint64_t n : candidates)
         if (const auto f = fitting_.find(n); f != fitting_.end())
             if (const auto p = f->second.find(named.closed); p != f->second.end())
                 for (const std::uint64_t id : p->second) {
                     const Unsettled& u = unsettled_.at(id);
-                    if (u.outcome.rejected && u.outcome.rejectionCode == kNoLongerHeldCode)
-                        refusals.insert(id);
-                    else if (u.outcome.rejected && ofBothCloseAlls(u.candidates))
-                        unlike = true;
+                    refused =
+                        refused || (u.outcome.rejected && (u.outcome.rejectionCode == kNoLongerHeldCode ||
+                                                           ofBothCloseAlls(u.candidates)));
                 }
-    if (refusals.empty() && !unlike)
+    if (!refused)
         return false;
-    // The position was held when they came: a listed close-all would not have been refused it so.
-    for (const std::uint64_t id : refusals) {
-        Unsettled& u = unsettled_.at(id);
-        const auto listed = [&](const Candidate& c) {
-            const auto it = byNumber(c.first);
-            return it != requests_.end() && it->kind == Kind::CloseAll && !it->closesWhatIsOpen;
-        };
-        if (std::all_of(u.candidates.begin(), u.candidates.end(), listed))
-            continue;
-        for (const Candidate& c : u.candidates)
-            if (listed(c))
-                unfit(c, id);
-        std::erase_if(u.candidates, listed);
-        toSettle_.insert(id);
-    }
     std::vector<Candidate> takers;
     for (const std::uint64_t n : candidates)
-        takers.push_back({n, byNumber(n)->kind == Kind::CloseAll ? named.closed : std::string()});
+        takers.push_back(
+            {n, isStray(n) || byNumber(n)->kind == Kind::CloseAll ? named.closed : std::string()});
     addUnsettled(std::move(takers), Outcome{});
     return true;
 }
@@ -546,6 +588,8 @@ void RequestsInFlight::resolveHeld() {
         for (auto h = held_.begin(); h != held_.end() && !changed; ++h) {
             // Those answered meanwhile for this position wait for it no more.
             std::erase_if(h->candidates, [&](std::uint64_t n) {
+                if (isStray(n))
+                    return !stillWaits({n, h->position});
                 const auto it = byNumber(n);
                 return it == requests_.end() || !waitsOn(*it, h->position);
             });
@@ -558,8 +602,9 @@ void RequestsInFlight::resolveHeld() {
                 continue;
             }
             const bool offsetsOnly =
-                std::all_of(h->candidates.begin(), h->candidates.end(),
-                            [&](std::uint64_t n) { return byNumber(n)->kind == Kind::Offset; });
+                std::all_of(h->candidates.begin(), h->candidates.end(), [&](std::uint64_t n) {
+                    return !isStray(n) && byNumber(n)->kind == Kind::Offset;
+                });
             if (offsetsOnly) {
                 held_.erase(h);
                 changed = true;
@@ -568,14 +613,18 @@ void RequestsInFlight::resolveHeld() {
             if (h->candidates.size() == 1) {
                 const Held one = std::move(*h);
                 held_.erase(h);
-                givenBack_.push_back(answer(byNumber(one.candidates.front()), one.position, false, 0));
+                if (isStray(one.candidates.front()))
+                    strayTook({one.candidates.front(), one.position});
+                else
+                    givenBack_.push_back(answer(byNumber(one.candidates.front()), one.position, false, 0));
                 changed = true;
                 break;
             }
             // Close-alls of the position the wire cannot tell apart: the update is their group's. One of
             // every open position may hear nothing of it: that waits to ripen.
+            const bool strays = std::any_of(h->candidates.begin(), h->candidates.end(), isStray);
             const Request& first = *byNumber(h->candidates.front());
-            if (!first.closesWhatIsOpen &&
+            if (!strays && !first.closesWhatIsOpen &&
                 std::all_of(h->candidates.begin(), h->candidates.end(), [&](std::uint64_t n) {
                     return alike(first, *byNumber(n), h->position, false);
                 })) {
@@ -599,7 +648,9 @@ void RequestsInFlight::resolveHeld() {
             for (auto o = same.rbegin(); o != same.rend(); ++o)
                 held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(*o));
             for (const std::uint64_t n : takers)
-                if (const auto it = byNumber(n); it != requests_.end())
+                if (isStray(n))
+                    strayTook({n, position});
+                else if (const auto it = byNumber(n); it != requests_.end())
                     givenBack_.push_back(answer(it, position, false, 0));
             changed = true;
             break;
@@ -608,17 +659,28 @@ void RequestsInFlight::resolveHeld() {
 }
 
 void RequestsInFlight::ripenHeld() {
-    // Of the positions held, the ones a close-all may still hear of.
-    const auto waitsForOthers = [this](const Request& r) {
-        return std::any_of(r.targets.begin(), r.targets.end(), [&](const std::string& id) {
-            return std::none_of(held_.begin(), held_.end(), [&](const Held& h) { return h.position == id; });
-        });
+    // Whether a held update closed the request's position (which it may still hear of otherwise).
+    const auto heardOf = [this](const Request& r, const std::string& id) {
+        if (std::any_of(held_.begin(), held_.end(), [&](const Held& h) { return h.position == id; }))
+            return true;
+        const auto f = fitting_.find(r.number);
+        if (f == fitting_.end())
+            return false;
+        const auto ids = f->second.find(id);
+        return ids != f->second.end() &&
+               std::any_of(ids->second.begin(), ids->second.end(),
+                           [&](std::uint64_t u) { return !unsettled_.at(u).outcome.rejected; });
+    };
+    const auto waitsForOthers = [&](const Request& r) {
+        return std::any_of(r.targets.begin(), r.targets.end(),
+                           [&](const std::string& id) { return !heardOf(r, id); });
     };
     for (Held& h : held_) {
         if (h.ripe || !h.closedWhole)
             continue;
         bool everyOpen = false, waiting = false;
         for (const std::uint64_t n : h.candidates) {
+            everyOpen = everyOpen || isStray(n);
             const auto it = byNumber(n);
             if (it == requests_.end() || it->kind != Kind::CloseAll)
                 continue;
@@ -628,6 +690,10 @@ void RequestsInFlight::ripenHeld() {
         if (everyOpen && !waiting)
             h.ripe = platform::Clock::currentTime();
     }
+    // A close-all of every open position's turn is past once it waits for nothing else.
+    for (Stray& s : strays_)
+        if (const auto it = byNumber(s.request); !s.since && (it == requests_.end() || !waitsForOthers(*it)))
+            s.since = platform::Clock::currentTime();
 }
 
 bool RequestsInFlight::alike(const Request& a, const Request& b, const std::string& part,
@@ -711,13 +777,22 @@ RequestsInFlight::NotKnown RequestsInFlight::notKnownOf(const std::vector<std::u
                                                         const std::string& position,
                                                         const std::string& part) {
     NotKnown known;
+    bool stray = false;
     for (const std::uint64_t n : members)
-        if (const auto r = byNumber(n); r != requests_.end())
+        if (const Stray* s = isStray(n) ? strayOf(n) : nullptr) {
+            known.like.push_back(s->like);
+            stray = true;
+        } else if (const auto r = byNumber(n); r != requests_.end()) {
             known.like.push_back({r->number, r->requestNumber, r->description});
+        }
+    // In the order sent.
+    if (stray)
+        std::stable_sort(known.like.begin(), known.like.end(),
+                         [](const Like& a, const Like& b) { return a.number < b.number; });
     known.outcomes = std::move(outcomes);
     known.position = position;
     const auto first = members.empty() ? requests_.end() : byNumber(members.front());
-    known.alike = std::all_of(members.begin(), members.end(), [&](std::uint64_t n) {
+    known.alike = !stray && std::all_of(members.begin(), members.end(), [&](std::uint64_t n) {
         const auto r = byNumber(n);
         return first == requests_.end() || r == requests_.end() || r == first ||
                alike(*first, *r, part, first->kind != Kind::CloseAll);
@@ -745,6 +820,8 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeGivenBack() {
 
 std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform::Clock::time_point heard) {
     givenBack_.clear();
+    dropStrays(heard);
+    settleAll();
     for (auto h = held_.begin(); h != held_.end();) {
         if (!h->ripe || heard - *h->ripe < kLeftOverWait) {
             ++h;
@@ -755,8 +832,19 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
         // it, so another's turn came first and closed it.
         std::vector<std::uint64_t> everyOpen, others;
         for (const std::uint64_t n : due.candidates)
-            if (const auto it = byNumber(n); it != requests_.end() && waitsOn(*it, due.position))
-                (it->kind == Kind::CloseAll && it->closesWhatIsOpen ? everyOpen : others).push_back(n);
+            if (isStray(n) ? stillWaits({n, due.position})
+                           : byNumber(n) != requests_.end() && waitsOn(*byNumber(n), due.position))
+                (isStray(n) || (byNumber(n)->kind == Kind::CloseAll && byNumber(n)->closesWhatIsOpen)
+                     ? everyOpen
+                     : others)
+                    .push_back(n);
+        // Of those, one that did not list the position is told nothing of it.
+        const auto tell = [&](std::uint64_t n, const std::string& of, bool refused, const NotKnown* known) {
+            if (isStray(n))
+                strayTook({n, of});
+            else if (const auto it = byNumber(n); it != requests_.end())
+                givenBack_.push_back(answer(it, of, refused, refused ? kNoLongerHeldCode : 0, {}, known));
+        };
         std::optional<std::uint64_t> closer;
         if (!due.taken && others.size() == 1)
             closer = others.front();
@@ -771,7 +859,7 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
             outcomes.resize(everyOpen.size(), Outcome{true, kNoLongerHeldCode});
             const NotKnown known = notKnownOf(everyOpen, std::move(outcomes), position, position);
             for (const std::uint64_t n : everyOpen)
-                givenBack_.push_back(answer(byNumber(n), position, false, 0, {}, &known));
+                tell(n, position, false, &known);
             settleAll();
             h = held_.begin();
             continue;
@@ -785,11 +873,10 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
             ++h;
         }
         if (closer)
-            givenBack_.push_back(answer(byNumber(*closer), position, false, 0));
+            tell(*closer, position, false, nullptr);
         for (const std::uint64_t n : everyOpen)
             if (n != closer)
-                if (const auto it = byNumber(n); it != requests_.end())
-                    givenBack_.push_back(answer(it, position, true, kNoLongerHeldCode));
+                tell(n, position, true, nullptr);
         settleAll();
         h = held_.begin();
     }
@@ -797,7 +884,8 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
 }
 
 bool RequestsInFlight::leftOverWaiting() const {
-    return std::any_of(held_.begin(), held_.end(), [](const Held& h) { return h.ripe.has_value(); });
+    return std::any_of(held_.begin(), held_.end(), [](const Held& h) { return h.ripe.has_value(); }) ||
+           std::any_of(strays_.begin(), strays_.end(), [](const Stray& s) { return s.since.has_value(); });
 }
 
 bool RequestsInFlight::awaitsSettlement(const std::string& position) const {
@@ -1045,19 +1133,35 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         // An offset's own update or settlement: it is answered by the offset answer.
         if (!others)
             return std::nullopt;
+        // Of closes and close-alls, a close-all of every open position that did not list it may have
+        // closed it too: held with them as one that lists it.
+        if (std::all_of(candidates.begin(), candidates.end(), [&](std::uint64_t n) {
+                const Kind kind = byNumber(n)->kind;
+                return kind == Kind::Close || kind == Kind::CloseAll;
+            }))
+            for (const Candidate& stray : straysFitting(named)) {
+                candidates.push_back(stray.first);
+                alike = false;
+            }
         if (!alike) {
             if (!closesHeldRefusal(named, candidates))
                 hold(named, candidates);
             return std::nullopt;
         }
     }
-    // Any other refusal of a position tells a close-all of every open position from a listed one no
-    // better than its closing does: held for each, with the closing if it came first.
-    if (rejected && code != kNoLongerHeldCode && !named.closed.empty()) {
+    // A refusal of a position, as no longer held too (the server may refuse either so while it holds
+    // the position), tells a close-all of every open position from a listed one no better than its
+    // closing does: held for each, with the closing if it came first. One of every open position may
+    // be refused one it did not list.
+    if (rejected && !named.closed.empty()) {
         std::vector<Candidate> ofPosition;
         for (const Request& r : requests_)
             if (r.kind == Kind::CloseAll && fits(r))
                 ofPosition.push_back({r.number, named.closed});
+        if (!ofPosition.empty()) {
+            const std::vector<Candidate> strays = straysFitting(named);
+            ofPosition.insert(ofPosition.end(), strays.begin(), strays.end());
+        }
         if (ofBothCloseAlls(ofPosition)) {
             const auto among = [&](std::uint64_t n) {
                 return std::any_of(ofPosition.begin(), ofPosition.end(),
@@ -1075,25 +1179,9 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
             return std::nullopt;
         }
     }
-    // A position no longer held is refused by a close-all that lists it, not by one of every open
-    // position (which lists what is open at its turn).
+    // A position no longer held is refused by a close-all that lists it rather than by one of every
+    // open position (which lists what is open at its turn), where not both kinds fit.
     if (rejected && code == kNoLongerHeldCode) {
-        // Fitting a close-all of every open position and a listed one before the position's closing was
-        // heard: held for each, until that closing, if it comes, tells whose it is.
-        std::vector<Candidate> ofPosition;
-        bool everyOpen = false, listed = false;
-        for (const Request& r : requests_)
-            if (r.kind == Kind::CloseAll && fits(r)) {
-                ofPosition.push_back({r.number, named.closed});
-                (r.closesWhatIsOpen ? everyOpen : listed) = true;
-            }
-        const bool closingHeard = closedWhole_.contains(named.closed) ||
-                                  std::any_of(held_.begin(), held_.end(),
-                                              [&](const Held& h) { return h.position == named.closed; });
-        if (everyOpen && listed && !closingHeard) {
-            addUnsettled(std::move(ofPosition), Outcome{true, code});
-            return std::nullopt;
-        }
         // Of close-alls a held update of the position fits, the server closed it for one and refused
         // it to the others: their group's.
         const auto heldFor = [&](const Request& r) {
@@ -1219,6 +1307,10 @@ void RequestsInFlight::touched(std::uint64_t number, const std::string* part) {
 }
 
 bool RequestsInFlight::stillWaits(const Candidate& c) {
+    if (isStray(c.first)) {
+        const Stray* s = strayOf(c.first);
+        return s && !s->taken.contains(c.second);
+    }
     if (isLegToCome(c.first))
         return std::any_of(legsToCome_.begin(), legsToCome_.end(),
                            [&](const LegToCome& l) { return l.number == c.first; });
@@ -1366,6 +1458,8 @@ RequestsInFlight::NotKnown RequestsInFlight::knownOf(const std::vector<std::uint
     // Of close-alls, the position they are all of.
     std::string position;
     const auto ofCloseAll = [&](const Candidate& c) {
+        if (isStray(c.first))
+            return !c.second.empty();
         const auto it = byNumber(c.first);
         return it != requests_.end() && it->kind == Kind::CloseAll && !c.second.empty();
     };
@@ -1396,6 +1490,8 @@ void RequestsInFlight::tellNotKnown(const std::vector<std::uint64_t>& ids) {
     for (const Candidate& c : keys)
         if (isLegToCome(c.first)) {
             dropLegToCome(c.first);
+        } else if (isStray(c.first)) {
+            strayTook(c);
         } else if (stillWaits(c)) {
             const auto it = byNumber(c.first);
             const bool closeAll = it->kind == Kind::CloseAll;
@@ -1470,6 +1566,8 @@ void RequestsInFlight::tellCertain(const Candidate& key, const Outcome& o) {
     // A leg still to come took the report: nothing to tell.
     if (isLegToCome(key.first))
         return dropLegToCome(key.first);
+    if (isStray(key.first))
+        return strayTook(key);
     const auto it = byNumber(key.first);
     const bool closeAll = it->kind == Kind::CloseAll;
     Answered told = answer(it, closeAll ? key.second : std::string(), o.rejected, o.rejectionCode,
@@ -1754,7 +1852,13 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
         if (ids.empty())
             continue;
         std::vector<Candidate> keys;
-        tellEach(knownOf(ids, keys));
+        const NotKnown known = knownOf(ids, keys);
+        // A close-all of every open position is told nothing of a position it did not list.
+        for (const Like& l : known.like)
+            if (std::any_of(keys.begin(), keys.end(),
+                            [&](const Candidate& c) { return c.first == l.number; }))
+                if (const auto it = byNumber(l.number); it != requests_.end())
+                    it->notKnown.push_back(known);
         for (const std::uint64_t id : ids)
             dropUnsettled(id);
     }
@@ -1785,6 +1889,7 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
     settling_.clear();
     passedOver_.clear();
     legsToCome_.clear();
+    strays_.clear();
     resized_.clear();
     held_.clear();
     closedByLeg_.clear();

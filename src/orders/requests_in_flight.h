@@ -18,6 +18,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -138,6 +139,10 @@ public:
         // A close-all of every open position: the server closes what is open at its turn and says
         // nothing of a listed position closed before.
         bool closesWhatIsOpen = false;
+        // Of such a close-all: the accounts and instrument codes it closes every position of, listed
+        // or not (none: only what it lists).
+        std::vector<std::string> openAccounts;
+        std::vector<std::string> openInstruments;
         // Its window waits for it no more (giveUp): its answer, should it come, is told as late.
         bool givenUp = false;
         // Given by sent(): 1, 2, ... in the order sent.
@@ -396,6 +401,34 @@ private:
     // Those still to come the report may be, each as a candidate; expired ones dropped first.
     std::vector<Candidate> legsToComeFitting(const Named& named);
     void dropLegToCome(std::uint64_t number);
+    // A close-all of every open position closes, or is refused, positions of its accounts and
+    // instruments it did not list: a report of such a position that fits another request may be its.
+    // Each such close-all stands as a candidate of its own (a number past any request's) that takes at
+    // most one report of each position it did not list and is told nothing; kept while the close-all
+    // waits, then until the server went on answering for kLeftOverWait once it waited for nothing but
+    // held reports (its turn is past).
+    struct Stray {
+        std::uint64_t number = 0;
+        std::uint64_t request = 0;
+        Like like;
+        std::unordered_set<std::string> listed;
+        std::vector<std::string> accounts;
+        std::vector<std::string> instruments;
+        std::set<std::string> taken;
+        std::optional<platform::Clock::time_point> since;
+    };
+    std::deque<Stray> strays_;
+    std::uint64_t lastStray_ = 0;
+    static constexpr std::uint64_t kStrayFirst = std::uint64_t{1} << 61;
+    static bool isStray(std::uint64_t number) { return number >= kStrayFirst && number < kLegToComeFirst; }
+    const Stray* strayOf(std::uint64_t number) const;
+    // The close-alls of every open position a report of a position they did not list may be of.
+    std::vector<Candidate> straysFitting(const Named& named) const;
+    // The stray took a report of its position: it takes no other.
+    void strayTook(const Candidate& c);
+    // Drops the strays whose close-all's turn is past (`heard`: the server's last answer), and those
+    // past the bound; the reports they fitted are looked over again.
+    void dropStrays(std::optional<platform::Clock::time_point> heard);
     // Positions a close left part of: their legs' reports naming no number may be its doing.
     RecentIds resized_;
     // Offsets whose positions' settlement (naming two of their positions) came: carried out.

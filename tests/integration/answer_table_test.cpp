@@ -450,6 +450,21 @@ std::vector<Row> probedRows() {
                                                                  {Kind::PartClose, Kind::StopLossKept}})
         for (const auto& answered : {kInOrder, kReversed})
             rows.push_back({{a, b}, answered, -1, false, {Refusal::None, Refusal::None}});
+    // A close-all of P, Q and R beside one of every open position listing P and Q, which closes R too:
+    // either sent first, answered either way, nothing or one refused, given up in turn.
+    int turn = 0;
+    for (const auto& [a, b] : std::vector<std::pair<Kind, Kind>>{{Kind::CloseAllThree, Kind::CloseAllListed},
+                                                                 {Kind::CloseAllListed, Kind::CloseAllThree}})
+        for (const auto& answered : {kInOrder, kReversed}) {
+            rows.push_back({{a, b}, answered, -1, false, {Refusal::None, Refusal::None}});
+            rows.push_back({{a, b}, answered, turn++ % 2, false, {Refusal::None, Refusal::None}});
+            for (std::size_t which : {0u, 1u})
+                for (Refusal r : kRefusals) {
+                    std::vector<Refusal> refused(2, Refusal::None);
+                    refused[which] = r;
+                    rows.push_back({{a, b}, answered, turn++ % 3 - 1, false, refused});
+                }
+        }
     std::set<std::string> held;
     for (bool reversed : {false, true})
         for (const Row& row : pairs(reversed))
@@ -1423,9 +1438,9 @@ protected:
                a.record->number == b.record->number;
     }
 
-    // Of a position, a close-all of every open position and a window's are told apart only by a refusal
-    // as no longer held: where the server sent each a report of it and neither was such a refusal, either
-    // report may be either's.
+    // Of a position, a close-all of every open position and a window's are told apart by nothing: where
+    // the server sent each a report of it, either report may be either's (the server may refuse either
+    // as no longer held while it holds the position).
     static bool alikeOn(const Sent& a, const Sent& b, const std::string& part) {
         if (alike(a, b))
             return true;
@@ -1436,8 +1451,6 @@ protected:
             bool any = false;
             for (const RecordedChange& c : x.record->changes)
                 if (std::to_string(c.id) == part) {
-                    if (c.what == RecordedChange::What::Refused && c.code == 15)
-                        return false;
                     any = any || c.what == RecordedChange::What::Refused ||
                           c.what == RecordedChange::What::Closed || c.what == RecordedChange::What::Reduced;
                 }
@@ -1464,10 +1477,19 @@ protected:
             if (group.size() < 2)
                 continue;
             std::vector<Due> of;
-            for (std::size_t j : group)
+            for (std::size_t j : group) {
+                const std::size_t before = of.size();
                 for (const Due& e : dueOf(sent[j], ignored))
                     if (e.part == d.part)
                         of.push_back(e);
+                // A close-all of every open position is owed nothing of a position it did not list, yet
+                // what the server did to it there is what makes the others' report of it not known.
+                if (of.size() == before && sent[j].kind == Kind::CloseAllListed && !d.part.empty())
+                    for (const RecordedChange& c : sent[j].record->changes)
+                        if (std::to_string(c.id) == d.part)
+                            of.push_back({d.part, c.what != RecordedChange::What::Refused,
+                                          c.what == RecordedChange::What::Refused ? c.code : 0});
+            }
             // Refused each, for reasons of their own: refused, for one of those reasons (toldReason).
             if (of.size() == group.size() &&
                 std::any_of(of.begin(), of.end(), [&](const Due& e) { return e.done != d.done; }))

@@ -1481,9 +1481,10 @@ TEST_F(RequestsInFlightTest, AHeldUpdatePastTheBoundIsToldNotDropped) {
 }
 
 // A close-all of every open position and one of listed positions, one refused a position as no longer
-// held: before the position's closing, the refusal was the former's (the position was held, so the
-// listed one would have been refused otherwise); after it, the latter's.
-TEST_F(RequestsInFlightTest, ARefusalAsNoLongerHeldIsToldByWhetherThePositionsClosingFollows) {
+// held, the other closing it: the server may refuse either so while it holds the position, so the
+// reports read alike whichever it refused, and whether the closing follows tells nothing: each is told
+// "not known".
+TEST_F(RequestsInFlightTest, ARefusalAsNoLongerHeldTellsNeitherKindOfCloseAllFromTheOther) {
     auto everyOpen = on(Kind::CloseAll, "every open", "600001", 70);
     everyOpen.targets.push_back("600002");
     everyOpen.closesWhatIsOpen = true;
@@ -1513,14 +1514,83 @@ TEST_F(RequestsInFlightTest, ARefusalAsNoLongerHeldIsToldByWhetherThePositionsCl
             if (refusalFirst)
                 take(closingOf(position));
         }
-        const std::string refused = refusalFirst ? "every open" : "listed";
-        const std::string done = refusalFirst ? "listed" : "every open";
-        EXPECT_EQ(outcome, (std::map<std::string, std::string>{{refused + " 600001", "refused 15"},
-                                                               {refused + " 600002", "refused 15"},
-                                                               {done + " 600001", "done"},
-                                                               {done + " 600002", "done"}}));
+        EXPECT_EQ(outcome, (std::map<std::string, std::string>{{"every open 600001", "not known"},
+                                                               {"every open 600002", "not known"},
+                                                               {"listed 600001", "not known"},
+                                                               {"listed 600002", "not known"}}));
         EXPECT_EQ(list.waiting(), 0u);
     }
+}
+
+// A close-all of P, Q and R beside one of every open position of their account and instrument that
+// lists P and Q: the latter closes R too when its turn comes first, so a report of R may be either's
+// until the server's reports, or its going on answering past the latter's turn, say whose.
+TEST_F(RequestsInFlightTest, ACloseAllOfEveryOpenPositionMayOwnAReportOfAPositionItDidNotList) {
+    const auto clock = std::make_shared<platform::ManualClock>();
+    const platform::ScopedClock scoped(clock);
+    auto everyOpen = on(Kind::CloseAll, "every open", "640001", 80);
+    everyOpen.targets.push_back("640002");
+    everyOpen.closesWhatIsOpen = true;
+    everyOpen.openAccounts = {"20001"};
+    everyOpen.openInstruments = {"EURUSD"};
+    auto three = on(Kind::CloseAll, "three", "640001", 81);
+    three.targets = {"640001", "640002", "640003"};
+    std::map<std::string, std::string> outcome;
+    const auto take = [&](const std::vector<RequestsInFlight::Answered>& told) {
+        for (const auto& t : told)
+            outcome[t.request.description + " " + t.position] =
+                t.notKnown   ? (t.notKnown->position == t.position ? "closed by one" : "not known")
+                : t.rejected ? "refused " + std::to_string(t.rejectionCode)
+                             : "done";
+    };
+    const auto closing = [&](const std::string& position) {
+        take(toldWith(answerOf(67, {"10=67", "73=73", "34=20001", "12=EURUSD", "76=0", "80=" + position})));
+    };
+    for (const bool everyOpenFirst : {true, false}) {
+        SCOPED_TRACE(everyOpenFirst ? "every open taken first" : "three taken first");
+        outcome.clear();
+        list.sent(three);
+        list.sent(everyOpen);
+        for (const std::string position : {"640001", "640002", "640003"})
+            closing(position);
+        EXPECT_FALSE(outcome.contains("three 640003")) << "the other's turn may have closed it";
+        if (everyOpenFirst) {
+            for (const std::string position : {"640001", "640002", "640003"})
+                take(toldWith(answerOf(62, {"10=62", "73=25", "34=20001", "74=15", "125=" + position}, 15)));
+        } else {
+            clock->advance(RequestsInFlight::kLeftOverWait);
+            take(list.takeLeftOver(platform::Clock::currentTime()));
+        }
+        const std::string p = everyOpenFirst ? "closed by one" : "done";
+        const std::string q = everyOpenFirst ? "closed by one" : "refused 15";
+        EXPECT_EQ(outcome,
+                  (std::map<std::string, std::string>{{"three 640001", p},
+                                                      {"three 640002", p},
+                                                      {"three 640003", p},
+                                                      {"every open 640001", everyOpenFirst ? p : q},
+                                                      {"every open 640002", everyOpenFirst ? p : q}}));
+        EXPECT_EQ(list.waiting(), 0u);
+        clock->advance(RequestsInFlight::kLeftOverWait);
+        EXPECT_TRUE(list.takeLeftOver(platform::Clock::currentTime()).empty());
+        EXPECT_FALSE(list.leftOverWaiting());
+    }
+}
+
+// The usual case beside a close-all of every open position: a close of a position of another
+// instrument or account, and the close-all's own positions, each answered by its own report at once.
+TEST_F(RequestsInFlightTest, ACloseAllOfEveryOpenPositionLeavesOthersClosingsToldAtOnce) {
+    auto everyOpen = on(Kind::CloseAll, "every open", "650001", 82);
+    everyOpen.closesWhatIsOpen = true;
+    everyOpen.openAccounts = {"20001"};
+    everyOpen.openInstruments = {"EURUSD"};
+    list.sent(everyOpen);
+    list.sent(on(Kind::Close, "other instrument", "650002", 83));
+    list.sent(on(Kind::Close, "other account", "650003", 84));
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "34=20001", "12=GBPUSD", "76=0", "80=650002"}),
+              "other instrument");
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "34=20003", "12=EURUSD", "76=0", "80=650003"}), "other account");
+    EXPECT_EQ(answer(67, {"10=67", "73=73", "34=20001", "12=EURUSD", "76=0", "80=650001"}), "every open");
+    EXPECT_EQ(list.waiting(), 0u);
 }
 
 // A close-all of every open position and one of listed positions, one refused a position for another
