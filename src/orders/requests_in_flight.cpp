@@ -821,6 +821,16 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeGivenBack() {
 std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform::Clock::time_point heard) {
     givenBack_.clear();
     dropStrays(heard);
+    // An edit's leg that stood where it asked is not reported: the server answered on without it, so the
+    // held report it might have been is the others'.
+    std::vector<std::uint64_t> stood;
+    for (const LegToCome& l : legsToCome_)
+        if (l.ripe && heard - *l.ripe >= kLeftOverWait)
+            stood.push_back(l.number);
+    for (const std::uint64_t n : stood) {
+        touched(n, nullptr);
+        dropLegToCome(n);
+    }
     settleAll();
     for (auto h = held_.begin(); h != held_.end();) {
         if (!h->ripe || heard - *h->ripe < kLeftOverWait) {
@@ -885,7 +895,9 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
 
 bool RequestsInFlight::leftOverWaiting() const {
     return std::any_of(held_.begin(), held_.end(), [](const Held& h) { return h.ripe.has_value(); }) ||
-           std::any_of(strays_.begin(), strays_.end(), [](const Stray& s) { return s.since.has_value(); });
+           std::any_of(strays_.begin(), strays_.end(), [](const Stray& s) { return s.since.has_value(); }) ||
+           std::any_of(legsToCome_.begin(), legsToCome_.end(),
+                       [](const LegToCome& l) { return l.ripe.has_value(); });
 }
 
 bool RequestsInFlight::awaitsSettlement(const std::string& position) const {
@@ -1082,7 +1094,7 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         if (!named.number && named.status == wire::report::kEdited && !edits.empty() &&
             resized_.contains(named.bracket)) {
             legsToCome_.push_back(
-                {kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_});
+                {kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_, {}});
             legs.push_back({legsToCome_.back().number, {}});
         }
         if (!legs.empty()) {
@@ -1264,8 +1276,16 @@ void RequestsInFlight::addUnsettled(std::vector<Candidate> candidates, Outcome o
          u != unsettled_.rend() && !list && std::distance(unsettled_.rbegin(), u) < 4; ++u)
         if (u->second.candidates == candidates)
             list = u->second.list ? u->second.list : (u->second.list = ++lastList_);
-    unsettled_.emplace_hint(unsettled_.end(), id,
-                            Unsettled{std::move(candidates), outcome, reportsHeard_, list});
+    Unsettled& u = unsettled_
+                       .emplace_hint(unsettled_.end(), id,
+                                     Unsettled{std::move(candidates), outcome, reportsHeard_, list, 0, {}})
+                       ->second;
+    if (reading_ && !reading_->bracket.empty() && !outcome.rejected && reading_->orderType &&
+        (*reading_->orderType == 2 || *reading_->orderType == 3)) {
+        u.leg = *reading_->orderType;
+        if (reading_->status != report::kCancelled)
+            u.legPrice = reading_->price;
+    }
     toSettle_.insert(id);
     lastGrouped_ = true;
 }
@@ -1392,7 +1412,8 @@ std::vector<std::uint64_t> RequestsInFlight::componentOf(std::uint64_t id, bool 
                 }
             if (left.empty())
                 continue;
-            unsettled_.emplace(ids[i], Unsettled{std::move(left), was.outcome, was.heard, 0});
+            unsettled_.emplace(ids[i],
+                               Unsettled{std::move(left), was.outcome, was.heard, 0, was.leg, was.legPrice});
         } else {
             lists.add(u->second.candidates, u->second.list);
         }
@@ -1557,7 +1578,7 @@ void RequestsInFlight::tookOneOf(const std::vector<std::uint64_t>& reports, cons
         const std::uint64_t id = ++lastUnsettled_;
         for (const Candidate& c : candidates)
             fitting_[c.first][c.second].push_back(id);
-        unsettled_.emplace(id, Unsettled{candidates, outcome, heard, 0});
+        unsettled_.emplace(id, Unsettled{candidates, outcome, heard, 0, 0, {}});
         toSettle_.insert(id);
     }
 }
@@ -1807,8 +1828,30 @@ void RequestsInFlight::expectOtherLegs(const Request& edit) {
         const auto& price = leg == 2 ? edit.editedTo->takeProfit : edit.editedTo->stopLoss;
         if (!price || (by && by->orderType == leg))
             continue;
-        legsToCome_.push_back({kLegToComeFirst + ++lastLegToCome_, edit.targets.front(), edit.requestNumber,
-                               leg, price, reportsHeard_});
+        legsToCome_.push_back({kLegToComeFirst + ++lastLegToCome_,
+                               edit.targets.front(),
+                               edit.requestNumber,
+                               leg,
+                               price,
+                               reportsHeard_,
+                               {}});
+        // A held report of that leg that fitted the edit may have been its own, come before (when the
+        // report that answered it is known to be of its other leg).
+        std::vector<std::uint64_t> ofLeg;
+        if (const auto f = by ? fitting_.find(edit.number) : fitting_.end(); f != fitting_.end())
+            if (const auto of = f->second.find(std::string()); of != f->second.end())
+                for (const std::uint64_t id : of->second)
+                    if (const auto u = unsettled_.find(id);
+                        u != unsettled_.end() && u->second.leg == leg && u->second.legPrice == price)
+                        ofLeg.push_back(id);
+        if (!ofLeg.empty())
+            legsToCome_.back().ripe = platform::Clock::currentTime();
+        for (const std::uint64_t id : ofLeg) {
+            Unsettled& u = unsettled_.at(id);
+            u.candidates.push_back({legsToCome_.back().number, {}});
+            u.list = 0;
+            fitting_[legsToCome_.back().number][std::string()].push_back(id);
+        }
     }
 }
 

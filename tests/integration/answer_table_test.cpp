@@ -52,31 +52,34 @@ using testserver::RecordedRequest;
 // new order touches the instrument, the others the fresh position P, its hedge Q, a third position R
 // and its hedge S, or the fresh buy limit order O.
 enum class Kind {
-    Market,         // buy 1 at market
-    Sell,           // sell 1 at market
-    Market2,        // buy 2 at market
-    OtherAccount,   // buy 1 at market for 20003
-    Limit,          // buy limit 1 below the market
-    Stop,           // buy stop 1 above the market
-    MultiAccount,   // buy at market, 1 for 20001 and 1 for 20003
-    MultiAccount2,  // buy at market, 2 for 20001 and 1 for 20003
-    Close,          // close of the whole of P
-    PartClose,      // close of 0.4 of P
-    CloseAllTicked, // close-all naming P and Q: every listed position ticked, as the window sends it
-    CloseAllSome,   // the same, R listed too but left unticked
-    CloseAllListed, // close-all of every position held in P and Q's account and instrument (no window
-                    // sends this kind: it is the interface's alone)
-    Offset,         // P offset against Q
-    OffsetOther,    // R offset against S: the same account and instrument, another pair
-    TakeProfit,     // a take profit for P
-    StopLoss,       // a stop loss for P (its take profit, if any, kept)
-    LegOff,         // P's take profit taken off
-    EditOrder,      // O moved lower
-    CancelOrder,    // O cancelled
-    OrderLegs,      // O given a take profit (probe)
-    CloseAllThree,  // close-all naming P, Q and R, all ticked (probe)
-    MoveBoth,       // P's take profit moved and a stop loss placed (probe; P has a take profit)
-    StopLossKept,   // a stop loss for P, its take profit kept (probe; P has a take profit)
+    Market,             // buy 1 at market
+    Sell,               // sell 1 at market
+    Market2,            // buy 2 at market
+    OtherAccount,       // buy 1 at market for 20003
+    Limit,              // buy limit 1 below the market
+    Stop,               // buy stop 1 above the market
+    MultiAccount,       // buy at market, 1 for 20001 and 1 for 20003
+    MultiAccount2,      // buy at market, 2 for 20001 and 1 for 20003
+    Close,              // close of the whole of P
+    PartClose,          // close of 0.4 of P
+    CloseAllTicked,     // close-all naming P and Q: every listed position ticked, as the window sends it
+    CloseAllSome,       // the same, R listed too but left unticked
+    CloseAllListed,     // close-all of every position held in P and Q's account and instrument (no window
+                        // sends this kind: it is the interface's alone)
+    Offset,             // P offset against Q
+    OffsetOther,        // R offset against S: the same account and instrument, another pair
+    TakeProfit,         // a take profit for P
+    StopLoss,           // a stop loss for P (its take profit, if any, kept)
+    LegOff,             // P's take profit taken off
+    EditOrder,          // O moved lower
+    CancelOrder,        // O cancelled
+    OrderLegs,          // O given a take profit (probe)
+    CloseAllThree,      // close-all naming P, Q and R, all ticked (probe)
+    MoveBoth,           // P's take profit moved and a stop loss placed (probe; P has a take profit)
+    StopLossKept,       // a stop loss for P, its take profit kept (probe; P has a take profit)
+    StopLossMoved,      // P's stop loss moved, its take profit kept (probe; P has both)
+    MoveBothStop,       // P's stop loss moved and a take profit placed (probe; P has a stop loss)
+    TakeProfitStopKept, // a take profit for P, its stop loss kept (probe; P has a stop loss)
 };
 constexpr Kind kKinds[] = {Kind::Market,         Kind::Sell,      Kind::Market2,        Kind::OtherAccount,
                            Kind::Limit,          Kind::Stop,      Kind::MultiAccount,   Kind::MultiAccount2,
@@ -134,6 +137,12 @@ const char* nameOf(Kind k) {
         return "MoveBoth";
     case Kind::StopLossKept:
         return "StopLossKept";
+    case Kind::StopLossMoved:
+        return "StopLossMoved";
+    case Kind::MoveBothStop:
+        return "MoveBothStop";
+    case Kind::TakeProfitStopKept:
+        return "TakeProfitStopKept";
     }
     return "?";
 }
@@ -433,7 +442,11 @@ std::vector<Row> probedRows() {
                                             {Kind::MultiAccount, Kind::MultiAccount2},
                                             {Kind::MoveBoth, Kind::StopLossKept},
                                             {Kind::StopLossKept, Kind::MoveBoth},
-                                            {Kind::PartClose, Kind::StopLossKept}};
+                                            {Kind::PartClose, Kind::StopLossKept},
+                                            {Kind::MoveBoth, Kind::StopLossMoved},
+                                            {Kind::StopLossMoved, Kind::MoveBoth},
+                                            {Kind::MoveBothStop, Kind::TakeProfitStopKept},
+                                            {Kind::TakeProfitStopKept, Kind::MoveBothStop}};
     for (const auto& [a, b] : probed)
         for (const auto& answered : {kInOrder, kReversed})
             for (std::size_t which : {0u, 1u})
@@ -445,9 +458,14 @@ std::vector<Row> probedRows() {
                     }
     // Legs edited beside each other or beside a part close: both carried out, the second leg's report
     // of one edit fitting the other.
-    for (const auto& [a, b] : std::vector<std::pair<Kind, Kind>>{{Kind::MoveBoth, Kind::StopLossKept},
-                                                                 {Kind::StopLossKept, Kind::MoveBoth},
-                                                                 {Kind::PartClose, Kind::StopLossKept}})
+    for (const auto& [a, b] :
+         std::vector<std::pair<Kind, Kind>>{{Kind::MoveBoth, Kind::StopLossKept},
+                                            {Kind::StopLossKept, Kind::MoveBoth},
+                                            {Kind::PartClose, Kind::StopLossKept},
+                                            {Kind::MoveBoth, Kind::StopLossMoved},
+                                            {Kind::StopLossMoved, Kind::MoveBoth},
+                                            {Kind::MoveBothStop, Kind::TakeProfitStopKept},
+                                            {Kind::TakeProfitStopKept, Kind::MoveBothStop}})
         for (const auto& answered : {kInOrder, kReversed})
             rows.push_back({{a, b}, answered, -1, false, {Refusal::None, Refusal::None}});
     // A close-all of P, Q and R beside one of every open position listing P and Q, which closes R too:
@@ -901,6 +919,7 @@ protected:
     struct Fresh {
         std::string p, q, r, s, o;
         std::optional<interfaces::Decimal> legPrice;
+        std::optional<interfaces::Decimal> stopPrice;
     };
 
     struct Sent {
@@ -1085,7 +1104,8 @@ protected:
         };
         const bool position = needs({Kind::Close, Kind::PartClose, Kind::CloseAllTicked, Kind::CloseAllSome,
                                      Kind::CloseAllListed, Kind::Offset, Kind::TakeProfit, Kind::StopLoss,
-                                     Kind::LegOff, Kind::CloseAllThree, Kind::MoveBoth, Kind::StopLossKept});
+                                     Kind::LegOff, Kind::CloseAllThree, Kind::MoveBoth, Kind::StopLossKept,
+                                     Kind::StopLossMoved, Kind::MoveBothStop, Kind::TakeProfitStopKept});
         if (position) {
             f.p = idOf(server.placeOrderFor(20001, "EURUSD", true, "1"));
             f.q = idOf(server.placeOrderFor(20001, "EURUSD", false, "1"));
@@ -1108,16 +1128,23 @@ protected:
                    (f.r.empty() || s.holds(f.r)) && (f.s.empty() || s.holds(f.s)) &&
                    (f.o.empty() || s.holdsOrder(f.o));
         })) << "the client never listed what the server made";
-        if (needs({Kind::LegOff, Kind::MoveBoth, Kind::StopLossKept})) {
-            // P's take profit, placed through the client as a trader would, before the row's requests.
+        if (needs({Kind::LegOff, Kind::MoveBoth, Kind::StopLossKept, Kind::StopLossMoved, Kind::MoveBothStop,
+                   Kind::TakeProfitStopKept})) {
+            // P's take profit, its stop loss, or both, placed through the client as a trader would,
+            // before the row's requests.
             const auto* item = s.lists().ItemCollection.get("EURUSD");
-            f.legPrice = (*item)->Bid + interfaces::Decimal::fromString("0.02").value();
-            const auto placed = s.client->orders().editPositionBrackets(f.p, f.legPrice, std::nullopt);
+            const auto away = interfaces::Decimal::fromString("0.02").value();
+            const bool stopOnly = needs({Kind::MoveBothStop, Kind::TakeProfitStopKept});
+            if (!stopOnly)
+                f.legPrice = (*item)->Bid + away;
+            if (stopOnly || needs({Kind::StopLossMoved}))
+                f.stopPrice = (*item)->Bid - away;
+            const auto placed = s.client->orders().editPositionBrackets(f.p, f.legPrice, f.stopPrice);
             EXPECT_TRUE(placed.sent());
             EXPECT_TRUE(until([&] {
                 return std::any_of(s.told.begin(), s.told.end(),
                                    [&](const auto& a) { return a.request == placed.request; });
-            })) << "P's take profit was never answered";
+            })) << "P's legs were never answered";
             s.told.clear();
         }
         return f;
@@ -1211,12 +1238,18 @@ protected:
             out.names = {f.o};
             break;
         case Kind::MoveBoth:
+        case Kind::MoveBothStop:
             out.result =
                 orders.editPositionBrackets(f.p, (*item)->Bid + dec("0.01"), (*item)->Bid - dec("0.01"));
             out.names = {f.p};
             break;
         case Kind::StopLossKept:
+        case Kind::StopLossMoved:
             out.result = orders.editPositionBrackets(f.p, f.legPrice, (*item)->Bid - dec("0.01"));
+            out.names = {f.p};
+            break;
+        case Kind::TakeProfitStopKept:
+            out.result = orders.editPositionBrackets(f.p, (*item)->Bid + dec("0.01"), f.stopPrice);
             out.names = {f.p};
             break;
         case Kind::CloseAllThree:

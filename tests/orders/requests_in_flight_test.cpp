@@ -1880,6 +1880,68 @@ TEST_F(RequestsInFlightTest, AnEditsSecondLegReportIsNotAnothersAnswer) {
     EXPECT_EQ(list.waiting(), 0u);
 }
 
+// Two edits of one pass placing one take profit, one moving the stop loss, the other keeping it and
+// refused. The edit answered by its stop loss leaves its take profit's held report a candidate of its
+// own, not the other's answer, in whatever order the server sends the reports (but the stop loss last:
+// the two before it already tell the pair not known).
+TEST_F(RequestsInFlightTest, AnEditAnsweredByItsStopLossKeepsItsTakeProfitsHeldReport) {
+    const auto legs = [&](std::string text, std::string_view stopLoss) {
+        auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
+        r.editedTo.emplace();
+        r.editedTo->takeProfit = dec("1.09500");
+        r.editedTo->stopLoss = dec(stopLoss);
+        return r;
+    };
+    std::vector<std::vector<std::string>> reports{
+        {"10=62", "73=25", "33=42", "74=1", "79=", "573=300001"},
+        {"10=62", "73=28", "33=42", "32=30", "38=1.09500", "79=310003", "573=300001"},
+        {"10=62", "73=75", "33=42", "32=31", "38=1.07500", "79=310001", "573=300001"}};
+    std::sort(reports.begin(), reports.end());
+    do {
+        if (reports.back()[1] == "73=75")
+            continue;
+        list.sent(legs("move both", "1.07500"));
+        list.sent(legs("stop loss kept", "1.07000"));
+        std::map<std::string, std::string> told;
+        for (auto fields : reports) {
+            const bool refusal = fields[1] == "73=25";
+            for (const auto& a : toldWith(answerOf(62, std::move(fields), refusal ? 1 : 0)))
+                told[a.request.description] = a.notKnown ? "not known" : a.rejected ? "refused" : "done";
+        }
+        EXPECT_EQ(told,
+                  (std::map<std::string, std::string>{{"move both", "done"}, {"stop loss kept", "refused"}}))
+            << reports[0][1] << ", " << reports[1][1] << ", " << reports[2][1];
+        EXPECT_EQ(list.waiting(), 0u);
+    } while (std::next_permutation(reports.begin(), reports.end()));
+}
+
+// Both edits carried out: the stop loss the one moved, the other's stood where it asked and is never
+// reported. The held stop loss may be the first edit's leg still to come, so the other waits; once the
+// server answered on for kLeftOverWait without a report, it is the other's.
+TEST_F(RequestsInFlightTest, AnEditsLegNeverReportedIsNotWaitedForPastTheLeftOverWait) {
+    const auto legs = [&](std::string text, std::string_view takeProfit) {
+        auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
+        r.editedTo.emplace();
+        r.editedTo->takeProfit = dec(takeProfit);
+        r.editedTo->stopLoss = dec("1.07500");
+        return r;
+    };
+    list.sent(legs("move both", "1.09500"));
+    list.sent(legs("stop loss moved", "1.09600"));
+    EXPECT_EQ(answer(62, {"10=62", "73=75", "33=42", "32=31", "38=1.07500", "79=310002", "573=300001"}), "");
+    EXPECT_EQ(answer(62, {"10=62", "73=75", "33=42", "32=30", "38=1.09500", "79=310001", "573=300001"}),
+              "move both");
+    ASSERT_TRUE(list.leftOverWaiting());
+    const auto since = platform::Clock::currentTime();
+    EXPECT_TRUE(list.takeLeftOver(since).empty());
+    const auto told = list.takeLeftOver(since + RequestsInFlight::kLeftOverWait);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told.front().request.description, "stop loss moved");
+    EXPECT_FALSE(told.front().rejected || told.front().notKnown);
+    EXPECT_EQ(list.waiting(), 0u);
+    EXPECT_FALSE(list.leftOverWaiting());
+}
+
 // A part close changes its position's legs, and the server reports each naming no number at its price
 // unchanged: no edit asking that leg at that price is told done by it.
 TEST_F(RequestsInFlightTest, ALegAPartCloseChangedIsNoEditsAnswer) {
