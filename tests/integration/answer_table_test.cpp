@@ -468,6 +468,23 @@ std::vector<Row> probedRows() {
                                             {Kind::TakeProfitStopKept, Kind::MoveBothStop}})
         for (const auto& answered : {kInOrder, kReversed})
             rows.push_back({{a, b}, answered, -1, false, {Refusal::None, Refusal::None}});
+    // A take profit beside both legs moved, one refused by the exchange: the move's take-profit report,
+    // held for both, stays the refused one's possible answer.
+    rows.push_back(
+        {{Kind::MoveBoth, Kind::TakeProfit}, kInOrder, -1, false, {Refusal::None, Refusal::Exchange}});
+    rows.push_back(
+        {{Kind::TakeProfit, Kind::MoveBoth}, kReversed, -1, false, {Refusal::Exchange, Refusal::None}});
+    // A take profit (sent with no stop loss standing), both legs moved and a stop loss keeping the take
+    // profit, all carried out in every order answered: the take profit taken after a stop loss was placed
+    // is answered by that stop loss's cancellation.
+    std::vector<std::size_t> legsAnswered{0, 1, 2};
+    do
+        rows.push_back({{Kind::TakeProfit, Kind::MoveBoth, Kind::StopLossKept},
+                        legsAnswered,
+                        -1,
+                        false,
+                        {Refusal::None, Refusal::None, Refusal::None}});
+    while (std::next_permutation(legsAnswered.begin(), legsAnswered.end()));
     // A close-all of P, Q and R beside one of every open position listing P and Q, which closes R too:
     // either sent first, answered either way, nothing or one refused, given up in turn.
     int turn = 0;
