@@ -149,7 +149,7 @@ struct RequestsInFlight::Named {
         case Kind::PositionEdit:
             return type == wire::msg::kExecutionReport && targets(bracket) &&
                    (rejection() || ((status == report::kPending || status == report::kEdited ||
-                                     (r.removesLeg && status == report::kCancelled)) &&
+                                     (status == report::kCancelled && (r.removesLeg || asksNoLeg(r)))) &&
                                     legAsAsked(r)));
         case Kind::OrderEdit:
             if (type != wire::msg::kExecutionReport || !targets(order))
@@ -177,6 +177,13 @@ struct RequestsInFlight::Named {
         if (status == report::kCancelled)
             return !asked;
         return asked && (!price || *asked == *price);
+    }
+    // Whether the report is of a leg the edit `r` asks none of: the server takes off a leg another
+    // request placed meanwhile, whatever the position held when the edit was sent.
+    bool asksNoLeg(const Request& r) const {
+        if (!r.editedTo || !orderType || (*orderType != 2 && *orderType != 3))
+            return false;
+        return !(*orderType == 2 ? r.editedTo->takeProfit : r.editedTo->stopLoss);
     }
     // Whether the report of a pending order edited names what the edit `r` asks: its price and
     // quantity, and its legs (a position's leg has none of its own).
@@ -1102,6 +1109,13 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
                 dropLegToCome(legs.front().first);
                 return std::nullopt;
             }
+            // An edit's leg may have stood where it asked, unreported: the held report then is an edit's
+            // once the server answered on for the left-over wait.
+            for (LegToCome& l : legsToCome_)
+                if (l.requestNumber && !l.ripe &&
+                    std::any_of(legs.begin(), legs.end(),
+                                [&](const Candidate& c) { return c.first == l.number; }))
+                    l.ripe = platform::Clock::currentTime();
             edits.insert(edits.end(), legs.begin(), legs.end());
             addUnsettled(std::move(edits), Outcome{});
             return std::nullopt;

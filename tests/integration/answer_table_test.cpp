@@ -468,6 +468,23 @@ std::vector<Row> probedRows() {
                                             {Kind::TakeProfitStopKept, Kind::MoveBothStop}})
         for (const auto& answered : {kInOrder, kReversed})
             rows.push_back({{a, b}, answered, -1, false, {Refusal::None, Refusal::None}});
+    // A take profit beside both legs moved, one refused by the exchange: the move's take-profit report,
+    // held for both, stays the refused one's possible answer.
+    rows.push_back(
+        {{Kind::MoveBoth, Kind::TakeProfit}, kInOrder, -1, false, {Refusal::None, Refusal::Exchange}});
+    rows.push_back(
+        {{Kind::TakeProfit, Kind::MoveBoth}, kReversed, -1, false, {Refusal::Exchange, Refusal::None}});
+    // A take profit (sent with no stop loss standing), both legs moved and a stop loss keeping the take
+    // profit, all carried out in every order answered: the take profit taken after a stop loss was placed
+    // is answered by that stop loss's cancellation.
+    std::vector<std::size_t> legsAnswered{0, 1, 2};
+    do
+        rows.push_back({{Kind::TakeProfit, Kind::MoveBoth, Kind::StopLossKept},
+                        legsAnswered,
+                        -1,
+                        false,
+                        {Refusal::None, Refusal::None, Refusal::None}});
+    while (std::next_permutation(legsAnswered.begin(), legsAnswered.end()));
     // A close-all of P, Q and R beside one of every open position listing P and Q, which closes R too:
     // either sent first, answered either way, nothing or one refused, given up in turn.
     int turn = 0;
@@ -696,6 +713,117 @@ std::vector<Row> nineRows() {
     mixed.refused[0] = Refusal::Exchange;
     mixed.label = "FiveBuysFourSellsFirstBuyRefusedInOrder";
     rows.push_back(mixed);
+    return rows;
+}
+
+// Probes of the fourth review: more than eight like buys, nine buys and a sell, a close and two part
+// closes refused for two reasons, and sets whose reports fit their requests crosswise.
+std::vector<Row> rule4Rows() {
+    std::vector<Row> rows;
+    using R = Refusal;
+    const auto inOrder = [](std::size_t n) {
+        std::vector<std::size_t> a(n);
+        for (std::size_t i = 0; i < n; ++i)
+            a[i] = i;
+        return a;
+    };
+    const auto named = [&](std::vector<Kind> kinds, std::vector<R> refused, bool reversed,
+                           std::string label) {
+        std::vector<std::size_t> ans = inOrder(kinds.size());
+        if (reversed)
+            std::reverse(ans.begin(), ans.end());
+        Row row{std::move(kinds), ans, -1, false, std::move(refused)};
+        row.label = "Rule4_" + label + (reversed ? "_Reversed" : "_InOrder");
+        rows.push_back(row);
+    };
+    // Ten and twelve like buys: every other refused (by the exchange, then with the market closed, in
+    // turn), the first, or the last.
+    for (std::size_t n : {10u, 12u})
+        for (bool reversed : {false, true}) {
+            const std::vector<Kind> like(n, Kind::Market);
+            std::vector<R> everyOther(n, R::None), first(n, R::None), last(n, R::None);
+            for (std::size_t i = 1; i < n; i += 2)
+                everyOther[i] = i % 4 == 1 ? R::Exchange : R::MarketClosed;
+            first[0] = R::Exchange;
+            last[n - 1] = R::MarketClosed;
+            const std::string of = "Like" + std::to_string(n);
+            named(like, everyOther, reversed, of + "_EveryOtherRefused");
+            named(like, first, reversed, of + "_FirstRefused");
+            named(like, last, reversed, of + "_LastRefused");
+        }
+    // Nine like buys and a sell of the same quantity, the sell sent last or first: the sell refused, the
+    // first buy refused, or the fifth buy refused with the market closed.
+    for (bool sellFirst : {false, true})
+        for (bool reversed : {false, true}) {
+            std::vector<Kind> kinds(9, Kind::Market);
+            kinds.insert(sellFirst ? kinds.begin() : kinds.end(), Kind::Sell);
+            const std::size_t sell = sellFirst ? 0 : 9, buy = sellFirst ? 1 : 0;
+            std::vector<R> sellRefused(10, R::None), buyRefused(10, R::None), fifthRefused(10, R::None);
+            sellRefused[sell] = R::Exchange;
+            buyRefused[buy] = R::Exchange;
+            fifthRefused[buy + 4] = R::MarketClosed;
+            const std::string of = sellFirst ? "SellThenNineBuys" : "NineBuysThenSell";
+            named(kinds, sellRefused, reversed, of + "_SellRefused");
+            named(kinds, buyRefused, reversed, of + "_FirstBuyRefused");
+            named(kinds, fifthRefused, reversed, of + "_FifthBuyRefused");
+        }
+    // A close of P and two part closes of P, in every order sent and answered, two of them refused, one
+    // by the exchange and one with the market closed.
+    std::vector<Kind> closes{Kind::Close, Kind::PartClose, Kind::PartClose};
+    do {
+        std::vector<std::size_t> ans = inOrder(3);
+        do
+            for (std::size_t done = 0; done < 3; ++done)
+                for (bool swap : {false, true}) {
+                    std::vector<R> refused(3, R::Exchange);
+                    refused[done] = R::None;
+                    refused[(done + (swap ? 1 : 2)) % 3] = R::MarketClosed;
+                    rows.push_back({closes, ans, -1, false, refused});
+                }
+        while (std::next_permutation(ans.begin(), ans.end()));
+    } while (std::next_permutation(closes.begin(), closes.end()));
+    // Two like pairs of buys, one of each refused, for two reasons or one: the refusals fit all four.
+    for (bool reversed : {false, true})
+        for (R second : {R::MarketClosed, R::Exchange}) {
+            named({Kind::Market, Kind::Market, Kind::Market2, Kind::Market2},
+                  {R::Exchange, R::None, R::None, second}, reversed,
+                  std::string("TwoLikePairs_OneOfEachRefused") + nameOf(second));
+            // Five buys of 1, four of 2 and a sell: past eight, two lists of like ones.
+            std::vector<Kind> kinds(5, Kind::Market);
+            kinds.insert(kinds.end(), 4, Kind::Market2);
+            kinds.push_back(Kind::Sell);
+            std::vector<R> refused(10, R::None);
+            refused[0] = R::Exchange;
+            refused[8] = second;
+            named(kinds, refused, reversed, std::string("FiveFourOne_OneOfEachRefused") + nameOf(second));
+        }
+    // Reports fitting crosswise: a multi-account order's accounts beside another multi-account order and
+    // a market order of its second account; and a take profit, both legs moved, and a stop loss keeping
+    // the take profit (the first two share a take profit's report, the last two a stop loss's). Every
+    // order answered, nothing or each in turn refused.
+    const auto each = [&](std::vector<Kind> kinds, std::vector<R> refusals) {
+        std::vector<std::size_t> ans = inOrder(kinds.size());
+        do
+            for (std::size_t w = 0; w <= kinds.size(); ++w)
+                for (R r : refusals) {
+                    std::vector<Refusal> ref(kinds.size(), R::None);
+                    if (w < kinds.size()) {
+                        if (!refusable(kinds[w], r))
+                            continue;
+                        ref[w] = r;
+                    } else if (r != refusals.front())
+                        continue;
+                    rows.push_back({kinds, ans, -1, false, ref});
+                }
+        while (std::next_permutation(ans.begin(), ans.end()));
+    };
+    each({Kind::MultiAccount, Kind::MultiAccount2, Kind::OtherAccount}, {R::MarketClosed, R::Quantity});
+    each({Kind::TakeProfit, Kind::MoveBoth, Kind::StopLossKept}, {R::Exchange, R::Gone});
+    // The same two at a time: which of them the contradictions need.
+    each({Kind::TakeProfit, Kind::MoveBoth}, {R::Exchange});
+    each({Kind::MoveBoth, Kind::TakeProfit}, {R::Exchange});
+    each({Kind::TakeProfit, Kind::StopLossKept}, {R::Exchange});
+    each({Kind::StopLossKept, Kind::TakeProfit}, {R::Exchange});
     return rows;
 }
 
@@ -1868,5 +1996,6 @@ INSTANTIATE_TEST_SUITE_P(ReviewBurst, AnswerTable, ::testing::ValuesIn(burstRows
 INSTANTIATE_TEST_SUITE_P(ManyLike, AnswerTable, ::testing::ValuesIn(nineRows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ReviewSecond, AnswerTable, ::testing::ValuesIn(secondReviewRows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ReviewHeld, AnswerTable, ::testing::ValuesIn(heldRows()), rowName);
+INSTANTIATE_TEST_SUITE_P(ReviewRule4, AnswerTable, ::testing::ValuesIn(rule4Rows()), rowName);
 
 } // namespace

@@ -1995,3 +1995,41 @@ TEST_F(RequestsInFlightTest, APriceWrittenInAnotherFormStillFits) {
 }
 
 } // namespace
+
+// Three edits of one pass, all carried out: a stop loss with the take profit kept, both legs moved, and
+// a take profit alone, sent while the position had no stop loss. The last, taken after the stop loss the
+// others placed, has the server cancel it: that cancellation is its answer, in whatever order the
+// reports come.
+TEST_F(RequestsInFlightTest, AnEditAskingNoStopLossIsAnsweredByTheStopLossCancelledWhateverItsPositionHeld) {
+    const auto legs = [&](std::string text, std::string_view takeProfit,
+                          std::optional<std::string_view> stop) {
+        auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
+        r.editedTo.emplace();
+        r.editedTo->takeProfit = dec(takeProfit);
+        if (stop)
+            r.editedTo->stopLoss = dec(*stop);
+        return r;
+    };
+    std::vector<std::vector<std::string>> reports{
+        {"10=62", "73=24", "33=42", "32=31", "38=1.07500", "79=310002", "573=300001"},
+        {"10=62", "73=28", "33=42", "32=31", "38=1.07500", "79=310002", "573=300001"},
+        {"10=62", "73=75", "33=42", "32=30", "38=1.09500", "79=310001", "573=300001"}};
+    do {
+        list = RequestsInFlight();
+        list.sent(legs("stop loss kept", "1.09600", "1.07500"));
+        list.sent(legs("move both", "1.09500", "1.07500"));
+        list.sent(legs("take profit", "1.09500", std::nullopt));
+        std::map<std::string, std::string> told;
+        const auto note = [&](std::vector<RequestsInFlight::Answered> answers) {
+            for (const auto& a : answers)
+                told[a.request.description] = a.notKnown ? "not known" : a.rejected ? "refused" : "done";
+        };
+        for (auto fields : reports)
+            note(toldWith(answerOf(62, std::move(fields))));
+        note(list.takeLeftOver(platform::Clock::currentTime() + RequestsInFlight::kLeftOverWait));
+        EXPECT_EQ(told, (std::map<std::string, std::string>{
+                            {"move both", "done"}, {"stop loss kept", "done"}, {"take profit", "done"}}))
+            << reports[0][1] << ", " << reports[1][1] << ", " << reports[2][1];
+        EXPECT_EQ(list.waiting(), 0u);
+    } while (std::next_permutation(reports.begin(), reports.end()));
+}
