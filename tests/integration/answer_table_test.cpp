@@ -423,7 +423,7 @@ std::vector<Row> quadruples() {
     return rows;
 }
 
-// The rows the probes found told wrong, each a row whatever the sampling above holds: one of a
+// The rows probes found told wrong, each a row whatever the sampling above holds: one of a
 // pair sent in one pass and answered the other way round refused by the exchange or with the market
 // closed.
 std::vector<Row> probedRows() {
