@@ -150,4 +150,79 @@ void BM_LikeBurstEveryOtherRefused(benchmark::State& state) {
 }
 BENCHMARK(BM_LikeBurstEveryOtherRefused)->Arg(100)->Arg(300)->Arg(1'000)->Unit(benchmark::kMillisecond);
 
+// A close-all of every open position listing thousands beside a listed one of as many others in the
+// same account and instrument: the first closes both lists (the others it did not list), the second is
+// refused each of its own as no longer held. Each report of a position the first did not list fits it
+// too, and waits until the server went on answering past its turn.
+void BM_EveryOpenCloseAllBesideAListedOne(benchmark::State& state) {
+    const int positions = static_cast<int>(state.range(0));
+    std::vector<std::string> own, others;
+    for (int i = 0; i < positions; ++i) {
+        own.push_back(std::to_string(900000 + i));
+        others.push_back(std::to_string(800000 + i));
+    }
+    std::vector<std::pair<std::int64_t, std::vector<std::string>>> reports;
+    for (const auto* list : {&own, &others})
+        for (const std::string& id : *list) {
+            reports.push_back({67, {"10=67", "73=73", "80=" + id, "76=0"}});
+            reports.push_back({66, {"10=66", "80=" + id, "12=1"}});
+        }
+    for (const std::string& id : others)
+        reports.push_back({62, {"10=62", "73=25", "74=15", "79=", "125=" + id}});
+    std::size_t told = 0;
+    double worst = 0, leftOver = 0;
+    for (auto _ : state) {
+        RequestsInFlight list;
+        RequestsInFlight::Request every;
+        every.kind = RequestsInFlight::Kind::CloseAll;
+        every.description = "every open";
+        every.targets = own;
+        every.positions = own.size();
+        every.closesWhatIsOpen = true;
+        // Without them (0) the close-all owns no report of a position it did not list, as before.
+        if (state.range(1) != 0) {
+            every.openAccounts = {"20001"};
+            every.openInstruments = {"EURUSD"};
+        }
+        list.sent(std::move(every));
+        RequestsInFlight::Request listed;
+        listed.kind = RequestsInFlight::Kind::CloseAll;
+        listed.description = "listed";
+        listed.targets = others;
+        listed.positions = others.size();
+        list.sent(std::move(listed));
+        told = 0;
+        worst = 0;
+        for (const auto& [type, fields] : reports) {
+            ExecutionReport report(type, fields);
+            if (type == 62)
+                report.rejectionCode = 15;
+            const auto start = std::chrono::steady_clock::now();
+            told += list.answered(report).has_value();
+            told += list.takeGivenBack().size();
+            worst = std::max(
+                worst,
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
+        const auto start = std::chrono::steady_clock::now();
+        told += list.takeLeftOver(platform::Clock::currentTime() + std::chrono::seconds(4)).size();
+        leftOver =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        if (list.waiting() != 0)
+            state.SkipWithError("a request was left waiting");
+    }
+    state.counters["answers"] = static_cast<double>(told);
+    state.counters["worst_report_ms"] = worst;
+    state.counters["left_over_ms"] = leftOver;
+}
+// Without (0) and with (1) the reports of the positions it did not list its own.
+BENCHMARK(BM_EveryOpenCloseAllBesideAListedOne)
+    ->Args({300, 0})
+    ->Args({3'000, 0})
+    ->Args({300, 1})
+    ->Args({1'000, 1})
+    ->Args({3'000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
 } // namespace

@@ -592,6 +592,10 @@ void RequestsInFlight::offsetsOwn(const Named& named) {
 void RequestsInFlight::resolveHeld() {
     for (bool changed = true; changed;) {
         changed = false;
+        // The held updates of each position, by place (a pass ends at the first change, which moves them).
+        std::unordered_map<std::string_view, std::vector<std::size_t>> ofPosition;
+        for (std::size_t o = 0; o < held_.size(); ++o)
+            ofPosition[held_[o].position].push_back(o);
         for (auto h = held_.begin(); h != held_.end() && !changed; ++h) {
             // Those answered meanwhile for this position wait for it no more.
             std::erase_if(h->candidates, [&](std::uint64_t n) {
@@ -644,8 +648,8 @@ void RequestsInFlight::resolveHeld() {
             }
             // As many reports of the position as requests they fit: each was carried out, in turn.
             std::vector<std::size_t> same;
-            for (std::size_t o = static_cast<std::size_t>(h - held_.begin()); o < held_.size(); ++o)
-                if (!held_[o].taken && held_[o].position == h->position &&
+            for (const std::size_t o : ofPosition.at(h->position))
+                if (o >= static_cast<std::size_t>(h - held_.begin()) && !held_[o].taken &&
                     held_[o].candidates == h->candidates)
                     same.push_back(o);
             if (same.size() < h->candidates.size())
@@ -666,9 +670,16 @@ void RequestsInFlight::resolveHeld() {
 }
 
 void RequestsInFlight::ripenHeld() {
+    if (held_.empty() && strays_.empty())
+        return;
+    // Looked up once per pass, not per held update and position: a close-all of thousands brings as many
+    // reports, each passing here.
+    std::unordered_set<std::string_view> heldPositions;
+    for (const Held& h : held_)
+        heldPositions.insert(h.position);
     // Whether a held update closed the request's position (which it may still hear of otherwise).
-    const auto heardOf = [this](const Request& r, const std::string& id) {
-        if (std::any_of(held_.begin(), held_.end(), [&](const Held& h) { return h.position == id; }))
+    const auto heardOf = [&](const Request& r, const std::string& id) {
+        if (heldPositions.contains(id))
             return true;
         const auto f = fitting_.find(r.number);
         if (f == fitting_.end())
@@ -678,9 +689,13 @@ void RequestsInFlight::ripenHeld() {
                std::any_of(ids->second.begin(), ids->second.end(),
                            [&](std::uint64_t u) { return !unsettled_.at(u).outcome.rejected; });
     };
+    std::unordered_map<std::uint64_t, bool> waits;
     const auto waitsForOthers = [&](const Request& r) {
-        return std::any_of(r.targets.begin(), r.targets.end(),
-                           [&](const std::string& id) { return !heardOf(r, id); });
+        const auto [w, added] = waits.try_emplace(r.number, false);
+        if (added)
+            w->second = std::any_of(r.targets.begin(), r.targets.end(),
+                                    [&](const std::string& id) { return !heardOf(r, id); });
+        return w->second;
     };
     for (Held& h : held_) {
         if (h.ripe || !h.closedWhole)
