@@ -843,16 +843,6 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeGivenBack() {
 std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform::Clock::time_point heard) {
     givenBack_.clear();
     dropStrays(heard);
-    // An edit's leg that stood where it asked is not reported: the server answered on without it, so the
-    // held report it might have been is the others'.
-    std::vector<std::uint64_t> stood;
-    for (const LegToCome& l : legsToCome_)
-        if (l.ripe && heard - *l.ripe >= kLeftOverWait)
-            stood.push_back(l.number);
-    for (const std::uint64_t n : stood) {
-        touched(n, nullptr);
-        dropLegToCome(n);
-    }
     settleAll();
     for (auto h = held_.begin(); h != held_.end();) {
         if (!h->ripe || heard - *h->ripe < kLeftOverWait) {
@@ -917,9 +907,7 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
 
 bool RequestsInFlight::leftOverWaiting() const {
     return std::any_of(held_.begin(), held_.end(), [](const Held& h) { return h.ripe.has_value(); }) ||
-           std::any_of(strays_.begin(), strays_.end(), [](const Stray& s) { return s.since.has_value(); }) ||
-           std::any_of(legsToCome_.begin(), legsToCome_.end(),
-                       [](const LegToCome& l) { return l.ripe.has_value(); });
+           std::any_of(strays_.begin(), strays_.end(), [](const Stray& s) { return s.since.has_value(); });
 }
 
 bool RequestsInFlight::awaitsSettlement(const std::string& position) const {
@@ -1116,7 +1104,21 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         if (!named.number && named.status == wire::report::kEdited && !edits.empty() &&
             resized_.contains(named.bracket)) {
             legsToCome_.push_back(
-                {kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_, {}});
+                {kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_});
+            legs.push_back({legsToCome_.back().number, {}});
+        }
+        // A close of the position takes its legs off: a cancellation an edit fits only as asking no such
+        // leg may be the close's, held with a leg of its own for it.
+        const auto closing = [&](const Request& r) {
+            return (r.kind == Kind::Close || r.kind == Kind::CloseAll || r.kind == Kind::Offset) &&
+                   named.numberAgrees(r) && (waitsOn(r, named.bracket) || r.closesWhatIsOpen);
+        };
+        if (named.status == wire::report::kCancelled &&
+            std::any_of(edits.begin(), edits.end(),
+                        [&](const Candidate& e) { return !byNumber(e.first)->removesLeg; }) &&
+            std::any_of(requests_.begin(), requests_.end(), closing)) {
+            legsToCome_.push_back(
+                {kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_});
             legs.push_back({legsToCome_.back().number, {}});
         }
         if (!legs.empty()) {
@@ -1124,13 +1126,6 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
                 dropLegToCome(legs.front().first);
                 return std::nullopt;
             }
-            // An edit's leg may have stood where it asked, unreported: the held report then is an edit's
-            // once the server answered on for the left-over wait.
-            for (LegToCome& l : legsToCome_)
-                if (l.requestNumber && !l.ripe &&
-                    std::any_of(legs.begin(), legs.end(),
-                                [&](const Candidate& c) { return c.first == l.number; }))
-                    l.ripe = platform::Clock::currentTime();
             edits.insert(edits.end(), legs.begin(), legs.end());
             addUnsettled(std::move(edits), Outcome{});
             return std::nullopt;
@@ -1857,13 +1852,8 @@ void RequestsInFlight::expectOtherLegs(const Request& edit) {
         const auto& price = leg == 2 ? edit.editedTo->takeProfit : edit.editedTo->stopLoss;
         if (!price || (by && by->orderType == leg))
             continue;
-        legsToCome_.push_back({kLegToComeFirst + ++lastLegToCome_,
-                               edit.targets.front(),
-                               edit.requestNumber,
-                               leg,
-                               price,
-                               reportsHeard_,
-                               {}});
+        legsToCome_.push_back({kLegToComeFirst + ++lastLegToCome_, edit.targets.front(), edit.requestNumber,
+                               leg, price, reportsHeard_});
         // A held report of that leg that fitted the edit may have been its own, come before (when the
         // report that answered it is known to be of its other leg).
         std::vector<std::uint64_t> ofLeg;
@@ -1873,8 +1863,6 @@ void RequestsInFlight::expectOtherLegs(const Request& edit) {
                     if (const auto u = unsettled_.find(id);
                         u != unsettled_.end() && u->second.leg == leg && u->second.legPrice == price)
                         ofLeg.push_back(id);
-        if (!ofLeg.empty())
-            legsToCome_.back().ripe = platform::Clock::currentTime();
         for (const std::uint64_t id : ofLeg) {
             Unsettled& u = unsettled_.at(id);
             u.candidates.push_back({legsToCome_.back().number, {}});

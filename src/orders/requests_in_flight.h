@@ -203,11 +203,9 @@ public:
     std::vector<Answered> takeGivenBack();
     // The held reports that closed a position of a close-all of every open position, no other report
     // having come though the server answered (last at `heard`) kLeftOverWait after the close-all came
-    // to wait for nothing else: each request they fit answered by them. Likewise a held report that may
-    // be an edit's leg still to come is, past that wait, the others' it fits.
+    // to wait for nothing else: each request they fit answered by them.
     std::vector<Answered> takeLeftOver(platform::Clock::time_point heard);
-    // Whether such a held report waits, or one waiting on an edit's leg that may never be reported, and
-    // takeLeftOver may answer it.
+    // Whether such a held report waits, and takeLeftOver may answer it.
     bool leftOverWaiting() const;
     // Whether the position's update came and the settlement that follows it has not yet.
     bool awaitsSettlement(const std::string& position) const;
@@ -395,10 +393,6 @@ private:
         std::int32_t leg = 0;
         std::optional<platform::Decimal> price;
         std::uint64_t heard = 0;
-        // Since when a held report that fitted its edit waits on it: a leg that stood where the edit
-        // asked is never reported, so it is no longer looked for once the server went on answering
-        // for kLeftOverWait.
-        std::optional<platform::Clock::time_point> ripe;
     };
     std::deque<LegToCome> legsToCome_;
     std::uint64_t lastLegToCome_ = 0;

@@ -80,6 +80,7 @@ enum class Kind {
     StopLossMoved,      // P's stop loss moved, its take profit kept (probe; P has both)
     MoveBothStop,       // P's stop loss moved and a take profit placed (probe; P has a stop loss)
     TakeProfitStopKept, // a take profit for P, its stop loss kept (probe; P has a stop loss)
+    MoveBothQ,          // both legs placed on Q (probe)
 };
 constexpr Kind kKinds[] = {Kind::Market,         Kind::Sell,      Kind::Market2,        Kind::OtherAccount,
                            Kind::Limit,          Kind::Stop,      Kind::MultiAccount,   Kind::MultiAccount2,
@@ -143,6 +144,8 @@ const char* nameOf(Kind k) {
         return "MoveBothStop";
     case Kind::TakeProfitStopKept:
         return "TakeProfitStopKept";
+    case Kind::MoveBothQ:
+        return "MoveBothQ";
     }
     return "?";
 }
@@ -227,6 +230,8 @@ struct Row {
     std::string label = {};
     std::size_t first = 0; // probe: answer this many of `answered` first
     std::size_t extra = 0; // probe: then this many foreign orders, then the rest
+    std::size_t pause = 0; // probe: after the first, the server answers pings this many seconds
+    bool atOnce = false;   // probe: every request told before the clock moves
 
     Refusal refusalOf(std::size_t i) const { return i < refused.size() ? refused[i] : Refusal::None; }
 
@@ -254,6 +259,10 @@ struct Row {
         out += givenUp < 0 ? "_NoneGivenUp" : std::string("_") + place[givenUp] + "GivenUp";
         if (apart)
             out += "_SentApart";
+        if (first > 0)
+            out += "_First" + std::to_string(first) + "Pause" + std::to_string(pause);
+        if (atOnce)
+            out += "_AtOnce";
         if (lost)
             out += "_LineLost";
         return out;
@@ -827,6 +836,108 @@ std::vector<Row> rule4Rows() {
     return rows;
 }
 
+// Probes of the sixth review: the usual edits told at once; an edit whose own answer comes after the
+// server answered on past the left-over wait; edits beside a close, a part close or a close-all.
+std::vector<Row> rule6Rows() {
+    std::vector<Row> rows;
+    using R = Refusal;
+    const auto all = [](std::size_t n) {
+        std::vector<std::vector<std::size_t>> out;
+        std::vector<std::size_t> a(n);
+        for (std::size_t i = 0; i < n; ++i)
+            a[i] = i;
+        do
+            out.push_back(a);
+        while (std::next_permutation(a.begin(), a.end()));
+        return out;
+    };
+    // One edit alone, and two of P and Q, in one pass or apart, answered in order or reversed.
+    for (Kind k : {Kind::TakeProfit, Kind::StopLoss, Kind::LegOff, Kind::MoveBoth, Kind::StopLossKept,
+                   Kind::StopLossMoved, Kind::MoveBothStop, Kind::TakeProfitStopKept, Kind::MoveBothQ}) {
+        Row one{{k}, {0}};
+        one.atOnce = true;
+        rows.push_back(one);
+    }
+    for (const auto& [a, b] : std::vector<std::pair<Kind, Kind>>{{Kind::MoveBoth, Kind::MoveBothQ},
+                                                                 {Kind::MoveBothQ, Kind::MoveBoth},
+                                                                 {Kind::TakeProfit, Kind::MoveBothQ},
+                                                                 {Kind::StopLossKept, Kind::MoveBothQ},
+                                                                 {Kind::MoveBothStop, Kind::MoveBothQ}})
+        for (const auto& ans : {kInOrder, kReversed})
+            for (bool apart : {false, true}) {
+                Row row{{a, b}, ans, -1, false, {}, apart};
+                row.atOnce = true;
+                rows.push_back(row);
+            }
+    // Edits of P sent apart, answered in order: each report names its own request.
+    for (const auto& [a, b] : std::vector<std::pair<Kind, Kind>>{{Kind::MoveBoth, Kind::StopLossKept},
+                                                                 {Kind::StopLossKept, Kind::MoveBoth},
+                                                                 {Kind::TakeProfit, Kind::StopLoss},
+                                                                 {Kind::MoveBoth, Kind::StopLossMoved}}) {
+        Row row{{a, b}, kInOrder, -1, false, {}, true};
+        row.atOnce = true;
+        rows.push_back(row);
+    }
+    // The first answered, then the server answers pings for `pause` seconds, then the rest: nothing,
+    // or the one still waiting refused.
+    const auto late = [&](std::vector<Kind> kinds, std::vector<std::size_t> ans, std::size_t first,
+                          std::size_t refusedAt, R r) {
+        for (std::size_t pause : {1u, 4u, 6u}) {
+            std::vector<Refusal> refused(kinds.size(), R::None);
+            if (refusedAt < kinds.size())
+                refused[refusedAt] = r;
+            Row row{kinds, ans, -1, false, refused};
+            row.first = first;
+            row.pause = pause;
+            rows.push_back(row);
+        }
+    };
+    for (const auto& [a, b] :
+         std::vector<std::pair<Kind, Kind>>{{Kind::MoveBoth, Kind::StopLossKept},
+                                            {Kind::StopLossKept, Kind::MoveBoth},
+                                            {Kind::MoveBoth, Kind::StopLossMoved},
+                                            {Kind::StopLossMoved, Kind::MoveBoth},
+                                            {Kind::MoveBothStop, Kind::TakeProfitStopKept},
+                                            {Kind::TakeProfitStopKept, Kind::MoveBothStop},
+                                            {Kind::MoveBoth, Kind::TakeProfit},
+                                            {Kind::TakeProfit, Kind::MoveBoth}})
+        for (const auto& ans : {kInOrder, kReversed}) {
+            const std::size_t second = ans[1];
+            late({a, b}, ans, 1, 9, R::None);
+            for (R r : {R::Exchange, R::MarketClosed, R::Gone})
+                late({a, b}, ans, 1, second, r);
+        }
+    for (const auto& ans : all(3))
+        for (std::size_t first : {1u, 2u}) {
+            late({Kind::TakeProfit, Kind::MoveBoth, Kind::StopLossKept}, ans, first, 9, R::None);
+            late({Kind::TakeProfit, Kind::MoveBoth, Kind::StopLossKept}, ans, first, ans[2], R::Exchange);
+        }
+    // Edits beside a close, a part close or a close-all of P: every order answered, nothing or each
+    // refused in turn.
+    const auto each = [&](std::vector<Kind> kinds, std::vector<R> refusals) {
+        for (const auto& ans : all(kinds.size()))
+            for (std::size_t w = 0; w <= kinds.size(); ++w)
+                for (R r : refusals) {
+                    std::vector<Refusal> ref(kinds.size(), R::None);
+                    if (w < kinds.size()) {
+                        if (!refusable(kinds[w], r))
+                            continue;
+                        ref[w] = r;
+                    } else if (r != refusals.front())
+                        continue;
+                    rows.push_back({kinds, ans, -1, false, ref});
+                }
+    };
+    each({Kind::StopLoss, Kind::TakeProfit, Kind::Close}, {R::Exchange, R::Gone});
+    each({Kind::TakeProfit, Kind::StopLoss, Kind::Close}, {R::Exchange});
+    each({Kind::MoveBoth, Kind::Close}, {R::Exchange, R::Gone});
+    each({Kind::StopLossKept, Kind::PartClose, Kind::TakeProfit}, {R::Exchange});
+    each({Kind::MoveBothStop, Kind::PartClose}, {R::Exchange, R::Gone});
+    each({Kind::TakeProfit, Kind::CloseAllTicked, Kind::StopLoss}, {R::Exchange});
+    each({Kind::LegOff, Kind::MoveBoth, Kind::Close}, {R::Exchange});
+    return rows;
+}
+
 // With the line lost before the answers: every two kinds once (the one sent first going round), half of
 // them answered in the order sent and half the other way round, none, the first or the second given up
 // in turn.
@@ -1152,7 +1263,11 @@ protected:
             std::vector<testserver::HeldAnswer> a1(answers.begin(),
                                                    answers.begin() + static_cast<std::ptrdiff_t>(row.first));
             ASSERT_TRUE(server.answerHeldOrders(p1, a1));
-            timedDrain(500ms);
+            if (row.pause > 0)
+                for (std::size_t k = 0; k < row.pause; ++k)
+                    ASSERT_TRUE(bench->settle()) << "no ping answered in the pause";
+            else
+                timedDrain(500ms);
             std::vector<std::size_t> rest;
             for (std::size_t k = row.first; k < places.size(); ++k)
                 rest.push_back(places[k] -
@@ -1230,10 +1345,11 @@ protected:
                        ? std::string()
                        : std::to_string(r.changes[0].id);
         };
-        const bool position = needs({Kind::Close, Kind::PartClose, Kind::CloseAllTicked, Kind::CloseAllSome,
-                                     Kind::CloseAllListed, Kind::Offset, Kind::TakeProfit, Kind::StopLoss,
-                                     Kind::LegOff, Kind::CloseAllThree, Kind::MoveBoth, Kind::StopLossKept,
-                                     Kind::StopLossMoved, Kind::MoveBothStop, Kind::TakeProfitStopKept});
+        const bool position =
+            needs({Kind::Close, Kind::PartClose, Kind::CloseAllTicked, Kind::CloseAllSome,
+                   Kind::CloseAllListed, Kind::Offset, Kind::TakeProfit, Kind::StopLoss, Kind::LegOff,
+                   Kind::CloseAllThree, Kind::MoveBoth, Kind::StopLossKept, Kind::StopLossMoved,
+                   Kind::MoveBothStop, Kind::TakeProfitStopKept, Kind::MoveBothQ});
         if (position) {
             f.p = idOf(server.placeOrderFor(20001, "EURUSD", true, "1"));
             f.q = idOf(server.placeOrderFor(20001, "EURUSD", false, "1"));
@@ -1380,6 +1496,11 @@ protected:
             out.result = orders.editPositionBrackets(f.p, (*item)->Bid + dec("0.01"), f.stopPrice);
             out.names = {f.p};
             break;
+        case Kind::MoveBothQ:
+            out.result =
+                orders.editPositionBrackets(f.q, (*item)->Ask - dec("0.01"), (*item)->Ask + dec("0.01"));
+            out.names = {f.q};
+            break;
         case Kind::CloseAllThree:
             out.listed = {f.p, f.q, f.r};
             out.result = orders.closeAllPositions(out.listed, interfaces::CloseAllScope::Selected);
@@ -1457,6 +1578,22 @@ protected:
     }
 
     void checkTold(const Row& row, std::vector<Sent>& sent, Session& s) {
+        // The usual case is told as its reports come, the clock standing.
+        std::size_t toldStill = 0, dueStill = 0;
+        if (row.atOnce) {
+            const auto count = [&] {
+                std::vector<std::string> ignored;
+                toldStill = dueStill = 0;
+                for (const Sent& x : sent)
+                    if (x.record) {
+                        dueStill += dueOf(x, ignored).size();
+                        for (const auto& a : s.told)
+                            toldStill += x.result.sent() && a.request == x.result.request;
+                    }
+                return toldStill >= dueStill;
+            };
+            until(count, 5s);
+        }
         ASSERT_TRUE(bench->settle()) << "no ping answered";
         const auto expectedAnswers = [&] {
             std::size_t n = 0;
@@ -1481,6 +1618,9 @@ protected:
 
         std::ostringstream report;
         std::vector<std::string> problems = judge(row, sent, s, banners, &report);
+        if (toldStill < dueStill)
+            problems.push_back("told " + std::to_string(toldStill) + " of " + std::to_string(dueStill) +
+                               " answers before the clock moved");
         if (!problems.empty()) {
             std::string all;
             for (const std::string& p : problems)
@@ -1997,5 +2137,6 @@ INSTANTIATE_TEST_SUITE_P(ManyLike, AnswerTable, ::testing::ValuesIn(nineRows()),
 INSTANTIATE_TEST_SUITE_P(ReviewSecond, AnswerTable, ::testing::ValuesIn(secondReviewRows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ReviewHeld, AnswerTable, ::testing::ValuesIn(heldRows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ReviewRule4, AnswerTable, ::testing::ValuesIn(rule4Rows()), rowName);
+INSTANTIATE_TEST_SUITE_P(ReviewRule6, AnswerTable, ::testing::ValuesIn(rule6Rows()), rowName);
 
 } // namespace
