@@ -148,9 +148,10 @@ struct RequestsInFlight::Named {
                    (rejection() && closed.empty() && bracket.empty() && instrument.empty() && sameNumber(r));
         case Kind::PositionEdit:
             return type == wire::msg::kExecutionReport && targets(bracket) &&
-                   (rejection() || ((status == report::kPending || status == report::kEdited ||
-                                     (status == report::kCancelled && (r.removesLeg || asksNoLeg(r)))) &&
-                                    legAsAsked(r)));
+                   (rejection() ||
+                    ((status == report::kPending || status == report::kEdited ||
+                      (status == report::kCancelled && (r.removesLeg || (asksNoLeg(r) && !closeWaits())))) &&
+                     legAsAsked(r)));
         case Kind::OrderEdit:
             if (type != wire::msg::kExecutionReport || !targets(order))
                 return false;
@@ -184,6 +185,17 @@ struct RequestsInFlight::Named {
         if (!r.editedTo || !orderType || (*orderType != 2 && *orderType != 3))
             return false;
         return !(*orderType == 2 ? r.editedTo->takeProfit : r.editedTo->stopLoss);
+    }
+    // Whether a close, close-all or offset of the leg's position waits: a leg's cancellation may be its
+    // doing, and then no edit's that merely asks no such leg.
+    bool closeWaits() const {
+        return std::any_of(list->requests_.begin(), list->requests_.end(), [&](const Request& r) {
+            return (r.kind == Kind::Close || r.kind == Kind::CloseAll || r.kind == Kind::Offset) &&
+                   (list->waitsOn(r, bracket) ||
+                    (r.closesWhatIsOpen && (r.openInstruments.empty() ||
+                                            std::find(r.openInstruments.begin(), r.openInstruments.end(),
+                                                      instrument) != r.openInstruments.end())));
+        });
     }
     // Whether the report of a pending order edited names what the edit `r` asks: its price and
     // quantity, and its legs (a position's leg has none of its own).
@@ -1103,20 +1115,6 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
                 edits.push_back({r.number, {}});
         if (!named.number && named.status == wire::report::kEdited && !edits.empty() &&
             resized_.contains(named.bracket)) {
-            legsToCome_.push_back(
-                {kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_});
-            legs.push_back({legsToCome_.back().number, {}});
-        }
-        // A close of the position takes its legs off: a cancellation an edit fits only as asking no such
-        // leg may be the close's, held with a leg of its own for it.
-        const auto closing = [&](const Request& r) {
-            return (r.kind == Kind::Close || r.kind == Kind::CloseAll || r.kind == Kind::Offset) &&
-                   named.numberAgrees(r) && (waitsOn(r, named.bracket) || r.closesWhatIsOpen);
-        };
-        if (named.status == wire::report::kCancelled &&
-            std::any_of(edits.begin(), edits.end(),
-                        [&](const Candidate& e) { return !byNumber(e.first)->removesLeg; }) &&
-            std::any_of(requests_.begin(), requests_.end(), closing)) {
             legsToCome_.push_back(
                 {kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_});
             legs.push_back({legsToCome_.back().number, {}});
