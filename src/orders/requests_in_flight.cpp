@@ -188,14 +188,16 @@ struct RequestsInFlight::Named {
     }
     // Whether a close, close-all or offset of the leg's position waits: a leg's cancellation may be its
     // doing, and then no edit's that merely asks no such leg.
+    bool closing(const Request& r) const {
+        return (r.kind == Kind::Close || r.kind == Kind::CloseAll || r.kind == Kind::Offset) &&
+               (list->waitsOn(r, bracket) ||
+                (r.closesWhatIsOpen &&
+                 (r.openInstruments.empty() || std::find(r.openInstruments.begin(), r.openInstruments.end(),
+                                                         instrument) != r.openInstruments.end())));
+    }
     bool closeWaits() const {
-        return std::any_of(list->requests_.begin(), list->requests_.end(), [&](const Request& r) {
-            return (r.kind == Kind::Close || r.kind == Kind::CloseAll || r.kind == Kind::Offset) &&
-                   (list->waitsOn(r, bracket) ||
-                    (r.closesWhatIsOpen && (r.openInstruments.empty() ||
-                                            std::find(r.openInstruments.begin(), r.openInstruments.end(),
-                                                      instrument) != r.openInstruments.end())));
-        });
+        return std::any_of(list->requests_.begin(), list->requests_.end(),
+                           [&](const Request& r) { return closing(r); });
     }
     // Whether the report of a pending order edited names what the edit `r` asks: its price and
     // quantity, and its legs (a position's leg has none of its own).
@@ -950,6 +952,10 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
                                                     std::int32_t code, const std::string& account,
                                                     const NotKnown* notKnown) {
     Request& r = *it;
+    if ((r.kind == Kind::Close || r.kind == Kind::CloseAll || r.kind == Kind::Offset) && !notKnown)
+        for (const std::string& of :
+             r.kind == Kind::CloseAll && !position.empty() ? std::vector<std::string>{position} : r.targets)
+            closeAnswered(r, of, rejected || !closedWhole_.contains(of));
     std::optional<NotKnown> unknown;
     if (notKnown) {
         unknown = *notKnown;
@@ -1116,8 +1122,27 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         if (!named.number && named.status == wire::report::kEdited && !edits.empty() &&
             resized_.contains(named.bracket)) {
             legsToCome_.push_back(
-                {kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_});
+                {kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_, {}});
             legs.push_back({legsToCome_.back().number, {}});
+        }
+        // A cancellation an edit asking no such leg fits while a close of the position waits: held with
+        // a stand-in for the closes until their answers say whether it may be theirs.
+        if (named.status == wire::report::kCancelled && named.closeWaits()) {
+            std::vector<Candidate> asking;
+            for (const Request& r : requests_)
+                if (r.kind == Kind::PositionEdit && !r.removesLeg && named.asksNoLeg(r) &&
+                    named.numberAgrees(r) && waitsOn(r, named.bracket))
+                    asking.push_back({r.number, {}});
+            if (!asking.empty()) {
+                LegToCome standIn{
+                    kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_, {}};
+                for (const Request& r : requests_)
+                    if (named.closing(r))
+                        standIn.closes.push_back(r.number);
+                legsToCome_.push_back(std::move(standIn));
+                edits.insert(edits.end(), asking.begin(), asking.end());
+                legs.push_back({legsToCome_.back().number, {}});
+            }
         }
         if (!legs.empty()) {
             if (edits.empty()) {
@@ -1850,8 +1875,13 @@ void RequestsInFlight::expectOtherLegs(const Request& edit) {
         const auto& price = leg == 2 ? edit.editedTo->takeProfit : edit.editedTo->stopLoss;
         if (!price || (by && by->orderType == leg))
             continue;
-        legsToCome_.push_back({kLegToComeFirst + ++lastLegToCome_, edit.targets.front(), edit.requestNumber,
-                               leg, price, reportsHeard_});
+        legsToCome_.push_back({kLegToComeFirst + ++lastLegToCome_,
+                               edit.targets.front(),
+                               edit.requestNumber,
+                               leg,
+                               price,
+                               reportsHeard_,
+                               {}});
         // A held report of that leg that fitted the edit may have been its own, come before (when the
         // report that answered it is known to be of its other leg).
         std::vector<std::uint64_t> ofLeg;
@@ -1887,6 +1917,21 @@ std::vector<RequestsInFlight::Candidate> RequestsInFlight::legsToComeFitting(con
 
 void RequestsInFlight::dropLegToCome(std::uint64_t number) {
     std::erase_if(legsToCome_, [&](const LegToCome& l) { return l.number == number; });
+}
+
+void RequestsInFlight::closeAnswered(const Request& close, const std::string& position, bool leftOpen) {
+    // Closed whole by it, the cancellation may be its doing: the stand-in stays.
+    if (!leftOpen)
+        return;
+    std::vector<std::uint64_t> free;
+    for (LegToCome& l : legsToCome_)
+        if (!l.closes.empty() && l.position == position && std::erase(l.closes, close.number) > 0 &&
+            l.closes.empty())
+            free.push_back(l.number);
+    for (const std::uint64_t n : free) {
+        dropLegToCome(n);
+        touched(n, nullptr);
+    }
 }
 
 std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {

@@ -393,6 +393,9 @@ private:
         std::int32_t leg = 0;
         std::optional<platform::Decimal> price;
         std::uint64_t heard = 0;
+        // Of a leg's cancellation an edit asking no such leg fits while closes of the position wait: those
+        // closes. It may be theirs; it is not once each is refused or leaves part of the position.
+        std::vector<std::uint64_t> closes;
     };
     std::deque<LegToCome> legsToCome_;
     std::uint64_t lastLegToCome_ = 0;
@@ -405,6 +408,9 @@ private:
     // Those still to come the report may be, each as a candidate; expired ones dropped first.
     std::vector<Candidate> legsToComeFitting(const Named& named);
     void dropLegToCome(std::uint64_t number);
+    // A close answered: a cancellation held for it is not its doing where it was refused or left part of
+    // the position.
+    void closeAnswered(const Request& close, const std::string& position, bool leftOpen);
     // A close-all of every open position closes, or is refused, positions of its accounts and
     // instruments it did not list: a report of such a position that fits another request may be its.
     // Each such close-all stands as a candidate of its own (a number past any request's) that takes at

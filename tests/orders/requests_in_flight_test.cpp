@@ -2063,6 +2063,43 @@ TEST_F(RequestsInFlightTest, ACloseCancellingALegBeforeItsUpdateIsNoEditsAnswer)
     EXPECT_EQ(list.waiting(), 0u);
 }
 
+// The same three, the close refused: the stop loss's cancellation was the take profit's doing, told
+// once the close's refusal says it closed nothing; the usual answer order and the other.
+TEST_F(RequestsInFlightTest, ALegCancelledBesideACloseRefusedIsTheEditsAnswer) {
+    for (const bool refusalFirst : {false, true}) {
+        SCOPED_TRACE(refusalFirst ? "the close's refusal first" : "the cancellation first");
+        auto stop = on(Kind::PositionEdit, "stop loss", "300001", 43);
+        stop.editedTo.emplace();
+        stop.editedTo->stopLoss = dec("1.07500");
+        auto take = on(Kind::PositionEdit, "take profit", "300001", 43);
+        take.editedTo.emplace();
+        take.editedTo->takeProfit = dec("1.09500");
+        list.sent(stop);
+        list.sent(take);
+        list.sent(on(Kind::Close, "close", "300001", 43));
+        std::map<std::string, std::string> told;
+        const auto note = [&](std::vector<RequestsInFlight::Answered> answers) {
+            for (const auto& a : answers)
+                told[a.request.description] = a.notKnown   ? "not known"
+                                              : a.rejected ? "refused " + std::to_string(a.rejectionCode)
+                                                           : "done";
+        };
+        const auto refused = [&] {
+            note(toldWith(answerOf(62, {"10=62", "73=25", "33=43", "74=11", "79=", "125=300001"}, 11)));
+        };
+        note(toldWith(
+            answerOf(62, {"10=62", "73=28", "33=43", "32=31", "38=1.07500", "79=310002", "573=300001"})));
+        if (refusalFirst)
+            refused();
+        note(toldWith(answerOf(62, {"10=62", "73=24", "32=31", "38=1.07500", "79=310002", "573=300001"})));
+        if (!refusalFirst)
+            refused();
+        EXPECT_EQ(told, (std::map<std::string, std::string>{
+                            {"stop loss", "done"}, {"take profit", "done"}, {"close", "refused 11"}}));
+        EXPECT_EQ(list.waiting(), 0u);
+    }
+}
+
 // Both legs moved and a stop loss keeping the take profit, one pass; the second refused, its refusal
 // coming after the server answered on past the left-over wait. The held stop loss is the first's leg,
 // in either order of the first's legs.
