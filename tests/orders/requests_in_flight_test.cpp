@@ -2038,16 +2038,21 @@ TEST_F(RequestsInFlightTest, AnEditAskingNoStopLossIsAnsweredByTheStopLossCancel
 // A stop loss, a take profit alone and a close of P in one pass, P holding no leg. The server places
 // the stop loss, closes P (its stop loss cancelled before the position's update) and refuses the take
 // profit as gone: the cancellation is the close's, not the take profit's answer.
-TEST_F(RequestsInFlightTest, ACloseCancellingALegBeforeItsUpdateIsNoEditsAnswer) {
-    auto stop = on(Kind::PositionEdit, "stop loss", "300001", 42);
+// A stop loss, a take profit alone and a close of 300001 (holding no leg), sent in one pass.
+static void sendStopTakeAndClose(RequestsInFlight& list, std::int64_t number) {
+    auto stop = on(Kind::PositionEdit, "stop loss", "300001", number);
     stop.editedTo.emplace();
     stop.editedTo->stopLoss = dec("1.07500");
-    auto take = on(Kind::PositionEdit, "take profit", "300001", 42);
+    auto take = on(Kind::PositionEdit, "take profit", "300001", number);
     take.editedTo.emplace();
     take.editedTo->takeProfit = dec("1.09500");
     list.sent(stop);
     list.sent(take);
-    list.sent(on(Kind::Close, "close", "300001", 42));
+    list.sent(on(Kind::Close, "close", "300001", number));
+}
+
+TEST_F(RequestsInFlightTest, ACloseCancellingALegBeforeItsUpdateIsNoEditsAnswer) {
+    sendStopTakeAndClose(list, 42);
     std::map<std::string, std::string> told;
     const auto note = [&](std::vector<RequestsInFlight::Answered> answers) {
         for (const auto& a : answers)
@@ -2068,15 +2073,7 @@ TEST_F(RequestsInFlightTest, ACloseCancellingALegBeforeItsUpdateIsNoEditsAnswer)
 TEST_F(RequestsInFlightTest, ALegCancelledBesideACloseRefusedIsTheEditsAnswer) {
     for (const bool refusalFirst : {false, true}) {
         SCOPED_TRACE(refusalFirst ? "the close's refusal first" : "the cancellation first");
-        auto stop = on(Kind::PositionEdit, "stop loss", "300001", 43);
-        stop.editedTo.emplace();
-        stop.editedTo->stopLoss = dec("1.07500");
-        auto take = on(Kind::PositionEdit, "take profit", "300001", 43);
-        take.editedTo.emplace();
-        take.editedTo->takeProfit = dec("1.09500");
-        list.sent(stop);
-        list.sent(take);
-        list.sent(on(Kind::Close, "close", "300001", 43));
+        sendStopTakeAndClose(list, 43);
         std::map<std::string, std::string> told;
         const auto note = [&](std::vector<RequestsInFlight::Answered> answers) {
             for (const auto& a : answers)
