@@ -867,13 +867,15 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
         // Those still waiting for the position: the close-alls of every open position heard nothing of
         // it, so another's turn came first and closed it.
         std::vector<std::uint64_t> everyOpen, others;
-        for (const std::uint64_t n : due.candidates)
-            if (isStray(n) ? stillWaits({n, due.position})
-                           : byNumber(n) != requests_.end() && waitsOn(*byNumber(n), due.position))
-                (isStray(n) || (byNumber(n)->kind == Kind::CloseAll && byNumber(n)->closesWhatIsOpen)
-                     ? everyOpen
-                     : others)
-                    .push_back(n);
+        for (const std::uint64_t n : due.candidates) {
+            if (isStray(n)) {
+                if (stillWaits({n, due.position}))
+                    everyOpen.push_back(n);
+                continue;
+            }
+            if (const auto it = byNumber(n); it != requests_.end() && waitsOn(*it, due.position))
+                (it->kind == Kind::CloseAll && it->closesWhatIsOpen ? everyOpen : others).push_back(n);
+        }
         // Of those, one that did not list the position is told nothing of it.
         const auto tell = [&](std::uint64_t n, const std::string& of, bool refused, const NotKnown* known) {
             if (isStray(n))
