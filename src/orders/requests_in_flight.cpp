@@ -818,6 +818,16 @@ RequestsInFlight::NotKnown RequestsInFlight::notKnownOf(const std::vector<std::u
         if (const Stray* s = isStray(n) ? strayOf(n) : nullptr) {
             known.like.push_back(s->like);
             stray = true;
+        } else if (isLegToCome(n)) {
+            // Named as the request it stands for, once.
+            const auto l = std::find_if(legsToCome_.begin(), legsToCome_.end(),
+                                        [&](const LegToCome& x) { return x.number == n; });
+            if (l != legsToCome_.end() && l->of.number != 0 &&
+                std::none_of(known.like.begin(), known.like.end(),
+                             [&](const Like& k) { return k.number == l->of.number; })) {
+                known.like.push_back(l->of);
+                stray = true;
+            }
         } else if (const auto r = byNumber(n); r != requests_.end()) {
             known.like.push_back({r->number, r->requestNumber, r->description});
         }
@@ -854,10 +864,33 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeGivenBack() {
     return std::exchange(givenBack_, {});
 }
 
+void RequestsInFlight::tellHeldPast(platform::Clock::time_point heard) {
+    if (unsettled_.empty()) {
+        heardAt_.clear();
+        return;
+    }
+    if (heardAt_.empty() || heardAt_.back().reports != reportsHeard_)
+        heardAt_.push_back({reportsHeard_, heard});
+    while (heardAt_.size() > 1 && heard - heardAt_[1].at >= kHeldWait)
+        heardAt_.pop_front();
+    if (heard - heardAt_.front().at < kHeldWait)
+        return;
+    const std::uint64_t by = heardAt_.front().reports;
+    std::vector<std::uint64_t> due;
+    for (const auto& [id, u] : unsettled_)
+        if (u.heard <= by)
+            due.push_back(id);
+    for (const std::uint64_t id : due)
+        if (unsettled_.contains(id))
+            tellNotKnown(componentOf(id));
+    settleAll();
+}
+
 std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform::Clock::time_point heard) {
     givenBack_.clear();
     dropStrays(heard);
     settleAll();
+    tellHeldPast(heard);
     for (auto h = held_.begin(); h != held_.end();) {
         if (!h->ripe || heard - *h->ripe < kLeftOverWait) {
             ++h;
@@ -1124,7 +1157,7 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
         if (!named.number && named.status == wire::report::kEdited && !edits.empty() &&
             resized_.contains(named.bracket)) {
             legsToCome_.push_back(
-                {kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_, {}});
+                {kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_, {}, {}});
             legs.push_back({legsToCome_.back().number, {}});
         }
         // A cancellation an edit asking no such leg fits while a close of the position waits: held with
@@ -1137,10 +1170,13 @@ std::optional<RequestsInFlight::Answered> RequestsInFlight::answerOf(const Named
                     asking.push_back({r.number, {}});
             if (!asking.empty()) {
                 LegToCome standIn{
-                    kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_, {}};
+                    kLegToComeFirst + ++lastLegToCome_, named.bracket, {}, 0, {}, reportsHeard_, {}, {}};
                 for (const Request& r : requests_)
-                    if (named.closing(r))
+                    if (named.closing(r)) {
+                        if (standIn.closes.empty())
+                            standIn.of = {r.number, r.requestNumber, r.description};
                         standIn.closes.push_back(r.number);
+                    }
                 legsToCome_.push_back(std::move(standIn));
                 edits.insert(edits.end(), asking.begin(), asking.end());
                 legs.push_back({legsToCome_.back().number, {}});
@@ -1883,7 +1919,8 @@ void RequestsInFlight::expectOtherLegs(const Request& edit) {
                                leg,
                                price,
                                reportsHeard_,
-                               {}});
+                               {},
+                               {edit.number, edit.requestNumber, edit.description}});
         // A held report of that leg that fitted the edit may have been its own, come before (when the
         // report that answered it is known to be of its other leg).
         std::vector<std::uint64_t> ofLeg;
@@ -1949,15 +1986,19 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
         for (const std::uint64_t n : h.candidates)
             if (const auto it = byNumber(n); it != requests_.end() && waitsOn(*it, h.position))
                 waiting.push_back(n);
-        if (!h.taken && !waiting.empty())
-            tellEach(notKnownOf(waiting, {Outcome{}}, h.position, h.position));
+        if (!h.taken && !waiting.empty()) {
+            NotKnown known = notKnownOf(waiting, {Outcome{}}, h.position, h.position);
+            known.lineLost = true;
+            tellEach(known);
+        }
     }
     while (!unsettled_.empty()) {
         const std::vector<std::uint64_t> ids = componentOf(unsettled_.begin()->first);
         if (ids.empty())
             continue;
         std::vector<Candidate> keys;
-        const NotKnown known = knownOf(ids, keys);
+        NotKnown known = knownOf(ids, keys);
+        known.lineLost = true;
         // A close-all of every open position is told nothing of a position it did not list.
         for (const Like& l : known.like)
             if (std::any_of(keys.begin(), keys.end(),
@@ -1969,6 +2010,7 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
     }
     fitting_.clear();
     toSettle_.clear();
+    heardAt_.clear();
     accountsTold_.clear();
     offsetsSettled_.clear();
     // A close-all's positions still without an answer, in the order it was sent with.

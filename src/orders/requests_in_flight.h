@@ -41,6 +41,10 @@ public:
     // the rule below). The server answers in turn: another's own report, if any, follows at once;
     // a silence says nothing of it, so a silence does not count.
     static constexpr std::chrono::seconds kLeftOverWait{3};
+    // How long the server must go on answering while a report stays held for several requests before
+    // what it leaves open is told "not known" (takeLeftOver): a report may never come (a leg standing
+    // where an edit asked it is not reported), and a wait must end. A silence does not count.
+    static constexpr std::chrono::seconds kHeldWait{60};
 
     // The rule: a report answers a request only where it can be no other's. A report fits the waiting
     // requests of the kind it answers (Kind below; of its number where it names one). Fitting one, it
@@ -100,6 +104,8 @@ public:
         // Whether they are alike on the wire; else unlike ones a report fitted, whose own reports did
         // not settle it.
         bool alike = true;
+        // Handed over at a lost line (else held until the server had answered on past a bound).
+        bool lineLost = false;
     };
     struct Request {
         Kind kind = Kind::NewOrder;
@@ -207,6 +213,8 @@ public:
     std::vector<Answered> takeLeftOver(platform::Clock::time_point heard);
     // Whether such a held report waits, and takeLeftOver may answer it.
     bool leftOverWaiting() const;
+    // Whether a report is held for several requests: takeLeftOver tells it past kHeldWait.
+    bool holdsReports() const { return !unsettled_.empty(); }
     // Whether the position's update came and the settlement that follows it has not yet.
     bool awaitsSettlement(const std::string& position) const;
     // The window that sent the request of that number waits for it no more; it stays in the list, in
@@ -266,6 +274,16 @@ private:
     void resolveHeld();
     // Marks the held reports whose close-all of every open position now waits for nothing else.
     void ripenHeld();
+    // Tells "not known" the reports held while the server went on answering (last at `heard`) for
+    // kHeldWait, with the reports that share requests with them.
+    void tellHeldPast(platform::Clock::time_point heard);
+    // How many reports had come when the server answered at `at`: a report held by then (its `heard`
+    // no more) has waited since. The first of each count, one at most kHeldWait old kept.
+    struct HeardAt {
+        std::uint64_t reports = 0;
+        platform::Clock::time_point at;
+    };
+    std::deque<HeardAt> heardAt_;
     std::deque<Request>::iterator byNumber(std::uint64_t number);
     std::optional<Answered> answerOf(const Named& named, const ExecutionReport& report);
     // What the report answers of the request at `it`, taking it out when nothing more of it waits;
@@ -396,6 +414,9 @@ private:
         // Of a leg's cancellation an edit asking no such leg fits while closes of the position wait: those
         // closes. It may be theirs; it is not once each is refused or leaves part of the position.
         std::vector<std::uint64_t> closes;
+        // The request it stands for, as a text of what is not known names it: the edit whose leg it is, or
+        // the first of those closes (none: a leg a close changed, which close not known).
+        Like of;
     };
     std::deque<LegToCome> legsToCome_;
     std::uint64_t lastLegToCome_ = 0;

@@ -50,7 +50,8 @@ void SessionOrders::executionReport(const ExecutionReport& report) {
         tell(*answered);
     for (const RequestsInFlight::Answered& other : givenBack)
         tell(other);
-    if (!leftOverTimer_.isRunning() && requests_.inFlight().leftOverWaiting())
+    if (!leftOverTimer_.isRunning() &&
+        (requests_.inFlight().leftOverWaiting() || requests_.inFlight().holdsReports()))
         leftOverTimer_.start();
     writeLateLines(false);
 }
@@ -59,7 +60,7 @@ void SessionOrders::tellLeftOver() {
     for (const RequestsInFlight::Answered& answered :
          requests_.inFlight().takeLeftOver(host_.lastServerAnswer()))
         tell(answered);
-    if (!requests_.inFlight().leftOverWaiting())
+    if (!requests_.inFlight().leftOverWaiting() && !requests_.inFlight().holdsReports())
         leftOverTimer_.stop();
 }
 
@@ -249,11 +250,14 @@ std::string SessionOrders::knownText(const RequestsInFlight::NotKnown& known, st
     }
     const std::size_t refused = known.outcomes.size() - carried;
     const std::string of = std::to_string(known.like.size());
-    // Handed over at a lost line: only some of them had their report.
+    // Handed over at a lost line, or held until the server had answered on past a bound: only some of
+    // them had their report.
     if (known.outcomes.size() < known.like.size()) {
         if (!known.position.empty() && carried == 1 && refused == 0)
             return fillPositional(host_.textForKey(kClosedForOneKey), {known.position, which});
-        return fillPositional(host_.textForKey(known.alike ? kSomeAnsweredKey : kSomeUnlikeAnsweredKey),
+        return fillPositional(host_.textForKey(!known.lineLost ? kNoMoreCameKey
+                                               : known.alike   ? kSomeAnsweredKey
+                                                               : kSomeUnlikeAnsweredKey),
                               {std::to_string(known.outcomes.size()), of, std::to_string(carried),
                                std::to_string(refused), which});
     }

@@ -58,6 +58,8 @@ public:
     // The same, of requests not alike that a report fitted, which their own reports did not settle.
     static constexpr std::string_view kUnlikeOutcomesKey = "98400";
     static constexpr std::string_view kSomeUnlikeAnsweredKey = "98401";
+    // The same, held until the server had answered on past a bound, no line lost.
+    static constexpr std::string_view kNoMoreCameKey = "98402";
     // A refusal for certain whose reason is one of several, the reports not saying which: the reason
     // ({0} the reasons), and the same within what is known of like requests.
     static constexpr std::string_view kOneOfReasonsKey = "98450";

@@ -1880,6 +1880,58 @@ TEST_F(RequestsInFlightTest, AnEditsSecondLegReportIsNotAnothersAnswer) {
     EXPECT_EQ(list.waiting(), 0u);
 }
 
+// Two edits of one pass, both carried out: the second placed the stop loss where the first asks it, so the
+// first reports only its take profit, and no report tells whose the stop loss was. A silence tells
+// nothing; once the server has gone on answering past the wait, the other is told "not known".
+TEST_F(RequestsInFlightTest, AnEditLeftOpenByAReportThatNeverComesIsToldNotKnownOnceTheServerAnswersOn) {
+    const auto legs = [&](std::string text, std::string_view takeProfit) {
+        auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
+        r.editedTo.emplace();
+        r.editedTo->takeProfit = dec(takeProfit);
+        r.editedTo->stopLoss = dec("1.07500");
+        return r;
+    };
+    // What is not known names the edit whose leg the report may be; a lost line says it was lost.
+    const auto named = [](const RequestsInFlight::NotKnown& known) {
+        std::vector<std::string> out;
+        for (const auto& l : known.like)
+            out.push_back(l.description);
+        return out;
+    };
+    const std::vector<std::string> both{"move both", "stop loss, take profit kept"};
+    for (const bool lineLost : {false, true}) {
+        SCOPED_TRACE(lineLost ? "the line lost" : "the server answering on");
+        list.sent(legs("move both", "1.09500"));
+        list.sent(legs("stop loss, take profit kept", "1.09000"));
+        EXPECT_EQ(answer(62, {"10=62", "73=28", "33=42", "32=31", "38=1.07500", "79=310002", "573=300001"}),
+                  "");
+        EXPECT_EQ(answer(62, {"10=62", "73=75", "33=42", "32=30", "38=1.09500", "79=310001", "573=300001"}),
+                  "move both");
+        EXPECT_TRUE(list.holdsReports());
+        const auto since = platform::Clock::currentTime();
+        EXPECT_TRUE(list.takeLeftOver(since).empty());
+        EXPECT_TRUE(list.takeLeftOver(since + RequestsInFlight::kHeldWait / 2).empty());
+        EXPECT_TRUE(list.takeLeftOver(since + RequestsInFlight::kHeldWait / 2).empty()) << "a silence";
+        EXPECT_EQ(list.waiting(), 1u);
+        if (lineLost) {
+            const auto unanswered = list.takeUnanswered();
+            ASSERT_EQ(unanswered.size(), 1u);
+            ASSERT_EQ(unanswered[0].notKnown.size(), 1u);
+            EXPECT_TRUE(unanswered[0].notKnown[0].lineLost);
+            EXPECT_EQ(named(unanswered[0].notKnown[0]), both);
+        } else {
+            const auto told = list.takeLeftOver(since + RequestsInFlight::kHeldWait);
+            ASSERT_EQ(told.size(), 1u);
+            EXPECT_EQ(told[0].request.description, both[1]);
+            ASSERT_TRUE(told[0].notKnown);
+            EXPECT_FALSE(told[0].notKnown->lineLost);
+            EXPECT_EQ(named(*told[0].notKnown), both);
+        }
+        EXPECT_EQ(list.waiting(), 0u);
+        EXPECT_FALSE(list.holdsReports());
+    }
+}
+
 // Two edits of one pass placing one take profit, one moving the stop loss, the other keeping it and
 // refused. The edit answered by its stop loss leaves its take profit's held report a candidate of its
 // own, not the other's answer, in whatever order the server sends the reports (but the stop loss last:
