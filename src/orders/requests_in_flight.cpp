@@ -191,9 +191,7 @@ struct RequestsInFlight::Named {
     bool closing(const Request& r) const {
         return (r.kind == Kind::Close || r.kind == Kind::CloseAll || r.kind == Kind::Offset) &&
                (list->waitsOn(r, bracket) ||
-                (r.closesWhatIsOpen &&
-                 (r.openInstruments.empty() || std::find(r.openInstruments.begin(), r.openInstruments.end(),
-                                                         instrument) != r.openInstruments.end())));
+                (r.closesWhatIsOpen && coversOpen(r.openAccounts, r.openInstruments, account, instrument)));
     }
     bool closeWaits() const {
         return std::any_of(list->requests_.begin(), list->requests_.end(),
@@ -298,12 +296,9 @@ std::vector<RequestsInFlight::Candidate> RequestsInFlight::straysFitting(const N
     if (named.closed.empty() || named.number || (!named.rejection() && !named.ofPositionClosed()) ||
         named.leavesPart())
         return fit;
-    const auto has = [](const std::vector<std::string>& list, const std::string& id) {
-        return id.empty() || std::find(list.begin(), list.end(), id) != list.end();
-    };
     for (const Stray& s : strays_)
         if (!s.listed.contains(named.closed) && !s.taken.contains(named.closed) &&
-            has(s.accounts, named.account) && has(s.instruments, named.instrument))
+            coversOpen(s.accounts, s.instruments, named.account, named.instrument))
             fit.push_back({s.number, named.closed});
     return fit;
 }
@@ -312,6 +307,34 @@ void RequestsInFlight::strayTook(const Candidate& c) {
     for (Stray& s : strays_)
         if (s.number == c.first)
             s.taken.insert(c.second);
+}
+
+bool RequestsInFlight::standInWaits(const Candidate& c) const {
+    if (isLegToCome(c.first))
+        return std::any_of(legsToCome_.begin(), legsToCome_.end(),
+                           [&](const LegToCome& l) { return l.number == c.first; });
+    const Stray* s = strayOf(c.first);
+    return s && !s->taken.contains(c.second);
+}
+
+void RequestsInFlight::standInTook(const Candidate& c) {
+    if (isLegToCome(c.first))
+        dropLegToCome(c.first);
+    else
+        strayTook(c);
+}
+
+std::optional<RequestsInFlight::Like> RequestsInFlight::standInFor(std::uint64_t number) const {
+    if (isLegToCome(number)) {
+        const auto l = std::find_if(legsToCome_.begin(), legsToCome_.end(),
+                                    [&](const LegToCome& x) { return x.number == number; });
+        if (l != legsToCome_.end() && l->of.number != 0)
+            return l->of;
+        return std::nullopt;
+    }
+    if (const Stray* s = strayOf(number))
+        return s->like;
+    return std::nullopt;
 }
 
 void RequestsInFlight::dropStrays(std::optional<platform::Clock::time_point> heard) {
@@ -501,17 +524,7 @@ bool RequestsInFlight::closesHeldRefusal(const Named& named, const std::vector<s
         return false;
     // Either kind of close-all may be refused a position as no longer held while it is held (the
     // closing that follows may be either's): the refusal stays held for each, and so does the closing.
-    bool refused = false;
-    for (const std::uint64_t n : candidates)
-        if (const auto f = fitting_.find(n); f != fitting_.end())
-            if (const auto p = f->second.find(named.closed); p != f->second.end())
-                for (const std::uint64_t id : p->second) {
-                    const Unsettled& u = unsettled_.at(id);
-                    refused =
-                        refused || (u.outcome.rejected && (u.outcome.rejectionCode == kNoLongerHeldCode ||
-                                                           ofBothCloseAlls(u.candidates)));
-                }
-    if (!refused)
+    if (!refusalHeld(candidates, named.closed))
         return false;
     std::vector<Candidate> takers;
     for (const std::uint64_t n : candidates)
@@ -519,6 +532,20 @@ bool RequestsInFlight::closesHeldRefusal(const Named& named, const std::vector<s
             {n, isStray(n) || byNumber(n)->kind == Kind::CloseAll ? named.closed : std::string()});
     addUnsettled(std::move(takers), Outcome{});
     return true;
+}
+
+bool RequestsInFlight::refusalHeld(const std::vector<std::uint64_t>& candidates,
+                                   const std::string& position) {
+    for (const std::uint64_t n : candidates)
+        if (const auto f = fitting_.find(n); f != fitting_.end())
+            if (const auto p = f->second.find(position); p != f->second.end())
+                for (const std::uint64_t id : p->second) {
+                    const Unsettled& u = unsettled_.at(id);
+                    if (u.outcome.rejected &&
+                        (u.outcome.rejectionCode == kNoLongerHeldCode || ofBothCloseAlls(u.candidates)))
+                        return true;
+                }
+    return false;
 }
 
 void RequestsInFlight::settled(const Named& named) {
@@ -625,6 +652,22 @@ void RequestsInFlight::resolveHeld() {
                     break;
                 }
                 continue;
+            }
+            // Close-alls alone now (a close of the position had its own report), a refusal of the position
+            // held for one of them: which closed it and which was refused it, the reports do not say. Held
+            // with the refusal, as had they come without the close.
+            if (h->candidates.size() > 1 &&
+                std::all_of(
+                    h->candidates.begin(), h->candidates.end(),
+                    [&](std::uint64_t n) { return isStray(n) || byNumber(n)->kind == Kind::CloseAll; }) &&
+                refusalHeld(h->candidates, h->position)) {
+                std::vector<Candidate> takers;
+                for (const std::uint64_t n : h->candidates)
+                    takers.push_back({n, h->position});
+                held_.erase(h);
+                addUnsettled(std::move(takers), Outcome{});
+                changed = true;
+                break;
             }
             const bool offsetsOnly =
                 std::all_of(h->candidates.begin(), h->candidates.end(), [&](std::uint64_t n) {
@@ -813,32 +856,27 @@ RequestsInFlight::NotKnown RequestsInFlight::notKnownOf(const std::vector<std::u
                                                         const std::string& position,
                                                         const std::string& part) {
     NotKnown known;
-    bool stray = false;
+    bool standIn = false;
     for (const std::uint64_t n : members)
-        if (const Stray* s = isStray(n) ? strayOf(n) : nullptr) {
-            known.like.push_back(s->like);
-            stray = true;
-        } else if (isLegToCome(n)) {
+        if (isStandIn(n)) {
             // Named as the request it stands for, once.
-            const auto l = std::find_if(legsToCome_.begin(), legsToCome_.end(),
-                                        [&](const LegToCome& x) { return x.number == n; });
-            if (l != legsToCome_.end() && l->of.number != 0 &&
-                std::none_of(known.like.begin(), known.like.end(),
-                             [&](const Like& k) { return k.number == l->of.number; })) {
-                known.like.push_back(l->of);
-                stray = true;
+            const std::optional<Like> of = standInFor(n);
+            if (of && std::none_of(known.like.begin(), known.like.end(),
+                                   [&](const Like& k) { return k.number == of->number; })) {
+                known.like.push_back(*of);
+                standIn = true;
             }
         } else if (const auto r = byNumber(n); r != requests_.end()) {
             known.like.push_back({r->number, r->requestNumber, r->description});
         }
     // In the order sent.
-    if (stray)
+    if (standIn)
         std::stable_sort(known.like.begin(), known.like.end(),
                          [](const Like& a, const Like& b) { return a.number < b.number; });
     known.outcomes = std::move(outcomes);
     known.position = position;
     const auto first = members.empty() ? requests_.end() : byNumber(members.front());
-    known.alike = !stray && std::all_of(members.begin(), members.end(), [&](std::uint64_t n) {
+    known.alike = !standIn && std::all_of(members.begin(), members.end(), [&](std::uint64_t n) {
         const auto r = byNumber(n);
         return first == requests_.end() || r == requests_.end() || r == first ||
                alike(*first, *r, part, first->kind != Kind::CloseAll);
@@ -891,6 +929,8 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform:
     dropStrays(heard);
     settleAll();
     tellHeldPast(heard);
+    // Updates a stray dropped fitted may now wait for nothing else.
+    ripenHeld();
     for (auto h = held_.begin(); h != held_.end();) {
         if (!h->ripe || heard - *h->ripe < kLeftOverWait) {
             ++h;
@@ -1412,13 +1452,8 @@ void RequestsInFlight::touched(std::uint64_t number, const std::string* part) {
 }
 
 bool RequestsInFlight::stillWaits(const Candidate& c) {
-    if (isStray(c.first)) {
-        const Stray* s = strayOf(c.first);
-        return s && !s->taken.contains(c.second);
-    }
-    if (isLegToCome(c.first))
-        return std::any_of(legsToCome_.begin(), legsToCome_.end(),
-                           [&](const LegToCome& l) { return l.number == c.first; });
+    if (isStandIn(c.first))
+        return standInWaits(c);
     const auto it = byNumber(c.first);
     if (it == requests_.end())
         return false;
@@ -1594,10 +1629,8 @@ void RequestsInFlight::tellNotKnown(const std::vector<std::uint64_t>& ids) {
         toSettle_.erase(id);
     }
     for (const Candidate& c : keys)
-        if (isLegToCome(c.first)) {
-            dropLegToCome(c.first);
-        } else if (isStray(c.first)) {
-            strayTook(c);
+        if (isStandIn(c.first)) {
+            standInTook(c);
         } else if (stillWaits(c)) {
             const auto it = byNumber(c.first);
             const bool closeAll = it->kind == Kind::CloseAll;
@@ -1669,11 +1702,8 @@ void RequestsInFlight::tookOneOf(const std::vector<std::uint64_t>& reports, cons
 }
 
 void RequestsInFlight::tellCertain(const Candidate& key, const Outcome& o) {
-    // A leg still to come took the report: nothing to tell.
-    if (isLegToCome(key.first))
-        return dropLegToCome(key.first);
-    if (isStray(key.first))
-        return strayTook(key);
+    if (isStandIn(key.first))
+        return standInTook(key);
     const auto it = byNumber(key.first);
     const bool closeAll = it->kind == Kind::CloseAll;
     Answered told = answer(it, closeAll ? key.second : std::string(), o.rejected, o.rejectionCode,

@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/decimal.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -263,6 +264,9 @@ private:
     // A position's closing fitting several requests, a refusal of it being held for them (as no longer
     // held, or fitting a close-all of every open position and a listed one): held with it.
     bool closesHeldRefusal(const Named& named, const std::vector<std::uint64_t>& candidates);
+    // Whether a refusal of the position, as no longer held or fitting both kinds of close-all, is held
+    // for one of the requests.
+    bool refusalHeld(const std::vector<std::uint64_t>& candidates, const std::string& position);
     // A settlement of held positions: an offset's (naming its other position) is the offset's, any
     // other no offset's.
     void settled(const Named& named);
@@ -452,6 +456,23 @@ private:
     std::uint64_t lastStray_ = 0;
     static constexpr std::uint64_t kStrayFirst = std::uint64_t{1} << 61;
     static bool isStray(std::uint64_t number) { return number >= kStrayFirst && number < kLegToComeFirst; }
+    // Legs to come and strays alike stand in a held report's candidates for what may have made it and is
+    // told nothing: each takes at most one report (a stray one of each position), and what is not known
+    // names the request it stands for.
+    static bool isStandIn(std::uint64_t number) { return number >= kStrayFirst; }
+    bool standInWaits(const Candidate& c) const;
+    void standInTook(const Candidate& c);
+    std::optional<Like> standInFor(std::uint64_t number) const;
+    // Whether a close-all of every open position of these accounts and instruments closes, or is refused,
+    // a position of `account` and `instrument` (unnamed: any), listed or not.
+    static bool coversOpen(const std::vector<std::string>& accounts,
+                           const std::vector<std::string>& instruments, const std::string& account,
+                           const std::string& instrument) {
+        const auto has = [](const std::vector<std::string>& list, const std::string& id) {
+            return id.empty() || std::find(list.begin(), list.end(), id) != list.end();
+        };
+        return has(accounts, account) && has(instruments, instrument);
+    }
     const Stray* strayOf(std::uint64_t number) const;
     // The close-alls of every open position a report of a position they did not list may be of.
     std::vector<Candidate> straysFitting(const Named& named) const;

@@ -82,6 +82,9 @@ enum class Kind {
     MoveBothStop,       // P's stop loss moved and a take profit placed (probe; P has a stop loss)
     TakeProfitStopKept, // a take profit for P, its stop loss kept (probe; P has a stop loss)
     MoveBothQ,          // both legs placed on Q (probe)
+    CloseR,             // close of the whole of R (probe)
+    PartCloseR,         // close of 0.4 of R (probe)
+    CloseAllR,          // close-all naming R alone, ticked (probe)
 };
 constexpr Kind kKinds[] = {Kind::Market,         Kind::Sell,      Kind::Market2,        Kind::OtherAccount,
                            Kind::Limit,          Kind::Stop,      Kind::MultiAccount,   Kind::MultiAccount2,
@@ -147,13 +150,19 @@ const char* nameOf(Kind k) {
         return "TakeProfitStopKept";
     case Kind::MoveBothQ:
         return "MoveBothQ";
+    case Kind::CloseR:
+        return "CloseR";
+    case Kind::PartCloseR:
+        return "PartCloseR";
+    case Kind::CloseAllR:
+        return "CloseAllR";
     }
     return "?";
 }
 
 bool isCloseAll(Kind k) {
     return k == Kind::CloseAllTicked || k == Kind::CloseAllSome || k == Kind::CloseAllListed ||
-           k == Kind::CloseAllThree;
+           k == Kind::CloseAllThree || k == Kind::CloseAllR;
 }
 
 bool isMultiAccount(Kind k) {
@@ -510,6 +519,30 @@ std::vector<Row> probedRows() {
                     rows.push_back({{a, b}, answered, turn++ % 3 - 1, false, refused});
                 }
         }
+    // A close-all of every open position taken first closes a position a listed close-all and a close also
+    // ask: both refused it, whose closing and refusal are which, the reports do not say. Every order sent,
+    // none or the listed one given up.
+    for (std::vector<Kind> kinds :
+         std::vector<std::vector<Kind>>{{Kind::CloseAllListed, Kind::CloseAllThree, Kind::CloseR},
+                                        {Kind::CloseAllListed, Kind::CloseAllR, Kind::CloseR},
+                                        {Kind::CloseAllListed, Kind::CloseAllTicked, Kind::Close},
+                                        {Kind::CloseAllListed, Kind::CloseAllThree, Kind::Close}}) {
+        const std::vector<Kind> byTurn = kinds;
+        std::sort(kinds.begin(), kinds.end());
+        do {
+            std::vector<std::size_t> answered;
+            int listed = -1;
+            for (Kind k : byTurn) {
+                const auto at =
+                    static_cast<std::size_t>(std::find(kinds.begin(), kinds.end(), k) - kinds.begin());
+                answered.push_back(at);
+                if (k != Kind::CloseAllListed && isCloseAll(k))
+                    listed = static_cast<int>(at);
+            }
+            for (int givenUp : {-1, listed})
+                rows.push_back({kinds, answered, givenUp, false, std::vector<Refusal>(3, Refusal::None)});
+        } while (std::next_permutation(kinds.begin(), kinds.end()));
+    }
     std::set<std::string> held;
     for (bool reversed : {false, true})
         for (const Row& row : pairs(reversed))
@@ -939,6 +972,51 @@ std::vector<Row> rule6Rows() {
     return rows;
 }
 
+// Probes of the eighth review: a close-all of every open position (which closes R unlisted) beside
+// close-alls and closes of the positions it closes, listed or not. Every order sent and answered, nothing
+// or each in turn refused every way it can be, none or each given up, in one pass and apart.
+std::vector<Row> rule8Rows() {
+    std::vector<Row> rows;
+    std::set<std::string> seen;
+    const std::vector<std::vector<Kind>> sets{
+        {Kind::CloseAllListed, Kind::CloseAllThree, Kind::CloseR},
+        {Kind::CloseAllListed, Kind::CloseR},
+        {Kind::CloseAllListed, Kind::CloseAllTicked, Kind::Close},
+        {Kind::CloseAllListed, Kind::CloseAllThree, Kind::PartClose},
+        {Kind::CloseAllListed, Kind::CloseAllR, Kind::CloseR},
+        {Kind::CloseAllListed, Kind::CloseAllListed, Kind::CloseR},
+        {Kind::CloseAllListed, Kind::CloseAllThree, Kind::Close},
+        {Kind::CloseAllListed, Kind::CloseAllThree, Kind::PartCloseR},
+    };
+    for (std::vector<Kind> kinds : sets) {
+        std::sort(kinds.begin(), kinds.end());
+        const std::size_t n = kinds.size();
+        std::vector<std::vector<Refusal>> refusals{std::vector<Refusal>(n, Refusal::None)};
+        for (std::size_t w = 0; w < n; ++w)
+            for (Refusal r : kRefusals)
+                if (refusable(kinds[w], r)) {
+                    std::vector<Refusal> one(n, Refusal::None);
+                    one[w] = r;
+                    refusals.push_back(one);
+                }
+        do {
+            std::vector<std::size_t> answered(n);
+            for (std::size_t i = 0; i < n; ++i)
+                answered[i] = i;
+            do
+                for (const auto& refused : refusals)
+                    for (int givenUp = -1; givenUp < static_cast<int>(n); ++givenUp)
+                        for (bool apart : {false, true}) {
+                            Row row{kinds, answered, givenUp, false, refused, apart};
+                            if (seen.insert(row.name()).second)
+                                rows.push_back(std::move(row));
+                        }
+            while (std::next_permutation(answered.begin(), answered.end()));
+        } while (std::next_permutation(kinds.begin(), kinds.end()));
+    }
+    return rows;
+}
+
 // With the line lost before the answers: every two kinds once (the one sent first going round), half of
 // them answered in the order sent and half the other way round, none, the first or the second given up
 // in turn.
@@ -1168,6 +1246,7 @@ protected:
         std::vector<std::string> listed; // a close-all's positions
         const RecordedRequest* record = nullptr;
         std::vector<std::string> names; // what a text of it names: the positions or order it acts on
+        std::map<std::string, std::string> roles = {}; // the row's positions by their role (P, Q, R)
     };
 
     void run(const Row& row) {
@@ -1356,7 +1435,8 @@ protected:
             f.q = idOf(server.placeOrderFor(20001, "EURUSD", false, "1"));
             EXPECT_FALSE(f.p.empty() || f.q.empty());
         }
-        if (needs({Kind::CloseAllSome, Kind::OffsetOther, Kind::CloseAllThree})) {
+        if (needs({Kind::CloseAllSome, Kind::OffsetOther, Kind::CloseAllThree, Kind::CloseR, Kind::PartCloseR,
+                   Kind::CloseAllR})) {
             f.r = idOf(server.placeOrderFor(20001, "EURUSD", true, "1"));
             EXPECT_FALSE(f.r.empty());
         }
@@ -1403,7 +1483,7 @@ protected:
         ticket.account = 20001;
         ticket.side = interfaces::Side::Buy;
         ticket.quantity = dec("1");
-        Sent out{kind, {}, {}, nullptr, {}};
+        Sent out{kind, {}, {}, nullptr, {}, {{f.p, "P"}, {f.q, "Q"}, {f.r, "R"}}};
         const auto* item = s.lists().ItemCollection.get("EURUSD");
         switch (kind) {
         case Kind::Market:
@@ -1504,6 +1584,16 @@ protected:
             break;
         case Kind::CloseAllThree:
             out.listed = {f.p, f.q, f.r};
+            out.result = orders.closeAllPositions(out.listed, interfaces::CloseAllScope::Selected);
+            out.names = out.listed;
+            break;
+        case Kind::CloseR:
+        case Kind::PartCloseR:
+            out.result = orders.closePosition(f.r, dec(kind == Kind::CloseR ? "1" : "0.4"));
+            out.names = {f.r};
+            break;
+        case Kind::CloseAllR:
+            out.listed = {f.r};
             out.result = orders.closeAllPositions(out.listed, interfaces::CloseAllScope::Selected);
             out.names = out.listed;
             break;
@@ -1675,10 +1765,9 @@ protected:
                     if (partOf(x, *a) == d.part)
                         of.push_back(a);
                 // A close-all's position by its role (P, Q), so a fault reads alike from run to run.
-                const std::string role = !isCloseAll(x.kind)        ? d.part
-                                         : d.part == x.listed.at(0) ? "P"
-                                         : d.part == x.listed.at(1) ? "Q"
-                                                                    : d.part;
+                const auto named = x.roles.find(d.part);
+                const std::string role =
+                    !isCloseAll(x.kind) || named == x.roles.end() ? d.part : named->second;
                 const std::string what = std::string(nameOf(x.kind)) + (d.part.empty() ? "" : " of " + role);
                 if (of.empty()) {
                     problems.push_back(what + " left waiting");
@@ -1848,7 +1937,8 @@ protected:
             problems.push_back(what + " not marked among its like requests: " + a.whatIsKnown);
         const auto carried = std::count_if(both.begin(), both.end(), [](const Due& d) { return d.done; });
         // Of close-alls, and of closes of all of P, a position one of them closed is closed whichever did.
-        const std::string whole = x.kind == Kind::Close ? x.names.at(0) : a.position;
+        const std::string whole =
+            x.kind == Kind::Close || x.kind == Kind::CloseR ? x.names.at(0) : a.position;
         if (!whole.empty() && carried > 0) {
             const auto closed = filled("97602", a.whatIsKnown);
             if (!a.closedByOne || !closed || closed->size() != 2 || (*closed)[0] != whole)
@@ -2143,5 +2233,6 @@ INSTANTIATE_TEST_SUITE_P(ReviewSecond, AnswerTable, ::testing::ValuesIn(secondRe
 INSTANTIATE_TEST_SUITE_P(ReviewHeld, AnswerTable, ::testing::ValuesIn(heldRows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ReviewRule4, AnswerTable, ::testing::ValuesIn(rule4Rows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ReviewRule6, AnswerTable, ::testing::ValuesIn(rule6Rows()), rowName);
+INSTANTIATE_TEST_SUITE_P(ReviewRule8, AnswerTable, ::testing::ValuesIn(rule8Rows()), rowName);
 
 } // namespace

@@ -1576,6 +1576,48 @@ TEST_F(RequestsInFlightTest, ACloseAllOfEveryOpenPositionMayOwnAReportOfAPositio
     }
 }
 
+// The same two and a close of the third position, the one of every open position taken first: it closes
+// all three; the other is refused each, and so is the close, by its number. Whose the third's closing
+// and refusal are, the reports do not say: never the one listing it told done and the other refused.
+TEST_F(RequestsInFlightTest, ACloseOfAPositionAnotherCloseAllClosedLeavesItsClosingNotKnown) {
+    const auto clock = std::make_shared<platform::ManualClock>();
+    const platform::ScopedClock scoped(clock);
+    auto everyOpen = on(Kind::CloseAll, "every open", "640001", 80);
+    everyOpen.targets.push_back("640002");
+    everyOpen.closesWhatIsOpen = true;
+    everyOpen.openAccounts = {"20001"};
+    everyOpen.openInstruments = {"EURUSD"};
+    auto three = on(Kind::CloseAll, "three", "640001", 81);
+    three.targets = {"640001", "640002", "640003"};
+    std::map<std::string, std::string> outcome;
+    const auto take = [&](const std::vector<RequestsInFlight::Answered>& told) {
+        for (const auto& t : told)
+            outcome[t.request.description + " " + t.position] =
+                t.notKnown   ? (t.notKnown->position == t.position ? "closed by one" : "not known")
+                : t.rejected ? "refused " + std::to_string(t.rejectionCode)
+                             : "done";
+    };
+    list.sent(everyOpen);
+    list.sent(three);
+    list.sent(on(Kind::Close, "close", "640003", 82));
+    for (const std::string position : {"640001", "640002", "640003"})
+        take(toldWith(answerOf(67, {"10=67", "73=73", "34=20001", "12=EURUSD", "76=0", "80=" + position})));
+    for (const std::string position : {"640001", "640002", "640003"})
+        take(toldWith(answerOf(62, {"10=62", "73=25", "34=20001", "74=15", "125=" + position}, 15)));
+    take(toldWith(answerOf(62, {"10=62", "73=25", "33=82", "34=20001", "74=15", "125=640003"}, 15)));
+    for (int i = 0; i < 3; ++i) {
+        clock->advance(RequestsInFlight::kLeftOverWait);
+        take(list.takeLeftOver(platform::Clock::currentTime()));
+    }
+    EXPECT_EQ(outcome, (std::map<std::string, std::string>{{"three 640001", "closed by one"},
+                                                           {"three 640002", "closed by one"},
+                                                           {"three 640003", "closed by one"},
+                                                           {"every open 640001", "closed by one"},
+                                                           {"every open 640002", "closed by one"},
+                                                           {"close ", "refused 15"}}));
+    EXPECT_EQ(list.waiting(), 0u);
+}
+
 // The usual case beside a close-all of every open position: a close of a position of another
 // instrument or account, and the close-all's own positions, each answered by its own report at once.
 TEST_F(RequestsInFlightTest, ACloseAllOfEveryOpenPositionLeavesOthersClosingsToldAtOnce) {
@@ -2118,6 +2160,44 @@ TEST_F(RequestsInFlightTest, ACloseCancellingALegBeforeItsUpdateIsNoEditsAnswer)
     EXPECT_EQ(told, (std::map<std::string, std::string>{
                         {"stop loss", "done"}, {"take profit", "refused"}, {"close", "done"}}));
     EXPECT_EQ(list.waiting(), 0u);
+}
+
+// A close-all of every open position of another account, on the same instrument, closes nothing of
+// 300001: the cancellation of its stop loss answers the take profit at once, as with no close-all.
+TEST_F(RequestsInFlightTest, ACloseAllOfAnotherAccountLeavesALegCancellationTheEditsAnswer) {
+    for (const std::string account : {"20001", "20003"}) {
+        SCOPED_TRACE("the close-all of account " + account);
+        auto stop = on(Kind::PositionEdit, "stop loss", "300001", 42);
+        stop.editedTo.emplace();
+        stop.editedTo->stopLoss = dec("1.07500");
+        auto take = on(Kind::PositionEdit, "take profit", "300001", 42);
+        take.editedTo.emplace();
+        take.editedTo->takeProfit = dec("1.09500");
+        auto closeAll = on(Kind::CloseAll, "close all", "300009", 43);
+        closeAll.closesWhatIsOpen = true;
+        closeAll.openAccounts = {account};
+        closeAll.openInstruments = {"EURUSD"};
+        list.sent(stop);
+        list.sent(take);
+        list.sent(closeAll);
+        EXPECT_EQ(answer(62, {"10=62", "73=28", "33=42", "32=31", "38=1.07500", "79=310002", "573=300001",
+                              "34=20001", "12=EURUSD"}),
+                  "stop loss");
+        const auto cancelled = answerOf(62, {"10=62", "73=24", "32=31", "38=1.07500", "79=310002",
+                                             "573=300001", "34=20001", "12=EURUSD"});
+        if (account == "20001") {
+            EXPECT_FALSE(cancelled) << "the close-all may have closed 300001";
+            // It closed only 300009 and heard nothing else: the cancellation was the take profit's.
+            EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300009", "76=0"}), "close all");
+            list.takeUnanswered();
+        } else {
+            ASSERT_TRUE(cancelled);
+            EXPECT_EQ(cancelled->request.description, "take profit");
+            EXPECT_FALSE(cancelled->rejected);
+            EXPECT_EQ(answer(67, {"10=67", "73=73", "80=300009", "76=0"}), "close all");
+            EXPECT_EQ(list.waiting(), 0u);
+        }
+    }
 }
 
 // The same three, the close refused: the stop loss's cancellation was the take profit's doing, told
