@@ -3,6 +3,8 @@
 // freeze together), and the answers it tells the request that waits for them.
 #include "order_fixture.h"
 #include "orders/session_orders.h"
+#include "platform/clock.h"
+#include "platform/dispatch.h"
 #include "support/wire_text.h"
 #include "wire/wire_names.h"
 
@@ -94,6 +96,43 @@ TEST_F(OrderFixture, AnOffsetAnswerAnswersItsOffsetWithTheReasonOnlyWhenRefused)
               (std::vector<std::string>{first + ":not known/97601", second + ":not known/97601"}));
     ASSERT_EQ(host.journal.size(), 1u);
     EXPECT_TRUE(host.journal[0].ends_with("97603")) << host.journal[0];
+}
+
+// Two edits of one position sent together, both carried out: the second left the stop loss where the
+// first asks it, so no report tells whose the stop loss's report was. The session tells the other "not
+// known" once the server has answered on for the held wait, in the text that says nothing more came (the
+// lost line's is another).
+TEST_F(OrderFixture, AReportHeldPastTheWaitIsToldNotKnownWithNoLineLost) {
+    const auto clock = std::make_shared<platform::ManualClock>(std::chrono::steady_clock::now());
+    const platform::ScopedClock scoped(clock);
+    platform::RunLoop::main().bindToCurrentThread();
+    platform::RunLoop::main().discardPending();
+    auto p = position(0, "1", "1.1950");
+    p->OpenPositionId = "P1";
+    p->timeInForce = 1;
+    p->LimitPrice = 1.2100_cdec;
+    RecordedAnswers answers;
+    host.eventSink = &answers;
+    SessionOrders orders(host);
+    const auto moveBoth = orders.requests().EditPositionBrackets("P1", 1.2200_cdec, 1.1900_cdec);
+    const auto stopLoss = orders.requests().EditPositionBrackets("P1", 1.2100_cdec, 1.1900_cdec);
+    ASSERT_TRUE(moveBoth) << moveBoth.key;
+    ASSERT_TRUE(stopLoss) << stopLoss.key;
+    const std::string first = std::to_string(moveBoth.request), second = std::to_string(stopLoss.request);
+    const auto report = [&](std::vector<std::string> fields) {
+        orders.executionReport(ExecutionReport(wire::msg::kExecutionReport, fields));
+    };
+    report({"10=62", "73=28", "33=42", "32=31", "38=1.1900", "79=310002", "573=P1"});
+    report({"10=62", "73=75", "33=42", "32=30", "38=1.2200", "79=310001", "573=P1"});
+    EXPECT_EQ(answers.log, (std::vector<std::string>{first + ":done/0/"}));
+    for (int second = 0; second <= 61; ++second) {
+        clock->advance(std::chrono::seconds(1));
+        while (platform::RunLoop::main().runOnce() > 0) {
+        }
+    }
+    EXPECT_EQ(answers.log, (std::vector<std::string>{first + ":done/0/", second + ":not known/98402"}));
+    EXPECT_EQ(orders.requests().inFlight().waiting(), 0u);
+    platform::RunLoop::main().discardPending();
 }
 
 } // namespace
