@@ -308,6 +308,8 @@ void CloseAllWindowController::follow() {
     follow_.add(connect(session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
         if (state == interfaces::LoginState::Lost || state == interfaces::LoginState::SignedOut)
             noAnswer();
+        if (flow_.phase() == CloseAllFlow::Phase::Choosing)
+            setButtonTitle();
     }));
     // A silent server may still answer within the time limit: the heading says it is silent and the
     // request still waits; only the limit or the loss makes the rows read "No answer".
@@ -487,8 +489,10 @@ void CloseAllWindowController::setButtonTitle() {
     // Answered from the book the flow last read: a click reads the book no more than it reads the rows.
     const auto button = flow_.button(context_.language().selected());
     ui_->closeAllButton->setText(QString::fromStdString(button.title));
-    // More than the server takes in one request: the heading says so, and nothing can be sent.
+    // More than the server takes in one request: the heading says so, and nothing can be sent. Nor on
+    // a lost line's rows: the next sign-in's lists are another choice.
     ui_->closeAllButton->setEnabled(button.enabled &&
+                                    session->loginState() == interfaces::LoginState::SignedIn &&
                                     !flow_.aboveLimit(session->client().orders().closeAllLimit()));
     showHeader();
 }

@@ -73,8 +73,16 @@ void RecordSheet::followSession() {
     follow_.add(connect(session_, &ClientModel::requestAnswered, this, &RecordSheet::answered));
     follow_.add(
         connect(session_, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
-            if (state == interfaces::LoginState::Lost || state == interfaces::LoginState::SignedOut)
+            if (state == interfaces::LoginState::Lost || state == interfaces::LoginState::SignedOut) {
                 noAnswer();
+                // The figures are the lost session's until a new one's lists are read: nothing to send
+                // on them.
+                if (requestButton_)
+                    requestButton_->setEnabled(false);
+            } else if (state == interfaces::LoginState::SignedIn && requestButton_ && !isWaitingForAnswer() &&
+                       !heldUntilEdited_) {
+                requestButton_->setEnabled(true);
+            }
         }));
     // A silent server is no loss: the request still waits (the limit runs on) and says so.
     follow_.add(connect(session_, &ClientModel::answeringChanged, this,
@@ -94,6 +102,8 @@ void RecordSheet::letGoOfSession() {
         noAnswer_ = false;
         unanswered_ = true;
     }
+    if (requestButton_)
+        requestButton_->setEnabled(false);
     follow_.add(
         connect(session, &ClientModel::loginStateChanged, this, [this, session](interfaces::LoginState s) {
             if (s == interfaces::LoginState::SignedIn && session->signedInUser() == user_)
@@ -128,6 +138,8 @@ std::optional<RecordSheet::SentOutcome> RecordSheet::takeUpRecord(bool) {
 
 void RecordSheet::takeUpLists() {
     const bool unanswered = std::exchange(unanswered_, false);
+    if (requestButton_ && !isWaitingForAnswer())
+        requestButton_->setEnabled(true);
     const auto outcome = takeUpRecord(unanswered);
     // Unknown, the line of the old session stays; closed as gone, nothing more is said here.
     if (!outcome || !isVisible())

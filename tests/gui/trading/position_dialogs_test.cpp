@@ -265,6 +265,7 @@ protected:
         server->dropStreams();
         ASSERT_TRUE(waitFor([&] { return !sheet->isWaitingForAnswer(); }));
         EXPECT_EQ(sheet->answerLine()->text(), context->text(texts::kSheetRequestNoAnswer));
+        EXPECT_FALSE(send->isEnabled()) << "the lost session's figures beside a live send button";
         if (carriedOut) {
             ASSERT_TRUE(server->answerHeldOrders({0}));
             server->holdOrders(false);
@@ -709,6 +710,8 @@ TEST_F(PositionDialogsTest, ASheetWhoseRequestHasNoAnswerStaysOpenAndSaysSo) {
     ASSERT_TRUE(waitFor([&] { return !modify->isWaitingForAnswer(); }));
     EXPECT_TRUE(modify->isVisible());
     EXPECT_EQ(modify->answerLine()->text(), context->text(texts::kSheetRequestNoAnswer));
+    // No session to send on, the figures the lost one's: the send button waits for the next sign-in.
+    EXPECT_FALSE(find<QPushButton>(modify, "ModifyButton")->isEnabled());
     // All of it shows, wrapped at the sheet's width.
     QLabel* line = modify->answerLine();
     EXPECT_GE(line->height(), line->heightForWidth(line->width()));
@@ -1705,6 +1708,13 @@ TEST_F(PositionDialogsTest, CloseAllTickBoxesReadNoBookAndTheButtonFollowsTheBoo
     EXPECT_EQ(button->text(), selected(positions - 2));
     clickBox(rowOf(keptId));
     EXPECT_EQ(button->text(), context->text(texts::kCloseAll));
+
+    // The line lost: the rows are the lost session's, and nothing goes on them.
+    EXPECT_TRUE(button->isEnabled());
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    EXPECT_TRUE(closeAll->isVisible());
+    EXPECT_FALSE(button->isEnabled());
 }
 
 TEST_F(PositionDialogsTest, CloseAllWithoutAnAnswerInTimeSaysSoAndALateReportStillCounts) {
