@@ -44,6 +44,18 @@ RequestsInFlight::Request on(Kind kind, std::string text, std::string target, st
     return r;
 }
 
+// An edit of 300001's legs, of request number 42 (none: a leg not asked for).
+RequestsInFlight::Request legsOf(std::string text, std::optional<std::string_view> takeProfit,
+                                 std::optional<std::string_view> stopLoss) {
+    auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
+    r.editedTo.emplace();
+    if (takeProfit)
+        r.editedTo->takeProfit = dec(*takeProfit);
+    if (stopLoss)
+        r.editedTo->stopLoss = dec(*stopLoss);
+    return r;
+}
+
 RequestsInFlight::Request offset(std::string text, std::string account, std::string code) {
     RequestsInFlight::Request r;
     r.kind = Kind::Offset;
@@ -794,14 +806,9 @@ TEST_F(RequestsInFlightTest, AnEditAndACancelOfOneOrderEachTakeTheReportOfTheirK
 // Edits of one position's legs sent in one pass share their number, yet the report of one carried
 // out names the leg as it now stands: it is that edit's, and the refusal the other's.
 TEST_F(RequestsInFlightTest, EditsOfAPositionsLegsAreToldApartByTheLegsTheirReportsName) {
-    const auto legs = [&](std::string text, std::optional<std::string_view> takeProfit,
-                          std::optional<std::string_view> stopLoss) {
-        auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
-        r.editedTo.emplace();
-        if (takeProfit)
-            r.editedTo->takeProfit = dec(*takeProfit);
-        if (stopLoss)
-            r.editedTo->stopLoss = dec(*stopLoss);
+    const auto legs = [](std::string text, std::optional<std::string_view> takeProfit,
+                         std::optional<std::string_view> stopLoss) {
+        auto r = legsOf(std::move(text), takeProfit, stopLoss);
         r.removesLeg = !takeProfit;
         return r;
     };
@@ -1522,27 +1529,37 @@ TEST_F(RequestsInFlightTest, ARefusalAsNoLongerHeldTellsNeitherKindOfCloseAllFro
     }
 }
 
+// A close-all of every open position of 20001 and EURUSD listing 640001 and 640002, one listing those and
+// 640003, and what each was told of each position.
+struct TwoCloseAlls {
+    RequestsInFlight::Request everyOpen = on(Kind::CloseAll, "every open", "640001", 80);
+    RequestsInFlight::Request three = on(Kind::CloseAll, "three", "640001", 81);
+    std::map<std::string, std::string> outcome;
+    TwoCloseAlls() {
+        everyOpen.targets.push_back("640002");
+        everyOpen.closesWhatIsOpen = true;
+        everyOpen.openAccounts = {"20001"};
+        everyOpen.openInstruments = {"EURUSD"};
+        three.targets = {"640001", "640002", "640003"};
+    }
+    void take(const std::vector<RequestsInFlight::Answered>& told) {
+        for (const auto& t : told)
+            outcome[t.request.description + " " + t.position] =
+                t.notKnown   ? (t.notKnown->position == t.position ? "closed by one" : "not known")
+                : t.rejected ? "refused " + std::to_string(t.rejectionCode)
+                             : "done";
+    }
+};
+
 // A close-all of P, Q and R beside one of every open position of their account and instrument that
 // lists P and Q: the latter closes R too when its turn comes first, so a report of R may be either's
 // until the server's reports, or its going on answering past the latter's turn, say whose.
 TEST_F(RequestsInFlightTest, ACloseAllOfEveryOpenPositionMayOwnAReportOfAPositionItDidNotList) {
     const auto clock = std::make_shared<platform::ManualClock>();
     const platform::ScopedClock scoped(clock);
-    auto everyOpen = on(Kind::CloseAll, "every open", "640001", 80);
-    everyOpen.targets.push_back("640002");
-    everyOpen.closesWhatIsOpen = true;
-    everyOpen.openAccounts = {"20001"};
-    everyOpen.openInstruments = {"EURUSD"};
-    auto three = on(Kind::CloseAll, "three", "640001", 81);
-    three.targets = {"640001", "640002", "640003"};
-    std::map<std::string, std::string> outcome;
-    const auto take = [&](const std::vector<RequestsInFlight::Answered>& told) {
-        for (const auto& t : told)
-            outcome[t.request.description + " " + t.position] =
-                t.notKnown   ? (t.notKnown->position == t.position ? "closed by one" : "not known")
-                : t.rejected ? "refused " + std::to_string(t.rejectionCode)
-                             : "done";
-    };
+    TwoCloseAlls two;
+    auto& [everyOpen, three, outcome] = two;
+    const auto take = [&](const std::vector<RequestsInFlight::Answered>& told) { two.take(told); };
     const auto closing = [&](const std::string& position) {
         take(toldWith(answerOf(67, {"10=67", "73=73", "34=20001", "12=EURUSD", "76=0", "80=" + position})));
     };
@@ -1582,21 +1599,9 @@ TEST_F(RequestsInFlightTest, ACloseAllOfEveryOpenPositionMayOwnAReportOfAPositio
 TEST_F(RequestsInFlightTest, ACloseOfAPositionAnotherCloseAllClosedLeavesItsClosingNotKnown) {
     const auto clock = std::make_shared<platform::ManualClock>();
     const platform::ScopedClock scoped(clock);
-    auto everyOpen = on(Kind::CloseAll, "every open", "640001", 80);
-    everyOpen.targets.push_back("640002");
-    everyOpen.closesWhatIsOpen = true;
-    everyOpen.openAccounts = {"20001"};
-    everyOpen.openInstruments = {"EURUSD"};
-    auto three = on(Kind::CloseAll, "three", "640001", 81);
-    three.targets = {"640001", "640002", "640003"};
-    std::map<std::string, std::string> outcome;
-    const auto take = [&](const std::vector<RequestsInFlight::Answered>& told) {
-        for (const auto& t : told)
-            outcome[t.request.description + " " + t.position] =
-                t.notKnown   ? (t.notKnown->position == t.position ? "closed by one" : "not known")
-                : t.rejected ? "refused " + std::to_string(t.rejectionCode)
-                             : "done";
-    };
+    TwoCloseAlls two;
+    auto& [everyOpen, three, outcome] = two;
+    const auto take = [&](const std::vector<RequestsInFlight::Answered>& told) { two.take(told); };
     list.sent(everyOpen);
     list.sent(three);
     list.sent(on(Kind::Close, "close", "640003", 82));
@@ -1898,12 +1903,8 @@ TEST_F(RequestsInFlightTest, MoreRequestsThanArePairedAreToldWhatIsCertain) {
 // the same number asking that stop loss, its take profit kept: the second report may be the first
 // edit's own, so it cannot tell the other done.
 TEST_F(RequestsInFlightTest, AnEditsSecondLegReportIsNotAnothersAnswer) {
-    const auto legs = [&](std::string text, std::string_view takeProfit, std::string_view stopLoss) {
-        auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
-        r.editedTo.emplace();
-        r.editedTo->takeProfit = dec(takeProfit);
-        r.editedTo->stopLoss = dec(stopLoss);
-        return r;
+    const auto legs = [](std::string text, std::string_view takeProfit, std::string_view stopLoss) {
+        return legsOf(std::move(text), takeProfit, stopLoss);
     };
     list.sent(legs("move both", "1.09500", "1.07500"));
     list.sent(legs("stop loss, take profit kept", "1.09600", "1.07500"));
@@ -1926,12 +1927,8 @@ TEST_F(RequestsInFlightTest, AnEditsSecondLegReportIsNotAnothersAnswer) {
 // first reports only its take profit, and no report tells whose the stop loss was. A silence tells
 // nothing; once the server has gone on answering past the wait, the other is told "not known".
 TEST_F(RequestsInFlightTest, AnEditLeftOpenByAReportThatNeverComesIsToldNotKnownOnceTheServerAnswersOn) {
-    const auto legs = [&](std::string text, std::string_view takeProfit) {
-        auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
-        r.editedTo.emplace();
-        r.editedTo->takeProfit = dec(takeProfit);
-        r.editedTo->stopLoss = dec("1.07500");
-        return r;
+    const auto legs = [](std::string text, std::string_view takeProfit) {
+        return legsOf(std::move(text), takeProfit, "1.07500");
     };
     // What is not known names the edit whose leg the report may be; a lost line says it was lost.
     const auto named = [](const RequestsInFlight::NotKnown& known) {
@@ -1979,12 +1976,8 @@ TEST_F(RequestsInFlightTest, AnEditLeftOpenByAReportThatNeverComesIsToldNotKnown
 // own, not the other's answer, in whatever order the server sends the reports (but the stop loss last:
 // the two before it already tell the pair not known).
 TEST_F(RequestsInFlightTest, AnEditAnsweredByItsStopLossKeepsItsTakeProfitsHeldReport) {
-    const auto legs = [&](std::string text, std::string_view stopLoss) {
-        auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
-        r.editedTo.emplace();
-        r.editedTo->takeProfit = dec("1.09500");
-        r.editedTo->stopLoss = dec(stopLoss);
-        return r;
+    const auto legs = [](std::string text, std::string_view stopLoss) {
+        return legsOf(std::move(text), "1.09500", stopLoss);
     };
     std::vector<std::vector<std::string>> reports{
         {"10=62", "73=25", "33=42", "74=1", "79=", "573=300001"},
@@ -2013,12 +2006,8 @@ TEST_F(RequestsInFlightTest, AnEditAnsweredByItsStopLossKeepsItsTakeProfitsHeldR
 // loss may be the first edit's leg still to come, and the other's refusal may still come: a server slow
 // with one request answers others meanwhile, so no wait tells it done.
 TEST_F(RequestsInFlightTest, AnEditWhoseLegMayStillComeIsNotToldDoneWhenTheServerAnswersOn) {
-    const auto legs = [&](std::string text, std::string_view takeProfit) {
-        auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
-        r.editedTo.emplace();
-        r.editedTo->takeProfit = dec(takeProfit);
-        r.editedTo->stopLoss = dec("1.07500");
-        return r;
+    const auto legs = [](std::string text, std::string_view takeProfit) {
+        return legsOf(std::move(text), takeProfit, "1.07500");
     };
     list.sent(legs("move both", "1.09500"));
     list.sent(legs("stop loss moved", "1.09600"));
@@ -2097,14 +2086,9 @@ TEST_F(RequestsInFlightTest, APriceWrittenInAnotherFormStillFits) {
 // reports come. The stop loss placed may be either other's (the kept take profit is never reported):
 // neither is told on a guess.
 TEST_F(RequestsInFlightTest, AnEditAskingNoStopLossIsAnsweredByTheStopLossCancelledWhateverItsPositionHeld) {
-    const auto legs = [&](std::string text, std::string_view takeProfit,
-                          std::optional<std::string_view> stop) {
-        auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
-        r.editedTo.emplace();
-        r.editedTo->takeProfit = dec(takeProfit);
-        if (stop)
-            r.editedTo->stopLoss = dec(*stop);
-        return r;
+    const auto legs = [](std::string text, std::string_view takeProfit,
+                         std::optional<std::string_view> stop) {
+        return legsOf(std::move(text), takeProfit, stop);
     };
     std::vector<std::vector<std::string>> reports{
         {"10=62", "73=24", "33=42", "32=31", "38=1.07500", "79=310002", "573=300001"},
@@ -2233,12 +2217,8 @@ TEST_F(RequestsInFlightTest, ALegCancelledBesideACloseRefusedIsTheEditsAnswer) {
 // coming after the server answered on past the left-over wait. The held stop loss is the first's leg,
 // in either order of the first's legs.
 TEST_F(RequestsInFlightTest, ARefusalComingPastTheLeftOverWaitIsNotToldDone) {
-    const auto legs = [&](std::string text, std::string_view takeProfit) {
-        auto r = on(Kind::PositionEdit, std::move(text), "300001", 42);
-        r.editedTo.emplace();
-        r.editedTo->takeProfit = dec(takeProfit);
-        r.editedTo->stopLoss = dec("1.07500");
-        return r;
+    const auto legs = [](std::string text, std::string_view takeProfit) {
+        return legsOf(std::move(text), takeProfit, "1.07500");
     };
     for (const bool stopFirst : {false, true}) {
         list = RequestsInFlight();
