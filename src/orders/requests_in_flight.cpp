@@ -727,7 +727,7 @@ void RequestsInFlight::resolveHeld() {
 }
 
 void RequestsInFlight::ripenHeld() {
-    if (held_.empty() && strays_.empty())
+    if (held_.empty() && strays_.empty() && unsettled_.empty())
         return;
     // Looked up once per pass, not per held update and position: a close-all of thousands brings as many
     // reports, each passing here.
@@ -773,6 +773,54 @@ void RequestsInFlight::ripenHeld() {
     for (Stray& s : strays_)
         if (const auto it = byNumber(s.request); !s.since && (it == requests_.end() || !waitsForOthers(*it)))
             s.since = platform::Clock::currentTime();
+    if (!unsettled_.empty())
+        for (const Request& r : requests_)
+            if (r.kind == Kind::CloseAll && r.closesWhatIsOpen && !turnPast_.contains(r.number) &&
+                !waitsForOthers(r))
+                turnPast_.emplace(r.number, platform::Clock::currentTime());
+}
+
+void RequestsInFlight::tellHeardNothing(platform::Clock::time_point heard) {
+    std::vector<std::pair<std::uint64_t, std::string>> nothing;
+    for (auto t = turnPast_.begin(); t != turnPast_.end();) {
+        const auto it = byNumber(t->first);
+        if (it == requests_.end()) {
+            t = turnPast_.erase(t);
+            continue;
+        }
+        std::vector<std::string> parts;
+        if (const auto f = fitting_.find(it->number);
+            f != fitting_.end() && heard - t->second >= kLeftOverWait)
+            for (const auto& [of, ids] : f->second) {
+                const std::string& part = of;
+                // A held update of it is the left-over wait's to tell (below).
+                if (!part.empty() && !ids.empty() && waitsOn(*it, part) &&
+                    std::none_of(held_.begin(), held_.end(),
+                                 [&](const Held& h) { return h.position == part; }))
+                    parts.push_back(part);
+            }
+        for (const std::string& part : parts) {
+            const auto f = fitting_.find(it->number);
+            if (f == fitting_.end())
+                break;
+            const auto ids = f->second.find(part);
+            if (ids == f->second.end() || ids->second.empty())
+                continue;
+            // Held reports of the position one fewer than the requests they fit, no stand-in among those:
+            // the others had their turns and their reports, so it is the one without.
+            const std::vector<std::uint64_t> reports = componentOf(ids->second.front());
+            const std::vector<Candidate> keys = keysOf(reports);
+            if (keys.size() == reports.size() + 1 &&
+                std::none_of(keys.begin(), keys.end(), [](const Candidate& c) { return isStandIn(c.first); }))
+                nothing.emplace_back(it->number, part);
+        }
+        ++t;
+    }
+    for (const auto& [number, part] : nothing)
+        if (const auto it = byNumber(number); it != requests_.end() && waitsOn(*it, part))
+            givenBack_.push_back(answer(it, part, true, kNoLongerHeldCode));
+    if (!nothing.empty())
+        settleAll();
 }
 
 bool RequestsInFlight::alike(const Request& a, const Request& b, const std::string& part,
@@ -903,31 +951,37 @@ std::vector<RequestsInFlight::Answered> RequestsInFlight::takeGivenBack() {
 }
 
 void RequestsInFlight::tellHeldPast(platform::Clock::time_point heard) {
+    if (lastHeard_ && heard > *lastHeard_)
+        answering_ += std::min<platform::Clock::duration>(heard - *lastHeard_, kAnswerGap);
+    lastHeard_ = heard;
     if (unsettled_.empty()) {
         heardAt_.clear();
         return;
     }
     if (heardAt_.empty() || heardAt_.back().reports != reportsHeard_)
-        heardAt_.push_back({reportsHeard_, heard});
-    while (heardAt_.size() > 1 && heard - heardAt_[1].at >= kHeldWait)
+        heardAt_.push_back({reportsHeard_, answering_});
+    while (heardAt_.size() > 1 && answering_ - heardAt_[1].at >= kHeldWait)
         heardAt_.pop_front();
-    if (heard - heardAt_.front().at < kHeldWait)
+    if (answering_ - heardAt_.front().at < kHeldWait)
         return;
     const std::uint64_t by = heardAt_.front().reports;
     std::vector<std::uint64_t> due;
     for (const auto& [id, u] : unsettled_)
-        if (u.heard <= by)
+        if (u.heard <= by && !toldPast_.contains(id))
             due.push_back(id);
     for (const std::uint64_t id : due)
-        if (unsettled_.contains(id))
-            tellNotKnown(componentOf(id));
-    settleAll();
+        if (unsettled_.contains(id) && !toldPast_.contains(id)) {
+            const std::vector<std::uint64_t> reports = componentOf(id);
+            toldPast_.insert(reports.begin(), reports.end());
+            tellOpen(reports);
+        }
 }
 
 std::vector<RequestsInFlight::Answered> RequestsInFlight::takeLeftOver(platform::Clock::time_point heard) {
     givenBack_.clear();
     dropStrays(heard);
     settleAll();
+    tellHeardNothing(heard);
     tellHeldPast(heard);
     // Updates a stray dropped fitted may now wait for nothing else.
     ripenHeld();
@@ -1077,6 +1131,22 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
     if (!passedOver_.empty())
         std::erase_if(passedOver_, [&](const PassedOver& p) { return p.request == done.request.number; });
     return done;
+}
+
+void RequestsInFlight::tellOpen(const std::vector<std::uint64_t>& reports) {
+    std::vector<Candidate> keys;
+    const NotKnown known = knownOf(reports, keys);
+    // Whole requests only: a close-all's position or an account of several waits on, as before.
+    for (const Candidate& c : keys) {
+        if (isStandIn(c.first) || !c.second.empty())
+            continue;
+        const auto it = byNumber(c.first);
+        if (it == requests_.end() || it->toldOpen)
+            continue;
+        givenBack_.push_back(Answered{partOf(*it), {}, false, 0, true, {}, known});
+        it->toldOpen = true;
+        it->givenUp = true;
+    }
 }
 
 void RequestsInFlight::claim(const std::string& id) {
@@ -1423,6 +1493,7 @@ void RequestsInFlight::dropUnsettled(std::uint64_t id) {
         unfit(c, id);
     unsettled_.erase(u);
     toSettle_.erase(id);
+    toldPast_.erase(id);
 }
 
 void RequestsInFlight::unfit(const Candidate& c, std::uint64_t id) {
@@ -1627,6 +1698,7 @@ void RequestsInFlight::tellNotKnown(const std::vector<std::uint64_t>& ids) {
     for (const std::uint64_t id : ids) {
         unsettled_.erase(id);
         toSettle_.erase(id);
+        toldPast_.erase(id);
     }
     for (const Candidate& c : keys)
         if (isStandIn(c.first)) {
@@ -2041,6 +2113,7 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
     fitting_.clear();
     toSettle_.clear();
     heardAt_.clear();
+    toldPast_.clear();
     accountsTold_.clear();
     offsetsSettled_.clear();
     // A close-all's positions still without an answer, in the order it was sent with.
@@ -2067,6 +2140,7 @@ std::vector<RequestsInFlight::Request> RequestsInFlight::takeUnanswered() {
     passedOver_.clear();
     legsToCome_.clear();
     strays_.clear();
+    turnPast_.clear();
     resized_.clear();
     held_.clear();
     closedByLeg_.clear();

@@ -43,9 +43,12 @@ public:
     // a silence says nothing of it, so a silence does not count.
     static constexpr std::chrono::seconds kLeftOverWait{3};
     // How long the server must go on answering while a report stays held for several requests before
-    // what it leaves open is told "not known" (takeLeftOver): a report may never come (a leg standing
-    // where an edit asked it is not reported), and a wait must end. A silence does not count.
+    // the requests it leaves open are told "not known" (takeLeftOver): a report may never come (a leg
+    // standing where an edit asked it is not reported), and a wait must end. They stay in the list,
+    // given up, as the reports' candidates. A silence does not count: of a gap between the server's
+    // answers, a ping's period at most.
     static constexpr std::chrono::seconds kHeldWait{60};
+    static constexpr std::chrono::seconds kAnswerGap{2};
 
     // The rule: a report answers a request only where it can be no other's. A report fits the waiting
     // requests of the kind it answers (Kind below; of its number where it names one). Fitting one, it
@@ -152,6 +155,9 @@ public:
         std::vector<std::string> openInstruments;
         // Its window waits for it no more (giveUp): its answer, should it come, is told as late.
         bool givenUp = false;
+        // Told "not known" once reports held for it waited past kHeldWait: it stays, given up, so that its
+        // own reports are still its own, and its outcome, should they tell it, is told late.
+        bool toldOpen = false;
         // Given by sent(): 1, 2, ... in the order sent.
         std::uint64_t number = 0;
         // A close-all's: how many positions it was sent for, and those refused, each with its
@@ -278,16 +284,28 @@ private:
     void resolveHeld();
     // Marks the held reports whose close-all of every open position now waits for nothing else.
     void ripenHeld();
-    // Tells "not known" the reports held while the server went on answering (last at `heard`) for
-    // kHeldWait, with the reports that share requests with them.
+    // Close-alls of every open position whose turn is past (they wait for nothing but held reports), since
+    // when. One the server went on answering past for kLeftOverWait, one of whose positions has held reports
+    // one fewer than the requests they fit, heard nothing of it: refused it as no longer held, as of a held
+    // update it fits.
+    std::unordered_map<std::uint64_t, platform::Clock::time_point> turnPast_;
+    void tellHeardNothing(platform::Clock::time_point heard);
+    // Tells "not known" the requests of the reports held while the server went on answering (last at
+    // `heard`) for kHeldWait, with the reports that share requests with them (toldOpen).
     void tellHeldPast(platform::Clock::time_point heard);
-    // How many reports had come when the server answered at `at`: a report held by then (its `heard`
-    // no more) has waited since. The first of each count, one at most kHeldWait old kept.
+    void tellOpen(const std::vector<std::uint64_t>& reports);
+    // How long the server has gone on answering, and when it last did.
+    platform::Clock::duration answering_{};
+    std::optional<platform::Clock::time_point> lastHeard_;
+    // How many reports had come when the server had gone on answering `at`: a report held by then (its
+    // `heard` no more) has waited since. The first of each count, one at most kHeldWait old kept.
     struct HeardAt {
         std::uint64_t reports = 0;
-        platform::Clock::time_point at;
+        platform::Clock::duration at{};
     };
     std::deque<HeardAt> heardAt_;
+    // Held reports whose requests were told so.
+    std::set<std::uint64_t> toldPast_;
     std::deque<Request>::iterator byNumber(std::uint64_t number);
     std::optional<Answered> answerOf(const Named& named, const ExecutionReport& report);
     // What the report answers of the request at `it`, taking it out when nothing more of it waits;

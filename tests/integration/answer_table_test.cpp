@@ -1017,6 +1017,84 @@ std::vector<Row> rule8Rows() {
     return rows;
 }
 
+// Probes of the ninth review: the first answered, then the server answers pings for 30 s (the rest must
+// still be told exactly) or 65 s (a report held for several is told "not known" at the wait, then the
+// late answers come: none may be told twice, told false or bannered naming no request).
+std::vector<Row> rule9Rows() {
+    std::vector<Row> rows;
+    using R = Refusal;
+    std::set<std::string> seen;
+    const auto add = [&](const Row& row) {
+        if (seen.insert(row.name()).second)
+            rows.push_back(row);
+    };
+    const auto orders = [](std::size_t n) {
+        std::vector<std::vector<std::size_t>> out;
+        std::vector<std::size_t> a(n);
+        for (std::size_t i = 0; i < n; ++i)
+            a[i] = i;
+        do
+            out.push_back(a);
+        while (std::next_permutation(a.begin(), a.end()));
+        return out;
+    };
+    // Each order answered, `first` of them before the pause; nothing refused or the last answered refused.
+    const auto late = [&](const std::vector<Kind>& kinds, std::vector<std::size_t> firsts,
+                          std::vector<R> refusals, std::size_t extra,
+                          std::vector<std::size_t> pauses = {30, 65}) {
+        for (const auto& ans : orders(kinds.size()))
+            for (const std::size_t first : firsts)
+                for (const R r : refusals)
+                    for (const std::size_t pause : pauses) {
+                        std::vector<Refusal> refused(kinds.size(), R::None);
+                        if (r != R::None) {
+                            if (!refusable(kinds[ans.back()], r))
+                                continue;
+                            refused[ans.back()] = r;
+                        }
+                        Row row{kinds, ans, -1, false, refused};
+                        row.first = first;
+                        row.pause = pause;
+                        row.extra = pause > 60 ? extra : 0;
+                        add(row);
+                    }
+    };
+    for (const auto& [a, b] :
+         std::vector<std::pair<Kind, Kind>>{{Kind::MoveBoth, Kind::StopLossKept},
+                                            {Kind::StopLossKept, Kind::MoveBoth},
+                                            {Kind::MoveBoth, Kind::StopLossMoved},
+                                            {Kind::StopLossMoved, Kind::MoveBoth},
+                                            {Kind::MoveBothStop, Kind::TakeProfitStopKept},
+                                            {Kind::TakeProfitStopKept, Kind::MoveBothStop},
+                                            {Kind::MoveBoth, Kind::TakeProfit},
+                                            {Kind::TakeProfit, Kind::MoveBoth}})
+        late({a, b}, {1}, {R::None, R::Exchange, R::Gone}, 0);
+    late({Kind::TakeProfit, Kind::MoveBoth, Kind::StopLossKept}, {1, 2}, {R::None, R::Exchange}, 0);
+    // Like requests and closings a report fits several of.
+    for (const std::vector<Kind>& kinds :
+         std::vector<std::vector<Kind>>{{Kind::Market, Kind::Market},
+                                        {Kind::Market, Kind::Market2},
+                                        {Kind::MultiAccount, Kind::Market},
+                                        {Kind::Close, Kind::PartClose},
+                                        {Kind::Close, Kind::CloseAllTicked},
+                                        {Kind::CloseAllListed, Kind::CloseAllThree},
+                                        {Kind::CloseAllTicked, Kind::CloseAllThree}})
+        late(kinds, {1}, {R::None, R::MarketClosed, R::Gone}, 0);
+    for (const std::vector<Kind>& kinds :
+         std::vector<std::vector<Kind>>{{Kind::Market, Kind::Market, Kind::Market},
+                                        {Kind::CloseAllListed, Kind::CloseAllThree, Kind::CloseR},
+                                        {Kind::CloseAllListed, Kind::CloseAllThree, Kind::Close}})
+        late(kinds, {1, 2}, {R::None, R::MarketClosed}, 0);
+    // Close-alls of one pass whose answers the server spaces just under and just over the left-over wait.
+    late({Kind::CloseAllListed, Kind::CloseAllThree}, {1}, {R::None}, 0, {2, 5});
+    late({Kind::CloseAllListed, Kind::CloseAllThree, Kind::Close}, {1}, {R::None}, 0, {2, 5});
+    // Foreign orders of the other account come between the wait and the late answers.
+    late({Kind::Market, Kind::Market}, {1}, {R::None}, 3);
+    late({Kind::OtherAccount, Kind::MultiAccount}, {1}, {R::None}, 3);
+    late({Kind::MoveBoth, Kind::StopLossKept}, {1}, {R::None}, 3);
+    return rows;
+}
+
 // With the line lost before the answers: every two kinds once (the one sent first going round), half of
 // them answered in the order sent and half the other way round, none, the first or the second given up
 // in turn.
@@ -2234,5 +2312,6 @@ INSTANTIATE_TEST_SUITE_P(ReviewHeld, AnswerTable, ::testing::ValuesIn(heldRows()
 INSTANTIATE_TEST_SUITE_P(ReviewRule4, AnswerTable, ::testing::ValuesIn(rule4Rows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ReviewRule6, AnswerTable, ::testing::ValuesIn(rule6Rows()), rowName);
 INSTANTIATE_TEST_SUITE_P(ReviewRule8, AnswerTable, ::testing::ValuesIn(rule8Rows()), rowName);
+INSTANTIATE_TEST_SUITE_P(ReviewRule9, AnswerTable, ::testing::ValuesIn(rule9Rows()), rowName);
 
 } // namespace

@@ -101,7 +101,7 @@ TEST_F(OrderFixture, AnOffsetAnswerAnswersItsOffsetWithTheReasonOnlyWhenRefused)
 // Two edits of one position sent together, both carried out: the second left the stop loss where the
 // first asks it, so no report tells whose the stop loss's report was. The session tells the other "not
 // known" once the server has answered on for the held wait, in the text that says nothing more came (the
-// lost line's is another).
+// lost line's is another), and it stays for its own reports.
 TEST_F(OrderFixture, AReportHeldPastTheWaitIsToldNotKnownWithNoLineLost) {
     const auto clock = std::make_shared<platform::ManualClock>(std::chrono::steady_clock::now());
     const platform::ScopedClock scoped(clock);
@@ -125,12 +125,20 @@ TEST_F(OrderFixture, AReportHeldPastTheWaitIsToldNotKnownWithNoLineLost) {
     report({"10=62", "73=28", "33=42", "32=31", "38=1.1900", "79=310002", "573=P1"});
     report({"10=62", "73=75", "33=42", "32=30", "38=1.2200", "79=310001", "573=P1"});
     EXPECT_EQ(answers.log, (std::vector<std::string>{first + ":done/0/"}));
-    for (int second = 0; second <= 61; ++second) {
+    for (int s = 0; s < 65; ++s) {
         clock->advance(std::chrono::seconds(1));
         while (platform::RunLoop::main().runOnce() > 0) {
         }
     }
     EXPECT_EQ(answers.log, (std::vector<std::string>{first + ":done/0/", second + ":not known/98402"}));
+    // It stays, given up: its own refusal, late, is still its own.
+    EXPECT_EQ(orders.requests().inFlight().waiting(), 1u);
+    const std::vector<std::string> refused{"10=62", "73=25", "33=42", "74=1", "79=", "573=P1"};
+    ExecutionReport refusal(wire::msg::kExecutionReport, refused);
+    refusal.rejectionCode = 1;
+    orders.executionReport(refusal);
+    ASSERT_EQ(answers.log.size(), 3u);
+    EXPECT_TRUE(answers.log[2].starts_with(second + ":rejected/1/")) << answers.log[2];
     EXPECT_EQ(orders.requests().inFlight().waiting(), 0u);
     platform::RunLoop::main().discardPending();
 }
