@@ -810,7 +810,12 @@ void RequestsInFlight::tellHeardNothing(platform::Clock::time_point heard) {
             // the others had their turns and their reports, so it is the one without.
             const std::vector<std::uint64_t> reports = componentOf(ids->second.front());
             const std::vector<Candidate> keys = keysOf(reports);
-            if (keys.size() == reports.size() + 1 &&
+            // One such close-all only: of two, which heard nothing the reports do not say.
+            const auto everyOpen = std::count_if(keys.begin(), keys.end(), [&](const Candidate& c) {
+                const auto r = isStandIn(c.first) ? requests_.end() : byNumber(c.first);
+                return r != requests_.end() && r->kind == Kind::CloseAll && r->closesWhatIsOpen;
+            });
+            if (keys.size() == reports.size() + 1 && everyOpen == 1 &&
                 std::none_of(keys.begin(), keys.end(), [](const Candidate& c) { return isStandIn(c.first); }))
                 nothing.emplace_back(it->number, part);
         }
@@ -1136,7 +1141,8 @@ RequestsInFlight::Answered RequestsInFlight::answer(std::deque<Request>::iterato
 void RequestsInFlight::tellOpen(const std::vector<std::uint64_t>& reports) {
     std::vector<Candidate> keys;
     const NotKnown known = knownOf(reports, keys);
-    // Whole requests only: a close-all's position or an account of several waits on, as before.
+    // Whole requests only: a close-all's position or an account of several waits on for its own report, to
+    // the bound or a lost line (told and dropped, a late report of it would fit only another request).
     for (const Candidate& c : keys) {
         if (isStandIn(c.first) || !c.second.empty())
             continue;

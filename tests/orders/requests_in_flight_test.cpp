@@ -1649,6 +1649,37 @@ TEST_F(RequestsInFlightTest, ACloseAllOfEveryOpenPositionPastItsTurnIsTheOneARep
     EXPECT_EQ(list.waiting(), 0u);
 }
 
+// Two close-alls of every open position beside the listed one: the first closes 640001 in its turn, the
+// second finds it gone. The reports of 640001 leave one of the three without one, which of the two the
+// reports do not say: neither is told refused of it, nor the listed one done.
+TEST_F(RequestsInFlightTest, OfTwoCloseAllsOfEveryOpenPositionNeitherIsToldRefusedOfAPositionOneClosed) {
+    const auto clock = std::make_shared<platform::ManualClock>();
+    const platform::ScopedClock scoped(clock);
+    TwoCloseAlls two;
+    auto second = two.everyOpen;
+    second.description = "second open";
+    second.requestNumber = 83;
+    list.sent(two.three);
+    list.sent(two.everyOpen);
+    list.sent(second);
+    for (const std::string position : {"640001", "640002", "640003"})
+        two.take(toldWith(answerOf(62, {"10=62", "73=25", "34=20001", "74=11", "125=" + position}, 11)));
+    for (const std::string position : {"640001", "640002", "640003"})
+        two.take(
+            toldWith(answerOf(67, {"10=67", "73=73", "34=20001", "12=EURUSD", "76=0", "80=" + position})));
+    for (int i = 0; i < 3; ++i) {
+        clock->advance(RequestsInFlight::kLeftOverWait);
+        two.take(list.takeLeftOver(platform::Clock::currentTime()));
+    }
+    std::string all;
+    for (const auto& [request, told] : two.outcome)
+        all += request + ": " + told + "\n";
+    SCOPED_TRACE(all);
+    EXPECT_NE(two.outcome["every open 640001"], "refused 15") << "it closed 640001 in its turn";
+    EXPECT_NE(two.outcome["every open 640002"], "refused 15") << "it closed 640002 in its turn";
+    EXPECT_NE(two.outcome["three 640001"], "done");
+}
+
 // The usual case beside a close-all of every open position: a close of a position of another
 // instrument or account, and the close-all's own positions, each answered by its own report at once.
 TEST_F(RequestsInFlightTest, ACloseAllOfEveryOpenPositionLeavesOthersClosingsToldAtOnce) {

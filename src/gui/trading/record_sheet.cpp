@@ -75,13 +75,10 @@ void RecordSheet::followSession() {
         connect(session_, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
             if (state == interfaces::LoginState::Lost || state == interfaces::LoginState::SignedOut) {
                 noAnswer();
-                // The figures are the lost session's until a new one's lists are read: nothing to send
-                // on them.
+                // The figures are the lost session's until a new one's lists are read (every sign-in
+                // brings a new client: takeSessionBack): nothing to send on them.
                 if (requestButton_)
                     requestButton_->setEnabled(false);
-            } else if (state == interfaces::LoginState::SignedIn && requestButton_ && !isWaitingForAnswer() &&
-                       !heldUntilEdited_) {
-                requestButton_->setEnabled(true);
             }
         }));
     // A silent server is no loss: the request still waits (the limit runs on) and says so.
@@ -138,7 +135,7 @@ std::optional<RecordSheet::SentOutcome> RecordSheet::takeUpRecord(bool) {
 
 void RecordSheet::takeUpLists() {
     const bool unanswered = std::exchange(unanswered_, false);
-    if (requestButton_ && !isWaitingForAnswer())
+    if (requestButton_ && !isWaitingForAnswer() && !heldUntilEdited_)
         requestButton_->setEnabled(true);
     const auto outcome = takeUpRecord(unanswered);
     // Unknown, the line of the old session stays; closed as gone, nothing more is said here.
@@ -304,15 +301,15 @@ void RecordSheet::showWaiting(bool answering) {
 void RecordSheet::noAnswer() {
     if (answerFor_ == 0 || noAnswer_)
         return;
+    // The line is lost: no answer comes, nor does the time limit mean anything now. The trader may send
+    // again once the next sign-in's lists say what became of the first.
     noAnswer_ = true;
-    // The trader may send again, after looking at what became of the first.
-    if (requestButton_)
-        requestButton_->setEnabled(true);
+    answerTimer_.stop();
     showAnswerLine(texts::kSheetRequestNoAnswer);
 }
 
 void RecordSheet::giveUpAnswer() {
-    if (answerFor_ == 0)
+    if (answerFor_ == 0 || noAnswer_)
         return;
     if (session_)
         session_->client().orders().giveUpRequest(answerFor_);

@@ -73,8 +73,9 @@ public:
     // How long a request sent waits for the server's answer before the sheet gives up on it.
     static constexpr std::chrono::milliseconds kAnswerTimeLimit{30'000};
     void setAnswerTimeLimit(std::chrono::milliseconds limit) { answerTimer_.setInterval(limit); }
-    // Whether the sheet's request waits for the server's answer.
+    // Whether the sheet's request waits for the server's answer, and whether its time limit runs.
     bool isWaitingForAnswer() const { return answerFor_ != 0 && !noAnswer_; }
+    bool answerTimeLimitRuns() const { return answerTimer_.isActive(); }
     // The line above the buttons: waiting for the answer, or no answer came (hidden otherwise).
     QLabel* answerLine() const { return answerLine_; }
 

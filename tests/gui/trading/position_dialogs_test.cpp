@@ -2388,3 +2388,87 @@ TEST_F(PositionDialogsTest, CloseAllTellsItsViewOfEachMoveOfTheLiveCells) {
         << "the cells changed are painted again";
     view->viewport()->removeEventFilter(&log);
 }
+
+// The next sign-in's lists, read: what the sheets take up on the next tick.
+static bool listsRead(ClientModel& session) {
+    const auto& lists = session.client().dataService();
+    return lists.openPositionsListed && lists.pendingOrdersListed;
+}
+
+// A sheet whose close was carried out waits for the trader's edit; a line lost and a sign-in again with
+// nothing sent since changes nothing of that: the figures are still no request the trader made.
+TEST_F(PositionDialogsTest, ASheetHeldForAnEditStaysHeldThroughAnotherSignIn) {
+    open->runAction(RowAction::ClosePosition, "300001");
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    auto* quantity = find<QComboBox>(sheet, "QuantityComboField");
+    auto* close = find<QPushButton>(sheet, "CloseAndCancelButton");
+    type(quantity, "0.2");
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, close, true));
+    ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1.3"; }));
+    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestCarriedOut));
+    ASSERT_FALSE(close->isEnabled());
+
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    EXPECT_FALSE(close->isEnabled());
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return listsRead(*session); }));
+    session->tickNow();
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_FALSE(close->isEnabled()) << "live on figures the trader did not ask for";
+    const int requestsBefore = server->stats().orderRequests;
+    QTest::mouseClick(close, Qt::LeftButton);
+    ASSERT_TRUE(guitest::clickInto(quantity->lineEdit()));
+    EXPECT_EQ(server->stats().orderRequests, requestsBefore);
+}
+
+// A sheet with nothing sent: its button waits through the lost line and comes back at its user's
+// next sign-in, once the lists are read; another user's sign-in gives it no button.
+TEST_F(PositionDialogsTest, ASheetWithNothingSentTakesItsButtonBackAtItsUsersSignIn) {
+    open->runAction(RowAction::ClosePosition, "300001");
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    auto* close = find<QPushButton>(sheet, "CloseAndCancelButton");
+    ASSERT_TRUE(close->isEnabled());
+
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    EXPECT_FALSE(close->isEnabled());
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return listsRead(*session); }));
+    session->tickNow();
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(close->isEnabled()) << "never back after its user's sign-in";
+
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    ASSERT_TRUE(signIn("trader", "trader1234"));
+    ASSERT_TRUE(waitFor([&] { return listsRead(*session); }));
+    session->tickNow();
+    if (sheet->isVisible()) {
+        EXPECT_FALSE(close->isEnabled()) << "live on another user's session";
+    }
+
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return listsRead(*session); }));
+    session->tickNow();
+    if (sheet->isVisible()) {
+        EXPECT_TRUE(close->isEnabled()) << "never back after its user signed in again";
+    }
+}
+
+// The line lost with a request waiting: the sheet's time limit stops with it, so nothing makes the button
+// live on the lost session's figures before the next sign-in.
+TEST_F(PositionDialogsTest, ALostLineStopsTheSheetsTimeLimit) {
+    open->runAction(RowAction::ClosePosition, "300001");
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    auto* close = find<QPushButton>(sheet, "CloseAndCancelButton");
+    type(find<QComboBox>(sheet, "QuantityComboField"), "0.2");
+    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, close, false));
+    EXPECT_NE(signalledState, interfaces::LoginState::SignedIn);
+    EXPECT_FALSE(sheet->answerTimeLimitRuns());
+    EXPECT_FALSE(close->isEnabled());
+    EXPECT_EQ(sheet->answerLine()->text(), context->text(texts::kSheetRequestNoAnswer));
+}
