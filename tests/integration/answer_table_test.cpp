@@ -229,6 +229,18 @@ bool refusable(Kind k, Refusal r) {
     return false;
 }
 
+// Every order of n places (0 to n - 1).
+std::vector<std::vector<std::size_t>> everyOrder(std::size_t n) {
+    std::vector<std::vector<std::size_t>> out;
+    std::vector<std::size_t> a(n);
+    for (std::size_t i = 0; i < n; ++i)
+        a[i] = i;
+    do
+        out.push_back(a);
+    while (std::next_permutation(a.begin(), a.end()));
+    return out;
+}
+
 struct Row {
     std::vector<Kind> kinds;           // in the order sent
     std::vector<std::size_t> answered; // the places the server takes them in
@@ -582,16 +594,7 @@ std::vector<Row> sharedAccountRows() {
 std::vector<Row> probeRows() {
     std::vector<Row> rows;
     using R = Refusal;
-    const auto perms = [](std::size_t n) {
-        std::vector<std::vector<std::size_t>> out;
-        std::vector<std::size_t> a(n);
-        for (std::size_t i = 0; i < n; ++i)
-            a[i] = i;
-        do
-            out.push_back(a);
-        while (std::next_permutation(a.begin(), a.end()));
-        return out;
-    };
+    const auto perms = everyOrder;
     // Five of one pass, two refused.
     const std::vector<Kind> five{Kind::Market, Kind::Sell, Kind::Market2, Kind::Limit, Kind::Market};
     const std::vector<std::size_t> in5{0, 1, 2, 3, 4}, rev5{4, 3, 2, 1, 0}, mix5{2, 4, 0, 3, 1};
@@ -875,16 +878,7 @@ std::vector<Row> rule4Rows() {
 std::vector<Row> rule6Rows() {
     std::vector<Row> rows;
     using R = Refusal;
-    const auto all = [](std::size_t n) {
-        std::vector<std::vector<std::size_t>> out;
-        std::vector<std::size_t> a(n);
-        for (std::size_t i = 0; i < n; ++i)
-            a[i] = i;
-        do
-            out.push_back(a);
-        while (std::next_permutation(a.begin(), a.end()));
-        return out;
-    };
+    const auto all = everyOrder;
     // One edit alone, and two of P and Q, in one pass or apart, answered in order or reversed.
     for (Kind k : {Kind::TakeProfit, Kind::StopLoss, Kind::LegOff, Kind::MoveBoth, Kind::StopLossKept,
                    Kind::StopLossMoved, Kind::MoveBothStop, Kind::TakeProfitStopKept, Kind::MoveBothQ}) {
@@ -1028,16 +1022,7 @@ std::vector<Row> rule9Rows() {
         if (seen.insert(row.name()).second)
             rows.push_back(row);
     };
-    const auto orders = [](std::size_t n) {
-        std::vector<std::vector<std::size_t>> out;
-        std::vector<std::size_t> a(n);
-        for (std::size_t i = 0; i < n; ++i)
-            a[i] = i;
-        do
-            out.push_back(a);
-        while (std::next_permutation(a.begin(), a.end()));
-        return out;
-    };
+    const auto orders = everyOrder;
     // Each order answered, `first` of them before the pause; nothing refused or the last answered refused.
     const auto late = [&](const std::vector<Kind>& kinds, std::vector<std::size_t> firsts,
                           std::vector<R> refusals, std::size_t extra,

@@ -281,6 +281,36 @@ protected:
             << sheet->answerLine()->text().toStdString();
     }
 
+    // The close sheet of 300001 sends a close of 0.2 the server carries out while the line is lost; signed
+    // in again, the sheet says so.
+    void closeInPartBeforeTheLineWent(CloseAndCancelPositionWindowController*& sheet, QComboBox*& quantity,
+                                      QPushButton*& close) {
+        open->runAction(RowAction::ClosePosition, "300001");
+        sheet = window->findChild<CloseAndCancelPositionWindowController*>();
+        ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+        quantity = find<QComboBox>(sheet, "QuantityComboField");
+        close = find<QPushButton>(sheet, "CloseAndCancelButton");
+        type(quantity, "0.2");
+        ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, close, true));
+        ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1.3"; }));
+        ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestCarriedOut));
+    }
+
+    // The line lost while a sheet shows (its send button `send` waits), then a sign-in as `user` whose
+    // lists the sheets have taken up on a tick.
+    void loseTheLineAndSignInAgain(QPushButton* send, const char* user = "demo",
+                                   const char* password = "demo1234") {
+        server->dropStreams();
+        ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+        EXPECT_FALSE(send->isEnabled()) << "live on the lost session's figures";
+        ASSERT_TRUE(signIn(user, password));
+        ASSERT_TRUE(waitFor([&] {
+            const auto& lists = session->client().dataService();
+            return lists.openPositionsListed && lists.pendingOrdersListed;
+        }));
+        session->tickNow();
+    }
+
     // The offset sheet of 300001, its one line (300901) ticked, with that line's quantity box.
     struct OffsetSheet {
         OffsetPositionWindowController* sheet = nullptr;
@@ -758,15 +788,10 @@ TEST_F(PositionDialogsTest, AnOffsetIntoASilenceStillWaitsAndSaysTheServerIsNotA
 // again: carried out in part, the sheet shows what is left and sends nothing until the trader asks
 // anew; not carried out, it may be sent again as typed; carried out whole, the sheet closes saying so.
 TEST_F(PositionDialogsTest, ACloseWithoutAnAnswerIsToldFromTheListsOfTheNextSignIn) {
-    open->runAction(RowAction::ClosePosition, "300001");
-    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
-    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
-    auto* quantity = find<QComboBox>(sheet, "QuantityComboField");
-    auto* close = find<QPushButton>(sheet, "CloseAndCancelButton");
-    type(quantity, "0.2");
-    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, close, true));
-    ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1.3"; }));
-    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestCarriedOut));
+    CloseAndCancelPositionWindowController* sheet = nullptr;
+    QComboBox* quantity = nullptr;
+    QPushButton* close = nullptr;
+    ASSERT_NO_FATAL_FAILURE(closeInPartBeforeTheLineWent(sheet, quantity, close));
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_EQ(quantity->currentText(), QStringLiteral("1.3"));
     EXPECT_FALSE(close->isEnabled());
@@ -2389,32 +2414,16 @@ TEST_F(PositionDialogsTest, CloseAllTellsItsViewOfEachMoveOfTheLiveCells) {
     view->viewport()->removeEventFilter(&log);
 }
 
-// The next sign-in's lists, read: what the sheets take up on the next tick.
-static bool listsRead(ClientModel& session) {
-    const auto& lists = session.client().dataService();
-    return lists.openPositionsListed && lists.pendingOrdersListed;
-}
-
 // A sheet whose close was carried out waits for the trader's edit; a line lost and a sign-in again with
 // nothing sent since changes nothing of that: the figures are still no request the trader made.
 TEST_F(PositionDialogsTest, ASheetHeldForAnEditStaysHeldThroughAnotherSignIn) {
-    open->runAction(RowAction::ClosePosition, "300001");
-    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
-    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
-    auto* quantity = find<QComboBox>(sheet, "QuantityComboField");
-    auto* close = find<QPushButton>(sheet, "CloseAndCancelButton");
-    type(quantity, "0.2");
-    ASSERT_NO_FATAL_FAILURE(sendThenLoseTheLine(sheet, close, true));
-    ASSERT_TRUE(waitFor([&] { return serverPosition(300001)->qty == "1.3"; }));
-    ASSERT_NO_FATAL_FAILURE(signInAgainUntil(sheet, texts::kSheetRequestCarriedOut));
+    CloseAndCancelPositionWindowController* sheet = nullptr;
+    QComboBox* quantity = nullptr;
+    QPushButton* close = nullptr;
+    ASSERT_NO_FATAL_FAILURE(closeInPartBeforeTheLineWent(sheet, quantity, close));
     ASSERT_FALSE(close->isEnabled());
 
-    server->dropStreams();
-    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
-    EXPECT_FALSE(close->isEnabled());
-    ASSERT_TRUE(signIn());
-    ASSERT_TRUE(waitFor([&] { return listsRead(*session); }));
-    session->tickNow();
+    ASSERT_NO_FATAL_FAILURE(loseTheLineAndSignInAgain(close));
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_FALSE(close->isEnabled()) << "live on figures the trader did not ask for";
     const int requestsBefore = server->stats().orderRequests;
@@ -2432,26 +2441,20 @@ TEST_F(PositionDialogsTest, ASheetWithNothingSentTakesItsButtonBackAtItsUsersSig
     auto* close = find<QPushButton>(sheet, "CloseAndCancelButton");
     ASSERT_TRUE(close->isEnabled());
 
-    server->dropStreams();
-    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
-    EXPECT_FALSE(close->isEnabled());
-    ASSERT_TRUE(signIn());
-    ASSERT_TRUE(waitFor([&] { return listsRead(*session); }));
-    session->tickNow();
+    ASSERT_NO_FATAL_FAILURE(loseTheLineAndSignInAgain(close));
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_TRUE(close->isEnabled()) << "never back after its user's sign-in";
 
-    server->dropStreams();
-    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
-    ASSERT_TRUE(signIn("trader", "trader1234"));
-    ASSERT_TRUE(waitFor([&] { return listsRead(*session); }));
-    session->tickNow();
+    ASSERT_NO_FATAL_FAILURE(loseTheLineAndSignInAgain(close, "trader", "trader1234"));
     if (sheet->isVisible()) {
         EXPECT_FALSE(close->isEnabled()) << "live on another user's session";
     }
 
     ASSERT_TRUE(signIn());
-    ASSERT_TRUE(waitFor([&] { return listsRead(*session); }));
+    ASSERT_TRUE(waitFor([&] {
+        const auto& lists = session->client().dataService();
+        return lists.openPositionsListed && lists.pendingOrdersListed;
+    }));
     session->tickNow();
     if (sheet->isVisible()) {
         EXPECT_TRUE(close->isEnabled()) << "never back after its user signed in again";
