@@ -170,7 +170,10 @@ void RecordSheet::traderEdited() {
     if (!heldUntilEdited_)
         return;
     heldUntilEdited_ = false;
-    if (requestButton_ && !isWaitingForAnswer())
+    // The figures are the trader's own now; on a lost line the button still waits for the next sign-in's
+    // lists (takeUpLists).
+    if (requestButton_ && !isWaitingForAnswer() && session_ && !awaitingLists_ &&
+        session_->loginState() == interfaces::LoginState::SignedIn)
         requestButton_->setEnabled(true);
 }
 

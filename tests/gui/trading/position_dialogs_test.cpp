@@ -2430,6 +2430,16 @@ TEST_F(PositionDialogsTest, ASheetHeldForAnEditStaysHeldThroughAnotherSignIn) {
     QTest::mouseClick(close, Qt::LeftButton);
     ASSERT_TRUE(guitest::clickInto(quantity->lineEdit()));
     EXPECT_EQ(server->stats().orderRequests, requestsBefore);
+
+    // An edit of the trader's own while the line is lost: still nothing to send on until the next lists;
+    // after them, the edit stands and may be sent.
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    type(quantity, "0.1");
+    EXPECT_FALSE(close->isEnabled()) << "live on the lost session's figures";
+    ASSERT_TRUE(signIn());
+    ASSERT_TRUE(waitFor([&] { return close->isEnabled(); }));
+    EXPECT_EQ(quantity->currentText(), QStringLiteral("0.1"));
 }
 
 // A sheet with nothing sent: its button waits through the lost line and comes back at its user's
