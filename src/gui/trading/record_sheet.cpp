@@ -50,6 +50,7 @@ void RecordSheet::follow(const std::string& id) {
     record_ = id;
     awaitingLists_ = false;
     unanswered_ = false;
+    lineDown_ = false;
     session_ = context_.clientModel();
     if (!session_)
         return;
@@ -74,6 +75,7 @@ void RecordSheet::followSession() {
     follow_.add(
         connect(session_, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
             if (state == interfaces::LoginState::Lost || state == interfaces::LoginState::SignedOut) {
+                lineDown_ = true;
                 noAnswer();
                 // The figures are the lost session's until a new one's lists are read (every sign-in
                 // brings a new client: takeSessionBack): nothing to send on them.
@@ -99,6 +101,7 @@ void RecordSheet::letGoOfSession() {
         noAnswer_ = false;
         unanswered_ = true;
     }
+    lineDown_ = true;
     if (requestButton_)
         requestButton_->setEnabled(false);
     follow_.add(
@@ -135,9 +138,13 @@ std::optional<RecordSheet::SentOutcome> RecordSheet::takeUpRecord(bool) {
 
 void RecordSheet::takeUpLists() {
     const bool unanswered = std::exchange(unanswered_, false);
+    lineDown_ = false;
     if (requestButton_ && !isWaitingForAnswer() && !heldUntilEdited_)
         requestButton_->setEnabled(true);
     const auto outcome = takeUpRecord(unanswered);
+    // A sheet's own filling does not undo the wait for the trader's edit.
+    if (requestButton_ && heldUntilEdited_)
+        requestButton_->setEnabled(false);
     // Unknown, the line of the old session stays; closed as gone, nothing more is said here.
     if (!outcome || !isVisible())
         return;
@@ -172,8 +179,7 @@ void RecordSheet::traderEdited() {
     heldUntilEdited_ = false;
     // The figures are the trader's own now; on a lost line the button still waits for the next sign-in's
     // lists (takeUpLists).
-    if (requestButton_ && !isWaitingForAnswer() && session_ && !awaitingLists_ &&
-        session_->loginState() == interfaces::LoginState::SignedIn)
+    if (requestButton_ && !isWaitingForAnswer() && session_ && !awaitingLists_ && !lineDown_)
         requestButton_->setEnabled(true);
 }
 

@@ -200,6 +200,8 @@ private:
     bool unanswered_ = false;
     // Carried out (or changed past telling): the button waits for the trader's own new request.
     bool heldUntilEdited_ = false;
+    // The line was lost (or the trader signed out): nothing goes out until a new session's lists are read.
+    bool lineDown_ = false;
     // The refusal showing on the sheet, and the server's reason when it refused the sheet's request
     // (or what is known when its outcome is not): the record going meanwhile is told in one alert
     // that says both.

@@ -907,6 +907,11 @@ TEST_F(PositionDialogsTest, AnOffsetWithoutAnAnswerIsToldFromTheListsOfTheNextSi
     EXPECT_EQ(cellText(lines, 0, 6), qt(quantityText(dec("0.5"))));
     EXPECT_TRUE(opened.sheet->state().ticked().empty());
     EXPECT_FALSE(opened.send->isEnabled());
+    // Another lost line and sign-in, nothing sent since: the sheet fills itself afresh, and its figures are
+    // still none the trader asked for.
+    ASSERT_NO_FATAL_FAILURE(loseTheLineAndSignInAgain(opened.send));
+    EXPECT_TRUE(opened.sheet->isVisible());
+    EXPECT_FALSE(opened.send->isEnabled());
     // Ticking is the trader's new request.
     lines->setData(lines->index(0, 0), Qt::Checked, Qt::CheckStateRole);
     EXPECT_TRUE(opened.send->isEnabled());
