@@ -419,7 +419,9 @@ void RecordSheet::sendOrAskFirst(const std::vector<std::string>& positions, Aski
     const QString question = qt(sheetAwaitedQuestion(context_.language().selected(), earlier, window));
     CommonAlert::askSendAgain(this, context_, windowTitle(), question,
                               QStringLiteral("sheetSendAwaitedAgain"), [this, send = std::move(send)] {
-                                  if (isVisible() && client() && !isWaitingForAnswer())
+                                  // Not on a lost session's figures, nor on figures held for an edit.
+                                  if (isVisible() && client() && !isWaitingForAnswer() && requestButton_ &&
+                                      requestButton_->isEnabled())
                                       send();
                               });
 }

@@ -213,6 +213,34 @@ TEST_F(AwaitedQuestionsTest, ACloseOrOffsetOnAPositionAnEarlierRequestWaitsForAs
     }
 }
 
+// The question left open while the line drops and the same user signs in again, the new lists not yet
+// read: Send Again sends nothing on the lost session's figures.
+TEST_F(AwaitedQuestionsTest, SendAgainAfterALostLineSendsNothingBeforeTheNextLists) {
+    server->holdOrders(true);
+    auto* first = closeSheet();
+    ASSERT_TRUE(first);
+    ASSERT_NO_FATAL_FAILURE(
+        sendHeldAndGiveUp(first, sendButton(first), find<QPushButton>(first, "notNowButton")));
+    RecordSheet* sheet = closeSheet();
+    ASSERT_TRUE(sheet);
+    QTest::mouseClick(sendButton(sheet), Qt::LeftButton);
+    QPointer<QMessageBox> question = CommonAlert::showing(sheet, kTopic);
+    ASSERT_TRUE(question) << "nothing was asked";
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return signalledState != interfaces::LoginState::SignedIn; }));
+    server->setDataServiceSilent(true);
+    ASSERT_TRUE(signIn());
+    const int sent = server->stats().orderRequests;
+    ASSERT_TRUE(question && question->isVisible());
+    for (QAbstractButton* choice : question->buttons())
+        if (choice->text() == context->text(texts::kSendRequestAgain))
+            QTest::mouseClick(choice, Qt::LeftButton);
+    EXPECT_FALSE(sheet->isWaitingForAnswer());
+    EXPECT_EQ(server->stats().orderRequests, sent);
+    server->setDataServiceSilent(false);
+    server->holdOrders(false);
+}
+
 // An offset still waits when Close All is sent over its positions: the question says that the
 // offset may change their quantity and that they are then refused here (not that it may close them).
 // The offset reduces 300001 to 1.49 and 300901 to 0.99, the Close All of the listed 1.5 and 1 is
