@@ -159,7 +159,7 @@ void OffsetPositionWindowController::fill() {
     ui_->SymbolTextField->setText(qt(state_.symbol()));
     ui_->OpenPriceTextField->setText(qt(state_.openPrice()));
     ui_->QuantityTextField->setText(qt(quantityText(state_.quantity())));
-    ui_->offsetButton->setEnabled(true);
+    showMaySend();
     showRows();
     updateTextFieldValues();
 }

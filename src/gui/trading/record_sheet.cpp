@@ -46,11 +46,11 @@ QString RecordSheet::text(std::string_view key) const {
 
 void RecordSheet::follow(const std::string& id) {
     dropSession();
+    lineDown_ = false;
     stopWaiting();
     record_ = id;
     awaitingLists_ = false;
     unanswered_ = false;
-    lineDown_ = false;
     session_ = context_.clientModel();
     if (!session_)
         return;
@@ -75,12 +75,11 @@ void RecordSheet::followSession() {
     follow_.add(
         connect(session_, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
             if (state == interfaces::LoginState::Lost || state == interfaces::LoginState::SignedOut) {
-                lineDown_ = true;
-                noAnswer();
                 // The figures are the lost session's until a new one's lists are read (every sign-in
                 // brings a new client: takeSessionBack): nothing to send on them.
-                if (requestButton_)
-                    requestButton_->setEnabled(false);
+                lineDown_ = true;
+                noAnswer();
+                showMaySend();
             }
         }));
     // A silent server is no loss: the request still waits (the limit runs on) and says so.
@@ -102,8 +101,7 @@ void RecordSheet::letGoOfSession() {
         unanswered_ = true;
     }
     lineDown_ = true;
-    if (requestButton_)
-        requestButton_->setEnabled(false);
+    showMaySend();
     follow_.add(
         connect(session, &ClientModel::loginStateChanged, this, [this, session](interfaces::LoginState s) {
             if (s == interfaces::LoginState::SignedIn && session->signedInUser() == user_)
@@ -139,12 +137,8 @@ std::optional<RecordSheet::SentOutcome> RecordSheet::takeUpRecord(bool) {
 void RecordSheet::takeUpLists() {
     const bool unanswered = std::exchange(unanswered_, false);
     lineDown_ = false;
-    if (requestButton_ && !isWaitingForAnswer() && !heldUntilEdited_)
-        requestButton_->setEnabled(true);
     const auto outcome = takeUpRecord(unanswered);
-    // A sheet's own filling does not undo the wait for the trader's edit.
-    if (requestButton_ && heldUntilEdited_)
-        requestButton_->setEnabled(false);
+    showMaySend();
     // Unknown, the line of the old session stays; closed as gone, nothing more is said here.
     if (!outcome || !isVisible())
         return;
@@ -156,8 +150,6 @@ void RecordSheet::takeUpLists() {
         closeAsGone(texts::kSheetEditRecordGone);
         return;
     case SentOutcome::NotCarriedOut:
-        if (requestButton_)
-            requestButton_->setEnabled(true);
         showAnswerLine(texts::kSheetRequestNotCarriedOut);
         return;
     case SentOutcome::CarriedOut:
@@ -165,8 +157,7 @@ void RecordSheet::takeUpLists() {
         // The figures shown are what is left: sending them as they stand is no request the trader
         // made, so the button waits for an edit.
         heldUntilEdited_ = true;
-        if (requestButton_)
-            requestButton_->setEnabled(false);
+        showMaySend();
         showAnswerLine(*outcome == SentOutcome::CarriedOut ? texts::kSheetRequestCarriedOut
                                                            : texts::kSheetRequestChangedSinceSent);
         return;
@@ -176,11 +167,19 @@ void RecordSheet::takeUpLists() {
 void RecordSheet::traderEdited() {
     if (!heldUntilEdited_)
         return;
-    heldUntilEdited_ = false;
     // The figures are the trader's own now; on a lost line the button still waits for the next sign-in's
     // lists (takeUpLists).
-    if (requestButton_ && !isWaitingForAnswer() && session_ && !awaitingLists_ && !lineDown_)
-        requestButton_->setEnabled(true);
+    heldUntilEdited_ = false;
+    showMaySend();
+}
+
+bool RecordSheet::maySend() const {
+    return !isWaitingForAnswer() && !heldUntilEdited_ && !lineDown_ && !awaitingLists_;
+}
+
+void RecordSheet::showMaySend() {
+    if (requestButton_)
+        requestButton_->setEnabled(maySend());
 }
 
 bool RecordSheet::openRecord(const std::string& id, const std::function<bool(interfaces::Client&)>& view,
@@ -253,8 +252,7 @@ void RecordSheet::stopWaiting() {
     answerFor_ = 0;
     noAnswer_ = false;
     heldUntilEdited_ = false;
-    if (requestButton_)
-        requestButton_->setEnabled(true);
+    showMaySend();
     if (answerLine_) {
         answerLine_->hide();
         answerLine_->setMinimumHeight(0);
@@ -323,8 +321,7 @@ void RecordSheet::giveUpAnswer() {
     if (session_)
         session_->client().orders().giveUpRequest(answerFor_);
     noAnswer_ = true;
-    if (requestButton_)
-        requestButton_->setEnabled(true);
+    showMaySend();
     showAnswerLine(texts::kSheetRequestTimedOut);
 }
 
@@ -420,8 +417,7 @@ void RecordSheet::sendOrAskFirst(const std::vector<std::string>& positions, Aski
     CommonAlert::askSendAgain(this, context_, windowTitle(), question,
                               QStringLiteral("sheetSendAwaitedAgain"), [this, send = std::move(send)] {
                                   // Not on a lost session's figures, nor on figures held for an edit.
-                                  if (isVisible() && client() && !isWaitingForAnswer() && requestButton_ &&
-                                      requestButton_->isEnabled())
+                                  if (isVisible() && client() && maySend())
                                       send();
                               });
 }
@@ -436,7 +432,7 @@ bool RecordSheet::takeResult(const interfaces::OrderResult& result) {
             Q_EMIT requestSent();
             return true;
         }
-        requestButton_->setEnabled(false);
+        showMaySend();
         showWaiting(session_ && session_->client().networkSpeed().answering);
         answerTimer_.start();
         return true;

@@ -89,6 +89,10 @@ protected:
                     std::initializer_list<QWidget*> focusOrder);
     // The sheet's fields from its record as it stands.
     virtual void fill() = 0;
+    // Whether the sheet's button may send: no request of it waiting, the session's lists taken up (none
+    // lost), and figures the trader asked for; the button shows it.
+    bool maySend() const;
+    void showMaySend();
 
     // What the new session's lists show of a request the old session had no answer to.
     enum class SentOutcome {
