@@ -16,6 +16,28 @@ namespace {
 
 using namespace tc;
 
+using Reports = std::vector<std::pair<std::int64_t, std::vector<std::string>>>;
+
+// Reads the reports as the session does, each refusal (status 25) of `code`: the answers they told, and,
+// given `worst`, the longest one report held the main queue (ms).
+std::size_t readAll(RequestsInFlight& list, const Reports& reports, std::int32_t code,
+                    double* worst = nullptr) {
+    std::size_t told = 0;
+    for (const auto& [type, fields] : reports) {
+        ExecutionReport report(type, fields);
+        if (fields[1] == "73=25")
+            report.rejectionCode = code;
+        const auto start = std::chrono::steady_clock::now();
+        told += list.answered(report).has_value();
+        told += list.takeGivenBack().size();
+        if (worst)
+            *worst = std::max(
+                *worst,
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    return told;
+}
+
 void BM_TwoLikeCloseAllsAnsweredApart(benchmark::State& state) {
     const int positions = static_cast<int>(state.range(0));
     std::vector<std::string> ids;
@@ -23,7 +45,7 @@ void BM_TwoLikeCloseAllsAnsweredApart(benchmark::State& state) {
         ids.push_back(std::to_string(900000 + i));
     // Each report as the wire brings it: the update that closed the position, its settlement, and the
     // other request's refusal of it.
-    std::vector<std::pair<std::int64_t, std::vector<std::string>>> reports;
+    Reports reports;
     for (const std::string& id : ids) {
         reports.push_back({67, {"10=67", "73=73", "80=" + id, "76=0"}});
         reports.push_back({66, {"10=66", "80=" + id, "12=1"}});
@@ -41,14 +63,7 @@ void BM_TwoLikeCloseAllsAnsweredApart(benchmark::State& state) {
             r.positions = ids.size();
             list.sent(std::move(r));
         }
-        told = 0;
-        for (const auto& [type, fields] : reports) {
-            ExecutionReport report(type, fields);
-            if (type == 62)
-                report.rejectionCode = 15;
-            told += list.answered(report).has_value();
-            told += list.takeGivenBack().size();
-        }
+        told = readAll(list, reports, 15);
         if (list.waiting() != 0)
             state.SkipWithError("a request was left waiting");
     }
@@ -66,7 +81,7 @@ BENCHMARK(BM_TwoLikeCloseAllsAnsweredApart)
 // looked up by the requests it fits: the burst grows with the pairs, not with their square.
 void BM_RefusalsFittingSeveralRequests(benchmark::State& state) {
     const int pairs = static_cast<int>(state.range(0));
-    std::vector<std::pair<std::int64_t, std::vector<std::string>>> reports;
+    Reports reports;
     for (int i = 0; i < pairs; ++i)
         reports.push_back({62, {"10=62", "73=25", "33=" + std::to_string(100 + i), "12=EURUSD", "74=11"}});
     for (int i = 0; i < pairs; ++i)
@@ -87,14 +102,7 @@ void BM_RefusalsFittingSeveralRequests(benchmark::State& state) {
                 r.quantity = platform::Decimal::fromString("1");
                 list.sent(std::move(r));
             }
-        told = 0;
-        for (const auto& [type, fields] : reports) {
-            ExecutionReport report(type, fields);
-            if (fields[1] == "73=25")
-                report.rejectionCode = 11;
-            told += list.answered(report).has_value();
-            told += list.takeGivenBack().size();
-        }
+        told = readAll(list, reports, 11);
         if (list.waiting() != 0)
             state.SkipWithError("a request was left waiting");
     }
@@ -107,7 +115,7 @@ BENCHMARK(BM_RefusalsFittingSeveralRequests)->Arg(100)->Arg(400)->Unit(benchmark
 // report is what holds the main queue: it grows with the burst, not with its cube.
 void BM_LikeBurstEveryOtherRefused(benchmark::State& state) {
     const int orders = static_cast<int>(state.range(0));
-    std::vector<std::pair<std::int64_t, std::vector<std::string>>> reports;
+    Reports reports;
     for (int i = orders - 1; i >= 0; --i) {
         if (i % 2)
             reports.push_back({62, {"10=62", "73=25", "33=60", "12=EURUSD", "74=1"}});
@@ -130,18 +138,7 @@ void BM_LikeBurstEveryOtherRefused(benchmark::State& state) {
             r.quantity = platform::Decimal::fromString(i % 3 == 0 ? "2" : "1");
             list.sent(std::move(r));
         }
-        told = 0;
-        for (const auto& [type, fields] : reports) {
-            ExecutionReport report(type, fields);
-            if (fields[1] == "73=25")
-                report.rejectionCode = 1;
-            const auto start = std::chrono::steady_clock::now();
-            told += list.answered(report).has_value();
-            told += list.takeGivenBack().size();
-            worst = std::max(
-                worst,
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        }
+        told = readAll(list, reports, 1, &worst);
         if (list.waiting() != 0)
             state.SkipWithError("a request was left waiting");
     }
@@ -161,7 +158,7 @@ void BM_EveryOpenCloseAllBesideAListedOne(benchmark::State& state) {
         own.push_back(std::to_string(900000 + i));
         others.push_back(std::to_string(800000 + i));
     }
-    std::vector<std::pair<std::int64_t, std::vector<std::string>>> reports;
+    Reports reports;
     for (const auto* list : {&own, &others})
         for (const std::string& id : *list) {
             reports.push_back({67, {"10=67", "73=73", "80=" + id, "76=0"}});
@@ -191,19 +188,8 @@ void BM_EveryOpenCloseAllBesideAListedOne(benchmark::State& state) {
         listed.targets = others;
         listed.positions = others.size();
         list.sent(std::move(listed));
-        told = 0;
         worst = 0;
-        for (const auto& [type, fields] : reports) {
-            ExecutionReport report(type, fields);
-            if (type == 62)
-                report.rejectionCode = 15;
-            const auto start = std::chrono::steady_clock::now();
-            told += list.answered(report).has_value();
-            told += list.takeGivenBack().size();
-            worst = std::max(
-                worst,
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        }
+        told = readAll(list, reports, 15, &worst);
         const auto start = std::chrono::steady_clock::now();
         told += list.takeLeftOver(platform::Clock::currentTime() + std::chrono::seconds(4)).size();
         leftOver =

@@ -309,10 +309,15 @@ void RequestsInFlight::strayTook(const Candidate& c) {
             s.taken.insert(c.second);
 }
 
+const RequestsInFlight::LegToCome* RequestsInFlight::legToComeOf(std::uint64_t number) const {
+    const auto l = std::find_if(legsToCome_.begin(), legsToCome_.end(),
+                                [&](const LegToCome& x) { return x.number == number; });
+    return l == legsToCome_.end() ? nullptr : &*l;
+}
+
 bool RequestsInFlight::standInWaits(const Candidate& c) const {
     if (isLegToCome(c.first))
-        return std::any_of(legsToCome_.begin(), legsToCome_.end(),
-                           [&](const LegToCome& l) { return l.number == c.first; });
+        return legToComeOf(c.first) != nullptr;
     const Stray* s = strayOf(c.first);
     return s && !s->taken.contains(c.second);
 }
@@ -326,9 +331,7 @@ void RequestsInFlight::standInTook(const Candidate& c) {
 
 std::optional<RequestsInFlight::Like> RequestsInFlight::standInFor(std::uint64_t number) const {
     if (isLegToCome(number)) {
-        const auto l = std::find_if(legsToCome_.begin(), legsToCome_.end(),
-                                    [&](const LegToCome& x) { return x.number == number; });
-        if (l != legsToCome_.end() && l->of.number != 0)
+        if (const LegToCome* l = legToComeOf(number); l && l->of.number != 0)
             return l->of;
         return std::nullopt;
     }
@@ -810,13 +813,15 @@ void RequestsInFlight::tellHeardNothing(platform::Clock::time_point heard) {
             // the others had their turns and their reports, so it is the one without.
             const std::vector<std::uint64_t> reports = componentOf(ids->second.front());
             const std::vector<Candidate> keys = keysOf(reports);
+            if (keys.size() != reports.size() + 1 ||
+                std::any_of(keys.begin(), keys.end(), [](const Candidate& c) { return isStandIn(c.first); }))
+                continue;
             // One such close-all only: of two, which heard nothing the reports do not say.
             const auto everyOpen = std::count_if(keys.begin(), keys.end(), [&](const Candidate& c) {
-                const auto r = isStandIn(c.first) ? requests_.end() : byNumber(c.first);
+                const auto r = byNumber(c.first);
                 return r != requests_.end() && r->kind == Kind::CloseAll && r->closesWhatIsOpen;
             });
-            if (keys.size() == reports.size() + 1 && everyOpen == 1 &&
-                std::none_of(keys.begin(), keys.end(), [](const Candidate& c) { return isStandIn(c.first); }))
+            if (everyOpen == 1)
                 nothing.emplace_back(it->number, part);
         }
         ++t;

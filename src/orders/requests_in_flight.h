@@ -451,6 +451,7 @@ private:
     // Those still to come the report may be, each as a candidate; expired ones dropped first.
     std::vector<Candidate> legsToComeFitting(const Named& named);
     void dropLegToCome(std::uint64_t number);
+    const LegToCome* legToComeOf(std::uint64_t number) const;
     // A close answered: a cancellation held for it is not its doing where it was refused or left part of
     // the position.
     void closeAnswered(const Request& close, const std::string& position, bool leftOpen);
